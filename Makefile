@@ -25,7 +25,7 @@ ifndef TEST_SEED
 TEST_SEED := $(shell shuf -i 1-99999 -n 1)
 endif
 
-.PHONY: deps run test bench fuzz test-tsan release clean format soak
+.PHONY: deps run test bench fuzz test-tsan release clean format soak tidy
 
 deps:
 	@bash scripts/install-deps.sh
@@ -74,6 +74,10 @@ test-tsan: deps
 
 format:
 	bash scripts/format.sh
+
+# clang-tidy over every header of src/ (the checks in .clang-tidy), in one unit: seconds.
+tidy: deps
+	bash scripts/tidy-headers.sh
 
 clean:
 	rm -rf build

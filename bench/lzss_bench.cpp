@@ -81,7 +81,7 @@ const Input& GetInput(const std::string& name) {
     m["text 64KB"].raw.assign(text.begin(), text.begin() + 65536);
     m["text 4MB"].raw = text;
     m["picture"].raw = MakePicture();
-    for (auto& [name, in] : m) {
+    for (auto& [inputName, in] : m) {
       auto codec = std::make_unique<bw::LzssCodec>();
       uint32_t size = 0;
       if (codec->Encode(in.raw, &in.lzss, &size) != bw::LzssCodec::kPacked) std::abort();

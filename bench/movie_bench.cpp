@@ -20,6 +20,7 @@
 // which must convert every row: what converting only the changes saves.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -63,7 +64,7 @@ std::vector<uint8_t> MakeMovie(bool textured) {
   // At this rate the MPEG-1 muxer reports packets outgrowing its buffer model; the movie plays.
   av_log_set_level(AV_LOG_QUIET);
   std::vector<uint8_t> out;
-  tools::WriteMovie(options, &out);
+  if (tools::WriteMovie(options, &out) != tools::kMovieWriteOk) std::abort();
   return out;
 }
 

@@ -57,7 +57,7 @@ class PackFiles {
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     if (!tools::BuildVfaPack("SCRIPT.VFA", members, options, bytes, nullptr) ||
-        WriteFileAtomically(path, bytes)) {
+        !WriteFileAtomically(path, bytes)) {
       return paths_[n] = "";
     }
     return paths_[n] = path.string();

@@ -91,20 +91,20 @@ std::unique_ptr<bw::ImageSurface> Picture(FrameSize size, const std::vector<uint
 
 // The pictures of one frame size, made once.
 struct Scene {
-  explicit Scene(FrameSize size)
-      : size(size),
-        start(bw::bench::RandomPixels(size.w, size.h, 3)),
-        spritePixels(bw::bench::SpritePixels(size.w, size.h, 5)),
+  explicit Scene(FrameSize frame)
+      : size(frame),
+        start(bw::bench::RandomPixels(frame.w, frame.h, 3)),
+        spritePixels(bw::bench::SpritePixels(frame.w, frame.h, 5)),
         premultiplied(bw::bench::Premultiplied(spritePixels)),
-        oldImage(Picture(size, bw::bench::RandomPixels(size.w, size.h, 1))),
-        newImage(Picture(size, bw::bench::RandomPixels(size.w, size.h, 2))),
-        sprite(Picture(size, spritePixels)),
-        target(Picture(size, start)) {
-    rule.Create(size.w, size.h, 8, 0);
-    const std::vector<uint32_t> bytes = bw::bench::RandomPixels(size.w, size.h, 4);
-    for (int y = 0; y < size.h; ++y) {
-      for (int x = 0; x < size.w; ++x)
-        rule.GetRowPointer(y)[x] = uint8_t(bytes[size_t(y) * size.w + x]);
+        oldImage(Picture(frame, bw::bench::RandomPixels(frame.w, frame.h, 1))),
+        newImage(Picture(frame, bw::bench::RandomPixels(frame.w, frame.h, 2))),
+        sprite(Picture(frame, spritePixels)),
+        target(Picture(frame, start)) {
+    rule.Create(frame.w, frame.h, 8, 0);
+    const std::vector<uint32_t> bytes = bw::bench::RandomPixels(frame.w, frame.h, 4);
+    for (int y = 0; y < frame.h; ++y) {
+      for (int x = 0; x < frame.w; ++x)
+        rule.GetRowPointer(y)[x] = uint8_t(bytes[size_t(y) * frame.w + x]);
     }
   }
   bw::TransitionDrawArea Area() {

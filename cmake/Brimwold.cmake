@@ -1,6 +1,6 @@
 # Build helpers shared by every folder.
 
-set(BRIMWOLD_WARNINGS -Wall -Wextra)
+set(BRIMWOLD_WARNINGS -Wall -Wextra -Wshadow -Wnon-virtual-dtor)
 # GCC 12 reports overlaps that cannot happen in inlined std::string concatenation (GCC bug
 # 105329, mended in 13); the check stays on with every other compiler.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)

@@ -54,7 +54,7 @@ void TextLog(const uint8_t* data, size_t size) {
   bw::ByteReader back(saved);
   Check(again.Load(back, true) == 0 && back.atEnd());
   std::vector<uint8_t> resaved;
-  again.Save(resaved, 0, UINT32_MAX);
+  Check(again.Save(resaved, 0, UINT32_MAX) == 0);
   Check(resaved == saved);
 }
 

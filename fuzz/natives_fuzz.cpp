@@ -217,7 +217,7 @@ class SoundFuzzWorld final : public bw::SoundFileSource {
     handles[0] = host.Handles().HandleOf(bw::ScriptObjectType::kSoundBuffer, live);
     handles[1] = host.Handles().HandleOf(bw::ScriptObjectType::kSoundBuffer, gone);
     device_.RemoveBuffer(gone);
-    host.SoundChannels()->LoadChannel(0, "abc", 0, false);
+    (void)host.SoundChannels()->LoadChannel(0, "abc", 0, false);  // the handle is what is wanted
     handles[2] = host.Handles().HandleOf(bw::ScriptObjectType::kSoundBuffer,
                                          &host.SoundChannels()->GetChannel(0)->staticBuffer);
   }

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "lib/tob/failing_operations.h"
 #include "lib/tob/tob_assembler.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_interpreter.h"
-#include "scenario/tgs/tgs_stand_in_operations.h"
 #include "script/script_engine.h"
 #include "script_fuzz_world.h"
 
@@ -72,7 +72,7 @@ class TgsFuzzWorld {
  private:
   MemoryScriptFileSource files_;
   ScriptEngine host_;
-  TgsStandInOperations operations_;
+  tob::FailingOperations operations_;  // the built-ins never reach them
   std::unique_ptr<TgsFrameBase> frame_;
 };
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config ccache clang-format
+  build-essential cmake ninja-build pkg-config ccache clang-format clang-tidy
   libsdl2-dev libvorbis-dev libogg-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -271,7 +271,7 @@ class SoundRecorder {
       wave.push_back(static_cast<uint8_t>(sample));
       wave.push_back(static_cast<uint8_t>(static_cast<uint16_t>(sample) >> 8));
     }
-    return !bw::WriteFileAtomically(path, wave);
+    return bw::WriteFileAtomically(path, wave);
   }
 
  private:

@@ -91,8 +91,8 @@ int Config(const char* folder, const char* name) {
   // settings come with the voices on, the engine's defaults otherwise.
   bw::UserConfig user;
   user.voiceOn = 1;
-  if (std::error_code failed =
-          bw::SaveUserConfig(std::filesystem::path(folder) / "APP_CFG.DAT", user)) {
+  std::error_code failed;
+  if (!bw::SaveUserConfig(std::filesystem::path(folder) / "APP_CFG.DAT", user, &failed)) {
     std::fprintf(stderr, "demo_files: APP_CFG.DAT: %s\n", failed.message().c_str());
     return kExitFailed;
   }

@@ -112,24 +112,25 @@ AtomicFileWriter::~AtomicFileWriter() {
   Discard();
 }
 
-std::error_code AtomicFileWriter::Open(const std::filesystem::path& target) {
+bool AtomicFileWriter::Open(const std::filesystem::path& target) {
   Discard();
   target_ = target;
   std::string pattern = target.string() + std::string(kTempMark) + "XXXXXX";
   Step();
   int fd = CreateLockedTemporary(pattern);
-  if (fd < 0) return LastError();
+  if (fd < 0) return Fail(LastError());
   Step();
   GiveTargetMode(fd, target);
   fd_ = fd;
   temp_ = pattern;
   failure_.clear();
-  return {};
+  error_.clear();
+  return true;
 }
 
-std::error_code AtomicFileWriter::Write(const void* data, size_t size) {
-  if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
-  if (failure_) return failure_;
+bool AtomicFileWriter::Write(const void* data, size_t size) {
+  if (fd_ < 0) return Fail(std::make_error_code(std::errc::bad_file_descriptor));
+  if (failure_) return Fail(failure_);
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     Step();
@@ -137,16 +138,16 @@ std::error_code AtomicFileWriter::Write(const void* data, size_t size) {
     if (n < 0) {
       if (errno == EINTR) continue;
       failure_ = LastError();
-      return failure_;
+      return Fail(failure_);
     }
     p += n;
     size -= static_cast<size_t>(n);
   }
-  return {};
+  return true;
 }
 
-std::error_code AtomicFileWriter::Commit() {
-  if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
+bool AtomicFileWriter::Commit() {
+  if (fd_ < 0) return Fail(std::make_error_code(std::errc::bad_file_descriptor));
   std::error_code ec = failure_;
   Step();
   if (!ec && ::fsync(fd_) != 0) ec = LastError();
@@ -169,7 +170,13 @@ std::error_code AtomicFileWriter::Commit() {
     }
   }
   temp_.clear();
-  return ec;
+  error_ = ec;
+  return !ec;
+}
+
+bool AtomicFileWriter::Fail(std::error_code error) {
+  error_ = error;
+  return false;
 }
 
 void AtomicFileWriter::Discard() {
@@ -187,12 +194,13 @@ void SetAtomicFileStepHook(AtomicFileStepHook hook) {
   stepHook = hook;
 }
 
-std::error_code WriteFileAtomically(const std::filesystem::path& target,
-                                    std::span<const uint8_t> bytes) {
+bool WriteFileAtomically(const std::filesystem::path& target, std::span<const uint8_t> bytes,
+                         std::error_code* error) {
   AtomicFileWriter writer;
-  if (auto ec = writer.Open(target)) return ec;
-  if (auto ec = writer.Write(bytes.data(), bytes.size())) return ec;
-  return writer.Commit();
+  const bool written =
+      writer.Open(target) && writer.Write(bytes.data(), bytes.size()) && writer.Commit();
+  if (!written && error) *error = writer.Error();
+  return written;
 }
 
 size_t RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_view targetName) {

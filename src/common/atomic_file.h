@@ -21,31 +21,38 @@ class AtomicFileWriter {
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
+  // Each step answers true when it succeeded; Error() then says why the last one failed.
   // Creates the temporary beside target. The target's folder must exist.
-  std::error_code Open(const std::filesystem::path& target);
-  std::error_code Write(const void* data, size_t size);
+  [[nodiscard]] bool Open(const std::filesystem::path& target);
+  [[nodiscard]] bool Write(const void* data, size_t size);
   // Flushes, closes and renames over the target.
-  std::error_code Commit();
+  [[nodiscard]] bool Commit();
+  std::error_code Error() const { return error_; }
   // Drops the temporary; the target stays as it was.
   void Discard();
   bool IsOpen() const { return fd_ >= 0; }
 
  private:
+  bool Fail(std::error_code error);
+
   int fd_ = -1;
   std::filesystem::path target_;
   std::filesystem::path temp_;
   std::error_code failure_;  // first failure of Write; Commit refuses after one
+  std::error_code error_;    // why the last step failed
 };
 
-// One-call form of the writer.
-std::error_code WriteFileAtomically(const std::filesystem::path& target,
-                                    std::span<const uint8_t> bytes);
+// One-call form of the writer: true when the target holds bytes; else error (when given) says
+// why.
+[[nodiscard]] bool WriteFileAtomically(const std::filesystem::path& target,
+                                       std::span<const uint8_t> bytes,
+                                       std::error_code* error = nullptr);
 
 // For writers that read and seek what they write before it replaces the target: a new empty
 // temporary named as the writer's, beside target, with the target's permissions (or a new
 // file's); its path, or empty when it cannot be made. A temporary left by a killed run is
 // removed as the writer's are.
-std::string CreateTemporaryBeside(const std::filesystem::path& target);
+[[nodiscard]] std::string CreateTemporaryBeside(const std::filesystem::path& target);
 
 // Test seam: called before each system call a writer makes on its way (create, mode, write,
 // flush, rename, close, folder flush), so a test can end the process at each in turn. Null (the

@@ -65,7 +65,7 @@ bool LayerEffect::BindTarget(EffectTarget target) {
 }
 
 bool LayerEffect::Register(TimerService* timers, uint32_t delayMs) {
-  return timers->Add(this, delayMs, 0, 0) == kTaskAdded;
+  return timers->Adopt(*this, delayMs, 0, 0) == kTaskAdded;
 }
 
 uint32_t LayerEffect::Elapsed(uint32_t nowMs) {

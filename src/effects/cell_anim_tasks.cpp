@@ -48,7 +48,7 @@ int FrameAnimTask::Setup(TimerService* timers, CellImage* image, Sprite* target,
   pendingWait_ = waitFirst ? NextWait() : 0;
   firstUpdate_ = true;
   currentCell_ = -1;
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) return kFrameAnimRefused;
+  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) return kFrameAnimRefused;
   return kFrameAnimSetUp;
 }
 
@@ -168,7 +168,7 @@ int AmplitudeCellTask::Start(TimerService* timers, CellImage* image, DirectSound
   if (!sound->IsPlaying(nullptr, nullptr)) return kAmplitudeNotPlaying;
   currentCell_ = -1;
   const auto interval = static_cast<uint32_t>(image->Interval());
-  if (timers->Add(this, 0, interval, 0) != kTaskAdded) return kAmplitudeRefused;
+  if (timers->Adopt(*this, 0, interval, 0) != kTaskAdded) return kAmplitudeRefused;
   return kAmplitudeStarted;
 }
 

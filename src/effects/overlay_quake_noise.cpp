@@ -79,7 +79,7 @@ int QuakeOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args
       return refuse(kOverlayNoSurface);
     }
   }
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) return refuse(kOverlayRefused);
+  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) return refuse(kOverlayRefused);
   running_ = true;
   if (args.Int(8) != 0) NotifyStart();
   return kOverlaySetUp;
@@ -162,7 +162,7 @@ int NoiseOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args
     return kOverlayNoSurface;
   }
   Show(args.Int(2) != 0, args.Int(3) != 0);
-  if (timers->Add(this, kNoiseIntervalMs, kNoiseIntervalMs, 0) != kTaskAdded) {
+  if (timers->Adopt(*this, kNoiseIntervalMs, kNoiseIntervalMs, 0) != kTaskAdded) {
     return kOverlayRefused;
   }
   return kOverlaySetUp;

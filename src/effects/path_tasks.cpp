@@ -171,7 +171,7 @@ int PathTask::Start(TimerService* timers) {
   firstUpdate_ = true;
   totalDuration_ = uint64_t{segmentDuration_} * (first_.size() - 1);
   Prepare();
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
+  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
     ClearTarget();
     return kPathTaskRefused;
   }

@@ -147,7 +147,7 @@ int SpCfadeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   duration_ = std::max<uint32_t>(args.Uint(3), 1);
   started_ = false;
   last_ = 0;
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
+  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
     Forget();
     return kSpCfadeRefused;
   }

@@ -119,7 +119,7 @@ int SpChangeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
   if (zoom_) RaiseZoom(ratio_);
   PrepareWorkSurface();
   first_ = true;
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
+  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
     sprite_ = nullptr;
     new_ = old_ = nullptr;
     combined_.reset();

@@ -34,7 +34,7 @@ int SpFadeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
   notify_ = args.Int(2) != 0 && priorityState == kPriorityArmed && EffectStartHook() != nullptr;
   // A set-up again while listed keeps the listing: the service still owns the effect.
   if (Handle() != 0 && timers->Contains(Handle())) return kSpFadeSetUp;
-  return timers->Add(this, 0, 0, 0) == kTaskAdded ? kSpFadeSetUp : kSpFadeRefused;
+  return timers->Adopt(*this, 0, 0, 0) == kTaskAdded ? kSpFadeSetUp : kSpFadeRefused;
 }
 
 int SpFadeEffect::Command(ArgWords args) {

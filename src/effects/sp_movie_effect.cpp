@@ -33,7 +33,7 @@ int SpMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   layer_ = layer;
   movie_ = std::move(movie);
   movie_->Play();
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
+  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
     Close();
     return kSpMovieRefused;
   }

@@ -157,7 +157,7 @@ int SpPanimeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
     Finish();
     return kSpPanimeEndedAtOnce;
   }
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
+  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
     sprite_ = nullptr;
     return kSpPanimeRefused;
   }

@@ -170,7 +170,7 @@ int SpPartsEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
     Stop();
     return rc;
   }
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
+  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
     Stop();
     return kSpPartsRefused;
   }

@@ -38,7 +38,7 @@ int SpriteAnimTask::Start(TimerService* timers, CompositionLayer* container, Hva
   delay_ = delayMs;
   state_ = kNotStarted;
   chain_ = false;
-  if (timers->Add(this, 0, 0, 0) != kTaskAdded) {
+  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
     data_ = nullptr;
     return kSpriteAnimRefused;
   }

@@ -672,10 +672,10 @@ int MessageTextWidget::DrawString(const char* text, int32_t x, int32_t y, bool t
       MarkDrawn(onto, drawn);
     }
   } else {
-    Size size;
+    Size measured;
     int32_t ox = 0, oy = 0;
-    mainRenderer_->MeasureText(text, &size, &ox, &oy, false, nullptr);
-    end = {dx + size.width, dy + size.height};
+    mainRenderer_->MeasureText(text, &measured, &ox, &oy, false, nullptr);
+    end = {dx + measured.width, dy + measured.height};
   }
   previousPen_ = Along();
   Along() += (vertical_ ? end.y - dy : end.x - dx) + charGap_;

@@ -111,8 +111,9 @@ void ScriptText::NewPage() {
 int ScriptText::MakeTask() {
   if (task_) return kWidgetDone;
   auto task = std::make_unique<TextTypingTask>(this);
-  if (timers_->Add(task.get(), 0, 0, 0) != kTaskAdded) return kDisplayTaskRefused;
-  task_ = task.release();
+  TextTypingTask* listed = task.get();
+  if (timers_->Add(std::move(task), 0, 0, 0) != kTaskAdded) return kDisplayTaskRefused;
+  task_ = listed;
   task_->SetOwnerSlot(&task_);
   return kWidgetDone;
 }

@@ -172,10 +172,11 @@ int TextInputPart::Build(DisplayObjectList* target, TimerService* timer, ImeCont
     caretRect_.SetVisible(false);
     if (timer) {
       auto task = std::make_unique<CaretBlinkTask>(&caretRect_);
-      if (timer->Add(task.get(), kCaretBlinkMs, kCaretBlinkMs, 0) != kTaskAdded) {
+      CaretBlinkTask* listed = task.get();
+      if (timer->Add(std::move(task), kCaretBlinkMs, kCaretBlinkMs, 0) != kTaskAdded) {
         throw CreateFailure{kTextInputNoBlinkTask};
       }
-      blinkTask_ = task.release();  // the service owns it now
+      blinkTask_ = listed;
       blinkTask_->SetOwnerSlot(&blinkTask_);
       timerService_ = timer;
     }

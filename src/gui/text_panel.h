@@ -11,11 +11,10 @@
 #include "graphics/surface/sprite.h"
 #include "gui/script_text.h"
 
+namespace bw {
 namespace host {
 class GlyphSource;
 }
-
-namespace bw {
 
 class CompositionLayer;
 class DisplayObjectList;

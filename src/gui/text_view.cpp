@@ -266,11 +266,11 @@ int TextView::FitWindow(bool resize, bool reveal) {
     }
     // Vertical lines start at the right edge, which moved with the width.
     if (vertical_) {
-      const int32_t dx = width_ - oldWidth;
+      const int32_t widthGain = width_ - oldWidth;
       for (LineRecord& line : lines_) {
-        line.penX += dx;
-        line.box.left += dx;
-        line.box.right += dx;
+        line.penX += widthGain;
+        line.box.left += widthGain;
+        line.box.right += widthGain;
       }
     }
   }

@@ -38,12 +38,9 @@ int32_t PointerMoveTask::Start(TimerService* service, EngineInput* input, int32_
     return kPointerMoveCursorHidden;
   }
   service->RemoveById(kTaskKindPointerMove);
-  auto* task = new PointerMoveTask(input, host::GetCursorPos(), target, duration, easing, mode);
-  if (service->Add(task, 0, 0, 0) != kTaskAdded) {
-    delete task;
-    return kPointerMoveRefused;
-  }
-  return 0;
+  auto task = std::unique_ptr<PointerMoveTask>(
+      new PointerMoveTask(input, host::GetCursorPos(), target, duration, easing, mode));
+  return service->Add(std::move(task), 0, 0, 0) == kTaskAdded ? 0 : kPointerMoveRefused;
 }
 
 void PointerMoveTask::JumpToTarget() const {

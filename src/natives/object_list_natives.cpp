@@ -1,6 +1,8 @@
 #include "natives/object_list_natives.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <string>
 
 #include "common/global.h"
@@ -120,7 +122,7 @@ int32_t SpriteAnimStart(NativeArgs& a) {
   const bool catchUp = a.U32(7) != 0, finish = a.U32(8) != 0;
   const uint32_t delay = a.U32(9);
   if (!container || a.Faulted()) return 0;
-  auto* task = new (std::nothrow) SpriteAnimTask;
+  std::unique_ptr<SpriteAnimTask> task(new (std::nothrow) SpriteAnimTask);
   if (!task) return 0;
   int code;
   if (priority != kDefaultPriority) {
@@ -130,11 +132,9 @@ int32_t SpriteAnimStart(NativeArgs& a) {
   } else {
     code = task->Start(EffectTimers(), container, data, sequence, loops, 0, true, true, false, 0);
   }
-  if (code != kSpriteAnimStarted) {
-    delete task;
-    return 0;
-  }
-  return static_cast<int32_t>(TaskHandleOf(a.Host(), task));
+  if (code != kSpriteAnimStarted) return 0;
+  // Started: the service owns it.
+  return static_cast<int32_t>(TaskHandleOf(a.Host(), task.release()));
 }
 
 SpriteAnimTask* SpriteAnimAt(NativeArgs& a, uint32_t k) {
@@ -424,14 +424,14 @@ int32_t FrameAnimStart(NativeArgs& a) {
   const uint32_t interval = a.U32(2), randomRange = a.U32(3);
   const bool waitFirst = a.U32(4) != 0;
   if (!image || a.Faulted()) return 0;
-  auto* task = new (std::nothrow) FrameAnimTask;
+  std::unique_ptr<FrameAnimTask> task(new (std::nothrow) FrameAnimTask);
   if (!task) return 0;
   if (task->Setup(EffectTimers(), image, nullptr, loops, interval, randomRange, waitFirst,
                   &a.Host().Random()) != kFrameAnimSetUp) {
-    delete task;
     return 0;
   }
-  return static_cast<int32_t>(TaskHandleOf(a.Host(), task));
+  // Set up: the service owns it.
+  return static_cast<int32_t>(TaskHandleOf(a.Host(), task.release()));
 }
 
 // 539: only a sound holding its samples can drive the cells.
@@ -439,14 +439,14 @@ int32_t AmplitudeCellStart(NativeArgs& a) {
   CellImage* image = CellImageAt(a, 0);
   auto* sound = a.Handle<SoundBuffer>(1, ScriptObjectType::kSoundBuffer);
   if (!sound || sound->IsStreaming() || !image) return 0;
-  auto* task = new (std::nothrow) AmplitudeCellTask;
+  std::unique_ptr<AmplitudeCellTask> task(new (std::nothrow) AmplitudeCellTask);
   if (!task) return 0;
   if (task->Start(EffectTimers(), image, static_cast<DirectSoundBuffer*>(sound)) !=
       kAmplitudeStarted) {
-    delete task;
     return 0;
   }
-  return static_cast<int32_t>(TaskHandleOf(a.Host(), task));
+  // Started: the service owns it.
+  return static_cast<int32_t>(TaskHandleOf(a.Host(), task.release()));
 }
 
 // 540

@@ -643,8 +643,8 @@ int32_t ExtractFile(NativeArgs& a) {
   if (file.Load(name.c_str()) != kFileOk) return kExtractLoadFailed;
   if (ResolveDiskPath(path.c_str(), engine, linuxPath) != kFileOk) return kExtractCreateFailed;
   const auto* data = static_cast<const uint8_t*>(file.GetData());
-  std::error_code error = WriteFileAtomically(linuxPath, {data, data ? file.GetSize() : 0});
-  return error ? kExtractCreateFailed : kExtractDone;
+  const bool written = WriteFileAtomically(linuxPath, {data, data ? file.GetSize() : 0});
+  return written ? kExtractDone : kExtractCreateFailed;
 }
 
 constexpr NativeEntry kEntries[] = {

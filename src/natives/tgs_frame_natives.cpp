@@ -448,7 +448,7 @@ int32_t StepFrame(NativeArgs& a) {
   for (;;) {
     if (r == 2 && state.loadedGame != 0) {
       state.loadedGame = 0;
-      saves.LoadSaveData(-1, 0);
+      (void)saves.LoadSaveData(-1, 0);
     } else if (r == 3 && frame->ExitCode() == 3 && saves.HasSnapshot()) {
       saves.RestoreSnapshot();
     } else {

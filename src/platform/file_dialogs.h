@@ -28,11 +28,12 @@ class FileDialogs {
   // kDialogFileTitleSize bytes, is always emptied, and receives the chosen file's name, cut at a
   // character boundary when long. A chosen path that does not fit whole is refused: the dialog
   // answers false and path keeps what it held. True when a file was chosen.
-  bool OpenFile(host::HWND owner, const char* title, char* path, char* fileTitle,
-                const char* initialFolder, const char* filter, bool clearPath);
+  [[nodiscard]] bool OpenFile(host::HWND owner, const char* title, char* path, char* fileTitle,
+                              const char* initialFolder, const char* filter, bool clearPath);
   // The same for saving, with the extension added to a name typed without one.
-  bool SaveFile(host::HWND owner, const char* title, char* path, char* fileTitle,
-                const char* initialFolder, const char* filter, const char* defaultExtension);
+  [[nodiscard]] bool SaveFile(host::HWND owner, const char* title, char* path, char* fileTitle,
+                              const char* initialFolder, const char* filter,
+                              const char* defaultExtension);
   // The filter the player chose in the last dialog that ended with a file (1 for the first).
   uint32_t GetFilterIndex() const { return filterIndex_; }
 

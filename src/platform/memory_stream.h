@@ -36,7 +36,7 @@ class MemoryStream final : public Stream {
   uint32_t Seek(uint32_t position) override;
   uint32_t Skip(int32_t distance) override;
   uint32_t SeekFromEnd(uint32_t distance) override;
-  uint32_t Read(void* buffer, uint32_t count) override;
+  [[nodiscard]] uint32_t Read(void* buffer, uint32_t count) override;
   void* GetBuffer(bool detach) override;
 
  private:

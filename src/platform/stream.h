@@ -33,7 +33,7 @@ class Stream : public RefCounted {
   virtual uint32_t Skip(int32_t distance) = 0;
   virtual uint32_t SeekFromEnd(uint32_t distance) = 0;
   // Bytes delivered, at most count.
-  virtual uint32_t Read(void* buffer, uint32_t count) = 0;
+  [[nodiscard]] virtual uint32_t Read(void* buffer, uint32_t count) = 0;
   // The stream's memory block, null when it has none. With detach the caller takes the block.
   virtual void* GetBuffer(bool /*detach*/) { return nullptr; }
 

@@ -33,19 +33,40 @@ TimerService::~TimerService() {
   for (auto& task : tasks) task->ownerSlot_ = nullptr;
 }
 
-uint32_t TimerService::Add(TimedTask* task, uint32_t delayMs, uint32_t intervalMs,
-                           uint32_t repeatCount) {
-  if (!task) return kTaskIsNull;
+bool TimerService::IsListed(const TimedTask& task) const {
   for (const auto& listed : tasks_) {
-    if (listed.get() == task) return kTaskAlreadyListed;
+    if (listed.get() == &task) return true;
   }
+  return false;
+}
+
+void TimerService::List(std::unique_ptr<TimedTask> task, uint32_t delayMs, uint32_t intervalMs,
+                        uint32_t repeatCount) {
   uint32_t handle = NextHandleCandidate();
   while (FindEntry(handle)) handle = NextHandleCandidate();
   task->handle_ = handle;
   task->dueTime_ = NowMs() + delayMs;
   task->interval_ = intervalMs;
   task->repeatCount_ = repeatCount;
-  tasks_.emplace_back(task);
+  tasks_.push_back(std::move(task));
+}
+
+uint32_t TimerService::Add(std::unique_ptr<TimedTask> task, uint32_t delayMs, uint32_t intervalMs,
+                           uint32_t repeatCount) {
+  if (!task) return kTaskIsNull;
+  if (IsListed(*task)) {
+    // The list holds it already: the second owner lets go without deleting.
+    (void)task.release();
+    return kTaskAlreadyListed;
+  }
+  List(std::move(task), delayMs, intervalMs, repeatCount);
+  return kTaskAdded;
+}
+
+uint32_t TimerService::Adopt(TimedTask& task, uint32_t delayMs, uint32_t intervalMs,
+                             uint32_t repeatCount) {
+  if (IsListed(task)) return kTaskAlreadyListed;
+  List(std::unique_ptr<TimedTask>(&task), delayMs, intervalMs, repeatCount);
   return kTaskAdded;
 }
 

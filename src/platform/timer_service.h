@@ -40,10 +40,15 @@ class TimerService {
   TimerService(const TimerService&) = delete;
   TimerService& operator=(const TimerService&) = delete;
 
-  // On kTaskAdded the service owns task, gives it a handle and makes it due at now + delayMs.
-  // A refused task stays with the caller (or, when already listed, with the service).
-  virtual uint32_t Add(TimedTask* task, uint32_t delayMs, uint32_t intervalMs,
-                       uint32_t repeatCount);
+  // Takes task, gives it a handle and makes it due at now + delayMs. A refused task is destroyed
+  // here, except one already listed, which stays with the service: either way it dies once.
+  [[nodiscard]] virtual uint32_t Add(std::unique_ptr<TimedTask> task, uint32_t delayMs,
+                                     uint32_t intervalMs, uint32_t repeatCount);
+  // Lists a task that its own start puts on the service while its creator still holds it: on
+  // kTaskAdded the service owns it and the creator must let it go (release, never delete); on
+  // kTaskAlreadyListed the service owned it already.
+  [[nodiscard]] uint32_t Adopt(TimedTask& task, uint32_t delayMs, uint32_t intervalMs,
+                               uint32_t repeatCount);
   // Stops the task and clears its owner's variable; it is deleted later.
   virtual bool RemoveByHandle(uint32_t handle);
   virtual void RemoveById(uint32_t kindId);
@@ -80,6 +85,9 @@ class TimerService {
  private:
   using TaskList = std::list<std::unique_ptr<TimedTask>>;
 
+  bool IsListed(const TimedTask& task) const;
+  void List(std::unique_ptr<TimedTask> task, uint32_t delayMs, uint32_t intervalMs,
+            uint32_t repeatCount);
   void RunPass(uint32_t nowMs, bool catchUp);
   // Updates a due task; true when its Update reported it finished.
   bool Step(TimedTask& task, uint32_t nowMs, bool catchUp);

@@ -55,7 +55,7 @@ class FileSlotPool : public WorkerThread {
   void Run() override;
 
  private:
-  bool Ready(uint32_t slot) const;
+  [[nodiscard]] bool Ready(uint32_t slot) const;
 
   std::vector<std::unique_ptr<File>> slots_;
   // Set by the frame thread before the worker starts; cleared by the worker (release) once the

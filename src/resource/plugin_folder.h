@@ -22,6 +22,6 @@ constexpr int kPluginLibraryBadPath = 1;    // the path cannot be made absolute
 constexpr int kPluginLibraryNotLoaded = 2;  // no such library, or it does not load
 
 // Loads the plug-in library at path (an engine path resolved against the application folder).
-int LoadPluginLibrary(std::string_view path, host::HMODULE* module);
+[[nodiscard]] int LoadPluginLibrary(std::string_view path, host::HMODULE* module);
 
 }  // namespace bw

@@ -332,7 +332,7 @@ int SaveData::WriteSaveData(int32_t page, int32_t slot) {
     std::string path;
     if (!ResolveLinuxPath(SlotPath(page, slot), nullptr, path)) return kWriteFileFailed;
     AtomicFileWriter writer;
-    if (writer.Open(path) || writer.Write(file.data(), file.size()) || writer.Commit()) {
+    if (!writer.Open(path) || !writer.Write(file.data(), file.size()) || !writer.Commit()) {
       return kWriteFileFailed;
     }
     // The counters move only once the file is there.
@@ -477,7 +477,7 @@ int SaveData::SetSaveSlotComment(int32_t page, int32_t slot, std::string_view te
   if (ReadSaveHeader(in, header) != 0) return kCommentBadFile;
   // Only the text and its NUL change; the rest of the field keeps its bytes.
   PutComment(bytes.data() + kCommentOffset, text);
-  return WriteFileAtomically(path, bytes) ? kCommentOpenFailed : 0;
+  return WriteFileAtomically(path, bytes) ? 0 : kCommentOpenFailed;
 }
 
 int SaveData::CopySaveSlot(int32_t fromPage, int32_t fromSlot, int32_t toPage, int32_t toSlot) {

@@ -74,9 +74,9 @@ class SaveData : public ScriptHostExtension {
   explicit SaveData(ScriptHost& host);
   ~SaveData() override;
 
-  int WriteSaveData(int32_t page, int32_t slot);
-  int LoadSaveData(int32_t page, int32_t slot);
-  int LoadSaveFile(const std::string& name);
+  [[nodiscard]] int WriteSaveData(int32_t page, int32_t slot);
+  [[nodiscard]] int LoadSaveData(int32_t page, int32_t slot);
+  [[nodiscard]] int LoadSaveFile(const std::string& name);
   int SerializeState(std::vector<uint8_t>& out, bool historyRequest);
   int RestoreState(std::span<const uint8_t> blob);
 
@@ -90,10 +90,12 @@ class SaveData : public ScriptHostExtension {
   int FindSaveFileName(std::string& name, int32_t page, int32_t slot);
   int GetSaveSlotCaption(std::string* text, int32_t page, int32_t slot, uint8_t style);
   // Each output may be null; the thumbnail surface must be 32-bit and at least 120 x 90.
-  int ReadSaveSlotInfo(int32_t page, int32_t slot, ImageSurface* thumbnail, std::string* title,
-                       std::string* comment, uint8_t* protect, std::string* date, bool fold);
+  [[nodiscard]] int ReadSaveSlotInfo(int32_t page, int32_t slot, ImageSurface* thumbnail,
+                                     std::string* title, std::string* comment, uint8_t* protect,
+                                     std::string* date, bool fold);
   int SetSaveSlotComment(int32_t page, int32_t slot, std::string_view text);
-  int CopySaveSlot(int32_t fromPage, int32_t fromSlot, int32_t toPage, int32_t toSlot);
+  [[nodiscard]] int CopySaveSlot(int32_t fromPage, int32_t fromSlot, int32_t toPage,
+                                 int32_t toSlot);
   int DeleteSaveSlot(int32_t page, int32_t slot);
 
   // The save context (guest addresses, read when a save is written).

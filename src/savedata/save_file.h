@@ -56,10 +56,10 @@ struct SaveFileContents {
 
 // The header up to the stored size (whatever follows is not read): 0, kSaveFileBad for a wrong
 // magic or too few bytes, kSaveFileReserved.
-int ReadSaveHeader(ByteReader& in, SaveHeader& header);
+[[nodiscard]] int ReadSaveHeader(ByteReader& in, SaveHeader& header);
 // The whole file: the header, then sizes and the check byte checked before anything is
 // allocated.
-int ReadSaveFile(std::span<const uint8_t> file, SaveFileContents& out);
+[[nodiscard]] int ReadSaveFile(std::span<const uint8_t> file, SaveFileContents& out);
 // The state blob of a file read: stored as it is, or unpacked.
 int UnpackSaveState(const SaveFileContents& file, std::vector<uint8_t>& blob);
 

@@ -333,7 +333,7 @@ class SaveLoadDialog {
       std::copy(text.begin(), text.end(), bytes.begin() + kCommentOffset);
     }
     if (bits & kPendingProtect) bytes[kProtectOffset] = current_.state;
-    return WriteFileAtomically(path, bytes) ? kEditsNotWritten : 0;
+    return WriteFileAtomically(path, bytes) ? 0 : kEditsNotWritten;
   }
 
   void RowSelected() {

@@ -44,8 +44,8 @@ class SaveLoadHost {
   virtual bool AskYesNo(const std::string& cp932) = 0;
   virtual void ShowMessage(const std::string& cp932) = 0;
   // The save permission (with a scenario frame running, its save word too) and the load one.
-  virtual bool SaveAllowed() = 0;
-  virtual bool LoadAllowed() = 0;
+  [[nodiscard]] virtual bool SaveAllowed() = 0;
+  [[nodiscard]] virtual bool LoadAllowed() = 0;
   // Runs work that touches the game state or the scripts' words where the scripts run, and
   // waits for it.
   virtual void RunInGame(const std::function<void()>& work) = 0;
@@ -55,7 +55,7 @@ class SaveLoadHost {
   virtual bool EmptyThumbnail(host::DialogImage& image) = 0;
   // The joystick the dialog polls: false when none opens; an event (0 up, 1 down, 2 left,
   // 3 right, else a button code) or -1.
-  virtual bool OpenJoystick() { return false; }
+  [[nodiscard]] virtual bool OpenJoystick() { return false; }
   // The game's automatic pointer move: the pointer goes onto the selected row as the dialog opens.
   virtual bool MovesPointer() { return false; }
   virtual int PollJoystick() { return -1; }
@@ -85,6 +85,6 @@ int RunSaveLoadDialog(SaveData& save, SaveLoadHost& host, host::HWND owner, bool
 
 // Loads a picture by name into a 120 x 90 image (cut or padded with black); false when it
 // does not load.
-bool LoadDialogPicture(const char* name, host::DialogImage& image);
+[[nodiscard]] bool LoadDialogPicture(const char* name, host::DialogImage& image);
 
 }  // namespace bw

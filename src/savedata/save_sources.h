@@ -54,9 +54,9 @@ class SaveFrameState {
   virtual int GetComment(std::string& text) = 0;
   virtual uint32_t StateSize(bool history) = 0;
   // 0 when the state was appended to out.
-  virtual int WriteState(std::vector<uint8_t>& out, bool history) = 0;
+  [[nodiscard]] virtual int WriteState(std::vector<uint8_t>& out, bool history) = 0;
   // 0 when the state was read back.
-  virtual int ReadState(ByteReader& in, bool history) = 0;
+  [[nodiscard]] virtual int ReadState(ByteReader& in, bool history) = 0;
   // Shows the pointer again where the message display hid it.
   virtual void RestoreCursor() = 0;
   // Read-message flags of the named scenario (empty: every scenario): query 0 counts them, 1

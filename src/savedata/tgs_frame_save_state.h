@@ -18,8 +18,8 @@ class TgsFrameSaveState : public SaveFrameState {
   std::string SceneTitle() override;
   int GetComment(std::string& text) override;
   uint32_t StateSize(bool history) override;
-  int WriteState(std::vector<uint8_t>& out, bool history) override;
-  int ReadState(ByteReader& in, bool history) override;
+  [[nodiscard]] int WriteState(std::vector<uint8_t>& out, bool history) override;
+  [[nodiscard]] int ReadState(ByteReader& in, bool history) override;
   void RestoreCursor() override;
   int32_t QueryReadFlags(int32_t query, const std::string& script) override;
 };

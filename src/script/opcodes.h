@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 
 namespace bw {
 
@@ -65,15 +66,12 @@ enum Opcode : uint32_t {
 #undef BW_OPCODE_ID
 };
 
-#define BW_OPCODE_ONE(name, mnemonic, operands) +1
-constexpr uint32_t kOpcodeCount = 0 BW_OPCODES(BW_OPCODE_ONE);
-#undef BW_OPCODE_ONE
-
-inline constexpr uint8_t kOpcodeOperands[kOpcodeCount] = {
+inline constexpr uint8_t kOpcodeOperands[] = {
 #define BW_OPCODE_OPERANDS(name, mnemonic, operands) operands,
     BW_OPCODES(BW_OPCODE_OPERANDS)
 #undef BW_OPCODE_OPERANDS
 };
+constexpr uint32_t kOpcodeCount = std::size(kOpcodeOperands);
 
 inline constexpr const char* kOpcodeMnemonics[kOpcodeCount] = {
 #define BW_OPCODE_MNEMONIC(name, mnemonic, operands) mnemonic,

@@ -61,7 +61,7 @@ ScriptEngine::ScriptEngine(ScriptFileSource* files, uint32_t arenaBytes) : Scrip
 }
 
 ScriptEngine::~ScriptEngine() {
-  if (systemStateFileName_) WriteSystemState(nullptr);
+  if (systemStateFileName_) (void)WriteSystemState(nullptr);  // nobody is left to tell
 }
 
 int ScriptEngine::NativeRequest(GuestMemory& m, uint32_t args, uint32_t word) {
@@ -101,7 +101,7 @@ int ScriptEngine::Start() {
   if (LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", true, true) != 0) {
     return kStartInitFailed;
   }
-  LoadVoiceInfo("SCRIPT\\VOICEINF.DAT");
+  (void)LoadVoiceInfo("SCRIPT\\VOICEINF.DAT");  // always done: a bad table only plays no voices
   PublishTables();
   int r = LoadScript("MAIN");
   return r == 0 ? 0 : kStartInitFailed + r;
@@ -204,7 +204,7 @@ int ScriptEngine::WriteSystemState(const char* name) {
       plain.push_back(c.enabled);
       plain.push_back(c.hasSecondText);
     }
-    WriteVariableSet(&plain, 1, false);
+    if (WriteVariableSet(&plain, 1, false) != 0) return kStateCannotCreate;
     PackedBlock packed = PackStateBlock(plain);
     std::vector<uint8_t> file;
     PutU32(file, static_cast<uint32_t>(packed.stored.size()));
@@ -243,7 +243,7 @@ int ScriptEngine::ReadSystemState(const char* name) {
       characters.u8(c.hasSecondText);
     }
   }
-  ReadVariableSet(in);
+  (void)ReadVariableSet(in);  // checked above
   return 0;
 }
 
@@ -362,7 +362,7 @@ int ScriptEngine::ReadVariableFile(const char* name) {
   stream.insert(stream.end(), data.begin(), data.end());
   ByteReader in(stream.data(), stream.size());
   if (!CheckVariableSet(in)) return kVariableFileBadData;
-  ReadVariableSet(in);
+  (void)ReadVariableSet(in);  // checked above
   return 0;
 }
 

@@ -66,9 +66,9 @@ class ScriptEngine : public ScriptVm {
   ~ScriptEngine() override;
 
   // name is the bare script name; 1 when it is longer than kMaxScriptName bytes.
-  int LoadScript(const std::string& name, BytecodeVm* interpreter = nullptr) override;
+  [[nodiscard]] int LoadScript(const std::string& name, BytecodeVm* interpreter = nullptr) override;
   // The script named in the request buffer.
-  int LoadRequestedScript();
+  [[nodiscard]] int LoadRequestedScript();
   virtual void OnUnloadAll() {}
 
   // Loads the start files and the voice table, publishes the VM tables and loads "MAIN".
@@ -79,20 +79,21 @@ class ScriptEngine : public ScriptVm {
   // The interrupt: UnloadScripts, then "MAIN" again; the LoadScript result.
   int Interrupt(uint32_t bootFlag);
 
-  int LoadVoiceInfo(const std::string& file);
+  [[nodiscard]] int LoadVoiceInfo(const std::string& file);
   const VoiceTable& GetVoices() const { return voices_; }
   VoiceTable& GetVoices() { return voices_; }
 
   void SetSystemStateFileName(const char* name);
-  int SavePersistentState();
-  int WriteSystemState(const char* name);
-  int ReadSystemState(const char* name);
+  [[nodiscard]] int SavePersistentState();
+  [[nodiscard]] int WriteSystemState(const char* name);
+  [[nodiscard]] int ReadSystemState(const char* name);
 
   // Sizes of the two header variables: plain (kind 0) and text (kind 1); 0 asks for neither.
   int FindHeaderVariables(uint32_t plain, uint32_t text, uint32_t* plainSize, uint32_t* textSize);
-  int WriteVariableFile(const char* name, int set, uint32_t plain, uint32_t text, bool fromSnapshotB);
-  int ReadVariableFileHeader(const char* name, uint32_t plain, uint32_t text);
-  int ReadVariableFile(const char* name);
+  [[nodiscard]] int WriteVariableFile(const char* name, int set, uint32_t plain, uint32_t text,
+                                      bool fromSnapshotB);
+  [[nodiscard]] int ReadVariableFileHeader(const char* name, uint32_t plain, uint32_t text);
+  [[nodiscard]] int ReadVariableFile(const char* name);
 
   ScriptRequest& Request() { return request_; }
   uint32_t BootFlagAddress() const { return HostVariableAddress(1); }

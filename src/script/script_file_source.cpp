@@ -82,7 +82,7 @@ bool FileSystemScriptFileSource::Save(const std::string& name, std::span<const u
   std::string enginePath;
   std::string linuxPath;
   if (ResolveDiskPath(name.c_str(), enginePath, linuxPath) != kFileOk) return false;
-  return !WriteFileAtomically(linuxPath, bytes);
+  return WriteFileAtomically(linuxPath, bytes);
 }
 
 }  // namespace bw

@@ -23,25 +23,25 @@ class ScriptFileSource {
  public:
   virtual ~ScriptFileSource() = default;
   // The whole file named name, or false when it does not load.
-  virtual bool Load(const std::string& name, std::vector<uint8_t>& out) = 0;
+  [[nodiscard]] virtual bool Load(const std::string& name, std::vector<uint8_t>& out) = 0;
   // Reads the whole file named name into a new guest block with padding zero bytes behind it;
   // false when the file does not load. Sources that can read straight into the block override
   // this; here the file passes through Load.
-  virtual bool LoadToGuest(const std::string& name, GuestMemory& memory, uint32_t padding,
-                           GuestFile& out);
+  [[nodiscard]] virtual bool LoadToGuest(const std::string& name, GuestMemory& memory,
+                                         uint32_t padding, GuestFile& out);
   // Replaces the file named name with bytes so that a failure keeps the old file; false on
   // failure.
-  virtual bool Save(const std::string& name, std::span<const uint8_t> bytes) = 0;
+  [[nodiscard]] virtual bool Save(const std::string& name, std::span<const uint8_t> bytes) = 0;
 };
 
 // Files kept in memory; names compare as the engine compares them (ASCII letters case-blind,
 // the trail byte of a double-byte character as it is).
 class MemoryScriptFileSource : public ScriptFileSource {
  public:
-  bool Load(const std::string& name, std::vector<uint8_t>& out) override;
-  bool LoadToGuest(const std::string& name, GuestMemory& memory, uint32_t padding,
-                   GuestFile& out) override;
-  bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
+  [[nodiscard]] bool Load(const std::string& name, std::vector<uint8_t>& out) override;
+  [[nodiscard]] bool LoadToGuest(const std::string& name, GuestMemory& memory, uint32_t padding,
+                                 GuestFile& out) override;
+  [[nodiscard]] bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
 
   void Put(const std::string& name, std::vector<uint8_t> bytes);
   void Remove(const std::string& name);
@@ -59,10 +59,10 @@ class MemoryScriptFileSource : public ScriptFileSource {
 // file through a temporary beside it, so a failed write keeps the old file.
 class FileSystemScriptFileSource : public ScriptFileSource {
  public:
-  bool Load(const std::string& name, std::vector<uint8_t>& out) override;
-  bool LoadToGuest(const std::string& name, GuestMemory& memory, uint32_t padding,
-                   GuestFile& out) override;
-  bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
+  [[nodiscard]] bool Load(const std::string& name, std::vector<uint8_t>& out) override;
+  [[nodiscard]] bool LoadToGuest(const std::string& name, GuestMemory& memory, uint32_t padding,
+                                 GuestFile& out) override;
+  [[nodiscard]] bool Save(const std::string& name, std::span<const uint8_t> bytes) override;
 };
 
 }  // namespace bw

@@ -116,7 +116,7 @@ class ScriptHost : public ScriptEngine {
   ScriptHandles& Handles() { return handles_; }
   // What native 35 and the end of a session save: each family's persistent data (the scenario
   // frame's read-text log), then the engine's persistent state; the engine's result.
-  int SavePersistentData();
+  [[nodiscard]] int SavePersistentData();
   // The family state of type T (constructed from the host on first use).
   template <typename T>
   T& Extension() {
@@ -244,7 +244,9 @@ class ScriptApplication {
   // A message dialog of the application (kind 0 tells, 2 asks); 1 for yes.
   virtual uint32_t RequestScriptDialog(uint32_t /*kind*/, const std::string& /*text*/) { return 0; }
   // Hands a file or folder (engine path) to the desktop's opener; false when it cannot.
-  virtual bool OpenWithDesktop(const std::string& /*path*/, bool /*folder*/) { return false; }
+  [[nodiscard]] virtual bool OpenWithDesktop(const std::string& /*path*/, bool /*folder*/) {
+    return false;
+  }
   virtual void SetCursorVisible(bool /*visible*/) {}
   virtual bool PointerInWindow() { return false; }
   // The switch of the timed pointer moves; whether the last pointer position is the picture's
@@ -296,7 +298,7 @@ class ScriptApplication {
   virtual bool ShowSoundWarning(const std::string& /*cp932Text*/, uint8_t* /*checkState*/) {
     return false;
   }
-  virtual bool DecoderLoadWholeSetting() { return false; }
+  [[nodiscard]] virtual bool DecoderLoadWholeSetting() { return false; }
   virtual uint8_t BgmDuckSetting() { return 0; }
   // Movie natives: use runs on the window-level movie slot under the application's movie lock
   // (false: no slot); OpenWindowMovie opens a movie on the main window at the canvas size.
@@ -304,7 +306,9 @@ class ScriptApplication {
     return false;
   }
   // 2 (no window) here.
-  virtual int32_t OpenWindowMovie(MovieObject& /*movie*/, const char* /*file*/) { return 2; }
+  [[nodiscard]] virtual int32_t OpenWindowMovie(MovieObject& /*movie*/, const char* /*file*/) {
+    return 2;
+  }
   // The process-wide part manager and pointer manager that scripted screens use (null: none).
   virtual PartManager* ScriptPartManager() { return nullptr; }
   virtual PointerManager* ScriptPointerManager() { return nullptr; }
@@ -325,7 +329,7 @@ class ScriptApplication {
   // The scenario frame: the application's state words (null: none), the player's settings it
   // reads (false: defaults), and one turn of the frame loop for its waits (0: quitting).
   virtual TgsAppState* TgsState() { return nullptr; }
-  virtual bool ReadTgsSettings(TgsUserSettings& /*out*/) { return false; }
+  [[nodiscard]] virtual bool ReadTgsSettings(TgsUserSettings& /*out*/) { return false; }
   virtual int TgsFrameTurn() { return 0; }
   // A dialog of the application (0 settings, 1 save, 2 load) opened between the frame's steps:
   // false when it cannot be asked for; then 0 not taken yet, 1 open, 2 closed again.

@@ -120,7 +120,7 @@ ScriptVm::ScriptVm(ScriptFileSource* files, uint32_t arenaBytes)
 }
 
 ScriptVm::~ScriptVm() {
-  if (!tableFileName_.empty()) SaveScriptTable(nullptr);
+  if (!tableFileName_.empty()) (void)SaveScriptTable(nullptr);  // nobody is left to tell
   if (Global<ScriptVmTables>::Get() == &tables_) Global<ScriptVmTables>::Clear();
 }
 

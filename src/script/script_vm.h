@@ -110,7 +110,8 @@ class ScriptVm {
   ScriptVm(const ScriptVm&) = delete;
   ScriptVm& operator=(const ScriptVm&) = delete;
 
-  virtual int LoadScript(const std::string& fileName, BytecodeVm* interpreter = nullptr);
+  [[nodiscard]] virtual int LoadScript(const std::string& fileName,
+                                       BytecodeVm* interpreter = nullptr);
   virtual int UnloadLastScript();
   virtual uint32_t GetCodeBase() const { return currentCodeBase_; }
   virtual int PushEndMarker() { return interpreter_.PushEndMarker(); }
@@ -120,22 +121,23 @@ class ScriptVm {
   int RegisterNative(NativeFunction function);
   int BindHostVariable(const char* name, uint32_t address);
 
-  int LoadInitFiles(const std::string& tableFile, const std::string& variableFile,
-                    const std::string& libraryFile, bool makeSnapshotA, bool makeSnapshotB);
-  int ParseCode(ByteReader block, int32_t tableIndex, bool isLibrary);
+  [[nodiscard]] int LoadInitFiles(const std::string& tableFile, const std::string& variableFile,
+                                  const std::string& libraryFile, bool makeSnapshotA,
+                                  bool makeSnapshotB);
+  [[nodiscard]] int ParseCode(ByteReader block, int32_t tableIndex, bool isLibrary);
 
   int ClearVariables(int classFilter, int kindFilter);
   int RestoreFromSnapshotA(int classFilter, int kindFilter);
-  int SaveToSnapshotB(int classFilter, int kindFilter);
+  [[nodiscard]] int SaveToSnapshotB(int classFilter, int kindFilter);
   int RestoreFromSnapshotB(int classFilter, int kindFilter);
   int FindVariableIndex(uint32_t address) const;
   int AddMarkedVariable(uint32_t address);
   void ClearMarkedVariables() { marked_.clear(); }
-  int SaveVariableToSnapshotB(uint32_t address);
+  [[nodiscard]] int SaveVariableToSnapshotB(uint32_t address);
 
   uint32_t GetVariableSetSize(int set, bool fromSnapshotB) const;
-  int WriteVariableSet(std::vector<uint8_t>* out, int set, bool fromSnapshotB);
-  int ReadVariableSet(ByteReader& in);
+  [[nodiscard]] int WriteVariableSet(std::vector<uint8_t>* out, int set, bool fromSnapshotB);
+  [[nodiscard]] int ReadVariableSet(ByteReader& in);
   // True when ReadVariableSet would read the whole selected set from in (a copy is walked).
   bool CheckVariableSet(ByteReader in) const;
 
@@ -151,8 +153,8 @@ class ScriptVm {
 
   bool SetScriptTableFileName(const char* name);
   bool HasScriptTableFileName() const { return !tableFileName_.empty(); }
-  int SaveScriptTable(const char* name);
-  int LoadScriptTable(const char* name);
+  [[nodiscard]] int SaveScriptTable(const char* name);
+  [[nodiscard]] int LoadScriptTable(const char* name);
   void SetFolderPrefix(std::string prefix) { folderPrefix_ = std::move(prefix); }
 
   // Makes the tables reachable through Global<ScriptVmTables> until this VM dies.
@@ -194,9 +196,11 @@ class ScriptVm {
   uint32_t ValueAddress(VariableSet& set, size_t index);
 
  private:
-  int CopySelected(VariableSet& from, VariableSet& to, int classFilter, int kindFilter);
-  int LoadTableFile(const std::string& name);
-  int LoadVariableFile(const std::string& name, bool makeSnapshotA, bool makeSnapshotB);
+  [[nodiscard]] int CopySelected(VariableSet& from, VariableSet& to, int classFilter,
+                                 int kindFilter);
+  [[nodiscard]] int LoadTableFile(const std::string& name);
+  [[nodiscard]] int LoadVariableFile(const std::string& name, bool makeSnapshotA,
+                                     bool makeSnapshotB);
   ScriptRecord* FlagRecord(bool inLastRecord);
   const ScriptRecord* FlagRecord(bool inLastRecord) const;
 

@@ -46,7 +46,7 @@ class DirectSoundBuffer final : public SoundBuffer {
   ~DirectSoundBuffer() override;
 
   // Decodes the named sound (through Global<SoundFileSource> and Global<SllPluginManager>).
-  int32_t Load(const char* file, uint8_t lipSyncMode);
+  [[nodiscard]] int32_t Load(const char* file, uint8_t lipSyncMode);
   // Shares the source's samples with a cursor, volume, pan and frequency of its own.
   int32_t DuplicateFrom(SoundBuffer* source);
 
@@ -75,7 +75,7 @@ class DirectSoundBuffer final : public SoundBuffer {
 
  private:
   int32_t Start(uint8_t mode);
-  int32_t LoadDecoded(class SoundDecoderStream& decoder, uint8_t lipSyncMode);
+  [[nodiscard]] int32_t LoadDecoded(class SoundDecoderStream& decoder, uint8_t lipSyncMode);
   uint32_t BytesPerSecond() const;
 
   std::string path_;  // empty while nothing is loaded

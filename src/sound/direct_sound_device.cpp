@@ -312,7 +312,7 @@ int32_t ExportSoundAsWave(const char* soundFile, const std::filesystem::path& ou
   } catch (const std::bad_alloc&) {
     return kExportOutOfMemory;
   }
-  if (WriteFileAtomically(outputFile, wave)) return kExportCannotWrite;
+  if (!WriteFileAtomically(outputFile, wave)) return kExportCannotWrite;
   return kExportDone;
 }
 

@@ -10,7 +10,7 @@ namespace bw {
 class FileSystemSoundSource final : public SoundFileSource {
  public:
   // The loose file's path or the pack member's lower-cased absolute name; a folder is no sound.
-  bool ResolvePath(const std::string& name, std::string* fullPath) override;
+  [[nodiscard]] bool ResolvePath(const std::string& name, std::string* fullPath) override;
   // A member stored packed is read whole into memory.
   Stream* OpenStream(const std::string& name) override;
 };

@@ -82,7 +82,7 @@ class MovieControl {
   MovieControl& operator=(const MovieControl&) = delete;
 
   // Finds file through fileSystem and opens it: kMovieOpened or the wrappers' codes (4, 3, 6).
-  int32_t Open(const char* file, FileSystemManager* fileSystem);
+  [[nodiscard]] int32_t Open(const char* file, FileSystemManager* fileSystem);
 
   int32_t Play();
   int32_t Pause();
@@ -142,7 +142,7 @@ class MovieWrapper {
   // loopInPlayer: the player wraps by itself (sprite and primitive forms).
   explicit MovieWrapper(bool loopInPlayer) : loopInPlayer_(loopInPlayer) {}
   // A fresh control with file open: kMovieOpened or the open's code, which leaves none.
-  int32_t OpenControl(const char* file, FileSystemManager* fileSystem);
+  [[nodiscard]] int32_t OpenControl(const char* file, FileSystemManager* fileSystem);
   // The control goes; volume 256, no loop.
   void ResetControl();
 

@@ -28,8 +28,8 @@ class MovieObject : public MovieWrapper {
 
   // canvasWidth x canvasHeight: the frame handed to the window. 0, or a wrapper code of
   // movie_control.h (1, 2 for a null window, file or file system, 3, 4, 6).
-  int32_t Open(host::HWND window, const char* file, FileSystemManager* fileSystem,
-               int32_t canvasWidth, int32_t canvasHeight);
+  [[nodiscard]] int32_t Open(host::HWND window, const char* file, FileSystemManager* fileSystem,
+                             int32_t canvasWidth, int32_t canvasHeight);
   void Reset();
 
   // Play and Resume show the movie, Stop hides it.

@@ -22,8 +22,8 @@ class MoviePrimControl : public RenderItem, public MovieWrapper {
 
   // width and height: the display size (0 = the video's). 0, or a wrapper code of
   // movie_control.h (1, 2, 3, 4, 5, 6).
-  int32_t Open(DisplayManager* target, const char* file, int32_t width, int32_t height,
-               FileSystemManager* fileSystem = nullptr);
+  [[nodiscard]] int32_t Open(DisplayManager* target, const char* file, int32_t width,
+                             int32_t height, FileSystemManager* fileSystem = nullptr);
   void Reset();
 
   int32_t VideoWidth() const { return videoWidth_; }

@@ -18,7 +18,8 @@ class MovieSpriteControl : public PlacedDisplayObject, public MovieWrapper {
   ~MovieSpriteControl() override;
 
   // 0, or a wrapper code of movie_control.h (1, 2, 3, 4, 6).
-  int32_t Open(const char* file, int32_t x, int32_t y, FileSystemManager* fileSystem = nullptr);
+  [[nodiscard]] int32_t Open(const char* file, int32_t x, int32_t y,
+                             FileSystemManager* fileSystem = nullptr);
   // Releases the movie: empty again, volume 256.
   void Reset();
 

@@ -65,10 +65,10 @@ class SllPluginManager {
                              host::FARPROC assist = nullptr, host::FARPROC assist2 = nullptr,
                              host::FARPROC configDialog = nullptr);
   // An engine path, relative ones taken from the application folder.
-  virtual int32_t LoadPlugin(const std::string& path);
+  [[nodiscard]] virtual int32_t LoadPlugin(const std::string& path);
   // Loads every *.SLL file of the folder (an engine path; any letter case), in name order;
   // answers how many loaded, kSllFolderRefused when the folder cannot be made absolute.
-  virtual int32_t LoadPluginFolder(const std::string& folder);
+  [[nodiscard]] virtual int32_t LoadPluginFolder(const std::string& folder);
   virtual SllDecodeObject* FindByExtension(const std::string& fileName) const;
   virtual SllDecodeObject* FindByType(uint32_t typeId) const;
   // A decoder for the named file (through Global<SoundFileSource>) or for the given file. With
@@ -102,6 +102,6 @@ class SllPluginManager {
 };
 
 // The same as the manager's LoadPlugin.
-int32_t LoadSllPlugin(SllPluginManager& manager, const std::string& path);
+[[nodiscard]] int32_t LoadSllPlugin(SllPluginManager& manager, const std::string& path);
 
 }  // namespace bw

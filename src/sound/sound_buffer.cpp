@@ -147,14 +147,13 @@ int32_t SoundBuffer::FadeOut(TimerService* timerService, uint32_t durationMs) {
 }
 
 bool SoundBuffer::StartFadeTask(TimerService* timerService, uint32_t durationMs, bool fadeIn) {
-  auto* task = new (std::nothrow) SoundBufferFadeTask(this, durationMs, fadeIn);
-  if (task == nullptr) return false;
+  std::unique_ptr<SoundBufferFadeTask> owned(new (std::nothrow)
+                                                 SoundBufferFadeTask(this, durationMs, fadeIn));
+  if (owned == nullptr) return false;
+  SoundBufferFadeTask* task = owned.get();
   // Steps no finer than one factor unit.
   const uint32_t step = std::max(durationMs / static_cast<uint32_t>(volumeFactor_), kMinFadeStepMs);
-  if (timerService->Add(task, 0, step, 0) != kTaskAdded) {
-    delete task;
-    return false;
-  }
+  if (timerService->Add(std::move(owned), 0, step, 0) != kTaskAdded) return false;
   fadeState_ = fadeIn ? kFadingIn : kFadingOut;
   fadeTask_ = task;
   task->SetOwnerSlot(&fadeTask_);

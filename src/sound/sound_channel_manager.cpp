@@ -573,7 +573,8 @@ int32_t SoundChannelManager::LoadState(ByteReader* in) {
     SetChannelPan(i, c.pan);
     if (c.name) {
       StopChannel(i);
-      LoadChannel(i, c.name->c_str(), c.lipSyncMode, c.source == kSourceStream);
+      // A sound that no longer loads leaves its channel empty; the others still restore.
+      (void)LoadChannel(i, c.name->c_str(), c.lipSyncMode, c.source == kSourceStream);
     } else {
       UnloadChannel(i);
     }
@@ -662,7 +663,7 @@ int32_t BgmDuckTask::Start(TimerService* timerService, SoundChannelManager* mana
     running->restored_ = true;
     timerService->RemoveByHandle(running->Handle());
   }
-  if (timerService->Add(this, 0, 0, 0) != kTaskAdded) {
+  if (timerService->Adopt(*this, 0, 0, 0) != kTaskAdded) {
     Restore();
     return kDuckNotRegistered;
   }

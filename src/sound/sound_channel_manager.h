@@ -157,7 +157,8 @@ class SoundChannelManager {
   // Channels.
   int32_t SetChannelCount(int32_t count);
   int32_t ChannelCount() const { return static_cast<int32_t>(channels_.size()); }
-  int32_t LoadChannel(int32_t channel, const char* file, uint8_t lipSyncMode, bool stream);
+  [[nodiscard]] int32_t LoadChannel(int32_t channel, const char* file, uint8_t lipSyncMode,
+                                    bool stream);
   void UnloadChannel(int32_t channel);
   int32_t PlayChannel(int32_t channel, bool loop);
   int32_t StopChannel(int32_t channel);
@@ -177,9 +178,9 @@ class SoundChannelManager {
 
   // The sound part of a save.
   virtual size_t GetSaveSize();
-  virtual int32_t SaveState(std::vector<uint8_t>& out);
+  [[nodiscard]] virtual int32_t SaveState(std::vector<uint8_t>& out);
   // Reads one block from in; a short or corrupt block answers kSoundStateRefused and changes nothing.
-  virtual int32_t LoadState(ByteReader* in);
+  [[nodiscard]] virtual int32_t LoadState(ByteReader* in);
 
   Lock& GetLock() { return lock_; }
   // Closes a music slot's stream and forgets its music, without touching the tasks.

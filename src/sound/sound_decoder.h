@@ -33,7 +33,7 @@ class SoundDecoderStream : public RefCounted {
   // True once a read has found the end of the data.
   virtual bool IsEnd() = 0;
   // Bytes delivered: fewer at the end, 0 at the end.
-  virtual uint32_t Read(void* buffer, uint32_t size) = 0;
+  [[nodiscard]] virtual uint32_t Read(void* buffer, uint32_t size) = 0;
   virtual const host::WaveFormat* GetFormat() = 0;
 };
 
@@ -53,7 +53,7 @@ class SoundFileSource {
  public:
   virtual ~SoundFileSource() = default;
   // The full path that names the file; false when the name resolves to nothing.
-  virtual bool ResolvePath(const std::string& name, std::string* fullPath) = 0;
+  [[nodiscard]] virtual bool ResolvePath(const std::string& name, std::string* fullPath) = 0;
   // A read stream over the file with one reference for the caller, or null.
   virtual Stream* OpenStream(const std::string& name) = 0;
 };

@@ -61,7 +61,7 @@ void SoundTask::Finish() {
 
 bool SoundTask::Register(TimerService* service) {
   service_ = service;
-  return service->Add(this, 0, 0, 0) == kTaskAdded;
+  return service->Adopt(*this, 0, 0, 0) == kTaskAdded;
 }
 
 // ---- Music ----

@@ -64,9 +64,9 @@ class StreamingSoundBuffer final : public SoundBuffer {
   static uint32_t PollSleepMs(uint32_t ringBytes, uint32_t bytesPerSecond, uint32_t playCursor);
 
   // file plays first; loopFile, when given, follows it and is the part that loops.
-  int32_t Open(const char* file, const char* loopFile);
+  [[nodiscard]] int32_t Open(const char* file, const char* loopFile);
   // Plays a decoder made elsewhere (a movie's sound); the buffer takes its own reference.
-  int32_t OpenDecoder(SoundDecoderStream* stream);
+  [[nodiscard]] int32_t OpenDecoder(SoundDecoderStream* stream);
   int32_t Start();
 
   bool IsStreaming() override { return true; }

@@ -33,11 +33,11 @@ int VoiceTable::Parse(std::span<const uint8_t> file) {
   Clear();
   ByteReader r(file.data(), file.size());
   VoiceTable table;
-  std::string prefix;
+  std::string readPrefix;
   uint32_t aliasLimit, characterCount;
-  if (!ReadText(r, prefix) || !r.u32le(aliasLimit) || !r.u32le(characterCount))
+  if (!ReadText(r, readPrefix) || !r.u32le(aliasLimit) || !r.u32le(characterCount))
     return kVoiceInfoMalformed;
-  table.prefix = CutText(prefix, kMaxPrefix);
+  table.prefix = CutText(readPrefix, kMaxPrefix);
   // Each character takes at least its name length, second-text byte and alias count.
   if (!r.has(uint64_t{characterCount} * 6)) return kVoiceInfoMalformed;
   table.characters.resize(characterCount);

@@ -37,7 +37,7 @@ struct VoiceTable {
   std::vector<VoiceAlias> aliases;
 
   // Replaces the tables with those of a file's bytes. A malformed file leaves them empty.
-  int Parse(std::span<const uint8_t> file);
+  [[nodiscard]] int Parse(std::span<const uint8_t> file);
   void Clear() { *this = VoiceTable{}; }
 };
 

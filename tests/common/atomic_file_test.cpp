@@ -25,15 +25,17 @@ size_t FilesIn(const std::filesystem::path& dir) {
 TEST(AtomicFile, ReplacesTheTargetButAnUncommittedWriteKeepsIt) {
   test::TempDir dir;
   auto target = dir.path() / "save.dat";
-  ASSERT_FALSE(WriteFileAtomically(target, Bytes("old")));
-  ASSERT_FALSE(WriteFileAtomically(target, Bytes("precious")));
+  ASSERT_TRUE(WriteFileAtomically(target, Bytes("old")));
+  ASSERT_TRUE(WriteFileAtomically(target, Bytes("precious")));
   EXPECT_EQ(test::ReadFile(target), "precious");
-  EXPECT_TRUE(WriteFileAtomically(dir.path() / "no" / "such" / "file", Bytes("x")))
+  std::error_code error;
+  EXPECT_FALSE(WriteFileAtomically(dir.path() / "no" / "such" / "file", Bytes("x"), &error))
       << "a missing folder is an error";
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
   {
     AtomicFileWriter w;
-    ASSERT_FALSE(w.Open(target));
-    ASSERT_FALSE(w.Write("half", 4));
+    ASSERT_TRUE(w.Open(target));
+    ASSERT_TRUE(w.Write("half", 4));
     // the writer goes away without Commit, as when the caller's own encoding fails
   }
   EXPECT_EQ(test::ReadFile(target), "precious");
@@ -45,7 +47,7 @@ TEST(AtomicFile, AFailedRenameKeepsTheOldFileAndReportsIt) {
   auto target = dir.path() / "slot";
   std::filesystem::create_directory(target);  // a non-empty folder cannot be renamed over
   std::ofstream(target / "inside") << "x";
-  EXPECT_TRUE(WriteFileAtomically(target, Bytes("data")));
+  EXPECT_FALSE(WriteFileAtomically(target, Bytes("data")));
   EXPECT_TRUE(std::filesystem::is_directory(target));
   EXPECT_EQ(FilesIn(dir.path()), 1u) << "the temporary must be removed";
 }
@@ -70,16 +72,17 @@ struct FileSizeLimit {
 TEST(AtomicFile, AFailedWriteKeepsTheOldFileAndRefusesTheCommit) {
   test::TempDir dir;
   auto target = dir.path() / "save.dat";
-  ASSERT_FALSE(WriteFileAtomically(target, Bytes("precious")));
+  ASSERT_TRUE(WriteFileAtomically(target, Bytes("precious")));
   std::string big(64 * 1024, 'x');
   {
     FileSizeLimit limit(4096);
     ASSERT_TRUE(limit.set);
     AtomicFileWriter w;
-    ASSERT_FALSE(w.Open(target));
-    EXPECT_TRUE(w.Write(big.data(), big.size())) << "the write past the limit fails";
-    EXPECT_TRUE(w.Write("y", 1)) << "a writer stays failed";
-    EXPECT_TRUE(w.Commit()) << "a failed write is never committed";
+    ASSERT_TRUE(w.Open(target));
+    EXPECT_FALSE(w.Write(big.data(), big.size())) << "the write past the limit fails";
+    EXPECT_FALSE(w.Write("y", 1)) << "a writer stays failed";
+    EXPECT_FALSE(w.Commit()) << "a failed write is never committed";
+    EXPECT_EQ(w.Error(), std::errc::file_too_large) << "the first failure is the reason";
   }
   EXPECT_EQ(test::ReadFile(target), "precious");
   EXPECT_EQ(FilesIn(dir.path()), 1u) << "the temporary must be removed";
@@ -90,7 +93,7 @@ TEST(AtomicFile, AFailedWriteKeepsTheOldFileAndRefusesTheCommit) {
 TEST(AtomicFile, StaleTemporariesAreRemovedButNotAWriteInProgress) {
   test::TempDir dir;
   const auto target = dir.path() / "APP_CFG.DAT";
-  ASSERT_FALSE(WriteFileAtomically(target, Bytes("settings")));
+  ASSERT_TRUE(WriteFileAtomically(target, Bytes("settings")));
   dir.WriteFile("APP_CFG.DAT.tmp.Ab12Cd", "killed");
   dir.WriteFile("SAVE01.DAT.tmp.zzzzzz", "killed");
   dir.WriteFile("user.cfg.tmp.Q1w2E3", "killed");
@@ -103,8 +106,8 @@ TEST(AtomicFile, StaleTemporariesAreRemovedButNotAWriteInProgress) {
   std::filesystem::create_symlink(target, dir.path() / "link.tmp.abcdef");
 
   AtomicFileWriter inProgress;
-  ASSERT_FALSE(inProgress.Open(target));
-  ASSERT_FALSE(inProgress.Write("new", 3));
+  ASSERT_TRUE(inProgress.Open(target));
+  ASSERT_TRUE(inProgress.Write("new", 3));
 
   EXPECT_EQ(RemoveStaleTemporaries(dir.path(), "USER.CFG"), 1u)
       << "a named target takes only its own, in any case";
@@ -116,7 +119,7 @@ TEST(AtomicFile, StaleTemporariesAreRemovedButNotAWriteInProgress) {
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "album.tmp.abcdef"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "link.tmp.abcdef"));
 
-  EXPECT_FALSE(inProgress.Commit()) << "the write that was going on finishes";
+  EXPECT_TRUE(inProgress.Commit()) << "the write that was going on finishes";
   EXPECT_EQ(test::ReadFile(target), "new");
   EXPECT_EQ(RemoveStaleTemporaries(dir.path() / "missing"), 0u);
 }

@@ -367,8 +367,8 @@ TEST_P(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, GuiScreen, testing::Values(On::kHeadless, On::kSdl),
-                         [](const auto& info) {
-                           return info.param == On::kSdl ? "Sdl" : "Headless";
+                         [](const auto& instance) {
+                           return instance.param == On::kSdl ? "Sdl" : "Headless";
                          });
 
 }  // namespace

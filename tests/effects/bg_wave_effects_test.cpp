@@ -85,10 +85,10 @@ TEST_F(BgWave, RastRefusals) {
   test::FillCoded(*doomed, 2 * kWidth, 2 * kHeight);
   Composition().SetBackgroundImage(doomed.get(), 0, 0, true);
   const char two[] = "2";
-  DisplayEffect* effects[] = {Make("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}),
+  DisplayEffect* running[] = {Make("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}),
                               Make("bg_blur", {0, 0, 0, Word(two), 0, Word(two), 0, 1000, 255})};
   doomed.reset();
-  for (DisplayEffect* effect : effects) {
+  for (DisplayEffect* effect : running) {
     ASSERT_NE(effect, nullptr);
     EXPECT_NE(effect->Update(10), kTaskStepContinue) << effect->GetKeyword();
   }

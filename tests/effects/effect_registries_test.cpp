@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
@@ -190,8 +191,8 @@ TEST_F(EffectRegistries, UnloadingEndsOnlyTheLibrarysOwnObjects) {
   int deleted = 0;
   DcpPluginManager effects;
   ASSERT_EQ(effects.LoadPlugin(Plugin("TESTFX.DCP")), kEffectPluginLoaded);
-  ASSERT_EQ(timers.Add(effects.Create("fx_one"), 0, 0, 0), kTaskAdded);
-  ASSERT_EQ(timers.Add(new CountedEffect(&deleted), 0, 0, 0), kTaskAdded);
+  ASSERT_EQ(timers.Add(std::unique_ptr<TimedTask>(effects.Create("fx_one")), 0, 0, 0), kTaskAdded);
+  ASSERT_EQ(timers.Add(std::make_unique<CountedEffect>(&deleted), 0, 0, 0), kTaskAdded);
   effects.UnloadAll();
   EXPECT_EQ(timers.Count(), 1u) << "the library's effect is gone before its code";
   EXPECT_EQ(deleted, 0) << "the built-in one runs on";

@@ -136,7 +136,8 @@ TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
 // unfilled surface.
 TEST_F(Overlays, AQuakeRefusedAtSetUpLeavesNoWorkSurface) {
   DisplayEffect* quake = effects.Create("quake");
-  ASSERT_EQ(timers.Add(quake, 0, 0, 0), kTaskAdded) << "listed already, the service refuses it";
+  ASSERT_EQ(timers.Add(std::unique_ptr<TimedTask>(quake), 0, 0, 0), kTaskAdded)
+      << "listed already, the service refuses it";
   EXPECT_EQ(quake->Setup(&timers, static_cast<SurfaceLayer*>(&below), {0, 10, 10, 0, 0, 1, 1, 1}),
             kOverlayRefused);
   EXPECT_EQ(A()->GetWorkSurface(), nullptr);

@@ -299,20 +299,20 @@ using MenuFiles = Menu;
 TEST_F(MenuFiles, PicturesFromFilesMakeTheTemplateHeadAndTail) {
   Write("CG/LOOKS.BMP", GreyCells(60, 2, 20));
   Write("CG/HEAD.BMP", GreyCells(60, 1, 6));
-  ImageListPart menu;
-  ASSERT_EQ(menu.Setup(&list_, 0, 0, 0, 30, 10, 0, &gdi, 0), 0);
+  ImageListPart part;
+  ASSERT_EQ(part.Setup(&list_, 0, 0, 0, 30, 10, 0, &gdi, 0), 0);
   const char* missing[9] = {"cg\\looks.bmp", nullptr, nullptr, "cg\\gone.bmp"};
-  EXPECT_NE(menu.CreateFromImages(2, false, false, missing), 0);
-  EXPECT_EQ(menu.GetCellSurface(-1), nullptr) << "a failed load leaves no frame";
+  EXPECT_NE(part.CreateFromImages(2, false, false, missing), 0);
+  EXPECT_EQ(part.GetCellSurface(-1), nullptr) << "a failed load leaves no frame";
   const char* files[9] = {"cg\\looks.bmp", nullptr, nullptr, "cg\\head.bmp"};
-  EXPECT_EQ(menu.CreateFromImages(2, true, false, files), 1) << "a pressed look needs three";
-  ASSERT_EQ(menu.CreateFromImages(2, false, false, files), 0);
-  ASSERT_EQ(menu.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
-  EXPECT_EQ(menu.GetCellSurface(0)->GetWidth(), 120);
-  EXPECT_EQ(menu.GetCellSprite(0)->GetSourceRect().right, 60) << "a look is half the template";
-  ASSERT_NE(menu.GetCellSurface(-1), nullptr);
-  EXPECT_EQ(menu.GetCellSurface(-1)->GetHeight(), 6);
-  EXPECT_EQ(menu.GetHeight(), 26);
+  EXPECT_EQ(part.CreateFromImages(2, true, false, files), 1) << "a pressed look needs three";
+  ASSERT_EQ(part.CreateFromImages(2, false, false, files), 0);
+  ASSERT_EQ(part.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  EXPECT_EQ(part.GetCellSurface(0)->GetWidth(), 120);
+  EXPECT_EQ(part.GetCellSprite(0)->GetSourceRect().right, 60) << "a look is half the template";
+  ASSERT_NE(part.GetCellSurface(-1), nullptr);
+  EXPECT_EQ(part.GetCellSurface(-1)->GetHeight(), 6);
+  EXPECT_EQ(part.GetHeight(), 26);
 }
 
 }  // namespace

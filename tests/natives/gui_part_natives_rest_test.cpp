@@ -1,6 +1,8 @@
 // The GUI part natives of picture scroll bars, text windows, the script text and list settings.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "graphics/surface/composition_layer.h"
 #include "gui/part_fixture.h"
 #include "gui/part_manager.h"
@@ -9,6 +11,7 @@
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
 #include "platform/timer_service.h"
+#include "support/listed_task.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -216,8 +219,8 @@ TEST(TaskAlive, ARemovedTaskIsNoLongerAlive) {
     void Stop() override {}
   };
   TimerService timers;
-  auto* task = new Idle;
-  ASSERT_EQ(timers.Add(task, 0, 0, 0), kTaskAdded);
+  Idle* task = test::List(timers, std::make_unique<Idle>());
+  ASSERT_NE(task, nullptr);
   EXPECT_TRUE(IsTaskAlive(&timers, task));
   ASSERT_TRUE(timers.RemoveByHandle(task->Handle()));
   EXPECT_FALSE(IsTaskAlive(&timers, task)) << "before the next pass deletes it";

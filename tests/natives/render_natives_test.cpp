@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -27,6 +28,7 @@
 #include "platform/timer_service.h"
 #include "resource/images/image_loader_manager.h"
 #include "scenario/font_list.h"
+#include "support/listed_task.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -111,13 +113,16 @@ TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   uint32_t item = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
   uint32_t canvas = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
   ASSERT_TRUE(item && canvas);
-  auto* itemTask = new TouchingTask(rig.Handles().Get(item, ScriptObjectType::kRenderItem),
-                                    [](void* t) { static_cast<RenderItem*>(t)->MoveBy(1, 1); });
-  auto* containerTask = new TouchingTask(GetObjectContainer(rig.Handles(), canvas), [](void* t) {
-    static_cast<CompositionLayer*>(t)->InvalidateRect(nullptr);
-  });
-  ASSERT_EQ(rig.timers.Add(itemTask, 0, 0, 0), kTaskAdded);
-  ASSERT_EQ(rig.timers.Add(containerTask, 0, 0, 0), kTaskAdded);
+  TouchingTask* itemTask = test::List(
+      rig.timers,
+      std::make_unique<TouchingTask>(rig.Handles().Get(item, ScriptObjectType::kRenderItem),
+                                     [](void* t) { static_cast<RenderItem*>(t)->MoveBy(1, 1); }));
+  TouchingTask* containerTask = test::List(
+      rig.timers,
+      std::make_unique<TouchingTask>(GetObjectContainer(rig.Handles(), canvas), [](void* t) {
+        static_cast<CompositionLayer*>(t)->InvalidateRect(nullptr);
+      }));
+  ASSERT_TRUE(itemTask && containerTask);
   uint32_t handle = TaskHandleOf(*rig.host, itemTask);
   uint32_t other = TaskHandleOf(*rig.host, containerTask);
   EXPECT_EQ(rig.Answer(Native::kTaskPause, {handle}), 1);

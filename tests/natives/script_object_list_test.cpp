@@ -12,7 +12,7 @@ namespace {
 
 // An object that other holders may keep alive, and that counts its destructions.
 struct Shared {
-  explicit Shared(int* gone) : gone(gone) {}
+  explicit Shared(int* counter) : gone(counter) {}
   ~Shared() {
     NotifyGone(this);
     ++*gone;

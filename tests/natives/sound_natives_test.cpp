@@ -33,7 +33,7 @@ class SoundNatives : public ::testing::Test {
     m->SetChannelCount(8);
   }
 
-  int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
+  int32_t Call(uint32_t n, std::initializer_list<uint32_t> words) { return rig.Answer(n, words); }
   uint32_t Text(const std::string& text) { return rig.Text(text); }
   uint32_t Create(const std::string& file, uint32_t lipSync = 0) {
     return static_cast<uint32_t>(Call(Native::kSoundCreate, {Text(file), lipSync}));

@@ -77,10 +77,10 @@ TEST_P(StreamClamping, MovesStayInsideTheData) {
 
 INSTANTIATE_TEST_SUITE_P(EachStream, StreamClamping,
                          ::testing::Values(Kind::kMemory, Kind::kFile, Kind::kPackMember),
-                         [](const auto& info) {
-                           return info.param == Kind::kMemory ? "Memory"
-                                  : info.param == Kind::kFile ? "File"
-                                                              : "PackMember";
+                         [](const auto& instance) {
+                           return instance.param == Kind::kMemory ? "Memory"
+                                  : instance.param == Kind::kFile ? "File"
+                                                                  : "PackMember";
                          });
 
 TEST(EmptyStreams, EveryOperationRefuses) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "host/clock.h"
 #include "platform/timer_service.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -22,8 +25,8 @@ class TimedTaskTest : public testing::Test {
 };
 
 TEST_F(TimedTaskTest, NestedPauseMovesTheDueTimeByTheWholeSpan) {
-  auto* task = new IdleTask;
-  ASSERT_EQ(service_.Add(task, 100, 0, 0), kTaskAdded);
+  IdleTask* task = test::List(service_, std::make_unique<IdleTask>(), 100);
+  ASSERT_NE(task, nullptr);
   ASSERT_EQ(task->DueTime(), 1100u);
   EXPECT_EQ(task->Pause(1010), 1u);
   EXPECT_EQ(task->Pause(1020), 2u);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "host/clock.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -41,9 +43,8 @@ class TimerServiceTest : public testing::Test {
  protected:
   FakeTask* AddTask(uint32_t delay, uint32_t interval, uint32_t repeats,
                     uint32_t kind = kTaskKindNone) {
-    auto* task = new FakeTask(kind, &deaths_);
-    EXPECT_EQ(service_.Add(task, delay, interval, repeats), kTaskAdded);
-    return task;
+    return test::List(service_, std::make_unique<FakeTask>(kind, &deaths_), delay, interval,
+                      repeats);
   }
 
   host::VirtualClock clock_{1000};
@@ -52,13 +53,24 @@ class TimerServiceTest : public testing::Test {
   TimerService service_;
 };
 
-TEST_F(TimerServiceTest, AddRefusesNullAndDoubles) {
+// A task handed over again, or adopted again, stays the service's: it is neither listed twice nor
+// deleted by the refusal.
+TEST_F(TimerServiceTest, AddRefusesNullAndDoublesWithoutDeletingTheListedTask) {
   EXPECT_EQ(service_.Add(nullptr, 0, 0, 0), kTaskIsNull);
   FakeTask* task = AddTask(250, 0, 0);
   EXPECT_EQ(task->DueTime(), 1250u);
-  EXPECT_EQ(service_.Add(task, 0, 0, 0), kTaskAlreadyListed);
+  EXPECT_EQ(service_.Add(std::unique_ptr<TimedTask>(task), 0, 0, 0), kTaskAlreadyListed);
+  EXPECT_EQ(service_.Adopt(*task, 0, 0, 0), kTaskAlreadyListed);
   EXPECT_EQ(service_.Count(), 1u);
+  EXPECT_EQ(deaths_, 0);
   EXPECT_EQ(task->DueTime(), 1250u) << "a refused add changes nothing";
+
+  auto adopted = std::make_unique<FakeTask>(kTaskKindNone, &deaths_);
+  ASSERT_EQ(service_.Adopt(*adopted, 10, 0, 0), kTaskAdded);
+  FakeTask* listed = adopted.release();
+  EXPECT_EQ(listed->DueTime(), 1010u);
+  service_.Clear();
+  EXPECT_EQ(deaths_, 2) << "both die once, with the service's clear";
 }
 
 // A task 350 ms late runs once in RunDue and catches up in RunDueRepeating; a repeat count ends a
@@ -67,18 +79,19 @@ TEST_F(TimerServiceTest, LateTasksAndRepeatCountsInEitherPass) {
   for (bool repeating : {false, true}) {
     TimerService service;
     auto run = [&] { repeating ? service.RunDueRepeating(0) : service.RunDue(0); };
-    auto* late = new FakeTask;
     clock_.SetMilliseconds(1000);
-    ASSERT_EQ(service.Add(late, 100, 100, 0), kTaskAdded);
+    FakeTask* late = test::List(service, std::make_unique<FakeTask>(), 100, 100);
+    ASSERT_NE(late, nullptr);
     clock_.AdvanceMilliseconds(450);
     run();
     EXPECT_EQ(late->updates.size(), repeating ? 4u : 1u);
     EXPECT_EQ(late->DueTime(), repeating ? 1500u : 1550u);
 
-    auto* counted = new FakeTask;
+    auto owned = std::make_unique<FakeTask>();
+    FakeTask* counted = owned.get();
     size_t updates = 0;
     counted->onDestroy = [&updates, counted] { updates = counted->updates.size(); };
-    ASSERT_EQ(service.Add(counted, 10, 10, 3), kTaskAdded);
+    ASSERT_EQ(service.Add(std::move(owned), 10, 10, 3), kTaskAdded);
     for (int i = 0; i < 3 && updates == 0; ++i) {
       clock_.AdvanceMilliseconds(repeating ? 1000 : 10);
       run();
@@ -104,10 +117,10 @@ TEST_F(TimerServiceTest, DueTimesSurviveTheClockWrap) {
     TimerService service;
     auto run = [&] { repeating ? service.RunDueRepeating(0) : service.RunDue(0); };
     clock_.SetMilliseconds(0xFFFFFFF0u);
-    auto* later = new FakeTask;
-    ASSERT_EQ(service.Add(later, 0x40, 0x40, 0), kTaskAdded);  // due at 0x30, past the wrap
-    auto* now = new FakeTask;
-    ASSERT_EQ(service.Add(now, 0, 0x20, 0), kTaskAdded);  // due at 0xFFFFFFF0
+    // Due at 0x30, past the wrap, and at 0xFFFFFFF0.
+    FakeTask* later = test::List(service, std::make_unique<FakeTask>(), 0x40, 0x40);
+    FakeTask* now = test::List(service, std::make_unique<FakeTask>(), 0, 0x20);
+    ASSERT_TRUE(later && now);
     clock_.AdvanceMilliseconds(8);
     run();
     EXPECT_TRUE(later->updates.empty()) << "a task due after the wrap is not fired early";
@@ -198,8 +211,7 @@ TEST_F(TimerServiceTest, ClearFromInsideUpdateDeletesAfterThePass) {
   FakeTask* addedAfter = nullptr;
   clearer->onUpdate = [&](uint32_t) {
     service_.Clear();
-    addedAfter = new FakeTask(kTaskKindNone, &deaths_);
-    service_.Add(addedAfter, 0, 0, 0);
+    addedAfter = test::List(service_, std::make_unique<FakeTask>(kTaskKindNone, &deaths_));
     return 0;
   };
   int firstStops = -1;
@@ -219,8 +231,7 @@ TEST_F(TimerServiceTest, ChangesFromInsideUpdate) {
   FakeTask* added = nullptr;
   remover->onUpdate = [&](uint32_t) {
     service_.RemoveByHandle(victim->Handle());
-    added = new FakeTask(kTaskKindNone, &deaths_);
-    service_.Add(added, 0, 0, 0);
+    added = test::List(service_, std::make_unique<FakeTask>(kTaskKindNone, &deaths_));
     service_.RunDue(0);  // a nested pass does nothing
     return 0;
   };
@@ -241,9 +252,10 @@ TEST_F(TimerServiceTest, TaskDestructorMayCallBack) {
   int heirStops = -1;
   dying->result = 1;
   dying->onDestroy = [&] {
-    auto* heir = new FakeTask(kTaskKindNone, &deaths_);
+    auto owned = std::make_unique<FakeTask>(kTaskKindNone, &deaths_);
+    FakeTask* heir = owned.get();
     heir->onDestroy = [&heirStops, heir] { heirStops = heir->stops; };
-    service_.Add(heir, 0, 0, 0);
+    EXPECT_EQ(service_.Add(std::move(owned), 0, 0, 0), kTaskAdded);
     service_.Clear();
   };
   service_.RunDue(0);
@@ -257,11 +269,12 @@ TEST_F(TimerServiceTest, DestructorDeletesWithoutStopAndLeavesOwnersAlone) {
   FakeTask* slot = nullptr;
   {
     TimerService service;
-    auto* task = new FakeTask;
+    auto owned = std::make_unique<FakeTask>();
+    FakeTask* task = owned.get();
     slot = task;
     task->SetOwnerSlot(&slot);
     task->onDestroy = [&stopsAtDeath, task] { stopsAtDeath = task->stops; };
-    ASSERT_EQ(service.Add(task, 0, 0, 0), kTaskAdded);
+    ASSERT_EQ(service.Add(std::move(owned), 0, 0, 0), kTaskAdded);
   }
   EXPECT_EQ(stopsAtDeath, 0);
   EXPECT_NE(slot, nullptr) << "owners may be gone at shut-down, so their variables are not written";

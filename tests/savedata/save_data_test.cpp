@@ -94,7 +94,7 @@ TEST(SaveLoad, AStateComesBackWithItsHistoryFrameAndSnapshot) {
   EXPECT_EQ(SnapshotOf(rig), snapshot);
   // The snapshot holds no history, so it never nests another.
   std::vector<uint8_t> vars;
-  rig.host->WriteVariableSet(&vars, 0, false);
+  ASSERT_EQ(rig.host->WriteVariableSet(&vars, 0, false), 0);
   ASSERT_GT(snapshot.size(), vars.size());
   EXPECT_EQ(snapshot[vars.size()], 0) << "history flag of the snapshot";
 
@@ -125,7 +125,7 @@ sav::StateParts Parts(SaveRig& rig) {
   sav::StateParts parts;
   const uint32_t s1 = rig.Word(0), s2a = rig.Word(1), s2b = rig.Word(1, 1);
   rig.SetWord(0, 1), rig.SetWord(1, 2), rig.SetWord(1, 3, 1);
-  rig.host->WriteVariableSet(&parts.variables, 0, false);
+  EXPECT_EQ(rig.host->WriteVariableSet(&parts.variables, 0, false), 0);
   rig.SetWord(0, s1), rig.SetWord(1, s2a), rig.SetWord(1, s2b, 1);
   MessageTextEngine other;
   other.SetHistoryCapacity(4);
@@ -270,7 +270,8 @@ TEST(SaveHeaderFields, CommentsFromTheFrameOrNone) {
   EXPECT_EQ(comment, "frame comment");
   rig.app.settings.settings.commentFromMessage = 0;
   ASSERT_EQ(rig.Save().WriteSaveData(2, 1), 0);
-  rig.Save().ReadSaveSlotInfo(2, 1, nullptr, nullptr, &comment, nullptr, nullptr, false);
+  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 1, nullptr, nullptr, &comment, nullptr, nullptr, false),
+            0);
   EXPECT_EQ(comment, "");
   frame.layer = nullptr;
   EXPECT_EQ(rig.Save().WriteSaveData(2, 1), kWriteNoLayer);
@@ -281,7 +282,8 @@ TEST(SaveSlots, CommentCopyAndDelete) {
   ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
   EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 0, "new\r\nnote"), 0);
   std::string comment;
-  rig.Save().ReadSaveSlotInfo(2, 0, nullptr, nullptr, &comment, nullptr, nullptr, false);
+  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 0, nullptr, nullptr, &comment, nullptr, nullptr, false),
+            0);
   EXPECT_EQ(comment, "new\r\nnote");
   EXPECT_EQ(rig.Save().LoadSaveData(2, 0), 0) << "the edit keeps the file loadable";
   EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 9, "x"), kSlotNoFile);

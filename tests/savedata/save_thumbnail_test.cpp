@@ -33,7 +33,8 @@ TEST(SaveThumbnail, ATwoLayerTransitionShowsTheLinkedLayer) {
     if (int r = rig.Save().WriteSaveData(2, 0)) return -r;
     ImageSurface picture;
     EXPECT_EQ(picture.Create(120, 90, 32, 0), 0);
-    rig.Save().ReadSaveSlotInfo(2, 0, &picture, nullptr, nullptr, nullptr, nullptr, false);
+    EXPECT_EQ(
+        rig.Save().ReadSaveSlotInfo(2, 0, &picture, nullptr, nullptr, nullptr, nullptr, false), 0);
     const uint8_t* p = picture.GetRowPointer(45) + 60 * 4;
     return p[0] | p[1] << 8 | p[2] << 16;
   };
@@ -71,7 +72,8 @@ TEST(SaveThumbnail, TheFrameAboveAFilteredSceneIsKeptUnlessLeftOut) {
     ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
     ImageSurface picture;
     ASSERT_EQ(picture.Create(120, 90, 32, 0), 0);
-    rig.Save().ReadSaveSlotInfo(2, 0, &picture, nullptr, nullptr, nullptr, nullptr, false);
+    EXPECT_EQ(
+        rig.Save().ReadSaveSlotInfo(2, 0, &picture, nullptr, nullptr, nullptr, nullptr, false), 0);
     const uint8_t* p = picture.GetRowPointer(45) + 60 * 4;
     EXPECT_EQ(p[0] | p[1] << 8 | p[2] << 16, withoutFrame ? 0x336699 : 0xCC3300)
         << int(withoutFrame);

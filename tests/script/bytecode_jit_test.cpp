@@ -60,7 +60,7 @@ TEST_P(TranslatedOpcodes, GiveTheInterpretersResults) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, TranslatedOpcodes, testing::ValuesIn(kOpCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 class TranslatedFaults : public testing::TestWithParam<FaultCase> {};
 
@@ -97,9 +97,9 @@ const FaultCase kTranslatedFaultCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Interpreter, TranslatedFaults, testing::ValuesIn(kFaultCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 INSTANTIATE_TEST_SUITE_P(Translated, TranslatedFaults, testing::ValuesIn(kTranslatedFaultCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(Translated, TransfersToWhatWasNotTranslatedHandOverToTheInterpreter) {
   // Into an operand word (here a 0, which reads as a wait), to an instruction whose opcode word

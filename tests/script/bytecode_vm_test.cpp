@@ -48,7 +48,7 @@ TEST_P(Opcodes, GiveTheirResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Opcodes, testing::ValuesIn(kOpCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(Interpreter, AWaitResumesBehindItAndALimitEndsEachRunsEndlessLoop) {
   // Nine instructions to the wait, then nine to the end: each run stays inside a limit of 10.
@@ -159,7 +159,7 @@ TEST_P(Faults, EndTheRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Faults, testing::ValuesIn(kFaultCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace bw

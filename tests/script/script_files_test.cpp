@@ -134,7 +134,7 @@ TEST_P(InitRefusals, AnswerTheirCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, InitRefusals, testing::ValuesIn(kInitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct LoadCase {
   const char* name;
@@ -171,7 +171,7 @@ TEST_P(LoadRefusals, AnswerTheirCodeAndKeepTheLoadedList) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, LoadRefusals, testing::ValuesIn(kLoadCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(LoadRefusals, ARefusedBlockLeavesTheCurrentRecord) {
   Loader l;

@@ -135,7 +135,7 @@ TEST(SystemState, VoiceSettingsOfAnotherTableAreSkipped) {
   e.SetWord(kSys, 5);
   ASSERT_EQ(e.engine->WriteSystemState("S"), 0);
   e.files.Put("SCRIPT\\VOICEINF.DAT", sob::WriteVoiceInfo("", 0, {{"ONE", "", false, {}}}));
-  e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT");
+  ASSERT_EQ(e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), kVoiceInfoDone);
   e.engine->GetVoices().characters[0].setting = 3;
   e.SetWord(kSys, 0);
   ASSERT_EQ(e.engine->ReadSystemState("S"), 0);

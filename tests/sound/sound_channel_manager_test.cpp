@@ -205,7 +205,7 @@ TEST_F(SavedState, RoundTripsMusicAndChannels) {
   EXPECT_EQ(other.GetChannel(1)->factor, 128) << "the kind is in force before the reload";
 
   std::vector<uint8_t> again;
-  other.SaveState(again);
+  ASSERT_EQ(other.SaveState(again), kSoundOk);
   EXPECT_EQ(again, block);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "lib/sob/sob_assembler.h"
 #include "platform/app_paths.h"
 #include "platform/timed_task.h"
+#include "support/listed_task.h"
 #include "support/temp_dir.h"
 
 namespace bw::test {
@@ -47,8 +49,8 @@ class CountingTask : public TimedTask {
   bool once_;
 };
 
-inline TimedTask* Once(std::function<void()> run) {
-  return new CountingTask([run = std::move(run)](int) { run(); }, true);
+inline std::unique_ptr<TimedTask> Once(std::function<void()> run) {
+  return std::make_unique<CountingTask>([run = std::move(run)](int) { run(); }, true);
 }
 
 // The file that makes a game folder ship the pixel-operation library: the engine's built-in table

@@ -176,7 +176,7 @@ int Seeds(const std::filesystem::path& folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   for (const auto& [name, bytes] : seeds) {
-    if (WriteFileAtomically(folder / name, bytes)) {
+    if (!WriteFileAtomically(folder / name, bytes)) {
       std::fprintf(stderr, "appcfg: cannot write %s\n", (folder / name).c_str());
       return kExitFailed;
     }

@@ -89,7 +89,7 @@ int Make(const char* textPath, const char* outPath, int argc, char** argv) {
     std::fprintf(stderr, "savfile: %s: %s\n", textPath, error.c_str());
     return kExitFailed;
   }
-  if (WriteFileAtomically(outPath, sav::MakeSaveFile(description, faults))) {
+  if (!WriteFileAtomically(outPath, sav::MakeSaveFile(description, faults))) {
     std::fprintf(stderr, "savfile: cannot write %s\n", outPath);
     return kExitFailed;
   }
@@ -127,8 +127,8 @@ int Seeds(const char* folder) {
     if (s.packed) big.resize(big.size() + 64, 0);  // long enough to pack
     sav::SaveDescription one = d;
     one.state = big;
-    if (WriteFileAtomically(std::filesystem::path(folder) / s.name,
-                            sav::MakeSaveFile(one, s.faults))) {
+    if (!WriteFileAtomically(std::filesystem::path(folder) / s.name,
+                             sav::MakeSaveFile(one, s.faults))) {
       return kExitFailed;
     }
   }

@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sobasm: %s: %s\n", files[0], result.error.c_str());
     return 1;
   }
-  if (bw::WriteFileAtomically(files[1], result.bytes)) {
+  if (!bw::WriteFileAtomically(files[1], result.bytes)) {
     std::fprintf(stderr, "sobasm: cannot write %s\n", files[1]);
     return 1;
   }

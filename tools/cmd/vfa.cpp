@@ -114,7 +114,7 @@ int Pack(int argc, char** argv) {
     std::fprintf(stderr, "vfa: %s\n", error.c_str());
     return 1;
   }
-  if (bw::WriteFileAtomically(args[1], bytes)) {
+  if (!bw::WriteFileAtomically(args[1], bytes)) {
     std::fprintf(stderr, "vfa: cannot write %s\n", args[1].c_str());
     return 1;
   }
@@ -195,7 +195,7 @@ int Extract(int argc, char** argv) {
                  bw::DescribeArchiveError(code).c_str());
     return 1;
   }
-  const bool ok = !bw::WriteFileAtomically(
+  const bool ok = bw::WriteFileAtomically(
       args[2], std::span<const uint8_t>(static_cast<const uint8_t*>(block.pointer), block.size));
   bw::FreeGlobalBlock(&block);
   if (!ok) {

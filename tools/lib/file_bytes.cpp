@@ -13,8 +13,9 @@ bool ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& out)
 
 bool WriteFileBytes(const char* tool, const std::filesystem::path& path,
                     std::span<const uint8_t> bytes) {
-  if (std::error_code ec = WriteFileAtomically(path, bytes)) {
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", tool, path.c_str(), ec.message().c_str());
+  std::error_code error;
+  if (!WriteFileAtomically(path, bytes, &error)) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", tool, path.c_str(), error.message().c_str());
     return false;
   }
   return true;

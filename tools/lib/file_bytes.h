@@ -10,10 +10,10 @@
 namespace bw::tools {
 
 // The bytes of the file at path; false when it cannot be opened or read.
-bool ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& out);
+[[nodiscard]] bool ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& out);
 // Writes the bytes to path; on failure says "TOOL: cannot write PATH: REASON" on standard error
 // and answers false.
-bool WriteFileBytes(const char* tool, const std::filesystem::path& path,
-                    std::span<const uint8_t> bytes);
+[[nodiscard]] bool WriteFileBytes(const char* tool, const std::filesystem::path& path,
+                                  std::span<const uint8_t> bytes);
 
 }  // namespace bw::tools

@@ -267,7 +267,8 @@ int GameApp::ReadConfiguration() {
   }
   bytes.clear();
   setup_ = SetupInfo{};
-  if (scriptFiles_.Load("SET_UP.IFG", bytes)) ReadSetupInfo(bytes, setup_);
+  // A file that does not read leaves the defaults: start-up skips it.
+  if (scriptFiles_.Load("SET_UP.IFG", bytes)) (void)ReadSetupInfo(bytes, setup_);
   // The install values live in the registry, which reads as not found.
 
   if (folderChosenNow_) SaveConfig(0);
@@ -317,7 +318,7 @@ void GameApp::SaveConfig(int code) {
   EngineConfig saved = EngineConfigForSave(config_, configuredVSync_, configuredPreciseTiming_,
                                            user_.rememberWindowPosition != 0);
   std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
-  bool written = !userCfg.empty() && !SaveEngineConfig(userCfg, saved);
+  bool written = !userCfg.empty() && SaveEngineConfig(userCfg, saved);
   if (written) {
     written = SaveUserSettings();
   } else {
@@ -343,7 +344,7 @@ void GameApp::ApplyDisplaySettings() {
 
 bool GameApp::SaveUserSettings() {
   std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
-  if (appCfg.empty() || userConfigUnreadable_ || SaveUserConfig(appCfg, user_)) {
+  if (appCfg.empty() || userConfigUnreadable_ || !SaveUserConfig(appCfg, user_)) {
     EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの保存に失敗"), kIconError);
     return false;
   }

@@ -37,7 +37,8 @@ void GameApp::SaveScriptPersistentData() {
   // In the threaded mode the scripts run on the frame thread: it is parked while their state is
   // written (or has ended already).
   const int wait = WaitForFrameThread(nullptr);
-  if (host_ && (wait == kWaitParked || wait == kWaitThreadGone)) host_->SavePersistentData();
+  // Closing goes on whatever the write answers: the files it replaces stay whole on a failure.
+  if (host_ && (wait == kWaitParked || wait == kWaitThreadGone)) (void)host_->SavePersistentData();
   if (wait == kWaitParked) ReleaseFrameThreadWait(nullptr);
 }
 

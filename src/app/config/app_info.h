@@ -27,6 +27,7 @@ struct AppInfo {
 // Replaces info with the file's version and texts: a text of length 0 is empty (the fifth is
 // unset). Answers a kConfig* code; a refused file leaves info as it was, and why says where it
 // broke.
-int ReadAppInfo(std::span<const uint8_t> file, AppInfo& info, std::string* why = nullptr);
+[[nodiscard]] int ReadAppInfo(std::span<const uint8_t> file, AppInfo& info,
+                              std::string* why = nullptr);
 
 }  // namespace bw

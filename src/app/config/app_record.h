@@ -51,6 +51,7 @@ struct AppRecord {
 // Copies the file over record and then puts in the engine's own style and resource ids.
 // Answers a kConfig* code; a refused file leaves the record as it was, and why says where it
 // broke.
-int ReadAppRecord(std::span<const uint8_t> file, AppRecord& record, std::string* why = nullptr);
+[[nodiscard]] int ReadAppRecord(std::span<const uint8_t> file, AppRecord& record,
+                                std::string* why = nullptr);
 
 }  // namespace bw

@@ -151,13 +151,13 @@ bool OverlayBlock(Block& block, std::span<const uint8_t> record, ConfigVerdict& 
 
 // Reads one record, what it is named in a refusal: a little-endian length of lengthBytes (1, 2
 // or 4) and its body. False, refusing, when the file ends first.
-bool ReadConfigRecord(ByteReader& in, int lengthBytes, std::span<const uint8_t>& body,
-                      ConfigVerdict& verdict, std::string_view what);
+[[nodiscard]] bool ReadConfigRecord(ByteReader& in, int lengthBytes, std::span<const uint8_t>& body,
+                                    ConfigVerdict& verdict, std::string_view what);
 
 // Reads one record and copies it over block.
 template <class Block>
-bool ReadBlockRecord(ByteReader& in, int lengthBytes, Block& block, ConfigVerdict& verdict,
-                     std::string_view what) {
+[[nodiscard]] bool ReadBlockRecord(ByteReader& in, int lengthBytes, Block& block,
+                                   ConfigVerdict& verdict, std::string_view what) {
   std::span<const uint8_t> body;
   return ReadConfigRecord(in, lengthBytes, body, verdict, what) &&
          OverlayBlock(block, body, verdict, what);

@@ -73,8 +73,9 @@ EngineConfig EngineConfigForSave(const EngineConfig& live, uint8_t configuredVSy
   return saved;
 }
 
-std::error_code SaveEngineConfig(const std::filesystem::path& path, const EngineConfig& config) {
-  return WriteFileAtomically(path, EncodeEngineConfig(config));
+bool SaveEngineConfig(const std::filesystem::path& path, const EngineConfig& config,
+                      std::error_code* error) {
+  return WriteFileAtomically(path, EncodeEngineConfig(config), error);
 }
 
 }  // namespace bw

@@ -135,8 +135,8 @@ struct EngineConfig {
 // Copies the file's four records over config (a record shorter than its block leaves the rest
 // of the block as it was). Answers a kConfig* code; a refused file leaves config as it was, and
 // why says where it broke.
-int ReadEngineConfig(std::span<const uint8_t> file, EngineConfig& config,
-                     std::string* why = nullptr);
+[[nodiscard]] int ReadEngineConfig(std::span<const uint8_t> file, EngineConfig& config,
+                                   std::string* why = nullptr);
 
 std::vector<uint8_t> EncodeEngineConfig(const EngineConfig& config);
 
@@ -145,7 +145,9 @@ std::vector<uint8_t> EncodeEngineConfig(const EngineConfig& config);
 EngineConfig EngineConfigForSave(const EngineConfig& live, uint8_t configuredVSyncMode,
                                  uint8_t configuredPreciseTiming, bool rememberWindowPosition);
 
-// Replaces the file at path; a failure leaves the old file as it was.
-std::error_code SaveEngineConfig(const std::filesystem::path& path, const EngineConfig& config);
+// Replaces the file at path: true when written; a failure leaves the old file as it was and
+// (error given) says why.
+[[nodiscard]] bool SaveEngineConfig(const std::filesystem::path& path, const EngineConfig& config,
+                                    std::error_code* error = nullptr);
 
 }  // namespace bw

@@ -67,7 +67,7 @@ class SaveFolderHost {
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool CreateFolder(const std::string& path) = 0;
   // Copies over an existing file; the copy is left writable.
-  virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+  [[nodiscard]] virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
   // A yes/no question owned by the desktop; true for yes.
   virtual bool Ask(const std::string& text) = 0;
   virtual void Tell(const std::string& text, Icon icon) = 0;

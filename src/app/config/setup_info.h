@@ -20,6 +20,7 @@ struct SetupInfo {
 // All or nothing: info is replaced only when the whole file reads (answer kConfigOk or, for a
 // key without its NUL, kConfigMended); otherwise it is left as it was, why says where the file
 // broke, and the caller skips the file, as start-up does with any failure here.
-int ReadSetupInfo(std::span<const uint8_t> file, SetupInfo& info, std::string* why = nullptr);
+[[nodiscard]] int ReadSetupInfo(std::span<const uint8_t> file, SetupInfo& info,
+                                std::string* why = nullptr);
 
 }  // namespace bw

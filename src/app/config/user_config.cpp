@@ -39,8 +39,9 @@ std::vector<uint8_t> EncodeUserConfig(const UserConfig& config) {
   return out;
 }
 
-std::error_code SaveUserConfig(const std::filesystem::path& path, const UserConfig& config) {
-  return WriteFileAtomically(path, EncodeUserConfig(config));
+bool SaveUserConfig(const std::filesystem::path& path, const UserConfig& config,
+                    std::error_code* error) {
+  return WriteFileAtomically(path, EncodeUserConfig(config), error);
 }
 
 }  // namespace bw

@@ -165,11 +165,14 @@ struct UserConfig {
 
 // Copies the file over config and makes sure the font face is ended. Answers a kConfig* code;
 // a refused file leaves config as it was, and why says where it broke.
-int ReadUserConfig(std::span<const uint8_t> file, UserConfig& config, std::string* why = nullptr);
+[[nodiscard]] int ReadUserConfig(std::span<const uint8_t> file, UserConfig& config,
+                                 std::string* why = nullptr);
 
 std::vector<uint8_t> EncodeUserConfig(const UserConfig& config);
 
-// Replaces the file at path; a failure leaves the old file as it was.
-std::error_code SaveUserConfig(const std::filesystem::path& path, const UserConfig& config);
+// Replaces the file at path: true when written; a failure leaves the old file as it was and
+// (error given) says why.
+[[nodiscard]] bool SaveUserConfig(const std::filesystem::path& path, const UserConfig& config,
+                                  std::error_code* error = nullptr);
 
 }  // namespace bw

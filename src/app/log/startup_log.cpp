@@ -56,7 +56,8 @@ std::string StartupLog::TimeStamp(const char* utf8Format) {
 // Write failures are not reported: the log is a help for support, never a reason to stop.
 void StartupLog::Write(const std::string& text) {
   if (!file_.IsOpen()) return;
-  file_.Write(text.data(), static_cast<uint32_t>(text.size()));
+  // A log that cannot be written never stops the start.
+  (void)file_.Write(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 void StartupLog::WriteVersion(const LogVersion& version) {
@@ -169,7 +170,7 @@ void StartupLog::WriteNote(const std::string& text) {
       !later.Seek(0, host::HostFile::Origin::kEnd)) {
     return;
   }
-  later.Write(lines.data(), static_cast<uint32_t>(lines.size()));
+  (void)later.Write(lines.data(), static_cast<uint32_t>(lines.size()));
 }
 
 void StartupLog::WriteSound(const SoundFacts& sound) {

@@ -286,8 +286,8 @@ uint32_t WipeTransitions::Start(int kind, uint32_t durationMs, ImageSurface* tar
   auto wipe = std::make_unique<WipeTransition>(kind, durationMs, target, source, words,
                                                host::TimeGetTime());
   const uint32_t interval = IsFade(kind) ? wipe->Duration() / 256 : 0;
-  if (timers_->Add(wipe.get(), interval, interval, 0) != kTaskAdded) return 0;
-  WipeTransition* running = wipe.release();
+  WipeTransition* running = wipe.get();
+  if (timers_->Add(std::move(wipe), interval, interval, 0) != kTaskAdded) return 0;
   running->Start();
   return running->Handle();
 }

@@ -100,17 +100,17 @@ int CanvasLayer::PresentFiltered(host::HWND window, host::MemoryDc* dc,
   const ImageSurface* frame = nullptr;
   bool drewDirect = false;
   DrawFilterFrame(
-      [&](const ImageSurface& drawn, const Rect& band) {
-        frame = &drawn;
-        if (&drawn == &direct) {
+      [&](const ImageSurface& frameSurface, const Rect& band) {
+        frame = &frameSurface;
+        if (&frameSurface == &direct) {
           drewDirect = true;
         } else if (dc) {
-          if (drawn.GetDc()) {
-            host::BitBlt(*dc, band.left, band.top, band.Width(), band.Height(), *drawn.GetDc(),
-                         band.left, band.top);
+          if (frameSurface.GetDc()) {
+            host::BitBlt(*dc, band.left, band.top, band.Width(), band.Height(),
+                         *frameSurface.GetDc(), band.left, band.top);
           }
         } else if (!window) {
-          ConvertRect(drawn, format, desc, band, GetPalette());
+          ConvertRect(frameSurface, format, desc, band, GetPalette());
         }
       },
       intoDc ? &direct : nullptr);

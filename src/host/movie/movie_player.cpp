@@ -263,8 +263,8 @@ struct MoviePlayer::Impl {
     return false;
   }
 
-  int32_t Open(uint32_t rate) {
-    soundRate = rate == 0 ? 44100 : rate;
+  int32_t Open(uint32_t outputRate) {
+    soundRate = outputRate == 0 ? 44100 : outputRate;
     packet = av_packet_alloc();
     soundFrame = av_frame_alloc();
     if (!packet || !soundFrame || !OpenReader(main)) return kMovieRefused;

@@ -26,7 +26,8 @@ constexpr size_t kWriteFormatMax = 511;
 
 // A disk path resolved against the application folder: its engine form and the Linux file behind
 // it. kFileBadPath when the engine form cannot be built, kFileNotOpen when it has no Linux form.
-uint32_t ResolveDiskPath(const char* path, std::string& enginePath, std::string& linuxPath);
+[[nodiscard]] uint32_t ResolveDiskPath(const char* path, std::string& enginePath,
+                                       std::string& linuxPath);
 
 class FileBase {
  public:
@@ -36,22 +37,22 @@ class FileBase {
   virtual uint32_t GetSize() const = 0;
   virtual void Dispose() = 0;
   virtual void Close() = 0;
-  virtual uint32_t Load(const char* name) = 0;
-  virtual uint32_t LoadPackMember(int32_t pack, int32_t member, const char* name) = 0;
-  virtual uint32_t OpenStream(const char* name) = 0;
+  [[nodiscard]] virtual uint32_t Load(const char* name) = 0;
+  [[nodiscard]] virtual uint32_t LoadPackMember(int32_t pack, int32_t member, const char* name) = 0;
+  [[nodiscard]] virtual uint32_t OpenStream(const char* name) = 0;
   virtual uint32_t Tell() = 0;
   virtual bool IsEof() = 0;
   virtual uint32_t Seek(int32_t position) = 0;
   virtual uint32_t Skip(int32_t distance) = 0;
   virtual uint32_t SeekFromEnd(int32_t distance) = 0;
-  virtual uint32_t Read(void* buffer, uint32_t count) = 0;
+  [[nodiscard]] virtual uint32_t Read(void* buffer, uint32_t count) = 0;
   virtual void* DetachData() = 0;
-  virtual int32_t ReadLine(char* buffer, uint32_t size) = 0;
+  [[nodiscard]] virtual int32_t ReadLine(char* buffer, uint32_t size) = 0;
   virtual uint32_t Create(const char* path, bool overwrite) = 0;
-  virtual uint32_t OpenReadWrite(const char* path) = 0;
-  virtual uint32_t Write(const void* buffer, uint32_t count) = 0;
+  [[nodiscard]] virtual uint32_t OpenReadWrite(const char* path) = 0;
+  [[nodiscard]] virtual uint32_t Write(const void* buffer, uint32_t count) = 0;
   __attribute__((format(printf, 2, 3))) virtual uint32_t WriteFormat(const char* format, ...) = 0;
-  virtual uint32_t ExtractToTempFile(const char* name) = 0;
+  [[nodiscard]] virtual uint32_t ExtractToTempFile(const char* name) = 0;
 };
 
 class File : public FileBase {
@@ -73,11 +74,11 @@ class File : public FileBase {
   void Close() override;
 
   // Reads a resource whole into memory.
-  uint32_t Load(const char* name) override;
+  [[nodiscard]] uint32_t Load(const char* name) override;
   // Reads member (or, with -1, name) of the pack mounted with id pack whole into memory.
-  uint32_t LoadPackMember(int32_t pack, int32_t member, const char* name) override;
+  [[nodiscard]] uint32_t LoadPackMember(int32_t pack, int32_t member, const char* name) override;
   // Opens a resource as a stream.
-  uint32_t OpenStream(const char* name) override;
+  [[nodiscard]] uint32_t OpenStream(const char* name) override;
 
   // kFileNoPosition with nothing open.
   uint32_t Tell() override;
@@ -87,7 +88,7 @@ class File : public FileBase {
   uint32_t Skip(int32_t distance) override;
   // To distance bytes before the end.
   uint32_t SeekFromEnd(int32_t distance) override;
-  uint32_t Read(void* buffer, uint32_t count) override;
+  [[nodiscard]] uint32_t Read(void* buffer, uint32_t count) override;
   // Hands the loaded block to the caller (free it with FreeGlobalMemory) and drops the stream.
   void* DetachData() override;
 
@@ -95,21 +96,21 @@ class File : public FileBase {
   // A null buffer answers the size the line needs with its terminator (the position stays).
   // With a buffer, answers the bytes consumed (CR LF included) and moves past them; 0 when the
   // line does not fit, size is below 2, or nothing is held in memory.
-  int32_t ReadLine(char* buffer, uint32_t size) override;
+  [[nodiscard]] int32_t ReadLine(char* buffer, uint32_t size) override;
 
   // Disk files: paths resolve against the application folder.
   uint32_t Create(const char* path, bool overwrite) override;
-  uint32_t OpenReadWrite(const char* path) override;
-  uint32_t Write(const void* buffer, uint32_t count) override;
+  [[nodiscard]] uint32_t OpenReadWrite(const char* path) override;
+  [[nodiscard]] uint32_t Write(const void* buffer, uint32_t count) override;
   // Writes at most kWriteFormatMax bytes of the formatted text, cut at a character boundary.
   __attribute__((format(printf, 2, 3))) uint32_t WriteFormat(const char* format, ...) override;
 
   // Loads the resource and copies it to a new "QZF" file in the temporary folder; the file then
   // holds that file's path and deletes it on Close.
-  uint32_t ExtractToTempFile(const char* name) override;
+  [[nodiscard]] uint32_t ExtractToTempFile(const char* name) override;
 
  private:
-  uint32_t OpenDisk(const char* path, host::HostFile::Access access);
+  [[nodiscard]] uint32_t OpenDisk(const char* path, host::HostFile::Access access);
   uint32_t TakeLoaded(int code, void* block, uint32_t size, std::string path);
 
   std::string path_;

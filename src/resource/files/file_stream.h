@@ -18,7 +18,7 @@ class FileStream final : public PositionedStream {
   // handle is then held with size 0).
   uint32_t Attach(host::HostFile file);
 
-  uint32_t Read(void* buffer, uint32_t count) override;
+  [[nodiscard]] uint32_t Read(void* buffer, uint32_t count) override;
 
  private:
   // kNoHandle without a handle.

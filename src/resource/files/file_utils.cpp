@@ -177,14 +177,14 @@ bool CopyFileKeepingTime(const std::string& source, const std::string& destinati
   host::HostFile in;
   if (!in.Open(source, host::HostFile::Access::kRead)) return false;
   AtomicFileWriter out;
-  if (out.Open(destination)) return false;
+  if (!out.Open(destination)) return false;
   std::vector<char> buffer(1 << 16);
   while (uint32_t count = in.Read(buffer.data(), static_cast<uint32_t>(buffer.size()))) {
-    if (out.Write(buffer.data(), count)) return false;
+    if (!out.Write(buffer.data(), count)) return false;
   }
   // A short read and the end of the file look alike: the copy must hold the whole file.
   std::optional<uint64_t> read = in.Tell();
-  if (!read || *read != sourceStatus->size || out.Commit()) return false;
+  if (!read || *read != sourceStatus->size || !out.Commit()) return false;
   return host::SetFileTimes(destination, sourceStatus->lastAccess, sourceStatus->lastWrite);
 }
 

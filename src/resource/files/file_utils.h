@@ -37,7 +37,8 @@ bool ToLocalFields(const timespec& time, FileTimeFields& fields);
 
 // An engine path made absolute against the application folder and mapped to Linux; false when
 // either step fails. enginePath (may be null) receives the absolute engine path.
-bool ResolveLinuxPath(std::string_view path, std::string* enginePath, std::string& linuxPath);
+[[nodiscard]] bool ResolveLinuxPath(std::string_view path, std::string* enginePath,
+                                    std::string& linuxPath);
 
 // GetFileSizeByName: the size of a loose file or pack member; -1 without a manager and for a
 // name found nowhere; sizes past 2 GiB - 1 read as 2 GiB - 1.
@@ -72,9 +73,10 @@ constexpr int32_t kCopyDone = 0;
 constexpr int32_t kCopyNotNewer = 1;
 constexpr int32_t kCopyRefused = 2;  // a path cannot be made, or mode 2 found the destination
 constexpr int32_t kCopyFailed = -1;
-int32_t CopyFileIfNewer(const char* destination, const char* source, int32_t mode);
+[[nodiscard]] int32_t CopyFileIfNewer(const char* destination, const char* source, int32_t mode);
 // CopyFileA: source onto destination (Linux paths), replacing it when overwrite is set.
-bool CopyFileKeepingTime(const std::string& source, const std::string& destination, bool overwrite);
+[[nodiscard]] bool CopyFileKeepingTime(const std::string& source, const std::string& destination,
+                                       bool overwrite);
 
 // RunProcessAndWait wait modes and results. The command line must fit the 260-byte buffer with
 // its terminator; a longer one is refused. Nothing here waits for input idleness: mode 2 returns
@@ -90,7 +92,7 @@ uint32_t RunProcessAndWait(const char* commandLine, int32_t waitMode, int32_t x,
 constexpr uint32_t kOpenFolderDone = 0;
 constexpr uint32_t kOpenFolderBadPath = 1;
 constexpr uint32_t kOpenFolderFailed = 2;  // also: no xdg-open to be found
-uint32_t OpenFolderInExplorer(const char* folder);
+[[nodiscard]] uint32_t OpenFolderInExplorer(const char* folder);
 
 // The special folders the engine asks for, and the XDG folders that stand for them: the desktop,
 // documents and pictures from $XDG_CONFIG_HOME/user-dirs.dirs (else ~/Desktop, ~/Documents,

@@ -43,14 +43,14 @@ class BmpLoader {
 
   // Uncompressed pixels are copied as they stand; RLE pictures are unpacked and BITFIELDS
   // pictures become 24-bit, both then uncompressed.
-  static int LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
-                           const BmpProgress& progress = {});
+  [[nodiscard]] static int LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
+                                         const BmpProgress& progress = {});
 
   // Writes width x |height| pixels of the given depth (8, 24 or 32), sourcePitch bytes a row;
   // top-down for a positive height, bottom-up for a negative one. palette: 256 entries or null.
-  static int Save(int mode, std::span<const uint8_t> pixels, int32_t width, int32_t height,
-                  int bits, size_t sourcePitch, const BmpWrite& write, const uint32_t* palette,
-                  const BmpProgress& progress = {});
+  [[nodiscard]] static int Save(int mode, std::span<const uint8_t> pixels, int32_t width,
+                                int32_t height, int bits, size_t sourcePitch, const BmpWrite& write,
+                                const uint32_t* palette, const BmpProgress& progress = {});
 };
 
 }  // namespace bw

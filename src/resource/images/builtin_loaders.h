@@ -17,11 +17,12 @@ class BmpImageLoader final : public ImageLoader {
  public:
   bool IsSupported(std::span<const uint8_t> data, const char* name) override;
   // 8-bit indices with the palette for an 8-bit picture when eightBit is set, else 32 bits.
-  int Load(std::span<const uint8_t> data, const ImageDestinationFn& destination, bool eightBit,
-           const ImageProgress& progress) override;
-  int LoadToBuffers(std::span<const uint8_t> data, const ImageProgress& progress) override;
-  int Save(const ImageSaveSource& source, const ImageWriteFn& write,
-           const ImageProgress& progress) override;
+  [[nodiscard]] int Load(std::span<const uint8_t> data, const ImageDestinationFn& destination,
+                         bool eightBit, const ImageProgress& progress) override;
+  [[nodiscard]] int LoadToBuffers(std::span<const uint8_t> data,
+                                  const ImageProgress& progress) override;
+  [[nodiscard]] int Save(const ImageSaveSource& source, const ImageWriteFn& write,
+                         const ImageProgress& progress) override;
   bool CanSave() const override { return true; }
 };
 
@@ -29,9 +30,10 @@ class WgxImageLoader final : public ImageLoader {
  public:
   bool IsSupported(std::span<const uint8_t> data, const char* name) override;
   // eightBit asks for grey output: 8-bit pictures keep their indices and palette.
-  int Load(std::span<const uint8_t> data, const ImageDestinationFn& destination, bool eightBit,
-           const ImageProgress& progress) override;
-  int LoadToBuffers(std::span<const uint8_t> data, const ImageProgress& progress) override;
+  [[nodiscard]] int Load(std::span<const uint8_t> data, const ImageDestinationFn& destination,
+                         bool eightBit, const ImageProgress& progress) override;
+  [[nodiscard]] int LoadToBuffers(std::span<const uint8_t> data,
+                                  const ImageProgress& progress) override;
 
  private:
   WgxLoader wgx_;

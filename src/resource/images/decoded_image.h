@@ -50,7 +50,7 @@ using DecodedImageRef = std::unique_ptr<DecodedImage, DecodedImageRelease>;
 // with its palette when eightBit is set, every other picture as 32-bit pixels (palette entries
 // whole, 16 bits as 555, 24 bits with alpha 0, 32 bits as they stand). 0, kGllNoBuffer when the
 // destination gives nothing that fits, kGllConvertFailed for a DIB that cannot be converted.
-int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destination,
-                          bool eightBit);
+[[nodiscard]] int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destination,
+                                        bool eightBit);
 
 }  // namespace bw

@@ -43,7 +43,7 @@ struct GmpFile {
 
 // kGmpLoaded, kGmpBadFile, or kGmpUnknownKind for a kind past 9 (and for kind 0 unless
 // layerOnlyAllowed).
-int ParseGmp(std::span<const uint8_t> bytes, bool layerOnlyAllowed, GmpFile* out);
+[[nodiscard]] int ParseGmp(std::span<const uint8_t> bytes, bool layerOnlyAllowed, GmpFile* out);
 
 // The state code by which a part of the kind starts with its extra state picture.
 uint8_t GmpFullStateCode(uint8_t kind);

@@ -39,9 +39,9 @@ class HvdAnimation {
  public:
   // Reads the file through the file-system manager: kHvdCannotOpen when it cannot be read,
   // else as the bytes' Load.
-  int Load(const char* name);
+  [[nodiscard]] int Load(const char* name);
   // What came before is freed first; a failed load keeps what was read so far.
-  int Load(std::span<const uint8_t> file);
+  [[nodiscard]] int Load(std::span<const uint8_t> file);
   void Clear();
 
   int GetRangeStart(int range) const;

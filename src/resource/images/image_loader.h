@@ -81,14 +81,16 @@ class ImageLoader {
   // name may be null; only loaders that ask the file's name use it.
   virtual bool IsSupported(std::span<const uint8_t> data, const char* name) = 0;
   // Writes the picture into the destination: 0, kGllCannotLoadInto, or the loader's failure.
-  virtual int Load(std::span<const uint8_t> /*data*/, const ImageDestinationFn& /*destination*/,
-                   bool /*eightBit*/, const ImageProgress& /*progress*/) {
+  [[nodiscard]] virtual int Load(std::span<const uint8_t> /*data*/,
+                                 const ImageDestinationFn& /*destination*/, bool /*eightBit*/,
+                                 const ImageProgress& /*progress*/) {
     return kGllCannotLoadInto;
   }
   // Decodes into the loader's own buffers (TakePicture hands them over): 0 or a failure.
-  virtual int LoadToBuffers(std::span<const uint8_t> data, const ImageProgress& progress) = 0;
-  virtual int Save(const ImageSaveSource& /*source*/, const ImageWriteFn& /*write*/,
-                   const ImageProgress& /*progress*/) {
+  [[nodiscard]] virtual int LoadToBuffers(std::span<const uint8_t> data,
+                                          const ImageProgress& progress) = 0;
+  [[nodiscard]] virtual int Save(const ImageSaveSource& /*source*/, const ImageWriteFn& /*write*/,
+                                 const ImageProgress& /*progress*/) {
     return kGllNotSupported;
   }
   virtual void FreeBuffers() {

@@ -198,7 +198,7 @@ int ImageLoaderManager::LoadByContent(std::span<const uint8_t> data, const std::
   if (!loader) {
     Fail(target);
   } else {
-    LoadWith(*loader, data, key, target, placement, &result);
+    (void)LoadWith(*loader, data, key, target, placement, &result);  // a failure keeps kGllFailed
   }
   return result;
 }
@@ -321,12 +321,11 @@ int ImageLoaderManager::SaveImage(std::string_view name, const ImageSaveSource& 
     return kGllFileUnreadable;
   }
   AtomicFileWriter writer;
-  if (writer.Open(std::filesystem::path(linuxPath))) return kGllFileUnreadable;
-  int rc = loader->Save(source, [&](const void* bytes, size_t size) {
-    return !writer.Write(bytes, size);
-  }, {});
+  if (!writer.Open(std::filesystem::path(linuxPath))) return kGllFileUnreadable;
+  int rc = loader->Save(
+      source, [&](const void* bytes, size_t size) { return writer.Write(bytes, size); }, {});
   if (rc != kGllDone) return rc;
-  return writer.Commit() ? kGllFileUnreadable : kGllDone;
+  return writer.Commit() ? kGllDone : kGllFileUnreadable;
 }
 
 void ImageLoaderManager::SetCacheBudget(int64_t megabytes) {

@@ -65,7 +65,7 @@ class ImageLoaderManager {
   int AddPluginLoader(ImageLoader* loader, const char* extensions, const char* typeString,
                       uint32_t typeId, void* module, GllAssistFunc assist,
                       GllAssistFunc2 assist2, GllConfigDlg configDialog);
-  virtual int LoadLoaderPlugin(std::string_view path);
+  [[nodiscard]] virtual int LoadLoaderPlugin(std::string_view path);
   // The number of *.GLL files of the folder that failed to load; -1 when the folder path cannot
   // be built.
   virtual int ScanLoaderPlugins(std::string_view folder);
@@ -76,12 +76,12 @@ class ImageLoaderManager {
   virtual ImageLoader* FindLoaderByType(uint32_t typeId);
 
   // 0, or on failure (after the target's release) kGllFailed or the conversion's code.
-  virtual int LoadFromMemory(std::span<const uint8_t> data, const ImageTarget& target,
-                             ImagePlacement* placement);
+  [[nodiscard]] virtual int LoadFromMemory(std::span<const uint8_t> data, const ImageTarget& target,
+                                           ImagePlacement* placement);
   // kGllFileUnreadable when the file cannot be read; the extension's loader is tried first,
   // then the loaders by content.
-  virtual int LoadFromFile(std::string_view name, const ImageTarget& target,
-                           ImagePlacement* placement);
+  [[nodiscard]] virtual int LoadFromFile(std::string_view name, const ImageTarget& target,
+                                         ImagePlacement* placement);
   // A new picture (count 0) from the loader given or the first that knows the bytes; null when
   // none decodes them.
   virtual DecodedImage* DecodeFromMemory(std::span<const uint8_t> data, ImageLoader* loader);
@@ -90,7 +90,8 @@ class ImageLoaderManager {
   virtual DecodedImage* LoadImage(std::string_view name, bool useCache);
   // 0, kSaveNoLoader, kGllFileUnreadable, or the loader's error. The loader is the one of
   // typeId, or with 0 the extension's. A failed save leaves any earlier file as it was.
-  virtual int SaveImage(std::string_view name, const ImageSaveSource& source, uint32_t typeId);
+  [[nodiscard]] virtual int SaveImage(std::string_view name, const ImageSaveSource& source,
+                                      uint32_t typeId);
 
   GllAssistFunc2 GetLoaderAssistFunc2(uint32_t typeId) const;
   // Drops the cache's entry of the name, never loading it.
@@ -109,16 +110,17 @@ class ImageLoaderManager {
  private:
   // The key of a name that exists (loose file or pack member), or "".
   std::string CacheKey(std::string_view name);
-  int LoadByContent(std::span<const uint8_t> data, const std::string& key,
-                    const ImageTarget& target, ImagePlacement* placement);
+  [[nodiscard]] int LoadByContent(std::span<const uint8_t> data, const std::string& key,
+                                  const ImageTarget& target, ImagePlacement* placement);
   // One loader's try: placed when it loads, on to LoadIntoDestination when it cannot load into
   // the target. False when the loader fails (the target is then undone); else true with *result.
-  bool LoadWith(ImageLoader& loader, std::span<const uint8_t> data, const std::string& key,
-                const ImageTarget& target, ImagePlacement* placement, int* result);
+  [[nodiscard]] bool LoadWith(ImageLoader& loader, std::span<const uint8_t> data,
+                              const std::string& key, const ImageTarget& target,
+                              ImagePlacement* placement, int* result);
   // Decodes and caches under key (when given), then writes the picture into the target.
-  int LoadIntoDestination(std::span<const uint8_t> data, ImageLoader* loader,
-                          const std::string& key, const ImageTarget& target,
-                          ImagePlacement* placement);
+  [[nodiscard]] int LoadIntoDestination(std::span<const uint8_t> data, ImageLoader* loader,
+                                        const std::string& key, const ImageTarget& target,
+                                        ImagePlacement* placement);
   void Cache(DecodedImage* image, const std::string& key);
   static void Destroy(ImageLoaderRecord& record);
 

@@ -62,7 +62,8 @@ class SusieImageLoader final : public ImageLoader {
                    SusieIsSupported isSupported, SusieGetPicture getPicture);
 
   bool IsSupported(std::span<const uint8_t> data, const char* name) override;
-  int LoadToBuffers(std::span<const uint8_t> data, const ImageProgress& progress) override;
+  [[nodiscard]] int LoadToBuffers(std::span<const uint8_t> data,
+                                  const ImageProgress& progress) override;
 
  private:
   SusieModule module_;
@@ -87,24 +88,24 @@ class SusieArchive final : public Archive {
   bool Exists(const char* name) override { return Find(name) != nullptr; }
   const ArchiveEntryInfo* FindEntryInfo(const char* name) override;
   const ArchiveEntryInfo* GetEntryInfo(uint32_t index, const char** name) override;
-  int ReadByName(const char* name, ArchiveAllocateFunc allocate, void* argument,
-                 ArchiveProgressFunc progress, void* progressArgument) override;
-  int ReadByIndex(uint32_t index, ArchiveAllocateFunc allocate, void* argument,
-                  ArchiveProgressFunc progress, void* progressArgument) override;
-  int ExtractByName(const char* name, const char* folder, ArchiveProgressFunc progress,
-                    void* progressArgument) override;
-  int ExtractByIndex(uint32_t index, const char* folder, ArchiveProgressFunc progress,
-                     void* progressArgument) override;
+  [[nodiscard]] int ReadByName(const char* name, ArchiveAllocateFunc allocate, void* argument,
+                               ArchiveProgressFunc progress, void* progressArgument) override;
+  [[nodiscard]] int ReadByIndex(uint32_t index, ArchiveAllocateFunc allocate, void* argument,
+                                ArchiveProgressFunc progress, void* progressArgument) override;
+  [[nodiscard]] int ExtractByName(const char* name, const char* folder,
+                                  ArchiveProgressFunc progress, void* progressArgument) override;
+  [[nodiscard]] int ExtractByIndex(uint32_t index, const char* folder, ArchiveProgressFunc progress,
+                                   void* progressArgument) override;
   Stream* OpenStreamByName(const char* name, int* error) override;
   Stream* OpenStreamByIndex(uint32_t index, int* error) override;
 
  private:
   const Member* Find(const char* name) const;
   const Member* At(uint32_t index) const;
-  int Read(const Member* member, ArchiveAllocateFunc allocate, void* argument,
-           ArchiveProgressFunc progress, void* progressArgument);
-  int Extract(const Member* member, const char* folder, ArchiveProgressFunc progress,
-              void* progressArgument);
+  [[nodiscard]] int Read(const Member* member, ArchiveAllocateFunc allocate, void* argument,
+                         ArchiveProgressFunc progress, void* progressArgument);
+  [[nodiscard]] int Extract(const Member* member, const char* folder, ArchiveProgressFunc progress,
+                            void* progressArgument);
 
   SusieModule module_;
   std::string path_;  // the archive's Linux path, as the plug-in opens it
@@ -138,8 +139,8 @@ int SusieArchiveAssist2(const AdlAssistArgs* args);
 
 // Loads one plug-in and registers it with the manager of its kind (a null manager refuses that
 // kind).
-int LoadSusiePlugin(std::string_view path, FileSystemManager* archives,
-                    ImageLoaderManager* images);
+[[nodiscard]] int LoadSusiePlugin(std::string_view path, FileSystemManager* archives,
+                                  ImageLoaderManager* images);
 // The number of *.SPI files of the folder that failed to load; -1 when the folder path cannot
 // be built.
 int ScanSusiePlugins(std::string_view folder, FileSystemManager* archives,

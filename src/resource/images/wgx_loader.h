@@ -34,15 +34,16 @@ class WgxLoader {
 
   // Parses the header, leaving the reader at the first stream. Keeps the offsets and the extra
   // data of the chunked form. 0, kWgxWrongMagic or kWgxBadData.
-  int ReadHeader(ByteReader& in, int& depth, int& width, int& height);
+  [[nodiscard]] int ReadHeader(ByteReader& in, int& depth, int& width, int& height);
 
   // Decodes into a bottom-up DIB: 8-bit with its palette, 24-bit, or 32-bit with alpha.
-  int LoadToBuffers(std::span<const uint8_t> data, DibImage& out, const WgxProgress& progress = {});
+  [[nodiscard]] int LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
+                                  const WgxProgress& progress = {});
 
   // Decodes into the destination's buffer: 32-bit pixels, or with grey set, 8-bit indices (8-bit
   // pictures, palette to the destination) or grey levels.
-  int Load(std::span<const uint8_t> data, const WgxDestinationFn& destination, bool grey,
-           const WgxProgress& progress = {});
+  [[nodiscard]] int Load(std::span<const uint8_t> data, const WgxDestinationFn& destination,
+                         bool grey, const WgxProgress& progress = {});
 
   int16_t GetOffsetX() const { return offsetX_; }
   int16_t GetOffsetY() const { return offsetY_; }
@@ -52,8 +53,9 @@ class WgxLoader {
   void FreeExtraData() { extra_.clear(); }
 
  private:
-  int Decode(std::span<const uint8_t> data, const WgxProgress& progress,
-             const std::function<int(ByteReader&, int depth, int width, int height)>& body);
+  [[nodiscard]] int Decode(
+      std::span<const uint8_t> data, const WgxProgress& progress,
+      const std::function<int(ByteReader&, int depth, int width, int height)>& body);
 
   int16_t offsetX_ = 0;
   int16_t offsetY_ = 0;

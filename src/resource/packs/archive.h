@@ -73,16 +73,20 @@ class Archive : public RefCounted {
   virtual bool Exists(const char* name) = 0;
   virtual const ArchiveEntryInfo* FindEntryInfo(const char* name) = 0;
   virtual const ArchiveEntryInfo* GetEntryInfo(uint32_t index, const char** name) = 0;
-  virtual int ReadByName(const char* name, ArchiveAllocateFunc allocate, void* argument,
-                         ArchiveProgressFunc progress, void* progressArgument) = 0;
-  virtual int ReadByIndex(uint32_t index, ArchiveAllocateFunc allocate, void* argument,
-                          ArchiveProgressFunc progress, void* progressArgument) = 0;
-  virtual int ExtractByName(const char* /*name*/, const char* /*folder*/,
-                            ArchiveProgressFunc /*progress*/, void* /*progressArgument*/) {
+  [[nodiscard]] virtual int ReadByName(const char* name, ArchiveAllocateFunc allocate,
+                                       void* argument, ArchiveProgressFunc progress,
+                                       void* progressArgument) = 0;
+  [[nodiscard]] virtual int ReadByIndex(uint32_t index, ArchiveAllocateFunc allocate,
+                                        void* argument, ArchiveProgressFunc progress,
+                                        void* progressArgument) = 0;
+  [[nodiscard]] virtual int ExtractByName(const char* /*name*/, const char* /*folder*/,
+                                          ArchiveProgressFunc /*progress*/,
+                                          void* /*progressArgument*/) {
     return kArchiveNotSupported;
   }
-  virtual int ExtractByIndex(uint32_t /*index*/, const char* /*folder*/,
-                             ArchiveProgressFunc /*progress*/, void* /*progressArgument*/) {
+  [[nodiscard]] virtual int ExtractByIndex(uint32_t /*index*/, const char* /*folder*/,
+                                           ArchiveProgressFunc /*progress*/,
+                                           void* /*progressArgument*/) {
     return kArchiveNotSupported;
   }
   // A stream with one holder, or null with the code in error.

@@ -75,8 +75,8 @@ class FileSystemManager {
   // Reads the whole file or member into memory from allocate(size, argument, null); release
   // (argument) undoes the allocation when the read fails after it. path receives the loose
   // file's path, or the lower-cased absolute name for a pack member.
-  virtual int LoadFile(std::string_view name, ArchiveAllocateFunc allocate,
-                       ArchiveReleaseFunc release, void* argument, std::string* path);
+  [[nodiscard]] virtual int LoadFile(std::string_view name, ArchiveAllocateFunc allocate,
+                                     ArchiveReleaseFunc release, void* argument, std::string* path);
 
   // Folders asked after the application folder, absolute, lower-cased, ending with '\'.
   virtual size_t GetSearchFolderCount() const { return searchFolders_.size(); }
@@ -89,7 +89,8 @@ class FileSystemManager {
 
   // Loose files only.
   virtual int FindFileInfo(std::string* path, std::string_view name, FileFindData* data);
-  virtual int OpenFileHandle(host::HostFile& file, std::string_view name, std::string* path);
+  [[nodiscard]] virtual int OpenFileHandle(host::HostFile& file, std::string_view name,
+                                           std::string* path);
 
   virtual size_t GetMountCount() const { return mounts_.size(); }
   virtual void UnmountAll();
@@ -103,9 +104,9 @@ class FileSystemManager {
   virtual void Unmount(const char* path, int32_t mountId, int index);
   virtual const char* GetMountName(int32_t mountId, int index) const;
   // entryIndex -1 reads by name.
-  virtual int ReadPackMember(int32_t mountId, int32_t entryIndex, const char* name,
-                             ArchiveAllocateFunc allocate, ArchiveReleaseFunc release,
-                             void* argument, std::string* path);
+  [[nodiscard]] virtual int ReadPackMember(int32_t mountId, int32_t entryIndex, const char* name,
+                                           ArchiveAllocateFunc allocate, ArchiveReleaseFunc release,
+                                           void* argument, std::string* path);
   virtual Archive* GetMountArchive(int32_t mountId, int index) const;
   // 0 a loose file, -1 a pack member, 1 the path cannot be built, 2 not found. data, when
   // given, describes what was found.
@@ -117,7 +118,7 @@ class FileSystemManager {
   virtual int AddDecoder(ArchiveLoader* decodeObject, const char* extensions,
                          const char* typeString, uint32_t typeId, AdlAssistFunc assist,
                          AdlAssistFunc2 assist2, AdlConfigDlg configDialog);
-  virtual int LoadDecoderPlugin(std::string_view path);
+  [[nodiscard]] virtual int LoadDecoderPlugin(std::string_view path);
   // The number of *.ADL files of the folder that failed to load; -1 when the folder path
   // cannot be built.
   virtual int ScanDecoderPlugins(std::string_view folder);
@@ -143,7 +144,7 @@ class FileSystemManager {
   bool AskPacks(const std::string& name, Ask ask);
   // Loose files first, then the packs, by the name and then under each search folder.
   template <typename Loose, typename Packed>
-  int Resolve(std::string_view name, Loose loose, Packed packed);
+  [[nodiscard]] int Resolve(std::string_view name, Loose loose, Packed packed);
 
   MountList::iterator FindFirstSharing(std::string_view name, size_t* shared);
   MountList::iterator FindById(int32_t mountId);

@@ -30,13 +30,15 @@ class LzssCodec {
 
   // Packs source. With out given, the packed bytes are stored there; without it only the
   // packed size is computed. On kNotPacked, packedSize holds the size reached.
-  int Encode(std::span<const uint8_t> source, std::vector<uint8_t>* out, uint32_t* packedSize);
+  [[nodiscard]] int Encode(std::span<const uint8_t> source, std::vector<uint8_t>* out,
+                           uint32_t* packedSize);
 
   // Unpacks exactly unpackedSize bytes into buffer, reading no byte past the source.
-  static int Decode(std::span<const uint8_t> source, uint8_t* buffer, uint32_t unpackedSize);
+  [[nodiscard]] static int Decode(std::span<const uint8_t> source, uint8_t* buffer,
+                                  uint32_t unpackedSize);
   // The same into a new buffer of unpackedSize bytes.
-  static int Decode(std::span<const uint8_t> source, std::vector<uint8_t>& out,
-                    uint32_t unpackedSize);
+  [[nodiscard]] static int Decode(std::span<const uint8_t> source, std::vector<uint8_t>& out,
+                                  uint32_t unpackedSize);
 
  private:
   void InitTrees();

@@ -21,7 +21,7 @@ class PackMemberStream final : public PositionedStream {
   PackMemberStream(host::HostFile file, uint64_t dataOffset, uint32_t size,
                    std::vector<uint8_t> head, bool nibbles);
 
-  uint32_t Read(void* buffer, uint32_t count) override;
+  [[nodiscard]] uint32_t Read(void* buffer, uint32_t count) override;
 
  private:
   uint32_t MoveTo(uint32_t position) override;

@@ -30,10 +30,10 @@ class VfaArchive final : public Archive {
   bool Exists(const char* name) override;
   const ArchiveEntryInfo* FindEntryInfo(const char* name) override;
   const ArchiveEntryInfo* GetEntryInfo(uint32_t index, const char** name) override;
-  int ReadByName(const char* name, ArchiveAllocateFunc allocate, void* argument,
-                 ArchiveProgressFunc progress, void* progressArgument) override;
-  int ReadByIndex(uint32_t index, ArchiveAllocateFunc allocate, void* argument,
-                  ArchiveProgressFunc progress, void* progressArgument) override;
+  [[nodiscard]] int ReadByName(const char* name, ArchiveAllocateFunc allocate, void* argument,
+                               ArchiveProgressFunc progress, void* progressArgument) override;
+  [[nodiscard]] int ReadByIndex(uint32_t index, ArchiveAllocateFunc allocate, void* argument,
+                                ArchiveProgressFunc progress, void* progressArgument) override;
   Stream* OpenStreamByName(const char* name, int* error) override;
   Stream* OpenStreamByIndex(uint32_t index, int* error) override;
 
@@ -56,9 +56,9 @@ class VfaArchive final : public Archive {
     bool hasUnpackedSize = false;
   };
 
-  int Load(const char* path, host::HostFile file, bool tables, uint32_t keyWord1,
-           uint32_t keyWord2);
-  int ParseIndex(bool tables);
+  [[nodiscard]] int Load(const char* path, host::HostFile file, bool tables, uint32_t keyWord1,
+                         uint32_t keyWord2);
+  [[nodiscard]] int ParseIndex(bool tables);
   int CheckRecords(uint64_t dataStart);
   int WalkNameTrie();
   void IndexNames(bool tables);
@@ -66,8 +66,8 @@ class VfaArchive final : public Archive {
   Record GetRecord(uint32_t index) const;
   int SeekToEntry(uint32_t index, Record& record);
   int64_t FindName(const char* name) const;
-  int ReadMember(uint32_t index, ArchiveAllocateFunc allocate, void* argument,
-                 ArchiveProgressFunc progress, void* progressArgument);
+  [[nodiscard]] int ReadMember(uint32_t index, ArchiveAllocateFunc allocate, void* argument,
+                               ArchiveProgressFunc progress, void* progressArgument);
   Stream* OpenMemberStream(uint32_t index, int* error);
 
   // The frame thread and the file-slot pool's worker read one pack at once: each seek and the

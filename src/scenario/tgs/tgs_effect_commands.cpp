@@ -25,7 +25,6 @@
 #include "platform/timer_service.h"
 #include "scenario/tgs/tgs_effect_words.h"
 #include "scenario/tgs/tgs_scene.h"
-#include "scenario/tgs/tgs_stand_in_operations.h"
 
 namespace bw {
 

@@ -293,7 +293,6 @@ void TgsFrame::ShowFont() {
 
 void TgsFrame::BeginBuiltin(uint32_t number) {
   currentBuiltin_ = number;
-  TgsStandInOperations::BeginBuiltin(number);
   if (host_) host_->TraceBuiltin(number);
 }
 

@@ -270,13 +270,13 @@ int TgsFrameBase::ReadLogFile(const char* name) {
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t length = 0;
     if (!d.u8(length) || length == 0 || !d.has(length)) return kTgsLogBad;
-    std::string_view name(reinterpret_cast<const char*>(d.data() + d.position()), length);
+    std::string_view recordName(reinterpret_cast<const char*>(d.data() + d.position()), length);
     d.skip(length);
-    if (name.back() != '\0') return kTgsLogBad;
-    name.remove_suffix(1);
+    if (recordName.back() != '\0') return kTgsLogBad;
+    recordName.remove_suffix(1);
     TgsReadFlagRecord* match = nullptr;
     for (TgsReadFlagRecord& t : table_) {
-      if (!t.matched && t.name == name) {
+      if (!t.matched && t.name == recordName) {
         match = &t;
         break;
       }

@@ -768,11 +768,9 @@ int32_t TgsFrame::FadeMessageWindows(bool show, int32_t time, bool buttons) {
   const uint32_t total = time <= 0 ? (time == 0 ? 1 : 300) : static_cast<uint32_t>(time);
   if (show) atOnce();
   auto fade = std::make_unique<TgsWindowFade>(H(), show, buttons, total);
-  if (timers->Add(fade.get(), 0, 0, 0) != kTaskAdded) {
-    fade->Stop();
-    return 0;
-  }
-  windowFade_ = fade.release();
+  TgsWindowFade* listed = fade.get();
+  if (timers->Add(std::move(fade), 0, 0, 0) != kTaskAdded) return 0;
+  windowFade_ = listed;
   windowFade_->SetOwnerSlot(&windowFade_);
   while (windowFade_) {
     if (!Turn()) return -1;

@@ -19,7 +19,6 @@
 #include "scenario/tgs/tgs_effect_commands.h"
 #include "scenario/tgs/tgs_operations.h"
 #include "scenario/tgs/tgs_scene_host.h"
-#include "scenario/tgs/tgs_stand_in_operations.h"
 
 namespace bw {
 
@@ -386,9 +385,9 @@ class TgsScene {
   DisplayEffect* windowEffect_ = nullptr;  // the message window's face animation
 };
 
-// The scenario player's operations with the scene's handed to its scene; the others stay stand-ins
-// until the player builds them.
-class TgsSceneOperations : public TgsStandInOperations {
+// The scenario player's operations with the scene's handed to its scene; the player itself does
+// the others, each one: every operation is pure in the base, so a new one must be built to compile.
+class TgsSceneOperations : public TgsOperations {
  public:
   TgsScene& Scene() { return *scene_; }
 

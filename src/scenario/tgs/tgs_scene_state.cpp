@@ -711,7 +711,7 @@ int TgsFrame::LoadScene(ByteReader& cursor, bool restoreHistory) {
   }
   if (block->hasHistory && restoreHistory) {
     ByteReader history(block->history);
-    history_.Load(history, true);
+    (void)history_.Load(history, true);  // a bad entry keeps the ones read before it
   } else {
     // What the log holds now was read after the save: it is not the loaded game's.
     history_.Clear();

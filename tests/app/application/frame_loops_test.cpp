@@ -76,9 +76,7 @@ class FrameLoopTest : public test::GameRun {
   }
 
   CountingTask* AddTask(TimerService& service, std::function<void(int)> action = {}) {
-    auto* task = new CountingTask(std::move(action));
-    EXPECT_EQ(service.Add(task, 0, 0, 0), kTaskAdded);
-    return task;
+    return test::List(service, std::make_unique<CountingTask>(std::move(action)));
   }
 };
 
@@ -368,16 +366,16 @@ TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
   bool answer = false;
   int switched = -1;
   uint8_t modeAfter = 0;
-  app.FirstTimers().Add(new CountingTask([&](int n) {
-                          if (n != 5) return;
-                          onFrameThread = app.OnFrameThread();
-                          waitFromFrameThread = app.WaitForFrameThread(nullptr);
-                          answer = app.AskYesNo("continue?", kIconQuestion);
-                          switched = app.RequestScreenMode(kSavedScreenFull, 32, kSwitchForced);
-                          modeAfter = app.Config().display.screenMode;
-                          app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
-                        }),
-                        0, 0, 0);
+  test::List(app.FirstTimers(), std::make_unique<CountingTask>([&](int n) {
+               if (n != 5) return;
+               onFrameThread = app.OnFrameThread();
+               waitFromFrameThread = app.WaitForFrameThread(nullptr);
+               answer = app.AskYesNo("continue?", kIconQuestion);
+               switched = app.RequestScreenMode(kSavedScreenFull, 32, kSwitchForced);
+               modeAfter = app.Config().display.screenMode;
+               app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+             }),
+             0, 0, 0);
   backend.QueueMessageBoxAnswer(host::IDYES);  // the question
   backend.QueueMessageBoxAnswer(host::IDYES);  // the close
   EXPECT_EQ(RunGame(app), kExitNormal);

@@ -187,13 +187,13 @@ TEST_F(GameRun, AnInterruptRestartsMainAndTheGameGoesOn) {
   // The request lands while the frame loop pumps: the loop stops for it, MAIN restarts, and the
   // game must still be there for the close that follows.
   app.MainWindow().Bind(kReturnToTitle, std::make_unique<InterruptOnMessage>(app));
-  app.FirstTimers().Add(Once([&] { app.MainWindow().PostMessage(kReturnToTitle, 0, 0); }),
-                        5 * kPeriodMs, 0, 1);
-  app.FirstTimers().Add(Once([&] {
-                          closed = true;
-                          app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
-                        }),
-                        40 * kPeriodMs, 0, 1);
+  test::List(app.FirstTimers(), Once([&] { app.MainWindow().PostMessage(kReturnToTitle, 0, 0); }),
+             5 * kPeriodMs, 0, 1);
+  test::List(app.FirstTimers(), Once([&] {
+               closed = true;
+               app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+             }),
+             40 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(closed) << "the run ended at the interrupt";
   EXPECT_EQ(app.InterruptRequest(), kInterruptNone);
@@ -203,11 +203,11 @@ TEST_F(GameRun, AnInterruptRestartsMainAndTheGameGoesOn) {
 TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
   WriteGame(kLoopForever);
   GameApp app;
-  app.FirstTimers().Add(Once([&] {
-                          std::filesystem::remove(dir.path() / "SCRIPT/MAIN.SOB");
-                          app.RequestInterrupt(kInterruptRestartOther);
-                        }),
-                        5 * kPeriodMs, 0, 1);
+  test::List(app.FirstTimers(), Once([&] {
+               std::filesystem::remove(dir.path() / "SCRIPT/MAIN.SOB");
+               app.RequestInterrupt(kInterruptRestartOther);
+             }),
+             5 * kPeriodMs, 0, 1);
   EXPECT_NE(RunGame(app), kExitNormal);
   std::vector<std::string> texts = MessageTexts();
   ASSERT_EQ(texts.size(), 1u);
@@ -221,46 +221,46 @@ TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
   bool seenPressed = false;
   Window& window = app.MainWindow();
   // The effects' timers run after the frame's poll: a key pressed shows there as newly pressed.
-  app.SecondTimers().Add(new test::CountingTask([&](int) {
-                           seenPressed |= app.GetBindings()->IsActionPressed(kActionDecide);
-                         }),
-                         0, 1, 0);
-  app.FirstTimers().Add(Once([&] {
-                          ASSERT_NE(app.GetBindings(), nullptr);
-                          window.SendMessage(host::WM_KEYDOWN, kVkReturn, 0);
-                          EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionDecide));
-                        }),
-                        5 * kPeriodMs, 0, 1);
-  app.FirstTimers().Add(Once([&] {
-                          EXPECT_TRUE(seenPressed);
-                          EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionDecide));
-                          window.SendMessage(host::WM_KEYUP, kVkReturn, 0);
-                        }),
-                        10 * kPeriodMs, 0, 1);
-  app.FirstTimers().Add(Once([&] {
-                          EXPECT_FALSE(app.GetBindings()->IsActionDown(kActionDecide));
-                          // The input part's own requests, served by the window.
-                          window.SendMessage(kMsgImeRequest, 1, 0);
-                          EXPECT_TRUE(app.GetEngineInput().IsImeEnabled());
-                          window.SendMessage(kMsgImeRequest, 0, 0);
-                          EXPECT_FALSE(app.GetEngineInput().IsImeEnabled());
-                          window.SendMessage(kMsgShowCursor, 1, 0);
-                          EXPECT_TRUE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
-                          window.SendMessage(kMsgShowCursor, 0, 0);
-                          EXPECT_FALSE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
+  test::List(app.SecondTimers(), std::make_unique<test::CountingTask>([&](int) {
+               seenPressed |= app.GetBindings()->IsActionPressed(kActionDecide);
+             }),
+             0, 1, 0);
+  test::List(app.FirstTimers(), Once([&] {
+               ASSERT_NE(app.GetBindings(), nullptr);
+               window.SendMessage(host::WM_KEYDOWN, kVkReturn, 0);
+               EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionDecide));
+             }),
+             5 * kPeriodMs, 0, 1);
+  test::List(app.FirstTimers(), Once([&] {
+               EXPECT_TRUE(seenPressed);
+               EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionDecide));
+               window.SendMessage(host::WM_KEYUP, kVkReturn, 0);
+             }),
+             10 * kPeriodMs, 0, 1);
+  test::List(app.FirstTimers(), Once([&] {
+               EXPECT_FALSE(app.GetBindings()->IsActionDown(kActionDecide));
+               // The input part's own requests, served by the window.
+               window.SendMessage(kMsgImeRequest, 1, 0);
+               EXPECT_TRUE(app.GetEngineInput().IsImeEnabled());
+               window.SendMessage(kMsgImeRequest, 0, 0);
+               EXPECT_FALSE(app.GetEngineInput().IsImeEnabled());
+               window.SendMessage(kMsgShowCursor, 1, 0);
+               EXPECT_TRUE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
+               window.SendMessage(kMsgShowCursor, 0, 0);
+               EXPECT_FALSE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
 
-                          // Text entry goes through the main window's procedure.
-                          test::RecordingField field;
-                          window.SendMessage(host::WM_CHAR, 'x', 0);  // nothing attached: dropped
-                          app.GetEngineInput().AttachTextInput(window.GetHandle());
-                          window.SendMessage(host::WM_CHAR, 'a', 0);
-                          app.GetEngineInput().PollTextInput(&field);
-                          EXPECT_EQ(field.texts, std::vector<std::string>{"a"});
-                          app.GetEngineInput().AttachTextInput(host::HWND{});
-                          checked = true;
-                          CloseAnsweringYes(app);
-                        }),
-                        15 * kPeriodMs, 0, 1);
+               // Text entry goes through the main window's procedure.
+               test::RecordingField field;
+               window.SendMessage(host::WM_CHAR, 'x', 0);  // nothing attached: dropped
+               app.GetEngineInput().AttachTextInput(window.GetHandle());
+               window.SendMessage(host::WM_CHAR, 'a', 0);
+               app.GetEngineInput().PollTextInput(&field);
+               EXPECT_EQ(field.texts, std::vector<std::string>{"a"});
+               app.GetEngineInput().AttachTextInput(host::HWND{});
+               checked = true;
+               CloseAnsweringYes(app);
+             }),
+             15 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(checked);
 }

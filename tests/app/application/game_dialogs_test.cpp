@@ -106,14 +106,15 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   uint32_t answer = 0;
   DataInputRequest input;
   // The first timer service runs on the frame thread in this mode.
-  app.FirstTimers().Add(Once([&] {
-                          frameThread = host::GetCurrentThreadId();
-                          answer = app.ShowMessageDialog("from the frame thread", kMessageYesNo, nullptr, nullptr, 0);
-                          app.DataInput().Setup("name?", "", 0, 0, -1, -1);
-                          app.RequestDataInput(input);
-                          app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
-                        }),
-                        5 * kPeriodMs, 0, 1);
+  test::List(app.FirstTimers(), Once([&] {
+               frameThread = host::GetCurrentThreadId();
+               answer = app.ShowMessageDialog("from the frame thread", kMessageYesNo, nullptr,
+                                              nullptr, 0);
+               app.DataInput().Setup("name?", "", 0, 0, -1, -1);
+               app.RequestDataInput(input);
+               app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+             }),
+             5 * kPeriodMs, 0, 1);
   dialogs.scripted.QueueAnswer(Press(kIdYes));
   dialogs.scripted.QueueAnswer(Press(kIdOk, "Bob"));
   dialogs.scripted.QueueAnswer(Press(kIdYes));  // the close
@@ -123,7 +124,7 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   std::vector<host::DialogRecord> shown = Dialogs();
   ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(std::tuple(shown[0].templateId, shown[1].templateId), std::tuple(114, 116));
-  for (const host::DialogRecord& record : shown) EXPECT_EQ(record.threadId, windowThread);
+  for (const host::DialogRecord& dialog : shown) EXPECT_EQ(dialog.threadId, windowThread);
 }
 
 TEST_F(GameDialogs, AFileDroppedOnTheWindowReachesTheDropTarget) {

@@ -303,24 +303,24 @@ TEST_F(PacingTest, ARestartedMainDropsTheOverridesTheOldOneHeld) {
   WriteGame(kLoopForever);
   GameApp app;
   bool checked = false;
-  app.FirstTimers().Add(test::Once([&] {
-                          app.UpdateFramePacing(-1);
-                          app.PushVSyncWait();
-                          app.PushVSyncWait();
-                          app.PushPreciseTimingOff();
-                          app.RequestInterrupt(kInterruptRestart);
-                        }),
-                        5 * test::kPeriodMs, 0, 1);
-  app.FirstTimers().Add(
-      test::Once([&] {
-        EXPECT_EQ(std::tuple(app.VsyncOverrides(), app.PreciseTimingOverrides(),
-                             app.GetDisplayManager().VerticalBlankWait(),
-                             app.Config().pacing.vsyncMode, app.Config().pacing.preciseTiming),
-                  std::tuple(0u, 0u, 0u, 1, 0));
-        checked = true;
-        CloseAnsweringYes(app);
-      }),
-      20 * test::kPeriodMs, 0, 1);
+  test::List(app.FirstTimers(), test::Once([&] {
+               app.UpdateFramePacing(-1);
+               app.PushVSyncWait();
+               app.PushVSyncWait();
+               app.PushPreciseTimingOff();
+               app.RequestInterrupt(kInterruptRestart);
+             }),
+             5 * test::kPeriodMs, 0, 1);
+  test::List(app.FirstTimers(), test::Once([&] {
+               EXPECT_EQ(
+                   std::tuple(app.VsyncOverrides(), app.PreciseTimingOverrides(),
+                              app.GetDisplayManager().VerticalBlankWait(),
+                              app.Config().pacing.vsyncMode, app.Config().pacing.preciseTiming),
+                   std::tuple(0u, 0u, 0u, 1, 0));
+               checked = true;
+               CloseAnsweringYes(app);
+             }),
+             20 * test::kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(checked);
 }

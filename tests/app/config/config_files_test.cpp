@@ -318,18 +318,18 @@ TEST(ConfigSave, FilesAreReplacedWholeOrNotAtAll) {
   EngineConfig config;
   config.chosenSaveFolder = "Z:\\chosen";
   auto userCfg = dir.WriteFile("USER.CFG", "old settings");
-  ASSERT_FALSE(SaveEngineConfig(userCfg, config));
+  ASSERT_TRUE(SaveEngineConfig(userCfg, config));
   Bytes expected = tools::WriteUserCfg(config);
   EXPECT_EQ(test::ReadFile(userCfg), std::string(expected.begin(), expected.end()));
 
   UserConfig user;
   user.masterVolume = 99;
   auto appCfg = dir.path() / "APP_CFG.DAT";
-  ASSERT_FALSE(SaveUserConfig(appCfg, user));
+  ASSERT_TRUE(SaveUserConfig(appCfg, user));
   expected = tools::WriteAppCfg(user);
   EXPECT_EQ(test::ReadFile(appCfg), std::string(expected.begin(), expected.end()));
 
-  EXPECT_TRUE(SaveUserConfig(dir.path() / "missing" / "APP_CFG.DAT", user))
+  EXPECT_FALSE(SaveUserConfig(dir.path() / "missing" / "APP_CFG.DAT", user))
       << "a failure is reported";
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2)
       << "and leaves nothing behind";

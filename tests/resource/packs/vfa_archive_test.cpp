@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     o.pack = true;
                                 o.storedFlag = true, o.keyWord1 = 7, o.keyWord2 = 11;
                               })}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(VfaTest, TrieLookupStaysInsideTheTrie) {
   // A trie holding "ab" -> 5: root {'a'} -> {'b'} -> {NUL: 5}, narrow links of distance 0.
@@ -317,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
               [](auto& o) { o.pack = true, o.faults.memberUnpackedSize = std::pair(0u, 100000u); }},
         Fault{"UnpackedSizeTooLarge", kOk, 0, kArchiveUnpackFailed, kNone,
               [](auto& o) { o.pack = true, o.faults.memberUnpackedSize = std::pair(0u, 5000u); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // Whatever the table setting, a pack whose index breaks is refused when it is opened, with
 // words that say where, and never half-read later.

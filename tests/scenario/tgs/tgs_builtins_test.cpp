@@ -12,7 +12,6 @@
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "scenario/tgs/tgs_operations.h"
-#include "scenario/tgs/tgs_stand_in_operations.h"
 #include "script/guest_memory.h"
 #include "support/image_test_rig.h"
 
@@ -270,20 +269,6 @@ TEST_F(TgsBuiltinsTest, AnswersAndFailuresOfOperations) {
   ops_.log.clear();
   for (int32_t index : {-1, 4, 5, 256}) Run(19, {{1, index}});
   EXPECT_EQ(ops_.log, "DisableChoice(4)") << "only choices 0-4 can be disabled";
-}
-
-TEST_F(TgsBuiltinsTest, StandInsSayOncePerBuiltinAndCount) {
-  TgsStandInOperations standIn;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(Run(16, {}, &standIn), kTgsNotBuilt) << "as a failed message wait";
-  EXPECT_EQ(Run(106, Slots("t"), &standIn), 0) << "a failed load ends the change";
-  EXPECT_EQ(Run(106, Slots("t"), &standIn), 0);
-  EXPECT_EQ(Run(20, Slots("i"), &standIn), 0);
-  const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << said;
-  EXPECT_EQ(standIn.CallCount(), 4u);
-  EXPECT_EQ(standIn.CallCount(106), 2u);
-  EXPECT_EQ(interpreter_.chain, 1) << "an unbuilt wait reads as skipped";
 }
 
 class TgsReleaseImageTest : public test::GameFolderTest {};

@@ -23,9 +23,9 @@ struct FakeMenu : TgsMenuHost {
     x = opened ? laterX : px, y = py, s = 0;
   }
   int Open(int32_t x, int32_t y) override { return corner = {x, y}, opened = true, 0; }
-  void SetButton(int b, bool on, bool checked, const std::string& tip) override {
+  void SetButton(int b, bool on, bool isChecked, const std::string& tip) override {
     if (!on) disabled.insert(b);
-    if (checked) this->checked.insert(b);
+    if (isChecked) checked.insert(b);
     if (!tip.empty()) tips[b] = tip;
   }
   bool ButtonCorner(int b, int32_t& x, int32_t& y) override {

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "lib/tob/failing_operations.h"
 #include "lib/tob/tob_assembler.h"
 #include "scenario/tgs/tgs_builtins.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_interpreter.h"
-#include "scenario/tgs/tgs_stand_in_operations.h"
 #include "script/script_engine.h"
 #include "script/script_file_source.h"
 #include "script/script_test_util.h"
@@ -87,7 +87,7 @@ inline void LoadPlainEngine(MemoryScriptFileSource& files, ScriptEngine& engine)
 
 class TgsWorld {
  public:
-  // realBuiltins: the frame gets the built-in table (over stand-in operations) in place of the
+  // realBuiltins: the frame gets the built-in table (over failing operations) in place of the
   // recorders.
   explicit TgsWorld(bool realBuiltins = false) : host_(&files_, 32u << 20) {
     Put("SCRIPT\\SOB_INIT.DAT", ".table\n.script SUB 8 8\n.script RUN 8 8\n");
@@ -140,14 +140,13 @@ class TgsWorld {
   ScriptEngine& Host() { return host_; }
   TgsFrameBase& Frame() { return *frame_; }
   BuiltinMock& Mock() { return mock_; }
-  TgsStandInOperations& Operations() { return operations_; }
   const std::vector<std::string>& Messages() const { return messages_; }
 
  private:
   MemoryScriptFileSource files_;
   ScriptEngine host_;
   BuiltinMock mock_;
-  TgsStandInOperations operations_;
+  tob::FailingOperations operations_;
   std::unique_ptr<TgsFrameBase> frame_;
   std::vector<std::string> messages_;
 };

@@ -25,7 +25,7 @@ bool WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
                 std::string* error) {
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
-  if (!WriteFileAtomically(path, bytes)) return true;
+  if (WriteFileAtomically(path, bytes)) return true;
   if (error) *error = "cannot write " + path.string();
   return false;
 }

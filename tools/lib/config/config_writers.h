@@ -56,7 +56,8 @@ std::vector<uint8_t> WriteAppCfg(const UserConfig& config);
 std::vector<uint8_t> WriteSetupIfg(const SetupInfo& info);
 
 // A game folder's configuration: SCRIPT\QZ_APP.SYS, SCRIPT\QZ_APP.INF and the shipped USER.CFG.
-bool WriteGameConfig(const std::filesystem::path& gameFolder, const AppRecord& record,
-                     const AppInfo& info, const EngineConfig& config, std::string* error);
+[[nodiscard]] bool WriteGameConfig(const std::filesystem::path& gameFolder, const AppRecord& record,
+                                   const AppInfo& info, const EngineConfig& config,
+                                   std::string* error);
 
 }  // namespace bw::tools

@@ -40,6 +40,7 @@ std::vector<uint8_t> WriteGmp(const GmpFile& file, const GmpFaults& faults = {})
 //   layeronly
 // WHERE: magic, background, count, namelength, name, record. A NAME is the rest of its line, in
 // UTF-8 (stored in CP932). Answers false with a message for a line it cannot read.
-bool ParseGmpText(std::string_view text, GmpFile* file, GmpFaults* faults, std::string* error);
+[[nodiscard]] bool ParseGmpText(std::string_view text, GmpFile* file, GmpFaults* faults,
+                                std::string* error);
 
 }  // namespace bw::tools

@@ -21,7 +21,7 @@ class MemoryMovieSource final : public host::MovieSource {
   // Reads bytes that outlive the source.
   explicit MemoryMovieSource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
 
-  uint32_t Read(uint8_t* buffer, uint32_t size) override {
+  [[nodiscard]] uint32_t Read(uint8_t* buffer, uint32_t size) override {
     const size_t n = std::min<size_t>(size, bytes_.size() - position_);
     std::memcpy(buffer, bytes_.data() + position_, n);
     position_ += n;

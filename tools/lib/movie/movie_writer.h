@@ -42,7 +42,7 @@ struct MovieWriterOptions {
   uint32_t videoBitRate = 400000;
 };
 
-int WriteMovie(const MovieWriterOptions& options, std::vector<uint8_t>* out);
+[[nodiscard]] int WriteMovie(const MovieWriterOptions& options, std::vector<uint8_t>* out);
 
 // What second n looks like (0xRRGGBB) and sounds like (Hz).
 uint32_t MovieColourOfSecond(uint32_t second);

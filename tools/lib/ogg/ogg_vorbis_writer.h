@@ -20,8 +20,8 @@ struct OggVorbisOptions {
 };
 
 // Interleaved samples of `channels` channels at `rate` Hz into `out` (replaced).
-int EncodeOggVorbis(std::span<const int16_t> samples, int channels, uint32_t rate,
-                    std::vector<uint8_t>* out, const OggVorbisOptions& options = {});
+[[nodiscard]] int EncodeOggVorbis(std::span<const int16_t> samples, int channels, uint32_t rate,
+                                  std::vector<uint8_t>* out, const OggVorbisOptions& options = {});
 
 // A sine tone of `ms` milliseconds, the same on every channel, interleaved.
 std::vector<int16_t> MakeSineTone(double frequency, uint32_t ms, uint32_t rate, int channels,

@@ -54,8 +54,8 @@ bool DumpSaveFile(std::span<const uint8_t> file, std::string& text, std::string&
 // Reads a dump (or a description written by hand: "title" and "comment" lines, and the state in
 // parts) back; a text line and its -bytes line must agree. The state faults act on a state given
 // in parts.
-bool ParseSaveText(const std::string& text, SaveDescription& out, std::string& error,
-                   const StateFaults& faults = {});
+[[nodiscard]] bool ParseSaveText(const std::string& text, SaveDescription& out, std::string& error,
+                                 const StateFaults& faults = {});
 
 uint64_t Digest(std::span<const uint8_t> bytes);
 

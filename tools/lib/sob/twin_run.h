@@ -30,7 +30,7 @@ class TwinVm {
 
   TwinVm(bool translate, uint64_t limit);
   // Loads the library (when given) and the script; false when either is refused.
-  bool Load(const std::string& body, const std::string& library = {});
+  [[nodiscard]] bool Load(const std::string& body, const std::string& library = {});
   bool Translated() const;
   // The next run and what it left.
   RunOutcome Run();

@@ -48,7 +48,7 @@ struct TextRenderInput {
   }
 
   // False when the header is short.
-  bool Decode(const uint8_t* data, size_t size) {
+  [[nodiscard]] bool Decode(const uint8_t* data, size_t size) {
     if (size < kHeaderBytes) return false;
     height = data[0], style = data[1], level = data[2], flags = data[3];
     angle = int16_t(uint16_t(data[4] | data[5] << 8));

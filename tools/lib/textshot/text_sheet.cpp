@@ -245,13 +245,14 @@ std::vector<uint8_t> SheetBmp(const ImageSurface& sheet) {
   std::vector<uint8_t> out;
   const std::span<const uint8_t> pixels(sheet.GetPixels(),
                                         size_t(sheet.GetPitch()) * size_t(sheet.GetHeight()));
-  BmpLoader::Save(
+  const int written = BmpLoader::Save(
       kBmpSaveColour, pixels, sheet.GetWidth(), sheet.GetHeight(), 32, size_t(sheet.GetPitch()),
       [&](const void* p, size_t n) {
         out.insert(out.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
         return true;
       },
       nullptr);
+  if (written != kBmpDone) out.clear();  // no half file
   return out;
 }
 

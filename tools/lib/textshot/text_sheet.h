@@ -27,7 +27,7 @@ struct TextSample {
 // the failing sample's name in error) when a renderer or a sample cannot be made.
 bool DrawTextSheet(ImageSurface* sheet, std::vector<TextSample>* samples, std::string* error);
 
-// The sheet as a 24-bit top-down BMP file.
+// The sheet as a 24-bit top-down BMP file; empty when it cannot be written.
 std::vector<uint8_t> SheetBmp(const ImageSurface& sheet);
 
 }  // namespace bw::tools
