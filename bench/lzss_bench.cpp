@@ -20,9 +20,10 @@
 namespace {
 
 std::vector<uint8_t> MakeText() {
-  static const char* words[] = {"the", "of", "and", "garden", "shadow", "she", "said", "quietly",
-                                "morning", "light", "through", "window", "never", "again", "I",
-                                "remember", "a", "letter", "from", "you", "station", "rain"};
+  static const char* words[] = {"the",   "of",      "and",     "garden",   "shadow",  "she",
+                                "said",  "quietly", "morning", "light",    "through", "window",
+                                "never", "again",   "I",       "remember", "a",       "letter",
+                                "from",  "you",     "station", "rain"};
   std::mt19937 rng(20240601);
   std::vector<uint8_t> text;
   while (text.size() < (4u << 20)) {

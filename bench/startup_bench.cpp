@@ -24,7 +24,8 @@ namespace {
 // A game folder under the temporary folder, removed at exit.
 struct GeneratedGame {
   GeneratedGame() {
-    root = std::filesystem::temp_directory_path() / ("brimwold-startup-" + std::to_string(::getpid()));
+    root =
+        std::filesystem::temp_directory_path() / ("brimwold-startup-" + std::to_string(::getpid()));
     std::filesystem::create_directories(root / "locks");
     std::string error;
     EngineConfig config;
@@ -34,7 +35,8 @@ struct GeneratedGame {
     ok = ok && main.ok;
     std::filesystem::create_directories(root / "SCRIPT");
     FILE* f = std::fopen((root / "SCRIPT" / "MAIN.SOB").c_str(), "wb");
-    ok = ok && f != nullptr && std::fwrite(main.bytes.data(), 1, main.bytes.size(), f) == main.bytes.size();
+    ok = ok && f != nullptr &&
+         std::fwrite(main.bytes.data(), 1, main.bytes.size(), f) == main.bytes.size();
     if (f) std::fclose(f);
     // A game ships the pixel-operation library; the built-in table stands in for this file.
     FILE* library = std::fopen((root / "tvpgl.dll").c_str(), "wb");
@@ -92,7 +94,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  if (const bw::bench::RunResult* ours = reporter.Find("BM_GameStartupToFirstFrame"); ours && ours->seconds > 0) {
+  if (const bw::bench::RunResult* ours = reporter.Find("BM_GameStartupToFirstFrame");
+      ours && ours->seconds > 0) {
     std::printf("start-up to the first frame: %.3f ms\n", ours->seconds * 1000.0);
   }
   benchmark::Shutdown();

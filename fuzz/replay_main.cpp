@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     for (; it != end; it.increment(ec)) {
       if (!it->is_regular_file()) continue;
       std::ifstream in(it->path(), std::ios::binary);
-      std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
       LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
       ++replayed;
     }

@@ -100,7 +100,8 @@ class ByteReader {
   bool readLe(T& v) {
     if (!has(sizeof(T))) return false;
     T r = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) r |= static_cast<T>(static_cast<T>(begin_[pos_ + i]) << (8 * i));
+    for (size_t i = 0; i < sizeof(T); ++i)
+      r |= static_cast<T>(static_cast<T>(begin_[pos_ + i]) << (8 * i));
     v = r;
     pos_ += sizeof(T);
     return true;

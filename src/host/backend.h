@@ -106,7 +106,9 @@ class Backend {
   virtual bool SetTitle(HWND hwnd, std::string_view cp932) = 0;
   virtual bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) = 0;
   // Where the window's client area lies on the screen; false when the platform cannot tell.
-  virtual bool GetWindowPosition(HWND /*hwnd*/, int32_t* /*left*/, int32_t* /*top*/) { return false; }
+  virtual bool GetWindowPosition(HWND /*hwnd*/, int32_t* /*left*/, int32_t* /*top*/) {
+    return false;
+  }
   virtual bool MinimizeWindow(HWND /*hwnd*/, bool /*minimize*/) { return false; }
   // Keeps the window above the other windows of the desktop, or lets it go back among them.
   virtual bool SetWindowTopmost(HWND /*hwnd*/, bool /*topmost*/) { return false; }

@@ -17,7 +17,8 @@ MonotonicClock& DefaultClock() {
 uint64_t MonotonicClock::NowNanoseconds() {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<uint64_t>(ts.tv_sec) * kNanosecondsPerSecond + static_cast<uint64_t>(ts.tv_nsec);
+  return static_cast<uint64_t>(ts.tv_sec) * kNanosecondsPerSecond +
+         static_cast<uint64_t>(ts.tv_nsec);
 }
 
 void MonotonicClock::Sleep(uint32_t ms) {
@@ -50,10 +51,20 @@ WallTime ClockSource::LocalTime() {
 WallTime GetLocalTime() {
   return CurrentClock().LocalTime();
 }
-uint32_t GetTickCount() { return static_cast<uint32_t>(CurrentClock().NowNanoseconds() / 1000000u); }
-uint32_t TimeGetTime() { return GetTickCount(); }
-int64_t QueryPerformanceCounter() { return static_cast<int64_t>(CurrentClock().NowNanoseconds()); }
-int64_t QueryPerformanceFrequency() { return kNanosecondsPerSecond; }
-void Sleep(uint32_t ms) { CurrentClock().Sleep(ms); }
+uint32_t GetTickCount() {
+  return static_cast<uint32_t>(CurrentClock().NowNanoseconds() / 1000000u);
+}
+uint32_t TimeGetTime() {
+  return GetTickCount();
+}
+int64_t QueryPerformanceCounter() {
+  return static_cast<int64_t>(CurrentClock().NowNanoseconds());
+}
+int64_t QueryPerformanceFrequency() {
+  return kNanosecondsPerSecond;
+}
+void Sleep(uint32_t ms) {
+  CurrentClock().Sleep(ms);
+}
 
 }  // namespace bw::host

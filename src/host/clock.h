@@ -67,7 +67,9 @@ class VirtualClock final : public ClockSource {
   WallTime LocalTime() override { return wall_; }
   void SetLocalTime(const WallTime& time) { wall_ = time; }
 
-  void SetMilliseconds(uint32_t ms) { ns_.store(uint64_t{ms} * 1000000u, std::memory_order_release); }
+  void SetMilliseconds(uint32_t ms) {
+    ns_.store(uint64_t{ms} * 1000000u, std::memory_order_release);
+  }
   void AdvanceMilliseconds(uint32_t ms) { AdvanceNanoseconds(uint64_t{ms} * 1000000u); }
   void AdvanceNanoseconds(uint64_t ns) { ns_.fetch_add(ns, std::memory_order_acq_rel); }
 

@@ -16,9 +16,12 @@ LPARAM PointParam(const InputEvent& event) {
 
 uint32_t ButtonMessage(MouseButton button, bool down) {
   switch (button) {
-    case MouseButton::kLeft: return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-    case MouseButton::kRight: return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-    case MouseButton::kMiddle: return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+    case MouseButton::kLeft:
+      return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    case MouseButton::kRight:
+      return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+    case MouseButton::kMiddle:
+      return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
   }
   return WM_NULL;
 }
@@ -65,12 +68,14 @@ bool DeliverInputEvent(HWND hwnd, const InputEvent& event) {
       return PostMessage(hwnd, WM_MOUSEMOVE, event.keyState, PointParam(event));
     case InputEventKind::kMouseButtonDown:
     case InputEventKind::kMouseButtonUp:
-      return PostMessage(hwnd, ButtonMessage(event.button, event.kind == InputEventKind::kMouseButtonDown),
-                         event.keyState, PointParam(event));
+      return PostMessage(
+          hwnd, ButtonMessage(event.button, event.kind == InputEventKind::kMouseButtonDown),
+          event.keyState, PointParam(event));
     case InputEventKind::kMouseWheel:
-      return PostMessage(hwnd, WM_MOUSEWHEEL, MakeLong(static_cast<int>(event.keyState),
-                                                       event.wheelNotches * WHEEL_DELTA),
-                         PointParam(event));
+      return PostMessage(
+          hwnd, WM_MOUSEWHEEL,
+          MakeLong(static_cast<int>(event.keyState), event.wheelNotches * WHEEL_DELTA),
+          PointParam(event));
     case InputEventKind::kActivate:
       return PostMessage(hwnd, WM_ACTIVATEAPP, event.active ? 1 : 0, 0) &&
              PostMessage(hwnd, WM_ACTIVATE, event.active ? WA_ACTIVE : WA_INACTIVE, 0);

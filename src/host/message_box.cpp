@@ -9,10 +9,14 @@ namespace bw::host {
 
 std::vector<int> MessageBoxButtons(uint32_t style) {
   switch (style & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    default: return {IDOK};
+    case MB_OKCANCEL:
+      return {IDOK, IDCANCEL};
+    case MB_YESNOCANCEL:
+      return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+      return {IDYES, IDNO};
+    default:
+      return {IDOK};
   }
 }
 
@@ -30,8 +34,10 @@ void EchoMessage(std::string_view titleCp932, std::string_view textCp932) {
   std::fflush(stderr);
 }
 
-int MessageBox(HWND owner, std::string_view textCp932, std::string_view titleCp932, uint32_t style) {
-  MessageBoxRequest request{owner, Cp932ToUtf8Lenient(titleCp932), Cp932ToUtf8Lenient(textCp932), style};
+int MessageBox(HWND owner, std::string_view textCp932, std::string_view titleCp932,
+               uint32_t style) {
+  MessageBoxRequest request{owner, Cp932ToUtf8Lenient(titleCp932), Cp932ToUtf8Lenient(textCp932),
+                            style};
   EchoMessage(titleCp932, textCp932);
   // Our own dialog host draws the box where it can; the backend's box is the fall-back.
   int answer = 0;

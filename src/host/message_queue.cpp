@@ -58,9 +58,9 @@ struct Registry {
   std::mutex lock;
   std::unordered_map<uint32_t, std::shared_ptr<WindowEntry>> windows;  // guarded by lock
   std::unordered_map<uint32_t, std::weak_ptr<ThreadQueue>> threads;    // guarded by lock
-  uint32_t nextWindowId = 1;                                            // guarded by lock
+  uint32_t nextWindowId = 1;                                           // guarded by lock
   Backend* backend = nullptr;  // guarded by lock; the registry's backend, as installed
-  uint32_t eventThreadId = 0;                                           // guarded by lock
+  uint32_t eventThreadId = 0;  // guarded by lock
 };
 
 // Never destroyed: thread-exit cleanup may run after static destructors.
@@ -302,7 +302,9 @@ bool IsEventThread() {
   return IsEventThreadLocked(r);
 }
 
-uint32_t GetCurrentThreadId() { return CurrentThreadIdValue(); }
+uint32_t GetCurrentThreadId() {
+  return CurrentThreadIdValue();
+}
 
 HWND CreateWindow(const WindowDesc& desc) {
   Registry& r = TheRegistry();
@@ -356,7 +358,8 @@ bool DestroyWindow(HWND hwnd) {
     {
       std::lock_guard<std::mutex> guard(r.lock);
       for (auto& [id, entry] : r.windows) {
-        if (entry->ownerWindow == hwnd && !entry->destroying && entry->owner == window->owner) popup = entry->hwnd;
+        if (entry->ownerWindow == hwnd && !entry->destroying && entry->owner == window->owner)
+          popup = entry->hwnd;
       }
     }
     if (!popup || !DestroyWindow(popup)) break;
@@ -455,7 +458,8 @@ LRESULT SendMessage(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
   return record->result;
 }
 
-bool PeekMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax, uint32_t removeFlags) {
+bool PeekMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax,
+                 uint32_t removeFlags) {
   if (msg == nullptr) return false;
   Registry& r = TheRegistry();
   std::unique_lock<std::mutex> lock(r.lock);
@@ -476,7 +480,8 @@ int GetMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax) {
     ServeSendsLocked(r, lock, q);
     PumpBackendLocked(r, lock);
     ServeSendsLocked(r, lock, q);
-    if (TakeLocked(r, q, msg, hwnd, filterMin, filterMax, true)) return msg->message == WM_QUIT ? 0 : 1;
+    if (TakeLocked(r, q, msg, hwnd, filterMin, filterMax, true))
+      return msg->message == WM_QUIT ? 0 : 1;
     if (hwnd && !FindLocked(r, hwnd)) return -1;
     BlockLocked(r, lock, q);
   }
@@ -588,7 +593,8 @@ bool GetWindowRect(HWND hwnd, Rect* rect) {
   if (WithPopup(hwnd, [rect](WindowEntry& popup) { *rect = popup.placed; })) return true;
   Backend* backend = NativeBackendFor(hwnd);
   int32_t left = 0, top = 0, width = 0, height = 0;
-  if (!backend || !backend->GetWindowPosition(hwnd, &left, &top) || !backend->GetClientSize(hwnd, &width, &height)) {
+  if (!backend || !backend->GetWindowPosition(hwnd, &left, &top) ||
+      !backend->GetClientSize(hwnd, &width, &height)) {
     return false;
   }
   *rect = Rect{left, top, left + width, top + height};

@@ -129,14 +129,22 @@ constexpr uint32_t kKeyExtendedBit = 1u << 24;
 constexpr uint32_t kKeyPreviousStateBit = 1u << 30;
 constexpr uint32_t kKeyTransitionBit = 1u << 31;
 
-constexpr uint16_t LoWord(uintptr_t v) { return static_cast<uint16_t>(v & 0xFFFF); }
-constexpr uint16_t HiWord(uintptr_t v) { return static_cast<uint16_t>((v >> 16) & 0xFFFF); }
+constexpr uint16_t LoWord(uintptr_t v) {
+  return static_cast<uint16_t>(v & 0xFFFF);
+}
+constexpr uint16_t HiWord(uintptr_t v) {
+  return static_cast<uint16_t>((v >> 16) & 0xFFFF);
+}
 // Packs two signed 16-bit values as the system does for coordinates and wheel deltas.
 constexpr uint32_t MakeLong(int lo, int hi) {
   return (static_cast<uint32_t>(static_cast<uint16_t>(lo))) |
          (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16);
 }
-constexpr int16_t GetXParam(LPARAM l) { return static_cast<int16_t>(LoWord(static_cast<uintptr_t>(l))); }
-constexpr int16_t GetYParam(LPARAM l) { return static_cast<int16_t>(HiWord(static_cast<uintptr_t>(l))); }
+constexpr int16_t GetXParam(LPARAM l) {
+  return static_cast<int16_t>(LoWord(static_cast<uintptr_t>(l)));
+}
+constexpr int16_t GetYParam(LPARAM l) {
+  return static_cast<int16_t>(HiWord(static_cast<uintptr_t>(l)));
+}
 
 }  // namespace bw::host

@@ -48,7 +48,8 @@ HMODULE LoadLibrary(const std::string& path) {
   HMODULE module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     const char* error = dlerror();
-    std::fprintf(stderr, "brimwold: cannot load %s: %s\n", path.c_str(), error ? error : "unknown error");
+    std::fprintf(stderr, "brimwold: cannot load %s: %s\n", path.c_str(),
+                 error ? error : "unknown error");
   }
   return module;
 }
@@ -62,7 +63,9 @@ FARPROC GetProcAddress(HMODULE module, const char* name) {
   return proc;
 }
 
-bool FreeLibrary(HMODULE module) { return module && dlclose(module) == 0; }
+bool FreeLibrary(HMODULE module) {
+  return module && dlclose(module) == 0;
+}
 
 ModuleFile ClassifyModuleFile(const std::string& path) {
   std::error_code ec;

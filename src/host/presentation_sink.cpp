@@ -26,7 +26,8 @@ Rect Bounds(const Rect& a, const Rect& b) {
 }
 }  // namespace
 
-Rect LetterboxRect(int32_t sourceWidth, int32_t sourceHeight, int32_t targetWidth, int32_t targetHeight) {
+Rect LetterboxRect(int32_t sourceWidth, int32_t sourceHeight, int32_t targetWidth,
+                   int32_t targetHeight) {
   if (sourceWidth <= 0 || sourceHeight <= 0 || targetWidth <= 0 || targetHeight <= 0) return Rect{};
   int64_t width = targetWidth;
   int64_t height = int64_t{targetWidth} * sourceHeight / sourceWidth;

@@ -40,7 +40,8 @@ struct FrameView {
 
 // The largest rectangle of the source's aspect that fits the target, centred; empty when either
 // size is not positive.
-Rect LetterboxRect(int32_t sourceWidth, int32_t sourceHeight, int32_t targetWidth, int32_t targetHeight);
+Rect LetterboxRect(int32_t sourceWidth, int32_t sourceHeight, int32_t targetWidth,
+                   int32_t targetHeight);
 
 // FNV-1a 64 over the bytes; hash carries on from bytes hashed before.
 constexpr uint64_t kFnv1a64Start = 0xcbf29ce484222325ull;
@@ -57,10 +58,12 @@ class PresentationSink {
 
   // Window thread: shows the pixels now, without keeping them. pitch is the distance between
   // rows in bytes. False for a size or pitch that does not fit.
-  bool Present(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch, ScaleFilter filter);
+  bool Present(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+               ScaleFilter filter);
   // Any thread: keeps a copy of the frame under the lock for the window thread to show; a frame
   // not yet shown is replaced. False for a size or pitch that does not fit.
-  bool HandOver(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch, ScaleFilter filter);
+  bool HandOver(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                ScaleFilter filter);
   // The same without a copy: the pixels are held, and whoever drew them writes the next frame
   // elsewhere while they are. changed bounds where the frame differs from the one handed over
   // before. False also when the block is too small for the frame.
@@ -88,8 +91,8 @@ class PresentationSink {
 
  private:
   std::mutex pendingLock_;
-  FrameView pending_;        // guarded by pendingLock_
-  bool hasPending_ = false;  // guarded by pendingLock_
+  FrameView pending_;         // guarded by pendingLock_
+  bool hasPending_ = false;   // guarded by pendingLock_
   bool samePending_ = false;  // guarded by pendingLock_
   // Blocks the sink made for copies, kept for the next ones; guarded by pendingLock_.
   std::vector<SharedPixels> spares_;

@@ -7,7 +7,9 @@
 
 namespace bw {
 
-FileSlotPool::~FileSlotPool() { Free(); }
+FileSlotPool::~FileSlotPool() {
+  Free();
+}
 
 int FileSlotPool::Allocate(uint32_t count) {
   Free();

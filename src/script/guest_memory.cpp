@@ -6,7 +6,9 @@ namespace bw {
 
 namespace {
 constexpr uint32_t kAlign = 8;
-uint64_t RoundUp(uint64_t n) { return (n + kAlign - 1) & ~uint64_t{kAlign - 1}; }
+uint64_t RoundUp(uint64_t n) {
+  return (n + kAlign - 1) & ~uint64_t{kAlign - 1};
+}
 }  // namespace
 
 GuestMemory::GuestMemory(uint32_t arenaBytes)
@@ -98,7 +100,8 @@ bool GuestMemory::ReadCString(uint32_t address, std::string& out, size_t max) {
   size_t limit = std::min<size_t>(top_ - address, max + 1);
   const void* nul = std::memchr(base_ + address, 0, limit);
   if (!nul) return Fault();
-  out.assign(reinterpret_cast<const char*>(base_ + address), static_cast<const uint8_t*>(nul) - (base_ + address));
+  out.assign(reinterpret_cast<const char*>(base_ + address),
+             static_cast<const uint8_t*>(nul) - (base_ + address));
   return true;
 }
 

@@ -21,9 +21,9 @@ namespace bw {
 
 class GuestMemory {
  public:
-  static constexpr uint32_t kNullPage = 0x10000;        // addresses below this always fault
+  static constexpr uint32_t kNullPage = 0x10000;         // addresses below this always fault
   static constexpr uint32_t kDefaultArena = 256u << 20;  // reserved, committed by the kernel on use
-  static constexpr uint32_t kMaxArena = 0x40000000;      // above this live native tokens and handles
+  static constexpr uint32_t kMaxArena = 0x40000000;  // above this live native tokens and handles
 
   explicit GuestMemory(uint32_t arenaBytes = kDefaultArena);
   GuestMemory(const GuestMemory&) = delete;
@@ -113,9 +113,9 @@ class GuestMemory {
   host::ReservedMemory arena_;
   uint8_t* base_ = nullptr;  // arena_'s, or null when the reservation failed
   uint32_t reserved_ = 0;
-  uint32_t top_ = kNullPage;               // end of the used part of the arena
-  std::map<uint32_t, uint32_t> blocks_;    // address -> size asked for
-  std::map<uint32_t, uint32_t> free_;      // address -> capacity of free ranges below top_
+  uint32_t top_ = kNullPage;             // end of the used part of the arena
+  std::map<uint32_t, uint32_t> blocks_;  // address -> size asked for
+  std::map<uint32_t, uint32_t> free_;    // address -> capacity of free ranges below top_
   bool faulted_ = false;
   TranslationTable translations_;
   ThreadedCodeTable threaded_;
@@ -153,8 +153,14 @@ class HandleTable {
 // Native entry points as scripts see them: token = kNativeTokenBase + the native's number.
 constexpr uint32_t kNativeTokenBase = 0xC0000000;
 constexpr uint32_t kNativeTokenLimit = 0x10000;  // numbers a token can carry
-inline uint32_t NativeToken(uint32_t number) { return kNativeTokenBase + number; }
-inline bool IsNativeToken(uint32_t word) { return word - kNativeTokenBase < kNativeTokenLimit; }
-inline uint32_t NativeNumber(uint32_t token) { return token - kNativeTokenBase; }
+inline uint32_t NativeToken(uint32_t number) {
+  return kNativeTokenBase + number;
+}
+inline bool IsNativeToken(uint32_t word) {
+  return word - kNativeTokenBase < kNativeTokenLimit;
+}
+inline uint32_t NativeNumber(uint32_t token) {
+  return token - kNativeTokenBase;
+}
 
 }  // namespace bw

@@ -45,17 +45,25 @@ bool ReadHeader(ByteReader& r, VariableFileHeader& h) {
 
 std::string StepFailureMessage(int stepResult) {
   switch (stepResult) {
-    case kStepIllegal: return host::Utf8ToCp932("不正なスクリプトを実行しました").text;
-    case kStepJumpFailed: return host::Utf8ToCp932("Jump命令でスクリプトのロードに失敗").text;
-    case kStepCallFailed: return host::Utf8ToCp932("Call命令でスクリプトのロードに失敗").text;
-    default: return {};
+    case kStepIllegal:
+      return host::Utf8ToCp932("不正なスクリプトを実行しました").text;
+    case kStepJumpFailed:
+      return host::Utf8ToCp932("Jump命令でスクリプトのロードに失敗").text;
+    case kStepCallFailed:
+      return host::Utf8ToCp932("Call命令でスクリプトのロードに失敗").text;
+    default:
+      return {};
   }
 }
 
-ScriptEngine::ScriptEngine(ScriptFileSource* files, uint32_t arenaBytes) : ScriptVm(files, arenaBytes) {
-  RegisterNative([this](GuestMemory& m, uint32_t args) { return NativeRequest(m, args, kRequestCall); });
-  RegisterNative([this](GuestMemory& m, uint32_t args) { return NativeRequest(m, args, kRequestJump); });
-  RegisterNative([this](GuestMemory& m, uint32_t args) { return NativeRequest(m, args, kRequestExit); });
+ScriptEngine::ScriptEngine(ScriptFileSource* files, uint32_t arenaBytes)
+    : ScriptVm(files, arenaBytes) {
+  RegisterNative(
+      [this](GuestMemory& m, uint32_t args) { return NativeRequest(m, args, kRequestCall); });
+  RegisterNative(
+      [this](GuestMemory& m, uint32_t args) { return NativeRequest(m, args, kRequestJump); });
+  RegisterNative(
+      [this](GuestMemory& m, uint32_t args) { return NativeRequest(m, args, kRequestExit); });
   BindHostVariable("ScriptBootFlg", GetMemory().Allocate(4));
   BindHostVariable("retAppProc", GetMemory().Allocate(4));
 }
@@ -98,7 +106,8 @@ int ScriptEngine::LoadRequestedScript() {
 }
 
 int ScriptEngine::Start() {
-  if (LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", true, true) != 0) {
+  if (LoadInitFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", true,
+                    true) != 0) {
     return kStartInitFailed;
   }
   (void)LoadVoiceInfo("SCRIPT\\VOICEINF.DAT");  // always done: a bad table only plays no voices
@@ -247,7 +256,8 @@ int ScriptEngine::ReadSystemState(const char* name) {
   return 0;
 }
 
-int ScriptEngine::FindHeaderVariables(uint32_t plain, uint32_t text, uint32_t* plainSize, uint32_t* textSize) {
+int ScriptEngine::FindHeaderVariables(uint32_t plain, uint32_t text, uint32_t* plainSize,
+                                      uint32_t* textSize) {
   if (plainSize) *plainSize = 0;
   if (textSize) *textSize = 0;
   if (plain) {
@@ -277,13 +287,16 @@ int ScriptEngine::FindHeaderVariables(uint32_t plain, uint32_t text, uint32_t* p
   return 0;
 }
 
-int ScriptEngine::WriteVariableFile(const char* name, int set, uint32_t plain, uint32_t text, bool fromSnapshotB) {
+int ScriptEngine::WriteVariableFile(const char* name, int set, uint32_t plain, uint32_t text,
+                                    bool fromSnapshotB) {
   try {
     if (!name) return kVariableFileNoFile;
     uint32_t plainSize = 0, textSize = 0;
-    if (FindHeaderVariables(plain, text, &plainSize, &textSize) != 0) return kVariableFileBadHeaderVariables;
+    if (FindHeaderVariables(plain, text, &plainSize, &textSize) != 0)
+      return kVariableFileBadHeaderVariables;
     std::vector<uint8_t> stream;
-    if (WriteVariableSet(&stream, set, fromSnapshotB) != 0 || stream.size() <= 1) return kVariableFileEmptySet;
+    if (WriteVariableSet(&stream, set, fromSnapshotB) != 0 || stream.size() <= 1)
+      return kVariableFileEmptySet;
     // The set byte goes in the header; the data is the kind and value bytes.
     PackedBlock packed = PackStateBlock(std::span<const uint8_t>(stream).subspan(1));
 

@@ -38,9 +38,9 @@ constexpr int kStateCannotCreate = 3;
 constexpr int kStateFault = -1;
 constexpr int kStateNoNames = 2;  // SavePersistentState with neither file named
 // Variable files
-constexpr int kVariableFileNoFile = 1;  // no name, cannot create, does not load
-constexpr int kVariableFileEmptySet = 2;   // also: snapshot B asked for and missing
-constexpr int kVariableFileBadData = 2;  // checksum, unpacking, kinds, a short or empty header
+constexpr int kVariableFileNoFile = 1;    // no name, cannot create, does not load
+constexpr int kVariableFileEmptySet = 2;  // also: snapshot B asked for and missing
+constexpr int kVariableFileBadData = 2;   // checksum, unpacking, kinds, a short or empty header
 constexpr int kVariableFileOutOfMemory = 3;
 constexpr int kVariableFileTooLarge = 3;  // a stored header value does not fit its variable
 constexpr int kVariableFileBadHeaderVariables = 4;

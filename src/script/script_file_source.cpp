@@ -55,7 +55,9 @@ void MemoryScriptFileSource::Put(const std::string& name, std::vector<uint8_t> b
   files_[sjis::ToUpper(name)] = std::move(bytes);
 }
 
-void MemoryScriptFileSource::Remove(const std::string& name) { files_.erase(sjis::ToUpper(name)); }
+void MemoryScriptFileSource::Remove(const std::string& name) {
+  files_.erase(sjis::ToUpper(name));
+}
 
 const std::vector<uint8_t>* MemoryScriptFileSource::Find(const std::string& name) const {
   auto it = files_.find(sjis::ToUpper(name));

@@ -26,8 +26,9 @@ constexpr uint32_t kNativeGetAppOption = 5;
 constexpr uint32_t kNativeRandom = 84;
 constexpr uint32_t kNativeSeedRandom = 85;
 
-
-int32_t NoOperation(GuestMemory&, uint32_t) { return 0; }
+int32_t NoOperation(GuestMemory&, uint32_t) {
+  return 0;
+}
 
 }  // namespace
 
@@ -134,11 +135,14 @@ uint32_t ScriptHost::BuiltNativeCount() const {
 }
 
 int ScriptHost::ServeInterrupt(uint8_t requestByte) {
-  int32_t flag = requestByte == 1 ? static_cast<int32_t>(0u - static_cast<uint32_t>(bootValue_)) : bootValue_;
+  int32_t flag =
+      requestByte == 1 ? static_cast<int32_t>(0u - static_cast<uint32_t>(bootValue_)) : bootValue_;
   return Interrupt(static_cast<uint32_t>(flag));
 }
 
-std::string InterruptFailureMessage() { return host::Cp932Literal("スクリプト割り込みに失敗しました"); }
+std::string InterruptFailureMessage() {
+  return host::Cp932Literal("スクリプト割り込みに失敗しました");
+}
 
 int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
   host.reset();
@@ -160,11 +164,20 @@ int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
   if (app.TranslationOption()) host->Interpreter().EnableJit(true);
   int r = host->Start();
   switch (r) {
-    case 0: break;
-    case kStartInitFailed: app.ShowMessage(host::Cp932Literal("スクリプト初期化ファイルのロードに失敗")); break;
-    case kStartInitFailed + kLoadNotFound: app.ShowMessage(host::Cp932Literal("メインスクリプトを開けません")); break;
-    case kStartInitFailed + kLoadBadScript: app.ShowMessage(host::Cp932Literal("メインスクリプトが不正です")); break;
-    default: app.ShowMessage(host::Cp932Literal("デバッグモード用のスクリプトです")); break;
+    case 0:
+      break;
+    case kStartInitFailed:
+      app.ShowMessage(host::Cp932Literal("スクリプト初期化ファイルのロードに失敗"));
+      break;
+    case kStartInitFailed + kLoadNotFound:
+      app.ShowMessage(host::Cp932Literal("メインスクリプトを開けません"));
+      break;
+    case kStartInitFailed + kLoadBadScript:
+      app.ShowMessage(host::Cp932Literal("メインスクリプトが不正です"));
+      break;
+    default:
+      app.ShowMessage(host::Cp932Literal("デバッグモード用のスクリプトです"));
+      break;
   }
   return r;
 }

@@ -354,8 +354,8 @@ class ScriptApplication {
 // StartScriptHost
 constexpr int kStartNoMemory = 1;
 
-// Replaces host with a new one, hands it app and starts "MAIN"; on failure shows its message and answers
-// 1 (no memory), 2 (start files) or 2 + the LoadScript result for "MAIN".
+// Replaces host with a new one, hands it app and starts "MAIN"; on failure shows its message and
+// answers 1 (no memory), 2 (start files) or 2 + the LoadScript result for "MAIN".
 int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host);
 // The message shown when an interrupt cannot restart "MAIN" (CP932).
 std::string InterruptFailureMessage();

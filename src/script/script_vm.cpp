@@ -29,20 +29,29 @@ bool SameName(const std::string& stored, const std::string& key) {
 
 bool ClassSelected(int filter, uint8_t varClass) {
   switch (filter) {
-    case 1: return varClass == 0;
-    case 2: return varClass == 1;
-    case 3: return varClass == 2;
-    default: return true;
+    case 1:
+      return varClass == 0;
+    case 2:
+      return varClass == 1;
+    case 3:
+      return varClass == 2;
+    default:
+      return true;
   }
 }
 
 bool KindSelected(int filter, uint8_t kind) {
   switch (filter) {
-    case 0: return true;
-    case 1: return kind == 0;
-    case 2: return kind == 1;
-    case 3: return kind == 2;
-    default: return false;
+    case 0:
+      return true;
+    case 1:
+      return kind == 0;
+    case 2:
+      return kind == 1;
+    case 3:
+      return kind == 2;
+    default:
+      return false;
   }
 }
 
@@ -91,7 +100,8 @@ bool RelocationWord(int list, uint32_t value, uint32_t code, uint32_t codeSize,
   }
 }
 
-bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize, const ScriptVmTables& t) {
+bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize,
+                      const ScriptVmTables& t) {
   GuestMemory& m = *t.memory;
   for (int list = 1; list <= 5; ++list) {
     int32_t count;
@@ -174,7 +184,8 @@ void ScriptVm::FreeVariableSet(VariableSet& set) {
 }
 
 int ScriptVm::LoadInitFiles(const std::string& tableFile, const std::string& variableFile,
-                            const std::string& libraryFile, bool makeSnapshotA, bool makeSnapshotB) {
+                            const std::string& libraryFile, bool makeSnapshotA,
+                            bool makeSnapshotB) {
   if (initialised_) return kInitAlreadyDone;
   initialised_ = true;
   if (int r = LoadTableFile(tableFile)) return r;
@@ -234,10 +245,12 @@ int ScriptVm::LoadVariableFile(const std::string& name, bool makeSnapshotA, bool
     r.u8(v.varClass);
     r.u32le(v.storage);
     r.u32le(v.size);
-    if (v.kind > 2 || v.storage > dataSize || v.size > dataSize - v.storage) return kInitBadVariableFile;
+    if (v.kind > 2 || v.storage > dataSize || v.size > dataSize - v.storage)
+      return kInitBadVariableFile;
   }
   uint32_t relocationCount;
-  if (!r.u32le(relocationCount) || !r.has(uint64_t{relocationCount} * 8)) return kInitBadVariableFile;
+  if (!r.u32le(relocationCount) || !r.has(uint64_t{relocationCount} * 8))
+    return kInitBadVariableFile;
   std::vector<std::pair<uint32_t, uint32_t>> relocations(relocationCount);
   for (auto& [at, target] : relocations) {
     r.u32le(at);
@@ -411,7 +424,8 @@ int ScriptVm::SaveVariableToSnapshotB(uint32_t address) {
   if (!snapshotB_.present) return kSnapshotMissing;
   int index = FindVariableIndex(address);
   if (index < 0) return kVariableNotFound;
-  if (!memory_.Copy(ValueAddress(snapshotB_, index), ValueAddress(live_, index), live_.records[index].size)) {
+  if (!memory_.Copy(ValueAddress(snapshotB_, index), ValueAddress(live_, index),
+                    live_.records[index].size)) {
     memory_.TakeFault();
   }
   return 0;
@@ -516,7 +530,8 @@ int ScriptVm::SaveScriptTable(const char* name) {
       for (const BitSet* set : {&r.readA, &r.readB}) {
         PutU32(data, set->BitCount());
         PutU32(data, set->ByteCount());
-        if (set->ByteCount()) data.insert(data.end(), set->Bytes(), set->Bytes() + set->ByteCount());
+        if (set->ByteCount())
+          data.insert(data.end(), set->Bytes(), set->Bytes() + set->ByteCount());
       }
     }
     std::vector<uint8_t> file(kTableMagic, kTableMagic + 4);

@@ -94,7 +94,8 @@ struct ScriptVmTables {
 // Applies the five relocation lists read from lists to the code at code (codeSize bytes) and
 // checks the terminating zero. False when a list runs short, a place lies outside the code, a
 // number is outside its table, or the terminator is not 0.
-bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize, const ScriptVmTables& tables);
+bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize,
+                      const ScriptVmTables& tables);
 // The word that entry (list 1 to 5, value) of a relocation list stores into the code at code
 // (codeSize bytes); false when value is outside its table.
 bool RelocationWord(int list, uint32_t value, uint32_t code, uint32_t codeSize,
@@ -216,7 +217,7 @@ class ScriptVm {
   uint32_t libraryCodeBase_ = 0;
   uint32_t librarySize_ = 0;
   uint32_t currentCodeBase_ = 0;
-  uint32_t retTgsExp_ = 0;  // guest address of host variable 0
+  uint32_t retTgsExp_ = 0;          // guest address of host variable 0
   std::deque<ScriptRecord> table_;  // records hold their bit sets in place
   int currentRecord_ = -1;
   std::string folderPrefix_;

@@ -24,7 +24,8 @@ PackedBlock PackStateBlock(std::span<const uint8_t> data) {
   return block;
 }
 
-bool UnpackStateBlock(std::span<const uint8_t> stored, uint32_t unpackedSize, std::vector<uint8_t>& out) {
+bool UnpackStateBlock(std::span<const uint8_t> stored, uint32_t unpackedSize,
+                      std::vector<uint8_t>& out) {
   if (unpackedSize == 0) {
     out.assign(stored.begin(), stored.end());
     return true;

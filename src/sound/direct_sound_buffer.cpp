@@ -39,7 +39,8 @@ uint32_t MakeEnvelope16(std::vector<uint8_t>& data) {
     for (size_t i = 0; i < kEnvelopeBlock; ++i) sum += static_cast<uint32_t>(std::abs(block[i]));
     const uint32_t mean = sum >> 5;
     peak = std::max(peak, mean);
-    std::fill(block, block + kEnvelopeBlock, static_cast<int16_t>(std::min<uint32_t>(mean, INT16_MAX)));
+    std::fill(block, block + kEnvelopeBlock,
+              static_cast<int16_t>(std::min<uint32_t>(mean, INT16_MAX)));
   }
   return peak;
 }
@@ -51,10 +52,12 @@ uint32_t MakeEnvelope8(std::vector<uint8_t>& data) {
   for (size_t start = 0; start + kEnvelopeBlock <= data.size(); start += kEnvelopeBlock) {
     uint8_t* block = data.data() + start;
     uint32_t sum = 0;
-    for (size_t i = 0; i < kEnvelopeBlock; ++i) sum += static_cast<uint32_t>(std::abs(block[i] - 0x80));
+    for (size_t i = 0; i < kEnvelopeBlock; ++i)
+      sum += static_cast<uint32_t>(std::abs(block[i] - 0x80));
     const uint32_t mean = sum >> 5;
     peak = std::max(peak, mean);
-    std::fill(block, block + kEnvelopeBlock, static_cast<uint8_t>(std::min<uint32_t>(0x80 + mean, 0xFF)));
+    std::fill(block, block + kEnvelopeBlock,
+              static_cast<uint8_t>(std::min<uint32_t>(0x80 + mean, 0xFF)));
   }
   return peak;
 }
@@ -65,11 +68,14 @@ DirectSoundBuffer::DirectSoundBuffer(DirectSoundDevice* device) {
   if (device) Global<DirectSoundDevice>::Set(device);
 }
 
-DirectSoundBuffer::~DirectSoundBuffer() { Close(); }
+DirectSoundBuffer::~DirectSoundBuffer() {
+  Close();
+}
 
 int32_t DirectSoundBuffer::Load(const char* file, uint8_t lipSyncMode) {
   DirectSoundDevice* device = Global<DirectSoundDevice>::Get();
-  if (device == nullptr || device->Device() == nullptr || file == nullptr) return kSoundLoadNoDevice;
+  if (device == nullptr || device->Device() == nullptr || file == nullptr)
+    return kSoundLoadNoDevice;
   SoundFileSource* source = Global<SoundFileSource>::Get();
   std::string path;
   if (source == nullptr || !source->ResolvePath(file, &path)) return kSoundLoadNoDecoder;

@@ -15,8 +15,8 @@ class DirectSoundDevice;
 // Results of Load.
 constexpr int32_t kLoaded = 0;
 constexpr int32_t kLoadedWithoutControls = -1;  // volume control only
-constexpr int32_t kSoundLoadNoDevice = 1;            // no device, or a null name
-constexpr int32_t kSoundLoadNoDecoder = 2;           // the name does not resolve, or no decoder
+constexpr int32_t kSoundLoadNoDevice = 1;       // no device, or a null name
+constexpr int32_t kSoundLoadNoDecoder = 2;      // the name does not resolve, or no decoder
 constexpr int32_t kSoundLoadNoBuffer = 3;
 constexpr int32_t kSoundLoadNotLocked = 4;
 constexpr int32_t kSoundLoadNothingDecoded = 5;

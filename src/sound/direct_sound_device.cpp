@@ -138,11 +138,20 @@ int32_t DirectSoundDevice::SetPrimaryFormat(host::HWND window, bool globalFocus,
   }
   uint32_t rate = rateCode;
   switch (rateCode) {
-    case 8: rate = 8000; break;
-    case 11: rate = 11025; break;
-    case 22: rate = 22050; break;
-    case 44: rate = 44100; break;
-    default: break;
+    case 8:
+      rate = 8000;
+      break;
+    case 11:
+      rate = 11025;
+      break;
+    case 22:
+      rate = 22050;
+      break;
+    case 44:
+      rate = 44100;
+      break;
+    default:
+      break;
   }
   if (primary_->SetFormat(host::MakePcmFormat(channels, rate, bitsPerSample)) != host::kSoundOk) {
     return kPrimaryFormatRefused;
@@ -156,7 +165,9 @@ int32_t DirectSoundDevice::SetPrimaryFormat(host::HWND window, bool globalFocus,
   return result;
 }
 
-void DirectSoundDevice::ReleasePrimaryBuffer() { primary_.reset(); }
+void DirectSoundDevice::ReleasePrimaryBuffer() {
+  primary_.reset();
+}
 
 bool DirectSoundDevice::IsOutputOpen() const {
   return audio_ && audio_->IsOpen();
@@ -178,8 +189,7 @@ int32_t DirectSoundDevice::Append(std::unique_ptr<SoundBuffer> buffer, int32_t r
   return result;
 }
 
-int32_t DirectSoundDevice::CreateBuffer(SoundBuffer** out, const char* file,
-                                        uint8_t lipSyncMode) {
+int32_t DirectSoundDevice::CreateBuffer(SoundBuffer** out, const char* file, uint8_t lipSyncMode) {
   auto buffer = std::unique_ptr<DirectSoundBuffer>(new (std::nothrow) DirectSoundBuffer);
   if (!buffer) return kBufferNotMade;
   const int32_t r = buffer->Load(file, lipSyncMode);
@@ -193,8 +203,7 @@ int32_t DirectSoundDevice::CreateDuplicate(SoundBuffer** out, SoundBuffer* sourc
   return Append(std::move(buffer), r, out);
 }
 
-int32_t DirectSoundDevice::CreateStream(SoundBuffer** out, const char* file,
-                                        const char* loopFile) {
+int32_t DirectSoundDevice::CreateStream(SoundBuffer** out, const char* file, const char* loopFile) {
   auto buffer = std::unique_ptr<StreamingSoundBuffer>(new (std::nothrow) StreamingSoundBuffer);
   if (!buffer) return kStreamNotMade;
   const int32_t r = buffer->Open(file, loopFile);
@@ -222,7 +231,9 @@ void DirectSoundDevice::StopAllBuffers() {
   for (auto& b : buffers_) b->Stop();
 }
 
-void DirectSoundDevice::DeleteAllBuffers() { buffers_.clear(); }
+void DirectSoundDevice::DeleteAllBuffers() {
+  buffers_.clear();
+}
 
 std::string SoundDeviceWarningText() {
   return host::Cp932Literal(
@@ -241,9 +252,13 @@ int32_t EnumerateSoundDevices() {
   return DeviceList().empty() ? kNoSoundDevice : kEnumerated;
 }
 
-void FreeSoundDeviceList() { DeviceList().clear(); }
+void FreeSoundDeviceList() {
+  DeviceList().clear();
+}
 
-const std::vector<SoundDeviceRecord>& SoundDeviceList() { return DeviceList(); }
+const std::vector<SoundDeviceRecord>& SoundDeviceList() {
+  return DeviceList();
+}
 
 namespace {
 
@@ -251,7 +266,9 @@ void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-void PutTag(std::vector<uint8_t>& out, const char (&tag)[5]) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<uint8_t>& out, const char (&tag)[5]) {
+  out.insert(out.end(), tag, tag + 4);
+}
 
 constexpr uint32_t kExportBlock = 32768;
 constexpr uint32_t kFormatChunkBytes = 18;
@@ -296,7 +313,8 @@ int32_t ExportSoundAsWave(const char* soundFile, const std::filesystem::path& ou
     const uint64_t ceiling = UINT32_MAX - kWaveHeaderBytes;
     uint64_t data = 0;
     while (data < std::min(limit, ceiling)) {
-      const uint32_t ask = static_cast<uint32_t>(std::min<uint64_t>(kExportBlock, std::min(limit, ceiling) - data));
+      const uint32_t ask =
+          static_cast<uint32_t>(std::min<uint64_t>(kExportBlock, std::min(limit, ceiling) - data));
       const size_t at = wave.size();
       wave.resize(at + ask);
       const uint32_t n = decoder->Read(wave.data() + at, ask);

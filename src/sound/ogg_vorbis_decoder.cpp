@@ -127,10 +127,17 @@ class OggVorbisStream final : public SoundDecoderStream {
     const int64_t size = f->GetSize();
     int64_t target;
     switch (whence) {
-      case SEEK_SET: target = offset; break;
-      case SEEK_CUR: target = int64_t{f->Tell()} + offset; break;
-      case SEEK_END: target = size + offset; break;
-      default: return -1;
+      case SEEK_SET:
+        target = offset;
+        break;
+      case SEEK_CUR:
+        target = int64_t{f->Tell()} + offset;
+        break;
+      case SEEK_END:
+        target = size + offset;
+        break;
+      default:
+        return -1;
     }
     if (target < 0 || target > size) return -1;
     f->Seek(static_cast<uint32_t>(target));

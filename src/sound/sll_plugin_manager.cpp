@@ -55,7 +55,9 @@ std::vector<std::string> ParseExtensionList(const char* list, size_t maxBytes) {
   return out;
 }
 
-SllPluginManager::~SllPluginManager() { UnloadAll(); }
+SllPluginManager::~SllPluginManager() {
+  UnloadAll();
+}
 
 void SllPluginManager::Destroy(SllPluginRecord& record) {
   delete record.decodeObject;  // the plug-in's code: before its library goes

@@ -27,10 +27,9 @@ constexpr int32_t kSllAdded = 0;
 constexpr int32_t kSllNullDecodeObject = 1;
 
 // The entry points of a plug-in library, looked up in this order; all but the last required.
-inline constexpr const char* kSllEntryNames[] = {"GetSllType",   "GetSllTypeString",
-                                                 "GetSllSupportExt", "SllAssistFunc",
-                                                 "SllAssistFunc2",   "GetSllDecodeObject",
-                                                 "SllConfigDlg"};
+inline constexpr const char* kSllEntryNames[] = {
+    "GetSllType",     "GetSllTypeString",   "GetSllSupportExt", "SllAssistFunc",
+    "SllAssistFunc2", "GetSllDecodeObject", "SllConfigDlg"};
 using GetSllTypeFunc = uint32_t (*)();
 using GetSllTextFunc = const char* (*)();
 using GetSllDecodeObjectFunc = SllDecodeObject* (*)();
@@ -38,7 +37,7 @@ using GetSllDecodeObjectFunc = SllDecodeObject* (*)();
 struct SllPluginRecord {
   uint32_t typeId = 0;
   std::string typeName;
-  std::vector<std::string> extensions;  // upper case
+  std::vector<std::string> extensions;      // upper case
   SllDecodeObject* decodeObject = nullptr;  // owned
   host::HMODULE module = nullptr;           // null for a built-in decoder
   host::FARPROC assist = nullptr;
@@ -61,9 +60,8 @@ class SllPluginManager {
   virtual void UnloadAll();
   // Takes the decode object; extensions as a double-NUL-terminated list.
   virtual int32_t AddDecoder(SllDecodeObject* decodeObject, const char* extensions,
-                             const char* typeName, uint32_t typeId,
-                             host::FARPROC assist = nullptr, host::FARPROC assist2 = nullptr,
-                             host::FARPROC configDialog = nullptr);
+                             const char* typeName, uint32_t typeId, host::FARPROC assist = nullptr,
+                             host::FARPROC assist2 = nullptr, host::FARPROC configDialog = nullptr);
   // An engine path, relative ones taken from the application folder.
   [[nodiscard]] virtual int32_t LoadPlugin(const std::string& path);
   // Loads every *.SLL file of the folder (an engine path; any letter case), in name order;

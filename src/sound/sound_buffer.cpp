@@ -29,7 +29,8 @@ bool SoundBuffer::HostPlaying() const {
 }
 
 void SoundBuffer::KeepDeviceAlive() {
-  if (DirectSoundDevice* device = Global<DirectSoundDevice>::Get()) device->KeepAlive(buffer_.get());
+  if (DirectSoundDevice* device = Global<DirectSoundDevice>::Get())
+    device->KeepAlive(buffer_.get());
 }
 
 int32_t SoundBuffer::PauseHost() {
@@ -48,7 +49,7 @@ int32_t SoundBuffer::SetVolume(int32_t factor) {
   volumeFactor_ = std::clamp(factor, 0, kFullVolumeFactor);
   if (!buffer_) return kVolumeDeferred;
   return buffer_->SetVolume(VolumeOfFactor(volumeFactor_)) == host::kSoundOk ? kSoundBufferOk
-                                                                              : kVolumeRefused;
+                                                                             : kVolumeRefused;
 }
 
 int32_t SoundBuffer::SetPan(int32_t pan) {

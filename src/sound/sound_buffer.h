@@ -20,10 +20,10 @@ constexpr int32_t kFullVolumeFactor = 256;
 
 // Results of the base operations.
 constexpr int32_t kSoundBufferOk = 0;
-constexpr int32_t kNoSoundBuffer = 1;       // nothing loaded (SetPan and on)
-constexpr int32_t kVolumeDeferred = -1;     // SetVolume without a buffer: kept for the next load
+constexpr int32_t kNoSoundBuffer = 1;    // nothing loaded (SetPan and on)
+constexpr int32_t kVolumeDeferred = -1;  // SetVolume without a buffer: kept for the next load
 constexpr int32_t kVolumeRefused = 1;
-constexpr int32_t kControlRefused = 2;      // SetPan, SetFrequency, GetFormat
+constexpr int32_t kControlRefused = 2;  // SetPan, SetFrequency, GetFormat
 constexpr int32_t kAdjustVolumeFailed = 2;
 constexpr int32_t kAdjustPanFailed = 3;
 constexpr int32_t kAdjustFrequencyFailed = 4;

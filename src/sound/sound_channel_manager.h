@@ -179,7 +179,8 @@ class SoundChannelManager {
   // The sound part of a save.
   virtual size_t GetSaveSize();
   [[nodiscard]] virtual int32_t SaveState(std::vector<uint8_t>& out);
-  // Reads one block from in; a short or corrupt block answers kSoundStateRefused and changes nothing.
+  // Reads one block from in; a short or corrupt block answers kSoundStateRefused and changes
+  // nothing.
   [[nodiscard]] virtual int32_t LoadState(ByteReader* in);
 
   Lock& GetLock() { return lock_; }

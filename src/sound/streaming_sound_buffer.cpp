@@ -36,10 +36,16 @@ StreamingSoundBuffer::StreamingSoundBuffer(DirectSoundDevice* device) {
   if (device) Global<DirectSoundDevice>::Set(device);
 }
 
-StreamingSoundBuffer::~StreamingSoundBuffer() { Close(); }
+StreamingSoundBuffer::~StreamingSoundBuffer() {
+  Close();
+}
 
-void StreamingSoundBuffer::SetUseNotifications(bool use) { gUseNotifications.store(use); }
-bool StreamingSoundBuffer::UseNotifications() { return gUseNotifications.load(); }
+void StreamingSoundBuffer::SetUseNotifications(bool use) {
+  gUseNotifications.store(use);
+}
+bool StreamingSoundBuffer::UseNotifications() {
+  return gUseNotifications.load();
+}
 
 uint32_t StreamingSoundBuffer::PollSleepMs(uint32_t ringBytes, uint32_t bytesPerSecond,
                                            uint32_t playCursor) {
@@ -50,7 +56,9 @@ uint32_t StreamingSoundBuffer::PollSleepMs(uint32_t ringBytes, uint32_t bytesPer
   return static_cast<uint32_t>(std::clamp<uint64_t>(ms, 1, kMaxPollSleepMs));
 }
 
-uint8_t StreamingSoundBuffer::Silence() const { return format_.bitsPerSample == 8 ? 0x80 : 0; }
+uint8_t StreamingSoundBuffer::Silence() const {
+  return format_.bitsPerSample == 8 ? 0x80 : 0;
+}
 
 uint32_t StreamingSoundBuffer::BlockAlign() const {
   return format_.blockAlign ? format_.blockAlign : 1;
@@ -168,10 +176,9 @@ int32_t StreamingSoundBuffer::Start() {
     ScopedLock guard(lock_);
     lastRefillPlay_ = writePosition_ = shortfall_ = lastCountPlay_ = 0;
     buffer_->SetCurrentPosition(0);
-    SoundDecoderStream* source =
-        loop_ && position_ >= first_->GetPcmBytes() ? loop_ : first_;
-    const uint32_t prefill = static_cast<uint32_t>((uint64_t{ring_} * 7) >> 3) / BlockAlign() *
-                             BlockAlign();
+    SoundDecoderStream* source = loop_ && position_ >= first_->GetPcmBytes() ? loop_ : first_;
+    const uint32_t prefill =
+        static_cast<uint32_t>((uint64_t{ring_} * 7) >> 3) / BlockAlign() * BlockAlign();
     host::LockedRegions r;
     if (LockRestoringLost(*buffer_, 0, prefill, &r) != host::kSoundOk) return kStartLockFailed;
     uint8_t* out = r.first;

@@ -21,9 +21,9 @@ constexpr int32_t kStreamWithoutControls = -1;  // volume control only
 // Subtracted from the result when the notification positions are refused: the feeder polls.
 constexpr int32_t kStreamNotifyRefused = 4;
 constexpr int32_t kStreamNoDevice = 1;
-constexpr int32_t kStreamNoDecoder = 2;      // for the file, or its format has no byte rate
+constexpr int32_t kStreamNoDecoder = 2;  // for the file, or its format has no byte rate
 constexpr int32_t kStreamNoLoopDecoder = 3;
-constexpr int32_t kStreamLoopMismatch = 4;   // the loop file's format differs from the first's
+constexpr int32_t kStreamLoopMismatch = 4;  // the loop file's format differs from the first's
 constexpr int32_t kStreamNoBuffer = 5;
 // Results of Start (Play, PlayLoop).
 constexpr int32_t kStartLockFailed = 2;
@@ -33,8 +33,8 @@ constexpr int32_t kStartPlayFailed = 5;
 constexpr int32_t kStartThreadFailed = 6;
 // Results of Refill.
 constexpr int32_t kRefillNotMoved = -1;
-constexpr int32_t kRefillDone = 0;      // or too early
-constexpr int32_t kRefillAtEnd = 1;     // the decoder is at its end
+constexpr int32_t kRefillDone = 0;   // or too early
+constexpr int32_t kRefillAtEnd = 1;  // the decoder is at its end
 constexpr int32_t kRefillLockFailed = 2;
 constexpr int32_t kRefillNoMemory = 3;
 constexpr int32_t kRefillUnlockFailed = 4;

@@ -50,7 +50,10 @@ using enum InputEventKind;
 
 TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
   backend_.QueueEvent({.kind = kMouseMove, .x = 320, .y = -5});
-  backend_.QueueEvent({.kind = kMouseButtonDown, .x = 1, .y = 2, .keyState = MK_RBUTTON,
+  backend_.QueueEvent({.kind = kMouseButtonDown,
+                       .x = 1,
+                       .y = 2,
+                       .keyState = MK_RBUTTON,
                        .button = MouseButton::kRight});
   backend_.QueueEvent({.kind = kMouseWheel, .wheelNotches = -2});
   backend_.QueueEvent({.kind = kText, .text = "a\x82\xa0"});
@@ -61,8 +64,9 @@ TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
   std::vector<MSG> got = Drain();
   std::vector<uint32_t> numbers;
   for (const MSG& m : got) numbers.push_back(m.message);
-  EXPECT_EQ(numbers, (std::vector<uint32_t>{WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_MOUSEWHEEL, WM_CHAR, WM_CHAR,
-                                            WM_CHAR, WM_ACTIVATEAPP, WM_ACTIVATE, WM_CLOSE, WM_QUIT}));
+  EXPECT_EQ(numbers,
+            (std::vector<uint32_t>{WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_MOUSEWHEEL, WM_CHAR, WM_CHAR,
+                                   WM_CHAR, WM_ACTIVATEAPP, WM_ACTIVATE, WM_CLOSE, WM_QUIT}));
   ASSERT_EQ(got.size(), 10u);
   EXPECT_EQ(GetXParam(got[0].lParam), 320);
   EXPECT_EQ(GetYParam(got[0].lParam), -5) << "coordinates are signed 16-bit halves";

@@ -119,7 +119,9 @@ TEST_F(MessageQueue, DestroyDropsPendingMessagesAndStaleHandlesFindNothing) {
 TEST_F(MessageQueue, AnOwnedPopupEndsWithItsOwnerAndNeedsOne) {
   TestWindow owner;
   // A platform window is asked for, but a popup never opens one.
-  WindowDesc desc{.proc = RecordingProc, .native = true, .nativeDesc = {"menu", 600, 20, false},
+  WindowDesc desc{.proc = RecordingProc,
+                  .native = true,
+                  .nativeDesc = {"menu", 600, 20, false},
                   .owner = owner.hwnd()};
   HWND popup = CreateWindow(desc);
   ASSERT_TRUE(popup) << "no backend is needed for a popup";
@@ -129,7 +131,8 @@ TEST_F(MessageQueue, AnOwnedPopupEndsWithItsOwnerAndNeedsOne) {
   t_seen.clear();
   DestroyWindow(owner.hwnd());
   EXPECT_FALSE(IsWindow(popup));
-  EXPECT_EQ(t_seen, (std::vector<uint32_t>{WM_DESTROY, WM_DESTROY})) << "the popup first, then its owner";
+  EXPECT_EQ(t_seen, (std::vector<uint32_t>{WM_DESTROY, WM_DESTROY}))
+      << "the popup first, then its owner";
 
   EXPECT_FALSE(CreateWindow(desc)) << "an owner that is gone refuses the popup";
 }
@@ -233,7 +236,8 @@ TEST(MessageSendThread, ManySendersAgreeOnEveryResultAndOnlyTheOwnerDestroysOrDi
     senders.emplace_back([&, t] {
       for (int i = 0; i < kRounds; ++i) {
         PostMessage(receiver.hwnd(), kOther, static_cast<WPARAM>(i), 0);
-        if (SendMessage(receiver.hwnd(), kPing, static_cast<WPARAM>(i + t), 0) != 2 * (i + t)) ++wrong[t];
+        if (SendMessage(receiver.hwnd(), kPing, static_cast<WPARAM>(i + t), 0) != 2 * (i + t))
+          ++wrong[t];
       }
     });
   }

@@ -54,8 +54,8 @@ class GatedFiles : public FileSystemManager {
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
-  size_t entered_ = 0;  // guarded by mutex_
-  size_t allowed_ = 0;  // guarded by mutex_
+  size_t entered_ = 0;                  // guarded by mutex_
+  size_t allowed_ = 0;                  // guarded by mutex_
   std::vector<std::string> requested_;  // guarded by mutex_
 };
 

@@ -64,11 +64,13 @@ TEST(FontListTest, FiltersSelectFaces) {
     V expected;
   };
   const Case cases[] = {
-      {0, 0, V{"ＭＳ ゴシック/128", "ＭＳ ゴシック/0", "@ＭＳ ゴシック/128", "ＭＳ Ｐ明朝/128",
-               "Terminal/128", "Courier/0"}},
-      {FontList::kJapaneseFilter, host::SHIFTJIS_CHARSET, V{"ＭＳ ゴシック/128", "ＭＳ Ｐ明朝/128"}},
-      {FontList::kTrueTypeOnly, 0, V{"ＭＳ ゴシック/128", "ＭＳ ゴシック/0", "@ＭＳ ゴシック/128",
-                                     "ＭＳ Ｐ明朝/128"}},
+      {0, 0,
+       V{"ＭＳ ゴシック/128", "ＭＳ ゴシック/0", "@ＭＳ ゴシック/128", "ＭＳ Ｐ明朝/128",
+         "Terminal/128", "Courier/0"}},
+      {FontList::kJapaneseFilter, host::SHIFTJIS_CHARSET,
+       V{"ＭＳ ゴシック/128", "ＭＳ Ｐ明朝/128"}},
+      {FontList::kTrueTypeOnly, 0,
+       V{"ＭＳ ゴシック/128", "ＭＳ ゴシック/0", "@ＭＳ ゴシック/128", "ＭＳ Ｐ明朝/128"}},
       {FontList::kFixedPitchOnly | FontList::kNoVerticalFaces, 0,
        V{"ＭＳ ゴシック/128", "ＭＳ ゴシック/0", "Terminal/128", "Courier/0"}},
       {FontList::kCharSetOnly, host::ANSI_CHARSET, V{"ＭＳ ゴシック/0", "Courier/0"}},

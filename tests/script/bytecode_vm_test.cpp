@@ -84,7 +84,8 @@ TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {
   EXPECT_EQ(r.Answer(), 3);
 
   Runner cut;
-  ASSERT_EQ(cut.Run(" inc host:0\n op 31, 5\n"), kRunFault) << "the second operand lies past the end";
+  ASSERT_EQ(cut.Run(" inc host:0\n op 31, 5\n"), kRunFault)
+      << "the second operand lies past the end";
   EXPECT_EQ(cut.vm.GetCodeBase() + 16, cut.vm.GetMemory().Top());
   EXPECT_EQ(cut.Answer(), 1);
 

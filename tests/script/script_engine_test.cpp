@@ -15,10 +15,13 @@ constexpr uint32_t kArena = 1 << 20;
 std::string Call(const std::string& name) {
   return " native native:0, n_" + name + ", tmp\n wait\n";
 }
-std::string Jump(const std::string& name) { return " native native:1, n_" + name + ", tmp\n"; }
+std::string Jump(const std::string& name) {
+  return " native native:1, n_" + name + ", tmp\n";
+}
 std::string Names(std::initializer_list<std::string> names) {
   std::string s = "tmp: .word 0\n";
-  for (const auto& n : names) s += "n_" + n + ": .word s_" + n + "\ns_" + n + ": .string \"" + n + "\"\n";
+  for (const auto& n : names)
+    s += "n_" + n + ": .word s_" + n + "\ns_" + n + ": .string \"" + n + "\"\n";
   return s;
 }
 

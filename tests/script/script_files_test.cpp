@@ -45,7 +45,8 @@ struct Loader {
 TEST(ScriptFiles, LinkEveryRelocationKind) {
   Loader l;
   ASSERT_EQ(l.Init(), 0);
-  PutScript(l.files, "MAIN", "ret\nrefs: .word var:0, var:2, native:3, host:0, lib:8, refs+4, refs.1\n");
+  PutScript(l.files, "MAIN",
+            "ret\nrefs: .word var:0, var:2, native:3, host:0, lib:8, refs+4, refs.1\n");
   ASSERT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), 0);
   ScriptVm& vm = *l.vm;
   uint32_t refs = vm.GetCodeBase() + 4;
@@ -123,7 +124,9 @@ const InitCase kInitCases[] = {
     {"library_naming_a_library", kLibraryFile, ".sob2\n.word lib:0\n", {}, kInitBadLibrary},
 };
 
-void PrintTo(const InitCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const InitCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class InitRefusals : public testing::TestWithParam<InitCase> {};
 
@@ -157,7 +160,9 @@ const LoadCase kLoadCases[] = {
     {"own_offset_at_end_links", "x: ret\n .word x+8\n", {}, 0},
 };
 
-void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LoadCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LoadRefusals : public testing::TestWithParam<LoadCase> {};
 

@@ -55,13 +55,22 @@ TEST(StartScriptHost, EachFailureShowsItsMessage) {
     int result;
     const char* message;
   } cases[] = {
-      {"bad variable file", [](auto& f) { f.Put("SCRIPT\\USER_VAR.SOB", {'S', 'O', 'B', 'X'}); }, 2,
-       "スクリプト初期化ファイルのロードに失敗"},
+      {"bad variable file",
+       [](auto& f) {
+         f.Put("SCRIPT\\USER_VAR.SOB", {'S', 'O', 'B', 'X'});
+       },
+       2, "スクリプト初期化ファイルのロードに失敗"},
       {"no MAIN", [](auto& f) { f.Remove("SCRIPT\\MAIN.SOB"); }, 3, "メインスクリプトを開けません"},
       {"MAIN of another kind", [](auto& f) { f.Put("SCRIPT\\MAIN.SOB", Sob(".sob2\n ret\n")); }, 4,
        "メインスクリプトが不正です"},
       {"MAIN that does not link",
-       [](auto& f) { PutScript(f, "MAIN", " ret\n", [] { sob::FaultSwitches s; s.badTerminator = true; return s; }()); },
+       [](auto& f) {
+         PutScript(f, "MAIN", " ret\n", [] {
+           sob::FaultSwitches s;
+           s.badTerminator = true;
+           return s;
+         }());
+       },
        5, "デバッグモード用のスクリプトです"},
   };
   for (const Case& c : cases) {

@@ -36,7 +36,8 @@ const char kVariables[] =
 enum Var { kTitle, kHead, kS1, kS2, kSys, kBig, kNever, kShortText };
 
 std::vector<uint8_t> TwoVoices() {
-  return sob::WriteVoiceInfo("V_", 4, {{"HANA", "", false, {"H"}}, {"YUKI", "SECOND", false, {"Y", "YU"}}});
+  return sob::WriteVoiceInfo("V_", 4,
+                             {{"HANA", "", false, {"H"}}, {"YUKI", "SECOND", false, {"Y", "YU"}}});
 }
 
 struct Engine {
@@ -66,7 +67,8 @@ struct Engine {
     ASSERT_TRUE(engine->GetMemory().Write(Value(v), s, static_cast<uint32_t>(std::strlen(s) + 1)));
   }
   std::vector<uint32_t> Words() {
-    return {Word(kHead), Word(kHead, 1), Word(kS1), Word(kS2), Word(kS2, 1), Word(kSys), Word(kBig, 999)};
+    return {Word(kHead),  Word(kHead, 1), Word(kS1),      Word(kS2),
+            Word(kS2, 1), Word(kSys),     Word(kBig, 999)};
   }
   const std::vector<uint8_t>& File(const std::string& name) {
     const std::vector<uint8_t>* f = files.Find(name);
@@ -188,7 +190,8 @@ TEST(VariableFiles, RoundTripTheSetAndBothHeaderValues) {
   EXPECT_EQ(std::pair(e.Word(kHead, 1), e.Text(kTitle)), std::pair(8u, std::string("HELLO")));
   EXPECT_EQ(e.Word(kS1), 0u) << "the header read leaves the set alone";
   ASSERT_EQ(e.engine->ReadVariableFile("V.DAT"), 0);
-  EXPECT_EQ(e.Words(), (std::vector<uint32_t>{7, 8, 100, 200, 300, 0, 0})) << "only set 0 comes back";
+  EXPECT_EQ(e.Words(), (std::vector<uint32_t>{7, 8, 100, 200, 300, 0, 0}))
+      << "only set 0 comes back";
 }
 
 TEST(VariableFiles, ABadChecksumOrKindChangesNothing) {
@@ -215,7 +218,8 @@ TEST(VariableFiles, ABadChecksumOrKindChangesNothing) {
   e.files.Put("V", std::vector<uint8_t>(good.begin(), good.end() - 1));
   EXPECT_EQ(e.engine->ReadVariableFile("V"), kVariableFileBadData);
   EXPECT_EQ(e.Word(kS1), 1u);
-  EXPECT_EQ(e.engine->ReadVariableFile(nullptr), kVariableFileNoFile) << "no system-state name either";
+  EXPECT_EQ(e.engine->ReadVariableFile(nullptr), kVariableFileNoFile)
+      << "no system-state name either";
 }
 
 TEST(VariableFiles, HeaderValuesMustFitTheirVariables) {
@@ -232,13 +236,15 @@ TEST(VariableFiles, HeaderValuesMustFitTheirVariables) {
       << "a 6-byte text into a 4-byte variable";
   EXPECT_EQ(e.Word(kS1), 1u);
   EXPECT_EQ(e.Text(kShortText), "AB");
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, e.Storage(kTitle)), kVariableFileBadData) << "none stored";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, e.Storage(kTitle)), kVariableFileBadData)
+      << "none stored";
   EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, 0), 0);
 
   EXPECT_EQ(e.engine->ReadVariableFileHeader("V", e.Storage(kTitle), 0), kVariableFileLookupFailed)
       << "kind 1";
   e.engine->SetSystemStateFileName("V");
-  EXPECT_EQ(e.engine->ReadVariableFileHeader(nullptr, e.Storage(kHead), 0), 0) << "the system-state name";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader(nullptr, e.Storage(kHead), 0), 0)
+      << "the system-state name";
 }
 
 TEST(VariableFiles, WriteRefusals) {

@@ -20,8 +20,8 @@ inline std::vector<uint8_t> Sob(const std::string& source, const sob::FaultSwitc
 }
 
 // A script file "SCRIPT\<name>.SOB" of the given code lines.
-inline void PutScript(MemoryScriptFileSource& files, const std::string& name, const std::string& body,
-                      const sob::FaultSwitches& faults = {}) {
+inline void PutScript(MemoryScriptFileSource& files, const std::string& name,
+                      const std::string& body, const sob::FaultSwitches& faults = {}) {
   files.Put("SCRIPT\\" + name + ".SOB", Sob(".sob0\n" + body, faults));
 }
 

@@ -34,7 +34,8 @@ struct Vm {
   MemoryScriptFileSource files;
   std::unique_ptr<ScriptVm> vm;
 
-  explicit Vm(bool snapshots = true, const std::string& table = ".table\n.script MAIN 20 9\n.script MAIN 3 3\n") {
+  explicit Vm(bool snapshots = true,
+              const std::string& table = ".table\n.script MAIN 20 9\n.script MAIN 3 3\n") {
     files.Put("T", Sob(table));
     files.Put("V", Sob(kVariables));
     vm = std::make_unique<ScriptVm>(&files, kArena);
@@ -57,7 +58,7 @@ TEST(VariableStream, AWrongKindOrAShortStreamStopsWhereItIs) {
   Vm v;
   std::vector<uint8_t> stream;
   ASSERT_EQ(v.vm->WriteVariableSet(&stream, 0, false), 0);  // set, kind 0, v1, kind 1, v2
-  stream[6] = 0;                                             // kind byte of variable 2
+  stream[6] = 0;                                            // kind byte of variable 2
   v.SetAll(0);
   ByteReader bad(stream.data(), stream.size());
   EXPECT_EQ(v.vm->ReadVariableSet(bad), 1);
@@ -115,7 +116,8 @@ TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatch) {
   const auto& table = v.vm->ScriptTable();
   EXPECT_EQ(Bytes(table[0].readA), (std::vector<uint8_t>{0, 0, 0})) << "A count differs";
   EXPECT_EQ(Bytes(table[0].readB), (std::vector<uint8_t>{1, 1})) << "B still copied";
-  EXPECT_EQ(Bytes(table[1].readA), (std::vector<uint8_t>{5})) << "second stored record, second table record";
+  EXPECT_EQ(Bytes(table[1].readA), (std::vector<uint8_t>{5}))
+      << "second stored record, second table record";
   EXPECT_EQ(Bytes(table[1].readB), (std::vector<uint8_t>{0})) << "byte count differs";
 }
 

@@ -9,7 +9,8 @@ namespace bw {
 namespace {
 
 TEST(SobAssembler, WritesTheCodeBlockLayout) {
-  auto r = sob::Assemble(".sob0\nstart: push var:2\n jmp start.1\n wait\nd: .word 1, native:5\n .byte 7\n");
+  auto r = sob::Assemble(
+      ".sob0\nstart: push var:2\n jmp start.1\n wait\nd: .word 1, native:5\n .byte 7\n");
   ASSERT_TRUE(r.ok) << r.error;
   const auto& b = r.bytes;
   ASSERT_EQ(std::string(b.begin(), b.begin() + 4), "SOB0");
@@ -45,9 +46,11 @@ TEST(SobAssembler, RefusesBadSourceWithItsLine) {
 
 TEST(SobDisassembler, ShowsWhatAssemblesBackToTheSameFile) {
   const char* sources[] = {
-      ".sob0\n  push 3\n  call f\n  native native:0, args, var:0\n  wait\n  ret\nf: sinc 8\n  retv 5\n"
+      ".sob0\n  push 3\n  call f\n  native native:0, args, var:0\n  wait\n  ret\nf: sinc 8\n  retv "
+      "5\n"
       "args: .word 20, lib:4\n .string \"MAIN\"\n",
-      ".sob2\nx: set 1, x.2\n switch var:0, x, y\ny: op 99\n ret\n .word y.1, x+3, x+1000\n .byte 1, 2\n",
+      ".sob2\nx: set 1, x.2\n switch var:0, x, y\ny: op 99\n ret\n .word y.1, x+3, x+1000\n .byte "
+      "1, 2\n",
       ".sob0\n .word 0\n",
   };
   for (const char* source : sources) {

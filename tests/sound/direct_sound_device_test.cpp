@@ -37,12 +37,16 @@ TEST(ExportSoundAsWave, WritesTheDecodedSoundAsRiffWave) {
   ASSERT_EQ(ExportSoundAsWave("V.PCMT", out, nullptr), kExportDone);
   const std::vector<uint8_t> wave = ReadFile(out);
   ASSERT_EQ(wave.size(), 44146u);
+  // RIFF (38 + 44100), WAVE, "fmt " of 18: PCM, mono, 22050 Hz, 44100 bytes a second, frames of
+  // 2, 16 bits, no extra bytes; then the data's size.
+  // clang-format off
   const std::vector<uint8_t> header = {
-      'R', 'I', 'F', 'F', 0x6A, 0xAC, 0, 0,  // 38 + 44100
+      'R', 'I', 'F', 'F', 0x6A, 0xAC, 0, 0,
       'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
-      1, 0, 1, 0, 0x22, 0x56, 0, 0,  // PCM, mono, 22050 Hz
-      0x44, 0xAC, 0, 0, 2, 0, 16, 0, 0, 0,  // 44100 bytes a second, frames of 2, 16 bits
+      1, 0, 1, 0, 0x22, 0x56, 0, 0,
+      0x44, 0xAC, 0, 0, 2, 0, 16, 0, 0, 0,
       'd', 'a', 't', 'a', 0x44, 0xAC, 0, 0};
+  // clang-format on
   EXPECT_EQ(std::vector<uint8_t>(wave.begin(), wave.begin() + 46), header);
   EXPECT_TRUE(std::equal(samples.begin(), samples.end(), wave.begin() + 46));
 

@@ -36,7 +36,8 @@ Opened Open(const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> ReadAll(SoundDecoderStream& d, uint32_t chunk = 4096) {
   std::vector<uint8_t> out;
   std::vector<uint8_t> buf(chunk);
-  while (uint32_t n = d.Read(buf.data(), chunk)) out.insert(out.end(), buf.begin(), buf.begin() + n);
+  while (uint32_t n = d.Read(buf.data(), chunk))
+    out.insert(out.end(), buf.begin(), buf.begin() + n);
   return out;
 }
 

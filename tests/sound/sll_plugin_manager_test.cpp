@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "common/global.h"
-#include "sound/sound_test_support.h"
 #include "host/host_path.h"
+#include "sound/sound_test_support.h"
 #include "support/game_folder.h"
 
 namespace bw {
@@ -111,7 +111,8 @@ TEST(SllPluginManager, LoadsEveryPluginOfAFolderUnderTheApplicationFolder) {
   EXPECT_EQ(m.LoadPluginFolder("plugin"), 1);
   EXPECT_EQ(m.LoadPluginFolder(""), -1);
   SllPluginManager single;
-  EXPECT_EQ(single.LoadPlugin("PLUGIN\\B.SLL"), kSllPluginLoaded) << "relative to the application folder";
+  EXPECT_EQ(single.LoadPlugin("PLUGIN\\B.SLL"), kSllPluginLoaded)
+      << "relative to the application folder";
 }
 
 }  // namespace

@@ -173,16 +173,16 @@ TEST_F(SavedState, RoundTripsMusicAndChannels) {
   SetUpSound(m);
   const std::vector<uint8_t> block = Save();
   const std::vector<uint8_t> golden = {
-      0xD4, 0xFE, 0xFF, 0xFF,                                    // music pan -300
-      11, 'B', 'G', 'M', '\\', 'M', '.', 'P', 'C', 'M', 'T', 0,  // the main part first
-      11, 'B', 'G', 'M', '\\', 'I', '.', 'P', 'C', 'M', 'T', 0,  // then the intro
-      60, 0, 0, 0, 1,                                            // volume, looped
-      3, 0, 0, 0,                                                // channels
-      2, 8, 'S', 'E', '.', 'P', 'C', 'M', 'T', 0, 2,             // static, envelope
-      70, 0, 0, 0, 0x0C, 0xFE, 0xFF, 0xFF, 1, 1,                 // pan -500, looping, effect
-      1, 8, 'V', 'O', '.', 'P', 'C', 'M', 'T', 0, 0,             // stream
-      40, 0, 0, 0, 0, 0, 0, 0, 0, 4,                             // 40, centre, stopped, voice
-      0, 100, 0, 0, 0, 0, 0, 0, 0, 0, 2,                         // empty system sound effect
+      0xD4, 0xFE, 0xFF, 0xFF,                                            // music pan -300
+      11,   'B',  'G',  'M',  '\\', 'M',  '.',  'P',  'C', 'M', 'T', 0,  // the main part first
+      11,   'B',  'G',  'M',  '\\', 'I',  '.',  'P',  'C', 'M', 'T', 0,  // then the intro
+      60,   0,    0,    0,    1,                                         // volume, looped
+      3,    0,    0,    0,                                               // channels
+      2,    8,    'S',  'E',  '.',  'P',  'C',  'M',  'T', 0,   2,       // static, envelope
+      70,   0,    0,    0,    0x0C, 0xFE, 0xFF, 0xFF, 1,   1,       // pan -500, looping, effect
+      1,    8,    'V',  'O',  '.',  'P',  'C',  'M',  'T', 0,   0,  // stream
+      40,   0,    0,    0,    0,    0,    0,    0,    0,   4,       // 40, centre, stopped, voice
+      0,    100,  0,    0,    0,    0,    0,    0,    0,   0,   2,  // empty system sound effect
   };
   EXPECT_EQ(block, golden);
 

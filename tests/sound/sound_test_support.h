@@ -85,7 +85,9 @@ class PcmtStream final : public SoundDecoderStream {
   }
   ~PcmtStream() override { file_->Release(); }
   uint32_t GetLengthMs() override {
-    return format_.avgBytesPerSec ? static_cast<uint32_t>(uint64_t{claimed_} * 1000 / format_.avgBytesPerSec) : 0;
+    return format_.avgBytesPerSec
+               ? static_cast<uint32_t>(uint64_t{claimed_} * 1000 / format_.avgBytesPerSec)
+               : 0;
   }
   uint32_t GetPcmBytes() override { return claimed_; }
   int32_t SeekMs(uint32_t ms) override {
@@ -97,9 +99,9 @@ class PcmtStream final : public SoundDecoderStream {
     return 0;
   }
   uint32_t GetPositionMs() override {
-    return format_.avgBytesPerSec
-               ? static_cast<uint32_t>(uint64_t{file_->Tell() - kPcmtHeader} * 1000 / format_.avgBytesPerSec)
-               : 0;
+    return format_.avgBytesPerSec ? static_cast<uint32_t>(uint64_t{file_->Tell() - kPcmtHeader} *
+                                                          1000 / format_.avgBytesPerSec)
+                                  : 0;
   }
   bool IsEnd() override { return end_; }
   uint32_t Read(void* buffer, uint32_t size) override {
@@ -129,8 +131,7 @@ class PcmtDecodeObject final : public SllDecodeObject {
   SoundDecoderStream* CreateDecoder(Stream* file, int32_t* error) override {
     ++offers;
     uint8_t h[kPcmtHeader];
-    if (file == nullptr || file->Read(h, sizeof h) != sizeof h ||
-        std::memcmp(h, "PCM", 3) != 0 ||
+    if (file == nullptr || file->Read(h, sizeof h) != sizeof h || std::memcmp(h, "PCM", 3) != 0 ||
         (h[3] != 'T' && h[3] != kSlow && h[3] != kHiccup)) {
       if (file) file->Seek(0);
       if (error) *error = kSllNotAccepted;

@@ -25,7 +25,8 @@ constexpr uint32_t kRate = 8000;  // mono 16-bit: 16000 bytes a second, a ring o
 
 std::vector<int16_t> Pattern(uint32_t samples, int step, int sign) {
   std::vector<int16_t> out(samples);
-  for (uint32_t i = 0; i < samples; ++i) out[i] = static_cast<int16_t>(sign * (int(i * step % 30000) + 1));
+  for (uint32_t i = 0; i < samples; ++i)
+    out[i] = static_cast<int16_t>(sign * (int(i * step % 30000) + 1));
   return out;
 }
 

@@ -46,12 +46,22 @@ class RawDecodeObject final : public bw::SllDecodeObject {
 }  // namespace
 
 extern "C" {
-__attribute__((visibility("default"))) uint32_t GetSllType() { return 77; }
-__attribute__((visibility("default"))) const char* GetSllTypeString() { return "Raw PCM"; }
-__attribute__((visibility("default"))) const char* GetSllSupportExt() { return "pcm\0RAW\0"; }
-__attribute__((visibility("default"))) int SllAssistFunc() { return 0; }
+__attribute__((visibility("default"))) uint32_t GetSllType() {
+  return 77;
+}
+__attribute__((visibility("default"))) const char* GetSllTypeString() {
+  return "Raw PCM";
+}
+__attribute__((visibility("default"))) const char* GetSllSupportExt() {
+  return "pcm\0RAW\0";
+}
+__attribute__((visibility("default"))) int SllAssistFunc() {
+  return 0;
+}
 #ifndef SLL_WITHOUT_ASSIST2
-__attribute__((visibility("default"))) int SllAssistFunc2() { return 0; }
+__attribute__((visibility("default"))) int SllAssistFunc2() {
+  return 0;
+}
 #endif
 __attribute__((visibility("default"))) bw::SllDecodeObject* GetSllDecodeObject() {
 #ifdef SLL_NULL_DECODE_OBJECT

@@ -19,7 +19,8 @@ void CheckOrWriteFuzzSeeds(const std::string& target, const FuzzSeeds& seeds) {
     const fs::path path = folder / name;
     if (write) {
       std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      out.write(reinterpret_cast<const char*>(bytes.data()),
+                static_cast<std::streamsize>(bytes.size()));
       ASSERT_TRUE(out.flush()) << path;
       continue;
     }

@@ -88,7 +88,9 @@ class GameRun : public ::testing::Test {
     }
   }
 
-  void WriteGame(const std::string& mainBody) { WriteGameFolder(dir, record, info, config, mainBody); }
+  void WriteGame(const std::string& mainBody) {
+    WriteGameFolder(dir, record, info, config, mainBody);
+  }
 
   std::string CommandLine() const {
     std::string engine;
@@ -125,7 +127,9 @@ class GameRun : public ::testing::Test {
     app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
   }
 
-  bool Exists(const std::string& relative) const { return std::filesystem::exists(dir.path() / relative); }
+  bool Exists(const std::string& relative) const {
+    return std::filesystem::exists(dir.path() / relative);
+  }
 
   test::TempDir dir;
   test::TempDir locks;
@@ -154,10 +158,13 @@ class HookedDialogHost final : public host::DialogHost {
   host::FileChoice ChooseFile(host::HWND owner, const host::FileChooserRequest& request) override {
     return scripted.ChooseFile(owner, request);
   }
-  host::FolderChoice ChooseFolder(host::HWND owner, const host::FolderChooserRequest& request) override {
+  host::FolderChoice ChooseFolder(host::HWND owner,
+                                  const host::FolderChooserRequest& request) override {
     return scripted.ChooseFolder(owner, request);
   }
-  bool SetClipboardText(std::string_view cp932) override { return scripted.SetClipboardText(cp932); }
+  bool SetClipboardText(std::string_view cp932) override {
+    return scripted.SetClipboardText(cp932);
+  }
   void AttachMenu(host::HWND owner, host::Menu* menu) override { scripted.AttachMenu(owner, menu); }
   void OpenMenu(host::HWND owner) override { scripted.OpenMenu(owner); }
 

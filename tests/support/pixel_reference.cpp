@@ -97,7 +97,11 @@ uint32_t AlphaOver(uint32_t d, uint32_t s, bool mmx) {
 }
 }  // namespace
 
-uint32_t AlphaOverPlain(uint32_t d, uint32_t s) { return AlphaOver(d, s, false); }
-uint32_t AlphaOverMmx(uint32_t d, uint32_t s) { return AlphaOver(d, s, true); }
+uint32_t AlphaOverPlain(uint32_t d, uint32_t s) {
+  return AlphaOver(d, s, false);
+}
+uint32_t AlphaOverMmx(uint32_t d, uint32_t s) {
+  return AlphaOver(d, s, true);
+}
 
 }  // namespace bw::reference

@@ -52,7 +52,9 @@ struct Plane {
   uint8_t Get8(int x, int y) const { return *At(x, y); }
   void Set8(int x, int y, uint8_t v) { *At(x, y) = v; }
   template <typename T>
-  T* Ptr(int x, int y) { return reinterpret_cast<T*>(At(x, y)); }
+  T* Ptr(int x, int y) {
+    return reinterpret_cast<T*>(At(x, y));
+  }
 };
 
 // Random bytes everywhere, padding included. Alpha bytes favour 0 and 255, the special cases
@@ -126,8 +128,8 @@ testing::AssertionResult MatchesReference(int dstBytes, int srcBytes, Walk walk,
       for (size_t i = 0; i < dst.bytes.size(); ++i) {
         if (dst.bytes[i] != expect.bytes[i]) {
           return testing::AssertionFailure()
-                 << "round " << round << ": byte " << i << " (row " << i / dst.pitch << ", col byte "
-                 << i % dst.pitch << ") is " << int(dst.bytes[i]) << ", expected "
+                 << "round " << round << ": byte " << i << " (row " << i / dst.pitch
+                 << ", col byte " << i % dst.pitch << ") is " << int(dst.bytes[i]) << ", expected "
                  << int(expect.bytes[i]) << "; rect " << g.dx << "," << g.dy << " " << g.w << "x"
                  << g.h << " from " << g.sx << "," << g.sy << " " << g.sw << "x" << g.sh;
         }
@@ -142,6 +144,8 @@ inline uint32_t Load32(const uint8_t* p) {
   std::memcpy(&v, p, 4);
   return v;
 }
-inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void Store32(uint8_t* p, uint32_t v) {
+  std::memcpy(p, &v, 4);
+}
 
 }  // namespace bw::reference

@@ -18,7 +18,8 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::filesystem::path TempDir::WriteFile(const std::string& relative, const std::string& bytes) const {
+std::filesystem::path TempDir::WriteFile(const std::string& relative,
+                                         const std::string& bytes) const {
   auto full = path_ / relative;
   std::filesystem::create_directories(full.parent_path());
   std::ofstream out(full, std::ios::binary);

@@ -38,7 +38,8 @@ int AppBase::Run(const std::string& commandLine) {
     if (got == -1) {
       const char* name = GetAppName();
       host::MessageBox(host::HWND{}, host::Cp932Literal("GetMessage()でエラーが発生しました"),
-                       name ? std::string(name) : host::Cp932Literal("エラー"), kGetMessageErrorStyle);
+                       name ? std::string(name) : host::Cp932Literal("エラー"),
+                       kGetMessageErrorStyle);
       break;
     }
     if (TakeCloseAsked(msg) || PreTranslateMessage(msg) || TranslateAccelerators(msg)) continue;
@@ -87,14 +88,16 @@ int AppBase::PumpMessages(bool keepMouseMoves) {
   return kPumpEmpty;
 }
 
-void AppBase::LoadAccelerators(std::vector<Accelerator> table, host::HWND window, const host::Menu* menu) {
+void AppBase::LoadAccelerators(std::vector<Accelerator> table, host::HWND window,
+                               const host::Menu* menu) {
   accelerators_ = std::move(table);
   acceleratorWindow_ = window;
   acceleratorMenu_ = menu;
 }
 
 bool AppBase::TranslateAccelerators(const host::MSG& msg) const {
-  return !accelerators_.empty() && TranslateAccelerator(acceleratorWindow_, accelerators_, acceleratorMenu_, msg);
+  return !accelerators_.empty() &&
+         TranslateAccelerator(acceleratorWindow_, accelerators_, acceleratorMenu_, msg);
 }
 
 }  // namespace bw

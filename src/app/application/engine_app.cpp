@@ -122,7 +122,8 @@ int EngineApp::CheckDisplayFeasible() {
     config_.display.screenMode = kSavedScreenWindow;
     return kDisplayFeasible;
   }
-  if (!usable && config_.display.screenMode == kSavedScreenWindow) config_.display.screenMode = kSavedScreenDefault;
+  if (!usable && config_.display.screenMode == kSavedScreenWindow)
+    config_.display.screenMode = kSavedScreenDefault;
   return kDisplayFeasible;
 }
 
@@ -162,7 +163,8 @@ int EngineApp::AppStartup() {
 
 int EngineApp::CheckStartConditions() {
   if (InitInstance() != 0) return kStartupInitInstance;
-  if (record_.defaultScreenMode == kScreenFullOnly && config_.display.screenMode == kSavedScreenWindow) {
+  if (record_.defaultScreenMode == kScreenFullOnly &&
+      config_.display.screenMode == kSavedScreenWindow) {
     config_.display.screenMode = kSavedScreenDefault;
   }
   if (!record_.allowCdRom && StartedFromCdRom()) {
@@ -179,10 +181,12 @@ int EngineApp::CheckStartConditions() {
 int EngineApp::CheckDisplay() {
   switch (CheckDisplayFeasible()) {
     case kDisplayTooFewColours:
-      ShowMessage(host::Cp932Literal("画面モードをHighColor(16bit)以上にして起動して下さい"), kIconInformation);
+      ShowMessage(host::Cp932Literal("画面モードをHighColor(16bit)以上にして起動して下さい"),
+                  kIconInformation);
       return kStartupDisplay;
     case kDisplayTooSmall:
-      ShowMessage(host::Cp932Literal("画面解像度を現在の設定より大きくして起動して下さい"), kIconInformation);
+      ShowMessage(host::Cp932Literal("画面解像度を現在の設定より大きくして起動して下さい"),
+                  kIconInformation);
       return kStartupDisplay;
     default:
       return kStartupOk;
@@ -279,7 +283,8 @@ int EngineApp::EnterFirstScreenMode() {
     depth = DesktopDepth();
   }
   int r = SwitchScreenMode(mode, depth, kSwitchShowOnly);
-  if (r != kSwitchDone && record_.defaultScreenMode != kScreenFullOnly && display_.GetScreenCanvas() != nullptr) {
+  if (r != kSwitchDone && record_.defaultScreenMode != kScreenFullOnly &&
+      display_.GetScreenCanvas() != nullptr) {
     // The game's devices set up again for the window after this failure.
     displayFailure_ = kDisplaySwitchFailed;
     r = SwitchScreenMode(kSavedScreenDefault, DesktopDepth(), kSwitchForced);
@@ -323,8 +328,9 @@ InputFacts EngineApp::GatherInputFacts() const {
   InputFacts facts;
   facts.mode = inputMode_;
   if (const JoystickDevice* joystick = input_.GetJoystick(0)) {
-    facts.joystick = JoystickFacts{static_cast<uint32_t>(joystick->DeviceNumber()), joystick->Name(),
-                                   joystick->AxisCount(), joystick->ButtonCount()};
+    facts.joystick =
+        JoystickFacts{static_cast<uint32_t>(joystick->DeviceNumber()), joystick->Name(),
+                      joystick->AxisCount(), joystick->ButtonCount()};
   }
   return facts;
 }

@@ -137,7 +137,8 @@ class EngineApp : public AppBase {
   bool AskYesNo(const std::string& textCp932, int icon);
   bool AskOkCancel(const std::string& textCp932, int icon);
   // From any thread: the window thread shows the box. 0 without a main window.
-  uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon, const std::string& title = {});
+  uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon,
+                            const std::string& title = {});
   // Said without a box to answer: on standard error, and in this start's log when there is one.
   void Note(const std::string& textCp932);
   // The bracket around every dialog and box: the frame loop stands, the system cursor shows, and
@@ -312,9 +313,9 @@ class EngineApp : public AppBase {
   // Main window.
  public:
   // Our stand-ins for the system's frame metrics.
-  static constexpr int32_t kMenuBarHeight = 20;   // SM_CYMENU
-  static constexpr int32_t kDialogFrame = 3;      // SM_CXDLGFRAME, SM_CYDLGFRAME
-  static constexpr int32_t kCaptionHeight = 23;   // SM_CYCAPTION
+  static constexpr int32_t kMenuBarHeight = 20;    // SM_CYMENU
+  static constexpr int32_t kDialogFrame = 3;       // SM_CXDLGFRAME, SM_CYDLGFRAME
+  static constexpr int32_t kCaptionHeight = 23;    // SM_CYCAPTION
   static constexpr uint8_t kMenuWindowFramed = 1;  // menu-window kinds
   static constexpr uint8_t kMenuWindowPopup = 2;
   static constexpr int kMenuWindowShownAgain = -1;

@@ -28,21 +28,33 @@ std::atomic<uint16_t> sharedGlyphCacheSize{kDefaultGlyphCacheSize};
 
 }  // namespace
 
-uint16_t GameApp::SharedGlyphCacheSize() { return sharedGlyphCacheSize.load(); }
+uint16_t GameApp::SharedGlyphCacheSize() {
+  return sharedGlyphCacheSize.load();
+}
 
 void GameApp::SetAppOption(uint32_t index, uint32_t value) {
   const uint8_t byte = static_cast<uint8_t>(value);
   const uint16_t word = static_cast<uint16_t>(value);
   switch (index) {
-    case kOptionRestorePointer: config_.display.restorePointer = byte; return;
+    case kOptionRestorePointer:
+      config_.display.restorePointer = byte;
+      return;
     case kOptionFrameSkipCounting:
       config_.pacing.frameSkipCounting = byte;
       frameClock_.SetSkipCounting(byte != 0);
       return;
-    case kOptionPauseWhenInactive: config_.display.pauseWhenInactive = byte; return;
-    case kOptionMenuEdgeDelay: config_.display.menuEdgeDelayMs = word; return;
-    case kOptionLoadMovieLibraries: config_.pacing.loadMovieLibraries = byte; return;
-    case kOptionScriptSetting9: config_.pacing.scriptSetting9 = byte; return;
+    case kOptionPauseWhenInactive:
+      config_.display.pauseWhenInactive = byte;
+      return;
+    case kOptionMenuEdgeDelay:
+      config_.display.menuEdgeDelayMs = word;
+      return;
+    case kOptionLoadMovieLibraries:
+      config_.pacing.loadMovieLibraries = byte;
+      return;
+    case kOptionScriptSetting9:
+      config_.pacing.scriptSetting9 = byte;
+      return;
     case kOptionGlyphCacheSize:
       config_.pacing.glyphCacheSize = word;
       sharedGlyphCacheSize.store(word);
@@ -61,20 +73,29 @@ std::span<const NativeFamily> GameApp::NativeFamilies() {
 
 uint32_t GameApp::GetAppOption(uint32_t index) {
   switch (index) {
-    case kOptionRestorePointer: return config_.display.restorePointer;
-    case kOptionFrameSkipCounting: return config_.pacing.frameSkipCounting;
-    case kOptionPauseWhenInactive: return config_.display.pauseWhenInactive;
-    case kOptionMenuEdgeDelay: return config_.display.menuEdgeDelayMs;
-    case kOptionLoadMovieLibraries: return config_.pacing.loadMovieLibraries;
-    case kOptionScriptSetting9: return config_.pacing.scriptSetting9;
-    case kOptionGlyphCacheSize: return config_.pacing.glyphCacheSize;
+    case kOptionRestorePointer:
+      return config_.display.restorePointer;
+    case kOptionFrameSkipCounting:
+      return config_.pacing.frameSkipCounting;
+    case kOptionPauseWhenInactive:
+      return config_.display.pauseWhenInactive;
+    case kOptionMenuEdgeDelay:
+      return config_.display.menuEdgeDelayMs;
+    case kOptionLoadMovieLibraries:
+      return config_.pacing.loadMovieLibraries;
+    case kOptionScriptSetting9:
+      return config_.pacing.scriptSetting9;
+    case kOptionGlyphCacheSize:
+      return config_.pacing.glyphCacheSize;
     case kOptionScreenModeItem:
       // The screen-mode item has its say only while the game shows in a window.
       if (config_.display.screenMode != kSavedScreenWindow) return 0;
       return MenuItemEnabled(kMenuPermissionCount - 1) ? 1 : 0;
     // No application value is known behind 12: it reads as 0, like any unknown index.
-    case kOptionUnknown12: return 0;
-    case kOptionScriptSetting14: return config_.pacing.scriptSetting14;
+    case kOptionUnknown12:
+      return 0;
+    case kOptionScriptSetting14:
+      return config_.pacing.scriptSetting14;
     default:
       if (index >= kOptionFirstMenuItem && index < kOptionScreenModeItem) {
         return MenuItemEnabled(static_cast<int>(index - kOptionFirstMenuItem)) ? 1 : 0;

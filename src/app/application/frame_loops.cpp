@@ -15,8 +15,8 @@ namespace bw {
 
 namespace {
 
-constexpr uint32_t kIdleWaitMs = 50;   // the frame thread's turn while parked, paused or inactive
-constexpr uint32_t kBlankWaitMs = 3;   // before a frame the vertical blank paces
+constexpr uint32_t kIdleWaitMs = 50;  // the frame thread's turn while parked, paused or inactive
+constexpr uint32_t kBlankWaitMs = 3;  // before a frame the vertical blank paces
 constexpr uint32_t kColorKeyOn = 1;
 
 // How long a turn on which no frame is due sleeps. With the performance counter the clock's own
@@ -112,7 +112,9 @@ int GameApp::DirectFrameLoop() {
   return PumpedLoop(false);
 }
 
-int GameApp::CanvasFrameLoop() { return PumpedLoop(true); }
+int GameApp::CanvasFrameLoop() {
+  return PumpedLoop(true);
+}
 
 int GameApp::PumpedLoop(bool canvas) {
   for (;;) {
@@ -162,7 +164,8 @@ bool GameApp::EffectsPausedTurn() {
     // Only a pause this byte made is undone, once: the tasks' own pause counts stay balanced.
     if (effectsPausedHere_) secondTimers_.ResumeAll(kEveryTaskKind);
     effectsPausedHere_ = false;
-    if (request == kEffectsResumeRequested) effectsPause_.compare_exchange_strong(request, kEffectsRunning);
+    if (request == kEffectsResumeRequested)
+      effectsPause_.compare_exchange_strong(request, kEffectsRunning);
     return false;
   }
   if (request == kEffectsPauseRequested) {
@@ -236,7 +239,9 @@ int GameApp::LockedDirectFrameLoop() {
   return LockedLoop(false);
 }
 
-int GameApp::LockedCanvasFrameLoop() { return LockedLoop(true); }
+int GameApp::LockedCanvasFrameLoop() {
+  return LockedLoop(true);
+}
 
 int GameApp::LockedLoop(bool canvas) {
   for (;;) {
@@ -348,7 +353,8 @@ int GameApp::FrameThreadStep() {
       FailScriptStep(r);
       return r + 1;
     }
-    if (interrupt_ != kInterruptNone) return ServePendingInterrupt() ? 0 : kFrameStepInterruptFailed;
+    if (interrupt_ != kInterruptNone)
+      return ServePendingInterrupt() ? 0 : kFrameStepInterruptFailed;
     if (extraSteps-- <= 0) break;
   }
 

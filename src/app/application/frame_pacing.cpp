@@ -15,7 +15,8 @@ void GameApp::UpdateFramePacing(int32_t fps) {
   if (fps == kKeepRate) fps = frameClock_.Rate();
   DisplayManager& display = GetDisplayManager();
   uint32_t count = 0;
-  bool hardware = display.GetDirectDraw() != nullptr && (display.Caps().caps & host::kDdCapsNoHardware) == 0;
+  bool hardware =
+      display.GetDirectDraw() != nullptr && (display.Caps().caps & host::kDdCapsNoHardware) == 0;
   if (hardware) {
     const uint32_t interval = config_.pacing.vsyncIntervalMinus1 + 1u;
     const uint8_t sync = config_.pacing.vsyncMode;

@@ -72,14 +72,17 @@ class AppFolderHost : public SaveFolderHost {
     std::filesystem::path target = HostPath(to);
     std::error_code ec;
     if (source.empty() || target.empty()) return false;
-    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, ec);
+    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing,
+                               ec);
     if (ec) return false;
     std::filesystem::permissions(target, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add, ec);
     return true;
   }
   bool Ask(const std::string& text) override { return app_.AskYesNo(text, kIconQuestion); }
-  void Tell(const std::string& text, Icon icon) override { app_.ShowMessage(text, static_cast<int>(icon)); }
+  void Tell(const std::string& text, Icon icon) override {
+    app_.ShowMessage(text, static_cast<int>(icon));
+  }
   // Before the main window exists the dialog has the desktop for its owner.
   std::string BrowseForFolder(const std::string& title, const std::string& startFolder) override {
     char path[kDialogPathSize] = {};
@@ -137,7 +140,9 @@ GameApp::~GameApp() {
   }
 }
 
-uint32_t GameApp::Clock() { return host::TimeGetTime(); }
+uint32_t GameApp::Clock() {
+  return host::TimeGetTime();
+}
 
 std::unique_ptr<ScriptHostMessageText> GameApp::CreateMessageText(ScriptHost& host) {
   return std::make_unique<ScriptMessageText>(&host, &host.GetMemory());
@@ -214,7 +219,8 @@ int GameApp::ReadConfiguration() {
   // Only the folder the mode lives in is looked up: the look-up creates it.
   if (folderInputs_.mode == kSaveFolderDocuments) {
     GetSpecialFolderPath(folderInputs_.documentsFolder, kCsidlPersonal);
-  } else if (folderInputs_.mode >= kSaveFolderChosen && folderInputs_.mode <= kSaveFolderCommonAppData) {
+  } else if (folderInputs_.mode >= kSaveFolderChosen &&
+             folderInputs_.mode <= kSaveFolderCommonAppData) {
     GetSpecialFolderPath(folderInputs_.appDataFolder, kCsidlAppData);
   }
   // The common folder is not to be had: the plan falls back to the application-data folder.
@@ -345,7 +351,8 @@ void GameApp::ApplyDisplaySettings() {
 bool GameApp::SaveUserSettings() {
   std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
   if (appCfg.empty() || userConfigUnreadable_ || !SaveUserConfig(appCfg, user_)) {
-    EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの保存に失敗"), kIconError);
+    EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの保存に失敗"),
+                           kIconError);
     return false;
   }
   return true;
@@ -364,9 +371,10 @@ struct DefaultBinding {
 
 // Up, down, left, right on the arrows and the stick; Enter on both keys; Escape.
 constexpr DefaultBinding kDefaultBindings[] = {
-    {0, kBindKeyboard, 0xC8}, {0, kBindFirstJoystick, 0}, {1, kBindKeyboard, 0xD0}, {1, kBindFirstJoystick, 1},
-    {2, kBindKeyboard, 0xCB}, {2, kBindFirstJoystick, 2}, {3, kBindKeyboard, 0xCD}, {3, kBindFirstJoystick, 3},
-    {4, kBindKeyboard, 0x1C}, {4, kBindKeyboard, 0x9C}, {5, kBindKeyboard, 0x01},
+    {0, kBindKeyboard, 0xC8},   {0, kBindFirstJoystick, 0}, {1, kBindKeyboard, 0xD0},
+    {1, kBindFirstJoystick, 1}, {2, kBindKeyboard, 0xCB},   {2, kBindFirstJoystick, 2},
+    {3, kBindKeyboard, 0xCD},   {3, kBindFirstJoystick, 3}, {4, kBindKeyboard, 0x1C},
+    {4, kBindKeyboard, 0x9C},   {5, kBindKeyboard, 0x01},
 };
 
 }  // namespace
@@ -417,7 +425,8 @@ int GameApp::CreateDevices() {
     EngineApp::ShowMessage(host::Cp932Literal("仮想入力デバイスの作成に失敗"), kIconError);
     return kDevicesBindingTable;
   }
-  for (const DefaultBinding& b : kDefaultBindings) bindings_->AddBinding(b.action, b.device, b.code);
+  for (const DefaultBinding& b : kDefaultBindings)
+    bindings_->AddBinding(b.action, b.device, b.code);
   ApplyKeyAssignments();
   ApplyJoystickAssignments();
   Mouse* mouse = GetInputManager().GetMouse();
@@ -472,7 +481,8 @@ void GameApp::OnAppExit(int code) {
 
 int GameApp::ShowMessageDialog(const std::string& textCp932, int kind, bool* dontShowAgain) {
   uint8_t checked = 0;
-  uint32_t answer = ShowMessageDialog(textCp932.c_str(), static_cast<uint8_t>(kind), nullptr, &checked, 0);
+  uint32_t answer =
+      ShowMessageDialog(textCp932.c_str(), static_cast<uint8_t>(kind), nullptr, &checked, 0);
   if (dontShowAgain != nullptr) *dontShowAgain = checked != 0;
   return static_cast<int>(answer);
 }
@@ -499,7 +509,8 @@ int GameApp::OnClose(WindowMessage& record) {
   bool yes = false;
   {
     ModalScope modal(*this, kModalCloseQuestion);
-    const std::string question = host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？");
+    const std::string question =
+        host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？");
     yes = ShowMessageDialog(question.c_str(), kMessageYesNo, nullptr, nullptr, 0) != 0;
   }
   return yes ? EngineApp::OnClose(record) : kHandled;

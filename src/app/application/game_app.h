@@ -122,7 +122,9 @@ class GameApp : public EngineApp,
   bool TranslationOption() override { return config_.pacing.jit != 0; }
   std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost& host) override;
   uint32_t Clock() override;
-  void ShowMessage(const std::string& cp932Text) override { EngineApp::ShowMessage(cp932Text, kIconError); }
+  void ShowMessage(const std::string& cp932Text) override {
+    EngineApp::ShowMessage(cp932Text, kIconError);
+  }
 
   // Kinds 0 and 1 tell, 2 and 3 ask; the "don't show again" box stays unticked.
   int ShowMessageDialog(const std::string& textCp932, int kind, bool* dontShowAgain);
@@ -178,8 +180,8 @@ class GameApp : public EngineApp,
                              uint8_t layout);
   uint32_t ShowMessageDialogRequest(MessageDialogRequest* request);
   // From any thread; 0 without a main window.
-  uint8_t RequestMessageDialog(uint8_t kind, const char* text, const char* title, uint8_t* checkState,
-                               uint8_t layout);
+  uint8_t RequestMessageDialog(uint8_t kind, const char* text, const char* title,
+                               uint8_t* checkState, uint8_t layout);
   // From any thread: the window thread serves the record; false without a main window.
   bool RequestDataInput(DataInputRequest& request);
   bool RequestOpenFile(FileDialogRequest& request);

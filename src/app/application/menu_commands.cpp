@@ -119,7 +119,8 @@ int GameApp::OnMenuCommand(WindowMessage& record) {
       break;
     case kCmdOpenFile:
     case kCmdSaveFile:
-      ServeFileDialog(reinterpret_cast<FileDialogRequest*>(record.lParam), host::LoWord(record.wParam) == kCmdSaveFile);
+      ServeFileDialog(reinterpret_cast<FileDialogRequest*>(record.lParam),
+                      host::LoWord(record.wParam) == kCmdSaveFile);
       break;
     case kCmdBrowseFolder:
       ServeFolderDialog(reinterpret_cast<FolderDialogRequest*>(record.lParam));
@@ -170,8 +171,8 @@ void GameApp::AskReturnToTitle() {
   bool yes = false;
   {
     ModalScope modal(*this, kModalReturnQuestion);
-    yes = ShowMessageDialog(host::Cp932Literal("タイトルに戻ります。\nよろしいですか？").c_str(), kMessageYesNo,
-                            nullptr, nullptr, 0) != 0;
+    yes = ShowMessageDialog(host::Cp932Literal("タイトルに戻ります。\nよろしいですか？").c_str(),
+                            kMessageYesNo, nullptr, nullptr, 0) != 0;
     // The script may have withdrawn the permission while the question was up.
     if (yes && !MenuItemEnabled(kPermissionReturn)) {
       ShowMessageDialog(host::Cp932Literal("現在の状態でタイトルに戻ることは出来ません。\r\n"
@@ -185,20 +186,23 @@ void GameApp::AskReturnToTitle() {
 }
 
 void GameApp::ServeDataInput(DataInputRequest* request) {
-  DataInputDialog& dialog = request != nullptr && request->dialog != nullptr ? *request->dialog : dataInput_;
+  DataInputDialog& dialog =
+      request != nullptr && request->dialog != nullptr ? *request->dialog : dataInput_;
   bool ok = ShowDataInputDialog(dialog);
   if (request != nullptr) request->answer = ok ? 1 : 0;
 }
 
 void GameApp::ServeFileDialog(FileDialogRequest* request, bool save) {
   if (request == nullptr) return;
-  const char* folder = request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
+  const char* folder =
+      request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
   host::HWND owner = MainWindow().GetHandle();
   BeginModal();
-  bool chosen = save ? fileDialogs_.SaveFile(owner, request->title, request->path, request->fileTitle, folder,
-                                             request->filter, request->defaultExtension)
-                     : fileDialogs_.OpenFile(owner, request->title, request->path, request->fileTitle, folder,
-                                             request->filter, true);
+  bool chosen =
+      save ? fileDialogs_.SaveFile(owner, request->title, request->path, request->fileTitle, folder,
+                                   request->filter, request->defaultExtension)
+           : fileDialogs_.OpenFile(owner, request->title, request->path, request->fileTitle, folder,
+                                   request->filter, true);
   EndModal();
   if (!chosen) {
     request->answer = 0;
@@ -211,7 +215,8 @@ void GameApp::ServeFolderDialog(FolderDialogRequest* request) {
   if (request == nullptr) return;
   request->answer = 0;
   if (request->path == nullptr) return;
-  const char* folder = request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
+  const char* folder =
+      request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
   BeginModal();
   BrowseForFolder(MainWindow().GetHandle(), request->title, folder, request->path);
   EndModal();
@@ -252,11 +257,21 @@ bool GameApp::SendRequest(int command, void* record) {
   return true;
 }
 
-bool GameApp::RequestDataInput(DataInputRequest& request) { return SendRequest(kCmdDataInput, &request); }
-bool GameApp::RequestOpenFile(FileDialogRequest& request) { return SendRequest(kCmdOpenFile, &request); }
-bool GameApp::RequestSaveFile(FileDialogRequest& request) { return SendRequest(kCmdSaveFile, &request); }
-bool GameApp::RequestFolder(FolderDialogRequest& request) { return SendRequest(kCmdBrowseFolder, &request); }
-bool GameApp::RequestSoundFormat(SoundFormatRequest& request) { return SendRequest(kCmdSoundFormat, &request); }
+bool GameApp::RequestDataInput(DataInputRequest& request) {
+  return SendRequest(kCmdDataInput, &request);
+}
+bool GameApp::RequestOpenFile(FileDialogRequest& request) {
+  return SendRequest(kCmdOpenFile, &request);
+}
+bool GameApp::RequestSaveFile(FileDialogRequest& request) {
+  return SendRequest(kCmdSaveFile, &request);
+}
+bool GameApp::RequestFolder(FolderDialogRequest& request) {
+  return SendRequest(kCmdBrowseFolder, &request);
+}
+bool GameApp::RequestSoundFormat(SoundFormatRequest& request) {
+  return SendRequest(kCmdSoundFormat, &request);
+}
 
 void GameApp::SetCursorVisible(bool visible) {
   Mouse* mouse = GetInputManager().GetMouse();

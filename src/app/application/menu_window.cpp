@@ -56,7 +56,8 @@ int EngineApp::CreateFullScreenMenuWindow() {
   window.exStyle = WS_EX_TOPMOST;
   window.iconId = record_.iconId;
   window.placement = kPlaceInsideOrCentre;
-  if (menuWindow_.Create(window, false, !menuClassRegistered, mainWindow_.GetHandle()) != kCreated) {
+  if (menuWindow_.Create(window, false, !menuClassRegistered, mainWindow_.GetHandle()) !=
+      kCreated) {
     return kMenuWindowFailed;
   }
   menuClassRegistered = true;
@@ -133,7 +134,8 @@ int EngineApp::OnEnterMenuLoop(WindowMessage& /*record*/) {
     mainWindow_.SendMessage(kMsgShowMenuWindow, 0, 0);
   }
   ShowSystemCursor(true);
-  if (config_.display.restorePointer == 0 || !wasOpen || (fullScreen && !menuWindowKind)) return kHandled;
+  if (config_.display.restorePointer == 0 || !wasOpen || (fullScreen && !menuWindowKind))
+    return kHandled;
   // A pointer over the picture moves onto the menu bar, where the keys left the menu.
   const PointerPosition pointer = engineInput_.Pointer();
   if (pointer.x < 0 || pointer.y < 0) return kHandled;

@@ -18,7 +18,9 @@ constexpr uint16_t kCmdShiftG = 40011;
 constexpr uint16_t kCmdShiftA = 40012;
 constexpr uint16_t kCmdShiftZ = 40013;
 
-bool Held(int virtualKey) { return (host::GetKeyState(virtualKey) & 0x8000) != 0; }
+bool Held(int virtualKey) {
+  return (host::GetKeyState(virtualKey) & 0x8000) != 0;
+}
 
 bool FindItem(const std::vector<host::MenuItem>& items, int id, bool* enabled) {
   for (const host::MenuItem& item : items) {
@@ -34,13 +36,14 @@ bool FindItem(const std::vector<host::MenuItem>& items, int id, bool* enabled) {
 }  // namespace
 
 std::vector<Accelerator> MainAccelerators() {
-  return {{kAccelShift, 'A', kCmdShiftA}, {kAccelAlt, kVkReturn, kCmdScreenMode}, {kAccelShift, 'L', kCmdShiftL},
-          {kAccelShift, 'G', kCmdShiftG}, {kAccelShift, 'U', kCmdShiftU},      {kAccelShift, 'V', kCmdVersion},
+  return {{kAccelShift, 'A', kCmdShiftA}, {kAccelAlt, kVkReturn, kCmdScreenMode},
+          {kAccelShift, 'L', kCmdShiftL}, {kAccelShift, 'G', kCmdShiftG},
+          {kAccelShift, 'U', kCmdShiftU}, {kAccelShift, 'V', kCmdVersion},
           {kAccelShift, 'Z', kCmdShiftZ}};
 }
 
-bool TranslateAccelerator(host::HWND window, std::span<const Accelerator> table, const host::Menu* menu,
-                          const host::MSG& msg) {
+bool TranslateAccelerator(host::HWND window, std::span<const Accelerator> table,
+                          const host::Menu* menu, const host::MSG& msg) {
   if (msg.message != host::WM_KEYDOWN && msg.message != host::WM_SYSKEYDOWN) return false;
   uint8_t held = 0;
   if (Held(kVkShift)) held |= kAccelShift;
@@ -49,7 +52,8 @@ bool TranslateAccelerator(host::HWND window, std::span<const Accelerator> table,
   for (const Accelerator& entry : table) {
     if (entry.virtualKey != msg.wParam || entry.modifiers != held) continue;
     bool enabled = true;
-    if (menu != nullptr && FindItem(menu->Items(), entry.command, &enabled) && !enabled) return true;
+    if (menu != nullptr && FindItem(menu->Items(), entry.command, &enabled) && !enabled)
+      return true;
     host::WPARAM wParam = entry.command | (host::WPARAM{kCommandFromAccelerator} << 16);
     host::SendMessage(window, host::WM_COMMAND, wParam, 0);
     return true;

@@ -2,13 +2,13 @@
 
 #include "app/dialogs/message_dialog.h"
 #include "app/sysinfo/report_text.h"
-#include "host/dialog/dialog_host.h"
 #include "host/cp932.h"
+#include "host/dialog/dialog_host.h"
 
 namespace bw {
 
-void DataInputDialog::Setup(const std::string& prompt, const std::string& defaultText, uint32_t flags,
-                            uint32_t limit, int32_t x, int32_t y) {
+void DataInputDialog::Setup(const std::string& prompt, const std::string& defaultText,
+                            uint32_t flags, uint32_t limit, int32_t x, int32_t y) {
   prompt_ = prompt;
   limit_ = limit == 0 || limit > kDataInputMaxBytes ? kDataInputMaxBytes : limit;
   defaultText_ = host::ClipCp932(defaultText, limit_);

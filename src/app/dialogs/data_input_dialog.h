@@ -18,8 +18,8 @@ class DataInputDialog {
  public:
   // Copies the inputs for the next dialog. A limit of 0 or above the field's size means the
   // field's size; x and y are in the owner's client area, -1 centres.
-  void Setup(const std::string& prompt, const std::string& defaultText, uint32_t flags, uint32_t limit,
-             int32_t x, int32_t y);
+  void Setup(const std::string& prompt, const std::string& defaultText, uint32_t flags,
+             uint32_t limit, int32_t x, int32_t y);
 
   host::Dialog MakeDialog() const;
   // Runs the dialog inside the modal bracket; true when OK ended it, and Result() then holds the

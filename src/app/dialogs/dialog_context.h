@@ -13,8 +13,8 @@ namespace bw {
 constexpr int kIdOk = 1;
 
 struct DialogContext {
-  host::HWND owner;       // the main window; null: the desktop
-  std::string appTitle;   // CP932
+  host::HWND owner;      // the main window; null: the desktop
+  std::string appTitle;  // CP932
   bool cursorToDefault = false;
   std::function<bool()> isModal;  // unset: never modal
   std::function<void()> beginModal;

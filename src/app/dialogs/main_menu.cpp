@@ -8,7 +8,9 @@ namespace bw {
 
 namespace {
 
-host::MenuItem Command(int id, const char* utf8) { return host::MenuItem{id, host::Cp932Literal(utf8), false, true, false, {}}; }
+host::MenuItem Command(int id, const char* utf8) {
+  return host::MenuItem{id, host::Cp932Literal(utf8), false, true, false, {}};
+}
 
 constexpr int kSettingsIds[] = {kCmdSettings, kCmdSettingsSystem};
 constexpr int kSaveIds[] = {kCmdSave};
@@ -26,8 +28,9 @@ std::unique_ptr<host::Menu> BuildMainMenu(host::HWND owner) {
                   Command(kCmdExit, "終了(&Q)\tAlt+F4"),
                   host::MenuItem{0, {}, true, true, false, {}},
                   Command(kCmdVersion, "バージョン情報(&V)\tShift+V")};
-  std::vector<host::MenuItem> bar = {system, Command(kCmdSettings, "設定(&C)"), Command(kCmdSave, "セーブ(&S)"),
-                                     Command(kCmdLoad, "ロード(&L)"), Command(kCmdExit, "終了(&E)")};
+  std::vector<host::MenuItem> bar = {
+      system, Command(kCmdSettings, "設定(&C)"), Command(kCmdSave, "セーブ(&S)"),
+      Command(kCmdLoad, "ロード(&L)"), Command(kCmdExit, "終了(&E)")};
   auto menu = std::make_unique<host::Menu>(owner, std::move(bar));
   // The permissions start as settings and screen mode on, the rest off.
   EnableMenuPermission(menu.get(), 1, false);
@@ -46,12 +49,18 @@ AttachedMenu::~AttachedMenu() {
 
 std::span<const int> MenuIdsOfPermission(int item) {
   switch (item) {
-    case 0: return kSettingsIds;
-    case 1: return kSaveIds;
-    case 2: return kLoadIds;
-    case 3: return kReturnIds;
-    case 4: return kScreenModeIds;
-    default: return {};
+    case 0:
+      return kSettingsIds;
+    case 1:
+      return kSaveIds;
+    case 2:
+      return kLoadIds;
+    case 3:
+      return kReturnIds;
+    case 4:
+      return kScreenModeIds;
+    default:
+      return {};
   }
 }
 

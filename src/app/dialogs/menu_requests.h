@@ -34,7 +34,7 @@ constexpr int32_t kSoundFormatNoDevice = -3;
 // points to one); each field stands for one word of the engine's record. Texts are CP932 and
 // paths engine paths.
 struct DataInputRequest {
-  DataInputDialog* dialog = nullptr;  // null: the application's own record
+  DataInputDialog* dialog = nullptr;   // null: the application's own record
   int32_t answer = kRequestNotServed;  // 1 when OK ended the dialog
 };
 
@@ -42,8 +42,8 @@ struct FileDialogRequest {
   const char* title = nullptr;
   char* path = nullptr;       // kDialogPathSize bytes: the name proposed, then the one chosen
   char* fileTitle = nullptr;  // kDialogFileTitleSize bytes, or null
-  const char* initialFolder = nullptr;  // null: the application folder
-  const char* filter = nullptr;         // description, tab, pattern, tab, ...
+  const char* initialFolder = nullptr;     // null: the application folder
+  const char* filter = nullptr;            // description, tab, pattern, tab, ...
   const char* defaultExtension = nullptr;  // saving only
   // Opening: 1 when a file was chosen. Saving: 1 + the filter index chosen. 0 when cancelled.
   int32_t answer = kRequestNotServed;

@@ -21,7 +21,8 @@ host::Dialog MakeMessageDialog(const DialogContext& context, uint8_t kind, std::
     dialog.buttons = {{kIdOk, "OK"}};
   }
   if (kind == kMessageOkCheck || kind == kMessageYesNoCheck) {
-    dialog.checkBoxes.push_back({kIdDontShowAgain, host::Cp932Literal("今後、このメッセージを表示しない"), false, {}});
+    dialog.checkBoxes.push_back(
+        {kIdDontShowAgain, host::Cp932Literal("今後、このメッセージを表示しない"), false, {}});
   }
   dialog.closeAnswer = 0;
   dialog.textWidth = kMessageTextWidth;
@@ -32,8 +33,8 @@ host::Dialog MakeMessageDialog(const DialogContext& context, uint8_t kind, std::
   return dialog;
 }
 
-uint32_t ShowMessageDialog(const DialogContext& context, const char* text, uint8_t kind, const char* title,
-                           uint8_t* checkState, uint8_t layout) {
+uint32_t ShowMessageDialog(const DialogContext& context, const char* text, uint8_t kind,
+                           const char* title, uint8_t* checkState, uint8_t layout) {
   if (!text || kind > kMessageYesNoCheck) return 0;
   host::Dialog dialog = MakeMessageDialog(context, kind, text, title, layout);
   host::EchoMessage(dialog.title, text);
@@ -48,18 +49,20 @@ uint32_t ShowMessageDialog(const DialogContext& context, const char* text, uint8
 
 uint32_t ShowMessageDialogRequest(const DialogContext& context, MessageDialogRequest* request) {
   if (!request || !request->text) return 1;
-  uint32_t answer = ShowMessageDialog(context, request->text, request->kind, request->title, request->checkState,
-                                      request->layout);
+  uint32_t answer = ShowMessageDialog(context, request->text, request->kind, request->title,
+                                      request->checkState, request->layout);
   request->answer = static_cast<uint8_t>(answer);
   return answer;
 }
 
-uint8_t RequestMessageDialog(host::HWND mainWindow, MessageDialogRequest& request, const std::function<void()>& pause,
+uint8_t RequestMessageDialog(host::HWND mainWindow, MessageDialogRequest& request,
+                             const std::function<void()>& pause,
                              const std::function<void()>& resume) {
   if (!host::IsWindow(mainWindow)) return 0;
   request.answer = 1;
   if (pause) pause();
-  host::SendMessage(mainWindow, host::WM_APP_MESSAGE_DIALOG, 0, reinterpret_cast<host::LPARAM>(&request));
+  host::SendMessage(mainWindow, host::WM_APP_MESSAGE_DIALOG, 0,
+                    reinterpret_cast<host::LPARAM>(&request));
   if (resume) resume();
   return request.answer;
 }

@@ -28,7 +28,8 @@ void CopyReport(const DialogContext& context, const host::Dialog& dialog) {
   }
 }
 
-void SaveReportAs(const DialogContext& context, const VersionDialogInputs& inputs, const host::Dialog& dialog) {
+void SaveReportAs(const DialogContext& context, const VersionDialogInputs& inputs,
+                  const host::Dialog& dialog) {
   host::FileChooserRequest request;
   request.save = true;
   request.title = host::Cp932Literal("ログを保存");
@@ -97,7 +98,8 @@ uint32_t SaveReport(const std::string& path, std::string_view report) {
     if (end > start && report[end - 1] == '\r') --end;
     std::string line(report.substr(start, end - start));
     line += "\r\n";
-    if (file.Write(line.data(), static_cast<uint32_t>(line.size())) != line.size()) return kReportWriteFailed;
+    if (file.Write(line.data(), static_cast<uint32_t>(line.size())) != line.size())
+      return kReportWriteFailed;
     start = next;
   }
   return kReportSaved;
@@ -107,11 +109,13 @@ host::Dialog MakeVersionDialog(const DialogContext& context, VersionDialogInputs
   host::Dialog dialog;
   dialog.templateId = 111;
   dialog.title = host::Cp932Literal("バージョン情報");
-  dialog.texts.push_back({kIdVersionText, VersionLine(inputs.major, inputs.minor, inputs.revision), true});
-  dialog.report = host::DialogReport{kIdReport, host::Cp932Literal("システム情報"), Report(inputs, inputs.detailed)};
+  dialog.texts.push_back(
+      {kIdVersionText, VersionLine(inputs.major, inputs.minor, inputs.revision), true});
+  dialog.report = host::DialogReport{kIdReport, host::Cp932Literal("システム情報"),
+                                     Report(inputs, inputs.detailed)};
   VersionDialogInputs* in = &inputs;
-  dialog.checkBoxes.push_back({kIdDetailed, host::Cp932Literal("詳細な情報を取得する"), inputs.detailed,
-                               [in](host::Dialog& d) {
+  dialog.checkBoxes.push_back({kIdDetailed, host::Cp932Literal("詳細な情報を取得する"),
+                               inputs.detailed, [in](host::Dialog& d) {
                                  in->detailed = d.CheckBox(kIdDetailed)->checked;
                                  d.report->text = Report(*in, in->detailed);
                                }});

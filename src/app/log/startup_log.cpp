@@ -102,8 +102,7 @@ void StartupLog::WriteSystem(const SystemFacts& system, const MonitorList& monit
   Write(text);
 }
 
-void StartupLog::WriteProcessor(const CpuRecord& cpu, bool clockSwitch,
-                                uint32_t processorCount) {
+void StartupLog::WriteProcessor(const CpuRecord& cpu, bool clockSwitch, uint32_t processorCount) {
   if (!IsOpen()) return;
   std::string text = "[ CPU ]\r\nName    : ";
   if (!cpu.modelName.empty()) {

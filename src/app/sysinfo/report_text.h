@@ -23,7 +23,6 @@ inline constexpr TextureFormatLine kTextureFormatLines[] = {
     {kTexture8888, "32bpp  ARGB  8,8,8,8\r\n"},
 };
 
-
 // Appends the printf-style format (UTF-8, turned into CP932) filled with CP932 arguments.
 void AppendFormat(std::string* out, const char* utf8Format, ...)
     __attribute__((format(printf, 2, 3)));

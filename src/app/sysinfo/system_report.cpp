@@ -284,8 +284,8 @@ class ReportWriter {
                  mark(cpu.mmx).c_str(), mark(cpu.sse).c_str(), mark(cpu.sse2).c_str(),
                  mark(cpu.sse3).c_str());
     AppendFormat(&text_, "             MMX+ %s / 3DNow! %s / 3DNow!+ %s / HTT %s\r\n\r\n",
-                 mark(cpu.mmxPlus).c_str(), mark(cpu.now3d).c_str(),
-                 mark(cpu.now3dPlus).c_str(), mark(cpu.htt).c_str());
+                 mark(cpu.mmxPlus).c_str(), mark(cpu.now3d).c_str(), mark(cpu.now3dPlus).c_str(),
+                 mark(cpu.htt).c_str());
   }
 
   void Sound() {

@@ -15,8 +15,8 @@ constexpr uint16_t kFirstAtom = 0xC000;
 
 // The system's own control classes are never registered by us.
 bool IsSystemClass(std::string_view name) {
-  static constexpr std::array<std::string_view, 7> kSystem = {"BUTTON",    "COMBOBOX",  "EDIT",  "LISTBOX",
-                                                              "MDICLIENT", "SCROLLBAR", "STATIC"};
+  static constexpr std::array<std::string_view, 7> kSystem = {
+      "BUTTON", "COMBOBOX", "EDIT", "LISTBOX", "MDICLIENT", "SCROLLBAR", "STATIC"};
   return std::find(kSystem.begin(), kSystem.end(), name) != kSystem.end();
 }
 
@@ -85,13 +85,15 @@ host::Rect Window::ComputeWindowRect(int32_t clientWidth, int32_t clientHeight, 
   return {x, y, width, height};
 }
 
-int Window::Create(const WindowCreateRecord& record, bool quitOnDestroy, bool registerFirst, host::HWND owner) {
-  if (registerFirst && !IsSystemClass(record.className) && Register(record) == 0) return kRegisterFailed;
+int Window::Create(const WindowCreateRecord& record, bool quitOnDestroy, bool registerFirst,
+                   host::HWND owner) {
+  if (registerFirst && !IsSystemClass(record.className) && Register(record) == 0)
+    return kRegisterFailed;
   quitOnDestroy_ = quitOnDestroy;
   placement_ = record.placement;
-  const host::Rect placed = ComputeWindowRect(record.clientWidth, record.clientHeight, record.style,
-                                              record.exStyle, record.menuId > 0, true, record.left,
-                                              record.top);
+  const host::Rect placed =
+      ComputeWindowRect(record.clientWidth, record.clientHeight, record.style, record.exStyle,
+                        record.menuId > 0, true, record.left, record.top);
   host::WindowDesc desc;
   desc.proc = &Window::Procedure;
   desc.userData = this;
@@ -126,7 +128,8 @@ void Window::DeleteSystemMenuItem(uint32_t command) {
 
 bool Window::HasSystemMenuItem(uint32_t command) const {
   command &= host::kSysCommandMask;
-  return std::find(deletedSystemItems_.begin(), deletedSystemItems_.end(), command) == deletedSystemItems_.end();
+  return std::find(deletedSystemItems_.begin(), deletedSystemItems_.end(), command) ==
+         deletedSystemItems_.end();
 }
 
 void Window::Retire(std::unique_ptr<MessageHandler> handler) {
@@ -154,7 +157,9 @@ bool Window::PostMessage(uint32_t message, host::WPARAM wParam, host::LPARAM lPa
   return IsWindow() && host::PostMessage(handle_, message, wParam, lParam);
 }
 
-bool Window::IsWindow() const { return handle_ && host::IsWindow(handle_); }
+bool Window::IsWindow() const {
+  return handle_ && host::IsWindow(handle_);
+}
 
 host::LRESULT Window::Procedure(host::HWND hwnd, uint32_t message, host::WPARAM wParam,
                                 host::LPARAM lParam) {

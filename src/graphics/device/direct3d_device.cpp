@@ -14,24 +14,31 @@ struct SlotTarget {
   uint32_t state;
 };
 constexpr SlotTarget kSlotTargets[] = {
-    {false, host::kRsCullMode},      {false, host::kRsShadeMode},    {false, host::kRsColorKeyEnable},
-    {false, host::kRsAlphaBlendEnable}, {false, host::kRsSrcBlend},  {false, host::kRsDestBlend},
-    {false, host::kRsAlphaTestEnable}, {true, host::kTssColorOp},    {true, host::kTssColorArg1},
-    {true, host::kTssColorArg2},     {true, host::kTssAlphaOp},      {true, host::kTssAlphaArg1},
-    {true, host::kTssAlphaArg2},     {false, host::kRsAlphaFunc},
+    {false, host::kRsCullMode},        {false, host::kRsShadeMode},
+    {false, host::kRsColorKeyEnable},  {false, host::kRsAlphaBlendEnable},
+    {false, host::kRsSrcBlend},        {false, host::kRsDestBlend},
+    {false, host::kRsAlphaTestEnable}, {true, host::kTssColorOp},
+    {true, host::kTssColorArg1},       {true, host::kTssColorArg2},
+    {true, host::kTssAlphaOp},         {true, host::kTssAlphaArg1},
+    {true, host::kTssAlphaArg2},       {false, host::kRsAlphaFunc},
 };
 
 // Texture-format slot of a class bit 4 .. 256; -1 otherwise.
 int FormatSlot(int formatClass) {
-  if (formatClass < 4 || formatClass > 256 || !std::has_single_bit(unsigned(formatClass))) return -1;
+  if (formatClass < 4 || formatClass > 256 || !std::has_single_bit(unsigned(formatClass)))
+    return -1;
   return std::countr_zero(unsigned(formatClass)) - 2;
 }
 
 }  // namespace
 
-Direct3DDevice::Direct3DDevice() { cache_.fill(kUnknown); }
+Direct3DDevice::Direct3DDevice() {
+  cache_.fill(kUnknown);
+}
 
-Direct3DDevice::~Direct3DDevice() { Release(); }
+Direct3DDevice::~Direct3DDevice() {
+  Release();
+}
 
 int Direct3DDevice::Create(host::MemorySurface* target, const Rect* viewport, bool depth) {
   if (!directDraw_ || !target) return kD3dCreateNoTarget;
@@ -62,7 +69,8 @@ int Direct3DDevice::Create(host::MemorySurface* target, const Rect* viewport, bo
   device_->SetTextureStageState(0, host::kTssAddressU, host::kTaddressClamp);
   device_->SetTextureStageState(0, host::kTssAddressV, host::kTaddressClamp);
   if (depth && viewport) {
-    const host::D3dViewport vp{viewport->left, viewport->top, viewport->Width(), viewport->Height(), 0, 1};
+    const host::D3dViewport vp{
+        viewport->left, viewport->top, viewport->Width(), viewport->Height(), 0, 1};
     if (device_->SetViewport(vp) != host::kDdOk) {
       Release();
       return kD3dCreateViewportRefused;
@@ -91,7 +99,8 @@ int Direct3DDevice::CreateZBuffer(host::MemorySurface* target, int bits) {
   if (!directDraw_) return kZNoDirectDraw;
   host::DdSurfaceDesc desc;
   desc.flags = host::kDdsdCaps | host::kDdsdWidth | host::kDdsdHeight | host::kDdsdPixelFormat;
-  desc.caps = host::kDdsCapsZBuffer | (direct3dType_ == kD3dTypeSoftware ? host::kDdsCapsSystemMemory : 0);
+  desc.caps =
+      host::kDdsCapsZBuffer | (direct3dType_ == kD3dTypeSoftware ? host::kDdsCapsSystemMemory : 0);
   desc.width = uint32_t(target->Width());
   desc.height = uint32_t(target->Height());
   desc.pixelFormat = *format;
@@ -129,20 +138,48 @@ int Direct3DDevice::SetCached(Slot slot, uint32_t value) {
   return 0;
 }
 
-int Direct3DDevice::SetCullMode(uint32_t v) { return SetCached(kCull, v); }
-int Direct3DDevice::SetShadeMode(uint32_t v) { return SetCached(kShade, v); }
-int Direct3DDevice::SetColorKeyEnable(uint32_t v) { return SetCached(kColorKey, v); }
-int Direct3DDevice::SetAlphaBlendEnable(uint32_t v) { return SetCached(kAlphaBlend, v); }
-int Direct3DDevice::SetSrcBlend(uint32_t v) { return SetCached(kSrcBlend, v); }
-int Direct3DDevice::SetDestBlend(uint32_t v) { return SetCached(kDestBlend, v); }
-int Direct3DDevice::SetAlphaTestEnable(uint32_t v) { return SetCached(kAlphaTest, v); }
-int Direct3DDevice::SetAlphaFunc(uint32_t v) { return SetCached(kAlphaFunc, v); }
-int Direct3DDevice::SetColorOp(uint32_t v) { return SetCached(kColorOp, v); }
-int Direct3DDevice::SetColorArg1(uint32_t v) { return SetCached(kColorArg1, v); }
-int Direct3DDevice::SetColorArg2(uint32_t v) { return SetCached(kColorArg2, v); }
-int Direct3DDevice::SetAlphaOp(uint32_t v) { return SetCached(kAlphaOp, v); }
-int Direct3DDevice::SetAlphaArg1(uint32_t v) { return SetCached(kAlphaArg1, v); }
-int Direct3DDevice::SetAlphaArg2(uint32_t v) { return SetCached(kAlphaArg2, v); }
+int Direct3DDevice::SetCullMode(uint32_t v) {
+  return SetCached(kCull, v);
+}
+int Direct3DDevice::SetShadeMode(uint32_t v) {
+  return SetCached(kShade, v);
+}
+int Direct3DDevice::SetColorKeyEnable(uint32_t v) {
+  return SetCached(kColorKey, v);
+}
+int Direct3DDevice::SetAlphaBlendEnable(uint32_t v) {
+  return SetCached(kAlphaBlend, v);
+}
+int Direct3DDevice::SetSrcBlend(uint32_t v) {
+  return SetCached(kSrcBlend, v);
+}
+int Direct3DDevice::SetDestBlend(uint32_t v) {
+  return SetCached(kDestBlend, v);
+}
+int Direct3DDevice::SetAlphaTestEnable(uint32_t v) {
+  return SetCached(kAlphaTest, v);
+}
+int Direct3DDevice::SetAlphaFunc(uint32_t v) {
+  return SetCached(kAlphaFunc, v);
+}
+int Direct3DDevice::SetColorOp(uint32_t v) {
+  return SetCached(kColorOp, v);
+}
+int Direct3DDevice::SetColorArg1(uint32_t v) {
+  return SetCached(kColorArg1, v);
+}
+int Direct3DDevice::SetColorArg2(uint32_t v) {
+  return SetCached(kColorArg2, v);
+}
+int Direct3DDevice::SetAlphaOp(uint32_t v) {
+  return SetCached(kAlphaOp, v);
+}
+int Direct3DDevice::SetAlphaArg1(uint32_t v) {
+  return SetCached(kAlphaArg1, v);
+}
+int Direct3DDevice::SetAlphaArg2(uint32_t v) {
+  return SetCached(kAlphaArg2, v);
+}
 
 int Direct3DDevice::SetAlphaRef(uint32_t value) {
   if (!device_) return kStateNoDevice;

@@ -76,8 +76,21 @@ class Direct3DDevice : public DirectDrawDevice {
   // One cached byte-sized state; kUnknown until set.
   static constexpr uint8_t kUnknown = 255;
   enum Slot {
-    kCull, kShade, kColorKey, kAlphaBlend, kSrcBlend, kDestBlend, kAlphaTest, kColorOp,
-    kColorArg1, kColorArg2, kAlphaOp, kAlphaArg1, kAlphaArg2, kAlphaFunc, kSlotCount
+    kCull,
+    kShade,
+    kColorKey,
+    kAlphaBlend,
+    kSrcBlend,
+    kDestBlend,
+    kAlphaTest,
+    kColorOp,
+    kColorArg1,
+    kColorArg2,
+    kAlphaOp,
+    kAlphaArg1,
+    kAlphaArg2,
+    kAlphaFunc,
+    kSlotCount
   };
   int SetCached(Slot slot, uint32_t value);
 
@@ -88,7 +101,7 @@ class Direct3DDevice : public DirectDrawDevice {
   host::D3dDeviceDesc deviceCaps_;
   int zBufferDepth_ = 0;
   std::array<uint8_t, kSlotCount> cache_{};
-  uint8_t alphaRef_ = 0;  // 0: unknown
+  uint8_t alphaRef_ = 0;                  // 0: unknown
   uint32_t textureFactor_ = 0xFFFFFFFFu;  // unknown
   DirectDrawImageSurface* texture_ = nullptr;
   host::MemorySurface* boundSurface_ = nullptr;

@@ -15,8 +15,12 @@ constexpr int32_t kRefresh60 = 60;
 
 }  // namespace
 
-bool ExclusiveModeLatched() { return exclusiveLatched; }
-void SetExclusiveModeLatched(bool latched) { exclusiveLatched = latched; }
+bool ExclusiveModeLatched() {
+  return exclusiveLatched;
+}
+void SetExclusiveModeLatched(bool latched) {
+  exclusiveLatched = latched;
+}
 
 int LoadDirectDrawLibrary(bool emulationOnly, bool withModes) {
   (void)emulationOnly;  // the software devices have no separate emulation layer
@@ -32,7 +36,8 @@ int LoadDirectDrawLibrary(bool emulationOnly, bool withModes) {
     info.driverName = desc.name;
     info.monitor = desc.monitor;
     directDraw->GetCaps(&info.caps, &info.emulationCaps);
-    info.canRenderWindowed = desc.guid.IsNull() && (info.caps.caps2 & host::kDdCaps2CanRenderWindowed);
+    info.canRenderWindowed =
+        desc.guid.IsNull() && (info.caps.caps2 & host::kDdCaps2CanRenderWindowed);
     if (withModes) info.modes = directDraw->EnumDisplayModes();
     for (const host::D3dDeviceInfo& d : direct3d.EnumDevices()) {
       info.direct3dDevices.push_back(
@@ -48,9 +53,13 @@ void FreeDirectDrawDeviceList() {
   deviceListBuilt = false;
 }
 
-const std::vector<DirectDrawDeviceInfo>& DirectDrawDeviceList() { return deviceList; }
+const std::vector<DirectDrawDeviceInfo>& DirectDrawDeviceList() {
+  return deviceList;
+}
 
-DirectDrawDevice::DirectDrawDevice() { comInitialised_ = ComInitializeForThread() == kComDone; }
+DirectDrawDevice::DirectDrawDevice() {
+  comInitialised_ = ComInitializeForThread() == kComDone;
+}
 
 DirectDrawDevice::~DirectDrawDevice() {
   Release();
@@ -72,7 +81,8 @@ bool DirectDrawDevice::ChooseDirect3DDevice(bool allowNonWindowed) {
     for (const Direct3DDeviceEntry& d3d : device.direct3dDevices) {
       if (!device.canRenderWindowed) {
         if (allowNonWindowed && d3d.hardware && !(d3d.guid == host::kIidDirect3DTnLHalDevice)) {
-          if (!ranks[1].device || !ranks[1].windowed) ranks[1] = {&device, &d3d, kD3dTypeHal, false};
+          if (!ranks[1].device || !ranks[1].windowed)
+            ranks[1] = {&device, &d3d, kD3dTypeHal, false};
         }
         continue;
       }
@@ -168,8 +178,8 @@ int DirectDrawDevice::SetDisplayMode(host::HWND window, int32_t width, int32_t h
   if (!(allowedDepthMask_ & DepthBit(bits))) return kModeDepthNotAllowed;
   for (;;) {
     if (exclusiveLatched && cooperativeState_ != kCoopExclusive) {
-      if (directDraw_->SetCooperativeLevel(window, host::kDdsclExclusive | host::kDdsclFullScreen) !=
-          host::kDdOk) {
+      if (directDraw_->SetCooperativeLevel(
+              window, host::kDdsclExclusive | host::kDdsclFullScreen) != host::kDdOk) {
         return kModeExclusiveRefused;
       }
       cooperativeState_ = kCoopExclusive;

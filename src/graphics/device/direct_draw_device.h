@@ -107,7 +107,9 @@ class DirectDrawDevice {
   bool ManagesTextures() const { return (caps_.caps2 & host::kDdCaps2CanManageTexture) != 0; }
 
   // The allowed-depth bit of a depth: bit (4 - bits / 8).
-  static uint8_t DepthBit(int bits) { return bits >= 8 && bits <= 32 ? uint8_t(1u << (4 - bits / 8)) : 0; }
+  static uint8_t DepthBit(int bits) {
+    return bits >= 8 && bits <= 32 ? uint8_t(1u << (4 - bits / 8)) : 0;
+  }
 
  protected:
   bool comInitialised_ = false;

@@ -218,8 +218,8 @@ int DisplayManager::FullScreenSwitch(host::HWND window, bool triple) {
       record && !record->directDrawGuid.IsNull() ? &record->directDrawGuid : nullptr;
   const host::Guid* d3d =
       record && !record->direct3dGuid.IsNull() ? &record->direct3dGuid : nullptr;
-  if (DirectDrawDevice::Create(false, direct3dRequest_, guid, d3d, record ? record->renderDepths : 0, false,
-                               0, 0) != 0) {
+  if (DirectDrawDevice::Create(false, direct3dRequest_, guid, d3d,
+                               record ? record->renderDepths : 0, false, 0, 0) != 0) {
     return kDisplayFailed;
   }
   if (record) {

@@ -197,16 +197,16 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth, int options);
   int CreateSpritePrimitive(SpritePrimitive** out, Surface* source, const Rect* rect, int32_t x,
                             int32_t y);
-  int CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn, Surface* target, int mode,
-                                int32_t x, int32_t y, int32_t progress);
-  int CreateD3DSpritePrimitive(D3DSpritePrimitive** out, Layer* texture, const Rect* rect, int32_t x,
-                               int32_t y);
+  int CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn, Surface* target,
+                                int mode, int32_t x, int32_t y, int32_t progress);
+  int CreateD3DSpritePrimitive(D3DSpritePrimitive** out, Layer* texture, const Rect* rect,
+                               int32_t x, int32_t y);
   int CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height, uint32_t argb,
                              int32_t x, int32_t y);
-  int CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3], const int32_t ys[3],
-                                 uint32_t argb, int32_t x, int32_t y);
-  int CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count, int32_t* xs,
-                                int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
+  int CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3],
+                                 const int32_t ys[3], uint32_t argb, int32_t x, int32_t y);
+  int CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count, int32_t* xs, int32_t* ys,
+                                uint32_t argb, uint8_t type, bool borrow);
   int CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out);
   int CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out);
   int CreateDirectDrawImage(DirectDrawImageSurface** out, int32_t width, int32_t height,
@@ -216,7 +216,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int CreateWgxPictureLayer(WgxPictureLayer** out, int formatCode, const char* name,
                             const uint8_t* data, size_t size, bool systemMemory);
   int CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height, int depth,
-                          bool compose);
+                           bool compose);
   int CreateSoftwareSurfaceLayer(SoftwareSurfaceLayer** out, int32_t width, int32_t height,
                                  int depth, int options);
   int CreateLayerSpritePrimitive(LayerSpritePrimitive** out, SoftwareSurfaceLayer* layer,
@@ -288,7 +288,9 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   // Also how the window scales the picture the texture path presents.
   void SetBilinearFilter(bool on);
   void SetCopyThroughDc(bool on) { copyThroughDc_ = on; }
-  void SetBorderColor(uint8_t r, uint8_t g, uint8_t b) { border_[0] = r, border_[1] = g, border_[2] = b; }
+  void SetBorderColor(uint8_t r, uint8_t g, uint8_t b) {
+    border_[0] = r, border_[1] = g, border_[2] = b;
+  }
   uint32_t SetLayerOwner(uint32_t owner);
   uint32_t LayerOwner() const { return layerOwner_; }
 

@@ -32,12 +32,24 @@ void Turn(std::vector<ColorVertex>* vertices, int angle, int32_t ax, int32_t ay)
 
 void AnchorOffset(int anchor, int32_t w, int32_t h, int32_t* ox, int32_t* oy) {
   switch (anchor) {
-    case 0: *ox = 0, *oy = 0; break;
-    case 1: *ox = w, *oy = 0; break;
-    case 2: *ox = 0, *oy = h; break;
-    case 3: *ox = w, *oy = h; break;
-    case 4: *ox = w >> 1, *oy = h >> 1; break;
-    default: *ox = *oy = anchor; break;
+    case 0:
+      *ox = 0, *oy = 0;
+      break;
+    case 1:
+      *ox = w, *oy = 0;
+      break;
+    case 2:
+      *ox = 0, *oy = h;
+      break;
+    case 3:
+      *ox = w, *oy = h;
+      break;
+    case 4:
+      *ox = w >> 1, *oy = h >> 1;
+      break;
+    default:
+      *ox = *oy = anchor;
+      break;
   }
 }
 
@@ -56,7 +68,9 @@ RenderItem::~RenderItem() {
   if (list_) list_->Remove(this);
 }
 
-bool RenderItem::AppliesStates() const { return !list_ || list_->AppliesItemStates(); }
+bool RenderItem::AppliesStates() const {
+  return !list_ || list_->AppliesItemStates();
+}
 
 bool RenderItem::HitTest(int32_t x, int32_t y, bool) const {
   Rect r;
@@ -143,9 +157,13 @@ int D3DColorItem::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* device
   return kRenderDone;
 }
 
-D3DRectPrimitive::D3DRectPrimitive() { vertices_.resize(4); }
+D3DRectPrimitive::D3DRectPrimitive() {
+  vertices_.resize(4);
+}
 
-uint32_t D3DRectPrimitive::PrimitiveType() const { return kPrimitiveTriangleStrip; }
+uint32_t D3DRectPrimitive::PrimitiveType() const {
+  return kPrimitiveTriangleStrip;
+}
 
 int D3DRectPrimitive::Set(int32_t width, int32_t height, uint32_t argb, int32_t x, int32_t y) {
   SetUpColor(argb);
@@ -154,7 +172,8 @@ int D3DRectPrimitive::Set(int32_t width, int32_t height, uint32_t argb, int32_t 
 }
 
 void D3DRectPrimitive::Lay() {
-  const float l = float(x_), t = float(y_), r = float(int64_t{x_} + width_), b = float(int64_t{y_} + height_);
+  const float l = float(x_), t = float(y_), r = float(int64_t{x_} + width_),
+              b = float(int64_t{y_} + height_);
   vertices_[0].x = l, vertices_[0].y = t;
   vertices_[1].x = r, vertices_[1].y = t;
   vertices_[2].x = l, vertices_[2].y = b;
@@ -232,9 +251,13 @@ void D3DPointsItem::Lay() {
   Turn(&vertices_, angle_, ClampedSum(left, ox), ClampedSum(top, oy));
 }
 
-D3DTrianglePrimitive::D3DTrianglePrimitive() { vertices_.resize(3); }
+D3DTrianglePrimitive::D3DTrianglePrimitive() {
+  vertices_.resize(3);
+}
 
-uint32_t D3DTrianglePrimitive::PrimitiveType() const { return kPrimitiveTriangleList; }
+uint32_t D3DTrianglePrimitive::PrimitiveType() const {
+  return kPrimitiveTriangleList;
+}
 
 int D3DTrianglePrimitive::Set(const int32_t xs[3], const int32_t ys[3], uint32_t argb, int32_t x,
                               int32_t y) {

@@ -245,8 +245,7 @@ class D3DPolygonPrimitive : public D3DPointsItem {
   uint8_t GetKind() const override { return kItemD3DPolygon; }
   // Copies the points, or with borrow keeps the caller's arrays, which must outlive the item;
   // SetPoint and SetLine then write into them.
-  int SetPoints(size_t count, int32_t* xs, int32_t* ys, uint32_t argb, uint8_t type,
-                bool borrow);
+  int SetPoints(size_t count, int32_t* xs, int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
   void SetPrimitiveType(uint8_t type) { type_ = type; }
   bool SetPoint(size_t index, int32_t x, int32_t y);
   bool SetLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
@@ -271,8 +270,18 @@ class D3DPolygonPrimitive : public D3DPointsItem {
 // Sets each of its state bytes that is not kKeepState through the device's cache.
 class D3DRenderStatePrimitive : public RenderItem {
  public:
-  enum Byte { kCull, kShade, kColorKey, kAlphaBlend, kSrcBlend, kDestBlend, kAlphaTest, kAlphaRef,
-              kAlphaFunc, kByteCount };
+  enum Byte {
+    kCull,
+    kShade,
+    kColorKey,
+    kAlphaBlend,
+    kSrcBlend,
+    kDestBlend,
+    kAlphaTest,
+    kAlphaRef,
+    kAlphaFunc,
+    kByteCount
+  };
   uint8_t GetKind() const override { return kItemRenderState; }
   void SetState(Byte which, uint8_t value) { states_[which] = value; }
   int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
@@ -284,8 +293,18 @@ class D3DRenderStatePrimitive : public RenderItem {
 
 class D3DBlendStatePrimitive : public RenderItem {
  public:
-  enum Byte { kAlphaBlend, kSrcBlend, kDestBlend, kColorOp, kColorArg1, kColorArg2, kAlphaOp,
-              kAlphaArg1, kAlphaArg2, kByteCount };
+  enum Byte {
+    kAlphaBlend,
+    kSrcBlend,
+    kDestBlend,
+    kColorOp,
+    kColorArg1,
+    kColorArg2,
+    kAlphaOp,
+    kAlphaArg1,
+    kAlphaArg2,
+    kByteCount
+  };
   uint8_t GetKind() const override { return kItemBlendState; }
   void SetState(Byte which, uint8_t value) { states_[which] = value; }
   // 0xFFFFFFFF keeps the device's factor.

@@ -21,7 +21,9 @@ int NoTransition(int, Surface*, Surface*, int32_t, int32_t, int32_t, int, Surfac
 std::atomic<TransitionDispatchFn> dispatcher{&NoTransition};
 std::atomic<Surface*> transitionScreen{nullptr};
 
-host::DdRect ToDd(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
+host::DdRect ToDd(const Rect& r) {
+  return {r.left, r.top, r.right, r.bottom};
+}
 
 }  // namespace
 
@@ -34,7 +36,9 @@ int TransitionDispatch(int mode, Surface* first, Surface* second, int32_t progre
   return dispatcher.load()(mode, first, second, progress, x, y, kind, shared);
 }
 
-void SetTransitionScreen(Surface* screen) { transitionScreen = screen; }
+void SetTransitionScreen(Surface* screen) {
+  transitionScreen = screen;
+}
 
 host::MemorySurface* DirectDrawSurfaceOf(const Surface* surface) {
   if (!surface) return nullptr;
@@ -129,7 +133,8 @@ bool SpritePrimitive::HitTest(int32_t x, int32_t y, bool testPixel) const {
 int SpritePrimitive::Blit(host::MemorySurface* dest, const Rect* clip) const {
   host::MemorySurface* source = DirectDrawSurfaceOf(source_);
   if (!dest || !clip || !source) return kRenderMissing;
-  Rect src = {rect_.left + scrollX_, rect_.top + scrollY_, rect_.right + scrollX_, rect_.bottom + scrollY_};
+  Rect src = {rect_.left + scrollX_, rect_.top + scrollY_, rect_.right + scrollX_,
+              rect_.bottom + scrollY_};
   if ((scrollX_ || scrollY_) && !source_->ClipToClipRect(&src)) return kRenderDone;
   const bool keyed = source_->GetColorKey() != kNoColorKey;
   if (!width_ && !height_) {
@@ -173,7 +178,8 @@ int LayerSpritePrimitive::Init(Surface* source, const Rect* rect, int32_t x, int
   return SpritePrimitive::Init(source, rect, x, y);
 }
 
-int LayerSpritePrimitive::Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) {
+int LayerSpritePrimitive::Draw(host::MemorySurface* dest, const Rect* clip,
+                               Direct3DDevice* device) {
   if (!IsEnabled()) return kRenderDone;
   if (auto* layer = dynamic_cast<SoftwareSurfaceLayer*>(source_)) layer->UpdateSurface(true);
   return SpritePrimitive::Draw(dest, clip, device);
@@ -202,9 +208,13 @@ void TransitionPrimitive::Reset() {
   ready_ = false;
 }
 
-void TransitionPrimitive::SetSource(Surface* drawn) { Watch(&source_, drawn); }
+void TransitionPrimitive::SetSource(Surface* drawn) {
+  Watch(&source_, drawn);
+}
 
-void TransitionPrimitive::SetTarget(Surface* target) { Watch(&target_, target); }
+void TransitionPrimitive::SetTarget(Surface* target) {
+  Watch(&target_, target);
+}
 
 int TransitionPrimitive::Init(Surface* drawn, Surface* target, int mode, int32_t x, int32_t y,
                               int32_t progress, int32_t param1, int32_t param2) {
@@ -237,7 +247,8 @@ int TransitionPrimitive::SetProgress(int32_t progress) {
       image->FillColor(int(fill >> 16 & 0xFF), int(fill >> 8 & 0xFF), int(fill & 0xFF));
     }
   }
-  if (int n = TransitionDispatch(mode_, source_, target_, progress, param1_, param2_, 0, nullptr); n != 0) {
+  if (int n = TransitionDispatch(mode_, source_, target_, progress, param1_, param2_, 0, nullptr);
+      n != 0) {
     return n + 1;
   }
   progress_ = progress;
@@ -249,7 +260,8 @@ int TransitionPrimitive::Draw(host::MemorySurface* dest, const Rect* clip, Direc
   if (source_) return Blit(dest, clip);
   // A target destroyed under the item leaves nothing to draw.
   if (!target_) return kRenderMissing;
-  const int n = TransitionDispatch(mode_, nullptr, target_, progress_, x_, y_, 0, transitionScreen.load());
+  const int n =
+      TransitionDispatch(mode_, nullptr, target_, progress_, x_, y_, 0, transitionScreen.load());
   return n == 0 ? kRenderDone : n + 1;
 }
 

@@ -19,12 +19,18 @@ constexpr int kToneNeutral = 255;
 
 // Our rasteriser samples at pixel centres, so the corners carry the texture's edges: halfway
 // between the centres of the neighbouring columns (or rows).
-float EdgeU(const Layer& t, int32_t x) { return (t.GetTexU(x - 1) + t.GetTexU(x)) / 2; }
-float EdgeV(const Layer& t, int32_t y) { return (t.GetTexV(y - 1) + t.GetTexV(y)) / 2; }
+float EdgeU(const Layer& t, int32_t x) {
+  return (t.GetTexU(x - 1) + t.GetTexU(x)) / 2;
+}
+float EdgeV(const Layer& t, int32_t y) {
+  return (t.GetTexV(y - 1) + t.GetTexV(y)) / 2;
+}
 
 }  // namespace
 
-D3DSpritePrimitive::~D3DSpritePrimitive() { SetTexture(nullptr); }
+D3DSpritePrimitive::~D3DSpritePrimitive() {
+  SetTexture(nullptr);
+}
 
 void D3DSpritePrimitive::DetachSurface(const Surface* surface) {
   // The layer part is already gone when its surface detaches: compare the kept surface.
@@ -80,8 +86,10 @@ void D3DSpritePrimitive::SetSourceRect(int32_t scrollX, int32_t scrollY, const R
 
 void D3DSpritePrimitive::MapTexture() {
   if (!texture_) return;
-  const float l = EdgeU(*texture_, rect_.left + scrollX_), r = EdgeU(*texture_, rect_.right + scrollX_);
-  const float t = EdgeV(*texture_, rect_.top + scrollY_), b = EdgeV(*texture_, rect_.bottom + scrollY_);
+  const float l = EdgeU(*texture_, rect_.left + scrollX_),
+              r = EdgeU(*texture_, rect_.right + scrollX_);
+  const float t = EdgeV(*texture_, rect_.top + scrollY_),
+              b = EdgeV(*texture_, rect_.bottom + scrollY_);
   vertices_[0].u = l, vertices_[0].v = t;
   vertices_[1].u = r, vertices_[1].v = t;
   vertices_[2].u = l, vertices_[2].v = b;
@@ -214,7 +222,8 @@ int D3DSpritePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* 
     device->SetAlphaArg1(states_[kAlphaArg1]);
     device->SetAlphaArg2(states_[kAlphaArg2]);
   }
-  if (d3d->DrawPrimitive(kPrimitiveTriangleStrip, kFvfTextured, vertices_.data(), 4, 0) != host::kDdOk) {
+  if (d3d->DrawPrimitive(kPrimitiveTriangleStrip, kFvfTextured, vertices_.data(), 4, 0) !=
+      host::kDdOk) {
     return kRenderPrimitiveFailed;
   }
   return kRenderDone;

@@ -25,8 +25,18 @@ struct TexturedVertex {
 
 class D3DSpritePrimitive : public RenderItem, private SurfaceUser {
  public:
-  enum State { kAlphaBlend, kSrcBlend, kDestBlend, kColorOp, kColorArg1, kColorArg2, kAlphaOp,
-               kAlphaArg1, kAlphaArg2, kStateCount };
+  enum State {
+    kAlphaBlend,
+    kSrcBlend,
+    kDestBlend,
+    kColorOp,
+    kColorArg1,
+    kColorArg2,
+    kAlphaOp,
+    kAlphaArg1,
+    kAlphaArg2,
+    kStateCount
+  };
 
   ~D3DSpritePrimitive() override;
   uint8_t GetKind() const override { return kItemD3DSprite; }
@@ -57,8 +67,8 @@ class D3DSpritePrimitive : public RenderItem, private SurfaceUser {
   void SetAlphaStage(uint8_t operation, uint8_t arg1, uint8_t arg2);
   // Level 255 leaves the picture as it is; below it darkens, above it brightens.
   void SetToneBlend(bool additive, int alpha, int level);
-  void SetCorners(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3,
-                  int32_t y3);
+  void SetCorners(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                  int32_t x3, int32_t y3);
   void SetSourceRect(int32_t scrollX, int32_t scrollY, const Rect* rect);
   void SetRotation(int angle, int anchor);
 

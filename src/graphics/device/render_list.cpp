@@ -7,7 +7,9 @@
 
 namespace bw {
 
-RenderList::~RenderList() { Clear(); }
+RenderList::~RenderList() {
+  Clear();
+}
 
 RenderList::Nodes::iterator RenderList::Find(const RenderItem* item) {
   for (auto it = nodes_.begin(); it != nodes_.end(); ++it) {
@@ -18,7 +20,8 @@ RenderList::Nodes::iterator RenderList::Find(const RenderItem* item) {
 
 RenderList::Nodes::iterator RenderList::Place(uint32_t priority, bool beforeEqual) {
   auto it = nodes_.begin();
-  while (it != nodes_.end() && (beforeEqual ? it->priority > priority : it->priority >= priority)) ++it;
+  while (it != nodes_.end() && (beforeEqual ? it->priority > priority : it->priority >= priority))
+    ++it;
   return it;
 }
 
@@ -89,7 +92,8 @@ bool RenderList::SetPriorityBeforeEqual(RenderItem* item, uint32_t priority, boo
 
 void RenderList::SetEnabledWhere(bool enabled, int64_t priority, int64_t type) {
   for (const Node& n : nodes_) {
-    if ((priority == kAnyValue || n.priority == priority) && (type == kAnyValue || n.type == type)) {
+    if ((priority == kAnyValue || n.priority == priority) &&
+        (type == kAnyValue || n.type == type)) {
       n.item->SetEnabled(enabled);
     }
   }

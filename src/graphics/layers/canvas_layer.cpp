@@ -19,15 +19,15 @@ bool HandToWindow(host::HWND window, const ImageSurface& picture) {
 }
 
 // An 8-bit picture converts through the palette given (its own when none).
-void ConvertRect(const ImageSurface& picture, int format, const host::DdSurfaceDesc& desc,
-                 Rect r, const uint32_t* palette = nullptr) {
+void ConvertRect(const ImageSurface& picture, int format, const host::DdSurfaceDesc& desc, Rect r,
+                 const uint32_t* palette = nullptr) {
   if (!IntersectRects(&r, r, Rect{0, 0, int32_t(desc.width), int32_t(desc.height)})) return;
   const uint8_t* row = picture.GetRowPointer(r.top);
   if (!row) return;
   if (picture.GetBitsPerPixel() == 32) {
     Rows32ToSurface(format, desc.surface, r.left, r.top, desc.pitch,
-                    reinterpret_cast<const uint32_t*>(row) + r.left, picture.GetPitch(),
-                    r.Width(), r.Height());
+                    reinterpret_cast<const uint32_t*>(row) + r.left, picture.GetPitch(), r.Width(),
+                    r.Height());
   } else {
     PaletteRowsToSurface(format, desc.surface, r.left, r.top, desc.pitch, row + r.left,
                          picture.GetPitch(), r.Width(), r.Height(),
@@ -37,9 +37,13 @@ void ConvertRect(const ImageSurface& picture, int format, const host::DdSurfaceD
 
 }  // namespace
 
-CanvasLayer::~CanvasLayer() { SurfaceLayer::Release(); }
+CanvasLayer::~CanvasLayer() {
+  SurfaceLayer::Release();
+}
 
-OffscreenLayer::~OffscreenLayer() { SurfaceLayer::Release(); }
+OffscreenLayer::~OffscreenLayer() {
+  SurfaceLayer::Release();
+}
 
 int OffscreenLayer::Recreate(int depth) {
   const bool compose = GetCompositionLayer() != nullptr;
@@ -141,8 +145,8 @@ int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::Memor
     if (window && !dc) {
       if (!HandToWindow(window, *this)) return kPresentNoDc;
     } else if (!onlyChanged || !dirty->Head()) {
-      if (!onlyChanged && (!GetDc() || !host::BitBlt(*dc, 0, 0, whole.right, whole.bottom,
-                                                     *GetDc(), 0, 0))) {
+      if (!onlyChanged &&
+          (!GetDc() || !host::BitBlt(*dc, 0, 0, whole.right, whole.bottom, *GetDc(), 0, 0))) {
         return kPresentNoDc;
       }
       if (!onlyChanged && drawn) drawn->Add(whole);

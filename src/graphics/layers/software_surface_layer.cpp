@@ -16,11 +16,15 @@ namespace {
 // Set on the main thread at start-up, read on the thread that runs the frame; atomic.
 std::atomic<bool> dcImages{false};
 
-int PictureFlags() { return dcImages ? kImageDibSection | kImageDirtyList : kImageDirtyList; }
+int PictureFlags() {
+  return dcImages ? kImageDibSection | kImageDirtyList : kImageDirtyList;
+}
 
 }  // namespace
 
-void SetLayerDcImages(bool on) { dcImages = on; }
+void SetLayerDcImages(bool on) {
+  dcImages = on;
+}
 
 uint32_t PictureRgb(const ImageSurface& picture, int32_t x, int32_t y) {
   const uint8_t* row = picture.GetRowPointer(y);
@@ -28,7 +32,9 @@ uint32_t PictureRgb(const ImageSurface& picture, int32_t x, int32_t y) {
   const uint32_t* palette = picture.GetPalette();
   return (palette ? palette[row[x]] : row[x] * 0x010101u) & 0xFFFFFF;
 }
-bool LayerDcImages() { return dcImages; }
+bool LayerDcImages() {
+  return dcImages;
+}
 
 SoftwareSurfaceLayer::SoftwareSurfaceLayer(DirectDrawDevice* device) {
   if (device) Global<DirectDrawDevice>::Set(device);
@@ -72,10 +78,14 @@ int SoftwareSurfaceLayer::Build(int32_t width, int32_t height, int depth, int op
   SetActiveDirtyList(GetDirtyList());
   if (options != kLayerPlain) {
     switch (Compose(options)) {
-      case kLayerDone: break;
-      case kLayerNoMemory: return kSoftLayerNoMemory;
-      case kLayerTargetRefused: return kSoftLayerTargetRefused;
-      default: return kSoftLayerOtherFailure;
+      case kLayerDone:
+        break;
+      case kLayerNoMemory:
+        return kSoftLayerNoMemory;
+      case kLayerTargetRefused:
+        return kSoftLayerTargetRefused;
+      default:
+        return kSoftLayerOtherFailure;
     }
   }
   Fill(0, nullptr);
@@ -110,10 +120,14 @@ int SoftwareSurfaceLayer::UpdateSurface(bool dirtyOnly) {
 int SoftwareSurfaceLayer::SetColorKeyRgb(int r, int g, int b) {
   colorKey_ = kNoColorKey;
   switch (surface_.SetColorKeyRgb(r, g, b)) {
-    case 0: break;
-    case kDdsNoSurface: return kLayerKeyNoSurface;
-    case kDdsKeyNoFormat: return kLayerKeyNoFormat;
-    default: return kLayerKeyRefused;
+    case 0:
+      break;
+    case kDdsNoSurface:
+      return kLayerKeyNoSurface;
+    case kDdsKeyNoFormat:
+      return kLayerKeyNoFormat;
+    default:
+      return kLayerKeyRefused;
   }
   colorKey_ = surface_.GetColorKeyRgb();
   return 0;

@@ -115,7 +115,6 @@ class SurfaceLayer {
   int RunFilter(DirectDrawImageSurface& target);
 
  protected:
-
   std::unique_ptr<CompositionLayer> composition_;
   std::unique_ptr<DisplayObjectList> upper_;
   bool composing_ = false;

@@ -27,7 +27,6 @@ void RedrawWithoutUpper(CompositionLayer* composition) {
   composition->SetSecondList(upper);
 }
 
-
 // Draws the filter's band, then the visible display objects over it, each list from its tail.
 void DrawFilterBand(LayerFilter* filter, const FilterBand& band,
                     DisplayObjectList* const lists[2]) {
@@ -61,8 +60,7 @@ int CopyBand(DirectDrawImageSurface& target, const ImageSurface& from, const Rec
                ? 0
                : kUpdateNoAccess;
   }
-  return target.CopyFromImage(&from, band.left, band.top, &band, locked) == 0 ? 0
-                                                                              : kUpdateNoAccess;
+  return target.CopyFromImage(&from, band.left, band.top, &band, locked) == 0 ? 0 : kUpdateNoAccess;
 }
 
 }  // namespace
@@ -79,7 +77,7 @@ int SurfaceLayer::UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnl
   if (composing_ && composition) {
     if (!dirtyOnly) composition->InvalidateAll();
     const int result = picture->GetDc() ? composition->RedrawToDc(surface, 0, 0, host::HWND{})
-                               : composition->RedrawToSurface(surface, 0, 0);
+                                        : composition->RedrawToSurface(surface, 0, 0);
     return result == 0 ? kUpdateDone : result + 1;
   }
   const Rect whole{0, 0, picture->GetWidth(), picture->GetHeight()};

@@ -66,7 +66,8 @@ int TextureLayer::Create(int formatCode, int32_t width, int32_t height, int dept
 
 int TextureLayer::Build(int formatCode, int32_t width, int32_t height, int depth, int options,
                         bool systemMemory) {
-  if (options < kLayerPlain || options > kLayerComposedWithUpperList) return kTextureLayerOtherFailure;
+  if (options < kLayerPlain || options > kLayerComposedWithUpperList)
+    return kTextureLayerOtherFailure;
   if (CreateTexture(formatCode, width, height, systemMemory) != 0) return kTextureLayerNoTexture;
   if (picture_.Create(width, height, depth, PictureFlags(formatCode)) != kSurfaceDone) {
     return kTextureLayerNoPicture;
@@ -74,10 +75,14 @@ int TextureLayer::Build(int formatCode, int32_t width, int32_t height, int depth
   picture_.SetActiveDirtyList(picture_.GetDirtyList());
   if (options != kLayerPlain) {
     switch (Compose(options)) {
-      case kLayerDone: break;
-      case kLayerNoMemory: return kTextureLayerNoMemory;
-      case kLayerTargetRefused: return kTextureLayerTargetRefused;
-      default: return kTextureLayerOtherFailure;
+      case kLayerDone:
+        break;
+      case kLayerNoMemory:
+        return kTextureLayerNoMemory;
+      case kLayerTargetRefused:
+        return kTextureLayerTargetRefused;
+      default:
+        return kTextureLayerOtherFailure;
     }
   }
   picture_.Fill(0, nullptr);

@@ -24,7 +24,6 @@ uint32_t NextPowerOfTwo(uint32_t v) {
   return p;
 }
 
-
 bool IsWgx(std::span<const uint8_t> data) {
   return data.size() >= 3 && data[0] == 'W' && data[1] == 'G' && data[2] == 'X';
 }
@@ -77,8 +76,8 @@ int WgxPictureLayer::Load(int formatCode, const char* name, const uint8_t* data,
   return 0;
 }
 
-int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t* data,
-                                 size_t size, bool systemMemory) {
+int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t* data, size_t size,
+                                 bool systemMemory) {
   Direct3DDevice* device = Global<Direct3DDevice>::Get();
   if (!device || !device->GetDevice()) return kWgxLayerNoDevice;
   const host::DdPixelFormat* format = device->GetTextureFormat(formatCode);
@@ -122,18 +121,24 @@ int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t
   if (Create(size2.width, size2.height, systemMemory, true, format) != 0) return kWgxLayerNoTexture;
   const int code = GetFormatCode();
 
-  if (isWgx && !size2.tooLarge && (code == kFormatX888 || code == kFormat8888) && GetPitch() == w * 4) {
+  if (isWgx && !size2.tooLarge && (code == kFormatX888 || code == kFormat8888) &&
+      GetPitch() == w * 4) {
     host::MemorySurface* texture = GetDirectDrawSurface();
     host::DdSurfaceDesc locked;
     if (texture->Lock(&locked) != host::kDdOk) return kWgxLayerLockFailed;
-    const int r = wgx.Load(bytes, [&](int, int, int, bool, bool) {
-      return ImageDestination{{locked.surface, size_t(locked.pitch) * size_t(h)}, size_t(locked.pitch), nullptr};
-    }, false);
+    const int r = wgx.Load(
+        bytes,
+        [&](int, int, int, bool, bool) {
+          return ImageDestination{
+              {locked.surface, size_t(locked.pitch) * size_t(h)}, size_t(locked.pitch), nullptr};
+        },
+        false);
     if (r == kWgxDone && depth != 32) {
       // Pictures without alpha are opaque on a texture that has alpha.
       const uint8_t alpha = code == kFormat8888 ? 0xFF : 0;
       for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) locked.surface[size_t(y) * locked.pitch + size_t(x) * 4 + 3] = alpha;
+        for (int x = 0; x < w; ++x)
+          locked.surface[size_t(y) * locked.pitch + size_t(x) * 4 + 3] = alpha;
     }
     texture->Unlock();
     if (r != kWgxDone) return kWgxLayerBadPicture;
@@ -146,8 +151,9 @@ int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t
   if (!picture) {
     // WGX data the texture cannot take directly: the WGX loader decodes it, and a named picture
     // is read again through the manager so that the cache holds it under its own key.
-    picture.reset(name ? manager->LoadImage(name, true)
-                       : manager->DecodeFromMemory(bytes, manager->FindLoaderByType(kWgxLoaderType)));
+    picture.reset(
+        name ? manager->LoadImage(name, true)
+             : manager->DecodeFromMemory(bytes, manager->FindLoaderByType(kWgxLoaderType)));
     if (!picture) return kWgxLayerBadPicture;
   }
   const DibImage& dib = picture->GetPicture();
@@ -157,8 +163,8 @@ int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t
     if (temporary.Create(w, h, true, true, format) != 0) return kWgxLayerNoTemporary;
     if (temporary.WritePixels(dib) != 0) return kWgxLayerCopyFailed;
     const host::DdRect to{0, 0, std::min(w, GetWidth()), std::min(h, GetHeight())};
-    if (GetDirectDrawSurface()->Blt(&to, temporary.GetDirectDrawSurface(), nullptr, host::kDdBltWait,
-                                    nullptr) != host::kDdOk) {
+    if (GetDirectDrawSurface()->Blt(&to, temporary.GetDirectDrawSurface(), nullptr,
+                                    host::kDdBltWait, nullptr) != host::kDdOk) {
       return kWgxLayerScaleFailed;
     }
   } else if (WritePixels(dib) != 0) {

@@ -19,7 +19,7 @@ class Direct3DDevice;
 // Load results.
 constexpr int kWgxLayerNoDevice = 1;
 constexpr int kWgxLayerNoFormat = 2;
-constexpr int kWgxLayerNoSource = 3;   // neither name nor data, or the file not readable
+constexpr int kWgxLayerNoSource = 3;    // neither name nor data, or the file not readable
 constexpr int kWgxLayerBadPicture = 4;  // no image-loader manager, a bad header or decoding failed
 constexpr int kWgxLayerNoTexture = 5;
 constexpr int kWgxLayerLockFailed = 6;

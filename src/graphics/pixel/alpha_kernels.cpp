@@ -22,16 +22,17 @@ constexpr uint32_t kColorMask = 0x00FFFFFFu;
 __attribute__((target("avx2"))) void AlphaOverRowAvx2(uint32_t* dst, const uint32_t* src,
                                                       int width) {
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i full = _mm256_setr_epi16(256, 256, 256, 0, 256, 256, 256, 0, 256, 256, 256, 0,
-                                         256, 256, 256, 0);
+  const __m256i full =
+      _mm256_setr_epi16(256, 256, 256, 0, 256, 256, 256, 0, 256, 256, 256, 0, 256, 256, 256, 0);
   const __m256i opaque = _mm256_set1_epi16(255);
   // Alpha bytes of pixels 0 and 1 (low half) or 2 and 3 (high half) of each 128-bit lane into
   // the three colour lanes; 0x80 zeroes the alpha lane.
   const __m256i alphaLo = _mm256_setr_epi8(3, -128, 3, -128, 3, -128, -128, -128, 7, -128, 7, -128,
                                            7, -128, -128, -128, 3, -128, 3, -128, 3, -128, -128,
                                            -128, 7, -128, 7, -128, 7, -128, -128, -128);
-  const __m256i alphaHi = _mm256_add_epi8(alphaLo, _mm256_setr_epi8(
-      8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0));
+  const __m256i alphaHi =
+      _mm256_add_epi8(alphaLo, _mm256_setr_epi8(8, 0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0, 8,
+                                                0, 8, 0, 8, 0, 0, 0, 8, 0, 8, 0, 8, 0, 0, 0));
   const __m256i alphaBytes = _mm256_set1_epi32(static_cast<int>(kAlphaMask));
   const __m256i colors = _mm256_set1_epi32(static_cast<int>(kColorMask));
   int x = 0;
@@ -168,8 +169,8 @@ void MirrorAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, 
   WalkMirrored(dst, src, dstSkip, srcSkip, width, height,
                [](uint32_t* d, const uint32_t* s) { *d = AlphaOverPlain(*d, *s); });
 }
-void StretchAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
+void StretchAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st) {
   WalkStretched(dst, src, dstSkip, srcPitch, width, height, st,
                 [](uint32_t* d, const uint32_t* s) { *d = AlphaOverPlain(*d, *s); });
 }
@@ -212,7 +213,9 @@ namespace {
 inline void ByteToAlpha(uint32_t* d, const uint8_t* s) {
   *d = (*d & kColorMask) | uint32_t{*s} << 24;
 }
-inline void AlphaToByte(uint8_t* d, const uint32_t* s) { *d = static_cast<uint8_t>(*s >> 24); }
+inline void AlphaToByte(uint8_t* d, const uint32_t* s) {
+  *d = static_cast<uint8_t>(*s >> 24);
+}
 inline void ColorOnly(uint32_t* d, const uint32_t* s) {
   *d = (*d & kAlphaMask) | (*s & kColorMask);
 }
@@ -263,8 +266,8 @@ void CopyColorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdif
                    int width, int height) {
   WalkStraight(dst, src, dstSkip, srcSkip, width, height, ColorOnly);
 }
-void StretchCopyColorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
+void StretchCopyColorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st) {
   WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, ColorOnly);
 }
 void CopyColorRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
@@ -290,8 +293,8 @@ void StretchCopyColorRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSk
                              ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
   StretchCopyColorRows(dst, src, dstSkip, srcPitch, width, height, st);
 }
-void CopyColorRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                           ptrdiff_t srcSkip, int width, int height, uint32_t key) {
+void CopyColorRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                           int width, int height, uint32_t key) {
   MergeChannelsSse2<true>(dst, src, dstSkip, srcSkip, width, height, kColorMask, key);
 }
 void StretchCopyColorRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
@@ -304,8 +307,8 @@ void CopyAlphaRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdif
                    int width, int height) {
   WalkStraight(dst, src, dstSkip, srcSkip, width, height, AlphaOnly);
 }
-void StretchCopyAlphaRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
+void StretchCopyAlphaRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st) {
   WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, AlphaOnly);
 }
 void CopyAlphaRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,

@@ -22,8 +22,8 @@ void AlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdif
                    int width, int height);
 void MirrorAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                          int width, int height);
-void StretchAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st);
+void StretchAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st);
 void StretchMirrorAlphaOverRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                                 ptrdiff_t srcPitch, int width, int height,
                                 const StretchStepper& st);
@@ -65,8 +65,8 @@ void StretchMirrorCopyAlphaToBytesRows(uint8_t* dst, const uint32_t* src, ptrdif
 // source pixels equal to the key in all 32 bits.
 void CopyColorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                    int width, int height);
-void StretchCopyColorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st);
+void StretchCopyColorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st);
 void CopyColorRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                         int width, int height, uint32_t key);
 void StretchCopyColorRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
@@ -76,8 +76,8 @@ void CopyColorRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptr
                       int width, int height);
 void StretchCopyColorRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                              ptrdiff_t srcPitch, int width, int height, const StretchStepper& st);
-void CopyColorRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                           ptrdiff_t srcSkip, int width, int height, uint32_t key);
+void CopyColorRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                           int width, int height, uint32_t key);
 void StretchCopyColorRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
                                   ptrdiff_t srcPitch, int width, int height,
                                   const StretchStepper& st, uint32_t key);
@@ -85,8 +85,8 @@ void StretchCopyColorRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t 
 // The alpha byte from the source; the destination keeps its colour.
 void CopyAlphaRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                    int width, int height);
-void StretchCopyAlphaRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st);
+void StretchCopyAlphaRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st);
 void CopyAlphaRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                       int width, int height);
 void StretchCopyAlphaRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,

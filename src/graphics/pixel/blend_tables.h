@@ -21,6 +21,8 @@ extern uint8_t AlphaUnionTable[256][256];
 
 void BuildBlendTables();
 
-inline const uint8_t* ClampTable() { return ClampTableStorage + 768; }
+inline const uint8_t* ClampTable() {
+  return ClampTableStorage + 768;
+}
 
 }  // namespace bw

@@ -11,7 +11,9 @@
 namespace bw {
 namespace {
 
-uint8_t ShiftOf(uint32_t mask) { return mask ? uint8_t(std::countr_zero(mask)) : 32; }
+uint8_t ShiftOf(uint32_t mask) {
+  return mask ? uint8_t(std::countr_zero(mask)) : 32;
+}
 
 int Classify(const host::DdPixelFormat& f) {
   const uint32_t r = f.rBitMask, g = f.gBitMask, b = f.bBitMask, a = f.rgbAlphaBitMask;
@@ -22,7 +24,8 @@ int Classify(const host::DdPixelFormat& f) {
       return kFormatPalette8;
     case 16:
       if (a == 0x8000) return rgb555 ? kFormat1555 : kFormatOther;
-      if (a == 0xF000) return r == 0x0F00 && g == 0x00F0 && b == 0x000F ? kFormat4444 : kFormatOther;
+      if (a == 0xF000)
+        return r == 0x0F00 && g == 0x00F0 && b == 0x000F ? kFormat4444 : kFormatOther;
       if (rgb555) return kFormat555;
       return r == 0xF800 && g == 0x07E0 && b == 0x001F ? kFormat565 : kFormatOther;
     case 24:
@@ -108,7 +111,8 @@ int FillSurfaceRect(host::MemorySurface* surface, const PixelFormatInfo* info, i
   if ((bytes == 1 || bytes == 2 || bytes == 3 || bytes == 4) && info->bitCount % 8 == 0) {
     for (int32_t y = area.top; y < area.bottom; ++y) {
       uint8_t* p = desc.surface + ptrdiff_t{y} * desc.pitch + ptrdiff_t{area.left} * bytes;
-      for (int32_t x = area.left; x < area.right; ++x, p += bytes) std::memcpy(p, &color, size_t(bytes));
+      for (int32_t x = area.left; x < area.right; ++x, p += bytes)
+        std::memcpy(p, &color, size_t(bytes));
     }
   }
   surface->Unlock();
@@ -131,8 +135,10 @@ int ClipScaledRects(int32_t x, int32_t y, Rect* source, Rect* target, const Rect
   Rect s = *source;
   if (left < bounds->left) s.left += int32_t(scaleX(bounds->left - left)), left = bounds->left;
   if (top < bounds->top) s.top += int32_t(scaleY(bounds->top - top)), top = bounds->top;
-  if (right > bounds->right) s.right -= int32_t(scaleX(right - bounds->right)), right = bounds->right;
-  if (bottom > bounds->bottom) s.bottom -= int32_t(scaleY(bottom - bounds->bottom)), bottom = bounds->bottom;
+  if (right > bounds->right)
+    s.right -= int32_t(scaleX(right - bounds->right)), right = bounds->right;
+  if (bottom > bounds->bottom)
+    s.bottom -= int32_t(scaleY(bottom - bounds->bottom)), bottom = bounds->bottom;
   *source = s;
   *target = {int32_t(std::clamp<int64_t>(left, INT32_MIN, INT32_MAX)),
              int32_t(std::clamp<int64_t>(top, INT32_MIN, INT32_MAX)),

@@ -17,7 +17,9 @@ using namespace pixel_detail;
 
 namespace {
 
-inline void Copy(uint32_t* d, const uint32_t* s) { *d = *s; }
+inline void Copy(uint32_t* d, const uint32_t* s) {
+  *d = *s;
+}
 
 struct KeyedCopy {
   uint32_t key;
@@ -201,9 +203,8 @@ void FillRgbRowSse2(uint32_t* dst, int width, uint32_t rgb) {
   for (; x < width; ++x) dst[x] = (dst[x] & 0xFF000000u) | rgb;
 }
 
-
-__attribute__((target("avx2"))) void KeyedCopyRowAvx2(uint32_t* dst, const uint32_t* src,
-                                                      int width, uint32_t key) {
+__attribute__((target("avx2"))) void KeyedCopyRowAvx2(uint32_t* dst, const uint32_t* src, int width,
+                                                      uint32_t key) {
   const __m256i keyVec = _mm256_set1_epi32(static_cast<int>(key));
   int x = 0;
   for (; x + 8 <= width; x += 8) {
@@ -261,8 +262,8 @@ void FillRgbRowsMmx(uint32_t* dst, ptrdiff_t dstSkip, int width, int height, uin
   } while (--height > 0);
 }
 
-void CopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
-                int width, int height) {
+void CopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
+                int height) {
   do {
     std::memcpy(dst, src, size_t(width) * 4);
     dst = AddBytes(dst + width, dstSkip);
@@ -295,8 +296,8 @@ void StretchCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, pt
                        int width, int height, const StretchStepper& st) {
   WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, Copy);
 }
-void StretchCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
+void StretchCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st) {
   if (!StretchCopyRowsVector(dst, src, dstSkip, srcPitch, width, height, st, false))
     StretchCopyRows32(dst, src, dstSkip, srcPitch, width, height, st);
 }
@@ -310,16 +311,16 @@ void MirrorCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptr
                       int width, int height) {
   WalkMirrored(dst, src, dstSkip, srcSkip, width, height, Copy);
 }
-void MirrorCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                         ptrdiff_t srcSkip, int width, int height) {
+void MirrorCopyRows32Mmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                         int width, int height) {
   do {
     MirrorRowSse2(dst, src, width);
     dst = AddBytes(dst + width, dstSkip);
     src = AddBytes(src - width, srcSkip);
   } while (--height > 0);
 }
-void MirrorCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
-                           ptrdiff_t srcSkip, int width, int height, uint32_t key) {
+void MirrorCopyRows32Keyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                           int width, int height, uint32_t key) {
   WalkMirrored(dst, src, dstSkip, srcSkip, width, height, KeyedCopy{key});
 }
 void StretchMirrorCopyRows32(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
@@ -342,9 +343,8 @@ void CopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdi
                      int width, int height, const uint32_t* colors) {
   WalkStraight(dst, src, dstSkip, srcSkip, width, height, IndexedCopy{colors});
 }
-void CopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcSkip, int width, int height, const uint32_t* colors,
-                          uint32_t key) {
+void CopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                          int width, int height, const uint32_t* colors, uint32_t key) {
   WalkStraight(dst, src, dstSkip, srcSkip, width, height,
                KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
 }
@@ -359,8 +359,8 @@ void StretchCopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t ds
   WalkStretched(dst, src, dstSkip, srcPitch, width, height, st,
                 KeyedIndexedCopy{colors, static_cast<uint8_t>(key)});
 }
-void MirrorCopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
-                           ptrdiff_t srcSkip, int width, int height, const uint32_t* colors) {
+void MirrorCopyIndexedRows(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                           int width, int height, const uint32_t* colors) {
   WalkMirrored(dst, src, dstSkip, srcSkip, width, height, IndexedCopy{colors});
 }
 void MirrorCopyIndexedRowsKeyed(uint32_t* dst, const uint8_t* src, ptrdiff_t dstSkip,

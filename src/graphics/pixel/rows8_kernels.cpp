@@ -20,7 +20,9 @@ struct Keyed8 {
   }
 };
 
-inline void Copy8(uint8_t* d, const uint8_t* s) { *d = *s; }
+inline void Copy8(uint8_t* d, const uint8_t* s) {
+  *d = *s;
+}
 
 template <typename Op>
 void CopyRows8With(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
@@ -66,13 +68,13 @@ void StretchRows8Keyed(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrd
                        int width, int height, const StretchStepper& st, uint8_t key) {
   WalkStretched(dst, src, dstSkip, srcPitch, width, height, st, Keyed8{key});
 }
-void StretchRows8Mirrored(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st) {
+void StretchRows8Mirrored(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st) {
   WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st, Copy8);
 }
 void StretchRows8MirroredKeyed(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
-                               ptrdiff_t srcPitch, int width, int height,
-                               const StretchStepper& st, uint8_t key) {
+                               ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                               uint8_t key) {
   WalkStretchedMirrored(dst, src, dstSkip, srcPitch, width, height, st, Keyed8{key});
 }
 
@@ -153,13 +155,15 @@ void MosaicRows8(uint8_t* pixels, ptrdiff_t pitch, int width, int height, int bl
   const bool centred = anchorMode < 1 || anchorMode > 4;
   const int firstColumn = firstSpan(width, anchorMode == 2 || anchorMode == 4, centred);
   const int firstRow = firstSpan(height, anchorMode == 3 || anchorMode == 4, centred);
-  for (int top = 0, bandHeight = firstRow; top < height; top += bandHeight, bandHeight = blockSize) {
+  for (int top = 0, bandHeight = firstRow; top < height;
+       top += bandHeight, bandHeight = blockSize) {
     const int bottom = std::min(height, top + bandHeight);
     for (int left = 0, blockWidth = firstColumn; left < width;
          left += blockWidth, blockWidth = blockSize) {
       const int right = std::min(width, left + blockWidth);
       const uint8_t value = pixels[top * pitch + left];
-      for (int y = top; y < bottom; ++y) std::memset(pixels + y * pitch + left, value, size_t(right - left));
+      for (int y = top; y < bottom; ++y)
+        std::memset(pixels + y * pitch + left, value, size_t(right - left));
     }
   }
 }
@@ -175,9 +179,15 @@ void WriteAlphaPlane(int formatFlag, uint8_t* pixels, int x, int y, int width, i
     for (int i = 0; i < width; ++i, out += bytes) {
       const uint8_t a = alpha[i];
       switch (formatFlag) {
-        case 64: out[1] = uint8_t((out[1] & 0x7F) | (a & 0x80)); break;
-        case 128: out[1] = uint8_t((out[1] & 0x0F) | (a & 0xF0)); break;
-        default: out[3] = a; break;
+        case 64:
+          out[1] = uint8_t((out[1] & 0x7F) | (a & 0x80));
+          break;
+        case 128:
+          out[1] = uint8_t((out[1] & 0x0F) | (a & 0xF0));
+          break;
+        default:
+          out[3] = a;
+          break;
       }
     }
   }

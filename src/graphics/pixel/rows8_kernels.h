@@ -21,11 +21,11 @@ void StretchRows8(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdiff_t
 void StretchRows8Keyed(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
                        int width, int height, const StretchStepper& st, uint8_t key);
 // Read from the pixel left of the source pointer, stepping leftwards.
-void StretchRows8Mirrored(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
-                          ptrdiff_t srcPitch, int width, int height, const StretchStepper& st);
+void StretchRows8Mirrored(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip, ptrdiff_t srcPitch,
+                          int width, int height, const StretchStepper& st);
 void StretchRows8MirroredKeyed(uint8_t* dst, const uint8_t* src, ptrdiff_t dstSkip,
-                               ptrdiff_t srcPitch, int width, int height,
-                               const StretchStepper& st, uint8_t key);
+                               ptrdiff_t srcPitch, int width, int height, const StretchStepper& st,
+                               uint8_t key);
 
 // Positions in 32.32 fixed point relative to the source pointer; the source's extent from that
 // pointer keeps every neighbour read inside it (the last column and row repeat).

@@ -15,24 +15,38 @@ namespace {
 
 int BytesPerPixel(int flag) {
   switch (flag) {
-    case kFormat555: case kFormat565: case kFormat1555: case kFormat4444: return 2;
-    case kFormat24: return 3;
-    case kFormatX888: case kFormat8888: return 4;
-    default: return 0;
+    case kFormat555:
+    case kFormat565:
+    case kFormat1555:
+    case kFormat4444:
+      return 2;
+    case kFormat24:
+      return 3;
+    case kFormatX888:
+    case kFormat8888:
+      return 4;
+    default:
+      return 0;
   }
 }
-
 
 // The target value of a colour; withAlpha false means the picture has none (palette rows).
 uint32_t Encode(int flag, uint32_t c, bool withAlpha) {
   switch (flag) {
-    case kFormat555: return To555(c);
-    case kFormat565: return To565(c);
-    case kFormat24: return c & 0xFFFFFF;
-    case kFormatX888: return withAlpha ? c & 0xFFFFFF : c;
-    case kFormat1555: return To555(c) | (withAlpha ? (c >> 31) << 15 : 0x8000);
-    case kFormat4444: return To444(c) | (withAlpha ? (c >> 28) << 12 : 0xF000);
-    default: return withAlpha ? c : (c & 0xFFFFFF) | 0xFF000000u;
+    case kFormat555:
+      return To555(c);
+    case kFormat565:
+      return To565(c);
+    case kFormat24:
+      return c & 0xFFFFFF;
+    case kFormatX888:
+      return withAlpha ? c & 0xFFFFFF : c;
+    case kFormat1555:
+      return To555(c) | (withAlpha ? (c >> 31) << 15 : 0x8000);
+    case kFormat4444:
+      return To444(c) | (withAlpha ? (c >> 28) << 12 : 0xF000);
+    default:
+      return withAlpha ? c : (c & 0xFFFFFF) | 0xFF000000u;
   }
 }
 
@@ -52,14 +66,15 @@ bool WriteRows(int flag, uint8_t* pixels, int x, int y, ptrdiff_t pitch, const P
   for (int j = 0; j < height; ++j) {
     uint8_t* out = pixels + (y + j) * pitch + ptrdiff_t{x} * bytes;
     auto row = reinterpret_cast<const Pixel*>(reinterpret_cast<const uint8_t*>(src) + j * srcPitch);
-    for (int i = 0; i < width; ++i, out += bytes) Put(out, bytes, Encode(flag, colorOf(row[i]), withAlpha));
+    for (int i = 0; i < width; ++i, out += bytes)
+      Put(out, bytes, Encode(flag, colorOf(row[i]), withAlpha));
   }
   return true;
 }
 
 template <bool kCompose, bool kMmx, typename SourceOf>
-void MaskRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
-              int width, int height, const uint8_t* map, SourceOf sourceOf) {
+void MaskRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip, int width,
+              int height, const uint8_t* map, SourceOf sourceOf) {
   for (int row = 0; row < height; ++row) {
     for (int x = 0; x < width; ++x) {
       const uint32_t d = dst[x];
@@ -78,16 +93,16 @@ void MaskRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t m
 }
 
 template <bool kCompose, bool kMmx>
-void ImageRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
-               int width, int height, const uint32_t* image, const uint8_t* map) {
+void ImageRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip, int width,
+               int height, const uint32_t* image, const uint8_t* map) {
   const ptrdiff_t rowWords = width + dstSkip / 4;
   MaskRows<kCompose, kMmx>(dst, mask, dstSkip, maskSkip, width, height, map,
                            [image, rowWords](int row, int x) { return image[row * rowWords + x]; });
 }
 
 template <bool kCompose, bool kMmx>
-void ColorRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
-               int width, int height, const uint32_t* rowColors, const uint8_t* map) {
+void ColorRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip, int width,
+               int height, const uint32_t* rowColors, const uint8_t* map) {
   MaskRows<kCompose, kMmx>(dst, mask, dstSkip, maskSkip, width, height, map,
                            [rowColors](int row, int) { return rowColors[row]; });
 }
@@ -97,8 +112,9 @@ void ColorRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t 
 bool PaletteRowsToSurface(int formatFlag, uint8_t* pixels, int x, int y, ptrdiff_t pitch,
                           const uint8_t* src, ptrdiff_t srcPitch, int width, int height,
                           const uint32_t* palette) {
-  return WriteRows(formatFlag, pixels, x, y, pitch, src, srcPitch, width, height,
-                   [palette](uint8_t i) { return palette[i] & 0x00FFFFFFu; }, false);
+  return WriteRows(
+      formatFlag, pixels, x, y, pitch, src, srcPitch, width, height,
+      [palette](uint8_t i) { return palette[i] & 0x00FFFFFFu; }, false);
 }
 
 bool Rows32ToSurface(int formatFlag, uint8_t* pixels, int x, int y, ptrdiff_t pitch,
@@ -117,8 +133,9 @@ bool Rows32ToSurface(int formatFlag, uint8_t* pixels, int x, int y, ptrdiff_t pi
     }
     return true;
   }
-  return WriteRows(formatFlag, pixels, x, y, pitch, src, srcPitch, width, height,
-                   [](uint32_t c) { return c; }, true);
+  return WriteRows(
+      formatFlag, pixels, x, y, pitch, src, srcPitch, width, height, [](uint32_t c) { return c; },
+      true);
 }
 
 void MaskImageBlendRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
@@ -139,9 +156,8 @@ void MaskColorBlendRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip
                            const uint8_t* map) {
   ColorRows<false, true>(dst, mask, dstSkip, maskSkip, width, height, rowColors, map);
 }
-void MaskImageComposeRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
-                          ptrdiff_t maskSkip, int width, int height, const uint32_t* image,
-                          const uint8_t* map) {
+void MaskImageComposeRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
+                          int width, int height, const uint32_t* image, const uint8_t* map) {
   ImageRows<true, false>(dst, mask, dstSkip, maskSkip, width, height, image, map);
 }
 void MaskImageComposeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
@@ -149,9 +165,8 @@ void MaskImageComposeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSk
                              const uint8_t* map) {
   ImageRows<true, true>(dst, mask, dstSkip, maskSkip, width, height, image, map);
 }
-void MaskColorComposeRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
-                          ptrdiff_t maskSkip, int width, int height, const uint32_t* rowColors,
-                          const uint8_t* map) {
+void MaskColorComposeRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
+                          int width, int height, const uint32_t* rowColors, const uint8_t* map) {
   ColorRows<true, false>(dst, mask, dstSkip, maskSkip, width, height, rowColors, map);
 }
 void MaskColorComposeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,

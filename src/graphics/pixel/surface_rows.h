@@ -47,15 +47,13 @@ void MaskColorBlendRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, p
 void MaskColorBlendRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
                            ptrdiff_t maskSkip, int width, int height, const uint32_t* rowColors,
                            const uint8_t* map);
-void MaskImageComposeRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
-                          ptrdiff_t maskSkip, int width, int height, const uint32_t* image,
-                          const uint8_t* map);
+void MaskImageComposeRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
+                          int width, int height, const uint32_t* image, const uint8_t* map);
 void MaskImageComposeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
                              ptrdiff_t maskSkip, int width, int height, const uint32_t* image,
                              const uint8_t* map);
-void MaskColorComposeRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
-                          ptrdiff_t maskSkip, int width, int height, const uint32_t* rowColors,
-                          const uint8_t* map);
+void MaskColorComposeRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t maskSkip,
+                          int width, int height, const uint32_t* rowColors, const uint8_t* map);
 void MaskColorComposeRowsMmx(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip,
                              ptrdiff_t maskSkip, int width, int height, const uint32_t* rowColors,
                              const uint8_t* map);

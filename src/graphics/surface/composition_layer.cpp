@@ -58,10 +58,18 @@ constexpr int kFewRects = 8;
 
 }  // namespace
 
-void SetBandedRedraw(bool on) { bandedRedraw = on; }
-bool BandedRedraw() { return bandedRedraw; }
-void SetCoalesceDirty(bool on) { coalesceDirty = on; }
-bool CoalesceDirty() { return coalesceDirty; }
+void SetBandedRedraw(bool on) {
+  bandedRedraw = on;
+}
+bool BandedRedraw() {
+  return bandedRedraw;
+}
+void SetCoalesceDirty(bool on) {
+  coalesceDirty = on;
+}
+bool CoalesceDirty() {
+  return coalesceDirty;
+}
 
 int32_t BandHeight(int32_t width) {
   if (width < 40) return 128;
@@ -162,12 +170,24 @@ bool CompositionLayer::SetBackgroundAnchor(int mode, int32_t x, int32_t y) {
   if (!picture_) return false;
   const double w = picture_->GetWidth(), h = picture_->GetHeight();
   switch (mode) {
-    case 0: anchorX_ = 0, anchorY_ = 0; break;
-    case 1: anchorX_ = w, anchorY_ = 0; break;
-    case 2: anchorX_ = 0, anchorY_ = h; break;
-    case 3: anchorX_ = w, anchorY_ = h; break;
-    case 4: anchorX_ = picture_->GetWidth() / 2, anchorY_ = picture_->GetHeight() / 2; break;
-    default: anchorX_ = x, anchorY_ = y; break;
+    case 0:
+      anchorX_ = 0, anchorY_ = 0;
+      break;
+    case 1:
+      anchorX_ = w, anchorY_ = 0;
+      break;
+    case 2:
+      anchorX_ = 0, anchorY_ = h;
+      break;
+    case 3:
+      anchorX_ = w, anchorY_ = h;
+      break;
+    case 4:
+      anchorX_ = picture_->GetWidth() / 2, anchorY_ = picture_->GetHeight() / 2;
+      break;
+    default:
+      anchorX_ = x, anchorY_ = y;
+      break;
   }
   return true;
 }
@@ -230,15 +250,14 @@ int CompositionLayer::SetBackgroundRotation(int32_t x, int32_t y, int angle, dou
   work_->Fill(color_, nullptr);
   int result = 0;
   if (ComputeRotatedBounds(&corners, x - int32_t(anchorX_), y - int32_t(anchorY_), angle, scale,
-                           picture_->GetWidth(), picture_->GetHeight(), anchorX_, anchorY_,
-                           box)) {
+                           picture_->GetWidth(), picture_->GetHeight(), anchorX_, anchorY_, box)) {
     const LibPoint points[3] = {{corners.point[0].x, corners.point[0].y},
                                 {corners.point[1].x, corners.point[1].y},
                                 {corners.point[2].x, corners.point[2].y}};
     const uint32_t extras[4] = {};
     auto affine = GetPixelLibrary() ? GetPixelLibrary()->Get<AffineRoutine>(kLibAffine) : nullptr;
-    result = affine && affine(work_.get(), picture_, points, nullptr, LibraryOperation(kLibCopy),
-                              0, 255, extras) == 0
+    result = affine && affine(work_.get(), picture_, points, nullptr, LibraryOperation(kLibCopy), 0,
+                              255, extras) == 0
                  ? 0
                  : ImageSurface::kOpBadFormat;
   } else {
@@ -268,8 +287,8 @@ bool CompositionLayer::GetRotation(int32_t* x, int32_t* y, int* angle, double* s
   return true;
 }
 
-void CompositionLayer::GetBackground(ImageSurface** picture, int32_t* x, int32_t* y, int* r,
-                                     int* g, int* b) const {
+void CompositionLayer::GetBackground(ImageSurface** picture, int32_t* x, int32_t* y, int* r, int* g,
+                                     int* b) const {
   if (picture) *picture = picture_;
   if (x) *x = pictureX_;
   if (y) *y = pictureY_;
@@ -582,8 +601,7 @@ void CopyToSurface(void* context, const Rect& r) {
   const ptrdiff_t srcPitch = copy->from->GetPitch();
   if (copy->from->GetBitsPerPixel() == 32) {
     Rows32ToSurface(copy->format, copy->pixels, to.left, to.top, copy->pitch,
-                    reinterpret_cast<const uint32_t*>(row) + sx, srcPitch, to.Width(),
-                    to.Height());
+                    reinterpret_cast<const uint32_t*>(row) + sx, srcPitch, to.Width(), to.Height());
   } else {
     PaletteRowsToSurface(copy->format, copy->pixels, to.left, to.top, copy->pitch, row + sx,
                          srcPitch, to.Width(), to.Height(), copy->from->GetPalette());
@@ -635,8 +653,8 @@ int CompositionLayer::RedrawToSurface(host::MemorySurface* surface, int32_t dx, 
   const int format = ClassifyPixelFormat(surface, nullptr, nullptr);
   host::DdSurfaceDesc desc;
   if (surface->Lock(&desc) != host::kDdOk) return kComposeNoDc;
-  SurfaceCopy copy{target_, format, desc.surface, desc.pitch,
-                   int32_t(desc.width), int32_t(desc.height), dx, dy};
+  SurfaceCopy copy{
+      target_, format, desc.surface, desc.pitch, int32_t(desc.width), int32_t(desc.height), dx, dy};
   DirtyRectList drawn;
   const Rect bounds{0, 0, int32_t(desc.width), int32_t(desc.height)};
   const int result = Compose(&drawn, &bounds, dx, dy, CopyToSurface, &copy);

@@ -71,8 +71,7 @@ class CompositionLayer : private SurfaceUser {
   void DropWorkSurface();
   // True while the picture is shown stretched or turned through the work surface.
   bool IsTransformed() const { return work_ != nullptr; }
-  void GetBackground(ImageSurface** picture, int32_t* x, int32_t* y, int* r, int* g,
-                     int* b) const;
+  void GetBackground(ImageSurface** picture, int32_t* x, int32_t* y, int* r, int* g, int* b) const;
   int SwapBackground(CompositionLayer* other, bool redrawBoth);
 
   bool InvalidateRect(const Rect* rect);

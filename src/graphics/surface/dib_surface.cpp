@@ -9,7 +9,9 @@
 namespace bw {
 namespace {
 
-bool SupportedDepth(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
+bool SupportedDepth(int bits) {
+  return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
 
 // Heap pixels start on a multiple of 8 for the vector kernels.
 uint8_t* Align8(uint8_t* p) {
@@ -18,7 +20,9 @@ uint8_t* Align8(uint8_t* p) {
 
 }  // namespace
 
-DibSurface::~DibSurface() { Destroy(); }
+DibSurface::~DibSurface() {
+  Destroy();
+}
 
 uint8_t* DibSurface::GetRowPointer(int32_t y) const {
   if (!pixels_ || y < 0 || y >= height_) return nullptr;
@@ -218,8 +222,9 @@ bool DibSurface::FillWord(uint32_t value, const Rect* rect, Rect* touched) {
 }
 
 bool DibSurface::FillRgb(int r, int g, int b, const Rect* rect, Rect* touched) {
-  uint32_t value = bits_ == 8 ? uint32_t(r & 0xFF)
-                              : uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF);
+  uint32_t value = bits_ == 8
+                       ? uint32_t(r & 0xFF)
+                       : uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF);
   return FillWord(value, rect, touched);
 }
 

@@ -20,19 +20,26 @@ namespace {
 // Installed at start-up (tests swap it), used on the thread that runs the frame; atomic.
 std::atomic<PictureReader> pictureReader{nullptr};
 
-
 using Converter = bool (*)(uint8_t*, const Rect&, ptrdiff_t, const DibSource&);
 
 Converter ConverterFor(int formatCode) {
   switch (formatCode) {
-    case kFormat555: return ConvertRowsTo555;
-    case kFormat565: return ConvertRowsTo565;
-    case kFormat24: return ConvertRowsTo24;
-    case kFormatX888: return ConvertDibRowsTo32;
-    case kFormat1555: return ConvertRowsTo1555;
-    case kFormat4444: return ConvertRowsTo4444;
-    case kFormat8888: return ConvertRowsTo32;
-    default: return nullptr;
+    case kFormat555:
+      return ConvertRowsTo555;
+    case kFormat565:
+      return ConvertRowsTo565;
+    case kFormat24:
+      return ConvertRowsTo24;
+    case kFormatX888:
+      return ConvertDibRowsTo32;
+    case kFormat1555:
+      return ConvertRowsTo1555;
+    case kFormat4444:
+      return ConvertRowsTo4444;
+    case kFormat8888:
+      return ConvertRowsTo32;
+    default:
+      return nullptr;
   }
 }
 
@@ -41,15 +48,20 @@ int Decode(std::span<const uint8_t> data, DibImage* out) {
     WgxLoader loader;
     return loader.LoadToBuffers(data, *out) == kWgxDone ? 0 : kDdsBadPicture;
   }
-  if (BmpLoader::IsSupported(data)) return BmpLoader::LoadToBuffers(data, *out) == kBmpDone ? 0 : kDdsBadPicture;
+  if (BmpLoader::IsSupported(data))
+    return BmpLoader::LoadToBuffers(data, *out) == kBmpDone ? 0 : kDdsBadPicture;
   return kDdsBadPicture;
 }
 
 }  // namespace
 
-PictureReader SetPictureReader(PictureReader reader) { return pictureReader.exchange(reader); }
+PictureReader SetPictureReader(PictureReader reader) {
+  return pictureReader.exchange(reader);
+}
 
-DirectDrawImageSurface::~DirectDrawImageSurface() { Release(); }
+DirectDrawImageSurface::~DirectDrawImageSurface() {
+  Release();
+}
 
 void DirectDrawImageSurface::Release() {
   surface_.reset();
@@ -77,7 +89,8 @@ int DirectDrawImageSurface::Create(int32_t width, int32_t height, bool systemMem
     // Odd rows at 24 bits get one more column.
     if ((width & 1) && device->DisplayDepth() == 24) desc.width += 1;
   }
-  if (systemMemory || (texture && !device->ManagesTextures())) desc.caps |= host::kDdsCapsSystemMemory;
+  if (systemMemory || (texture && !device->ManagesTextures()))
+    desc.caps |= host::kDdsCapsSystemMemory;
   if (format) {
     desc.flags |= host::kDdsdPixelFormat;
     desc.pixelFormat = *format;
@@ -145,9 +158,11 @@ int DirectDrawImageSurface::WritePixels(const DibImage& picture) {
   info.header.compression = picture.compression;
   info.header.clrUsed = uint32_t(picture.palette.size());
   if (!picture.palette.empty()) {
-    std::memcpy(info.colors, picture.palette.data(), std::min<size_t>(picture.palette.size(), 256) * 4);
+    std::memcpy(info.colors, picture.palette.data(),
+                std::min<size_t>(picture.palette.size(), 256) * 4);
   }
-  const DibSource source{&info, picture.pixels.data(), picture.pixels.size(), ptrdiff_t(picture.pitch), 0, 0};
+  const DibSource source{
+      &info, picture.pixels.data(), picture.pixels.size(), ptrdiff_t(picture.pitch), 0, 0};
   host::DdSurfaceDesc desc;
   if (surface_->Lock(&desc) != host::kDdOk) return kDdsWriteFailed;
   // A texture may be larger than the picture: only the picture's own area is written.
@@ -173,7 +188,8 @@ int DirectDrawImageSurface::CopyFromImage(const ImageSurface* source, int32_t x,
   }
   const int w = src.Width(), h = src.Height();
   const uint8_t* first = source->GetRowPointer(src.top);
-  const ptrdiff_t srcPitch = h > 1 ? source->GetRowPointer(src.top + 1) - first : source->GetPitch();
+  const ptrdiff_t srcPitch =
+      h > 1 ? source->GetRowPointer(src.top + 1) - first : source->GetPitch();
   bool ok;
   if (source->GetBitsPerPixel() == 8) {
     uint32_t grey[256];
@@ -194,7 +210,8 @@ int DirectDrawImageSurface::CopyFromImage(const ImageSurface* source, int32_t x,
 
 int DirectDrawImageSurface::FillColor(int r, int g, int b) {
   if (!surface_) return kDdsNoSurface;
-  if (FillSurfaceRect(surface_.get(), nullptr, r, g, b, nullptr, 0) != kFillDone) return kDdsLockFailed;
+  if (FillSurfaceRect(surface_.get(), nullptr, r, g, b, nullptr, 0) != kFillDone)
+    return kDdsLockFailed;
   name_.clear();
   fillColor_ = uint32_t((r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF));
   return 0;
@@ -253,7 +270,9 @@ int DirectDrawImageSurface::Remake() {
     if (surface_->Restore() != host::kDdOk) return kDdsCreateFailed;
   } else {
     const std::optional<host::DdPixelFormat> format = format_;
-    if (int r = Create(width_, height_, systemMemory_, texture_, format ? &*format : nullptr); r != 0) return r;
+    if (int r = Create(width_, height_, systemMemory_, texture_, format ? &*format : nullptr);
+        r != 0)
+      return r;
   }
   if (!name_.empty()) {
     const std::string name = name_;
@@ -261,7 +280,9 @@ int DirectDrawImageSurface::Remake() {
   }
   if (fillColor_ != kNoColorKey) {
     const uint32_t c = fillColor_;
-    return FillColor(int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF)) == 0 ? 0 : kDdsCreateFailed;
+    return FillColor(int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF)) == 0
+               ? 0
+               : kDdsCreateFailed;
   }
   return 0;
 }

@@ -9,11 +9,20 @@ namespace {
 
 int BytesOf(int formatCode) {
   switch (formatCode) {
-    case kFormatPalette8: return 1;
-    case kFormat555: case kFormat565: case kFormat1555: case kFormat4444: return 2;
-    case kFormat24: return 3;
-    case kFormatX888: case kFormat8888: return 4;
-    default: return 0;
+    case kFormatPalette8:
+      return 1;
+    case kFormat555:
+    case kFormat565:
+    case kFormat1555:
+    case kFormat4444:
+      return 2;
+    case kFormat24:
+      return 3;
+    case kFormatX888:
+    case kFormat8888:
+      return 4;
+    default:
+      return 0;
   }
 }
 
@@ -37,15 +46,17 @@ uint32_t InvertMask(int formatCode, int mode) {
 
 }  // namespace
 
-int DirectDrawBltFast(host::MemorySurface* target, host::MemorySurface* source, int32_t x, int32_t y,
-                      const Rect* sourceRect, const Rect* bounds, uint32_t key) {
+int DirectDrawBltFast(host::MemorySurface* target, host::MemorySurface* source, int32_t x,
+                      int32_t y, const Rect* sourceRect, const Rect* bounds, uint32_t key) {
   if (!target || !source || !bounds) return kDdOpMissing;
   Rect src = sourceRect ? *sourceRect : Rect{0, 0, source->Width(), source->Height()};
   Rect dst;
   if (ClipScaledRects(x, y, &src, &dst, bounds, nullptr) != kClipLeft) return kDdOpDone;
   const host::DdRect s{src.left, src.top, src.right, src.bottom};
-  const uint32_t flags = host::kDdBltFastWait | (key != 0xFFFFFFFFu ? host::kDdBltFastSrcColorKey : 0);
-  return target->BltFast(dst.left, dst.top, source, &s, flags) == host::kDdOk ? kDdOpDone : kDdOpRefused;
+  const uint32_t flags =
+      host::kDdBltFastWait | (key != 0xFFFFFFFFu ? host::kDdBltFastSrcColorKey : 0);
+  return target->BltFast(dst.left, dst.top, source, &s, flags) == host::kDdOk ? kDdOpDone
+                                                                              : kDdOpRefused;
 }
 
 int DirectDrawBlt(host::MemorySurface* target, const Rect* destRect, host::MemorySurface* source,
@@ -54,7 +65,8 @@ int DirectDrawBlt(host::MemorySurface* target, const Rect* destRect, host::Memor
   Rect src = sourceRect ? *sourceRect : Rect{0, 0, source->Width(), source->Height()};
   Rect dst;
   const Size size{destRect->Width(), destRect->Height()};
-  if (ClipScaledRects(destRect->left, destRect->top, &src, &dst, bounds, &size) != kClipLeft) return kDdOpDone;
+  if (ClipScaledRects(destRect->left, destRect->top, &src, &dst, bounds, &size) != kClipLeft)
+    return kDdOpDone;
   const host::DdRect s{src.left, src.top, src.right, src.bottom};
   const host::DdRect d{dst.left, dst.top, dst.right, dst.bottom};
   const uint32_t flags = host::kDdBltWait | (key != 0xFFFFFFFFu ? host::kDdBltKeySrc : 0);
@@ -69,7 +81,8 @@ int InvertPixelMemory(int mode, int formatCode, uint8_t* pixels, ptrdiff_t pitch
   const int bytes = BytesOf(formatCode);
   if (bytes < 2) return kDdOpBadFormat;
   if (mode < 0 || mode > 2) return kDdOpBadMode;
-  const bool hasAlpha = formatCode == kFormat1555 || formatCode == kFormat4444 || formatCode == kFormat8888;
+  const bool hasAlpha =
+      formatCode == kFormat1555 || formatCode == kFormat4444 || formatCode == kFormat8888;
   if (mode != 0 && !hasAlpha) return kDdOpBadMode;
   const uint32_t mask = InvertMask(formatCode, mode);
   for (int32_t y = r.top; y < r.bottom; ++y) {
@@ -105,11 +118,20 @@ int MosaicPixelMemory(int formatCode, uint8_t* pixels, ptrdiff_t pitch, const Re
   };
   int32_t ox = 0, oy = 0;
   switch (anchor) {
-    case 1: break;
-    case 2: ox = offset(w, true); break;
-    case 3: oy = offset(h, true); break;
-    case 4: ox = offset(w, true), oy = offset(h, true); break;
-    default: ox = offset(w, false), oy = offset(h, false); break;
+    case 1:
+      break;
+    case 2:
+      ox = offset(w, true);
+      break;
+    case 3:
+      oy = offset(h, true);
+      break;
+    case 4:
+      ox = offset(w, true), oy = offset(h, true);
+      break;
+    default:
+      ox = offset(w, false), oy = offset(h, false);
+      break;
   }
   // Block edges: the rectangle's edge, then every blockSize from the first whole block.
   auto nextEdge = [&](int32_t pos, int32_t first, int32_t end) {

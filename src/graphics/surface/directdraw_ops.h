@@ -18,8 +18,8 @@ constexpr int kDdOpBadMode = 1;
 constexpr int kDdOpBadFormat = 2;
 
 // key is 0xFFFFFFFF for none; otherwise the source's own colour key is honoured.
-int DirectDrawBltFast(host::MemorySurface* target, host::MemorySurface* source, int32_t x, int32_t y,
-                      const Rect* sourceRect, const Rect* bounds, uint32_t key);
+int DirectDrawBltFast(host::MemorySurface* target, host::MemorySurface* source, int32_t x,
+                      int32_t y, const Rect* sourceRect, const Rect* bounds, uint32_t key);
 int DirectDrawBlt(host::MemorySurface* target, const Rect* destRect, host::MemorySurface* source,
                   const Rect* sourceRect, const Rect* bounds, uint32_t key);
 

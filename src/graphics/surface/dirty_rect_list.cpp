@@ -5,7 +5,9 @@
 namespace bw {
 namespace {
 
-bool SameRows(const Rect& a, const Rect& b) { return a.top == b.top && a.bottom == b.bottom; }
+bool SameRows(const Rect& a, const Rect& b) {
+  return a.top == b.top && a.bottom == b.bottom;
+}
 
 bool Contains(const Rect& outer, const Rect& inner) {
   return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
@@ -35,7 +37,9 @@ RectPool& RectPool::Instance() {
   return pool;
 }
 
-RectPool::~RectPool() { Release(); }
+RectPool::~RectPool() {
+  Release();
+}
 
 RectNode* RectPool::Allocate() {
   if (free_.empty()) {
@@ -68,7 +72,9 @@ bool IntersectRects(Rect* out, const Rect& a, const Rect& b) {
   return true;
 }
 
-DirtyRectList::~DirtyRectList() { Clear(); }
+DirtyRectList::~DirtyRectList() {
+  Clear();
+}
 
 void DirtyRectList::Clear() {
   RectPool& pool = RectPool::Instance();

@@ -62,7 +62,7 @@ DisplayObjectList::~DisplayObjectList() {
 }
 
 std::list<DisplayObjectList::Node>::iterator DisplayObjectList::PlaceFor(uint32_t priority,
-                                                                        bool afterEqual) {
+                                                                         bool afterEqual) {
   auto it = nodes_.begin();
   while (it != nodes_.end() && (afterEqual ? it->priority <= priority : it->priority < priority)) {
     ++it;

@@ -10,7 +10,9 @@
 
 namespace bw {
 
-ImageSurface::~ImageSurface() { Release(); }
+ImageSurface::~ImageSurface() {
+  Release();
+}
 
 int ImageSurface::Create(int32_t width, int32_t height, int bits, int flags) {
   Release();
@@ -50,7 +52,9 @@ void ImageSurface::MarkDirty(const Rect& rect) {
   changed_ = true;
 }
 
-void ImageSurface::MarkAll() { MarkDirty({0, 0, width_, height_}); }
+void ImageSurface::MarkAll() {
+  MarkDirty({0, 0, width_, height_});
+}
 
 int ImageSurface::CopyFrom(const ImageSurface* source, int mode) {
   if (!source || !source->GetPixels()) return kNoPixels;
@@ -66,7 +70,8 @@ int ImageSurface::CopyFrom(const ImageSurface* source, int mode) {
       kSurfaceDone) {
     return kSurfaceNoMemory;
   }
-  if (source->GetPalette() && DibSurface::SetPalette(source->GetPalette(), 256, 0) != kSurfaceDone) {
+  if (source->GetPalette() &&
+      DibSurface::SetPalette(source->GetPalette(), 256, 0) != kSurfaceDone) {
     return kNoStore;
   }
   std::memcpy(GetPixels(), source->GetPixels(), size_t(pitch_) * size_t(height_));
@@ -208,8 +213,8 @@ int ImageSurface::ClipBlit(const Surface* source, int32_t x, int32_t y, const Re
 }
 
 int ImageSurface::ClipBlitMirrored(const Surface* source, int32_t x, int32_t y,
-                                   const Rect* sourceRect, const Size* size,
-                                   StretchStepper* steps, Rect* clip) {
+                                   const Rect* sourceRect, const Size* size, StretchStepper* steps,
+                                   Rect* clip) {
   return Clip(source, x, y, sourceRect, size, steps, clip, true);
 }
 
@@ -330,8 +335,8 @@ int ImageSurface::Clip(const Surface* source, int32_t x, int32_t y, const Rect* 
 }
 
 int ImageSurface::ClipSmoothStretch(const Surface* source, int32_t x, int32_t y,
-                                    const Rect* sourceRect, const Size* size,
-                                    SmoothStepper* steps, Rect* clip) {
+                                    const Rect* sourceRect, const Size* size, SmoothStepper* steps,
+                                    Rect* clip) {
   ClipStart start;
   int result = StartClip(source, x, y, sourceRect, clip, false, start);
   if (result != kClipDraw) return result;

@@ -158,8 +158,8 @@ class ImageSurface : public DibSurface {
   int StretchBlitAlpha(const Surface* source, const Size* size, int32_t x, int32_t y,
                        const Rect* rect);
   int OpacityBlit(const Surface* source, int opacity, int32_t x, int32_t y, const Rect* rect);
-  int StretchOpacityBlit(const Surface* source, int opacity, const Size* size, int32_t x,
-                         int32_t y, const Rect* rect);
+  int StretchOpacityBlit(const Surface* source, int opacity, const Size* size, int32_t x, int32_t y,
+                         const Rect* rect);
   // Weights words: one weight per byte, blue in the low byte, then green, red, alpha.
   int WeightedBlit(const Surface* source, uint32_t dstWeights, uint32_t srcWeights, int32_t x,
                    int32_t y, const Rect* rect);
@@ -191,8 +191,8 @@ class ImageSurface : public DibSurface {
   int StretchAlphaBlitOntoAlpha(const Surface* source, int opacity, const Size* size, int32_t x,
                                 int32_t y, const Rect* rect);
   // progress 0..512, ramp width 1..511; rule null: the source alpha is the rule.
-  int RuleBlit(const Surface* source, const Surface* rule, int opacity, int progress,
-               int rampWidth, int32_t x, int32_t y, const Rect* rect);
+  int RuleBlit(const Surface* source, const Surface* rule, int opacity, int progress, int rampWidth,
+               int32_t x, int32_t y, const Rect* rect);
   int RuleAlphaBlit(const Surface* source, const Surface* rule, int opacity, int progress,
                     int rampWidth, int32_t x, int32_t y, const Rect* rect);
   // radius 0..127 (larger is taken as 127, negative refused).
@@ -214,9 +214,8 @@ class ImageSurface : public DibSurface {
                      const Rect* clip);
   int MapQuad(const Surface* source, const Point* destQuad, const Point* sourceQuad,
               const Rect* clip, bool edgeFlag);
-  int MapQuadWithOpacity(const Surface* source, const Point* destQuad,
-                         const Point* sourceQuad, int opacity, const Rect* clip,
-                         bool edgeFlag);
+  int MapQuadWithOpacity(const Surface* source, const Point* destQuad, const Point* sourceQuad,
+                         int opacity, const Rect* clip, bool edgeFlag);
   // anchor 0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right, 4 centre.
   int RotateZoomBlit(const Surface* source, int anchor, int32_t x, int32_t y, int angle,
                      int32_t zoom, const Rect* sourceRect, const Rect* clip);
@@ -246,8 +245,8 @@ class ImageSurface : public DibSurface {
   // ---- Operations that exist only as pixel-library routines ----------------------------------
   int LibOpLevel(uint32_t value, int level, int flag, const Rect* rect);
   int LibOpByte(int value, const Rect* rect);
-  int LibBlitOpB(const Surface* source, int operation, int opacity, int extra, int32_t x,
-                 int32_t y, const Rect* rect);
+  int LibBlitOpB(const Surface* source, int operation, int opacity, int extra, int32_t x, int32_t y,
+                 const Rect* rect);
   int LibStretchBlit(const Surface* source, int operation, int extra1, int opacity, int extra2,
                      const Size* size, int32_t x, int32_t y, const Rect* rect);
   // Words passed through: nine, nine, four, ten and thirteen of them; the rule blend's picture,

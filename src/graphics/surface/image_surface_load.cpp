@@ -32,15 +32,14 @@ int WriteCached(ImageSurface& surface, const DibImage& dib, int flags, bool eigh
   std::copy_n(dib.palette.begin(), entries, info.colors);
   if (eightBit && dib.bits <= 8 && entries > 0) surface.SetPalette(info.colors, 256, 0);
 
-  auto convert = eightBit                          ? ConvertDibRowsTo8
-                 : dib.bits == 32                  ? ConvertRowsTo32
-                                                   : ConvertDibRowsTo32;
+  auto convert = eightBit         ? ConvertDibRowsTo8
+                 : dib.bits == 32 ? ConvertRowsTo32
+                                  : ConvertDibRowsTo32;
   if (uint64_t{dib.pitch} * dib.Rows() > dib.pixels.size()) return kGllConvertFailed;
   for (uint32_t y = 0; y < dib.Rows(); ++y) {
     const auto row = static_cast<int32_t>(y);
     DibSource source{&info, dib.Row(y), dib.pitch, static_cast<ptrdiff_t>(dib.pitch), 0, 0};
-    if (!convert(surface.GetPixels(), Rect{0, row, dib.width, row + 1}, surface.GetPitch(),
-                 source))
+    if (!convert(surface.GetPixels(), Rect{0, row, dib.width, row + 1}, surface.GetPitch(), source))
       return kGllConvertFailed;
   }
   return kGllDone;

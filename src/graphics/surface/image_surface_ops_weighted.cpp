@@ -275,14 +275,15 @@ int FromDirectDraw(ImageSurface* target, const Surface* source, host::MemorySurf
   if (!surface) return ImageSurface::kOpNoPixels;
   const Rect whole{0, 0, source->GetWidth(), source->GetHeight()};
   StretchStepper steps;
-  const int clip = target->ClipBlit(nullptr, x, y, rect ? rect : &whole, size, size ? &steps : nullptr, nullptr);
+  const int clip =
+      target->ClipBlit(nullptr, x, y, rect ? rect : &whole, size, size ? &steps : nullptr, nullptr);
   if (clip == kClipNothing) return ImageSurface::kOpDone;
   if (clip != kClipDraw) return ImageSurface::kOpNoPixels;
   host::MemoryDc* dc = nullptr;
   if (surface->GetDC(&dc) != host::kDdOk || !dc) return ImageSurface::kOpBadFormat;
   const Rect s = target->ClippedSource(), d = target->ClippedDest();
-  const bool ok = size ? host::StretchBlt(*target->GetDc(), d.left, d.top, d.Width(), d.Height(), *dc,
-                                          s.left, s.top, s.Width(), s.Height())
+  const bool ok = size ? host::StretchBlt(*target->GetDc(), d.left, d.top, d.Width(), d.Height(),
+                                          *dc, s.left, s.top, s.Width(), s.Height())
                        : host::BitBlt(*target->GetDc(), d.left, d.top, d.Width(), d.Height(), *dc,
                                       s.left, s.top);
   surface->ReleaseDC(dc);
@@ -302,7 +303,8 @@ int FromObject(ImageSurface* target, const Surface* source, const Size* size, in
     case kKindSoftwareSurfaceLayer:
     case kKindTextureLayer:
       // Layers that hold their picture in an image surface part.
-      if (const auto* layer = dynamic_cast<const SurfaceLayer*>(source)) picture = layer->GetImage();
+      if (const auto* layer = dynamic_cast<const SurfaceLayer*>(source))
+        picture = layer->GetImage();
       break;
     case kKindDirectDrawImageSurface:
     case kKindDirectDrawSurface:

@@ -6,7 +6,9 @@
 namespace bw {
 namespace {
 
-bool SupportedDepth(int bits) { return bits == 8 || bits == 16 || bits == 32; }
+bool SupportedDepth(int bits) {
+  return bits == 8 || bits == 16 || bits == 32;
+}
 
 }  // namespace
 
@@ -64,23 +66,32 @@ uint32_t MemoryBitmap::GetPixel(int32_t x, int32_t y) const {
   const uint8_t* row = GetRowPointer(y);
   if (!row || x < 0 || x >= width_) return kNoPixel;
   switch (bits_) {
-    case 8: return row[x];
-    case 16: return uint32_t(row[2 * x] | row[2 * x + 1] << 8);
+    case 8:
+      return row[x];
+    case 16:
+      return uint32_t(row[2 * x] | row[2 * x + 1] << 8);
     case 32: {
       uint32_t v;
       std::memcpy(&v, row + 4 * x, 4);
       return v;
     }
-    default: return kNoPixel;
+    default:
+      return kNoPixel;
   }
 }
 
 int MemoryBitmap::SetColorKeyRgb(int r, int g, int b) {
   r &= 0xFF, g &= 0xFF, b &= 0xFF;
   switch (bits_) {
-    case 8: colorKey_ = uint32_t(r); break;
-    case 16: colorKey_ = uint32_t((r & 0xF8) << 8 | (g & 0xFC) << 3 | b >> 3); break;
-    default: colorKey_ = uint32_t(r << 16 | g << 8 | b); break;
+    case 8:
+      colorKey_ = uint32_t(r);
+      break;
+    case 16:
+      colorKey_ = uint32_t((r & 0xF8) << 8 | (g & 0xFC) << 3 | b >> 3);
+      break;
+    default:
+      colorKey_ = uint32_t(r << 16 | g << 8 | b);
+      break;
   }
   return colorKey_ == kNoColorKey ? kKeyCleared : kKeySet;
 }

@@ -12,7 +12,9 @@ MovieFrameSurface::MovieFrameSurface(DirectDrawDevice* device) {
   device_ = device ? device : Global<DirectDrawDevice>::Get();
 }
 
-MovieFrameSurface::~MovieFrameSurface() { Release(); }
+MovieFrameSurface::~MovieFrameSurface() {
+  Release();
+}
 
 void MovieFrameSurface::Release() {
   surface_.reset();

@@ -18,7 +18,9 @@ constexpr int kMirrorNibble = 0x0F;
 constexpr int kValidMirrorBits = 0x13;
 
 // The surfaces' mirrored modes for the mirror nibble 1, 2, 3.
-int SurfaceMirrorMode(int nibble) { return nibble == 1 ? 0 : nibble == 2 ? 1 : 2; }
+int SurfaceMirrorMode(int nibble) {
+  return nibble == 1 ? 0 : nibble == 2 ? 1 : 2;
+}
 
 // A 32-bit picture is not mirrored: the library renders it into the work surface with the
 // nibble as its operation, 0 standing for the plain copy of all four bytes as 1 does, so that a
@@ -44,7 +46,9 @@ bool EnsureWork(std::shared_ptr<ImageSurface>& work, int32_t width, int32_t heig
 
 Sprite::Sprite() = default;
 
-Sprite::~Sprite() { SetSource(nullptr); }
+Sprite::~Sprite() {
+  SetSource(nullptr);
+}
 
 void Sprite::SetSource(ImageSurface* surface) {
   if (source_ == surface) return;
@@ -76,11 +80,19 @@ void Sprite::Reset() {
   borrowed_ = false;
 }
 
-int32_t Sprite::ShownWidth() const { return zoomWidth_ ? zoomWidth_ : sourceRect_.Width(); }
-int32_t Sprite::ShownHeight() const { return zoomHeight_ ? zoomHeight_ : sourceRect_.Height(); }
+int32_t Sprite::ShownWidth() const {
+  return zoomWidth_ ? zoomWidth_ : sourceRect_.Width();
+}
+int32_t Sprite::ShownHeight() const {
+  return zoomHeight_ ? zoomHeight_ : sourceRect_.Height();
+}
 
-int32_t Sprite::GetWidth() const { return placed_.Width(); }
-int32_t Sprite::GetHeight() const { return placed_.Height(); }
+int32_t Sprite::GetWidth() const {
+  return placed_.Width();
+}
+int32_t Sprite::GetHeight() const {
+  return placed_.Height();
+}
 
 void Sprite::UpdatePlaced() {
   if (rotatedWidth_) {
@@ -341,12 +353,23 @@ bool Sprite::SetAnchor(int mode, int32_t x, int32_t y) {
   const double w = ShownWidth(), h = ShownHeight();
   double ax = x, ay = y;
   switch (mode) {
-    case kAnchorTopLeft: ax = 0, ay = 0; break;
-    case kAnchorTopRight: ax = w, ay = 0; break;
-    case kAnchorBottomLeft: ax = 0, ay = h; break;
-    case kAnchorBottomRight: ax = w, ay = h; break;
-    case kAnchorCentre: ax = int32_t(w) / 2, ay = int32_t(h) / 2; break;
-    default: break;
+    case kAnchorTopLeft:
+      ax = 0, ay = 0;
+      break;
+    case kAnchorTopRight:
+      ax = w, ay = 0;
+      break;
+    case kAnchorBottomLeft:
+      ax = 0, ay = h;
+      break;
+    case kAnchorBottomRight:
+      ax = w, ay = h;
+      break;
+    case kAnchorCentre:
+      ax = int32_t(w) / 2, ay = int32_t(h) / 2;
+      break;
+    default:
+      break;
   }
   if (ax == anchorX_ && ay == anchorY_) return false;
   anchorX_ = ax;
@@ -524,7 +547,8 @@ int Sprite::Draw(ImageSurface* target, const Rect& clip) {
         result = opaque ? target->BlendBlit(2, picture, x, y, &from)
                         : target->SubtractBlit(picture, alpha_, x, y, &from);
         break;
-      default: return kDrawNothing;
+      default:
+        return kDrawNothing;
     }
   } else {
     result = target->Blit(picture, x, y, &from, false);

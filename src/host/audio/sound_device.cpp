@@ -14,7 +14,9 @@ constexpr uint32_t kKnownBufferFlags = kBufferPrimary | kBufferLocSoftware | kBu
                                        kBufferCtrlPan | kBufferCtrlVolume |
                                        kBufferCtrlPositionNotify | kBufferGlobalFocus;
 
-uint8_t SilenceOf(const WaveFormat& format) { return format.bitsPerSample == 8 ? 0x80 : 0x00; }
+uint8_t SilenceOf(const WaveFormat& format) {
+  return format.bitsPerSample == 8 ? 0x80 : 0x00;
+}
 
 // Compared as addresses: a pointer from elsewhere is no part of the buffer.
 bool Inside(const uint8_t* p, uint32_t bytes, const uint8_t* base, uint32_t size) {

@@ -76,9 +76,8 @@ inline void Fetch(const uint8_t* data, uint32_t frame, float& left, float& right
 // `step`. Answers how many whole source frames were passed, counting laps; sets `ended` when a
 // voice that does not loop ran off its end.
 template <int Bits, int Channels>
-uint64_t RunVoice(const uint8_t* data, uint32_t n, bool looping, uint64_t& position,
-                  uint64_t step, float gainLeft, float gainRight, float* accum, size_t frames,
-                  bool& ended) {
+uint64_t RunVoice(const uint8_t* data, uint32_t n, bool looping, uint64_t& position, uint64_t step,
+                  float gainLeft, float gainRight, float* accum, size_t frames, bool& ended) {
   const uint64_t end = uint64_t{n} << 32;
   const uint64_t start = position >> 32;
   uint64_t laps = 0;
@@ -149,9 +148,9 @@ void SoundMixer::MixVoice(Voice& voice, float* accum, size_t frames, uint32_t ou
   const uint64_t step = (uint64_t{voice.PlayRate()} << 32) / outputRate;
   const uint32_t startByte = voice.PlayCursor();
   bool ended = false;
-  uint64_t passed = RunFor(voice.format)(voice.samples->data(), voice.frames, voice.looping,
-                                         voice.position, step, voice.gainLeft, voice.gainRight,
-                                         accum, frames, ended);
+  uint64_t passed =
+      RunFor(voice.format)(voice.samples->data(), voice.frames, voice.looping, voice.position, step,
+                           voice.gainLeft, voice.gainRight, accum, frames, ended);
 
   // An offset fires when the byte at it was played during this pull; a lap fires every one.
   const uint64_t size = voice.Bytes();

@@ -9,12 +9,12 @@ namespace bw::host {
 
 // Results of every sound device and buffer operation.
 constexpr int kSoundOk = 0;
-constexpr int kSoundInvalidParam = 1;        // an argument out of range, a bad region or format
-constexpr int kSoundInvalidCall = 2;         // not allowed on this kind of buffer or in its state
-constexpr int kSoundBufferLost = 3;          // the buffer must be restored before lock or play
-constexpr int kSoundControlUnavailable = 4;  // the buffer was made without that control
+constexpr int kSoundInvalidParam = 1;         // an argument out of range, a bad region or format
+constexpr int kSoundInvalidCall = 2;          // not allowed on this kind of buffer or in its state
+constexpr int kSoundBufferLost = 3;           // the buffer must be restored before lock or play
+constexpr int kSoundControlUnavailable = 4;   // the buffer was made without that control
 constexpr int kSoundPriorityLevelNeeded = 5;  // the primary format needs the priority level
-constexpr int kSoundBadFormat = 6;           // not 8/16-bit PCM, mono or stereo, 100..100000 Hz
+constexpr int kSoundBadFormat = 6;            // not 8/16-bit PCM, mono or stereo, 100..100000 Hz
 constexpr int kSoundOutOfMemory = 7;
 constexpr int kSoundNoDriver = 8;  // the audio output could not be opened
 

@@ -4,10 +4,14 @@
 
 namespace bw::host {
 
-const Guid kIidDirect3DHalDevice{0x84E63DE0, 0x46AA, 0x11CF, {0x81, 0x6F, 0x00, 0x00, 0xC0, 0x20, 0x5B, 0x6E}};
-const Guid kIidDirect3DTnLHalDevice{0xF5049E78, 0x4861, 0x11D2, {0xA4, 0x07, 0x00, 0xA0, 0xC9, 0x06, 0x29, 0xA8}};
-const Guid kIidDirect3DRgbDevice{0xA4665C60, 0x2673, 0x11CF, {0xA3, 0x1A, 0x00, 0xAA, 0x00, 0xB9, 0x33, 0x56}};
-const Guid kIidDirect3DRefDevice{0x50936643, 0x13E9, 0x11D1, {0x89, 0xAA, 0x00, 0xA0, 0xC9, 0x05, 0x41, 0x29}};
+const Guid kIidDirect3DHalDevice{
+    0x84E63DE0, 0x46AA, 0x11CF, {0x81, 0x6F, 0x00, 0x00, 0xC0, 0x20, 0x5B, 0x6E}};
+const Guid kIidDirect3DTnLHalDevice{
+    0xF5049E78, 0x4861, 0x11D2, {0xA4, 0x07, 0x00, 0xA0, 0xC9, 0x06, 0x29, 0xA8}};
+const Guid kIidDirect3DRgbDevice{
+    0xA4665C60, 0x2673, 0x11CF, {0xA3, 0x1A, 0x00, 0xAA, 0x00, 0xB9, 0x33, 0x56}};
+const Guid kIidDirect3DRefDevice{
+    0x50936643, 0x13E9, 0x11D1, {0x89, 0xAA, 0x00, 0xA0, 0xC9, 0x05, 0x41, 0x29}};
 
 namespace {
 
@@ -77,9 +81,10 @@ HResult D3dDevice::GetCaps(D3dDeviceDesc* out) const {
 }
 
 std::vector<DdPixelFormat> D3dDevice::EnumTextureFormats() const {
-  return {Format(16, 0x7C00, 0x03E0, 0x001F, 0),      Format(16, 0xF800, 0x07E0, 0x001F, 0),
-          Format(32, 0xFF0000, 0xFF00, 0xFF, 0),       Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
-          Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000),  Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u)};
+  return {
+      Format(16, 0x7C00, 0x03E0, 0x001F, 0),      Format(16, 0xF800, 0x07E0, 0x001F, 0),
+      Format(32, 0xFF0000, 0xFF00, 0xFF, 0),      Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
+      Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000), Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u)};
 }
 
 HResult D3dDevice::SetRenderState(uint32_t state, uint32_t value) {
@@ -101,7 +106,8 @@ HResult D3dDevice::SetTextureStageState(uint32_t stage, uint32_t state, uint32_t
   if (refusesStates_) return kDdErrGeneric;
   stageStates_[stage][state] = value;
   // The combined address state sets both directions.
-  if (state == kTssAddress) stageStates_[stage][kTssAddressU] = stageStates_[stage][kTssAddressV] = value;
+  if (state == kTssAddress)
+    stageStates_[stage][kTssAddressU] = stageStates_[stage][kTssAddressV] = value;
   ++stateCalls_;
   return kDdOk;
 }
@@ -156,8 +162,10 @@ RasterState D3dDevice::BuildState() const {
   s.linear = stage[kTssMagFilter] == kTfgLinear;
   s.addressU = stage[kTssAddressU];
   s.addressV = stage[kTssAddressV];
-  s.colorOp = stage[kTssColorOp], s.colorArg1 = stage[kTssColorArg1], s.colorArg2 = stage[kTssColorArg2];
-  s.alphaOp = stage[kTssAlphaOp], s.alphaArg1 = stage[kTssAlphaArg1], s.alphaArg2 = stage[kTssAlphaArg2];
+  s.colorOp = stage[kTssColorOp], s.colorArg1 = stage[kTssColorArg1],
+  s.colorArg2 = stage[kTssColorArg2];
+  s.alphaOp = stage[kTssAlphaOp], s.alphaArg1 = stage[kTssAlphaArg1],
+  s.alphaArg2 = stage[kTssAlphaArg2];
   s.textureFactor = renderStates_[kRsTextureFactor];
   s.shadeMode = renderStates_[kRsShadeMode];
   s.colorKeyEnable = renderStates_[kRsColorKeyEnable] != 0;
@@ -167,14 +175,16 @@ RasterState D3dDevice::BuildState() const {
   s.alphaTestEnable = renderStates_[kRsAlphaTestEnable] != 0;
   s.alphaFunc = renderStates_[kRsAlphaFunc];
   s.alphaRef = renderStates_[kRsAlphaRef];
-  s.viewport = {viewport_.x, viewport_.y, viewport_.x + viewport_.width, viewport_.y + viewport_.height};
+  s.viewport = {viewport_.x, viewport_.y, viewport_.x + viewport_.width,
+                viewport_.y + viewport_.height};
   return s;
 }
 
 HResult D3dDevice::DrawPrimitive(uint32_t type, uint32_t fvf, const void* vertices, uint32_t count,
                                  uint32_t) {
   if (!inScene_) return kD3dErrSceneNotInScene;
-  if (type < kPrimitivePointList || type > kPrimitiveTriangleFan) return kD3dErrInvalidPrimitiveType;
+  if (type < kPrimitivePointList || type > kPrimitiveTriangleFan)
+    return kD3dErrInvalidPrimitiveType;
   std::vector<RasterVertex> read;
   if (!ReadVertices(fvf, vertices, count, &read)) return kD3dErrInvalidVertexFormat;
   if (target_->IsLost() != kDdOk) return kDdErrSurfaceLost;
@@ -185,7 +195,8 @@ std::vector<D3dDeviceInfo> Direct3D::EnumDevices() const {
   return {D3dDeviceInfo{kIidDirect3DHalDevice, "Direct3D HAL", HalDeviceDesc(), true}};
 }
 
-HResult Direct3D::CreateDevice(const Guid& guid, MemorySurface* target, std::unique_ptr<D3dDevice>* out) {
+HResult Direct3D::CreateDevice(const Guid& guid, MemorySurface* target,
+                               std::unique_ptr<D3dDevice>* out) {
   if (!out || !target || !directDraw_) return kDdErrInvalidParams;
   out->reset();
   if (!(guid == kIidDirect3DHalDevice)) return kDdErrNotFound;

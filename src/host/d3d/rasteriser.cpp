@@ -36,20 +36,36 @@ Texture Describe(const MemorySurface* surface) {
 uint32_t Load(const uint8_t* p, int bytes) {
   uint32_t v = 0;
   switch (bytes) {
-    case 4: std::memcpy(&v, p, 4); break;
-    case 2: std::memcpy(&v, p, 2); break;
-    case 3: std::memcpy(&v, p, 3); break;
-    default: v = *p; break;
+    case 4:
+      std::memcpy(&v, p, 4);
+      break;
+    case 2:
+      std::memcpy(&v, p, 2);
+      break;
+    case 3:
+      std::memcpy(&v, p, 3);
+      break;
+    default:
+      v = *p;
+      break;
   }
   return v;
 }
 
 void Store(uint8_t* p, uint32_t v, int bytes) {
   switch (bytes) {
-    case 4: std::memcpy(p, &v, 4); break;
-    case 2: std::memcpy(p, &v, 2); break;
-    case 3: std::memcpy(p, &v, 3); break;
-    default: *p = uint8_t(v); break;
+    case 4:
+      std::memcpy(p, &v, 4);
+      break;
+    case 2:
+      std::memcpy(p, &v, 2);
+      break;
+    case 3:
+      std::memcpy(p, &v, 3);
+      break;
+    default:
+      *p = uint8_t(v);
+      break;
   }
 }
 
@@ -65,7 +81,8 @@ int Address(int i, int size, uint32_t mode) {
 // Keyed texels come out as transparent black, so that they vanish whether the device tests
 // the key or blends by alpha.
 uint32_t Texel(const Texture& t, const RasterState& s, int x, int y, bool* keyedOut) {
-  const uint32_t raw = RawTexel(t, Address(x, t.width, s.addressU), Address(y, t.height, s.addressV));
+  const uint32_t raw =
+      RawTexel(t, Address(x, t.width, s.addressU), Address(y, t.height, s.addressV));
   if (s.colorKeyEnable && t.keyed && raw >= t.key.low && raw <= std::max(t.key.low, t.key.high)) {
     if (keyedOut) *keyedOut = true;
     return 0;
@@ -74,9 +91,13 @@ uint32_t Texel(const Texture& t, const RasterState& s, int x, int y, bool* keyed
 }
 
 // Two channels of a pixel in the 32-bit halves of a word, so that one multiply weighs both.
-uint64_t Spread(uint32_t c) { return (c & 0xFF) | uint64_t(c >> 16 & 0xFF) << 32; }
+uint64_t Spread(uint32_t c) {
+  return (c & 0xFF) | uint64_t(c >> 16 & 0xFF) << 32;
+}
 
-uint32_t Gather(uint64_t v) { return uint32_t(v >> 24 & 0xFF) | uint32_t(v >> 56 & 0xFF) << 16; }
+uint32_t Gather(uint64_t v) {
+  return uint32_t(v >> 24 & 0xFF) | uint32_t(v >> 56 & 0xFF) << 16;
+}
 
 // Bilinear blend of four 32-bit pixels with weights in 1/4096ths; every lane stays below 2^32.
 uint32_t Blend4(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t ax, uint32_t ay) {
@@ -92,7 +113,9 @@ uint32_t Blend4(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t
 
 // Texel coordinates far outside the texture all address the same way as a near one would, so
 // they are held where integer conversion stays defined.
-double Bounded(double v) { return std::isfinite(v) ? std::clamp(v, -1e6, 1e6) : 0.0; }
+double Bounded(double v) {
+  return std::isfinite(v) ? std::clamp(v, -1e6, 1e6) : 0.0;
+}
 
 uint32_t Sample(const Texture& t, const RasterState& s, float u, float v, bool* keyed) {
   if (!s.linear) {
@@ -186,14 +209,22 @@ uint32_t Factor(uint32_t factor, uint32_t srcAlpha) {
 bool AlphaPasses(const RasterState& s, uint32_t alpha) {
   const uint32_t ref = s.alphaRef & 0xFF;
   switch (s.alphaFunc) {
-    case kCmpNever: return false;
-    case kCmpLess: return alpha < ref;
-    case kCmpEqual: return alpha == ref;
-    case kCmpLessEqual: return alpha <= ref;
-    case kCmpGreater: return alpha > ref;
-    case kCmpNotEqual: return alpha != ref;
-    case kCmpGreaterEqual: return alpha >= ref;
-    default: return true;
+    case kCmpNever:
+      return false;
+    case kCmpLess:
+      return alpha < ref;
+    case kCmpEqual:
+      return alpha == ref;
+    case kCmpLessEqual:
+      return alpha <= ref;
+    case kCmpGreater:
+      return alpha > ref;
+    case kCmpNotEqual:
+      return alpha != ref;
+    case kCmpGreaterEqual:
+      return alpha >= ref;
+    default:
+      return true;
   }
 }
 
@@ -208,7 +239,9 @@ uint32_t Lerp(const RasterVertex* v[3], const double w[3]) {
 }
 
 // Edges that are top or left own the pixels on them; the others do not.
-bool Owns(double e, double ex, double ey) { return e > 0 || (e == 0 && (ey > 0 || (ey == 0 && ex < 0))); }
+bool Owns(double e, double ex, double ey) {
+  return e > 0 || (e == 0 && (ey > 0 || (ey == 0 && ex < 0)));
+}
 
 struct Target {
   const DdSurfaceDesc& desc;
@@ -229,7 +262,8 @@ void Fragment(const Target& target, const Texture& tex, const RasterState& s, ui
     rgb = Combine(s.colorOp, Arg(s.colorArg1, texel, diffuse, s.textureFactor),
                   Arg(s.colorArg2, texel, diffuse, s.textureFactor), diffuse);
     alpha = Combine(s.alphaOp, Arg(s.alphaArg1, texel, diffuse, s.textureFactor),
-                    Arg(s.alphaArg2, texel, diffuse, s.textureFactor), diffuse) >> 24;
+                    Arg(s.alphaArg2, texel, diffuse, s.textureFactor), diffuse) >>
+            24;
   }
   if (s.alphaTestEnable && !AlphaPasses(s, alpha)) return;
   uint32_t color = (rgb & 0xFFFFFF) | alpha << 24;
@@ -250,21 +284,24 @@ void Fragment(const Target& target, const Texture& tex, const RasterState& s, ui
 uint32_t LerpColor(uint32_t a, uint32_t b, double t) {
   uint32_t out = 0;
   for (int shift = 0; shift < 32; shift += 8) {
-    const double c = (a >> shift & 0xFF) + t * (double(b >> shift & 0xFF) - double(a >> shift & 0xFF));
+    const double c =
+        (a >> shift & 0xFF) + t * (double(b >> shift & 0xFF) - double(a >> shift & 0xFF));
     out |= uint32_t(std::clamp(c + 0.5, 0.0, 255.0)) << shift;
   }
   return out;
 }
 
 bool InViewport(const RasterState& s, double x, double y) {
-  return x >= s.viewport.left && x < s.viewport.right && y >= s.viewport.top && y < s.viewport.bottom;
+  return x >= s.viewport.left && x < s.viewport.right && y >= s.viewport.top &&
+         y < s.viewport.bottom;
 }
 
 uint8_t* PixelAt(const Target& target, int x, int y) {
   return target.desc.surface + ptrdiff_t{y} * target.desc.pitch + ptrdiff_t{x} * target.bytes;
 }
 
-void DrawPoint(const Target& target, const Texture& tex, const RasterState& s, const RasterVertex& p) {
+void DrawPoint(const Target& target, const Texture& tex, const RasterState& s,
+               const RasterVertex& p) {
   const double x = std::floor(Bounded(p.x)), y = std::floor(Bounded(p.y));
   if (!InViewport(s, x, y)) return;
   Fragment(target, tex, s, PixelAt(target, int(x), int(y)), p.diffuse, p.u, p.v);
@@ -296,12 +333,18 @@ void DrawTriangle(const Target& target, const Texture& tex, const RasterState& s
     area = -area;
   }
   if (!std::isfinite(area)) return;
-  const double minX = std::min({v[0]->x, v[1]->x, v[2]->x}), maxX = std::max({v[0]->x, v[1]->x, v[2]->x});
-  const double minY = std::min({v[0]->y, v[1]->y, v[2]->y}), maxY = std::max({v[0]->y, v[1]->y, v[2]->y});
-  const int x0 = int(std::clamp(std::floor(minX), double(s.viewport.left), double(s.viewport.right)));
-  const int x1 = int(std::clamp(std::ceil(maxX) + 1, double(s.viewport.left), double(s.viewport.right)));
-  const int y0 = int(std::clamp(std::floor(minY), double(s.viewport.top), double(s.viewport.bottom)));
-  const int y1 = int(std::clamp(std::ceil(maxY) + 1, double(s.viewport.top), double(s.viewport.bottom)));
+  const double minX = std::min({v[0]->x, v[1]->x, v[2]->x}),
+               maxX = std::max({v[0]->x, v[1]->x, v[2]->x});
+  const double minY = std::min({v[0]->y, v[1]->y, v[2]->y}),
+               maxY = std::max({v[0]->y, v[1]->y, v[2]->y});
+  const int x0 =
+      int(std::clamp(std::floor(minX), double(s.viewport.left), double(s.viewport.right)));
+  const int x1 =
+      int(std::clamp(std::ceil(maxX) + 1, double(s.viewport.left), double(s.viewport.right)));
+  const int y0 =
+      int(std::clamp(std::floor(minY), double(s.viewport.top), double(s.viewport.bottom)));
+  const int y1 =
+      int(std::clamp(std::ceil(maxY) + 1, double(s.viewport.top), double(s.viewport.bottom)));
   // Edge i runs from vertex i + 1 to vertex i + 2; its function grows by -ey per pixel.
   double ex[3], ey[3], ax[3], ay[3];
   for (int i = 0; i < 3; ++i) {
@@ -312,7 +355,8 @@ void DrawTriangle(const Target& target, const Texture& tex, const RasterState& s
   const bool sameDiffuse = v[0]->diffuse == v[1]->diffuse && v[1]->diffuse == v[2]->diffuse;
   const uint32_t constDiffuse = flatSource ? flatSource->diffuse : v[0]->diffuse;
   double uq[3], vq[3];
-  for (int i = 0; i < 3; ++i) uq[i] = double(v[i]->u) * v[i]->rhw, vq[i] = double(v[i]->v) * v[i]->rhw;
+  for (int i = 0; i < 3; ++i)
+    uq[i] = double(v[i]->u) * v[i]->rhw, vq[i] = double(v[i]->v) * v[i]->rhw;
   const int bytes = target.bytes;
   const double invArea = 1 / area;
   for (int y = y0; y < y1; ++y) {
@@ -321,7 +365,8 @@ void DrawTriangle(const Target& target, const Texture& tex, const RasterState& s
     for (int i = 0; i < 3; ++i) e[i] = ex[i] * (py - ay[i]) - ey[i] * (x0 + 0.5 - ax[i]);
     uint8_t* out = target.desc.surface + ptrdiff_t{y} * target.desc.pitch + ptrdiff_t{x0} * bytes;
     for (int x = x0; x < x1; ++x, out += bytes, e[0] -= ey[0], e[1] -= ey[1], e[2] -= ey[2]) {
-      if (!Owns(e[0], ex[0], ey[0]) || !Owns(e[1], ex[1], ey[1]) || !Owns(e[2], ex[2], ey[2])) continue;
+      if (!Owns(e[0], ex[0], ey[0]) || !Owns(e[1], ex[1], ey[1]) || !Owns(e[2], ex[2], ey[2]))
+        continue;
       const double w[3] = {e[0] * invArea, e[1] * invArea, e[2] * invArea};
       const uint32_t diffuse = flatSource || sameDiffuse ? constDiffuse : Lerp(v, w);
       if (!tex.pixels) {
@@ -338,7 +383,8 @@ void DrawTriangle(const Target& target, const Texture& tex, const RasterState& s
 }  // namespace
 
 bool ReadVertices(uint32_t fvf, const void* data, size_t count, std::vector<RasterVertex>* out) {
-  if ((fvf & ~(kFvfXyzRhw | kFvfDiffuse | kFvfTex1)) != 0 || !(fvf & kFvfXyzRhw) || !data) return false;
+  if ((fvf & ~(kFvfXyzRhw | kFvfDiffuse | kFvfTex1)) != 0 || !(fvf & kFvfXyzRhw) || !data)
+    return false;
   const size_t stride = 16 + ((fvf & kFvfDiffuse) ? 4 : 0) + ((fvf & kFvfTex1) ? 8 : 0);
   const auto* p = static_cast<const uint8_t*>(data);
   out->assign(count, RasterVertex{});

@@ -1,7 +1,7 @@
 // The software rasteriser behind our Direct3D device: transformed vertices are assembled into
-// points, lines and triangles, each drawn with the top-left fill rule at pixel centres, its texture coordinates
-// interpolated with perspective, sampled by nearest texel or bilinearly, combined by texture
-// stage 0 and blended into a memory surface.
+// points, lines and triangles, each drawn with the top-left fill rule at pixel centres, its texture
+// coordinates interpolated with perspective, sampled by nearest texel or bilinearly, combined by
+// texture stage 0 and blended into a memory surface.
 #pragma once
 
 #include <cstddef>

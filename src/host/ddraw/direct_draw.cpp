@@ -44,7 +44,9 @@ DdPixelFormat DirectDraw::DisplayFormat(int bits) {
   return f;
 }
 
-int DirectDraw::DisplayBits() const { return modeSet_ ? mode_.bitsPerPixel : 32; }
+int DirectDraw::DisplayBits() const {
+  return modeSet_ ? mode_.bitsPerPixel : 32;
+}
 
 HResult DirectDraw::GetCaps(DdCaps* hardware, DdCaps* emulation) const {
   if (!hardware && !emulation) return kDdErrInvalidParams;
@@ -136,8 +138,9 @@ HResult DirectDraw::CreateSurface(const DdSurfaceDesc& desc, std::unique_ptr<Mem
   }
   const int backBuffers = (desc.flags & kDdsdBackBufferCount) ? int(desc.backBufferCount) : 0;
   if (backBuffers > 0 && !(desc.caps & kDdsCapsFlip)) return kDdErrInvalidCaps;
-  auto surface = backBuffers > 0 ? MemorySurface::CreateFlipChain(width, height, format, backBuffers)
-                                 : MemorySurface::Create(width, height, format);
+  auto surface = backBuffers > 0
+                     ? MemorySurface::CreateFlipChain(width, height, format, backBuffers)
+                     : MemorySurface::Create(width, height, format);
   if (!surface) {
     return width < 1 || height < 1 ? kDdErrInvalidParams : kDdErrInvalidPixelFormat;
   }

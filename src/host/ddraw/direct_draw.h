@@ -85,7 +85,8 @@ class DirectDraw {
   std::vector<DdDisplayMode> EnumDisplayModes() const;
   HResult SetCooperativeLevel(HWND hwnd, uint32_t flags);
   // Only the listed modes; only at the exclusive full-screen level.
-  HResult SetDisplayMode(int32_t width, int32_t height, int32_t bits, int32_t refresh, uint32_t flags);
+  HResult SetDisplayMode(int32_t width, int32_t height, int32_t bits, int32_t refresh,
+                         uint32_t flags);
   HResult RestoreDisplayMode();
   HResult GetDisplayMode(DdDisplayMode* out) const;
   HResult GetDeviceIdentifier(DdDeviceIdentifier* out) const;

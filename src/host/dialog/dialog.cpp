@@ -16,9 +16,15 @@ T* FindById(std::vector<T>& items, int id) {
 
 }  // namespace
 
-DialogCheckBox* Dialog::CheckBox(int id) { return FindById(checkBoxes, id); }
-DialogAction* Dialog::Action(int id) { return FindById(actions, id); }
-DialogText* Dialog::Text(int id) { return FindById(texts, id); }
+DialogCheckBox* Dialog::CheckBox(int id) {
+  return FindById(checkBoxes, id);
+}
+DialogAction* Dialog::Action(int id) {
+  return FindById(actions, id);
+}
+DialogText* Dialog::Text(int id) {
+  return FindById(texts, id);
+}
 DialogControl* Dialog::Control(int id) {
   // Pages may use the same ids: the shown page's control first.
   for (DialogControl& control : controls) {

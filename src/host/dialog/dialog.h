@@ -144,10 +144,10 @@ struct Dialog {
   // The text area's size before it grows to fit (pixels); 0 leaves it to the text.
   int32_t textWidth = 0;
   int32_t textHeight = 0;
-  bool growToText = false;         // otherwise the text wraps inside textWidth
-  bool centreSingleLine = false;   // a one-line text stands in the middle of textHeight
-  bool cursorToDefault = false;    // the pointer moves onto the default button
-  bool cursorToCentre = false;     // the pointer moves to the dialog's centre once it stands
+  bool growToText = false;        // otherwise the text wraps inside textWidth
+  bool centreSingleLine = false;  // a one-line text stands in the middle of textHeight
+  bool cursorToDefault = false;   // the pointer moves onto the default button
+  bool cursorToCentre = false;    // the pointer moves to the dialog's centre once it stands
   // Set by an action to end the dialog with that answer once the action returns.
   std::optional<int> endAnswer;
   // Top-left corner in the owner's client area; -1 centres.

@@ -25,7 +25,7 @@ struct FileFilter {
 struct FileChooserRequest {
   bool save = false;
   std::string title;
-  std::string folder;  // where the list starts; empty: the working folder
+  std::string folder;    // where the list starts; empty: the working folder
   std::string fileName;  // the name proposed
   std::vector<FileFilter> filters;
   std::string defaultExtension;  // added to a saved name without one

@@ -266,7 +266,8 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
     openFirstMenu_ = !popupOpen;
     closeMenu_ = popupOpen;
   }
-  if (event.type == SDL_MOUSEMOTION || event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) {
+  if (event.type == SDL_MOUSEMOTION || event.type == SDL_MOUSEBUTTONDOWN ||
+      event.type == SDL_MOUSEBUTTONUP) {
     int y = event.type == SDL_MOUSEMOTION ? event.motion.y : event.button.y;
     bool onBar = y < static_cast<int>(barHeight);
     if (fullScreen && y < kTopEdgeRows) menuShown_ = true;
@@ -312,7 +313,8 @@ void ImGuiDialogHost::DrawMenuBar() {
     MenuLabel label = SplitMenuLabel(top.label);
     std::string text = Utf8(label.text);
     if (top.items.empty()) {
-      if (ImGui::MenuItem(text.c_str(), nullptr, top.checked, top.enabled && !inDialog_)) menu_->Choose(top.id);
+      if (ImGui::MenuItem(text.c_str(), nullptr, top.checked, top.enabled && !inDialog_))
+        menu_->Choose(top.id);
       NoteItem(text);
       continue;
     }

@@ -126,7 +126,7 @@ class ImGuiDialogHost final : public DialogHost {
   int endId_ = 0;
   bool closeRequested_ = false;
   std::atomic<bool> stopping_{false};  // set from another thread by CloseForStop
-  bool menuShown_ = false;  // full screen: after Alt/F10 or the pointer on the top edge
+  bool menuShown_ = false;             // full screen: after Alt/F10 or the pointer on the top edge
   bool openFirstMenu_ = false;
   bool closeMenu_ = false;
   bool menuHot_ = false;

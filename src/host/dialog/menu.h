@@ -13,8 +13,8 @@
 namespace bw::host {
 
 struct MenuItem {
-  int id = 0;          // 0 for a popup or a separator
-  std::string label;   // CP932; "&" marks the access key, "\t" starts the shortcut text
+  int id = 0;         // 0 for a popup or a separator
+  std::string label;  // CP932; "&" marks the access key, "\t" starts the shortcut text
   bool separator = false;
   bool enabled = true;
   bool checked = false;

@@ -284,7 +284,8 @@ int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
     for (const auto& [id, checked] : script->checks) {
       if (DialogCheckBox* box = dialog.CheckBox(id)) SetDialogCheck(dialog, *box, checked);
     }
-    if (script->editText && dialog.edit) dialog.edit->text = ClipCp932(*script->editText, dialog.edit->maxBytes);
+    if (script->editText && dialog.edit)
+      dialog.edit->text = ClipCp932(*script->editText, dialog.edit->maxBytes);
     for (int id : script->actions) {
       DialogAction* action = dialog.Action(id);
       if (action && action->onPress) action->onPress(dialog);

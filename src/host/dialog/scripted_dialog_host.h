@@ -71,7 +71,7 @@ struct DialogRecord {
   std::string title;               // CP932
   std::vector<std::string> texts;  // CP932, in the dialog's order
   std::string report;
-  std::map<int, bool> checks;      // as the dialog ended
+  std::map<int, bool> checks;  // as the dialog ended
   std::string editText;
   std::map<int, DialogControlRecord> controls;  // where pages share an id, the shown page's
   int tab = -1;
@@ -111,17 +111,17 @@ class ScriptedDialogHost final : public DialogHost {
 
  private:
   mutable std::mutex lock_;
-  std::deque<DialogAnswer> answers_;            // guarded by lock_
-  bool defaultWhenEmpty_ = false;               // guarded by lock_
-  std::deque<FileChoice> fileChoices_;          // guarded by lock_
-  std::deque<FolderChoice> folderChoices_;      // guarded by lock_
-  std::vector<DialogRecord> dialogs_;           // guarded by lock_
+  std::deque<DialogAnswer> answers_;                  // guarded by lock_
+  bool defaultWhenEmpty_ = false;                     // guarded by lock_
+  std::deque<FileChoice> fileChoices_;                // guarded by lock_
+  std::deque<FolderChoice> folderChoices_;            // guarded by lock_
+  std::vector<DialogRecord> dialogs_;                 // guarded by lock_
   std::vector<FileChooserRequest> fileRequests_;      // guarded by lock_
   std::vector<FolderChooserRequest> folderRequests_;  // guarded by lock_
-  std::string clipboard_;                       // guarded by lock_
-  bool failClipboard_ = false;                  // guarded by lock_
-  std::map<uint32_t, Menu*> menus_;             // guarded by lock_
-  std::map<uint32_t, int> menuOpenings_;        // guarded by lock_
+  std::string clipboard_;                             // guarded by lock_
+  bool failClipboard_ = false;                        // guarded by lock_
+  std::map<uint32_t, Menu*> menus_;                   // guarded by lock_
+  std::map<uint32_t, int> menuOpenings_;              // guarded by lock_
 };
 
 }  // namespace bw::host

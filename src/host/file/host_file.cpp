@@ -25,10 +25,18 @@ bool HostFile::Open(const std::filesystem::path& path, Access access) {
   Close();
   int flags = O_CLOEXEC;
   switch (access) {
-    case Access::kRead: flags |= O_RDONLY; break;
-    case Access::kReadWrite: flags |= O_RDWR; break;
-    case Access::kCreateAlways: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case Access::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+    case Access::kRead:
+      flags |= O_RDONLY;
+      break;
+    case Access::kReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Access::kCreateAlways:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+    case Access::kCreateNew:
+      flags |= O_WRONLY | O_CREAT | O_EXCL;
+      break;
   }
   int fd;
   do {
@@ -79,7 +87,9 @@ uint32_t HostFile::Write(const void* buffer, uint32_t count) {
 
 std::optional<uint64_t> HostFile::Seek(int64_t distance, Origin origin) {
   if (fd_ < 0) return std::nullopt;
-  int whence = origin == Origin::kBegin ? SEEK_SET : origin == Origin::kCurrent ? SEEK_CUR : SEEK_END;
+  int whence = origin == Origin::kBegin     ? SEEK_SET
+               : origin == Origin::kCurrent ? SEEK_CUR
+                                            : SEEK_END;
   off_t pos = ::lseek(fd_, static_cast<off_t>(distance), whence);
   if (pos < 0) return std::nullopt;
   return static_cast<uint64_t>(pos);

@@ -45,8 +45,8 @@ char32_t DecodeUtf8(std::string_view s) {
   if (b0 < 0xF0) {
     return static_cast<char32_t>((b0 & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F));
   }
-  return static_cast<char32_t>((b0 & 0x07) << 18 | (byte(1) & 0x3F) << 12 |
-                               (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F));
+  return static_cast<char32_t>((b0 & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 |
+                               (byte(3) & 0x3F));
 }
 
 // The Unicode character of a CP932 code (a byte, or lead << 8 | trail); none when the code is
@@ -73,11 +73,16 @@ FT_Fixed ToFixed(double v) {
 
 int32_t Levels(uint32_t format) {
   switch (format) {
-    case GGO_BITMAP: return 1;
-    case GGO_GRAY2_BITMAP: return 4;
-    case GGO_GRAY4_BITMAP: return 16;
-    case GGO_GRAY8_BITMAP: return 64;
-    default: return 0;
+    case GGO_BITMAP:
+      return 1;
+    case GGO_GRAY2_BITMAP:
+      return 4;
+    case GGO_GRAY4_BITMAP:
+      return 16;
+    case GGO_GRAY8_BITMAP:
+      return 64;
+    default:
+      return 0;
   }
 }
 
@@ -117,7 +122,8 @@ std::optional<Scale> ScaleFor(FT_Face face, const LOGFONTA& logFont) {
   }
   scale.ppemY = std::max<FT_F26Dot6>(scale.ppemY, 64);
   int64_t average = os2 != nullptr && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : upem / 2;
-  scale.ppemX = width == 0 ? scale.ppemY : std::max<FT_F26Dot6>(RoundDiv(width * 64 * upem, average), 64);
+  scale.ppemX =
+      width == 0 ? scale.ppemY : std::max<FT_F26Dot6>(RoundDiv(width * 64 * upem, average), 64);
   if (scale.ppemX > Font::kMaxPixelSize * 64) return std::nullopt;
   return scale;
 }
@@ -127,8 +133,12 @@ TEXTMETRICA MetricsFor(FT_Face face, const LOGFONTA& logFont, const Scale& scale
   const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
   const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
   int64_t upem = face->units_per_EM;
-  auto toPixelsX = [&](int64_t units) { return static_cast<int32_t>(RoundDiv(units * scale.ppemX, upem * 64)); };
-  auto toPixelsY = [&](int64_t units) { return static_cast<int32_t>(RoundDiv(units * scale.ppemY, upem * 64)); };
+  auto toPixelsX = [&](int64_t units) {
+    return static_cast<int32_t>(RoundDiv(units * scale.ppemX, upem * 64));
+  };
+  auto toPixelsY = [&](int64_t units) {
+    return static_cast<int32_t>(RoundDiv(units * scale.ppemY, upem * 64));
+  };
 
   TEXTMETRICA tm;
   tm.tmAscent = scale.ascent;
@@ -136,8 +146,8 @@ TEXTMETRICA MetricsFor(FT_Face face, const LOGFONTA& logFont, const Scale& scale
   tm.tmHeight = scale.ascent + scale.descent;
   tm.tmInternalLeading = tm.tmHeight - static_cast<int32_t>(RoundDiv(scale.ppemY, 64));
   if (os2 != nullptr && hhea != nullptr) {
-    int64_t gap = hhea->Line_Gap - ((os2->usWinAscent + os2->usWinDescent) -
-                                    (hhea->Ascender - hhea->Descender));
+    int64_t gap = hhea->Line_Gap -
+                  ((os2->usWinAscent + os2->usWinDescent) - (hhea->Ascender - hhea->Descender));
     tm.tmExternalLeading = std::max(0, toPixelsY(gap));
   }
   int64_t average = os2 != nullptr && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : upem / 2;
@@ -154,8 +164,8 @@ TEXTMETRICA MetricsFor(FT_Face face, const LOGFONTA& logFont, const Scale& scale
   tm.tmUnderlined = logFont.lfUnderline != 0 ? 1 : 0;
   tm.tmStruckOut = logFont.lfStrikeOut != 0 ? 1 : 0;
   bool fixed = (pitchAndFamily & 0x03) == FIXED_PITCH;
-  tm.tmPitchAndFamily = static_cast<uint8_t>((pitchAndFamily & 0xF0) | TMPF_VECTOR |
-                                             TMPF_TRUETYPE | (fixed ? 0 : TMPF_FIXED_PITCH));
+  tm.tmPitchAndFamily = static_cast<uint8_t>((pitchAndFamily & 0xF0) | TMPF_VECTOR | TMPF_TRUETYPE |
+                                             (fixed ? 0 : TMPF_FIXED_PITCH));
   // The faces map CP932 codes whatever character set is asked for.
   tm.tmCharSet = SHIFTJIS_CHARSET;
   return tm;

@@ -75,4 +75,3 @@ int EnumFontFamiliesExA(const LOGFONTA& filter, FONTENUMPROCA proc, LPARAM param
 }
 
 }  // namespace bw::host
-

@@ -27,7 +27,6 @@ using FONTENUMPROCA = int (*)(const ENUMLOGFONTEXA* font, uint32_t fontType, LPA
 // Calls proc once per face and character set that filter selects: lfCharSet DEFAULT_CHARSET
 // or the set, lfFaceName empty or the face's name. Answers the last value proc answered, or 1
 // when nothing was reported.
-int EnumFontFamiliesExA(const LOGFONTA& filter, FONTENUMPROCA proc, LPARAM param,
-                        uint32_t flags);
+int EnumFontFamiliesExA(const LOGFONTA& filter, FONTENUMPROCA proc, LPARAM param, uint32_t flags);
 
 }  // namespace bw::host

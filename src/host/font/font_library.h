@@ -24,7 +24,7 @@ class FontLibrary {
     FT_FaceRec_* face = nullptr;  // an FT_Face
     std::string family;
     std::string path;
-    int index = 0;  // the face's number inside its file
+    int index = 0;                                // the face's number inside its file
     hb_font_t* shaper = nullptr;                  // HarfBuzz's view of the face, made on first use
     std::map<char32_t, uint32_t> verticalGlyphs;  // what the shaper answered
   };

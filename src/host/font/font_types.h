@@ -10,8 +10,8 @@ namespace bw::host {
 constexpr int kLfFaceSize = 32;
 
 struct LOGFONTA {
-  int32_t lfHeight = 0;  // < 0: character height; > 0: cell height; 0: the default size
-  int32_t lfWidth = 0;   // average character width; 0: as the face is drawn
+  int32_t lfHeight = 0;       // < 0: character height; > 0: cell height; 0: the default size
+  int32_t lfWidth = 0;        // average character width; 0: as the face is drawn
   int32_t lfEscapement = 0;   // tenths of a degree, counter-clockwise
   int32_t lfOrientation = 0;  // follows lfEscapement for outline faces
   int32_t lfWeight = 0;       // 0 (don't care) or 100-900

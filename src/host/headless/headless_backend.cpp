@@ -69,7 +69,8 @@ void HeadlessSink::Detach() {
 
 HeadlessBackend::HeadlessBackend(uint32_t startMs) : clock_(startMs), useClock_(&clock_) {
   Rect screen{0, 0, kDefaultDesktopWidth, kDefaultDesktopHeight};
-  desktop_ = DesktopInfo{kDefaultDesktopWidth, kDefaultDesktopHeight, kDefaultDesktopDepth, {Monitor{screen, screen}}};
+  desktop_ = DesktopInfo{
+      kDefaultDesktopWidth, kDefaultDesktopHeight, kDefaultDesktopDepth, {Monitor{screen, screen}}};
 }
 
 HeadlessBackend::~HeadlessBackend() = default;
@@ -94,7 +95,9 @@ void HeadlessBackend::QueueComposition(std::string utf8, int32_t cursor) {
   Queue(std::move(scripted));
 }
 
-void HeadlessBackend::SetDesktop(DesktopInfo desktop) { desktop_ = std::move(desktop); }
+void HeadlessBackend::SetDesktop(DesktopInfo desktop) {
+  desktop_ = std::move(desktop);
+}
 
 void HeadlessBackend::HoldKey(int virtualKey, bool down) {
   std::lock_guard<std::mutex> guard(lock_);
@@ -272,7 +275,9 @@ void HeadlessBackend::Wake() {
   wake_.notify_all();
 }
 
-DesktopInfo HeadlessBackend::Desktop() { return desktop_; }
+DesktopInfo HeadlessBackend::Desktop() {
+  return desktop_;
+}
 
 std::string HeadlessBackend::FileSystemType(const std::string& folder) {
   auto it = fileSystems_.find(folder);

@@ -164,8 +164,8 @@ class HeadlessBackend final : public Backend {
 
   std::mutex lock_;
   std::condition_variable wake_;
-  std::deque<Scripted> events_;    // guarded by lock_
-  bool woken_ = false;             // guarded by lock_
+  std::deque<Scripted> events_;                  // guarded by lock_
+  bool woken_ = false;                           // guarded by lock_
   std::deque<int> answers_;                      // guarded by lock_
   std::vector<MessageBoxRequest> messageBoxes_;  // guarded by lock_
   std::set<int> keysHeld_;                       // guarded by lock_

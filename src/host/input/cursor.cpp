@@ -38,7 +38,9 @@ bool SetCursorShape(int32_t shape) {
   return true;
 }
 
-int32_t CursorShape() { return shapeNow; }
+int32_t CursorShape() {
+  return shapeNow;
+}
 
 bool SetProgramCursor(uint32_t resourceId) {
   constexpr uint32_t kHandResource = 120;
@@ -60,7 +62,9 @@ void SetKeyboardGrab(bool grab) {
   Changed();
 }
 
-bool IsKeyboardGrabbed() { return keyboardGrabbed; }
+bool IsKeyboardGrabbed() {
+  return keyboardGrabbed;
+}
 
 void ApplyCursorState() {
   if (changed.exchange(false)) ApplyNow();

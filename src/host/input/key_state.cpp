@@ -29,9 +29,12 @@ KeptState& State() {
 
 uint8_t ButtonKey(MouseButton button) {
   switch (button) {
-    case MouseButton::kLeft: return VK_LBUTTON;
-    case MouseButton::kRight: return VK_RBUTTON;
-    case MouseButton::kMiddle: return VK_MBUTTON;
+    case MouseButton::kLeft:
+      return VK_LBUTTON;
+    case MouseButton::kRight:
+      return VK_RBUTTON;
+    case MouseButton::kMiddle:
+      return VK_MBUTTON;
   }
   return 0;
 }
@@ -56,8 +59,8 @@ void RecordInputEvent(HWND hwnd, const InputEvent& event) {
       return;
     case InputEventKind::kMouseButtonDown:
     case InputEventKind::kMouseButtonUp:
-      state.down[ButtonKey(event.button)].store(event.kind == InputEventKind::kMouseButtonDown ? 1 : 0,
-                                                std::memory_order_relaxed);
+      state.down[ButtonKey(event.button)].store(
+          event.kind == InputEventKind::kMouseButtonDown ? 1 : 0, std::memory_order_relaxed);
       SetPointer(hwnd, event);
       return;
     case InputEventKind::kMouseMove:
@@ -82,16 +85,33 @@ void RecordInputMessage(uint32_t message, WPARAM wParam) {
   bool down = false;
   switch (message) {
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: key = static_cast<int>(wParam & 0xFF), down = true; break;
+    case WM_SYSKEYDOWN:
+      key = static_cast<int>(wParam & 0xFF), down = true;
+      break;
     case WM_KEYUP:
-    case WM_SYSKEYUP: key = static_cast<int>(wParam & 0xFF); break;
-    case WM_LBUTTONDOWN: key = VK_LBUTTON, down = true; break;
-    case WM_LBUTTONUP: key = VK_LBUTTON; break;
-    case WM_RBUTTONDOWN: key = VK_RBUTTON, down = true; break;
-    case WM_RBUTTONUP: key = VK_RBUTTON; break;
-    case WM_MBUTTONDOWN: key = VK_MBUTTON, down = true; break;
-    case WM_MBUTTONUP: key = VK_MBUTTON; break;
-    default: return;
+    case WM_SYSKEYUP:
+      key = static_cast<int>(wParam & 0xFF);
+      break;
+    case WM_LBUTTONDOWN:
+      key = VK_LBUTTON, down = true;
+      break;
+    case WM_LBUTTONUP:
+      key = VK_LBUTTON;
+      break;
+    case WM_RBUTTONDOWN:
+      key = VK_RBUTTON, down = true;
+      break;
+    case WM_RBUTTONUP:
+      key = VK_RBUTTON;
+      break;
+    case WM_MBUTTONDOWN:
+      key = VK_MBUTTON, down = true;
+      break;
+    case WM_MBUTTONUP:
+      key = VK_MBUTTON;
+      break;
+    default:
+      return;
   }
   if (key != 0) State().downByMessages[key].store(down ? 1 : 0, std::memory_order_relaxed);
 }
@@ -104,12 +124,15 @@ int16_t GetAsyncKeyState(int virtualKey) {
 int16_t GetKeyState(int virtualKey) {
   if (virtualKey <= 0 || virtualKey > 255) return 0;
   const KeptState& state = State();
-  const int16_t held = state.downByMessages[virtualKey].load(std::memory_order_relaxed) ? kKeyDownBit : 0;
-  return static_cast<int16_t>(held | (state.toggled[virtualKey].load(std::memory_order_relaxed) & 1));
+  const int16_t held =
+      state.downByMessages[virtualKey].load(std::memory_order_relaxed) ? kKeyDownBit : 0;
+  return static_cast<int16_t>(held |
+                              (state.toggled[virtualKey].load(std::memory_order_relaxed) & 1));
 }
 
 Point GetCursorPos() {
-  return Point{State().x.load(std::memory_order_relaxed), State().y.load(std::memory_order_relaxed)};
+  return Point{State().x.load(std::memory_order_relaxed),
+               State().y.load(std::memory_order_relaxed)};
 }
 
 void RecordCursorPos(int32_t x, int32_t y) {

@@ -1,5 +1,6 @@
 // Keys, buttons and the pointer as the event thread last saw them, kept for the devices that poll
-// (the frame thread never calls SDL). Written by the delivery of input events, read from any thread.
+// (the frame thread never calls SDL). Written by the delivery of input events, read from any
+// thread.
 #pragma once
 
 #include <cstdint>

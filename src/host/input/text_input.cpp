@@ -16,7 +16,7 @@ namespace {
 std::atomic<bool> active{false};
 std::atomic<bool> inputMethodSeen{false};
 std::mutex compositionLock;
-std::string composition;  // guarded by compositionLock
+std::string composition;       // guarded by compositionLock
 size_t compositionCursor = 0;  // guarded by compositionLock
 
 void SetPlatformTextInput(bool on) {
@@ -36,7 +36,9 @@ void StopTextInput() {
   SetComposition({});
 }
 
-bool IsTextInputActive() { return active; }
+bool IsTextInputActive() {
+  return active;
+}
 
 void SetComposition(std::string_view cp932, size_t cursor) {
   std::lock_guard<std::mutex> hold(compositionLock);
@@ -55,7 +57,9 @@ int32_t CompositionCursor() {
   return static_cast<int32_t>(compositionCursor);
 }
 
-bool HasInputMethod() { return inputMethodSeen; }
+bool HasInputMethod() {
+  return inputMethodSeen;
+}
 
 void ResetTextInput() {
   std::lock_guard<std::mutex> hold(compositionLock);

@@ -26,20 +26,28 @@ constexpr int32_t kBytesPerPixel = 4;
 
 uint32_t MessageBoxIconFlag(uint32_t style) {
   switch (style & MB_ICONMASK) {
-    case MB_ICONHAND: return SDL_MESSAGEBOX_ERROR;
-    case MB_ICONEXCLAMATION: return SDL_MESSAGEBOX_WARNING;
+    case MB_ICONHAND:
+      return SDL_MESSAGEBOX_ERROR;
+    case MB_ICONEXCLAMATION:
+      return SDL_MESSAGEBOX_WARNING;
     case MB_ICONQUESTION:
-    case MB_ICONASTERISK: return SDL_MESSAGEBOX_INFORMATION;
-    default: return 0;
+    case MB_ICONASTERISK:
+      return SDL_MESSAGEBOX_INFORMATION;
+    default:
+      return 0;
   }
 }
 
 const char* ButtonText(int answer) {
   switch (answer) {
-    case IDCANCEL: return "Cancel";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "OK";
+    case IDCANCEL:
+      return "Cancel";
+    case IDYES:
+      return "Yes";
+    case IDNO:
+      return "No";
+    default:
+      return "OK";
   }
 }
 
@@ -47,7 +55,8 @@ const char* ButtonText(int answer) {
 
 bool SdlBackend::HasDisplay() {
   const char* driver = SDL_GetCurrentVideoDriver();
-  return driver != nullptr && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
+  return driver != nullptr && std::strcmp(driver, "dummy") != 0 &&
+         std::strcmp(driver, "offscreen") != 0;
 }
 
 SdlSink::~SdlSink() {
@@ -77,7 +86,8 @@ void SdlSink::Show(const FrameView& frame) {
                                  frame.width, frame.height);
     if (!texture_) {
       // Once: the same failure would otherwise repeat every frame.
-      if (!failureReported_) std::fprintf(stderr, "brimwold: cannot make the frame texture: %s\n", SDL_GetError());
+      if (!failureReported_)
+        std::fprintf(stderr, "brimwold: cannot make the frame texture: %s\n", SDL_GetError());
       failureReported_ = true;
       textureWidth_ = textureHeight_ = 0;
       return;
@@ -86,7 +96,8 @@ void SdlSink::Show(const FrameView& frame) {
     textureHeight_ = frame.height;
   }
   filter_ = frame.filter;
-  SDL_SetTextureScaleMode(texture_, filter_ == ScaleFilter::kLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+  SDL_SetTextureScaleMode(
+      texture_, filter_ == ScaleFilter::kLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
   if (changed.left < changed.right && changed.top < changed.bottom) {
     // The rows go straight into the texture's memory: no staging copy on our side.
     const SDL_Rect area{changed.left, changed.top, changed.Width(), changed.Height()};
@@ -209,8 +220,8 @@ bool SdlBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
   if (desc.width <= 0 || desc.height <= 0) return false;
   std::string title = Cp932ToUtf8Lenient(desc.title);
   uint32_t flags = SDL_WINDOW_ALLOW_HIGHDPI | (desc.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
-  SDL_Window* window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                        desc.width, desc.height, flags);
+  SDL_Window* window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED,
+                                        SDL_WINDOWPOS_CENTERED, desc.width, desc.height, flags);
   if (!window) {
     std::fprintf(stderr, "brimwold: cannot open a window: %s\n", SDL_GetError());
     return false;
@@ -278,7 +289,8 @@ bool SdlBackend::SetFullScreen(HWND hwnd, bool fullScreen) {
   SDL_GetWindowSize(native->window, &w, &h);
   const Rect windowed{x, y, x + w, y + h};
   // The desktop's own mode: the sink letterboxes the picture into it.
-  if (SDL_SetWindowFullscreen(native->window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+  if (SDL_SetWindowFullscreen(native->window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) !=
+      0) {
     std::fprintf(stderr, "brimwold: cannot switch the screen mode: %s\n", SDL_GetError());
     return false;
   }
@@ -493,10 +505,20 @@ void SdlBackend::Translate(const SDL_Event& event) {
     case SDL_MOUSEBUTTONUP: {
       uint32_t flag = 0;
       switch (event.button.button) {
-        case SDL_BUTTON_LEFT: out.button = MouseButton::kLeft; flag = MK_LBUTTON; break;
-        case SDL_BUTTON_RIGHT: out.button = MouseButton::kRight; flag = MK_RBUTTON; break;
-        case SDL_BUTTON_MIDDLE: out.button = MouseButton::kMiddle; flag = MK_MBUTTON; break;
-        default: return;
+        case SDL_BUTTON_LEFT:
+          out.button = MouseButton::kLeft;
+          flag = MK_LBUTTON;
+          break;
+        case SDL_BUTTON_RIGHT:
+          out.button = MouseButton::kRight;
+          flag = MK_RBUTTON;
+          break;
+        case SDL_BUTTON_MIDDLE:
+          out.button = MouseButton::kMiddle;
+          flag = MK_MBUTTON;
+          break;
+        default:
+          return;
       }
       bool down = event.type == SDL_MOUSEBUTTONDOWN;
       buttonsHeld_ = down ? (buttonsHeld_ | flag) : (buttonsHeld_ & ~flag);
@@ -583,7 +605,9 @@ void SdlBackend::TrackPointer() {
   }
 }
 
-void SdlBackend::WaitEvents() { SDL_WaitEvent(nullptr); }
+void SdlBackend::WaitEvents() {
+  SDL_WaitEvent(nullptr);
+}
 
 void SdlBackend::Wake() {
   SDL_Event event;
@@ -606,13 +630,16 @@ DesktopInfo SdlBackend::Desktop() {
     SDL_Rect usable;
     if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
     if (SDL_GetDisplayUsableBounds(i, &usable) != 0) usable = bounds;
-    info.monitors.push_back(Monitor{Rect{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h},
-                                    Rect{usable.x, usable.y, usable.x + usable.w, usable.y + usable.h}});
+    info.monitors.push_back(
+        Monitor{Rect{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h},
+                Rect{usable.x, usable.y, usable.x + usable.w, usable.y + usable.h}});
   }
   return info;
 }
 
-std::string SdlBackend::FileSystemType(const std::string& folder) { return FileSystemTypeOf(folder); }
+std::string SdlBackend::FileSystemType(const std::string& folder) {
+  return FileSystemTypeOf(folder);
+}
 
 int SdlBackend::ShowMessageBox(const MessageBoxRequest& request) {
   int fallback = MessageBoxDefaultAnswer(request.style);
@@ -624,7 +651,8 @@ int SdlBackend::ShowMessageBox(const MessageBoxRequest& request) {
   for (int answer : answers) {
     uint32_t flags = 0;
     if (answer == fallback) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-    if (answer == IDCANCEL || (!hasCancel && answers.size() == 1)) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    if (answer == IDCANCEL || (!hasCancel && answers.size() == 1))
+      flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
     buttons.push_back(SDL_MessageBoxButtonData{flags, answer, ButtonText(answer)});
   }
   SDL_Window* parent = nullptr;

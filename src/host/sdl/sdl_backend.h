@@ -77,7 +77,9 @@ class SdlBackend final : public Backend {
   SDL_Renderer* SdlRendererOf(HWND hwnd);
   SdlSink* SdlSinkOf(HWND hwnd);
   // Sees every SDL event first; an event it answers true for goes no further.
-  void SetEventFilter(std::function<bool(const SDL_Event&)> filter) { eventFilter_ = std::move(filter); }
+  void SetEventFilter(std::function<bool(const SDL_Event&)> filter) {
+    eventFilter_ = std::move(filter);
+  }
   // Told of a native window just before its SDL objects and sink are destroyed, so a user of
   // them lets go while they still live.
   void SetWindowClosing(std::function<void(HWND)> closing) { windowClosing_ = std::move(closing); }

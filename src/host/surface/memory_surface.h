@@ -19,7 +19,9 @@ class MemoryDc;
 class PresentationSink;
 
 using HResult = int32_t;
-constexpr HResult DdError(uint32_t code) { return HResult(0x88760000u | code); }
+constexpr HResult DdError(uint32_t code) {
+  return HResult(0x88760000u | code);
+}
 constexpr HResult kDdOk = 0;
 constexpr HResult kDdErrInvalidParams = -2147024809;  // 0x80070057
 constexpr HResult kDdErrUnsupported = -2147467263;    // 0x80004001
@@ -142,7 +144,8 @@ class MemorySurface {
   static std::unique_ptr<MemorySurface> Create(int width, int height, const DdPixelFormat& format);
   // A front surface with backBuffers attached behind it, all alike; Flip rotates them.
   static std::unique_ptr<MemorySurface> CreateFlipChain(int width, int height,
-                                                        const DdPixelFormat& format, int backBuffers);
+                                                        const DdPixelFormat& format,
+                                                        int backBuffers);
 
   HResult GetPixelFormat(DdPixelFormat* out) const;
   // A colour fill of dest (null: the whole surface), or with src a copy of srcRect (null: the

@@ -13,8 +13,8 @@ constexpr uint64_t kMegabyte = 1048576;
 
 uint32_t ImageCacheHash(std::string_view key) {
   uint32_t h = 0;
-  for (char c : key) h = NameHashStep(h, static_cast<uint32_t>(static_cast<int32_t>(
-                                             static_cast<int8_t>(c))));
+  for (char c : key)
+    h = NameHashStep(h, static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(c))));
   return NameHashFinish(h);
 }
 

@@ -298,7 +298,8 @@ DecodedImage* ImageLoaderManager::LoadImage(std::string_view name, bool useCache
   }
   std::span<const uint8_t> data(static_cast<const uint8_t*>(file.GetData()), file.GetSize());
   DecodedImage* image = nullptr;
-  if (ImageLoader* loader = FindLoaderByExtension(name, false)) image = DecodeFromMemory(data, loader);
+  if (ImageLoader* loader = FindLoaderByExtension(name, false))
+    image = DecodeFromMemory(data, loader);
   if (!image) image = DecodeFromMemory(data, nullptr);
   if (!image) ReportUnloadedPicture(name, kFileOk);
   if (image && useCache) Cache(image, sjis::ToLower(file.GetPath()));

@@ -63,8 +63,8 @@ class ImageLoaderManager {
                         GllConfigDlg configDialog);
   // Adds a loader whose code lives in module; the record frees the module after the loader.
   int AddPluginLoader(ImageLoader* loader, const char* extensions, const char* typeString,
-                      uint32_t typeId, void* module, GllAssistFunc assist,
-                      GllAssistFunc2 assist2, GllConfigDlg configDialog);
+                      uint32_t typeId, void* module, GllAssistFunc assist, GllAssistFunc2 assist2,
+                      GllConfigDlg configDialog);
   [[nodiscard]] virtual int LoadLoaderPlugin(std::string_view path);
   // The number of *.GLL files of the folder that failed to load; -1 when the folder path cannot
   // be built.

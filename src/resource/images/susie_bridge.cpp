@@ -33,9 +33,7 @@ struct PluginBlock {
   void* pointer = nullptr;
   ~PluginBlock() { std::free(pointer); }
   size_t Size() const { return pointer ? malloc_usable_size(pointer) : 0; }
-  std::span<const uint8_t> Bytes() const {
-    return {static_cast<const uint8_t*>(pointer), Size()};
-  }
+  std::span<const uint8_t> Bytes() const { return {static_cast<const uint8_t*>(pointer), Size()}; }
 };
 
 // Plug-ins get a progress callback whether the caller gave one or not: many call it without
@@ -61,14 +59,13 @@ struct ArchiveProgressBridge {
 };
 
 // A DIB as a plug-in hands it out: the info block (40-byte header and palette) and the rows.
-bool ReadPluginDib(std::span<const uint8_t> info, std::span<const uint8_t> pixels,
-                   DibImage& dib) {
+bool ReadPluginDib(std::span<const uint8_t> info, std::span<const uint8_t> pixels, DibImage& dib) {
   ByteReader in(info);
   uint32_t size, compression, usedColours;
   uint16_t planes;
-  if (!in.u32le(size) || size != kDibInfoSize || !in.i32le(dib.width) ||
-      !in.i32le(dib.height) || !in.u16le(planes) || !in.u16le(dib.bits) ||
-      !in.u32le(compression) || !in.skip(12) || !in.u32le(usedColours) || !in.skip(4))
+  if (!in.u32le(size) || size != kDibInfoSize || !in.i32le(dib.width) || !in.i32le(dib.height) ||
+      !in.u16le(planes) || !in.u16le(dib.bits) || !in.u32le(compression) || !in.skip(12) ||
+      !in.u32le(usedColours) || !in.skip(4))
     return false;
   if (compression != 0 || dib.width <= 0 || dib.height == 0 || dib.height == INT32_MIN)
     return false;
@@ -157,8 +154,12 @@ std::string Fold(std::string_view name, bool everyLead) {
 
 }  // namespace
 
-std::string SusieFoldName(std::string_view name) { return Fold(name, true); }
-std::string SusieMatchName(std::string_view name) { return Fold(name, false); }
+std::string SusieFoldName(std::string_view name) {
+  return Fold(name, true);
+}
+std::string SusieMatchName(std::string_view name) {
+  return Fold(name, false);
+}
 
 uint32_t SusieNameHash(std::string_view folded) {
   uint32_t h = 0;
@@ -185,8 +186,7 @@ bool SusieImageLoader::IsSupported(std::span<const uint8_t> data, const char* na
   return isSupported_(name ? name : "", head) != 0;
 }
 
-int SusieImageLoader::LoadToBuffers(std::span<const uint8_t> data,
-                                    const ImageProgress& progress) {
+int SusieImageLoader::LoadToBuffers(std::span<const uint8_t> data, const ImageProgress& progress) {
   FreeBuffers();
   if (!data.data() || data.empty()) return kSusieNoData;
   PluginBlock info, pixels;
@@ -286,13 +286,13 @@ int SusieArchive::Extract(const Member* member, const char* folder, ArchiveProgr
   return rc == kSusieOk ? kArchiveOk : kSusieGetFileFailed;
 }
 
-int SusieArchive::ExtractByName(const char* name, const char* folder,
-                                ArchiveProgressFunc progress, void* progressArgument) {
+int SusieArchive::ExtractByName(const char* name, const char* folder, ArchiveProgressFunc progress,
+                                void* progressArgument) {
   return Extract(Find(name), folder, progress, progressArgument);
 }
 
-int SusieArchive::ExtractByIndex(uint32_t index, const char* folder,
-                                 ArchiveProgressFunc progress, void* progressArgument) {
+int SusieArchive::ExtractByIndex(uint32_t index, const char* folder, ArchiveProgressFunc progress,
+                                 void* progressArgument) {
   return Extract(At(index), folder, progress, progressArgument);
 }
 
@@ -307,8 +307,8 @@ Stream* SusieArchive::OpenStreamByIndex(uint32_t index, int* error) {
 }
 
 SusieArchiveLoader::SusieArchiveLoader(SusieModule module, std::string description,
-                                       std::string extensions,
-                                       SusieGetArchiveInfo getArchiveInfo, SusieGetFile getFile)
+                                       std::string extensions, SusieGetArchiveInfo getArchiveInfo,
+                                       SusieGetFile getFile)
     : module_(std::move(module)),
       description_(std::move(description)),
       extensions_(std::move(extensions)),
@@ -399,8 +399,7 @@ int LoadSusiePlugin(std::string_view path, FileSystemManager* archives,
       auto getPicture = reinterpret_cast<SusieGetPicture>(entry("GetPicture"));
       if (!isSupported || !getPicture) return kSusieUnknownKind;
       if (!images) return kSusieKindRefused;
-      auto* loader = new SusieImageLoader(module, description, extensions, isSupported,
-                                          getPicture);
+      auto* loader = new SusieImageLoader(module, description, extensions, isSupported, getPicture);
       if (images->AddLoader(loader, extensions.c_str(), description.c_str(), kSusieImageType,
                             nullptr, nullptr, config) != 0)
         return kSusieRegistrationRefused;

@@ -16,20 +16,18 @@ using SusieGetPluginInfo = int (*)(int infoNumber, char* buffer, int bufferLengt
 // IsSupported(file name, the file's first 2,048 bytes).
 using SusieIsSupported = int (*)(const char* name, const void* head);
 // GetPicture(data, size, flag 1 = from memory, out info block, out pixel block, progress, data).
-using SusieGetPicture = int (*)(const char* data, intptr_t size, unsigned flag,
-                                SusieHandle* info, SusieHandle* pixels, SusieProgress progress,
-                                intptr_t progressData);
+using SusieGetPicture = int (*)(const char* data, intptr_t size, unsigned flag, SusieHandle* info,
+                                SusieHandle* pixels, SusieProgress progress, intptr_t progressData);
 using SusieGetPictureInfo = int (*)(const char* data, intptr_t size, unsigned flag, void* info);
-using SusieGetPreview = int (*)(const char* data, intptr_t size, unsigned flag,
-                                SusieHandle* info, SusieHandle* pixels, SusieProgress progress,
-                                intptr_t progressData);
+using SusieGetPreview = int (*)(const char* data, intptr_t size, unsigned flag, SusieHandle* info,
+                                SusieHandle* pixels, SusieProgress progress, intptr_t progressData);
 // GetArchiveInfo(path, offset, flag 0 = from a file, out block of fileInfo records).
 using SusieGetArchiveInfo = int (*)(const char* path, intptr_t offset, unsigned flag,
                                     SusieHandle* list);
 // GetFile(archive path, member position, destination (a folder, or an out handle with flag
 // 0x100), flag, progress, data).
-using SusieGetFile = int (*)(const char* path, intptr_t position, char* destination,
-                             unsigned flag, SusieProgress progress, intptr_t progressData);
+using SusieGetFile = int (*)(const char* path, intptr_t position, char* destination, unsigned flag,
+                             SusieProgress progress, intptr_t progressData);
 using SusieConfigurationDlg = int (*)(void* parentWindow, int function);
 
 constexpr int kSusieOk = 0;

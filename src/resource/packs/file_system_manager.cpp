@@ -200,8 +200,7 @@ Stream* FileSystemManager::OpenStream(std::string_view name, std::string* path, 
         code = kFsOk;
       } else if (archiveError == kArchiveNotStreamable && wholeFallback) {
         GlobalBlock block;
-        code = record.archive->ReadByName(rest.c_str(), AllocGlobalBlock, &block, nullptr,
-                                          nullptr);
+        code = record.archive->ReadByName(rest.c_str(), AllocGlobalBlock, &block, nullptr, nullptr);
         auto* memory = code == kArchiveOk ? new (std::nothrow) MemoryStream() : nullptr;
         if (memory) {
           memory->Attach(block.pointer, block.size);
@@ -298,8 +297,7 @@ const char* FileSystemManager::GetSearchFolder(int index) const {
   return searchFolders_[static_cast<size_t>(index)].c_str();
 }
 
-int FileSystemManager::FindFileInfo(std::string* path, std::string_view name,
-                                    FileFindData* data) {
+int FileSystemManager::FindFileInfo(std::string* path, std::string_view name, FileFindData* data) {
   std::string absolute;
   int built = BuildAbsolutePath(absolute, name);
   if (built == kPathBuildFailed) return kFindBadPath;
@@ -502,8 +500,8 @@ int FileSystemManager::ReadPackMember(int32_t mountId, int32_t entryIndex, const
   TrackedAllocation tracked{allocate, argument};
   int code;
   if (entryIndex == -1) {
-    code = record->archive->ReadByName(name, TrackedAllocation::Allocate, &tracked, nullptr,
-                                       nullptr);
+    code =
+        record->archive->ReadByName(name, TrackedAllocation::Allocate, &tracked, nullptr, nullptr);
   } else {
     code = record->archive->ReadByIndex(static_cast<uint32_t>(entryIndex),
                                         TrackedAllocation::Allocate, &tracked, nullptr, nullptr);

@@ -20,7 +20,7 @@ uint32_t PackMemberStream::MoveTo(uint32_t position) {
   uint64_t headSize = head_.size();
   uint64_t target = dataOffset_ + (position > headSize ? position - headSize : 0);
   return file_.Seek(static_cast<int64_t>(target), host::HostFile::Origin::kBegin) ? kDone
-                                                                                 : kSeekFailed;
+                                                                                  : kSeekFailed;
 }
 
 uint32_t PackMemberStream::Read(void* buffer, uint32_t count) {

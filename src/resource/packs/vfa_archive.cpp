@@ -69,8 +69,8 @@ Archive* OpenVfaPack(const char* path, host::HostFile file, int* error, std::str
   try {
     auto archive = std::make_unique<VfaArchive>();
     VfaDecoderSettings settings = VfaDecoder::Settings();
-    code = archive->Load(path, std::move(file), settings.tables, settings.keyWord1,
-                         settings.keyWord2);
+    code =
+        archive->Load(path, std::move(file), settings.tables, settings.keyWord1, settings.keyWord2);
     if (code == kArchiveOk) {
       if (error) *error = code;
       return archive.release();
@@ -323,7 +323,9 @@ const ArchiveEntry* VfaArchive::GetEntryTable() {
   return entries_.empty() ? nullptr : entries_.data();
 }
 
-bool VfaArchive::Exists(const char* name) { return FindName(name) >= 0; }
+bool VfaArchive::Exists(const char* name) {
+  return FindName(name) >= 0;
+}
 
 // The table's names are the trie's: a generated name ("%06d.DAT") never equals a lower-cased one.
 const ArchiveEntryInfo* VfaArchive::FindEntryInfo(const char* name) {
@@ -342,8 +344,7 @@ int VfaArchive::ReadByName(const char* name, ArchiveAllocateFunc allocate, void*
                            ArchiveProgressFunc progress, void* progressArgument) {
   int64_t index = FindName(name);
   if (index < 0) return kArchiveNotFound;
-  return ReadMember(static_cast<uint32_t>(index), allocate, argument, progress,
-                    progressArgument);
+  return ReadMember(static_cast<uint32_t>(index), allocate, argument, progress, progressArgument);
 }
 
 int VfaArchive::ReadByIndex(uint32_t index, ArchiveAllocateFunc allocate, void* argument,

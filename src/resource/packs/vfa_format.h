@@ -16,11 +16,11 @@ constexpr uint32_t kVfaSectorShift = 11;
 constexpr uint32_t kVfaIndexSizeMask = 0x00FFFFFF;
 
 // Pack flags: the top byte of the unscrambled size word.
-constexpr uint8_t kVfaSectorMode = 0x01;      // index size and member offsets in sectors
-constexpr uint8_t kVfaNameTrie = 0x02;        // the index holds a name trie
-constexpr uint8_t kVfaKeyScramble = 0x04;     // the first words of each member are scrambled
-constexpr uint8_t kVfaUnpackedSizes = 0x08;   // 13-byte entry records
-constexpr uint8_t kVfaStoredFlag = 0x10;      // kept with the archive; no effect on reading
+constexpr uint8_t kVfaSectorMode = 0x01;     // index size and member offsets in sectors
+constexpr uint8_t kVfaNameTrie = 0x02;       // the index holds a name trie
+constexpr uint8_t kVfaKeyScramble = 0x04;    // the first words of each member are scrambled
+constexpr uint8_t kVfaUnpackedSizes = 0x08;  // 13-byte entry records
+constexpr uint8_t kVfaStoredFlag = 0x10;     // kept with the archive; no effect on reading
 constexpr uint8_t kVfaFlagMask = 0x1F;
 
 constexpr uint32_t kVfaRecordSize = 9;

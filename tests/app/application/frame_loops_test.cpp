@@ -182,7 +182,8 @@ TEST_F(FrameLoopTest, TheFrameThreadServesTheInterruptFoundAfterAStep) {
     EXPECT_EQ(app->FrameThreadStep(), 0);
     EXPECT_EQ(app->InterruptRequest(), kInterruptNone);
     FrameDueAfter(*app, kFrameMs);
-    EXPECT_EQ(app->FrameThreadStep(), request == kInterruptRestart ? 0 : kFrameStepEnded) << int{request};
+    EXPECT_EQ(app->FrameThreadStep(), request == kInterruptRestart ? 0 : kFrameStepEnded)
+        << int{request};
     app->AppShutdown(1);
   }
 }
@@ -247,9 +248,11 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
         }
       });
       FrameDueAfter(*app, kFrameMs);
-      uint32_t slept = SleptDuring([&] { EXPECT_NE(app->FrameLoop(), kFrameStop) << kind.name << ", " << c.name; });
+      uint32_t slept = SleptDuring(
+          [&] { EXPECT_NE(app->FrameLoop(), kFrameStop) << kind.name << ", " << c.name; });
       EXPECT_EQ(frames->updates, 1) << kind.name << ", " << c.name;
-      EXPECT_EQ(turns->updates, c.held ? (kind.threaded ? 3 : 4) : 1) << kind.name << ", " << c.name;
+      EXPECT_EQ(turns->updates, c.held ? (kind.threaded ? 3 : 4) : 1)
+          << kind.name << ", " << c.name;
       if (kind.threaded) {
         EXPECT_GE(slept, c.held ? 2 * kIdleTurnMs : 0u) << c.name << ": the frame thread idles";
       } else {
@@ -282,7 +285,8 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
             std::tuple(kEffectsPaused, 1u));
   int updates = effect->updates;
   FrameDueAfter(*app, kFrameMs);
-  EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameThreadStep(), 0); }), kIdleTurnMs) << "still paused";
+  EXPECT_EQ(SleptDuring([&] { EXPECT_EQ(app->FrameThreadStep(), 0); }), kIdleTurnMs)
+      << "still paused";
   // A second request while paused does not nest the pause.
   app->RequestEffectsPause(kEffectsPauseRequested);
   EXPECT_EQ(app->FrameThreadStep(), 0);

@@ -25,7 +25,9 @@ using test::kLoopForever;
 using test::Press;
 
 // A dialog's one text as it holds it, in CP932.
-std::vector<std::string> Texts(const char* utf8) { return {host::Cp932Literal(utf8)}; }
+std::vector<std::string> Texts(const char* utf8) {
+  return {host::Cp932Literal(utf8)};
+}
 
 TEST(MenuCommandsTest, PriorityLoweringsNestAndAnUnmatchedRestoreKeepsZero) {
   GameApp app;
@@ -223,7 +225,7 @@ TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
   ASSERT_EQ(Dialogs().size(), 4u);
   EXPECT_EQ(Dialogs()[3].templateId, 112);
   EXPECT_EQ(Dialogs()[3].texts, Texts("現在の状態でタイトルに戻ることは出来ません。\r\n"
-                                         "行える状態になってから再度、実行して下さい。"));
+                                      "行える状態になってから再度、実行して下さい。"));
   EXPECT_EQ(app.InterruptRequest(), kInterruptNone);
   app.AppShutdown(0);
 }

@@ -120,7 +120,8 @@ TEST_F(MenuWindow, TheMenuLoopShowsTheCursorAndBringsThePointerOntoTheBar) {
   AltUp();
   app->GetMenuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
   EXPECT_TRUE(app->GetInputManager().GetMouse()->IsSystemCursorShown());
-  const int32_t framedBar = EngineApp::kMenuBarHeight + 2 * EngineApp::kDialogFrame + EngineApp::kCaptionHeight;
+  const int32_t framedBar =
+      EngineApp::kMenuBarHeight + 2 * EngineApp::kDialogFrame + EngineApp::kCaptionHeight;
   EXPECT_EQ(host::GetCursorPos(), (host::Point{28, framedBar - EngineApp::kMenuBarHeight + 1}));
   app->GetMenuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
   EXPECT_FALSE(app->MenuModal());

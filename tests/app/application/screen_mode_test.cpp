@@ -1,8 +1,8 @@
 // Switching between the window and full screen: the window's styles and menu, the saved mode,
 // depth and place, the pointer put back, and a display switch that fails.
+#include "app/application/started_game.h"
 #include "graphics/device/direct_draw_device.h"
 #include "host/input/key_state.h"
-#include "app/application/started_game.h"
 
 namespace bw {
 namespace {
@@ -23,7 +23,8 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   EXPECT_EQ(std::tuple(window.GetStyle(), window.GetExStyle()),
             std::tuple(kFullScreenStyle, WS_EX_TOPMOST));
   EXPECT_FALSE(window.HasSystemMenuItem(host::SC_MOVE) || window.HasSystemMenuItem(host::SC_SIZE));
-  EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), nullptr) << "full screen has no menu bar of its own";
+  EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), nullptr)
+      << "full screen has no menu bar of its own";
   // The window's place is kept for the way back.
   EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth, saved.windowLeft, saved.windowTop),
             std::tuple(kSavedScreenFull, 32, 40, 50));
@@ -79,7 +80,8 @@ TEST_F(ScreenMode, ThePointerComesBackWhereItWasOrToTheMiddle) {
   ASSERT_TRUE(app->UpdatePointer());
   host::SetCursorPos(3, 3);  // moved while the screen changed
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
-  EXPECT_EQ(host::GetCursorPos(), (host::Point{100, 80})) << "the picture's point, on the new screen";
+  EXPECT_EQ(host::GetCursorPos(), (host::Point{100, 80}))
+      << "the picture's point, on the new screen";
 
   // Off the picture: the middle of the window.
   host::SetCursorPos(-20, -20);
@@ -174,7 +176,8 @@ TEST_F(ScreenMode, TheEndOfTheWindowKeepsItsPlaceAndTheSessionEndSavesTheSetting
   ASSERT_TRUE(host::MoveWindow(main(), 33, 44));
   EXPECT_EQ(Send(host::WM_QUERYENDSESSION), 1) << "the system may end";
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "APP_CFG.DAT"));
-  EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "SYSTEM.DAT")) << "the scripts' state";
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "SYSTEM.DAT"))
+      << "the scripts' state";
   app->MainWindow().Destroy();
   EXPECT_EQ(std::tuple(app->Config().display.windowLeft, app->Config().display.windowTop),
             std::tuple(33, 44));

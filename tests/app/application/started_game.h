@@ -19,7 +19,8 @@ namespace bw::test {
 class CommandRecordingGame : public GameApp {
  public:
   int OnMenuCommand(WindowMessage& record) override {
-    commands.push_back({record.window ? record.window->GetHandle() : host::HWND{}, host::LoWord(record.wParam)});
+    commands.push_back(
+        {record.window ? record.window->GetHandle() : host::HWND{}, host::LoWord(record.wParam)});
     return kHandled;
   }
   struct Command {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/sysinfo/report_text.h"
-#include "host/dialog/scripted_dialog_host.h"
 #include "host/cp932.h"
+#include "host/dialog/scripted_dialog_host.h"
 
 namespace bw {
 namespace {

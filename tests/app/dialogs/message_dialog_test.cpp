@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app/sysinfo/report_text.h"
-#include "host/dialog/scripted_dialog_host.h"
 #include "host/cp932.h"
+#include "host/dialog/scripted_dialog_host.h"
 
 namespace bw {
 namespace {
@@ -40,11 +40,13 @@ TEST_F(MessageDialogTest, EachKindAnswersAsItsButtonsSay) {
   for (const Case& c : cases) {
     dialogs_.QueueAnswer(c.answer);
     uint8_t check = 9;  // cleared by the dialog whatever happens
-    EXPECT_EQ(ShowMessageDialog(context_, "text", c.kind, nullptr, &check, 0), c.expected) << int(c.kind);
+    EXPECT_EQ(ShowMessageDialog(context_, "text", c.kind, nullptr, &check, 0), c.expected)
+        << int(c.kind);
     EXPECT_EQ(check, c.checkByte) << int(c.kind);
     host::DialogRecord shown = dialogs_.Dialogs().back();
     EXPECT_EQ(shown.templateId, c.templateId);
-    EXPECT_EQ(shown.checks.count(kIdDontShowAgain), c.kind == kMessageOkCheck || c.kind == kMessageYesNoCheck ? 1u : 0u);
+    EXPECT_EQ(shown.checks.count(kIdDontShowAgain),
+              c.kind == kMessageOkCheck || c.kind == kMessageYesNoCheck ? 1u : 0u);
   }
   // Each box also goes to standard error, titled, for a player at a terminal and for logs.
   std::string echoed = testing::internal::GetCapturedStderr();

@@ -20,7 +20,9 @@ class VersionDialogTest : public testing::Test {
     inputs_.major = 1;
     inputs_.minor = 5;
     inputs_.gameTitle = "Game";
-    inputs_.buildReport = [](bool longForm) { return std::string(longForm ? "long\r\nform\r\n" : "short\r\n"); };
+    inputs_.buildReport = [](bool longForm) {
+      return std::string(longForm ? "long\r\nform\r\n" : "short\r\n");
+    };
   }
   std::vector<std::string> Boxes() {
     std::vector<std::string> texts;

@@ -134,10 +134,13 @@ TEST_F(WindowPlacement, TwoMonitorsPlaceOnTheMonitorTheWindowIsOn) {
   desktop_.monitors.push_back({{-1920, 0, 0, 1080}, {-1920, 0, 0, 1040}});
   backend_.SetDesktop(desktop_);
   const Case cases[] = {
-      {kPlaceInsideOrCentre, 640, 480, -1, -1, 320, 252, "no saved position: centred on the primary"},
+      {kPlaceInsideOrCentre, 640, 480, -1, -1, 320, 252,
+       "no saved position: centred on the primary"},
       {kPlaceInsideOrCentre, 640, 480, -1500, 100, -1500, 100, "inside the second: kept"},
-      {kPlaceInsideOrCentre, 640, 480, 600, 600, 320, 252, "hanging off the primary: centred there"},
-      {kPlaceInsideOrCentre, 640, 480, -500, 100, -1280, 280, "mostly on the second: centred there"},
+      {kPlaceInsideOrCentre, 640, 480, 600, 600, 320, 252,
+       "hanging off the primary: centred there"},
+      {kPlaceInsideOrCentre, 640, 480, -500, 100, -1280, 280,
+       "mostly on the second: centred there"},
       {kPlaceCentre, 640, 480, -1500, 100, -1280, 280, "always centred"},
       {kPlaceAsGiven, 640, 480, 5000, 5000, 5000, 5000, "as given"},
       {kPlaceInsideOrCentre, 1600, 1000, -1, -1, -1760, 20, "too big for the primary: the second"},

@@ -210,7 +210,8 @@ TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {
   ASSERT_EQ(partner->SetLinkedLayer(survivor), kLayerDone);
   int deleted = 0;
   // Applying this filter on detach would swap the survivor's objects into the dying layer.
-  ASSERT_EQ(survivor->AttachSource(new testing_layers::FakeFilter(0, &deleted), kAttachExchangeObjects, true, false),
+  ASSERT_EQ(survivor->AttachSource(new testing_layers::FakeFilter(0, &deleted),
+                                   kAttachExchangeObjects, true, false),
             kLayerDone);
   CompositionLayer* own = survivor->GetCompositionLayer();
 
@@ -224,8 +225,8 @@ TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {
   ASSERT_EQ(manager_->CreateCanvasLayer(&partner, 8, 8, 32, kLayerComposed), kDisplayDone);
   ASSERT_EQ(survivor->SetLinkedLayer(partner), kLayerDone);
   ASSERT_EQ(partner->SetLinkedLayer(survivor), kLayerDone);
-  ASSERT_EQ(partner->AttachSource(new testing_layers::FakeFilter(0, &deleted), kAttachExchangeObjects,
-                                   true, false),
+  ASSERT_EQ(partner->AttachSource(new testing_layers::FakeFilter(0, &deleted),
+                                  kAttachExchangeObjects, true, false),
             kLayerDone);
   manager_->DestroyAllLayers();
   EXPECT_EQ(deleted, 2);

@@ -18,7 +18,9 @@ class FakeTexture : public DirectDrawImageSurface, public Layer {
   int GetKind() const override { return kKindWgxPictureLayer; }
   int32_t GetWidth() const override { return DirectDrawImageSurface::GetWidth(); }
   int32_t GetHeight() const override { return DirectDrawImageSurface::GetHeight(); }
-  int SetColorKeyRgb(int r, int g, int b) override { return DirectDrawImageSurface::SetColorKeyRgb(r, g, b); }
+  int SetColorKeyRgb(int r, int g, int b) override {
+    return DirectDrawImageSurface::SetColorKeyRgb(r, g, b);
+  }
   int SetColorKeyFromPixel(int32_t x, int32_t y) override {
     return DirectDrawImageSurface::SetColorKeyFromPixel(x, y);
   }
@@ -30,8 +32,12 @@ class FakeTexture : public DirectDrawImageSurface, public Layer {
   int GetPixelFormatCode() const override { return GetFormatCode(); }
   int32_t GetContentWidth() const override { return GetWidth(); }
   int32_t GetContentHeight() const override { return GetHeight(); }
-  float GetTexU(int32_t x) const override { return float(TextureCoordinate(x, GetWidth(), GetWidth())); }
-  float GetTexV(int32_t y) const override { return float(TextureCoordinate(y, GetHeight(), GetHeight())); }
+  float GetTexU(int32_t x) const override {
+    return float(TextureCoordinate(x, GetWidth(), GetWidth()));
+  }
+  float GetTexV(int32_t y) const override {
+    return float(TextureCoordinate(y, GetHeight(), GetHeight()));
+  }
 };
 
 class D3DSpriteTest : public testing_devices::Direct3DTarget {
@@ -49,7 +55,9 @@ class D3DSpriteTest : public testing_devices::Direct3DTarget {
       }
     texture.GetDirectDrawSurface()->Unlock();
   }
-  static uint32_t Texel(int x, int y) { return uint32_t(0x10 * (x + 1)) << 16 | uint32_t(0x40 * y) << 8; }
+  static uint32_t Texel(int x, int y) {
+    return uint32_t(0x10 * (x + 1)) << 16 | uint32_t(0x40 * y) << 8;
+  }
   FakeTexture texture;
 };
 

@@ -140,7 +140,8 @@ TEST_F(ColorItemTest, DrawAnswersForWhatIsMissing) {
   EXPECT_EQ(rect.Draw(target.get(), nullptr, &device), kRenderNoDevice);
   RenderList list;
   list.Insert(&rect, 0, 0);
-  EXPECT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderNoDevice) << "drawn without a scene";
+  EXPECT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderNoDevice)
+      << "drawn without a scene";
 }
 
 }  // namespace

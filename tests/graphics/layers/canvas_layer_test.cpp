@@ -54,7 +54,8 @@ class FilterTest : public testing::Test {
   void TearDown() override { SetLayerFilterHooks(nullptr, nullptr); }
   ImageSurface* BackgroundOf(SurfaceLayer& layer) {
     ImageSurface* picture = nullptr;
-    layer.GetCompositionLayer()->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
+    layer.GetCompositionLayer()->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr,
+                                               nullptr);
     return picture;
   }
   ImageSurface pictureA_, pictureB_;

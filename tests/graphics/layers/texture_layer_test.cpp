@@ -15,7 +15,9 @@ namespace {
 class TextureLayerTest : public testing_devices::Direct3DTarget {
  protected:
   // Opaque colours, each pixel its own.
-  static uint32_t Colour(int x, int y) { return 0xFF000000u | uint32_t(x * 0x30 << 16 | y * 0x50 << 8 | 0x11); }
+  static uint32_t Colour(int x, int y) {
+    return 0xFF000000u | uint32_t(x * 0x30 << 16 | y * 0x50 << 8 | 0x11);
+  }
   static void Paint(ImageSurface* picture) {
     for (int y = 0; y < picture->GetHeight(); ++y)
       for (int x = 0; x < picture->GetWidth(); ++x)
@@ -37,7 +39,8 @@ TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
   list.Insert(&sprite, 0, 0);
   ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x) ASSERT_EQ(Shown(2 + x, 5 + y), Colour(x, y) & 0xFFFFFF) << x << "," << y;
+    for (int x = 0; x < 4; ++x)
+      ASSERT_EQ(Shown(2 + x, 5 + y), Colour(x, y) & 0xFFFFFF) << x << "," << y;
   EXPECT_EQ(Shown(6, 5), 0u);
   EXPECT_FALSE(layer.GetImage()->IsChanged());
 

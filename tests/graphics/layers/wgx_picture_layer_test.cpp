@@ -23,7 +23,8 @@ tools::WgxPicture Picture(int depth) {
   p.width = 4;
   p.height = 2;
   for (uint32_t i = 0; i < 8; ++i) {
-    p.pixels.push_back(depth == 8 ? i : 0x80000000u | (0x20 * i) << 16 | (0xFF - 0x10 * i) << 8 | i);
+    p.pixels.push_back(depth == 8 ? i
+                                  : 0x80000000u | (0x20 * i) << 16 | (0xFF - 0x10 * i) << 8 | i);
     if (depth == 8) p.palette.push_back((0x20 * i) << 16 | (0xFF - 0x10 * i) << 8 | i);
   }
   p.offsetX = -3;

@@ -69,9 +69,10 @@ TEST(ChannelRows, MatchTheirReferences) {
     StretchRows32 stretched, stretchedMmx;
     bool alpha;
   };
-  for (const Family& f :
-       {Family{CopyColorRows, CopyColorRowsMmx, StretchCopyColorRows, StretchCopyColorRowsMmx, false},
-        Family{CopyAlphaRows, CopyAlphaRowsMmx, StretchCopyAlphaRows, StretchCopyAlphaRowsMmx, true}}) {
+  for (const Family& f : {Family{CopyColorRows, CopyColorRowsMmx, StretchCopyColorRows,
+                                 StretchCopyColorRowsMmx, false},
+                          Family{CopyAlphaRows, CopyAlphaRowsMmx, StretchCopyAlphaRows,
+                                 StretchCopyAlphaRowsMmx, true}}) {
     auto check = [&](auto op) {
       EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(f.plain), op)) << f.alpha;
       EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(f.mmx), op)) << f.alpha;

@@ -69,19 +69,19 @@ const std::pair<uint32_t, uint32_t> kWeightPairs[] = {
     {0x00FFFFFFu, 0x00FFFFFFu}, {0x12345678u, 0x9ABCDEF0u}, {0xFF0180FEu, 0xFFFE7F01u}};
 
 // The four forms of a family (straight or stretched, keyed or not); Mmx is empty or Mmx.
-#define BW_RUN_FAMILY(Name, Mmx, ...)                                                          \
-  [=](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {                      \
-    if (g.Stretched()) {                                                                       \
-      keyed ? Stretch##Name##RowsKeyed##Mmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h,        \
-                                            a.stepper, key __VA_OPT__(, ) __VA_ARGS__)         \
-            : Stretch##Name##Rows##Mmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper \
-                                       __VA_OPT__(, ) __VA_ARGS__);                            \
-    } else {                                                                                   \
-      keyed ? Name##RowsKeyed##Mmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h,                 \
-                                   key __VA_OPT__(, ) __VA_ARGS__)                             \
-            : Name##Rows##Mmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h __VA_OPT__(, )        \
-                                  __VA_ARGS__);                                                \
-    }                                                                                          \
+#define BW_RUN_FAMILY(Name, Mmx, ...)                                                              \
+  [=](const KernelArgs& a, const Geometry& g, bool keyed, uint32_t key) {                          \
+    if (g.Stretched()) {                                                                           \
+      keyed ? Stretch##Name##RowsKeyed##Mmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, \
+                                            key __VA_OPT__(, ) __VA_ARGS__)                        \
+            : Stretch##Name##Rows##Mmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h,                 \
+                                       a.stepper __VA_OPT__(, ) __VA_ARGS__);                      \
+    } else {                                                                                       \
+      keyed ? Name##RowsKeyed##Mmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h,                     \
+                                   key __VA_OPT__(, ) __VA_ARGS__)                                 \
+            : Name##Rows##Mmx(D(a), S(a), a.dstSkip, a.srcSkip, g.w,                               \
+                              g.h __VA_OPT__(, ) __VA_ARGS__);                                     \
+    }                                                                                              \
   }
 
 TEST(BlendRows, EveryFamilyMatchesItsChannelFormula) {

@@ -196,7 +196,8 @@ TEST(Mosaic, EveryFormTakesEachBlocksTopLeftPixelFromEachAnchor) {
       std::vector<uint32_t> px32(size_t(w * h));
       std::vector<uint16_t> px16(px32.size());
       std::vector<uint8_t> px8(px32.size());
-      for (int i = 0; i < w * h; ++i) px32[size_t(i)] = px16[size_t(i)] = px8[size_t(i)] = uint8_t(i);
+      for (int i = 0; i < w * h; ++i)
+        px32[size_t(i)] = px16[size_t(i)] = px8[size_t(i)] = uint8_t(i);
       MosaicRect(px32.data(), 0, 4 * w, w, h, b, anchor);
       MosaicRows8(px8.data(), w, w, h, b, anchor);
       const Rect all{0, 0, w, h};

@@ -67,8 +67,8 @@ TEST(AlphaRampTable, RampsAndRefusals) {
     ASSERT_EQ(table.Build(2, int32_t(0x80000000u), 0x00FF00FF, 32), kRampDone);
     EXPECT_EQ(table.Colors()[0], 0x80000000u);
     uint32_t alpha = mmx ? uint32_t(0x80 + ((129 * -0x80) >> 8)) : 0x80;
-    EXPECT_EQ(table.Colors()[1], alpha << 24 | uint32_t((129 * 255) >> 8) << 16 |
-                                     uint32_t((129 * 255) >> 8))
+    EXPECT_EQ(table.Colors()[1],
+              alpha << 24 | uint32_t((129 * 255) >> 8) << 16 | uint32_t((129 * 255) >> 8))
         << "mmx " << mmx << ": the vector form ramps alpha too";
   }
 }

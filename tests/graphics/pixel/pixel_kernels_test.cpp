@@ -107,8 +107,8 @@ TEST(FillRows, SetValueOrColourOnlyWithinTheRectangle) {
     std::mt19937 rng(77);
     for (int round = 0; round < 40; ++round) {
       Plane base = RandomPlane(rng, 1 + rng() % 40, 1 + rng() % 9, 4, 8);
-      Geometry g = RandomGeometry(rng, Walk::kStraight, base.width, base.height,
-                                             base.width, base.height);
+      Geometry g =
+          RandomGeometry(rng, Walk::kStraight, base.width, base.height, base.width, base.height);
       uint32_t value = static_cast<uint32_t>(rng());
       Plane expectFill = base, expectRgb = base;
       for (int j = 0; j < g.h; ++j) {

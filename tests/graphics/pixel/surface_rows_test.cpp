@@ -48,8 +48,8 @@ TEST_F(SurfaceRows, EveryFormatPacksItsFields) {
     EXPECT_EQ(out[0], 0xEE) << "x = 1 leaves pixel 0 alone";
   }
   std::vector<uint8_t> untouched(8, 0xEE);
-  EXPECT_FALSE(PaletteRowsToSurface(kFormatPalette8, untouched.data(), 0, 0, 8, indexes, 2, 2, 1,
-                                    palette));
+  EXPECT_FALSE(
+      PaletteRowsToSurface(kFormatPalette8, untouched.data(), 0, 0, 8, indexes, 2, 2, 1, palette));
   EXPECT_FALSE(Rows32ToSurface(kFormatOther, untouched.data(), 0, 0, 8, palette, 8, 2, 1));
   EXPECT_FALSE(Rows32ToSurface(12, untouched.data(), 0, 0, 8, palette, 8, 2, 1));
   EXPECT_EQ(untouched, std::vector<uint8_t>(8, 0xEE));
@@ -57,14 +57,17 @@ TEST_F(SurfaceRows, EveryFormatPacksItsFields) {
   // 32-bit rows carry their alpha where the format has any.
   const uint32_t src[2] = {0x7FFFFFFF, 0x80123456};
   uint16_t out16[2];
-  ASSERT_TRUE(Rows32ToSurface(kFormat1555, reinterpret_cast<uint8_t*>(out16), 0, 0, 4, src, 8, 2, 1));
+  ASSERT_TRUE(
+      Rows32ToSurface(kFormat1555, reinterpret_cast<uint8_t*>(out16), 0, 0, 4, src, 8, 2, 1));
   EXPECT_EQ(out16[0], 0x7FFF);
   EXPECT_EQ(out16[1] >> 15, 1);
-  ASSERT_TRUE(Rows32ToSurface(kFormat4444, reinterpret_cast<uint8_t*>(out16), 0, 0, 4, src, 8, 2, 1));
+  ASSERT_TRUE(
+      Rows32ToSurface(kFormat4444, reinterpret_cast<uint8_t*>(out16), 0, 0, 4, src, 8, 2, 1));
   EXPECT_EQ(out16[0], 0x7FFF);
   EXPECT_EQ(out16[1], 0x8135);
   uint32_t out32[2];
-  ASSERT_TRUE(Rows32ToSurface(kFormatX888, reinterpret_cast<uint8_t*>(out32), 0, 0, 8, src, 8, 2, 1));
+  ASSERT_TRUE(
+      Rows32ToSurface(kFormatX888, reinterpret_cast<uint8_t*>(out32), 0, 0, 8, src, 8, 2, 1));
   EXPECT_EQ(out32[1], 0x00123456u);
 }
 

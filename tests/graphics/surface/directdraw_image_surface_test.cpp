@@ -15,13 +15,14 @@ namespace {
 std::vector<uint8_t> Bmp32(const std::vector<uint32_t>& pixels, int width, int height) {
   std::vector<uint8_t> out;
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(pixels.data()), pixels.size() * 4);
-  EXPECT_EQ(BmpLoader::Save(kBmpSave32, bytes, width, height, 32, size_t(width) * 4,
-                            [&](const void* p, size_t n) {
-                              out.insert(out.end(), static_cast<const uint8_t*>(p),
-                                         static_cast<const uint8_t*>(p) + n);
-                              return true;
-                            },
-                            nullptr),
+  EXPECT_EQ(BmpLoader::Save(
+                kBmpSave32, bytes, width, height, 32, size_t(width) * 4,
+                [&](const void* p, size_t n) {
+                  out.insert(out.end(), static_cast<const uint8_t*>(p),
+                             static_cast<const uint8_t*>(p) + n);
+                  return true;
+                },
+                nullptr),
             kBmpDone);
   return out;
 }
@@ -96,7 +97,8 @@ TEST_F(DirectDrawSurfaceTest, KeysAndRestoreComeBack) {
   SetPictureReader(previous);
 
   ASSERT_EQ(picture.ClearColorKey(), 0);
-  EXPECT_EQ(picture.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key), host::kDdErrNoColorKey);
+  EXPECT_EQ(picture.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key),
+            host::kDdErrNoColorKey);
 }
 
 }  // namespace

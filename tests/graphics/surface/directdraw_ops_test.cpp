@@ -32,11 +32,14 @@ TEST(DirectDrawCopies, ClipToTheBoundsAndHonourKeys) {
   auto source = Numbered(6, 6, 0x20000);
   const Rect bounds{2, 2, 8, 8};
   const Rect src{0, 0, 6, 6};
-  EXPECT_EQ(DirectDrawBltFast(nullptr, source.get(), 0, 0, &src, &bounds, 0xFFFFFFFF), kDdOpMissing);
-  EXPECT_EQ(DirectDrawBltFast(target.get(), source.get(), 20, 0, &src, &bounds, 0xFFFFFFFF), kDdOpDone);
+  EXPECT_EQ(DirectDrawBltFast(nullptr, source.get(), 0, 0, &src, &bounds, 0xFFFFFFFF),
+            kDdOpMissing);
+  EXPECT_EQ(DirectDrawBltFast(target.get(), source.get(), 20, 0, &src, &bounds, 0xFFFFFFFF),
+            kDdOpDone);
   EXPECT_EQ(Rgb(*target, 2, 2), 0x10202u) << "nothing left: nothing drawn";
 
-  ASSERT_EQ(DirectDrawBltFast(target.get(), source.get(), 0, 1, &src, &bounds, 0xFFFFFFFF), kDdOpDone);
+  ASSERT_EQ(DirectDrawBltFast(target.get(), source.get(), 0, 1, &src, &bounds, 0xFFFFFFFF),
+            kDdOpDone);
   EXPECT_EQ(Rgb(*target, 1, 2), 0x10201u) << "left of the bounds";
   EXPECT_EQ(Rgb(*target, 2, 2), 0x20102u) << "source shifted by the cut";
   EXPECT_EQ(Rgb(*target, 5, 6), 0x20505u);
@@ -57,15 +60,20 @@ TEST(DirectDrawCopies, ClipToTheBoundsAndHonourKeys) {
   EXPECT_EQ(Rgb(*fresh, 7, 7), 0x20303u);
   EXPECT_EQ(Rgb(*fresh, 8, 8), 0x10808u);
   source->SetLost(true);
-  EXPECT_EQ(DirectDrawBlt(fresh.get(), &dest, source.get(), &src, &bounds, 0xFFFFFFFF), kDdOpRefused);
+  EXPECT_EQ(DirectDrawBlt(fresh.get(), &dest, source.get(), &src, &bounds, 0xFFFFFFFF),
+            kDdOpRefused);
 }
 
 TEST(InvertPixelMemory, MasksByFormatAndMode) {
   std::vector<uint16_t> p16(4 * 2, 0x1234);
   const Rect all{0, 0, 4, 2};
-  EXPECT_EQ(InvertPixelMemory(1, kFormat565, reinterpret_cast<uint8_t*>(p16.data()), 8, &all, nullptr), kDdOpBadMode);
+  EXPECT_EQ(
+      InvertPixelMemory(1, kFormat565, reinterpret_cast<uint8_t*>(p16.data()), 8, &all, nullptr),
+      kDdOpBadMode);
   EXPECT_EQ(p16[0], 0x1234) << "refused modes change nothing";
-  ASSERT_EQ(InvertPixelMemory(0, kFormat565, reinterpret_cast<uint8_t*>(p16.data()), 8, &all, nullptr), kDdOpDone);
+  ASSERT_EQ(
+      InvertPixelMemory(0, kFormat565, reinterpret_cast<uint8_t*>(p16.data()), 8, &all, nullptr),
+      kDdOpDone);
   EXPECT_EQ(p16[7], 0x1234 ^ 0xFFFF);
 
   struct Case {
@@ -80,7 +88,9 @@ TEST(InvertPixelMemory, MasksByFormatAndMode) {
   for (const Case& c : cases) {
     uint32_t px = c.before;
     const Rect one{0, 0, 1, 1};
-    ASSERT_EQ(InvertPixelMemory(c.mode, c.format, reinterpret_cast<uint8_t*>(&px), 4, &one, nullptr), kDdOpDone);
+    ASSERT_EQ(
+        InvertPixelMemory(c.mode, c.format, reinterpret_cast<uint8_t*>(&px), 4, &one, nullptr),
+        kDdOpDone);
     const uint32_t mask = c.format == kFormat8888 || c.format == kFormatX888 ? 0xFFFFFFFF : 0xFFFF;
     EXPECT_EQ(px & mask, c.after) << "format " << c.format << " mode " << c.mode;
   }

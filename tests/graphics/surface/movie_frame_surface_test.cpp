@@ -16,7 +16,9 @@ namespace {
 
 class MovieFrameTest : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0); }
+  void SetUp() override {
+    ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  }
   DirectDrawDevice device;
   ScopedGlobal<DirectDrawDevice> display{nullptr};
 };
@@ -46,7 +48,8 @@ TEST_F(MovieFrameTest, RestoreRemakesOnlyALostSurfaceUnderTheLock) {
   std::thread writer([&] {
     while (!stop.load()) {
       ScopedLock hold(frame.GetLock());
-      if (uint8_t* memory = frame.GetMemory()) std::memset(memory, 0x7F, size_t(frame.GetPitch()) * 8);
+      if (uint8_t* memory = frame.GetMemory())
+        std::memset(memory, 0x7F, size_t(frame.GetPitch()) * 8);
     }
   });
   for (int i = 0; i < 50; ++i) {

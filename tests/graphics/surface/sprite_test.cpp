@@ -27,15 +27,19 @@ uint32_t ModeReference(int mode, int opacity, uint32_t d, uint32_t s, bool mmx) 
     case 0:  // the plain set sums two products; the other lerps by opacity + 1
       return PerChannel(d, [&](int v, int c) {
         return mmx ? Lerp(v, Channel(s, c), opacity + 1)
-                   : std::min(255, ProductTable[255 - opacity][v] + ProductTable[opacity][Channel(s, c)]);
+                   : std::min(255, ProductTable[255 - opacity][v] +
+                                       ProductTable[opacity][Channel(s, c)]);
       });
-    case 1: return s;
+    case 1:
+      return s;
     case 2:  // the source alpha scaled by the opacity is the lerp weight
       return PerChannel(d, [&](int v, int c) {
         return Lerp(v, Channel(s, c), W(ProductTable[opacity][Channel(s, 3)]));
       });
-    case 4: return PerChannel(d, [&](int v, int c) { return Saturate(v + Channel(s, c)); });
-    case 5: return PerChannel(d, [&](int v, int c) { return Saturate(v - Channel(s, c)); });
+    case 4:
+      return PerChannel(d, [&](int v, int c) { return Saturate(v + Channel(s, c)); });
+    case 5:
+      return PerChannel(d, [&](int v, int c) { return Saturate(v - Channel(s, c)); });
   }
   return d;
 }
@@ -68,8 +72,10 @@ TEST_P(SpriteDraw, EachModeMatchesThePixelReferenceInsideTheClip) {
           const bool inside = i >= std::max(clip.left, x) && j >= std::max(clip.top, y) &&
                               i < std::min(clip.right, x + sourceRect.Width()) &&
                               j < std::min(clip.bottom, y + sourceRect.Height());
-          const uint32_t s = inside ? Pixel(*source, i - x + sourceRect.left, j - y + sourceRect.top) : 0;
-          const uint32_t expected = inside && opacity != 0 ? ModeReference(mode, opacity, d, s, GetParam()) : d;
+          const uint32_t s =
+              inside ? Pixel(*source, i - x + sourceRect.left, j - y + sourceRect.top) : 0;
+          const uint32_t expected =
+              inside && opacity != 0 ? ModeReference(mode, opacity, d, s, GetParam()) : d;
           const uint32_t mask = inside ? 0x00FFFFFFu : 0xFFFFFFFFu;
           ASSERT_EQ(Pixel(*target, i, j) & mask, expected & mask)
               << "mode " << mode << " opacity " << opacity << " at " << i << "," << j;

@@ -41,7 +41,8 @@ struct SoundRig {
     return buffer;
   }
   // Interleaved 16-bit stereo samples at 44.1 kHz.
-  std::unique_ptr<SoundBuffer> Make16(const std::vector<int16_t>& samples, uint32_t flags = kAllControls) {
+  std::unique_ptr<SoundBuffer> Make16(const std::vector<int16_t>& samples,
+                                      uint32_t flags = kAllControls) {
     return Make(MakePcmFormat(2, 44100, 16), samples.data(), samples.size() * 2, flags);
   }
   // A stereo buffer of `frames` frames whose frame i holds (i, -i).

@@ -33,9 +33,11 @@ struct Vertex {
 
 // The presentation quad: (x0, y0) to (x1, y1) showing the whole texture.
 void DrawQuad(D3dDevice& device, float x0, float y0, float x1, float y1) {
-  const Vertex quad[4] = {{x0, y0, 0, 1, 0, 0}, {x1, y0, 0, 1, 1, 0}, {x0, y1, 0, 1, 0, 1}, {x1, y1, 0, 1, 1, 1}};
+  const Vertex quad[4] = {
+      {x0, y0, 0, 1, 0, 0}, {x1, y0, 0, 1, 1, 0}, {x0, y1, 0, 1, 0, 1}, {x1, y1, 0, 1, 1, 1}};
   ASSERT_EQ(device.BeginScene(), kDdOk);
-  ASSERT_EQ(device.DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, quad, 4, 0), kDdOk);
+  ASSERT_EQ(device.DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
+            kDdOk);
   ASSERT_EQ(device.EndScene(), kDdOk);
 }
 
@@ -53,8 +55,8 @@ uint32_t Expected(const MemorySurface& t, bool linear, int x0, int y0, int w, in
   uint32_t out = 0;
   for (int shift = 0; shift < 32; shift += 8) {
     auto c = [&](int dx, int dy) { return double(Texel(t, ix + dx, iy + dy) >> shift & 0xFF); };
-    const double sum = c(0, 0) * (1 - ax) * (1 - ay) + c(1, 0) * ax * (1 - ay) + c(0, 1) * (1 - ax) * ay +
-                       c(1, 1) * ax * ay;
+    const double sum = c(0, 0) * (1 - ax) * (1 - ay) + c(1, 0) * ax * (1 - ay) +
+                       c(0, 1) * (1 - ax) * ay + c(1, 1) * ax * ay;
     out |= uint32_t(sum + 0.5) << shift;
   }
   return out;
@@ -107,8 +109,8 @@ TEST_F(QuadTest, QuadsFollowTheReferenceAndStayInside) {
             ASSERT_EQ(got, 0x01020304u) << "outside the quad " << x << "," << y;
           } else if (linear && scaled) {
             const uint32_t want = Expected(*texture, true, 1, 1, 8, 6, x, y);
-            ASSERT_TRUE(Near(got, want)) << std::hex << got << " vs " << want << " at " << std::dec
-                                         << x << "," << y;
+            ASSERT_TRUE(Near(got, want))
+                << std::hex << got << " vs " << want << " at " << std::dec << x << "," << y;
           } else {
             ASSERT_EQ(got, Expected(*texture, false, 1, 1, 8, 6, x, y)) << x << "," << y;
           }
@@ -146,10 +148,14 @@ TEST_F(QuadTest, HostileVerticesStayInsideTheViewport) {
   device->SetTexture(0, texture.get());
   ASSERT_EQ(device->SetViewport({2, 2, 4, 4, 0, 1}), kDdOk);
   const float nan = std::nanf("");
-  const Vertex wild[5] = {{-1e30f, -1e30f, 0, 1, nan, 0}, {1e30f, -1e30f, 0, 0, 1e30f, 0},
-                          {-1e30f, 1e30f, 0, 1, 0, 1}, {1e30f, 1e30f, 0, 1, 1, 1}, {nan, 3, 0, 1, 0, 0}};
+  const Vertex wild[5] = {{-1e30f, -1e30f, 0, 1, nan, 0},
+                          {1e30f, -1e30f, 0, 0, 1e30f, 0},
+                          {-1e30f, 1e30f, 0, 1, 0, 1},
+                          {1e30f, 1e30f, 0, 1, 1, 1},
+                          {nan, 3, 0, 1, 0, 0}};
   ASSERT_EQ(device->BeginScene(), kDdOk);
-  EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, wild, 5, 0), kDdOk);
+  EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, wild, 5, 0),
+            kDdOk);
   device->EndScene();
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) {
@@ -166,7 +172,8 @@ TEST_F(QuadTest, DeviceRefusesWhatItDoesNotDraw) {
   EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
             kD3dErrSceneNotInScene);
   device->BeginScene();
-  EXPECT_EQ(device->DrawPrimitive(0, kFvfXyzRhw | kFvfTex1, quad, 4, 0), kD3dErrInvalidPrimitiveType);
+  EXPECT_EQ(device->DrawPrimitive(0, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
+            kD3dErrInvalidPrimitiveType);
   EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, 0x2 | kFvfTex1, quad, 4, 0),
             kD3dErrInvalidVertexFormat);
   target->SetLost(true);
@@ -209,7 +216,8 @@ TEST_F(PrimitiveTest, OverlapsBlendOnceAndFlatFansTakeTheSecondVertex) {
   const Lit fan[6] = {{4, 4, 0, 1, half}, {0, 0, 0, 1, half}, {8, 0, 0, 1, 0x8000FF00u},
                       {8, 8, 0, 1, half}, {0, 8, 0, 1, half}, {0, 0, 0, 1, half}};
   device->BeginScene();
-  ASSERT_EQ(device->DrawPrimitive(kPrimitiveTriangleFan, kFvfXyzRhw | kFvfDiffuse, fan, 6, 0), kDdOk);
+  ASSERT_EQ(device->DrawPrimitive(kPrimitiveTriangleFan, kFvfXyzRhw | kFvfDiffuse, fan, 6, 0),
+            kDdOk);
   device->EndScene();
   EXPECT_EQ(Get(*target, 4, 0) & 0xFFFFFF, 0x800000u) << "top triangle: red of vertex 1";
   EXPECT_EQ(Get(*target, 7, 4) & 0xFFFFFF, 0x008000u) << "right triangle: green of vertex 2";

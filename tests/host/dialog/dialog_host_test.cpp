@@ -20,7 +20,9 @@ TEST(MenuTest, GreyedItemsPostNothingAndEnabledOnesPostTheirId) {
   desc.proc = DefWindowProc;
   HWND owner = CreateWindow(desc);
   ASSERT_TRUE(owner);
-  MenuItem popup{0, "File", false, true, false, {{10, "Open", false, true, false, {}}, {11, "Quit", false, true, false, {}}}};
+  MenuItem popup{
+      0,    "File", false,
+      true, false,  {{10, "Open", false, true, false, {}}, {11, "Quit", false, true, false, {}}}};
   Menu menu(owner, {popup, {11, "Quit", false, true, false, {}}});
 
   // An id that appears twice (in a popup and on the bar) changes everywhere.

@@ -83,8 +83,7 @@ TEST(GlyphMetricsTest, FailuresAnswerTheErrorValueAndWriteNothing) {
   const MAT2 identity;
   GLYPHMETRICS gm;
   for (uint32_t code : {0x81u, 0x817Fu, 0x10041u}) {
-    EXPECT_EQ(font->GetGlyphOutlineA(code, GGO_GRAY8_BITMAP, &gm, 0, nullptr, &identity),
-              GDI_ERROR)
+    EXPECT_EQ(font->GetGlyphOutlineA(code, GGO_GRAY8_BITMAP, &gm, 0, nullptr, &identity), GDI_ERROR)
         << "code " << std::hex << code << " is no CP932 character";
   }
   EXPECT_EQ(font->GetGlyphOutlineA(kLetterA, 2, &gm, 0, nullptr, &identity), GDI_ERROR)
@@ -94,8 +93,8 @@ TEST(GlyphMetricsTest, FailuresAnswerTheErrorValueAndWriteNothing) {
   EXPECT_EQ(font->GetGlyphOutlineA(kLetterA, GGO_BITMAP, &gm, 0, nullptr, nullptr), GDI_ERROR);
   uint32_t size = font->GetGlyphOutlineA(kHiraganaA, GGO_GRAY8_BITMAP, &gm, 0, nullptr, &identity);
   std::vector<uint8_t> shortBuffer(size - 1, 0xEE);
-  EXPECT_EQ(font->GetGlyphOutlineA(kHiraganaA, GGO_GRAY8_BITMAP, &gm, size - 1,
-                                   shortBuffer.data(), &identity),
+  EXPECT_EQ(font->GetGlyphOutlineA(kHiraganaA, GGO_GRAY8_BITMAP, &gm, size - 1, shortBuffer.data(),
+                                   &identity),
             GDI_ERROR);
   EXPECT_EQ(shortBuffer, std::vector<uint8_t>(size - 1, 0xEE)) << "a refused call writes nothing";
   MAT2 huge;
@@ -107,7 +106,8 @@ TEST(GlyphMetricsTest, FailuresAnswerTheErrorValueAndWriteNothing) {
 TEST(GlyphBitmapTest, FormatsHaveTheirLevelsAndPaddedRows) {
   std::unique_ptr<Font> font = Make(Describe("ＭＳ 明朝", -37));
   for (auto [format, top] : {std::pair<uint32_t, int>{GGO_GRAY2_BITMAP, 4},
-                             {GGO_GRAY4_BITMAP, 16}, {GGO_GRAY8_BITMAP, 64}}) {
+                             {GGO_GRAY4_BITMAP, 16},
+                             {GGO_GRAY8_BITMAP, 64}}) {
     Glyph g = Render(*font, kHiraganaA, format);
     uint32_t pitch = (g.metrics.gmBlackBoxX + 3) / 4 * 4;
     ASSERT_EQ(g.answer, pitch * g.metrics.gmBlackBoxY) << "format " << format;

@@ -2,5 +2,7 @@
 extern "C" {
 
 static int g_calls = 0;
-__attribute__((visibility("default"))) int TestPluginCount() { return ++g_calls; }
+__attribute__((visibility("default"))) int TestPluginCount() {
+  return ++g_calls;
+}
 }

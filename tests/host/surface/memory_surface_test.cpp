@@ -22,11 +22,12 @@ using test::Format, test::Get, test::Put, test::Rgb32, test::Rgb565;
 
 // One of each format class the engine tells apart, "other" being a 32-bit BGR layout.
 std::vector<DdPixelFormat> AllFormats() {
-  return {Format(32, 0xFF, 0xFF00, 0xFF0000, 0),        Format(8, 0, 0, 0, 0),
-          Format(16, 0x7C00, 0x03E0, 0x001F, 0),        Rgb565(),
-          Format(24, 0xFF0000, 0xFF00, 0xFF, 0),        Rgb32(),
-          Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000),   Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
-          Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u)};
+  return {
+      Format(32, 0xFF, 0xFF00, 0xFF0000, 0),          Format(8, 0, 0, 0, 0),
+      Format(16, 0x7C00, 0x03E0, 0x001F, 0),          Rgb565(),
+      Format(24, 0xFF0000, 0xFF00, 0xFF, 0),          Rgb32(),
+      Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000),     Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
+      Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u)};
 }
 
 // Random pixels drawn from a few values so that keys hit often.
@@ -377,7 +378,8 @@ TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
   MemoryClipper clipper;
   a->SetClipper(&clipper);
   DdRect huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
-  EXPECT_EQ(a->Blt(&huge, b.get(), nullptr, 0, nullptr), kDdErrInvalidRect) << "even with a clipper";
+  EXPECT_EQ(a->Blt(&huge, b.get(), nullptr, 0, nullptr), kDdErrInvalidRect)
+      << "even with a clipper";
   a->SetClipper(nullptr);
   EXPECT_EQ(a->BltFast(INT32_MAX, 0, b.get(), nullptr, 0), kDdErrInvalidRect);
   DdSurfaceDesc d;

@@ -17,9 +17,15 @@ inline DdPixelFormat Format(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, u
   return f;
 }
 
-inline DdPixelFormat Argb32() { return Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u); }
-inline DdPixelFormat Rgb32() { return Format(32, 0xFF0000, 0xFF00, 0xFF); }
-inline DdPixelFormat Rgb565() { return Format(16, 0xF800, 0x07E0, 0x001F); }
+inline DdPixelFormat Argb32() {
+  return Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
+}
+inline DdPixelFormat Rgb32() {
+  return Format(32, 0xFF0000, 0xFF00, 0xFF);
+}
+inline DdPixelFormat Rgb565() {
+  return Format(16, 0xF800, 0x07E0, 0x001F);
+}
 
 inline uint32_t Get(const MemorySurface& s, int x, int y) {
   uint32_t v = 0;

@@ -204,7 +204,8 @@ TEST(BmpSave, RoundTripsEveryMode) {
     int32_t height;
     uint16_t fileBits;
   };
-  for (Case c : {Case{kBmpSaveColour, h, 24}, Case{kBmpSaveColour, -h, 24}, Case{kBmpSave32, -h, 32}, Case{kBmpSaveAlpha, h, 8}}) {
+  for (Case c : {Case{kBmpSaveColour, h, 24}, Case{kBmpSaveColour, -h, 24},
+                 Case{kBmpSave32, -h, 32}, Case{kBmpSaveAlpha, h, 8}}) {
     SCOPED_TRACE(testing::Message() << "mode " << c.mode << " height " << c.height);
     Bytes file;
     ASSERT_EQ(Save(file, c.mode, argb, w, c.height, 32, w * 4), kBmpDone);

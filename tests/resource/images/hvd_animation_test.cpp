@@ -27,7 +27,8 @@ TEST(HvdAnimation, CutsRecordsIntoRangesAndKeepsTheRest) {
   HvdAnimation anim;
   ASSERT_EQ(anim.Load(tools::WriteHvd(file)), kHvdLoaded);
   // Range -1 and 3 do not exist; the last range ends at the sentinel.
-  for (auto [range, start, end] : {std::tuple(-1, -1, -1), {0, 0, 4}, {1, 5, 9}, {2, 10, 12}, {3, -1, -1}}) {
+  for (auto [range, start, end] :
+       {std::tuple(-1, -1, -1), {0, 0, 4}, {1, 5, 9}, {2, 10, 12}, {3, -1, -1}}) {
     EXPECT_EQ(anim.GetRangeStart(range), start) << range;
     EXPECT_EQ(anim.GetRangeEnd(range), end) << range;
   }

@@ -28,7 +28,6 @@ std::vector<std::pair<std::string, std::string>> ReadArchive(const char* path) {
 
 extern "C" {
 
-
 int GetPluginInfo(int number, char* buffer, int length) {
   switch (number) {
     case 0:
@@ -37,7 +36,8 @@ int GetPluginInfo(int number, char* buffer, int length) {
       return bw::test::CopyPluginInfo("*.sar;*.Sa2", buffer, length);
     case 3:
       return bw::test::CopyPluginInfo("Test archive", buffer, length);
-    default: return 0;
+    default:
+      return 0;
   }
 }
 

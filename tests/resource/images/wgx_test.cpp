@@ -180,7 +180,8 @@ TEST(WgxLoader, RoundTripsEveryDepthAndForm) {
         ASSERT_EQ(loader.LoadToBuffers(file, dib), 0);
         ASSERT_EQ(std::tuple(dib.bits, uint32_t(dib.width), uint32_t(dib.height)),
                   std::tuple(depth, w, h));
-        EXPECT_EQ(std::tuple(dib.offsetX, dib.offsetY), form ? std::tuple(-7, 300) : std::tuple(0, 0));
+        EXPECT_EQ(std::tuple(dib.offsetX, dib.offsetY),
+                  form ? std::tuple(-7, 300) : std::tuple(0, 0));
         EXPECT_EQ(loader.GetPaletteCount(), form == 2 ? 13u : 0u);
         if (depth == 8) {
           EXPECT_EQ(dib.palette, picture.palette);
@@ -239,8 +240,9 @@ TEST(WgxLoader, RefusesOverrunningAndTruncatedFilesAtEveryDepth) {
   overrun.overrun = true;
   for (int depth : {8, 24, 32}) {
     DibImage dib;
-    EXPECT_EQ(WgxLoader().LoadToBuffers(tools::WriteWgx(Picture(depth, 16, 9, 5), Form(0, overrun)), dib),
-              kWgxBadData)
+    EXPECT_EQ(
+        WgxLoader().LoadToBuffers(tools::WriteWgx(Picture(depth, 16, 9, 5), Form(0, overrun)), dib),
+        kWgxBadData)
         << depth;
     EXPECT_EQ(dib.width, 0) << "nothing is handed out";
     Bytes file = tools::WriteWgx(Picture(depth, 20, 10, 9), Form(2));

@@ -24,7 +24,9 @@ void* AllocateString(uint32_t size, void* argument, void*) {
   s->assign(size, '\0');
   return s->data();
 }
-void ReleaseString(void* argument) { static_cast<std::string*>(argument)->assign("released"); }
+void ReleaseString(void* argument) {
+  static_cast<std::string*>(argument)->assign("released");
+}
 
 // A game folder in a temporary folder, made the application folder, with the VFA decoder.
 class FileSystemTest : public ::testing::Test {
@@ -59,8 +61,8 @@ TEST_F(FileSystemTest, LooseFilesWinThenPatchesFromTheHighestDown) {
   WritePack("PATCH.VFA", {Member("script\\b.sob", "patch1"), Member("script\\c.sob", "patch1")});
   WritePack("PATCH2.VFA", {Member("script\\a.sob", "patch2"), Member("script\\b.sob", "patch2")});
   WritePack("PATCH3.VFA", {Member("script\\a.sob", "patch3"), Member("script\\main.sob", "p3")});
-  WritePack("SCRIPT.VFA", {Member("c.sob", "script"), Member("d.sob", "script"),
-                           Member("main.sob", "script")});
+  WritePack("SCRIPT.VFA",
+            {Member("c.sob", "script"), Member("d.sob", "script"), Member("main.sob", "script")});
   WritePack("PATCH5.VFA", {Member("script\\a.sob", "patch5")});  // after a gap: never mounted
   ASSERT_EQ(MountStartupPacks(manager_), 4);
   ASSERT_EQ(manager_.GetMountCount(), 4u);

@@ -19,8 +19,10 @@ std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
 
 // Text-like data with repeats near and far (distances across the whole ring).
 std::vector<uint8_t> Compressible(size_t n, uint32_t seed) {
-  static const char* words[] = {"the ", "quick ", "brown ", "fox ", "jumps ", "over ", "lazy ",
-                                "dog ", "\r\n", "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", "\0\0\0\0"};
+  static const char* words[] = {
+      "the ",    "quick ", "brown ", "fox ", "jumps ",
+      "over ",   "lazy ",  "dog ",   "\r\n", "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA",
+      "\0\0\0\0"};
   std::mt19937 rng(seed);
   std::vector<uint8_t> v;
   while (v.size() < n) {
@@ -67,7 +69,8 @@ TEST(LzssRoundTrip, RestoresEveryShapeOfInput) {
       {"one long run", std::vector<uint8_t>(100000, 0x5A)},
       {"zeros that match the empty ring", std::vector<uint8_t>(9000, 0)},
       {"text past several ring turns", Compressible(70000, 11)},
-      {"every short period", [] {
+      {"every short period",
+       [] {
          std::vector<uint8_t> v;
          auto noise = RandomBytes(9 * 20, 4);
          for (size_t period = 1; period <= 9; ++period) {
@@ -119,9 +122,9 @@ TEST(LzssDecode, RefusesMissingArgumentsAndShortSources) {
     auto source = std::make_unique<uint8_t[]>(cut + 1);
     std::copy(packed.begin(), packed.begin() + cut, source.get());
     std::vector<uint8_t> result(data.size());
-    EXPECT_EQ(LzssCodec::Decode({source.get(), cut}, result.data(),
-                                static_cast<uint32_t>(data.size())),
-              LzssCodec::kSourceEnded)
+    EXPECT_EQ(
+        LzssCodec::Decode({source.get(), cut}, result.data(), static_cast<uint32_t>(data.size())),
+        LzssCodec::kSourceEnded)
         << "cut at " << cut;
   }
   // A match item whose second byte is missing.

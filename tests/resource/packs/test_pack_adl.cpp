@@ -82,13 +82,23 @@ class LinePackLoader final : public bw::ArchiveLoader {
 
 extern "C" {
 
-uint32_t GetAdlType() { return kLinePackType; }
-const char* GetAdlTypeString() { return "Line pack"; }
-const char* GetAdlSupportExt() { return "TPK\0"; }
-int AdlAssistFunc(uint32_t kind, uint32_t, uint32_t) { return kind == 0 ? 0 : 5; }
+uint32_t GetAdlType() {
+  return kLinePackType;
+}
+const char* GetAdlTypeString() {
+  return "Line pack";
+}
+const char* GetAdlSupportExt() {
+  return "TPK\0";
+}
+int AdlAssistFunc(uint32_t kind, uint32_t, uint32_t) {
+  return kind == 0 ? 0 : 5;
+}
 int AdlAssistFunc2(const bw::AdlAssistArgs* args) {
   return args ? AdlAssistFunc(args->kind, args->a, args->b) : 5;
 }
-bw::ArchiveLoader* GetAdlDecodeObject() { return new LinePackLoader(); }
+bw::ArchiveLoader* GetAdlDecodeObject() {
+  return new LinePackLoader();
+}
 
 }  // extern "C"

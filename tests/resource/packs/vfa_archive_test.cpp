@@ -22,7 +22,9 @@ namespace {
 using tools::VfaMemberSource;
 using tools::VfaPackOptions;
 
-std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> Bytes(const std::string& s) {
+  return {s.begin(), s.end()};
+}
 
 std::vector<uint8_t> Member(const std::string& head, size_t size, uint32_t seed, bool text) {
   std::mt19937 rng(seed);
@@ -60,7 +62,8 @@ class VfaTest : public ::testing::Test {
     for (Archive* a : open_) a->Release();
   }
 
-  std::filesystem::path Write(const std::string& fileName, const std::vector<VfaMemberSource>& members,
+  std::filesystem::path Write(const std::string& fileName,
+                              const std::vector<VfaMemberSource>& members,
                               const VfaPackOptions& options) {
     std::vector<uint8_t> bytes;
     std::string error;
@@ -91,7 +94,8 @@ std::vector<uint8_t> ReadStream(Archive& archive, uint32_t index, int* error, ui
   if (!stream) return {};
   std::vector<uint8_t> out;
   std::vector<uint8_t> buffer(chunk);
-  while (uint32_t n = stream->Read(buffer.data(), chunk)) out.insert(out.end(), buffer.begin(), buffer.begin() + n);
+  while (uint32_t n = stream->Read(buffer.data(), chunk))
+    out.insert(out.end(), buffer.begin(), buffer.begin() + n);
   EXPECT_TRUE(stream->IsEof());
   return out;
 }
@@ -127,7 +131,8 @@ TEST_P(VfaRoundTrip, EveryMemberReadsBackByNameIndexAndStream) {
       std::string upper = members[i].name;
       for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       got.clear();
-      ASSERT_EQ(archive->ReadByName(upper.c_str(), AllocateVector, &got, nullptr, nullptr), kArchiveOk);
+      ASSERT_EQ(archive->ReadByName(upper.c_str(), AllocateVector, &got, nullptr, nullptr),
+                kArchiveOk);
       EXPECT_EQ(got, expected) << upper;
     }
 
@@ -278,7 +283,8 @@ TEST_P(VfaFault, AnswersItsCode) {
   }
   ASSERT_NE(archive, nullptr);
   std::vector<uint8_t> got;
-  EXPECT_EQ(archive->ReadByIndex(fault.member, AllocateVector, &got, nullptr, nullptr), fault.readCode);
+  EXPECT_EQ(archive->ReadByIndex(fault.member, AllocateVector, &got, nullptr, nullptr),
+            fault.readCode);
   if (fault.streamCode != kNoStreamCheck) {
     EXPECT_EQ(archive->OpenStreamByIndex(fault.member, &error), nullptr);
     EXPECT_EQ(error, fault.streamCode);

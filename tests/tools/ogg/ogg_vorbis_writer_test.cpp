@@ -46,9 +46,9 @@ TEST(OggVorbisWriter, TonesDecodeToTheirLengthAndPitch) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.freq << " Hz at " << c.rate << " Hz");
     std::vector<uint8_t> ogg;
-    ASSERT_EQ(EncodeOggVorbis(MakeSineTone(c.freq, c.ms, c.rate, c.channels), c.channels, c.rate,
-                              &ogg),
-              kOggOk);
+    ASSERT_EQ(
+        EncodeOggVorbis(MakeSineTone(c.freq, c.ms, c.rate, c.channels), c.channels, c.rate, &ogg),
+        kOggOk);
     Decoded d;
     ASSERT_TRUE(Decode(ogg, &d));
     EXPECT_EQ(d.channels, c.channels);

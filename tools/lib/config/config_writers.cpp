@@ -1,6 +1,5 @@
 #include "lib/config/config_writers.h"
 
-
 #include "app/config/config_block.h"
 #include "common/atomic_file.h"
 #include "lib/le_bytes.h"

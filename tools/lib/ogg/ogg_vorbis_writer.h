@@ -8,9 +8,9 @@
 namespace bw::tools {
 
 constexpr int kOggOk = 0;
-constexpr int kOggBadChannels = 1;     // not mono or stereo
-constexpr int kOggBadLength = 2;       // the samples are not a whole number of frames
-constexpr int kOggBadRate = 3;         // 0, or a rate the encoder has no mode for
+constexpr int kOggBadChannels = 1;  // not mono or stereo
+constexpr int kOggBadLength = 2;    // the samples are not a whole number of frames
+constexpr int kOggBadRate = 3;      // 0, or a rate the encoder has no mode for
 constexpr int kOggEncoderFailed = 4;
 
 struct OggVorbisOptions {

@@ -50,7 +50,8 @@ std::optional<int64_t> ParseNumber(std::string_view s) {
   }
   uint64_t v = 0;
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
-  if (s.empty() || ec != std::errc() || p != s.data() + s.size() || v > 0xFFFFFFFFull) return std::nullopt;
+  if (s.empty() || ec != std::errc() || p != s.data() + s.size() || v > 0xFFFFFFFFull)
+    return std::nullopt;
   return negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
 }
 
@@ -93,7 +94,8 @@ class Assembler {
       ++lineNo;
       if (!Line(line, lineNo)) return Fail();
     }
-    if (kind_ == FileKind::kNone) return Fail(0, "no file directive (.sob0, .sob1, .sob2, .table, .raw)");
+    if (kind_ == FileKind::kNone)
+      return Fail(0, "no file directive (.sob0, .sob1, .sob2, .table, .raw)");
     if (!Resolve()) return Fail();
     AssembleResult result;
     result.ok = true;
@@ -135,16 +137,19 @@ class Assembler {
     if (line.empty()) return true;
     size_t space = line.find_first_of(" \t");
     std::string_view word = line.substr(0, space);
-    std::string_view rest = space == std::string_view::npos ? std::string_view{} : line.substr(space);
+    std::string_view rest =
+        space == std::string_view::npos ? std::string_view{} : line.substr(space);
     if (word[0] == '.') return Directive(word, rest, n);
     if (kind_ == FileKind::kNone) return Error(n, "no file directive before the first instruction");
-    if (kind_ != FileKind::kCode && kind_ != FileKind::kLibrary) return Error(n, "instruction outside code");
+    if (kind_ != FileKind::kCode && kind_ != FileKind::kLibrary)
+      return Error(n, "instruction outside code");
     return Instruction(word, SplitOperands(rest), n);
   }
 
   bool Directive(std::string_view word, std::string_view rest, int n) {
     auto ops = SplitOperands(rest);
-    if (word == ".sob0" || word == ".sob2" || word == ".sob1" || word == ".table" || word == ".raw") {
+    if (word == ".sob0" || word == ".sob2" || word == ".sob1" || word == ".table" ||
+        word == ".raw") {
       if (kind_ != FileKind::kNone) return Error(n, "second file directive");
       kind_ = word == ".sob0"    ? FileKind::kCode
               : word == ".sob2"  ? FileKind::kLibrary
@@ -162,7 +167,8 @@ class Assembler {
       if (!a || !b || *a < 0 || *b < 0 || *a > 0xFFFF || *b > 0xFFFF || parts[0].size() > 254) {
         return Error(n, "bad .script line");
       }
-      scripts_.push_back({std::string(parts[0]), static_cast<uint16_t>(*a), static_cast<uint16_t>(*b)});
+      scripts_.push_back(
+          {std::string(parts[0]), static_cast<uint16_t>(*a), static_cast<uint16_t>(*b)});
       return true;
     }
     if (kind_ == FileKind::kTable) return Error(n, "only .script lines in a table");
@@ -171,11 +177,12 @@ class Assembler {
       auto parts = SplitWords(rest);
       if (parts.size() != 4) return Error(n, ".var kind class label size");
       auto kind = ParseNumber(parts[0]), cls = ParseNumber(parts[1]), size = ParseNumber(parts[3]);
-      if (!kind || !cls || !size || *kind < 0 || *kind > 255 || *cls < 0 || *cls > 255 || *size < 0) {
+      if (!kind || !cls || !size || *kind < 0 || *kind > 255 || *cls < 0 || *cls > 255 ||
+          *size < 0) {
         return Error(n, "bad .var line");
       }
-      variables_.push_back({static_cast<uint8_t>(*kind), static_cast<uint8_t>(*cls), std::string(parts[2]),
-                            static_cast<uint32_t>(*size), n});
+      variables_.push_back({static_cast<uint8_t>(*kind), static_cast<uint8_t>(*cls),
+                            std::string(parts[2]), static_cast<uint32_t>(*size), n});
       return true;
     }
     if (word == ".word") {
@@ -214,7 +221,8 @@ class Assembler {
   }
 
   bool String(std::string_view s, int n) {
-    if (s.size() < 2 || s.front() != '"' || s.back() != '"') return Error(n, "a string needs quotes");
+    if (s.size() < 2 || s.front() != '"' || s.back() != '"')
+      return Error(n, "a string needs quotes");
     s = s.substr(1, s.size() - 2);
     for (size_t i = 0; i < s.size(); ++i) {
       uint8_t c = static_cast<uint8_t>(s[i]);
@@ -234,19 +242,31 @@ class Assembler {
       }
       if (++i >= s.size()) return Error(n, "escape at the end of a string");
       switch (s[i]) {
-        case 'n': bytes_.push_back('\n'); break;
-        case 't': bytes_.push_back('\t'); break;
-        case '0': bytes_.push_back(0); break;
-        case '\\': bytes_.push_back('\\'); break;
-        case '"': bytes_.push_back('"'); break;
+        case 'n':
+          bytes_.push_back('\n');
+          break;
+        case 't':
+          bytes_.push_back('\t');
+          break;
+        case '0':
+          bytes_.push_back(0);
+          break;
+        case '\\':
+          bytes_.push_back('\\');
+          break;
+        case '"':
+          bytes_.push_back('"');
+          break;
         case 'x': {
-          auto v = i + 2 < s.size() + 0 ? ParseNumber("0x" + std::string(s.substr(i + 1, 2))) : std::nullopt;
+          auto v = i + 2 < s.size() + 0 ? ParseNumber("0x" + std::string(s.substr(i + 1, 2)))
+                                        : std::nullopt;
           if (!v) return Error(n, "\\x needs two hex digits");
           bytes_.push_back(static_cast<uint8_t>(*v));
           i += 2;
           break;
         }
-        default: return Error(n, "unknown escape");
+        default:
+          return Error(n, "unknown escape");
       }
     }
     bytes_.push_back(0);
@@ -286,10 +306,12 @@ class Assembler {
     for (int list = 0; list < 4; ++list) {
       std::string_view prefix = kListPrefix[list];
       if (op.substr(0, prefix.size()) != prefix) continue;
-      if (kind_ == FileKind::kVariables || kind_ == FileKind::kRaw) return Error(n, "table operands are for code");
+      if (kind_ == FileKind::kVariables || kind_ == FileKind::kRaw)
+        return Error(n, "table operands are for code");
       auto v = ParseNumber(op.substr(prefix.size()));
       if (!v || *v < 0) return Error(n, "bad number in " + std::string(op));
-      relocations_[list].push_back({static_cast<uint32_t>(bytes_.size()), static_cast<uint32_t>(*v)});
+      relocations_[list].push_back(
+          {static_cast<uint32_t>(bytes_.size()), static_cast<uint32_t>(*v)});
       Put32(bytes_, 0);
       return true;
     }
@@ -300,7 +322,8 @@ class Assembler {
     if (kind_ == FileKind::kRaw) return Error(n, "a raw file has no addresses: " + std::string(op));
     // label, label+N, label-N, label.K
     size_t end = 0;
-    while (end < op.size() && (std::isalnum(static_cast<unsigned char>(op[end])) || op[end] == '_')) ++end;
+    while (end < op.size() && (std::isalnum(static_cast<unsigned char>(op[end])) || op[end] == '_'))
+      ++end;
     std::string label(op.substr(0, end));
     if (!IsIdent(label)) return Error(n, "bad operand " + std::string(op));
     int64_t addend = 0;
@@ -308,7 +331,8 @@ class Assembler {
     std::string_view tail = op.substr(end);
     if (!tail.empty()) {
       auto v = ParseNumber(tail.substr(1));
-      if (!v || (tail[0] != '+' && tail[0] != '-' && tail[0] != '.')) return Error(n, "bad operand " + std::string(op));
+      if (!v || (tail[0] != '+' && tail[0] != '-' && tail[0] != '.'))
+        return Error(n, "bad operand " + std::string(op));
       if (tail[0] == '.') {
         if (*v < 1) return Error(n, "operands count from 1");
         operand = static_cast<int>(*v);
@@ -349,10 +373,18 @@ class Assembler {
     }
     switch (kind_) {
       case FileKind::kCode:
-      case FileKind::kLibrary: WriteCode(out); break;
-      case FileKind::kVariables: WriteVariables(out); break;
-      case FileKind::kRaw: PutBytes(out, bytes_); break;
-      default: WriteTable(out); break;
+      case FileKind::kLibrary:
+        WriteCode(out);
+        break;
+      case FileKind::kVariables:
+        WriteVariables(out);
+        break;
+      case FileKind::kRaw:
+        PutBytes(out, bytes_);
+        break;
+      default:
+        WriteTable(out);
+        break;
     }
     return out;
   }

@@ -10,8 +10,8 @@ namespace bw::sob {
 
 struct VoiceInfoCharacter {
   std::string name;
-  std::string secondText;   // written when not empty
-  bool markOnly = false;    // with no second text: a one-byte field that only sets the mark
+  std::string secondText;  // written when not empty
+  bool markOnly = false;   // with no second text: a one-byte field that only sets the mark
   std::vector<std::string> aliases;
 };
 
