@@ -13,23 +13,6 @@ using pixel_detail::LerpPlain;
 
 namespace {
 
-int BytesPerPixel(int flag) {
-  switch (flag) {
-    case kFormat555:
-    case kFormat565:
-    case kFormat1555:
-    case kFormat4444:
-      return 2;
-    case kFormat24:
-      return 3;
-    case kFormatX888:
-    case kFormat8888:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
 // The target value of a colour; withAlpha false means the picture has none (palette rows).
 uint32_t Encode(int flag, uint32_t c, bool withAlpha) {
   switch (flag) {
@@ -61,7 +44,8 @@ void Put(uint8_t* p, int bytes, uint32_t v) {
 template <typename Pixel, typename Lookup>
 bool WriteRows(int flag, uint8_t* pixels, int x, int y, ptrdiff_t pitch, const Pixel* src,
                ptrdiff_t srcPitch, int width, int height, Lookup colorOf, bool withAlpha) {
-  const int bytes = BytesPerPixel(flag);
+  // Rows are written in a colour format: a palette surface takes no rows.
+  const int bytes = flag == kFormatPalette8 ? 0 : FormatBytesPerPixel(flag);
   if (bytes == 0) return false;
   for (int j = 0; j < height; ++j) {
     uint8_t* out = pixels + (y + j) * pitch + ptrdiff_t{x} * bytes;
@@ -108,6 +92,25 @@ void ColorRows(uint32_t* dst, const uint8_t* mask, ptrdiff_t dstSkip, ptrdiff_t 
 }
 
 }  // namespace
+
+int FormatBytesPerPixel(int formatFlag) {
+  switch (formatFlag) {
+    case kFormatPalette8:
+      return 1;
+    case kFormat555:
+    case kFormat565:
+    case kFormat1555:
+    case kFormat4444:
+      return 2;
+    case kFormat24:
+      return 3;
+    case kFormatX888:
+    case kFormat8888:
+      return 4;
+    default:
+      return 0;
+  }
+}
 
 bool PaletteRowsToSurface(int formatFlag, uint8_t* pixels, int x, int y, ptrdiff_t pitch,
                           const uint8_t* src, ptrdiff_t srcPitch, int width, int height,

@@ -19,6 +19,9 @@ constexpr int kFormat1555 = 64;
 constexpr int kFormat4444 = 128;
 constexpr int kFormat8888 = 256;
 
+// Bytes a pixel of the flag takes; 0 for kFormatOther and anything not listed above.
+int FormatBytesPerPixel(int formatFlag);
+
 // False (nothing written) for flags 1, 2 and anything else not listed above.
 bool PaletteRowsToSurface(int formatFlag, uint8_t* pixels, int x, int y, ptrdiff_t pitch,
                           const uint8_t* src, ptrdiff_t srcPitch, int width, int height,

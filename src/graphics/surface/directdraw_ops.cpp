@@ -7,25 +7,6 @@
 namespace bw {
 namespace {
 
-int BytesOf(int formatCode) {
-  switch (formatCode) {
-    case kFormatPalette8:
-      return 1;
-    case kFormat555:
-    case kFormat565:
-    case kFormat1555:
-    case kFormat4444:
-      return 2;
-    case kFormat24:
-      return 3;
-    case kFormatX888:
-    case kFormat8888:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
 // The XOR mask of a 16- or 32-bit format per mode; 0 when the mode does not apply.
 uint32_t InvertMask(int formatCode, int mode) {
   static constexpr struct {
@@ -78,7 +59,7 @@ int InvertPixelMemory(int mode, int formatCode, uint8_t* pixels, ptrdiff_t pitch
   if (!pixels || !rect) return kDdOpBadFormat;
   Rect r = *rect;
   if (!IntersectWithBounds(&r, bounds)) return kDdOpNothingLeft;
-  const int bytes = BytesOf(formatCode);
+  const int bytes = FormatBytesPerPixel(formatCode);
   if (bytes < 2) return kDdOpBadFormat;
   if (mode < 0 || mode > 2) return kDdOpBadMode;
   const bool hasAlpha =
@@ -106,7 +87,7 @@ int MosaicPixelMemory(int formatCode, uint8_t* pixels, ptrdiff_t pitch, const Re
   if (!pixels || !rect) return kDdOpBadFormat;
   Rect r = *rect;
   if (!IntersectWithBounds(&r, bounds)) return kDdOpNothingLeft;
-  const int bytes = BytesOf(formatCode);
+  const int bytes = FormatBytesPerPixel(formatCode);
   if (bytes == 0) return kDdOpBadFormat;
   const int32_t w = r.Width(), h = r.Height();
   if (w < 3 || h < 3 || blockSize < 2) return kDdOpDone;
