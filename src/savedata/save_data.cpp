@@ -269,7 +269,10 @@ int SaveData::MakeThumbnail(std::vector<uint8_t>& rows, SaveFrameState* frame,
   if (!picture.empty()) {
     const std::string name = "SYS\\_" + std::string(LastComponent(picture));
     ImageSurface prepared;
-    if (prepared.Load(name.c_str(), nullptr, 0, 0) == 0 && prepared.GetPixels()) {
+    // A prepared thumbnail is optional: looked for first, so that its absence is not reported
+    // as a picture the game is missing.
+    if (FileExists(name.c_str()) && prepared.Load(name.c_str(), nullptr, 0, 0) == 0 &&
+        prepared.GetPixels()) {
       if (prepared.GetBitsPerPixel() != 32) prepared.ConvertDepth(32);
       if (IsThumbnailSized(prepared)) {
         TakeThumbnailRows(prepared, rows);

@@ -253,6 +253,11 @@ TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
           << width << " row " << y;
     }
   }
+  // Without a prepared picture the frame is drawn, and nothing is said about a missing one.
+  frame.picture = "CG\\NONE.BMP";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(rig.Save().WriteSaveData(2, 0), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(SaveHeaderFields, CommentsFromTheFrameOrNone) {
