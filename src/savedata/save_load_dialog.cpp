@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/atomic_file.h"
+#include "common/sjis.h"
 #include "graphics/surface/image_surface.h"
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
@@ -190,7 +191,7 @@ class SaveLoadDialog {
         entry.state = protect != 0 ? 1 : 0;
         entry.shortDate = ShortDate(entry.longDate);
         // A foreign file may fill the whole field: the edit holds what the writer would.
-        entry.comment = host::ClipCp932(entry.comment, kCommentEditMax);
+        entry.comment = std::string(sjis::Truncate(entry.comment, kCommentEditMax));
       }
       const bool hasFile = entry.state != kStateEmpty;
       if (page == kAutoPage) {
@@ -286,7 +287,8 @@ class SaveLoadDialog {
 
   void CommitComment() {
     if (currentSlot_ == kNoSlot || current_.state == kStateEmpty) return;
-    const std::string text = host::ClipCp932(Control(kSlotComment).text, kCommentEditMax);
+    const std::string text =
+        std::string(sjis::Truncate(Control(kSlotComment).text, kCommentEditMax));
     if (text == current_.comment) return;
     pending_ |= kPendingComment;
     current_.comment = text;
@@ -328,7 +330,7 @@ class SaveLoadDialog {
     if (ReadSaveHeader(in, header) != 0) return kEditsNotSaveFile;
     if (bits & kPendingComment) {
       // The text, its NUL and zeros to the field's end.
-      const std::string text = host::ClipCp932(current_.comment, kCommentEditMax);
+      const std::string text = std::string(sjis::Truncate(current_.comment, kCommentEditMax));
       std::fill_n(bytes.begin() + kCommentOffset, kCommentFieldBytes, uint8_t{0});
       std::copy(text.begin(), text.end(), bytes.begin() + kCommentOffset);
     }

@@ -2,6 +2,7 @@
 
 #include "app/dialogs/message_dialog.h"
 #include "app/sysinfo/report_text.h"
+#include "common/sjis.h"
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
 
@@ -11,7 +12,7 @@ void DataInputDialog::Setup(const std::string& prompt, const std::string& defaul
                             uint32_t flags, uint32_t limit, int32_t x, int32_t y) {
   prompt_ = prompt;
   limit_ = limit == 0 || limit > kDataInputMaxBytes ? kDataInputMaxBytes : limit;
-  defaultText_ = host::ClipCp932(defaultText, limit_);
+  defaultText_ = std::string(sjis::Truncate(defaultText, limit_));
   flags_ = flags;
   x_ = x;
   y_ = y;
@@ -35,7 +36,7 @@ bool DataInputDialog::Show(const DialogContext& context) {
   int answer = InModal(context, [&] { return host::RunDialog(context.owner, dialog); });
   if (answer != kIdOk) return false;
   // The limit holds whatever the host let through.
-  result_ = host::ClipCp932(dialog.edit->text, limit_);
+  result_ = std::string(sjis::Truncate(dialog.edit->text, limit_));
   return true;
 }
 

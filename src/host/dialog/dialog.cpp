@@ -1,7 +1,5 @@
 #include "host/dialog/dialog.h"
 
-#include "common/sjis.h"
-
 namespace bw::host {
 
 namespace {
@@ -69,17 +67,6 @@ void SetDialogCheck(Dialog& dialog, DialogCheckBox& box, bool checked) {
   if (box.checked == checked) return;
   box.checked = checked;
   if (box.onToggle) box.onToggle(dialog);
-}
-
-std::string ClipCp932(std::string text, size_t maxBytes) {
-  size_t end = 0;
-  while (end < text.size()) {
-    size_t step = sjis::CharLength(text, end);
-    if (end + step > maxBytes) break;
-    end += step;
-  }
-  text.resize(end);
-  return text;
 }
 
 }  // namespace bw::host

@@ -194,7 +194,5 @@ void OpenDialogPages(Dialog& dialog);
 void CloseDialogPages(Dialog& dialog, int answer);
 // Whether a control can be used now: enabled and on the shown page.
 bool ControlUsable(const Dialog& dialog, const DialogControl& control);
-// Cuts CP932 text to at most maxBytes without splitting a character.
-std::string ClipCp932(std::string text, size_t maxBytes);
 
 }  // namespace bw::host

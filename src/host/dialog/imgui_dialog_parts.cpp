@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "common/sjis.h"
 #include "host/cp932.h"
 #include "host/dialog/imgui_dialog_host.h"
 #include "host/dialog/imgui_dialog_parts.h"
@@ -411,7 +412,7 @@ class ControlDrawer {
     }
     if (ImGui::IsItemActive()) dialog_.focusedId = control.id;
     if (edited) {
-      std::string cp932 = ClipCp932(edit.buffer.Cp932(), control.maxBytes);
+      std::string cp932 = std::string(sjis::Truncate(edit.buffer.Cp932(), control.maxBytes));
       control.text = cp932;
       edit.synced = cp932;
     }
@@ -600,7 +601,8 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
       break;
     }
   }
-  if (dialog.edit) dialog.edit->text = ClipCp932(run.edit.Cp932(), dialog.edit->maxBytes);
+  if (dialog.edit)
+    dialog.edit->text = std::string(sjis::Truncate(run.edit.Cp932(), dialog.edit->maxBytes));
   keyTaker_ = std::move(outerKeyTaker);
   waitMs_ = outerWaitMs;
   CloseDialogPages(dialog, run.answer);
@@ -708,7 +710,7 @@ void ImGuiDialogHost::DrawDialogFields(DialogRun& run) {
     if (run.frames == 1) ImGui::SetKeyboardFocusHere();
     if (ImGui::InputText("##edit", edit.bytes.data(), edit.bytes.size())) {
       std::string cp932 = edit.Cp932();
-      std::string clipped = ClipCp932(cp932, edit.maxBytes);
+      std::string clipped = std::string(sjis::Truncate(cp932, edit.maxBytes));
       if (clipped.size() != cp932.size()) edit.Set(clipped);
     }
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "common/sjis.h"
 #include "host/cp932.h"
 #include "host/message_queue.h"
 
@@ -127,7 +128,7 @@ void PlayStep(Dialog& dialog, const DialogStep& step) {
     case Kind::kText:
       if (is(DialogControlKind::kEdit) && !control->readOnly) {
         dialog.focusedId = control->id;
-        control->text = ClipCp932(step.text, control->maxBytes);
+        control->text = std::string(sjis::Truncate(step.text, control->maxBytes));
       }
       break;
     case Kind::kCommit:
@@ -285,7 +286,7 @@ int ScriptedDialogHost::RunDialog(HWND, Dialog& dialog) {
       if (DialogCheckBox* box = dialog.CheckBox(id)) SetDialogCheck(dialog, *box, checked);
     }
     if (script->editText && dialog.edit)
-      dialog.edit->text = ClipCp932(*script->editText, dialog.edit->maxBytes);
+      dialog.edit->text = std::string(sjis::Truncate(*script->editText, dialog.edit->maxBytes));
     for (int id : script->actions) {
       DialogAction* action = dialog.Action(id);
       if (action && action->onPress) action->onPress(dialog);

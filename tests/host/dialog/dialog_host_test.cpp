@@ -42,12 +42,5 @@ TEST(MenuTest, GreyedItemsPostNothingAndEnabledOnesPostTheirId) {
   DestroyWindow(owner);
 }
 
-TEST(ClipCp932Test, NeverSplitsACharacter) {
-  std::string text = host::Cp932Literal("あいう");  // six bytes
-  EXPECT_EQ(ClipCp932(text, 6), text);
-  EXPECT_EQ(ClipCp932(text, 5), host::Cp932Literal("あい"));
-  EXPECT_EQ(ClipCp932("ab" + text, 3), "ab");
-}
-
 }  // namespace
 }  // namespace bw::host
