@@ -1,7 +1,10 @@
-// Trimming the blanks around a word of the tools' text forms.
+// Trimming the blanks around a word of the tools' text forms, and reading their numbers.
 #pragma once
 
 #include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace bw::tools {
@@ -14,6 +17,24 @@ inline std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
+}
+
+// A decimal or 0x number of at most 32 bits between blanks, with an optional minus (and, where
+// the form allows it, a plus).
+inline std::optional<int64_t> ParseNumber(std::string_view s, bool plusAllowed) {
+  s = Trim(s);
+  const bool negative = !s.empty() && s[0] == '-';
+  if (negative || (plusAllowed && !s.empty() && s[0] == '+')) s.remove_prefix(1);
+  int base = 10;
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    base = 16;
+    s.remove_prefix(2);
+  }
+  uint64_t v = 0;
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
+  if (s.empty() || ec != std::errc() || p != s.data() + s.size() || v > 0xFFFFFFFFull)
+    return std::nullopt;
+  return negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
 }
 
 }  // namespace bw::tools

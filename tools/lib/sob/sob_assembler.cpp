@@ -40,19 +40,7 @@ bool IsIdent(std::string_view s) {
 }
 
 std::optional<int64_t> ParseNumber(std::string_view s) {
-  s = Trim(s);
-  bool negative = !s.empty() && s[0] == '-';
-  if (negative || (!s.empty() && s[0] == '+')) s.remove_prefix(1);
-  int base = 10;
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    base = 16;
-    s.remove_prefix(2);
-  }
-  uint64_t v = 0;
-  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
-  if (s.empty() || ec != std::errc() || p != s.data() + s.size() || v > 0xFFFFFFFFull)
-    return std::nullopt;
-  return negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+  return tools::ParseNumber(s, true);
 }
 
 // Splits at commas outside quotes.
