@@ -28,26 +28,21 @@ namespace fs = std::filesystem;
 const fs::path kGame = BRIMWOLD_DEMO_GAME;
 const fs::path kPackMembers = BRIMWOLD_DEMO_MEMBERS;
 
-// A run that has not ended by then has hung; the sanitizer build is slow to start.
-constexpr std::chrono::seconds kRunLimit{120};
-
 constexpr const char* kAppRecordFailed = "アプリケーション設定ファイルの読み込みに失敗";
 constexpr const char* kIllegalScript = "不正なスクリプトを実行しました";
 
 // A copy of the demo game folder the test may spoil, and a home for the run.
-class DemoRun : public ::testing::Test {
+class DemoRun : public test::DemoGameTest {
  protected:
-  void SetUp() override { test::CopyDemoGame(kGame, game_.path()); }
+  void SetUp() override { test::CopyDemoGame(kGame, game.path()); }
 
-  test::PlayedRun Run(const std::vector<std::string>& switches = {}) {
-    return test::PlayHeadless(game_.path(), home_.path(), switches, kRunLimit);
-  }
+  test::PlayedRun Run(const std::vector<std::string>& switches = {}) { return Play(switches); }
 
   // The settings the run left in the game folder.
   EngineConfig SavedSettings() {
     std::vector<uint8_t> bytes;
     EngineConfig config;
-    EXPECT_TRUE(tools::ReadFileBytes(game_.path() / "USER.CFG", bytes));
+    EXPECT_TRUE(tools::ReadFileBytes(game.path() / "USER.CFG", bytes));
     EXPECT_EQ(ReadEngineConfig(bytes, config), kConfigOk);
     return config;
   }
@@ -60,7 +55,7 @@ class DemoRun : public ::testing::Test {
     change(members);
     std::vector<uint8_t> pack;
     ASSERT_TRUE(tools::BuildVfaPack("SCRIPT.VFA", members, {}, pack, &error)) << error;
-    game_.WriteFile("SCRIPT.VFA", std::string(pack.begin(), pack.end()));
+    game.WriteFile("SCRIPT.VFA", std::string(pack.begin(), pack.end()));
   }
 
   static void Replace(std::vector<tools::VfaMemberSource>& members, const std::string& name,
@@ -73,9 +68,6 @@ class DemoRun : public ::testing::Test {
     }
     ADD_FAILURE() << name << " is not a member";
   }
-
-  test::TempDir game_;
-  test::TempDir home_;
 };
 
 // The title's quit button (the fourth, centred at 400, 532) clicked once the title stands.
@@ -85,7 +77,7 @@ const std::string kQuit = "BRIMWOLD_HEADLESS_INPUT=60:move:400:532,62:click:400:
 // shipped settings with the scripts translated to machine code, it shows the same frames and
 // counts alike.
 TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
-  const fs::path userCfg = game_.path() / "USER.CFG";
+  const fs::path userCfg = game.path() / "USER.CFG";
   const auto shippedTime = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365);
   fs::last_write_time(userCfg, shippedTime);
   EngineConfig shipped = SavedSettings();
@@ -101,12 +93,12 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   EXPECT_EQ(SavedSettings().display.screenMode, kSavedScreenWindow);
   EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 1)
       << "MAIN started once and kept its count there";
-  EXPECT_TRUE(fs::is_regular_file(game_.path() / "SAVEDATA" / "APP_CFG.DAT"))
+  EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"))
       << "mode 1 keeps the saves beside the game";
 
   shipped.pacing.jit = 1;
   const std::vector<uint8_t> bytes = EncodeEngineConfig(shipped);
-  game_.WriteFile("USER.CFG", std::string(bytes.begin(), bytes.end()));
+  game.WriteFile("USER.CFG", std::string(bytes.begin(), bytes.end()));
   test::PlayedRun translated = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
   EXPECT_EQ(translated.status, 0) << translated.errors;
   EXPECT_EQ(translated.hashes, hashes);
@@ -141,7 +133,7 @@ TEST_F(DemoRun, AMalformedAppRecordStartsWithDefaults) {
   test::PlayedRun r = Run();
   EXPECT_EQ(r.status, 0) << r.errors;
   EXPECT_EQ(r.errors.find(kAppRecordFailed), std::string::npos);
-  EXPECT_TRUE(fs::is_regular_file(game_.path() / "SAVEDATA" / "APP_CFG.DAT"));
+  EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"));
 }
 
 // Each spoiling rewrites the game's SCRIPT.VFA; the run is refused with its message and a
@@ -155,7 +147,7 @@ TEST_F(DemoRun, RefusesGamesItCannotStart) {
     const char* message;
   };
   const Case cases[] = {
-      {"no SCRIPT.VFA", [&] { fs::remove(game_.path() / "SCRIPT.VFA"); }, kAppRecordFailed},
+      {"no SCRIPT.VFA", [&] { fs::remove(game.path() / "SCRIPT.VFA"); }, kAppRecordFailed},
       {"no QZ_APP.SYS in the pack",
        [&] {
          Repack([](auto& m) { std::erase_if(m, [](auto& e) { return e.name == "QZ_APP.SYS"; }); });
@@ -171,16 +163,16 @@ TEST_F(DemoRun, RefusesGamesItCannotStart) {
     if (cfg.size() >= kWindowPlace + 8) cfg.replace(kWindowPlace, 8, 8, '\0');
     return cfg;
   };
-  const std::string settings = withoutPlace(test::ReadFile(game_.path() / "USER.CFG"));
+  const std::string settings = withoutPlace(test::ReadFile(game.path() / "USER.CFG"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     c.spoil();
     test::PlayedRun r = Run();
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.errors.find(c.message), std::string::npos) << r.errors;
-    EXPECT_EQ(withoutPlace(test::ReadFile(game_.path() / "USER.CFG")), settings);
+    EXPECT_EQ(withoutPlace(test::ReadFile(game.path() / "USER.CFG")), settings);
     if (c.message == kAppRecordFailed) {
-      EXPECT_FALSE(fs::exists(game_.path() / "SAVEDATA")) << "nothing saved by a refused start";
+      EXPECT_FALSE(fs::exists(game.path() / "SAVEDATA")) << "nothing saved by a refused start";
     }
   }
 }

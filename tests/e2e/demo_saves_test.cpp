@@ -19,13 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::chrono::seconds kRunLimit{120};
-
 std::string Frames(uint32_t first, uint32_t last) {
-  std::string list = "BRIMWOLD_HEADLESS_HASHES=";
-  for (uint32_t f = first; f <= last; ++f) list += std::to_string(f) + ",";
-  list.pop_back();
-  return list;
+  return "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(first, last);
 }
 
 std::string Command(uint32_t frame, int id) {
@@ -59,29 +54,29 @@ std::string StoryUntilTheSave(const std::string& more = "") {
   return input + more;
 }
 
-TEST(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
-  test::TempDir game, home;
-  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-  test::PutShippedSettings(game.path());
+class DemoSaves : public test::DemoGameTest {
+ protected:
+  void SetUp() override {
+    test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+    test::PutShippedSettings(game.path());
+  }
+};
 
+TEST_F(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
   const test::PlayedRun saving =
-      test::PlayHeadless(game.path(), home.path(),
-                         {StoryUntilTheSave(), Command(kSaveAt, kCmdSave),
-                          "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2",
-                          Frames(kSavedFrom, kSavedUntil), "BRIMWOLD_HEADLESS_FRAMES=970"},
-                         kRunLimit);
+      Play({StoryUntilTheSave(), Command(kSaveAt, kCmdSave),
+            "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2",
+            Frames(kSavedFrom, kSavedUntil), "BRIMWOLD_HEADLESS_FRAMES=970"});
   ASSERT_EQ(saving.status, 0) << saving.errors;
   ASSERT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "DATA0200.SAV")) << saving.errors;
   std::set<uint64_t> saved;
   for (auto [frame, hash] : saving.hashes) saved.insert(hash);
 
   // "つづきから" at 60 is cancelled: the title stays. Again at 100, the first row is loaded.
-  const test::PlayedRun title = test::PlayHeadless(
-      game.path(), home.path(),
-      {"BRIMWOLD_HEADLESS_INPUT=55:move:400:412,60:click:400:412,100:click:400:412",
-       "BRIMWOLD_HEADLESS_ANSWERS=2," + std::string(kLoadFirstRow), Frames(40, 250),
-       "BRIMWOLD_HEADLESS_FRAMES=260"},
-      kRunLimit);
+  const test::PlayedRun title =
+      Play({"BRIMWOLD_HEADLESS_INPUT=55:move:400:412,60:click:400:412,100:click:400:412",
+            "BRIMWOLD_HEADLESS_ANSWERS=2," + std::string(kLoadFirstRow), Frames(40, 250),
+            "BRIMWOLD_HEADLESS_FRAMES=260"});
   ASSERT_EQ(title.status, 0) << title.errors;
   EXPECT_EQ(title.hashes.at(90), title.hashes.at(58)) << "a cancelled dialog leaves the title";
   EXPECT_TRUE(Showing(title, saved, 40) == Showing(title, saved, 101))
@@ -89,12 +84,10 @@ TEST(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
   EXPECT_FALSE(Showing(title, saved, 101).empty()) << "the title's load shows the saved line";
 
   // During the story's first scene, the menu bar's load at 300.
-  const test::PlayedRun story = test::PlayHeadless(
-      game.path(), home.path(),
-      {"BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352", Command(300, kCmdLoad),
-       std::string("BRIMWOLD_HEADLESS_ANSWERS=") + kLoadFirstRow, Frames(280, 450),
-       "BRIMWOLD_HEADLESS_FRAMES=460"},
-      kRunLimit);
+  const test::PlayedRun story =
+      Play({"BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352", Command(300, kCmdLoad),
+            std::string("BRIMWOLD_HEADLESS_ANSWERS=") + kLoadFirstRow, Frames(280, 450),
+            "BRIMWOLD_HEADLESS_FRAMES=460"});
   ASSERT_EQ(story.status, 0) << story.errors;
   EXPECT_TRUE(Showing(story, saved, 280) == Showing(story, saved, 301));
   EXPECT_FALSE(Showing(story, saved, 301).empty()) << "the menu bar's load shows the saved line";
@@ -102,16 +95,11 @@ TEST(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
 
 // Ctrl+F1 where the quick save's file cannot be written (a folder took its place): the player
 // is told, with the reason, and the game goes on.
-TEST(DemoSaves, AQuickSaveThatCannotBeWrittenSaysSo) {
-  test::TempDir game, home;
-  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-  test::PutShippedSettings(game.path());
+TEST_F(DemoSaves, AQuickSaveThatCannotBeWrittenSaysSo) {
   fs::create_directories(game.path() / "SAVEDATA" / "DATA0105.SAV" / "inside");
-  const test::PlayedRun run = test::PlayHeadless(
-      game.path(), home.path(),
-      {StoryUntilTheSave(",905:keydown:Left Ctrl,905:key:F1,906:keyup:Left Ctrl"),
-       "BRIMWOLD_HEADLESS_FRAMES=940"},
-      kRunLimit);
+  const test::PlayedRun run =
+      Play({StoryUntilTheSave(",905:keydown:Left Ctrl,905:key:F1,906:keyup:Left Ctrl"),
+            "BRIMWOLD_HEADLESS_FRAMES=940"});
   EXPECT_EQ(run.status, 0) << run.errors;
   EXPECT_NE(run.errors.find("セーブデータの作成に失敗しました。ErrNo:5"), std::string::npos)
       << run.errors;

@@ -76,27 +76,23 @@ constexpr const char* kSoundMain =
     " mov left, more.1\nmore: jz 0, done\n jmp idle\ndone: ret\ncallSound: .word sound\n"
     "sound: .string \"SOUND\"\nstatus: .word 0\nleft: .word 0\n";
 
-class DemoSound : public ::testing::Test {
+class DemoSound : public test::DemoGameTest {
  protected:
   void SetUp() override {
-    test::CopyDemoGame(kGame, game_.path());
+    test::CopyDemoGame(kGame, game.path());
     // The game's voices are on in the player's settings it ships.
-    test::PutShippedSettings(game_.path());
-    test::PutAssembled(game_, "SCRIPT/MAIN.SOB", kSoundMain);
+    test::PutShippedSettings(game.path());
+    test::PutAssembled(game, "SCRIPT/MAIN.SOB", kSoundMain);
   }
 
   // A run with the mix written to wave.
   test::PlayedRun Record(const fs::path& wave) {
-    return test::PlayHeadless(game_.path(), home_.path(),
-                              {"BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+    return Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
   }
-
-  test::TempDir game_;
-  test::TempDir home_;
 };
 
 TEST_F(DemoSound, TheScenesMixRisesDucksCrossFadesAndEndsSilentTheSameInEveryRun) {
-  const fs::path wave = home_.path() / "mix.wav";
+  const fs::path wave = home.path() / "mix.wav";
   const test::PlayedRun run = Record(wave);
   ASSERT_EQ(run.status, 0) << run.errors;
   const std::string first = test::ReadFile(wave);
@@ -140,7 +136,7 @@ TEST_F(DemoSound, TheScenesMixRisesDucksCrossFadesAndEndsSilentTheSameInEveryRun
 }
 
 TEST_F(DemoSound, AWaveThatCannotBeWrittenFailsTheRun) {
-  const fs::path wave = home_.path() / "missing" / "mix.wav";
+  const fs::path wave = home.path() / "missing" / "mix.wav";
   const test::PlayedRun run = Record(wave);
   EXPECT_EQ(run.status, kWaveNotWritten);
   EXPECT_NE(run.errors.find("cannot write the sound"), std::string::npos) << run.errors;

@@ -4,8 +4,6 @@
 // composition of "ぶりむ" in the name field and its commit, a wheel turn and a click in the font
 // list, a hole of the picture map, its third tile and its (then locked) first one. The frames at
 // those moments differ and come again in a second run; the scene's file keeps what fired.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,8 +17,6 @@ namespace bw {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kRunLimitSeconds = 120;
 
 // The list takes the hover as the pointer enters it, so the wheel turns it at once.
 constexpr char kInput[] =
@@ -38,39 +34,22 @@ constexpr size_t kFrameCount = 12;
 constexpr char kFired[] =
     "fired 10\r\nfired 12\r\nfired 14\r\nfired 40\r\nfired 52\r\ncheck 1 radio 1 line 1\r\n";
 
-std::string Quoted(const fs::path& path) {
-  return "'" + path.string() + "'";
-}
-
-class GuiScene : public testing::Test {
+class GuiScene : public test::DemoGameTest {
  protected:
   void SetUp() override { test::PutDemoScene(game, "GUI", test::SceneCallingMain("GUI")); }
 
   // The hashes of the chosen frames of one run; its status and the scene's file through the
   // arguments.
   std::vector<uint64_t> Run(int& status, std::string& fired) {
-    const fs::path output = home.path() / "frames.txt";
-    const std::string command =
-        "XDG_RUNTIME_DIR=" + Quoted(home.path()) + " XDG_DATA_HOME=" + Quoted(home.path()) +
-        " BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_HASHES=" + kFrames + " BRIMWOLD_HEADLESS_INPUT='" +
-        kInput + "' timeout -s KILL " + std::to_string(kRunLimitSeconds) + " " +
-        Quoted(BRIMWOLD_PROGRAM) + " /L " + Quoted(game.path()) + " >" + Quoted(output) +
-        " 2>/dev/null";
-    const int raw = std::system(command.c_str());
-    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const test::PlayedRun run = Play({std::string("BRIMWOLD_HEADLESS_HASHES=") + kFrames,
+                                      std::string("BRIMWOLD_HEADLESS_INPUT=") + kInput});
+    status = run.status;
     std::vector<uint8_t> bytes;
-    EXPECT_TRUE(tools::ReadFileBytes(output, bytes));
-    const std::vector<uint64_t> hashes =
-        test::ShownFrameHashes(std::string(bytes.begin(), bytes.end()));
-    bytes.clear();
     EXPECT_TRUE(tools::ReadFileBytes(game.path() / "GUI.TXT", bytes));
     fired.assign(bytes.begin(), bytes.end());
     fs::remove(game.path() / "GUI.TXT");
-    return hashes;
+    return run.Shown();
   }
-
-  test::TempDir game;
-  test::TempDir home;
 };
 
 TEST_F(GuiScene, AnswersHoversClicksKeysTypingAndTheWheelTheSameWayEachRun) {

@@ -3,12 +3,9 @@
 // frames shown as the rectangle fades differ, and the scene saves the canvas at three frames of the
 // virtual clock (the fade's start, its middle and its end), which differ and are not blank. A
 // second run shows and saves the same.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -20,32 +17,16 @@
 namespace bw {
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr int kRunLimitSeconds = 120;
-
-std::string Quoted(const fs::path& path) {
-  return "'" + path.string() + "'";
-}
-
-class ImageScene : public testing::Test {
+class ImageScene : public test::DemoGameTest {
  protected:
   void SetUp() override { test::PutDemoScene(game, "IMAGES", test::SceneCallingMain("IMAGES")); }
 
   // The hashes of three frames shown, then of the three saved pictures of one run; the status
   // through status.
   std::vector<uint64_t> Run(int& status) {
-    const fs::path output = home.path() / "frames.txt";
-    const std::string command =
-        "XDG_RUNTIME_DIR=" + Quoted(home.path()) + " XDG_DATA_HOME=" + Quoted(home.path()) +
-        " BRIMWOLD_HEADLESS=1 BRIMWOLD_HEADLESS_HASHES=2,16,30 timeout -s KILL " +
-        std::to_string(kRunLimitSeconds) + " " + Quoted(BRIMWOLD_PROGRAM) + " /L " +
-        Quoted(game.path()) + " >" + Quoted(output) + " 2>/dev/null";
-    const int raw = std::system(command.c_str());
-    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::vector<uint8_t> shown;
-    EXPECT_TRUE(tools::ReadFileBytes(output, shown));
-    std::vector<uint64_t> hashes = test::ShownFrameHashes(std::string(shown.begin(), shown.end()));
+    const test::PlayedRun run = Play({"BRIMWOLD_HEADLESS_HASHES=2,16,30"});
+    status = run.status;
+    std::vector<uint64_t> hashes = run.Shown();
     EXPECT_EQ(hashes.size(), 3u) << "frames shown";
     for (const char* name : {"IMAGES1.BMP", "IMAGES2.BMP", "IMAGES3.BMP"}) {
       std::vector<uint8_t> bytes;
@@ -57,9 +38,6 @@ class ImageScene : public testing::Test {
     }
     return hashes;
   }
-
-  test::TempDir game;
-  test::TempDir home;
 };
 
 TEST_F(ImageScene, ShowsAndSavesItsCanvasAsItFadesTheSameWayEachRun) {

@@ -92,9 +92,7 @@ Schedule Plan(bool withSaves) {
 test::PlayedRun Play(const fs::path& game, const fs::path& home, const Schedule& s) {
   std::string hashes = "BRIMWOLD_HEADLESS_HASHES=";
   for (const auto& windows : s.windows) {
-    for (const Window& w : windows) {
-      for (uint32_t f = w.from; f <= w.to; ++f) hashes += std::to_string(f) + ",";
-    }
+    for (const Window& w : windows) hashes += test::FrameRange(w.from, w.to) + ",";
   }
   hashes.pop_back();
   std::vector<std::string> switches = {s.input, hashes,
@@ -133,13 +131,7 @@ TEST(StoryLoads, EachSceneLoadsBackTheFrameItSavedAndTheRestingPointerTakesTheCh
   }
 
   // The choice was taken: the sea's lines were read, the forest's not.
-  std::vector<uint8_t> bytes;
-  ASSERT_TRUE(tools::ReadFileBytes(game.path() / "SAVEDATA" / "TEXT_LOG.DAT", bytes));
-  std::istringstream lines(tob::Disassemble(bytes));
-  std::string record;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.starts_with(".record STORY ")) record = line;
-  }
+  const std::string record = test::LogRecord(game.path(), "STORY");
   std::istringstream fields(record);
   std::string dot, name, bits, second, read, taken;
   fields >> dot >> name >> bits >> second >> read >> taken;

@@ -35,9 +35,7 @@ std::string ClickOn(uint32_t frame, uint32_t y) {
 // The hash switch for the frames of the ranges (first, last).
 std::string Shown(const std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
   std::string list = "BRIMWOLD_HEADLESS_HASHES=";
-  for (auto [first, last] : ranges) {
-    for (uint32_t f = first; f <= last; ++f) list += std::to_string(f) + ",";
-  }
+  for (auto [first, last] : ranges) list += test::FrameRange(first, last) + ",";
   list.pop_back();
   return list;
 }

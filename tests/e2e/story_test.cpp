@@ -75,7 +75,7 @@ std::string Frames(uint32_t end) {
   return "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(end);
 }
 
-class Story : public testing::Test {
+class Story : public test::DemoGameTest {
  protected:
   void SetUp() override {
     test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
@@ -87,20 +87,6 @@ class Story : public testing::Test {
   Played PlayIn(const fs::path& folder, const std::vector<std::string>& switches) {
     return test::PlayHeadless(folder, home.path(), switches, kRunLimit);
   }
-
-  // A scene's line of the read-text log: ".record NAME bits secondBits <read> <taken>".
-  std::string LogRecord(const std::string& scene) {
-    std::vector<uint8_t> bytes;
-    if (!tools::ReadFileBytes(game.path() / "SAVEDATA" / "TEXT_LOG.DAT", bytes)) return "no log";
-    std::istringstream lines(tob::Disassemble(bytes));
-    for (std::string line; std::getline(lines, line);) {
-      if (line.starts_with(".record " + scene + " ")) return line;
-    }
-    return "no record";
-  }
-
-  test::TempDir game;
-  test::TempDir home;
 };
 
 // The title, then the first scene clicked through: each moment its own picture; the save lands
@@ -127,7 +113,8 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   EXPECT_FALSE(waited.contains(first.hashes.at(kMenu))) << "the menu did not open";
   EXPECT_EQ(closed, waited) << "the menu left a trace";
   EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "DATA0105.SAV")) << first.errors;
-  EXPECT_EQ(LogRecord("STORY"), ".record STORY 19 2 070000 00") << "the lines clicked away";
+  EXPECT_EQ(test::LogRecord(game.path(), "STORY"), ".record STORY 19 2 070000 00")
+      << "the lines clicked away";
 
   const std::string mix = test::ReadFile(wave);
   ASSERT_GT(mix.size(), test::kWaveHeader + test::kWaveRate * 4 * 6) << "six seconds of the mix";

@@ -1,11 +1,10 @@
 // Label: optimised
 // The demo's scenario frame scene run by the program headless, beside a MAIN that calls it, with
 // scripted clicks and keys: the frames of its messages and choice list, the branch the choice
-// takes, the read-text log it leaves, skipping through read text, a close during a wait, and the
+// takes, the read-text log it leaves, the skip key on unread text, a close during a wait, and the
 // scene changes that end the scenario.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -25,9 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A run that has not ended by then has hung; the sanitizer build is slow to start.
-constexpr std::chrono::seconds kRunLimit{120};
-
 // Frames of the scripted run: the first message is out by 60 and clicked away at 70, the second
 // is out by 150 and clicked away at 160, the choice list stands by 230, the pointer picks a line
 // at 240 and clicks it at 242, the branch's message is out by 300 and its click at 400 ends the
@@ -44,35 +40,9 @@ const std::string kBeforeScene = "BRIMWOLD_HEADLESS_FRAMES=410";
 
 using Played = test::PlayedRun;
 
-class TgsDemo : public testing::Test {
+class TgsDemo : public test::DemoGameTest {
  protected:
   void SetUp() override { test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS")); }
-
-  Played Play(const std::vector<std::string>& switches) {
-    return test::PlayHeadless(game.path(), home.path(), switches, kRunLimit);
-  }
-
-  // The scenario's line of the read-text log: ".record TGS_DEMO 5 2 <read> <taken>".
-  std::string LogRecord() {
-    std::vector<uint8_t> bytes;
-    if (!tools::ReadFileBytes(game.path() / "SAVEDATA" / "TEXT_LOG.DAT", bytes)) return "no log";
-    std::istringstream lines(tob::Disassemble(bytes));
-    for (std::string line; std::getline(lines, line);) {
-      if (line.starts_with(".record TGS_DEMO ")) return line;
-    }
-    return "no record";
-  }
-
-  // The player's settings with skipping by key limited to read text.
-  void SkipKeysOnlyOnReadText() {
-    test::ChangePlayerSettings(game.path(), [](UserConfig& user) {
-      user.fastForwardReadOnly = 1;
-      user.fastForwardKey = 1;  // the Ctrl keys
-    });
-  }
-
-  test::TempDir game;
-  test::TempDir home;
 };
 
 std::string Hashes(uint32_t last) {
@@ -90,7 +60,8 @@ TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
   ASSERT_EQ(right.hashes.size(), 4u) << "the game ended before the branch";
   EXPECT_NE(right.hashes.at(kFirst), right.hashes.at(kSecond));
   EXPECT_NE(right.hashes.at(kSecond), right.hashes.at(kChoices));
-  EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 0F 01") << "messages 0-3 read, the first road";
+  EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 0F 01")
+      << "messages 0-3 read, the first road";
 
   fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
   const Played left =
@@ -101,23 +72,8 @@ TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
   for (uint32_t frame : {kFirst, kSecond, kChoices})
     EXPECT_EQ(left.hashes.at(frame), right.hashes.at(frame)) << "frame " << frame;
   EXPECT_NE(left.hashes.at(kBranch), right.hashes.at(kBranch)) << "the roads show the same";
-  EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 17 02") << "messages 0-2 and 4, the second road";
-}
-
-// With skipping by key limited to read text, the held Ctrl key runs a second run through the
-// messages the first one read straight to the choice list: its line is clicked at frame 40, long
-// before the first message alone would have waited out.
-TEST_F(TgsDemo, TheSkipKeyRunsThroughReadTextToTheChoice) {
-  const Played first = Play(
-      {kBeforeScene, "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
-  ASSERT_EQ(first.status, 0) << first.errors;
-  SkipKeysOnlyOnReadText();
-  const Played skipping =
-      Play({"BRIMWOLD_HEADLESS_FRAMES=160",
-            "BRIMWOLD_HEADLESS_INPUT=5:keydown:Left Ctrl,"
-            "38:move:400:325,40:click:400:325,30:keyup:Left Ctrl,150:click:400:300"});
-  EXPECT_EQ(skipping.status, 0) << skipping.errors;
-  EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 1F 03") << "the left road taken as well";
+  EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 17 02")
+      << "messages 0-2 and 4, the second road";
 }
 
 // On unread text the held skip key changes nothing: the first message types out as it did
@@ -127,13 +83,17 @@ TEST_F(TgsDemo, UnreadTextIsNotSkippedAndACloseDuringAWaitKeepsTheLog) {
   const Played plain = Play({"BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst),
                              "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kFirst)});
   ASSERT_EQ(plain.hashes.size(), 1u);
-  SkipKeysOnlyOnReadText();
+  // Skipping by the Ctrl keys, on read text only.
+  test::ChangePlayerSettings(game.path(), [](UserConfig& user) {
+    user.fastForwardReadOnly = 1;
+    user.fastForwardKey = 1;
+  });
   const Played closed = Play({"BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst),
                               "BRIMWOLD_HEADLESS_INPUT=5:keydown:Left Ctrl," + kClicks,
                               "BRIMWOLD_HEADLESS_FRAMES=120", "BRIMWOLD_TGS_TRACE=1"});
   EXPECT_EQ(closed.status, 0) << closed.errors;
   EXPECT_EQ(closed.hashes, plain.hashes) << "the unread first message was skipped";
-  EXPECT_EQ(LogRecord(), ".record TGS_DEMO 5 2 01 00");
+  EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 01 00");
   EXPECT_NE(closed.errors.find("tgs TGS_DEMO +0 built-in 12 (1,0)"), std::string::npos)
       << closed.errors;
   EXPECT_NE(closed.errors.find("built-in 25"), std::string::npos) << "the speaker and voice";
@@ -144,9 +104,7 @@ TEST_F(TgsDemo, UnreadTextIsNotSkippedAndACloseDuringAWaitKeepsTheLog) {
 // frames at every moment, the moments differ from one another, and with the show-effects switch
 // off (the figure's move at once, no quake) the run ends on the same picture.
 TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
-  std::string every = "BRIMWOLD_HEADLESS_HASHES=";
-  for (uint32_t f = 400; f < 1000; ++f) every += std::to_string(f) + ",";
-  every.pop_back();
+  const std::string every = "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(400, 999);
   const std::string input =
       "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick;
   const fs::path log = game.path() / "SAVEDATA" / "TEXT_LOG.DAT";

@@ -61,7 +61,7 @@ std::string Main(const std::vector<std::string>& scenarios, const std::string& a
          data;
 }
 
-class TgsFrameEnd : public testing::Test {
+class TgsFrameEnd : public test::DemoGameTest {
  protected:
   void SetUp() override {
     test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
@@ -78,20 +78,14 @@ class TgsFrameEnd : public testing::Test {
   // The hashes of frames from to to of a run of MAIN.
   std::set<uint64_t> Frames(const std::string& main, uint32_t from, uint32_t to) {
     test::PutAssembled(game, "SCRIPT/MAIN.SOB", main);
-    std::string list = "BRIMWOLD_HEADLESS_HASHES=" + std::to_string(from);
-    for (uint32_t f = from + 1; f <= to; ++f) list += "," + std::to_string(f);
-    const test::PlayedRun run =
-        test::PlayHeadless(game.path(), home.path(),
-                           {list, "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(to + 2)}, kRunLimit);
+    const test::PlayedRun run = Play({"BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(from, to),
+                                      "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(to + 2)});
     EXPECT_EQ(run.status, 0) << run.errors;
     std::set<uint64_t> hashes;
     for (auto [frame, hash] : run.hashes) hashes.insert(hash);
     EXPECT_EQ(run.hashes.size(), to - from + 1) << run.errors;
     return hashes;
   }
-
-  test::TempDir game;
-  test::TempDir home;
 };
 
 // The next scenario's message waits over what the first left: exactly what it shows when it is
@@ -116,15 +110,8 @@ TEST_F(TgsFrameEnd, TheReadFlagsThatNative35SavedOutliveAKill) {
   ASSERT_TRUE(program.WaitForOutput("frame 150 hash", kRunLimit)) << program.Errors();
   program.Signal(SIGKILL);
   program.WaitForEnd(kRunLimit);
-  std::vector<uint8_t> log;
-  ASSERT_TRUE(tools::ReadFileBytes(game.path() / "SAVEDATA" / "TEXT_LOG.DAT", log))
-      << "the read-text log was not written";
-  std::istringstream lines(tob::Disassemble(log));
-  std::string record;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.starts_with(".record TGS_READ ")) record = line;
-  }
-  EXPECT_EQ(record, ".record TGS_READ 1 0 01 -") << "message 0 read";
+  EXPECT_EQ(test::LogRecord(game.path(), "TGS_READ"), ".record TGS_READ 1 0 01 -")
+      << "message 0 read";
 }
 
 }  // namespace

@@ -60,8 +60,10 @@ bool VoiceReturnsAfterSilence(const std::string& wave) {
   return stage == 3;
 }
 
-class TgsHistory : public testing::Test {
+class TgsHistory : public test::DemoGameTest {
  protected:
+  using test::DemoGameTest::Play;
+
   void SetUp() override {
     test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS", kSoundFirst));
     test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kScenario);
@@ -72,16 +74,13 @@ class TgsHistory : public testing::Test {
 
   // The hashes of the frames before, open, scene and closed; the mix goes to wave.
   std::vector<uint64_t> Play(const std::string& input, int& status) {
-    const test::PlayedRun run = test::PlayHeadless(
-        game.path(), home.path(),
-        {"BRIMWOLD_HEADLESS_HASHES=290,330,360,430", "BRIMWOLD_HEADLESS_INPUT=" + input,
-         "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+    const test::PlayedRun run =
+        Play({"BRIMWOLD_HEADLESS_HASHES=290,330,360,430", "BRIMWOLD_HEADLESS_INPUT=" + input,
+              "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
     status = run.status;
     return run.Shown();
   }
 
-  test::TempDir game;
-  test::TempDir home;
   const fs::path wave = home.path() / "mix.wav";
 };
 

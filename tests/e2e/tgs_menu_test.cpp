@@ -5,7 +5,6 @@
 // inside the scenario, and its load button the load dialog, which brings the save back.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -69,8 +68,10 @@ void PutMenuPictures(const test::TempDir& game) {
   put("SM_BG.GMP", tools::WriteGmp(gmp));
 }
 
-class TgsMenu : public testing::Test {
+class TgsMenu : public test::DemoGameTest {
  protected:
+  using test::DemoGameTest::Play;
+
   void SetUp() override {
     test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS"));
     PutMenuPictures(game);
@@ -81,15 +82,11 @@ class TgsMenu : public testing::Test {
   std::vector<uint64_t> Play(const std::string& input, int& status) {
     const std::string frames = std::to_string(kMessage) + "," + std::to_string(kMenu) + "," +
                                std::to_string(kClosed) + "," + std::to_string(kFlash);
-    const test::PlayedRun run = test::PlayHeadless(
-        game.path(), home.path(),
-        {"BRIMWOLD_HEADLESS_INPUT=" + input, "BRIMWOLD_HEADLESS_HASHES=" + frames});
+    const test::PlayedRun run =
+        Play({"BRIMWOLD_HEADLESS_INPUT=" + input, "BRIMWOLD_HEADLESS_HASHES=" + frames});
     status = run.status;
     return run.Shown();
   }
-
-  test::TempDir game;
-  test::TempDir home;
 };
 
 TEST_F(TgsMenu, RightButtonOpensTheMenuAndTheFadesRunToTheEnd) {
@@ -137,18 +134,13 @@ TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
   // The save button at 140 takes the save dialog's first row; the click at 260 shows the second
   // message; the load button at 340 takes the load dialog's first row. The saved message waits
   // again, its mark turning through its cells in 48 frames; two clicks end the scenario.
-  std::string frames;
-  for (uint32_t f = 205; f < 260; ++f) frames += std::to_string(f) + ",";
-  for (uint32_t f = 500; f < 560; ++f) frames += std::to_string(f) + ",";
-  frames += "290";
-  const test::PlayedRun run = test::PlayHeadless(
-      game.path(), home.path(),
-      {"BRIMWOLD_HEADLESS_FRAMES=760",
-       "BRIMWOLD_HEADLESS_INPUT=" + MenuButton(101, 5) + ",260:click:400:300," +
-           MenuButton(301, 6) + ",600:click:400:300,660:click:400:300",
-       "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2,row:0;activate;2",
-       "BRIMWOLD_HEADLESS_HASHES=" + frames},
-      std::chrono::seconds(120));
+  const test::PlayedRun run =
+      Play({"BRIMWOLD_HEADLESS_FRAMES=760",
+            "BRIMWOLD_HEADLESS_INPUT=" + MenuButton(101, 5) + ",260:click:400:300," +
+                MenuButton(301, 6) + ",600:click:400:300,660:click:400:300",
+            "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2,row:0;activate;2",
+            "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(205, 259) + "," +
+                test::FrameRange(500, 559) + ",290"});
   ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_TRUE(std::filesystem::exists(game.path() / "SAVEDATA" / "DATA0200.SAV")) << run.errors;
   std::set<uint64_t> saved, loaded;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,17 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::chrono::seconds kRunLimit{120};
 // The message is typed out by frame 70; Ctrl+F1 at 80 saves. A loaded scene fades in over 500 ms,
 // drawn every millisecond.
 constexpr uint32_t kShown = 70, kLast = 118, kFadedIn = 560;
-
-// The frames from to to, and more ranges after a comma.
-std::string Frames(uint32_t from, uint32_t to, const std::string& more = "") {
-  std::string frames = std::to_string(from);
-  for (uint32_t f = from + 1; f <= to; ++f) frames += "," + std::to_string(f);
-  return more.empty() ? frames : frames + "," + more;
-}
 
 constexpr char kScenario[] = R"(.tob1
   BgLoad "CG\\BG.WGX", 0
@@ -67,7 +58,7 @@ std::string Main(bool load) {
          "status: .word 0\n";
 }
 
-class TgsSave : public testing::Test {
+class TgsSave : public test::DemoGameTest {
  protected:
   void SetUp() override {
     test::PutDemoScene(game, "TGS", Main(false));
@@ -81,26 +72,24 @@ class TgsSave : public testing::Test {
                              const std::string& frames) {
     switches.insert(switches.end(), {"BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(last),
                                      "BRIMWOLD_HEADLESS_HASHES=" + frames});
-    const test::PlayedRun run = test::PlayHeadless(game.path(), home.path(), switches, kRunLimit);
+    const test::PlayedRun run = DemoGameTest::Play(switches);
     EXPECT_EQ(run.status, 0) << run.errors;
     return run.Shown();
   }
-
-  test::TempDir game;
-  test::TempDir home;
 };
 
 TEST_F(TgsSave, ALoadedQuickSaveShowsTheSceneAndPlaysTheLoopAgain) {
   const std::vector<uint64_t> saving =
       Play({"BRIMWOLD_HEADLESS_INPUT=80:keydown:Left Ctrl,80:key:F1,81:keyup:Left Ctrl"}, 120,
-           Frames(kShown, kLast));
+           test::FrameRange(kShown, kLast));
   ASSERT_FALSE(saving.empty());
   ASSERT_TRUE(fs::exists(game.path() / "SAVEDATA" / "DATA0105.SAV"));
 
   test::PutAssembled(game, "SCRIPT/MAIN.SOB", Main(true));
   const fs::path wave = home.path() / "mix.wav";
-  const std::vector<uint64_t> loaded = Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
-                                            kFadedIn + 60, Frames(kFadedIn, kFadedIn + 48));
+  const std::vector<uint64_t> loaded =
+      Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()}, kFadedIn + 60,
+           test::FrameRange(kFadedIn, kFadedIn + 48));
   // The wait mark turns through its cells in 800 ms: one of the frames of a turn shows it as the
   // first run did.
   EXPECT_NE(std::find(loaded.begin(), loaded.end(), saving.front()), loaded.end())
@@ -118,11 +107,13 @@ TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
   // Ctrl goes down at 74 and F1 at 80 saves (a skip would end the first message there and the
   // click at 100 the scenario); the click at 100 shows the second message; F1 at 150 asks, is
   // answered yes, and loads.
-  const std::vector<uint64_t> run = Play(
-      {"BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:key:F1,"
-       "81:keyup:Left Ctrl,100:click:400:300,150:key:F1",
-       "BRIMWOLD_HEADLESS_ANSWERS=1"},
-      kFadedIn + 200, Frames(kShown, 79, Frames(140, 149, Frames(kFadedIn + 150, kFadedIn + 198))));
+  const std::vector<uint64_t> run =
+      Play({"BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:key:F1,"
+            "81:keyup:Left Ctrl,100:click:400:300,150:key:F1",
+            "BRIMWOLD_HEADLESS_ANSWERS=1"},
+           kFadedIn + 200,
+           test::FrameRange(kShown, 79) + "," + test::FrameRange(140, 149) + "," +
+               test::FrameRange(kFadedIn + 150, kFadedIn + 198));
   ASSERT_EQ(run.size(), 69u);
   const std::vector<uint64_t> saved(run.begin(), run.begin() + 10);
   auto among = [&](uint64_t hash) {
