@@ -31,22 +31,6 @@ TEST_F(TextFieldTest, RunsEndingInALeadByteOrCarryingNulKeepWholeCharacters) {
   EXPECT_EQ(field.Text(), std::string("abcd") + kA);
 }
 
-TEST_F(TextFieldTest, BackspaceAndMovesStepOverTrailBytesInTheLeadRange) {
-  TextInputPart field;
-  MakeLine(field, font);
-  // Each character's second byte is 0x81, itself a lead byte.
-  Type(field, std::string("a") + kTrail81 + kTrail81);
-  field.OnTextKey(kVkLeft);
-  EXPECT_EQ(field.Caret(), 3u) << "back one whole character";
-  field.OnTextKey(kVkEnd);
-  Type(field, "\b");
-  EXPECT_EQ(field.Text(), std::string("a") + kTrail81);
-  Type(field, "\b");
-  EXPECT_EQ(field.Text(), "a");
-  Type(field, "\b\b");
-  EXPECT_EQ(field.Text(), "");
-}
-
 TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
   TextInputPart field;
   MakeLine(field, font);
