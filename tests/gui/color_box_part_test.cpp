@@ -1,6 +1,5 @@
 #include "gui/color_box_part.h"
 
-#include "graphics/surface/composition_layer.h"
 #include "host/input/cursor.h"
 #include "part_fixture.h"
 #include "support/text_renderers.h"
@@ -99,14 +98,10 @@ TEST_F(ColorBox, SoundsScriptWordsAndBadAddresses) {
   EXPECT_FALSE(services_.memory.Faulted());
 }
 
-class Tooltip : public PartTest, public testing_text::FakeFaceRenderers {};
+class Tooltip : public ScreenPartTest, public testing_text::FakeFaceRenderers {};
 
 TEST_F(Tooltip, TheBoxFramesTheTextWithAShadowAndGoesAboveAtTheBottom) {
-  ImageSurface screen;
-  ASSERT_EQ(screen.Create(200, 100, 32, kImageDibSection), 0);
-  CompositionLayer layer;
-  layer.SetTarget(&screen, true);
-  tip_.SetTargetLayer(&layer);
+  tip_.SetTargetLayer(&layer_);
   tip_.SetTooltipFont(&gdi);
   Size size;
   int32_t left = 0, top = 0;
