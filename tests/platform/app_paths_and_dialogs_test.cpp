@@ -1,5 +1,3 @@
-#include "platform/file_dialogs.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,13 +6,48 @@
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
+#include "platform/file_dialogs.h"
 #include "support/temp_dir.h"
 
 namespace bw {
 namespace {
 
-// "テキスト" and "表" in CP932; 表's trail byte is '\'.
+// "表" is 0x95 0x5C: its trail byte looks like a backslash.
 const std::string kHyo = "\x95\x5C";
+
+TEST(BuildAbsolutePath, StepsJoinsAndRefuses) {
+  struct Case {
+    std::string path;
+    std::string base;
+    int result;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"../a.txt", "D:\\GAME\\", kPathJoined, "D:\\a.txt"},
+      {"../../a.txt", "D:\\GAME\\", kPathBuildFailed, ""},
+      {"..x/y", "D:\\GAME\\", kPathJoined, "D:\\GAME\\..x\\y"},
+      {"a", "", kPathBuildFailed, ""},
+      {"C:/abs/x", "D:\\GAME\\", kPathWasAbsolute, "C:/abs/x"},
+      {"../../x", "\\\\host\\share\\", kPathBuildFailed, ""},
+      // Trail bytes are never separators: not cut by "..", not turned from '/'.
+      {"../b", "D:\\" + kHyo + "\\", kPathJoined, "D:\\b"},
+      {kHyo + "/a", "D:\\", kPathJoined, "D:\\" + kHyo + "\\a"},
+      {"\x95/x", "D:\\", kPathJoined, "D:\\\x95/x"},
+  };
+  for (const Case& c : cases) {
+    std::string out = "unchanged";
+    EXPECT_EQ(BuildAbsolutePath(out, c.path, &c.base), c.result) << c.path << " on " << c.base;
+    if (c.result != kPathBuildFailed) {
+      EXPECT_EQ(out, c.expected) << c.path << " on " << c.base;
+    } else {
+      EXPECT_EQ(out, "unchanged") << c.path;
+    }
+  }
+  std::string out;
+  std::string base = "D:\\";
+  EXPECT_EQ(BuildAbsolutePath(out, std::string(kMaxPath, 'a'), &base), kPathBuildFailed);
+  EXPECT_EQ(BuildAbsolutePath(out, std::string(kMaxPath - 4, 'a'), &base), kPathJoined);
+}
 
 std::string Repeat(const std::string& text, size_t count) {
   std::string out;
