@@ -17,17 +17,12 @@
 #include "resource/packs/vfa_archive.h"
 #include "support/spin_until.h"
 #include "support/temp_dir.h"
+#include "support/vector_reads.h"
 
 namespace bw {
 namespace {
 
 // The frame thread and the file-slot pool's worker read members of one pack at the same time.
-void* AllocateVector(uint32_t size, void* argument, void*) {
-  auto* v = static_cast<std::vector<uint8_t>*>(argument);
-  v->assign(size, 0);
-  return v->data();
-}
-
 TEST(VfaThreads, ReadsFromTwoThreadsGetTheirOwnMembers) {
   std::vector<tools::VfaMemberSource> members;
   std::mt19937 rng(5);
@@ -49,7 +44,7 @@ TEST(VfaThreads, ReadsFromTwoThreadsGetTheirOwnMembers) {
     for (int round = 0; round < 3000; ++round) {
       for (uint32_t i = first; i < members.size(); i += 2) {
         std::vector<uint8_t> got;
-        if (archive->ReadByIndex(i, AllocateVector, &got, nullptr, nullptr) != kArchiveOk ||
+        if (archive->ReadByIndex(i, test::AllocateVector, &got, nullptr, nullptr) != kArchiveOk ||
             got != members[i].data) {
           ++*wrong;
         }

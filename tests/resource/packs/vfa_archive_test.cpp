@@ -16,6 +16,7 @@
 #include "resource/packs/vfa_decoder.h"
 #include "resource/packs/vfa_format.h"
 #include "support/temp_dir.h"
+#include "support/vector_reads.h"
 
 namespace bw {
 namespace {
@@ -47,13 +48,6 @@ std::vector<VfaMemberSource> SampleMembers() {
   m.push_back({"short.bin", ToBytes("SOB0xy")});
   m.push_back({"voice\\v001.ogg", Member("SOB0", 700, 3, false), true});
   return m;
-}
-
-// Reads land in a vector through the allocation callback.
-void* AllocateVector(uint32_t size, void* argument, void*) {
-  auto* v = static_cast<std::vector<uint8_t>*>(argument);
-  v->assign(size, 0xEE);
-  return v->data();
 }
 
 // Restores the decoder's process-wide settings after each test.
@@ -127,14 +121,15 @@ TEST_P(VfaRoundTrip, EveryMemberReadsBackByNameIndexAndStream) {
   for (uint32_t i = 0; i < members.size(); ++i) {
     const auto& expected = members[i].data;
     std::vector<uint8_t> got;
-    ASSERT_EQ(archive->ReadByIndex(i, AllocateVector, &got, nullptr, nullptr), kArchiveOk) << i;
+    ASSERT_EQ(archive->ReadByIndex(i, test::AllocateVector, &got, nullptr, nullptr), kArchiveOk)
+        << i;
     EXPECT_EQ(got, expected) << "member " << i;
 
     if (options.names) {
       std::string upper = members[i].name;
       for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       got.clear();
-      ASSERT_EQ(archive->ReadByName(upper.c_str(), AllocateVector, &got, nullptr, nullptr),
+      ASSERT_EQ(archive->ReadByName(upper.c_str(), test::AllocateVector, &got, nullptr, nullptr),
                 kArchiveOk);
       EXPECT_EQ(got, expected) << upper;
     }
@@ -286,7 +281,7 @@ TEST_P(VfaFault, AnswersItsCode) {
   }
   ASSERT_NE(archive, nullptr);
   std::vector<uint8_t> got;
-  EXPECT_EQ(archive->ReadByIndex(fault.member, AllocateVector, &got, nullptr, nullptr),
+  EXPECT_EQ(archive->ReadByIndex(fault.member, test::AllocateVector, &got, nullptr, nullptr),
             fault.readCode);
   if (fault.streamCode != kNoStreamCheck) {
     EXPECT_EQ(archive->OpenStreamByIndex(fault.member, &error), nullptr);
@@ -425,7 +420,7 @@ TEST(VfaKnownAnswer, TheReaderAndTheWriterAgreeWithThePack) {
   Archive* archive = OpenVfaPack(path.c_str(), host::HostFile(), &error);
   ASSERT_NE(archive, nullptr) << error;
   Bytes got;
-  EXPECT_EQ(archive->ReadByName("X", AllocateVector, &got, nullptr, nullptr), kArchiveOk);
+  EXPECT_EQ(archive->ReadByName("X", test::AllocateVector, &got, nullptr, nullptr), kArchiveOk);
   EXPECT_EQ(got, (Bytes{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}));
   Stream* stream = archive->OpenStreamByName("x", &error);
   ASSERT_NE(stream, nullptr) << error;
