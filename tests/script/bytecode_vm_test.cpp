@@ -167,7 +167,6 @@ INSTANTIATE_TEST_SUITE_P(All, Faults, testing::ValuesIn(kFaultCases),
 // leaves the rest to the loop. Under an instruction limit only the loop runs, so each program
 // runs both ways and must end alike: result, pointers and every byte of the arena.
 
-
 struct Outcome {
   int result = 0;
   uint32_t ip = 0;
