@@ -146,21 +146,6 @@ TEST_F(Story, TheMenuReturnsToTheTitle) {
   EXPECT_EQ(run.hashes.at(1120), run.hashes.at(40)) << "the title did not come back";
 }
 
-// The title and the first scene's effects midway show the same frames on two runs from the same
-// start (lines read before show faster: each run starts with no read-text log).
-TEST_F(Story, TheFirstSceneShowsTheSameOnEveryRun) {
-  const std::vector<uint32_t> shown(kShown.begin(), kShown.begin() + 4);
-  const Played first =
-      Play({HashSwitch(shown), Clicks(shown.back()), FrameCount(shown.back() + 10)});
-  ASSERT_EQ(first.status, 0) << first.errors;
-  fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
-  const Played again =
-      Play({HashSwitch(shown), Clicks(shown.back()), FrameCount(shown.back() + 10)});
-  ASSERT_EQ(again.status, 0) << again.errors;
-  ASSERT_EQ(first.hashes.size(), shown.size());
-  EXPECT_EQ(again.hashes, first.hashes);
-}
-
 // The game folder copied as a player might keep it, under a name with spaces and Japanese
 // characters, shows the same title and ends by its quit button.
 TEST_F(Story, RunsFromAFolderNamedWithSpacesAndJapanese) {
