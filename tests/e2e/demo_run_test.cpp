@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -274,19 +272,16 @@ struct Mix {
 
   // The amplitude of the hz component between from and to seconds after the onset.
   double Tone(double hz, double from, double to) const {
-    double re = 0, im = 0;
-    const size_t a = At(from), b = At(to);
-    for (size_t i = a; i < b; ++i) {
-      const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / rate;
-      re += left[i] * std::cos(phase);
-      im += left[i] * std::sin(phase);
-    }
-    return 2 * std::hypot(re, im) / static_cast<double>(b - a);
+    const double start = static_cast<double>(onset) / test::kWaveRate;
+    return test::Tone(wave, hz, start + from, start + to);
   }
+
+  std::string wave;
 };
 
 Mix ReadMix(const std::string& wave) {
   Mix mix;
+  mix.wave = wave;
   EXPECT_GE(wave.size(), kHeaderBytes);
   if (wave.size() < kHeaderBytes) return mix;
   EXPECT_EQ(std::tuple(wave.substr(0, 4), Le(wave, 22, 2), Le(wave, 34, 2), Le(wave, 42, 4)),

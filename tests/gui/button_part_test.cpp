@@ -109,19 +109,6 @@ TEST_F(Buttons, WithoutAPressedCellTheDecideKeyFiresAtOnce) {
   EXPECT_TRUE(tip_.IsOverButton(6, 6)) << "enabled and visible play no part";
 }
 
-TEST_F(Buttons, DrawnCellsTakeTheFaceAlphaAndRefuseTooSmallAFace) {
-  for (uint32_t face : {0x00D4D0C8u, 0x80305070u}) {
-    ButtonPart button;
-    button.SetFaceColors(face, kDefaultAccentColor);
-    ASSERT_EQ(button.CreateDrawn(&list_, 1, nullptr, nullptr, 4, 4, 12, 9, true, 0), kCreateDone);
-    EXPECT_EQ(button.GetSprite().GetAlpha(), face == 0x80305070u ? 0x80 : 255);
-    EXPECT_TRUE(button.IsBoxHit());
-  }
-  ButtonPart small;
-  EXPECT_EQ(small.CreateDrawn(&list_, 1, "x", nullptr, 0, 0, 7, 20, false, 0), kCreateBadArguments);
-  EXPECT_EQ(BrightenColor(0xFF102060, 3), 0x3060CAu) << "tripled, or two thirds of the way to 255";
-}
-
 // The drawn cells painted pixel by pixel from the drawing rules, with nothing on the faces: the
 // slow reference of the fills, copies and blends CreateDrawn makes.
 class PaintedCells {
@@ -193,7 +180,7 @@ class PaintedCells {
   std::vector<uint32_t> px_;
 };
 
-TEST_F(Buttons, DrawnCellsMatchTheSlowReference) {
+TEST_F(Buttons, DrawnCellsMatchTheSlowReferenceAndTakeTheFaceAlpha) {
   const struct {
     int32_t w, h;
     bool disabledCell;
@@ -218,7 +205,12 @@ TEST_F(Buttons, DrawnCellsMatchTheSlowReference) {
       }
     }
     EXPECT_EQ(wrong, 0) << c.w << "x" << c.h;
+    EXPECT_EQ(button.GetSprite().GetAlpha(), c.face >> 24 ? c.face >> 24 : 255) << "the face's";
+    EXPECT_TRUE(button.IsBoxHit());
   }
+  ButtonPart small;
+  EXPECT_EQ(small.CreateDrawn(&list_, 1, "x", nullptr, 0, 0, 7, 20, false, 0), kCreateBadArguments)
+      << "too small a face";
 }
 
 class ColorBox : public PartTest {
