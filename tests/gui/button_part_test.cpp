@@ -316,9 +316,7 @@ TEST_F(Tooltip, TheBoxFramesTheTextWithAShadowAndGoesAboveAtTheBottom) {
   const ImageSurface& box = tip_.TooltipSurface();
   int32_t w = size.width + 10, h = size.height + 10;
   ASSERT_EQ(std::pair(box.GetWidth(), box.GetHeight()), std::pair(w, h));
-  auto pixel = [&](int32_t x, int32_t y) {
-    return *reinterpret_cast<const uint32_t*>(box.GetRowPointer(y) + 4 * x);
-  };
+  auto pixel = [&](int32_t x, int32_t y) { return PagePixel(box, x, y); };
   for (int32_t y = 0; y < h; ++y) {
     for (int32_t x = 0; x < w; ++x) {
       uint32_t want;
