@@ -1,4 +1,5 @@
 // Label: optimised
+// The application serving the system natives, and the demo's system and drawing scenes it runs.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,4 +1,5 @@
-
+// The parts a click fires: buttons from pictures, surfaces or drawn cells, colour boxes, and the
+// tooltip they show.
 #include "gui/button_part.h"
 #include "graphics/pixel/blend_tables.h"
 #include "gui/color_box_part.h"

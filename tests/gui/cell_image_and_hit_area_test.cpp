@@ -1,4 +1,4 @@
-
+// Picture maps of cells and invisible hit areas: what fires them and how the focus walks them.
 #include <string>
 
 #include "gui/cell_image_part.h"

@@ -1,4 +1,4 @@
-
+// The pointer manager's focus and hover, and the part manager that makes and deletes parts.
 #include "graphics/surface/composition_layer.h"
 #include "gui/color_box_part.h"
 #include "gui/image_list_part.h"

@@ -1,4 +1,4 @@
-
+// The text view that lays the scenario frame's messages out, and the script text that types them.
 #include <algorithm>
 #include <vector>
 

@@ -1,3 +1,4 @@
+// Joysticks, the action tables that ask every device, the shared skip modifier and the pointer.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -14,8 +15,7 @@
 namespace bw {
 namespace {
 
-// Joysticks over the headless backend's scripted joysticks, and the action tables that ask every
-// device.
+// The headless backend's scripted joysticks.
 
 constexpr int kButtons = 6;
 // Axis positions on the engine's range, centred at 32768.

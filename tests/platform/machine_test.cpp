@@ -1,3 +1,4 @@
+// What the program learns of the machine: the processor and the monitors.
 #include <gtest/gtest.h>
 
 #include <cstring>

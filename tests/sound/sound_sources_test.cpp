@@ -1,3 +1,5 @@
+// Where sounds come from: decoder plug-ins, names through the file layer, and the Ogg Vorbis
+// decoder.
 #include <vorbis/vorbisfile.h>
 
 #include <gtest/gtest.h>
@@ -20,9 +22,6 @@
 
 namespace bw {
 namespace {
-
-// Where sounds come from: decoder plug-ins offered the files in turn, and names resolved through
-// the file layer.
 
 using soundtest::MemoryFiles;
 using soundtest::PcmtDecodeObject;

@@ -1,3 +1,4 @@
+// The image loaders' manager, the DIB conversion pictures pass through, and the image cache.
 #include <gtest/gtest.h>
 
 #include <algorithm>
