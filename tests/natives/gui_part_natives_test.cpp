@@ -290,6 +290,7 @@ TEST_F(GuiPartNatives, EachKindAnswersThePartAccessItHas) {
       {"text field", field(), true, true, -1, 0},
       {"scroll bar", Made(Native::kPartCreateScrollList, {5, 5, 1, 65535}), false, false, 0, -1},
       {"text window", Window(), true, true, -1, 0},
+      {"script text", ScriptTextPart(), true, true, -1, 0},
       {"image list without items", Made(Native::kPartCreateImageList, {0, 0, 60, 20, 0, font, 0}),
        false, false, -1, 0},
       {"hit area", Made(Native::kPartCreateHitArea, {0, 0, 9, 9, uint32_t(-1)}), false, false, -1,
@@ -306,6 +307,10 @@ TEST_F(GuiPartNatives, EachKindAnswersThePartAccessItHas) {
   }
   EXPECT_TRUE(PartOf<CheckPart>(rows[1].part)->IsBoxHit());
   EXPECT_TRUE(PartOf<TextInputPart>(rows[3].part)->IsLocked());
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {rows[6].part, rig.Text("x")}), kPartRefused)
+      << "only a text field takes a text";
+  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {rows[6].part, 2}), 0);
+  EXPECT_TRUE(PartOf<ScriptText>(rows[6].part)->IsDecided());
 
   // A text field takes its text as its value and gives the script a copy of what it holds.
   const uint32_t typed = field();

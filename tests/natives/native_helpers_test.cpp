@@ -11,15 +11,12 @@
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
-#include "gui/message_text_widget.h"
 #include "gui/message_text_widget_base.h"
-#include "gui/script_text.h"
 #include "lib/bmp/bmp_builder.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "support/image_test_rig.h"
 #include "support/still_control.h"
-#include "support/text_renderers.h"
 
 namespace bw {
 namespace {
@@ -63,25 +60,6 @@ TEST(TextWindowFeed, LineEndsCharactersAndWhereItStops) {
   RecordingWindow full;
   FeedTextWindow(full, "ab!cd");
   EXPECT_EQ(full.fed, "ab!") << "a full window stops the feed";
-}
-
-class PartAccess : public ::testing::Test, public testing_text::FakeFaceRenderers {};
-
-TEST_F(PartAccess, TextWindowsAndTheScriptText) {
-  // A window without a page of its own has neither display object nor surface.
-  RecordingWindow bare;
-  EXPECT_EQ(GetPartSurface(&bare, 0), nullptr);
-  EXPECT_EQ(SetPartValue(&bare, 0, "hi\nyou"), 0);
-  EXPECT_EQ(bare.fed, "hi|you");
-
-  MessageTextWidget window;
-  ScriptText text{nullptr, nullptr};
-  for (MessageTextWidget* paged : {&window, static_cast<MessageTextWidget*>(&text)}) {
-    EXPECT_EQ(GetPartSprite(paged, 3), &paged->PageSprite());
-    EXPECT_EQ(SetPartOption(paged, 2), 0);
-    EXPECT_TRUE(paged->IsDecided());
-  }
-  EXPECT_EQ(SetPartValue(&text, 0, nullptr), kPartRefused) << "only kind 5 takes text";
 }
 
 TEST(SpriteSetup, PlacesDressesListsAndShows) {

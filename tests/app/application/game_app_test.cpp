@@ -19,13 +19,11 @@
 #include "host/headless/headless_backend.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
-#include "input/key_codes.h"
 #include "lib/config/config_writers.h"
 #include "lib/sob/sob_assembler.h"
 #include "platform/app_paths.h"
 #include "platform/mmx_flag.h"
 #include "support/game_run.h"
-#include "support/recording_field.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -214,32 +212,13 @@ TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
   EXPECT_EQ(texts[0], "スクリプト割り込みに失敗しました");
 }
 
-TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
+// The input part's own requests are served by the main window.
+TEST_F(GameRun, TheMainWindowServesTheInputPartsRequests) {
   WriteGame(kLoopForever);
   GameApp app;
   bool checked = false;
-  bool seenPressed = false;
   Window& window = app.MainWindow();
-  // The effects' timers run after the frame's poll: a key pressed shows there as newly pressed.
-  test::List(app.SecondTimers(), std::make_unique<test::CountingTask>([&](int) {
-               seenPressed |= app.GetBindings()->IsActionPressed(kActionDecide);
-             }),
-             0, 1, 0);
   test::List(app.FirstTimers(), Once([&] {
-               ASSERT_NE(app.GetBindings(), nullptr);
-               window.SendMessage(host::WM_KEYDOWN, kVkReturn, 0);
-               EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionDecide));
-             }),
-             5 * kPeriodMs, 0, 1);
-  test::List(app.FirstTimers(), Once([&] {
-               EXPECT_TRUE(seenPressed);
-               EXPECT_TRUE(app.GetBindings()->IsActionDown(kActionDecide));
-               window.SendMessage(host::WM_KEYUP, kVkReturn, 0);
-             }),
-             10 * kPeriodMs, 0, 1);
-  test::List(app.FirstTimers(), Once([&] {
-               EXPECT_FALSE(app.GetBindings()->IsActionDown(kActionDecide));
-               // The input part's own requests, served by the window.
                window.SendMessage(kMsgImeRequest, 1, 0);
                EXPECT_TRUE(app.GetEngineInput().IsImeEnabled());
                window.SendMessage(kMsgImeRequest, 0, 0);
@@ -248,19 +227,10 @@ TEST_F(GameRun, TheMainWindowFeedsTheInputPartAndEachFramePollsIt) {
                EXPECT_TRUE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
                window.SendMessage(kMsgShowCursor, 0, 0);
                EXPECT_FALSE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
-
-               // Text entry goes through the main window's procedure.
-               test::RecordingField field;
-               window.SendMessage(host::WM_CHAR, 'x', 0);  // nothing attached: dropped
-               app.GetEngineInput().AttachTextInput(window.GetHandle());
-               window.SendMessage(host::WM_CHAR, 'a', 0);
-               app.GetEngineInput().PollTextInput(&field);
-               EXPECT_EQ(field.texts, std::vector<std::string>{"a"});
-               app.GetEngineInput().AttachTextInput(host::HWND{});
                checked = true;
                CloseAnsweringYes(app);
              }),
-             15 * kPeriodMs, 0, 1);
+             5 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(checked);
 }

@@ -36,13 +36,18 @@ void PutLe32(Bytes& bytes, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+Bytes RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes bytes(n);
+  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+  return bytes;
+}
+
 template <class Block>
 Block RandomBlock(uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::array<uint8_t, Block::kSize> bytes;
-  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
   Block block;
-  DecodeBlock<Block>(bytes, block);
+  DecodeBlock<Block>(std::span<const uint8_t, Block::kSize>(RandomBytes(Block::kSize, seed)),
+                     block);
   return block;
 }
 
@@ -164,13 +169,6 @@ TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
   ASSERT_EQ(ReadAppRecord(tools::WriteAppSys(body), readRecord), kConfigOk);
   EXPECT_EQ(std::tuple(readRecord.canvasWidth, readRecord.canvasHeight, readRecord.saveFolderMode),
             std::tuple(1024, 480, 1));
-}
-
-Bytes RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes bytes(n);
-  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
-  return bytes;
 }
 
 // What does not read as the files' records is refused whole: nothing of it is taken (the window

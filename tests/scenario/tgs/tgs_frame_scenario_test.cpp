@@ -1,7 +1,6 @@
 // Label: optimised
-// A scenario of real built-ins on the frame: messages wait for clicks, the choice's index goes
-// through the configuration word, read flags and taken bits land in the log record, and built-ins
-// kept in message text run in direct mode.
+// Built-ins kept in message text run as the view reaches them, in direct mode and in the
+// history's layout.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -40,33 +39,6 @@ class TgsScenarioTest : public ::testing::Test {
   FakeFrameHost host;
   std::unique_ptr<TgsFrame> frame;
 };
-
-TEST_F(TgsScenarioTest, MessagesAndAChoiceRunThroughTheBuiltins) {
-  host.clickTurns = {5, 12};
-  host.pointerEvents = {{8, 21}};
-  EXPECT_EQ(Run(R"(MessageBegin 0
-SetNameAndVoice "Ann", "V01"
-"Hello"
-MessageWait
-MessageBegin 1
-"Pick"
-DisableChoice 0
-ChoiceShow -, "A", "B", -, -, -, -, -, -, 3
-ChoiceWait
-MessageBegin 2
-"After"
-MessageWait
-.end
-)"),
-            kTgsStepEnded);
-  EXPECT_EQ(host.shown, (std::vector<std::string>{"Ann|Hello", "|Pick", "|After"}));
-  EXPECT_EQ(host.guest[0x4000], 1);
-  EXPECT_EQ(host.turns, 12);
-  EXPECT_EQ(host.traced.front(), 12u);
-  for (uint32_t i : {0u, 1u, 2u}) EXPECT_TRUE(frame->IsMessageRead(i)) << i;
-  EXPECT_TRUE(frame->CurrentRecord()->secondSet.Test(4));  // slot 9's 3 + the index 1
-  EXPECT_FALSE(frame->CurrentRecord()->secondSet.Test(3));
-}
 
 TEST_F(TgsScenarioTest, CallRecordsInTextRunWhenTheViewReachesThem) {
   host.clickTurns = {1};

@@ -12,6 +12,7 @@
 #include "graphics/surface/image_surface.h"
 #include "scenario/tgs/tgs_scene_host.h"
 #include "scenario/tgs/tgs_test_world.h"
+#include "support/bg_effect_rig.h"
 
 namespace bw {
 namespace {
@@ -227,11 +228,6 @@ class SolidPictures : public TgsSceneHost {
   }
 };
 
-uint32_t PixelAt(const ImageSurface& s, int x, int y) {
-  const uint8_t* p = s.GetPixels() + y * s.GetPitch() + x * 4;
-  return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-}
-
 TEST(SceneSnapshotDrawing, BackToFrontOnAMemorySurface) {
   BuildBlendTables();
   TextHistoryLog log;
@@ -245,10 +241,11 @@ TEST(SceneSnapshotDrawing, BackToFrontOnAMemorySurface) {
   ImageSurface surface;
   SolidPictures pictures;
   ASSERT_EQ(DrawSceneSnapshot(snapshot, surface, &pictures), 0);
-  EXPECT_EQ(PixelAt(surface, 5, 5), 0xFF0000u);
-  EXPECT_EQ(PixelAt(surface, 60, 60), 0x00FF00u);  // the front picture covers the back one
-  EXPECT_EQ(PixelAt(surface, 140, 140), 0x0000FFu);
-  EXPECT_EQ(PixelAt(surface, 400, 400), 0xFF0000u);
+  EXPECT_EQ(test::PixelAt(surface, 5, 5) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(test::PixelAt(surface, 60, 60) & 0xFFFFFF,
+            0x00FF00u);  // the front picture covers the back one
+  EXPECT_EQ(test::PixelAt(surface, 140, 140) & 0xFFFFFF, 0x0000FFu);
+  EXPECT_EQ(test::PixelAt(surface, 400, 400) & 0xFFFFFF, 0xFF0000u);
 }
 
 }  // namespace
