@@ -183,6 +183,8 @@ TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
     EXPECT_EQ(frame.state, (std::vector<uint8_t>{'F', '0', '1'})) << c.what;
     EXPECT_EQ(SnapshotOf(rig), snapshot) << c.what;
   }
+  SaveRig rig;
+  EXPECT_EQ(rig.Save().LoadSaveData(2, 2), kLoadNoFile);
 }
 
 TEST(SaveHeaderFields, TitleCommentThumbnailAndCaptionRoundTrip) {
