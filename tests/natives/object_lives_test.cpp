@@ -6,6 +6,7 @@
 #include <string>
 
 #include "object_families.h"
+#include "support/fuzz_seeds.h"
 
 namespace bw {
 namespace {
@@ -80,6 +81,18 @@ std::string FamilyName(const ::testing::TestParamInfo<size_t>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Families, ObjectLives,
                          ::testing::Range(size_t{0}, fuzz::ObjectFamilies().size()), FamilyName);
+
+// The object fuzz target's seeds: each family played as the family tests play it.
+TEST(ObjectLivesFuzzSeeds, MatchTheCommittedCorpus) {
+  test::FuzzSeeds seeds;
+  const auto& families = fuzz::ObjectFamilies();
+  for (size_t f = 0; f < families.size(); ++f) {
+    std::string name;
+    for (char c : std::string(families[f].name)) name += c == ' ' ? '_' : c;
+    seeds[name] = fuzz::FamilyPlay(f);
+  }
+  test::CheckOrWriteFuzzSeeds("object_lives", seeds);
+}
 
 }  // namespace
 }  // namespace bw
