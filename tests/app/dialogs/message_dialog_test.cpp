@@ -1,9 +1,11 @@
 // Label: threads
-// The message dialogs: each kind's answers, their copy on standard error and the modal bracket.
+// The message dialogs: each kind's answers, their copy on standard error and the modal bracket;
+// the data-input dialog's limit.
 #include "app/dialogs/message_dialog.h"
 
 #include <gtest/gtest.h>
 
+#include "app/dialogs/data_input_dialog.h"
 #include "app/sysinfo/report_text.h"
 #include "host/cp932.h"
 #include "host/dialog/scripted_dialog_host.h"
@@ -66,6 +68,19 @@ TEST_F(MessageDialogTest, TheModalBracketIsEnteredOnceAndOnlyWhenNotModal) {
   modal = true;
   ShowMessageDialog(context_, "x", kMessageOk, nullptr, nullptr, 0);
   EXPECT_EQ(calls.size(), 2u);
+}
+
+// The data-input dialog's length limit.
+TEST_F(MessageDialogTest, TheDataInputFieldNeverHoldsMoreThanItsSize) {
+  DataInputDialog input;
+  std::string longText(400, 'a');
+  for (uint32_t limit : {0u, 1000u}) {
+    input.Setup("?", longText, 0, limit, -1, -1);
+    EXPECT_EQ(input.MakeDialog().edit->text.size(), kDataInputMaxBytes) << limit;
+    dialogs_.QueueAnswer({kIdOk, {}, longText, {}, false});
+    ASSERT_TRUE(input.Show(context_));
+    EXPECT_EQ(input.Result().size(), kDataInputMaxBytes) << limit;
+  }
 }
 
 }  // namespace
