@@ -1,7 +1,10 @@
 // What start-up sets and shut-down gives back (the window's first place, the cursor, the screen
-// saver, Ctrl for a window), and the modal bracket around every dialog.
+// saver, Ctrl for a window, the text renderers), and the modal bracket around every dialog.
 #include "app/application/started_game.h"
 #include "app/dialogs/message_dialog.h"
+#include "graphics/surface/rendered_text.h"
+#include "host/font/font_types.h"
+#include "host/font/host_faces.h"
 #include "host/input/key_state.h"
 #include "lib/config/config_writers.h"
 
@@ -159,6 +162,26 @@ TEST_F(StartAndModal, TheDisplayWordsAreClearedAfterFailures9And12Only) {
         app->Config().engine.displayWord43 == 0 && app->Config().engine.displayWord63 == 0;
     EXPECT_EQ(cleared, code != 13) << code;
   }
+}
+
+// Start-up sets up text: the font list, the renderer factory and the default text renderer.
+TEST_F(StartAndModal, StartUpListsTheJapaneseFacesAndMakesTheDefaultRenderer) {
+  Start();
+  EXPECT_EQ(app->GetFontList().Filter(), FontList::kJapaneseFilter);
+  std::vector<std::string> listed;
+  for (int i = 0; i < app->GetFontList().Count(); ++i)
+    listed.push_back(app->GetFontList().Get(i)->lfFaceName);
+  std::vector<std::string> faces;
+  for (const host::HostFace& face : host::HostFaces()) faces.push_back(host::GdiFaceName(face));
+  EXPECT_EQ(listed, faces) << "the game's four faces in order, none of them vertical";
+  TextRenderer* renderer = TheDefaultTextRenderer::Get();
+  ASSERT_NE(renderer, nullptr);
+  EXPECT_TRUE(renderer == app->GetDefaultTextRenderer() && renderer->HasFont());
+  ASSERT_NE(Global<TextRendererFactory>::Get(), nullptr) << "the display manager's renderers";
+  app->AppShutdown(0);
+  app.reset();
+  EXPECT_EQ(TheDefaultTextRenderer::Get(), nullptr) << "the default goes with the application";
+  EXPECT_EQ(Global<TextRendererFactory>::Get(), nullptr);
 }
 
 }  // namespace
