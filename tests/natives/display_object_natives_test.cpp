@@ -40,10 +40,7 @@ class DisplayObjectNatives : public ::testing::Test {
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   NativeAnswer CallWords(uint32_t number, const std::vector<uint32_t>& words) {
-    const uint32_t args = rig.Block(static_cast<uint32_t>(words.size() * 4));
-    for (size_t k = 0; k < words.size(); ++k)
-      rig.Memory().Write32(args + 4 * uint32_t(k), words[k]);
-    return rig.CallAt(number, args);
+    return rig.CallAt(number, rig.Words(words));
   }
   PathTask* Task(int32_t handle) {
     return rig.host->Handles().Get<PathTask>(Word(handle), ScriptObjectType::kTimedTask);

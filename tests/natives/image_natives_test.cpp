@@ -33,9 +33,9 @@ class WipeNatives : public testing::Test {
   }
   // Every call gets the twelve words a start reads.
   int32_t Call(uint32_t number, std::initializer_list<uint32_t> words) {
-    uint32_t args = rig_.Block(12 * 4), at = args;
-    for (uint32_t w : words) rig_.Memory().Write32(at, w), at += 4;
-    NativeAnswer answer = rig_.CallAt(number, args);
+    std::vector<uint32_t> all(words);
+    all.resize(12);
+    NativeAnswer answer = rig_.CallAt(number, rig_.Words(all));
     EXPECT_FALSE(answer.faulted) << number;
     return answer.result;
   }

@@ -124,11 +124,9 @@ class Scene {
   ~Scene() { PublishWrapperMovies(false); }
 
   // The answer of a native called with these words; the block behind them reads as zeros.
-  uint32_t Call(uint32_t number, const Words& words) {
-    const uint32_t args = rig.Block(4 * 40);
-    for (uint32_t i = 0; i < 40; ++i)
-      rig.Memory().Write32(args + 4 * i, i < words.size() ? words[i] : 0);
-    NativeAnswer answer = rig.CallAt(number, args);
+  uint32_t Call(uint32_t number, Words words) {
+    words.resize(40);
+    NativeAnswer answer = rig.CallAt(number, rig.Words(words));
     EXPECT_FALSE(answer.faulted) << "native " << number;
     return uint32_t(answer.result);
   }
@@ -562,12 +560,10 @@ TEST(KeywordEffectWords, ReadAsTheirKindsSay) {
   EXPECT_EQ(
       int32_t(scene.Call(Native::kFilterStart, {scene.layer, scene.Text("nofilter"), 0, 0, 100})),
       kRenderNativeWrongKind);
-  const uint32_t args = scene.rig.Block(8 * 4);
-  for (uint32_t i = 0; i < 8; ++i) scene.rig.Memory().Write32(args + 4 * i, 0);
   const Words scroll{
       scene.layer, scene.Text("scroll"), 0, 0, 100, 0, 0, PastTheArena(scene.rig.Memory())};
-  for (uint32_t i = 0; i < scroll.size(); ++i) scene.rig.Memory().Write32(args + 4 * i, scroll[i]);
-  EXPECT_TRUE(scene.rig.CallAt(Native::kFilterStart, args).faulted) << "the exponent is a text";
+  EXPECT_TRUE(scene.rig.CallAt(Native::kFilterStart, scene.rig.Words(scroll)).faulted)
+      << "the exponent is a text";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -221,6 +222,12 @@ class NativeRig {
                                  true);
   }
   uint32_t Block(uint32_t size) { return Memory().Allocate(size); }
+  // The words in a block of just their size.
+  uint32_t Words(std::span<const uint32_t> words) {
+    const uint32_t at = Block(static_cast<uint32_t>(words.size() * 4));
+    for (size_t k = 0; k < words.size(); ++k) Memory().Write32(at + 4 * uint32_t(k), words[k]);
+    return at;
+  }
   // The answer of a call that must not fault.
   int32_t Answer(uint32_t number, std::initializer_list<uint32_t> words) {
     NativeAnswer answer = Call(number, words);

@@ -325,9 +325,8 @@ TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
   uint32_t rect = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
   auto* item = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
   ASSERT_NE(item, nullptr);
-  const int32_t points[] = {7, 8, 255};
-  uint32_t array = rig.Block(sizeof points);
-  rig.Memory().Write(array, points, sizeof points);
+  const uint32_t points[] = {7, 8, 255};
+  const uint32_t array = rig.Words(points);
   ASSERT_NE(
       rig.Answer(Native::kRenderItemMovePoints, {rect, 100, 1, array, 0, 0, 65535, 0, 0, 0, 0}), 0);
   rig.timers.RunDue(1200);
@@ -342,19 +341,15 @@ TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
 TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
   EXPECT_EQ(rig.Answer(Native::kCreateD3DPolygonPrimitive, {6, 0, 1, 0, 0}), 0)
       << "type index above 5";
-  uint32_t args = rig.Block(12);
-  rig.Memory().Write32(args, 0);
-  rig.Memory().Write32(args + 4, 0xFF000000u);
-  rig.Memory().Write32(args + 8, 0x40000000);  // pairs far past the words given
-  NativeAnswer huge = rig.CallAt(Native::kCreateD3DPolygonPrimitive, args);
+  const uint32_t farPairs[] = {0, 0xFF000000u, 0x40000000};  // pairs far past the words given
+  NativeAnswer huge = rig.CallAt(Native::kCreateD3DPolygonPrimitive, rig.Words(farPairs));
   EXPECT_EQ(huge.result, 0);
   EXPECT_TRUE(huge.faulted);
   EXPECT_EQ(rig.display.RenderItemCount(), 0u);
 
-  uint32_t pairs[] = {1, 0xFF00FF00u, 3, 0, 0, 4, 0, 4, 4};
-  uint32_t good = rig.Block(sizeof pairs);
-  rig.Memory().Write(good, pairs, sizeof pairs);
-  uint32_t polygon = uint32_t(rig.CallAt(Native::kCreateD3DPolygonPrimitive, good).result);
+  const uint32_t pairs[] = {1, 0xFF00FF00u, 3, 0, 0, 4, 0, 4, 4};
+  uint32_t polygon =
+      uint32_t(rig.CallAt(Native::kCreateD3DPolygonPrimitive, rig.Words(pairs)).result);
   ASSERT_NE(polygon, 0u);
   auto* item = rig.Handles().Get<D3DPolygonPrimitive>(polygon, ScriptObjectType::kRenderItem);
   ASSERT_EQ(item->Vertices().size(), 3u);
