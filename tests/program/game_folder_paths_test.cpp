@@ -29,7 +29,7 @@ void WriteGame(const test::TempDir& root, const std::string& folder) {
       << error;
   sob::AssembleResult main = sob::Assemble(".sob0\n wait\n ret\n");
   ASSERT_TRUE(main.ok) << main.error;
-  root.WriteFile(folder + "/SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
+  root.WriteFile(folder + "/SCRIPT/MAIN.SOB", main.bytes);
 }
 
 // Every file below folder with its bytes, to tell whether a run touched it.

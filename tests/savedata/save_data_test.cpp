@@ -172,8 +172,7 @@ TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
     const std::vector<uint8_t> snapshot = SnapshotOf(rig);
     sav::SaveDescription d;
     d.state = sav::JoinState(Parts(rig), c.stateFaults);
-    const std::vector<uint8_t> file = sav::MakeSaveFile(d, c.faults);
-    rig.dir.WriteFile("DATA0501.SAV", std::string(file.begin(), file.end()));
+    rig.dir.WriteFile("DATA0501.SAV", sav::MakeSaveFile(d, c.faults));
     frame.failRead = c.frameFails;
     EXPECT_EQ(rig.Save().LoadSaveData(5, 1), c.want) << c.what;
     if (c.want == 0) {
@@ -243,9 +242,8 @@ TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
     bmp.height = width * 3 / 4;
     for (int32_t i = 0; i < bmp.width * bmp.height; ++i)
       bmp.data.insert(bmp.data.end(), {10, 20, 30});
-    const std::vector<uint8_t> file = tools::BuildBmp(bmp);
     const std::string name = "PIC" + std::to_string(width) + ".BMP";
-    game.dir().WriteFile("SYS/_" + name, std::string(file.begin(), file.end()));
+    game.dir().WriteFile("SYS/_" + name, tools::BuildBmp(bmp));
     frame.picture = "CG\\" + name;
     ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0) << width;
     ImageSurface thumbnail;

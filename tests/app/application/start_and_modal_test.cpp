@@ -144,8 +144,7 @@ TEST_F(StartAndModal, TheDisplayOptionsReachTheDisplayManager) {
   UserConfig user;
   user.displayOption1 = 1;
   user.displayOption2 = 3;
-  const std::vector<uint8_t> appCfg = tools::WriteAppCfg(user);
-  dir.WriteFile("SAVEDATA/APP_CFG.DAT", std::string(appCfg.begin(), appCfg.end()));
+  dir.WriteFile("SAVEDATA/APP_CFG.DAT", tools::WriteAppCfg(user));
   Start();
   EXPECT_EQ(std::tuple(app->GetDisplayManager().UsesDirectDrawModes(),
                        app->GetDisplayManager().TextureRequest()),

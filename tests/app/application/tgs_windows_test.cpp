@@ -42,13 +42,8 @@ const char* const kTgsWindowPictures[] = {
     "SYS/BTN.WGX",      "SYS/MS_FRAME.GMP",
 };
 
-std::string SolidWgx(uint32_t w, uint32_t h, uint32_t rgb) {
-  tools::WgxPicture picture;
-  picture.width = w;
-  picture.height = h;
-  picture.pixels.assign(size_t{w} * h, rgb);
-  const std::vector<uint8_t> bytes = tools::WriteWgx(picture);
-  return std::string(bytes.begin(), bytes.end());
+std::vector<uint8_t> SolidWgx(uint32_t w, uint32_t h, uint32_t rgb) {
+  return tools::WriteWgx({24, w, h, std::vector<uint32_t>(size_t{w} * h, rgb), {}, 0, 0, {}});
 }
 
 struct TgsWindowLook {
@@ -65,8 +60,7 @@ void WriteTgsWindowPictures(const TempDir& dir, const TgsWindowLook& look,
       for (int16_t i = 0; i < 10; ++i)
         gmp.entries.push_back(
             {"BTN.WGX", 1, int16_t(10 + 60 * i), 580, 255, true, 16, 16, GmpFullStateCode(1)});
-      const std::vector<uint8_t> screen = tools::WriteGmp(gmp);
-      dir.WriteFile(name, std::string(screen.begin(), screen.end()));
+      dir.WriteFile(name, tools::WriteGmp(gmp));
     } else if (name.find("CUR") != std::string::npos) {
       dir.WriteFile(name, SolidWgx(50, 10, 0xFFFFFF));
     } else if (name == "SYS/MS_BAR.WGX") {

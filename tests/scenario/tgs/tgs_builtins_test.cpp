@@ -274,11 +274,7 @@ TEST_F(TgsBuiltinsTest, AnswersAndFailuresOfOperations) {
 class TgsReleaseImageTest : public test::GameFolderTest {};
 
 TEST_F(TgsReleaseImageTest, ReleaseImageDropsTheCachedPicture) {
-  tools::WgxPicture picture;
-  picture.depth = 24;
-  picture.width = picture.height = 2;
-  picture.pixels.assign(4, 0x102030);
-  Write("BG/A.WGX", tools::WriteWgx(picture));
+  Write("BG/A.WGX", tools::WriteWgx({24, 2, 2, std::vector<uint32_t>(4, 0x102030), {}, 0, 0, {}}));
   ImageLoaderManager images;
   RegisterBuiltinLoaders(images);
   images.SetCacheBudget(16);

@@ -46,8 +46,7 @@ class CharacterParts : public RealEffectsWorld {
     p.pixels.assign(size_t{w} * h, 0xFF203040);
     tools::WgxWriteOptions withOffsets;
     withOffsets.form = 1;
-    const std::vector<uint8_t> bytes = tools::WriteWgx(p, withOffsets);
-    game_.dir().WriteFile(name, std::string(bytes.begin(), bytes.end()));
+    game_.dir().WriteFile(name, tools::WriteWgx(p, withOffsets));
   }
   std::unique_ptr<TgsFrame> NewFrame() {
     auto frame = std::make_unique<TgsFrame>(&engine_, &files_, &host_);
