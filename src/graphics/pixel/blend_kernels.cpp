@@ -167,30 +167,16 @@ void SaturatedRowSse2(uint32_t* dst, const uint32_t* src, int width) {
   }
 }
 
-// Three-operand lerps with one weight for the whole row. d + floor((s - d) w / 256) is
-// floor((d (256 - w) + s w) / 256), which fits 16 bits; blue and red are taken in place in
-// their 16-bit lanes and green and alpha shifted down into theirs, so no byte is unpacked and
-// the shuffle unit, the bottleneck of the unpacking form, stays idle. The alpha lanes weigh the
-// target by 256 and the source by 0: the target's alpha.
+// Three-operand lerps with one weight for the whole row.
 __attribute__((target("avx2"))) void OpacityRowOfAvx2(uint32_t* dst, const uint32_t* from,
                                                       const uint32_t* src, int width, uint32_t w) {
-  const uint32_t keep = 256 - w;
-  const __m256i takeRb = _mm256_set1_epi32(int(w | w << 16));
-  const __m256i takeGa = _mm256_set1_epi32(int(w));
-  const __m256i keepRb = _mm256_set1_epi32(int(keep | keep << 16));
-  const __m256i keepGa = _mm256_set1_epi32(int(keep | 256u << 16));
-  const __m256i rbBytes = _mm256_set1_epi32(0x00FF00FF);
-  const __m256i highBytes = _mm256_set1_epi16(short(0xFF00));
+  const __m256i takeRb = _mm256_set1_epi32(int(w | w << 16)), takeGa = _mm256_set1_epi32(int(w));
   int x = 0;
   for (; x + 8 <= width; x += 8) {
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + x));
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
-    const __m256i rb = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(d, rbBytes), keepRb),
-                                        _mm256_mullo_epi16(_mm256_and_si256(s, rbBytes), takeRb));
-    const __m256i ga = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(d, 8), keepGa),
-                                        _mm256_mullo_epi16(_mm256_srli_epi16(s, 8), takeGa));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
-                        _mm256_or_si256(_mm256_srli_epi16(rb, 8), _mm256_and_si256(ga, highBytes)));
+                        LerpEightInLanes(d, s, takeRb, takeGa));
   }
   for (; x < width; ++x) dst[x] = LerpPlain(from[x], src[x], w);
 }

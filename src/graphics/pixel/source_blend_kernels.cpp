@@ -144,15 +144,13 @@ using AlphaOpacity = LerpBy<AlphaRowWeight>;
 using AlphaAdd = AddBy<AlphaRowWeight>;
 using AlphaSubtract = SubtractBy<AlphaRowWeight>;
 
-// Eight pixels at a time: the same lane arithmetic as FourWeights and LerpFour, twice as wide.
-// Answers how many pixels it did (a multiple of eight).
+// Eight pixels at a time: the weights of AlphaOpacityRowSse2 in each pixel's own 32-bit lane,
+// the lerp of LerpEightInLanes. Answers how many pixels it did (a multiple of eight).
 __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uint32_t* src,
                                                         int width, uint8_t opacity) {
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i colorLanes =
-      _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
-  const __m256i o16 = _mm256_set1_epi16(short(opacity));
-  const __m256i one = _mm256_set1_epi16(1);
+  const __m256i o32 = _mm256_set1_epi32(opacity);
+  const __m256i one = _mm256_set1_epi32(1);
   const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const bool solid = opacity == 255;
   int x = 0;
@@ -166,16 +164,14 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_blendv_epi8(s, d, alphaBits));
       continue;
     }
-    const __m256i alpha = _mm256_srli_epi32(s, 24);
-    __m256i v = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_packs_epi32(alpha, alpha), o16),
-                                 _mm256_set1_epi16(127));
+    // T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1, 0 at 0.
+    const __m256i v =
+        _mm256_add_epi32(_mm256_mullo_epi16(_mm256_srli_epi32(s, 24), o32), _mm256_set1_epi32(127));
     const __m256i t =
-        _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one), _mm256_srli_epi16(v, 8)), 8);
-    const __m256i w = _mm256_add_epi16(_mm256_add_epi16(t, one), _mm256_cmpeq_epi16(t, zero));
-    const __m256i pairs = _mm256_unpacklo_epi16(w, w);
-    const __m256i wLo = _mm256_and_si256(_mm256_unpacklo_epi32(pairs, pairs), colorLanes);
-    const __m256i wHi = _mm256_and_si256(_mm256_unpackhi_epi32(pairs, pairs), colorLanes);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), LerpEight(d, s, wLo, wHi));
+        _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(v, one), _mm256_srli_epi32(v, 8)), 8);
+    const __m256i w = _mm256_add_epi32(_mm256_add_epi32(t, one), _mm256_cmpeq_epi32(t, zero));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        LerpEightInLanes(d, s, _mm256_or_si256(w, _mm256_slli_epi32(w, 16)), w));
   }
   return x;
 }
