@@ -1,6 +1,7 @@
 // Label: optimised
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <vector>
@@ -43,14 +44,14 @@ Rows RandomRows(std::mt19937& rng, int width) {
   return r;
 }
 
-// Runs kernel(dst, old, src, width, opacity) on random rows against the lerp of every colour
-// channel of the old pixel toward the source by weight(opacity, source alpha), the old alpha
+// Runs kernel(dst, old, src, width, level) on random rows against the lerp of every colour
+// channel of the old pixel toward the source by weight(level, x, source alpha), the old alpha
 // kept: on both vector sets, at every opacity, for widths around the vector steps and at every
 // misalignment of the rows, written apart and in place. Padding around the target stays as it
 // was.
 void ExpectLerpRows(
     const std::function<void(uint32_t*, const uint32_t*, const uint32_t*, int, int)>& kernel,
-    const std::function<int(int, int)>& weight, bool apart) {
+    const std::function<int(int, int, int)>& weight, bool apart) {
   std::mt19937 rng(62);
   for (bool wide : {false, true}) {
     ScopedWideVectors vectors(wide && WideVectorsEnabled());
@@ -64,7 +65,7 @@ void ExpectLerpRows(
       std::vector<uint32_t> expect = r.dst;
       for (int x = 0; x < width; ++x) {
         const uint32_t s = src[x];
-        const int w = weight(opacity, Channel(s, 3));
+        const int w = weight(opacity, x, Channel(s, 3));
         expect[size_t(r.dstAt + x)] =
             PerChannel(oldRow[x], [&](int v, int c) { return Lerp(v, Channel(s, c), w); });
       }
@@ -79,7 +80,7 @@ TEST(LerpRows, CrossfadeRowMatchesThePlainLerp) {
   BuildBlendTables();
   ExpectLerpRows([](uint32_t* dst, const uint32_t* from, const uint32_t* src, int width,
                     int opacity) { OpacityRowOfMmx(dst, from, src, width, opacity); },
-                 [](int opacity, int) { return W(opacity); }, true);
+                 [](int opacity, int, int) { return W(opacity); }, true);
 }
 
 TEST(LerpRows, AlphaOverRowMatchesThePlainLerp) {
@@ -88,7 +89,27 @@ TEST(LerpRows, AlphaOverRowMatchesThePlainLerp) {
       [](uint32_t* dst, const uint32_t*, const uint32_t* src, int width, int opacity) {
         AlphaOpacityRowsMmx(dst, src, 0, 0, width, 1, ProductTable[opacity]);
       },
-      [](int opacity, int alpha) { return W(ProductTable[opacity][alpha]); }, false);
+      [](int opacity, int, int alpha) { return W(ProductTable[opacity][alpha]); }, false);
+}
+
+// The rule transition's row: each pixel weighed by the table's value for its rule byte.
+TEST(LerpRows, RuleRowMatchesThePlainLerp) {
+  std::mt19937 rng(7);
+  std::vector<uint8_t> rule(1000);
+  for (uint8_t& r : rule) r = uint8_t(rng());
+  uint8_t table[256];
+  const auto tableFor = [&](int level) {
+    for (int r = 0; r < 256; ++r) table[r] = uint8_t(std::clamp((level - r) * 4, 0, 255));
+  };
+  ExpectLerpRows(
+      [&](uint32_t* dst, const uint32_t* from, const uint32_t* src, int width, int level) {
+        tableFor(level);
+        RuleRowOfMmx(dst, from, src, rule.data() + level % 7, width, table);
+      },
+      [&](int level, int x, int) {
+        return W(std::clamp((level - rule[size_t(level % 7 + x)]) * 4, 0, 255));
+      },
+      true);
 }
 
 }  // namespace
