@@ -1,9 +1,10 @@
 // Label: optimised
-// The built program run headless on copies of the demo game folder, watched from outside: its
-// exit status, its messages and the files it leaves behind.
+// The demo game as it ships, run whole by the program headless or in-process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -12,42 +13,46 @@
 
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
+#include "common/global.h"
 #include "e2e/demo_scene.h"
+#include "host/host_path.h"
 #include "host/presentation_sink.h"
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
 #include "lib/vfa/vfa_writer.h"
+#include "platform/app_paths.h"
+#include "resource/packs/file_system_manager.h"
+#include "script/script_file_source.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
+#include "support/vector_reads.h"
 
 namespace bw {
 namespace {
 
 namespace fs = std::filesystem;
 
+// The built program run headless on copies of the demo game folder, watched from outside: its
+// exit status, its messages and the files it leaves behind.
+
 const fs::path kGame = BRIMWOLD_DEMO_GAME;
 const fs::path kPackMembers = BRIMWOLD_DEMO_MEMBERS;
-
-// A run that has not ended by then has hung; the sanitizer build is slow to start.
-constexpr std::chrono::seconds kRunLimit{120};
 
 constexpr const char* kAppRecordFailed = "アプリケーション設定ファイルの読み込みに失敗";
 constexpr const char* kIllegalScript = "不正なスクリプトを実行しました";
 
 // A copy of the demo game folder the test may spoil, and a home for the run.
-class DemoRun : public ::testing::Test {
+class DemoRun : public test::DemoGameTest {
  protected:
-  void SetUp() override { test::CopyDemoGame(kGame, game_.path()); }
+  void SetUp() override { test::CopyDemoGame(kGame, game.path()); }
 
-  test::PlayedRun Run(const std::vector<std::string>& switches = {}) {
-    return test::PlayHeadless(game_.path(), home_.path(), switches, kRunLimit);
-  }
+  test::PlayedRun Run(const std::vector<std::string>& switches = {}) { return Play(switches); }
 
   // The settings the run left in the game folder.
   EngineConfig SavedSettings() {
     std::vector<uint8_t> bytes;
     EngineConfig config;
-    EXPECT_TRUE(tools::ReadFileBytes(game_.path() / "USER.CFG", bytes));
+    EXPECT_TRUE(tools::ReadFileBytes(game.path() / "USER.CFG", bytes));
     EXPECT_EQ(ReadEngineConfig(bytes, config), kConfigOk);
     return config;
   }
@@ -60,7 +65,7 @@ class DemoRun : public ::testing::Test {
     change(members);
     std::vector<uint8_t> pack;
     ASSERT_TRUE(tools::BuildVfaPack("SCRIPT.VFA", members, {}, pack, &error)) << error;
-    game_.WriteFile("SCRIPT.VFA", std::string(pack.begin(), pack.end()));
+    game.WriteFile("SCRIPT.VFA", std::string(pack.begin(), pack.end()));
   }
 
   static void Replace(std::vector<tools::VfaMemberSource>& members, const std::string& name,
@@ -73,9 +78,6 @@ class DemoRun : public ::testing::Test {
     }
     ADD_FAILURE() << name << " is not a member";
   }
-
-  test::TempDir game_;
-  test::TempDir home_;
 };
 
 // The title's quit button (the fourth, centred at 400, 532) clicked once the title stands.
@@ -85,7 +87,7 @@ const std::string kQuit = "BRIMWOLD_HEADLESS_INPUT=60:move:400:532,62:click:400:
 // shipped settings with the scripts translated to machine code, it shows the same frames and
 // counts alike.
 TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
-  const fs::path userCfg = game_.path() / "USER.CFG";
+  const fs::path userCfg = game.path() / "USER.CFG";
   const auto shippedTime = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365);
   fs::last_write_time(userCfg, shippedTime);
   EngineConfig shipped = SavedSettings();
@@ -101,12 +103,12 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   EXPECT_EQ(SavedSettings().display.screenMode, kSavedScreenWindow);
   EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 1)
       << "MAIN started once and kept its count there";
-  EXPECT_TRUE(fs::is_regular_file(game_.path() / "SAVEDATA" / "APP_CFG.DAT"))
+  EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"))
       << "mode 1 keeps the saves beside the game";
 
   shipped.pacing.jit = 1;
   const std::vector<uint8_t> bytes = EncodeEngineConfig(shipped);
-  game_.WriteFile("USER.CFG", std::string(bytes.begin(), bytes.end()));
+  game.WriteFile("USER.CFG", std::string(bytes.begin(), bytes.end()));
   test::PlayedRun translated = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
   EXPECT_EQ(translated.status, 0) << translated.errors;
   EXPECT_EQ(translated.hashes, hashes);
@@ -141,7 +143,7 @@ TEST_F(DemoRun, AMalformedAppRecordStartsWithDefaults) {
   test::PlayedRun r = Run();
   EXPECT_EQ(r.status, 0) << r.errors;
   EXPECT_EQ(r.errors.find(kAppRecordFailed), std::string::npos);
-  EXPECT_TRUE(fs::is_regular_file(game_.path() / "SAVEDATA" / "APP_CFG.DAT"));
+  EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"));
 }
 
 // Each spoiling rewrites the game's SCRIPT.VFA; the run is refused with its message and a
@@ -155,7 +157,7 @@ TEST_F(DemoRun, RefusesGamesItCannotStart) {
     const char* message;
   };
   const Case cases[] = {
-      {"no SCRIPT.VFA", [&] { fs::remove(game_.path() / "SCRIPT.VFA"); }, kAppRecordFailed},
+      {"no SCRIPT.VFA", [&] { fs::remove(game.path() / "SCRIPT.VFA"); }, kAppRecordFailed},
       {"no QZ_APP.SYS in the pack",
        [&] {
          Repack([](auto& m) { std::erase_if(m, [](auto& e) { return e.name == "QZ_APP.SYS"; }); });
@@ -171,18 +173,200 @@ TEST_F(DemoRun, RefusesGamesItCannotStart) {
     if (cfg.size() >= kWindowPlace + 8) cfg.replace(kWindowPlace, 8, 8, '\0');
     return cfg;
   };
-  const std::string settings = withoutPlace(test::ReadFile(game_.path() / "USER.CFG"));
+  const std::string settings = withoutPlace(test::ReadFile(game.path() / "USER.CFG"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     c.spoil();
     test::PlayedRun r = Run();
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.errors.find(c.message), std::string::npos) << r.errors;
-    EXPECT_EQ(withoutPlace(test::ReadFile(game_.path() / "USER.CFG")), settings);
+    EXPECT_EQ(withoutPlace(test::ReadFile(game.path() / "USER.CFG")), settings);
     if (c.message == kAppRecordFailed) {
-      EXPECT_FALSE(fs::exists(game_.path() / "SAVEDATA")) << "nothing saved by a refused start";
+      EXPECT_FALSE(fs::exists(game.path() / "SAVEDATA")) << "nothing saved by a refused start";
     }
   }
+}
+
+// The demo game folder as the build leaves it, read through the engine's own readers: the packs
+// in their start-up order, the patch over the shipped script, and the loose files.
+
+const std::vector<std::string> kScriptPackMembers = {
+    "corridor.tob", "func_lib.sob", "main.sob",     "opening.tob",  "qz_app.inf",
+    "qz_app.sys",   "sob_init.dat", "sub.sob",      "tgs_init.dat", "user_var.sob",
+    "voiceinf.dat", "sound.sob",    "tgs_demo.tob", "story.tob",    "name.sob"};
+
+class DemoGame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string folder;
+    ASSERT_EQ(host::LinuxPathToEnginePath(kGame.string() + "/", folder), host::kPathOk);
+    ASSERT_EQ(RebaseAppFolder(folder), 0) << kGame;
+    ASSERT_EQ(RegisterPackDecoders(manager_), 0);
+    ASSERT_EQ(MountStartupPacks(manager_), 2) << "PATCH.VFA and SCRIPT.VFA";
+    for (int i = 0; i < 2; ++i) {
+      std::string name = manager_.GetMountName(kMountById, i);
+      (name.ends_with("\\script\\") ? scriptPack_ : patchPack_) =
+          manager_.GetMountArchive(kMountById, i);
+    }
+    ASSERT_NE(scriptPack_, nullptr);
+    ASSERT_NE(patchPack_, nullptr);
+  }
+
+  std::vector<uint8_t> Member(Archive* pack, const std::string& name) {
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(pack->ReadByName(name.c_str(), test::AllocateVector, &bytes, nullptr, nullptr),
+              kArchiveOk)
+        << name;
+    return bytes;
+  }
+
+  std::vector<uint8_t> Load(const std::string& name) {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(files_.Load(name, bytes)) << name;
+    return bytes;
+  }
+
+  FileSystemManager manager_;
+  ScopedGlobal<FileSystemManager> published_{&manager_};
+  FileSystemScriptFileSource files_;
+  Archive* scriptPack_ = nullptr;
+  Archive* patchPack_ = nullptr;
+};
+
+TEST_F(DemoGame, PacksLooseFilesAndAppFilesReadThroughTheEngine) {
+  EXPECT_EQ(scriptPack_->GetEntryCount(), kScriptPackMembers.size());
+  for (const auto& name : kScriptPackMembers)
+    EXPECT_TRUE(scriptPack_->Exists(name.c_str())) << name;
+  EXPECT_EQ(patchPack_->GetEntryCount(), 1u);
+  const auto patched = Member(patchPack_, "script\\sub.sob");
+  ASSERT_NE(Member(scriptPack_, "sub.sob"), patched) << "the patch must change SUB";
+  EXPECT_EQ(Load("SCRIPT\\SUB.SOB"), patched);
+  EXPECT_EQ(Load("script\\main.sob"), Member(scriptPack_, "main.sob"));
+  for (const char* loose : {"USER.CFG", "CG\\BG.WGX", "CG\\SPRITE.WGX", "BGM\\THEME.OGG"}) {
+    std::string path;
+    EXPECT_EQ(manager_.FindFile(&path, loose, nullptr), kFindLoose) << loose;
+  }
+}
+
+// The demo's sound scene, run headless with the mix of the virtual-clock run written to a WAVE
+// file, judged by the loudness of its tones in windows of time from the first sound: THEME (440
+// Hz) fades in, the chime (1760 Hz) sounds at two fixed frames, the music is halved under the
+// voice (1200 Hz), SECOND (660 Hz) takes over in the cross-fade, and the fade-out ends in silence.
+
+constexpr int kWaveNotWritten = 30;
+constexpr size_t kHeaderBytes = 46;
+
+uint32_t Le(const std::string& bytes, size_t at, int size) {
+  uint32_t v = 0;
+  for (int i = size - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return v;
+}
+
+// The left channel of a 16-bit stereo WAVE file, timed from its first sound.
+struct Mix {
+  uint32_t rate = 0;
+  std::vector<int16_t> left;
+  size_t onset = 0;
+
+  size_t At(double seconds) const { return onset + static_cast<size_t>(seconds * rate); }
+
+  // The amplitude of the hz component between from and to seconds after the onset.
+  double Tone(double hz, double from, double to) const {
+    const double start = static_cast<double>(onset) / test::kWaveRate;
+    return test::Tone(wave, hz, start + from, start + to);
+  }
+
+  std::string wave;
+};
+
+Mix ReadMix(const std::string& wave) {
+  Mix mix;
+  mix.wave = wave;
+  EXPECT_GE(wave.size(), kHeaderBytes);
+  if (wave.size() < kHeaderBytes) return mix;
+  EXPECT_EQ(std::tuple(wave.substr(0, 4), Le(wave, 22, 2), Le(wave, 34, 2), Le(wave, 42, 4)),
+            std::tuple("RIFF", 2u, 16u, wave.size() - kHeaderBytes))
+      << "16-bit stereo, the data size filled in";
+  mix.rate = Le(wave, 24, 4);
+  for (size_t at = kHeaderBytes; at + 4 <= wave.size(); at += 4) {
+    mix.left.push_back(static_cast<int16_t>(Le(wave, at, 2)));
+  }
+  while (mix.onset < mix.left.size() && mix.left[mix.onset] == 0) ++mix.onset;
+  return mix;
+}
+
+// The sound scene called by a MAIN of its own (loose scripts come before the pack's), which then
+// waits 300 frames and ends.
+constexpr const char* kSoundMain =
+    ".sob0\n native native:0, callSound, status\n set 300, left\nidle: wait\n dec left\n"
+    " mov left, more.1\nmore: jz 0, done\n jmp idle\ndone: ret\ncallSound: .word sound\n"
+    "sound: .string \"SOUND\"\nstatus: .word 0\nleft: .word 0\n";
+
+class DemoSound : public test::DemoGameTest {
+ protected:
+  void SetUp() override {
+    test::CopyDemoGame(kGame, game.path());
+    // The game's voices are on in the player's settings it ships.
+    test::PutShippedSettings(game.path());
+    test::PutAssembled(game, "SCRIPT/MAIN.SOB", kSoundMain);
+  }
+
+  // A run with the mix written to wave.
+  test::PlayedRun Record(const fs::path& wave) {
+    return Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+  }
+};
+
+TEST_F(DemoSound, TheScenesMixRisesDucksCrossFadesAndEndsSilentTheSameInEveryRun) {
+  const fs::path wave = home.path() / "mix.wav";
+  const test::PlayedRun run = Record(wave);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const std::string first = test::ReadFile(wave);
+  const Mix mix = ReadMix(first);
+  ASSERT_EQ(mix.rate, 22050u) << "the format the scene asks for";
+  ASSERT_GT(mix.left.size(), mix.At(14)) << "the scene and MAIN's idle frames after it";
+
+  // The fade-in over 1.5 s, then the music at full.
+  const double full = mix.Tone(440, 1.6, 1.9);
+  EXPECT_GT(full, 5000);
+  double before = 0;
+  for (double t : {0.1, 0.5, 0.9, 1.3}) {
+    const double level = mix.Tone(440, t, t + 0.1);
+    EXPECT_GT(level, before + full / 10) << "rising at " << t << " s";
+    before = level;
+  }
+  EXPECT_LT(mix.Tone(440, 0.1, 0.2), full / 4);
+
+  // The chime at the scene's frames 120 and 150 (two seconds and a half later), not between.
+  EXPECT_GT(mix.Tone(1760, 2.02, 2.18), full / 2);
+  EXPECT_LT(mix.Tone(1760, 2.25, 2.45), 100);
+  EXPECT_GT(mix.Tone(1760, 2.52, 2.68), full / 2);
+
+  // Under the voice the music is halved, then comes back.
+  EXPECT_GT(mix.Tone(1200, 4.0, 5.0), full);
+  EXPECT_NEAR(mix.Tone(440, 4.0, 5.0) / full, 0.5, 0.05);
+  EXPECT_LT(mix.Tone(1200, 5.6, 6.2), 100) << "the voice has ended";
+
+  // After the cross-fade only the second tune plays, at full.
+  EXPECT_LT(mix.Tone(440, 8.05, 8.35), 100);
+  EXPECT_NEAR(mix.Tone(660, 8.05, 8.35) / full, 1.0, 0.05);
+
+  // The fade-out has ended: nothing sounds from then to the end of the run.
+  const auto quiet = std::find_if(mix.left.begin() + static_cast<std::ptrdiff_t>(mix.At(9.8)),
+                                  mix.left.end(), [](int16_t v) { return v != 0; });
+  EXPECT_EQ(quiet, mix.left.end())
+      << "a sample at " << static_cast<double>(quiet - mix.left.begin()) / mix.rate << " s";
+
+  ASSERT_EQ(Record(wave).status, 0);
+  EXPECT_TRUE(test::ReadFile(wave) == first) << "the second run mixed other samples";
+}
+
+TEST_F(DemoSound, AWaveThatCannotBeWrittenFailsTheRun) {
+  const fs::path wave = home.path() / "missing" / "mix.wav";
+  const test::PlayedRun run = Record(wave);
+  EXPECT_EQ(run.status, kWaveNotWritten);
+  EXPECT_NE(run.errors.find("cannot write the sound"), std::string::npos) << run.errors;
+  EXPECT_EQ(Record("").status, 2) << "an empty name is refused";
 }
 
 }  // namespace

@@ -139,6 +139,36 @@ inline PlayedRun PlayHeadless(const std::filesystem::path& game, const std::file
   return run;
 }
 
+// The frames from to to, separated by commas, for BRIMWOLD_HEADLESS_HASHES.
+inline std::string FrameRange(uint32_t from, uint32_t to) {
+  std::string frames = std::to_string(from);
+  for (uint32_t f = from + 1; f <= to; ++f) frames += "," + std::to_string(f);
+  return frames;
+}
+
+// The scene's line of the game's read-text log: ".record NAME bits secondBits <read> <taken>".
+inline std::string LogRecord(const std::filesystem::path& game, const std::string& scene) {
+  std::vector<uint8_t> bytes;
+  if (!tools::ReadFileBytes(game / "SAVEDATA" / "TEXT_LOG.DAT", bytes)) return "no log";
+  std::istringstream lines(tob::Disassemble(bytes));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with(".record " + scene + " ")) return line;
+  }
+  return "no record";
+}
+
+// A copy of the demo game and a home for the program's runs on it.
+class DemoGameTest : public testing::Test {
+ protected:
+  PlayedRun Play(const std::vector<std::string>& switches,
+                 std::chrono::seconds limit = std::chrono::seconds{120}) const {
+    return PlayHeadless(game.path(), home.path(), switches, limit);
+  }
+
+  TempDir game;
+  TempDir home;
+};
+
 // The captured mix (BRIMWOLD_HEADLESS_WAVE): a 46-byte header, then 16-bit stereo at 22050 Hz.
 constexpr size_t kWaveHeader = 46;
 constexpr uint32_t kWaveRate = 22050;

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -30,10 +29,7 @@ constexpr std::chrono::seconds kRunLimit{120};
 constexpr const char* kScriptHost = "(script host)";
 
 std::string Page() {
-  std::ifstream in(BRIMWOLD_MAKING_A_GAME);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return test::ReadFile(BRIMWOLD_MAKING_A_GAME);
 }
 
 // The fenced block after each "<!-- example KIND -->" line, by the rest of that line.

@@ -4,7 +4,6 @@
 // frames change where each shows, and the title greets by the chosen name afterwards.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,8 +14,6 @@
 
 namespace bw {
 namespace {
-
-constexpr std::chrono::seconds kRunLimit{120};
 
 // The pointer rests off every part at the title (frame 40) and again once the title is back
 // (frame 230). The name button at 60; the field clicked at 90, a composition at 100, committed at
@@ -30,9 +27,9 @@ constexpr uint32_t kBeforeTyping = 95, kComposing = 105, kTyped = 115;
 constexpr uint32_t kBeforeLine = 125, kLine = 135, kBeforeBox = 145, kBox = 155;
 constexpr uint32_t kTitleBefore = 40, kEntry = 85, kTitleAfter = 230;
 
-TEST(NameEntry, TypingTheListTheBoxAndDecidingShowAndTheTitleGreets) {
-  test::TempDir game;
-  test::TempDir home;
+using NameEntry = test::DemoGameTest;
+
+TEST_F(NameEntry, TypingTheListTheBoxAndDecidingShowAndTheTitleGreets) {
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
   std::string hashes = "BRIMWOLD_HEADLESS_HASHES=";
   for (uint32_t frame : {kTitleBefore, kEntry, kBeforeTyping, kComposing, kTyped, kBeforeLine,
@@ -40,8 +37,7 @@ TEST(NameEntry, TypingTheListTheBoxAndDecidingShowAndTheTitleGreets) {
     hashes += std::to_string(frame) + ",";
   }
   hashes.pop_back();
-  const test::PlayedRun run = test::PlayHeadless(
-      game.path(), home.path(), {hashes, kInput, "BRIMWOLD_HEADLESS_FRAMES=235"}, kRunLimit);
+  const test::PlayedRun run = Play({hashes, kInput, "BRIMWOLD_HEADLESS_FRAMES=235"});
   EXPECT_EQ(run.status, 0) << run.errors;
   ASSERT_EQ(run.hashes.size(), 10u) << run.errors;
   auto at = [&](uint32_t frame) { return run.hashes.at(frame); };

@@ -1,9 +1,6 @@
 #include "gui/check_part.h"
 
-#include "graphics/device/display_manager.h"
-#include "graphics/surface/composition_layer.h"
 #include "gui/gmp_part_loader.h"
-#include "gui/part_manager.h"
 #include "lib/gmp/gmp_writer.h"
 #include "part_fixture.h"
 
@@ -166,19 +163,11 @@ TEST_F(CheckParts, FocusPassesOverLockedGroupsAndSelectedRadios) {
   EXPECT_EQ(tip_.GetFocus(), nullptr);
 }
 
-class CheckGmp : public CheckParts {
- protected:
-  DisplayManager display_;
-  ImageSurface screen_;
-  CompositionLayer layer_;
-  PartManager parts_;
-  GmpPartLoader loader_;
-};
+using CheckGmp = ScreenPartTest;
 
 TEST_F(CheckGmp, ThreeRadiosOfAFileFormOneGroup) {
-  ASSERT_EQ(screen_.Create(200, 100, 32, kImageDibSection), 0);
-  layer_.SetTarget(&screen_, true);
-  parts_.SetTarget(&layer_);
+  GmpPartLoader loader_;
+  Write("CG/RADIO.BMP", GreyCells(10, 4, 10));
   Write("CG/BG.BMP", GreyCells(20, 1, 10));
   GmpFile file;
   file.background = "BG.BMP";

@@ -1,18 +1,11 @@
 #include <map>
 
-#include "graphics/device/display_manager.h"
 #include "graphics/device/gmp_layer_loader.h"
-#include "graphics/surface/composition_layer.h"
 #include "gui/check_part.h"
 #include "gui/gmp_part_loader.h"
-#include "gui/part_manager.h"
-#include "gui_fixture.h"
-#include "lib/bmp/bmp_builder.h"
 #include "lib/gmp/gmp_writer.h"
-#include "resource/images/builtin_loaders.h"
-#include "resource/images/image_loader_manager.h"
+#include "part_fixture.h"
 #include "support/fuzz_seeds.h"
-#include "support/image_test_rig.h"
 
 namespace bw::test {
 namespace {
@@ -46,15 +39,10 @@ GmpFile EveryKind(bool withLayerOnly) {
   return file;
 }
 
-class Gmp : public GameFolderTest {
+class Gmp : public ScreenPartTest {
  protected:
   void SetUp() override {
-    GameFolderTest::SetUp();
-    RegisterBuiltinLoaders(images_);
-    tip_.SetServices(&services_);
-    ASSERT_EQ(screen_.Create(200, 100, 32, kImageDibSection), 0);
-    layer_.SetTarget(&screen_, true);
-    parts_.SetTarget(&layer_);
+    ScreenPartTest::SetUp();
     Write("CG/BG.BMP", Picture(20, 10));
     Write("CG/B.BMP", Picture(40, 6));
   }
@@ -82,15 +70,6 @@ class Gmp : public GameFolderTest {
     return background;
   }
 
-  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
-  ImageLoaderManager images_;
-  ScopedGlobal<ImageLoaderManager> publish_{&images_};
-  DisplayManager display_;
-  ImageSurface screen_;
-  CompositionLayer layer_;
-  FakeGuiServices services_;
-  RecordingPointerTip tip_;
-  PartManager parts_;
   GmpPartLoader partLoader_;
   GmpLayerLoader layerLoader_;
 };

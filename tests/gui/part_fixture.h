@@ -5,6 +5,9 @@
 
 #include <cstring>
 
+#include "graphics/device/display_manager.h"
+#include "graphics/surface/composition_layer.h"
+#include "gui/part_manager.h"
 #include "gui_fixture.h"
 #include "lib/bmp/bmp_builder.h"
 #include "resource/images/builtin_loaders.h"
@@ -80,6 +83,22 @@ class PartTest : public GameFolderTest {
   FakeGuiServices services_;
   RecordingPointerTip tip_;
   ScopedGlobal<PointerTip> publishTip_{&tip_};
+};
+
+// The same over a 200 x 100 screen layer that a part manager draws on, for screens loaded whole.
+class ScreenPartTest : public PartTest {
+ protected:
+  void SetUp() override {
+    PartTest::SetUp();
+    ASSERT_EQ(screen_.Create(200, 100, 32, kImageDibSection), 0);
+    layer_.SetTarget(&screen_, true);
+    parts_.SetTarget(&layer_);
+  }
+
+  DisplayManager display_;
+  ImageSurface screen_;
+  CompositionLayer layer_;
+  PartManager parts_;
 };
 
 }  // namespace bw::test

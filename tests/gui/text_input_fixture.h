@@ -12,9 +12,8 @@
 
 namespace bw::test {
 
-// Two-byte characters.
-constexpr char kA[] = "\x82\xA0";        // あ
-constexpr char kTrail81[] = "\x88\x81";  // a character whose second byte is in the lead range
+// A two-byte character.
+constexpr char kA[] = "\x82\xA0";  // あ
 
 class TextFieldTest : public GuiTest {
  protected:

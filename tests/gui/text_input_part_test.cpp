@@ -2,6 +2,7 @@
 
 #include "common/sjis.h"
 #include "input/key_codes.h"
+#include "support/fuzz_seeds.h"
 #include "text_input_fixture.h"
 
 namespace bw::test {
@@ -29,22 +30,6 @@ TEST_F(TextFieldTest, RunsEndingInALeadByteOrCarryingNulKeepWholeCharacters) {
   field.SetFullWidthOnly(true);
   Type(field, std::string("x") + kA);
   EXPECT_EQ(field.Text(), std::string("abcd") + kA);
-}
-
-TEST_F(TextFieldTest, BackspaceAndMovesStepOverTrailBytesInTheLeadRange) {
-  TextInputPart field;
-  MakeLine(field, font);
-  // Each character's second byte is 0x81, itself a lead byte.
-  Type(field, std::string("a") + kTrail81 + kTrail81);
-  field.OnTextKey(kVkLeft);
-  EXPECT_EQ(field.Caret(), 3u) << "back one whole character";
-  field.OnTextKey(kVkEnd);
-  Type(field, "\b");
-  EXPECT_EQ(field.Text(), std::string("a") + kTrail81);
-  Type(field, "\b");
-  EXPECT_EQ(field.Text(), "a");
-  Type(field, "\b\b");
-  EXPECT_EQ(field.Text(), "");
 }
 
 TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
@@ -234,6 +219,55 @@ TEST_F(TextFieldTest, EnterInTheLastFieldDropsTheFocus) {
   tip.RemoveControl(&first);
   Type(last, "\r");
   EXPECT_EQ(tip.GetFocus(), nullptr);
+}
+
+// The seed corpus of the text-edit fuzz target: typing, keys and clicks on the three field kinds.
+// Options byte, then commands: 0x00-0x3F keys, 0x40 clicks, 0x80 typed runs, 0xC0 SetText.
+constexpr uint8_t kSeedMulti = 1;
+constexpr uint8_t kSeedVertical = 2;
+constexpr uint8_t kSeedFullWidth = 4;
+constexpr uint8_t kSeedLeft = 0, kSeedRight = 1, kSeedUp = 2, kSeedDown = 3, kSeedHome = 4,
+                  kSeedEnd = 5, kSeedDelete = 6;
+
+std::vector<uint8_t> Typed(const std::string& bytes) {
+  std::vector<uint8_t> out{static_cast<uint8_t>(0x80 + bytes.size() - 1)};
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  return out;
+}
+
+std::vector<uint8_t> Seed(uint8_t options, std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> out{options};
+  for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+TEST(TextEditFuzzSeeds, MatchTheCommittedCorpus) {
+  FuzzSeeds seeds;
+  seeds["single_scroll"] = Seed(0, {Typed("abcdefghijklmnopqrstuvwxyz"),
+                                    {kSeedLeft, kSeedLeft, kSeedHome},
+                                    {0x40, 30, 5},
+                                    Typed("\b\bXY"),
+                                    {kSeedEnd, kSeedDelete}});
+  seeds["trail_in_lead_range"] = Seed(0, {Typed("\x81\x81"
+                                                "A\x88\x81\x82"),
+                                          {0x40, 18, 4, 0x40, 21, 4},
+                                          Typed("\b\b\b")});
+  seeds["multi_newlines"] = Seed(kSeedMulti, {Typed("ab\n\n\n\ncd"),
+                                              {kSeedUp, kSeedUp, kSeedDown, kSeedEnd},
+                                              Typed("\x82\xA0\x82\xA2\n"),
+                                              {0x40, 40, 30}});
+  seeds["vertical_lines"] =
+      Seed(kSeedMulti | kSeedVertical, {Typed("0123456789abcdefghij"),
+                                        {kSeedHome, kSeedLeft, kSeedDown, kSeedRight, kSeedUp},
+                                        {0x40, 5, 50}});
+  seeds["vertical_single_full_width"] =
+      Seed(kSeedVertical | kSeedFullWidth | 0x08, {Typed("a\x82\xA0"
+                                                         "b\x82\xA2"),
+                                                   {kSeedUp, kSeedDown},
+                                                   Typed("\r\t\x1B")});
+  seeds["set_text_cut"] =
+      Seed(0x18, {{0xC4, 'a', 'b', 0x82, 0xA0, 0x82}, {kSeedEnd}, Typed(std::string("z\0y", 3))});
+  CheckOrWriteFuzzSeeds("text_edit", seeds);
 }
 
 }  // namespace

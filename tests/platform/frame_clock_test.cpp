@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/clock.h"
+#include "platform/stopwatch.h"
 #include "platform/timer_resolution.h"
 
 namespace bw {
@@ -92,6 +93,25 @@ TEST_F(FrameClockTest, UnpacedMillisecondsSurviveTheClockWrap) {
     fc.Tick();
   }
   EXPECT_EQ(fc.MeasuredFps(), 13) << "the measuring second runs across the wrap";
+}
+
+using StopwatchTest = FrameClockTest;
+
+TEST_F(StopwatchTest, SetElapsedWhilePausedAndAcrossTheWrap) {
+  clock_.SetMilliseconds(1000);
+  Stopwatch w;
+  w.Pause();
+  w.SetElapsed(5000);
+  clock_.AdvanceMilliseconds(700);
+  EXPECT_EQ(w.GetElapsed(), 5000u);
+  w.Resume();
+  clock_.AdvanceMilliseconds(1);
+  EXPECT_EQ(w.GetElapsed(), 5001u);
+
+  clock_.SetMilliseconds(0xFFFFFF00u);
+  EXPECT_EQ(w.Start(), 0xFFFFFF00u);
+  clock_.AdvanceMilliseconds(0x200);
+  EXPECT_EQ(w.GetElapsed(), 0x200u);
 }
 
 }  // namespace

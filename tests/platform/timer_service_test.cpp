@@ -280,5 +280,38 @@ TEST_F(TimerServiceTest, DestructorDeletesWithoutStopAndLeavesOwnersAlone) {
   EXPECT_NE(slot, nullptr) << "owners may be gone at shut-down, so their variables are not written";
 }
 
+using TimedTaskTest = TimerServiceTest;
+
+TEST_F(TimedTaskTest, NestedPauseMovesTheDueTimeByTheWholeSpan) {
+  FakeTask* task = test::List(service_, std::make_unique<FakeTask>(), 100);
+  ASSERT_NE(task, nullptr);
+  ASSERT_EQ(task->DueTime(), 1100u);
+  EXPECT_EQ(task->Pause(1010), 1u);
+  EXPECT_EQ(task->Pause(1020), 2u);
+  EXPECT_EQ(task->Resume(1030), 1u);
+  EXPECT_EQ(task->DueTime(), 1100u) << "still paused";
+  EXPECT_EQ(task->PauseTime(), 1010u) << "the outermost pause is the one recorded";
+  EXPECT_EQ(task->Resume(1060), 50u) << "the span since the first pause";
+  EXPECT_EQ(task->Resume(5000), 0u) << "an unmatched resume changes nothing";
+  EXPECT_EQ(task->DueTime(), 1150u);
+  EXPECT_EQ(task->Pause(1000), 1u) << "a later pause still counts from 0";
+}
+
+TEST_F(TimedTaskTest, DestructorClearsTheOwnersPointerOnlyOnce) {
+  FakeTask* owned = new FakeTask;
+  owned->SetOwnerSlot(&owned);
+  delete owned;
+  EXPECT_EQ(owned, nullptr);
+
+  FakeTask* mine = new FakeTask;
+  FakeTask* kept = mine;
+  mine->SetOwnerSlot(&mine);
+  mine->ClearOwnerSlot();
+  EXPECT_EQ(mine, nullptr);
+  mine = kept;  // the owner's variable is in use again
+  delete kept;
+  EXPECT_EQ(mine, kept) << "a cleared slot is not written again";
+}
+
 }  // namespace
 }  // namespace bw

@@ -9,7 +9,6 @@
 
 #include "bytecode_cases.h"
 #include "host/process/executable_memory.h"
-#include "lib/sob/program_generator.h"
 #include "lib/sob/twin_run.h"
 #include "script/script_vm.h"
 #include "script_test_util.h"
@@ -205,18 +204,6 @@ TEST(Translated, RewrittenAddressOperandsAreReadAsTheyStand) {
       " set 2, k\nl: mov k, a.1\na: add 0, 1, v0\n set v1, a.3\n dec k\n mov k, z.1\n"
       "z: jz 0, e\n jmp l\ne: mov v1, host:0\n ret\nk: .word 0\nv0: .word 3\nv1: .word 4\n",
       0);
-}
-
-TEST(Translated, RandomProgramsAgreeUnderOneLimit) {
-  std::mt19937 rng(42);
-  for (int seed = 0; seed < 150; ++seed) {
-    std::vector<uint8_t> bytes(200 + rng() % 400);
-    for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
-    sob::GeneratedProgram p = sob::GenerateProgram(bytes);
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    EXPECT_EQ(RunBoth(p.script, seed % 2 ? 2000 + seed : 0, p.library), Translating());
-    if (testing::Test::HasFailure()) break;
-  }
 }
 
 TEST(Translated, LoopsRunAsInterpreted) {

@@ -1,7 +1,14 @@
 // Label: optimised
-#include "script/guest_memory.h"
-
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "script/bytecode_vm.h"
+#include "script/guest_memory.h"
+#include "script/script_file_source.h"
+#include "script_test_util.h"
 
 namespace bw {
 namespace {
@@ -61,6 +68,86 @@ TEST(HandleTable, StaleForgedAndMistypedHandlesAreNull) {
   EXPECT_NE(h2, h);
   EXPECT_EQ(table.Get(h, 1), nullptr) << "stale handle";
   EXPECT_EQ(table.Get(h2, 1), &y);
+}
+
+// Files read into guest memory, and entering the interpreter for a short run.
+TEST(GuestFile, BlocksToFillAreAlignedAndGiveTheirGapBack) {
+  GuestMemory mem(1 << 20);
+  const uint32_t small = mem.Allocate(8);
+  const uint32_t block = mem.AllocateToFill(100, 100);
+  ASSERT_TRUE(small && block);
+  EXPECT_EQ(block % 64, 0u);
+  EXPECT_EQ(mem.Allocate(8), small + 8) << "the gap in front of the block is free";
+
+  // A reused block holds stale bytes up to keep only; the rest comes back zero.
+  ASSERT_TRUE(mem.Fill(block, 0xAB, 100));
+  mem.Free(block);
+  const uint32_t again = mem.AllocateToFill(100, 40);
+  EXPECT_EQ(again, block);
+  uint32_t word = 1;
+  ASSERT_TRUE(mem.Read32(again + 40, word));
+  EXPECT_EQ(word, 0u);
+  ASSERT_TRUE(mem.Read32(again + 96, word));
+  EXPECT_EQ(word, 0u);
+  EXPECT_EQ(mem.AllocateToFill(2u << 20, 0), 0u) << "larger than the arena";
+}
+
+// A source that can only Load: LoadToGuest goes through it.
+class LoadOnly : public ScriptFileSource {
+ public:
+  bool Load(const std::string& name, std::vector<uint8_t>& out) override {
+    if (name != "A") return false;
+    out = {1, 2, 3, 4, 5};
+    return true;
+  }
+  bool Save(const std::string&, std::span<const uint8_t>) override { return false; }
+};
+
+TEST(GuestFile, EverySourceReadsTheWholeFileWithItsPadding) {
+  MemoryScriptFileSource files;
+  files.Put("SCRIPT\\A", {1, 2, 3, 4, 5});
+  LoadOnly loadOnly;
+  const struct {
+    ScriptFileSource* source;
+    const char* name;
+  } cases[] = {{&files, "script\\a"}, {&loadOnly, "A"}};
+  for (const auto& c : cases) {
+    GuestMemory mem(1 << 20);
+    const uint32_t dirty = mem.Allocate(64);  // where the file's block goes
+    ASSERT_TRUE(mem.Fill(dirty, 0xFF, 64));
+    mem.Free(dirty);
+    GuestFile f;
+    ASSERT_TRUE(c.source->LoadToGuest(c.name, mem, 3, f)) << c.name;
+    ASSERT_NE(f.address, 0u);
+    EXPECT_EQ(f.size, 5u);
+    std::vector<uint8_t> got(8);
+    ASSERT_TRUE(mem.Read(f.address, got.data(), 8));
+    EXPECT_EQ(got, (std::vector<uint8_t>{1, 2, 3, 4, 5, 0, 0, 0})) << c.name;
+    EXPECT_FALSE(c.source->LoadToGuest("missing", mem, 1, f));
+  }
+}
+
+// CallAt pushes the end marker inside the interpreter loop: the free and the counted loop check
+// the stack alike and leave it as they found it.
+TEST(GuestFile, EnteringForAShortRunChecksTheStack) {
+  for (uint64_t limit : {0, 10}) {
+    GuestMemory mem(1 << 20);
+    const uint32_t code = mem.Allocate(4);  // op 1: return
+    ASSERT_TRUE(mem.Write32(code, 1));
+    BytecodeVm vm(mem, nullptr);
+    vm.SetInstructionLimit(limit);
+    EXPECT_EQ(vm.CallAt(code), kRunFault) << "no stack";
+
+    ASSERT_EQ(vm.AllocateStack(2), kStackAllocated);
+    EXPECT_EQ(vm.CallAt(code), kRunEnded);
+    EXPECT_EQ(vm.StackPointer(), vm.StackBottom());
+
+    ASSERT_EQ(vm.PushEndMarker(), 0);
+    ASSERT_EQ(vm.PushEndMarker(), 0);
+    EXPECT_EQ(vm.CallAt(code), kRunFault) << "the stack is full";
+    EXPECT_EQ(vm.StackPointer(), vm.StackTop());
+    EXPECT_EQ(vm.InstructionPointer(), code);
+  }
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ class FakeApp : public ScriptApplication {
     auto it = options.find(index);
     return it == options.end() ? 0xA0000000u + index : it->second;
   }
+  uint8_t* TextSettingsChangedFlag() override { return &textSettingsChanged; }
+  uint8_t textSettingsChanged = 0;
 };
 
 TEST(StartScriptHost, EachFailureShowsItsMessage) {
@@ -145,6 +147,34 @@ TEST(ScriptHostMessageText, KeepsPendingChoicesBeforeScriptsGo) {
   EXPECT_EQ(app.choiceStores, 1);
   host->ServeInterrupt(1);
   EXPECT_GE(app.choiceStores, 2);
+}
+
+struct CountingTarget : TextSettingsTarget {
+  std::vector<TextSettingsRequest> seen;
+  void ApplyTextSettings(const TextSettingsRequest& request) override { seen.push_back(request); }
+};
+
+TEST(ScriptHostTextSettings, ChangedOnlyWaitsForTheFlagAndClearingTakesIt) {
+  FakeApp app;
+  ScriptHost host(&app.files, 1, 1 << 20);
+  host.SetApplication(&app);
+  CountingTarget target;
+  host.SetTextSettingsTarget(&target);
+
+  EXPECT_FALSE(host.ApplyTextSettings({.changedOnly = true, .clearFlag = true}));
+  EXPECT_TRUE(target.seen.empty()) << "nothing changed";
+  EXPECT_FALSE(host.ApplyTextSettings({.history = true}));
+  ASSERT_EQ(target.seen.size(), 1u) << "pushed anyway when not only on change";
+
+  app.textSettingsChanged = 1;
+  EXPECT_TRUE(host.ApplyTextSettings({.changedOnly = true, .firstWidget = 7}));
+  EXPECT_EQ(app.textSettingsChanged, 1) << "kept without the clear flag";
+  ASSERT_EQ(target.seen.size(), 2u);
+  EXPECT_EQ(target.seen.back().firstWidget, 7u);
+  EXPECT_TRUE(host.ApplyTextSettings({.changedOnly = true, .clearFlag = true}));
+  EXPECT_EQ(app.textSettingsChanged, 0);
+  EXPECT_FALSE(host.ApplyTextSettings({.changedOnly = true}));
+  EXPECT_EQ(target.seen.size(), 3u);
 }
 
 }  // namespace

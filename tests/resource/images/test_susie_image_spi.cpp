@@ -30,16 +30,7 @@ constexpr size_t kHead = 16;
 extern "C" {
 
 int GetPluginInfo(int number, char* buffer, int length) {
-  switch (number) {
-    case 0:
-      return bw::test::CopyPluginInfo("00IN", buffer, length);
-    case 2:
-      return bw::test::CopyPluginInfo("*.sim", buffer, length);
-    case 3:
-      return bw::test::CopyPluginInfo("Test image", buffer, length);
-    default:
-      return 0;
-  }
+  return bw::test::PluginInfo(number, buffer, length, "00IN", "*.sim", "Test image");
 }
 
 // Reads the whole head it is given: the host pads a short file to 2,048 bytes.

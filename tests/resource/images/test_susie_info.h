@@ -13,4 +13,14 @@ inline int CopyPluginInfo(const char* text, char* buffer, int length) {
   return n;
 }
 
+// GetPluginInfo's answer: 0 the kind, 2 the extensions, 3 the description.
+inline int PluginInfo(int number, char* buffer, int length, const char* kind,
+                      const char* extensions, const char* description) {
+  const char* text = number == 0   ? kind
+                     : number == 2 ? extensions
+                     : number == 3 ? description
+                                   : nullptr;
+  return text ? CopyPluginInfo(text, buffer, length) : 0;
+}
+
 }  // namespace bw::test

@@ -29,16 +29,7 @@ std::vector<std::pair<std::string, std::string>> ReadArchive(const char* path) {
 extern "C" {
 
 int GetPluginInfo(int number, char* buffer, int length) {
-  switch (number) {
-    case 0:
-      return bw::test::CopyPluginInfo("00AM", buffer, length);
-    case 2:
-      return bw::test::CopyPluginInfo("*.sar;*.Sa2", buffer, length);
-    case 3:
-      return bw::test::CopyPluginInfo("Test archive", buffer, length);
-    default:
-      return 0;
-  }
+  return bw::test::PluginInfo(number, buffer, length, "00AM", "*.sar;*.Sa2", "Test archive");
 }
 
 int GetArchiveInfo(const char* path, intptr_t, unsigned, bw::SusieHandle* list) {

@@ -1,0 +1,591 @@
+// Label: optimised
+// The scenario frame run by the program headless on copies of the demo game.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/config/user_config.h"
+#include "common/byte_reader.h"
+#include "e2e/demo_scene.h"
+#include "lib/file_bytes.h"
+#include "lib/gmp/gmp_writer.h"
+#include "lib/tob/tob_assembler.h"
+#include "lib/wgx/wgx_writer.h"
+#include "program/program_process.h"
+#include "resource/images/gmp_file.h"
+#include "scenario/tgs/tgs_system_menu.h"
+#include "support/demo_copy.h"
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The demo's scenario frame scene run by the program headless, beside a MAIN that calls it, with
+// scripted clicks and keys: the frames of its messages and choice list, the branch the choice
+// takes, the read-text log it leaves, the skip key on unread text, a close during a wait, and the
+// scene changes that end the scenario.
+
+// Frames of the scripted run: the first message is out by 60 and clicked away at 70, the second
+// is out by 150 and clicked away at 160, the choice list stands by 230, the pointer picks a line
+// at 240 and clicks it at 242, the branch's message is out by 300 and its click at 400 ends the
+// scenario and the game.
+constexpr uint32_t kFirst = 60, kSecond = 150, kChoices = 230, kBranch = 300;
+const std::string kClicks = "70:click:400:300,160:click:400:300";
+// The choice lines stand in the middle of the screen, one above the other.
+const std::string kRightRoad = "240:move:400:275,242:click:400:275";
+const std::string kLeftRoad = "240:move:400:325,242:click:400:325";
+const std::string kEndClick = "400:click:400:300";
+// The scene changes start after the last message; runs that look only at the messages close the
+// window before them.
+const std::string kBeforeScene = "BRIMWOLD_HEADLESS_FRAMES=410";
+
+using Played = test::PlayedRun;
+
+class TgsDemo : public test::DemoGameTest {
+ protected:
+  void SetUp() override { test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS")); }
+};
+
+std::string Hashes(uint32_t last) {
+  return "BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst) + "," + std::to_string(kSecond) +
+         "," + std::to_string(kChoices) + "," + std::to_string(last);
+}
+
+// The two roads share every frame up to the choice and then differ; each marks its own messages
+// and its choice in the log written at the exit.
+TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
+  const Played right =
+      Play({Hashes(kBranch), kBeforeScene,
+            "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
+  EXPECT_EQ(right.status, 0) << right.errors;
+  ASSERT_EQ(right.hashes.size(), 4u) << "the game ended before the branch";
+  EXPECT_NE(right.hashes.at(kFirst), right.hashes.at(kSecond));
+  EXPECT_NE(right.hashes.at(kSecond), right.hashes.at(kChoices));
+  EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 0F 01")
+      << "messages 0-3 read, the first road";
+
+  fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
+  const Played left =
+      Play({Hashes(kBranch), kBeforeScene,
+            "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kLeftRoad + "," + kEndClick});
+  EXPECT_EQ(left.status, 0) << left.errors;
+  ASSERT_EQ(left.hashes.size(), 4u);
+  for (uint32_t frame : {kFirst, kSecond, kChoices})
+    EXPECT_EQ(left.hashes.at(frame), right.hashes.at(frame)) << "frame " << frame;
+  EXPECT_NE(left.hashes.at(kBranch), right.hashes.at(kBranch)) << "the roads show the same";
+  EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 17 02")
+      << "messages 0-2 and 4, the second road";
+}
+
+// On unread text the held skip key changes nothing: the first message types out as it did
+// unskipped. Closing the window while the second waits ends the game normally, and the log keeps
+// the message that was read. The trace lists the built-ins run.
+TEST_F(TgsDemo, UnreadTextIsNotSkippedAndACloseDuringAWaitKeepsTheLog) {
+  const Played plain = Play({"BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst),
+                             "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kFirst)});
+  ASSERT_EQ(plain.hashes.size(), 1u);
+  // Skipping by the Ctrl keys, on read text only.
+  test::ChangePlayerSettings(game.path(), [](UserConfig& user) {
+    user.fastForwardReadOnly = 1;
+    user.fastForwardKey = 1;
+  });
+  const Played closed = Play({"BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst),
+                              "BRIMWOLD_HEADLESS_INPUT=5:keydown:Left Ctrl," + kClicks,
+                              "BRIMWOLD_HEADLESS_FRAMES=120", "BRIMWOLD_TGS_TRACE=1"});
+  EXPECT_EQ(closed.status, 0) << closed.errors;
+  EXPECT_EQ(closed.hashes, plain.hashes) << "the unread first message was skipped";
+  EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 01 00");
+  EXPECT_NE(closed.errors.find("tgs TGS_DEMO +0 built-in 12 (1,0)"), std::string::npos)
+      << closed.errors;
+  EXPECT_NE(closed.errors.find("built-in 25"), std::string::npos) << "the speaker and voice";
+}
+
+// After the last message the scene changes: a background through "cross", a standing figure faded
+// in and moved, a grey tone, rule 1, the numbered mode 12 and a quake. Two runs show the same
+// frames at every moment, the moments differ from one another, and with the show-effects switch
+// off (the figure's move at once, no quake) the run ends on the same picture.
+TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
+  const std::string every = "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(400, 999);
+  const std::string input =
+      "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick;
+  const fs::path log = game.path() / "SAVEDATA" / "TEXT_LOG.DAT";
+  // Read text would type at once: every run starts on unread text.
+  const Played first = Play({every, input});
+  ASSERT_EQ(first.status, 0) << first.errors;
+  fs::remove(log);
+  const Played second = Play({every, input});
+  ASSERT_EQ(second.status, 0) << second.errors;
+  ASSERT_FALSE(first.hashes.empty());
+  const uint32_t last = first.hashes.rbegin()->first;
+  ASSERT_GT(last, 560u) << "the scene changes ended early";
+  std::set<uint64_t> seen;
+  for (uint32_t frame : {420u, 450u, 475u, 500u, 520u, 540u, 560u, last}) {
+    ASSERT_TRUE(first.hashes.count(frame) && second.hashes.count(frame)) << frame;
+    EXPECT_EQ(first.hashes.at(frame), second.hashes.at(frame)) << "frame " << frame;
+    EXPECT_TRUE(seen.insert(first.hashes.at(frame)).second) << "frame " << frame << " repeats";
+  }
+  EXPECT_EQ(first.hashes, second.hashes);
+
+  ASSERT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"));
+  test::ChangePlayerSettings(game.path(), [](UserConfig& user) { user.showEffects = 0; });
+  fs::remove(log);
+  const Played plain = Play({every, input});
+  ASSERT_EQ(plain.status, 0) << plain.errors;
+  ASSERT_FALSE(plain.hashes.empty());
+  EXPECT_LT(plain.hashes.rbegin()->first, last) << "the effects still took their time";
+  EXPECT_EQ(plain.hashes.rbegin()->second, first.hashes.at(last)) << "another final picture";
+}
+
+// The system menu and the cross-fade built-ins in the program, headless: the right button opens
+// the menu beside the pointer, a click outside closes it, and a flash and a background change
+// through white run before the scenario ends. The menu's save button opens the save dialog
+// inside the scenario, and its load button the load dialog, which brings the save back.
+
+// The first message is out by 90; the right button goes down at 101 beside (400, 300); the menu
+// has faded in by 140; a click outside at 160 closes it, faded out by 200; the click at 220 ends
+// the message and starts the flash, white by 245; the background change through white follows
+// and the scenario, and with it the game, ends.
+constexpr uint32_t kMessage = 90, kMenu = 140, kClosed = 200, kFlash = 245;
+const std::string kOpenAndClose = "100:move:400:300,101:down:right,102:up:right,160:click:50:50,";
+const std::string kPlayOn = "220:click:400:300";
+
+constexpr const char* kMenuScenario = R"(.tob1
+  MessageBegin 0
+  "メニューの試験です。"
+  MessageWait
+  Flash 0, 0xFFFFFF
+  BgChangeThroughColor "CG\\SPRITE.WGX", 0, 0xFFFFFF
+  .end
+)";
+
+// A panel with a light top and bottom line.
+tools::WgxPicture Panel(uint32_t width, uint32_t height, uint32_t argb) {
+  tools::WgxPicture p;
+  p.depth = 32;
+  p.width = width;
+  p.height = height;
+  p.pixels.assign(size_t{width} * height, argb);
+  for (uint32_t x = 0; x < width; ++x) p.pixels[x] = p.pixels[size_t{height - 1} * width + x] = ~0u;
+  return p;
+}
+
+// The menu's base and twelve buttons of 117 x 20 sharing one strip of four states.
+void PutMenuPictures(const test::TempDir& game) {
+  auto put = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+    game.WriteFile("SYS/" + name, std::string(bytes.begin(), bytes.end()));
+  };
+  put("SM_BASE.WGX", tools::WriteWgx(Panel(kTgsMenuWidth, kTgsMenuHeight, 0xE0202838)));
+  constexpr uint32_t kW = 117, kH = 20;
+  tools::WgxPicture strip = Panel(kW * 4, kH, 0xFF203050);
+  for (uint32_t y = 1; y + 1 < kH; ++y)
+    for (uint32_t x = kW; x < 2 * kW; ++x) strip.pixels[size_t(y) * strip.width + x] = 0xFF4080E0;
+  put("SM_BTN.WGX", tools::WriteWgx(strip));
+  GmpFile gmp;
+  for (int i = 0; i < 12; ++i)
+    gmp.entries.push_back(
+        {"SM_BTN.WGX", 1, 8, int16_t(8 + 22 * i), 255, true, kW, kH, GmpFullStateCode(1)});
+  put("SM_BG.GMP", tools::WriteGmp(gmp));
+}
+
+class TgsMenu : public test::DemoGameTest {
+ protected:
+  using test::DemoGameTest::Play;
+
+  void SetUp() override {
+    test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS"));
+    PutMenuPictures(game);
+    test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kMenuScenario);
+  }
+
+  // The hashes of frames kMessage, kMenu, kClosed and kFlash.
+  std::vector<uint64_t> Play(const std::string& input, int& status) {
+    const std::string frames = std::to_string(kMessage) + "," + std::to_string(kMenu) + "," +
+                               std::to_string(kClosed) + "," + std::to_string(kFlash);
+    const test::PlayedRun run =
+        Play({"BRIMWOLD_HEADLESS_INPUT=" + input, "BRIMWOLD_HEADLESS_HASHES=" + frames});
+    status = run.status;
+    return run.Shown();
+  }
+};
+
+TEST_F(TgsMenu, RightButtonOpensTheMenuAndTheFadesRunToTheEnd) {
+  int status = -1;
+  const auto plain = Play(kPlayOn, status);
+  ASSERT_EQ(status, 0) << "the fades end and the scenario with them";
+  ASSERT_EQ(plain.size(), 4u);
+  EXPECT_NE(plain[3], plain[0]) << "the flash shows";
+
+  const auto menu = Play(kOpenAndClose + kPlayOn, status);
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(menu.size(), 4u);
+  EXPECT_NE(menu[1], plain[1]) << "the menu shows";
+  EXPECT_NE(menu[2], menu[1]) << "a click outside closes the menu";
+  EXPECT_EQ(menu[3], plain[3]);
+
+  const auto again = Play(kOpenAndClose + kPlayOn, status);
+  EXPECT_EQ(again, menu) << "the same input shows the same frames";
+}
+
+// MAIN with saving and loading allowed, calling the scene.
+constexpr const char* kSavingMain =
+    ".sob0\n native native:4, saveAllowed, status\n"
+    " native native:4, loadAllowed, status\n"
+    " native native:0, callScene, status\n wait\n ret\n"
+    "callScene: .word scene\nscene: .string \"TGS\"\n"
+    "saveAllowed: .word 8, 1\nloadAllowed: .word 9, 1\nstatus: .word 0\n";
+
+// The right button at opened with the pointer at (400, 300), which rests on the menu's start row
+// (5, save); 39 frames later the pointer goes to row and clicks it (a button takes a pointer
+// that moved onto it).
+std::string MenuButton(int opened, int row) {
+  const std::string y = std::to_string(300 + 22 * (row - 5));
+  auto at = [&](int after) { return std::to_string(opened + after); };
+  return at(-1) + ":move:400:300," + at(0) + ":down:right," + at(1) + ":up:right," + at(36) +
+         ":move:400:" + y + "," + at(37) + ":move:401:" + y + "," + at(39) + ":click:401:" + y;
+}
+
+TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
+  test::PutAssembled(game, "SCRIPT/MAIN.SOB", kSavingMain);
+  test::PutTob(
+      game, "SCRIPT/TGS_DEMO.TOB",
+      ".tob1\n  BgLoad \"CG\\\\BG.WGX\", 0\n  MessageBegin 0\n  \"Saved here.\"\n  MessageWait\n"
+      "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n  .end\n");
+  // The save button at 140 takes the save dialog's first row; the click at 260 shows the second
+  // message; the load button at 340 takes the load dialog's first row. The saved message waits
+  // again, its mark turning through its cells in 48 frames; two clicks end the scenario.
+  const test::PlayedRun run =
+      Play({"BRIMWOLD_HEADLESS_FRAMES=760",
+            "BRIMWOLD_HEADLESS_INPUT=" + MenuButton(101, 5) + ",260:click:400:300," +
+                MenuButton(301, 6) + ",600:click:400:300,660:click:400:300",
+            "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2,row:0;activate;2",
+            "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(205, 259) + "," +
+                test::FrameRange(500, 559) + ",290"});
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_TRUE(std::filesystem::exists(game.path() / "SAVEDATA" / "DATA0200.SAV")) << run.errors;
+  std::set<uint64_t> saved, loaded;
+  for (const auto& [frame, hash] : run.hashes) (frame < 260 ? saved : loaded).insert(hash);
+  ASSERT_TRUE(run.hashes.contains(290));
+  EXPECT_FALSE(saved.contains(run.hashes.at(290))) << "the second message shows";
+  loaded.erase(run.hashes.at(290));
+  EXPECT_EQ(loaded, saved) << "the load dialog's save came back";
+}
+
+// The scenario frame's text history window, run by the program headless on a scenario of its own:
+// a background, a standing picture and two voiced lines. The history key opens the overlay over
+// the second line, a click on the first line's voice box replays its voice and shows its scene
+// behind the list, and the wheel at the bottom closes it again.
+
+// Frames (16 ms): the first line is clicked away at 70; its voice (2.5 s) is long over when the
+// history key opens the window at 300; 330 shows it, the click at 340 on the first line's box
+// replays the voice and shows that line's scene by 360; the wheel at 400 closes the window, so
+// 430 shows the line again, and 450 ends it and the game.
+const std::string kHistoryInput =
+    "70:click:400:300,300:key:Insert,340:move:400:12,341:click:400:12,400:wheel:-1,"
+    "450:click:400:300";
+// The same pointer, without the history.
+const std::string kInputWithoutHistory = "70:click:400:300,340:move:400:12,450:click:400:300";
+
+constexpr const char* kHistoryScenario =
+    ".tob1\n"
+    "  BgLoad \"CG\\\\BG.WGX\", 0\n"
+    "  SpriteLoad 0, \"CG\\\\SPRITE.WGX\"\n"
+    "  MessageBegin 0\n"
+    "  SetNameAndVoice \"旅人\", \"D\"\n"
+    "  \"一つ目の、声の聞こえる台詞です。\"\n"
+    "  MessageWait\n"
+    "  MessageBegin 1\n"
+    "  SetNameAndVoice \"旅人\", \"D\"\n"
+    "  \"二つ目の台詞も声つきです。\"\n"
+    "  MessageWait\n"
+    "  .end\n";
+
+// MAIN starts the sound device (channel 6 carries the voice) before the demo's frame scene runs
+// the scenario, which takes the demo scenario's name.
+constexpr const char* kSoundFirst =
+    " native native:596, format, status\n native native:668, channels, status\n jmp go\n"
+    "format: .word 1, 2, 22, 16\nchannels: .word 12\ngo:\n";
+
+// Whether the voice's tone (1200 Hz) sounds again after a quiet stretch, in 0.1 s windows.
+bool VoiceReturnsAfterSilence(const std::string& wave) {
+  const size_t windows = wave.size() / 4 / (test::kWaveRate / 10);
+  int stage = 0;  // 0 before the voice, 1 voiced, 2 quiet after it, 3 voiced again
+  for (size_t k = 0; k < windows && stage < 3; ++k) {
+    const bool loud = test::Tone(wave, 1200, 0.1 * double(k), 0.1 * double(k + 1)) > 1000;
+    if (loud == (stage % 2 == 0)) ++stage;
+  }
+  return stage == 3;
+}
+
+class TgsHistory : public test::DemoGameTest {
+ protected:
+  using test::DemoGameTest::Play;
+
+  void SetUp() override {
+    test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS", kSoundFirst));
+    test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kHistoryScenario);
+    test::PutTob(game, "SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_DEMO 2 0\n");
+    // Voices on, so the lines and the replay sound.
+    test::ChangePlayerSettings(game.path(), [](UserConfig& user) { user.voiceOn = 1; });
+  }
+
+  // The hashes of the frames before, open, scene and closed; the mix goes to wave.
+  std::vector<uint64_t> Play(const std::string& input, int& status) {
+    const test::PlayedRun run =
+        Play({"BRIMWOLD_HEADLESS_HASHES=290,330,360,430", "BRIMWOLD_HEADLESS_INPUT=" + input,
+              "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+    status = run.status;
+    return run.Shown();
+  }
+
+  const fs::path wave = home.path() / "mix.wav";
+};
+
+TEST_F(TgsHistory, TheKeyOpensItABoxReplaysItsVoiceAndSceneAndTheWheelClosesIt) {
+  int status = -1;
+  const std::vector<uint64_t> first = Play(kHistoryInput, status);
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(first.size(), 4u) << "the game ended early";
+  EXPECT_NE(first[1], first[0]) << "no overlay";
+  EXPECT_NE(first[2], first[1]) << "no scene behind the list";
+  EXPECT_TRUE(VoiceReturnsAfterSilence(test::ReadFile(wave))) << "the voice was not replayed";
+  EXPECT_EQ(Play(kHistoryInput, status), first);
+
+  // One character of the first line changed: only the list, where that line shows, differs.
+  std::string changed = kHistoryScenario;
+  changed.replace(changed.find("声の聞"), std::string("声").size(), "音");
+  test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", changed);
+  const std::vector<uint64_t> other = Play(kHistoryInput, status);
+  ASSERT_EQ(other.size(), 4u);
+  EXPECT_EQ(other[0], first[0]);
+  EXPECT_NE(other[1], first[1]) << "the list does not show its text";
+  test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kHistoryScenario);
+
+  const std::vector<uint64_t> plain = Play(kInputWithoutHistory, status);
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(plain.size(), 4u);
+  EXPECT_EQ(plain[0], first[0]);
+  EXPECT_EQ(plain[3], first[3]) << "the screen was not restored";
+  EXPECT_FALSE(VoiceReturnsAfterSilence(test::ReadFile(wave))) << "a voice came unasked";
+}
+
+// A scenario with a background picture, a looping sound effect and music, saved to a quick slot
+// by Ctrl+F1 while its message waits; a second run loads that slot before it resumes the
+// scenario: the frame shows what the first showed before the save, and the loop sounds again.
+// Inside one run, F1 later loads the slot back: the saved scene comes back after its fade.
+
+// The message is typed out by frame 70; Ctrl+F1 at 80 saves. A loaded scene fades in over 500 ms,
+// drawn every millisecond.
+constexpr uint32_t kSaveShown = 70, kLast = 118, kFadedIn = 560;
+
+constexpr char kSaveScenario[] = R"(.tob1
+  BgLoad "CG\\BG.WGX", 0
+  SePlay "SE\\CHIME.OGG", 0, 0, 1
+  BgmPlay 1, 0, 1
+  MessageBegin 0
+  "Saved here."
+  MessageWait
+  .end
+)";
+
+// MAIN: the sound device at 22050 Hz with twelve channels, an 800 x 600 composed canvas as the
+// screen, a frame on it, then (loading) the newest quick save, and the scenario played, or resumed
+// after the load.
+std::string SavingMain(bool load) {
+  return std::string(
+             ".sob0\n"
+             "  native native:596, format, status\n"
+             "  native native:668, channels, status\n"
+             "  native native:238, canvasArgs, screen\n"
+             "  native native:242, screen, status\n"
+             "  native native:791, screen, status\n") +
+         (load ? "  native native:44, loadArgs, status\n"
+                 "  native native:793, resume, status\n"
+               : "  native native:793, scenario, status\n") +
+         "  native native:792, screen, status\n"
+         "  ret\n"
+         "format: .word 1, 2, 22, 16\n"
+         "channels: .word 12\n"
+         "canvasArgs: .word 800, 600, 32, 1\n"
+         "loadArgs: .word 1, -1\n"
+         "scenario: .word scenarioName\n"
+         "scenarioName: .string \"TGS_SAVE\"\n"
+         "resume: .word 0\n"
+         "screen: .word 0\n"
+         "status: .word 0\n";
+}
+
+class TgsSave : public test::DemoGameTest {
+ protected:
+  void SetUp() override {
+    test::PutDemoScene(game, "TGS", SavingMain(false));
+    test::PutTob(game, "SCRIPT/TGS_SAVE.TOB", kSaveScenario);
+    test::PutTob(game, "SCRIPT/TGS_INIT.DAT", ".init\n.script TGS_SAVE 1 0\n");
+    fs::copy_file(game.path() / "BGM" / "THEME.OGG", game.path() / "BGM" / "BGM01.OGG");
+  }
+
+  // A run to frame last, the hashes of frames in their order.
+  std::vector<uint64_t> Play(std::vector<std::string> switches, uint32_t last,
+                             const std::string& frames) {
+    switches.insert(switches.end(), {"BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(last),
+                                     "BRIMWOLD_HEADLESS_HASHES=" + frames});
+    const test::PlayedRun run = DemoGameTest::Play(switches);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    return run.Shown();
+  }
+};
+
+TEST_F(TgsSave, ALoadedQuickSaveShowsTheSceneAndPlaysTheLoopAgain) {
+  const std::vector<uint64_t> saving =
+      Play({"BRIMWOLD_HEADLESS_INPUT=80:keydown:Left Ctrl,80:key:F1,81:keyup:Left Ctrl"}, 120,
+           test::FrameRange(kSaveShown, kLast));
+  ASSERT_FALSE(saving.empty());
+  ASSERT_TRUE(fs::exists(game.path() / "SAVEDATA" / "DATA0105.SAV"));
+
+  test::PutAssembled(game, "SCRIPT/MAIN.SOB", SavingMain(true));
+  const fs::path wave = home.path() / "mix.wav";
+  const std::vector<uint64_t> loaded =
+      Play({"BRIMWOLD_HEADLESS_WAVE=" + wave.string()}, kFadedIn + 60,
+           test::FrameRange(kFadedIn, kFadedIn + 48));
+  // The wait mark turns through its cells in 800 ms: one of the frames of a turn shows it as the
+  // first run did.
+  EXPECT_NE(std::find(loaded.begin(), loaded.end(), saving.front()), loaded.end())
+      << "the rebuilt scene differs from the saved one";
+
+  const std::string mix = test::ReadFile(wave);
+  // The chime lasts 200 ms: still sounding after a second, it loops.
+  EXPECT_GT(test::Tone(mix, 1760, 1.2, 1.5), 1000) << "the looping effect did not come back";
+}
+
+TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
+  test::PutTob(game, "SCRIPT/TGS_SAVE.TOB",
+               std::string(kSaveScenario)
+                   .insert(std::string(kSaveScenario).find("  .end"),
+                           "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n"));
+  // Ctrl goes down at 74 and F1 at 80 saves (a skip would end the first message there and the
+  // click at 100 the scenario); the click at 100 shows the second message; F1 at 150 asks, is
+  // answered yes, and loads.
+  const std::vector<uint64_t> run =
+      Play({"BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:key:F1,"
+            "81:keyup:Left Ctrl,100:click:400:300,150:key:F1",
+            "BRIMWOLD_HEADLESS_ANSWERS=1"},
+           kFadedIn + 200,
+           test::FrameRange(kSaveShown, 79) + "," + test::FrameRange(140, 149) + "," +
+               test::FrameRange(kFadedIn + 150, kFadedIn + 198));
+  ASSERT_EQ(run.size(), 69u);
+  const std::vector<uint64_t> saved(run.begin(), run.begin() + 10);
+  auto among = [&](uint64_t hash) {
+    return std::find(saved.begin(), saved.end(), hash) != saved.end();
+  };
+  EXPECT_FALSE(among(run[10])) << "the second message shows before the load";
+  EXPECT_TRUE(std::any_of(run.begin() + 20, run.end(), among))
+      << "the loaded scene differs from the saved one";
+}
+
+// The scenario frame's end as the program runs it headless: a scenario that leaves snow, a quake,
+// a picture and a background behind when it ends leaves nothing of them to the next scenario's
+// frames; and the read flags that native 35 saves outlive a kill of the program.
+
+constexpr std::chrono::seconds kRunLimit{120};
+
+// Snow in a screen slot, a quake on the shown page, a background and a picture; the scenario
+// ends while they all run.
+constexpr char kBusy[] = R"(.tob1
+  BgLoad "CG\\BG.WGX", 0
+  SpriteLoad 0, "CG\\SPRITE.WGX", 0, 0
+  ScreenEffect 0, 2, 160, 1, -, 1, 1
+  Quake 12, 8, 60000, 0, 0, 0
+  WaitTime 300
+  .end
+)";
+constexpr char kNext[] = ".tob1\n  MessageBegin 0\n  \"Next.\"\n  MessageWait\n  .end\n";
+
+// MAIN on a canvas of its own: the frame, the scenarios named, then (wait) waiting for ever.
+std::string FrameMain(const std::vector<std::string>& scenarios, const std::string& after = "") {
+  std::string code =
+      ".sob0\n"
+      "  native native:238, canvasArgs, screen\n"
+      "  native native:242, screen, status\n"
+      "  native native:791, screen, status\n";
+  std::string data;
+  for (size_t i = 0; i < scenarios.size(); ++i) {
+    const std::string n = std::to_string(i);
+    code += "  native native:793, name" + n + ", status\n";
+    data += "name" + n + ": .word text" + n + "\ntext" + n + ": .string \"" + scenarios[i] + "\"\n";
+  }
+  return code + after +
+         "  native native:792, screen, status\n"
+         "  ret\n"
+         "canvasArgs: .word 800, 600, 32, 1\n"
+         "screen: .word 0\n"
+         "status: .word 0\n"
+         "none: .word 0\n" +
+         data;
+}
+
+class TgsFrameEnd : public test::DemoGameTest {
+ protected:
+  void SetUp() override {
+    test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+    Put("TGS_BUSY", kBusy);
+    Put("TGS_NEXT", kNext);
+    Put("TGS_READ", ".tob1\n  MessageBegin 0\n  \"Read.\"\n  MessageWait\n  .end\n");
+    test::PutTob(game, "SCRIPT/TGS_INIT.DAT",
+                 ".init\n.script TGS_BUSY 0 0\n.script TGS_NEXT 1 0\n.script TGS_READ 1 0\n");
+    test::PutAssembled(game, "SCRIPT/SOB_INIT.DAT", ".table\n.script MAIN 0 0\n.script SUB 0 0\n");
+  }
+  void Put(const std::string& name, const std::string& source) {
+    test::PutTob(game, "SCRIPT/" + name + ".TOB", source);
+  }
+  // The hashes of frames from to to of a run of MAIN.
+  std::set<uint64_t> Frames(const std::string& main, uint32_t from, uint32_t to) {
+    test::PutAssembled(game, "SCRIPT/MAIN.SOB", main);
+    const test::PlayedRun run = Play({"BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(from, to),
+                                      "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(to + 2)});
+    EXPECT_EQ(run.status, 0) << run.errors;
+    std::set<uint64_t> hashes;
+    for (auto [frame, hash] : run.hashes) hashes.insert(hash);
+    EXPECT_EQ(run.hashes.size(), to - from + 1) << run.errors;
+    return hashes;
+  }
+};
+
+// The next scenario's message waits over what the first left: exactly what it shows when it is
+// the only one (its wait mark turning through the same pictures), with no snow, quake or picture.
+TEST_F(TgsFrameEnd, AScenarioTakesItsSceneAlongWhenItEnds) {
+  const std::set<uint64_t> alone = Frames(FrameMain({"TGS_NEXT"}), 200, 260);
+  const std::set<uint64_t> after = Frames(FrameMain({"TGS_BUSY", "TGS_NEXT"}), 200, 260);
+  EXPECT_EQ(after, alone) << "the first scenario's scene is still on the screen";
+}
+
+// Native 35 writes the read flags of the frame's scenarios; the program killed afterwards, before
+// the frame goes, has kept them.
+TEST_F(TgsFrameEnd, TheReadFlagsThatNative35SavedOutliveAKill) {
+  test::PutAssembled(
+      game, "SCRIPT/MAIN.SOB",
+      FrameMain({"TGS_READ"}, "  native native:35, none, status\nloop:\n  wait\n  jmp loop\n"));
+  test::ProgramProcess program(
+      BRIMWOLD_PROGRAM, {"/L", game.path().string()},
+      {"XDG_RUNTIME_DIR=" + home.path().string(), "XDG_DATA_HOME=" + home.path().string(),
+       "BRIMWOLD_HEADLESS=1", "BRIMWOLD_HEADLESS_INPUT=60:click:400:300",
+       "BRIMWOLD_HEADLESS_HASHES=150"});
+  ASSERT_TRUE(program.WaitForOutput("frame 150 hash", kRunLimit)) << program.Errors();
+  program.Signal(SIGKILL);
+  program.WaitForEnd(kRunLimit);
+  EXPECT_EQ(test::LogRecord(game.path(), "TGS_READ"), ".record TGS_READ 1 0 01 -")
+      << "message 0 read";
+}
+
+}  // namespace
+}  // namespace bw

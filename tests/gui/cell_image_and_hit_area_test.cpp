@@ -1,0 +1,212 @@
+// Picture maps of cells and invisible hit areas: what fires them and how the focus walks them.
+#include <string>
+
+#include "gui/cell_image_part.h"
+#include "gui/hit_area_part.h"
+#include "gui/part_manager.h"
+#include "part_fixture.h"
+
+namespace bw::test {
+namespace {
+
+// Cells 0 to 3 of five; index 7 is a hole, cell 4 is on no pixel.
+const std::vector<std::vector<uint8_t>> kMap = {{0, 0, 1, 1, 7, 3}, {2, 2, 1, 1, 7, 3}};
+
+class CellImages : public PartTest {
+ protected:
+  void SetUp() override {
+    PartTest::SetUp();
+    Write("CG/MAP.BMP", IndexPicture(kMap));
+  }
+  void Make(CellImagePart* part, bool fireEnabled = true) {
+    ASSERT_EQ(part->Create("cg\\map.bmp", 0x105, 10, 10, fireEnabled, 0), kMapDone);
+    ASSERT_EQ(part->GetCellCount(), 5) << "the low byte of the count";
+    tip_.AddControl(part, -1);
+  }
+  std::string Tooltip(const CellImagePart& part) {
+    return part.GetTooltipText() ? part.GetTooltipText() : "(none)";
+  }
+};
+
+TEST_F(CellImages, CreateAndTheCellOperationsAnswerTheirCodes) {
+  CellImagePart part;
+  EXPECT_EQ(part.Create("cg\\map.bmp", 0x100, 0, 0, true, 0), kMapNoCells) << "count 0";
+  EXPECT_EQ(part.Create("cg\\none.bmp", 3, 0, 0, true, 0), kMapNotLoaded) << "no map";
+  EXPECT_EQ(part.SetCellEnabled(0, false), kMapNoCells) << "no cells";
+  ASSERT_EQ(part.Create("cg\\map.bmp", 3, 0, 0, true, 0), kMapDone);
+  EXPECT_EQ(part.GetWidth(), 6);
+  EXPECT_EQ(part.SetCellAction(3, nullptr, 0, nullptr, nullptr, 0, 0, 0), kMapBadIndex);
+  EXPECT_EQ(part.FocusCellByIndex(0), kMapNoCells) << "not registered";
+}
+
+TEST_F(CellImages, CellsHoverAndFireWithTheirIdThenLock) {
+  CellImagePart part;
+  Make(&part);
+  part.SetId(100);
+  const uint32_t hovered0 = NewWord();
+  const uint32_t clicked1 = NewWord();
+  part.SetCellAction(0, nullptr, 0, nullptr, "zero", 0, hovered0, 0);
+  part.SetCellAction(1, nullptr, 0, nullptr, "one", clicked1, 0, 0);
+  part.SetSounds(nullptr, nullptr, nullptr, 3, -1, -1);
+
+  MoveTo(14, 10);
+  EXPECT_EQ(tip_.GetHover(), nullptr) << "index 7 of five cells is a hole";
+  MoveTo(10, 10);
+  EXPECT_EQ(std::tuple(part.GetActiveCell(), Word(hovered0), Tooltip(part)),
+            std::tuple(0, 1u, std::string("zero")));
+  MoveTo(12, 10);
+  EXPECT_EQ(std::tuple(part.GetActiveCell(), Word(hovered0), Tooltip(part)),
+            std::tuple(1, 0u, std::string("one")))
+      << "each cell has its own tooltip";
+  part.SetCellEnabled(3, false);
+  MoveTo(15, 11);
+  EXPECT_EQ(tip_.GetHover(), nullptr) << "a disabled cell is a hole";
+
+  MoveTo(13, 11);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), 101) << "the id plus the cell";
+  EXPECT_EQ(Word(clicked1), 1u);
+  EXPECT_TRUE(part.IsLocked());
+  MoveTo(10, 11);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), -1) << "locked after firing";
+  part.SetLocked(false);
+  MoveTo(11, 11);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), 102);
+  EXPECT_EQ(tip_.sounds.back(), 3) << "the click sound";
+
+  CellImagePart quiet;
+  Make(&quiet, false);
+  quiet.SetPosition(10, 30);
+  quiet.SetId(200);
+  MoveTo(10, 30);
+  Click();
+  EXPECT_EQ(tip_.TakeFiredId(), -1);
+  EXPECT_FALSE(quiet.IsLocked()) << "no firing, no lock";
+}
+
+TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {
+  CellImagePart part;
+  Make(&part);
+  part.SetCellEnabled(1, false);
+  FakeControl after("after", 100, 100);
+  tip_.AddControl(&after, -1);
+  ASSERT_EQ(tip_.SetFocus(&part), kFocusDone);
+  std::vector<int32_t> visited{part.GetActiveCell()};
+  for (int i = 0; i < 4; ++i) {
+    Press(kTab);
+    visited.push_back(tip_.IsFocus(&part) ? part.GetActiveCell() : -1);
+  }
+  EXPECT_EQ(visited, (std::vector<int32_t>{0, 2, 3, 4, -1})) << "-1: the focus left the part";
+  EXPECT_EQ(tip_.GetFocus(), &after);
+  Press(kTab);
+  EXPECT_EQ(part.GetActiveCell(), 0) << "coming back enters the first cell";
+  Press(kUp);
+  EXPECT_EQ(tip_.GetFocus(), &after) << "back from the first cell leaves";
+
+  tip_.RemoveControl(&after);
+  ASSERT_EQ(part.FocusCellByIndex(4), kMapDone);
+  Press(kTab);
+  EXPECT_EQ(part.GetActiveCell(), 0) << "alone, the part wraps";
+  EXPECT_EQ(part.FocusCellByIndex(1), kMapCellDisabled) << "disabled";
+
+  part.SetLocked(true);
+  tip_.SetFocus(nullptr);
+  EXPECT_EQ(tip_.SetFocus(&part), kFocusDone);
+  EXPECT_EQ(tip_.GetFocus(), nullptr) << "a locked part passes the focus on, here to nobody";
+}
+
+using HitAreas = PartTest;
+
+TEST_F(HitAreas, CreateChecksTheSizeAndCentresOnRequest) {
+  HitAreaPart area;
+  EXPECT_EQ(area.Create(0, 0, 5, -3, -1, -1, true, true, 0), kCreateBadArguments);
+  ASSERT_EQ(area.Create(-10, 4, 5, 7, -1, -1, true, true, 3), kCreateDone);
+  EXPECT_EQ(std::pair(area.GetCenterX(), area.GetCenterY()), std::pair(-8, 7))
+      << "halves round down";
+  EXPECT_EQ(area.GetGroup(), 3);
+  EXPECT_TRUE(area.HitTest(-10, 4));
+  EXPECT_FALSE(area.HitTest(-11, 4)) << "left of the area";
+  EXPECT_FALSE(area.HitTest(-5, 4)) << "the right edge is outside";
+}
+
+TEST_F(HitAreas, FiresOnThePressOnlyWhenFiringIsOn) {
+  const struct {
+    bool fireEnabled;
+    int32_t firedId;
+    uint32_t clicked;
+  } cases[] = {{true, 9, 1}, {false, -1, 0}};
+  for (const auto& c : cases) {
+    tip_.RemoveAll();
+    tip_.sounds.clear();
+    services_.x = services_.y = -1;
+    Step();
+    HitAreaPart area;
+    ASSERT_EQ(area.Create(10, 10, 20, 20, -1, -1, true, c.fireEnabled, 0), kCreateDone);
+    const uint32_t clicked = NewWord();
+    const uint32_t hovered = NewWord();
+    area.SetAction({.clickedVar = clicked, .hoveredVar = hovered, .clickSound = 5});
+    area.SetId(9);
+    tip_.AddControl(&area, -1);
+    MoveTo(15, 15);
+    EXPECT_EQ(Word(hovered), 1u) << "fire " << c.fireEnabled;
+    services_.Button(true);
+    EXPECT_EQ(Step(), c.fireEnabled ? kUpdatePointerTaken : kUpdateIdle);
+    EXPECT_EQ(tip_.TakeFiredId(), c.firedId) << "fired on the press, fire " << c.fireEnabled;
+    EXPECT_EQ(Word(clicked), c.clicked);
+    services_.Button(false);
+    Step();
+    EXPECT_EQ(tip_.TakeFiredId(), -1) << "the release fires nothing";
+    MoveTo(50, 50);
+    EXPECT_EQ(Word(hovered), 0u);
+    std::vector<int32_t> sounds{kDefaultEnterSound, kDefaultLeaveSound};
+    if (c.fireEnabled) sounds.insert(sounds.begin() + 1, 5);
+    EXPECT_EQ(tip_.sounds, sounds) << "fire " << c.fireEnabled;
+  }
+}
+
+TEST_F(HitAreas, AnAreaThatNeverHitsStillTakesTheFocusAndFiresByKey) {
+  HitAreaPart area;
+  ASSERT_EQ(area.Create(10, 10, 20, 20, -1, -1, false, true, 0), kCreateDone);
+  area.SetId(2);
+  tip_.AddControl(&area, -1);
+  MoveTo(15, 15);
+  EXPECT_EQ(tip_.GetHover(), nullptr);
+  ASSERT_EQ(tip_.SetFocus(&area), kFocusDone);
+  EXPECT_TRUE(area.IsHovered());
+  services_.Key(kReturn, true);
+  EXPECT_EQ(Step(), kUpdateKeyTaken);
+  EXPECT_EQ(tip_.TakeFiredId(), 2) << "no pressed delay";
+  tip_.SetFocus(nullptr);
+  EXPECT_FALSE(area.IsHovered());
+}
+
+TEST_F(HitAreas, DeletedPartsStopBeingAnyControlsNeighbour) {
+  PartManager parts;
+  HitAreaPart* made[3] = {};
+  for (int32_t i = 0; i < 3; ++i) {
+    parts.SetDefaultGroup(i == 2 ? 2 : 1);
+    ASSERT_EQ(parts.CreateHitArea(&made[i], 20 * i, 0, 10, 10, -1, -1, true, true), kCreateDone);
+    tip_.AddControl(made[i], -1);
+  }
+  FakeControl outside("outside", 100, 100);
+  tip_.AddControl(&outside, -1);
+  made[0]->SetNeighbours(made[1], made[2], nullptr, made[2]);
+  outside.SetNeighbours(made[0], nullptr, made[2], nullptr);
+
+  parts.DeleteGroup(2, false);
+  EXPECT_EQ(made[0]->GetNeighbour(kNavigateLeft), made[1]) << "a kept neighbour stays";
+  EXPECT_EQ(made[0]->GetNeighbour(kNavigateDown), nullptr);
+  EXPECT_EQ(outside.GetNeighbour(kNavigateUp), nullptr) << "also outside the manager";
+  EXPECT_EQ(parts.DeletePart(made[1]), kDeleteDone);
+  EXPECT_EQ(made[0]->GetNeighbour(kNavigateLeft), nullptr);
+  parts.DeleteAll();
+  EXPECT_EQ(outside.GetNeighbour(kNavigateLeft), nullptr);
+  EXPECT_EQ(parts.CreateHitArea(&made[0], 0, 0, 0, 10, -1, -1, true, true), kCreateBadArguments);
+  EXPECT_EQ(made[0], nullptr);
+  EXPECT_EQ(parts.PartCount(), 0u);
+}
+
+}  // namespace
+}  // namespace bw::test

@@ -1,0 +1,220 @@
+// The pointer manager's focus and hover, and the part manager that makes and deletes parts.
+#include "graphics/surface/composition_layer.h"
+#include "gui/color_box_part.h"
+#include "gui/image_list_part.h"
+#include "gui/part_manager.h"
+#include "gui/pointer_manager.h"
+#include "gui_fixture.h"
+#include "support/text_renderers.h"
+
+namespace bw::test {
+namespace {
+
+class Focus : public GuiTest {
+ protected:
+  int Press(GuiKey key) {
+    services.Key(key, true);
+    const int result = tip.Update(services.now);
+    services.Key(key, false);
+    return result;
+  }
+};
+
+TEST_F(Focus, TabAndShiftTabWalkTheListSkippingDisabledAndHiddenAndWrap) {
+  FakeControl a("a", 0, 0), b("b", 20, 0), c("c", 40, 0), d("d", 60, 0);
+  for (UiControl* control : {&a, &b, &c, &d})
+    ASSERT_EQ(tip.AddControl(control, -1), kAddControlDone);
+  b.SetEnabled(false);
+  c.SetVisible(false);
+
+  EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
+  EXPECT_EQ(tip.GetFocus(), &a);
+  EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
+  EXPECT_EQ(tip.GetFocus(), &d) << "b disabled and c hidden are skipped";
+  Press(kTab);
+  EXPECT_EQ(tip.GetFocus(), &a) << "the search wraps to the head";
+
+  services.Key(kShift, true);
+  services.Key(kTab, true);
+  EXPECT_EQ(tip.ClassifyNavigationKey(services.bindings), kNavigateBack);
+  tip.Update(services.now);
+  EXPECT_EQ(tip.GetFocus(), &d) << "Shift+Tab goes back, wrapping from the tail";
+  EXPECT_EQ(d.log.back(), "d got back");
+  services.Key(kTab, false);
+  services.Key(kShift, false);
+
+  services.Key(kTab, true);
+  services.Key(kUp, true);
+  EXPECT_EQ(tip.ClassifyNavigationKey(services.bindings), kNavigateBack) << "up wins over Tab";
+  services.Key(kUp, false);
+  services.Key(kTab, false);
+  EXPECT_EQ(tip.ClassifyNavigationKey(services.bindings), kNavigateNone);
+}
+
+TEST_F(Focus, EmptyListsAndTheLoneFocusedControl) {
+  EXPECT_EQ(tip.SetFocus(nullptr), kFocusEmptyList);
+  EXPECT_EQ(tip.FocusPrevious(), kFocusEmptyList);
+  EXPECT_EQ(tip.PushControls(), kStackNothing);
+  EXPECT_EQ(tip.PopControls(), kStackNothing);
+  EXPECT_EQ(tip.Update(services.now), kUpdateIdle);
+
+  FakeControl a("a", 0, 0), hidden("h", 20, 0);
+  hidden.SetVisible(false);
+  tip.AddControl(&hidden, -1);
+  EXPECT_EQ(tip.FocusNext(), kFocusNoneQualifies);
+  EXPECT_EQ(tip.SetFocus(&hidden), kFocusNotEligible);
+  EXPECT_EQ(tip.SetFocus(&a), kFocusNotListed);
+  tip.AddControl(&a, 0);
+  EXPECT_EQ(tip.AddControl(&a, -1), kAddControlOwned);
+  EXPECT_EQ(tip.Controls().front(), &a) << "position 0 puts it first";
+  ASSERT_EQ(tip.SetFocus(&a), kFocusDone);
+  EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
+  EXPECT_EQ(a.log.back(), "a got again") << "the lone focused control is told again";
+}
+
+TEST_F(Focus, NeighboursMoveTheFocusByAction) {
+  FakeControl a("a", 0, 0), b("b", 20, 0), c("c", 40, 0);
+  for (UiControl* control : {&a, &b, &c}) tip.AddControl(control, -1);
+  a.SetNeighbours(nullptr, &c, nullptr, &b);  // left, right, up, down
+  tip.SetFocus(&a);
+  EXPECT_EQ(Press(kRight), kUpdateFocusMoved);
+  EXPECT_EQ(tip.GetFocus(), &c) << "right goes to the right neighbour, not the next in order";
+  tip.SetFocus(&a);
+  Press(kDown);
+  EXPECT_EQ(tip.GetFocus(), &b);
+}
+
+TEST_F(Focus, PushAndPopRestoreTheExactListWithHoverAndFocusReset) {
+  FakeControl a("a", 0, 0), b("b", 20, 0), modal("m", 40, 0), saved("s", 60, 0);
+  for (UiControl* control : {&a, &saved, &b}) tip.AddControl(control, -1);
+  tip.SetFocus(&b);
+  services.x = 5;
+  services.y = 5;
+  tip.Update(services.now);
+  ASSERT_EQ(tip.GetHover(), &a);
+  ASSERT_EQ(tip.PushControls(), kStackDone);
+  EXPECT_TRUE(tip.GetHover() == nullptr && tip.GetFocus() == nullptr && tip.Controls().empty());
+  EXPECT_EQ(saved.GetOwner(), &tip) << "pushed controls keep their owner";
+  tip.RemoveControl(&saved);
+  EXPECT_EQ(saved.GetOwner(), nullptr) << "a saved control can be removed";
+  tip.AddControl(&modal, -1);
+  ASSERT_EQ(tip.PopControls(), kStackDone);
+  EXPECT_EQ(modal.GetOwner(), nullptr);
+  EXPECT_EQ(tip.Controls(), (std::list<UiControl*>{&a, &b}));
+  EXPECT_TRUE(tip.GetFocus() == nullptr && tip.GetHover() == nullptr);
+}
+
+TEST_F(Focus, RemovingTheFocusedOrHoveredControlClearsIt) {
+  auto a = std::make_unique<FakeControl>("a", 0, 0);
+  FakeControl b("b", 20, 0);
+  tip.AddControl(a.get(), -1);
+  tip.AddControl(&b, -1);
+  tip.SetFocus(&b);
+  services.x = services.y = 5;
+  tip.Update(services.now);
+  ASSERT_EQ(tip.GetHover(), a.get());
+  a.reset();
+  EXPECT_EQ(tip.GetHover(), nullptr);
+  tip.RemoveControl(&b);
+  EXPECT_EQ(tip.GetFocus(), nullptr);
+  EXPECT_EQ(b.log.back(), "b lost");
+}
+
+TEST_F(Focus, TwoControlsPassingTheFocusBackAndForthEndWithNoFocus) {
+  FakeControl a("a", 0, 0), b("b", 20, 0);
+  tip.AddControl(&a, -1);
+  tip.AddControl(&b, -1);
+  // Each passes the focus on as soon as it gets it, like a menu with no enabled item.
+  a.onFocus = [this] { tip.FocusNext(); };
+  b.onFocus = [this] { tip.FocusNext(); };
+  tip.SetFocus(&a);
+  EXPECT_EQ(tip.GetFocus(), nullptr);
+  EXPECT_EQ(b.log.back(), "b lost");
+}
+
+using Hover = GuiTest;
+
+TEST_F(Hover, TooltipsWaitTheirDelayAndLastTheirDuration) {
+  FakeControl a("a", 0, 0), b("b", 20, 0);
+  a.SetTooltipText("tip");
+  tip.AddControl(&a, -1);
+  tip.AddControl(&b, -1);
+  tip.SetTooltipOptions(true, 500, 0);
+  // The hover starts at clock 0, where the virtual clock starts and every wrap passes.
+  services.now = 0;
+  services.x = services.y = 5;
+  tip.Update(0);
+  tip.Update(499);
+  EXPECT_FALSE(tip.IsTooltipShown());
+  tip.Update(500);
+  EXPECT_TRUE(tip.IsTooltipShown()) << "a hover at clock 0 shows its tooltip";
+  tip.Update(100000);
+  EXPECT_TRUE(tip.IsTooltipShown()) << "duration 0: until the hover ends";
+
+  tip.SetTooltipOptions(true, 500, 1000);
+  services.x = 25;
+  tip.Update(200000);
+  services.x = 5;
+  tip.Update(200000);
+  tip.Update(201500);
+  EXPECT_TRUE(tip.IsTooltipShown());
+  tip.Update(201501);
+  EXPECT_FALSE(tip.IsTooltipShown());
+  tip.Update(201600);
+  EXPECT_FALSE(tip.IsTooltipShown()) << "a hidden tooltip waits for the hover to change";
+}
+
+class Parts : public GuiTest, public testing_text::FakeFaceRenderers {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    ASSERT_EQ(screen.Create(100, 60, 32, kImageDibSection), 0);
+    layer.SetTarget(&screen, true);
+  }
+  ColorBoxPart* Box(int32_t group) {
+    parts.SetDefaultGroup(group);
+    ColorBoxPart* box = nullptr;
+    EXPECT_EQ(parts.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), 0);
+    tip.AddControl(box, -1);
+    return box;
+  }
+
+  ImageSurface screen;
+  CompositionLayer layer;
+  PartManager parts;
+};
+
+TEST_F(Parts, FactoriesWithoutATargetListNothing) {
+  ColorBoxPart sentinel;
+  ColorBoxPart* box = &sentinel;  // the factory clears it
+  EXPECT_EQ(parts.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), kCreateBadArguments);
+  EXPECT_EQ(box, nullptr);
+  UiControl* check = &sentinel;
+  EXPECT_EQ(parts.CreateFileCheckButton(&check, 0, nullptr, 1, "cg\\c.bmp", false, 0, 0, 0, 255),
+            kCreateBadArguments);
+  EXPECT_EQ(check, nullptr);
+  EXPECT_EQ(parts.PartCount(), 0u);
+  // The menu keeps no target of its own until it is given one: it is made and listed.
+  ImageListPart* menu = nullptr;
+  EXPECT_EQ(parts.CreateImageList(&menu, 1, 0, 0, 60, 20, 0, nullptr), 1) << "no renderer";
+  EXPECT_EQ(menu, nullptr);
+  ASSERT_EQ(parts.CreateImageList(&menu, 1, 0, 0, 60, 20, 0, &gdi), 0);
+  EXPECT_TRUE(parts.Holds(menu));
+}
+
+TEST_F(Parts, PartsAreMadeInTheDefaultGroupAndDeletedOnce) {
+  parts.SetTarget(&layer);
+  ColorBoxPart* box = Box(7);
+  EXPECT_EQ(box->GetGroup(), 7);
+  EXPECT_FALSE(layer.GetList().IsEmpty());
+  ColorBoxPart stranger;
+  EXPECT_EQ(parts.DeletePart(nullptr), kDeleteNull);
+  EXPECT_EQ(parts.DeletePart(&stranger), kDeleteNotListed);
+  EXPECT_EQ(parts.DeletePart(box), kDeleteDone);
+  EXPECT_EQ(parts.DeletePart(box), kDeleteNotListed) << "deleted once";
+  EXPECT_TRUE(layer.GetList().IsEmpty()) << "a deleted part leaves the screen";
+  EXPECT_TRUE(tip.Controls().empty()) << "and the pointer tip";
+}
+
+}  // namespace
+}  // namespace bw::test

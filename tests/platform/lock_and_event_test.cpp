@@ -1,0 +1,92 @@
+// Label: threads
+#include "platform/lock.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/com_init.h"
+#include "platform/event.h"
+
+namespace bw {
+namespace {
+
+TEST(Lock, IsRecursiveAndKnowsItsOwner) {
+  Lock lock;
+  EXPECT_EQ(lock.Acquire(), 1);
+  EXPECT_EQ(lock.Acquire(), 2);
+  bool heldElsewhere = true;
+  std::thread([&] { heldElsewhere = lock.IsHeldByCurrentThread(); }).join();
+  EXPECT_FALSE(heldElsewhere);
+  lock.Release();
+  EXPECT_TRUE(lock.IsHeldByCurrentThread()) << "one level is still held";
+  lock.Release();
+  EXPECT_FALSE(lock.IsHeldByCurrentThread());
+  lock.Release();  // not held: refused
+  EXPECT_EQ(lock.Acquire(), 1);
+  lock.Release();
+}
+
+TEST(ScopedLock, ReleasesEveryLevelItHolds) {
+  struct CountingLock : Lock {
+    void Release() override {
+      ++releases;
+      Lock::Release();
+    }
+    int releases = 0;
+  } lock;
+  {
+    ScopedLock guard(lock);
+    guard.Relock();
+    guard.Relock();
+  }
+  EXPECT_EQ(lock.releases, 3);
+  {
+    ScopedLock guard(lock);
+    guard.Unlock();
+    guard.Unlock();
+  }
+  EXPECT_EQ(lock.releases, 4) << "an unlock at 0 and the end release nothing more";
+  EXPECT_FALSE(lock.IsHeldByCurrentThread());
+}
+
+// One signal wakes one wait; the signal is used up by it.
+TEST(Event, AutoResetConsumesTheSignal) {
+  Event event;
+  EXPECT_EQ(event.Wait(0), kWaitTimedOut) << "a new event is not signalled";
+  event.Set();
+  EXPECT_TRUE(event.IsSet());
+  EXPECT_EQ(event.Wait(0), kWaitSignalled);
+  EXPECT_EQ(event.Wait(0), kWaitTimedOut) << "the first wait consumed the signal";
+  EXPECT_TRUE(event.IsSet()) << "IsSet reports the last Set or Reset, not the waits";
+  event.Set();
+  event.Reset();
+  EXPECT_FALSE(event.IsSet());
+  EXPECT_EQ(event.Wait(0), kWaitTimedOut) << "a reset takes the signal back";
+}
+
+TEST(Event, SetFromAnotherThreadEndsAnEndlessWait) {
+  Event event;
+  std::thread setter([&] { event.Set(); });
+  EXPECT_EQ(event.Wait(kInfinite), kWaitSignalled);
+  setter.join();
+}
+
+// The counts are per thread: each initialisation is taken back once, by the thread that made it.
+TEST(ComInit, CountsNestPerThread) {
+  EXPECT_EQ(ComUninitializeForThread(), kComFailed) << "nothing to take back yet";
+  EXPECT_EQ(ComInitializeForThread(), kComDone);
+  EXPECT_EQ(ComInitializeForThread(), kComDone);
+
+  uint32_t otherThread = kComDone;
+  std::thread other([&] { otherThread = ComUninitializeForThread(); });
+  other.join();
+  EXPECT_EQ(otherThread, kComFailed) << "another thread's count is its own";
+
+  EXPECT_EQ(ComUninitializeForThread(), kComDone);
+  EXPECT_EQ(ComUninitializeForThread(), kComDone);
+  EXPECT_EQ(ComUninitializeForThread(), kComFailed) << "two in, two out";
+}
+
+}  // namespace
+}  // namespace bw

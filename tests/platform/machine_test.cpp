@@ -1,0 +1,231 @@
+// What the program learns of the machine: the processor and the monitors.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <map>
+#include <tuple>
+
+#include "host/clock.h"
+#include "host/headless/headless_backend.h"
+#include "platform/cpu_info.h"
+#include "platform/mmx_flag.h"
+#include "platform/monitor_list.h"
+
+namespace bw {
+namespace {
+
+class FakeProbe : public CpuProbe {
+ public:
+  bool hasCpuid = true;
+  std::map<uint32_t, CpuidRegisters> leaves;
+  std::deque<uint64_t> counter;
+  uint32_t platformType = 0;
+
+  bool HasCpuid() override { return hasCpuid; }
+  CpuidRegisters Cpuid(uint32_t leaf) override {
+    auto it = leaves.find(leaf);
+    return it == leaves.end() ? CpuidRegisters{} : it->second;
+  }
+  uint64_t ReadTimeStampCounter() override {
+    ++counterReads;
+    if (counter.empty()) return 0;
+    uint64_t v = counter.front();
+    counter.pop_front();
+    return v;
+  }
+  int counterReads = 0;
+  uint32_t PlatformProcessorType() override { return platformType; }
+
+  void Vendor(const char* name, uint32_t highest, uint32_t highestExtended) {
+    CpuidRegisters r{highest, 0, 0, 0};
+    std::memcpy(&r.ebx, name, 4);
+    std::memcpy(&r.edx, name + 4, 4);
+    std::memcpy(&r.ecx, name + 8, 4);
+    leaves[0] = r;
+    leaves[0x80000000u] = {highestExtended, 0, 0, 0};
+  }
+  void Signature(int type, int family, int model, int stepping, uint32_t ebx, uint32_t edx) {
+    leaves[1] = {uint32_t(type << 12 | family << 8 | model << 4 | stepping), ebx, 0, edx};
+  }
+};
+
+constexpr uint32_t kTsc = 1u << 4, kMmx = 1u << 23, kSse = 1u << 25, kHtt = 1u << 28;
+
+// A family 6 model 8 processor with the given feature bits.
+FakeProbe Intel(uint32_t features) {
+  FakeProbe probe;
+  probe.Vendor("GenuineIntel", 1, 0);
+  probe.Signature(0, 6, 8, 3, 0, features);
+  return probe;
+}
+
+TEST(CpuIdentifier, IntelCachesAndName) {
+  FakeProbe probe;
+  probe.Vendor("GenuineIntel", 2, 0x80000004u);
+  probe.Signature(0, 6, 8, 3, /*brand index*/ 1 | 1 << 16, kTsc | kMmx | kSse | kHtt | 1);
+  // Descriptor byte 0 is a count and is skipped; 0x08 code 16, 0x0C data 16, 0x41 L2 128.
+  probe.leaves[2] = {0x0C080001u, 0, 0, 0x00000041u};
+  const char brand[48] = "   Test Processor";
+  for (uint32_t i = 0; i < 3; ++i) {
+    CpuidRegisters r;
+    std::memcpy(&r, brand + 16 * i, 16);
+    probe.leaves[0x80000002u + i] = r;
+  }
+  CpuIdentifier cpu(probe);
+  ASSERT_EQ(cpu.Identify(), kCpuIdentified);
+  const CpuRecord& r = cpu.Record();
+  EXPECT_STREQ(r.vendor, "GenuineIntel");
+  EXPECT_EQ(std::tuple(r.l1Code, r.l1Data, r.l2), std::tuple(16u, 16u, 128u));
+  EXPECT_TRUE(r.mmx && r.sse && r.mmxPlus && r.fpu);
+  EXPECT_FALSE(r.htt) << "one logical processor";
+  EXPECT_EQ(r.brand, "Test Processor");
+  EXPECT_EQ(r.modelName, "Intel Celeron(Coppermine-128K)");
+}
+
+// Half a second of the virtual clock between two readings of a counter that wraps its low 32 bits.
+TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecond) {
+  host::VirtualClock clock(1000);
+  ScopedGlobal<host::ClockSource> useClock(&clock);
+  FakeProbe probe = Intel(kTsc);
+  probe.counter = {0x1'FFFF'0000ull, 0x1'FFFF'0000ull + 1'000'000'000ull};
+  CpuIdentifier cpu(probe);
+  cpu.Identify();
+  EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0) << "10^9 cycles in 500 ms";
+  EXPECT_EQ(clock.NowNanoseconds(), 1500'000'000u) << "the measuring wait is half a second";
+  EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0);
+  EXPECT_EQ(probe.counterReads, 2) << "the second request answers the kept value";
+  EXPECT_TRUE(cpu.Record().clockMeasured);
+}
+
+// A sleep that overruns its half second: the cycles are counted over the time that really passed.
+TEST(CpuIdentifier, ClockCountsAnOverlongSleepWhole) {
+  class OversleepingClock final : public host::ClockSource {
+   public:
+    uint64_t NowNanoseconds() override { return inner.NowNanoseconds(); }
+    void Sleep(uint32_t ms) override { inner.AdvanceMilliseconds(ms + 100); }
+    bool MovesOnItsOwn() const override { return false; }
+    host::VirtualClock inner;
+  } clock;
+  ScopedGlobal<host::ClockSource> useClock(&clock);
+  FakeProbe probe = Intel(kTsc);
+  probe.counter = {0, 1'200'000'000ull};
+  CpuIdentifier cpu(probe);
+  cpu.Identify();
+  EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0) << "1.2 x 10^9 cycles in 600 ms";
+}
+
+// A switched-off counter is as good as none: the clock is 0 and the counter is never read.
+TEST(CpuIdentifier, ClockIsZeroWithTheTimeStampCounterSwitchedOff) {
+  host::VirtualClock clock;
+  ScopedGlobal<host::ClockSource> useClock(&clock);
+  FakeProbe switchedOff = Intel(kTsc | kMmx | kSse);
+  CpuIdentifier cpu(switchedOff);
+  cpu.Identify();
+  const uint8_t switches[4] = {0, 1, 0, 1};
+  cpu.ApplyFeatureSwitches(switches);
+  EXPECT_EQ(std::tuple(cpu.Record().tsc, cpu.Record().mmx, cpu.Record().sse),
+            std::tuple(false, true, false))
+      << "only the switches that are 0 clear their flag";
+  EXPECT_EQ(cpu.MeasureClock(), 0.0);
+  EXPECT_EQ(switchedOff.counterReads, 0);
+}
+
+// The process-wide identification answers what its probe says and clears the kernel set's flag
+// with the MMX switch.
+TEST(CpuIdentification, ProcessWideSwitchesAndMeasuredClock) {
+  host::VirtualClock clock;
+  ScopedGlobal<host::ClockSource> useClock(&clock);
+  ScopedMmxFlag keepFlag(true);
+  FakeProbe probe = Intel(kTsc | kMmx);
+  probe.counter = {0, 600'000'000ull};
+  ResetCpuIdentification(&probe);
+  EXPECT_EQ(IdentifyCpu(), kCpuIdentified);
+  EXPECT_DOUBLE_EQ(MeasureCpuClock(), 1200.0);
+  const uint8_t switches[4] = {1, 0, 1, 1};
+  ApplyCpuFeatureSwitches(switches);
+  EXPECT_FALSE(MmxEnabled());
+  EXPECT_FALSE(TheCpuRecord().mmx);
+  ResetCpuIdentification(nullptr);
+}
+
+// A 1920x1080 primary and a 2560x1440 monitor to its right; each loses 40 rows to a panel.
+class MonitorPlacementTest : public testing::Test {
+ protected:
+  bool SetDesktop() {
+    backend_.SetDesktop({.width = 1920,
+                         .height = 1080,
+                         .bitsPerPixel = 32,
+                         .monitors = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
+                                      {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}}}});
+    return true;
+  }
+
+  int32_t Place(int32_t x, int32_t y, int32_t w, int32_t h, bool force, bool centre) {
+    x_ = x;
+    y_ = y;
+    return list_.PlaceWindow(&x_, &y_, w, h, force, centre);
+  }
+
+  host::HeadlessBackend backend_;
+  ScopedGlobal<host::Backend> use_{&backend_};
+  bool desktopSet_ = SetDesktop();
+  MonitorList list_;
+  int32_t x_ = 0;
+  int32_t y_ = 0;
+};
+
+TEST_F(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
+  struct Case {
+    const char* what;
+    int32_t x, y, w, h;
+    bool force, centre;
+    int32_t result, placedX, placedY;
+  };
+  const Case cases[] = {
+      {"inside a work area it stays", 2000, 100, 800, 600, false, true, 0, 2000, 100},
+      {"forced: centred on the nearest work area", 2000, 100, 800, 600, true, true, 1,
+       1920 + 1280 - 400, 700 - 300},
+      {"touching the right and bottom edges", 3680, 800, 800, 600, false, false, 0, 3680, 800},
+      {"one column past them", 3681, 800, 800, 600, false, false, 1, 1920, 0},
+      {"too large for the nearest: the first that holds it", 100, 100, 2000, 1200, false, false, 1,
+       1920, 0},
+      {"nothing holds it: top left of the nearest, uncentred", 10, 10, 3000, 1500, false, true, 1,
+       0, 0},
+      {"off every monitor: the closest one", 9000, 100, 100, 100, false, false, 1, 1920, 0},
+      {"empty width", 7, 8, 0, 100, false, false, -1, 7, 8},
+  };
+  for (const Case& c : cases) {
+    const int32_t result = Place(c.x, c.y, c.w, c.h, c.force, c.centre);
+    EXPECT_EQ(std::tuple(result, x_, y_), std::tuple(c.result, c.placedX, c.placedY)) << c.what;
+  }
+
+  MonitorList empty(std::vector<MonitorFacts>{});
+  int32_t x = 5, y = 5;
+  EXPECT_EQ(empty.PlaceWindow(&x, &y, 100, 100, true, true), -1);
+  EXPECT_EQ(x, 5);
+  EXPECT_EQ(empty.FindMonitorFitting(1, 1), kNoMonitor);
+}
+
+MonitorFacts Named(std::string description, uint32_t refreshHz = 60) {
+  MonitorFacts f;
+  f.bounds = {0, 0, 640, 480};
+  f.description = std::move(description);
+  f.refreshHz = refreshHz;
+  return f;
+}
+
+TEST(MonitorNumberingTest, IdenticalMonitorsAreNumberedPastTen) {
+  std::vector<MonitorFacts> facts(12, Named("Card"));
+  facts.insert(facts.begin() + 3, Named("Other"));
+  MonitorList list(facts);
+  ASSERT_EQ(list.GetCount(), 13u);
+  EXPECT_EQ(list.Records()[0].description, "Card[1]");
+  EXPECT_EQ(list.Records()[3].description, "Other");
+  EXPECT_EQ(list.Records()[3].duplicateNumber, MonitorRecord::kNotNumbered);
+  EXPECT_EQ(list.Records()[10].description, "Card[10]");
+  EXPECT_EQ(list.Records()[12].duplicateNumber, 12);
+}
+
+}  // namespace
+}  // namespace bw

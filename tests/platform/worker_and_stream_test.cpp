@@ -1,0 +1,186 @@
+// Label: threads
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "platform/memory_stream.h"
+#include "platform/worker_thread.h"
+#include "resource/files/file_stream.h"
+#include "resource/packs/pack_member_stream.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+// Reports each start, then sleeps until it is told to stop.
+struct SleepingBody {
+  void Loop() {
+    ++runs;
+    entered.Set();
+    while (owner->KeepRunning()) owner->WaitForStopRequest(kInfinite);
+  }
+  WorkerThread* owner = nullptr;
+  std::atomic<int> runs{0};
+  Event entered;
+};
+
+TEST(WorkerThread, StartsStopsAndRestarts) {
+  WorkerThread worker;
+  EXPECT_EQ(worker.Stop(), kThreadStopped) << "nothing to stop yet";
+  SleepingBody body;
+  body.owner = &worker;
+  ThreadDelegate delegate = ThreadDelegate::Bind(&body, &SleepingBody::Loop);
+  ASSERT_EQ(worker.StartWithDelegate(delegate), kThreadStarted);
+  EXPECT_TRUE(worker.IsRunning()) << "Start returns once the thread runs";
+  body.entered.Wait(kInfinite);
+  uint32_t firstId = worker.GetThreadId();
+  // Both starts take the worker's lock before stopping the body, which needs it to end.
+  ASSERT_EQ(worker.Start(), kThreadStarted);
+  body.entered.Wait(kInfinite);
+  EXPECT_EQ(body.runs.load(), 2);
+  EXPECT_NE(worker.GetThreadId(), firstId);
+  ASSERT_EQ(worker.StartWithDelegate(delegate), kThreadStarted);
+  body.entered.Wait(kInfinite);
+  EXPECT_EQ(worker.Stop(), kThreadStopped);
+  EXPECT_EQ(body.runs.load(), 3);
+  EXPECT_FALSE(worker.IsRunning());
+  EXPECT_FALSE(worker.KeepRunning());
+  EXPECT_EQ(worker.GetThreadId(), kNoThread);
+}
+
+TEST(WorkerThread, BodyCannotStopOrRestartItself) {
+  class SelfStopping : public WorkerThread {
+   public:
+    ~SelfStopping() override { Stop(); }
+    void Run() override {
+      stopResult = Stop();
+      keptRunning = KeepRunning();
+      startResult = Start();
+    }
+    uint32_t stopResult = 99;
+    uint32_t startResult = 99;
+    bool keptRunning = true;
+  };
+  SelfStopping worker;
+  ASSERT_EQ(worker.Start(), kThreadStarted);
+  EXPECT_EQ(worker.Stop(), kThreadStopped);
+  EXPECT_EQ(worker.stopResult, kThreadStopFromItself);
+  EXPECT_FALSE(worker.keptRunning) << "the stop request is still raised";
+  EXPECT_EQ(worker.startResult, kThreadNotCreated);
+}
+
+TEST(WorkerThreadDelegate, LastCopyDeletesAnOwnedTarget) {
+  struct Tracked {
+    ~Tracked() { ++*deaths; }
+    void Touch() { ++touches; }
+    int* deaths;
+    std::atomic<int> touches{0};
+  };
+  int deaths = 0;
+  Tracked* raw = new Tracked{&deaths};
+  {
+    ThreadDelegate owned =
+        ThreadDelegate::BindOwned(std::unique_ptr<Tracked>(raw), &Tracked::Touch);
+    WorkerThread worker;
+    ASSERT_EQ(worker.StartWithDelegate(owned), kThreadStarted);
+    EXPECT_EQ(worker.Stop(), kThreadStopped);
+    EXPECT_EQ(raw->touches.load(), 1);
+    EXPECT_EQ(owned.ShareCount(), 2) << "the worker keeps its own copy";
+    worker.SetDelegate(ThreadDelegate());
+    EXPECT_EQ(deaths, 0);
+  }
+  EXPECT_EQ(deaths, 1);
+  Tracked kept{&deaths};
+  { ThreadDelegate bound = ThreadDelegate::Bind(&kept, &Tracked::Touch); }
+  EXPECT_EQ(deaths, 1) << "a bound target is not the delegate's to delete";
+}
+
+MemoryStream* NewMemoryStream(const std::string& bytes) {
+  auto* stream = new MemoryStream();
+  void* block = AllocGlobalMemory(bytes.size());
+  std::memcpy(block, bytes.data(), bytes.size());
+  EXPECT_EQ(stream->Attach(block, static_cast<uint32_t>(bytes.size())), MemoryStream::kDone);
+  return stream;
+}
+
+std::string ReadAll(Stream& s, uint32_t count) {
+  std::string out(count, '\0');
+  out.resize(s.Read(out.data(), count));
+  return out;
+}
+
+enum class Kind { kMemory, kFile, kPackMember };
+
+// Every stream over "0123456789" must clamp every move the same way.
+class StreamClamping : public ::testing::TestWithParam<Kind> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == Kind::kMemory) {
+      stream_ = StreamRef(NewMemoryStream("0123456789"));
+      return;
+    }
+    const bool pack = GetParam() == Kind::kPackMember;
+    host::HostFile file;
+    ASSERT_TRUE(file.Open(dir_.WriteFile("s.bin", pack ? "ab0123456789zz" : "0123456789"),
+                          host::HostFile::Access::kRead));
+    if (!pack) {
+      auto* fs = new FileStream();
+      ASSERT_EQ(fs->Attach(std::move(file)), FileStream::kDone);
+      stream_ = StreamRef(fs);
+      return;
+    }
+    // The member's first three bytes held apart, the rest read from offset 5 of the file.
+    ASSERT_TRUE(file.Seek(5, host::HostFile::Origin::kBegin).has_value());
+    stream_ = StreamRef(new PackMemberStream(std::move(file), 5, 10, {'0', '1', '2'}, false));
+  }
+  test::TempDir dir_;
+  StreamRef stream_;
+};
+
+TEST_P(StreamClamping, MovesStayInsideTheData) {
+  Stream& s = *stream_.get();
+  EXPECT_EQ(s.GetSize(), 10u);
+  EXPECT_EQ(s.Skip(-10), 0u);
+  EXPECT_EQ(s.Tell(), 0u) << "skipping back past the start stops at 0";
+  EXPECT_EQ(ReadAll(s, 3), "012");
+
+  EXPECT_EQ(s.Skip(100), 0u);
+  EXPECT_TRUE(s.IsEof()) << "skipping forward past the end stops at the end";
+  EXPECT_EQ(ReadAll(s, 5), "");
+
+  EXPECT_EQ(s.SeekFromEnd(11), 0u);
+  EXPECT_EQ(s.Tell(), 0u) << "a distance beyond the size goes to the start";
+  EXPECT_EQ(s.SeekFromEnd(3), 0u);
+  EXPECT_EQ(ReadAll(s, 100), "789") << "reads stop at the end";
+
+  EXPECT_EQ(s.Seek(2), 0u);
+  EXPECT_EQ(s.Skip(3), 0u);
+  EXPECT_EQ(ReadAll(s, 2), "56") << "the handle follows the kept position";
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStream, StreamClamping,
+                         ::testing::Values(Kind::kMemory, Kind::kFile, Kind::kPackMember),
+                         [](const auto& instance) {
+                           return instance.param == Kind::kMemory ? "Memory"
+                                  : instance.param == Kind::kFile ? "File"
+                                                                  : "PackMember";
+                         });
+
+TEST(EmptyStreams, EveryOperationRefuses) {
+  MemoryStream m;
+  FileStream f;
+  for (auto [s, code] :
+       {std::pair<Stream*, uint32_t>{&m, MemoryStream::kNoBlock}, {&f, FileStream::kNoHandle}}) {
+    EXPECT_EQ(s->Seek(0), code);
+    EXPECT_EQ(s->Skip(-1), code);
+    EXPECT_EQ(s->SeekFromEnd(0), code);
+    char c;
+    EXPECT_EQ(s->Read(&c, 1), 0u);
+  }
+  EXPECT_EQ(f.Attach(host::HostFile()), FileStream::kAttachFailed) << "a closed handle has no size";
+}
+
+}  // namespace
+}  // namespace bw

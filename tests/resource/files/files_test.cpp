@@ -1,0 +1,381 @@
+// The file layer: files loaded and streamed through the file-system manager, folder lists, and
+// the utilities over both.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/sjis.h"
+#include "host/clock.h"
+#include "host/host_path.h"
+#include "platform/app_paths.h"
+#include "platform/command_line.h"
+#include "platform/file_drop_target.h"
+#include "platform/memory_stream.h"
+#include "resource/files/file.h"
+#include "resource/files/file_list.h"
+#include "resource/files/file_utils.h"
+#include "resource/packs/file_system_manager.h"
+#include "resource/packs/vfa_decoder.h"
+#include "support/game_folder.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// "セーブ", "日記" (in UTF-8 and CP932) and "表", whose trail byte is '\'.
+const std::string kSave = "\x83\x5A\x81\x5B\x83\x75";
+const std::string kDiaryUtf8 = "\xe6\x97\xa5\xe8\xa8\x98";
+const std::string kDiary = "\x93\xfa\x8b\x4c";
+const std::string kHyo = "\x95\x5c";
+
+// A temporary application folder and a published file-system manager.
+class FileTest : public ::testing::Test {
+ protected:
+  test::GameFolder game_;
+  const test::TempDir& dir_ = game_.dir();
+};
+
+TEST_F(FileTest, ClosedFileAnswersItsCodes) {
+  File file;
+  char byte;
+  EXPECT_EQ(file.Seek(0), kFileNotOpen);
+  EXPECT_EQ(file.Skip(1), kFileNotOpen);
+  EXPECT_EQ(file.Read(&byte, 1), 0u);
+  EXPECT_EQ(file.ReadLine(nullptr, 0), 0);
+  file.Close();
+
+  ScopedGlobal<FileSystemManager> none(nullptr);
+  EXPECT_EQ(file.Load("A.TXT"), kFileNoManager);
+  EXPECT_EQ(file.OpenStream("A.TXT"), kFileNoManager);
+  EXPECT_EQ(file.LoadPackMember(0, 0, nullptr), kFileNoManager);
+}
+
+TEST_F(FileTest, ReadLineOnContentInMemory) {
+  dir_.WriteFile("lines.txt", "AB\r\nC");
+  dir_.WriteFile("eof.txt", "AB\x1A");
+  dir_.WriteFile("cr.txt", "xyz\r");
+  File file;
+  ASSERT_EQ(file.Load("LINES.TXT"), kFileOk);
+  EXPECT_EQ(file.ReadLine(nullptr, 0), 3);
+  char line[8];
+  EXPECT_EQ(file.ReadLine(line, 2), 0);  // "AB" does not fit in 2 bytes
+  EXPECT_EQ(file.Tell(), 0u);
+  EXPECT_EQ(file.ReadLine(line, 1), 0);
+  EXPECT_EQ(file.ReadLine(line, 3), 4);
+  EXPECT_STREQ(line, "AB");
+  EXPECT_EQ(file.Tell(), 4u);
+  EXPECT_EQ(file.ReadLine(nullptr, 0), 2);
+  EXPECT_EQ(file.ReadLine(line, sizeof(line)), 1);
+  EXPECT_STREQ(line, "C");
+  EXPECT_TRUE(file.IsEof());
+
+  // A Ctrl-Z that ends the last line is dropped.
+  ASSERT_EQ(file.Load("eof.txt"), kFileOk);
+  EXPECT_EQ(file.ReadLine(nullptr, 0), 3);
+  EXPECT_EQ(file.ReadLine(line, 3), 3);
+  EXPECT_STREQ(line, "AB");
+
+  // A CR as the very last byte has no LF after it: it stays in the line, and nothing past the
+  // content is read.
+  ASSERT_EQ(file.Load("cr.txt"), kFileOk);
+  EXPECT_EQ(file.Skip(3), 0u);
+  EXPECT_EQ(file.ReadLine(nullptr, 0), 2);
+  EXPECT_EQ(file.ReadLine(line, sizeof(line)), 1);
+  EXPECT_STREQ(line, "\r");
+
+  // Only content held whole in memory has lines.
+  ASSERT_EQ(file.OpenStream("lines.txt"), kFileOk);
+  EXPECT_EQ(file.ReadLine(line, sizeof(line)), 0);
+}
+
+TEST_F(FileTest, ExtractToTempFileDeletesItOnClose) {
+  dir_.WriteFile("movie.dat", "movie bytes");
+  std::filesystem::path extracted;
+  {
+    File file;
+    ASSERT_EQ(file.ExtractToTempFile("MOVIE.DAT"), kFileOk);
+    EXPECT_EQ(file.GetSize(), 11u);
+    EXPECT_EQ(file.GetData(), nullptr);
+    std::string leaf = GetPathLeafName(file.GetPath(), false);
+    EXPECT_EQ(leaf.rfind("QZF", 0), 0u) << leaf;
+    std::string linuxPath;
+    ASSERT_EQ(host::EnginePathToLinuxPath(file.GetPath(), linuxPath), host::kPathOk);
+    extracted = linuxPath;
+    EXPECT_EQ(extracted.parent_path(), std::filesystem::temp_directory_path());
+    EXPECT_EQ(test::ReadFile(extracted), "movie bytes");
+    file.Close();
+    EXPECT_FALSE(std::filesystem::exists(extracted));
+
+    ASSERT_EQ(file.ExtractToTempFile("movie.dat"), kFileOk);
+    ASSERT_EQ(host::EnginePathToLinuxPath(file.GetPath(), linuxPath), host::kPathOk);
+    extracted = linuxPath;
+    EXPECT_EQ(file.ExtractToTempFile("none.dat"), static_cast<uint32_t>(kFsNotFound));
+    EXPECT_FALSE(std::filesystem::exists(extracted));  // the next open closed the extract
+    ASSERT_EQ(file.ExtractToTempFile("movie.dat"), kFileOk);
+    ASSERT_EQ(host::EnginePathToLinuxPath(file.GetPath(), linuxPath), host::kPathOk);
+    extracted = linuxPath;
+  }
+  EXPECT_FALSE(std::filesystem::exists(extracted));  // and so does destruction
+}
+
+TEST(WildcardTest, MatchesAsFindFirstFileDoes) {
+  struct Case {
+    std::string pattern;
+    std::vector<std::string> matches;
+    std::vector<std::string> misses;
+  };
+  const Case cases[] = {
+      {"*.*", {"readme", "a.b.c", ".hidden"}, {}},
+      {"*.txt", {"A.TXT", "a.b.txt"}, {"a.txt.bak", "txt", "a.txt2"}},
+      {"a?c", {"abc", "ABC"}, {"ac", "a.c"}},
+      {"ab??", {"ab", "abc", "abcd"}, {"abcde", "ab.c"}},
+      {"sav??.dat", {"SAV01.DAT", "sav1.dat", "sav.dat"}, {"sav123.dat"}},
+      {"*.", {"readme"}, {"read.me"}},
+      {"a.*", {"a", "a.x"}, {"ab"}},
+      // Double-byte characters are one character each, and their trail bytes are neither
+      // wildcards nor letters.
+      {"?.txt", {kHyo + ".txt"}, {kDiary + ".txt"}},
+      {"\x93\xfa*", {kDiary + ".log"}, {"\x93\xda"}},
+      {"\x82\x61", {"\x82\x61"}, {"\x82\x41"}},
+  };
+  for (const Case& c : cases) {
+    for (const std::string& name : c.matches) {
+      EXPECT_TRUE(MatchesWildcard(c.pattern, name)) << c.pattern << " " << name;
+    }
+    for (const std::string& name : c.misses) {
+      EXPECT_FALSE(MatchesWildcard(c.pattern, name)) << c.pattern << " " << name;
+    }
+  }
+}
+
+std::vector<std::string> Names(const FileList& list) {
+  std::vector<std::string> names;
+  for (uint32_t i = 0; i < list.GetCount(); ++i) names.emplace_back(list.GetName(int32_t(i)));
+  return names;
+}
+
+class FileListTest : public FileTest {
+ protected:
+  void SetUp() override {
+    // A\B\c, A\d: the folder's entry, then its contents, then the files of the outer folder.
+    dir_.WriteFile("A/B/c", "ccc");
+    dir_.WriteFile("A/d", "dd");
+  }
+
+  FileList list_;
+};
+
+TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContents) {
+  EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, true), 3u);
+  EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "B\\c", "d"}));
+  EXPECT_EQ(list_.Scan("a\\", "*.*", kScanFilesOnly, true), 2u);
+  EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\c", "d"}));
+  EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersOnly, true), 1u);
+  EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\"}));
+  EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, false), 2u);
+  EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "d"}));
+}
+
+TEST_F(FileListTest, NamesComeInCaseInsensitiveOrderInCp932) {
+  for (const char* name : {"b.txt", "A.TXT", "_x.txt", "C.txt", "a1.txt", "skip.log"}) {
+    dir_.WriteFile(std::string("S/") + name, "");
+  }
+  dir_.WriteFile("S/" + kDiaryUtf8 + ".txt", "");
+  dir_.WriteFile("S/\xf0\x9f\x98\x80.txt", "");  // no CP932 form: left out
+  dir_.WriteFile("S/sub/deep.TXT", "");
+  dir_.WriteFile("S/sub/deep.log", "");
+  EXPECT_EQ(list_.Scan("s", "*.txt", kScanFoldersAndFiles, true), 8u);
+  EXPECT_EQ(Names(list_), (std::vector<std::string>{"sub\\", "sub\\deep.TXT", "A.TXT", "a1.txt",
+                                                    "b.txt", "C.txt", "_x.txt", kDiary + ".txt"}));
+}
+
+TEST_F(FileListTest, ALinkBackUpTheTreeIsListedButNotEntered) {
+  fs::create_directory_symlink(dir_.path() / "A", dir_.path() / "A/B/up");
+  dir_.WriteFile("A/B/e", "");
+  EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, true), 5u);
+  EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "B\\up\\", "B\\c", "B\\e", "d"}));
+}
+
+void SetTime(const fs::path& path, time_t seconds, long nanoseconds = 0) {
+  const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+using FileUtilsTest = FileTest;
+
+// A pack member is a file to the questions: its full size, whether the pack keeps its entry
+// table or not and whether it is stored packed; a loose file of the same name comes first.
+TEST_F(FileUtilsTest, SizesCountPackMembersAsFiles) {
+  const std::vector<uint8_t> text(1000, 'a');
+  const std::vector<uint8_t> mixed = {3, 1, 4, 1, 5, 9, 2};
+  for (bool tables : {false, true}) {
+    VfaDecoderAssist(kVfaAssistTables, tables, 0);
+    tools::VfaPackOptions options;
+    options.pack = true;
+    std::vector<uint8_t> pack;
+    std::string error;
+    ASSERT_TRUE(tools::BuildVfaPack("DATA.VFA", {{"a.txt", text}, {"sub\\b.bin", mixed}}, options,
+                                    pack, &error))
+        << error;
+    dir_.WriteFile("DATA.VFA", std::string(pack.begin(), pack.end()));
+    game_.manager().UnmountAll();
+    ASSERT_EQ(game_.manager().Mount("DATA.VFA", 1, false, true), 0);
+    EXPECT_EQ(GetFileSizeByName("A.TXT"), 1000) << "packed, tables " << tables;
+    EXPECT_EQ(GetFileSizeByName("sub\\b.bin"), 7) << "tables " << tables;
+    EXPECT_EQ(GetFileSizeByName("c.bin"), kNoFileSize);
+    EXPECT_TRUE(FileExists("a.txt"));
+  }
+  VfaDecoderAssist(kVfaAssistTables, 0, 0);
+  dir_.WriteFile("a.txt", "loose");
+  EXPECT_EQ(GetFileSizeByName("a.txt"), 5);
+  {
+    ScopedGlobal<FileSystemManager> none(nullptr);
+    EXPECT_EQ(GetFileSizeByName("a.txt"), kNoFileSize);
+  }
+}
+
+TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllows) {
+  fs::path source = dir_.WriteFile("src.dat", "new bytes");
+  fs::path destination = dir_.WriteFile("dst.dat", "old");
+  SetTime(source, 2000000000);
+  SetTime(destination, 2000000000);
+
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyIfNewer), kCopyNotNewer);
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyUnlessExists), kCopyRefused);
+  EXPECT_EQ(test::ReadFile(destination), "old");
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyAlways), kCopyDone);
+  EXPECT_EQ(test::ReadFile(destination), "new bytes");
+
+  // A newer source is copied with its time, so the next call finds nothing newer.
+  fs::path newer = dir_.WriteFile("newer.dat", "newest");
+  SetTime(newer, 2000000000, 500);
+  EXPECT_EQ(CopyFileIfNewer("DST.DAT", "Newer.dat", 7), kCopyDone);
+  EXPECT_EQ(test::ReadFile(destination), "newest");
+  EXPECT_EQ(fs::last_write_time(destination), fs::last_write_time(newer));
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "newer.dat", kCopyIfNewer), kCopyNotNewer);
+
+  // Mode 2 copies when there is nothing to keep; an absent source copies nothing.
+  EXPECT_EQ(CopyFileIfNewer((kSave + ".dat").c_str(), "src.dat", kCopyUnlessExists), kCopyDone);
+  EXPECT_EQ(test::ReadFile(dir_.path() / "\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96.dat"), "new bytes");
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", "gone.dat", kCopyAlways), kCopyFailed);
+  EXPECT_EQ(CopyFileIfNewer("no folder\\x.dat", "src.dat", kCopyAlways), kCopyFailed);
+  EXPECT_EQ(test::ReadFile(destination), "newest");
+  EXPECT_EQ(CopyFileIfNewer("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x", "src.dat", 1),
+            kCopyRefused);
+  EXPECT_EQ(CopyFileIfNewer("dst.dat", nullptr, kCopyAlways), kCopyRefused);
+}
+
+TEST_F(FileUtilsTest, CopyReplacesAReadOnlyDestination) {
+  dir_.WriteFile("src.dat", "fresh");
+  fs::path destination = dir_.WriteFile("locked.dat", "stale");
+  fs::permissions(destination, fs::perms::owner_read);
+  EXPECT_EQ(CopyFileIfNewer("locked.dat", "src.dat", kCopyAlways), kCopyDone);
+  EXPECT_EQ(test::ReadFile(destination), "fresh");
+  EXPECT_NE(fs::status(destination).permissions() & fs::perms::owner_write, fs::perms::none);
+}
+
+TEST(CommandLineTest, SplitsAsWindowsDoes) {
+  struct Case {
+    std::string line;
+    std::vector<std::string> words;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"  prog  a\tb  ", {"prog", "a", "b"}},
+      // The program takes no backslash rules; a quoted one may hold blanks.
+      {"\"C:\\Program Files\\a b.exe\" x", {"C:\\Program Files\\a b.exe", "x"}},
+      {"C:\\dir\\\" x", {"C:\\dir\\\"", "x"}},
+      {"p \"a b\" c\"d e\"f", {"p", "a b", "cd ef"}},
+      {"p a\\\\\\\"b", {"p", "a\\\"b"}},     // 3 backslashes and a quote: one and a quote
+      {"p \"a\\\\\" b", {"p", "a\\", "b"}},  // 2 and a quote: one, and the quote closes
+      {"p a\\b\\\\c", {"p", "a\\b\\\\c"}},   // no quote after them: as they stand
+      {"p \"a\"\"b\" \"\"", {"p", "a\"b", ""}},
+      {"p \"open to the end", {"p", "open to the end"}},
+      // A trail byte that looks like a backslash escapes nothing.
+      {"p " + kHyo + "\" x\"", {"p", kHyo + " x"}},
+      {"\"" + kHyo + "\" " + kHyo, {kHyo, kHyo}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;
+  }
+}
+
+TEST(CommandLineTest, StartsTheProgramItNamesWithItsWords) {
+  host::Process process;
+  ASSERT_TRUE(StartCommandLine(process, "sh -c \"exit $#\" zero a \"b c\""));  // found through PATH
+  EXPECT_EQ(process.Wait(host::kInfinite), host::kWaitObject0);
+  EXPECT_EQ(process.ExitStatus(), 2u) << "two words behind the script";
+
+  host::Process missing;
+  EXPECT_FALSE(StartCommandLine(missing, "no-such-program-here x"));
+  EXPECT_FALSE(StartCommandLine(missing, "/bin/sh\\ -c"));
+  EXPECT_FALSE(StartCommandLine(missing, "   "));
+  EXPECT_FALSE(missing.Started());
+}
+
+TEST_F(FileUtilsTest, RunProcessWaitsAndFindsProgramsInTheAppFolder) {
+  fs::path out = dir_.path() / "out.txt";
+  std::string line = "/bin/sh -c \"printf ran > '" + out.string() + "'\"";
+  ASSERT_EQ(RunProcessAndWait(line.c_str(), kWaitForExit, 10, 20), kRunDone);
+  EXPECT_EQ(test::ReadFile(out), "ran");
+
+  // A bare name is looked for in the application folder first, its case ignored.
+  fs::path tool = dir_.WriteFile("tool.sh", "#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > \"$3\"\n");
+  fs::permissions(tool, fs::perms::owner_all);
+  line = "TOOL.SH \"a b\" " + kSave + " " + out.string();
+  ASSERT_EQ(RunProcessAndWait(line.c_str(), kWaitForExit, 0, 0), kRunDone);
+  EXPECT_EQ(test::ReadFile(out), "a b|\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96");
+
+  EXPECT_EQ(RunProcessAndWait("no-such-program", kWaitForExit, 0, 0), kRunFailed);
+  EXPECT_EQ(RunProcessAndWait(nullptr, kWaitForExit, 0, 0), kRunFailed);
+}
+
+TEST_F(FileUtilsTest, RunProcessRefusesLinesPastItsBuffer) {
+  fs::path out = dir_.path() / "long.txt";
+  std::string line = "/bin/sh -c \"printf x > '" + out.string() + "'\"";
+  line.append(kMaxPath - 1 - line.size(), ' ');
+  EXPECT_EQ(RunProcessAndWait((line + " ").c_str(), kWaitForExit, 0, 0), kRunFailed);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(RunProcessAndWait(line.c_str(), kWaitForExit, 0, 0), kRunDone);
+  EXPECT_TRUE(fs::exists(out));
+}
+
+TEST(FileDropTargetTest, TakesOneDropAtATime) {
+  FileDropTarget target;
+  host::HDROP early = host::CreateDrop({"/tmp/a.txt"});
+  EXPECT_EQ(target.OnDropFiles(early), kDropRefused);  // not enabled yet
+  EXPECT_EQ(host::DragQueryFileCount(early), 0u);      // but finished
+  target.SetEnabled({}, true);
+
+  host::HDROP first = host::CreateDrop(
+      {"/tmp/a.txt", "/home/u/\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96", "/tmp/\xf0\x9f\x98\x80.txt"});
+  ASSERT_EQ(target.OnDropFiles(first), kDropTaken);
+  EXPECT_EQ(host::DragQueryFileCount(first), 0u);
+  ASSERT_EQ(target.GetCount(), 2u);  // the name with no CP932 form is left out
+  EXPECT_EQ(target.GetFile(0), "Z:\\tmp\\a.txt");
+  EXPECT_EQ(target.GetFile(1), "Z:\\home\\u\\" + kSave);
+  EXPECT_EQ(target.GetFile(2), std::nullopt);
+
+  host::HDROP second = host::CreateDrop({"/tmp/b.txt"});
+  EXPECT_EQ(target.OnDropFiles(second), kDropRefused);
+  EXPECT_EQ(host::DragQueryFileCount(second), 0u);
+  EXPECT_EQ(target.GetCount(), 2u);
+
+  target.Clear();
+  ASSERT_EQ(target.OnDropFiles(host::CreateDrop({"/tmp/b.txt"})), kDropTaken);
+  EXPECT_EQ(target.GetFile(0), "Z:\\tmp\\b.txt");
+}
+
+}  // namespace
+}  // namespace bw

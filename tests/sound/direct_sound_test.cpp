@@ -1,0 +1,225 @@
+// The buffers, the device's export of a decoded sound, and the device playing through the output
+// the backend makes, opened when the primary format is set.
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "common/global.h"
+#include "host/audio/sound_device.h"
+#include "host/headless/headless_backend.h"
+#include "sound/direct_sound_buffer.h"
+#include "sound/direct_sound_device.h"
+#include "sound/sound_world.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+using soundtest::MakePcmt;
+using soundtest::SoundWorld;
+
+std::vector<uint8_t> HostBytes(SoundBuffer& b) {
+  host::LockedRegions r;
+  EXPECT_EQ(b.GetDirectSoundBuffer()->Lock(0, 0, &r, host::kLockEntireBuffer), host::kSoundOk);
+  std::vector<uint8_t> out(r.first, r.first + r.firstBytes);
+  b.GetDirectSoundBuffer()->Unlock({});
+  return out;
+}
+
+// Playing once and looped is the sound natives' to check; lost to another program while playing,
+// the next play restores the buffer, samples and all.
+TEST(DirectSoundBuffer, ALostBufferIsRestoredByTheNextPlay) {
+  SoundWorld w;
+  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, 8000);
+  DirectSoundBuffer b;
+  ASSERT_EQ(b.Load("SE\\TONE.OGG", kLipSyncNone), kLoaded);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  w.Pull(100);
+  b.GetDirectSoundBuffer()->MarkLost();
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
+  ASSERT_EQ(b.Play(), kSoundBufferOk);
+  EXPECT_EQ(w.Pull(2000), tone);
+}
+
+TEST(DirectSoundBuffer, LoadAnswersItsCodes) {
+  SoundWorld w;
+  w.PutRamp("A.PCMT", 100, 8000);
+  w.files.Put("JUNK.OGG", {'O', 'g', 'g', 'S', 1, 2, 3});
+  w.files.Put("EMPTY.PCMT", MakePcmt(1, 8000, 16, {}, 64));  // announces 64 bytes, holds none
+  w.files.Put("WIDE.PCMT", MakePcmt(1, 8000, 24, std::vector<uint8_t>(30, 1)));
+  DirectSoundBuffer b;
+  EXPECT_EQ(b.Load(nullptr, 0), kSoundLoadNoDevice);
+  EXPECT_EQ(b.Load("MISSING.OGG", 0), kSoundLoadNoDecoder);
+  EXPECT_EQ(b.Load("JUNK.OGG", 0), kSoundLoadNoDecoder);
+  EXPECT_EQ(b.Load("EMPTY.PCMT", 0), kSoundLoadNothingDecoded);
+  EXPECT_EQ(b.Load("WIDE.PCMT", 0), kSoundLoadNoBuffer);
+  EXPECT_EQ(b.GetDirectSoundBuffer(), nullptr) << "every failure leaves the buffer closed";
+
+  ASSERT_EQ(b.Load("A.PCMT", 0), kLoaded);
+  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
+  w.Pull(30);
+  EXPECT_EQ(b.Load("A.PCMT", 0), kLoaded);
+  EXPECT_TRUE(b.IsPlaying(nullptr, nullptr)) << "the same path again changes nothing";
+  {
+    ScopedGlobal<DirectSoundDevice> none(nullptr);
+    EXPECT_EQ(DirectSoundBuffer().Load("A.PCMT", 0), kSoundLoadNoDevice);
+  }
+}
+
+TEST(DirectSoundBuffer, PadsShortDataWithSilence) {
+  SoundWorld w;
+  w.files.Put("E8.PCMT", MakePcmt(1, 8000, 8, {1, 2, 3, 4}, 8));
+  w.files.Put("E16.PCMT", MakePcmt(1, 8000, 16, {1, 2, 3, 4}, 8));
+  DirectSoundBuffer b8, b16;
+  ASSERT_EQ(b8.Load("E8.PCMT", 0), kLoaded);
+  ASSERT_EQ(b16.Load("E16.PCMT", 1), kLoaded);
+  EXPECT_EQ(HostBytes(b8), (std::vector<uint8_t>{1, 2, 3, 4, 0x80, 0x80, 0x80, 0x80}));
+  EXPECT_EQ(HostBytes(b16), (std::vector<uint8_t>{1, 2, 3, 4, 0, 0, 0, 0}));
+}
+
+TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
+  SoundWorld w;
+  std::vector<int16_t> loud(64);
+  for (int i = 0; i < 32; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -1000 : 1000);
+  for (int i = 32; i < 64; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -4000 : 4000);
+  w.files.Put("V16.PCMT", MakePcmt(1, 8000, 16, soundtest::Bytes16(loud)));
+  w.files.Put("V8.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(40, 0x80 + 20)));
+
+  DirectSoundBuffer samples, envelope, env8;
+  ASSERT_EQ(samples.Load("V16.PCMT", kLipSyncSamples), kLoaded);
+  ASSERT_EQ(envelope.Load("V16.PCMT", kLipSyncEnvelope), kLoaded);
+  ASSERT_EQ(env8.Load("V8.PCMT", kLipSyncEnvelope), kLoaded);
+
+  EXPECT_EQ(samples.GetSample(127), 0) << "a sample that would run past the end";
+
+  EXPECT_EQ(envelope.GetSample(2), 1000) << "each block holds its mean loudness";
+  EXPECT_EQ(envelope.GetSample(70), 4000);
+  EXPECT_EQ(envelope.EnvelopePeak(), 1000);
+  EXPECT_EQ(envelope.GetLevel(70, 100), 99u) << "a level at the peak stays below the range";
+  EXPECT_EQ(HostBytes(envelope), soundtest::Bytes16(loud)) << "the sound plays as decoded";
+
+  EXPECT_EQ(env8.GetLevel(35, 0), 40u) << "8-bit means, a short last block kept as decoded";
+}
+
+std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+TEST(ExportSoundAsWave, WritesTheDecodedSoundAsRiffWave) {
+  SoundWorld w;
+  test::TempDir dir;
+  std::vector<uint8_t> samples(44100);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(i * 7);
+  w.files.Put("V.PCMT", MakePcmt(1, 22050, 16, samples));
+  const auto out = dir.path() / "v.wav";
+  ASSERT_EQ(ExportSoundAsWave("V.PCMT", out, nullptr), kExportDone);
+  const std::vector<uint8_t> wave = ReadFile(out);
+  ASSERT_EQ(wave.size(), 44146u);
+  // RIFF (38 + 44100), WAVE, "fmt " of 18: PCM, mono, 22050 Hz, 44100 bytes a second, frames of
+  // 2, 16 bits, no extra bytes; then the data's size.
+  // clang-format off
+  const std::vector<uint8_t> header = {
+      'R', 'I', 'F', 'F', 0x6A, 0xAC, 0, 0,
+      'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
+      1, 0, 1, 0, 0x22, 0x56, 0, 0,
+      0x44, 0xAC, 0, 0, 2, 0, 16, 0, 0, 0,
+      'd', 'a', 't', 'a', 0x44, 0xAC, 0, 0};
+  // clang-format on
+  EXPECT_EQ(std::vector<uint8_t>(wave.begin(), wave.begin() + 46), header);
+  EXPECT_TRUE(std::equal(samples.begin(), samples.end(), wave.begin() + 46));
+
+  // A decoder that delivers far more than it announced is cut a second past its length.
+  w.files.Put("LONG.PCMT", MakePcmt(1, 1000, 8, std::vector<uint8_t>(5000, 9), 100));
+  ASSERT_EQ(ExportSoundAsWave("LONG.PCMT", out, nullptr), kExportDone);
+  EXPECT_EQ(Le32(ReadFile(out), 42), 1100u);
+}
+
+// A disk that fills up part-way leaves neither a partial file nor a temporary beside the old one.
+TEST(ExportSoundAsWave, AWriteThatFailsPartWayLeavesNoPartialFile) {
+  SoundWorld w;
+  test::TempDir dir;
+  const auto old = dir.WriteFile("old.wav", "old");
+  w.files.Put("BIG.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(20000, 0x90)));
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);  // a short write instead of the signal
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int32_t fresh = ExportSoundAsWave("BIG.PCMT", dir.path() / "new.wav", nullptr);
+  const int32_t over = ExportSoundAsWave("BIG.PCMT", old, nullptr);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_EQ(fresh, kExportCannotWrite);
+  EXPECT_EQ(over, kExportCannotWrite);
+  EXPECT_EQ(ReadFile(old), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"old.wav"});
+}
+
+constexpr uint32_t kRateCode22k = 22;
+
+// A stereo buffer at the primary rate holding a known ramp, played once: the same samples come
+// out of the backend's output.
+TEST(DirectSoundOutput, ABufferPlaysThroughTheBackendsOutputAtThePrimaryRate) {
+  host::HeadlessBackend backend;
+  ScopedGlobal<host::Backend> use(&backend);
+  DirectSoundDevice device(SoundOutput::kBackend);
+  EXPECT_FALSE(device.IsOutputOpen());
+  ASSERT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16), 0);
+  ASSERT_TRUE(device.IsOutputOpen());
+  EXPECT_EQ(backend.CapturedRate(), 22050u);
+
+  std::vector<int16_t> ramp(2 * 64);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = int16_t((i % 2 ? -100 : 100) * int(i));
+  const host::WaveFormat format = host::MakePcmFormat(2, 22050, 16);
+  std::unique_ptr<host::SoundBuffer> buffer;
+  ASSERT_EQ(device.Device()->CreateBuffer({0, uint32_t(2 * ramp.size()), &format}, &buffer),
+            host::kSoundOk);
+  host::LockedRegions region;
+  ASSERT_EQ(buffer->Lock(0, 0, &region, host::kLockEntireBuffer), host::kSoundOk);
+  std::memcpy(region.first, ramp.data(), 2 * ramp.size());
+  ASSERT_EQ(buffer->Unlock(region), host::kSoundOk);
+  ASSERT_EQ(buffer->Play(0), host::kSoundOk);
+
+  ASSERT_TRUE(backend.PullSound(64));
+  EXPECT_EQ(backend.CapturedSound(), ramp);
+  ASSERT_TRUE(backend.PullSound(4));
+  EXPECT_EQ(backend.CapturedSound().back(), 0) << "silence once the buffer has played";
+}
+
+TEST(DirectSoundOutput, SaysWhyNothingPlays) {
+  {
+    host::HeadlessBackend backend;
+    ScopedGlobal<host::Backend> use(&backend);
+    backend.FailAudioOutput("no sound card");
+    DirectSoundDevice device(SoundOutput::kBackend);
+    EXPECT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16),
+              kPrimaryNoOutput)
+        << "a start that nobody can hear is no success";
+    EXPECT_FALSE(device.IsOutputOpen());
+    EXPECT_EQ(device.OutputError(), "no sound card");
+  }
+  DirectSoundDevice alone(SoundOutput::kBackend);
+  EXPECT_EQ(alone.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16),
+            kPrimaryNoOutput);
+  EXPECT_FALSE(alone.IsOutputOpen());
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,253 @@
+// Where sounds come from: decoder plug-ins, names through the file layer, and the Ogg Vorbis
+// decoder.
+#include <vorbis/vorbisfile.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "common/global.h"
+#include "common/sjis.h"
+#include "host/host_path.h"
+#include "lib/ogg/ogg_vorbis_writer.h"
+#include "sound/file_system_sound_source.h"
+#include "sound/ogg_vorbis_decoder.h"
+#include "sound/sll_plugin_manager.h"
+#include "sound/sound_test_support.h"
+#include "sound/sound_world.h"
+#include "support/game_folder.h"
+#include "support/temp_dir.h"
+
+namespace bw {
+namespace {
+
+using soundtest::MemoryFiles;
+using soundtest::PcmtDecodeObject;
+
+const std::string kPluginDir = SLL_TEST_PLUGIN_DIR;
+
+// A test plug-in by its engine path.
+std::string Plugin(const std::string& name) {
+  std::string path;
+  EXPECT_EQ(host::LinuxPathToEnginePath(kPluginDir + "/" + name, path), host::kPathOk);
+  return path;
+}
+
+// Declines everything, after moving the file on, as a careless plug-in might.
+class Declining final : public SllDecodeObject {
+ public:
+  SoundDecoderStream* CreateDecoder(Stream* file, int32_t* error) override {
+    ++offers;
+    uint8_t b[3];
+    if (file) file->Read(b, 3);
+    if (error) *error = code;
+    return nullptr;
+  }
+  int offers = 0;
+  int32_t code = kSllNotAccepted;
+};
+
+TEST(SllPluginManager, OpenOffersTheFileByExtensionThenInOrder) {
+  MemoryFiles files;
+  ScopedGlobal<SoundFileSource> source(&files);
+  files.Put("SE\\HIT.WAV", soundtest::MakePcmt(1, 8000, 8, {1, 2, 3, 4}));
+  files.Put("SE\\JUNK.WAV", {'n', 'o', 'p', 'e', 0, 0, 0});
+
+  SllPluginManager m;
+  auto* declining = new Declining;
+  auto* pcmt = new PcmtDecodeObject;
+  auto* wav = new Declining;
+  m.AddDecoder(declining, "XYZ\0", "declines", 1);
+  m.AddDecoder(pcmt, "PCM\0", "pcmt", 3);
+  m.AddDecoder(wav, "WAV\0", "wave", 4);
+
+  int32_t error = -7;
+  DecoderRef d(m.Open("SE\\HIT.WAV", nullptr, true, &error));
+  ASSERT_TRUE(d);
+  // The extension's decoder is asked first, and the file reaches the next one rewound.
+  EXPECT_EQ(std::tuple(error, wav->offers, declining->offers, pcmt->offers, d->GetPcmBytes()),
+            std::tuple(kSllOk, 1, 1, 1, 4u));
+
+  EXPECT_EQ(m.Open("SE\\JUNK.WAV", nullptr, true, &error), nullptr);
+  EXPECT_EQ(error, kSllNotAccepted);
+  EXPECT_EQ(wav->offers, 2) << "asked once, not again in the sweep";
+  wav->code = kSllOutOfMemory;
+  EXPECT_EQ(m.Open("SE\\JUNK.WAV", nullptr, true, &error), nullptr);
+  EXPECT_EQ(error, kSllOutOfMemory) << "the decoder's own code is passed on";
+  wav->code = kSllNotAccepted;
+  EXPECT_EQ(m.Open("SE\\MISSING.WAV", nullptr, true, &error), nullptr);
+  EXPECT_EQ(error, kSllCannotOpen);
+
+  // A given file stays the caller's, and is handed back at offset 0.
+  Stream* given = MemoryFiles::MakeStream({'n', 'o', 'p', 'e', 1, 2});
+  EXPECT_EQ(m.Open(nullptr, given, true, nullptr), nullptr);
+  EXPECT_EQ(given->Tell(), 0u);
+  given->Release();
+}
+
+TEST(SllPluginManager, LoadsPluginLibraries) {
+  SllPluginManager m;
+  ASSERT_EQ(m.LoadPlugin(Plugin("TESTPCM.SLL")), kSllPluginLoaded);
+  ASSERT_EQ(m.Records().size(), 1u);
+  const SllPluginRecord& r = *m.Records()[0];
+  EXPECT_EQ(std::tuple(r.typeId, r.typeName), std::tuple(77u, "Raw PCM"));
+  EXPECT_EQ(r.extensions, (std::vector<std::string>{"PCM", "RAW"}));
+
+  // Its decoder works through the manager.
+  MemoryFiles files;
+  ScopedGlobal<SoundFileSource> source(&files);
+  files.Put("VOICE\\A.PCM", std::vector<uint8_t>(80, 0x90));
+  DecoderRef d(m.Open("VOICE\\A.PCM", nullptr, true, nullptr));
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->GetLengthMs(), 10u);
+
+  EXPECT_EQ(m.LoadPlugin(Plugin("NOASSIST2.SLL")), kSllPluginMissingEntry);
+  EXPECT_EQ(m.LoadPlugin(Plugin("NODECODER.SLL")), kSllPluginNoDecodeObject);
+  EXPECT_EQ(m.LoadPlugin(Plugin("ABSENT.SLL")), kSllPluginNotLoaded);
+  EXPECT_EQ(m.LoadPlugin(""), kSllPluginBadPath);
+  EXPECT_EQ(m.Records().size(), 1u) << "failed loads leave no record";
+}
+
+TEST(SllPluginManager, LoadsEveryPluginOfAFolderUnderTheApplicationFolder) {
+  test::GameFolder game;
+  namespace fs = std::filesystem;
+  const fs::path folder = game.dir().path() / "Plugin";
+  fs::create_directory(folder);
+  fs::copy_file(kPluginDir + "/TESTPCM.SLL", folder / "b.sll");
+  fs::copy_file(kPluginDir + "/NODECODER.SLL", folder / "A.SLL");
+  fs::copy_file(kPluginDir + "/TESTPCM.SLL", folder / "c.dll");
+  SllPluginManager m;
+  EXPECT_EQ(m.LoadPluginFolder("plugin"), 1);
+  EXPECT_EQ(m.LoadPluginFolder(""), -1);
+  SllPluginManager single;
+  EXPECT_EQ(single.LoadPlugin("PLUGIN\\B.SLL"), kSllPluginLoaded)
+      << "relative to the application folder";
+}
+
+// A game folder with a mounted sound pack, and the sounds served from it.
+class FileSystemSounds : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ogg_ = soundtest::EncodeTone(440, 250, 8000, 1);
+    ASSERT_TRUE(game_.MountPack("SOUND.VFA", {{"se\\tone.ogg", ogg_}}, 1));
+  }
+
+  test::GameFolder game_;
+  std::vector<uint8_t> ogg_;
+  FileSystemSoundSource source_;
+  ScopedGlobal<SoundFileSource> sounds_{&source_};
+};
+
+TEST_F(FileSystemSounds, NamesResolveToLooseFilesFirstAndNeverToFolders) {
+  std::string path;
+  ASSERT_TRUE(source_.ResolvePath("SE\\TONE.OGG", &path));
+  EXPECT_EQ(path, sjis::ToLower(game_.folder()) + "se\\tone.ogg");
+
+  game_.dir().WriteFile("Se/Tone.Ogg", std::string(ogg_.begin(), ogg_.end()));
+  ASSERT_TRUE(source_.ResolvePath("SE\\TONE.OGG", &path));
+  EXPECT_EQ(path, game_.folder() + "SE\\TONE.OGG");
+
+  std::filesystem::create_directory(game_.dir().path() / "BGM");
+  EXPECT_FALSE(source_.ResolvePath("BGM", &path));
+  ScopedGlobal<FileSystemManager> none(nullptr);
+  EXPECT_FALSE(source_.ResolvePath("SE\\TONE.OGG", &path));
+  EXPECT_EQ(source_.OpenStream("SE\\TONE.OGG"), nullptr);
+}
+
+using soundtest::MemoryFiles;
+
+std::vector<uint8_t> Tone(uint32_t ms, uint32_t rate, int channels) {
+  return soundtest::EncodeTone(440, ms, rate, channels);
+}
+
+struct Opened {
+  StreamRef file;
+  DecoderRef decoder;
+  int32_t error = -99;
+};
+
+Opened Open(const std::vector<uint8_t>& bytes) {
+  Opened o;
+  o.file = StreamRef(MemoryFiles::MakeStream(bytes));
+  OggVorbisDecoderFactory factory;
+  o.decoder.reset(factory.CreateDecoder(o.file.get(), &o.error));
+  return o;
+}
+
+std::vector<uint8_t> ReadAll(SoundDecoderStream& d, uint32_t chunk = 4096) {
+  std::vector<uint8_t> out;
+  std::vector<uint8_t> buf(chunk);
+  while (uint32_t n = d.Read(buf.data(), chunk))
+    out.insert(out.end(), buf.begin(), buf.begin() + n);
+  return out;
+}
+
+// What is not Vorbis is refused with the file rewound and not held: the fuzz corpus's cut and
+// foreign inputs replay that.
+TEST(OggVorbisDecoder, RefusesAMissingFile) {
+  int32_t error = -1;
+  EXPECT_EQ(OggVorbisDecoderFactory().CreateDecoder(nullptr, &error), nullptr);
+  EXPECT_EQ(error, kSllNoFile);
+}
+
+// Bytes flipped through the audio: a read that cannot go on ends the stream, and a seek that
+// fails leaves the position answering. (Cut headers are the fuzz corpus's.)
+TEST(OggVorbisDecoder, CorruptAudioEndsTheStreamAndKeepsThePosition) {
+  const std::vector<uint8_t> good = Tone(300, 22050, 2);
+  uint32_t seed = 12345;
+  for (int round = 0; round < 60; ++round) {
+    std::vector<uint8_t> bytes = good;
+    for (int i = 0; i < 20; ++i) {
+      seed = seed * 1103515245 + 12345;
+      bytes[200 + (seed >> 8) % (bytes.size() - 200)] ^= static_cast<uint8_t>(seed >> 24 | 1);
+    }
+    Opened o = Open(bytes);
+    if (!o.decoder) continue;
+    ReadAll(*o.decoder);
+    EXPECT_TRUE(o.decoder->IsEnd());
+    for (uint32_t ms : {150u, 100u, 0u}) {
+      o.decoder->SeekMs(ms);
+      EXPECT_LE(o.decoder->GetPositionMs(), o.decoder->GetLengthMs());
+      ReadAll(*o.decoder);
+    }
+  }
+}
+
+// The decoder gives what the library alone reads of a written file, to the last partial page.
+TEST(OggVorbisDecoder, GivesTheSamplesTheLibraryReadsFromAWrittenFile) {
+  test::TempDir dir;
+  const auto path = dir.path() / "tone.ogg";
+  std::vector<int16_t> pcm = tools::MakeSineTone(440, 1500, 44100, 2);  // left quieter than right
+  for (size_t i = 0; i < pcm.size(); i += 2) pcm[i] = static_cast<int16_t>(pcm[i] / 3);
+  std::vector<uint8_t> ogg;
+  ASSERT_EQ(tools::EncodeOggVorbis(pcm, 2, 44100, &ogg), tools::kOggOk);
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(ogg.data()), static_cast<std::streamsize>(ogg.size()));
+  }
+
+  OggVorbis_File file;
+  ASSERT_EQ(ov_fopen(path.c_str(), &file), 0);
+  std::vector<uint8_t> direct;
+  char block[4096];
+  int section = 0;
+  for (long n; (n = ov_read(&file, block, sizeof block, 0, 2, 1, &section)) > 0;) {
+    direct.insert(direct.end(), block, block + n);
+  }
+  ov_clear(&file);
+  ASSERT_EQ(direct.size(), pcm.size() * 2);
+
+  std::ifstream in(path, std::ios::binary);
+  Opened o = Open({std::istreambuf_iterator<char>(in), {}});
+  ASSERT_TRUE(o.decoder) << o.error;
+  EXPECT_EQ(o.decoder->GetPcmBytes(), direct.size());
+  for (uint32_t chunk : {1000u, 176400u}) {
+    ASSERT_EQ(o.decoder->SeekMs(0), kSllOk);
+    EXPECT_TRUE(ReadAll(*o.decoder, chunk) == direct) << "read in pieces of " << chunk;
+  }
+}
+
+}  // namespace
+}  // namespace bw
