@@ -29,7 +29,7 @@ int SpMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   }
   movie->SetLoop(args.Int(5) != 0);
   attached_ = args.Int(1) != 0;
-  layer->AttachMovie(movie->Display(), args.Uint(4), attached_);
+  layer->AttachMovie(movie->Display(), args.Uint(4));
   layer_ = layer;
   movie_ = std::move(movie);
   movie_->Play();

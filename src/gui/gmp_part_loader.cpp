@@ -1,5 +1,6 @@
 #include "gui/gmp_part_loader.h"
 
+#include "common/gone_notice.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/image_surface.h"
 #include "gui/part_manager.h"
@@ -37,6 +38,18 @@ void GmpPartLoader::Clear() {
   display_ = nullptr;
   parts_.clear();
   records_.clear();
+  Listen(false);
+}
+
+void GmpPartLoader::Listen(bool on) {
+  if (on == listening_) return;
+  listening_ = on;
+  if (on) {
+    loadThread_ = std::this_thread::get_id();
+    AddGoneListener(&GmpPartLoader::OnGone, this);
+  } else {
+    RemoveGoneListener(&GmpPartLoader::OnGone, this);
+  }
 }
 
 int GmpPartLoader::MakePart(PartManager* parts, const GmpEntry& e, const std::string& path,
@@ -67,6 +80,7 @@ int GmpPartLoader::Load(CompositionLayer* owner, DisplayManager* display, PartMa
   int result = ReadGmpTable(name, false, &file, &folder);
   if (result != kGmpLoaded) return result;
   display_ = display;
+  Listen(true);
   result = LoadGmpBackground(display, file, folder, withBackground, eightBit, &background_);
   if (result != kGmpLoaded) return result;
 
@@ -77,7 +91,9 @@ int GmpPartLoader::Load(CompositionLayer* owner, DisplayManager* display, PartMa
     if (MakePart(parts, e, folder + e.name, previous, previousKind, pictureFlags, &part) != 0 ||
         !part) {
       // Half a screen is no screen: take back what this load made.
-      for (UiControl* made : parts_) parts->DeletePart(made);
+      for (UiControl* made : parts_) {
+        if (made) parts->DeletePart(made);
+      }
       Clear();
       return GmpPartFailure(e.kind);
     }
@@ -94,11 +110,14 @@ int GmpPartLoader::Load(CompositionLayer* owner, DisplayManager* display, PartMa
   return kGmpLoaded;
 }
 
-void GmpPartLoader::Forget(const void* object) {
-  for (UiControl*& kept : parts_) {
+void GmpPartLoader::OnGone(const void* object, void* self) {
+  auto* loader = static_cast<GmpPartLoader*>(self);
+  if (std::this_thread::get_id() != loader->loadThread_) return;
+  for (UiControl*& kept : loader->parts_) {
     if (kept == object) kept = nullptr;
   }
-  if (background_ && static_cast<const Surface*>(background_) == object) background_ = nullptr;
+  if (loader->background_ && static_cast<const Surface*>(loader->background_) == object)
+    loader->background_ = nullptr;
 }
 
 }  // namespace bw

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "graphics/device/gmp_layer_loader.h"
@@ -31,16 +32,18 @@ class GmpPartLoader {
   // Forgets the parts (the part manager keeps them) and frees the background.
   void Clear();
 
-  // A part destroyed since the load (deleted alone, with its group or with all) is no part of
-  // the screen any more: its entry reads null. A background destroyed since is not freed again.
-  void Forget(const void* object);
-
   ImageSurface* Background() const { return background_; }
   size_t Count() const { return parts_.size(); }
   UiControl* GetPart(size_t i) const { return parts_[i]; }
   const GmpRecord& GetRecord(size_t i) const { return records_[i]; }
 
  private:
+  // A part destroyed since the load (deleted alone, with its group or with all, by whoever holds
+  // the part manager) is no part of the screen any more: its entry reads null. A background
+  // destroyed since is not freed again. Heard only on the thread that loaded.
+  static void OnGone(const void* object, void* self);
+  void Listen(bool on);
+
   int MakePart(PartManager* parts, const GmpEntry& entry, const std::string& path,
                UiControl* previous, uint8_t previousKind, int pictureFlags, UiControl** out);
 
@@ -48,6 +51,8 @@ class GmpPartLoader {
   ImageSurface* background_ = nullptr;
   std::vector<UiControl*> parts_;
   std::vector<GmpRecord> records_;
+  std::thread::id loadThread_;
+  bool listening_ = false;
 };
 
 }  // namespace bw

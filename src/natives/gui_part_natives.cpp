@@ -458,9 +458,16 @@ int32_t GetHover(NativeArgs& a) {
   return pointers ? static_cast<int32_t>(Give(a, pointers->GetHover())) : 0;
 }
 
+// A deleted part's sprites take the tasks bound to them along, whoever started those (the
+// scenario's own button fades too): the sweeper is made before the first deletion.
+PartManager* PartsForDelete(NativeArgs& a) {
+  a.Host().Extension<BoundTaskSweeper>();
+  return Parts(a);
+}
+
 // 711
 int32_t DeleteAllParts(NativeArgs& a) {
-  if (PartManager* parts = Parts(a)) parts->DeleteAll();
+  if (PartManager* parts = PartsForDelete(a)) parts->DeleteAll();
   return 0;
 }
 
@@ -478,7 +485,7 @@ int32_t SetCurrentGroup(NativeArgs& a) {
 
 // 714
 int32_t DeleteGroup(NativeArgs& a) {
-  if (PartManager* parts = Parts(a)) parts->DeleteGroup(a.I32(0), a.U32(1) != 0);
+  if (PartManager* parts = PartsForDelete(a)) parts->DeleteGroup(a.I32(0), a.U32(1) != 0);
   return 0;
 }
 
@@ -492,7 +499,7 @@ int32_t DeletePart(NativeArgs& a) {
     return kDeleteNull;
   }
   if (handle == 0) return kDeleteNull;
-  PartManager* parts = Parts(a);
+  PartManager* parts = PartsForDelete(a);
   auto* part = a.Host().Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart);
   if (!part || !parts) return kDeleteNotListed;
   int result = parts->DeletePart(part);

@@ -524,7 +524,6 @@ void ObjectListNativeState::OnGone(const void* object, void* self) {
   auto* state = static_cast<ObjectListNativeState*>(self);
   state->cells_.ForEach([object](CellImage& image) { image.Forget(object); });
   state->layerLoader_.Forget(object);
-  state->partLoader_.Forget(object);
 }
 
 const NativeFamily& ObjectListNativeFamily() {

@@ -433,7 +433,7 @@ int32_t ImageHolderApplyLinked(NativeArgs& a) {
 int32_t FilterStop(NativeArgs& a) {
   SurfaceLayer* holder = GetObjectImageHolder(Handles(a), a.U32(0));
   if (!holder) return 1;
-  holder->DetachSource(holder->GetApplyOnDetach());
+  holder->StopSource();
   holder->Invalidate(nullptr);
   return 1;
 }

@@ -112,9 +112,11 @@ void TimerService::RemoveBoundTo(uint32_t kindId, const void* object) {
 
 void TimerService::DropBoundTo(const void* object) {
   // Deleted by the next pass, as removed tasks are: this runs inside the object's destructor.
+  // A task already finished still lets go, or its deletion would touch the object.
   for (auto& task : tasks_) {
-    if (task->finished_ || !task->IsBoundTo(object)) continue;
+    if (!task->IsBoundTo(object)) continue;
     task->Unbind(object);
+    if (task->finished_) continue;
     task->ClearOwnerSlot();
     task->finished_ = true;
   }

@@ -17,14 +17,12 @@ TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStops) {
   ASSERT_EQ(layer.GetList().Count(), 1u);
   EXPECT_EQ(layer.GetList().Nodes().front().priority, 7u);
   EXPECT_EQ(layer.GetList().Nodes().front().object->GetX(), 30);
-  EXPECT_TRUE(layer.ShowsMovie());
   At(100);
   EXPECT_EQ(timers.Count(), 1u);
   script.state = kEffectMovieStopped;
   At(200);
   EXPECT_EQ(timers.Count(), 0u) << "a stopped movie ends the effect";
   EXPECT_EQ(layer.GetList().Count(), 0u);
-  EXPECT_FALSE(layer.ShowsMovie());
   EXPECT_EQ(script.calls.back(), "reset");
 }
 
@@ -32,7 +30,6 @@ TEST_F(SpMovie, TheLoopCommandLetsALoopingMovieEnd) {
   auto* effect = new SpMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.MPG"), 0, 0, 0, 0, 1}), kSpMovieSetUp);
   EXPECT_TRUE(script.loop);
-  EXPECT_FALSE(layer.ShowsMovie()) << "not attached";
   EXPECT_EQ(effect->Command({1}), 1);
   EXPECT_EQ(effect->Command({0}), 0);
   EXPECT_FALSE(script.loop);

@@ -206,8 +206,8 @@ int EngineApp::OpenStartupLog() {
 
 // Without the devices' list a game that may run in a window runs only there.
 int EngineApp::ListDisplayDevices() {
-  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight,
-                                       directDrawModes_) == 0) {
+  if (display_.EnumerateDisplayDevices(&monitors_, record_.canvasWidth, record_.canvasHeight) ==
+      0) {
     return kStartupOk;
   }
   if (record_.defaultScreenMode == kScreenFullOnly) {

@@ -252,8 +252,6 @@ class EngineApp : public AppBase {
   AppInfo info_;
   EngineConfig config_;
   uint8_t displayFlags_ = 0x05;
-  // The device list takes its full-screen modes from DirectDraw (else from the desktop's list).
-  bool directDrawModes_ = true;
   // Written on the window thread, read by the frame thread's turns.
   std::atomic<uint8_t> displayFailure_{kDisplayOk};
   std::atomic<bool> active_{true};

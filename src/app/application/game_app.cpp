@@ -282,15 +282,8 @@ int GameApp::ReadConfiguration() {
   return 0;
 }
 
-namespace {
-
-constexpr uint8_t kDirectDrawModes = 2;
-
-}  // namespace
-
 void GameApp::ApplyDisplayOptions() {
   SetDisplayDefaults(user_);
-  directDrawModes_ = user_.displayOption1 == kDirectDrawModes;
   ApplyDisplaySettings();
 }
 

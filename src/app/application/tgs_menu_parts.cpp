@@ -124,7 +124,7 @@ bool TgsMenuParts::SetMenuFade(bool fade, bool show) {
       if (show) sprite->SetVisible(false);
       task->SetTarget(uint32_t(i), sprite, show, kTgsMenuFadeMs, 0, false, 0, 0, 0);
     } else if (i < kTgsMenuButtons) {
-      Button(i)->SetVisible(show);
+      if (UiControl* b = Button(i)) b->SetVisible(show);
     } else {
       base_.SetVisible(show);
     }

@@ -139,6 +139,8 @@ void TgsWindows::MakeButtonFade() {
     return;
   }
   buttonFade_ = fade;
+  // A button deleted by the script ends the task that holds its sprite.
+  buttonFade_->SetOwnerSlot(&buttonFade_);
 }
 
 int TgsWindows::MakeMessageWindow() {
@@ -422,7 +424,9 @@ void TgsWindows::SetWindowAlpha(uint8_t alpha, bool withButtons) {
   view_.SetAlpha(alpha);
   name_.SetAlpha(alpha);
   if (!withButtons) return;
-  for (size_t i = 0; i < buttons_.Count(); ++i) buttons_.GetPart(i)->SetAlpha(alpha);
+  for (size_t i = 0; i < buttons_.Count(); ++i) {
+    if (UiControl* b = buttons_.GetPart(i)) b->SetAlpha(alpha);
+  }
 }
 
 void TgsWindows::SetWaitMarkAuto(bool autoPlay) {
@@ -475,11 +479,15 @@ void TgsWindows::SetButtonState(int button, int state) {
 }
 
 void TgsWindows::ShowButtons(bool show) {
-  if (buttons_.Count() == 0 || buttons_.GetPart(0)->IsVisible() == show) return;
+  // The script may have deleted some of the buttons: those left show or hide.
+  UiControl* first = nullptr;
+  for (size_t i = 0; i < buttons_.Count() && !first; ++i) first = buttons_.GetPart(i);
+  if (!first || first->IsVisible() == show) return;
   // A fade still running ends at its end state before the buttons change again.
   if (buttonFade_) buttonFade_->Command({0});
   for (size_t i = 0; i < buttons_.Count(); ++i) {
     UiControl* b = buttons_.GetPart(i);
+    if (!b) continue;
     b->SetVisible(show);
     auto* button = dynamic_cast<ButtonPart*>(b);
     if (!show || !buttonFade_ || !button) continue;

@@ -172,8 +172,9 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
 
   int SetCanvasSize(int32_t width, int32_t height);
   int SetScreenSurface(CanvasLayer* canvas);
+  // The host has one list of full-screen modes: the device's, which the desktop's would match.
   int EnumerateDisplayDevices(const MonitorList* monitors, int32_t canvasWidth,
-                              int32_t canvasHeight, bool useDirectDrawModes);
+                              int32_t canvasHeight);
   int SelectDisplayDevice(bool fullScreen, MonitorHandle monitor, int index, int bits,
                           MonitorHandle* outMonitor);
   int ComputeDisplayRect(int32_t displayWidth, int32_t displayHeight, bool keepWhenSameAspect);
@@ -319,7 +320,6 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   uint8_t ProbeResult() const { return probe_; }
   uint8_t TextureRequest() const { return textureRequest_; }
   bool CopyThroughDc() const { return copyThroughDc_; }
-  bool UsesDirectDrawModes() const { return useDirectDrawModes_; }
   const QuadVertex* Quad() const { return quad_; }
   Lock& GetLock() { return lock_; }
   size_t LayerCount() const { return layers_.size(); }
@@ -373,7 +373,6 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   std::vector<std::unique_ptr<DisplayDeviceRecord>> devices_;
   DisplayDeviceRecord* selected_ = nullptr;
   bool fullScreenWanted_ = false;
-  bool useDirectDrawModes_ = true;
   int depth_ = 0;
   bool scaled_ = false;
   Rect displayRect_;

@@ -9,7 +9,7 @@ constexpr const char* kPrimarySuffix = " (Primary)";
 }  // namespace
 
 int DisplayManager::EnumerateDisplayDevices(const MonitorList* monitors, int32_t canvasWidth,
-                                            int32_t canvasHeight, bool useDirectDrawModes) {
+                                            int32_t canvasHeight) {
   if (!monitors) return kDisplayFailed;
   monitors_ = monitors;
   devices_.clear();
@@ -73,7 +73,6 @@ int DisplayManager::EnumerateDisplayDevices(const MonitorList* monitors, int32_t
     }
     devices_.push_back(std::move(record));
   }
-  useDirectDrawModes_ = useDirectDrawModes;
   return kDisplayDone;
 }
 

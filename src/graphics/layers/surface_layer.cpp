@@ -105,7 +105,7 @@ host::MemoryDc* SurfaceLayer::GetOutputDc() const {
 
 int SurfaceLayer::AttachSource(LayerFilter* filter, uint8_t mode, bool applyOnDetach, bool notify) {
   if (!composition_) return kAttachNoComposition;
-  if (filter_) DetachSource(applyOnDetach_);
+  if (filter_) StopSource();
   if (!filter) return kLayerDone;
   if (!linked_) return kAttachNoLinkedLayer;
   if (mode != kAttachPlain) {

@@ -86,6 +86,9 @@ class SurfaceLayer {
   virtual bool GetApplyOnDetach() const { return applyOnDetach_; }
   virtual int AttachSource(LayerFilter* filter, uint8_t mode, bool applyOnDetach, bool notify);
   virtual void DetachSource(bool apply);
+  // Ends the filter before its end, as a script's stop or a skip does (applied as attached): the
+  // frame last shown stays in the backing picture, as when the filter ends by itself.
+  void StopSource();
 
   int Create(int32_t width, int32_t height, int depth, bool compose);
   int CreateWithDc(int32_t width, int32_t height, int depth, int options);
@@ -125,6 +128,7 @@ class SurfaceLayer {
   uint8_t attachMode_ = kAttachPlain;
   bool applyOnDetach_ = false;
   bool notify_ = false;
+  bool backingBehind_ = false;  // the last frame went straight to its destination
 };
 
 }  // namespace bw

@@ -157,6 +157,7 @@ void SurfaceLayer::DrawFilterFrame(const BandSink& sink, ImageSurface* direct) {
   const int32_t width = picture->GetWidth(), height = picture->GetHeight();
   const int32_t rows = !(filter->GetKind() & 1) && BandedRedraw() ? BandHeight(width) : height;
   if (direct && !DrawableDirectly(*direct, *picture, band)) direct = nullptr;
+  backingBehind_ = false;
   for (int32_t top = 0; top < height; top += rows) {
     band.band = {0, top, width, std::min(height, top + rows)};
     for (CompositionLayer* page : pages) {
@@ -164,6 +165,7 @@ void SurfaceLayer::DrawFilterFrame(const BandSink& sink, ImageSurface* direct) {
     }
     band.target = direct;
     if (!direct || !filter->WritesWholeBand(band)) band.target = backing;
+    if (band.target != backing) backingBehind_ = true;
     DrawFilterBand(filter, band, lists);
     sink(*band.target, band.band);
   }
@@ -177,6 +179,16 @@ void SurfaceLayer::KeepFinalFrame(const ImageSurface& direct) {
   if (!filter_ || !filter_->IsDone() || !backing || !backing->GetDc() || !direct.GetDc()) return;
   host::BitBlt(*backing->GetDc(), 0, 0, backing->GetWidth(), backing->GetHeight(), *direct.GetDc(),
                0, 0);
+  backingBehind_ = false;
+}
+
+void SurfaceLayer::StopSource() {
+  // The filter has not moved on since that frame: drawn again, it draws the same, unless the
+  // pages it reads changed in between.
+  if (filter_ && backingBehind_ && backing_)
+    DrawFilterFrame([](const ImageSurface&, const Rect&) {});
+  backingBehind_ = false;
+  DetachSource(applyOnDetach_);
 }
 
 int SurfaceLayer::EndFilterFrame() {

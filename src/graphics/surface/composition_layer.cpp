@@ -511,17 +511,13 @@ void CompositionLayer::FinishRows() {
   rowsPlaced_.clear();
 }
 
-int CompositionLayer::AttachMovie(DisplayObject* movie, uint32_t priority, bool mark) {
-  const int added = list_.Add(movie, priority, 0);
-  if (mark) showsMovie_ = true;
-  return added;
+int CompositionLayer::AttachMovie(DisplayObject* movie, uint32_t priority) {
+  return list_.Add(movie, priority, 0);
 }
 
-void CompositionLayer::DetachMovie(DisplayObject* movie, bool marked) {
+void CompositionLayer::DetachMovie(DisplayObject* movie, bool redrawWhole) {
   list_.Remove(movie);
-  if (!marked) return;
-  showsMovie_ = false;
-  InvalidateAll();
+  if (redrawWhole) InvalidateAll();
 }
 
 int CompositionLayer::RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy) {

@@ -105,14 +105,11 @@ class CompositionLayer : private SurfaceUser {
   void SetSkipSecond(bool on) { skipSecond_ = on; }
   bool SkipsOwn() const { return skipOwn_; }
   bool SkipsSecond() const { return skipSecond_; }
-  // Set while a movie plays in the list, so that callers redraw the layer every frame.
-  void SetShowsMovie(bool on) { showsMovie_ = on; }
-  bool ShowsMovie() const { return showsMovie_; }
-  // Lists a movie's display object at priority; with mark the layer is marked as showing it.
-  // The list's Add result.
-  int AttachMovie(DisplayObject* movie, uint32_t priority, bool mark);
-  // Takes it out of the list again; a marked layer loses the mark and redraws whole.
-  void DetachMovie(DisplayObject* movie, bool marked);
+  // Lists a movie's display object at priority: its new frames mark it changed, as any object's
+  // change does. The list's Add result.
+  int AttachMovie(DisplayObject* movie, uint32_t priority);
+  // Takes it out of the list again; with redrawWhole the whole layer is drawn anew.
+  void DetachMovie(DisplayObject* movie, bool redrawWhole);
 
   // What the layer effects start from and draw into.
   ImageSurface* GetWorkSurface() const { return work_.get(); }
@@ -155,7 +152,6 @@ class CompositionLayer : private SurfaceUser {
   bool noBackground_ = false;
   bool skipOwn_ = false;
   bool skipSecond_ = false;
-  bool showsMovie_ = false;
   std::unique_ptr<ImageSurface> work_;
   int transformKind_ = 0;
   int angle_ = 0;

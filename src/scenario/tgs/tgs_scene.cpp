@@ -122,7 +122,7 @@ bool TgsPageLayer::InTransition() const {
 }
 
 void TgsPageLayer::FinishTransition() {
-  if (layer_) layer_->DetachSource(layer_->GetApplyOnDetach());
+  if (layer_) layer_->StopSource();
 }
 
 void TgsPageLayer::ExchangeWith(TgsPageLayer& other, int mode) {

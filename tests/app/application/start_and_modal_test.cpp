@@ -133,13 +133,12 @@ TEST_F(StartAndModal, CtrlHeldAtStartGivesAWindow) {
 }
 
 // The window page's display options reach the display manager at start: the two that are 0 take
-// DirectDraw's modes and drawing, and the full-screen modes follow the first.
+// the device's modes and drawing, and the drawing method follows the second.
 TEST_F(StartAndModal, TheDisplayOptionsReachTheDisplayManager) {
   Start();
   EXPECT_EQ(std::tuple(app->GetUserConfig().displayOption1, app->GetUserConfig().displayOption2,
-                       app->GetDisplayManager().UsesDirectDrawModes(),
                        app->GetDisplayManager().TextureRequest()),
-            std::tuple(2, 2, true, 2));
+            std::tuple(2, 2, 2));
   ShutDown();
 
   UserConfig user;
@@ -147,9 +146,7 @@ TEST_F(StartAndModal, TheDisplayOptionsReachTheDisplayManager) {
   user.displayOption2 = 3;
   dir.WriteFile("SAVEDATA/APP_CFG.DAT", tools::WriteAppCfg(user));
   Start();
-  EXPECT_EQ(std::tuple(app->GetDisplayManager().UsesDirectDrawModes(),
-                       app->GetDisplayManager().TextureRequest()),
-            std::tuple(false, 3));
+  EXPECT_EQ(app->GetDisplayManager().TextureRequest(), 3);
 }
 
 TEST_F(StartAndModal, TheDisplayWordsAreClearedAfterFailures9And12Only) {

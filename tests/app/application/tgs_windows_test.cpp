@@ -6,6 +6,8 @@
 #include <tuple>
 #include <vector>
 
+#include "app/application/tgs_menu_parts.h"
+#include "common/global.h"
 #include "effects/builtin_effects.h"
 #include "effects/effect_registries.h"
 #include "graphics/device/display_manager.h"
@@ -20,6 +22,8 @@
 #include "host/cp932.h"
 #include "lib/gmp/gmp_writer.h"
 #include "lib/wgx/wgx_writer.h"
+#include "natives/native_names.h"
+#include "natives/native_rig.h"
 #include "platform/timer_service.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/gmp_file.h"
@@ -396,6 +400,91 @@ TEST_F(TgsWindowsPagesTest, WindowsStayOverAPageExchangeAndButtonsFadeIn) {
   w.Release();
   timers_.RunDue(2300);
   EXPECT_EQ(timers_.Count(), 0u) << "the fade task outlived the buttons";
+}
+
+// Twelve menu buttons in a row and the menu's base picture.
+void WriteMenuPictures(const TempDir& dir) {
+  GmpFile gmp;
+  for (int16_t i = 0; i < kTgsMenuButtons; ++i)
+    gmp.entries.push_back(
+        {"BTN.WGX", 1, int16_t(20 * i), 0, 255, true, 16, 16, GmpFullStateCode(1)});
+  dir.WriteFile("SYS/SM_BG.GMP", tools::WriteGmp(gmp));
+  dir.WriteFile("SYS/SM_BASE.WGX", SolidWgx(260, 40, 0x404040));
+}
+
+// A main script beside the windows and the menu, deleting their buttons through the part natives
+// (the part manager is the script's own); the effects' timers are the published ones.
+class TgsPartsDeletedTest : public TgsWindowsPagesTest {
+ protected:
+  void SetUp() override {
+    TgsWindowsPagesTest::SetUp();
+    WriteMenuPictures(dir_);
+    rig_.app.parts = &parts_;
+    rig_.app.pointers = &tip_;
+  }
+  void TearDown() override { tip_.RemoveAll(); }
+  void DeleteGroup(int32_t group) { rig_.Answer(Native::kPartDeleteGroup, {uint32_t(group), 0}); }
+  void DeleteAll() { rig_.Answer(Native::kPartDeleteAll, {}); }
+
+  ScopedGlobal<TimerService> publishedTimers_{&timers_};
+  NativeRig rig_;
+};
+
+// The buttons go while their fade runs, then while they stand; the windows show, hide, fade and
+// are made again with new buttons, and the menu opens over them.
+TEST_F(TgsPartsDeletedTest, WindowButtonsDeletedByTheScriptLeaveTheWindowsWorking) {
+  TgsWindows w(testing_text::FakeSource(), place_);
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  w.ShowButtons(true);
+  timers_.RunDue(1000);
+  DeleteGroup(kTgsButtonGroup);
+  EXPECT_EQ(parts_.PartCount(), 0u);
+  timers_.RunDue(1100);
+  EXPECT_EQ(w.Button(0), nullptr);
+  w.SetButtonState(1, 0);
+  w.SetWindowAlpha(128, true);
+  w.ShowButtons(false);
+  w.ShowButtons(true);
+  timers_.RunDue(2000);
+
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  ASSERT_NE(w.Button(9), nullptr);
+  w.ShowButtons(true);
+  timers_.RunDue(3000);  // the fade is over; its task stays
+  DeleteAll();
+  timers_.RunDue(3100);
+  w.ShowButtons(false);
+  w.SetWindowAlpha(255, true);
+
+  TgsMenuParts menu(place_, {});
+  ASSERT_EQ(menu.Open(100, 100), 0);
+  ASSERT_NE(menu.Button(kTgsMenuButtons - 1), nullptr);
+}
+
+// The menu's buttons go while it is open, faded in or not; closing it and opening it again
+// works, and the menu destroyed while open forgets the buttons the script already deleted.
+TEST_F(TgsPartsDeletedTest, MenuButtonsDeletedByTheScriptLeaveTheMenuWorking) {
+  TgsMenuParts menu(place_, {});
+  ASSERT_EQ(menu.Open(100, 100), 0);
+  EXPECT_TRUE(menu.SetMenuFade(true, true));
+  timers_.RunDue(1000);
+  DeleteGroup(kTgsMenuGroup);
+  timers_.RunDue(1100);
+  EXPECT_FALSE(menu.FadeRunning());
+  EXPECT_EQ(menu.Button(0), nullptr);
+  menu.SetButton(0, false, true, "tip");
+  int32_t x = 0, y = 0;
+  EXPECT_FALSE(menu.ButtonCorner(3, x, y));
+  menu.FocusButton(2);
+  menu.SetMenuFade(false, false);
+  menu.Close();
+
+  ASSERT_EQ(menu.Open(50, 50), 0);
+  menu.SetMenuFade(false, true);
+  DeleteAll();
+  menu.SetMenuFade(true, false);
+  timers_.RunDue(2000);
+  EXPECT_EQ(menu.TakeClickedButton(2000), -1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // A canvas whose transition writes every pixel of a band draws it straight into the context it
 // is shown through; otherwise it draws into its own picture and copies the band. The two must
-// show the same frames, and what the direct frames leave behind must be what the copies did.
+// show the same frames, and what the direct frames leave behind must be what the copies did,
+// whether the transition ends by itself or is stopped.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -173,6 +174,41 @@ TEST_F(IntoDestination, AFilterThatLeavesPixelsAloneShowsTheLastTransitionsFinal
   ASSERT_EQ(copied.Show(*wider), kPresentDone);
   EXPECT_EQ(Shown(*own), last);
   EXPECT_EQ(Shown(*wider), last);
+}
+
+// A transition stopped after a frame (by the script, by a skip, or by the next filter attached
+// over it) leaves that frame behind: a filter that then draws nothing shows it, on both screens.
+TEST_F(IntoDestination, AStoppedTransitionLeavesTheFrameLastShown) {
+  const std::vector<ArgWord> words = {400};
+  for (const bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "replaced" : "stopped");
+    Screen direct(4, false), copied(4, false);
+    auto own = host::DibSection::Create(kW, kH, 32);
+    auto wider = host::DibSection::Create(kW + 1, kH, 32);
+    for (Screen* screen : {&direct, &copied}) {
+      FilterEffect* cross = transitions.Create("cross");
+      ASSERT_EQ(cross->SetUp(&screen->canvas, ArgWords(words.data(), words.size())), 0);
+      ASSERT_EQ(screen->canvas.AttachSource(cross, kAttachPlain, false, false), kLayerDone);
+    }
+    for (int frame = 0; frame < 2; ++frame) {
+      ASSERT_EQ(direct.Show(*own), kPresentDone);
+      ASSERT_EQ(copied.Show(*wider), kPresentDone);
+      clock.AdvanceMilliseconds(100);
+    }
+    const std::vector<uint32_t> last = Shown(*own);
+    ASSERT_EQ(last, Shown(*wider));
+    for (Screen* screen : {&direct, &copied}) {
+      if (!replaced) screen->canvas.StopSource();
+      ASSERT_EQ(screen->canvas.AttachSource(new IdleFilter, kAttachPlain, false, false),
+                kLayerDone);
+      screen->canvas.Fill(0xFF102030u, nullptr);
+    }
+    std::memset(own->Pixels(), 0x55, size_t(own->Pitch()) * kH);
+    ASSERT_EQ(direct.Show(*own), kPresentDone);
+    ASSERT_EQ(copied.Show(*wider), kPresentDone);
+    EXPECT_EQ(Shown(*own), last);
+    EXPECT_EQ(Shown(*wider), last);
+  }
 }
 
 }  // namespace

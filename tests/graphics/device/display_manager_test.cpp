@@ -167,7 +167,7 @@ TEST_F(DisplayManagerTest, ADepthTheDeviceCannotShowFallsBackTo32Then24Then16) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "allowed " << c.allowed << ", asked " << c.asked);
     DisplayManager manager;
-    ASSERT_EQ(manager.EnumerateDisplayDevices(&monitors, 640, 480, true), kDisplayDone);
+    ASSERT_EQ(manager.EnumerateDisplayDevices(&monitors, 640, 480), kDisplayDone);
     ASSERT_FALSE(manager.Devices().empty());
     manager.Devices()[0]->depthFlags = c.allowed << 8;
     EXPECT_EQ(manager.SelectDisplayDevice(true, kNoMonitor, 0, c.asked, nullptr), c.code);
