@@ -29,7 +29,8 @@ int SpMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   }
   movie->SetLoop(args.Int(5) != 0);
   attached_ = args.Int(1) != 0;
-  layer->AttachMovie(movie->Display(), args.Uint(4), attached_);
+  // The movie is drawn by its own sprite when the layer does not take it.
+  (void)layer->AttachMovie(movie->Display(), args.Uint(4), attached_);
   layer_ = layer;
   movie_ = std::move(movie);
   movie_->Play();

@@ -78,7 +78,7 @@ class ButtonPart : public ShownByObject<ButtonPartBase> {
   virtual void Release();
   int SetLabel(const char* text);
   int SetImageFile(const char* fileName);
-  int AttachToTarget(DisplayObjectList* list);
+  [[nodiscard]] int AttachToTarget(DisplayObjectList* list);
   int CreateFromSurface(DisplayObjectList* list, int32_t order, ImageSurface* surface,
                         bool hasDisabledCell, bool hasPressedCell, int32_t x, int32_t y,
                         int blendMode, int alpha, int32_t group);

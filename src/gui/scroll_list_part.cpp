@@ -358,8 +358,9 @@ int ScrollListPart::AttachToTarget(DisplayObjectList* target) {
     if (DisplayObjectList* old = sprite->GetOwnerList()) old->Remove(sprite);
     target->Add(sprite, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
   }
-  if (backButton_) backButton_->AttachToTarget(target);
-  if (forwardButton_) forwardButton_->AttachToTarget(target);
+  // The arrows are optional: the list works without them.
+  if (backButton_) (void)backButton_->AttachToTarget(target);
+  if (forwardButton_) (void)forwardButton_->AttachToTarget(target);
   target_ = target;
   return kCreateDone;
 }
@@ -609,8 +610,9 @@ int ScrollListPart::CreateDrawn(DisplayObjectList* target, int32_t order, int32_
       }
       const uint32_t accent = i == 1 ? hoverColor : pressedColor;
       Rect rect{cx + 1, cy + 1, cx + w - 2, cy + h - 2};
-      s.FillColorBlend((accent >> 16) & 0xFF, (accent >> 8) & 0xFF, accent & 0xFF, accent >> 24,
-                       &rect);
+      // A band clipped away draws nothing; that is not a failure.
+      (void)s.FillColorBlend((accent >> 16) & 0xFF, (accent >> 8) & 0xFF, accent & 0xFF,
+                             accent >> 24, &rect);
     }
     fill(cx, cy, cx + w - 1, cy + 1, light);
     fill(cx, cy + 1, cx + 1, cy + h - 1, light);

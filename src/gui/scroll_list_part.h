@@ -196,7 +196,7 @@ class ScrollListPart : public ScrollContainerBase {
   int SetPartState(int which, uint8_t state) override;
   bool HitTestTrack(int32_t x, int32_t y) const override;
 
-  int AttachToTarget(DisplayObjectList* target);
+  [[nodiscard]] int AttachToTarget(DisplayObjectList* target);
   // Colours are 0xAARRGGBB; the part draws a thumb, a track strip and two arrow buttons.
   int CreateDrawn(DisplayObjectList* target, int32_t order, int32_t x, int32_t y, bool vertical,
                   int32_t size, uint32_t faceColor, uint32_t trackColor, uint32_t hoverColor,

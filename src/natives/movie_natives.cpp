@@ -80,7 +80,8 @@ int32_t OpenSprite(MovieNativeState& s, const char* file, uint32_t priority) {
   sprite->SetVisible(true);
   if (DisplayManager* display = Global<DisplayManager>::Get()) {
     if (CompositionLayer* screen = display->GetSpriteComposition())
-      screen->AttachMovie(sprite.get(), priority, false);
+      // The movie is drawn by its own sprite when the layer does not take it.
+      (void)screen->AttachMovie(sprite.get(), priority, false);
   }
   s.sprite = std::move(sprite);
   return kMovieOpened;

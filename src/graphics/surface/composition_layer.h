@@ -110,7 +110,7 @@ class CompositionLayer : private SurfaceUser {
   bool ShowsMovie() const { return showsMovie_; }
   // Lists a movie's display object at priority; with mark the layer is marked as showing it.
   // The list's Add result.
-  int AttachMovie(DisplayObject* movie, uint32_t priority, bool mark);
+  [[nodiscard]] int AttachMovie(DisplayObject* movie, uint32_t priority, bool mark);
   // Takes it out of the list again; a marked layer loses the mark and redraws whole.
   void DetachMovie(DisplayObject* movie, bool marked);
 

@@ -241,10 +241,10 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
       // The third held turn gives the focus back; the pumped loop waits for a message each turn.
       CountingTask* turns = AddTask(app->FirstTimers(), [&](int n) {
         if (n == 3) {
-          window.PostMessage(host::WM_ACTIVATEAPP, 1, 0);
+          EXPECT_TRUE(window.PostMessage(host::WM_ACTIVATEAPP, 1, 0));
           if (kind.threaded) window.SendMessage(host::WM_ACTIVATEAPP, 1, 0);
         } else {
-          window.PostMessage(kUnusedMessage, 0, 0);
+          EXPECT_TRUE(window.PostMessage(kUnusedMessage, 0, 0));
         }
       });
       FrameDueAfter(*app, kFrameMs);
@@ -377,7 +377,7 @@ TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
                answer = app.AskYesNo("continue?", kIconQuestion);
                switched = app.RequestScreenMode(kSavedScreenFull, 32, kSwitchForced);
                modeAfter = app.Config().display.screenMode;
-               app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+               EXPECT_TRUE(app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0));
              }),
              0, 0, 0);
   backend.QueueMessageBoxAnswer(host::IDYES);  // the question

@@ -112,7 +112,7 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
                                               nullptr, 0);
                app.DataInput().Setup("name?", "", 0, 0, -1, -1);
                app.RequestDataInput(input);
-               app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+               EXPECT_TRUE(app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0));
              }),
              5 * kPeriodMs, 0, 1);
   dialogs.scripted.QueueAnswer(Press(kIdYes));
