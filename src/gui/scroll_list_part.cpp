@@ -569,10 +569,10 @@ int ScrollListPart::SetRange(int32_t length, int32_t total, int32_t visible, int
   return 0;
 }
 
-int ScrollListPart::CreateDrawn(DisplayObjectList* target, int32_t order, int32_t x, int32_t y,
-                                bool vertical, int32_t size, uint32_t faceColor,
-                                uint32_t trackColor, uint32_t hoverColor, uint32_t pressedColor,
-                                uint32_t arrowColor, int32_t group) {
+int ScrollListPart::CreateDrawn(DisplayObjectList* target, const DrawnScrollBar& bar,
+                                int32_t group) {
+  const auto& [order, x, y, vertical, size, faceColor, trackColor, hoverColor, pressedColor,
+               arrowColor] = bar;
   // The thumb picture holds three cells of the bar's size side by side.
   if (!target || size < kSmallestBar || int64_t{size} * 3 > std::numeric_limits<int32_t>::max()) {
     return kCreateBadArguments;
@@ -708,8 +708,14 @@ int ScrollListPart::CreateFromImages(DisplayObjectList* target, const ScrollBarP
     if (!files[k]) continue;
     const uint8_t direction = static_cast<uint8_t>((bar.vertical ? kArrowUp : kArrowLeft) + k);
     auto button = std::make_unique<ScrollButtonPart>(this, direction, 0);
-    if (button->CreateFromFile(target, bar.order, files[k], bar.hasDisabledCell, true, 0, 0,
-                               bar.blendMode, bar.alpha, bar.keyValue, bar.keyValue2, group) != 0) {
+    const ButtonPicture look{.order = bar.order,
+                             .hasDisabledCell = bar.hasDisabledCell,
+                             .hasPressedCell = true,
+                             .blendMode = bar.blendMode,
+                             .alpha = bar.alpha,
+                             .colorKeyA = bar.keyValue,
+                             .colorKeyB = bar.keyValue2};
+    if (button->CreateFromFile(target, files[k], look, group) != 0) {
       return FinishCreate(k == 0 ? kScrollCreateBack : kScrollCreateForward);
     }
     (k == 0 ? backButton_ : forwardButton_) = std::move(button);
