@@ -63,7 +63,8 @@ void MovieObject::Reset() {
   ResetControl();
   buffers_[0].reset();
   buffers_[1].reset();
-  canvas_.clear();
+  for (Canvas& canvas : canvases_) canvas = {};
+  lastCanvas_ = -1;
   handedTime_ = -1;
   window_ = {};
   sink_ = nullptr;
@@ -94,7 +95,7 @@ int32_t MovieObject::Open(host::HWND window, const char* file, FileSystemManager
     videoWidth_ = control_->VideoWidth();
     videoHeight_ = control_->VideoHeight();
     rect_ = {0, 0, videoWidth_, videoHeight_};
-    canvas_.assign(static_cast<size_t>(canvasWidth) * canvasHeight * kBytesPerPixel, 0);
+    lastCanvas_ = -1;
     MakeBuffers();
   }
   if (host::CurrentClock().MovesOnItsOwn()) {
@@ -153,7 +154,7 @@ int32_t MovieObject::SetRect(const Rect& rect) {
     return kMovieBadArgument;
   }
   rect_ = rect;
-  std::fill(canvas_.begin(), canvas_.end(), 0);
+  lastCanvas_ = -1;
   MakeBuffers();
   return 0;
 }
@@ -171,25 +172,15 @@ bool MovieObject::Present() {
   const int64_t time = player.ShownFrameTime();
   if (showing_ && buffers_[0] && time >= 0 && time != handedTime_) {
     handedTime_ = time;
-    const Buffer& frame = *buffers_[index & 1];
-    // Clip the destination to the canvas.
-    const int32_t left = std::clamp(rect_.left, 0, canvasWidth_),
-                  right = std::clamp(rect_.right, 0, canvasWidth_);
-    const int32_t top = std::clamp(rect_.top, 0, canvasHeight_),
-                  bottom = std::clamp(rect_.bottom, 0, canvasHeight_);
-    for (int32_t y = top; y < bottom && left < right; ++y) {
-      std::memcpy(
-          canvas_.data() + (static_cast<size_t>(y) * canvasWidth_ + left) * kBytesPerPixel,
-          frame.Row(y - rect_.top) + static_cast<size_t>(left - rect_.left) * kBytesPerPixel,
-          static_cast<size_t>(right - left) * kBytesPerPixel);
-    }
-    // The unused byte of each pixel is opaque for the sink.
-    for (size_t i = 3; i < canvas_.size(); i += kBytesPerPixel) canvas_[i] = 0xFF;
+    uint8_t* canvas = FreeCanvas();
     host::PresentationSink* sink = host::GetPresentationSink(window_);
     if (!sink) sink = sink_;
-    if (sink) {
-      sink->HandOver(canvas_.data(), canvasWidth_, canvasHeight_, canvasWidth_ * kBytesPerPixel,
-                     host::ScaleFilter::kLinear);
+    if (canvas) {
+      DrawFrame(*buffers_[index & 1], canvas);
+      if (sink) {
+        sink->HandOver(canvases_[lastCanvas_].pixels, canvasWidth_, canvasHeight_,
+                       canvasWidth_ * kBytesPerPixel, host::ScaleFilter::kLinear);
+      }
     }
   }
   player.DoneWithFrame();
@@ -198,9 +189,52 @@ bool MovieObject::Present() {
   return true;
 }
 
+uint8_t* MovieObject::FreeCanvas() {
+  const size_t bytes = static_cast<size_t>(canvasWidth_) * canvasHeight_ * kBytesPerPixel;
+  int free = 0;
+  while (free < kCanvases && canvases_[free].pixels && !canvases_[free].pixels.Sole()) ++free;
+  // A window that keeps every frame it was shown gets a new canvas each time.
+  if (free == kCanvases) free = (lastCanvas_ + 1) % kCanvases;
+  Canvas& canvas = canvases_[free];
+  if (!canvas.pixels.Sole()) {
+    canvas.pixels = host::SharedPixels::Make(bytes);
+    canvas.outside = {};
+    if (!canvas.pixels) return nullptr;
+  }
+  if (canvas.outside != rect_) {
+    uint32_t* pixels = reinterpret_cast<uint32_t*>(canvas.pixels.Data());
+    std::fill(pixels, pixels + bytes / kBytesPerPixel, 0xFF000000u);
+    canvas.outside = rect_;
+  }
+  lastCanvas_ = free;
+  return canvas.pixels.Data();
+}
+
+void MovieObject::DrawFrame(const Buffer& frame, uint8_t* canvas) const {
+  // Clip the destination to the canvas.
+  const int32_t left = std::clamp(rect_.left, 0, canvasWidth_),
+                right = std::clamp(rect_.right, 0, canvasWidth_);
+  const int32_t top = std::clamp(rect_.top, 0, canvasHeight_),
+                bottom = std::clamp(rect_.bottom, 0, canvasHeight_);
+  for (int32_t y = top; y < bottom && left < right; ++y) {
+    uint32_t* to = reinterpret_cast<uint32_t*>(canvas) + static_cast<size_t>(y) * canvasWidth_;
+    const uint8_t* from =
+        frame.Row(y - rect_.top) + static_cast<size_t>(left - rect_.left) * kBytesPerPixel;
+    for (int32_t x = left; x < right; ++x, from += kBytesPerPixel) {
+      uint32_t pixel;
+      std::memcpy(&pixel, from, kBytesPerPixel);
+      // The unused byte of each pixel is opaque for the sink.
+      to[x] = pixel | 0xFF000000u;
+    }
+  }
+}
+
 std::vector<uint8_t> MovieObject::LastFrame() const {
   std::lock_guard<std::mutex> hold(frameLock_);
-  return canvas_;
+  const size_t bytes = static_cast<size_t>(canvasWidth_) * canvasHeight_ * kBytesPerPixel;
+  if (lastCanvas_ < 0) return std::vector<uint8_t>(bytes, 0);
+  const uint8_t* pixels = canvases_[lastCanvas_].pixels.Data();
+  return std::vector<uint8_t>(pixels, pixels + bytes);
 }
 
 void MovieObject::HandleEvents() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/message_queue.h"
+#include "host/surface/shared_pixels.h"
 #include "platform/rect.h"
 #include "platform/worker_thread.h"
 #include "sound/movie_control.h"
@@ -62,10 +63,24 @@ class MovieObject : public MovieWrapper {
 
   // Sizes the two frame buffers to the destination rectangle; under frameLock_.
   void MakeBuffers();
+  // A canvas the window no longer holds, its bytes outside the rectangle black and opaque; null
+  // when memory runs out. Under frameLock_.
+  uint8_t* FreeCanvas();
+  // The frame into the canvas: the rectangle's part of it, every pixel opaque.
+  void DrawFrame(const Buffer& frame, uint8_t* canvas) const;
 
-  mutable std::mutex frameLock_;  // guards the buffers, the canvas and the rectangle
+  // A canvas handed to the window is held there until it shows another: each present writes one
+  // the window let go of, so that none is copied or allocated again.
+  static constexpr int kCanvases = 3;
+  struct Canvas {
+    host::SharedPixels pixels;
+    Rect outside;  // the rectangle whose outside is black and opaque here; empty for none
+  };
+
+  mutable std::mutex frameLock_;  // guards the buffers, the canvases and the rectangle
   std::unique_ptr<Buffer> buffers_[2];
-  std::vector<uint8_t> canvas_;
+  Canvas canvases_[kCanvases];
+  int lastCanvas_ = -1;      // the canvas last handed over; -1 for none since the open or SetRect
   int64_t handedTime_ = -1;  // the frame time last handed over
   host::HWND window_{};
   // Looked up on the window's thread at the open: the decoder thread cannot look it up itself.

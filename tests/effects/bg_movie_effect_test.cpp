@@ -3,15 +3,14 @@
 #include "effects/bg_movie_effect.h"
 
 #include "effects/effect_movie_script.h"
-#include "effects/sp_effect_rig.h"
 
 namespace bw {
 namespace {
 
-class BgMovie : public SpriteEffectRig {
+class BgMovie : public test::MovieEffectRig {
  protected:
   void SetUp() override {
-    SpriteEffectRig::SetUp();
+    MovieEffectRig::SetUp();
     ASSERT_EQ(own.Create(16, 16, 32, 0), 0);
     layer.SetBackgroundImage(&own, 0, 0, false);
   }
@@ -21,11 +20,6 @@ class BgMovie : public SpriteEffectRig {
     return picture;
   }
   ImageSurface own;
-  // The effects go before the script their movies write to.
-  void TearDown() override { timers.Clear(); }
-  test::MovieScript script;
-  test::ScriptedMovieSource source{script};
-  ScopedGlobal<EffectMovieSource> published{&source};
 };
 
 TEST_F(BgMovie, PlaysIntoTheLayerPictureAndLoops) {

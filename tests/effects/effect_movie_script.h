@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "common/global.h"
 #include "effects/effect_movie.h"
+#include "effects/sp_effect_rig.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
 
@@ -76,6 +78,16 @@ class ScriptedMovieSource final : public EffectMovieSource {
 
  private:
   MovieScript& s_;
+};
+
+// The sprite effect rig with the scripted movie published.
+class MovieEffectRig : public SpriteEffectRig {
+ protected:
+  // The effects go before the script their movies write to.
+  void TearDown() override { timers.Clear(); }
+  MovieScript script;
+  ScriptedMovieSource source{script};
+  ScopedGlobal<EffectMovieSource> published{&source};
 };
 
 }  // namespace bw::test

@@ -3,19 +3,11 @@
 #include "effects/sp_movie_effect.h"
 
 #include "effects/effect_movie_script.h"
-#include "effects/sp_effect_rig.h"
 
 namespace bw {
 namespace {
 
-class SpMovie : public SpriteEffectRig {
- protected:
-  // The effects go before the script their movies write to.
-  void TearDown() override { timers.Clear(); }
-  test::MovieScript script;
-  test::ScriptedMovieSource source{script};
-  ScopedGlobal<EffectMovieSource> published{&source};
-};
+using SpMovie = test::MovieEffectRig;
 
 TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStops) {
   auto* effect = new SpMovieEffect;

@@ -1,49 +1,78 @@
 // The GUI part natives over a part manager and a pointer tip: switched-off groups take the
-// defaults, deleted parts leave no handle, neighbour or current list behind, and a click reaches
-// the script as the pending event.
+// defaults, deleted parts leave no handle, neighbour or current list behind, a click reaches the
+// script as the pending event; picture scroll bars, text windows, the script text and list
+// settings.
 #include "natives/gui_part_natives.h"
-#include "natives/message_text_natives.h"
-#include "natives/native_names.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
-#include "gui/gui_fixture.h"
+#include "gui/part_fixture.h"
 #include "gui/part_manager.h"
+#include "gui/text_panel.h"
 #include "native_rig.h"
+#include "natives/message_text_natives.h"
+#include "natives/native_helpers.h"
+#include "natives/native_names.h"
+#include "platform/timer_service.h"
+#include "support/listed_task.h"
 #include "support/text_renderers.h"
 
 namespace bw {
 namespace {
 
-class GuiPartNatives : public test::GuiTest, public testing_text::FakeFaceRenderers {
+class GuiPartNatives : public test::PartTest, public testing_text::FakeFaceRenderers {
  protected:
   void SetUp() override {
-    test::GuiTest::SetUp();
+    test::PartTest::SetUp();
+    Write("CG/THUMB.BMP", test::GreyCells(8, 3, 12));
+    Write("CG/ARROW.BMP", test::GreyCells(8, 4, 8));
+    Write("CG/CHECK.BMP", test::GreyCells(10, 8, 10));
     ASSERT_EQ(screen.Create(200, 150, 32, kImageDibSection), 0);
     layer.SetTarget(&screen, true);
     parts.SetTarget(&layer);
     rig.app.parts = &parts;
-    rig.app.pointers = &tip;
+    rig.app.pointers = &tip_;
+    rig.app.textPanel = &panel;
+    panel.Setup(nullptr, nullptr);
     font = rig.Give(ScriptObjectType::kTextRenderer, static_cast<TextRenderer*>(&gdi));
   }
   void TearDown() override {
-    tip.RemoveAll();
+    tip_.RemoveAll();
     parts.DeleteAll();
+    panel.Clear();
+  }
+  // A part's handle from its factory native.
+  uint32_t Made(uint32_t number, std::initializer_list<uint32_t> words) {
+    return static_cast<uint32_t>(rig.Answer(number, words));
+  }
+  template <typename T = UiControl>
+  T* PartOf(uint32_t handle) {
+    return static_cast<T*>(rig.host->Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart));
   }
   uint32_t Box(int32_t x = 0, int32_t y = 0) {
     return rig.Answer(Native::kPartCreateColorBox, {uint32_t(x), uint32_t(y), 20, 10, 1, 2, 3, 0});
   }
   uint32_t List() { return rig.Answer(Native::kPartCreateImageList, {0, 0, 60, 20, 0, font, 0}); }
-  UiControl* PartOf(uint32_t handle) {
-    return rig.host->Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart);
+  uint32_t Window(uint32_t off = uint32_t(-1)) {
+    return rig.Answer(Native::kPartCreateTextWidget, {0, 0, 120, 80, font, off, 3, 5, 7, 9});
+  }
+  uint32_t ScriptTextPart() {
+    return rig.Answer(Native::kScriptTextCreate, {0, 0, 120, 80, 0, uint32_t(-1)});
+  }
+  uint32_t Lines() {
+    return rig.Answer(Native::kPartCreateTextList,
+                      {10, 10, font, 60, 80, rig.Text("cg\\thumb.bmp"), 2, 2, 60, 100, 10, 65535});
   }
 
   ImageSurface screen;
   CompositionLayer layer;
   PartManager parts;
+  TextPanel panel{testing_text::FakeSource()};
   NativeRig rig;
   uint32_t font = 0;
 };
@@ -156,11 +185,11 @@ TEST_F(GuiPartNatives, AClickIsThePendingEventUntilTakenOrReset) {
   ASSERT_EQ(rig.Answer(Native::kPartSetId, {box, 42}), 1);
   EXPECT_EQ(rig.Answer(Native::kPointerTakeEvent, {}), -1);
   auto click = [&] {
-    services.x = 15, services.y = 15;
+    services_.x = 15, services_.y = 15;
     rig.Answer(Native::kPointerUpdate, {});
-    services.Button(true);
+    services_.Button(true);
     rig.Answer(Native::kPointerUpdate, {});
-    services.Button(false);
+    services_.Button(false);
     rig.Answer(Native::kPointerUpdate, {});
   };
   click();
@@ -179,6 +208,171 @@ TEST_F(GuiPartNatives, AClickIsThePendingEventUntilTakenOrReset) {
   EXPECT_EQ(rig.Answer(Native::kPointerGetFocus, {}), 0);
   EXPECT_EQ(rig.Answer(Native::kPointerRemoveControl, {box}), 0);
   EXPECT_EQ(rig.Answer(Native::kPointerSetFocus, {box}), kFocusEmptyList);
+}
+
+TEST_F(GuiPartNatives, PictureScrollBarsTakeTheirGroupsAndLayOut) {
+  const uint32_t thumb = rig.Text("cg\\thumb.bmp"), arrow = rig.Text("cg\\arrow.bmp");
+  const uint32_t plain = rig.Answer(Native::kPartCreateImageScrollList,
+                                    {5, 5, 0, 0, thumb, 65535, 9, arrow, 9, 9, arrow, 9, 1, 0});
+  const uint32_t full = rig.Answer(Native::kPartCreateImageScrollList,
+                                   {5, 5, 0, 0, thumb, 0, 0, 0, 0, 0, arrow, arrow, 65535, 0});
+  auto *a = PartOf<ScrollListPart>(plain), *b = PartOf<ScrollListPart>(full);
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->GetBackButton(), nullptr) << "65535: no track and no arrows";
+  EXPECT_EQ(a->GetThumbSprite().GetWidth(), 8) << "vertical, three cells of the thumb picture";
+  ASSERT_NE(b->GetBackButton(), nullptr);
+
+  // 695 lays it out; the script then reads and sets the position as the part's value.
+  EXPECT_EQ(rig.Answer(Native::kScrollListSetImages, {full, 100, 1000, 100, 5000, 0, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {full}), 900)
+      << "the position clamps to total - visible";
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {full, 450}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {full}), 450);
+  EXPECT_EQ(rig.Answer(Native::kScrollListSetImages, {full, 100, 50, 100, 0, 0, 1}), -1)
+      << "nothing to scroll";
+}
+
+TEST_F(GuiPartNatives, TextWindowsAndAScriptTextThatForgetsPartsDeletedBeforeIt) {
+  const uint32_t text = ScriptTextPart(), box = Window(), framed = Window(0);
+  auto* script = PartOf<ScriptText>(text);
+  auto *plain = PartOf<MessageTextWidget>(box), *b = PartOf<MessageTextWidget>(framed);
+  ASSERT_TRUE(script && plain && b);
+  EXPECT_EQ(plain->GetPenX(), 0) << "-1 leaves no margins";
+  EXPECT_EQ(b->GetPenY(), 5);
+  // Hang count 2 keeps room for two hanging characters.
+  ASSERT_EQ(rig.Answer(Native::kTextWindowSetLayout, {framed, 1, 2, 1, 0, 4, 6}), 1);
+  EXPECT_EQ(b->GetWrapLimit(), 120 - 2 * b->FontSize() - 7);
+  const uint32_t check = rig.Answer(Native::kPartCreateFileCheckButton,
+                                    {rig.Text("cg\\check.bmp"), 0, 0, 0, 65535, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(box && check);
+  ASSERT_EQ(rig.Answer(Native::kScriptTextBindWindow, {text, box, 0, 0, 0, 0, 0, 0, 4}), 0);
+  EXPECT_EQ(script->GetNameAlignment(), 4);
+  ASSERT_EQ(rig.Answer(Native::kScriptTextBindCheck, {text, check}), 0);
+  MessageWindowState* state = script->GetWindowState();
+  ASSERT_NE(state, nullptr);
+  PartOf<CheckPart>(check)->SetChecked(true);
+  EXPECT_TRUE(state->IsBusy()) << "a checked box is a busy window";
+  ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(box)}), kDeleteDone);
+  ASSERT_EQ(rig.Answer(Native::kPartDeleteGroup, {0, 0}), 0);
+  EXPECT_EQ(script->GetNameBox(), nullptr);
+  EXPECT_EQ(script->GetWindowState(), nullptr);
+  script->SetPosition(10, 10);  // would move the deleted box
+
+  const uint32_t name = rig.Var(0x41414141);
+  script->SetSecondName("Ann");
+  EXPECT_EQ(rig.Answer(Native::kScriptTextGetName, {text, name}), 1);
+  EXPECT_EQ(rig.Read(name), "Ann");
+}
+
+// The part-access natives 736-741 on a part of each kind: which have a display object and a
+// picture, which take the flag and the option, and what their values are.
+TEST_F(GuiPartNatives, EachKindAnswersThePartAccessItHas) {
+  Write("CG/MAP.BMP", test::IndexPicture({{0, 1}, {0, 1}}));
+  const uint32_t map = rig.Text("cg\\map.bmp"), check = rig.Text("cg\\check.bmp");
+  auto field = [&]() -> uint32_t {
+    return rig.Answer(Native::kPartCreateTextInput, {font, 60, 0, 0, 65535});
+  };
+  auto cells = [&]() -> uint32_t {
+    return rig.Answer(Native::kPartCreateCellImage, {map, 2, 0, 0, 1});
+  };
+  auto box = [&]() -> uint32_t {
+    return rig.Answer(Native::kPartCreateFileCheckButton, {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0});
+  };
+  const struct {
+    const char* kind;
+    uint32_t part;
+    bool sprite, picture;
+    int32_t flag, option;
+  } rows[] = {
+      {"button", Made(Native::kPartCreateDrawnButton, {0, 0, 40, 16, 65535}), true, true, 0, -1},
+      {"check box", box(), true, true, 0, 0},
+      {"colour box", Box(), true, false, -1, -1},
+      {"text field", field(), true, true, -1, 0},
+      {"scroll bar", Made(Native::kPartCreateScrollList, {5, 5, 1, 65535}), false, false, 0, -1},
+      {"text window", Window(), true, true, -1, 0},
+      {"script text", ScriptTextPart(), true, true, -1, 0},
+      {"image list without items", Made(Native::kPartCreateImageList, {0, 0, 60, 20, 0, font, 0}),
+       false, false, -1, 0},
+      {"hit area", Made(Native::kPartCreateHitArea, {0, 0, 9, 9, uint32_t(-1)}), false, false, -1,
+       -1},
+      {"list box", Lines(), true, true, -1, -1},
+      {"cell image", cells(), false, true, -1, 0},
+  };
+  for (const auto& row : rows) {
+    ASSERT_NE(row.part, 0u) << row.kind;
+    EXPECT_EQ(rig.Answer(Native::kPartGetSprite, {row.part, 0}) != 0, row.sprite) << row.kind;
+    EXPECT_EQ(rig.Answer(Native::kPartGetSurface, {row.part, 0}) != 0, row.picture) << row.kind;
+    EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {row.part, 2}), row.flag) << row.kind;
+    EXPECT_EQ(rig.Answer(Native::kPartSetOption, {row.part, 1}), row.option) << row.kind;
+  }
+  EXPECT_TRUE(PartOf<CheckPart>(rows[1].part)->IsBoxHit());
+  EXPECT_TRUE(PartOf<TextInputPart>(rows[3].part)->IsLocked());
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {rows[6].part, rig.Text("x")}), kPartRefused)
+      << "only a text field takes a text";
+  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {rows[6].part, 2}), 0);
+  EXPECT_TRUE(PartOf<ScriptText>(rows[6].part)->IsDecided());
+
+  // A text field takes its text as its value and gives the script a copy of what it holds.
+  const uint32_t typed = field();
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {typed, rig.Text("abc")}), 0);
+  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kPartGetValue, {typed}))), "abc");
+  ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(typed)}), kDeleteDone);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {typed}), -1) << "gone with its copy";
+  // A cell image's value is the cell entered, by number; locked it takes none.
+  const uint32_t map2 = cells();
+  ASSERT_EQ(rig.Answer(Native::kPointerAddControl, {map2, uint32_t(-1)}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {map2}), -1) << "no cell entered";
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {map2, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {map2}), 1);
+  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {map2, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {map2, 0}), 1) << "locked";
+  // A check box is checked as its value.
+  const uint32_t ticked = box();
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {ticked, 1}), 1);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {ticked}), 1);
+}
+
+TEST_F(GuiPartNatives, ListSettingsReachTheirPictures) {
+  // 748: a new list box starts in the script's background colour.
+  rig.Answer(Native::kPartSetListColors, {0xFF102030, 0, 0, 0});
+  const ImageSurface* view = GetPartSurface(PartOf(Lines()), 0);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->GetPixel(1, 1), 0xFF102030u);
+
+  // 751's last words move the text; 783 fills the second look in the colour as it stands.
+  const uint32_t list = rig.Answer(Native::kPartCreateImageList, {0, 0, 60, 20, 0, font, 0});
+  ASSERT_EQ(rig.Answer(Native::kTextWindowSetMargins, {list, 4, 4, 4, 4, 5, 5}), 1);
+  ASSERT_EQ(rig.Answer(Native::kImageListSetSpacing, {list, 0, 2, 0, 0xFF123456}), 1);
+  ASSERT_EQ(rig.Answer(Native::kImageListSetItemText, {list, rig.Text("A"), 0, uint32_t(-1)}), 0);
+  const ImageSurface* cell = GetPartSurface(PartOf(list), 0);
+  EXPECT_EQ(cell->GetPixel(60 + 4, 4), 0xFF123456u);
+  EXPECT_NE(cell->GetPixel(60 + 2, 2), 0xFF123456u) << "inside the margins only";
+}
+
+TEST_F(GuiPartNatives, AListBoxTakesTheHoverAsThePointerEnters) {
+  const uint32_t list = Lines();
+  for (const char* line : {"a", "b", "c"})
+    rig.Answer(Native::kTextListAddLine, {list, rig.Text(line), 0, 1});
+  ASSERT_EQ(rig.Answer(Native::kPointerAddControl, {list, uint32_t(-1)}), 0);
+  auto* part = PartOf<TextListPart>(list);
+  // Into the second line: the pitch is the line height and 3 pixels of spacing.
+  services_.x = 20, services_.y = 10 + part->GetLineHeight() + 3 + 1;
+  rig.Answer(Native::kPointerUpdate, {});
+  EXPECT_EQ(rig.Answer(Native::kPointerGetHover, {}), static_cast<int32_t>(list));
+  EXPECT_EQ(part->GetHoverLine(), 1) << "on the first update";
+}
+
+TEST(TaskAlive, ARemovedTaskIsNoLongerAlive) {
+  struct Idle : TimedTask {
+    int32_t Update(uint32_t) override { return kTaskStepContinue; }
+    void Stop() override {}
+  };
+  TimerService timers;
+  Idle* task = test::List(timers, std::make_unique<Idle>());
+  ASSERT_NE(task, nullptr);
+  EXPECT_TRUE(IsTaskAlive(&timers, task));
+  ASSERT_TRUE(timers.RemoveByHandle(task->Handle()));
+  EXPECT_FALSE(IsTaskAlive(&timers, task)) << "before the next pass deletes it";
 }
 
 }  // namespace

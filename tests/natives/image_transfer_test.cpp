@@ -77,10 +77,7 @@ class ImageTransfers : public testing::Test {
   }
   uint32_t Give(Surface& s) { return rig.host->Handles().HandleOf(ScriptObjectType::kSurface, &s); }
   NativeAnswer Run(uint32_t number, const std::vector<uint32_t>& words) {
-    const uint32_t args = rig.Block(uint32_t(words.size() * 4));
-    for (size_t k = 0; k < words.size(); ++k)
-      rig.Memory().Write32(args + 4 * uint32_t(k), words[k]);
-    return rig.CallAt(number, args);
+    return rig.CallAt(number, rig.Words(words));
   }
   // Runs the native with words on one copy of seed (its handle where words hold kTarget) and
   // direct on another: the same answer and the same bytes.

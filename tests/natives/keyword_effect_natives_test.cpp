@@ -46,25 +46,20 @@ constexpr uint32_t kWholeImage = 65535;
 constexpr int32_t kWidth = 64, kHeight = 48;
 constexpr uint32_t kFrameMs = 16;
 
-std::string Wgx(uint32_t w, uint32_t h, uint32_t argb, int depth = 32) {
-  tools::WgxPicture p;
-  p.depth = depth;
-  p.width = w;
-  p.height = h;
+std::vector<uint8_t> Wgx(uint32_t w, uint32_t h, uint32_t argb, int depth = 32) {
+  tools::WgxPicture p{depth, w, h, {}, {}, 0, 0, {}};
   for (uint32_t i = 0; i < w * h; ++i) p.pixels.push_back(depth == 8 ? i % 4 : argb + i % 7);
   if (depth == 8) p.palette = {0x000000, 0x555555, 0xAAAAAA, 0xFFFFFF};
-  const std::vector<uint8_t> bytes = tools::WriteWgx(p);
-  return std::string(bytes.begin(), bytes.end());
+  return tools::WriteWgx(p);
 }
 
-std::string Bmp(uint32_t rgb) {
+std::vector<uint8_t> Bmp(uint32_t rgb) {
   tools::BmpFields bmp;
   bmp.width = 4;
   bmp.height = 4;
   for (int i = 0; i < 16; ++i)
     bmp.data.insert(bmp.data.end(), {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16)});
-  const std::vector<uint8_t> bytes = tools::BuildBmp(bmp);
-  return std::string(bytes.begin(), bytes.end());
+  return tools::BuildBmp(bmp);
 }
 
 // The files a game of these effects ships.
@@ -92,8 +87,7 @@ void WriteGameFiles(const test::TempDir& dir) {
   hvd.rangeCount = 1;
   hvd.frames = {{0, 100, 0, 0}, {1, 100, 0, 0}, {-1, 0, 0, 0}};
   hvd.entries = {{"c0.bmp", 0, 0}, {"c1.bmp", 0, 0}};
-  const std::vector<uint8_t> anime = tools::WriteHvd(hvd);
-  dir.WriteFile("CG/OPEN.HVD", std::string(anime.begin(), anime.end()));
+  dir.WriteFile("CG/OPEN.HVD", tools::WriteHvd(hvd));
 }
 
 // The game's scene, made through the natives: a composed layer showing a picture, linked to a
@@ -124,11 +118,9 @@ class Scene {
   ~Scene() { PublishWrapperMovies(false); }
 
   // The answer of a native called with these words; the block behind them reads as zeros.
-  uint32_t Call(uint32_t number, const Words& words) {
-    const uint32_t args = rig.Block(4 * 40);
-    for (uint32_t i = 0; i < 40; ++i)
-      rig.Memory().Write32(args + 4 * i, i < words.size() ? words[i] : 0);
-    NativeAnswer answer = rig.CallAt(number, args);
+  uint32_t Call(uint32_t number, Words words) {
+    words.resize(40);
+    NativeAnswer answer = rig.CallAt(number, rig.Words(words));
     EXPECT_FALSE(answer.faulted) << "native " << number;
     return uint32_t(answer.result);
   }
@@ -495,13 +487,9 @@ TEST(KeywordEffectSprites, CarryMirrorMode1AndTurnAsTheyAre) {
   for (const auto& [keyword, setup] : starts) {
     SCOPED_TRACE(keyword);
     Scene scene;
-    tools::WgxPicture half;
-    half.depth = 32;
-    half.width = 20;
-    half.height = 10;
+    tools::WgxPicture half{32, 20, 10, {}, {}, 0, 0, {}};
     for (uint32_t i = 0; i < 200; ++i) half.pixels.push_back(i % 20 < 10 ? 0xFFFF0000 : 0x8000FF00);
-    const std::vector<uint8_t> bytes = tools::WriteWgx(half);
-    scene.movies.game.dir().WriteFile("SYS/HALF.WGX", std::string(bytes.begin(), bytes.end()));
+    scene.movies.game.dir().WriteFile("SYS/HALF.WGX", tools::WriteWgx(half));
     scene.movies.game.dir().WriteFile("SYS/CA002.TXT",
                                       "*HALF.WGX\n40,25,255,1,0.25\nt 100\n40,25,255,1,0.25\n");
     Words start{scene.layer, scene.Text(keyword)};
@@ -562,12 +550,10 @@ TEST(KeywordEffectWords, ReadAsTheirKindsSay) {
   EXPECT_EQ(
       int32_t(scene.Call(Native::kFilterStart, {scene.layer, scene.Text("nofilter"), 0, 0, 100})),
       kRenderNativeWrongKind);
-  const uint32_t args = scene.rig.Block(8 * 4);
-  for (uint32_t i = 0; i < 8; ++i) scene.rig.Memory().Write32(args + 4 * i, 0);
   const Words scroll{
       scene.layer, scene.Text("scroll"), 0, 0, 100, 0, 0, PastTheArena(scene.rig.Memory())};
-  for (uint32_t i = 0; i < scroll.size(); ++i) scene.rig.Memory().Write32(args + 4 * i, scroll[i]);
-  EXPECT_TRUE(scene.rig.CallAt(Native::kFilterStart, args).faulted) << "the exponent is a text";
+  EXPECT_TRUE(scene.rig.CallAt(Native::kFilterStart, scene.rig.Words(scroll)).faulted)
+      << "the exponent is a text";
 }
 
 }  // namespace

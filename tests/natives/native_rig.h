@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,29 +42,14 @@ class NativeRigApp : public ScriptApplication {
   uint32_t GetAppOption(uint32_t) override { return 0; }
   std::span<const NativeFamily> NativeFamilies() override { return AllNativeFamilies(); }
 
-  // The system natives' requests, recorded; the answers the tests choose.
-  std::map<uint32_t, uint32_t> states;
+  // The system natives' requests the tests read back; the answers they choose.
   std::string appTexts[3];
   std::map<std::pair<uint32_t, uint32_t>, uint32_t> settings;
   std::string userText;
-  int32_t screenModeAnswer = kScreenModeDone;
-  int32_t screenMode = -100;
-  uint8_t flags[2] = {};
   int32_t vsyncDepth = 0;
-  int32_t fps = 60;
-  uint8_t interruptArgument = 0;
-  bool restored = false;
-  struct Posted {
-    uint8_t request;
-    bool send;
-    uintptr_t parameter;
-  };
-  std::vector<Posted> posted;
   std::string clipboard;
   bool clipboardWorks = true;
-  std::string prompt, defaultText, typed;
-  uint32_t inputFlags = 0, inputLimit = 0;
-  int32_t inputX = 0, inputY = 0;
+  std::string defaultText, typed;
   struct Box {
     uint32_t kind;
     std::string title, text;
@@ -72,16 +58,14 @@ class NativeRigApp : public ScriptApplication {
   std::vector<Box> boxes;
   uint32_t boxAnswer = 1;
   std::vector<std::pair<std::string, bool>> opened;
-  bool cursorVisible = true;
-  bool pointerInside = false, movesAllowed = true, atLastPixel = false, skipWithCtrl = false;
+  bool movesAllowed = true, atLastPixel = false, skipWithCtrl = false;
   bool keyRepeats = true;
   InputManager* input = nullptr;
   InputBindingTable* bindings = nullptr;
   TimerService timers;
-  EngineInput* pointer = nullptr;
 
-  void SetWindowFeature(uint32_t kind, uint32_t value) override { states[100 + kind] = value; }
-  uint32_t GetAppState(uint32_t index) override { return states[index]; }
+  void SetWindowFeature(uint32_t, uint32_t) override {}
+  uint32_t GetAppState(uint32_t) override { return 0; }
   std::string GetAppText(uint32_t kind) override {
     return kind < 3 ? appTexts[kind] : std::string();
   }
@@ -95,31 +79,24 @@ class NativeRigApp : public ScriptApplication {
   }
   void SetUserText(const std::string& text) override { userText = text.substr(0, 31); }
   std::string GetUserText() override { return userText; }
-  int32_t SetScreenMode(int32_t mode) override {
-    screenMode = mode;
-    return screenModeAnswer;
-  }
-  void SetScriptFlag(uint32_t which, bool on) override { flags[which] = on; }
+  int32_t SetScreenMode(int32_t) override { return kScreenModeDone; }
+  void SetScriptFlag(uint32_t, bool) override {}
   uint32_t PushVSyncWait() override { return ++vsyncDepth == 1; }
   uint32_t PopVSyncWait() override { return vsyncDepth > 0 && --vsyncDepth == 0; }
-  void UpdateFramePacing(int32_t rate) override {
-    if (rate != -1) fps = rate;
-  }
-  int32_t FrameRate() override { return fps; }
-  uint8_t InterruptArgument() override { return interruptArgument; }
-  bool TakeWindowRestoredFlag() override { return std::exchange(restored, false); }
-  bool PostAppCommand(uint8_t request, bool send, uintptr_t parameter) override {
-    if (request > 7 || (request == 7 && parameter == 0)) return false;
-    posted.push_back({request, send, parameter});
-    return true;
+  void UpdateFramePacing(int32_t) override {}
+  int32_t FrameRate() override { return 60; }
+  uint8_t InterruptArgument() override { return 0; }
+  bool TakeWindowRestoredFlag() override { return false; }
+  bool PostAppCommand(uint8_t request, bool, uintptr_t parameter) override {
+    return request < 7 || (request == 7 && parameter != 0);
   }
   bool SetClipboardText(std::string_view text) override {
     if (clipboardWorks) clipboard = text;
     return clipboardWorks;
   }
-  void SetupInputDialog(const std::string& p, const std::string& d, uint32_t f, uint32_t limit,
-                        int32_t x, int32_t y) override {
-    prompt = p, defaultText = d, inputFlags = f, inputLimit = limit, inputX = x, inputY = y;
+  void SetupInputDialog(const std::string&, const std::string& d, uint32_t, uint32_t, int32_t,
+                        int32_t) override {
+    defaultText = d;
   }
   bool RequestInputText(std::string& text) override {
     text = typed;
@@ -138,8 +115,8 @@ class NativeRigApp : public ScriptApplication {
     opened.emplace_back(path, folder);
     return true;
   }
-  void SetCursorVisible(bool visible) override { cursorVisible = visible; }
-  bool PointerInWindow() override { return pointerInside; }
+  void SetCursorVisible(bool) override {}
+  bool PointerInWindow() override { return false; }
   bool PointerMovesAllowed() override { return movesAllowed; }
   bool PointerAtLastPixel() override { return atLastPixel; }
   bool SkipWithCtrl() override { return skipWithCtrl; }
@@ -149,11 +126,10 @@ class NativeRigApp : public ScriptApplication {
   Mouse* GetMouse() override { return input ? input->GetMouse() : nullptr; }
   JoystickDevice* Joystick() override { return input ? input->GetJoystick(0) : nullptr; }
   TimerService* GeneralTimers() override { return &timers; }
-  EngineInput* PointerInput() override { return pointer; }
+  EngineInput* PointerInput() override { return nullptr; }
   // Drops, and dialogs that answer with the choice set here (answer 0: cancelled).
   FileDropTarget drops;
   FileDialogRecord fileDialog;  // the last record asked for
-  FolderDialogRecord folderDialog;
   std::string dialogChoice;
   int32_t dialogAnswer = 0;
   void EnableFileDrops(bool on) override { drops.SetEnabled(host::HWND{}, on); }
@@ -164,7 +140,6 @@ class NativeRigApp : public ScriptApplication {
     if (dialogAnswer) record.path = dialogChoice, record.fileTitle = "CHOSEN.DAT";
   }
   void RequestFolderDialog(FolderDialogRecord& record) override {
-    folderDialog = record;
     record.answer = dialogAnswer;
     record.path = dialogAnswer ? dialogChoice : "";
   }
@@ -200,15 +175,12 @@ class NativeRigApp : public ScriptApplication {
   SaveTextPanel* SaveTextPanelSource() override { return panel; }
   // GUI part natives: the pointer manager they drive and the text input's attachment.
   PointerManager* pointers = nullptr;
-  bool textInputAttached = false;
   PointerManager* ScriptPointerManager() override { return pointers; }
-  void AttachTextInput(bool on) override { textInputAttached = on; }
+  void AttachTextInput(bool) override {}
   // The flag the settings sheet raises when a text setting changed.
   uint8_t textSettingsChanged = 0;
   uint8_t* TextSettingsChangedFlag() override { return &textSettingsChanged; }
-  // Render natives: whether frames start from a cleared back buffer.
-  bool clearBackBuffer = false;
-  void SetClearBackBuffer(bool on) override { clearBackBuffer = on; }
+  void SetClearBackBuffer(bool) override {}
 };
 
 class NativeRig {
@@ -250,6 +222,12 @@ class NativeRig {
                                  true);
   }
   uint32_t Block(uint32_t size) { return Memory().Allocate(size); }
+  // The words in a block of just their size.
+  uint32_t Words(std::span<const uint32_t> words) {
+    const uint32_t at = Block(static_cast<uint32_t>(words.size() * 4));
+    for (size_t k = 0; k < words.size(); ++k) Memory().Write32(at + 4 * uint32_t(k), words[k]);
+    return at;
+  }
   // The answer of a call that must not fault.
   int32_t Answer(uint32_t number, std::initializer_list<uint32_t> words) {
     NativeAnswer answer = Call(number, words);

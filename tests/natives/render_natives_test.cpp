@@ -22,12 +22,14 @@
 #include "gui/hit_area_part.h"
 #include "gui/part_manager.h"
 #include "host/clock.h"
+#include "host/headless/headless_backend.h"
 #include "native_rig.h"
 #include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
 #include "resource/images/image_loader_manager.h"
 #include "scenario/font_list.h"
+#include "support/game_run.h"
 #include "support/listed_task.h"
 #include "support/text_renderers.h"
 
@@ -212,18 +214,9 @@ TEST(RenderNatives, ImageCacheBudget) {
   }
 }
 
-// A release clears the variable; one of another kind of object is not listed.
-TEST(RenderNatives, ReleasesClearTheVariableAndKeepToTheirKind) {
+// A release of another kind of object is not listed.
+TEST(RenderNatives, ReleasesKeepToTheirKind) {
   RenderRig rig;
-  int32_t image = rig.Answer(Native::kCreateImage, {6, 5, 32, 0});
-  ASSERT_NE(image, 0);
-
-  uint32_t var = rig.Var(uint32_t(image));
-  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {var}), 0);
-  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {var}), kDestroyNull)
-      << "the variable was cleared";
-  EXPECT_TRUE(rig.Call(Native::kDisplayDestroyLayer, {PastTheArena(rig.Memory())}).faulted);
-
   int32_t item = rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF0000FFu, 1, 2});
   ASSERT_NE(item, 0);
   EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {rig.Var(uint32_t(item))}), kDestroyNotListed)
@@ -334,9 +327,8 @@ TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
   uint32_t rect = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
   auto* item = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
   ASSERT_NE(item, nullptr);
-  const int32_t points[] = {7, 8, 255};
-  uint32_t array = rig.Block(sizeof points);
-  rig.Memory().Write(array, points, sizeof points);
+  const uint32_t points[] = {7, 8, 255};
+  const uint32_t array = rig.Words(points);
   ASSERT_NE(
       rig.Answer(Native::kRenderItemMovePoints, {rect, 100, 1, array, 0, 0, 65535, 0, 0, 0, 0}), 0);
   rig.timers.RunDue(1200);
@@ -351,19 +343,15 @@ TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
 TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
   EXPECT_EQ(rig.Answer(Native::kCreateD3DPolygonPrimitive, {6, 0, 1, 0, 0}), 0)
       << "type index above 5";
-  uint32_t args = rig.Block(12);
-  rig.Memory().Write32(args, 0);
-  rig.Memory().Write32(args + 4, 0xFF000000u);
-  rig.Memory().Write32(args + 8, 0x40000000);  // pairs far past the words given
-  NativeAnswer huge = rig.CallAt(Native::kCreateD3DPolygonPrimitive, args);
+  const uint32_t farPairs[] = {0, 0xFF000000u, 0x40000000};  // pairs far past the words given
+  NativeAnswer huge = rig.CallAt(Native::kCreateD3DPolygonPrimitive, rig.Words(farPairs));
   EXPECT_EQ(huge.result, 0);
   EXPECT_TRUE(huge.faulted);
   EXPECT_EQ(rig.display.RenderItemCount(), 0u);
 
-  uint32_t pairs[] = {1, 0xFF00FF00u, 3, 0, 0, 4, 0, 4, 4};
-  uint32_t good = rig.Block(sizeof pairs);
-  rig.Memory().Write(good, pairs, sizeof pairs);
-  uint32_t polygon = uint32_t(rig.CallAt(Native::kCreateD3DPolygonPrimitive, good).result);
+  const uint32_t pairs[] = {1, 0xFF00FF00u, 3, 0, 0, 4, 0, 4, 4};
+  uint32_t polygon =
+      uint32_t(rig.CallAt(Native::kCreateD3DPolygonPrimitive, rig.Words(pairs)).result);
   ASSERT_NE(polygon, 0u);
   auto* item = rig.Handles().Get<D3DPolygonPrimitive>(polygon, ScriptObjectType::kRenderItem);
   ASSERT_EQ(item->Vertices().size(), 3u);
@@ -396,11 +384,48 @@ TEST(RenderNatives, TextRenderersByKind) {
       rig.Call(Native::kImageDrawTextFormat, {image, 0, 0, rig.Text("%5000d"), 7}).faulted);
   EXPECT_TRUE(
       rig.Call(Native::kImageDrawTextFormat, {image, 0, 0, PastTheArena(rig.Memory())}).faulted);
+}
 
-  uint32_t var = rig.Var(gdi);
-  EXPECT_EQ(rig.Answer(Native::kTextRendererDestroy, {var}), 0);
-  EXPECT_EQ(rig.Word(var), 0u);
-  EXPECT_EQ(rig.Answer(Native::kTextRendererSetColor, {gdi, 1, 2, 3}), 0) << "stale";
+// A game's frames drawn from the render list, with the back buffer the scripts ask to clear.
+// The border colour and the clearing flag set, then five frames and the end.
+constexpr char kClearingMain[] =
+    " native native:198, colour, result\n"
+    " native native:199, on, result\n"
+    "idle:\n"
+    " wait\n"
+    " inc frames\n"
+    " mov frames, check.1\n"
+    "check: lt 0, 5, waiting\n"
+    " mov waiting, branch.1\n"
+    "branch: jz 0, done\n"
+    " jmp idle\n"
+    "done:\n"
+    " ret\n"
+    "colour: .word 0x10, 0x20, 0x30\n"
+    "on: .word 1\n"
+    "result: .word 0\n"
+    "frames: .word 0\n"
+    "waiting: .word 0\n";
+
+class RenderListFrames : public test::GameRun {};
+
+TEST_F(RenderListFrames, StartFromTheColourTheScriptGave) {
+  WriteGame(kClearingMain);
+  uint32_t middle = 0;
+  int shown = 0;
+  backend.SetFrameObserver([&](host::HWND window, const host::HeadlessSink& sink) {
+    if (window != backend.MainWindow()) return;
+    const host::Frame& f = sink.LastFrame();
+    const size_t at = (size_t(f.height / 2) * size_t(f.width) + size_t(f.width / 2)) * 4;
+    if (at + 4 > f.bgra.size()) return;
+    middle = uint32_t(f.bgra[at]) | uint32_t(f.bgra[at + 1]) << 8 | uint32_t(f.bgra[at + 2]) << 16;
+    ++shown;
+  });
+  GameApp app;
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  backend.SetFrameObserver(nullptr);
+  ASSERT_GT(shown, 0);
+  EXPECT_EQ(middle, 0x102030u) << "nothing drawn over the cleared back buffer";
 }
 
 }  // namespace

@@ -88,17 +88,6 @@ TEST_F(SaveNatives, EachSaveContextStartsANewMarkedList) {
   EXPECT_EQ(rig.host->MarkedVariables().size(), 2u);
 }
 
-// Automatic saves to slots 0-3, then 42 finds the newest and 44 with page -1 loads it.
-TEST_F(SaveNatives, FindTheNewestAutomaticSaveAndLoadIt) {
-  for (int i = 0; i < 4; ++i) ASSERT_EQ(Call(Native::kWriteSaveData, {0, Neg(-1)}), 0) << i;
-  EXPECT_EQ(Call(Native::kSelectSaveFile, {0, Neg(-1)}), 0);
-  EXPECT_EQ(rig.host->CurrentSaveName(), rig.app.saveFolder + "DATA0003.SAV");
-  frame.state = {'a', 'b', 'c'};
-  EXPECT_EQ(Call(Native::kReadSaveData, {Neg(-1), 0}), 0);
-  EXPECT_EQ(frame.state, (std::vector<uint8_t>{'F', '0', '1'}));
-  EXPECT_EQ(Call(Native::kReadSaveData, {2, 2}), kLoadNoFile);
-}
-
 TEST_F(SaveNatives, CaptionsAndSlotInfoFitTheirBuffers) {
   frame.title = std::string(60, 'T');
   frame.comment = std::string(200, 'c');

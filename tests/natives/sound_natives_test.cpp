@@ -160,9 +160,8 @@ TEST_F(SoundNatives, ExportWritesTheDecodedSamples) {
 // A device that cannot start warns once, through the dialog, and never again; the answer lands
 // in the first argument word.
 TEST_F(SoundNatives, DeviceStartWarnsOnce) {
-  uint32_t args = rig.Block(16);
   const uint32_t words[] = {1, 2, 44, 16};
-  for (uint32_t k = 0; k < 4; ++k) rig.Memory().Write32(args + 4 * k, words[k]);
+  const uint32_t args = rig.Words(words);
   for (int32_t quiet : {0, kPrimaryFormatRefused}) {
     rig.app.soundDeviceAnswer = quiet;
     EXPECT_EQ(rig.CallAt(Native::kSoundDeviceStart, args).result, quiet);

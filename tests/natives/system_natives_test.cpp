@@ -4,9 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <tuple>
+#include <utility>
+#include <vector>
 
+#include "graphics/surface/pixel_library.h"
+#include "graphics/surface/sprite.h"
+#include "host/clock.h"
+#include "input/pointer_move_task.h"
 #include "native_rig.h"
+#include "natives/guest_format.h"
+#include "natives/native_helpers.h"
 #include "natives/native_names.h"
+#include "natives/system_app_natives.h"
+#include "platform/timed_task.h"
+#include "sound/voice_table.h"
 
 namespace bw {
 namespace {
@@ -159,6 +174,355 @@ TEST(NumberNatives, ExtremesDivisionAndTheTwister) {
   EXPECT_EQ(rig.Answer(Native::kSeedTwister, {5489}), 1);
   EXPECT_EQ(uint32_t(rig.Answer(Native::kTwisterRandom, {1u << 31})), 3499211612u % (1u << 31))
       << "MT19937's first word";
+}
+
+class GuestFormat : public testing::Test {
+ protected:
+  NativeRig rig;
+  // Formats with the given value words; a fault fails the test.
+  std::string Format(const std::string& format, std::vector<uint32_t> words,
+                     size_t capacity = kGuestFormatCapacity) {
+    uint32_t values = rig.Block(static_cast<uint32_t>(words.size() * 4 + 4));
+    for (size_t i = 0; i < words.size(); ++i)
+      rig.Memory().Write32(values + uint32_t(i * 4), words[i]);
+    std::string out;
+    EXPECT_TRUE(FormatGuestText(rig.Memory(), format, values, capacity, out)) << format;
+    return out;
+  }
+};
+
+TEST_F(GuestFormat, ConversionsFlagsWidthAndPrecision) {
+  uint32_t hello = rig.Text("hello");
+  struct Case {
+    const char* format;
+    std::vector<uint32_t> words;
+    const char* expected;
+  } cases[] = {
+      {"%d|%i|%u", {uint32_t(-5), 7, uint32_t(-1)}, "-5|7|4294967295"},
+      {"%x %X %#x %#X %#x", {255, 255, 255, 255, 0}, "ff FF 0xff 0XFF 0"},
+      {"[%5d][%-5d][%05d][%-05d]", {42, 42, uint32_t(-42), 42}, "[   42][42   ][-0042][42   ]"},
+      {"[%.3d][%8.3d][%08.3d][%.0d]", {7, uint32_t(-7), 7, 0}, "[007][    -007][     007][]"},
+      {"%hd %hu %hx %ld", {0x18000, 0x18000, 0x12345, 9}, "-32768 32768 2345 9"},
+      {"%c%c|%3c|%-3c|", {'a', 0x142, 'b', 'c'}, "aB|  b|c  |"},
+      {"%s|%.3s|%7s|%-7s|", {hello, hello, hello, hello}, "hello|hel|  hello|hello  |"},
+      {"%s", {0}, "(null)"},
+      {"100%% %q %*d", {5}, "100% q *d"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Format(c.format, c.words), c.expected) << c.format;
+}
+
+// Output stops at capacity - 1 bytes and never splits a two-byte character.
+TEST_F(GuestFormat, CutsAtTheLimitOnACharacterBoundary) {
+  EXPECT_EQ(Format("%2000d", {1}).size(), 1023u);
+  EXPECT_EQ(Format("%600d", {1}, 512).size(), 511u);
+  std::string kanji;
+  for (int i = 0; i < 600; ++i) kanji += "\x88\x9F";  // two-byte characters
+  uint32_t text = rig.Text(kanji);
+  EXPECT_EQ(Format("%s", {text}).size(), 1022u) << "the 1,023rd byte would split a character";
+  std::string cut = Format("%.3s", {text});
+  EXPECT_EQ(cut, "\x88\x9F") << "precision cuts on a character boundary too";
+}
+
+TEST_F(GuestFormat, BadValueAddressesFault) {
+  std::string out;
+  GuestMemory& m = rig.Memory();
+  uint32_t values = rig.Block(4);
+  m.Write32(values, PastTheArena(m));
+  EXPECT_FALSE(FormatGuestText(m, "%s", values, kGuestFormatCapacity, out));
+  EXPECT_TRUE(m.TakeFault());
+  EXPECT_FALSE(FormatGuestText(m, "%d %d", m.Top() - 4, kGuestFormatCapacity, out));
+  EXPECT_TRUE(m.TakeFault());
+}
+
+constexpr int kCodeZ = 0x2C;
+constexpr int kCodeLeftShift = 0x2A;
+
+TEST(AppNatives, AppTextsAndUserSettingTexts) {
+  NativeRig rig;
+  // "ゲーム" and a letter: a cut never splits the last character.
+  rig.app.appTexts[1] = "\x83\x51\x81\x5B\x83\x80X";
+  uint32_t buf = rig.Block(16);
+  EXPECT_EQ(rig.Answer(Native::kGetAppText, {1, buf, 0}), 8) << "length + 1, nothing written";
+  rig.Call(Native::kGetAppText, {1, buf, 4});
+  EXPECT_EQ(rig.Read(buf), "\x83\x51");
+  EXPECT_EQ(rig.Answer(Native::kGetAppText, {4, buf, 16}), -1);
+  EXPECT_TRUE(rig.Call(Native::kGetAppText, {1, PastTheArena(rig.Memory()), 16}).faulted);
+
+  EXPECT_EQ(rig.Answer(Native::kSetUserSetting, {0, 7, 1}), 1)
+      << "a setting the scripts may not set";
+  EXPECT_EQ(rig.Answer(Native::kSetUserSetting, {2, 0, rig.Text("Face")}), 0);
+  uint32_t face = uint32_t(rig.Answer(Native::kGetUserSetting, {2, 0}));
+  EXPECT_EQ(rig.Read(face), "Face");
+  EXPECT_EQ(uint32_t(rig.Answer(Native::kGetUserSetting, {2, 0})), face)
+      << "one copy while the text stays";
+}
+
+TEST(AppNatives, VoiceCharactersByIndexAndField) {
+  NativeRig rig;
+  EXPECT_EQ(rig.Answer(Native::kSetVoiceSetting, {0, 0, 5}), -1) << "no table";
+  VoiceTable& voices = rig.host->GetVoices();
+  voices.characters.resize(2);
+  voices.characters[0].name = "AKI";
+  voices.characters[1].name = "BEN";
+  voices.characters[1].secondText = "Ben";
+  voices.aliases = {{"A1", 0}, {"B1", 1}, {"B2", 1}};
+
+  EXPECT_EQ(rig.Answer(Native::kSetVoiceSetting, {1, 3, 0}), -1) << "a bad field";
+  EXPECT_EQ(rig.Answer(Native::kGetVoiceInfo, {5, 0}), 2) << "out of range answers the count";
+  EXPECT_EQ(rig.Answer(Native::kSetVoiceSetting, {1, 2, 1}), 0);
+  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {1, 5}))), "Ben");
+  rig.Call(Native::kSetVoiceSetting, {0, 2, 1});
+  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {0, 5}))),
+            "\x81\x48\x81\x48\x81\x48");
+  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {1, 6}))), "B1")
+      << "the first alias";
+
+  // A reloaded table replaces the copy the script was given.
+  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {0, 3}))), "AKI");
+  voices.characters[0].name = "CHI";
+  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {0, 3}))), "CHI");
+}
+
+// Native 12 hands the script's message window, choice list and renderer to the text settings,
+// with the renderer and history switched on, once after each change of the settings.
+TEST(AppNatives, TextSettingsReachTheScriptsTextOnceAfterEachChange) {
+  struct Recorder : TextSettingsTarget {
+    std::vector<TextSettingsRequest> seen;
+    void ApplyTextSettings(const TextSettingsRequest& r) override { seen.push_back(r); }
+  } target;
+  NativeRig rig;
+  rig.host->SetTextSettingsTarget(&target);
+  EXPECT_EQ(rig.Answer(Native::kApplyTextSettings, {11, 22, 33}), 0);
+  EXPECT_TRUE(target.seen.empty()) << "nothing changed yet";
+
+  rig.app.textSettingsChanged = 1;
+  EXPECT_EQ(rig.Answer(Native::kApplyTextSettings, {11, 22, 0}), 1);
+  ASSERT_EQ(target.seen.size(), 1u);
+  const TextSettingsRequest& r = target.seen[0];
+  EXPECT_EQ(std::tuple(r.firstWidget, r.secondWidget, r.renderer), std::tuple(11u, 22u, 0u));
+  EXPECT_TRUE(r.useRenderer && r.history) << "0 names the shared renderer";
+  EXPECT_EQ(rig.app.textSettingsChanged, 0) << "taken";
+  EXPECT_EQ(rig.Answer(Native::kApplyTextSettings, {11, 22, 0}), 0);
+  EXPECT_EQ(target.seen.size(), 1u);
+}
+
+// The text ends at its terminator or after size bytes, whichever comes first.
+TEST(AppNatives, ClipboardTakesTheTextUpToItsEnd) {
+  NativeRig rig;
+  uint32_t t = rig.Text("hello");
+  EXPECT_EQ(rig.Answer(Native::kStrHelper, {t, 0}), kClipboardDone);
+  EXPECT_EQ(rig.app.clipboard, "hello");
+  rig.Call(Native::kStrHelper, {t, 3});
+  EXPECT_EQ(rig.app.clipboard, "hel");
+  NativeAnswer past = rig.Call(Native::kStrHelper, {t, 0x10000000});
+  EXPECT_FALSE(past.faulted) << "nothing is read past the terminator";
+  EXPECT_EQ(rig.app.clipboard, "hello");
+  rig.app.clipboardWorks = false;
+  EXPECT_EQ(rig.Answer(Native::kStrHelper, {t, 0}), kClipboardFailed)
+      << "a refusal is not reported as done";
+  EXPECT_TRUE(rig.Call(Native::kStrHelper, {PastTheArena(rig.Memory()), 4}).faulted);
+}
+
+TEST(AppNatives, InputDialogBoxesAndDesktop) {
+  NativeRig rig;
+  // "名前" as the default.
+  EXPECT_EQ(rig.Answer(Native::kSetupInputDialog,
+                       {rig.Text("Name?"), rig.Text("\x96\xBC\x91\x4F"), 1, 16, 20, 30}),
+            0);
+  EXPECT_EQ(rig.app.defaultText, "\x96\xBC\x91\x4F");
+
+  uint32_t buf = rig.Block(300);
+  EXPECT_EQ(rig.Answer(Native::kGetInputText, {buf}), 1) << "an empty text";
+  rig.app.typed = "a";
+  for (int i = 0; i < 200; ++i) rig.app.typed += "\x88\x9F";
+  EXPECT_EQ(rig.Answer(Native::kGetInputText, {buf}), 0);
+  EXPECT_EQ(rig.Read(buf), rig.app.typed.substr(0, 255)) << "255 bytes, on a character boundary";
+  rig.app.typed = "b" + rig.app.typed;
+  rig.Call(Native::kGetInputText, {buf});
+  EXPECT_EQ(rig.Read(buf), rig.app.typed.substr(0, 254));
+
+  rig.app.boxAnswer = 1;
+  EXPECT_EQ(rig.Answer(Native::kMessageBox, {rig.Text("T"), rig.Text("msg"), 2}), 0);
+  EXPECT_EQ(rig.Answer(Native::kYesNoBox, {rig.Text("T"), rig.Text("yes?"), 3}), 1);
+  rig.app.boxAnswer = 0;
+  EXPECT_EQ(rig.Answer(Native::kOkCancelBox, {0, rig.Text("ok?"), 3}), 0);
+  EXPECT_EQ(rig.Answer(Native::kMessageDialog, {1, 0, rig.Text("ask")}), 0);
+  EXPECT_EQ(rig.Answer(Native::kMessageDialog, {0, 0, rig.Text("tell")}), 0);
+  ASSERT_EQ(rig.app.boxes.size(), 5u);
+  EXPECT_EQ(rig.app.boxes[2].title, "") << "a null title reads empty";
+  EXPECT_EQ(rig.app.boxes[3].kind, 12u) << "a positive style asks";
+  EXPECT_EQ(rig.app.boxes[4].kind, 10u);
+  EXPECT_TRUE(rig.Call(Native::kYesNoBox, {rig.Text("T"), PastTheArena(rig.Memory()), 0}).faulted);
+
+  EXPECT_EQ(rig.Answer(Native::kOpenFolder, {rig.Text("C:\\DIR")}), 0);
+  EXPECT_EQ(rig.Answer(Native::kOpenFolder, {0}), 1) << "no folder";
+  ASSERT_EQ(rig.app.opened.size(), 1u);
+  EXPECT_TRUE(rig.app.opened[0].second);
+}
+
+TEST(AppNatives, SpecialFoldersEndInASeparator) {
+  NativeRig rig;
+  std::filesystem::path data = std::filesystem::temp_directory_path() / "bw_special_folder_test";
+  std::filesystem::remove_all(data);
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  uint32_t buf = rig.Block(260);
+  EXPECT_EQ(rig.Answer(Native::kGetSpecialFolder, {buf, 3}), 1);
+  std::string folder = rig.Read(buf);
+  EXPECT_EQ(folder.rfind("Z:\\", 0), 0u) << folder;
+  EXPECT_EQ(folder.back(), '\\');
+  unsetenv("XDG_DATA_HOME");
+  std::filesystem::remove_all(data);
+}
+
+TEST(AppNatives, WallClockAndStopwatches) {
+  host::VirtualClock clock(500);
+  host::WallTime fixed{2021, 3, 4, 5, 6, 7, 4};
+  clock.SetLocalTime(fixed);
+  ScopedGlobal<host::ClockSource> use(&clock);
+  NativeRig rig;
+  uint32_t out = rig.Block(20);
+  EXPECT_EQ(rig.Answer(Native::kGetLocalTime, {out, out + 4, 0, out + 12, out + 16}), 0)
+      << "an out of 0 is skipped";
+  EXPECT_EQ(std::tuple(rig.Word(out), rig.Word(out + 8), rig.Word(out + 16)),
+            std::tuple(2021u, 0u, 6u));
+
+  EXPECT_EQ(rig.Answer(Native::kStopwatchCreate, {2}), 0);
+  clock.AdvanceMilliseconds(40);
+  EXPECT_EQ(rig.Answer(Native::kStopwatchGetElapsed, {0x10001}), 40) << "the index is 16 bits";
+  EXPECT_EQ(rig.Answer(Native::kStopwatchPause, {1}), 1);
+  clock.AdvanceMilliseconds(25);
+  EXPECT_EQ(rig.Answer(Native::kStopwatchGetElapsed, {1}), 40) << "paused";
+  EXPECT_EQ(rig.Answer(Native::kStopwatchResume, {1}), 1);
+  EXPECT_EQ(rig.Answer(Native::kStopwatchStart, {2}), 0) << "past the bank";
+}
+
+// The message-fed devices of the input manager, driven as the window thread feeds them.
+class InputNatives : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(manager_.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+    manager_.Activate();
+    ASSERT_EQ(manager_.CreateBindingTable(8, &table_), 0u);
+    for (uint32_t action = 0; action < 6; ++action) {
+      ASSERT_EQ(table_->AddBinding(action, kDeviceKeyboard, static_cast<uint8_t>(0x10 + action)),
+                0u);
+    }
+    rig_.app.input = &manager_;
+    rig_.app.bindings = table_;
+  }
+  InputManager manager_;
+  InputBindingTable* table_ = nullptr;
+  NativeRig rig_;
+};
+
+TEST_F(InputNatives, ActionsAndFixedActions) {
+  manager_.OnKeyDown('W', 0);  // code 0x11: action 1
+  manager_.OnKeyDown('T', 0);  // code 0x14: action 4
+  manager_.Poll();
+  EXPECT_EQ(rig_.Answer(Native::kIsActionPressed, {1}), 1);
+  EXPECT_EQ(rig_.Answer(Native::kFindPressedAction, {2, 0}), 4);
+  EXPECT_EQ(rig_.Answer(Native::kIsDecidePressed, {}), 1) << "action 4";
+  manager_.Poll();
+  EXPECT_EQ(rig_.Answer(Native::kIsDecidePressed, {}), 0) << "pressed only in the frame after";
+
+  EXPECT_EQ(rig_.Answer(Native::kAddBinding, {6, kDeviceKeyboard, kCodeZ}), 0);
+  EXPECT_EQ(rig_.Answer(Native::kChangeBinding, {6, kDeviceKeyboard, kCodeZ, 0x2D}), 0);
+  EXPECT_EQ(rig_.Answer(Native::kRemoveBinding, {6, kDeviceKeyboard, kCodeZ}),
+            int32_t(kBindingNotFound))
+      << "changed";
+}
+
+TEST_F(InputNatives, KeysModifiersAndMouse) {
+  manager_.OnKeyDown('Z', 0);
+  manager_.OnKeyDown(0x11, 0);  // Ctrl
+  manager_.Poll();
+  EXPECT_EQ(rig_.Answer(Native::kIsKeyDown, {kCodeZ}), 1);
+  rig_.app.skipWithCtrl = true;
+  EXPECT_EQ(rig_.Answer(Native::kIsSkipModifierPressed, {}), 1);
+  manager_.OnKeyUp('Z', 0);
+  manager_.Poll();
+  EXPECT_EQ(rig_.Answer(Native::kIsKeyReleased, {kCodeZ}), 1) << "let go since the last frame";
+  // A key let go and pressed again within one frame still counts as pressed.
+  manager_.OnKeyUp(0x10, 0);
+  manager_.OnKeyDown(0x10, 0);
+  manager_.Poll();
+  EXPECT_EQ(rig_.Answer(Native::kIsKeyPressed, {kCodeLeftShift}), 1);
+
+  EXPECT_EQ(rig_.Answer(Native::kSetKeyboardMode, {0x100}), 0);
+  EXPECT_FALSE(rig_.app.keyRepeats) << "a byte";
+
+  manager_.GetMouse()->OnWheelMessage(host::WPARAM{120} << 16);
+  manager_.Poll();
+  uint32_t delta = rig_.Block(4);
+  EXPECT_EQ(rig_.Answer(Native::kWheelUp, {delta}), 1);
+  EXPECT_EQ(rig_.Word(delta), 120u);
+}
+
+TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  Mouse* mouse = manager_.GetMouse();
+  PointerPosition at{50, 60};
+  mouse->SetPointerPosition(&at);
+  ImageSurface picture;
+  ASSERT_EQ(picture.Create(64, 16, 32, kImagePlain), kSurfaceDone);
+  auto sprite = std::make_unique<Sprite>();
+  Rect firstFrame{0, 0, 16, 16};
+  ASSERT_EQ(sprite->SetImage(&picture, &firstFrame, 0, 0), kSpriteDone);
+  uint32_t handle = rig_.Give(ScriptObjectType::kDisplayObject, sprite.get());
+
+  EXPECT_EQ(rig_.Answer(Native::kSetAnimatedCursor, {handle, 4, 100, 0, 3, 2}), 0);
+  EXPECT_TRUE(mouse->HasAnimatedCursor());
+  mouse->UpdateAnimatedCursor();
+  EXPECT_EQ(std::pair(sprite->GetX(), sprite->GetY()), std::pair(47, 58)) << "the hot spot";
+
+  // A sprite without a picture is refused and the first one stays the cursor.
+  Sprite empty;
+  uint32_t emptyHandle = rig_.Give(ScriptObjectType::kDisplayObject, &empty);
+  EXPECT_EQ(rig_.Answer(Native::kSetAnimatedCursor, {emptyHandle, 1, 0, 0, 0, 0}),
+            int32_t(kAnimatedNoImage));
+  at = {20, 20};
+  mouse->UpdateAnimatedCursor();
+  EXPECT_EQ(sprite->GetX(), 17);
+
+  // The cursor's object destroyed under it: later frames touch nothing.
+  sprite.reset();
+  at = {30, 30};
+  mouse->UpdateAnimatedCursor();
+  EXPECT_EQ(rig_.Answer(Native::kSetAnimatedCursor, {0, 0, 0, 0, 0, 0}), 0);
+  EXPECT_FALSE(mouse->HasAnimatedCursor());
+  mouse->SetPointerPosition(nullptr);
+}
+
+// Without devices every test reads as nothing held, every search as none.
+TEST(AppNatives, InputWithoutDevicesAndTheCursor) {
+  NativeRig rig;
+  for (uint32_t n :
+       {Native::kIsActionPressed, Native::kIsActionDown, Native::kIsDecidePressed,
+        Native::kIsRightHeld, Native::kIsSkipModifierPressed, Native::kIsKeyPressed,
+        Native::kGetScrollLockState, Native::kIsKeyReleased, Native::kIsLeftClickPressed,
+        Native::kIsMiddleClickDown, Native::kGetJoystickState, Native::kIsJoyButtonDown})
+    EXPECT_EQ(rig.Answer(n, {1, 1}), 0) << n;
+  EXPECT_EQ(rig.Answer(Native::kAddBinding, {0, 0, 1}), int32_t(kBindingNoDevice));
+  uint32_t out = rig.Block(8);
+  EXPECT_EQ(rig.Answer(Native::kGetCursorPosition, {out, out + 4}), 0);
+  EXPECT_EQ(int32_t(rig.Word(out)), kPointerOutside);
+}
+
+TEST(NativeHelpers, TasksAndPointerMoves) {
+  NativeRig rig;
+  TimedTask* task = nullptr;
+  rig.app.atLastPixel = true;
+  EXPECT_EQ(StartPointerMove(&rig.app, 5, 5, 100, false, 0, &task), kPointerMoveNotStarted);
+  rig.app.atLastPixel = false;
+  rig.app.movesAllowed = false;
+  EXPECT_EQ(StartPointerMove(&rig.app, 5, 5, 100, true, 0, &task), kPointerMoveNotStarted);
+  rig.app.movesAllowed = true;
+  EXPECT_EQ(StartPointerMove(&rig.app, 5, 5, 100, true, 0, &task), kPointerMoveMissing)
+      << "no pointer to move";
+
+  SetCurrentSaveName(*rig.host, "SAVE\\DATA0101.SAV");
+  SetCurrentSaveName(*rig.host, nullptr);
+  EXPECT_EQ(rig.host->CurrentSaveName(), "SAVE\\DATA0101.SAV") << "a null text keeps the name";
 }
 
 }  // namespace

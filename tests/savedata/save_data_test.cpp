@@ -2,13 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "common/global.h"
+#include "graphics/layers/canvas_layer.h"
+#include "graphics/layers/fake_filter.h"
+#include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/pixel_library.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/sav/sav_text.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "save_rig.h"
+#include "savedata/save_file.h"
 #include "support/game_folder.h"
 
 namespace bw {
@@ -168,8 +176,7 @@ TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
     const std::vector<uint8_t> snapshot = SnapshotOf(rig);
     sav::SaveDescription d;
     d.state = sav::JoinState(Parts(rig), c.stateFaults);
-    const std::vector<uint8_t> file = sav::MakeSaveFile(d, c.faults);
-    rig.dir.WriteFile("DATA0501.SAV", std::string(file.begin(), file.end()));
+    rig.dir.WriteFile("DATA0501.SAV", sav::MakeSaveFile(d, c.faults));
     frame.failRead = c.frameFails;
     EXPECT_EQ(rig.Save().LoadSaveData(5, 1), c.want) << c.what;
     if (c.want == 0) {
@@ -183,6 +190,8 @@ TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
     EXPECT_EQ(frame.state, (std::vector<uint8_t>{'F', '0', '1'})) << c.what;
     EXPECT_EQ(SnapshotOf(rig), snapshot) << c.what;
   }
+  SaveRig rig;
+  EXPECT_EQ(rig.Save().LoadSaveData(2, 2), kLoadNoFile);
 }
 
 TEST(SaveHeaderFields, TitleCommentThumbnailAndCaptionRoundTrip) {
@@ -237,9 +246,8 @@ TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
     bmp.height = width * 3 / 4;
     for (int32_t i = 0; i < bmp.width * bmp.height; ++i)
       bmp.data.insert(bmp.data.end(), {10, 20, 30});
-    const std::vector<uint8_t> file = tools::BuildBmp(bmp);
     const std::string name = "PIC" + std::to_string(width) + ".BMP";
-    game.dir().WriteFile("SYS/_" + name, std::string(file.begin(), file.end()));
+    game.dir().WriteFile("SYS/_" + name, tools::BuildBmp(bmp));
     frame.picture = "CG\\" + name;
     ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0) << width;
     ImageSurface thumbnail;
@@ -372,6 +380,148 @@ TEST(SaveFileLayout, FieldsSitAtTheirOffsetsForTheReaderTheWriterAndTheEdit) {
   uint8_t sum = 0;
   for (size_t i = 32715; i < written.size(); ++i) sum = uint8_t(sum + uint8_t(written[i]));
   EXPECT_EQ(uint8_t(written[32714]), sum) << "the check byte over the stored state";
+}
+
+// A scene layer running a two-layer transition gives the thumbnail of its linked layer; any
+// other filter keeps the layer's own composition, with the list above it (the frame) unless the
+// player leaves the frame out.
+TEST(SaveThumbnail, ATwoLayerTransitionShowsTheLinkedLayer) {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  SaveRig rig;
+  CanvasLayer shown, linked;
+  ASSERT_EQ(shown.Create(240, 180, 32, kLayerComposed), kLayerDone);
+  ASSERT_EQ(linked.Create(240, 180, 32, kLayerComposed), kLayerDone);
+  shown.GetCompositionLayer()->SetBackgroundColor(0x336699, true);
+  linked.GetCompositionLayer()->SetBackgroundColor(0x99CC00, true);
+  ASSERT_EQ(shown.SetLinkedLayer(&linked), kLayerDone);
+  FakeFrame frame;
+  frame.layer = shown.GetCompositionLayer();
+  frame.holder = &shown;
+  rig.app.frame = &frame;
+  auto saved = [&](int kind) -> int64_t {
+    if (kind >= 0) {
+      shown.AttachSource(new testing_layers::FakeFilter(uint8_t(kind)), kAttachPlain, false, false);
+    }
+    if (int r = rig.Save().WriteSaveData(2, 0)) return -r;
+    ImageSurface picture;
+    EXPECT_EQ(picture.Create(120, 90, 32, 0), 0);
+    EXPECT_EQ(
+        rig.Save().ReadSaveSlotInfo(2, 0, &picture, nullptr, nullptr, nullptr, nullptr, false), 0);
+    const uint8_t* p = picture.GetRowPointer(45) + 60 * 4;
+    return p[0] | p[1] << 8 | p[2] << 16;
+  };
+  EXPECT_EQ(saved(-1), 0x336699) << "no filter";
+  EXPECT_EQ(saved(1), 0x99CC00);
+  EXPECT_EQ(saved(2), 0x336699) << "a one-layer filter";
+  EXPECT_EQ(saved(0), 0x99CC00);
+  ASSERT_EQ(shown.SetLinkedLayer(nullptr), kLayerDone);
+  EXPECT_EQ(saved(-1), -kWriteNoLayer) << "no linked layer to show";
+  shown.DetachSource(false);
+}
+
+TEST(SaveThumbnail, TheFrameAboveAFilteredSceneIsKeptUnlessLeftOut) {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  BuildBlendTables();  // the frame's colour is blended over the scene
+  SaveRig rig;
+  CanvasLayer shown, linked;
+  ASSERT_EQ(shown.Create(240, 180, 32, kLayerComposed), kLayerDone);
+  ASSERT_EQ(linked.Create(240, 180, 32, kLayerComposed), kLayerDone);
+  ASSERT_EQ(shown.SetLinkedLayer(&linked), kLayerDone);
+  shown.GetCompositionLayer()->SetBackgroundColor(0x336699, true);
+  DisplayObjectList frameList;
+  ColorRectObject frame;
+  ASSERT_EQ(frame.Create(240, 180, 0xFFCC3300, 0, 0), 0);
+  ASSERT_EQ(frameList.Add(&frame, 1, 0), 0);
+  shown.GetCompositionLayer()->SetSecondList(&frameList);
+  ASSERT_EQ(shown.AttachSource(new testing_layers::FakeFilter(2), kAttachPlain, false, false),
+            kLayerDone);
+  FakeFrame scene;
+  scene.layer = shown.GetCompositionLayer();
+  scene.holder = &shown;
+  rig.app.frame = &scene;
+  for (uint8_t withoutFrame : {1, 0}) {
+    rig.app.settings.settings.thumbnailWithoutFrame = withoutFrame;
+    ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
+    ImageSurface picture;
+    ASSERT_EQ(picture.Create(120, 90, 32, 0), 0);
+    EXPECT_EQ(
+        rig.Save().ReadSaveSlotInfo(2, 0, &picture, nullptr, nullptr, nullptr, nullptr, false), 0);
+    const uint8_t* p = picture.GetRowPointer(45) + 60 * 4;
+    EXPECT_EQ(p[0] | p[1] << 8 | p[2] << 16, withoutFrame ? 0x336699 : 0xCC3300)
+        << int(withoutFrame);
+  }
+  shown.DetachSource(false);
+  shown.GetCompositionLayer()->SetSecondList(nullptr);
+  ASSERT_EQ(shown.SetLinkedLayer(nullptr), kLayerDone);
+}
+
+const std::string kA = "\x82\xA0";  // a double-byte character
+
+std::string Title(std::string_view text) {
+  uint8_t field[kTitleFieldBytes];
+  PutTitle(field, text);
+  return FieldText(field);
+}
+
+std::string Comment(std::string_view text) {
+  uint8_t field[kCommentFieldBytes] = {};
+  PutComment(field, text);
+  return FieldText(field);
+}
+
+TEST(SaveFileText, TitleAndCommentCopiesStopAtWholeCharacters) {
+  struct Case {
+    const char* what;
+    std::string got, want;
+  };
+  const Case cases[] = {
+      {"a 60-byte title keeps 40", Title(std::string(60, 't')), std::string(40, 't')},
+      {"a title cut before a split character", Title(std::string(39, 't') + kA),
+       std::string(39, 't')},
+      {"the character that would spend the budget", Comment(std::string(247, 'c') + kA),
+       std::string(247, 'c')},
+      {"a double-byte character that fits", Comment(std::string(246, 'c') + kA),
+       std::string(246, 'c') + kA},
+      {"a lone lead byte before the NUL ends the copy", Comment(std::string("ab\x82\0zz", 6)),
+       "ab"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
+}
+
+TEST(SaveFileText, FieldsWithoutNulEndAtACharacter) {
+  std::vector<uint8_t> field(kTitleFieldBytes, 'x');
+  EXPECT_EQ(FieldText(field), std::string(44, 'x'));
+  field.back() = 0x82;  // a lead byte with its trail outside the field
+  EXPECT_EQ(FieldText(field), std::string(43, 'x'));
+  field[1] = 0;
+  EXPECT_EQ(FieldText(field), "x");
+}
+
+TEST(SaveFileText, FoldLaysTheCommentOutInFourLines) {
+  EXPECT_EQ(FoldComment(std::string(200, 'x')),
+            std::string(82, 'x') + "\n" + std::string(82, 'x') + "\n" + std::string(36, 'x'));
+  EXPECT_EQ(FoldComment("1\n2\n3\n4\n5\n6"), "1\n2\n3\n4");
+  // A double-byte character that would straddle the 82nd byte moves down whole.
+  EXPECT_EQ(FoldComment(std::string(81, 'x') + kA + "y"), std::string(81, 'x') + "\n" + kA + "y");
+  EXPECT_EQ(FoldComment(std::string(82 * 5, 'x')).size(), 82u * 4 + 3);
+}
+
+TEST(SaveFileText, DatesCaptionsAndLimits) {
+  const std::string date = FormatSaveDate({2026, 12, 7, 1, 9, 5});
+  EXPECT_EQ(date, "2026/12/07(\x8C\x8E) 09:05");
+  EXPECT_EQ(FormatSaveCaption("T", "D", 1),
+            "\x81\x77T\x81\x78\n\x81\x79\x8B\x4C\x98\x5E\x93\xFA\x8E\x9E D\x81\x7A");
+  EXPECT_NE(FormatSaveCaption("T", "D", 7).find("\x81\x78\r\n\x81\x79"), std::string::npos);
+  EXPECT_EQ(FitField(std::string(10, 'a') + kA, 12), std::string(10, 'a'));
+}
+
+TEST(SaveFileReader, ShortStatesAreStoredAsTheyAre) {
+  sav::SaveDescription d;
+  d.state.assign(8, 'S');
+  SaveFileContents contents;
+  ASSERT_EQ(ReadSaveFile(sav::MakeSaveFile(d), contents), 0);
+  EXPECT_EQ(contents.unpackedSize, 0u);
+  EXPECT_EQ(contents.storedSize, 8u);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 
 namespace bw::test {
@@ -16,6 +18,10 @@ class TempDir {
   const std::filesystem::path& path() const { return path_; }
   // Writes bytes to path()/relative, making folders on the way; answers the full path.
   std::filesystem::path WriteFile(const std::string& relative, const std::string& bytes) const;
+  std::filesystem::path WriteFile(const std::string& relative,
+                                  std::span<const uint8_t> bytes) const {
+    return WriteFile(relative, std::string(bytes.begin(), bytes.end()));
+  }
 
  private:
   std::filesystem::path path_;

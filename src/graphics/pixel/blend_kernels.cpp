@@ -170,12 +170,13 @@ void SaturatedRowSse2(uint32_t* dst, const uint32_t* src, int width) {
 // Three-operand lerps with one weight for the whole row.
 __attribute__((target("avx2"))) void OpacityRowOfAvx2(uint32_t* dst, const uint32_t* from,
                                                       const uint32_t* src, int width, uint32_t w) {
-  const __m256i lanes = _mm256_broadcastsi128_si256(PairWeights(w, w));
+  const __m256i takeRb = _mm256_set1_epi32(int(w | w << 16)), takeGa = _mm256_set1_epi32(int(w));
   int x = 0;
   for (; x + 8 <= width; x += 8) {
-    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + x));
-    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), LerpEight(d, s, lanes, lanes));
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + x));
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        LerpEightInLanes(d, s, takeRb, takeGa));
   }
   for (; x < width; ++x) dst[x] = LerpPlain(from[x], src[x], w);
 }

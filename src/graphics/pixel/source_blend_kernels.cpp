@@ -144,15 +144,13 @@ using AlphaOpacity = LerpBy<AlphaRowWeight>;
 using AlphaAdd = AddBy<AlphaRowWeight>;
 using AlphaSubtract = SubtractBy<AlphaRowWeight>;
 
-// Eight pixels at a time: the same lane arithmetic as FourWeights and LerpFour, twice as wide.
-// Answers how many pixels it did (a multiple of eight).
+// Eight pixels at a time: the weights of AlphaOpacityRowSse2 in each pixel's own 32-bit lane,
+// the lerp of LerpEightInLanes. Answers how many pixels it did (a multiple of eight).
 __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uint32_t* src,
                                                         int width, uint8_t opacity) {
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i colorLanes =
-      _mm256_set_epi16(0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1);
-  const __m256i o16 = _mm256_set1_epi16(short(opacity));
-  const __m256i one = _mm256_set1_epi16(1);
+  const __m256i o32 = _mm256_set1_epi32(opacity);
+  const __m256i one = _mm256_set1_epi32(1);
   const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const bool solid = opacity == 255;
   int x = 0;
@@ -166,16 +164,14 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_blendv_epi8(s, d, alphaBits));
       continue;
     }
-    const __m256i alpha = _mm256_srli_epi32(s, 24);
-    __m256i v = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_packs_epi32(alpha, alpha), o16),
-                                 _mm256_set1_epi16(127));
+    // T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1, 0 at 0.
+    const __m256i v =
+        _mm256_add_epi32(_mm256_mullo_epi16(_mm256_srli_epi32(s, 24), o32), _mm256_set1_epi32(127));
     const __m256i t =
-        _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one), _mm256_srli_epi16(v, 8)), 8);
-    const __m256i w = _mm256_add_epi16(_mm256_add_epi16(t, one), _mm256_cmpeq_epi16(t, zero));
-    const __m256i pairs = _mm256_unpacklo_epi16(w, w);
-    const __m256i wLo = _mm256_and_si256(_mm256_unpacklo_epi32(pairs, pairs), colorLanes);
-    const __m256i wHi = _mm256_and_si256(_mm256_unpackhi_epi32(pairs, pairs), colorLanes);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), LerpEight(d, s, wLo, wHi));
+        _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(v, one), _mm256_srli_epi32(v, 8)), 8);
+    const __m256i w = _mm256_add_epi32(_mm256_add_epi32(t, one), _mm256_cmpeq_epi32(t, zero));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        LerpEightInLanes(d, s, _mm256_or_si256(w, _mm256_slli_epi32(w, 16)), w));
   }
   return x;
 }
@@ -412,22 +408,19 @@ inline __m128i RuleWeights8(const uint8_t* rule, const uint8_t* table) {
 __attribute__((target("avx2"))) void RuleRowOfAvx2(uint32_t* dst, const uint32_t* from,
                                                    const uint32_t* src, const uint8_t* rule,
                                                    int width, const uint8_t* table) {
-  // Each pixel's weight spread over its blue, green and red lanes, for the pixels each unpacked
-  // half holds (0, 1, 4, 5 and 2, 3, 6, 7); alpha lanes 0.
-  constexpr char z = char(0x80);
-  const __m256i spreadLo = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, z, z, 2, 3, 2, 3, 2, 3, z, z,  //
-                                            8, 9, 8, 9, 8, 9, z, z, 10, 11, 10, 11, 10, 11, z, z);
-  const __m256i spreadHi =
-      _mm256_setr_epi8(4, 5, 4, 5, 4, 5, z, z, 6, 7, 6, 7, 6, 7, z, z,  //
-                       12, 13, 12, 13, 12, 13, z, z, 14, 15, 14, 15, 14, 15, z, z);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i one = _mm256_set1_epi32(1);
   int x = 0;
   for (; x + 8 <= width; x += 8) {
-    const __m256i w = _mm256_broadcastsi128_si256(RuleWeights8(rule + x, table));
-    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + x));
-    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
-    _mm256_storeu_si256(
-        reinterpret_cast<__m256i*>(dst + x),
-        LerpEight(d, s, _mm256_shuffle_epi8(w, spreadLo), _mm256_shuffle_epi8(w, spreadHi)));
+    // Each pixel's W[table[r]] in its own 32-bit lane.
+    uint64_t k8 = 0;
+    for (int i = 0; i < 8; ++i) k8 |= uint64_t{table[rule[x + i]]} << (8 * i);
+    const __m256i k = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(int64_t(k8)));
+    const __m256i w = _mm256_andnot_si256(_mm256_cmpeq_epi32(k, zero), _mm256_add_epi32(k, one));
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + x));
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        LerpEightInLanes(d, s, _mm256_or_si256(w, _mm256_slli_epi32(w, 16)), w));
   }
   for (; x < width; ++x) dst[x] = LerpPlain(from[x], src[x], WeightTable[table[rule[x]]][0]);
 }

@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libswscale/swscale.h>
 }
 
 namespace bw::host {
@@ -27,6 +28,23 @@ bool SameMemory(const MovieFrameMemory& a, const MovieFrameMemory& b) {
   return a.pixels == b.pixels && a.pitch == b.pitch && a.width == b.width && a.height == b.height &&
          a.format == b.format && a.generation == b.generation;
 }
+
+AVPixelFormat PixelFormatOf(MovieFrameFormat format) {
+  switch (format) {
+    case MovieFrameFormat::kRgb555:
+      return AV_PIX_FMT_RGB555LE;
+    case MovieFrameFormat::kRgb565:
+      return AV_PIX_FMT_RGB565LE;
+    case MovieFrameFormat::kRgb888:
+      return AV_PIX_FMT_BGR24;
+    case MovieFrameFormat::kXrgb8888:
+      return AV_PIX_FMT_BGR0;
+  }
+  return AV_PIX_FMT_BGR0;
+}
+
+// The memory stays the buffer's: the frame that wraps it for the scaler frees nothing.
+void KeepMemory(void*, uint8_t*) {}
 
 }  // namespace
 
@@ -91,6 +109,113 @@ void MovieFrameConverter::Convert(const AVFrame* frame, int32_t index,
     av_frame_unref(last_);
     if (av_frame_ref(last_, frame) != 0) av_frame_free(&last_);
   }
+}
+
+MovieFrameScaler::~MovieFrameScaler() {
+  Forget(0);
+  Forget(1);
+  sws_freeContext(context_);
+}
+
+void MovieFrameScaler::Forget(int32_t index) {
+  av_frame_free(&held_[index].source);
+  held_[index] = {};
+}
+
+void MovieFrameScaler::Scale(const AVFrame* frame, int32_t index, const MovieFrameMemory& memory,
+                             bool keeps) {
+  int32_t top = 0, bottom = memory.height;
+  if (keeps && !ChangedRows(frame, held_[index], memory, &top, &bottom)) {
+    top = 0;
+    bottom = memory.height;
+  }
+  if (top < bottom && !ScaleRows(frame, memory, top, bottom)) {
+    Forget(index);
+    return;
+  }
+  if (keeps) {
+    Hold(frame, index, memory);
+  } else {
+    Forget(index);
+  }
+}
+
+bool MovieFrameScaler::ChangedRows(const AVFrame* frame, const Held& held,
+                                   const MovieFrameMemory& memory, int32_t* top, int32_t* bottom) {
+  const AVFrame* before = held.source;
+  if (!before || !SameMemory(held.memory, memory) || frame->format != AV_PIX_FMT_YUV420P ||
+      before->format != frame->format || before->width != frame->width ||
+      before->height != frame->height) {
+    return false;
+  }
+  changes_.resize(static_cast<size_t>(frame->height));
+  FindChangedRows(PlanesOf(frame), PlanesOf(before), frame->width, frame->height, changes_.data());
+  int32_t first = frame->height, last = 0;
+  for (int32_t row = 0; row < frame->height; ++row) {
+    if (changes_[static_cast<size_t>(row)].Empty()) continue;
+    first = std::min(first, row);
+    last = row + 1;
+  }
+  if (first >= last) {
+    *top = *bottom = 0;
+    return true;
+  }
+  // A scaled row reads the picture's rows about its own place, more of them when it shrinks.
+  const int64_t from = frame->height, to = memory.height;
+  const int64_t reach = 4 + 2 * ((from + to - 1) / to);
+  *top = static_cast<int32_t>(std::max<int64_t>(0, (first - reach) * to / from));
+  *bottom = static_cast<int32_t>(std::min<int64_t>(to, ((last + reach) * to + from - 1) / from));
+  return true;
+}
+
+bool MovieFrameScaler::ScaleRows(const AVFrame* frame, const MovieFrameMemory& memory, int32_t top,
+                                 int32_t bottom) {
+  // Without scaling the cheapest filter gives the same pixels.
+  const bool same = frame->width == memory.width && frame->height == memory.height;
+  const AVPixelFormat format = PixelFormatOf(memory.format);
+  context_ =
+      sws_getCachedContext(context_, frame->width, frame->height,
+                           static_cast<AVPixelFormat>(frame->format), memory.width, memory.height,
+                           format, same ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (!context_) return false;
+  if (top == 0 && bottom == memory.height) {
+    uint8_t* planes[4] = {memory.pixels, nullptr, nullptr, nullptr};
+    int pitches[4] = {memory.pitch, 0, 0, 0};
+    return sws_scale(context_, frame->data, frame->linesize, 0, frame->height, planes, pitches) > 0;
+  }
+  const int32_t align = std::max(1, static_cast<int32_t>(sws_receive_slice_alignment(context_)));
+  top -= top % align;
+  bottom = std::min(memory.height, (bottom + align - 1) / align * align);
+  AVFrame* out = av_frame_alloc();
+  if (!out) return false;
+  out->format = format;
+  out->width = memory.width;
+  out->height = memory.height;
+  out->data[0] = memory.pixels;
+  out->linesize[0] = memory.pitch;
+  out->buf[0] = av_buffer_create(memory.pixels, static_cast<size_t>(memory.pitch) * memory.height,
+                                 KeepMemory, nullptr, 0);
+  bool done = out->buf[0] && sws_frame_start(context_, out, frame) >= 0;
+  if (done) {
+    done = sws_send_slice(context_, 0, static_cast<unsigned>(frame->height)) >= 0 &&
+           sws_receive_slice(context_, static_cast<unsigned>(top),
+                             static_cast<unsigned>(bottom - top)) >= 0;
+    sws_frame_end(context_);
+  }
+  av_frame_free(&out);
+  return done;
+}
+
+void MovieFrameScaler::Hold(const AVFrame* frame, int32_t index, const MovieFrameMemory& memory) {
+  Held& held = held_[index];
+  if (!held.source) held.source = av_frame_alloc();
+  if (!held.source) return;
+  av_frame_unref(held.source);
+  if (av_frame_ref(held.source, frame) != 0) {
+    Forget(index);
+    return;
+  }
+  held.memory = memory;
 }
 
 }  // namespace bw::host

@@ -11,6 +11,7 @@
 #include "host/movie/yuv_frame.h"
 
 struct AVFrame;
+struct SwsContext;
 
 namespace bw::host {
 
@@ -54,6 +55,36 @@ class MovieFrameConverter {
   static constexpr int32_t kMaxSkipped = 16;
   int32_t skipped_ = 0;  // comparisons still to skip
   int32_t nextSkip_ = 1;
+};
+
+// Scales frames of any other shape or size into the frame buffers through libswscale. A buffer
+// that keeps its pixels and holds the scaling of an earlier frame gets again only the rows a
+// change in the picture reaches: a still picture is not scaled again.
+class MovieFrameScaler {
+ public:
+  MovieFrameScaler() = default;
+  ~MovieFrameScaler();
+  MovieFrameScaler(const MovieFrameScaler&) = delete;
+  MovieFrameScaler& operator=(const MovieFrameScaler&) = delete;
+
+  void Scale(const AVFrame* frame, int32_t index, const MovieFrameMemory& memory, bool keeps);
+  // Buffer index no longer holds what this scaled into it.
+  void Forget(int32_t index);
+
+ private:
+  struct Held {
+    AVFrame* source = nullptr;  // the frame last scaled into the buffer
+    MovieFrameMemory memory;
+  };
+  // The buffer's rows [*top, *bottom) that frame changes; false when all must be scaled.
+  bool ChangedRows(const AVFrame* frame, const Held& held, const MovieFrameMemory& memory,
+                   int32_t* top, int32_t* bottom);
+  bool ScaleRows(const AVFrame* frame, const MovieFrameMemory& memory, int32_t top, int32_t bottom);
+  void Hold(const AVFrame* frame, int32_t index, const MovieFrameMemory& memory);
+
+  SwsContext* context_ = nullptr;
+  Held held_[2];
+  std::vector<RowSpan> changes_;
 };
 
 }  // namespace bw::host

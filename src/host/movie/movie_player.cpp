@@ -14,7 +14,6 @@ extern "C" {
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 namespace bw::host {
@@ -31,20 +30,6 @@ constexpr AVRational kUnits = {1, static_cast<int>(kMovieUnitsPerSecond)};
 // comes from the one source.
 int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
   return AVERROR(EPERM);
-}
-
-AVPixelFormat PixelFormatOf(MovieFrameFormat format) {
-  switch (format) {
-    case MovieFrameFormat::kRgb555:
-      return AV_PIX_FMT_RGB555LE;
-    case MovieFrameFormat::kRgb565:
-      return AV_PIX_FMT_RGB565LE;
-    case MovieFrameFormat::kRgb888:
-      return AV_PIX_FMT_BGR24;
-    case MovieFrameFormat::kXrgb8888:
-      return AV_PIX_FMT_BGR0;
-  }
-  return AV_PIX_FMT_BGR0;
 }
 
 int64_t FrameTime(const AVFrame* frame) {
@@ -149,8 +134,8 @@ struct MoviePlayer::Impl {
   int32_t shown = 0;
   bool inUse = false;
   int64_t shownTime = -1;
-  SwsContext* scaler = nullptr;
   MovieFrameConverter converter;
+  MovieFrameScaler scaler;
 
   // Sound.
   SwrContext* resampler = nullptr;
@@ -168,7 +153,6 @@ struct MoviePlayer::Impl {
     av_frame_free(&ahead);
     av_frame_free(&soundFrame);
     av_packet_free(&packet);
-    sws_freeContext(scaler);
     swr_free(&resampler);
     main.Close();
     sound.Close();
@@ -382,7 +366,10 @@ struct MoviePlayer::Impl {
     return !main.atEnd || lastEnd > clock;
   }
 
-  void Forget(int32_t index) { converter.Forget(index); }
+  void Forget(int32_t index) {
+    converter.Forget(index);
+    scaler.Forget(index);
+  }
 
   void Convert(AVFrame* frame) {
     const int32_t back = 1 - shown;
@@ -401,10 +388,11 @@ struct MoviePlayer::Impl {
         // The common case by our own rows; a buffer that keeps its pixels gets only the changes.
         const bool anyKeeps =
             (buffers[0] && buffers[0]->KeepsPixels()) || (buffers[1] && buffers[1]->KeepsPixels());
+        scaler.Forget(back);
         converter.Convert(frame, back, memory, target->KeepsPixels(), anyKeeps);
       } else {
-        Forget(back);
-        Scale(frame, memory, frame->width == memory.width && frame->height == memory.height);
+        converter.Forget(back);
+        scaler.Scale(frame, back, memory, target->KeepsPixels());
       }
     } else {
       Forget(back);
@@ -412,18 +400,6 @@ struct MoviePlayer::Impl {
     target->UnlockFrame();
     shown = back;
     shownTime = frame->pts;
-  }
-
-  // Without scaling the cheapest filter gives the same pixels.
-  void Scale(const AVFrame* frame, const MovieFrameMemory& memory, bool same) {
-    scaler = sws_getCachedContext(scaler, frame->width, frame->height,
-                                  static_cast<AVPixelFormat>(frame->format), memory.width,
-                                  memory.height, PixelFormatOf(memory.format),
-                                  same ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!scaler) return;
-    uint8_t* planes[4] = {memory.pixels, nullptr, nullptr, nullptr};
-    int pitches[4] = {memory.pitch, 0, 0, 0};
-    sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, pitches);
   }
 
   // Brings the picture and the completion up to the clock.

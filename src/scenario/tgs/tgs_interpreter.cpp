@@ -189,9 +189,9 @@ class TgsInstruction : public TgsRunner {
   uint64_t at_;     // never past size_
   uint32_t start_;  // the offset of "[ " or "[s"
   TgsDecodedStep* record_;
-  // Bytes read one after another, not yet in the record: at most 8.
+  // Bytes read one after another, not yet in the record.
   uint64_t runAt_ = 0;
-  uint64_t runBytes_ = 0;
+  uint8_t runBytes_[TgsReadBytes::kWindow] = {};
   uint32_t runLength_ = 0;
 };
 
@@ -199,20 +199,21 @@ void TgsInstruction::Note(uint64_t at, const void* bytes, size_t n) {
   if (!record_) return;
   const auto* b = static_cast<const uint8_t*>(bytes);
   for (size_t i = 0; i < n; ++i, ++at) {
-    if (runLength_ == 8 || (runLength_ && at != runAt_ + runLength_)) Flush();
+    if (runLength_ == TgsReadBytes::kWindow || (runLength_ && at != runAt_ + runLength_)) Flush();
     if (runLength_ == 0) runAt_ = at;
-    runBytes_ |= uint64_t{b[i]} << (8 * runLength_++);
+    runBytes_[runLength_++] = b[i];
   }
 }
 
 void TgsInstruction::Flush() {
   if (runLength_ == 0) return;
-  const uint32_t shift = 8 * (8 - runLength_);
-  record_->reads.push_back(
-      {static_cast<int32_t>(runAt_ + runLength_) - 8, runBytes_ << shift, ~uint64_t{0} << shift});
+  constexpr uint32_t kWindow = TgsReadBytes::kWindow;
+  TgsReadBytes& r = record_->reads.emplace_back();  // cleared: the bytes in front are not read
+  r.windowAt = static_cast<int32_t>(runAt_ + runLength_) - static_cast<int32_t>(kWindow);
+  std::memcpy(r.bytes + kWindow - runLength_, runBytes_, runLength_);
+  std::memset(r.mask + kWindow - runLength_, 0xFF, runLength_);
   record_->stages.back().readsEnd = static_cast<uint32_t>(record_->reads.size());
   runLength_ = 0;
-  runBytes_ = 0;
 }
 
 Outcome TgsRunner::ReadVariable(uint32_t bank, uint32_t index, int32_t& value) {

@@ -4,6 +4,8 @@
 // interpreter later takes from the header (labels, message offsets) lies inside the code.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -34,13 +36,14 @@ struct TgsDecodedOperand {
   uint32_t a = 0;     // the constant, the variable's bank or the expression's linked code
   uint32_t b = 0;     // the variable's index
 };
-// Up to 8 bytes the reading took from the code, as it took them: in the top bytes of the word of
-// 8 that ends where they end. The word may start up to 7 bytes in front of the code, inside the
-// file's header.
+// Up to 16 bytes the reading took from the code, as it took them: in the top bytes of the window
+// of 16 that ends where they end, so that a step's fields mostly take one window each. The window
+// may start up to 15 bytes in front of the code, inside the file's header (20 bytes at least).
 struct TgsReadBytes {
-  int32_t wordAt;  // code offset
-  uint64_t word;
-  uint64_t mask;  // of the bytes read in the word
+  static constexpr uint32_t kWindow = 16;
+  int32_t windowAt;  // code offset
+  uint8_t bytes[kWindow];
+  uint8_t mask[kWindow];  // 0xFF where a byte was read
 };
 // Embedded code may rewrite anything, the instruction that runs it too: what was read after a run
 // is checked again after that run on each turn. Stage 0 is what was read before any.
@@ -117,13 +120,14 @@ class TgsScript {
     const TgsReadBytes* r = step.reads.data();
     const TgsReadBytes* end = r + step.stages[k].readsEnd;
     if (k) r += step.stages[k - 1].readsEnd;
-    uint64_t changed = 0;
+    __m128i changed = _mm_setzero_si128();
     for (; r != end; ++r) {
-      uint64_t word;
-      std::memcpy(&word, code_ + r->wordAt, 8);
-      changed |= (word ^ r->word) & r->mask;
+      const __m128i now = _mm_loadu_si128(reinterpret_cast<const __m128i*>(code_ + r->windowAt));
+      const __m128i then = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r->bytes));
+      const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r->mask));
+      changed = _mm_or_si128(changed, _mm_and_si128(_mm_xor_si128(now, then), mask));
     }
-    return changed == 0;
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(changed, _mm_setzero_si128())) == 0xFFFF;
   }
   // Keeps step in place of any decoded at its position. Steps are kept up to a number the code's
   // size bounds, so code that keeps rewriting itself cannot grow the table without end.

@@ -361,36 +361,5 @@ TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   EXPECT_EQ(app.ExitStatus(), kExitNormal);
 }
 
-TEST_F(FrameLoopTest, TheFrameThreadAsksTheWindowThreadForBoxesAndScreenModes) {
-  config.engine.threadedDriving = 1;
-  WriteGame(kEndless);
-  GameApp app;
-  bool onFrameThread = false;
-  int waitFromFrameThread = 0;
-  bool answer = false;
-  int switched = -1;
-  uint8_t modeAfter = 0;
-  test::List(app.FirstTimers(), std::make_unique<CountingTask>([&](int n) {
-               if (n != 5) return;
-               onFrameThread = app.OnFrameThread();
-               waitFromFrameThread = app.WaitForFrameThread(nullptr);
-               answer = app.AskYesNo("continue?", kIconQuestion);
-               switched = app.RequestScreenMode(kSavedScreenFull, 32, kSwitchForced);
-               modeAfter = app.Config().display.screenMode;
-               EXPECT_TRUE(app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0));
-             }),
-             0, 0, 0);
-  backend.QueueMessageBoxAnswer(host::IDYES);  // the question
-  backend.QueueMessageBoxAnswer(host::IDYES);  // the close
-  EXPECT_EQ(RunGame(app), kExitNormal);
-  EXPECT_EQ(
-      std::tuple(onFrameThread, waitFromFrameThread, app.FramePauseState(), answer, switched,
-                 modeAfter),
-      std::tuple(true, kWaitOnFrameThread, kFrameRunning, true, kSwitchDone, kSavedScreenFull));
-  std::vector<host::MessageBoxRequest> boxes = backend.MessageBoxes();
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0].text, "continue?");
-}
-
 }  // namespace
 }  // namespace bw

@@ -97,6 +97,8 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRuns) {
   app.AppShutdown(0);
 }
 
+// The frame thread's dialogs, boxes and screen-mode switches are carried out by the window
+// thread while the frame thread waits for them.
 TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   config.engine.threadedDriving = 1;
   WriteGame(kLoopForever);
@@ -104,27 +106,38 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   const uint32_t windowThread = host::GetCurrentThreadId();
   uint32_t frameThread = 0;
   uint32_t answer = 0;
+  int waitFromFrameThread = 0, switched = -1;
+  bool asked = false;
+  uint8_t modeAfter = 0;
   DataInputRequest input;
   // The first timer service runs on the frame thread in this mode.
   test::List(app.FirstTimers(), Once([&] {
                frameThread = host::GetCurrentThreadId();
+               waitFromFrameThread = app.WaitForFrameThread(nullptr);
                answer = app.ShowMessageDialog("from the frame thread", kMessageYesNo, nullptr,
                                               nullptr, 0);
                app.DataInput().Setup("name?", "", 0, 0, -1, -1);
                app.RequestDataInput(input);
+               asked = app.AskYesNo("continue?", kIconQuestion);
+               switched = app.RequestScreenMode(kSavedScreenFull, 32, kSwitchForced);
+               modeAfter = app.Config().display.screenMode;
                EXPECT_TRUE(app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0));
              }),
              5 * kPeriodMs, 0, 1);
   dialogs.scripted.QueueAnswer(Press(kIdYes));
   dialogs.scripted.QueueAnswer(Press(kIdOk, "Bob"));
+  backend.QueueMessageBoxAnswer(host::IDYES);   // the question
   dialogs.scripted.QueueAnswer(Press(kIdYes));  // the close
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(frameThread != 0u && frameThread != windowThread);
   EXPECT_EQ(std::tuple(answer, input.answer, app.DataInput().Result()), std::tuple(1u, 1, "Bob"));
+  EXPECT_EQ(std::tuple(waitFromFrameThread, app.FramePauseState(), asked, switched, modeAfter),
+            std::tuple(kWaitOnFrameThread, kFrameRunning, true, kSwitchDone, kSavedScreenFull));
   std::vector<host::DialogRecord> shown = Dialogs();
   ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(std::tuple(shown[0].templateId, shown[1].templateId), std::tuple(114, 116));
   for (const host::DialogRecord& dialog : shown) EXPECT_EQ(dialog.threadId, windowThread);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"continue?"});
 }
 
 TEST_F(GameDialogs, AFileDroppedOnTheWindowReachesTheDropTarget) {

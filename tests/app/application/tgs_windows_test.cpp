@@ -6,24 +6,72 @@
 #include <tuple>
 #include <vector>
 
+#include "effects/builtin_effects.h"
+#include "effects/effect_registries.h"
 #include "graphics/device/display_manager.h"
+#include "graphics/layers/canvas_layer.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/button_part.h"
 #include "gui/gui_fixture.h"
 #include "gui/image_list_part.h"
 #include "gui/part_manager.h"
 #include "gui/text_view.h"
+#include "host/clock.h"
 #include "host/cp932.h"
 #include "lib/gmp/gmp_writer.h"
+#include "lib/wgx/wgx_writer.h"
 #include "platform/timer_service.h"
 #include "resource/images/builtin_loaders.h"
+#include "resource/images/gmp_file.h"
 #include "resource/images/image_loader_manager.h"
+#include "support/bg_effect_rig.h"
 #include "support/image_test_rig.h"
+#include "support/temp_dir.h"
 #include "support/text_renderers.h"
-#include "tgs_window_pictures.h"
 
 namespace bw::test {
 namespace {
+
+// The pictures of the scenario's windows in a game folder: the frames and choice cells in one
+// colour, the two wait cursors white, the menu bar and the button strip as the test wants them,
+// and a button screen of ten buttons along the bottom.
+const char* const kTgsWindowPictures[] = {
+    "SYS/MS_FRM_B.WGX", "SYS/MS_FRM_A.WGX", "SYS/MS_FRM_G.WGX", "SYS/NM_FRM_B.WGX",
+    "SYS/NM_FRM_A.WGX", "SYS/NM_FRM_G.WGX", "SYS/MS_CUR0.WGX",  "SYS/MS_CUR1.WGX",
+    "SYS/MS_BAR.WGX",   "SYS/MS_SEL_B.WGX", "SYS/MS_SEL_A.WGX", "SYS/MS_SEL_G.WGX",
+    "SYS/BTN.WGX",      "SYS/MS_FRAME.GMP",
+};
+
+std::vector<uint8_t> SolidWgx(uint32_t w, uint32_t h, uint32_t rgb) {
+  return tools::WriteWgx({24, w, h, std::vector<uint32_t>(size_t{w} * h, rgb), {}, 0, 0, {}});
+}
+
+struct TgsWindowLook {
+  uint32_t barWidth = 30, barHeight = 30, bar = 0x203040, button = 0x808080;
+};
+
+// Every picture but the one named except.
+void WriteTgsWindowPictures(const TempDir& dir, const TgsWindowLook& look,
+                            const std::string& except = {}) {
+  for (const std::string name : kTgsWindowPictures) {
+    if (name == except) continue;
+    if (name == "SYS/MS_FRAME.GMP") {
+      GmpFile gmp;
+      for (int16_t i = 0; i < 10; ++i)
+        gmp.entries.push_back(
+            {"BTN.WGX", 1, int16_t(10 + 60 * i), 580, 255, true, 16, 16, GmpFullStateCode(1)});
+      dir.WriteFile(name, tools::WriteGmp(gmp));
+    } else if (name.find("CUR") != std::string::npos) {
+      dir.WriteFile(name, SolidWgx(50, 10, 0xFFFFFF));
+    } else if (name == "SYS/MS_BAR.WGX") {
+      dir.WriteFile(name, SolidWgx(look.barWidth, look.barHeight, look.bar));
+    } else if (name == "SYS/BTN.WGX") {
+      dir.WriteFile(name, SolidWgx(48, 16, look.button));
+    } else {
+      dir.WriteFile(name, SolidWgx(30, 30, 0x203040));
+    }
+  }
+}
 
 class TgsWindowsTest : public GameFolderTest {
  protected:
@@ -272,6 +320,82 @@ TEST_F(TgsWindowsTest, ChoiceCellsAndHistoryRenderersLook) {
   int32_t x = 0, y = 0;
   w.Renderer(2).MeasureText("A", &box, &x, &y, true, nullptr);
   EXPECT_LT(x, 0);
+}
+
+// The windows on the screen canvas of two scene pages: a mode-1 exchange swaps the pages'
+// compositions, and the windows and buttons must stay on the shown one; the buttons fade in.
+constexpr uint32_t kBar = 0x10E010, kButton = 0x808080, kShownPage = 0x0000C0, kBackPage = 0xC00000;
+
+class TgsWindowsPagesTest : public GameFolderTest {
+ protected:
+  void SetUp() override {
+    BuildBlendTables();
+    RegisterBuiltinLoaders(images_);
+    RegisterScriptHostKeywords(transitions_, effects_);
+    tip_.SetServices(&services_);
+    ASSERT_EQ(screen_.Create(800, 600, 32, kLayerComposed), 0);
+    ASSERT_EQ(back_.Create(800, 600, 32, kLayerComposed), 0);
+    screen_.GetCompositionLayer()->SetBackgroundColor(kShownPage, true);
+    back_.GetCompositionLayer()->SetBackgroundColor(kBackPage, true);
+    WriteTgsWindowPictures(dir_, {800, 23, kBar, kButton});
+    // The canvas was made without an upper list: the windows' place gets one.
+    place_ = {
+        screen_.GetCompositionLayer(), screen_.AddUpperList(), &display_, &parts_, &tip_, &timers_};
+    parts_.SetTarget(place_.layer);
+  }
+
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publishedImages_{&images_};
+  TcpPluginManager transitions_;
+  DcpPluginManager effects_;
+  ScopedGlobal<DcpPluginManager> publishedEffects_{&effects_};
+  host::VirtualClock clock_{1000};
+  ScopedGlobal<host::ClockSource> publishedClock_{&clock_};
+  DisplayManager display_;
+  CanvasLayer screen_, back_;
+  FakeGuiServices services_;
+  RecordingPointerTip tip_;
+  PartManager parts_;
+  TimerService timers_;
+  TgsWindowsPlace place_;
+  ImageSurface shown_;
+};
+
+TEST_F(TgsWindowsPagesTest, WindowsStayOverAPageExchangeAndButtonsFadeIn) {
+  TgsWindows w(testing_text::FakeSource(), place_);
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  w.ShowButtons(true);
+  w.SetMessage("abc", "", 0);
+  w.ShowPage();
+  w.SetWindowVisible(true);
+  timers_.RunDue(1000);
+  timers_.RunDue(1500);  // the buttons' fade is over
+  for (uint32_t page : {kBackPage, kShownPage}) {
+    screen_.SwapCompositionWith(&back_);
+    ASSERT_EQ(shown_.Create(800, 600, 32, kImageDibSection), 0);
+    ASSERT_EQ(screen_.GetCompositionLayer()->RenderTo(&shown_, kRenderAll, 0, true), 0);
+    EXPECT_EQ(PixelAt(shown_, 400, 300) & 0xFFFFFF, page) << "the pages were not exchanged";
+    EXPECT_EQ(PixelAt(shown_, 5, 590) & 0xFFFFFF, kBar) << "the bar vanished";
+    EXPECT_EQ(PixelAt(shown_, 20, 585) & 0xFFFFFF, kButton) << "a button vanished";
+    EXPECT_NE(PixelAt(shown_, 20, 480) & 0xFFFFFF, page) << "the message window vanished";
+    // Typed text reaches the screen as partial redraws, reported through the list's layer.
+    EXPECT_EQ(place_.list->GetLayer(), screen_.GetCompositionLayer()) << "redraws go nowhere";
+  }
+
+  // Shown again, the buttons take kTgsButtonFadeMs from nothing; hidden, they go at once.
+  w.ShowButtons(false);
+  w.ShowButtons(true);
+  const Sprite& sprite = dynamic_cast<ButtonPart*>(w.Button(3))->GetSprite();
+  for (auto [at, alpha] : {std::pair{2000u, 0}, {2100u, 127}, {2200u, 255}}) {
+    timers_.RunDue(at);
+    EXPECT_NEAR(sprite.GetAlpha(), alpha, 2) << at;
+  }
+  w.ShowButtons(false);
+  EXPECT_FALSE(sprite.IsVisible());
+  w.Release();
+  timers_.RunDue(2300);
+  EXPECT_EQ(timers_.Count(), 0u) << "the fade task outlived the buttons";
 }
 
 }  // namespace

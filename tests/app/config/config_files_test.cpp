@@ -11,6 +11,7 @@
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
 #include "lib/config/config_writers.h"
+#include "support/game_run.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -36,13 +37,18 @@ void PutLe32(Bytes& bytes, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+Bytes RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes bytes(n);
+  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+  return bytes;
+}
+
 template <class Block>
 Block RandomBlock(uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::array<uint8_t, Block::kSize> bytes;
-  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
   Block block;
-  DecodeBlock<Block>(bytes, block);
+  DecodeBlock<Block>(std::span<const uint8_t, Block::kSize>(RandomBytes(Block::kSize, seed)),
+                     block);
   return block;
 }
 
@@ -164,13 +170,6 @@ TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
   ASSERT_EQ(ReadAppRecord(tools::WriteAppSys(body), readRecord), kConfigOk);
   EXPECT_EQ(std::tuple(readRecord.canvasWidth, readRecord.canvasHeight, readRecord.saveFolderMode),
             std::tuple(1024, 480, 1));
-}
-
-Bytes RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes bytes(n);
-  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
-  return bytes;
 }
 
 // What does not read as the files' records is refused whole: nothing of it is taken (the window
@@ -333,6 +332,147 @@ TEST(ConfigSave, FilesAreReplacedWholeOrNotAtAll) {
       << "a failure is reported";
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2)
       << "and leaves nothing behind";
+}
+
+// The five configuration files laid out by hand, byte by byte, from their layouts: the readers
+// take the fields from where the layouts put them, and the writers (which share the block
+// encoding with the engine) give back the same bytes.
+TEST(ConfigKnownAnswer, ApplicationRecord) {
+  // clang-format off
+  const Bytes file = {
+      23, 0,                   // u16 length
+      0x20, 0x03, 0x58, 0x02,  // canvas 800 x 600
+      0x78, 0x56, 0x34, 0x12,  // window style
+      0x09, 0x00, 0x00, 0x00,  // extended style
+      5, 0, 7, 0, 0, 0,        // icon 5, menu 7, no accelerators
+      0, 1, 1, 3, 0,           // not single, full screen only, CD-ROM, folder mode 3, kind 0
+  };
+  // clang-format on
+  AppRecord shipped{800, 600, 0x12345678, 9, 5, 7, 0, 0, 1, 1, 3, 0};
+  EXPECT_EQ(tools::WriteAppSys(shipped), file);
+  AppRecord record;
+  ASSERT_EQ(ReadAppRecord(file, record), kConfigOk);
+  // The style, icon and menu are replaced after reading.
+  EXPECT_EQ(record,
+            (AppRecord{800, 600, kAppWindowStyle, 9, kAppIconId, kAppMenuId, 0, 0, 1, 1, 3, 0}));
+}
+
+TEST(ConfigKnownAnswer, ApplicationInformation) {
+  // clang-format off
+  const Bytes file = {
+      1, 5, 0x0A,                                  // version 1.05, revision a
+      5, 'G', 'a', 'm', 'e', 0,                    // application name
+      6, 'T', 'i', 't', 'l', 'e', 0,               // product title
+      0,                                           // no notice
+      10, 'h', 't', 't', 'p', ':', '/', '/', 'x', '/', 0,  // web address
+      0,                                           // no save-folder name
+  };
+  // clang-format on
+  AppInfo info;
+  ASSERT_EQ(ReadAppInfo(file, info), kConfigOk);
+  EXPECT_EQ(info, (AppInfo{1, 5, 0x0A, "Game", "Title", "", "http://x/", std::nullopt}));
+  EXPECT_EQ(tools::WriteAppInf(info), file);
+}
+
+TEST(ConfigKnownAnswer, EngineSettings) {
+  Bytes engine(72, 0);
+  engine[0] = 1;      // threaded driving
+  engine[16] = 1;     // input mode: Windows API
+  engine[43] = 0x2B;  // the first byte of the word at 43
+  Bytes display = {1, 32, 0x10, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0, 0xF4, 0x01, 1};
+  Bytes pacing = {1, 2, 0, 3, 0, 1, 0, 0, 1, 0, 5, 0x00, 0x04, 0, 1, 1, 0};
+  Bytes file = {72, 0};
+  file.insert(file.end(), engine.begin(), engine.end());
+  file.insert(file.end(), {14, 0});
+  file.insert(file.end(), display.begin(), display.end());
+  file.insert(file.end(), {17, 0});
+  file.insert(file.end(), pacing.begin(), pacing.end());
+  file.insert(file.end(), {8, 0, 'C', ':', '\\', 'S', 'A', 'V', 'E', 0});
+
+  EngineConfig config;
+  ASSERT_EQ(ReadEngineConfig(file, config), kConfigOk);
+  EXPECT_EQ(std::tuple(Encoded(config.engine), Encoded(config.display), Encoded(config.pacing)),
+            std::tuple(engine, display, pacing));
+  EXPECT_EQ(std::tuple(config.pacing.vsyncMode, config.chosenSaveFolder),
+            std::tuple(2, "C:\\SAVE"));
+  EXPECT_EQ(tools::WriteUserCfg(config), file);
+}
+
+TEST(ConfigKnownAnswer, UserSettings) {
+  Bytes block(196);
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7 + 1);
+  block[67] = 0;  // the font face (36 to 67) ends
+  Bytes file = {196, 0, 0, 0};
+  file.insert(file.end(), block.begin(), block.end());
+  UserConfig config;
+  ASSERT_EQ(ReadUserConfig(file, config), kConfigOk);
+  EXPECT_EQ(Encoded(config), block);
+  EXPECT_EQ(tools::WriteAppCfg(config), file);
+}
+
+TEST(ConfigKnownAnswer, SetupInformation) {
+  const Bytes file = {'I', 'F', 'G', '1', 6, '{', 'K', 'E', 'Y', '}', 0, 1};
+  SetupInfo info;
+  ASSERT_EQ(ReadSetupInfo(file, info), kConfigOk);
+  EXPECT_EQ(info, (SetupInfo{"{KEY}", 1}));
+  EXPECT_EQ(tools::WriteSetupIfg(info), file);
+}
+
+// Start-up with settings files and packs that are not what they claim: the start stops with a
+// message that names the file and where it broke, and nothing of the file leaks out.
+class ConfigStart : public test::GameRun {
+ protected:
+  // Runs the game; answers the one box it showed.
+  host::MessageBoxRequest RunRefused() {
+    GameApp app;
+    EXPECT_NE(RunGame(app), 0);
+    std::vector<host::MessageBoxRequest> boxes = backend.MessageBoxes();
+    EXPECT_EQ(boxes.size(), boxesSeen + 1);
+    boxesSeen = boxes.size();
+    return boxes.empty() ? host::MessageBoxRequest{} : boxes.back();
+  }
+};
+
+TEST_F(ConfigStart, ANoisySettingsFileStopsTheStartNamingTheFile) {
+  WriteGame(" wait\n ret\n");
+  const Bytes noise = RandomBytes(1 << 20, 11);
+  const std::string before(noise.begin(), noise.end());
+  dir.WriteFile("USER.CFG", before);
+  host::MessageBoxRequest box = RunRefused();
+  EXPECT_NE(box.text.find("環境設定ファイルの読み込みに失敗"), std::string::npos);
+  EXPECT_NE(box.text.find((dir.path() / "USER.CFG").string() + ": "), std::string::npos)
+      << box.text;
+  EXPECT_TRUE(test::ReadFile(dir.path() / "USER.CFG") == before) << "and it is not saved over";
+}
+
+TEST_F(ConfigStart, ANoisyInformationFileGivesNoTitleAndIsNamed) {
+  WriteGame(" wait\n ret\n");
+  for (size_t size : {5000u, 105u}) {
+    SCOPED_TRACE(size);
+    dir.WriteFile("SCRIPT/QZ_APP.INF", RandomBytes(size, static_cast<uint32_t>(size)));
+    host::MessageBoxRequest box = RunRefused();
+    EXPECT_NE(box.text.find("アプリケーション情報ファイルの読み込みに失敗\nSCRIPT\\QZ_APP.INF: "),
+              std::string::npos)
+        << box.text;
+    EXPECT_EQ(box.title, "KVR DX Application") << "the default name, not the file's bytes";
+  }
+}
+
+TEST_F(ConfigStart, ABrokenOrUnreadablePatchPackStopsTheStartNamingIt) {
+  WriteGame(" wait\n ret\n");
+  Bytes pack = RandomBytes(200, 3);
+  pack.insert(pack.begin(), {'V', 'F', 'A', '1'});
+  dir.WriteFile("PATCH.VFA", pack);
+  host::MessageBoxRequest box = RunRefused();
+  EXPECT_EQ(box.text.find("A pack of the game cannot be used:\n" +
+                          (dir.path() / "PATCH.VFA").string() + ": "),
+            0u)
+      << box.text;
+
+  std::filesystem::remove(dir.path() / "PATCH.VFA");
+  std::filesystem::create_directory(dir.path() / "PATCH.VFA");
+  box = RunRefused();
+  EXPECT_NE(box.text.find("PATCH.VFA: a folder, not a pack"), std::string::npos) << box.text;
 }
 
 }  // namespace

@@ -110,20 +110,6 @@ TEST_F(TransitionDispatchTest, TheFrameChecksModeAndProgress) {
   EXPECT_EQ(Dispatch(0, image.get(), picture.get(), 257, 0), 3);
 }
 
-TEST_F(TransitionDispatchTest, TheWholeDrawLandsAtThePositionAndMarksItsArea) {
-  ScopedGlobal<PieceSink> own{nullptr};
-  auto image = Image(8, 8, 0xFF000000u), picture = Image(4, 4, 0xFF123456u);
-  EXPECT_EQ(Dispatch(12, image.get(), picture.get(), 256, 0), 0);
-  for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 8; ++x) {
-      const bool inside = x >= 3 && x < 7 && y >= 4 && y < 8;
-      const uint32_t pixel = *reinterpret_cast<uint32_t*>(image->GetRowPointer(y) + x * 4);
-      EXPECT_EQ(pixel, inside ? 0xFF123456u : 0xFF000000u) << x << "," << y;
-    }
-  }
-  EXPECT_EQ(image->GetDirtyList()->Bounds(), (Rect{3, 4, 7, 8}));
-}
-
 std::vector<Rect> Sources(const RecordingSink& sink) {
   std::vector<Rect> out;
   for (const Drawn& d : sink.drawn) out.push_back(d.piece.source);

@@ -76,11 +76,16 @@ TEST(AffineMapperRuns, EveryRowRunMatchesThePixelByPixelMapper) {
     const LibPoint corners[3] = {at(0, 0), at(w, 0), at(0, h)};
     const uint32_t mirror = uint32_t(round) % 4;
     auto base = Random(rng, 64, 48, 32);
-    if (round % 6 == 0) base->SetClipRect(&clip);
+    // A copy takes no clip rectangle: each one gets its own.
+    auto fresh = [&] {
+      auto copy = Copy(*base);
+      if (round % 6 == 0) copy->SetClipRect(&clip);
+      return copy;
+    };
     const uint32_t key = source->GetColorKey();
     for (bool mmx : {false, true}) {
       ScopedMmxFlag set(mmx);
-      auto got = Copy(*base), want = Copy(*base);
+      auto got = fresh(), want = fresh();
       Rect touched;
       ASSERT_EQ(AffineTextureMap(got.get(), source.get(), corners, from, mirror, &touched),
                 kAffineDone);
@@ -93,7 +98,7 @@ TEST(AffineMapperRuns, EveryRowRunMatchesThePixelByPixelMapper) {
       ASSERT_TRUE(SamePixels(*got, *want)) << "copy, round " << round << ", mmx " << mmx;
       ASSERT_EQ(touched, box) << "copy, round " << round;
 
-      got = Copy(*base), want = Copy(*base);
+      got = fresh(), want = fresh();
       ASSERT_EQ((mmx ? AffineTextureMapOpacityMmx : AffineTextureMapOpacity)(
                     got.get(), source.get(), corners, from, mirror, opacityRow, &touched),
                 kAffineDone);

@@ -39,23 +39,6 @@ TEST(GlyphCache, EvictsExactlyTheLeastRecentAndHitsRefresh) {
   for (uint32_t code : {0u, 2u, 511u, 512u}) EXPECT_TRUE(Find(cache, Request{code})) << code;
 }
 
-TEST(GlyphCache, TheEdgeFlagIsItsOwnEntryAndAHeldGlyphOutlivesEviction) {
-  GlyphCache cache(1);
-  GlyphRef plain = Glyph();
-  cache.Insert(Request{0x82A0}.Key(), Request{0x82A0}.Hash(), plain);
-  EXPECT_FALSE(Find(cache, Request{0x82A0, true}));
-  std::weak_ptr<const GlyphBitmap> watch = plain;
-  cache.Insert(Request{0x82A0, true}.Key(), Request{0x82A0, true}.Hash(), Glyph());
-  EXPECT_FALSE(Find(cache, Request{0x82A0})) << "capacity 1 evicted the plain glyph";
-  EXPECT_FALSE(watch.expired()) << "its holder keeps it";
-  plain.reset();
-  EXPECT_TRUE(watch.expired());
-
-  GlyphCache none(0);
-  none.Insert(Request{1}.Key(), Request{1}.Hash(), Glyph());
-  EXPECT_EQ(none.Count(), 0u);
-}
-
 // Cells are 8 x 4 with the cell's number in each byte; a 32-wide picture holds four a row.
 class TextTextureTest : public testing::Test {
  protected:

@@ -3,11 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "../../script/script_test_util.h"
+#include "graphics/surface/image_surface.h"
+#include "graphics/text/outline_text_renderer.h"
+#include "graphics/text/text_test_support.h"
+#include "host/font/fake_glyph_source.h"
+#include "scenario/message/script_message_text.h"
+#include "scenario/message/text_history_log.h"
 #include "script/guest_memory.h"
+#include "script/script_vm.h"
 
 namespace bw {
 namespace {
@@ -292,6 +301,289 @@ TEST(MessageTextEngineTest, PackingCutsLongReferencedChoices) {
   const std::vector<uint8_t>& packed = e.HistoryEntry(0)->choices;
   ASSERT_EQ(packed.size(), packed[0]);
   EXPECT_EQ(packed[0], 252 + 3);  // 126 characters, never half of one
+}
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Message(std::string_view text, uint8_t keyByte = 1, uint16_t keyNumber = 5) {
+  Bytes b{keyByte, static_cast<uint8_t>(keyNumber), static_cast<uint8_t>(keyNumber >> 8)};
+  b.insert(b.end(), text.begin(), text.end());
+  b.push_back(0);
+  return b;
+}
+
+// A script VM with one loaded script record for the read flags, the fake's 16-pixel font and a
+// 32-bit picture to draw on.
+class ScriptMessageTextTest : public text_test::TextFixture {
+ protected:
+  void SetUp() override {
+    files_.Put("T", Sob(".table\n.script MAIN 64 64\n"));
+    files_.Put("V", Sob(".sob1\nv0: .word 1\n.var 0 0 v0 4\n"));
+    vm_ = std::make_unique<ScriptVm>(&files_, 1 << 20);
+    ASSERT_EQ(vm_->LoadInitFiles("T", "V", "L", false, false), 0);
+    text_ = std::make_unique<ScriptMessageText>(vm_.get(), &vm_->GetMemory());
+    ASSERT_EQ(renderer_.SetFont(16, false, false, nullptr), 0);
+    renderer_.SetLineSpacing(2);
+    ASSERT_EQ(surface_.Create(200, 100, 32, kImageDirtyList), 0);
+    ASSERT_EQ(text_->SetOutput(&surface_, nullptr, 10, 20, &renderer_, false, true, 1), 0);
+  }
+
+  // Types the whole message out.
+  void TypeAll() {
+    while (text_->Advance(false) != MessageTextEngine::kEnd) {
+    }
+  }
+
+  MemoryScriptFileSource files_;
+  std::unique_ptr<ScriptVm> vm_;
+  std::unique_ptr<ScriptMessageText> text_;
+  host::FakeGlyphSource source_;
+  OutlineTextRenderer renderer_{source_, 64};
+  ImageSurface surface_;
+};
+
+TEST_F(ScriptMessageTextTest, MarksMessagesReadAtTheirEnd) {
+  ASSERT_EQ(text_->SetMessage(Message("Hi")), 0);
+  EXPECT_FALSE(text_->EndHookSuppressed());
+  EXPECT_FALSE(vm_->TestReadFlagA(5, true));
+  TypeAll();
+  EXPECT_TRUE(vm_->TestReadFlagA(5, true));
+  ASSERT_EQ(text_->SetMessage(Message("Hi")), 0);
+  EXPECT_TRUE(text_->EndHookSuppressed());  // read text is not marked again
+}
+
+TEST_F(ScriptMessageTextTest, PenMovesWithTheText) {
+  ASSERT_EQ(text_->SetMessage(Message("<\"tag\">")), 0);
+  EXPECT_EQ(text_->Advance(false), MessageTextEngine::kQuotedTag);
+  EXPECT_EQ(text_->Redraw(), 1);
+  EXPECT_EQ(std::pair(text_->GetPenX(), text_->GetPenY()), std::pair(10, 20)) << "a tag alone";
+  EXPECT_TRUE(text_test::InkBox(surface_).IsEmpty());
+
+  // Single bytes advance 8 and double bytes 16 with spacing 1; "@@" is one '@', a picture
+  // without a texture has no width; two line breaks go down two lines of 16 + 2.
+  ASSERT_EQ(text_->SetMessage(Message("AB\x82\xA0@@@12\\\\C")), 0);
+  text_->SeekTag(-1, true);
+  EXPECT_EQ(std::pair(text_->GetPenX(), text_->GetPenY()), std::pair(10 + 8 + 1, 20 + 2 * 18));
+  ASSERT_EQ(text_->SetMessage(Message("AB\x82\xA0@@@12")), 0);
+  TypeAll();
+  EXPECT_EQ(text_->GetPenX(), 10) << "the end resets the pen";
+  text_->Redraw();
+  EXPECT_EQ(text_->GetPenX(), 10 + 9 + 9 + 17 + 9 + 1);
+  EXPECT_FALSE(text_test::InkBox(surface_).IsEmpty());
+  EXPECT_TRUE(surface_.IsChanged());
+}
+
+TEST_F(ScriptMessageTextTest, DrawsNamePartsAndChoices) {
+  ASSERT_EQ(text_->SetMessage(Message("#Ann\\Anne$Hello")), 0);
+  EXPECT_EQ(text_->DrawTextPart(0, 0, 2, nullptr, nullptr, ScriptMessageText::kStoredOutline), 0);
+  EXPECT_EQ(text_->DrawTextPart(0, 0, 3, nullptr, nullptr, 0), 2);
+  EXPECT_EQ(text_->DrawChoice(0, 0, 0, nullptr, nullptr, 0), 2);
+  ScriptMessageText bare(vm_.get(), &vm_->GetMemory());
+  EXPECT_EQ(bare.DrawTextPart(0, 0, 0, nullptr, nullptr, 0), 1);
+}
+
+TEST_F(ScriptMessageTextTest, ExtractsThePlainText) {
+  const std::string body = std::string("<\"t\">A\\B[\0\1\2\3\4\2\0xy\x82\xA0@12[$C$D", 28);
+  ASSERT_EQ(text_->SetMessage(Message(body)), 0);
+  EXPECT_EQ(text_->ExtractPlainText(nullptr, 0, true), 8u);  // A CR LF B, two bytes, $ C
+  char out[16];
+  EXPECT_EQ(text_->ExtractPlainText(out, sizeof out, false), 6u);
+  EXPECT_STREQ(out, "AB\x82\xA0$C");
+  char small[4];
+  text_->ExtractPlainText(small, sizeof small, false);
+  EXPECT_STREQ(small, "AB") << "never half a character";
+}
+
+TEST_F(ScriptMessageTextTest, ChoiceReadBitsAndReadingPosition) {
+  ASSERT_EQ(text_->SetMessage(Message("Q")), 0);
+  const Bytes choices{1, 10, 0, 2, 4, 1, 'a', 0, 4, 1, 'b', 0};
+  ASSERT_EQ(text_->SetChoices(choices), 0);
+  EXPECT_FALSE(text_->IsChoiceRead(1));
+  EXPECT_EQ(text_->SetChoiceRead(1), 1);
+  EXPECT_TRUE(vm_->TestReadFlagB(11, true));  // mode 1: the last script record
+  EXPECT_TRUE(text_->IsChoiceRead(1) && !text_->IsChoiceRead(2));
+  Bytes unread = choices;
+  unread[0] = 2;
+  ASSERT_EQ(text_->SetChoices(unread), 0);
+  EXPECT_FALSE(text_->IsChoiceRead(1)) << "mode 2 keeps no bits";
+
+  ASSERT_EQ(text_->SetMessage(Message("abc")), 0);
+  text_->NextToken();
+  EXPECT_EQ(text_->SaveReadingPosition(), 1);
+  text_->NextToken();
+  EXPECT_EQ(text_->RestoreReadingPosition(), 1);
+  EXPECT_EQ(text_->Cursor(), 1u);
+  ASSERT_EQ(text_->SetMessage(Message("abc")), 0);  // the same text, a new message
+  text_->NextToken();
+  EXPECT_EQ(text_->RestoreReadingPosition(), 0);
+  EXPECT_EQ(text_->Cursor(), 1u);
+}
+
+int AddText(TextHistoryLog& log, const std::string& text, const char* speaker = nullptr,
+            const char* voice = nullptr) {
+  return log.AddMessage(reinterpret_cast<const uint8_t*>(text.data()),
+                        static_cast<uint32_t>(text.size()), 40, speaker, voice, 0);
+}
+
+std::string TextOf(const HistoryEntry* entry) {
+  const auto& text = std::get<MessageRecord>(entry->record).text;
+  return std::string(text.begin(), text.end());
+}
+
+std::vector<uint8_t> Saved(const TextHistoryLog& log, uint32_t from = 0, uint32_t to = UINT32_MAX) {
+  std::vector<uint8_t> out;
+  EXPECT_EQ(log.Save(out, from, to), 0);
+  EXPECT_EQ(out.size(), log.GetSaveSize(from, to));
+  return out;
+}
+
+// A log holding one entry of each kind.
+void FillAllKinds(TextHistoryLog& log) {
+  AddText(log, "hello", "Ann", "v001");
+  ASSERT_EQ(log.BeginChoices(2), 0);
+  ASSERT_EQ(log.AddChoice("left", 1), 0);
+  ASSERT_EQ(log.AddChoice("right", 0), 0);
+  uint32_t serial = 0;
+  ASSERT_EQ(log.EndChoices(serial), 0);
+  ASSERT_TRUE(log.SetChosenIndex(serial, 1));
+  SceneBackgroundValues background{"bg01", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
+  std::array<SceneSpriteValues, 5> characters{};
+  std::array<SceneSpriteValues, 3> back{}, front{};
+  characters[0] = {"girl", 2, 20100, -5, 7, {1, 2, 3, 4, 5, 6, 7}};
+  characters[1] = {"boy", 0, 20000, 3, 4, {}};
+  characters[2] = {"gone", -1, 0, 0, 0, {}};  // no picture: not kept
+  front[0] = {"rain", 0, 30000, 0, 0, {}};
+  ASSERT_EQ(log.AddSceneSnapshot(&background, characters, back, front), 0);
+}
+
+TEST(TextHistoryLogTest, RingKeepsTheNewest) {
+  TextHistoryLog log;
+  EXPECT_EQ(AddText(log, "x"), 2);  // no capacity yet
+  log.SetCapacity(3);
+  for (int i = 1; i <= 5; ++i) ASSERT_EQ(AddText(log, "m" + std::to_string(i)), 0);
+  ASSERT_EQ(log.Count(), 3);
+  EXPECT_EQ(TextOf(log.GetEntry(0)), "m3");
+  EXPECT_EQ(log.GetEntry(3), nullptr);
+  EXPECT_EQ(log.AddMessage(nullptr, 0, 0, nullptr, nullptr, 0), 1);
+
+  TextHistoryLog ten;
+  ten.SetCapacity(10);
+  for (int i = 0; i < 13; ++i) AddText(ten, "m" + std::to_string(i));
+  ten.SetCapacity(4);
+  ASSERT_EQ(ten.Count(), 4);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(TextOf(ten.GetEntry(i)), "m" + std::to_string(9 + i));
+  ten.SetCapacity(0);
+  EXPECT_EQ(ten.Count(), 0);
+  EXPECT_EQ(ten.GetSaveSize(0, UINT32_MAX), 0u);
+}
+
+TEST(TextHistoryLogTest, ChoiceListsOpenAndClose) {
+  TextHistoryLog log;
+  log.SetCapacity(3);
+  uint32_t serial = 0;
+  // Nothing to end before a choice is added; an open list refuses another and its third choice.
+  EXPECT_EQ((std::vector{log.BeginChoices(0), log.BeginChoices(2), log.EndChoices(serial),
+                         log.BeginChoices(1), log.AddChoice(nullptr, 0), log.AddChoice("a", 0),
+                         log.AddChoice("b", 0), log.AddChoice("c", 0), log.EndChoices(serial),
+                         log.AddChoice("d", 0)}),
+            (std::vector{1, 0, 1, 3, 1, 0, 0, 3, 0, 2}));
+
+  // The list leaves the ring before the player chooses: the choice is not written anywhere.
+  for (int i = 0; i < 3; ++i) AddText(log, "later");
+  EXPECT_FALSE(log.SetChosenIndex(serial, 0));
+  // A list pushed out while still open is closed with it.
+  ASSERT_EQ(log.BeginChoices(1), 0);
+  for (int i = 0; i < 3; ++i) AddText(log, "later");
+  EXPECT_EQ(log.AddChoice("e", 0), 2);
+  EXPECT_EQ(log.BeginChoices(1), 0);
+}
+
+TEST(TextHistoryLogTest, SavesRangesAndLoadsThemBack) {
+  TextHistoryLog log;
+  log.SetCapacity(8);
+  FillAllKinds(log);
+  AddText(log, "bye");  // no speaker, no voice: two zero length bytes
+
+  const std::vector<uint8_t> all = Saved(log);
+  const std::vector<uint8_t> last = Saved(log, 3, 3);
+  EXPECT_EQ(last,
+            (std::vector<uint8_t>{1, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 'b', 'y', 'e', 40, 0, 0, 0, 0}));
+  EXPECT_EQ(Saved(log, 10, 20), (std::vector<uint8_t>{0, 0, 0, 0}));
+
+  TextHistoryLog loaded;
+  loaded.SetCapacity(8);
+  ByteReader reader(all);
+  ASSERT_EQ(loaded.Load(reader, true), 0);
+  EXPECT_TRUE(reader.atEnd());
+  EXPECT_EQ(Saved(loaded), all);
+  const auto& scene = std::get<SceneSnapshot>(loaded.GetEntry(2)->record);
+  ASSERT_EQ(scene.sprites.size(), 3u);
+  EXPECT_EQ(scene.sprites[0].name + scene.sprites[1].name + scene.sprites[2].name, "rainboygirl")
+      << "front, then characters by priority";
+
+  // Fewer slots keep the newest; without restore the block is only stepped over.
+  TextHistoryLog two;
+  two.SetCapacity(2);
+  ByteReader again(all);
+  ASSERT_EQ(two.Load(again, true), 0);
+  EXPECT_EQ(two.GetEntry(1)->serial, 3u);
+  ByteReader skipped(all);
+  ASSERT_EQ(two.Load(skipped, false), 0);
+  EXPECT_TRUE(skipped.atEnd());
+  EXPECT_EQ(two.Count(), 0);
+}
+
+TEST(TextHistoryLogTest, MalformedBlocksKeepWhatCameBefore) {
+  TextHistoryLog log;
+  log.SetCapacity(8);
+  FillAllKinds(log);
+  const std::vector<uint8_t> all = Saved(log);
+  for (size_t cut = 0; cut < all.size(); ++cut) {
+    TextHistoryLog loaded;
+    loaded.SetCapacity(8);
+    ByteReader reader(all.data(), cut);
+    ASSERT_EQ(loaded.Load(reader, true), 3) << cut;
+    ASSERT_LE(loaded.Count(), 2) << cut;
+  }
+
+  std::vector<uint8_t> badKind = all;
+  badKind[0] = 4;  // a fourth entry that is not there
+  badKind.push_back(7);
+  TextHistoryLog loaded;
+  loaded.SetCapacity(8);
+  ByteReader reader(badKind);
+  EXPECT_EQ(loaded.Load(reader, true), 2);
+  EXPECT_EQ(loaded.Count(), 3);
+
+  // A huge choice count fails before anything is made; a chosen index out of range loads as -1.
+  const std::vector<uint8_t> huge{1, 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0};
+  ByteReader hugeReader(huge);
+  EXPECT_EQ(loaded.Load(hugeReader, true), 3);
+  const std::vector<uint8_t> chosen{1, 0, 0, 0, 1, 1, 0, 0, 0, 9, 0, 0, 0, 3, 0, 'a', 0};
+  ByteReader chosenReader(chosen);
+  ASSERT_EQ(loaded.Load(chosenReader, true), 0);
+  EXPECT_EQ(std::get<ChoiceRecord>(loaded.GetEntry(0)->record).chosenIndex, -1);
+}
+
+TEST(TextHistoryLogTest, CutsLongNamesOnCharacters) {
+  TextHistoryLog log;
+  log.SetCapacity(2);
+  std::string name;
+  for (int i = 0; i < 200; ++i) name += "\x88\x9F";  // 400 bytes of double-byte characters
+  AddText(log, "t", name.c_str(), "");
+  const auto& m = std::get<MessageRecord>(log.GetEntry(0)->record);
+  ASSERT_TRUE(m.speaker);
+  EXPECT_EQ(m.speaker->size(), 254u);
+  EXPECT_FALSE(m.voice);
+  ASSERT_EQ(log.BeginChoices(1), 0);
+  ASSERT_EQ(log.AddChoice(name.c_str(), 0), 0);
+  EXPECT_EQ(std::get<ChoiceRecord>(log.GetEntry(1)->record).choices[0]->text.size(), 252u);
+  const std::vector<uint8_t> saved = Saved(log);
+  TextHistoryLog loaded;
+  loaded.SetCapacity(2);
+  ByteReader reader(saved);
+  ASSERT_EQ(loaded.Load(reader, true), 0);
+  EXPECT_EQ(Saved(loaded), saved);
 }
 
 }  // namespace

@@ -5,8 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "effects/bg_blur_effect.h"
 #include "effects/filter_effect.h"
+#include "effects/sp_parts_effect.h"
+#include "host/gdi/memory_dc.h"
+#include "lib/wgx/wgx_writer.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "scenario/tgs/tgs_crossfade.h"
+#include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_scene_state.h"
 #include "scenario/tgs/tgs_scene_world.h"
+#include "scenario/tgs/tgs_test_world.h"
+#include "support/game_folder.h"
 
 namespace bw::test {
 namespace {
@@ -202,6 +218,324 @@ TEST_F(EffectCommandsTest, ReplacedSpritesAndSlotRecords) {
   EXPECT_EQ(scene_->ScreenSlot(0).Kind(), 0);
   ASSERT_EQ(scene_->TransCross(300), 0);
   EXPECT_EQ(scene_->ScreenSlot(2).words[1], 0) << "the slot follows its page";
+}
+
+// The scene commands against the registry's real effect and transition classes: each must hand
+// its class the words where the class reads them (texts as texts, doubles in two words, the
+// right target), animated and in the immediate form.
+using RealEffectsScene = RealEffectsWorld;
+
+TEST_F(RealEffectsScene, LayerCommandsHandTheirClassesTextsAndRecordTheEnd) {
+  TgsBackgroundRecord& bg = scene_->Background(0);
+  auto view = [](int32_t x, int32_t y, double zoom) {
+    Rect v;
+    EXPECT_EQ(BgBlurEffect::ComputeView(x, y, zoom, kTgsScreenWidth, kTgsScreenHeight, &v), 0);
+    return std::array{v.left, v.top, v.right, v.bottom};
+  };
+  // "bg_rot": the fifth word is the ease text.
+  ASSERT_EQ(scene_->RotateBackgroundEffect(0, 64, "1.5", 400, 300, "2.0", 300), 0);
+  EXPECT_EQ(scene_->WaitLayerEffect(0, false), 0);
+  int32_t x = 0, y = 0;
+  int angle = 0;
+  double scale = 0;
+  ASSERT_TRUE(shown_.GetCompositionLayer()->GetRotation(&x, &y, &angle, &scale));
+  EXPECT_EQ(std::tuple(x, y, angle, scale), std::tuple(400, 300, 64, 1.5));
+
+  // "bg_blur" with values: zooms, angles, ease and source are texts.
+  const std::array<int32_t, 15> values{200, 150, 0, 0, 0, 0, 300, 255};
+  const std::array<TgsText, 15> texts{{{}, {}, "1.0", "0.0", "2.0", "0.0", {}, {}, "1.5"}};
+  BothForms([&] {
+    bg.view = {-1, 0, 0, 0};
+    ASSERT_EQ(scene_->BlurBackground(0, values, texts, true, true, false), 0);
+    EXPECT_EQ(bg.view, view(200, 150, 2.0));
+  });
+  // Along a path: the ease (fourth value) is a text; the last point is the end.
+  const std::array<int32_t, 10> pathValues{0, 300, 255};
+  const std::array<TgsText, 10> pathTexts{{{}, {}, {}, "0.5"}};
+  BothForms([&] {
+    ASSERT_EQ(scene_->BlurBackgroundPath(0, "(100,100,1.0)(400,300,1.5)", pathValues, pathTexts,
+                                         true, true, false),
+              0);
+    EXPECT_EQ(bg.view, view(400, 300, 1.5));
+  });
+
+  // The quake's and the scroll's texts, read by the overlay and the transition.
+  const std::array<int32_t, 3> shake{4, 6, 6};
+  ASSERT_EQ(scene_->Quake(shake, 300, "0.5", std::array<uint8_t, 3>{0, 1, 1}, 0, 0), 0);
+  EXPECT_EQ(scene_->WaitQuake(0, false), 0);
+  ASSERT_EQ(scene_->TransScroll(400, 1, 0, "1.5"), 0);
+  EXPECT_EQ(scene_->WaitTransition(false), 0);
+  EXPECT_EQ(scene_->Background(0).name, "BG2A");
+}
+
+TEST_F(RealEffectsScene, SpriteRecordsTakeTheEndTheirPathsReach) {
+  ASSERT_EQ(scene_->LoadSprite(0, "CH_A", 0, 0, false), 0);
+  TgsSpriteRecord& r = *scene_->SpriteRecord(0, 0, 0);
+  auto recorded = [&] { return std::pair(r.x - r.anchorX, r.y - r.anchorY); };
+  auto shown = [&] { return std::pair(r.sprite->GetX(), r.sprite->GetY()); };
+  // "sp_panime": the end, opacity and "F" (the front of the group).
+  BothForms([&] {
+    ASSERT_EQ(scene_->SpriteToBack(0, 0, 0, true), 0);
+    ASSERT_EQ(scene_->PlaceSprite(0, 0, false, 0, 0), 0);
+    ASSERT_EQ(scene_->AnimateSpritePath(0, "P60,70 O99 F", 300, 0, 0, false), 0);
+    EXPECT_EQ(r.priority, SpriteGroup(0).Top());
+    const auto end = recorded();
+    EXPECT_EQ(scene_->WaitSpriteEffect(0, false, 0, 0), 0);
+    EXPECT_EQ(end, shown());
+    EXPECT_EQ(std::pair(int(r.alpha), r.sprite->GetAlpha()), std::pair(99, 99));
+  });
+  // "sp_change": the path is its third word, the style in its parameter block. Whichever picture
+  // the style moves, the new one ends where the record says.
+  const char* names[] = {"CH_C", "CH_D", "CH_E"};
+  for (uint8_t style = 0; style <= 2; ++style) {
+    SCOPED_TRACE(int(style));
+    ASSERT_EQ(scene_->ChangeSprite(0, names[style], "p10,20 O77", style, 300, false, 0, 0, 0), 0);
+    ASSERT_NE(r.effect, nullptr);
+    const auto end = recorded();
+    EXPECT_EQ(scene_->WaitSpriteEffect(0, false, 0, 0), 0);
+    EXPECT_EQ(end, shown());
+    EXPECT_EQ(std::pair(int(r.alpha), r.sprite->GetAlpha()), std::pair(77, 77));
+  }
+}
+
+// The waited cross-fades: their lengths, the page exchange they leave, skipping and the
+// transitions that never start.
+class CrossFadeTest : public SceneWorld {
+ protected:
+  CrossFadeTest() {
+    TgsCrossFadeLinks links;
+    links.turn = [this] {
+      if (beforeTurn_) beforeTurn_();
+      // Each new transition's length, as the virtual clock runs it. A transition is new by the
+      // page's count: the next one may well take the place the last one freed.
+      const uint32_t started = scene_->Page(0).TransitionsStarted();
+      if (auto* f = static_cast<FilterEffect*>(shown_.GetSource()); f && started != counted_)
+        lengths_.push_back(f->durationMs), counted_ = started;
+      return Turn();
+    };
+    links.skipIf = [this](int bits) { return skipHeld_ && bits == kFadeSkipAny; };
+    links.skipping = [this] { return skipping_; };
+    fades_ = std::make_unique<TgsCrossFade>(*scene_, std::move(links));
+    EXPECT_EQ(scene_->LoadBackground("BG1A", 0), 0);
+    EXPECT_EQ(scene_->LoadSprite(0, "CH_A", 0, 0, false), 0);
+  }
+
+  // The shown page composed whole, the list above included.
+  std::unique_ptr<ImageSurface> Shown() {
+    auto picture = std::make_unique<ImageSurface>();
+    EXPECT_EQ(picture->Create(kTgsScreenWidth, kTgsScreenHeight, 32, kImagePlain), kSurfaceDone);
+    EXPECT_EQ(shown_.GetCompositionLayer()->RenderTo(picture.get(), kRenderAll, 0, true),
+              kComposeDone);
+    return picture;
+  }
+  static ImageSurface* BackgroundOf(CanvasLayer& layer) {
+    ImageSurface* picture = nullptr;
+    layer.GetCompositionLayer()->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr,
+                                               nullptr);
+    return picture;
+  }
+
+  std::function<void()> beforeTurn_;
+  std::unique_ptr<TgsCrossFade> fades_;
+  std::vector<uint32_t> lengths_;
+  uint32_t counted_ = 0;
+  bool skipHeld_ = false;
+};
+
+TEST_F(CrossFadeTest, FlashAndThroughColourSplitTheirTimeAndEndWhereTheyShould) {
+  EXPECT_EQ(fades_->FlashColor(0, 0xFFFFFF), 0);
+  EXPECT_EQ(lengths_, (std::vector<uint32_t>{400, 200}));
+  EXPECT_EQ(scene_->Background(0).name, "BG1A") << "the flash comes back to the scene";
+  EXPECT_NE(scene_->SpriteRecord(0, 0, 0)->sprite, nullptr);
+
+  lengths_.clear();
+  EXPECT_EQ(fades_->ChangeBackgroundThroughColor("BG2A", 0, 0xFFFFFF), 0);
+  EXPECT_EQ(lengths_, (std::vector<uint32_t>{500, 300}));
+  EXPECT_EQ(scene_->Background(0).name, "BG2A");
+  EXPECT_EQ(scene_->SpriteRecord(0, 0, 0)->sprite, nullptr);
+  EXPECT_EQ(scene_->Background(1).color, 0xFFFFFFu);
+
+  lengths_.clear();
+  EXPECT_EQ(fades_->ChangeBackgroundThroughColor("MISSING", 1600, 0), kFadeNoBackground);
+  EXPECT_EQ(lengths_, (std::vector<uint32_t>{1000, 600})) << "both halves still run";
+
+  skipping_ = true;
+  const int turns = turns_;
+  EXPECT_EQ(fades_->ChangeBackgroundThroughColor("BG3A", 0, 0), 0);
+  EXPECT_EQ(turns_, turns) << "skipping shows nothing";
+  EXPECT_EQ(scene_->Background(0).name, "BG3A");
+}
+
+TEST_F(CrossFadeTest, HeldSkipKeyCutsTheFadeShortAndStillSwaps) {
+  ASSERT_EQ(scene_->LoadBackground("BG2A", 1), 0);
+  skipHeld_ = true;
+  EXPECT_EQ(fades_->CrossFade(1000, 1, kFadeSkipAny), kFadeCutShort);
+  EXPECT_EQ(turns_, 1);
+  EXPECT_FALSE(shown_.HasSource());
+  EXPECT_EQ(scene_->Background(0).name, "BG2A");
+  ImageSurface* shownPicture = nullptr;
+  shown_.GetCompositionLayer()->GetBackground(&shownPicture, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr);
+  EXPECT_EQ(shownPicture, scene_->Background(0).picture.get()) << "layer and records agree";
+  EXPECT_EQ(fades_->CrossFade(300, 2, 0), kFadeFinished) << "skip mode 0 ignores the keys";
+  EXPECT_EQ(scene_->Background(0).name, "BG1A");
+  EXPECT_EQ(scene_->SpriteRecord(0, 0, 0)->sprite, nullptr) << "mode 2 leaves the sprites";
+}
+
+TEST_F(CrossFadeTest, NoTransitionAnswersTwoAndOneThatCannotStartThree) {
+  EXPECT_EQ(fades_->RunTransition(nullptr, scene_->Page(0), 1, 0), kFadeNoTransition);
+  // Exchanging backgrounds needs one on each page.
+  ASSERT_EQ(scene_->ClearBackgroundToColor(0x102030, 1), 0);
+  EXPECT_EQ(fades_->CrossFade(300, 2, 0), kFadeNotStarted);
+  EXPECT_FALSE(shown_.HasSource());
+  EXPECT_EQ(scene_->Background(0).name, "BG1A") << "the pages stay as they were";
+}
+
+TEST_F(CrossFadeTest, FadeFromBlackBringsTheSceneInAndLeavesBothPagesAsTheyWere) {
+  ASSERT_EQ(scene_->LoadBackground("BG2A", 1), 0);
+  const std::unique_ptr<ImageSurface> unfaded = Shown();
+  ImageSurface *const front = BackgroundOf(shown_), *const back = BackgroundOf(back_);
+  auto section = host::DibSection::Create(kTgsScreenWidth, kTgsScreenHeight, 32);
+  host::MemoryDc dc;
+  dc.Select(section.get());
+  // Each presented frame of the fade: the sum of its colour channels and how many of its pixels
+  // differ from the scene as it stands.
+  std::vector<uint64_t> light;
+  std::vector<int> differing;
+  beforeTurn_ = [&] {
+    if (!shown_.HasSource() || shown_.PresentFrame({}, &dc, nullptr, 0, true) != kPresentDone)
+      return;
+    uint64_t sum = 0;
+    int count = 0;
+    for (int y = 0; y < kTgsScreenHeight; ++y) {
+      for (int x = 0; x < kTgsScreenWidth; ++x) {
+        uint32_t v;
+        std::memcpy(&v, section->Pixels() + y * section->Pitch() + 4 * x, 4);
+        sum += (v & 0xFF) + (v >> 8 & 0xFF) + (v >> 16 & 0xFF);
+        count += ((v ^ Pixel(*unfaded, x, y)) & 0xFFFFFF) != 0;
+      }
+    }
+    light.push_back(sum);
+    differing.push_back(count);
+  };
+  EXPECT_EQ(fades_->FadeInFromBlack(500), kFadeFinished);
+  EXPECT_EQ(lengths_, (std::vector<uint32_t>{500}));
+  ASSERT_GE(light.size(), 3u);
+  EXPECT_EQ(light.front(), 0u) << "the fade starts from black, the pictures too";
+  EXPECT_TRUE(std::is_sorted(light.begin(), light.end()) && light[1] > 0);
+  for (int count : differing) EXPECT_GT(count, 0) << "a frame of the fade shows the end already";
+
+  EXPECT_EQ(BackgroundOf(shown_), front);
+  EXPECT_EQ(BackgroundOf(back_), back);
+  EXPECT_EQ(scene_->Background(1).name, "BG2A");
+  const std::unique_ptr<ImageSurface> after = Shown();
+  for (int y = 0; y < kTgsScreenHeight; ++y) {
+    ASSERT_EQ(std::memcmp(after->GetRowPointer(y), unfaded->GetRowPointer(y), 4 * kTgsScreenWidth),
+              0)
+        << "row " << y;
+  }
+}
+
+// The parts animation of a standing picture (built-in 89) on the real "sp_parts" class: the file
+// chosen by the picture's size letter and character, the parts laid from the picture's corner just
+// above it, the hidden blocks read on request, and the record that a save keeps to start it again.
+// A frame host whose scene draws on the world's pages.
+class ScenePagesHost : public FakeFrameHost {
+ public:
+  explicit ScenePagesHost(TgsSceneHost* pages) : pages_(pages) {}
+  TgsSceneHost* SceneHost() override { return pages_; }
+
+ private:
+  TgsSceneHost* pages_;
+};
+
+class CharacterParts : public RealEffectsWorld {
+ protected:
+  CharacterParts() : engine_(&files_, 32u << 20), host_(this) {
+    RegisterBuiltinLoaders(loaders_);
+    LoadPlainEngine(files_, engine_);
+    files_.Put("SCRIPT\\RUN.TOB", Tob(".tob1\nMessageBegin 0\n\"A\"\nMessageWait\n.end\n"));
+    // "CH_X" ends in "X" and matches no character name: character 1, file 80 + 1.
+    game_.dir().WriteFile("SYS/CA081.TXT",
+                          "// eyes, then the mouth of a hidden block\n*EYE.WGX\n,,0\nt 300\n,,255\n"
+                          "#s\n*MOUTH.WGX\n,,255\n#e\n");
+    WritePart("SYS/EYE.WGX", 30, 8, 40, 60);
+    WritePart("SYS/MOUTH.WGX", 12, 6, 50, 90);
+  }
+  void WritePart(const std::string& name, uint32_t w, uint32_t h, int16_t x, int16_t y) {
+    tools::WgxPicture p;
+    p.depth = 32, p.width = w, p.height = h, p.offsetX = x, p.offsetY = y;
+    p.pixels.assign(size_t{w} * h, 0xFF203040);
+    tools::WgxWriteOptions withOffsets;
+    withOffsets.form = 1;
+    game_.dir().WriteFile(name, tools::WriteWgx(p, withOffsets));
+  }
+  std::unique_ptr<TgsFrame> NewFrame() {
+    auto frame = std::make_unique<TgsFrame>(&engine_, &files_, &host_);
+    frame->SetScriptFolder("SCRIPT");
+    EXPECT_EQ(frame->Setup("1\n"), 0);
+    return frame;
+  }
+  const SpPartsEffect* Parts(TgsFrame& frame) {
+    return dynamic_cast<const SpPartsEffect*>(frame.Scene().SpriteRecord(0, 0, 0)->effect);
+  }
+
+  GameFolder game_;
+  ImageLoaderManager loaders_;
+  ScopedGlobal<ImageLoaderManager> publishedLoaders_{&loaders_};
+  MemoryScriptFileSource files_;
+  ScriptEngine engine_;
+  ScenePagesHost host_;
+};
+
+TEST_F(CharacterParts, APictureWearsItsPartsAndASaveStartsThemAgain) {
+  std::vector<uint8_t> saved;
+  {
+    auto frame = NewFrame();
+    ASSERT_EQ(frame->Start("RUN"), 0);
+    TgsScene& scene = frame->Scene();
+    ASSERT_EQ(scene.LoadSprite(0, "CH_X", 0, 0, false), 0);
+    ASSERT_EQ(scene.PlaceSprite(0, 0, false, 0, 0), 0);
+    EXPECT_EQ(scene.AnimateCharacterParts(0, 3, 1, 0, true), kPartsBadCharacter)
+        << "an empty slot has no character";
+    EXPECT_EQ(scene.AnimateCharacterParts(7, 1, 0, 0, true), kSceneBadSlot);
+    ASSERT_EQ(scene.AnimateCharacterParts(0, 1, 0, 0, true), 0);
+    const TgsSpriteRecord& r = *scene.SpriteRecord(0, 0, 0);
+    const SpPartsEffect* parts = Parts(*frame);
+    ASSERT_NE(parts, nullptr);
+    ASSERT_EQ(parts->PartCount(), 2u) << "the hidden block was asked for";
+    const Sprite* eyes = parts->PartSprite(0);
+    EXPECT_EQ(std::tuple(eyes->GetX(), eyes->GetY()),
+              std::tuple(r.sprite->GetX() + 40, r.sprite->GetY() + 60));
+    const auto& nodes = shown_.GetCompositionLayer()->GetList().Nodes();
+    auto priorityOf = [&](const Sprite* s) {
+      for (const auto& n : nodes) {
+        if (n.object == s) return n.priority;
+      }
+      return 0u;
+    };
+    EXPECT_EQ(priorityOf(eyes), r.priority - 1) << "drawn over the picture, the next part over it";
+    EXPECT_EQ(priorityOf(parts->PartSprite(1)), r.priority - 2);
+    EXPECT_EQ(std::tuple(r.persistKind, r.persistArg), std::tuple(2u, 1u));
+    // The mouth stands on the picture; the eyes come in over 300 ms, and go with their path's end.
+    Turn();
+    const Sprite* mouth = parts->PartSprite(1);
+    ImageSurface seen;
+    ASSERT_EQ(seen.Create(kTgsScreenWidth, kTgsScreenHeight, 32, kImagePlain), 0);
+    ASSERT_EQ(shown_.GetCompositionLayer()->RenderTo(&seen, kRenderAll, 0, true), 0);
+    EXPECT_EQ(Pixel(seen, mouth->GetX() + 2, mouth->GetY() + 2) & 0xFFFFFF, 0x203040u);
+    ASSERT_EQ(frame->SaveScene(saved, false), 0);
+    // Without the hidden blocks only the eyes come.
+    ASSERT_EQ(scene.AnimateCharacterParts(0, 0, 0, 0, false), 0);
+    EXPECT_EQ(Parts(*frame)->PartCount(), 1u);
+  }
+  auto frame = NewFrame();
+  ByteReader in(saved);
+  ASSERT_EQ(frame->LoadScene(in), 0);
+  ASSERT_EQ(frame->BeginRun(true), 0);
+  const SpPartsEffect* parts = Parts(*frame);
+  ASSERT_NE(parts, nullptr) << "the rebuild started the parts again";
+  EXPECT_EQ(parts->PartCount(), 2u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "scenario/tgs/tgs_test_world.h"
 
@@ -301,6 +302,16 @@ TEST(TgsReadLog, MalformedTablesAndLogsAreRefused) {
     EXPECT_EQ(f.ReadLogFile("L.DAT"), kTgsLogBad);
   }
   EXPECT_EQ(f.GetSetFlagCount(nullptr), 0u);
+}
+
+TEST(TobAssembler, LayoutOfAnInstructionAndOfTheHeader) {
+  const std::vector<uint8_t> expected = {
+      'T', 'O', 'B', '1', 15, 0, 0, 0,  1, 0, 0, 0,  // S1 (counting itself), one label
+      6,   'x', 0,   0,   0,  0, 0,                  // "x" at 0
+      12,  0,   0,   0,   1,  0, 0, 0,  0, 0, 0, 0,  // S2, N, message 0 at 0
+      '[', ' ', 12,  0,   0,  0, 1, 11, 0, 0, 0, 1,  // MessageBegin, always, skip, one argument
+      1,   0,   5,   0,   0,  0, 0};
+  EXPECT_EQ(Tob(".tob1\nx:\n MessageBegin 5\n .end\n"), expected);
 }
 
 }  // namespace

@@ -1,19 +1,23 @@
 // Label: optimised
-#include "scenario/tgs/tgs_frame.h"
-#include "scenario/tgs/tgs_test_world.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "host/cp932.h"
+#include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_history.h"
+#include "scenario/tgs/tgs_sound.h"
+#include "scenario/tgs/tgs_test_world.h"
 #include "script/script_file_source.h"
+#include "script/script_test_util.h"
 
 namespace bw {
 namespace {
@@ -438,6 +442,273 @@ TEST_F(TgsFrameTest, ModesButtonsAndSettingsIndicators) {
   EXPECT_EQ(frame.Font().face, "Sheet");
   EXPECT_EQ(host.requests.back(), "0:");
   EXPECT_EQ(host.relayouts, 1);
+}
+
+// Built-ins kept in message text run as the view reaches them, in direct mode and in the
+// history's layout.
+class TgsScenarioTest : public ::testing::Test {
+ protected:
+  TgsScenarioTest() : engine(&files, 32u << 20) {
+    LoadPlainEngine(files, engine);
+    host.state.config[0] = 0x4000;
+    host.quitAtTurn = 10000;
+    frame = std::make_unique<TgsFrame>(&engine, &files, &host);
+    frame->SetScriptFolder("SCRIPT");
+  }
+  int Run(const std::string& lines) {
+    files.Put("SCRIPT\\TGS_INIT.DAT", Tob(".init\n.script RUN 8 16\n"));
+    EXPECT_EQ(frame->LoadInitTable("TGS_INIT.DAT"), 0);
+    files.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines));
+    EXPECT_EQ(frame->Start("RUN"), 0);
+    return TgsRunStep(*frame);
+  }
+
+  MemoryScriptFileSource files;
+  ScriptEngine engine;
+  FakeFrameHost host;
+  std::unique_ptr<TgsFrame> frame;
+};
+
+TEST_F(TgsScenarioTest, CallRecordsInTextRunWhenTheViewReachesThem) {
+  host.clickTurns = {1};
+  ASSERT_EQ(Run("MessageBegin 0\n\"A\"\nTextFont 30, 255\n\"B\"\nMessageWait\n.end\n"),
+            kTgsStepEnded);
+  ASSERT_EQ(host.shown.size(), 1u);
+  const std::string text = host.shown[0].substr(1);  // behind "|"
+  ASSERT_EQ(text.substr(0, 2), std::string("A\0", 2));
+  std::string summary;
+  EXPECT_EQ(frame->GetMessageSummary(summary), 0);
+  EXPECT_EQ(summary, "AB");
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  EXPECT_EQ(frame->RunCallRecord({bytes + 1, text.size() - 1}), 0);
+  EXPECT_EQ(frame->Font().size, 30);
+  EXPECT_EQ(frame->Font().color, 255u);
+  EXPECT_EQ(frame->RunCallRecord({bytes, 1}), kTgsBadCallRecord);
+}
+
+TEST_F(TgsScenarioTest, DirectBuiltinsReachTheirOperationsAndTheResultWord) {
+  std::vector<TgsSlot> slots = {{1, 0}, {1, 0x00FF00}};
+  EXPECT_EQ(frame->CallBuiltinDirect(28, slots), 0);
+  EXPECT_EQ(frame->Font().size, 24);
+  EXPECT_EQ(frame->Font().color, 0x00FF00u);
+  uint32_t result = 1;
+  engine.GetMemory().Read32(engine.HostVariableAddress(0), result);
+  EXPECT_EQ(result, 0u);
+}
+
+// The history keeps the colours of the font calls in its texts: -1 is the colour it draws the
+// text in; faces, sizes and the message's own font stay as they are.
+TEST_F(TgsScenarioTest, HistoryLayoutColoursItsRenderersThroughTextCalls) {
+  struct ColourView : TgsHistoryView {
+    int32_t LineHeight() override { return 20; }
+    int32_t MeasureText(std::string_view) override { return -1; }
+    int Open(int32_t, int32_t) override { return 0; }
+    void BeginPage() override {}
+    void DrawName(std::string_view, int32_t, uint32_t) override {}
+    void DrawText(std::string_view, int32_t, uint32_t) override {}
+    void DrawChoice(std::string_view, int32_t, uint32_t) override {}
+    void PlaceVoiceBox(int, int32_t, int32_t) override {}
+    void SetScrollPosition(int32_t) override {}
+    int32_t ScrollPosition() override { return 0; }
+    void SetAlpha(uint8_t, uint8_t) override {}
+    void SetHidden(bool) override {}
+    int TakeClickedBox() override { return -1; }
+    int32_t Wheel() override { return 0; }
+    ImageSurface* MakeSceneLayer() override { return nullptr; }
+    void Close() override {}
+    bool MenuItemEnabled(int) override { return true; }
+    void EnableMenuItem(int, bool) override {}
+    void SetTextColor(uint32_t rgb) override { text.push_back(rgb); }
+    void SetShadowColor(uint32_t rgb) override { shadow.push_back(rgb); }
+    std::vector<uint32_t> text, shadow;
+  } view;
+  host.historyView = &view;
+  host.clickTurns = {1};
+  ASSERT_EQ(Run("MessageBegin 0\n\"A\"\nTextFont -, -1, 4144959\n\"B\"\n"
+                "TextFont 30, 65280, -, \"user\"\n\"C\"\nMessageWait\n.end\n"),
+            kTgsStepEnded);
+  ASSERT_EQ(host.shown.size(), 1u);
+  const std::string text = host.shown[0].substr(1);
+  std::vector<std::span<const uint8_t>> records;
+  for (size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at)) {
+    uint32_t size = 0;
+    std::memcpy(&size, text.data() + at + 2, sizeof size);
+    records.push_back({reinterpret_cast<const uint8_t*>(text.data() + at), 2 + size});
+    at += 2 + size;
+  }
+  ASSERT_EQ(records.size(), 2u);
+  const TgsFontState before = frame->Font();
+
+  EXPECT_EQ(frame->RunHistoryCall(records[0], 0xFFB74C), 0);
+  EXPECT_EQ(view.text, std::vector<uint32_t>{0xFFB74C}) << "-1: the history's own colour";
+  EXPECT_EQ(view.shadow, std::vector<uint32_t>{0x3F3F3F});
+  EXPECT_EQ(frame->RunHistoryCall(records[1], 0xFFFFFF), 0);
+  EXPECT_EQ(view.text.back(), 0x00FF00u);
+  EXPECT_EQ(view.shadow.size(), 1u) << "a shadow not given is left alone";
+  EXPECT_EQ(std::tuple(frame->Font().size, frame->Font().color, frame->Font().face,
+                       frame->Font().changed),
+            std::tuple(before.size, before.color, before.face, before.changed))
+      << "the message font is not the history's";
+
+  // Outside the history layout the same record sets the message font again.
+  EXPECT_EQ(frame->RunCallRecord(records[1]), 0);
+  EXPECT_EQ(frame->Font().size, 30);
+  EXPECT_EQ(view.text.size(), 2u);
+  EXPECT_EQ(frame->RunHistoryCall(records[1].first(1), 0xFFFFFF), kTgsBadCallRecord);
+}
+
+// The scenario's sound commands over a recording sound port and the fake frame host.
+constexpr int32_t kPortBadIndex = 1;
+
+class RecordingPort : public TgsSoundPort {
+ public:
+  std::vector<std::string> log;
+  std::map<int32_t, int> playingPolls, fadingPolls;  // channel -> polls it still plays or fades
+  int32_t loadResult = 0;
+  int32_t voiceResult = -1;
+
+  int32_t Load(int32_t c, const std::string& f, bool s) override {
+    return Note("load", c, " " + f + (s ? " stream" : "")), loadResult;
+  }
+  int32_t Play(int32_t c, bool loop) override { return Note("play", c, loop ? " loop" : ""); }
+  int32_t Stop(int32_t c) override { return Note("stop", c); }
+  void Unload(int32_t c) override { Note("unload", c); }
+  bool Playing(int32_t c) override { return playingPolls[c]-- > 0; }
+  uint8_t FadeState(int32_t c) override { return fadingPolls[c]-- > 0 ? 1 : 0; }
+  int32_t FadeIn(int32_t c, const std::string& f, uint32_t ms, bool) override {
+    return Note("fadein", c, " " + f + " " + std::to_string(ms)), loadResult;
+  }
+  int32_t FadeOut(int32_t c, uint32_t) override { return Note("fadeout", c); }
+  uint8_t MusicFadeState() override { return 0; }
+  void StopMusic() override {}
+  int32_t LoadVoice(const std::string&) override { return voiceResult; }
+
+ private:
+  // The manager's answer: channels 0-15 exist.
+  int32_t Note(const char* what, int32_t c, const std::string& more = "") {
+    log.push_back(what + (" " + std::to_string(c)) + more);
+    return c >= 0 && c < 16 ? 0 : kPortBadIndex;
+  }
+};
+
+class TgsSoundTest : public ::testing::Test {
+ protected:
+  TgsSoundTest() {
+    host.settings.voiceOn = true;
+    sound.SetPort(&port);
+  }
+  FakeFrameHost host;
+  bool skipping = false;
+  TgsSound sound{&host, [this] { return skipping; }};
+  RecordingPort port;
+};
+
+TEST_F(TgsSoundTest, NegativeSlotsTakeTheEffectChannelsInTurn) {
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(sound.PlayEffect("SE\\A.OGG", -1, 0, false), 0);
+  EXPECT_EQ(port.log,
+            (std::vector<std::string>{"load 8 SE\\A.OGG", "play 8", "load 9 SE\\A.OGG", "play 9",
+                                      "load 10 SE\\A.OGG", "play 10", "load 11 SE\\A.OGG",
+                                      "play 11", "load 8 SE\\A.OGG", "play 8"}));
+  sound.UnloadAllEffects();
+  EXPECT_EQ(sound.Turn(), 0) << "unloading starts the turn again";
+  EXPECT_EQ(sound.PickEffectChannel(std::nullopt, 2, 0), 10);
+}
+
+TEST_F(TgsSoundTest, LoopsAreRecordedForReplayEvenWithEffectsOff) {
+  host.settings.effectSoundOn = false;
+  EXPECT_EQ(sound.PlayEffect("SE\\RAIN.OGG", 1, 1, true), 0);
+  EXPECT_EQ(sound.PlayEffect("SE\\ONCE.OGG", 2, 0, false), 0);
+  EXPECT_TRUE(port.log.empty()) << "nothing is loaded or played while effects are off";
+  EXPECT_EQ(sound.ReplayRecords()[1].name, "SE\\RAIN.OGG");
+  EXPECT_EQ(sound.ReplayRecords()[1].streamMode, 1);
+  EXPECT_TRUE(sound.ReplayRecords()[2].name.empty());
+  EXPECT_TRUE(sound.Looping(9));
+
+  // A save made now and loaded with effects on starts the loop again.
+  host.settings.effectSoundOn = true;
+  TgsSound loaded(&host, nullptr);
+  loaded.SetPort(&port);
+  loaded.SetReplayRecords(sound.ReplayRecords());
+  loaded.ReplayLoopingEffects();
+  EXPECT_EQ(port.log, (std::vector<std::string>{"load 9 SE\\RAIN.OGG stream", "play 9 loop"}));
+
+  // A failed load leaves the record alone; a name too long to save is played, not recorded.
+  port.loadResult = 2;
+  EXPECT_EQ(sound.PlayEffect("SE\\OTHER.OGG", 1, 0, true), kSoundCommandFailed);
+  EXPECT_EQ(sound.ReplayRecords()[1].name, "SE\\RAIN.OGG");
+  port.loadResult = 0;
+  const std::string longName(254, 'A');
+  EXPECT_EQ(sound.PlayEffect(longName, 1, 0, true), 0);
+  EXPECT_EQ(sound.ReplayRecords()[1].name, "SE\\RAIN.OGG");
+  EXPECT_EQ(sound.PlayEffect(longName.substr(0, 253), 1, 0, true), 0);
+  EXPECT_EQ(sound.ReplayRecords()[1].name.size(), 253u);
+}
+
+TEST_F(TgsSoundTest, WaitsEndAsTheyShould) {
+  // A looping channel is stopped at once.
+  sound.PlayEffect("SE\\LOOP.OGG", 0, 0, true);
+  port.log.clear();
+  EXPECT_EQ(sound.WaitEffectEnd(0, false, false), kSoundLoopStopped);
+  EXPECT_EQ(port.log, std::vector<std::string>{"stop 8"});
+  EXPECT_EQ(host.turns, 0);
+
+  // A quick wait ends at the first frame only with the fast-effects setting.
+  port.playingPolls[9] = 3;
+  EXPECT_EQ(sound.WaitEffectEnd(1, true, true), 0);
+  EXPECT_EQ(host.turns, 3);
+  host.settings.fastEffects = true;
+  port.playingPolls[9] = 3;
+  EXPECT_EQ(sound.WaitEffectEnd(1, true, true), 1);
+  EXPECT_EQ(host.turns, 3);
+  port.fadingPolls[10] = 5;
+  EXPECT_EQ(sound.WaitEffectFade(2, true, true, true), 1);
+  EXPECT_EQ(port.log.back(), "stop 10");
+
+  // Skipping ends a skippable wait; a quit leaves the channel playing.
+  port.playingPolls[11] = 100;
+  skipping = true;
+  EXPECT_EQ(sound.WaitEffectEnd(3, true, false), 1);
+  skipping = false;
+  port.log.clear();
+  host.quitAtTurn = host.turns + 2;
+  EXPECT_EQ(sound.WaitEffectEnd(3, true, false), -1);
+  port.fadingPolls[11] = 100;
+  host.quitAtTurn = host.turns + 1;
+  EXPECT_EQ(sound.WaitEffectFade(3, true, true, false), -1);
+  EXPECT_TRUE(port.log.empty()) << "quitting stops nothing";
+}
+
+TEST_F(TgsSoundTest, NegativeSlotsOutsideTheLoopingTable) {
+  // A negative slot names any channel: bytes exist for 0-11 only, the rest is the manager's.
+  sound.PlayEffect("SE\\LOOP.OGG", 3, 0, true);
+  EXPECT_EQ(sound.StopEffect(-11), 0);
+  EXPECT_FALSE(sound.Looping(11));
+  EXPECT_EQ(sound.StopEffect(-40), kPortBadIndex);
+  EXPECT_EQ(sound.StopEffect(INT32_MIN), kPortBadIndex);
+  EXPECT_EQ(sound.PlayEffect("SE\\X.OGG", 20, 0, true), 0);  // channel 28: no byte, no record
+  for (const TgsReplayRecord& r : sound.ReplayRecords()) EXPECT_NE(r.name, "SE\\X.OGG");
+  EXPECT_EQ(sound.FadeInEffect("SE\\IN.OGG", 0, -1, 0), 0);
+  EXPECT_EQ(port.log.back(), "fadein 8 SE\\IN.OGG 1000");
+  EXPECT_TRUE(sound.Looping(8));
+  EXPECT_EQ(sound.ReplayRecords()[0].name, "SE\\IN.OGG");
+}
+
+TEST_F(TgsSoundTest, VoiceResults) {
+  struct Case {
+    bool on;
+    int32_t player;
+    int32_t result;
+  };
+  for (const Case c :
+       {Case{false, -1, kVoiceOff}, Case{true, -2, kVoiceSilenced}, Case{true, -3, kVoiceFailed},
+        Case{true, -5, kVoiceFailed}, Case{true, -1, 0}, Case{true, 4, 0}}) {
+    host.settings.voiceOn = c.on;
+    port.voiceResult = c.player;
+    port.log.clear();
+    EXPECT_EQ(sound.PlayVoice("V001", true), c.result) << c.player;
+    EXPECT_EQ(port.log.size(), c.result == 0 ? 1u : 0u) << "plays only a loaded voice";
+  }
+  EXPECT_FALSE(sound.Looping(kTgsVoiceChannel));
 }
 
 }  // namespace

@@ -3,11 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "host/cp932.h"
+#include "lib/wgx/wgx_writer.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "scenario/tgs/tgs_builtins.h"
 #include "scenario/tgs/tgs_call_record.h"
+#include "scenario/tgs/tgs_operations.h"
 #include "scenario/tgs/tgs_test_world.h"
+#include "script/guest_memory.h"
+#include "support/image_test_rig.h"
 
 namespace bw {
 namespace {
@@ -257,6 +268,433 @@ TEST(TgsCallRecords, RoundTripAndBoundedReading) {
   ByteReader small(record.data(), record.size());
   EXPECT_FALSE(TgsReadCallRecord(small, m, scratch, 4, number, out))
       << "texts must fit the scratch area";
+}
+
+// Loops run their jumps and statements from what the first turn read: each turn must still see
+// the variables and expressions as they are now.
+void SetVariable(TgsWorld& w, uint32_t word, uint32_t value) {
+  w.Host().GetMemory().Write32(w.Host().VariableValueAddress(0) + 4 * word, value);
+}
+
+TEST(TgsLoops, ConditionsAreEvaluatedAgainOnEveryTurn) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+count:
+  stmt{inc var:0 | ret}
+  JumpIf if{mov var:0, c.1 | c: lt 0, 3, host:0 | ret} @count
+again:
+  "x"
+  stmt{inc var:0 | ret}
+  JumpUnless if{mov var:0, c.1 | c: ge 0, 6, host:0 | ret} @again
+middle:
+  stmt{inc var:0 | ret}
+  JumpIf if{mov var:0, c.1 | c: eq 0, 8, host:0 | ret} @middle  ; not taken on its first turn
+  JumpIf if{mov var:0, c.1 | c: lt 0, 9, host:0 | ret} @middle
+flag:
+  "y"
+  stmt{add var:0, 4, c.2 | c: set 0, 0 | ret}
+  JumpIf if(var 0 1) @flag
+  .end
+)"),
+            0);
+  SetVariable(w, 1, 1);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Frame().Text(), "xxxy");
+  EXPECT_EQ(w.Variable(0), 9u);
+}
+
+TEST(TgsLoops, JumpTargetsFromVariablesAndExpressionsAreReadEachTime) {
+  for (const char* target : {"var(0 1)", "{add var:0, 4, m.1 | m: mov 0, host:0 | ret}"}) {
+    SCOPED_TRACE(target);
+    TgsWorld w;
+    ASSERT_EQ(w.StartScenario(std::string(R"(
+top:
+  JumpIf2 )") + target + R"(
+a:
+  "A"
+  stmt{add var:0, 8, m.1 | add var:0, 4, m.2 | m: mov 0, 0 | ret}
+  JumpIf2 @top
+b:
+  "B"
+  .end
+)"),
+              0);
+    const TgsScript& script = *w.Frame().CurrentScript();
+    SetVariable(w, 1, static_cast<uint32_t>(script.FindLabel("a")));
+    SetVariable(w, 2, static_cast<uint32_t>(script.FindLabel("b")));
+    w.Frame().SetStepBudget(100);
+    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+    EXPECT_EQ(w.Frame().Text(), "AB");
+  }
+}
+
+// A statement writes into the scenario's own bytes, at the address in variable word 1: the jump
+// it rewrites is read again, not run as it was first read. Its condition's constant lies 7 bytes
+// into the instruction.
+TEST(TgsLoops, AJumpRewrittenByTheScenariosOwnCodeIsReadAgain) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+top:
+  JumpIf if(1) @skip
+  "n"
+skip:
+  stmt{add var:0, 4, s.1 | s: mov 0, d.2 | d: set 0, 0 | ret}
+  "s"
+  JumpIf if(var 0 0) @again
+  .end
+again:
+  stmt{set 0, var:0 | ret}
+  JumpIf @top
+)"),
+            0);
+  SetVariable(w, 0, 1);
+  SetVariable(w, 1, w.Frame().CurrentScript()->CodeStart() + 7);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Frame().Text(), "sns");
+}
+
+// Code that writes variable word j at the address in word i.
+std::string Write(int i, int j) {
+  return "add var:0, " + std::to_string(4 * j) + ", v.1 | v: mov 0, d.1 | add var:0, " +
+         std::to_string(4 * i) + ", p.1 | p: mov 0, d.2 | d: set 0, 0";
+}
+
+// Expressions rewrite the instruction that runs them: the value of the built-in's next argument,
+// and the jump's own target. On every turn the rest of the instruction reads as rewritten. A
+// built-in whose condition held on no turn before runs with its arguments too.
+TEST(TgsLoops, WhatAnExpressionRewritesOfItsInstructionCountsOnThatTurn) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+top:
+  MessageWait
+  WaitTime {)" + Write(1, 0) +
+                            R"( | set 5, host:0 | ret}, 1
+wait:
+  SetNameAndVoice if{mov var:0, c.1 | c: gt 0, 12, host:0 | ret} "n", var(0 0)
+  JumpIf2 if{)" + Write(3, 2) +
+                            R"( | set 1, host:0 | ret} @top
+jump:
+a:
+  "a"
+  JumpIf2 @top
+b:
+  "b"
+  JumpIf2 @top
+)"),
+            0);
+  const TgsScript& script = *w.Frame().CurrentScript();
+  SetVariable(w, 1, script.CodeStart() + static_cast<uint32_t>(script.FindLabel("wait")) - 4);
+  SetVariable(w, 3, script.CodeStart() + static_cast<uint32_t>(script.FindLabel("jump")) - 4);
+  w.Mock().results[16] = 1;  // MessageWait stops each step: one turn a step
+  ASSERT_EQ(TgsRunStep(w.Frame()), 1);
+  const std::string turns = "abbab";
+  for (size_t t = 0; t < turns.size(); ++t) {
+    SetVariable(w, 0, 10 + static_cast<uint32_t>(t));
+    SetVariable(w, 2, static_cast<uint32_t>(script.FindLabel(turns.substr(t, 1).c_str())));
+    ASSERT_EQ(TgsRunStep(w.Frame()), 1) << t;
+  }
+  EXPECT_EQ(w.Frame().Text(), turns);
+  std::vector<int32_t> waits, names;
+  for (const RecordedCall& c : w.Mock().calls) {
+    if (c.number == 20) waits.push_back(c.slots[1].value);
+    if (c.number != 16 && c.number != 20) names.push_back(c.slots[1].value);
+  }
+  EXPECT_EQ(waits, (std::vector<int32_t>{10, 11, 12, 13, 14}));
+  EXPECT_EQ(names, (std::vector<int32_t>{13, 14}));
+}
+
+TEST(TgsLoops, AStatementThatFailsOnALaterTurnStillFails) {
+  TgsWorld w;
+  ASSERT_EQ(w.StartScenario(R"(
+top:
+  stmt{mov var:0, c.1 | c: jz 0, fault | ret | fault: jmp 0}
+  "t"
+  stmt{set 0, var:0 | ret}
+  JumpIf2 @top
+  .end
+)"),
+            0);
+  SetVariable(w, 0, 1);
+  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed);
+  EXPECT_EQ(w.Frame().Text(), "t");
+}
+
+template <typename T>
+requires std::is_arithmetic_v<T> std::string Show(T v) {
+  return std::to_string(v);
+}
+std::string Show(const TgsText& t) {
+  return t ? "\"" + std::string(*t) + "\"" : "null";
+}
+std::string Show(const std::optional<int32_t>& v) {
+  return v ? std::to_string(*v) : "-";
+}
+std::string Show(std::string_view s) {
+  return "\"" + std::string(s) + "\"";
+}
+template <typename T, size_t N>
+std::string Show(std::span<const T, N> list) {
+  std::string s = "[";
+  for (const T& v : list) s += (s.size() > 1 ? " " : "") + Show(v);
+  return s + "]";
+}
+template <typename... T>
+std::string Join(const T&... v) {
+  std::string s;
+  ((s += (s.empty() ? "" : ", ") + Show(v)), ...);
+  return s;
+}
+
+// Writes each operation as "Name(arguments)" and answers what the test set for it (else 0).
+class RecordingOperations : public TgsOperations {
+ public:
+  bool RestoringGame() const override { return restoring; }
+  void BeginBuiltin(uint32_t number) override { builtin = number; }
+#define BW_RECORD(name, params, args) \
+  int32_t name params override {      \
+    return Record(#name, Join args);  \
+  }
+  BW_TGS_OPERATIONS(BW_RECORD)
+#undef BW_RECORD
+
+  std::string log;
+  std::map<std::string, int32_t> answers;
+  bool restoring = false;
+  uint32_t builtin = 0;
+
+ private:
+  int32_t Record(const char* name, const std::string& args) {
+    log += (log.empty() ? "" : "; ") + std::string(name) + "(" + args + ")";
+    return answers[name];
+  }
+};
+
+class FakeInterpreter : public TgsInterpreterContext {
+ public:
+  GuestMemory& Memory() override { return memory; }
+  int32_t& WaitChain() override { return chain; }
+  bool CollectingText() const override { return collecting; }
+  bool AppendCallRecord(uint32_t, std::span<const TgsSlot>) override { return true; }
+  GuestMemory memory{1u << 20};
+  int32_t chain = 0;
+  bool collecting = false;
+};
+
+class TgsBuiltinsTest : public ::testing::Test {
+ protected:
+  TgsSlot Text(std::string_view s) {
+    std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+    return {kTgsSlotText | 1, static_cast<int32_t>(interpreter_.memory.AllocateCopy(bytes, true))};
+  }
+  // One slot per letter: i = the value 700 + index (low byte 188 + index), t = the text
+  // "s<index>", 0 = a given 0, n = a given -1, - = not given.
+  std::vector<TgsSlot> Slots(std::string_view kinds) {
+    std::vector<TgsSlot> slots;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+      int32_t index = static_cast<int32_t>(i);
+      switch (kinds[i]) {
+        case 'i':
+          slots.push_back({1, 700 + index});
+          break;
+        case 't':
+          slots.push_back(Text("s" + std::to_string(i)));
+          break;
+        case '0':
+          slots.push_back({1, 0});
+          break;
+        case 'n':
+          slots.push_back({1, -1});
+          break;
+        default:
+          slots.push_back({});
+          break;
+      }
+    }
+    return slots;
+  }
+  // Runs built-in number and clears an unchanged wait chain, as the interpreter does.
+  int32_t Run(uint32_t number, const std::vector<TgsSlot>& slots, TgsOperations* ops = nullptr) {
+    int32_t before = interpreter_.chain;
+    TgsBuiltinCall call{interpreter_, ops ? *ops : ops_, slots};
+    int32_t result = TgsBuiltinTable()[number](call);
+    if (interpreter_.chain == before) interpreter_.chain = 0;
+    return result;
+  }
+  std::string Log(uint32_t number, std::string_view kinds) {
+    ops_.log.clear();
+    EXPECT_EQ(Run(number, Slots(kinds)), 0) << "built-in " << number;
+    return ops_.log;
+  }
+
+  FakeInterpreter interpreter_;
+  RecordingOperations ops_;
+};
+
+// Every built-in row, handed a full set of slots or none, says which row it is before its first
+// operation: a row that forgets leaves the stand-in and the trace naming the wrong built-in.
+TEST_F(TgsBuiltinsTest, EveryRowAnnouncesItselfBeforeItsOperations) {
+  for (uint32_t n = kTgsFirstBuiltin; n < kTgsBuiltinCount; ++n) {
+    for (std::string_view kinds : {"", "itiitiitiitiitiiti"}) {
+      ops_.builtin = 0;
+      ops_.log.clear();
+      Run(n, Slots(kinds));
+      if (!ops_.log.empty()) {
+        EXPECT_EQ(ops_.builtin, n) << ops_.log;
+      }
+      EXPECT_FALSE(interpreter_.memory.Faulted()) << "built-in " << n;
+    }
+  }
+  for (uint32_t n : {0u, 11u, 15u}) EXPECT_EQ(Log(n, "iiii"), "") << "control rows do nothing";
+}
+
+// A built-in given slots of the kinds named as in Slots, and what it asks of the operations.
+struct LoggedRow {
+  uint32_t number;
+  const char* kinds;
+  const char* log;
+};
+
+// Slots reach their operation by position, in the operation's own order: texts as texts, numbers
+// whole or as their low byte, switches as 0 or 1.
+TEST_F(TgsBuiltinsTest, SlotsReachTheirArgumentsByPosition) {
+  const LoggedRow rows[] = {
+      {31, "iiti", R"(MessageTalk(700, 701, "s2", 1))"},
+      {44, "tiii", R"(SetBackgroundZoomNow(701, 702, "s0", 191))"},
+      {38, "iiiii", "SetBackgroundTone(188, 1, 1, 1, 192)"},
+      {13, "-tt-t", R"(ShowChoices(["s1" "s2"], 0))"},
+      {77, "itn", R"(LoadSprite(700, "s1", 0, 0, 0); KeepSpritePlace(700, 0, 0))"},
+      {110, "iiii", "CopyShownPageToBack(); ClearSprites(1, 703); TransRule(701, 700, 702)"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Log(row.number, row.kinds), row.log) << row.number;
+}
+
+// A slot not given takes the row's default, which is not always 0.
+TEST_F(TgsBuiltinsTest, MissingSlotsTakeTheirDefaults) {
+  const LoggedRow rows[] = {
+      {20, "", "WaitTimeSkippable(0, 1)"},
+      {28, "0-n", "SetTextFont(24, -, -1, null)"},
+      {46, "", "ZoomBackground(0, 400, 300, null, null, 1000)"},
+      {64, "", "CrossFadeLayer(2000, 0, 0, 0)"},
+      {110, "-n", "CopyShownPageToBack(); ClearSprites(1, 0); TransCross(300)"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Log(row.number, row.kinds), row.log) << row.number;
+}
+
+TEST_F(TgsBuiltinsTest, NamesAreUniqueAndFoundInEitherCase) {
+  EXPECT_EQ(TgsFindBuiltin("bgload"), 35);
+  EXPECT_EQ(TgsFindBuiltin("BgLoa"), -1);
+  for (uint32_t n = 0; n < kTgsBuiltinCount; ++n) {
+    if (!TgsBuiltinName(n).empty()) {
+      EXPECT_EQ(TgsFindBuiltin(TgsBuiltinName(n)), int32_t(n));
+    }
+  }
+}
+
+TEST_F(TgsBuiltinsTest, TextsThatDoNotReadAreAbsentWithoutAFault) {
+  GuestMemory& memory = interpreter_.memory;
+  uint32_t unterminated = memory.Allocate(16);
+  memory.Fill(unterminated, 'A', 16);
+  std::string longText(kTgsTextLimit + 1, 'x');
+  struct Case {
+    TgsSlot slot;
+    const char* expected;
+  } cases[] = {
+      {{kTgsSlotText, 0}, R"(SetSpeakerName(""))"},     // empty text
+      {{kTgsSlotText, 0x123}, "SetSpeakerName(null)"},  // in the null page
+      {{kTgsSlotText, int32_t(unterminated)}, "SetSpeakerName(null)"},
+      {Text(longText), "SetSpeakerName(null)"},
+      {{1, int32_t(Text("n").value)}, "SetSpeakerName(null)"},  // a number, not a text
+  };
+  for (const Case& c : cases) {
+    ops_.log.clear();
+    Run(18, {c.slot});
+    EXPECT_EQ(ops_.log, c.expected);
+    EXPECT_FALSE(memory.Faulted()) << c.expected;
+  }
+  uint32_t word = 0;
+  EXPECT_FALSE(memory.Read32(0x10, word));  // a fault of the script's own
+  Run(18, {{kTgsSlotText, 0x123}});
+  EXPECT_TRUE(memory.TakeFault()) << "an earlier fault stays raised";
+}
+
+TEST_F(TgsBuiltinsTest, OneSkipEndsARunOfSkippableWaits) {
+  ops_.answers["WaitTimeSkippable"] = 1;  // the reader skips
+  EXPECT_EQ(Run(20, Slots("i")), 0);
+  EXPECT_EQ(interpreter_.chain, 1);
+  ops_.log.clear();
+  EXPECT_EQ(Run(96, Slots("i")), 0);
+  EXPECT_EQ(Run(90, Slots("iiii")), 0);
+  EXPECT_EQ(Run(20, Slots("i")), 0);
+  EXPECT_EQ(ops_.log, "EndPendingTransition(); ReleaseSpriteEffect(700, 189, 702)")
+      << "chained waits finish at once, a timed wait does nothing";
+  EXPECT_EQ(interpreter_.chain, 4);
+
+  Run(35, Slots("ti"));  // not a wait: the chain ends
+  EXPECT_EQ(interpreter_.chain, 0);
+  ops_.log.clear();
+  Run(96, Slots("i"));
+  EXPECT_EQ(ops_.log, "WaitTransition(1)");
+  EXPECT_EQ(interpreter_.chain, 0) << "a wait that ran to its end";
+
+  interpreter_.chain = 1;
+  ops_.log.clear();
+  Run(96, Slots("0"));  // not skippable: waits even in a chain
+  interpreter_.chain = 1;
+  Run(129, Slots("i-0i"));  // chained without stopOnSkip: nothing to stop
+  Run(129, Slots("iiii"));
+  Run(68, Slots("0i"));
+  EXPECT_EQ(ops_.log, "WaitTransition(0); StopEffectChannel(700); StopScreenEffect(0, 1, 0)");
+
+  ops_.answers["WaitQuake"] = -1;  // the application quits
+  interpreter_.chain = 0;
+  EXPECT_EQ(Run(115, Slots("ii")), -1);
+  ops_.restoring = true;
+  ops_.log.clear();
+  EXPECT_EQ(Run(20, Slots("i")), 0);
+  EXPECT_EQ(Run(21, Slots("i")), 0);
+  EXPECT_EQ(ops_.log, "") << "timed waits do nothing while a loaded game is restored";
+}
+
+TEST_F(TgsBuiltinsTest, AnswersAndFailuresOfOperations) {
+  ops_.answers = {{"MessageWait", 6},
+                  {"WaitTimeFixed", -3},
+                  {"FadeMessageWindows", -2},
+                  {"LoadBackground", 1},
+                  {"LoadSprite", 2}};
+  EXPECT_EQ(Run(16, {}), 6) << "an exit code stops the step";
+  EXPECT_EQ(Run(21, {}), -1);
+  EXPECT_EQ(Run(119, {}), -1);
+  EXPECT_EQ(Log(107, "tiiiiiii"), R"(LoadBackground("s0", 1))")
+      << "nothing more after a failed load";
+  EXPECT_EQ(Log(109, "itiiii"), R"(CopyShownPageToBack(); LoadSprite(700, "s1", 1, 705, 1))");
+  ops_.log.clear();
+  for (int32_t index : {-1, 4, 5, 256}) Run(19, {{1, index}});
+  EXPECT_EQ(ops_.log, "DisableChoice(4)") << "only choices 0-4 can be disabled";
+}
+
+class TgsReleaseImageTest : public test::GameFolderTest {};
+
+TEST_F(TgsReleaseImageTest, ReleaseImageDropsTheCachedPicture) {
+  Write("BG/A.WGX", tools::WriteWgx({24, 2, 2, std::vector<uint32_t>(4, 0x102030), {}, 0, 0, {}}));
+  ImageLoaderManager images;
+  RegisterBuiltinLoaders(images);
+  images.SetCacheBudget(16);
+  images.LoadImage("BG\\A.WGX", true)->Release();
+  ASSERT_EQ(images.GetCache().GetCount(), 1u);
+
+  FakeInterpreter interpreter;
+  RecordingOperations ops;
+  const std::string_view text = "bg\\a.wgx";
+  uint32_t name = interpreter.memory.AllocateCopy(
+      {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, true);
+  std::vector<TgsSlot> slots{{kTgsSlotText, int32_t(name)}};
+  TgsBuiltinCall call{interpreter, ops, slots};
+  EXPECT_EQ(TgsBuiltinTable()[92](call), 0) << "no manager published yet";
+  EXPECT_EQ(images.GetCache().GetCount(), 1u);
+  ScopedGlobal<ImageLoaderManager> published(&images);
+  EXPECT_EQ(TgsBuiltinTable()[92](call), 0);
+  EXPECT_EQ(images.GetCache().GetCount(), 0u);
+  EXPECT_EQ(ops.log, "");
 }
 
 }  // namespace

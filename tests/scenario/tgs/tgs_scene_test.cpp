@@ -6,12 +6,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
 #include <set>
+#include <string>
+#include <vector>
 
+#include "scenario/message/text_history_log.h"
 #include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_scene_state.h"
 #include "scenario/tgs/tgs_scene_world.h"
 #include "scenario/tgs/tgs_test_world.h"
 #include "script/script_file_source.h"
+#include "script/script_test_util.h"
+#include "support/fuzz_seeds.h"
 
 namespace bw::test {
 namespace {
@@ -202,6 +212,345 @@ TEST_F(SceneTest, FrameReachesTheSceneOfItsHost) {
   const int32_t placedX = frame.WindowX();
   ASSERT_EQ(operations.SetFaceWindowPlace(2, 10, 10, 0), 0);
   EXPECT_EQ(frame.WindowX(), placedX) << "an empty slot places nothing";
+}
+
+// The scene block of save data: written and read back byte for byte, every short or bad block
+// refused with the frame left as it was, and the rebuild's steps and closing fade.
+// A block with something in every part (blocks hold records that do not move).
+void Fill(TgsSceneBlock& b) {
+  b.messageIndex = 1;
+  b.switches = {1, 0, 1, 0};
+  b.quake = {1, 4, 5, 6, 1, 0};
+  b.music = 3;
+  b.placeX = 400;
+  b.placeY = 561;
+  b.shown = 1;
+  b.slots[0].words = {kSlotWeather + 2, 30, 1, 0, 0, 0, 0};
+  b.slots[0].name = "SYS\\SNOW";
+  b.slots[2].words = {kSlotParts, 7, 0, 0, 2, 1, 0};
+  b.backgrounds[0].name = "BG01";
+  b.backgrounds[0].tone = 2;
+  b.backgrounds[0].zoom = 1.5f;
+  b.backgrounds[1].color = 0xFFFFFF;
+  b.sprites[6].name = "CH\\ANN";  // characters, page 0 slot 0
+  b.sprites[6].charIndex = 0;
+  b.sprites[6].priority = 20000;
+  b.sprites[6].scale = 0.5f;
+  b.sprites[6].persistKind = 1;
+  b.sprites[6].persistName = "PATH";
+  b.sprites[17].name = "FX";  // front group, page 0 slot 1
+  b.sprites[17].charIndex = 1;
+  b.sprites[17].priority = 30100;
+  b.transform[32] = 0;
+  b.replay[1] = {"SE\\RAIN.OGG", 1};
+  b.label = "Scene";
+  b.tail.listValue = 3;
+  b.tail.choices = {{0, 1, "Left"}, {0, 3, "Right"}};
+  b.tail.message = std::string("Hi\0[x", 5);
+  b.tail.speaker = "Ann";
+}
+
+std::unique_ptr<TgsSceneBlock> FullBlock() {
+  auto b = std::make_unique<TgsSceneBlock>();
+  Fill(*b);
+  return b;
+}
+
+std::vector<uint8_t> HistoryRange() {
+  TextHistoryLog log;
+  log.SetCapacity(8);
+  const std::string text = "line";
+  log.AddMessage(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), 20, "Ann",
+                 "V01", 0);
+  std::vector<uint8_t> out;
+  EXPECT_EQ(log.Save(out, 0, log.NextSerial()), 0);
+  return out;
+}
+
+std::vector<uint8_t> Write(const TgsSceneBlock& b) {
+  std::vector<uint8_t> out;
+  WriteSceneBlock(b, out);
+  EXPECT_EQ(out.size(), SceneBlockSize(b)) << "the announced size is the written size";
+  return out;
+}
+
+TEST(SceneBlock, EveryTruncationIsRefused) {
+  auto b = FullBlock();
+  b->hasHistory = true;
+  b->history = HistoryRange();
+  const std::vector<uint8_t> bytes = Write(*b);
+  for (size_t n = 0; n < bytes.size(); ++n) {
+    ByteReader in(bytes.data(), n);
+    TgsSceneBlock read;
+    EXPECT_NE(ReadSceneBlock(in, read), 0) << n;
+    EXPECT_EQ(in.position(), 0u) << n;
+  }
+}
+
+TEST(SceneBlock, BadFieldsAreRefused) {
+  const std::vector<uint8_t> good = Write(*FullBlock());
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  auto f32 = [](float v) {
+    std::vector<uint8_t> b(4);
+    std::memcpy(b.data(), &v, 4);
+    return b;
+  };
+  const size_t sprite6 = 532 + 6 * 140, sprite17 = 532 + 17 * 140;
+  auto noTail = FullBlock();
+  noTail->tail = {};
+  const size_t tail = SceneBlockSize(*noTail) - 5;  // an empty tail: no choices, no message
+  struct Case {
+    const char* what;
+    size_t at;
+    std::vector<uint8_t> bytes;
+    int code;
+  };
+  const std::vector<Case> cases = {
+      {"slot kind 15", 56, {15}, kSceneLoadBad},
+      {"slot name fills its field", 56 + 28, std::vector<uint8_t>(48, 'A'), kSceneLoadBad},
+      {"background name fills its field", 284, std::vector<uint8_t>(32, 'B'), kSceneLoadBad},
+      {"background tone 7", 284 + 73, {7}, kSceneLoadBad},
+      {"background zoom NaN", 284 + 104, f32(nan), kSceneLoadBad},
+      {"background zoom infinite", 284 + 104, f32(inf), kSceneLoadBad},
+      {"background zoom 65", 284 + 104, f32(65), kSceneLoadBad},
+      {"sprite tone 9", sprite6 + 56, {9}, kSceneLoadBad},
+      {"sprite priority of another group", sprite6 + 52, {0x30, 0x75, 0, 0}, kSceneLoadBad},
+      {"sprite scale -1e30", sprite6 + 68, f32(-1e30f), kSceneLoadBad},
+      {"persistent name fills its field", sprite17 + 92, std::vector<uint8_t>(48, 'P'),
+       kSceneLoadBad},
+      {"persist kind 3", sprite17 + 84, {3}, kSceneLoadBad},
+      {"window scale NaN", 3612 + 32, f32(nan), kSceneLoadBad},
+      {"history flag 2", 3660, {2}, kSceneLoadBad},
+      {"history that does not read", 3660, {1, 1, 0, 0, 0, 9}, kSceneLoadHistoryFailed},
+      {"replay length 1", 3661, {1}, kSceneLoadBad},
+      {"tail length past the end", tail - 4, {0xFF, 0xFF, 0, 0}, kSceneLoadBad},
+      {"nine choices", tail, {9}, kSceneLoadBad},
+      {"message of 4096 bytes", tail + 1 + 4 + 11 + 12, {0x00, 0x10, 0, 0}, kSceneLoadBad},
+      {"choice text without its NUL", tail + 1 + 4 + 4 + 1, {4}, kSceneLoadBad},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bad = good;
+    std::copy(c.bytes.begin(), c.bytes.end(), bad.begin() + std::ptrdiff_t(c.at));
+    ByteReader in(bad);
+    TgsSceneBlock read;
+    EXPECT_EQ(ReadSceneBlock(in, read), c.code) << c.what;
+    EXPECT_EQ(in.position(), 0u) << c.what;
+  }
+  std::vector<uint8_t> longer = good;  // a byte the tail does not account for
+  longer.push_back(0);
+  longer[tail - 4] += 1;
+  ByteReader in(longer);
+  TgsSceneBlock read;
+  EXPECT_EQ(ReadSceneBlock(in, read), kSceneLoadBad);
+}
+
+// ---- On the frame ----
+
+class SceneStateFrame : public ::testing::Test {
+ protected:
+  SceneStateFrame() : engine(&files, 32u << 20) {
+    LoadPlainEngine(files, engine);
+    files.Put("SCRIPT\\RUN.TOB",
+              Tob(".tob1\nMessageBegin 0\n\"A\"\nMessageBegin 1\n\"B\"\nMessageWait\n.end\n"));
+  }
+  std::unique_ptr<TgsFrame> NewFrame() {
+    auto frame = std::make_unique<TgsFrame>(&engine, &files, &host);
+    frame->SetScriptFolder("SCRIPT");
+    frame->History().SetCapacity(16);
+    return frame;
+  }
+  std::vector<uint8_t> Save(TgsFrame& frame, bool history) {
+    std::vector<uint8_t> out;
+    EXPECT_EQ(frame.SaveScene(out, history), 0);
+    EXPECT_EQ(out.size(), frame.GetSceneSaveSize(history));
+    return out;
+  }
+
+  MemoryScriptFileSource files;
+  ScriptEngine engine;
+  FakeFrameHost host;
+};
+
+// The blocks saved here seed the fuzz target of the block reader.
+TEST_F(SceneStateFrame, SaveLoadSaveGivesTheSameBytes) {
+  test::FuzzSeeds seeds;
+  seeds["full_block"] = Write(*FullBlock());
+  host.settings.effectSoundOn = false;
+  auto first = NewFrame();
+  ASSERT_EQ(first->Start("RUN"), 0);
+  first->BeginMessage(1);
+  first->SetPosition(uint32_t(first->CurrentScript()->GetMessageOffset(1)));
+  first->Scene().Background(0).name = "BG02";
+  first->Scene().ScreenSlot(1).words = {kSlotNoise, 3, 1, 0, 0, 0, 0};
+  first->Sound().PlayEffect("SE\\LOOP.OGG", 2, 0, true);
+  const std::string text = "said";
+  first->History().AddMessage(reinterpret_cast<const uint8_t*>(text.data()), 4, 20, "", "", 0);
+  for (bool history : {false, true}) {
+    const std::vector<uint8_t> saved = Save(*first, history);
+    auto second = NewFrame();
+    ByteReader in(saved);
+    ASSERT_EQ(second->LoadScene(in), 0) << history;
+    EXPECT_TRUE(in.atEnd());
+    EXPECT_TRUE(second->RebuildPending());
+    EXPECT_EQ(second->MessageIndex(), 1);
+    EXPECT_EQ(second->Position(), uint32_t(second->CurrentScript()->GetMessageOffset(1)));
+    EXPECT_EQ(Save(*second, history), saved) << history;
+    seeds[history ? "scene_with_history" : "scene"] =
+        std::vector<uint8_t>(saved.begin() + std::ptrdiff_t(first->GetStateSize()), saved.end());
+  }
+  test::CheckOrWriteFuzzSeeds("scene_block", seeds);
+}
+
+// A game saved while its first message waits, with one looping effect still looping and one
+// stopped: the load brings back the loop that still played, shows the saved message once, and
+// the message after it stands alone in the window; the scene keeps its name.
+TEST_F(SceneStateFrame, ALoadResumesWithTheLoopsThatPlayedAndTheMessageShownOnce) {
+  files.Put("SCRIPT\\TWO.TOB",
+            Tob(".tob1\nSetSpeakerName \"HILL\"\nMessageBegin 0\n\"A\"\nMessageWait\n"
+                "MessageBegin 1\n"
+                "\"B\"\nMessageWait\n.end\n"));
+  host.settings.effectSoundOn = false;
+  auto first = NewFrame();
+  ASSERT_EQ(first->Setup("1\n"), 0);
+  ASSERT_EQ(first->Start("TWO"), 0);
+  first->Sound().PlayEffect("SE\\KEPT.OGG", 0, 0, true);
+  first->Sound().PlayEffect("SE\\GONE.OGG", 1, 1, true);
+  first->Sound().StopEffect(1);
+  host.quitAtTurn = 3;  // the save is taken while "A" waits
+  ASSERT_EQ(first->BeginRun(false), 0);
+  ASSERT_EQ(TgsRunStep(*first), -1);
+  const std::vector<uint8_t> saved = Save(*first, false);
+
+  host.quitAtTurn = -1, host.turns = 0, host.clickTurns = {2, 4};
+  host.shown.clear();
+  auto second = NewFrame();
+  ASSERT_EQ(second->Setup("1\n"), 0);
+  ByteReader in(saved);
+  ASSERT_EQ(second->LoadScene(in), 0);
+  const auto& replay = second->Sound().ReplayRecords();
+  EXPECT_EQ(std::tuple(replay[0].name, replay[1].name), std::tuple("SE\\KEPT.OGG", ""));
+  ASSERT_EQ(second->BeginRun(true), 0);
+  EXPECT_EQ(TgsRunStep(*second), kTgsStepEnded);
+  EXPECT_EQ(host.shown, (std::vector<std::string>{"|A", "|B"}));
+  EXPECT_EQ(second->SceneLabel(), "HILL");
+}
+
+TEST_F(SceneStateFrame, ARefusedLoadLeavesTheFrameAsItWas) {
+  auto source = NewFrame();
+  ASSERT_EQ(source->Start("RUN"), 0);
+  source->BeginMessage(0);
+  const std::vector<uint8_t> saved = Save(*source, true);
+  auto frame = NewFrame();
+  ASSERT_EQ(frame->Start("RUN"), 0);
+  frame->Scene().Background(0).name = "MINE";
+  const std::vector<uint8_t> before = Save(*frame, true);
+  auto expectUnchanged = [&](const std::vector<uint8_t>& bytes, int code, const char* what) {
+    ByteReader in(bytes);
+    EXPECT_EQ(frame->LoadScene(in), code) << what;
+    EXPECT_EQ(in.position(), 0u) << what;
+    EXPECT_FALSE(frame->RebuildPending()) << what;
+    EXPECT_EQ(Save(*frame, true), before) << what;
+  };
+  for (size_t n : {size_t{0}, size_t{10}, saved.size() / 2, saved.size() - 1}) {
+    expectUnchanged({saved.begin(), saved.begin() + std::ptrdiff_t(n)}, n < 30 ? 1 : 4, "short");
+  }
+  std::vector<uint8_t> bad = saved;
+  const size_t start = source->GetStateSize();  // the scene block follows the script state
+  bad[start + 56] = 20;                         // slot kind
+  expectUnchanged(bad, kSceneLoadBad, "slot kind");
+  bad = saved;
+  bad[start] = 9;  // message 9 is not in the script
+  expectUnchanged(bad, kSceneLoadNoMessage, "message index");
+}
+
+// ---- The rebuild ----
+
+class RecordingRebuild : public TgsRebuildTarget {
+ public:
+  std::vector<std::string> steps;
+  int fadeResult = 0;
+
+  void RestoreSprite(const TgsStoredSprite& at, const TgsSpriteRecord& s) override {
+    Note("sprite " + std::to_string(at.group) + "/" + std::to_string(at.page) + " " + s.name);
+  }
+  void RestoreBackground(int page, const TgsBackgroundRecord&) override {
+    Note("background " + std::to_string(page));
+  }
+  void RestoreScreenSlot(int slot, const TgsScreenSlot&) override {
+    Note("slot " + std::to_string(slot));
+  }
+  void ReplayLoopingEffects() override { Note("effects"); }
+  void RestorePreviousChoice() override { Note("control 2"); }
+  void RestoreScreenQuake(const std::array<int32_t, 6>&) override { Note("quake"); }
+  void RestoreTail(const TgsSceneBlock&) override { Note("tail"); }
+  void PlayMusic(int32_t n, uint32_t ms) override {
+    Note("music " + std::to_string(n) + " " + std::to_string(ms));
+  }
+  void ShowMessageWindow() override { Note("window"); }
+  int ClosingFade(uint32_t ms) override { return Note("fade " + std::to_string(ms)), fadeResult; }
+
+ private:
+  void Note(std::string step) { steps.push_back(std::move(step)); }
+};
+
+TEST(SceneRebuild, TheTenStepsInOrder) {
+  auto full = FullBlock();
+  TgsSceneBlock& b = *full;
+  b.sprites[0].name = "BACK";  // back group, page 0
+  b.sprites[0].charIndex = 1;
+  b.sprites[0].priority = 10000;
+  b.sprites[12].name = "ANN2";  // characters, page 1 slot 1
+  b.sprites[12].charIndex = 0;
+  b.sprites[12].priority = 20100;
+  RecordingRebuild r;
+  EXPECT_EQ(RebuildScene(b, r, false, false), 0);
+  EXPECT_EQ(r.steps, (std::vector<std::string>{
+                         "sprite 0/0 CH\\ANN", "sprite 0/1 ANN2", "sprite 1/0 BACK",
+                         "sprite 2/0 FX", "background 0", "background 1", "slot 0", "slot 2",
+                         "effects", "control 2", "quake", "tail", "music 3 0", "window"}));
+}
+
+TEST(SceneRebuild, ClosingFadeRunsOnlyOnAStillScene) {
+  // A plain picture on page 0 and nothing moving: the fade, and the music fades in with it.
+  auto fades = [](const std::function<void(TgsSceneBlock&)>& change, bool fast = false) {
+    auto b = std::make_unique<TgsSceneBlock>();
+    b->backgrounds[0].name = "BG01";
+    b->music = 2;
+    change(*b);
+    RecordingRebuild r;
+    r.fadeResult = -1;
+    const bool faded = RebuildScene(*b, r, fast, true) == -1;
+    const std::string music = faded ? "music 2 1000" : "music 2 0";
+    EXPECT_NE(std::find(r.steps.begin(), r.steps.end(), music), r.steps.end());
+    EXPECT_EQ(r.steps.back() == "fade 500", faded);
+    return faded;
+  };
+  EXPECT_TRUE(fades([](TgsSceneBlock&) {}));
+  EXPECT_FALSE(fades([](TgsSceneBlock&) {}, true)) << "fast effects";
+  EXPECT_FALSE(fades([](TgsSceneBlock& b) {
+    b.sprites[6].charIndex = 0, b.sprites[6].priority = 20000, b.sprites[6].persistKind = 2;
+  })) << "a persistent sprite effect";
+  EXPECT_FALSE(fades([](TgsSceneBlock& b) { b.backgrounds[0].animState = 1; }));
+  EXPECT_FALSE(fades([](TgsSceneBlock& b) { b.backgrounds[0].name.clear(); })) << "black";
+  EXPECT_TRUE(
+      fades([](TgsSceneBlock& b) { b.backgrounds[0].name.clear(), b.backgrounds[0].color = 5; }));
+  EXPECT_FALSE(fades([](TgsSceneBlock& b) { b.quake[0] = 1; }));
+  const std::vector<std::pair<std::array<int32_t, 7>, bool>> slots = {
+      {{13, 0, 1}, false},  // snow with its first byte set
+      {{13, 0, 0}, true},
+      {{kSlotNoise, 3, 0}, true},
+      {{kSlotPathAnime, 0}, false},
+      {{kSlotPathAnime, 1}, true},
+      {{kSlotQuake, 0, 0, 0, 0, 1}, false},
+      {{kSlotParts, 0, 1, 0, 2}, false},  // both pages
+      {{kSlotParts, 0, 1, 0, 1}, true},
+      {{kSlotCross, 0, 0, 0}, false},
+      {{kSlotCross, 0, 0, 1}, true},
+  };
+  for (const auto& [words, still] : slots) {
+    EXPECT_EQ(fades([&](TgsSceneBlock& b) { b.slots[1].words = words; }), still) << words[0];
+  }
 }
 
 }  // namespace

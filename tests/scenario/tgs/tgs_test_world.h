@@ -87,9 +87,7 @@ inline void LoadPlainEngine(MemoryScriptFileSource& files, ScriptEngine& engine)
 
 class TgsWorld {
  public:
-  // realBuiltins: the frame gets the built-in table (over failing operations) in place of the
-  // recorders.
-  explicit TgsWorld(bool realBuiltins = false) : host_(&files_, 32u << 20) {
+  TgsWorld() : host_(&files_, 32u << 20) {
     Put("SCRIPT\\SOB_INIT.DAT", ".table\n.script SUB 8 8\n.script RUN 8 8\n");
     Put("SCRIPT\\USER_VAR.SOB", ".sob1\nv: .space 16\n.var 0 1 v 16\n");
     Put("SCRIPT\\FUNC_LIB.SOB", ".sob2\nlib: set 9, var:0\n ret\n");
@@ -107,12 +105,7 @@ class TgsWorld {
     BuiltinMock::Current() = &mock_;
     frame_ = std::make_unique<TgsFrameBase>(&host_, &files_);
     frame_->SetScriptFolder("SCRIPT");
-    if (realBuiltins) {
-      for (uint32_t i = kTgsFirstBuiltin; i < kTgsBuiltinCount; ++i)
-        TgsRegisterFunction(*frame_, TgsBuiltinTable()[i]);
-    } else {
-      RegisterRecorders(*frame_, std::make_integer_sequence<uint32_t, 120>{});
-    }
+    RegisterRecorders(*frame_, std::make_integer_sequence<uint32_t, 120>{});
     frame_->SetOperations(&operations_);
     frame_->SetMessageSink([this](const std::string& m) { messages_.push_back(m); });
   }
@@ -170,7 +163,6 @@ class FakeFrameHost : public TgsFrameHost {
   int secondTypingTurns = 0;  // the same for the frame's second view
   int finishSecondCalls = 0;
   std::vector<std::string> captions, voices, requests, shown;  // shown: "name|text"
-  std::vector<uint32_t> traced;
   std::map<int, int> buttonStates;
   std::map<uint32_t, int32_t> guest;
   bool postAccepted = true;
@@ -179,10 +171,8 @@ class FakeFrameHost : public TgsFrameHost {
   bool cancelled = false;
   int32_t answer = 1;
   bool quickLoadWorks = false;
-  std::set<int> lowTurns;             // turns the pointer is in the screen's lowest lines
-  std::vector<bool> buttonsShown;     // each show (true) or hide of the system buttons
-  std::vector<int32_t> characterIds;  // handed with the last voice
-  int32_t speakingPicture = 0;
+  std::set<int> lowTurns;          // turns the pointer is in the screen's lowest lines
+  std::vector<bool> buttonsShown;  // each show (true) or hide of the system buttons
 
   uint32_t Clock() override { return clock; }
   int FrameTurn() override {
@@ -215,10 +205,9 @@ class FakeFrameHost : public TgsFrameHost {
     auto taken = pointerEvents.extract(turns);
     return taken ? taken.mapped() : -1;
   }
-  int32_t PlayVoice(const std::string& name, std::span<const int32_t> ids) override {
+  int32_t PlayVoice(const std::string& name, std::span<const int32_t>) override {
     voices.push_back(name);
-    characterIds.assign(ids.begin(), ids.end());
-    return speakingPicture;
+    return 0;
   }
   bool VoicePlaying() override { return voiceTurns > 0; }
   bool PostWindowRequest(int kind, const std::string& text) override {
@@ -271,7 +260,7 @@ class FakeFrameHost : public TgsFrameHost {
   void SetHitAreaEnabled(bool enabled) override { hitArea.push_back(enabled); }
   void RemoveTasks(uint32_t kind) override { removedKinds.push_back(kind); }
   bool TakeSnapshot() override { return snapshotWorks; }
-  void TraceBuiltin(uint32_t number) override { traced.push_back(number); }
+  void TraceBuiltin(uint32_t) override {}
   TgsHistoryView* HistoryView() override { return historyView; }
   TgsHistoryView* historyView = nullptr;
 };

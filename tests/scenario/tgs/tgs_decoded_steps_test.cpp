@@ -1,0 +1,77 @@
+// Label: optimised
+// A step runs from what an earlier turn decoded: nothing of that may outlive its script, and a
+// fault inside embedded code on a later turn must end the step as the first turn's would.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scenario/tgs/tgs_interpreter.h"
+#include "scenario/tgs/tgs_test_world.h"
+
+namespace bw {
+namespace {
+
+void SetVariable(TgsWorld& w, uint32_t word, uint32_t value) {
+  w.Host().GetMemory().Write32(w.Host().VariableValueAddress(0) + 4 * word, value);
+}
+
+// A loop whose named jump leaves once variable word 0 reaches turns: on a later turn than its
+// first, so the step that leaves runs decoded.
+std::string Looping(const char* text, int turns, const char* next) {
+  return std::string(".tob1\ntop:\n  \"") + text + "\"\n  stmt{inc var:0 | ret}\n" +
+         "  Jump if{mov var:0, c.1 | c: ge 0, " + std::to_string(turns) + ", host:0 | ret} @0, \"" +
+         next + "\"\n  JumpIf2 @top\n";
+}
+
+// A leaves from a step decoded on an earlier turn, and the load puts B into A's released block:
+// the same code offsets hold other bytes. B's steps are read from B, and nothing A decoded (nor
+// the step A ran last) is used after A went. The same holds for a script started where the
+// frame's own unload freed another.
+TEST(TgsDecodedSteps, AScriptLoadedWhereAnotherWentIsReadAfresh) {
+  TgsWorld w;
+  w.PutTob("B", Looping("b", 5, "C"));
+  w.PutTob("C", ".tob1\n\"c\"\n.end\n");
+  w.PutTob("RUN", Looping("a", 2, "B"));
+  TgsFrameBase& f = w.Frame();
+  ASSERT_EQ(f.Start("RUN"), 0);
+  const uint32_t block = f.CurrentScript()->CodeStart();
+  f.SetStepBudget(100);
+  EXPECT_EQ(TgsRunStep(f), kTgsStepEnded);
+  EXPECT_EQ(f.Text(), "aabbbc");
+  EXPECT_EQ(w.Variable(0), 5u);
+
+  f.UnloadAll();
+  ASSERT_EQ(f.Start("B"), 0);
+  ASSERT_EQ(f.CurrentScript()->CodeStart(), block) << "B must take the block A left";
+  SetVariable(w, 0, 0);
+  EXPECT_EQ(TgsRunStep(f), kTgsStepEnded);
+  EXPECT_EQ(f.Text(), "aabbbcbbbbbc");
+}
+
+// Embedded code that faults on the third turn, after the turn's statement ran, in the condition
+// or in the jump's target: the step ends malformed with nothing left on the value stack, and once
+// the fault's cause is gone the frame runs on from the same step, from what it decoded before.
+TEST(TgsDecodedSteps, EmbeddedCodeThatFaultsOnALaterTurnEndsTheStep) {
+  const std::string faultAtThree = "mov var:0, e.2 | e: sub 3, 0, d.1 | d: jz 0, fault";
+  for (const std::string& line : {"JumpIf if{" + faultAtThree +
+                                      " | mov var:0, c.1 | c: lt 0, 5, host:0 | ret | fault: jmp 0}"
+                                      " @top",
+                                  "JumpIf if{mov var:0, c.1 | c: lt 0, 5, host:0 | ret} {" +
+                                      faultAtThree + " | set 0, host:0 | ret | fault: jmp 0}"}) {
+    SCOPED_TRACE(line);
+    TgsWorld w;
+    ASSERT_EQ(w.StartScenario("top:\n  \"t\"\n  stmt{inc var:0 | ret}\n  " + line + "\n  .end\n"),
+              0);
+    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed);
+    EXPECT_EQ(w.Frame().Text(), "ttt");
+    EXPECT_EQ(w.Frame().ValueStackTop(), 0u);
+    SetVariable(w, 0, 4);
+    w.Frame().SetStepBudget(100);
+    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+    EXPECT_EQ(w.Frame().Text(), "tttt");
+    EXPECT_EQ(w.Variable(0), 5u);
+  }
+}
+
+}  // namespace
+}  // namespace bw
