@@ -357,7 +357,7 @@ class PeerScene {
     pixman_image_t* screen = Bits(PIXMAN_a8r8g8b8, w_, h_, desc.surface, int(desc.pitch));
     pixman_image_composite32(PIXMAN_OP_SRC, page_[0], nullptr, screen, 0, 0, 0, 0, 0, 0, w_, h_);
     pixman_image_unref(screen);
-    primary_->Unlock();
+    (void)primary_->Unlock();
     return true;
   }
   const bw::host::MemorySurface& Primary() const { return *primary_; }

@@ -51,21 +51,21 @@ bool Agrees(benchmark::State& state, int voices, uint32_t sourceRate, const char
 
 void Ours(benchmark::State& state, int voices, uint32_t sourceRate) {
   SoundDevice device;
-  device.SetCooperativeLevel(kCooperativePriority);
+  (void)device.SetCooperativeLevel(kCooperativePriority);
   std::unique_ptr<SoundBuffer> primary;
-  device.CreateBuffer({kBufferPrimary, 0, nullptr}, &primary);
-  primary->SetFormat(MakePcmFormat(2, kRate, 16));
+  (void)device.CreateBuffer({kBufferPrimary, 0, nullptr}, &primary);
+  (void)primary->SetFormat(MakePcmFormat(2, kRate, 16));
   const WaveFormat format = MakePcmFormat(2, sourceRate, 16);
   std::vector<std::unique_ptr<SoundBuffer>> buffers(static_cast<size_t>(voices));
   for (int v = 0; v < voices; ++v) {
-    device.CreateBuffer({kBufferCtrlVolume, sourceRate * 4, &format}, &buffers[size_t(v)]);
+    (void)device.CreateBuffer({kBufferCtrlVolume, sourceRate * 4, &format}, &buffers[size_t(v)]);
     const std::vector<int16_t> samples = Noise(uint32_t(v) + 1, sourceRate);
     LockedRegions r;
-    buffers[size_t(v)]->Lock(0, 0, &r, kLockEntireBuffer);
+    (void)buffers[size_t(v)]->Lock(0, 0, &r, kLockEntireBuffer);
     std::memcpy(r.first, samples.data(), r.firstBytes);
-    buffers[size_t(v)]->Unlock(r);
-    buffers[size_t(v)]->SetVolume(0);
-    buffers[size_t(v)]->Play(kPlayLooping);
+    (void)buffers[size_t(v)]->Unlock(r);
+    (void)buffers[size_t(v)]->SetVolume(0);
+    (void)buffers[size_t(v)]->Play(kPlayLooping);
   }
   std::vector<int16_t> out(kPeriodFrames * 2);
   device.Mix(out.data(), kPeriodFrames, kRate);

@@ -412,8 +412,8 @@ void OursFrame(benchmark::State& state, const std::string& name, Alpha alpha, bo
       std::memcpy(desc.surface + ptrdiff_t{y} * desc.pitch, dst->GetRowPointer(y),
                   size_t(kFrameWidth) * 4);
     }
-    back->Unlock();
-    primary->Blt(nullptr, back.get(), nullptr, 0, nullptr);
+    (void)back->Unlock();
+    (void)primary->Blt(nullptr, back.get(), nullptr, 0, nullptr);
   };
   frame();
   std::vector<uint32_t> shown;
@@ -421,7 +421,7 @@ void OursFrame(benchmark::State& state, const std::string& name, Alpha alpha, bo
     bw::host::DdSurfaceDesc desc;
     if (primary->Lock(&desc) != bw::host::kDdOk) return state.SkipWithError("no primary");
     shown = PixelsOf(desc.surface, desc.pitch);
-    primary->Unlock();
+    (void)primary->Unlock();
   } else {
     shown = PixelsOf(dst->GetRowPointer(0), dst->GetPitch());
   }

@@ -67,7 +67,7 @@ class OurPresent {
       std::memcpy(desc.surface + ptrdiff_t{y} * desc.pitch, picture + size_t(y) * c_.srcW,
                   size_t(c_.srcW) * 4);
     }
-    back_->Unlock();
+    (void)back_->Unlock();
     return primary_->Blt(&c_.dest, back_.get(), nullptr, 0, nullptr) == bw::host::kDdOk;
   }
   const uint8_t* Row(int y) const { return primary_->Pixels() + y * primary_->Pitch(); }

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size != 0) {
     void* block = bw::AllocGlobalMemory(size);
     std::memcpy(block, data, size);
-    file->Attach(block, static_cast<uint32_t>(size));
+    (void)file->Attach(block, static_cast<uint32_t>(size));
   }
   int32_t mediaType = -1;
   Check(bw::MovieMediaType("MOVIE\\OP.MPG", &mediaType) && mediaType == bw::kMediaMpeg);
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Buffer sprite(w, h, bw::host::MovieFrameFormat::kXrgb8888, 4);
   Buffer surface(w, h, bw::host::MovieFrameFormat::kRgb565, 2);
   if (w > 0 && h > 0) player.SetFrameBuffers(&sprite, &surface);
-  player.Play();
+  (void)player.Play();
   std::vector<uint8_t> pcm(4096);
   for (int frame = 0; frame < 30; ++frame) {
     clock.AdvanceMilliseconds(40);

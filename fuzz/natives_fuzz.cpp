@@ -207,7 +207,7 @@ class SoundFuzzWorld final : public bw::SoundFileSource {
       return ogg;
     }();
     tone_ = &tone;
-    bw::RegisterOggVorbisDecoder(decoders_);
+    (void)bw::RegisterOggVorbisDecoder(decoders_);
     device_.SetPrimaryFormat(bw::host::HWND{}, false, false, nullptr, 2, 8000, 16);
     host.SetSoundChannels(std::make_unique<bw::SoundChannelManager>(&timers_));
     host.SoundChannels()->SetChannelCount(4);
@@ -234,7 +234,7 @@ class SoundFuzzWorld final : public bw::SoundFileSource {
     auto* stream = new bw::MemoryStream;
     void* block = bw::AllocGlobalMemory(tone_->size());
     std::copy(tone_->begin(), tone_->end(), static_cast<uint8_t*>(block));
-    stream->Attach(block, static_cast<uint32_t>(tone_->size()));
+    (void)stream->Attach(block, static_cast<uint32_t>(tone_->size()));
     return stream;
   }
 

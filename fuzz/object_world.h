@@ -221,7 +221,7 @@ class ObjectWorld {
     BuildBlendTables();
     RegisterBuiltinLoaders(loaders_);
     RegisterApplicationKeywords(transitions_, effects_);
-    RegisterOggVorbisDecoder(decoders_);
+    (void)RegisterOggVorbisDecoder(decoders_);
     device_.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, 8000, 16);
     CanvasLayer* screen = nullptr;
     if (display_.CreateCanvasLayer(&screen, ObjectGuiServices::kScreenWidth,

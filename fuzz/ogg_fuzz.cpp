@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size != 0) {
     void* block = bw::AllocGlobalMemory(size);
     std::memcpy(block, data, size);
-    file->Attach(block, static_cast<uint32_t>(size));
+    (void)file->Attach(block, static_cast<uint32_t>(size));
   }
   bw::OggVorbisDecoderFactory factory;
   int32_t error = -1;

@@ -299,7 +299,9 @@ void WatchFrames(bw::host::HeadlessBackend& backend, HeadlessScript script,
           std::fflush(stdout);
         }
         auto [first, last] = script.commands.equal_range(frame);
-        for (auto it = first; it != last; ++it) PostMessage(window, WM_COMMAND, it->second, 0);
+        // A window already gone has no queue: the message has nobody to reach.
+        for (auto it = first; it != last; ++it)
+          (void)PostMessage(window, WM_COMMAND, it->second, 0);
         for (const HeadlessInputStep& step : script.input) {
           if (step.frame == frame) QueueHeadlessInputStep(backend, step);
         }

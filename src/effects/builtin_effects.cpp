@@ -59,7 +59,9 @@ void RegisterLayerEffects(DcpPluginManager& effects) {
       {BgMovieEffect::Create, "bg_movie", kEffectTypeLayer, nullptr, nullptr, "tii|||"},
   };
   for (const auto& layer : kLayer) {
-    effects.Register(layer.factory, layer.keyword, layer.type, layer.command, layer.argsCommand, 0);
+    // Every built-in record names a factory and a keyword, so registering cannot fail.
+    (void)effects.Register(layer.factory, layer.keyword, layer.type, layer.command,
+                           layer.argsCommand, 0);
     if (layer.argKinds) effects.DeclareArgKinds(layer.keyword, layer.argKinds);
   }
 }
@@ -83,7 +85,7 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
       {ToneTransition::Create, "tone", kFilterKindOneLayer},
   };
   for (const auto& named : kNamed)
-    transitions.Register(named.factory, named.keyword, named.kind, 0, nullptr, nullptr);
+    (void)transitions.Register(named.factory, named.keyword, named.kind, 0, nullptr, nullptr);
   // Duration first; the rule's picture, the scroll's exponent text.
   transitions.DeclareArgKinds("rule", "ipi");
   transitions.DeclareArgKinds("scroll", "iiit");
@@ -93,41 +95,44 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
 // The screen filters and ripple; then the screen overlays and sprite effects in their order.
 void RegisterScriptHostKeywords(TcpPluginManager& transitions, DcpPluginManager& effects,
                                 SubtractiveRandom* random) {
-  transitions.Register(QuakeFilter::Create, "quake", kFilterKindOneLayer, 0, nullptr, nullptr);
-  transitions.Register(ZoomflipFilter::Create, "zoomflip", kFilterKindTwoLayerWhole, 0, nullptr,
-                       nullptr);
-  transitions.Register(RotcenterFilter::Create, "rotcenter", kFilterKindTwoLayerWhole, 0, nullptr,
-                       nullptr);
-  transitions.Register(AddsubFilter::Create, "addsub", kFilterKindTwoLayerBanded, 0, nullptr,
-                       nullptr);
-  transitions.Register(HblurFilter::Create, "hblur", kFilterKindTwoLayerWhole, 0, nullptr, nullptr);
-  transitions.Register(RippleEffect::Create, "ripple", kFilterKindTwoLayerBanded, 0,
-                       RippleEffect::Initialise, RippleEffect::Finalise);
+  (void)transitions.Register(QuakeFilter::Create, "quake", kFilterKindOneLayer, 0, nullptr,
+                             nullptr);
+  (void)transitions.Register(ZoomflipFilter::Create, "zoomflip", kFilterKindTwoLayerWhole, 0,
+                             nullptr, nullptr);
+  (void)transitions.Register(RotcenterFilter::Create, "rotcenter", kFilterKindTwoLayerWhole, 0,
+                             nullptr, nullptr);
+  (void)transitions.Register(AddsubFilter::Create, "addsub", kFilterKindTwoLayerBanded, 0, nullptr,
+                             nullptr);
+  (void)transitions.Register(HblurFilter::Create, "hblur", kFilterKindTwoLayerWhole, 0, nullptr,
+                             nullptr);
+  (void)transitions.Register(RippleEffect::Create, "ripple", kFilterKindTwoLayerBanded, 0,
+                             RippleEffect::Initialise, RippleEffect::Finalise);
   // The quake's end strength and the ripple's aspect and speed are texts.
   transitions.DeclareArgKinds("quake", "iiiit");
   transitions.DeclareArgKinds("ripple", "iiiitti");
 
-  effects.Register(QuakeOverlay::Create, "quake", kEffectTypeScreen, nullptr, nullptr, 0);
-  effects.Register(NoiseOverlay::Create, "noise", kEffectTypeScreen, nullptr, nullptr, 0);
-  effects.Register(SpCfadeEffect::Create, "sp_cfade", kEffectTypeSprite, nullptr, nullptr, 0);
+  (void)effects.Register(QuakeOverlay::Create, "quake", kEffectTypeScreen, nullptr, nullptr, 0);
+  (void)effects.Register(NoiseOverlay::Create, "noise", kEffectTypeScreen, nullptr, nullptr, 0);
+  (void)effects.Register(SpCfadeEffect::Create, "sp_cfade", kEffectTypeSprite, nullptr, nullptr, 0);
   effects.DeclareArgKinds("sp_cfade", "ssii|||");
-  effects.Register(SpChangeEffect::Create, "sp_change", kEffectTypeSprite, nullptr, nullptr, 0);
+  (void)effects.Register(SpChangeEffect::Create, "sp_change", kEffectTypeSprite, nullptr, nullptr,
+                         0);
   effects.DeclareArgKinds("sp_change", "sstiiiii||wwwwwwwww|");
-  effects.Register(SpPartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr, nullptr, 0);
+  (void)effects.Register(SpPartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr, nullptr, 0);
   effects.DeclareArgKinds("sp_parts", "t|||");
-  effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
+  (void)effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
   // A target command names its sprite in its third word.
   effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");
-  effects.Register(SpGfadeEffect::Create, "sp_gfade", kEffectTypeSprite, nullptr, nullptr, 0);
+  (void)effects.Register(SpGfadeEffect::Create, "sp_gfade", kEffectTypeSprite, nullptr, nullptr, 0);
   effects.DeclareArgKinds("sp_gfade", "siiit|||");
-  effects.Register(SpLoopEffect::Create, "sp_loop", kEffectTypeSprite, nullptr, nullptr, 0);
+  (void)effects.Register(SpLoopEffect::Create, "sp_loop", kEffectTypeSprite, nullptr, nullptr, 0);
   effects.DeclareArgKinds("sp_loop", "t|iii||");
-  effects.Register(SpMovieEffect::Create, "sp_movie", kEffectTypeSprite, nullptr, nullptr, 0);
+  (void)effects.Register(SpMovieEffect::Create, "sp_movie", kEffectTypeSprite, nullptr, nullptr, 0);
   effects.DeclareArgKinds("sp_movie", "t|||");
-  effects.Register(PaperOverlay::Create, "paper", kEffectTypeScreen, nullptr, nullptr, 0);
-  effects.Register(LightOverlay::Create, "light", kEffectTypeScreen, nullptr, nullptr, 0);
-  effects.Register(SnowOverlay::Create, "snow", kEffectTypeScreen, nullptr, nullptr, 0);
-  effects.Register(RainOverlay::Create, "rain", kEffectTypeScreen, nullptr, nullptr, 0);
+  (void)effects.Register(PaperOverlay::Create, "paper", kEffectTypeScreen, nullptr, nullptr, 0);
+  (void)effects.Register(LightOverlay::Create, "light", kEffectTypeScreen, nullptr, nullptr, 0);
+  (void)effects.Register(SnowOverlay::Create, "snow", kEffectTypeScreen, nullptr, nullptr, 0);
+  (void)effects.Register(RainOverlay::Create, "rain", kEffectTypeScreen, nullptr, nullptr, 0);
   // The quake's end strength and the particles' speed factor are texts.
   for (const char* keyword : {"quake", "paper", "light", "snow", "rain"}) {
     effects.DeclareArgKinds(keyword, "iiiit|||");

@@ -32,7 +32,7 @@ class EffectMovie {
   // By name through the file system, which hands a pack member over as data; the display
   // object (when the movie has one) stands at (x, y).
   virtual int Open(const char* name, int32_t x, int32_t y) = 0;
-  virtual int Play() = 0;
+  [[nodiscard]] virtual int Play() = 0;
   virtual int Pause() = 0;
   virtual int Resume() = 0;
   virtual int Stop() = 0;

@@ -114,8 +114,8 @@ class DcpPluginManager final : public KeywordRecords<EffectRecord> {
 
   void UnloadKind(uint8_t kind) { RemoveKind(kind); }
   void UnloadAll() { RemoveAll(); }
-  int Register(EffectFactory factory, const char* keyword, uint8_t kind, EffectCommand command,
-               EffectArgsCommand argsCommand, uint32_t extra);
+  [[nodiscard]] int Register(EffectFactory factory, const char* keyword, uint8_t kind,
+                             EffectCommand command, EffectArgsCommand argsCommand, uint32_t extra);
   int LoadPlugin(std::string_view path);
   // The number of "*.DCP" files of folder that did not load, or kEffectPluginFolderRefused.
   int LoadPluginFolder(std::string_view folder) { return LoadFolder(folder, ".dcp"); }
@@ -142,8 +142,8 @@ class TcpPluginManager final : public KeywordRecords<TransitionRecord> {
 
   void UnloadKind(uint8_t kind) { RemoveKind(kind); }
   void UnloadAll() { RemoveAll(); }
-  int Register(FilterFactory factory, const char* keyword, uint8_t kind, uint32_t extra,
-               RecordRoutine initialiser, RecordRoutine finaliser);
+  [[nodiscard]] int Register(FilterFactory factory, const char* keyword, uint8_t kind,
+                             uint32_t extra, RecordRoutine initialiser, RecordRoutine finaliser);
   int LoadPlugin(std::string_view path);
   int LoadPluginFolder(std::string_view folder) { return LoadFolder(folder, ".tcp"); }
   // Runs the record's initialiser once, on the first look-up that finds it.

@@ -29,7 +29,7 @@ int SpMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   }
   movie->SetLoop(args.Int(5) != 0);
   attached_ = args.Int(1) != 0;
-  layer->AttachMovie(movie->Display(), args.Uint(4));
+  if (layer->AttachMovie(movie->Display(), args.Uint(4)) != kAddDone) return kSpMovieRefused;
   layer_ = layer;
   movie_ = std::move(movie);
   movie_->Play();

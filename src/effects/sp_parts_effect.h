@@ -36,8 +36,8 @@ constexpr uint8_t kPartLooping = 3;
 class SpPartsPiece final : public SpPanimeEffect {
  public:
   const char* GetKeyword() const override { return "sp_parts"; }
-  int AttachPiece(Sprite* sprite, uint32_t timeUnit, uint8_t mode,
-                  const std::vector<PartsStep>& steps, int32_t keyFrames, bool show);
+  [[nodiscard]] int AttachPiece(Sprite* sprite, uint32_t timeUnit, uint8_t mode,
+                                const std::vector<PartsStep>& steps, int32_t keyFrames, bool show);
 };
 
 class PartsStage;

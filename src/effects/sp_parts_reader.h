@@ -82,6 +82,7 @@ struct PartsPart {
 // The parts' lines point into text, which must outlive them.
 int CountParts(std::string_view text, bool readHidden, std::vector<PartsPart>* parts);
 // The filling pass of one "*" part; offsets move the start place.
-int FillPart(PartsPart& part, const PartImageInfo& image, int32_t offsetX, int32_t offsetY);
+[[nodiscard]] int FillPart(PartsPart& part, const PartImageInfo& image, int32_t offsetX,
+                           int32_t offsetY);
 
 }  // namespace bw

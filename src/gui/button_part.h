@@ -22,6 +22,20 @@ constexpr uint32_t kDefaultAccentColor = 0x400080FF;
 // The smallest drawn button without a font.
 constexpr int32_t kSmallestDrawn = 8;
 
+// A picture button's cells, place and drawing. The colour keys, for a file's picture only: a
+// pixel position (colorKeyB from 0), an RGB word (colorKeyA alone) or none (-1).
+struct ButtonPicture {
+  int32_t order = 0;
+  bool hasDisabledCell = false;
+  bool hasPressedCell = false;
+  int32_t x = 0;
+  int32_t y = 0;
+  int blendMode = 0;
+  int alpha = 255;
+  int32_t colorKeyA = -1;
+  int32_t colorKeyB = -1;
+};
+
 // The colour rules of the drawn faces; the alpha byte of the result is 0.
 uint32_t BrightenColor(uint32_t color, int factor);
 uint32_t ShiftColor(uint32_t color, int shift);
@@ -78,13 +92,11 @@ class ButtonPart : public ShownByObject<ButtonPartBase> {
   virtual void Release();
   int SetLabel(const char* text);
   int SetImageFile(const char* fileName);
-  int AttachToTarget(DisplayObjectList* list);
-  int CreateFromSurface(DisplayObjectList* list, int32_t order, ImageSurface* surface,
-                        bool hasDisabledCell, bool hasPressedCell, int32_t x, int32_t y,
-                        int blendMode, int alpha, int32_t group);
-  int CreateFromFile(DisplayObjectList* list, int32_t order, const char* fileName,
-                     bool hasDisabledCell, bool hasPressedCell, int32_t x, int32_t y, int blendMode,
-                     int alpha, int32_t colorKeyA, int32_t colorKeyB, int32_t group);
+  [[nodiscard]] int AttachToTarget(DisplayObjectList* list);
+  int CreateFromSurface(DisplayObjectList* list, ImageSurface* surface, const ButtonPicture& look,
+                        int32_t group);
+  int CreateFromFile(DisplayObjectList* list, const char* fileName, const ButtonPicture& look,
+                     int32_t group);
   int CreateDrawn(DisplayObjectList* list, int32_t order, const char* text, TextRenderer* font,
                   int32_t x, int32_t y, int32_t width, int32_t height, bool hasDisabledCell,
                   int32_t group);

@@ -421,48 +421,42 @@ bool CheckPart::BeginCreate(DisplayObjectList* list, int layout) {
   return true;
 }
 
-int CheckPart::Finish(ImageSurface& picture, uint32_t stateVar, bool hasDisabledCell,
-                      CheckPartBase* groupLeader, int32_t x, int32_t y, int blendMode, int alpha,
-                      int32_t order, int32_t group) {
-  hasDisabledCell_ = hasDisabledCell;
+int CheckPart::Finish(ImageSurface& picture, const CheckPicture& look, int32_t group) {
+  hasDisabledCell_ = look.hasDisabledCell;
   width_ = picture.GetWidth() / CellCount();
   height_ = picture.GetHeight();
   Rect first{0, 0, width_, height_};
-  sprite_.SetImage(&picture, &first, x, y);
-  sprite_.SetDrawMode(blendMode);
-  sprite_.SetAlpha(alpha);
-  SetOrder(order, group, true);
-  stateVar_ = stateVar;
-  int result = JoinGroup(groupLeader);
+  sprite_.SetImage(&picture, &first, look.x, look.y);
+  sprite_.SetDrawMode(look.blendMode);
+  sprite_.SetAlpha(look.alpha);
+  SetOrder(look.order, group, true);
+  stateVar_ = look.stateVar;
+  int result = JoinGroup(look.groupLeader);
   if (result != kCreateDone) Release();
   return result;
 }
 
-int CheckPart::CreateFromFile(DisplayObjectList* list, int32_t order, uint32_t stateVar,
-                              const char* fileName, int layout, bool hasDisabledCell,
-                              CheckPartBase* groupLeader, int32_t x, int32_t y, int blendMode,
-                              int alpha, int32_t colorKeyA, int32_t colorKeyB, int32_t group) {
-  if (!fileName || !BeginCreate(list, layout)) return kCreateBadArguments;
+int CheckPart::CreateFromFile(DisplayObjectList* list, const char* fileName,
+                              const CheckPicture& look, int32_t group) {
+  if (!fileName || !BeginCreate(list, look.layout)) return kCreateBadArguments;
   auto picture = std::make_unique<ImageSurface>();
   if (picture->Load(fileName, nullptr, 0, kImageDibSection) != 0) return kCreateNoPicture;
-  if (!ApplyPictureColorKey(picture.get(), colorKeyA, colorKeyB) && blendMode == 0) {
+  if (!ApplyPictureColorKey(picture.get(), look.colorKeyA, look.colorKeyB) && look.blendMode == 0) {
     boxHit_ = true;
   }
   picture_ = std::move(picture);
-  int result = Finish(*picture_, stateVar, hasDisabledCell, groupLeader, x, y, blendMode, alpha,
-                      order, group);
+  int result = Finish(*picture_, look, group);
   if (result == kCreateDone) imageFile_ = fileName;
   return result;
 }
 
-int CheckPart::CreateFromSurface(DisplayObjectList* list, int32_t order, uint32_t stateVar,
-                                 ImageSurface* surface, int layout, bool hasDisabledCell,
-                                 CheckPartBase* groupLeader, int32_t x, int32_t y, int blendMode,
-                                 int alpha, int32_t group) {
-  if (!surface || !surface->GetPixels() || !BeginCreate(list, layout)) return kCreateBadArguments;
-  if (surface->GetColorKey() == kNoColorKey && blendMode == 0) boxHit_ = true;
-  return Finish(*surface, stateVar, hasDisabledCell, groupLeader, x, y, blendMode, alpha, order,
-                group);
+int CheckPart::CreateFromSurface(DisplayObjectList* list, ImageSurface* surface,
+                                 const CheckPicture& look, int32_t group) {
+  if (!surface || !surface->GetPixels() || !BeginCreate(list, look.layout)) {
+    return kCreateBadArguments;
+  }
+  if (surface->GetColorKey() == kNoColorKey && look.blendMode == 0) boxHit_ = true;
+  return Finish(*surface, look, group);
 }
 
 }  // namespace bw

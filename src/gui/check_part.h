@@ -103,6 +103,21 @@ class CheckPartBase : public ClickablePart {
   CheckPartBase* leader_ = nullptr;
 };
 
+// A check or radio part's cells, word, group and drawing; the colour keys as a button's.
+struct CheckPicture {
+  int32_t order = 0;
+  uint32_t stateVar = 0;  // guest address of the script's word, 0 for none
+  int layout = 0;         // 0-3
+  bool hasDisabledCell = false;
+  CheckPartBase* groupLeader = nullptr;  // any part of the radio group to join, or null
+  int32_t x = 0;
+  int32_t y = 0;
+  int blendMode = 0;
+  int alpha = 255;
+  int32_t colorKeyA = -1;
+  int32_t colorKeyB = -1;
+};
+
 class CheckPart : public ShownByObject<CheckPartBase> {
  public:
   ~CheckPart() override;
@@ -123,14 +138,10 @@ class CheckPart : public ShownByObject<CheckPartBase> {
 
   void Release();
   // A layout outside 0-3, a null list or picture answers kCreateBadArguments; a failed load
-  // kCreateNoPicture. groupLeader: any part of the radio group to join, or null.
-  int CreateFromFile(DisplayObjectList* list, int32_t order, uint32_t stateVar,
-                     const char* fileName, int layout, bool hasDisabledCell,
-                     CheckPartBase* groupLeader, int32_t x, int32_t y, int blendMode, int alpha,
-                     int32_t colorKeyA, int32_t colorKeyB, int32_t group);
-  int CreateFromSurface(DisplayObjectList* list, int32_t order, uint32_t stateVar,
-                        ImageSurface* surface, int layout, bool hasDisabledCell,
-                        CheckPartBase* groupLeader, int32_t x, int32_t y, int blendMode, int alpha,
+  // kCreateNoPicture.
+  int CreateFromFile(DisplayObjectList* list, const char* fileName, const CheckPicture& look,
+                     int32_t group);
+  int CreateFromSurface(DisplayObjectList* list, ImageSurface* surface, const CheckPicture& look,
                         int32_t group);
 
   const Sprite& GetSprite() const { return sprite_; }
@@ -142,9 +153,7 @@ class CheckPart : public ShownByObject<CheckPartBase> {
  private:
   DisplayObject& ShownBy() override { return sprite_; }
   bool BeginCreate(DisplayObjectList* list, int layout);
-  int Finish(ImageSurface& picture, uint32_t stateVar, bool hasDisabledCell,
-             CheckPartBase* groupLeader, int32_t x, int32_t y, int blendMode, int alpha,
-             int32_t order, int32_t group);
+  int Finish(ImageSurface& picture, const CheckPicture& look, int32_t group);
 
   DisplayObjectList* target_ = nullptr;
   int32_t order_ = 0;

@@ -45,7 +45,7 @@ class ColorBoxPart : public ShownByObject<ColorBoxPartBase> {
   int SetState(uint32_t state) override;
   void DetachFromTarget() override;
 
-  int AttachToTarget(DisplayObjectList* list);
+  [[nodiscard]] int AttachToTarget(DisplayObjectList* list);
   // A normal colour of kKeepColor keeps the stored one, as do hover and pressed colours.
   int Create(DisplayObjectList* list, int32_t order, int32_t x, int32_t y, int32_t width,
              int32_t height, uint32_t normalColor, uint32_t hoverColor, uint32_t pressedColor,

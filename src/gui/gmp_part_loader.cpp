@@ -59,8 +59,13 @@ int GmpPartLoader::MakePart(PartManager* parts, const GmpEntry& e, const std::st
   const bool full = e.stateCode == GmpFullStateCode(e.kind);
   if (e.kind <= 3) {
     ButtonPart* button = nullptr;
-    int result = parts->CreateFileButton(&button, 0, path.c_str(), full, e.kind != 3, e.x, e.y,
-                                         pictureFlags, e.alpha, -1, -1);
+    int result = parts->CreateFileButton(&button, path.c_str(),
+                                         {.hasDisabledCell = full,
+                                          .hasPressedCell = e.kind != 3,
+                                          .x = e.x,
+                                          .y = e.y,
+                                          .blendMode = pictureFlags,
+                                          .alpha = e.alpha});
     *out = button;
     return result;
   }

@@ -48,23 +48,19 @@ int PartManager::CreateDrawnButton(ButtonPart** out, int32_t order, const char* 
   return Finish(std::move(part), result, out);
 }
 
-int PartManager::CreateFileButton(ButtonPart** out, int32_t order, const char* fileName,
-                                  bool hasDisabledCell, bool hasPressedCell, int32_t x, int32_t y,
-                                  int blendMode, int alpha, int32_t colorKeyA, int32_t colorKeyB) {
+int PartManager::CreateFileButton(ButtonPart** out, const char* fileName,
+                                  const ButtonPicture& look) {
   *out = nullptr;
   auto part = std::make_unique<ButtonPart>();
-  int result = part->CreateFromFile(TargetList(), order, fileName, hasDisabledCell, hasPressedCell,
-                                    x, y, blendMode, alpha, colorKeyA, colorKeyB, defaultGroup_);
+  int result = part->CreateFromFile(TargetList(), fileName, look, defaultGroup_);
   return Finish(std::move(part), result, out);
 }
 
-int PartManager::CreateSurfaceButton(ButtonPart** out, int32_t order, ImageSurface* surface,
-                                     bool hasDisabledCell, bool hasPressedCell, int32_t x,
-                                     int32_t y, int blendMode, int alpha) {
+int PartManager::CreateSurfaceButton(ButtonPart** out, ImageSurface* surface,
+                                     const ButtonPicture& look) {
   *out = nullptr;
   auto part = std::make_unique<ButtonPart>();
-  int result = part->CreateFromSurface(TargetList(), order, surface, hasDisabledCell,
-                                       hasPressedCell, x, y, blendMode, alpha, defaultGroup_);
+  int result = part->CreateFromSurface(TargetList(), surface, look, defaultGroup_);
   return Finish(std::move(part), result, out);
 }
 
@@ -72,9 +68,15 @@ int PartManager::CreateFileCheckButton(UiControl** out, int mode, UiControl* lin
                                        const char* fileName, bool hasExtraCell, int32_t x,
                                        int32_t y, int blendMode, int alpha) {
   CheckPart* part = nullptr;
-  int result =
-      CreateFileCheckButton(&part, order, 0, fileName, mode, hasExtraCell,
-                            dynamic_cast<CheckPartBase*>(linked), x, y, blendMode, alpha, -1, -1);
+  int result = CreateFileCheckButton(&part, fileName,
+                                     {.order = order,
+                                      .layout = mode,
+                                      .hasDisabledCell = hasExtraCell,
+                                      .groupLeader = dynamic_cast<CheckPartBase*>(linked),
+                                      .x = x,
+                                      .y = y,
+                                      .blendMode = blendMode,
+                                      .alpha = alpha});
   *out = part;
   return result;
 }
@@ -172,28 +174,19 @@ void PartManager::ApplyScrollSettings(ScrollContainerBase* bar) const {
   bar->SetStep(listValue_);
 }
 
-int PartManager::CreateFileCheckButton(CheckPart** out, int32_t order, uint32_t stateVar,
-                                       const char* fileName, int layout, bool hasDisabledCell,
-                                       CheckPartBase* groupLeader, int32_t x, int32_t y,
-                                       int blendMode, int alpha, int32_t colorKeyA,
-                                       int32_t colorKeyB) {
+int PartManager::CreateFileCheckButton(CheckPart** out, const char* fileName,
+                                       const CheckPicture& look) {
   *out = nullptr;
   auto part = std::make_unique<CheckPart>();
-  int result = part->CreateFromFile(TargetList(), order, stateVar, fileName, layout,
-                                    hasDisabledCell, groupLeader, x, y, blendMode, alpha, colorKeyA,
-                                    colorKeyB, defaultGroup_);
+  int result = part->CreateFromFile(TargetList(), fileName, look, defaultGroup_);
   return Finish(std::move(part), result, out);
 }
 
-int PartManager::CreateSurfaceCheckButton(CheckPart** out, int32_t order, uint32_t stateVar,
-                                          ImageSurface* surface, int layout, bool hasDisabledCell,
-                                          CheckPartBase* groupLeader, int32_t x, int32_t y,
-                                          int blendMode, int alpha) {
+int PartManager::CreateSurfaceCheckButton(CheckPart** out, ImageSurface* surface,
+                                          const CheckPicture& look) {
   *out = nullptr;
   auto part = std::make_unique<CheckPart>();
-  int result =
-      part->CreateFromSurface(TargetList(), order, stateVar, surface, layout, hasDisabledCell,
-                              groupLeader, x, y, blendMode, alpha, defaultGroup_);
+  int result = part->CreateFromSurface(TargetList(), surface, look, defaultGroup_);
   return Finish(std::move(part), result, out);
 }
 
@@ -215,14 +208,10 @@ int PartManager::CreateCellImage(CellImagePart** out, const char* mapFile, int32
   return Finish(std::move(part), result, out);
 }
 
-int PartManager::CreateScrollList(ScrollListPart** out, int32_t order, int32_t x, int32_t y,
-                                  bool vertical, int32_t size, uint32_t faceColor,
-                                  uint32_t trackColor, uint32_t hoverColor, uint32_t pressedColor,
-                                  uint32_t arrowColor) {
+int PartManager::CreateScrollList(ScrollListPart** out, const DrawnScrollBar& bar) {
   *out = nullptr;
   auto part = std::make_unique<ScrollListPart>();
-  int result = part->CreateDrawn(TargetList(), order, x, y, vertical, size, faceColor, trackColor,
-                                 hoverColor, pressedColor, arrowColor, defaultGroup_);
+  int result = part->CreateDrawn(TargetList(), bar, defaultGroup_);
   result = Finish(std::move(part), result, out);
   if (result == 0) ApplyScrollSettings(*out);
   return result;

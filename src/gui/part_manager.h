@@ -64,12 +64,8 @@ class PartManager {
 
   int CreateDrawnButton(ButtonPart** out, int32_t order, const char* text, TextRenderer* font,
                         int32_t x, int32_t y, int32_t width, int32_t height, bool hasDisabledCell);
-  virtual int CreateFileButton(ButtonPart** out, int32_t order, const char* fileName,
-                               bool hasDisabledCell, bool hasPressedCell, int32_t x, int32_t y,
-                               int blendMode, int alpha, int32_t colorKeyA, int32_t colorKeyB);
-  int CreateSurfaceButton(ButtonPart** out, int32_t order, ImageSurface* surface,
-                          bool hasDisabledCell, bool hasPressedCell, int32_t x, int32_t y,
-                          int blendMode, int alpha);
+  virtual int CreateFileButton(ButtonPart** out, const char* fileName, const ButtonPicture& look);
+  int CreateSurfaceButton(ButtonPart** out, ImageSurface* surface, const ButtonPicture& look);
   // A check or radio part of a GMP screen; linked: the previous radio part of a group, or null.
   virtual int CreateFileCheckButton(UiControl** out, int mode, UiControl* linked, int32_t order,
                                     const char* fileName, bool hasExtraCell, int32_t x, int32_t y,
@@ -93,22 +89,13 @@ class PartManager {
     listByte_ = trackClickMode;
     listValue_ = step;
   }
-  // groupLeader: any part of the radio group to join, or null.
-  int CreateFileCheckButton(CheckPart** out, int32_t order, uint32_t stateVar, const char* fileName,
-                            int layout, bool hasDisabledCell, CheckPartBase* groupLeader, int32_t x,
-                            int32_t y, int blendMode, int alpha, int32_t colorKeyA,
-                            int32_t colorKeyB);
-  int CreateSurfaceCheckButton(CheckPart** out, int32_t order, uint32_t stateVar,
-                               ImageSurface* surface, int layout, bool hasDisabledCell,
-                               CheckPartBase* groupLeader, int32_t x, int32_t y, int blendMode,
-                               int alpha);
+  int CreateFileCheckButton(CheckPart** out, const char* fileName, const CheckPicture& look);
+  int CreateSurfaceCheckButton(CheckPart** out, ImageSurface* surface, const CheckPicture& look);
   int CreateHitArea(HitAreaPart** out, int32_t x, int32_t y, int32_t width, int32_t height,
                     int32_t centerX, int32_t centerY, bool hitEnabled, bool fireEnabled);
   int CreateCellImage(CellImagePart** out, const char* mapFile, int32_t count, int32_t x, int32_t y,
                       bool fireEnabled);
-  int CreateScrollList(ScrollListPart** out, int32_t order, int32_t x, int32_t y, bool vertical,
-                       int32_t size, uint32_t faceColor, uint32_t trackColor, uint32_t hoverColor,
-                       uint32_t pressedColor, uint32_t arrowColor);
+  int CreateScrollList(ScrollListPart** out, const DrawnScrollBar& bar);
   int CreateImageScrollList(ScrollListPart** out, const ScrollBarPictures& bar);
   // The colours and first check flag of new list boxes.
   void SetListColors(uint32_t background, uint32_t hoverFrame, uint32_t selection,

@@ -83,8 +83,8 @@ class PointerManager {
   virtual int32_t GetScreenHeight() { return 0; }
   virtual int GetFocusPointerMode() { return kFocusPointerStays; }
   virtual void ParkPointer() { SetPointerPosition(GetScreenWidth() + 1, GetScreenHeight()); }
-  virtual int32_t PlaySound(const char* /*file*/, int32_t /*soundId*/, int32_t /*value1*/,
-                            int32_t /*value2*/) {
+  [[nodiscard]] virtual int32_t PlaySound(const char* /*file*/, int32_t /*soundId*/,
+                                          int32_t /*value1*/, int32_t /*value2*/) {
     return 0;
   }
   virtual void RunAction(const char* /*text2*/, const char* /*text1*/, int32_t /*value*/) {}

@@ -65,7 +65,8 @@ class PointerTip : public PointerManager, public ControlEventSink {
   int32_t GetScreenHeight() override;
   int GetFocusPointerMode() override { return kFocusPointerParks; }
   void ParkPointer() override { SetPointerPosition(GetScreenWidth() - 1, GetScreenHeight() - 1); }
-  int32_t PlaySound(const char* file, int32_t soundId, int32_t value1, int32_t value2) override;
+  [[nodiscard]] int32_t PlaySound(const char* file, int32_t soundId, int32_t value1,
+                                  int32_t value2) override;
   void SetFiredId(int32_t id) override { firedId_ = id; }
   bool SendTextInputMessage(uint32_t value) override;
   InputBindingTable* GetInputBindings() override;

@@ -358,8 +358,9 @@ int ScrollListPart::AttachToTarget(DisplayObjectList* target) {
     if (DisplayObjectList* old = sprite->GetOwnerList()) old->Remove(sprite);
     target->Add(sprite, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
   }
-  if (backButton_) backButton_->AttachToTarget(target);
-  if (forwardButton_) forwardButton_->AttachToTarget(target);
+  // The arrows are optional: the list works without them.
+  if (backButton_) (void)backButton_->AttachToTarget(target);
+  if (forwardButton_) (void)forwardButton_->AttachToTarget(target);
   target_ = target;
   return kCreateDone;
 }
@@ -568,10 +569,10 @@ int ScrollListPart::SetRange(int32_t length, int32_t total, int32_t visible, int
   return 0;
 }
 
-int ScrollListPart::CreateDrawn(DisplayObjectList* target, int32_t order, int32_t x, int32_t y,
-                                bool vertical, int32_t size, uint32_t faceColor,
-                                uint32_t trackColor, uint32_t hoverColor, uint32_t pressedColor,
-                                uint32_t arrowColor, int32_t group) {
+int ScrollListPart::CreateDrawn(DisplayObjectList* target, const DrawnScrollBar& bar,
+                                int32_t group) {
+  const auto& [order, x, y, vertical, size, faceColor, trackColor, hoverColor, pressedColor,
+               arrowColor] = bar;
   // The thumb picture holds three cells of the bar's size side by side.
   if (!target || size < kSmallestBar || int64_t{size} * 3 > std::numeric_limits<int32_t>::max()) {
     return kCreateBadArguments;
@@ -609,8 +610,9 @@ int ScrollListPart::CreateDrawn(DisplayObjectList* target, int32_t order, int32_
       }
       const uint32_t accent = i == 1 ? hoverColor : pressedColor;
       Rect rect{cx + 1, cy + 1, cx + w - 2, cy + h - 2};
-      s.FillColorBlend((accent >> 16) & 0xFF, (accent >> 8) & 0xFF, accent & 0xFF, accent >> 24,
-                       &rect);
+      // A band clipped away draws nothing; that is not a failure.
+      (void)s.FillColorBlend((accent >> 16) & 0xFF, (accent >> 8) & 0xFF, accent & 0xFF,
+                             accent >> 24, &rect);
     }
     fill(cx, cy, cx + w - 1, cy + 1, light);
     fill(cx, cy + 1, cx + 1, cy + h - 1, light);
@@ -706,8 +708,14 @@ int ScrollListPart::CreateFromImages(DisplayObjectList* target, const ScrollBarP
     if (!files[k]) continue;
     const uint8_t direction = static_cast<uint8_t>((bar.vertical ? kArrowUp : kArrowLeft) + k);
     auto button = std::make_unique<ScrollButtonPart>(this, direction, 0);
-    if (button->CreateFromFile(target, bar.order, files[k], bar.hasDisabledCell, true, 0, 0,
-                               bar.blendMode, bar.alpha, bar.keyValue, bar.keyValue2, group) != 0) {
+    const ButtonPicture look{.order = bar.order,
+                             .hasDisabledCell = bar.hasDisabledCell,
+                             .hasPressedCell = true,
+                             .blendMode = bar.blendMode,
+                             .alpha = bar.alpha,
+                             .colorKeyA = bar.keyValue,
+                             .colorKeyB = bar.keyValue2};
+    if (button->CreateFromFile(target, files[k], look, group) != 0) {
       return FinishCreate(k == 0 ? kScrollCreateBack : kScrollCreateForward);
     }
     (k == 0 ? backButton_ : forwardButton_) = std::move(button);

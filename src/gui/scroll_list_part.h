@@ -39,6 +39,20 @@ constexpr uint8_t kBarHover = 1;
 constexpr uint8_t kBarPressed = 2;
 constexpr uint8_t kBarDisabled = 3;
 
+// A bar drawn in colours (0xAARRGGBB): a thumb, a track strip and two arrow buttons.
+struct DrawnScrollBar {
+  int32_t order = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  bool vertical = true;
+  int32_t size = 16;
+  uint32_t faceColor = kDefaultFaceColor;
+  uint32_t trackColor = 0xE2DFDA;
+  uint32_t hoverColor = kDefaultAccentColor;
+  uint32_t pressedColor = 0x4000FF80;
+  uint32_t arrowColor = 0;
+};
+
 // A bar drawn from picture files. Null track, back and forward files leave those pieces out; the
 // edges of a picture are the lengths kept unstretched at its two ends.
 struct ScrollBarPictures {
@@ -196,11 +210,8 @@ class ScrollListPart : public ScrollContainerBase {
   int SetPartState(int which, uint8_t state) override;
   bool HitTestTrack(int32_t x, int32_t y) const override;
 
-  int AttachToTarget(DisplayObjectList* target);
-  // Colours are 0xAARRGGBB; the part draws a thumb, a track strip and two arrow buttons.
-  int CreateDrawn(DisplayObjectList* target, int32_t order, int32_t x, int32_t y, bool vertical,
-                  int32_t size, uint32_t faceColor, uint32_t trackColor, uint32_t hoverColor,
-                  uint32_t pressedColor, uint32_t arrowColor, int32_t group);
+  [[nodiscard]] int AttachToTarget(DisplayObjectList* target);
+  int CreateDrawn(DisplayObjectList* target, const DrawnScrollBar& bar, int32_t group);
   int CreateFromImages(DisplayObjectList* target, const ScrollBarPictures& bar, int32_t group);
 
   const Sprite& GetThumbSprite() const { return thumbSprite_; }

@@ -54,9 +54,10 @@ bool IsIconic(HWND hwnd);
 uint32_t GetCurrentThreadId();
 
 // A null hwnd posts a thread message to the calling thread.
-bool PostMessage(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
+[[nodiscard]] bool PostMessage(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
 // Fails for a thread that has no queue.
-bool PostThreadMessage(uint32_t threadId, uint32_t message, WPARAM wParam, LPARAM lParam);
+[[nodiscard]] bool PostThreadMessage(uint32_t threadId, uint32_t message, WPARAM wParam,
+                                     LPARAM lParam);
 // 0 when the window is gone (or goes before its thread handles the message).
 LRESULT SendMessage(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
 // Filters: a null hwnd takes every message of the thread; min = max = 0 takes every number.

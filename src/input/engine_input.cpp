@@ -241,7 +241,8 @@ uint32_t EngineInput::AttachTextInput(host::HWND window) {
     host::SendMessage(previous, host::WM_APP_IME, 0, 0);
   }
   ScopedLock hold(textLock_);
-  ime_.Attach(window);
+  // A new stream holds no block yet, so attaching cannot fail.
+  (void)ime_.Attach(window);
   attached_ = window;
   pendingKey_ = 0;
   length_ = 0;

@@ -20,7 +20,7 @@ constexpr uint32_t kOpenSentenceMode = 0x08;
 class ImeContext {
  public:
   // Forgets the kept composition, then takes the window's context (none for a null window).
-  bool Attach(host::HWND window);
+  [[nodiscard]] bool Attach(host::HWND window);
   host::HWND Window() const { return window_; }
   bool HasContext() const { return hasContext_; }
 

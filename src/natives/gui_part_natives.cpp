@@ -137,8 +137,16 @@ int32_t CreateFileButton(NativeArgs& a) {
   ButtonPart* part = nullptr;
   const ButtonWords w =
       ReadButtonWords(a, off, {.disabled = 3, .pressed = 4, .blend = 5, .keys = 6, .order = 8});
-  int result = parts->CreateFileButton(&part, w.order, file.c_str(), w.disabledCell, w.pressedCell,
-                                       a.I32(1), a.I32(2), w.blend, kOpaque, w.keyA, w.keyB);
+  int result = parts->CreateFileButton(&part, file.c_str(),
+                                       {.order = w.order,
+                                        .hasDisabledCell = w.disabledCell,
+                                        .hasPressedCell = w.pressedCell,
+                                        .x = a.I32(1),
+                                        .y = a.I32(2),
+                                        .blendMode = w.blend,
+                                        .alpha = kOpaque,
+                                        .colorKeyA = w.keyA,
+                                        .colorKeyB = w.keyB});
   return Made(a, result, part);
 }
 
@@ -153,8 +161,14 @@ int32_t CreateSurfaceButton(NativeArgs& a) {
   ButtonPart* part = nullptr;
   const ButtonWords w =
       ReadButtonWords(a, off, {.disabled = 3, .pressed = 4, .blend = 5, .order = 6});
-  int result = parts->CreateSurfaceButton(&part, w.order, surface, w.disabledCell, w.pressedCell,
-                                          a.I32(0), a.I32(1), w.blend, kOpaque);
+  int result = parts->CreateSurfaceButton(&part, surface,
+                                          {.order = w.order,
+                                           .hasDisabledCell = w.disabledCell,
+                                           .hasPressedCell = w.pressedCell,
+                                           .x = a.I32(0),
+                                           .y = a.I32(1),
+                                           .blendMode = w.blend,
+                                           .alpha = kOpaque});
   return Made(a, result, part);
 }
 
@@ -170,9 +184,17 @@ int32_t CreateFileCheckButton(NativeArgs& a) {
   const int layout = static_cast<int>(a.U32(3) & 0xFF);
   const ButtonWords w =
       ReadButtonWords(a, off, {.disabled = 4, .blend = 6, .keys = 7, .stateVar = 9});
-  int result =
-      parts->CreateFileCheckButton(&part, 0, w.stateVar, file.c_str(), layout, w.disabledCell,
-                                   leader, a.I32(1), a.I32(2), w.blend, kOpaque, w.keyA, w.keyB);
+  int result = parts->CreateFileCheckButton(&part, file.c_str(),
+                                            {.stateVar = w.stateVar,
+                                             .layout = layout,
+                                             .hasDisabledCell = w.disabledCell,
+                                             .groupLeader = leader,
+                                             .x = a.I32(1),
+                                             .y = a.I32(2),
+                                             .blendMode = w.blend,
+                                             .alpha = kOpaque,
+                                             .colorKeyA = w.keyA,
+                                             .colorKeyB = w.keyB});
   return Made(a, result, part);
 }
 
@@ -188,9 +210,15 @@ int32_t CreateSurfaceCheckButton(NativeArgs& a) {
   const int layout = static_cast<int>(a.U32(3) & 0xFF);
   CheckPart* part = nullptr;
   const ButtonWords w = ReadButtonWords(a, off, {.disabled = 4, .blend = 6, .stateVar = 7});
-  int result =
-      parts->CreateSurfaceCheckButton(&part, 0, w.stateVar, surface, layout, w.disabledCell, leader,
-                                      a.I32(0), a.I32(1), w.blend, kOpaque);
+  int result = parts->CreateSurfaceCheckButton(&part, surface,
+                                               {.stateVar = w.stateVar,
+                                                .layout = layout,
+                                                .hasDisabledCell = w.disabledCell,
+                                                .groupLeader = leader,
+                                                .x = a.I32(0),
+                                                .y = a.I32(1),
+                                                .blendMode = w.blend,
+                                                .alpha = kOpaque});
   return Made(a, result, part);
 }
 
@@ -246,11 +274,17 @@ int32_t CreateScrollList(NativeArgs& a) {
   if (!parts) return kNoPart;
   const bool off = Off(a, 3);
   ScrollListPart* part = nullptr;
-  int result =
-      off ? parts->CreateScrollList(&part, 0, a.I32(0), a.I32(1), a.U32(2) != 0, 16,
-                                    kDefaultFaceColor, 0xE2DFDA, kDefaultAccentColor, 0x4000FF80, 0)
-          : parts->CreateScrollList(&part, a.I32(9), a.I32(0), a.I32(1), a.U32(2) != 0, a.I32(3),
-                                    a.U32(4), a.U32(5), a.U32(6), a.U32(7), a.U32(8));
+  DrawnScrollBar bar{.x = a.I32(0), .y = a.I32(1), .vertical = a.U32(2) != 0};
+  if (!off) {
+    bar.order = a.I32(9);
+    bar.size = a.I32(3);
+    bar.faceColor = a.U32(4);
+    bar.trackColor = a.U32(5);
+    bar.hoverColor = a.U32(6);
+    bar.pressedColor = a.U32(7);
+    bar.arrowColor = a.U32(8);
+  }
+  int result = parts->CreateScrollList(&part, bar);
   return MadeBar(a, result, part);
 }
 

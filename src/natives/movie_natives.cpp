@@ -80,7 +80,8 @@ int32_t OpenSprite(MovieNativeState& s, const char* file, uint32_t priority) {
   sprite->SetVisible(true);
   if (DisplayManager* display = Global<DisplayManager>::Get()) {
     if (CompositionLayer* screen = display->GetSpriteComposition())
-      screen->AttachMovie(sprite.get(), priority);
+      // Not taken (no memory), it still plays, as said above.
+      (void)screen->AttachMovie(sprite.get(), priority);
   }
   s.sprite = std::move(sprite);
   return kMovieOpened;

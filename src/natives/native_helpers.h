@@ -35,8 +35,8 @@ TextArg ReadText(NativeArgs& a, uint32_t k);
 constexpr uint8_t kAppRequestPrivate = 7;
 // Request 0-7 to the main window: 1 when sent, 0 when not enabled or unknown. The request and
 // the send flag count by their low bytes.
-int32_t PostAppCommand(ScriptApplication* app, uint32_t request, uint32_t send,
-                       uintptr_t parameter);
+[[nodiscard]] int32_t PostAppCommand(ScriptApplication* app, uint32_t request, uint32_t send,
+                                     uintptr_t parameter);
 
 constexpr int32_t kClipboardDone = 0;
 constexpr int32_t kClipboardNullText = 1;

@@ -37,7 +37,7 @@ constexpr int32_t kBgmNumberFailed = 1;  // direct playback answered a positive 
 
 // Plays "BGM\BGMnn.OGG" (or its A part once and B part looped), number 0 being silence, with a
 // fade of fadeMs (0: none) or a cross-fade when music played before.
-int32_t PlayBgmNumber(ScriptHost& host, int32_t number, uint32_t fadeMs, bool loop);
+[[nodiscard]] int32_t PlayBgmNumber(ScriptHost& host, int32_t number, uint32_t fadeMs, bool loop);
 // The number PlayBgmNumber last made current.
 int32_t CurrentBgmNumber(ScriptHost& host);
 

@@ -107,7 +107,8 @@ class AppTgsHost : public TgsFrameHost {
     int32_t r = sound->PlayVoiceByName(kVoiceChannel, name.c_str(), count,
                                        count > 0 ? characterIds.data() : nullptr);
     if (r < -1) return r;
-    sound->PlayChannel(kVoiceChannel, false);
+    // A sound that does not play leaves silence; the story goes on.
+    (void)sound->PlayChannel(kVoiceChannel, false);
     return count > 0 ? r : -1;
   }
   void SetVoicePan(int32_t pan) override {
@@ -164,7 +165,7 @@ class AppTgsHost : public TgsFrameHost {
     if (!c || !c->loaded) return;
     const uint8_t kind = c->kind;
     sound->SetChannelKind(channel, kSystemSoundEffect);
-    sound->PlayChannel(channel, false);
+    (void)sound->PlayChannel(channel, false);
     sound->SetChannelKind(channel, kind);
   }
   SoundChannelManager* SoundChannels() override { return host_.SoundChannels(); }

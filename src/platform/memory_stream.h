@@ -28,7 +28,7 @@ class MemoryStream final : public Stream {
   ~MemoryStream() override { FreeGlobalMemory(start_); }
 
   // Takes a block from AllocGlobalMemory. 10 when a block is already held.
-  uint32_t Attach(void* block, uint32_t size);
+  [[nodiscard]] uint32_t Attach(void* block, uint32_t size);
 
   uint32_t GetSize() override { return size_; }
   uint32_t Tell() override { return static_cast<uint32_t>(current_ - start_); }

@@ -227,7 +227,8 @@ class ScriptApplication {
   // True once after the window came back from being minimised.
   virtual bool TakeWindowRestoredFlag() { return false; }
   // Requests 0-7 to the main window; false when not enabled, not sent or unknown.
-  virtual bool PostAppCommand(uint8_t /*request*/, bool /*send*/, uintptr_t /*parameter*/) {
+  [[nodiscard]] virtual bool PostAppCommand(uint8_t /*request*/, bool /*send*/,
+                                            uintptr_t /*parameter*/) {
     return false;
   }
   virtual bool SetClipboardText(std::string_view /*cp932*/) { return false; }
@@ -333,7 +334,7 @@ class ScriptApplication {
   virtual int TgsFrameTurn() { return 0; }
   // A dialog of the application (0 settings, 1 save, 2 load) opened between the frame's steps:
   // false when it cannot be asked for; then 0 not taken yet, 1 open, 2 closed again.
-  virtual bool PostTgsDialog(int /*kind*/) { return false; }
+  [[nodiscard]] virtual bool PostTgsDialog(int /*kind*/) { return false; }
   virtual int PollTgsDialog() { return 2; }
   // Its windows on the screen (null: not drawn).
   virtual TgsPresentation* TgsScreen() { return nullptr; }

@@ -132,7 +132,8 @@ int32_t DirectSoundBuffer::LoadDecoded(SoundDecoderStream& decoder, uint8_t lipS
     }
   }
   if (got == 0) {
-    buffer_->Unlock(region);
+    // Unlocking what was locked just above cannot fail.
+    (void)buffer_->Unlock(region);
     return kSoundLoadNothingDecoded;
   }
   if (buffer_->Unlock(region) != host::kSoundOk) return kSoundLoadNotUnlocked;
@@ -176,8 +177,10 @@ int32_t DirectSoundBuffer::Start(uint8_t mode) {
   if (pendingPosition_) {
     pendingPosition_ = false;
   } else {
-    if (playMode_ != kPlayModeNone) buffer_->Stop();
-    buffer_->SetCurrentPosition(0);
+    // Stopping a secondary buffer cannot fail.
+    if (playMode_ != kPlayModeNone) (void)buffer_->Stop();
+    // Rewinding a secondary buffer to 0 cannot fail.
+    (void)buffer_->SetCurrentPosition(0);
   }
   playMode_ = mode;
   pauseCount_ = 0;
@@ -208,8 +211,8 @@ int32_t DirectSoundBuffer::Stop() {
   if (!buffer_) return kNoSoundBuffer;
   if (HostPlaying()) KeepDeviceAlive();
   const int r = buffer_->Stop();
-  buffer_->Stop();
-  buffer_->SetCurrentPosition(0);
+  (void)buffer_->Stop();
+  (void)buffer_->SetCurrentPosition(0);
   pendingPosition_ = false;
   playMode_ = kPlayModeNone;
   pauseCount_ = 0;
@@ -253,7 +256,8 @@ int32_t DirectSoundBuffer::SeekMs(uint32_t ms) {
 
 bool DirectSoundBuffer::IsPlaying(uint32_t* playCursor, uint32_t* writeCursor) {
   if (!buffer_) return false;
-  if (playCursor || writeCursor) buffer_->GetCurrentPosition(playCursor, writeCursor);
+  // Only the primary buffer has no cursors, and this one is secondary.
+  if (playCursor || writeCursor) (void)buffer_->GetCurrentPosition(playCursor, writeCursor);
   return HostPlaying();
 }
 

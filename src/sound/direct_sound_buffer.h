@@ -52,8 +52,8 @@ class DirectSoundBuffer final : public SoundBuffer {
 
   bool IsStreaming() override { return false; }
   void Close() override;
-  int32_t Play() override { return Start(kPlayModeOnce); }
-  int32_t PlayLoop() override { return Start(kPlayModeLoop); }
+  [[nodiscard]] int32_t Play() override { return Start(kPlayModeOnce); }
+  [[nodiscard]] int32_t PlayLoop() override { return Start(kPlayModeLoop); }
   int32_t Pause() override;
   int32_t Resume() override;
   int32_t Stop() override;

@@ -99,7 +99,8 @@ int32_t DirectSoundDeviceBase::KeepAlive(host::SoundBuffer* buffer) {
   if (!keepAlive_ || buffer == nullptr) return kDeviceMissing;
   uint32_t status = 0;
   if (buffer->GetStatus(&status) == host::kSoundOk && (status & host::kStatusPlaying)) {
-    keepAlive_->Play(0);
+    // A buffer that does not start stays silent and is played again on the next command.
+    (void)keepAlive_->Play(0);
   }
   return kDeviceOk;
 }

@@ -11,16 +11,17 @@ inline int LockRestoringLost(host::SoundBuffer& buffer, uint32_t offset, uint32_
                              host::LockedRegions* regions, uint32_t flags = 0) {
   int r = buffer.Lock(offset, bytes, regions, flags);
   if (r == host::kSoundBufferLost) {
-    buffer.Restore();
+    // A surface still lost fails its next lock or blit, which reports it.
+    (void)buffer.Restore();
     r = buffer.Lock(offset, bytes, regions, flags);
   }
   return r;
 }
 
-inline int PlayRestoringLost(host::SoundBuffer& buffer, uint32_t flags) {
+[[nodiscard]] inline int PlayRestoringLost(host::SoundBuffer& buffer, uint32_t flags) {
   int r = buffer.Play(flags);
   if (r == host::kSoundBufferLost) {
-    buffer.Restore();  // the host keeps a lost buffer's samples
+    (void)buffer.Restore();  // the host keeps a lost buffer's samples
     r = buffer.Play(flags);
   }
   return r;

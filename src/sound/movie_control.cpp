@@ -256,7 +256,8 @@ int32_t MovieControl::GetState(int32_t* state) {
 int32_t MovieControl::SetVolume(int32_t hundredths) {
   if (!player_.IsOpen()) return kMovieNone;
   host::SoundBuffer* buffer = sound_ ? sound_->GetDirectSoundBuffer() : nullptr;
-  if (buffer) buffer->SetVolume(hundredths);
+  // A buffer made without this control keeps its level; the movie plays on.
+  if (buffer) (void)buffer->SetVolume(hundredths);
   return 0;
 }
 
@@ -265,7 +266,8 @@ int32_t MovieControl::SetBalance(double balance) {
   if (!std::isfinite(balance)) return kMovieBadArgument;
   host::SoundBuffer* buffer = sound_ ? sound_->GetDirectSoundBuffer() : nullptr;
   if (buffer) {
-    buffer->SetPan(
+    // A buffer made without this control keeps its level; the movie plays on.
+    (void)buffer->SetPan(
         static_cast<int32_t>(std::clamp<double>(balance, host::kPanLeft, host::kPanRight)));
   }
   return 0;
@@ -278,7 +280,8 @@ int32_t MovieControl::SetRate(double rate) {
   if (buffer) {
     const double hz =
         std::clamp<double>(rate * player_.SoundRate(), host::kFrequencyMin, host::kFrequencyMax);
-    buffer->SetFrequency(static_cast<uint32_t>(hz));
+    // A buffer made without this control keeps its level; the movie plays on.
+    (void)buffer->SetFrequency(static_cast<uint32_t>(hz));
   }
   return r;
 }

@@ -84,7 +84,7 @@ class MovieControl {
   // Finds file through fileSystem and opens it: kMovieOpened or the wrappers' codes (4, 3, 6).
   [[nodiscard]] int32_t Open(const char* file, FileSystemManager* fileSystem);
 
-  int32_t Play();
+  [[nodiscard]] int32_t Play();
   int32_t Pause();
   int32_t Resume();
   int32_t Stop();
@@ -121,7 +121,7 @@ class MovieWrapper {
  public:
   virtual ~MovieWrapper();
 
-  virtual int32_t Play();
+  [[nodiscard]] virtual int32_t Play();
   int32_t Pause();
   virtual int32_t Resume();
   virtual int32_t Stop();

@@ -184,7 +184,8 @@ bool MovieObject::Present() {
     }
   }
   player.DoneWithFrame();
-  if (player.HasEvents()) host::PostMessage(window_, host::WM_APP_MOVIE, 0, 0);
+  // A window already gone has no queue: the message has nobody to reach.
+  if (player.HasEvents()) (void)host::PostMessage(window_, host::WM_APP_MOVIE, 0, 0);
   return true;
 }
 
@@ -247,7 +248,8 @@ void MovieObject::HandleEvents() {
         if (control_->Seek(0) != 0) {
           control_->Stop();
         }
-        control_->Play();
+        // A buffer that does not start stays silent and is played again on the next command.
+        (void)control_->Play();
       } else {
         Stop();
       }

@@ -34,7 +34,7 @@ class MovieObject : public MovieWrapper {
   void Reset();
 
   // Play and Resume show the movie, Stop hides it.
-  int32_t Play() override;
+  [[nodiscard]] int32_t Play() override;
   int32_t Resume() override;
   int32_t Stop() override;
   int32_t SetRect(const Rect& rect);

@@ -26,6 +26,6 @@ class OggVorbisDecoderFactory final : public SllDecodeObject {
 };
 
 // Adds the decoder to the manager; the manager's AddDecoder result.
-int32_t RegisterOggVorbisDecoder(SllPluginManager& manager);
+[[nodiscard]] int32_t RegisterOggVorbisDecoder(SllPluginManager& manager);
 
 }  // namespace bw

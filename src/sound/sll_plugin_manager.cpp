@@ -35,7 +35,8 @@ Stream* LoadWhole(Stream* source) {
     FreeGlobalMemory(block);
     return nullptr;
   }
-  if (block != nullptr) memory->Attach(block, got);
+  // A new stream holds no block yet, so attaching cannot fail.
+  if (block != nullptr) (void)memory->Attach(block, got);
   return memory;
 }
 

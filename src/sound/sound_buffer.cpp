@@ -114,7 +114,8 @@ int32_t SoundBuffer::FadeIn(TimerService* timerService, uint32_t durationMs, boo
   if (fadeState_ == kFadingIn) return kFadeInRunning;
   if (fadeState_ == kFadingOut) CancelFade();
   fadeCancelRequested_.store(false, std::memory_order_release);
-  buffer_->SetVolume(host::kVolumeMin);  // the factor itself stays: it is the target
+  // A buffer made without the volume control keeps its level.
+  (void)buffer_->SetVolume(host::kVolumeMin);  // the factor itself stays: it is the target
   const bool paused = pauseCount_ > 0;
   if (paused) pauseCount_ = 1;
   // A streaming buffer that restarts waits for its feeder, which takes this lock.

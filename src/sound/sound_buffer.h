@@ -71,8 +71,8 @@ class SoundBuffer {
   virtual int32_t GetVolumeFactor() { return volumeFactor_; }
   virtual bool IsStreaming() = 0;
   virtual void Close() = 0;
-  virtual int32_t Play() = 0;
-  virtual int32_t PlayLoop() = 0;
+  [[nodiscard]] virtual int32_t Play() = 0;
+  [[nodiscard]] virtual int32_t PlayLoop() = 0;
   virtual int32_t Pause() = 0;
   virtual int32_t Resume() = 0;
   virtual int32_t Stop() = 0;

@@ -98,9 +98,11 @@ int32_t SoundChannelManager::StartBgmTrack(BgmTrack& track) {
   track.stream.SetVolume(BgmFactorOf(track));
   track.stream.SetPan(bgmPan_);
   if (track.loop) {
-    track.stream.PlayLoop();
+    // A buffer that does not start stays silent and is played again on the next command.
+    (void)track.stream.PlayLoop();
   } else {
-    track.stream.Play();
+    // A buffer that does not start stays silent and is played again on the next command.
+    (void)track.stream.Play();
   }
   return kSoundOk;
 }
@@ -558,7 +560,9 @@ int32_t SoundChannelManager::LoadState(ByteReader* in) {
   bgmPan_ = saved.pan;
   SetBgmVolume(saved.volume, -1, true);
   if (saved.file) {
-    PlayBgm(saved.file->c_str(), saved.intro ? saved.intro->c_str() : nullptr, saved.loop != 0);
+    // A sound that does not play leaves silence; the story goes on.
+    (void)PlayBgm(saved.file->c_str(), saved.intro ? saved.intro->c_str() : nullptr,
+                  saved.loop != 0);
   }
   const int32_t count = static_cast<int32_t>(saved.channels.size());
   if (count > 0) {
@@ -579,7 +583,8 @@ int32_t SoundChannelManager::LoadState(ByteReader* in) {
       UnloadChannel(i);
     }
     SetChannelVolume(i, c.volume, -1);
-    if (c.name && c.looping) PlayChannel(i, true);
+    // A sound that does not play leaves silence; the story goes on.
+    if (c.name && c.looping) (void)PlayChannel(i, true);
   }
   return kSoundOk;
 }

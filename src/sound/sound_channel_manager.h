@@ -120,7 +120,7 @@ class SoundChannelManager {
   void SetLipSync(bool on) { lipSync_ = on; }
 
   // Music.
-  int32_t PlayBgm(const char* file, const char* introFile, bool loop);
+  [[nodiscard]] int32_t PlayBgm(const char* file, const char* introFile, bool loop);
   void StopBgm();
   void PauseBgm();
   void ResumeBgm();
@@ -160,7 +160,7 @@ class SoundChannelManager {
   [[nodiscard]] int32_t LoadChannel(int32_t channel, const char* file, uint8_t lipSyncMode,
                                     bool stream);
   void UnloadChannel(int32_t channel);
-  int32_t PlayChannel(int32_t channel, bool loop);
+  [[nodiscard]] int32_t PlayChannel(int32_t channel, bool loop);
   int32_t StopChannel(int32_t channel);
   bool IsChannelPlaying(int32_t channel);
   SoundChannel* GetChannel(int32_t channel);
@@ -173,8 +173,8 @@ class SoundChannelManager {
   void RemoveChannelFade(SoundChannel& channel);
 
   BgmDuckTask* DuckBgm(TimerService* timerService, int32_t channel, float ratio);
-  int32_t PlayVoiceByName(int32_t channel, const char* voiceName, int32_t count,
-                          const int32_t* list);
+  [[nodiscard]] int32_t PlayVoiceByName(int32_t channel, const char* voiceName, int32_t count,
+                                        const int32_t* list);
 
   // The sound part of a save.
   virtual size_t GetSaveSize();

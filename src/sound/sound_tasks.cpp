@@ -208,9 +208,11 @@ int32_t BgmCrossFadeTask::Start(TimerService* timerService, SoundChannelManager*
 
 void BgmCrossFadeTask::StartNewPart() {
   if (newTrack_->loop) {
-    newTrack_->stream.PlayLoop();
+    // A buffer that does not start stays silent and is played again on the next command.
+    (void)newTrack_->stream.PlayLoop();
   } else {
-    newTrack_->stream.Play();
+    // A buffer that does not start stays silent and is played again on the next command.
+    (void)newTrack_->stream.Play();
   }
   newStarted_ = true;
   watched_ = newTrack_;

@@ -32,7 +32,7 @@ class SoundTask : public TimedTask {
       : durationMs_(durationMs), kindId_(kindId) {}
 
   // Registers on service with no delay and no period; false when it refused.
-  bool Register(TimerService* service);
+  [[nodiscard]] bool Register(TimerService* service);
   // Whether what the task moves still plays.
   virtual bool Playing() = 0;
   // One step with 0 <= elapsed < duration.
@@ -136,7 +136,7 @@ class ChannelTask : public SoundTask {
  protected:
   using SoundTask::SoundTask;
   // False for a bad index or an empty channel.
-  bool Attach(SoundChannelManager* manager, int32_t channel);
+  [[nodiscard]] bool Attach(SoundChannelManager* manager, int32_t channel);
   bool Playing() override { return buffer_->IsPlaying(nullptr, nullptr); }
   // Makes this the channel's fade task, in the given fade state.
   void Own(uint8_t fadeState);

@@ -146,7 +146,8 @@ void StreamingSoundBuffer::Close() {
   CancelFade();
   Release(first_);
   Release(loop_);
-  if (buffer_) buffer_->SetNotificationPositions({});
+  // Stopped just above, so clearing the positions cannot fail.
+  if (buffer_) (void)buffer_->SetNotificationPositions({});
   notifyMode_ = false;
   buffer_.reset();
   ring_ = 0;
@@ -175,7 +176,8 @@ int32_t StreamingSoundBuffer::Start() {
   {
     ScopedLock guard(lock_);
     lastRefillPlay_ = writePosition_ = shortfall_ = lastCountPlay_ = 0;
-    buffer_->SetCurrentPosition(0);
+    // Rewinding a secondary buffer to 0 cannot fail.
+    (void)buffer_->SetCurrentPosition(0);
     SoundDecoderStream* source = loop_ && position_ >= first_->GetPcmBytes() ? loop_ : first_;
     const uint32_t prefill =
         static_cast<uint32_t>((uint64_t{ring_} * 7) >> 3) / BlockAlign() * BlockAlign();
@@ -189,7 +191,8 @@ int32_t StreamingSoundBuffer::Start() {
       const uint32_t ask = prefill - done;
       const uint32_t n = source->Read(out + done, ask);
       if (n > ask) {
-        buffer_->Unlock({});
+        // Nothing was written: the lock gives back no bytes, which cannot fail.
+        (void)buffer_->Unlock({.first = r.first});
         return kStartDecoderOverran;
       }
       done += n;
@@ -238,7 +241,8 @@ int32_t StreamingSoundBuffer::Refill(SoundDecoderStream* decoder, int32_t mode) 
   ScopedLock guard(lock_);
   if (!buffer_ || decoder == nullptr || ring_ == 0) return kRefillLockFailed;
   uint32_t play = 0, write = 0;
-  buffer_->GetCurrentPosition(&play, &write);
+  // Only the primary buffer has no cursors, and this one is secondary.
+  (void)buffer_->GetCurrentPosition(&play, &write);
   if (play == lastRefillPlay_ && mode != kRefillFirstOnLoop) return kRefillNotMoved;
   uint64_t room = (uint64_t{ring_} - lastRefillPlay_ + play) % ring_ + shortfall_;
   room = std::min<uint64_t>(room, ring_);
@@ -258,7 +262,7 @@ int32_t StreamingSoundBuffer::Refill(SoundDecoderStream* decoder, int32_t mode) 
     try {
       block.resize(size);
     } catch (const std::bad_alloc&) {
-      buffer_->Unlock({});
+      (void)buffer_->Unlock({.first = r.first});  // nothing written
       return kRefillNoMemory;
     }
     read = decoder->Read(block.data(), size);
@@ -292,14 +296,14 @@ void StreamingSoundBuffer::PadShortfall() {
   const uint32_t locked = r.firstBytes + r.secondBytes;
   writePosition_ = static_cast<uint32_t>((uint64_t{writePosition_} + locked) % ring_);
   shortfall_ -= std::min(shortfall_, locked);
-  buffer_->Unlock(r);
+  (void)buffer_->Unlock(r);
 }
 
 void StreamingSoundBuffer::CountPosition(bool wrap, uint64_t firstBytes, uint64_t totalBytes) {
   ScopedLock guard(lock_);
   if (!buffer_ || ring_ == 0) return;
   uint32_t play = 0;
-  buffer_->GetCurrentPosition(&play, nullptr);
+  (void)buffer_->GetCurrentPosition(&play, nullptr);
   position_ += (uint64_t{play} + ring_ - lastCountPlay_) % ring_;
   lastCountPlay_ = play;
   // While looping, the position stays inside the looped part (never a modulus of 0).
@@ -318,7 +322,7 @@ void StreamingSoundBuffer::WaitForRoom() {
   uint32_t play = 0;
   {
     ScopedLock guard(lock_);
-    if (buffer_) buffer_->GetCurrentPosition(&play, nullptr);
+    if (buffer_) (void)buffer_->GetCurrentPosition(&play, nullptr);
   }
   host::Sleep(PollSleepMs(ring_, bytesPerSecond_, play));
 }
@@ -387,7 +391,7 @@ int32_t StreamingSoundBuffer::Reset(bool fromFeeder) {
   if (!buffer_) return kNoSoundBuffer;
   if (HostPlaying()) KeepDeviceAlive();
   const int r = buffer_->Stop();
-  buffer_->SetCurrentPosition(0);
+  (void)buffer_->SetCurrentPosition(0);
   if (first_) first_->SeekMs(0);
   if (loop_) loop_->SeekMs(0);
   position_ = 0;

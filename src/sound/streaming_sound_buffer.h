@@ -71,8 +71,8 @@ class StreamingSoundBuffer final : public SoundBuffer {
 
   bool IsStreaming() override { return true; }
   void Close() override;
-  int32_t Play() override;
-  int32_t PlayLoop() override;
+  [[nodiscard]] int32_t Play() override;
+  [[nodiscard]] int32_t PlayLoop() override;
   int32_t Pause() override;
   int32_t Resume() override;
   int32_t Stop() override;

@@ -94,7 +94,7 @@ TEST_F(TitleLook, TheHoveredLabelAndTheTooltipReadWell) {
       shown = sink.LastFrame();
       // The close asks first: its answer is queued with it.
       dialogs.scripted.QueueAnswer(test::Press(kIdYes));
-      host::PostMessage(window, host::WM_CLOSE, 0, 0);
+      EXPECT_TRUE(host::PostMessage(window, host::WM_CLOSE, 0, 0));
     }
   });
   {

@@ -105,7 +105,7 @@ TEST_F(EffectRegistries, LookUpsAreExactAndTakeTheFirstRecord) {
 
 TEST_F(EffectRegistries, CreationReleasesAnObjectWhoseSetUpFails) {
   DcpPluginManager effects;
-  effects.Register(MakeEffect, "bg_zoom", 0, nullptr, nullptr, 0);
+  EXPECT_EQ(0, effects.Register(MakeEffect, "bg_zoom", 0, nullptr, nullptr, 0));
   DisplayEffect* made = effects.CreateAndSetUp("bg_zoom", {0});
   ASSERT_NE(made, nullptr);
   delete made;
@@ -114,8 +114,8 @@ TEST_F(EffectRegistries, CreationReleasesAnObjectWhoseSetUpFails) {
   EXPECT_EQ(effects.Create("nothing"), nullptr);
 
   TcpPluginManager transitions;
-  transitions.Register(
-      MakeFilter, "ripple", 0, 0, [] { ++initialised; }, [] { ++finalised; });
+  EXPECT_EQ(0, transitions.Register(
+                   MakeFilter, "ripple", 0, 0, [] { ++initialised; }, [] { ++finalised; }));
   EXPECT_EQ(transitions.CreateAndSetUp(nullptr, "ripple", {1}), nullptr);
   EXPECT_EQ(filtersDeleted, 1);
   EXPECT_EQ(initialised, 1) << "the initialiser runs even when the set-up then fails";
@@ -163,7 +163,7 @@ TEST_F(EffectRegistries, PluginRecordsShareTheirLibrary) {
 
 TEST_F(EffectRegistries, FailedLoadsLeaveNothingBehind) {
   DcpPluginManager effects;
-  effects.Register(MakeEffect, "bg_zoom", 0, nullptr, nullptr, 0);
+  EXPECT_EQ(0, effects.Register(MakeEffect, "bg_zoom", 0, nullptr, nullptr, 0));
   EXPECT_EQ(effects.LoadPlugin(Plugin("NOTYPE.DCP")), kEffectPluginMissingExport);
   EXPECT_EQ(effects.LoadPlugin(Plugin("NULLNAME.DCP")), kEffectPluginFailed)
       << "a null keyword fails the load";

@@ -38,13 +38,15 @@ TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
   Write("CG/FOUR.BMP", CellPicture(10, 4, 6));
   Write("CG/TWO.BMP", CellPicture(20, 2, 6));
   ButtonPart four, two, disabledOnly;
-  ASSERT_EQ(four.CreateFromFile(&list_, 1, "cg\\four.bmp", true, true, 5, 5, 0, 255, -1, -1, 0),
+  ASSERT_EQ(four.CreateFromFile(
+                &list_, "cg\\four.bmp",
+                {.order = 1, .hasDisabledCell = true, .hasPressedCell = true, .x = 5, .y = 5}, 0),
             kCreateDone);
-  ASSERT_EQ(two.CreateFromFile(&list_, 1, "cg\\two.bmp", false, false, 5, 5, 0, 255, -1, -1, 0),
+  ASSERT_EQ(two.CreateFromFile(&list_, "cg\\two.bmp", {.order = 1, .x = 5, .y = 5}, 0),
             kCreateDone);
-  ASSERT_EQ(
-      disabledOnly.CreateFromFile(&list_, 1, "cg\\four.bmp", true, false, 5, 5, 0, 255, -1, -1, 0),
-      kCreateDone);
+  ASSERT_EQ(disabledOnly.CreateFromFile(&list_, "cg\\four.bmp",
+                                        {.order = 1, .hasDisabledCell = true, .x = 5, .y = 5}, 0),
+            kCreateDone);
   EXPECT_EQ(disabledOnly.GetWidth(), 40 / 3) << "three cells";
   const struct {
     ButtonPart* button;
@@ -56,18 +58,23 @@ TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
       EXPECT_EQ(ShownCell(*c.button), c.cells[state]) << "state " << state;
     }
   }
-  EXPECT_EQ(four.CreateFromFile(&list_, 1, "cg\\none.bmp", true, true, 5, 5, 0, 255, -1, -1, 0),
+  EXPECT_EQ(four.CreateFromFile(
+                &list_, "cg\\none.bmp",
+                {.order = 1, .hasDisabledCell = true, .hasPressedCell = true, .x = 5, .y = 5}, 0),
             kCreateNoPicture);
-  EXPECT_EQ(four.CreateFromFile(&list_, 1, nullptr, true, true, 5, 5, 0, 255, -1, -1, 0),
+  EXPECT_EQ(four.CreateFromFile(
+                &list_, nullptr,
+                {.order = 1, .hasDisabledCell = true, .hasPressedCell = true, .x = 5, .y = 5}, 0),
             kCreateBadArguments);
 }
 
 TEST_F(Buttons, BoxHitWithoutAColourKeyAndPixelHitWithOne) {
   Write("CG/TWO.BMP", CellPicture(20, 2, 6));
   ButtonPart box, keyed;
-  ASSERT_EQ(box.CreateFromFile(&list_, 1, "cg\\two.bmp", false, false, 5, 5, 0, 255, -1, -1, 0),
+  ASSERT_EQ(box.CreateFromFile(&list_, "cg\\two.bmp", {.order = 1, .x = 5, .y = 5}, 0),
             kCreateDone);
-  ASSERT_EQ(keyed.CreateFromFile(&list_, 1, "cg\\two.bmp", false, false, 5, 5, 0, 255, 0, 0, 0),
+  ASSERT_EQ(keyed.CreateFromFile(&list_, "cg\\two.bmp",
+                                 {.order = 1, .x = 5, .y = 5, .colorKeyA = 0, .colorKeyB = 0}, 0),
             kCreateDone);
   EXPECT_TRUE(box.IsBoxHit() && !keyed.IsBoxHit());
   EXPECT_TRUE(box.HitTest(5, 5));
@@ -81,21 +88,19 @@ TEST_F(Buttons, ASurfaceButtonShowsNothingOnceItsSurfaceGoes) {
   ASSERT_EQ(surface->Create(40, 10, 32, kImageDibSection), 0);
   surface->SetColorKeyRgb(0, 0, 0);
   ButtonPart button;
-  ASSERT_EQ(button.CreateFromSurface(&list_, 1, surface.get(), false, false, 0, 0, 0, 255, 0),
-            kCreateDone);
+  ASSERT_EQ(button.CreateFromSurface(&list_, surface.get(), {.order = 1}, 0), kCreateDone);
   surface->Fill(0xFF808080, nullptr);
   EXPECT_TRUE(button.HitTest(3, 3));
   surface.reset();
   EXPECT_FALSE(button.HitTest(3, 3));
   ImageSurface empty;
-  EXPECT_EQ(button.CreateFromSurface(&list_, 1, &empty, false, false, 0, 0, 0, 255, 0),
-            kCreateBadArguments);
+  EXPECT_EQ(button.CreateFromSurface(&list_, &empty, {.order = 1}, 0), kCreateBadArguments);
 }
 
 TEST_F(Buttons, WithoutAPressedCellTheDecideKeyFiresAtOnce) {
   Write("CG/TWO.BMP", CellPicture(20, 2, 6));
   ButtonPart button;
-  ASSERT_EQ(button.CreateFromFile(&list_, 1, "cg\\two.bmp", false, false, 5, 5, 0, 255, -1, -1, 0),
+  ASSERT_EQ(button.CreateFromFile(&list_, "cg\\two.bmp", {.order = 1, .x = 5, .y = 5}, 0),
             kCreateDone);
   button.SetId(3);
   tip_.AddControl(&button, -1);

@@ -16,8 +16,9 @@ class CheckParts : public PartTest {
   // A radio part of layout 2 at (x, 0), box-hit, registered.
   std::unique_ptr<CheckPart> Radio(int32_t x, CheckPartBase* leader, uint32_t var = 0) {
     auto part = std::make_unique<CheckPart>();
-    EXPECT_EQ(part->CreateFromFile(&list_, 1, var, "cg\\radio.bmp", 2, false, leader, x, 0, 0, 255,
-                                   -1, -1, 0),
+    EXPECT_EQ(part->CreateFromFile(
+                  &list_, "cg\\radio.bmp",
+                  {.order = 1, .stateVar = var, .layout = 2, .groupLeader = leader, .x = x}, 0),
               kCreateDone);
     tip_.AddControl(part.get(), -1);
     return part;
@@ -38,8 +39,9 @@ TEST_F(CheckParts, EachLayoutShowsItsCellForEveryState) {
   };
   for (const auto& c : cases) {
     CheckPart part;
-    ASSERT_EQ(part.CreateFromFile(&list_, 1, 0, "cg\\eight.bmp", c.layout, c.disabledCells, nullptr,
-                                  0, 0, 0, 255, -1, -1, 0),
+    ASSERT_EQ(part.CreateFromFile(
+                  &list_, "cg\\eight.bmp",
+                  {.order = 1, .layout = c.layout, .hasDisabledCell = c.disabledCells}, 0),
               kCreateDone);
     EXPECT_EQ(part.GetWidth(), c.width) << "layout " << c.layout;
     for (uint8_t state = 0; state < 8; ++state) {
@@ -50,22 +52,18 @@ TEST_F(CheckParts, EachLayoutShowsItsCellForEveryState) {
   }
   CheckPart bad;
   for (int layout : {-1, 4}) {
-    EXPECT_EQ(bad.CreateFromFile(&list_, 1, 0, "cg\\eight.bmp", layout, false, nullptr, 0, 0, 0,
-                                 255, -1, -1, 0),
+    EXPECT_EQ(bad.CreateFromFile(&list_, "cg\\eight.bmp", {.order = 1, .layout = layout}, 0),
               kCreateBadArguments)
         << "layout " << layout << " has no cell table";
   }
-  EXPECT_EQ(
-      bad.CreateFromFile(&list_, 1, 0, "cg\\none.bmp", 0, false, nullptr, 0, 0, 0, 255, -1, -1, 0),
-      kCreateNoPicture);
+  EXPECT_EQ(bad.CreateFromFile(&list_, "cg\\none.bmp", {.order = 1}, 0), kCreateNoPicture);
 }
 
 TEST_F(CheckParts, ACheckBoxTogglesOnEachClickAndKeepsItsWord) {
   const uint32_t var = NewWord();
   services_.memory.Write32(var, 7);
   CheckPart box;
-  ASSERT_EQ(box.CreateFromFile(&list_, 1, var, "cg\\radio.bmp", 0, false, nullptr, 0, 0, 0, 255, -1,
-                               -1, 0),
+  ASSERT_EQ(box.CreateFromFile(&list_, "cg\\radio.bmp", {.order = 1, .stateVar = var}, 0),
             kCreateDone);
   EXPECT_EQ(Word(var), 0u) << "a check box starts unchecked";
   box.SetId(4);

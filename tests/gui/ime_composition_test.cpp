@@ -29,7 +29,7 @@ class ImeTest : public TextFieldTest {
   void SetUp() override {
     TextFieldTest::SetUp();
     host::ResetTextInput();
-    ime.Attach(host::HWND{7});
+    EXPECT_TRUE(ime.Attach(host::HWND{7}));
     requestTip.SetServices(&services);
   }
   void TearDown() override {

@@ -19,9 +19,7 @@ class ScrollBars : public PartTest {
  protected:
   void SetUp() override {
     PartTest::SetUp();
-    ASSERT_EQ(bar_.CreateDrawn(&list_, 1, 0, 0, true, 16, 0xD4D0C8, 0xE2DFDA, 0x400080FF,
-                               0x4000FF80, 0, 0),
-              kCreateDone);
+    ASSERT_EQ(bar_.CreateDrawn(&list_, {.order = 1}, 0), kCreateDone);
     ASSERT_EQ(bar_.SetRange(116, 1000, 100, 0, 0, 1), 0);
     ASSERT_EQ(bar_.GetThumbLength(), 8);
     ASSERT_EQ(bar_.GetThumbMax(), 76);

@@ -179,7 +179,7 @@ TEST_F(HeadlessThread, AnotherThreadsSendReachesTheEventThreadWaitingInGetMessag
   LRESULT answer = -1;
   std::thread sender([&] {
     answer = SendMessage(window_, WM_APP_MESSAGE_BOX, 1, 2);
-    PostMessage(window_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PostMessage(window_, WM_CLOSE, 0, 0));
   });
   MSG msg;
   while (GetMessage(&msg, HWND{}, 0, 0) > 0) {

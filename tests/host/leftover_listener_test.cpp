@@ -38,14 +38,15 @@ TEST(LeftoverListener, FailsATestThatLeavesARegistrationBehind) {
 
 TEST(LeftoverListener, FailsATestThatLeavesAMessageOrAQuitQueuedAndEmptiesTheQueue) {
   constexpr uint32_t kMessage = host::WM_USER + 7;
-  EXPECT_NONFATAL_FAILURE(AroundATest([] { host::PostMessage(host::HWND{}, kMessage, 0, 0); }),
-                          "left 1 posted messages in its thread's queue");
+  EXPECT_NONFATAL_FAILURE(
+      AroundATest([] { EXPECT_TRUE(host::PostMessage(host::HWND{}, kMessage, 0, 0)); }),
+      "left 1 posted messages in its thread's queue");
   EXPECT_NONFATAL_FAILURE(AroundATest([] { host::PostQuitMessage(0); }),
                           "left 0 posted messages and a quit");
   host::MSG msg;
   EXPECT_FALSE(host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_NOREMOVE));
   AroundATest([&] {
-    host::PostMessage(host::HWND{}, kMessage, 0, 0);
+    EXPECT_TRUE(host::PostMessage(host::HWND{}, kMessage, 0, 0));
     host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE);
   });
 }

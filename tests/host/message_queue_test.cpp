@@ -64,10 +64,10 @@ TEST_F(MessageQueue, PostedMessagesComeInOrderBeforeOneCoalescedPaint) {
   TestWindow window;
   ASSERT_TRUE(window.hwnd());
   InvalidateWindow(window.hwnd());
-  PostMessage(window.hwnd(), kPing, 1, 10);
-  PostMessage(window.hwnd(), kPong, 2, 20);
+  EXPECT_TRUE(PostMessage(window.hwnd(), kPing, 1, 10));
+  EXPECT_TRUE(PostMessage(window.hwnd(), kPong, 2, 20));
   InvalidateWindow(window.hwnd());
-  PostMessage(HWND{}, kOther, 3, 30);
+  EXPECT_TRUE(PostMessage(HWND{}, kOther, 3, 30));
 
   MSG msg;
   ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE));
@@ -82,7 +82,7 @@ TEST_F(MessageQueue, PostedMessagesComeInOrderBeforeOneCoalescedPaint) {
 TEST_F(MessageQueue, QuitComesAfterPostedMessagesAndEndsGetMessage) {
   TestWindow window;
   PostQuitMessage(7);
-  PostMessage(window.hwnd(), kPing, 1, 0);
+  EXPECT_TRUE(PostMessage(window.hwnd(), kPing, 1, 0));
   MSG msg;
   ASSERT_EQ(GetMessage(&msg, HWND{}, 0, 0), 1);
   EXPECT_EQ(msg.message, kPing);
@@ -100,8 +100,8 @@ TEST_F(MessageQueue, DestroyDropsPendingMessagesAndStaleHandlesFindNothing) {
   {
     TestWindow window;
     stale = window.hwnd();
-    PostMessage(stale, kPing, 1, 0);
-    PostMessage(HWND{}, kOther, 2, 0);
+    EXPECT_TRUE(PostMessage(stale, kPing, 1, 0));
+    EXPECT_TRUE(PostMessage(HWND{}, kOther, 2, 0));
     t_seen.clear();
   }
   EXPECT_EQ(t_seen, std::vector<uint32_t>{WM_DESTROY});
@@ -154,7 +154,7 @@ class WindowThread {
     hwnd_ = hwnd.get();
   }
   ~WindowThread() {
-    PostThreadMessage(threadId_, kStop, 0, 0);
+    EXPECT_TRUE(PostThreadMessage(threadId_, kStop, 0, 0));
     thread_.join();
   }
   HWND hwnd() const { return hwnd_; }
@@ -235,7 +235,7 @@ TEST(MessageSendThread, ManySendersAgreeOnEveryResultAndOnlyTheOwnerDestroysOrDi
   for (int t = 0; t < kThreads; ++t) {
     senders.emplace_back([&, t] {
       for (int i = 0; i < kRounds; ++i) {
-        PostMessage(receiver.hwnd(), kOther, static_cast<WPARAM>(i), 0);
+        EXPECT_TRUE(PostMessage(receiver.hwnd(), kOther, static_cast<WPARAM>(i), 0));
         if (SendMessage(receiver.hwnd(), kPing, static_cast<WPARAM>(i + t), 0) != 2 * (i + t))
           ++wrong[t];
       }

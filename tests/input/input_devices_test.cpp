@@ -215,7 +215,7 @@ TEST_F(TextBuffer, FullBufferDropsTheExcessAndNeverEndsInHalfACharacter) {
 TEST_F(TextBuffer, CompositionIsAnsweredOnlyWhenItChanges) {
   host::ResetTextInput();
   ImeContext& ime = input_.Ime();
-  ime.Attach(window_);
+  EXPECT_TRUE(ime.Attach(window_));
   host::SetComposition("\x82\xA9\x82\xC8");  // かな
   EXPECT_STREQ(ime.GetCompositionString(), "\x82\xA9\x82\xC8");
   EXPECT_EQ(ime.GetCompositionString(), nullptr);
@@ -321,7 +321,7 @@ TEST(TextInputLock, AttachFromTheFrameThreadWhileTheWindowTypes) {
   ASSERT_TRUE(window);
   std::thread frame([&] {
     input.AttachTextInput(window);
-    host::PostMessage(window, host::WM_USER, 0, 0);
+    EXPECT_TRUE(host::PostMessage(window, host::WM_USER, 0, 0));
   });
   host::MSG msg;
   while (host::GetMessage(&msg, host::HWND{}, 0, 0) > 0 && msg.message != host::WM_USER) {

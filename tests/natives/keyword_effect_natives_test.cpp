@@ -524,8 +524,8 @@ int FirstWordIsAPointer(ArgWords args) {
 // a running effect takes the effect with it first.
 TEST(KeywordEffectWords, ReadAsTheirKindsSay) {
   Scene scene;
-  scene.effects.Register(SpFadeEffect::Create, "fx_probe", kEffectTypeSprite, nullptr,
-                         FirstWordIsAPointer, 0);
+  EXPECT_EQ(0, scene.effects.Register(SpFadeEffect::Create, "fx_probe", kEffectTypeSprite, nullptr,
+                                      FirstWordIsAPointer, 0));
   const uint32_t guestWord = scene.rig.Var(7);
   EXPECT_EQ(scene.Call(Native::kEffectCommand, {scene.Text("fx_probe"), guestWord}), 0u)
       << "no kinds: a number";

@@ -268,6 +268,23 @@ TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
+// The save runs between script steps, where a fault flag would be lost: a title or comment word
+// the script placed outside its memory saves as none, and no fault is left raised.
+TEST(SaveHeaderFields, AddressesOutsideTheScriptsMemorySaveAsNone) {
+  SaveRig rig;
+  GuestMemory& memory = rig.host->GetMemory();
+  const uint32_t outside = memory.Top() + 64;
+  rig.Save().SetSaveContext(3, outside, outside);
+  rig.Say("Hana", "words");
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 5), 0);
+  std::string title = "x", comment = "x";
+  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, nullptr, &title, &comment, nullptr, nullptr, false),
+            0);
+  EXPECT_EQ(title, "");
+  EXPECT_EQ(comment, "");
+  EXPECT_FALSE(memory.Faulted());
+}
+
 TEST(SaveHeaderFields, CommentsFromTheFrameOrNone) {
   SaveRig rig;
   FakeFrame frame;

@@ -27,7 +27,7 @@ std::vector<uint8_t> HostBytes(SoundBuffer& b) {
   host::LockedRegions r;
   EXPECT_EQ(b.GetDirectSoundBuffer()->Lock(0, 0, &r, host::kLockEntireBuffer), host::kSoundOk);
   std::vector<uint8_t> out(r.first, r.first + r.firstBytes);
-  b.GetDirectSoundBuffer()->Unlock({});
+  EXPECT_EQ(b.GetDirectSoundBuffer()->Unlock(r), host::kSoundOk);
   return out;
 }
 

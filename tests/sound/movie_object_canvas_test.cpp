@@ -36,7 +36,7 @@ TEST(MovieObjectCanvas, EachFrameShowsTheMovieInItsRectangleAndBlackAroundIt) {
   {
     MovieObject object;
     ASSERT_EQ(object.Open(window, "OP.MPG", nullptr, kCanvasWidth, kCanvasHeight), kMovieOpened);
-    object.Play();
+    EXPECT_EQ(0, object.Play());
     // Larger, smaller, partly off the canvas, whole again: each outlives the three canvases.
     for (const Rect& rect : {Rect{0, 0, 64, 48}, Rect{16, 12, 48, 36}, Rect{40, 30, 90, 70},
                              Rect{0, 0, 64, 48}, Rect{4, 20, 60, 28}}) {

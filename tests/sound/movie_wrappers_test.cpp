@@ -143,7 +143,7 @@ TEST_F(MovieWrappers, VolumeReachesTheSoundBufferByTheFormula) {
   for (const auto& c : cases) {
     EXPECT_EQ(sprite.SetVolume(c.volume), 0);
     int32_t volume = 1;
-    buffer->GetVolume(&volume);
+    EXPECT_EQ(0, buffer->GetVolume(&volume));
     EXPECT_EQ(volume, c.hundredths) << c.volume;
     EXPECT_EQ(sprite.GetVolume(), c.stored);
   }
@@ -151,7 +151,7 @@ TEST_F(MovieWrappers, VolumeReachesTheSoundBufferByTheFormula) {
   SetMovieVolumeSetting(128);
   sprite.SetVolume(256);
   int32_t volume = 0;
-  buffer->GetVolume(&volume);
+  EXPECT_EQ(0, buffer->GetVolume(&volume));
   EXPECT_EQ(volume, -636);
 }
 
@@ -191,7 +191,7 @@ TEST_F(MovieWrappers, SoundOnlyMovieHasNoPicture) {
   MovieSpriteControl sprite;
   ASSERT_EQ(sprite.Open("TONE.MPG", 5, 5), kMovieOpened);
   EXPECT_EQ(std::pair(sprite.VideoWidth(), sprite.VideoHeight()), std::pair(0, 0));
-  sprite.Play();
+  EXPECT_EQ(0, sprite.Play());
   EXPECT_NEAR(PulledTone(300), MovieToneOfSecond(0), 40);
 }
 
@@ -205,7 +205,7 @@ TEST_F(MovieWrappers, PrimitiveWritesItsFramesAndDecodingRacesNothing) {
   EXPECT_EQ(prim.GetKind(), kItemMovie);
   ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
   ASSERT_NE(prim.FrameSurface(0), nullptr);
-  prim.Play();
+  EXPECT_EQ(0, prim.Play());
   std::atomic<bool> stop{false};
   std::thread drawer([&] {
     while (!stop.load()) prim.Draw(nullptr, nullptr, nullptr);
@@ -240,7 +240,7 @@ TEST_F(MovieWrappers, PrimitiveFillsRestoredFrameSurfacesWhole) {
   DisplayManager& manager = stage.manager;
   MoviePrimControl prim;
   ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
-  prim.Play();
+  EXPECT_EQ(0, prim.Play());
   auto step = [&] {
     clock_.AdvanceMilliseconds(40);
     prim.Draw(nullptr, nullptr, nullptr);
@@ -270,7 +270,7 @@ TEST_F(MovieWrappers, WindowMovieTellsTheWindowAndStopsOrLoopsAtTheEnd) {
   ASSERT_EQ(movie.Open(window, "OP.MPG", nullptr, 64, 48), kMovieOpened);
   EXPECT_EQ(movie.Query(), 0);
   EXPECT_EQ(movie.Command(5), 0);
-  movie.Play();
+  EXPECT_EQ(0, movie.Play());
   EXPECT_TRUE(movie.IsShowing());
   clock_.AdvanceMilliseconds(500);
   ASSERT_TRUE(movie.Present());

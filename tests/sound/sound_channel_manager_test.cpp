@@ -154,7 +154,7 @@ class SavedState : public ChannelManager {
     EXPECT_EQ(target.LoadChannel(0, "SE.PCMT", kLipSyncEnvelope, false), kSoundOk);
     target.SetChannelVolume(0, 70, -1);
     target.SetChannelPan(0, -500);
-    target.PlayChannel(0, true);
+    EXPECT_EQ(0, target.PlayChannel(0, true));
     target.SetChannelKind(1, kVoice);
     EXPECT_EQ(target.LoadChannel(1, "VO.PCMT", kLipSyncNone, true), kSoundOk);
     target.SetChannelVolume(1, 40, -1);
@@ -193,7 +193,7 @@ TEST_F(SavedState, RoundTripsMusicAndChannels) {
   SoundChannelManager other(&timers);
   other.SetDefaultFactor(2, 128);  // voices load at 128
   Ramp("OTHER.PCMT", 100, 1);
-  other.PlayBgm("OTHER.PCMT", nullptr, false);
+  EXPECT_EQ(0, other.PlayBgm("OTHER.PCMT", nullptr, false));
   other.SetChannelCount(5);
   other.SetChannelKind(1, kSoundEffect);
   ByteReader in(block);
@@ -391,7 +391,7 @@ TEST_F(SoundStateSeeds, AreWhatTheManagerSaves) {
   m.SetChannelCount(3);
   ASSERT_EQ(m.LoadChannel(0, "SE.PCMT", kLipSyncEnvelope, false), kSoundOk);
   m.SetChannelVolume(0, 70, -1);
-  m.PlayChannel(0, true);
+  EXPECT_EQ(0, m.PlayChannel(0, true));
   m.SetChannelKind(1, kVoice | kSoundEffect);
   ASSERT_EQ(m.LoadChannel(1, "SE.PCMT", kLipSyncNone, true), kSoundOk);
   seeds["music_and_channels"] = Save();

@@ -33,7 +33,7 @@ class MemoryFiles final : public SoundFileSource {
     if (!bytes.empty()) {
       void* block = AllocGlobalMemory(bytes.size());
       std::memcpy(block, bytes.data(), bytes.size());
-      s->Attach(block, static_cast<uint32_t>(bytes.size()));
+      EXPECT_EQ(0, s->Attach(block, static_cast<uint32_t>(bytes.size())));
     }
     return s;
   }

@@ -44,7 +44,7 @@ class StreamFixture : public ::testing::Test {
   std::vector<int16_t> Feed(StreamingSoundBuffer& b, uint32_t frames) {
     std::vector<int16_t> out = w.Pull(frames);
     uint32_t play = 0;
-    b.GetDirectSoundBuffer()->GetCurrentPosition(&play, nullptr);
+    EXPECT_EQ(0, b.GetDirectSoundBuffer()->GetCurrentPosition(&play, nullptr));
     EXPECT_TRUE(test::SpinUntil(
         [&] {
           uint32_t counted = 0, refilled = 0;

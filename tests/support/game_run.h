@@ -124,7 +124,7 @@ class GameRun : public ::testing::Test {
   // The close asks first: the answer is queued before it.
   void CloseAnsweringYes(GameApp& app) {
     backend.QueueMessageBoxAnswer(host::IDYES);
-    app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0));
   }
 
   bool Exists(const std::string& relative) const {

@@ -174,7 +174,8 @@ int64_t GameApp::ConfiguredImageCacheBudget() {
 int GameApp::InitInstance() {
   EngineApp::InitInstance();
   SetUpImageLoaders(Images(), &FileSystem());
-  RegisterPackDecoders(FileSystem());
+  // Plug-ins that fail to load are skipped; the built-in decoder is always there.
+  (void)RegisterPackDecoders(FileSystem());
   services_.Start();
   const std::string& line = GetCommandLine();
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {

@@ -435,7 +435,7 @@ class GameApp : public EngineApp,
   int32_t FrameRate() override { return frameClock_.Rate(); }
   uint8_t InterruptArgument() override { return interrupt_; }
   bool TakeWindowRestoredFlag() override { return TakeWindowRestored(); }
-  bool PostAppCommand(uint8_t request, bool send, uintptr_t parameter) override;
+  [[nodiscard]] bool PostAppCommand(uint8_t request, bool send, uintptr_t parameter) override;
   bool SetClipboardText(std::string_view cp932) override;
   void SetupInputDialog(const std::string& prompt, const std::string& defaultText, uint32_t flags,
                         uint32_t limit, int32_t x, int32_t y) override;
@@ -504,7 +504,7 @@ class GameApp : public EngineApp,
   uint8_t* TextSettingsChangedFlag() override { return &tgsState_.textSettingsChanged; }
   bool ReadTgsSettings(TgsUserSettings& out) override;
   int TgsFrameTurn() override;
-  bool PostTgsDialog(int kind) override;
+  [[nodiscard]] bool PostTgsDialog(int kind) override;
   int PollTgsDialog() override;
   TgsPresentation* TgsScreen() override { return screens_.Windows(); }
   TgsHistoryView* TgsHistory() override { return screens_.History(); }

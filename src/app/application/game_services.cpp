@@ -28,7 +28,7 @@ GameServices::~GameServices() {
 
 int32_t GameServices::Start() {
   // The decoder is built in, so it is always there; a plug-in of the same type may replace it.
-  RegisterOggVorbisDecoder(*decoders_);
+  (void)RegisterOggVorbisDecoder(*decoders_);
   RegisterApplicationKeywords(transitions_, effects_);
   return decoders_->LoadPluginFolder(kPluginFolderName);
 }

@@ -50,7 +50,7 @@ class GameSheetHost final : public SettingsSheetHost {
     SoundChannelManager* channels = host ? host->SoundChannels() : nullptr;
     if (channels == nullptr) return;
     // The channels are the frame thread's: the test plays between two of its steps.
-    app_.RunBetweenSteps([&] { PlaySettingsTestSound(*channels, which, character); });
+    app_.RunBetweenSteps([&] { (void)PlaySettingsTestSound(*channels, which, character); });
   }
   // The voice table is the frame thread's too.
   std::vector<VoiceCharacter> VoiceCharacters() override {

@@ -85,7 +85,8 @@ int32_t GameTextPanel::CanvasHeight() {
 void GameTextPanel::PlayCaptionSound() {
   ScriptHost* host = app_.GetScriptHost();
   if (SoundChannelManager* sound = host ? host->SoundChannels() : nullptr)
-    sound->PlayChannel(kCaptionSoundChannel, false);
+    // A sound that does not play leaves silence; the story goes on.
+    (void)sound->PlayChannel(kCaptionSoundChannel, false);
 }
 
 bool GameTextPanel::StartPointerMove(int32_t x, int32_t y, uint32_t ms) {

@@ -45,13 +45,14 @@ void GameApp::SaveScriptPersistentData() {
 void GameApp::OnAskedToClose() {
   // The close may not get as far as the frame's end: the read flags are written now.
   SaveScriptPersistentData();
-  if (MainWindow().IsWindow()) MainWindow().PostMessage(host::WM_CLOSE, kCloseUnasked, 0);
+  // A window already gone has no queue: the message has nobody to reach.
+  if (MainWindow().IsWindow()) (void)MainWindow().PostMessage(host::WM_CLOSE, kCloseUnasked, 0);
 }
 
 void GameApp::ApplyDeferredClose() {
   if (!deferredClose_) return;
   deferredClose_ = false;
-  MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+  (void)MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
 }
 
 void GameApp::ShowMaximizeBox(bool shown) {

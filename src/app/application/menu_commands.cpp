@@ -353,7 +353,8 @@ bool GameApp::PostAppCommand(uint8_t request, bool send, uintptr_t parameter) {
   if (send) {
     SendPausingFrames(message, wParam, lParam);
   } else {
-    host::PostMessage(MainWindow().GetHandle(), message, wParam, lParam);
+    // A window already gone has no queue: the message has nobody to reach.
+    (void)host::PostMessage(MainWindow().GetHandle(), message, wParam, lParam);
   }
   return true;
 }

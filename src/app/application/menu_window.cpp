@@ -95,7 +95,8 @@ int EngineApp::OnMenuWindowSysCommand(WindowMessage& record) {
     case host::SC_MAXIMIZE:
     case host::SC_RESTORE:
       OnExitMenuLoop(record);
-      mainWindow_.PostMessage(host::WM_SYSCOMMAND, record.wParam, record.lParam);
+      // A window already gone has no queue: the message has nobody to reach.
+      (void)mainWindow_.PostMessage(host::WM_SYSCOMMAND, record.wParam, record.lParam);
       return kHandled;
     case host::SC_SCREENSAVE:
       return kHandled;

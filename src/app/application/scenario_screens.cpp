@@ -95,7 +95,8 @@ TgsMenuHost* ScenarioScreens::Menu() {
   TgsWindowsPlace place;
   if (!PlaceOnScreen(place)) return nullptr;
   menu_ = std::make_unique<TgsMenuParts>(place, [this](uint32_t ms) {
-    if (ScriptHost* host = app_.GetScriptHost()) PlayBgmNumber(*host, 0, ms, false);
+    // A sound that does not play leaves silence; the story goes on.
+    if (ScriptHost* host = app_.GetScriptHost()) (void)PlayBgmNumber(*host, 0, ms, false);
   });
   return menu_.get();
 }

@@ -75,8 +75,8 @@ std::string KeyName(int code);
 // system sound effect, 2 the voice ("VOICE\<name>_TEST.OGG" at the volume of a named character),
 // on the last channel free of the scripts' sounds. Answers the channels' load or play result,
 // kBadChannel when every channel holds a script's sound.
-int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which,
-                              const VoiceCharacter* character = nullptr);
+[[nodiscard]] int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which,
+                                            const VoiceCharacter* character = nullptr);
 
 // Gives an outline renderer the player's font: face and boldness (a new font at the given height
 // when either differs), antialiasing, gradation and decoration. Other renderers are left alone.

@@ -100,7 +100,7 @@ class Window {
   virtual int OnMessage(WindowMessage& record);
 
   // Registers the record's class once; answers its atom, 0 for a class without a name.
-  static uint16_t Register(const WindowCreateRecord& record);
+  [[nodiscard]] static uint16_t Register(const WindowCreateRecord& record);
   // A native window when the calling thread drives the backend, else a message-only one. With
   // an owner the window is the owner's popup, shown by the owner's platform window.
   int Create(const WindowCreateRecord& record, bool quitOnDestroy, bool registerFirst,
@@ -115,7 +115,7 @@ class Window {
   void Destroy();
 
   host::LRESULT SendMessage(uint32_t message, host::WPARAM wParam, host::LPARAM lParam);
-  bool PostMessage(uint32_t message, host::WPARAM wParam, host::LPARAM lParam);
+  [[nodiscard]] bool PostMessage(uint32_t message, host::WPARAM wParam, host::LPARAM lParam);
   bool IsWindow() const;
   host::HWND GetHandle() const { return handle_; }
 

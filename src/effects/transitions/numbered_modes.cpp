@@ -478,7 +478,8 @@ int Filtered(TransitionFrame& f, int32_t p, int mode) {
   } else {
     MosaicPixelMemory(format, desc.surface, desc.pitch, &drawn, &f.ddClip, blockSize, anchor);
   }
-  f.ddTarget->Unlock();
+  // Unlocking what was locked just above cannot fail.
+  (void)f.ddTarget->Unlock();
   return kTransitionStepDone;
 }
 

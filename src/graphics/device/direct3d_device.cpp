@@ -65,9 +65,10 @@ int Direct3DDevice::Create(host::MemorySurface* target, const Rect* viewport, bo
     const int slot = FormatSlot(ClassifyPixelFormat(nullptr, nullptr, &f));
     if (slot >= 0 && !textureFormats_[size_t(slot)]) textureFormats_[size_t(slot)] = f;
   }
-  device_->SetTextureStageState(0, host::kTssAddress, host::kTaddressClamp);
-  device_->SetTextureStageState(0, host::kTssAddressU, host::kTaddressClamp);
-  device_->SetTextureStageState(0, host::kTssAddressV, host::kTaddressClamp);
+  // Known states with valid values: the device cannot refuse them.
+  (void)device_->SetTextureStageState(0, host::kTssAddress, host::kTaddressClamp);
+  (void)device_->SetTextureStageState(0, host::kTssAddressU, host::kTaddressClamp);
+  (void)device_->SetTextureStageState(0, host::kTssAddressV, host::kTaddressClamp);
   if (depth && viewport) {
     const host::D3dViewport vp{
         viewport->left, viewport->top, viewport->Width(), viewport->Height(), 0, 1};
@@ -78,7 +79,8 @@ int Direct3DDevice::Create(host::MemorySurface* target, const Rect* viewport, bo
   }
   int result = 0;
   if (depth && CreateZBuffer(target, 0) != 0) result = kD3dCreateNoZBuffer;
-  device_->SetRenderState(host::kRsAntialias, 0);
+  // Known states with valid values: the device cannot refuse them.
+  (void)device_->SetRenderState(host::kRsAntialias, 0);
   return result;
 }
 
@@ -117,7 +119,8 @@ const host::DdPixelFormat* Direct3DDevice::GetTextureFormat(int formatClass) con
 }
 
 void Direct3DDevice::Release() {
-  if (device_ && boundSurface_) device_->SetTexture(0, nullptr);
+  // Stage 0 always exists, so binding or unbinding cannot fail.
+  if (device_ && boundSurface_) (void)device_->SetTexture(0, nullptr);
   device_.reset();
   direct3d_.reset();
   zBuffer_.reset();
@@ -202,7 +205,7 @@ int Direct3DDevice::SetTexture(DirectDrawImageSurface* texture) {
   if (!device_ || (texture && !surface)) return kStateNoDevice;
   if (surface && surface == boundSurface_) return 0;
   // Unbinding always reaches the device: a refused bind may have left the old one there.
-  if (boundSurface_ || !surface) device_->SetTexture(0, nullptr);
+  if (boundSurface_ || !surface) (void)device_->SetTexture(0, nullptr);
   boundSurface_ = nullptr;
   if (surface && device_->SetTexture(0, surface) != host::kDdOk) return kStateRefused;
   boundSurface_ = surface;

@@ -35,7 +35,8 @@ int LoadDirectDrawLibrary(bool emulationOnly, bool withModes) {
     info.description = desc.description;
     info.driverName = desc.name;
     info.monitor = desc.monitor;
-    directDraw->GetCaps(&info.caps, &info.emulationCaps);
+    // The caps keep their zeroed defaults when the device answers none.
+    (void)directDraw->GetCaps(&info.caps, &info.emulationCaps);
     info.canRenderWindowed =
         desc.guid.IsNull() && (info.caps.caps2 & host::kDdCaps2CanRenderWindowed);
     if (withModes) info.modes = directDraw->EnumDisplayModes();
@@ -155,7 +156,7 @@ int DirectDrawDevice::Create(bool emulationOnly, bool useDirect3D, const host::G
     }
     if (useDirect3D) allowedDepthMask_ &= uint8_t(renderDepths_ >> 8);
   }
-  directDraw_->GetCaps(&caps_, nullptr);
+  (void)directDraw_->GetCaps(&caps_, nullptr);
   if (!useDirect3D) canRenderWindowed_ = (caps_.caps2 & host::kDdCaps2CanRenderWindowed) != 0;
   host::DdDeviceIdentifier id;
   if (directDraw_->GetDeviceIdentifier(&id) == host::kDdOk) {
@@ -166,7 +167,7 @@ int DirectDrawDevice::Create(bool emulationOnly, bool useDirect3D, const host::G
 }
 
 uint32_t DirectDrawDevice::GetVideoMemory(bool refresh) {
-  if (refresh && directDraw_) directDraw_->GetCaps(&caps_, nullptr);
+  if (refresh && directDraw_) (void)directDraw_->GetCaps(&caps_, nullptr);
   return caps_.videoMemoryFree;
 }
 
@@ -185,7 +186,8 @@ int DirectDrawDevice::SetDisplayMode(host::HWND window, int32_t width, int32_t h
       cooperativeState_ = kCoopExclusive;
     }
     if (cooperativeState_ == kCoopNotSet) {
-      directDraw_->SetCooperativeLevel(host::HWND{}, host::kDdsclNormal);
+      // Going back to the normal level cannot fail.
+      (void)directDraw_->SetCooperativeLevel(host::HWND{}, host::kDdsclNormal);
       cooperativeState_ = kCoopNormal;
     }
     bool done = try60Hz && has60Hz_ &&
@@ -207,7 +209,7 @@ int DirectDrawDevice::DisplayDepth() const {
   if (!directDraw_) return 0;
   if (modeState_ == kModeStateDirectDraw) return modeDepth_;
   host::DdDisplayMode mode;
-  directDraw_->GetDisplayMode(&mode);
+  if (directDraw_->GetDisplayMode(&mode) != host::kDdOk) return 0;
   return mode.bitsPerPixel;
 }
 
@@ -215,10 +217,11 @@ int DirectDrawDevice::RestoreMode(bool required) {
   if (!directDraw_) return kRestoreNoDirectDraw;
   if (required && !canRenderWindowed_) return kRestoreCannotRenderWindowed;
   if (cooperativeState_ != kCoopNormal) {
-    directDraw_->SetCooperativeLevel(host::HWND{}, host::kDdsclNormal);
+    (void)directDraw_->SetCooperativeLevel(host::HWND{}, host::kDdsclNormal);
     cooperativeState_ = kCoopNormal;
   }
-  if (modeState_ == kModeStateDirectDraw) directDraw_->RestoreDisplayMode();
+  // Nothing more to undo when the mode was never changed.
+  if (modeState_ == kModeStateDirectDraw) (void)directDraw_->RestoreDisplayMode();
   modeState_ = kModeStateDesktop;
   modeRefresh_ = 0;
   return 0;

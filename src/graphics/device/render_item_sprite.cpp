@@ -244,7 +244,8 @@ int TransitionPrimitive::SetProgress(int32_t progress) {
   if (source_->GetKind() == kKindDirectDrawImageSurface) {
     auto* image = static_cast<DirectDrawImageSurface*>(source_);
     if (const uint32_t fill = image->GetFillColor(); fill != kNoColorKey) {
-      image->FillColor(int(fill >> 16 & 0xFF), int(fill >> 8 & 0xFF), int(fill & 0xFF));
+      // A surface that cannot be filled keeps its last picture until the next draw.
+      (void)image->FillColor(int(fill >> 16 & 0xFF), int(fill >> 8 & 0xFF), int(fill & 0xFF));
     }
   }
   if (int n = TransitionDispatch(mode_, source_, target_, progress, param1_, param2_, 0, nullptr);

@@ -107,7 +107,8 @@ int RenderList::DrawAll(host::MemorySurface* dest, const Rect* clip, Direct3DDev
     result = n.item->Draw(dest, clip, device);
     if (result != kRenderDone) break;
   }
-  if (d3d) d3d->EndScene();
+  // A scene that fails to close leaves nothing to undo; the next frame begins anew.
+  if (d3d) (void)d3d->EndScene();
   return result;
 }
 

@@ -120,7 +120,7 @@ int CanvasLayer::PresentFiltered(host::HWND window, host::MemoryDc* dc,
       intoDc ? &direct : nullptr);
   if (drewDirect) KeepFinalFrame(direct);
   // The filter draws the whole picture, band after band.
-  if (!dc && !window) surface->Unlock();
+  if (!dc && !window) (void)surface->Unlock();
   if (dc && drawn && frame) drawn->Add(Rect{0, 0, frame->GetWidth(), frame->GetHeight()});
   // A window without a context takes the finished frame whole.
   if (window && !dc && frame && !HandToWindow(window, *frame)) return kPresentNoDc;
@@ -169,7 +169,7 @@ int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::Memor
     if (surface->Lock(&desc) != host::kDdOk) return onlyChanged ? kPresentLockFailed : kPresentNoDc;
     if (!onlyChanged) {
       ConvertRect(*this, format, desc, whole);
-      surface->Unlock();
+      (void)surface->Unlock();
     } else {
       if (const RectNode* node = dirty->Head()) {
         do {
@@ -177,7 +177,7 @@ int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::Memor
           node = node->next;
         } while (node != dirty->Head());
       }
-      surface->Unlock(DdRectsOf(*dirty));
+      (void)surface->Unlock(DdRectsOf(*dirty));
     }
   }
   if (onlyChanged) {

@@ -76,7 +76,9 @@ class OffscreenLayer : public ImageSurface, public SurfaceLayer {
   bool SetComposing(bool on) override;
   // Reaches the composition layer while composing; nothing otherwise.
   void Invalidate(const Rect* rect) override;
-  int AttachSource(LayerFilter*, uint8_t, bool, bool) override { return kOffscreenNoFilter; }
+  [[nodiscard]] int AttachSource(LayerFilter*, uint8_t, bool, bool) override {
+    return kOffscreenNoFilter;
+  }
 };
 
 }  // namespace bw

@@ -84,7 +84,8 @@ class SurfaceLayer {
   virtual bool HasSource() const { return filter_ != nullptr; }
   virtual LayerFilter* GetSource() const { return filter_; }
   virtual bool GetApplyOnDetach() const { return applyOnDetach_; }
-  virtual int AttachSource(LayerFilter* filter, uint8_t mode, bool applyOnDetach, bool notify);
+  [[nodiscard]] virtual int AttachSource(LayerFilter* filter, uint8_t mode, bool applyOnDetach,
+                                         bool notify);
   virtual void DetachSource(bool apply);
   // Ends the filter before its end, as a script's stop or a skip does (applied as attached): the
   // frame last shown stays in the backing picture, as when the filter ends by itself.

@@ -107,7 +107,8 @@ int SurfaceLayer::UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnl
   if (dc) {
     if (surface->ReleaseDC(dc) != host::kDdOk) return kUpdateNotReleased;
   } else {
-    surface->Unlock();
+    // Unlocking what was locked just above cannot fail.
+    (void)surface->Unlock();
   }
   return result;
 }
@@ -213,7 +214,7 @@ int SurfaceLayer::RunFilter(DirectDrawImageSurface& target) {
   if (dc) {
     if (surface->ReleaseDC(dc) != host::kDdOk) return kUpdateNotReleased;
   } else {
-    surface->Unlock();
+    (void)surface->Unlock();
   }
   return EndFilterFrame();
 }

@@ -140,7 +140,8 @@ int WgxPictureLayer::LoadPicture(int formatCode, const char* name, const uint8_t
         for (int x = 0; x < w; ++x)
           locked.surface[size_t(y) * locked.pitch + size_t(x) * 4 + 3] = alpha;
     }
-    texture->Unlock();
+    // Unlocking what was locked just above cannot fail.
+    (void)texture->Unlock();
     if (r != kWgxDone) return kWgxLayerBadPicture;
     SetContentSize(w, h);
     word1_ = uint32_t(int32_t(wgx.GetOffsetX()));

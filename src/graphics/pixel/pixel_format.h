@@ -31,8 +31,8 @@ constexpr int kFillNoLock = 2;
 // Fills rect (null: the whole surface) with the colour packed into the surface's format, every
 // field reduced to its width and masked. The blitter does it when it can; otherwise the locked
 // memory is written, clipped to the surface.
-int FillSurfaceRect(host::MemorySurface* surface, const PixelFormatInfo* info, int r, int g, int b,
-                    const Rect* rect, int alpha);
+[[nodiscard]] int FillSurfaceRect(host::MemorySurface* surface, const PixelFormatInfo* info, int r,
+                                  int g, int b, const Rect* rect, int alpha);
 
 constexpr int kClipLeft = 0;
 constexpr int kClipEmpty = -1;

@@ -654,7 +654,8 @@ int CompositionLayer::RedrawToSurface(host::MemorySurface* surface, int32_t dx, 
   DirtyRectList drawn;
   const Rect bounds{0, 0, int32_t(desc.width), int32_t(desc.height)};
   const int result = Compose(&drawn, &bounds, dx, dy, CopyToSurface, &copy);
-  surface->Unlock(DdRectsOf(drawn));
+  // Unlocking what was locked just above cannot fail.
+  (void)surface->Unlock(DdRectsOf(drawn));
   return result;
 }
 

@@ -107,7 +107,7 @@ class CompositionLayer : private SurfaceUser {
   bool SkipsSecond() const { return skipSecond_; }
   // Lists a movie's display object at priority: its new frames mark it changed, as any object's
   // change does. The list's Add result.
-  int AttachMovie(DisplayObject* movie, uint32_t priority);
+  [[nodiscard]] int AttachMovie(DisplayObject* movie, uint32_t priority);
   // Takes it out of the list again; with redrawWhole the whole layer is drawn anew.
   void DetachMovie(DisplayObject* movie, bool redrawWhole);
 

@@ -46,7 +46,7 @@ class DibSurface : public SurfaceBase {
   // positions, stopping after 255. 1 unless 8-bit, 2 when the palette cannot be had.
   int SetPalette(const uint32_t* entries, int count, int first);
   bool SetPaletteEntry(int index, uint32_t color, bool apply);
-  bool FillPalette(uint32_t color, bool apply);
+  [[nodiscard]] bool FillPalette(uint32_t color, bool apply);
   const uint32_t* GetPalette() const { return palette_.get(); }
   int FindPaletteIndex(int r, int g, int b) const;
 

@@ -169,7 +169,8 @@ int DirectDrawImageSurface::WritePixels(const DibImage& picture) {
   const Rect area{0, 0, std::min(width_, picture.width),
                   std::min(height_, int32_t(picture.Rows()))};
   const bool ok = convert(desc.surface, area, desc.pitch, source);
-  surface_->Unlock();
+  // Unlocking what was locked just above cannot fail.
+  (void)surface_->Unlock();
   return ok ? 0 : kDdsWriteFailed;
 }
 
@@ -204,7 +205,7 @@ int DirectDrawImageSurface::CopyFromImage(const ImageSurface* source, int32_t x,
     ok = Rows32ToSurface(formatCode_, desc->surface, target.left, target.top, desc->pitch,
                          reinterpret_cast<const uint32_t*>(first) + src.left, srcPitch, w, h);
   }
-  if (!locked) surface_->Unlock();
+  if (!locked) (void)surface_->Unlock();
   return ok ? 0 : kDdsLockFailed;
 }
 
@@ -224,7 +225,7 @@ uint32_t DirectDrawImageSurface::GetPixel(int32_t x, int32_t y) {
   const int bytes = int(desc.pixelFormat.rgbBitCount / 8);
   uint32_t v = 0;
   std::memcpy(&v, desc.surface + ptrdiff_t{y} * desc.pitch + ptrdiff_t{x} * bytes, size_t(bytes));
-  surface_->Unlock();
+  (void)surface_->Unlock();
   return v;
 }
 
@@ -258,7 +259,8 @@ int DirectDrawImageSurface::SetColorKeyFromPixel(int32_t x, int32_t y) {
 }
 
 int DirectDrawImageSurface::ClearColorKey() {
-  if (surface_) surface_->SetColorKey(host::kDdCKeySrcBlt, nullptr);
+  // Clearing the colour key cannot fail.
+  if (surface_) (void)surface_->SetColorKey(host::kDdCKeySrcBlt, nullptr);
   rawKey_ = colorKey_ = kNoColorKey;
   keyX_ = keyY_ = -1;
   return 0;

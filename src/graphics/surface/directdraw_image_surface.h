@@ -69,7 +69,7 @@ class DirectDrawImageSurface : public SurfaceBase {
   int Load(const char* name, std::span<const uint8_t> data, int flags);
   int CopyFromImage(const ImageSurface* source, int32_t x, int32_t y, const Rect* sourceRect,
                     host::DdSurfaceDesc* locked);
-  int FillColor(int r, int g, int b);
+  [[nodiscard]] int FillColor(int r, int g, int b);
   // The raw pixel in the surface's format; kNoColorKey outside or when the lock fails.
   uint32_t GetPixel(int32_t x, int32_t y);
   void Release();

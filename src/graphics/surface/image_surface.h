@@ -74,7 +74,7 @@ class ImageSurface : public DibSurface {
 
   int SetPalette(const uint32_t* entries, int count, int first);
   bool SetPaletteEntry(int index, uint32_t color, bool apply);
-  bool FillPalette(uint32_t color, bool apply);
+  [[nodiscard]] bool FillPalette(uint32_t color, bool apply);
   int CopyPaletteFrom(const DibSurface* source);
 
   // ---- Pictures through the image-loader manager -------------------------------------------
@@ -223,7 +223,7 @@ class ImageSurface : public DibSurface {
                             int32_t zoom, int opacity, const Rect* sourceRect, const Rect* clip);
 
   // ---- Operations on a region (rect null: the clip rectangle) --------------------------------
-  int FillColorBlend(int red, int green, int blue, int opacity, const Rect* rect);
+  [[nodiscard]] int FillColorBlend(int red, int green, int blue, int opacity, const Rect* rect);
   int AddColor(int red, int green, int blue, const Rect* rect);
   int SubtractColor(int red, int green, int blue, const Rect* rect);
   int Greyscale(const Rect* rect);
@@ -233,7 +233,8 @@ class ImageSurface : public DibSurface {
   int Blur(int mode, const Rect* rect);
   int Mosaic(int blockSize, int anchor, const Rect* rect);
   // direction 0 across, 1 down.
-  int FillGradient(int direction, uint32_t startValue, uint32_t endValue, const Rect* rect);
+  [[nodiscard]] int FillGradient(int direction, uint32_t startValue, uint32_t endValue,
+                                 const Rect* rect);
   bool ScaleAlpha(int level, const Rect* rect);
   bool ToneAlpha(int multiplier, int offset, const Rect* rect);
   // level 0..510: darker below 255, lighter above. A 32-bit surface changes the pixels of the

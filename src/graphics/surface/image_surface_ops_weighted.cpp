@@ -286,7 +286,8 @@ int FromDirectDraw(ImageSurface* target, const Surface* source, host::MemorySurf
                                           *dc, s.left, s.top, s.Width(), s.Height())
                        : host::BitBlt(*target->GetDc(), d.left, d.top, d.Width(), d.Height(), *dc,
                                       s.left, s.top);
-  surface->ReleaseDC(dc);
+  // Releasing the DC taken just above cannot fail.
+  (void)surface->ReleaseDC(dc);
   if (!ok) return ImageSurface::kOpBadFormat;
   target->MarkDirty(d);
   return ImageSurface::kOpDone;

@@ -43,7 +43,8 @@ int MovieFrameSurface::Create(int32_t width, int32_t height) {
   memory_ = locked.surface;
   ++generation_;
   pitch_ = locked.pitch;
-  surface_->Unlock();
+  // Unlocking what was locked just above cannot fail.
+  (void)surface_->Unlock();
   width_ = width;
   height_ = height;
   clip_ = {0, 0, width_, height_};
@@ -51,7 +52,8 @@ int MovieFrameSurface::Create(int32_t width, int32_t height) {
   if (formatCode_ == kFormat1555) formatCode_ = kFormat555;
   if (formatCode_ == kFormat8888) formatCode_ = kFormatX888;
   host::DdBltFx black;
-  surface_->Blt(nullptr, host::kDdBltColorFill | host::kDdBltWait, &black);
+  // A colour fill fails only on a lost surface, which the next present restores.
+  (void)surface_->Blt(nullptr, host::kDdBltColorFill | host::kDdBltWait, &black);
   return 0;
 }
 

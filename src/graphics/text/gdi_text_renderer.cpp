@@ -185,7 +185,7 @@ int GdiTextRenderer::DrawTextToDc(host::MemoryDc* dc, int32_t x, int32_t y, cons
     height += extent.cy + (i + 1 < lines.size() ? lineSpacing_ : 0);
     if (opaque && !turned) {
       // The line's box first, so that the decoration drawn next is not painted over.
-      dc->FillSolidRect({lineX, lineY, extent.cx, extent.cy}, Ref(backColor_));
+      (void)dc->FillSolidRect({lineX, lineY, extent.cx, extent.cy}, Ref(backColor_));
     }
     if (count > 0) {
       dc->SetBkMode(host::TRANSPARENT);

@@ -28,14 +28,14 @@ class SoundDevice {
 
   // kCooperativeNormal or kCooperativePriority; kSoundInvalidCall when the priority level is
   // not to be had.
-  int SetCooperativeLevel(int level);
+  [[nodiscard]] int SetCooperativeLevel(int level);
   int CooperativeLevel() const;
 
   // A primary buffer (kBufferPrimary, no size, no format) or a secondary buffer of silence.
-  int CreateBuffer(const BufferDesc& desc, std::unique_ptr<SoundBuffer>* out);
+  [[nodiscard]] int CreateBuffer(const BufferDesc& desc, std::unique_ptr<SoundBuffer>* out);
   // A buffer sharing the source's samples, with its own cursor, volume, pan and frequency
   // (starting as the source's), stopped at offset 0 and without notifications.
-  int DuplicateBuffer(const SoundBuffer& source, std::unique_ptr<SoundBuffer>* out);
+  [[nodiscard]] int DuplicateBuffer(const SoundBuffer& source, std::unique_ptr<SoundBuffer>* out);
 
   WaveFormat PrimaryFormat() const;
 
@@ -61,36 +61,34 @@ class SoundBuffer {
 
   // Locks `bytes` from `offset`; the region wraps to the start as a second part. Flags:
   // kLockFromWriteCursor (offset ignored), kLockEntireBuffer (offset and bytes ignored).
-  int Lock(uint32_t offset, uint32_t bytes, LockedRegions* out, uint32_t flags = 0);
+  [[nodiscard]] int Lock(uint32_t offset, uint32_t bytes, LockedRegions* out, uint32_t flags = 0);
   // Ends a lock; the parts give what was written, at most what was locked.
-  int Unlock(const LockedRegions& regions);
+  [[nodiscard]] int Unlock(const LockedRegions& regions);
 
   // kPlayLooping or 0, from the play cursor; playing again changes only the looping. A play
   // once stops at the end with the cursor back at 0.
-  int Play(uint32_t flags);
+  [[nodiscard]] int Play(uint32_t flags);
   // Stops and keeps the position.
-  int Stop();
-  int GetCurrentPosition(uint32_t* play, uint32_t* write) const;
+  [[nodiscard]] int Stop();
+  [[nodiscard]] int GetCurrentPosition(uint32_t* play, uint32_t* write) const;
   // Moves the play cursor (rounded down to a whole frame).
-  int SetCurrentPosition(uint32_t offset);
-  int GetStatus(uint32_t* status) const;
-  int Restore();
-
-  int SetVolume(int32_t volume);
-  int GetVolume(int32_t* volume) const;
-  int SetPan(int32_t pan);
-  int GetPan(int32_t* pan) const;
-  int SetFrequency(uint32_t hz);
+  [[nodiscard]] int SetCurrentPosition(uint32_t offset);
+  [[nodiscard]] int GetStatus(uint32_t* status) const;
+  [[nodiscard]] int Restore();
+  [[nodiscard]] [[nodiscard]] int SetVolume(int32_t volume);
+  [[nodiscard]] int GetVolume(int32_t* volume) const;
+  [[nodiscard]] int SetPan(int32_t pan);
+  [[nodiscard]] int GetPan(int32_t* pan) const;
+  [[nodiscard]] int SetFrequency(uint32_t hz);
   // The frequency in force: the format's rate while it is "original".
-  int GetFrequency(uint32_t* hz) const;
-
-  int GetFormat(WaveFormat* format) const;
+  [[nodiscard]] int GetFrequency(uint32_t* hz) const;
+  [[nodiscard]] [[nodiscard]] int GetFormat(WaveFormat* format) const;
   // Primary buffer only; needs the priority level.
-  int SetFormat(const WaveFormat& format);
+  [[nodiscard]] int SetFormat(const WaveFormat& format);
 
   // Replaces the notification positions; not while playing. Offsets below the buffer's size or
   // kNotifyOnStop; an empty list clears them.
-  int SetNotificationPositions(std::span<const NotifyPosition> positions);
+  [[nodiscard]] int SetNotificationPositions(std::span<const NotifyPosition> positions);
 
   // Test hook: loses the buffer, as when another program takes the device. It stops (a waiter on
   // the on-stop notification wakes), and lock and play answer kSoundBufferLost until Restore.

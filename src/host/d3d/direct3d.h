@@ -98,20 +98,21 @@ class D3dDevice {
   static constexpr uint32_t kStages = 8;
   static constexpr uint32_t kStageStates = 32;
 
-  HResult GetCaps(D3dDeviceDesc* out) const;
+  [[nodiscard]] HResult GetCaps(D3dDeviceDesc* out) const;
   std::vector<DdPixelFormat> EnumTextureFormats() const;
-  HResult SetRenderState(uint32_t state, uint32_t value);
-  HResult GetRenderState(uint32_t state, uint32_t* value) const;
-  HResult SetTextureStageState(uint32_t stage, uint32_t state, uint32_t value);
-  HResult GetTextureStageState(uint32_t stage, uint32_t state, uint32_t* value) const;
-  HResult SetTexture(uint32_t stage, MemorySurface* texture);  // not owned; null unbinds
+  [[nodiscard]] HResult SetRenderState(uint32_t state, uint32_t value);
+  [[nodiscard]] HResult GetRenderState(uint32_t state, uint32_t* value) const;
+  [[nodiscard]] HResult SetTextureStageState(uint32_t stage, uint32_t state, uint32_t value);
+  [[nodiscard]] HResult GetTextureStageState(uint32_t stage, uint32_t state, uint32_t* value) const;
+  [[nodiscard]] HResult SetTexture(uint32_t stage,
+                                   MemorySurface* texture);  // not owned; null unbinds
   MemorySurface* GetTexture(uint32_t stage) const;
-  HResult SetViewport(const D3dViewport& viewport);
-  HResult BeginScene();
-  HResult EndScene();
+  [[nodiscard]] HResult SetViewport(const D3dViewport& viewport);
+  [[nodiscard]] HResult BeginScene();
+  [[nodiscard]] HResult EndScene();
   // Primitive types 1 to 6, of the formats ReadVertices takes.
-  HResult DrawPrimitive(uint32_t type, uint32_t fvf, const void* vertices, uint32_t count,
-                        uint32_t flags);
+  [[nodiscard]] HResult DrawPrimitive(uint32_t type, uint32_t fvf, const void* vertices,
+                                      uint32_t count, uint32_t flags);
   MemorySurface* RenderTarget() const { return target_; }
 
   // Test hooks: every accepted state change is counted; a refusing device refuses them all.
@@ -140,7 +141,8 @@ class Direct3D {
   // One hardware device, the HAL device.
   std::vector<D3dDeviceInfo> EnumDevices() const;
   // The target (not owned) must be a 16- or 32-bit surface and outlive the device.
-  HResult CreateDevice(const Guid& guid, MemorySurface* target, std::unique_ptr<D3dDevice>* out);
+  [[nodiscard]] HResult CreateDevice(const Guid& guid, MemorySurface* target,
+                                     std::unique_ptr<D3dDevice>* out);
   // 16- and 32-bit depth formats.
   std::vector<DdPixelFormat> EnumZBufferFormats(const Guid& guid) const;
 

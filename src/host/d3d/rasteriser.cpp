@@ -26,7 +26,8 @@ Texture Describe(const MemorySurface* surface) {
   t.width = surface->Width();
   t.height = surface->Height();
   t.bytes = surface->BytesPerPixel();
-  surface->GetPixelFormat(&t.format);
+  // A created surface always knows its format.
+  (void)surface->GetPixelFormat(&t.format);
   t.codec = PixelCodec(t.format);
   t.keyed = surface->GetColorKey(kDdCKeySrcBlt, &t.key) == kDdOk;
   return t;
@@ -441,7 +442,8 @@ bool DrawPrimitives(MemorySurface* target, const RasterState& state, uint32_t ty
       for (size_t i = 1; i + 1 < n; ++i) triangle(0, i, i + 1, i);
       break;
   }
-  target->Unlock();
+  // Unlocking what was locked just above cannot fail.
+  (void)target->Unlock();
   return true;
 }
 

@@ -69,7 +69,8 @@ HResult DirectDraw::SetCooperativeLevel(HWND hwnd, uint32_t flags) {
     return kDdErrInvalidParams;
   }
   if (!exclusive && !(flags & kDdsclNormal)) return kDdErrInvalidParams;
-  if (!exclusive && modeSet_) RestoreDisplayMode();
+  // Nothing more to undo when the mode was never changed.
+  if (!exclusive && modeSet_) (void)RestoreDisplayMode();
   if (hwnd) window_ = hwnd;
   level_ = flags;
   return kDdOk;
@@ -121,7 +122,8 @@ HResult DirectDraw::CreateSurface(const DdSurfaceDesc& desc, std::unique_ptr<Mem
   if (!(desc.flags & kDdsdCaps)) return kDdErrInvalidCaps;
   const bool primary = (desc.caps & kDdsCapsPrimarySurface) != 0;
   DdDisplayMode display;
-  GetDisplayMode(&display);
+  // The display mode is always known.
+  (void)GetDisplayMode(&display);
   int32_t width = display.width, height = display.height;
   if (!primary) {
     if (!(desc.flags & kDdsdWidth) || !(desc.flags & kDdsdHeight)) return kDdErrInvalidParams;

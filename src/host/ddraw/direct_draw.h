@@ -81,25 +81,26 @@ class DirectDraw {
   // Null only when memory runs out; any device GUID but the default one's is refused.
   static std::unique_ptr<DirectDraw> Create(const Guid* device);
 
-  HResult GetCaps(DdCaps* hardware, DdCaps* emulation) const;
+  [[nodiscard]] HResult GetCaps(DdCaps* hardware, DdCaps* emulation) const;
   std::vector<DdDisplayMode> EnumDisplayModes() const;
-  HResult SetCooperativeLevel(HWND hwnd, uint32_t flags);
+  [[nodiscard]] HResult SetCooperativeLevel(HWND hwnd, uint32_t flags);
   // Only the listed modes; only at the exclusive full-screen level.
-  HResult SetDisplayMode(int32_t width, int32_t height, int32_t bits, int32_t refresh,
-                         uint32_t flags);
-  HResult RestoreDisplayMode();
-  HResult GetDisplayMode(DdDisplayMode* out) const;
-  HResult GetDeviceIdentifier(DdDeviceIdentifier* out) const;
-  HResult GetAvailableVidMem(uint32_t* total, uint32_t* free) const;
+  [[nodiscard]] HResult SetDisplayMode(int32_t width, int32_t height, int32_t bits, int32_t refresh,
+                                       uint32_t flags);
+  [[nodiscard]] HResult RestoreDisplayMode();
+  [[nodiscard]] HResult GetDisplayMode(DdDisplayMode* out) const;
+  [[nodiscard]] HResult GetDeviceIdentifier(DdDeviceIdentifier* out) const;
+  [[nodiscard]] HResult GetAvailableVidMem(uint32_t* total, uint32_t* free) const;
 
   // Offscreen, texture and Z-buffer surfaces in memory, the primary (with kDdsdBackBufferCount a
   // flip chain) over the cooperative window's sink.
-  HResult CreateSurface(const DdSurfaceDesc& desc, std::unique_ptr<MemorySurface>* out);
-  HResult CreateClipper(std::unique_ptr<MemoryClipper>* out);
+  [[nodiscard]] HResult CreateSurface(const DdSurfaceDesc& desc,
+                                      std::unique_ptr<MemorySurface>* out);
+  [[nodiscard]] HResult CreateClipper(std::unique_ptr<MemoryClipper>* out);
   // Nothing to wait for in memory: frames are paced by the frame clock.
-  HResult WaitForVerticalBlank(uint32_t flags);
-  HResult FlipToGdiSurface() { return kDdOk; }
-  HResult TestCooperativeLevel() const { return kDdOk; }
+  [[nodiscard]] HResult WaitForVerticalBlank(uint32_t flags);
+  [[nodiscard]] HResult FlipToGdiSurface() { return kDdOk; }
+  [[nodiscard]] HResult TestCooperativeLevel() const { return kDdOk; }
 
   // The pixel format of the display at a depth (16 is 565).
   static DdPixelFormat DisplayFormat(int bits);

@@ -369,7 +369,8 @@ void ImGuiDialogHost::PostMenuLoop() {
   const bool open = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
   if (open == menuLoop_) return;
   menuLoop_ = open;
-  PostMessage(menuWindow_, open ? WM_ENTERMENULOOP : WM_EXITMENULOOP, 0, 0);
+  // A window already gone has no queue: the message has nobody to reach.
+  (void)PostMessage(menuWindow_, open ? WM_ENTERMENULOOP : WM_EXITMENULOOP, 0, 0);
 }
 
 void ImGuiDialogHost::RefreshMenu() {

@@ -97,9 +97,9 @@ class ImGuiDialogHost final : public DialogHost {
   // the input being played.
   void Pump();
   void PlayTurn();
-  bool PlayClick(const InputStep& step);
+  [[nodiscard]] bool PlayClick(const InputStep& step);
   // Pushes the key event of the turn (from 0); true after the last.
-  bool PlayKey(const InputStep& step, int turn);
+  [[nodiscard]] bool PlayKey(const InputStep& step, int turn);
   void NextInputStep(const char* what);
   void GiveUpInput();
 

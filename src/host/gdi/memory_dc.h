@@ -106,7 +106,7 @@ class MemoryDc {
   int BkMode() const { return bkMode_; }
 
   // Fills the rectangle, clipped to the section. False without a section.
-  bool FillSolidRect(const DcRect& rect, COLORREF color);
+  [[nodiscard]] bool FillSolidRect(const DcRect& rect, COLORREF color);
 
   // Draws count bytes of CP932 text with the selected font: (x, y) is the top-left corner of
   // the first character cell, about which the escapement turns the run. In OPAQUE mode the

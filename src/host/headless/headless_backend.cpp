@@ -145,7 +145,8 @@ bool HeadlessBackend::OpenWindow(HWND hwnd, const NativeWindowDesc& desc) {
     const WindowState* window = Window(hwnd);
     if (window && frameObserver_) frameObserver_(hwnd, *window->sink);
     if (closeAfterFrames_ != 0 && window && window->sink->FramesShown() == closeAfterFrames_) {
-      PostMessage(hwnd, WM_CLOSE, 0, 0);
+      // A window already gone has no queue: the message has nobody to reach.
+      (void)PostMessage(hwnd, WM_CLOSE, 0, 0);
     }
   });
   state.sink->SetOnPending([this] { Wake(); });

@@ -89,7 +89,7 @@ class MoviePlayer {
   bool IsOpen() const;
   int32_t MediaType() const { return mediaType_; }
 
-  int32_t Play();
+  [[nodiscard]] int32_t Play();
   int32_t Pause();
   int32_t Resume();
   int32_t Stop();

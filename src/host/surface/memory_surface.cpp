@@ -780,7 +780,8 @@ HResult MemorySurface::Restore() {
     WroteAll();
   }
   lost_ = false;
-  for (const auto& back : backBuffers_) back->Restore();
+  // A surface still lost fails its next lock or blit, which reports it.
+  for (const auto& back : backBuffers_) (void)back->Restore();
   return kDdOk;
 }
 

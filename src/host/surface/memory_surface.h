@@ -119,8 +119,8 @@ struct DdBltFx {
 // whole target surface here.
 class MemoryClipper {
  public:
-  HResult SetClipList(const std::vector<DdRect>& rects);
-  HResult SetHWnd(HWND hwnd);
+  [[nodiscard]] HResult SetClipList(const std::vector<DdRect>& rects);
+  [[nodiscard]] HResult SetHWnd(HWND hwnd);
   HWND GetHWnd() const { return hwnd_; }
   // The rectangles a blit onto a width x height target may touch.
   std::vector<DdRect> ClipRects(int width, int height) const;
@@ -147,41 +147,42 @@ class MemorySurface {
                                                         const DdPixelFormat& format,
                                                         int backBuffers);
 
-  HResult GetPixelFormat(DdPixelFormat* out) const;
+  [[nodiscard]] HResult GetPixelFormat(DdPixelFormat* out) const;
   // A colour fill of dest (null: the whole surface), or with src a copy of srcRect (null: the
   // whole source) scaled to dest by nearest pixel. Without a clipper dest must lie inside.
-  HResult Blt(const DdRect* dest, uint32_t flags, const DdBltFx* fx);
-  HResult Blt(const DdRect* dest, MemorySurface* src, const DdRect* srcRect, uint32_t flags,
-              const DdBltFx* fx);
+  [[nodiscard]] HResult Blt(const DdRect* dest, uint32_t flags, const DdBltFx* fx);
+  [[nodiscard]] HResult Blt(const DdRect* dest, MemorySurface* src, const DdRect* srcRect,
+                            uint32_t flags, const DdBltFx* fx);
   // An unscaled copy to (x, y); the whole copy must lie inside both surfaces. Clippers are not
   // consulted.
-  HResult BltFast(int x, int y, MemorySurface* src, const DdRect* srcRect, uint32_t flags);
-  HResult Lock(DdSurfaceDesc* out);
-  HResult Unlock();
+  [[nodiscard]] HResult BltFast(int x, int y, MemorySurface* src, const DdRect* srcRect,
+                                uint32_t flags);
+  [[nodiscard]] HResult Lock(DdSurfaceDesc* out);
+  [[nodiscard]] HResult Unlock();
   // The same, where the caller wrote only inside written since the lock: what changed is known,
   // so that the next frame and the window need copy only that.
-  HResult Unlock(std::span<const DdRect> written);
+  [[nodiscard]] HResult Unlock(std::span<const DdRect> written);
   // Size, pitch, format and the capabilities the surface was made with; no pixel pointer.
-  HResult GetSurfaceDesc(DdSurfaceDesc* out) const;
+  [[nodiscard]] HResult GetSurfaceDesc(DdSurfaceDesc* out) const;
   void SetCaps(uint32_t caps, uint32_t caps2) { caps_ = caps, caps2_ = caps2; }
 
-  HResult SetColorKey(uint32_t flags, const DdColorKey* key);  // null key clears
-  HResult GetColorKey(uint32_t flags, DdColorKey* out) const;
-  HResult SetClipper(MemoryClipper* clipper);  // not owned; null detaches
+  [[nodiscard]] HResult SetColorKey(uint32_t flags, const DdColorKey* key);  // null key clears
+  [[nodiscard]] HResult GetColorKey(uint32_t flags, DdColorKey* out) const;
+  [[nodiscard]] HResult SetClipper(MemoryClipper* clipper);  // not owned; null detaches
   MemoryClipper* GetClipper() const { return clipper_; }
 
   // A device context over the pixels; drawing through it lands in the surface at ReleaseDC.
-  HResult GetDC(MemoryDc** out, DcUse use = kDcReadsAndWrites);
-  HResult ReleaseDC(MemoryDc* dc);
+  [[nodiscard]] HResult GetDC(MemoryDc** out, DcUse use = kDcReadsAndWrites);
+  [[nodiscard]] HResult ReleaseDC(MemoryDc* dc);
   // The drawing through the context stayed inside written.
-  HResult ReleaseDC(MemoryDc* dc, std::span<const DdRect> written);
+  [[nodiscard]] HResult ReleaseDC(MemoryDc* dc, std::span<const DdRect> written);
 
   // The first back buffer of a flip chain (owned by the front), or null.
   MemorySurface* GetAttachedSurface() const;
-  HResult Flip(uint32_t flags);
-  HResult IsLost() const { return lost_ ? kDdErrSurfaceLost : kDdOk; }
+  [[nodiscard]] HResult Flip(uint32_t flags);
+  [[nodiscard]] HResult IsLost() const { return lost_ ? kDdErrSurfaceLost : kDdOk; }
   // Brings lost memory back, cleared: its content is gone.
-  HResult Restore();
+  [[nodiscard]] HResult Restore();
 
   int Width() const { return width_; }
   int Height() const { return height_; }
@@ -219,7 +220,7 @@ class MemorySurface {
   // not write (it never reads what was there, and says at Wrote what it wrote).
   enum class Keep { kNothing, kAll, kUnwritten };
 
-  HResult CheckUsable() const;
+  [[nodiscard]] HResult CheckUsable() const;
   // The pixels to write, made this surface's own first when another holder still has them;
   // null when memory runs out. The writer then says where it wrote, through Wrote.
   uint8_t* Writable(Keep keep);

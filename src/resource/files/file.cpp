@@ -56,7 +56,8 @@ uint32_t File::TakeLoaded(int code, void* block, uint32_t size, std::string path
     Close();
     return kFileOutOfMemory;
   }
-  stream->Attach(block, size);
+  // A new stream holds no block yet, so attaching cannot fail.
+  (void)stream->Attach(block, size);
   stream_ = stream;
   size_ = size;
   path_ = std::move(path);

@@ -16,7 +16,7 @@ class FileStream final : public PositionedStream {
 
   // Takes the handle. 10 when one is already held, or when the size cannot be read (the
   // handle is then held with size 0).
-  uint32_t Attach(host::HostFile file);
+  [[nodiscard]] uint32_t Attach(host::HostFile file);
 
   [[nodiscard]] uint32_t Read(void* buffer, uint32_t count) override;
 

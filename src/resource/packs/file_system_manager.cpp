@@ -203,7 +203,8 @@ Stream* FileSystemManager::OpenStream(std::string_view name, std::string* path, 
         code = record.archive->ReadByName(rest.c_str(), AllocGlobalBlock, &block, nullptr, nullptr);
         auto* memory = code == kArchiveOk ? new (std::nothrow) MemoryStream() : nullptr;
         if (memory) {
-          memory->Attach(block.pointer, block.size);
+          // A new stream holds no block yet, so attaching cannot fail.
+          (void)memory->Attach(block.pointer, block.size);
           stream = memory;
         } else {
           FreeGlobalBlock(&block);

@@ -164,7 +164,7 @@ constexpr const char kPluginFolder[] = "plugin";
 
 // Start-up: registers the built-in VFA decoder, then loads the decoder plug-ins of the "plugin"
 // folder. Answers the scan's count of plug-ins that failed to load.
-int RegisterPackDecoders(FileSystemManager& manager);
+[[nodiscard]] int RegisterPackDecoders(FileSystemManager& manager);
 
 // Start-up: mounts "PATCH.VFA"; only when that mounted, "PATCH2.VFA", "PATCH3.VFA", ... each in
 // front of the last until one is missing; then "SCRIPT.VFA", named by its folder. The packs are

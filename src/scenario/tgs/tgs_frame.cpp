@@ -307,7 +307,9 @@ int32_t TgsFrame::CallBuiltinDirect(uint32_t number, std::span<const TgsSlot> sl
   SetCollectingText(collecting);
   directMode_ = false;
   if (ScriptEngine* engine = Host()) {
-    engine->GetMemory().Write32(engine->HostVariableAddress(0), static_cast<uint32_t>(result));
+    // Host variable 0 is the engine's own word, always mapped.
+    (void)engine->GetMemory().Write32(engine->HostVariableAddress(0),
+                                      static_cast<uint32_t>(result));
   }
   return result;
 }

@@ -204,8 +204,8 @@ class TgsFrameHost : public TgsPresentation {
 
   // Sound: the voice on channel 6 answers the speaking picture's index among characterIds, the
   // character ids of the shown character pictures (-1 none; below -1 nothing played).
-  virtual int32_t PlayVoice(const std::string& /*name*/,
-                            std::span<const int32_t> /*characterIds*/ = {}) {
+  [[nodiscard]] virtual int32_t PlayVoice(const std::string& /*name*/,
+                                          std::span<const int32_t> /*characterIds*/ = {}) {
     return -2;
   }
   virtual void SetVoicePan(int32_t /*pan*/) {}
@@ -218,14 +218,17 @@ class TgsFrameHost : public TgsPresentation {
   virtual SoundChannelManager* SoundChannels() { return nullptr; }
   virtual TimerService* SoundTimers() { return nullptr; }
   // The main script's music player (number, fade ms, loop) and the number it made current.
-  virtual int32_t PlayBgmNumber(int32_t /*number*/, uint32_t /*fadeMs*/, bool /*loop*/) {
+  [[nodiscard]] virtual int32_t PlayBgmNumber(int32_t /*number*/, uint32_t /*fadeMs*/,
+                                              bool /*loop*/) {
     return 1;
   }
   virtual int32_t CurrentBgmNumber() { return 0; }
 
   // The window thread: kinds 0-2 dialogs, 7 yes/no with text. Post answers false when refused;
   // Poll tells how far it got; Cancel marks a request that must not start any more.
-  virtual bool PostWindowRequest(int /*kind*/, const std::string& /*text*/) { return false; }
+  [[nodiscard]] virtual bool PostWindowRequest(int /*kind*/, const std::string& /*text*/) {
+    return false;
+  }
   virtual TgsRequestStart PollWindowRequest() { return TgsRequestStart::kDone; }
   virtual void CancelWindowRequest() {}
   virtual int32_t WindowRequestAnswer() { return 0; }

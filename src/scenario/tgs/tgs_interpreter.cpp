@@ -249,7 +249,7 @@ inline Outcome TgsRunner::RunFragment(uint32_t code, bool expression, int32_t* v
   if (__builtin_expect(request.word != kRequestNone, 0)) return RunBeside(code, expression, value);
   GuestMemory& m = f_.memory_;
   const uint32_t result = expression ? f_.host_->HostVariableAddress(0) : 0;
-  if (expression) m.Write32(result, 0);
+  if (expression) (void)m.Write32(result, 0);
   const int run = f_.runner_.CallAt(code);
   if (__builtin_expect(run != kRunEnded || request.word != kRequestNone, 0)) {
     f_.lastRun_ = run;
@@ -262,7 +262,7 @@ inline Outcome TgsRunner::RunFragment(uint32_t code, bool expression, int32_t* v
   }
   if (expression) {
     uint32_t word = 0;
-    m.Read32(result, word);
+    (void)m.Read32(result, word);  // host variable 0 is the engine's own word, always mapped
     *value = static_cast<int32_t>(word);
   }
   return Outcome::kOk;
@@ -309,7 +309,10 @@ Outcome TgsInstruction::Fragment(bool expression, TgsDecodedOperand& operand) {
     ByteReader lists(code_ + listsAt, area);
     if (!TgsLinkBytecode(f_.memory_, lists, code, length, expression)) return Outcome::kMalformed;
     linked = 1;
-    f_.memory_.Write(codeStart_ + static_cast<uint32_t>(linkedAt), &linked, 1);
+    // Unmarked, the next run would link the rewritten operands again.
+    if (!f_.memory_.Write(codeStart_ + static_cast<uint32_t>(linkedAt), &linked, 1)) {
+      return Outcome::kMalformed;
+    }
   }
   // The bytecode runs as it stands each time: main-script code rewrites its own operands. Once
   // linked, the link lists are not read again.
@@ -434,7 +437,8 @@ Next TgsRunner::Control(uint32_t function, std::span<const TgsSlot> slots, uint3
     case 5: {
       char digits[16];
       int n = std::snprintf(digits, sizeof digits, "%d", s0.value);
-      f_.memory_.Write(f_.numberScratch_, digits, static_cast<uint32_t>(n) + 1);
+      // Without a scratch block (a full arena at start-up) the address is 0: no text.
+      (void)f_.memory_.Write(f_.numberScratch_, digits, static_cast<uint32_t>(n) + 1);
       f_.pendingText_ = f_.numberScratch_;
       return end;
     }

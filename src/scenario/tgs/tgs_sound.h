@@ -38,7 +38,7 @@ class TgsSoundPort {
  public:
   virtual ~TgsSoundPort() = default;
   virtual int32_t Load(int32_t channel, const std::string& file, bool stream) = 0;
-  virtual int32_t Play(int32_t channel, bool loop) = 0;
+  [[nodiscard]] virtual int32_t Play(int32_t channel, bool loop) = 0;
   virtual int32_t Stop(int32_t channel) = 0;
   virtual void Unload(int32_t channel) = 0;
   virtual bool Playing(int32_t channel) = 0;

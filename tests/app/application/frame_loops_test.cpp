@@ -241,10 +241,10 @@ TEST_F(FrameLoopTest, AnInactiveApplicationHoldsItsFramesWhileAnyRuleSaysSo) {
       // The third held turn gives the focus back; the pumped loop waits for a message each turn.
       CountingTask* turns = AddTask(app->FirstTimers(), [&](int n) {
         if (n == 3) {
-          window.PostMessage(host::WM_ACTIVATEAPP, 1, 0);
+          EXPECT_TRUE(window.PostMessage(host::WM_ACTIVATEAPP, 1, 0));
           if (kind.threaded) window.SendMessage(host::WM_ACTIVATEAPP, 1, 0);
         } else {
-          window.PostMessage(kUnusedMessage, 0, 0);
+          EXPECT_TRUE(window.PostMessage(kUnusedMessage, 0, 0));
         }
       });
       FrameDueAfter(*app, kFrameMs);

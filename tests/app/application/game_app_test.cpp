@@ -196,11 +196,12 @@ TEST_F(GameRun, AnInterruptRestartsMainAndTheGameGoesOn) {
   // The request lands while the frame loop pumps: the loop stops for it, MAIN restarts, and the
   // game must still be there for the close that follows.
   app.MainWindow().Bind(kReturnToTitle, std::make_unique<InterruptOnMessage>(app));
-  test::List(app.FirstTimers(), Once([&] { app.MainWindow().PostMessage(kReturnToTitle, 0, 0); }),
+  test::List(app.FirstTimers(),
+             Once([&] { EXPECT_TRUE(app.MainWindow().PostMessage(kReturnToTitle, 0, 0)); }),
              5 * kPeriodMs, 0, 1);
   test::List(app.FirstTimers(), Once([&] {
                closed = true;
-               app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+               EXPECT_TRUE(app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0));
              }),
              40 * kPeriodMs, 0, 1);
   EXPECT_EQ(RunGame(app), kExitNormal);

@@ -121,7 +121,7 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
                asked = app.AskYesNo("continue?", kIconQuestion);
                switched = app.RequestScreenMode(kSavedScreenFull, 32, kSwitchForced);
                modeAfter = app.Config().display.screenMode;
-               app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0);
+               EXPECT_TRUE(app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0));
              }),
              5 * kPeriodMs, 0, 1);
   dialogs.scripted.QueueAnswer(Press(kIdYes));

@@ -250,7 +250,7 @@ TEST_F(NumberedModesTest, OnDirectDrawMemoryCrossFadeIsRefusedAndFiltersGiveTheI
   ImageSurface image;
   ASSERT_EQ(image.Create(24, 20, 32, 0), 0);
   for (int mode : {68, 69, 70}) {
-    to.FillColor(0, 0, 0);
+    EXPECT_EQ(0, to.FillColor(0, 0, 0));
     image.Fill(0xFF000000u, nullptr);
     ASSERT_EQ(NumberedTransitionDispatch(mode, &to, &from, 40, 3, 2, 0, nullptr), 0) << mode;
     ASSERT_EQ(TransitionTable()[size_t(mode)](&image, picture.get(), 40, 3, 2, 0, nullptr), 0);

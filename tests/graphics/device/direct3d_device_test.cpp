@@ -87,7 +87,7 @@ TEST_F(Direct3DTest, CacheSkipsRepeatsAndReappliesAfterARestore) {
   ASSERT_EQ(device.RenderStateCache(), 0);
   EXPECT_EQ(d3d->StateCalls(), calls + 4) << "cull, colour op, texture factor and the texture";
   uint32_t factor = 0;
-  d3d->GetRenderState(host::kRsTextureFactor, &factor);
+  EXPECT_EQ(0, d3d->GetRenderState(host::kRsTextureFactor, &factor));
   EXPECT_EQ(factor, 0x80FFFFFFu);
   EXPECT_EQ(d3d->GetTexture(0), texture.GetDirectDrawSurface());
   ASSERT_EQ(device.SetCullMode(1), 0);

@@ -115,7 +115,7 @@ TEST_F(DisplayManagerTest, RestoresLostSurfacesAndCopiesTheCanvasAgain) {
   ASSERT_EQ(manager_->GetPresentationTexture()->Lock(&locked), host::kDdOk);
   uint32_t texel;
   std::memcpy(&texel, locked.surface + 5 * locked.pitch + 5 * 4, 4);
-  manager_->GetPresentationTexture()->Unlock();
+  EXPECT_EQ(0, manager_->GetPresentationTexture()->Unlock());
   EXPECT_EQ(texel & 0xFFFFFF, 0xABCDEFu) << "the restored texture holds the whole canvas again";
 }
 

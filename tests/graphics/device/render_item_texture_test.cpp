@@ -53,7 +53,7 @@ class D3DSpriteTest : public testing_devices::Direct3DTarget {
         const uint32_t c = 0xFF000000u | Texel(x, y);
         std::memcpy(d.surface + y * d.pitch + x * 4, &c, 4);
       }
-    texture.GetDirectDrawSurface()->Unlock();
+    EXPECT_EQ(0, texture.GetDirectDrawSurface()->Unlock());
   }
   static uint32_t Texel(int x, int y) {
     return uint32_t(0x10 * (x + 1)) << 16 | uint32_t(0x40 * y) << 8;

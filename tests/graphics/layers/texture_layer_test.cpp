@@ -52,7 +52,7 @@ TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
   host::DdSurfaceDesc desc;
   ASSERT_EQ(target->Lock(&desc), host::kDdOk);
   std::memset(desc.surface, 0, size_t(desc.pitch) * 16);
-  target->Unlock();
+  EXPECT_EQ(0, target->Unlock());
   ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
   EXPECT_EQ(Shown(5, 7), Colour(3, 2) & 0xFFFFFF) << "the texture was refilled from the picture";
   list.Remove(&sprite);

@@ -15,13 +15,13 @@ namespace {
 std::unique_ptr<host::MemorySurface> Numbered(int w, int h, uint32_t base) {
   auto s = host::MemorySurface::Create(w, h, host::DirectDraw::DisplayFormat(32));
   host::DdSurfaceDesc d;
-  s->Lock(&d);
+  EXPECT_EQ(0, s->Lock(&d));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const uint32_t v = base + uint32_t(y * 256 + x);
       std::memcpy(d.surface + y * d.pitch + x * 4, &v, 4);
     }
-  s->Unlock();
+  EXPECT_EQ(0, s->Unlock());
   return s;
 }
 
@@ -47,7 +47,7 @@ TEST(DirectDrawCopies, ClipToTheBoundsAndHonourKeys) {
 
   // Keyed: the source's key pixel leaves the target alone.
   const host::DdColorKey key{0x20000, 0x20000};
-  source->SetColorKey(host::kDdCKeySrcBlt, &key);
+  EXPECT_EQ(0, source->SetColorKey(host::kDdCKeySrcBlt, &key));
   ASSERT_EQ(DirectDrawBltFast(target.get(), source.get(), 2, 2, &src, &bounds, 0x20000), kDdOpDone);
   EXPECT_EQ(Rgb(*target, 2, 2), 0x20102u) << "key pixel skipped";
   EXPECT_EQ(Rgb(*target, 3, 2), 0x20001u);

@@ -67,11 +67,11 @@ TEST(SoundDevice, LostBufferStopsAndRefusesLockAndPlayUntilRestored) {
   CountingTarget onStop;
   const NotifyPosition positions[] = {{kNotifyOnStop, &onStop}};
   ASSERT_EQ(buffer->SetNotificationPositions(positions), kSoundOk);
-  buffer->Play(kPlayLooping);
+  EXPECT_EQ(0, buffer->Play(kPlayLooping));
   buffer->MarkLost();
   EXPECT_EQ(onStop.count, 1);
   uint32_t status = 0;
-  buffer->GetStatus(&status);
+  EXPECT_EQ(0, buffer->GetStatus(&status));
   EXPECT_EQ(status, kStatusBufferLost);
   LockedRegions r;
   EXPECT_EQ(buffer->Lock(0, 4, &r), kSoundBufferLost);

@@ -11,14 +11,14 @@ TEST(SoundMixerMixing, SumsBuffersWithVolumeAndPan) {
   SoundRig rig;
   auto a = rig.Make16({1000, -2000});
   auto b = rig.Make16({3000, 500});
-  a->Play(kPlayLooping);
-  b->Play(kPlayLooping);
+  EXPECT_EQ(0, a->Play(kPlayLooping));
+  EXPECT_EQ(0, b->Play(kPlayLooping));
   EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{4000, -1500}));
 
   auto c = rig.Make16({10000, 10000});
-  b->Stop();
-  a->Stop();
-  c->Play(kPlayLooping);
+  EXPECT_EQ(0, b->Stop());
+  EXPECT_EQ(0, a->Stop());
+  EXPECT_EQ(0, c->Play(kPlayLooping));
   struct Case {
     int32_t volume, pan;
     int16_t left, right;
@@ -35,35 +35,35 @@ TEST(SoundMixerMixing, SaturatesAndWidensEightBitMonoSamples) {
   SoundRig rig;
   auto a = rig.Make16({30000, -30000});
   auto b = rig.Make16({30000, -30000});
-  a->Play(kPlayLooping);
-  b->Play(kPlayLooping);
+  EXPECT_EQ(0, a->Play(kPlayLooping));
+  EXPECT_EQ(0, b->Play(kPlayLooping));
   EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{32767, -32768}));
   // Long enough a period that the samples go out eight at a time.
   std::vector<int16_t> clipped;
   for (int i = 0; i < 9; ++i) clipped.insert(clipped.end(), {32767, -32768});
   EXPECT_EQ(rig.device.Pull(9), clipped);
-  a->Stop();
-  b->Stop();
+  EXPECT_EQ(0, a->Stop());
+  EXPECT_EQ(0, b->Stop());
   const uint8_t bytes[] = {0xC0, 0x00};
   auto mono8 = rig.Make(MakePcmFormat(1, 44100, 8), bytes, 2);
-  mono8->Play(kPlayLooping);
+  EXPECT_EQ(0, mono8->Play(kPlayLooping));
   EXPECT_EQ(rig.device.Pull(2), (std::vector<int16_t>{16384, 16384, -32768, -32768}));
 }
 
 TEST(SoundMixerCursors, LoopWrapsAndOncePlayStopsAtTheEnd) {
   SoundRig rig;
   auto looped = rig.Ramp(100);
-  looped->Play(kPlayLooping);
+  EXPECT_EQ(0, looped->Play(kPlayLooping));
   std::vector<int16_t> out = rig.device.Pull(150);
   EXPECT_EQ(out[2 * 120], 20) << "frame 120 of the output is frame 20 of the second lap";
   EXPECT_EQ(PlayCursor(*looped), 50u * 4);
   uint32_t status = 0;
-  looped->GetStatus(&status);
+  EXPECT_EQ(0, looped->GetStatus(&status));
   EXPECT_EQ(status, kStatusPlaying | kStatusLooping);
 
-  looped->Stop();
+  EXPECT_EQ(0, looped->Stop());
   auto once = rig.Ramp(100);
-  once->Play(0);
+  EXPECT_EQ(0, once->Play(0));
   out = rig.device.Pull(150);
   EXPECT_EQ(out[2 * 99], 99);
   EXPECT_EQ(out[2 * 100], 0) << "silence after the end";
@@ -102,7 +102,7 @@ TEST(SoundMixerNotifications, FireOncePerCrossingIncludingWrapAndStop) {
   EXPECT_EQ(buffer->SetNotificationPositions(past), kSoundInvalidParam);
   EXPECT_EQ(rig.Ramp(1, kBufferCtrlVolume)->SetNotificationPositions(positions),
             kSoundControlUnavailable);
-  buffer->Play(kPlayLooping);
+  EXPECT_EQ(0, buffer->Play(kPlayLooping));
   EXPECT_EQ(buffer->SetNotificationPositions({}), kSoundInvalidCall) << "not while playing";
 
   auto counts = [&] {
@@ -114,10 +114,10 @@ TEST(SoundMixerNotifications, FireOncePerCrossingIncludingWrapAndStop) {
   EXPECT_EQ(counts(), (std::vector<int>{1, 1, 0, 0}));
   rig.device.Pull(50);
   EXPECT_EQ(counts(), (std::vector<int>{2, 1, 1, 0})) << "the wrap passes offset 0 again";
-  buffer->Stop();
-  buffer->Stop();
+  EXPECT_EQ(0, buffer->Stop());
+  EXPECT_EQ(0, buffer->Stop());
   EXPECT_EQ(onStop.count, 1);
-  buffer->Play(0);
+  EXPECT_EQ(0, buffer->Play(0));
   rig.device.Pull(500);
   EXPECT_EQ(counts(), (std::vector<int>{2, 2, 2, 2})) << "the end of a play once";
 }
@@ -129,7 +129,7 @@ TEST(SoundMixerNotifications, FireOnceEachWhenAPullLapsTheBuffer) {
   CountingTarget first, last;
   const NotifyPosition positions[] = {{0, &first}, {7, &last}};
   ASSERT_EQ(tiny->SetNotificationPositions(positions), kSoundOk);
-  tiny->Play(kPlayLooping);
+  EXPECT_EQ(0, tiny->Play(kPlayLooping));
   rig.device.Pull(441);  // 80 frames: ten laps
   EXPECT_EQ(first.count, 1);
   EXPECT_EQ(last.count, 1);
@@ -149,7 +149,7 @@ TEST(SoundMixerThreads, FrameThreadCallsWhileTheOutputPulls) {
   constexpr int kRounds = 300;
   for (int i = 0; i < kRounds; ++i) {
     ASSERT_EQ(buffer->Play(kPlayLooping), kSoundOk);
-    buffer->SetFrequency(22050 + i * 10);
+    EXPECT_EQ(0, buffer->SetFrequency(22050 + i * 10));
     LockedRegions r;
     ASSERT_EQ(buffer->Lock(0, 4, &r, kLockFromWriteCursor), kSoundOk);
     ASSERT_EQ(buffer->Unlock(r), kSoundOk);
@@ -172,7 +172,7 @@ TEST(SoundMixerThreads, ReleasedBuffersNotifyNoMore) {
     auto buffer = rig.Ramp(8);
     const NotifyPosition positions[] = {{0, target.get()}, {16, target.get()}};
     ASSERT_EQ(buffer->SetNotificationPositions(positions), kSoundOk);
-    buffer->Play(kPlayLooping);
+    EXPECT_EQ(0, buffer->Play(kPlayLooping));
     const testing::AssertionResult notified = bw::test::SpinUntil(
         [&] { return target->count.load() != 0; }, "the buffer's first notification");
     EXPECT_TRUE(notified);

@@ -17,13 +17,13 @@ using test::Argb32, test::Fill, test::Get, test::Rgb565;
 std::unique_ptr<MemorySurface> RandomTexture(int w, int h, std::mt19937& rng) {
   auto t = MemorySurface::Create(w, h, Argb32());
   DdSurfaceDesc d;
-  t->Lock(&d);
+  EXPECT_EQ(0, t->Lock(&d));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const uint32_t v = rng();
       std::memcpy(d.surface + y * d.pitch + x * 4, &v, 4);
     }
-  t->Unlock();
+  EXPECT_EQ(0, t->Unlock());
   return t;
 }
 
@@ -79,11 +79,11 @@ class QuadTest : public testing::Test {
     std::unique_ptr<D3dDevice> device;
     EXPECT_EQ(direct3d->CreateDevice(kIidDirect3DHalDevice, target, &device), kDdOk);
     const uint32_t filter = linear ? kTfgLinear : kTfgPoint;
-    device->SetTextureStageState(0, kTssMagFilter, filter);
-    device->SetTextureStageState(0, kTssMinFilter, filter);
-    device->SetTextureStageState(0, kTssAddress, kTaddressClamp);
-    device->SetTextureStageState(0, kTssColorOp, kTopSelectArg1);
-    device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
+    EXPECT_EQ(0, device->SetTextureStageState(0, kTssMagFilter, filter));
+    EXPECT_EQ(0, device->SetTextureStageState(0, kTssMinFilter, filter));
+    EXPECT_EQ(0, device->SetTextureStageState(0, kTssAddress, kTaddressClamp));
+    EXPECT_EQ(0, device->SetTextureStageState(0, kTssColorOp, kTopSelectArg1));
+    EXPECT_EQ(0, device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1));
     return device;
   }
   std::unique_ptr<DirectDraw> directDraw;
@@ -100,7 +100,7 @@ TEST_F(QuadTest, QuadsFollowTheReferenceAndStayInside) {
       auto target = MemorySurface::Create(10, 8, Argb32());
       Fill(*target, 0x01020304);
       auto device = Device(target.get(), linear);
-      device->SetTexture(0, texture.get());
+      EXPECT_EQ(0, device->SetTexture(0, texture.get()));
       DrawQuad(*device, 1, 1, 9, 7);
       for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 10; ++x) {
@@ -127,14 +127,14 @@ TEST_F(QuadTest, KeyedTexelsLeaveTheTargetWhenKeyingIsOn) {
     test::Put(*texture, 0, 0, 0xFF00FF00u);
     test::Put(*texture, 1, 0, 0xFFFF0000u);
     const DdColorKey key{0xFF00FF00u, 0xFF00FF00u};
-    texture->SetColorKey(kDdCKeySrcBlt, &key);
+    EXPECT_EQ(0, texture->SetColorKey(kDdCKeySrcBlt, &key));
     auto target = MemorySurface::Create(2, 1, Argb32());
     auto device = Device(target.get(), linear);
-    device->SetTexture(0, texture.get());
+    EXPECT_EQ(0, device->SetTexture(0, texture.get()));
     DrawQuad(*device, 0, 0, 2, 1);
     EXPECT_EQ(Get(*target, 0, 0), 0xFF00FF00u) << "keying off: the key colour is drawn";
     Fill(*target, 0x12345678);
-    device->SetRenderState(kRsColorKeyEnable, 1);
+    EXPECT_EQ(0, device->SetRenderState(kRsColorKeyEnable, 1));
     DrawQuad(*device, 0, 0, 2, 1);
     EXPECT_EQ(Get(*target, 0, 0), 0x12345678u) << "keyed texel skipped";
     EXPECT_EQ(Get(*target, 1, 0), 0xFFFF0000u);
@@ -145,7 +145,7 @@ TEST_F(QuadTest, HostileVerticesStayInsideTheViewport) {
   auto texture = RandomTexture(2, 2, rng);
   auto target = MemorySurface::Create(8, 8, Argb32());
   auto device = Device(target.get(), true);
-  device->SetTexture(0, texture.get());
+  EXPECT_EQ(0, device->SetTexture(0, texture.get()));
   ASSERT_EQ(device->SetViewport({2, 2, 4, 4, 0, 1}), kDdOk);
   const float nan = std::nanf("");
   const Vertex wild[5] = {{-1e30f, -1e30f, 0, 1, nan, 0},
@@ -156,7 +156,7 @@ TEST_F(QuadTest, HostileVerticesStayInsideTheViewport) {
   ASSERT_EQ(device->BeginScene(), kDdOk);
   EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, wild, 5, 0),
             kDdOk);
-  device->EndScene();
+  EXPECT_EQ(0, device->EndScene());
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) {
       if (x >= 2 && x < 6 && y >= 2 && y < 6) continue;
@@ -171,7 +171,7 @@ TEST_F(QuadTest, DeviceRefusesWhatItDoesNotDraw) {
   const Vertex quad[4] = {};
   EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
             kD3dErrSceneNotInScene);
-  device->BeginScene();
+  EXPECT_EQ(0, device->BeginScene());
   EXPECT_EQ(device->DrawPrimitive(0, kFvfXyzRhw | kFvfTex1, quad, 4, 0),
             kD3dErrInvalidPrimitiveType);
   EXPECT_EQ(device->DrawPrimitive(kPrimitiveTriangleStrip, 0x2 | kFvfTex1, quad, 4, 0),
@@ -196,10 +196,10 @@ class PrimitiveTest : public QuadTest {
   void Prepare() {
     target = MemorySurface::Create(8, 8, Argb32());
     device = Device(target.get(), false);
-    device->SetTextureStageState(0, kTssColorOp, kTopSelectArg1);
-    device->SetTextureStageState(0, kTssColorArg1, kTaDiffuse);
-    device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1);
-    device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse);
+    EXPECT_EQ(0, device->SetTextureStageState(0, kTssColorOp, kTopSelectArg1));
+    EXPECT_EQ(0, device->SetTextureStageState(0, kTssColorArg1, kTaDiffuse));
+    EXPECT_EQ(0, device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1));
+    EXPECT_EQ(0, device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse));
   }
   std::unique_ptr<MemorySurface> target;
   std::unique_ptr<D3dDevice> device;
@@ -208,17 +208,17 @@ class PrimitiveTest : public QuadTest {
 TEST_F(PrimitiveTest, OverlapsBlendOnceAndFlatFansTakeTheSecondVertex) {
   // Fan triangles share edges; blending at half strength over black shows any pixel drawn twice.
   Prepare();
-  device->SetRenderState(kRsAlphaBlendEnable, 1);
-  device->SetRenderState(kRsSrcBlend, kBlendSrcAlpha);
-  device->SetRenderState(kRsDestBlend, kBlendInvSrcAlpha);
-  device->SetRenderState(kRsShadeMode, kShadeFlat);
+  EXPECT_EQ(0, device->SetRenderState(kRsAlphaBlendEnable, 1));
+  EXPECT_EQ(0, device->SetRenderState(kRsSrcBlend, kBlendSrcAlpha));
+  EXPECT_EQ(0, device->SetRenderState(kRsDestBlend, kBlendInvSrcAlpha));
+  EXPECT_EQ(0, device->SetRenderState(kRsShadeMode, kShadeFlat));
   const uint32_t half = 0x80FF0000u;
   const Lit fan[6] = {{4, 4, 0, 1, half}, {0, 0, 0, 1, half}, {8, 0, 0, 1, 0x8000FF00u},
                       {8, 8, 0, 1, half}, {0, 8, 0, 1, half}, {0, 0, 0, 1, half}};
-  device->BeginScene();
+  EXPECT_EQ(0, device->BeginScene());
   ASSERT_EQ(device->DrawPrimitive(kPrimitiveTriangleFan, kFvfXyzRhw | kFvfDiffuse, fan, 6, 0),
             kDdOk);
-  device->EndScene();
+  EXPECT_EQ(0, device->EndScene());
   EXPECT_EQ(Get(*target, 4, 0) & 0xFFFFFF, 0x800000u) << "top triangle: red of vertex 1";
   EXPECT_EQ(Get(*target, 7, 4) & 0xFFFFFF, 0x008000u) << "right triangle: green of vertex 2";
   for (int y = 0; y < 8; ++y)

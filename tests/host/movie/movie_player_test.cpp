@@ -98,7 +98,7 @@ TEST_F(MoviePlayerTest, PictureAndSoundFollowTheClockSeekPauseAndResume) {
 
 TEST_F(MoviePlayerTest, EndStopsWithAnEventOrWrapsWhenLooping) {
   ASSERT_EQ(Open({}), kMovieOk);
-  player.Play();
+  EXPECT_EQ(0, player.Play());
   clock.AdvanceMilliseconds(2600);
   EXPECT_EQ(State(), kMovieStopped);
   int32_t event = 0;
@@ -123,7 +123,7 @@ TEST_F(MoviePlayerTest, EveryContainerTheWriterMakesPlays) {
     SCOPED_TRACE(tools::MovieExtension(c));
     ASSERT_EQ(Open({.container = c}), kMovieOk);
     EXPECT_TRUE(player.HasSound());
-    player.Play();
+    EXPECT_EQ(0, player.Play());
     clock.AdvanceMilliseconds(1500);
     EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(1)))
         << std::hex << ShownColour();
@@ -150,7 +150,7 @@ TEST_F(MoviePlayerTest, SoundWithoutPictureHasNoSize) {
   EXPECT_EQ(player.VideoWidth(), 0);
   EXPECT_EQ(player.VideoHeight(), 0);
   EXPECT_NEAR(ToneAt(1500), tools::MovieToneOfSecond(1), 30);
-  player.Play();
+  EXPECT_EQ(0, player.Play());
   clock.AdvanceMilliseconds(1000);
   EXPECT_EQ(State(), kMoviePlaying);
   clock.AdvanceMilliseconds(1500);
@@ -161,7 +161,7 @@ TEST_F(MoviePlayerTest, ShortAndBrokenFilesCompleteEarly) {
   for (const MovieWriterOptions& options :
        {MovieWriterOptions{.keepPercent = 25}, MovieWriterOptions{.corrupt = true}}) {
     ASSERT_EQ(Open(options), kMovieOk);
-    player.Play();
+    EXPECT_EQ(0, player.Play());
     for (int step = 0; step < 30 && State() == kMoviePlaying; ++step) {
       clock.AdvanceMilliseconds(100);
       player.PrepareFrame();

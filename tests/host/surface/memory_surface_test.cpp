@@ -97,11 +97,11 @@ TEST(MemorySurface, BlitsMatchTheReferenceInEveryFormat) {
         want = SteppedCopy(before, source, d, s, whole, kp);
       } else {  // clipped by a clip list, hanging over the edges
         MemoryClipper clipper;
-        clipper.SetClipList({{0, 0, 8, 17}, {12, 3, 30, 9}});
-        dst->SetClipper(&clipper);
+        EXPECT_EQ(0, clipper.SetClipList({{0, 0, 8, 17}, {12, 3, 30, 9}}));
+        EXPECT_EQ(0, dst->SetClipper(&clipper));
         DdRect d{-5, -2, 25, 15};
         ASSERT_EQ(dst->Blt(&d, src.get(), nullptr, keyed ? kDdBltKeySrc : 0, nullptr), kDdOk);
-        dst->SetClipper(nullptr);
+        EXPECT_EQ(0, dst->SetClipper(nullptr));
         for (DdRect clip : {DdRect{0, 0, 8, 17}, DdRect{12, 3, 20, 9}})
           want = SteppedCopy(want, source, d, {0, 0, 13, 9}, clip, kp);
       }
@@ -337,7 +337,7 @@ TEST(MemorySurface, LargeCopiesMatchTheSteppedCopy) {
   for (int y = 0; y < 1003; ++y)
     for (int x = 0; x < 1101; ++x)
       reinterpret_cast<uint32_t*>(desc.surface + y * desc.pitch)[x] = rng();
-  src->Unlock();
+  EXPECT_EQ(0, src->Unlock());
   const DdRect whole{0, 0, 1203, 1001}, same{0, 0, 1100, 1000};
   // Scaled, then 1:1.
   for (auto [d, s] : {std::pair{DdRect{3, 2, 1198, 999}, DdRect{5, 7, 706, 440}}, {same, same}}) {
@@ -376,16 +376,16 @@ TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
   EXPECT_EQ(a->Blt(nullptr, c16.get(), nullptr, 0, nullptr), kDdErrInvalidPixelFormat);
   EXPECT_EQ(a->Blt(nullptr, b.get(), nullptr, kDdBltKeySrc, nullptr), kDdErrNoColorKey);
   MemoryClipper clipper;
-  a->SetClipper(&clipper);
+  EXPECT_EQ(0, a->SetClipper(&clipper));
   DdRect huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
   EXPECT_EQ(a->Blt(&huge, b.get(), nullptr, 0, nullptr), kDdErrInvalidRect)
       << "even with a clipper";
-  a->SetClipper(nullptr);
+  EXPECT_EQ(0, a->SetClipper(nullptr));
   EXPECT_EQ(a->BltFast(INT32_MAX, 0, b.get(), nullptr, 0), kDdErrInvalidRect);
   DdSurfaceDesc d;
   ASSERT_EQ(b->Lock(&d), kDdOk);
   EXPECT_EQ(a->Blt(nullptr, b.get(), nullptr, 0, nullptr), kDdErrSurfaceBusy) << "locked source";
-  b->Unlock();
+  EXPECT_EQ(0, b->Unlock());
   b->SetLost(true);
   EXPECT_EQ(a->BltFast(0, 0, b.get(), nullptr, 0), kDdErrSurfaceLost);
 }

@@ -37,7 +37,7 @@ inline void Put(MemorySurface& s, int x, int y, uint32_t v) {
   DdSurfaceDesc d;
   ASSERT_EQ(s.Lock(&d), kDdOk);
   std::memcpy(d.surface + y * d.pitch + x * s.BytesPerPixel(), &v, size_t(s.BytesPerPixel()));
-  s.Unlock();
+  EXPECT_EQ(0, s.Unlock());
 }
 
 inline void Fill(MemorySurface& s, uint32_t color) {

@@ -76,8 +76,9 @@ class SceneWorld : public TgsSceneHost, public ::testing::Test {
     }
     EXPECT_EQ(shown_.SetLinkedLayer(&back_), kLayerDone);
     // The fake comes first: the registry hands out the first class of a keyword.
-    effects_.Register(FakeLayerEffect::Create, "bg_zoom", kEffectTypeLayer,
-                      FakeLayerEffect::Command, nullptr, 0);
+    EXPECT_EQ(effects_.Register(FakeLayerEffect::Create, "bg_zoom", kEffectTypeLayer,
+                                FakeLayerEffect::Command, nullptr, 0),
+              kRegistered);
     RegisterApplicationKeywords(transitions_, effects_);
     FakeLayerEffect::commands = 0;
     TgsSceneLinks links;
