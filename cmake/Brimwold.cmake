@@ -23,7 +23,9 @@ if(BRIMWOLD_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 if(BRIMWOLD_FUZZ)
-  add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-omit-frame-pointer)
+  # Undefined behaviour must stop the fuzzer and keep the input, not print once and go on.
+  add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
