@@ -199,8 +199,9 @@ int ImageSurface::SmoothStretchBlit(const Surface* source, const Size* size, int
   if (target.width == from.Width() && target.height == from.Height()) {
     return CopyWithoutKey(this, source, nullptr, x, y, rect);
   }
-  if (from.Width() <= 1 || from.Height() <= 1 || target.width * 2 <= from.Width() ||
-      target.height * 2 <= from.Height()) {
+  // In 64 bits: a script's size can be any 32-bit number.
+  if (from.Width() <= 1 || from.Height() <= 1 || int64_t{target.width} * 2 <= from.Width() ||
+      int64_t{target.height} * 2 <= from.Height()) {
     return CopyWithoutKey(this, source, &target, x, y, rect);
   }
   SmoothStepper st{};
