@@ -10,6 +10,7 @@
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "platform/rect.h"
 
 namespace bw {
 
@@ -179,8 +180,8 @@ class PathReader {
         int32_t x = 0, y = 0;
         if (c == 'o') {
           ReadPair(&x, &y);
-          originX += x;
-          originY += y;
+          originX = ClampedSum(originX, x);
+          originY = ClampedSum(originY, y);
         } else {
           x = originX;
           y = originY;
@@ -203,11 +204,11 @@ class PathReader {
     const bool sprite = t_.sprite;
     switch (c) {
       case 'l':
-        Pending().x = sprite ? t_.cx - (t_.areaW >> 2) : 0;
+        Pending().x = sprite ? ClampedSum(t_.cx, -(t_.areaW >> 2)) : 0;
         if (sprite) cur_.y = t_.cy;
         return true;
       case 'r':
-        Pending().x = sprite ? t_.cx + (t_.areaW >> 2) : t_.w - t_.areaW;
+        Pending().x = sprite ? ClampedSum(t_.cx, t_.areaW >> 2) : t_.w - t_.areaW;
         if (sprite) cur_.y = t_.cy;
         return true;
       case 'c':
@@ -230,9 +231,10 @@ class PathReader {
       case '>':
       case '-':
       case '+': {
-        const int32_t step = Count() * moveStep_;
+        const int64_t step = int64_t{Count()} * moveStep_;
         PathRecord& r = Pending();
-        (c == '<' || c == '>' ? r.x : r.y) += c == '<' || c == '-' ? -step : step;
+        int32_t& coordinate = c == '<' || c == '>' ? r.x : r.y;
+        coordinate = ClampedSum(coordinate, c == '<' || c == '-' ? -step : step);
         return true;
       }
       case ']':
@@ -241,23 +243,24 @@ class PathReader {
       case '_':
       case '^':
       case '%': {
-        const int32_t n = Count();
+        const int64_t n = Count();
         const bool across = c == ']' || c == '[' || c == '$';
         PathRecord& r = Pending();
         int32_t& amplitude = across ? r.swingX : r.swingY;
         int32_t& shift = across ? r.shiftX : r.shiftY;
-        amplitude += n * swingStep_;
-        if (c == '[' || c == '^') shift -= n * swingStep_;
-        if (c == '$' || c == '%') shift -= n * (swingStep_ >> 1);
+        amplitude = ClampedSum(amplitude, n * swingStep_);
+        if (c == '[' || c == '^') shift = ClampedSum(shift, -n * swingStep_);
+        if (c == '$' || c == '%') shift = ClampedSum(shift, -n * (swingStep_ >> 1));
         return true;
       }
       case 'P':
       case 'p': {
         PathRecord& r = Pending();
-        int32_t x = c == 'P' ? r.x : r.x - t_.cx, y = c == 'P' ? r.y : r.y - t_.cy;
+        int32_t x = c == 'P' ? r.x : ClampedSum(r.x, -int64_t{t_.cx});
+        int32_t y = c == 'P' ? r.y : ClampedSum(r.y, -int64_t{t_.cy});
         ReadPair(&x, &y);
-        r.x = c == 'P' ? x : t_.cx + x;
-        r.y = c == 'P' ? y : t_.cy + y;
+        r.x = c == 'P' ? x : ClampedSum(t_.cx, x);
+        r.y = c == 'P' ? y : ClampedSum(t_.cy, y);
         return true;
       }
       case 'Z':
@@ -320,15 +323,24 @@ bool KnownCharacters(const char* text) {
 
 }  // namespace
 
+int32_t TruncateToInt32(double v) {
+  if (std::isnan(v)) return 0;
+  return static_cast<int32_t>(std::clamp(std::trunc(v), double(INT32_MIN), double(INT32_MAX)));
+}
+
 int32_t SwingOffset(int32_t amplitude, int32_t shift, double p) {
-  const int32_t o = static_cast<int32_t>(2.0 * amplitude * p);
-  if (shift == 0) return o <= amplitude ? o : 2 * amplitude - o;
-  if (o > -2 * shift) {
-    const int32_t back = o + 2 * shift;
-    return back > shift + amplitude ? 2 * (shift + amplitude) - back : back;
+  // In 64 bits: a script's amplitude and shift may reach either end of an int.
+  const int64_t a = amplitude, s = shift;
+  const int64_t o = TruncateToInt32(2.0 * amplitude * p);
+  int64_t offset = o + 2 * s;
+  if (s == 0) {
+    offset = o <= a ? o : 2 * a - o;
+  } else if (o > -2 * s) {
+    offset = offset > s + a ? 2 * (s + a) - offset : offset;
+  } else if (o <= -s) {
+    offset = -o;
   }
-  if (o <= -shift) return -o;
-  return o + 2 * shift;
+  return ClampedSum(offset, 0);
 }
 
 int MotionPath::Parse(const char* text, const Sprite* sprite, const CompositionLayer* layer) {
@@ -359,7 +371,7 @@ void MotionPath::Index() {
     const PathRecord& r = records_[i];
     switch (r.kind) {
       case kPathPosition:
-        if (!positions_.empty()) totalTime_ += duration;
+        if (!positions_.empty()) totalTime_ = ClampedSum(totalTime_, duration);
         positions_.push_back(i);
         break;
       case kPathDuration:
@@ -414,8 +426,11 @@ void MotionPath::BuildSpline(int32_t positionCount) {
 void MotionPath::EvaluateLinear(int32_t i, double t, int32_t* x, int32_t* y) const {
   const PathRecord& a = Position(i);
   const PathRecord& b = Position(i + 1);
-  *x = a.x + static_cast<int32_t>((b.x - a.x) * t) + SwingOffset(b.swingX, b.shiftX, t);
-  *y = a.y + static_cast<int32_t>((b.y - a.y) * t) + SwingOffset(b.swingY, b.shiftY, t);
+  // In doubles, which hold every int exactly: a span may be wider than an int.
+  *x = ClampedSum(TruncateToInt32(a.x + std::trunc((double(b.x) - a.x) * t)),
+                  SwingOffset(b.swingX, b.shiftX, t));
+  *y = ClampedSum(TruncateToInt32(a.y + std::trunc((double(b.y) - a.y) * t)),
+                  SwingOffset(b.swingY, b.shiftY, t));
 }
 
 void MotionPath::EvaluateCubic(int32_t i, double t, int32_t* x, int32_t* y) const {
@@ -425,10 +440,10 @@ void MotionPath::EvaluateCubic(int32_t i, double t, int32_t* x, int32_t* y) cons
   }
   const PathRecord& b = Position(i + 1);
   const auto segment = static_cast<size_t>(i);
-  *x = static_cast<int32_t>(EvaluateNaturalSpline(pointsX_, splineX_, segment, t)) +
-       SwingOffset(b.swingX, b.shiftX, t);
-  *y = static_cast<int32_t>(EvaluateNaturalSpline(pointsY_, splineY_, segment, t)) +
-       SwingOffset(b.swingY, b.shiftY, t);
+  *x = ClampedSum(TruncateToInt32(EvaluateNaturalSpline(pointsX_, splineX_, segment, t)),
+                  SwingOffset(b.swingX, b.shiftX, t));
+  *y = ClampedSum(TruncateToInt32(EvaluateNaturalSpline(pointsY_, splineY_, segment, t)),
+                  SwingOffset(b.swingY, b.shiftY, t));
 }
 
 int ReadPathEndState(const char* text, int32_t* x, int32_t* y, const Sprite* sprite,

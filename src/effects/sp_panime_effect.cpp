@@ -10,6 +10,7 @@
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/sprite.h"
+#include "platform/rect.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 #include "script/script_host.h"
@@ -291,7 +292,7 @@ bool SpPanimeEffect::ApplyPlace(int32_t from, double p) {
 bool SpPanimeEffect::ApplyTurn(int32_t from, double p, double factor) {
   const PathRecord& ra = path_.Position(from);
   const PathRecord& rb = path_.Position(from + 1);
-  const int angle = static_cast<int>((ra.rotation + (rb.rotation - ra.rotation) * p) * 512);
+  const int angle = TruncateToInt32((ra.rotation + (rb.rotation - ra.rotation) * p) * 512);
   const double scale = (ra.zoom + (rb.zoom - ra.zoom) * p) * factor;
   const bool plain = angle % 512 == 0 && scale == 1.0;
   if (sprite_->IsRotated() ? sprite_->GetAngle() == angle && sprite_->GetScale() == scale : plain) {
@@ -313,11 +314,11 @@ void SpPanimeEffect::Finish() {
   ApplyOrder();
   const int32_t last = path_.LastPosition();
   const PathRecord& end = path_.Position(last);
-  sprite_->SetPos(end.x + offsetX_, end.y + offsetY_);
+  sprite_->SetPos(ClampedSum(end.x, offsetX_), ClampedSum(end.y, offsetY_));
   sprite_->SetAlpha(OpacityAt(last));
   if (Transforms()) {
     sprite_->SetAnchor(-1, path_.OriginX(), path_.OriginY());
-    sprite_->SetRotation(static_cast<int>(end.rotation * 512), end.zoom);
+    sprite_->SetRotation(TruncateToInt32(end.rotation * 512), end.zoom);
   }
   reached_ = last;
 }

@@ -125,6 +125,14 @@ TEST_F(Path, SmoothPathsNeedThreePositions) {
   EXPECT_GT(x, 50) << "the curve overshoots the straight line towards the turn";
   path.EvaluateLinear(1, 0.5, &x, &y);
   EXPECT_EQ(std::pair(x, y), std::pair(100, 50));
+
+  // Far points: a span wider than an int is still exact, a curve past the range stops at its end.
+  ASSERT_EQ(path.Parse("S P2000000000,0 P-2000000000,0 P0,0", nullptr, &layer), kPathParsed);
+  path.EvaluateLinear(1, 0.75, &x, &y);
+  EXPECT_EQ(x, -1000000000);
+  ASSERT_EQ(path.Parse("S P2147483647,0 P2147483647,0 P0,0", nullptr, &layer), kPathParsed);
+  path.EvaluateCubic(1, 0.25, &x, &y);
+  EXPECT_EQ(x, INT32_MAX);
 }
 
 TEST(SwingOffset, EverySwingReturnsAtTheEnd) {
