@@ -323,11 +323,6 @@ bool KnownCharacters(const char* text) {
 
 }  // namespace
 
-int32_t TruncateToInt32(double v) {
-  if (std::isnan(v)) return 0;
-  return static_cast<int32_t>(std::clamp(std::trunc(v), double(INT32_MIN), double(INT32_MAX)));
-}
-
 int32_t SwingOffset(int32_t amplitude, int32_t shift, double p) {
   // In 64 bits: a script's amplitude and shift may reach either end of an int.
   const int64_t a = amplitude, s = shift;

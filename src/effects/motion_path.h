@@ -59,10 +59,6 @@ struct PathRecord {
   int32_t positionIndex = 0;
 };
 
-// Truncates toward zero into 32 bits, stopping at either end (NaN gives 0): a script's numbers
-// may put a point, a spline's overshoot or a turn past what an int holds.
-int32_t TruncateToInt32(double v);
-
 // The offset a swing of amplitude and shift adds at progress p (0 to 1); 0 again at p = 1.
 int32_t SwingOffset(int32_t amplitude, int32_t shift, double p);
 

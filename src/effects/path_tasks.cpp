@@ -12,20 +12,12 @@
 #include "graphics/device/render_item_texture.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/sprite.h"
+#include "platform/rect.h"
 #include "platform/timer_service.h"
 
 namespace bw {
 
 namespace {
-
-// Truncates toward zero into 32 bits; a spline may overshoot the points' range.
-int32_t TruncateToInt(double v) {
-  return static_cast<int32_t>(std::clamp(std::trunc(v), double(INT32_MIN), double(INT32_MAX)));
-}
-
-int32_t ClampToInt(int64_t v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
 
 // The opacity of the render items that have one: the top byte of the first vertex's colour.
 bool ItemOpacity(const RenderItem& item, uint8_t* opacity) {
@@ -248,7 +240,7 @@ double PathTask::Between(const std::vector<double>& values, size_t i, double f) 
 int32_t PathTask::OpacityAt(size_t i, double f) const {
   if (f == 0.0) return opacities_[i];
   const int32_t a = opacities_[i], b = opacities_[i + 1];
-  return a + TruncateToInt((b - a) * f);
+  return a + TruncateToInt32((b - a) * f);
 }
 
 void PathTask::MoveTargetTo(int32_t x, int32_t y) {
@@ -315,9 +307,9 @@ void MovePathTask::Show(size_t i, double f) {
       y = Between(second_, i, f);
     }
     if (sprite_ && moveMode_ == kPathScrollSource) {
-      sprite_->ScrollSource(TruncateToInt(x), TruncateToInt(y));
+      sprite_->ScrollSource(TruncateToInt32(x), TruncateToInt32(y));
     } else {
-      MoveTargetTo(TruncateToInt(x), TruncateToInt(y));
+      MoveTargetTo(TruncateToInt32(x), TruncateToInt32(y));
     }
   }
   ShowOpacity(i, f);
@@ -357,15 +349,15 @@ int64_t AnchorShift(uint8_t anchor, int64_t startSize, int64_t size) {
 }  // namespace
 
 void SizePathTask::Show(size_t i, double f) {
-  const int32_t w = TruncateToInt(Between(first_, i, f));
-  const int32_t h = TruncateToInt(Between(second_, i, f));
-  const int32_t shiftX = ClampToInt(AnchorShift(horizontalAnchor_, int64_t(first_[0]), w));
-  const int32_t shiftY = ClampToInt(AnchorShift(verticalAnchor_, int64_t(second_[0]), h));
+  const int32_t w = TruncateToInt32(Between(first_, i, f));
+  const int32_t h = TruncateToInt32(Between(second_, i, f));
+  const int32_t shiftX = ClampToInt32(AnchorShift(horizontalAnchor_, int64_t(first_[0]), w));
+  const int32_t shiftY = ClampToInt32(AnchorShift(verticalAnchor_, int64_t(second_[0]), h));
   int64_t x = fixedBase_ ? baseX_ : int64_t{sprite_->GetX()} - shiftX_;
   int64_t y = fixedBase_ ? baseY_ : int64_t{sprite_->GetY()} - shiftY_;
   shiftX_ = shiftX;
   shiftY_ = shiftY;
-  sprite_->SetZoomAndPos(w, h, ClampToInt(x + shiftX), ClampToInt(y + shiftY));
+  sprite_->SetZoomAndPos(w, h, ClampToInt32(x + shiftX), ClampToInt32(y + shiftY));
   ShowOpacity(i, f);
 }
 
@@ -407,7 +399,7 @@ int RotateZoomPathTask::TakeStartState() {
 }
 
 void RotateZoomPathTask::Show(size_t i, double f) {
-  const int32_t angle = TruncateToInt(Between(first_, i, f));
+  const int32_t angle = TruncateToInt32(Between(first_, i, f));
   const double zoom = interpolateZoom_ ? Between(second_, i, f) : second_[0];
   sprite_->SetRotation(angle, zoom);
   ShowOpacity(i, f);

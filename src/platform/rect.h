@@ -2,6 +2,8 @@
 // bottom, right and bottom exclusive.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace bw {
@@ -18,11 +20,18 @@ struct Rect {
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
-// A sum of coordinates kept in 32 bits: past either end it stops at the end, so that a script's
-// far-off position never wraps round.
+// A script's numbers may put a position, a size or a turn past what an int holds: these stop at
+// either end instead of wrapping round.
+constexpr int32_t ClampToInt32(int64_t v) {
+  return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
+}
 constexpr int32_t ClampedSum(int64_t a, int64_t b) {
-  const int64_t sum = a + b;
-  return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : int32_t(sum);
+  return ClampToInt32(a + b);
+}
+// Truncates toward zero; NaN gives 0.
+inline int32_t TruncateToInt32(double v) {
+  if (std::isnan(v)) return 0;
+  return static_cast<int32_t>(std::clamp(std::trunc(v), double(INT32_MIN), double(INT32_MAX)));
 }
 
 // A target size of the stretched operations.

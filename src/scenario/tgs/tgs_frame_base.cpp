@@ -69,7 +69,6 @@ TgsFrameBase::TgsFrameBase(ScriptEngine* host, ScriptFileSource* files)
       runner_(memory_, host ? host->Tables().natives : &noNatives_) {
   valueStack_ = memory_.Allocate(kValueStackWords * 4);
   numberScratch_ = memory_.Allocate(16);
-  recordScratch_ = memory_.Allocate(kCallRecordScratch);
   runner_.AllocateStack(kRunnerStackWords);
   for (uint32_t i = 0; i < kControlCount; ++i)
     builtins_.push_back([](TgsBuiltinCall&) { return 0; });
@@ -83,7 +82,6 @@ TgsFrameBase::~TgsFrameBase() {
   table_.clear();
   memory_.Free(valueStack_);
   memory_.Free(numberScratch_);
-  memory_.Free(recordScratch_);
   memory_.Free(runner_.StackBottom());
 }
 

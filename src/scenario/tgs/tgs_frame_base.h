@@ -206,7 +206,6 @@ class TgsFrameBase : public TgsInterpreterContext {
   uint32_t valueStack_ = 0;  // guest block of kValueStackWords words and the number scratch
   uint32_t valueTop_ = 0;    // words in use
   uint32_t numberScratch_ = 0;
-  uint32_t recordScratch_ = 0;
   std::deque<TgsReadFlagRecord> table_;
   TgsReadFlagRecord* currentRecord_ = nullptr;
   std::string scriptFolder_;
