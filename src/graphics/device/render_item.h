@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -267,6 +268,25 @@ class D3DPolygonPrimitive : public D3DPointsItem {
   uint8_t type_ = 0;
 };
 
+// The bytes of a texture stage's blending, set on the device in this order.
+struct BlendStage {
+  enum Byte {
+    kAlphaBlend,
+    kSrcBlend,
+    kDestBlend,
+    kColorOp,
+    kColorArg1,
+    kColorArg2,
+    kAlphaOp,
+    kAlphaArg1,
+    kAlphaArg2,
+    kByteCount
+  };
+  using Bytes = std::array<uint8_t, kByteCount>;
+  // Each byte through the device's cache; with keepMarked, a byte at kKeepState is left alone.
+  static void Apply(const Bytes& bytes, Direct3DDevice& device, bool keepMarked);
+};
+
 // Sets each of its state bytes that is not kKeepState through the device's cache.
 class D3DRenderStatePrimitive : public RenderItem {
  public:
@@ -293,18 +313,8 @@ class D3DRenderStatePrimitive : public RenderItem {
 
 class D3DBlendStatePrimitive : public RenderItem {
  public:
-  enum Byte {
-    kAlphaBlend,
-    kSrcBlend,
-    kDestBlend,
-    kColorOp,
-    kColorArg1,
-    kColorArg2,
-    kAlphaOp,
-    kAlphaArg1,
-    kAlphaArg2,
-    kByteCount
-  };
+  using Byte = BlendStage::Byte;
+  using enum BlendStage::Byte;
   uint8_t GetKind() const override { return kItemBlendState; }
   void SetState(Byte which, uint8_t value) { states_[which] = value; }
   // 0xFFFFFFFF keeps the device's factor.
@@ -312,8 +322,11 @@ class D3DBlendStatePrimitive : public RenderItem {
   int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
 
  private:
-  uint8_t states_[kByteCount] = {kKeepState, kKeepState, kKeepState, kKeepState, kKeepState,
-                                 kKeepState, kKeepState, kKeepState, kKeepState};
+  BlendStage::Bytes states_ = [] {
+    BlendStage::Bytes kept;
+    kept.fill(kKeepState);
+    return kept;
+  }();
   uint32_t factor_ = 0xFFFFFFFFu;
 };
 

@@ -211,17 +211,7 @@ int D3DSpritePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* 
   if (!d3d) return kRenderNoDevice;
   auto* picture = dynamic_cast<DirectDrawImageSurface*>(texture_);
   if (!picture || device->SetTexture(picture) != 0) return kRenderBindFailed;
-  if (AppliesStates()) {
-    device->SetAlphaBlendEnable(states_[kAlphaBlend]);
-    device->SetSrcBlend(states_[kSrcBlend]);
-    device->SetDestBlend(states_[kDestBlend]);
-    device->SetColorOp(states_[kColorOp]);
-    device->SetColorArg1(states_[kColorArg1]);
-    device->SetColorArg2(states_[kColorArg2]);
-    device->SetAlphaOp(states_[kAlphaOp]);
-    device->SetAlphaArg1(states_[kAlphaArg1]);
-    device->SetAlphaArg2(states_[kAlphaArg2]);
-  }
+  if (AppliesStates()) BlendStage::Apply(states_, *device, false);
   if (d3d->DrawPrimitive(kPrimitiveTriangleStrip, kFvfTextured, vertices_.data(), 4, 0) !=
       host::kDdOk) {
     return kRenderPrimitiveFailed;

@@ -25,18 +25,8 @@ struct TexturedVertex {
 
 class D3DSpritePrimitive : public RenderItem, private SurfaceUser {
  public:
-  enum State {
-    kAlphaBlend,
-    kSrcBlend,
-    kDestBlend,
-    kColorOp,
-    kColorArg1,
-    kColorArg2,
-    kAlphaOp,
-    kAlphaArg1,
-    kAlphaArg2,
-    kStateCount
-  };
+  using State = BlendStage::Byte;
+  using enum BlendStage::Byte;
 
   ~D3DSpritePrimitive() override;
   uint8_t GetKind() const override { return kItemD3DSprite; }
@@ -86,7 +76,7 @@ class D3DSpritePrimitive : public RenderItem, private SurfaceUser {
   Layer* texture_ = nullptr;
   Surface* watched_ = nullptr;  // the texture's surface side, told when it dies
   std::array<TexturedVertex, 4> vertices_;
-  std::array<uint8_t, kStateCount> states_{};
+  BlendStage::Bytes states_{};
   Rect rect_;
   int32_t scrollX_ = 0, scrollY_ = 0;
   int32_t x_ = 0, y_ = 0, width_ = 0, height_ = 0;
