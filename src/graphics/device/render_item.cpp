@@ -356,16 +356,19 @@ int D3DRenderStatePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDev
 }
 
 void BlendStage::Apply(const Bytes& bytes, Direct3DDevice& device, bool keepMarked) {
-  static constexpr int (Direct3DDevice::*kSetters[kByteCount])(uint32_t) = {
-      &Direct3DDevice::SetAlphaBlendEnable, &Direct3DDevice::SetSrcBlend,
-      &Direct3DDevice::SetDestBlend,        &Direct3DDevice::SetColorOp,
-      &Direct3DDevice::SetColorArg1,        &Direct3DDevice::SetColorArg2,
-      &Direct3DDevice::SetAlphaOp,          &Direct3DDevice::SetAlphaArg1,
-      &Direct3DDevice::SetAlphaArg2};
-  for (int i = 0; i < kByteCount; ++i) {
-    // A refused state leaves the device as it was; the drawing goes on.
-    if (!keepMarked || bytes[i] != kKeepState) (void)(device.*kSetters[i])(bytes[i]);
-  }
+  // A refused state leaves the device as it was; the drawing goes on.
+  auto set = [&](Byte which, int (Direct3DDevice::*setter)(uint32_t)) {
+    if (!keepMarked || bytes[which] != kKeepState) (void)(device.*setter)(bytes[which]);
+  };
+  set(kAlphaBlend, &Direct3DDevice::SetAlphaBlendEnable);
+  set(kSrcBlend, &Direct3DDevice::SetSrcBlend);
+  set(kDestBlend, &Direct3DDevice::SetDestBlend);
+  set(kColorOp, &Direct3DDevice::SetColorOp);
+  set(kColorArg1, &Direct3DDevice::SetColorArg1);
+  set(kColorArg2, &Direct3DDevice::SetColorArg2);
+  set(kAlphaOp, &Direct3DDevice::SetAlphaOp);
+  set(kAlphaArg1, &Direct3DDevice::SetAlphaArg1);
+  set(kAlphaArg2, &Direct3DDevice::SetAlphaArg2);
 }
 
 int D3DBlendStatePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* device) {
