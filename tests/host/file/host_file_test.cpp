@@ -149,27 +149,7 @@ TEST(FileSystemChange, TimesAndTheWriteBitAreSetAndUniqueFilesAreNew) {
   EXPECT_FALSE(RemoveFile(*first)) << "gone already";
 }
 
-TEST(FileLock, OneHolderAtATimeUntilReleased) {
-  test::TempDir dir;
-  const auto path = dir.path() / "game.lock";
-  FileLock first;
-  FileLock second;
-  ASSERT_EQ(first.TryLock(path), FileLock::Result::kLocked);
-  EXPECT_TRUE(first.Held());
-  EXPECT_EQ(second.TryLock(path), FileLock::Result::kHeldElsewhere);
-  EXPECT_FALSE(second.Held());
-
-  first.Release();
-  EXPECT_FALSE(first.Held());
-  EXPECT_EQ(second.TryLock(path), FileLock::Result::kLocked);
-  {
-    FileLock third;
-    EXPECT_EQ(third.TryLock(dir.path() / "other.lock"), FileLock::Result::kLocked)
-        << "another name is another lock";
-  }
-  second.Release();
-}
-
+// A lock held elsewhere is what stops a second copy of a game, which the program tests start.
 TEST(FileLock, AFileThatCannotBeMadeSaysWhy) {
   test::TempDir dir;
   FileLock lock;
