@@ -45,23 +45,27 @@ Store& TheStore() {
 // lays out the pieces' parts band by band, each band's in the pieces' order.
 // The frame holds at most kHeldPieces: a piece has a part in each band it crosses, and bands
 // start wherever a piece starts or ends, so the parts grow with the square of the pieces.
-void LayOutBands(Store& s, const ClippedPiece* pieces, size_t count, ptrdiff_t toPitch,
+// Answers false, laying out nothing, where each piece lies below the one before it (the rows of
+// a circle, lines, bands): each is a band of its own.
+bool LayOutBands(Store& s, const ClippedPiece* pieces, size_t count, ptrdiff_t toPitch,
                  ptrdiff_t fromPitch) {
   const ClippedPiece* const end = pieces + count;
   int32_t top = INT32_MAX, bottom = INT32_MIN;
-  bool oneBand = true;
+  bool oneBand = true, stacked = true;
   for (const ClippedPiece* c = pieces; c != end; ++c) {
+    stacked &= c == pieces || c->top >= bottom;
     top = std::min(top, c->top);
     bottom = std::max(bottom, c->top + c->height);
     oneBand &= c->top == pieces->top && c->height == pieces->height;
   }
+  if (stacked && !oneBand) return false;
   // A row of cells or blocks, the many: its parts are the pieces.
   if (oneBand) {
     s.bandTop = {top, bottom};
     s.starts = {0, int32_t(count)};
     s.parts.resize(count);
     for (size_t i = 0; i < count; ++i) s.parts[i] = {pieces[i].to, pieces[i].from, pieces[i].width};
-    return;
+    return true;
   }
   const size_t rows = size_t(bottom - top);
   s.bandOf.assign(rows + 1, 0);
@@ -99,6 +103,7 @@ void LayOutBands(Store& s, const ClippedPiece* pieces, size_t count, ptrdiff_t t
                                               c.width};
     }
   }
+  return true;
 }
 
 // Each band's parts in order, a part that continues the span so far on either side (the next
@@ -134,13 +139,24 @@ void JoinSpans(Store& s) {
 // spans of a row share lines. Rows apart from one another may be drawn in any order.
 constexpr int32_t kChunkRows = 8;
 
+// Draws the bands laid out, or, where there are none, the pieces one after another.
 template <typename DrawRect>
-void DrawBands(const Store& s, ptrdiff_t toPitch, ptrdiff_t fromPitch, DrawRect&& draw) {
+void DrawBands(const Store& s, const ClippedPiece* pieces, size_t count, bool laidOut,
+               ptrdiff_t toPitch, ptrdiff_t fromPitch, DrawRect&& draw) {
+  if (!laidOut) {
+    for (size_t i = 0; i < count; ++i)
+      draw(pieces[i].to, pieces[i].from, pieces[i].width, pieces[i].height);
+    return;
+  }
   const Part* parts = s.parts.data();
   for (size_t band = 0; band + 1 < s.bandTop.size(); ++band) {
     const Part* first = parts + s.starts[band];
     const Part* end = parts + s.starts[band + 1];
     const int32_t rows = s.bandTop[band + 1] - s.bandTop[band];
+    if (end - first == 1) {
+      draw(first->to, first->from, first->width, rows);
+      continue;
+    }
     for (int32_t row = 0; row < rows; row += kChunkRows) {
       const int32_t n = std::min(kChunkRows, rows - row);
       for (const Part* p = first; p != end; ++p)
@@ -219,18 +235,21 @@ void DrawPieceRows(TransitionFrame& f) {
   if (f.heldCount == 0) return;
   Store& s = TheStore();
   const ptrdiff_t to = f.toPitch >> 2, from = f.fromPitch >> 2;
-  LayOutBands(s, f.held.data(), std::exchange(f.heldCount, 0), to, from);
-  JoinSpans(s);
+  const ClippedPiece* pieces = f.held.data();
+  const size_t count = std::exchange(f.heldCount, 0);
+  const bool laidOut = LayOutBands(s, pieces, count, to, from);
+  if (laidOut) JoinSpans(s);
+  auto draw = [&](auto&& rects) { DrawBands(s, pieces, count, laidOut, to, from, rects); };
   if (f.kind == kDrawCopy) {
-    DrawBands(s, to, from, CopyRects{to, from});
+    draw(CopyRects{to, from});
   } else if (f.overKeepsAlpha && f.overVectors) {
-    DrawBands(s, to, from, LibraryOverRects<true>{to, from});
+    draw(LibraryOverRects<true>{to, from});
   } else if (f.overKeepsAlpha) {
-    DrawBands(s, to, from, LibraryOverRects<false>{to, from});
+    draw(LibraryOverRects<false>{to, from});
   } else if (f.overVectors) {
-    DrawBands(s, to, from, OverRects<true>{to, from});
+    draw(OverRects<true>{to, from});
   } else {
-    DrawBands(s, to, from, OverRects<false>{to, from});
+    draw(OverRects<false>{to, from});
   }
 }
 

@@ -252,9 +252,31 @@ void OverPiece(TransitionFrame& f, const TransitionPiece& p) {
   MarkChanged(f);
 }
 
+// Holds the piece of source columns [left, left + width) of rows [top, top + height) drawn at
+// (x, y) where it lies inside both clip rectangles, the most, without the general clipping;
+// answers false for any other.
+bool HoldInside(TransitionFrame& f, int32_t left, int32_t top, int64_t width, int64_t height,
+                int32_t x, int32_t y) {
+  const Rect &from = f.fromClip, &to = f.toClip;
+  if (width <= 0 || height <= 0 || left < from.left || top < from.top ||
+      left + width > from.right || top + height > from.bottom || x < to.left || y < to.top ||
+      x + width > to.right || y + height > to.bottom) {
+    return false;
+  }
+  const auto w = int32_t(width), h = int32_t(height);
+  IncludeCells(f, x, y, x + w, y + h);
+  HoldPieceRows(
+      f, {reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * y) + x,
+          reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * top) + left, w, h, x, y});
+  MarkChanged(f);
+  return true;
+}
+
 // A piece of a frame drawn by rows, held, marked as the blit would mark it.
 void HoldRows(TransitionFrame& f, const TransitionPiece& p) {
   const Rect& r = p.source;
+  if (HoldInside(f, r.left, r.top, int64_t{r.right} - r.left, int64_t{r.bottom} - r.top, p.x, p.y))
+    return;
   Include(f.touched, Intersect({p.x, p.y, p.x + r.Width(), p.y + r.Height()}, f.toClip));
   ClippedPiece c;
   if (!ClipPiece(f, p, c)) return;
@@ -262,25 +284,11 @@ void HoldRows(TransitionFrame& f, const TransitionPiece& p) {
   MarkChanged(f);
 }
 
-// Kind 1's cells, held for drawing by rows; those inside both clip rectangles, the many, without
-// the general clipping.
+// Kind 1's cells, held for drawing by rows.
 void HoldCells(TransitionFrame& f, const int32_t height, const Cell* cells, const size_t count) {
-  const Rect &from = f.fromClip, &to = f.toClip;
-  const ptrdiff_t toPitch = f.toPitch >> 2, fromPitch = f.fromPitch >> 2;
-  auto* const toPixels = reinterpret_cast<uint32_t*>(f.toPixels);
-  const auto* const fromPixels = reinterpret_cast<const uint32_t*>(f.fromPixels);
   for (size_t i = 0; i < count; ++i) {
     const Cell& c = cells[i];
-    const int64_t right = int64_t{c.left} + c.width, bottom = int64_t{c.top} + height;
-    if (c.width > 0 && height > 0 && c.left >= from.left && c.top >= from.top &&
-        right <= from.right && bottom <= from.bottom && c.x >= to.left && c.y >= to.top &&
-        c.x + (right - c.left) <= to.right && c.y + int64_t{height} <= to.bottom) {
-      IncludeCells(f, c.x, c.y, c.x + c.width, c.y + height);
-      HoldPieceRows(f, {toPixels + toPitch * c.y + c.x, fromPixels + fromPitch * c.top + c.left,
-                        c.width, height, c.x, c.y});
-      MarkChanged(f);
-      continue;
-    }
+    if (HoldInside(f, c.left, c.top, c.width, height, c.x, c.y)) continue;
     TransitionPiece p;
     p.source = {c.left, c.top, c.left + c.width, c.top + height};
     p.x = c.x, p.y = c.y;

@@ -182,8 +182,29 @@ inline void DrawTransitionPiece(TransitionFrame& frame, const Rect& source, int3
 }
 
 void DrawPieceRows(TransitionFrame& frame);
+// Whether a piece continues the one held before it below, or beside it on either side, from the
+// same source rows; the last grows to cover it. They share no pixel, and nothing comes between.
+inline bool ContinuesHeld(const TransitionFrame& frame, ClippedPiece& last, const ClippedPiece& p) {
+  const ptrdiff_t to = p.to - last.to, from = p.from - last.from;
+  if (p.left == last.left && p.width == last.width && p.top == last.top + last.height) {
+    if (to != (frame.toPitch >> 2) * last.height || from != (frame.fromPitch >> 2) * last.height)
+      return false;
+    last.height += p.height;
+    return true;
+  }
+  if (p.top != last.top || p.height != last.height || to != from) return false;
+  if (to == last.width) {
+    last.width += p.width;
+    return true;
+  }
+  if (to != -p.width) return false;
+  last = {p.to, p.from, last.width + p.width, last.height, p.left, last.top};
+  return true;
+}
+
 // Holds a clipped piece for drawing by rows after those held before it.
 inline void HoldPieceRows(TransitionFrame& frame, const ClippedPiece& piece) {
+  if (frame.heldCount && ContinuesHeld(frame, frame.held[frame.heldCount - 1], piece)) return;
   frame.held[frame.heldCount] = piece;
   if (++frame.heldCount == TransitionFrame::kHeldPieces) DrawPieceRows(frame);
 }

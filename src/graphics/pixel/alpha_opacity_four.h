@@ -71,9 +71,14 @@ inline void AlphaOpacityNarrowRows(uint32_t* dst, const uint32_t* src, ptrdiff_t
       x += 2;
     }
     if (x < width) {
-      const __m128i s = _mm_cvtsi32_si128(int(src[x]));
-      const __m128i d = _mm_cvtsi32_si128(int(dst[x]));
-      dst[x] = uint32_t(_mm_cvtsi128_si32(AlphaOpacityFour(d, s, o)));
+      const uint32_t alpha = src[x] >> 24;
+      if (full && alpha == 255) {
+        dst[x] = (src[x] & 0x00FFFFFFu) | (dst[x] & 0xFF000000u);
+      } else if (alpha != 0) {
+        const __m128i s = _mm_cvtsi32_si128(int(src[x]));
+        const __m128i d = _mm_cvtsi32_si128(int(dst[x]));
+        dst[x] = uint32_t(_mm_cvtsi128_si32(AlphaOpacityFour(d, s, o)));
+      }
     }
   }
 }
