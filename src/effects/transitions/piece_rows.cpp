@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,7 @@ struct Store {
   std::vector<int32_t> starts;  // each band's first part, and one past the last band's
   std::vector<int32_t> next;
   std::vector<Part> parts;
+  std::vector<uint32_t> mask;
 };
 
 Store& TheStore() {
@@ -45,8 +47,10 @@ Store& TheStore() {
 // lays out the pieces' parts band by band, each band's in the pieces' order.
 // The frame holds at most kHeldPieces: a piece has a part in each band it crosses, and bands
 // start wherever a piece starts or ends, so the parts grow with the square of the pieces.
-// Answers false, laying out nothing, where each piece lies below the one before it (the rows of
-// a circle, lines, bands): each is a band of its own.
+// Answers false, laying out nothing, where the pieces are best drawn one after another: each lies
+// below the one before it (the rows of a circle, lines, bands), or they are wide and cut one
+// another into many bands.
+constexpr int64_t kWholePiece = 16;
 bool LayOutBands(Store& s, const ClippedPiece* pieces, size_t count, ptrdiff_t toPitch,
                  ptrdiff_t fromPitch) {
   const ClippedPiece* const end = pieces + count;
@@ -92,6 +96,11 @@ bool LayOutBands(Store& s, const ClippedPiece* pieces, size_t count, ptrdiff_t t
     start = total;
     total += crossing;
   }
+  // Pieces of a cache line or more whose ends cut one another into many bands are drawn whole:
+  // they would join little, and cost a draw per band crossed.
+  int64_t widths = 0;
+  for (const ClippedPiece& c : std::span(pieces, count)) widths += c.width;
+  if (total > 2 * int64_t(count) && widths >= kWholePiece * int64_t(count)) return false;
   s.next.assign(s.starts.begin(), s.starts.end() - 1);
   s.parts.resize(size_t(total));
   for (const ClippedPiece& c : std::span(pieces, count)) {
@@ -139,10 +148,56 @@ void JoinSpans(Store& s) {
 // spans of a row share lines. Rows apart from one another may be drawn in any order.
 constexpr int32_t kChunkRows = 8;
 
+// Many narrow spans of a band at one offset, apart from one another and left to right (the cells
+// of a dissolve, a grid, blocks in place), are drawn as one: the band's whole width four pixels
+// at a time, kept where a span covers it (an all-ones mask), rather than span by span. Answers
+// false, marking nothing, for spans that do not qualify.
+constexpr ptrdiff_t kMaskedSpans = 4;
+constexpr int64_t kNarrowAverage = 16;
+bool MaskSpans(std::vector<uint32_t>& mask, const Part* first, const Part* end) {
+  if (end - first < kMaskedSpans) return false;
+  int64_t covered = first->width;
+  for (const Part* p = first + 1; p != end; ++p) {
+    if (p->from - first->from != p->to - first->to || p->to - p[-1].to < p[-1].width) return false;
+    covered += p->width;
+  }
+  const ptrdiff_t width = end[-1].to + end[-1].width - first->to;
+  if (covered > kNarrowAverage * (end - first) || 4 * covered < width) return false;
+  mask.assign(size_t(width), 0);
+  for (const Part* p = first; p != end; ++p)
+    std::fill_n(mask.begin() + (p->to - first->to), p->width, ~0u);
+  return true;
+}
+
+// rows of width pixels, each drawn by four(d, s) where mask is set.
+template <typename Four>
+void DrawMasked(uint32_t* to, const uint32_t* from, const uint32_t* mask, ptrdiff_t width,
+                int32_t rows, ptrdiff_t toPitch, ptrdiff_t fromPitch, const Four& four) {
+  const auto load = [](const uint32_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  };
+  for (int32_t row = 0; row < rows; ++row, to += toPitch, from += fromPitch) {
+    ptrdiff_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+      const __m128i m = load(mask + x);
+      if (_mm_movemask_epi8(m) == 0) continue;
+      const __m128i d = load(to + x);
+      const __m128i out = four(d, load(from + x));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x),
+                       _mm_or_si128(_mm_and_si128(m, out), _mm_andnot_si128(m, d)));
+    }
+    for (; x < width; ++x) {
+      if (!mask[x]) continue;
+      const __m128i d = _mm_cvtsi32_si128(int(to[x])), s = _mm_cvtsi32_si128(int(from[x]));
+      to[x] = uint32_t(_mm_cvtsi128_si32(four(d, s)));
+    }
+  }
+}
+
 // Draws the bands laid out, or, where there are none, the pieces one after another.
 template <typename DrawRect>
-void DrawBands(const Store& s, const ClippedPiece* pieces, size_t count, bool laidOut,
-               ptrdiff_t toPitch, ptrdiff_t fromPitch, DrawRect&& draw) {
+void DrawBands(Store& s, const ClippedPiece* pieces, size_t count, bool laidOut, ptrdiff_t toPitch,
+               ptrdiff_t fromPitch, DrawRect&& draw) {
   if (!laidOut) {
     for (size_t i = 0; i < count; ++i)
       draw(pieces[i].to, pieces[i].from, pieces[i].width, pieces[i].height);
@@ -156,6 +211,13 @@ void DrawBands(const Store& s, const ClippedPiece* pieces, size_t count, bool la
     if (end - first == 1) {
       draw(first->to, first->from, first->width, rows);
       continue;
+    }
+    if constexpr (std::remove_cvref_t<DrawRect>::kFour) {
+      if (MaskSpans(s.mask, first, end)) {
+        DrawMasked(first->to, first->from, s.mask.data(), ptrdiff_t(s.mask.size()), rows, toPitch,
+                   fromPitch, [&](__m128i d, __m128i from) { return draw.Four(d, from); });
+        continue;
+      }
     }
     for (int32_t row = 0; row < rows; row += kChunkRows) {
       const int32_t n = std::min(kChunkRows, rows - row);
@@ -172,6 +234,8 @@ constexpr int32_t kNarrowCopy = 16;
 // A rect copied: the library copy of a length known only at run time starts too slowly for the
 // few pixels of a cell, which take four at a time and a last four that may overlap them.
 struct CopyRects {
+  static constexpr bool kFour = true;
+  static __m128i Four(__m128i, __m128i s) { return s; }
   ptrdiff_t toPitch, fromPitch;
   void operator()(uint32_t* to, const uint32_t* from, int32_t width, int32_t rows) const {
     const auto move4 = [](uint32_t* d, const uint32_t* s) {
@@ -199,6 +263,11 @@ constexpr int32_t kNarrowSpan = 8;
 // The alpha blit's blend without a pixel library: alpha cleared.
 template <bool kVectorSet>
 struct OverRects {
+  // The plain set's arithmetic is not the four-pixel one.
+  static constexpr bool kFour = kVectorSet;
+  static __m128i Four(__m128i d, __m128i s) {
+    return pixel_detail::AlphaOverFour(d, s, pixel_detail::AlphaOverWeights(s));
+  }
   ptrdiff_t toPitch, fromPitch;
   void operator()(uint32_t* to, const uint32_t* from, int32_t width, int32_t rows) const {
     if (width < kNarrowSpan) {
@@ -217,6 +286,11 @@ constexpr int32_t kNarrowLibrarySpan = 16;
 // the weight of its alpha, the destination's alpha kept.
 template <bool kVectorSet>
 struct LibraryOverRects {
+  // Both kernel sets give the four-pixel bytes.
+  static constexpr bool kFour = true;
+  static __m128i Four(__m128i d, __m128i s) {
+    return pixel_detail::AlphaOpacityFourSkipping(d, s, _mm_set1_epi32(255), true, 0xFFFF);
+  }
   ptrdiff_t toPitch, fromPitch;
   void operator()(uint32_t* to, const uint32_t* from, int32_t width, int32_t rows) const {
     if (width <= kNarrowLibrarySpan) {
