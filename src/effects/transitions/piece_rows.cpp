@@ -43,14 +43,46 @@ Store& TheStore() {
   return store;
 }
 
-// Cuts the rows the pieces cover into bands, each row of a band covered by the same pieces, and
-// lays out the pieces' parts band by band, each band's in the pieces' order.
-// The frame holds at most kHeldPieces: a piece has a part in each band it crosses, and bands
-// start wherever a piece starts or ends, so the parts grow with the square of the pieces.
-// Answers false, laying out nothing, where the pieces are best drawn one after another: each lies
-// below the one before it (the rows of a circle, lines, bands), or they are wide and cut one
-// another into many bands.
+// Cuts rows [top, bottom) into bands, each row of a band covered by the same pieces: a band starts
+// wherever a piece starts or ends. Numbers each row's band and counts into starts how many
+// pieces cross each band, summed into where each band's parts start; answers the parts' total.
+int32_t CutBands(Store& s, std::span<const ClippedPiece> pieces, int32_t top, int32_t bottom) {
+  const size_t rows = size_t(bottom - top);
+  s.bandOf.assign(rows + 1, 0);
+  for (const ClippedPiece& c : pieces) {
+    s.bandOf[size_t(c.top - top)] = 1;
+    s.bandOf[size_t(c.top - top + c.height)] = 1;
+  }
+  s.bandTop.clear();
+  int32_t band = -1;
+  for (size_t row = 0; row <= rows; ++row) {
+    if (s.bandOf[row]) s.bandTop.push_back(top + int32_t(row)), ++band;
+    s.bandOf[row] = band;
+  }
+  // +1 where a piece starts and -1 past its end.
+  s.starts.assign(s.bandTop.size(), 0);
+  for (const ClippedPiece& c : pieces) {
+    ++s.starts[size_t(s.bandOf[size_t(c.top - top)])];
+    --s.starts[size_t(s.bandOf[size_t(c.top - top + c.height)])];
+  }
+  int32_t crossing = 0, total = 0;
+  for (int32_t& start : s.starts) {
+    crossing += start;
+    start = total;
+    total += crossing;
+  }
+  return total;
+}
+
+// Pieces at least this wide on average that cut one another into many bands are drawn whole:
+// they would join little, and cost a draw per band crossed.
 constexpr int64_t kWholePiece = 16;
+
+// Lays out the pieces' parts band by band, each band's in the pieces' order. The frame holds at
+// most kHeldPieces: a piece has a part in each band it crosses, so the parts grow with the square
+// of the pieces. Answers false, laying out nothing, where the pieces are best drawn one after
+// another: each lies below the one before it (the rows of a circle, lines, bands), or they are
+// wide and cut one another into many bands.
 bool LayOutBands(Store& s, const ClippedPiece* pieces, size_t count, ptrdiff_t toPitch,
                  ptrdiff_t fromPitch) {
   const ClippedPiece* const end = pieces + count;
@@ -71,33 +103,7 @@ bool LayOutBands(Store& s, const ClippedPiece* pieces, size_t count, ptrdiff_t t
     for (size_t i = 0; i < count; ++i) s.parts[i] = {pieces[i].to, pieces[i].from, pieces[i].width};
     return true;
   }
-  const size_t rows = size_t(bottom - top);
-  s.bandOf.assign(rows + 1, 0);
-  for (const ClippedPiece& c : std::span(pieces, count)) {
-    s.bandOf[size_t(c.top - top)] = 1;
-    s.bandOf[size_t(c.top - top + c.height)] = 1;
-  }
-  s.bandTop.clear();
-  int32_t band = -1;
-  for (size_t row = 0; row <= rows; ++row) {
-    if (s.bandOf[row]) s.bandTop.push_back(top + int32_t(row)), ++band;
-    s.bandOf[row] = band;
-  }
-  // How many pieces cross each band, from +1 where a piece starts and -1 past its end, summed
-  // into where each band's parts start.
-  s.starts.assign(s.bandTop.size(), 0);
-  for (const ClippedPiece& c : std::span(pieces, count)) {
-    ++s.starts[size_t(s.bandOf[size_t(c.top - top)])];
-    --s.starts[size_t(s.bandOf[size_t(c.top - top + c.height)])];
-  }
-  int32_t crossing = 0, total = 0;
-  for (int32_t& start : s.starts) {
-    crossing += start;
-    start = total;
-    total += crossing;
-  }
-  // Pieces of a cache line or more whose ends cut one another into many bands are drawn whole:
-  // they would join little, and cost a draw per band crossed.
+  const int32_t total = CutBands(s, std::span(pieces, count), top, bottom);
   int64_t widths = 0;
   for (const ClippedPiece& c : std::span(pieces, count)) widths += c.width;
   if (total > 2 * int64_t(count) && widths >= kWholePiece * int64_t(count)) return false;
