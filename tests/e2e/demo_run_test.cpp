@@ -302,12 +302,11 @@ constexpr const char* kSoundMain =
     " mov left, more.1\nmore: jz 0, done\n jmp idle\ndone: ret\ncallSound: .word sound\n"
     "sound: .string \"SOUND\"\nstatus: .word 0\nleft: .word 0\n";
 
-class DemoSound : public test::DemoGameTest {
+// The game's voices are on in the player's settings it ships.
+class DemoSound : public test::ShippedDemoTest {
  protected:
   void SetUp() override {
-    test::CopyDemoGame(kGame, game.path());
-    // The game's voices are on in the player's settings it ships.
-    test::PutShippedSettings(game.path());
+    ShippedDemoTest::SetUp();
     test::PutAssembled(game, "SCRIPT/MAIN.SOB", kSoundMain);
   }
 

@@ -169,6 +169,15 @@ class DemoGameTest : public testing::Test {
   TempDir home;
 };
 
+// The same with the player's settings as the game ships them.
+class ShippedDemoTest : public DemoGameTest {
+ protected:
+  void SetUp() override {
+    CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+    PutShippedSettings(game.path());
+  }
+};
+
 // The captured mix (BRIMWOLD_HEADLESS_WAVE): a 46-byte header, then 16-bit stereo at 22050 Hz.
 constexpr size_t kWaveHeader = 46;
 constexpr uint32_t kWaveRate = 22050;

@@ -167,6 +167,12 @@ class GuiScreen : public testing::TestWithParam<On> {
     }
     ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
   }
+  // The event queued and a frame run on it.
+  int Send(host::InputEventKind kind, int32_t x = 0, int32_t y = 0, uint32_t key = 0,
+           int notches = 0) {
+    Queue(kind, x, y, key, notches);
+    return Frame();
+  }
   // One frame: the window's messages feed the devices, the pointer tip steps, the frame shows.
   int Frame(uint32_t elapsed = 16) {
     services_.now += elapsed;
@@ -315,50 +321,38 @@ TEST_P(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
 
   Frame();
   const uint64_t start = Shot("start");
-  Queue(host::InputEventKind::kMouseMove, 25, 25);
-  Frame();
+  Send(host::InputEventKind::kMouseMove, 25, 25);
   EXPECT_NE(Shot("hover"), start);
   EXPECT_EQ(Pixel(30, 30), 0x40A0FFu) << "the first button shows its hover cell";
-  Queue(host::InputEventKind::kMouseButtonDown, 25, 25);
-  EXPECT_EQ(Frame(), kUpdatePointerTaken);
+  EXPECT_EQ(Send(host::InputEventKind::kMouseButtonDown, 25, 25), kUpdatePointerTaken);
   Shot("press");
   EXPECT_EQ(Pixel(30, 30), 0x103060u) << "the pressed cell";
-  Queue(host::InputEventKind::kMouseButtonUp, 25, 25);
-  Frame();
+  Send(host::InputEventKind::kMouseButtonUp, 25, 25);
   EXPECT_EQ(tip_.TakeFiredId(), 10);
 
-  Queue(host::InputEventKind::kMouseMove, 30, 65);
-  Frame();
+  Send(host::InputEventKind::kMouseMove, 30, 65);
   const uint64_t beforeTip = Shot("drawn");
   Frame(600);
   Frame();
   EXPECT_TRUE(tip_.IsTooltipShown());
   EXPECT_NE(Shot("tooltip"), beforeTip);
 
-  Queue(host::InputEventKind::kMouseMove, 80, 105);
-  Frame();
-  Queue(host::InputEventKind::kMouseButtonDown, 80, 105);
-  Frame();
-  Queue(host::InputEventKind::kMouseButtonUp, 80, 105);
-  Frame();
+  Send(host::InputEventKind::kMouseMove, 80, 105);
+  Send(host::InputEventKind::kMouseButtonDown, 80, 105);
+  Send(host::InputEventKind::kMouseButtonUp, 80, 105);
   EXPECT_EQ(tip_.TakeFiredId(), 21);
   EXPECT_EQ(Word(boxWord), 1);
-  Queue(host::InputEventKind::kMouseWheel, 80, 105, 0, -2);
-  Frame();
+  Send(host::InputEventKind::kMouseWheel, 80, 105, 0, -2);
   EXPECT_NE(wheel_, 0) << "the wheel reached the mouse";
 
   // The choice list by keys: focus goes round to it, down skips the disabled item, decide chooses.
   ASSERT_EQ(tip_.SetFocus(menu), kFocusDone);
   EXPECT_EQ(menu->Cursor(), 0);
-  Queue(host::InputEventKind::kKeyDown, 0, 0, 0x28);
-  EXPECT_EQ(Frame(), kUpdateKeyTaken);
-  Queue(host::InputEventKind::kKeyUp, 0, 0, 0x28);
-  Frame();
+  EXPECT_EQ(Send(host::InputEventKind::kKeyDown, 0, 0, 0x28), kUpdateKeyTaken);
+  Send(host::InputEventKind::kKeyUp, 0, 0, 0x28);
   EXPECT_EQ(menu->Cursor(), 2);
-  Queue(host::InputEventKind::kKeyDown, 0, 0, 0x0D);
-  Frame();
-  Queue(host::InputEventKind::kKeyUp, 0, 0, 0x0D);
-  Frame();
+  Send(host::InputEventKind::kKeyDown, 0, 0, 0x0D);
+  Send(host::InputEventKind::kKeyUp, 0, 0, 0x0D);
   EXPECT_EQ(tip_.TakeFiredId(), 32);
   EXPECT_EQ(Word(result), 2);
   EXPECT_TRUE(read.Test(2));

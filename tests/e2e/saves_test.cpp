@@ -235,13 +235,7 @@ std::string StoryUntilTheSave(const std::string& more = "") {
   return input + more;
 }
 
-class DemoSaves : public test::DemoGameTest {
- protected:
-  void SetUp() override {
-    test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-    test::PutShippedSettings(game.path());
-  }
-};
+using DemoSaves = test::ShippedDemoTest;
 
 TEST_F(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
   const test::PlayedRun saving =

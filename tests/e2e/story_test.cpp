@@ -79,13 +79,8 @@ std::string FrameCount(uint32_t end) {
   return "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(end);
 }
 
-class Story : public test::DemoGameTest {
+class Story : public test::ShippedDemoTest {
  protected:
-  void SetUp() override {
-    test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-    test::PutShippedSettings(game.path());
-  }
-
   Played Play(const std::vector<std::string>& switches) { return PlayIn(game.path(), switches); }
 
   Played PlayIn(const fs::path& folder, const std::vector<std::string>& switches) {
@@ -221,10 +216,9 @@ uint32_t TypedAfter(const test::PlayedRun& run, uint32_t from) {
   return UINT32_MAX;
 }
 
-TEST(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
-  test::TempDir game, home;
-  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-  test::PutShippedSettings(game.path());
+using StoryRoads = test::ShippedDemoTest;
+
+TEST_F(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
   const fs::path wave = home.path() / "mix.wav";
 
   std::string input = "BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352";
@@ -236,8 +230,7 @@ TEST(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
       {kDefaultSpeedLine, kDefaultSpeedLine + 40},
       {kFirstEnd, kFirstEnd}};
   for (uint32_t f : kMoments) seaFrames.push_back({f, f});
-  const test::PlayedRun sea = test::PlayHeadless(
-      game.path(), home.path(),
+  const test::PlayedRun sea = Play(
       {ShownRanges(seaFrames), input, "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kFirstEnd + 5),
        "BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
       kRoadsRunLimit);
@@ -269,10 +262,9 @@ TEST(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
   for (uint32_t f : {200u, 260u}) input += ClickOn(f, 318);
   for (uint32_t f = 440; f < kSecondEnd - 40; f += 60) input += ClickOn(f, 318);
   const test::PlayedRun forest =
-      test::PlayHeadless(game.path(), home.path(),
-                         {ShownRanges({{100, kLoadedUntil}, {kSecondEnd, kSecondEnd}}), input,
-                          kSheet, "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kSecondEnd + 5)},
-                         kRoadsRunLimit);
+      Play({ShownRanges({{100, kLoadedUntil}, {kSecondEnd, kSecondEnd}}), input, kSheet,
+            "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kSecondEnd + 5)},
+           kRoadsRunLimit);
   ASSERT_EQ(forest.status, 0) << forest.errors;
   ASSERT_EQ(forest.hashes.size(), kLoadedUntil - 100 + 2) << forest.errors;
 
@@ -392,10 +384,9 @@ std::set<uint64_t> ShownIn(const test::PlayedRun& run, const Window& w) {
   return hashes;
 }
 
-TEST(StoryLoads, EachSceneLoadsBackTheFrameItSavedAndTheRestingPointerTakesTheChoice) {
-  test::TempDir game, home;
-  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-  test::PutShippedSettings(game.path());
+using StoryLoads = test::ShippedDemoTest;
+
+TEST_F(StoryLoads, EachSceneLoadsBackTheFrameItSavedAndTheRestingPointerTakesTheChoice) {
   test::ChangePlayerSettings(game.path(), [](UserConfig& user) { user.showEffects = 0; });
 
   // The same clicks without the saves first: the lines as they come without a load.

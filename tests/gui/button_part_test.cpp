@@ -37,11 +37,10 @@ class Buttons : public PartTest {
 TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
   Write("CG/FOUR.BMP", CellPicture(10, 4, 6));
   Write("CG/TWO.BMP", CellPicture(20, 2, 6));
+  const ButtonPicture fourCells{
+      .order = 1, .hasDisabledCell = true, .hasPressedCell = true, .x = 5, .y = 5};
   ButtonPart four, two, disabledOnly;
-  ASSERT_EQ(four.CreateFromFile(
-                &list_, "cg\\four.bmp",
-                {.order = 1, .hasDisabledCell = true, .hasPressedCell = true, .x = 5, .y = 5}, 0),
-            kCreateDone);
+  ASSERT_EQ(four.CreateFromFile(&list_, "cg\\four.bmp", fourCells, 0), kCreateDone);
   ASSERT_EQ(two.CreateFromFile(&list_, "cg\\two.bmp", {.order = 1, .x = 5, .y = 5}, 0),
             kCreateDone);
   ASSERT_EQ(disabledOnly.CreateFromFile(&list_, "cg\\four.bmp",
@@ -58,14 +57,8 @@ TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
       EXPECT_EQ(ShownCell(*c.button), c.cells[state]) << "state " << state;
     }
   }
-  EXPECT_EQ(four.CreateFromFile(
-                &list_, "cg\\none.bmp",
-                {.order = 1, .hasDisabledCell = true, .hasPressedCell = true, .x = 5, .y = 5}, 0),
-            kCreateNoPicture);
-  EXPECT_EQ(four.CreateFromFile(
-                &list_, nullptr,
-                {.order = 1, .hasDisabledCell = true, .hasPressedCell = true, .x = 5, .y = 5}, 0),
-            kCreateBadArguments);
+  EXPECT_EQ(four.CreateFromFile(&list_, "cg\\none.bmp", fourCells, 0), kCreateNoPicture);
+  EXPECT_EQ(four.CreateFromFile(&list_, nullptr, fourCells, 0), kCreateBadArguments);
 }
 
 TEST_F(Buttons, BoxHitWithoutAColourKeyAndPixelHitWithOne) {

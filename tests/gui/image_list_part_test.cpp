@@ -118,21 +118,6 @@ TEST_F(Menu, APointerRestingWhenItemsChangeIsIgnoredUntilItMovesThreePixels) {
   EXPECT_EQ(tip_.TakeFiredId(), 40) << "moved more than 3 pixels";
 }
 
-// The tip parks the pointer for key moves: the item left sounds once, the one entered once.
-TEST_F(Menu, KeysSkipDisabledItemsAndTheDecideKeyChooses) {
-  ASSERT_EQ(tip_.SetFocus(&menu), kFocusDone);
-  EXPECT_EQ(menu.Cursor(), 0);
-  tip_.sounds.clear();
-  services_.Key(kDown, true);
-  EXPECT_EQ(tip_.Update(services_.now), kUpdateKeyTaken);
-  EXPECT_EQ(menu.Cursor(), 2) << "B is disabled";
-  EXPECT_EQ(tip_.sounds, (std::vector<int32_t>{kDefaultLeaveSound, kDefaultEnterSound}));
-  services_.Key(kDown, false);
-  services_.Key(kReturn, true);
-  tip_.Update(services_.now);
-  EXPECT_EQ(tip_.TakeFiredId(), 42) << "no pressed look: chosen at once";
-}
-
 // Rows must lie a pixel apart or more: the set-up refuses a cell height that with the spacing
 // (which counts only without a head and a tail) comes below that, and such a list takes no cells.
 TEST_F(Menu, RowsLessThanAPixelApartAreRefused) {

@@ -6,13 +6,11 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
-#include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 
 namespace bw {
@@ -227,48 +225,6 @@ TEST_F(NamedTransitionTest, RuleAndToneFramesFollowTheirFormulas) {
           return p;
         },
         "tone at " + std::to_string(level));
-  }
-}
-
-// Every named transition but "scroll" (whose fade is the one formula the sets do not share) draws
-// the same frames under either kernel set.
-TEST_F(NamedTransitionTest, EveryKernelSetDrawsTheSameFrames) {
-  auto rule = Rule();
-  struct Kernel {
-    const char* name;
-    std::function<int(const TransitionDrawArea&, int quarter)> draw;
-  };
-  const Kernel kernels[] = {
-      {"cross", [](const auto& a, int q) { return DrawCrossTransition(a, q * 255 / 4); }},
-      {"rule",
-       [&](const auto& a, int q) { return DrawRuleTransition(a, rule.get(), q * 255 / 4, 32); }},
-      {"tone", [](const auto& a, int q) { return DrawToneTransition(a, 0x336699, q * 255 / 4); }},
-      {"wave",
-       [](const auto& a, int q) {
-         return DrawWaveTransition(a, {q * 255 / 4, 6 - q, 24 << 9, -16 * q, 0xFF000000u});
-       }},
-      {"mosaic", [](const auto& a, int q) { return DrawMosaicTransition(a, q * 4, 16, 0, true); }},
-      {"rotaxis", [](const auto& a, int q) { return DrawRotaxisTransition(a, q * 64, q % 4); }},
-      {"trans", [](const auto& a, int q) { return DrawTransTransition(a, 3, q * 64); }},
-  };
-  auto frame = [&](const Kernel& k, int q, bool mmx) {
-    ScopedMmxFlag set(mmx);
-    Reset();
-    EXPECT_EQ(k.draw(Area(), q), 0) << k.name << " at " << q;
-    std::vector<uint32_t> pixels;
-    for (int32_t y = 0; y < kH + 8; ++y) {
-      for (int32_t x = 0; x < kW + 8; ++x) pixels.push_back(Pixel(*target, x, y));
-    }
-    return pixels;
-  };
-  for (const Kernel& k : kernels) {
-    for (int q = 0; q <= 4; ++q) {
-      const std::vector<uint32_t> plain = frame(k, q, false), vectors = frame(k, q, true);
-      const auto at = std::mismatch(vectors.begin(), vectors.end(), plain.begin()).first;
-      const auto i = at - vectors.begin();
-      EXPECT_EQ(at, vectors.end())
-          << k.name << " at " << q << ": pixel " << i % (kW + 8) << "," << i / (kW + 8);
-    }
   }
 }
 

@@ -13,7 +13,6 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/image_surface.h"
-#include "graphics/surface/pixel_library.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "support/fuzz_seeds.h"
@@ -414,26 +413,6 @@ class NumberedModeFramesTest : public testing::Test {
 
 bool DrawsOnlyPieces(int mode) {
   return mode != 53 && (mode < 68 || mode > 70);
-}
-
-TEST_F(NumberedModeFramesTest, CopiesAreTheSameUnderEveryKernelSet) {
-  for (int mode = 0; mode < kTransitionModes; ++mode) {
-    if (mode == 53) continue;  // the cross-fade's two sets round apart
-    std::vector<uint32_t> plain;
-    {
-      ScopedPixelLibrary none(nullptr);
-      plain = Frames(mode, 0);
-    }
-    for (bool mmx : {false, true}) {
-      ScopedMmxFlag set(mmx);
-      for (bool library : {false, true}) {
-        if (!mmx && !library) continue;
-        ScopedPixelLibrary use(library ? &BuiltInPixelLibrary() : nullptr);
-        EXPECT_TRUE(Same(Frames(mode, 0), plain))
-            << "mode " << mode << " mmx " << mmx << " library " << library;
-      }
-    }
-  }
 }
 
 // Small pieces skip the blits for clipped copies and blends of their own, pieces that land

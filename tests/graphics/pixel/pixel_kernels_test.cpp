@@ -34,26 +34,6 @@ TEST(CopyRows32, EveryWalkInBothSetsMatchesTheReference) {
   }
 }
 
-// Rows copy whole vectors from both ends, wide rows whole cache lines between: for every width
-// and every place of the row in a line, the row lands whole and the pixels on either side stay.
-TEST(CopyRows32, RowsOfEveryWidthAndPlaceLeaveTheirNeighbours) {
-  for (bool wide : {false, true}) {
-    ScopedWideVectors pin(wide);
-    for (uint32_t width = 1; width <= 100; ++width) {
-      for (uint32_t place = 0; place < 16; ++place) {
-        std::vector<uint32_t> src(width + 32), dst(src.size() + 16, 0u);
-        uint32_t* line = dst.data() + (0 - reinterpret_cast<uintptr_t>(dst.data())) % 64 / 4;
-        for (uint32_t i = 1; i <= width; ++i) src[i] = i;
-        CopyRows32Mmx(line + place + 1, src.data() + 1, 0, 0, int(width), 1);
-        for (uint32_t i = 0; i < width + 2; ++i) {
-          ASSERT_EQ(line[place + i], src[i])
-              << "wide " << wide << ", width " << width << ", place " << place << ", pixel " << i;
-        }
-      }
-    }
-  }
-}
-
 TEST(CopyRows32Keyed, SkipsOnlyTheWholeKeyWord) {
   // The 128-bit and 256-bit forms of the vector set give the same bytes.
   for (bool wide : {false, true}) {

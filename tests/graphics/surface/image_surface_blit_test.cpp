@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "graphics/surface/pixel_library.h"
-#include "platform/mmx_flag.h"
 #include "surface_fixture.h"
 
 namespace bw {
@@ -67,45 +64,6 @@ TEST(ImageSurfaceBlend, ModeOutOfRangeMarksWithoutDrawing) {
   EXPECT_EQ(dst->AlphaOpacityBlit(3, src.get(), 10, 0, 0, nullptr), ImageSurface::kOpBadParameter);
   EXPECT_EQ(dst->MaskColorFill(0, src.get(), 10, 1, 2, 3, 0, 0, nullptr),
             ImageSurface::kOpBadFormat);
-}
-
-TEST(ImageSurfaceBlend, LibraryPathMatchesTheEnginePathWhereDefinedAlike) {
-  std::mt19937 rng(6);
-  const Size size{13, 9};
-  using Op = std::function<int(ImageSurface&, const ImageSurface&)>;
-  const Op ops[] = {
-      [](ImageSurface& d, const ImageSurface& s) { return d.OpacityBlit(&s, 77, 3, -2, nullptr); },
-      [&](ImageSurface& d, const ImageSurface& s) {
-        return d.StretchOpacityBlit(&s, 150, &size, -1, 4, nullptr);
-      },
-      [](ImageSurface& d, const ImageSurface& s) {
-        return d.AlphaOpacityBlit(0, &s, 180, 1, 1, nullptr);
-      },
-      [](ImageSurface& d, const ImageSurface& s) {
-        return d.AlphaBlitOntoAlpha(&s, 201, 0, 3, nullptr);
-      },
-      [](ImageSurface& d, const ImageSurface&) {
-        return d.FillColorBlend(10, 200, 30, 90, nullptr);
-      },
-  };
-  for (bool mmx : {false, true}) {
-    ScopedMmxFlag pin(mmx);
-    for (const Op& op : ops) {
-      auto src = Random(rng, 11, 7, 32);
-      auto own = Random(rng, 16, 12, 32);
-      auto lib = Copy(*own);
-      {
-        ScopedPixelLibrary off(nullptr);
-        ASSERT_EQ(op(*own, *src), 0);
-      }
-      {
-        ScopedPixelLibrary on(&BuiltInPixelLibrary());
-        ASSERT_EQ(op(*lib, *src), 0);
-      }
-      EXPECT_TRUE(SamePixels(*own, *lib));
-      EXPECT_EQ(own->GetDirtyList()->Bounds(), lib->GetDirtyList()->Bounds());
-    }
-  }
 }
 
 TEST(ImageSurfaceBlend, BlurRadiusIsRefusedBelowZeroAndCappedAbove) {

@@ -3,17 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "graphics/pixel/blend_reference.h"
 #include "graphics/text/text_angles.h"
 #include "graphics/text/text_test_support.h"
 #include "host/font/fake_glyph_source.h"
-#include "platform/mmx_flag.h"
-#include "support/text_reference.h"
 
 namespace bw {
 namespace {
@@ -155,93 +151,6 @@ TEST_F(OutlineRendererTest, FacesWithoutOutlinesRenderGreyThroughTheBitmapFallba
               std::tie(grey->width, grey->height, grey->originX, grey->originY, grey->pixels))
         << level;
     EXPECT_EQ(fallback->pixels[size_t(fallback->pitch) * 2 + 2], 255) << level;
-  }
-}
-
-TEST_F(OutlineRendererTest, EdgeGlyphsMatchTheReferenceInBothKernelSets) {
-  renderer_.SetAntialiasLevel(2);
-  for (int32_t strength : {1024, 77, -5, INT_MAX}) {
-    for (int32_t radius : {2, 0, -3}) {
-      renderer_.SetEdge(strength, radius);
-      GlyphRef plain = renderer_.GetGlyph(0x82A0, 16, false, false, false, false);
-      ASSERT_TRUE(plain);
-      reference::Plane glyph;
-      glyph.width = plain->width, glyph.height = plain->height, glyph.bytesPerPixel = 1;
-      glyph.pitch = plain->pitch;
-      glyph.bytes.assign(plain->pixels.begin(), plain->pixels.end());
-      const std::vector<uint8_t> want = reference::EdgeMaskReference(glyph, radius, strength);
-      for (bool mmx : {false, true}) {
-        ScopedMmxFlag flag(mmx);
-        renderer_.SetEdge(strength ^ 1, radius);  // empties the cache
-        renderer_.SetEdge(strength, radius);
-        GlyphRef edge = renderer_.GetGlyph(0x82A0, 16, true, false, false, false);
-        ASSERT_TRUE(edge);
-        const int r = std::min(std::abs(radius), 64);
-        ASSERT_EQ(edge->width, plain->width + 2 * r);
-        EXPECT_EQ(edge->originX, plain->originX - r);
-        std::vector<uint8_t> got;
-        for (int32_t y = 0; y < edge->height; ++y) {
-          got.insert(got.end(), edge->Row(y), edge->Row(y) + edge->width);
-        }
-        EXPECT_EQ(got, want) << strength << " " << radius << " mmx " << mmx;
-      }
-    }
-  }
-}
-
-// Each pixel of an edged "A" drawn over a random picture, against the blends written out per
-// pixel: the edge crossfaded in the decoration colour, then the glyph in the text colour.
-TEST_F(OutlineRendererTest, DrawsMatchPerPixelBlendsInBothKernelSets) {
-  renderer_.SetAntialiasLevel(2);
-  renderer_.SetStyle(kTextEdge);
-  renderer_.SetTextColor(250, 128, 3);
-  renderer_.SetDecorationColor(9, 200, 90);
-  GlyphRef edge = renderer_.GetGlyph('A', 16, true, false, false, false);
-  GlyphRef glyph = renderer_.GetGlyph('A', 16, false, false, false, false);
-  ASSERT_TRUE(edge && glyph);
-  std::mt19937 rng(23);
-  for (int bits : {32, 8}) {
-    for (int mode = 0; mode < 2; ++mode) {
-      if (bits == 8 && mode == 1) continue;
-      for (bool mmx : {false, true}) {
-        ScopedMmxFlag flag(mmx);
-        DibSurface picture;
-        MakePicture(picture, 24, 24, bits);
-        for (int32_t y = 0; y < 24; ++y) {
-          for (int32_t x = 0; x < picture.GetPitch(); ++x)
-            picture.GetRowPointer(y)[x] = uint8_t(rng());
-        }
-        std::vector<uint32_t> want = Pixels(picture);
-        auto apply = [&](const GlyphBitmap& g, uint32_t color) {
-          for (int32_t y = 0; y < g.height; ++y) {
-            for (int32_t x = 0; x < g.width; ++x) {
-              const int32_t px = 4 + g.originX + x, py = 3 + g.originY + y;
-              if (px < 0 || py < 0 || px >= 24 || py >= 24) continue;
-              uint32_t& d = want[size_t(py * 24 + px)];
-              const int m = g.Row(y)[x];
-              if (bits == 8) {
-                d = reference::CrossfadeReference(int(d), int(color >> 16), m);
-              } else if (mode == 0) {
-                d = reference::ColorCrossfadeReference(d, color, m);
-              } else {
-                const int da = reference::Channel(d, 3);
-                uint32_t out = reference::PerChannel(d, [&](int v, int c) {
-                  return reference::Lerp(v, reference::Channel(color, c),
-                                         reference::W(OverWeightTable[da][m]));
-                });
-                d = reference::WithChannel(out, 3, AlphaUnionTable[da][m]);
-              }
-            }
-          }
-        };
-        apply(*edge, 0x09C85A);
-        apply(*glyph, 0xFA8003);
-        const int rc = mode == 0 ? renderer_.DrawText(&picture, 4, 3, "A", nullptr, nullptr)
-                                 : renderer_.DrawString(&picture, 4, 3, "A", nullptr, nullptr);
-        ASSERT_EQ(rc, kTextDone);
-        EXPECT_EQ(Pixels(picture), want) << "bits " << bits << " mode " << mode << " mmx " << mmx;
-      }
-    }
   }
 }
 

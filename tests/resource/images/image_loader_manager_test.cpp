@@ -236,13 +236,6 @@ TEST_F(ImageCacheTest, EvictsLeastRecentlyUsedFirstWhenOverBudget) {
   EXPECT_EQ(cache_.GetUsedBytes(), 0u);
 }
 
-TEST(ImageCacheHashTest, TakesBytesAsSigned) {
-  // Byte 0xE0 enters as -32: one step gives (-32 * 1025) ^ ((-32 * 1025) >> 6) in 32 bits.
-  uint32_t t = static_cast<uint32_t>(-32) * 1025u;
-  EXPECT_EQ(ImageCacheHash("\xE0"), NameHashFinish(t ^ (t >> 6)));
-  EXPECT_EQ(ImageCacheHash(""), 0xFFFFFFFFu) << "a hash of 0 is never answered";
-}
-
 TEST(CacheBudgetTest, FollowsPhysicalMemoryIn64Bits) {
   // {asked MB (-1: by memory), physical MB, budget MB}; capped at half the memory; 6 GB of a
   // 64 GB machine is past 32 bits both in megabytes x 2^20 and as the budget.

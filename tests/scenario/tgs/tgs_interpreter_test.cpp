@@ -580,14 +580,10 @@ TEST_F(TgsBuiltinsTest, MissingSlotsTakeTheirDefaults) {
   for (const auto& row : rows) EXPECT_EQ(Log(row.number, row.kinds), row.log) << row.number;
 }
 
-TEST_F(TgsBuiltinsTest, NamesAreUniqueAndFoundInEitherCase) {
+// Every name leading back to its own number is checked where each number is assembled by name.
+TEST_F(TgsBuiltinsTest, NamesAreFoundInEitherCase) {
   EXPECT_EQ(TgsFindBuiltin("bgload"), 35);
   EXPECT_EQ(TgsFindBuiltin("BgLoa"), -1);
-  for (uint32_t n = 0; n < kTgsBuiltinCount; ++n) {
-    if (!TgsBuiltinName(n).empty()) {
-      EXPECT_EQ(TgsFindBuiltin(TgsBuiltinName(n)), int32_t(n));
-    }
-  }
 }
 
 TEST_F(TgsBuiltinsTest, TextsThatDoNotReadAreAbsentWithoutAFault) {

@@ -157,10 +157,8 @@ class FakeFrameHost : public TgsFrameHost {
   std::map<int, int> actionTurns;    // turn -> pressed action
   std::set<int> keysDown, keysPressed;
   bool skipHeld = false;
-  int typingTurns = 0;  // turns the page types before it is shown whole
-  int voiceTurns = 0;   // turns the voice plays
-  int finishTypingCalls = 0;
-  int secondTypingTurns = 0;  // the same for the frame's second view
+  int voiceTurns = 0;         // turns the voice plays
+  int secondTypingTurns = 0;  // turns the frame's second view types before it is shown whole
   int finishSecondCalls = 0;
   std::vector<std::string> captions, voices, requests, shown;  // shown: "name|text"
   std::map<int, int> buttonStates;
@@ -178,7 +176,6 @@ class FakeFrameHost : public TgsFrameHost {
   int FrameTurn() override {
     ++turns;
     clock += 10;
-    if (typingTurns > 0) --typingTurns;
     if (secondTypingTurns > 0) --secondTypingTurns;
     if (voiceTurns > 0) --voiceTurns;
     return turns == quitAtTurn ? 0 : 1;
@@ -223,8 +220,6 @@ class FakeFrameHost : public TgsFrameHost {
   int32_t WindowRequestAnswer() override { return answer; }
   void ShowCaption(const std::string& cp932) override { captions.push_back(cp932); }
   bool QuickLoad(int) override { return quickLoadWorks; }
-  bool Typing() override { return typingTurns > 0; }
-  void FinishTyping() override { ++finishTypingCalls, typingTurns = 0; }
   bool SecondViewTyping() override { return secondTypingTurns > 0; }
   void FinishSecondView() override { ++finishSecondCalls, secondTypingTurns = 0; }
   void SetButtonState(int button, int s) override { buttonStates[button] = s; }
