@@ -84,8 +84,6 @@ struct TransitionFrame {
   // 32-bit pictures a row at a time (piece_rows.h) once the step's pieces are all given, or
   // before anything it draws at once; held meanwhile.
   bool byRows = false;
-  static constexpr size_t kHeldPieces = 256;
-  std::array<ClippedPiece, kHeldPieces> held;
   size_t heldCount = 0;
   bool changed = false;  // the destination has been told it changed
   int32_t width = 0;     // the source's
@@ -116,6 +114,9 @@ struct TransitionFrame {
   static constexpr size_t kBatch = 64;
   std::array<TransitionPiece, kBatch> batch;
   size_t batched = 0;
+  // The pieces held for drawing by rows, last: the fields above are read for every piece.
+  static constexpr size_t kHeldPieces = 256;
+  std::array<ClippedPiece, kHeldPieces> held;
 };
 
 // Draws pieces with the frame's kind. The engine's own sink draws; tests install a recorder
