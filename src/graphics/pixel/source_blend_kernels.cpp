@@ -2,6 +2,7 @@
 
 #include <immintrin.h>
 
+#include "graphics/pixel/alpha_opacity_four.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/blend_walk.h"
 #include "graphics/pixel/lerp.h"
@@ -176,17 +177,12 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
   return x;
 }
 
-// Four pixels at a time in the 128-bit registers, without unpacking: blue and red sit in the
-// 16-bit lanes of the even bytes, green and alpha in those of the odd ones, and the weights are
-// made in each pixel's own 32-bit lane, so nothing waits on the shuffle unit. The alpha lanes
-// get weight 0 and keep the target's alpha. Groups of four clear source pixels are skipped, and
-// solid ones at full opacity copied.
+// Four pixels at a time in the 128-bit registers (AlphaOpacityFour). Groups of four clear
+// source pixels are skipped, and solid ones at full opacity copied.
 // Answers how many pixels it did (a multiple of four).
 int AlphaOpacityRowSse2(uint32_t* dst, const uint32_t* src, int width, uint8_t opacity) {
   const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m128i lowBytes = _mm_set1_epi16(0xFF);
   const __m128i o16 = _mm_set1_epi32(opacity);
-  const __m128i one = _mm_set1_epi32(1);
   const __m128i zero = _mm_setzero_si128();
   const bool solid = opacity == 255;
   int x = 0;
@@ -201,20 +197,7 @@ int AlphaOpacityRowSse2(uint32_t* dst, const uint32_t* src, int width, uint8_t o
       _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), out);
       continue;
     }
-    // T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1, 0 at 0.
-    const __m128i v =
-        _mm_add_epi32(_mm_mullo_epi16(_mm_srli_epi32(s, 24), o16), _mm_set1_epi32(127));
-    const __m128i t = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(v, one), _mm_srli_epi32(v, 8)), 8);
-    const __m128i w = _mm_add_epi32(_mm_add_epi32(t, one), _mm_cmpeq_epi32(t, zero));
-    const __m128i wBoth = _mm_or_si128(w, _mm_slli_epi32(w, 16));
-    const __m128i dRb = _mm_and_si128(d, lowBytes), sRb = _mm_and_si128(s, lowBytes);
-    const __m128i dG = _mm_srli_epi16(d, 8), sG = _mm_srli_epi16(s, 8);
-    const __m128i rb =
-        _mm_add_epi16(dRb, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sRb, dRb), wBoth), 8));
-    const __m128i g =
-        _mm_add_epi16(dG, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sG, dG), w), 8));
-    const __m128i out = _mm_or_si128(_mm_and_si128(rb, lowBytes), _mm_slli_epi16(g, 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), out);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), AlphaOpacityFour(d, s, o16));
   }
   return x;
 }
@@ -252,7 +235,6 @@ inline __m128i OntoAlphaFour(__m128i d, __m128i s, uint8_t opacity) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i one = _mm_set1_epi32(1);
   const __m128i full = _mm_set1_epi32(255);
-  const __m128i lowBytes = _mm_set1_epi16(0xFF);
   const __m128i a = Div255(_mm_add_epi32(
       _mm_mullo_epi16(_mm_srli_epi32(s, 24), _mm_set1_epi32(opacity)), _mm_set1_epi32(127)));
   const __m128i da = _mm_srli_epi32(d, 24);
@@ -267,14 +249,7 @@ inline __m128i OntoAlphaFour(__m128i d, __m128i s, uint8_t opacity) {
   const __m128i w = _mm_add_epi32(_mm_add_epi32(k, one), _mm_cmpeq_epi32(k, zero));
   const __m128i keep = _mm_mullo_epi16(_mm_sub_epi32(full, da), _mm_sub_epi32(full, a));
   const __m128i alpha = _mm_slli_epi32(_mm_sub_epi32(full, Div255(keep)), 24);
-  const __m128i wBoth = _mm_or_si128(w, _mm_slli_epi32(w, 16));
-  const __m128i dRb = _mm_and_si128(d, lowBytes), sRb = _mm_and_si128(s, lowBytes);
-  const __m128i dG = _mm_srli_epi16(d, 8), sG = _mm_srli_epi16(s, 8);
-  const __m128i rb =
-      _mm_add_epi16(dRb, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sRb, dRb), wBoth), 8));
-  const __m128i g = _mm_add_epi16(dG, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sG, dG), w), 8));
-  const __m128i color = _mm_or_si128(_mm_and_si128(rb, lowBytes),
-                                     _mm_and_si128(_mm_slli_epi16(g, 8), _mm_set1_epi32(0xFF00)));
+  const __m128i color = _mm_and_si128(LerpFourInLanes(d, s, w), _mm_set1_epi32(0x00FFFFFF));
   return _mm_or_si128(color, alpha);
 }
 
