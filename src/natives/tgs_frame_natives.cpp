@@ -67,7 +67,9 @@ class AppTgsHost : public TgsFrameHost {
     host_.GetMemory().TakeFault();
     return false;
   }
-  bool LeftClicked() override { return MouseButton(0); }
+  // A press on a system button is the button's: it fires on release, and must not also end the
+  // wait as a click on the message.
+  bool LeftClicked() override { return MouseButton(0) && !PointerOnControl(); }
   bool RightClicked() override { return MouseButton(1); }
   bool ActionPressed(int action) override {
     InputBindingTable* b = App() ? App()->Bindings() : nullptr;
@@ -303,6 +305,7 @@ class AppTgsHost : public TgsFrameHost {
   void SetHitAreaEnabled(bool enabled) override {
     if (Screen()) Screen()->SetHitAreaEnabled(enabled);
   }
+  bool PointerOnControl() override { return Screen() && Screen()->PointerOnControl(); }
   void SetWindowFrame(int kind, uint32_t rgb, uint8_t alpha) override {
     if (Screen()) Screen()->SetWindowFrame(kind, rgb, alpha);
   }

@@ -52,9 +52,11 @@ const std::string kSaveAndMenu =
 constexpr uint32_t kWaited = 920, kMenu = 1010, kClosed = 1090;
 // The wait mark keeps turning: a whole turn of it before the menu and one after are compared.
 constexpr uint32_t kMarkTurn = 60;
-// Then the history key opens the text history; a click on the first voiced line's box at
-// kReplay plays Mina's voice again.
-const std::string kHistory = ",1160:key:Insert,1198:move:400:90,1200:click:400:94";
+// Then the bar's text-history button, shown by the pointer low on the screen, opens the text
+// history: pressed and let go a few frames apart, as a hand does (the press must not also take
+// the line away); a click on the first voiced line's box at kReplay plays Mina's voice again.
+const std::string kHistory =
+    ",1150:move:593:588,1175:down:left,1178:up:left,1198:move:400:90,1200:click:400:94";
 constexpr uint32_t kReplay = 1200;
 
 using Played = test::PlayedRun;

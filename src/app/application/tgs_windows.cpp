@@ -435,6 +435,11 @@ void TgsWindows::SetWaitMarkAuto(bool autoPlay) {
   waitMark_.SwitchImage(autoPlay ? &markAuto_ : &markNormal_);
 }
 
+bool TgsWindows::PointerOnControl() {
+  const UiControl* hover = place_.pointers ? place_.pointers->GetHover() : nullptr;
+  return hover && hover != &hitArea_;
+}
+
 void TgsWindows::SetHitAreaEnabled(bool enabled) {
   if (prepared_) hitArea_.SetEnabled(enabled);
 }

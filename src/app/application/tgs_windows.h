@@ -107,6 +107,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   int ViewDrawRuby(std::string_view ruby) override;
   Sprite* WindowSprite() override { return prepared_ ? &view_.PageSprite() : nullptr; }
   void SetHitAreaEnabled(bool enabled) override;
+  bool PointerOnControl() override;
   void SetWindowFrame(int kind, uint32_t rgb, uint8_t alpha) override;
   void RelayoutPage() override;
   bool ChoicePoint(int32_t& x, int32_t& y) const override;

@@ -164,6 +164,9 @@ class TgsPresentation {
   virtual Sprite* WindowSprite() { return nullptr; }
   // The hit area over the whole screen, which keeps the pointer from what lies under the windows.
   virtual void SetHitAreaEnabled(bool /*enabled*/) {}
+  // The pointer rests on a control (a system button, a choice) and not on the hit area: a press
+  // there is the control's, not a click on the message.
+  virtual bool PointerOnControl() { return false; }
   // The frame of the message window and the choice list: the background kind (0 the plain
   // picture, 1 the frame over the colour), its colour 0xRRGGBB and opacity.
   virtual void SetWindowFrame(int /*kind*/, uint32_t /*rgb*/, uint8_t /*alpha*/) {}
