@@ -176,45 +176,48 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
   return x;
 }
 
-// Four pixels at a time in the 128-bit registers, without unpacking: blue and red sit in the
-// 16-bit lanes of the even bytes, green and alpha in those of the odd ones, and the weights are
-// made in each pixel's own 32-bit lane, so nothing waits on the shuffle unit. The alpha lanes
-// get weight 0 and keep the target's alpha. Groups of four clear source pixels are skipped, and
-// solid ones at full opacity copied.
+// x / 255 rounded down for 0 <= x <= 65535 in 32-bit lanes, as (x x 0x8081) >> 23.
+inline __m128i Div255(__m128i x) {
+  return _mm_srli_epi32(_mm_mulhi_epu16(x, _mm_set1_epi32(0x8081)), 7);
+}
+
+// The weights W[T[o][a]] of four source pixels, each in its own 32-bit lane:
+// T[o][a] = (o x a + 127) / 255; W[k] = k + 1, 0 at 0.
+inline __m128i AlphaWeightsInLanes(__m128i s, __m128i opacity) {
+  const __m128i t =
+      Div255(_mm_add_epi32(_mm_mullo_epi16(_mm_srli_epi32(s, 24), opacity), _mm_set1_epi32(127)));
+  return _mm_add_epi32(_mm_add_epi32(t, _mm_set1_epi32(1)),
+                       _mm_cmpeq_epi32(t, _mm_setzero_si128()));
+}
+
+// Four pixels at a time in the 128-bit registers, without unpacking, the alpha lanes weighed 0
+// so the target keeps its alpha. Sprites are mostly clear or solid: a clear group is skipped,
+// and a solid one needs no per-pixel weights (W[T[o][255]] is W[o]), at full opacity only its
+// colour copied.
 // Answers how many pixels it did (a multiple of four).
 int AlphaOpacityRowSse2(uint32_t* dst, const uint32_t* src, int width, uint8_t opacity) {
   const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m128i lowBytes = _mm_set1_epi16(0xFF);
-  const __m128i o16 = _mm_set1_epi32(opacity);
-  const __m128i one = _mm_set1_epi32(1);
   const __m128i zero = _mm_setzero_si128();
-  const bool solid = opacity == 255;
+  const __m128i o32 = _mm_set1_epi32(opacity);
+  const uint32_t wSolid = opacity == 0 ? 0 : opacity + 1u;
+  const __m128i solidRb = _mm_set1_epi32(static_cast<int>(wSolid | wSolid << 16));
+  const __m128i solidGa = _mm_set1_epi32(static_cast<int>(wSolid));
+  const bool full = opacity == 255;
   int x = 0;
   for (; x + 4 <= width; x += 4) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+    const __m128i s = Load4(src + x);
     const __m128i sa = _mm_and_si128(s, alphaBytes);
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero)) == 0xFFFF) continue;
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
-    if (solid && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
-      const __m128i out =
-          _mm_or_si128(_mm_andnot_si128(alphaBytes, s), _mm_and_si128(d, alphaBytes));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), out);
-      continue;
+    const __m128i d = Load4(dst + x);
+    __m128i out;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) != 0xFFFF) {
+      out = LerpFourByPixel(d, s, AlphaWeightsInLanes(s, o32));
+    } else if (full) {
+      out = _mm_or_si128(_mm_andnot_si128(alphaBytes, s), _mm_and_si128(d, alphaBytes));
+    } else {
+      out = LerpFourInLanes(d, s, solidRb, solidGa);
     }
-    // T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1, 0 at 0.
-    const __m128i v =
-        _mm_add_epi32(_mm_mullo_epi16(_mm_srli_epi32(s, 24), o16), _mm_set1_epi32(127));
-    const __m128i t = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(v, one), _mm_srli_epi32(v, 8)), 8);
-    const __m128i w = _mm_add_epi32(_mm_add_epi32(t, one), _mm_cmpeq_epi32(t, zero));
-    const __m128i wBoth = _mm_or_si128(w, _mm_slli_epi32(w, 16));
-    const __m128i dRb = _mm_and_si128(d, lowBytes), sRb = _mm_and_si128(s, lowBytes);
-    const __m128i dG = _mm_srli_epi16(d, 8), sG = _mm_srli_epi16(s, 8);
-    const __m128i rb =
-        _mm_add_epi16(dRb, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sRb, dRb), wBoth), 8));
-    const __m128i g =
-        _mm_add_epi16(dG, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sG, dG), w), 8));
-    const __m128i out = _mm_or_si128(_mm_and_si128(rb, lowBytes), _mm_slli_epi16(g, 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), out);
+    Store4(dst + x, out);
   }
   return x;
 }
@@ -238,12 +241,6 @@ void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t
   });
 }
 
-// x / 255 rounded down for 0 <= x <= 65025, in 32-bit lanes.
-inline __m128i Div255(__m128i x) {
-  const __m128i one = _mm_set1_epi32(1);
-  return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, one), _mm_srli_epi32(x, 8)), 8);
-}
-
 // OntoAlpha's tables computed in lanes for a row of ProductTable. The over weight
 // 65025 c / (255 (b + c) - b c) is divided in single precision: numerator and denominator are
 // exact there, and a quotient that is not whole lies at least 1 / 65025 from the next integer,
@@ -252,7 +249,6 @@ inline __m128i OntoAlphaFour(__m128i d, __m128i s, uint8_t opacity) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i one = _mm_set1_epi32(1);
   const __m128i full = _mm_set1_epi32(255);
-  const __m128i lowBytes = _mm_set1_epi16(0xFF);
   const __m128i a = Div255(_mm_add_epi32(
       _mm_mullo_epi16(_mm_srli_epi32(s, 24), _mm_set1_epi32(opacity)), _mm_set1_epi32(127)));
   const __m128i da = _mm_srli_epi32(d, 24);
@@ -267,14 +263,7 @@ inline __m128i OntoAlphaFour(__m128i d, __m128i s, uint8_t opacity) {
   const __m128i w = _mm_add_epi32(_mm_add_epi32(k, one), _mm_cmpeq_epi32(k, zero));
   const __m128i keep = _mm_mullo_epi16(_mm_sub_epi32(full, da), _mm_sub_epi32(full, a));
   const __m128i alpha = _mm_slli_epi32(_mm_sub_epi32(full, Div255(keep)), 24);
-  const __m128i wBoth = _mm_or_si128(w, _mm_slli_epi32(w, 16));
-  const __m128i dRb = _mm_and_si128(d, lowBytes), sRb = _mm_and_si128(s, lowBytes);
-  const __m128i dG = _mm_srli_epi16(d, 8), sG = _mm_srli_epi16(s, 8);
-  const __m128i rb =
-      _mm_add_epi16(dRb, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sRb, dRb), wBoth), 8));
-  const __m128i g = _mm_add_epi16(dG, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sG, dG), w), 8));
-  const __m128i color = _mm_or_si128(_mm_and_si128(rb, lowBytes),
-                                     _mm_and_si128(_mm_slli_epi16(g, 8), _mm_set1_epi32(0xFF00)));
+  const __m128i color = _mm_and_si128(LerpFourByPixel(d, s, w), _mm_set1_epi32(0x00FFFFFF));
   return _mm_or_si128(color, alpha);
 }
 
