@@ -493,6 +493,54 @@ TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
       << "the loaded scene differs from the saved one";
 }
 
+// A quick save taken after a choice, loaded by a second run: the message shows as it did before
+// the save, and the history window marks the line that was picked. The list stands by 100 and a
+// line is picked at 102; the next message is out by 170 and saved at 180. The loaded run shows
+// the message after the fade in and opens the history at 600.
+constexpr char kChoiceScenario[] = R"(.tob1
+  BgLoad "CG\\BG.WGX", 0
+  MessageBegin 0
+  "Which road?"
+  ChoiceShow -, "The right road", "The left road", -, -, -, -, -, -, 0
+  ChoiceWait
+  MessageBegin 1
+  "Saved after the choice."
+  MessageWait
+  .end
+)";
+
+TEST_F(TgsSave, ALoadAfterAChoiceShowsTheMessageAndTheChosenLineInTheHistory) {
+  test::PutTob(game, "SCRIPT/TGS_SAVE.TOB", kChoiceScenario);
+  auto shared = [](auto from, auto to, auto among, auto amongEnd) {
+    return std::any_of(from, to,
+                       [&](uint64_t h) { return std::find(among, amongEnd, h) != amongEnd; });
+  };
+  // Each road's history, as a loaded game shows it.
+  std::vector<uint64_t> histories[2];
+  for (const int road : {0, 1}) {
+    const std::string at = road ? "400:325" : "400:275";
+    test::PutAssembled(game, "SCRIPT/MAIN.SOB", SavingMain(false));
+    const std::vector<uint64_t> saving =
+        Play({"BRIMWOLD_HEADLESS_INPUT=100:move:" + at + ",102:click:" + at +
+              ",180:keydown:Left Ctrl,180:key:F1,181:keyup:Left Ctrl"},
+             190, test::FrameRange(170, 179));
+    test::PutAssembled(game, "SCRIPT/MAIN.SOB", SavingMain(true));
+    const std::vector<uint64_t> loaded =
+        Play({"BRIMWOLD_HEADLESS_INPUT=600:key:Insert"}, 700,
+             test::FrameRange(kFadedIn, 599) + "," + test::FrameRange(640, 689));
+    ASSERT_EQ(loaded.size(), 90u);
+    EXPECT_TRUE(shared(loaded.begin(), loaded.begin() + 40, saving.begin(), saving.end()))
+        << "the loaded message differs from the saved one on road " << road;
+    histories[road].assign(loaded.begin() + 40, loaded.end());
+    EXPECT_FALSE(
+        shared(loaded.begin(), loaded.begin() + 40, histories[road].begin(), histories[road].end()))
+        << "the history did not open on road " << road;
+  }
+  EXPECT_FALSE(
+      shared(histories[0].begin(), histories[0].end(), histories[1].begin(), histories[1].end()))
+      << "the loaded history does not show which line was picked";
+}
+
 // The scenario frame's end as the program runs it headless: a scenario that leaves snow, a quake,
 // a picture and a background behind when it ends leaves nothing of them to the next scenario's
 // frames; and the read flags that native 35 saves outlive a kill of the program.

@@ -35,6 +35,8 @@ TEST(BgZoomView, StaysInsideThePicture) {
   EXPECT_EQ(ZoomView(128, 64, 0, 32, 2.0), (Rect{0, 16, 64, 48}));
   EXPECT_EQ(ZoomView(128, 64, 127, 63, 2.0), (Rect{64, 32, 128, 64}));
   EXPECT_EQ(ZoomView(128, 64, 10, 10, 0.5), (Rect{0, 0, 128, 64})) << "wider than the picture";
+  EXPECT_EQ(ZoomView(128, 64, 300, 200, 0.5), (Rect{0, 0, 128, 64}))
+      << "wider, centred beyond the far edge";
 }
 
 TEST_F(BgTransform, ZoomMovesTheViewFromClockZero) {

@@ -85,5 +85,97 @@ TEST(HostPathErrors, RefusesWhatHasNoLinuxMeaning) {
   EXPECT_EQ(out, "untouched") << "a failure leaves the output alone";
 }
 
+// Linux names that hold the variants Linux text uses for CP932's characters (the wave dash
+// U+301C where Windows has U+FF5E, ...) enter the engine and come back as the same names.
+struct Variant {
+  const char* utf8;       // as a Linux input method types it
+  const char* cp932;      // the engine's code
+  const char* canonical;  // what that code decodes to
+};
+const Variant kVariants[] = {
+    {"\xE3\x80\x9C", "\x81\x60", "\xEF\xBD\x9E"},  // wave dash
+    {"\xE2\x80\x96", "\x81\x61", "\xE2\x88\xA5"},  // double vertical line
+    {"\xE2\x88\x92", "\x81\x7C", "\xEF\xBC\x8D"},  // minus sign
+    {"\xC2\xA2", "\x81\x91", "\xEF\xBF\xA0"},      // cent sign
+    {"\xC2\xA3", "\x81\x92", "\xEF\xBF\xA1"},      // pound sign
+    {"\xC2\xAC", "\x81\xCA", "\xEF\xBF\xA2"},      // not sign
+};
+
+TEST(HostPathCp932, FoldersNamedWithVariantsMapToTheEngineAndBack) {
+  test::TempDir dir;
+  for (const Variant& v : kVariants) {
+    SCOPED_TRACE(v.utf8);
+    const std::string folder = std::string("Game") + v.utf8 + "Dx";
+    dir.WriteFile(folder + "/Script/Main.sob", "");
+    const std::string linux = (dir.path() / folder).string();
+
+    std::string engine;
+    ASSERT_EQ(LinuxPathToEnginePath(linux + "/", engine), kPathOk);
+    EXPECT_NE(engine.find(std::string("Game") + v.cp932 + "Dx\\"), std::string::npos);
+
+    std::string back;
+    ASSERT_EQ(EnginePathToLinuxPath(engine, back), kPathOk);
+    EXPECT_EQ(back, linux + "/") << "the very folder, not one named with " << v.canonical;
+    ASSERT_EQ(EnginePathToLinuxPath(engine + "SCRIPT\\main.SOB", back), kPathOk);
+    EXPECT_EQ(back, linux + "/Script/Main.sob") << "and what lies below it";
+    std::string lower = engine;
+    lower.replace(lower.find("Game"), 4, "gAME");
+    ASSERT_EQ(EnginePathToLinuxPath(lower, back), kPathOk);
+    EXPECT_EQ(back, linux + "/") << "case-insensitively around the variant";
+  }
+}
+
+// Two siblings the code page cannot tell apart: the one that entered the engine is the one its
+// paths lead back to, and a path from the other that enters later comes back as itself.
+TEST(HostPathCp932, APathThatEnteredComesBackAsGivenNotAsItsSibling) {
+  test::TempDir dir;
+  const std::string waveDash = "g\xE3\x80\x9C", fullWidth = "g\xEF\xBD\x9E";
+  dir.WriteFile(waveDash + "/Script/Main.sob", "");
+  dir.WriteFile(fullWidth + "/Script/Main.sob", "");
+  dir.WriteFile(fullWidth + "/dropped.txt", "");
+  const std::string game = (dir.path() / waveDash).string();
+  const std::string sibling = (dir.path() / fullWidth).string();
+
+  std::string engine, back;
+  ASSERT_EQ(LinuxPathToEnginePath(game, engine), kPathOk);
+  ASSERT_EQ(EnginePathToLinuxPath(engine + "\\SCRIPT\\main.SOB", back), kPathOk);
+  EXPECT_EQ(back, game + "/Script/Main.sob") << "below the folder, names match the entries";
+  ASSERT_EQ(EnginePathToLinuxPath(engine + "\\script\\..\\.\\", back), kPathOk);
+  EXPECT_EQ(back, game + "/");
+
+  std::string dropped;
+  ASSERT_EQ(LinuxPathToEnginePath(sibling + "/dropped.txt", dropped), kPathOk);
+  ASSERT_EQ(EnginePathToLinuxPath(dropped, back), kPathOk);
+  EXPECT_EQ(back, sibling + "/dropped.txt");
+  ASSERT_EQ(EnginePathToLinuxPath(engine, back), kPathOk);
+  EXPECT_EQ(back, game) << "a file from the sibling does not move the folder";
+
+  ASSERT_EQ(LinuxPathToEnginePath(sibling, engine), kPathOk);
+  ASSERT_EQ(EnginePathToLinuxPath(engine, back), kPathOk);
+  EXPECT_EQ(back, sibling) << "the sibling itself entering takes the name over";
+}
+
+TEST(HostPathCp932, TheExactNameWinsOverAVariantAndSeparatorsStayOut) {
+  test::TempDir dir;
+  const std::string fullWidth = "x\xEF\xBD\x9E", waveDash = "x\xE3\x80\x9C";
+  dir.WriteFile(fullWidth + "/a", "");
+  dir.WriteFile(waveDash + "/b", "");
+  std::string engine, back;
+  ASSERT_EQ(LinuxPathToEnginePath((dir.path() / fullWidth).string(), engine), kPathOk);
+  ASSERT_EQ(EnginePathToLinuxPath(engine, back), kPathOk);
+  EXPECT_EQ(back, (dir.path() / fullWidth).string()) << "the code's own character first";
+  EXPECT_EQ(FindEntryNoCase(dir.path().string(), "X\xEF\xBD\x9E"), fullWidth)
+      << "then a match in UTF-8 before one in CP932";
+  EXPECT_EQ(FindEntryNoCase(dir.path().string(), "X\xE2\x80\x96"), "") << "0x8161 is no 0x8160";
+
+  // The yen sign is 0x5C in CP932: the name would split in two.
+  EXPECT_EQ(LinuxPathToEnginePath("/tmp/a\xC2\xA5"
+                                  "b",
+                                  engine),
+            kPathBadName);
+  EXPECT_EQ(LinuxPathToEnginePath("/tmp/a\xF0\x9F\x98\x80", engine), kPathBadName)
+      << "no CP932 form";
+}
+
 }  // namespace
 }  // namespace bw::host

@@ -43,7 +43,10 @@ TgsHistoryScreen::~TgsHistoryScreen() {
 DisplayObjectList* TgsHistoryScreen::List() const {
   CanvasLayer* canvas = display_.GetScreenCanvas();
   CompositionLayer* c = canvas ? canvas->GetCompositionLayer() : nullptr;
-  return c ? &c->GetList() : nullptr;
+  if (!c) return nullptr;
+  // The scenario's windows lie on the canvas's upper list: the history covers them there.
+  DisplayObjectList* upper = canvas->GetUpperList();
+  return upper ? upper : &c->GetList();
 }
 
 bool TgsHistoryScreen::EnsureView() {

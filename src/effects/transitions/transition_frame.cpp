@@ -5,14 +5,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "effects/transitions/piece_rows.h"
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/pixel/alpha_kernels.h"
 #include "graphics/pixel/alpha_over_pixel.h"
 #include "graphics/pixel/pixel_kernels.h"
-#include "graphics/pixel/row_walk.h"
 #include "graphics/surface/directdraw_ops.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/image_surface_ops.h"
+#include "graphics/surface/pixel_library.h"
 #include "platform/mmx_flag.h"
 
 namespace bw {
@@ -46,15 +47,7 @@ bool Is32WithPixels(const Surface* s) {
 // The blit's clipping of an unstretched, unmirrored piece: the source rectangle cut to the
 // source's clip rectangle (moving the placement with it), then to the destination's. False when
 // nothing is left.
-struct Clipped {
-  uint32_t* to;
-  const uint32_t* from;
-  int width;
-  int height;
-  int32_t left;  // where it lands
-  int32_t top;
-};
-bool ClipPiece(const TransitionFrame& f, const TransitionPiece& p, Clipped& c) {
+bool ClipPiece(const TransitionFrame& f, const TransitionPiece& p, ClippedPiece& c) {
   const Rect r = Intersect(p.source, f.fromClip);
   if (r.IsEmpty()) return false;
   const int64_t x = int64_t{p.x} + (r.left - p.source.left);
@@ -75,7 +68,7 @@ bool ClipPiece(const TransitionFrame& f, const TransitionPiece& p, Clipped& c) {
 }
 
 void InlineCopy(TransitionFrame& f, const TransitionPiece& p) {
-  Clipped c;
+  ClippedPiece c;
   if (!ClipPiece(f, p, c)) return;
   uint32_t* to = c.to;
   const uint32_t* from = c.from;
@@ -128,16 +121,10 @@ void CopyPiece(TransitionFrame& f, const TransitionPiece& p) {
   }
 }
 
-void OverPiece(TransitionFrame& f, const TransitionPiece& p);
-
 void DrawRun(TransitionFrame& f) {
   if (!f.holdsRun) return;
   f.holdsRun = false;
-  if (f.kind == kDrawAlpha) {
-    OverPiece(f, f.run);
-  } else {
-    CopyPiece(f, f.run);
-  }
+  CopyPiece(f, f.run);
 }
 
 // Pieces up to this side on both axes may take the cell copy.
@@ -204,7 +191,8 @@ bool CopyCell(TransitionFrame& f, const Rect r, const int32_t x, const int32_t y
   if (r.left < from.left || r.top < from.top || r.right > from.right || r.bottom > from.bottom)
     return false;
   if (x < to.left || y < to.top || x + w > to.right || y + h > to.bottom) return false;
-  // A held run goes first: pieces may overlap, and the later one shows.
+  // Pieces held go first: pieces may overlap, and the later one shows.
+  if (f.heldCount) DrawPieceRows(f);
   if (f.holdsRun) DrawRun(f);
   IncludeCells(f, x, y, int32_t(x + w), int32_t(y + h));
   auto* at = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * y) + x;
@@ -253,7 +241,7 @@ void OverNarrow(const TransitionFrame& f, uint32_t* to, const uint32_t* from, in
 void OverPiece(TransitionFrame& f, const TransitionPiece& p) {
   const Rect& r = p.source;
   Include(f.touched, Intersect({p.x, p.y, p.x + r.Width(), p.y + r.Height()}, f.toClip));
-  Clipped c;
+  ClippedPiece c;
   if (!ClipPiece(f, p, c)) return;
   if (c.width < kOverRowWidth) {
     OverNarrow(f, c.to, c.from, c.width, c.height);
@@ -264,166 +252,48 @@ void OverPiece(TransitionFrame& f, const TransitionPiece& p) {
   MarkChanged(f);
 }
 
-// Kind 1's large pieces are held, and those that continue them joined: pieces that share no
-// pixel blend alike in any order, and long rows blend faster than many short ones (a cascade's
-// strips). Pieces no larger than a cell, the many, are blended at once.
-constexpr int64_t kHeldOverArea = int64_t{kCellSide} * kCellSide + 1;
-
-void OverOrHold(TransitionFrame& f, const TransitionPiece& p) {
-  if (f.holdsRun && Extends(f.run, p)) return;
-  DrawRun(f);
-  const Rect& r = p.source;
-  if ((int64_t{r.right} - r.left) * (int64_t{r.bottom} - r.top) >= kHeldOverArea &&
-      static_cast<const Surface*>(f.destination) != f.source) {
-    f.run = p;
-    f.holdsRun = true;
-    return;
+// Holds the piece of source columns [left, left + width) of rows [top, top + height) drawn at
+// (x, y) where it lies inside both clip rectangles, the most, without the general clipping;
+// answers false for any other.
+bool HoldInside(TransitionFrame& f, int32_t left, int32_t top, int64_t width, int64_t height,
+                int32_t x, int32_t y) {
+  const Rect &from = f.fromClip, &to = f.toClip;
+  if (width <= 0 || height <= 0 || left < from.left || top < from.top ||
+      left + width > from.right || top + height > from.bottom || x < to.left || y < to.top ||
+      x + width > to.right || y + height > to.bottom) {
+    return false;
   }
-  OverPiece(f, p);
-}
-
-// Four single columns apart from one another, which can be blended side by side.
-bool FourColumns(const Clipped* q) {
-  if (q[0].width != 1 || q[1].width != 1 || q[2].width != 1 || q[3].width != 1) return false;
-  return q[0].left != q[1].left && q[0].left != q[2].left && q[0].left != q[3].left &&
-         q[1].left != q[2].left && q[1].left != q[3].left && q[2].left != q[3].left;
-}
-
-// Rows [band, bandEnd) of four such columns, a lane idle where its column has no row.
-void OverFourColumns(const TransitionFrame& f, const Clipped* q, int32_t band, int32_t bandEnd) {
-  uint32_t idle[4];
-  static constexpr uint32_t kClear = 0;
-  for (int32_t y = band; y < bandEnd; ++y) {
-    uint32_t* d[4];
-    const uint32_t* from[4];
-    bool any = false;
-    for (int lane = 0; lane < 4; ++lane) {
-      const ptrdiff_t row = y - q[lane].top;
-      if (row >= 0 && row < q[lane].height) {
-        d[lane] = pixel_detail::AddBytes(q[lane].to, f.toPitch * row);
-        from[lane] = pixel_detail::AddBytes(q[lane].from, f.fromPitch * row);
-        any = true;
-      } else {
-        d[lane] = &idle[lane];
-        from[lane] = &kClear;
-      }
-    }
-    if (any) pixel_detail::AlphaOverFourAt(d, from);
-  }
-}
-
-// Batches of narrow pieces from at least this many rows on average take the banded walk.
-constexpr int64_t kTallPiece = 32;
-constexpr int kBandRows = 8;
-
-// A batch of columns drawn a band of rows at a time across the batch rather than one column
-// after another: a lone column touches new cache lines in every row, and its stride walks a few
-// cache sets until they thrash, while neighbouring columns share lines. Each pixel still sees
-// the pieces in their order; the source must be another picture, as a later band would read what
-// an earlier piece wrote. drawBand(cut, n, band, bandEnd) draws rows [band, bandEnd) of the n
-// clipped pieces. False (nothing drawn) for a batch the walk does not take.
-template <typename DrawBand>
-bool DrawColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count,
-                 DrawBand&& drawBand) {
-  if (count < 2 || static_cast<const Surface*>(f.destination) == f.source) return false;
-  // Most batches are not columns (the dissolves' cells): they are turned away before clipping.
-  int64_t rows = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const Rect& r = pieces[i].source;
-    if (pieces[i].stretched || int64_t{r.right} - r.left >= kOverRowWidth) return false;
-    rows += int64_t{r.bottom} - r.top;
-  }
-  if (rows < int64_t(count) * kTallPiece) return false;
-  std::array<Clipped, TransitionFrame::kBatch> cut;
-  size_t n = 0;
-  rows = 0;
-  for (size_t i = 0; i < count; ++i) {
-    if (!Misses(f.toClip, pieces[i]) && ClipPiece(f, pieces[i], cut[n]))
-      rows += cut[++n - 1].height;
-  }
-  if (rows < int64_t(n) * kTallPiece) return false;
-  // A copy run held from the batch before lies under these pieces.
-  if (f.holdsRun) DrawRun(f);
-  int32_t top = INT32_MAX, bottom = INT32_MIN;
-  for (size_t i = 0; i < n; ++i) {
-    top = std::min(top, cut[i].top), bottom = std::max(bottom, cut[i].top + cut[i].height);
-  }
-  for (size_t i = 0; i < count; ++i) {
-    const TransitionPiece& p = pieces[i];
-    const Rect& r = p.source;
-    if (!Misses(f.toClip, p))
-      Include(f.touched, Intersect({p.x, p.y, p.x + r.Width(), p.y + r.Height()}, f.toClip));
-  }
-  for (int32_t band = top; band < bottom; band += kBandRows) {
-    drawBand(cut.data(), n, band, std::min(band + kBandRows, bottom));
-  }
-  if (n > 0) MarkChanged(f);
+  const auto w = int32_t(width), h = int32_t(height);
+  IncludeCells(f, x, y, x + w, y + h);
+  HoldPieceRows(
+      f, {reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * y) + x,
+          reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * top) + left, w, h, x, y});
+  MarkChanged(f);
   return true;
 }
 
-// The rows of piece c inside [band, bandEnd), as (to, from, rows); rows <= 0 when none.
-struct BandPart {
-  uint32_t* to;
-  const uint32_t* from;
-  int32_t rows;
-};
-BandPart PartInBand(const TransitionFrame& f, const Clipped& c, int32_t band, int32_t bandEnd) {
-  const int32_t from = std::max(band, c.top), to = std::min(bandEnd, c.top + c.height);
-  if (from >= to) return {nullptr, nullptr, 0};
-  const ptrdiff_t skip = from - c.top;
-  return {pixel_detail::AddBytes(c.to, f.toPitch * skip),
-          pixel_detail::AddBytes(c.from, f.fromPitch * skip), to - from};
-}
-
-// Single columns at different places never share a pixel, so their order does not matter:
-// those covering the same rows go side by side, four to a vector with no lane idle.
-void GroupSingleColumns(Clipped* cut, size_t n) {
-  std::array<int32_t, TransitionFrame::kBatch> lefts;
-  for (size_t i = 0; i < n; ++i) {
-    if (cut[i].width != 1) return;
-    lefts[i] = cut[i].left;
-  }
-  std::sort(lefts.begin(), lefts.begin() + ptrdiff_t(n));
-  if (std::adjacent_find(lefts.begin(), lefts.begin() + ptrdiff_t(n)) !=
-      lefts.begin() + ptrdiff_t(n))
+// A piece of a frame drawn by rows, held, marked as the blit would mark it.
+void HoldRows(TransitionFrame& f, const TransitionPiece& p) {
+  const Rect& r = p.source;
+  if (HoldInside(f, r.left, r.top, int64_t{r.right} - r.left, int64_t{r.bottom} - r.top, p.x, p.y))
     return;
-  std::sort(cut, cut + n, [](const Clipped& a, const Clipped& b) {
-    if (a.top != b.top) return a.top < b.top;
-    return a.height != b.height ? a.height < b.height : a.left < b.left;
-  });
+  Include(f.touched, Intersect({p.x, p.y, p.x + r.Width(), p.y + r.Height()}, f.toClip));
+  ClippedPiece c;
+  if (!ClipPiece(f, p, c)) return;
+  HoldPieceRows(f, c);
+  MarkChanged(f);
 }
 
-bool OverColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count) {
-  bool grouped = false;
-  return DrawColumns(f, pieces, count,
-                     [&f, &grouped](Clipped* cut, size_t n, int32_t band, int32_t bandEnd) {
-                       if (!grouped && f.overVectors) GroupSingleColumns(cut, n);
-                       grouped = true;
-                       for (size_t i = 0; i < n;) {
-                         if (f.overVectors && i + 4 <= n && FourColumns(&cut[i])) {
-                           OverFourColumns(f, &cut[i], band, bandEnd);
-                           i += 4;
-                           continue;
-                         }
-                         const BandPart part = PartInBand(f, cut[i++], band, bandEnd);
-                         if (part.rows > 0)
-                           OverNarrow(f, part.to, part.from, cut[i - 1].width, part.rows);
-                       }
-                     });
-}
-
-bool CopyColumns(TransitionFrame& f, const TransitionPiece* pieces, size_t count) {
-  return DrawColumns(
-      f, pieces, count, [&f](const Clipped* cut, size_t n, int32_t band, int32_t bandEnd) {
-        const ptrdiff_t toPitch = f.toPitch >> 2, fromPitch = f.fromPitch >> 2;
-        for (size_t i = 0; i < n; ++i) {
-          BandPart part = PartInBand(f, cut[i], band, bandEnd);
-          const int width = cut[i].width;
-          for (; part.rows > 0; --part.rows, part.to += toPitch, part.from += fromPitch) {
-            for (int x = 0; x < width; ++x) part.to[x] = part.from[x];
-          }
-        }
-      });
+// Kind 1's cells, held for drawing by rows.
+void HoldCells(TransitionFrame& f, const int32_t height, const Cell* cells, const size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const Cell& c = cells[i];
+    if (HoldInside(f, c.left, c.top, c.width, height, c.x, c.y)) continue;
+    TransitionPiece p;
+    p.source = {c.left, c.top, c.left + c.width, c.top + height};
+    p.x = c.x, p.y = c.y;
+    if (!Misses(f.toClip, p)) HoldRows(f, p);
+  }
 }
 
 class DrawingSink final : public PieceSink {
@@ -448,25 +318,36 @@ class DrawingSink final : public PieceSink {
     TransitionPiece p;
     p.source = source;
     p.x = x, p.y = y;
-    if (!Misses(f.toClip, p)) DrawOther(f, p);
+    if (Misses(f.toClip, p)) return;
+    if (f.byRows) {
+      HoldRows(f, p);
+    } else {
+      DrawOther(f, p);
+    }
   }
 
   void DrawPieces(TransitionFrame& f, const TransitionPiece* pieces, size_t count) override {
-    if (f.inlineOver && OverColumns(f, pieces, count)) return;
-    if (f.inlineCopy && CopyColumns(f, pieces, count)) return;
     for (size_t i = 0; i < count; ++i) Draw(f, pieces[i]);
   }
 
-  void EndPieces(TransitionFrame& f) override { DrawRun(f); }
+  void EndPieces(TransitionFrame& f) override {
+    DrawPieceRows(f);
+    DrawRun(f);
+  }
 
  private:
   static void Draw(TransitionFrame& f, const TransitionPiece& p) {
-    if (f.inlineCopy && !p.stretched) {
+    if (f.byRows && !p.stretched) {
+      // The cells of kind 0 are copied at once; what is held goes first.
       if (f.cellCopy && CopyCell(f, p.source, p.x, p.y)) return;
       // The flights throw most of their blocks off the picture.
+      if (!Misses(f.toClip, p)) HoldRows(f, p);
+      return;
+    }
+    if (f.inlineCopy && !p.stretched) {
       if (Misses(f.toClip, p)) return;
     } else if (f.inlineOver && !p.stretched) {
-      if (!Misses(f.toClip, p)) OverOrHold(f, p);
+      if (!Misses(f.toClip, p)) OverPiece(f, p);
       return;
     }
     DrawOther(f, p);
@@ -474,6 +355,7 @@ class DrawingSink final : public PieceSink {
 
   // Everything but the cells, apart so that the cells' path stays short.
   [[gnu::noinline]] static void DrawOther(TransitionFrame& f, const TransitionPiece& p) {
+    if (f.heldCount) DrawPieceRows(f);
     const Rect& r = p.source;
     if (f.kind == kDrawDirectDraw) {
       if (p.stretched) {
@@ -535,6 +417,7 @@ PieceSink& CurrentPieceSink() {
 void DrawCellsNow(TransitionFrame& f, const int32_t height, const Cell* cells, const size_t count) {
   // Pieces given before go first.
   FlushTransitionPieces(f);
+  if (f.kind == kDrawAlpha) return HoldCells(f, height, cells, count);
   for (size_t i = 0; i < count; ++i) {
     const Cell& c = cells[i];
     DrawingSink::DrawNow(f, {c.left, c.top, c.left + c.width, c.top + height}, c.x, c.y);
@@ -543,13 +426,14 @@ void DrawCellsNow(TransitionFrame& f, const int32_t height, const Cell* cells, c
 
 bool LaysRowsNow(const TransitionFrame& f) {
   const Rect &from = f.fromClip, &to = f.toClip;
-  return f.cellsNow && from.left <= 0 && from.top <= 0 && from.right >= f.width &&
-         from.bottom >= f.height && f.x >= to.left && f.y >= to.top &&
+  return f.cellsNow && f.kind == kDrawCopy && from.left <= 0 && from.top <= 0 &&
+         from.right >= f.width && from.bottom >= f.height && f.x >= to.left && f.y >= to.top &&
          int64_t{f.x} + f.width <= to.right && int64_t{f.y} + f.height <= to.bottom;
 }
 
 void LayRowsNow(TransitionFrame& f, const int32_t top, const int32_t height) {
   FlushTransitionPieces(f);
+  if (f.heldCount) DrawPieceRows(f);
   if (f.holdsRun) DrawRun(f);
   const int32_t y = f.y + top;
   uint8_t* to = f.toPixels + f.toPitch * y + ptrdiff_t{f.x} * 4;
@@ -595,14 +479,22 @@ int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t pro
       f.cellsNow = f.cellCopy && f.sink == &OwnSink();
       f.dropsOff = f.sink == &OwnSink();
     }
-    f.inlineOver = kind == kDrawAlpha && Is32WithPixels(destination) && Is32WithPixels(source) &&
-                   !surface_ops::ActiveLibrary();
-    if (f.inlineOver) {
+    // The engine's own pixel library blends as its kernels do, and may be left out; a library
+    // loaded from the game's folder is called for every piece.
+    const PixelLibrary* library = surface_ops::ActiveLibrary();
+    const bool over = kind == kDrawAlpha && Is32WithPixels(destination) && Is32WithPixels(source) &&
+                      (!library || library->IsBuiltIn());
+    if (over) {
       TakePixels(f);
+      f.inlineOver = !library;
+      f.overKeepsAlpha = library != nullptr;
       f.overVectors = MmxEnabled();
       f.overRows = f.overVectors ? AlphaOverRowsMmx : AlphaOverRows;
       f.dropsOff = f.sink == &OwnSink();
     }
+    f.byRows = (f.inlineCopy || over) && static_cast<const Surface*>(f.destination) != source &&
+               f.sink == &OwnSink();
+    if (over) f.cellsNow = f.byRows;
   } else {
     // A kind no blit knows draws nothing; it is reported rather than passed off as done.
     return kTransitionUnsuitable;

@@ -40,6 +40,17 @@ struct TransitionPiece {
   Size size;
 };
 
+// A piece cut to both pictures' clip rectangles: `height` rows of `width` pixels from `from`
+// drawn at `to`, whose top left lands at (left, top) on the destination.
+struct ClippedPiece {
+  uint32_t* to;
+  const uint32_t* from;
+  int width;
+  int height;
+  int32_t left;
+  int32_t top;
+};
+
 // The surfaces and targets of one routine call.
 struct TransitionFrame {
   int kind = kDrawCopy;
@@ -67,8 +78,15 @@ struct TransitionFrame {
   bool inlineOver = false;
   void (*overRows)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int) = nullptr;
   bool overVectors = false;  // overRows is the vector set's
-  bool changed = false;      // the destination has been told it changed
-  int32_t width = 0;         // the source's
+  // Kind 1 through the engine's own pixel library, whose blend keeps the destination's alpha.
+  bool overKeepsAlpha = false;
+  // The engine's own sink draws the unstretched pieces of kinds 0 and 1 between two different
+  // 32-bit pictures a row at a time (piece_rows.h) once the step's pieces are all given, or
+  // before anything it draws at once; held meanwhile.
+  bool byRows = false;
+  size_t heldCount = 0;
+  bool changed = false;  // the destination has been told it changed
+  int32_t width = 0;     // the source's
   int32_t height = 0;
   int32_t destWidth = 0;  // what the smear wipes fill out to
   int32_t destHeight = 0;
@@ -96,6 +114,9 @@ struct TransitionFrame {
   static constexpr size_t kBatch = 64;
   std::array<TransitionPiece, kBatch> batch;
   size_t batched = 0;
+  // The pieces held for drawing by rows, last: the fields above are read for every piece.
+  static constexpr size_t kHeldPieces = 256;
+  std::array<ClippedPiece, kHeldPieces> held;
 };
 
 // Draws pieces with the frame's kind. The engine's own sink draws; tests install a recorder
@@ -159,6 +180,34 @@ inline void DrawTransitionPiece(TransitionFrame& frame, const Rect& source, int3
   slot.stretched = false;
   slot.size = {};
   if (++frame.batched == TransitionFrame::kBatch) FlushTransitionPieces(frame);
+}
+
+void DrawPieceRows(TransitionFrame& frame);
+// Whether a piece continues the one held before it below, or beside it on either side, from the
+// same source rows; the last grows to cover it. They share no pixel, and nothing comes between.
+inline bool ContinuesHeld(const TransitionFrame& frame, ClippedPiece& last, const ClippedPiece& p) {
+  const ptrdiff_t to = p.to - last.to, from = p.from - last.from;
+  if (p.left == last.left && p.width == last.width && p.top == last.top + last.height) {
+    if (to != (frame.toPitch >> 2) * last.height || from != (frame.fromPitch >> 2) * last.height)
+      return false;
+    last.height += p.height;
+    return true;
+  }
+  if (p.top != last.top || p.height != last.height || to != from) return false;
+  if (to == last.width) {
+    last.width += p.width;
+    return true;
+  }
+  if (to != -p.width) return false;
+  last = {p.to, p.from, last.width + p.width, last.height, p.left, last.top};
+  return true;
+}
+
+// Holds a clipped piece for drawing by rows after those held before it.
+inline void HoldPieceRows(TransitionFrame& frame, const ClippedPiece& piece) {
+  if (frame.heldCount && ContinuesHeld(frame, frame.held[frame.heldCount - 1], piece)) return;
+  frame.held[frame.heldCount] = piece;
+  if (++frame.heldCount == TransitionFrame::kHeldPieces) DrawPieceRows(frame);
 }
 
 // Whether an unstretched piece of w by h (both above 0) drawn at (x, y) may be left out: it lands

@@ -185,7 +185,7 @@ void OpacityRowOfSse2(uint32_t* dst, const uint32_t* from, const uint32_t* src, 
   const __m128i takeRb = _mm_set1_epi32(int(w | w << 16)), takeGa = _mm_set1_epi32(int(w));
   int x = 0;
   for (; x + 4 <= width; x += 4)
-    Store4(dst + x, LerpFourInLanes(Load4(from + x), Load4(src + x), takeRb, takeGa));
+    Store4(dst + x, LerpFourTaking(Load4(from + x), Load4(src + x), takeRb, takeGa));
   for (; x < width; ++x) dst[x] = LerpPlain(from[x], src[x], w);
 }
 

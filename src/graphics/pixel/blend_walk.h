@@ -74,8 +74,9 @@ __attribute__((target("avx2"))) inline __m256i LerpEightInLanes(__m256i d, __m25
                          _mm256_and_si256(ga, _mm256_set1_epi16(short(0xFF00))));
 }
 
-// LerpEightInLanes on four pixels in a 128-bit register; same bytes as LerpFour.
-inline __m128i LerpFourInLanes(__m128i d, __m128i s, __m128i takeRb, __m128i takeGa) {
+// LerpEightInLanes on four pixels in a 128-bit register; same bytes as LerpFour. Four multiplies,
+// but for weights the same in every group none of the per-group weight work.
+inline __m128i LerpFourTaking(__m128i d, __m128i s, __m128i takeRb, __m128i takeGa) {
   const __m128i full = _mm_set1_epi32(0x01000100);
   const __m128i rbBytes = _mm_set1_epi32(0x00FF00FF);
   const __m128i rb =
@@ -85,19 +86,6 @@ inline __m128i LerpFourInLanes(__m128i d, __m128i s, __m128i takeRb, __m128i tak
       _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(d, 8), _mm_sub_epi16(full, takeGa)),
                     _mm_mullo_epi16(_mm_srli_epi16(s, 8), takeGa));
   return _mm_or_si128(_mm_srli_epi16(rb, 8), _mm_and_si128(ga, _mm_set1_epi16(short(0xFF00))));
-}
-
-// LerpFourInLanes for weights that differ by pixel, each w in the low half of its pixel's 32-bit
-// lane: d + floor((s - d) w / 256) in place, two multiplies where that form needs four.
-inline __m128i LerpFourByPixel(__m128i d, __m128i s, __m128i w) {
-  const __m128i lowBytes = _mm_set1_epi16(0xFF);
-  const __m128i wBoth = _mm_or_si128(w, _mm_slli_epi32(w, 16));
-  const __m128i dRb = _mm_and_si128(d, lowBytes), sRb = _mm_and_si128(s, lowBytes);
-  const __m128i dG = _mm_srli_epi16(d, 8), sG = _mm_srli_epi16(s, 8);
-  const __m128i rb =
-      _mm_add_epi16(dRb, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sRb, dRb), wBoth), 8));
-  const __m128i g = _mm_add_epi16(dG, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sG, dG), w), 8));
-  return _mm_or_si128(_mm_and_si128(rb, lowBytes), _mm_slli_epi16(g, 8));
 }
 
 inline __m128i Load4(const uint32_t* p) {

@@ -2,6 +2,7 @@
 
 #include <immintrin.h>
 
+#include "graphics/pixel/alpha_opacity_four.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/blend_walk.h"
 #include "graphics/pixel/lerp.h"
@@ -176,24 +177,9 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
   return x;
 }
 
-// x / 255 rounded down for 0 <= x <= 65535 in 32-bit lanes, as (x x 0x8081) >> 23.
-inline __m128i Div255(__m128i x) {
-  return _mm_srli_epi32(_mm_mulhi_epu16(x, _mm_set1_epi32(0x8081)), 7);
-}
-
-// The weights W[T[o][a]] of four source pixels, each in its own 32-bit lane:
-// T[o][a] = (o x a + 127) / 255; W[k] = k + 1, 0 at 0.
-inline __m128i AlphaWeightsInLanes(__m128i s, __m128i opacity) {
-  const __m128i t =
-      Div255(_mm_add_epi32(_mm_mullo_epi16(_mm_srli_epi32(s, 24), opacity), _mm_set1_epi32(127)));
-  return _mm_add_epi32(_mm_add_epi32(t, _mm_set1_epi32(1)),
-                       _mm_cmpeq_epi32(t, _mm_setzero_si128()));
-}
-
-// Four pixels at a time in the 128-bit registers, without unpacking, the alpha lanes weighed 0
-// so the target keeps its alpha. Sprites are mostly clear or solid: a clear group is skipped,
-// and a solid one needs no per-pixel weights (W[T[o][255]] is W[o]), at full opacity only its
-// colour copied.
+// Four pixels at a time in the 128-bit registers (AlphaOpacityFour). Sprites are mostly clear
+// or solid: a clear group is skipped, and a solid one needs no per-pixel weights (W[T[o][255]]
+// is W[o]), at full opacity only its colour copied.
 // Answers how many pixels it did (a multiple of four).
 int AlphaOpacityRowSse2(uint32_t* dst, const uint32_t* src, int width, uint8_t opacity) {
   const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -211,11 +197,11 @@ int AlphaOpacityRowSse2(uint32_t* dst, const uint32_t* src, int width, uint8_t o
     const __m128i d = Load4(dst + x);
     __m128i out;
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) != 0xFFFF) {
-      out = LerpFourByPixel(d, s, AlphaWeightsInLanes(s, o32));
+      out = AlphaOpacityFour(d, s, o32);
     } else if (full) {
       out = _mm_or_si128(_mm_andnot_si128(alphaBytes, s), _mm_and_si128(d, alphaBytes));
     } else {
-      out = LerpFourInLanes(d, s, solidRb, solidGa);
+      out = LerpFourTaking(d, s, solidRb, solidGa);
     }
     Store4(dst + x, out);
   }
@@ -263,7 +249,7 @@ inline __m128i OntoAlphaFour(__m128i d, __m128i s, uint8_t opacity) {
   const __m128i w = _mm_add_epi32(_mm_add_epi32(k, one), _mm_cmpeq_epi32(k, zero));
   const __m128i keep = _mm_mullo_epi16(_mm_sub_epi32(full, da), _mm_sub_epi32(full, a));
   const __m128i alpha = _mm_slli_epi32(_mm_sub_epi32(full, Div255(keep)), 24);
-  const __m128i color = _mm_and_si128(LerpFourByPixel(d, s, w), _mm_set1_epi32(0x00FFFFFF));
+  const __m128i color = _mm_and_si128(LerpFourInLanes(d, s, w), _mm_set1_epi32(0x00FFFFFF));
   return _mm_or_si128(color, alpha);
 }
 

@@ -167,6 +167,8 @@ int TgsFrame::Setup(std::string_view backgroundTable) {
   if (int code = ParseBackgroundTable(backgroundTable, backgrounds_); code != 0) return code;
   font_ = TgsFontState{};
   if (host_->PrepareWindows() != 0) return kTgsSetupWindows;
+  // The log takes its size here: a game loaded before any run restores its history into it.
+  ApplyTextConfig(false, false, true, false, false);
   setUp_ = true;
   return 0;
 }

@@ -6,6 +6,8 @@
 #include <tuple>
 #include <vector>
 
+#include "app/application/scenario_screens.h"
+#include "app/application/tgs_history_screen.h"
 #include "app/application/tgs_menu_parts.h"
 #include "common/global.h"
 #include "effects/builtin_effects.h"
@@ -400,6 +402,49 @@ TEST_F(TgsWindowsPagesTest, WindowsStayOverAPageExchangeAndButtonsFadeIn) {
   w.Release();
   timers_.RunDue(2300);
   EXPECT_EQ(timers_.Count(), 0u) << "the fade task outlived the buttons";
+}
+
+// The application as far as the history screen asks it while it only draws.
+class DrawingScreensHost final : public ScenarioScreensHost {
+ public:
+  uint32_t Clock() override { return 0; }
+  Mouse* GetMouse() override { return nullptr; }
+  EngineInput* PointerInput() override { return nullptr; }
+  PartManager* ScreenParts() override { return nullptr; }
+  PointerTip* ScreenTip() override { return nullptr; }
+  TgsAppState* TgsState() override { return nullptr; }
+  ScriptHost* GetScriptHost() override { return nullptr; }
+  bool MenuItemEnabled(int) const override { return false; }
+  int SetMenuItemEnabled(int, bool) override { return 0; }
+};
+
+// The text history is a full-screen overlay: its dark box lies over the scenario's windows as over
+// the page, though the windows stand on the canvas's upper list.
+TEST_F(TgsWindowsPagesTest, TheHistoryCoversTheWindows) {
+  TgsWindows w(testing_text::FakeSource(), place_);
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  w.SetMessage("abc", "", 0);
+  w.ShowPage();
+  w.SetWindowVisible(true);
+  display_.SetScreenSurface(&screen_);
+  DrawingScreensHost host;
+  TgsHistoryScreen history(host, display_, timers_, w.Renderer(2), w.Renderer(3), nullptr);
+  const auto compose = [&](int32_t x, int32_t y) {
+    EXPECT_EQ(screen_.GetCompositionLayer()->RenderTo(&shown_, kRenderAll, 0, true), 0);
+    return PixelAt(shown_, x, y) & 0xFFFFFF;
+  };
+  ASSERT_EQ(shown_.Create(800, 600, 32, kImageDibSection), 0);
+  const uint32_t window = compose(20, 480), bar = compose(5, 590), page = compose(400, 300);
+  ASSERT_EQ(history.Open(0, 0), 0);
+  history.SetAlpha(255, 140);
+  EXPECT_NE(compose(400, 300), page) << "the dark box is not drawn";
+  // The bar is opaque: drawn over the dark box it would keep its colour.
+  EXPECT_NE(compose(5, 590), bar) << "the windows lie over the history";
+  history.Close();
+  EXPECT_EQ(std::tuple(compose(20, 480), compose(5, 590)), std::tuple(window, bar))
+      << "the history left a trace";
+  display_.SetScreenSurface(nullptr);
+  w.Release();
 }
 
 // Twelve menu buttons in a row and the menu's base picture.

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 #include <vector>
 
+#include "effects/transitions/numbered_modes.h"
+#include "effects/transitions/transition_random.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface.h"
 #include "platform/mmx_flag.h"
@@ -251,6 +254,41 @@ TEST(TransitionFrame, PiecesBeyondTheTargetLeaveItUntouched) {
   EXPECT_FALSE(target.IsChanged());
   EXPECT_EQ(target.GetDirtyList()->Count(), 0);
   EXPECT_EQ(target.GetPixel(0, 0), 0xFF123456u);
+}
+
+// The dissolves copy their cells straight into the picture and mark them changed once, at the
+// frame's end: every pixel a frame changed lies in the area marked, or the window keeps stale
+// pixels there. The picture lies inside the target (rows laid whole, then the cells that move) or
+// across its edge (cells alone).
+TEST(TransitionFrame, DissolvesMarkEveryPixelTheirCellsChange) {
+  ImageSurface source, target;
+  ASSERT_EQ(source.Create(48, 40, 32, 0), 0);
+  ASSERT_EQ(target.Create(64, 56, 32, kImageDirtyList), 0);
+  Paint(source, 0);
+  for (const int mode : {5, 6, 8, 10, 64, 65}) {
+    for (const auto& [x, y] : {std::pair{8, 8}, std::pair{-20, 30}}) {
+      for (const int32_t progress : {60, 180}) {
+        Paint(target, 0x00A5A5A5u);
+        target.GetDirtyList()->Clear();
+        ReseedTransitionRandom(mode);
+        NumberedModeRoutine(mode)(&target, &source, progress, x, y, kDrawCopy, nullptr);
+        const Rect marked = target.GetDirtyList()->Bounds();
+        int changed = 0;
+        for (int32_t j = 0; j < 56; ++j) {
+          for (int32_t i = 0; i < 64; ++i) {
+            if (target.GetPixel(i, j) == (0xFF000000u ^ 0x00A5A5A5u ^ uint32_t(i << 12 | j)))
+              continue;
+            ++changed;
+            ASSERT_TRUE(i >= marked.left && i < marked.right && j >= marked.top &&
+                        j < marked.bottom)
+                << "mode " << mode << " x " << x << " progress " << progress << ": " << i << ", "
+                << j << " changed outside the marked area";
+          }
+        }
+        EXPECT_GT(changed, 0) << "mode " << mode << " x " << x << " progress " << progress;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "host/cp932.h"
+#include "host/dialog/input_script.h"
 #include "host/dialog/scripted_dialog_host.h"
 
 namespace bw::host {
@@ -105,6 +106,17 @@ TEST(ScriptedDialogStepsTest, CancelResetsEveryPageAndAnActionMayEndTheDialog) {
   EXPECT_EQ(host.RunDialog(HWND{}, sheet.dialog), 2);
   EXPECT_EQ(sheet.log, (std::vector<std::string>{"set0", "reset0", "reset1"}))
       << "no step after the end";
+}
+
+// The windowed runs' input scripts.
+TEST(InputScript, RefusesWhatItCannotPlayAndSaysWhy) {
+  const char* bad[] = {"", "wait:0", "click:", "key:Hyper+A", "screen:half", "wait:1,,close"};
+  for (const char* text : bad) {
+    std::vector<InputStep> steps;
+    std::string error;
+    EXPECT_FALSE(ParseInputScript(text, &steps, &error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -62,6 +63,58 @@ TEST(FontEnumTest, NameFilterSelectsTheFaceOrItsTwinAndZeroStops) {
   };
   EXPECT_EQ(EnumFontFamiliesExA(filter, stop, reinterpret_cast<LPARAM>(&calls), 0), 0);
   EXPECT_EQ(calls, 1) << "an answer of 0 stops before the twin";
+}
+
+std::unique_ptr<Font> Make(const std::string& utf8Face, int32_t escapement) {
+  LOGFONTA lf{.lfHeight = -32,
+              .lfEscapement = escapement,
+              .lfOrientation = escapement,
+              .lfWeight = FW_NORMAL,
+              .lfCharSet = SHIFTJIS_CHARSET};
+  std::string face = Utf8ToCp932(utf8Face).text;
+  std::memcpy(lf.lfFaceName, face.data(), std::min(face.size(), sizeof lf.lfFaceName - 1));
+  std::unique_ptr<Font> font = CreateFontIndirectA(lf);
+  EXPECT_NE(font, nullptr) << utf8Face;
+  return font;
+}
+
+GLYPHMETRICS Box(const Font& font, const char* utf8) {
+  std::string s = Utf8ToCp932(utf8).text;
+  uint32_t code = s.size() == 2 ? uint32_t(uint8_t(s[0])) << 8 | uint8_t(s[1]) : uint8_t(s[0]);
+  const MAT2 identity;
+  GLYPHMETRICS gm;
+  EXPECT_NE(font.GetGlyphOutlineA(code, GGO_METRICS, &gm, 0, nullptr, &identity), GDI_ERROR);
+  return gm;
+}
+
+bool Wide(const GLYPHMETRICS& gm) {
+  return gm.gmBlackBoxX > 2 * gm.gmBlackBoxY;
+}
+bool Tall(const GLYPHMETRICS& gm) {
+  return gm.gmBlackBoxY > 2 * gm.gmBlackBoxX;
+}
+
+// Where upright characters stand in their cells is the text renderers' and the text sheet's to
+// show.
+TEST(VerticalFaceTest, AtFaceIsTheSameFaceAndStandsDoubleBytesUprightAt2700) {
+  auto across = Make("ＭＳ 明朝", 0);
+  auto down = Make("@ＭＳ 明朝", 2700);
+  auto turned = Make("ＭＳ 明朝", 2700);
+  ASSERT_TRUE(across && down && turned);
+  EXPECT_TRUE(down->Vertical());
+  EXPECT_EQ(down->InstalledFamily(), across->InstalledFamily());
+
+  // 一 has no vertical form: upright it stays a wide stroke; a plain face turns it.
+  EXPECT_TRUE(Wide(Box(*across, "一")));
+  EXPECT_TRUE(Wide(Box(*down, "一"))) << "upright in the @ face";
+  EXPECT_TRUE(Tall(Box(*turned, "一"))) << "turned with the line in the plain face";
+  // ー takes its vertical form, a tall stroke, and stands upright.
+  EXPECT_TRUE(Wide(Box(*across, "ー")));
+  EXPECT_TRUE(Tall(Box(*down, "ー"))) << "the face's vertical form";
+  EXPECT_TRUE(Tall(Box(*down, "-"))) << "single bytes turn with the line";
+  GLYPHMETRICS step = Box(*down, "一");
+  EXPECT_EQ(step.gmCellIncX, 0);
+  EXPECT_LT(step.gmCellIncY, 0) << "the pen runs down the column";
 }
 
 }  // namespace

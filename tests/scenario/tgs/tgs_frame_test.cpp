@@ -130,17 +130,19 @@ TEST_F(TgsFrameTest, RevealTimeAndSkippingFollowTheSettings) {
   EXPECT_FALSE(frame.IsSkipping(1));
 }
 
-// Mode 1 waits on the message view alone; mode 2 finishes the second view's typing too, as
-// skipping does.
+// In either mode the first click finishes the typing and the next ends the wait; mode 1 waits on
+// the message view alone, mode 2 finishes the second view's typing too, as skipping does.
 TEST_F(TgsFrameTest, WaitModesFinishTheirViewsTyping) {
-  host.secondTypingTurns = 100;
-  host.clickTurns = {3, 5, 7};
+  host.typingTurns = host.secondTypingTurns = 100;
+  host.clickTurns = {3, 5, 7, 9};
+  host.quitAtTurn = 20;  // a wait that ignores its clicks ends here
   frame.Text() = "a";
   ASSERT_EQ(frame.CommitMessageText(), 0);
-  EXPECT_EQ(frame.ShowMessage(1, true), 0);
-  EXPECT_EQ(host.turns, 3);
-  EXPECT_EQ(Message("b"), 0);
-  EXPECT_EQ(host.turns, 7);
+  ASSERT_EQ(frame.ShowMessage(1, true), 0);
+  EXPECT_EQ(host.turns, 5);
+  EXPECT_EQ(host.finishSecondCalls, 0);
+  ASSERT_EQ(Message("b"), 0);
+  EXPECT_EQ(host.turns, 9);
   host.skipHeld = true;
   EXPECT_EQ(Message("c"), 0);
   EXPECT_EQ(host.finishSecondCalls, 2);

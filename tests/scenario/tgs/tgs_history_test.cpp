@@ -38,7 +38,7 @@ class FakeHistoryView : public TgsHistoryView {
   void DrawText(std::string_view t, int32_t, uint32_t) override { lines.emplace_back(t); }
   void DrawChoice(std::string_view t, int32_t, uint32_t) override { lines.emplace_back(t); }
   void PlaceVoiceBox(int, int32_t, int32_t) override {}
-  void SetScrollPosition(int32_t position) override { scroll = position; }
+  void SetScrollPosition(int32_t position) override { scrolls.push_back(scroll = position); }
   int32_t ScrollPosition() override { return scroll; }
   void SetAlpha(uint8_t alpha, uint8_t dark) override { alphas.push_back({alpha, dark}); }
   void SetHidden(bool h) override { hidden.push_back(h); }
@@ -53,6 +53,7 @@ class FakeHistoryView : public TgsHistoryView {
   std::vector<std::string> lines;
   std::vector<std::pair<uint8_t, uint8_t>> alphas;
   std::vector<bool> hidden;
+  std::vector<int32_t> scrolls;
   std::map<int, int> clicks, wheel;  // turn -> box, turn -> wheel
   std::map<int, bool> menu{{0, true}, {1, false}, {2, true}};
   ImageSurface scene;
@@ -177,15 +178,16 @@ TEST(HistoryPageLayout, SixteenBoxesAtMostAndChoiceColours) {
 }
 
 TEST_F(HistoryWindowTest, OpensAtTheBottomAndScrollsByKeysAndWheel) {
-  for (int i = 0; i < 10; ++i) Message(log, "text", 88);  // 100 each, 988 in all: bottom 388
+  for (int i = 0; i < 20; ++i) Message(log, "text", 88);  // 100 each, 1988 in all: bottom 1388
   // Wheel up (a line above the bottom), wheel down (back to the bottom), Home, Page Up at the top
-  // (nothing), Page Down (clamped at the bottom), the wheel at the bottom (closes).
-  view.wheel = {{kFirst, 1}, {kFirst + 1, -1}, {kFirst + 5, -1}};
-  host.keyTurns = {{kFirst + 2, 0xC7}, {kFirst + 3, 0xC9}, {kFirst + 4, 0xD1}};
+  // (nothing), Page Down, End, the wheel at the bottom (closes).
+  view.wheel = {{kFirst, 1}, {kFirst + 1, -1}, {kFirst + 6, -1}};
+  host.keyTurns = {{kFirst + 2, 0xC7}, {kFirst + 3, 0xC9}, {kFirst + 4, 0xD1}, {kFirst + 5, 0xCF}};
   EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(view.opened, (std::vector<std::pair<int32_t, int32_t>>{{988, 388}}));
-  EXPECT_EQ(position, 388);
-  EXPECT_EQ(view.pages, 1 + 4) << "drawn at opening and once per move only";
+  EXPECT_EQ(view.opened, (std::vector<std::pair<int32_t, int32_t>>{{1988, 1388}}));
+  EXPECT_EQ(position, 1388);
+  EXPECT_EQ(view.scrolls, (std::vector<int32_t>{1358, 1388, 0, 600, 1388}));
+  EXPECT_EQ(view.pages, 1 + 5) << "drawn at opening and once per move only";
   EXPECT_EQ(host.sounds, (std::vector<int>{1, 2}));
   EXPECT_EQ(view.alphas.front(), std::make_pair(uint8_t(0), uint8_t(0)));
   EXPECT_EQ(view.alphas.back(), std::make_pair(uint8_t(0), uint8_t(0)));

@@ -428,6 +428,7 @@ TEST_F(SceneStateFrame, ALoadResumesWithTheLoopsThatPlayedAndTheMessageShownOnce
   ASSERT_EQ(second->Setup("1\n"), 0);
   ByteReader in(saved);
   ASSERT_EQ(second->LoadScene(in), 0);
+  EXPECT_EQ(second->ViewText(), "A") << "a save taken before the run goes on would lose it";
   const auto& replay = second->Sound().ReplayRecords();
   EXPECT_EQ(std::tuple(replay[0].name, replay[1].name), std::tuple("SE\\KEPT.OGG", ""));
   ASSERT_EQ(second->BeginRun(true), 0);

@@ -158,6 +158,7 @@ class FakeFrameHost : public TgsFrameHost {
   std::set<int> keysDown, keysPressed;
   bool skipHeld = false;
   int voiceTurns = 0;         // turns the voice plays
+  int typingTurns = 0;        // turns the message view types before it is shown whole
   int secondTypingTurns = 0;  // turns the frame's second view types before it is shown whole
   int finishSecondCalls = 0;
   std::vector<std::string> captions, voices, requests, shown;  // shown: "name|text"
@@ -176,6 +177,7 @@ class FakeFrameHost : public TgsFrameHost {
   int FrameTurn() override {
     ++turns;
     clock += 10;
+    if (typingTurns > 0) --typingTurns;
     if (secondTypingTurns > 0) --secondTypingTurns;
     if (voiceTurns > 0) --voiceTurns;
     return turns == quitAtTurn ? 0 : 1;
@@ -220,6 +222,8 @@ class FakeFrameHost : public TgsFrameHost {
   int32_t WindowRequestAnswer() override { return answer; }
   void ShowCaption(const std::string& cp932) override { captions.push_back(cp932); }
   bool QuickLoad(int) override { return quickLoadWorks; }
+  bool Typing() override { return typingTurns > 0; }
+  void FinishTyping() override { typingTurns = 0; }
   bool SecondViewTyping() override { return secondTypingTurns > 0; }
   void FinishSecondView() override { ++finishSecondCalls, secondTypingTurns = 0; }
   void SetButtonState(int button, int s) override { buttonStates[button] = s; }

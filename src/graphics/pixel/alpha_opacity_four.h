@@ -1,0 +1,93 @@
+// The source-alpha blend by an opacity (AlphaOpacityRows with a row of ProductTable) of four
+// pixels, and of the rows of a piece a few pixels wide, for callers that blend pieces too small
+// to pay a kernel call per row.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace bw::pixel_detail {
+
+// The lerp of four pixels toward s by the weights w, one in each pixel's own 32-bit lane (0 to
+// 256), in the 128-bit registers without unpacking: blue and red sit in the 16-bit lanes of the
+// even bytes, green and alpha in those of the odd ones, so nothing waits on the shuffle unit. The
+// alpha lanes get weight 0 and keep the target's alpha.
+inline __m128i LerpFourInLanes(__m128i d, __m128i s, __m128i w) {
+  const __m128i lowBytes = _mm_set1_epi16(0xFF);
+  const __m128i wBoth = _mm_or_si128(w, _mm_slli_epi32(w, 16));
+  const __m128i dRb = _mm_and_si128(d, lowBytes), sRb = _mm_and_si128(s, lowBytes);
+  const __m128i dG = _mm_srli_epi16(d, 8), sG = _mm_srli_epi16(s, 8);
+  const __m128i rb =
+      _mm_add_epi16(dRb, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sRb, dRb), wBoth), 8));
+  const __m128i g = _mm_add_epi16(dG, _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(sG, dG), w), 8));
+  return _mm_or_si128(_mm_and_si128(rb, lowBytes), _mm_slli_epi16(g, 8));
+}
+
+// x / 255 rounded down for 0 <= x <= 65535 in 32-bit lanes, as (x x 0x8081) >> 23.
+inline __m128i Div255(__m128i x) {
+  return _mm_srli_epi32(_mm_mulhi_epu16(x, _mm_set1_epi32(0x8081)), 7);
+}
+
+// The weights W[T[o][a]] of four source pixels, each in its own 32-bit lane:
+// T[o][a] = (o x a + 127) / 255; W[k] = k + 1, 0 at 0. opacity holds o in each 32-bit lane.
+inline __m128i AlphaWeightsInLanes(__m128i s, __m128i opacity) {
+  const __m128i t =
+      Div255(_mm_add_epi32(_mm_mullo_epi16(_mm_srli_epi32(s, 24), opacity), _mm_set1_epi32(127)));
+  return _mm_add_epi32(_mm_add_epi32(t, _mm_set1_epi32(1)),
+                       _mm_cmpeq_epi32(t, _mm_setzero_si128()));
+}
+
+// Four pixels, the weights made from the source alphas in their lanes.
+inline __m128i AlphaOpacityFour(__m128i d, __m128i s, __m128i opacity) {
+  return LerpFourInLanes(d, s, AlphaWeightsInLanes(s, opacity));
+}
+
+// Four (or, in the low half, two) pixels as AlphaOpacityFour gives them, clear source pixels
+// leaving the target as it is and solid ones at full opacity taking their colour without the
+// arithmetic: sprites are mostly one or the other. lanes is the movemask of the pixels used.
+inline __m128i AlphaOpacityFourSkipping(__m128i d, __m128i s, __m128i opacity, bool full,
+                                        int lanes) {
+  const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i sa = _mm_and_si128(s, alphaBytes);
+  if ((_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128())) & lanes) == lanes) return d;
+  if (full && (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) & lanes) == lanes)
+    return _mm_or_si128(_mm_andnot_si128(alphaBytes, s), _mm_and_si128(d, alphaBytes));
+  return AlphaOpacityFour(d, s, opacity);
+}
+
+// Rows of a few pixels: four, two and one at once. Pitches in pixels.
+inline void AlphaOpacityNarrowRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstPitch,
+                                   ptrdiff_t srcPitch, int width, int height, uint8_t opacity) {
+  const __m128i o = _mm_set1_epi32(opacity);
+  const bool full = opacity == 255;
+  for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch) {
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+      const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+      const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                       AlphaOpacityFourSkipping(d, s, o, full, 0xFFFF));
+    }
+    if (x + 2 <= width) {
+      const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + x));
+      const __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dst + x));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x),
+                       AlphaOpacityFourSkipping(d, s, o, full, 0xFF));
+      x += 2;
+    }
+    if (x < width) {
+      const uint32_t alpha = src[x] >> 24;
+      if (full && alpha == 255) {
+        dst[x] = (src[x] & 0x00FFFFFFu) | (dst[x] & 0xFF000000u);
+      } else if (alpha != 0) {
+        const __m128i s = _mm_cvtsi32_si128(int(src[x]));
+        const __m128i d = _mm_cvtsi32_si128(int(dst[x]));
+        dst[x] = uint32_t(_mm_cvtsi128_si32(AlphaOpacityFour(d, s, o)));
+      }
+    }
+  }
+}
+
+}  // namespace bw::pixel_detail
