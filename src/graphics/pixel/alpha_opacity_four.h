@@ -25,16 +25,23 @@ inline __m128i LerpFourInLanes(__m128i d, __m128i s, __m128i w) {
   return _mm_or_si128(_mm_and_si128(rb, lowBytes), _mm_slli_epi16(g, 8));
 }
 
-// Four pixels, the weights made from the source alphas in their lanes. opacity holds the opacity
-// in each 32-bit lane.
+// x / 255 rounded down for 0 <= x <= 65535 in 32-bit lanes, as (x x 0x8081) >> 23.
+inline __m128i Div255(__m128i x) {
+  return _mm_srli_epi32(_mm_mulhi_epu16(x, _mm_set1_epi32(0x8081)), 7);
+}
+
+// The weights W[T[o][a]] of four source pixels, each in its own 32-bit lane:
+// T[o][a] = (o x a + 127) / 255; W[k] = k + 1, 0 at 0. opacity holds o in each 32-bit lane.
+inline __m128i AlphaWeightsInLanes(__m128i s, __m128i opacity) {
+  const __m128i t =
+      Div255(_mm_add_epi32(_mm_mullo_epi16(_mm_srli_epi32(s, 24), opacity), _mm_set1_epi32(127)));
+  return _mm_add_epi32(_mm_add_epi32(t, _mm_set1_epi32(1)),
+                       _mm_cmpeq_epi32(t, _mm_setzero_si128()));
+}
+
+// Four pixels, the weights made from the source alphas in their lanes.
 inline __m128i AlphaOpacityFour(__m128i d, __m128i s, __m128i opacity) {
-  const __m128i one = _mm_set1_epi32(1);
-  // T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1, 0 at 0.
-  const __m128i v =
-      _mm_add_epi32(_mm_mullo_epi16(_mm_srli_epi32(s, 24), opacity), _mm_set1_epi32(127));
-  const __m128i t = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(v, one), _mm_srli_epi32(v, 8)), 8);
-  const __m128i w = _mm_add_epi32(_mm_add_epi32(t, one), _mm_cmpeq_epi32(t, _mm_setzero_si128()));
-  return LerpFourInLanes(d, s, w);
+  return LerpFourInLanes(d, s, AlphaWeightsInLanes(s, opacity));
 }
 
 // Four (or, in the low half, two) pixels as AlphaOpacityFour gives them, clear source pixels

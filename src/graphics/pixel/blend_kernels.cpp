@@ -182,10 +182,10 @@ __attribute__((target("avx2"))) void OpacityRowOfAvx2(uint32_t* dst, const uint3
 }
 void OpacityRowOfSse2(uint32_t* dst, const uint32_t* from, const uint32_t* src, int width,
                       uint32_t w) {
-  const __m128i lanes = PairWeights(w, w);
+  const __m128i takeRb = _mm_set1_epi32(int(w | w << 16)), takeGa = _mm_set1_epi32(int(w));
   int x = 0;
   for (; x + 4 <= width; x += 4)
-    Store4(dst + x, LerpFour(Load4(from + x), Load4(src + x), lanes, lanes));
+    Store4(dst + x, LerpFourTaking(Load4(from + x), Load4(src + x), takeRb, takeGa));
   for (; x < width; ++x) dst[x] = LerpPlain(from[x], src[x], w);
 }
 
@@ -237,14 +237,15 @@ void StretchCrossfadeRowsKeyed(uint32_t* dst, const uint32_t* src, ptrdiff_t dst
                                 Crossfade(dstWeights, srcWeights), key);
 }
 
-void OpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
-                    int width, int height, int opacity) {
-  BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Opacity(opacity));
-}
 void OpacityRowOfMmx(uint32_t* dst, const uint32_t* from, const uint32_t* src, int width,
                      int opacity) {
   const uint32_t w = WeightTable[opacity & 0xFF][0];
   (WideVectorsEnabled() ? OpacityRowOfAvx2 : OpacityRowOfSse2)(dst, from, src, width, w);
+}
+void OpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                    int width, int height, int opacity) {
+  EachRow(dst, src, dstSkip, srcSkip, width, height,
+          [&](uint32_t* d, const uint32_t* s, int w) { OpacityRowOfMmx(d, d, s, w, opacity); });
 }
 void OpacityRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                          int width, int height, uint32_t key, int opacity) {

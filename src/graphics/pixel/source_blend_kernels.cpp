@@ -177,27 +177,33 @@ __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uin
   return x;
 }
 
-// Four pixels at a time in the 128-bit registers (AlphaOpacityFour). Groups of four clear
-// source pixels are skipped, and solid ones at full opacity copied.
+// Four pixels at a time in the 128-bit registers (AlphaOpacityFour). Sprites are mostly clear
+// or solid: a clear group is skipped, and a solid one needs no per-pixel weights (W[T[o][255]]
+// is W[o]), at full opacity only its colour copied.
 // Answers how many pixels it did (a multiple of four).
 int AlphaOpacityRowSse2(uint32_t* dst, const uint32_t* src, int width, uint8_t opacity) {
   const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m128i o16 = _mm_set1_epi32(opacity);
   const __m128i zero = _mm_setzero_si128();
-  const bool solid = opacity == 255;
+  const __m128i o32 = _mm_set1_epi32(opacity);
+  const uint32_t wSolid = opacity == 0 ? 0 : opacity + 1u;
+  const __m128i solidRb = _mm_set1_epi32(static_cast<int>(wSolid | wSolid << 16));
+  const __m128i solidGa = _mm_set1_epi32(static_cast<int>(wSolid));
+  const bool full = opacity == 255;
   int x = 0;
   for (; x + 4 <= width; x += 4) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+    const __m128i s = Load4(src + x);
     const __m128i sa = _mm_and_si128(s, alphaBytes);
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, zero)) == 0xFFFF) continue;
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
-    if (solid && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) == 0xFFFF) {
-      const __m128i out =
-          _mm_or_si128(_mm_andnot_si128(alphaBytes, s), _mm_and_si128(d, alphaBytes));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), out);
-      continue;
+    const __m128i d = Load4(dst + x);
+    __m128i out;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaBytes)) != 0xFFFF) {
+      out = AlphaOpacityFour(d, s, o32);
+    } else if (full) {
+      out = _mm_or_si128(_mm_andnot_si128(alphaBytes, s), _mm_and_si128(d, alphaBytes));
+    } else {
+      out = LerpFourTaking(d, s, solidRb, solidGa);
     }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), AlphaOpacityFour(d, s, o16));
+    Store4(dst + x, out);
   }
   return x;
 }
@@ -219,12 +225,6 @@ void VectorRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t
     const int done = row(d, s, w, opacity);
     BlendRowVector<false>(d + done, s + done, w - done, op, 0);
   });
-}
-
-// x / 255 rounded down for 0 <= x <= 65025, in 32-bit lanes.
-inline __m128i Div255(__m128i x) {
-  const __m128i one = _mm_set1_epi32(1);
-  return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, one), _mm_srli_epi32(x, 8)), 8);
 }
 
 // OntoAlpha's tables computed in lanes for a row of ProductTable. The over weight
