@@ -62,17 +62,6 @@ inline __m128i AlphaOverWeights(__m128i s) {
   return _mm_or_si128(w, _mm_slli_epi32(w, 16));
 }
 
-// The vector set's alpha-over of four pixels from four places (a row of four columns).
-inline void AlphaOverFourAt(uint32_t* const d[4], const uint32_t* const s[4]) {
-  const __m128i sv = _mm_setr_epi32(int(*s[0]), int(*s[1]), int(*s[2]), int(*s[3]));
-  const __m128i dv = _mm_setr_epi32(int(*d[0]), int(*d[1]), int(*d[2]), int(*d[3]));
-  const __m128i out = AlphaOverFour(dv, sv, AlphaOverWeights(sv));
-  *d[0] = uint32_t(_mm_cvtsi128_si32(out));
-  *d[1] = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
-  *d[2] = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
-  *d[3] = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(out, 12)));
-}
-
 // The rows of a piece a few pixels wide (a column, a cell), without a kernel call per row; the
 // vector set takes four, two and one pixels at once, with no branch on their alphas (a dissolve's
 // cells come in any order). Pitches in pixels.
