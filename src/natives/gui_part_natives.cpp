@@ -111,6 +111,34 @@ ButtonWords ReadButtonWords(NativeArgs& a, bool off, const ButtonWordsAt& at) {
   return words;
 }
 
+// A picture part's place and words, opaque. A surface's picture reads no colour keys: its words
+// keep them at none.
+ButtonPicture PictureOf(const ButtonWords& w, int32_t x, int32_t y) {
+  return {.order = w.order,
+          .hasDisabledCell = w.disabledCell,
+          .hasPressedCell = w.pressedCell,
+          .x = x,
+          .y = y,
+          .blendMode = w.blend,
+          .alpha = kOpaque,
+          .colorKeyA = w.keyA,
+          .colorKeyB = w.keyB};
+}
+
+CheckPicture CheckPictureOf(const ButtonWords& w, int layout, CheckPartBase* leader, int32_t x,
+                            int32_t y) {
+  return {.stateVar = w.stateVar,
+          .layout = layout,
+          .hasDisabledCell = w.disabledCell,
+          .groupLeader = leader,
+          .x = x,
+          .y = y,
+          .blendMode = w.blend,
+          .alpha = kOpaque,
+          .colorKeyA = w.keyA,
+          .colorKeyB = w.keyB};
+}
+
 // --- Factories. Each answers the new part's handle, 0 when the factory refuses.
 
 // 685: x, y, width, height, disabled-cell flag (65535: it and the rest 0), label, font, order.
@@ -137,16 +165,7 @@ int32_t CreateFileButton(NativeArgs& a) {
   ButtonPart* part = nullptr;
   const ButtonWords w =
       ReadButtonWords(a, off, {.disabled = 3, .pressed = 4, .blend = 5, .keys = 6, .order = 8});
-  int result = parts->CreateFileButton(&part, file.c_str(),
-                                       {.order = w.order,
-                                        .hasDisabledCell = w.disabledCell,
-                                        .hasPressedCell = w.pressedCell,
-                                        .x = a.I32(1),
-                                        .y = a.I32(2),
-                                        .blendMode = w.blend,
-                                        .alpha = kOpaque,
-                                        .colorKeyA = w.keyA,
-                                        .colorKeyB = w.keyB});
+  int result = parts->CreateFileButton(&part, file.c_str(), PictureOf(w, a.I32(1), a.I32(2)));
   return Made(a, result, part);
 }
 
@@ -161,14 +180,7 @@ int32_t CreateSurfaceButton(NativeArgs& a) {
   ButtonPart* part = nullptr;
   const ButtonWords w =
       ReadButtonWords(a, off, {.disabled = 3, .pressed = 4, .blend = 5, .order = 6});
-  int result = parts->CreateSurfaceButton(&part, surface,
-                                          {.order = w.order,
-                                           .hasDisabledCell = w.disabledCell,
-                                           .hasPressedCell = w.pressedCell,
-                                           .x = a.I32(0),
-                                           .y = a.I32(1),
-                                           .blendMode = w.blend,
-                                           .alpha = kOpaque});
+  int result = parts->CreateSurfaceButton(&part, surface, PictureOf(w, a.I32(0), a.I32(1)));
   return Made(a, result, part);
 }
 
@@ -185,16 +197,7 @@ int32_t CreateFileCheckButton(NativeArgs& a) {
   const ButtonWords w =
       ReadButtonWords(a, off, {.disabled = 4, .blend = 6, .keys = 7, .stateVar = 9});
   int result = parts->CreateFileCheckButton(&part, file.c_str(),
-                                            {.stateVar = w.stateVar,
-                                             .layout = layout,
-                                             .hasDisabledCell = w.disabledCell,
-                                             .groupLeader = leader,
-                                             .x = a.I32(1),
-                                             .y = a.I32(2),
-                                             .blendMode = w.blend,
-                                             .alpha = kOpaque,
-                                             .colorKeyA = w.keyA,
-                                             .colorKeyB = w.keyB});
+                                            CheckPictureOf(w, layout, leader, a.I32(1), a.I32(2)));
   return Made(a, result, part);
 }
 
@@ -210,15 +213,8 @@ int32_t CreateSurfaceCheckButton(NativeArgs& a) {
   const int layout = static_cast<int>(a.U32(3) & 0xFF);
   CheckPart* part = nullptr;
   const ButtonWords w = ReadButtonWords(a, off, {.disabled = 4, .blend = 6, .stateVar = 7});
-  int result = parts->CreateSurfaceCheckButton(&part, surface,
-                                               {.stateVar = w.stateVar,
-                                                .layout = layout,
-                                                .hasDisabledCell = w.disabledCell,
-                                                .groupLeader = leader,
-                                                .x = a.I32(0),
-                                                .y = a.I32(1),
-                                                .blendMode = w.blend,
-                                                .alpha = kOpaque});
+  int result = parts->CreateSurfaceCheckButton(
+      &part, surface, CheckPictureOf(w, layout, leader, a.I32(0), a.I32(1)));
   return Made(a, result, part);
 }
 
