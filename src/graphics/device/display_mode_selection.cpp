@@ -14,6 +14,8 @@ int DisplayManager::EnumerateDisplayDevices(const MonitorList* monitors, int32_t
   monitors_ = monitors;
   devices_.clear();
   selected_ = nullptr;
+  // The host's display offers the game's own size; the canvas that would tell it comes later.
+  host::SetDisplayModeSize(canvasWidth, canvasHeight);
   LoadDirectDrawLibrary(false, true);
   const std::vector<DirectDrawDeviceInfo>& drivers = DirectDrawDeviceList();
   if (monitors->GetCount() == 0) return kDisplayNoMonitors;

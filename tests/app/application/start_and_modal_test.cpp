@@ -247,6 +247,22 @@ TEST_F(ScreenMode, AFailedDisplaySwitchLeavesTheModeTheWindowAndItsMenu) {
   EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), menu()) << "a window that stays keeps its menu";
 }
 
+// The display is listed before the screen canvas exists; whatever size the display offered last
+// (another game's, the desktop's default), a game of its own size finds its mode there.
+TEST_F(ScreenMode, AGameNotOfTheDefaultSizeGoesFullScreenInItsOwnMode) {
+  host::SetDisplayModeSize(1024, 768);
+  record.canvasWidth = 800;
+  record.canvasHeight = 600;
+  Start();
+  const DisplayDeviceRecord& device = *app->GetDisplayManager().Devices()[0];
+  EXPECT_EQ(std::tuple(device.modeWidth, device.modeHeight, device.exactSize),
+            std::tuple(800, 600, true));
+  ASSERT_EQ(app->GetDisplayManager().SelectDisplayDevice(true, kNoMonitor, 0, 32, nullptr),
+            kDisplayDone);
+  ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
+  EXPECT_EQ(app->GetDisplayManager().ModeState(), kModeStateDirectDraw);
+}
+
 TEST_F(ScreenMode, ThePointerComesBackWhereItWasOrToTheMiddle) {
   Start();
   int32_t width = 0;
