@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
 #include "effects/bg_blur_effect.h"
 #include "effects/bg_panime_effect.h"

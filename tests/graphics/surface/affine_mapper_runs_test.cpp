@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "graphics/pixel/lerp.h"
 #include "graphics/surface/affine_mapper.h"
