@@ -60,9 +60,8 @@ TEST(TgsDecodedSteps, EmbeddedCodeThatFaultsOnALaterTurnEndsTheStep) {
                                       faultAtThree + " | set 0, host:0 | ret | fault: jmp 0}"}) {
     SCOPED_TRACE(line);
     TgsWorld w;
-    ASSERT_EQ(w.StartScenario("top:\n  \"t\"\n  stmt{inc var:0 | ret}\n  " + line + "\n  .end\n"),
-              0);
-    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed);
+    EXPECT_EQ(w.Run("top:\n  \"t\"\n  stmt{inc var:0 | ret}\n  " + line + "\n  .end\n"),
+              kTgsStepMalformed);
     EXPECT_EQ(w.Frame().Text(), "ttt");
     EXPECT_EQ(w.Frame().ValueStackTop(), 0u);
     SetVariable(w, 0, 4);

@@ -25,7 +25,7 @@ namespace {
 
 TEST(TgsText, CharactersBracketsAndPrintedValues) {
   TgsWorld w;
-  ASSERT_EQ(w.StartScenario(R"(
+  EXPECT_EQ(w.Run(R"(
   "A"
   .bytes 81 5B        ; a character whose trail byte is "["
   .bytes 5B 41        ; "[" before another byte is dropped
@@ -35,8 +35,7 @@ TEST(TgsText, CharactersBracketsAndPrintedValues) {
   PrintText nul
   .bytes 82 00        ; a lead byte before the end byte is one byte
 )"),
-            0);
-  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+            kTgsStepEnded);
   EXPECT_EQ(w.Frame().Text(),
             "A\x81\x5B"
             "Ax[y-2147483648\x82");
@@ -44,15 +43,14 @@ TEST(TgsText, CharactersBracketsAndPrintedValues) {
 
 TEST(TgsText, TheBufferKeepsWholeCharactersUpToItsLimit) {
   TgsWorld w;
-  ASSERT_EQ(w.StartScenario("\"" + std::string(4094, 'a') + "あい\"\n.end\n"), 0);
-  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Run("\"" + std::string(4094, 'a') + "あい\"\n.end\n"), kTgsStepEnded);
   EXPECT_EQ(w.Frame().Text(), std::string(4094, 'a'));
 }
 
 TEST(TgsControl, ConditionsJumpsCallsAndReturns) {
   TgsWorld w;
   w.PutTob("R0", ".tob0\n\"r\"\nReturn\n");
-  ASSERT_EQ(w.StartScenario(R"(
+  EXPECT_EQ(w.Run(R"(
   JumpUnless if(0) @a   ; function 0 jumps when its condition is false
   "no"
 a:
@@ -73,16 +71,14 @@ sub:
   "s"
   Return
 )"),
-            0);
-  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+            kTgsStepEnded);
   EXPECT_EQ(w.Frame().Text(), "sre");
   EXPECT_EQ(w.Frame().ResidentCount(), 0u);
 }
 
 TEST(TgsControl, AFailedJumpEndsTheScript) {
   TgsWorld w;
-  ASSERT_EQ(w.StartScenario("Jump @0, \"MISSING\"\n\"no\"\n.end\n"), 0);
-  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Run("Jump @0, \"MISSING\"\n\"no\"\n.end\n"), kTgsStepEnded);
   EXPECT_EQ(w.Frame().CurrentScript(), nullptr);
   EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepNoScript);
 }
@@ -91,8 +87,7 @@ TEST(TgsBuiltins, EveryNumberReachesItsBuiltinWithItsSlots) {
   TgsWorld w;
   std::string lines;
   for (uint32_t f = 12; f < 132; ++f) lines += tob::FunctionName(f) + " 5, \"t\", -, =9\n";
-  ASSERT_EQ(w.StartScenario(lines + ".end\n"), 0);
-  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Run(lines + ".end\n"), kTgsStepEnded);
   ASSERT_EQ(w.Mock().calls.size(), 120u);
   for (uint32_t f = 12; f < 132; ++f) {
     const RecordedCall& c = w.Mock().calls[f - 12];
@@ -127,8 +122,7 @@ TEST(TgsBuiltins, ResultsStopTheStepAndMapToStepResults) {
 
 TEST(TgsBuiltins, OneSkipEndsARunOfWaitsUntilAnotherBuiltin) {
   TgsWorld w;
-  ASSERT_EQ(w.StartScenario("WaitTime 1\nWaitTime 1\nMessageBegin 0\nWaitTime 1\n.end\n"), 0);
-  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+  EXPECT_EQ(w.Run("WaitTime 1\nWaitTime 1\nMessageBegin 0\nWaitTime 1\n.end\n"), kTgsStepEnded);
   std::vector<int32_t> seen;
   for (const RecordedCall& c : w.Mock().calls) seen.push_back(c.chainSeen);
   EXPECT_EQ(seen, (std::vector<int32_t>{0, 1, 2, 0})) << "a built-in that leaves it clears it";
@@ -136,7 +130,7 @@ TEST(TgsBuiltins, OneSkipEndsARunOfWaitsUntilAnotherBuiltin) {
 
 TEST(TgsMainScriptCode, EachLinkListAndExpressionResults) {
   TgsWorld w;
-  ASSERT_EQ(w.StartScenario(R"(
+  EXPECT_EQ(w.Run(R"(
   stmt{set 5, var:0 | ret}
   MessageBegin {add 1, 2, host:0 | ret}, {ret}, var(0 0)
   stmt{native native:3, a, var:0 | ret | a: .word 20, 22}
@@ -148,8 +142,7 @@ TEST(TgsMainScriptCode, EachLinkListAndExpressionResults) {
   MessageBegin var(0 0)
   .end
 )"),
-            0);
-  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+            kTgsStepEnded);
   // host:0 is cleared before an expression.
   std::vector<int32_t> values;
   for (const RecordedCall& c : w.Mock().calls)
@@ -167,13 +160,12 @@ TEST(TgsMainScriptCode, NestedCallsWaitsJumpsAndExit) {
   const size_t loaded = w.Host().LoadedScripts().size();
   int turns = 0;
   w.Frame().SetFrameStep([&] { return ++turns; });
-  ASSERT_EQ(w.StartScenario(R"(
+  EXPECT_EQ(w.Run(R"(
   stmt{native native:0, a, host:2 | wait | ret | a: .word n | n: .string "SUB"}
   stmt{wait | ret}
   .end
 )"),
-            0);
-  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+            kTgsStepEnded);
   EXPECT_EQ(w.Variable(0), 77u) << "the called script ran";
   EXPECT_EQ(turns, 1) << "one frame turn for the wait";
   EXPECT_EQ(w.Host().LoadedScripts().size(), loaded);
@@ -200,8 +192,7 @@ TEST(TgsMainScriptCode, NestedCallsWaitsJumpsAndExit) {
     EXPECT_EQ(v.Host().Request().word, kRequestNone);
   }
   TgsWorld quitting;  // a wait with no frame loop to turn
-  ASSERT_EQ(quitting.StartScenario("stmt{wait | ret}\n.end\n"), 0);
-  EXPECT_EQ(TgsRunStep(quitting.Frame()), kTgsStepStatementFailed);
+  EXPECT_EQ(quitting.Run("stmt{wait | ret}\n.end\n"), kTgsStepStatementFailed);
 }
 
 TEST(TgsMalformedCode, EveryFaultEndsTheStepWithMinusThree) {
