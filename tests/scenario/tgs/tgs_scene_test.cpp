@@ -195,11 +195,8 @@ TEST_F(SceneTest, NamesThatFillTheirFieldAreRefusedBeforeAnythingChanges) {
 
 // The frame hands its scene built-ins to the scene and places the face window by a picture.
 TEST_F(SceneTest, FrameReachesTheSceneOfItsHost) {
-  struct Host : FakeFrameHost {
-    TgsSceneHost* scene = nullptr;
-    TgsSceneHost* SceneHost() override { return scene; }
-  } host;
-  host.scene = this;
+  FakeFrameHost host;
+  host.sceneHost = this;
   MemoryScriptFileSource files;
   TgsFrame frame(nullptr, &files, &host);
   TgsOperations& operations = frame;

@@ -269,6 +269,8 @@ class FakeFrameHost : public TgsFrameHost {
   void TraceBuiltin(uint32_t) override {}
   TgsHistoryView* HistoryView() override { return historyView; }
   TgsHistoryView* historyView = nullptr;
+  TgsSceneHost* SceneHost() override { return sceneHost; }
+  TgsSceneHost* sceneHost = nullptr;  // the pages the frame's scene draws on
 };
 
 // Records what the history window asks of the screen; input comes per turn of the host.
