@@ -31,9 +31,8 @@ DialogAnswer Tick(int button) {
 using GameDialogs = test::DialogGameRun;
 
 TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketOrComeAsMessageBoxes) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   // Kinds and answers are the dialogs' own; the application adds the bracket and its title.
   bool modal = false;
   dialogs.WhileNextDialog([&](const host::Dialog&) { modal = app.IsModal(); });
@@ -66,9 +65,8 @@ TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketOrComeAsMessageBoxes) 
 }
 
 TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRuns) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   uint8_t checked = 0;
   MessageDialogRequest request;
   request.kind = kMessageYesNoCheck;
@@ -141,9 +139,8 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
 }
 
 TEST_F(GameDialogs, AFileDroppedOnTheWindowReachesTheDropTarget) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   std::string dropped = dir.WriteFile("dropped.txt", "x").string();
   std::string expected;
   ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
