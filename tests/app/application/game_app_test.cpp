@@ -6,13 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
-#include <optional>
 
 #include "app/application/game_services.h"
 #include "effects/transitions/wipe_transitions.h"
@@ -20,19 +17,10 @@
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
-#include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
-#include "host/host_path.h"
 #include "host/message_queue.h"
-#include "input/input_binding_table.h"
-#include "lib/config/config_writers.h"
-#include "lib/sob/sob_assembler.h"
-#include "platform/app_paths.h"
-#include "platform/mmx_flag.h"
 #include "sound/movie_control.h"
 #include "sound/sll_plugin_manager.h"
-#include "sound/sound_channel_manager.h"
-#include "sound/sound_decoder.h"
 #include "support/game_folder.h"
 #include "support/game_run.h"
 #include "support/temp_dir.h"

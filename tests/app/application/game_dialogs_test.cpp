@@ -4,12 +4,10 @@
 // waiting for the window thread's dialogs in the threaded mode, and files dropped on the window.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/application/game_app.h"
-#include "host/cp932.h"
 #include "host/message_queue.h"
 #include "support/game_run.h"
 

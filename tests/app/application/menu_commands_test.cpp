@@ -3,8 +3,6 @@
 // nested priority lowering.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -16,8 +14,6 @@
 #include "host/input_event.h"
 #include "host/message_queue.h"
 #include "input/key_codes.h"
-#include "sound/direct_sound_device.h"
-#include "sound/sound_buffer.h"
 #include "support/game_run.h"
 
 namespace bw {

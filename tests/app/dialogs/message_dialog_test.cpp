@@ -7,7 +7,6 @@
 
 #include "app/dialogs/data_input_dialog.h"
 #include "app/dialogs/version_dialog.h"
-#include "app/sysinfo/report_text.h"
 #include "host/cp932.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"

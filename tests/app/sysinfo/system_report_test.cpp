@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "app/log/startup_log.h"
 #include "app/sysinfo/report_text.h"

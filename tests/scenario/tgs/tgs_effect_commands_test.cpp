@@ -19,7 +19,6 @@
 #include "resource/images/image_loader_manager.h"
 #include "scenario/tgs/tgs_crossfade.h"
 #include "scenario/tgs/tgs_frame.h"
-#include "scenario/tgs/tgs_scene_state.h"
 #include "scenario/tgs/tgs_scene_world.h"
 #include "scenario/tgs/tgs_test_world.h"
 #include "support/game_folder.h"

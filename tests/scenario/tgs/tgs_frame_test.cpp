@@ -3,7 +3,6 @@
 
 #include <climits>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <set>
 #include <span>
@@ -13,11 +12,9 @@
 
 #include "host/cp932.h"
 #include "scenario/tgs/tgs_frame.h"
-#include "scenario/tgs/tgs_history.h"
 #include "scenario/tgs/tgs_sound.h"
 #include "scenario/tgs/tgs_test_world.h"
 #include "script/script_file_source.h"
-#include "script/script_test_util.h"
 
 namespace bw {
 namespace {

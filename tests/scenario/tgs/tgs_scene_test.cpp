@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -20,7 +19,6 @@
 #include "scenario/tgs/tgs_scene_world.h"
 #include "scenario/tgs/tgs_test_world.h"
 #include "script/script_file_source.h"
-#include "script/script_test_util.h"
 #include "support/fuzz_seeds.h"
 
 namespace bw::test {
