@@ -442,25 +442,22 @@ TEST(SaveFileText, TitleAndCommentCopiesStopAtWholeCharacters) {
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
 }
 
-TEST(SaveFileText, FieldsWithoutNulEndAtACharacter) {
+TEST(SaveFileText, FieldsFoldsDatesCaptionsAndLimitsEndAtACharacter) {
   std::vector<uint8_t> field(kTitleFieldBytes, 'x');
   EXPECT_EQ(FieldText(field), std::string(44, 'x'));
   field.back() = 0x82;  // a lead byte with its trail outside the field
   EXPECT_EQ(FieldText(field), std::string(43, 'x'));
   field[1] = 0;
   EXPECT_EQ(FieldText(field), "x");
-}
 
-TEST(SaveFileText, FoldLaysTheCommentOutInFourLines) {
+  // The fold lays the comment out in four lines.
   EXPECT_EQ(FoldComment(std::string(200, 'x')),
             std::string(82, 'x') + "\n" + std::string(82, 'x') + "\n" + std::string(36, 'x'));
   EXPECT_EQ(FoldComment("1\n2\n3\n4\n5\n6"), "1\n2\n3\n4");
   // A double-byte character that would straddle the 82nd byte moves down whole.
   EXPECT_EQ(FoldComment(std::string(81, 'x') + kA + "y"), std::string(81, 'x') + "\n" + kA + "y");
   EXPECT_EQ(FoldComment(std::string(82 * 5, 'x')).size(), 82u * 4 + 3);
-}
 
-TEST(SaveFileText, DatesCaptionsAndLimits) {
   const std::string date = FormatSaveDate({2026, 12, 7, 1, 9, 5});
   EXPECT_EQ(date, "2026/12/07(\x8C\x8E) 09:05");
   EXPECT_EQ(FormatSaveCaption("T", "D", 1),

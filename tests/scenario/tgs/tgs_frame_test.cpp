@@ -176,7 +176,7 @@ TEST_F(TgsFrameTest, AutoPlayEndsAfterTheTimeButNotBeforeTheVoice) {
   EXPECT_GE(host.clock - again, 3000u);
 }
 
-TEST_F(TgsFrameTest, NamesAreCutOnCharacterBoundaries) {
+TEST_F(TgsFrameTest, NamesAreCutOnCharacterBoundariesAndAPendingVoiceSurvivesACommit) {
   std::string wide;
   for (int i = 0; i < 30; ++i) wide += "\x82\xA0";
   frame.SetSpeakerName(std::string_view(wide));
@@ -185,9 +185,8 @@ TEST_F(TgsFrameTest, NamesAreCutOnCharacterBoundaries) {
   EXPECT_EQ(
       std::tuple(frame.SpeakerName().size(), frame.ShownName().size(), frame.VoiceName().size()),
       std::tuple(40u, 15u, 15u));
-}
 
-TEST_F(TgsFrameTest, PendingVoiceSurvivesTheNextCommit) {
+  // A voice pending at a commit survives the next one.
   frame.SetNameAndVoice(std::string_view("A"), std::string_view("V1"));
   frame.Text() = "first";
   ASSERT_EQ(frame.CommitMessageText(), 0);

@@ -545,8 +545,9 @@ struct LoggedRow {
 };
 
 // Slots reach their operation by position, in the operation's own order: texts as texts, numbers
-// whole or as their low byte, switches as 0 or 1.
-TEST_F(TgsBuiltinsTest, SlotsReachTheirArgumentsByPosition) {
+// whole or as their low byte, switches as 0 or 1. A slot not given takes the row's default, which
+// is not always 0.
+TEST_F(TgsBuiltinsTest, SlotsReachTheirArgumentsByPositionOrTakeTheirDefaults) {
   const LoggedRow rows[] = {
       {31, "iiti", R"(MessageTalk(700, 701, "s2", 1))"},
       {44, "tiii", R"(SetBackgroundZoomNow(701, 702, "s0", 191))"},
@@ -554,13 +555,6 @@ TEST_F(TgsBuiltinsTest, SlotsReachTheirArgumentsByPosition) {
       {13, "-tt-t", R"(ShowChoices(["s1" "s2"], 0))"},
       {77, "itn", R"(LoadSprite(700, "s1", 0, 0, 0); KeepSpritePlace(700, 0, 0))"},
       {110, "iiii", "CopyShownPageToBack(); ClearSprites(1, 703); TransRule(701, 700, 702)"},
-  };
-  for (const auto& row : rows) EXPECT_EQ(Log(row.number, row.kinds), row.log) << row.number;
-}
-
-// A slot not given takes the row's default, which is not always 0.
-TEST_F(TgsBuiltinsTest, MissingSlotsTakeTheirDefaults) {
-  const LoggedRow rows[] = {
       {20, "", "WaitTimeSkippable(0, 1)"},
       {28, "0-n", "SetTextFont(24, -, -1, null)"},
       {46, "", "ZoomBackground(0, 400, 300, null, null, 1000)"},
