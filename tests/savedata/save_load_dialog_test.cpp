@@ -15,6 +15,7 @@
 #include "host/dialog/scripted_dialog_host.h"
 #include "lib/sav/sav_text.h"
 #include "save_rig.h"
+#include "support/game_run.h"
 
 namespace bw {
 namespace {
@@ -73,10 +74,7 @@ struct DialogRig : SaveRig {
   }
   // Runs the dialog with the steps given; what it ended with.
   host::DialogRecord Run(bool save, const std::string& steps, int* result = nullptr) {
-    host::DialogAnswer answer;
-    std::string error;
-    EXPECT_TRUE(host::ParseDialogAnswer(steps, &answer, &error)) << error;
-    dialogs.QueueAnswer(answer);
+    dialogs.QueueAnswer(test::Steps(steps));
     const int r = RunSaveLoadDialog(Save(), app, host::HWND{}, save);
     if (result) *result = r;
     std::vector<host::DialogRecord> records = dialogs.Dialogs();
@@ -169,8 +167,7 @@ TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
 
 TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
   DialogRig rig;
-  rig.Write(2, 2);
-  rig.Write(2, 3);
+  for (int32_t slot : {2, 3}) rig.Write(2, slot);
   const std::string slot2 = rig.Bytes(2, 2), slot3 = rig.Bytes(2, 3);
   std::string typed;
   for (int i = 0; i < 130; ++i) typed += "あ";  // 260 bytes
@@ -197,9 +194,7 @@ TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
 
 TEST(SaveDialog, CutAndForeignFilesAndOutOfRangePlacesShowEmpty) {
   DialogRig rig;
-  rig.Write(2, 0);
-  rig.Write(2, 1);
-  rig.Write(2, 2);
+  for (int32_t slot : {0, 1, 2}) rig.Write(2, slot);
   std::filesystem::resize_file(rig.File(2, 0), kThumbnailBytes / 2);  // thumbnail cut short
   std::string foreign = rig.Bytes(2, 1);
   foreign[0] = 'X';
@@ -217,8 +212,7 @@ TEST(SaveDialog, CutAndForeignFilesAndOutOfRangePlacesShowEmpty) {
 
 TEST(LoadDialog, LoadsAfterTheAskedAutoSaveAndDeletes) {
   DialogRig rig;
-  rig.Write(2, 4);
-  rig.Write(2, 5);
+  for (int32_t slot : {4, 5}) rig.Write(2, slot);
   rig.app.settings.confirmLoad = 1;
   rig.app.settings.autoSaveBeforeLoad = 1;
   rig.SaveRig::app.settings.settings.nextAutoSlot = 6;

@@ -262,9 +262,6 @@ TEST(TgsCallRecords, RoundTripAndBoundedReading) {
 
 // Loops run their jumps and statements from what the first turn read: each turn must still see
 // the variables and expressions as they are now.
-void SetVariable(TgsWorld& w, uint32_t word, uint32_t value) {
-  w.Host().GetMemory().Write32(w.Host().VariableValueAddress(0) + 4 * word, value);
-}
 
 TEST(TgsLoops, ConditionsAreEvaluatedAgainOnEveryTurn) {
   TgsWorld w;
@@ -287,7 +284,7 @@ flag:
   .end
 )"),
             0);
-  SetVariable(w, 1, 1);
+  w.SetVariable(1, 1);
   EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
   EXPECT_EQ(w.Frame().Text(), "xxxy");
   EXPECT_EQ(w.Variable(0), 9u);
@@ -310,8 +307,8 @@ b:
 )"),
               0);
     const TgsScript& script = *w.Frame().CurrentScript();
-    SetVariable(w, 1, static_cast<uint32_t>(script.FindLabel("a")));
-    SetVariable(w, 2, static_cast<uint32_t>(script.FindLabel("b")));
+    w.SetVariable(1, static_cast<uint32_t>(script.FindLabel("a")));
+    w.SetVariable(2, static_cast<uint32_t>(script.FindLabel("b")));
     w.Frame().SetStepBudget(100);
     EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
     EXPECT_EQ(w.Frame().Text(), "AB");
@@ -337,8 +334,8 @@ again:
   JumpIf @top
 )"),
             0);
-  SetVariable(w, 0, 1);
-  SetVariable(w, 1, w.Frame().CurrentScript()->CodeStart() + 7);
+  w.SetVariable(0, 1);
+  w.SetVariable(1, w.Frame().CurrentScript()->CodeStart() + 7);
   EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
   EXPECT_EQ(w.Frame().Text(), "sns");
 }
@@ -373,14 +370,14 @@ b:
 )"),
             0);
   const TgsScript& script = *w.Frame().CurrentScript();
-  SetVariable(w, 1, script.CodeStart() + static_cast<uint32_t>(script.FindLabel("wait")) - 4);
-  SetVariable(w, 3, script.CodeStart() + static_cast<uint32_t>(script.FindLabel("jump")) - 4);
+  w.SetVariable(1, script.CodeStart() + static_cast<uint32_t>(script.FindLabel("wait")) - 4);
+  w.SetVariable(3, script.CodeStart() + static_cast<uint32_t>(script.FindLabel("jump")) - 4);
   w.Mock().results[16] = 1;  // MessageWait stops each step: one turn a step
   ASSERT_EQ(TgsRunStep(w.Frame()), 1);
   const std::string turns = "abbab";
   for (size_t t = 0; t < turns.size(); ++t) {
-    SetVariable(w, 0, 10 + static_cast<uint32_t>(t));
-    SetVariable(w, 2, static_cast<uint32_t>(script.FindLabel(turns.substr(t, 1).c_str())));
+    w.SetVariable(0, 10 + static_cast<uint32_t>(t));
+    w.SetVariable(2, static_cast<uint32_t>(script.FindLabel(turns.substr(t, 1).c_str())));
     ASSERT_EQ(TgsRunStep(w.Frame()), 1) << t;
   }
   EXPECT_EQ(w.Frame().Text(), turns);
@@ -404,7 +401,7 @@ top:
   .end
 )"),
             0);
-  SetVariable(w, 0, 1);
+  w.SetVariable(0, 1);
   EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed);
   EXPECT_EQ(w.Frame().Text(), "t");
 }

@@ -130,6 +130,9 @@ class TgsWorld {
     EXPECT_EQ(StartScenario(lines), 0);
     return TgsRunStep(*frame_);
   }
+  void SetVariable(uint32_t word, uint32_t value) {
+    host_.GetMemory().Write32(host_.VariableValueAddress(0) + 4 * word, value);
+  }
   uint32_t Variable(uint32_t word) {
     uint32_t v = 0;
     host_.GetMemory().Read32(host_.VariableValueAddress(0) + 4 * word, v);
