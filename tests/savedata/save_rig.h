@@ -38,7 +38,6 @@ class FakeFrame : public SaveFrameState {
   std::string picture, title = "FRAME", comment = "frame comment";
   std::vector<uint8_t> state = {'F', '0', '1'};
   bool failRead = false;
-  bool cursorRestored = false;
 
   SaveSceneLayer BaseSceneLayer() override { return {layer, holder}; }
   std::string ThumbnailPictureName() override { return picture; }
@@ -55,7 +54,7 @@ class FakeFrame : public SaveFrameState {
     state.assign(bytes->begin(), bytes->end());
     return 0;
   }
-  void RestoreCursor() override { cursorRestored = true; }
+  void RestoreCursor() override {}
   int32_t QueryReadFlags(int32_t query, const std::string& script) override {
     return query * 100 + static_cast<int32_t>(script.size());
   }
