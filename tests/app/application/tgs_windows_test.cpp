@@ -96,11 +96,7 @@ class TgsWindowsTest : public GameFolderTest {
     ASSERT_EQ(screen_.Create(800, 600, 32, kImageDibSection), 0);
     layer_.SetTarget(&screen_, true);
     parts_.SetTarget(&layer_);
-    place_.layer = &layer_;
-    place_.display = &display_;
-    place_.parts = &parts_;
-    place_.pointers = &tip_;
-    place_.timers = &timers_;
+    place_ = {&layer_, nullptr, &display_, &parts_, &tip_, &timers_};
   }
   void WriteAll(const std::string& except = {}) { WriteTgsWindowPictures(dir_, {}, except); }
 
@@ -213,8 +209,6 @@ TEST_F(TgsWindowsTest, AMessageIsDrawnIntoTheWindowAtItsPictureSize) {
   // The window wraps its text at the picture's width.
   for (const char* name : {"SYS/MS_FRM_B.WGX", "SYS/MS_FRM_A.WGX", "SYS/MS_FRM_G.WGX"})
     dir_.WriteFile(name, SolidWgx(600, 90, 0x203040));
-  place_.width = 800;
-  place_.height = 600;
   TgsWindows w(testing_text::FakeSource(), place_);
   ASSERT_EQ(w.PrepareWindows(), 0);
   ShowMessage(w, host::Cp932Literal("こんにちは、世界"));

@@ -253,9 +253,8 @@ TEST_F(TgsFrameTest, DispatcherKeysAndActions) {
   // Alt held: F keys are not read.
   host.keysDown = {0x38};
   EXPECT_EQ(frame.DispatchInput(-1), kDispatchNothing);
-}
 
-TEST_F(TgsFrameTest, QuickLoadFailureKeepsPlayingWithItsCaption) {
+  // A quick load that fails keeps playing with its caption.
   host.settings.confirmQuickLoad = false;
   EXPECT_EQ(frame.DispatchInput(1), kDispatchRan);
   EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックロードに失敗しました"));

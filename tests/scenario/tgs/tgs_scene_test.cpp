@@ -212,7 +212,9 @@ TEST_F(SceneTest, FrameReachesTheSceneOfItsHost) {
 // The scene block of save data: written and read back byte for byte, every short or bad block
 // refused with the frame left as it was, and the rebuild's steps and closing fade.
 // A block with something in every part (blocks hold records that do not move).
-void Fill(TgsSceneBlock& b) {
+std::unique_ptr<TgsSceneBlock> FullBlock() {
+  auto block = std::make_unique<TgsSceneBlock>();
+  TgsSceneBlock& b = *block;
   b.messageIndex = 1;
   b.switches = {1, 0, 1, 0};
   b.quake = {1, 4, 5, 6, 1, 0};
@@ -243,12 +245,7 @@ void Fill(TgsSceneBlock& b) {
   b.tail.choices = {{0, 1, "Left"}, {0, 3, "Right"}};
   b.tail.message = std::string("Hi\0[x", 5);
   b.tail.speaker = "Ann";
-}
-
-std::unique_ptr<TgsSceneBlock> FullBlock() {
-  auto b = std::make_unique<TgsSceneBlock>();
-  Fill(*b);
-  return b;
+  return block;
 }
 
 std::vector<uint8_t> HistoryRange() {
