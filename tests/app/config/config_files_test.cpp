@@ -413,6 +413,7 @@ TEST(ConfigKnownAnswer, TheFiveFilesByHand) {
 // message that names the file and where it broke, and nothing of the file leaks out.
 class ConfigStart : public test::GameRun {
  protected:
+  ConfigStart() { WriteGame(" wait\n ret\n"); }
   // Runs the game; answers the one box it showed.
   host::MessageBoxRequest RunRefused() {
     GameApp app;
@@ -425,7 +426,6 @@ class ConfigStart : public test::GameRun {
 };
 
 TEST_F(ConfigStart, ANoisySettingsFileStopsTheStartNamingTheFile) {
-  WriteGame(" wait\n ret\n");
   const Bytes noise = RandomBytes(1 << 20, 11);
   const std::string before(noise.begin(), noise.end());
   dir.WriteFile("USER.CFG", before);
@@ -437,7 +437,6 @@ TEST_F(ConfigStart, ANoisySettingsFileStopsTheStartNamingTheFile) {
 }
 
 TEST_F(ConfigStart, ANoisyInformationFileGivesNoTitleAndIsNamed) {
-  WriteGame(" wait\n ret\n");
   for (size_t size : {5000u, 105u}) {
     SCOPED_TRACE(size);
     dir.WriteFile("SCRIPT/QZ_APP.INF", RandomBytes(size, static_cast<uint32_t>(size)));
@@ -450,7 +449,6 @@ TEST_F(ConfigStart, ANoisyInformationFileGivesNoTitleAndIsNamed) {
 }
 
 TEST_F(ConfigStart, ABrokenOrUnreadablePatchPackStopsTheStartNamingIt) {
-  WriteGame(" wait\n ret\n");
   Bytes pack = RandomBytes(200, 3);
   pack.insert(pack.begin(), {'V', 'F', 'A', '1'});
   dir.WriteFile("PATCH.VFA", pack);
