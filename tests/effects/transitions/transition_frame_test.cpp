@@ -246,22 +246,29 @@ TEST(TransitionFrame, StripsLandAsTheBlitDrawsThemInTurn) {
   }
 }
 
-// The dissolves copy their cells straight into the picture and mark them changed once, at the
-// frame's end: every pixel a frame changed lies in the area marked, or the window keeps stale
-// pixels there. The picture lies inside the target (rows laid whole, then the cells that move) or
-// across its edge (cells alone).
+// The dissolves copy or blend their cells straight into the picture and mark them changed once,
+// at the frame's end: every pixel a frame changed lies in the area marked, or the window keeps
+// stale pixels there. The picture lies inside the target (rows laid whole, then the cells that
+// move) or across its edge (cells alone).
 TEST(TransitionFrame, DissolvesMarkEveryPixelTheirCellsChange) {
   ImageSurface source, target;
   ASSERT_EQ(source.Create(48, 40, 32, 0), 0);
   ASSERT_EQ(target.Create(64, 56, 32, kImageDirtyList), 0);
   Paint(source, 0);
-  for (const int mode : {5, 6, 8, 10, 64, 65}) {
+  for (const auto& [mode, kind] : {std::pair{5, kDrawCopy},
+                                   {6, kDrawCopy},
+                                   {8, kDrawCopy},
+                                   {10, kDrawCopy},
+                                   {64, kDrawCopy},
+                                   {65, kDrawCopy},
+                                   {5, kDrawAlpha},
+                                   {64, kDrawAlpha}}) {
     for (const auto& [x, y] : {std::pair{8, 8}, std::pair{-20, 30}}) {
       for (const int32_t progress : {60, 180}) {
         Paint(target, 0x00A5A5A5u);
         target.GetDirtyList()->Clear();
         ReseedTransitionRandom(mode);
-        NumberedModeRoutine(mode)(&target, &source, progress, x, y, kDrawCopy, nullptr);
+        NumberedModeRoutine(mode)(&target, &source, progress, x, y, kind, nullptr);
         const Rect marked = target.GetDirtyList()->Bounds();
         int changed = 0;
         for (int32_t j = 0; j < 56; ++j) {
@@ -271,8 +278,8 @@ TEST(TransitionFrame, DissolvesMarkEveryPixelTheirCellsChange) {
             ++changed;
             ASSERT_TRUE(i >= marked.left && i < marked.right && j >= marked.top &&
                         j < marked.bottom)
-                << "mode " << mode << " x " << x << " progress " << progress << ": " << i << ", "
-                << j << " changed outside the marked area";
+                << "mode " << mode << " kind " << kind << " x " << x << " progress " << progress
+                << ": " << i << ", " << j << " changed outside the marked area";
           }
         }
         EXPECT_GT(changed, 0) << "mode " << mode << " x " << x << " progress " << progress;
