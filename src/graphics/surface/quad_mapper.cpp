@@ -1,6 +1,7 @@
 #include "graphics/surface/quad_mapper.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "graphics/pixel/blend_tables.h"
@@ -33,6 +34,13 @@ struct Edge {
 
 int64_t Floor(int64_t fixed) {
   return fixed >> kFractionBits;
+}
+
+// A value after rows steps of step each, as that many subtractions give it; held at the ends of
+// the range where a script's far-off corners would carry it past them.
+int64_t Stepped(int64_t value, int64_t step, int64_t rows) {
+  const __int128 v = static_cast<__int128>(value) - static_cast<__int128>(step) * rows;
+  return static_cast<int64_t>(std::clamp<__int128>(v, INT64_MIN, INT64_MAX));
 }
 
 struct Corner {
@@ -117,14 +125,25 @@ int MapQuad(ImageSurface* target, ImageSurface* source, const Point tp[4], const
       }
     }
     if (chains[0].segment >= chains[0].last || chains[1].segment >= chains[1].last) break;
-    for (int32_t row = bandTop; row < bandBottom; ++row) {
-      ++y;
+    // Rows above the target are stepped over at once, and nothing below it draws: a script's
+    // quad can span four billion rows.
+    const int64_t above =
+        std::clamp<int64_t>(int64_t{area.top} - (y + 1), 0, int64_t{bandBottom} - bandTop);
+    if (above > 0) {
+      for (Chain& c : chains) {
+        c.edge.x = Stepped(c.edge.x, c.edge.dx, above);
+        c.edge.u = Stepped(c.edge.u, c.edge.du, above);
+        c.edge.v = Stepped(c.edge.v, c.edge.dv, above);
+      }
+      y += above;
+    }
+    for (int64_t row = bandTop + above; row < bandBottom; ++row) {
+      if (++y >= area.bottom) return kQuadDone;
       for (Chain& c : chains) {
         c.edge.x -= c.edge.dx;
         c.edge.u -= c.edge.du;
         c.edge.v -= c.edge.dv;
       }
-      if (y < area.top || y >= area.bottom) continue;
       const Edge& l = chains[0].edge;
       const Edge& r = chains[1].edge;
       const int64_t x0 = Floor(l.x);
@@ -137,10 +156,12 @@ int MapQuad(ImageSurface* target, ImageSurface* source, const Point tp[4], const
         stepV = static_cast<int64_t>(static_cast<__int128>(l.v - r.v) * kOne / length);
       }
       span = std::min<int64_t>(span, int64_t{area.right} - x0);
-      int64_t u = l.u, v = l.v;
+      // Columns left of the target are stepped over at once, as the rows above it are.
+      const int64_t cut =
+          std::clamp<int64_t>(int64_t{area.left} - x0, 0, std::max<int64_t>(span, 0));
+      int64_t u = Stepped(l.u, stepU, cut), v = Stepped(l.v, stepV, cut);
       auto* out = reinterpret_cast<uint32_t*>(target->GetRowPointer(int32_t(y)));
-      for (int64_t i = 0, x = x0; i < span; ++i, ++x, u -= stepU, v -= stepV) {
-        if (x < area.left) continue;
+      for (int64_t i = cut, x = x0 + cut; i < span; ++i, ++x, u -= stepU, v -= stepV) {
         const int64_t su = Floor(u), sv = Floor(v);
         if (su < sourceClip.left || su >= sourceClip.right || sv < sourceClip.top ||
             sv >= sourceClip.bottom) {
