@@ -58,16 +58,11 @@ class TgsDemo : public test::DemoGameTest {
   void SetUp() override { test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS")); }
 };
 
-std::string Hashes(uint32_t last) {
-  return "BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst) + "," + std::to_string(kSecond) +
-         "," + std::to_string(kChoices) + "," + std::to_string(last);
-}
-
 // The two roads share every frame up to the choice and then differ; each marks its own messages
 // and its choice in the log written at the exit.
 TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
   const Played right =
-      Play({Hashes(kBranch), kBeforeScene,
+      Play({test::HashesOf({kFirst, kSecond, kChoices, kBranch}), kBeforeScene,
             "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
   EXPECT_EQ(right.status, 0) << right.errors;
   ASSERT_EQ(right.hashes.size(), 4u) << "the game ended before the branch";
@@ -78,7 +73,7 @@ TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
 
   fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
   const Played left =
-      Play({Hashes(kBranch), kBeforeScene,
+      Play({test::HashesOf({kFirst, kSecond, kChoices, kBranch}), kBeforeScene,
             "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kLeftRoad + "," + kEndClick});
   EXPECT_EQ(left.status, 0) << left.errors;
   ASSERT_EQ(left.hashes.size(), 4u);
@@ -211,10 +206,8 @@ class TgsMenu : public test::DemoGameTest {
 
   // The hashes of frames kMessage, kMenu, kClosed and kFlash.
   std::vector<uint64_t> Play(const std::string& input, int& status) {
-    const std::string frames = std::to_string(kMessage) + "," + std::to_string(kMenu) + "," +
-                               std::to_string(kClosed) + "," + std::to_string(kFlash);
-    const test::PlayedRun run =
-        Play({"BRIMWOLD_HEADLESS_INPUT=" + input, "BRIMWOLD_HEADLESS_HASHES=" + frames});
+    const test::PlayedRun run = Play(
+        {"BRIMWOLD_HEADLESS_INPUT=" + input, test::HashesOf({kMessage, kMenu, kClosed, kFlash})});
     status = run.status;
     return run.Shown();
   }
