@@ -27,12 +27,7 @@ std::vector<uint8_t> CellPicture(int32_t cellWidth, int32_t cells, int32_t heigh
   return tools::BuildBmp(bmp);
 }
 
-class Buttons : public PartTest {
- protected:
-  int32_t ShownCell(const ButtonPart& button) {
-    return button.GetSprite().GetSourceRect().left / button.GetWidth();
-  }
-};
+using Buttons = PartTest;
 
 TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
   Write("CG/FOUR.BMP", CellPicture(10, 4, 6));
@@ -54,7 +49,8 @@ TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
   for (const auto& c : cases) {
     for (int state : {1, 2, 3, 0}) {
       c.button->SetState(state);
-      EXPECT_EQ(ShownCell(*c.button), c.cells[state]) << "state " << state;
+      EXPECT_EQ(c.button->GetSprite().GetSourceRect().left / c.button->GetWidth(), c.cells[state])
+          << "state " << state;
     }
   }
   EXPECT_EQ(four.CreateFromFile(&list_, "cg\\none.bmp", fourCells, 0), kCreateNoPicture);

@@ -32,12 +32,6 @@ class ScrollBars : public PartTest {
     services_.now = now;
     Step();
   }
-  void Wheel(bool away) {
-    services_.input.OnMouseWheel(static_cast<host::WPARAM>(uint16_t(away ? 120 : -120)) << 16);
-    services_.input.Poll();
-    Step();
-    services_.input.Poll();
-  }
 
   ScrollListPart bar_;
   RecordingSink sink_;
@@ -118,7 +112,10 @@ TEST_F(ScrollBars, TheWheelStepsByUnitsOrByThumbPixels) {
   for (const auto& c : cases) {
     bar_.SetStep(c.step);
     bar_.SetScrollPosition(c.start);
-    Wheel(c.away);
+    services_.input.OnMouseWheel(static_cast<host::WPARAM>(uint16_t(c.away ? 120 : -120)) << 16);
+    services_.input.Poll();
+    Step();
+    services_.input.Poll();
     EXPECT_EQ(bar_.GetScrollPos(), c.scrollPos) << "step " << c.step << " from " << c.start;
     EXPECT_EQ(bar_.GetThumbPos(), c.thumbPos) << "step " << c.step << " from " << c.start;
   }

@@ -279,12 +279,6 @@ class ScriptTextTest : public TextWidgetRig {
     timers.RunDue(t);
     return text.GetPenX();
   }
-  // A click seen by the typing at t.
-  void ClickAt(uint32_t t) {
-    services.Button(true);
-    At(t);
-    services.Button(false);
-  }
   TextTypingTask& Task() { return *text.GetTask(); }
 
   host::VirtualClock clock{0};
@@ -317,7 +311,9 @@ TEST_F(ScriptTextTest, AWaitHoldsTheTypingUntilAnAdvanceAndTheEndFinishes) {
   At(100);
   EXPECT_EQ(Task().GetState(), kTypingWaiting);
   EXPECT_EQ(text.GetPenX(), 8 + 24) << "no advance yet";
-  ClickAt(200);
+  services.Button(true);
+  At(200);  // a click seen by the typing
+  services.Button(false);
   EXPECT_EQ(text.GetPenX(), 8 + 48);
   EXPECT_EQ(Task().GetState(), kTypingFinished);
   EXPECT_EQ(Task().GetSelfPauses(), 1u);

@@ -50,9 +50,6 @@ class DisplayObjectNatives : public ::testing::Test {
     staleHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&gone));
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
-  NativeAnswer CallWords(uint32_t number, const std::vector<uint32_t>& words) {
-    return rig.CallAt(number, rig.Words(words));
-  }
   PathTask* Task(int32_t handle) {
     return rig.host->Handles().Get<PathTask>(Word(handle), ScriptObjectType::kTimedTask);
   }
@@ -159,7 +156,7 @@ TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
       {Native::kSpriteRotateZoomPath, {spriteHandle, 100, huge, 0, 0, 65535, 0, 0, 0, 0}},
   };
   for (const auto& [number, words] : refused) {
-    EXPECT_EQ(CallWords(number, words).result, 0) << number;
+    EXPECT_EQ(rig.CallAt(number, rig.Words(words)).result, 0) << number;
     EXPECT_EQ(timers.Count(), 0u) << number;
   }
   EXPECT_EQ(sprite.GetX(), 100) << "a zero duration jumps to the end before it is refused";

@@ -62,11 +62,6 @@ class ObjectListNatives : public ::testing::Test {
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   uint32_t Var(uint32_t value) { return rig.Var(value); }
   uint32_t Word(uint32_t at) { return rig.Word(at); }
-  // A cell image of three 4-pixel cells drawn on the canvas.
-  int32_t MakeCells(uint32_t switchWord = 0) {
-    return Call(Native::kCellImageCreate, {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0,
-                                           0, switchWord, 0, 0xFFFFFFFF});
-  }
 
   host::VirtualClock clock{1000};
   ScopedGlobal<host::ClockSource> publishedClock{&clock};
@@ -192,7 +187,10 @@ TEST_F(ObjectListNatives, CellImagesAndTheirTasks) {
   EXPECT_EQ(
       Call(Native::kCellImageCreate, {rig.Text("CELLS.BMP"), 3, 100, 0, 0, 1, 1, 0, 0, 0, 0, 0}), 1)
       << "no surface";
-  const uint32_t image = static_cast<uint32_t>(MakeCells(65535));
+  // Three 4-pixel cells drawn on the canvas.
+  const uint32_t image = static_cast<uint32_t>(
+      Call(Native::kCellImageCreate,
+           {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0, 0, 65535, 0, 0xFFFFFFFF}));
   ASSERT_GT(image, 1u);
   CellImage* cells = rig.host->Handles().Get<CellImage>(image, ScriptObjectType::kCellImage);
   ASSERT_NE(cells, nullptr);
