@@ -143,27 +143,8 @@ TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
   EXPECT_EQ(plain.hashes.rbegin()->second, first.hashes.at(last)) << "another final picture";
 }
 
-// The system menu and the cross-fade built-ins in the program, headless: the right button opens
-// the menu beside the pointer, a click outside closes it, and a flash and a background change
-// through white run before the scenario ends. The menu's save button opens the save dialog
-// inside the scenario, and its load button the load dialog, which brings the save back.
-
-// The first message is out by 90; the right button goes down at 101 beside (400, 300); the menu
-// has faded in by 140; a click outside at 160 closes it, faded out by 200; the click at 220 ends
-// the message and starts the flash, white by 245; the background change through white follows
-// and the scenario, and with it the game, ends.
-constexpr uint32_t kMessage = 90, kMenu = 140, kClosed = 200, kFlash = 245;
-const std::string kOpenAndClose = "100:move:400:300,101:down:right,102:up:right,160:click:50:50,";
-const std::string kPlayOn = "220:click:400:300";
-
-constexpr const char* kMenuScenario = R"(.tob1
-  MessageBegin 0
-  "メニューの試験です。"
-  MessageWait
-  Flash 0, 0xFFFFFF
-  BgChangeThroughColor "CG\\SPRITE.WGX", 0, 0xFFFFFF
-  .end
-)";
+// The system menu in the program, headless: its save button opens the save dialog inside the
+// scenario, and its load button the load dialog, which brings the save back.
 
 // A panel with a light top and bottom line.
 tools::WgxPicture Panel(uint32_t width, uint32_t height, uint32_t argb) {
@@ -194,43 +175,6 @@ void PutMenuPictures(const test::TempDir& game) {
   put("SM_BG.GMP", tools::WriteGmp(gmp));
 }
 
-class TgsMenu : public test::DemoGameTest {
- protected:
-  using test::DemoGameTest::Play;
-
-  void SetUp() override {
-    test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS"));
-    PutMenuPictures(game);
-    test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kMenuScenario);
-  }
-
-  // The hashes of frames kMessage, kMenu, kClosed and kFlash.
-  std::vector<uint64_t> Play(const std::string& input, int& status) {
-    const test::PlayedRun run = Play(
-        {"BRIMWOLD_HEADLESS_INPUT=" + input, test::HashesOf({kMessage, kMenu, kClosed, kFlash})});
-    status = run.status;
-    return run.Shown();
-  }
-};
-
-TEST_F(TgsMenu, RightButtonOpensTheMenuAndTheFadesRunToTheEnd) {
-  int status = -1;
-  const auto plain = Play(kPlayOn, status);
-  ASSERT_EQ(status, 0) << "the fades end and the scenario with them";
-  ASSERT_EQ(plain.size(), 4u);
-  EXPECT_NE(plain[3], plain[0]) << "the flash shows";
-
-  const auto menu = Play(kOpenAndClose + kPlayOn, status);
-  ASSERT_EQ(status, 0);
-  ASSERT_EQ(menu.size(), 4u);
-  EXPECT_NE(menu[1], plain[1]) << "the menu shows";
-  EXPECT_NE(menu[2], menu[1]) << "a click outside closes the menu";
-  EXPECT_EQ(menu[3], plain[3]);
-
-  const auto again = Play(kOpenAndClose + kPlayOn, status);
-  EXPECT_EQ(again, menu) << "the same input shows the same frames";
-}
-
 // MAIN with saving and loading allowed, calling the scene.
 constexpr const char* kSavingMain =
     ".sob0\n native native:4, saveAllowed, status\n"
@@ -249,8 +193,11 @@ std::string MenuButton(int opened, int row) {
          ":move:400:" + y + "," + at(37) + ":move:401:" + y + "," + at(39) + ":click:401:" + y;
 }
 
+using TgsMenu = test::DemoGameTest;
+
 TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
-  test::PutAssembled(game, "SCRIPT/MAIN.SOB", kSavingMain);
+  test::PutDemoScene(game, "TGS", kSavingMain);
+  PutMenuPictures(game);
   test::PutTob(
       game, "SCRIPT/TGS_DEMO.TOB",
       ".tob1\n  BgLoad \"CG\\\\BG.WGX\", 0\n  MessageBegin 0\n  \"Saved here.\"\n  MessageWait\n"
