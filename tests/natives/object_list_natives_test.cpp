@@ -81,8 +81,9 @@ class ObjectListNatives : public ::testing::Test {
   uint32_t canvasHandle = 0, spriteHandle = 0, containerHandle = 0;
 };
 
-// A null variable, ReleaseAll on an empty list and a variable past the arena.
-TEST_F(ObjectListNatives, ReleasesOfNothing) {
+// A null variable, ReleaseAll on an empty list and a variable past the arena; the part loader
+// without a part manager and its empty ranges.
+TEST_F(ObjectListNatives, ReleasesOfNothingAndThePartLoaderWithoutAManager) {
   for (uint32_t release :
        {Native::kHvaDataRelease, Native::kHvdAnimationRelease, Native::kCellImageRelease})
     EXPECT_EQ(Call(release, {0}), 1) << release;
@@ -90,6 +91,10 @@ TEST_F(ObjectListNatives, ReleasesOfNothing) {
        {Native::kHvaDataReleaseAll, Native::kHvdAnimationReleaseAll, Native::kCellImageReleaseAll})
     EXPECT_EQ(Call(releaseAll, {}), 0) << releaseAll;
   EXPECT_TRUE(rig.Call(Native::kHvaDataRelease, {PastTheArena(rig.Memory())}).faulted);
+
+  EXPECT_EQ(Call(Native::kGmpPartLoad, {rig.Text("S.GMP"), 0, 0, 0}), 1) << "no part manager";
+  EXPECT_EQ(Call(Native::kGmpPartGetParts, {0, 0, 0, 0, 0, 0}), 0) << "nothing to copy";
+  EXPECT_EQ(Call(Native::kGmpPartGetParts, {5, 0, 0, 0, 0, 0}), 1) << "past the end";
 }
 
 TEST_F(ObjectListNatives, BackgroundAnimationInfo) {
@@ -173,12 +178,6 @@ TEST_F(ObjectListNatives, ATaskOnAScreenSpriteEndsWhenTheHostGoes) {
   timers.RunDue(1020);
   timers.Clear();
   EXPECT_EQ(timers.Count(), 0u);
-}
-
-TEST_F(ObjectListNatives, PartLoaderWithoutAPartManagerAndItsEmptyRanges) {
-  EXPECT_EQ(Call(Native::kGmpPartLoad, {rig.Text("S.GMP"), 0, 0, 0}), 1) << "no part manager";
-  EXPECT_EQ(Call(Native::kGmpPartGetParts, {0, 0, 0, 0, 0, 0}), 0) << "nothing to copy";
-  EXPECT_EQ(Call(Native::kGmpPartGetParts, {5, 0, 0, 0, 0, 0}), 1) << "past the end";
 }
 
 // Cell images: the 65535 switch, the surface answer 1 in place of a handle, targets, reloads,

@@ -214,19 +214,7 @@ TEST(RenderNatives, ImageCacheBudget) {
   }
 }
 
-// A release of another kind of object is not listed.
-TEST(RenderNatives, ReleasesKeepToTheirKind) {
-  RenderRig rig;
-  int32_t item = rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF0000FFu, 1, 2});
-  ASSERT_NE(item, 0);
-  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {rig.Var(uint32_t(item))}), kDestroyNotListed)
-      << "an item is not a layer";
-  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyAll, {}), 0);
-  EXPECT_EQ(rig.Answer(Native::kRenderItemSetPosition, {uint32_t(item), 0, 0}), 0)
-      << "gone with every item";
-}
-
-TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreen) {
+TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreenAndReleasesKeepToTheirKind) {
   RenderRig rig;
   uint32_t image = uint32_t(rig.Answer(Native::kCreateImage, {8, 8, 32, 0}));
   uint32_t canvas = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {16, 12, 32, kLayerComposed}));
@@ -238,6 +226,15 @@ TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreen) {
   EXPECT_EQ(rig.Answer(Native::kDisplayGetScreenRect, {rect[0], 0, rect[2], rect[3]}), 1);
   EXPECT_EQ(std::pair(rig.Word(rect[2]), rig.Word(rect[3])), std::pair(16u, 12u));
   rig.display.SetScreenSurface(nullptr);
+
+  // A release of another kind of object is not listed.
+  int32_t item = rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF0000FFu, 1, 2});
+  ASSERT_NE(item, 0);
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {rig.Var(uint32_t(item))}), kDestroyNotListed)
+      << "an item is not a layer";
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyAll, {}), 0);
+  EXPECT_EQ(rig.Answer(Native::kRenderItemSetPosition, {uint32_t(item), 0, 0}), 0)
+      << "gone with every item";
 }
 
 // The items that draw pictures need the display device.
