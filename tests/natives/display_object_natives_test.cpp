@@ -16,8 +16,8 @@
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "gui/message_text_widget_base.h"
+#include "gui/part_fixture.h"
 #include "host/clock.h"
-#include "lib/bmp/bmp_builder.h"
 #include "native_rig.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
@@ -248,10 +248,7 @@ class SpriteImageLoad : public test::GameFolderTest {
  protected:
   void SetUp() override {
     RegisterBuiltinLoaders(loaders_);
-    tools::BmpFields bmp;
-    bmp.width = 2, bmp.height = 1;
-    bmp.data = {0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0, 0};  // 0x112233, 0x445566
-    Write("TWO.BMP", tools::BuildBmp(bmp));
+    Write("TWO.BMP", test::Cells(1, 1, {0x112233, 0x445566}));
   }
   ImageLoaderManager loaders_;
   ScopedGlobal<ImageLoaderManager> publish_{&loaders_};
