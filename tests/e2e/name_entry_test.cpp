@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "e2e/demo_scene.h"
 #include "support/demo_copy.h"

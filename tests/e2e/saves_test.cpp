@@ -1,7 +1,6 @@
 // Saving and loading in the application and the program on copies of the demo game.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <set>

@@ -2,12 +2,9 @@
 // The demo story played whole by the program headless on copies of the demo game.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,9 +12,6 @@
 
 #include "app/config/user_config.h"
 #include "e2e/demo_scene.h"
-#include "lib/file_bytes.h"
-#include "lib/tob/tob_assembler.h"
-#include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
 

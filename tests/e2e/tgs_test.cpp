@@ -7,20 +7,15 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
-#include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/config/user_config.h"
 #include "common/byte_reader.h"
 #include "e2e/demo_scene.h"
-#include "lib/file_bytes.h"
 #include "lib/gmp/gmp_writer.h"
-#include "lib/tob/tob_assembler.h"
 #include "lib/wgx/wgx_writer.h"
 #include "program/program_process.h"
 #include "resource/images/gmp_file.h"

@@ -1,4 +1,3 @@
-#include <map>
 
 #include "graphics/device/gmp_layer_loader.h"
 #include "gui/check_part.h"

@@ -1,6 +1,5 @@
 #include "gui/message_text_widget.h"
 
-#include <string_view>
 #include <vector>
 
 #include "common/sjis.h"

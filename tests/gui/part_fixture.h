@@ -3,7 +3,6 @@
 // the one pointer tip so parts write script words before they are registered.
 #pragma once
 
-#include <cstring>
 
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <utility>
 
 #include "common/global.h"
@@ -18,7 +17,6 @@
 #include "graphics/pixel/surface_rows.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/image_surface.h"
-#include "graphics/surface/sprite.h"
 #include "gui/hit_area_part.h"
 #include "gui/part_manager.h"
 #include "host/clock.h"

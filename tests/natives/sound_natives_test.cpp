@@ -15,7 +15,6 @@
 #include "natives/sound_helpers.h"
 #include "resource/files/file.h"
 #include "resource/packs/archive.h"
-#include "sound/sound_tasks.h"
 #include "sound/sound_world.h"
 #include "support/temp_dir.h"
 

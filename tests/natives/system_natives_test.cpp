@@ -19,7 +19,6 @@
 #include "natives/guest_format.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
-#include "natives/system_app_natives.h"
 #include "platform/timed_task.h"
 #include "sound/voice_table.h"
 
