@@ -229,18 +229,15 @@ TEST_F(ColorBox, FiresOnReleaseOnlyWhileThePointerStayed) {
   EXPECT_EQ(box.GetState(), kStateHover);
   EXPECT_EQ(Word(hovered), 1u);
   EXPECT_EQ(box.Rect().GetRgb(), 0x0080FFu) << "the hover colour";
-  services_.Button(true);
-  EXPECT_EQ(Step(), kUpdatePointerTaken);
+  EXPECT_EQ(Button(true), kUpdatePointerTaken);
   EXPECT_EQ(box.GetState(), kStatePressed);
-  services_.Button(false);
-  EXPECT_EQ(Step(), kUpdatePointerTaken);
+  EXPECT_EQ(Button(false), kUpdatePointerTaken);
   EXPECT_EQ(tip_.TakeFiredId(), 7);
   EXPECT_EQ(Word(clicked), 1u);
   EXPECT_EQ(tip_.sounds, (std::vector<int32_t>{kDefaultEnterSound, 9}));
 
   services_.memory.Write32(clicked, 0);
-  services_.Button(true);
-  Step();
+  Button(true);
   MoveTo(100, 100);
   EXPECT_EQ(box.GetState(), kStateNormal) << "leaving drops to normal";
   EXPECT_EQ(Word(hovered), 0u);

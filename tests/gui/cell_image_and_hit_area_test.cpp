@@ -151,12 +151,10 @@ TEST_F(HitAreas, FiresOnThePressOnlyWhenFiringIsOn) {
     tip_.AddControl(&area, -1);
     MoveTo(15, 15);
     EXPECT_EQ(Word(hovered), 1u) << "fire " << c.fireEnabled;
-    services_.Button(true);
-    EXPECT_EQ(Step(), c.fireEnabled ? kUpdatePointerTaken : kUpdateIdle);
+    EXPECT_EQ(Button(true), c.fireEnabled ? kUpdatePointerTaken : kUpdateIdle);
     EXPECT_EQ(tip_.TakeFiredId(), c.firedId) << "fired on the press, fire " << c.fireEnabled;
     EXPECT_EQ(Word(clicked), c.clicked);
-    services_.Button(false);
-    Step();
+    Button(false);
     EXPECT_EQ(tip_.TakeFiredId(), -1) << "the release fires nothing";
     MoveTo(50, 50);
     EXPECT_EQ(Word(hovered), 0u);

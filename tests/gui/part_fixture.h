@@ -3,7 +3,6 @@
 // the one pointer tip so parts write script words before they are registered.
 #pragma once
 
-
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/part_manager.h"
@@ -70,12 +69,15 @@ class PartTest : public GameFolderTest {
     services_.y = y;
     return Step();
   }
+  // The left button pressed or let go, and a frame.
+  int Button(bool down) {
+    services_.Button(down);
+    return Step();
+  }
   // A press and a release of the left button, a frame each.
   void Click() {
-    services_.Button(true);
-    Step();
-    services_.Button(false);
-    Step();
+    Button(true);
+    Button(false);
   }
   void Press(GuiKey key) {
     services_.Key(key, true);

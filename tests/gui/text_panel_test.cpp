@@ -1,14 +1,13 @@
 #include "gui/text_panel.h"
 
-
 #include "common/global.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/part_manager.h"
-#include "text_widget_fixture.h"
 #include "host/clock.h"
 #include "platform/timer_service.h"
 #include "scenario/message/message_text_engine.h"
 #include "support/text_renderers.h"
+#include "text_widget_fixture.h"
 
 namespace bw::test {
 namespace {
