@@ -116,7 +116,7 @@ TEST_F(Menu, APointerRestingWhenItemsChangeIsIgnoredUntilItMovesThreePixels) {
 
 // Rows must lie a pixel apart or more: the set-up refuses a cell height that with the spacing
 // (which counts only without a head and a tail) comes below that, and such a list takes no cells.
-TEST_F(Menu, RowsLessThanAPixelApartAreRefused) {
+TEST_F(Menu, RowsLessThanAPixelApartAreRefusedOrTakeNoPointer) {
   ImageListPart flat;
   EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 0, 0, &gdi, 0), 1);
   EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 5, -5, &gdi, 0), 1);
@@ -131,11 +131,9 @@ TEST_F(Menu, RowsLessThanAPixelApartAreRefused) {
   tip_.AddControl(&flat, -1);
   for (int32_t y = 95; y < 135; ++y) MoveTo(110, y);
   tip_.RemoveControl(&flat);
-}
 
-// A template lower than the spacing takes back brings the rows closer than a pixel after the
-// set-up: then no row takes the pointer.
-TEST_F(Menu, RowsALowTemplateBringsTogetherTakeNoPointer) {
+  // A template lower than the spacing takes back brings the rows closer than a pixel after the
+  // set-up: then no row takes the pointer.
   ImageListPart low;
   ASSERT_EQ(low.Setup(&list_, 0, 0, 0, 60, 20, -16, &gdi, 0), 0);
   low.SetPosition(100, 100);
