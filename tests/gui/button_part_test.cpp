@@ -290,8 +290,7 @@ TEST_F(ColorBox, SoundsScriptWordsAndBadAddresses) {
       {.clickedVar = 8, .clickSoundFile = "se.ogg", .enterSoundFile = "in.ogg", .enterSound = 7});
   EXPECT_EQ(box.GetAction()->enterSound, 0) << "a sound file makes its number 0";
   EXPECT_EQ(box.GetAction()->clickSound, 0);
-  MoveTo(15, 15);
-  Click();
+  ClickAt(15, 15);
   EXPECT_EQ(tip_.TakeFiredId(), 7) << "a bad script address is skipped, the part still fires";
   EXPECT_FALSE(services_.memory.Faulted());
 }

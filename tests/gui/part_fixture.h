@@ -79,6 +79,10 @@ class PartTest : public GameFolderTest {
     Button(true);
     Button(false);
   }
+  void ClickAt(int32_t x, int32_t y) {
+    MoveTo(x, y);
+    Click();
+  }
   void Press(GuiKey key) {
     services_.Key(key, true);
     Step();

@@ -121,8 +121,7 @@ TEST_F(TextLists, ThePointerChoosesLinesAndBoxesAndTheBarNeverKeepsTheFocus) {
   Click();
   EXPECT_EQ(part.GetLineFlag(2), 0);
   EXPECT_EQ(tip_.TakeFiredId(), 7);
-  MoveTo(60, 55);
-  Click();
+  ClickAt(60, 55);
   EXPECT_EQ(part.GetSelectedLine(), 2);
   EXPECT_EQ(tip_.TakeFiredId(), 7);
 
