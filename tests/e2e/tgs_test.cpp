@@ -390,12 +390,12 @@ TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
                std::string(kSaveScenario)
                    .insert(std::string(kSaveScenario).find("  .end"),
                            "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n"));
-  // Ctrl goes down at 74 and F1 at 80 saves (a skip would end the first message there and the
-  // click at 100 the scenario); the click at 100 shows the second message; F1 at 150 asks, is
-  // answered yes, and loads.
+  // Ctrl goes down at 74 and F1, pressed from 80 to 83, saves; Ctrl stays held past the skip's
+  // grace, until 130 (a skip would end the first message and the click at 100 the scenario); the
+  // click at 100 shows the second message; F1 at 150 asks, is answered yes, and loads.
   const std::vector<uint64_t> run =
-      Play({"BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:key:F1,"
-            "81:keyup:Left Ctrl,100:click:400:300,150:key:F1",
+      Play({"BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:keydown:F1,83:keyup:F1,"
+            "100:click:400:300,130:keyup:Left Ctrl,150:key:F1",
             "BRIMWOLD_HEADLESS_ANSWERS=1"},
            kFadedIn + 200,
            test::FrameRange(kSaveShown, 79) + "," + test::FrameRange(140, 149) + "," +
