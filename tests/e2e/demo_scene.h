@@ -100,20 +100,18 @@ inline std::map<uint32_t, uint64_t> FrameHashes(const std::string& output) {
   return hashes;
 }
 
-// The same in the order of their frames.
-inline std::vector<uint64_t> ShownFrameHashes(const std::string& output) {
-  std::vector<uint64_t> shown;
-  for (const auto& [frame, hash] : FrameHashes(output)) shown.push_back(hash);
-  return shown;
-}
-
 // A headless run of the built program: its exit status (-1 when it hung and was killed), the hash
 // of each frame it printed, and its standard error.
 struct PlayedRun {
   int status = -1;
   std::map<uint32_t, uint64_t> hashes;
   std::string output, errors;
-  std::vector<uint64_t> Shown() const { return ShownFrameHashes(output); }
+  // The hashes in the order of their frames.
+  std::vector<uint64_t> Shown() const {
+    std::vector<uint64_t> shown;
+    for (const auto& [frame, hash] : hashes) shown.push_back(hash);
+    return shown;
+  }
 };
 
 // The run has a home of its own, so runs never meet; switches are further "NAME=value" entries
@@ -144,6 +142,30 @@ inline std::string FrameRange(uint32_t from, uint32_t to) {
   std::string frames = std::to_string(from);
   for (uint32_t f = from + 1; f <= to; ++f) frames += "," + std::to_string(f);
   return frames;
+}
+
+// BRIMWOLD_HEADLESS_HASHES for the frames listed.
+inline std::string HashesOf(const std::vector<uint32_t>& frames) {
+  std::string list = "BRIMWOLD_HEADLESS_HASHES=";
+  for (uint32_t f : frames) list += std::to_string(f) + ",";
+  list.pop_back();
+  return list;
+}
+
+// A click at frame on the line at y of a list, the pointer moved onto it first (a list takes a
+// pointer that moves). Elsewhere on the screen it just advances the text.
+inline std::string ClickOnLine(uint32_t frame, uint32_t y) {
+  return "," + std::to_string(frame - 3) + ":move:390:" + std::to_string(y - 6) + "," +
+         std::to_string(frame - 2) + ":move:400:" + std::to_string(y) + "," +
+         std::to_string(frame) + ":click:400:" + std::to_string(y);
+}
+
+// The demo's title started at frame 60, then a click every 120 frames from 200 until until on the
+// first line of a choice list, each finding its line typed out and waiting.
+inline std::string StoryClicks(uint32_t until) {
+  std::string input = "BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352";
+  for (uint32_t frame = 200; frame < until; frame += 120) input += ClickOnLine(frame, 268);
+  return input;
 }
 
 // The scene's line of the game's read-text log: ".record NAME bits secondBits <read> <taken>".

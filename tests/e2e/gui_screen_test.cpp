@@ -18,7 +18,7 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/pixel_library.h"
 #include "gui/gmp_part_loader.h"
-#include "gui/gui_fixture.h"
+#include "gui/part_fixture.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
 #include "host/headless/headless_backend.h"
@@ -42,22 +42,6 @@ namespace {
 
 constexpr int32_t kWidth = 320;
 constexpr int32_t kHeight = 240;
-
-// A picture of solid cells, one colour each, left to right.
-std::vector<uint8_t> Cells(int32_t cellWidth, int32_t height,
-                           const std::vector<uint32_t>& colours) {
-  tools::BmpFields bmp;
-  bmp.width = cellWidth * static_cast<int32_t>(colours.size());
-  bmp.height = height;
-  for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < bmp.width; ++x) {
-      uint32_t c = colours[static_cast<size_t>(x / cellWidth)];
-      bmp.data.insert(bmp.data.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
-    }
-    bmp.data.resize((bmp.data.size() + 3) & ~size_t{3});
-  }
-  return tools::BuildBmp(bmp);
-}
 
 enum class On { kHeadless, kSdl };
 
@@ -273,10 +257,10 @@ class GuiScreen : public testing::TestWithParam<On> {
 TEST_P(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
   // The GMP screen: a background and three file buttons of four cells.
   game_.dir().WriteFile("CG/BG.BMP", [] {
-    auto b = Cells(kWidth / 4, kHeight, {0x203040, 0x304050, 0x405060, 0x506070});
+    auto b = test::Cells(kWidth / 4, kHeight, {0x203040, 0x304050, 0x405060, 0x506070});
     return std::string(b.begin(), b.end());
   }());
-  auto button = Cells(40, 20, {0x2060C0, 0x40A0FF, 0x103060, 0x808080});
+  auto button = test::Cells(40, 20, {0x2060C0, 0x40A0FF, 0x103060, 0x808080});
   game_.dir().WriteFile("CG/BTN.BMP", std::string(button.begin(), button.end()));
   GmpFile gmp;
   gmp.background = "BG.BMP";

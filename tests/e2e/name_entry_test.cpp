@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "e2e/demo_scene.h"
 #include "support/demo_copy.h"
@@ -31,12 +30,9 @@ using NameEntry = test::DemoGameTest;
 
 TEST_F(NameEntry, TypingTheListTheBoxAndDecidingShowAndTheTitleGreets) {
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-  std::string hashes = "BRIMWOLD_HEADLESS_HASHES=";
-  for (uint32_t frame : {kTitleBefore, kEntry, kBeforeTyping, kComposing, kTyped, kBeforeLine,
-                         kLine, kBeforeBox, kBox, kTitleAfter}) {
-    hashes += std::to_string(frame) + ",";
-  }
-  hashes.pop_back();
+  const std::string hashes =
+      test::HashesOf({kTitleBefore, kEntry, kBeforeTyping, kComposing, kTyped, kBeforeLine, kLine,
+                      kBeforeBox, kBox, kTitleAfter});
   const test::PlayedRun run = Play({hashes, kInput, "BRIMWOLD_HEADLESS_FRAMES=235"});
   EXPECT_EQ(run.status, 0) << run.errors;
   ASSERT_EQ(run.hashes.size(), 10u) << run.errors;

@@ -1,7 +1,6 @@
 // Saving and loading in the application and the program on copies of the demo game.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -225,21 +224,11 @@ constexpr uint32_t kSaveAt = 905, kSavedFrom = 910, kSavedUntil = 960;
 // The load dialog's first row of "Page.1", where the save went.
 constexpr char kLoadFirstRow[] = "row:0;activate;2";
 
-// The story started and its lines clicked through until kSaveAt, and more input after.
-std::string StoryUntilTheSave(const std::string& more = "") {
-  std::string input = "BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352";
-  for (uint32_t f = 200; f < kSaveAt; f += 120) {
-    input += "," + std::to_string(f - 3) + ":move:390:262," + std::to_string(f - 2) +
-             ":move:400:268," + std::to_string(f) + ":click:400:268";
-  }
-  return input + more;
-}
-
 using DemoSaves = test::ShippedDemoTest;
 
 TEST_F(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
   const test::PlayedRun saving =
-      Play({StoryUntilTheSave(), Command(kSaveAt, kCmdSave),
+      Play({test::StoryClicks(kSaveAt), Command(kSaveAt, kCmdSave),
             "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2",
             Frames(kSavedFrom, kSavedUntil), "BRIMWOLD_HEADLESS_FRAMES=970"});
   ASSERT_EQ(saving.status, 0) << saving.errors;
@@ -273,7 +262,7 @@ TEST_F(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
 TEST_F(DemoSaves, AQuickSaveThatCannotBeWrittenSaysSo) {
   fs::create_directories(game.path() / "SAVEDATA" / "DATA0105.SAV" / "inside");
   const test::PlayedRun run =
-      Play({StoryUntilTheSave(",905:keydown:Left Ctrl,905:key:F1,906:keyup:Left Ctrl"),
+      Play({test::StoryClicks(kSaveAt) + ",905:keydown:Left Ctrl,905:key:F1,906:keyup:Left Ctrl",
             "BRIMWOLD_HEADLESS_FRAMES=940"});
   EXPECT_EQ(run.status, 0) << run.errors;
   EXPECT_NE(run.errors.find("セーブデータの作成に失敗しました。ErrNo:5"), std::string::npos)

@@ -2,12 +2,9 @@
 // The demo story played whole by the program headless on copies of the demo game.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,9 +12,6 @@
 
 #include "app/config/user_config.h"
 #include "e2e/demo_scene.h"
-#include "lib/file_bytes.h"
-#include "lib/tob/tob_assembler.h"
-#include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
 
@@ -34,9 +28,7 @@ namespace fs = std::filesystem;
 constexpr std::chrono::seconds kStoryRunLimit{240};
 
 // The start button is clicked at frame 60; from frame 200 a click every 120 frames on the first
-// choice's line, the pointer moved onto it first (a list takes a pointer that moves). Each click
-// finds its line typed out and waiting.
-const std::string kStart = "55:move:400:352,60:click:400:352";
+// choice's line (test::StoryClicks).
 constexpr uint32_t kStoryFirstClick = 200;
 constexpr uint32_t kPace = 120;
 // The title; the hill coming in; Mina fading in; her smile cross-fading in; her walk to the
@@ -61,22 +53,6 @@ constexpr uint32_t kReplay = 1200;
 
 using Played = test::PlayedRun;
 
-std::string Clicks(uint32_t until) {
-  std::string input = "BRIMWOLD_HEADLESS_INPUT=" + kStart;
-  for (uint32_t frame = kStoryFirstClick; frame < until; frame += kPace) {
-    input += "," + std::to_string(frame - 3) + ":move:390:262," + std::to_string(frame - 2) +
-             ":move:400:268," + std::to_string(frame) + ":click:400:268";
-  }
-  return input;
-}
-
-std::string HashSwitch(std::vector<uint32_t> frames) {
-  std::string list = "BRIMWOLD_HEADLESS_HASHES=";
-  for (uint32_t f : frames) list += std::to_string(f) + ",";
-  list.pop_back();
-  return list;
-}
-
 std::string FrameCount(uint32_t end) {
   return "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(end);
 }
@@ -99,8 +75,9 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   std::vector<uint32_t> shown = kShown;
   shown.push_back(kMenu);
   for (uint32_t f = 0; f < kMarkTurn; ++f) shown.insert(shown.end(), {kWaited + f, kClosed + f});
-  const Played first = Play({HashSwitch(shown), Clicks(kToSorasLine) + kSaveAndMenu + kHistory,
-                             FrameCount(kReplay + 60), "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+  const Played first =
+      Play({test::HashesOf(shown), test::StoryClicks(kToSorasLine) + kSaveAndMenu + kHistory,
+            FrameCount(kReplay + 60), "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
   ASSERT_EQ(first.status, 0) << first.errors;
   ASSERT_EQ(first.hashes.size(), shown.size());
   for (size_t i = 1; i < kShown.size(); ++i) {
@@ -135,8 +112,9 @@ TEST_F(Story, TheMenuReturnsToTheTitle) {
   const std::string menu =
       ",994:move:400:300,995:down:right,996:up:right,1030:move:400:405,1032:move:400:410,"
       "1040:click:400:410,1100:move:790:10";
-  const Played run = Play({"BRIMWOLD_HEADLESS_HASHES=40,1000,1120", Clicks(kToSorasLine) + menu,
-                           "BRIMWOLD_HEADLESS_ANSWERS=1", FrameCount(1125)});
+  const Played run =
+      Play({"BRIMWOLD_HEADLESS_HASHES=40,1000,1120", test::StoryClicks(kToSorasLine) + menu,
+            "BRIMWOLD_HEADLESS_ANSWERS=1", FrameCount(1125)});
   ASSERT_EQ(run.status, 0) << run.errors;
   ASSERT_EQ(run.hashes.size(), 3u) << run.errors;
   EXPECT_NE(run.hashes.at(1000), run.hashes.at(40));
@@ -166,14 +144,6 @@ TEST_F(Story, RunsFromAFolderNamedWithSpacesAndJapanese) {
 // back.
 
 constexpr std::chrono::seconds kRoadsRunLimit{300};
-
-// A click on a line of the choice list (the first line is the sea, the second the forest), the
-// pointer moved onto it first. Elsewhere on the screen it just advances the text.
-std::string ClickOn(uint32_t frame, uint32_t y) {
-  return "," + std::to_string(frame - 3) + ":move:390:" + std::to_string(y - 6) + "," +
-         std::to_string(frame - 2) + ":move:400:" + std::to_string(y) + "," +
-         std::to_string(frame) + ":click:400:" + std::to_string(y);
-}
 
 // The hash switch for the frames of the ranges (first, last).
 std::string ShownRanges(const std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
@@ -223,9 +193,9 @@ using StoryRoads = test::ShippedDemoTest;
 TEST_F(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
   const fs::path wave = home.path() / "mix.wav";
 
-  std::string input = "BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352";
-  for (uint32_t f = 200; f < kFirstEnd - 40; f += 120) input += ClickOn(f, 268);
-  input += ",785:keydown:Left Ctrl,785:key:F1,786:keyup:Left Ctrl";
+  // The first line of the choice list is the sea, the second the forest.
+  std::string input =
+      test::StoryClicks(kFirstEnd - 40) + ",785:keydown:Left Ctrl,785:key:F1,786:keyup:Left Ctrl";
   std::vector<std::pair<uint32_t, uint32_t>> seaFrames = {
       {kTitle, kTitle},
       {kSaved, kSavedUntil},
@@ -261,8 +231,8 @@ TEST_F(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
       "BRIMWOLD_HEADLESS_INPUT=55:move:400:472,60:click:400:472,95:move:400:352,"
       "100:click:400:352,102:move:400:268,110:keydown:Left Ctrl,280:keyup:Left Ctrl,290:key:F1,"
       "420:keydown:Left Ctrl";
-  for (uint32_t f : {200u, 260u}) input += ClickOn(f, 318);
-  for (uint32_t f = 440; f < kSecondEnd - 40; f += 60) input += ClickOn(f, 318);
+  for (uint32_t f : {200u, 260u}) input += test::ClickOnLine(f, 318);
+  for (uint32_t f = 440; f < kSecondEnd - 40; f += 60) input += test::ClickOnLine(f, 318);
   const test::PlayedRun forest =
       Play({ShownRanges({{100, kLoadedUntil}, {kSecondEnd, kSecondEnd}}), input, kSheet,
             "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kSecondEnd + 5)},

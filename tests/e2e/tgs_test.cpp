@@ -7,20 +7,15 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
-#include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/config/user_config.h"
 #include "common/byte_reader.h"
 #include "e2e/demo_scene.h"
-#include "lib/file_bytes.h"
 #include "lib/gmp/gmp_writer.h"
-#include "lib/tob/tob_assembler.h"
 #include "lib/wgx/wgx_writer.h"
 #include "program/program_process.h"
 #include "resource/images/gmp_file.h"
@@ -58,18 +53,18 @@ class TgsDemo : public test::DemoGameTest {
   void SetUp() override { test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS")); }
 };
 
-std::string Hashes(uint32_t last) {
-  return "BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst) + "," + std::to_string(kSecond) +
-         "," + std::to_string(kChoices) + "," + std::to_string(last);
-}
-
 // The two roads share every frame up to the choice and then differ; each marks its own messages
-// and its choice in the log written at the exit.
+// and its choice in the log written at the exit (the window closed while the scenario runs). The
+// trace lists the built-ins run.
 TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
   const Played right =
-      Play({Hashes(kBranch), kBeforeScene,
-            "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick});
+      Play({test::HashesOf({kFirst, kSecond, kChoices, kBranch}), kBeforeScene,
+            "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick,
+            "BRIMWOLD_TGS_TRACE=1"});
   EXPECT_EQ(right.status, 0) << right.errors;
+  EXPECT_NE(right.errors.find("tgs TGS_DEMO +0 built-in 12 (1,0)"), std::string::npos)
+      << "the trace lists the built-ins run: " << right.errors;
+  EXPECT_NE(right.errors.find("built-in 25"), std::string::npos) << "the speaker and voice";
   ASSERT_EQ(right.hashes.size(), 4u) << "the game ended before the branch";
   EXPECT_NE(right.hashes.at(kFirst), right.hashes.at(kSecond));
   EXPECT_NE(right.hashes.at(kSecond), right.hashes.at(kChoices));
@@ -78,7 +73,7 @@ TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
 
   fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
   const Played left =
-      Play({Hashes(kBranch), kBeforeScene,
+      Play({test::HashesOf({kFirst, kSecond, kChoices, kBranch}), kBeforeScene,
             "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kLeftRoad + "," + kEndClick});
   EXPECT_EQ(left.status, 0) << left.errors;
   ASSERT_EQ(left.hashes.size(), 4u);
@@ -87,29 +82,6 @@ TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
   EXPECT_NE(left.hashes.at(kBranch), right.hashes.at(kBranch)) << "the roads show the same";
   EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 17 02")
       << "messages 0-2 and 4, the second road";
-}
-
-// On unread text the held skip key changes nothing: the first message types out as it did
-// unskipped. Closing the window while the second waits ends the game normally, and the log keeps
-// the message that was read. The trace lists the built-ins run.
-TEST_F(TgsDemo, UnreadTextIsNotSkippedAndACloseDuringAWaitKeepsTheLog) {
-  const Played plain = Play({"BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst),
-                             "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kFirst)});
-  ASSERT_EQ(plain.hashes.size(), 1u);
-  // Skipping by the Ctrl keys, on read text only.
-  test::ChangePlayerSettings(game.path(), [](UserConfig& user) {
-    user.fastForwardReadOnly = 1;
-    user.fastForwardKey = 1;
-  });
-  const Played closed = Play({"BRIMWOLD_HEADLESS_HASHES=" + std::to_string(kFirst),
-                              "BRIMWOLD_HEADLESS_INPUT=5:keydown:Left Ctrl," + kClicks,
-                              "BRIMWOLD_HEADLESS_FRAMES=120", "BRIMWOLD_TGS_TRACE=1"});
-  EXPECT_EQ(closed.status, 0) << closed.errors;
-  EXPECT_EQ(closed.hashes, plain.hashes) << "the unread first message was skipped";
-  EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 01 00");
-  EXPECT_NE(closed.errors.find("tgs TGS_DEMO +0 built-in 12 (1,0)"), std::string::npos)
-      << closed.errors;
-  EXPECT_NE(closed.errors.find("built-in 25"), std::string::npos) << "the speaker and voice";
 }
 
 // After the last message the scene changes: a background through "cross", a standing figure faded
@@ -148,27 +120,8 @@ TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
   EXPECT_EQ(plain.hashes.rbegin()->second, first.hashes.at(last)) << "another final picture";
 }
 
-// The system menu and the cross-fade built-ins in the program, headless: the right button opens
-// the menu beside the pointer, a click outside closes it, and a flash and a background change
-// through white run before the scenario ends. The menu's save button opens the save dialog
-// inside the scenario, and its load button the load dialog, which brings the save back.
-
-// The first message is out by 90; the right button goes down at 101 beside (400, 300); the menu
-// has faded in by 140; a click outside at 160 closes it, faded out by 200; the click at 220 ends
-// the message and starts the flash, white by 245; the background change through white follows
-// and the scenario, and with it the game, ends.
-constexpr uint32_t kMessage = 90, kMenu = 140, kClosed = 200, kFlash = 245;
-const std::string kOpenAndClose = "100:move:400:300,101:down:right,102:up:right,160:click:50:50,";
-const std::string kPlayOn = "220:click:400:300";
-
-constexpr const char* kMenuScenario = R"(.tob1
-  MessageBegin 0
-  "メニューの試験です。"
-  MessageWait
-  Flash 0, 0xFFFFFF
-  BgChangeThroughColor "CG\\SPRITE.WGX", 0, 0xFFFFFF
-  .end
-)";
+// The system menu in the program, headless: its save button opens the save dialog inside the
+// scenario, and its load button the load dialog, which brings the save back.
 
 // A panel with a light top and bottom line.
 tools::WgxPicture Panel(uint32_t width, uint32_t height, uint32_t argb) {
@@ -199,45 +152,6 @@ void PutMenuPictures(const test::TempDir& game) {
   put("SM_BG.GMP", tools::WriteGmp(gmp));
 }
 
-class TgsMenu : public test::DemoGameTest {
- protected:
-  using test::DemoGameTest::Play;
-
-  void SetUp() override {
-    test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS"));
-    PutMenuPictures(game);
-    test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kMenuScenario);
-  }
-
-  // The hashes of frames kMessage, kMenu, kClosed and kFlash.
-  std::vector<uint64_t> Play(const std::string& input, int& status) {
-    const std::string frames = std::to_string(kMessage) + "," + std::to_string(kMenu) + "," +
-                               std::to_string(kClosed) + "," + std::to_string(kFlash);
-    const test::PlayedRun run =
-        Play({"BRIMWOLD_HEADLESS_INPUT=" + input, "BRIMWOLD_HEADLESS_HASHES=" + frames});
-    status = run.status;
-    return run.Shown();
-  }
-};
-
-TEST_F(TgsMenu, RightButtonOpensTheMenuAndTheFadesRunToTheEnd) {
-  int status = -1;
-  const auto plain = Play(kPlayOn, status);
-  ASSERT_EQ(status, 0) << "the fades end and the scenario with them";
-  ASSERT_EQ(plain.size(), 4u);
-  EXPECT_NE(plain[3], plain[0]) << "the flash shows";
-
-  const auto menu = Play(kOpenAndClose + kPlayOn, status);
-  ASSERT_EQ(status, 0);
-  ASSERT_EQ(menu.size(), 4u);
-  EXPECT_NE(menu[1], plain[1]) << "the menu shows";
-  EXPECT_NE(menu[2], menu[1]) << "a click outside closes the menu";
-  EXPECT_EQ(menu[3], plain[3]);
-
-  const auto again = Play(kOpenAndClose + kPlayOn, status);
-  EXPECT_EQ(again, menu) << "the same input shows the same frames";
-}
-
 // MAIN with saving and loading allowed, calling the scene.
 constexpr const char* kSavingMain =
     ".sob0\n native native:4, saveAllowed, status\n"
@@ -256,8 +170,11 @@ std::string MenuButton(int opened, int row) {
          ":move:400:" + y + "," + at(37) + ":move:401:" + y + "," + at(39) + ":click:401:" + y;
 }
 
+using TgsMenu = test::DemoGameTest;
+
 TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
-  test::PutAssembled(game, "SCRIPT/MAIN.SOB", kSavingMain);
+  test::PutDemoScene(game, "TGS", kSavingMain);
+  PutMenuPictures(game);
   test::PutTob(
       game, "SCRIPT/TGS_DEMO.TOB",
       ".tob1\n  BgLoad \"CG\\\\BG.WGX\", 0\n  MessageBegin 0\n  \"Saved here.\"\n  MessageWait\n"
@@ -473,12 +390,12 @@ TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
                std::string(kSaveScenario)
                    .insert(std::string(kSaveScenario).find("  .end"),
                            "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n"));
-  // Ctrl goes down at 74 and F1 at 80 saves (a skip would end the first message there and the
-  // click at 100 the scenario); the click at 100 shows the second message; F1 at 150 asks, is
-  // answered yes, and loads.
+  // Ctrl goes down at 74 and F1, pressed from 80 to 83, saves; Ctrl stays held past the skip's
+  // grace, until 130 (a skip would end the first message and the click at 100 the scenario); the
+  // click at 100 shows the second message; F1 at 150 asks, is answered yes, and loads.
   const std::vector<uint64_t> run =
-      Play({"BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:key:F1,"
-            "81:keyup:Left Ctrl,100:click:400:300,150:key:F1",
+      Play({"BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:keydown:F1,83:keyup:F1,"
+            "100:click:400:300,130:keyup:Left Ctrl,150:key:F1",
             "BRIMWOLD_HEADLESS_ANSWERS=1"},
            kFadedIn + 200,
            test::FrameRange(kSaveShown, 79) + "," + test::FrameRange(140, 149) + "," +

@@ -78,11 +78,6 @@ WindowedRun RunWindowed(const fs::path& game, const fs::path& home, const std::s
   return run;
 }
 
-// A copy of the demo game: runs write their settings into it.
-void CopyDemo(const fs::path& to) {
-  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, to);
-}
-
 // What a sanitizer or the input player said went wrong; empty when nothing did.
 std::string Complaints(const std::string& errors) {
   for (const char* mark : {"Sanitizer", "runtime error:", "input: gave up"}) {
@@ -99,7 +94,7 @@ TEST(WindowedDemo, ClosesThroughTheMenuAndSwitchesScreensTwentyTimesInARow) {
     SCOPED_TRACE("run " + std::to_string(run));
     test::TempDir game;
     test::TempDir home;
-    CopyDemo(game.path());
+    test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());  // runs write their settings into it
     WindowedRun result = RunWindowed(game.path(), home.path(), kMenuAndClose);
     ASSERT_EQ(result.status, 0) << result.errors;
     ASSERT_EQ(Complaints(result.errors), "");

@@ -27,12 +27,7 @@ std::vector<uint8_t> CellPicture(int32_t cellWidth, int32_t cells, int32_t heigh
   return tools::BuildBmp(bmp);
 }
 
-class Buttons : public PartTest {
- protected:
-  int32_t ShownCell(const ButtonPart& button) {
-    return button.GetSprite().GetSourceRect().left / button.GetWidth();
-  }
-};
+using Buttons = PartTest;
 
 TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
   Write("CG/FOUR.BMP", CellPicture(10, 4, 6));
@@ -54,7 +49,8 @@ TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
   for (const auto& c : cases) {
     for (int state : {1, 2, 3, 0}) {
       c.button->SetState(state);
-      EXPECT_EQ(ShownCell(*c.button), c.cells[state]) << "state " << state;
+      EXPECT_EQ(c.button->GetSprite().GetSourceRect().left / c.button->GetWidth(), c.cells[state])
+          << "state " << state;
     }
   }
   EXPECT_EQ(four.CreateFromFile(&list_, "cg\\none.bmp", fourCells, 0), kCreateNoPicture);
@@ -233,18 +229,15 @@ TEST_F(ColorBox, FiresOnReleaseOnlyWhileThePointerStayed) {
   EXPECT_EQ(box.GetState(), kStateHover);
   EXPECT_EQ(Word(hovered), 1u);
   EXPECT_EQ(box.Rect().GetRgb(), 0x0080FFu) << "the hover colour";
-  services_.Button(true);
-  EXPECT_EQ(Step(), kUpdatePointerTaken);
+  EXPECT_EQ(Button(true), kUpdatePointerTaken);
   EXPECT_EQ(box.GetState(), kStatePressed);
-  services_.Button(false);
-  EXPECT_EQ(Step(), kUpdatePointerTaken);
+  EXPECT_EQ(Button(false), kUpdatePointerTaken);
   EXPECT_EQ(tip_.TakeFiredId(), 7);
   EXPECT_EQ(Word(clicked), 1u);
   EXPECT_EQ(tip_.sounds, (std::vector<int32_t>{kDefaultEnterSound, 9}));
 
   services_.memory.Write32(clicked, 0);
-  services_.Button(true);
-  Step();
+  Button(true);
   MoveTo(100, 100);
   EXPECT_EQ(box.GetState(), kStateNormal) << "leaving drops to normal";
   EXPECT_EQ(Word(hovered), 0u);
@@ -297,8 +290,7 @@ TEST_F(ColorBox, SoundsScriptWordsAndBadAddresses) {
       {.clickedVar = 8, .clickSoundFile = "se.ogg", .enterSoundFile = "in.ogg", .enterSound = 7});
   EXPECT_EQ(box.GetAction()->enterSound, 0) << "a sound file makes its number 0";
   EXPECT_EQ(box.GetAction()->clickSound, 0);
-  MoveTo(15, 15);
-  Click();
+  ClickAt(15, 15);
   EXPECT_EQ(tip_.TakeFiredId(), 7) << "a bad script address is skipped, the part still fires";
   EXPECT_FALSE(services_.memory.Faulted());
 }

@@ -62,17 +62,14 @@ TEST_F(CellImages, CellsHoverAndFireWithTheirIdThenLock) {
   MoveTo(15, 11);
   EXPECT_EQ(tip_.GetHover(), nullptr) << "a disabled cell is a hole";
 
-  MoveTo(13, 11);
-  Click();
+  ClickAt(13, 11);
   EXPECT_EQ(tip_.TakeFiredId(), 101) << "the id plus the cell";
   EXPECT_EQ(Word(clicked1), 1u);
   EXPECT_TRUE(part.IsLocked());
-  MoveTo(10, 11);
-  Click();
+  ClickAt(10, 11);
   EXPECT_EQ(tip_.TakeFiredId(), -1) << "locked after firing";
   part.SetLocked(false);
-  MoveTo(11, 11);
-  Click();
+  ClickAt(11, 11);
   EXPECT_EQ(tip_.TakeFiredId(), 102);
   EXPECT_EQ(tip_.sounds.back(), 3) << "the click sound";
 
@@ -80,8 +77,7 @@ TEST_F(CellImages, CellsHoverAndFireWithTheirIdThenLock) {
   Make(&quiet, false);
   quiet.SetPosition(10, 30);
   quiet.SetId(200);
-  MoveTo(10, 30);
-  Click();
+  ClickAt(10, 30);
   EXPECT_EQ(tip_.TakeFiredId(), -1);
   EXPECT_FALSE(quiet.IsLocked()) << "no firing, no lock";
 }
@@ -151,12 +147,10 @@ TEST_F(HitAreas, FiresOnThePressOnlyWhenFiringIsOn) {
     tip_.AddControl(&area, -1);
     MoveTo(15, 15);
     EXPECT_EQ(Word(hovered), 1u) << "fire " << c.fireEnabled;
-    services_.Button(true);
-    EXPECT_EQ(Step(), c.fireEnabled ? kUpdatePointerTaken : kUpdateIdle);
+    EXPECT_EQ(Button(true), c.fireEnabled ? kUpdatePointerTaken : kUpdateIdle);
     EXPECT_EQ(tip_.TakeFiredId(), c.firedId) << "fired on the press, fire " << c.fireEnabled;
     EXPECT_EQ(Word(clicked), c.clicked);
-    services_.Button(false);
-    Step();
+    Button(false);
     EXPECT_EQ(tip_.TakeFiredId(), -1) << "the release fires nothing";
     MoveTo(50, 50);
     EXPECT_EQ(Word(hovered), 0u);

@@ -68,8 +68,7 @@ TEST_F(CheckParts, ACheckBoxTogglesOnEachClickAndKeepsItsWord) {
   EXPECT_EQ(Word(var), 0u) << "a check box starts unchecked";
   box.SetId(4);
   tip_.AddControl(&box, -1);
-  MoveTo(3, 3);
-  Click();
+  ClickAt(3, 3);
   EXPECT_EQ(box.GetState(), kCheckCheckedHover);
   EXPECT_EQ(Word(var), 1u);
   EXPECT_EQ(tip_.TakeFiredId(), 4);
@@ -93,8 +92,7 @@ TEST_F(CheckParts, ARadioGroupSelectsOneAndTheSelectedOneDoesNotHit) {
   EXPECT_EQ(Word(words[0]), 1u);
 
   second->SetId(12);
-  MoveTo(45, 5);
-  Click();
+  ClickAt(45, 5);
   EXPECT_EQ(tip_.TakeFiredId(), 12);
   EXPECT_EQ(std::pair(leader->GetState(), second->GetState()),
             std::pair(kCheckNormal, kCheckChecked));
@@ -179,8 +177,7 @@ TEST_F(CheckGmp, ThreeRadiosOfAFileFormOneGroup) {
   ASSERT_TRUE(leader && third);
   EXPECT_EQ(leader->Members().size(), 2u) << "the third radio joined through the second";
   EXPECT_EQ(third->GetLeader(), leader);
-  MoveTo(45, 5);
-  Click();
+  ClickAt(45, 5);
   EXPECT_EQ(tip_.TakeFiredId(), 32);
   EXPECT_EQ(leader->GetSelectedIndex(), 2);
   parts_.DeleteAll();

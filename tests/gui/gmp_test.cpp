@@ -1,4 +1,3 @@
-#include <map>
 
 #include "graphics/device/gmp_layer_loader.h"
 #include "gui/check_part.h"
@@ -15,14 +14,6 @@ tools::GmpFaults Faults(Set set) {
   tools::GmpFaults faults;
   set(faults);
   return faults;
-}
-
-std::vector<uint8_t> Picture(int32_t w, int32_t h) {
-  tools::BmpFields bmp;
-  bmp.width = w;
-  bmp.height = h;
-  bmp.data.assign(static_cast<size_t>((w * 3 + 3) & ~3) * h, 0x55);
-  return tools::BuildBmp(bmp);
 }
 
 // One of every kind, two radio runs, and a layer-only picture for the layer loader.
@@ -43,8 +34,8 @@ class Gmp : public ScreenPartTest {
  protected:
   void SetUp() override {
     ScreenPartTest::SetUp();
-    Write("CG/BG.BMP", Picture(20, 10));
-    Write("CG/B.BMP", Picture(40, 6));
+    Write("CG/BG.BMP", Cells(20, 10, {0x555555}));
+    Write("CG/B.BMP", Cells(40, 6, {0x555555}));
   }
   int LoadParts(const std::vector<uint8_t>& bytes) {
     Write("CG/SCREEN.GMP", bytes);

@@ -32,10 +32,6 @@ class Menu : public PartTest, public testing_text::FakeFaceRenderers {
     services_.input.Poll();
     PartTest::MoveTo(x, y);
   }
-  void Click(bool down) {
-    services_.Button(down);
-    Step();
-  }
   int32_t Look(int32_t index) { return menu.GetCellSprite(index)->GetSourceRect().left / 60; }
   // The text is smoothed: the strongest pixel of a look (by the mask's channels) shows its colour.
   static uint32_t Strongest(const ImageSurface* s, int look, uint32_t mask) {
@@ -60,9 +56,9 @@ TEST_F(Menu, ChoosingByPointerMarksReadWritesTheKeyAndLocks) {
   MoveTo(20, 15);
   EXPECT_EQ(menu.Cursor(), 0);
   EXPECT_EQ(Look(0), kLookHover);
-  Click(true);
+  Button(true);
   EXPECT_EQ(Look(0), kLookHover) << "no pressed look: the press shows the hover look";
-  Click(false);
+  Button(false);
   EXPECT_EQ(Word(result), 5u);
   EXPECT_EQ(Word(clicked), 1u);
   EXPECT_TRUE(flags.Test(8 + 5));
@@ -71,15 +67,15 @@ TEST_F(Menu, ChoosingByPointerMarksReadWritesTheKeyAndLocks) {
   EXPECT_EQ(tip_.sounds.back(), kDefaultClickSound);
 
   MoveTo(20, 55);
-  Click(true);
-  Click(false);
+  Button(true);
+  Button(false);
   EXPECT_EQ(tip_.TakeFiredId(), -1) << "locked after a choice";
   menu.AddItem("D", false, -1, nullptr, -1, nullptr, nullptr, 0, 0, 0);
   EXPECT_FALSE(menu.IsLocked());
   MoveTo(20, 50);
   MoveTo(20, 55);
-  Click(true);
-  Click(false);
+  Button(true);
+  Button(false);
   EXPECT_EQ(tip_.TakeFiredId(), 42) << "the part's id plus the item's index";
   EXPECT_EQ(Word(result), 2u) << "no key: the index";
   EXPECT_TRUE(flags.Test(8 + 2));
@@ -87,16 +83,16 @@ TEST_F(Menu, ChoosingByPointerMarksReadWritesTheKeyAndLocks) {
 
 TEST_F(Menu, APressIsCancelledByMovingToAnotherItemOrLeaving) {
   MoveTo(20, 15);
-  Click(true);
+  Button(true);
   MoveTo(20, 55);
   EXPECT_EQ(Look(0), kLookNormal);
   EXPECT_EQ(menu.Cursor(), 2);
-  Click(false);
+  Button(false);
   EXPECT_EQ(tip_.GetFiredId(), -1) << "press then move: no choice";
-  Click(true);
+  Button(true);
   MoveTo(200, 200);
   EXPECT_EQ(menu.Cursor(), -1);
-  Click(false);
+  Button(false);
   MoveTo(20, 55);
   tip_.Update(services_.now);
   EXPECT_EQ(tip_.GetFiredId(), -1) << "leaving cancels the press";
@@ -112,15 +108,15 @@ TEST_F(Menu, APointerRestingWhenItemsChangeIsIgnoredUntilItMovesThreePixels) {
   EXPECT_EQ(tip_.GetHover(), nullptr) << "3 pixels are not enough";
   MoveTo(20, 15);
   MoveTo(24, 15);
-  Click(true);
+  Button(true);
   EXPECT_EQ(Look(0), kLookHover);
-  Click(false);
+  Button(false);
   EXPECT_EQ(tip_.TakeFiredId(), 40) << "moved more than 3 pixels";
 }
 
 // Rows must lie a pixel apart or more: the set-up refuses a cell height that with the spacing
 // (which counts only without a head and a tail) comes below that, and such a list takes no cells.
-TEST_F(Menu, RowsLessThanAPixelApartAreRefused) {
+TEST_F(Menu, RowsLessThanAPixelApartAreRefusedOrTakeNoPointer) {
   ImageListPart flat;
   EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 0, 0, &gdi, 0), 1);
   EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 5, -5, &gdi, 0), 1);
@@ -135,11 +131,9 @@ TEST_F(Menu, RowsLessThanAPixelApartAreRefused) {
   tip_.AddControl(&flat, -1);
   for (int32_t y = 95; y < 135; ++y) MoveTo(110, y);
   tip_.RemoveControl(&flat);
-}
 
-// A template lower than the spacing takes back brings the rows closer than a pixel after the
-// set-up: then no row takes the pointer.
-TEST_F(Menu, RowsALowTemplateBringsTogetherTakeNoPointer) {
+  // A template lower than the spacing takes back brings the rows closer than a pixel after the
+  // set-up: then no row takes the pointer.
   ImageListPart low;
   ASSERT_EQ(low.Setup(&list_, 0, 0, 0, 60, 20, -16, &gdi, 0), 0);
   low.SetPosition(100, 100);
@@ -232,10 +226,10 @@ TEST_F(Menu, TheFrameHandleDragsTheMenu) {
   tip_.RemoveControl(&menu);
   tip_.AddControl(&framed, -1);
   MoveTo(102, 110);
-  Click(true);
+  Button(true);
   MoveTo(152, 130);
   EXPECT_EQ(std::pair(framed.GetX(), framed.GetY()), std::pair(150, 120));
-  Click(false);
+  Button(false);
   MoveTo(160, 130);
   EXPECT_EQ(framed.GetX(), 150) << "released: the drag ends";
 }

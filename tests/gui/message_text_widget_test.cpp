@@ -1,6 +1,5 @@
 #include "gui/message_text_widget.h"
 
-#include <string_view>
 #include <vector>
 
 #include "common/sjis.h"
@@ -145,7 +144,7 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
 
 using PlacedStrings = TextWidgetTest;
 
-TEST_F(PlacedStrings, AlignmentsPlaceInTheAreaAndPastTheLastAsLeft) {
+TEST_F(PlacedStrings, AlignmentsPlaceInTheAreaPastTheLastAsLeftAndJustifiedTextEvenly) {
   const std::string text = "ABCD";  // 48 wide at 24
   for (int alignment : {0, 1, 2, 3, 4, 9}) widget.DrawStringAligned(text.c_str(), alignment);
   ASSERT_EQ(widget.drawn.size(), 6u);
@@ -158,11 +157,9 @@ TEST_F(PlacedStrings, AlignmentsPlaceInTheAreaAndPastTheLastAsLeft) {
   EXPECT_EQ(widget.drawn[3].x, w);
   EXPECT_EQ(widget.drawn[4].x, 0);
   EXPECT_EQ(widget.drawn[5].x, 0);
-}
 
-TEST_F(PlacedStrings, JustifiedTextSpreadsItsCharactersEvenly) {
-  const std::string text = Cp932Literal("あいう");  // 72 wide
-  widget.DrawStringJustified(text.c_str(), Rect{100, 20, 100 + 172 - 4, 44});
+  const std::string kana = Cp932Literal("あいう");  // 72 wide
+  widget.DrawStringJustified(kana.c_str(), Rect{100, 20, 100 + 172 - 4, 44});
   // 100 free over 4 gaps: 25 each, nothing left over.
   EXPECT_EQ(widget.placed, (std::vector<int32_t>{125, 174, 223}));
   EXPECT_EQ(widget.GetPenX(), 272);

@@ -3,8 +3,6 @@
 // the one pointer tip so parts write script words before they are registered.
 #pragma once
 
-#include <cstring>
-
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/part_manager.h"
@@ -16,19 +14,27 @@
 
 namespace bw::test {
 
-// A 24-bit picture of cells side by side whose grey level counts the cell from 1.
-inline std::vector<uint8_t> GreyCells(int32_t cellWidth, int32_t cells, int32_t height) {
+// A 24-bit picture of solid cells side by side, one colour (0xRRGGBB) each.
+inline std::vector<uint8_t> Cells(int32_t cellWidth, int32_t height,
+                                  const std::vector<uint32_t>& colours) {
   tools::BmpFields bmp;
-  bmp.width = cellWidth * cells;
+  bmp.width = cellWidth * static_cast<int32_t>(colours.size());
   bmp.height = height;
   for (int32_t y = 0; y < height; ++y) {
     for (int32_t x = 0; x < bmp.width; ++x) {
-      uint8_t level = static_cast<uint8_t>(20 * (x / cellWidth + 1));
-      bmp.data.insert(bmp.data.end(), {level, level, level});
+      const uint32_t c = colours[static_cast<size_t>(x / cellWidth)];
+      bmp.data.insert(bmp.data.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
     }
     bmp.data.resize((bmp.data.size() + 3) & ~size_t{3});
   }
   return tools::BuildBmp(bmp);
+}
+
+// The same in grey levels that count the cell from 1.
+inline std::vector<uint8_t> GreyCells(int32_t cellWidth, int32_t cells, int32_t height) {
+  std::vector<uint32_t> greys;
+  for (uint32_t k = 1; k <= uint32_t(cells); ++k) greys.push_back(0x141414u * k);
+  return Cells(cellWidth, height, greys);
 }
 
 // An 8-bit picture of palette indices, rows top first.
@@ -63,12 +69,19 @@ class PartTest : public GameFolderTest {
     services_.y = y;
     return Step();
   }
+  // The left button pressed or let go, and a frame.
+  int Button(bool down) {
+    services_.Button(down);
+    return Step();
+  }
   // A press and a release of the left button, a frame each.
   void Click() {
-    services_.Button(true);
-    Step();
-    services_.Button(false);
-    Step();
+    Button(true);
+    Button(false);
+  }
+  void ClickAt(int32_t x, int32_t y) {
+    MoveTo(x, y);
+    Click();
   }
   void Press(GuiKey key) {
     services_.Key(key, true);

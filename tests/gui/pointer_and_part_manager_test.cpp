@@ -171,14 +171,6 @@ class Parts : public GuiTest, public testing_text::FakeFaceRenderers {
     ASSERT_EQ(screen.Create(100, 60, 32, kImageDibSection), 0);
     layer.SetTarget(&screen, true);
   }
-  ColorBoxPart* Box(int32_t group) {
-    parts.SetDefaultGroup(group);
-    ColorBoxPart* box = nullptr;
-    EXPECT_EQ(parts.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), 0);
-    tip.AddControl(box, -1);
-    return box;
-  }
-
   ImageSurface screen;
   CompositionLayer layer;
   PartManager parts;
@@ -204,7 +196,10 @@ TEST_F(Parts, FactoriesWithoutATargetListNothing) {
 
 TEST_F(Parts, PartsAreMadeInTheDefaultGroupAndDeletedOnce) {
   parts.SetTarget(&layer);
-  ColorBoxPart* box = Box(7);
+  parts.SetDefaultGroup(7);
+  ColorBoxPart* box = nullptr;
+  ASSERT_EQ(parts.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), 0);
+  tip.AddControl(box, -1);
   EXPECT_EQ(box->GetGroup(), 7);
   EXPECT_FALSE(layer.GetList().IsEmpty());
   ColorBoxPart stranger;

@@ -32,12 +32,6 @@ class ScrollBars : public PartTest {
     services_.now = now;
     Step();
   }
-  void Wheel(bool away) {
-    services_.input.OnMouseWheel(static_cast<host::WPARAM>(uint16_t(away ? 120 : -120)) << 16);
-    services_.input.Poll();
-    Step();
-    services_.input.Poll();
-  }
 
   ScrollListPart bar_;
   RecordingSink sink_;
@@ -46,8 +40,7 @@ class ScrollBars : public PartTest {
 TEST_F(ScrollBars, HoldingOnTheTrackPagesAtOnceThenAfter500ThenEvery100Ms) {
   MoveTo(8, 90);
   EXPECT_EQ(bar_.GetBarState(), kBarHover);
-  services_.Button(true);
-  Step();
+  Button(true);
   EXPECT_EQ(bar_.GetBarState(), kBarPressed);
   std::vector<int32_t> thumb{bar_.GetThumbPos()};
   for (uint32_t t : {1499u, 1500u, 1599u, 1600u, 1700u, 1800u, 1900u, 2000u, 2100u, 2200u, 2300u}) {
@@ -63,8 +56,7 @@ TEST_F(ScrollBars, HoldingOnTheTrackPagesAtOnceThenAfter500ThenEvery100Ms) {
 
 TEST_F(ScrollBars, DraggingKeepsTheCaptureOutsideTheTrack) {
   MoveTo(8, 20);
-  services_.Button(true);
-  Step();
+  Button(true);
   EXPECT_TRUE(tip_.IsCaptured());
   services_.input.Poll();
   MoveTo(100, 60);
@@ -72,8 +64,7 @@ TEST_F(ScrollBars, DraggingKeepsTheCaptureOutsideTheTrack) {
   EXPECT_EQ(bar_.GetScrollPos(), 900 * 40 / 76);
   MoveTo(100, 500);
   EXPECT_EQ(std::pair(bar_.GetThumbPos(), bar_.GetScrollPos()), std::pair(76, 900));
-  services_.Button(false);
-  Step();
+  Button(false);
   EXPECT_FALSE(tip_.IsCaptured());
   EXPECT_EQ(bar_.GetBarState(), kBarNormal) << "the release re-tests the hover";
   Step();
@@ -83,18 +74,15 @@ TEST_F(ScrollBars, DraggingKeepsTheCaptureOutsideTheTrack) {
 TEST_F(ScrollBars, TrackClickModeOneCentresTheThumbAndOnlyTheThumbDrags) {
   bar_.SetTrackClickMode(1);
   MoveTo(8, 60);
-  services_.Button(true);
-  Step();
+  Button(true);
   EXPECT_EQ(bar_.GetThumbPos(), 60 - 16 - 4) << "centred on the pointer";
   EXPECT_EQ(bar_.GetBarState(), kBarHover) << "a click on the track does not drag";
   services_.input.Poll();
   MoveTo(8, 80);
   EXPECT_EQ(bar_.GetThumbPos(), 40);
-  services_.Button(false);
-  Step();
+  Button(false);
   MoveTo(8, 60);
-  services_.Button(true);
-  Step();
+  Button(true);
   EXPECT_EQ(bar_.GetBarState(), kBarPressed) << "a press on the thumb drags";
   services_.input.Poll();
   MoveTo(8, 70);
@@ -118,7 +106,10 @@ TEST_F(ScrollBars, TheWheelStepsByUnitsOrByThumbPixels) {
   for (const auto& c : cases) {
     bar_.SetStep(c.step);
     bar_.SetScrollPosition(c.start);
-    Wheel(c.away);
+    services_.input.OnMouseWheel(static_cast<host::WPARAM>(uint16_t(c.away ? 120 : -120)) << 16);
+    services_.input.Poll();
+    Step();
+    services_.input.Poll();
     EXPECT_EQ(bar_.GetScrollPos(), c.scrollPos) << "step " << c.step << " from " << c.start;
     EXPECT_EQ(bar_.GetThumbPos(), c.thumbPos) << "step " << c.step << " from " << c.start;
   }
@@ -129,8 +120,7 @@ TEST_F(ScrollBars, AHeldArrowStepsOnThePressThenRepeats) {
   EXPECT_FALSE(bar_.GetBackButton()->IsEnabled()) << "at the start";
   MoveTo(8, 105);
   ASSERT_EQ(tip_.GetHover(), bar_.GetForwardButton());
-  services_.Button(true);
-  Step();
+  Button(true);
   std::vector<int32_t> pos{bar_.GetScrollPos()};
   for (uint32_t t : {1499u, 1500u, 1599u, 1600u}) {
     Frame(t);

@@ -20,7 +20,7 @@ TEST_F(TextFieldTest, CapacityTakesWholeCharactersOnly) {
   }
 }
 
-TEST_F(TextFieldTest, RunsEndingInALeadByteOrCarryingNulKeepWholeCharacters) {
+TEST_F(TextFieldTest, TypedRunsAndSetTextsKeepWholeCharacters) {
   TextInputPart field;
   MakeLine(field, font);
   Type(field, std::string("ab\x82", 3));
@@ -30,6 +30,16 @@ TEST_F(TextFieldTest, RunsEndingInALeadByteOrCarryingNulKeepWholeCharacters) {
   field.SetFullWidthOnly(true);
   Type(field, std::string("x") + kA);
   EXPECT_EQ(field.Text(), std::string("abcd") + kA);
+
+  // SetText cuts on a character boundary.
+  TextInputPart set;
+  ASSERT_EQ(set.SetMaxLength(4), kTextInputDone);
+  MakeLine(set, font);
+  EXPECT_EQ(set.SetText((std::string("abc") + kA).c_str()), kTextInputDone);
+  EXPECT_EQ(set.Text(), "abc");
+  EXPECT_EQ(set.SetText(nullptr), kTextInputRefused);
+  EXPECT_EQ(set.Clear(), kTextInputDone);
+  EXPECT_EQ(set.Text(), "");
 }
 
 TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
@@ -166,17 +176,6 @@ TEST_F(TextFieldTest, TheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
   TextInputPart unowned;
   MakeLine(unowned, font);
   EXPECT_EQ(unowned.Finish(), kTextInputRefused) << "no buffer to write to";
-}
-
-TEST_F(TextFieldTest, SetTextCutsOnACharacterBoundary) {
-  TextInputPart field;
-  ASSERT_EQ(field.SetMaxLength(4), kTextInputDone);
-  MakeLine(field, font);
-  EXPECT_EQ(field.SetText((std::string("abc") + kA).c_str()), kTextInputDone);
-  EXPECT_EQ(field.Text(), "abc");
-  EXPECT_EQ(field.SetText(nullptr), kTextInputRefused);
-  EXPECT_EQ(field.Clear(), kTextInputDone);
-  EXPECT_EQ(field.Text(), "");
 }
 
 // Focus and the pointer, through the pointer tip.

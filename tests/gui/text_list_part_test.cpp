@@ -45,7 +45,7 @@ class TextLists : public PartTest, public testing_text::FakeFaceRenderers {
   }
 };
 
-TEST_F(TextLists, CreateSizesTheViewAndRefusesAPitchBelowOne) {
+TEST_F(TextLists, CreateSizesTheViewRefusesAPitchBelowOneAndTheFirstLineDecidesTheColumns) {
   TextListPart part;
   ASSERT_EQ(Make(&part, -5, 4, 0), kCreateDone);
   EXPECT_EQ(part.GetHeight(), 96) << "five lines of 20 less one gap";
@@ -57,9 +57,7 @@ TEST_F(TextLists, CreateSizesTheViewAndRefusesAPitchBelowOne) {
   shortBar.barLength = 4;
   EXPECT_EQ(part.Create(&list_, shortBar, 0), kCreateBadArguments)
       << "a bar shorter than the thumb's ends";
-}
 
-TEST_F(TextLists, TheFirstLineDecidesTheColumns) {
   TextListPart faces;
   ASSERT_EQ(Make(&faces, 50, 0, 0), kCreateDone);
   faces.AddLine(nullptr, "FaceA", false);
@@ -123,8 +121,7 @@ TEST_F(TextLists, ThePointerChoosesLinesAndBoxesAndTheBarNeverKeepsTheFocus) {
   Click();
   EXPECT_EQ(part.GetLineFlag(2), 0);
   EXPECT_EQ(tip_.TakeFiredId(), 7);
-  MoveTo(60, 55);
-  Click();
+  ClickAt(60, 55);
   EXPECT_EQ(part.GetSelectedLine(), 2);
   EXPECT_EQ(tip_.TakeFiredId(), 7);
 

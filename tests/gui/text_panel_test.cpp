@@ -1,15 +1,13 @@
 #include "gui/text_panel.h"
 
-#include <algorithm>
-
 #include "common/global.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/part_manager.h"
-#include "gui_fixture.h"
 #include "host/clock.h"
 #include "platform/timer_service.h"
 #include "scenario/message/message_text_engine.h"
 #include "support/text_renderers.h"
+#include "text_widget_fixture.h"
 
 namespace bw::test {
 namespace {
@@ -54,13 +52,7 @@ class TextPanelTest : public GuiTest {
     EXPECT_EQ(screen.Create(200, height, 32, 0), 0);
     screen.Fill(0xFF000000, nullptr);
     const_cast<Sprite&>(panel.CaptionSprite()).Draw(&screen, Rect{0, 0, 200, height});
-    int ink = 0;
-    for (int32_t y = 0; y < height; ++y) {
-      const auto* row = reinterpret_cast<const uint32_t*>(screen.GetRowPointer(y));
-      ink +=
-          static_cast<int>(std::count_if(row, row + 200, [](uint32_t v) { return v & 0xFFFFFF; }));
-    }
-    return ink;
+    return InkIn(screen, Rect{0, 0, 200, height}, 0xFF000000);
   }
   static constexpr uint32_t kStart = 5000;
   static constexpr uint32_t kStep = 100;

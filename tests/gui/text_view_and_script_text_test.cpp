@@ -181,7 +181,7 @@ TEST_F(TextViewTest, AnEdgedRevealEndsAsTheTextShownAtOnce) {
   }
 }
 
-TEST_F(TextViewTest, RubyOfTwoOverFourCharactersLeavesThreeEqualGaps) {
+TEST_F(TextViewTest, RubyOfTwoOverFourCharactersLeavesThreeEqualGapsAndNeedsALayoutAndText) {
   const std::string text = Call(kCallBeginRuby) + Cp932Literal("漢字漢字") + Call(kCallDrawRuby);
   ASSERT_EQ(Show(text), kWidgetDone);
   EXPECT_EQ(fake.numbers, (std::vector<uint32_t>{1, 2, 1, 2})) << "run while measuring and drawing";
@@ -194,9 +194,7 @@ TEST_F(TextViewTest, RubyOfTwoOverFourCharactersLeavesThreeEqualGaps) {
   EXPECT_TRUE(columns.front() == 8 + 28 || columns.front() == 8 + 29) << columns.front();
   EXPECT_LE(columns.back(), 8 + 96 - 28);
   EXPECT_EQ(InkOnPage({8 + 35, 8, 8 + 62, 20}), 0) << "the middle gap";
-}
 
-TEST_F(TextViewTest, RubyOutsideALayoutOrWithoutTextIsRefused) {
   EXPECT_EQ(view.BeginRuby(), kRubyOutsideLayout);
   EXPECT_EQ(view.DrawRuby("ab", nullptr), kRubyOutsideLayout);
   fake.ruby = "";
@@ -279,12 +277,6 @@ class ScriptTextTest : public TextWidgetRig {
     timers.RunDue(t);
     return text.GetPenX();
   }
-  // A click seen by the typing at t.
-  void ClickAt(uint32_t t) {
-    services.Button(true);
-    At(t);
-    services.Button(false);
-  }
   TextTypingTask& Task() { return *text.GetTask(); }
 
   host::VirtualClock clock{0};
@@ -317,7 +309,9 @@ TEST_F(ScriptTextTest, AWaitHoldsTheTypingUntilAnAdvanceAndTheEndFinishes) {
   At(100);
   EXPECT_EQ(Task().GetState(), kTypingWaiting);
   EXPECT_EQ(text.GetPenX(), 8 + 24) << "no advance yet";
-  ClickAt(200);
+  services.Button(true);
+  At(200);  // a click seen by the typing
+  services.Button(false);
   EXPECT_EQ(text.GetPenX(), 8 + 48);
   EXPECT_EQ(Task().GetState(), kTypingFinished);
   EXPECT_EQ(Task().GetSelfPauses(), 1u);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstring>
-#include <string>
 
 #include "graphics/surface/display_object.h"
 #include "gui_fixture.h"

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,8 +15,8 @@
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "gui/message_text_widget_base.h"
+#include "gui/part_fixture.h"
 #include "host/clock.h"
-#include "lib/bmp/bmp_builder.h"
 #include "native_rig.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
@@ -50,9 +49,6 @@ class DisplayObjectNatives : public ::testing::Test {
     staleHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&gone));
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
-  NativeAnswer CallWords(uint32_t number, const std::vector<uint32_t>& words) {
-    return rig.CallAt(number, rig.Words(words));
-  }
   PathTask* Task(int32_t handle) {
     return rig.host->Handles().Get<PathTask>(Word(handle), ScriptObjectType::kTimedTask);
   }
@@ -159,7 +155,7 @@ TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
       {Native::kSpriteRotateZoomPath, {spriteHandle, 100, huge, 0, 0, 65535, 0, 0, 0, 0}},
   };
   for (const auto& [number, words] : refused) {
-    EXPECT_EQ(CallWords(number, words).result, 0) << number;
+    EXPECT_EQ(rig.CallAt(number, rig.Words(words)).result, 0) << number;
     EXPECT_EQ(timers.Count(), 0u) << number;
   }
   EXPECT_EQ(sprite.GetX(), 100) << "a zero duration jumps to the end before it is refused";
@@ -251,10 +247,7 @@ class SpriteImageLoad : public test::GameFolderTest {
  protected:
   void SetUp() override {
     RegisterBuiltinLoaders(loaders_);
-    tools::BmpFields bmp;
-    bmp.width = 2, bmp.height = 1;
-    bmp.data = {0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0, 0};  // 0x112233, 0x445566
-    Write("TWO.BMP", tools::BuildBmp(bmp));
+    Write("TWO.BMP", test::Cells(1, 1, {0x112233, 0x445566}));
   }
   ImageLoaderManager loaders_;
   ScopedGlobal<ImageLoaderManager> publish_{&loaders_};

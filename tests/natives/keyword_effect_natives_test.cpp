@@ -20,8 +20,8 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/sprite.h"
+#include "gui/part_fixture.h"
 #include "host/gdi/memory_dc.h"
-#include "lib/bmp/bmp_builder.h"
 #include "lib/hva/hv_writer.h"
 #include "lib/wgx/wgx_writer.h"
 #include "movie_game.h"
@@ -53,15 +53,6 @@ std::vector<uint8_t> Wgx(uint32_t w, uint32_t h, uint32_t argb, int depth = 32) 
   return tools::WriteWgx(p);
 }
 
-std::vector<uint8_t> Bmp(uint32_t rgb) {
-  tools::BmpFields bmp;
-  bmp.width = 4;
-  bmp.height = 4;
-  for (int i = 0; i < 16; ++i)
-    bmp.data.insert(bmp.data.end(), {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16)});
-  return tools::BuildBmp(bmp);
-}
-
 // The files a game of these effects ships.
 void WriteGameFiles(const test::TempDir& dir) {
   dir.WriteFile("BG/SKY.WGX", Wgx(2 * kWidth, 2 * kHeight, 0xFF203040));
@@ -80,7 +71,7 @@ void WriteGameFiles(const test::TempDir& dir) {
   dir.WriteFile("SYS/ARM.WGX", Wgx(8, 6, 0xFF336699));
   dir.WriteFile("SYS/CA001.TXT", "*ARM.WGX\n0,0\nt 400\n20,10\n");
   for (int i = 0; i < 2; ++i)
-    dir.WriteFile("CG/c" + std::to_string(i) + ".bmp", Bmp(0x112233 * (i + 1)));
+    dir.WriteFile("CG/c" + std::to_string(i) + ".bmp", test::Cells(4, 4, {0x112233u * (i + 1)}));
   tools::HvdFile hvd;
   hvd.header[0] = 8;
   hvd.header[2] = 4;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "graphics/device/display_manager.h"
@@ -167,12 +166,10 @@ class QuietHost : public TgsFrameHost {
  public:
   TgsAppState state;
   TgsUserSettings settings;
-  int captions = 0;
   uint32_t Clock() override { return 0; }
   int FrameTurn() override { return 1; }
   TgsAppState& AppState() override { return state; }
   const TgsUserSettings& Settings() override { return settings; }
-  void ShowCaption(const std::string&) override { ++captions; }
 };
 
 class TgsFrameNativesTest : public ::testing::Test {

@@ -64,8 +64,6 @@ class NativeRigApp : public ScriptApplication {
   InputBindingTable* bindings = nullptr;
   TimerService timers;
 
-  void SetWindowFeature(uint32_t, uint32_t) override {}
-  uint32_t GetAppState(uint32_t) override { return 0; }
   std::string GetAppText(uint32_t kind) override {
     return kind < 3 ? appTexts[kind] : std::string();
   }
@@ -80,13 +78,9 @@ class NativeRigApp : public ScriptApplication {
   void SetUserText(const std::string& text) override { userText = text.substr(0, 31); }
   std::string GetUserText() override { return userText; }
   int32_t SetScreenMode(int32_t) override { return kScreenModeDone; }
-  void SetScriptFlag(uint32_t, bool) override {}
   uint32_t PushVSyncWait() override { return ++vsyncDepth == 1; }
   uint32_t PopVSyncWait() override { return vsyncDepth > 0 && --vsyncDepth == 0; }
-  void UpdateFramePacing(int32_t) override {}
   int32_t FrameRate() override { return 60; }
-  uint8_t InterruptArgument() override { return 0; }
-  bool TakeWindowRestoredFlag() override { return false; }
   bool PostAppCommand(uint8_t request, bool, uintptr_t parameter) override {
     return request < 7 || (request == 7 && parameter != 0);
   }
@@ -115,8 +109,6 @@ class NativeRigApp : public ScriptApplication {
     opened.emplace_back(path, folder);
     return true;
   }
-  void SetCursorVisible(bool) override {}
-  bool PointerInWindow() override { return false; }
   bool PointerMovesAllowed() override { return movesAllowed; }
   bool PointerAtLastPixel() override { return atLastPixel; }
   bool SkipWithCtrl() override { return skipWithCtrl; }
@@ -126,7 +118,6 @@ class NativeRigApp : public ScriptApplication {
   Mouse* GetMouse() override { return input ? input->GetMouse() : nullptr; }
   JoystickDevice* Joystick() override { return input ? input->GetJoystick(0) : nullptr; }
   TimerService* GeneralTimers() override { return &timers; }
-  EngineInput* PointerInput() override { return nullptr; }
   // Drops, and dialogs that answer with the choice set here (answer 0: cancelled).
   FileDropTarget drops;
   FileDialogRecord fileDialog;  // the last record asked for
@@ -173,14 +164,12 @@ class NativeRigApp : public ScriptApplication {
   SaveTextPanel* panel = nullptr;
   SaveFrameState* SaveFrame() override { return frame; }
   SaveTextPanel* SaveTextPanelSource() override { return panel; }
-  // GUI part natives: the pointer manager they drive and the text input's attachment.
+  // GUI part natives: the pointer manager they drive.
   PointerManager* pointers = nullptr;
   PointerManager* ScriptPointerManager() override { return pointers; }
-  void AttachTextInput(bool) override {}
   // The flag the settings sheet raises when a text setting changed.
   uint8_t textSettingsChanged = 0;
   uint8_t* TextSettingsChangedFlag() override { return &textSettingsChanged; }
-  void SetClearBackBuffer(bool) override {}
 };
 
 class NativeRig {

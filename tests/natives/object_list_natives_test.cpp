@@ -62,11 +62,6 @@ class ObjectListNatives : public ::testing::Test {
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   uint32_t Var(uint32_t value) { return rig.Var(value); }
   uint32_t Word(uint32_t at) { return rig.Word(at); }
-  // A cell image of three 4-pixel cells drawn on the canvas.
-  int32_t MakeCells(uint32_t switchWord = 0) {
-    return Call(Native::kCellImageCreate, {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0,
-                                           0, switchWord, 0, 0xFFFFFFFF});
-  }
 
   host::VirtualClock clock{1000};
   ScopedGlobal<host::ClockSource> publishedClock{&clock};
@@ -86,8 +81,9 @@ class ObjectListNatives : public ::testing::Test {
   uint32_t canvasHandle = 0, spriteHandle = 0, containerHandle = 0;
 };
 
-// A null variable, ReleaseAll on an empty list and a variable past the arena.
-TEST_F(ObjectListNatives, ReleasesOfNothing) {
+// A null variable, ReleaseAll on an empty list and a variable past the arena; the part loader
+// without a part manager and its empty ranges.
+TEST_F(ObjectListNatives, ReleasesOfNothingAndThePartLoaderWithoutAManager) {
   for (uint32_t release :
        {Native::kHvaDataRelease, Native::kHvdAnimationRelease, Native::kCellImageRelease})
     EXPECT_EQ(Call(release, {0}), 1) << release;
@@ -95,6 +91,10 @@ TEST_F(ObjectListNatives, ReleasesOfNothing) {
        {Native::kHvaDataReleaseAll, Native::kHvdAnimationReleaseAll, Native::kCellImageReleaseAll})
     EXPECT_EQ(Call(releaseAll, {}), 0) << releaseAll;
   EXPECT_TRUE(rig.Call(Native::kHvaDataRelease, {PastTheArena(rig.Memory())}).faulted);
+
+  EXPECT_EQ(Call(Native::kGmpPartLoad, {rig.Text("S.GMP"), 0, 0, 0}), 1) << "no part manager";
+  EXPECT_EQ(Call(Native::kGmpPartGetParts, {0, 0, 0, 0, 0, 0}), 0) << "nothing to copy";
+  EXPECT_EQ(Call(Native::kGmpPartGetParts, {5, 0, 0, 0, 0, 0}), 1) << "past the end";
 }
 
 TEST_F(ObjectListNatives, BackgroundAnimationInfo) {
@@ -180,19 +180,16 @@ TEST_F(ObjectListNatives, ATaskOnAScreenSpriteEndsWhenTheHostGoes) {
   EXPECT_EQ(timers.Count(), 0u);
 }
 
-TEST_F(ObjectListNatives, PartLoaderWithoutAPartManagerAndItsEmptyRanges) {
-  EXPECT_EQ(Call(Native::kGmpPartLoad, {rig.Text("S.GMP"), 0, 0, 0}), 1) << "no part manager";
-  EXPECT_EQ(Call(Native::kGmpPartGetParts, {0, 0, 0, 0, 0, 0}), 0) << "nothing to copy";
-  EXPECT_EQ(Call(Native::kGmpPartGetParts, {5, 0, 0, 0, 0, 0}), 1) << "past the end";
-}
-
 // Cell images: the 65535 switch, the surface answer 1 in place of a handle, targets, reloads,
 // and a frame task removed before its image goes.
 TEST_F(ObjectListNatives, CellImagesAndTheirTasks) {
   EXPECT_EQ(
       Call(Native::kCellImageCreate, {rig.Text("CELLS.BMP"), 3, 100, 0, 0, 1, 1, 0, 0, 0, 0, 0}), 1)
       << "no surface";
-  const uint32_t image = static_cast<uint32_t>(MakeCells(65535));
+  // Three 4-pixel cells drawn on the canvas.
+  const uint32_t image = static_cast<uint32_t>(
+      Call(Native::kCellImageCreate,
+           {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0, 0, 65535, 0, 0xFFFFFFFF}));
   ASSERT_GT(image, 1u);
   CellImage* cells = rig.host->Handles().Get<CellImage>(image, ScriptObjectType::kCellImage);
   ASSERT_NE(cells, nullptr);

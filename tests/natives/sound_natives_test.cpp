@@ -15,7 +15,6 @@
 #include "natives/sound_helpers.h"
 #include "resource/files/file.h"
 #include "resource/packs/archive.h"
-#include "sound/sound_tasks.h"
 #include "sound/sound_world.h"
 #include "support/temp_dir.h"
 
@@ -61,8 +60,8 @@ std::vector<int16_t> Part(const std::vector<int16_t>& v, size_t from, size_t n) 
                               v.begin() + static_cast<std::ptrdiff_t>(from + n));
 }
 
-// Play, pause, resume, seek, loop and stop, heard on the pulled mix.
-TEST_F(SoundNatives, BuffersPlayOnTheMix) {
+// Play, pause, resume, seek, loop and stop, heard on the pulled mix, and duplicates.
+TEST_F(SoundNatives, BuffersAndTheirDuplicatesPlayOnTheMix) {
   const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
   uint32_t b = Create("SE\\TONE.OGG");
   ASSERT_NE(b, 0u);
@@ -90,6 +89,19 @@ TEST_F(SoundNatives, BuffersPlayOnTheMix) {
   EXPECT_EQ(Call(Native::kSoundPauseAll, {}), 0);
   EXPECT_EQ(Call(Native::kSoundResumeAll, {}), 0);
   EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 1) << "paused and resumed";
+  ASSERT_EQ(Call(Native::kSoundStop, {b}), 0);
+
+  // Duplicates share a static buffer's data; a stream answers 2 in place of a handle.
+  uint32_t copy = static_cast<uint32_t>(Call(Native::kSoundCreateDuplicate, {b}));
+  ASSERT_NE(copy, 0u);
+  ASSERT_EQ(Call(Native::kSoundPlay, {copy}), 0);
+  EXPECT_EQ(w.Pull(500), Part(tone, 0, 500));
+  uint32_t stream = static_cast<uint32_t>(Call(Native::kSoundCreateStream, {Text("SE\\TONE.OGG")}));
+  ASSERT_GT(stream, 2u);
+  EXPECT_EQ(Call(Native::kSoundCreateDuplicate, {stream}), 2);
+  EXPECT_EQ(Call(Native::kSoundGetSample, {stream, 0}), 0) << "streams keep no samples";
+  EXPECT_EQ(Call(Native::kSoundCreate, {Text("SE\\NONE.OGG"), 0}), 0);
+  EXPECT_EQ(w.device.BufferCount(), 3u) << "failures list nothing";
 }
 
 TEST_F(SoundNatives, BuffersFadeInAndOutOnTheGeneralTimers) {
@@ -108,23 +120,6 @@ TEST_F(SoundNatives, BuffersFadeInAndOutOnTheGeneralTimers) {
   At(2000);
   EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 0) << "faded out and paused";
   EXPECT_EQ(VolumeOf(b), 256) << "the factor comes back for the next fade-in";
-}
-
-// Duplicates share a static buffer's data; a stream answers 2 in place of a handle.
-TEST_F(SoundNatives, DuplicatesAndStreams) {
-  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
-  uint32_t b = Create("SE\\TONE.OGG");
-  uint32_t copy = static_cast<uint32_t>(Call(Native::kSoundCreateDuplicate, {b}));
-  ASSERT_NE(copy, 0u);
-  ASSERT_EQ(Call(Native::kSoundPlay, {copy}), 0);
-  EXPECT_EQ(w.Pull(500), Part(tone, 0, 500));
-
-  uint32_t stream = static_cast<uint32_t>(Call(Native::kSoundCreateStream, {Text("SE\\TONE.OGG")}));
-  ASSERT_GT(stream, 2u);
-  EXPECT_EQ(Call(Native::kSoundCreateDuplicate, {stream}), 2);
-  EXPECT_EQ(Call(Native::kSoundGetSample, {stream, 0}), 0) << "streams keep no samples";
-  EXPECT_EQ(Call(Native::kSoundCreate, {Text("SE\\NONE.OGG"), 0}), 0);
-  EXPECT_EQ(w.device.BufferCount(), 3u) << "failures list nothing";
 }
 
 // Samples and levels of a known ramp, and nothing past its data.

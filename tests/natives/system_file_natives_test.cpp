@@ -9,7 +9,6 @@
 #include <tuple>
 
 #include "host/drop_files.h"
-#include "host/host_path.h"
 #include "native_rig.h"
 #include "natives/native_names.h"
 #include "resource/files/file_utils.h"

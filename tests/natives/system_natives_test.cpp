@@ -19,7 +19,6 @@
 #include "natives/guest_format.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
-#include "natives/system_app_natives.h"
 #include "platform/timed_task.h"
 #include "sound/voice_table.h"
 
@@ -30,7 +29,7 @@ uint32_t Bits(float f) {
   return std::bit_cast<uint32_t>(f);
 }
 
-TEST(StringNatives, CopyJoinMeasureAndCompare) {
+TEST(StringNatives, CopyJoinMeasureCompareAndChangeCase) {
   NativeRig rig;
   uint32_t dest = rig.Block(64);
   uint32_t abc = rig.Text("abcdef");
@@ -57,11 +56,8 @@ TEST(StringNatives, CopyJoinMeasureAndCompare) {
   EXPECT_EQ(rig.Answer(Native::kStrCmp, {high, abc}), 1) << "bytes compare unsigned";
   EXPECT_EQ(rig.Answer(Native::kStrCmpI, {abc, rig.Text("ABD")}), -1);
   EXPECT_EQ(rig.Answer(Native::kStrMatchCount, {abc, rig.Text("xcdq"), 2, 1, 4}), 2);
-}
 
-// Case changes touch single-byte letters only: a trail byte that looks like a letter stays.
-TEST(StringNatives, CaseFoldingSkipsTrailBytes) {
-  NativeRig rig;
+  // Case changes touch single-byte letters only: a trail byte that looks like a letter stays.
   uint32_t t = rig.Text("ab\x83\x61z");
   rig.Call(Native::kStrUpper, {t});
   EXPECT_EQ(rig.Read(t), "AB\x83\x61Z");
@@ -69,7 +65,7 @@ TEST(StringNatives, CaseFoldingSkipsTrailBytes) {
   EXPECT_EQ(rig.Read(t), "ab\x83\x61z");
 }
 
-TEST(StringNatives, DecimalTextsRefuseWhatIsNotAFiniteNumber) {
+TEST(StringNatives, DecimalTextsRefuseWhatIsNotAFiniteNumberAndFormatsCheckTheirDestination) {
   NativeRig rig;
   EXPECT_EQ(rig.Answer(Native::kStrToInt, {rig.Text("  -42xyz")}), -42);
   EXPECT_EQ(rig.Answer(Native::kStrToInt, {rig.Text("99999999999")}), INT32_MAX);
@@ -77,10 +73,8 @@ TEST(StringNatives, DecimalTextsRefuseWhatIsNotAFiniteNumber) {
   EXPECT_EQ(uint32_t(rig.Answer(Native::kStrToFloat, {rig.Text("-.25")})), Bits(-0.25f));
   for (const char* bad : {"inf", "nan", "0x10", "1e999"})
     EXPECT_EQ(rig.Answer(Native::kStrToFloat, {rig.Text(bad)}), 0) << bad;
-}
 
-TEST(StringNatives, FormatChecksTheDestinationFirst) {
-  NativeRig rig;
+  // Formatting checks the destination first.
   uint32_t dest = rig.Block(1024);
   EXPECT_EQ(rig.Answer(Native::kStrFormat, {dest, rig.Text("%s=%04d"), rig.Text("n"), 12}), 0);
   EXPECT_EQ(rig.Read(dest), "n=0012");
@@ -142,7 +136,7 @@ TEST(MemoryNatives, BlocksFillAndCopy) {
 }
 
 // The quarter points of the 512-step circle are exact; angles wrap at 512.
-TEST(NumberNatives, TablesAndCirclesAtTheQuarterPoints) {
+TEST(NumberNatives, CirclesAtTheQuarterPointsExtremesDivisionAndTheTwister) {
   NativeRig rig;
   for (auto [angle, sine, cosine] : {std::tuple{0, 65536, 0},
                                      {128, 0, 65536},
@@ -162,10 +156,7 @@ TEST(NumberNatives, TablesAndCirclesAtTheQuarterPoints) {
   }
   EXPECT_EQ(rig.Call(Native::kPointOnCircle, {0, 1, 0, 0, 0, 0}).faulted, false)
       << "outs of 0 are skipped";
-}
 
-TEST(NumberNatives, ExtremesDivisionAndTheTwister) {
-  NativeRig rig;
   EXPECT_TRUE(rig.Call(Native::kIndexOfMax, {0x7FFFFFFF, 1, 2}).faulted);
   EXPECT_EQ(rig.Answer(Native::kIndexOfMax, {3, 3, 7, 7}), 1) << "the first of two largest";
   EXPECT_EQ(rig.Answer(Native::kIndexOfMin, {3, 7, 3, 3}), 1) << "the first of two smallest";
@@ -212,7 +203,7 @@ TEST_F(GuestFormat, ConversionsFlagsWidthAndPrecision) {
 }
 
 // Output stops at capacity - 1 bytes and never splits a two-byte character.
-TEST_F(GuestFormat, CutsAtTheLimitOnACharacterBoundary) {
+TEST_F(GuestFormat, CutsAtTheLimitOnACharacterBoundaryAndFaultsOnBadValues) {
   EXPECT_EQ(Format("%2000d", {1}).size(), 1023u);
   EXPECT_EQ(Format("%600d", {1}, 512).size(), 511u);
   std::string kanji;
@@ -221,9 +212,8 @@ TEST_F(GuestFormat, CutsAtTheLimitOnACharacterBoundary) {
   EXPECT_EQ(Format("%s", {text}).size(), 1022u) << "the 1,023rd byte would split a character";
   std::string cut = Format("%.3s", {text});
   EXPECT_EQ(cut, "\x88\x9F") << "precision cuts on a character boundary too";
-}
 
-TEST_F(GuestFormat, BadValueAddressesFault) {
+  // Bad value addresses fault.
   std::string out;
   GuestMemory& m = rig.Memory();
   uint32_t values = rig.Block(4);
@@ -237,7 +227,7 @@ TEST_F(GuestFormat, BadValueAddressesFault) {
 constexpr int kCodeZ = 0x2C;
 constexpr int kCodeLeftShift = 0x2A;
 
-TEST(AppNatives, AppTextsAndUserSettingTexts) {
+TEST(AppNatives, AppTextsUserSettingTextsAndTheClipboard) {
   NativeRig rig;
   // "ゲーム" and a letter: a cut never splits the last character.
   rig.app.appTexts[1] = "\x83\x51\x81\x5B\x83\x80X";
@@ -255,6 +245,20 @@ TEST(AppNatives, AppTextsAndUserSettingTexts) {
   EXPECT_EQ(rig.Read(face), "Face");
   EXPECT_EQ(uint32_t(rig.Answer(Native::kGetUserSetting, {2, 0})), face)
       << "one copy while the text stays";
+
+  // The clipboard takes the text up to its terminator or size bytes, whichever comes first.
+  uint32_t t = rig.Text("hello");
+  EXPECT_EQ(rig.Answer(Native::kStrHelper, {t, 0}), kClipboardDone);
+  EXPECT_EQ(rig.app.clipboard, "hello");
+  rig.Call(Native::kStrHelper, {t, 3});
+  EXPECT_EQ(rig.app.clipboard, "hel");
+  NativeAnswer past = rig.Call(Native::kStrHelper, {t, 0x10000000});
+  EXPECT_FALSE(past.faulted) << "nothing is read past the terminator";
+  EXPECT_EQ(rig.app.clipboard, "hello");
+  rig.app.clipboardWorks = false;
+  EXPECT_EQ(rig.Answer(Native::kStrHelper, {t, 0}), kClipboardFailed)
+      << "a refusal is not reported as done";
+  EXPECT_TRUE(rig.Call(Native::kStrHelper, {PastTheArena(rig.Memory()), 4}).faulted);
 }
 
 TEST(AppNatives, VoiceCharactersByIndexAndField) {
@@ -304,23 +308,6 @@ TEST(AppNatives, TextSettingsReachTheScriptsTextOnceAfterEachChange) {
   EXPECT_EQ(rig.app.textSettingsChanged, 0) << "taken";
   EXPECT_EQ(rig.Answer(Native::kApplyTextSettings, {11, 22, 0}), 0);
   EXPECT_EQ(target.seen.size(), 1u);
-}
-
-// The text ends at its terminator or after size bytes, whichever comes first.
-TEST(AppNatives, ClipboardTakesTheTextUpToItsEnd) {
-  NativeRig rig;
-  uint32_t t = rig.Text("hello");
-  EXPECT_EQ(rig.Answer(Native::kStrHelper, {t, 0}), kClipboardDone);
-  EXPECT_EQ(rig.app.clipboard, "hello");
-  rig.Call(Native::kStrHelper, {t, 3});
-  EXPECT_EQ(rig.app.clipboard, "hel");
-  NativeAnswer past = rig.Call(Native::kStrHelper, {t, 0x10000000});
-  EXPECT_FALSE(past.faulted) << "nothing is read past the terminator";
-  EXPECT_EQ(rig.app.clipboard, "hello");
-  rig.app.clipboardWorks = false;
-  EXPECT_EQ(rig.Answer(Native::kStrHelper, {t, 0}), kClipboardFailed)
-      << "a refusal is not reported as done";
-  EXPECT_TRUE(rig.Call(Native::kStrHelper, {PastTheArena(rig.Memory()), 4}).faulted);
 }
 
 TEST(AppNatives, InputDialogBoxesAndDesktop) {
