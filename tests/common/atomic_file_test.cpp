@@ -1,14 +1,12 @@
 #include "common/atomic_file.h"
 
-#include <sys/resource.h>
-
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -52,30 +50,13 @@ TEST(AtomicFile, AFailedRenameKeepsTheOldFileAndReportsIt) {
   EXPECT_EQ(FilesIn(dir.path()), 1u) << "the temporary must be removed";
 }
 
-// Lowers the file-size limit for its lifetime so that writes past it fail as on a full disk.
-struct FileSizeLimit {
-  explicit FileSizeLimit(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit lowered = previous;
-    lowered.rlim_cur = bytes;
-    set = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, handler);
-  }
-  void (*handler)(int);
-  rlimit previous{};
-  bool set = false;
-};
-
 TEST(AtomicFile, AFailedWriteKeepsTheOldFileAndRefusesTheCommit) {
   test::TempDir dir;
   auto target = dir.path() / "save.dat";
   ASSERT_TRUE(WriteFileAtomically(target, Bytes("precious")));
   std::string big(64 * 1024, 'x');
   {
-    FileSizeLimit limit(4096);
+    test::FileSizeLimit limit(4096);
     ASSERT_TRUE(limit.set);
     AtomicFileWriter w;
     ASSERT_TRUE(w.Open(target));
