@@ -223,12 +223,7 @@ TEST_F(FileUtilsTest, SizesCountPackMembersAsFiles) {
     VfaDecoderAssist(kVfaAssistTables, tables, 0);
     tools::VfaPackOptions options;
     options.pack = true;
-    std::vector<uint8_t> pack;
-    std::string error;
-    ASSERT_TRUE(tools::BuildVfaPack("DATA.VFA", {{"a.txt", text}, {"sub\\b.bin", mixed}}, options,
-                                    pack, &error))
-        << error;
-    dir_.WriteFile("DATA.VFA", std::string(pack.begin(), pack.end()));
+    ASSERT_TRUE(game_.WritePack("DATA.VFA", {{"a.txt", text}, {"sub\\b.bin", mixed}}, options));
     game_.manager().UnmountAll();
     ASSERT_EQ(game_.manager().Mount("DATA.VFA", 1, false, true), 0);
     EXPECT_EQ(GetFileSizeByName("A.TXT"), 1000) << "packed, tables " << tables;

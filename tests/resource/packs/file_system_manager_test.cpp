@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -33,11 +32,7 @@ class FileSystemTest : public ::testing::Test {
  protected:
   void WritePack(const std::string& relative, const std::vector<VfaMemberSource>& members,
                  const tools::VfaPackOptions& options = {}) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    std::string leaf = std::filesystem::path(relative).filename().string();
-    ASSERT_TRUE(tools::BuildVfaPack(leaf, members, options, bytes, &error)) << error;
-    dir_.WriteFile(relative, std::string(bytes.begin(), bytes.end()));
+    ASSERT_TRUE(game_.WritePack(relative, members, options));
   }
   static VfaMemberSource Member(const std::string& name, const std::string& data) {
     return {name, std::vector<uint8_t>(data.begin(), data.end())};
