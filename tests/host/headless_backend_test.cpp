@@ -81,8 +81,14 @@ TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
   EXPECT_EQ(got[7].wParam, WPARAM{WA_INACTIVE});
 }
 
-TEST(MessageBoxWithoutBackend, AnswersTheDefaultAndWritesUtf8ToStandardError) {
+// Without a backend no joystick is attached, and a box answers its default and writes its text to
+// standard error.
+TEST(WithoutBackend, NoJoystickAndBoxesAnswerTheDefaultWritingUtf8ToStandardError) {
   ASSERT_EQ(CurrentBackend(), nullptr);
+  EXPECT_EQ(JoystickCount(), 0);
+  EXPECT_EQ(OpenJoystick(0), 0);
+  JoystickReading reading;
+  EXPECT_FALSE(ReadJoystick(1, &reading));
   EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_YESNO | MB_DEFBUTTON2), IDNO);
   testing::internal::CaptureStderr();
   // A katakana title, and a text whose trail byte is 0x5C: both arrive as UTF-8.
@@ -252,14 +258,6 @@ TEST_F(HeadlessServices, ScriptedJoysticksOpenReadAndUnplug) {
   EXPECT_EQ(JoystickCount(), 1);
   CloseJoystick(handle);
   EXPECT_FALSE(ReadJoystick(handle, &reading));
-}
-
-TEST(JoysticksWithoutBackend, NoneAttached) {
-  ASSERT_EQ(CurrentBackend(), nullptr);
-  EXPECT_EQ(JoystickCount(), 0);
-  EXPECT_EQ(OpenJoystick(0), 0);
-  JoystickReading reading;
-  EXPECT_FALSE(ReadJoystick(1, &reading));
 }
 
 TEST(CapturedAudio, AnOutputMayOutliveItsBackend) {

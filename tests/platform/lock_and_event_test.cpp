@@ -63,10 +63,8 @@ TEST(Event, AutoResetConsumesTheSignal) {
   event.Reset();
   EXPECT_FALSE(event.IsSet());
   EXPECT_EQ(event.Wait(0), kWaitTimedOut) << "a reset takes the signal back";
-}
 
-TEST(Event, SetFromAnotherThreadEndsAnEndlessWait) {
-  Event event;
+  // A set from another thread ends an endless wait.
   std::thread setter([&] { event.Set(); });
   EXPECT_EQ(event.Wait(kInfinite), kWaitSignalled);
   setter.join();
