@@ -46,11 +46,10 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& source, int expected = L
   return packed;
 }
 
-TEST(LzssEncode, EighteenEqualBytesPackIntoOneLiteralAndOneMatch) {
+// Eighteen equal bytes pack into one literal and one match; what would not save more than eight
+// bytes is refused.
+TEST(LzssEncode, PacksRunsAndRefusesWhatWouldNotSaveMoreThanEightBytes) {
   EXPECT_EQ(Encode(std::vector<uint8_t>(18, 'A')), (std::vector<uint8_t>{0x01, 0x41, 0xEE, 0xFE}));
-}
-
-TEST(LzssEncode, RefusesWhatWouldNotSaveMoreThanEightBytes) {
   auto codec = std::make_unique<LzssCodec>();
   std::vector<uint8_t> out{1, 2, 3};
   uint32_t size = 99;
