@@ -68,13 +68,12 @@ TEST(Interpreter, AWaitResumesBehindItAndALimitEndsEachRunsEndlessLoop) {
   endless.vm.Interpreter().SetInstructionLimit(1000);
   EXPECT_EQ(endless.Run("top: inc host:0\n jmp top\n"), kRunFault);
   EXPECT_EQ(endless.Answer(), 500);
-}
 
-TEST(Interpreter, ReturnWithValueEndingTheScriptKeepsTheRegister) {
-  Runner r;
-  r.vm.Interpreter().SetReturnRegister(5);
-  ASSERT_EQ(r.Run("retv 9\n"), kRunEnded);
-  EXPECT_EQ(r.vm.Interpreter().ReturnRegister(), 5u);
+  Runner returning;
+  returning.vm.Interpreter().SetReturnRegister(5);
+  ASSERT_EQ(returning.Run("retv 9\n"), kRunEnded);
+  EXPECT_EQ(returning.vm.Interpreter().ReturnRegister(), 5u)
+      << "a return with a value that ends the script keeps the register";
 }
 
 TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {
