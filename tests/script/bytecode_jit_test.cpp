@@ -262,7 +262,7 @@ TEST(Translation, OfEmptyProgramIsTheStubAndABadOpcodeLeavesNothing) {
   EXPECT_EQ(jit.Compile(code, 16), kCompileFailed);
 }
 
-TEST(Translation, TagsOpcodeWordsAndPutsThemBack) {
+TEST(Translation, TagsOpcodeWordsPutsThemBackAndMixedRunsResumeEitherWay) {
   BW_NEEDS_TRANSLATION();
   TwinVm tr(true, 0);
   Load(tr, " add 1, 2, host:0\n wait\n switch 0, a\na: ret\n");
@@ -301,10 +301,8 @@ TEST(Translation, TagsOpcodeWordsAndPutsThemBack) {
   tr.Vm().UnloadLastScript();
   for (int i = 0; i < 4; ++i)
     EXPECT_EQ(GuestWord(m, starts[i]), opcodes[i]) << "release restores word " << i;
-}
 
-TEST(Translation, MixedRunsResumeEitherWay) {
-  BW_NEEDS_TRANSLATION();
+  // Runs mixed of translated and interpreted parts resume either way.
   const std::string body =
       " inc host:0\n wait\n inc host:0\n wait\n inc host:0\n wait\n inc host:0\n ret\n";
   TwinVm s(true, 0);
