@@ -109,7 +109,7 @@ TEST(VoiceInfo, AMissingOrBrokenFileEmptiesTheTablesAndDoesNotFailTheStart) {
 
 // --- system state ---
 
-TEST(SystemState, RoundTripsVoiceSettingsAndTheSystemVariables) {
+TEST(SystemState, RoundTripsVoiceSettingsOfItsTableAndTheSystemVariables) {
   Engine e;
   e.engine->SetFolderPrefix("SAVE\\");
   e.engine->SetSystemStateFileName("SYSTEM.DAT");
@@ -130,10 +130,8 @@ TEST(SystemState, RoundTripsVoiceSettingsAndTheSystemVariables) {
   EXPECT_EQ(std::tuple(voice.setting, voice.enabled, e.Word(kBig, 999), e.Word(kS1)),
             std::tuple(77u, 0, 55u, 0u))
       << "class 1 is not system state";
-}
 
-TEST(SystemState, VoiceSettingsOfAnotherTableAreSkipped) {
-  Engine e;
+  // Voice settings of another table are skipped.
   e.SetWord(kSys, 5);
   ASSERT_EQ(e.engine->WriteSystemState("S"), 0);
   e.files.Put("SCRIPT\\VOICEINF.DAT", sob::WriteVoiceInfo("", 0, {{"ONE", "", false, {}}}));
