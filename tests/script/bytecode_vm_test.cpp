@@ -1,7 +1,6 @@
 // Label: optimised
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <random>
 #include <string>
 #include <vector>

@@ -1,7 +1,6 @@
 // Label: optimised
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 

@@ -6,14 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "common/sjis.h"
 #include "host/clock.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "common/sjis.h"
-#include "host/host_path.h"
 #include "lib/vfa/vfa_writer.h"
 #include "platform/app_paths.h"
 #include "resource/packs/vfa_decoder.h"
