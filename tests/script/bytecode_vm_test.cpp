@@ -19,7 +19,15 @@ constexpr uint32_t kArena = 1 << 20;
 
 // Runs body (code lines) as a script and answers the run's result; the script leaves its answer
 // in host variable 0.
+// Native 0 answers its first argument.
+int32_t Echo(GuestMemory& m, uint32_t args) {
+  uint32_t a = 0;
+  m.Read32(args, a);
+  return static_cast<int32_t>(a);
+}
+
 struct Runner {
+  Runner() { vm.RegisterNative(Echo); }
   MemoryScriptFileSource files;
   ScriptVm vm{&files, kArena};
 
@@ -149,11 +157,6 @@ TEST_P(Faults, EndTheRun) {
   for (uint64_t limit : {0, 100000}) {
     Runner r;
     r.vm.Interpreter().SetInstructionLimit(limit);
-    r.vm.RegisterNative([](GuestMemory& m, uint32_t args) {
-      uint32_t a = 0;
-      m.Read32(args, a);
-      return static_cast<int32_t>(a);
-    });
     EXPECT_EQ(r.Run(GetParam().body), kRunFault) << GetParam().body << " limit " << limit;
   }
 }
@@ -176,11 +179,7 @@ struct Outcome {
 Outcome Call(const std::string& body, uint64_t limit) {
   MemoryScriptFileSource files;
   ScriptVm vm(&files, kArena);
-  vm.RegisterNative([](GuestMemory& m, uint32_t args) {
-    uint32_t a = 0;
-    m.Read32(args, a);
-    return static_cast<int32_t>(a);
-  });
+  vm.RegisterNative(Echo);
   PutScript(files, "T", body);
   EXPECT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0) << body;
   BytecodeVm& runner = vm.Interpreter();
