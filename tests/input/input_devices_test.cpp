@@ -187,7 +187,7 @@ class TextBuffer : public testing::Test {
   RecordingField field_;
 };
 
-TEST_F(TextBuffer, EachRunIsHandedOverOnceAndHalfACharacterWaits) {
+TEST_F(TextBuffer, EachRunIsHandedOverOnceHalfACharacterWaitsAndAFullBufferDropsTheRest) {
   Type("ab");
   EXPECT_EQ(input_.PollTextInput(&field_), 2);
   EXPECT_EQ(input_.PollTextInput(&field_), 0);
@@ -199,9 +199,9 @@ TEST_F(TextBuffer, EachRunIsHandedOverOnceAndHalfACharacterWaits) {
   Type("\xA0");
   input_.PollTextInput(&field_);
   EXPECT_EQ(field_.texts, (std::vector<std::string>{"ab", "c", "\x82\xA0"}));
-}
 
-TEST_F(TextBuffer, FullBufferDropsTheExcessAndNeverEndsInHalfACharacter) {
+  // A full buffer drops the excess and never ends in half a character.
+  field_.texts.clear();
   Type(std::string(31, 'a') + "\x88");
   Type("\x9F");  // the 33rd byte: dropped, and the lead before it too
   input_.PollTextInput(&field_);
