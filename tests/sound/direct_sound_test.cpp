@@ -44,7 +44,7 @@ TEST(DirectSoundBuffer, ALostBufferIsRestoredByTheNextPlay) {
   EXPECT_EQ(w.Pull(2000), tone);
 }
 
-TEST(DirectSoundBuffer, LoadAnswersItsCodes) {
+TEST(DirectSoundBuffer, LoadAnswersItsCodesAndPadsShortDataWithSilence) {
   SoundWorld w;
   w.PutRamp("A.PCMT", 100, 8000);
   w.files.Put("JUNK.OGG", {'O', 'g', 'g', 'S', 1, 2, 3});
@@ -67,10 +67,8 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodes) {
     ScopedGlobal<DirectSoundDevice> none(nullptr);
     EXPECT_EQ(DirectSoundBuffer().Load("A.PCMT", 0), kSoundLoadNoDevice);
   }
-}
 
-TEST(DirectSoundBuffer, PadsShortDataWithSilence) {
-  SoundWorld w;
+  // Short data is padded with silence.
   w.files.Put("E8.PCMT", MakePcmt(1, 8000, 8, {1, 2, 3, 4}, 8));
   w.files.Put("E16.PCMT", MakePcmt(1, 8000, 16, {1, 2, 3, 4}, 8));
   DirectSoundBuffer b8, b16;
