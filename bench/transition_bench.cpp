@@ -282,7 +282,7 @@ void TurnedCorners(const bw::TrigTables& trig, double out[4][2]) {
 // picture's coordinates linearly from corner to corner, and a row's samples step linearly from
 // its left crossing to its right one, as a quad is texture-mapped.
 struct RowSpan {
-  double left, right, u0, v0, u1, v1;
+  double left = 0, right = 0, u0 = 0, v0 = 0, u1 = 0, v1 = 0;
 };
 class TurnedQuad {
  public:

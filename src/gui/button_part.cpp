@@ -216,8 +216,9 @@ int ButtonPart::CreateDrawn(DisplayObjectList* list, int32_t order, const char* 
     font->MeasureText(text, &size, &left, &top, true, nullptr);
     if (width == 0) width = size.width + kSmallestDrawn;
     if (height == 0) height = size.height + kSmallestDrawn;
-    labelX = (width - size.width) >> 1;
-    labelY = (height - size.height) >> 1;
+    // A script's size can be any 32-bit number.
+    labelX = static_cast<int32_t>((int64_t{width} - size.width) >> 1);
+    labelY = static_cast<int32_t>((int64_t{height} - size.height) >> 1);
   } else if (width < kSmallestDrawn || height < kSmallestDrawn) {
     return kCreateBadArguments;
   }
@@ -226,10 +227,13 @@ int ButtonPart::CreateDrawn(DisplayObjectList* list, int32_t order, const char* 
   hasDisabledCell_ = hasDisabledCell;
   hasPressedCell_ = true;
   int cellCount = 3 + (hasDisabledCell ? 1 : 0);
-  // The cells lie side by side in one picture.
-  if (int64_t{cellCount} * width > std::numeric_limits<int32_t>::max()) return kCreateNoPicture;
+  // The cells lie side by side in one picture; a size the picture cannot take fails as its
+  // creation does.
+  const int64_t cellsWidth = int64_t{cellCount} * width;
+  if (cellsWidth < 1 || cellsWidth > std::numeric_limits<int32_t>::max()) return kCreateNoPicture;
   auto cells = std::make_unique<ImageSurface>();
-  if (cells->Create(cellCount * width, height, 32, kImageDibSection) != 0) return kCreateNoPicture;
+  if (cells->Create(static_cast<int32_t>(cellsWidth), height, 32, kImageDibSection) != 0)
+    return kCreateNoPicture;
   cells_ = std::move(cells);
   width_ = width;
   height_ = height;

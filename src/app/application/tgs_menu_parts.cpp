@@ -35,8 +35,10 @@ int TgsMenuParts::Open(int32_t x, int32_t y) {
   CompositionLayer* target = parts.GetTargetLayer();
   parts.SetDefaultGroup(kTgsMenuGroup);
   parts.SetTarget(place_.layer);
+  const bool alt = parts.SetUseAltList(place_.DrawsOnSecondList());
   const int r = buttons_.Load(place_.layer, place_.display, &parts, place_.pointers,
                               "SYS\\SM_BG.GMP", 0, 0, false, false);
+  parts.SetUseAltList(alt);
   parts.SetDefaultGroup(group);
   if (target) parts.SetTarget(target);
   open_ = true;
@@ -46,7 +48,7 @@ int TgsMenuParts::Open(int32_t x, int32_t y) {
   }
   base_.SetImage(&baseImage_, nullptr, x, y);
   base_.SetVisible(false);
-  place_.layer->GetList().Add(&base_, kTgsMenuPriority, 0);
+  place_.DrawList()->Add(&base_, kTgsMenuPriority, 0);
   for (int i = 0; i < kTgsMenuButtons; ++i) {
     UiControl* b = Button(i);
     b->SetPosition(b->GetX() + x, b->GetY() + y);
@@ -156,7 +158,7 @@ void TgsMenuParts::Close() {
     if (pushed_) place_.pointers->PopControls();
   }
   pushed_ = false;
-  if (place_.layer) place_.layer->GetList().Remove(&base_);
+  if (place_.layer) place_.DrawList()->Remove(&base_);
   base_.Reset();
   baseImage_.Release();
   open_ = false;

@@ -83,8 +83,12 @@ UiControl* TgsWindows::Button(int i) const {
                                                              : nullptr;
 }
 
-DisplayObjectList* TgsWindows::List() const {
-  return place_.list ? place_.list : &place_.layer->GetList();
+DisplayObjectList* TgsWindowsPlace::DrawList() const {
+  return list ? list : &layer->GetList();
+}
+
+bool TgsWindowsPlace::DrawsOnSecondList() const {
+  return list && list == layer->GetSecondList();
 }
 
 int TgsWindows::PrepareWindows() {
@@ -158,8 +162,8 @@ int TgsWindows::MakeMessageWindow() {
       return kTgsWindowsMissing;
     }
   }
-  if (view_.Create(List(), kTgsWindowPriority, width, height, 15, 475, renderers_[0].get(),
-                   renderers_[1].get(), 0) != kWidgetDone) {
+  if (view_.Create(place_.DrawList(), kTgsWindowPriority, width, height, 15, 475,
+                   renderers_[0].get(), renderers_[1].get(), 0) != kWidgetDone) {
     return kTgsWindowsMissing;
   }
   view_.SetMargins(13, 13, 13, 13, false);
@@ -180,8 +184,8 @@ int TgsWindows::MakeNameBox() {
   } else {
     width = kNameWidth, height = kNameHeight;
   }
-  if (name_.Create(List(), kTgsWindowPriority, width, height, 15, 425, renderers_[0].get(), nullptr,
-                   0) != kWidgetDone) {
+  if (name_.Create(place_.DrawList(), kTgsWindowPriority, width, height, 15, 425,
+                   renderers_[0].get(), nullptr, 0) != kWidgetDone) {
     return kTgsWindowsMissing;
   }
   name_.SetMargins(13, 13, 13, 13, false);
@@ -212,7 +216,7 @@ void TgsWindows::MakeWaitMark() {
 
 void TgsWindows::MakeBar() {
   if (!Have(barImage_, "SYS\\MS_BAR.WGX") || bar_.SetImage(&barImage_, nullptr, 0, 577) != 0 ||
-      List()->Add(&bar_, kTgsWindowPriority, 0) != 0) {
+      place_.DrawList()->Add(&bar_, kTgsWindowPriority, 0) != 0) {
     bar_.Reset();
   }
   hitArea_.Create(0, 0, place_.width, place_.height, -1, -1, true, false, 0);
@@ -221,7 +225,8 @@ void TgsWindows::MakeBar() {
 int TgsWindows::MakeChoiceList() {
   auto choices = std::make_unique<ImageListPart>();
   const char* const files[9] = {"SYS\\MS_SEL_B.WGX", "SYS\\MS_SEL_A.WGX", "SYS\\MS_SEL_G.WGX"};
-  if (choices->Setup(List(), kTgsWindowPriority, 46, 200, 0, 0, 10, renderers_[0].get(), 0) != 0) {
+  if (choices->Setup(place_.DrawList(), kTgsWindowPriority, 46, 200, 0, 0, 10, renderers_[0].get(),
+                     0) != 0) {
     return kTgsWindowsMissing;
   }
   // Without its pictures the list draws plain cells in the frame's colour.
@@ -251,7 +256,7 @@ void TgsWindows::MakeButtons() {
   CompositionLayer* target = parts.GetTargetLayer();
   parts.SetDefaultGroup(kTgsButtonGroup);
   parts.SetTarget(place_.layer);
-  const bool alt = parts.SetUseAltList(place_.list && place_.list == place_.layer->GetSecondList());
+  const bool alt = parts.SetUseAltList(place_.DrawsOnSecondList());
   const int r = buttons_.Load(place_.layer, place_.display, &parts, place_.pointers,
                               "SYS\\MS_FRAME.GMP", 0, 0, false, false);
   parts.SetUseAltList(alt);
@@ -354,7 +359,7 @@ void TgsWindows::Release() {
     choices_.reset();
   }
   if (place_.pointers) place_.pointers->RemoveControl(&hitArea_);
-  if (place_.layer) List()->Remove(&bar_);
+  if (place_.layer) place_.DrawList()->Remove(&bar_);
   bar_.Reset();
   view_.Destroy();
   name_.Destroy();

@@ -46,6 +46,11 @@ struct TgsWindowsPlace {
   TimerService* timers = nullptr;
   int32_t width = 800;
   int32_t height = 600;
+
+  // The list the windows and the system menu draw in; both must share it to keep their order.
+  DisplayObjectList* DrawList() const;
+  // Whether that list is the layer's second one, where the part manager files parts on request.
+  bool DrawsOnSecondList() const;
 };
 
 // Prepare answers this when a picture of the windows cannot be had.
@@ -147,7 +152,6 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   void MakeButtons();
   void MakeButtonFade();
   void DrawButtonLabel(ButtonPart& button, const std::string& label);
-  DisplayObjectList* List() const;
 
   TgsWindowsPlace place_;
   std::array<std::unique_ptr<OutlineTextRenderer>, 4> renderers_;

@@ -194,14 +194,16 @@ int ImageSurface::SmoothStretchBlit(const Surface* source, const Size* size, int
   if (srcBits == 0 || (dstBits == 8 && srcBits != 8)) return kOpBadFormat;
   const Size target = SizeOr(this, size);
   const Rect from = rect ? *rect : *source->GetClipRectPtr();
+  // In 64 bits: a script's rectangle and size can be any 32-bit numbers.
+  const int64_t fromWidth = int64_t{from.right} - from.left;
+  const int64_t fromHeight = int64_t{from.bottom} - from.top;
   // Without scaling, or when shrinking by half or more, the plain copies do it; the colour key
   // plays no part.
-  if (target.width == from.Width() && target.height == from.Height()) {
+  if (target.width == fromWidth && target.height == fromHeight) {
     return CopyWithoutKey(this, source, nullptr, x, y, rect);
   }
-  // In 64 bits: a script's size can be any 32-bit number.
-  if (from.Width() <= 1 || from.Height() <= 1 || int64_t{target.width} * 2 <= from.Width() ||
-      int64_t{target.height} * 2 <= from.Height()) {
+  if (fromWidth <= 1 || fromHeight <= 1 || int64_t{target.width} * 2 <= fromWidth ||
+      int64_t{target.height} * 2 <= fromHeight) {
     return CopyWithoutKey(this, source, &target, x, y, rect);
   }
   SmoothStepper st{};

@@ -457,6 +457,31 @@ void WriteMenuPictures(const TempDir& dir) {
   dir.WriteFile("SYS/SM_BASE.WGX", SolidWgx(260, 40, 0x404040));
 }
 
+// The system menu opened at a choice lies over the list, as it lies over the windows.
+TEST_F(TgsWindowsPagesTest, TheMenuLiesOverTheChoiceList) {
+  WriteMenuPictures(dir_);
+  TgsWindows w(testing_text::FakeSource(), place_);
+  ASSERT_EQ(w.PrepareWindows(), 0);
+  w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}, {"no", true}}; });
+  w.ShowChoiceList(true);
+  ASSERT_NE(w.Choices(), nullptr);
+  const int32_t x = w.Choices()->GetX() + 2, y = w.Choices()->GetY() + 2;
+  ASSERT_EQ(shown_.Create(800, 600, 32, kImageDibSection), 0);
+  const auto compose = [&] {
+    EXPECT_EQ(screen_.GetCompositionLayer()->RenderTo(&shown_, kRenderAll, 0, true), 0);
+    return PixelAt(shown_, x, y) & 0xFFFFFF;
+  };
+  const uint32_t cell = compose();
+  TgsMenuParts menu(place_, {});
+  // The point falls on the menu's base, below its row of buttons.
+  ASSERT_EQ(menu.Open(x - 100, y - 30), 0);
+  menu.SetMenuFade(false, true);
+  EXPECT_EQ(compose(), 0x404040u) << "the choice list lies over the menu";
+  menu.Close();
+  EXPECT_EQ(compose(), cell) << "the menu left a trace";
+  w.Release();
+}
+
 // A main script beside the windows and the menu, deleting their buttons through the part natives
 // (the part manager is the script's own); the effects' timers are the published ones.
 class TgsPartsDeletedTest : public TgsWindowsPagesTest {
