@@ -1,7 +1,6 @@
 // Joysticks, the action tables' refusals, the shared skip modifier and the pointer.
 #include <gtest/gtest.h>
 
-
 #include "common/global.h"
 #include "host/clock.h"
 #include "host/headless/headless_backend.h"
