@@ -87,7 +87,7 @@ class MessageDevices : public testing::Test {
   InputManager manager_;
 };
 
-TEST_F(MessageDevices, ShortPressesAndClicksCountOnceInTheNextFrameAndNeverAsDown) {
+TEST_F(MessageDevices, ShortPressesCountOnceInTheNextFrameNeverAsDownAndHeldKeysRepeat) {
   manager_.Activate();
   KeyboardDevice* keyboard = manager_.Keyboard();
   EXPECT_TRUE(manager_.OnKeyDown('Z', 0));
@@ -110,11 +110,8 @@ TEST_F(MessageDevices, ShortPressesAndClicksCountOnceInTheNextFrameAndNeverAsDow
   manager_.OnMouseWheel(host::MakeLong(0, -host::WHEEL_DELTA));
   manager_.Poll();
   EXPECT_TRUE(mouse->IsButtonPressed(kButtonWheelDown));
-}
 
-TEST_F(MessageDevices, RepeatsHeldKeysAndSharedKeyMapping) {
-  manager_.Activate();
-  KeyboardDevice* keyboard = manager_.Keyboard();
+  // Held keys repeat, and keys of one virtual key share its mapping.
   manager_.OnKeyDown(0x0D, 0);
   manager_.OnKeyDown(0x10, 0);
   manager_.Poll();

@@ -176,17 +176,13 @@ std::vector<uint8_t> ReadAll(SoundDecoderStream& d, uint32_t chunk = 4096) {
   return out;
 }
 
-// What is not Vorbis is refused with the file rewound and not held: the fuzz corpus's cut and
-// foreign inputs replay that.
-TEST(OggVorbisDecoder, RefusesAMissingFile) {
+// No file is refused; what is not Vorbis is refused with the file rewound and not held: the fuzz
+// corpus's cut and foreign inputs replay that. Bytes flipped through the audio: a read that cannot
+// go on ends the stream, and a seek that fails leaves the position answering.
+TEST(OggVorbisDecoder, RefusesAMissingFileAndCorruptAudioEndsTheStreamAndKeepsThePosition) {
   int32_t error = -1;
   EXPECT_EQ(OggVorbisDecoderFactory().CreateDecoder(nullptr, &error), nullptr);
   EXPECT_EQ(error, kSllNoFile);
-}
-
-// Bytes flipped through the audio: a read that cannot go on ends the stream, and a seek that
-// fails leaves the position answering. (Cut headers are the fuzz corpus's.)
-TEST(OggVorbisDecoder, CorruptAudioEndsTheStreamAndKeepsThePosition) {
   const std::vector<uint8_t> good = Tone(300, 22050, 2);
   uint32_t seed = 12345;
   for (int round = 0; round < 60; ++round) {
