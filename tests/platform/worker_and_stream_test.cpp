@@ -26,7 +26,7 @@ struct SleepingBody {
   Event entered;
 };
 
-TEST(WorkerThread, StartsStopsAndRestarts) {
+TEST(WorkerThread, StartsStopsAndRestartsButNotFromItsOwnBody) {
   WorkerThread worker;
   EXPECT_EQ(worker.Stop(), kThreadStopped) << "nothing to stop yet";
   SleepingBody body;
@@ -48,9 +48,8 @@ TEST(WorkerThread, StartsStopsAndRestarts) {
   EXPECT_FALSE(worker.IsRunning());
   EXPECT_FALSE(worker.KeepRunning());
   EXPECT_EQ(worker.GetThreadId(), kNoThread);
-}
 
-TEST(WorkerThread, BodyCannotStopOrRestartItself) {
+  // A body cannot stop or restart its own worker.
   class SelfStopping : public WorkerThread {
    public:
     ~SelfStopping() override { Stop(); }
@@ -63,12 +62,12 @@ TEST(WorkerThread, BodyCannotStopOrRestartItself) {
     uint32_t startResult = 99;
     bool keptRunning = true;
   };
-  SelfStopping worker;
-  ASSERT_EQ(worker.Start(), kThreadStarted);
-  EXPECT_EQ(worker.Stop(), kThreadStopped);
-  EXPECT_EQ(worker.stopResult, kThreadStopFromItself);
-  EXPECT_FALSE(worker.keptRunning) << "the stop request is still raised";
-  EXPECT_EQ(worker.startResult, kThreadNotCreated);
+  SelfStopping self;
+  ASSERT_EQ(self.Start(), kThreadStarted);
+  EXPECT_EQ(self.Stop(), kThreadStopped);
+  EXPECT_EQ(self.stopResult, kThreadStopFromItself);
+  EXPECT_FALSE(self.keptRunning) << "the stop request is still raised";
+  EXPECT_EQ(self.startResult, kThreadNotCreated);
 }
 
 TEST(WorkerThreadDelegate, LastCopyDeletesAnOwnedTarget) {
