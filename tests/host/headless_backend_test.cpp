@@ -169,7 +169,7 @@ TEST_F(Headless, AClosedWindowsSinkStaysValidAndShowsNothing) {
 // Named for the thread-sanitizer run.
 class HeadlessThread : public Headless {};
 
-TEST_F(HeadlessThread, FrameHandedOverByAnotherThreadShowsAtTheNextPump) {
+TEST_F(HeadlessThread, AnotherThreadsFrameShowsAtTheNextPumpAndItsSendReachesGetMessage) {
   auto* sink = static_cast<HeadlessSink*>(GetPresentationSink(window_));
   ASSERT_NE(sink, nullptr);
   std::vector<uint8_t> first = Pattern(4, 4, 16, 3);
@@ -184,15 +184,14 @@ TEST_F(HeadlessThread, FrameHandedOverByAnotherThreadShowsAtTheNextPump) {
   PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE);
   EXPECT_EQ(sink->FramesShown(), 1u) << "a frame not yet shown is replaced";
   EXPECT_EQ(sink->LastFrame().bgra, second);
-}
 
-TEST_F(HeadlessThread, AnotherThreadsSendReachesTheEventThreadWaitingInGetMessage) {
+  // Another thread's send reaches the event thread waiting in GetMessage.
+  g_messages.clear();
   LRESULT answer = -1;
   std::thread sender([&] {
     answer = SendMessage(window_, WM_APP_MESSAGE_BOX, 1, 2);
     EXPECT_TRUE(PostMessage(window_, WM_CLOSE, 0, 0));
   });
-  MSG msg;
   while (GetMessage(&msg, HWND{}, 0, 0) > 0) {
     DispatchMessage(msg);
     if (!IsWindow(window_)) break;
