@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <vector>
+#include <tuple>
 
 #include "effects/bg_blur_effect.h"
 #include "effects/bg_panime_effect.h"
@@ -50,9 +49,7 @@ TEST_F(BgTransform, ZoomMovesTheViewFromClockZero) {
   EXPECT_EQ(View(), (Rect{0, 8, 96, 56}));
   int32_t out[4] = {};
   EXPECT_EQ(zoom->Query({Word(&out[0]), Word(&out[1]), 0, Word(&out[3])}), 0);
-  EXPECT_EQ(out[0], 0);
-  EXPECT_EQ(out[1], 16);
-  EXPECT_EQ(out[3], 32);
+  EXPECT_EQ(std::tuple(out[0], out[1], out[3]), std::tuple(0, 16, 32));
   EXPECT_EQ(zoom->Update(1000), kTaskStepFinished);
   EXPECT_EQ(View(), (Rect{0, 16, 64, 48}));
   // A second zoom starts from the view the first one left.
@@ -101,8 +98,7 @@ TEST_F(BgTransform, CommandsApplyAtOnce) {
   EXPECT_EQ(panime({Word(Item()), Word(path), Word(&x), Word(&y)}), 0);
   int32_t scrollX = 0, scrollY = 0;
   Composition().GetBackground(nullptr, &scrollX, &scrollY, nullptr, nullptr, nullptr);
-  EXPECT_EQ(scrollX, 7);
-  EXPECT_EQ(scrollY, 3);
+  EXPECT_EQ(std::pair(scrollX, scrollY), std::pair(7, 3));
   EXPECT_EQ(x, 7);
 }
 

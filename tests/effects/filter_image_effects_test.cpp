@@ -2,17 +2,7 @@
 // pictures they draw into a layer's area.
 #include "effects/filter_image_effects.h"
 
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <vector>
-
-#include "common/global.h"
-#include "effects/builtin_effects.h"
-#include "graphics/layers/canvas_layer.h"
-#include "graphics/pixel/blend_tables.h"
-#include "platform/subtractive_random.h"
-#include "platform/trig_tables.h"
+#include "effects/filter_effect_rig.h"
 
 namespace bw {
 namespace {
@@ -20,20 +10,17 @@ namespace {
 constexpr uint32_t kOld = 0x00102030;
 constexpr uint32_t kNew = 0x00E0C0A0;
 
-class ImageFilters : public ::testing::Test {
+class ImageFilters : public FilterEffectRig {
  protected:
   void SetUp() override {
-    BuildBlendTables();
-    random.Seed(1234);
-    ASSERT_EQ(layer.Create(64, 32, 32, false), kLayerDone);
-    ASSERT_EQ(shallow.Create(64, 32, 8, false), kLayerDone);
+    FilterEffectRig::SetUp();
     for (ImageSurface* s : {&before, &after, &out}) ASSERT_EQ(s->Create(64, 32, 32, 0), 0);
     before.Fill(kOld, nullptr);
     after.Fill(kNew, nullptr);
   }
-  std::unique_ptr<ImageFilter> Make(const char* keyword, ArgList words) {
-    std::unique_ptr<FilterEffect> filter(transitions.Create(keyword));
-    EXPECT_EQ(filter->SetUp(&layer, words), kFilterSetUpDone) << keyword;
+  std::unique_ptr<ImageFilter> MakeImage(const char* keyword, ArgList words) {
+    std::unique_ptr<FilterEffect> filter = Make(keyword, words);
+    EXPECT_NE(filter, nullptr) << keyword;
     return std::unique_ptr<ImageFilter>(static_cast<ImageFilter*>(filter.release()));
   }
   FilterDrawRequest Whole() {
@@ -44,27 +31,11 @@ class ImageFilters : public ::testing::Test {
   }
   uint32_t At(int x, int y) { return reinterpret_cast<uint32_t*>(out.GetRowPointer(y))[x]; }
 
-  TrigTables trig;
-  ScopedGlobal<TrigTables> publishedTrig{&trig};
-  SubtractiveRandom random;
-  TcpPluginManager transitions;
-  DcpPluginManager effects;
-  OffscreenLayer layer, shallow;
   ImageSurface before, after, out;
-  bool registered = [this] {
-    RegisterScriptHostKeywords(transitions, effects, &random);
-    return true;
-  }();
 };
 
 TEST_F(ImageFilters, SetUpRefusesWhatItCannotDraw) {
-  struct Case {
-    const char* keyword;
-    SurfaceLayer* target;
-    std::vector<ArgWord> words;
-    int code;
-  };
-  const Case cases[] = {
+  ExpectSetUpCodes({
       {"zoomflip", nullptr, {1000, 0}, kFilterBadArguments},
       {"zoomflip", &shallow, {1000, 0}, kFilterUnsuitableSurface},
       {"addsub", &layer, {0, 1}, kFilterBadArguments},
@@ -72,26 +43,16 @@ TEST_F(ImageFilters, SetUpRefusesWhatItCannotDraw) {
       {"zoomflip", &layer, {1000, 7}, kFilterBadArguments},  // it would never draw
       {"quake", &layer, {0, 4, 4, 0}, kFilterSetUpDone},     // a quake needs no duration
       {"rotcenter", &shallow, {1000}, kFilterUnsuitableSurface},
-  };
-  for (const Case& c : cases) {
-    std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));
-    EXPECT_EQ(filter->SetUp(c.target, ArgWords(c.words.data(), c.words.size())), c.code)
-        << c.keyword << " " << c.words.size();
-  }
+  });
   QuakeFilter::SetRandom(nullptr);
-  std::unique_ptr<FilterEffect> quake(transitions.Create("quake"));
-  EXPECT_EQ(quake->SetUp(&layer, {0, 4, 4, 0}), kFilterNoRandomSource);
+  int code = 0;
+  EXPECT_EQ(Make("quake", {0, 4, 4, 0}, &code), nullptr);
+  EXPECT_EQ(code, kFilterNoRandomSource);
   QuakeFilter::SetRandom(&random);
 }
 
 TEST_F(ImageFilters, ProgressLawsAtFixedTimes) {
-  struct Case {
-    const char* keyword;
-    std::vector<ArgWord> words;
-    std::vector<std::pair<uint32_t, int32_t>> at;  // clock time, progress; the first starts
-    int32_t end;
-  };
-  const Case cases[] = {
+  ExpectProgressLaws<ImageFilter>({
       {"zoomflip", {1000, 0}, {{7000, 0}, {7500, 32}, {9000, 64}}, 64},  // the picture width
       {"zoomflip", {1000, 1}, {{0, 0}, {500, 16}}, 32},                  // the height
       {"zoomflip", {1000, 4}, {{0, 0}, {250, 128}, {1000, 512}}, 512},
@@ -100,32 +61,21 @@ TEST_F(ImageFilters, ProgressLawsAtFixedTimes) {
       {"addsub", {1000, 2}, {{100, 0}, {600, 127}, {1100, 255}}, 255},
       {"hblur", {300, 0, 0}, {{0, 0}, {100, 1}, {300, 3}}, 3},  // radius 0 is 1: 2r + 1 steps
       {"hblur", {1000, 1, 400}, {{0, 0}, {500, 127}}, 255},
-  };
-  for (const Case& c : cases) {
-    std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));
-    ASSERT_EQ(filter->SetUp(&layer, ArgWords(c.words.data(), c.words.size())), kFilterSetUpDone);
-    auto* image = static_cast<ImageFilter*>(filter.get());
-    EXPECT_EQ(image->EndProgress(), c.end) << c.keyword;
-    for (const auto& [clock, progress] : c.at) {
-      filter->Advance(clock);
-      EXPECT_EQ(image->Progress(), progress) << c.keyword << " at " << clock;
-    }
-    EXPECT_EQ(filter->IsFinished(), image->Progress() == c.end) << c.keyword;
-  }
+  });
 }
 
 TEST_F(ImageFilters, AddsubFadesThroughWhiteOrBlack) {
-  auto darken = Make("addsub", {1000, 2});
+  auto darken = MakeImage("addsub", {1000, 2});
   darken->Advance(0);
   darken->Advance(500);  // level 127
   ASSERT_EQ(darken->Draw(Whole()), kFilterDrawn);
   EXPECT_EQ(At(5, 5), 0x00000000u) << "every channel of the old picture is below 127";
-  auto brighten = Make("addsub", {1000, 3});
+  auto brighten = MakeImage("addsub", {1000, 3});
   brighten->Advance(0);
   brighten->Advance(750);  // level 191: the new picture less 255 - 191 = 64
   ASSERT_EQ(brighten->Draw(Whole()), kFilterDrawn);
   EXPECT_EQ(At(63, 31), 0x00A08060u);
-  auto whiten = Make("addsub", {1000, 0});
+  auto whiten = MakeImage("addsub", {1000, 0});
   whiten->Advance(0);
   whiten->Advance(200);  // level 51 added to the old picture
   ASSERT_EQ(whiten->Draw(Whole()), kFilterDrawn);
@@ -136,13 +86,13 @@ TEST_F(ImageFilters, AddsubFadesThroughWhiteOrBlack) {
 }
 
 TEST_F(ImageFilters, ZoomflipPushesAStripAndZoomsThroughTheCentre) {
-  auto push = Make("zoomflip", {1000, 2});  // from the right edge
+  auto push = MakeImage("zoomflip", {1000, 2});  // from the right edge
   push->Advance(0);
   push->Advance(250);  // 16 px
   ASSERT_EQ(push->Draw(Whole()), kFilterDrawn);
   EXPECT_EQ(At(47, 3), kOld);
   EXPECT_EQ(At(48, 3), kNew);
-  auto zoom = Make("zoomflip", {1000, 4});
+  auto zoom = MakeImage("zoomflip", {1000, 4});
   zoom->Advance(0);
   zoom->Advance(999);
   ASSERT_EQ(zoom->Draw(Whole()), kFilterDrawn);
@@ -153,7 +103,7 @@ TEST_F(ImageFilters, ZoomflipPushesAStripAndZoomsThroughTheCentre) {
 }
 
 TEST_F(ImageFilters, RotcenterGrowsTheNewPictureToFullSize) {
-  auto turn = Make("rotcenter", {1000, 0});
+  auto turn = MakeImage("rotcenter", {1000, 0});
   turn->Advance(0);
   ASSERT_EQ(turn->Draw(Whole()), kFilterDrawn);
   EXPECT_EQ(At(32, 16), kOld) << "nothing has grown yet";
@@ -166,7 +116,7 @@ TEST_F(ImageFilters, RotcenterGrowsTheNewPictureToFullSize) {
 TEST_F(ImageFilters, HblurSpreadsOneColumnOverTheWindow) {
   before.Fill(0, nullptr);
   before.FillRectXYWH(20, 0, 1, 32, 0x00FFFFFF);
-  auto blur = Make("hblur", {500, 0, 2});  // five steps, radius 2
+  auto blur = MakeImage("hblur", {500, 0, 2});  // five steps, radius 2
   blur->Advance(0);
   blur->Advance(200);  // progress 2: level 2
   ASSERT_EQ(blur->Draw(Whole()), kFilterDrawn);

@@ -2,57 +2,23 @@
 // times, and one frame drawn through a layer's band.
 #include "effects/named_transition_effects.h"
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
-#include "common/global.h"
-#include "effects/builtin_effects.h"
-#include "graphics/layers/canvas_layer.h"
-#include "graphics/pixel/blend_tables.h"
-#include "platform/trig_tables.h"
+#include "effects/filter_effect_rig.h"
 
 namespace bw {
 namespace {
 
-class NamedTransitions : public ::testing::Test {
+class NamedTransitions : public FilterEffectRig {
  protected:
   void SetUp() override {
-    BuildBlendTables();
-    ASSERT_EQ(layer.Create(64, 32, 32, false), kLayerDone);
-    ASSERT_EQ(shallow.Create(64, 32, 8, false), kLayerDone);
+    FilterEffectRig::SetUp();
     ASSERT_EQ(rule.Create(64, 32, 8, 0), 0);
     ASSERT_EQ(wide.Create(64, 32, 32, 0), 0);
   }
-  // A transition of the registry, set up with words; null when refused (code in *code).
-  std::unique_ptr<FilterEffect> Make(const char* keyword, ArgList words, int* code = nullptr) {
-    std::unique_ptr<FilterEffect> filter(transitions.Create(keyword));
-    EXPECT_NE(filter, nullptr) << keyword;
-    const int rc = filter->SetUp(&layer, words);
-    if (code) *code = rc;
-    return rc == kFilterSetUpDone ? std::move(filter) : nullptr;
-  }
-
-  TrigTables trig;
-  ScopedGlobal<TrigTables> publishedTrig{&trig};
-  TcpPluginManager transitions;
-  DcpPluginManager effects;
-  OffscreenLayer layer, shallow;
   ImageSurface rule, wide;
-  bool registered = [this] {
-    RegisterApplicationKeywords(transitions, effects);
-    return true;
-  }();
 };
 
 TEST_F(NamedTransitions, ProgressLawsAtFixedTimes) {
-  struct Case {
-    const char* keyword;
-    std::vector<ArgWord> words;
-    std::vector<std::pair<uint32_t, int32_t>> at;  // clock time, progress; the first starts
-    int32_t end;
-  };
-  const Case cases[] = {
+  ExpectProgressLaws<NamedTransition>({
       {"cross", {1000}, {{5000, 0}, {5500, 127}, {5999, 254}, {6000, 255}}, 255},
       {"rule", {1000, Word(&rule), 16}, {{0, 0}, {250, 63}, {9000, 255}}, 255},
       {"trans", {1000, 0x101, 1}, {{0, 256}, {500, 128}, {1000, 0}}, 0},
@@ -60,19 +26,7 @@ TEST_F(NamedTransitions, ProgressLawsAtFixedTimes) {
       {"tone", {1000, 0xFF00FF, 1}, {{0, 255}, {200, 204}, {1000, 0}}, 0},
       {"mosaic", {1600, 9, 8}, {{0, 0}, {800, 8}, {1700, 16}}, 16},
       {"scroll", {1000, 0, 0}, {{0, 0}, {500, 32}, {1000, 64}}, 64},
-  };
-  for (const Case& c : cases) {
-    std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));
-    ASSERT_EQ(filter->SetUp(&layer, ArgWords(c.words.data(), c.words.size())), kFilterSetUpDone)
-        << c.keyword;
-    auto* named = static_cast<NamedTransition*>(filter.get());
-    for (const auto& [clock, progress] : c.at) {
-      filter->Advance(clock);
-      EXPECT_EQ(named->Progress(), progress) << c.keyword << " at " << clock;
-    }
-    EXPECT_EQ(named->Progress(), c.end) << c.keyword;
-    EXPECT_EQ(filter->IsFinished(), 1) << c.keyword;
-  }
+  });
 }
 
 TEST_F(NamedTransitions, ScrollEasesFromItsTextAndFades) {
@@ -117,26 +71,16 @@ TEST_F(NamedTransitions, WaveRisesAndFallsBackToFlat) {
 }
 
 TEST_F(NamedTransitions, SetUpRefusals) {
-  struct Case {
-    const char* keyword;
-    std::vector<ArgWord> words;
-    int code;
-  } const cases[] = {
-      {"cross", {}, kFilterBadArguments},
-      {"rule", {100, Word(&wide), 8}, kFilterUnsuitableSurface},
-      {"rule", {100, 0, 8}, kFilterBadArguments},
-      {"scroll", {100, 4, 0}, kFilterBadArguments},
-      {"rotaxis", {100, 4}, kFilterBadArguments},
-      {"trans", {100, 87}, kFilterBadArguments},
-  };
-  for (const Case& c : cases) {
-    std::unique_ptr<FilterEffect> filter(transitions.Create(c.keyword));
-    EXPECT_EQ(filter->SetUp(&layer, ArgWords(c.words.data(), c.words.size())), c.code)
-        << c.keyword << " with " << c.words.size() << " words";
-  }
-  std::unique_ptr<FilterEffect> cross(transitions.Create("cross"));
-  EXPECT_EQ(cross->SetUp(nullptr, {100}), kFilterBadArguments);
-  EXPECT_EQ(cross->SetUp(&shallow, {100}), kFilterUnsuitableSurface);
+  ExpectSetUpCodes({
+      {"cross", &layer, {}, kFilterBadArguments},
+      {"rule", &layer, {100, Word(&wide), 8}, kFilterUnsuitableSurface},
+      {"rule", &layer, {100, 0, 8}, kFilterBadArguments},
+      {"scroll", &layer, {100, 4, 0}, kFilterBadArguments},
+      {"rotaxis", &layer, {100, 4}, kFilterBadArguments},
+      {"trans", &layer, {100, 87}, kFilterBadArguments},
+      {"cross", nullptr, {100}, kFilterBadArguments},
+      {"cross", &shallow, {100}, kFilterUnsuitableSurface},
+  });
   std::unique_ptr<FilterEffect> wave(transitions.Create("wave"));
   {
     ScopedGlobal<TrigTables> none(nullptr);

@@ -121,8 +121,7 @@ TEST_F(PathTasks, ASteepEaseOutEndsOnTheLastPoint) {
   Move("(100,50,100)(300,70,200)", 500, -1000.0);
   At(1000);
   At(1500);
-  EXPECT_EQ(sprite.GetX(), 300);
-  EXPECT_EQ(sprite.GetY(), 70);
+  EXPECT_EQ(std::pair(sprite.GetX(), sprite.GetY()), std::pair(300, 70));
   EXPECT_EQ(sprite.GetAlpha(), 200);
 }
 

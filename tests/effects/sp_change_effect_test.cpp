@@ -36,8 +36,7 @@ TEST_F(SpChange, StyleZeroShowsTheNewPictureAtTheOldPlace) {
   effect->Query({0, 0, Word(&opacity)});
   EXPECT_EQ(opacity, -1) << "no point before the first update";
   // Standing on their bottom centres: (240, 400) for both.
-  EXPECT_EQ(fresh->GetX(), 220);
-  EXPECT_EQ(fresh->GetY(), 280);
+  EXPECT_EQ(std::pair(fresh->GetX(), fresh->GetY()), std::pair(220, 280));
   At(0);
   EXPECT_FALSE(old->IsVisible());
   EXPECT_TRUE(fresh->IsVisible());

@@ -19,7 +19,7 @@ class SpGfade : public SpriteEffectRig {
   }
 };
 
-TEST_F(SpGfade, HardEdgeShowsEachPixelWholeOrNotAtAll) {
+TEST_F(SpGfade, HardEdgeShowsEachPixelWholeOrNotAtAllAndDurationZeroAtOnce) {
   Sprite* sprite = AddSprite(40, 20, 0xFF336699, 0, 0);
   auto* effect = new SpGfadeEffect;
   ASSERT_EQ(effect->Start(&timers, nullptr, {Word(sprite), 1000, 0, 0}), kSpGfadeSetUp);
@@ -35,6 +35,13 @@ TEST_F(SpGfade, HardEdgeShowsEachPixelWholeOrNotAtAll) {
   At(1000);
   EXPECT_EQ(timers.Count(), 0u);
   EXPECT_EQ(AlphaOf(sprite, 39, 19), 255) << "the end restores the picture's own alpha";
+
+  // Duration 0 shows the sprite at once.
+  Sprite* hidden = AddSprite(8, 8, 0xFFFFFFFF, 0, 0);
+  hidden->SetVisible(false);
+  SpGfadeEffect now;
+  EXPECT_EQ(now.Start(&timers, nullptr, {Word(hidden), 0, 0, 4}), kSpGfadeEndedAtOnce);
+  EXPECT_TRUE(hidden->IsVisible());
 }
 
 TEST_F(SpGfade, SoftEdgeFromBelowForLargeDirections) {
@@ -56,14 +63,6 @@ TEST_F(SpGfade, SoftEdgeFromBelowForLargeDirections) {
   EXPECT_LT(AlphaOf(sprite, 3, 16), 0xC0);
   effect->Stop();
   EXPECT_EQ(AlphaOf(sprite, 3, 0), 0xC0) << "a stop shows the whole picture";
-}
-
-TEST_F(SpGfade, DurationZeroShowsTheSpriteAtOnce) {
-  Sprite* sprite = AddSprite(8, 8, 0xFFFFFFFF, 0, 0);
-  sprite->SetVisible(false);
-  SpGfadeEffect effect;
-  EXPECT_EQ(effect.Start(&timers, nullptr, {Word(sprite), 0, 0, 4}), kSpGfadeEndedAtOnce);
-  EXPECT_TRUE(sprite->IsVisible());
 }
 
 }  // namespace

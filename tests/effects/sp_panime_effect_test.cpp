@@ -104,8 +104,7 @@ TEST_F(SpPanime, CommandSetsOrderPrioritiesAndEndStates) {
   EXPECT_EQ(SpPanimeEffect::PathCommand({1, Word(sprite), Word("P60,70 O99 B"), Word(&x), Word(&y),
                                          Word(&opacity), Word(&order), Word(&zoom)}),
             0);
-  EXPECT_EQ(x, 60);
-  EXPECT_EQ(y, 70);
+  EXPECT_EQ(std::pair(x, y), std::pair(60, 70));
   EXPECT_EQ(opacity, 99);
   EXPECT_EQ(order, 2);
   EXPECT_EQ(zoom, 1.0f);

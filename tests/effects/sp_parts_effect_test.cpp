@@ -43,8 +43,7 @@ TEST_F(SpParts, OneKeyFrameStandsStillUntilStop) {
   ASSERT_EQ(effect->PartCount(), 1u);
   EXPECT_EQ(effect->PlayState(0), kPartStatic);
   const Sprite* arm = effect->PartSprite(0);
-  EXPECT_EQ(arm->GetX(), 100);
-  EXPECT_EQ(arm->GetY(), 50);
+  EXPECT_EQ(std::pair(arm->GetX(), arm->GetY()), std::pair(100, 50));
   EXPECT_EQ(arm->GetAlpha(), 255) << "x and y alone keep full opacity";
   At(0);
   At(60000);

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -357,11 +356,9 @@ TEST(GameFolderPaths, ARunWritesItsOwnFolderNotTheSiblingWithTheSameCodePageName
     WriteNamedGame(root, other);
     const std::string untouched = Snapshot(root.path() / other);
 
-    test::ProgramProcess program(BW_PROGRAM, {"/L", (root.path() / played).string()},
-                                 {"BRIMWOLD_HEADLESS=1", "XDG_RUNTIME_DIR=" + home.path().string(),
-                                  "XDG_DATA_HOME=" + home.path().string(), "XDG_CACHE_HOME",
-                                  "BRIMWOLD_HEADLESS_FRAMES", "BRIMWOLD_HEADLESS_HASHES"});
-    EXPECT_EQ(test::ExitCode(program.WaitForEnd(60s)), 0) << program.Errors();
+    ProgramProcess program(BW_PROGRAM, {"/L", (root.path() / played).string()},
+                           HeadlessEnvironment(home));
+    EXPECT_EQ(ExitCode(RunToEnd(program)), 0) << program.Errors();
     EXPECT_TRUE(fs::exists(root.path() / played / "SAVEDATA" / "APP_CFG.DAT"))
         << "the settings went into the folder played";
     EXPECT_EQ(Snapshot(root.path() / other), untouched) << "the sibling was left alone";

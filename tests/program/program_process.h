@@ -22,7 +22,6 @@ class ProgramProcess {
   ProgramProcess(const ProgramProcess&) = delete;
   ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-  bool Started() const { return pid_ > 0; }
   // Collects output until standard output or error holds text; false when the child ended or
   // the time ran out first.
   bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit);

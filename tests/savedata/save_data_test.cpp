@@ -79,9 +79,8 @@ TEST(SaveRings, CountersOutsideTheirRingsStartAgain) {
 
 TEST(SaveLoad, AStateComesBackWithItsHistoryFrameAndSnapshot) {
   SaveRig rig;
-  FakeFrame frame;
-  frame.layer = &rig.layer;
-  rig.app.frame = &frame;
+  rig.UseFrame();
+  FakeFrame& frame = rig.frame;
   rig.Say("Hana", "first");
   rig.Say("", "second");
   ASSERT_EQ(rig.Save().TakeSnapshot(), 0);
@@ -169,7 +168,7 @@ TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
   };
   for (const Case& c : cases) {
     SaveRig rig;
-    FakeFrame frame;
+    FakeFrame& frame = rig.frame;
     rig.app.frame = &frame;
     rig.Say("", "live");
     ASSERT_EQ(rig.Save().TakeSnapshot(), 0);
@@ -237,9 +236,7 @@ TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
   RegisterBuiltinLoaders(images);
   ScopedGlobal<ImageLoaderManager> published{&images};
   SaveRig rig;
-  FakeFrame frame;
-  frame.layer = &rig.layer;
-  rig.app.frame = &frame;
+  rig.UseFrame();
   for (int32_t width : {120, 60}) {
     tools::BmpFields bmp;
     bmp.width = width;
@@ -248,21 +245,13 @@ TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
       bmp.data.insert(bmp.data.end(), {10, 20, 30});
     const std::string name = "PIC" + std::to_string(width) + ".BMP";
     game.dir().WriteFile("SYS/_" + name, tools::BuildBmp(bmp));
-    frame.picture = "CG\\" + name;
+    rig.frame.picture = "CG\\" + name;
     ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0) << width;
-    ImageSurface thumbnail;
-    ASSERT_EQ(thumbnail.Create(120, 90, 32, 0), 0);
-    ASSERT_EQ(
-        rig.Save().ReadSaveSlotInfo(2, 0, &thumbnail, nullptr, nullptr, nullptr, nullptr, false),
-        0);
-    for (int32_t y : {0, 89}) {
-      const uint8_t* pixel = thumbnail.GetRowPointer(y) + 119 * 4;
-      EXPECT_EQ(std::vector<uint8_t>(pixel, pixel + 3), (std::vector<uint8_t>{10, 20, 30}))
-          << width << " row " << y;
-    }
+    for (int32_t y : {0, 89})
+      EXPECT_EQ(rig.ThumbnailPixel(2, 0, 119, y), 0x1E140A) << width << " row " << y;
   }
   // Without a prepared picture the frame is drawn, and nothing is said about a missing one.
-  frame.picture = "CG\\NONE.BMP";
+  rig.frame.picture = "CG\\NONE.BMP";
   testing::internal::CaptureStderr();
   EXPECT_EQ(rig.Save().WriteSaveData(2, 0), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -287,9 +276,7 @@ TEST(SaveHeaderFields, AddressesOutsideTheScriptsMemorySaveAsNone) {
 
 TEST(SaveHeaderFields, CommentsFromTheFrameOrNone) {
   SaveRig rig;
-  FakeFrame frame;
-  frame.layer = &rig.layer;
-  rig.app.frame = &frame;
+  rig.UseFrame();
   std::string comment;
   EXPECT_EQ(rig.Save().GetMessageComment(comment), kCommentUnavailable);
   ASSERT_EQ(rig.Save().WriteSaveData(2, 1), 0);
@@ -303,7 +290,7 @@ TEST(SaveHeaderFields, CommentsFromTheFrameOrNone) {
   ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 1, nullptr, nullptr, &comment, nullptr, nullptr, false),
             0);
   EXPECT_EQ(comment, "");
-  frame.layer = nullptr;
+  rig.frame.layer = nullptr;
   EXPECT_EQ(rig.Save().WriteSaveData(2, 1), kWriteNoLayer);
 }
 
@@ -380,8 +367,9 @@ TEST(SaveFileLayout, FieldsSitAtTheirOffsetsForTheReaderTheWriterAndTheEdit) {
 // A scene layer running a two-layer transition gives the thumbnail of its linked layer; any
 // other filter keeps the layer's own composition, with the list above it (the frame) unless the
 // player leaves the frame out.
-TEST(SaveThumbnail, ATwoLayerTransitionShowsTheLinkedLayer) {
+TEST(SaveThumbnail, ATwoLayerTransitionShowsTheLinkedLayerAndTheFrameIsKeptUnlessLeftOut) {
   ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  BuildBlendTables();  // the frame's colour is blended over the scene
   SaveRig rig;
   CanvasLayer shown, linked;
   ASSERT_EQ(shown.Create(240, 180, 32, kLayerComposed), kLayerDone);
@@ -389,21 +377,15 @@ TEST(SaveThumbnail, ATwoLayerTransitionShowsTheLinkedLayer) {
   shown.GetCompositionLayer()->SetBackgroundColor(0x336699, true);
   linked.GetCompositionLayer()->SetBackgroundColor(0x99CC00, true);
   ASSERT_EQ(shown.SetLinkedLayer(&linked), kLayerDone);
-  FakeFrame frame;
-  frame.layer = shown.GetCompositionLayer();
-  frame.holder = &shown;
-  rig.app.frame = &frame;
+  rig.frame.layer = shown.GetCompositionLayer();
+  rig.frame.holder = &shown;
+  rig.app.frame = &rig.frame;
   auto saved = [&](int kind) -> int64_t {
     if (kind >= 0) {
       shown.AttachSource(new testing_layers::FakeFilter(uint8_t(kind)), kAttachPlain, false, false);
     }
     if (int r = rig.Save().WriteSaveData(2, 0)) return -r;
-    ImageSurface picture;
-    EXPECT_EQ(picture.Create(120, 90, 32, 0), 0);
-    EXPECT_EQ(
-        rig.Save().ReadSaveSlotInfo(2, 0, &picture, nullptr, nullptr, nullptr, nullptr, false), 0);
-    const uint8_t* p = picture.GetRowPointer(45) + 60 * 4;
-    return p[0] | p[1] << 8 | p[2] << 16;
+    return rig.ThumbnailPixel(2, 0, 60, 45);
   };
   EXPECT_EQ(saved(-1), 0x336699) << "no filter";
   EXPECT_EQ(saved(1), 0x99CC00);
@@ -411,39 +393,16 @@ TEST(SaveThumbnail, ATwoLayerTransitionShowsTheLinkedLayer) {
   EXPECT_EQ(saved(0), 0x99CC00);
   ASSERT_EQ(shown.SetLinkedLayer(nullptr), kLayerDone);
   EXPECT_EQ(saved(-1), -kWriteNoLayer) << "no linked layer to show";
-  shown.DetachSource(false);
-}
-
-TEST(SaveThumbnail, TheFrameAboveAFilteredSceneIsKeptUnlessLeftOut) {
-  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
-  BuildBlendTables();  // the frame's colour is blended over the scene
-  SaveRig rig;
-  CanvasLayer shown, linked;
-  ASSERT_EQ(shown.Create(240, 180, 32, kLayerComposed), kLayerDone);
-  ASSERT_EQ(linked.Create(240, 180, 32, kLayerComposed), kLayerDone);
   ASSERT_EQ(shown.SetLinkedLayer(&linked), kLayerDone);
-  shown.GetCompositionLayer()->SetBackgroundColor(0x336699, true);
+
   DisplayObjectList frameList;
   ColorRectObject frame;
   ASSERT_EQ(frame.Create(240, 180, 0xFFCC3300, 0, 0), 0);
   ASSERT_EQ(frameList.Add(&frame, 1, 0), 0);
   shown.GetCompositionLayer()->SetSecondList(&frameList);
-  ASSERT_EQ(shown.AttachSource(new testing_layers::FakeFilter(2), kAttachPlain, false, false),
-            kLayerDone);
-  FakeFrame scene;
-  scene.layer = shown.GetCompositionLayer();
-  scene.holder = &shown;
-  rig.app.frame = &scene;
   for (uint8_t withoutFrame : {1, 0}) {
     rig.app.settings.settings.thumbnailWithoutFrame = withoutFrame;
-    ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
-    ImageSurface picture;
-    ASSERT_EQ(picture.Create(120, 90, 32, 0), 0);
-    EXPECT_EQ(
-        rig.Save().ReadSaveSlotInfo(2, 0, &picture, nullptr, nullptr, nullptr, nullptr, false), 0);
-    const uint8_t* p = picture.GetRowPointer(45) + 60 * 4;
-    EXPECT_EQ(p[0] | p[1] << 8 | p[2] << 16, withoutFrame ? 0x336699 : 0xCC3300)
-        << int(withoutFrame);
+    EXPECT_EQ(saved(2), withoutFrame ? 0x336699 : 0xCC3300) << int(withoutFrame);
   }
   shown.DetachSource(false);
   shown.GetCompositionLayer()->SetSecondList(nullptr);
@@ -483,25 +442,22 @@ TEST(SaveFileText, TitleAndCommentCopiesStopAtWholeCharacters) {
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
 }
 
-TEST(SaveFileText, FieldsWithoutNulEndAtACharacter) {
+TEST(SaveFileText, FieldsFoldsDatesCaptionsAndLimitsEndAtACharacter) {
   std::vector<uint8_t> field(kTitleFieldBytes, 'x');
   EXPECT_EQ(FieldText(field), std::string(44, 'x'));
   field.back() = 0x82;  // a lead byte with its trail outside the field
   EXPECT_EQ(FieldText(field), std::string(43, 'x'));
   field[1] = 0;
   EXPECT_EQ(FieldText(field), "x");
-}
 
-TEST(SaveFileText, FoldLaysTheCommentOutInFourLines) {
+  // The fold lays the comment out in four lines.
   EXPECT_EQ(FoldComment(std::string(200, 'x')),
             std::string(82, 'x') + "\n" + std::string(82, 'x') + "\n" + std::string(36, 'x'));
   EXPECT_EQ(FoldComment("1\n2\n3\n4\n5\n6"), "1\n2\n3\n4");
   // A double-byte character that would straddle the 82nd byte moves down whole.
   EXPECT_EQ(FoldComment(std::string(81, 'x') + kA + "y"), std::string(81, 'x') + "\n" + kA + "y");
   EXPECT_EQ(FoldComment(std::string(82 * 5, 'x')).size(), 82u * 4 + 3);
-}
 
-TEST(SaveFileText, DatesCaptionsAndLimits) {
   const std::string date = FormatSaveDate({2026, 12, 7, 1, 9, 5});
   EXPECT_EQ(date, "2026/12/07(\x8C\x8E) 09:05");
   EXPECT_EQ(FormatSaveCaption("T", "D", 1),

@@ -15,6 +15,7 @@
 #include "host/dialog/scripted_dialog_host.h"
 #include "lib/sav/sav_text.h"
 #include "save_rig.h"
+#include "support/game_run.h"
 
 namespace bw {
 namespace {
@@ -59,14 +60,12 @@ class FakeSaveLoadHost : public SaveLoadHost {
 };
 
 struct DialogRig : SaveRig {
-  FakeFrame frame;
   FakeSaveLoadHost app;
   host::ScriptedDialogHost dialogs;
   ScopedGlobal<host::DialogHost> use{&dialogs};
 
   DialogRig() {
-    frame.layer = &layer;
-    SaveRig::app.frame = &frame;
+    UseFrame();
     app.settings.closeAfterSave = 0;
   }
   void Write(int32_t page, int32_t slot, const std::string& title = "FRAME") {
@@ -75,10 +74,7 @@ struct DialogRig : SaveRig {
   }
   // Runs the dialog with the steps given; what it ended with.
   host::DialogRecord Run(bool save, const std::string& steps, int* result = nullptr) {
-    host::DialogAnswer answer;
-    std::string error;
-    EXPECT_TRUE(host::ParseDialogAnswer(steps, &answer, &error)) << error;
-    dialogs.QueueAnswer(answer);
+    dialogs.QueueAnswer(test::Steps(steps));
     const int r = RunSaveLoadDialog(Save(), app, host::HWND{}, save);
     if (result) *result = r;
     std::vector<host::DialogRecord> records = dialogs.Dialogs();
@@ -89,6 +85,23 @@ struct DialogRig : SaveRig {
 
 std::string Column(const host::DialogRecord& record, int row, int column) {
   return record.rows.at(row).at(column);
+}
+
+// Files may not grow past 4 KB (a full disk).
+void LimitFileSize() {
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{4096, 4096};
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// Runs body in a child process; its exit status.
+template <typename F>
+int InChild(F body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
@@ -154,8 +167,7 @@ TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
 
 TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
   DialogRig rig;
-  rig.Write(2, 2);
-  rig.Write(2, 3);
+  for (int32_t slot : {2, 3}) rig.Write(2, slot);
   const std::string slot2 = rig.Bytes(2, 2), slot3 = rig.Bytes(2, 3);
   std::string typed;
   for (int i = 0; i < 130; ++i) typed += "あ";  // 260 bytes
@@ -170,26 +182,19 @@ TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
 
   // A write-back that cannot write (a full disk) leaves the file as it was, and says so.
   const std::string now = rig.Bytes(2, 2);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{4096, 4096};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    rig.Run(true, "row:2;text:1056:x;commit:1056;2");
-    const bool told = rig.app.told.size() == 1 && rig.app.told[0].ends_with("ErrNo:3");
-    _exit(told ? 0 : 1);
-  }
-  int status = -1;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failure was not told";
+  EXPECT_EQ(InChild([&] {
+              LimitFileSize();
+              rig.Run(true, "row:2;text:1056:x;commit:1056;2");
+              return rig.app.told.size() == 1 && rig.app.told[0].ends_with("ErrNo:3") ? 0 : 1;
+            }),
+            0)
+      << "the failure was not told";
   EXPECT_EQ(rig.Bytes(2, 2), now);
 }
 
 TEST(SaveDialog, CutAndForeignFilesAndOutOfRangePlacesShowEmpty) {
   DialogRig rig;
-  rig.Write(2, 0);
-  rig.Write(2, 1);
-  rig.Write(2, 2);
+  for (int32_t slot : {0, 1, 2}) rig.Write(2, slot);
   std::filesystem::resize_file(rig.File(2, 0), kThumbnailBytes / 2);  // thumbnail cut short
   std::string foreign = rig.Bytes(2, 1);
   foreign[0] = 'X';
@@ -207,8 +212,7 @@ TEST(SaveDialog, CutAndForeignFilesAndOutOfRangePlacesShowEmpty) {
 
 TEST(LoadDialog, LoadsAfterTheAskedAutoSaveAndDeletes) {
   DialogRig rig;
-  rig.Write(2, 4);
-  rig.Write(2, 5);
+  for (int32_t slot : {4, 5}) rig.Write(2, slot);
   rig.app.settings.confirmLoad = 1;
   rig.app.settings.autoSaveBeforeLoad = 1;
   rig.SaveRig::app.settings.settings.nextAutoSlot = 6;
@@ -272,16 +276,6 @@ void EndAtStep() {
   if (--stepsLeft == 0) _exit(kKilled);
 }
 
-// Runs body in a child process; its exit status.
-template <typename F>
-int InChild(F body) {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(SaveCrash, AKilledSaveLeavesTheOldFileOrTheNew) {
   SaveRig rig;
   ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
@@ -323,10 +317,7 @@ TEST(SaveCrash, AFailedWriteAnswersFiveAndMovesNoCounter) {
   ASSERT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), 0);
   const SaveSettings before = rig.app.settings.settings;
   const int status = InChild([&] {
-    // Files may not grow past 4 KB: the slot file's write fails.
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{4096, 4096};
-    setrlimit(RLIMIT_FSIZE, &limit);
+    LimitFileSize();  // the slot file's write fails
     if (rig.Save().WriteSaveData(kAutoPage, -1) != kWriteFileFailed) return 1;
     const SaveSettings& after = rig.app.settings.settings;
     if (after.nextAutoSlot != before.nextAutoSlot || after.lastAutoSlot != before.lastAutoSlot ||

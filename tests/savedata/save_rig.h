@@ -38,7 +38,6 @@ class FakeFrame : public SaveFrameState {
   std::string picture, title = "FRAME", comment = "frame comment";
   std::vector<uint8_t> state = {'F', '0', '1'};
   bool failRead = false;
-  bool cursorRestored = false;
 
   SaveSceneLayer BaseSceneLayer() override { return {layer, holder}; }
   std::string ThumbnailPictureName() override { return picture; }
@@ -55,7 +54,7 @@ class FakeFrame : public SaveFrameState {
     state.assign(bytes->begin(), bytes->end());
     return 0;
   }
-  void RestoreCursor() override { cursorRestored = true; }
+  void RestoreCursor() override {}
   int32_t QueryReadFlags(int32_t query, const std::string& script) override {
     return query * 100 + static_cast<int32_t>(script.size());
   }
@@ -100,6 +99,7 @@ struct SaveRig {
   std::unique_ptr<ScriptHost> host;
   ImageSurface target;
   CompositionLayer layer;
+  FakeFrame frame;  // the scenario frame once UseFrame() is called
 
   explicit SaveRig(const std::string& main = " ret\n") {
     std::string engine;
@@ -119,7 +119,21 @@ struct SaveRig {
     Text().SetHistoryCapacity(8);
     Text().SetHistoryEnabled(true);
   }
+  // Saves through the fake frame, whose scene is the rig's layer.
+  void UseFrame() {
+    frame.layer = &layer;
+    app.frame = &frame;
+  }
   SaveData& Save() { return SaveDataOf(*host); }
+  // The slot's 120 x 90 thumbnail at (x, y) as 0xRRGGBB; -1 when it does not read.
+  int64_t ThumbnailPixel(int32_t page, int32_t slot, int32_t x, int32_t y) {
+    ImageSurface picture;
+    EXPECT_EQ(picture.Create(120, 90, 32, 0), 0);
+    if (Save().ReadSaveSlotInfo(page, slot, &picture, nullptr, nullptr, nullptr, nullptr, false))
+      return -1;
+    const uint8_t* p = picture.GetRowPointer(y) + 4 * x;
+    return p[0] | p[1] << 8 | p[2] << 16;
+  }
   ScriptMessageText& Text() { return *static_cast<ScriptMessageText*>(host->MessageText()); }
   uint32_t Word(uint32_t variable, uint32_t k = 0) {
     return GuestWord(host->GetMemory(), host->VariableValueAddress(variable) + 4 * k);

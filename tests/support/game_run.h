@@ -112,6 +112,8 @@ class GameRun : public ::testing::Test {
     return RebaseAppFolder(CommandLine().substr(2)) == 0 && app.AppStartup() == kStartupOk;
   }
 
+  bool StartLooping(GameApp& app) { return WriteGame(kLoopForever), Start(app); }
+
   // The texts of the boxes shown since the last call.
   std::vector<std::string> MessageTexts() {
     std::vector<host::MessageBoxRequest> boxes = backend.MessageBoxes();

@@ -37,8 +37,8 @@ int MapAny(ImageSurface* target, const Surface* source, const Point* destQuad, c
   for (int i = 0; i < 4; ++i) {
     box.left = std::min(box.left, destQuad[i].x);
     box.top = std::min(box.top, destQuad[i].y);
-    box.right = std::max(box.right, destQuad[i].x + 1);
-    box.bottom = std::max(box.bottom, destQuad[i].y + 1);
+    box.right = std::max(box.right, ClampedSum(destQuad[i].x, 1));
+    box.bottom = std::max(box.bottom, ClampedSum(destQuad[i].y, 1));
   }
   if (target->ClipToClipRect(&box)) target->MarkDirty(box);
   return ImageSurface::kOpDone;
@@ -54,8 +54,9 @@ struct Turn {
 bool MakeTurn(const Surface* source, const Rect* sourceRect, int anchor, int32_t x, int32_t y,
               int32_t zoom, Turn& t) {
   if (anchor < 0 || anchor > kAnchorCentre) return false;
-  const int64_t w = sourceRect ? sourceRect->Width() : source->GetWidth();
-  const int64_t h = sourceRect ? sourceRect->Height() : source->GetHeight();
+  const int64_t w = sourceRect ? int64_t{sourceRect->right} - sourceRect->left : source->GetWidth();
+  const int64_t h =
+      sourceRect ? int64_t{sourceRect->bottom} - sourceRect->top : source->GetHeight();
   t.width = (w * zoom) >> 16;
   t.height = (h * zoom) >> 16;
   const int64_t ax[5] = {0, t.width, 0, t.width, t.width >> 1};

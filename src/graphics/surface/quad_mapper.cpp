@@ -132,8 +132,9 @@ int MapQuad(ImageSurface* target, ImageSurface* source, const Point tp[4], const
       if (span <= 0) continue;
       if (span >= 2) {
         const int64_t length = span * kOne - (edgeFlag ? 0 : kOne);
-        stepU = (l.u - r.u) * kOne / length;
-        stepV = (l.v - r.v) * kOne / length;
+        // A script's source corners can lie 2^32 pixels apart: the product needs 128 bits.
+        stepU = static_cast<int64_t>(static_cast<__int128>(l.u - r.u) * kOne / length);
+        stepV = static_cast<int64_t>(static_cast<__int128>(l.v - r.v) * kOne / length);
       }
       span = std::min<int64_t>(span, int64_t{area.right} - x0);
       int64_t u = l.u, v = l.v;

@@ -6,13 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
-#include <optional>
 
 #include "app/application/game_services.h"
 #include "effects/transitions/wipe_transitions.h"
@@ -20,19 +17,10 @@
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
-#include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
-#include "host/host_path.h"
 #include "host/message_queue.h"
-#include "input/input_binding_table.h"
-#include "lib/config/config_writers.h"
-#include "lib/sob/sob_assembler.h"
-#include "platform/app_paths.h"
-#include "platform/mmx_flag.h"
 #include "sound/movie_control.h"
 #include "sound/sll_plugin_manager.h"
-#include "sound/sound_channel_manager.h"
-#include "sound/sound_decoder.h"
 #include "support/game_folder.h"
 #include "support/game_run.h"
 #include "support/temp_dir.h"
@@ -68,9 +56,8 @@ TEST_F(GameRun, RunsMainToItsEndAndSavesTheSettingsInTheRebasedFolder) {
 // The settings written between saves (the rings' counters) and at the end: a write that fails
 // is told each time, and the run ends with the status that says its settings were not saved.
 TEST_F(GameRun, SettingsThatCannotBeWrittenAreToldAndTheRunSaysSo) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   std::filesystem::remove(dir.path() / "SAVEDATA/APP_CFG.DAT");
   dir.WriteFile("SAVEDATA/APP_CFG.DAT/inside", "a folder took its place");
   MessageTexts();
@@ -87,9 +74,8 @@ TEST_F(GameRun, SettingsThatCannotBeWrittenAreToldAndTheRunSaysSo) {
 // none of its handlers called on the half-destroyed object (the sanitizer would report it), and
 // leaves no device published and no quit for the next game's loop on this thread.
 TEST_F(GameRun, AStartedGameDestroyedWithoutItsShutDownCallsNoHandlerOfIts) {
-  WriteGame(kLoopForever);
   auto app = std::make_unique<GameApp>();
-  ASSERT_TRUE(Start(*app));
+  ASSERT_TRUE(StartLooping(*app));
   const host::HWND window = app->MainWindow().GetHandle();
   app.reset();
   EXPECT_FALSE(host::IsWindow(window));
@@ -275,9 +261,8 @@ using ServicesRun = test::GameRun;
 // What the application publishes for movies and wipes lives as long as it does.
 TEST_F(ServicesRun, TheApplicationPublishesMoviesAndWipesForItsLifetime) {
   config.engine.canvas = 1;
-  WriteGame("l:\n wait\n jmp l\n");
   auto app = std::make_unique<GameApp>();
-  ASSERT_TRUE(Start(*app));
+  ASSERT_TRUE(StartLooping(*app));
   ASSERT_EQ(app->FrameThreadBegin(), 0);
   EXPECT_NE(GetMovieLibrary(MovieLibraryKind::kSprite), nullptr)
       << "the canvas picks the sprite form";

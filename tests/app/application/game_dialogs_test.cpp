@@ -4,12 +4,10 @@
 // waiting for the window thread's dialogs in the threaded mode, and files dropped on the window.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/application/game_app.h"
-#include "host/cp932.h"
 #include "host/message_queue.h"
 #include "support/game_run.h"
 
@@ -31,9 +29,8 @@ DialogAnswer Tick(int button) {
 using GameDialogs = test::DialogGameRun;
 
 TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketOrComeAsMessageBoxes) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   // Kinds and answers are the dialogs' own; the application adds the bracket and its title.
   bool modal = false;
   dialogs.WhileNextDialog([&](const host::Dialog&) { modal = app.IsModal(); });
@@ -66,9 +63,8 @@ TEST_F(GameDialogs, MessageDialogsRunInsideTheModalBracketOrComeAsMessageBoxes) 
 }
 
 TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRuns) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   uint8_t checked = 0;
   MessageDialogRequest request;
   request.kind = kMessageYesNoCheck;
@@ -141,9 +137,8 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
 }
 
 TEST_F(GameDialogs, AFileDroppedOnTheWindowReachesTheDropTarget) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   std::string dropped = dir.WriteFile("dropped.txt", "x").string();
   std::string expected;
   ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);

@@ -24,8 +24,7 @@ class SettingsApply : public test::DialogGameRun {
   void SetUp() override {
     config.engine.joysticks = 1;
     ASSERT_EQ(backend.Joysticks().Attach({.buttonCount = 8, .axisCount = 2, .name = "pad"}), 0);
-    WriteGame(test::kLoopForever);
-    ASSERT_TRUE(Start(app));
+    ASSERT_TRUE(StartLooping(app));
     ASSERT_EQ(app.InitScript(), kInitScriptOk);
   }
   void TearDown() override { app.AppShutdown(0); }

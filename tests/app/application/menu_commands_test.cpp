@@ -3,8 +3,6 @@
 // nested priority lowering.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -16,8 +14,6 @@
 #include "host/input_event.h"
 #include "host/message_queue.h"
 #include "input/key_codes.h"
-#include "sound/direct_sound_device.h"
-#include "sound/sound_buffer.h"
 #include "support/game_run.h"
 
 namespace bw {
@@ -91,9 +87,8 @@ class MenuCommands : public test::DialogGameRun {
 };
 
 TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   auto press = [&](uint8_t key, bool down, bool alt = false) {
     Key(key, down, alt);
     app.PumpMessages(true);
@@ -126,9 +121,8 @@ TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
 
 TEST_F(MenuCommands, TheScreenModeTogglesAndAFailedMonitorChoiceKeepsTheWindow) {
   config.pacing.vsyncMode = kVSyncAlways;
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   DisplaySettings& saved = app.Config().display;
   ASSERT_EQ(saved.screenMode, kSavedScreenWindow);
 
@@ -160,9 +154,8 @@ TEST_F(MenuCommands, TheScreenModeTogglesAndAFailedMonitorChoiceKeepsTheWindow) 
 // thread; the player's maximise there is the screen-mode switch, and a window comes back without
 // the box unless the scripts keep it.
 TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBoxThatSwitchesTheMode) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   const host::HWND main = app.MainWindow().GetHandle();
   auto boxShown = [&] {
     const bool style = (app.MainWindow().GetStyle() & WS_MAXIMIZEBOX) != 0;
@@ -192,9 +185,8 @@ TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBoxThatSwitchesTheMo
 }
 
 TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   Command(app, kCmdReturnToTitle);
   EXPECT_TRUE(Dialogs().empty()) << "the permission starts off";
 
@@ -238,9 +230,8 @@ class PacingTest : public test::GameRun {
 };
 
 TEST_F(PacingTest, VSyncOverridesNestAndAnUnmatchedPopDoesNothing) {
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   DisplayManager& display = app.GetDisplayManager();
   app.UpdateFramePacing(-1);
   ASSERT_EQ(display.VerticalBlankWait(), 0u);
@@ -292,9 +283,8 @@ TEST_F(PacingTest, PreciseTimingOverridesNestAndRestoreOnlyWhatWasConfigured) {
     app.AppShutdown(0);
   }
   config.pacing.preciseTiming = 0;
-  WriteGame(kLoopForever);
   GameApp app;
-  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(StartLooping(app));
   app.UpdateFramePacing(-1);
   EXPECT_EQ(app.PushPreciseTimingOff(), 0u);
   EXPECT_EQ(app.PopPreciseTimingOff(), 0u);

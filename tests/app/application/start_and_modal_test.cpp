@@ -4,7 +4,6 @@
 #include "app/dialogs/message_dialog.h"
 #include "graphics/device/direct_draw_device.h"
 #include "graphics/surface/rendered_text.h"
-#include "host/font/font_types.h"
 #include "host/font/host_faces.h"
 #include "host/input/key_state.h"
 #include "lib/config/config_writers.h"

@@ -44,9 +44,8 @@ class StartedGame : public DialogGameRun {
 
   // Writes a game whose MAIN waits for ever and starts it; its window has the game's menu.
   void Start() {
-    WriteGame("l:\n wait\n jmp l\n");
     app = std::make_unique<CommandRecordingGame>();
-    ASSERT_TRUE(GameRun::Start(*app));
+    ASSERT_TRUE(StartLooping(*app));
   }
 
   host::HWND main() const { return app->MainWindow().GetHandle(); }

@@ -79,6 +79,14 @@ void WriteTgsWindowPictures(const TempDir& dir, const TgsWindowLook& look,
   }
 }
 
+// A message set, its page shown and the window made visible.
+void ShowMessage(TgsWindows& w, const std::string& text, const std::string& name = "",
+                 uint32_t typingMs = 0) {
+  w.SetMessage(text, name, typingMs);
+  w.ShowPage();
+  w.SetWindowVisible(true);
+}
+
 class TgsWindowsTest : public GameFolderTest {
  protected:
   void SetUp() override {
@@ -88,11 +96,7 @@ class TgsWindowsTest : public GameFolderTest {
     ASSERT_EQ(screen_.Create(800, 600, 32, kImageDibSection), 0);
     layer_.SetTarget(&screen_, true);
     parts_.SetTarget(&layer_);
-    place_.layer = &layer_;
-    place_.display = &display_;
-    place_.parts = &parts_;
-    place_.pointers = &tip_;
-    place_.timers = &timers_;
+    place_ = {&layer_, nullptr, &display_, &parts_, &tip_, &timers_};
   }
   void WriteAll(const std::string& except = {}) { WriteTgsWindowPictures(dir_, {}, except); }
 
@@ -134,9 +138,7 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
 
   // A named message types out, then stands whole with its name box.
   const std::string text = host::Cp932Literal("「こんにちは」");
-  w.SetMessage(text, host::Cp932Literal("アリス"), 30);
-  w.ShowPage();
-  w.SetWindowVisible(true);
+  ShowMessage(w, text, host::Cp932Literal("アリス"), 30);
   EXPECT_TRUE(w.View().IsVisible());
   EXPECT_TRUE(w.NameBox().IsVisible());
   w.FinishTyping();
@@ -207,13 +209,9 @@ TEST_F(TgsWindowsTest, AMessageIsDrawnIntoTheWindowAtItsPictureSize) {
   // The window wraps its text at the picture's width.
   for (const char* name : {"SYS/MS_FRM_B.WGX", "SYS/MS_FRM_A.WGX", "SYS/MS_FRM_G.WGX"})
     dir_.WriteFile(name, SolidWgx(600, 90, 0x203040));
-  place_.width = 800;
-  place_.height = 600;
   TgsWindows w(testing_text::FakeSource(), place_);
   ASSERT_EQ(w.PrepareWindows(), 0);
-  w.SetMessage(host::Cp932Literal("こんにちは、世界"), "", 0);
-  w.ShowPage();
-  w.SetWindowVisible(true);
+  ShowMessage(w, host::Cp932Literal("こんにちは、世界"));
   const TextView& view = w.View();
   ASSERT_FALSE(view.Lines().empty());
   EXPECT_EQ(view.GetWidth(), 600);
@@ -250,9 +248,7 @@ TEST_F(TgsWindowsTest, AMissingPictureLeavesItsPieceOutAndIsNamed) {
     EXPECT_EQ(w.MissingPictures(), std::vector<std::string>{named});
     const bool buttons = buttonPicture || named == "SYS\\MS_FRAME.GMP";
     EXPECT_EQ(parts_.PartCount(), buttons ? 0u : 10u);
-    w.SetMessage(host::Cp932Literal("こんにちは"), host::Cp932Literal("アリス"), 30);
-    w.ShowPage();
-    w.SetWindowVisible(true);
+    ShowMessage(w, host::Cp932Literal("こんにちは"), host::Cp932Literal("アリス"), 30);
     EXPECT_TRUE(w.View().IsVisible());
     EXPECT_FALSE(w.View().Lines().empty());
     w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}}; });
@@ -372,9 +368,7 @@ TEST_F(TgsWindowsPagesTest, WindowsStayOverAPageExchangeAndButtonsFadeIn) {
   TgsWindows w(testing_text::FakeSource(), place_);
   ASSERT_EQ(w.PrepareWindows(), 0);
   w.ShowButtons(true);
-  w.SetMessage("abc", "", 0);
-  w.ShowPage();
-  w.SetWindowVisible(true);
+  ShowMessage(w, "abc");
   timers_.RunDue(1000);
   timers_.RunDue(1500);  // the buttons' fade is over
   for (uint32_t page : {kBackPage, kShownPage}) {
@@ -423,9 +417,7 @@ class DrawingScreensHost final : public ScenarioScreensHost {
 TEST_F(TgsWindowsPagesTest, TheHistoryCoversTheWindows) {
   TgsWindows w(testing_text::FakeSource(), place_);
   ASSERT_EQ(w.PrepareWindows(), 0);
-  w.SetMessage("abc", "", 0);
-  w.ShowPage();
-  w.SetWindowVisible(true);
+  ShowMessage(w, "abc");
   display_.SetScreenSurface(&screen_);
   DrawingScreensHost host;
   TgsHistoryScreen history(host, display_, timers_, w.Renderer(2), w.Renderer(3), nullptr);

@@ -337,9 +337,9 @@ TEST(ConfigSave, FilesAreReplacedWholeOrNotAtAll) {
 // The five configuration files laid out by hand, byte by byte, from their layouts: the readers
 // take the fields from where the layouts put them, and the writers (which share the block
 // encoding with the engine) give back the same bytes.
-TEST(ConfigKnownAnswer, ApplicationRecord) {
+TEST(ConfigKnownAnswer, TheFiveFilesByHand) {
   // clang-format off
-  const Bytes file = {
+  const Bytes appSys = {
       23, 0,                   // u16 length
       0x20, 0x03, 0x58, 0x02,  // canvas 800 x 600
       0x78, 0x56, 0x34, 0x12,  // window style
@@ -349,17 +349,15 @@ TEST(ConfigKnownAnswer, ApplicationRecord) {
   };
   // clang-format on
   AppRecord shipped{800, 600, 0x12345678, 9, 5, 7, 0, 0, 1, 1, 3, 0};
-  EXPECT_EQ(tools::WriteAppSys(shipped), file);
+  EXPECT_EQ(tools::WriteAppSys(shipped), appSys);
   AppRecord record;
-  ASSERT_EQ(ReadAppRecord(file, record), kConfigOk);
+  ASSERT_EQ(ReadAppRecord(appSys, record), kConfigOk);
   // The style, icon and menu are replaced after reading.
   EXPECT_EQ(record,
             (AppRecord{800, 600, kAppWindowStyle, 9, kAppIconId, kAppMenuId, 0, 0, 1, 1, 3, 0}));
-}
 
-TEST(ConfigKnownAnswer, ApplicationInformation) {
   // clang-format off
-  const Bytes file = {
+  const Bytes appInf = {
       1, 5, 0x0A,                                  // version 1.05, revision a
       5, 'G', 'a', 'm', 'e', 0,                    // application name
       6, 'T', 'i', 't', 'l', 'e', 0,               // product title
@@ -369,59 +367,53 @@ TEST(ConfigKnownAnswer, ApplicationInformation) {
   };
   // clang-format on
   AppInfo info;
-  ASSERT_EQ(ReadAppInfo(file, info), kConfigOk);
+  ASSERT_EQ(ReadAppInfo(appInf, info), kConfigOk);
   EXPECT_EQ(info, (AppInfo{1, 5, 0x0A, "Game", "Title", "", "http://x/", std::nullopt}));
-  EXPECT_EQ(tools::WriteAppInf(info), file);
-}
+  EXPECT_EQ(tools::WriteAppInf(info), appInf);
 
-TEST(ConfigKnownAnswer, EngineSettings) {
   Bytes engine(72, 0);
   engine[0] = 1;      // threaded driving
   engine[16] = 1;     // input mode: Windows API
   engine[43] = 0x2B;  // the first byte of the word at 43
   Bytes display = {1, 32, 0x10, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0, 0xF4, 0x01, 1};
   Bytes pacing = {1, 2, 0, 3, 0, 1, 0, 0, 1, 0, 5, 0x00, 0x04, 0, 1, 1, 0};
-  Bytes file = {72, 0};
-  file.insert(file.end(), engine.begin(), engine.end());
-  file.insert(file.end(), {14, 0});
-  file.insert(file.end(), display.begin(), display.end());
-  file.insert(file.end(), {17, 0});
-  file.insert(file.end(), pacing.begin(), pacing.end());
-  file.insert(file.end(), {8, 0, 'C', ':', '\\', 'S', 'A', 'V', 'E', 0});
-
+  Bytes userCfg = {72, 0};
+  userCfg.insert(userCfg.end(), engine.begin(), engine.end());
+  userCfg.insert(userCfg.end(), {14, 0});
+  userCfg.insert(userCfg.end(), display.begin(), display.end());
+  userCfg.insert(userCfg.end(), {17, 0});
+  userCfg.insert(userCfg.end(), pacing.begin(), pacing.end());
+  userCfg.insert(userCfg.end(), {8, 0, 'C', ':', '\\', 'S', 'A', 'V', 'E', 0});
   EngineConfig config;
-  ASSERT_EQ(ReadEngineConfig(file, config), kConfigOk);
+  ASSERT_EQ(ReadEngineConfig(userCfg, config), kConfigOk);
   EXPECT_EQ(std::tuple(Encoded(config.engine), Encoded(config.display), Encoded(config.pacing)),
             std::tuple(engine, display, pacing));
   EXPECT_EQ(std::tuple(config.pacing.vsyncMode, config.chosenSaveFolder),
             std::tuple(2, "C:\\SAVE"));
-  EXPECT_EQ(tools::WriteUserCfg(config), file);
-}
+  EXPECT_EQ(tools::WriteUserCfg(config), userCfg);
 
-TEST(ConfigKnownAnswer, UserSettings) {
   Bytes block(196);
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7 + 1);
   block[67] = 0;  // the font face (36 to 67) ends
-  Bytes file = {196, 0, 0, 0};
-  file.insert(file.end(), block.begin(), block.end());
-  UserConfig config;
-  ASSERT_EQ(ReadUserConfig(file, config), kConfigOk);
-  EXPECT_EQ(Encoded(config), block);
-  EXPECT_EQ(tools::WriteAppCfg(config), file);
-}
+  Bytes appCfg = {196, 0, 0, 0};
+  appCfg.insert(appCfg.end(), block.begin(), block.end());
+  UserConfig user;
+  ASSERT_EQ(ReadUserConfig(appCfg, user), kConfigOk);
+  EXPECT_EQ(Encoded(user), block);
+  EXPECT_EQ(tools::WriteAppCfg(user), appCfg);
 
-TEST(ConfigKnownAnswer, SetupInformation) {
-  const Bytes file = {'I', 'F', 'G', '1', 6, '{', 'K', 'E', 'Y', '}', 0, 1};
-  SetupInfo info;
-  ASSERT_EQ(ReadSetupInfo(file, info), kConfigOk);
-  EXPECT_EQ(info, (SetupInfo{"{KEY}", 1}));
-  EXPECT_EQ(tools::WriteSetupIfg(info), file);
+  const Bytes setupIfg = {'I', 'F', 'G', '1', 6, '{', 'K', 'E', 'Y', '}', 0, 1};
+  SetupInfo setup;
+  ASSERT_EQ(ReadSetupInfo(setupIfg, setup), kConfigOk);
+  EXPECT_EQ(setup, (SetupInfo{"{KEY}", 1}));
+  EXPECT_EQ(tools::WriteSetupIfg(setup), setupIfg);
 }
 
 // Start-up with settings files and packs that are not what they claim: the start stops with a
 // message that names the file and where it broke, and nothing of the file leaks out.
 class ConfigStart : public test::GameRun {
  protected:
+  ConfigStart() { WriteGame(" wait\n ret\n"); }
   // Runs the game; answers the one box it showed.
   host::MessageBoxRequest RunRefused() {
     GameApp app;
@@ -434,7 +426,6 @@ class ConfigStart : public test::GameRun {
 };
 
 TEST_F(ConfigStart, ANoisySettingsFileStopsTheStartNamingTheFile) {
-  WriteGame(" wait\n ret\n");
   const Bytes noise = RandomBytes(1 << 20, 11);
   const std::string before(noise.begin(), noise.end());
   dir.WriteFile("USER.CFG", before);
@@ -446,7 +437,6 @@ TEST_F(ConfigStart, ANoisySettingsFileStopsTheStartNamingTheFile) {
 }
 
 TEST_F(ConfigStart, ANoisyInformationFileGivesNoTitleAndIsNamed) {
-  WriteGame(" wait\n ret\n");
   for (size_t size : {5000u, 105u}) {
     SCOPED_TRACE(size);
     dir.WriteFile("SCRIPT/QZ_APP.INF", RandomBytes(size, static_cast<uint32_t>(size)));
@@ -459,7 +449,6 @@ TEST_F(ConfigStart, ANoisyInformationFileGivesNoTitleAndIsNamed) {
 }
 
 TEST_F(ConfigStart, ABrokenOrUnreadablePatchPackStopsTheStartNamingIt) {
-  WriteGame(" wait\n ret\n");
   Bytes pack = RandomBytes(200, 3);
   pack.insert(pack.begin(), {'V', 'F', 'A', '1'});
   dir.WriteFile("PATCH.VFA", pack);

@@ -7,7 +7,6 @@
 
 #include "app/dialogs/data_input_dialog.h"
 #include "app/dialogs/version_dialog.h"
-#include "app/sysinfo/report_text.h"
 #include "host/cp932.h"
 #include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
@@ -98,6 +97,11 @@ class VersionDialogTest : public MessageDialogTest {
       return std::string(longForm ? "long\r\nform\r\n" : "short\r\n");
     };
   }
+  // Shows the dialog, ending at OK (or its close box) after the actions.
+  void Show(std::vector<int> actions, bool close = false) {
+    dialogs_.QueueAnswer({kIdOk, {}, {}, std::move(actions), close});
+    ShowVersionDialog(context_, inputs_);
+  }
   std::vector<std::string> Boxes() {
     std::vector<std::string> texts;
     for (const host::MessageBoxRequest& box : backend_.MessageBoxes()) texts.push_back(box.text);
@@ -121,8 +125,7 @@ TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLf) {
   inputs_.buildReport = [&](bool) { return "a\r\n" + longLine + "\nlast"; };
   std::filesystem::path target = dir_.path() / "report.txt";
   dialogs_.QueueFileChoice({true, EnginePath(target), 1});
-  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdSaveReport}, false});
-  ShowVersionDialog(context_, inputs_);
+  Show({kIdSaveReport});
   EXPECT_EQ(test::ReadFile(target), "a\r\n" + longLine + "\r\nlast\r\n");
   EXPECT_EQ(Boxes(), std::vector<std::string>{"システム情報をファイルに保存しました。"});
 
@@ -133,18 +136,15 @@ TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLf) {
 }
 
 TEST_F(VersionDialogTest, CancelledOrFailedSavesAndAFailedCopy) {
-  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdSaveReport}, false});  // no file chosen
-  ShowVersionDialog(context_, inputs_);
+  Show({kIdSaveReport});  // no file chosen
   EXPECT_TRUE(Boxes().empty());
   dialogs_.FailClipboard(true);
-  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdCopyReport}, true});
-  ShowVersionDialog(context_, inputs_);
+  Show({kIdCopyReport}, true);
   EXPECT_EQ(Boxes(), std::vector<std::string>{"メモリの確保に失敗しました。"});
 
   std::filesystem::path target = dir_.path() / "missing" / "report.txt";
   dialogs_.QueueFileChoice({true, EnginePath(target), 1});
-  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdSaveReport}, false});
-  ShowVersionDialog(context_, inputs_);
+  Show({kIdSaveReport});
   EXPECT_EQ(Boxes(), (std::vector<std::string>{"メモリの確保に失敗しました。",
                                                "システム情報ファイルの作成に失敗しました。"}));
   EXPECT_FALSE(std::filesystem::exists(target));
@@ -178,8 +178,7 @@ TEST_F(VersionDialogTest, TheBannerOpensThePageAfterTheQuestion) {
 
   inputs_.confirmWebPage = false;
   openerWorks = false;
-  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdBanner}, false});
-  ShowVersionDialog(context_, inputs_);
+  Show({kIdBanner});
   EXPECT_EQ(opened.size(), 2u) << "without the setting it opens at once";
   EXPECT_EQ(dialogs_.Dialogs().size(), 5u) << "and asks nothing";
   EXPECT_EQ(Boxes(), std::vector<std::string>{"Webページを表示できませんでした。"});
@@ -193,13 +192,11 @@ TEST_F(VersionDialogTest, AnOpenedPageEndsTheDialogInFullScreenOnly) {
   inputs_.openPage = [](const std::string&) { return true; };
   const std::vector<std::string> copied{"クリップボードにシステム情報をコピーしました。"};
 
-  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdBanner, kIdCopyReport}, false});
-  ShowVersionDialog(context_, inputs_);
+  Show({kIdBanner, kIdCopyReport});
   EXPECT_EQ(Boxes(), copied) << "in a window the dialog goes on after the page";
 
   inputs_.fullScreen = true;
-  dialogs_.QueueAnswer({kIdOk, {}, {}, {kIdBanner, kIdCopyReport}, false});
-  ShowVersionDialog(context_, inputs_);
+  Show({kIdBanner, kIdCopyReport});
   EXPECT_EQ(Boxes(), copied) << "in full screen it ended with the page";
 }
 

@@ -17,6 +17,7 @@
 #include "host/font/fake_glyph_source.h"
 #include "host/sdl_window_fixture.h"
 #include "sound/sound_world.h"
+#include "support/game_run.h"
 
 namespace bw {
 namespace {
@@ -43,10 +44,7 @@ struct SheetRig {
   UserConfig config;
 
   SettingsSheetResult Run(const std::string& steps) {
-    host::DialogAnswer answer;
-    std::string error;
-    EXPECT_TRUE(host::ParseDialogAnswer(steps, &answer, &error)) << error;
-    dialogs.QueueAnswer(answer);
+    dialogs.QueueAnswer(test::Steps(steps));
     return RunSettingsSheet(config, app, host::HWND{});
   }
   // The sheet as it ended.

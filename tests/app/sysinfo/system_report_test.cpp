@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "app/log/startup_log.h"
 #include "app/sysinfo/report_text.h"
@@ -208,7 +207,7 @@ TEST(ReportTextTest, EdgesOfTheSharedPieces) {
       << "whole megabytes, rounded down";
 }
 
-TEST(SystemInfoTest, MemoryFromMeminfo) {
+TEST(SystemInfoTest, MemoryFromMeminfoAndDrivesFromTheMounts) {
   MemoryStatus m = ParseMeminfo(
       "MemTotal:       16318412 kB\n"
       "MemFree:          512000 kB\n"
@@ -224,9 +223,8 @@ TEST(SystemInfoTest, MemoryFromMeminfo) {
   EXPECT_EQ(m.availPhys, 256u * 1024) << "older kernels have no MemAvailable";
   EXPECT_EQ(m.totalPageFile, 0u);
   EXPECT_EQ(ParseMeminfo("").totalPhys, 0u);
-}
 
-TEST(DriveListTest, MountsAreUnescapedAndSortedIntoKinds) {
+  // Mounts are unescaped and sorted into kinds of drive.
   std::vector<MountEntry> mounts = ParseMounts(
       "/dev/sda2 / ext4 rw,relatime 0 0\n"
       "proc /proc proc rw 0 0\n"
@@ -240,7 +238,7 @@ TEST(DriveListTest, MountsAreUnescapedAndSortedIntoKinds) {
   ASSERT_EQ(mounts.size(), 8u);
   EXPECT_EQ(mounts[2].mountPoint, "/media/My Stick");
   std::vector<std::optional<DriveType>> kinds;
-  for (const MountEntry& m : mounts) kinds.push_back(ClassifyMount(m));
+  for (const MountEntry& mount : mounts) kinds.push_back(ClassifyMount(mount));
   EXPECT_EQ(kinds[0], DriveType::kFixed);
   EXPECT_EQ(kinds[1], std::nullopt);
   EXPECT_EQ(kinds[3], DriveType::kRemote);

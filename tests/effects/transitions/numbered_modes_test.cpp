@@ -3,17 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "common/global.h"
 #include "effects/transitions/transition_random.h"
 #include "graphics/device/direct_draw_device.h"
-#include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/image_surface.h"
-#include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "support/fuzz_seeds.h"
 #include "support/transition_recorder.h"
@@ -303,141 +300,6 @@ TEST(TransitionFuzzSeeds, CoverEveryFamily) {
     seeds[c.name] = {c.mode, c.w, c.h, c.x, c.y, c.progress, 0, c.kind, 42, 0};
   }
   test::CheckOrWriteFuzzSeeds("transition", seeds);
-}
-
-constexpr int32_t kProgresses[] = {1, 64, 128, 192, 255, 256};
-constexpr int32_t kFrameX = 20, kFrameY = 13;
-
-// Two runs of frames, one a progress of kProgresses after another, are the same, or the first
-// pixel that differs is named.
-testing::AssertionResult SameFrames(const std::vector<uint32_t>& got,
-                                    const std::vector<uint32_t>& want, int32_t width,
-                                    int32_t height) {
-  const auto [g, w] = std::mismatch(got.begin(), got.end(), want.begin());
-  if (g == got.end()) return testing::AssertionSuccess();
-  const auto at = int32_t(g - got.begin()), frame = width * height;
-  return testing::AssertionFailure()
-         << "at progress " << kProgresses[at / frame] << " pixel " << at % frame % width << ","
-         << at % frame / width << " is 0x" << std::hex << *g << ", expected 0x" << *w;
-}
-
-// Every mode's frames at the progresses above, on a coordinate-coded 160 x 120 source with
-// alphas over a patterned destination, the generator seeded: drawn by the mode, and drawn again
-// from the pieces it asked for with the surface's own blits.
-class NumberedModeFramesTest : public testing::Test {
- protected:
-  void SetUp() override {
-    BuildBlendTables();
-    ASSERT_EQ(source.Create(160, 120, 32, 0), 0);
-    ASSERT_EQ(target.Create(200, 150, 32, 0), 0);
-    for (int32_t j = 0; j < 120; ++j) {
-      for (int32_t i = 0; i < 160; ++i) {
-        const uint32_t alpha = uint32_t(i * 7 + j * 3) & 0xFF;
-        source.SetPixel(i, j, alpha << 24 | uint32_t(i) << 16 | uint32_t(j) << 8 | uint32_t(i ^ j));
-      }
-    }
-  }
-  // The patterned destination is drawn once and copied back by rows: thousands of frames are
-  // drawn, and pixel by pixel the reset cost more than the transitions.
-  void Reset() {
-    const size_t row = size_t(target.GetWidth()) * 4;
-    if (pattern.empty()) {
-      for (int32_t j = 0; j < target.GetHeight(); ++j) {
-        for (int32_t i = 0; i < target.GetWidth(); ++i) {
-          target.SetPixel(i, j,
-                          ((i / 8 + j / 8) % 2 ? 0xFF3060A0u : 0xFFC0A040u) ^ uint32_t(i + j));
-        }
-        pattern.insert(pattern.end(), target.GetRowPointer(j), target.GetRowPointer(j) + row);
-      }
-    } else {
-      for (int32_t j = 0; j < target.GetHeight(); ++j) {
-        std::memcpy(target.GetRowPointer(j), pattern.data() + size_t(j) * row, row);
-      }
-    }
-    ReseedTransitionRandom(5);
-  }
-  void Keep(std::vector<uint32_t>& frames) const {
-    for (int32_t j = 0; j < target.GetHeight(); ++j) {
-      const auto* row = reinterpret_cast<const uint32_t*>(target.GetRowPointer(j));
-      frames.insert(frames.end(), row, row + target.GetWidth());
-    }
-  }
-  std::vector<uint32_t> Frames(int mode, int kind) {
-    std::vector<uint32_t> frames;
-    for (int32_t p : kProgresses) {
-      Reset();
-      TransitionTable()[size_t(mode)](&target, &source, p, kFrameX, kFrameY, kind, nullptr);
-      Keep(frames);
-    }
-    return frames;
-  }
-  void Blit(const DrawnPiece& d, int kind) {
-    const TransitionPiece& piece = d.piece;
-    const bool alpha = kind != 0;
-    if (d.whole) {
-      alpha ? target.AlphaBlit(&source, kFrameX, kFrameY, nullptr, false)
-            : target.Blit(&source, kFrameX, kFrameY, nullptr, false);
-    } else if (piece.stretched) {
-      alpha ? target.StretchAlphaBlit(&source, &piece.size, piece.x, piece.y, &piece.source, false)
-            : target.StretchBlit(&source, &piece.size, piece.x, piece.y, &piece.source, false);
-    } else {
-      alpha ? target.AlphaBlit(&source, piece.x, piece.y, &piece.source, false)
-            : target.Blit(&source, piece.x, piece.y, &piece.source, false);
-    }
-  }
-  std::vector<uint32_t> Replayed(int mode, int kind) {
-    std::vector<uint32_t> frames;
-    for (int32_t p : kProgresses) {
-      RecordingSink sink;
-      Reset();
-      {
-        ScopedGlobal<PieceSink> recording{&sink};
-        TransitionTable()[size_t(mode)](&target, &source, p, kFrameX, kFrameY, kind, nullptr);
-      }
-      Reset();
-      for (const DrawnPiece& d : sink.drawn) Blit(d, kind);
-      Keep(frames);
-    }
-    return frames;
-  }
-  testing::AssertionResult Same(const std::vector<uint32_t>& got,
-                                const std::vector<uint32_t>& want) const {
-    return SameFrames(got, want, target.GetWidth(), target.GetHeight());
-  }
-
-  TrigTables trig;
-  ScopedGlobal<TrigTables> publishTrig{&trig};
-  ImageSurface source, target;
-  std::vector<uint8_t> pattern;
-};
-
-bool DrawsOnlyPieces(int mode) {
-  return mode != 53 && (mode < 68 || mode > 70);
-}
-
-// Small pieces skip the blits for clipped copies and blends of their own, pieces that land
-// outside the target's clip rectangle are left out, and a picture within both clip rectangles
-// may be laid a row at a time: all of it must draw what the blits draw, under either kernel set.
-TEST_F(NumberedModeFramesTest, FramesAreTheirPiecesBlittedWithAndWithoutClipRectangles) {
-  const Rect sourceClip{9, 5, 131, 101}, targetClip{31, 22, 170, 119};
-  const struct {
-    bool clipped, mmx;
-    int kind;
-  } runs[] = {
-      {false, false, 0}, {false, false, 1}, {false, true, 1}, {true, false, 0}, {true, false, 1}};
-  for (const auto& run : runs) {
-    ScopedMmxFlag set(run.mmx);
-    if (run.clipped) {
-      source.SetClipRect(&sourceClip);
-      target.SetClipRect(&targetClip);
-    }
-    for (int mode = 0; mode < kTransitionModes; ++mode) {
-      if (!DrawsOnlyPieces(mode)) continue;
-      EXPECT_TRUE(Same(Frames(mode, run.kind), Replayed(mode, run.kind)))
-          << "mode " << mode << " kind " << run.kind << " clipped " << run.clipped << " mmx "
-          << run.mmx;
-    }
-  }
 }
 
 }  // namespace

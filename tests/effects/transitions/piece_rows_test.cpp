@@ -100,7 +100,7 @@ class PieceRowsTest : public testing::Test {
 TEST_F(PieceRowsTest, EveryModeDrawsWhatItsPiecesDrawAlone) {
   static constexpr Scene kScenes[] = {{37, 23, 40, 30, -5, 3, true},
                                       {90, 61, 104, 70, 9, 4, false}};
-  static constexpr int32_t kProgress[] = {37, 128, 219};
+  static constexpr int32_t kProgress[] = {1, 37, 128, 219, 256};
   static constexpr struct {
     int kind;
     bool library, vectors;

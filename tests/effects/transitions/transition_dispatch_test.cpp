@@ -116,7 +116,7 @@ std::vector<Rect> Sources(const RecordingSink& sink) {
   return out;
 }
 
-TEST_F(TransitionDispatchTest, CascadeStripsStartOneStepApart) {
+TEST_F(TransitionDispatchTest, CascadeStripsStartOneStepApartAndSmearsStretchTheEdge) {
   auto image = Image(64, 8, 0), picture = Image(40, 6, 0);
   ASSERT_EQ(TransitionCascadeColumns(image.get(), picture.get(), 128, 3, 4, true, 0, 16, nullptr),
             0);
@@ -127,11 +127,10 @@ TEST_F(TransitionDispatchTest, CascadeStripsStartOneStepApart) {
   TransitionCascadeRows(image.get(), picture.get(), 128, 0, 0, true, 1, 4, nullptr);
   EXPECT_EQ(Sources(sink).front(), (Rect{0, 0, 40, 3})) << "n = 2, reach = 3";
   EXPECT_EQ(sink.drawn.front().kind, 1);
-}
 
-TEST_F(TransitionDispatchTest, SmearStretchesTheEdgeOverTheRest) {
-  auto image = Image(64, 8, 0), picture = Image(40, 6, 0);
-  // At progress 1 nothing is revealed: only the edge column is stretched.
+  // A smear stretches the edge over the rest: at progress 1 nothing is revealed, only the edge
+  // column is stretched.
+  sink.drawn.clear();
   ASSERT_EQ(TransitionSmearColumns(image.get(), picture.get(), 1, 3, 4, false, 0, nullptr), 0);
   ASSERT_EQ(sink.drawn.size(), 1u);
   const TransitionPiece& edge = sink.drawn[0].piece;

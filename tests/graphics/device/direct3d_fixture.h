@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
-#include <utility>
 
 #include "common/global.h"
 #include "graphics/device/direct3d_device.h"

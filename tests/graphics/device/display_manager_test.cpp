@@ -3,20 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "graphics/device/back_buffer_surface.h"
 #include "graphics/device/direct3d_fixture.h"
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/layers/fake_filter.h"
+#include "graphics/layers/text_layer.h"
 #include "graphics/pixel/surface_rows.h"
+#include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/composition_layer.h"
+#include "graphics/surface/direct_draw_surface.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
 #include "host/gdi/memory_dc.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
 #include "platform/monitor_list.h"
+#include "support/text_renderers.h"
 
 namespace bw {
 namespace {
@@ -230,6 +235,129 @@ TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {
             kLayerDone);
   manager_->DestroyAllLayers();
   EXPECT_EQ(deleted, 2);
+}
+
+// A canvas screen that did not change shows nothing new, yet the headless run places its scripted
+// input by frames shown: each turn must still count, or a wait for a scripted click never ends.
+// A title that asks for its whole screen to be drawn again every turn shows the same picture:
+// whether the canvas goes to the window through GDI or through a DirectDraw back buffer, the window
+// must not draw it anew, and when a box then moves it is told the box's old and new places, not the
+// whole frame.
+TEST_F(DisplayManagerTest, AScreenDrawnAgainAsItWasIsNotDrawnAnew) {
+  ASSERT_NE(sink_, nullptr);
+  uint32_t observed = 0;
+  backend_.SetFrameObserver([&](host::HWND, const host::HeadlessSink&) { ++observed; });
+  for (const int backend_wanted : {kBackendGdi, kBackendDirectDraw}) {
+    SCOPED_TRACE(backend_wanted);
+    DisplayManager manager;
+    CanvasLayer* canvas = nullptr;
+    ASSERT_EQ(manager.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposed), kDisplayDone);
+    // A window made before the screen has its canvas keeps a DirectDraw back buffer, as a game
+    // that sets its screen after start-up has.
+    const bool canvasFirst = backend_wanted == kBackendGdi;
+    if (canvasFirst) manager.SetScreenSurface(canvas);
+    ASSERT_EQ(manager.SetCanvasSize(64, 48), kDisplayDone);
+    ASSERT_EQ(manager.SetMode(window_, true, false), kDisplayDone);
+    if (!canvasFirst) manager.SetScreenSurface(canvas);
+    ASSERT_EQ(manager.GetBackend(), backend_wanted);
+    CompositionLayer& composition = *canvas->GetCompositionLayer();
+    composition.SetBackgroundColor(0x336699, true);
+    ColorRectObject* box = nullptr;
+    ASSERT_EQ(manager.CreateColorRect(&box, 8, 6, 0xFFC08040, 4, 4), kDisplayDone);
+    composition.GetList().Add(box, 100, 0);
+
+    ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
+    ASSERT_TRUE(sink_->PresentPending());
+    const uint32_t shown = sink_->FramesShown(), drawn = sink_->FramesDrawn();
+    for (int turn = 0; turn < 3; ++turn) {
+      composition.InvalidateAll();
+      ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
+      ASSERT_TRUE(sink_->PresentPending());
+    }
+    EXPECT_EQ(sink_->FramesShown(), shown + 3) << "each turn still counts";
+    EXPECT_EQ(observed, sink_->FramesShown()) << "the observer hears of every turn";
+    EXPECT_EQ(sink_->FramesDrawn(), drawn) << "the same picture was drawn again";
+
+    box->SetPos(40, 30);
+    ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
+    ASSERT_TRUE(sink_->PresentPending());
+    EXPECT_EQ(sink_->FramesDrawn(), drawn + 1);
+    const host::Rect changed = sink_->LastChanged();
+    EXPECT_TRUE(changed.left <= 4 && changed.top <= 4 && changed.right >= 48 &&
+                changed.bottom >= 36)
+        << "the box's old and new places";
+    EXPECT_LT(int64_t{changed.Width()} * changed.Height(), 64 * 48) << "not the whole frame";
+    const host::Frame& frame = sink_->LastFrame();
+    for (int y = 0; y < 48; ++y) {
+      ASSERT_EQ(std::memcmp(frame.bgra.data() + y * 64 * 4, canvas->GetRowPointer(y), 64 * 4), 0)
+          << "row " << y << " differs from the canvas";
+    }
+    manager.DestroySprite(box);
+  }
+}
+
+class DisplayManagerTextTest : public testing_devices::Direct3DTarget,
+                               public testing_text::FakeFaceRenderers {
+ protected:
+  ScopedGlobal<TextRendererFactory> factoryScope{&factory};
+  ScopedGlobal<TextRenderer> noDefault{nullptr};
+  DisplayManager manager;
+};
+
+TEST_F(DisplayManagerTextTest, MakesRenderersThroughTheFactoryAndSetsThemUp) {
+  TextRenderer* made = nullptr;
+  ASSERT_EQ(manager.CreateGdiTextRenderer(&made, "FACE", 20), 0);
+  EXPECT_TRUE(!made->IsOutline() && made->GetLogFont().lfHeight == -20);
+  ASSERT_EQ(manager.CreateOutlineTextRenderer(&made, nullptr, 24), 0);
+
+  const std::string tooLong(40, 'F');
+  EXPECT_EQ(manager.CreateGdiTextRenderer(&made, tooLong.c_str(), 20), 2)
+      << "the set-up's own code";
+  EXPECT_EQ(made, nullptr);
+  EXPECT_EQ(manager.TextRendererCount(), 2u);
+  ScopedGlobal<TextRendererFactory> noFactory(nullptr);
+  EXPECT_EQ(manager.CreateGdiTextRenderer(&made, nullptr, 20), kCreateTextRendererNoMemory);
+}
+
+TEST_F(DisplayManagerTextTest, DestroyingARendererDetachesEveryKeeperAndTheDefault) {
+  TextRenderer* renderer = nullptr;
+  ASSERT_EQ(manager.CreateGdiTextRenderer(&renderer, nullptr, 16), 0);
+  DirectDrawSurface* surface = nullptr;
+  TextLayer* layer = nullptr;
+  ASSERT_EQ(manager.CreateDirectDrawSurface(&surface, "AB", renderer), 0);
+  ASSERT_EQ(manager.CreateTextLayer(&layer, kFormat8888, "AB", renderer), 0);
+  TheDefaultTextRenderer::Set(renderer);
+
+  TextRenderer* unlisted = &gdi;
+  EXPECT_EQ(manager.DestroyTextRenderer(&unlisted), kDestroyNotListed);
+  EXPECT_EQ(manager.DestroyTextRenderer(&renderer), 0);
+  EXPECT_EQ(renderer, nullptr);
+  EXPECT_EQ(surface->GetTextRenderer(), nullptr);
+  EXPECT_EQ(layer->GetTextRenderer(), nullptr);
+  EXPECT_EQ(TheDefaultTextRenderer::Get(), nullptr);
+  EXPECT_EQ(surface->Restore(0), kTextRenderNoRenderer)
+      << "nothing left to draw with, and no crash";
+  TheDefaultTextRenderer::Set(&gdi);
+  EXPECT_EQ(manager.RestoreLayers(0), 0) << "the default draws both again";
+}
+
+TEST_F(DisplayManagerTextTest, TextObjectsAreListedOnlyWhenTheyCouldBeDrawn) {
+  DirectDrawSurface* surface = nullptr;
+  TextLayer* layer = nullptr;
+  ImageSurface* image = nullptr;
+  EXPECT_EQ(manager.CreateDirectDrawSurface(&surface, "", &outline), kTextSurfaceNoText);
+  EXPECT_EQ(manager.CreateTextLayer(&layer, 3, "AB", &outline),
+            kTextLayerNoFormat + kTextLayerNoMemory);
+  EXPECT_EQ(manager.LayerCount(), 0u);
+  EXPECT_TRUE(surface == nullptr && layer == nullptr && image == nullptr);
+
+  TextRenderer* renderer = nullptr;
+  ASSERT_EQ(manager.CreateOutlineTextRenderer(&renderer, nullptr, 16), 0);
+  ASSERT_EQ(manager.CreateTextImageSurface(&image, "AB", renderer, 0), 0);
+  manager.DestroyAllLayers();
+  EXPECT_EQ(manager.TextRendererCount(), 1u) << "renderers outlive the layers";
+  // The manager goes with a layer that keeps a renderer: the renderer goes last.
+  ASSERT_EQ(manager.CreateTextLayer(&layer, kFormat8888, "AB", renderer), 0);
 }
 
 }  // namespace

@@ -106,6 +106,19 @@ inline std::vector<uint32_t> SpriteLikeRow(std::mt19937& rng, int width) {
   return row;
 }
 
+// The smoothing of a pixel by its neighbours, at(x, y) reading a w x h plane: twice its row of
+// three and once the pixels above and below, over 8; on an edge the missing neighbour's weight
+// goes to the pixel or its opposite neighbour, over 4.
+template <typename At>
+int SmoothNeighbours(At at, int x, int y, int w, int h) {
+  const bool edgeX = x == 0 || x == w - 1, edgeY = y == 0 || y == h - 1;
+  const int side = at(x == 0 ? 1 : x - 1, y), upOrDown = at(x, y == 0 ? 1 : y - 1);
+  if (edgeX && edgeY) return (2 * at(x, y) + side + upOrDown) >> 2;
+  if (edgeX) return (at(x, y) + side + at(x, y - 1) + at(x, y + 1)) >> 2;
+  if (edgeY) return (at(x, y) + at(x - 1, y) + at(x + 1, y) + upOrDown) >> 2;
+  return (2 * (at(x - 1, y) + at(x, y) + at(x + 1, y)) + at(x, y - 1) + at(x, y + 1)) >> 3;
+}
+
 // The kernels read the blend tables; every test program that includes this builds them first.
 inline const bool kBlendTablesBuilt = [] {
   BuildBlendTables();

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "blend_reference.h"
 #include "platform/mmx_flag.h"
 

@@ -130,26 +130,15 @@ TEST(SmoothStretchRows, BothSetsMatchTheBilinearFormulaWithoutReadingPastTheSour
   }
 }
 
+// Modes below 2 smooth the top five bits of each channel; mode 1 adds 7.
 uint32_t SmoothRef(const Plane& p, int x, int y, int mode) {
-  const int w = p.width, h = p.height;
   uint32_t out = 0;
   for (int c = 0; c < 3; ++c) {
     auto v = [&](int i, int j) {
-      int ch = Channel(p.Get32(i, j), c);
+      const int ch = Channel(p.Get32(i, j), c);
       return mode >= 2 ? ch : ch & 0xF8;
     };
-    bool edgeX = x == 0 || x == w - 1;
-    int hn = x > 0 ? v(x - 1, y) : v(x + 1, y);
-    int r;
-    if (y == 0 || y == h - 1) {
-      int vert = y == 0 ? v(x, y + 1) : v(x, y - 1);
-      r = edgeX ? (2 * v(x, y) + hn + vert) / 4 : (v(x - 1, y) + v(x, y) + v(x + 1, y) + vert) / 4;
-    } else if (edgeX) {
-      r = (v(x, y - 1) + v(x, y + 1) + v(x, y) + hn) / 4;
-    } else {
-      r = (2 * (v(x - 1, y) + v(x, y) + v(x + 1, y)) + v(x, y - 1) + v(x, y + 1)) / 8;
-    }
-    out = WithChannel(out, c, r + (mode == 1 ? 7 : 0));
+    out = WithChannel(out, c, SmoothNeighbours(v, x, y, p.width, p.height) + (mode == 1 ? 7 : 0));
   }
   return out;
 }

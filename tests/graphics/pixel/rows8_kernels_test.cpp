@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "support/pixel_reference.h"
+#include "blend_reference.h"
 
 namespace bw {
 namespace {
@@ -83,20 +83,8 @@ TEST(Rows8, BlurWeighsNeighboursAsTheyWere) {
   auto at = [&](int x, int y) { return int(before[y * pitch + x]); };
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      // On an edge the missing neighbour's weight goes to the pixel or its opposite neighbour.
-      const bool edgeX = x == 0 || x == w - 1, edgeY = y == 0 || y == h - 1;
-      const int side = at(x == 0 ? 1 : x - 1, y), upOrDown = at(x, y == 0 ? 1 : y - 1);
-      int expect;
-      if (edgeX && edgeY) {
-        expect = (2 * at(x, y) + side + upOrDown) >> 2;
-      } else if (edgeX) {
-        expect = (at(x, y) + side + at(x, y - 1) + at(x, y + 1)) >> 2;
-      } else if (edgeY) {
-        expect = (at(x, y) + at(x - 1, y) + at(x + 1, y) + upOrDown) >> 2;
-      } else {
-        expect = (2 * (at(x - 1, y) + at(x, y) + at(x + 1, y)) + at(x, y - 1) + at(x, y + 1)) >> 3;
-      }
-      ASSERT_EQ(pixels[y * pitch + x], expect) << x << "," << y;
+      ASSERT_EQ(pixels[y * pitch + x], reference::SmoothNeighbours(at, x, y, w, h))
+          << x << "," << y;
     }
     for (int x = w; x < pitch; ++x) ASSERT_EQ(pixels[y * pitch + x], before[y * pitch + x]);
   }

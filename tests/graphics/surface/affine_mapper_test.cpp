@@ -1,9 +1,14 @@
+// Label: optimised
 #include "graphics/surface/affine_mapper.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
+#include "graphics/pixel/lerp.h"
+#include "graphics/surface/pixel_library.h"
 #include "graphics/surface/surface_fixture.h"
 #include "platform/mmx_flag.h"
 
@@ -105,8 +110,7 @@ TEST(AffineMapper, CornersOffByRoundingNoiseOrHalfAPixelStillLandEveryPixel) {
 }
 
 // A corner that is not a number draws nothing; so does a shape without area. A huge shape covers
-// the whole target without overflowing. (Clips and keys meet a pixel-by-pixel oracle in the row
-// runs' test.)
+// the whole target without overflowing. (Clips and keys meet the pixel-by-pixel oracle below.)
 TEST(AffineMapper, BadCornersDrawNothingAndHugeShapesStayInside) {
   std::mt19937 rng(75);
   auto source = Opaque(rng, 5, 3);
@@ -129,6 +133,135 @@ TEST(AffineMapper, BadCornersDrawNothingAndHugeShapesStayInside) {
   ASSERT_EQ(eight.Create(4, 4, 8, 0), kSurfaceDone);
   EXPECT_EQ(AffineTextureMap(untouched.get(), &eight, straight, all, 0, &touched),
             kAffineBadArguments);
+}
+
+// The turned-picture mapper walks each row as one run of samples; a pixel-by-pixel mapper with
+// the exact test at every pixel is the oracle: the same pixels and the same touched box for any
+// corners, mirror, clip rectangles, colour key and kernel set.
+constexpr double kNudgeX = 1.0 / 4096;
+constexpr double kNudgeY = 0.6180339887498949 / 4096;
+
+// Every target pixel of the clip tested on its own; write(out, sample) answers whether it wrote.
+template <typename Write>
+Rect MapPixelByPixel(ImageSurface& target, const ImageSurface& source, const LibPoint p[3],
+                     const Rect& from, uint32_t mirror, Write write) {
+  const double w = from.right - from.left, h = from.bottom - from.top;
+  const double ux = p[1].x - p[0].x, uy = p[1].y - p[0].y;
+  const double vx = p[2].x - p[0].x, vy = p[2].y - p[0].y;
+  const double det = ux * vy - uy * vx;
+  const double uPerX = vy / det * w, uPerY = -vx / det * w;
+  const double vPerX = -uy / det * h, vPerY = ux / det * h;
+  Rect clip{0, 0, target.GetWidth(), target.GetHeight()},
+      sourceClip{0, 0, source.GetWidth(), source.GetHeight()};
+  IntersectRects(&clip, clip, *target.GetClipRectPtr());
+  IntersectRects(&sourceClip, sourceClip, *source.GetClipRectPtr());
+  Rect box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  for (int32_t y = clip.top; y < clip.bottom; ++y) {
+    const double dy = y + kNudgeY - p[0].y;
+    for (int32_t x = clip.left; x < clip.right; ++x) {
+      const double dx = x + kNudgeX - p[0].x;
+      const double u = dy * uPerY + dx * uPerX, v = dy * vPerY + dx * vPerX;
+      if (!(u >= 0 && u < w && v >= 0 && v < h)) continue;
+      const int64_t su = int64_t(u), sv = int64_t(v);
+      const int64_t sx = mirror & kLibMirrorLeftRight ? from.right - 1 - su : from.left + su;
+      const int64_t sy = mirror & kLibMirrorUpsideDown ? from.bottom - 1 - sv : from.top + sv;
+      if (sx < sourceClip.left || sx >= sourceClip.right || sy < sourceClip.top ||
+          sy >= sourceClip.bottom) {
+        continue;
+      }
+      auto* out = reinterpret_cast<uint32_t*>(target.GetRowPointer(y)) + x;
+      if (!write(out, Pixel(source, int(sx), int(sy)))) continue;
+      box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+             std::max(box.bottom, y + 1)};
+    }
+  }
+  return box.left < box.right ? box : Rect{};
+}
+
+TEST(AffineMapperRuns, EveryRowRunMatchesThePixelByPixelMapper) {
+  std::mt19937 rng(81);
+  std::uniform_real_distribution<double> place(-30, 90), angle(0, 6.3), scale(0.3, 2.5);
+  const uint8_t* opacityRow = ProductTable[150];
+  for (int round = 0; round < 120; ++round) {
+    auto source = Random(rng, 23 + round % 7, 17, 32);
+    const Rect from{round % 3, round % 4, source->GetWidth() - round % 2, source->GetHeight()};
+    const Rect sourceClip{2, 1, 20, 15}, clip{5, 3, 50, 40};
+    if (round % 5 == 0) source->SetClipRect(&sourceClip);
+    if (round % 4 == 1) source->SetColorKeyFromPixel(3, 3);
+    const double a = angle(rng), k = scale(rng), cx = place(rng), cy = place(rng);
+    const double c = std::cos(a) * k, s = std::sin(a) * k;
+    auto at = [&](double x, double y) { return LibPoint{cx + x * c - y * s, cy + x * s + y * c}; };
+    const double w = from.Width(), h = from.Height() * (round % 3 == 2 ? 1.7 : 1.0);
+    const LibPoint corners[3] = {at(0, 0), at(w, 0), at(0, h)};
+    const uint32_t mirror = uint32_t(round) % 4;
+    auto base = Random(rng, 64, 48, 32);
+    // A copy takes no clip rectangle: each one gets its own.
+    auto fresh = [&] {
+      auto copy = Copy(*base);
+      if (round % 6 == 0) copy->SetClipRect(&clip);
+      return copy;
+    };
+    const uint32_t key = source->GetColorKey();
+    for (bool mmx : {false, true}) {
+      ScopedMmxFlag set(mmx);
+      auto got = fresh(), want = fresh();
+      Rect touched;
+      ASSERT_EQ(AffineTextureMap(got.get(), source.get(), corners, from, mirror, &touched),
+                kAffineDone);
+      const Rect box = MapPixelByPixel(*want, *source, corners, from, mirror,
+                                       [key](uint32_t* out, uint32_t sample) {
+                                         if (key != kNoColorKey && sample == key) return false;
+                                         *out = sample;
+                                         return true;
+                                       });
+      ASSERT_TRUE(SamePixels(*got, *want)) << "copy, round " << round << ", mmx " << mmx;
+      ASSERT_EQ(touched, box) << "copy, round " << round;
+
+      got = fresh(), want = fresh();
+      ASSERT_EQ((mmx ? AffineTextureMapOpacityMmx : AffineTextureMapOpacity)(
+                    got.get(), source.get(), corners, from, mirror, opacityRow, &touched),
+                kAffineDone);
+      const Rect blended = MapPixelByPixel(
+          *want, *source, corners, from, mirror, [opacityRow](uint32_t* out, uint32_t sample) {
+            *out = pixel_detail::LerpPlain(*out, sample, WeightTable[opacityRow[sample >> 24]][0]);
+            return true;
+          });
+      ASSERT_TRUE(SamePixels(*got, *want)) << "opacity, round " << round << ", mmx " << mmx;
+      ASSERT_EQ(touched, blended) << "opacity, round " << round;
+    }
+  }
+}
+
+// The faded turn of the vector set in one pass gives the trail that turning into a scratch copy
+// of the frame and laying all of it over at the opacity gave.
+TEST(AffineMapperRuns, FadedTurnEqualsTheScratchFrameLaidOver) {
+  ScopedMmxFlag vector(true);
+  ScopedPixelLibrary library(&BuiltInPixelLibrary());
+  auto affine = BuiltInPixelLibrary().Get<AffineRoutine>(kLibAffine);
+  ASSERT_NE(affine, nullptr);
+  std::mt19937 rng(82);
+  const uint32_t extras[4] = {};
+  for (int round = 0; round < 12; ++round) {
+    auto picture = Random(rng, 40, 30, 32);
+    if (round % 3 == 1) picture->SetColorKeyFromPixel(5, 5);
+    auto frame = Random(rng, 64, 48, 32);
+    const double a = 0.4 * round, k = 0.6 + 0.1 * round;
+    auto at = [&](double x, double y) {
+      return LibPoint{20 + x * std::cos(a) * k - y * std::sin(a) * k,
+                      10 + x * std::sin(a) * k + y * std::cos(a) * k};
+    };
+    const LibPoint corners[3] = {at(0, 0), at(40, 0), at(0, 30)};
+    const int opacity = 20 * round + 3;
+    auto scratch = Copy(*frame), want = Copy(*frame), got = Copy(*frame);
+    ASSERT_EQ(affine(scratch.get(), picture.get(), corners, nullptr, LibraryOperation(kLibCopy), 0,
+                     255, extras),
+              0);
+    ASSERT_EQ(want->OpacityBlit(scratch.get(), opacity, 0, 0, nullptr), ImageSurface::kOpDone);
+    ASSERT_EQ(affine(got.get(), picture.get(), corners, nullptr, LibraryOperation(kLibOpacity), 0,
+                     opacity, extras),
+              0);
+    ASSERT_TRUE(SamePixels(*got, *want)) << "round " << round;
+  }
 }
 
 }  // namespace

@@ -28,26 +28,22 @@ class TextSurfaceTest : public testing_devices::Direct3DTarget,
   ImageSurface image;
 };
 
-TEST_F(TextSurfaceTest, DrawsItsTextAtTheMeasuredSizeOrRefuses) {
+TEST_F(TextSurfaceTest, DrawsItsTextAtTheMeasuredSizeAgainAfterALossOrRefuses) {
   DirectDrawSurface surface;
   ASSERT_EQ(surface.Load("AB", &gdi), 0);
   EXPECT_TRUE(surface.GetWidth() == 16 && surface.GetHeight() == 16);
   EXPECT_EQ(Rgb(surface, 2, 2), 0xFFFFFFu);
-  EXPECT_EQ(surface.Load("", &gdi), kTextSurfaceNoText);
-  EXPECT_EQ(surface.Load("AB", nullptr), kTextRenderNoRenderer + kTextSurfaceNoMemory);
-  testing_text::FailingTextRenderer failing;
-  EXPECT_EQ(surface.Load("AB", &failing), kTextRenderDrawFailed + kTextSurfaceNoMemory);
-  EXPECT_EQ(surface.GetDirectDrawSurface(), nullptr);
-}
-
-TEST_F(TextSurfaceTest, RestoreDrawsTheTextAgainWithItsKey) {
-  DirectDrawSurface surface;
-  ASSERT_EQ(surface.Load("AB", &gdi), 0);
+  // A lost surface draws its text again, with its key.
   ASSERT_EQ(surface.SetColorKeyRgb(0, 0, 0), 0);
   surface.GetDirectDrawSurface()->SetLost(true);
   EXPECT_EQ(surface.Restore(1), 0);
   EXPECT_EQ(Rgb(surface, 2, 2), 0xFFFFFFu);
   EXPECT_EQ(surface.GetColorKeyRgb(), 0u) << "the key is set again";
+  EXPECT_EQ(surface.Load("", &gdi), kTextSurfaceNoText);
+  EXPECT_EQ(surface.Load("AB", nullptr), kTextRenderNoRenderer + kTextSurfaceNoMemory);
+  testing_text::FailingTextRenderer failing;
+  EXPECT_EQ(surface.Load("AB", &failing), kTextRenderDrawFailed + kTextSurfaceNoMemory);
+  EXPECT_EQ(surface.GetDirectDrawSurface(), nullptr);
 }
 
 TEST_F(TextSurfaceTest, ImagesCopyFromTextSurfacesAndTextLayers) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -188,33 +187,34 @@ TEST(MessageTextEngineTest, HistoryRingSavesAndLoads) {
   e.SaveHistory(saved);
   EXPECT_EQ(saved.size(), e.GetHistorySaveSize());
 
+  auto load = [](MessageTextEngine& into, std::span<const uint8_t> bytes) {
+    ByteReader reader(bytes.data(), bytes.size());
+    return into.LoadHistory(reader, true);
+  };
+  auto resaved = [](MessageTextEngine& from) {
+    std::vector<uint8_t> out;
+    from.SaveHistory(out);
+    return out;
+  };
   MessageTextEngine two;
   two.SetHistoryCapacity(2);
-  ByteReader reader(saved);
-  ASSERT_EQ(two.LoadHistory(reader, true), 0);
+  ASSERT_EQ(load(two, saved), 0);
   ASSERT_EQ(two.HistoryCount(), 2);
   EXPECT_EQ(std::tuple(two.HistoryEntry(1)->keyNumber, two.ShownPosition()), std::tuple(104, 1));
 
   MessageTextEngine same;
   same.SetHistoryCapacity(3);
-  ByteReader again(saved);
-  ASSERT_EQ(same.LoadHistory(again, true), 0);
-  std::vector<uint8_t> resaved;
-  same.SaveHistory(resaved);
-  EXPECT_EQ(resaved, saved);
+  ASSERT_EQ(load(same, saved), 0);
+  EXPECT_EQ(resaved(same), saved);
 
   // Every truncation fails and keeps what was there; so does a count too large for the bytes.
   for (size_t cut = 0; cut < saved.size(); ++cut) {
-    ByteReader shortBlock(saved.data(), cut);
-    ASSERT_EQ(same.LoadHistory(shortBlock, true), 2) << cut;
+    ASSERT_EQ(load(same, std::span(saved).first(cut)), 2) << cut;
   }
   std::vector<uint8_t> huge = saved;
   huge[3] = 0x7F;
-  ByteReader hugeBlock(huge);
-  EXPECT_EQ(same.LoadHistory(hugeBlock, true), 2);
-  resaved.clear();
-  same.SaveHistory(resaved);
-  EXPECT_EQ(resaved, saved);
+  EXPECT_EQ(load(same, huge), 2);
+  EXPECT_EQ(resaved(same), saved);
 
   // Without restore the entries are passed over and the history is empty.
   ByteReader skipped(saved);
@@ -303,13 +303,8 @@ TEST(MessageTextEngineTest, PackingCutsLongReferencedChoices) {
   EXPECT_EQ(packed[0], 252 + 3);  // 126 characters, never half of one
 }
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Message(std::string_view text, uint8_t keyByte = 1, uint16_t keyNumber = 5) {
-  Bytes b{keyByte, static_cast<uint8_t>(keyNumber), static_cast<uint8_t>(keyNumber >> 8)};
-  b.insert(b.end(), text.begin(), text.end());
-  b.push_back(0);
-  return b;
+Bytes Message(std::string_view text) {
+  return Message(Of(text), 1, 5);
 }
 
 // A script VM with one loaded script record for the read flags, the fake's 16-pixel font and a

@@ -11,10 +11,6 @@
 namespace bw {
 namespace {
 
-void SetVariable(TgsWorld& w, uint32_t word, uint32_t value) {
-  w.Host().GetMemory().Write32(w.Host().VariableValueAddress(0) + 4 * word, value);
-}
-
 // A loop whose named jump leaves once variable word 0 reaches turns: on a later turn than its
 // first, so the step that leaves runs decoded.
 std::string Looping(const char* text, int turns, const char* next) {
@@ -43,7 +39,7 @@ TEST(TgsDecodedSteps, AScriptLoadedWhereAnotherWentIsReadAfresh) {
   f.UnloadAll();
   ASSERT_EQ(f.Start("B"), 0);
   ASSERT_EQ(f.CurrentScript()->CodeStart(), block) << "B must take the block A left";
-  SetVariable(w, 0, 0);
+  w.SetVariable(0, 0);
   EXPECT_EQ(TgsRunStep(f), kTgsStepEnded);
   EXPECT_EQ(f.Text(), "aabbbcbbbbbc");
 }
@@ -60,12 +56,11 @@ TEST(TgsDecodedSteps, EmbeddedCodeThatFaultsOnALaterTurnEndsTheStep) {
                                       faultAtThree + " | set 0, host:0 | ret | fault: jmp 0}"}) {
     SCOPED_TRACE(line);
     TgsWorld w;
-    ASSERT_EQ(w.StartScenario("top:\n  \"t\"\n  stmt{inc var:0 | ret}\n  " + line + "\n  .end\n"),
-              0);
-    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed);
+    EXPECT_EQ(w.Run("top:\n  \"t\"\n  stmt{inc var:0 | ret}\n  " + line + "\n  .end\n"),
+              kTgsStepMalformed);
     EXPECT_EQ(w.Frame().Text(), "ttt");
     EXPECT_EQ(w.Frame().ValueStackTop(), 0u);
-    SetVariable(w, 0, 4);
+    w.SetVariable(0, 4);
     w.Frame().SetStepBudget(100);
     EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
     EXPECT_EQ(w.Frame().Text(), "tttt");

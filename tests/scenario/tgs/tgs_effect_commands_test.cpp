@@ -19,7 +19,6 @@
 #include "resource/images/image_loader_manager.h"
 #include "scenario/tgs/tgs_crossfade.h"
 #include "scenario/tgs/tgs_frame.h"
-#include "scenario/tgs/tgs_scene_state.h"
 #include "scenario/tgs/tgs_scene_world.h"
 #include "scenario/tgs/tgs_test_world.h"
 #include "support/game_folder.h"
@@ -125,10 +124,7 @@ TEST_F(EffectCommandsTest, CrossWithTimeZeroRunsASecondAndSwapsThePages) {
   EXPECT_EQ(scene_->WaitTransition(false), 0);
   EXPECT_EQ(turns_, 11) << "one turn starts the clock, ten run the second";
   EXPECT_FALSE(scene_->TransitionPending());
-  ImageSurface* shownPicture = nullptr;
-  shown_.GetCompositionLayer()->GetBackground(&shownPicture, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr);
-  EXPECT_EQ(shownPicture, scene_->Background(0).picture.get());
+  EXPECT_EQ(BackgroundOf(shown_), scene_->Background(0).picture.get());
   const TgsSpriteRecord& sprite = *scene_->SpriteRecord(0, 0, 0);
   EXPECT_EQ(sprite.sprite->GetOwnerList(), &shown_.GetCompositionLayer()->GetList());
 }
@@ -146,10 +142,7 @@ TEST_F(EffectCommandsTest, SkippingOrAnUnknownTransitionSwapsAtOnce) {
   EXPECT_EQ(scene_->TransFilter(9, 500, 0, 0, 0), kBadTransitionIndex);
   EXPECT_EQ(scene_->TransFilter(0, 500, 0, 0, 0), kTransitionUnknown);
   EXPECT_EQ(scene_->Background(0).name, "BG2A");
-  ImageSurface* shownPicture = nullptr;
-  shown_.GetCompositionLayer()->GetBackground(&shownPicture, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr);
-  EXPECT_EQ(shownPicture, scene_->Background(0).picture.get());
+  EXPECT_EQ(BackgroundOf(shown_), scene_->Background(0).picture.get());
   const std::array<int32_t, 3> quake{1, 2, 3};
   EXPECT_EQ(scene_->ScreenQuake(quake, 0, {}, 0, 0, 0), kTransitionUnknown);
 }
@@ -328,12 +321,6 @@ class CrossFadeTest : public SceneWorld {
               kComposeDone);
     return picture;
   }
-  static ImageSurface* BackgroundOf(CanvasLayer& layer) {
-    ImageSurface* picture = nullptr;
-    layer.GetCompositionLayer()->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr,
-                                               nullptr);
-    return picture;
-  }
 
   std::function<void()> beforeTurn_;
   std::unique_ptr<TgsCrossFade> fades_;
@@ -373,10 +360,7 @@ TEST_F(CrossFadeTest, HeldSkipKeyCutsTheFadeShortAndStillSwaps) {
   EXPECT_EQ(turns_, 1);
   EXPECT_FALSE(shown_.HasSource());
   EXPECT_EQ(scene_->Background(0).name, "BG2A");
-  ImageSurface* shownPicture = nullptr;
-  shown_.GetCompositionLayer()->GetBackground(&shownPicture, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr);
-  EXPECT_EQ(shownPicture, scene_->Background(0).picture.get()) << "layer and records agree";
+  EXPECT_EQ(BackgroundOf(shown_), scene_->Background(0).picture.get()) << "layer and records agree";
   EXPECT_EQ(fades_->CrossFade(300, 2, 0), kFadeFinished) << "skip mode 0 ignores the keys";
   EXPECT_EQ(scene_->Background(0).name, "BG1A");
   EXPECT_EQ(scene_->SpriteRecord(0, 0, 0)->sprite, nullptr) << "mode 2 leaves the sprites";
@@ -439,19 +423,10 @@ TEST_F(CrossFadeTest, FadeFromBlackBringsTheSceneInAndLeavesBothPagesAsTheyWere)
 // The parts animation of a standing picture (built-in 89) on the real "sp_parts" class: the file
 // chosen by the picture's size letter and character, the parts laid from the picture's corner just
 // above it, the hidden blocks read on request, and the record that a save keeps to start it again.
-// A frame host whose scene draws on the world's pages.
-class ScenePagesHost : public FakeFrameHost {
- public:
-  explicit ScenePagesHost(TgsSceneHost* pages) : pages_(pages) {}
-  TgsSceneHost* SceneHost() override { return pages_; }
-
- private:
-  TgsSceneHost* pages_;
-};
-
 class CharacterParts : public RealEffectsWorld {
  protected:
-  CharacterParts() : engine_(&files_, 32u << 20), host_(this) {
+  CharacterParts() : engine_(&files_, 32u << 20) {
+    host_.sceneHost = this;
     RegisterBuiltinLoaders(loaders_);
     LoadPlainEngine(files_, engine_);
     files_.Put("SCRIPT\\RUN.TOB", Tob(".tob1\nMessageBegin 0\n\"A\"\nMessageWait\n.end\n"));
@@ -485,7 +460,7 @@ class CharacterParts : public RealEffectsWorld {
   ScopedGlobal<ImageLoaderManager> publishedLoaders_{&loaders_};
   MemoryScriptFileSource files_;
   ScriptEngine engine_;
-  ScenePagesHost host_;
+  FakeFrameHost host_;
 };
 
 TEST_F(CharacterParts, APictureWearsItsPartsAndASaveStartsThemAgain) {

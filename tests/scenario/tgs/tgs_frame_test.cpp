@@ -3,7 +3,6 @@
 
 #include <climits>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <set>
 #include <span>
@@ -13,11 +12,9 @@
 
 #include "host/cp932.h"
 #include "scenario/tgs/tgs_frame.h"
-#include "scenario/tgs/tgs_history.h"
 #include "scenario/tgs/tgs_sound.h"
 #include "scenario/tgs/tgs_test_world.h"
 #include "script/script_file_source.h"
-#include "script/script_test_util.h"
 
 namespace bw {
 namespace {
@@ -87,13 +84,10 @@ TEST(MessageSummary, FramesNameAndDropsSpacesAndCalls) {
   EXPECT_EQ(out, "ab");
 }
 
-TEST(VoicePan, FollowsThePictureX) {
+TEST(VoicePanAndAutoPlayTime, FollowThePictureXAndDoNotWrap) {
   const std::pair<int32_t, int32_t> cases[] = {{0, -5000},  {-30, -5000}, {399, -13},  {400, 0},
                                                {799, 4987}, {800, 5000},  {5000, 5000}};
   for (auto [x, pan] : cases) EXPECT_EQ(VoicePanForX(x), pan) << x;
-}
-
-TEST(AutoPlayTime, DoesNotWrap) {
   EXPECT_EQ(AutoPlayMs(50, 20, 1000), 2000u);
   EXPECT_GT(AutoPlayMs(255, 4000, 0xFFFFFF00u), 0xFFFFFF00u);
 }
@@ -182,7 +176,7 @@ TEST_F(TgsFrameTest, AutoPlayEndsAfterTheTimeButNotBeforeTheVoice) {
   EXPECT_GE(host.clock - again, 3000u);
 }
 
-TEST_F(TgsFrameTest, NamesAreCutOnCharacterBoundaries) {
+TEST_F(TgsFrameTest, NamesAreCutOnCharacterBoundariesAndAPendingVoiceSurvivesACommit) {
   std::string wide;
   for (int i = 0; i < 30; ++i) wide += "\x82\xA0";
   frame.SetSpeakerName(std::string_view(wide));
@@ -191,9 +185,8 @@ TEST_F(TgsFrameTest, NamesAreCutOnCharacterBoundaries) {
   EXPECT_EQ(
       std::tuple(frame.SpeakerName().size(), frame.ShownName().size(), frame.VoiceName().size()),
       std::tuple(40u, 15u, 15u));
-}
 
-TEST_F(TgsFrameTest, PendingVoiceSurvivesTheNextCommit) {
+  // A voice pending at a commit survives the next one.
   frame.SetNameAndVoice(std::string_view("A"), std::string_view("V1"));
   frame.Text() = "first";
   ASSERT_EQ(frame.CommitMessageText(), 0);
@@ -260,9 +253,8 @@ TEST_F(TgsFrameTest, DispatcherKeysAndActions) {
   // Alt held: F keys are not read.
   host.keysDown = {0x38};
   EXPECT_EQ(frame.DispatchInput(-1), kDispatchNothing);
-}
 
-TEST_F(TgsFrameTest, QuickLoadFailureKeepsPlayingWithItsCaption) {
+  // A quick load that fails keeps playing with its caption.
   host.settings.confirmQuickLoad = false;
   EXPECT_EQ(frame.DispatchInput(1), kDispatchRan);
   EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックロードに失敗しました"));
@@ -487,29 +479,7 @@ TEST_F(TgsScenarioTest, DirectBuiltinsReachTheirOperationsAndTheResultWord) {
 // The history keeps the colours of the font calls in its texts: -1 is the colour it draws the
 // text in; faces, sizes and the message's own font stay as they are.
 TEST_F(TgsScenarioTest, HistoryLayoutColoursItsRenderersThroughTextCalls) {
-  struct ColourView : TgsHistoryView {
-    int32_t LineHeight() override { return 20; }
-    int32_t MeasureText(std::string_view) override { return -1; }
-    int Open(int32_t, int32_t) override { return 0; }
-    void BeginPage() override {}
-    void DrawName(std::string_view, int32_t, uint32_t) override {}
-    void DrawText(std::string_view, int32_t, uint32_t) override {}
-    void DrawChoice(std::string_view, int32_t, uint32_t) override {}
-    void PlaceVoiceBox(int, int32_t, int32_t) override {}
-    void SetScrollPosition(int32_t) override {}
-    int32_t ScrollPosition() override { return 0; }
-    void SetAlpha(uint8_t, uint8_t) override {}
-    void SetHidden(bool) override {}
-    int TakeClickedBox() override { return -1; }
-    int32_t Wheel() override { return 0; }
-    ImageSurface* MakeSceneLayer() override { return nullptr; }
-    void Close() override {}
-    bool MenuItemEnabled(int) override { return true; }
-    void EnableMenuItem(int, bool) override {}
-    void SetTextColor(uint32_t rgb) override { text.push_back(rgb); }
-    void SetShadowColor(uint32_t rgb) override { shadow.push_back(rgb); }
-    std::vector<uint32_t> text, shadow;
-  } view;
+  FakeHistoryView view{host};
   host.historyView = &view;
   host.clickTurns = {1};
   ASSERT_EQ(Run("MessageBegin 0\n\"A\"\nTextFont -, -1, 4144959\n\"B\"\n"
@@ -528,11 +498,11 @@ TEST_F(TgsScenarioTest, HistoryLayoutColoursItsRenderersThroughTextCalls) {
   const TgsFontState before = frame->Font();
 
   EXPECT_EQ(frame->RunHistoryCall(records[0], 0xFFB74C), 0);
-  EXPECT_EQ(view.text, std::vector<uint32_t>{0xFFB74C}) << "-1: the history's own colour";
-  EXPECT_EQ(view.shadow, std::vector<uint32_t>{0x3F3F3F});
+  EXPECT_EQ(view.textColors, std::vector<uint32_t>{0xFFB74C}) << "-1: the history's own colour";
+  EXPECT_EQ(view.shadowColors, std::vector<uint32_t>{0x3F3F3F});
   EXPECT_EQ(frame->RunHistoryCall(records[1], 0xFFFFFF), 0);
-  EXPECT_EQ(view.text.back(), 0x00FF00u);
-  EXPECT_EQ(view.shadow.size(), 1u) << "a shadow not given is left alone";
+  EXPECT_EQ(view.textColors.back(), 0x00FF00u);
+  EXPECT_EQ(view.shadowColors.size(), 1u) << "a shadow not given is left alone";
   EXPECT_EQ(std::tuple(frame->Font().size, frame->Font().color, frame->Font().face,
                        frame->Font().changed),
             std::tuple(before.size, before.color, before.face, before.changed))
@@ -541,7 +511,7 @@ TEST_F(TgsScenarioTest, HistoryLayoutColoursItsRenderersThroughTextCalls) {
   // Outside the history layout the same record sets the message font again.
   EXPECT_EQ(frame->RunCallRecord(records[1]), 0);
   EXPECT_EQ(frame->Font().size, 30);
-  EXPECT_EQ(view.text.size(), 2u);
+  EXPECT_EQ(view.textColors.size(), 2u);
   EXPECT_EQ(frame->RunHistoryCall(records[1].first(1), 0xFFFFFF), kTgsBadCallRecord);
 }
 

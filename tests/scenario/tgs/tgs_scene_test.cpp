@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -20,7 +19,6 @@
 #include "scenario/tgs/tgs_scene_world.h"
 #include "scenario/tgs/tgs_test_world.h"
 #include "script/script_file_source.h"
-#include "script/script_test_util.h"
 #include "support/fuzz_seeds.h"
 
 namespace bw::test {
@@ -195,11 +193,8 @@ TEST_F(SceneTest, NamesThatFillTheirFieldAreRefusedBeforeAnythingChanges) {
 
 // The frame hands its scene built-ins to the scene and places the face window by a picture.
 TEST_F(SceneTest, FrameReachesTheSceneOfItsHost) {
-  struct Host : FakeFrameHost {
-    TgsSceneHost* scene = nullptr;
-    TgsSceneHost* SceneHost() override { return scene; }
-  } host;
-  host.scene = this;
+  FakeFrameHost host;
+  host.sceneHost = this;
   MemoryScriptFileSource files;
   TgsFrame frame(nullptr, &files, &host);
   TgsOperations& operations = frame;
@@ -217,7 +212,9 @@ TEST_F(SceneTest, FrameReachesTheSceneOfItsHost) {
 // The scene block of save data: written and read back byte for byte, every short or bad block
 // refused with the frame left as it was, and the rebuild's steps and closing fade.
 // A block with something in every part (blocks hold records that do not move).
-void Fill(TgsSceneBlock& b) {
+std::unique_ptr<TgsSceneBlock> FullBlock() {
+  auto block = std::make_unique<TgsSceneBlock>();
+  TgsSceneBlock& b = *block;
   b.messageIndex = 1;
   b.switches = {1, 0, 1, 0};
   b.quake = {1, 4, 5, 6, 1, 0};
@@ -248,12 +245,7 @@ void Fill(TgsSceneBlock& b) {
   b.tail.choices = {{0, 1, "Left"}, {0, 3, "Right"}};
   b.tail.message = std::string("Hi\0[x", 5);
   b.tail.speaker = "Ann";
-}
-
-std::unique_ptr<TgsSceneBlock> FullBlock() {
-  auto b = std::make_unique<TgsSceneBlock>();
-  Fill(*b);
-  return b;
+  return block;
 }
 
 std::vector<uint8_t> HistoryRange() {

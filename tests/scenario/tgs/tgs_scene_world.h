@@ -127,6 +127,12 @@ class SceneWorld : public TgsSceneHost, public ::testing::Test {
     ++turns_;
     return true;
   }
+  static ImageSurface* BackgroundOf(CanvasLayer& layer) {
+    ImageSurface* picture = nullptr;
+    layer.GetCompositionLayer()->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr,
+                                               nullptr);
+    return picture;
+  }
   uint32_t Pixel(const ImageSurface& s, int x, int y) {
     uint32_t v;
     std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);

@@ -12,11 +12,13 @@
 #include <utility>
 #include <vector>
 
+#include "graphics/surface/image_surface.h"
 #include "lib/tob/failing_operations.h"
 #include "lib/tob/tob_assembler.h"
 #include "scenario/tgs/tgs_builtins.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
+#include "scenario/tgs/tgs_history.h"
 #include "scenario/tgs/tgs_interpreter.h"
 #include "script/script_engine.h"
 #include "script/script_file_source.h"
@@ -122,6 +124,14 @@ class TgsWorld {
   int StartScenario(const std::string& lines, const tob::FaultSwitches& faults = {}) {
     PutTob("RUN", ".tob1\n" + lines, faults);
     return frame_->Start("RUN");
+  }
+  // Starts such a scenario and runs its first step.
+  int Run(const std::string& lines) {
+    EXPECT_EQ(StartScenario(lines), 0);
+    return TgsRunStep(*frame_);
+  }
+  void SetVariable(uint32_t word, uint32_t value) {
+    host_.GetMemory().Write32(host_.VariableValueAddress(0) + 4 * word, value);
   }
   uint32_t Variable(uint32_t word) {
     uint32_t v = 0;
@@ -262,6 +272,58 @@ class FakeFrameHost : public TgsFrameHost {
   void TraceBuiltin(uint32_t) override {}
   TgsHistoryView* HistoryView() override { return historyView; }
   TgsHistoryView* historyView = nullptr;
+  TgsSceneHost* SceneHost() override { return sceneHost; }
+  TgsSceneHost* sceneHost = nullptr;  // the pages the frame's scene draws on
+};
+
+// Records what the history window asks of the screen; input comes per turn of the host.
+class FakeHistoryView : public TgsHistoryView {
+ public:
+  static constexpr int32_t kLine = 30;
+  explicit FakeHistoryView(const FakeFrameHost& host) : host_(host) {}
+
+  int32_t LineHeight() override { return kLine; }
+  int32_t MeasureText(std::string_view) override { return -1; }
+  int Open(int32_t total, int32_t position) override {
+    return opened.push_back({total, position}), scroll = position, 0;
+  }
+  void BeginPage() override { lines.clear(), ++pages; }
+  void DrawName(std::string_view name, int32_t, uint32_t) override { lines.emplace_back(name); }
+  void DrawText(std::string_view t, int32_t, uint32_t) override { lines.emplace_back(t); }
+  void DrawChoice(std::string_view t, int32_t, uint32_t) override { lines.emplace_back(t); }
+  void PlaceVoiceBox(int, int32_t, int32_t) override {}
+  void SetScrollPosition(int32_t position) override { scrolls.push_back(scroll = position); }
+  int32_t ScrollPosition() override { return scroll; }
+  void SetAlpha(uint8_t alpha, uint8_t dark) override { alphas.push_back({alpha, dark}); }
+  void SetHidden(bool h) override { hidden.push_back(h); }
+  int TakeClickedBox() override { return At(clicks, -1); }
+  int32_t Wheel() override { return At(wheel, 0); }
+  ImageSurface* MakeSceneLayer() override { return screenIsScene = true, &scene; }
+  void Close() override { screenIsScene = false, ++closes; }
+  bool MenuItemEnabled(int item) override { return menu[item]; }
+  void EnableMenuItem(int item, bool on) override { menu[item] = on; }
+  void SetTextColor(uint32_t rgb) override { textColors.push_back(rgb); }
+  void SetShadowColor(uint32_t rgb) override { shadowColors.push_back(rgb); }
+
+  std::vector<std::pair<int32_t, int32_t>> opened;
+  std::vector<std::string> lines;
+  std::vector<std::pair<uint8_t, uint8_t>> alphas;
+  std::vector<bool> hidden;
+  std::vector<int32_t> scrolls;
+  std::vector<uint32_t> textColors, shadowColors;
+  std::map<int, int> clicks, wheel;  // turn -> box, turn -> wheel
+  std::map<int, bool> menu{{0, true}, {1, false}, {2, true}};
+  ImageSurface scene;
+  bool screenIsScene = false;
+  int closes = 0, pages = 0;
+  int32_t scroll = 0;
+
+ private:
+  int At(const std::map<int, int>& m, int none) const {
+    auto it = m.find(host_.turns);
+    return it == m.end() ? none : it->second;
+  }
+  const FakeFrameHost& host_;
 };
 
 }  // namespace bw

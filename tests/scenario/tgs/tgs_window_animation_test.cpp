@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -91,14 +90,12 @@ TEST_F(WindowAnimationTest, SkippingEndsAtOnceAndFailuresLeaveTheRecord) {
 // page that puts the window back.
 TEST_F(WindowAnimationTest, TalkCommitsMovesWaitsAndTheNextPageEndsIt) {
   struct Host : FakeFrameHost {
-    TgsSceneHost* world = nullptr;
     std::function<bool()> worldTurn;
     Sprite* window = nullptr;
-    TgsSceneHost* SceneHost() override { return world; }
     Sprite* WindowSprite() override { return window; }
     int FrameTurn() override { return worldTurn(), FakeFrameHost::FrameTurn(); }
   } host;
-  host.world = this;
+  host.sceneHost = this;
   host.worldTurn = [this] { return Turn(); };
   MemoryScriptFileSource files;
   TgsFrame frame(nullptr, &files, &host);
@@ -185,7 +182,7 @@ TEST(WindowFadeAlpha, RisesFallsAndNeverWraps) {
   EXPECT_EQ(TgsWindowFade::AlphaAt(false, 5, 0), 0) << "a time of 0 is 1 ms";
 }
 
-TEST_F(WindowFadeTest, FadeInRunsFrameByFrameToFullAlpha) {
+TEST_F(WindowFadeTest, FadesRunFrameByFrameToFullAlphaAndBack) {
   EXPECT_EQ(frame.FadeMessageWindows(true, 50, false), 0);
   EXPECT_TRUE(host.windowVisible);
   EXPECT_TRUE(frame.WindowShown());
@@ -195,10 +192,9 @@ TEST_F(WindowFadeTest, FadeInRunsFrameByFrameToFullAlpha) {
   EXPECT_EQ(host.alphas.back(), 255);
   EXPECT_EQ(host.timers.Count(), 0u) << "the task is gone once it ended";
   EXPECT_EQ(host.turns, 6) << "10 ms turns: the start, then 50 ms";
-}
 
-TEST_F(WindowFadeTest, FadeOutHidesAndPutsAlphaBack) {
-  host.windowVisible = true;
+  // The fade out hides the windows and puts the alpha back.
+  host.alphas.clear();
   EXPECT_EQ(frame.FadeMessageWindows(false, 40, true), 0);
   EXPECT_FALSE(host.windowVisible);
   EXPECT_FALSE(frame.WindowShown());
