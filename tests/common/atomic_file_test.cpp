@@ -1,14 +1,12 @@
 #include "common/atomic_file.h"
 
-#include <sys/resource.h>
-
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -22,7 +20,7 @@ size_t FilesIn(const std::filesystem::path& dir) {
   return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
 }
 
-TEST(AtomicFile, ReplacesTheTargetButAnUncommittedWriteKeepsIt) {
+TEST(AtomicFile, ReplacesTheTargetButAnUncommittedWriteOrAFailedRenameKeepsIt) {
   test::TempDir dir;
   auto target = dir.path() / "save.dat";
   ASSERT_TRUE(WriteFileAtomically(target, Bytes("old")));
@@ -40,34 +38,15 @@ TEST(AtomicFile, ReplacesTheTargetButAnUncommittedWriteKeepsIt) {
   }
   EXPECT_EQ(test::ReadFile(target), "precious");
   EXPECT_EQ(FilesIn(dir.path()), 1u);
-}
 
-TEST(AtomicFile, AFailedRenameKeepsTheOldFileAndReportsIt) {
-  test::TempDir dir;
-  auto target = dir.path() / "slot";
-  std::filesystem::create_directory(target);  // a non-empty folder cannot be renamed over
-  std::ofstream(target / "inside") << "x";
-  EXPECT_FALSE(WriteFileAtomically(target, Bytes("data")));
-  EXPECT_TRUE(std::filesystem::is_directory(target));
-  EXPECT_EQ(FilesIn(dir.path()), 1u) << "the temporary must be removed";
+  // A failed rename keeps the old file and reports it.
+  auto slot = dir.path() / "slot";
+  std::filesystem::create_directory(slot);  // a non-empty folder cannot be renamed over
+  std::ofstream(slot / "inside") << "x";
+  EXPECT_FALSE(WriteFileAtomically(slot, Bytes("data")));
+  EXPECT_TRUE(std::filesystem::is_directory(slot));
+  EXPECT_EQ(FilesIn(dir.path()), 2u) << "the temporary must be removed";
 }
-
-// Lowers the file-size limit for its lifetime so that writes past it fail as on a full disk.
-struct FileSizeLimit {
-  explicit FileSizeLimit(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit lowered = previous;
-    lowered.rlim_cur = bytes;
-    set = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, handler);
-  }
-  void (*handler)(int);
-  rlimit previous{};
-  bool set = false;
-};
 
 TEST(AtomicFile, AFailedWriteKeepsTheOldFileAndRefusesTheCommit) {
   test::TempDir dir;
@@ -75,7 +54,7 @@ TEST(AtomicFile, AFailedWriteKeepsTheOldFileAndRefusesTheCommit) {
   ASSERT_TRUE(WriteFileAtomically(target, Bytes("precious")));
   std::string big(64 * 1024, 'x');
   {
-    FileSizeLimit limit(4096);
+    test::FileSizeLimit limit(4096);
     ASSERT_TRUE(limit.set);
     AtomicFileWriter w;
     ASSERT_TRUE(w.Open(target));

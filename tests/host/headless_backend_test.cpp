@@ -81,8 +81,14 @@ TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
   EXPECT_EQ(got[7].wParam, WPARAM{WA_INACTIVE});
 }
 
-TEST(MessageBoxWithoutBackend, AnswersTheDefaultAndWritesUtf8ToStandardError) {
+// Without a backend no joystick is attached, and a box answers its default and writes its text to
+// standard error.
+TEST(WithoutBackend, NoJoystickAndBoxesAnswerTheDefaultWritingUtf8ToStandardError) {
   ASSERT_EQ(CurrentBackend(), nullptr);
+  EXPECT_EQ(JoystickCount(), 0);
+  EXPECT_EQ(OpenJoystick(0), 0);
+  JoystickReading reading;
+  EXPECT_FALSE(ReadJoystick(1, &reading));
   EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_YESNO | MB_DEFBUTTON2), IDNO);
   testing::internal::CaptureStderr();
   // A katakana title, and a text whose trail byte is 0x5C: both arrive as UTF-8.
@@ -163,7 +169,7 @@ TEST_F(Headless, AClosedWindowsSinkStaysValidAndShowsNothing) {
 // Named for the thread-sanitizer run.
 class HeadlessThread : public Headless {};
 
-TEST_F(HeadlessThread, FrameHandedOverByAnotherThreadShowsAtTheNextPump) {
+TEST_F(HeadlessThread, AnotherThreadsFrameShowsAtTheNextPumpAndItsSendReachesGetMessage) {
   auto* sink = static_cast<HeadlessSink*>(GetPresentationSink(window_));
   ASSERT_NE(sink, nullptr);
   std::vector<uint8_t> first = Pattern(4, 4, 16, 3);
@@ -178,15 +184,14 @@ TEST_F(HeadlessThread, FrameHandedOverByAnotherThreadShowsAtTheNextPump) {
   PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE);
   EXPECT_EQ(sink->FramesShown(), 1u) << "a frame not yet shown is replaced";
   EXPECT_EQ(sink->LastFrame().bgra, second);
-}
 
-TEST_F(HeadlessThread, AnotherThreadsSendReachesTheEventThreadWaitingInGetMessage) {
+  // Another thread's send reaches the event thread waiting in GetMessage.
+  g_messages.clear();
   LRESULT answer = -1;
   std::thread sender([&] {
     answer = SendMessage(window_, WM_APP_MESSAGE_BOX, 1, 2);
     EXPECT_TRUE(PostMessage(window_, WM_CLOSE, 0, 0));
   });
-  MSG msg;
   while (GetMessage(&msg, HWND{}, 0, 0) > 0) {
     DispatchMessage(msg);
     if (!IsWindow(window_)) break;
@@ -252,14 +257,6 @@ TEST_F(HeadlessServices, ScriptedJoysticksOpenReadAndUnplug) {
   EXPECT_EQ(JoystickCount(), 1);
   CloseJoystick(handle);
   EXPECT_FALSE(ReadJoystick(handle, &reading));
-}
-
-TEST(JoysticksWithoutBackend, NoneAttached) {
-  ASSERT_EQ(CurrentBackend(), nullptr);
-  EXPECT_EQ(JoystickCount(), 0);
-  EXPECT_EQ(OpenJoystick(0), 0);
-  JoystickReading reading;
-  EXPECT_FALSE(ReadJoystick(1, &reading));
 }
 
 TEST(CapturedAudio, AnOutputMayOutliveItsBackend) {

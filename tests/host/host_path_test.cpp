@@ -36,7 +36,7 @@ class HostPath : public testing::Test {
   std::string engineRoot_;
 };
 
-TEST_F(HostPath, ResolvesEachComponentCaseInsensitively) {
+TEST_F(HostPath, ResolvesEachComponentCaseInsensitivelyAndNormalises) {
   EXPECT_EQ(Map("\\GAME\\script\\main.sob"), root_ + "/Game/Script/Main.SOB");
   EXPECT_EQ(Map("\\game\\" + kJapaneseCp932 + "\\DATA.TXT"),
             root_ + "/Game/" + kJapaneseUtf8 + "/Data.txt")
@@ -44,15 +44,11 @@ TEST_F(HostPath, ResolvesEachComponentCaseInsensitively) {
   EXPECT_EQ(Map("\\game\\" + kJapaneseCp932), root_ + "/Game/" + kJapaneseUtf8)
       << "a name ending in a 0x5C trail has no trailing separator";
   EXPECT_EQ(Map("/game/Script/MAIN.sob"), root_ + "/Game/Script/Main.SOB") << "'/' separates too";
-}
-
-TEST_F(HostPath, PrefersTheExactNameThenTheLeastInByteOrder) {
+  // The exact name first, then the least in byte order.
   EXPECT_EQ(Map("\\game\\dup\\file.txt"), root_ + "/Game/dup/file.txt");
   EXPECT_EQ(Map("\\game\\dup\\file.TXT"), root_ + "/Game/dup/FILE.TXT");
   EXPECT_EQ(Map("\\game\\dup\\zed.TXT"), root_ + "/Game/dup/ZED.txt");
-}
-
-TEST_F(HostPath, NormalisesDotsRepeatedAndTrailingSeparators) {
+  // Dots, repeated and trailing separators are normalised.
   EXPECT_EQ(Map("\\game\\.\\\\script\\..\\SCRIPT\\"), root_ + "/Game/Script/");
   std::string out;
   ASSERT_EQ(EnginePathToLinuxPath("Z:\\..\\..\\", out), kPathOk);

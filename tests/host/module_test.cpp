@@ -9,7 +9,7 @@ namespace {
 
 using CountFn = int (*)();
 
-TEST(Module, RepeatedLoadsShareOneCountedInstance) {
+TEST(Module, RepeatedLoadsShareOneCountedInstanceAndForeignOrMissingFilesFailCleanly) {
   HMODULE first = LoadLibrary(BW_TEST_PLUGIN);
   HMODULE second = LoadLibrary(BW_TEST_PLUGIN);
   ASSERT_NE(first, nullptr);
@@ -24,9 +24,8 @@ TEST(Module, RepeatedLoadsShareOneCountedInstance) {
   EXPECT_EQ(count(), before + 1);
   EXPECT_TRUE(FreeLibrary(first));
   EXPECT_FALSE(FreeLibrary(nullptr));
-}
 
-TEST(Module, WindowsModulesAndMissingFilesFailCleanly) {
+  // Windows modules and missing files fail cleanly.
   bw::test::TempDir dir;
   std::string mz(512, '\0');
   mz[0] = 'M';

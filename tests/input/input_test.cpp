@@ -1,8 +1,6 @@
 // Joysticks, the action tables' refusals, the shared skip modifier and the pointer.
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "common/global.h"
 #include "host/clock.h"
 #include "host/headless/headless_backend.h"
@@ -48,7 +46,7 @@ class Joysticks : public testing::Test {
   InputManager manager_;
 };
 
-TEST_F(Joysticks, DirectionsAtTheOuterThirdsAndButtons) {
+TEST_F(Joysticks, DirectionsAtTheOuterThirdsButtonsAndTheFirstFree) {
   int32_t stick = Attach();
   ASSERT_EQ(manager_.AddJoystick(-1, host::HWND{}), 0);
   JoystickDevice* joystick = manager_.GetJoystick(0);
@@ -82,12 +80,9 @@ TEST_F(Joysticks, DirectionsAtTheOuterThirdsAndButtons) {
 
   manager_.SetJoysticksEnabled(false);
   EXPECT_EQ(joystick->GetDownCode(), -1);
-}
 
-TEST_F(Joysticks, FirstFreeSkipsOneInUseAndNoneLeftFails) {
+  // The first free one skips one in use; with none left adding fails.
   Attach();
-  Attach();
-  EXPECT_EQ(manager_.AddJoystick(-1, host::HWND{}), 0);
   EXPECT_EQ(manager_.AddJoystick(-1, host::HWND{}), 1);
   EXPECT_EQ(manager_.AddJoystick(-1, host::HWND{}), kAddJoystickFailed);
   EXPECT_EQ(manager_.AddJoystick(0, host::HWND{}), kAddJoystickFailed) << "in use";
@@ -254,17 +249,6 @@ TEST_F(Pointer, FullScreenLetterboxMapping) {
   EXPECT_EQ(input_.Pointer().x, kPointerOutside);
 }
 
-TEST(CursorShape, SystemShapesAndRefusals) {
-  WindowsMouse mouse;
-  EXPECT_EQ(mouse.SetCursorShape(-1, 0), kCursorNone);
-  EXPECT_EQ(mouse.SetCursorShape(3, 0x7F00), kCursorNone) << "no cursor resources here";
-  EXPECT_EQ(mouse.SetCursorShape(host::kCursorShapeCount, 0), kCursorNone);
-  for (int32_t shape = 0; shape < host::kCursorShapeCount; ++shape) {
-    EXPECT_EQ(mouse.SetCursorShape(shape, 0), 0u) << "shape " << shape;
-    EXPECT_EQ(host::CursorShape(), shape);
-  }
-}
-
 // A sprite that only answers what the cursor checks before taking it.
 class FakeSprite : public CursorSprite {
  public:
@@ -279,18 +263,27 @@ class FakeSprite : public CursorSprite {
   bool hasImage = true;
 };
 
-TEST(AnimatedCursor, SpritesWithoutTheirImageOrOfOtherKindsAreRefused) {
-  WindowsMouse mouse_;
-  FakeSprite sprite_;
-  sprite_.hasImage = false;
-  EXPECT_EQ(mouse_.SetAnimatedCursor(&sprite_, 1, 10, false, 0, 0), kAnimatedNoImage);
-  sprite_.kind = kSpriteKindCell;
-  EXPECT_EQ(mouse_.SetAnimatedCursor(&sprite_, 1, 10, false, 0, 0), kAnimatedNoCellImage);
-  sprite_.kind = 2;
-  sprite_.hasImage = true;
-  EXPECT_EQ(mouse_.SetAnimatedCursor(&sprite_, 1, 10, false, 0, 0), kAnimatedBadKind);
-  EXPECT_FALSE(mouse_.HasAnimatedCursor());
-  EXPECT_EQ(mouse_.SetAnimatedCursor(nullptr, 0, 0, false, 0, 0), 0u);
+TEST(CursorShape, SystemShapesAnimatedCursorsAndRefusals) {
+  WindowsMouse mouse;
+  EXPECT_EQ(mouse.SetCursorShape(-1, 0), kCursorNone);
+  EXPECT_EQ(mouse.SetCursorShape(3, 0x7F00), kCursorNone) << "no cursor resources here";
+  EXPECT_EQ(mouse.SetCursorShape(host::kCursorShapeCount, 0), kCursorNone);
+  for (int32_t shape = 0; shape < host::kCursorShapeCount; ++shape) {
+    EXPECT_EQ(mouse.SetCursorShape(shape, 0), 0u) << "shape " << shape;
+    EXPECT_EQ(host::CursorShape(), shape);
+  }
+
+  // Sprites without their image or of other kinds are refused as animated cursors.
+  FakeSprite sprite;
+  sprite.hasImage = false;
+  EXPECT_EQ(mouse.SetAnimatedCursor(&sprite, 1, 10, false, 0, 0), kAnimatedNoImage);
+  sprite.kind = kSpriteKindCell;
+  EXPECT_EQ(mouse.SetAnimatedCursor(&sprite, 1, 10, false, 0, 0), kAnimatedNoCellImage);
+  sprite.kind = 2;
+  sprite.hasImage = true;
+  EXPECT_EQ(mouse.SetAnimatedCursor(&sprite, 1, 10, false, 0, 0), kAnimatedBadKind);
+  EXPECT_FALSE(mouse.HasAnimatedCursor());
+  EXPECT_EQ(mouse.SetAnimatedCursor(nullptr, 0, 0, false, 0, 0), 0u);
 }
 
 }  // namespace

@@ -59,54 +59,47 @@ host::FileChoice Chosen(std::string path, uint32_t filterIndex = 1) {
   return {true, std::move(path), filterIndex};
 }
 
-// A temporary application folder and a scripted dialog host.
-class FileDialogsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(host::LinuxPathToEnginePath(dir_.path().string() + "/", folder_), host::kPathOk);
-    ASSERT_EQ(RebaseAppFolder(folder_), 0);
-  }
-
-  test::TempDir dir_;
-  std::string folder_;
-  host::ScriptedDialogHost host_;
-  ScopedGlobal<host::DialogHost> use_{&host_};
-  FileDialogs dialogs_;
-  char path_[kDialogPathSize] = "old.dat";
-  char title_[kDialogFileTitleSize] = "old title";
-};
-
-TEST_F(FileDialogsTest, CancelledOrUnfittingChoicesLeaveThePathAndFilterIndex) {
-  host_.QueueFileChoice(Chosen("Z:\\a.txt", 3));
-  ASSERT_TRUE(dialogs_.OpenFile({}, "Open", path_, title_, nullptr, nullptr, false));
-  std::strcpy(path_, "old.dat");
+// Through a scripted dialog host, with a temporary application folder.
+TEST(FileDialogsTest, CancelledOrUnfittingChoicesLeaveThePathAndFilterIndex) {
+  test::TempDir dir;
+  std::string folder;
+  ASSERT_EQ(host::LinuxPathToEnginePath(dir.path().string() + "/", folder), host::kPathOk);
+  ASSERT_EQ(RebaseAppFolder(folder), 0);
+  host::ScriptedDialogHost scripted;
+  ScopedGlobal<host::DialogHost> use{&scripted};
+  FileDialogs dialogs;
+  char path[kDialogPathSize] = "old.dat";
+  char title[kDialogFileTitleSize] = "old title";
+  scripted.QueueFileChoice(Chosen("Z:\\a.txt", 3));
+  ASSERT_TRUE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  std::strcpy(path, "old.dat");
 
   // Nothing queued: the host cancels.
-  EXPECT_FALSE(dialogs_.SaveFile({}, "Save", path_, title_, nullptr, nullptr, nullptr));
-  EXPECT_STREQ(path_, "old.dat");
-  EXPECT_STREQ(title_, "") << "the title is emptied whatever the answer";
-  EXPECT_EQ(dialogs_.GetFilterIndex(), 3u);
+  EXPECT_FALSE(dialogs.SaveFile({}, "Save", path, title, nullptr, nullptr, nullptr));
+  EXPECT_STREQ(path, "old.dat");
+  EXPECT_STREQ(title, "") << "the title is emptied whatever the answer";
+  EXPECT_EQ(dialogs.GetFilterIndex(), 3u);
 
   // A cut path would name another file, so one too long for the buffer is refused, as is none.
-  host_.QueueFileChoice(Chosen("Z:\\" + std::string(kDialogPathSize - 3, 'a'), 1));
-  EXPECT_FALSE(dialogs_.OpenFile({}, "Open", path_, title_, nullptr, nullptr, false));
-  EXPECT_STREQ(path_, "old.dat");
-  host_.QueueFileChoice(Chosen("", 1));
-  EXPECT_FALSE(dialogs_.OpenFile({}, "Open", path_, title_, nullptr, nullptr, false));
-  EXPECT_EQ(dialogs_.GetFilterIndex(), 3u);
+  scripted.QueueFileChoice(Chosen("Z:\\" + std::string(kDialogPathSize - 3, 'a'), 1));
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  EXPECT_STREQ(path, "old.dat");
+  scripted.QueueFileChoice(Chosen("", 1));
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  EXPECT_EQ(dialogs.GetFilterIndex(), 3u);
 
   // A 256-byte name fits the path but not the title, which is cut before the split character.
   const std::string leaf = Repeat(kHyo, 128);
-  host_.QueueFileChoice(Chosen("Z:\\" + leaf, 1));
-  ASSERT_TRUE(dialogs_.OpenFile({}, "Open", path_, title_, nullptr, nullptr, false));
-  EXPECT_EQ(std::string(path_), "Z:\\" + leaf);
-  EXPECT_EQ(std::string(title_), Repeat(kHyo, 127));
+  scripted.QueueFileChoice(Chosen("Z:\\" + leaf, 1));
+  ASSERT_TRUE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  EXPECT_EQ(std::string(path), "Z:\\" + leaf);
+  EXPECT_EQ(std::string(title), Repeat(kHyo, 127));
 
-  std::strcpy(path_, "old.dat");
+  std::strcpy(path, "old.dat");
   ScopedGlobal<host::DialogHost> none(nullptr);
-  EXPECT_FALSE(dialogs_.OpenFile({}, "Open", path_, title_, nullptr, nullptr, false));
-  EXPECT_STREQ(path_, "old.dat");
-  EXPECT_FALSE(dialogs_.OpenFile({}, "Open", nullptr, title_, nullptr, nullptr, false));
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  EXPECT_STREQ(path, "old.dat");
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", nullptr, title, nullptr, nullptr, false));
 }
 
 }  // namespace

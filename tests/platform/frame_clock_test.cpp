@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "host/clock.h"
 #include "platform/stopwatch.h"
 #include "platform/timer_resolution.h"
@@ -25,55 +27,58 @@ class FrameClockTest : public testing::Test {
   ScopedGlobal<host::ClockSource> use_{&clock_};
 };
 
-// Started 8 ms before the millisecond clock wraps: the period runs across it.
-TEST_F(FrameClockTest, PacedMillisecondsDueOncePerPeriod) {
-  FrameClock fc = Make(false, false, 0xFFFFFFF8u);
-  ASSERT_FALSE(fc.UsesPerformanceCounter());
-  EXPECT_EQ(fc.PeriodMs(), 16u) << "60 frames a second truncate to 16 ms";
-  Advance(5);
-  EXPECT_FALSE(fc.Tick());
-  EXPECT_EQ(fc.WaitHint(), 11u);
-  Advance(11);
-  EXPECT_TRUE(fc.Tick());
-  EXPECT_EQ(fc.WaitHint(), 11u) << "a frame on time keeps the hint";
-  Advance(50);
-  EXPECT_TRUE(fc.Tick());
-  EXPECT_EQ(fc.FramesBehind(), 2) << "50 ms is three periods: two beyond the first";
-  EXPECT_EQ(fc.WaitHint(), 8u) << "a late frame halves the hint";
-  EXPECT_FALSE(fc.Tick()) << "the late frame restarts the period from now";
-}
+constexpr int kAny = -1;
 
-TEST_F(FrameClockTest, PacedCounterHintsOnlyInTheFirstHalfFrame) {
-  FrameClock fc = Make(true, false);
-  ASSERT_TRUE(fc.UsesPerformanceCounter());
-  Advance(5);
-  EXPECT_FALSE(fc.Tick());
-  EXPECT_EQ(fc.WaitHint(), 4u) << "16 ms x 5 ms / 16.67 ms";
-  Advance(5);
-  EXPECT_FALSE(fc.Tick());
-  EXPECT_EQ(fc.WaitHint(), 0u) << "past half a frame the loop should not sleep";
-  Advance(7);
-  EXPECT_TRUE(fc.Tick());
-}
+// Frame after frame: how far the clock moved, whether the frame is due, and what the clock then
+// says of the wait (the loop's sleep hint, the exact time to the next frame: a loop on a virtual
+// clock sleeps exactly this long) and of the frames it fell behind (kAny: not asked).
+struct Step {
+  uint32_t advance;
+  bool due;
+  int hint, msToNext, behind;
+};
 
-// A loop on a virtual clock sleeps exactly this long, so that it lands on the next frame.
-TEST_F(FrameClockTest, TimeToTheNextFrameIsExactAndRoundsUp) {
-  FrameClock ms = Make(false, false);
-  Advance(5);
-  EXPECT_FALSE(ms.Tick());
-  EXPECT_EQ(ms.MsToNextFrame(), 11u);
-  Advance(11);
-  EXPECT_TRUE(ms.Tick());
-  EXPECT_EQ(ms.MsToNextFrame(), 16u);
-
-  FrameClock counter = Make(true, false);
-  Advance(9);
-  EXPECT_FALSE(counter.Tick());
-  EXPECT_EQ(counter.WaitHint(), 0u);
-  EXPECT_EQ(counter.MsToNextFrame(), 8u) << "16.67 ms less 9, rounded up";
-  Advance(8);
-  EXPECT_TRUE(counter.Tick());
-
+TEST_F(FrameClockTest, PacedFramesFallDueOncePerPeriodWithTheirWaits) {
+  struct Case {
+    const char* what;
+    bool counter;
+    uint32_t startMs;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      // 60 frames a second truncate to 16 ms, across the millisecond clock's wrap. A frame on
+      // time keeps the hint; 50 ms late is three periods, two beyond the first, and halves the
+      // hint; the late frame restarts the period from now.
+      {"milliseconds",
+       false,
+       0xFFFFFFF8u,
+       {{5, false, 11, 11, kAny},
+        {11, true, 11, 16, kAny},
+        {50, true, 8, kAny, 2},
+        {0, false, kAny, kAny, kAny}}},
+      // 16 ms x 5 ms / 16.67 ms; past half a frame the loop should not sleep; 16.67 ms less 9,
+      // rounded up.
+      {"counter",
+       true,
+       1000,
+       {{5, false, 4, kAny, kAny}, {4, false, 0, 8, kAny}, {8, true, kAny, kAny, kAny}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FrameClock fc = Make(c.counter, false, c.startMs);
+    ASSERT_EQ(fc.UsesPerformanceCounter(), c.counter);
+    EXPECT_EQ(fc.PeriodMs(), 16u);
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& step = c.steps[i];
+      Advance(step.advance);
+      EXPECT_EQ(fc.Tick(), step.due) << "step " << i;
+      // Each answer is compared unless the row does not ask for it.
+      auto asked = [](int want, int got) { return want == kAny ? kAny : got; };
+      EXPECT_EQ(asked(step.hint, int(fc.WaitHint())), step.hint) << "hint, step " << i;
+      EXPECT_EQ(asked(step.msToNext, int(fc.MsToNextFrame())), step.msToNext) << "step " << i;
+      EXPECT_EQ(asked(step.behind, fc.FramesBehind()), step.behind) << "behind, step " << i;
+    }
+  }
   FrameClock unpaced = Make(false, true);
   EXPECT_TRUE(unpaced.Tick());
   EXPECT_EQ(unpaced.MsToNextFrame(), 0u);

@@ -11,7 +11,7 @@
 namespace bw {
 namespace {
 
-TEST(Lock, IsRecursiveAndKnowsItsOwner) {
+TEST(Lock, IsRecursiveKnowsItsOwnerAndAScopedLockReleasesEveryLevelItHolds) {
   Lock lock;
   EXPECT_EQ(lock.Acquire(), 1);
   EXPECT_EQ(lock.Acquire(), 2);
@@ -25,29 +25,28 @@ TEST(Lock, IsRecursiveAndKnowsItsOwner) {
   lock.Release();  // not held: refused
   EXPECT_EQ(lock.Acquire(), 1);
   lock.Release();
-}
 
-TEST(ScopedLock, ReleasesEveryLevelItHolds) {
+  // A scoped lock releases every level it holds.
   struct CountingLock : Lock {
     void Release() override {
       ++releases;
       Lock::Release();
     }
     int releases = 0;
-  } lock;
+  } counting;
   {
-    ScopedLock guard(lock);
+    ScopedLock guard(counting);
     guard.Relock();
     guard.Relock();
   }
-  EXPECT_EQ(lock.releases, 3);
+  EXPECT_EQ(counting.releases, 3);
   {
-    ScopedLock guard(lock);
+    ScopedLock guard(counting);
     guard.Unlock();
     guard.Unlock();
   }
-  EXPECT_EQ(lock.releases, 4) << "an unlock at 0 and the end release nothing more";
-  EXPECT_FALSE(lock.IsHeldByCurrentThread());
+  EXPECT_EQ(counting.releases, 4) << "an unlock at 0 and the end release nothing more";
+  EXPECT_FALSE(counting.IsHeldByCurrentThread());
 }
 
 // One signal wakes one wait; the signal is used up by it.
@@ -63,10 +62,8 @@ TEST(Event, AutoResetConsumesTheSignal) {
   event.Reset();
   EXPECT_FALSE(event.IsSet());
   EXPECT_EQ(event.Wait(0), kWaitTimedOut) << "a reset takes the signal back";
-}
 
-TEST(Event, SetFromAnotherThreadEndsAnEndlessWait) {
-  Event event;
+  // A set from another thread ends an endless wait.
   std::thread setter([&] { event.Set(); });
   EXPECT_EQ(event.Wait(kInfinite), kWaitSignalled);
   setter.join();

@@ -150,32 +150,15 @@ TEST(CpuIdentification, ProcessWideSwitchesAndMeasuredClock) {
 }
 
 // A 1920x1080 primary and a 2560x1440 monitor to its right; each loses 40 rows to a panel.
-class MonitorPlacementTest : public testing::Test {
- protected:
-  bool SetDesktop() {
-    backend_.SetDesktop({.width = 1920,
-                         .height = 1080,
-                         .bitsPerPixel = 32,
-                         .monitors = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
-                                      {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}}}});
-    return true;
-  }
-
-  int32_t Place(int32_t x, int32_t y, int32_t w, int32_t h, bool force, bool centre) {
-    x_ = x;
-    y_ = y;
-    return list_.PlaceWindow(&x_, &y_, w, h, force, centre);
-  }
-
-  host::HeadlessBackend backend_;
-  ScopedGlobal<host::Backend> use_{&backend_};
-  bool desktopSet_ = SetDesktop();
-  MonitorList list_;
-  int32_t x_ = 0;
-  int32_t y_ = 0;
-};
-
-TEST_F(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
+TEST(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
+  host::HeadlessBackend backend;
+  ScopedGlobal<host::Backend> use{&backend};
+  backend.SetDesktop({.width = 1920,
+                      .height = 1080,
+                      .bitsPerPixel = 32,
+                      .monitors = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
+                                   {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}}}});
+  MonitorList list;
   struct Case {
     const char* what;
     int32_t x, y, w, h;
@@ -196,8 +179,9 @@ TEST_F(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
       {"empty width", 7, 8, 0, 100, false, false, -1, 7, 8},
   };
   for (const Case& c : cases) {
-    const int32_t result = Place(c.x, c.y, c.w, c.h, c.force, c.centre);
-    EXPECT_EQ(std::tuple(result, x_, y_), std::tuple(c.result, c.placedX, c.placedY)) << c.what;
+    int32_t x = c.x, y = c.y;
+    const int32_t result = list.PlaceWindow(&x, &y, c.w, c.h, c.force, c.centre);
+    EXPECT_EQ(std::tuple(result, x, y), std::tuple(c.result, c.placedX, c.placedY)) << c.what;
   }
 
   MonitorList empty(std::vector<MonitorFacts>{});

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <numbers>
 #include <random>
 #include <sstream>
 

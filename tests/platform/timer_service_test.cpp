@@ -73,10 +73,11 @@ TEST_F(TimerServiceTest, AddRefusesNullAndDoublesWithoutDeletingTheListedTask) {
   EXPECT_EQ(deaths_, 2) << "both die once, with the service's clear";
 }
 
-// A task 350 ms late runs once in RunDue and catches up in RunDueRepeating; a repeat count ends a
-// task in either pass.
-TEST_F(TimerServiceTest, LateTasksAndRepeatCountsInEitherPass) {
+// In either pass: a task 350 ms late runs once in RunDue and catches up in RunDueRepeating; a
+// repeat count ends a task; due times survive the clock's wrap.
+TEST_F(TimerServiceTest, LateTasksRepeatCountsAndTheClockWrapInEitherPass) {
   for (bool repeating : {false, true}) {
+    SCOPED_TRACE(repeating ? "RunDueRepeating" : "RunDue");
     TimerService service;
     auto run = [&] { repeating ? service.RunDueRepeating(0) : service.RunDue(0); };
     clock_.SetMilliseconds(1000);
@@ -86,6 +87,7 @@ TEST_F(TimerServiceTest, LateTasksAndRepeatCountsInEitherPass) {
     run();
     EXPECT_EQ(late->updates.size(), repeating ? 4u : 1u);
     EXPECT_EQ(late->DueTime(), repeating ? 1500u : 1550u);
+    service.Clear();
 
     auto owned = std::make_unique<FakeTask>();
     FakeTask* counted = owned.get();
@@ -97,25 +99,7 @@ TEST_F(TimerServiceTest, LateTasksAndRepeatCountsInEitherPass) {
       run();
     }
     EXPECT_EQ(updates, 3u) << "deleted after the third update, though Update kept answering 0";
-  }
-}
 
-TEST_F(TimerServiceTest, CatchUpIsBoundedAfterALongStall) {
-  FakeTask* task = AddTask(10, 10, 0);
-  clock_.AdvanceMilliseconds(3600 * 1000);
-  service_.RunDueRepeating(0);
-  EXPECT_EQ(task->updates.size(), 1u + kMaxCatchUpUpdates);
-  EXPECT_EQ(task->DueTime(), clock_.NowNanoseconds() / 1000000 + 10)
-      << "the rest of the stall is dropped";
-  service_.RunDueRepeating(0);
-  EXPECT_EQ(task->updates.size(), 1u + kMaxCatchUpUpdates) << "not due again until one interval on";
-}
-
-TEST_F(TimerServiceTest, DueTimesSurviveTheClockWrap) {
-  for (bool repeating : {false, true}) {
-    SCOPED_TRACE(repeating ? "RunDueRepeating" : "RunDue");
-    TimerService service;
-    auto run = [&] { repeating ? service.RunDueRepeating(0) : service.RunDue(0); };
     clock_.SetMilliseconds(0xFFFFFFF0u);
     // Due at 0x30, past the wrap, and at 0xFFFFFFF0.
     FakeTask* later = test::List(service, std::make_unique<FakeTask>(), 0x40, 0x40);
@@ -134,6 +118,17 @@ TEST_F(TimerServiceTest, DueTimesSurviveTheClockWrap) {
     run();
     EXPECT_EQ(later->updates.size(), 1u);
   }
+}
+
+TEST_F(TimerServiceTest, CatchUpIsBoundedAfterALongStall) {
+  FakeTask* task = AddTask(10, 10, 0);
+  clock_.AdvanceMilliseconds(3600 * 1000);
+  service_.RunDueRepeating(0);
+  EXPECT_EQ(task->updates.size(), 1u + kMaxCatchUpUpdates);
+  EXPECT_EQ(task->DueTime(), clock_.NowNanoseconds() / 1000000 + 10)
+      << "the rest of the stall is dropped";
+  service_.RunDueRepeating(0);
+  EXPECT_EQ(task->updates.size(), 1u + kMaxCatchUpUpdates) << "not due again until one interval on";
 }
 
 TEST_F(TimerServiceTest, PausedTasksWaitAndRemovedOnesGoAnyway) {

@@ -26,7 +26,7 @@ struct SleepingBody {
   Event entered;
 };
 
-TEST(WorkerThread, StartsStopsAndRestarts) {
+TEST(WorkerThread, StartsStopsAndRestartsButNotFromItsOwnBody) {
   WorkerThread worker;
   EXPECT_EQ(worker.Stop(), kThreadStopped) << "nothing to stop yet";
   SleepingBody body;
@@ -48,9 +48,8 @@ TEST(WorkerThread, StartsStopsAndRestarts) {
   EXPECT_FALSE(worker.IsRunning());
   EXPECT_FALSE(worker.KeepRunning());
   EXPECT_EQ(worker.GetThreadId(), kNoThread);
-}
 
-TEST(WorkerThread, BodyCannotStopOrRestartItself) {
+  // A body cannot stop or restart its own worker.
   class SelfStopping : public WorkerThread {
    public:
     ~SelfStopping() override { Stop(); }
@@ -63,12 +62,12 @@ TEST(WorkerThread, BodyCannotStopOrRestartItself) {
     uint32_t startResult = 99;
     bool keptRunning = true;
   };
-  SelfStopping worker;
-  ASSERT_EQ(worker.Start(), kThreadStarted);
-  EXPECT_EQ(worker.Stop(), kThreadStopped);
-  EXPECT_EQ(worker.stopResult, kThreadStopFromItself);
-  EXPECT_FALSE(worker.keptRunning) << "the stop request is still raised";
-  EXPECT_EQ(worker.startResult, kThreadNotCreated);
+  SelfStopping self;
+  ASSERT_EQ(self.Start(), kThreadStarted);
+  EXPECT_EQ(self.Stop(), kThreadStopped);
+  EXPECT_EQ(self.stopResult, kThreadStopFromItself);
+  EXPECT_FALSE(self.keptRunning) << "the stop request is still raised";
+  EXPECT_EQ(self.startResult, kThreadNotCreated);
 }
 
 TEST(WorkerThreadDelegate, LastCopyDeletesAnOwnedTarget) {
@@ -111,62 +110,43 @@ std::string ReadAll(Stream& s, uint32_t count) {
   return out;
 }
 
-enum class Kind { kMemory, kFile, kPackMember };
+// Every stream over "0123456789" must clamp every move the same way: in memory, over a file, and
+// a pack member whose first three bytes are held apart, the rest read from offset 5 of the file.
+TEST(StreamClamping, MovesStayInsideTheDataOfEveryStream) {
+  test::TempDir dir;
+  host::HostFile file, packed;
+  ASSERT_TRUE(file.Open(dir.WriteFile("s.bin", "0123456789"), host::HostFile::Access::kRead));
+  ASSERT_TRUE(packed.Open(dir.WriteFile("p.bin", "ab0123456789zz"), host::HostFile::Access::kRead));
+  ASSERT_TRUE(packed.Seek(5, host::HostFile::Origin::kBegin).has_value());
+  auto* fileStream = new FileStream();
+  ASSERT_EQ(fileStream->Attach(std::move(file)), FileStream::kDone);
+  const std::pair<const char*, StreamRef> streams[] = {
+      {"memory", StreamRef(NewMemoryStream("0123456789"))},
+      {"file", StreamRef(fileStream)},
+      {"pack member",
+       StreamRef(new PackMemberStream(std::move(packed), 5, 10, {'0', '1', '2'}, false))}};
+  for (const auto& [name, stream] : streams) {
+    SCOPED_TRACE(name);
+    Stream& s = *stream.get();
+    EXPECT_EQ(s.GetSize(), 10u);
+    EXPECT_EQ(s.Skip(-10), 0u);
+    EXPECT_EQ(s.Tell(), 0u) << "skipping back past the start stops at 0";
+    EXPECT_EQ(ReadAll(s, 3), "012");
 
-// Every stream over "0123456789" must clamp every move the same way.
-class StreamClamping : public ::testing::TestWithParam<Kind> {
- protected:
-  void SetUp() override {
-    if (GetParam() == Kind::kMemory) {
-      stream_ = StreamRef(NewMemoryStream("0123456789"));
-      return;
-    }
-    const bool pack = GetParam() == Kind::kPackMember;
-    host::HostFile file;
-    ASSERT_TRUE(file.Open(dir_.WriteFile("s.bin", pack ? "ab0123456789zz" : "0123456789"),
-                          host::HostFile::Access::kRead));
-    if (!pack) {
-      auto* fs = new FileStream();
-      ASSERT_EQ(fs->Attach(std::move(file)), FileStream::kDone);
-      stream_ = StreamRef(fs);
-      return;
-    }
-    // The member's first three bytes held apart, the rest read from offset 5 of the file.
-    ASSERT_TRUE(file.Seek(5, host::HostFile::Origin::kBegin).has_value());
-    stream_ = StreamRef(new PackMemberStream(std::move(file), 5, 10, {'0', '1', '2'}, false));
+    EXPECT_EQ(s.Skip(100), 0u);
+    EXPECT_TRUE(s.IsEof()) << "skipping forward past the end stops at the end";
+    EXPECT_EQ(ReadAll(s, 5), "");
+
+    EXPECT_EQ(s.SeekFromEnd(11), 0u);
+    EXPECT_EQ(s.Tell(), 0u) << "a distance beyond the size goes to the start";
+    EXPECT_EQ(s.SeekFromEnd(3), 0u);
+    EXPECT_EQ(ReadAll(s, 100), "789") << "reads stop at the end";
+
+    EXPECT_EQ(s.Seek(2), 0u);
+    EXPECT_EQ(s.Skip(3), 0u);
+    EXPECT_EQ(ReadAll(s, 2), "56") << "the handle follows the kept position";
   }
-  test::TempDir dir_;
-  StreamRef stream_;
-};
-
-TEST_P(StreamClamping, MovesStayInsideTheData) {
-  Stream& s = *stream_.get();
-  EXPECT_EQ(s.GetSize(), 10u);
-  EXPECT_EQ(s.Skip(-10), 0u);
-  EXPECT_EQ(s.Tell(), 0u) << "skipping back past the start stops at 0";
-  EXPECT_EQ(ReadAll(s, 3), "012");
-
-  EXPECT_EQ(s.Skip(100), 0u);
-  EXPECT_TRUE(s.IsEof()) << "skipping forward past the end stops at the end";
-  EXPECT_EQ(ReadAll(s, 5), "");
-
-  EXPECT_EQ(s.SeekFromEnd(11), 0u);
-  EXPECT_EQ(s.Tell(), 0u) << "a distance beyond the size goes to the start";
-  EXPECT_EQ(s.SeekFromEnd(3), 0u);
-  EXPECT_EQ(ReadAll(s, 100), "789") << "reads stop at the end";
-
-  EXPECT_EQ(s.Seek(2), 0u);
-  EXPECT_EQ(s.Skip(3), 0u);
-  EXPECT_EQ(ReadAll(s, 2), "56") << "the handle follows the kept position";
 }
-
-INSTANTIATE_TEST_SUITE_P(EachStream, StreamClamping,
-                         ::testing::Values(Kind::kMemory, Kind::kFile, Kind::kPackMember),
-                         [](const auto& instance) {
-                           return instance.param == Kind::kMemory ? "Memory"
-                                  : instance.param == Kind::kFile ? "File"
-                                                                  : "PackMember";
-                         });
 
 TEST(EmptyStreams, EveryOperationRefuses) {
   MemoryStream m;

@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Interpreter, TranslatedFaults, testing::ValuesIn(kFault
 INSTANTIATE_TEST_SUITE_P(Translated, TranslatedFaults, testing::ValuesIn(kTranslatedFaultCases),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
-TEST(Translated, TransfersToWhatWasNotTranslatedHandOverToTheInterpreter) {
+TEST(Translated, TransfersToWhatWasNotTranslatedHandOverToTheInterpreterWithTheLimitLeft) {
   // Into an operand word (here a 0, which reads as a wait), to an instruction whose opcode word
   // the script rewrote, and into a block whose translation failed.
   RunBoth(" jmp w.2\nw: add 1, 0, host:0\n set 5, host:0\n ret\n", 0);
@@ -116,11 +116,9 @@ TEST(Translated, TransfersToWhatWasNotTranslatedHandOverToTheInterpreter) {
   EXPECT_EQ(tr.Run().result, kRunWaiting);
   EXPECT_EQ(Answer(tr), 3);
   EXPECT_EQ(tr.Run().result, kRunFault);
-}
 
-TEST(Translated, TheLimitCountsOnAcrossAHandOver) {
-  // The library's translation fails (its last word is no instruction): its endless loop runs
-  // interpreted, on what the translated caller left of the limit.
+  // The limit counts on across a hand-over: the library's translation fails (its last word is no
+  // instruction), and its endless loop runs interpreted on what the translated caller left.
   const std::string library = ".sob2\nl: inc host:0\n jmp l\n op 47\n";
   for (uint64_t limit : {5, 1000, 1001})
     RunBoth(" inc host:0\n inc host:0\n call lib:0\n", limit, library);
@@ -262,7 +260,7 @@ TEST(Translation, OfEmptyProgramIsTheStubAndABadOpcodeLeavesNothing) {
   EXPECT_EQ(jit.Compile(code, 16), kCompileFailed);
 }
 
-TEST(Translation, TagsOpcodeWordsAndPutsThemBack) {
+TEST(Translation, TagsOpcodeWordsPutsThemBackAndMixedRunsResumeEitherWay) {
   BW_NEEDS_TRANSLATION();
   TwinVm tr(true, 0);
   Load(tr, " add 1, 2, host:0\n wait\n switch 0, a\na: ret\n");
@@ -301,10 +299,8 @@ TEST(Translation, TagsOpcodeWordsAndPutsThemBack) {
   tr.Vm().UnloadLastScript();
   for (int i = 0; i < 4; ++i)
     EXPECT_EQ(GuestWord(m, starts[i]), opcodes[i]) << "release restores word " << i;
-}
 
-TEST(Translation, MixedRunsResumeEitherWay) {
-  BW_NEEDS_TRANSLATION();
+  // Runs mixed of translated and interpreted parts resume either way.
   const std::string body =
       " inc host:0\n wait\n inc host:0\n wait\n inc host:0\n wait\n inc host:0\n ret\n";
   TwinVm s(true, 0);

@@ -1,7 +1,6 @@
 // Label: optimised
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,7 +19,15 @@ constexpr uint32_t kArena = 1 << 20;
 
 // Runs body (code lines) as a script and answers the run's result; the script leaves its answer
 // in host variable 0.
+// Native 0 answers its first argument.
+int32_t Echo(GuestMemory& m, uint32_t args) {
+  uint32_t a = 0;
+  m.Read32(args, a);
+  return static_cast<int32_t>(a);
+}
+
 struct Runner {
+  Runner() { vm.RegisterNative(Echo); }
   MemoryScriptFileSource files;
   ScriptVm vm{&files, kArena};
 
@@ -68,13 +75,12 @@ TEST(Interpreter, AWaitResumesBehindItAndALimitEndsEachRunsEndlessLoop) {
   endless.vm.Interpreter().SetInstructionLimit(1000);
   EXPECT_EQ(endless.Run("top: inc host:0\n jmp top\n"), kRunFault);
   EXPECT_EQ(endless.Answer(), 500);
-}
 
-TEST(Interpreter, ReturnWithValueEndingTheScriptKeepsTheRegister) {
-  Runner r;
-  r.vm.Interpreter().SetReturnRegister(5);
-  ASSERT_EQ(r.Run("retv 9\n"), kRunEnded);
-  EXPECT_EQ(r.vm.Interpreter().ReturnRegister(), 5u);
+  Runner returning;
+  returning.vm.Interpreter().SetReturnRegister(5);
+  ASSERT_EQ(returning.Run("retv 9\n"), kRunEnded);
+  EXPECT_EQ(returning.vm.Interpreter().ReturnRegister(), 5u)
+      << "a return with a value that ends the script keeps the register";
 }
 
 TEST(Interpreter, InstructionsAtTheEndOfTheArenaAreReadExactly) {
@@ -151,11 +157,6 @@ TEST_P(Faults, EndTheRun) {
   for (uint64_t limit : {0, 100000}) {
     Runner r;
     r.vm.Interpreter().SetInstructionLimit(limit);
-    r.vm.RegisterNative([](GuestMemory& m, uint32_t args) {
-      uint32_t a = 0;
-      m.Read32(args, a);
-      return static_cast<int32_t>(a);
-    });
     EXPECT_EQ(r.Run(GetParam().body), kRunFault) << GetParam().body << " limit " << limit;
   }
 }
@@ -178,11 +179,7 @@ struct Outcome {
 Outcome Call(const std::string& body, uint64_t limit) {
   MemoryScriptFileSource files;
   ScriptVm vm(&files, kArena);
-  vm.RegisterNative([](GuestMemory& m, uint32_t args) {
-    uint32_t a = 0;
-    m.Read32(args, a);
-    return static_cast<int32_t>(a);
-  });
+  vm.RegisterNative(Echo);
   PutScript(files, "T", body);
   EXPECT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0) << body;
   BytecodeVm& runner = vm.Interpreter();

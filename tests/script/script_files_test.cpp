@@ -125,10 +125,6 @@ const InitCase kInitCases[] = {
     {"library_naming_a_library", kLibraryFile, ".sob2\n.word lib:0\n", {}, kInitBadLibrary},
 };
 
-void PrintTo(const InitCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class InitRefusals : public testing::TestWithParam<InitCase> {};
 
 TEST_P(InitRefusals, AnswerTheirCode) {
@@ -161,10 +157,6 @@ const LoadCase kLoadCases[] = {
     {"own_offset_at_end_links", "x: ret\n .word x+8\n", {}, 0},
 };
 
-void PrintTo(const LoadCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class LoadRefusals : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(LoadRefusals, AnswerTheirCodeAndKeepTheLoadedList) {
@@ -179,20 +171,15 @@ TEST_P(LoadRefusals, AnswerTheirCodeAndKeepTheLoadedList) {
 INSTANTIATE_TEST_SUITE_P(All, LoadRefusals, testing::ValuesIn(kLoadCases),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
-TEST(LoadRefusals, ARefusedBlockLeavesTheCurrentRecord) {
+// Cut files are the fuzz corpus's.
+TEST(LoadRefusals, AMissingOrRefusedBlockLeavesTheCurrentRecord) {
   Loader l;
   ASSERT_EQ(l.Init(), 0);
   ASSERT_EQ(l.vm->CurrentRecord(), 0) << "the library's";
+  EXPECT_EQ(l.vm->LoadScript("SCRIPT\\SUB.SOB"), kLoadNotFound);
   PutScript(l.files, "SUB", "ret\n", Faults([](auto& f) { f.badTerminator = true; }));
   EXPECT_EQ(l.vm->LoadScript("SCRIPT\\SUB.SOB"), kLoadBadCode);
   EXPECT_EQ(l.vm->CurrentRecord(), 0) << "the refused script's flags must not be the ones set";
-}
-
-// Cut files are the fuzz corpus's.
-TEST(LoadRefusals, AMissingFile) {
-  Loader l;
-  ASSERT_EQ(l.Init(), 0);
-  EXPECT_EQ(l.vm->LoadScript("SCRIPT\\MAIN.SOB"), kLoadNotFound);
 }
 
 TEST(SobAssembler, WritesTheCodeBlockLayout) {

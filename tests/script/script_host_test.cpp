@@ -5,7 +5,6 @@
 
 #include <map>
 
-#include "common/global.h"
 #include "host/cp932.h"
 #include "script_test_util.h"
 

@@ -109,7 +109,7 @@ TEST(VoiceInfo, AMissingOrBrokenFileEmptiesTheTablesAndDoesNotFailTheStart) {
 
 // --- system state ---
 
-TEST(SystemState, RoundTripsVoiceSettingsAndTheSystemVariables) {
+TEST(SystemState, RoundTripsVoiceSettingsOfItsTableAndTheSystemVariables) {
   Engine e;
   e.engine->SetFolderPrefix("SAVE\\");
   e.engine->SetSystemStateFileName("SYSTEM.DAT");
@@ -130,10 +130,8 @@ TEST(SystemState, RoundTripsVoiceSettingsAndTheSystemVariables) {
   EXPECT_EQ(std::tuple(voice.setting, voice.enabled, e.Word(kBig, 999), e.Word(kS1)),
             std::tuple(77u, 0, 55u, 0u))
       << "class 1 is not system state";
-}
 
-TEST(SystemState, VoiceSettingsOfAnotherTableAreSkipped) {
-  Engine e;
+  // Voice settings of another table are skipped.
   e.SetWord(kSys, 5);
   ASSERT_EQ(e.engine->WriteSystemState("S"), 0);
   e.files.Put("SCRIPT\\VOICEINF.DAT", sob::WriteVoiceInfo("", 0, {{"ONE", "", false, {}}}));
@@ -194,7 +192,7 @@ TEST(VariableFiles, RoundTripTheSetAndBothHeaderValues) {
       << "only set 0 comes back";
 }
 
-TEST(VariableFiles, ABadChecksumOrKindChangesNothing) {
+TEST(VariableFiles, ABadChecksumOrKindOrARefusedWriteChangesNothing) {
   Engine e;
   e.SetWord(kS1, 100);
   ASSERT_EQ(e.engine->WriteVariableFile("V", 0, 0, 0, false), 0);
@@ -220,6 +218,18 @@ TEST(VariableFiles, ABadChecksumOrKindChangesNothing) {
   EXPECT_EQ(e.Word(kS1), 1u);
   EXPECT_EQ(e.engine->ReadVariableFile(nullptr), kVariableFileNoFile)
       << "no system-state name either";
+
+  // Writes refused change nothing either.
+  EXPECT_EQ(e.engine->WriteVariableFile(nullptr, 0, 0, 0, false), kVariableFileNoFile);
+  EXPECT_EQ(e.engine->WriteVariableFile("V", 0, e.Storage(kTitle), 0, false),
+            kVariableFileBadHeaderVariables);
+  e.files.Put("V", {1, 2, 3});
+  e.files.SetFailSaves(true);
+  EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileNoFile);
+  EXPECT_EQ(e.File("V"), (std::vector<uint8_t>{1, 2, 3})) << "a failed write keeps the old file";
+
+  Engine noClassOne(".sob1\na: .word 1\n.var 0 0 a 4\n");
+  EXPECT_EQ(noClassOne.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileEmptySet);
 }
 
 TEST(VariableFiles, HeaderValuesMustFitTheirVariables) {
@@ -245,20 +255,6 @@ TEST(VariableFiles, HeaderValuesMustFitTheirVariables) {
   e.engine->SetSystemStateFileName("V");
   EXPECT_EQ(e.engine->ReadVariableFileHeader(nullptr, e.Storage(kHead), 0), 0)
       << "the system-state name";
-}
-
-TEST(VariableFiles, WriteRefusals) {
-  Engine e;
-  EXPECT_EQ(e.engine->WriteVariableFile(nullptr, 0, 0, 0, false), kVariableFileNoFile);
-  EXPECT_EQ(e.engine->WriteVariableFile("V", 0, e.Storage(kTitle), 0, false),
-            kVariableFileBadHeaderVariables);
-  e.files.Put("V", {1, 2, 3});
-  e.files.SetFailSaves(true);
-  EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileNoFile);
-  EXPECT_EQ(e.File("V"), (std::vector<uint8_t>{1, 2, 3})) << "a failed write keeps the old file";
-
-  Engine noClassOne(".sob1\na: .word 1\n.var 0 0 a 4\n");
-  EXPECT_EQ(noClassOne.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileEmptySet);
 }
 
 }  // namespace

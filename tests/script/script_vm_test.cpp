@@ -47,11 +47,6 @@ struct Vm {
   void SetAll(uint32_t value) {
     for (uint32_t i = 0; i < 5; ++i) vm->GetMemory().Write32(vm->VariableValueAddress(i), value);
   }
-  std::vector<uint32_t> All() {
-    std::vector<uint32_t> out;
-    for (uint32_t i = 0; i < 5; ++i) out.push_back(Get(i));
-    return out;
-  }
 };
 
 TEST(VariableStream, AWrongKindOrAShortStreamStopsWhereItIs) {

@@ -1,10 +1,7 @@
 // The buffers, the device's export of a decoded sound, and the device playing through the output
 // the backend makes, opened when the primary format is set.
-#include <sys/resource.h>
-
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -15,6 +12,7 @@
 #include "sound/direct_sound_buffer.h"
 #include "sound/direct_sound_device.h"
 #include "sound/sound_world.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -46,7 +44,7 @@ TEST(DirectSoundBuffer, ALostBufferIsRestoredByTheNextPlay) {
   EXPECT_EQ(w.Pull(2000), tone);
 }
 
-TEST(DirectSoundBuffer, LoadAnswersItsCodes) {
+TEST(DirectSoundBuffer, LoadAnswersItsCodesAndPadsShortDataWithSilence) {
   SoundWorld w;
   w.PutRamp("A.PCMT", 100, 8000);
   w.files.Put("JUNK.OGG", {'O', 'g', 'g', 'S', 1, 2, 3});
@@ -69,10 +67,8 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodes) {
     ScopedGlobal<DirectSoundDevice> none(nullptr);
     EXPECT_EQ(DirectSoundBuffer().Load("A.PCMT", 0), kSoundLoadNoDevice);
   }
-}
 
-TEST(DirectSoundBuffer, PadsShortDataWithSilence) {
-  SoundWorld w;
+  // Short data is padded with silence.
   w.files.Put("E8.PCMT", MakePcmt(1, 8000, 8, {1, 2, 3, 4}, 8));
   w.files.Put("E16.PCMT", MakePcmt(1, 8000, 16, {1, 2, 3, 4}, 8));
   DirectSoundBuffer b8, b16;
@@ -151,17 +147,13 @@ TEST(ExportSoundAsWave, AWriteThatFailsPartWayLeavesNoPartialFile) {
   const auto old = dir.WriteFile("old.wav", "old");
   w.files.Put("BIG.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(20000, 0x90)));
 
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto* previous = std::signal(SIGXFSZ, SIG_IGN);  // a short write instead of the signal
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int32_t fresh = ExportSoundAsWave("BIG.PCMT", dir.path() / "new.wav", nullptr);
-  const int32_t over = ExportSoundAsWave("BIG.PCMT", old, nullptr);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
-
+  int32_t fresh = 0, over = 0;
+  {
+    test::FileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.set);
+    fresh = ExportSoundAsWave("BIG.PCMT", dir.path() / "new.wav", nullptr);
+    over = ExportSoundAsWave("BIG.PCMT", old, nullptr);
+  }
   EXPECT_EQ(fresh, kExportCannotWrite);
   EXPECT_EQ(over, kExportCannotWrite);
   EXPECT_EQ(ReadFile(old), (std::vector<uint8_t>{'o', 'l', 'd'}));

@@ -195,8 +195,20 @@ TEST_F(MovieWrappers, SoundOnlyMovieHasNoPicture) {
   EXPECT_NEAR(PulledTone(300), MovieToneOfSecond(0), 40);
 }
 
+// The colour of the frame surface the primitive shows now, away from the moving bar.
+uint32_t ShownColour(MoviePrimControl& prim) {
+  const int32_t shown = prim.Control()->Player().PrepareFrame();
+  prim.Control()->Player().DoneWithFrame();
+  const MovieFrameSurface* frame = prim.FrameSurface(shown);
+  EXPECT_EQ(frame->GetFormatCode(), kFormatX888);
+  uint32_t pixel = 0;
+  std::memcpy(&pixel, frame->GetMemory() + 16 * frame->GetPitch() + 32 * 4, 4);
+  return pixel & 0xFFFFFF;
+}
+
 // The primitive writes its frame surfaces; its decoder works on other threads while the frame
-// thread draws and restores.
+// thread draws and restores. A lost frame surface comes back blank: the frames after its restore
+// are converted into it whole, not only where the picture changed.
 TEST_F(MovieWrappers, PrimitiveWritesItsFramesAndDecodingRacesNothing) {
   PrimStage stage(game_.manager());
   ASSERT_TRUE(stage.ok);
@@ -219,46 +231,22 @@ TEST_F(MovieWrappers, PrimitiveWritesItsFramesAndDecodingRacesNothing) {
   drawer.join();
   clock_.AdvanceMilliseconds(500);
   prim.Draw(nullptr, nullptr, nullptr);
-  const int32_t shown = prim.Control()->Player().PrepareFrame();
-  prim.Control()->Player().DoneWithFrame();
-  MovieFrameSurface* frame = prim.FrameSurface(shown);
-  ASSERT_EQ(frame->GetFormatCode(), kFormatX888);
-  uint32_t pixel = 0;
-  std::memcpy(&pixel, frame->GetMemory() + 16 * frame->GetPitch() + 32 * 4, 4);
-  EXPECT_TRUE(test::ColourNear(pixel & 0xFFFFFF, MovieColourOfSecond(1))) << std::hex << pixel;
+  uint32_t shown = ShownColour(prim);
+  EXPECT_TRUE(test::ColourNear(shown, MovieColourOfSecond(1))) << std::hex << shown;
   EXPECT_EQ(prim.Restore(), 0);
-  prim.Reset();
-  EXPECT_EQ(prim.Open(&manager, "NONE.MPG", 0, 0), kMovieNotFound);
-  EXPECT_EQ(prim.FrameSurface(0), nullptr);
-}
 
-// A lost frame surface comes back blank: the frames after its restore are converted into it
-// whole, not only where the picture changed.
-TEST_F(MovieWrappers, PrimitiveFillsRestoredFrameSurfacesWhole) {
-  PrimStage stage(game_.manager());
-  ASSERT_TRUE(stage.ok);
-  DisplayManager& manager = stage.manager;
-  MoviePrimControl prim;
-  ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
-  EXPECT_EQ(0, prim.Play());
-  auto step = [&] {
-    clock_.AdvanceMilliseconds(40);
-    prim.Draw(nullptr, nullptr, nullptr);
-    const int32_t shown = prim.Control()->Player().PrepareFrame();
-    prim.Control()->Player().DoneWithFrame();
-    const MovieFrameSurface* frame = prim.FrameSurface(shown);
-    uint32_t pixel = 0;
-    std::memcpy(&pixel, frame->GetMemory() + 16 * frame->GetPitch() + 32 * 4, 4);
-    return pixel & 0xFFFFFF;
-  };
-  for (int i = 0; i < 4; ++i) step();
   for (int i = 0; i < 2; ++i) prim.FrameSurface(i)->GetDirectDrawSurface()->SetLost(true);
   ASSERT_EQ(prim.Restore(), 0);
   for (int i = 0; i < 2; ++i) {
-    const uint32_t pixel = step();
-    EXPECT_TRUE(test::ColourNear(pixel, MovieColourOfSecond(0)))
-        << "frame " << i << std::hex << " shows " << pixel;
+    clock_.AdvanceMilliseconds(40);
+    prim.Draw(nullptr, nullptr, nullptr);
+    shown = ShownColour(prim);
+    EXPECT_TRUE(test::ColourNear(shown, MovieColourOfSecond(1)))
+        << "frame " << i << std::hex << " shows " << shown;
   }
+  prim.Reset();
+  EXPECT_EQ(prim.Open(&manager, "NONE.MPG", 0, 0), kMovieNotFound);
+  EXPECT_EQ(prim.FrameSurface(0), nullptr);
 }
 
 TEST_F(MovieWrappers, WindowMovieTellsTheWindowAndStopsOrLoopsAtTheEnd) {
@@ -292,6 +280,49 @@ TEST_F(MovieWrappers, WindowMovieTellsTheWindowAndStopsOrLoopsAtTheEnd) {
     movie.GetState(&state);
     EXPECT_EQ(state, loop ? host::kMoviePlaying : host::kMovieStopped);
     EXPECT_EQ(movie.IsShowing(), loop);
+  }
+  host::DestroyWindow(window);
+}
+
+// The window movie writes each frame into a canvas the window let go of: whatever rectangle a
+// canvas served before, a frame shows the movie inside the present rectangle and opaque black
+// everywhere else.
+TEST_F(MovieWrappers, WindowMovieCanvasesShowTheMovieInItsRectangleAndBlackAroundIt) {
+  constexpr int32_t kWidth = 64, kHeight = 48;
+  constexpr uint32_t kOpaqueBlack = 0xFF000000u;
+  const host::HWND window = host::CreateWindow(host::WindowDesc{});
+  ASSERT_TRUE(window);
+  {
+    MovieObject object;
+    ASSERT_EQ(object.Open(window, "OP.MPG", nullptr, kWidth, kHeight), kMovieOpened);
+    EXPECT_EQ(0, object.Play());
+    // Larger, smaller, partly off the canvas, whole again: each outlives the three canvases.
+    for (const Rect& rect : {Rect{0, 0, 64, 48}, Rect{16, 12, 48, 36}, Rect{40, 30, 90, 70},
+                             Rect{0, 0, 64, 48}, Rect{4, 20, 60, 28}}) {
+      SCOPED_TRACE(testing::Message()
+                   << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom);
+      ASSERT_EQ(object.SetRect(rect), 0);
+      EXPECT_EQ(object.LastFrame(), std::vector<uint8_t>(size_t{kWidth} * kHeight * 4))
+          << "nothing is shown in a new rectangle before its first frame";
+      for (int step = 0; step < 5; ++step) {
+        clock_.AdvanceMilliseconds(40);
+        ASSERT_TRUE(object.Present());
+        const std::vector<uint8_t> frame = object.LastFrame();
+        ASSERT_EQ(frame.size(), size_t{kWidth} * kHeight * 4);
+        int32_t wrong = 0;
+        for (int32_t y = 0; y < kHeight; ++y) {
+          for (int32_t x = 0; x < kWidth; ++x) {
+            const bool inside =
+                x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+            uint32_t pixel = 0;
+            std::memcpy(&pixel, frame.data() + (size_t(y) * kWidth + x) * 4, 4);
+            if (inside ? pixel >> 24 != 0xFF || pixel == kOpaqueBlack : pixel != kOpaqueBlack)
+              ++wrong;
+          }
+        }
+        EXPECT_EQ(wrong, 0) << "step " << step;
+      }
+    }
   }
   host::DestroyWindow(window);
 }

@@ -126,34 +126,26 @@ TEST(SllPluginManager, LoadsEveryPluginOfAFolderUnderTheApplicationFolder) {
       << "relative to the application folder";
 }
 
-// A game folder with a mounted sound pack, and the sounds served from it.
-class FileSystemSounds : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ogg_ = soundtest::EncodeTone(440, 250, 8000, 1);
-    ASSERT_TRUE(game_.MountPack("SOUND.VFA", {{"se\\tone.ogg", ogg_}}, 1));
-  }
-
-  test::GameFolder game_;
-  std::vector<uint8_t> ogg_;
-  FileSystemSoundSource source_;
-  ScopedGlobal<SoundFileSource> sounds_{&source_};
-};
-
-TEST_F(FileSystemSounds, NamesResolveToLooseFilesFirstAndNeverToFolders) {
+// Sounds served from a game folder with a mounted sound pack.
+TEST(FileSystemSounds, NamesResolveToLooseFilesFirstAndNeverToFolders) {
+  test::GameFolder game;
+  const std::vector<uint8_t> ogg = soundtest::EncodeTone(440, 250, 8000, 1);
+  ASSERT_TRUE(game.MountPack("SOUND.VFA", {{"se\\tone.ogg", ogg}}, 1));
+  FileSystemSoundSource source;
+  ScopedGlobal<SoundFileSource> sounds{&source};
   std::string path;
-  ASSERT_TRUE(source_.ResolvePath("SE\\TONE.OGG", &path));
-  EXPECT_EQ(path, sjis::ToLower(game_.folder()) + "se\\tone.ogg");
+  ASSERT_TRUE(source.ResolvePath("SE\\TONE.OGG", &path));
+  EXPECT_EQ(path, sjis::ToLower(game.folder()) + "se\\tone.ogg");
 
-  game_.dir().WriteFile("Se/Tone.Ogg", std::string(ogg_.begin(), ogg_.end()));
-  ASSERT_TRUE(source_.ResolvePath("SE\\TONE.OGG", &path));
-  EXPECT_EQ(path, game_.folder() + "SE\\TONE.OGG");
+  game.dir().WriteFile("Se/Tone.Ogg", ogg);
+  ASSERT_TRUE(source.ResolvePath("SE\\TONE.OGG", &path));
+  EXPECT_EQ(path, game.folder() + "SE\\TONE.OGG");
 
-  std::filesystem::create_directory(game_.dir().path() / "BGM");
-  EXPECT_FALSE(source_.ResolvePath("BGM", &path));
+  std::filesystem::create_directory(game.dir().path() / "BGM");
+  EXPECT_FALSE(source.ResolvePath("BGM", &path));
   ScopedGlobal<FileSystemManager> none(nullptr);
-  EXPECT_FALSE(source_.ResolvePath("SE\\TONE.OGG", &path));
-  EXPECT_EQ(source_.OpenStream("SE\\TONE.OGG"), nullptr);
+  EXPECT_FALSE(source.ResolvePath("SE\\TONE.OGG", &path));
+  EXPECT_EQ(source.OpenStream("SE\\TONE.OGG"), nullptr);
 }
 
 using soundtest::MemoryFiles;
@@ -184,17 +176,13 @@ std::vector<uint8_t> ReadAll(SoundDecoderStream& d, uint32_t chunk = 4096) {
   return out;
 }
 
-// What is not Vorbis is refused with the file rewound and not held: the fuzz corpus's cut and
-// foreign inputs replay that.
-TEST(OggVorbisDecoder, RefusesAMissingFile) {
+// No file is refused; what is not Vorbis is refused with the file rewound and not held: the fuzz
+// corpus's cut and foreign inputs replay that. Bytes flipped through the audio: a read that cannot
+// go on ends the stream, and a seek that fails leaves the position answering.
+TEST(OggVorbisDecoder, RefusesAMissingFileAndCorruptAudioEndsTheStreamAndKeepsThePosition) {
   int32_t error = -1;
   EXPECT_EQ(OggVorbisDecoderFactory().CreateDecoder(nullptr, &error), nullptr);
   EXPECT_EQ(error, kSllNoFile);
-}
-
-// Bytes flipped through the audio: a read that cannot go on ends the stream, and a seek that
-// fails leaves the position answering. (Cut headers are the fuzz corpus's.)
-TEST(OggVorbisDecoder, CorruptAudioEndsTheStreamAndKeepsThePosition) {
   const std::vector<uint8_t> good = Tone(300, 22050, 2);
   uint32_t seed = 12345;
   for (int round = 0; round < 60; ++round) {

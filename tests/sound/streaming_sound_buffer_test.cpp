@@ -101,29 +101,38 @@ std::vector<int16_t> Expected(const std::vector<int16_t>& intro, const std::vect
   return out;
 }
 
-// Fed by notifications, or polling by the host clock.
+// Fed by notifications, or polling by the host clock; or pulled by an output that mixes in step
+// with the frames (a headless run), a second at a time without waiting: each pull waits for the
+// refill its notification asked for, so the stream is never outrun, however late the feeder runs.
 TEST_F(StreamFixture, StreamThreadPlaysTheIntroThenLoopsAcrossTheRingWrap) {
   const auto intro = Pattern(kRate * 3 / 2, 7, 1);
   const auto loop = Pattern(kRate * 2, 13, -1);
   Put("BGM01A.PCMT", intro);
   Put("BGM01B.PCMT", loop);
-  for (bool notify : {true, false}) {
-    SCOPED_TRACE(notify ? "notifications" : "polling");
+  for (const char* mode : {"notifications", "polling", "mix in step"}) {
+    SCOPED_TRACE(mode);
+    const bool polling = mode[0] == 'p', inStep = mode[0] == 'm';
     host::VirtualClock clock;
     std::optional<ScopedGlobal<host::ClockSource>> scope;
-    if (!notify) scope.emplace(&clock);
-    StreamingSoundBuffer::SetUseNotifications(notify);
+    if (polling) scope.emplace(&clock);
+    StreamingSoundBuffer::SetUseNotifications(!polling);
+    w.device.Device()->Mixer()->mixesInStep = inStep;
     StreamingSoundBuffer b;
     ASSERT_EQ(b.Open("BGM01A.PCMT", "BGM01B.PCMT"), kStreamOpened);
     EXPECT_EQ(b.GetLengthMs(), 3500u);
     ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-    const std::vector<int16_t> got = Collect(b, 9);
+    std::vector<int16_t> got = inStep ? w.Pull(kRate / 10) : Collect(b, 9);
+    for (int i = 0; inStep && i < 9; ++i) {
+      const std::vector<int16_t> part = w.Pull(kRate);
+      got.insert(got.end(), part.begin(), part.end());
+    }
     const std::vector<int16_t> want = Expected(intro, loop, got.size());
     for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
     EXPECT_EQ(b.GetPositionMs(), 1500u + (9100 - 1500) % 2000) << "the position stays in the loop";
     ASSERT_EQ(b.Stop(), kSoundBufferOk);
     EXPECT_FALSE(b.FeederRunning());
   }
+  w.device.Device()->Mixer()->mixesInStep = false;
   // A stream shorter than the ring loops into itself without silence.
   const auto shortLoop = Pattern(kRate * 13 / 10, 11, 1);
   Put("SE.PCMT", shortLoop);
@@ -133,28 +142,6 @@ TEST_F(StreamFixture, StreamThreadPlaysTheIntroThenLoopsAcrossTheRingWrap) {
   ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
   const std::vector<int16_t> got = Collect(b, 6);
   EXPECT_TRUE(got == Expected({}, shortLoop, got.size()));
-}
-
-// An output that pulls the mix in step with the frames (a headless run) pulls a second at a time
-// without waiting: each pull waits for the refill its notification asked for, so the stream is
-// never outrun, however late the feeder runs.
-TEST_F(StreamFixture, AMixInStepWaitsForTheFeeder) {
-  const auto intro = Pattern(kRate * 3 / 2, 7, 1);
-  const auto loop = Pattern(kRate * 2, 13, -1);
-  Put("BGM01A.PCMT", intro);
-  Put("BGM01B.PCMT", loop);
-  w.device.Device()->Mixer()->mixesInStep = true;
-  StreamingSoundBuffer b;
-  ASSERT_EQ(b.Open("BGM01A.PCMT", "BGM01B.PCMT"), kStreamOpened);
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  std::vector<int16_t> got = w.Pull(kRate / 10);
-  for (int i = 0; i < 9; ++i) {
-    const std::vector<int16_t> part = w.Pull(kRate);
-    got.insert(got.end(), part.begin(), part.end());
-  }
-  const std::vector<int16_t> want = Expected(intro, loop, got.size());
-  for (size_t k = 0; k < got.size(); ++k) ASSERT_EQ(got[k], want[k]) << "frame " << k;
-  ASSERT_EQ(b.Stop(), kSoundBufferOk);
 }
 
 // A virtual clock that counts the sleeps, so that a test knows when the polling feeder has been

@@ -1,5 +1,4 @@
 // A decoder plug-in as a game ships one: it takes *.PCM files of raw 8-bit mono 8000 Hz samples.
-#include <cstring>
 
 #include "sound/sound_decoder.h"
 

@@ -1,5 +1,7 @@
 #include "support/game_folder.h"
 
+#include <filesystem>
+
 #include "host/host_path.h"
 #include "platform/app_paths.h"
 #include "resource/packs/vfa_decoder.h"
@@ -16,15 +18,23 @@ GameFolder::GameFolder() {
                       vfa.assist2, vfa.configDialog);
 }
 
+::testing::AssertionResult GameFolder::WritePack(const std::string& relative,
+                                                 const std::vector<tools::VfaMemberSource>& members,
+                                                 const tools::VfaPackOptions& options) const {
+  std::vector<uint8_t> pack;
+  std::string error;
+  const std::string leaf = std::filesystem::path(relative).filename().string();
+  if (!tools::BuildVfaPack(leaf, members, options, pack, &error)) {
+    return ::testing::AssertionFailure() << "the pack cannot be built: " << error;
+  }
+  dir_.WriteFile(relative, pack);
+  return ::testing::AssertionSuccess();
+}
+
 ::testing::AssertionResult GameFolder::MountPack(const std::string& packName,
                                                  const std::vector<tools::VfaMemberSource>& members,
                                                  int32_t mountId) {
-  std::vector<uint8_t> pack;
-  std::string error;
-  if (!tools::BuildVfaPack(packName, members, {}, pack, &error)) {
-    return ::testing::AssertionFailure() << "the pack cannot be built: " << error;
-  }
-  dir_.WriteFile(packName, std::string(pack.begin(), pack.end()));
+  if (auto written = WritePack(packName, members); !written) return written;
   int code = manager_.Mount(packName, mountId, false, true);
   if (code != 0) return ::testing::AssertionFailure() << packName << " does not mount: " << code;
   return ::testing::AssertionSuccess();

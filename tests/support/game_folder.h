@@ -25,6 +25,10 @@ class GameFolder {
   const std::string& folder() const { return folder_; }
   FileSystemManager& manager() { return manager_; }
 
+  // Writes a pack of members at relative (its leaf names the pack's key) inside the folder.
+  ::testing::AssertionResult WritePack(const std::string& relative,
+                                       const std::vector<tools::VfaMemberSource>& members,
+                                       const tools::VfaPackOptions& options = {}) const;
   // Writes a pack of members into the folder and mounts it with mountId.
   ::testing::AssertionResult MountPack(const std::string& packName,
                                        const std::vector<tools::VfaMemberSource>& members,

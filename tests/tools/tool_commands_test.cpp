@@ -122,19 +122,14 @@ class VfaCommand : public ToolCommands {
     dir_.WriteFile("in/Story.txt", text_);
     dir_.WriteFile("in/sub/Pic.bin", binary_);
   }
-  int Run(const std::string& arguments) {
-    int status = run_.Run(Tool("vfa"), arguments);
-    output_ = run_.Output();
-    errors_ = run_.Errors();
-    return status;
-  }
+  int Run(const std::string& arguments) { return run_.Run(Tool("vfa"), arguments); }
   std::string Path(const std::string& relative) const { return run_.Path(relative); }
   std::string Out(const std::string& relative) const {
     return test::ReadFile(dir_.path() / relative);
   }
 
-  std::string output_;
-  std::string errors_;
+  const std::string& output_ = run_.Output();
+  const std::string& errors_ = run_.Errors();
   std::string text_;
   std::string binary_;
 };

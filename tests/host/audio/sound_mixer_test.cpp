@@ -7,7 +7,7 @@
 namespace bw::host {
 namespace {
 
-TEST(SoundMixerMixing, SumsBuffersWithVolumeAndPan) {
+TEST(SoundMixerMixing, SumsBuffersWithVolumeAndPanSaturatingAndWideningEightBitMono) {
   SoundRig rig;
   auto a = rig.Make16({1000, -2000});
   auto b = rig.Make16({3000, 500});
@@ -29,12 +29,10 @@ TEST(SoundMixerMixing, SumsBuffersWithVolumeAndPan) {
     EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{k.left, k.right}))
         << "volume " << k.volume << " pan " << k.pan;
   }
-}
 
-TEST(SoundMixerMixing, SaturatesAndWidensEightBitMonoSamples) {
-  SoundRig rig;
-  auto a = rig.Make16({30000, -30000});
-  auto b = rig.Make16({30000, -30000});
+  EXPECT_EQ(0, c->Stop());
+  a = rig.Make16({30000, -30000});
+  b = rig.Make16({30000, -30000});
   EXPECT_EQ(0, a->Play(kPlayLooping));
   EXPECT_EQ(0, b->Play(kPlayLooping));
   EXPECT_EQ(rig.device.Pull(1), (std::vector<int16_t>{32767, -32768}));
@@ -50,7 +48,7 @@ TEST(SoundMixerMixing, SaturatesAndWidensEightBitMonoSamples) {
   EXPECT_EQ(rig.device.Pull(2), (std::vector<int16_t>{16384, 16384, -32768, -32768}));
 }
 
-TEST(SoundMixerCursors, LoopWrapsAndOncePlayStopsAtTheEnd) {
+TEST(SoundMixerCursors, LoopWrapsOncePlayStopsAtTheEndAndLockSplitsAtTheWrap) {
   SoundRig rig;
   auto looped = rig.Ramp(100);
   EXPECT_EQ(0, looped->Play(kPlayLooping));
@@ -69,10 +67,7 @@ TEST(SoundMixerCursors, LoopWrapsAndOncePlayStopsAtTheEnd) {
   EXPECT_EQ(out[2 * 100], 0) << "silence after the end";
   EXPECT_FALSE(IsPlaying(*once));
   EXPECT_EQ(PlayCursor(*once), 0u) << "the end of the buffer is offset 0";
-}
 
-TEST(SoundMixerCursors, LockSplitsAtTheWrapAndChecksRegions) {
-  SoundRig rig;
   auto buffer = rig.Ramp(100);
   LockedRegions whole;
   ASSERT_EQ(buffer->Lock(0, 0, &whole, kLockEntireBuffer), kSoundOk);
@@ -91,7 +86,7 @@ TEST(SoundMixerCursors, LockSplitsAtTheWrapAndChecksRegions) {
   EXPECT_EQ(buffer->Unlock({whole.first + 396, 8, nullptr, 0}), kSoundInvalidParam);
 }
 
-TEST(SoundMixerNotifications, FireOncePerCrossingIncludingWrapAndStop) {
+TEST(SoundMixerNotifications, FireOncePerCrossingIncludingWrapAndStopAndLap) {
   SoundRig rig;
   auto buffer = rig.Ramp(100);
   CountingTarget atStart, atMiddle, atLast, onStop;
@@ -120,15 +115,13 @@ TEST(SoundMixerNotifications, FireOncePerCrossingIncludingWrapAndStop) {
   EXPECT_EQ(0, buffer->Play(0));
   rig.device.Pull(500);
   EXPECT_EQ(counts(), (std::vector<int>{2, 2, 2, 2})) << "the end of a play once";
-}
 
-TEST(SoundMixerNotifications, FireOnceEachWhenAPullLapsTheBuffer) {
-  SoundRig rig;
+  // Once each when a pull laps the buffer.
   const uint8_t silence[8] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
   auto tiny = rig.Make(MakePcmFormat(1, 8000, 8), silence, 8);
   CountingTarget first, last;
-  const NotifyPosition positions[] = {{0, &first}, {7, &last}};
-  ASSERT_EQ(tiny->SetNotificationPositions(positions), kSoundOk);
+  const NotifyPosition firstAndLast[] = {{0, &first}, {7, &last}};
+  ASSERT_EQ(tiny->SetNotificationPositions(firstAndLast), kSoundOk);
   EXPECT_EQ(0, tiny->Play(kPlayLooping));
   rig.device.Pull(441);  // 80 frames: ten laps
   EXPECT_EQ(first.count, 1);

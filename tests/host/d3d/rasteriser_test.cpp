@@ -190,24 +190,13 @@ struct Lit {
   uint32_t diffuse;
 };
 
-class PrimitiveTest : public QuadTest {
- protected:
-  // An untextured device that draws the diffuse colour.
-  void Prepare() {
-    target = MemorySurface::Create(8, 8, Argb32());
-    device = Device(target.get(), false);
-    EXPECT_EQ(0, device->SetTextureStageState(0, kTssColorOp, kTopSelectArg1));
-    EXPECT_EQ(0, device->SetTextureStageState(0, kTssColorArg1, kTaDiffuse));
-    EXPECT_EQ(0, device->SetTextureStageState(0, kTssAlphaOp, kTopSelectArg1));
-    EXPECT_EQ(0, device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse));
-  }
-  std::unique_ptr<MemorySurface> target;
-  std::unique_ptr<D3dDevice> device;
-};
-
-TEST_F(PrimitiveTest, OverlapsBlendOnceAndFlatFansTakeTheSecondVertex) {
-  // Fan triangles share edges; blending at half strength over black shows any pixel drawn twice.
-  Prepare();
+// Untextured, drawing the diffuse colour: fan triangles share edges, and blending at half
+// strength over black shows any pixel drawn twice.
+TEST_F(QuadTest, OverlapsBlendOnceAndFlatFansTakeTheSecondVertex) {
+  auto target = MemorySurface::Create(8, 8, Argb32());
+  auto device = Device(target.get(), false);
+  EXPECT_EQ(0, device->SetTextureStageState(0, kTssColorArg1, kTaDiffuse));
+  EXPECT_EQ(0, device->SetTextureStageState(0, kTssAlphaArg1, kTaDiffuse));
   EXPECT_EQ(0, device->SetRenderState(kRsAlphaBlendEnable, 1));
   EXPECT_EQ(0, device->SetRenderState(kRsSrcBlend, kBlendSrcAlpha));
   EXPECT_EQ(0, device->SetRenderState(kRsDestBlend, kBlendInvSrcAlpha));

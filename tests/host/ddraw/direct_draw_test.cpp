@@ -10,27 +10,13 @@
 namespace bw::host {
 namespace {
 
-// A primary surface with one back buffer.
-DdSurfaceDesc PrimaryChain(uint32_t caps) {
-  DdSurfaceDesc desc;
-  desc.flags = kDdsdCaps | kDdsdBackBufferCount;
-  desc.caps = kDdsCapsPrimarySurface | kDdsCapsComplex | caps;
-  desc.backBufferCount = 1;
-  return desc;
-}
-
-class DirectDrawTest : public testing::Test {
- protected:
-  void SetUp() override {
-    SetDisplayModeSize(800, 600);
-    dd = DirectDraw::Create(nullptr);
-    ASSERT_NE(dd, nullptr);
-  }
-  void TearDown() override { SetDisplayModeSize(640, 480); }
-  std::unique_ptr<DirectDraw> dd;
-};
-
-TEST_F(DirectDrawTest, ThePrimaryIsTheWindowsPicture) {
+TEST(DirectDraw, ThePrimaryIsTheWindowsPicture) {
+  struct ModeSize {
+    ModeSize() { SetDisplayModeSize(800, 600); }
+    ~ModeSize() { SetDisplayModeSize(640, 480); }
+  } modeSize;
+  std::unique_ptr<DirectDraw> dd = DirectDraw::Create(nullptr);
+  ASSERT_NE(dd, nullptr);
   HeadlessBackend backend;
   ScopedGlobal<Backend> use(&backend);
   WindowDesc window;
@@ -43,8 +29,13 @@ TEST_F(DirectDrawTest, ThePrimaryIsTheWindowsPicture) {
   ASSERT_EQ(dd->SetDisplayMode(800, 600, 16, 60, 0), kDdOk);
   EXPECT_TRUE(backend.Window(hwnd)->fullScreen) << "full screen is the window over the desktop";
 
+  // A primary surface with one back buffer.
+  DdSurfaceDesc chain;
+  chain.flags = kDdsdCaps | kDdsdBackBufferCount;
+  chain.caps = kDdsCapsPrimarySurface | kDdsCapsComplex | kDdsCapsFlip;
+  chain.backBufferCount = 1;
   std::unique_ptr<MemorySurface> primary;
-  ASSERT_EQ(dd->CreateSurface(PrimaryChain(kDdsCapsFlip), &primary), kDdOk);
+  ASSERT_EQ(dd->CreateSurface(chain, &primary), kDdOk);
   test::Fill(*primary->GetAttachedSurface(), 0x001F);  // blue in 565
   ASSERT_EQ(primary->Flip(kDdFlipWait), kDdOk);
   const HeadlessSink* sink = backend.Window(hwnd)->sink.get();

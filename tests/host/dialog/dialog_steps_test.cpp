@@ -16,12 +16,19 @@ DialogAnswer Parse(std::string_view text) {
 
 // The steps themselves are read by every scripted dialog of the application and game tests; what
 // they do not show is a Japanese text and the refusals.
-TEST(DialogAnswerParseTest, TypesJapaneseAsCp932AndRefusesMalformedSteps) {
+TEST(DialogAnswerParseTest, TypesJapaneseAsCp932AndRefusesMalformedStepsAndInputScripts) {
   EXPECT_EQ(Parse("text:7:コメント").steps[0].text, Cp932Literal("コメント"));
   DialogAnswer answer;
   std::string error;
   for (const char* bad : {"slider:1051", "tab:x", "activate:1", "wobble:3", "key:1:", ""}) {
     EXPECT_FALSE(ParseDialogAnswer(bad, &answer, &error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+  // The windowed runs' input scripts likewise.
+  for (const char* bad : {"", "wait:0", "click:", "key:Hyper+A", "screen:half", "wait:1,,close"}) {
+    std::vector<InputStep> steps;
+    error.clear();
+    EXPECT_FALSE(ParseInputScript(bad, &steps, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
 }
@@ -106,17 +113,6 @@ TEST(ScriptedDialogStepsTest, CancelResetsEveryPageAndAnActionMayEndTheDialog) {
   EXPECT_EQ(host.RunDialog(HWND{}, sheet.dialog), 2);
   EXPECT_EQ(sheet.log, (std::vector<std::string>{"set0", "reset0", "reset1"}))
       << "no step after the end";
-}
-
-// The windowed runs' input scripts.
-TEST(InputScript, RefusesWhatItCannotPlayAndSaysWhy) {
-  const char* bad[] = {"", "wait:0", "click:", "key:Hyper+A", "screen:half", "wait:1,,close"};
-  for (const char* text : bad) {
-    std::vector<InputStep> steps;
-    std::string error;
-    EXPECT_FALSE(ParseInputScript(text, &steps, &error)) << text;
-    EXPECT_FALSE(error.empty()) << text;
-  }
 }
 
 }  // namespace

@@ -69,33 +69,7 @@ class MoviePlayerTest : public ::testing::Test {
   MoviePlayer player;
 };
 
-TEST_F(MoviePlayerTest, PictureAndSoundFollowTheClockSeekPauseAndResume) {
-  ASSERT_EQ(Open({}), kMovieOk);
-  EXPECT_NEAR(player.LengthMs(), 2000, 100);
-  ASSERT_EQ(player.Play(), kMovieOk);
-  clock.AdvanceMilliseconds(1500);
-  EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(1)))
-      << std::hex << ShownColour();
-
-  EXPECT_NEAR(ToneAt(1200), tools::MovieToneOfSecond(1), 30);
-
-  ASSERT_EQ(player.Seek(500 * 10000), kMovieOk);
-  EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(0)))
-      << "seek back " << std::hex << ShownColour() << " " << std::dec << player.ShownFrameTime();
-
-  ASSERT_EQ(player.Pause(), kMovieOk);
-  EXPECT_EQ(State(), kMoviePaused);
-  int64_t held = 0, later = 0;
-  player.GetPosition(&held);
-  clock.AdvanceMilliseconds(700);
-  player.GetPosition(&later);
-  EXPECT_EQ(held, later) << "the clock runs on while paused";
-  ASSERT_EQ(player.Resume(), kMovieOk);
-  clock.AdvanceMilliseconds(100);
-  player.GetPosition(&later);
-  EXPECT_EQ(later, held + 100 * 10000);
-}
-
+// The clock, seeks and pauses are the sprite wrapper's tests, through this player.
 TEST_F(MoviePlayerTest, EndStopsWithAnEventOrWrapsWhenLooping) {
   ASSERT_EQ(Open({}), kMovieOk);
   EXPECT_EQ(0, player.Play());

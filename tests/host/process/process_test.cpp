@@ -14,7 +14,7 @@
 namespace bw::host {
 namespace {
 
-TEST(HostProcess, ReportsTheExitCodeOrTheSignal) {
+TEST(HostProcess, ReportsTheExitCodeOrTheSignalAndRefusesWhatCannotStart) {
   Process exits;
   EXPECT_EQ(exits.Wait(kInfinite), kProcessWaitFailed) << "nothing started";
   ASSERT_TRUE(exits.Spawn("/bin/sh", {"sh", "-c", "exit 7"}));
@@ -28,9 +28,8 @@ TEST(HostProcess, ReportsTheExitCodeOrTheSignal) {
   ASSERT_TRUE(killed.Spawn("/bin/sh", {"sh", "-c", "kill -TERM $$"}));
   ASSERT_TRUE(killed.Reap(true));
   EXPECT_EQ(killed.ExitStatus(), kSignalExitBase + SIGTERM);
-}
 
-TEST(HostProcess, RefusesWhatCannotStart) {
+  // What cannot start is refused.
   Process process;
   EXPECT_FALSE(process.Reap(false)) << "nothing started";
   EXPECT_FALSE(process.Spawn("/bin/true", {}));

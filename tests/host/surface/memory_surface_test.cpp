@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <random>
-#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -152,85 +150,12 @@ TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
   }
 }
 
-std::vector<uint8_t> BytesOf(const MemorySurface& s) {
-  std::vector<uint8_t> out;
-  for (int y = 0; y < s.Height(); ++y) {
-    const uint8_t* row = s.Pixels() + y * s.Pitch();
-    out.insert(out.end(), row, row + s.Width() * 4);
-  }
-  return out;
-}
-
-// A primary hands its pixels to the window without copying them: whatever it draws while the
-// window holds a frame must leave that frame as it was, and must keep the pixels it does not touch.
-TEST(MemorySurface, AFrameTheWindowHoldsStaysAsItWasWhileThePrimaryDrawsOn) {
-  auto back = MemorySurface::Create(9, 7, Rgb32());
-  auto other = MemorySurface::Create(9, 7, Rgb32());
-  auto primary = MemorySurface::Create(9, 7, Rgb32());
-  ASSERT_TRUE(back && other && primary);
-  std::mt19937 rng(4);
-  FillRandom(*back, rng);
-  FillRandom(*other, rng);
-  HeadlessSink sink;
-  primary->SetPresentationSink(&sink, false);
-
-  using Draw = std::function<void()>;
-  const DdRect part{2, 1, 6, 5};
-  DdBltFx fx;
-  fx.fillColor = 0x00C0FFEE;
-  const std::pair<const char*, Draw> draws[] = {
-      {"whole blit",
-       [&] { ASSERT_EQ(primary->Blt(nullptr, other.get(), nullptr, 0, nullptr), kDdOk); }},
-      {"fill", [&] { ASSERT_EQ(primary->Blt(&part, kDdBltColorFill, &fx), kDdOk); }},
-      {"device context",
-       [&] {
-         MemoryDc* dc = nullptr;
-         ASSERT_EQ(primary->GetDC(&dc), kDdOk);
-         ASSERT_EQ(primary->ReleaseDC(dc), kDdOk);
-       }},
-  };
-  for (const auto& [name, draw] : draws) {
-    SCOPED_TRACE(name);
-    ASSERT_EQ(primary->Blt(nullptr, back.get(), nullptr, 0, nullptr), kDdOk);
-    ASSERT_TRUE(sink.PresentPending());
-    const std::vector<uint8_t> presented = BytesOf(*primary);
-    ASSERT_EQ(sink.LastFrame().bgra, presented);
-    const Copy before = Snapshot(*primary);
-
-    const std::vector<uint8_t> source = BytesOf(*back);
-    draw();
-    EXPECT_EQ(sink.LastFrame().bgra, presented) << "the held frame changed under the window";
-    EXPECT_EQ(BytesOf(*back), source) << "the frame's source changed with its copy";
-    const Copy after = Snapshot(*primary);
-    const bool whole = std::string(name) == "whole blit";
-    for (int y = 0; y < 7; ++y)
-      for (int x = 0; x < 9; ++x) {
-        const bool inPart = x >= part.left && x < part.right && y >= part.top && y < part.bottom;
-        if (whole || !inPart) {
-          EXPECT_EQ(after.at(x, y), whole ? Get(*other, x, y) : before.at(x, y)) << x << "," << y;
-        }
-      }
-    ASSERT_TRUE(sink.PresentPending()) << "the change is presented";
-    EXPECT_EQ(sink.LastFrame().bgra, BytesOf(*primary));
-  }
-
-  // The other way round: drawing on the source after a present leaves the primary and the window
-  // with the frame that was presented.
-  ASSERT_EQ(primary->Blt(nullptr, back.get(), nullptr, 0, nullptr), kDdOk);
-  ASSERT_TRUE(sink.PresentPending());
-  const std::vector<uint8_t> presented = BytesOf(*primary);
-  Put(*back, 0, 0, 0x00FEDCBA);
-  ASSERT_EQ(back->Blt(&part, kDdBltColorFill, &fx), kDdOk);
-  EXPECT_EQ(BytesOf(*primary), presented);
-  EXPECT_EQ(sink.LastFrame().bgra, presented);
-  EXPECT_EQ(Get(*back, 0, 0), 0x00FEDCBAu);
-}
-
-// Frame after frame drawn on a back buffer the window holds the last frame of, through each way of
-// writing, each saying where it wrote: the back buffer writes around the held pixels and brings
-// them up to date only where they lag, so every frame must still read whole and the held one stay
-// as shown; the window is shown a frame only when it differs from the one it holds, told a
-// rectangle that covers every difference.
+// A primary hands its pixels to the window without copying them, and a whole blit hands its
+// source's pixels on. Frame after frame drawn on a back buffer the window holds the last frame of,
+// through each way of writing (blits and fills, locks, device contexts), each saying where it
+// wrote: the back buffer writes around the held pixels and brings them up to date only where they
+// lag, so every frame must still read whole and the held one stay as shown; the window is shown a
+// frame only when it differs from the one it holds, told a rectangle that covers every difference.
 TEST(MemorySurface, FramesDrawnAroundTheHeldOneReachTheWindowWithTheirChangesOnly) {
   constexpr int kW = 23, kH = 17;
   auto back = MemorySurface::Create(kW, kH, Rgb32());

@@ -6,14 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "common/sjis.h"
 #include "host/clock.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
@@ -176,7 +174,7 @@ class FileListTest : public FileTest {
   FileList list_;
 };
 
-TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContents) {
+TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContentsAndEntersNoLinkUp) {
   EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, true), 3u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "B\\c", "d"}));
   EXPECT_EQ(list_.Scan("a\\", "*.*", kScanFilesOnly, true), 2u);
@@ -185,6 +183,12 @@ TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContents) {
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\"}));
   EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, false), 2u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "d"}));
+
+  // A link back up the tree is listed but not entered.
+  fs::create_directory_symlink(dir_.path() / "A", dir_.path() / "A/B/up");
+  dir_.WriteFile("A/B/e", "");
+  EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, true), 5u);
+  EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "B\\up\\", "B\\c", "B\\e", "d"}));
 }
 
 TEST_F(FileListTest, NamesComeInCaseInsensitiveOrderInCp932) {
@@ -198,13 +202,6 @@ TEST_F(FileListTest, NamesComeInCaseInsensitiveOrderInCp932) {
   EXPECT_EQ(list_.Scan("s", "*.txt", kScanFoldersAndFiles, true), 8u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"sub\\", "sub\\deep.TXT", "A.TXT", "a1.txt",
                                                     "b.txt", "C.txt", "_x.txt", kDiary + ".txt"}));
-}
-
-TEST_F(FileListTest, ALinkBackUpTheTreeIsListedButNotEntered) {
-  fs::create_directory_symlink(dir_.path() / "A", dir_.path() / "A/B/up");
-  dir_.WriteFile("A/B/e", "");
-  EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, true), 5u);
-  EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "B\\up\\", "B\\c", "B\\e", "d"}));
 }
 
 void SetTime(const fs::path& path, time_t seconds, long nanoseconds = 0) {
@@ -223,12 +220,7 @@ TEST_F(FileUtilsTest, SizesCountPackMembersAsFiles) {
     VfaDecoderAssist(kVfaAssistTables, tables, 0);
     tools::VfaPackOptions options;
     options.pack = true;
-    std::vector<uint8_t> pack;
-    std::string error;
-    ASSERT_TRUE(tools::BuildVfaPack("DATA.VFA", {{"a.txt", text}, {"sub\\b.bin", mixed}}, options,
-                                    pack, &error))
-        << error;
-    dir_.WriteFile("DATA.VFA", std::string(pack.begin(), pack.end()));
+    ASSERT_TRUE(game_.WritePack("DATA.VFA", {{"a.txt", text}, {"sub\\b.bin", mixed}}, options));
     game_.manager().UnmountAll();
     ASSERT_EQ(game_.manager().Mount("DATA.VFA", 1, false, true), 0);
     EXPECT_EQ(GetFileSizeByName("A.TXT"), 1000) << "packed, tables " << tables;
@@ -245,7 +237,7 @@ TEST_F(FileUtilsTest, SizesCountPackMembersAsFiles) {
   }
 }
 
-TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllows) {
+TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllowsOverReadOnlyFilesToo) {
   fs::path source = dir_.WriteFile("src.dat", "new bytes");
   fs::path destination = dir_.WriteFile("dst.dat", "old");
   SetTime(source, 2000000000);
@@ -274,15 +266,13 @@ TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllows) {
   EXPECT_EQ(CopyFileIfNewer("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x", "src.dat", 1),
             kCopyRefused);
   EXPECT_EQ(CopyFileIfNewer("dst.dat", nullptr, kCopyAlways), kCopyRefused);
-}
 
-TEST_F(FileUtilsTest, CopyReplacesAReadOnlyDestination) {
-  dir_.WriteFile("src.dat", "fresh");
-  fs::path destination = dir_.WriteFile("locked.dat", "stale");
-  fs::permissions(destination, fs::perms::owner_read);
+  // A read-only destination is replaced.
+  fs::path locked = dir_.WriteFile("locked.dat", "stale");
+  fs::permissions(locked, fs::perms::owner_read);
   EXPECT_EQ(CopyFileIfNewer("locked.dat", "src.dat", kCopyAlways), kCopyDone);
-  EXPECT_EQ(test::ReadFile(destination), "fresh");
-  EXPECT_NE(fs::status(destination).permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_EQ(test::ReadFile(locked), "new bytes");
+  EXPECT_NE(fs::status(locked).permissions() & fs::perms::owner_write, fs::perms::none);
 }
 
 TEST(CommandLineTest, SplitsAsWindowsDoes) {

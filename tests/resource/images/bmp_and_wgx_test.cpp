@@ -77,30 +77,23 @@ TEST(BmpLoader, UnpacksRleToTheSamePictureAsUncompressed) {
 }
 
 TEST(BmpLoader, RefusesRleStreamsItCannotFollow) {
-  struct Case {
-    const char* what;
-    Bytes data;
-    int code;
-  };
   Rows rows = IndexRows(8, 3, 8, 2);
   tools::RleFaults delta, omitEnd, pastRow;
   delta.delta = true;
   omitEnd.omitEnd = true;
   pastRow.runPastRow = true;
-  const Case cases[] = {
-      {"delta escape", tools::EncodeRle(rows, false, delta), kBmpBadRle},
-      {"no end of picture", tools::EncodeRle(rows, false, omitEnd), kBmpBadRle},
-      {"run past the end of a row", tools::EncodeRle(rows, false, pastRow), kBmpBadRle},
-      {"absolute run past the end of a row",
-       {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1},
-       kBmpBadRle},
-      {"rows past the last", {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}, kBmpBadRle},
-      {"absolute run cut short", {0, 5, 1, 2}, kBmpBadRle},
+  const std::pair<const char*, Bytes> cases[] = {
+      {"delta escape", tools::EncodeRle(rows, false, delta)},
+      {"no end of picture", tools::EncodeRle(rows, false, omitEnd)},
+      {"run past the end of a row", tools::EncodeRle(rows, false, pastRow)},
+      {"absolute run past the end of a row", {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1}},
+      {"rows past the last", {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}},
+      {"absolute run cut short", {0, 5, 1, 2}},
   };
-  for (const auto& c : cases) {
+  for (const auto& [what, data] : cases) {
     DibImage dib;
-    EXPECT_EQ(Load(tools::BuildBmp(Fields(8, 3, 8, kBiRle8, Palette(256), c.data)), dib), c.code)
-        << c.what;
+    EXPECT_EQ(Load(tools::BuildBmp(Fields(8, 3, 8, kBiRle8, Palette(256), data)), dib), kBmpBadRle)
+        << what;
   }
 }
 
@@ -268,70 +261,46 @@ TEST(BmpSave, RefusesWhatItCannotWrite) {
   EXPECT_EQ(calls, 2);
 }
 
-// Unpacks an 8-bit stream into exactly n bytes; answers the code and checks the reader ends
-// right after the end code.
-int Unpack8(const Bytes& stream, size_t n, Bytes& out) {
-  out.assign(n, 0xEE);
-  ByteReader in(stream.data(), stream.size());
-  int rc = WgxUnpack8(in, out);
-  if (rc == 0) {
-    EXPECT_TRUE(in.atEnd()) << "the reader must stop right after the end code";
-  }
-  return rc;
-}
-
-// Unpacks a 24-bit stream of a width x height picture into 0x00RRGGBB words.
-int Unpack24(const Bytes& stream, uint32_t width, uint32_t height, std::vector<uint32_t>& out) {
-  out.assign(size_t{width} * height, 0xEEEEEEEE);
-  ByteReader in(stream.data(), stream.size());
-  return WgxUnpack24To32(in, out, width, height);
-}
-
-TEST(WgxUnpack8, RefusesStreamsThatDoNotFitThePicture) {
+// Streams that do not fit their picture: 8-bit ones of width bytes, 24-bit ones of width x height.
+TEST(WgxUnpack, RefusesStreamsThatDoNotFitThePicture) {
   struct Case {
     const char* what;
-    Bytes stream;
-    size_t size;
-  };
-  const Case cases[] = {
-      {"copy before the first byte", {0xC0, 0xFF}, 1},
-      {"end code before the picture is full", {0x41, 7, 0xFF}, 5},
-      {"no end code", {0x41, 7}, 4},
-      {"fill past the end", {0x41, 7, 0xFF}, 3},
-      {"copy past the end", {0x01, 1, 2, 0x81, 0x00, 0xFF}, 4},
-      {"units after a full picture", {0x00, 1, 0x00, 2, 0xFF}, 1},
-      {"empty input", {}, 0},
-  };
-  for (const auto& c : cases) {
-    Bytes out;
-    EXPECT_EQ(Unpack8(c.stream, c.size, out), kWgxBadStream) << c.what;
-  }
-  Bytes out;
-  EXPECT_EQ(Unpack8({0xFF}, 0, out), 0) << "an empty picture is only the end code";
-}
-
-TEST(WgxUnpack24, RefusesReferencesOutsideWhatWasWritten) {
-  struct Case {
-    const char* what;
+    int depth;
     Bytes stream;
     uint32_t width, height;
   };
   const Case cases[] = {
-      {"row up from the top row", {0x00, 1, 2, 3, 0xD0, 0xFF}, 4, 1},
+      {"copy before the first byte", 8, {0xC0, 0xFF}, 1, 1},
+      {"end code before the picture is full", 8, {0x41, 7, 0xFF}, 5, 1},
+      {"no end code", 8, {0x41, 7}, 4, 1},
+      {"fill past the end", 8, {0x41, 7, 0xFF}, 3, 1},
+      {"copy past the end", 8, {0x01, 1, 2, 0x81, 0x00, 0xFF}, 4, 1},
+      {"units after a full picture", 8, {0x00, 1, 0x00, 2, 0xFF}, 1, 1},
+      {"empty input", 8, {}, 0, 1},
+      {"row up from the top row", 24, {0x00, 1, 2, 3, 0xD0, 0xFF}, 4, 1},
       {"row up and left reaching before the start",
+       24,
        {0x03, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 0xE0, 0xFF},
        4,
        2},
-      {"row up and right onto itself (width 1)", {0x00, 1, 2, 3, 0xF0, 0xFF}, 1, 2},
-      {"distance copy before the start", {0x00, 1, 2, 3, 0xB0, 0xFF}, 2, 1},
-      {"fill past the end", {0x40, 1, 2, 3, 0xFF}, 1, 1},
-      {"end code early", {0x00, 1, 2, 3, 0xFF}, 2, 1},
-      {"no end code", {0x00, 1, 2, 3}, 1, 1},
+      {"row up and right onto itself (width 1)", 24, {0x00, 1, 2, 3, 0xF0, 0xFF}, 1, 2},
+      {"distance copy before the start", 24, {0x00, 1, 2, 3, 0xB0, 0xFF}, 2, 1},
+      {"fill past the end", 24, {0x40, 1, 2, 3, 0xFF}, 1, 1},
+      {"end code early", 24, {0x00, 1, 2, 3, 0xFF}, 2, 1},
+      {"no end code", 24, {0x00, 1, 2, 3}, 1, 1},
   };
   for (const auto& c : cases) {
-    std::vector<uint32_t> out;
-    EXPECT_EQ(Unpack24(c.stream, c.width, c.height, out), kWgxBadStream) << c.what;
+    ByteReader in(c.stream.data(), c.stream.size());
+    Bytes bytes(c.width);
+    std::vector<uint32_t> words(size_t{c.width} * c.height);
+    EXPECT_EQ(c.depth == 8 ? WgxUnpack8(in, bytes) : WgxUnpack24To32(in, words, c.width, c.height),
+              kWgxBadStream)
+        << c.depth << ": " << c.what;
   }
+  const Bytes endOnly = {0xFF};
+  ByteReader in(endOnly.data(), endOnly.size());
+  EXPECT_EQ(WgxUnpack8(in, {}), 0) << "an empty picture is only the end code";
+  EXPECT_TRUE(in.atEnd()) << "the reader must stop right after the end code";
 }
 
 // Whole pictures in every layout are checked through the loader; here what lies outside them.

@@ -193,47 +193,42 @@ class TrackedImage : public DecodedImage {
   int* deaths_;
 };
 
-class ImageCacheTest : public ::testing::Test {
- protected:
+TEST(ImageCacheTest, EvictsLeastRecentlyUsedFirstWhenOverBudget) {
+  using Keys = std::vector<std::string>;
+  int deaths = 0;
+  ImageCache cache;
   // A new picture handed to the cache; the maker's own reference is dropped at once, so the
   // cache's is the only one left.
-  int Put(const std::string& key, uint32_t bytes) {
-    auto* image = new TrackedImage(bytes, &deaths_);
-    int rc = cache_.Insert(image, key);
+  auto put = [&](const std::string& key, uint32_t bytes) {
+    auto* image = new TrackedImage(bytes, &deaths);
+    int rc = cache.Insert(image, key);
     image->Release();
     return rc;
-  }
-  using Keys = std::vector<std::string>;
-
-  int deaths_ = 0;
-  ImageCache cache_;
-};
-
-TEST_F(ImageCacheTest, EvictsLeastRecentlyUsedFirstWhenOverBudget) {
-  cache_.SetBudget(300);
-  ASSERT_EQ(Put("a", 100), kCacheInserted);
-  ASSERT_EQ(Put("b", 100), kCacheInserted);
-  ASSERT_EQ(Put("c", 100), kCacheInserted);
+  };
+  cache.SetBudget(300);
+  ASSERT_EQ(put("a", 100), kCacheInserted);
+  ASSERT_EQ(put("b", 100), kCacheInserted);
+  ASSERT_EQ(put("c", 100), kCacheInserted);
   // A hit makes "a" the most recent; "b" is then the oldest.
-  DecodedImage* a = cache_.Find("a");
+  DecodedImage* a = cache.Find("a");
   ASSERT_NE(a, nullptr);
   a->Release();
-  EXPECT_EQ(cache_.GetKeysByRecency(), (Keys{"a", "c", "b"}));
+  EXPECT_EQ(cache.GetKeysByRecency(), (Keys{"a", "c", "b"}));
 
-  ASSERT_EQ(Put("d", 150), kCacheInserted);
-  EXPECT_EQ(cache_.GetKeysByRecency(), (Keys{"d", "a"}));
-  EXPECT_EQ(cache_.GetUsedBytes(), 250u);
-  EXPECT_EQ(deaths_, 2) << "evicted pictures lose the cache's reference";
+  ASSERT_EQ(put("d", 150), kCacheInserted);
+  EXPECT_EQ(cache.GetKeysByRecency(), (Keys{"d", "a"}));
+  EXPECT_EQ(cache.GetUsedBytes(), 250u);
+  EXPECT_EQ(deaths, 2) << "evicted pictures lose the cache's reference";
 
   // A name already cached only moves to the front; the new picture is not kept.
-  auto* again = new TrackedImage(10, &deaths_);
-  EXPECT_EQ(cache_.Insert(again, "a"), kCacheAlreadyCached);
-  EXPECT_EQ(cache_.GetKeysByRecency(), (Keys{"a", "d"}));
+  auto* again = new TrackedImage(10, &deaths);
+  EXPECT_EQ(cache.Insert(again, "a"), kCacheAlreadyCached);
+  EXPECT_EQ(cache.GetKeysByRecency(), (Keys{"a", "d"}));
   again->Release();
-  EXPECT_EQ(deaths_, 3);
+  EXPECT_EQ(deaths, 3);
 
-  EXPECT_EQ(cache_.EvictLeastRecent(5), 2u);
-  EXPECT_EQ(cache_.GetUsedBytes(), 0u);
+  EXPECT_EQ(cache.EvictLeastRecent(5), 2u);
+  EXPECT_EQ(cache.GetUsedBytes(), 0u);
 }
 
 TEST(CacheBudgetTest, FollowsPhysicalMemoryIn64Bits) {

@@ -87,18 +87,6 @@ class SusieImageTest : public test::GameFolderTest {
   ImageLoaderManager manager_;
 };
 
-TEST_F(SusieImageTest, RegistersAsAnImageLoader) {
-  const ImageLoaderRecord* record = manager_.GetLoaderRecord(manager_.GetLoaderCount() - 1);
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->typeId, kSusieImageType);
-  EXPECT_EQ(manager_.FindLoaderByExtension("x.sim", false), record->loader.get());
-  EXPECT_EQ(manager_.FindLoaderByExtension("x.sim", true), nullptr) << "it cannot save";
-  // An archive plug-in is refused where only images are taken, and the other way round.
-  InstallPlugin(BW_TEST_ARCHIVE_SPI, "plugin/TESTARC.SPI");
-  EXPECT_EQ(LoadSusiePlugin("plugin\\TESTARC.SPI", nullptr, &manager_), kSusieKindRefused);
-  EXPECT_EQ(LoadSusiePlugin("plugin\\TESTIMG.SPI", &files_, nullptr), kSusieKindRefused);
-}
-
 // The plug-in cannot write into a destination: the manager decodes to buffers, caches the picture
 // and converts it, to indices with the palette when 8 bits are asked, else to 32 bits.
 TEST_F(SusieImageTest, PicturesReachDestinationsThroughTheBuffers) {
@@ -126,7 +114,18 @@ TEST_F(SusieImageTest, PicturesReachDestinationsThroughTheBuffers) {
   EXPECT_EQ(byContent.Pixel32(0, 0), 0x123456u);
 }
 
-TEST_F(SusieImageTest, RefusedPicturesAnswerTheirCodes) {
+// Registered as an image loader that cannot save; what it refuses answers its codes.
+TEST_F(SusieImageTest, RegistersAsAnImageLoaderAndRefusedPicturesAnswerTheirCodes) {
+  const ImageLoaderRecord* record = manager_.GetLoaderRecord(manager_.GetLoaderCount() - 1);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->typeId, kSusieImageType);
+  EXPECT_EQ(manager_.FindLoaderByExtension("x.sim", false), record->loader.get());
+  EXPECT_EQ(manager_.FindLoaderByExtension("x.sim", true), nullptr) << "it cannot save";
+  // An archive plug-in is refused where only images are taken, and the other way round.
+  InstallPlugin(BW_TEST_ARCHIVE_SPI, "plugin/TESTARC.SPI");
+  EXPECT_EQ(LoadSusiePlugin("plugin\\TESTARC.SPI", nullptr, &manager_), kSusieKindRefused);
+  EXPECT_EQ(LoadSusiePlugin("plugin\\TESTIMG.SPI", &files_, nullptr), kSusieKindRefused);
+
   dir_.WriteFile("PIC/BAD.SIM", SimPicture(3, 2, 3, {}, std::vector<uint8_t>(8)));
   test::RecordingDestination dest;
   EXPECT_EQ(manager_.LoadFromFile("PIC\\BAD.SIM", dest.Target(), nullptr), kGllFailed);

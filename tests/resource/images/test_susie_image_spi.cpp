@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "../test_plugin_text.h"
 #include "resource/images/susie_plugin.h"
-#include "test_susie_info.h"
 
 namespace {
 

@@ -5,26 +5,9 @@
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <vector>
 
+#include "../test_plugin_text.h"
 #include "resource/images/susie_plugin.h"
-#include "test_susie_info.h"
-
-namespace {
-
-std::vector<std::pair<std::string, std::string>> ReadArchive(const char* path) {
-  std::vector<std::pair<std::string, std::string>> members;
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  if (!std::getline(in, line) || line != "SAR1") return members;
-  while (std::getline(in, line)) {
-    size_t eq = line.find('=');
-    if (eq != std::string::npos) members.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-  }
-  return members;
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -33,7 +16,7 @@ int GetPluginInfo(int number, char* buffer, int length) {
 }
 
 int GetArchiveInfo(const char* path, intptr_t, unsigned, bw::SusieHandle* list) {
-  auto members = ReadArchive(path);
+  auto members = bw::test::ReadLinePack(path, "SAR1");
   if (members.empty()) return 1;
   size_t size = (members.size() + 1) * sizeof(bw::SusieFileInfo);
   auto* records = static_cast<bw::SusieFileInfo*>(std::calloc(1, size));
@@ -54,7 +37,7 @@ int GetArchiveInfo(const char* path, intptr_t, unsigned, bw::SusieHandle* list) 
 int GetFile(const char* path, intptr_t position, char* destination, unsigned flag,
             bw::SusieProgress progress, intptr_t progressData) {
   progress(0, 1, progressData);
-  auto members = ReadArchive(path);
+  auto members = bw::test::ReadLinePack(path, "SAR1");
   if (position < 0 || static_cast<size_t>(position) >= members.size()) return 1;
   const std::string& data = members[static_cast<size_t>(position)].second;
   if (flag & bw::kSusieToMemory) {

@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "common/sjis.h"
-#include "host/host_path.h"
 #include "lib/vfa/vfa_writer.h"
 #include "platform/app_paths.h"
 #include "resource/packs/vfa_decoder.h"
@@ -33,11 +31,7 @@ class FileSystemTest : public ::testing::Test {
  protected:
   void WritePack(const std::string& relative, const std::vector<VfaMemberSource>& members,
                  const tools::VfaPackOptions& options = {}) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    std::string leaf = std::filesystem::path(relative).filename().string();
-    ASSERT_TRUE(tools::BuildVfaPack(leaf, members, options, bytes, &error)) << error;
-    dir_.WriteFile(relative, std::string(bytes.begin(), bytes.end()));
+    ASSERT_TRUE(game_.WritePack(relative, members, options));
   }
   static VfaMemberSource Member(const std::string& name, const std::string& data) {
     return {name, std::vector<uint8_t>(data.begin(), data.end())};

@@ -46,11 +46,10 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& source, int expected = L
   return packed;
 }
 
-TEST(LzssEncode, EighteenEqualBytesPackIntoOneLiteralAndOneMatch) {
+// Eighteen equal bytes pack into one literal and one match; what would not save more than eight
+// bytes is refused.
+TEST(LzssEncode, PacksRunsAndRefusesWhatWouldNotSaveMoreThanEightBytes) {
   EXPECT_EQ(Encode(std::vector<uint8_t>(18, 'A')), (std::vector<uint8_t>{0x01, 0x41, 0xEE, 0xFE}));
-}
-
-TEST(LzssEncode, RefusesWhatWouldNotSaveMoreThanEightBytes) {
   auto codec = std::make_unique<LzssCodec>();
   std::vector<uint8_t> out{1, 2, 3};
   uint32_t size = 99;
@@ -90,22 +89,21 @@ TEST(LzssRoundTrip, RestoresEveryShapeOfInput) {
   }
 }
 
-TEST(LzssDecode, MatchesReadTheZeroRingBeforeAnyOutput) {
+TEST(LzssDecode, MatchesReadTheZeroRingBeforeAnyOutputAndStopAtTheUnpackedSize) {
   // One group: a match at ring position 0, length 3, then a literal.
   const std::vector<uint8_t> stream{0x02, 0x00, 0x00, 'x'};
   std::vector<uint8_t> out;
   ASSERT_EQ(LzssCodec::Decode(stream, out, 4), LzssCodec::kDecoded);
   EXPECT_EQ(out, (std::vector<uint8_t>{0, 0, 0, 'x'}));
-}
 
-TEST(LzssDecode, StopsAtTheUnpackedSizeInsideAMatch) {
+  // Decoding stops at the unpacked size, inside a match.
   auto data = Compressible(5000, 2);
   auto packed = Encode(data);
   for (uint32_t size : {17u, 4999u}) {
-    std::vector<uint8_t> out(size + 64, 0xCC);
-    ASSERT_EQ(LzssCodec::Decode(packed, out.data(), size), LzssCodec::kDecoded) << size;
-    EXPECT_TRUE(std::equal(out.begin(), out.begin() + size, data.begin())) << size;
-    EXPECT_EQ(out[size], 0xCC) << "nothing written past the size " << size;
+    std::vector<uint8_t> part(size + 64, 0xCC);
+    ASSERT_EQ(LzssCodec::Decode(packed, part.data(), size), LzssCodec::kDecoded) << size;
+    EXPECT_TRUE(std::equal(part.begin(), part.begin() + size, data.begin())) << size;
+    EXPECT_EQ(part[size], 0xCC) << "nothing written past the size " << size;
   }
 }
 

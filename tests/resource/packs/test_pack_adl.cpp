@@ -2,11 +2,11 @@
 // named *.ADL. Its packs (extension TPK) are text: the line "TPK1", then "name=content" lines.
 // Members cannot be streamed, so streams fall back to whole reads.
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "../test_plugin_text.h"
 #include "resource/packs/archive.h"
 
 namespace {
@@ -15,16 +15,8 @@ constexpr uint32_t kLinePackType = 77;
 
 class LinePack final : public bw::Archive {
  public:
-  bool Parse(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    if (!std::getline(in, line) || line != "TPK1") return false;
-    while (std::getline(in, line)) {
-      size_t eq = line.find('=');
-      if (eq != std::string::npos) entries_.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-    }
-    return true;
-  }
+  explicit LinePack(std::vector<std::pair<std::string, std::string>> entries)
+      : entries_(std::move(entries)) {}
 
   uint32_t GetEntryCount() override { return static_cast<uint32_t>(entries_.size()); }
   const bw::ArchiveEntry* GetEntryTable() override { return nullptr; }
@@ -68,13 +60,12 @@ class LinePack final : public bw::Archive {
 class LinePackLoader final : public bw::ArchiveLoader {
  public:
   bw::Archive* Open(const char*, bw::host::HostFile file, int* error) override {
-    auto* pack = new LinePack();
-    if (!pack->Parse(file.Path().string())) {
-      delete pack;
+    auto entries = bw::test::ReadLinePack(file.Path().string(), "TPK1");
+    if (entries.empty()) {
       *error = bw::kArchiveBadFormat;
       return nullptr;
     }
-    return pack;
+    return new LinePack(std::move(entries));
   }
 };
 
