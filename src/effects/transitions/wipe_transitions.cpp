@@ -63,7 +63,8 @@ WipeTransition::WipeTransition(int kind, uint32_t durationMs, ImageSurface* targ
   if (w.a1 == kWholeWord) {
     target->GetClipRect(&area_);
   } else {
-    area_ = {w.a1, w.a2, w.a1 + Low16(w.a3), w.a2 + Low16(w.a4)};
+    // A script's corner can lie at the end of the range: the far edges stop there.
+    area_ = {w.a1, w.a2, ClampedSum(w.a1, Low16(w.a3)), ClampedSum(w.a2, Low16(w.a4))};
   }
   if (!IsColourKind(kind)) return;
   const uint32_t code = uint32_t(w.a5);
@@ -167,13 +168,14 @@ void WipeTransition::Band(int32_t left, int32_t top, int32_t right, int32_t bott
     const Rect from{sourceArea_.left + left, sourceArea_.top + top, sourceArea_.left + right,
                     sourceArea_.top + bottom};
     if (mode_ == 0) {
-      target_->Blit(source_, x_ + left, y_ + top, &from, false);
+      target_->Blit(source_, ClampedSum(x_, left), ClampedSum(y_, top), &from, false);
     } else {
-      target_->AlphaBlit(source_, x_ + left, y_ + top, &from, false);
+      target_->AlphaBlit(source_, ClampedSum(x_, left), ClampedSum(y_, top), &from, false);
     }
     return;
   }
-  const Rect band{area_.left + left, area_.top + top, area_.left + right, area_.top + bottom};
+  const Rect band{ClampedSum(area_.left, left), ClampedSum(area_.top, top),
+                  ClampedSum(area_.left, right), ClampedSum(area_.top, bottom)};
   switch (mode_) {
     case 0:
       // A band clipped away draws nothing; that is not a failure.
