@@ -106,12 +106,13 @@ TEST_F(MovieWrappers, SpriteShowsPictureAndSoundInStepWithTheClock) {
   EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(1)));
   EXPECT_NEAR(PulledTone(300), MovieToneOfSecond(1), 40);
 
-  // Pause holds both.
+  // Pause holds both where the movie was.
+  clock_.AdvanceMilliseconds(300);
   ASSERT_EQ(sprite.Pause(), 0);
   clock_.AdvanceMilliseconds(1000);
   int64_t position = 0;
   sprite.GetPosition(&position);
-  EXPECT_EQ(position, 1500 * kUnitsPerMs);
+  EXPECT_EQ(position, 1800 * kUnitsPerMs);
   EXPECT_NEAR(PulledTone(200), 0, 1) << "silence while paused";
   ASSERT_EQ(sprite.Resume(), 0);
   EXPECT_NEAR(PulledTone(200), MovieToneOfSecond(1), 60);
