@@ -97,8 +97,10 @@ int MapQuad(ImageSurface* target, ImageSurface* source, const Point tp[4], const
   const int top = records[0].point;
   const int n1 = kNeighbours[top][0], n2 = kNeighbours[top][1];
   const Corner& t = corners[top];
-  const int64_t cross = (int64_t{corners[n1].y} - t.y) * (int64_t{corners[n2].x} - t.x) -
-                        (int64_t{corners[n2].y} - t.y) * (int64_t{corners[n1].x} - t.x);
+  // Corners 2^32 apart make each product 64 bits wide.
+  const auto wide = [](int32_t a, int32_t b) { return static_cast<__int128>(a) - b; };
+  const __int128 cross = wide(corners[n1].y, t.y) * wide(corners[n2].x, t.x) -
+                         wide(corners[n2].y, t.y) * wide(corners[n1].x, t.x);
   const int right = cross < 0 ? n1 : n2;
   const int left = cross < 0 ? n2 : n1;
   if (records[1].point != n1 && records[1].point != n2) return kQuadDone;
