@@ -6,6 +6,7 @@
 
 #include "common/global.h"
 #include "common/gone_notice.h"
+#include "platform/rect.h"
 #include "platform/timer_service.h"
 #include "sound/direct_sound_device.h"
 
@@ -67,7 +68,7 @@ int32_t SoundBuffer::SetFrequency(uint32_t hz) {
 int32_t SoundBuffer::Adjust(int32_t volumeDelta, int32_t panDelta, int32_t frequencyDelta) {
   ScopedLock guard(lock_);
   if (!buffer_) return kNoSoundBuffer;
-  if (volumeDelta != 0 && SetVolume(volumeFactor_ + volumeDelta) != kSoundBufferOk) {
+  if (volumeDelta != 0 && SetVolume(ClampedSum(volumeFactor_, volumeDelta)) != kSoundBufferOk) {
     return kAdjustVolumeFailed;
   }
   if (panDelta != 0) {
