@@ -16,11 +16,13 @@ using namespace surface_ops;
 
 namespace {
 
+// A script's rectangle may end at the lowest number: its last pixel stops there.
 void QuadOf(const Rect& r, Point out[4]) {
+  const int32_t right = ClampedSum(r.right, -1), bottom = ClampedSum(r.bottom, -1);
   out[0] = {r.left, r.top};
-  out[1] = {r.right - 1, r.top};
-  out[2] = {r.left, r.bottom - 1};
-  out[3] = {r.right - 1, r.bottom - 1};
+  out[1] = {right, r.top};
+  out[2] = {r.left, bottom};
+  out[3] = {right, bottom};
 }
 
 // The common steps of both mappers; map(target, source, clip) runs the kernel.

@@ -131,6 +131,11 @@ TEST_F(RotateTest, HighZoomDoesNotWrap) {
   auto before = Copy(*dst);
   ASSERT_EQ(dst->RotateZoomBlit(src.get(), 0, 0, -1, 128, 0x01000000, nullptr, nullptr), 0);
   EXPECT_TRUE(SamePixels(*dst, *before));
+  // A script's source rectangles at the ends of the numbers, at the highest zoom.
+  for (const Rect& r : {Rect{INT32_MIN, 0, INT32_MAX, 2}, Rect{0, 0, INT32_MIN, 2}}) {
+    EXPECT_EQ(dst->RotateZoomBlit(src.get(), 4, 8, 8, 64, 0x7FFFFFFF, &r, nullptr), 0);
+    EXPECT_EQ(dst->RotateZoomOpacityBlit(src.get(), 0, 8, 8, 32, 0x7FFFFFFF, 128, &r, nullptr), 0);
+  }
 }
 
 }  // namespace
