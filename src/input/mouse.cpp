@@ -1,10 +1,13 @@
 #include "input/mouse.h"
 
+#include <algorithm>
+
 #include "host/clock.h"
 #include "host/input/cursor.h"
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
 #include "input/keyboard_device.h"
+#include "platform/rect.h"
 
 namespace bw {
 
@@ -171,13 +174,14 @@ void Mouse::UpdateAnimatedCursor() {
     t = 0;
     cycleStart_ = now;
   }
-  // An interval of 0 stays on the first frame.
-  int32_t frame = interval_ == 0 ? 0 : static_cast<int32_t>(t / interval_);
-  if (frame >= frameCount_) frame = 2 * frameCount_ - frame - 2;
-  if (frame < 0) frame = 0;
+  // An interval of 0 stays on the first frame. A script's frame count and interval can make the
+  // cycle wrap round, so the frame is worked out wide and held to the strip.
+  int64_t frame = interval_ == 0 ? 0 : int64_t{t / interval_};
+  if (frame >= frameCount_) frame = 2 * int64_t{frameCount_} - frame - 2;
+  frame = std::clamp<int64_t>(frame, 0, frameCount_ - 1);
   if (frame != frame_) {
-    frame_ = frame;
-    sprite_->SetSourcePosition(frame0X_ + frame * frameWidth_, frame0Y_);
+    frame_ = static_cast<int32_t>(frame);
+    sprite_->SetSourcePosition(ClampToInt32(frame0X_ + frame * frameWidth_), frame0Y_);
   }
 }
 

@@ -528,7 +528,8 @@ class DisplayCursorLink final : public CursorSprite {
     std::lock_guard hold(lock_);
     if (Sprite* s = AsSprite()) {
       Rect r = s->GetSourceRect();
-      Rect moved{x, y, x + r.Width(), y + r.Height()};
+      Rect moved{x, y, ClampToInt32(int64_t{x} + r.right - r.left),
+                 ClampToInt32(int64_t{y} + r.bottom - r.top)};
       s->SetSourceRect(&moved);
     }
   }
