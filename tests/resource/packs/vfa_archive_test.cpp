@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -241,8 +239,7 @@ TEST_F(VfaTest, PrefixAndKeyScrambleCoverOnlyTheirBytes) {
   int error = 0;
   Archive* archive = Open(path, &error);
   ASSERT_NE(archive, nullptr);
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string file = test::ReadFile(path);
   auto stored = [&](uint32_t index, size_t at, size_t n) {
     uint32_t offset = archive->GetEntryInfo(index, nullptr)->offset;
     return std::vector<uint8_t>(file.begin() + offset + at, file.begin() + offset + at + n);
