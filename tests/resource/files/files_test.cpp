@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "host/clock.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
 #include "platform/command_line.h"
@@ -23,7 +22,7 @@
 #include "resource/files/file_utils.h"
 #include "resource/packs/file_system_manager.h"
 #include "resource/packs/vfa_decoder.h"
-#include "support/game_folder.h"
+#include "support/image_test_rig.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -38,11 +37,7 @@ const std::string kDiary = "\x93\xfa\x8b\x4c";
 const std::string kHyo = "\x95\x5c";
 
 // A temporary application folder and a published file-system manager.
-class FileTest : public ::testing::Test {
- protected:
-  test::GameFolder game_;
-  const test::TempDir& dir_ = game_.dir();
-};
+using FileTest = test::GameFolderTest;
 
 TEST_F(FileTest, ClosedFileAnswersItsCodes) {
   File file;
