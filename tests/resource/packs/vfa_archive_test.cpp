@@ -13,6 +13,7 @@
 #include "resource/packs/vfa_archive.h"
 #include "resource/packs/vfa_decoder.h"
 #include "resource/packs/vfa_format.h"
+#include "support/image_test_rig.h"
 #include "support/temp_dir.h"
 #include "support/vector_reads.h"
 
@@ -49,7 +50,7 @@ std::vector<VfaMemberSource> SampleMembers() {
 }
 
 // Restores the decoder's process-wide settings after each test.
-class VfaTest : public ::testing::Test {
+class VfaTest : public test::GameFolderTest {
  protected:
   void TearDown() override {
     VfaDecoderAssist(kVfaAssistTables, 0, 0);
@@ -60,10 +61,8 @@ class VfaTest : public ::testing::Test {
   std::filesystem::path Write(const std::string& fileName,
                               const std::vector<VfaMemberSource>& members,
                               const VfaPackOptions& options) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    EXPECT_TRUE(tools::BuildVfaPack(fileName, members, options, bytes, &error)) << error;
-    return dir_.WriteFile(fileName, std::string(bytes.begin(), bytes.end()));
+    EXPECT_TRUE(game_.WritePack(fileName, members, options));
+    return dir_.path() / fileName;
   }
 
   // Opens through an open handle, as the file-system manager does. Null with the code in error.
@@ -80,7 +79,6 @@ class VfaTest : public ::testing::Test {
     return Open(Write(fileName, members, options), error);
   }
 
-  test::TempDir dir_;
   std::vector<Archive*> open_;
 };
 
