@@ -4,10 +4,9 @@
 #include <string>
 
 #include "host/dialog/scripted_dialog_host.h"
-#include "host/host_path.h"
 #include "platform/app_paths.h"
 #include "platform/file_dialogs.h"
-#include "support/temp_dir.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -61,10 +60,7 @@ host::FileChoice Chosen(std::string path, uint32_t filterIndex = 1) {
 
 // Through a scripted dialog host, with a temporary application folder.
 TEST(FileDialogsTest, CancelledOrUnfittingChoicesLeaveThePathAndFilterIndex) {
-  test::TempDir dir;
-  std::string folder;
-  ASSERT_EQ(host::LinuxPathToEnginePath(dir.path().string() + "/", folder), host::kPathOk);
-  ASSERT_EQ(RebaseAppFolder(folder), 0);
+  test::GameFolder game;
   host::ScriptedDialogHost scripted;
   ScopedGlobal<host::DialogHost> use{&scripted};
   FileDialogs dialogs;

@@ -61,7 +61,8 @@ TEST(SoundDevice, CreateRefusesBadDescriptions) {
       << "another device's buffer";
 }
 
-TEST(SoundDevice, LostBufferStopsAndRefusesLockAndPlayUntilRestored) {
+// Restoring a lost buffer is the engine sound buffer's test, which plays it again.
+TEST(SoundDevice, ALostBufferStopsAndRefusesLocksPlaysAndCopies) {
   SoundRig rig;
   auto buffer = rig.Ramp(100);
   CountingTarget onStop;
@@ -70,18 +71,11 @@ TEST(SoundDevice, LostBufferStopsAndRefusesLockAndPlayUntilRestored) {
   EXPECT_EQ(0, buffer->Play(kPlayLooping));
   buffer->MarkLost();
   EXPECT_EQ(onStop.count, 1);
-  uint32_t status = 0;
-  EXPECT_EQ(0, buffer->GetStatus(&status));
-  EXPECT_EQ(status, kStatusBufferLost);
   LockedRegions r;
   EXPECT_EQ(buffer->Lock(0, 4, &r), kSoundBufferLost);
   EXPECT_EQ(buffer->Play(0), kSoundBufferLost);
   std::unique_ptr<SoundBuffer> copy;
   EXPECT_EQ(rig.device.DuplicateBuffer(*buffer, &copy), kSoundBufferLost);
-
-  ASSERT_EQ(buffer->Restore(), kSoundOk);
-  EXPECT_EQ(buffer->Lock(0, 4, &r), kSoundOk);
-  EXPECT_EQ(buffer->Play(0), kSoundOk);
 }
 
 TEST(SdlAudioOutput, ReportsADriverThatCannotOpen) {

@@ -16,7 +16,7 @@ namespace {
 using Access = HostFile::Access;
 using Origin = HostFile::Origin;
 
-TEST(HostFile, CreateNewRefusesAnExistingFileAndLeavesItAlone) {
+TEST(HostFile, CreateNewRefusesAnExistingFileAndAFailedOpenLeavesNothingOpen) {
   test::TempDir dir;
   auto path = dir.WriteFile("a.txt", "keep");
   HostFile file;
@@ -29,11 +29,8 @@ TEST(HostFile, CreateNewRefusesAnExistingFileAndLeavesItAlone) {
 
   ASSERT_TRUE(file.Open(path, Access::kCreateAlways));
   EXPECT_EQ(file.Size(), 0u) << "create-always truncates";
-}
 
-TEST(HostFile, ClosedOrMissingHandlesAnswerNothing) {
-  test::TempDir dir;
-  HostFile file;
+  // A handle whose open failed is closed and answers nothing.
   EXPECT_FALSE(file.Open(dir.path() / "missing", Access::kRead));
   EXPECT_FALSE(file.Open(dir.path(), Access::kRead)) << "a folder is not a file";
   char c;
@@ -80,7 +77,7 @@ TEST(HostFile, ReadWholeFileRefusesFoldersAndOversizedFiles) {
 
 namespace fs = std::filesystem;
 
-TEST(FileSystemQuery, TellsFilesFoldersAndLinksApart) {
+TEST(FileSystemQuery, TellsFilesFoldersLinksAndProgramsApart) {
   test::TempDir dir;
   fs::path file = dir.WriteFile("a.bin", "12345");
   fs::create_directory(dir.path() / "sub");
@@ -105,10 +102,8 @@ TEST(FileSystemQuery, TellsFilesFoldersAndLinksApart) {
   std::optional<FileStatus> viaLink = QueryFile(dir.path() / "sub" / "up");
   ASSERT_TRUE(top && viaLink);
   EXPECT_EQ(std::pair(top->device, top->inode), std::pair(viaLink->device, viaLink->inode));
-}
 
-TEST(FileSystemQuery, ExecutableMeansARegularFileWithTheRunBit) {
-  test::TempDir dir;
+  // Executable means a regular file with the run bit.
   fs::path script = dir.WriteFile("run.sh", "#!/bin/sh\n");
   EXPECT_FALSE(IsExecutableFile(script));
   fs::permissions(script, fs::perms::owner_exec, fs::perm_options::add);

@@ -10,7 +10,7 @@
 #include "lib/vfa/vfa_writer.h"
 #include "platform/app_paths.h"
 #include "resource/packs/vfa_decoder.h"
-#include "support/game_folder.h"
+#include "support/image_test_rig.h"
 
 namespace bw {
 namespace {
@@ -27,7 +27,7 @@ void ReleaseString(void* argument) {
 }
 
 // A game folder in a temporary folder, made the application folder, with the VFA decoder.
-class FileSystemTest : public ::testing::Test {
+class FileSystemTest : public test::GameFolderTest {
  protected:
   void WritePack(const std::string& relative, const std::vector<VfaMemberSource>& members,
                  const tools::VfaPackOptions& options = {}) {
@@ -44,10 +44,7 @@ class FileSystemTest : public ::testing::Test {
     return code == kFsOk ? data : "error " + std::to_string(code);
   }
 
-  test::GameFolder game_;
-  const test::TempDir& dir_ = game_.dir();
-  const std::string& folder_ = game_.folder();  // drive form
-  FileSystemManager& manager_ = game_.manager();
+  FileSystemManager& manager_ = files_;
 };
 
 TEST_F(FileSystemTest, LooseFilesWinThenPatchesFromTheHighestDown) {

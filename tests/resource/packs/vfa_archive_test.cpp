@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -15,6 +13,7 @@
 #include "resource/packs/vfa_archive.h"
 #include "resource/packs/vfa_decoder.h"
 #include "resource/packs/vfa_format.h"
+#include "support/image_test_rig.h"
 #include "support/temp_dir.h"
 #include "support/vector_reads.h"
 
@@ -51,7 +50,7 @@ std::vector<VfaMemberSource> SampleMembers() {
 }
 
 // Restores the decoder's process-wide settings after each test.
-class VfaTest : public ::testing::Test {
+class VfaTest : public test::GameFolderTest {
  protected:
   void TearDown() override {
     VfaDecoderAssist(kVfaAssistTables, 0, 0);
@@ -62,10 +61,8 @@ class VfaTest : public ::testing::Test {
   std::filesystem::path Write(const std::string& fileName,
                               const std::vector<VfaMemberSource>& members,
                               const VfaPackOptions& options) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    EXPECT_TRUE(tools::BuildVfaPack(fileName, members, options, bytes, &error)) << error;
-    return dir_.WriteFile(fileName, std::string(bytes.begin(), bytes.end()));
+    EXPECT_TRUE(game_.WritePack(fileName, members, options));
+    return dir_.path() / fileName;
   }
 
   // Opens through an open handle, as the file-system manager does. Null with the code in error.
@@ -82,7 +79,6 @@ class VfaTest : public ::testing::Test {
     return Open(Write(fileName, members, options), error);
   }
 
-  test::TempDir dir_;
   std::vector<Archive*> open_;
 };
 
@@ -241,8 +237,7 @@ TEST_F(VfaTest, PrefixAndKeyScrambleCoverOnlyTheirBytes) {
   int error = 0;
   Archive* archive = Open(path, &error);
   ASSERT_NE(archive, nullptr);
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string file = test::ReadFile(path);
   auto stored = [&](uint32_t index, size_t at, size_t n) {
     uint32_t offset = archive->GetEntryInfo(index, nullptr)->offset;
     return std::vector<uint8_t>(file.begin() + offset + at, file.begin() + offset + at + n);
