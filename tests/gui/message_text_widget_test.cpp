@@ -11,15 +11,6 @@ namespace {
 
 constexpr uint32_t kPageBackground = 0x80000000;  // the default colour at opacity 128
 
-class MessageWidget : public TextWidgetRig {
- protected:
-  void SetUp() override {
-    TextWidgetRig::SetUp();
-    ASSERT_EQ(widget.Create(&list, 10, 640, 120, 0, 0, &main, &ruby, 0), kWidgetDone);
-  }
-  MessageTextWidget widget;
-};
-
 // A message window that keeps where each character went, the strings it was asked to draw and
 // the highlights it was told to show.
 class RecordingWidget : public MessageTextWidget {
@@ -56,16 +47,16 @@ class RecordingWidget : public MessageTextWidget {
   std::vector<int> highlights;
 };
 
-class TextWidgetTest : public TextWidgetRig {
+class MessageWidget : public TextWidgetRig {
  protected:
   void SetUp() override {
     TextWidgetRig::SetUp();
-    ASSERT_EQ(widget.Create(&list, 10, 640, 120, 0, 0, &main, nullptr, 0), kWidgetDone);
+    ASSERT_EQ(widget.Create(&list, 10, 640, 120, 0, 0, &main, &ruby, 0), kWidgetDone);
   }
   RecordingWidget widget;
 };
 
-using LineBreaking = TextWidgetTest;
+using LineBreaking = MessageWidget;
 
 TEST_F(LineBreaking, PastTheLimitOnlyKinsokuCharactersHangWhileTheyFit) {
   EXPECT_EQ(widget.GetWrapLimit(), 584) << "640 wide, right margin 8, two cells of 24 kept";
@@ -92,7 +83,7 @@ TEST_F(LineBreaking, PastTheLimitOnlyKinsokuCharactersHangWhileTheyFit) {
   }
 }
 
-using LinkItems = TextWidgetTest;
+using LinkItems = MessageWidget;
 
 TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   ASSERT_EQ(tip.AddControl(&widget, -1), kAddControlDone);
@@ -155,7 +146,7 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   EXPECT_EQ(widget.ItemAt(570, 20), -1);
 }
 
-using PlacedStrings = TextWidgetTest;
+using PlacedStrings = MessageWidget;
 
 TEST_F(PlacedStrings, AlignmentsPlaceInTheAreaPastTheLastAsLeftAndJustifiedTextEvenly) {
   const std::string text = "ABCD";  // 48 wide at 24
