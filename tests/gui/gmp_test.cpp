@@ -139,18 +139,15 @@ TEST_F(Gmp, MalformedFilesAnswerTheirCodeAndLeaveNothing) {
 
 TEST(GmpFuzzSeeds, CorpusIsWhatTheWriterMakes) {
   const GmpFile every = EveryKind(true);
+  auto faulty = [&](auto set) { return tools::WriteGmp(every, Faults(set)); };
   FuzzSeeds seeds{
       {"every_kind", tools::WriteGmp(every)},
       {"empty", tools::WriteGmp(GmpFile{})},
-      {"wrong_magic",
-       tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.wrongMagic = true; }))},
-      {"cut_record",
-       tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.cut = tools::GmpCut::kRecord; }))},
-      {"count_beyond", tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.count = 40; }))},
-      {"name_past_end",
-       tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.lastNameLength = 250; }))},
-      {"unknown_kind",
-       tools::WriteGmp(every, Faults([](tools::GmpFaults& f) { f.lastKind = 77; }))},
+      {"wrong_magic", faulty([](auto& f) { f.wrongMagic = true; })},
+      {"cut_record", faulty([](auto& f) { f.cut = tools::GmpCut::kRecord; })},
+      {"count_beyond", faulty([](auto& f) { f.count = 40; })},
+      {"name_past_end", faulty([](auto& f) { f.lastNameLength = 250; })},
+      {"unknown_kind", faulty([](auto& f) { f.lastKind = 77; })},
   };
   CheckOrWriteFuzzSeeds("gmp", seeds);
 }

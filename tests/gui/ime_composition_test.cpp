@@ -36,14 +36,6 @@ class ImeTest : public TextFieldTest {
     host::ResetTextInput();
     TextFieldTest::TearDown();
   }
-  void MakeImeLine(TextInputPart& field, TextRenderer& renderer, int32_t y = 20) {
-    ASSERT_EQ(
-        field.Create(&list, nullptr, &ime,
-                     {.order = 1, .font = &renderer, .width = 200, .x = 10, .y = y, .margin = 1},
-                     {}, 0),
-        kTextInputDone);
-  }
-
   ImeContext ime;
   ImeRequestTip requestTip;
 };
@@ -55,7 +47,7 @@ TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
   for (const auto& c : cases) {
     requestTip.requests.clear();
     TextInputPart field;
-    MakeImeLine(field, font);
+    MakeLine(field, font, 200, &ime);
     field.SetUseIme(c.useIme);
     field.SetFullWidthOnly(c.fullWidthOnly);
     requestTip.AddControl(&field, -1);
@@ -72,7 +64,7 @@ TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
 
 TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
   TextInputPart field;
-  MakeImeLine(field, font);
+  MakeLine(field, font, 200, &ime);
   Type(field, "ab");
   const Sprite& box = *field.CompositionSprite();
 
@@ -115,7 +107,7 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
 
 TEST_F(ImeTest, VerticalCandidatesOpenRightOfTheBox) {
   TextInputPart field;
-  MakeImeLine(field, vertical);
+  MakeLine(field, vertical, 200, &ime);
   host::SetComposition(kBuri);
   field.OnKeyInput(nullptr);
   const Sprite& box = *field.CompositionSprite();

@@ -11,15 +11,6 @@ namespace {
 
 constexpr uint32_t kPageBackground = 0x80000000;  // the default colour at opacity 128
 
-class MessageWidget : public TextWidgetRig {
- protected:
-  void SetUp() override {
-    TextWidgetRig::SetUp();
-    ASSERT_EQ(widget.Create(&list, 10, 640, 120, 0, 0, &main, &ruby, 0), kWidgetDone);
-  }
-  MessageTextWidget widget;
-};
-
 // A message window that keeps where each character went, the strings it was asked to draw and
 // the highlights it was told to show.
 class RecordingWidget : public MessageTextWidget {
@@ -32,7 +23,10 @@ class RecordingWidget : public MessageTextWidget {
     drawn.push_back({text, x, y});
     return 0;
   }
-  void ShowItemHighlight(int index, bool on) override { highlights.push_back(on ? index : ~index); }
+  void ShowItemHighlight(int index, bool on) override {
+    highlights.push_back(on ? index : ~index);
+    MessageTextWidget::ShowItemHighlight(index, on);
+  }
   // Types text, answering the first break result that was not kBreakNone.
   int Type(const std::string& text) {
     const char* cursor = text.c_str();
@@ -53,16 +47,16 @@ class RecordingWidget : public MessageTextWidget {
   std::vector<int> highlights;
 };
 
-class TextWidgetTest : public TextWidgetRig {
+class MessageWidget : public TextWidgetRig {
  protected:
   void SetUp() override {
     TextWidgetRig::SetUp();
-    ASSERT_EQ(widget.Create(&list, 10, 640, 120, 0, 0, &main, nullptr, 0), kWidgetDone);
+    ASSERT_EQ(widget.Create(&list, 10, 640, 120, 0, 0, &main, &ruby, 0), kWidgetDone);
   }
   RecordingWidget widget;
 };
 
-using LineBreaking = TextWidgetTest;
+using LineBreaking = MessageWidget;
 
 TEST_F(LineBreaking, PastTheLimitOnlyKinsokuCharactersHangWhileTheyFit) {
   EXPECT_EQ(widget.GetWrapLimit(), 584) << "640 wide, right margin 8, two cells of 24 kept";
@@ -89,7 +83,7 @@ TEST_F(LineBreaking, PastTheLimitOnlyKinsokuCharactersHangWhileTheyFit) {
   }
 }
 
-using LinkItems = TextWidgetTest;
+using LinkItems = MessageWidget;
 
 TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   ASSERT_EQ(tip.AddControl(&widget, -1), kAddControlDone);
@@ -120,6 +114,14 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   EXPECT_EQ(widget.GetHoveredItem(), -1) << "right after closing, the pointer is re-checked";
   widget.OnPointerOver(item->area[1].x + 10, item->area[1].y + 10);
   EXPECT_EQ(widget.GetHoveredItem(), 0);
+  ASSERT_EQ(widget.HighlightsInUse(), 2u) << "one rect for each line";
+  for (size_t i = 0; i < 2; ++i) {
+    Rect r;
+    widget.Highlight(i)->GetRect(&r);
+    EXPECT_EQ(std::pair(r.left, r.Width()), std::pair(item->area[i].x, item->area[i].width)) << i;
+    EXPECT_TRUE(widget.Highlight(i)->IsVisible()) << i;
+  }
+  EXPECT_EQ(list.Count(), 3u) << "the page and two highlights";
   uint32_t hovered = 0, notHovered = 9, chosen = 0;
   services.memory.Read32(words + 4, hovered);
   services.memory.Read32(words + 8, notHovered);
@@ -127,6 +129,8 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   EXPECT_STREQ(widget.GetTooltipText(), "tip");
   widget.OnPointerOver(item->area[0].x + 1, item->area[0].y + 1);
   EXPECT_EQ(widget.highlights, (std::vector<int>{0})) << "moving within the item keeps it";
+  widget.OnPointerOver(0, 0);
+  EXPECT_FALSE(widget.Highlight(0)->IsVisible()) << "leaving the item hides it";
 
   widget.SetId(40);
   EXPECT_TRUE(widget.SelectItem(0));
@@ -142,7 +146,7 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   EXPECT_EQ(widget.ItemAt(570, 20), -1);
 }
 
-using PlacedStrings = TextWidgetTest;
+using PlacedStrings = MessageWidget;
 
 TEST_F(PlacedStrings, AlignmentsPlaceInTheAreaPastTheLastAsLeftAndJustifiedTextEvenly) {
   const std::string text = "ABCD";  // 48 wide at 24
@@ -321,29 +325,6 @@ TEST_F(MessageWidget, AFramePictureSmallerThanItsSlicesIsCopiedWithoutTiles) {
 }
 
 using MessageWidgetLinks = MessageWidget;
-
-TEST_F(MessageWidgetLinks, AnItemAcrossTwoLinesIsHighlightedAsTwoRects) {
-  ASSERT_EQ(widget.EnableLinks(true, true), kWidgetDone);
-  widget.SetPen(560, 8);
-  ASSERT_EQ(widget.AddItem({.label = "label", .labelValue = 1}, nullptr, 0x80FF0000), kAddItemDone);
-  const std::string text = Cp932Literal("あいうえ");
-  for (const char* cursor = text.c_str(); *cursor;) widget.PutChar(&cursor);
-  widget.CloseItem();
-  widget.ClaimPointer(600, 100);
-  const TextLinkItem* item = widget.GetItem(0);
-  ASSERT_EQ(item->area.size(), 2u);
-  ASSERT_TRUE(widget.EnterItem(0));
-  ASSERT_EQ(widget.HighlightsInUse(), 2u);
-  for (size_t i = 0; i < 2; ++i) {
-    Rect r;
-    widget.Highlight(i)->GetRect(&r);
-    EXPECT_EQ(std::pair(r.left, r.Width()), std::pair(item->area[i].x, item->area[i].width)) << i;
-    EXPECT_TRUE(widget.Highlight(i)->IsVisible()) << i;
-  }
-  EXPECT_EQ(list.Count(), 3u) << "the page and two highlights";
-  widget.LeaveItem(0);
-  EXPECT_FALSE(widget.Highlight(0)->IsVisible());
-}
 
 TEST_F(MessageWidgetLinks, TheItemMapTellsTheLastOf255ItemsFromNoneAndRefusesMore) {
   MessageTextWidget big;

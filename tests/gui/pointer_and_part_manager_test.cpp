@@ -176,7 +176,7 @@ class Parts : public GuiTest, public testing_text::FakeFaceRenderers {
   PartManager parts;
 };
 
-TEST_F(Parts, FactoriesWithoutATargetListNothing) {
+TEST_F(Parts, FactoriesListNothingWithoutATargetAndPartsAreDeletedOnce) {
   ColorBoxPart sentinel;
   ColorBoxPart* box = &sentinel;  // the factory clears it
   EXPECT_EQ(parts.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), kCreateBadArguments);
@@ -192,12 +192,11 @@ TEST_F(Parts, FactoriesWithoutATargetListNothing) {
   EXPECT_EQ(menu, nullptr);
   ASSERT_EQ(parts.CreateImageList(&menu, 1, 0, 0, 60, 20, 0, &gdi), 0);
   EXPECT_TRUE(parts.Holds(menu));
-}
+  ASSERT_EQ(parts.DeletePart(menu), kDeleteDone);
 
-TEST_F(Parts, PartsAreMadeInTheDefaultGroupAndDeletedOnce) {
+  // With a target, parts are made in the default group and deleted once.
   parts.SetTarget(&layer);
   parts.SetDefaultGroup(7);
-  ColorBoxPart* box = nullptr;
   ASSERT_EQ(parts.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), 0);
   tip.AddControl(box, -1);
   EXPECT_EQ(box->GetGroup(), 7);

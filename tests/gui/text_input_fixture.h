@@ -24,9 +24,10 @@ class TextFieldTest : public GuiTest {
     vertical.SetOrientation(kVerticalEscapement);
   }
   // A single-line field 200 pixels long with a one-pixel margin, no border.
-  void MakeLine(TextInputPart& field, TextRenderer& renderer, int32_t width = 200) {
+  void MakeLine(TextInputPart& field, TextRenderer& renderer, int32_t width = 200,
+                ImeContext* ime = nullptr) {
     ASSERT_EQ(
-        field.Create(&list, &timers, nullptr,
+        field.Create(&list, &timers, ime,
                      {.order = 1, .font = &renderer, .width = width, .x = 10, .y = 20, .margin = 1},
                      {}, 0),
         kTextInputDone);

@@ -80,33 +80,16 @@ class FrameLoopTest : public test::GameRun {
   }
 };
 
-// The slot's window movie is stepped by every loop on the virtual clock, and while it shows the
-// game's frames are held back.
-TEST_F(FrameLoopTest, EachLoopStepsTheWindowMovieAndFollowsWhetherItShows) {
+// Each loop takes its steps from the frames behind. Paced by the performance counter, a turn
+// without a frame due sleeps to within a millisecond of the frame and yields only through that
+// one: an idle window turns a few times a frame, not the hundred times that yielding through the
+// second half of every frame takes. The slot's window movie is stepped by every loop on the
+// virtual clock, and while it shows the game's frames are held back.
+TEST_F(FrameLoopTest, EachLoopPacesItsStepsAndStepsTheWindowMovie) {
+  constexpr uint64_t kMostTurnsPerIdleFrame = 12;
   const std::vector<uint8_t> bytes = test::MakeMovie({});
   ASSERT_FALSE(bytes.empty());
   dir.WriteFile("OP.MPG", std::string(bytes.begin(), bytes.end()));
-  for (const LoopKind& kind : kLoops) {
-    SCOPED_TRACE(kind.name);
-    auto app = Start(kEndless, kind);
-    auto owned = std::make_unique<MovieObject>();
-    ASSERT_EQ(owned->Open(app->MainWindow().GetHandle(), "OP.MPG", nullptr, 64, 48), kMovieOpened);
-    MovieObject* movie = owned.get();
-    app->SetMovieObject(std::move(owned));
-    movie->Play();
-    clock().AdvanceMilliseconds(500);
-    EXPECT_NE(app->FrameLoop(), kFrameStop);
-    EXPECT_EQ(app->MovieShowingState(), 1);
-    EXPECT_FALSE(movie->LastFrame().empty()) << "a frame was decoded";
-    movie->Stop();
-    FrameDueAfter(*app, kFrameMs);
-    app->FrameLoop();
-    EXPECT_EQ(app->MovieShowingState(), 0);
-    app->AppShutdown(1);
-  }
-}
-
-TEST_F(FrameLoopTest, EachLoopTakesItsStepsFromTheFramesBehind) {
   for (const LoopKind& kind : kLoops) {
     SCOPED_TRACE(kind.name);
     auto app = Start(kEndless, kind);
@@ -122,18 +105,7 @@ TEST_F(FrameLoopTest, EachLoopTakesItsStepsFromTheFramesBehind) {
     EXPECT_EQ(turn(3 * kFrameMs), std::pair(kHalfFrameMs, 2));
     // Not due yet: the loop sleeps the rest of the frame and then draws it.
     EXPECT_EQ(turn(0), std::pair(kFrameMs, kFrameOneStep));
-    app->AppShutdown(1);
-  }
-}
 
-// Paced by the performance counter, a turn without a frame due sleeps to within a millisecond of
-// the frame and yields only through that one: an idle window turns a few times a frame, not the
-// hundred times that yielding through the second half of every frame takes.
-TEST_F(FrameLoopTest, EachLoopSleepsThroughAnIdleFrameOnThePerformanceCounter) {
-  constexpr uint64_t kMostTurnsPerIdleFrame = 12;
-  for (const LoopKind& kind : kLoops) {
-    SCOPED_TRACE(kind.name);
-    auto app = Start(kEndless, kind);
     app->GetFrameClock().SetRate(60, true);
     ASSERT_TRUE(app->GetFrameClock().UsesPerformanceCounter());
     for (int frame = 0; frame < 3; ++frame) {
@@ -141,6 +113,20 @@ TEST_F(FrameLoopTest, EachLoopSleepsThroughAnIdleFrameOnThePerformanceCounter) {
       EXPECT_EQ(app->FrameLoop(), kFrameOneStep);
       EXPECT_LE(app->FrameTurns() - before, kMostTurnsPerIdleFrame) << "frame " << frame;
     }
+
+    auto owned = std::make_unique<MovieObject>();
+    ASSERT_EQ(owned->Open(app->MainWindow().GetHandle(), "OP.MPG", nullptr, 64, 48), kMovieOpened);
+    MovieObject* movie = owned.get();
+    app->SetMovieObject(std::move(owned));
+    movie->Play();
+    clock().AdvanceMilliseconds(500);
+    EXPECT_NE(app->FrameLoop(), kFrameStop);
+    EXPECT_EQ(app->MovieShowingState(), 1);
+    EXPECT_FALSE(movie->LastFrame().empty()) << "a frame was decoded";
+    movie->Stop();
+    FrameDueAfter(*app, kFrameMs);
+    app->FrameLoop();
+    EXPECT_EQ(app->MovieShowingState(), 0);
     app->AppShutdown(1);
   }
 }

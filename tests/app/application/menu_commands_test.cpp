@@ -27,28 +27,9 @@ std::vector<std::string> Texts(const char* utf8) {
   return {host::Cp932Literal(utf8)};
 }
 
-TEST(MenuCommandsTest, PriorityLoweringsNestAndAnUnmatchedRestoreKeepsZero) {
-  GameApp app;
-  EXPECT_EQ(app.RestoreFrameThreadPriority(), 0);
-  EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityLowered);
-  EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityAlreadyLow);
-  EXPECT_EQ(app.RestoreFrameThreadPriority(), 2);
-  EXPECT_EQ(app.RestoreFrameThreadPriority(), 1);
-  EXPECT_EQ(app.PriorityLowerings(), 0u);
-
-  // In the threaded mode with no frame thread running, the lowering is counted all the same.
-  app.Config().engine.threadedDriving = 1;
-  EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityNoThread);
-  EXPECT_EQ(app.PriorityLowerings(), 1u);
-
-  // Switched off: refused, and the restore answers the count and keeps it.
-  app.Config().pacing.priorityLoweringOff = 1;
-  EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityLoweringOff);
-  EXPECT_EQ(app.RestoreFrameThreadPriority(), 1);
-  EXPECT_EQ(app.PriorityLowerings(), 1u);
-}
-
-TEST(MenuCommandsTest, RunningEffectsAndLayerFiltersReachThePriorityThroughTheHooks) {
+// The lowerings nest, and the effects reach them through the hooks the application sets for its
+// lifetime; an unmatched restore keeps zero.
+TEST(MenuCommandsTest, PriorityLoweringsNestAndRunningEffectsReachThemThroughTheHooks) {
   {
     GameApp app;
     ASSERT_NE(EffectStartHook(), nullptr);
@@ -57,7 +38,24 @@ TEST(MenuCommandsTest, RunningEffectsAndLayerFiltersReachThePriorityThroughTheHo
     EffectEndHook()();
     EXPECT_EQ(app.PriorityLowerings(), 0u);
     EXPECT_FALSE(LowSpecMode());
+
+    EXPECT_EQ(app.RestoreFrameThreadPriority(), 0);
+    EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityLowered);
+    EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityAlreadyLow);
+    EXPECT_EQ(app.RestoreFrameThreadPriority(), 2);
+    EXPECT_EQ(app.RestoreFrameThreadPriority(), 1);
+    EXPECT_EQ(app.PriorityLowerings(), 0u);
+
+    // In the threaded mode with no frame thread running, the lowering is counted all the same.
+    app.Config().engine.threadedDriving = 1;
+    EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityNoThread);
+    EXPECT_EQ(app.PriorityLowerings(), 1u);
+
+    // Switched off: refused, and the restore answers the count and keeps it.
     app.Config().pacing.priorityLoweringOff = 1;
+    EXPECT_EQ(app.LowerFrameThreadPriority(), kPriorityLoweringOff);
+    EXPECT_EQ(app.RestoreFrameThreadPriority(), 1);
+    EXPECT_EQ(app.PriorityLowerings(), 1u);
     EXPECT_TRUE(LowSpecMode()) << "effects read the application's low-spec byte";
   }
   EXPECT_EQ(EffectStartHook(), nullptr) << "the application takes its hooks with it";
@@ -361,7 +359,7 @@ TEST_F(MenuWindow, AltOpensItOnlyWhenNoOtherKeyWentDownWithIt) {
   EXPECT_TRUE(app->MenuOpen() && MenuShown());
 }
 
-TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
+TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenuAndItsSystemCommandsCloseIt) {
   StartInFullScreen();
   EXPECT_FALSE(app->GetMenuWindow().IsWindow());
   Send(host::WM_SYSKEYUP, host::VK_F10);
@@ -384,6 +382,18 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenu) {
   // Opening it again shows the same window.
   EXPECT_EQ(app->CreateFullScreenMenuWindow(), EngineApp::kMenuWindowShownAgain);
   EXPECT_EQ(app->GetMenuWindow().GetHandle(), menuWindow);
+
+  // Its system commands close the menu and go to the main window; the screen saver is swallowed.
+  ASSERT_TRUE(app->MenuOpen());
+  Window& window = app->GetMenuWindow();
+  EXPECT_EQ(window.SendMessage(host::WM_SYSCOMMAND, host::SC_SCREENSAVE, 0), 0);
+  EXPECT_TRUE(TakePosted().empty()) << "the screen saver is swallowed";
+  EXPECT_EQ(window.SendMessage(host::WM_SYSCOMMAND, host::SC_MINIMIZE, 0), 0);
+  EXPECT_FALSE(app->MenuOpen());
+  std::vector<host::MSG> posted = TakePosted();
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(std::tuple(posted[0].message, posted[0].wParam),
+            std::tuple(host::WM_SYSCOMMAND, host::SC_MINIMIZE));
 }
 
 TEST_F(MenuWindow, AltTwiceWithinAQuarterSecondOpensItOnce) {
@@ -460,21 +470,6 @@ TEST_F(MenuWindow, ThePointerOnTheTopEdgeOpensItAndLeavingTheBarHidesIt) {
   EXPECT_FALSE(app->UpdatePointer());
   EXPECT_TRUE(app->GetMenuWindow().IsWindow());
   EXPECT_FALSE(MenuShown());
-}
-
-TEST_F(MenuWindow, ItsSystemCommandsCloseTheMenuAndGoToTheMainWindow) {
-  StartInFullScreen();
-  AltUp();
-  ASSERT_TRUE(app->MenuOpen());
-  Window& menuWindow = app->GetMenuWindow();
-  EXPECT_EQ(menuWindow.SendMessage(host::WM_SYSCOMMAND, host::SC_SCREENSAVE, 0), 0);
-  EXPECT_TRUE(TakePosted().empty()) << "the screen saver is swallowed";
-  EXPECT_EQ(menuWindow.SendMessage(host::WM_SYSCOMMAND, host::SC_MINIMIZE, 0), 0);
-  EXPECT_FALSE(app->MenuOpen());
-  std::vector<host::MSG> posted = TakePosted();
-  ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(std::tuple(posted[0].message, posted[0].wParam),
-            std::tuple(host::WM_SYSCOMMAND, host::SC_MINIMIZE));
 }
 
 TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {

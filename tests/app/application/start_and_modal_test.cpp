@@ -193,6 +193,11 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   ASSERT_EQ(saved.screenMode, kSavedScreenWindow);
   const uint32_t windowStyle = window.GetStyle();
   ASSERT_TRUE(host::MoveWindow(main(), 40, 50));
+  const DisplaySettings before = saved;
+  EXPECT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 16, kSwitchUnforced), kSwitchDone);
+  EXPECT_EQ(saved, before) << "the same mode unforced takes neither depth nor place";
+  EXPECT_EQ(std::tuple(window.GetStyle(), backend.Window(main())->left),
+            std::tuple(windowStyle, 40));
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
   EXPECT_EQ(std::tuple(window.GetStyle(), window.GetExStyle()),
@@ -219,17 +224,6 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   EXPECT_EQ(std::tuple(state->fullScreen, state->left, state->top), std::tuple(false, 40, 50));
   EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth), std::tuple(kSavedScreenWindow, 3));
   EXPECT_NE(app->DisplayFlags() & 0x08, 0);
-}
-
-TEST_F(ScreenMode, TheSameModeUnforcedChangesNothing) {
-  Start();
-  const DisplaySettings before = app->Config().display;
-  const uint32_t style = app->MainWindow().GetStyle();
-  ASSERT_TRUE(host::MoveWindow(main(), 70, 80));
-  EXPECT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 16, kSwitchUnforced), kSwitchDone);
-  EXPECT_EQ(app->Config().display, before) << "neither depth nor place is taken";
-  EXPECT_EQ(app->MainWindow().GetStyle(), style);
-  EXPECT_EQ(backend.Window(main())->left, 70);
 }
 
 TEST_F(ScreenMode, AFailedDisplaySwitchLeavesTheModeTheWindowAndItsMenu) {

@@ -344,6 +344,12 @@ class TgsWindowsPagesTest : public GameFolderTest {
     place_ = {
         screen_.GetCompositionLayer(), screen_.AddUpperList(), &display_, &parts_, &tip_, &timers_};
     parts_.SetTarget(place_.layer);
+    ASSERT_EQ(shown_.Create(800, 600, 32, kImageDibSection), 0);
+  }
+  // The shown page's colour at a point.
+  uint32_t ShownAt(int32_t x, int32_t y) {
+    EXPECT_EQ(screen_.GetCompositionLayer()->RenderTo(&shown_, kRenderAll, 0, true), 0);
+    return PixelAt(shown_, x, y) & 0xFFFFFF;
   }
 
   ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
@@ -373,12 +379,10 @@ TEST_F(TgsWindowsPagesTest, WindowsStayOverAPageExchangeAndButtonsFadeIn) {
   timers_.RunDue(1500);  // the buttons' fade is over
   for (uint32_t page : {kBackPage, kShownPage}) {
     screen_.SwapCompositionWith(&back_);
-    ASSERT_EQ(shown_.Create(800, 600, 32, kImageDibSection), 0);
-    ASSERT_EQ(screen_.GetCompositionLayer()->RenderTo(&shown_, kRenderAll, 0, true), 0);
-    EXPECT_EQ(PixelAt(shown_, 400, 300) & 0xFFFFFF, page) << "the pages were not exchanged";
-    EXPECT_EQ(PixelAt(shown_, 5, 590) & 0xFFFFFF, kBar) << "the bar vanished";
-    EXPECT_EQ(PixelAt(shown_, 20, 585) & 0xFFFFFF, kButton) << "a button vanished";
-    EXPECT_NE(PixelAt(shown_, 20, 480) & 0xFFFFFF, page) << "the message window vanished";
+    EXPECT_EQ(ShownAt(400, 300), page) << "the pages were not exchanged";
+    EXPECT_EQ(ShownAt(5, 590), kBar) << "the bar vanished";
+    EXPECT_EQ(ShownAt(20, 585), kButton) << "a button vanished";
+    EXPECT_NE(ShownAt(20, 480), page) << "the message window vanished";
     // Typed text reaches the screen as partial redraws, reported through the list's layer.
     EXPECT_EQ(place_.list->GetLayer(), screen_.GetCompositionLayer()) << "redraws go nowhere";
   }
@@ -421,19 +425,14 @@ TEST_F(TgsWindowsPagesTest, TheHistoryCoversTheWindows) {
   display_.SetScreenSurface(&screen_);
   DrawingScreensHost host;
   TgsHistoryScreen history(host, display_, timers_, w.Renderer(2), w.Renderer(3), nullptr);
-  const auto compose = [&](int32_t x, int32_t y) {
-    EXPECT_EQ(screen_.GetCompositionLayer()->RenderTo(&shown_, kRenderAll, 0, true), 0);
-    return PixelAt(shown_, x, y) & 0xFFFFFF;
-  };
-  ASSERT_EQ(shown_.Create(800, 600, 32, kImageDibSection), 0);
-  const uint32_t window = compose(20, 480), bar = compose(5, 590), page = compose(400, 300);
+  const uint32_t window = ShownAt(20, 480), bar = ShownAt(5, 590), page = ShownAt(400, 300);
   ASSERT_EQ(history.Open(0, 0), 0);
   history.SetAlpha(255, 140);
-  EXPECT_NE(compose(400, 300), page) << "the dark box is not drawn";
+  EXPECT_NE(ShownAt(400, 300), page) << "the dark box is not drawn";
   // The bar is opaque: drawn over the dark box it would keep its colour.
-  EXPECT_NE(compose(5, 590), bar) << "the windows lie over the history";
+  EXPECT_NE(ShownAt(5, 590), bar) << "the windows lie over the history";
   history.Close();
-  EXPECT_EQ(std::tuple(compose(20, 480), compose(5, 590)), std::tuple(window, bar))
+  EXPECT_EQ(std::tuple(ShownAt(20, 480), ShownAt(5, 590)), std::tuple(window, bar))
       << "the history left a trace";
   display_.SetScreenSurface(nullptr);
   w.Release();
@@ -458,19 +457,14 @@ TEST_F(TgsWindowsPagesTest, TheMenuLiesOverTheChoiceList) {
   w.ShowChoiceList(true);
   ASSERT_NE(w.Choices(), nullptr);
   const int32_t x = w.Choices()->GetX() + 2, y = w.Choices()->GetY() + 2;
-  ASSERT_EQ(shown_.Create(800, 600, 32, kImageDibSection), 0);
-  const auto compose = [&] {
-    EXPECT_EQ(screen_.GetCompositionLayer()->RenderTo(&shown_, kRenderAll, 0, true), 0);
-    return PixelAt(shown_, x, y) & 0xFFFFFF;
-  };
-  const uint32_t cell = compose();
+  const uint32_t cell = ShownAt(x, y);
   TgsMenuParts menu(place_, {});
   // The point falls on the menu's base, below its row of buttons.
   ASSERT_EQ(menu.Open(x - 100, y - 30), 0);
   menu.SetMenuFade(false, true);
-  EXPECT_EQ(compose(), 0x404040u) << "the choice list lies over the menu";
+  EXPECT_EQ(ShownAt(x, y), 0x404040u) << "the choice list lies over the menu";
   menu.Close();
-  EXPECT_EQ(compose(), cell) << "the menu left a trace";
+  EXPECT_EQ(ShownAt(x, y), cell) << "the menu left a trace";
   w.Release();
 }
 

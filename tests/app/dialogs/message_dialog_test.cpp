@@ -60,19 +60,6 @@ TEST_F(MessageDialogTest, EachKindAnswersAsItsButtonsSay) {
   EXPECT_EQ(echoed, expected);
 }
 
-TEST_F(MessageDialogTest, TheModalBracketIsEnteredOnceAndOnlyWhenNotModal) {
-  std::vector<std::string> calls;
-  bool modal = false;
-  context_.isModal = [&] { return modal; };
-  context_.beginModal = [&] { calls.push_back("begin"); };
-  context_.endModal = [&] { calls.push_back("end"); };
-  ShowMessageDialog(context_, "x", kMessageOk, nullptr, nullptr, 0);
-  EXPECT_EQ(calls, (std::vector<std::string>{"begin", "end"}));
-  modal = true;
-  ShowMessageDialog(context_, "x", kMessageOk, nullptr, nullptr, 0);
-  EXPECT_EQ(calls.size(), 2u);
-}
-
 // The data-input dialog's length limit.
 TEST_F(MessageDialogTest, TheDataInputFieldNeverHoldsMoreThanItsSize) {
   DataInputDialog input;
