@@ -25,6 +25,17 @@ Bytes Encoded(const Block& block) {
   return Bytes(bytes.begin(), bytes.end());
 }
 
+// A block of n bytes, zero but for the listed {offset, value} bytes.
+Bytes Sparse(size_t n, std::initializer_list<std::pair<size_t, uint8_t>> set) {
+  Bytes bytes(n, 0);
+  for (auto [offset, value] : set) bytes[offset] = value;
+  return bytes;
+}
+
+void PutLe32(Bytes& bytes, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 Bytes RandomBytes(size_t n, uint32_t seed) {
   std::mt19937 rng(seed);
   Bytes bytes(n);
@@ -38,6 +49,39 @@ Block RandomBlock(uint32_t seed) {
   DecodeBlock<Block>(std::span<const uint8_t, Block::kSize>(RandomBytes(Block::kSize, seed)),
                      block);
   return block;
+}
+
+// The blocks a fresh install writes, byte for byte.
+TEST(ConfigLayout, DefaultsAreTheShippedBytes) {
+  // clang-format off
+  EXPECT_EQ(Encoded(AppRecord{}), (Bytes{0x80, 0x02, 0xE0, 0x01, 0x00, 0x00, 0xCA, 0x00, 0, 0, 0, 0,
+                                         0, 0, 0, 0, 0, 0, 1, 2, 0, 1, 1}));
+  EXPECT_EQ(Encoded(EngineSettings{}), Sparse(72, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {9, 1},
+      {10, 1}, {13, 1}, {16, 2}, {17, 1}, {18, 1}, {20, 1}, {21, 2}, {22, 1}, {23, 1}}));
+  EXPECT_EQ(Encoded(DisplaySettings{}),
+            (Bytes{0, 3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0}));
+  EXPECT_EQ(Encoded(FramePacingSettings{}),
+            (Bytes{0, 1, 1, 0, 1, 0, 1, 1, 1, 1, 0, 0x00, 0x02, 1, 1, 0, 1}));
+
+  Bytes user = Sparse(196, {{25, 30}, {27, 30}, {29, 150}, {31, 30}, {70, 2}, {74, 140}, {174, 2},
+                            {178, 5}, {192, 5}});
+  for (size_t offset : {0, 4, 5, 7, 8, 9, 11, 13, 15, 16, 26, 30, 68, 73, 81, 82, 83, 84, 130, 149,
+                        153, 155, 159, 162, 163, 164, 165, 166, 172, 173, 179, 180, 181, 182, 183,
+                        190, 191}) {
+    user[offset] = 1;
+  }
+  for (auto [offset, value] : {std::pair<size_t, uint32_t>{20, 750}, {32, 1000}, {76, 0x106EA8},
+                               {88, 256}, {92, 150}, {96, 160}, {100, 170}, {104, 256}, {168, 256}}) {
+    PutLe32(user, offset, value);
+  }
+  const std::string face = "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E";  // ＭＳ ゴシック
+  std::copy(face.begin(), face.end(), user.begin() + 36);
+  const uint8_t keys[17] = {0x41, 0x2C, 0x2D, 0x1E, 0x41, 0x42, 0x43, 0x44, 0x39,
+                            0x32, 0x2E, 0xD2, 0x1F, 0x0E, 0x14, 0xC9, 0xD1};
+  // clang-format on
+  std::copy(std::begin(keys), std::end(keys), user.begin() + 113);
+  EXPECT_EQ(Encoded(UserConfig{}), user);
+  EXPECT_EQ(UserConfig{}.FontFaceName(), face);
 }
 
 // Every byte of every block matters: random blocks must come back unchanged (the user block's
