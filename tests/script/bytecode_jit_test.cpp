@@ -53,14 +53,25 @@ bool RunBoth(const std::string& body, uint64_t limit, const std::string& library
 
 class TranslatedOpcodes : public testing::TestWithParam<OpCase> {};
 
-// The interpreter's own tests hold it to each case's answer.
-TEST_P(TranslatedOpcodes, GiveTheInterpretersResults) {
-  for (uint64_t limit : {0, 1000}) EXPECT_EQ(RunBoth(GetParam().body, limit), Translating());
+// Each case gives its answer with the stack as it was, freely and under an instruction limit
+// (which runs its own copy of the loop), translated and interpreted alike.
+TEST_P(TranslatedOpcodes, GiveTheirAnswersAsInterpreted) {
+  for (uint64_t limit : {0, 1000}) {
+    TwinVm tr(true, limit);
+    Load(tr, GetParam().body);
+    ASSERT_EQ(tr.Run().result, kRunEnded) << GetParam().body;
+    EXPECT_EQ(Answer(tr), GetParam().expected) << GetParam().body;
+    EXPECT_EQ(tr.Vm().Interpreter().StackPointer(), tr.Vm().Interpreter().StackBottom())
+        << "stack left unbalanced";
+    EXPECT_EQ(RunBoth(GetParam().body, limit), Translating());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(All, TranslatedOpcodes, testing::ValuesIn(kOpCases),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
+// Every fault case faults, translated and interpreted alike (or interpreted only, where nothing
+// is translated): the interpreter's fault cases are held to their fault here.
 class TranslatedFaults : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(TranslatedFaults, FaultAsTheInterpreterDoes) {

