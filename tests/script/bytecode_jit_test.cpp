@@ -121,13 +121,6 @@ TEST(Translated, TransfersToWhatWasNotTranslatedHandOverToTheInterpreterWithTheL
       0);
   RunBoth(" call lib:0\n add 1, host:0, host:0\n ret\n", 0, ".sob2\n inc host:0\n ret\n op 47\n");
 
-  TwinVm tr(true, 0);
-  Load(tr, " set 3, host:0\n wait\n op 48\n");
-  EXPECT_FALSE(tr.Translated()) << "an opcode above 46 must fail the translation";
-  EXPECT_EQ(tr.Run().result, kRunWaiting);
-  EXPECT_EQ(Answer(tr), 3);
-  EXPECT_EQ(tr.Run().result, kRunFault);
-
   // The limit counts on across a hand-over: the library's translation fails (its last word is no
   // instruction), and its endless loop runs interpreted on what the translated caller left.
   const std::string library = ".sob2\nl: inc host:0\n jmp l\n op 47\n";
