@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <deque>
@@ -15,6 +13,7 @@
 #include "host/dialog/scripted_dialog_host.h"
 #include "lib/sav/sav_text.h"
 #include "save_rig.h"
+#include "support/file_size_limit.h"
 #include "support/game_run.h"
 
 namespace bw {
@@ -85,13 +84,6 @@ struct DialogRig : SaveRig {
 
 std::string Column(const host::DialogRecord& record, int row, int column) {
   return record.rows.at(row).at(column);
-}
-
-// Files may not grow past 4 KB (a full disk).
-void LimitFileSize() {
-  signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{4096, 4096};
-  setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 // Runs body in a child process; its exit status.
@@ -182,13 +174,12 @@ TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
 
   // A write-back that cannot write (a full disk) leaves the file as it was, and says so.
   const std::string now = rig.Bytes(2, 2);
-  EXPECT_EQ(InChild([&] {
-              LimitFileSize();
-              rig.Run(true, "row:2;text:1056:x;commit:1056;2");
-              return rig.app.told.size() == 1 && rig.app.told[0].ends_with("ErrNo:3") ? 0 : 1;
-            }),
-            0)
-      << "the failure was not told";
+  {
+    test::FileSizeLimit full(4096);
+    rig.Run(true, "row:2;text:1056:x;commit:1056;2");
+  }
+  ASSERT_EQ(rig.app.told.size(), 1u) << "the failure was not told";
+  EXPECT_TRUE(rig.app.told[0].ends_with("ErrNo:3")) << rig.app.told[0];
   EXPECT_EQ(rig.Bytes(2, 2), now);
 }
 
@@ -316,17 +307,14 @@ TEST(SaveCrash, AFailedWriteAnswersFiveAndMovesNoCounter) {
   SaveRig rig;
   ASSERT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), 0);
   const SaveSettings before = rig.app.settings.settings;
-  const int status = InChild([&] {
-    LimitFileSize();  // the slot file's write fails
-    if (rig.Save().WriteSaveData(kAutoPage, -1) != kWriteFileFailed) return 1;
-    const SaveSettings& after = rig.app.settings.settings;
-    if (after.nextAutoSlot != before.nextAutoSlot || after.lastAutoSlot != before.lastAutoSlot ||
-        rig.app.settings.fileWrites != 1) {
-      return 2;
-    }
-    return 0;
-  });
-  EXPECT_EQ(status, 0);
+  {
+    test::FileSizeLimit full(4096);  // the slot file's write fails
+    EXPECT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), kWriteFileFailed);
+  }
+  const SaveSettings& after = rig.app.settings.settings;
+  EXPECT_EQ(std::pair(after.nextAutoSlot, after.lastAutoSlot),
+            std::pair(before.nextAutoSlot, before.lastAutoSlot));
+  EXPECT_EQ(rig.app.settings.fileWrites, 1);
   EXPECT_FALSE(rig.Exists(kAutoPage, 1));
   EXPECT_EQ(rig.Save().LoadSaveData(kAutoPage, 0), 0) << "the old file still loads";
 }

@@ -82,11 +82,5 @@ TEST(FontListTest, FiltersSelectFaces) {
   }
 }
 
-TEST(FontListTest, InstalledFacesPassTheJapaneseFilter) {
-  FontList list;
-  ASSERT_EQ(list.Enumerate(FontList::kJapaneseFilter, host::SHIFTJIS_CHARSET), 4);
-  EXPECT_EQ(Names(list)[0], "ＭＳ ゴシック/128");
-}
-
 }  // namespace
 }  // namespace bw

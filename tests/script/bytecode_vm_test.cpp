@@ -41,23 +41,6 @@ struct Runner {
   }
 };
 
-class Opcodes : public testing::TestWithParam<OpCase> {};
-
-TEST_P(Opcodes, GiveTheirResult) {
-  // Once freely and once under an instruction limit, which runs its own copy of the loop.
-  for (uint64_t limit : {0, 1000}) {
-    Runner r;
-    r.vm.Interpreter().SetInstructionLimit(limit);
-    ASSERT_EQ(r.Run(GetParam().body), kRunEnded) << GetParam().body;
-    EXPECT_EQ(r.Answer(), GetParam().expected) << GetParam().body;
-    EXPECT_EQ(r.vm.Interpreter().StackPointer(), r.vm.Interpreter().StackBottom())
-        << "stack left unbalanced";
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(All, Opcodes, testing::ValuesIn(kOpCases),
-                         [](const auto& instance) { return std::string(instance.param.name); });
-
 TEST(Interpreter, AWaitResumesBehindItAndALimitEndsEachRunsEndlessLoop) {
   // Nine instructions to the wait, then nine to the end: each run stays inside a limit of 10.
   std::string eight;
@@ -150,19 +133,6 @@ TEST(Interpreter, DecodedBlocksRunAsThePlainLoop) {
     if (HasFailure()) return;
   }
 }
-
-class Faults : public testing::TestWithParam<FaultCase> {};
-
-TEST_P(Faults, EndTheRun) {
-  for (uint64_t limit : {0, 100000}) {
-    Runner r;
-    r.vm.Interpreter().SetInstructionLimit(limit);
-    EXPECT_EQ(r.Run(GetParam().body), kRunFault) << GetParam().body << " limit " << limit;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(All, Faults, testing::ValuesIn(kFaultCases),
-                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // A call into a fragment starts on a straight path of its own for the common short shapes and
 // leaves the rest to the loop. Under an instruction limit only the loop runs, so each program

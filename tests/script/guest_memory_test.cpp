@@ -52,19 +52,14 @@ TEST(GuestMemory, BlocksComeBackZeroedAndMergedAndCStringsAreBounded) {
   EXPECT_FALSE(mem.ReadCString(s, out, 2)) << "longer than the limit";
 }
 
-TEST(HandleTable, StaleForgedAndMistypedHandlesAreNull) {
+// Mistyped, stale and reused handles are the script handles' to check; a handle's word without
+// its base bit is a guest address, never a handle.
+TEST(HandleTable, AWordWithoutTheBaseBitIsNoHandle) {
   HandleTable table;
-  int x = 0, y = 0;
-  uint32_t h = table.Add(1, &x);
-  ASSERT_NE(h, 0u);
-  EXPECT_EQ(table.Get(h, 1), &x);
-  EXPECT_EQ(table.Get(h, 2), nullptr) << "wrong type";
-  EXPECT_EQ(table.Get(h & 0x7FFFFFFF, 1), nullptr) << "forged: a guest address";
-  EXPECT_TRUE(table.Remove(h));
-  uint32_t h2 = table.Add(1, &y);  // reuses the slot with a new generation
-  EXPECT_NE(h2, h);
-  EXPECT_EQ(table.Get(h, 1), nullptr) << "stale handle";
-  EXPECT_EQ(table.Get(h2, 1), &y);
+  int x = 0;
+  const uint32_t h = table.Add(1, &x);
+  ASSERT_EQ(table.Get(h, 1), &x);
+  EXPECT_EQ(table.Get(h & 0x7FFFFFFF, 1), nullptr);
 }
 
 // Files read into guest memory, and entering the interpreter for a short run.

@@ -396,7 +396,7 @@ TEST_F(CrossFadeTest, FadeFromBlackBringsTheSceneInAndLeavesBothPagesAsTheyWere)
         uint32_t v;
         std::memcpy(&v, section->Pixels() + y * section->Pitch() + 4 * x, 4);
         sum += (v & 0xFF) + (v >> 8 & 0xFF) + (v >> 16 & 0xFF);
-        count += ((v ^ Pixel(*unfaded, x, y)) & 0xFFFFFF) != 0;
+        count += ((v ^ PixelAt(*unfaded, x, y)) & 0xFFFFFF) != 0;
       }
     }
     light.push_back(sum);
@@ -498,7 +498,7 @@ TEST_F(CharacterParts, APictureWearsItsPartsAndASaveStartsThemAgain) {
     ImageSurface seen;
     ASSERT_EQ(seen.Create(kTgsScreenWidth, kTgsScreenHeight, 32, kImagePlain), 0);
     ASSERT_EQ(shown_.GetCompositionLayer()->RenderTo(&seen, kRenderAll, 0, true), 0);
-    EXPECT_EQ(Pixel(seen, mouth->GetX() + 2, mouth->GetY() + 2) & 0xFFFFFF, 0x203040u);
+    EXPECT_EQ(PixelAt(seen, mouth->GetX() + 2, mouth->GetY() + 2) & 0xFFFFFF, 0x203040u);
     ASSERT_EQ(frame->SaveScene(saved, false), 0);
     // Without the hidden blocks only the eyes come.
     ASSERT_EQ(scene.AnimateCharacterParts(0, 0, 0, 0, false), 0);

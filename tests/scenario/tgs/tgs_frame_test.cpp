@@ -466,16 +466,6 @@ TEST_F(TgsScenarioTest, CallRecordsInTextRunWhenTheViewReachesThem) {
   EXPECT_EQ(frame->RunCallRecord({bytes, 1}), kTgsBadCallRecord);
 }
 
-TEST_F(TgsScenarioTest, DirectBuiltinsReachTheirOperationsAndTheResultWord) {
-  std::vector<TgsSlot> slots = {{1, 0}, {1, 0x00FF00}};
-  EXPECT_EQ(frame->CallBuiltinDirect(28, slots), 0);
-  EXPECT_EQ(frame->Font().size, 24);
-  EXPECT_EQ(frame->Font().color, 0x00FF00u);
-  uint32_t result = 1;
-  engine.GetMemory().Read32(engine.HostVariableAddress(0), result);
-  EXPECT_EQ(result, 0u);
-}
-
 // The history keeps the colours of the font calls in its texts: -1 is the colour it draws the
 // text in; faces, sizes and the message's own font stay as they are.
 TEST_F(TgsScenarioTest, HistoryLayoutColoursItsRenderersThroughTextCalls) {

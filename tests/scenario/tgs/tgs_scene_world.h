@@ -22,6 +22,7 @@
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 #include "scenario/tgs/tgs_scene.h"
+#include "support/bg_effect_rig.h"
 
 namespace bw::test {
 
@@ -132,11 +133,6 @@ class SceneWorld : public TgsSceneHost, public ::testing::Test {
     layer.GetCompositionLayer()->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr,
                                                nullptr);
     return picture;
-  }
-  uint32_t Pixel(const ImageSurface& s, int x, int y) {
-    uint32_t v;
-    std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
-    return v;
   }
 
   host::VirtualClock clock_{1000};

@@ -269,7 +269,6 @@ class FakeFrameHost : public TgsFrameHost {
   void SetHitAreaEnabled(bool enabled) override { hitArea.push_back(enabled); }
   void RemoveTasks(uint32_t kind) override { removedKinds.push_back(kind); }
   bool TakeSnapshot() override { return snapshotWorks; }
-  void TraceBuiltin(uint32_t) override {}
   TgsHistoryView* HistoryView() override { return historyView; }
   TgsHistoryView* historyView = nullptr;
   TgsSceneHost* SceneHost() override { return sceneHost; }
