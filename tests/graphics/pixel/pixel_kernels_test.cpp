@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <vector>
 
 #include "blend_reference.h"
@@ -53,30 +52,6 @@ TEST(CopyRows32Keyed, SkipsOnlyTheWholeKeyWord) {
     CopyRows32Keyed(dst, src, 0, 0, 2, 1, key);
     EXPECT_EQ(dst[0], 7u);
     EXPECT_EQ(dst[1], 0xFFFF00FFu) << "opaque magenta is not the key";
-  }
-}
-
-TEST(IndexedRows, LookUpTheColourTableAndCompareTheIndexByte) {
-  uint32_t colors[256];
-  for (int i = 0; i < 256; ++i) colors[i] = 0x01000000u * (255 - i) + 0x010101u * i;
-  const uint32_t key = 0xABCDEF07;  // only the low byte, index 7, counts
-  auto plainOp = [&colors](uint8_t* d, const uint8_t* s) { std::memcpy(d, &colors[*s], 4); };
-  auto keyedOp = [&colors](uint8_t* d, const uint8_t* s) {
-    if (*s != 7) std::memcpy(d, &colors[*s], 4);
-  };
-  const uint32_t* table = colors;
-  const Walk walks[] = {Walk::kStraight, Walk::kMirrored, Walk::kStretched,
-                        Walk::kStretchedMirrored};
-  const std::function<void(const KernelArgs&, const Geometry&)> plain[] = {
-      CallRows(CopyIndexedRows, table), CallRows(MirrorCopyIndexedRows, table),
-      CallRows(StretchCopyIndexedRows, table), CallRows(StretchMirrorCopyIndexedRows, table)};
-  const std::function<void(const KernelArgs&, const Geometry&)> keyed[] = {
-      CallRows(CopyIndexedRowsKeyed, table, key), CallRows(MirrorCopyIndexedRowsKeyed, table, key),
-      CallRows(StretchCopyIndexedRowsKeyed, table, key),
-      CallRows(StretchMirrorCopyIndexedRowsKeyed, table, key)};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_TRUE(MatchesReference(4, 1, walks[i], plain[i], plainOp)) << i;
-    EXPECT_TRUE(MatchesReference(4, 1, walks[i], keyed[i], keyedOp)) << i;
   }
 }
 

@@ -134,6 +134,11 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     Rect srcClip{pick(0, 4), pick(0, 4), src->GetWidth() - pick(0, 4),
                  src->GetHeight() - pick(0, 4)};
     src->SetClipRect(&srcClip);
+    // Half the rounds keyed by a pixel of the source.
+    if (round / 4 % 2) {
+      src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
+    }
+    const uint32_t key = src->GetColorKey();
     Rect dstClip{pick(0, 4), pick(0, 4), dst->GetWidth() - pick(0, 4),
                  dst->GetHeight() - pick(0, 4)};
     dst->SetClipRect(&dstClip);
@@ -144,7 +149,7 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     Size size{pick(1, 40), pick(1, 40)};
     SCOPED_TRACE(testing::Message()
                  << "round " << round << " mirrored " << mirrored << " scaled " << scaled << " at "
-                 << x << "," << y << ", " << dstBits << " from " << srcBits);
+                 << x << "," << y << ", " << dstBits << " from " << srcBits << ", key " << key);
     std::vector<uint32_t> expect;
     for (int j = 0; j < dst->GetHeight(); ++j)
       for (int i = 0; i < dst->GetWidth(); ++i) expect.push_back(dst->GetPixel(i, j));
@@ -174,10 +179,11 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
           int col = scaled ? StretchSourceIndex(i, s.Width(), w) : i;
           int row = scaled ? StretchSourceIndex(j, s.Height(), h) : j;
           if (mirrored) col = s.Width() - 1 - col;
-          const uint32_t v = src->GetPixel(s.left + col, s.top + row);
-          expect[size_t(ty) * dst->GetWidth() + tx] = dstBits == srcBits ? v : src->GetPalette()[v];
           drawn = {std::min(drawn.left, tx), std::min(drawn.top, ty), std::max(drawn.right, tx + 1),
                    std::max(drawn.bottom, ty + 1)};
+          const uint32_t v = src->GetPixel(s.left + col, s.top + row);
+          if (key != kNoColorKey && v == key) continue;
+          expect[size_t(ty) * dst->GetWidth() + tx] = dstBits == srcBits ? v : src->GetPalette()[v];
         }
       }
     }
