@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <random>
 #include <vector>
 
@@ -14,25 +13,6 @@ namespace bw {
 namespace {
 
 using namespace reference;
-
-TEST(AlphaOverRows, EachSetMatchesItsOwnFormulaInEveryWalk) {
-  const Walk walks[] = {Walk::kStraight, Walk::kMirrored, Walk::kStretched,
-                        Walk::kStretchedMirrored};
-  const std::function<void(const KernelArgs&, const Geometry&)> plain[] = {
-      CallRows(AlphaOverRows), CallRows(MirrorAlphaOverRows), CallRows(StretchAlphaOverRows),
-      CallRows(StretchMirrorAlphaOverRows)};
-  const std::function<void(const KernelArgs&, const Geometry&)> mmx[] = {
-      CallRows(AlphaOverRowsMmx), CallRows(MirrorAlphaOverRowsMmx),
-      CallRows(StretchAlphaOverRowsMmx), CallRows(StretchMirrorAlphaOverRowsMmx)};
-  // The 128-bit and 256-bit forms of the vector set give the same bytes.
-  for (bool wide : {false, true}) {
-    ScopedWideVectors pin(wide);
-    for (int i = 0; i < 4; ++i) {
-      EXPECT_TRUE(MatchesReference(4, 4, walks[i], plain[i], PixelOp(reference::AlphaOverPlain)));
-      EXPECT_TRUE(MatchesReference(4, 4, walks[i], mmx[i], PixelOp(reference::AlphaOverMmx)));
-    }
-  }
-}
 
 // Sprite-like rows: long runs of transparent and opaque pixels with soft edges between, over
 // targets whose alpha is sometimes already clear. The short ways through runs must give the
@@ -105,23 +85,6 @@ TEST(ChannelRows, KeyedColorCopyComparesTheWholeWord) {
   // The second differs from the key in alpha only: copied.
   EXPECT_EQ(std::vector<uint32_t>(dst, dst + 4),
             (std::vector<uint32_t>{0x11111111, 0x22FF00FF, 0x33333333, 0x44020304}));
-}
-
-TEST(ChannelRows, AlphaPlanesMoveBetweenDepths) {
-  auto toAlpha = [](uint8_t* d, const uint8_t* s) { d[3] = s[0]; };
-  auto toBytes = [](uint8_t* d, const uint8_t* s) { d[0] = s[3]; };
-  const Walk walks[] = {Walk::kStraight, Walk::kMirrored, Walk::kStretched,
-                        Walk::kStretchedMirrored};
-  const std::function<void(const KernelArgs&, const Geometry&)> in[] = {
-      CallRows(CopyBytesToAlphaRows), CallRows(MirrorCopyBytesToAlphaRows),
-      CallRows(StretchCopyBytesToAlphaRows), CallRows(StretchMirrorCopyBytesToAlphaRows)};
-  const std::function<void(const KernelArgs&, const Geometry&)> out[] = {
-      CallRows(CopyAlphaToBytesRows), CallRows(MirrorCopyAlphaToBytesRows),
-      CallRows(StretchCopyAlphaToBytesRows), CallRows(StretchMirrorCopyAlphaToBytesRows)};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_TRUE(MatchesReference(4, 1, walks[i], in[i], toAlpha)) << i;
-    EXPECT_TRUE(MatchesReference(1, 4, walks[i], out[i], toBytes)) << i;
-  }
 }
 
 }  // namespace

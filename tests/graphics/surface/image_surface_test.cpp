@@ -1,3 +1,4 @@
+// Label: optimised
 #include "graphics/surface/image_surface.h"
 
 #include <gtest/gtest.h>
@@ -118,27 +119,60 @@ TEST(MemoryBitmap, KeysAndPixelsInEachDepth) {
   EXPECT_EQ(m.GetColorKey(), 9u) << "the red value is the index";
 }
 
-// Clipping: the clipped blit must draw exactly the visible part of the unclipped one.
+// The blits that read a source, each in its four walks.
+using Straight = int (ImageSurface::*)(const Surface*, int32_t, int32_t, const Rect*, bool);
+using Stretched = int (ImageSurface::*)(const Surface*, const Size*, int32_t, int32_t, const Rect*,
+                                        bool);
+using Mirrored = int (ImageSurface::*)(int, const Surface*, int32_t, int32_t, const Rect*);
+using StretchedMirrored = int (ImageSurface::*)(int, const Surface*, const Size*, int32_t, int32_t,
+                                                const Rect*);
+enum class Blit { kCopy, kAlphaOver, kAlphaPlane };
+struct BlitKind {
+  int dstBits, srcBits;
+  Blit blit;
+  Straight straight;
+  Stretched stretched;
+  Mirrored mirrored;
+  StretchedMirrored stretchedMirrored;
+};
+constexpr BlitKind kBlitKinds[] = {
+    {32, 32, Blit::kCopy, &ImageSurface::Blit, &ImageSurface::StretchBlit,
+     &ImageSurface::BlitMirrored, &ImageSurface::StretchBlitMirrored},
+    {32, 8, Blit::kCopy, &ImageSurface::Blit, &ImageSurface::StretchBlit,
+     &ImageSurface::BlitMirrored, &ImageSurface::StretchBlitMirrored},
+    {8, 8, Blit::kCopy, &ImageSurface::Blit, &ImageSurface::StretchBlit,
+     &ImageSurface::BlitMirrored, &ImageSurface::StretchBlitMirrored},
+    {32, 32, Blit::kAlphaOver, &ImageSurface::AlphaBlit, &ImageSurface::StretchAlphaBlit,
+     &ImageSurface::AlphaBlitMirrored, &ImageSurface::StretchAlphaBlitMirrored},
+    {32, 8, Blit::kAlphaPlane, &ImageSurface::CopyAlphaPlane, &ImageSurface::StretchCopyAlphaPlane,
+     &ImageSurface::CopyAlphaPlaneMirrored, &ImageSurface::StretchCopyAlphaPlaneMirrored},
+    {8, 32, Blit::kAlphaPlane, &ImageSurface::CopyAlphaPlane, &ImageSurface::StretchCopyAlphaPlane,
+     &ImageSurface::CopyAlphaPlaneMirrored, &ImageSurface::StretchCopyAlphaPlaneMirrored},
+};
+
 using reference::StretchSourceIndex;
 
+// Clipping: every blit draws exactly the visible part of the unclipped one, its pixels by the
+// blit's own formula, with either kernel set, and marks what it drew.
 TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
   std::mt19937 rng(21);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  const std::pair<int, int> depths[] = {{32, 32}, {32, 8}, {8, 8}};
-  for (int round = 0; round < 600; ++round) {
+  for (int round = 0; round < 1200; ++round) {
     const bool mirrored = round % 2;
     const bool scaled = round % 4 >= 2;
-    const auto [dstBits, srcBits] = depths[round / 4 % 3];
-    auto src = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), srcBits);
-    auto dst = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), dstBits);
+    const BlitKind& kind = kBlitKinds[round / 4 % std::size(kBlitKinds)];
+    ScopedMmxFlag kernels(round / 48 % 3 != 0);
+    ScopedWideVectors wide(round / 48 % 3 == 2);
+    auto src = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), kind.srcBits);
+    auto dst = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), kind.dstBits);
     Rect srcClip{pick(0, 4), pick(0, 4), src->GetWidth() - pick(0, 4),
                  src->GetHeight() - pick(0, 4)};
     src->SetClipRect(&srcClip);
-    // Half the rounds keyed by a pixel of the source.
-    if (round / 4 % 2) {
+    // Half the rounds keyed by a pixel of the source: only the copies heed it.
+    if (round / 24 % 2) {
       src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
     }
-    const uint32_t key = src->GetColorKey();
+    const uint32_t key = kind.blit == Blit::kCopy ? src->GetColorKey() : kNoColorKey;
     Rect dstClip{pick(0, 4), pick(0, 4), dst->GetWidth() - pick(0, 4),
                  dst->GetHeight() - pick(0, 4)};
     dst->SetClipRect(&dstClip);
@@ -149,15 +183,17 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     Size size{pick(1, 40), pick(1, 40)};
     SCOPED_TRACE(testing::Message()
                  << "round " << round << " mirrored " << mirrored << " scaled " << scaled << " at "
-                 << x << "," << y << ", " << dstBits << " from " << srcBits << ", key " << key);
+                 << x << "," << y << ", kind " << round / 4 % std::size(kBlitKinds) << ", key "
+                 << key << ", vector set " << MmxEnabled());
     std::vector<uint32_t> expect;
     for (int j = 0; j < dst->GetHeight(); ++j)
       for (int i = 0; i < dst->GetWidth(); ++i) expect.push_back(dst->GetPixel(i, j));
     const ImageSurface* from = src.get();
-    const int result = scaled ? (mirrored ? dst->StretchBlitMirrored(0, from, &size, x, y, rect)
-                                          : dst->StretchBlit(from, &size, x, y, rect, false))
-                              : (mirrored ? dst->BlitMirrored(0, from, x, y, rect)
-                                          : dst->Blit(from, x, y, rect, false));
+    ImageSurface& to = *dst;
+    const int result = scaled ? (mirrored ? (to.*kind.stretchedMirrored)(0, from, &size, x, y, rect)
+                                          : (to.*kind.stretched)(from, &size, x, y, rect, false))
+                              : (mirrored ? (to.*kind.mirrored)(0, from, x, y, rect)
+                                          : (to.*kind.straight)(from, x, y, rect, false));
     ASSERT_EQ(result, ImageSurface::kOpDone);
     // The expected picture: the source rectangle cut to the source clip (the placement moving
     // with a cut at the drawn-first edge), scaled or not, then cut to the destination clip.
@@ -183,7 +219,14 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
                    std::max(drawn.bottom, ty + 1)};
           const uint32_t v = src->GetPixel(s.left + col, s.top + row);
           if (key != kNoColorKey && v == key) continue;
-          expect[size_t(ty) * dst->GetWidth() + tx] = dstBits == srcBits ? v : src->GetPalette()[v];
+          uint32_t& out = expect[size_t(ty) * dst->GetWidth() + tx];
+          if (kind.blit == Blit::kAlphaOver) {
+            out = (MmxEnabled() ? reference::AlphaOverMmx : reference::AlphaOverPlain)(out, v);
+          } else if (kind.blit == Blit::kAlphaPlane) {
+            out = kind.dstBits == 8 ? v >> 24 : (out & 0x00FFFFFFu) | v << 24;
+          } else {
+            out = kind.dstBits == kind.srcBits ? v : src->GetPalette()[v];
+          }
         }
       }
     }
