@@ -119,35 +119,56 @@ TEST(MemoryBitmap, KeysAndPixelsInEachDepth) {
   EXPECT_EQ(m.GetColorKey(), 9u) << "the red value is the index";
 }
 
-// The blits that read a source, each in its four walks.
-using Straight = int (ImageSurface::*)(const Surface*, int32_t, int32_t, const Rect*, bool);
-using Stretched = int (ImageSurface::*)(const Surface*, const Size*, int32_t, int32_t, const Rect*,
-                                        bool);
-using Mirrored = int (ImageSurface::*)(int, const Surface*, int32_t, int32_t, const Rect*);
-using StretchedMirrored = int (ImageSurface::*)(int, const Surface*, const Size*, int32_t, int32_t,
-                                                const Rect*);
-enum class Blit { kCopy, kAlphaOver, kAlphaPlane };
+// The blits that read a source: draw(target, source, size, x, y, rect, mirrored) stretches when
+// size is not null.
+using Draw = int (*)(ImageSurface&, const Surface*, const Size*, int32_t, int32_t, const Rect*,
+                     bool);
+template <int (ImageSurface::*straight)(const Surface*, int32_t, int32_t, const Rect*, bool),
+          int (ImageSurface::*stretched)(const Surface*, const Size*, int32_t, int32_t, const Rect*,
+                                         bool),
+          int (ImageSurface::*mirror)(int, const Surface*, int32_t, int32_t, const Rect*),
+          int (ImageSurface::*stretchedMirror)(int, const Surface*, const Size*, int32_t, int32_t,
+                                               const Rect*)>
+int DrawFourWays(ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y,
+                 const Rect* r, bool mirrored) {
+  return z ? (mirrored ? (t.*stretchedMirror)(0, s, z, x, y, r)
+                       : (t.*stretched)(s, z, x, y, r, false))
+           : (mirrored ? (t.*mirror)(0, s, x, y, r) : (t.*straight)(s, x, y, r, false));
+}
+template <int (ImageSurface::*straight)(const Surface*, int32_t, int32_t, const Rect*),
+          int (ImageSurface::*stretched)(const Surface*, const Size*, int32_t, int32_t,
+                                         const Rect*)>
+int DrawTwoWays(ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y,
+                const Rect* r, bool) {
+  return z ? (t.*stretched)(s, z, x, y, r) : (t.*straight)(s, x, y, r);
+}
+constexpr Draw kDrawCopy =
+    DrawFourWays<&ImageSurface::Blit, &ImageSurface::StretchBlit, &ImageSurface::BlitMirrored,
+                 &ImageSurface::StretchBlitMirrored>;
+constexpr Draw kDrawAlphaPlane =
+    DrawFourWays<&ImageSurface::CopyAlphaPlane, &ImageSurface::StretchCopyAlphaPlane,
+                 &ImageSurface::CopyAlphaPlaneMirrored,
+                 &ImageSurface::StretchCopyAlphaPlaneMirrored>;
+enum class Blit { kCopy, kAlphaOver, kAlphaPlane, kColour, kAlpha };
 struct BlitKind {
   int dstBits, srcBits;
   Blit blit;
-  Straight straight;
-  Stretched stretched;
-  Mirrored mirrored;
-  StretchedMirrored stretchedMirrored;
+  Draw draw;
+  bool mirrors = true;
 };
 constexpr BlitKind kBlitKinds[] = {
-    {32, 32, Blit::kCopy, &ImageSurface::Blit, &ImageSurface::StretchBlit,
-     &ImageSurface::BlitMirrored, &ImageSurface::StretchBlitMirrored},
-    {32, 8, Blit::kCopy, &ImageSurface::Blit, &ImageSurface::StretchBlit,
-     &ImageSurface::BlitMirrored, &ImageSurface::StretchBlitMirrored},
-    {8, 8, Blit::kCopy, &ImageSurface::Blit, &ImageSurface::StretchBlit,
-     &ImageSurface::BlitMirrored, &ImageSurface::StretchBlitMirrored},
-    {32, 32, Blit::kAlphaOver, &ImageSurface::AlphaBlit, &ImageSurface::StretchAlphaBlit,
-     &ImageSurface::AlphaBlitMirrored, &ImageSurface::StretchAlphaBlitMirrored},
-    {32, 8, Blit::kAlphaPlane, &ImageSurface::CopyAlphaPlane, &ImageSurface::StretchCopyAlphaPlane,
-     &ImageSurface::CopyAlphaPlaneMirrored, &ImageSurface::StretchCopyAlphaPlaneMirrored},
-    {8, 32, Blit::kAlphaPlane, &ImageSurface::CopyAlphaPlane, &ImageSurface::StretchCopyAlphaPlane,
-     &ImageSurface::CopyAlphaPlaneMirrored, &ImageSurface::StretchCopyAlphaPlaneMirrored},
+    {32, 32, Blit::kCopy, kDrawCopy},
+    {32, 8, Blit::kCopy, kDrawCopy},
+    {8, 8, Blit::kCopy, kDrawCopy},
+    {32, 32, Blit::kAlphaOver,
+     DrawFourWays<&ImageSurface::AlphaBlit, &ImageSurface::StretchAlphaBlit,
+                  &ImageSurface::AlphaBlitMirrored, &ImageSurface::StretchAlphaBlitMirrored>},
+    {32, 8, Blit::kAlphaPlane, kDrawAlphaPlane},
+    {8, 32, Blit::kAlphaPlane, kDrawAlphaPlane},
+    {32, 32, Blit::kColour, DrawTwoWays<&ImageSurface::BlitColor, &ImageSurface::StretchBlitColor>,
+     false},
+    {32, 32, Blit::kAlpha, DrawTwoWays<&ImageSurface::BlitAlpha, &ImageSurface::StretchBlitAlpha>,
+     false},
 };
 
 using reference::StretchSourceIndex;
@@ -157,22 +178,23 @@ using reference::StretchSourceIndex;
 TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
   std::mt19937 rng(21);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  for (int round = 0; round < 1200; ++round) {
-    const bool mirrored = round % 2;
-    const bool scaled = round % 4 >= 2;
+  for (int round = 0; round < 1600; ++round) {
     const BlitKind& kind = kBlitKinds[round / 4 % std::size(kBlitKinds)];
-    ScopedMmxFlag kernels(round / 48 % 3 != 0);
-    ScopedWideVectors wide(round / 48 % 3 == 2);
+    const bool mirrored = kind.mirrors && round % 2;
+    const bool scaled = round % 4 >= 2;
+    ScopedMmxFlag kernels(round / 64 % 3 != 0);
+    ScopedWideVectors wide(round / 64 % 3 == 2);
     auto src = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), kind.srcBits);
     auto dst = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), kind.dstBits);
     Rect srcClip{pick(0, 4), pick(0, 4), src->GetWidth() - pick(0, 4),
                  src->GetHeight() - pick(0, 4)};
     src->SetClipRect(&srcClip);
     // Half the rounds keyed by a pixel of the source: only the copies heed it.
-    if (round / 24 % 2) {
+    if (round / 32 % 2) {
       src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
     }
-    const uint32_t key = kind.blit == Blit::kCopy ? src->GetColorKey() : kNoColorKey;
+    const bool keyed = kind.blit == Blit::kCopy || kind.blit == Blit::kColour;
+    const uint32_t key = keyed ? src->GetColorKey() : kNoColorKey;
     Rect dstClip{pick(0, 4), pick(0, 4), dst->GetWidth() - pick(0, 4),
                  dst->GetHeight() - pick(0, 4)};
     dst->SetClipRect(&dstClip);
@@ -189,12 +211,8 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     for (int j = 0; j < dst->GetHeight(); ++j)
       for (int i = 0; i < dst->GetWidth(); ++i) expect.push_back(dst->GetPixel(i, j));
     const ImageSurface* from = src.get();
-    ImageSurface& to = *dst;
-    const int result = scaled ? (mirrored ? (to.*kind.stretchedMirrored)(0, from, &size, x, y, rect)
-                                          : (to.*kind.stretched)(from, &size, x, y, rect, false))
-                              : (mirrored ? (to.*kind.mirrored)(0, from, x, y, rect)
-                                          : (to.*kind.straight)(from, x, y, rect, false));
-    ASSERT_EQ(result, ImageSurface::kOpDone);
+    ASSERT_EQ(kind.draw(*dst, from, scaled ? &size : nullptr, x, y, rect, mirrored),
+              ImageSurface::kOpDone);
     // The expected picture: the source rectangle cut to the source clip (the placement moving
     // with a cut at the drawn-first edge), scaled or not, then cut to the destination clip.
     const Rect& sc = *src->GetClipRectPtr();
@@ -224,6 +242,9 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
             out = (MmxEnabled() ? reference::AlphaOverMmx : reference::AlphaOverPlain)(out, v);
           } else if (kind.blit == Blit::kAlphaPlane) {
             out = kind.dstBits == 8 ? v >> 24 : (out & 0x00FFFFFFu) | v << 24;
+          } else if (kind.blit != Blit::kCopy) {
+            const uint32_t colour = kind.blit == Blit::kColour ? 0x00FFFFFFu : 0xFF000000u;
+            out = (out & ~colour) | (v & colour);
           } else {
             out = kind.dstBits == kind.srcBits ? v : src->GetPalette()[v];
           }
