@@ -38,6 +38,40 @@ uint32_t PerChannel(uint32_t d, F f) {
   return d;
 }
 
+// The blend families' formulas: the plain crossfade's two products (a weight byte a channel),
+// the vector opacity lerp, the vector weighted sum (alpha too), average, add and subtract.
+inline uint32_t CrossfadeRef(uint32_t d, uint32_t s, uint32_t wd, uint32_t ws) {
+  for (int c = 0; c < 3; ++c) {
+    int v =
+        ProductTable[Channel(wd, c)][Channel(d, c)] + ProductTable[Channel(ws, c)][Channel(s, c)];
+    d = WithChannel(d, c, std::min(255, v));
+  }
+  return d;
+}
+inline uint32_t OpacityRef(uint32_t d, uint32_t s, int o) {
+  return PerChannel(d, [&](int v, int c) { return Lerp(v, Channel(s, c), o + 1); });
+}
+inline uint32_t WeightedRef(uint32_t d, uint32_t s, uint32_t wd, uint32_t ws) {
+  uint32_t out = 0;
+  for (int c = 0; c < 4; ++c) {
+    int sum = std::min(65535, Channel(s, c) * Channel(ws, c) + Channel(d, c) * Channel(wd, c));
+    out = WithChannel(out, c, std::min(255, sum >> 8));
+  }
+  return out;
+}
+inline uint32_t AverageRef(uint32_t d, uint32_t s) {
+  return PerChannel(((d & s) & 0xFF000000u) | (d & 0xFFFFFFu),
+                    [&](int v, int c) { return (v + Channel(s, c)) / 2; });
+}
+inline uint32_t AddRef(uint32_t d, uint32_t s) {
+  for (int c = 0; c < 4; ++c) d = WithChannel(d, c, Saturate(Channel(d, c) + Channel(s, c)));
+  return d;
+}
+inline uint32_t SubtractRef(uint32_t d, uint32_t s) {
+  for (int c = 0; c < 4; ++c) d = WithChannel(d, c, Saturate(Channel(d, c) - Channel(s, c)));
+  return d;
+}
+
 inline uint32_t* D(const KernelArgs& a) {
   return reinterpret_cast<uint32_t*>(a.dst);
 }

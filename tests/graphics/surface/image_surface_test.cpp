@@ -8,6 +8,7 @@
 #include <random>
 #include <tuple>
 
+#include "graphics/pixel/blend_reference.h"
 #include "graphics/surface/memory_bitmap.h"
 #include "graphics/surface/surface_fixture.h"
 #include "host/gdi/memory_dc.h"
@@ -119,10 +120,10 @@ TEST(MemoryBitmap, KeysAndPixelsInEachDepth) {
   EXPECT_EQ(m.GetColorKey(), 9u) << "the red value is the index";
 }
 
-// The blits that read a source: draw(target, source, size, x, y, rect, mirrored) stretches when
-// size is not null.
+// The blits that read a source: draw(target, source, size, x, y, rect, mirrored, level) stretches
+// when size is not null; level is the blit's opacity, weights or mode.
 using Draw = int (*)(ImageSurface&, const Surface*, const Size*, int32_t, int32_t, const Rect*,
-                     bool);
+                     bool, uint32_t);
 template <int (ImageSurface::*straight)(const Surface*, int32_t, int32_t, const Rect*, bool),
           int (ImageSurface::*stretched)(const Surface*, const Size*, int32_t, int32_t, const Rect*,
                                          bool),
@@ -130,7 +131,7 @@ template <int (ImageSurface::*straight)(const Surface*, int32_t, int32_t, const 
           int (ImageSurface::*stretchedMirror)(int, const Surface*, const Size*, int32_t, int32_t,
                                                const Rect*)>
 int DrawFourWays(ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y,
-                 const Rect* r, bool mirrored) {
+                 const Rect* r, bool mirrored, uint32_t) {
   return z ? (mirrored ? (t.*stretchedMirror)(0, s, z, x, y, r)
                        : (t.*stretched)(s, z, x, y, r, false))
            : (mirrored ? (t.*mirror)(0, s, x, y, r) : (t.*straight)(s, x, y, r, false));
@@ -139,7 +140,7 @@ template <int (ImageSurface::*straight)(const Surface*, int32_t, int32_t, const 
           int (ImageSurface::*stretched)(const Surface*, const Size*, int32_t, int32_t,
                                          const Rect*)>
 int DrawTwoWays(ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y,
-                const Rect* r, bool) {
+                const Rect* r, bool, uint32_t) {
   return z ? (t.*stretched)(s, z, x, y, r) : (t.*straight)(s, x, y, r);
 }
 constexpr Draw kDrawCopy =
@@ -149,7 +150,11 @@ constexpr Draw kDrawAlphaPlane =
     DrawFourWays<&ImageSurface::CopyAlphaPlane, &ImageSurface::StretchCopyAlphaPlane,
                  &ImageSurface::CopyAlphaPlaneMirrored,
                  &ImageSurface::StretchCopyAlphaPlaneMirrored>;
-enum class Blit { kCopy, kAlphaOver, kAlphaPlane, kColour, kAlpha };
+// The source's weights of the weighted blit, from the target's.
+constexpr uint32_t SourceWeights(uint32_t targetWeights) {
+  return targetWeights * 2654435761u;
+}
+enum class Blit { kCopy, kAlphaOver, kAlphaPlane, kColour, kAlpha, kOpacity, kWeighted, kBlend };
 struct BlitKind {
   int dstBits, srcBits;
   Blit blit;
@@ -169,7 +174,27 @@ constexpr BlitKind kBlitKinds[] = {
      false},
     {32, 32, Blit::kAlpha, DrawTwoWays<&ImageSurface::BlitAlpha, &ImageSurface::StretchBlitAlpha>,
      false},
+    {32, 32, Blit::kOpacity,
+     [](ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y, const Rect* r, bool,
+        uint32_t o) {
+       return z ? t.StretchOpacityBlit(s, int(o), z, x, y, r) : t.OpacityBlit(s, int(o), x, y, r);
+     },
+     false},
+    {32, 32, Blit::kWeighted,
+     [](ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y, const Rect* r, bool,
+        uint32_t w) {
+       return z ? t.StretchWeightedBlit(s, w, SourceWeights(w), z, x, y, r)
+                : t.WeightedBlit(s, w, SourceWeights(w), x, y, r);
+     },
+     false},
+    {32, 32, Blit::kBlend,
+     [](ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y, const Rect* r, bool,
+        uint32_t mode) {
+       return z ? t.StretchBlendBlit(int(mode), s, z, x, y, r) : t.BlendBlit(int(mode), s, x, y, r);
+     },
+     false},
 };
+constexpr uint32_t kOpacities[] = {1, 77, 128, 254, 255};
 
 using reference::StretchSourceIndex;
 
@@ -178,22 +203,26 @@ using reference::StretchSourceIndex;
 TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
   std::mt19937 rng(21);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  for (int round = 0; round < 1600; ++round) {
+  for (int round = 0; round < 2112; ++round) {
     const BlitKind& kind = kBlitKinds[round / 4 % std::size(kBlitKinds)];
     const bool mirrored = kind.mirrors && round % 2;
     const bool scaled = round % 4 >= 2;
-    ScopedMmxFlag kernels(round / 64 % 3 != 0);
-    ScopedWideVectors wide(round / 64 % 3 == 2);
+    ScopedMmxFlag kernels(round / 88 % 3 != 0);
+    ScopedWideVectors wide(round / 88 % 3 == 2);
+    const uint32_t level = kind.blit == Blit::kOpacity ? kOpacities[pick(0, 4)]
+                           : kind.blit == Blit::kBlend ? uint32_t(pick(0, 2))
+                                                       : uint32_t(rng());
     auto src = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), kind.srcBits);
     auto dst = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), kind.dstBits);
     Rect srcClip{pick(0, 4), pick(0, 4), src->GetWidth() - pick(0, 4),
                  src->GetHeight() - pick(0, 4)};
     src->SetClipRect(&srcClip);
     // Half the rounds keyed by a pixel of the source: only the copies heed it.
-    if (round / 32 % 2) {
+    if (round / 44 % 2) {
       src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
     }
-    const bool keyed = kind.blit == Blit::kCopy || kind.blit == Blit::kColour;
+    const bool keyed = kind.blit != Blit::kAlphaOver && kind.blit != Blit::kAlphaPlane &&
+                       kind.blit != Blit::kAlpha;
     const uint32_t key = keyed ? src->GetColorKey() : kNoColorKey;
     Rect dstClip{pick(0, 4), pick(0, 4), dst->GetWidth() - pick(0, 4),
                  dst->GetHeight() - pick(0, 4)};
@@ -211,7 +240,7 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     for (int j = 0; j < dst->GetHeight(); ++j)
       for (int i = 0; i < dst->GetWidth(); ++i) expect.push_back(dst->GetPixel(i, j));
     const ImageSurface* from = src.get();
-    ASSERT_EQ(kind.draw(*dst, from, scaled ? &size : nullptr, x, y, rect, mirrored),
+    ASSERT_EQ(kind.draw(*dst, from, scaled ? &size : nullptr, x, y, rect, mirrored, level),
               ImageSurface::kOpDone);
     // The expected picture: the source rectangle cut to the source clip (the placement moving
     // with a cut at the drawn-first edge), scaled or not, then cut to the destination clip.
@@ -242,6 +271,17 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
             out = (MmxEnabled() ? reference::AlphaOverMmx : reference::AlphaOverPlain)(out, v);
           } else if (kind.blit == Blit::kAlphaPlane) {
             out = kind.dstBits == 8 ? v >> 24 : (out & 0x00FFFFFFu) | v << 24;
+          } else if (kind.blit == Blit::kOpacity) {
+            const uint32_t o = 0x010101u * level;
+            out = MmxEnabled() ? reference::OpacityRef(out, v, int(level))
+                               : reference::CrossfadeRef(out, v, 0x010101u * 255 - o, o);
+          } else if (kind.blit == Blit::kWeighted) {
+            out = (MmxEnabled() ? reference::WeightedRef : reference::CrossfadeRef)(
+                out, v, level, SourceWeights(level));
+          } else if (kind.blit == Blit::kBlend) {
+            out = level == 0   ? reference::AverageRef(out, v)
+                  : level == 1 ? reference::AddRef(out, v)
+                               : reference::SubtractRef(out, v);
           } else if (kind.blit != Blit::kCopy) {
             const uint32_t colour = kind.blit == Blit::kColour ? 0x00FFFFFFu : 0xFF000000u;
             out = (out & ~colour) | (v & colour);
