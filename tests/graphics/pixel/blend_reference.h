@@ -39,7 +39,7 @@ uint32_t PerChannel(uint32_t d, F f) {
 }
 
 // The blend families' formulas: the plain crossfade's two products (a weight byte a channel),
-// the vector opacity lerp, the vector weighted sum (alpha too), average, add and subtract.
+// the vector weighted sum (alpha too), average, add and subtract.
 inline uint32_t CrossfadeRef(uint32_t d, uint32_t s, uint32_t wd, uint32_t ws) {
   for (int c = 0; c < 3; ++c) {
     int v =
@@ -48,9 +48,7 @@ inline uint32_t CrossfadeRef(uint32_t d, uint32_t s, uint32_t wd, uint32_t ws) {
   }
   return d;
 }
-inline uint32_t OpacityRef(uint32_t d, uint32_t s, int o) {
-  return PerChannel(d, [&](int v, int c) { return Lerp(v, Channel(s, c), o + 1); });
-}
+
 inline uint32_t WeightedRef(uint32_t d, uint32_t s, uint32_t wd, uint32_t ws) {
   uint32_t out = 0;
   for (int c = 0; c < 4; ++c) {
@@ -70,6 +68,27 @@ inline uint32_t AddRef(uint32_t d, uint32_t s) {
 inline uint32_t SubtractRef(uint32_t d, uint32_t s) {
   for (int c = 0; c < 4; ++c) d = WithChannel(d, c, Saturate(Channel(d, c) - Channel(s, c)));
   return d;
+}
+
+// The source-weighted families, weight w of 256: the lerp toward the source (the vector opacity
+// blend's weight is opacity + 1) and the scaled sum (sign -1: the difference); and weighed by the
+// opacity row at the source alpha, the lerp and the lay onto the target's alpha.
+inline uint32_t LerpRef(uint32_t d, uint32_t s, int w) {
+  return PerChannel(d, [&](int v, int c) { return Lerp(v, Channel(s, c), w); });
+}
+inline uint32_t OpacityRef(uint32_t d, uint32_t s, int o) {
+  return LerpRef(d, s, o + 1);
+}
+inline uint32_t ScaledSumRef(uint32_t d, uint32_t s, int w, int sign) {
+  return PerChannel(d,
+                    [&](int v, int c) { return Saturate(v + sign * (Channel(s, c) * w / 256)); });
+}
+inline uint32_t AlphaLerpRef(uint32_t d, uint32_t s, const uint8_t* row) {
+  return LerpRef(d, s, W(row[Channel(s, 3)]));
+}
+inline uint32_t OntoAlphaRef(uint32_t d, uint32_t s, const uint8_t* row) {
+  const int da = Channel(d, 3), a = row[Channel(s, 3)];
+  return WithChannel(LerpRef(d, s, W(OverWeightTable[da][a])), 3, AlphaUnionTable[da][a]);
 }
 
 inline uint32_t* D(const KernelArgs& a) {

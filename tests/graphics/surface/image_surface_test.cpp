@@ -154,12 +154,24 @@ constexpr Draw kDrawAlphaPlane =
 constexpr uint32_t SourceWeights(uint32_t targetWeights) {
   return targetWeights * 2654435761u;
 }
-enum class Blit { kCopy, kAlphaOver, kAlphaPlane, kColour, kAlpha, kOpacity, kWeighted, kBlend };
+enum class Blit {
+  kCopy,
+  kAlphaOver,
+  kAlphaPlane,
+  kColour,
+  kAlpha,
+  kOpacity,
+  kWeighted,
+  kBlend,
+  kAlphaOpacity,
+  kOntoAlpha,
+  kAddOrSubtract
+};
 struct BlitKind {
   int dstBits, srcBits;
   Blit blit;
   Draw draw;
-  bool mirrors = true;
+  bool mirrors = true, stretches = true;
 };
 constexpr BlitKind kBlitKinds[] = {
     {32, 32, Blit::kCopy, kDrawCopy},
@@ -193,6 +205,30 @@ constexpr BlitKind kBlitKinds[] = {
        return z ? t.StretchBlendBlit(int(mode), s, z, x, y, r) : t.BlendBlit(int(mode), s, x, y, r);
      },
      false},
+    // The mode (over, add, subtract) above the opacity.
+    {32, 32, Blit::kAlphaOpacity,
+     [](ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y, const Rect* r, bool,
+        uint32_t l) {
+       const int mode = int(l >> 8), o = int(l & 0xFF);
+       return z ? t.StretchAlphaOpacityBlit(mode, s, o, z, x, y, r)
+                : t.AlphaOpacityBlit(mode, s, o, x, y, r);
+     },
+     false},
+    {32, 32, Blit::kOntoAlpha,
+     [](ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y, const Rect* r, bool,
+        uint32_t o) {
+       return z ? t.StretchAlphaBlitOntoAlpha(s, int(o), z, x, y, r)
+                : t.AlphaBlitOntoAlpha(s, int(o), x, y, r);
+     },
+     false},
+    // Subtracting above the opacity.
+    {32, 32, Blit::kAddOrSubtract,
+     [](ImageSurface& t, const Surface* s, const Size*, int32_t x, int32_t y, const Rect* r, bool,
+        uint32_t l) {
+       return l >> 8 ? t.SubtractBlit(s, int(l & 0xFF), x, y, r)
+                     : t.AddBlit(s, int(l & 0xFF), x, y, r);
+     },
+     false, false},
 };
 constexpr uint32_t kOpacities[] = {1, 77, 128, 254, 255};
 
@@ -203,26 +239,30 @@ using reference::StretchSourceIndex;
 TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
   std::mt19937 rng(21);
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  for (int round = 0; round < 2112; ++round) {
+  for (int round = 0; round < 2688; ++round) {
     const BlitKind& kind = kBlitKinds[round / 4 % std::size(kBlitKinds)];
     const bool mirrored = kind.mirrors && round % 2;
-    const bool scaled = round % 4 >= 2;
-    ScopedMmxFlag kernels(round / 88 % 3 != 0);
-    ScopedWideVectors wide(round / 88 % 3 == 2);
-    const uint32_t level = kind.blit == Blit::kOpacity ? kOpacities[pick(0, 4)]
-                           : kind.blit == Blit::kBlend ? uint32_t(pick(0, 2))
-                                                       : uint32_t(rng());
+    const bool scaled = kind.stretches && round % 4 >= 2;
+    ScopedMmxFlag kernels(round / 112 % 3 != 0);
+    ScopedWideVectors wide(round / 112 % 3 == 2);
+    const uint32_t opacity = kOpacities[pick(0, 4)];
+    const uint32_t level = kind.blit == Blit::kWeighted        ? uint32_t(rng())
+                           : kind.blit == Blit::kBlend         ? uint32_t(pick(0, 2))
+                           : kind.blit == Blit::kAlphaOpacity  ? opacity | uint32_t(pick(0, 2)) << 8
+                           : kind.blit == Blit::kAddOrSubtract ? opacity | uint32_t(pick(0, 1)) << 8
+                                                               : opacity;
     auto src = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), kind.srcBits);
     auto dst = testing_surfaces::Random(rng, pick(1, 24), pick(1, 24), kind.dstBits);
     Rect srcClip{pick(0, 4), pick(0, 4), src->GetWidth() - pick(0, 4),
                  src->GetHeight() - pick(0, 4)};
     src->SetClipRect(&srcClip);
     // Half the rounds keyed by a pixel of the source: only the copies heed it.
-    if (round / 44 % 2) {
+    if (round / 56 % 2) {
       src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
     }
-    const bool keyed = kind.blit != Blit::kAlphaOver && kind.blit != Blit::kAlphaPlane &&
-                       kind.blit != Blit::kAlpha;
+    const bool keyed = kind.blit == Blit::kCopy || kind.blit == Blit::kColour ||
+                       kind.blit == Blit::kOpacity || kind.blit == Blit::kWeighted ||
+                       kind.blit == Blit::kBlend;
     const uint32_t key = keyed ? src->GetColorKey() : kNoColorKey;
     Rect dstClip{pick(0, 4), pick(0, 4), dst->GetWidth() - pick(0, 4),
                  dst->GetHeight() - pick(0, 4)};
@@ -282,6 +322,16 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
             out = level == 0   ? reference::AverageRef(out, v)
                   : level == 1 ? reference::AddRef(out, v)
                                : reference::SubtractRef(out, v);
+          } else if (kind.blit == Blit::kAlphaOpacity || kind.blit == Blit::kOntoAlpha) {
+            const uint8_t* weights = ProductTable[level & 0xFF];
+            const int mode = kind.blit == Blit::kOntoAlpha ? 3 : int(level >> 8);
+            out = mode == 3   ? reference::OntoAlphaRef(out, v, weights)
+                  : mode == 0 ? reference::AlphaLerpRef(out, v, weights)
+                              : reference::ScaledSumRef(out, v, reference::W(weights[v >> 24]),
+                                                        mode == 1 ? 1 : -1);
+          } else if (kind.blit == Blit::kAddOrSubtract) {
+            out = reference::ScaledSumRef(out, v, reference::W(int(level & 0xFF)),
+                                          level >> 8 ? -1 : 1);
           } else if (kind.blit != Blit::kCopy) {
             const uint32_t colour = kind.blit == Blit::kColour ? 0x00FFFFFFu : 0xFF000000u;
             out = (out & ~colour) | (v & colour);
