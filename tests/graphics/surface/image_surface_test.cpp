@@ -256,7 +256,7 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     Rect srcClip{pick(0, 4), pick(0, 4), src->GetWidth() - pick(0, 4),
                  src->GetHeight() - pick(0, 4)};
     src->SetClipRect(&srcClip);
-    // Half the rounds keyed by a pixel of the source: only the copies heed it.
+    // Half the rounds keyed by a pixel of the source; the blits weighed by its alpha ignore keys.
     if (round / 56 % 2) {
       src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
     }
