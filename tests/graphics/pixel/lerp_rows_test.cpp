@@ -63,12 +63,8 @@ void ExpectLerpRows(
       const uint32_t* oldRow = inPlace ? r.dst.data() + r.dstAt : r.from.data() + r.fromAt;
       const uint32_t* src = r.src.data() + r.srcAt;
       std::vector<uint32_t> expect = r.dst;
-      for (int x = 0; x < width; ++x) {
-        const uint32_t s = src[x];
-        const int w = weight(opacity, x);
-        expect[size_t(r.dstAt + x)] =
-            PerChannel(oldRow[x], [&](int v, int c) { return Lerp(v, Channel(s, c), w); });
-      }
+      for (int x = 0; x < width; ++x)
+        expect[size_t(r.dstAt + x)] = LerpRef(oldRow[x], src[x], weight(opacity, x));
       kernel(r.dst.data() + r.dstAt, oldRow, src, width, opacity);
       ASSERT_EQ(r.dst, expect) << (wide ? "256-bit" : "128-bit") << " width " << width
                                << " opacity " << opacity << (inPlace ? " in place" : "");
