@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "graphics/pixel/lerp.h"
+#include "graphics/pixel/blend_reference.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/surface_fixture.h"
 #include "platform/mmx_flag.h"
@@ -190,7 +190,7 @@ TEST(AffineMapperRuns, EveryRowRunMatchesThePixelByPixelMapper) {
                 kAffineDone);
       const Rect blended = MapPixelByPixel(
           *want, *source, corners, from, mirror, [opacityRow](uint32_t* out, uint32_t sample) {
-            *out = pixel_detail::LerpPlain(*out, sample, WeightTable[opacityRow[sample >> 24]][0]);
+            *out = reference::LerpRef(*out, sample, reference::W(opacityRow[sample >> 24]));
             return true;
           });
       ASSERT_TRUE(SamePixels(*got, *want)) << "opacity, round " << round << ", mmx " << mmx;
