@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "blend_reference.h"
+#include "graphics/pixel/alpha_kernels.h"
 #include "platform/mmx_flag.h"
 
 namespace bw {
@@ -40,25 +41,37 @@ TEST(AlphaRowKernels, OntoAlphaMatchesItsTablesForEveryAlphaPair) {
   }
 }
 
-// Sprite- and text-like rows take the vector forms' skips over clear groups; the bytes stay the
-// formula's at both vector widths.
+// Sprite- and text-like rows take the short ways through runs of clear and opaque pixels and the
+// vector forms' skips over clear groups, over targets whose alpha is sometimes already clear; the
+// bytes stay the formula's at both vector widths.
 TEST(AlphaRowKernels, SpriteRowsMatchTheirFormulas) {
   std::mt19937 rng(9);
-  for (bool onto : {false, true}) {
+  // Over by the plain and the vector set, then by the opacity row, and onto the target's alpha.
+  for (int kind = 0; kind < 4; ++kind) {
     for (int round = 0; round < 30; ++round) {
       const int width = 1 + int(rng() % 97);
       const uint8_t* row = ProductTable[round % 2 ? 255 : 1 + rng() % 254];
       const std::vector<uint32_t> src = SpriteLikeRow(rng, width);
       std::vector<uint32_t> dst(src.size()), want(src.size());
-      for (auto& d : dst) d = round % 3 ? static_cast<uint32_t>(rng()) : rng() & 0x01FFFFFF;
-      for (size_t x = 0; x < src.size(); ++x)
-        want[x] = (onto ? OntoAlphaRef : AlphaLerpRef)(dst[x], src[x], row);
+      for (auto& d : dst) {
+        d = round % 3 == 0 ? rng() & 0x01FFFFFF : rng() % 2 ? rng() & 0xFFFFFF : uint32_t(rng());
+      }
+      for (size_t x = 0; x < src.size(); ++x) {
+        want[x] = kind == 0   ? AlphaOverPlain(dst[x], src[x])
+                  : kind == 1 ? AlphaOverMmx(dst[x], src[x])
+                  : kind == 2 ? AlphaLerpRef(dst[x], src[x], row)
+                              : OntoAlphaRef(dst[x], src[x], row);
+      }
       for (bool wide : {false, true}) {
         ScopedWideVectors pin(wide);
         std::vector<uint32_t> got = dst;
-        (onto ? AlphaOntoAlphaRowsMmx : AlphaOpacityRowsMmx)(got.data(), src.data(), 0, 0, width, 1,
-                                                             row);
-        EXPECT_EQ(got, want) << "onto " << onto << ", wide " << wide << ", width " << width;
+        if (kind < 2) {
+          (kind ? AlphaOverRowsMmx : AlphaOverRows)(got.data(), src.data(), 0, 0, width, 1);
+        } else {
+          (kind == 3 ? AlphaOntoAlphaRowsMmx : AlphaOpacityRowsMmx)(got.data(), src.data(), 0, 0,
+                                                                    width, 1, row);
+        }
+        EXPECT_EQ(got, want) << "kind " << kind << ", wide " << wide << ", width " << width;
       }
     }
   }
