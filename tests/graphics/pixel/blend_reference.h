@@ -1,6 +1,5 @@
-// Helpers shared by the kernel tests: a per-channel view of a pixel, callers of the common
-// kernel shapes, and a keyed oracle whose key is the first source pixel the walk reads, so every
-// round has at least one hit.
+// Helpers shared by the kernel and surface tests: a per-channel view of a pixel, the blend
+// families' formulas, callers of the common kernel shapes and rows as sprites have them.
 #pragma once
 
 #include <algorithm>
@@ -117,31 +116,10 @@ auto CallRows(void (*k)(Dst*, const Src*, ptrdiff_t, ptrdiff_t, int, int, const 
   };
 }
 
-using Rows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
-using StretchRows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
-                               const StretchStepper&);
-// Wraps a pixel formula f(d, s) into a reference op; with keyed, source words equal to the key
-// (fixed by the first pixel the reference reads) are skipped. Reset before each round by the
-// call side through KeyedRound::Take.
-struct KeyedRound {
-  bool set = false;
-  uint32_t key = 0;
-  uint32_t Take() {
-    set = false;
-    return key;
-  }
-};
-
+// Wraps a pixel formula f(d, s) into a reference op.
 template <typename F>
-auto PixelOp(F f, KeyedRound* keyed = nullptr) {
-  return [f, keyed](uint8_t* d, const uint8_t* s) {
-    uint32_t sv = Load32(s);
-    if (keyed) {
-      if (!keyed->set) keyed->set = true, keyed->key = sv;
-      if (sv == keyed->key) return;
-    }
-    Store32(d, f(Load32(d), sv));
-  };
+auto PixelOp(F f) {
+  return [f](uint8_t* d, const uint8_t* s) { Store32(d, f(Load32(d), Load32(s))); };
 }
 
 // A row as sprites have them: runs of clear and of opaque pixels, one to 24 long, with runs of
