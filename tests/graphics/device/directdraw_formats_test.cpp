@@ -3,8 +3,6 @@
 // tests).
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "graphics/pixel/pixel_format.h"
 #include "host/ddraw/direct_draw.h"
 #include "host/surface/surface_test_util.h"
@@ -36,16 +34,6 @@ TEST(ClassifyPixelFormat, EachFormatOfTheTableAndTheNearMisses) {
         << c.format.rgbBitCount << " bits, alpha " << std::hex << c.format.rgbAlphaBitMask;
   }
   EXPECT_EQ(ClassifyPixelFormat(nullptr, nullptr, nullptr), 0) << "nothing to classify";
-
-  // From a surface, with the channel layout.
-  auto surface = host::MemorySurface::Create(2, 2, host::DirectDraw::DisplayFormat(16));
-  PixelFormatInfo info;
-  ASSERT_EQ(ClassifyPixelFormat(surface.get(), &info, nullptr), kFormat565);
-  // Bits, then shifts, of red, green, blue and alpha; an empty mask shifts by 32.
-  EXPECT_EQ(std::tie(info.bitCount, info.redBits, info.greenBits, info.blueBits, info.alphaBits),
-            std::make_tuple(16, 5, 6, 5, 0));
-  EXPECT_EQ(std::tie(info.redShift, info.greenShift, info.blueShift, info.alphaShift),
-            std::make_tuple(11, 5, 0, 32));
 }
 
 }  // namespace

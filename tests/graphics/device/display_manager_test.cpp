@@ -70,7 +70,7 @@ class DisplayManagerTest : public testing::Test {
   std::unique_ptr<DisplayManager> manager_ = std::make_unique<DisplayManager>();
 };
 
-TEST_F(DisplayManagerTest, TheTexturePathScalesSmoothlyAndSurvivesALostBackBuffer) {
+TEST_F(DisplayManagerTest, TheTexturePathScalesSmoothlyAndSurvivesLostSurfaces) {
   CanvasLayer* canvas = MakeCanvas(64, 48);
   ASSERT_NE(canvas, nullptr);
   manager_->SetTextureRequest(kTextureAlways, true);
@@ -91,9 +91,18 @@ TEST_F(DisplayManagerTest, TheTexturePathScalesSmoothlyAndSurvivesALostBackBuffe
   ASSERT_EQ(manager_->UpdateBackBuffer(), kDisplayDone);
   ASSERT_TRUE(Shown()) << "the next frame copies the whole canvas again";
   EXPECT_EQ(FramePixel(10, 10), 0x0000FFu);
+
+  manager_->GetPresentationTexture()->SetLost(true);
+  ASSERT_EQ(manager_->RestoreLostSurfaces(), kDisplayDone);
+  host::DdSurfaceDesc locked;
+  ASSERT_EQ(manager_->GetPresentationTexture()->Lock(&locked), host::kDdOk);
+  uint32_t texel;
+  std::memcpy(&texel, locked.surface + 5 * locked.pitch + 5 * 4, 4);
+  EXPECT_EQ(0, manager_->GetPresentationTexture()->Unlock());
+  EXPECT_EQ(texel & 0xFFFFFF, 0x0000FFu) << "the restored texture holds the whole canvas again";
 }
 
-TEST_F(DisplayManagerTest, RestoresLostSurfacesAndCopiesTheCanvasAgain) {
+TEST_F(DisplayManagerTest, RestoresALostPrimary) {
   ASSERT_EQ(manager_->SetCanvasSize(64, 48), kDisplayDone);
   ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
   EXPECT_EQ(manager_->RestoreLostSurfaces(), kDisplayDone);
@@ -108,20 +117,6 @@ TEST_F(DisplayManagerTest, RestoresLostSurfacesAndCopiesTheCanvasAgain) {
   EXPECT_EQ(manager_->RestoreLostSurfaces(), kDisplayDone);
   EXPECT_EQ(manager_->GetPrimary()->IsLost(), host::kDdOk);
   EXPECT_EQ(manager_->Present(), kDisplayDone);
-
-  manager_->SetTextureRequest(kTextureAlways, true);
-  CanvasLayer* canvas = MakeCanvas(64, 48);
-  ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
-  canvas->GetCompositionLayer()->SetBackgroundColor(0xABCDEF, true);
-  ASSERT_EQ(manager_->UpdateBackBuffer(), kDisplayDone);
-  manager_->GetPresentationTexture()->SetLost(true);
-  ASSERT_EQ(manager_->RestoreLostSurfaces(), kDisplayDone);
-  host::DdSurfaceDesc locked;
-  ASSERT_EQ(manager_->GetPresentationTexture()->Lock(&locked), host::kDdOk);
-  uint32_t texel;
-  std::memcpy(&texel, locked.surface + 5 * locked.pitch + 5 * 4, 4);
-  EXPECT_EQ(0, manager_->GetPresentationTexture()->Unlock());
-  EXPECT_EQ(texel & 0xFFFFFF, 0xABCDEFu) << "the restored texture holds the whole canvas again";
 }
 
 // The surface a transition item without a drawn surface draws into is the back buffer of the
@@ -309,6 +304,9 @@ TEST_F(DisplayManagerTextTest, MakesRenderersThroughTheFactoryAndSetsThemUp) {
   ASSERT_EQ(manager.CreateGdiTextRenderer(&made, "FACE", 20), 0);
   EXPECT_TRUE(!made->IsOutline() && made->GetLogFont().lfHeight == -20);
   ASSERT_EQ(manager.CreateOutlineTextRenderer(&made, nullptr, 24), 0);
+  ASSERT_TRUE(made->IsOutline());
+  EXPECT_EQ(static_cast<OutlineTextRenderer*>(made)->Cache().Capacity(), 16u)
+      << "the factory's cache setting";
 
   const std::string tooLong(40, 'F');
   EXPECT_EQ(manager.CreateGdiTextRenderer(&made, tooLong.c_str(), 20), 2)

@@ -1,6 +1,5 @@
-// Helpers shared by the kernel tests: a per-channel view of a pixel, callers of the common
-// kernel shapes, and a keyed oracle whose key is the first source pixel the walk reads, so every
-// round has at least one hit.
+// Helpers shared by the kernel and surface tests: a per-channel view of a pixel, the blend
+// families' formulas, callers of the common kernel shapes and rows as sprites have them.
 #pragma once
 
 #include <algorithm>
@@ -38,6 +37,59 @@ uint32_t PerChannel(uint32_t d, F f) {
   return d;
 }
 
+// The blend families' formulas: the plain crossfade's two products (a weight byte a channel),
+// the vector weighted sum (alpha too), average, add and subtract.
+inline uint32_t CrossfadeRef(uint32_t d, uint32_t s, uint32_t wd, uint32_t ws) {
+  for (int c = 0; c < 3; ++c) {
+    int v =
+        ProductTable[Channel(wd, c)][Channel(d, c)] + ProductTable[Channel(ws, c)][Channel(s, c)];
+    d = WithChannel(d, c, std::min(255, v));
+  }
+  return d;
+}
+
+inline uint32_t WeightedRef(uint32_t d, uint32_t s, uint32_t wd, uint32_t ws) {
+  uint32_t out = 0;
+  for (int c = 0; c < 4; ++c) {
+    int sum = std::min(65535, Channel(s, c) * Channel(ws, c) + Channel(d, c) * Channel(wd, c));
+    out = WithChannel(out, c, std::min(255, sum >> 8));
+  }
+  return out;
+}
+inline uint32_t AverageRef(uint32_t d, uint32_t s) {
+  return PerChannel(((d & s) & 0xFF000000u) | (d & 0xFFFFFFu),
+                    [&](int v, int c) { return (v + Channel(s, c)) / 2; });
+}
+inline uint32_t AddRef(uint32_t d, uint32_t s) {
+  for (int c = 0; c < 4; ++c) d = WithChannel(d, c, Saturate(Channel(d, c) + Channel(s, c)));
+  return d;
+}
+inline uint32_t SubtractRef(uint32_t d, uint32_t s) {
+  for (int c = 0; c < 4; ++c) d = WithChannel(d, c, Saturate(Channel(d, c) - Channel(s, c)));
+  return d;
+}
+
+// The source-weighted families, weight w of 256: the lerp toward the source (the vector opacity
+// blend's weight is opacity + 1) and the scaled sum (sign -1: the difference); and weighed by the
+// opacity row at the source alpha, the lerp and the lay onto the target's alpha.
+inline uint32_t LerpRef(uint32_t d, uint32_t s, int w) {
+  return PerChannel(d, [&](int v, int c) { return Lerp(v, Channel(s, c), w); });
+}
+inline uint32_t OpacityRef(uint32_t d, uint32_t s, int o) {
+  return LerpRef(d, s, o + 1);
+}
+inline uint32_t ScaledSumRef(uint32_t d, uint32_t s, int w, int sign) {
+  return PerChannel(d,
+                    [&](int v, int c) { return Saturate(v + sign * (Channel(s, c) * w / 256)); });
+}
+inline uint32_t AlphaLerpRef(uint32_t d, uint32_t s, const uint8_t* row) {
+  return LerpRef(d, s, W(row[Channel(s, 3)]));
+}
+inline uint32_t OntoAlphaRef(uint32_t d, uint32_t s, const uint8_t* row) {
+  const int da = Channel(d, 3), a = row[Channel(s, 3)];
+  return WithChannel(LerpRef(d, s, W(OverWeightTable[da][a])), 3, AlphaUnionTable[da][a]);
+}
+
 inline uint32_t* D(const KernelArgs& a) {
   return reinterpret_cast<uint32_t*>(a.dst);
 }
@@ -64,31 +116,10 @@ auto CallRows(void (*k)(Dst*, const Src*, ptrdiff_t, ptrdiff_t, int, int, const 
   };
 }
 
-using Rows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int);
-using StretchRows32 = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
-                               const StretchStepper&);
-// Wraps a pixel formula f(d, s) into a reference op; with keyed, source words equal to the key
-// (fixed by the first pixel the reference reads) are skipped. Reset before each round by the
-// call side through KeyedRound::Take.
-struct KeyedRound {
-  bool set = false;
-  uint32_t key = 0;
-  uint32_t Take() {
-    set = false;
-    return key;
-  }
-};
-
+// Wraps a pixel formula f(d, s) into a reference op.
 template <typename F>
-auto PixelOp(F f, KeyedRound* keyed = nullptr) {
-  return [f, keyed](uint8_t* d, const uint8_t* s) {
-    uint32_t sv = Load32(s);
-    if (keyed) {
-      if (!keyed->set) keyed->set = true, keyed->key = sv;
-      if (sv == keyed->key) return;
-    }
-    Store32(d, f(Load32(d), sv));
-  };
+auto PixelOp(F f) {
+  return [f](uint8_t* d, const uint8_t* s) { Store32(d, f(Load32(d), Load32(s))); };
 }
 
 // A row as sprites have them: runs of clear and of opaque pixels, one to 24 long, with runs of

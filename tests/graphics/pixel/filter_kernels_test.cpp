@@ -45,15 +45,8 @@ TEST(BlurRows, EachFormMatchesTheWindowSumWithEdgeReplication) {
     Plane expect = dst;
     for (int j = 0; j < h; ++j) {
       for (int i = 0; i < w; ++i) {
-        uint32_t b = BlurRef(src, pad, j, i, e), d = expect.Get32(i, j);
-        uint32_t v = b;
-        if (form > 0) {
-          int k = form == 1 ? o : row[Channel(b, 3)];
-          v = d;
-          for (int c = 0; c < 3; ++c)
-            v = WithChannel(v, c, Lerp(Channel(d, c), Channel(b, c), k ? k + 1 : 0));
-        }
-        expect.Set32(i, j, v);
+        const uint32_t b = BlurRef(src, pad, j, i, e), d = expect.Get32(i, j);
+        expect.Set32(i, j, form == 0 ? b : LerpRef(d, b, W(form == 1 ? o : row[Channel(b, 3)])));
       }
     }
     const uint32_t* s = src.Ptr<uint32_t>(pad, 0);

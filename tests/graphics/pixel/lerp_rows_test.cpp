@@ -45,13 +45,13 @@ Rows RandomRows(std::mt19937& rng, int width) {
 }
 
 // Runs kernel(dst, old, src, width, level) on random rows against the lerp of every colour
-// channel of the old pixel toward the source by weight(level, x, source alpha), the old alpha
+// channel of the old pixel toward the source by weight(level, x), the old alpha
 // kept: on both vector sets, at every opacity, for widths around the vector steps and at every
 // misalignment of the rows, written apart and in place. Padding around the target stays as it
 // was.
 void ExpectLerpRows(
     const std::function<void(uint32_t*, const uint32_t*, const uint32_t*, int, int)>& kernel,
-    const std::function<int(int, int, int)>& weight, bool apart) {
+    const std::function<int(int, int)>& weight) {
   std::mt19937 rng(62);
   for (bool wide : {false, true}) {
     ScopedWideVectors vectors(wide && WideVectorsEnabled());
@@ -59,16 +59,12 @@ void ExpectLerpRows(
       const int width = round < 40 ? round : int(rng() % 900);
       const int opacity = round < 256 ? round : int(rng() % 256);
       Rows r = RandomRows(rng, width);
-      const bool inPlace = !apart || round % 3 == 0;
+      const bool inPlace = round % 3 == 0;
       const uint32_t* oldRow = inPlace ? r.dst.data() + r.dstAt : r.from.data() + r.fromAt;
       const uint32_t* src = r.src.data() + r.srcAt;
       std::vector<uint32_t> expect = r.dst;
-      for (int x = 0; x < width; ++x) {
-        const uint32_t s = src[x];
-        const int w = weight(opacity, x, Channel(s, 3));
-        expect[size_t(r.dstAt + x)] =
-            PerChannel(oldRow[x], [&](int v, int c) { return Lerp(v, Channel(s, c), w); });
-      }
+      for (int x = 0; x < width; ++x)
+        expect[size_t(r.dstAt + x)] = LerpRef(oldRow[x], src[x], weight(opacity, x));
       kernel(r.dst.data() + r.dstAt, oldRow, src, width, opacity);
       ASSERT_EQ(r.dst, expect) << (wide ? "256-bit" : "128-bit") << " width " << width
                                << " opacity " << opacity << (inPlace ? " in place" : "");
@@ -80,16 +76,7 @@ TEST(LerpRows, CrossfadeRowMatchesThePlainLerp) {
   BuildBlendTables();
   ExpectLerpRows([](uint32_t* dst, const uint32_t* from, const uint32_t* src, int width,
                     int opacity) { OpacityRowOfMmx(dst, from, src, width, opacity); },
-                 [](int opacity, int, int) { return W(opacity); }, true);
-}
-
-TEST(LerpRows, AlphaOverRowMatchesThePlainLerp) {
-  BuildBlendTables();
-  ExpectLerpRows(
-      [](uint32_t* dst, const uint32_t*, const uint32_t* src, int width, int opacity) {
-        AlphaOpacityRowsMmx(dst, src, 0, 0, width, 1, ProductTable[opacity]);
-      },
-      [](int opacity, int, int alpha) { return W(ProductTable[opacity][alpha]); }, false);
+                 [](int opacity, int) { return W(opacity); });
 }
 
 // The rule transition's row: each pixel weighed by the table's value for its rule byte.
@@ -106,10 +93,9 @@ TEST(LerpRows, RuleRowMatchesThePlainLerp) {
         tableFor(level);
         RuleRowOfMmx(dst, from, src, rule.data() + level % 7, width, table);
       },
-      [&](int level, int x, int) {
+      [&](int level, int x) {
         return W(std::clamp((level - rule[size_t(level % 7 + x)]) * 4, 0, 255));
-      },
-      true);
+      });
 }
 
 }  // namespace

@@ -32,29 +32,21 @@ void ExpectMaskPair(MaskKernel plain, MaskKernel mmx, F formula) {
 }
 
 TEST(MaskKernels, EachPairMatchesItsFormula) {
-  ExpectMaskPair(MaskColorFillRows, MaskColorFillRowsMmx,
-                 [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
-                   return PerChannel(
-                       d, [&](int v, int c) { return Lerp(v, Channel(k, c), W(row[m])); });
-                 });
   ExpectMaskPair(
-      MaskAddColorRows, MaskAddColorRowsMmx, [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
-        return PerChannel(
-            d, [&](int v, int c) { return Saturate(v + Channel(k, c) * W(row[m]) / 256); });
-      });
+      MaskColorFillRows, MaskColorFillRowsMmx,
+      [](uint32_t d, int m, uint32_t k, const uint8_t* row) { return LerpRef(d, k, W(row[m])); });
+  ExpectMaskPair(MaskAddColorRows, MaskAddColorRowsMmx,
+                 [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
+                   return ScaledSumRef(d, k, W(row[m]), 1);
+                 });
   ExpectMaskPair(MaskSubtractColorRows, MaskSubtractColorRowsMmx,
                  [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
-                   return PerChannel(d, [&](int v, int c) {
-                     return Saturate(v - Channel(k, c) * W(row[m]) / 256);
-                   });
+                   return ScaledSumRef(d, k, W(row[m]), -1);
                  });
+  // The mask byte stands where the others read the source alpha.
   ExpectMaskPair(MaskAlphaColorFillRows, MaskAlphaColorFillRowsMmx,
                  [](uint32_t d, int m, uint32_t k, const uint8_t* row) {
-                   int da = Channel(d, 3), a = row[m];
-                   uint32_t out = PerChannel(d, [&](int v, int c) {
-                     return Lerp(v, Channel(k, c), W(OverWeightTable[da][a]));
-                   });
-                   return WithChannel(out, 3, AlphaUnionTable[da][a]);
+                   return OntoAlphaRef(d, (k & 0x00FFFFFFu) | uint32_t(m) << 24, row);
                  });
 }
 

@@ -11,43 +11,6 @@
 namespace bw {
 namespace {
 
-using reference::Geometry;
-using reference::KernelArgs;
-using reference::MatchesReference;
-using reference::Walk;
-
-TEST(Rows8, CopiesAndStretchesMatchTheReference) {
-  const uint8_t key = 0x5C;
-  auto copy = [](uint8_t* d, const uint8_t* s) { *d = *s; };
-  auto keyed = [key](uint8_t* d, const uint8_t* s) {
-    if (*s != key) *d = *s;
-  };
-  for (bool withKey : {false, true}) {
-    // Backwards (direction -1) the source starts at the row's last pixel; the skip (pitch + row)
-    // goes from one before the row's first pixel to the next row's last.
-    auto copyRows = [&](int direction) {
-      return [&, direction](const KernelArgs& a, const Geometry& g) {
-        const uint8_t* from = direction > 0 ? a.src : a.src - 1;
-        withKey ? CopyRows8Keyed(a.dst, from, a.dstSkip, a.srcSkip, direction, g.w, g.h, key)
-                : CopyRows8(a.dst, from, a.dstSkip, a.srcSkip, direction, g.w, g.h);
-      };
-    };
-    auto stretchRows = [&](bool mirrored) {
-      return [&, mirrored](const KernelArgs& a, const Geometry& g) {
-        auto plain = mirrored ? StretchRows8Mirrored : StretchRows8;
-        auto keyedKernel = mirrored ? StretchRows8MirroredKeyed : StretchRows8Keyed;
-        withKey ? keyedKernel(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper, key)
-                : plain(a.dst, a.src, a.dstSkip, a.srcSkip, g.w, g.h, a.stepper);
-      };
-    };
-    auto op = [&](uint8_t* d, const uint8_t* s) { withKey ? keyed(d, s) : copy(d, s); };
-    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStraight, copyRows(1), op)) << withKey;
-    EXPECT_TRUE(MatchesReference(1, 1, Walk::kMirrored, copyRows(-1), op)) << withKey;
-    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStretched, stretchRows(false), op)) << withKey;
-    EXPECT_TRUE(MatchesReference(1, 1, Walk::kStretchedMirrored, stretchRows(true), op)) << withKey;
-  }
-}
-
 TEST(Rows8, BilinearFollowsItsFormulaAndStaysInside) {
   // A 2 x 2 source scaled so that samples fall between and beyond the pixels.
   const uint8_t src[2 * 3] = {0, 200, 77, 100, 40, 77};  // pitch 3, the third byte is padding

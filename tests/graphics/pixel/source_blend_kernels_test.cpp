@@ -7,81 +7,13 @@
 #include <vector>
 
 #include "blend_reference.h"
+#include "graphics/pixel/alpha_kernels.h"
 #include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {
 
 using namespace reference;
-
-uint32_t LerpRef(uint32_t d, uint32_t s, int w) {
-  for (int c = 0; c < 3; ++c) d = WithChannel(d, c, Lerp(Channel(d, c), Channel(s, c), w));
-  return d;
-}
-uint32_t AddRef(uint32_t d, uint32_t s, int w, int sign) {
-  for (int c = 0; c < 3; ++c) {
-    d = WithChannel(d, c, Saturate(Channel(d, c) + sign * (Channel(s, c) * w / 256)));
-  }
-  return d;
-}
-TEST(AddSubtractBlitRows, BothSetsMatchTheScaledSum) {
-  for (int o : {1, 100, 255}) {
-    for (int sign : {1, -1}) {
-      auto formula = [o, sign](uint32_t d, uint32_t s) { return AddRef(d, s, W(o), sign); };
-      using Kernel = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int, int);
-      Kernel plain = sign > 0 ? AddBlitRows : SubtractBlitRows;
-      Kernel mmx = sign > 0 ? AddBlitRowsMmx : SubtractBlitRowsMmx;
-      for (Kernel k : {plain, mmx})
-        EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(k, o), PixelOp(formula)));
-    }
-  }
-}
-
-using AlphaRowKernel = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
-                                const uint8_t*);
-using StretchAlphaRowKernel = void (*)(uint32_t*, const uint32_t*, ptrdiff_t, ptrdiff_t, int, int,
-                                       const StretchStepper&, const uint8_t*);
-
-template <typename F>
-void ExpectAlphaRowFamily(AlphaRowKernel plain, AlphaRowKernel mmx, StretchAlphaRowKernel sPlain,
-                          StretchAlphaRowKernel sMmx, F formula) {
-  for (int o : {0, 1, 128, 255}) {
-    const uint8_t* row = ProductTable[o];
-    auto op = PixelOp([&](uint32_t d, uint32_t s) { return formula(d, s, row); });
-    for (auto k : {plain, mmx})
-      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStraight, CallRows(k, row), op)) << o;
-    for (auto k : {sPlain, sMmx})
-      EXPECT_TRUE(MatchesReference(4, 4, Walk::kStretched, CallRows(k, row), op)) << o;
-  }
-}
-
-uint32_t OpacityFormula(uint32_t d, uint32_t s, const uint8_t* row) {
-  return LerpRef(d, s, W(row[Channel(s, 3)]));
-}
-uint32_t OntoAlphaFormula(uint32_t d, uint32_t s, const uint8_t* row) {
-  int da = Channel(d, 3), a = row[Channel(s, 3)];
-  return WithChannel(LerpRef(d, s, W(OverWeightTable[da][a])), 3, AlphaUnionTable[da][a]);
-}
-
-TEST(AlphaRowKernels, EachFamilyMatchesItsFormula) {
-  // The 128-bit and 256-bit forms of the vector set give the same bytes.
-  for (bool wide : {false, true}) {
-    ScopedWideVectors pin(wide);
-    ExpectAlphaRowFamily(AlphaOpacityRows, AlphaOpacityRowsMmx, StretchAlphaOpacityRows,
-                         StretchAlphaOpacityRowsMmx, OpacityFormula);
-    ExpectAlphaRowFamily(AlphaAddRows, AlphaAddRowsMmx, StretchAlphaAddRows, StretchAlphaAddRowsMmx,
-                         [](uint32_t d, uint32_t s, const uint8_t* row) {
-                           return AddRef(d, s, W(row[Channel(s, 3)]), 1);
-                         });
-    ExpectAlphaRowFamily(AlphaSubtractRows, AlphaSubtractRowsMmx, StretchAlphaSubtractRows,
-                         StretchAlphaSubtractRowsMmx,
-                         [](uint32_t d, uint32_t s, const uint8_t* row) {
-                           return AddRef(d, s, W(row[Channel(s, 3)]), -1);
-                         });
-    ExpectAlphaRowFamily(AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx, StretchAlphaOntoAlphaRows,
-                         StretchAlphaOntoAlphaRowsMmx, OntoAlphaFormula);
-  }
-}
 
 // Every pair of target and source alpha (the clear and opaque groups, the lane-computed tables
 // and the tails), against the table formula, at both vector widths.
@@ -97,7 +29,7 @@ TEST(AlphaRowKernels, OntoAlphaMatchesItsTablesForEveryAlphaPair) {
       }
     }
     std::vector<uint32_t> want(dst.size());
-    for (size_t i = 0; i < dst.size(); ++i) want[i] = OntoAlphaFormula(dst[i], src[i], row);
+    for (size_t i = 0; i < dst.size(); ++i) want[i] = OntoAlphaRef(dst[i], src[i], row);
     for (bool wide : {false, true}) {
       ScopedWideVectors pin(wide);
       for (auto kernel : {AlphaOntoAlphaRows, AlphaOntoAlphaRowsMmx}) {
@@ -109,25 +41,37 @@ TEST(AlphaRowKernels, OntoAlphaMatchesItsTablesForEveryAlphaPair) {
   }
 }
 
-// Sprite- and text-like rows take the vector forms' skips over clear groups; the bytes stay the
-// formula's at both vector widths.
+// Sprite- and text-like rows take the short ways through runs of clear and opaque pixels and the
+// vector forms' skips over clear groups, over targets whose alpha is sometimes already clear; the
+// bytes stay the formula's at both vector widths.
 TEST(AlphaRowKernels, SpriteRowsMatchTheirFormulas) {
   std::mt19937 rng(9);
-  for (bool onto : {false, true}) {
+  // Over by the plain and the vector set, then by the opacity row, and onto the target's alpha.
+  for (int kind = 0; kind < 4; ++kind) {
     for (int round = 0; round < 30; ++round) {
       const int width = 1 + int(rng() % 97);
       const uint8_t* row = ProductTable[round % 2 ? 255 : 1 + rng() % 254];
       const std::vector<uint32_t> src = SpriteLikeRow(rng, width);
       std::vector<uint32_t> dst(src.size()), want(src.size());
-      for (auto& d : dst) d = round % 3 ? static_cast<uint32_t>(rng()) : rng() & 0x01FFFFFF;
-      for (size_t x = 0; x < src.size(); ++x)
-        want[x] = (onto ? OntoAlphaFormula : OpacityFormula)(dst[x], src[x], row);
+      for (auto& d : dst) {
+        d = round % 3 == 0 ? rng() & 0x01FFFFFF : rng() % 2 ? rng() & 0xFFFFFF : uint32_t(rng());
+      }
+      for (size_t x = 0; x < src.size(); ++x) {
+        want[x] = kind == 0   ? AlphaOverPlain(dst[x], src[x])
+                  : kind == 1 ? AlphaOverMmx(dst[x], src[x])
+                  : kind == 2 ? AlphaLerpRef(dst[x], src[x], row)
+                              : OntoAlphaRef(dst[x], src[x], row);
+      }
       for (bool wide : {false, true}) {
         ScopedWideVectors pin(wide);
         std::vector<uint32_t> got = dst;
-        (onto ? AlphaOntoAlphaRowsMmx : AlphaOpacityRowsMmx)(got.data(), src.data(), 0, 0, width, 1,
-                                                             row);
-        EXPECT_EQ(got, want) << "onto " << onto << ", wide " << wide << ", width " << width;
+        if (kind < 2) {
+          (kind ? AlphaOverRowsMmx : AlphaOverRows)(got.data(), src.data(), 0, 0, width, 1);
+        } else {
+          (kind == 3 ? AlphaOntoAlphaRowsMmx : AlphaOpacityRowsMmx)(got.data(), src.data(), 0, 0,
+                                                                    width, 1, row);
+        }
+        EXPECT_EQ(got, want) << "kind " << kind << ", wide " << wide << ", width " << width;
       }
     }
   }

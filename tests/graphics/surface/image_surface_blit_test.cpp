@@ -1,43 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "graphics/surface/pixel_library.h"
 #include "surface_fixture.h"
 
 namespace bw {
 namespace {
 
 using namespace testing_surfaces;
-
-TEST(ImageSurfaceBlit, CopiesTheClippedRectangleInEveryDepthPair) {
-  std::mt19937 rng(1);
-  ScopedPixelLibrary off(nullptr);
-  for (auto [dstBits, srcBits] : {std::pair{32, 32}, std::pair{32, 8}, std::pair{8, 8}}) {
-    auto dst = Random(rng, 20, 15, dstBits);
-    auto src = Random(rng, 9, 7, srcBits);
-    auto before = Copy(*dst);
-    // Placed across the right and bottom edges: 5 x 4 pixels survive the clip.
-    ASSERT_EQ(dst->Blit(src.get(), 15, 11, nullptr, false), ImageSurface::kOpDone);
-    EXPECT_EQ(dst->ClippedDest(), (Rect{15, 11, 20, 15}));
-    for (int y = 0; y < 15; ++y) {
-      for (int x = 0; x < 20; ++x) {
-        const bool inside = x >= 15 && y >= 11;
-        if (dstBits == 8) {
-          ASSERT_EQ(dst->GetRowPointer(y)[x],
-                    inside ? src->GetRowPointer(y - 11)[x - 15] : before->GetRowPointer(y)[x]);
-        } else {
-          uint32_t expect = Pixel(*before, x, y);
-          if (inside) {
-            expect = srcBits == 32 ? Pixel(*src, x - 15, y - 11)
-                                   : src->GetPalette()[src->GetRowPointer(y - 11)[x - 15]];
-          }
-          ASSERT_EQ(Pixel(*dst, x, y), expect)
-              << dstBits << "/" << srcBits << " at " << x << "," << y;
-        }
-      }
-    }
-    EXPECT_EQ(dst->GetDirtyList()->Bounds(), (Rect{15, 11, 20, 15}));
-  }
-}
 
 TEST(ImageSurfaceBlit, RefusesAndSkipsAsDocumented) {
   std::mt19937 rng(2);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/blend_reference.h"
 
 namespace bw {
 namespace {
@@ -76,10 +76,8 @@ TEST_F(QuadMapper, KeyedAndOpacityWrites) {
     target.Fill(0x00000000, nullptr);
     source.SetPixel(6, 2, 0x80FF8040);
     ASSERT_EQ(map(&target, &source, corners, corners, all, true, ProductTable[255]), kQuadDone);
-    int w = WeightTable[ProductTable[255][0x80]][0];
-    EXPECT_EQ(target.GetPixel(6, 1), uint32_t((0xFF * w) >> 8) << 16 |
-                                         uint32_t((0x80 * w) >> 8) << 8 |
-                                         uint32_t((0x40 * w) >> 8));
+    EXPECT_EQ(target.GetPixel(6, 1),
+              reference::LerpRef(0, 0x80FF8040, reference::W(ProductTable[255][0x80])));
   }
   ImageSurface empty;
   EXPECT_EQ(QuadTextureMap(&target, &empty, corners, corners, all, true), kQuadNoRowTable);

@@ -25,21 +25,17 @@ using namespace reference;
 uint32_t ModeReference(int mode, int opacity, uint32_t d, uint32_t s, bool mmx) {
   switch (mode) {
     case 0:  // the plain set sums two products; the other lerps by opacity + 1
-      return PerChannel(d, [&](int v, int c) {
-        return mmx ? Lerp(v, Channel(s, c), opacity + 1)
-                   : std::min(255, ProductTable[255 - opacity][v] +
-                                       ProductTable[opacity][Channel(s, c)]);
-      });
+      return mmx ? OpacityRef(d, s, opacity)
+                 : CrossfadeRef(d, s, 0x010101u * uint32_t(255 - opacity),
+                                0x010101u * uint32_t(opacity));
     case 1:
       return s;
     case 2:  // the source alpha scaled by the opacity is the lerp weight
-      return PerChannel(d, [&](int v, int c) {
-        return Lerp(v, Channel(s, c), W(ProductTable[opacity][Channel(s, 3)]));
-      });
+      return AlphaLerpRef(d, s, ProductTable[opacity]);
     case 4:
-      return PerChannel(d, [&](int v, int c) { return Saturate(v + Channel(s, c)); });
+      return AddRef(d, s);
     case 5:
-      return PerChannel(d, [&](int v, int c) { return Saturate(v - Channel(s, c)); });
+      return SubtractRef(d, s);
   }
   return d;
 }

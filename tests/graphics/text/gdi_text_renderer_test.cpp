@@ -6,8 +6,6 @@
 #include <string>
 #include <tuple>
 
-#include "graphics/text/outline_text_renderer.h"
-#include "graphics/text/renderer_factory.h"
 #include "graphics/text/text_test_support.h"
 #include "host/font/fake_glyph_source.h"
 
@@ -126,18 +124,6 @@ TEST_F(GdiRendererTest, LayerDrawingWritesCoverageIntoAlpha) {
   DibSurface grey;
   MakePicture(grey, 8, 8, 8);
   EXPECT_EQ(renderer_.DrawTextLayer(&grey, 0, 0, "A", nullptr, nullptr), kTextNotReady);
-}
-
-TEST(TextRendererFactory, MakesBothKindsWithTheCacheSettingOfTheMoment) {
-  host::FakeGlyphSource source;
-  uint32_t setting = 7;
-  GlyphTextRendererFactory factory(source, [&] { return setting; });
-  auto gdi = factory.CreateGdiTextRenderer();
-  auto outline = factory.CreateOutlineTextRenderer();
-  ASSERT_TRUE(gdi && outline);
-  EXPECT_EQ(std::pair(gdi->Kind(), outline->Kind()),
-            std::pair(kTextRendererGdi, kTextRendererOutline));
-  EXPECT_EQ(static_cast<OutlineTextRenderer&>(*outline).Cache().Capacity(), 7u);
 }
 
 }  // namespace
