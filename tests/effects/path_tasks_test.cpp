@@ -76,7 +76,6 @@ TEST_F(PathTasks, PointTextCountsParenthesesAndZeroFillsMissingNumbers) {
   EXPECT_EQ(straight.PointA(2), 0) << "reading stops at the first word that is no number";
 
   MovePathTask spline(100, 0, false, 0.0, kPathMoveTarget, true, false, 1);
-  EXPECT_EQ(spline.SetPathText("(10,20,255)"), kPathTaskRefused) << "a spline needs two points";
   EXPECT_EQ(spline.SetPoints(1, std::vector<int32_t>{1, 2, 3}.data()), kPathTaskMissing);
 
   RotateZoomPathTask turn(100, 0, false, 0.0, true, true, false, 1);
@@ -233,11 +232,6 @@ TEST_F(PathTasks, SizeAndRotateZoomSteps) {
   EXPECT_EQ(std::tuple(sprite.GetWidth(), sprite.GetX(), sprite.GetY()), std::tuple(60, 90, 90));
   At(1100);
   EXPECT_EQ(std::tuple(sprite.GetX(), sprite.GetY()), std::tuple(80, 80));
-
-  RotateZoomPathTask huge(100, 0, false, 0.0, true, true, false, 1);
-  ASSERT_EQ(huge.SetPathText("(0,90000000000000000000,255)"), kPathTaskDone);
-  EXPECT_EQ(huge.StartOnSprite(&timers, &sprite), kPathTaskRefused) << "a turned box past 32 bits";
-  EXPECT_EQ(timers.Count(), 0u);
 
   sprite.SetZoom(0, 0);
   auto* turn = new RotateZoomPathTask(100, 0, false, 0.0, true, false, false, 1);

@@ -94,7 +94,6 @@ uint32_t CrossOf(uint32_t o, uint32_t n, int level) {
 
 // Without a published library the draws take the built-in one: one set of routines to check.
 TEST_F(NamedTransitionTest, CopiesAndBlendsTakeTheRightSourcePixels) {
-  Reset();
   ASSERT_EQ(DrawCrossTransition(Area(), 100), 0);
   ExpectPixels([&](int x, int y) { return CrossOf(Old(x, y), New(x, y), 100); }, "cross");
 
