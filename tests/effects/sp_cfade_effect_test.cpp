@@ -3,7 +3,6 @@
 #include "effects/sp_cfade_effect.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "effects/sp_effect_rig.h"
 

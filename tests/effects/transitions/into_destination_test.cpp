@@ -3,7 +3,6 @@
 // show the same frames, and what the direct frames leave behind must be what the copies did,
 // whether the transition ends by itself or is stopped.
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "effects/filter_effect_rig.h"
