@@ -5,36 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <map>
-#include <string>
-
 #include "lib/bmp/bmp_builder.h"
 #include "lib/hva/hv_writer.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
-#include "resource/packs/file_system_manager.h"
 #include "support/bg_effect_rig.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
 
 using test::PixelAt;
-
-// Serves the cell files from memory under the cell folder.
-class CellFiles : public FileSystemManager {
- public:
-  int LoadFile(std::string_view name, ArchiveAllocateFunc allocate, ArchiveReleaseFunc,
-               void* argument, std::string* path) override {
-    auto it = files.find(std::string(name));
-    if (it == files.end()) return kFsNotFound;
-    void* buffer = allocate(static_cast<uint32_t>(it->second.size()), argument, nullptr);
-    std::memcpy(buffer, it->second.data(), it->second.size());
-    if (path) *path = name;
-    return kFsOk;
-  }
-  std::map<std::string, std::vector<uint8_t>> files;  // written before any worker starts
-};
 
 // A 2 x 2 cell of one colour.
 std::vector<uint8_t> Cell(uint32_t rgb) {
@@ -59,9 +40,10 @@ class BgAnime : public test::LayerEffectRig {
   void SetUp() override {
     LayerEffectRig::SetUp();
     RegisterBuiltinLoaders(images);
-    cells.files["CG\\c0.bmp"] = Cell(0x110000);
-    cells.files["CG\\c1.bmp"] = Cell(0x002200);
-    cells.files["CG\\c2.bmp"] = Cell(0x000033);
+    // Written before any worker starts.
+    game.dir().WriteFile("CG/c0.bmp", Cell(0x110000));
+    game.dir().WriteFile("CG/c1.bmp", Cell(0x002200));
+    game.dir().WriteFile("CG/c2.bmp", Cell(0x000033));
   }
   // An 8 x 4 animation of the frame records, cut into blocks by their end records.
   void Load(std::vector<HvdFrame> frames, uint16_t blocks) {
@@ -77,8 +59,7 @@ class BgAnime : public test::LayerEffectRig {
     return PixelAt(*static_cast<BgAnimeEffect*>(effect)->Frame(), x, y) & 0xFFFFFF;
   }
 
-  CellFiles cells;
-  ScopedGlobal<FileSystemManager> publishedFiles{&cells};
+  test::GameFolder game;
   ImageLoaderManager images;
   ScopedGlobal<ImageLoaderManager> publishedImages{&images};
   HvdAnimation anim;

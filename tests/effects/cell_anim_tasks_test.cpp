@@ -5,13 +5,8 @@
 
 #include <set>
 
-#include "common/global.h"
 #include "effects/cell_image.h"
-#include "graphics/pixel/blend_tables.h"
-#include "graphics/surface/pixel_library.h"
-#include "graphics/surface/sprite.h"
-#include "host/clock.h"
-#include "platform/timer_service.h"
+#include "effects/sp_effect_rig.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/sound_world.h"
 
@@ -25,7 +20,7 @@ uint32_t CellColour(int cell) {
   return 0xFF000000u | uint32_t(0x40 * (cell + 1)) << 16 | 0x55;
 }
 
-uint32_t At(const ImageSurface& s, int x, int y) {
+uint32_t Argb(const ImageSurface& s, int x, int y) {
   uint32_t v;
   std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
   return v;
@@ -50,10 +45,12 @@ std::unique_ptr<ImageSurface> Strip(int count, std::set<int> clear = {}) {
   return s;
 }
 
-class CellTest : public ::testing::Test {
+// On the sprite-effect rig's clock from 1000. A task left in the service at the end is deleted
+// without being stopped, so it never draws after its image and target have gone.
+class CellTest : public SpriteEffectRig {
  protected:
-  static void SetUpTestSuite() { BuildBlendTables(); }
   CellTest() {
+    clock.SetMilliseconds(1000);
     target.Create(64, 16, 32, kImagePlain);
     Paint(target, 0, 0, 64, 16, kBack);
   }
@@ -69,24 +66,15 @@ class CellTest : public ::testing::Test {
   }
   // The cell shown at the strip's place: its colour's index, -1 for the background.
   int Shown() const {
-    const uint32_t v = At(target, 21, 7) | 0xFF000000u;
+    const uint32_t v = Argb(target, 21, 7) | 0xFF000000u;
     for (int c = 0; c < 8; ++c) {
       if (v == CellColour(c)) return c;
     }
     EXPECT_EQ(v, kBack) << "neither a cell nor the background";
     return -1;
   }
-  void Run(uint32_t ms) {
-    clock.SetMilliseconds(ms);
-    timers.RunDue(0);
-  }
-
-  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
-  host::VirtualClock clock{1000};
-  ScopedGlobal<host::ClockSource> publishedClock{&clock};
   ImageSurface target;
   CellImage image;
-  TimerService timers;
 };
 
 TEST_F(CellTest, SetupCutsTheStripAndChecksItsArguments) {
@@ -115,8 +103,8 @@ TEST_F(CellTest, CellsReplaceEachOtherOverTheKeptBackground) {
   image.SaveBackground(nullptr);
   image.DrawCell(0, nullptr, nullptr);
   EXPECT_EQ(Shown(), 0);
-  EXPECT_EQ(At(target, 19, 6), kBack) << "nothing left of the place";
-  EXPECT_EQ(At(target, 30, 6), kBack) << "nothing right of the cell";
+  EXPECT_EQ(Argb(target, 19, 6), kBack) << "nothing left of the place";
+  EXPECT_EQ(Argb(target, 30, 6), kBack) << "nothing right of the cell";
   image.DrawCell(1, nullptr, nullptr);
   EXPECT_EQ(Shown(), -1) << "a clear cell shows the background, not the cell before";
   image.DrawCell(2, nullptr, nullptr);
@@ -132,7 +120,7 @@ TEST_F(CellTest, ForwardCyclesHoldTheLastCellThroughTheWait) {
   const std::pair<uint32_t, int> steps[] = {{1000, 0}, {1099, 0}, {1100, 1}, {1200, 2},
                                             {1300, 3}, {1400, 3}, {1649, 3}, {1650, 0}};
   for (auto [ms, cell] : steps) {
-    Run(ms);
+    At(ms);
     EXPECT_EQ(task->CurrentCell(), cell) << "at " << ms;
     EXPECT_EQ(Shown(), cell) << "pixels at " << ms;
   }
@@ -147,11 +135,11 @@ TEST_F(CellTest, BackAndForthAndLoopsEndOnTheFirstCell) {
   EXPECT_EQ(task->CycleLength(), 700u);
   std::vector<int> seen;
   for (uint32_t ms = 1000; ms < 1700; ms += 100) {
-    Run(ms);
+    At(ms);
     seen.push_back(task->CurrentCell());
   }
   EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 2, 1, 0}));
-  for (uint32_t ms = 1700; ms <= 2400; ms += 100) Run(ms);
+  for (uint32_t ms = 1700; ms <= 2400; ms += 100) At(ms);
   EXPECT_EQ(timers.Count(), 0u) << "loop count 2 ends after the second cycle";
   EXPECT_EQ(Shown(), 0);
 }
@@ -162,18 +150,18 @@ TEST_F(CellTest, PausesHoldThePlaceInTheCycle) {
   auto* task = new FrameAnimTask;
   ASSERT_EQ(task->Setup(&timers, &image, nullptr, 0, 0, 0, false, nullptr), 0);
   task->RequestPause();
-  Run(1000);
-  Run(1500);
+  At(1000);
+  At(1500);
   EXPECT_EQ(task->CurrentCell(), -1) << "a pause before the first update holds the start";
   task->RequestResume();
-  Run(1600);
+  At(1600);
   EXPECT_EQ(task->CurrentCell(), 0) << "the animation starts from its beginning";
   task->RequestPause();
-  Run(1660);
-  Run(3000);
+  At(1660);
+  At(3000);
   task->RequestResume();
-  Run(5000);
-  Run(5040);
+  At(5000);
+  At(5040);
   EXPECT_EQ(task->CurrentCell(), 1) << "60 ms before the pause and 40 after";
 }
 
@@ -191,17 +179,17 @@ TEST_F(CellTest, AMouthFollowsTheVoice) {
   ASSERT_EQ(sound.Play(), kSoundBufferOk);
   auto* task = new AmplitudeCellTask;
   ASSERT_EQ(task->Start(&timers, &image, &sound), kAmplitudeStarted);
-  Run(1000);
+  At(1000);
   EXPECT_EQ(task->CurrentCell(), 0) << "silence";
   world.Pull(40);
-  Run(1010);
+  At(1010);
   EXPECT_EQ(task->CurrentCell(), 3) << "the loudest block shows the widest mouth";
   EXPECT_EQ(Shown(), 3);
   world.Pull(60);
-  Run(1020);
+  At(1020);
   EXPECT_EQ(task->CurrentCell(), 0) << "quiet again";
   world.Pull(200);
-  Run(1030);
+  At(1030);
   EXPECT_EQ(timers.Count(), 0u) << "the voice ended";
   EXPECT_EQ(Shown(), 0);
 }
@@ -222,11 +210,11 @@ TEST_F(CellTest, AMouthLetsGoOfASoundDestroyedUnderIt) {
   auto* task = new AmplitudeCellTask;
   ASSERT_EQ(task->Start(&timers, &image, sound), kAmplitudeStarted);
   world.Pull(40);
-  Run(1000);
+  At(1000);
   EXPECT_EQ(Shown(), 3);
 
   ASSERT_EQ(world.device.RemoveBuffer(sound), kListOk);
-  Run(1010);
+  At(1010);
   EXPECT_EQ(timers.Count(), 0u) << "the task ended with its sound";
   EXPECT_EQ(Shown(), 0);
 }

@@ -18,7 +18,6 @@ struct MovieScript {
   int state = kEffectMovieStopped;
   bool loop = false;
   bool atEnd = false;
-  int volume = 256;
   uint32_t seekMs = 0;
   uint32_t newFrame = 0;  // a frame colour waiting to be taken; 0 none
   std::vector<std::string> calls;
@@ -43,10 +42,7 @@ class ScriptedMovie final : public EffectMovie {
     s_.calls.push_back("seek");
     return 0;
   }
-  int SetVolume(int32_t volume) override {
-    s_.volume = volume;
-    return 0;
-  }
+  int SetVolume(int32_t) override { return 0; }
   void SetLoop(bool loop) override { s_.loop = loop; }
   int State() override { return s_.state; }
   bool AtEnd() override { return s_.atEnd; }

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "effects/natural_spline.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"

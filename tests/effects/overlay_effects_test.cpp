@@ -1,25 +1,13 @@
 // The screen overlays on a seeded generator and a virtual clock: the quake's shake and restore,
 // the noise picture's copy and visibility, and the particles' steps, entries and draining stop.
-#include <gtest/gtest.h>
-
 #include <memory>
 
-#include "common/global.h"
 #include "effects/builtin_effects.h"
 #include "effects/overlay_particles.h"
 #include "effects/overlay_quake_noise.h"
+#include "effects/sp_effect_rig.h"
 #include "graphics/layers/canvas_layer.h"
-#include "graphics/pixel/blend_tables.h"
-#include "graphics/surface/composition_layer.h"
-#include "graphics/surface/pixel_library.h"
-#include "host/clock.h"
-#include "lib/wgx/wgx_writer.h"
 #include "platform/subtractive_random.h"
-#include "platform/timer_service.h"
-#include "platform/trig_tables.h"
-#include "resource/images/builtin_loaders.h"
-#include "resource/images/image_loader_manager.h"
-#include "support/image_test_rig.h"
 
 namespace bw::test {
 namespace {
@@ -34,10 +22,11 @@ std::vector<uint8_t> Picture(uint32_t w, uint32_t h, int depth = 24) {
   return tools::WriteWgx(p);
 }
 
-class Overlays : public GameFolderTest {
+// The overlays, on the sprite-effect rig's clock, go before the layers they shake.
+class Overlays : public SpriteEffectRig {
  protected:
   void SetUp() override {
-    BuildBlendTables();
+    SpriteEffectRig::SetUp();
     RegisterBuiltinLoaders(images);
     random.Seed(42);
     RegisterScriptHostKeywords(transitions, effects, &random);
@@ -46,6 +35,7 @@ class Overlays : public GameFolderTest {
     ASSERT_EQ(background.Create(64, 48, 32, 0), 0);
     A()->SetBackgroundImage(&background, 3, 4, true);
   }
+  void TearDown() override { timers.Clear(); }
   CompositionLayer* A() { return below.GetCompositionLayer(); }
   CompositionLayer* B() { return above.GetCompositionLayer(); }
   // Sets the keyword's effect up on the lower layer; null when refused (code in *code).
@@ -57,23 +47,17 @@ class Overlays : public GameFolderTest {
     delete effect;
     return nullptr;
   }
-  std::pair<int32_t, int32_t> OffsetOf(CompositionLayer* layer) {
+  std::pair<int32_t, int32_t> OffsetOf(CompositionLayer* composition) {
     ImageSurface* picture;
     int32_t x, y;
     int r, g, b;
-    layer->GetBackground(&picture, &x, &y, &r, &g, &b);
+    composition->GetBackground(&picture, &x, &y, &r, &g, &b);
     return {x, y};
   }
-  void RunTo(uint32_t now) {
-    clock.SetMilliseconds(now);
-    timers.RunDue(now);
+  void Write(const std::string& relative, const std::vector<uint8_t>& bytes) {
+    game.dir().WriteFile(relative, bytes);
   }
 
-  host::VirtualClock clock{0};
-  ScopedGlobal<host::ClockSource> publishedClock{&clock};
-  TrigTables trig;
-  ScopedGlobal<TrigTables> publishedTrig{&trig};
-  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
   ImageLoaderManager images;
   ScopedGlobal<ImageLoaderManager> publishedImages{&images};
   SubtractiveRandom random;
@@ -81,14 +65,12 @@ class Overlays : public GameFolderTest {
   DcpPluginManager effects;
   OffscreenLayer below, above;
   ImageSurface background;
-  TimerService timers;
 };
 
 TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
-  // "quake" is an overlay in one registry and a filter in the other.
-  std::unique_ptr<DisplayEffect> overlay(effects.Create("quake"));
+  // "quake" is an overlay in one registry (its type the natives' to check) and a filter in the
+  // other.
   std::unique_ptr<FilterEffect> filter(transitions.Create("quake"));
-  EXPECT_EQ(overlay->GetType(), kEffectTypeScreen);
   EXPECT_EQ(filter->GetKind(), kFilterKindOneLayer);
 
   int code = 0;
@@ -107,26 +89,26 @@ TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
   // Random shaking over 1000 ms, weakening to nothing.
   ASSERT_NE(Start("quake", {0, 10, 10, 1000, 0, 0, 1, 0}), nullptr);
   for (uint32_t t = 0; t < 1000; t += 100) {
-    RunTo(t);
+    At(t);
     const auto [x, y] = OffsetOf(A());
     EXPECT_LE(std::abs(x - 3), 5) << t;
     EXPECT_LE(std::abs(y - 4), 5) << t;
   }
-  RunTo(1000);
+  At(1000);
   EXPECT_EQ(OffsetOf(A()), std::pair(3, 4)) << "the offset is put back at the end";
   EXPECT_EQ(timers.FindById(kTaskKindScreenOverlay), nullptr);
 
   // A sine shake through the work surface until a stop at the end of a period.
   DisplayEffect* sine = Start("quake", {-400, 6, 0, 0, 0, 1, 1, 1});
   ASSERT_NE(sine, nullptr);
-  RunTo(1100);
-  RunTo(1200);
+  At(1100);
+  At(1200);
   EXPECT_TRUE(A()->IsTransformed()) << "the shifted picture is drawn into the work surface";
   EXPECT_EQ(sine->Command({0}), 0);
-  RunTo(1400);
+  At(1400);
   EXPECT_NE(timers.FindById(kTaskKindScreenOverlay), nullptr) << "the period runs out first";
-  RunTo(1500);
-  RunTo(1501);
+  At(1500);
+  At(1501);
   EXPECT_EQ(timers.FindById(kTaskKindScreenOverlay), nullptr);
   EXPECT_FALSE(A()->IsTransformed());
   EXPECT_EQ(OffsetOf(A()), std::pair(3, 4));
@@ -154,7 +136,7 @@ TEST_F(Overlays, NoiseCopiesItsPictureAndSwitchesVisibility) {
   ASSERT_NE(noise, nullptr);
   EXPECT_FALSE(noise->SpriteA().IsVisible());
   EXPECT_TRUE(noise->SpriteB().IsVisible());
-  RunTo(100);
+  At(100);
   const ImageSurface& out = noise->Output();
   ASSERT_EQ(out.GetWidth(), 64);
   // The output walks the noise picture's pixels from a drawn start, wrapping at its end.
@@ -188,7 +170,7 @@ TEST_F(Overlays, ParticlesStepEnterAndDrainAfterAStop) {
     EXPECT_TRUE(p.active) << "spread: all placed at once";
     ys.push_back(p.y);
   }
-  RunTo(80);
+  At(80);
   for (size_t i = 0; i < ys.size(); ++i) {
     const auto& p = paper->Particles()[i];
     EXPECT_NEAR(p.y - ys[i], std::max(p.vy * 0.1, 1.0), 1e-9) << i;
@@ -198,7 +180,7 @@ TEST_F(Overlays, ParticlesStepEnterAndDrainAfterAStop) {
   }
   paper->Command({0});
   uint32_t now = 80;
-  while (timers.FindById(kTaskKindScreenOverlay) && now < 80 * 1000) RunTo(now += 80);
+  while (timers.FindById(kTaskKindScreenOverlay) && now < 80 * 1000) At(now += 80);
   EXPECT_LT(now, 80u * 1000) << "the stop ends the effect once the screen is empty";
   EXPECT_LE(now, 80u * 60) << "the slowest particle falls a pixel a step";
 
@@ -210,7 +192,7 @@ TEST_F(Overlays, ParticlesStepEnterAndDrainAfterAStop) {
     EXPECT_EQ(p.inA->GetHeight(), int32_t((1.0 - 0.1 * p.picture) * 200));
   }
   size_t entered = 0;
-  for (uint32_t t = now + 80; t <= now + 80 * 20; t += 80) RunTo(t);
+  for (uint32_t t = now + 80; t <= now + 80 * 20; t += 80) At(t);
   for (const auto& p : rain->Particles()) entered += p.active;
   EXPECT_LT(entered, 10u) << "a 0.2 % chance per step";
   rain->Stop();

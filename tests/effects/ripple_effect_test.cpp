@@ -39,15 +39,6 @@ class Ripple : public ::testing::Test {
     r.target = &out, r.oldImage = &before, r.newImage = &after;
     return r;
   }
-  std::vector<uint32_t> Frame(RippleEffect& ripple) {
-    EXPECT_EQ(ripple.Draw(Whole()), kFilterDrawn);
-    std::vector<uint32_t> pixels;
-    for (int y = 0; y < 40; ++y) {
-      auto* row = reinterpret_cast<uint32_t*>(out.GetRowPointer(y));
-      pixels.insert(pixels.end(), row, row + 48);
-    }
-    return pixels;
-  }
 
   OffscreenLayer layer;
   ImageSurface before, after, out;
@@ -99,7 +90,6 @@ TEST_F(Ripple, TheCacheSharesEvictsAndKeepsHeldSets) {
     uint32_t extra = 1;
     EXPECT_NE(transitions.FindFactory("ripple", &extra), nullptr);
     EXPECT_EQ(extra, 0u);
-    EXPECT_EQ(transitions.Create("Ripple"), nullptr) << "keywords are compared exactly";
   }
   EXPECT_EQ(RippleCacheSlot(0), nullptr);
   EXPECT_EQ(again->Tables()->references, 2) << "its two ripples hold the set, the cache no more";
@@ -121,12 +111,13 @@ TEST_F(Ripple, TheLastFrameIsTheNewPictureUndisplaced) {
   ripple->Advance(1400);
   EXPECT_EQ(ripple->IsFinished(), 1);
   EXPECT_EQ(ripple->AmplitudeLevel(), 0);
-  const std::vector<uint32_t> frame = Frame(*ripple);
+  ASSERT_EQ(ripple->Draw(Whole()), kFilterDrawn);
   for (int y = 0; y < 40; y += 3) {
     for (int x = 0; x < 48; x += 5) {
       const uint32_t o = reinterpret_cast<uint32_t*>(before.GetRowPointer(y))[x];
       const uint32_t n = reinterpret_cast<uint32_t*>(after.GetRowPointer(y))[x];
-      ASSERT_EQ(frame[size_t(y * 48 + x)], RippleBlend(o, n, 255)) << x << "," << y;
+      ASSERT_EQ(reinterpret_cast<uint32_t*>(out.GetRowPointer(y))[x], RippleBlend(o, n, 255))
+          << x << "," << y;
     }
   }
   // Half-way, the strongest rings bend by more than this small picture: samples stay inside.

@@ -3,10 +3,8 @@
 #include "effects/sp_cfade_effect.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "effects/sp_effect_rig.h"
-#include "graphics/pixel/blend_tables.h"
 
 namespace bw {
 namespace {
@@ -24,10 +22,6 @@ double Channel(uint32_t p, int shift) {
 
 class SpCfade : public SpriteEffectRig {
  protected:
-  void SetUp() override {
-    SpriteEffectRig::SetUp();
-    BuildBlendTables();
-  }
   SpCfadeEffect* Make(Sprite* fresh, Sprite* old, int rc = kSpCfadeSetUp) {
     auto* effect = new SpCfadeEffect;
     EXPECT_EQ(effect->Start(&timers, &layer, {Word(fresh), Word(old), 50, 1000, 0}), rc);

@@ -1,12 +1,7 @@
 // "sp_fade" on a virtual clock from 0: fades, delays, moves, finishing, pausing, the hooks.
 #include "effects/sp_fade_effect.h"
 
-#include <gtest/gtest.h>
-
-#include "common/global.h"
-#include "graphics/surface/sprite.h"
-#include "host/clock.h"
-#include "platform/timer_service.h"
+#include "effects/sp_effect_rig.h"
 
 namespace bw {
 namespace {
@@ -14,9 +9,11 @@ namespace {
 int started = 0;
 int ended = 0;
 
-class SpFade : public ::testing::Test {
+// The rig keeps the sprites past the effects: a deleted effect finishes its pending slots.
+class SpFade : public SpriteEffectRig {
  protected:
   void SetUp() override {
+    SpriteEffectRig::SetUp();
     started = ended = 0;
     SetEffectRunningHooks([] { ++started; }, [] { ++ended; });
   }
@@ -28,22 +25,11 @@ class SpFade : public ::testing::Test {
     EXPECT_EQ(effect->Start(&timers, nullptr, {slots, remove, notify}), kSpFadeSetUp);
     return effect;
   }
-  // Runs the service at the clock time ms.
-  void At(uint32_t ms) {
-    clock.SetMilliseconds(ms);
-    timers.RunDue(0);
-  }
-
-  host::VirtualClock clock{0};
-  ScopedGlobal<host::ClockSource> publishedClock{&clock};
-  // The sprites outlive the effects: a deleted effect finishes its pending slots.
-  Sprite sprites[3];
-  TimerService timers;
 };
 
 TEST_F(SpFade, FadesInFromTheClockStartAndEnds) {
   SpFadeEffect* effect = Make(2);
-  Sprite& sprite = sprites[0];
+  Sprite& sprite = *NewSprite();
   sprite.SetVisible(false);
   ASSERT_EQ(effect->Command({1, 0, Word(&sprite), 1000, 0}), kSpFadeTargetSet);
   EXPECT_EQ(effect->Query(ArgWords()), 1);
@@ -64,9 +50,9 @@ TEST_F(SpFade, FadesInFromTheClockStartAndEnds) {
 
 TEST_F(SpFade, DurationsScaleWithTheDistanceAndZeroEndsAtOnce) {
   SpFadeEffect* effect = Make(3);
-  Sprite& half = sprites[0];
-  Sprite& hidden = sprites[1];
-  Sprite& opaque = sprites[2];
+  Sprite& half = *NewSprite();
+  Sprite& hidden = *NewSprite();
+  Sprite& opaque = *NewSprite();
   half.SetAlpha(128);
   hidden.SetVisible(false);
   ASSERT_EQ(effect->Command({2, 0, Word(&half), 1000, 0}), 0);
@@ -87,8 +73,8 @@ TEST_F(SpFade, DurationsScaleWithTheDistanceAndZeroEndsAtOnce) {
 
 TEST_F(SpFade, DelaysAndEasedMoves) {
   SpFadeEffect* effect = Make(2);
-  Sprite& slow = sprites[0];
-  Sprite& fast = sprites[1];
+  Sprite& slow = *NewSprite();
+  Sprite& fast = *NewSprite();
   slow.SetVisible(false);
   fast.SetVisible(false);
   ASSERT_EQ(effect->Command({1, 0, Word(&slow), 1000, 200, 1, 100, 0, 2}), 0);
@@ -106,8 +92,8 @@ TEST_F(SpFade, DelaysAndEasedMoves) {
 
 TEST_F(SpFade, FinishPutsEveryPendingSpriteAtItsEnd) {
   SpFadeEffect* effect = Make(2, 0, 1);
-  Sprite& in = sprites[0];
-  Sprite& out = sprites[1];
+  Sprite& in = *NewSprite();
+  Sprite& out = *NewSprite();
   in.SetVisible(false);
   ASSERT_EQ(effect->Command({1, 0, Word(&in), 1000, 5000, 1, 40, 50, 0}), 0);
   ASSERT_EQ(effect->Command({2, 1, Word(&out), 1000, 0}), 0);
@@ -124,7 +110,7 @@ TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndANewSetUpDropsNothing) {
   SpFadeEffect* effect = Make(1, 1);
   SpFadeEffect* watch = effect;
   effect->SetOwnerSlot(&watch);
-  Sprite& sprite = sprites[0];
+  Sprite& sprite = *NewSprite();
   ASSERT_EQ(effect->Command({2, 0, Word(&sprite), 100, 0}), 0);
   At(0);
   At(16);
@@ -136,7 +122,7 @@ TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndANewSetUpDropsNothing) {
   EXPECT_EQ(std::pair(sprite.IsVisible(), sprite.GetAlpha()), std::pair(false, 255));
 
   SpFadeEffect* again = Make(1);
-  Sprite& pending = sprites[1];
+  Sprite& pending = *NewSprite();
   pending.SetVisible(false);
   ASSERT_EQ(again->Command({1, 0, Word(&pending), 1000, 500}), 0);
   EXPECT_EQ(again->Start(&timers, nullptr, {4, 0, 0}), kSpFadeSetUp) << "listed already: kept";
@@ -147,7 +133,7 @@ TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndANewSetUpDropsNothing) {
 
 TEST_F(SpFade, APauseMidFadeGoesOnWhereItStopped) {
   SpFadeEffect* effect = Make(1);
-  Sprite& sprite = sprites[0];
+  Sprite& sprite = *NewSprite();
   sprite.SetVisible(false);
   ASSERT_EQ(effect->Command({1, 0, Word(&sprite), 1000, 0}), 0);
   At(0);

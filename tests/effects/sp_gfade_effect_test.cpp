@@ -3,17 +3,12 @@
 #include "effects/sp_gfade_effect.h"
 
 #include "effects/sp_effect_rig.h"
-#include "graphics/pixel/blend_tables.h"
 
 namespace bw {
 namespace {
 
 class SpGfade : public SpriteEffectRig {
  protected:
-  void SetUp() override {
-    SpriteEffectRig::SetUp();
-    BuildBlendTables();
-  }
   uint8_t AlphaOf(Sprite* sprite, int32_t x, int32_t y) {
     return static_cast<uint8_t>(Pixel(*sprite->GetSource(), x, y) >> 24);
   }

@@ -82,7 +82,6 @@ TEST_F(SpParts, PathsLoopsAndPriorities) {
   EXPECT_EQ(effect->PlayState(0), kPartDone) << "the hidden block is not read";
   EXPECT_FALSE(arm->IsVisible());
   EXPECT_EQ(effect->Command({2, 3, 0}), 1);
-  EXPECT_EQ(effect->Command({1, 1, 1}), 2) << "no second list";
   EXPECT_EQ(effect->Command({0}), 0);
   At(400);
   EXPECT_EQ(effect->PlayState(1), kPartDone) << "a stopped loop ends at its period";

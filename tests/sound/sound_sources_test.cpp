@@ -4,9 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "common/global.h"
 #include "common/sjis.h"
@@ -148,12 +147,6 @@ TEST(FileSystemSounds, NamesResolveToLooseFilesFirstAndNeverToFolders) {
   EXPECT_EQ(source.OpenStream("SE\\TONE.OGG"), nullptr);
 }
 
-using soundtest::MemoryFiles;
-
-std::vector<uint8_t> Tone(uint32_t ms, uint32_t rate, int channels) {
-  return soundtest::EncodeTone(440, ms, rate, channels);
-}
-
 struct Opened {
   StreamRef file;
   DecoderRef decoder;
@@ -183,7 +176,7 @@ TEST(OggVorbisDecoder, RefusesAMissingFileAndCorruptAudioEndsTheStreamAndKeepsTh
   int32_t error = -1;
   EXPECT_EQ(OggVorbisDecoderFactory().CreateDecoder(nullptr, &error), nullptr);
   EXPECT_EQ(error, kSllNoFile);
-  const std::vector<uint8_t> good = Tone(300, 22050, 2);
+  const std::vector<uint8_t> good = soundtest::EncodeTone(440, 300, 22050, 2);
   uint32_t seed = 12345;
   for (int round = 0; round < 60; ++round) {
     std::vector<uint8_t> bytes = good;
@@ -206,15 +199,11 @@ TEST(OggVorbisDecoder, RefusesAMissingFileAndCorruptAudioEndsTheStreamAndKeepsTh
 // The decoder gives what the library alone reads of a written file, to the last partial page.
 TEST(OggVorbisDecoder, GivesTheSamplesTheLibraryReadsFromAWrittenFile) {
   test::TempDir dir;
-  const auto path = dir.path() / "tone.ogg";
   std::vector<int16_t> pcm = tools::MakeSineTone(440, 1500, 44100, 2);  // left quieter than right
   for (size_t i = 0; i < pcm.size(); i += 2) pcm[i] = static_cast<int16_t>(pcm[i] / 3);
   std::vector<uint8_t> ogg;
   ASSERT_EQ(tools::EncodeOggVorbis(pcm, 2, 44100, &ogg), tools::kOggOk);
-  {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(ogg.data()), static_cast<std::streamsize>(ogg.size()));
-  }
+  const auto path = dir.WriteFile("tone.ogg", ogg);
 
   OggVorbis_File file;
   ASSERT_EQ(ov_fopen(path.c_str(), &file), 0);
@@ -227,14 +216,55 @@ TEST(OggVorbisDecoder, GivesTheSamplesTheLibraryReadsFromAWrittenFile) {
   ov_clear(&file);
   ASSERT_EQ(direct.size(), pcm.size() * 2);
 
-  std::ifstream in(path, std::ios::binary);
-  Opened o = Open({std::istreambuf_iterator<char>(in), {}});
+  Opened o = Open(ogg);
   ASSERT_TRUE(o.decoder) << o.error;
   EXPECT_EQ(o.decoder->GetPcmBytes(), direct.size());
   for (uint32_t chunk : {1000u, 176400u}) {
     ASSERT_EQ(o.decoder->SeekMs(0), kSllOk);
     EXPECT_TRUE(ReadAll(*o.decoder, chunk) == direct) << "read in pieces of " << chunk;
   }
+}
+
+// Sign changes of one channel: twice the frequency per second of a clean tone.
+int ZeroCrossings(const std::vector<int16_t>& samples, int channels, int channel) {
+  int crossings = 0;
+  for (size_t i = size_t(channel + channels); i < samples.size(); i += size_t(channels)) {
+    if ((samples[i - size_t(channels)] < 0) != (samples[i] < 0)) ++crossings;
+  }
+  return crossings;
+}
+
+// The writer's tones decode to their format, length and pitch at every rate; what it cannot
+// encode it refuses, leaving nothing behind.
+TEST(OggVorbisDecoder, WrittenTonesKeepTheirFormatLengthAndPitch) {
+  struct Case {
+    double freq;
+    uint32_t ms, rate;
+    int channels;
+  } cases[] = {{440, 1000, 44100, 2}, {1000, 250, 22050, 1}, {300, 500, 8000, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.freq << " Hz at " << c.rate << " Hz");
+    Opened o = Open(soundtest::EncodeTone(c.freq, c.ms, c.rate, c.channels));
+    ASSERT_TRUE(o.decoder) << o.error;
+    EXPECT_EQ(
+        std::pair(int(o.decoder->GetFormat()->channels), o.decoder->GetFormat()->samplesPerSec),
+        std::pair(c.channels, c.rate));
+    const std::vector<uint8_t> bytes = ReadAll(*o.decoder);
+    EXPECT_EQ(o.decoder->GetPcmBytes(), bytes.size());
+    ASSERT_EQ(bytes.size(), size_t{c.rate} * c.ms / 1000 * 2 * size_t(c.channels));
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), bytes.size());
+    const double expected = 2 * c.freq * c.ms / 1000;
+    for (int ch = 0; ch < c.channels; ++ch) {
+      EXPECT_NEAR(ZeroCrossings(samples, c.channels, ch), expected, expected * 0.02) << ch;
+    }
+  }
+  const int16_t three[3] = {1, 2, 3};
+  std::vector<uint8_t> out = {1};
+  EXPECT_EQ(tools::EncodeOggVorbis(three, 3, 44100, &out), tools::kOggBadChannels);
+  EXPECT_TRUE(out.empty());
+  EXPECT_EQ(tools::EncodeOggVorbis(three, 2, 44100, &out), tools::kOggBadLength);
+  EXPECT_EQ(tools::EncodeOggVorbis(three, 1, 0, &out), tools::kOggBadRate);
 }
 
 }  // namespace

@@ -2,21 +2,14 @@
 // is shown through; otherwise it draws into its own picture and copies the band. The two must
 // show the same frames, and what the direct frames leave behind must be what the copies did,
 // whether the transition ends by itself or is stopped.
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <memory>
 #include <vector>
 
-#include "common/global.h"
-#include "effects/builtin_effects.h"
+#include "effects/filter_effect_rig.h"
 #include "effects/named_transition_effects.h"
-#include "graphics/layers/canvas_layer.h"
-#include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/color_rect_object.h"
 #include "host/clock.h"
 #include "host/gdi/memory_dc.h"
-#include "platform/trig_tables.h"
 
 namespace bw {
 namespace {
@@ -78,10 +71,10 @@ std::vector<uint32_t> Shown(const host::DibSection& section) {
   return pixels;
 }
 
-class IntoDestination : public ::testing::Test {
+class IntoDestination : public FilterEffectRig {
  protected:
   void SetUp() override {
-    BuildBlendTables();
+    FilterEffectRig::SetUp();
     ASSERT_EQ(rule.Create(kW, kH, 8, 0), kSurfaceDone);
     for (int32_t y = 0; y < kH; ++y) {
       for (int32_t x = 0; x < kW; ++x) rule.GetRowPointer(y)[x] = uint8_t(x * 2 + y);
@@ -89,15 +82,7 @@ class IntoDestination : public ::testing::Test {
   }
   host::VirtualClock clock;
   ScopedGlobal<host::ClockSource> useClock{&clock};
-  TrigTables trig;
-  ScopedGlobal<TrigTables> publishedTrig{&trig};
-  TcpPluginManager transitions;
-  DcpPluginManager effects;
   ImageSurface rule;
-  bool registered = [this] {
-    RegisterApplicationKeywords(transitions, effects);
-    return true;
-  }();
 };
 
 // One screen is shown through a context of its own size (drawn into directly), the other through

@@ -1,17 +1,12 @@
 #include "effects/transitions/named_transitions.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "common/global.h"
-#include "graphics/pixel/blend_tables.h"
-#include "graphics/surface/image_surface.h"
+#include "effects/filter_effect_rig.h"
 #include "graphics/surface/pixel_library.h"
-#include "platform/trig_tables.h"
 
 namespace bw {
 namespace {
@@ -52,10 +47,11 @@ std::unique_ptr<ImageSurface> Rule() {
   return rule;
 }
 
-class NamedTransitionTest : public testing::Test {
+// The filter rig's trig tables and blend tables; the draws take no layer.
+class NamedTransitionTest : public FilterEffectRig {
  protected:
   void SetUp() override {
-    BuildBlendTables();
+    FilterEffectRig::SetUp();
     oldImage = Coded(kW, kH, kOldSalt);
     newImage = Coded(kW, kH, kNewSalt);
     target = Coded(kW + 8, kH + 8, 0);
@@ -80,8 +76,6 @@ class NamedTransitionTest : public testing::Test {
   uint32_t Old(int32_t x, int32_t y) const { return Pixel(*oldImage, x, y); }
   uint32_t New(int32_t x, int32_t y) const { return Pixel(*newImage, x, y); }
 
-  TrigTables trig;
-  ScopedGlobal<TrigTables> publishTrig{&trig};
   std::unique_ptr<ImageSurface> oldImage, newImage, target;
 };
 
@@ -94,7 +88,6 @@ uint32_t CrossOf(uint32_t o, uint32_t n, int level) {
 
 // Without a published library the draws take the built-in one: one set of routines to check.
 TEST_F(NamedTransitionTest, CopiesAndBlendsTakeTheRightSourcePixels) {
-  Reset();
   ASSERT_EQ(DrawCrossTransition(Area(), 100), 0);
   ExpectPixels([&](int x, int y) { return CrossOf(Old(x, y), New(x, y), 100); }, "cross");
 

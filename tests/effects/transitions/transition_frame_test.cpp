@@ -1,3 +1,8 @@
+// The engine's sink draws a frame's pieces by bands of rows, joining those that continue one
+// another, copying or blending them itself: whatever the pieces, the picture must be the one the
+// blits give drawing each piece alone in turn, with and without the engine's own pixel library
+// (whose alpha blend keeps the target's alpha), under either kernel set, where pieces straddle the
+// pictures' edges and the clip rectangles, overlap, or come in more than the sink holds at once.
 #include "effects/transitions/transition_frame.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +12,17 @@
 #include <utility>
 #include <vector>
 
+#include "common/global.h"
 #include "effects/transitions/numbered_modes.h"
+#include "effects/transitions/transition_dispatch.h"
 #include "effects/transitions/transition_random.h"
+#include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/pixel_library.h"
 #include "platform/mmx_flag.h"
+#include "platform/trig_tables.h"
+#include "support/transition_recorder.h"
 
 namespace bw {
 namespace {
@@ -55,6 +66,10 @@ std::vector<TransitionPiece> ScatteredPieces(uint32_t seed) {
     p.x = moved ? at() : l + 2;
     p.y = moved ? at() : t + 3;
   }
+  // One stretched over the others, as a smear stretches its edge.
+  pieces[150].source = {0, 0, 30, 20};
+  pieces[150].stretched = true;
+  pieces[150].size = {45, 11};
   return pieces;
 }
 
@@ -144,7 +159,33 @@ struct Case {
   bool wide = true;
   int32_t targetWidth = 64;
   int bits = 32;  // other depths take the blit's path, not the inline copy
+  bool library = false;
 };
+
+// A piece drawn alone with the surface's own blits; a whole draw (no rectangle) at (x, y).
+void BlitAlone(ImageSurface& to, const ImageSurface& from, const TransitionPiece& p, bool whole,
+               int32_t x, int32_t y, int kind) {
+  const Rect* r = whole ? nullptr : &p.source;
+  if (p.stretched) {
+    kind ? to.StretchAlphaBlit(&from, &p.size, x, y, r, false)
+         : to.StretchBlit(&from, &p.size, x, y, r, false);
+  } else {
+    kind ? to.AlphaBlit(&from, x, y, r, false) : to.Blit(&from, x, y, r, false);
+  }
+}
+
+testing::AssertionResult Same(const ImageSurface& target, const ImageSurface& expected) {
+  for (int32_t j = 0; j < target.GetHeight(); ++j) {
+    for (int32_t i = 0; i < target.GetWidth(); ++i) {
+      if (target.GetPixel(i, j) != expected.GetPixel(i, j)) {
+        return testing::AssertionFailure()
+               << "pixel " << i << "," << j << " is 0x" << std::hex << target.GetPixel(i, j)
+               << ", expected 0x" << expected.GetPixel(i, j);
+      }
+    }
+  }
+  return testing::AssertionSuccess();
+}
 
 // However the engine's sink batches, joins, copies or blends pieces itself, the picture is the
 // one the blit (kind 0) or the alpha blit (kind 1) gives drawing each piece in turn, under
@@ -152,8 +193,10 @@ struct Case {
 // changed, when every piece lands beyond the target).
 void ExpectDrawnInTurn(const Case& c, const std::vector<TransitionPiece>& pieces) {
   {
+    BuildBlendTables();
     ScopedMmxFlag vectors(c.vectors);
     ScopedWideVectors wide(c.wide && WideVectorsEnabled());
+    ScopedPixelLibrary library(c.library ? &BuiltInPixelLibrary() : nullptr);
     ImageSurface source, target, expected;
     ASSERT_EQ(source.Create(48, 40, c.bits, 0), 0);
     ASSERT_EQ(target.Create(c.targetWidth, 56, c.bits, kImageDirtyList), 0);
@@ -175,16 +218,13 @@ void ExpectDrawnInTurn(const Case& c, const std::vector<TransitionPiece>& pieces
     }
     Rect marked;
     for (const TransitionPiece& p : pieces) {
-      if (c.kind == kDrawAlpha) {
-        expected.AlphaBlit(&source, p.x, p.y, &p.source, false);
-      } else {
-        expected.Blit(&source, p.x, p.y, &p.source, false);
-      }
+      BlitAlone(expected, source, p, false, p.x, p.y, c.kind);
       // What the blit can change: the piece where it lands, cut to the target's clip.
       const Rect& clip = *target.GetClipRectPtr();
+      const Size size = p.stretched ? p.size : Size{p.source.Width(), p.source.Height()};
       const Rect r{std::max(p.x, clip.left), std::max(p.y, clip.top),
-                   std::min(p.x + p.source.Width(), clip.right),
-                   std::min(p.y + p.source.Height(), clip.bottom)};
+                   std::min(p.x + size.width, clip.right),
+                   std::min(p.y + size.height, clip.bottom)};
       if (r.IsEmpty()) continue;
       marked = marked.IsEmpty()
                    ? r
@@ -198,12 +238,7 @@ void ExpectDrawnInTurn(const Case& c, const std::vector<TransitionPiece>& pieces
                                             return kTransitionStepDone;
                                           });
     EXPECT_EQ(result, kTransitionStepDone);
-    for (int32_t j = 0; j < 56; ++j) {
-      for (int32_t i = 0; i < c.targetWidth; ++i) {
-        ASSERT_EQ(target.GetPixel(i, j), expected.GetPixel(i, j))
-            << "at " << i << ", " << j << " seed " << c.seed;
-      }
-    }
+    ASSERT_TRUE(Same(target, expected)) << "seed " << c.seed;
     EXPECT_EQ(target.IsChanged(), !marked.IsEmpty());
     ASSERT_EQ(target.GetDirtyList()->Count(), marked.IsEmpty() ? 0 : 1);
     if (!marked.IsEmpty()) {
@@ -216,7 +251,9 @@ TEST(TransitionFrame, PiecesLandAsTheBlitDrawsThemInTurn) {
   for (const Case& c :
        {Case{false, 1}, Case{true, 2}, Case{true, 3}, Case{false, 4}, Case{false, 5, kDrawAlpha},
         Case{true, 6, kDrawAlpha}, Case{true, 7, kDrawAlpha, true, false},
-        Case{false, 8, kDrawAlpha, false}, Case{true, 9, kDrawAlpha, false}}) {
+        Case{false, 8, kDrawAlpha, false}, Case{true, 9, kDrawAlpha, false},
+        Case{true, 31, kDrawCopy, true, true, 64, 32, true},
+        Case{true, 32, kDrawAlpha, true, true, 64, 32, true}}) {
     ExpectDrawnInTurn(c, ScatteredPieces(c.seed));
   }
   ExpectDrawnInTurn(Case{false, 10}, Beyond());
@@ -228,7 +265,8 @@ TEST(TransitionFrame, ColumnsLandAsTheBlitsDrawThemInTurn) {
   for (const Case& c :
        {Case{false, 11, kDrawAlpha, true, true, 150}, Case{true, 12, kDrawAlpha, true, true, 150},
         Case{true, 13, kDrawAlpha, false, true, 150}, Case{false, 14, kDrawAlpha, true, false, 150},
-        Case{false, 15, kDrawCopy, true, true, 150}, Case{true, 16, kDrawCopy, true, true, 150}}) {
+        Case{false, 15, kDrawCopy, true, true, 150}, Case{true, 16, kDrawCopy, true, true, 150},
+        Case{true, 17, kDrawAlpha, true, true, 150, 32, true}}) {
     ExpectDrawnInTurn(c, Columns(c.seed, false));
     ExpectDrawnInTurn(c, Columns(c.seed, true));
   }
@@ -236,13 +274,78 @@ TEST(TransitionFrame, ColumnsLandAsTheBlitsDrawThemInTurn) {
 
 // Strips that continue one another may be copied or blended as one, whichever way they are walked.
 TEST(TransitionFrame, StripsLandAsTheBlitDrawsThemInTurn) {
-  for (const Case& c : {Case{false, 21}, Case{true, 22}, Case{false, 23, kDrawCopy, false},
-                        Case{true, 24, kDrawCopy, true, true, 150}, Case{false, 25, kDrawAlpha},
-                        Case{true, 26, kDrawAlpha}, Case{true, 27, kDrawAlpha, false},
-                        Case{false, 28, kDrawAlpha, true, false, 150},
-                        Case{false, 29, kDrawCopy, true, true, 64, 8},
-                        Case{true, 30, kDrawCopy, true, true, 64, 8}}) {
+  for (const Case& c :
+       {Case{false, 21}, Case{true, 22}, Case{false, 23, kDrawCopy, false},
+        Case{true, 24, kDrawCopy, true, true, 150}, Case{false, 25, kDrawAlpha},
+        Case{true, 26, kDrawAlpha}, Case{true, 27, kDrawAlpha, false},
+        Case{false, 28, kDrawAlpha, true, false, 150},
+        Case{false, 29, kDrawCopy, true, true, 64, 8}, Case{true, 30, kDrawCopy, true, true, 64, 8},
+        Case{true, 33, kDrawAlpha, true, true, 64, 32, true}}) {
     ExpectDrawnInTurn(c, Strips(c.seed));
+  }
+}
+
+// Every numbered mode's frames: cells and blocks in rows (joined where they touch), columns and
+// chords, flights that overlap and leave the picture, strips, pinwheels; each drawn again alone,
+// piece by recorded piece.
+TEST(TransitionFrame, EveryModeDrawsWhatItsPiecesDrawAlone) {
+  BuildBlendTables();
+  TrigTables trig;
+  ScopedGlobal<TrigTables> publishTrig{&trig};
+  static constexpr struct {
+    int32_t width, height;  // the source's
+    int32_t targetWidth, targetHeight;
+    int32_t x, y;  // where the picture lands
+    bool clipped;
+  } kScenes[] = {{37, 23, 40, 30, -5, 3, true}, {90, 61, 104, 70, 9, 4, false}};
+  static constexpr int32_t kProgress[] = {1, 37, 128, 219, 256};
+  static constexpr struct {
+    int kind;
+    bool library, vectors;
+  } kRuns[] = {{kDrawCopy, false, true},
+               {kDrawAlpha, false, true},
+               {kDrawAlpha, true, true},
+               {kDrawAlpha, true, false},
+               {kDrawAlpha, false, false}};
+  for (const auto& s : kScenes) {
+    for (const auto& run : kRuns) {
+      ImageSurface source, target, expected;
+      ASSERT_EQ(source.Create(s.width, s.height, 32, 0), 0);
+      ASSERT_EQ(target.Create(s.targetWidth, s.targetHeight, 32, 0), 0);
+      ASSERT_EQ(expected.Create(s.targetWidth, s.targetHeight, 32, 0), 0);
+      PaintTranslucent(source, uint32_t(s.width * 31 + run.kind));
+      if (s.clipped) {
+        const Rect sourceClip{2, 1, s.width - 3, s.height - 2};
+        const Rect targetClip{5, 3, s.targetWidth - 4, s.targetHeight - 6};
+        source.SetClipRect(&sourceClip);
+        target.SetClipRect(&targetClip);
+        expected.SetClipRect(&targetClip);
+      }
+      ScopedMmxFlag vectors(run.vectors);
+      ScopedPixelLibrary library(run.library ? &BuiltInPixelLibrary() : nullptr);
+      for (int mode = 0; mode < kTransitionModes; ++mode) {
+        if (mode == 53 || (mode >= 68 && mode <= 70)) continue;  // not drawn as pieces
+        for (int32_t p : kProgress) {
+          RecordingSink sink;
+          {
+            ScopedGlobal<PieceSink> recording{&sink};
+            ReseedTransitionRandom(7);
+            TransitionTable()[size_t(mode)](&target, &source, p, s.x, s.y, run.kind, nullptr);
+          }
+          PaintTranslucent(target, 99);
+          PaintTranslucent(expected, 99);
+          ReseedTransitionRandom(7);
+          TransitionTable()[size_t(mode)](&target, &source, p, s.x, s.y, run.kind, nullptr);
+          for (const DrawnPiece& d : sink.drawn) {
+            BlitAlone(expected, source, d.piece, d.whole, d.whole ? s.x : d.piece.x,
+                      d.whole ? s.y : d.piece.y, run.kind);
+          }
+          ASSERT_TRUE(Same(target, expected))
+              << "mode " << mode << " progress " << p << " kind " << run.kind << " library "
+              << run.library << " vectors " << run.vectors << " scene " << s.width;
+        }
+      }
+    }
   }
 }
 
