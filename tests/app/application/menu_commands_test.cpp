@@ -488,26 +488,5 @@ TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
   }
 }
 
-// The movie player's requests find an empty slot until a player is there.
-class CountingMovie : public MovieObject {
- public:
-  explicit CountingMovie(int* events) : events_(events) {}
-  void HandleEvents() override { ++*events_; }
-  void OnDisplayChange() override {}
-
- private:
-  int* events_;
-};
-
-TEST_F(MenuWindow, MovieRequestsReachThePlayerOnlyWhenThereIsOne) {
-  Start();
-  EXPECT_FALSE(app->HasMovieObject());
-  EXPECT_EQ(Send(kMsgMovieRequest), 0);
-  int events = 0;
-  app->SetMovieObject(std::make_unique<CountingMovie>(&events));
-  Send(kMsgMovieRequest);
-  EXPECT_EQ(events, 1);
-}
-
 }  // namespace
 }  // namespace bw
