@@ -97,8 +97,6 @@ TEST_F(GameRun, EachRefusedStartAndScriptFailureShowsItsMessageAndEndsNonZero) {
   const Case cases[] = {
       {"no MAIN", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "SCRIPT/MAIN.SOB"); }, 0,
        "メインスクリプトを開けません"},
-      {"no settings file", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "USER.CFG"); },
-       kStartupInitInstance, "環境設定ファイルの読み込みに失敗"},
       {"started from a CD-ROM",
        [](GameRun& g) { g.backend.SetFileSystemType(g.dir.path().string() + "/", "iso9660"); },
        kStartupCdRom, "ハードディスクから起動してください"},
