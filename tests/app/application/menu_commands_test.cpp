@@ -149,9 +149,9 @@ TEST_F(MenuCommands, TheScreenModeTogglesAndAFailedMonitorChoiceKeepsTheWindow) 
 }
 
 // The screen-mode permission shows the maximise box, on the platform's window too, from any
-// thread; the player's maximise there is the screen-mode switch, and a window comes back without
-// the box unless the scripts keep it.
-TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBoxThatSwitchesTheMode) {
+// thread (the box's command is MenuWindow's); a window comes back without the box unless the
+// scripts keep it.
+TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBox) {
   GameApp app;
   ASSERT_TRUE(StartLooping(app));
   const host::HWND main = app.MainWindow().GetHandle();
@@ -167,11 +167,7 @@ TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBoxThatSwitchesTheMo
   app.PumpMessages(true);
   EXPECT_TRUE(boxShown()) << "set on the window's thread";
 
-  host::InputEvent maximise;
-  maximise.kind = host::InputEventKind::kMaximize;
-  backend.QueueEvent(maximise);
-  app.PumpMessages(true);
-  EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
+  Command(app, kCmdScreenMode);
   Command(app, kCmdScreenMode);
   ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
   EXPECT_FALSE(boxShown()) << "taken away on the way back";
