@@ -46,12 +46,10 @@ class FrameLoopTest : public test::GameRun {
 
   // A started application whose script host runs body as "MAIN", with the loop of kind chosen.
   // The threaded loops run on this thread: their frame thread is never started.
-  std::unique_ptr<GameApp> Start(const std::string& body, const LoopKind& kind = kLoops[0],
-                                 bool renderDevice = false) {
+  std::unique_ptr<GameApp> Start(const std::string& body, const LoopKind& kind = kLoops[0]) {
     config.engine.canvas = kind.canvas ? 1 : 0;
     WriteGame(body);
     auto app = std::make_unique<GameApp>();
-    app->GetDisplayManager().SetDirect3DRenderDevice(renderDevice);
     EXPECT_TRUE(GameRun::Start(*app));
     EXPECT_EQ(app->FrameThreadBegin(), 0);
     app->Config().engine.threadedDriving = kind.threaded ? 1 : 0;

@@ -46,7 +46,6 @@ TEST_F(GameRun, RunsMainToItsEndAndSavesTheSettingsInTheRebasedFolder) {
   EXPECT_EQ(RunGame(app), kExitNormal);
   EXPECT_TRUE(MessageTexts().empty());
   // Mode 1 under "/L": the settings go back where start-up read them.
-  EXPECT_TRUE(Exists("SAVEDATA/APP_CFG.DAT"));
   EXPECT_EQ(std::filesystem::file_size(userCfg), EncodeEngineConfig(config).size());
   EXPECT_LT(std::filesystem::file_size(userCfg), shipped);
   EXPECT_EQ(std::filesystem::file_size(dir.path() / "SAVEDATA/APP_CFG.DAT"), 4 + UserConfig::kSize);
@@ -96,12 +95,8 @@ TEST_F(GameRun, EachRefusedStartAndScriptFailureShowsItsMessageAndEndsNonZero) {
     const char* message;  // its first line
   };
   const Case cases[] = {
-      {"invalid instruction", [](GameRun& g) { g.WriteGame(" wait\n op 250\n ret\n"); }, 0,
-       "不正なスクリプトを実行しました"},
       {"no MAIN", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "SCRIPT/MAIN.SOB"); }, 0,
        "メインスクリプトを開けません"},
-      {"no settings file", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "USER.CFG"); },
-       kStartupInitInstance, "環境設定ファイルの読み込みに失敗"},
       {"started from a CD-ROM",
        [](GameRun& g) { g.backend.SetFileSystemType(g.dir.path().string() + "/", "iso9660"); },
        kStartupCdRom, "ハードディスクから起動してください"},
@@ -151,41 +146,6 @@ TEST_F(GameRun, WithoutTheSingleInstanceRequestTwoMayRun) {
   EXPECT_EQ(RunGame(second), kExitNormal);
 }
 
-// Raises the interrupt from a window message, as the menu's "return to title" does.
-class InterruptOnMessage : public MessageHandler {
- public:
-  explicit InterruptOnMessage(GameApp& app) : app_(app) {}
-  int Invoke(WindowMessage&) override {
-    app_.RequestInterrupt(kInterruptRestart);
-    return kHandled;
-  }
-
- private:
-  GameApp& app_;
-};
-
-TEST_F(GameRun, AnInterruptRestartsMainAndTheGameGoesOn) {
-  constexpr uint32_t kReturnToTitle = 0x8001;
-  WriteGame(kLoopForever);
-  GameApp app;
-  bool closed = false;
-  // The request lands while the frame loop pumps: the loop stops for it, MAIN restarts, and the
-  // game must still be there for the close that follows.
-  app.MainWindow().Bind(kReturnToTitle, std::make_unique<InterruptOnMessage>(app));
-  test::List(app.FirstTimers(),
-             Once([&] { EXPECT_TRUE(app.MainWindow().PostMessage(kReturnToTitle, 0, 0)); }),
-             5 * kPeriodMs, 0, 1);
-  test::List(app.FirstTimers(), Once([&] {
-               closed = true;
-               EXPECT_TRUE(app.MainWindow().PostMessage(host::WM_CLOSE, 0, 0));
-             }),
-             40 * kPeriodMs, 0, 1);
-  EXPECT_EQ(RunGame(app), kExitNormal);
-  EXPECT_TRUE(closed) << "the run ended at the interrupt";
-  EXPECT_EQ(app.InterruptRequest(), kInterruptNone);
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"『KVR DX Application』\nを終了しますか？"});
-}
-
 TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
   WriteGame(kLoopForever);
   GameApp app;
@@ -198,29 +158,6 @@ TEST_F(GameRun, AnInterruptThatCannotRestartMainEndsTheRunNonZero) {
   std::vector<std::string> texts = MessageTexts();
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0], "スクリプト割り込みに失敗しました");
-}
-
-// The input part's own requests are served by the main window.
-TEST_F(GameRun, TheMainWindowServesTheInputPartsRequests) {
-  WriteGame(kLoopForever);
-  GameApp app;
-  bool checked = false;
-  Window& window = app.MainWindow();
-  test::List(app.FirstTimers(), Once([&] {
-               window.SendMessage(kMsgImeRequest, 1, 0);
-               EXPECT_TRUE(app.GetEngineInput().IsImeEnabled());
-               window.SendMessage(kMsgImeRequest, 0, 0);
-               EXPECT_FALSE(app.GetEngineInput().IsImeEnabled());
-               window.SendMessage(kMsgShowCursor, 1, 0);
-               EXPECT_TRUE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
-               window.SendMessage(kMsgShowCursor, 0, 0);
-               EXPECT_FALSE(app.GetInputManager().GetMouse()->IsSystemCursorShown());
-               checked = true;
-               CloseAnsweringYes(app);
-             }),
-             5 * kPeriodMs, 0, 1);
-  EXPECT_EQ(RunGame(app), kExitNormal);
-  EXPECT_TRUE(checked);
 }
 
 // The game services: the sound decoders with their plug-in scan, and the keyword registries.

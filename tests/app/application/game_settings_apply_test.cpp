@@ -122,21 +122,6 @@ TEST_F(SettingsApply, EachCharactersSwitchAndVolumeReachTheVoicesOnOk) {
   EXPECT_EQ(channels.PlayVoiceByName(0, "MINA001", 0, nullptr), kVoiceSwitchedOff);
 }
 
-// The text page offers the faces the game's font list holds.
-TEST_F(SettingsApply, TheFontListIsTheGamesOwn) {
-  std::vector<std::string> faces;
-  const FontList& fonts = app.GetFontList();
-  for (int i = 0; i < fonts.Count(); ++i) {
-    const std::string face = fonts.Get(i)->lfFaceName;
-    if (std::find(faces.begin(), faces.end(), face) == faces.end()) faces.push_back(face);
-  }
-  ASSERT_GE(faces.size(), 2u) << "the installed Japanese faces";
-  dialogs.scripted.QueueAnswer(
-      test::Steps("page:2;item:1121:" + std::to_string(faces.size() - 1) + ";1"));
-  ASSERT_EQ(app.Dialogs().ShowSettingsSheet(), kSettingsSheetOk);
-  EXPECT_EQ(app.GetUserConfig().FontFaceName(), faces.back());
-}
-
 // The window page's drawing options as the next switch presents with them, on a game with a
 // screen canvas: the drawing method when the screen is enlarged (texture or DirectDraw), the
 // same in a window, the texture's size, the filter, the copy and the full screen's top place.

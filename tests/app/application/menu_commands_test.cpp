@@ -149,9 +149,9 @@ TEST_F(MenuCommands, TheScreenModeTogglesAndAFailedMonitorChoiceKeepsTheWindow) 
 }
 
 // The screen-mode permission shows the maximise box, on the platform's window too, from any
-// thread; the player's maximise there is the screen-mode switch, and a window comes back without
-// the box unless the scripts keep it.
-TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBoxThatSwitchesTheMode) {
+// thread (the box's command is MenuWindow's); a window comes back without the box unless the
+// scripts keep it.
+TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBox) {
   GameApp app;
   ASSERT_TRUE(StartLooping(app));
   const host::HWND main = app.MainWindow().GetHandle();
@@ -167,11 +167,7 @@ TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBoxThatSwitchesTheMo
   app.PumpMessages(true);
   EXPECT_TRUE(boxShown()) << "set on the window's thread";
 
-  host::InputEvent maximise;
-  maximise.kind = host::InputEventKind::kMaximize;
-  backend.QueueEvent(maximise);
-  app.PumpMessages(true);
-  EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
+  Command(app, kCmdScreenMode);
   Command(app, kCmdScreenMode);
   ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
   EXPECT_FALSE(boxShown()) << "taken away on the way back";
@@ -486,27 +482,6 @@ TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
   for (const auto& command : app->commands) {
     EXPECT_EQ(std::tuple(command.id, command.window), std::tuple(kCmdScreenMode, main()));
   }
-}
-
-// The movie player's requests find an empty slot until a player is there.
-class CountingMovie : public MovieObject {
- public:
-  explicit CountingMovie(int* events) : events_(events) {}
-  void HandleEvents() override { ++*events_; }
-  void OnDisplayChange() override {}
-
- private:
-  int* events_;
-};
-
-TEST_F(MenuWindow, MovieRequestsReachThePlayerOnlyWhenThereIsOne) {
-  Start();
-  EXPECT_FALSE(app->HasMovieObject());
-  EXPECT_EQ(Send(kMsgMovieRequest), 0);
-  int events = 0;
-  app->SetMovieObject(std::make_unique<CountingMovie>(&events));
-  Send(kMsgMovieRequest);
-  EXPECT_EQ(events, 1);
 }
 
 }  // namespace

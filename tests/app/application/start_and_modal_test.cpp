@@ -25,17 +25,20 @@ class StartAndModal : public test::StartedGame {
   }
 };
 
-// The desktop's work area is 1024 x 738; the window is the canvas, 640 x 480.
-TEST_F(StartAndModal, TheFirstWindowIsCentredAndSoIsEveryReturnWithoutAPlace) {
+// The desktop's work area is 1024 x 738; the window is the canvas, 640 x 480. A saved place the
+// window fits is kept; a return to the window without one is centred.
+TEST_F(StartAndModal, ASavedPlaceIsKeptAndAReturnWithoutOneIsCentred) {
+  config.display.windowLeft = 40;
+  config.display.windowTop = 50;
   Start();
-  const auto centred = std::tuple((1024 - 640) / 2, (738 - 480) / 2);
-  EXPECT_EQ(std::tuple(Placed().left, Placed().top), centred);
+  EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple(40, 50));
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
   app->Config().display.windowLeft = -1;
   app->Config().display.windowTop = -1;
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 32, kSwitchUnforced), kSwitchDone);
-  EXPECT_EQ(std::tuple(Placed().left, Placed().top), centred) << "back without a saved place";
+  EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple((1024 - 640) / 2, (738 - 480) / 2))
+      << "back without a saved place";
 }
 
 // A dialog window without a parent is centred in the work area and kept above every other
@@ -60,14 +63,7 @@ TEST_F(StartAndModal, ADialogIsCentredOverItsParentOrAboveTheDesktop) {
   host::DestroyWindow(dialog);
 }
 
-TEST_F(StartAndModal, ASavedPlaceIsKeptWhenTheWindowFitsThere) {
-  config.display.windowLeft = 40;
-  config.display.windowTop = 50;
-  Start();
-  EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple(40, 50));
-}
-
-TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndHidesItAgain) {
+TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndOnlyTheOutermostBracketHidesItAgain) {
   config.pacing.systemCursor = 0;
   Start();
   EXPECT_FALSE(mouse().IsCursorVisible() || mouse().IsSystemCursorShown())
@@ -84,13 +80,8 @@ TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndHidesItAgain) {
   EXPECT_TRUE(loopStood);
   EXPECT_FALSE(mouse().IsSystemCursorShown()) << "hidden again after it";
   EXPECT_TRUE(app->FrameLoopRunning() && !app->IsModal());
-}
 
-TEST_F(StartAndModal, OnlyTheOutermostBracketTouchesTheCursor) {
-  Start();
-  EXPECT_TRUE(mouse().IsCursorVisible()) << "the default setting shows the cursor";
-  app->SetCursorVisible(false);
-  ASSERT_FALSE(mouse().IsSystemCursorShown());
+  // Only the outermost bracket touches the cursor.
   app->BeginModal();
   app->BeginModal();
   EXPECT_TRUE(mouse().IsSystemCursorShown());

@@ -188,6 +188,21 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
   w.ShowChoiceList(false);
   EXPECT_FALSE(w.Choices()->IsVisible());
 
+  // Choice cells: the hover look filled with the background's complement, the text 5 pixels in
+  // (its glyph box a pixel further); the history's renderers measure an edge around their text.
+  w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"A", true}, {"", true}}; });
+  w.ShowChoiceList(true);
+  const ImageSurface &cell = *w.Choices()->GetCellSurface(0),
+                     &blank = *w.Choices()->GetCellSurface(1);
+  EXPECT_EQ(blank.GetPixel(30 + 8, 8), 0x80FFFFFFu);
+  EXPECT_NE(cell.GetPixel(14, 14), blank.GetPixel(14, 14));
+  EXPECT_EQ(cell.GetPixel(13, 14), blank.GetPixel(13, 14));
+  EXPECT_EQ(cell.GetPixel(14, 13), blank.GetPixel(14, 13));
+  Size box;
+  int32_t x = 0, y = 0;
+  w.Renderer(2).MeasureText("A", &box, &x, &y, true, nullptr);
+  EXPECT_LT(x, 0);
+
   w.Release();
   EXPECT_EQ(parts_.PartCount(), 0u);
 }
@@ -304,26 +319,6 @@ TEST_F(TgsWindowsTest, ButtonsCarryTheirLabelsAndTheHitAreaStandsBehindThem) {
                                          second.GetY() + second.GetHeight() / 2));
 }
 
-// Choice cells: the hover look filled with the background's complement, the text 5 pixels in (its
-// glyph box a pixel further); the history's renderers measure an edge around their text.
-TEST_F(TgsWindowsTest, ChoiceCellsAndHistoryRenderersLook) {
-  WriteAll();
-  TgsWindows w(testing_text::FakeSource(), place_);
-  ASSERT_EQ(w.PrepareWindows(), 0);
-  w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"A", true}, {"", true}}; });
-  w.ShowChoiceList(true);
-  const ImageSurface &text = *w.Choices()->GetCellSurface(0),
-                     &blank = *w.Choices()->GetCellSurface(1);
-  EXPECT_EQ(blank.GetPixel(30 + 8, 8), 0x80FFFFFFu);
-  EXPECT_NE(text.GetPixel(14, 14), blank.GetPixel(14, 14));
-  EXPECT_EQ(text.GetPixel(13, 14), blank.GetPixel(13, 14));
-  EXPECT_EQ(text.GetPixel(14, 13), blank.GetPixel(14, 13));
-  Size box;
-  int32_t x = 0, y = 0;
-  w.Renderer(2).MeasureText("A", &box, &x, &y, true, nullptr);
-  EXPECT_LT(x, 0);
-}
-
 // The windows on the screen canvas of two scene pages: a mode-1 exchange swaps the pages'
 // compositions, and the windows and buttons must stay on the shown one; the buttons fade in.
 constexpr uint32_t kBar = 0x10E010, kButton = 0x808080, kShownPage = 0x0000C0, kBackPage = 0xC00000;
@@ -416,9 +411,21 @@ class DrawingScreensHost final : public ScenarioScreensHost {
   int SetMenuItemEnabled(int, bool) override { return 0; }
 };
 
+// Twelve menu buttons in a row and the menu's base picture.
+void WriteMenuPictures(const TempDir& dir) {
+  GmpFile gmp;
+  for (int16_t i = 0; i < kTgsMenuButtons; ++i)
+    gmp.entries.push_back(
+        {"BTN.WGX", 1, int16_t(20 * i), 0, 255, true, 16, 16, GmpFullStateCode(1)});
+  dir.WriteFile("SYS/SM_BG.GMP", tools::WriteGmp(gmp));
+  dir.WriteFile("SYS/SM_BASE.WGX", SolidWgx(260, 40, 0x404040));
+}
+
 // The text history is a full-screen overlay: its dark box lies over the scenario's windows as over
-// the page, though the windows stand on the canvas's upper list.
-TEST_F(TgsWindowsPagesTest, TheHistoryCoversTheWindows) {
+// the page, though the windows stand on the canvas's upper list. The system menu opened at a
+// choice lies over the list, as it lies over the windows.
+TEST_F(TgsWindowsPagesTest, TheHistoryAndTheMenuLieOverTheWindows) {
+  WriteMenuPictures(dir_);
   TgsWindows w(testing_text::FakeSource(), place_);
   ASSERT_EQ(w.PrepareWindows(), 0);
   ShowMessage(w, "abc");
@@ -435,24 +442,7 @@ TEST_F(TgsWindowsPagesTest, TheHistoryCoversTheWindows) {
   EXPECT_EQ(std::tuple(ShownAt(20, 480), ShownAt(5, 590)), std::tuple(window, bar))
       << "the history left a trace";
   display_.SetScreenSurface(nullptr);
-  w.Release();
-}
 
-// Twelve menu buttons in a row and the menu's base picture.
-void WriteMenuPictures(const TempDir& dir) {
-  GmpFile gmp;
-  for (int16_t i = 0; i < kTgsMenuButtons; ++i)
-    gmp.entries.push_back(
-        {"BTN.WGX", 1, int16_t(20 * i), 0, 255, true, 16, 16, GmpFullStateCode(1)});
-  dir.WriteFile("SYS/SM_BG.GMP", tools::WriteGmp(gmp));
-  dir.WriteFile("SYS/SM_BASE.WGX", SolidWgx(260, 40, 0x404040));
-}
-
-// The system menu opened at a choice lies over the list, as it lies over the windows.
-TEST_F(TgsWindowsPagesTest, TheMenuLiesOverTheChoiceList) {
-  WriteMenuPictures(dir_);
-  TgsWindows w(testing_text::FakeSource(), place_);
-  ASSERT_EQ(w.PrepareWindows(), 0);
   w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}, {"no", true}}; });
   w.ShowChoiceList(true);
   ASSERT_NE(w.Choices(), nullptr);

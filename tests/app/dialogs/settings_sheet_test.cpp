@@ -93,8 +93,6 @@ TEST(SettingsSheet, KeyFieldsTakeNamedKeysOnceAndJoystickFieldsTakeButtons) {
   EXPECT_EQ(rig.app.keys, 1);
   EXPECT_EQ(rig.app.joysticks, 1);
   EXPECT_EQ(KeyName(0x1C), "") << "Enter cannot be assigned";
-  EXPECT_EQ(KeyName(0x29), "]");
-  EXPECT_EQ(KeyName(0xD3), "Delete");
 }
 
 TEST(SettingsSheet, TextPageGivesItsNoticesAndSoundIsPutBackOnCancel) {
@@ -149,8 +147,6 @@ TEST(SettingsSheet, WindowOptionsTooltipDelayAndThePointer) {
   EXPECT_EQ(rig.Shown("page:0;2").controls.at(1051).value, 75) << "750 ms";
   rig.Run("page:0;slider:1051:300;1");
   EXPECT_EQ(rig.config.tooltipDelayMs, 3000u);
-  rig.Run("page:0;slider:1051:75;1");
-  EXPECT_EQ(rig.config.tooltipDelayMs, 750u);
   // A delay past the slider's end is shown and kept while the slider is left alone.
   rig.config.tooltipDelayMs = 5000;
   EXPECT_EQ(rig.Shown("page:0;1").controls.at(1051).valueText, "5000 ms");

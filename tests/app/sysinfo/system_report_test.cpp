@@ -20,39 +20,25 @@ std::string ToCp932(std::string_view utf8) {
   return c.text;
 }
 
-// Compares as UTF-8 for a readable difference, then byte for byte.
-void ExpectReport(const std::string& cp932, const std::string& expectedUtf8) {
-  EXPECT_EQ(host::Cp932ToUtf8Lenient(cp932), expectedUtf8);
-  EXPECT_EQ(cp932, ToCp932(expectedUtf8));
+// Every line of the text (UTF-8) ends in CR LF, and the lines that carry what was found come in
+// this order; the fixed texts between them are left out.
+void ExpectLinesInOrder(const std::string& text, std::initializer_list<const char*> expected) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(text.substr(at, end - at));
+  }
+  EXPECT_EQ(at, text.size());
+  EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), lines.size())
+      << "every line ends in CR LF";
+  auto next = lines.begin();
+  for (const char* line : expected) {
+    next = std::find(next, lines.end(), line);
+    ASSERT_NE(next, lines.end()) << "missing or out of order: " << line;
+  }
 }
 
 constexpr uint64_t kMB = 1 << 20;
-
-SystemFacts LinuxBox(std::string language = "ja_JP.UTF-8") {
-  return {.osName = "Linux",
-          .versionText = "6.1.0",
-          .language = std::move(language),
-          .memory = {8192 * kMB, 3000 * kMB, 2048 * kMB, 512 * kMB},
-          .screenWidth = 800,
-          .screenHeight = 600,
-          .bitsPerPixel = 24,
-          .processorCount = 8};
-}
-
-CpuRecord Coppermine() {
-  CpuRecord cpu{.vendor = "GenuineIntel",
-                .family = 6,
-                .model = 8,
-                .stepping = 3,
-                .modelName = "Intel Celeron(Coppermine-128K)",
-                .brand = {},
-                .l1Code = 16,
-                .l1Data = 16,
-                .l2 = 128,
-                .clockMhz = 933.4f};
-  cpu.fpu = cpu.tsc = cpu.cmov = cpu.mmx = cpu.sse = true;
-  return cpu;
-}
 
 TEST(SystemReportTest, LongFormWithEveryDevice) {
   const ReportRecord record{.title = ToCp932("星の庭"),
@@ -62,15 +48,31 @@ TEST(SystemReportTest, LongFormWithEveryDevice) {
                             .extraLine1 = ToCp932("体験版"),
                             .extraLine2 = {},
                             .longForm = true};
-  SystemFacts system = LinuxBox();
+  SystemFacts system{.osName = "Linux",
+                     .versionText = "6.1.0",
+                     .language = "ja_JP.UTF-8",
+                     .memory = {8192 * kMB, 3000 * kMB, 2048 * kMB, 512 * kMB},
+                     .screenWidth = 800,
+                     .screenHeight = 600,
+                     .bitsPerPixel = 24,
+                     .processorCount = 8};
   system.directXVersion[0] = 4 << 16 | 9;
   system.directXVersion[1] = 0 << 16 | 904;
   const MonitorFacts first{{0, 0, 1920, 1080}, {}, 32, 60, {}, "Card", true};
   MonitorList monitors({first, {{1920, 0, 3200, 1024}, {}, 16, 1, {}, "Card", false}});
 
   ReportFacts f;
-  f.processor = Coppermine();
-  f.processor.brand = "Brand X";
+  f.processor = CpuRecord{.vendor = "GenuineIntel",
+                          .family = 6,
+                          .model = 8,
+                          .stepping = 3,
+                          .modelName = "Intel Celeron(Coppermine-128K)",
+                          .brand = "Brand X",
+                          .l1Code = 16,
+                          .l1Data = 16,
+                          .l2 = 128,
+                          .clockMhz = 933.4f};
+  f.processor.fpu = f.processor.tsc = f.processor.cmov = f.processor.mmx = f.processor.sse = true;
   f.display.initialised = true;
   f.display.path = PresentPath::kDirectDraw;
   f.display.vsync = true;
@@ -106,92 +108,48 @@ TEST(SystemReportTest, LongFormWithEveryDevice) {
   f.programPath = "/opt/game/run";
   f.workingFolder = "/opt/game";
   f.highResTimer = true;
-  auto fixed = [](std::string root, uint64_t freeMb, uint64_t totalMb, std::string label) {
-    return DriveFacts{std::move(root), DriveType::kFixed, true,
-                      freeMb * kMB,    totalMb * kMB,     std::move(label)};
-  };
-  auto other = [](std::string root, DriveType type) {
-    return DriveFacts{std::move(root), type, false, 0, 0, ""};
-  };
-  f.drives = {fixed("/", 1234567, 2000000, "root"), other("/media/usb", DriveType::kRemovable),
-              other("/cdrom", DriveType::kCdRom), other("/odd", DriveType::kFixed)};
+  f.drives = {{"/", DriveType::kFixed, true, 1234567 * kMB, 2000000 * kMB, "root"},
+              {"/media/usb", DriveType::kRemovable, false, 0, 0, ""},
+              {"/odd", DriveType::kFixed, false, 0, 0, ""}};
   f.processes = std::vector<ProcessFacts>{{1, "init", "/sbin/init"}, {42, ToCp932("ゲーム"), ""}};
 
-  ExpectReport(BuildSystemReport(record, SystemInfo(system), &monitors, f),
-               "「星の庭」Version 1.02b\r\n"
-               "体験版\r\n"
-               "\r\n------ システム ------\r\n"
-               "OS              : Linux (6.1.0) ja_JP.UTF-8\r\n"
-               "DirectX         : DirectX 9 (4.09.00.0904)\r\n"
-               "CPU             : Intel Celeron(Coppermine-128K) [ Brand X ]\r\n"
-               "メモリ          : 8192MB (3000MB 使用可能)\r\n"
-               "ビデオメモリ    : 64.000 MB (48.000MB 使用中 / 16.000MB 使用可能)\r\n"
-               "ページファイル  : 1536MB 使用中 / 512MB 使用可能\r\n"
-               "ディスプレイ    : Card[1] 1920x1080 32bit 60Hz (Primary)\r\n"
-               "                  Card[2] 1280x1024 16bit\r\n"
-               "画面更新方法    : DirectDraw\r\n"
-               "実行ファイル    : /opt/game/run\r\n"
-               "作業フォルダ    : /opt/game\r\n"
-               "高分解能タイマー: 使用する\r\n"
-               "フレームスキップ: 無効\r\n\r\n"
-               "------ ウィンドウモード ------\r\n"
-               "< DirectDraw >\r\n"
-               "ビデオカード      : Soft Card\r\n"
-               "ドライバファイル  : soft.drv\r\n"
-               "ドライバ Version  : 6.14.10.2\r\n"
-               "動作モード        : HAL\r\n"
-               "ハードウェア拡縮  : 無効\r\n"
-               "プライマリバッファ: VRAM / Caps[0x10000200]\r\n"
-               "バックバッファ    : システムメモリ / Caps[0x00000800]\r\n"
-               "ピクセル情報      : 16bit Type[0x0008] RGB565/0000f800:000007e0:0000001f\r\n"
-               "VSync待ち描画     : 有効\r\n"
-               "DirectDraw Flip   : 無効\r\n"
-               "------ Direct3D ------\r\n"
-               "動作モード            : T&L\r\n"
-               "αブレンディング      : 有効\r\n"
-               "グーローαブレンド    : 無効\r\n"
-               "αテスト              : 有効\r\n"
-               "隠れサーフェスの除去  : 無効\r\n"
-               "最大テクスチャステージ: 8\r\n"
-               "最小テクスチャサイズ  : 1 x 1\r\n"
-               "最大テクスチャサイズ  : 2048 x 2048\r\n"
-               "テクスチャ能力        : 0x00000122\r\n"
-               "テクスチャブレンド能力: 0x00000001\r\n"
-               "転送元αブレンド能力  : 0x00000002\r\n"
-               "転送先αブレンド能力  : 0x00000003\r\n"
-               "テクスチャサイズ制限  : 幅と高さは2の二乗 / 正方形のみ / 特定条件下で制限なし\r\n"
-               "<サポートテクスチャフォーマット>\r\n"
-               "  16bpp   RGB    5,5,5\r\n"
-               "  16bpp   RGB    5,6,5\r\n"
-               "  32bpp  ARGB  8,8,8,8\r\n"
-               "------ CPU ------\r\n"
-               "CPU情報    : Intel Celeron(Coppermine-128K) [ Brand X ]\r\n"
-               "             Vender GenuineIntel / Type 0 / Family 6 / Model 8 / Stepping 3\r\n"
-               "CPUクロック: 933MHz (8 CPU)\r\n"
-               "キャッシュ : L1 C-Cache 16KB / L1 D-Cache 16KB / L2 Cache 128KB\r\n"
-               "拡張機能   : FPU ○ / TSC ○ / CMOV ○\r\n"
-               "             MMX ○ / SSE ○ / SSE2 × / SSE3 ×\r\n"
-               "             MMX+ × / 3DNow! × / 3DNow!+ × / HTT ×\r\n\r\n"
-               "----- DirectSound -----\r\n"
-               "DirectSound状態 : 有効\r\n"
-               "サウンドカード  : Speakers\r\n"
-               "ドライバファイル: snd.sys\r\n"
-               "サウンドカード  : Headset\r\n"
-               "ドライバファイル: usb.sys\r\n"
-               "※複数のサウンドデバイスが接続されています。\r\n"
-               "\r\n----- 入力デバイス -----\r\n"
-               "入力検知方式    : DirectInput\r\n"
-               "キーボード      : 256 キー\r\n"
-               "マウス          : 3 軸 / 5 ボタン\r\n"
-               "ジョイスティック: No.2 / Pad / 2 軸 / 10 ボタン\r\n\r\n"
-               "----- ドライブ情報 -----\r\n"
-               " [/]   1,234,567 /   2,000,000 MB (root)\r\n"
-               " [/media/usb] リムーバブルドライブ\r\n"
-               " [/cdrom] CD/DVD-ROM ドライブ\r\n"
-               " [/odd] 不明\r\n"
-               "\r\n----- プロセス -----\r\n"
-               "init\r\n"
-               "ゲーム\r\n");
+  const std::string report =
+      host::Cp932ToUtf8Lenient(BuildSystemReport(record, SystemInfo(system), &monitors, f));
+  EXPECT_EQ(report.find("Primary Sound Driver"), std::string::npos) << "the default device";
+  ExpectLinesInOrder(
+      report, {"「星の庭」Version 1.02b",
+               "体験版",
+               "OS              : Linux (6.1.0) ja_JP.UTF-8",
+               "DirectX         : DirectX 9 (4.09.00.0904)",
+               "CPU             : Intel Celeron(Coppermine-128K) [ Brand X ]",
+               "メモリ          : 8192MB (3000MB 使用可能)",
+               "ビデオメモリ    : 64.000 MB (48.000MB 使用中 / 16.000MB 使用可能)",
+               "ページファイル  : 1536MB 使用中 / 512MB 使用可能",
+               "ディスプレイ    : Card[1] 1920x1080 32bit 60Hz (Primary)",
+               "                  Card[2] 1280x1024 16bit",
+               "画面更新方法    : DirectDraw",
+               "高分解能タイマー: 使用する",
+               "ドライバ Version  : 6.14.10.2",
+               "プライマリバッファ: VRAM / Caps[0x10000200]",
+               "バックバッファ    : システムメモリ / Caps[0x00000800]",
+               "ピクセル情報      : 16bit Type[0x0008] RGB565/0000f800:000007e0:0000001f",
+               "動作モード            : T&L",
+               "テクスチャサイズ制限  : 幅と高さは2の二乗 / 正方形のみ / 特定条件下で制限なし",
+               "  16bpp   RGB    5,5,5",
+               "  32bpp  ARGB  8,8,8,8",
+               "             Vender GenuineIntel / Type 0 / Family 6 / Model 8 / Stepping 3",
+               "CPUクロック: 933MHz (8 CPU)",
+               "キャッシュ : L1 C-Cache 16KB / L1 D-Cache 16KB / L2 Cache 128KB",
+               "             MMX ○ / SSE ○ / SSE2 × / SSE3 ×",
+               "サウンドカード  : Speakers",
+               "サウンドカード  : Headset",
+               "※複数のサウンドデバイスが接続されています。",
+               "ジョイスティック: No.2 / Pad / 2 軸 / 10 ボタン",
+               " [/]   1,234,567 /   2,000,000 MB (root)",
+               " [/media/usb] リムーバブルドライブ",
+               " [/odd] 不明",
+               "init",
+               "ゲーム"});
 }
 
 TEST(ReportTextTest, EdgesOfTheSharedPieces) {
@@ -331,46 +289,33 @@ TEST_F(StartupLogTest, WritesEverySectionInStartUpOrder) {
   log.Finish(drives, std::vector<ProcessFacts>{{1, "init", "/sbin/init"}, {7, "worker", ""}});
   EXPECT_FALSE(log.IsOpen());
 
-  // The lines that carry what was found, in order; the fixed texts between them are left out.
   const std::string text = ReadLog();
-  std::vector<std::string> lines;
-  size_t at = 0;
-  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
-    lines.push_back(text.substr(at, end - at));
-  }
-  EXPECT_EQ(at, text.size());
-  EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), lines.size())
-      << "every line ends in CR LF";
   EXPECT_EQ(text.find("Default"), std::string::npos) << "the default sound device is left out";
-  auto next = lines.begin();
-  for (const char* line :
-       {"< Initialize Start...  2026/03/07  09:05:58 >",
-        "「星の庭」Version 1.02b",
-        "Memory   : 4096MB (Avail 1024MB)",
-        "Display  : 1920 x 1080  32bit 60Hz (Primary)",
-        "           1280 x 1024  32bit 60Hz",
-        "PageFile : 2048MB (Avail 2000MB)",
-        "Name    : Some Brand",
-        "CpuClock: 2.40GHz (2 CPU)",
-        "Support : FPU ○ / TSC × / CMOV ×",
-        "JoyStick: None",
-        "<Device 1>",
-        "Driver Name: Speakers",
-        "Display : 640 x 480  16bit",
-        "Pixel         : 32bit  Type[0x0020]  RGB 888 / 00ff0000:0000ff00:000000ff",
-        "16bpp  ARGB  4,4,4,4",
-        "32bpp   RGB    8,8,8",
-        "The square of 2",
-        "Only a square",
-        " [/]           5 /   1,234,567 MB",
-        " [/mnt/cd] CD/DVD-ROM Drive",
-        " [/mnt/odd] Unknown",
-        "/sbin/init",
-        "worker",
-        "< Initialize Done...  2026/03/07  09:05:59 >"}) {
-    next = std::find(next, lines.end(), line);
-    ASSERT_NE(next, lines.end()) << "missing or out of order: " << line;
-  }
+  ExpectLinesInOrder(text,
+                     {"< Initialize Start...  2026/03/07  09:05:58 >",
+                      "「星の庭」Version 1.02b",
+                      "Memory   : 4096MB (Avail 1024MB)",
+                      "Display  : 1920 x 1080  32bit 60Hz (Primary)",
+                      "           1280 x 1024  32bit 60Hz",
+                      "PageFile : 2048MB (Avail 2000MB)",
+                      "Name    : Some Brand",
+                      "CpuClock: 2.40GHz (2 CPU)",
+                      "Support : FPU ○ / TSC × / CMOV ×",
+                      "JoyStick: None",
+                      "<Device 1>",
+                      "Driver Name: Speakers",
+                      "Display : 640 x 480  16bit",
+                      "Pixel         : 32bit  Type[0x0020]  RGB 888 / 00ff0000:0000ff00:000000ff",
+                      "16bpp  ARGB  4,4,4,4",
+                      "32bpp   RGB    8,8,8",
+                      "The square of 2",
+                      "Only a square",
+                      " [/]           5 /   1,234,567 MB",
+                      " [/mnt/cd] CD/DVD-ROM Drive",
+                      " [/mnt/odd] Unknown",
+                      "/sbin/init",
+                      "worker",
+                      "< Initialize Done...  2026/03/07  09:05:59 >"});
 }
 
 TEST_F(StartupLogTest, UnwritableFolderAnswersTheFailureCode) {
