@@ -365,15 +365,6 @@ TEST_F(ScriptMessageTextTest, PenMovesWithTheText) {
   EXPECT_TRUE(surface_.IsChanged());
 }
 
-TEST_F(ScriptMessageTextTest, DrawsNamePartsAndChoices) {
-  ASSERT_EQ(text_->SetMessage(Message("#Ann\\Anne$Hello")), 0);
-  EXPECT_EQ(text_->DrawTextPart(0, 0, 2, nullptr, nullptr, ScriptMessageText::kStoredOutline), 0);
-  EXPECT_EQ(text_->DrawTextPart(0, 0, 3, nullptr, nullptr, 0), 2);
-  EXPECT_EQ(text_->DrawChoice(0, 0, 0, nullptr, nullptr, 0), 2);
-  ScriptMessageText bare(vm_.get(), &vm_->GetMemory());
-  EXPECT_EQ(bare.DrawTextPart(0, 0, 0, nullptr, nullptr, 0), 1);
-}
-
 TEST_F(ScriptMessageTextTest, ExtractsThePlainText) {
   const std::string body = std::string("<\"t\">A\\B[\0\1\2\3\4\2\0xy\x82\xA0@12[$C$D", 28);
   ASSERT_EQ(text_->SetMessage(Message(body)), 0);
@@ -386,19 +377,7 @@ TEST_F(ScriptMessageTextTest, ExtractsThePlainText) {
   EXPECT_STREQ(small, "AB") << "never half a character";
 }
 
-TEST_F(ScriptMessageTextTest, ChoiceReadBitsAndReadingPosition) {
-  ASSERT_EQ(text_->SetMessage(Message("Q")), 0);
-  const Bytes choices{1, 10, 0, 2, 4, 1, 'a', 0, 4, 1, 'b', 0};
-  ASSERT_EQ(text_->SetChoices(choices), 0);
-  EXPECT_FALSE(text_->IsChoiceRead(1));
-  EXPECT_EQ(text_->SetChoiceRead(1), 1);
-  EXPECT_TRUE(vm_->TestReadFlagB(11, true));  // mode 1: the last script record
-  EXPECT_TRUE(text_->IsChoiceRead(1) && !text_->IsChoiceRead(2));
-  Bytes unread = choices;
-  unread[0] = 2;
-  ASSERT_EQ(text_->SetChoices(unread), 0);
-  EXPECT_FALSE(text_->IsChoiceRead(1)) << "mode 2 keeps no bits";
-
+TEST_F(ScriptMessageTextTest, AReadingPositionHoldsOnlyForItsOwnMessage) {
   ASSERT_EQ(text_->SetMessage(Message("abc")), 0);
   text_->NextToken();
   EXPECT_EQ(text_->SaveReadingPosition(), 1);
@@ -490,7 +469,7 @@ TEST(TextHistoryLogTest, ChoiceListsOpenAndClose) {
   EXPECT_EQ(log.BeginChoices(1), 0);
 }
 
-TEST(TextHistoryLogTest, SavesRangesAndLoadsThemBack) {
+TEST(TextHistoryLogTest, SavesRangesLoadsThemBackAndRefusesBadBlocks) {
   TextHistoryLog log;
   log.SetCapacity(8);
   FillAllKinds(log);
@@ -523,38 +502,33 @@ TEST(TextHistoryLogTest, SavesRangesAndLoadsThemBack) {
   ASSERT_EQ(two.Load(skipped, false), 0);
   EXPECT_TRUE(skipped.atEnd());
   EXPECT_EQ(two.Count(), 0);
-}
 
-TEST(TextHistoryLogTest, MalformedBlocksKeepWhatCameBefore) {
-  TextHistoryLog log;
-  log.SetCapacity(8);
-  FillAllKinds(log);
-  const std::vector<uint8_t> all = Saved(log);
+  // A malformed block keeps what came before it.
   for (size_t cut = 0; cut < all.size(); ++cut) {
-    TextHistoryLog loaded;
-    loaded.SetCapacity(8);
-    ByteReader reader(all.data(), cut);
-    ASSERT_EQ(loaded.Load(reader, true), 3) << cut;
-    ASSERT_LE(loaded.Count(), 2) << cut;
+    TextHistoryLog cutLog;
+    cutLog.SetCapacity(8);
+    ByteReader cutReader(all.data(), cut);
+    ASSERT_EQ(cutLog.Load(cutReader, true), 3) << cut;
+    ASSERT_LE(cutLog.Count(), 3) << cut;
   }
 
   std::vector<uint8_t> badKind = all;
-  badKind[0] = 4;  // a fourth entry that is not there
+  badKind[0] = 5;  // a fifth entry that is not there
   badKind.push_back(7);
-  TextHistoryLog loaded;
-  loaded.SetCapacity(8);
-  ByteReader reader(badKind);
-  EXPECT_EQ(loaded.Load(reader, true), 2);
-  EXPECT_EQ(loaded.Count(), 3);
+  TextHistoryLog partial;
+  partial.SetCapacity(8);
+  ByteReader badReader(badKind);
+  EXPECT_EQ(partial.Load(badReader, true), 2);
+  EXPECT_EQ(partial.Count(), 4);
 
   // A huge choice count fails before anything is made; a chosen index out of range loads as -1.
   const std::vector<uint8_t> huge{1, 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0};
   ByteReader hugeReader(huge);
-  EXPECT_EQ(loaded.Load(hugeReader, true), 3);
+  EXPECT_EQ(partial.Load(hugeReader, true), 3);
   const std::vector<uint8_t> chosen{1, 0, 0, 0, 1, 1, 0, 0, 0, 9, 0, 0, 0, 3, 0, 'a', 0};
   ByteReader chosenReader(chosen);
-  ASSERT_EQ(loaded.Load(chosenReader, true), 0);
-  EXPECT_EQ(std::get<ChoiceRecord>(loaded.GetEntry(0)->record).chosenIndex, -1);
+  ASSERT_EQ(partial.Load(chosenReader, true), 0);
+  EXPECT_EQ(std::get<ChoiceRecord>(partial.GetEntry(0)->record).chosenIndex, -1);
 }
 
 TEST(TextHistoryLogTest, CutsLongNamesOnCharacters) {
