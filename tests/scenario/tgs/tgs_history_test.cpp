@@ -167,8 +167,6 @@ TEST_F(HistoryWindowTest, QuitAfterASceneRestoresScreenAndMenu) {
   view.clicks[kFirst] = 0;
   host.quitAtTurn = kFirst + 1;
   EXPECT_EQ(Run(), kHistoryQuit);
-  EXPECT_EQ(host.voices, (std::vector<std::string>{"voice1"}));
-  EXPECT_EQ(view.scene.GetWidth(), 800);  // the snapshot was drawn into the scene layer
   EXPECT_FALSE(view.screenIsScene);
   EXPECT_EQ(view.closes, 1);
   EXPECT_EQ(view.menu, (std::map<int, bool>{{0, true}, {1, false}, {2, true}}));
@@ -294,11 +292,7 @@ TEST(SystemMenuPlace, BesideThePointerClampedToTheScreen) {
   }
 }
 
-TEST_F(SystemMenuTest, ThePointerGoesOntoTheRowButtonUnlessAtTheCorner) {
-  Menu(4).px = 10, host.menu.py = 10;
-  EXPECT_EQ(frame.SystemMenu(), 11);
-  EXPECT_EQ(host.menu.moved, (std::pair<int32_t, int32_t>{8 + 58, 8 + 11}));
-
+TEST_F(SystemMenuTest, ThePointerStaysAtTheCornerOrWhereItCannotBePlaced) {
   host.settings.menuRow = 200;  // from the player's file: clamped to the last button
   Menu(4).px = 799, host.menu.py = 599;
   EXPECT_EQ(frame.SystemMenu(), 11);
@@ -326,7 +320,7 @@ TEST_F(SystemMenuTest, SwitchesDisableTheirButtonsAndAutoPlayIsChecked) {
   EXPECT_TRUE(host.menu.tips.empty()) << "a disabled skip button has no tip";
 }
 
-TEST_F(SystemMenuTest, RightClickCancelOrAClickOutsideCloses) {
+TEST_F(SystemMenuTest, RightClickOrCancelCloses) {
   Menu(-1, 2);
   host.clickTurns = {host.turns + 1};  // inside: nothing
   const int before = host.turns;
@@ -338,10 +332,6 @@ TEST_F(SystemMenuTest, RightClickCancelOrAClickOutsideCloses) {
   host.actionTurns = {{host.turns + 2, 5}};
   EXPECT_EQ(frame.SystemMenu(), kMenuClosed);
   EXPECT_LT(host.turns, 900) << "the cancel action";
-  Menu(-1, 900).laterX = 100;
-  host.clickTurns = {host.turns + 2};
-  EXPECT_EQ(frame.SystemMenu(), kMenuClosed);
-  EXPECT_LT(host.turns, 900) << "a left click outside";
   host.settings.noMenuFade = true;
   Menu();
   frame.SystemMenu();

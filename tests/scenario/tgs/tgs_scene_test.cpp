@@ -369,41 +369,6 @@ TEST_F(SceneStateFrame, SaveLoadSaveGivesTheSameBytes) {
   test::CheckOrWriteFuzzSeeds("scene_block", seeds);
 }
 
-// A game saved while its first message waits, with one looping effect still looping and one
-// stopped: the load brings back the loop that still played, shows the saved message once, and
-// the message after it stands alone in the window; the scene keeps its name.
-TEST_F(SceneStateFrame, ALoadResumesWithTheLoopsThatPlayedAndTheMessageShownOnce) {
-  files.Put("SCRIPT\\TWO.TOB",
-            Tob(".tob1\nSetSpeakerName \"HILL\"\nMessageBegin 0\n\"A\"\nMessageWait\n"
-                "MessageBegin 1\n"
-                "\"B\"\nMessageWait\n.end\n"));
-  host.settings.effectSoundOn = false;
-  auto first = NewFrame();
-  ASSERT_EQ(first->Setup("1\n"), 0);
-  ASSERT_EQ(first->Start("TWO"), 0);
-  first->Sound().PlayEffect("SE\\KEPT.OGG", 0, 0, true);
-  first->Sound().PlayEffect("SE\\GONE.OGG", 1, 1, true);
-  first->Sound().StopEffect(1);
-  host.quitAtTurn = 3;  // the save is taken while "A" waits
-  ASSERT_EQ(first->BeginRun(false), 0);
-  ASSERT_EQ(TgsRunStep(*first), -1);
-  const std::vector<uint8_t> saved = Save(*first, false);
-
-  host.quitAtTurn = -1, host.turns = 0, host.clickTurns = {2, 4};
-  host.shown.clear();
-  auto second = NewFrame();
-  ASSERT_EQ(second->Setup("1\n"), 0);
-  ByteReader in(saved);
-  ASSERT_EQ(second->LoadScene(in), 0);
-  EXPECT_EQ(second->ViewText(), "A") << "a save taken before the run goes on would lose it";
-  const auto& replay = second->Sound().ReplayRecords();
-  EXPECT_EQ(std::tuple(replay[0].name, replay[1].name), std::tuple("SE\\KEPT.OGG", ""));
-  ASSERT_EQ(second->BeginRun(true), 0);
-  EXPECT_EQ(TgsRunStep(*second), kTgsStepEnded);
-  EXPECT_EQ(host.shown, (std::vector<std::string>{"|A", "|B"}));
-  EXPECT_EQ(second->SceneLabel(), "HILL");
-}
-
 TEST_F(SceneStateFrame, ARefusedLoadLeavesTheFrameAsItWas) {
   auto source = NewFrame();
   ASSERT_EQ(source->Start("RUN"), 0);
@@ -461,23 +426,6 @@ class RecordingRebuild : public TgsRebuildTarget {
  private:
   void Note(std::string step) { steps.push_back(std::move(step)); }
 };
-
-TEST(SceneRebuild, TheTenStepsInOrder) {
-  auto full = FullBlock();
-  TgsSceneBlock& b = *full;
-  b.sprites[0].name = "BACK";  // back group, page 0
-  b.sprites[0].charIndex = 1;
-  b.sprites[0].priority = 10000;
-  b.sprites[12].name = "ANN2";  // characters, page 1 slot 1
-  b.sprites[12].charIndex = 0;
-  b.sprites[12].priority = 20100;
-  RecordingRebuild r;
-  EXPECT_EQ(RebuildScene(b, r, false, false), 0);
-  EXPECT_EQ(r.steps, (std::vector<std::string>{
-                         "sprite 0/0 CH\\ANN", "sprite 0/1 ANN2", "sprite 1/0 BACK",
-                         "sprite 2/0 FX", "background 0", "background 1", "slot 0", "slot 2",
-                         "effects", "control 2", "quake", "tail", "music 3 0", "window"}));
-}
 
 TEST(SceneRebuild, ClosingFadeRunsOnlyOnAStillScene) {
   // A plain picture on page 0 and nothing moving: the fade, and the music fades in with it.
