@@ -92,9 +92,9 @@ std::vector<uint32_t> Colours(const HistoryPage& page) {
   return rgb;
 }
 
-TEST(HistoryPageLayout, MarkGroupsVoicesAndSnapshots) {
+TEST(HistoryPageLayout, MarkGroupsVoicesSnapshotsAndChoiceColours) {
   TextHistoryLog log;
-  log.SetCapacity(16);
+  log.SetCapacity(64);
   Message(log, "A", 18, nullptr, nullptr, 5);  // 30 high, white: its group has no voice yet
   Message(log, "B", 18, nullptr, "v1", 5);     // same group, voiced from here
   Snapshot(log);                               // ends the group, goes with its voice
@@ -112,11 +112,9 @@ TEST(HistoryPageLayout, MarkGroupsVoicesAndSnapshots) {
   // Scrolled by 40: the first group's box starts at the top and is cut.
   const HistoryPage scrolled = LayoutHistoryPage(log, kLine, 40);
   EXPECT_EQ(std::tie(scrolled.boxes[0].y, scrolled.boxes[0].height), std::make_tuple(0, 20));
-}
 
-TEST(HistoryPageLayout, SixteenBoxesAtMostAndChoiceColours) {
-  TextHistoryLog log;
-  log.SetCapacity(64);
+  // Sixteen boxes at most.
+  log.Clear();
   for (int i = 0; i < 20; ++i) Message(log, "m", 8, nullptr, "v");  // 20 pixels each
   EXPECT_EQ(LayoutHistoryPage(log, kLine, 0).boxes.size(), size_t(kHistoryVoiceBoxes));
   log.Clear();
