@@ -222,7 +222,7 @@ TEST(MessageTextEngineTest, HistoryRingSavesAndLoads) {
   EXPECT_EQ(same.HistoryCount(), 0);
 }
 
-TEST(MessageTextEngineTest, ChoicesAndTheirHistory) {
+TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
   GuestMemory memory(1 << 20);
   const uint32_t town = memory.AllocateCopy(Of("town"), true);
   MessageTextEngine e(&memory);
@@ -277,25 +277,22 @@ TEST(MessageTextEngineTest, ChoicesAndTheirHistory) {
   ASSERT_EQ(corrupt.SetChoices(Bytes{0, 0, 0, 2, 200, 1, 'a', 0}), 0);
   EXPECT_EQ(corrupt.ChoiceCount(), 0);
   EXPECT_FALSE(corrupt.GetChoiceText(0));
-}
 
-TEST(MessageTextEngineTest, PackingCutsLongReferencedChoices) {
-  GuestMemory memory(1 << 20);
-  // A Japanese text that grows the choice past a length byte.
+  // A Japanese text that grows a referenced choice past a length byte is cut when packed.
   std::string longText;
   for (int i = 0; i < 200; ++i) longText += "\x82\xA0";
   const uint32_t address = memory.AllocateCopy(Of(longText), true);
-  MessageTextEngine e(&memory);
-  e.SetHistoryEnabled(true);
-  e.SetHistoryCapacity(2);
-  e.SetMessage(Message(Of("Q")));
+  MessageTextEngine packing(&memory);
+  packing.SetHistoryEnabled(true);
+  packing.SetHistoryCapacity(2);
+  packing.SetMessage(Message(Of("Q")));
   const Bytes text = Reference(0, address);
-  Bytes list{1, static_cast<uint8_t>(text.size() + 3), 1};
-  list.insert(list.end(), text.begin(), text.end());
-  list.push_back(0);
-  ASSERT_EQ(e.SetChoices(Cat({Bytes{2, 0, 0}, list})), 0);
-  ASSERT_EQ(e.StoreChoicesInHistory(), 0);
-  const std::vector<uint8_t>& packed = e.HistoryEntry(0)->choices;
+  Bytes longList{1, static_cast<uint8_t>(text.size() + 3), 1};
+  longList.insert(longList.end(), text.begin(), text.end());
+  longList.push_back(0);
+  ASSERT_EQ(packing.SetChoices(Cat({Bytes{2, 0, 0}, longList})), 0);
+  ASSERT_EQ(packing.StoreChoicesInHistory(), 0);
+  const std::vector<uint8_t>& packed = packing.HistoryEntry(0)->choices;
   ASSERT_EQ(packed.size(), packed[0]);
   EXPECT_EQ(packed[0], 252 + 3);  // 126 characters, never half of one
 }

@@ -494,7 +494,8 @@ class TgsSoundTest : public ::testing::Test {
   RecordingPort port;
 };
 
-TEST_F(TgsSoundTest, NegativeSlotsTakeTheEffectChannelsInTurn) {
+// A negative slot takes the effect channels in turn, or names any channel.
+TEST_F(TgsSoundTest, NegativeSlots) {
   for (int i = 0; i < 5; ++i) EXPECT_EQ(sound.PlayEffect("SE\\A.OGG", -1, 0, false), 0);
   EXPECT_EQ(port.log,
             (std::vector<std::string>{"load 8 SE\\A.OGG", "play 8", "load 9 SE\\A.OGG", "play 9",
@@ -503,6 +504,19 @@ TEST_F(TgsSoundTest, NegativeSlotsTakeTheEffectChannelsInTurn) {
   sound.UnloadAllEffects();
   EXPECT_EQ(sound.Turn(), 0) << "unloading starts the turn again";
   EXPECT_EQ(sound.PickEffectChannel(std::nullopt, 2, 0), 10);
+
+  // A negative slot names any channel: bytes exist for 0-11 only, the rest is the manager's.
+  sound.PlayEffect("SE\\LOOP.OGG", 3, 0, true);
+  EXPECT_EQ(sound.StopEffect(-11), 0);
+  EXPECT_FALSE(sound.Looping(11));
+  EXPECT_EQ(sound.StopEffect(-40), kPortBadIndex);
+  EXPECT_EQ(sound.StopEffect(INT32_MIN), kPortBadIndex);
+  EXPECT_EQ(sound.PlayEffect("SE\\X.OGG", 20, 0, true), 0);  // channel 28: no byte, no record
+  for (const TgsReplayRecord& r : sound.ReplayRecords()) EXPECT_NE(r.name, "SE\\X.OGG");
+  EXPECT_EQ(sound.FadeInEffect("SE\\IN.OGG", 0, -1, 0), 0);
+  EXPECT_EQ(port.log.back(), "fadein 8 SE\\IN.OGG 1000");
+  EXPECT_TRUE(sound.Looping(8));
+  EXPECT_EQ(sound.ReplayRecords()[0].name, "SE\\IN.OGG");
 }
 
 TEST_F(TgsSoundTest, LoopsAreRecordedForReplayEvenWithEffectsOff) {
@@ -560,21 +574,6 @@ TEST_F(TgsSoundTest, WaitsEndAsTheyShould) {
   host.quitAtTurn = host.turns + 1;
   EXPECT_EQ(sound.WaitEffectFade(3, true, true, false), -1);
   EXPECT_TRUE(port.log.empty()) << "quitting stops nothing";
-}
-
-TEST_F(TgsSoundTest, NegativeSlotsOutsideTheLoopingTable) {
-  // A negative slot names any channel: bytes exist for 0-11 only, the rest is the manager's.
-  sound.PlayEffect("SE\\LOOP.OGG", 3, 0, true);
-  EXPECT_EQ(sound.StopEffect(-11), 0);
-  EXPECT_FALSE(sound.Looping(11));
-  EXPECT_EQ(sound.StopEffect(-40), kPortBadIndex);
-  EXPECT_EQ(sound.StopEffect(INT32_MIN), kPortBadIndex);
-  EXPECT_EQ(sound.PlayEffect("SE\\X.OGG", 20, 0, true), 0);  // channel 28: no byte, no record
-  for (const TgsReplayRecord& r : sound.ReplayRecords()) EXPECT_NE(r.name, "SE\\X.OGG");
-  EXPECT_EQ(sound.FadeInEffect("SE\\IN.OGG", 0, -1, 0), 0);
-  EXPECT_EQ(port.log.back(), "fadein 8 SE\\IN.OGG 1000");
-  EXPECT_TRUE(sound.Looping(8));
-  EXPECT_EQ(sound.ReplayRecords()[0].name, "SE\\IN.OGG");
 }
 
 TEST_F(TgsSoundTest, VoiceResults) {
