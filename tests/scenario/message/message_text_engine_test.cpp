@@ -222,7 +222,7 @@ TEST(MessageTextEngineTest, HistoryRingSavesAndLoads) {
   EXPECT_EQ(same.HistoryCount(), 0);
 }
 
-TEST(MessageTextEngineTest, ChoicesAndTheirHistory) {
+TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
   GuestMemory memory(1 << 20);
   const uint32_t town = memory.AllocateCopy(Of("town"), true);
   MessageTextEngine e(&memory);
@@ -277,25 +277,22 @@ TEST(MessageTextEngineTest, ChoicesAndTheirHistory) {
   ASSERT_EQ(corrupt.SetChoices(Bytes{0, 0, 0, 2, 200, 1, 'a', 0}), 0);
   EXPECT_EQ(corrupt.ChoiceCount(), 0);
   EXPECT_FALSE(corrupt.GetChoiceText(0));
-}
 
-TEST(MessageTextEngineTest, PackingCutsLongReferencedChoices) {
-  GuestMemory memory(1 << 20);
-  // A Japanese text that grows the choice past a length byte.
+  // A Japanese text that grows a referenced choice past a length byte is cut when packed.
   std::string longText;
   for (int i = 0; i < 200; ++i) longText += "\x82\xA0";
   const uint32_t address = memory.AllocateCopy(Of(longText), true);
-  MessageTextEngine e(&memory);
-  e.SetHistoryEnabled(true);
-  e.SetHistoryCapacity(2);
-  e.SetMessage(Message(Of("Q")));
+  MessageTextEngine packing(&memory);
+  packing.SetHistoryEnabled(true);
+  packing.SetHistoryCapacity(2);
+  packing.SetMessage(Message(Of("Q")));
   const Bytes text = Reference(0, address);
-  Bytes list{1, static_cast<uint8_t>(text.size() + 3), 1};
-  list.insert(list.end(), text.begin(), text.end());
-  list.push_back(0);
-  ASSERT_EQ(e.SetChoices(Cat({Bytes{2, 0, 0}, list})), 0);
-  ASSERT_EQ(e.StoreChoicesInHistory(), 0);
-  const std::vector<uint8_t>& packed = e.HistoryEntry(0)->choices;
+  Bytes longList{1, static_cast<uint8_t>(text.size() + 3), 1};
+  longList.insert(longList.end(), text.begin(), text.end());
+  longList.push_back(0);
+  ASSERT_EQ(packing.SetChoices(Cat({Bytes{2, 0, 0}, longList})), 0);
+  ASSERT_EQ(packing.StoreChoicesInHistory(), 0);
+  const std::vector<uint8_t>& packed = packing.HistoryEntry(0)->choices;
   ASSERT_EQ(packed.size(), packed[0]);
   EXPECT_EQ(packed[0], 252 + 3);  // 126 characters, never half of one
 }
@@ -365,15 +362,6 @@ TEST_F(ScriptMessageTextTest, PenMovesWithTheText) {
   EXPECT_TRUE(surface_.IsChanged());
 }
 
-TEST_F(ScriptMessageTextTest, DrawsNamePartsAndChoices) {
-  ASSERT_EQ(text_->SetMessage(Message("#Ann\\Anne$Hello")), 0);
-  EXPECT_EQ(text_->DrawTextPart(0, 0, 2, nullptr, nullptr, ScriptMessageText::kStoredOutline), 0);
-  EXPECT_EQ(text_->DrawTextPart(0, 0, 3, nullptr, nullptr, 0), 2);
-  EXPECT_EQ(text_->DrawChoice(0, 0, 0, nullptr, nullptr, 0), 2);
-  ScriptMessageText bare(vm_.get(), &vm_->GetMemory());
-  EXPECT_EQ(bare.DrawTextPart(0, 0, 0, nullptr, nullptr, 0), 1);
-}
-
 TEST_F(ScriptMessageTextTest, ExtractsThePlainText) {
   const std::string body = std::string("<\"t\">A\\B[\0\1\2\3\4\2\0xy\x82\xA0@12[$C$D", 28);
   ASSERT_EQ(text_->SetMessage(Message(body)), 0);
@@ -386,19 +374,7 @@ TEST_F(ScriptMessageTextTest, ExtractsThePlainText) {
   EXPECT_STREQ(small, "AB") << "never half a character";
 }
 
-TEST_F(ScriptMessageTextTest, ChoiceReadBitsAndReadingPosition) {
-  ASSERT_EQ(text_->SetMessage(Message("Q")), 0);
-  const Bytes choices{1, 10, 0, 2, 4, 1, 'a', 0, 4, 1, 'b', 0};
-  ASSERT_EQ(text_->SetChoices(choices), 0);
-  EXPECT_FALSE(text_->IsChoiceRead(1));
-  EXPECT_EQ(text_->SetChoiceRead(1), 1);
-  EXPECT_TRUE(vm_->TestReadFlagB(11, true));  // mode 1: the last script record
-  EXPECT_TRUE(text_->IsChoiceRead(1) && !text_->IsChoiceRead(2));
-  Bytes unread = choices;
-  unread[0] = 2;
-  ASSERT_EQ(text_->SetChoices(unread), 0);
-  EXPECT_FALSE(text_->IsChoiceRead(1)) << "mode 2 keeps no bits";
-
+TEST_F(ScriptMessageTextTest, AReadingPositionHoldsOnlyForItsOwnMessage) {
   ASSERT_EQ(text_->SetMessage(Message("abc")), 0);
   text_->NextToken();
   EXPECT_EQ(text_->SaveReadingPosition(), 1);
@@ -490,7 +466,7 @@ TEST(TextHistoryLogTest, ChoiceListsOpenAndClose) {
   EXPECT_EQ(log.BeginChoices(1), 0);
 }
 
-TEST(TextHistoryLogTest, SavesRangesAndLoadsThemBack) {
+TEST(TextHistoryLogTest, SavesRangesLoadsThemBackAndRefusesBadBlocks) {
   TextHistoryLog log;
   log.SetCapacity(8);
   FillAllKinds(log);
@@ -523,38 +499,33 @@ TEST(TextHistoryLogTest, SavesRangesAndLoadsThemBack) {
   ASSERT_EQ(two.Load(skipped, false), 0);
   EXPECT_TRUE(skipped.atEnd());
   EXPECT_EQ(two.Count(), 0);
-}
 
-TEST(TextHistoryLogTest, MalformedBlocksKeepWhatCameBefore) {
-  TextHistoryLog log;
-  log.SetCapacity(8);
-  FillAllKinds(log);
-  const std::vector<uint8_t> all = Saved(log);
+  // A malformed block keeps what came before it.
   for (size_t cut = 0; cut < all.size(); ++cut) {
-    TextHistoryLog loaded;
-    loaded.SetCapacity(8);
-    ByteReader reader(all.data(), cut);
-    ASSERT_EQ(loaded.Load(reader, true), 3) << cut;
-    ASSERT_LE(loaded.Count(), 2) << cut;
+    TextHistoryLog cutLog;
+    cutLog.SetCapacity(8);
+    ByteReader cutReader(all.data(), cut);
+    ASSERT_EQ(cutLog.Load(cutReader, true), 3) << cut;
+    ASSERT_LE(cutLog.Count(), 3) << cut;
   }
 
   std::vector<uint8_t> badKind = all;
-  badKind[0] = 4;  // a fourth entry that is not there
+  badKind[0] = 5;  // a fifth entry that is not there
   badKind.push_back(7);
-  TextHistoryLog loaded;
-  loaded.SetCapacity(8);
-  ByteReader reader(badKind);
-  EXPECT_EQ(loaded.Load(reader, true), 2);
-  EXPECT_EQ(loaded.Count(), 3);
+  TextHistoryLog partial;
+  partial.SetCapacity(8);
+  ByteReader badReader(badKind);
+  EXPECT_EQ(partial.Load(badReader, true), 2);
+  EXPECT_EQ(partial.Count(), 4);
 
   // A huge choice count fails before anything is made; a chosen index out of range loads as -1.
   const std::vector<uint8_t> huge{1, 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0};
   ByteReader hugeReader(huge);
-  EXPECT_EQ(loaded.Load(hugeReader, true), 3);
+  EXPECT_EQ(partial.Load(hugeReader, true), 3);
   const std::vector<uint8_t> chosen{1, 0, 0, 0, 1, 1, 0, 0, 0, 9, 0, 0, 0, 3, 0, 'a', 0};
   ByteReader chosenReader(chosen);
-  ASSERT_EQ(loaded.Load(chosenReader, true), 0);
-  EXPECT_EQ(std::get<ChoiceRecord>(loaded.GetEntry(0)->record).chosenIndex, -1);
+  ASSERT_EQ(partial.Load(chosenReader, true), 0);
+  EXPECT_EQ(std::get<ChoiceRecord>(partial.GetEntry(0)->record).chosenIndex, -1);
 }
 
 TEST(TextHistoryLogTest, CutsLongNamesOnCharacters) {

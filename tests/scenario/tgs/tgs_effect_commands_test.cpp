@@ -12,16 +12,9 @@
 
 #include "effects/bg_blur_effect.h"
 #include "effects/filter_effect.h"
-#include "effects/sp_parts_effect.h"
 #include "host/gdi/memory_dc.h"
-#include "lib/wgx/wgx_writer.h"
-#include "resource/images/builtin_loaders.h"
-#include "resource/images/image_loader_manager.h"
 #include "scenario/tgs/tgs_crossfade.h"
-#include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_scene_world.h"
-#include "scenario/tgs/tgs_test_world.h"
-#include "support/game_folder.h"
 
 namespace bw::test {
 namespace {
@@ -112,7 +105,9 @@ TEST_F(EffectCommandsTest, LayerEffectRecordedImmediateWaitedAndStopped) {
   EXPECT_EQ(scene_->ScreenNoise(3, 3, true, false), kSlotBad);
 }
 
-TEST_F(EffectCommandsTest, CrossWithTimeZeroRunsASecondAndSwapsThePages) {
+// A cross of time 0 runs a second and swaps the pages; skipping or an unknown transition swaps
+// them at once.
+TEST_F(EffectCommandsTest, TransitionsSwapThePagesAtTheirEndOrAtOnce) {
   ASSERT_EQ(scene_->LoadBackground("BG1A", 0), 0);
   ASSERT_EQ(scene_->LoadBackground("BG2A", 1), 0);
   ASSERT_EQ(scene_->LoadSprite(0, "CH_A", 1, 0, false), 0);
@@ -127,21 +122,17 @@ TEST_F(EffectCommandsTest, CrossWithTimeZeroRunsASecondAndSwapsThePages) {
   EXPECT_EQ(BackgroundOf(shown_), scene_->Background(0).picture.get());
   const TgsSpriteRecord& sprite = *scene_->SpriteRecord(0, 0, 0);
   EXPECT_EQ(sprite.sprite->GetOwnerList(), &shown_.GetCompositionLayer()->GetList());
-}
 
-TEST_F(EffectCommandsTest, SkippingOrAnUnknownTransitionSwapsAtOnce) {
-  ASSERT_EQ(scene_->LoadBackground("BG1A", 0), 0);
-  ASSERT_EQ(scene_->LoadBackground("BG2A", 1), 0);
   skipping_ = true;
   EXPECT_EQ(scene_->TransCross(500), 0);
   EXPECT_FALSE(shown_.HasSource());
-  EXPECT_EQ(scene_->Background(0).name, "BG2A");
-  EXPECT_EQ(scene_->TransFilter(9, 500, 0, 0, 0), 0) << "the skip test comes first";
   EXPECT_EQ(scene_->Background(0).name, "BG1A");
+  EXPECT_EQ(scene_->TransFilter(9, 500, 0, 0, 0), 0) << "the skip test comes first";
+  EXPECT_EQ(scene_->Background(0).name, "BG2A");
   skipping_ = false;
   EXPECT_EQ(scene_->TransFilter(9, 500, 0, 0, 0), kBadTransitionIndex);
   EXPECT_EQ(scene_->TransFilter(0, 500, 0, 0, 0), kTransitionUnknown);
-  EXPECT_EQ(scene_->Background(0).name, "BG2A");
+  EXPECT_EQ(scene_->Background(0).name, "BG1A");
   EXPECT_EQ(BackgroundOf(shown_), scene_->Background(0).picture.get());
   const std::array<int32_t, 3> quake{1, 2, 3};
   EXPECT_EQ(scene_->ScreenQuake(quake, 0, {}, 0, 0, 0), kTransitionUnknown);
@@ -200,6 +191,9 @@ TEST_F(EffectCommandsTest, ReplacedSpritesAndSlotRecords) {
   EXPECT_EQ(scene_->CrossFadeSprite(0, "MISSING", -1, 300, false, 0, 0), 4);
   EXPECT_EQ(scene_->CrossFadeSprite(1, std::nullopt, -1, 300, false, 0, 0), 2);
   EXPECT_EQ(scene_->ChangeSprite(0, "CH_A", {}, 3, 300, false, 0, 0, 0), kSceneBadSlot);
+  EXPECT_EQ(scene_->AnimateCharacterParts(1, 3, 1, 0, true), kPartsBadCharacter)
+      << "an empty slot has no character";
+  EXPECT_EQ(scene_->AnimateCharacterParts(7, 1, 0, 0, true), kSceneBadSlot);
 
   // A path animation in a slot is recorded for the rebuild even when it is not shown.
   showEffects_ = true;
@@ -251,14 +245,6 @@ TEST_F(RealEffectsScene, LayerCommandsHandTheirClassesTextsAndRecordTheEnd) {
               0);
     EXPECT_EQ(bg.view, view(400, 300, 1.5));
   });
-
-  // The quake's and the scroll's texts, read by the overlay and the transition.
-  const std::array<int32_t, 3> shake{4, 6, 6};
-  ASSERT_EQ(scene_->Quake(shake, 300, "0.5", std::array<uint8_t, 3>{0, 1, 1}, 0, 0), 0);
-  EXPECT_EQ(scene_->WaitQuake(0, false), 0);
-  ASSERT_EQ(scene_->TransScroll(400, 1, 0, "1.5"), 0);
-  EXPECT_EQ(scene_->WaitTransition(false), 0);
-  EXPECT_EQ(scene_->Background(0).name, "BG2A");
 }
 
 TEST_F(RealEffectsScene, SpriteRecordsTakeTheEndTheirPathsReach) {
@@ -266,17 +252,6 @@ TEST_F(RealEffectsScene, SpriteRecordsTakeTheEndTheirPathsReach) {
   TgsSpriteRecord& r = *scene_->SpriteRecord(0, 0, 0);
   auto recorded = [&] { return std::pair(r.x - r.anchorX, r.y - r.anchorY); };
   auto shown = [&] { return std::pair(r.sprite->GetX(), r.sprite->GetY()); };
-  // "sp_panime": the end, opacity and "F" (the front of the group).
-  BothForms([&] {
-    ASSERT_EQ(scene_->SpriteToBack(0, 0, 0, true), 0);
-    ASSERT_EQ(scene_->PlaceSprite(0, 0, false, 0, 0), 0);
-    ASSERT_EQ(scene_->AnimateSpritePath(0, "P60,70 O99 F", 300, 0, 0, false), 0);
-    EXPECT_EQ(r.priority, SpriteGroup(0).Top());
-    const auto end = recorded();
-    EXPECT_EQ(scene_->WaitSpriteEffect(0, false, 0, 0), 0);
-    EXPECT_EQ(end, shown());
-    EXPECT_EQ(std::pair(int(r.alpha), r.sprite->GetAlpha()), std::pair(99, 99));
-  });
   // "sp_change": the path is its third word, the style in its parameter block. Whichever picture
   // the style moves, the new one ends where the record says.
   const char* names[] = {"CH_C", "CH_D", "CH_E"};
@@ -329,13 +304,7 @@ class CrossFadeTest : public SceneWorld {
   bool skipHeld_ = false;
 };
 
-TEST_F(CrossFadeTest, FlashAndThroughColourSplitTheirTimeAndEndWhereTheyShould) {
-  EXPECT_EQ(fades_->FlashColor(0, 0xFFFFFF), 0);
-  EXPECT_EQ(lengths_, (std::vector<uint32_t>{400, 200}));
-  EXPECT_EQ(scene_->Background(0).name, "BG1A") << "the flash comes back to the scene";
-  EXPECT_NE(scene_->SpriteRecord(0, 0, 0)->sprite, nullptr);
-
-  lengths_.clear();
+TEST_F(CrossFadeTest, ThroughColourSplitsItsTimeAndEndsWhereItShould) {
   EXPECT_EQ(fades_->ChangeBackgroundThroughColor("BG2A", 0, 0xFFFFFF), 0);
   EXPECT_EQ(lengths_, (std::vector<uint32_t>{500, 300}));
   EXPECT_EQ(scene_->Background(0).name, "BG2A");
@@ -418,99 +387,6 @@ TEST_F(CrossFadeTest, FadeFromBlackBringsTheSceneInAndLeavesBothPagesAsTheyWere)
               0)
         << "row " << y;
   }
-}
-
-// The parts animation of a standing picture (built-in 89) on the real "sp_parts" class: the file
-// chosen by the picture's size letter and character, the parts laid from the picture's corner just
-// above it, the hidden blocks read on request, and the record that a save keeps to start it again.
-class CharacterParts : public RealEffectsWorld {
- protected:
-  CharacterParts() : engine_(&files_, 32u << 20) {
-    host_.sceneHost = this;
-    RegisterBuiltinLoaders(loaders_);
-    LoadPlainEngine(files_, engine_);
-    files_.Put("SCRIPT\\RUN.TOB", Tob(".tob1\nMessageBegin 0\n\"A\"\nMessageWait\n.end\n"));
-    // "CH_X" ends in "X" and matches no character name: character 1, file 80 + 1.
-    game_.dir().WriteFile("SYS/CA081.TXT",
-                          "// eyes, then the mouth of a hidden block\n*EYE.WGX\n,,0\nt 300\n,,255\n"
-                          "#s\n*MOUTH.WGX\n,,255\n#e\n");
-    WritePart("SYS/EYE.WGX", 30, 8, 40, 60);
-    WritePart("SYS/MOUTH.WGX", 12, 6, 50, 90);
-  }
-  void WritePart(const std::string& name, uint32_t w, uint32_t h, int16_t x, int16_t y) {
-    tools::WgxPicture p;
-    p.depth = 32, p.width = w, p.height = h, p.offsetX = x, p.offsetY = y;
-    p.pixels.assign(size_t{w} * h, 0xFF203040);
-    tools::WgxWriteOptions withOffsets;
-    withOffsets.form = 1;
-    game_.dir().WriteFile(name, tools::WriteWgx(p, withOffsets));
-  }
-  std::unique_ptr<TgsFrame> NewFrame() {
-    auto frame = std::make_unique<TgsFrame>(&engine_, &files_, &host_);
-    frame->SetScriptFolder("SCRIPT");
-    EXPECT_EQ(frame->Setup("1\n"), 0);
-    return frame;
-  }
-  const SpPartsEffect* Parts(TgsFrame& frame) {
-    return dynamic_cast<const SpPartsEffect*>(frame.Scene().SpriteRecord(0, 0, 0)->effect);
-  }
-
-  GameFolder game_;
-  ImageLoaderManager loaders_;
-  ScopedGlobal<ImageLoaderManager> publishedLoaders_{&loaders_};
-  MemoryScriptFileSource files_;
-  ScriptEngine engine_;
-  FakeFrameHost host_;
-};
-
-TEST_F(CharacterParts, APictureWearsItsPartsAndASaveStartsThemAgain) {
-  std::vector<uint8_t> saved;
-  {
-    auto frame = NewFrame();
-    ASSERT_EQ(frame->Start("RUN"), 0);
-    TgsScene& scene = frame->Scene();
-    ASSERT_EQ(scene.LoadSprite(0, "CH_X", 0, 0, false), 0);
-    ASSERT_EQ(scene.PlaceSprite(0, 0, false, 0, 0), 0);
-    EXPECT_EQ(scene.AnimateCharacterParts(0, 3, 1, 0, true), kPartsBadCharacter)
-        << "an empty slot has no character";
-    EXPECT_EQ(scene.AnimateCharacterParts(7, 1, 0, 0, true), kSceneBadSlot);
-    ASSERT_EQ(scene.AnimateCharacterParts(0, 1, 0, 0, true), 0);
-    const TgsSpriteRecord& r = *scene.SpriteRecord(0, 0, 0);
-    const SpPartsEffect* parts = Parts(*frame);
-    ASSERT_NE(parts, nullptr);
-    ASSERT_EQ(parts->PartCount(), 2u) << "the hidden block was asked for";
-    const Sprite* eyes = parts->PartSprite(0);
-    EXPECT_EQ(std::tuple(eyes->GetX(), eyes->GetY()),
-              std::tuple(r.sprite->GetX() + 40, r.sprite->GetY() + 60));
-    const auto& nodes = shown_.GetCompositionLayer()->GetList().Nodes();
-    auto priorityOf = [&](const Sprite* s) {
-      for (const auto& n : nodes) {
-        if (n.object == s) return n.priority;
-      }
-      return 0u;
-    };
-    EXPECT_EQ(priorityOf(eyes), r.priority - 1) << "drawn over the picture, the next part over it";
-    EXPECT_EQ(priorityOf(parts->PartSprite(1)), r.priority - 2);
-    EXPECT_EQ(std::tuple(r.persistKind, r.persistArg), std::tuple(2u, 1u));
-    // The mouth stands on the picture; the eyes come in over 300 ms, and go with their path's end.
-    Turn();
-    const Sprite* mouth = parts->PartSprite(1);
-    ImageSurface seen;
-    ASSERT_EQ(seen.Create(kTgsScreenWidth, kTgsScreenHeight, 32, kImagePlain), 0);
-    ASSERT_EQ(shown_.GetCompositionLayer()->RenderTo(&seen, kRenderAll, 0, true), 0);
-    EXPECT_EQ(PixelAt(seen, mouth->GetX() + 2, mouth->GetY() + 2) & 0xFFFFFF, 0x203040u);
-    ASSERT_EQ(frame->SaveScene(saved, false), 0);
-    // Without the hidden blocks only the eyes come.
-    ASSERT_EQ(scene.AnimateCharacterParts(0, 0, 0, 0, false), 0);
-    EXPECT_EQ(Parts(*frame)->PartCount(), 1u);
-  }
-  auto frame = NewFrame();
-  ByteReader in(saved);
-  ASSERT_EQ(frame->LoadScene(in), 0);
-  ASSERT_EQ(frame->BeginRun(true), 0);
-  const SpPartsEffect* parts = Parts(*frame);
-  ASSERT_NE(parts, nullptr) << "the rebuild started the parts again";
-  EXPECT_EQ(parts->PartCount(), 2u);
 }
 
 }  // namespace

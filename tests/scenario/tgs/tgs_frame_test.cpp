@@ -94,9 +94,8 @@ TEST(VoicePanAndAutoPlayTime, FollowThePictureXAndDoNotWrap) {
 
 TEST(FacePick, SkipsLongNamesAndReadsUser) {
   auto installed = [](std::string_view f) { return f == "Good" || f == "Other"; };
-  EXPECT_EQ(PickFace("Missing, Good", "Other", installed), "Good");
+  // A missing face passed over and a vertical one kept are the frame natives' to check.
   EXPECT_EQ(PickFace("user,Good", "Other", installed), "Other");
-  EXPECT_EQ(PickFace("@Good", "", installed), "@Good");
   const std::string long31(31, 'G');
   EXPECT_EQ(PickFace(long31 + ",Other", "", [](std::string_view) { return true; }), long31);
   EXPECT_EQ(PickFace(long31 + "x,Other", "", [](std::string_view) { return true; }), "Other");
@@ -104,20 +103,8 @@ TEST(FacePick, SkipsLongNamesAndReadsUser) {
   EXPECT_EQ(PickFace("Missing", "", installed), "");
 }
 
-TEST_F(TgsFrameTest, RevealTimeAndSkippingFollowTheSettings) {
-  host.settings.readNoWait = false;
-  host.settings.readCharMs = 0;
-  host.settings.unreadNoWait = false;
-  host.settings.unreadCharMs = 40;
-  EXPECT_EQ(frame.GetRevealTime(), 40u);  // nothing read
-  host.settings.unreadNoWait = true;
-  EXPECT_EQ(frame.GetRevealTime(), 0u);
-
+TEST_F(TgsFrameTest, AClickSkipsOnlyWithTheClickSetting) {
   EXPECT_FALSE(frame.IsSkipping(3));
-  host.skipHeld = true;
-  EXPECT_FALSE(frame.IsSkipping(1));
-  EXPECT_TRUE(frame.IsSkipping(2));
-  host.skipHeld = false;
   host.clickTurns = {0};
   EXPECT_TRUE(frame.IsSkipping(1));
   host.settings.clickSkips = false;
@@ -140,22 +127,6 @@ TEST_F(TgsFrameTest, WaitModesFinishTheirViewsTyping) {
   host.skipHeld = true;
   EXPECT_EQ(Message("c"), 0);
   EXPECT_EQ(host.finishSecondCalls, 2);
-}
-
-// With the hide setting the first look at the pointer decides, then the buttons come while the
-// pointer is low and go when it leaves; without it they stand from the start and the pointer
-// changes nothing.
-TEST_F(TgsFrameTest, ButtonsFollowThePointerOnlyWithTheHideSetting) {
-  host.lowTurns = {3, 4};
-  host.clickTurns = {6};
-  host.settings.hideButtonsUnlessLow = true;
-  EXPECT_EQ(Message("hello"), 0);
-  EXPECT_EQ(host.buttonsShown, (std::vector<bool>{false, true, false}));
-  host.buttonsShown.clear();
-  host.turns = 0;
-  host.settings.hideButtonsUnlessLow = false;
-  EXPECT_EQ(Message("again", 1), 0);
-  EXPECT_EQ(host.buttonsShown, (std::vector<bool>{true}));
 }
 
 TEST_F(TgsFrameTest, AutoPlayEndsAfterTheTimeButNotBeforeTheVoice) {
@@ -259,10 +230,6 @@ TEST_F(TgsFrameTest, DispatcherKeysAndActions) {
   EXPECT_EQ(frame.DispatchInput(1), kDispatchRan);
   EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックロードに失敗しました"));
   EXPECT_EQ(frame.ExitCode(), 0);
-  host.quickLoadWorks = true;
-  EXPECT_EQ(frame.DispatchInput(1), kDispatchLoaded);
-  EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックロードを実行しました"));
-  EXPECT_EQ(frame.ExitCode(), 2);
 }
 
 TEST_F(TgsFrameTest, WindowRequests) {
@@ -273,9 +240,6 @@ TEST_F(TgsFrameTest, WindowRequests) {
   EXPECT_EQ(frame.RequestWindow(kTgsRequestSave, ""), kRequestRefused);
   EXPECT_EQ(host.state.pendingWindowRequest, 0);
   host.postAccepted = true;
-  host.requestStartsAfter = 3;
-  EXPECT_EQ(frame.RequestWindow(kTgsRequestYesNo, "q"), kRequestDone);
-  EXPECT_FALSE(host.cancelled);
   // Never taken: after 5000 ms the request is cancelled so that a late start is skipped.
   host.requestStartsAfter = 1 << 30;
   EXPECT_EQ(frame.RequestWindow(kTgsRequestYesNo, "q"), kRequestTimedOut);
@@ -300,9 +264,7 @@ TEST_F(TgsFrameTest, ChoicesTakeBitsDisableFlagsAndWriteTheIndex) {
   host.pointerEvents[16] = 20;  // the disabled first choice: ignored
   host.pointerEvents[18] = 21;
   EXPECT_EQ(frame.ChoiceWait(), 0);
-  EXPECT_EQ(host.pointerMoves, (std::vector<std::array<int32_t, 3>>{{400, 280, 140}}));
   EXPECT_EQ(host.turns, 18);
-  EXPECT_EQ(host.hitArea, (std::vector<bool>{false, true}));
   EXPECT_EQ(host.removedKinds, std::vector<uint32_t>{kChoicePathTaskKind});
   EXPECT_EQ(host.buttonStates[2], 1) << "the way back to this choice is kept";
   EXPECT_EQ(host.guest[kChoiceWord], 1);
@@ -398,13 +360,7 @@ TEST_F(TgsFrameTest, TimedWaits) {
   EXPECT_EQ(host.buttonStates[5], 1);
 }
 
-TEST_F(TgsFrameTest, ModesButtonsAndSettingsIndicators) {
-  EXPECT_EQ(frame.GetMessageMode(), 0);
-  frame.DispatchInput(6);
-  EXPECT_EQ(frame.GetMessageMode(), 1);
-  frame.DispatchInput(5);
-  EXPECT_EQ(frame.GetMessageMode(), 3);
-  EXPECT_EQ(host.buttonStates[5], 2);
+TEST_F(TgsFrameTest, ButtonBoundsAndSettingsIndicators) {
   EXPECT_EQ(frame.SetButtonState(10, 1), kBadButton);
   EXPECT_EQ(frame.SetButtonState(-1, 1), kBadButton);
 
@@ -449,23 +405,6 @@ class TgsScenarioTest : public ::testing::Test {
   std::unique_ptr<TgsFrame> frame;
 };
 
-TEST_F(TgsScenarioTest, CallRecordsInTextRunWhenTheViewReachesThem) {
-  host.clickTurns = {1};
-  ASSERT_EQ(Run("MessageBegin 0\n\"A\"\nTextFont 30, 255\n\"B\"\nMessageWait\n.end\n"),
-            kTgsStepEnded);
-  ASSERT_EQ(host.shown.size(), 1u);
-  const std::string text = host.shown[0].substr(1);  // behind "|"
-  ASSERT_EQ(text.substr(0, 2), std::string("A\0", 2));
-  std::string summary;
-  EXPECT_EQ(frame->GetMessageSummary(summary), 0);
-  EXPECT_EQ(summary, "AB");
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  EXPECT_EQ(frame->RunCallRecord({bytes + 1, text.size() - 1}), 0);
-  EXPECT_EQ(frame->Font().size, 30);
-  EXPECT_EQ(frame->Font().color, 255u);
-  EXPECT_EQ(frame->RunCallRecord({bytes, 1}), kTgsBadCallRecord);
-}
-
 // The history keeps the colours of the font calls in its texts: -1 is the colour it draws the
 // text in; faces, sizes and the message's own font stay as they are.
 TEST_F(TgsScenarioTest, HistoryLayoutColoursItsRenderersThroughTextCalls) {
@@ -476,7 +415,10 @@ TEST_F(TgsScenarioTest, HistoryLayoutColoursItsRenderersThroughTextCalls) {
                 "TextFont 30, 65280, -, \"user\"\n\"C\"\nMessageWait\n.end\n"),
             kTgsStepEnded);
   ASSERT_EQ(host.shown.size(), 1u);
-  const std::string text = host.shown[0].substr(1);
+  const std::string text = host.shown[0].substr(1);  // behind "|"
+  std::string summary;
+  EXPECT_EQ(frame->GetMessageSummary(summary), 0);
+  EXPECT_EQ(summary, "ABC") << "the summary leaves the calls out";
   std::vector<std::span<const uint8_t>> records;
   for (size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at)) {
     uint32_t size = 0;
@@ -500,7 +442,8 @@ TEST_F(TgsScenarioTest, HistoryLayoutColoursItsRenderersThroughTextCalls) {
 
   // Outside the history layout the same record sets the message font again.
   EXPECT_EQ(frame->RunCallRecord(records[1]), 0);
-  EXPECT_EQ(frame->Font().size, 30);
+  EXPECT_EQ(std::tuple(frame->Font().size, frame->Font().color), std::tuple(30, 0x00FF00u));
+  EXPECT_EQ(frame->RunCallRecord(records[1].first(1)), kTgsBadCallRecord);
   EXPECT_EQ(view.textColors.size(), 2u);
   EXPECT_EQ(frame->RunHistoryCall(records[1].first(1), 0xFFFFFF), kTgsBadCallRecord);
 }
@@ -551,7 +494,8 @@ class TgsSoundTest : public ::testing::Test {
   RecordingPort port;
 };
 
-TEST_F(TgsSoundTest, NegativeSlotsTakeTheEffectChannelsInTurn) {
+// A negative slot takes the effect channels in turn, or names any channel.
+TEST_F(TgsSoundTest, NegativeSlots) {
   for (int i = 0; i < 5; ++i) EXPECT_EQ(sound.PlayEffect("SE\\A.OGG", -1, 0, false), 0);
   EXPECT_EQ(port.log,
             (std::vector<std::string>{"load 8 SE\\A.OGG", "play 8", "load 9 SE\\A.OGG", "play 9",
@@ -560,6 +504,19 @@ TEST_F(TgsSoundTest, NegativeSlotsTakeTheEffectChannelsInTurn) {
   sound.UnloadAllEffects();
   EXPECT_EQ(sound.Turn(), 0) << "unloading starts the turn again";
   EXPECT_EQ(sound.PickEffectChannel(std::nullopt, 2, 0), 10);
+
+  // A negative slot names any channel: bytes exist for 0-11 only, the rest is the manager's.
+  sound.PlayEffect("SE\\LOOP.OGG", 3, 0, true);
+  EXPECT_EQ(sound.StopEffect(-11), 0);
+  EXPECT_FALSE(sound.Looping(11));
+  EXPECT_EQ(sound.StopEffect(-40), kPortBadIndex);
+  EXPECT_EQ(sound.StopEffect(INT32_MIN), kPortBadIndex);
+  EXPECT_EQ(sound.PlayEffect("SE\\X.OGG", 20, 0, true), 0);  // channel 28: no byte, no record
+  for (const TgsReplayRecord& r : sound.ReplayRecords()) EXPECT_NE(r.name, "SE\\X.OGG");
+  EXPECT_EQ(sound.FadeInEffect("SE\\IN.OGG", 0, -1, 0), 0);
+  EXPECT_EQ(port.log.back(), "fadein 8 SE\\IN.OGG 1000");
+  EXPECT_TRUE(sound.Looping(8));
+  EXPECT_EQ(sound.ReplayRecords()[0].name, "SE\\IN.OGG");
 }
 
 TEST_F(TgsSoundTest, LoopsAreRecordedForReplayEvenWithEffectsOff) {
@@ -571,14 +528,7 @@ TEST_F(TgsSoundTest, LoopsAreRecordedForReplayEvenWithEffectsOff) {
   EXPECT_EQ(sound.ReplayRecords()[1].streamMode, 1);
   EXPECT_TRUE(sound.ReplayRecords()[2].name.empty());
   EXPECT_TRUE(sound.Looping(9));
-
-  // A save made now and loaded with effects on starts the loop again.
   host.settings.effectSoundOn = true;
-  TgsSound loaded(&host, nullptr);
-  loaded.SetPort(&port);
-  loaded.SetReplayRecords(sound.ReplayRecords());
-  loaded.ReplayLoopingEffects();
-  EXPECT_EQ(port.log, (std::vector<std::string>{"load 9 SE\\RAIN.OGG stream", "play 9 loop"}));
 
   // A failed load leaves the record alone; a name too long to save is played, not recorded.
   port.loadResult = 2;
@@ -626,30 +576,14 @@ TEST_F(TgsSoundTest, WaitsEndAsTheyShould) {
   EXPECT_TRUE(port.log.empty()) << "quitting stops nothing";
 }
 
-TEST_F(TgsSoundTest, NegativeSlotsOutsideTheLoopingTable) {
-  // A negative slot names any channel: bytes exist for 0-11 only, the rest is the manager's.
-  sound.PlayEffect("SE\\LOOP.OGG", 3, 0, true);
-  EXPECT_EQ(sound.StopEffect(-11), 0);
-  EXPECT_FALSE(sound.Looping(11));
-  EXPECT_EQ(sound.StopEffect(-40), kPortBadIndex);
-  EXPECT_EQ(sound.StopEffect(INT32_MIN), kPortBadIndex);
-  EXPECT_EQ(sound.PlayEffect("SE\\X.OGG", 20, 0, true), 0);  // channel 28: no byte, no record
-  for (const TgsReplayRecord& r : sound.ReplayRecords()) EXPECT_NE(r.name, "SE\\X.OGG");
-  EXPECT_EQ(sound.FadeInEffect("SE\\IN.OGG", 0, -1, 0), 0);
-  EXPECT_EQ(port.log.back(), "fadein 8 SE\\IN.OGG 1000");
-  EXPECT_TRUE(sound.Looping(8));
-  EXPECT_EQ(sound.ReplayRecords()[0].name, "SE\\IN.OGG");
-}
-
 TEST_F(TgsSoundTest, VoiceResults) {
   struct Case {
     bool on;
     int32_t player;
     int32_t result;
   };
-  for (const Case c :
-       {Case{false, -1, kVoiceOff}, Case{true, -2, kVoiceSilenced}, Case{true, -3, kVoiceFailed},
-        Case{true, -5, kVoiceFailed}, Case{true, -1, 0}, Case{true, 4, 0}}) {
+  for (const Case c : {Case{false, -1, kVoiceOff}, Case{true, -2, kVoiceSilenced},
+                       Case{true, -3, kVoiceFailed}, Case{true, -1, 0}, Case{true, 4, 0}}) {
     host.settings.voiceOn = c.on;
     port.voiceResult = c.player;
     port.log.clear();

@@ -92,9 +92,9 @@ std::vector<uint32_t> Colours(const HistoryPage& page) {
   return rgb;
 }
 
-TEST(HistoryPageLayout, MarkGroupsVoicesAndSnapshots) {
+TEST(HistoryPageLayout, MarkGroupsVoicesSnapshotsAndChoiceColours) {
   TextHistoryLog log;
-  log.SetCapacity(16);
+  log.SetCapacity(64);
   Message(log, "A", 18, nullptr, nullptr, 5);  // 30 high, white: its group has no voice yet
   Message(log, "B", 18, nullptr, "v1", 5);     // same group, voiced from here
   Snapshot(log);                               // ends the group, goes with its voice
@@ -112,11 +112,9 @@ TEST(HistoryPageLayout, MarkGroupsVoicesAndSnapshots) {
   // Scrolled by 40: the first group's box starts at the top and is cut.
   const HistoryPage scrolled = LayoutHistoryPage(log, kLine, 40);
   EXPECT_EQ(std::tie(scrolled.boxes[0].y, scrolled.boxes[0].height), std::make_tuple(0, 20));
-}
 
-TEST(HistoryPageLayout, SixteenBoxesAtMostAndChoiceColours) {
-  TextHistoryLog log;
-  log.SetCapacity(64);
+  // Sixteen boxes at most.
+  log.Clear();
   for (int i = 0; i < 20; ++i) Message(log, "m", 8, nullptr, "v");  // 20 pixels each
   EXPECT_EQ(LayoutHistoryPage(log, kLine, 0).boxes.size(), size_t(kHistoryVoiceBoxes));
   log.Clear();
@@ -167,8 +165,6 @@ TEST_F(HistoryWindowTest, QuitAfterASceneRestoresScreenAndMenu) {
   view.clicks[kFirst] = 0;
   host.quitAtTurn = kFirst + 1;
   EXPECT_EQ(Run(), kHistoryQuit);
-  EXPECT_EQ(host.voices, (std::vector<std::string>{"voice1"}));
-  EXPECT_EQ(view.scene.GetWidth(), 800);  // the snapshot was drawn into the scene layer
   EXPECT_FALSE(view.screenIsScene);
   EXPECT_EQ(view.closes, 1);
   EXPECT_EQ(view.menu, (std::map<int, bool>{{0, true}, {1, false}, {2, true}}));
@@ -294,11 +290,7 @@ TEST(SystemMenuPlace, BesideThePointerClampedToTheScreen) {
   }
 }
 
-TEST_F(SystemMenuTest, ThePointerGoesOntoTheRowButtonUnlessAtTheCorner) {
-  Menu(4).px = 10, host.menu.py = 10;
-  EXPECT_EQ(frame.SystemMenu(), 11);
-  EXPECT_EQ(host.menu.moved, (std::pair<int32_t, int32_t>{8 + 58, 8 + 11}));
-
+TEST_F(SystemMenuTest, ThePointerStaysAtTheCornerOrWhereItCannotBePlaced) {
   host.settings.menuRow = 200;  // from the player's file: clamped to the last button
   Menu(4).px = 799, host.menu.py = 599;
   EXPECT_EQ(frame.SystemMenu(), 11);
@@ -326,7 +318,7 @@ TEST_F(SystemMenuTest, SwitchesDisableTheirButtonsAndAutoPlayIsChecked) {
   EXPECT_TRUE(host.menu.tips.empty()) << "a disabled skip button has no tip";
 }
 
-TEST_F(SystemMenuTest, RightClickCancelOrAClickOutsideCloses) {
+TEST_F(SystemMenuTest, RightClickOrCancelCloses) {
   Menu(-1, 2);
   host.clickTurns = {host.turns + 1};  // inside: nothing
   const int before = host.turns;
@@ -338,10 +330,6 @@ TEST_F(SystemMenuTest, RightClickCancelOrAClickOutsideCloses) {
   host.actionTurns = {{host.turns + 2, 5}};
   EXPECT_EQ(frame.SystemMenu(), kMenuClosed);
   EXPECT_LT(host.turns, 900) << "the cancel action";
-  Menu(-1, 900).laterX = 100;
-  host.clickTurns = {host.turns + 2};
-  EXPECT_EQ(frame.SystemMenu(), kMenuClosed);
-  EXPECT_LT(host.turns, 900) << "a left click outside";
   host.settings.noMenuFade = true;
   Menu();
   frame.SystemMenu();

@@ -179,8 +179,6 @@ class FakeFrameHost : public TgsFrameHost {
   int requestPolls = 0;
   bool cancelled = false;
   int32_t answer = 1;
-  bool quickLoadWorks = false;
-  std::set<int> lowTurns;          // turns the pointer is in the screen's lowest lines
   std::vector<bool> buttonsShown;  // each show (true) or hide of the system buttons
 
   uint32_t Clock() override { return clock; }
@@ -231,13 +229,11 @@ class FakeFrameHost : public TgsFrameHost {
   void CancelWindowRequest() override { cancelled = true; }
   int32_t WindowRequestAnswer() override { return answer; }
   void ShowCaption(const std::string& cp932) override { captions.push_back(cp932); }
-  bool QuickLoad(int) override { return quickLoadWorks; }
   bool Typing() override { return typingTurns > 0; }
   void FinishTyping() override { typingTurns = 0; }
   bool SecondViewTyping() override { return secondTypingTurns > 0; }
   void FinishSecondView() override { ++finishSecondCalls, secondTypingTurns = 0; }
   void SetButtonState(int button, int s) override { buttonStates[button] = s; }
-  bool PointerLow() override { return lowTurns.count(turns) != 0; }
   void ShowButtons(bool show) override { buttonsShown.push_back(show); }
   void SetMessage(std::string_view text, const std::string& name, uint32_t) override {
     shown.push_back(name + "|" + std::string(text));
@@ -248,25 +244,21 @@ class FakeFrameHost : public TgsFrameHost {
     frames.push_back({uint32_t(kind), rgb, alpha});
   }
   int relayouts = 0;
-  // The choice list's point, the pointer's moves (x, y, ms; each lasts its time), the hit area's
-  // switches, the task kinds removed and the snapshots taken.
+  // The choice list's point, the end of the pointer's move, the task kinds removed and the
+  // snapshots taken.
   bool choicePoint = false;
-  std::vector<std::array<int32_t, 3>> pointerMoves;
   uint32_t moveEnd = 0;
-  std::vector<bool> hitArea;
   std::vector<uint32_t> removedKinds;
   bool snapshotWorks = false;
   bool ChoicePoint(int32_t& x, int32_t& y) const override {
     x = 400, y = 280;
     return choicePoint;
   }
-  bool StartPointerMove(int32_t x, int32_t y, uint32_t ms) override {
-    pointerMoves.push_back({x, y, int32_t(ms)});
+  bool StartPointerMove(int32_t, int32_t, uint32_t ms) override {
     moveEnd = clock + ms;
     return true;
   }
   bool PointerMoving() override { return clock < moveEnd; }
-  void SetHitAreaEnabled(bool enabled) override { hitArea.push_back(enabled); }
   void RemoveTasks(uint32_t kind) override { removedKinds.push_back(kind); }
   bool TakeSnapshot() override { return snapshotWorks; }
   TgsHistoryView* HistoryView() override { return historyView; }

@@ -182,7 +182,9 @@ TEST(WindowFadeAlpha, RisesFallsAndNeverWraps) {
   EXPECT_EQ(TgsWindowFade::AlphaAt(false, 5, 0), 0) << "a time of 0 is 1 ms";
 }
 
-TEST_F(WindowFadeTest, FadesRunFrameByFrameToFullAlphaAndBack) {
+// A fade runs frame by frame to full alpha and back; skipping or no timer service shows the end
+// at once.
+TEST_F(WindowFadeTest, FadesRunFrameByFrameUnlessSkippedOrWithoutTimers) {
   EXPECT_EQ(frame.FadeMessageWindows(true, 50, false), 0);
   EXPECT_TRUE(host.windowVisible);
   EXPECT_TRUE(frame.WindowShown());
@@ -203,9 +205,7 @@ TEST_F(WindowFadeTest, FadesRunFrameByFrameToFullAlphaAndBack) {
   EXPECT_EQ(host.alphas.front(), 255);
   EXPECT_EQ(host.alphas.back(), 255) << "hidden, then opaque again for the next show";
   EXPECT_LT(*std::min_element(host.alphas.begin(), host.alphas.end()), 255);
-}
 
-TEST_F(WindowFadeTest, SkippingOrNoTimerServiceShowAtOnce) {
   frame.DispatchInput(5);  // system skip on
   host.alphas.clear();
   const int turns = host.turns;
