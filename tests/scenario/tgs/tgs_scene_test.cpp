@@ -367,6 +367,41 @@ TEST_F(SceneStateFrame, SaveLoadSaveGivesTheSameBytes) {
   test::CheckOrWriteFuzzSeeds("scene_block", seeds);
 }
 
+// A game saved while its first message waits, with one looping effect still looping and one
+// stopped: the load brings back the loop that still played, shows the saved message once, and
+// the message after it stands alone in the window; the scene keeps its name.
+TEST_F(SceneStateFrame, ALoadResumesWithTheLoopsThatPlayedAndTheMessageShownOnce) {
+  files.Put("SCRIPT\\TWO.TOB",
+            Tob(".tob1\nSetSpeakerName \"HILL\"\nMessageBegin 0\n\"A\"\nMessageWait\n"
+                "MessageBegin 1\n"
+                "\"B\"\nMessageWait\n.end\n"));
+  host.settings.effectSoundOn = false;
+  auto first = NewFrame();
+  ASSERT_EQ(first->Setup("1\n"), 0);
+  ASSERT_EQ(first->Start("TWO"), 0);
+  first->Sound().PlayEffect("SE\\KEPT.OGG", 0, 0, true);
+  first->Sound().PlayEffect("SE\\GONE.OGG", 1, 1, true);
+  first->Sound().StopEffect(1);
+  host.quitAtTurn = 3;  // the save is taken while "A" waits
+  ASSERT_EQ(first->BeginRun(false), 0);
+  ASSERT_EQ(TgsRunStep(*first), -1);
+  const std::vector<uint8_t> saved = Save(*first, false);
+
+  host.quitAtTurn = -1, host.turns = 0, host.clickTurns = {2, 4};
+  host.shown.clear();
+  auto second = NewFrame();
+  ASSERT_EQ(second->Setup("1\n"), 0);
+  ByteReader in(saved);
+  ASSERT_EQ(second->LoadScene(in), 0);
+  EXPECT_EQ(second->ViewText(), "A") << "a save taken before the run goes on would lose it";
+  const auto& replay = second->Sound().ReplayRecords();
+  EXPECT_EQ(std::tuple(replay[0].name, replay[1].name), std::tuple("SE\\KEPT.OGG", ""));
+  ASSERT_EQ(second->BeginRun(true), 0);
+  EXPECT_EQ(TgsRunStep(*second), kTgsStepEnded);
+  EXPECT_EQ(host.shown, (std::vector<std::string>{"|A", "|B"}));
+  EXPECT_EQ(second->SceneLabel(), "HILL");
+}
+
 TEST_F(SceneStateFrame, ARefusedLoadLeavesTheFrameAsItWas) {
   auto source = NewFrame();
   ASSERT_EQ(source->Start("RUN"), 0);
