@@ -154,10 +154,6 @@ TEST(Translated, SelfPatchingCodeRunsAsInterpreted) {
   // rewritten at run time is read as it stands.
   RunBoth(" set b, j.1\nj: jmp a\na: set 1, host:0\n ret\nb: set 2, host:0\n ret\n", 0);
   RunBoth(" set b, s.2\ns: switch 0, a\na: set 1, host:0\n ret\nb: set 2, host:0\n ret\n", 0);
-  RunBoth(
-      " set 0, k\nl: inc k\n mov k, c.1\nc: lt 0, 5, t\n mov t, z.1\nz: jz 0, e\n jmp l\n"
-      "e: mov k, host:0\n ret\nk: .word 0\nt: .word 0\n",
-      0);
 }
 
 TEST(Translated, RewrittenAddressOperandsAreReadAsTheyStand) {
@@ -318,32 +314,6 @@ TEST(Translation, TagsOpcodeWordsPutsThemBackAndMixedRunsResumeEitherWay) {
   EXPECT_EQ(vm.EnableJit(false), kJitDone);
   EXPECT_EQ(vm.Run(), kRunEnded);
   EXPECT_EQ(Answer(s), 4);
-
-  // A translated script calls into a block loaded before translation was on, and back.
-  TwinVm mixed(false, 0);
-  Load(mixed, " ret\n", ".sob2\n inc host:0\n ret\n");
-  ASSERT_EQ(mixed.Vm().Interpreter().EnableJit(true), kJitDone);
-  Load(mixed, " call lib:0\n wait\n call lib:0\n ret\n");
-  ASSERT_TRUE(mixed.Translated());
-  EXPECT_EQ(mixed.Vm().LoadedScripts().front()->translation, nullptr);
-  EXPECT_EQ(mixed.Run().result, kRunWaiting);
-  EXPECT_EQ(Answer(mixed), 1);
-  EXPECT_EQ(mixed.Run().result, kRunEnded);
-  EXPECT_EQ(Answer(mixed), 2);
-}
-
-TEST(Translation, RefusedMappingLeavesEverythingInterpreted) {
-  BW_NEEDS_TRANSLATION();
-  host::ExecutableMemory::SetRefused(true);
-  MemoryScriptFileSource files;
-  ScriptVm vm(&files, kArena);
-  EXPECT_EQ(vm.Interpreter().EnableJit(true), kJitTranslationFailed);
-  PutScript(files, "T", " add 20, 22, host:0\n ret\n");
-  ASSERT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0);
-  EXPECT_EQ(vm.LoadedScripts().back()->translation, nullptr);
-  EXPECT_EQ(vm.Interpreter().Run(), kRunEnded);
-  EXPECT_EQ(GuestWord(vm.GetMemory(), vm.HostVariableAddress(0)), 42u);
-  host::ExecutableMemory::SetRefused(false);
 }
 
 }  // namespace
