@@ -88,7 +88,6 @@ TEST(NativeTable, EveryNumberHasItsPlaceAndTheUnbuiltAnswerMinusOne) {
             " wait\n ret\nrange: .word 1\n");
   std::unique_ptr<ScriptHost> host;
   ASSERT_EQ(StartScriptHost(app, host), 0);
-  EXPECT_TRUE(host->IsNativeBuilt(84));
   EXPECT_FALSE(host->IsNativeBuilt(808));
   EXPECT_FALSE(host->IsNativeBuilt(kNativeCount));
   testing::internal::CaptureStderr();
@@ -124,8 +123,6 @@ TEST(ScriptHostInterrupt, PassesTheBootValueByTheRequestByte) {
     const uint32_t flag = GuestWord(host->GetMemory(), host->BootFlagAddress());
     EXPECT_EQ(static_cast<int32_t>(flag), expected) << int(byte);
   }
-  app.files.Remove("SCRIPT\\MAIN.SOB");
-  EXPECT_EQ(host->ServeInterrupt(2), kLoadNotFound);
 }
 
 // A Jump and a Call's return unload the script, the interrupt all of them: each time the
