@@ -42,7 +42,6 @@ TEST(SaveRings, AutomaticAndQuickRingsWrapAndAreWalkedBackward) {
   }
   EXPECT_EQ(autoSlots, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0}));
   EXPECT_EQ(settings.nextAutoSlot, 1);
-  EXPECT_EQ(rig.app.settings.fileWrites, 11) << "a ring save writes the user block";
 
   EXPECT_EQ(found(kQuickPage), std::to_string(kFindNoQuickFile));
   for (int i = 0; i < 6; ++i) {
@@ -112,16 +111,12 @@ TEST(SaveLoad, AStateComesBackWithItsHistoryFrameAndSnapshot) {
   frame.state = {'k', 'e', 'p'};
   ASSERT_EQ(rig.Save().LoadSaveData(4, 3), 0);
   EXPECT_EQ(frame.state, (std::vector<uint8_t>{'k', 'e', 'p'}));
-}
 
-TEST(SaveLoad, WithoutKeptHistoryASaveRestoresNone) {
-  SaveRig rig;
-  rig.Say("", "line");
-  ASSERT_EQ(rig.Save().TakeSnapshot(), 0);
+  // Without kept history a save restores none, and no snapshot either.
   rig.app.settings.settings.keepHistoryInSaves = 0;
-  ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
+  ASSERT_EQ(rig.Save().WriteSaveData(4, 4), 0);
   rig.app.settings.settings.keepHistoryInSaves = 1;
-  ASSERT_EQ(rig.Save().LoadSaveData(2, 0), 0);
+  ASSERT_EQ(rig.Save().LoadSaveData(4, 4), 0);
   EXPECT_EQ(rig.Text().HistoryCount(), 0);
   EXPECT_FALSE(rig.Save().HasSnapshot());
 }
@@ -203,19 +198,13 @@ TEST(SaveHeaderFields, TitleCommentThumbnailAndCaptionRoundTrip) {
   rig.app.settings.settings.thumbnailWithoutFrame = 0;
   ASSERT_EQ(rig.Save().WriteSaveData(2, 5), 0);
 
-  ImageSurface thumbnail;
-  ASSERT_EQ(thumbnail.Create(120, 90, 32, 0), 0);
-  std::string titleText, comment, date;
-  uint8_t protect = 9;
+  std::string titleText, comment;
   ASSERT_EQ(
-      rig.Save().ReadSaveSlotInfo(2, 5, &thumbnail, &titleText, &comment, &protect, &date, false),
-      0);
+      rig.Save().ReadSaveSlotInfo(2, 5, nullptr, &titleText, &comment, nullptr, nullptr, false), 0);
   EXPECT_EQ(titleText, std::string(40, 'T'));
   const std::string head = "\x81\x79Hana\x81\x7A\r\n";
   EXPECT_EQ(comment, head + std::string(248 - head.size(), 'c'));
-  EXPECT_EQ(protect, 0);
-  EXPECT_EQ(thumbnail.GetRowPointer(45)[60 * 4 + 0], 0x99);
-  EXPECT_EQ(thumbnail.GetRowPointer(45)[60 * 4 + 2], 0x33);
+  EXPECT_EQ(rig.ThumbnailPixel(2, 5, 60, 45), 0x336699) << "the thumbnail source's layer";
 
   // The caption's null buffer and its title are the save natives' to check.
   std::string caption;
@@ -288,7 +277,8 @@ TEST(SaveHeaderFields, NoCommentWithoutTheMessageSettingAndNoSaveWithoutALayer) 
   EXPECT_EQ(rig.Save().WriteSaveData(2, 1), kWriteNoLayer);
 }
 
-// The comment edit and the delete themselves are checked with the file layout and the load dialog.
+// The comment edit and the delete themselves are checked with the file layout and the load dialog;
+// here, their refusals.
 TEST(SaveSlots, CommentCopyAndDelete) {
   SaveRig rig;
   ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
@@ -299,9 +289,7 @@ TEST(SaveSlots, CommentCopyAndDelete) {
   EXPECT_EQ(rig.Save().CopySaveSlot(2, 0, 3, 4), 0);
   EXPECT_EQ(test::ReadFile(rig.File(3, 4)), test::ReadFile(rig.File(2, 0)));
   EXPECT_EQ(rig.Save().CopySaveSlot(2, 7, 3, 4), kCopyNoSource);
-  EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 4), 0);
-  EXPECT_FALSE(rig.Exists(3, 4));
-  EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 4), kDeleteNoFile);
+  EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 5), kDeleteNoFile);
 }
 
 // The file's fields at their absolute offsets, from bytes laid out here by hand: the engine
@@ -455,15 +443,6 @@ TEST(SaveFileText, FieldsFoldsDatesCaptionsAndLimitsEndAtACharacter) {
             "\x81\x77T\x81\x78\n\x81\x79\x8B\x4C\x98\x5E\x93\xFA\x8E\x9E D\x81\x7A");
   EXPECT_NE(FormatSaveCaption("T", "D", 7).find("\x81\x78\r\n\x81\x79"), std::string::npos);
   EXPECT_EQ(FitField(std::string(10, 'a') + kA, 12), std::string(10, 'a'));
-}
-
-TEST(SaveFileReader, ShortStatesAreStoredAsTheyAre) {
-  sav::SaveDescription d;
-  d.state.assign(8, 'S');
-  SaveFileContents contents;
-  ASSERT_EQ(ReadSaveFile(sav::MakeSaveFile(d), contents), 0);
-  EXPECT_EQ(contents.unpackedSize, 0u);
-  EXPECT_EQ(contents.storedSize, 8u);
 }
 
 }  // namespace

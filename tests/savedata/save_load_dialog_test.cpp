@@ -303,22 +303,6 @@ TEST(SaveCrash, AKilledSaveLeavesTheOldFileOrTheNew) {
   EXPECT_GE(step, 6) << "each system call of the writer was a place to die";
 }
 
-TEST(SaveCrash, AFailedWriteAnswersFiveAndMovesNoCounter) {
-  SaveRig rig;
-  ASSERT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), 0);
-  const SaveSettings before = rig.app.settings.settings;
-  {
-    test::FileSizeLimit full(4096);  // the slot file's write fails
-    EXPECT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), kWriteFileFailed);
-  }
-  const SaveSettings& after = rig.app.settings.settings;
-  EXPECT_EQ(std::pair(after.nextAutoSlot, after.lastAutoSlot),
-            std::pair(before.nextAutoSlot, before.lastAutoSlot));
-  EXPECT_EQ(rig.app.settings.fileWrites, 1);
-  EXPECT_FALSE(rig.Exists(kAutoPage, 1));
-  EXPECT_EQ(rig.Save().LoadSaveData(kAutoPage, 0), 0) << "the old file still loads";
-}
-
 TEST(SaveCrash, AnEngineSaveIsWhatMakeGivesOfItsDump) {
   SaveRig rig;
   rig.Say("Hana", "\x82\xA0 text");

@@ -22,12 +22,8 @@ namespace bw {
 class FakeSaveSettings : public SaveSettingsStore {
  public:
   SaveSettings settings;
-  int fileWrites = 0;
   SaveSettings GetSaveSettings() override { return settings; }
-  void SetSaveSettings(const SaveSettings& s, bool write) override {
-    settings = s;
-    fileWrites += write ? 1 : 0;
-  }
+  void SetSaveSettings(const SaveSettings& s, bool) override { settings = s; }
 };
 
 // Its state is three bytes; it records the flags it was given.

@@ -31,9 +31,12 @@ struct Runner {
   MemoryScriptFileSource files;
   ScriptVm vm{&files, kArena};
 
-  int Run(const std::string& body) {
+  void Load(const std::string& body) {
     PutScript(files, "T", body);
     EXPECT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0) << body;
+  }
+  int Run(const std::string& body) {
+    Load(body);
     return vm.Interpreter().Run();
   }
   int32_t Answer() {
@@ -41,7 +44,7 @@ struct Runner {
   }
 };
 
-TEST(Interpreter, AWaitResumesBehindItAndALimitEndsEachRunsEndlessLoop) {
+TEST(Interpreter, AWaitResumesWithinALimitAndAnEndingRetvKeepsTheRegister) {
   // Nine instructions to the wait, then nine to the end: each run stays inside a limit of 10.
   std::string eight;
   for (int i = 0; i < 8; ++i) eight += " inc host:0\n";
@@ -53,11 +56,6 @@ TEST(Interpreter, AWaitResumesBehindItAndALimitEndsEachRunsEndlessLoop) {
     EXPECT_EQ(r.vm.Interpreter().Run(), kRunEnded);
     EXPECT_EQ(r.Answer(), 16) << "the wait ran again or the rest was skipped";
   }
-
-  Runner endless;
-  endless.vm.Interpreter().SetInstructionLimit(1000);
-  EXPECT_EQ(endless.Run("top: inc host:0\n jmp top\n"), kRunFault);
-  EXPECT_EQ(endless.Answer(), 500);
 
   Runner returning;
   returning.vm.Interpreter().SetReturnRegister(5);
@@ -147,11 +145,9 @@ struct Outcome {
 
 // Calls body's first instruction as a fragment; limit 0 takes the straight path first.
 Outcome Call(const std::string& body, uint64_t limit) {
-  MemoryScriptFileSource files;
-  ScriptVm vm(&files, kArena);
-  vm.RegisterNative(Echo);
-  PutScript(files, "T", body);
-  EXPECT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0) << body;
+  Runner r;
+  r.Load(body);
+  ScriptVm& vm = r.vm;
   BytecodeVm& runner = vm.Interpreter();
   runner.ResetStack();
   runner.SetInstructionLimit(limit);
@@ -188,9 +184,8 @@ TEST(CallAt, TheStraightShapesEndAsInTheLoop) {
       " add 0x7FFFFFFF, 1, a\n sub 0, 1, b\n le -1, 0, c\n gt 2, 1, d\n ge 1, 1, e\n"
       " eq 4, 4, f\n ne 4, 4, g\n ret\na: .word 0\nb: .word 0\nc: .word 0\nd: .word 0\n"
       "e: .word 0\nf: .word 0\ng: .word 0\n",
-      // each shape faulting on its address
+      // each shape faulting on its address (a move's source is a fault case)
       " inc 0\n ret\n",
-      " mov 0x7FFFFFF0, host:0\n ret\n",
       " mov host:0, 0\n ret\n",
       " set 1, 0x7FFFFFF0\n ret\n",
       " lt 1, 2, 8\n ret\n",
@@ -211,28 +206,24 @@ TEST(CallAt, TheStraightShapesEndAsInTheLoop) {
 TEST(CallAt, AReturnToAnOverwrittenMarkerLeavesTheStraightPath) {
   // The fragment writes into the stack word the call's end marker sits in, then returns: the
   // loop takes the return and jumps to what the word now holds.
-  MemoryScriptFileSource files;
-  ScriptVm vm(&files, kArena);
-  BytecodeVm& runner = vm.Interpreter();
+  Runner r;
+  BytecodeVm& runner = r.vm.Interpreter();
   const uint32_t bottom = runner.StackBottom();
   const uint32_t marker = bottom + 4;  // above the one pushed below
-  PutScript(files, "T", " set b, " + std::to_string(marker) + "\n ret\nb: set 4, host:0\n ret\n");
-  ASSERT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0);
+  r.Load(" set b, " + std::to_string(marker) + "\n ret\nb: set 4, host:0\n ret\n");
   ASSERT_EQ(runner.StackBottom(), bottom);
   runner.ResetStack();
   runner.PushEndMarker();  // b's return ends the run
-  EXPECT_EQ(runner.CallAt(vm.GetCodeBase()), kRunEnded);
-  EXPECT_EQ(GuestWord(vm.GetMemory(), vm.HostVariableAddress(0)), 4u);
+  EXPECT_EQ(runner.CallAt(r.vm.GetCodeBase()), kRunEnded);
+  EXPECT_EQ(r.Answer(), 4);
   EXPECT_EQ(runner.StackPointer(), runner.StackBottom());
 }
 
 TEST(CallAt, AnInstructionBoundHoldsWhicheverWayTranslationWasSwitched) {
   // An endless loop behind a straight start: only the bound ends the run.
-  MemoryScriptFileSource files;
-  ScriptVm vm(&files, kArena);
-  PutScript(files, "T", " inc k\nl: jmp l\nk: .word 0\n");
-  ASSERT_EQ(vm.LoadScript("SCRIPT\\T.SOB"), 0);
-  BytecodeVm& runner = vm.Interpreter();
+  Runner r;
+  r.Load(" inc k\nl: jmp l\nk: .word 0\n");
+  BytecodeVm& runner = r.vm.Interpreter();
   for (bool boundFirst : {true, false}) {
     for (bool translate : {true, false}) {
       runner.SetInstructionLimit(0);
@@ -242,7 +233,7 @@ TEST(CallAt, AnInstructionBoundHoldsWhicheverWayTranslationWasSwitched) {
       runner.EnableJit(false);
       if (!boundFirst) runner.SetInstructionLimit(1000);
       runner.ResetStack();
-      EXPECT_EQ(runner.CallAt(vm.GetCodeBase()), kRunFault) << boundFirst << translate;
+      EXPECT_EQ(runner.CallAt(r.vm.GetCodeBase()), kRunFault) << boundFirst << translate;
     }
   }
 }

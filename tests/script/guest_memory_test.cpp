@@ -2,12 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "script/bytecode_vm.h"
 #include "script/guest_memory.h"
-#include "script/script_file_source.h"
-#include "script_test_util.h"
 
 namespace bw {
 namespace {
@@ -62,7 +59,7 @@ TEST(HandleTable, AWordWithoutTheBaseBitIsNoHandle) {
   EXPECT_EQ(table.Get(h & 0x7FFFFFFF, 1), nullptr);
 }
 
-// Files read into guest memory, and entering the interpreter for a short run.
+// Blocks that files are read into, and entering the interpreter for a short run.
 TEST(GuestFile, BlocksToFillAreAlignedAndGiveTheirGapBack) {
   GuestMemory mem(1 << 20);
   const uint32_t small = mem.Allocate(8);
@@ -81,42 +78,6 @@ TEST(GuestFile, BlocksToFillAreAlignedAndGiveTheirGapBack) {
   EXPECT_EQ(word, 0u);
   ASSERT_TRUE(mem.Read32(again + 96, word));
   EXPECT_EQ(word, 0u);
-  EXPECT_EQ(mem.AllocateToFill(2u << 20, 0), 0u) << "larger than the arena";
-}
-
-// A source that can only Load: LoadToGuest goes through it.
-class LoadOnly : public ScriptFileSource {
- public:
-  bool Load(const std::string& name, std::vector<uint8_t>& out) override {
-    if (name != "A") return false;
-    out = {1, 2, 3, 4, 5};
-    return true;
-  }
-  bool Save(const std::string&, std::span<const uint8_t>) override { return false; }
-};
-
-TEST(GuestFile, EverySourceReadsTheWholeFileWithItsPadding) {
-  MemoryScriptFileSource files;
-  files.Put("SCRIPT\\A", {1, 2, 3, 4, 5});
-  LoadOnly loadOnly;
-  const struct {
-    ScriptFileSource* source;
-    const char* name;
-  } cases[] = {{&files, "script\\a"}, {&loadOnly, "A"}};
-  for (const auto& c : cases) {
-    GuestMemory mem(1 << 20);
-    const uint32_t dirty = mem.Allocate(64);  // where the file's block goes
-    ASSERT_TRUE(mem.Fill(dirty, 0xFF, 64));
-    mem.Free(dirty);
-    GuestFile f;
-    ASSERT_TRUE(c.source->LoadToGuest(c.name, mem, 3, f)) << c.name;
-    ASSERT_NE(f.address, 0u);
-    EXPECT_EQ(f.size, 5u);
-    std::vector<uint8_t> got(8);
-    ASSERT_TRUE(mem.Read(f.address, got.data(), 8));
-    EXPECT_EQ(got, (std::vector<uint8_t>{1, 2, 3, 4, 5, 0, 0, 0})) << c.name;
-    EXPECT_FALSE(c.source->LoadToGuest("missing", mem, 1, f));
-  }
 }
 
 // CallAt pushes the end marker inside the interpreter loop: the free and the counted loop check

@@ -16,14 +16,13 @@ constexpr uint32_t kArena = 1 << 21;
 class FakeApp : public ScriptApplication {
  public:
   MemoryScriptFileSource files;
-  std::vector<std::string> messages;  // as UTF-8
-  bool translation = false;
+  std::vector<std::string> messages;     // as UTF-8
   std::map<uint32_t, uint32_t> options;  // what native 4 stored, by index
 
   FakeApp() { PutScript(files, "MAIN", " ret\n"); }
   ScriptFileSource* ScriptFiles() override { return &files; }
   std::string SaveFolder() override { return "SAVE\\"; }
-  bool TranslationOption() override { return translation; }
+  bool TranslationOption() override { return false; }
   uint32_t Clock() override { return 1000; }
   void ShowMessage(const std::string& text) override {
     host::Cp932Conversion utf8 = host::Cp932ToUtf8(text);
@@ -41,12 +40,7 @@ class FakeApp : public ScriptApplication {
   std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost&) override {
     return std::make_unique<CountingText>(choiceStores);
   }
-  uint32_t GetAppOption(uint32_t index) override {
-    auto it = options.find(index);
-    return it == options.end() ? 0xA0000000u + index : it->second;
-  }
-  uint8_t* TextSettingsChangedFlag() override { return &textSettingsChanged; }
-  uint8_t textSettingsChanged = 0;
+  uint32_t GetAppOption(uint32_t) override { return 0; }
 };
 
 // A missing MAIN is the game run's to check.
@@ -94,7 +88,6 @@ TEST(NativeTable, EveryNumberHasItsPlaceAndTheUnbuiltAnswerMinusOne) {
             " wait\n ret\nrange: .word 1\n");
   std::unique_ptr<ScriptHost> host;
   ASSERT_EQ(StartScriptHost(app, host), 0);
-  EXPECT_TRUE(host->IsNativeBuilt(84));
   EXPECT_FALSE(host->IsNativeBuilt(808));
   EXPECT_FALSE(host->IsNativeBuilt(kNativeCount));
   testing::internal::CaptureStderr();
@@ -130,8 +123,6 @@ TEST(ScriptHostInterrupt, PassesTheBootValueByTheRequestByte) {
     const uint32_t flag = GuestWord(host->GetMemory(), host->BootFlagAddress());
     EXPECT_EQ(static_cast<int32_t>(flag), expected) << int(byte);
   }
-  app.files.Remove("SCRIPT\\MAIN.SOB");
-  EXPECT_EQ(host->ServeInterrupt(2), kLoadNotFound);
 }
 
 // A Jump and a Call's return unload the script, the interrupt all of them: each time the
@@ -146,28 +137,6 @@ TEST(ScriptHostMessageText, KeepsPendingChoicesBeforeScriptsGo) {
   EXPECT_EQ(app.choiceStores, 1);
   host->ServeInterrupt(1);
   EXPECT_GE(app.choiceStores, 2);
-}
-
-struct CountingTarget : TextSettingsTarget {
-  std::vector<TextSettingsRequest> seen;
-  void ApplyTextSettings(const TextSettingsRequest& request) override { seen.push_back(request); }
-};
-
-// A change-only request that takes the change is native 12's, checked with the app natives.
-TEST(ScriptHostTextSettings, AnyOtherRequestPushesAndOnlyTheClearFlagTakesTheChange) {
-  FakeApp app;
-  ScriptHost host(&app.files, 1, 1 << 20);
-  host.SetApplication(&app);
-  CountingTarget target;
-  host.SetTextSettingsTarget(&target);
-  EXPECT_FALSE(host.ApplyTextSettings({.history = true}));
-  ASSERT_EQ(target.seen.size(), 1u) << "pushed anyway when not only on change";
-
-  app.textSettingsChanged = 1;
-  EXPECT_TRUE(host.ApplyTextSettings({.changedOnly = true, .firstWidget = 7}));
-  EXPECT_EQ(app.textSettingsChanged, 1) << "kept without the clear flag";
-  ASSERT_EQ(target.seen.size(), 2u);
-  EXPECT_EQ(target.seen.back().firstWidget, 7u);
 }
 
 }  // namespace
