@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
@@ -18,8 +16,6 @@
 #include "natives/message_text_natives.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
-#include "platform/timer_service.h"
-#include "support/listed_task.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -347,32 +343,6 @@ TEST_F(GuiPartNatives, ListSettingsReachTheirPictures) {
   const ImageSurface* cell = GetPartSurface(PartOf(list), 0);
   EXPECT_EQ(cell->GetPixel(60 + 4, 4), 0xFF123456u);
   EXPECT_NE(cell->GetPixel(60 + 2, 2), 0xFF123456u) << "inside the margins only";
-}
-
-TEST_F(GuiPartNatives, AListBoxTakesTheHoverAsThePointerEnters) {
-  const uint32_t list = Lines();
-  for (const char* line : {"a", "b", "c"})
-    rig.Answer(Native::kTextListAddLine, {list, rig.Text(line), 0, 1});
-  ASSERT_EQ(rig.Answer(Native::kPointerAddControl, {list, uint32_t(-1)}), 0);
-  auto* part = PartOf<TextListPart>(list);
-  // Into the second line: the pitch is the line height and 3 pixels of spacing.
-  services_.x = 20, services_.y = 10 + part->GetLineHeight() + 3 + 1;
-  rig.Answer(Native::kPointerUpdate, {});
-  EXPECT_EQ(rig.Answer(Native::kPointerGetHover, {}), static_cast<int32_t>(list));
-  EXPECT_EQ(part->GetHoverLine(), 1) << "on the first update";
-}
-
-TEST(TaskAlive, ARemovedTaskIsNoLongerAlive) {
-  struct Idle : TimedTask {
-    int32_t Update(uint32_t) override { return kTaskStepContinue; }
-    void Stop() override {}
-  };
-  TimerService timers;
-  Idle* task = test::List(timers, std::make_unique<Idle>());
-  ASSERT_NE(task, nullptr);
-  EXPECT_TRUE(IsTaskAlive(&timers, task));
-  ASSERT_TRUE(timers.RemoveByHandle(task->Handle()));
-  EXPECT_FALSE(IsTaskAlive(&timers, task)) << "before the next pass deletes it";
 }
 
 }  // namespace
