@@ -49,7 +49,7 @@ class NativeRigApp : public ScriptApplication {
   int32_t vsyncDepth = 0;
   std::string clipboard;
   bool clipboardWorks = true;
-  std::string defaultText, typed;
+  std::string typed;
   struct Box {
     uint32_t kind;
     std::string title, text;
@@ -87,10 +87,6 @@ class NativeRigApp : public ScriptApplication {
   bool SetClipboardText(std::string_view text) override {
     if (clipboardWorks) clipboard = text;
     return clipboardWorks;
-  }
-  void SetupInputDialog(const std::string&, const std::string& d, uint32_t, uint32_t, int32_t,
-                        int32_t) override {
-    defaultText = d;
   }
   bool RequestInputText(std::string& text) override {
     text = typed;
