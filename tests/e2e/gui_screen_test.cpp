@@ -256,20 +256,17 @@ class GuiScreen : public testing::TestWithParam<On> {
 
 TEST_P(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
   // The GMP screen: a background and three file buttons of four cells.
-  game_.dir().WriteFile("CG/BG.BMP", [] {
-    auto b = test::Cells(kWidth / 4, kHeight, {0x203040, 0x304050, 0x405060, 0x506070});
-    return std::string(b.begin(), b.end());
-  }());
-  auto button = test::Cells(40, 20, {0x2060C0, 0x40A0FF, 0x103060, 0x808080});
-  game_.dir().WriteFile("CG/BTN.BMP", std::string(button.begin(), button.end()));
+  game_.dir().WriteFile("CG/BG.BMP",
+                        test::Cells(kWidth / 4, kHeight, {0x203040, 0x304050, 0x405060, 0x506070}));
+  game_.dir().WriteFile("CG/BTN.BMP",
+                        test::Cells(40, 20, {0x2060C0, 0x40A0FF, 0x103060, 0x808080}));
   GmpFile gmp;
   gmp.background = "BG.BMP";
   for (int16_t i = 0; i < 3; ++i) {
     gmp.entries.push_back(
         {"BTN.BMP", 1, static_cast<int16_t>(20 + 50 * i), 20, 255, true, 40, 20, 4});
   }
-  auto bytes = tools::WriteGmp(gmp);
-  game_.dir().WriteFile("CG/SCREEN.GMP", std::string(bytes.begin(), bytes.end()));
+  game_.dir().WriteFile("CG/SCREEN.GMP", tools::WriteGmp(gmp));
   ASSERT_EQ(screen_.Load(layer_, &display_, &parts_, &tip_, "cg\\screen.gmp", 10, 0, false, true),
             kGmpLoaded);
 
