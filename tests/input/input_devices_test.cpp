@@ -9,7 +9,6 @@
 #include "headless_input_fixture.h"
 #include "input/engine_input.h"
 #include "input/input_manager.h"
-#include "input/key_code_table.h"
 #include "support/recording_field.h"
 
 namespace bw {
