@@ -13,13 +13,8 @@
 #include <vector>
 
 #include "app/config/user_config.h"
-#include "common/byte_reader.h"
 #include "e2e/demo_scene.h"
-#include "lib/gmp/gmp_writer.h"
-#include "lib/wgx/wgx_writer.h"
 #include "program/program_process.h"
-#include "resource/images/gmp_file.h"
-#include "scenario/tgs/tgs_system_menu.h"
 #include "support/demo_copy.h"
 
 namespace bw {
@@ -123,35 +118,6 @@ TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
 // The system menu in the program, headless: its save button opens the save dialog inside the
 // scenario, and its load button the load dialog, which brings the save back.
 
-// A panel with a light top and bottom line.
-tools::WgxPicture Panel(uint32_t width, uint32_t height, uint32_t argb) {
-  tools::WgxPicture p;
-  p.depth = 32;
-  p.width = width;
-  p.height = height;
-  p.pixels.assign(size_t{width} * height, argb);
-  for (uint32_t x = 0; x < width; ++x) p.pixels[x] = p.pixels[size_t{height - 1} * width + x] = ~0u;
-  return p;
-}
-
-// The menu's base and twelve buttons of 117 x 20 sharing one strip of four states.
-void PutMenuPictures(const test::TempDir& game) {
-  auto put = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
-    game.WriteFile("SYS/" + name, std::string(bytes.begin(), bytes.end()));
-  };
-  put("SM_BASE.WGX", tools::WriteWgx(Panel(kTgsMenuWidth, kTgsMenuHeight, 0xE0202838)));
-  constexpr uint32_t kW = 117, kH = 20;
-  tools::WgxPicture strip = Panel(kW * 4, kH, 0xFF203050);
-  for (uint32_t y = 1; y + 1 < kH; ++y)
-    for (uint32_t x = kW; x < 2 * kW; ++x) strip.pixels[size_t(y) * strip.width + x] = 0xFF4080E0;
-  put("SM_BTN.WGX", tools::WriteWgx(strip));
-  GmpFile gmp;
-  for (int i = 0; i < 12; ++i)
-    gmp.entries.push_back(
-        {"SM_BTN.WGX", 1, 8, int16_t(8 + 22 * i), 255, true, kW, kH, GmpFullStateCode(1)});
-  put("SM_BG.GMP", tools::WriteGmp(gmp));
-}
-
 // MAIN with saving and loading allowed, calling the scene.
 constexpr const char* kSavingMain =
     ".sob0\n native native:4, saveAllowed, status\n"
@@ -174,7 +140,6 @@ using TgsMenu = test::DemoGameTest;
 
 TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
   test::PutDemoScene(game, "TGS", kSavingMain);
-  PutMenuPictures(game);
   test::PutTob(
       game, "SCRIPT/TGS_DEMO.TOB",
       ".tob1\n  BgLoad \"CG\\\\BG.WGX\", 0\n  MessageBegin 0\n  \"Saved here.\"\n  MessageWait\n"
