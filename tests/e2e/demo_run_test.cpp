@@ -187,7 +187,6 @@ TEST_F(DemoRun, RefusesGamesItCannotStart) {
 // voice (1200 Hz), SECOND (660 Hz) takes over in the cross-fade, and the fade-out ends in silence.
 
 constexpr int kWaveNotWritten = 30;
-constexpr size_t kHeaderBytes = 46;
 
 uint32_t Le(const std::string& bytes, size_t at, int size) {
   uint32_t v = 0;
@@ -215,13 +214,13 @@ struct Mix {
 Mix ReadMix(const std::string& wave) {
   Mix mix;
   mix.wave = wave;
-  EXPECT_GE(wave.size(), kHeaderBytes);
-  if (wave.size() < kHeaderBytes) return mix;
+  EXPECT_GE(wave.size(), test::kWaveHeader);
+  if (wave.size() < test::kWaveHeader) return mix;
   EXPECT_EQ(std::tuple(wave.substr(0, 4), Le(wave, 22, 2), Le(wave, 34, 2), Le(wave, 42, 4)),
-            std::tuple("RIFF", 2u, 16u, wave.size() - kHeaderBytes))
+            std::tuple("RIFF", 2u, 16u, wave.size() - test::kWaveHeader))
       << "16-bit stereo, the data size filled in";
   mix.rate = Le(wave, 24, 4);
-  for (size_t at = kHeaderBytes; at + 4 <= wave.size(); at += 4) {
+  for (size_t at = test::kWaveHeader; at + 4 <= wave.size(); at += 4) {
     mix.left.push_back(static_cast<int16_t>(Le(wave, at, 2)));
   }
   while (mix.onset < mix.left.size() && mix.left[mix.onset] == 0) ++mix.onset;
