@@ -23,6 +23,7 @@
 #include "scenario/message/script_message_text.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_interpreter.h"
+#include "scenario/tgs/tgs_test_world.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -162,16 +163,6 @@ TEST_F(MessageNatives, ChoiceListIsRefreshed) {
       << "a deleted list is not refreshed";
 }
 
-class QuietHost : public TgsFrameHost {
- public:
-  TgsAppState state;
-  TgsUserSettings settings;
-  uint32_t Clock() override { return 0; }
-  int FrameTurn() override { return 1; }
-  TgsAppState& AppState() override { return state; }
-  const TgsUserSettings& Settings() override { return settings; }
-};
-
 class TgsFrameNativesTest : public ::testing::Test {
  protected:
   TgsFrameNativesTest() {
@@ -189,7 +180,7 @@ class TgsFrameNativesTest : public ::testing::Test {
   uint32_t HostVariable(uint32_t i) { return rig.Word(rig.host->HostVariableAddress(i)); }
 
   NativeRig rig;
-  QuietHost fake;
+  FakeFrameHost fake;
 };
 
 TEST_F(TgsFrameNativesTest, StepWithoutFrameAndCreationFailures) {
