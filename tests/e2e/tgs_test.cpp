@@ -281,31 +281,41 @@ constexpr char kSaveScenario[] = R"(.tob1
   .end
 )";
 
-// MAIN: the sound device at 22050 Hz with twelve channels, an 800 x 600 composed canvas as the
-// screen, a frame on it, then (loading) the newest quick save, and the scenario played, or resumed
-// after the load.
-std::string SavingMain(bool load) {
-  return std::string(
-             ".sob0\n"
-             "  native native:596, format, status\n"
-             "  native native:668, channels, status\n"
-             "  native native:238, canvasArgs, screen\n"
-             "  native native:242, screen, status\n"
-             "  native native:791, screen, status\n") +
-         (load ? "  native native:44, loadArgs, status\n"
-                 "  native native:793, resume, status\n"
-               : "  native native:793, scenario, status\n") +
+// MAIN on an 800 x 600 composed canvas of its own: before, the frame, the scenarios named, then
+// after; data is more of its words.
+std::string FrameMain(const std::vector<std::string>& scenarios, const std::string& after = "",
+                      const std::string& before = "", const std::string& data = "") {
+  std::string code = ".sob0\n" + before +
+                     "  native native:238, canvasArgs, screen\n"
+                     "  native native:242, screen, status\n"
+                     "  native native:791, screen, status\n";
+  std::string names;
+  for (size_t i = 0; i < scenarios.size(); ++i) {
+    const std::string n = std::to_string(i);
+    code += "  native native:793, name" + n + ", status\n";
+    names +=
+        "name" + n + ": .word text" + n + "\ntext" + n + ": .string \"" + scenarios[i] + "\"\n";
+  }
+  return code + after +
          "  native native:792, screen, status\n"
          "  ret\n"
-         "format: .word 1, 2, 22, 16\n"
-         "channels: .word 12\n"
          "canvasArgs: .word 800, 600, 32, 1\n"
-         "loadArgs: .word 1, -1\n"
-         "scenario: .word scenarioName\n"
-         "scenarioName: .string \"TGS_SAVE\"\n"
-         "resume: .word 0\n"
          "screen: .word 0\n"
-         "status: .word 0\n";
+         "status: .word 0\n"
+         "none: .word 0\n" +
+         names + data;
+}
+
+// MAIN with the sound device at 22050 Hz and twelve channels: the scenario played, or (loading)
+// the newest quick save loaded and the scenario resumed.
+std::string SavingMain(bool load) {
+  const std::string sound =
+      "  native native:596, format, status\n  native native:668, channels, status\n";
+  const std::string data =
+      "format: .word 1, 2, 22, 16\nchannels: .word 12\nloadArgs: .word 1, -1\n";
+  if (!load) return FrameMain({"TGS_SAVE"}, "", sound, data);
+  return FrameMain({}, "  native native:44, loadArgs, status\n  native native:793, none, status\n",
+                   sound, data);
 }
 
 class TgsSave : public test::DemoGameTest {
@@ -440,29 +450,6 @@ constexpr char kBusy[] = R"(.tob1
   .end
 )";
 constexpr char kNext[] = ".tob1\n  MessageBegin 0\n  \"Next.\"\n  MessageWait\n  .end\n";
-
-// MAIN on a canvas of its own: the frame, the scenarios named, then (wait) waiting for ever.
-std::string FrameMain(const std::vector<std::string>& scenarios, const std::string& after = "") {
-  std::string code =
-      ".sob0\n"
-      "  native native:238, canvasArgs, screen\n"
-      "  native native:242, screen, status\n"
-      "  native native:791, screen, status\n";
-  std::string data;
-  for (size_t i = 0; i < scenarios.size(); ++i) {
-    const std::string n = std::to_string(i);
-    code += "  native native:793, name" + n + ", status\n";
-    data += "name" + n + ": .word text" + n + "\ntext" + n + ": .string \"" + scenarios[i] + "\"\n";
-  }
-  return code + after +
-         "  native native:792, screen, status\n"
-         "  ret\n"
-         "canvasArgs: .word 800, 600, 32, 1\n"
-         "screen: .word 0\n"
-         "status: .word 0\n"
-         "none: .word 0\n" +
-         data;
-}
 
 class TgsFrameEnd : public test::DemoGameTest {
  protected:
