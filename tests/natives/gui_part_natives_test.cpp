@@ -42,10 +42,6 @@ class GuiPartNatives : public test::PartTest, public testing_text::FakeFaceRende
     parts.DeleteAll();
     panel.Clear();
   }
-  // A part's handle from its factory native.
-  uint32_t Made(uint32_t number, std::initializer_list<uint32_t> words) {
-    return static_cast<uint32_t>(rig.Answer(number, words));
-  }
   template <typename T = UiControl>
   T* PartOf(uint32_t handle) {
     return static_cast<T*>(rig.host->Handles().Get<UiControl>(handle, ScriptObjectType::kGuiPart));
@@ -260,9 +256,9 @@ TEST_F(GuiPartNatives, TextWindowsAndAScriptTextThatForgetsPartsDeletedBeforeIt)
   EXPECT_EQ(rig.Read(name), "Ann");
 }
 
-// The part-access natives 736-741 on a part of each kind: which have a display object and a
-// picture, which take the flag and the option, and what their values are.
-TEST_F(GuiPartNatives, EachKindAnswersThePartAccessItHas) {
+// The part-access natives 736-741: a check box's display object and picture, the flag and the
+// option on the parts that take them, and each kind's own value.
+TEST_F(GuiPartNatives, EachKindTakesItsFlagOptionAndValue) {
   Write("CG/MAP.BMP", test::IndexPicture({{0, 1}, {0, 1}}));
   const uint32_t map = rig.Text("cg\\map.bmp"), check = rig.Text("cg\\check.bmp");
   auto field = [&]() -> uint32_t {
@@ -274,39 +270,19 @@ TEST_F(GuiPartNatives, EachKindAnswersThePartAccessItHas) {
   auto box = [&]() -> uint32_t {
     return rig.Answer(Native::kPartCreateFileCheckButton, {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0});
   };
-  const struct {
-    const char* kind;
-    uint32_t part;
-    bool sprite, picture;
-    int32_t flag, option;
-  } rows[] = {
-      {"button", Made(Native::kPartCreateDrawnButton, {0, 0, 40, 16, 65535}), true, true, 0, -1},
-      {"check box", box(), true, true, 0, 0},
-      {"colour box", Box(), true, false, -1, -1},
-      {"text field", field(), true, true, -1, 0},
-      {"scroll bar", Made(Native::kPartCreateScrollList, {5, 5, 1, 65535}), false, false, 0, -1},
-      {"text window", Window(), true, true, -1, 0},
-      {"script text", ScriptTextPart(), true, true, -1, 0},
-      {"image list without items", Made(Native::kPartCreateImageList, {0, 0, 60, 20, 0, font, 0}),
-       false, false, -1, 0},
-      {"hit area", Made(Native::kPartCreateHitArea, {0, 0, 9, 9, uint32_t(-1)}), false, false, -1,
-       -1},
-      {"list box", Lines(), true, true, -1, -1},
-      {"cell image", cells(), false, true, -1, 0},
-  };
-  for (const auto& row : rows) {
-    ASSERT_NE(row.part, 0u) << row.kind;
-    EXPECT_EQ(rig.Answer(Native::kPartGetSprite, {row.part, 0}) != 0, row.sprite) << row.kind;
-    EXPECT_EQ(rig.Answer(Native::kPartGetSurface, {row.part, 0}) != 0, row.picture) << row.kind;
-    EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {row.part, 2}), row.flag) << row.kind;
-    EXPECT_EQ(rig.Answer(Native::kPartSetOption, {row.part, 1}), row.option) << row.kind;
-  }
-  EXPECT_TRUE(PartOf<CheckPart>(rows[1].part)->IsBoxHit());
-  EXPECT_TRUE(PartOf<TextInputPart>(rows[3].part)->IsLocked());
-  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {rows[6].part, rig.Text("x")}), kPartRefused)
+  const uint32_t hit = box(), locked = field(), decided = ScriptTextPart();
+  ASSERT_TRUE(hit && locked && decided);
+  EXPECT_NE(rig.Answer(Native::kPartGetSprite, {hit, 0}), 0);
+  EXPECT_NE(rig.Answer(Native::kPartGetSurface, {hit, 0}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {hit, 2}), 0);
+  EXPECT_TRUE(PartOf<CheckPart>(hit)->IsBoxHit());
+  EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {Box(), 2}), kPartRefused) << "a colour box";
+  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {locked, 1}), 0);
+  EXPECT_TRUE(PartOf<TextInputPart>(locked)->IsLocked());
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {decided, rig.Text("x")}), kPartRefused)
       << "only a text field takes a text";
-  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {rows[6].part, 2}), 0);
-  EXPECT_TRUE(PartOf<ScriptText>(rows[6].part)->IsDecided());
+  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {decided, 2}), 0);
+  EXPECT_TRUE(PartOf<ScriptText>(decided)->IsDecided());
 
   // A text field takes its text as its value and gives the script a copy of what it holds.
   const uint32_t typed = field();
