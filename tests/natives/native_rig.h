@@ -46,7 +46,6 @@ class NativeRigApp : public ScriptApplication {
   std::string appTexts[3];
   std::map<std::pair<uint32_t, uint32_t>, uint32_t> settings;
   std::string userText;
-  int32_t vsyncDepth = 0;
   std::string clipboard;
   bool clipboardWorks = true;
   std::string typed;
@@ -77,13 +76,6 @@ class NativeRigApp : public ScriptApplication {
   }
   void SetUserText(const std::string& text) override { userText = text.substr(0, 31); }
   std::string GetUserText() override { return userText; }
-  int32_t SetScreenMode(int32_t) override { return kScreenModeDone; }
-  uint32_t PushVSyncWait() override { return ++vsyncDepth == 1; }
-  uint32_t PopVSyncWait() override { return vsyncDepth > 0 && --vsyncDepth == 0; }
-  int32_t FrameRate() override { return 60; }
-  bool PostAppCommand(uint8_t request, bool, uintptr_t parameter) override {
-    return request < 7 || (request == 7 && parameter != 0);
-  }
   bool SetClipboardText(std::string_view text) override {
     if (clipboardWorks) clipboard = text;
     return clipboardWorks;
