@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -44,7 +43,6 @@ class NativeRigApp : public ScriptApplication {
 
   // The system natives' requests the tests read back; the answers they choose.
   std::string appTexts[3];
-  std::map<std::pair<uint32_t, uint32_t>, uint32_t> settings;
   std::string userText;
   std::string clipboard;
   bool clipboardWorks = true;
@@ -66,13 +64,8 @@ class NativeRigApp : public ScriptApplication {
   std::string GetAppText(uint32_t kind) override {
     return kind < 3 ? appTexts[kind] : std::string();
   }
-  int32_t SetUserSetting(uint32_t group, uint32_t index, uint32_t value) override {
-    if (group == 0 && index == 7) return 1;
-    settings[{group, index}] = value;
-    return 0;
-  }
-  uint32_t GetUserSetting(uint32_t group, uint32_t index) override {
-    return settings[{group, index}];
+  int32_t SetUserSetting(uint32_t group, uint32_t index, uint32_t) override {
+    return group == 0 && index == 7 ? 1 : 0;
   }
   void SetUserText(const std::string& text) override { userText = text.substr(0, 31); }
   std::string GetUserText() override { return userText; }
