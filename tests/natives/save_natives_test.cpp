@@ -51,7 +51,6 @@ class SaveNatives : public ::testing::Test {
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   SaveData& Save() { return SaveDataOf(*rig.host); }
-  uint32_t Neg(int32_t v) { return static_cast<uint32_t>(v); }
 
   test::TempDir dir;
   ImageSurface target;
