@@ -167,9 +167,7 @@ class GuestFormat : public testing::Test {
   // Formats with the given value words; a fault fails the test.
   std::string Format(const std::string& format, std::vector<uint32_t> words,
                      size_t capacity = kGuestFormatCapacity) {
-    uint32_t values = rig.Block(static_cast<uint32_t>(words.size() * 4 + 4));
-    for (size_t i = 0; i < words.size(); ++i)
-      rig.Memory().Write32(values + uint32_t(i * 4), words[i]);
+    const uint32_t values = rig.Words(words);
     std::string out;
     EXPECT_TRUE(FormatGuestText(rig.Memory(), format, values, capacity, out)) << format;
     return out;
