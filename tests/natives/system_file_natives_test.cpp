@@ -211,10 +211,9 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
       << "no path buffer";
   rig.app.dialogAnswer = 2;
   rig.app.dialogChoice = "Z:\\SAVE\\NEW.SAV";
-  uint32_t args = rig.Block(24);
   const uint32_t words[] = {rig.Text("Save"),       path,           title, 0,
                             rig.Text("All\t*.*\t"), rig.Text("SAV")};
-  for (uint32_t k = 0; k < 6; ++k) rig.Memory().Write32(args + 4 * k, words[k]);
+  const uint32_t args = rig.Words(words);
   EXPECT_EQ(rig.CallAt(Native::kSaveFileDialog, args).result, 2);
   EXPECT_EQ(rig.Word(args), 2u) << "the result replaces word 0";
   EXPECT_EQ(rig.app.fileDialog.path, "OLD.SAV") << "saving proposes the buffer's name";

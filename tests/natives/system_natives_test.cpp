@@ -208,8 +208,7 @@ TEST_F(GuestFormat, CutsAtTheLimitOnACharacterBoundaryAndFaultsOnBadValues) {
   // Bad value addresses fault.
   std::string out;
   GuestMemory& m = rig.Memory();
-  uint32_t values = rig.Block(4);
-  m.Write32(values, PastTheArena(m));
+  const uint32_t values = rig.Var(PastTheArena(m));
   EXPECT_FALSE(FormatGuestText(m, "%s", values, kGuestFormatCapacity, out));
   EXPECT_TRUE(m.TakeFault());
   EXPECT_FALSE(FormatGuestText(m, "%d %d", m.Top() - 4, kGuestFormatCapacity, out));
