@@ -166,7 +166,9 @@ TEST(ScriptObjectList, ObjectsHeldElsewhereOutliveTheirRelease) {
   EXPECT_EQ(handles.LiveCount(), 0u);
 }
 
-TEST(ScriptObjectList, AFailedSetUpAppendsNothing) {
+// A failed set-up appends nothing; a full handle table is the list's out of memory, told apart
+// from every set-up's own codes, and the object made for it goes again.
+TEST(ScriptObjectList, AFailedSetUpOrAFullHandleTableLeavesNothing) {
   ScriptHandles handles;
   ScriptObjectList<File> files(handles, ScriptObjectType::kFile);
   uint32_t h = 7;
@@ -174,17 +176,12 @@ TEST(ScriptObjectList, AFailedSetUpAppendsNothing) {
   EXPECT_EQ(h, 0u);
   EXPECT_EQ(files.Count(), 0u);
   EXPECT_EQ(handles.LiveCount(), 0u);
-}
 
-// A full handle table is the list's out of memory, told apart from every set-up's own codes,
-// and the object made for it goes again.
-TEST(ScriptObjectList, AFullHandleTableIsOutOfMemory) {
-  ScriptHandles handles;
   for (uintptr_t i = 1; handles.HandleOf(ScriptObjectType::kFile, reinterpret_cast<void*>(i * 8));)
     ++i;
   int gone = 0;
   ScriptObjectList<Shared> list(handles, ScriptObjectType::kSurface);
-  uint32_t h = 7;
+  h = 7;
   EXPECT_EQ(list.Create(h, NoSetup{}, &gone), -1) << "no loader answers it";
   EXPECT_EQ(std::tuple(h, gone, list.Count()), std::tuple(0u, 1, size_t{0}));
 }
