@@ -167,9 +167,7 @@ class TgsFrameNativesTest : public ::testing::Test {
  protected:
   TgsFrameNativesTest() {
     rig.app.files.Put("DATA\\BG.TXT", std::vector<uint8_t>{'1', '\n'});
-    tob::AssembleResult r = tob::Assemble(".tob1\n");
-    EXPECT_TRUE(r.ok) << r.error;
-    rig.app.files.Put("SCRIPT\\RUN.TOB", r.bytes);
+    PutScenario("");
   }
   TgsFrameNativeState& State() { return rig.host->Extension<TgsFrameNativeState>(); }
   void PutScenario(const std::string& lines) {
