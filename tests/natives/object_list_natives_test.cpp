@@ -48,12 +48,9 @@ class ObjectListNatives : public ::testing::Test {
     game.dir().WriteFile("S.GMP", tools::WriteGmp(gmp));
 
     ASSERT_EQ(canvas.Create(40, 30, 32, kImagePlain), 0);
-    layer.SetTarget(&canvas, true);
-    ASSERT_EQ(sprite.SetImage(&canvas, nullptr, 0, 0), kSpriteDone);
     canvasHandle = rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
     ASSERT_EQ(display.CreateCanvasLayer(&screen, 40, 30, 32, kLayerComposed), 0);
     containerHandle = rig.Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(screen));
-    spriteHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   uint32_t Var(uint32_t value) { return rig.Var(value); }
@@ -70,11 +67,9 @@ class ObjectListNatives : public ::testing::Test {
   DisplayManager display;
   ScopedGlobal<DisplayManager> publishedDisplay{&display};
   ImageSurface canvas;
-  CompositionLayer layer;
-  Sprite sprite;
   NativeRig rig;
   CanvasLayer* screen = nullptr;
-  uint32_t canvasHandle = 0, spriteHandle = 0, containerHandle = 0;
+  uint32_t canvasHandle = 0, containerHandle = 0;
 };
 
 // A null variable, ReleaseAll on an empty list and a variable past the arena; the part loader
