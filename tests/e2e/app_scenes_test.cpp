@@ -91,30 +91,10 @@ TEST_F(DialogGameRunRequests, PermissionsRefusalsAndSettings) {
 // calls it: render items, then a canvas with a GMP screen whose sprite moves and turns. Chosen
 // frames are hashed on the headless clock; two runs show the same frames.
 
-// Calls the scene (which runs at the first wait until it returns), then ends after 10 frames.
-constexpr char kCallingMain[] =
-    ".sob0\n"
-    " native native:0, callRender, status\n"
-    "idle:\n"
-    " wait\n"
-    " inc frames\n"
-    " mov frames, check.1\n"
-    "check: lt 0, 10, waiting\n"
-    " mov waiting, branch.1\n"
-    "branch: jz 0, done\n"
-    " jmp idle\n"
-    "done:\n"
-    " ret\n"
-    "callRender: .word render\n"
-    "render: .string \"RENDER\"\n"
-    "status: .word 0\n"
-    "frames: .word 0\n"
-    "waiting: .word 0\n";
-
 // Frames shown (an effect that asks for every turn shows one more each frame): the text on its
 // way, the text arrived,
 // the sprite moving on the canvas, and turning.
-const std::set<uint32_t> kChosen = {40, 110, 160, 300};
+const std::set<uint32_t> kChosen = {40, 110, 160, 290};
 
 struct Shown {
   uint64_t hash = 0;
@@ -124,7 +104,7 @@ struct Shown {
 class RenderScene : public test::GameRun {
  protected:
   void SetUp() override {
-    test::PutDemoScene(dir, "RENDER", kCallingMain);
+    test::PutDemoScene(dir, "RENDER", test::SceneCallingMain("RENDER"));
     start_ = static_cast<uint32_t>(backend.Clock().NowNanoseconds() / 1000000);
   }
 

@@ -1,5 +1,5 @@
 // Label: optimised
-// The demo game as it ships, run whole by the program headless or in-process.
+// The demo game as it ships, run whole by the program headless.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,19 +13,13 @@
 
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
-#include "common/global.h"
 #include "e2e/demo_scene.h"
-#include "host/host_path.h"
 #include "host/presentation_sink.h"
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
 #include "lib/vfa/vfa_writer.h"
-#include "platform/app_paths.h"
-#include "resource/packs/file_system_manager.h"
-#include "script/script_file_source.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
-#include "support/vector_reads.h"
 
 namespace bw {
 namespace {
@@ -187,74 +181,12 @@ TEST_F(DemoRun, RefusesGamesItCannotStart) {
   }
 }
 
-// The demo game folder as the build leaves it, read through the engine's own readers: the packs
-// in their start-up order, the patch over the shipped script, and the loose files.
-
-const std::vector<std::string> kScriptPackMembers = {
-    "corridor.tob", "func_lib.sob", "main.sob",     "opening.tob",  "qz_app.inf",
-    "qz_app.sys",   "sob_init.dat", "sub.sob",      "tgs_init.dat", "user_var.sob",
-    "voiceinf.dat", "sound.sob",    "tgs_demo.tob", "story.tob",    "name.sob"};
-
-class DemoGame : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string folder;
-    ASSERT_EQ(host::LinuxPathToEnginePath(kGame.string() + "/", folder), host::kPathOk);
-    ASSERT_EQ(RebaseAppFolder(folder), 0) << kGame;
-    ASSERT_EQ(RegisterPackDecoders(manager_), 0);
-    ASSERT_EQ(MountStartupPacks(manager_), 2) << "PATCH.VFA and SCRIPT.VFA";
-    for (int i = 0; i < 2; ++i) {
-      std::string name = manager_.GetMountName(kMountById, i);
-      (name.ends_with("\\script\\") ? scriptPack_ : patchPack_) =
-          manager_.GetMountArchive(kMountById, i);
-    }
-    ASSERT_NE(scriptPack_, nullptr);
-    ASSERT_NE(patchPack_, nullptr);
-  }
-
-  std::vector<uint8_t> Member(Archive* pack, const std::string& name) {
-    std::vector<uint8_t> bytes;
-    EXPECT_EQ(pack->ReadByName(name.c_str(), test::AllocateVector, &bytes, nullptr, nullptr),
-              kArchiveOk)
-        << name;
-    return bytes;
-  }
-
-  std::vector<uint8_t> Load(const std::string& name) {
-    std::vector<uint8_t> bytes;
-    EXPECT_TRUE(files_.Load(name, bytes)) << name;
-    return bytes;
-  }
-
-  FileSystemManager manager_;
-  ScopedGlobal<FileSystemManager> published_{&manager_};
-  FileSystemScriptFileSource files_;
-  Archive* scriptPack_ = nullptr;
-  Archive* patchPack_ = nullptr;
-};
-
-TEST_F(DemoGame, PacksLooseFilesAndAppFilesReadThroughTheEngine) {
-  EXPECT_EQ(scriptPack_->GetEntryCount(), kScriptPackMembers.size());
-  for (const auto& name : kScriptPackMembers)
-    EXPECT_TRUE(scriptPack_->Exists(name.c_str())) << name;
-  EXPECT_EQ(patchPack_->GetEntryCount(), 1u);
-  const auto patched = Member(patchPack_, "script\\sub.sob");
-  ASSERT_NE(Member(scriptPack_, "sub.sob"), patched) << "the patch must change SUB";
-  EXPECT_EQ(Load("SCRIPT\\SUB.SOB"), patched);
-  EXPECT_EQ(Load("script\\main.sob"), Member(scriptPack_, "main.sob"));
-  for (const char* loose : {"USER.CFG", "CG\\BG.WGX", "CG\\SPRITE.WGX", "BGM\\THEME.OGG"}) {
-    std::string path;
-    EXPECT_EQ(manager_.FindFile(&path, loose, nullptr), kFindLoose) << loose;
-  }
-}
-
 // The demo's sound scene, run headless with the mix of the virtual-clock run written to a WAVE
 // file, judged by the loudness of its tones in windows of time from the first sound: THEME (440
 // Hz) fades in, the chime (1760 Hz) sounds at two fixed frames, the music is halved under the
 // voice (1200 Hz), SECOND (660 Hz) takes over in the cross-fade, and the fade-out ends in silence.
 
 constexpr int kWaveNotWritten = 30;
-constexpr size_t kHeaderBytes = 46;
 
 uint32_t Le(const std::string& bytes, size_t at, int size) {
   uint32_t v = 0;
@@ -282,13 +214,13 @@ struct Mix {
 Mix ReadMix(const std::string& wave) {
   Mix mix;
   mix.wave = wave;
-  EXPECT_GE(wave.size(), kHeaderBytes);
-  if (wave.size() < kHeaderBytes) return mix;
+  EXPECT_GE(wave.size(), test::kWaveHeader);
+  if (wave.size() < test::kWaveHeader) return mix;
   EXPECT_EQ(std::tuple(wave.substr(0, 4), Le(wave, 22, 2), Le(wave, 34, 2), Le(wave, 42, 4)),
-            std::tuple("RIFF", 2u, 16u, wave.size() - kHeaderBytes))
+            std::tuple("RIFF", 2u, 16u, wave.size() - test::kWaveHeader))
       << "16-bit stereo, the data size filled in";
   mix.rate = Le(wave, 24, 4);
-  for (size_t at = kHeaderBytes; at + 4 <= wave.size(); at += 4) {
+  for (size_t at = test::kWaveHeader; at + 4 <= wave.size(); at += 4) {
     mix.left.push_back(static_cast<int16_t>(Le(wave, at, 2)));
   }
   while (mix.onset < mix.left.size() && mix.left[mix.onset] == 0) ++mix.onset;

@@ -1,8 +1,8 @@
-// A GUI screen through the display manager and the message input path, on the headless backend
-// and on SDL: a GMP screen with three file buttons, a drawn button with a tooltip, two colour
-// boxes and a choice list, driven by pointer moves, clicks, the wheel and keys (queued on the
-// headless backend, pushed as SDL events on SDL). With BW_GUI_SHOTS set to a folder, the frames
-// are saved there as pictures; under an X server (xvfb-run) the SDL run then uses a real window.
+// A GUI screen through the display manager and the message input path on SDL: a GMP screen with
+// three file buttons, a drawn button with a tooltip, two colour boxes and a choice list, driven by
+// pointer moves, clicks, the wheel and keys pushed as SDL events (the headless backend's run of the
+// same parts is the demo's GUI scene). With BW_GUI_SHOTS set to a folder, the frames are saved
+// there as pictures; under an X server (xvfb-run) the run then uses a real window.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -21,7 +21,6 @@
 #include "gui/part_fixture.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_tip.h"
-#include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
 #include "host/presentation_sink.h"
 #include "host/sdl/sdl_backend.h"
@@ -43,43 +42,34 @@ namespace {
 constexpr int32_t kWidth = 320;
 constexpr int32_t kHeight = 240;
 
-enum class On { kHeadless, kSdl };
-
-class GuiScreen : public testing::TestWithParam<On> {
+class GuiScreen : public testing::Test {
  protected:
   void SetUp() override {
     BuildBlendTables();
     RegisterBuiltinLoaders(images_);
-    if (GetParam() == On::kSdl) {
-      if (std::getenv("DISPLAY") && std::getenv("BW_GUI_SHOTS"))
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-      std::string error;
-      sdl_ = host::SdlBackend::Create(&error);
-      ASSERT_NE(sdl_, nullptr) << error;
-      useBackend_.emplace(sdl_.get());
-    } else {
-      useBackend_.emplace(&backend_);
-    }
+    if (std::getenv("DISPLAY") && std::getenv("BW_GUI_SHOTS")) setenv("SDL_VIDEODRIVER", "x11", 1);
+    std::string error;
+    sdl_ = host::SdlBackend::Create(&error);
+    ASSERT_NE(sdl_, nullptr) << error;
+    useBackend_.emplace(sdl_.get());
     host::WindowDesc desc;
     desc.proc = host::DefWindowProc;
     desc.native = true;
     desc.nativeDesc = host::NativeWindowDesc{"gui", kWidth, kHeight, true};
     window_ = host::CreateWindow(desc);
     ASSERT_TRUE(window_);
-    if (sdl_) {
-      // What the window shows, read back just before it is presented.
-      sdl_->SdlSinkOf(window_)->SetOverlay([this] {
-        SDL_Renderer* renderer = sdl_->SdlRendererOf(window_);
-        int w = 0, h = 0;
-        if (SDL_GetRendererOutputSize(renderer, &w, &h) != 0) return;
-        shown_.width = w;
-        shown_.height = h;
-        shown_.bgra.resize(size_t(w) * h * 4);
-        if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown_.bgra.data(),
-                                 w * 4) != 0)
-          shown_.bgra.clear();
-      });
-    }
+    // What the window shows, read back just before it is presented.
+    sdl_->SdlSinkOf(window_)->SetOverlay([this] {
+      SDL_Renderer* renderer = sdl_->SdlRendererOf(window_);
+      int w = 0, h = 0;
+      if (SDL_GetRendererOutputSize(renderer, &w, &h) != 0) return;
+      shown_.width = w;
+      shown_.height = h;
+      shown_.bgra.resize(size_t(w) * h * 4);
+      if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown_.bgra.data(),
+                               w * 4) != 0)
+        shown_.bgra.clear();
+    });
     CanvasLayer* canvas = nullptr;
     ASSERT_EQ(display_.CreateCanvasLayer(&canvas, kWidth, kHeight, 32, kLayerComposed), 0);
     display_.SetScreenSurface(canvas);
@@ -105,18 +95,6 @@ class GuiScreen : public testing::TestWithParam<On> {
 
   void Queue(host::InputEventKind kind, int32_t x = 0, int32_t y = 0, uint32_t key = 0,
              int notches = 0) {
-    host::InputEvent e;
-    e.kind = kind;
-    e.x = x;
-    e.y = y;
-    e.virtualKey = static_cast<uint8_t>(key);
-    e.scanCode = key == 0x0D ? 0x1C : key == 0x28 ? 0x50 : 0;
-    e.button = host::MouseButton::kLeft;
-    e.wheelNotches = notches;
-    if (!sdl_) {
-      backend_.QueueEvent(e);
-      return;
-    }
     SDL_Event event{};
     const uint32_t id = sdl_->SdlWindowId(window_);
     const bool down =
@@ -197,12 +175,10 @@ class GuiScreen : public testing::TestWithParam<On> {
   const host::Frame& Shown() {
     host::PresentationSink* sink = host::GetPresentationSink(window_);
     sink->PresentPending();
-    return sdl_ ? shown_ : static_cast<host::HeadlessSink*>(sink)->LastFrame();
+    return shown_;
   }
-  // The shown frame's hash; with BW_GUI_SHOTS the frame is saved as NAME.png there (sdl-NAME.png
-  // from the SDL run).
-  uint64_t Shot(const std::string& plainName) {
-    const std::string name = (sdl_ ? "sdl-" : "") + plainName;
+  // The shown frame's hash; with BW_GUI_SHOTS the frame is saved as NAME.png there.
+  uint64_t Shot(const std::string& name) {
     const host::Frame& frame = Shown();
     EXPECT_EQ(frame.bgra.size(), size_t(kWidth) * kHeight * 4) << name;
     const uint64_t hash = host::Fnv1a64(frame.bgra.data(), frame.bgra.size());
@@ -237,11 +213,10 @@ class GuiScreen : public testing::TestWithParam<On> {
   test::GameFolder game_;
   ImageLoaderManager images_;
   ScopedGlobal<ImageLoaderManager> publishImages_{&images_};
-  host::HeadlessBackend backend_;
   std::unique_ptr<host::SdlBackend> sdl_;
   std::optional<ScopedGlobal<host::Backend>> useBackend_;
   host::HWND window_{};
-  host::Frame shown_;  // on SDL: read back from the window
+  host::Frame shown_;  // read back from the window
   DisplayManager display_;
   CompositionLayer* layer_ = nullptr;
   GdiTextRenderer font_{testing_text::FakeSource()};
@@ -254,22 +229,19 @@ class GuiScreen : public testing::TestWithParam<On> {
   GmpPartLoader screen_;
 };
 
-TEST_P(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
+TEST_F(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
   // The GMP screen: a background and three file buttons of four cells.
-  game_.dir().WriteFile("CG/BG.BMP", [] {
-    auto b = test::Cells(kWidth / 4, kHeight, {0x203040, 0x304050, 0x405060, 0x506070});
-    return std::string(b.begin(), b.end());
-  }());
-  auto button = test::Cells(40, 20, {0x2060C0, 0x40A0FF, 0x103060, 0x808080});
-  game_.dir().WriteFile("CG/BTN.BMP", std::string(button.begin(), button.end()));
+  game_.dir().WriteFile("CG/BG.BMP",
+                        test::Cells(kWidth / 4, kHeight, {0x203040, 0x304050, 0x405060, 0x506070}));
+  game_.dir().WriteFile("CG/BTN.BMP",
+                        test::Cells(40, 20, {0x2060C0, 0x40A0FF, 0x103060, 0x808080}));
   GmpFile gmp;
   gmp.background = "BG.BMP";
   for (int16_t i = 0; i < 3; ++i) {
     gmp.entries.push_back(
         {"BTN.BMP", 1, static_cast<int16_t>(20 + 50 * i), 20, 255, true, 40, 20, 4});
   }
-  auto bytes = tools::WriteGmp(gmp);
-  game_.dir().WriteFile("CG/SCREEN.GMP", std::string(bytes.begin(), bytes.end()));
+  game_.dir().WriteFile("CG/SCREEN.GMP", tools::WriteGmp(gmp));
   ASSERT_EQ(screen_.Load(layer_, &display_, &parts_, &tip_, "cg\\screen.gmp", 10, 0, false, true),
             kGmpLoaded);
 
@@ -343,11 +315,6 @@ TEST_P(GuiScreen, ButtonsBoxesAndTheChoiceListAnswerThePointerAndKeys) {
   EXPECT_TRUE(menu->IsLocked());
   Shot("chosen");
 }
-
-INSTANTIATE_TEST_SUITE_P(Backends, GuiScreen, testing::Values(On::kHeadless, On::kSdl),
-                         [](const auto& instance) {
-                           return instance.param == On::kSdl ? "Sdl" : "Headless";
-                         });
 
 }  // namespace
 }  // namespace bw

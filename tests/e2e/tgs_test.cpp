@@ -13,13 +13,8 @@
 #include <vector>
 
 #include "app/config/user_config.h"
-#include "common/byte_reader.h"
 #include "e2e/demo_scene.h"
-#include "lib/gmp/gmp_writer.h"
-#include "lib/wgx/wgx_writer.h"
 #include "program/program_process.h"
-#include "resource/images/gmp_file.h"
-#include "scenario/tgs/tgs_system_menu.h"
 #include "support/demo_copy.h"
 
 namespace bw {
@@ -123,35 +118,6 @@ TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
 // The system menu in the program, headless: its save button opens the save dialog inside the
 // scenario, and its load button the load dialog, which brings the save back.
 
-// A panel with a light top and bottom line.
-tools::WgxPicture Panel(uint32_t width, uint32_t height, uint32_t argb) {
-  tools::WgxPicture p;
-  p.depth = 32;
-  p.width = width;
-  p.height = height;
-  p.pixels.assign(size_t{width} * height, argb);
-  for (uint32_t x = 0; x < width; ++x) p.pixels[x] = p.pixels[size_t{height - 1} * width + x] = ~0u;
-  return p;
-}
-
-// The menu's base and twelve buttons of 117 x 20 sharing one strip of four states.
-void PutMenuPictures(const test::TempDir& game) {
-  auto put = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
-    game.WriteFile("SYS/" + name, std::string(bytes.begin(), bytes.end()));
-  };
-  put("SM_BASE.WGX", tools::WriteWgx(Panel(kTgsMenuWidth, kTgsMenuHeight, 0xE0202838)));
-  constexpr uint32_t kW = 117, kH = 20;
-  tools::WgxPicture strip = Panel(kW * 4, kH, 0xFF203050);
-  for (uint32_t y = 1; y + 1 < kH; ++y)
-    for (uint32_t x = kW; x < 2 * kW; ++x) strip.pixels[size_t(y) * strip.width + x] = 0xFF4080E0;
-  put("SM_BTN.WGX", tools::WriteWgx(strip));
-  GmpFile gmp;
-  for (int i = 0; i < 12; ++i)
-    gmp.entries.push_back(
-        {"SM_BTN.WGX", 1, 8, int16_t(8 + 22 * i), 255, true, kW, kH, GmpFullStateCode(1)});
-  put("SM_BG.GMP", tools::WriteGmp(gmp));
-}
-
 // MAIN with saving and loading allowed, calling the scene.
 constexpr const char* kSavingMain =
     ".sob0\n native native:4, saveAllowed, status\n"
@@ -174,7 +140,6 @@ using TgsMenu = test::DemoGameTest;
 
 TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
   test::PutDemoScene(game, "TGS", kSavingMain);
-  PutMenuPictures(game);
   test::PutTob(
       game, "SCRIPT/TGS_DEMO.TOB",
       ".tob1\n  BgLoad \"CG\\\\BG.WGX\", 0\n  MessageBegin 0\n  \"Saved here.\"\n  MessageWait\n"
@@ -316,31 +281,41 @@ constexpr char kSaveScenario[] = R"(.tob1
   .end
 )";
 
-// MAIN: the sound device at 22050 Hz with twelve channels, an 800 x 600 composed canvas as the
-// screen, a frame on it, then (loading) the newest quick save, and the scenario played, or resumed
-// after the load.
-std::string SavingMain(bool load) {
-  return std::string(
-             ".sob0\n"
-             "  native native:596, format, status\n"
-             "  native native:668, channels, status\n"
-             "  native native:238, canvasArgs, screen\n"
-             "  native native:242, screen, status\n"
-             "  native native:791, screen, status\n") +
-         (load ? "  native native:44, loadArgs, status\n"
-                 "  native native:793, resume, status\n"
-               : "  native native:793, scenario, status\n") +
+// MAIN on an 800 x 600 composed canvas of its own: before, the frame, the scenarios named, then
+// after; data is more of its words.
+std::string FrameMain(const std::vector<std::string>& scenarios, const std::string& after = "",
+                      const std::string& before = "", const std::string& data = "") {
+  std::string code = ".sob0\n" + before +
+                     "  native native:238, canvasArgs, screen\n"
+                     "  native native:242, screen, status\n"
+                     "  native native:791, screen, status\n";
+  std::string names;
+  for (size_t i = 0; i < scenarios.size(); ++i) {
+    const std::string n = std::to_string(i);
+    code += "  native native:793, name" + n + ", status\n";
+    names +=
+        "name" + n + ": .word text" + n + "\ntext" + n + ": .string \"" + scenarios[i] + "\"\n";
+  }
+  return code + after +
          "  native native:792, screen, status\n"
          "  ret\n"
-         "format: .word 1, 2, 22, 16\n"
-         "channels: .word 12\n"
          "canvasArgs: .word 800, 600, 32, 1\n"
-         "loadArgs: .word 1, -1\n"
-         "scenario: .word scenarioName\n"
-         "scenarioName: .string \"TGS_SAVE\"\n"
-         "resume: .word 0\n"
          "screen: .word 0\n"
-         "status: .word 0\n";
+         "status: .word 0\n"
+         "none: .word 0\n" +
+         names + data;
+}
+
+// MAIN with the sound device at 22050 Hz and twelve channels: the scenario played, or (loading)
+// the newest quick save loaded and the scenario resumed.
+std::string SavingMain(bool load) {
+  const std::string sound =
+      "  native native:596, format, status\n  native native:668, channels, status\n";
+  const std::string data =
+      "format: .word 1, 2, 22, 16\nchannels: .word 12\nloadArgs: .word 1, -1\n";
+  if (!load) return FrameMain({"TGS_SAVE"}, "", sound, data);
+  return FrameMain({}, "  native native:44, loadArgs, status\n  native native:793, none, status\n",
+                   sound, data);
 }
 
 class TgsSave : public test::DemoGameTest {
@@ -475,29 +450,6 @@ constexpr char kBusy[] = R"(.tob1
   .end
 )";
 constexpr char kNext[] = ".tob1\n  MessageBegin 0\n  \"Next.\"\n  MessageWait\n  .end\n";
-
-// MAIN on a canvas of its own: the frame, the scenarios named, then (wait) waiting for ever.
-std::string FrameMain(const std::vector<std::string>& scenarios, const std::string& after = "") {
-  std::string code =
-      ".sob0\n"
-      "  native native:238, canvasArgs, screen\n"
-      "  native native:242, screen, status\n"
-      "  native native:791, screen, status\n";
-  std::string data;
-  for (size_t i = 0; i < scenarios.size(); ++i) {
-    const std::string n = std::to_string(i);
-    code += "  native native:793, name" + n + ", status\n";
-    data += "name" + n + ": .word text" + n + "\ntext" + n + ": .string \"" + scenarios[i] + "\"\n";
-  }
-  return code + after +
-         "  native native:792, screen, status\n"
-         "  ret\n"
-         "canvasArgs: .word 800, 600, 32, 1\n"
-         "screen: .word 0\n"
-         "status: .word 0\n"
-         "none: .word 0\n" +
-         data;
-}
 
 class TgsFrameEnd : public test::DemoGameTest {
  protected:

@@ -9,7 +9,6 @@
 #include "headless_input_fixture.h"
 #include "input/engine_input.h"
 #include "input/input_manager.h"
-#include "input/key_code_table.h"
 #include "support/recording_field.h"
 
 namespace bw {
@@ -174,17 +173,30 @@ TEST_F(MessageDevices, FeedAndPollFromTwoThreads) {
 // method's composition, and Japanese text from the platform arriving as CP932.
 using test::RecordingField;
 
-class TextBuffer : public testing::Test {
+// Characters as the window thread hands them on, or the window thread's messages through the
+// backend.
+class TypedText : public HeadlessInputTest {
  protected:
+  void SetUp() override {
+    HeadlessInputTest::SetUp();
+    input_.SetMainWindow(window_);
+  }
   void Type(const std::string& bytes) {
     for (unsigned char b : bytes) input_.OnTextInputMessage(window_, host::WM_CHAR, b, 0);
   }
-  host::HWND window_{7};
+  void Deliver() {
+    for (const host::MSG& msg : Drain()) {
+      if (msg.hwnd == input_.AttachedWindow())
+        input_.OnTextInputMessage(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+    }
+  }
+  void Text(const char* utf8) { backend_.QueueTypedText(utf8); }
+  void Editing(const char* utf8) { backend_.QueueComposition(utf8); }
   EngineInput input_;
   RecordingField field_;
 };
 
-TEST_F(TextBuffer, EachRunIsHandedOverOnceHalfACharacterWaitsAndAFullBufferDropsTheRest) {
+TEST_F(TypedText, EachRunIsHandedOverOnceHalfACharacterWaitsAndAFullBufferDropsTheRest) {
   Type("ab");
   EXPECT_EQ(input_.PollTextInput(&field_), 2);
   EXPECT_EQ(input_.PollTextInput(&field_), 0);
@@ -209,7 +221,7 @@ TEST_F(TextBuffer, EachRunIsHandedOverOnceHalfACharacterWaitsAndAFullBufferDrops
   EXPECT_EQ(field_.texts[1], std::string(32, 'b'));
 }
 
-TEST_F(TextBuffer, CompositionIsAnsweredOnlyWhenItChanges) {
+TEST_F(TypedText, CompositionIsAnsweredOnlyWhenItChanges) {
   host::ResetTextInput();
   ImeContext& ime = input_.Ime();
   EXPECT_TRUE(ime.Attach(window_));
@@ -226,25 +238,6 @@ TEST_F(TextBuffer, CompositionIsAnsweredOnlyWhenItChanges) {
   EXPECT_EQ(ime.GetCompositionString(), nullptr);
   host::ResetTextInput();
 }
-
-// The window thread's messages, through the backend.
-class TypedText : public HeadlessInputTest {
- protected:
-  void SetUp() override {
-    HeadlessInputTest::SetUp();
-    input_.SetMainWindow(window_);
-  }
-  void Deliver() {
-    for (const host::MSG& msg : Drain()) {
-      if (msg.hwnd == input_.AttachedWindow())
-        input_.OnTextInputMessage(msg.hwnd, msg.message, msg.wParam, msg.lParam);
-    }
-  }
-  void Text(const char* utf8) { backend_.QueueTypedText(utf8); }
-  void Editing(const char* utf8) { backend_.QueueComposition(utf8); }
-  EngineInput input_;
-  RecordingField field_;
-};
 
 TEST_F(TypedText, JapaneseArrivesAsCp932WithItsCompositionAndTheRestIsDropped) {
   ASSERT_EQ(input_.AttachTextInput(window_), 0u);

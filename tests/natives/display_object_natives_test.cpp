@@ -140,8 +140,7 @@ TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
   EXPECT_EQ(Task(eased)->Easing(), -2.5);
   timers.Clear();
 
-  const uint32_t points = rig.Block(24);
-  for (uint32_t k = 0; k < 6; ++k) rig.Memory().Write32(points + 4 * k, 10 * (k + 1));
+  const uint32_t points = rig.Words(std::vector<uint32_t>{10, 20, 30, 40, 50, 60});
   EXPECT_NE(
       Call(Native::kSpriteSizePoints, {spriteHandle, 50, 2, points, 0, 0, 0, 2, 1, 1, 0, 0, 1}), 0);
   timers.Clear();

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
@@ -18,8 +16,6 @@
 #include "natives/message_text_natives.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
-#include "platform/timer_service.h"
-#include "support/listed_task.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -45,10 +41,6 @@ class GuiPartNatives : public test::PartTest, public testing_text::FakeFaceRende
     tip_.RemoveAll();
     parts.DeleteAll();
     panel.Clear();
-  }
-  // A part's handle from its factory native.
-  uint32_t Made(uint32_t number, std::initializer_list<uint32_t> words) {
-    return static_cast<uint32_t>(rig.Answer(number, words));
   }
   template <typename T = UiControl>
   T* PartOf(uint32_t handle) {
@@ -264,9 +256,9 @@ TEST_F(GuiPartNatives, TextWindowsAndAScriptTextThatForgetsPartsDeletedBeforeIt)
   EXPECT_EQ(rig.Read(name), "Ann");
 }
 
-// The part-access natives 736-741 on a part of each kind: which have a display object and a
-// picture, which take the flag and the option, and what their values are.
-TEST_F(GuiPartNatives, EachKindAnswersThePartAccessItHas) {
+// The part-access natives 736-741: a check box's display object and picture, the flag and the
+// option on the parts that take them, and each kind's own value.
+TEST_F(GuiPartNatives, EachKindTakesItsFlagOptionAndValue) {
   Write("CG/MAP.BMP", test::IndexPicture({{0, 1}, {0, 1}}));
   const uint32_t map = rig.Text("cg\\map.bmp"), check = rig.Text("cg\\check.bmp");
   auto field = [&]() -> uint32_t {
@@ -278,39 +270,19 @@ TEST_F(GuiPartNatives, EachKindAnswersThePartAccessItHas) {
   auto box = [&]() -> uint32_t {
     return rig.Answer(Native::kPartCreateFileCheckButton, {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0});
   };
-  const struct {
-    const char* kind;
-    uint32_t part;
-    bool sprite, picture;
-    int32_t flag, option;
-  } rows[] = {
-      {"button", Made(Native::kPartCreateDrawnButton, {0, 0, 40, 16, 65535}), true, true, 0, -1},
-      {"check box", box(), true, true, 0, 0},
-      {"colour box", Box(), true, false, -1, -1},
-      {"text field", field(), true, true, -1, 0},
-      {"scroll bar", Made(Native::kPartCreateScrollList, {5, 5, 1, 65535}), false, false, 0, -1},
-      {"text window", Window(), true, true, -1, 0},
-      {"script text", ScriptTextPart(), true, true, -1, 0},
-      {"image list without items", Made(Native::kPartCreateImageList, {0, 0, 60, 20, 0, font, 0}),
-       false, false, -1, 0},
-      {"hit area", Made(Native::kPartCreateHitArea, {0, 0, 9, 9, uint32_t(-1)}), false, false, -1,
-       -1},
-      {"list box", Lines(), true, true, -1, -1},
-      {"cell image", cells(), false, true, -1, 0},
-  };
-  for (const auto& row : rows) {
-    ASSERT_NE(row.part, 0u) << row.kind;
-    EXPECT_EQ(rig.Answer(Native::kPartGetSprite, {row.part, 0}) != 0, row.sprite) << row.kind;
-    EXPECT_EQ(rig.Answer(Native::kPartGetSurface, {row.part, 0}) != 0, row.picture) << row.kind;
-    EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {row.part, 2}), row.flag) << row.kind;
-    EXPECT_EQ(rig.Answer(Native::kPartSetOption, {row.part, 1}), row.option) << row.kind;
-  }
-  EXPECT_TRUE(PartOf<CheckPart>(rows[1].part)->IsBoxHit());
-  EXPECT_TRUE(PartOf<TextInputPart>(rows[3].part)->IsLocked());
-  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {rows[6].part, rig.Text("x")}), kPartRefused)
+  const uint32_t hit = box(), locked = field(), decided = ScriptTextPart();
+  ASSERT_TRUE(hit && locked && decided);
+  EXPECT_NE(rig.Answer(Native::kPartGetSprite, {hit, 0}), 0);
+  EXPECT_NE(rig.Answer(Native::kPartGetSurface, {hit, 0}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {hit, 2}), 0);
+  EXPECT_TRUE(PartOf<CheckPart>(hit)->IsBoxHit());
+  EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {Box(), 2}), kPartRefused) << "a colour box";
+  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {locked, 1}), 0);
+  EXPECT_TRUE(PartOf<TextInputPart>(locked)->IsLocked());
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {decided, rig.Text("x")}), kPartRefused)
       << "only a text field takes a text";
-  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {rows[6].part, 2}), 0);
-  EXPECT_TRUE(PartOf<ScriptText>(rows[6].part)->IsDecided());
+  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {decided, 2}), 0);
+  EXPECT_TRUE(PartOf<ScriptText>(decided)->IsDecided());
 
   // A text field takes its text as its value and gives the script a copy of what it holds.
   const uint32_t typed = field();
@@ -347,32 +319,6 @@ TEST_F(GuiPartNatives, ListSettingsReachTheirPictures) {
   const ImageSurface* cell = GetPartSurface(PartOf(list), 0);
   EXPECT_EQ(cell->GetPixel(60 + 4, 4), 0xFF123456u);
   EXPECT_NE(cell->GetPixel(60 + 2, 2), 0xFF123456u) << "inside the margins only";
-}
-
-TEST_F(GuiPartNatives, AListBoxTakesTheHoverAsThePointerEnters) {
-  const uint32_t list = Lines();
-  for (const char* line : {"a", "b", "c"})
-    rig.Answer(Native::kTextListAddLine, {list, rig.Text(line), 0, 1});
-  ASSERT_EQ(rig.Answer(Native::kPointerAddControl, {list, uint32_t(-1)}), 0);
-  auto* part = PartOf<TextListPart>(list);
-  // Into the second line: the pitch is the line height and 3 pixels of spacing.
-  services_.x = 20, services_.y = 10 + part->GetLineHeight() + 3 + 1;
-  rig.Answer(Native::kPointerUpdate, {});
-  EXPECT_EQ(rig.Answer(Native::kPointerGetHover, {}), static_cast<int32_t>(list));
-  EXPECT_EQ(part->GetHoverLine(), 1) << "on the first update";
-}
-
-TEST(TaskAlive, ARemovedTaskIsNoLongerAlive) {
-  struct Idle : TimedTask {
-    int32_t Update(uint32_t) override { return kTaskStepContinue; }
-    void Stop() override {}
-  };
-  TimerService timers;
-  Idle* task = test::List(timers, std::make_unique<Idle>());
-  ASSERT_NE(task, nullptr);
-  EXPECT_TRUE(IsTaskAlive(&timers, task));
-  ASSERT_TRUE(timers.RemoveByHandle(task->Handle()));
-  EXPECT_FALSE(IsTaskAlive(&timers, task)) << "before the next pass deletes it";
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "scenario/message/script_message_text.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_interpreter.h"
+#include "scenario/tgs/tgs_test_world.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -162,23 +163,11 @@ TEST_F(MessageNatives, ChoiceListIsRefreshed) {
       << "a deleted list is not refreshed";
 }
 
-class QuietHost : public TgsFrameHost {
- public:
-  TgsAppState state;
-  TgsUserSettings settings;
-  uint32_t Clock() override { return 0; }
-  int FrameTurn() override { return 1; }
-  TgsAppState& AppState() override { return state; }
-  const TgsUserSettings& Settings() override { return settings; }
-};
-
 class TgsFrameNativesTest : public ::testing::Test {
  protected:
   TgsFrameNativesTest() {
     rig.app.files.Put("DATA\\BG.TXT", std::vector<uint8_t>{'1', '\n'});
-    tob::AssembleResult r = tob::Assemble(".tob1\n");
-    EXPECT_TRUE(r.ok) << r.error;
-    rig.app.files.Put("SCRIPT\\RUN.TOB", r.bytes);
+    PutScenario("");
   }
   TgsFrameNativeState& State() { return rig.host->Extension<TgsFrameNativeState>(); }
   void PutScenario(const std::string& lines) {
@@ -189,7 +178,7 @@ class TgsFrameNativesTest : public ::testing::Test {
   uint32_t HostVariable(uint32_t i) { return rig.Word(rig.host->HostVariableAddress(i)); }
 
   NativeRig rig;
-  QuietHost fake;
+  FakeFrameHost fake;
 };
 
 TEST_F(TgsFrameNativesTest, StepWithoutFrameAndCreationFailures) {

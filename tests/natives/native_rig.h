@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -44,12 +43,10 @@ class NativeRigApp : public ScriptApplication {
 
   // The system natives' requests the tests read back; the answers they choose.
   std::string appTexts[3];
-  std::map<std::pair<uint32_t, uint32_t>, uint32_t> settings;
   std::string userText;
-  int32_t vsyncDepth = 0;
   std::string clipboard;
   bool clipboardWorks = true;
-  std::string defaultText, typed;
+  std::string typed;
   struct Box {
     uint32_t kind;
     std::string title, text;
@@ -67,30 +64,14 @@ class NativeRigApp : public ScriptApplication {
   std::string GetAppText(uint32_t kind) override {
     return kind < 3 ? appTexts[kind] : std::string();
   }
-  int32_t SetUserSetting(uint32_t group, uint32_t index, uint32_t value) override {
-    if (group == 0 && index == 7) return 1;
-    settings[{group, index}] = value;
-    return 0;
-  }
-  uint32_t GetUserSetting(uint32_t group, uint32_t index) override {
-    return settings[{group, index}];
+  int32_t SetUserSetting(uint32_t group, uint32_t index, uint32_t) override {
+    return group == 0 && index == 7 ? 1 : 0;
   }
   void SetUserText(const std::string& text) override { userText = text.substr(0, 31); }
   std::string GetUserText() override { return userText; }
-  int32_t SetScreenMode(int32_t) override { return kScreenModeDone; }
-  uint32_t PushVSyncWait() override { return ++vsyncDepth == 1; }
-  uint32_t PopVSyncWait() override { return vsyncDepth > 0 && --vsyncDepth == 0; }
-  int32_t FrameRate() override { return 60; }
-  bool PostAppCommand(uint8_t request, bool, uintptr_t parameter) override {
-    return request < 7 || (request == 7 && parameter != 0);
-  }
   bool SetClipboardText(std::string_view text) override {
     if (clipboardWorks) clipboard = text;
     return clipboardWorks;
-  }
-  void SetupInputDialog(const std::string&, const std::string& d, uint32_t, uint32_t, int32_t,
-                        int32_t) override {
-    defaultText = d;
   }
   bool RequestInputText(std::string& text) override {
     text = typed;

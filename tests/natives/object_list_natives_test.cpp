@@ -29,35 +29,28 @@
 namespace bw {
 namespace {
 
-std::string Text(const std::vector<uint8_t>& bytes) {
-  return std::string(bytes.begin(), bytes.end());
-}
-
 using fuzz::ObjectGameFiles;
 
 class ObjectListNatives : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterBuiltinLoaders(loaders);
-    game.dir().WriteFile("A.HVA", Text(tools::WriteHva(ObjectGameFiles::Animation())));
-    game.dir().WriteFile("A.HVD", Text(tools::WriteHvd(ObjectGameFiles::BackgroundAnimation())));
-    game.dir().WriteFile("CELLS.BMP", Text(ObjectGameFiles::Bmp(12, 4)));
-    game.dir().WriteFile("B.BMP", Text(ObjectGameFiles::Bmp(8, 6)));
+    game.dir().WriteFile("A.HVA", tools::WriteHva(ObjectGameFiles::Animation()));
+    game.dir().WriteFile("A.HVD", tools::WriteHvd(ObjectGameFiles::BackgroundAnimation()));
+    game.dir().WriteFile("CELLS.BMP", ObjectGameFiles::Bmp(12, 4));
+    game.dir().WriteFile("B.BMP", ObjectGameFiles::Bmp(8, 6));
     GmpFile gmp;
     for (int16_t i = 0; i < 3; ++i) {
       // Widths past 32767 read back negative.
       gmp.entries.push_back({"B.BMP", 1, i, 2, 200, true, static_cast<uint16_t>(0xFFF0 + i), 6,
                              static_cast<uint8_t>(200 + i)});
     }
-    game.dir().WriteFile("S.GMP", Text(tools::WriteGmp(gmp)));
+    game.dir().WriteFile("S.GMP", tools::WriteGmp(gmp));
 
     ASSERT_EQ(canvas.Create(40, 30, 32, kImagePlain), 0);
-    layer.SetTarget(&canvas, true);
-    ASSERT_EQ(sprite.SetImage(&canvas, nullptr, 0, 0), kSpriteDone);
     canvasHandle = rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
     ASSERT_EQ(display.CreateCanvasLayer(&screen, 40, 30, 32, kLayerComposed), 0);
     containerHandle = rig.Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(screen));
-    spriteHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   uint32_t Var(uint32_t value) { return rig.Var(value); }
@@ -74,11 +67,9 @@ class ObjectListNatives : public ::testing::Test {
   DisplayManager display;
   ScopedGlobal<DisplayManager> publishedDisplay{&display};
   ImageSurface canvas;
-  CompositionLayer layer;
-  Sprite sprite;
   NativeRig rig;
   CanvasLayer* screen = nullptr;
-  uint32_t canvasHandle = 0, spriteHandle = 0, containerHandle = 0;
+  uint32_t canvasHandle = 0, containerHandle = 0;
 };
 
 // A null variable, ReleaseAll on an empty list and a variable past the arena; the part loader

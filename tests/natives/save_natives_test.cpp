@@ -51,7 +51,6 @@ class SaveNatives : public ::testing::Test {
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   SaveData& Save() { return SaveDataOf(*rig.host); }
-  uint32_t Neg(int32_t v) { return static_cast<uint32_t>(v); }
 
   test::TempDir dir;
   ImageSurface target;
@@ -60,24 +59,22 @@ class SaveNatives : public ::testing::Test {
   NativeRig rig;
 };
 
-TEST_F(SaveNatives, SaveContextAndMarkedVariables) {
-  const uint32_t title = rig.Text("T"), word = rig.Block(4);
+// 39 sets the title and the boot value the interrupt restarts with, and starts a new list of
+// marked variables, so the list does not grow with every save a game makes; a first word of 0
+// changes nothing.
+TEST_F(SaveNatives, EachSaveContextStartsANewMarkedList) {
+  rig.app.files.Put("SCRIPT\\USER_VAR.SOB", Sob(".sob1\nv: .word 0\n.var 0 1 v 4\n"));
+  ASSERT_EQ(StartScriptHost(rig.app, rig.host), 0);
+  const uint32_t variable = rig.host->VariableValueAddress(0), title = rig.Text("T");
+  const uint32_t word = rig.Block(4);
   EXPECT_EQ(Call(Native::kSetSaveBootValues, {0, title, word}), 0);
-  EXPECT_EQ(Save().TitleAddress(), 0u) << "a first word of 0 changes nothing";
+  EXPECT_EQ(Save().TitleAddress(), 0u);
   EXPECT_EQ(Call(Native::kSetSaveBootValues, {0x12345, title, word}), 1);
   EXPECT_EQ(Save().TitleAddress(), title);
   EXPECT_EQ(rig.host->BootValue(), 0x2345) << "the interrupt restarts with it";
   EXPECT_EQ(Call(Native::kMarkVariable, {0}), 0);
   EXPECT_EQ(Call(Native::kMarkVariable, {word}), 1)
       << "an address that is no variable still answers 1";
-}
-
-// Each save context starts a new list of marked variables: 39 empties it, so the list does not
-// grow with every save a game makes; a first word of 0 leaves it.
-TEST_F(SaveNatives, EachSaveContextStartsANewMarkedList) {
-  rig.app.files.Put("SCRIPT\\USER_VAR.SOB", Sob(".sob1\nv: .word 0\n.var 0 1 v 4\n"));
-  ASSERT_EQ(StartScriptHost(rig.app, rig.host), 0);
-  const uint32_t variable = rig.host->VariableValueAddress(0), title = rig.Text("T");
   for (int save = 0; save < 3; ++save) {
     EXPECT_EQ(Call(Native::kSetSaveBootValues, {1, title, 0}), 1);
     EXPECT_EQ(Call(Native::kMarkVariable, {variable}), 1);

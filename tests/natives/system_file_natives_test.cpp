@@ -1,9 +1,7 @@
 #include "natives/system_file_natives.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -14,6 +12,7 @@
 #include "resource/files/file_utils.h"
 #include "resource/packs/file_system_manager.h"
 #include "resource/packs/vfa_decoder.h"
+#include "support/file_size_limit.h"
 #include "support/game_folder.h"
 
 namespace bw {
@@ -84,16 +83,11 @@ TEST_F(FileNativesTest, AFailedWriteKeepsTheOldFile) {
   game.dir().WriteFile("KEEP.DAT", "precious");
   uint32_t f = NewFile();
   ASSERT_EQ(rig.Answer(Native::kFileCreateOnDisk, {f, rig.Text("KEEP.DAT"), 1}), 0);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 4;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  int32_t written = rig.Answer(Native::kFileWrite, {f, Bytes("0123456789"), 10});
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, previous);
-  EXPECT_LT(written, 10);
+  {
+    test::FileSizeLimit limit(4);
+    ASSERT_TRUE(limit.set);
+    EXPECT_LT(rig.Answer(Native::kFileWrite, {f, Bytes("0123456789"), 10}), 10);
+  }
   EXPECT_EQ(rig.Answer(Native::kFileClose, {f}), int32_t(kFileNotWritten));
   EXPECT_EQ(Disk("KEEP.DAT"), "precious");
   EXPECT_EQ(Entries(), 1u) << "the temporary is gone";
@@ -217,10 +211,9 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
       << "no path buffer";
   rig.app.dialogAnswer = 2;
   rig.app.dialogChoice = "Z:\\SAVE\\NEW.SAV";
-  uint32_t args = rig.Block(24);
   const uint32_t words[] = {rig.Text("Save"),       path,           title, 0,
                             rig.Text("All\t*.*\t"), rig.Text("SAV")};
-  for (uint32_t k = 0; k < 6; ++k) rig.Memory().Write32(args + 4 * k, words[k]);
+  const uint32_t args = rig.Words(words);
   EXPECT_EQ(rig.CallAt(Native::kSaveFileDialog, args).result, 2);
   EXPECT_EQ(rig.Word(args), 2u) << "the result replaces word 0";
   EXPECT_EQ(rig.app.fileDialog.path, "OLD.SAV") << "saving proposes the buffer's name";
