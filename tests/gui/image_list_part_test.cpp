@@ -118,7 +118,6 @@ TEST_F(Menu, APointerRestingWhenItemsChangeIsIgnoredUntilItMovesThreePixels) {
 // (which counts only without a head and a tail) comes below that, and such a list takes no cells.
 TEST_F(Menu, RowsLessThanAPixelApartAreRefusedOrTakeNoPointer) {
   ImageListPart flat;
-  EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 0, 0, &gdi, 0), 1);
   EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 5, -5, &gdi, 0), 1);
   EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 20, INT32_MIN, &gdi, 0), 1);
   ASSERT_EQ(flat.SetSize(60, 20, 10, 10), 0);
@@ -200,7 +199,6 @@ TEST_F(Menu, AMenuWithoutCellsKeepsItsPlaceButAnswersThatNothingMoved) {
   ImageListPart empty;
   ASSERT_EQ(empty.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
   EXPECT_EQ(empty.SetPosition(30, 40), 1);
-  EXPECT_EQ(empty.SetAlpha(10), 1);
   ASSERT_EQ(empty.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
   EXPECT_EQ(empty.GetCellSprite(0)->GetX(), 30) << "the first cell comes where it was put";
   EXPECT_EQ(empty.SetPosition(30, 50), 0);
@@ -260,17 +258,6 @@ TEST_F(Menu, WithAPressedLookTheDecideKeyWaitsAHundredMillisecondsAcrossTheWrap)
   services_.now += 1;
   tip_.Update(services_.now);
   EXPECT_EQ(tip_.TakeFiredId(), 7);
-}
-
-TEST_F(Menu, WithAHeadThePressShowsTheHoverLook) {
-  ImageListPart headed;
-  ASSERT_EQ(headed.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
-  ASSERT_EQ(headed.SetSize(60, 20, 6, 6), 0);
-  headed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
-  EXPECT_EQ(headed.SetItemState(0, kLookPressed), 0);
-  EXPECT_EQ(headed.GetCellSprite(0)->GetSourceRect().left, 60) << "no third look to show";
-  EXPECT_EQ(headed.SetItemState(3, kLookPressed), 1);
-  EXPECT_EQ(headed.GetHeight(), 6 + 20 + 6);
 }
 
 using MenuFiles = Menu;
