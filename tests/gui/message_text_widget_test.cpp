@@ -323,9 +323,7 @@ TEST_F(MessageWidget, AFramePictureSmallerThanItsSlicesIsCopiedWithoutTiles) {
   EXPECT_EQ(PagePixel(widget.Page(), 6, 6) & 0xFFFFFF, 0x0000FFu);
 }
 
-using MessageWidgetLinks = MessageWidget;
-
-TEST_F(MessageWidgetLinks, TheItemMapTellsTheLastOf255ItemsFromNoneAndRefusesMore) {
+TEST_F(LinkItems, TheItemMapTellsTheLastOf255ItemsFromNoneAndRefusesMore) {
   MessageTextWidget big;
   ASSERT_EQ(big.Create(&list, 10, 640, 480, 0, 0, &main, nullptr, 0), kWidgetDone);
   big.EnableLinks(true, true);
