@@ -1,12 +1,10 @@
 #include "gui/image_list_part.h"
 
 #include "gui/click_action.h"
-
-#include <cstring>
-
 #include "part_fixture.h"
 #include "platform/bit_set.h"
 #include "support/text_renderers.h"
+#include "text_widget_fixture.h"
 
 namespace bw::test {
 namespace {
@@ -38,8 +36,7 @@ class Menu : public PartTest, public testing_text::FakeFaceRenderers {
     uint32_t best = 0;
     for (int32_t y = 0; y < 20; ++y) {
       for (int32_t x = 60 * look; x < 60 * (look + 1); ++x) {
-        uint32_t v;
-        std::memcpy(&v, s->GetRowPointer(y) + 4 * x, 4);
+        const uint32_t v = PagePixel(*s, x, y);
         if ((v & mask) > (best & mask)) best = v;
       }
     }
