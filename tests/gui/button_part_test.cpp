@@ -11,27 +11,11 @@
 namespace bw::test {
 namespace {
 
-// A 24-bit picture whose columns say which cell they belong to; (0, 0) of each cell is black.
-std::vector<uint8_t> CellPicture(int32_t cellWidth, int32_t cells, int32_t height) {
-  tools::BmpFields bmp;
-  bmp.width = cellWidth * cells;
-  bmp.height = height;
-  for (int32_t y = height; y-- > 0;) {
-    for (int32_t x = 0; x < bmp.width; ++x) {
-      uint8_t level = static_cast<uint8_t>(40 * (x / cellWidth + 1));
-      if (x % cellWidth == 0 && y == 0) level = 0;
-      bmp.data.insert(bmp.data.end(), {level, level, level});
-    }
-    bmp.data.resize((bmp.data.size() + 3) & ~size_t{3});
-  }
-  return tools::BuildBmp(bmp);
-}
-
 using Buttons = PartTest;
 
 TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
-  Write("CG/FOUR.BMP", CellPicture(10, 4, 6));
-  Write("CG/TWO.BMP", CellPicture(20, 2, 6));
+  Write("CG/FOUR.BMP", GreyCells(10, 4, 6));
+  Write("CG/TWO.BMP", GreyCells(20, 2, 6));
   const ButtonPicture fourCells{
       .order = 1, .hasDisabledCell = true, .hasPressedCell = true, .x = 5, .y = 5};
   ButtonPart four, two, disabledOnly;
@@ -58,7 +42,9 @@ TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
 }
 
 TEST_F(Buttons, BoxHitWithoutAColourKeyAndPixelHitWithOne) {
-  Write("CG/TWO.BMP", CellPicture(20, 2, 6));
+  std::vector<uint32_t> columns(40, 0x808080);
+  columns[0] = 0;  // the key pixel, at the top left
+  Write("CG/TWO.BMP", Cells(1, 6, columns));
   ButtonPart box, keyed;
   ASSERT_EQ(box.CreateFromFile(&list_, "cg\\two.bmp", {.order = 1, .x = 5, .y = 5}, 0),
             kCreateDone);
@@ -87,7 +73,7 @@ TEST_F(Buttons, ASurfaceButtonShowsNothingOnceItsSurfaceGoes) {
 }
 
 TEST_F(Buttons, WithoutAPressedCellTheDecideKeyFiresAtOnce) {
-  Write("CG/TWO.BMP", CellPicture(20, 2, 6));
+  Write("CG/TWO.BMP", GreyCells(20, 2, 6));
   ButtonPart button;
   ASSERT_EQ(button.CreateFromFile(&list_, "cg\\two.bmp", {.order = 1, .x = 5, .y = 5}, 0),
             kCreateDone);

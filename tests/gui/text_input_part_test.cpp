@@ -20,7 +20,7 @@ TEST_F(TextFieldTest, CapacityTakesWholeCharactersOnly) {
   }
 }
 
-TEST_F(TextFieldTest, TypedRunsAndSetTextsKeepWholeCharacters) {
+TEST_F(TextFieldTest, TypedRunsKeepWholeCharacters) {
   TextInputPart field;
   MakeLine(field, font);
   Type(field, std::string("ab\x82", 3));
@@ -30,16 +30,7 @@ TEST_F(TextFieldTest, TypedRunsAndSetTextsKeepWholeCharacters) {
   field.SetFullWidthOnly(true);
   Type(field, std::string("x") + kA);
   EXPECT_EQ(field.Text(), std::string("abcd") + kA);
-
-  // SetText cuts on a character boundary.
-  TextInputPart set;
-  ASSERT_EQ(set.SetMaxLength(4), kTextInputDone);
-  MakeLine(set, font);
-  EXPECT_EQ(set.SetText((std::string("abc") + kA).c_str()), kTextInputDone);
-  EXPECT_EQ(set.Text(), "abc");
-  EXPECT_EQ(set.SetText(nullptr), kTextInputRefused);
-  EXPECT_EQ(set.Clear(), kTextInputDone);
-  EXPECT_EQ(set.Text(), "");
+  EXPECT_EQ(field.SetText(nullptr), kTextInputRefused);
 }
 
 TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
