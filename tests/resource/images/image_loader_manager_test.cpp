@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "common/sjis.h"
-#include "host/process/machine.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/builtin_loaders.h"
@@ -233,16 +232,6 @@ TEST(CacheBudgetTest, FollowsPhysicalMemoryIn64Bits) {
                                        {6144, 64 * 1024, 6144}}) {
     EXPECT_EQ(ComputeCacheBudget(asked, memory * kMb), budget * kMb) << asked << " of " << memory;
   }
-}
-
-TEST(CacheBudgetTest, TheManagerAsksTheMachineItRunsOn) {
-  host::MachineFacts facts;
-  facts.physicalMemoryBytes = 256 * kMb;
-  host::FixedMachine small(facts);
-  ScopedGlobal<host::Machine> installed(&small);
-  ImageLoaderManager manager;
-  manager.SetCacheBudget(-1);
-  EXPECT_EQ(manager.GetCache().GetBudget(), 30 * kMb) << "picked by the machine's memory";
 }
 
 }  // namespace
