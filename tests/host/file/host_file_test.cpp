@@ -112,29 +112,6 @@ TEST(FileSystemQuery, TellsFilesFoldersLinksAndProgramsApart) {
   EXPECT_FALSE(IsExecutableFile(dir.path() / "missing"));
 }
 
-// The write bit and removal are the copy and extract tests' of the file layer.
-TEST(FileSystemChange, TimesAreSetAndUniqueFilesAreNew) {
-  test::TempDir dir;
-  fs::path file = dir.WriteFile("old.txt", "x");
-  const timespec access{1000000000, 0};
-  const timespec write{1200000000, 500};
-  ASSERT_TRUE(SetFileTimes(file, access, write));
-  std::optional<FileStatus> status = QueryFile(file);
-  ASSERT_TRUE(status);
-  EXPECT_EQ(status->lastWrite.tv_sec, write.tv_sec);
-  EXPECT_EQ(status->lastWrite.tv_nsec, write.tv_nsec);
-  EXPECT_EQ(status->lastAccess.tv_sec, access.tv_sec);
-
-  const std::string pattern = (dir.path() / "QZFXXXXXX.TMP").string();
-  std::optional<std::string> first = CreateUniqueFile(pattern, 4);
-  std::optional<std::string> second = CreateUniqueFile(pattern, 4);
-  ASSERT_TRUE(first && second);
-  EXPECT_NE(*first, *second);
-  EXPECT_TRUE(first->ends_with(".TMP")) << *first;
-  EXPECT_EQ(QueryFile(*first)->size, 0u);
-  EXPECT_FALSE(CreateUniqueFile((dir.path() / "plain.TMP").string(), 4)) << "no X to replace";
-}
-
 // A lock held elsewhere is what stops a second copy of a game, which the program tests start.
 TEST(FileLock, AFileThatCannotBeMadeSaysWhy) {
   test::TempDir dir;

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "host/clock.h"
-#include "host/process/reserved_memory.h"
 
 namespace bw::host {
 namespace {
@@ -65,15 +64,6 @@ TEST(HostProcess, KeepsTheEnginesOpenFilesToItself) {
   EXPECT_EQ(probe.Wait(kInfinite), kWaitObject0);
   EXPECT_EQ(probe.ExitStatus(), 0u) << "descriptor " << high << " reached the program";
   close(high);
-}
-
-TEST(ReservedMemory, ReservesZeroedPagesAndRefusesNothing) {
-  ReservedMemory memory(1u << 20);
-  ASSERT_NE(memory.Data(), nullptr);
-  EXPECT_EQ(memory.Size(), 1u << 20);
-  EXPECT_EQ(memory.Data()[memory.Size() - 1], 0) << "zeroed up to the last byte";
-
-  EXPECT_EQ(ReservedMemory(0).Data(), nullptr);
 }
 
 }  // namespace
