@@ -272,25 +272,6 @@ TEST(MemorySurface, LargeCopiesMatchTheSteppedCopy) {
   }
 }
 
-// A surface reuses its device context's pixels between contexts: each context must still start
-// from what the surface holds now, and what it draws must come back.
-TEST(MemorySurface, EachDeviceContextSeesTheSurfaceAsItIsNow) {
-  for (const DdPixelFormat& f : {Rgb32(), Format(16, 0x7C00, 0x03E0, 0x001F, 0)}) {
-    auto s = MemorySurface::Create(7, 5, f);
-    ASSERT_TRUE(s);
-    for (uint32_t round = 1; round <= 3; ++round) {
-      SCOPED_TRACE(round);
-      Put(*s, 2, 3, round);
-      MemoryDc* dc = nullptr;
-      ASSERT_EQ(s->GetDC(&dc), kDdOk);
-      EXPECT_EQ(dc->Selected()->Read(2, 3), round);
-      dc->Selected()->Write(4, 1, round + 10);
-      ASSERT_EQ(s->ReleaseDC(dc), kDdOk);
-      EXPECT_EQ(Get(*s, 4, 1), round + 10);
-    }
-  }
-}
-
 TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
   auto a = MemorySurface::Create(8, 8, Rgb32());
   auto b = MemorySurface::Create(8, 8, Rgb32());
