@@ -81,23 +81,15 @@ TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
   EXPECT_EQ(got[7].wParam, WPARAM{WA_INACTIVE});
 }
 
-// Without a backend no joystick is attached, and a box answers its default and writes its text to
-// standard error.
-TEST(WithoutBackend, NoJoystickAndBoxesAnswerTheDefaultWritingUtf8ToStandardError) {
+// Without a backend no joystick is attached, and a box answers its default; its text on standard
+// error is the refused start's, which the demo run checks in Japanese.
+TEST(WithoutBackend, NoJoystickAndBoxesAnswerTheDefault) {
   ASSERT_EQ(CurrentBackend(), nullptr);
   EXPECT_EQ(JoystickCount(), 0);
   EXPECT_EQ(OpenJoystick(0), 0);
   JoystickReading reading;
   EXPECT_FALSE(ReadJoystick(1, &reading));
   EXPECT_EQ(MessageBox(HWND{}, "t", "x", MB_YESNO | MB_DEFBUTTON2), IDNO);
-  testing::internal::CaptureStderr();
-  // A katakana title, and a text whose trail byte is 0x5C: both arrive as UTF-8.
-  EXPECT_EQ(MessageBox(HWND{}, "\x95\x5C", "\x83\x5E\x83\x43\x83\x67\x83\x8B", MB_OK), IDOK);
-  std::string written = testing::internal::GetCapturedStderr();
-  EXPECT_NE(written.find("\xE3\x82\xBF\xE3\x82\xA4\xE3\x83\x88\xE3\x83\xAB"), std::string::npos)
-      << written;
-  EXPECT_NE(written.find("\xE8\xA1\xA8"), std::string::npos)
-      << "the text, 0x955C, in UTF-8: " << written;
 }
 
 std::vector<uint8_t> Pattern(int32_t width, int32_t height, int32_t pitch, uint8_t seed) {
