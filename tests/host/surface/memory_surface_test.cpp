@@ -116,8 +116,8 @@ class FrameCatcher : public PresentationSink {
   void Show(const FrameView& frame) override { CopyFrame(frame, &shown); }
 };
 
-// Odd sizes up and down onto a primary that presents by nearest pixel or linearly: the rows must
-// carry the stepped copy's pixels and the window must get them, converted unless 32-bit.
+// Odd sizes up and down onto a primary that presents by nearest pixel or linearly: the window
+// must get the rows the copy wrote (their pixels are the blit tests'), converted unless 32-bit.
 TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
   std::mt19937 rng(21);
   for (const DdPixelFormat& f : {Rgb32(), Rgb565()}) {
@@ -132,12 +132,8 @@ TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
         for (int x = 0; x < srcW; ++x) Put(*src, x, y, uint32_t(rng()));
       FrameCatcher sink;
       dst->SetPresentationSink(&sink, linear);
-      const Copy before = Snapshot(*dst);
       ASSERT_EQ(dst->Blt(&d, src.get(), nullptr, 0, nullptr), kDdOk);
       const Copy now = Snapshot(*dst);
-      EXPECT_EQ(now.pixels, SteppedCopy(before, Snapshot(*src), d, {0, 0, srcW, srcH},
-                                        {0, 0, dst->Width(), dst->Height()})
-                                .pixels);
       ASSERT_TRUE(sink.PresentPending());
       EXPECT_EQ(sink.shown.filter, linear ? ScaleFilter::kLinear : ScaleFilter::kNearest);
       ASSERT_EQ(sink.shown.bgra.size(), now.pixels.size() * 4);
