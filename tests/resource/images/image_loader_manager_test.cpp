@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "common/sjis.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/builtin_loaders.h"
@@ -71,21 +70,14 @@ TEST_F(ImageLoaderManagerTest, LoadsFilesIntoDestinationsWithOffsets) {
             "brimwold: picture SYS\\JUNK.DAT: none of the picture loaders reads it\n");
 }
 
-TEST_F(ImageLoaderManagerTest, SharesOneCacheEntryAcrossSpellings) {
+// One entry for every spelling is the plug-in picture's test; here what a picture weighs.
+TEST_F(ImageLoaderManagerTest, ACachedPictureWeighsItsInfoBlockAndRows) {
   Write("SYS/A.WGX", Wgx24(4, 4));
   manager_.SetCacheBudget(16);
-  ASSERT_TRUE(manager_.GetCache().IsOn());
-  DecodedImage* first = manager_.LoadImage("SYS\\A.WGX", true);
-  ASSERT_NE(first, nullptr);
-  DecodedImage* second = manager_.LoadImage("sys\\a.wgx", true);
-  EXPECT_EQ(first, second);
-  EXPECT_EQ(manager_.GetCache().GetCount(), 1u);
-  EXPECT_EQ(manager_.GetCache().GetKeysByRecency()[0], sjis::ToLower(folder_) + "sys\\a.wgx");
-  EXPECT_EQ(first->GetByteSize(), 44u + 4 * 12) << "info block and rows";
-  first->Release();
-  second->Release();
-
-  EXPECT_EQ(manager_.LoadImage("SYS\\NONE.WGX", true), nullptr);
+  DecodedImage* image = manager_.LoadImage("SYS\\A.WGX", true);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->GetByteSize(), 44u + 4 * 12);
+  image->Release();
 }
 
 // What is saved loading back, and a refusal of the loader's own, are the image surface's tests.
