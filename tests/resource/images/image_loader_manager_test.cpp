@@ -150,12 +150,9 @@ TEST(DibConversionTest, PalettedPicturesOfEveryDepthGiveIndices) {
   EXPECT_EQ(bare.pixels, (Bytes{7, 9}));
 }
 
-TEST(DibConversionTest, RefusesCompressedRowsAndSmallDestinations) {
+// Compressed rows are the image surface's failed load of a cached picture.
+TEST(DibConversionTest, RefusesSmallDestinations) {
   DibImage dib = Dib(2, 1, 8, {0, 0, 0, 0});
-  dib.compression = kBiRle8;
-  test::RecordingDestination dest;
-  EXPECT_EQ(WriteDibToDestination(dib, dest.Target().destination, false), kGllConvertFailed);
-  dib.compression = 0;
   auto tooSmall = [](int, int, int, bool, bool) {
     static uint8_t one[4];
     return ImageDestination{one, 4, nullptr};
