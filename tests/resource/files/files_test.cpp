@@ -1,9 +1,5 @@
 // The file layer: files loaded and streamed through the file-system manager, folder lists, and
 // the utilities over both.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -12,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
 #include "platform/command_line.h"
@@ -191,11 +188,6 @@ TEST_F(FileListTest, NamesComeInCaseInsensitiveOrderInCp932) {
                                                     "b.txt", "C.txt", "_x.txt", kDiary + ".txt"}));
 }
 
-void SetTime(const fs::path& path, time_t seconds, long nanoseconds = 0) {
-  const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-}
-
 using FileUtilsTest = FileTest;
 
 // A pack member is a file to the questions: its full size, whether the pack keeps its entry
@@ -227,8 +219,9 @@ TEST_F(FileUtilsTest, SizesCountPackMembersAsFiles) {
 TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllowsOverReadOnlyFilesToo) {
   fs::path source = dir_.WriteFile("src.dat", "new bytes");
   fs::path destination = dir_.WriteFile("dst.dat", "old");
-  SetTime(source, 2000000000);
-  SetTime(destination, 2000000000);
+  const timespec same{2000000000, 0}, later{2000000000, 500};
+  ASSERT_TRUE(host::SetFileTimes(source, same, same));
+  ASSERT_TRUE(host::SetFileTimes(destination, same, same));
 
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyIfNewer), kCopyNotNewer);
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyUnlessExists), kCopyRefused);
@@ -238,7 +231,7 @@ TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllowsOverReadOnlyFilesToo
 
   // A newer source is copied with its time, so the next call finds nothing newer.
   fs::path newer = dir_.WriteFile("newer.dat", "newest");
-  SetTime(newer, 2000000000, 500);
+  ASSERT_TRUE(host::SetFileTimes(newer, later, later));
   EXPECT_EQ(CopyFileIfNewer("DST.DAT", "Newer.dat", 7), kCopyDone);
   EXPECT_EQ(test::ReadFile(destination), "newest");
   EXPECT_EQ(fs::last_write_time(destination), fs::last_write_time(newer));
