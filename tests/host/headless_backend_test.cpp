@@ -53,7 +53,8 @@ class Headless : public testing::Test {
 
 using enum InputEventKind;
 
-TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
+// Typed text is the typed-text device's test, which reads it through these messages.
+TEST_F(Headless, ScriptedMouseActivationCloseAndQuitBecomeMessages) {
   backend_.QueueEvent({.kind = kMouseMove, .x = 320, .y = -5});
   backend_.QueueEvent({.kind = kMouseButtonDown,
                        .x = 1,
@@ -61,7 +62,6 @@ TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
                        .keyState = MK_RBUTTON,
                        .button = MouseButton::kRight});
   backend_.QueueEvent({.kind = kMouseWheel, .wheelNotches = -2});
-  backend_.QueueEvent({.kind = kText, .text = "a\x82\xa0"});
   backend_.QueueEvent({.kind = kActivate, .active = false});
   backend_.QueueEvent({.kind = kClose});
   backend_.QueueEvent({.kind = kQuit});
@@ -69,16 +69,13 @@ TEST_F(Headless, ScriptedMouseTextActivationCloseAndQuitBecomeMessages) {
   std::vector<MSG> got = Drain();
   std::vector<uint32_t> numbers;
   for (const MSG& m : got) numbers.push_back(m.message);
-  EXPECT_EQ(numbers,
-            (std::vector<uint32_t>{WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_MOUSEWHEEL, WM_CHAR, WM_CHAR,
-                                   WM_CHAR, WM_ACTIVATEAPP, WM_ACTIVATE, WM_CLOSE, WM_QUIT}));
-  ASSERT_EQ(got.size(), 10u);
+  EXPECT_EQ(numbers, (std::vector<uint32_t>{WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_MOUSEWHEEL,
+                                            WM_ACTIVATEAPP, WM_ACTIVATE, WM_CLOSE, WM_QUIT}));
+  ASSERT_EQ(got.size(), 7u);
   EXPECT_EQ(GetXParam(got[0].lParam), 320);
   EXPECT_EQ(GetYParam(got[0].lParam), -5) << "coordinates are signed 16-bit halves";
   EXPECT_EQ(static_cast<int16_t>(HiWord(got[2].wParam)), -240) << "120 per notch";
-  EXPECT_EQ(got[4].wParam, 0x82u) << "CP932 bytes arrive one by one";
-  EXPECT_EQ(got[5].wParam, 0xA0u);
-  EXPECT_EQ(got[7].wParam, WPARAM{WA_INACTIVE});
+  EXPECT_EQ(got[4].wParam, WPARAM{WA_INACTIVE});
 }
 
 // Without a backend no joystick is attached, and a box answers its default; its text on standard
