@@ -158,6 +158,7 @@ class FileListTest : public FileTest {
   FileList list_;
 };
 
+// One folder without recursion is the file natives' scan.
 TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContentsAndEntersNoLinkUp) {
   EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, true), 3u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "B\\c", "d"}));
@@ -165,8 +166,6 @@ TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContentsAndEntersNoLinkUp)
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\c", "d"}));
   EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersOnly, true), 1u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\"}));
-  EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, false), 2u);
-  EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "d"}));
 
   // A link back up the tree is listed but not entered.
   fs::create_directory_symlink(dir_.path() / "A", dir_.path() / "A/B/up");
