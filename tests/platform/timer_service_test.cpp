@@ -152,8 +152,6 @@ TEST_F(TimerServiceTest, PostponeCountsFromNowAcrossTheWrap) {
   clock_.SetMilliseconds(0x100);
   service_.RunDue(0);
   EXPECT_EQ(task->updates.size(), 1u);
-  service_.Postpone(task->Handle() + 1, 5);  // nothing has that handle
-  EXPECT_EQ(task->DueTime(), 0x100u);
 }
 
 TEST_F(TimerServiceTest, RemovalStopsAtOnceAndDeletesAtTheNextRun) {
