@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "host/headless/headless_backend.h"
-#include "host/input/text_input.h"
-#include "host/message_queue.h"
-#include "host/take_messages.h"
-
 namespace bw::host {
 namespace {
 
@@ -51,32 +46,6 @@ TEST(HeadlessInput, MalformedItemsAreRefusedWithTheirReason) {
     EXPECT_FALSE(ParseHeadlessInput(text, &steps, &error)) << text;
     EXPECT_FALSE(error.empty()) << text;
   }
-}
-
-TEST(HeadlessInput, QueuedStepsReachTheWindowAndTheInputMethod) {
-  HeadlessBackend backend(0);
-  ScopedGlobal<Backend> use(&backend);
-  WindowDesc desc;
-  desc.proc = DefWindowProc;
-  desc.native = true;
-  desc.nativeDesc = NativeWindowDesc{"Input", 320, 240, true};
-  HWND window = CreateWindow(desc);
-  ResetTextInput();
-  std::vector<HeadlessInputStep> steps;
-  std::string error;
-  ASSERT_TRUE(ParseHeadlessInput("1:click:12:34,1:convert:ぶりむ", &steps, &error)) << error;
-  for (const HeadlessInputStep& step : steps) {
-    if (step.frame == 1) QueueHeadlessInputStep(backend, step);
-  }
-  backend.PumpEvents();
-  std::vector<uint32_t> messages;
-  for (const MSG& msg : test::TakeMessages(window)) messages.push_back(msg.message);
-  EXPECT_EQ(messages, (std::vector<uint32_t>{WM_MOUSEMOVE, WM_LBUTTONDOWN}));
-  EXPECT_EQ(Composition(), "\x82\xD4\x82\xE8\x82\xDE");
-  EXPECT_EQ(CompositionCursor(), 0) << "converting: the cursor at the start";
-  ResetTextInput();
-  DestroyWindow(window);
-  test::TakeMessages();
 }
 
 }  // namespace

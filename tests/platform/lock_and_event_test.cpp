@@ -5,7 +5,6 @@
 
 #include <thread>
 
-#include "platform/com_init.h"
 #include "platform/event.h"
 
 namespace bw {
@@ -67,22 +66,6 @@ TEST(Event, AutoResetConsumesTheSignal) {
   std::thread setter([&] { event.Set(); });
   EXPECT_EQ(event.Wait(kInfinite), kWaitSignalled);
   setter.join();
-}
-
-// The counts are per thread: each initialisation is taken back once, by the thread that made it.
-TEST(ComInit, CountsNestPerThread) {
-  EXPECT_EQ(ComUninitializeForThread(), kComFailed) << "nothing to take back yet";
-  EXPECT_EQ(ComInitializeForThread(), kComDone);
-  EXPECT_EQ(ComInitializeForThread(), kComDone);
-
-  uint32_t otherThread = kComDone;
-  std::thread other([&] { otherThread = ComUninitializeForThread(); });
-  other.join();
-  EXPECT_EQ(otherThread, kComFailed) << "another thread's count is its own";
-
-  EXPECT_EQ(ComUninitializeForThread(), kComDone);
-  EXPECT_EQ(ComUninitializeForThread(), kComDone);
-  EXPECT_EQ(ComUninitializeForThread(), kComFailed) << "two in, two out";
 }
 
 }  // namespace

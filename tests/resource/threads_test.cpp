@@ -179,7 +179,8 @@ TEST_F(FileSlotPoolThreadTest, AStopRequestEndsTheBatchEarly) {
   EXPECT_EQ(SlotText(2), "data:four");
 }
 
-// A batch past the last slot and closing without slots are the file natives' test.
+// A batch past the last slot, closing without slots and freeing by a count of 0 are the file
+// natives' test.
 TEST(FileSlotPoolTest, RefusesBatchesOutsideTheSlotsAndCountsAbove16Bits) {
   FileSlotPool pool;
   const char* names[2] = {"a", "b"};
@@ -190,8 +191,6 @@ TEST(FileSlotPoolTest, RefusesBatchesOutsideTheSlotsAndCountsAbove16Bits) {
   EXPECT_EQ(pool.StartLoading(0, 0, names), kSlotBadBatch);
   EXPECT_EQ(pool.StartLoading(0, 1, nullptr), kSlotBadBatch);
   EXPECT_EQ(pool.GetSlotData(4), nullptr);
-  EXPECT_EQ(pool.Allocate(0), kSlotOk);
-  EXPECT_EQ(pool.GetSlotCount(), 0u);
 }
 
 }  // namespace

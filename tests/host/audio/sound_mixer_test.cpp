@@ -48,21 +48,12 @@ TEST(SoundMixerMixing, SumsBuffersWithVolumeAndPanSaturatingAndWideningEightBitM
   EXPECT_EQ(rig.device.Pull(2), (std::vector<int16_t>{16384, 16384, -32768, -32768}));
 }
 
-TEST(SoundMixerCursors, LoopWrapsOncePlayStopsAtTheEndAndLockSplitsAtTheWrap) {
+// A loop's wrap is heard through the sound natives' looped play.
+TEST(SoundMixerCursors, PlayStopsAtTheEndAndLockSplitsAtTheWrap) {
   SoundRig rig;
-  auto looped = rig.Ramp(100);
-  EXPECT_EQ(0, looped->Play(kPlayLooping));
-  std::vector<int16_t> out = rig.device.Pull(150);
-  EXPECT_EQ(out[2 * 120], 20) << "frame 120 of the output is frame 20 of the second lap";
-  EXPECT_EQ(PlayCursor(*looped), 50u * 4);
-  uint32_t status = 0;
-  EXPECT_EQ(0, looped->GetStatus(&status));
-  EXPECT_EQ(status, kStatusPlaying | kStatusLooping);
-
-  EXPECT_EQ(0, looped->Stop());
   auto once = rig.Ramp(100);
   EXPECT_EQ(0, once->Play(0));
-  out = rig.device.Pull(150);
+  std::vector<int16_t> out = rig.device.Pull(150);
   EXPECT_EQ(out[2 * 99], 99);
   EXPECT_EQ(out[2 * 100], 0) << "silence after the end";
   EXPECT_FALSE(IsPlaying(*once));

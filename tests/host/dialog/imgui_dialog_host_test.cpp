@@ -233,7 +233,7 @@ TEST_F(ImGuiDialogHostTest, TheFaceDrawsEveryCharacterOfTheEnginesTexts) {
   EXPECT_EQ(host_->MissingGlyphs(Utf8ToCp932Lenient("ホイール↓回転 ※次回")), "");
 }
 
-TEST_F(ImGuiDialogHostTest, AltOpensTheMenuOnlyWhenPressedAloneAndADestroyedWindowLetsGo) {
+TEST_F(ImGuiDialogHostTest, AltAloneOpensTheMenuAndADestroyedWindowLetsGo) {
   Menu menu = OneEntryMenu(window_);
   host_->AttachMenu(window_, &menu);
   auto press = [&](std::initializer_list<std::pair<uint32_t, SDL_Scancode>> keys) {
@@ -242,11 +242,7 @@ TEST_F(ImGuiDialogHostTest, AltOpensTheMenuOnlyWhenPressedAloneAndADestroyedWind
       backend_->PumpEvents();
     }
   };
-  press({{SDL_KEYDOWN, SDL_SCANCODE_LALT},
-         {SDL_KEYDOWN, SDL_SCANCODE_RETURN},
-         {SDL_KEYUP, SDL_SCANCODE_RETURN},
-         {SDL_KEYUP, SDL_SCANCODE_LALT}});
-  EXPECT_FALSE(host_->IsMenuOpen()) << "Alt+Enter is no menu key";
+  // Alt+Enter leaving it closed is the windowed demo's, which switches screens with it.
   press({{SDL_KEYDOWN, SDL_SCANCODE_LALT}, {SDL_KEYUP, SDL_SCANCODE_LALT}});
   EXPECT_TRUE(host_->IsMenuOpen());
 
@@ -317,6 +313,7 @@ class ImGuiMessageBoxTest : public ImGuiDialogHostTest {
   std::unique_ptr<ScopedGlobal<DialogHost>> use_;
 };
 
+// A box before the game's window exists is the windowed demo's refused start.
 TEST_F(ImGuiMessageBoxTest, IsDrawnInItsOwnersWindowOrWithoutAShownOneInAWindowOfItsOwn) {
   HWND drawnIn;
   EXPECT_EQ(Box(window_, MB_YESNO | MB_ICONQUESTION, IDNO, &drawnIn), IDNO);
@@ -331,11 +328,6 @@ TEST_F(ImGuiMessageBoxTest, IsDrawnInItsOwnersWindowOrWithoutAShownOneInAWindowO
   host_->OpenMenu(window_);
   EXPECT_TRUE(host_->IsMenuOpen()) << "the owner's menu came back";
   host_->AttachMenu(window_, nullptr);
-
-  DestroyWindow(window_);
-  EXPECT_EQ(Box(HWND{}, MB_OK | MB_ICONWARNING, IDOK, &drawnIn), IDOK);
-  EXPECT_TRUE(drawnIn) << "before the game's window exists";
-  EXPECT_FALSE(IsWindow(drawnIn));
 }
 
 // Clicks need a pointer the dummy driver cannot give ImGui; the windowed end-to-end test plays

@@ -10,12 +10,6 @@
 namespace bw::host {
 namespace {
 
-uint32_t Pixel32(const DibSection& s, int x, int y) {
-  uint32_t v;
-  std::memcpy(&v, s.Pixels() + y * s.Pitch() + 4 * x, 4);
-  return v;
-}
-
 TEST(DibSection, RefusesWhatItCannotHold) {
   EXPECT_EQ(DibSection::Create(0, 4, 32), nullptr);
   EXPECT_EQ(DibSection::Create(4, 4, 4), nullptr);
@@ -42,17 +36,15 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
   to.Select(dst32.get());
   ASSERT_TRUE(BitBlt(to, 3, -1, 4, 3, from, 0, 0));
   // Source rows 1 and 2 land on rows 0 and 1; nothing left of the rectangle or below the source.
-  EXPECT_EQ(std::tuple(Pixel32(*dst32, 3, 0), Pixel32(*dst32, 4, 0), Pixel32(*dst32, 2, 0),
-                       Pixel32(*dst32, 3, 2)),
+  EXPECT_EQ(std::tuple(dst32->Read(3, 0), dst32->Read(4, 0), dst32->Read(2, 0), dst32->Read(3, 2)),
             std::tuple(0x00445566u, 0x00112233u, 0u, 0u));
 
   auto big = DibSection::Create(4, 4, 32);
   MemoryDc stretched;
   stretched.Select(big.get());
   ASSERT_TRUE(StretchBlt(stretched, 0, 0, 4, 4, to, 3, 0, 2, 2));
-  EXPECT_EQ(std::tuple(Pixel32(*big, 0, 0), Pixel32(*big, 1, 1), Pixel32(*big, 2, 0),
-                       Pixel32(*big, 3, 3)),
-            std::tuple(0x00445566u, 0x00445566u, 0x00112233u, Pixel32(*dst32, 4, 1)));
+  EXPECT_EQ(std::tuple(big->Read(0, 0), big->Read(1, 1), big->Read(2, 0), big->Read(3, 3)),
+            std::tuple(0x00445566u, 0x00445566u, 0x00112233u, dst32->Read(4, 1)));
 }
 
 // The changed-rows copy must leave the target as BitBlt leaves it, clipped alike, and name the
@@ -109,7 +101,7 @@ TEST(BitBlt, ConvertsBetweenDepthsThroughTheColour) {
   MemoryDc back;
   back.Select(back32.get());
   ASSERT_TRUE(BitBlt(back, 0, 0, 4, 1, to565, 0, 0));
-  EXPECT_EQ(std::tuple(Pixel32(*back32, 0, 0), Pixel32(*back32, 2, 0), Pixel32(*back32, 3, 0)),
+  EXPECT_EQ(std::tuple(back32->Read(0, 0), back32->Read(2, 0), back32->Read(3, 0)),
             std::tuple(0x00FF0000u, 0x000000FFu, 0x00848284u))
       << "fields widened with rounding, the fourth byte 0";
 
@@ -162,7 +154,7 @@ TEST(MemoryDcText, TextOutPaintsHardEdgedInTheCellAndClearsTheFourthByte) {
         bool cell = opaque && x >= 3 && x < 11 && y >= 2 && y < 18;
         bool ink = x >= 4 && x < 10 && y >= 3 && y < 16;
         uint32_t want = ink ? 0x00123456u : cell ? 0x0000FF00u : 0xFFFFFFFFu;
-        ASSERT_EQ(Pixel32(*section, x, y), want) << x << ", " << y << " opaque " << opaque;
+        ASSERT_EQ(section->Read(x, y), want) << x << ", " << y << " opaque " << opaque;
       }
     }
   }
@@ -181,7 +173,7 @@ TEST(MemoryDcText, TurnedTextAndOpaqueCellsFollowTheEscapement) {
   for (int y = 0; y < 40; ++y) {
     for (int x = 0; x < 40; ++x) {
       bool cell = x >= 14 && x < 30 && y >= 5 && y < 21;
-      uint32_t v = Pixel32(*section, x, y);
+      uint32_t v = section->Read(x, y);
       ASSERT_EQ(v >> 24, cell ? 0u : 0xFFu) << x << ", " << y;
       painted += v == 0u;  // text colour black
     }

@@ -14,7 +14,6 @@
 #include "common/global.h"
 #include "host/clock.h"
 #include "host/movie/movie_player.h"
-#include "host/movie/yuv_frame.h"
 #include "lib/movie/memory_movie_source.h"
 #include "support/movie_samples.h"
 
@@ -114,50 +113,6 @@ TEST(YuvRows, WidestKernelMatchesThePlainOneForEveryColour) {
       YuvRowToXrgbPlain(y.data(), u.data(), v.data(), plain.data(), 256);
       YuvRowToXrgbPlain(y.data() + 256, u.data(), v.data(), plain.data() + 256, 256);
       ASSERT_EQ(wide, plain) << "u " << uValue << " v " << vValue;
-    }
-  }
-}
-
-// A frame that holds one picture, given the next with a few bytes changed anywhere (row ends,
-// chroma, between vector blocks), must come out as the next picture converted whole.
-TEST(YuvFrame, ChangedPartsGiveTheWholeConversion) {
-  std::mt19937 random(7);
-  for (int32_t width : {1, 2, 31, 33, 64, 96, 130}) {
-    for (int32_t height : {1, 3, 8}) {
-      const int32_t chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
-      const size_t sizes[3] = {size_t(width) * height, size_t(chromaWidth) * chromaHeight,
-                               size_t(chromaWidth) * chromaHeight};
-      std::vector<uint8_t> before[3], after[3];
-      for (int p = 0; p < 3; ++p) {
-        before[p].resize(sizes[p]);
-        for (uint8_t& b : before[p]) b = uint8_t(random());
-      }
-      auto planes = [&](std::vector<uint8_t>* bytes) {
-        YuvPlanes out;
-        for (int p = 0; p < 3; ++p) {
-          out.data[p] = bytes[p].data();
-          out.pitch[p] = p == 0 ? width : chromaWidth;
-        }
-        return out;
-      };
-      for (int round = 0; round < 20; ++round) {
-        for (int p = 0; p < 3; ++p) after[p] = before[p];
-        for (int k = 0; k < 1 + round % 3; ++k) {
-          std::vector<uint8_t>& plane = after[random() % 3];
-          plane[random() % plane.size()] ^= uint8_t(1 + random() % 255);
-        }
-        std::vector<uint32_t> kept(size_t(width) * height), whole(kept.size());
-        const XrgbFrame keptFrame{reinterpret_cast<uint8_t*>(kept.data()), width * 4, width,
-                                  height};
-        const XrgbFrame wholeFrame{reinterpret_cast<uint8_t*>(whole.data()), width * 4, width,
-                                   height};
-        ConvertYuv420Frame(planes(before), keptFrame, nullptr, false);
-        std::vector<RowSpan> rows(static_cast<size_t>(height));
-        FindChangedRows(planes(after), planes(before), width, height, rows.data());
-        ConvertYuv420Frame(planes(after), keptFrame, rows.data(), round % 2 == 0);
-        ConvertYuv420Frame(planes(after), wholeFrame, nullptr, false);
-        ASSERT_EQ(kept, whole) << "width " << width << " height " << height << " round " << round;
-      }
     }
   }
 }

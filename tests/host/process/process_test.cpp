@@ -9,7 +9,6 @@
 #include <string>
 
 #include "host/clock.h"
-#include "host/process/reserved_memory.h"
 
 namespace bw::host {
 namespace {
@@ -29,11 +28,10 @@ TEST(HostProcess, ReportsTheExitCodeOrTheSignalAndRefusesWhatCannotStart) {
   ASSERT_TRUE(killed.Reap(true));
   EXPECT_EQ(killed.ExitStatus(), kSignalExitBase + SIGTERM);
 
-  // What cannot start is refused.
+  // What cannot start is refused; a missing program is the file layer's run test.
   Process process;
   EXPECT_FALSE(process.Reap(false)) << "nothing started";
   EXPECT_FALSE(process.Spawn("/bin/true", {}));
-  EXPECT_FALSE(process.Spawn("/no/such/program", {"program"}));
   EXPECT_FALSE(process.Started());
   ASSERT_TRUE(process.Spawn("/bin/true", {"true"}));
   EXPECT_FALSE(process.Spawn("/bin/true", {"true"})) << "one program per handle";
@@ -65,15 +63,6 @@ TEST(HostProcess, KeepsTheEnginesOpenFilesToItself) {
   EXPECT_EQ(probe.Wait(kInfinite), kWaitObject0);
   EXPECT_EQ(probe.ExitStatus(), 0u) << "descriptor " << high << " reached the program";
   close(high);
-}
-
-TEST(ReservedMemory, ReservesZeroedPagesAndRefusesNothing) {
-  ReservedMemory memory(1u << 20);
-  ASSERT_NE(memory.Data(), nullptr);
-  EXPECT_EQ(memory.Size(), 1u << 20);
-  EXPECT_EQ(memory.Data()[memory.Size() - 1], 0) << "zeroed up to the last byte";
-
-  EXPECT_EQ(ReservedMemory(0).Data(), nullptr);
 }
 
 }  // namespace

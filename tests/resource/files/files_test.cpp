@@ -1,9 +1,5 @@
 // The file layer: files loaded and streamed through the file-system manager, folder lists, and
 // the utilities over both.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -12,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "platform/app_paths.h"
 #include "platform/command_line.h"
@@ -39,15 +36,8 @@ const std::string kHyo = "\x95\x5c";
 // A temporary application folder and a published file-system manager.
 using FileTest = test::GameFolderTest;
 
-TEST_F(FileTest, ClosedFileAnswersItsCodes) {
+TEST_F(FileTest, WithoutAManagerNothingOpens) {
   File file;
-  char byte;
-  EXPECT_EQ(file.Seek(0), kFileNotOpen);
-  EXPECT_EQ(file.Skip(1), kFileNotOpen);
-  EXPECT_EQ(file.Read(&byte, 1), 0u);
-  EXPECT_EQ(file.ReadLine(nullptr, 0), 0);
-  file.Close();
-
   ScopedGlobal<FileSystemManager> none(nullptr);
   EXPECT_EQ(file.Load("A.TXT"), kFileNoManager);
   EXPECT_EQ(file.OpenStream("A.TXT"), kFileNoManager);
@@ -132,7 +122,6 @@ TEST(WildcardTest, MatchesAsFindFirstFileDoes) {
       {"*.*", {"readme", "a.b.c", ".hidden"}, {}},
       {"*.txt", {"A.TXT", "a.b.txt"}, {"a.txt.bak", "txt", "a.txt2"}},
       {"a?c", {"abc", "ABC"}, {"ac", "a.c"}},
-      {"ab??", {"ab", "abc", "abcd"}, {"abcde", "ab.c"}},
       {"sav??.dat", {"SAV01.DAT", "sav1.dat", "sav.dat"}, {"sav123.dat"}},
       {"*.", {"readme"}, {"read.me"}},
       {"a.*", {"a", "a.x"}, {"ab"}},
@@ -169,6 +158,7 @@ class FileListTest : public FileTest {
   FileList list_;
 };
 
+// One folder without recursion is the file natives' scan.
 TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContentsAndEntersNoLinkUp) {
   EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, true), 3u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "B\\c", "d"}));
@@ -176,8 +166,6 @@ TEST_F(FileListTest, RecursionListsEachFolderBeforeItsContentsAndEntersNoLinkUp)
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\c", "d"}));
   EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersOnly, true), 1u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\"}));
-  EXPECT_EQ(list_.Scan("A", nullptr, kScanFoldersAndFiles, false), 2u);
-  EXPECT_EQ(Names(list_), (std::vector<std::string>{"B\\", "d"}));
 
   // A link back up the tree is listed but not entered.
   fs::create_directory_symlink(dir_.path() / "A", dir_.path() / "A/B/up");
@@ -197,11 +185,6 @@ TEST_F(FileListTest, NamesComeInCaseInsensitiveOrderInCp932) {
   EXPECT_EQ(list_.Scan("s", "*.txt", kScanFoldersAndFiles, true), 8u);
   EXPECT_EQ(Names(list_), (std::vector<std::string>{"sub\\", "sub\\deep.TXT", "A.TXT", "a1.txt",
                                                     "b.txt", "C.txt", "_x.txt", kDiary + ".txt"}));
-}
-
-void SetTime(const fs::path& path, time_t seconds, long nanoseconds = 0) {
-  const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
 using FileUtilsTest = FileTest;
@@ -235,8 +218,9 @@ TEST_F(FileUtilsTest, SizesCountPackMembersAsFiles) {
 TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllowsOverReadOnlyFilesToo) {
   fs::path source = dir_.WriteFile("src.dat", "new bytes");
   fs::path destination = dir_.WriteFile("dst.dat", "old");
-  SetTime(source, 2000000000);
-  SetTime(destination, 2000000000);
+  const timespec same{2000000000, 0}, later{2000000000, 500};
+  ASSERT_TRUE(host::SetFileTimes(source, same, same));
+  ASSERT_TRUE(host::SetFileTimes(destination, same, same));
 
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyIfNewer), kCopyNotNewer);
   EXPECT_EQ(CopyFileIfNewer("dst.dat", "src.dat", kCopyUnlessExists), kCopyRefused);
@@ -246,7 +230,7 @@ TEST_F(FileUtilsTest, CopyIfNewerCopiesOnlyWhenTheModeAllowsOverReadOnlyFilesToo
 
   // A newer source is copied with its time, so the next call finds nothing newer.
   fs::path newer = dir_.WriteFile("newer.dat", "newest");
-  SetTime(newer, 2000000000, 500);
+  ASSERT_TRUE(host::SetFileTimes(newer, later, later));
   EXPECT_EQ(CopyFileIfNewer("DST.DAT", "Newer.dat", 7), kCopyDone);
   EXPECT_EQ(test::ReadFile(destination), "newest");
   EXPECT_EQ(fs::last_write_time(destination), fs::last_write_time(newer));
@@ -324,7 +308,7 @@ TEST_F(FileUtilsTest, RunProcessWaitsAndFindsProgramsInTheAppFolder) {
   EXPECT_TRUE(fs::exists(out));
 }
 
-// A drop refused while switched off is the file natives' test.
+// A drop refused while switched off, and one taken after a clear, are the file natives' test.
 TEST(FileDropTargetTest, TakesOneDropAtATime) {
   FileDropTarget target;
   target.SetEnabled({}, true);
@@ -342,8 +326,6 @@ TEST(FileDropTargetTest, TakesOneDropAtATime) {
   EXPECT_EQ(target.OnDropFiles(second), kDropRefused);
   EXPECT_EQ(host::DragQueryFileCount(second), 0u) << "a refused drop is finished too";
   EXPECT_EQ(target.GetCount(), 2u);
-  target.Clear();
-  ASSERT_EQ(target.OnDropFiles(host::CreateDrop({"/tmp/b.txt"})), kDropTaken);
 }
 
 }  // namespace

@@ -377,12 +377,6 @@ tools::WgxPicture Picture(int depth, uint32_t width, uint32_t height, uint32_t s
   return p;
 }
 
-// The colour the loader's 32-bit output should hold for picture pixel i.
-uint32_t Expected32(const tools::WgxPicture& p, size_t i) {
-  if (p.depth == 8) return p.palette[p.pixels[i]] & 0xFFFFFF;
-  return p.pixels[i];
-}
-
 TEST(WgxLoader, RoundTripsEveryDepthAndForm) {
   for (int depth : {8, 24, 32}) {
     for (int form : {0, 1, 2}) {
@@ -411,40 +405,17 @@ TEST(WgxLoader, RoundTripsEveryDepthAndForm) {
           }
         }
 
-        // The destination path: 32-bit pixels, and grey.
+        // Converting into a destination is the image surface's load test; here the one flag
+        // it cannot see.
         std::vector<uint8_t> buffer;
-        uint32_t destPalette[256] = {};
-        int askedBits = 0;
         bool askedAlpha = false;
-        auto destination = [&](int dw, int dh, int bits, bool alpha, bool wantsPalette) {
-          askedBits = bits;
+        auto destination = [&](int dw, int dh, int, bool alpha, bool) {
           askedAlpha = alpha;
-          // Grey rows are padded for odd widths, packed for even ones.
-          size_t pitch = bits == 32 ? size_t(dw) * 4 : size_t(dw) + (dw % 2 ? 3 : 0);
-          buffer.assign(pitch * dh, 0);
-          return WgxDestination{buffer, pitch, wantsPalette ? destPalette : nullptr};
+          buffer.assign(size_t(dw) * 4 * dh, 0);
+          return WgxDestination{buffer, size_t(dw) * 4, nullptr};
         };
         ASSERT_EQ(loader.Load(file, destination, false), 0);
-        EXPECT_EQ(askedBits, 32);
-        EXPECT_EQ(askedAlpha, depth == 32);
-        for (size_t i = 0; i < size_t{w} * h; ++i) {
-          uint32_t got;
-          std::memcpy(&got, &buffer[4 * i], 4);
-          ASSERT_EQ(got, Expected32(picture, i)) << i;
-        }
-        ASSERT_EQ(loader.Load(file, destination, true), 0);
-        EXPECT_EQ(askedBits, 8);
-        for (uint32_t y = 0; y < h; ++y) {
-          for (uint32_t x = 0; x < w; ++x) {
-            uint32_t p = picture.pixels[y * w + x];
-            uint8_t want =
-                depth == 8 ? uint8_t(p) : WgxGrey(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF);
-            ASSERT_EQ(buffer[y * (w + (w % 2 ? 3 : 0)) + x], want) << x << "," << y;
-          }
-        }
-        if (depth == 8) {
-          EXPECT_EQ(std::vector<uint32_t>(destPalette, destPalette + 256), picture.palette);
-        }
+        EXPECT_EQ(askedAlpha, depth == 32) << "only 32-bit pictures carry alpha";
       }
     }
   }
