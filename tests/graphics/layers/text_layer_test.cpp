@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <tuple>
-
 #include "graphics/device/direct3d_fixture.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/surface_rows.h"
@@ -28,14 +25,6 @@ class TextLayerTest : public testing_devices::Direct3DTarget,
   }
   ScopedGlobal<TextRendererFactory> factoryScope{&factory};
 };
-
-TEST(FoldCoverageTest, SumsEachBlockAndRepeatsItsTopBits) {
-  uint8_t picture[8 * 8] = {};
-  for (int y = 0; y < 4; ++y) std::memset(picture + y * 8, 15, 4);  // block (0, 0) covered
-  picture[4 * 8 + 5] = 15;                                          // one sub-pixel of (1, 1)
-  FoldCoverage(picture, 8, 2, 2);
-  EXPECT_EQ(std::tuple(picture[0], picture[1], picture[9]), std::tuple(246, 0, 15));
-}
 
 TEST_F(TextLayerTest, SupersampledGdiTextWritesItsCoverageIntoEveryAlphaFormat) {
   gdi.SetSmoothing(1);

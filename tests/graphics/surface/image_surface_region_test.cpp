@@ -20,15 +20,12 @@ namespace {
 
 using namespace testing_surfaces;
 
-TEST(ImageSurfaceRegion, ToneAcceptsTheWholeMultiplierRangeAndRefusesBeyond) {
+// The ends of the range are accepted by the colour operations' test below.
+TEST(ImageSurfaceRegion, ToneRefusesMultipliersAndOffsetsPastTheRange) {
   std::mt19937 rng(20);
   auto s = Random(rng, 9, 5, 32);
   EXPECT_EQ(s->ColorTone(257, 128, 128, 0, 0, 0, nullptr), ImageSurface::kOpBadParameter);
   EXPECT_EQ(s->ColorTone(128, 128, 128, 0, 256, 0, nullptr), ImageSurface::kOpBadParameter);
-  EXPECT_EQ(s->ColorTone(-256, 256, 200, 255, -255, 3, nullptr), 0);
-  auto same = Copy(*s);
-  ASSERT_EQ(same->ColorTone(128, 128, 128, 0, 0, 0, nullptr), 0);
-  EXPECT_TRUE(SamePixels(*same, *s)) << "unit multipliers and no offsets change nothing";
 }
 
 using reference::Channel;
