@@ -32,7 +32,7 @@ TEST_F(BgMovie, PlaysIntoTheLayerPictureAndLoops) {
   EXPECT_EQ(Picture(), effect->Frame());
   script.newFrame = 0xFF123456;
   At(16);
-  EXPECT_EQ(Pixel(*effect->Frame(), 3, 3), 0xFF123456u);
+  EXPECT_EQ(test::PixelAt(*effect->Frame(), 3, 3), 0xFF123456u);
   script.atEnd = true;
   At(32);
   EXPECT_EQ(script.calls.back(), "play") << "a looping movie starts again";
@@ -58,16 +58,6 @@ TEST_F(BgMovie, CommandsFollowTheState) {
   EXPECT_EQ(Picture(), &own);
 }
 
-TEST_F(BgMovie, Refusals) {
-  BgMovieEffect effect;
-  EXPECT_EQ(effect.Start(&timers, &layer, {Word("OP.TXT")}), kBgMovieBadExtension);
-  script.openResult = kEffectMovieNotFound;
-  EXPECT_EQ(effect.Start(&timers, &layer, {Word("OP.MPG")}), kBgMovieNotFound);
-  EXPECT_EQ(effect.Command({1}), kBgMovieNothing);
-  ScopedGlobal<EffectMovieSource> noLibraries{nullptr};
-  EXPECT_EQ(effect.Start(&timers, &layer, {Word("OP.MPG")}), kBgMovieNoLibrary);
-}
-
 using SpMovie = test::MovieEffectRig;
 
 TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStops) {
@@ -91,7 +81,6 @@ TEST_F(SpMovie, TheLoopCommandLetsALoopingMovieEnd) {
   auto* effect = new SpMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.MPG"), 0, 0, 0, 0, 1}), kSpMovieSetUp);
   EXPECT_TRUE(script.loop);
-  EXPECT_EQ(effect->Command({1}), 1);
   EXPECT_EQ(effect->Command({0}), 0);
   EXPECT_FALSE(script.loop);
   script.state = -1;
@@ -99,14 +88,19 @@ TEST_F(SpMovie, TheLoopCommandLetsALoopingMovieEnd) {
   EXPECT_EQ(timers.Count(), 0u) << "an error ends the effect";
 }
 
-TEST_F(SpMovie, Refusals) {
-  SpMovieEffect effect;
-  EXPECT_EQ(effect.Start(&timers, &layer, {0}), kSpMovieBadArguments);
-  EXPECT_EQ(effect.Start(&timers, nullptr, {Word("OP.MPG")}), kSpMovieNoLayer);
+TEST_F(SpMovie, BothEffectsRefuseWhatTheyCannotPlay) {
+  BgMovieEffect bg;
+  SpMovieEffect sp;
+  EXPECT_EQ(bg.Start(&timers, &layer, {Word("OP.TXT")}), kBgMovieBadExtension);
+  EXPECT_EQ(sp.Start(&timers, &layer, {0}), kSpMovieBadArguments);
+  EXPECT_EQ(sp.Start(&timers, nullptr, {Word("OP.MPG")}), kSpMovieNoLayer);
   script.openResult = kEffectMovieNotFound;
-  EXPECT_EQ(effect.Start(&timers, &layer, {Word("OP.MPG")}), kSpMovieNotOpened);
+  EXPECT_EQ(bg.Start(&timers, &layer, {Word("OP.MPG")}), kBgMovieNotFound);
+  EXPECT_EQ(bg.Command({1}), kBgMovieNothing);
+  EXPECT_EQ(sp.Start(&timers, &layer, {Word("OP.MPG")}), kSpMovieNotOpened);
   ScopedGlobal<EffectMovieSource> noLibraries{nullptr};
-  EXPECT_EQ(effect.Start(&timers, &layer, {Word("OP.MPG")}), kSpMovieNotOpened);
+  EXPECT_EQ(bg.Start(&timers, &layer, {Word("OP.MPG")}), kBgMovieNoLibrary);
+  EXPECT_EQ(sp.Start(&timers, &layer, {Word("OP.MPG")}), kSpMovieNotOpened);
   EXPECT_EQ(layer.GetList().Count(), 0u);
 }
 

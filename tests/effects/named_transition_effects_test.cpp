@@ -57,7 +57,6 @@ TEST_F(NamedTransitions, WaveRisesAndFallsBackToFlat) {
   std::unique_ptr<FilterEffect> filter = Make("wave", {1, 0, 20, 512, 0xFF000000, 0x00FFFFFF});
   ASSERT_NE(filter, nullptr);
   auto* wave = static_cast<WaveTransition*>(filter.get());
-  EXPECT_EQ(filter->durationMs, 2u) << "a duration under 2 becomes 2";
   filter->Advance(10);
   filter->Advance(10);
   EXPECT_EQ(wave->Frame().amplitude, 0);

@@ -68,11 +68,6 @@ class Overlays : public SpriteEffectRig {
 };
 
 TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
-  // "quake" is an overlay in one registry (its type the natives' to check) and a filter in the
-  // other.
-  std::unique_ptr<FilterEffect> filter(transitions.Create("quake"));
-  EXPECT_EQ(filter->GetKind(), kFilterKindOneLayer);
-
   int code = 0;
   OffscreenLayer lonely;
   ASSERT_EQ(lonely.Create(8, 8, 32, true), kLayerDone);

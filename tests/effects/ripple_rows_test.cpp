@@ -15,6 +15,7 @@
 #include "effects/ripple_effect.h"
 #include "graphics/layers/canvas_layer.h"
 #include "platform/mmx_flag.h"
+#include "support/bg_effect_rig.h"
 
 namespace bw {
 namespace {
@@ -27,9 +28,7 @@ void FillRandom(ImageSurface& s, int w, int h, std::mt19937& bits) {
   }
 }
 
-uint32_t PixelAt(const ImageSurface& s, int x, int y) {
-  return reinterpret_cast<const uint32_t*>(s.GetRowPointer(y))[x];
-}
+using test::PixelAt;
 
 int Reflect(int v, int low, int high) {
   if (v < low) v = 2 * low - v;

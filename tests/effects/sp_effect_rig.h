@@ -21,6 +21,7 @@
 #include "platform/trig_tables.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
+#include "support/bg_effect_rig.h"
 #include "support/game_folder.h"
 
 namespace bw {
@@ -83,13 +84,10 @@ class SpriteEffectRig : public ::testing::Test {
     const std::vector<uint8_t> bytes = tools::WriteWgx(picture);
     game.dir().WriteFile(relative, std::string(bytes.begin(), bytes.end()));
   }
-  uint32_t Pixel(const ImageSurface& s, int32_t x, int32_t y) const {
-    return reinterpret_cast<const uint32_t*>(s.GetRowPointer(y))[x];
-  }
   // The colour (no alpha) the layer shows at (x, y) once it has redrawn what changed.
   uint32_t Shown(int32_t x, int32_t y) {
     layer.RedrawDirty(nullptr, nullptr, 0, 0);
-    return Pixel(area, x, y) & 0xFFFFFF;
+    return test::PixelAt(area, x, y) & 0xFFFFFF;
   }
 
   test::GameFolder game;

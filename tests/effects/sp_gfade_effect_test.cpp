@@ -10,7 +10,7 @@ namespace {
 class SpGfade : public SpriteEffectRig {
  protected:
   uint8_t AlphaOf(Sprite* sprite, int32_t x, int32_t y) {
-    return static_cast<uint8_t>(Pixel(*sprite->GetSource(), x, y) >> 24);
+    return static_cast<uint8_t>(test::PixelAt(*sprite->GetSource(), x, y) >> 24);
   }
 };
 

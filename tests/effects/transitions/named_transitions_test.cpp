@@ -7,6 +7,7 @@
 
 #include "effects/filter_effect_rig.h"
 #include "graphics/surface/pixel_library.h"
+#include "support/bg_effect_rig.h"
 
 namespace bw {
 namespace {
@@ -24,9 +25,7 @@ std::unique_ptr<ImageSurface> Coded(int32_t w, int32_t h, uint32_t salt) {
   return s;
 }
 
-uint32_t Pixel(const ImageSurface& s, int32_t x, int32_t y) {
-  return reinterpret_cast<const uint32_t*>(s.GetRowPointer(y))[x];
-}
+using test::PixelAt;
 
 constexpr uint32_t kOldSalt = 0xFF000000u;
 constexpr uint32_t kNewSalt = 0x80A00000u;
@@ -69,12 +68,12 @@ class NamedTransitionTest : public FilterEffectRig {
       for (int32_t x = 0; x < kW + 8; ++x) {
         const bool inside = x >= 4 && x < 4 + kW && y >= 4 && y < 4 + kH;
         const uint32_t want = inside ? expect(x - 4, y - 4) : kUntouched;
-        ASSERT_EQ(Pixel(*target, x, y), want) << what << " at " << x << "," << y;
+        ASSERT_EQ(PixelAt(*target, x, y), want) << what << " at " << x << "," << y;
       }
     }
   }
-  uint32_t Old(int32_t x, int32_t y) const { return Pixel(*oldImage, x, y); }
-  uint32_t New(int32_t x, int32_t y) const { return Pixel(*newImage, x, y); }
+  uint32_t Old(int32_t x, int32_t y) const { return PixelAt(*oldImage, x, y); }
+  uint32_t New(int32_t x, int32_t y) const { return PixelAt(*newImage, x, y); }
 
   std::unique_ptr<ImageSurface> oldImage, newImage, target;
 };
@@ -128,7 +127,7 @@ TEST_F(NamedTransitionTest, CopiesAndBlendsTakeTheRightSourcePixels) {
   ASSERT_EQ(DrawRotaxisTransition(Area(), 128, 0), 0);
   int shown = 0;
   for (int32_t y = 4; y < 4 + kH; ++y) {
-    for (int32_t x = 4; x < 4 + kW; ++x) shown += Pixel(*target, x, y) != 0;
+    for (int32_t x = 4; x < 4 + kW; ++x) shown += PixelAt(*target, x, y) != 0;
   }
   EXPECT_LE(shown, kH) << "rotaxis edge-on";
 
@@ -147,7 +146,7 @@ TEST_F(NamedTransitionTest, TheAreaIsCutToEverySurface) {
   ExpectPixels(
       [&](int x, int y) {
         if (x < 2 || x >= 20 || y >= 10) return kUntouched;
-        return CrossOf(Old(x - 2, y), Pixel(*narrow, x, y), 255);
+        return CrossOf(Old(x - 2, y), PixelAt(*narrow, x, y), 255);
       },
       "cut cross");
   // Nothing left to draw is no failure.
@@ -170,17 +169,17 @@ TEST_F(NamedTransitionTest, RefusesWhatItCannotDraw) {
   // Far-off phases and huge amplitudes stay defined: every row is all gap.
   Reset();
   ASSERT_EQ(DrawWaveTransition(Area(), {0, INT32_MAX, INT32_MAX, INT32_MIN, 7}), 0);
-  EXPECT_EQ(Pixel(*target, 4, 4 + 1), 7u);
+  EXPECT_EQ(PixelAt(*target, 4, 4 + 1), 7u);
   // Keeping the aspect of a 3-wide area makes blocks 2 wide and 12 high, centred: the first row
   // of blocks is 10 high.
   Reset();
   TransitionDrawArea small = Area();
   small.width = 3;
   ASSERT_EQ(DrawMosaicTransition(small, 12, 24, 0, true), 0);
-  EXPECT_EQ(Pixel(*target, 5, 4 + 9), New(0, 0));
-  EXPECT_EQ(Pixel(*target, 6, 4 + 9), New(2, 0));
-  EXPECT_EQ(Pixel(*target, 6, 4 + 10), New(2, 10));
-  EXPECT_EQ(Pixel(*target, 7, 4), kUntouched);
+  EXPECT_EQ(PixelAt(*target, 5, 4 + 9), New(0, 0));
+  EXPECT_EQ(PixelAt(*target, 6, 4 + 9), New(2, 0));
+  EXPECT_EQ(PixelAt(*target, 6, 4 + 10), New(2, 10));
+  EXPECT_EQ(PixelAt(*target, 7, 4), kUntouched);
 }
 
 // The rule and tone frames at five levels against their per-pixel formulas: the rule weighs

@@ -192,67 +192,63 @@ testing::AssertionResult Same(const ImageSurface& target, const ImageSurface& ex
 // either kernel set, and one rectangle covering all of them is marked (none, and the picture not
 // changed, when every piece lands beyond the target).
 void ExpectDrawnInTurn(const Case& c, const std::vector<TransitionPiece>& pieces) {
-  {
-    BuildBlendTables();
-    ScopedMmxFlag vectors(c.vectors);
-    ScopedWideVectors wide(c.wide && WideVectorsEnabled());
-    ScopedPixelLibrary library(c.library ? &BuiltInPixelLibrary() : nullptr);
-    ImageSurface source, target, expected;
-    ASSERT_EQ(source.Create(48, 40, c.bits, 0), 0);
-    ASSERT_EQ(target.Create(c.targetWidth, 56, c.bits, kImageDirtyList), 0);
-    ASSERT_EQ(expected.Create(c.targetWidth, 56, c.bits, 0), 0);
-    if (c.kind == kDrawAlpha) {
-      PaintTranslucent(source, c.seed);
-    } else {
-      Paint(source, 0);
-    }
-    Paint(target, 0x00A5A5A5u);
-    Paint(expected, 0x00A5A5A5u);
-    target.GetDirtyList()->Clear();
-    target.SetChanged(false);
-    if (c.clipped) {
-      const Rect sourceClip{3, 5, 41, 33}, targetClip{7, 2, 60, 47};
-      source.SetClipRect(&sourceClip);
-      target.SetClipRect(&targetClip);
-      expected.SetClipRect(&targetClip);
-    }
-    Rect marked;
-    for (const TransitionPiece& p : pieces) {
-      BlitAlone(expected, source, p, false, p.x, p.y, c.kind);
-      // What the blit can change: the piece where it lands, cut to the target's clip.
-      const Rect& clip = *target.GetClipRectPtr();
-      const Size size = p.stretched ? p.size : Size{p.source.Width(), p.source.Height()};
-      const Rect r{std::max(p.x, clip.left), std::max(p.y, clip.top),
-                   std::min(p.x + size.width, clip.right),
-                   std::min(p.y + size.height, clip.bottom)};
-      if (r.IsEmpty()) continue;
-      marked = marked.IsEmpty()
-                   ? r
-                   : Rect{std::min(marked.left, r.left), std::min(marked.top, r.top),
-                          std::max(marked.right, r.right), std::max(marked.bottom, r.bottom)};
-    }
-    const int result = RunTransitionFrame(&target, &source, 100, 0, 0, c.kind, nullptr,
-                                          [&](TransitionFrame& f, int32_t) {
-                                            for (const TransitionPiece& p : pieces)
-                                              DrawTransitionPiece(f, p);
-                                            return kTransitionStepDone;
-                                          });
-    EXPECT_EQ(result, kTransitionStepDone);
-    ASSERT_TRUE(Same(target, expected)) << "seed " << c.seed;
-    EXPECT_EQ(target.IsChanged(), !marked.IsEmpty());
-    ASSERT_EQ(target.GetDirtyList()->Count(), marked.IsEmpty() ? 0 : 1);
-    if (!marked.IsEmpty()) {
-      EXPECT_EQ(target.GetDirtyList()->Bounds(), marked) << "seed " << c.seed;
-    }
+  BuildBlendTables();
+  ScopedMmxFlag vectors(c.vectors);
+  ScopedWideVectors wide(c.wide && WideVectorsEnabled());
+  ScopedPixelLibrary library(c.library ? &BuiltInPixelLibrary() : nullptr);
+  ImageSurface source, target, expected;
+  ASSERT_EQ(source.Create(48, 40, c.bits, 0), 0);
+  ASSERT_EQ(target.Create(c.targetWidth, 56, c.bits, kImageDirtyList), 0);
+  ASSERT_EQ(expected.Create(c.targetWidth, 56, c.bits, 0), 0);
+  if (c.kind == kDrawAlpha) {
+    PaintTranslucent(source, c.seed);
+  } else {
+    Paint(source, 0);
+  }
+  Paint(target, 0x00A5A5A5u);
+  Paint(expected, 0x00A5A5A5u);
+  target.GetDirtyList()->Clear();
+  target.SetChanged(false);
+  if (c.clipped) {
+    const Rect sourceClip{3, 5, 41, 33}, targetClip{7, 2, 60, 47};
+    source.SetClipRect(&sourceClip);
+    target.SetClipRect(&targetClip);
+    expected.SetClipRect(&targetClip);
+  }
+  Rect marked;
+  for (const TransitionPiece& p : pieces) {
+    BlitAlone(expected, source, p, false, p.x, p.y, c.kind);
+    // What the blit can change: the piece where it lands, cut to the target's clip.
+    const Rect& clip = *target.GetClipRectPtr();
+    const Size size = p.stretched ? p.size : Size{p.source.Width(), p.source.Height()};
+    const Rect r{std::max(p.x, clip.left), std::max(p.y, clip.top),
+                 std::min(p.x + size.width, clip.right), std::min(p.y + size.height, clip.bottom)};
+    if (r.IsEmpty()) continue;
+    marked = marked.IsEmpty()
+                 ? r
+                 : Rect{std::min(marked.left, r.left), std::min(marked.top, r.top),
+                        std::max(marked.right, r.right), std::max(marked.bottom, r.bottom)};
+  }
+  const int result = RunTransitionFrame(&target, &source, 100, 0, 0, c.kind, nullptr,
+                                        [&](TransitionFrame& f, int32_t) {
+                                          for (const TransitionPiece& p : pieces)
+                                            DrawTransitionPiece(f, p);
+                                          return kTransitionStepDone;
+                                        });
+  EXPECT_EQ(result, kTransitionStepDone);
+  ASSERT_TRUE(Same(target, expected)) << "seed " << c.seed;
+  EXPECT_EQ(target.IsChanged(), !marked.IsEmpty());
+  ASSERT_EQ(target.GetDirtyList()->Count(), marked.IsEmpty() ? 0 : 1);
+  if (!marked.IsEmpty()) {
+    EXPECT_EQ(target.GetDirtyList()->Bounds(), marked) << "seed " << c.seed;
   }
 }
 
 TEST(TransitionFrame, PiecesLandAsTheBlitDrawsThemInTurn) {
   for (const Case& c :
-       {Case{false, 1}, Case{true, 2}, Case{true, 3}, Case{false, 4}, Case{false, 5, kDrawAlpha},
-        Case{true, 6, kDrawAlpha}, Case{true, 7, kDrawAlpha, true, false},
-        Case{false, 8, kDrawAlpha, false}, Case{true, 9, kDrawAlpha, false},
-        Case{true, 31, kDrawCopy, true, true, 64, 32, true},
+       {Case{false, 1}, Case{true, 2}, Case{false, 5, kDrawAlpha}, Case{true, 6, kDrawAlpha},
+        Case{true, 7, kDrawAlpha, true, false}, Case{false, 8, kDrawAlpha, false},
+        Case{true, 9, kDrawAlpha, false}, Case{true, 31, kDrawCopy, true, true, 64, 32, true},
         Case{true, 32, kDrawAlpha, true, true, 64, 32, true}}) {
     ExpectDrawnInTurn(c, ScatteredPieces(c.seed));
   }
