@@ -109,37 +109,16 @@ TEST(SllPluginManager, LoadsPluginLibraries) {
   EXPECT_EQ(m.Records().size(), 1u) << "failed loads leave no record";
 }
 
-TEST(SllPluginManager, LoadsEveryPluginOfAFolderUnderTheApplicationFolder) {
+// Which of a loose file and a pack member comes first is the file layer's; a folder is no sound.
+TEST(FileSystemSounds, NamesResolveToPackMembersAndNeverToFolders) {
   test::GameFolder game;
-  namespace fs = std::filesystem;
-  const fs::path folder = game.dir().path() / "Plugin";
-  fs::create_directory(folder);
-  fs::copy_file(kPluginDir + "/TESTPCM.SLL", folder / "b.sll");
-  fs::copy_file(kPluginDir + "/NODECODER.SLL", folder / "A.SLL");
-  fs::copy_file(kPluginDir + "/TESTPCM.SLL", folder / "c.dll");
-  SllPluginManager m;
-  EXPECT_EQ(m.LoadPluginFolder("plugin"), 1);
-  EXPECT_EQ(m.LoadPluginFolder(""), -1);
-  SllPluginManager single;
-  EXPECT_EQ(single.LoadPlugin("PLUGIN\\B.SLL"), kSllPluginLoaded)
-      << "relative to the application folder";
-}
-
-// Sounds served from a game folder with a mounted sound pack.
-TEST(FileSystemSounds, NamesResolveToLooseFilesFirstAndNeverToFolders) {
-  test::GameFolder game;
-  const std::vector<uint8_t> ogg = soundtest::EncodeTone(440, 250, 8000, 1);
-  ASSERT_TRUE(game.MountPack("SOUND.VFA", {{"se\\tone.ogg", ogg}}, 1));
+  ASSERT_TRUE(
+      game.MountPack("SOUND.VFA", {{"se\\tone.ogg", soundtest::EncodeTone(440, 250, 8000, 1)}}, 1));
   FileSystemSoundSource source;
   ScopedGlobal<SoundFileSource> sounds{&source};
   std::string path;
   ASSERT_TRUE(source.ResolvePath("SE\\TONE.OGG", &path));
   EXPECT_EQ(path, sjis::ToLower(game.folder()) + "se\\tone.ogg");
-
-  game.dir().WriteFile("Se/Tone.Ogg", ogg);
-  ASSERT_TRUE(source.ResolvePath("SE\\TONE.OGG", &path));
-  EXPECT_EQ(path, game.folder() + "SE\\TONE.OGG");
-
   std::filesystem::create_directory(game.dir().path() / "BGM");
   EXPECT_FALSE(source.ResolvePath("BGM", &path));
   ScopedGlobal<FileSystemManager> none(nullptr);
