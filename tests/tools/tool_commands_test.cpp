@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -98,7 +97,6 @@ TEST_F(ToolCommands, AWrongCallNamesTheArgument) {
   const Case cases[] = {
       {"oggtone", "x.ogg --freq abc --ms 10", "oggtone: --freq needs a number, not \"abc\""},
       {"oggtone", "x.ogg --freq 440 --ms 10 --loud", "oggtone: unknown option --loud"},
-      {"movgen", "x.mpg --fps fast", "movgen: --fps needs a number, not \"fast\""},
       {"wgx", "encode a.bmp a.wgx --form 9", "wgx: --form must be 0, 1 or 2"},
       {"tobasm", "--truncate=ten a.tobs a.tob", "tobasm: --truncate= needs a number, not \"ten\""},
       {"savfile", "make a.txt a.sav --fault bent", "savfile: no fault is called \"bent\""},
@@ -134,29 +132,24 @@ class VfaCommand : public ToolCommands {
   std::string binary_;
 };
 
-TEST_F(VfaCommand, EveryVariantPacksListsAndExtractsByTheEngineName) {
-  const char* variants[] = {
-      "",
-      "--sector --wide --scramble --prefix --nibble --pack --key1 1 --key2 2",
-  };
-  for (const char* options : variants) {
-    SCOPED_TRACE(options);
-    std::string keys;
-    if (const char* k = std::strstr(options, "--key1")) keys = k;
-    ASSERT_EQ(Run(std::string("pack ") + options + " " + Path("in") + " " + Path("out.vfa")), 0);
-    ASSERT_EQ(Run("list " + keys + " " + Path("out.vfa")), 0);
-    std::string listed = output_;
-    for (char& c : listed) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_NE(listed.find("story.txt"), std::string::npos) << output_;
-    EXPECT_NE(listed.find("sub\\pic.bin"), std::string::npos) << "engine separators: " << output_;
-    // Names as the engine asks for them: any case, backslash separators.
-    ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " story.TXT " + Path("story.out")),
-              0);
-    EXPECT_EQ(Out("story.out"), text_);
-    ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " 'Sub\\pic.bin' " + Path("pic.out")),
-              0);
-    EXPECT_EQ(Out("pic.out"), binary_);
-  }
+// Each layout and scramble reads back through the engine's reader in the pack tests; here the
+// options reach the writer and the keys the reader.
+TEST_F(VfaCommand, PacksListsAndExtractsByTheEngineName) {
+  const std::string keys = "--key1 1 --key2 2";
+  ASSERT_EQ(Run("pack --sector --wide --scramble --prefix --nibble --pack " + keys + " " +
+                Path("in") + " " + Path("out.vfa")),
+            0);
+  ASSERT_EQ(Run("list " + keys + " " + Path("out.vfa")), 0);
+  std::string listed = output_;
+  for (char& c : listed) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_NE(listed.find("story.txt"), std::string::npos) << output_;
+  EXPECT_NE(listed.find("sub\\pic.bin"), std::string::npos) << "engine separators: " << output_;
+  // Names as the engine asks for them: any case, backslash separators.
+  ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " story.TXT " + Path("story.out")), 0);
+  EXPECT_EQ(Out("story.out"), text_);
+  ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " 'Sub\\pic.bin' " + Path("pic.out")),
+            0);
+  EXPECT_EQ(Out("pic.out"), binary_);
 }
 
 TEST_F(VfaCommand, RefusesBadArgumentsMissingNamesAndWrongKeysSayingWhy) {
