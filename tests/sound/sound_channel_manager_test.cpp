@@ -29,7 +29,7 @@ TEST_F(ChannelManager, BgmPlaysItsIntroOnceThenLoopsTheMainPart) {
   EXPECT_EQ(w.Pull(1)[0], 20000);
 }
 
-TEST_F(ChannelManager, BgmRefusesBadNamesAndWaitsWhileSwitchedOff) {
+TEST_F(ChannelManager, MusicAndChannelsRefuseBadNamesAndMusicWaitsWhileSwitchedOff) {
   EXPECT_EQ(m.PlayBgm(nullptr, nullptr, true), kBgmBadName);
   const std::string longName(255, 'A');
   EXPECT_EQ(m.PlayBgm(longName.c_str(), nullptr, true), kBgmBadName)
@@ -48,38 +48,30 @@ TEST_F(ChannelManager, BgmRefusesBadNamesAndWaitsWhileSwitchedOff) {
   EXPECT_FALSE(m.IsBgmPlaying()) << "the master switch silences music too";
   m.SetSoundEnabled(true, false);
   EXPECT_TRUE(m.IsBgmPlaying());
-}
 
-TEST_F(ChannelManager, ChannelsRefuseOverlongNamesAndFailedLoadsLeaveThemEmpty) {
   // Counts, indexes and kind bits are the sound natives' to check.
   Ramp("SE.PCMT", 100, 1);
   EXPECT_EQ(m.SetChannelCount(0), kSoundOk) << "no change";
   EXPECT_EQ(m.LoadChannel(0, "SE.PCMT", kLipSyncNone, false), kBadChannel);
   ASSERT_EQ(m.SetChannelCount(3), kSoundOk);
-  EXPECT_EQ(m.LoadChannel(0, std::string(255, 'A').c_str(), kLipSyncNone, false), kBadChannel);
+  EXPECT_EQ(m.LoadChannel(0, longName.c_str(), kLipSyncNone, false), kBadChannel);
   EXPECT_EQ(m.LoadChannel(0, "MISSING.PCMT", kLipSyncNone, true), kChannelLoadFailed);
   EXPECT_EQ(m.GetChannel(0)->loaded, nullptr);
   EXPECT_EQ(m.PlayChannel(0, false), kSoundOk) << "an empty channel plays nothing";
   EXPECT_FALSE(m.IsChannelPlaying(0));
 }
 
-class Voices : public ChannelManager {
- protected:
-  Voices() {
-    // The alias "ab" stands before "abc": names beginning with abc go to the first character.
-    EXPECT_EQ(table.Parse(sob::WriteVoiceInfo(
-                  "OGX", 3, {{"HANA", "", false, {"ab", "h"}}, {"YUKI", "", true, {"abc"}}})),
-              kVoiceInfoDone);
-    m.SetVoiceTable(&table);
-    m.SetChannelCount(2);
-    m.SetChannelKind(0, kVoice);
-  }
-  VoiceTable table;
-};
-
 // Which alias a name takes is every voiced line's to show, and its place among the ids the
 // natives'; here, what the character brings to its channel and the other ways of asking.
-TEST_F(Voices, FindTheirCharacterByThePrefixOfTheName) {
+TEST_F(ChannelManager, VoicesFindTheirCharacterByThePrefixOfTheName) {
+  // The alias "ab" stands before "abc": names beginning with abc go to the first character.
+  VoiceTable table;
+  ASSERT_EQ(table.Parse(sob::WriteVoiceInfo(
+                "OGX", 3, {{"HANA", "", false, {"ab", "h"}}, {"YUKI", "", true, {"abc"}}})),
+            kVoiceInfoDone);
+  m.SetVoiceTable(&table);
+  m.SetChannelCount(2);
+  m.SetChannelKind(0, kVoice);
   const auto voice = Ramp("VOICE\\abc01.OGX", 800, 7);
   table.characters[0].setting = 200;
   table.characters[0].hasSecondText = 1;
@@ -94,33 +86,26 @@ TEST_F(Voices, FindTheirCharacterByThePrefixOfTheName) {
   EXPECT_EQ(m.PlayVoiceByName(0, "h404", 0, nullptr), kVoiceLoadFailed);
 }
 
-class Duck : public ChannelManager {
- protected:
-  Duck() {
-    Ramp("M.PCMT", 4000, 1);
-    Ramp("VO.PCMT", 8000, 1);
-    EXPECT_EQ(m.PlayBgm("M.PCMT", nullptr, true), kSoundOk);
-    m.SetChannelCount(1);
-    m.SetChannelKind(0, kVoice);
-    EXPECT_EQ(m.LoadChannel(0, "VO.PCMT", kLipSyncNone, false), kSoundOk);
-    EXPECT_EQ(m.PlayChannel(0, false), kSoundOk);
-  }
-  // Lets the voice play to its end.
-  void EndVoice() {
-    w.Pull(8100);
-    ASSERT_FALSE(m.IsChannelPlaying(0));
-  }
-};
+TEST_F(ChannelManager, DuckLowersTheMusicUnderAVoiceAndBringsItBack) {
+  Ramp("M.PCMT", 4000, 1);
+  Ramp("VO.PCMT", 8000, 1);
+  ASSERT_EQ(m.PlayBgm("M.PCMT", nullptr, true), kSoundOk);
+  m.SetChannelCount(1);
+  m.SetChannelKind(0, kVoice);
+  ASSERT_EQ(m.LoadChannel(0, "VO.PCMT", kLipSyncNone, false), kSoundOk);
+  ASSERT_EQ(m.PlayChannel(0, false), kSoundOk);
+  EXPECT_EQ(m.DuckBgm(&timers, 0, 1.0f), nullptr);
+  BgmDuckTask probe;
+  EXPECT_EQ(probe.Start(&timers, &m, 0, 1.5f), kDuckRefused);
 
-TEST_F(Duck, LowersTheMusicUnderAVoiceAndBringsItBack) {
-  BgmDuckTask* duck = m.DuckBgm(&timers, 0, 0.5f);
-  ASSERT_NE(duck, nullptr);
+  ASSERT_NE(m.DuckBgm(&timers, 0, 0.5f), nullptr);
   At(100);  // the first update marks the start
   At(600);
   EXPECT_EQ(m.BgmFactor(), 128);
   At(5000);
   EXPECT_EQ(m.BgmFactor(), 128) << "held while the voice plays";
-  EndVoice();
+  w.Pull(8100);
+  ASSERT_FALSE(m.IsChannelPlaying(0)) << "the voice played to its end";
   At(5100);
   At(6100);
   EXPECT_EQ(m.BgmFactor(), 128) << "a further second of hold";
@@ -128,17 +113,13 @@ TEST_F(Duck, LowersTheMusicUnderAVoiceAndBringsItBack) {
   At(7101);
   EXPECT_EQ(m.BgmFactor(), 256);
   EXPECT_EQ(BgmStreamFactor(), 256);
-}
+  EXPECT_EQ(timers.Count(), 0u) << "the duck ended";
 
-TEST_F(Duck, RefusesWithoutAVoiceOrMusic) {
-  EXPECT_EQ(m.DuckBgm(&timers, 0, 1.0f), nullptr);
-  BgmDuckTask probe;
-  EXPECT_EQ(probe.Start(&timers, &m, 0, 1.5f), kDuckRefused);
+  EXPECT_EQ(probe.Start(&timers, &m, 0, 0.5f), kDuckChannelSilent);
+  ASSERT_EQ(m.PlayChannel(0, false), kSoundOk);
   m.StopBgm();
   EXPECT_EQ(probe.Start(&timers, &m, 0, 0.5f), kDuckNoMusic);
-  m.StopChannel(0);
-  EXPECT_EQ(probe.Start(&timers, &m, 0, 0.5f), kDuckChannelSilent);
-  EXPECT_EQ(timers.Count(), 0u);
+  EXPECT_EQ(timers.Count(), 0u) << "a refused duck was left with the timers";
 }
 
 class SavedState : public ChannelManager {
@@ -285,8 +266,8 @@ TEST_F(SavedState, ShortOrCorruptBlocksChangeNothing) {
 class BgmTasks : public ChannelWorld {
  protected:
   BgmTasks() {
-    oldMusic = Ramp("OLD.PCMT", 4000, 1);
-    newMusic = Ramp("NEW.PCMT", 4000, 10000);
+    Ramp("OLD.PCMT", 4000, 1);
+    Ramp("NEW.PCMT", 4000, 10000);
   }
   // Starts a task the way the natives do: a refused one stays with its creator.
   template <typename Task, typename... Args>
@@ -295,7 +276,6 @@ class BgmTasks : public ChannelWorld {
     if (r != kSoundOk) delete task;
     return r;
   }
-  std::vector<int16_t> oldMusic, newMusic;
 };
 
 TEST_F(BgmTasks, FadeInStartsTheMusicSilentAndFadeOutStopsIt) {
@@ -351,16 +331,9 @@ TEST_F(BgmTasks, CrossFadeStartsTheNewMusicAfterTheDelayAndEndsOnIt) {
   EXPECT_TRUE(newTrack->IsPlaying());
 }
 
-class ChannelTasks : public BgmTasks {
- protected:
-  ChannelTasks() {
-    se = Ramp("SE.PCMT", 8000, 1);
-    m.SetChannelCount(2);
-  }
-  std::vector<int16_t> se;
-};
-
-TEST_F(ChannelTasks, StartsRefuseEmptySilentOrSwitchedOffChannels) {
+TEST_F(BgmTasks, ChannelStartsRefuseEmptySilentOrSwitchedOffChannels) {
+  Ramp("SE.PCMT", 8000, 1);
+  m.SetChannelCount(2);
   EXPECT_EQ(Start(new ChannelVolumeFadeTask(0, 100), 0), 2);
   EXPECT_EQ(Start(new ChannelFadeInTask(100), nullptr, 0, false, false), 3);
 
