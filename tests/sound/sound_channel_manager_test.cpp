@@ -124,34 +124,30 @@ TEST_F(ChannelManager, DuckLowersTheMusicUnderAVoiceAndBringsItBack) {
 
 class SavedState : public ChannelManager {
  protected:
-  // Music with an intro, a looping static sound effect, a stream voice and an empty channel.
-  void SetUpSound(SoundChannelManager& target) {
-    EXPECT_EQ(target.PlayBgm("BGM\\M.PCMT", "BGM\\I.PCMT", true), kSoundOk);
-    target.SetBgmVolume(60, -1, false);
-    target.SetBgmPan(-300);
-    target.SetChannelCount(3);
-    target.SetChannelKind(0, kSoundEffect);
-    EXPECT_EQ(target.LoadChannel(0, "SE.PCMT", kLipSyncEnvelope, false), kSoundOk);
-    target.SetChannelVolume(0, 70, -1);
-    target.SetChannelPan(0, -500);
-    EXPECT_EQ(0, target.PlayChannel(0, true));
-    target.SetChannelKind(1, kVoice);
-    EXPECT_EQ(target.LoadChannel(1, "VO.PCMT", kLipSyncNone, true), kSoundOk);
-    target.SetChannelVolume(1, 40, -1);
-    target.SetChannelKind(2, kSystemSoundEffect);
-  }
-
   SavedState() {
-    intro = Ramp("BGM\\I.PCMT", 500, 1);
-    main = Ramp("BGM\\M.PCMT", 1000, 9000);
+    Ramp("BGM\\I.PCMT", 500, 1);
+    Ramp("BGM\\M.PCMT", 1000, 9000);
     Ramp("SE.PCMT", 2000, 1);
     Ramp("VO.PCMT", 2000, 1);
   }
-  std::vector<int16_t> intro, main;
 };
 
-TEST_F(SavedState, RoundTripsMusicAndChannels) {
-  SetUpSound(m);
+// Music with an intro, a looping static sound effect, a stream voice and an empty channel: the
+// block is refused whole when short or corrupt, and loads into a manager in another state.
+TEST_F(SavedState, RoundTripsMusicAndChannelsAndRefusesShortOrCorruptBlocks) {
+  ASSERT_EQ(m.PlayBgm("BGM\\M.PCMT", "BGM\\I.PCMT", true), kSoundOk);
+  m.SetBgmVolume(60, -1, false);
+  m.SetBgmPan(-300);
+  m.SetChannelCount(3);
+  m.SetChannelKind(0, kSoundEffect);
+  ASSERT_EQ(m.LoadChannel(0, "SE.PCMT", kLipSyncEnvelope, false), kSoundOk);
+  m.SetChannelVolume(0, 70, -1);
+  m.SetChannelPan(0, -500);
+  ASSERT_EQ(0, m.PlayChannel(0, true));
+  m.SetChannelKind(1, kVoice);
+  ASSERT_EQ(m.LoadChannel(1, "VO.PCMT", kLipSyncNone, true), kSoundOk);
+  m.SetChannelVolume(1, 40, -1);
+  m.SetChannelKind(2, kSystemSoundEffect);
   const std::vector<uint8_t> block = Save();
   const std::vector<uint8_t> golden = {
       0xD4, 0xFE, 0xFF, 0xFF,                                            // music pan -300
@@ -167,74 +163,6 @@ TEST_F(SavedState, RoundTripsMusicAndChannels) {
   };
   EXPECT_EQ(block, golden);
 
-  // Load into a manager in another state: other music, channels of other kinds and volumes.
-  m.StopBgm();
-  m.SetChannelCount(1);
-  SoundChannelManager other(&timers);
-  other.SetDefaultFactor(2, 128);  // voices load at 128
-  Ramp("OTHER.PCMT", 100, 1);
-  EXPECT_EQ(0, other.PlayBgm("OTHER.PCMT", nullptr, false));
-  other.SetChannelCount(5);
-  other.SetChannelKind(1, kSoundEffect);
-  ByteReader in(block);
-  ASSERT_EQ(other.LoadState(&in), kSoundOk);
-  EXPECT_TRUE(in.atEnd());
-
-  // What the block holds comes back out byte for byte; what it does not hold is checked here.
-  EXPECT_FALSE(other.OtherBgmTrack()->IsPlaying()) << "the other slot is silent";
-  EXPECT_TRUE(other.IsChannelPlaying(0));
-  EXPECT_EQ(other.GetChannel(1)->factor, 128) << "the kind is in force before the reload";
-
-  std::vector<uint8_t> again;
-  ASSERT_EQ(other.SaveState(again), kSoundOk);
-  EXPECT_EQ(again, block);
-}
-
-// The kind comes back before the reload: a looping voice saved while voices sound stays silent
-// when it is loaded where voices are switched off, and keeps its saved volume and the voice
-// default factor whatever kind the channel had before.
-TEST_F(SavedState, TheSavedKindDecidesTheSwitchAndTheFactor) {
-  m.SetChannelCount(1);
-  m.SetChannelKind(0, kVoice);
-  ASSERT_EQ(m.LoadChannel(0, "VO.PCMT", kLipSyncNone, false), kSoundOk);
-  m.SetChannelVolume(0, 70, -1);
-  ASSERT_EQ(m.PlayChannel(0, true), kSoundOk);
-  const std::vector<uint8_t> block = Save();
-
-  SoundChannelManager other(&timers);
-  other.SetDefaultFactor(2, 128);  // voices load at 128
-  other.SetChannelCount(1);
-  other.SetChannelKind(0, kSoundEffect);
-  other.SetKindEnabled(false, kVoice, false, false);
-  ByteReader in(block);
-  ASSERT_EQ(other.LoadState(&in), kSoundOk);
-  const SoundChannel& voice = *other.GetChannel(0);
-  EXPECT_FALSE(other.IsChannelPlaying(0)) << "voices are switched off here";
-  // Switching voices on restarts it.
-  EXPECT_EQ(std::tuple(voice.playState, voice.volume, voice.factor),
-            std::tuple(kChannelLooping, 70, 128));
-  other.SetKindEnabled(true, kVoice, false, false);
-  EXPECT_TRUE(other.IsChannelPlaying(0));
-}
-
-TEST_F(SavedState, NamesOfTheLongestSavableLengthRoundTrip) {
-  const std::string name(kMaxSoundNameBytes, 'N');
-  Ramp(name, 100, 1);
-  m.SetChannelCount(1);
-  ASSERT_EQ(m.LoadChannel(0, name.c_str(), kLipSyncNone, false), kSoundOk);
-  ASSERT_EQ(m.PlayBgm(name.c_str(), nullptr, true), kSoundOk);
-  const std::vector<uint8_t> block = Save();
-  EXPECT_EQ(block[4], 255);
-  SoundChannelManager other(&timers);
-  ByteReader in(block);
-  ASSERT_EQ(other.LoadState(&in), kSoundOk);
-  EXPECT_EQ(std::tuple(*other.GetChannel(0)->fileName, *other.CurrentBgmTrack()->file),
-            std::tuple(name, name));
-}
-
-TEST_F(SavedState, ShortOrCorruptBlocksChangeNothing) {
-  SetUpSound(m);
-  const std::vector<uint8_t> block = Save();
   EXPECT_EQ(m.LoadState(nullptr), kSoundStateRefused);
   ByteReader cut(block.data(), block.size() - 1);
   EXPECT_EQ(m.LoadState(&cut), kSoundStateRefused);
@@ -261,6 +189,61 @@ TEST_F(SavedState, ShortOrCorruptBlocksChangeNothing) {
   }
   EXPECT_EQ(std::tuple(m.IsBgmPlaying(), m.ChannelCount(), m.GetChannel(0)->volume, m.BgmPan()),
             std::tuple(true, 3, 70, -300));
+
+  // Load into a manager in another state: other music, channels of other kinds and volumes.
+  m.StopBgm();
+  m.SetChannelCount(1);
+  SoundChannelManager other(&timers);
+  other.SetDefaultFactor(2, 128);  // voices load at 128
+  Ramp("OTHER.PCMT", 100, 1);
+  EXPECT_EQ(0, other.PlayBgm("OTHER.PCMT", nullptr, false));
+  other.SetChannelCount(5);
+  other.SetChannelKind(1, kSoundEffect);
+  ByteReader in(block);
+  ASSERT_EQ(other.LoadState(&in), kSoundOk);
+  EXPECT_TRUE(in.atEnd());
+
+  // What the block holds comes back out byte for byte; what it does not hold is checked here.
+  EXPECT_FALSE(other.OtherBgmTrack()->IsPlaying()) << "the other slot is silent";
+  EXPECT_TRUE(other.IsChannelPlaying(0));
+  EXPECT_EQ(other.GetChannel(1)->factor, 128) << "the kind is in force before the reload";
+
+  std::vector<uint8_t> again;
+  ASSERT_EQ(other.SaveState(again), kSoundOk);
+  EXPECT_EQ(again, block);
+}
+
+// The kind comes back before the reload: a looping voice saved while voices sound stays silent
+// when it is loaded where voices are switched off, and keeps its saved volume and the voice
+// default factor whatever kind the channel had before. Names of the longest savable length
+// come back whole.
+TEST_F(SavedState, TheSavedKindDecidesTheSwitchAndTheFactorAndLongestNamesRoundTrip) {
+  const std::string name(kMaxSoundNameBytes, 'N');
+  Ramp(name, 100, 1);
+  ASSERT_EQ(m.PlayBgm(name.c_str(), nullptr, true), kSoundOk);
+  m.SetChannelCount(1);
+  m.SetChannelKind(0, kVoice);
+  ASSERT_EQ(m.LoadChannel(0, name.c_str(), kLipSyncNone, false), kSoundOk);
+  m.SetChannelVolume(0, 70, -1);
+  ASSERT_EQ(m.PlayChannel(0, true), kSoundOk);
+  const std::vector<uint8_t> block = Save();
+  EXPECT_EQ(block[4], 255) << "the music's name length byte";
+
+  SoundChannelManager other(&timers);
+  other.SetDefaultFactor(2, 128);  // voices load at 128
+  other.SetChannelCount(1);
+  other.SetChannelKind(0, kSoundEffect);
+  other.SetKindEnabled(false, kVoice, false, false);
+  ByteReader in(block);
+  ASSERT_EQ(other.LoadState(&in), kSoundOk);
+  const SoundChannel& voice = *other.GetChannel(0);
+  EXPECT_EQ(std::tuple(*voice.fileName, *other.CurrentBgmTrack()->file), std::tuple(name, name));
+  EXPECT_FALSE(other.IsChannelPlaying(0)) << "voices are switched off here";
+  // Switching voices on restarts it.
+  EXPECT_EQ(std::tuple(voice.playState, voice.volume, voice.factor),
+            std::tuple(kChannelLooping, 70, 128));
+  other.SetKindEnabled(true, kVoice, false, false);
+  EXPECT_TRUE(other.IsChannelPlaying(0));
 }
 
 class BgmTasks : public ChannelWorld {
