@@ -90,18 +90,8 @@ TEST(SllPluginManager, LoadsPluginLibraries) {
   SllPluginManager m;
   ASSERT_EQ(m.LoadPlugin(Plugin("TESTPCM.SLL")), kSllPluginLoaded);
   ASSERT_EQ(m.Records().size(), 1u);
-  const SllPluginRecord& r = *m.Records()[0];
-  EXPECT_EQ(std::tuple(r.typeId, r.typeName), std::tuple(77u, "Raw PCM"));
-  EXPECT_EQ(r.extensions, (std::vector<std::string>{"PCM", "RAW"}));
-
-  // Its decoder works through the manager.
-  MemoryFiles files;
-  ScopedGlobal<SoundFileSource> source(&files);
-  files.Put("VOICE\\A.PCM", std::vector<uint8_t>(80, 0x90));
-  DecoderRef d(m.Open("VOICE\\A.PCM", nullptr, true, nullptr));
-  ASSERT_TRUE(d);
-  EXPECT_EQ(d->GetLengthMs(), 10u);
-
+  // Found by its extensions at start-up in the application services' test.
+  EXPECT_EQ(m.Records()[0]->extensions, (std::vector<std::string>{"PCM", "RAW"}));
   EXPECT_EQ(m.LoadPlugin(Plugin("NOASSIST2.SLL")), kSllPluginMissingEntry);
   EXPECT_EQ(m.LoadPlugin(Plugin("NODECODER.SLL")), kSllPluginNoDecodeObject);
   EXPECT_EQ(m.LoadPlugin(Plugin("ABSENT.SLL")), kSllPluginNotLoaded);
