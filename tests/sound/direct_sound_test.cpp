@@ -104,7 +104,7 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-TEST(ExportSoundAsWave, WritesTheDecodedSoundAsRiffWave) {
+TEST(ExportSoundAsWave, WritesRiffWaveAndAFailedWriteLeavesNoPartialFile) {
   SoundWorld w;
   test::TempDir dir;
   // The samples behind the header are the export native's to check.
@@ -129,13 +129,10 @@ TEST(ExportSoundAsWave, WritesTheDecodedSoundAsRiffWave) {
   w.files.Put("LONG.PCMT", MakePcmt(1, 1000, 8, std::vector<uint8_t>(5000, 9), 100));
   ASSERT_EQ(ExportSoundAsWave("LONG.PCMT", out, nullptr), kExportDone);
   EXPECT_EQ(Le32(ReadFile(out), 42), 1100u);
-}
 
-// A disk that fills up part-way leaves neither a partial file nor a temporary beside the old one.
-TEST(ExportSoundAsWave, AWriteThatFailsPartWayLeavesNoPartialFile) {
-  SoundWorld w;
-  test::TempDir dir;
-  const auto old = dir.WriteFile("old.wav", "old");
+  // A disk that fills up part-way leaves neither a partial file nor a temporary beside the old
+  // one.
+  const std::vector<uint8_t> before = ReadFile(out);
   w.files.Put("BIG.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(20000, 0x90)));
 
   int32_t fresh = 0, over = 0;
@@ -143,16 +140,16 @@ TEST(ExportSoundAsWave, AWriteThatFailsPartWayLeavesNoPartialFile) {
     test::FileSizeLimit limit(4096);
     ASSERT_TRUE(limit.set);
     fresh = ExportSoundAsWave("BIG.PCMT", dir.path() / "new.wav", nullptr);
-    over = ExportSoundAsWave("BIG.PCMT", old, nullptr);
+    over = ExportSoundAsWave("BIG.PCMT", out, nullptr);
   }
   EXPECT_EQ(fresh, kExportCannotWrite);
   EXPECT_EQ(over, kExportCannotWrite);
-  EXPECT_EQ(ReadFile(old), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(ReadFile(out), before);
   std::vector<std::string> left;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     left.push_back(entry.path().filename().string());
   }
-  EXPECT_EQ(left, std::vector<std::string>{"old.wav"});
+  EXPECT_EQ(left, std::vector<std::string>{"v.wav"});
 }
 
 constexpr uint32_t kRateCode22k = 22;
