@@ -46,11 +46,10 @@ TEST_F(ToolCommands, GmpNamesArePicturesTheEngineFinds) {
             host::kPathOk);
   ASSERT_EQ(host::EnginePathToLinuxPath(folder + file.background, found), host::kPathOk);
   EXPECT_EQ(found, (dir_.path() / "screen" / background).string());
-  ASSERT_EQ(file.entries.size(), 1u);
-  EXPECT_EQ(file.entries[0].name, "my button.bmp") << "a name is the rest of its line";
 
   ASSERT_EQ(run_.Run(Tool("gmp"), "dump " + run_.Path("screen/SCREEN.GMP")), 0);
-  EXPECT_EQ(run_.Output(), "background " + background + "\npart 1 4 5 255 1 8 9 4 my button.bmp\n");
+  EXPECT_EQ(run_.Output(), "background " + background + "\npart 1 4 5 255 1 8 9 4 my button.bmp\n")
+      << "a name is the rest of its line";
 }
 
 TEST_F(ToolCommands, SaveTitlesWrittenAsTextReachTheFile) {
