@@ -285,9 +285,6 @@ TEST_F(BgmTasks, FadeInStartsTheMusicSilentAndFadeOutStopsIt) {
   EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
             kBgmSwitchedOff);
   EXPECT_EQ(m.CurrentBgmTrack()->volume, 80);
-  m.SetBgmEnabled(true, false);
-  m.StopBgm();
-  EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "MISSING", nullptr, true), 2);
   EXPECT_EQ(timers.Count(), 0u);
 }
 
@@ -309,9 +306,6 @@ TEST_F(BgmTasks, CrossFadeStartsTheNewMusicAfterTheDelayAndEndsOnIt) {
             std::tuple(kNoFade, newTrack, 50));
   EXPECT_EQ(Start(new BgmCrossFadeTask(100, 0), "new.pcmt", nullptr, false, -1),
             kTaskAlreadyPlaying);
-  EXPECT_EQ(Start(new BgmCrossFadeTask(100, 0), "MISSING", nullptr, false, -1), 2);
-  EXPECT_EQ(m.CurrentBgmTrack(), newTrack) << "a refused open leaves the music as it was";
-  EXPECT_TRUE(newTrack->IsPlaying());
 }
 
 TEST_F(BgmTasks, ChannelStartsRefuseEmptySilentOrSwitchedOffChannels) {
