@@ -24,8 +24,9 @@ std::vector<uint8_t> HostBytes(SoundBuffer& b) {
   return out;
 }
 
-// Playing once and looped is the sound natives' to check.
-TEST(DirectSoundBuffer, LoadAnswersItsCodesPadsShortDataAndALostBufferIsRestoredByThePlay) {
+// Playing once and looped is the sound natives' to check; a lost buffer is restored by the next
+// play.
+TEST(DirectSoundBuffer, LoadAnswersItsCodesPadsShortDataAndReadsEnvelopes) {
   SoundWorld w;
   const std::vector<int16_t> ramp = w.PutRamp("A.PCMT", 100, 8000);
   w.files.Put("JUNK.OGG", {'O', 'g', 'g', 'S', 1, 2, 3});
@@ -62,11 +63,8 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodesPadsShortDataAndALostBufferIsRestored
   ASSERT_EQ(b16.Load("E16.PCMT", 1), kLoaded);
   EXPECT_EQ(HostBytes(b8), (std::vector<uint8_t>{1, 2, 3, 4, 0x80, 0x80, 0x80, 0x80}));
   EXPECT_EQ(HostBytes(b16), (std::vector<uint8_t>{1, 2, 3, 4, 0, 0, 0, 0}));
-}
 
-// Samples kept whole and their end are the sound natives' to check.
-TEST(DirectSoundBuffer, LipSyncReadsEnvelopes) {
-  SoundWorld w;
+  // Envelopes for lip-sync; samples kept whole and their end are the sound natives' to check.
   std::vector<int16_t> loud(64);
   for (int i = 0; i < 32; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -1000 : 1000);
   for (int i = 32; i < 64; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -4000 : 4000);
