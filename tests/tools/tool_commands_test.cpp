@@ -26,8 +26,9 @@ class ToolCommands : public testing::Test {
   const test::TempDir& dir_ = run_.Dir();
 };
 
-// A picture named in Japanese in the text form is found by the engine under that name.
-TEST_F(ToolCommands, GmpNamesArePicturesTheEngineFinds) {
+// A picture named in Japanese in the text form is found by the engine under that name, and a
+// save's title written in Japanese reaches the file.
+TEST_F(ToolCommands, JapaneseNamesAndTitlesReachTheFiles) {
   const std::string background = "\xE8\x83\x8C\xE6\x99\xAF.BMP";  // 背景.BMP
   dir_.WriteFile("screen/" + background, "picture");
   dir_.WriteFile("screen.gmpt",
@@ -50,9 +51,7 @@ TEST_F(ToolCommands, GmpNamesArePicturesTheEngineFinds) {
   ASSERT_EQ(run_.Run(Tool("gmp"), "dump " + run_.Path("screen/SCREEN.GMP")), 0);
   EXPECT_EQ(run_.Output(), "background " + background + "\npart 1 4 5 255 1 8 9 4 my button.bmp\n")
       << "a name is the rest of its line";
-}
 
-TEST_F(ToolCommands, SaveTitlesWrittenAsTextReachTheFile) {
   dir_.WriteFile("slot.txt", "title \xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0\nvariables 00000000\n");
   ASSERT_EQ(run_.Run(Tool("savfile"), "make " + run_.Path("slot.txt") + " " + run_.Path("s.sav")),
             0)
