@@ -14,7 +14,7 @@ using soundtest::ChannelWorld;
 
 using ChannelManager = ChannelWorld;
 
-TEST_F(ChannelManager, BgmPlaysItsIntroOnceThenLoopsTheMainPart) {
+TEST_F(ChannelManager, MusicPlaysItsIntroOnceThenLoopsAndMusicAndChannelsRefuseBadNames) {
   const auto intro = Ramp("BGM\\I.PCMT", 2000, 1);
   const auto main = Ramp("BGM\\M.PCMT", 3000, 10000);
   ASSERT_EQ(m.PlayBgm("BGM\\M.PCMT", "BGM\\I.PCMT", true), kSoundOk);
@@ -27,9 +27,7 @@ TEST_F(ChannelManager, BgmPlaysItsIntroOnceThenLoopsTheMainPart) {
   Ramp("BGM\\J.PCMT", 100, 20000);
   EXPECT_EQ(m.PlayBgm("BGM\\M.PCMT", "BGM\\J.PCMT", true), kSoundOk);
   EXPECT_EQ(w.Pull(1)[0], 20000);
-}
 
-TEST_F(ChannelManager, MusicAndChannelsRefuseBadNamesAndMusicWaitsWhileSwitchedOff) {
   EXPECT_EQ(m.PlayBgm(nullptr, nullptr, true), kBgmBadName);
   const std::string longName(255, 'A');
   EXPECT_EQ(m.PlayBgm(longName.c_str(), nullptr, true), kBgmBadName)
@@ -37,12 +35,12 @@ TEST_F(ChannelManager, MusicAndChannelsRefuseBadNamesAndMusicWaitsWhileSwitchedO
   EXPECT_EQ(m.PlayBgm("MISSING.PCMT", nullptr, true), kStreamNoDecoder);
   EXPECT_FALSE(m.CurrentBgmTrack()->file) << "a failed open keeps no names";
 
-  const auto main = Ramp("M.PCMT", 1000, 300);
+  const auto looped = Ramp("M.PCMT", 1000, 300);
   EXPECT_EQ(m.SetBgmEnabled(false, false), kSoundOk);
   EXPECT_EQ(m.PlayBgm("M.PCMT", nullptr, true), kBgmSwitchedOff);
   EXPECT_EQ(m.SetBgmEnabled(true, false), kSoundOk);
   EXPECT_TRUE(m.IsBgmPlaying());
-  EXPECT_EQ(w.Pull(2500), Join({main, main, Head(main, 500)})) << "started looped, as stored";
+  EXPECT_EQ(w.Pull(2500), Join({looped, looped, Head(looped, 500)})) << "started looped, as stored";
 
   m.SetSoundEnabled(false, false);
   EXPECT_FALSE(m.IsBgmPlaying()) << "the master switch silences music too";
@@ -111,8 +109,7 @@ TEST_F(ChannelManager, DuckLowersTheMusicUnderAVoiceAndBringsItBack) {
   EXPECT_EQ(m.BgmFactor(), 128) << "a further second of hold";
   At(6101);
   At(7101);
-  EXPECT_EQ(m.BgmFactor(), 256);
-  EXPECT_EQ(BgmStreamFactor(), 256);
+  EXPECT_EQ(BgmStreamFactor(), 256) << "the music is back at full";
   EXPECT_EQ(timers.Count(), 0u) << "the duck ended";
 
   EXPECT_EQ(probe.Start(&timers, &m, 0, 0.5f), kDuckChannelSilent);
@@ -261,7 +258,7 @@ class BgmTasks : public ChannelWorld {
   }
 };
 
-TEST_F(BgmTasks, FadeInStartsTheMusicSilentAndFadeOutStopsIt) {
+TEST_F(BgmTasks, FadeInStartsTheMusicSilentFadeOutStopsItAndRefusedStartsLeaveNoTask) {
   m.SetBgmVolume(80, -1, false);
   ASSERT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
             kSoundOk);
@@ -285,7 +282,23 @@ TEST_F(BgmTasks, FadeInStartsTheMusicSilentAndFadeOutStopsIt) {
   EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
             kBgmSwitchedOff);
   EXPECT_EQ(m.CurrentBgmTrack()->volume, 80);
-  EXPECT_EQ(timers.Count(), 0u);
+
+  // Channel fades refuse empty, silent or switched-off channels.
+  Ramp("SE.PCMT", 8000, 1);
+  m.SetChannelCount(2);
+  EXPECT_EQ(Start(new ChannelVolumeFadeTask(0, 100), 0), 2);
+  EXPECT_EQ(Start(new ChannelFadeInTask(100), nullptr, 0, false, false), 3);
+
+  ASSERT_EQ(m.LoadChannel(1, "SE.PCMT", kLipSyncNone, false), kSoundOk);
+  m.SetChannelVolume(1, 60, -1);
+  m.SetKindEnabled(false, kSoundEffect, false, false);
+  EXPECT_EQ(Start(new ChannelFadeInTask(100), nullptr, 1, false, false), kSwitchedOff);
+  EXPECT_EQ(m.GetChannel(1)->volume, 60) << "the volume is as it was";
+  m.SetKindEnabled(true, kSoundEffect, false, false);
+
+  m.StopChannel(1);
+  EXPECT_EQ(Start(new ChannelFadeOutTask(100), 1), kTaskNotPlaying);
+  EXPECT_EQ(timers.Count(), 0u) << "a refused task was left with the timers";
 }
 
 TEST_F(BgmTasks, CrossFadeStartsTheNewMusicAfterTheDelayAndEndsOnIt) {
@@ -306,24 +319,6 @@ TEST_F(BgmTasks, CrossFadeStartsTheNewMusicAfterTheDelayAndEndsOnIt) {
             std::tuple(kNoFade, newTrack, 50));
   EXPECT_EQ(Start(new BgmCrossFadeTask(100, 0), "new.pcmt", nullptr, false, -1),
             kTaskAlreadyPlaying);
-}
-
-TEST_F(BgmTasks, ChannelStartsRefuseEmptySilentOrSwitchedOffChannels) {
-  Ramp("SE.PCMT", 8000, 1);
-  m.SetChannelCount(2);
-  EXPECT_EQ(Start(new ChannelVolumeFadeTask(0, 100), 0), 2);
-  EXPECT_EQ(Start(new ChannelFadeInTask(100), nullptr, 0, false, false), 3);
-
-  ASSERT_EQ(m.LoadChannel(1, "SE.PCMT", kLipSyncNone, false), kSoundOk);
-  m.SetChannelVolume(1, 60, -1);
-  m.SetKindEnabled(false, kSoundEffect, false, false);
-  EXPECT_EQ(Start(new ChannelFadeInTask(100), nullptr, 1, false, false), kSwitchedOff);
-  EXPECT_EQ(m.GetChannel(1)->volume, 60) << "the volume is as it was";
-  m.SetKindEnabled(true, kSoundEffect, false, false);
-
-  m.StopChannel(1);
-  EXPECT_EQ(Start(new ChannelFadeOutTask(100), 1), kTaskNotPlaying);
-  EXPECT_EQ(timers.Count(), 0u);
 }
 
 // The seed corpus of the sound-state fuzz target is written by the channel manager's own save.
