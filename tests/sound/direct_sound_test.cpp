@@ -1,12 +1,9 @@
-// The buffers, the device's export of a decoded sound, and the device playing through the output
-// the backend makes, opened when the primary format is set.
+// The buffers, the device's export of a decoded sound, and a device started without a backend.
+// Buffers reaching the backend's output at the primary rate are the whole-game demo run's to hear.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "common/global.h"
 #include "host/audio/sound_device.h"
-#include "host/headless/headless_backend.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/direct_sound_device.h"
 #include "sound/sound_world.h"
@@ -27,24 +24,11 @@ std::vector<uint8_t> HostBytes(SoundBuffer& b) {
   return out;
 }
 
-// Playing once and looped is the sound natives' to check; lost to another program while playing,
-// the next play restores the buffer, samples and all.
-TEST(DirectSoundBuffer, ALostBufferIsRestoredByTheNextPlay) {
+// Playing once and looped is the sound natives' to check; a lost buffer is restored by the next
+// play.
+TEST(DirectSoundBuffer, LoadAnswersItsCodesPadsShortDataAndReadsEnvelopes) {
   SoundWorld w;
-  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, 8000);
-  DirectSoundBuffer b;
-  ASSERT_EQ(b.Load("SE\\TONE.OGG", kLipSyncNone), kLoaded);
-  ASSERT_EQ(b.PlayLoop(), kSoundBufferOk);
-  w.Pull(100);
-  b.GetDirectSoundBuffer()->MarkLost();
-  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
-  ASSERT_EQ(b.Play(), kSoundBufferOk);
-  EXPECT_EQ(w.Pull(2000), tone);
-}
-
-TEST(DirectSoundBuffer, LoadAnswersItsCodesAndPadsShortDataWithSilence) {
-  SoundWorld w;
-  w.PutRamp("A.PCMT", 100, 8000);
+  const std::vector<int16_t> ramp = w.PutRamp("A.PCMT", 100, 8000);
   w.files.Put("JUNK.OGG", {'O', 'g', 'g', 'S', 1, 2, 3});
   w.files.Put("EMPTY.PCMT", MakePcmt(1, 8000, 16, {}, 64));  // announces 64 bytes, holds none
   w.files.Put("WIDE.PCMT", MakePcmt(1, 8000, 24, std::vector<uint8_t>(30, 1)));
@@ -61,6 +45,11 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodesAndPadsShortDataWithSilence) {
   w.Pull(30);
   EXPECT_EQ(b.Load("A.PCMT", 0), kLoaded);
   EXPECT_TRUE(b.IsPlaying(nullptr, nullptr)) << "the same path again changes nothing";
+  // Lost to another program while playing, the next play restores the buffer, samples and all.
+  b.GetDirectSoundBuffer()->MarkLost();
+  EXPECT_FALSE(b.IsPlaying(nullptr, nullptr));
+  ASSERT_EQ(b.Play(), kSoundBufferOk);
+  EXPECT_EQ(w.Pull(100), ramp);
   {
     ScopedGlobal<DirectSoundDevice> none(nullptr);
     EXPECT_EQ(DirectSoundBuffer().Load("A.PCMT", 0), kSoundLoadNoDevice);
@@ -74,11 +63,8 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodesAndPadsShortDataWithSilence) {
   ASSERT_EQ(b16.Load("E16.PCMT", 1), kLoaded);
   EXPECT_EQ(HostBytes(b8), (std::vector<uint8_t>{1, 2, 3, 4, 0x80, 0x80, 0x80, 0x80}));
   EXPECT_EQ(HostBytes(b16), (std::vector<uint8_t>{1, 2, 3, 4, 0, 0, 0, 0}));
-}
 
-// Samples kept whole and their end are the sound natives' to check.
-TEST(DirectSoundBuffer, LipSyncReadsEnvelopes) {
-  SoundWorld w;
+  // Envelopes for lip-sync; samples kept whole and their end are the sound natives' to check.
   std::vector<int16_t> loud(64);
   for (int i = 0; i < 32; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -1000 : 1000);
   for (int i = 32; i < 64; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -4000 : 4000);
@@ -90,7 +76,6 @@ TEST(DirectSoundBuffer, LipSyncReadsEnvelopes) {
   ASSERT_EQ(env8.Load("V8.PCMT", kLipSyncEnvelope), kLoaded);
 
   EXPECT_EQ(envelope.GetSample(2), 1000) << "each block holds its mean loudness";
-  EXPECT_EQ(envelope.GetSample(70), 4000);
   EXPECT_EQ(envelope.EnvelopePeak(), 1000);
   EXPECT_EQ(envelope.GetLevel(70, 100), 99u) << "a level at the peak stays below the range";
   EXPECT_EQ(HostBytes(envelope), soundtest::Bytes16(loud)) << "the sound plays as decoded";
@@ -107,12 +92,11 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-TEST(ExportSoundAsWave, WritesTheDecodedSoundAsRiffWave) {
+TEST(ExportSoundAsWave, WritesRiffWaveAndAFailedWriteLeavesNoPartialFile) {
   SoundWorld w;
   test::TempDir dir;
-  std::vector<uint8_t> samples(44100);
-  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(i * 7);
-  w.files.Put("V.PCMT", MakePcmt(1, 22050, 16, samples));
+  // The samples behind the header are the export native's to check.
+  w.files.Put("V.PCMT", MakePcmt(1, 22050, 16, std::vector<uint8_t>(44100, 7)));
   const auto out = dir.path() / "v.wav";
   ASSERT_EQ(ExportSoundAsWave("V.PCMT", out, nullptr), kExportDone);
   const std::vector<uint8_t> wave = ReadFile(out);
@@ -128,19 +112,15 @@ TEST(ExportSoundAsWave, WritesTheDecodedSoundAsRiffWave) {
       'd', 'a', 't', 'a', 0x44, 0xAC, 0, 0};
   // clang-format on
   EXPECT_EQ(std::vector<uint8_t>(wave.begin(), wave.begin() + 46), header);
-  EXPECT_TRUE(std::equal(samples.begin(), samples.end(), wave.begin() + 46));
 
   // A decoder that delivers far more than it announced is cut a second past its length.
   w.files.Put("LONG.PCMT", MakePcmt(1, 1000, 8, std::vector<uint8_t>(5000, 9), 100));
   ASSERT_EQ(ExportSoundAsWave("LONG.PCMT", out, nullptr), kExportDone);
   EXPECT_EQ(Le32(ReadFile(out), 42), 1100u);
-}
 
-// A disk that fills up part-way leaves neither a partial file nor a temporary beside the old one.
-TEST(ExportSoundAsWave, AWriteThatFailsPartWayLeavesNoPartialFile) {
-  SoundWorld w;
-  test::TempDir dir;
-  const auto old = dir.WriteFile("old.wav", "old");
+  // A disk that fills up part-way leaves neither a partial file nor a temporary beside the old
+  // one.
+  const std::vector<uint8_t> before = ReadFile(out);
   w.files.Put("BIG.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(20000, 0x90)));
 
   int32_t fresh = 0, over = 0;
@@ -148,48 +128,19 @@ TEST(ExportSoundAsWave, AWriteThatFailsPartWayLeavesNoPartialFile) {
     test::FileSizeLimit limit(4096);
     ASSERT_TRUE(limit.set);
     fresh = ExportSoundAsWave("BIG.PCMT", dir.path() / "new.wav", nullptr);
-    over = ExportSoundAsWave("BIG.PCMT", old, nullptr);
+    over = ExportSoundAsWave("BIG.PCMT", out, nullptr);
   }
   EXPECT_EQ(fresh, kExportCannotWrite);
   EXPECT_EQ(over, kExportCannotWrite);
-  EXPECT_EQ(ReadFile(old), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(ReadFile(out), before);
   std::vector<std::string> left;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     left.push_back(entry.path().filename().string());
   }
-  EXPECT_EQ(left, std::vector<std::string>{"old.wav"});
+  EXPECT_EQ(left, std::vector<std::string>{"v.wav"});
 }
 
 constexpr uint32_t kRateCode22k = 22;
-
-// A stereo buffer at the primary rate holding a known ramp, played once: the same samples come
-// out of the backend's output.
-TEST(DirectSoundOutput, ABufferPlaysThroughTheBackendsOutputAtThePrimaryRate) {
-  host::HeadlessBackend backend;
-  ScopedGlobal<host::Backend> use(&backend);
-  DirectSoundDevice device(SoundOutput::kBackend);
-  EXPECT_FALSE(device.IsOutputOpen());
-  ASSERT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, kRateCode22k, 16), 0);
-  ASSERT_TRUE(device.IsOutputOpen());
-  EXPECT_EQ(backend.CapturedRate(), 22050u);
-
-  std::vector<int16_t> ramp(2 * 64);
-  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = int16_t((i % 2 ? -100 : 100) * int(i));
-  const host::WaveFormat format = host::MakePcmFormat(2, 22050, 16);
-  std::unique_ptr<host::SoundBuffer> buffer;
-  ASSERT_EQ(device.Device()->CreateBuffer({0, uint32_t(2 * ramp.size()), &format}, &buffer),
-            host::kSoundOk);
-  host::LockedRegions region;
-  ASSERT_EQ(buffer->Lock(0, 0, &region, host::kLockEntireBuffer), host::kSoundOk);
-  std::memcpy(region.first, ramp.data(), 2 * ramp.size());
-  ASSERT_EQ(buffer->Unlock(region), host::kSoundOk);
-  ASSERT_EQ(buffer->Play(0), host::kSoundOk);
-
-  ASSERT_TRUE(backend.PullSound(64));
-  EXPECT_EQ(backend.CapturedSound(), ramp);
-  ASSERT_TRUE(backend.PullSound(4));
-  EXPECT_EQ(backend.CapturedSound().back(), 0) << "silence once the buffer has played";
-}
 
 // An output that will not open is the sound warning's to show in a whole game; without a backend
 // at all the start answers the same.

@@ -28,24 +28,6 @@ using tools::MovieToneOfSecond;
 constexpr uint32_t kRate = 22050;
 constexpr int64_t kUnitsPerMs = 10000;
 
-// A DirectDraw device for frame surfaces, a display manager and the primitive movie library.
-struct PrimStage {
-  explicit PrimStage(FileSystemManager& files)
-      : ok(StartDevice()), libraries(MakeMovieLibraries(true, false, &files)) {
-    PublishMovieLibraries(&libraries);
-  }
-  bool StartDevice() {
-    const bool made = device.Create(false, false, nullptr, nullptr, 0, true, 640, 480) == 0;
-    Global<DirectDrawDevice>::Set(&device);
-    return made;
-  }
-  ScopedGlobal<DirectDrawDevice> display{nullptr};
-  DirectDrawDevice device;
-  bool ok;
-  DisplayManager manager;  // made after the device is published, as the engine makes it
-  MovieLibrarySet libraries;
-};
-
 class MovieWrappers : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -89,17 +71,14 @@ TEST_F(MovieWrappers, SpriteShowsPictureAndSoundInStepWithTheClock) {
   MovieSpriteControl sprite;
   ASSERT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieOpened);
   ASSERT_EQ(sprite.Play(), 0);
+  // The picture at a time and after a seek is the movie natives' to check; here the sound keeps
+  // step with it.
   clock_.AdvanceMilliseconds(500);
-  EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(0)));
   EXPECT_NEAR(PulledTone(400), MovieToneOfSecond(0), 40);
   clock_.AdvanceMilliseconds(1000);
-  EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(1)));
   PulledTone(700);
   EXPECT_NEAR(PulledTone(400), MovieToneOfSecond(1), 40);
-
-  // A seek moves picture and tone.
   ASSERT_EQ(sprite.Seek(1500 * kUnitsPerMs), 0);
-  EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(1)));
   EXPECT_NEAR(PulledTone(300), MovieToneOfSecond(1), 40);
 
   // Pause holds both where the movie was.
@@ -129,7 +108,6 @@ TEST_F(MovieWrappers, SpriteShowsPictureAndSoundInStepWithTheClock) {
 
 TEST_F(MovieWrappers, VolumeReachesTheSoundBufferByTheFormula) {
   MovieSpriteControl sprite;
-  EXPECT_EQ(sprite.SetVolume(100), kMovieNone);
   ASSERT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieOpened);
   ASSERT_NE(sprite.Control()->Sound(), nullptr);
   host::SoundBuffer* buffer = sprite.Control()->Sound()->GetDirectSoundBuffer();
@@ -152,7 +130,7 @@ TEST_F(MovieWrappers, VolumeReachesTheSoundBufferByTheFormula) {
   EXPECT_EQ(volume, -636);
 }
 
-TEST_F(MovieWrappers, OpenAnswersItsCodesAndAFailureLeavesNothingOpen) {
+TEST_F(MovieWrappers, OpenAnswersItsCodesAFailureLeavesNothingOpenAndSoundAloneHasNoPicture) {
   ASSERT_TRUE(game_.MountPack("MOVIE.VFA", {{"packed.mpg", movie_}, {"packed.ogm", movie_}}, 1));
   Put("LOOSE.OGM", movie_);
   Put("BAD.MPG", std::vector<uint8_t>(3000, 0x41));
@@ -168,26 +146,22 @@ TEST_F(MovieWrappers, OpenAnswersItsCodesAndAFailureLeavesNothingOpen) {
   for (const auto& f : failures) {
     EXPECT_EQ(sprite.Open(f.name, 0, 0), f.code) << f.name;
     EXPECT_EQ(sprite.Control(), nullptr) << f.name;
-    EXPECT_EQ(sprite.Play(), kMovieNone);
   }
   EXPECT_EQ(sprite.Open(nullptr, 0, 0), kMovieBadArgument);
   {
     ScopedPixelLibrary none(nullptr);
     EXPECT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieBadArgument);
   }
-  PublishMovieLibraries(nullptr);
-  EXPECT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieNoLibrary);
-}
-
-TEST_F(MovieWrappers, SoundOnlyMovieHasNoPicture) {
+  // A movie of sound alone has no picture.
   tools::MovieWriterOptions options;
   options.picture = false;
   Put("TONE.MPG", test::MakeMovie(options));
-  MovieSpriteControl sprite;
   ASSERT_EQ(sprite.Open("TONE.MPG", 5, 5), kMovieOpened);
   EXPECT_EQ(std::pair(sprite.VideoWidth(), sprite.VideoHeight()), std::pair(0, 0));
   EXPECT_EQ(0, sprite.Play());
   EXPECT_NEAR(PulledTone(300), MovieToneOfSecond(0), 40);
+  PublishMovieLibraries(nullptr);
+  EXPECT_EQ(sprite.Open("OP.MPG", 0, 0), kMovieNoLibrary);
 }
 
 // The colour of the frame surface the primitive shows now, away from the moving bar.
@@ -205,9 +179,14 @@ uint32_t ShownColour(MoviePrimControl& prim) {
 // thread draws and restores. A lost frame surface comes back blank: the frames after its restore
 // are converted into it whole, not only where the picture changed.
 TEST_F(MovieWrappers, PrimitiveWritesItsFramesAndDecodingRacesNothing) {
-  PrimStage stage(game_.manager());
-  ASSERT_TRUE(stage.ok);
-  DisplayManager& manager = stage.manager;
+  // The display manager is made after the device is published, as the engine makes it.
+  ScopedGlobal<DirectDrawDevice> display{nullptr};
+  DirectDrawDevice device;
+  ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+  Global<DirectDrawDevice>::Set(&device);
+  DisplayManager manager;
+  MovieLibrarySet libraries = MakeMovieLibraries(true, false, &game_.manager());
+  PublishMovieLibraries(&libraries);
   MoviePrimControl prim;
   EXPECT_EQ(prim.GetKind(), kItemMovie);
   ASSERT_EQ(prim.Open(&manager, "OP.MPG", 0, 0), kMovieOpened);
@@ -244,65 +223,34 @@ TEST_F(MovieWrappers, PrimitiveWritesItsFramesAndDecodingRacesNothing) {
   EXPECT_EQ(prim.FrameSurface(0), nullptr);
 }
 
-TEST_F(MovieWrappers, WindowMovieTellsTheWindowAndStopsOrLoopsAtTheEnd) {
-  host::WindowDesc desc;
-  const host::HWND window = host::CreateWindow(desc);
-  ASSERT_TRUE(window);
-  MovieObject movie;
-  EXPECT_EQ(movie.Open(host::HWND{}, "OP.MPG", nullptr, 64, 48), kMovieBadArgument);
-  ASSERT_EQ(movie.Open(window, "OP.MPG", nullptr, 64, 48), kMovieOpened);
-  EXPECT_EQ(movie.Query(), 0);
-  EXPECT_EQ(movie.Command(5), 0);
-  EXPECT_EQ(0, movie.Play());
-  EXPECT_TRUE(movie.IsShowing());
-  clock_.AdvanceMilliseconds(500);
-  ASSERT_TRUE(movie.Present());
-  std::vector<uint8_t> frame = movie.LastFrame();
-  uint32_t pixel = 0;
-  std::memcpy(&pixel, frame.data() + (16 * 64 + 32) * 4, 4);
-  EXPECT_TRUE(test::ColourNear(pixel & 0xFFFFFF, MovieColourOfSecond(0))) << std::hex << pixel;
-
-  for (bool loop : {true, false}) {
-    SCOPED_TRACE(loop ? "looping" : "once");
-    movie.SetLoop(loop);
-    clock_.AdvanceMilliseconds(2000);
-    movie.Present();
-    host::MSG msg;
-    ASSERT_TRUE(host::PeekMessage(&msg, window, 0, 0, host::PM_REMOVE));
-    EXPECT_EQ(msg.message, host::WM_APP_MOVIE);
-    movie.HandleEvents();
-    int32_t state = -1;
-    movie.GetState(&state);
-    EXPECT_EQ(state, loop ? host::kMoviePlaying : host::kMovieStopped);
-    EXPECT_EQ(movie.IsShowing(), loop);
-  }
-  host::DestroyWindow(window);
-}
-
 // The window movie writes each frame into a canvas the window let go of: whatever rectangle a
 // canvas served before, a frame shows the movie inside the present rectangle and opaque black
-// everywhere else.
-TEST_F(MovieWrappers, WindowMovieCanvasesShowTheMovieInItsRectangleAndBlackAroundIt) {
+// everywhere else. At its end it tells the window, and stops or loops.
+TEST_F(MovieWrappers, WindowMovieShowsItsRectangleAndTellsTheWindowItsEnd) {
   constexpr int32_t kWidth = 64, kHeight = 48;
   constexpr uint32_t kOpaqueBlack = 0xFF000000u;
   const host::HWND window = host::CreateWindow(host::WindowDesc{});
   ASSERT_TRUE(window);
   {
-    MovieObject object;
-    ASSERT_EQ(object.Open(window, "OP.MPG", nullptr, kWidth, kHeight), kMovieOpened);
-    EXPECT_EQ(0, object.Play());
+    MovieObject movie;
+    EXPECT_EQ(movie.Open(host::HWND{}, "OP.MPG", nullptr, kWidth, kHeight), kMovieBadArgument);
+    ASSERT_EQ(movie.Open(window, "OP.MPG", nullptr, kWidth, kHeight), kMovieOpened);
+    EXPECT_EQ(movie.Query(), 0);
+    EXPECT_EQ(movie.Command(5), 0);
+    EXPECT_EQ(0, movie.Play());
+    EXPECT_TRUE(movie.IsShowing());
     // Larger, smaller, partly off the canvas, whole again: each outlives the three canvases.
     for (const Rect& rect : {Rect{0, 0, 64, 48}, Rect{16, 12, 48, 36}, Rect{40, 30, 90, 70},
                              Rect{0, 0, 64, 48}, Rect{4, 20, 60, 28}}) {
       SCOPED_TRACE(testing::Message()
                    << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom);
-      ASSERT_EQ(object.SetRect(rect), 0);
-      EXPECT_EQ(object.LastFrame(), std::vector<uint8_t>(size_t{kWidth} * kHeight * 4))
+      ASSERT_EQ(movie.SetRect(rect), 0);
+      EXPECT_EQ(movie.LastFrame(), std::vector<uint8_t>(size_t{kWidth} * kHeight * 4))
           << "nothing is shown in a new rectangle before its first frame";
       for (int step = 0; step < 5; ++step) {
         clock_.AdvanceMilliseconds(40);
-        ASSERT_TRUE(object.Present());
-        const std::vector<uint8_t> frame = object.LastFrame();
+        ASSERT_TRUE(movie.Present());
+        const std::vector<uint8_t> frame = movie.LastFrame();
         ASSERT_EQ(frame.size(), size_t{kWidth} * kHeight * 4);
         int32_t wrong = 0;
         for (int32_t y = 0; y < kHeight; ++y) {
@@ -317,6 +265,27 @@ TEST_F(MovieWrappers, WindowMovieCanvasesShowTheMovieInItsRectangleAndBlackAroun
         }
         EXPECT_EQ(wrong, 0) << "step " << step;
       }
+    }
+    ASSERT_EQ(movie.SetRect(Rect{0, 0, kWidth, kHeight}), 0);
+    clock_.AdvanceMilliseconds(300);
+    ASSERT_TRUE(movie.Present());
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, movie.LastFrame().data() + (16 * kWidth + 32) * 4, 4);
+    EXPECT_TRUE(test::ColourNear(pixel & 0xFFFFFF, MovieColourOfSecond(1))) << std::hex << pixel;
+
+    for (bool loop : {true, false}) {
+      SCOPED_TRACE(loop ? "looping" : "once");
+      movie.SetLoop(loop);
+      clock_.AdvanceMilliseconds(2000);
+      movie.Present();
+      host::MSG msg;
+      ASSERT_TRUE(host::PeekMessage(&msg, window, 0, 0, host::PM_REMOVE));
+      EXPECT_EQ(msg.message, host::WM_APP_MOVIE);
+      movie.HandleEvents();
+      int32_t state = -1;
+      movie.GetState(&state);
+      EXPECT_EQ(state, loop ? host::kMoviePlaying : host::kMovieStopped);
+      EXPECT_EQ(movie.IsShowing(), loop);
     }
   }
   host::DestroyWindow(window);

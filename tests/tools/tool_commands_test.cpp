@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -27,8 +26,9 @@ class ToolCommands : public testing::Test {
   const test::TempDir& dir_ = run_.Dir();
 };
 
-// A picture named in Japanese in the text form is found by the engine under that name.
-TEST_F(ToolCommands, GmpNamesArePicturesTheEngineFinds) {
+// A picture named in Japanese in the text form is found by the engine under that name, and a
+// save's title written in Japanese reaches the file.
+TEST_F(ToolCommands, JapaneseNamesAndTitlesReachTheFiles) {
   const std::string background = "\xE8\x83\x8C\xE6\x99\xAF.BMP";  // 背景.BMP
   dir_.WriteFile("screen/" + background, "picture");
   dir_.WriteFile("screen.gmpt",
@@ -47,14 +47,11 @@ TEST_F(ToolCommands, GmpNamesArePicturesTheEngineFinds) {
             host::kPathOk);
   ASSERT_EQ(host::EnginePathToLinuxPath(folder + file.background, found), host::kPathOk);
   EXPECT_EQ(found, (dir_.path() / "screen" / background).string());
-  ASSERT_EQ(file.entries.size(), 1u);
-  EXPECT_EQ(file.entries[0].name, "my button.bmp") << "a name is the rest of its line";
 
   ASSERT_EQ(run_.Run(Tool("gmp"), "dump " + run_.Path("screen/SCREEN.GMP")), 0);
-  EXPECT_EQ(run_.Output(), "background " + background + "\npart 1 4 5 255 1 8 9 4 my button.bmp\n");
-}
+  EXPECT_EQ(run_.Output(), "background " + background + "\npart 1 4 5 255 1 8 9 4 my button.bmp\n")
+      << "a name is the rest of its line";
 
-TEST_F(ToolCommands, SaveTitlesWrittenAsTextReachTheFile) {
   dir_.WriteFile("slot.txt", "title \xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0\nvariables 00000000\n");
   ASSERT_EQ(run_.Run(Tool("savfile"), "make " + run_.Path("slot.txt") + " " + run_.Path("s.sav")),
             0)
@@ -64,8 +61,9 @@ TEST_F(ToolCommands, SaveTitlesWrittenAsTextReachTheFile) {
       << run_.Output();  // 第一章
 }
 
-// What the engine refuses, the tools refuse: on standard error, naming the file, failing.
-TEST_F(ToolCommands, FilesTheEngineRefusesFailWithItsWords) {
+// What the engine refuses, the tools refuse: on standard error, naming the file, with status 1.
+// A wrong call fails with status 2, its first words naming the argument, then the usage.
+TEST_F(ToolCommands, RefusedFilesAndWrongCallsFailSayingWhy) {
   std::mt19937 rng(4);
   std::string noise(4096, '\0');
   for (char& c : noise) c = static_cast<char>(rng());
@@ -74,41 +72,28 @@ TEST_F(ToolCommands, FilesTheEngineRefusesFailWithItsWords) {
   struct Case {
     const char* tool;
     std::string arguments;
+    int status;
     const char* words;
   };
   const Case cases[] = {
-      {"appcfg", "dump " + run_.Path("USER.CFG"), "the engine refuses"},
-      {"gmp", "dump " + run_.Path("noise.bin"), "noise.bin: not a GMP file"},
-      {"tobasm", "-d " + run_.Path("noise.bin"), "noise.bin: neither a scenario script"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.tool);
-    EXPECT_EQ(run_.Run(Tool(c.tool), c.arguments), 1);
-    EXPECT_EQ(run_.Output(), "") << "nothing read goes to standard output";
-    EXPECT_NE(run_.Errors().find(c.words), std::string::npos) << run_.Errors();
-  }
-}
-
-TEST_F(ToolCommands, AWrongCallNamesTheArgument) {
-  struct Case {
-    const char* tool;
-    const char* arguments;
-    const char* words;
-  };
-  const Case cases[] = {
-      {"oggtone", "x.ogg --freq abc --ms 10", "oggtone: --freq needs a number, not \"abc\""},
-      {"oggtone", "x.ogg --freq 440 --ms 10 --loud", "oggtone: unknown option --loud"},
-      {"movgen", "x.mpg --fps fast", "movgen: --fps needs a number, not \"fast\""},
-      {"wgx", "encode a.bmp a.wgx --form 9", "wgx: --form must be 0, 1 or 2"},
-      {"tobasm", "--truncate=ten a.tobs a.tob", "tobasm: --truncate= needs a number, not \"ten\""},
-      {"savfile", "make a.txt a.sav --fault bent", "savfile: no fault is called \"bent\""},
-      {"gmp", "draw a b", "gmp: unknown command draw"},
+      {"appcfg", "dump " + run_.Path("USER.CFG"), 1, "the engine refuses"},
+      {"gmp", "dump " + run_.Path("noise.bin"), 1, "noise.bin: not a GMP file"},
+      {"tobasm", "-d " + run_.Path("noise.bin"), 1, "noise.bin: neither a scenario script"},
+      {"oggtone", "x.ogg --freq abc --ms 10", 2, "oggtone: --freq needs a number, not \"abc\""},
+      {"oggtone", "x.ogg --freq 440 --ms 10 --loud", 2, "oggtone: unknown option --loud"},
+      {"wgx", "encode a.bmp a.wgx --form 9", 2, "wgx: --form must be 0, 1 or 2"},
+      {"tobasm", "--truncate=ten a.tobs a.tob", 2,
+       "tobasm: --truncate= needs a number, not \"ten\""},
+      {"savfile", "make a.txt a.sav --fault bent", 2, "savfile: no fault is called \"bent\""},
+      {"gmp", "draw a b", 2, "gmp: unknown command draw"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
-    EXPECT_EQ(run_.Run(Tool(c.tool), c.arguments), 2);
-    EXPECT_EQ(run_.Errors().rfind(c.words, 0), 0u) << run_.Errors();
-    EXPECT_NE(run_.Errors().find("usage: "), std::string::npos);
+    EXPECT_EQ(run_.Run(Tool(c.tool), c.arguments), c.status);
+    EXPECT_EQ(run_.Output(), "") << "nothing goes to standard output";
+    const size_t at = run_.Errors().find(c.words);
+    EXPECT_TRUE(c.status == 1 ? at != std::string::npos : at == 0) << run_.Errors();
+    EXPECT_EQ(run_.Errors().find("usage: ") != std::string::npos, c.status == 2) << run_.Errors();
   }
 }
 
@@ -134,29 +119,47 @@ class VfaCommand : public ToolCommands {
   std::string binary_;
 };
 
-TEST_F(VfaCommand, EveryVariantPacksListsAndExtractsByTheEngineName) {
-  const char* variants[] = {
-      "",
-      "--sector --wide --scramble --prefix --nibble --pack --key1 1 --key2 2",
-  };
-  for (const char* options : variants) {
-    SCOPED_TRACE(options);
-    std::string keys;
-    if (const char* k = std::strstr(options, "--key1")) keys = k;
-    ASSERT_EQ(Run(std::string("pack ") + options + " " + Path("in") + " " + Path("out.vfa")), 0);
-    ASSERT_EQ(Run("list " + keys + " " + Path("out.vfa")), 0);
-    std::string listed = output_;
-    for (char& c : listed) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_NE(listed.find("story.txt"), std::string::npos) << output_;
-    EXPECT_NE(listed.find("sub\\pic.bin"), std::string::npos) << "engine separators: " << output_;
-    // Names as the engine asks for them: any case, backslash separators.
-    ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " story.TXT " + Path("story.out")),
-              0);
-    EXPECT_EQ(Out("story.out"), text_);
-    ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " 'Sub\\pic.bin' " + Path("pic.out")),
-              0);
-    EXPECT_EQ(Out("pic.out"), binary_);
-  }
+// Each layout and scramble reads back through the engine's reader in the pack tests; here the
+// options reach the writer and the keys the reader. Host names are UTF-8, the engine's CP932: a
+// member is stored under its CP932 name, listed and extracted by its UTF-8 one; a name CP932
+// cannot hold stops the pack and is named.
+TEST_F(VfaCommand, PacksListsAndExtractsByTheEngineName) {
+  const std::string folder = "\xE7\x94\xBB\xE5\x83\x8F";    // 画像
+  const std::string file = "\xE8\xA1\xA8\xE3\x80\x9C.txt";  // 表〜.txt, the wave dash
+  dir_.WriteFile("in/" + folder + "/" + file, "kanji");
+  const std::string keys = "--key1 1 --key2 2";
+  ASSERT_EQ(Run("pack --sector --wide --scramble --prefix --nibble --pack " + keys + " " +
+                Path("in") + " " + Path("out.vfa")),
+            0)
+      << errors_;
+  ASSERT_EQ(Run("list " + keys + " " + Path("out.vfa")), 0);
+  std::string listed = output_;
+  for (char& c : listed) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_NE(listed.find("story.txt"), std::string::npos) << output_;
+  EXPECT_NE(listed.find("sub\\pic.bin"), std::string::npos) << "engine separators: " << output_;
+  const std::string kanji = folder + "\\\xE8\xA1\xA8\xEF\xBD\x9E.txt";  // as CP932 decodes
+  EXPECT_NE(output_.find(kanji), std::string::npos) << output_;
+  // Names as the engine asks for them: any case, backslash separators.
+  ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " story.TXT " + Path("story.out")), 0);
+  EXPECT_EQ(Out("story.out"), text_);
+  ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " 'Sub\\pic.bin' " + Path("pic.out")),
+            0);
+  EXPECT_EQ(Out("pic.out"), binary_);
+  ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " '" + kanji + "' " + Path("a.out")), 0)
+      << errors_;
+  EXPECT_EQ(Out("a.out"), "kanji");
+  ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " '" + folder + "/" + file + "' " +
+                Path("b.out")),
+            0)
+      << "the wave dash as typed on Linux: " << errors_;
+  EXPECT_EQ(Out("b.out"), "kanji");
+
+  const std::string emoji = "face\xF0\x9F\x98\x80.txt";
+  dir_.WriteFile("in/" + emoji, "x");
+  EXPECT_NE(Run("pack " + Path("in") + " " + Path("bad.vfa")), 0);
+  EXPECT_NE(errors_.find(emoji), std::string::npos) << errors_;
+  EXPECT_NE(errors_.find("CP932"), std::string::npos) << errors_;
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "bad.vfa"));
 }
 
 TEST_F(VfaCommand, RefusesBadArgumentsMissingNamesAndWrongKeysSayingWhy) {
@@ -169,40 +172,9 @@ TEST_F(VfaCommand, RefusesBadArgumentsMissingNamesAndWrongKeysSayingWhy) {
   EXPECT_NE(errors_.find("cannot open " + dir_.path().string() + "/out.vfa: "), std::string::npos)
       << "the wrong key: " << errors_;
 
-  // A cut pack is refused whole, as the engine refuses to mount it, with the same words.
-  std::string cut = Out("out.vfa");
-  dir_.WriteFile("cut/out.vfa", cut.substr(0, cut.size() - 44));
-  EXPECT_EQ(Run("list --key1 5 --key2 9 " + Path("cut/out.vfa")), 1);
-  EXPECT_EQ(output_, "");
-  EXPECT_NE(errors_.find("bytes lie outside the file"), std::string::npos) << errors_;
   EXPECT_NE(Run("list " + Path("missing.vfa")), 0);
   EXPECT_NE(errors_.find("no such file"), std::string::npos) << errors_;
   EXPECT_EQ(errors_.find("error 1"), std::string::npos) << errors_;
-}
-
-// Host names are UTF-8, the engine's CP932: a member is stored under its CP932 name, listed and
-// extracted by its UTF-8 one; a name CP932 cannot hold stops the pack and is named.
-TEST_F(VfaCommand, MemberNamesCrossBetweenUtf8AndCp932) {
-  const std::string folder = "\xE7\x94\xBB\xE5\x83\x8F";    // 画像
-  const std::string file = "\xE8\xA1\xA8\xE3\x80\x9C.txt";  // 表〜.txt, the wave dash
-  dir_.WriteFile("in/" + folder + "/" + file, "kanji");
-  ASSERT_EQ(Run("pack " + Path("in") + " " + Path("out.vfa")), 0) << errors_;
-  ASSERT_EQ(Run("list " + Path("out.vfa")), 0);
-  const std::string listed = folder + "\\\xE8\xA1\xA8\xEF\xBD\x9E.txt";  // as CP932 decodes
-  EXPECT_NE(output_.find(listed), std::string::npos) << output_;
-  ASSERT_EQ(Run("extract " + Path("out.vfa") + " '" + listed + "' " + Path("a.out")), 0) << errors_;
-  EXPECT_EQ(Out("a.out"), "kanji");
-  ASSERT_EQ(Run("extract " + Path("out.vfa") + " '" + folder + "/" + file + "' " + Path("b.out")),
-            0)
-      << "the wave dash as typed on Linux: " << errors_;
-  EXPECT_EQ(Out("b.out"), "kanji");
-
-  const std::string emoji = "face\xF0\x9F\x98\x80.txt";
-  dir_.WriteFile("in/" + emoji, "x");
-  EXPECT_NE(Run("pack " + Path("in") + " " + Path("bad.vfa")), 0);
-  EXPECT_NE(errors_.find(emoji), std::string::npos) << errors_;
-  EXPECT_NE(errors_.find("CP932"), std::string::npos) << errors_;
-  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "bad.vfa"));
 }
 
 }  // namespace

@@ -44,8 +44,8 @@ int Strays(const ImageSurface& s, const std::vector<TextSample>& samples, int32_
 }
 
 // Every window inks its own rectangle and nothing lies outside them; the link is tinted by its
-// highlight and the wait mark stands after the text.
-TEST(MessageSheetTest, WindowsAndTheirMarksAreWhereTheyWereLaidOut) {
+// highlight and the wait mark stands after the text. Every text sample inks its measured box.
+TEST(SheetsTest, SamplesWindowsAndMarksAreWhereTheyWereLaidOut) {
   ImageSurface sheet;
   std::vector<TextSample> samples;
   MessageMarks marks;
@@ -64,20 +64,17 @@ TEST(MessageSheetTest, WindowsAndTheirMarksAreWhereTheyWereLaidOut) {
     return ((v >> 16) & 0xFF) > 0x90 && ((v >> 8) & 0xFF) > 0x90 && (v & 0xFF) < 0x60;
   };
   EXPECT_GT(Count(sheet, marks.waitMark, yellow), 20);
-}
 
-// A face made bold grows its outline by a pixel on every side, past the em the line measures: one
-// pixel around each box is allowed.
-TEST(TextSheetTest, EverySampleInksItsMeasuredBoxAndNothingElse) {
-  ImageSurface sheet;
-  std::vector<TextSample> samples;
-  std::string error;
-  ASSERT_TRUE(DrawTextSheet(&sheet, &samples, &error)) << error;
-  ASSERT_EQ(samples.size(), 12u);
-  ASSERT_EQ(std::pair(sheet.GetWidth(), sheet.GetHeight()), std::pair(kSheetWidth, kSheetHeight));
-  for (const TextSample& s : samples)
-    EXPECT_GT(Count(sheet, s.box, Inked), s.box.Width() * s.box.Height() / 20) << s.name;
-  EXPECT_EQ(Strays(sheet, samples, 1), 0);
+  // A face made bold grows its outline by a pixel on every side, past the em the line measures:
+  // one pixel around each box is allowed.
+  ImageSurface text;
+  std::vector<TextSample> lines;
+  ASSERT_TRUE(DrawTextSheet(&text, &lines, &error)) << error;
+  ASSERT_EQ(lines.size(), 12u);
+  ASSERT_EQ(std::pair(text.GetWidth(), text.GetHeight()), std::pair(kSheetWidth, kSheetHeight));
+  for (const TextSample& s : lines)
+    EXPECT_GT(Count(text, s.box, Inked), s.box.Width() * s.box.Height() / 20) << s.name;
+  EXPECT_EQ(Strays(text, lines, 1), 0);
 }
 
 }  // namespace
