@@ -156,8 +156,6 @@ TEST_F(DisplayObjectNatives, PathNativesStartTasksOrLeaveNothing) {
       rig.Call(Native::kSpriteMovePoints, {spriteHandle, 100, 0x10000000, points, 0, 0, 65535})
           .faulted)
       << "the points must lie in guest memory";
-  EXPECT_TRUE(
-      rig.Call(Native::kSpriteMovePath, {spriteHandle, 100, PastTheArena(rig.Memory())}).faulted);
 }
 
 // A text window that records what it is fed. Its entry takes a whole character, two bytes after

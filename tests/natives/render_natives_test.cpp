@@ -371,8 +371,6 @@ TEST(RenderNatives, TextRenderersByKind) {
   EXPECT_EQ(rig.Answer(Native::kTextRendererSetDefault, {gdi}), 1);
   EXPECT_FALSE(
       rig.Call(Native::kImageDrawTextFormat, {image, 0, 0, rig.Text("%5000d"), 7}).faulted);
-  EXPECT_TRUE(
-      rig.Call(Native::kImageDrawTextFormat, {image, 0, 0, PastTheArena(rig.Memory())}).faulted);
 }
 
 // A game's frames drawn from the render list, with the back buffer the scripts ask to clear.
