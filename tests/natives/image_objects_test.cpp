@@ -169,8 +169,6 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
   EXPECT_EQ(shot->GetPixel(2, 3), image->GetPixel(0, 0)) << "the background picture at (2, 3)";
   EXPECT_EQ(Call(Native::kContainerSetFlags, {canvasHandle, 1, 0x100}), 0);
   EXPECT_FALSE(withSecond->SkipsSecond()) << "a byte";
-  EXPECT_EQ(Call(Native::kImageHolderSetFlag, {offscreenHandle, 0}), 1)
-      << "the holder's previous flag";
 }
 
 constexpr uint32_t kNotGiven = 65535;

@@ -180,7 +180,8 @@ class TgsFrameNativesTest : public ::testing::Test {
   FakeFrameHost fake;
 };
 
-TEST_F(TgsFrameNativesTest, StepWithoutFrameAndCreationFailures) {
+// The happy run of a frame is the demo's scenario scene's; these are its refusals and ends.
+TEST_F(TgsFrameNativesTest, RefusalsStepsAndTheFramesEnd) {
   EXPECT_EQ(rig.Answer(Native::kTgsStep, {0}), kTgsStepNoFrame);
   // The application's message window is not drawn yet: its set-up is refused.
   EXPECT_EQ(rig.Answer(Native::kTgsCreate, {0}), kTgsCreateSetup);
@@ -189,14 +190,10 @@ TEST_F(TgsFrameNativesTest, StepWithoutFrameAndCreationFailures) {
   rig.app.files.Put("DATA\\BG.TXT", std::vector<uint8_t>{'*', '\n'});
   EXPECT_EQ(rig.Answer(Native::kTgsCreate, {0}), kTgsCreateSetup);
   EXPECT_EQ(State().Frame(), nullptr);
-}
 
-TEST_F(TgsFrameNativesTest, CreateConfigureStepDestroy) {
-  State().SetFrameHost(&fake);
+  rig.app.files.Put("DATA\\BG.TXT", std::vector<uint8_t>{'1', '\n'});
   ASSERT_EQ(rig.Answer(Native::kTgsCreate, {0}), 0);
   ASSERT_NE(State().Frame(), nullptr);
-  EXPECT_EQ(rig.Answer(Native::kTgsSetConfig, {0, 77}), 0);
-  EXPECT_EQ(fake.state.config[0], 77);
   EXPECT_EQ(rig.Answer(Native::kTgsStep, {rig.Text("NOSUCH")}), kTgsStepLoadFailed);
   // An empty script cannot run (-3): the scenario ends and the step answers 0.
   EXPECT_EQ(rig.Answer(Native::kTgsStep, {rig.Text("RUN")}), 0);

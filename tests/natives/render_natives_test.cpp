@@ -256,9 +256,7 @@ TEST_F(RenderItemNatives, SettersRefuseTheWrongItemTypeAndFarOffItemsStopAtTheEd
 
   // Rows for other item types answer their value untouched.
   EXPECT_EQ(rig.Answer(Native::kSpriteItemSetColorStage, {rect, 1, 2, 3}), 0);
-  EXPECT_EQ(rig.Answer(Native::kPolygonSetType, {rect, 1}), 0);
   EXPECT_EQ(rig.Answer(Native::kTransitionItemSetProgress, {rect, 5}), -1);
-  EXPECT_EQ(rig.Answer(Native::kTransitionItemSetSource, {rect, image}), -1);
   EXPECT_EQ(rig.Answer(Native::kRenderItemSetOffset, {rect, 5, uint32_t(-6)}), 1);
   EXPECT_EQ(rig.Answer(Native::kRenderItemAddOffset, {rect, 0x7FFFFFFF, 2}), 1);
   EXPECT_EQ(std::pair(rectItem->DrawOffsetX(), rectItem->DrawOffsetY()),
