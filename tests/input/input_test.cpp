@@ -273,10 +273,9 @@ TEST(CursorShape, SystemShapesAnimatedCursorsAndRefusals) {
     EXPECT_EQ(host::CursorShape(), shape);
   }
 
-  // Sprites without their image or of other kinds are refused as animated cursors.
+  // Cell sprites without their image and sprites of other kinds are refused as animated cursors.
   FakeSprite sprite;
   sprite.hasImage = false;
-  EXPECT_EQ(mouse.SetAnimatedCursor(&sprite, 1, 10, false, 0, 0), kAnimatedNoImage);
   sprite.kind = kSpriteKindCell;
   EXPECT_EQ(mouse.SetAnimatedCursor(&sprite, 1, 10, false, 0, 0), kAnimatedNoCellImage);
   sprite.kind = 2;

@@ -18,7 +18,6 @@
 #include "graphics/surface/sprite.h"
 #include "gui/ui_control.h"
 #include "host/clock.h"
-#include "input/input_manager.h"
 #include "native_rig.h"
 #include "natives/image_natives.h"
 #include "natives/native_names.h"
@@ -35,13 +34,10 @@ uint32_t W(int32_t v) {
   return uint32_t(v);
 }
 
-// A display manager, the effects' timer service and a mouse, published to a script host.
+// A display manager and the effects' timer service, published to a script host.
 class ImageObjects : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(input.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
-    input.Activate();
-    rig.app.input = &input;
     ASSERT_EQ(display.CreateImageSurface(&image, 32, 32, 32, 0), 0);
     image->Fill(0xFF204060u, nullptr);
     imageHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(image));
@@ -60,17 +56,15 @@ class ImageObjects : public testing::Test {
   ScopedGlobal<TimerService> publishedTimers{&timers};
   DisplayManager display;
   ScopedGlobal<DisplayManager> publishedDisplay{&display};
-  InputManager input;
   NativeRig rig;
   ImageSurface* image = nullptr;
   uint32_t imageHandle = 0;
 };
 
 // Sprites made, copied, owned and destroyed one by one, by owner and all while path tasks
-// (with and without a script handle) and the animated cursor use them: the tasks leave the
-// service and the cursor lets go before each dies (the address sanitizer watches the frames
-// that follow).
-TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
+// (with and without a script handle) use them: the tasks leave the service before each dies
+// (the address sanitizer watches the frames that follow).
+TEST_F(ImageObjects, SpritesDieCleanlyUnderTheirTasks) {
   EXPECT_EQ(Call(Native::kSpriteSetOwner, {7}), 0);
   const int32_t a = Call(Native::kSpriteCreate, {imageHandle, 0, 0, 16, 16, 5, 6});
   const int32_t b = Call(Native::kSpriteCreate, {imageHandle, kOff, 0, 0, 0, 1, 2});
@@ -80,9 +74,6 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
   ASSERT_TRUE(a && b && c && d);
   EXPECT_EQ(Call(Native::kSpriteCreateCopy, {W(d)}), 0) << "a colour rectangle is no sprite";
 
-  Mouse* mouse = input.GetMouse();
-  PointerPosition at{40, 40};
-  mouse->SetPointerPosition(&at);
   auto moveTask = [&](int32_t sprite) {
     auto task = std::make_unique<MovePathTask>(100, 0, true, 0.0, 0, false, true, 0);
     EXPECT_EQ(task->SetPathText("(50,50,255)(0,0,255)"), kPathTaskDone);
@@ -104,10 +95,7 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
       EXPECT_NE(rig.Answer(Native::kSpriteMovePath, {W(s2), 100, path, 0, 0, noEasing, 0, 0, 0, 0}),
                 0);
     }
-    EXPECT_EQ(Call(Native::kSetAnimatedCursor, {W(s1), 4, 100, 0, 3, 2}), 0);
-    ASSERT_TRUE(mouse->HasAnimatedCursor());
     timers.RunDue(1000);
-    mouse->UpdateAnimatedCursor();
     if (round == 0) {
       EXPECT_EQ(Call(Native::kSpriteDestroy, {Var(s1)}), 0);
       const uint32_t var = Var(s2);
@@ -124,10 +112,8 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTasksAndTheCursor) {
     EXPECT_EQ(Object(s1), nullptr);
     EXPECT_EQ(Object(s2), nullptr);
     timers.RunDue(1100);
-    mouse->UpdateAnimatedCursor();
     EXPECT_EQ(timers.Count(), 0u) << "the tasks went with their sprites";
   }
-  mouse->SetPointerPosition(nullptr);
 }
 
 // The list natives on containers of each kind: a canvas layer with its second list and an
@@ -183,8 +169,6 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
   EXPECT_EQ(shot->GetPixel(2, 3), image->GetPixel(0, 0)) << "the background picture at (2, 3)";
   EXPECT_EQ(Call(Native::kContainerSetFlags, {canvasHandle, 1, 0x100}), 0);
   EXPECT_FALSE(withSecond->SkipsSecond()) << "a byte";
-  EXPECT_EQ(Call(Native::kImageHolderSetFlag, {offscreenHandle, 0}), 1)
-      << "the holder's previous flag";
 }
 
 constexpr uint32_t kNotGiven = 65535;

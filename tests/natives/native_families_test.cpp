@@ -60,17 +60,6 @@ TEST(NativeFamilies, TheHostRefusesNumbersOutsideTheTableAndTwice) {
   EXPECT_TRUE(host.IsNativeBuilt(600));
 }
 
-// One object, one handle; one whose object was destroyed (whoever destroyed it) reads as null.
-TEST(ScriptHandles, ReadNullOnceTheirObjectIsGone) {
-  ScriptHandles handles;
-  auto file = std::make_unique<File>();
-  uint32_t h = handles.HandleOf(ScriptObjectType::kFile, file.get());
-  ASSERT_NE(h, 0u);
-  EXPECT_EQ(handles.HandleOf(ScriptObjectType::kFile, file.get()), h);
-  file.reset();
-  EXPECT_EQ(handles.Get(h, ScriptObjectType::kFile), nullptr) << "stale";
-}
-
 // An argument of 0 is no text, no out word and no object, and never faults; a text that runs
 // to the arena's end and argument words past it fault.
 TEST(NativeArgs, BadAddressesFaultAndZeroIsHarmless) {

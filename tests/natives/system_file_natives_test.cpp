@@ -178,7 +178,6 @@ TEST_F(FileNativesTest, SlotsLoadInTheBackgroundAndTheirCopiesCloseWithThem) {
   EXPECT_EQ(rig.Answer(Native::kSlotPoolClose, {0, 0}), 0) << "count 0 frees the pool";
   EXPECT_EQ(rig.Answer(Native::kSlotPoolClose, {0, 1}), kSlotNoSlots);
   rig.Call(Native::kSlotPoolAllocate, {2});
-  EXPECT_TRUE(rig.Call(Native::kSlotPoolStartLoading, {0, 2, PastTheArena(rig.Memory())}).faulted);
 }
 
 TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
