@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,16 +10,21 @@
 #include "common/sjis.h"
 #include "effects/path_tasks.h"
 #include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/composition_layer.h"
 #include "graphics/surface/display_object.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "gui/message_text_widget_base.h"
+#include "gui/part_fixture.h"
 #include "host/clock.h"
 #include "native_rig.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
+#include "support/image_test_rig.h"
 #include "support/still_control.h"
 
 namespace bw {
@@ -197,6 +203,75 @@ TEST(TextWindowFeed, LineEndsCharactersAndWhereItStops) {
   RecordingWindow full;
   FeedTextWindow(full, "ab!cd");
   EXPECT_EQ(full.fed, "ab!") << "a full window stops the feed";
+}
+
+TEST(SpriteSetup, PlacesDressesListsAndShows) {
+  ScopedPixelLibrary library{&BuiltInPixelLibrary()};
+  CompositionLayer layer;
+  ImageSurface picture;
+  ASSERT_EQ(picture.Create(64, 32, 32, kImagePlain), kSurfaceDone);
+  Sprite sprite;
+  SpritePlacement place{
+      .left = 16, .right = 32, .bottom = 16, .priority = 40, .visible = true, .layer = &layer};
+
+  ASSERT_EQ(SetupSpriteFromSurface(&sprite, &picture, 2, 90, place), kSpriteSetupDone);
+  EXPECT_EQ(sprite.GetSourceRect(), (Rect{16, 0, 32, 16}));
+  ASSERT_NE(layer.GetList().Find(&sprite), nullptr);
+
+  // Set up again in the same list: it moves to the new priority instead of failing; the whole
+  // picture when left is negative.
+  place.priority = 7;
+  place.left = -1;
+  place.visible = false;
+  ASSERT_EQ(SetupSpriteFromSurface(&sprite, &picture, 0, 0, place), kSpriteSetupDone);
+  EXPECT_EQ(layer.GetList().Find(&sprite)->priority, 7u);
+  EXPECT_EQ(sprite.GetSourceRect(), (Rect{0, 0, 64, 32}));
+  EXPECT_EQ(sprite.GetDrawMode(), 2) << "a zero blend flag leaves the mode as it was";
+
+  // No second list to put it in, and a rectangle outside the picture: refused, nothing listed.
+  Sprite other;
+  place.secondList = true;
+  EXPECT_EQ(SetupSpriteFromSurface(&other, &picture, 0, 0, place), kSpriteSetupRefused);
+  EXPECT_EQ(layer.GetList().Find(&other), nullptr);
+  place.secondList = false;
+  place.left = 100, place.right = 120;
+  EXPECT_EQ(SetupSpriteFromSurface(&other, &picture, 0, 0, place), kSpriteSetupRefused);
+  EXPECT_EQ(layer.GetList().Find(&other), nullptr);
+}
+
+// A game folder whose manager loads BMP pictures by name.
+class SpriteImageLoad : public test::GameFolderTest {
+ protected:
+  void SetUp() override {
+    RegisterBuiltinLoaders(loaders_);
+    Write("TWO.BMP", test::Cells(1, 1, {0x112233, 0x445566}));
+  }
+  ImageLoaderManager loaders_;
+  ScopedGlobal<ImageLoaderManager> publish_{&loaders_};
+  ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
+  CompositionLayer layer_;
+  ImageSurface picture_;
+  Sprite sprite_;
+};
+
+TEST_F(SpriteImageLoad, FailuresTouchNothingAndKeyModesDressThePicture) {
+  SpritePlacement place{.priority = 3, .visible = true, .layer = &layer_};
+  EXPECT_EQ(LoadSpriteImage(&sprite_, &picture_, "MISSING.BMP", -2, 80, place),
+            kSpriteSetupNoImage);
+  EXPECT_EQ(sprite_.GetDrawMode(), 0);
+  EXPECT_TRUE(layer_.GetList().IsEmpty());
+
+  // Key mode >= 0 names the pixel whose value keys the picture.
+  ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", 1, 0, place), kSpriteSetupDone);
+  uint32_t second = 0;
+  std::memcpy(&second, picture_.GetRowPointer(0) + 4, 4);
+  EXPECT_EQ(picture_.GetColorKey(), second);
+  EXPECT_NE(layer_.GetList().Find(&sprite_), nullptr);
+
+  // Below -1: the sprite blends with the key value as its alpha.
+  ASSERT_EQ(LoadSpriteImage(&sprite_, &picture_, "TWO.BMP", -2, 80, place), kSpriteSetupDone);
+  EXPECT_EQ(sprite_.GetDrawMode(), 2);
+  EXPECT_EQ(sprite_.GetAlpha(), 80);
 }
 
 }  // namespace
