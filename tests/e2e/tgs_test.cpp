@@ -242,7 +242,6 @@ TEST_F(TgsHistory, TheKeyOpensItABoxReplaysItsVoiceAndSceneAndTheWheelClosesIt) 
   EXPECT_NE(first[1], first[0]) << "no overlay";
   EXPECT_NE(first[2], first[1]) << "no scene behind the list";
   EXPECT_TRUE(VoiceReturnsAfterSilence(test::ReadFile(wave))) << "the voice was not replayed";
-  EXPECT_EQ(Play(kHistoryInput, status), first);
 
   // One character of the first line changed: only the list, where that line shows, differs.
   std::string changed = kHistoryScenario;
