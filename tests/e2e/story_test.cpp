@@ -57,14 +57,7 @@ std::string FrameCount(uint32_t end) {
   return "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(end);
 }
 
-class Story : public test::ShippedDemoTest {
- protected:
-  Played Play(const std::vector<std::string>& switches) { return PlayIn(game.path(), switches); }
-
-  Played PlayIn(const fs::path& folder, const std::vector<std::string>& switches) {
-    return test::PlayHeadless(folder, home.path(), switches, kStoryRunLimit);
-  }
-};
+using Story = test::ShippedDemoTest;
 
 // The title, then the first scene clicked through: each moment its own picture; the save lands
 // in its slot, the system menu drawn from the demo's pictures opens over the waiting line and
@@ -77,7 +70,8 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   for (uint32_t f = 0; f < kMarkTurn; ++f) shown.insert(shown.end(), {kWaited + f, kClosed + f});
   const Played first =
       Play({test::HashesOf(shown), test::StoryClicks(kToSorasLine) + kSaveAndMenu + kHistory,
-            FrameCount(kReplay + 60), "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+            FrameCount(kReplay + 60), "BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
+           kStoryRunLimit);
   ASSERT_EQ(first.status, 0) << first.errors;
   ASSERT_EQ(first.hashes.size(), shown.size());
   for (size_t i = 1; i < kShown.size(); ++i) {
@@ -114,7 +108,8 @@ TEST_F(Story, TheMenuReturnsToTheTitle) {
       "1040:click:400:410,1100:move:790:10";
   const Played run =
       Play({"BRIMWOLD_HEADLESS_HASHES=40,1000,1120", test::StoryClicks(kToSorasLine) + menu,
-            "BRIMWOLD_HEADLESS_ANSWERS=1", FrameCount(1125)});
+            "BRIMWOLD_HEADLESS_ANSWERS=1", FrameCount(1125)},
+           kStoryRunLimit);
   ASSERT_EQ(run.status, 0) << run.errors;
   ASSERT_EQ(run.hashes.size(), 3u) << run.errors;
   EXPECT_NE(run.hashes.at(1000), run.hashes.at(40));
@@ -127,7 +122,8 @@ TEST_F(Story, RunsFromAFolderNamedWithSpacesAndJapanese) {
   const fs::path folder = home.path() / "はるかぜ の 丘 (デモ)";
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, folder);
   const std::string quit = "BRIMWOLD_HEADLESS_INPUT=60:move:400:532,62:click:400:532";
-  const Played there = PlayIn(folder, {"BRIMWOLD_HEADLESS_HASHES=40", quit});
+  const Played there =
+      test::PlayHeadless(folder, home.path(), {"BRIMWOLD_HEADLESS_HASHES=40", quit});
   EXPECT_EQ(there.status, 0) << there.errors;
   const Played here = Play({"BRIMWOLD_HEADLESS_HASHES=40", quit});
   EXPECT_EQ(here.status, 0) << here.errors;
