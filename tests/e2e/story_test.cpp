@@ -59,10 +59,11 @@ std::string FrameCount(uint32_t end) {
 
 using Story = test::ShippedDemoTest;
 
-// The title, then the first scene clicked through: each moment its own picture; the save lands
-// in its slot, the system menu drawn from the demo's pictures opens over the waiting line and
-// leaves it as it was; the title's tune, then the scene's own, in the mix, and Mina's voice again
-// from the history; the lines clicked away marked read.
+// The title, then the first scene clicked through: each moment its own picture; after a quick
+// save (its slot is the roads run's to check) the system menu drawn from the demo's pictures
+// opens over the waiting line and leaves it as it was; the title's tune, silent once the story's
+// own starts (the roads run hears that), and Mina's voice again from the history; the lines
+// clicked away marked read.
 TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   const fs::path wave = home.path() / "mix.wav";
   std::vector<uint32_t> shown = kShown;
@@ -84,14 +85,12 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   }
   EXPECT_FALSE(waited.contains(first.hashes.at(kMenu))) << "the menu did not open";
   EXPECT_EQ(closed, waited) << "the menu left a trace";
-  EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "DATA0105.SAV")) << first.errors;
   EXPECT_EQ(test::LogRecord(game.path(), "STORY"), ".record STORY 19 2 070000 00")
       << "the lines clicked away";
 
   const std::string mix = test::ReadFile(wave);
   ASSERT_GT(mix.size(), test::kWaveHeader + test::kWaveRate * 4 * 6) << "six seconds of the mix";
   EXPECT_GT(test::Tone(mix, 262, 0, 1), 300) << "the title tune's first note";
-  EXPECT_GT(test::Tone(mix, 196, 1, 6), 300) << "the first scene's tune";
   EXPECT_LT(test::Tone(mix, 262, 2, 6), 100) << "the title tune goes on in the story";
   const double replay = kReplay / 60.0;
   EXPECT_LT(test::Loudest(mix, test::kMinasNotes, replay - 1, replay), 100) << "before the click";
