@@ -99,11 +99,10 @@ TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
   ASSERT_GT(last, 560u) << "the scene changes ended early";
   std::set<uint64_t> seen;
   for (uint32_t frame : {420u, 450u, 475u, 500u, 520u, 540u, 560u, last}) {
-    ASSERT_TRUE(first.hashes.count(frame) && second.hashes.count(frame)) << frame;
-    EXPECT_EQ(first.hashes.at(frame), second.hashes.at(frame)) << "frame " << frame;
+    ASSERT_TRUE(first.hashes.count(frame)) << frame;
     EXPECT_TRUE(seen.insert(first.hashes.at(frame)).second) << "frame " << frame << " repeats";
   }
-  EXPECT_EQ(first.hashes, second.hashes);
+  EXPECT_EQ(first.hashes, second.hashes) << "the runs showed other frames";
 
   ASSERT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"));
   test::ChangePlayerSettings(game.path(), [](UserConfig& user) { user.showEffects = 0; });
