@@ -163,14 +163,10 @@ class GuiScreen : public testing::Test {
     display_.Present();
     return result;
   }
-  // The frame the window shows now.
-  const host::Frame& Shown() {
-    host::PresentationSink* sink = host::GetPresentationSink(window_);
-    sink->PresentPending();
-    return shown_;
-  }
+  // A pixel of the frame the window shows now.
   uint32_t Pixel(int32_t x, int32_t y) {
-    const host::Frame& frame = Shown();
+    host::GetPresentationSink(window_)->PresentPending();
+    const host::Frame& frame = shown_;
     if (frame.bgra.size() != size_t(kWidth) * kHeight * 4) return 0xFFFFFFFFu;
     const size_t at = (static_cast<size_t>(y) * frame.width + x) * 4;
     return uint32_t(frame.bgra[at]) | uint32_t(frame.bgra[at + 1]) << 8 |
