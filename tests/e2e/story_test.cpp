@@ -53,10 +53,6 @@ constexpr uint32_t kReplay = 1200;
 
 using Played = test::PlayedRun;
 
-std::string FrameCount(uint32_t end) {
-  return "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(end);
-}
-
 using Story = test::ShippedDemoTest;
 
 // The title, then the first scene clicked through: each moment its own picture; after a quick
@@ -71,7 +67,8 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   for (uint32_t f = 0; f < kMarkTurn; ++f) shown.insert(shown.end(), {kWaited + f, kClosed + f});
   const Played first =
       Play({test::HashesOf(shown), test::StoryClicks(kToSorasLine) + kSaveAndMenu + kHistory,
-            FrameCount(kReplay + 60), "BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
+            "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kReplay + 60),
+            "BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
            kStoryRunLimit);
   ASSERT_EQ(first.status, 0) << first.errors;
   ASSERT_EQ(first.hashes.size(), shown.size());
@@ -107,7 +104,7 @@ TEST_F(Story, TheMenuReturnsToTheTitle) {
       "1040:click:400:410,1100:move:790:10";
   const Played run =
       Play({"BRIMWOLD_HEADLESS_HASHES=40,1000,1120", test::StoryClicks(kToSorasLine) + menu,
-            "BRIMWOLD_HEADLESS_ANSWERS=1", FrameCount(1125)},
+            "BRIMWOLD_HEADLESS_ANSWERS=1", "BRIMWOLD_HEADLESS_FRAMES=1125"},
            kStoryRunLimit);
   ASSERT_EQ(run.status, 0) << run.errors;
   ASSERT_EQ(run.hashes.size(), 3u) << run.errors;
