@@ -40,8 +40,6 @@ class DemoRun : public test::DemoGameTest {
  protected:
   void SetUp() override { test::CopyDemoGame(kGame, game.path()); }
 
-  test::PlayedRun Run(const std::vector<std::string>& switches = {}) { return Play(switches); }
-
   // The settings the run left in the game folder.
   EngineConfig SavedSettings() {
     std::vector<uint8_t> bytes;
@@ -88,7 +86,7 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   ASSERT_EQ(shipped.pacing.jit, 0);
   const std::vector<uint8_t> black(800 * 600 * 4, 0);
   const uint64_t blackHash = host::Fnv1a64(black.data(), black.size());
-  test::PlayedRun plain = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
+  test::PlayedRun plain = Play({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
   EXPECT_EQ(plain.status, 0) << plain.errors;
   const std::map<uint32_t, uint64_t> hashes = plain.hashes;
   ASSERT_EQ(hashes.size(), 2u) << plain.errors;
@@ -103,7 +101,7 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   shipped.pacing.jit = 1;
   const std::vector<uint8_t> bytes = EncodeEngineConfig(shipped);
   game.WriteFile("USER.CFG", std::string(bytes.begin(), bytes.end()));
-  test::PlayedRun translated = Run({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
+  test::PlayedRun translated = Play({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
   EXPECT_EQ(translated.status, 0) << translated.errors;
   EXPECT_EQ(translated.hashes, hashes);
   EXPECT_EQ(SavedSettings().pacing.jit, 1);
@@ -115,10 +113,10 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
 // ends the game.
 TEST_F(DemoRun, ReturnsToTheTitleFromTheMenu) {
   constexpr int kAnswerYes = 1;
-  test::PlayedRun r = Run({"BRIMWOLD_HEADLESS_COMMANDS=30:40002",
-                           "BRIMWOLD_HEADLESS_ANSWERS=" + std::to_string(kAnswerYes),
-                           "BRIMWOLD_HEADLESS_HASHES=29,250",
-                           "BRIMWOLD_HEADLESS_INPUT=120:move:400:532,122:click:400:532"});
+  test::PlayedRun r = Play({"BRIMWOLD_HEADLESS_COMMANDS=30:40002",
+                            "BRIMWOLD_HEADLESS_ANSWERS=" + std::to_string(kAnswerYes),
+                            "BRIMWOLD_HEADLESS_HASHES=29,250",
+                            "BRIMWOLD_HEADLESS_INPUT=120:move:400:532,122:click:400:532"});
   EXPECT_EQ(r.status, 0) << r.errors;
   EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 2) << "MAIN started again and counted it";
   EXPECT_TRUE(r.hashes.contains(29)) << r.errors;
@@ -134,7 +132,7 @@ TEST_F(DemoRun, AMalformedAppRecordStartsWithDefaults) {
     Replace(members, "QZ_APP.SYS", {0x00, 0x00, 0xDE, 0xAD, 0xBE});
     Replace(members, "MAIN.SOB", ending.bytes);
   });
-  test::PlayedRun r = Run();
+  test::PlayedRun r = Play({});
   EXPECT_EQ(r.status, 0) << r.errors;
   EXPECT_EQ(r.errors.find(kAppRecordFailed), std::string::npos);
   EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"));
@@ -171,7 +169,7 @@ TEST_F(DemoRun, RefusesGamesItCannotStart) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     c.spoil();
-    test::PlayedRun r = Run();
+    test::PlayedRun r = Play({});
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.errors.find(c.message), std::string::npos) << r.errors;
     EXPECT_EQ(withoutPlace(test::ReadFile(game.path() / "USER.CFG")), settings);

@@ -63,16 +63,6 @@ inline void PutDemoScene(const TempDir& dir, const std::string& scene, const std
   PutAssembled(dir, "SCRIPT/MAIN.SOB", main);
 }
 
-// The player's first settings as the game ships them (the build's pristine copy: a run by hand
-// writes over the game folder's own).
-inline void PutShippedSettings(const std::filesystem::path& game) {
-  const std::filesystem::path from =
-      std::filesystem::path(BRIMWOLD_DEMO_GAME).parent_path() / "stage" / "APP_CFG.DAT";
-  std::filesystem::create_directories(game / "SAVEDATA");
-  std::filesystem::copy_file(from, game / "SAVEDATA" / "APP_CFG.DAT",
-                             std::filesystem::copy_options::overwrite_existing);
-}
-
 // The player's settings in the game folder (the defaults where it has none yet), changed and
 // written back.
 inline void ChangePlayerSettings(const std::filesystem::path& game,
@@ -86,18 +76,6 @@ inline void ChangePlayerSettings(const std::filesystem::path& game,
   change(user);
   std::filesystem::create_directories(file.parent_path());
   ASSERT_TRUE(SaveUserConfig(file, user));
-}
-
-// The hashes of the "frame F hash 0x..." lines a headless run printed, by frame.
-inline std::map<uint32_t, uint64_t> FrameHashes(const std::string& output) {
-  std::map<uint32_t, uint64_t> hashes;
-  std::istringstream lines(output);
-  for (std::string line; std::getline(lines, line);) {
-    unsigned frame = 0;
-    unsigned long long hash = 0;
-    if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2) hashes[frame] = hash;
-  }
-  return hashes;
 }
 
 // A headless run of the built program: its exit status (-1 when it hung and was killed), the hash
@@ -132,7 +110,14 @@ inline PlayedRun PlayHeadless(const std::filesystem::path& game, const std::file
   PlayedRun run;
   run.status = ExitCode(program.WaitForEnd(limit));
   run.output = program.Output();
-  run.hashes = FrameHashes(run.output);
+  // The "frame F hash 0x..." lines it printed.
+  std::istringstream lines(run.output);
+  for (std::string line; std::getline(lines, line);) {
+    unsigned frame = 0;
+    unsigned long long hash = 0;
+    if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
+      run.hashes[frame] = hash;
+  }
   run.errors = program.Errors();
   return run;
 }
@@ -191,12 +176,17 @@ class DemoGameTest : public testing::Test {
   TempDir home;
 };
 
-// The same with the player's settings as the game ships them.
+// The same with the player's settings as the game ships them (the build's pristine copy: a run by
+// hand writes over the game folder's own).
 class ShippedDemoTest : public DemoGameTest {
  protected:
   void SetUp() override {
-    CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-    PutShippedSettings(game.path());
+    const std::filesystem::path demo = BRIMWOLD_DEMO_GAME;
+    CopyDemoGame(demo, game.path());
+    std::filesystem::create_directories(game.path() / "SAVEDATA");
+    std::filesystem::copy_file(demo.parent_path() / "stage" / "APP_CFG.DAT",
+                               game.path() / "SAVEDATA" / "APP_CFG.DAT",
+                               std::filesystem::copy_options::overwrite_existing);
   }
 };
 

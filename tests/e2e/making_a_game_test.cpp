@@ -87,13 +87,6 @@ TEST(MakingAGame, TheExampleGameBuildsAndPlaysAsThePageSays) {
   EXPECT_NE(hashes[1], hashes[2]) << "the background and the message window came in";
 }
 
-// The assembler's help sends a game maker here.
-TEST(MakingAGame, TheAssemblersHelpNamesThePage) {
-  test::ProgramProcess sobasm(BRIMWOLD_TOOLS "/sobasm", {"--help"}, {});
-  EXPECT_EQ(test::ExitCode(sobasm.WaitForEnd(kRunLimit)), 0);
-  EXPECT_NE(sobasm.Output().find("docs/making-a-game.md"), std::string::npos) << sobasm.Output();
-}
-
 struct ListedGroup {
   std::set<uint32_t> numbers;
   std::set<uint32_t> hostServed;

@@ -8,7 +8,6 @@
 
 #include "app/dialogs/main_menu.h"
 #include "e2e/demo_scene.h"
-#include "lib/file_bytes.h"
 #include "support/game_run.h"
 #include "support/temp_dir.h"
 
@@ -53,15 +52,6 @@ TEST_F(SaveScene, ASecondRunLoadsTheNewestAutomaticSave) {
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"quick 0 auto 0 frames 20"});
   EXPECT_TRUE(Exists("SAVEDATA/DATA0105.SAV")) << "the quick ring starts at slot 5";
   EXPECT_TRUE(Exists("SAVEDATA/DATA0000.SAV"));
-  // The ring saves wrote the user block: the counters and the last slots at their offsets.
-  std::vector<uint8_t> block;
-  ASSERT_TRUE(tools::ReadFileBytes(dir.path() / "SAVEDATA" / "APP_CFG.DAT", block));
-  ASSERT_EQ(block.size(), 4u + 196u);
-  EXPECT_EQ(block[4 + 177], 1) << "next automatic slot";
-  EXPECT_EQ(block[4 + 178], 6) << "next quick slot";
-  EXPECT_EQ(block[4 + 186], 1) << "saved once";
-  EXPECT_EQ(block[4 + 187], 0) << "last automatic slot";
-  EXPECT_EQ(block[4 + 188], 5) << "last quick slot";
 
   test::PutAssembled(dir, "SCRIPT/MAIN.SOB", kLoadingMain);
   {

@@ -53,23 +53,13 @@ constexpr uint32_t kReplay = 1200;
 
 using Played = test::PlayedRun;
 
-std::string FrameCount(uint32_t end) {
-  return "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(end);
-}
+using Story = test::ShippedDemoTest;
 
-class Story : public test::ShippedDemoTest {
- protected:
-  Played Play(const std::vector<std::string>& switches) { return PlayIn(game.path(), switches); }
-
-  Played PlayIn(const fs::path& folder, const std::vector<std::string>& switches) {
-    return test::PlayHeadless(folder, home.path(), switches, kStoryRunLimit);
-  }
-};
-
-// The title, then the first scene clicked through: each moment its own picture; the save lands
-// in its slot, the system menu drawn from the demo's pictures opens over the waiting line and
-// leaves it as it was; the title's tune, then the scene's own, in the mix, and Mina's voice again
-// from the history; the lines clicked away marked read.
+// The title, then the first scene clicked through: each moment its own picture; after a quick
+// save (its slot is the roads run's to check) the system menu drawn from the demo's pictures
+// opens over the waiting line and leaves it as it was; the title's tune, silent once the story's
+// own starts (the roads run hears that), and Mina's voice again from the history; the lines
+// clicked away marked read.
 TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   const fs::path wave = home.path() / "mix.wav";
   std::vector<uint32_t> shown = kShown;
@@ -77,7 +67,9 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   for (uint32_t f = 0; f < kMarkTurn; ++f) shown.insert(shown.end(), {kWaited + f, kClosed + f});
   const Played first =
       Play({test::HashesOf(shown), test::StoryClicks(kToSorasLine) + kSaveAndMenu + kHistory,
-            FrameCount(kReplay + 60), "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
+            "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kReplay + 60),
+            "BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
+           kStoryRunLimit);
   ASSERT_EQ(first.status, 0) << first.errors;
   ASSERT_EQ(first.hashes.size(), shown.size());
   for (size_t i = 1; i < kShown.size(); ++i) {
@@ -90,14 +82,12 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
   }
   EXPECT_FALSE(waited.contains(first.hashes.at(kMenu))) << "the menu did not open";
   EXPECT_EQ(closed, waited) << "the menu left a trace";
-  EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "DATA0105.SAV")) << first.errors;
   EXPECT_EQ(test::LogRecord(game.path(), "STORY"), ".record STORY 19 2 070000 00")
       << "the lines clicked away";
 
   const std::string mix = test::ReadFile(wave);
   ASSERT_GT(mix.size(), test::kWaveHeader + test::kWaveRate * 4 * 6) << "six seconds of the mix";
   EXPECT_GT(test::Tone(mix, 262, 0, 1), 300) << "the title tune's first note";
-  EXPECT_GT(test::Tone(mix, 196, 1, 6), 300) << "the first scene's tune";
   EXPECT_LT(test::Tone(mix, 262, 2, 6), 100) << "the title tune goes on in the story";
   const double replay = kReplay / 60.0;
   EXPECT_LT(test::Loudest(mix, test::kMinasNotes, replay - 1, replay), 100) << "before the click";
@@ -114,7 +104,8 @@ TEST_F(Story, TheMenuReturnsToTheTitle) {
       "1040:click:400:410,1100:move:790:10";
   const Played run =
       Play({"BRIMWOLD_HEADLESS_HASHES=40,1000,1120", test::StoryClicks(kToSorasLine) + menu,
-            "BRIMWOLD_HEADLESS_ANSWERS=1", FrameCount(1125)});
+            "BRIMWOLD_HEADLESS_ANSWERS=1", "BRIMWOLD_HEADLESS_FRAMES=1125"},
+           kStoryRunLimit);
   ASSERT_EQ(run.status, 0) << run.errors;
   ASSERT_EQ(run.hashes.size(), 3u) << run.errors;
   EXPECT_NE(run.hashes.at(1000), run.hashes.at(40));
@@ -127,7 +118,8 @@ TEST_F(Story, RunsFromAFolderNamedWithSpacesAndJapanese) {
   const fs::path folder = home.path() / "はるかぜ の 丘 (デモ)";
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, folder);
   const std::string quit = "BRIMWOLD_HEADLESS_INPUT=60:move:400:532,62:click:400:532";
-  const Played there = PlayIn(folder, {"BRIMWOLD_HEADLESS_HASHES=40", quit});
+  const Played there =
+      test::PlayHeadless(folder, home.path(), {"BRIMWOLD_HEADLESS_HASHES=40", quit});
   EXPECT_EQ(there.status, 0) << there.errors;
   const Played here = Play({"BRIMWOLD_HEADLESS_HASHES=40", quit});
   EXPECT_EQ(here.status, 0) << here.errors;

@@ -99,11 +99,10 @@ TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
   ASSERT_GT(last, 560u) << "the scene changes ended early";
   std::set<uint64_t> seen;
   for (uint32_t frame : {420u, 450u, 475u, 500u, 520u, 540u, 560u, last}) {
-    ASSERT_TRUE(first.hashes.count(frame) && second.hashes.count(frame)) << frame;
-    EXPECT_EQ(first.hashes.at(frame), second.hashes.at(frame)) << "frame " << frame;
+    ASSERT_TRUE(first.hashes.count(frame)) << frame;
     EXPECT_TRUE(seen.insert(first.hashes.at(frame)).second) << "frame " << frame << " repeats";
   }
-  EXPECT_EQ(first.hashes, second.hashes);
+  EXPECT_EQ(first.hashes, second.hashes) << "the runs showed other frames";
 
   ASSERT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"));
   test::ChangePlayerSettings(game.path(), [](UserConfig& user) { user.showEffects = 0; });
@@ -118,13 +117,10 @@ TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
 // The system menu in the program, headless: its save button opens the save dialog inside the
 // scenario, and its load button the load dialog, which brings the save back.
 
-// MAIN with saving and loading allowed, calling the scene.
-constexpr const char* kSavingMain =
-    ".sob0\n native native:4, saveAllowed, status\n"
-    " native native:4, loadAllowed, status\n"
-    " native native:0, callScene, status\n wait\n ret\n"
-    "callScene: .word scene\nscene: .string \"TGS\"\n"
-    "saveAllowed: .word 8, 1\nloadAllowed: .word 9, 1\nstatus: .word 0\n";
+// Saving and loading allowed before the scene is called.
+constexpr const char* kAllowSaving =
+    " native native:4, saveAllowed, status\n native native:4, loadAllowed, status\n jmp go\n"
+    "saveAllowed: .word 8, 1\nloadAllowed: .word 9, 1\ngo:\n";
 
 // The right button at opened with the pointer at (400, 300), which rests on the menu's start row
 // (5, save); 39 frames later the pointer goes to row and clicks it (a button takes a pointer
@@ -139,7 +135,7 @@ std::string MenuButton(int opened, int row) {
 using TgsMenu = test::DemoGameTest;
 
 TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
-  test::PutDemoScene(game, "TGS", kSavingMain);
+  test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS", kAllowSaving));
   test::PutTob(
       game, "SCRIPT/TGS_DEMO.TOB",
       ".tob1\n  BgLoad \"CG\\\\BG.WGX\", 0\n  MessageBegin 0\n  \"Saved here.\"\n  MessageWait\n"
@@ -223,11 +219,11 @@ class TgsHistory : public test::DemoGameTest {
   }
 
   // The hashes of the frames before, open, scene and closed; the mix goes to wave.
-  std::vector<uint64_t> Play(const std::string& input, int& status) {
+  std::vector<uint64_t> Play(const std::string& input) {
     const test::PlayedRun run =
         Play({"BRIMWOLD_HEADLESS_HASHES=290,330,360,430", "BRIMWOLD_HEADLESS_INPUT=" + input,
               "BRIMWOLD_HEADLESS_WAVE=" + wave.string()});
-    status = run.status;
+    EXPECT_EQ(run.status, 0) << run.errors;
     return run.Shown();
   }
 
@@ -235,27 +231,23 @@ class TgsHistory : public test::DemoGameTest {
 };
 
 TEST_F(TgsHistory, TheKeyOpensItABoxReplaysItsVoiceAndSceneAndTheWheelClosesIt) {
-  int status = -1;
-  const std::vector<uint64_t> first = Play(kHistoryInput, status);
-  ASSERT_EQ(status, 0);
+  const std::vector<uint64_t> first = Play(kHistoryInput);
   ASSERT_EQ(first.size(), 4u) << "the game ended early";
   EXPECT_NE(first[1], first[0]) << "no overlay";
   EXPECT_NE(first[2], first[1]) << "no scene behind the list";
   EXPECT_TRUE(VoiceReturnsAfterSilence(test::ReadFile(wave))) << "the voice was not replayed";
-  EXPECT_EQ(Play(kHistoryInput, status), first);
 
   // One character of the first line changed: only the list, where that line shows, differs.
   std::string changed = kHistoryScenario;
   changed.replace(changed.find("声の聞"), std::string("声").size(), "音");
   test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", changed);
-  const std::vector<uint64_t> other = Play(kHistoryInput, status);
+  const std::vector<uint64_t> other = Play(kHistoryInput);
   ASSERT_EQ(other.size(), 4u);
   EXPECT_EQ(other[0], first[0]);
   EXPECT_NE(other[1], first[1]) << "the list does not show its text";
   test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", kHistoryScenario);
 
-  const std::vector<uint64_t> plain = Play(kInputWithoutHistory, status);
-  EXPECT_EQ(status, 0);
+  const std::vector<uint64_t> plain = Play(kInputWithoutHistory);
   ASSERT_EQ(plain.size(), 4u);
   EXPECT_EQ(plain[0], first[0]);
   EXPECT_EQ(plain[3], first[3]) << "the screen was not restored";
@@ -455,15 +447,13 @@ class TgsFrameEnd : public test::DemoGameTest {
  protected:
   void SetUp() override {
     test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
-    Put("TGS_BUSY", kBusy);
-    Put("TGS_NEXT", kNext);
-    Put("TGS_READ", ".tob1\n  MessageBegin 0\n  \"Read.\"\n  MessageWait\n  .end\n");
+    test::PutTob(game, "SCRIPT/TGS_BUSY.TOB", kBusy);
+    test::PutTob(game, "SCRIPT/TGS_NEXT.TOB", kNext);
+    test::PutTob(game, "SCRIPT/TGS_READ.TOB",
+                 ".tob1\n  MessageBegin 0\n  \"Read.\"\n  MessageWait\n  .end\n");
     test::PutTob(game, "SCRIPT/TGS_INIT.DAT",
                  ".init\n.script TGS_BUSY 0 0\n.script TGS_NEXT 1 0\n.script TGS_READ 1 0\n");
     test::PutAssembled(game, "SCRIPT/SOB_INIT.DAT", ".table\n.script MAIN 0 0\n.script SUB 0 0\n");
-  }
-  void Put(const std::string& name, const std::string& source) {
-    test::PutTob(game, "SCRIPT/" + name + ".TOB", source);
   }
   // The hashes of frames from to to of a run of MAIN.
   std::set<uint64_t> Frames(const std::string& main, uint32_t from, uint32_t to) {
