@@ -331,16 +331,6 @@ class ScriptMessageTextTest : public text_test::TextFixture {
   ImageSurface surface_;
 };
 
-TEST_F(ScriptMessageTextTest, MarksMessagesReadAtTheirEnd) {
-  ASSERT_EQ(text_->SetMessage(Message("Hi")), 0);
-  EXPECT_FALSE(text_->EndHookSuppressed());
-  EXPECT_FALSE(vm_->TestReadFlagA(5, true));
-  TypeAll();
-  EXPECT_TRUE(vm_->TestReadFlagA(5, true));
-  ASSERT_EQ(text_->SetMessage(Message("Hi")), 0);
-  EXPECT_TRUE(text_->EndHookSuppressed());  // read text is not marked again
-}
-
 TEST_F(ScriptMessageTextTest, PenMovesWithTheText) {
   ASSERT_EQ(text_->SetMessage(Message("<\"tag\">")), 0);
   EXPECT_EQ(text_->Advance(false), MessageTextEngine::kQuotedTag);
@@ -374,7 +364,15 @@ TEST_F(ScriptMessageTextTest, ExtractsThePlainText) {
   EXPECT_STREQ(small, "AB") << "never half a character";
 }
 
-TEST_F(ScriptMessageTextTest, AReadingPositionHoldsOnlyForItsOwnMessage) {
+TEST_F(ScriptMessageTextTest, MarksMessagesReadAtTheirEndAndKeepsAReadingPositionForItsOwn) {
+  ASSERT_EQ(text_->SetMessage(Message("Hi")), 0);
+  EXPECT_FALSE(text_->EndHookSuppressed());
+  EXPECT_FALSE(vm_->TestReadFlagA(5, true));
+  TypeAll();
+  EXPECT_TRUE(vm_->TestReadFlagA(5, true));
+  ASSERT_EQ(text_->SetMessage(Message("Hi")), 0);
+  EXPECT_TRUE(text_->EndHookSuppressed());  // read text is not marked again
+
   ASSERT_EQ(text_->SetMessage(Message("abc")), 0);
   text_->NextToken();
   EXPECT_EQ(text_->SaveReadingPosition(), 1);

@@ -44,16 +44,16 @@ TEST(TgsDecodedSteps, AScriptLoadedWhereAnotherWentIsReadAfresh) {
   EXPECT_EQ(f.Text(), "aabbbcbbbbbc");
 }
 
-// Embedded code that faults on the third turn, after the turn's statement ran, in the condition
-// or in the jump's target: the step ends malformed with nothing left on the value stack, and once
-// the fault's cause is gone the frame runs on from the same step, from what it decoded before.
+// Embedded code that faults on the third turn, in a statement, in the condition or in the jump's
+// target: the step ends malformed with nothing left on the value stack, and once the fault's
+// cause is gone the frame runs on from the same step, from what it decoded before.
 TEST(TgsDecodedSteps, EmbeddedCodeThatFaultsOnALaterTurnEndsTheStep) {
   const std::string faultAtThree = "mov var:0, e.2 | e: sub 3, 0, d.1 | d: jz 0, fault";
-  for (const std::string& line : {"JumpIf if{" + faultAtThree +
-                                      " | mov var:0, c.1 | c: lt 0, 5, host:0 | ret | fault: jmp 0}"
-                                      " @top",
-                                  "JumpIf if{mov var:0, c.1 | c: lt 0, 5, host:0 | ret} {" +
-                                      faultAtThree + " | set 0, host:0 | ret | fault: jmp 0}"}) {
+  const std::string loop = "mov var:0, c.1 | c: lt 0, 5, host:0 | ret";
+  for (const std::string& line :
+       {"stmt{" + faultAtThree + " | ret | fault: jmp 0}\n  JumpIf if{" + loop + "} @top",
+        "JumpIf if{" + faultAtThree + " | " + loop + " | fault: jmp 0} @top",
+        "JumpIf if{" + loop + "} {" + faultAtThree + " | set 0, host:0 | ret | fault: jmp 0}"}) {
     SCOPED_TRACE(line);
     TgsWorld w;
     EXPECT_EQ(w.Run("top:\n  \"t\"\n  stmt{inc var:0 | ret}\n  " + line + "\n  .end\n"),

@@ -322,7 +322,7 @@ TEST_F(CrossFadeTest, ThroughColourSplitsItsTimeAndEndsWhereItShould) {
   EXPECT_EQ(scene_->Background(0).name, "BG3A");
 }
 
-TEST_F(CrossFadeTest, HeldSkipKeyCutsTheFadeShortAndStillSwaps) {
+TEST_F(CrossFadeTest, HeldSkipKeyCutsTheFadeShortAndATransitionThatCannotStartSwapsNothing) {
   ASSERT_EQ(scene_->LoadBackground("BG2A", 1), 0);
   skipHeld_ = true;
   EXPECT_EQ(fades_->CrossFade(1000, 1, kFadeSkipAny), kFadeCutShort);
@@ -333,9 +333,7 @@ TEST_F(CrossFadeTest, HeldSkipKeyCutsTheFadeShortAndStillSwaps) {
   EXPECT_EQ(fades_->CrossFade(300, 2, 0), kFadeFinished) << "skip mode 0 ignores the keys";
   EXPECT_EQ(scene_->Background(0).name, "BG1A");
   EXPECT_EQ(scene_->SpriteRecord(0, 0, 0)->sprite, nullptr) << "mode 2 leaves the sprites";
-}
 
-TEST_F(CrossFadeTest, NoTransitionAnswersTwoAndOneThatCannotStartThree) {
   EXPECT_EQ(fades_->RunTransition(nullptr, scene_->Page(0), 1, 0), kFadeNoTransition);
   // Exchanging backgrounds needs one on each page.
   ASSERT_EQ(scene_->ClearBackgroundToColor(0x102030, 1), 0);

@@ -389,22 +389,6 @@ b:
   EXPECT_EQ(names, (std::vector<int32_t>{13, 14}));
 }
 
-TEST(TgsLoops, AStatementThatFailsOnALaterTurnStillFails) {
-  TgsWorld w;
-  ASSERT_EQ(w.StartScenario(R"(
-top:
-  stmt{mov var:0, c.1 | c: jz 0, fault | ret | fault: jmp 0}
-  "t"
-  stmt{set 0, var:0 | ret}
-  JumpIf2 @top
-  .end
-)"),
-            0);
-  w.SetVariable(0, 1);
-  EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed);
-  EXPECT_EQ(w.Frame().Text(), "t");
-}
-
 template <typename T>
 requires std::is_arithmetic_v<T> std::string Show(T v) {
   return std::to_string(v);
