@@ -195,7 +195,7 @@ TEST_F(OutlineRendererTest, GradationRunsDownTheCellAndHoldsAtItsEnds) {
   EXPECT_EQ(picture.GetPixel(4 + 3, 6 + 13) & 0xFFFFFF, ramp.Colors()[13]);
   // The builder refuses fewer than two rows: gradation goes off with its code.
   ASSERT_EQ(renderer_.SetHeight(1), 0);
-  EXPECT_NE(renderer_.SetGradation(true, 1, 2, true), 0);
+  EXPECT_EQ(renderer_.SetGradation(true, 1, 2, true), kRampTooFew);
   EXPECT_FALSE(renderer_.GradationOn());
 }
 
