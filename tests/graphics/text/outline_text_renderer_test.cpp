@@ -199,7 +199,7 @@ TEST_F(OutlineRendererTest, GradationRunsDownTheCellAndHoldsAtItsEnds) {
   EXPECT_FALSE(renderer_.GradationOn());
 }
 
-TEST_F(OutlineRendererTest, RefusedFacesAndHeightsKeepTheFont) {
+TEST_F(OutlineRendererTest, RefusedFacesAndHeightsKeepTheFontAndNothingDrawsWithoutOne) {
   const std::string longFace(32, 'F');
   EXPECT_EQ(renderer_.SetFaceName(longFace.c_str()), kOutlineNoFace);
   EXPECT_EQ(renderer_.SetFont(20, false, false, longFace.c_str()), kOutlineNoFace);
@@ -208,9 +208,8 @@ TEST_F(OutlineRendererTest, RefusedFacesAndHeightsKeepTheFont) {
   EXPECT_EQ(renderer_.SetHeight(host::FakeGlyphSource::kMaxHeight + 1), kOutlineFontFailed);
   EXPECT_EQ(renderer_.GetLogFont().lfHeight, -16);
   EXPECT_EQ(renderer_.SetHeight(-host::FakeGlyphSource::kMaxHeight), 0);
-}
 
-TEST_F(OutlineRendererTest, NothingDrawsWithoutFontOrPixels) {
+  // Nothing draws without a font or pixels.
   DibSurface picture;
   MakePicture(picture, 8, 8);
   OutlineTextRenderer fresh(source_, 512);
