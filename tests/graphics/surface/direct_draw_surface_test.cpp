@@ -39,7 +39,6 @@ TEST_F(TextSurfaceTest, DrawsItsTextAtTheMeasuredSizeAgainAfterALossOrRefuses) {
   EXPECT_EQ(surface.Restore(1), 0);
   EXPECT_EQ(Rgb(surface, 2, 2), 0xFFFFFFu);
   EXPECT_EQ(surface.GetColorKeyRgb(), 0u) << "the key is set again";
-  EXPECT_EQ(surface.Load("", &gdi), kTextSurfaceNoText);
   EXPECT_EQ(surface.Load("AB", nullptr), kTextRenderNoRenderer + kTextSurfaceNoMemory);
   testing_text::FailingTextRenderer failing;
   EXPECT_EQ(surface.Load("AB", &failing), kTextRenderDrawFailed + kTextSurfaceNoMemory);

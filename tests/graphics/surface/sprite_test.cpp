@@ -83,14 +83,10 @@ TEST_P(SpriteDraw, EachModeMatchesThePixelReferenceInsideTheClip) {
 
 INSTANTIATE_TEST_SUITE_P(BothKernelSets, SpriteDraw, testing::Bool());
 
-TEST(Sprite, RefusesWithoutALibraryOrASurfaceAndKeepsTheSourceRectInside) {
+TEST(Sprite, RefusesARectOutsideTheSurfaceAndKeepsTheSourceRectInside) {
   ImageSurface source;
   ASSERT_EQ(source.Create(10, 10, 32, 0), kSurfaceDone);
   Sprite sprite;
-  {
-    ScopedPixelLibrary none(nullptr);
-    EXPECT_EQ(sprite.SetImage(&source, nullptr, 0, 0), kSpriteNoLibrary);
-  }
   ScopedPixelLibrary library(&BuiltInPixelLibrary());
   const Rect outside{20, 20, 30, 30};
   EXPECT_EQ(sprite.SetImage(&source, &outside, 0, 0), kSpriteRectNotClipping);

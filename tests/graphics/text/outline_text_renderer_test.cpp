@@ -52,13 +52,12 @@ TEST_F(OutlineRendererTest, MeasuresPictureCodesLiteralsAndLines) {
     const char* text;
     int32_t width, height, lines, glyphs;
   } cases[] = {
-      {"AB", 16, 16, 1, 2},
+      {"AB", 16, 16, 1, 2},           // single bytes advance 8
       {"@@", 8, 16, 1, 1},            // a literal "@"
       {"@12", 0, 16, 1, 1},           // picture 12, no texture: no width
       {"@12345678", 8, 16, 1, 2},     // seven digits, then the character "8"
       {"@A", 8, 16, 1, 2},            // a lone "@" is picture 0
       {"A\n\x82\xa0", 16, 32, 2, 2},  // lines; a double byte is one glyph
-      {" ", 8, 16, 1, 1},
   };
   for (const Case& c : cases) {
     int32_t lines = 0, glyphs = 0;
@@ -196,11 +195,11 @@ TEST_F(OutlineRendererTest, GradationRunsDownTheCellAndHoldsAtItsEnds) {
   EXPECT_EQ(picture.GetPixel(4 + 3, 6 + 13) & 0xFFFFFF, ramp.Colors()[13]);
   // The builder refuses fewer than two rows: gradation goes off with its code.
   ASSERT_EQ(renderer_.SetHeight(1), 0);
-  EXPECT_NE(renderer_.SetGradation(true, 1, 2, true), 0);
+  EXPECT_EQ(renderer_.SetGradation(true, 1, 2, true), kRampTooFew);
   EXPECT_FALSE(renderer_.GradationOn());
 }
 
-TEST_F(OutlineRendererTest, RefusedFacesAndHeightsKeepTheFont) {
+TEST_F(OutlineRendererTest, RefusedFacesAndHeightsKeepTheFontAndNothingDrawsWithoutOne) {
   const std::string longFace(32, 'F');
   EXPECT_EQ(renderer_.SetFaceName(longFace.c_str()), kOutlineNoFace);
   EXPECT_EQ(renderer_.SetFont(20, false, false, longFace.c_str()), kOutlineNoFace);
@@ -209,9 +208,8 @@ TEST_F(OutlineRendererTest, RefusedFacesAndHeightsKeepTheFont) {
   EXPECT_EQ(renderer_.SetHeight(host::FakeGlyphSource::kMaxHeight + 1), kOutlineFontFailed);
   EXPECT_EQ(renderer_.GetLogFont().lfHeight, -16);
   EXPECT_EQ(renderer_.SetHeight(-host::FakeGlyphSource::kMaxHeight), 0);
-}
 
-TEST_F(OutlineRendererTest, NothingDrawsWithoutFontOrPixels) {
+  // Nothing draws without a font or pixels.
   DibSurface picture;
   MakePicture(picture, 8, 8);
   OutlineTextRenderer fresh(source_, 512);
