@@ -24,7 +24,7 @@ class BgMovie : public test::MovieEffectRig {
   ImageSurface own;
 };
 
-TEST_F(BgMovie, PlaysIntoTheLayerPictureAndLoops) {
+TEST_F(BgMovie, PlaysIntoTheLayerPictureLoopsAndTakesCommandsByState) {
   auto* effect = new BgMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.mpg"), 1, 1}), kBgMovieSetUp)
       << "the extension is compared without regard to case";
@@ -41,10 +41,9 @@ TEST_F(BgMovie, PlaysIntoTheLayerPictureAndLoops) {
   At(48);
   EXPECT_EQ(effect->Query(ArgWords()), kEffectMovieStopped);
   EXPECT_EQ(Picture(), &own) << "a stopped movie gives the layer its own picture back";
-}
 
-TEST_F(BgMovie, CommandsFollowTheState) {
-  auto* effect = new BgMovieEffect;
+  // The commands follow the state.
+  effect = new BgMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.AVI"), 0, 0}), kBgMovieSetUp);
   EXPECT_EQ(effect->Command({2}), kBgMovieWrongState) << "pause while stopped";
   EXPECT_EQ(effect->Command({3}), kBgMovieWrongState);
