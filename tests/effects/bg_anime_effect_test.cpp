@@ -124,7 +124,6 @@ TEST_F(BgAnime, ControlsAndATableThatWouldSpin) {
   EXPECT_EQ(effect->Update(100), kTaskStepContinue);
   EXPECT_EQ(effect->Command({2}), 0);
   EXPECT_EQ(effect->Query({0}), kBgAnimePaused);
-  EXPECT_EQ(effect->Command({3}), 0);
 
   int code = 0;
   EXPECT_EQ(Make("bg_anime", {Word(&anim), 0, 0, 0, 0, 0}, &code), nullptr);

@@ -161,7 +161,7 @@ TEST_F(CellTest, PausesHoldThePlaceInTheCycle) {
 }
 
 // A mouth on the voice's loudness: quiet, loud, quiet, then the end.
-TEST_F(CellTest, AMouthFollowsTheVoice) {
+TEST_F(CellTest, AMouthFollowsTheVoiceAndLetsGoOfASoundDestroyedUnderIt) {
   soundtest::SoundWorld world;
   std::vector<int16_t> voice(192, 0);
   for (int i = 32; i < 64; ++i) voice[i] = static_cast<int16_t>(i % 2 ? -8000 : 8000);
@@ -187,29 +187,21 @@ TEST_F(CellTest, AMouthFollowsTheVoice) {
   At(1030);
   EXPECT_EQ(timers.Count(), 0u) << "the voice ended";
   EXPECT_EQ(Shown(), 0);
-}
 
-// The sound destroyed under a running mouth (its list deletes it): the task lets it go at once
-// and ends on its next update, showing the closed mouth, without reading the freed samples.
-TEST_F(CellTest, AMouthLetsGoOfASoundDestroyedUnderIt) {
-  soundtest::SoundWorld world;
-  world.files.Put(
-      "VOICE.PCMT",
-      soundtest::MakePcmt(1, 8000, 16, soundtest::Bytes16(std::vector<int16_t>(800, 9000))));
+  // The voice looped from the sound list and destroyed under the mouth (the list deletes it):
+  // the task lets it go at once and ends on its next update, showing the closed mouth, without
+  // reading the freed samples.
   SoundBuffer* made = nullptr;
   ASSERT_EQ(world.device.CreateBuffer(&made, "VOICE.PCMT", kLipSyncEnvelope), kListOk);
-  auto* sound = static_cast<DirectSoundBuffer*>(made);
-  auto strip = Strip(4);
-  ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 10)), kCellDone);
-  ASSERT_EQ(sound->PlayLoop(), kSoundBufferOk);
-  auto* task = new AmplitudeCellTask;
-  ASSERT_EQ(task->Start(&timers, &image, sound), kAmplitudeStarted);
+  auto* looped = static_cast<DirectSoundBuffer*>(made);
+  ASSERT_EQ(looped->PlayLoop(), kSoundBufferOk);
+  task = new AmplitudeCellTask;
+  ASSERT_EQ(task->Start(&timers, &image, looped), kAmplitudeStarted);
   world.Pull(40);
-  At(1000);
+  At(1040);
   EXPECT_EQ(Shown(), 3);
-
-  ASSERT_EQ(world.device.RemoveBuffer(sound), kListOk);
-  At(1010);
+  ASSERT_EQ(world.device.RemoveBuffer(looped), kListOk);
+  At(1050);
   EXPECT_EQ(timers.Count(), 0u) << "the task ended with its sound";
   EXPECT_EQ(Shown(), 0);
 }

@@ -84,7 +84,7 @@ class EffectRegistries : public ::testing::Test {
   void SetUp() override { effectsDeleted = filtersDeleted = initialised = finalised = 0; }
 };
 
-TEST_F(EffectRegistries, LookUpsAreExactAndTakeTheFirstRecord) {
+TEST_F(EffectRegistries, LookUpsTakeTheFirstRecordAndFailedSetUpsReleaseTheObject) {
   DcpPluginManager effects;
   EXPECT_EQ(effects.Register(MakeEffect, "bg_zoom", 0, ZoomAdapter, ZoomCommand, 0), kRegistered);
   EXPECT_EQ(effects.Register(MakeOtherEffect, "bg_zoom", 0, nullptr, nullptr, 7), kRegistered)
@@ -99,11 +99,7 @@ TEST_F(EffectRegistries, LookUpsAreExactAndTakeTheFirstRecord) {
   EXPECT_EQ(effects.FindFactory("Bg_zoom", &extra), nullptr) << "letter case counts";
   EXPECT_EQ(effects.FindArgsCommand("bg_zoom"), &ZoomCommand);
   EXPECT_EQ(effects.FindCommand("bg_rot"), nullptr);
-}
 
-TEST_F(EffectRegistries, CreationReleasesAnObjectWhoseSetUpFails) {
-  DcpPluginManager effects;
-  EXPECT_EQ(0, effects.Register(MakeEffect, "bg_zoom", 0, nullptr, nullptr, 0));
   DisplayEffect* made = effects.CreateAndSetUp("bg_zoom", {0});
   ASSERT_NE(made, nullptr);
   delete made;

@@ -24,7 +24,7 @@ class BgMovie : public test::MovieEffectRig {
   ImageSurface own;
 };
 
-TEST_F(BgMovie, PlaysIntoTheLayerPictureAndLoops) {
+TEST_F(BgMovie, PlaysIntoTheLayerPictureLoopsAndTakesCommandsByState) {
   auto* effect = new BgMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.mpg"), 1, 1}), kBgMovieSetUp)
       << "the extension is compared without regard to case";
@@ -41,10 +41,9 @@ TEST_F(BgMovie, PlaysIntoTheLayerPictureAndLoops) {
   At(48);
   EXPECT_EQ(effect->Query(ArgWords()), kEffectMovieStopped);
   EXPECT_EQ(Picture(), &own) << "a stopped movie gives the layer its own picture back";
-}
 
-TEST_F(BgMovie, CommandsFollowTheState) {
-  auto* effect = new BgMovieEffect;
+  // The commands follow the state.
+  effect = new BgMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.AVI"), 0, 0}), kBgMovieSetUp);
   EXPECT_EQ(effect->Command({2}), kBgMovieWrongState) << "pause while stopped";
   EXPECT_EQ(effect->Command({3}), kBgMovieWrongState);
@@ -60,7 +59,7 @@ TEST_F(BgMovie, CommandsFollowTheState) {
 
 using SpMovie = test::MovieEffectRig;
 
-TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStops) {
+TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
   auto* effect = new SpMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.MPG"), 1, 30, 40, 7, 0, 0}), kSpMovieSetUp);
   EXPECT_EQ(script.name, "OP.MPG");
@@ -75,16 +74,15 @@ TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStops) {
   EXPECT_EQ(timers.Count(), 0u) << "a stopped movie ends the effect";
   EXPECT_EQ(layer.GetList().Count(), 0u);
   EXPECT_EQ(script.calls.back(), "reset");
-}
 
-TEST_F(SpMovie, TheLoopCommandLetsALoopingMovieEnd) {
-  auto* effect = new SpMovieEffect;
+  // The loop flag, and the command that lets a looping movie end.
+  effect = new SpMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.MPG"), 0, 0, 0, 0, 1}), kSpMovieSetUp);
   EXPECT_TRUE(script.loop);
   EXPECT_EQ(effect->Command({0}), 0);
   EXPECT_FALSE(script.loop);
   script.state = -1;
-  At(50);
+  At(300);
   EXPECT_EQ(timers.Count(), 0u) << "an error ends the effect";
 }
 

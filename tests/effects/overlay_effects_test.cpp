@@ -68,6 +68,17 @@ class Overlays : public SpriteEffectRig {
 };
 
 TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
+  // A set-up that fails after it made a work surface takes it away again: the layer would draw
+  // the unfilled surface.
+  DisplayEffect* listed = effects.Create("quake");
+  ASSERT_EQ(timers.Add(std::unique_ptr<TimedTask>(listed), 0, 0, 0), kTaskAdded)
+      << "listed already, the service refuses it";
+  EXPECT_EQ(listed->Setup(&timers, static_cast<SurfaceLayer*>(&below), {0, 10, 10, 0, 0, 1, 1, 1}),
+            kOverlayRefused);
+  EXPECT_EQ(A()->GetWorkSurface(), nullptr);
+  EXPECT_EQ(B()->GetWorkSurface(), nullptr);
+  timers.Clear();
+
   int code = 0;
   OffscreenLayer lonely;
   ASSERT_EQ(lonely.Create(8, 8, 32, true), kLayerDone);
@@ -107,19 +118,6 @@ TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
   EXPECT_EQ(timers.FindById(kTaskKindScreenOverlay), nullptr);
   EXPECT_FALSE(A()->IsTransformed());
   EXPECT_EQ(OffsetOf(A()), std::pair(3, 4));
-}
-
-// A set-up that fails after it made a work surface takes it away again: the layer would draw the
-// unfilled surface.
-TEST_F(Overlays, AQuakeRefusedAtSetUpLeavesNoWorkSurface) {
-  DisplayEffect* quake = effects.Create("quake");
-  ASSERT_EQ(timers.Add(std::unique_ptr<TimedTask>(quake), 0, 0, 0), kTaskAdded)
-      << "listed already, the service refuses it";
-  EXPECT_EQ(quake->Setup(&timers, static_cast<SurfaceLayer*>(&below), {0, 10, 10, 0, 0, 1, 1, 1}),
-            kOverlayRefused);
-  EXPECT_EQ(A()->GetWorkSurface(), nullptr);
-  EXPECT_EQ(B()->GetWorkSurface(), nullptr);
-  timers.Clear();
 }
 
 TEST_F(Overlays, NoiseCopiesItsPictureAndSwitchesVisibility) {

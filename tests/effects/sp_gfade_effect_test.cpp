@@ -14,7 +14,7 @@ class SpGfade : public SpriteEffectRig {
   }
 };
 
-TEST_F(SpGfade, HardEdgeShowsEachPixelWholeOrNotAtAllAndDurationZeroAtOnce) {
+TEST_F(SpGfade, HardAndSoftEdgesAndDurationZeroAtOnce) {
   Sprite* sprite = AddSprite(40, 20, 0xFF336699, 0, 0);
   auto* effect = new SpGfadeEffect;
   ASSERT_EQ(effect->Start(&timers, nullptr, {Word(sprite), 1000, 0, 0}), kSpGfadeSetUp);
@@ -37,27 +37,26 @@ TEST_F(SpGfade, HardEdgeShowsEachPixelWholeOrNotAtAllAndDurationZeroAtOnce) {
   SpGfadeEffect now;
   EXPECT_EQ(now.Start(&timers, nullptr, {Word(hidden), 0, 0, 4}), kSpGfadeEndedAtOnce);
   EXPECT_TRUE(hidden->IsVisible());
-}
 
-TEST_F(SpGfade, SoftEdgeFromBelowForLargeDirections) {
-  Sprite* sprite = AddSprite(8, 40, 0xC0FFFFFF, 0, 0);
-  auto* effect = new SpGfadeEffect;
-  ASSERT_EQ(effect->Start(&timers, nullptr, {Word(sprite), 1000, 7, 10}), kSpGfadeSetUp);
-  At(0);
-  At(500);  // 25 of the 50 pixels of travel: rows 39..25 passed, 24..15 under the edge
-  EXPECT_EQ(AlphaOf(sprite, 3, 39), 0xC0);
-  EXPECT_EQ(AlphaOf(sprite, 3, 25), 0xC0);
-  EXPECT_EQ(AlphaOf(sprite, 3, 14), 0);
+  // Large directions: a soft edge from below.
+  Sprite* soft = AddSprite(8, 40, 0xC0FFFFFF, 0, 0);
+  effect = new SpGfadeEffect;
+  ASSERT_EQ(effect->Start(&timers, nullptr, {Word(soft), 1000, 7, 10}), kSpGfadeSetUp);
+  At(1000);
+  At(1500);  // 25 of the 50 pixels of travel: rows 39..25 passed, 24..15 under the edge
+  EXPECT_EQ(AlphaOf(soft, 3, 39), 0xC0);
+  EXPECT_EQ(AlphaOf(soft, 3, 25), 0xC0);
+  EXPECT_EQ(AlphaOf(soft, 3, 14), 0);
   uint8_t previous = 0xC0;
   for (int32_t y = 24; y >= 15; --y) {
-    const uint8_t a = AlphaOf(sprite, 3, y);
+    const uint8_t a = AlphaOf(soft, 3, y);
     EXPECT_LE(a, previous) << "the ramp falls toward the hidden side, row " << y;
     previous = a;
   }
-  EXPECT_GT(AlphaOf(sprite, 3, 23), 0);
-  EXPECT_LT(AlphaOf(sprite, 3, 16), 0xC0);
+  EXPECT_GT(AlphaOf(soft, 3, 23), 0);
+  EXPECT_LT(AlphaOf(soft, 3, 16), 0xC0);
   effect->Stop();
-  EXPECT_EQ(AlphaOf(sprite, 3, 0), 0xC0) << "a stop shows the whole picture";
+  EXPECT_EQ(AlphaOf(soft, 3, 0), 0xC0) << "a stop shows the whole picture";
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ class SpLoop : public SpriteEffectRig {
   }
 };
 
-TEST_F(SpLoop, ScrollsThroughTheViewEitherWayAndCountsPeriods) {
+TEST_F(SpLoop, ScrollsThroughTheViewEitherWayCountsPeriodsAndStopsAtABoundary) {
   SpLoopEffect* effect = Make(60, kLoopLeftward, 2);
   EXPECT_EQ(layer.GetList().Count(), 2u);
   At(0);
@@ -47,11 +47,8 @@ TEST_F(SpLoop, ScrollsThroughTheViewEitherWayAndCountsPeriods) {
   At(3250);
   EXPECT_EQ(Span(effect->First()), std::pair(75, 100));
   EXPECT_EQ(Span(effect->Second()), std::pair(0, 75));
-}
 
-TEST_F(SpLoop, AStopRequestEndsAnEndlessLoopAtTheBoundary) {
-  SpLoopEffect* effect = Make(50, kLoopLeftward, 0);
-  At(0);
+  // An endless loop ends at a period's boundary once asked.
   effect->Stop();
   At(5000);
   EXPECT_EQ(timers.Count(), 1u) << "Stop alone does not end a loop";

@@ -95,19 +95,10 @@ TEST_F(SpPanime, PausedPathsGoOnWhereTheyStopped) {
   EXPECT_EQ(sprite->GetX(), 30);
 }
 
-TEST_F(SpPanime, CommandSetsOrderPrioritiesAndEndStates) {
+TEST_F(SpPanime, CommandSetsTheBandThatOrdersPriorities) {
   Sprite* back = AddSprite(10, 10, 0xFFFFFFFF, 0, 0, 5);
   Sprite* sprite = AddSprite(10, 10, 0xFFFFFFFF, 0, 0, 20);
   EXPECT_EQ(SpPanimeEffect::PathCommand({0, 30, 5}), 0);
-  int32_t x = 0, y = 0, opacity = 0, order = 0;
-  float zoom = 0;
-  EXPECT_EQ(SpPanimeEffect::PathCommand({1, Word(sprite), Word("P60,70 O99 B"), Word(&x), Word(&y),
-                                         Word(&opacity), Word(&order), Word(&zoom)}),
-            0);
-  EXPECT_EQ(std::pair(x, y), std::pair(60, 70));
-  EXPECT_EQ(opacity, 99);
-  EXPECT_EQ(order, 2);
-  EXPECT_EQ(zoom, 1.0f);
   EXPECT_EQ(SpPanimeEffect::PathCommand({1, 0, Word("P1,1")}), kSpPanimeBadArguments);
 
   // "B" puts the sprite behind an equal priority when its path reaches it.

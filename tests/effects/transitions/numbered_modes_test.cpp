@@ -12,6 +12,7 @@
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/image_surface.h"
 #include "platform/trig_tables.h"
+#include "support/bg_effect_rig.h"
 #include "support/fuzz_seeds.h"
 #include "support/transition_recorder.h"
 
@@ -22,10 +23,7 @@ constexpr int32_t kX = 5, kY = 7;
 
 std::unique_ptr<ImageSurface> Picture(int32_t w, int32_t h) {
   auto s = std::make_unique<ImageSurface>();
-  EXPECT_EQ(s->Create(w, h, 32, 0), 0);
-  for (int32_t j = 0; j < h; ++j) {
-    for (int32_t i = 0; i < w; ++i) s->SetPixel(i, j, 0xFF000000u | uint32_t(i << 12 | j));
-  }
+  test::FillCoded(*s, w, h);
   return s;
 }
 

@@ -58,7 +58,7 @@ class TransitionDispatchTest : public testing::Test {
   ScopedGlobal<PieceSink> recording{&sink};
 };
 
-TEST_F(TransitionDispatchTest, SurfaceKindsChooseTheDrawKindOrAreRefused) {
+TEST_F(TransitionDispatchTest, SurfaceKindsModeAndProgressDecideWhatIsDrawn) {
   auto image = Image(8, 8, 0), picture = Image(4, 4, 0);
   LayerSurface layer;
   ASSERT_EQ(layer.Create(8, 8, 32, 0), 0);
@@ -93,10 +93,7 @@ TEST_F(TransitionDispatchTest, SurfaceKindsChooseTheDrawKindOrAreRefused) {
       EXPECT_EQ(sink.drawn[0].kind, c.drawnKind) << c.name;
     }
   }
-}
 
-TEST_F(TransitionDispatchTest, TheFrameChecksModeAndProgress) {
-  auto image = Image(8, 8, 0), picture = Image(4, 4, 0);
   for (int mode : {-1, 87}) {
     EXPECT_EQ(Dispatch(mode, image.get(), picture.get(), 100, 0), kTransitionNoMode) << mode;
     EXPECT_EQ(Dispatch(mode, image.get(), nullptr, 100, 0), 1) << "surfaces come first";
