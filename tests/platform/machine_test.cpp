@@ -17,12 +17,10 @@ namespace {
 
 class FakeProbe : public CpuProbe {
  public:
-  bool hasCpuid = true;
   std::map<uint32_t, CpuidRegisters> leaves;
   std::deque<uint64_t> counter;
-  uint32_t platformType = 0;
 
-  bool HasCpuid() override { return hasCpuid; }
+  bool HasCpuid() override { return true; }
   CpuidRegisters Cpuid(uint32_t leaf) override {
     auto it = leaves.find(leaf);
     return it == leaves.end() ? CpuidRegisters{} : it->second;
@@ -35,7 +33,7 @@ class FakeProbe : public CpuProbe {
     return v;
   }
   int counterReads = 0;
-  uint32_t PlatformProcessorType() override { return platformType; }
+  uint32_t PlatformProcessorType() override { return 0; }
 
   void Vendor(const char* name, uint32_t highest, uint32_t highestExtended) {
     CpuidRegisters r{highest, 0, 0, 0};
@@ -182,11 +180,10 @@ TEST(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
   EXPECT_EQ(empty.FindMonitorFitting(1, 1), kNoMonitor);
 }
 
-MonitorFacts Named(std::string description, uint32_t refreshHz = 60) {
+MonitorFacts Named(std::string description) {
   MonitorFacts f;
   f.bounds = {0, 0, 640, 480};
   f.description = std::move(description);
-  f.refreshHz = refreshHz;
   return f;
 }
 
