@@ -9,10 +9,8 @@
 
 #include "common/global.h"
 #include "host/audio/sound_test_rig.h"
-#include "host/drop_files.h"
 #include "host/input/cursor.h"
 #include "host/input/joystick.h"
-#include "host/input/text_input.h"
 #include "host/message_box.h"
 #include "host/message_queue.h"
 #include "host/take_messages.h"

@@ -60,7 +60,7 @@ class MessageQueue : public testing::Test {
   void TearDown() override { test::TakeMessages(); }
 };
 
-TEST_F(MessageQueue, PostedMessagesComeInOrderBeforeOneCoalescedPaint) {
+TEST_F(MessageQueue, PostedMessagesComeInOrderBeforeOneCoalescedPaintAndAQuit) {
   TestWindow window;
   ASSERT_TRUE(window.hwnd());
   InvalidateWindow(window.hwnd());
@@ -77,13 +77,10 @@ TEST_F(MessageQueue, PostedMessagesComeInOrderBeforeOneCoalescedPaint) {
   for (const MSG& m : test::TakeMessages()) got.emplace_back(m.message, m.wParam);
   EXPECT_EQ(got, (std::vector<std::pair<uint32_t, WPARAM>>{
                      {kPing, 1}, {kPong, 2}, {kOther, 3}, {WM_PAINT, 0}}));
-}
 
-TEST_F(MessageQueue, QuitComesAfterPostedMessagesAndEndsGetMessage) {
-  TestWindow window;
+  // A quit comes after the messages posted after it, and ends GetMessage.
   PostQuitMessage(7);
   EXPECT_TRUE(PostMessage(window.hwnd(), kPing, 1, 0));
-  MSG msg;
   ASSERT_EQ(GetMessage(&msg, HWND{}, 0, 0), 1);
   EXPECT_EQ(msg.message, kPing);
   ASSERT_TRUE(PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE));

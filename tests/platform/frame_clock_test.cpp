@@ -6,7 +6,6 @@
 
 #include "host/clock.h"
 #include "platform/stopwatch.h"
-#include "platform/timer_resolution.h"
 
 namespace bw {
 namespace {

@@ -17,12 +17,10 @@ namespace {
 
 class FakeProbe : public CpuProbe {
  public:
-  bool hasCpuid = true;
   std::map<uint32_t, CpuidRegisters> leaves;
   std::deque<uint64_t> counter;
-  uint32_t platformType = 0;
 
-  bool HasCpuid() override { return hasCpuid; }
+  bool HasCpuid() override { return true; }
   CpuidRegisters Cpuid(uint32_t leaf) override {
     auto it = leaves.find(leaf);
     return it == leaves.end() ? CpuidRegisters{} : it->second;
@@ -35,7 +33,7 @@ class FakeProbe : public CpuProbe {
     return v;
   }
   int counterReads = 0;
-  uint32_t PlatformProcessorType() override { return platformType; }
+  uint32_t PlatformProcessorType() override { return 0; }
 
   void Vendor(const char* name, uint32_t highest, uint32_t highestExtended) {
     CpuidRegisters r{highest, 0, 0, 0};
@@ -84,7 +82,7 @@ TEST(CpuIdentifier, IntelCachesAndName) {
 }
 
 // Half a second of the virtual clock between two readings of a counter that wraps its low 32 bits.
-TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecond) {
+TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecondAndNotWithTheCounterSwitchedOff) {
   host::VirtualClock clock(1000);
   ScopedGlobal<host::ClockSource> useClock(&clock);
   FakeProbe probe = Intel(kTsc);
@@ -96,6 +94,18 @@ TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecond) {
   EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0);
   EXPECT_EQ(probe.counterReads, 2) << "the second request answers the kept value";
   EXPECT_TRUE(cpu.Record().clockMeasured);
+
+  // A switched-off counter is as good as none: the clock is 0 and the counter is never read.
+  FakeProbe switchedOff = Intel(kTsc | kMmx | kSse);
+  CpuIdentifier off(switchedOff);
+  off.Identify();
+  const uint8_t switches[4] = {0, 1, 0, 1};
+  off.ApplyFeatureSwitches(switches);
+  EXPECT_EQ(std::tuple(off.Record().tsc, off.Record().mmx, off.Record().sse),
+            std::tuple(false, true, false))
+      << "only the switches that are 0 clear their flag";
+  EXPECT_EQ(off.MeasureClock(), 0.0);
+  EXPECT_EQ(switchedOff.counterReads, 0);
 }
 
 // A sleep that overruns its half second: the cycles are counted over the time that really passed.
@@ -113,22 +123,6 @@ TEST(CpuIdentifier, ClockCountsAnOverlongSleepWhole) {
   CpuIdentifier cpu(probe);
   cpu.Identify();
   EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0) << "1.2 x 10^9 cycles in 600 ms";
-}
-
-// A switched-off counter is as good as none: the clock is 0 and the counter is never read.
-TEST(CpuIdentifier, ClockIsZeroWithTheTimeStampCounterSwitchedOff) {
-  host::VirtualClock clock;
-  ScopedGlobal<host::ClockSource> useClock(&clock);
-  FakeProbe switchedOff = Intel(kTsc | kMmx | kSse);
-  CpuIdentifier cpu(switchedOff);
-  cpu.Identify();
-  const uint8_t switches[4] = {0, 1, 0, 1};
-  cpu.ApplyFeatureSwitches(switches);
-  EXPECT_EQ(std::tuple(cpu.Record().tsc, cpu.Record().mmx, cpu.Record().sse),
-            std::tuple(false, true, false))
-      << "only the switches that are 0 clear their flag";
-  EXPECT_EQ(cpu.MeasureClock(), 0.0);
-  EXPECT_EQ(switchedOff.counterReads, 0);
 }
 
 // The process-wide identification forwards to the identifier above; its MMX switch also clears
@@ -182,11 +176,10 @@ TEST(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
   EXPECT_EQ(empty.FindMonitorFitting(1, 1), kNoMonitor);
 }
 
-MonitorFacts Named(std::string description, uint32_t refreshHz = 60) {
+MonitorFacts Named(std::string description) {
   MonitorFacts f;
   f.bounds = {0, 0, 640, 480};
   f.description = std::move(description);
-  f.refreshHz = refreshHz;
   return f;
 }
 

@@ -131,17 +131,6 @@ TEST_F(TimerServiceTest, CatchUpIsBoundedAfterALongStall) {
   EXPECT_EQ(task->updates.size(), 1u + kMaxCatchUpUpdates) << "not due again until one interval on";
 }
 
-// A pause and its resume are the path tasks' test, which moves a sprite on after them.
-TEST_F(TimerServiceTest, RemovedTasksGoEvenWhilePaused) {
-  FakeTask* removed = AddTask(0, 0, 0);
-  ASSERT_TRUE(service_.PauseTask(removed->Handle()));
-  service_.RunDue(0);
-  EXPECT_TRUE(removed->updates.empty());
-  ASSERT_TRUE(service_.RemoveByHandle(removed->Handle()));
-  service_.RunDue(0);
-  EXPECT_EQ(deaths_, 1);
-}
-
 TEST_F(TimerServiceTest, PostponeCountsFromNowAcrossTheWrap) {
   clock_.SetMilliseconds(0xFFFFFF00u);
   FakeTask* task = AddTask(0, 0, 0);
@@ -154,7 +143,8 @@ TEST_F(TimerServiceTest, PostponeCountsFromNowAcrossTheWrap) {
   EXPECT_EQ(task->updates.size(), 1u);
 }
 
-TEST_F(TimerServiceTest, RemovalStopsAtOnceAndDeletesAtTheNextRun) {
+// A pause and its resume are the path tasks' test, which moves a sprite on after them.
+TEST_F(TimerServiceTest, RemovalStopsAtOnceAndDeletesAtTheNextRunEvenWhilePaused) {
   FakeTask* task = AddTask(500, 0, 0, kTaskKindSpriteEffect);
   FakeTask* slot = task;
   task->SetOwnerSlot(&slot);
@@ -169,6 +159,14 @@ TEST_F(TimerServiceTest, RemovalStopsAtOnceAndDeletesAtTheNextRun) {
   service_.RunDue(0);
   EXPECT_EQ(deaths_, 1);
   EXPECT_FALSE(service_.Contains(handle));
+
+  FakeTask* paused = AddTask(0, 0, 0);
+  ASSERT_TRUE(service_.PauseTask(paused->Handle()));
+  service_.RunDue(0);
+  EXPECT_TRUE(paused->updates.empty());
+  ASSERT_TRUE(service_.RemoveByHandle(paused->Handle()));
+  service_.RunDue(0);
+  EXPECT_EQ(deaths_, 2) << "a paused task goes too";
 }
 
 TEST_F(TimerServiceTest, StaleAndForgedHandlesFindNothing) {

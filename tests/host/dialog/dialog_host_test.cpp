@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "host/cp932.h"
 #include "host/message_queue.h"
 #include "host/take_messages.h"
 

@@ -86,7 +86,7 @@ class ImGuiDialogHostTest : public SdlWindowFixture {
 constexpr int kGiveUpFrame = 30;
 constexpr int kGaveUp = 77;
 
-TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGame) {
+TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGameAndTheEndedDialogGoes) {
   Dialog dialog = TwoButtons();
   dialog.closeAnswer = 9;
   dialog.buttons.push_back({kGaveUp, "-"});
@@ -115,6 +115,11 @@ TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGame) {
     EXPECT_NE(m.message, WM_KEYDOWN) << "a key of the dialog reached the game";
     EXPECT_NE(m.message, WM_CHAR);
   }
+  // Drawn again after the dialog ended, the window shows the game's frame alone (none was
+  // presented here: all black), nothing of the dialog.
+  const std::vector<uint32_t> shown = Shown(*backend_, window_);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), 0xFF000000u), ptrdiff_t(shown.size()))
+      << "an ended dialog is still drawn over the game";
 }
 
 // A dialog it cannot show, or whose window goes, ends with its close answer.
@@ -144,18 +149,6 @@ TEST_F(ImGuiDialogHostTest, ServesSendsWhileTheDialogRuns) {
   EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
   sender.join();
   EXPECT_EQ(reply.load(), 1234);
-}
-
-// What the window shows when it is drawn again after the dialog ended: the game's frame alone
-// (none was presented here: all black), nothing of the dialog.
-TEST_F(ImGuiDialogHostTest, AnEndedDialogIsNoLongerDrawnOverTheGame) {
-  Dialog dialog = TwoButtons();
-  host_->SetFrameHook([&](int frame) {
-    if (frame == 3) host_->EndDialog(1);
-  });
-  ASSERT_EQ(host_->RunDialog(window_, dialog), 1);
-  const std::vector<uint32_t> shown = Shown(*backend_, window_);
-  EXPECT_EQ(std::count(shown.begin(), shown.end(), 0xFF000000u), ptrdiff_t(shown.size()));
 }
 
 // A box of fixed width wraps its text and grows down to it: no line is cut off.

@@ -138,7 +138,7 @@ TEST(HvdAnimation, CutsRecordsIntoRangesAndKeepsTheRest) {
   for (size_t i = 0; i < anim.Frames().size(); ++i) EXPECT_EQ(anim.FrameData(i), nullptr);
 }
 
-TEST(HvdAnimation, RefusesBadFiles) {
+TEST(HvdAnimation, RefusesBadFilesAndUnreadableNames) {
   auto good = ThreeRanges();
   struct Case {
     const char* what;
@@ -166,11 +166,9 @@ TEST(HvdAnimation, RefusesBadFiles) {
     EXPECT_EQ(anim.GetRangeStart(0), -1) << c.what << ": a failed load answers no ranges";
     EXPECT_EQ(anim.FindRange(0, nullptr), -1) << c.what;
   }
-}
 
-// A load by name is the object natives' test; a name that cannot be read answers 1 and leaves
-// nothing of the earlier load.
-TEST(HvdAnimation, AFailedLoadByNameLeavesNothingOfTheEarlierOne) {
+  // A load by name is the object natives' test; a name that cannot be read answers 1 and leaves
+  // nothing of the earlier load.
   test::GameFolder game;
   HvdAnimation anim;
   ASSERT_EQ(anim.Load(tools::WriteHvd(ThreeRanges())), kHvdLoaded);

@@ -39,7 +39,7 @@ class ImageLoaderManagerTest : public test::GameFolderTest {
   ImageLoaderManager manager_;
 };
 
-TEST_F(ImageLoaderManagerTest, LoadsFilesIntoDestinationsWithOffsets) {
+TEST_F(ImageLoaderManagerTest, LoadsFilesIntoDestinationsWithOffsetsAndWeighsCachedOnes) {
   Write("SYS/BG.WGX", Wgx24(3, 2, -10, 7));
   test::RecordingDestination dest;
   ImagePlacement placement;
@@ -68,10 +68,9 @@ TEST_F(ImageLoaderManagerTest, LoadsFilesIntoDestinationsWithOffsets) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "brimwold: picture SYS\\NOT_THERE.WGX: not found in the game's folder or its packs\n"
             "brimwold: picture SYS\\JUNK.DAT: none of the picture loaders reads it\n");
-}
 
-// One entry for every spelling is the plug-in picture's test; here what a picture weighs.
-TEST_F(ImageLoaderManagerTest, ACachedPictureWeighsItsInfoBlockAndRows) {
+  // A cached picture weighs its info block and rows; one entry for every spelling is the plug-in
+  // picture's test.
   Write("SYS/A.WGX", Wgx24(4, 4));
   manager_.SetCacheBudget(16);
   DecodedImage* image = manager_.LoadImage("SYS\\A.WGX", true);

@@ -125,8 +125,7 @@ TEST_F(SusieImageTest, RegistersAsAnImageLoaderAndRefusedPicturesAnswerTheirCode
   EXPECT_EQ(manager_.LoadFromFile("PIC\\BAD.SIM", dest.Target(), nullptr), kGllFailed);
   EXPECT_EQ(dest.releases, 1);
 
-  ImageLoader* loader = manager_.FindLoaderByExtension("x.sim", false);
-  ASSERT_NE(loader, nullptr);
+  ImageLoader* loader = record->loader.get();
   EXPECT_EQ(loader->LoadToBuffers({}, {}), kSusieNoData);
   const std::string picture = SimPicture(1, 1, 8, {0}, {0, 0, 0, 0});
   std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(picture.data()), picture.size());

@@ -8,7 +8,6 @@
 
 #include "common/sjis.h"
 #include "lib/vfa/vfa_writer.h"
-#include "platform/app_paths.h"
 #include "resource/packs/vfa_decoder.h"
 #include "support/image_test_rig.h"
 
