@@ -93,20 +93,6 @@ TEST(VoiceInfo, MalformedFilesLeaveEmptyTables) {
   EXPECT_EQ(t.Parse(huge), kVoiceInfoMalformed);
 }
 
-TEST(VoiceInfo, AMissingOrBrokenFileEmptiesTheTablesAndDoesNotFailTheStart) {
-  Engine e;
-  ASSERT_EQ(e.engine->GetVoices().characters.size(), 2u);
-  std::vector<uint8_t> broken = TwoVoices();
-  broken.resize(broken.size() - 1);
-  e.files.Put("SCRIPT\\VOICEINF.DAT", broken);
-  EXPECT_EQ(e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), kVoiceInfoDone);
-  EXPECT_TRUE(e.engine->GetVoices().characters.empty());
-  e.files.Remove("SCRIPT\\VOICEINF.DAT");
-  EXPECT_EQ(e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), kVoiceInfoDone);
-  EXPECT_TRUE(e.engine->GetVoices().characters.empty());
-  EXPECT_EQ(ScriptEngine(&e.files, kArena).Start(), 0);
-}
-
 // --- system state ---
 
 TEST(SystemState, RoundTripsVoiceSettingsOfItsTableAndTheSystemVariables) {
