@@ -48,9 +48,6 @@ TEST_F(ChannelManager, MusicPlaysItsIntroOnceThenLoopsAndMusicAndChannelsRefuseB
   EXPECT_TRUE(m.IsBgmPlaying());
 
   // Counts, indexes and kind bits are the sound natives' to check.
-  Ramp("SE.PCMT", 100, 1);
-  EXPECT_EQ(m.SetChannelCount(0), kSoundOk) << "no change";
-  EXPECT_EQ(m.LoadChannel(0, "SE.PCMT", kLipSyncNone, false), kBadChannel);
   ASSERT_EQ(m.SetChannelCount(3), kSoundOk);
   EXPECT_EQ(m.LoadChannel(0, longName.c_str(), kLipSyncNone, false), kBadChannel);
   EXPECT_EQ(m.LoadChannel(0, "MISSING.PCMT", kLipSyncNone, true), kChannelLoadFailed);
