@@ -115,19 +115,15 @@ TEST_F(ChannelManager, DuckLowersTheMusicUnderAVoiceAndBringsItBack) {
   EXPECT_EQ(timers.Count(), 0u) << "a refused duck was left with the timers";
 }
 
-class SavedState : public ChannelManager {
- protected:
-  SavedState() {
-    Ramp("BGM\\I.PCMT", 500, 1);
-    Ramp("BGM\\M.PCMT", 1000, 9000);
-    Ramp("SE.PCMT", 2000, 1);
-    Ramp("VO.PCMT", 2000, 1);
-  }
-};
+using SavedState = ChannelWorld;
 
 // Music with an intro, a looping static sound effect, a stream voice and an empty channel: the
 // block is refused whole when short or corrupt, and loads into a manager in another state.
 TEST_F(SavedState, RoundTripsMusicAndChannelsAndRefusesShortOrCorruptBlocks) {
+  Ramp("BGM\\I.PCMT", 500, 1);
+  Ramp("BGM\\M.PCMT", 1000, 9000);
+  Ramp("SE.PCMT", 2000, 1);
+  Ramp("VO.PCMT", 2000, 1);
   ASSERT_EQ(m.PlayBgm("BGM\\M.PCMT", "BGM\\I.PCMT", true), kSoundOk);
   m.SetBgmVolume(60, -1, false);
   m.SetBgmPan(-300);
