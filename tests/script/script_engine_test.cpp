@@ -35,9 +35,6 @@ struct Engine {
   }
   void Script(const std::string& name, const std::string& body) { PutScript(files, name, body); }
   int Start() { return engine->Start(); }
-  int32_t Answer() {
-    return static_cast<int32_t>(GuestWord(engine->GetMemory(), engine->HostVariableAddress(0)));
-  }
 };
 
 constexpr uint32_t kAnyWord = ~0u;
