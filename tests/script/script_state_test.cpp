@@ -151,7 +151,7 @@ TEST(SystemState, RefusalsApplyNothing) {
 
 // --- variable files ---
 
-TEST(VariableFiles, RoundTripTheSetAndBothHeaderValues) {
+TEST(VariableFiles, RoundTripTheSetAndBothHeaderValuesWhichMustFitTheirVariables) {
   Engine e;
   e.engine->SetFolderPrefix("SAVE\\");
   e.SetWord(kHead, 7);
@@ -175,6 +175,27 @@ TEST(VariableFiles, RoundTripTheSetAndBothHeaderValues) {
   ASSERT_EQ(e.engine->ReadVariableFile("V.DAT"), 0);
   EXPECT_EQ(e.Words(), (std::vector<uint32_t>{7, 8, 100, 200, 300, 0, 0}))
       << "only set 0 comes back";
+
+  // Header values must fit their variables.
+  ASSERT_EQ(e.engine->WriteVariableFile("BARE", 0, 0, 0, false), 0);
+  e.SetWord(kS1, 1);
+  e.SetText(kShortText, "AB");
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V.DAT", e.Storage(kS1), 0), kVariableFileTooLarge)
+      << "8 stored bytes into a 4-byte variable";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V.DAT", 0, e.Storage(kShortText)),
+            kVariableFileTooLarge)
+      << "a 6-byte text into a 4-byte variable";
+  EXPECT_EQ(e.Word(kS1), 1u);
+  EXPECT_EQ(e.Text(kShortText), "AB");
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, e.Storage(kTitle)), kVariableFileBadData)
+      << "none stored";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, 0), 0);
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V.DAT", e.Storage(kTitle), 0),
+            kVariableFileLookupFailed)
+      << "kind 1";
+  e.engine->SetSystemStateFileName("V.DAT");
+  EXPECT_EQ(e.engine->ReadVariableFileHeader(nullptr, e.Storage(kHead), 0), 0)
+      << "the system-state name";
 }
 
 TEST(VariableFiles, ABadChecksumOrKindChangesNothingAndRefusedWritesAnswerTheirCodes) {
@@ -212,31 +233,6 @@ TEST(VariableFiles, ABadChecksumOrKindChangesNothingAndRefusedWritesAnswerTheirC
 
   Engine noClassOne(".sob1\na: .word 1\n.var 0 0 a 4\n");
   EXPECT_EQ(noClassOne.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileEmptySet);
-}
-
-TEST(VariableFiles, HeaderValuesMustFitTheirVariables) {
-  Engine e;
-  e.SetText(kTitle, "HELLO");
-  ASSERT_EQ(e.engine->WriteVariableFile("V", 0, e.Storage(kHead), e.Storage(kTitle), false), 0);
-  ASSERT_EQ(e.engine->WriteVariableFile("BARE", 0, 0, 0, false), 0);
-  e.SetWord(kS1, 1);
-  e.SetText(kShortText, "AB");
-
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", e.Storage(kS1), 0), kVariableFileTooLarge)
-      << "8 stored bytes into a 4-byte variable";
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", 0, e.Storage(kShortText)), kVariableFileTooLarge)
-      << "a 6-byte text into a 4-byte variable";
-  EXPECT_EQ(e.Word(kS1), 1u);
-  EXPECT_EQ(e.Text(kShortText), "AB");
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, e.Storage(kTitle)), kVariableFileBadData)
-      << "none stored";
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, 0), 0);
-
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", e.Storage(kTitle), 0), kVariableFileLookupFailed)
-      << "kind 1";
-  e.engine->SetSystemStateFileName("V");
-  EXPECT_EQ(e.engine->ReadVariableFileHeader(nullptr, e.Storage(kHead), 0), 0)
-      << "the system-state name";
 }
 
 }  // namespace
