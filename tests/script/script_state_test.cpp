@@ -95,8 +95,10 @@ TEST(VoiceInfo, MalformedFilesLeaveEmptyTables) {
 
 // --- system state ---
 
-TEST(SystemState, RoundTripsVoiceSettingsOfItsTableAndTheSystemVariables) {
+TEST(SystemState, RoundTripsVoiceSettingsOfItsTableAndTheSystemVariablesAndRefusalsApplyNothing) {
   Engine e;
+  EXPECT_EQ(e.engine->WriteSystemState(nullptr), kStateNoName);
+  EXPECT_EQ(e.engine->ReadSystemState("MISSING"), kStateNoName);
   e.engine->SetFolderPrefix("SAVE\\");
   e.engine->SetSystemStateFileName("SYSTEM.DAT");
   e.engine->GetVoices().characters[1].setting = 77;
@@ -127,21 +129,15 @@ TEST(SystemState, RoundTripsVoiceSettingsOfItsTableAndTheSystemVariables) {
   ASSERT_EQ(e.engine->ReadSystemState("S"), 0);
   EXPECT_EQ(e.engine->GetVoices().characters[0].setting, 3u);
   EXPECT_EQ(e.Word(kSys), 5u);
-}
 
-TEST(SystemState, RefusalsApplyNothing) {
-  Engine e;
-  EXPECT_EQ(e.engine->WriteSystemState(nullptr), kStateNoName);
-  EXPECT_EQ(e.engine->ReadSystemState("MISSING"), kStateNoName);
-  e.SetWord(kSys, 5);
-  ASSERT_EQ(e.engine->WriteSystemState("S"), 0);
-  std::vector<uint8_t> good = e.File("S");
+  // A cut or badly packed state applies nothing.
+  std::vector<uint8_t> good = e.File("SAVE\\S");
   e.SetWord(kSys, 6);
-  e.files.Put("S", std::vector<uint8_t>(good.begin(), good.end() - 1));
+  e.files.Put("SAVE\\S", std::vector<uint8_t>(good.begin(), good.end() - 1));
   EXPECT_EQ(e.engine->ReadSystemState("S"), kStateBadData);
   std::vector<uint8_t> badPacking = good;
   badPacking[4] ^= 0x40;  // another unpacked size
-  e.files.Put("S", badPacking);
+  e.files.Put("SAVE\\S", badPacking);
   EXPECT_EQ(e.engine->ReadSystemState("S"), kStateBadData);
   EXPECT_EQ(e.Word(kSys), 6u);
 
