@@ -189,7 +189,7 @@ TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
 }
 
 // The title cut to its field is the save natives' to check.
-TEST(SaveHeaderFields, CommentThumbnailAndCaptionRoundTrip) {
+TEST(SaveHeaderFields, CommentThumbnailAndCaptionRoundTripAndAddressesOutsideSaveAsNone) {
   SaveRig rig;
   const uint32_t title = rig.GuestText(std::string(60, 'T'));
   uint32_t wordAddress = rig.host->GetMemory().Allocate(4);
@@ -213,6 +213,19 @@ TEST(SaveHeaderFields, CommentThumbnailAndCaptionRoundTrip) {
   ASSERT_EQ(grey.Create(120, 90, 8, 0), 0);
   EXPECT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, &grey, nullptr, nullptr, nullptr, nullptr, false),
             kSlotNoPixels);
+
+  // The save runs between script steps, where a fault flag would be lost: a title or comment
+  // word the script placed outside its memory saves as none, and no fault is left raised.
+  GuestMemory& memory = rig.host->GetMemory();
+  const uint32_t outside = memory.Top() + 64;
+  rig.Save().SetSaveContext(3, outside, outside);
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 5), 0);
+  std::string titleText = "x";
+  ASSERT_EQ(
+      rig.Save().ReadSaveSlotInfo(2, 5, nullptr, &titleText, &comment, nullptr, nullptr, false), 0);
+  EXPECT_EQ(titleText, "");
+  EXPECT_EQ(comment, "");
+  EXPECT_FALSE(memory.Faulted());
 }
 
 // A prepared "SYS\_" picture is the thumbnail: copied when it is 120 x 90, stretched otherwise.
@@ -242,23 +255,6 @@ TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(rig.Save().WriteSaveData(2, 0), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-}
-
-// The save runs between script steps, where a fault flag would be lost: a title or comment word
-// the script placed outside its memory saves as none, and no fault is left raised.
-TEST(SaveHeaderFields, AddressesOutsideTheScriptsMemorySaveAsNone) {
-  SaveRig rig;
-  GuestMemory& memory = rig.host->GetMemory();
-  const uint32_t outside = memory.Top() + 64;
-  rig.Save().SetSaveContext(3, outside, outside);
-  rig.Say("Hana", "words");
-  ASSERT_EQ(rig.Save().WriteSaveData(2, 5), 0);
-  std::string title = "x", comment = "x";
-  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, nullptr, &title, &comment, nullptr, nullptr, false),
-            0);
-  EXPECT_EQ(title, "");
-  EXPECT_EQ(comment, "");
-  EXPECT_FALSE(memory.Faulted());
 }
 
 TEST(SaveHeaderFields, NoCommentWithoutTheMessageSettingAndNoSaveWithoutALayer) {
