@@ -257,8 +257,21 @@ TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST(SaveHeaderFields, NoCommentWithoutTheMessageSettingAndNoSaveWithoutALayer) {
+// The comment edit and the delete themselves are checked with the file layout and the load dialog;
+// here, their refusals.
+TEST(SaveSlots, CommentCopyAndDeleteAndNoCommentWithoutTheMessageSettingOrSaveWithoutALayer) {
   SaveRig rig;
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
+  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 9, "x"), kSlotNoFile);
+  rig.dir.WriteFile("DATA0208.SAV", std::string("DJN2\0\0\0\0short", 13));
+  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 8, "x"), kCommentBadFile);
+
+  EXPECT_EQ(rig.Save().CopySaveSlot(2, 0, 3, 4), 0);
+  EXPECT_EQ(test::ReadFile(rig.File(3, 4)), test::ReadFile(rig.File(2, 0)));
+  EXPECT_EQ(rig.Save().CopySaveSlot(2, 7, 3, 4), kCopyNoSource);
+  EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 5), kDeleteNoFile);
+
+  // With the frame: no comment without the message setting, and no save without a layer.
   rig.UseFrame();
   std::string comment;
   EXPECT_EQ(rig.Save().GetMessageComment(comment), kCommentUnavailable);
@@ -271,21 +284,6 @@ TEST(SaveHeaderFields, NoCommentWithoutTheMessageSettingAndNoSaveWithoutALayer) 
   EXPECT_EQ(comment, "");
   rig.frame.layer = nullptr;
   EXPECT_EQ(rig.Save().WriteSaveData(2, 1), kWriteNoLayer);
-}
-
-// The comment edit and the delete themselves are checked with the file layout and the load dialog;
-// here, their refusals.
-TEST(SaveSlots, CommentCopyAndDelete) {
-  SaveRig rig;
-  ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
-  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 9, "x"), kSlotNoFile);
-  rig.dir.WriteFile("DATA0208.SAV", std::string("DJN2\0\0\0\0short", 13));
-  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 8, "x"), kCommentBadFile);
-
-  EXPECT_EQ(rig.Save().CopySaveSlot(2, 0, 3, 4), 0);
-  EXPECT_EQ(test::ReadFile(rig.File(3, 4)), test::ReadFile(rig.File(2, 0)));
-  EXPECT_EQ(rig.Save().CopySaveSlot(2, 7, 3, 4), kCopyNoSource);
-  EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 5), kDeleteNoFile);
 }
 
 // The file's fields at their absolute offsets, from bytes laid out here by hand: the engine
