@@ -255,6 +255,9 @@ TEST_F(BgmTasks, FadeInStartsTheMusicSilentFadeOutStopsItAndRefusedStartsLeaveNo
   ASSERT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
             kSoundOk);
   EXPECT_EQ(std::tuple(m.IsBgmPlaying(), BgmStreamFactor()), std::tuple(true, 0));
+  At(100);
+  At(600);
+  EXPECT_EQ(m.CurrentBgmTrack()->volume, 40);
   EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "old.pcmt", nullptr, true),
             kTaskAlreadyPlaying);
   EXPECT_EQ(m.CurrentBgmTrack()->volume, 80) << "the refused start removed the running fade";
