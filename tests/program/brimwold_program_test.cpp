@@ -47,7 +47,7 @@ void WriteGame(const test::TempDir& game, const std::string& mainBody) {
 }
 
 // A game whose MAIN ends, or whose window closes, ends with 0 in the demo's runs.
-TEST(Program, TakesItsFolderJoinedToTheSwitchAndEndsNonZeroOnABadCommandLine) {
+TEST(Program, TakesItsFolderJoinedToTheSwitchHelpsAndEndsNonZeroOnABadCommandLine) {
   test::TempDir home, loops;
   const auto run = [&](const std::vector<std::string>& arguments) {
     ProgramProcess program(BW_PROGRAM, arguments,
@@ -58,9 +58,8 @@ TEST(Program, TakesItsFolderJoinedToTheSwitchAndEndsNonZeroOnABadCommandLine) {
   EXPECT_EQ(run({"/l" + loops.path().string()}), 0) << "the window closed";
   EXPECT_NE(run({"/L"}), 0) << "no folder after /L";
   EXPECT_NE(run({"/L", (loops.path() / "missing").string()}), 0) << "no such folder";
-}
 
-TEST(Program, HelpSaysWhatTheProgramIsForAndWithoutLWhereItLooked) {
+  // The help says what the program is for, and a run without /L where it looked.
   ProgramProcess help(BW_PROGRAM, {"-h"}, {});
   EXPECT_EQ(ExitCode(RunToEnd(help)), 0);
   EXPECT_NE(help.Output().find("usage: brimwold [/L game-folder]"), std::string::npos);
@@ -68,8 +67,7 @@ TEST(Program, HelpSaysWhatTheProgramIsForAndWithoutLWhereItLooked) {
   EXPECT_EQ(ExitCode(RunToEnd(wrong)), 2);
   EXPECT_NE(wrong.Errors().find("usage: brimwold"), std::string::npos);
 
-  // The program's own folder holds no game: the run says where it looked.
-  test::TempDir home;
+  // The program's own folder holds no game.
   ProgramProcess bare(BW_PROGRAM, {}, HeadlessEnvironment(home));
   EXPECT_NE(ExitCode(RunToEnd(bare)), 0);
   const std::string folder = std::filesystem::path(BW_PROGRAM).parent_path().string();

@@ -188,7 +188,8 @@ TEST(SaveLoad, EachFaultAnswersItsCodeAndLeavesTheGameAsItWas) {
   EXPECT_EQ(rig.Save().LoadSaveData(2, 2), kLoadNoFile);
 }
 
-TEST(SaveHeaderFields, TitleCommentThumbnailAndCaptionRoundTrip) {
+// The title cut to its field is the save natives' to check.
+TEST(SaveHeaderFields, CommentThumbnailAndCaptionRoundTripAndAddressesOutsideSaveAsNone) {
   SaveRig rig;
   const uint32_t title = rig.GuestText(std::string(60, 'T'));
   uint32_t wordAddress = rig.host->GetMemory().Allocate(4);
@@ -198,10 +199,9 @@ TEST(SaveHeaderFields, TitleCommentThumbnailAndCaptionRoundTrip) {
   rig.app.settings.settings.thumbnailWithoutFrame = 0;
   ASSERT_EQ(rig.Save().WriteSaveData(2, 5), 0);
 
-  std::string titleText, comment;
-  ASSERT_EQ(
-      rig.Save().ReadSaveSlotInfo(2, 5, nullptr, &titleText, &comment, nullptr, nullptr, false), 0);
-  EXPECT_EQ(titleText, std::string(40, 'T'));
+  std::string comment;
+  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, nullptr, nullptr, &comment, nullptr, nullptr, false),
+            0);
   const std::string head = "\x81\x79Hana\x81\x7A\r\n";
   EXPECT_EQ(comment, head + std::string(248 - head.size(), 'c'));
   EXPECT_EQ(rig.ThumbnailPixel(2, 5, 60, 45), 0x336699) << "the thumbnail source's layer";
@@ -213,6 +213,19 @@ TEST(SaveHeaderFields, TitleCommentThumbnailAndCaptionRoundTrip) {
   ASSERT_EQ(grey.Create(120, 90, 8, 0), 0);
   EXPECT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, &grey, nullptr, nullptr, nullptr, nullptr, false),
             kSlotNoPixels);
+
+  // The save runs between script steps, where a fault flag would be lost: a title or comment
+  // word the script placed outside its memory saves as none, and no fault is left raised.
+  GuestMemory& memory = rig.host->GetMemory();
+  const uint32_t outside = memory.Top() + 64;
+  rig.Save().SetSaveContext(3, outside, outside);
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 5), 0);
+  std::string titleText = "x";
+  ASSERT_EQ(
+      rig.Save().ReadSaveSlotInfo(2, 5, nullptr, &titleText, &comment, nullptr, nullptr, false), 0);
+  EXPECT_EQ(titleText, "");
+  EXPECT_EQ(comment, "");
+  EXPECT_FALSE(memory.Faulted());
 }
 
 // A prepared "SYS\_" picture is the thumbnail: copied when it is 120 x 90, stretched otherwise.
@@ -244,25 +257,21 @@ TEST(SaveHeaderFields, PreparedPicturesAreCopiedOrStretched) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-// The save runs between script steps, where a fault flag would be lost: a title or comment word
-// the script placed outside its memory saves as none, and no fault is left raised.
-TEST(SaveHeaderFields, AddressesOutsideTheScriptsMemorySaveAsNone) {
+// The comment edit and the delete themselves are checked with the file layout and the load dialog;
+// here, their refusals.
+TEST(SaveSlots, CommentCopyAndDeleteAndNoCommentWithoutTheMessageSettingOrSaveWithoutALayer) {
   SaveRig rig;
-  GuestMemory& memory = rig.host->GetMemory();
-  const uint32_t outside = memory.Top() + 64;
-  rig.Save().SetSaveContext(3, outside, outside);
-  rig.Say("Hana", "words");
-  ASSERT_EQ(rig.Save().WriteSaveData(2, 5), 0);
-  std::string title = "x", comment = "x";
-  ASSERT_EQ(rig.Save().ReadSaveSlotInfo(2, 5, nullptr, &title, &comment, nullptr, nullptr, false),
-            0);
-  EXPECT_EQ(title, "");
-  EXPECT_EQ(comment, "");
-  EXPECT_FALSE(memory.Faulted());
-}
+  ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
+  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 9, "x"), kSlotNoFile);
+  rig.dir.WriteFile("DATA0208.SAV", std::string("DJN2\0\0\0\0short", 13));
+  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 8, "x"), kCommentBadFile);
 
-TEST(SaveHeaderFields, NoCommentWithoutTheMessageSettingAndNoSaveWithoutALayer) {
-  SaveRig rig;
+  EXPECT_EQ(rig.Save().CopySaveSlot(2, 0, 3, 4), 0);
+  EXPECT_EQ(test::ReadFile(rig.File(3, 4)), test::ReadFile(rig.File(2, 0)));
+  EXPECT_EQ(rig.Save().CopySaveSlot(2, 7, 3, 4), kCopyNoSource);
+  EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 5), kDeleteNoFile);
+
+  // With the frame: no comment without the message setting, and no save without a layer.
   rig.UseFrame();
   std::string comment;
   EXPECT_EQ(rig.Save().GetMessageComment(comment), kCommentUnavailable);
@@ -275,21 +284,6 @@ TEST(SaveHeaderFields, NoCommentWithoutTheMessageSettingAndNoSaveWithoutALayer) 
   EXPECT_EQ(comment, "");
   rig.frame.layer = nullptr;
   EXPECT_EQ(rig.Save().WriteSaveData(2, 1), kWriteNoLayer);
-}
-
-// The comment edit and the delete themselves are checked with the file layout and the load dialog;
-// here, their refusals.
-TEST(SaveSlots, CommentCopyAndDelete) {
-  SaveRig rig;
-  ASSERT_EQ(rig.Save().WriteSaveData(2, 0), 0);
-  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 9, "x"), kSlotNoFile);
-  rig.dir.WriteFile("DATA0208.SAV", std::string("DJN2\0\0\0\0short", 13));
-  EXPECT_EQ(rig.Save().SetSaveSlotComment(2, 8, "x"), kCommentBadFile);
-
-  EXPECT_EQ(rig.Save().CopySaveSlot(2, 0, 3, 4), 0);
-  EXPECT_EQ(test::ReadFile(rig.File(3, 4)), test::ReadFile(rig.File(2, 0)));
-  EXPECT_EQ(rig.Save().CopySaveSlot(2, 7, 3, 4), kCopyNoSource);
-  EXPECT_EQ(rig.Save().DeleteSaveSlot(3, 5), kDeleteNoFile);
 }
 
 // The file's fields at their absolute offsets, from bytes laid out here by hand: the engine

@@ -228,8 +228,18 @@ TEST(LoadDialog, LoadsAfterTheAskedAutoSaveAndDeletes) {
   EXPECT_NE(rig.app.asked.back().find(Cp932Literal("を削除しますか？")), std::string::npos);
 }
 
-TEST(LoadDialog, TheJoystickMovesRowsAndTabsAndPressesButtons) {
+// With the game's automatic pointer move on, the pointer goes onto the row shown selected as the
+// dialog opens; with it off, or no row selected, it stays where it is.
+TEST(LoadDialog, TheJoystickMovesRowsAndTabsAndPressesButtonsAndThePointerFollowsTheRow) {
   DialogRig rig;
+  rig.app.settings.lastDialogSlot = 4;
+  EXPECT_EQ(rig.Run(false, "2").pointerRow, -1);
+  rig.app.movesPointer = true;
+  EXPECT_EQ(rig.Run(false, "2").pointerRow, 4);
+  rig.app.settings.lastDialogSlot = 200;
+  EXPECT_EQ(rig.Run(false, "2").pointerRow, -1) << "no row selected";
+  rig.app.movesPointer = false;
+
   rig.Write(11, 9);
   rig.app.settings.joystickEnabled = 1;
   rig.app.settings.joystickDecideButton = 4;
@@ -245,18 +255,6 @@ TEST(LoadDialog, TheJoystickMovesRowsAndTabsAndPressesButtons) {
   EXPECT_EQ(result, kSaveLoadLoadRequested) << "the decide button loads the row shown last";
   rig.Run(false, "joy:5;joy:4;2", &result);
   EXPECT_EQ(result, kSaveLoadClosed) << "the cancel button closes before anything else";
-}
-
-// With the game's automatic pointer move on, the pointer goes onto the row shown selected as the
-// dialog opens; with it off, or no row selected, it stays where it is.
-TEST(LoadDialog, ThePointerGoesOntoTheSelectedRowWhenTheGameMovesIt) {
-  DialogRig rig;
-  rig.app.settings.lastDialogSlot = 4;
-  EXPECT_EQ(rig.Run(false, "2").pointerRow, -1);
-  rig.app.movesPointer = true;
-  EXPECT_EQ(rig.Run(false, "2").pointerRow, 4);
-  rig.app.settings.lastDialogSlot = 200;
-  EXPECT_EQ(rig.Run(false, "2").pointerRow, -1) << "no row selected";
 }
 
 // A save killed at any system call of the file writer leaves the old slot file or the new one.

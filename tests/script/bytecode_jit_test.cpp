@@ -149,14 +149,12 @@ TEST(Translated, ANativeThatRunsTheInterpreterAgainReturnsToTheOuterRun) {
   }
 }
 
-TEST(Translated, SelfPatchingCodeRunsAsInterpreted) {
+TEST(Translated, RewrittenOperandsAreReadAsTheyStand) {
   // A jump whose operand the script rewrote goes where the operand now says; a switch table
   // rewritten at run time is read as it stands.
   RunBoth(" set b, j.1\nj: jmp a\na: set 1, host:0\n ret\nb: set 2, host:0\n ret\n", 0);
   RunBoth(" set b, s.2\ns: switch 0, a\na: set 1, host:0\n ret\nb: set 2, host:0\n ret\n", 0);
-}
 
-TEST(Translated, RewrittenAddressOperandsAreReadAsTheyStand) {
   // Each instruction that stores to, reads from or counts at an address named by its operand
   // words, with that word rewritten in a loop's second turn: to another variable, to a bad
   // address (a fault), or partly overwritten.

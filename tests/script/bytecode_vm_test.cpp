@@ -170,12 +170,9 @@ void ExpectAlike(const std::string& body) {
   EXPECT_TRUE(straight.arena == loop.arena) << body;
 }
 
-TEST(CallAt, EveryOpcodeAndFaultCaseEndsAsInTheLoop) {
+TEST(CallAt, EveryOpcodeAndFaultCaseAndTheStraightShapesEndAsInTheLoop) {
   for (const OpCase& c : kOpCases) ExpectAlike(c.body);
   for (const FaultCase& c : kFaultCases) ExpectAlike(c.body);
-}
-
-TEST(CallAt, TheStraightShapesEndAsInTheLoop) {
   const char* const bodies[] = {
       // a condition and an assignment, as a scenario's are compiled
       " mov k, c.1\nc: lt 0, 5, host:0\n ret\nk: .word 3\n",

