@@ -115,7 +115,7 @@ TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {
 
 using HitAreas = PartTest;
 
-TEST_F(HitAreas, CreateChecksTheSizeAndCentresOnRequest) {
+TEST_F(HitAreas, CreateChecksTheSizeAndABlindAreaTakesTheFocusAndFiresByKey) {
   HitAreaPart area;
   EXPECT_EQ(area.Create(0, 0, 5, -3, -1, -1, true, true, 0), kCreateBadArguments);
   ASSERT_EQ(area.Create(-10, 4, 5, 7, -1, -1, true, true, 3), kCreateDone);
@@ -124,6 +124,20 @@ TEST_F(HitAreas, CreateChecksTheSizeAndCentresOnRequest) {
   EXPECT_TRUE(area.HitTest(-10, 4));
   EXPECT_FALSE(area.HitTest(-11, 4)) << "left of the area";
   EXPECT_FALSE(area.HitTest(-5, 4)) << "the right edge is outside";
+
+  HitAreaPart blind;  // never hits, yet takes the focus and fires by key
+  ASSERT_EQ(blind.Create(10, 10, 20, 20, -1, -1, false, true, 0), kCreateDone);
+  blind.SetId(2);
+  tip_.AddControl(&blind, -1);
+  MoveTo(15, 15);
+  EXPECT_EQ(tip_.GetHover(), nullptr);
+  ASSERT_EQ(tip_.SetFocus(&blind), kFocusDone);
+  EXPECT_TRUE(blind.IsHovered());
+  services_.Key(kReturn, true);
+  EXPECT_EQ(Step(), kUpdateKeyTaken);
+  EXPECT_EQ(tip_.TakeFiredId(), 2) << "no pressed delay";
+  tip_.SetFocus(nullptr);
+  EXPECT_FALSE(blind.IsHovered());
 }
 
 TEST_F(HitAreas, FiresOnThePressOnlyWhenFiringIsOn) {
@@ -154,22 +168,6 @@ TEST_F(HitAreas, FiresOnThePressOnlyWhenFiringIsOn) {
     if (c.fireEnabled) sounds.insert(sounds.begin() + 1, 5);
     EXPECT_EQ(tip_.sounds, sounds) << "fire " << c.fireEnabled;
   }
-}
-
-TEST_F(HitAreas, AnAreaThatNeverHitsStillTakesTheFocusAndFiresByKey) {
-  HitAreaPart area;
-  ASSERT_EQ(area.Create(10, 10, 20, 20, -1, -1, false, true, 0), kCreateDone);
-  area.SetId(2);
-  tip_.AddControl(&area, -1);
-  MoveTo(15, 15);
-  EXPECT_EQ(tip_.GetHover(), nullptr);
-  ASSERT_EQ(tip_.SetFocus(&area), kFocusDone);
-  EXPECT_TRUE(area.IsHovered());
-  services_.Key(kReturn, true);
-  EXPECT_EQ(Step(), kUpdateKeyTaken);
-  EXPECT_EQ(tip_.TakeFiredId(), 2) << "no pressed delay";
-  tip_.SetFocus(nullptr);
-  EXPECT_FALSE(area.IsHovered());
 }
 
 // Parts' neighbours inside the manager are GuiPartNatives.DeletedPartsLeaveNoHandleNeighbour's; a

@@ -246,7 +246,7 @@ TEST_F(MessageWidget, NewLineOnTheLastLineAnswersFullAndKeepsThePen) {
   EXPECT_EQ(cursor, text.c_str()) << "nothing consumed";
 }
 
-TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesAndUprightRunsTakeOneCell) {
+TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesOrFailsWithTheRenderersCode) {
   const std::string face = Cp932Literal("ＭＳ ゴシック");
   ASSERT_EQ(widget.SetVertical(true, true), kWidgetDone);
   EXPECT_EQ(std::string(main.GetLogFont().lfFaceName), "@" + face);
@@ -269,9 +269,8 @@ TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesAndUprightRunsTakeOneCell) {
   EXPECT_EQ(std::string(main.GetLogFont().lfFaceName), face);
   EXPECT_EQ(main.GetLogFont().lfEscapement, kHorizontalTenths);
   EXPECT_EQ(widget.PutUpright("12"), kUprightNotVertical);
-}
 
-TEST_F(MessageWidget, AFaceWithNoRoomForTheVerticalMarkFailsWithItsRenderersCode) {
+  // A face with no room for the vertical mark fails with its renderer's code.
   const std::string longFace(31, 'F');
   ASSERT_EQ(ruby.SetFaceName(longFace.c_str()), 0);
   EXPECT_EQ(widget.SetVertical(true, false), kVerticalRubyVertical);
