@@ -199,7 +199,7 @@ TEST_F(TextViewTest, RubyOfTwoOverFourCharactersLeavesThreeEqualGapsAndNeedsALay
       << "the call's refusal ends the layout";
 }
 
-TEST_F(TextViewTest, TheWindowIsPlacedAtItsAnchorAndKeptInsideItsBounds) {
+TEST_F(TextViewTest, TheWindowIsPlacedAtItsAnchorAndKeptInsideItsBoundsAndTheNameIsCut) {
   view.SetMargins(10, 10, 10, 10, false);
   const std::string text = Cp932Literal("あいうえおかき") + "a";  // 180 wide
   view.SetPlacement(2, 600, 50, -1, 0, 0, 0);
@@ -208,6 +208,12 @@ TEST_F(TextViewTest, TheWindowIsPlacedAtItsAnchorAndKeptInsideItsBounds) {
   view.SetPlacement(2, 600, 50, 0, 0, 580, 480);
   ASSERT_EQ(Show(text), kWidgetDone);
   EXPECT_EQ(view.GetX(), 380);
+
+  const std::string name = "a" + Cp932Literal("あいうえおかきく");  // 17 bytes
+  view.SetName(name.c_str(), name.c_str());
+  EXPECT_EQ(view.GetName(), "a" + Cp932Literal("あいうえおかき")) << "cut on a character boundary";
+  view.SetMessage(text.data(), text.size());
+  EXPECT_TRUE(view.GetName().empty()) << "a new message frees the name";
 }
 
 TEST_F(TextViewTest, BrokenOrFailingCallsFailTheLayout) {
@@ -225,15 +231,6 @@ TEST_F(TextViewTest, BrokenOrFailingCallsFailTheLayout) {
   EXPECT_EQ(view.MeasureText(Cp932Literal("あ") + Call(99), &r, false, false), 1)
       << "stepped over when calls are not run";
   EXPECT_EQ(view.MeasureText(std::string_view(), &r, false, false), kMeasureNoText);
-}
-
-TEST_F(TextViewTest, ANameIsCutOnACharacterBoundary) {
-  const std::string name = "a" + Cp932Literal("あいうえおかきく");  // 17 bytes
-  view.SetName(name.c_str(), name.c_str());
-  EXPECT_EQ(view.GetName(), "a" + Cp932Literal("あいうえおかき"));
-  const std::string text = "x";
-  view.SetMessage(text.data(), text.size());
-  EXPECT_TRUE(view.GetName().empty()) << "a new message frees the name";
 }
 
 class FakeEnvironment : public TypingEnvironment {
@@ -288,7 +285,6 @@ class ScriptTextTest : public TextWidgetRig {
 TEST_F(ScriptTextTest, CharactersComeAtTheReadersSpeed) {
   Message(Cp932Literal("あいうえ"));
   ASSERT_EQ(text.StartDisplay(0), kWidgetDone);
-  EXPECT_EQ(Task().GetDelay(), 30);
   EXPECT_EQ(window.flag, 0) << "unread text with unread skipping off";
   EXPECT_EQ(At(100), 8 + 24);
   EXPECT_EQ(At(130), 8 + 48);
@@ -309,7 +305,6 @@ TEST_F(ScriptTextTest, AWaitHoldsTheTypingUntilAnAdvanceAndTheEndFinishes) {
   services.Button(false);
   EXPECT_EQ(text.GetPenX(), 8 + 48);
   EXPECT_EQ(Task().GetState(), kTypingFinished);
-  EXPECT_EQ(Task().GetSelfPauses(), 1u);
 }
 
 TEST_F(ScriptTextTest, StepDisplayPassesAMiddleWaitAndStopsAtTheEnd) {
