@@ -233,8 +233,6 @@ TEST_F(Menu, WithAPressedLookTheDecideKeyWaitsAHundredMillisecondsAcrossTheWrap)
   const ImageSurface* sources[9] = {&overlay};
   ImageListPart pressed;
   ASSERT_EQ(pressed.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
-  EXPECT_EQ(pressed.CreateFromSurfaces(2, true, false, sources), 1)
-      << "a pressed look needs 3 looks";
   ASSERT_EQ(pressed.CreateFromSurfaces(3, true, false, sources), 0);
   pressed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
   pressed.SetId(7);
