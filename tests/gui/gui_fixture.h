@@ -123,8 +123,6 @@ class FakeControl : public UiControl {
   bool HitTest(int32_t x, int32_t y) const override {
     return x >= x_ && y >= y_ && x < x_ + w_ && y < y_ + h_;
   }
-  void OnPointerEnter() override { log.push_back(name_ + " enter"); }
-  void OnPointerLeave() override { log.push_back(name_ + " leave"); }
   void OnFocusGot(UiControl* previous, bool forward) override {
     log.push_back(name_ + " got" + (previous == this ? " again" : "") + (forward ? "" : " back"));
   }
