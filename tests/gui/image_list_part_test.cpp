@@ -189,15 +189,6 @@ TEST_F(Menu, WithTheRampOnTheGradationPairsColourTheLooksAndTheRampIsRestored) {
       << std::hex << under;
 }
 
-TEST_F(Menu, AMenuWithoutCellsKeepsItsPlaceButAnswersThatNothingMoved) {
-  ImageListPart empty;
-  ASSERT_EQ(empty.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
-  EXPECT_EQ(empty.SetPosition(30, 40), 1);
-  ASSERT_EQ(empty.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
-  EXPECT_EQ(empty.GetCellSprite(0)->GetX(), 30) << "the first cell comes where it was put";
-  EXPECT_EQ(empty.SetPosition(30, 50), 0);
-}
-
 TEST_F(Menu, TheFrameHandleDragsTheMenu) {
   ImageSurface overlay;
   ASSERT_EQ(overlay.Create(120, 20, 32, kImageDibSection), 0);
@@ -254,7 +245,7 @@ TEST_F(Menu, WithAPressedLookTheDecideKeyWaitsAHundredMillisecondsAcrossTheWrap)
 
 using MenuFiles = Menu;
 
-TEST_F(MenuFiles, PicturesFromFilesMakeTheTemplateHeadAndTail) {
+TEST_F(MenuFiles, PicturesFromFilesMakeTheTemplateHeadAndTailAndAnEmptyMenuKeepsItsPlace) {
   Write("CG/LOOKS.BMP", GreyCells(60, 2, 20));
   Write("CG/HEAD.BMP", GreyCells(60, 1, 6));
   ImageListPart part;
@@ -271,6 +262,14 @@ TEST_F(MenuFiles, PicturesFromFilesMakeTheTemplateHeadAndTail) {
   ASSERT_NE(part.GetCellSurface(-1), nullptr);
   EXPECT_EQ(part.GetCellSurface(-1)->GetHeight(), 6);
   EXPECT_EQ(part.GetHeight(), 26);
+
+  // A menu without cells keeps its place but answers that nothing moved.
+  ImageListPart empty;
+  ASSERT_EQ(empty.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  EXPECT_EQ(empty.SetPosition(30, 40), 1);
+  ASSERT_EQ(empty.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  EXPECT_EQ(empty.GetCellSprite(0)->GetX(), 30) << "the first cell comes where it was put";
+  EXPECT_EQ(empty.SetPosition(30, 50), 0);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
   }
 }
 
-TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
+TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRightOfIt) {
   TextInputPart field;
   MakeLine(field, font, 200, &ime);
   Type(field, "ab");
@@ -103,22 +103,21 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
   field.OnKeyInput(nullptr);
   EXPECT_FALSE(box.IsVisible());
   EXPECT_EQ(field.Text(), std::string("ab") + kBuri);
-}
 
-TEST_F(ImeTest, VerticalCandidatesOpenRightOfTheBox) {
-  TextInputPart field;
-  MakeLine(field, vertical, 200, &ime);
+  // Vertical text: the candidates open right of the box.
+  TextInputPart column;
+  MakeLine(column, vertical, 200, &ime);
   host::SetComposition(kBuri);
-  field.OnKeyInput(nullptr);
-  const Sprite& box = *field.CompositionSprite();
-  EXPECT_EQ(box.GetX(), 11);
+  column.OnKeyInput(nullptr);
+  const Sprite& columnBox = *column.CompositionSprite();
+  EXPECT_EQ(columnBox.GetX(), 11);
   EXPECT_EQ(ime.CaretX(), 11 + 16);
   EXPECT_EQ(ime.CaretY(), 21);
-  EXPECT_EQ(box.GetSourceRect().bottom, 48);
-  requestTip.AddControl(&field, -1);
-  requestTip.SetFocus(&field);
+  EXPECT_EQ(columnBox.GetSourceRect().bottom, 48);
+  requestTip.AddControl(&column, -1);
+  requestTip.SetFocus(&column);
   requestTip.SetFocus(nullptr);
-  EXPECT_FALSE(box.IsVisible()) << "losing the focus hides the box";
+  EXPECT_FALSE(columnBox.IsVisible()) << "losing the focus hides the box";
 }
 
 TEST(ImeModeLabels, EachModeWordGivesItsString) {

@@ -8,7 +8,7 @@
 namespace bw::test {
 namespace {
 
-TEST_F(TextFieldTest, CapacityTakesWholeCharactersOnly) {
+TEST_F(TextFieldTest, CapacityAndTypedRunsTakeWholeCharactersOnly) {
   // A two-byte character needs length + 1 < limit.
   for (const auto& [unit, wantBytes] : {std::pair<std::string, size_t>{"a", 255}, {kA, 254}}) {
     TextInputPart field;
@@ -18,19 +18,17 @@ TEST_F(TextFieldTest, CapacityTakesWholeCharactersOnly) {
     EXPECT_EQ(field.Caret(), wantBytes) << unit;
     EXPECT_TRUE(sjis::IsCharStart(field.Text(), field.ColumnOffset())) << unit;
   }
-}
 
-TEST_F(TextFieldTest, TypedRunsKeepWholeCharacters) {
-  TextInputPart field;
-  MakeLine(field, font);
-  Type(field, std::string("ab\x82", 3));
-  EXPECT_EQ(field.Text(), "ab") << "the lone lead byte is dropped, never read past";
-  Type(field, std::string("c\0d\x82\0", 5));
-  EXPECT_EQ(field.Text(), "abcd");
-  field.SetFullWidthOnly(true);
-  Type(field, std::string("x") + kA);
-  EXPECT_EQ(field.Text(), std::string("abcd") + kA);
-  EXPECT_EQ(field.SetText(nullptr), kTextInputRefused);
+  TextInputPart typed;
+  MakeLine(typed, font);
+  Type(typed, std::string("ab\x82", 3));
+  EXPECT_EQ(typed.Text(), "ab") << "the lone lead byte is dropped, never read past";
+  Type(typed, std::string("c\0d\x82\0", 5));
+  EXPECT_EQ(typed.Text(), "abcd");
+  typed.SetFullWidthOnly(true);
+  Type(typed, std::string("x") + kA);
+  EXPECT_EQ(typed.Text(), std::string("abcd") + kA);
+  EXPECT_EQ(typed.SetText(nullptr), kTextInputRefused);
 }
 
 TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
