@@ -28,18 +28,7 @@ class CellImages : public PartTest {
   }
 };
 
-TEST_F(CellImages, CreateAndTheCellOperationsAnswerTheirCodes) {
-  CellImagePart part;
-  EXPECT_EQ(part.Create("cg\\map.bmp", 0x100, 0, 0, true, 0), kMapNoCells) << "count 0";
-  EXPECT_EQ(part.Create("cg\\none.bmp", 3, 0, 0, true, 0), kMapNotLoaded) << "no map";
-  EXPECT_EQ(part.SetCellEnabled(0, false), kMapNoCells) << "no cells";
-  ASSERT_EQ(part.Create("cg\\map.bmp", 3, 0, 0, true, 0), kMapDone);
-  EXPECT_EQ(part.GetWidth(), 6);
-  EXPECT_EQ(part.SetCellAction(3, nullptr, 0, nullptr, nullptr, 0, 0, 0), kMapBadIndex);
-  EXPECT_EQ(part.FocusCellByIndex(0), kMapNoCells) << "not registered";
-}
-
-TEST_F(CellImages, CellsHoverAndFireWithTheirIdThenLock) {
+TEST_F(CellImages, CreateAnswersItsCodesAndCellsHoverAndFireWithTheirIdThenLock) {
   CellImagePart part;
   Make(&part);
   part.SetId(100);
@@ -80,6 +69,15 @@ TEST_F(CellImages, CellsHoverAndFireWithTheirIdThenLock) {
   ClickAt(10, 30);
   EXPECT_EQ(tip_.TakeFiredId(), -1);
   EXPECT_FALSE(quiet.IsLocked()) << "no firing, no lock";
+
+  CellImagePart codes;
+  EXPECT_EQ(codes.Create("cg\\map.bmp", 0x100, 0, 0, true, 0), kMapNoCells) << "count 0";
+  EXPECT_EQ(codes.Create("cg\\none.bmp", 3, 0, 0, true, 0), kMapNotLoaded) << "no map";
+  EXPECT_EQ(codes.SetCellEnabled(0, false), kMapNoCells) << "no cells";
+  ASSERT_EQ(codes.Create("cg\\map.bmp", 3, 0, 0, true, 0), kMapDone);
+  EXPECT_EQ(codes.GetWidth(), 6);
+  EXPECT_EQ(codes.SetCellAction(3, nullptr, 0, nullptr, nullptr, 0, 0, 0), kMapBadIndex);
+  EXPECT_EQ(codes.FocusCellByIndex(0), kMapNoCells) << "not registered";
 }
 
 TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {

@@ -23,7 +23,7 @@ class CheckParts : public PartTest {
   }
 };
 
-TEST_F(CheckParts, EachLayoutShowsItsCellForEveryState) {
+TEST_F(CheckParts, EachLayoutShowsItsCellForEveryStateAndACheckBoxTogglesItsWord) {
   Write("CG/EIGHT.BMP", GreyCells(10, 8, 10));
   const struct {
     int layout;
@@ -55,9 +55,7 @@ TEST_F(CheckParts, EachLayoutShowsItsCellForEveryState) {
         << "layout " << layout << " has no cell table";
   }
   EXPECT_EQ(bad.CreateFromFile(&list_, "cg\\none.bmp", {.order = 1}, 0), kCreateNoPicture);
-}
 
-TEST_F(CheckParts, ACheckBoxTogglesOnEachClickAndKeepsItsWord) {
   const uint32_t var = NewWord();
   services_.memory.Write32(var, 7);
   CheckPart box;

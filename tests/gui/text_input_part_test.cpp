@@ -108,30 +108,7 @@ TEST_F(TextFieldTest, WrappedLinesAndVerticalKeys) {
             std::pair(field.GetX() + 2 * 18, field.GetY() + 8));
 }
 
-TEST_F(TextFieldTest, BadCreatesAndCapacitiesAnswerOne) {
-  TextInputPart field;
-  EXPECT_EQ(field.SetMaxLength(0), kTextInputRefused);
-  OutlineTextRenderer flat{testing_text::FakeSource(), 16};
-  host::LOGFONTA heightless = font.GetLogFont();
-  heightless.lfHeight = 0;
-  flat.SetLogFont(heightless);
-  EXPECT_EQ(field.CreateMultiLine(&list, nullptr, nullptr,
-                                  {.order = 1, .font = &flat, .lines = 3, .width = 64}, {}, 0),
-            kTextInputBadArguments)
-      << "a font of height 0";
-  EXPECT_EQ(field.CreateMultiLine(
-                &list, nullptr, nullptr,
-                {.order = 1, .font = &font, .lines = 3, .width = 16, .border = true}, {}, 0),
-            kTextInputBadArguments)
-      << "room for no wide character";
-  EXPECT_EQ(field.Create(&list, nullptr, nullptr, {.order = 1, .font = &font}, {}, 0),
-            kTextInputBadArguments);
-  EXPECT_FALSE(field.HasText());
-  MakeLine(field, font);
-  EXPECT_EQ(field.SetMaxLength(10), kTextInputRefused) << "the create fixed the capacity";
-}
-
-TEST_F(TextFieldTest, TheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
+TEST_F(TextFieldTest, BadCreatesAnswerOneAndTheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
   GuestMemory& memory = services.memory;
   const std::string initial = std::string("abc") + kA + "def";
   const uint32_t address = memory.Allocate(64);
@@ -165,6 +142,27 @@ TEST_F(TextFieldTest, TheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
   TextInputPart unowned;
   MakeLine(unowned, font);
   EXPECT_EQ(unowned.Finish(), kTextInputRefused) << "no buffer to write to";
+
+  TextInputPart bad;
+  EXPECT_EQ(bad.SetMaxLength(0), kTextInputRefused);
+  OutlineTextRenderer flat{testing_text::FakeSource(), 16};
+  host::LOGFONTA heightless = font.GetLogFont();
+  heightless.lfHeight = 0;
+  flat.SetLogFont(heightless);
+  EXPECT_EQ(bad.CreateMultiLine(&list, nullptr, nullptr,
+                                {.order = 1, .font = &flat, .lines = 3, .width = 64}, {}, 0),
+            kTextInputBadArguments)
+      << "a font of height 0";
+  EXPECT_EQ(bad.CreateMultiLine(
+                &list, nullptr, nullptr,
+                {.order = 1, .font = &font, .lines = 3, .width = 16, .border = true}, {}, 0),
+            kTextInputBadArguments)
+      << "room for no wide character";
+  EXPECT_EQ(bad.Create(&list, nullptr, nullptr, {.order = 1, .font = &font}, {}, 0),
+            kTextInputBadArguments);
+  EXPECT_FALSE(bad.HasText());
+  MakeLine(bad, font);
+  EXPECT_EQ(bad.SetMaxLength(10), kTextInputRefused) << "the create fixed the capacity";
 }
 
 // Focus and the pointer, through the pointer tip.
