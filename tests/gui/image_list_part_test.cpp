@@ -243,9 +243,7 @@ TEST_F(Menu, WithAPressedLookTheDecideKeyWaitsAHundredMillisecondsAcrossTheWrap)
   EXPECT_EQ(tip_.TakeFiredId(), 7);
 }
 
-using MenuFiles = Menu;
-
-TEST_F(MenuFiles, PicturesFromFilesMakeTheTemplateHeadAndTailAndAnEmptyMenuKeepsItsPlace) {
+TEST_F(Menu, PicturesFromFilesMakeTheTemplateHeadAndTailAndAnEmptyMenuKeepsItsPlace) {
   Write("CG/LOOKS.BMP", GreyCells(60, 2, 20));
   Write("CG/HEAD.BMP", GreyCells(60, 1, 6));
   ImageListPart part;

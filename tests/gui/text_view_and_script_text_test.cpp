@@ -48,21 +48,16 @@ class FakeFrame : public TgsCallRunner {
   std::vector<uint32_t> numbers;
 };
 
-// A frame picture of 17 x 17 cut into 8-pixel sides and a 1-pixel middle, so that any size fits.
-std::unique_ptr<ImageSurface> PlainFrame() {
-  auto s = std::make_unique<ImageSurface>();
-  s->Create(17, 17, 32, kImageDibSection);
-  s->Fill(0xFF203040, nullptr);
-  return s;
-}
-
 class TextViewTest : public TextWidgetRig {
  protected:
   void SetUp() override {
     TextWidgetRig::SetUp();
+    // A frame of 17 x 17 cut into 8-pixel sides and a 1-pixel middle, so that any size fits.
     ASSERT_TRUE(view.SetFrameSlices(8, 8, 1, 1));
-    const auto frame = PlainFrame();
-    ASSERT_EQ(view.SetBackgroundImages(frame.get(), nullptr, nullptr, false), kWidgetDone);
+    ImageSurface frame;
+    ASSERT_EQ(frame.Create(17, 17, 32, kImageDibSection), 0);
+    frame.Fill(0xFF203040, nullptr);
+    ASSERT_EQ(view.SetBackgroundImages(&frame, nullptr, nullptr, false), kWidgetDone);
     ASSERT_EQ(view.Create(&list, 10, 640, 200, 0, 0, &main, &ruby, 0), kWidgetDone);
     fake.view = &view;
     view.SetFrame(&fake);
