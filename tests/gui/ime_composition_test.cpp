@@ -40,7 +40,7 @@ class ImeTest : public TextFieldTest {
   ImeRequestTip requestTip;
 };
 
-TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
+TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskAndAnIndicatorMadeLaterServesThem) {
   const struct {
     bool useIme, fullWidthOnly, wantRequests;
   } cases[] = {{false, false, false}, {true, false, true}, {false, true, true}};
@@ -60,6 +60,28 @@ TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
     EXPECT_EQ(requestTip.requests, want) << c.useIme << c.fullWidthOnly;
     requestTip.RemoveAll();
   }
+
+  // The part manager's indicator serves the fields made before it as well as those made after,
+  // and no field keeps it once it is taken down (checked by the sanitizer build).
+  ImageSurface screen;
+  ASSERT_EQ(screen.Create(400, 100, 32, kImageDibSection), 0);
+  CompositionLayer layer;
+  layer.SetTarget(&screen, true);
+  PartManager parts;
+  parts.SetTarget(&layer);
+  parts.SetTextInputServices(&timers, &ime);
+  TextInputPart* field = nullptr;
+  ASSERT_EQ(parts.CreateTextInput(&field, {.order = 1, .font = &font, .width = 100, .margin = 1}),
+            kTextInputDone);
+  requestTip.AddControl(field, -1);
+  ASSERT_EQ(parts.CreateImeIndicator(&font, 300, 5), kIndicatorDone);
+  requestTip.SetFocus(field);
+  EXPECT_TRUE(parts.GetImeIndicator()->IsVisible()) << "the field shows it while focused";
+  requestTip.SetFocus(nullptr);
+  EXPECT_FALSE(parts.GetImeIndicator()->IsVisible());
+  parts.DestroyImeIndicator();
+  requestTip.SetFocus(field);
+  requestTip.RemoveAll();
 }
 
 TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRightOfIt) {
@@ -135,30 +157,6 @@ TEST(ImeModeLabels, EachModeWordGivesItsString) {
     EXPECT_EQ(ImeModeLabel(c.open, c.conversion, c.sentence), c.want)
         << std::hex << c.conversion << " " << c.sentence;
   }
-}
-
-// The part manager's indicator serves the fields made before it as well as those made after,
-// and no field keeps it once it is taken down (checked by the sanitizer build).
-TEST_F(ImeTest, AnIndicatorMadeLaterServesTheFieldsAlreadyThere) {
-  ImageSurface screen;
-  ASSERT_EQ(screen.Create(400, 100, 32, kImageDibSection), 0);
-  CompositionLayer layer;
-  layer.SetTarget(&screen, true);
-  PartManager parts;
-  parts.SetTarget(&layer);
-  parts.SetTextInputServices(&timers, &ime);
-  TextInputPart* field = nullptr;
-  ASSERT_EQ(parts.CreateTextInput(&field, {.order = 1, .font = &font, .width = 100, .margin = 1}),
-            kTextInputDone);
-  requestTip.AddControl(field, -1);
-  ASSERT_EQ(parts.CreateImeIndicator(&font, 300, 5), kIndicatorDone);
-  requestTip.SetFocus(field);
-  EXPECT_TRUE(parts.GetImeIndicator()->IsVisible()) << "the field shows it while focused";
-  requestTip.SetFocus(nullptr);
-  EXPECT_FALSE(parts.GetImeIndicator()->IsVisible());
-  parts.DestroyImeIndicator();
-  requestTip.SetFocus(field);
-  requestTip.RemoveAll();
 }
 
 TEST_F(ImeTest, TheIndicatorKeepsItsRightEdgeAndRedrawsOnAColourChange) {

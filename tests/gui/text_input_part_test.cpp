@@ -67,7 +67,7 @@ TEST_F(TextFieldTest, ALongLineScrollsToKeepTheCaretShown) {
   EXPECT_EQ(narrow.ColumnOffset(), 3u);
 }
 
-TEST_F(TextFieldTest, MultiLineNewlinesAreLimitedByTheLines) {
+TEST_F(TextFieldTest, MultiLineNewlinesAreLimitedByTheLinesAndVerticalKeysFollowTheWrap) {
   TextInputPart field;
   MakeBlock(field, font, 3, 64);  // 4 wide characters: 8 columns a line
   EXPECT_EQ(field.LineColumns(), 8);
@@ -85,27 +85,25 @@ TEST_F(TextFieldTest, MultiLineNewlinesAreLimitedByTheLines) {
   Type(full, Repeat("x", 40));
   EXPECT_EQ(full.Text().size(), 24u);
   EXPECT_EQ(full.LineCount(), 3);
-}
 
-TEST_F(TextFieldTest, WrappedLinesAndVerticalKeys) {
-  TextInputPart field;
-  MakeBlock(field, vertical, 3, 64);
-  ASSERT_TRUE(field.IsVertical());
-  Type(field, Repeat("a", 20));  // 8 + 8 + 4
-  EXPECT_EQ(field.LineCount(), 3);
-  EXPECT_EQ(field.CaretLine(), 2);
-  field.OnTextKey(0x24);  // Home
-  field.OnTextKey(kVkLeft);
-  EXPECT_EQ(std::pair(field.CaretLine(), field.Caret()), std::pair(1, size_t{8}))
+  TextInputPart column;
+  MakeBlock(column, vertical, 3, 64);
+  ASSERT_TRUE(column.IsVertical());
+  Type(column, Repeat("a", 20));  // 8 + 8 + 4
+  EXPECT_EQ(column.LineCount(), 3);
+  EXPECT_EQ(column.CaretLine(), 2);
+  column.OnTextKey(0x24);  // Home
+  column.OnTextKey(kVkLeft);
+  EXPECT_EQ(std::pair(column.CaretLine(), column.Caret()), std::pair(1, size_t{8}))
       << "Left goes to the next line, towards the left";
-  field.OnTextKey(0x28);  // Down: forward along the line
-  EXPECT_EQ(field.Caret(), 9u);
-  field.OnTextKey(kVkRight);
-  EXPECT_EQ(std::pair(field.CaretLine(), field.Caret()), std::pair(0, size_t{1}));
+  column.OnTextKey(0x28);  // Down: forward along the line
+  EXPECT_EQ(column.Caret(), 9u);
+  column.OnTextKey(kVkRight);
+  EXPECT_EQ(std::pair(column.CaretLine(), column.Caret()), std::pair(0, size_t{1}));
   // The caret of vertical text stands on the rightmost line first.
-  field.ShowCaret();
-  EXPECT_EQ(std::pair(field.CaretRect().GetX(), field.CaretRect().GetY()),
-            std::pair(field.GetX() + 2 * 18, field.GetY() + 8));
+  column.ShowCaret();
+  EXPECT_EQ(std::pair(column.CaretRect().GetX(), column.CaretRect().GetY()),
+            std::pair(column.GetX() + 2 * 18, column.GetY() + 8));
 }
 
 TEST_F(TextFieldTest, BadCreatesAnswerOneAndTheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
