@@ -41,7 +41,7 @@ TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
   EXPECT_EQ(four.CreateFromFile(&list_, nullptr, fourCells, 0), kCreateBadArguments);
 }
 
-TEST_F(Buttons, BoxHitWithoutAColourKeyAndPixelHitWithOne) {
+TEST_F(Buttons, BoxHitWithoutAColourKeyPixelHitWithOneAndNoHitOnceTheSurfaceGoes) {
   std::vector<uint32_t> columns(40, 0x808080);
   columns[0] = 0;  // the key pixel, at the top left
   Write("CG/TWO.BMP", Cells(1, 6, columns));
@@ -55,9 +55,8 @@ TEST_F(Buttons, BoxHitWithoutAColourKeyAndPixelHitWithOne) {
   EXPECT_FALSE(keyed.HitTest(5, 5)) << "the keyed pixel is not on the button";
   EXPECT_TRUE(keyed.HitTest(6, 5));
   EXPECT_FALSE(box.HitTest(25, 5)) << "one cell wide";
-}
 
-TEST_F(Buttons, ASurfaceButtonShowsNothingOnceItsSurfaceGoes) {
+  // A surface button hits nothing once its surface goes.
   auto surface = std::make_unique<ImageSurface>();
   ASSERT_EQ(surface->Create(40, 10, 32, kImageDibSection), 0);
   surface->SetColorKeyRgb(0, 0, 0);
