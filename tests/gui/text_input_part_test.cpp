@@ -31,7 +31,7 @@ TEST_F(TextFieldTest, CapacityAndTypedRunsTakeWholeCharactersOnly) {
   EXPECT_EQ(typed.SetText(nullptr), kTextInputRefused);
 }
 
-TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
+TEST_F(TextFieldTest, AClickLandsByACharactersHalvesAndALongLineScrollsToKeepTheCaretShown) {
   TextInputPart field;
   MakeLine(field, font);
   // "\x81\x81" then 'A': the byte two back from the end is a trail byte in the lead range, which
@@ -48,18 +48,16 @@ TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
     ASSERT_TRUE(field.OnPointerInput(1 + c.along, 5, services.GetMouse()));
     EXPECT_EQ(field.Caret(), c.caret) << "click at " << c.along;
   }
-}
 
-TEST_F(TextFieldTest, ALongLineScrollsToKeepTheCaretShown) {
-  TextInputPart field;
-  MakeLine(field, font, 42);  // 40 pixels of text: five one-byte characters
-  Type(field, "abcdefgh");
-  EXPECT_EQ(field.ColumnOffset(), 4u) << "the view starts so that the caret stays inside";
-  field.OnTextKey(0x24);  // Home
-  EXPECT_EQ(field.ColumnOffset(), 0u);
-  field.OnTextKey(kVkEnd);
-  EXPECT_EQ(field.Caret(), 8u);
-  // A field narrower than one character cannot show the caret anywhere: the view starts at the
+  TextInputPart line;
+  MakeLine(line, font, 42);  // 40 pixels of text: five one-byte characters
+  Type(line, "abcdefgh");
+  EXPECT_EQ(line.ColumnOffset(), 4u) << "the view starts so that the caret stays inside";
+  line.OnTextKey(0x24);  // Home
+  EXPECT_EQ(line.ColumnOffset(), 0u);
+  line.OnTextKey(kVkEnd);
+  EXPECT_EQ(line.Caret(), 8u);
+  // A line narrower than one character cannot show the caret anywhere: the view starts at the
   // last character, not inside it.
   TextInputPart narrow;
   MakeLine(narrow, font, 2);
@@ -165,7 +163,7 @@ TEST_F(TextFieldTest, BadCreatesAnswerOneAndTheCallersBufferIsReadBoundedAndWrit
 
 // Focus and the pointer, through the pointer tip.
 
-TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndTypingHidesThePointer) {
+TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndEnterInTheLastFieldDropsIt) {
   TextInputPart field;
   MakeLine(field, font);
   tip.AddControl(&field, -1);
@@ -186,9 +184,9 @@ TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndTypingHidesThePointer) {
   services.x = 32;
   tip.Update(services.now);
   EXPECT_FALSE(tip.IsFocus(&field)) << "a locked field does not take the focus";
-}
 
-TEST_F(TextFieldTest, EnterInTheLastFieldDropsTheFocus) {
+  // Enter passes the focus on, and in the last field drops it.
+  tip.RemoveControl(&field);
   TextInputPart first, last;
   MakeLine(first, font);
   ASSERT_EQ(last.Create(&list, nullptr, nullptr,

@@ -173,7 +173,7 @@ TEST_F(TextViewTest, AnEdgedRevealEndsAsTheTextShownAtOnce) {
   }
 }
 
-TEST_F(TextViewTest, RubyOfTwoOverFourCharactersLeavesThreeEqualGapsAndNeedsALayoutAndText) {
+TEST_F(TextViewTest, RubyOfTwoOverFourLeavesThreeEqualGapsAndBrokenOrFailingCallsFailTheLayout) {
   const std::string text = Call(kCallBeginRuby) + Cp932Literal("漢字漢字") + Call(kCallDrawRuby);
   ASSERT_EQ(Show(text), kWidgetDone);
   EXPECT_EQ(fake.numbers, (std::vector<uint32_t>{1, 2, 1, 2})) << "run while measuring and drawing";
@@ -192,6 +192,22 @@ TEST_F(TextViewTest, RubyOfTwoOverFourCharactersLeavesThreeEqualGapsAndNeedsALay
   fake.ruby = "";
   ASSERT_EQ(Show(Cp932Literal("漢") + Call(kCallDrawRuby)), kShowFailed)
       << "the call's refusal ends the layout";
+
+  // Broken or failing calls fail the layout.
+  const std::string shortRecord = Cp932Literal("あ") + Call(99, 3) + Cp932Literal("い");
+  const std::string pastTheEnd = Cp932Literal("あ") + Call(99, 40);
+  Rect r;
+  for (const std::string& broken : {shortRecord, pastTheEnd}) {
+    EXPECT_EQ(Show(broken), kShowFailed);
+    EXPECT_EQ(view.MeasureText(broken, &r, false, false), kMeasureCallFailed);
+    EXPECT_EQ(view.DrawTextAt(broken, 0, 0, true, false), kDrawAtCallFailed);
+  }
+  fake.failure = 7;
+  EXPECT_EQ(Show(Cp932Literal("あ") + Call(99)), kShowFailed);
+  EXPECT_EQ(view.MeasureText(Cp932Literal("あ") + Call(99), &r, true, false), kMeasureCallFailed);
+  EXPECT_EQ(view.MeasureText(Cp932Literal("あ") + Call(99), &r, false, false), 1)
+      << "stepped over when calls are not run";
+  EXPECT_EQ(view.MeasureText(std::string_view(), &r, false, false), kMeasureNoText);
 }
 
 TEST_F(TextViewTest, TheWindowIsPlacedAtItsAnchorAndKeptInsideItsBoundsAndTheNameIsCut) {
@@ -209,23 +225,6 @@ TEST_F(TextViewTest, TheWindowIsPlacedAtItsAnchorAndKeptInsideItsBoundsAndTheNam
   EXPECT_EQ(view.GetName(), "a" + Cp932Literal("あいうえおかき")) << "cut on a character boundary";
   view.SetMessage(text.data(), text.size());
   EXPECT_TRUE(view.GetName().empty()) << "a new message frees the name";
-}
-
-TEST_F(TextViewTest, BrokenOrFailingCallsFailTheLayout) {
-  const std::string shortRecord = Cp932Literal("あ") + Call(99, 3) + Cp932Literal("い");
-  const std::string pastTheEnd = Cp932Literal("あ") + Call(99, 40);
-  Rect r;
-  for (const std::string& text : {shortRecord, pastTheEnd}) {
-    EXPECT_EQ(Show(text), kShowFailed);
-    EXPECT_EQ(view.MeasureText(text, &r, false, false), kMeasureCallFailed);
-    EXPECT_EQ(view.DrawTextAt(text, 0, 0, true, false), kDrawAtCallFailed);
-  }
-  fake.failure = 7;
-  EXPECT_EQ(Show(Cp932Literal("あ") + Call(99)), kShowFailed);
-  EXPECT_EQ(view.MeasureText(Cp932Literal("あ") + Call(99), &r, true, false), kMeasureCallFailed);
-  EXPECT_EQ(view.MeasureText(Cp932Literal("あ") + Call(99), &r, false, false), 1)
-      << "stepped over when calls are not run";
-  EXPECT_EQ(view.MeasureText(std::string_view(), &r, false, false), kMeasureNoText);
 }
 
 class FakeEnvironment : public TypingEnvironment {
