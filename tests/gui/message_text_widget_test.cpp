@@ -85,7 +85,7 @@ TEST_F(LineBreaking, PastTheLimitOnlyKinsokuCharactersHangWhileTheyFit) {
 
 using LinkItems = MessageWidget;
 
-TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
+TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndTheMapTellsTheLastOf255FromNone) {
   ASSERT_EQ(tip.AddControl(&widget, -1), kAddControlDone);
   const uint32_t words = services.memory.Allocate(12);
   auto add = [&] {
@@ -143,6 +143,23 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndEitherEntersIt) {
   widget.ClearPage();
   EXPECT_EQ(widget.GetItemCount(), 0u);
   EXPECT_EQ(widget.ItemAt(570, 20), -1);
+
+  // The item map tells the last of 255 items from none, and refuses more.
+  MessageTextWidget big;
+  ASSERT_EQ(big.Create(&list, 10, 640, 480, 0, 0, &main, nullptr, 0), kWidgetDone);
+  big.EnableLinks(true, true);
+  for (int i = 0; i < 255; ++i) {
+    ASSERT_EQ(big.AddItem({.label = "x"}, nullptr, 0), kAddItemDone);
+    const char* cursor = "a";
+    big.PutChar(&cursor);
+    big.CloseItem();
+  }
+  EXPECT_EQ(big.AddItem({.label = "x"}, nullptr, 0), kAddItemRefused);
+  big.ClaimPointer(639, 479);
+  const ItemRect& last = big.GetItem(254)->area.front();
+  EXPECT_EQ(big.ItemAt(last.x + 1, last.y + 1), 254);
+  const ItemRect& first = big.GetItem(0)->area.front();
+  EXPECT_EQ(big.ItemAt(first.x + 1, first.y + 1), 0);
 }
 
 using PlacedStrings = MessageWidget;
@@ -246,7 +263,7 @@ TEST_F(MessageWidget, NewLineOnTheLastLineAnswersFullAndKeepsThePen) {
   EXPECT_EQ(cursor, text.c_str()) << "nothing consumed";
 }
 
-TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesAndUprightRunsTakeOneCell) {
+TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesOrFailsWithTheRenderersCode) {
   const std::string face = Cp932Literal("ＭＳ ゴシック");
   ASSERT_EQ(widget.SetVertical(true, true), kWidgetDone);
   EXPECT_EQ(std::string(main.GetLogFont().lfFaceName), "@" + face);
@@ -269,9 +286,8 @@ TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesAndUprightRunsTakeOneCell) {
   EXPECT_EQ(std::string(main.GetLogFont().lfFaceName), face);
   EXPECT_EQ(main.GetLogFont().lfEscapement, kHorizontalTenths);
   EXPECT_EQ(widget.PutUpright("12"), kUprightNotVertical);
-}
 
-TEST_F(MessageWidget, AFaceWithNoRoomForTheVerticalMarkFailsWithItsRenderersCode) {
+  // A face with no room for the vertical mark fails with its renderer's code.
   const std::string longFace(31, 'F');
   ASSERT_EQ(ruby.SetFaceName(longFace.c_str()), 0);
   EXPECT_EQ(widget.SetVertical(true, false), kVerticalRubyVertical);
@@ -320,24 +336,6 @@ TEST_F(MessageWidget, AFramePictureSmallerThanItsSlicesIsCopiedWithoutTiles) {
   EXPECT_EQ(widget.GetWidth(), 50) << "no rounding by negative parts";
   EXPECT_EQ(PagePixel(widget.Page(), 0, 0) & 0xFFFFFF, 0xFF0000u);
   EXPECT_EQ(PagePixel(widget.Page(), 6, 6) & 0xFFFFFF, 0x0000FFu);
-}
-
-TEST_F(LinkItems, TheItemMapTellsTheLastOf255ItemsFromNoneAndRefusesMore) {
-  MessageTextWidget big;
-  ASSERT_EQ(big.Create(&list, 10, 640, 480, 0, 0, &main, nullptr, 0), kWidgetDone);
-  big.EnableLinks(true, true);
-  for (int i = 0; i < 255; ++i) {
-    ASSERT_EQ(big.AddItem({.label = "x"}, nullptr, 0), kAddItemDone);
-    const char* cursor = "a";
-    big.PutChar(&cursor);
-    big.CloseItem();
-  }
-  EXPECT_EQ(big.AddItem({.label = "x"}, nullptr, 0), kAddItemRefused);
-  big.ClaimPointer(639, 479);
-  const ItemRect& last = big.GetItem(254)->area.front();
-  EXPECT_EQ(big.ItemAt(last.x + 1, last.y + 1), 254);
-  const ItemRect& first = big.GetItem(0)->area.front();
-  EXPECT_EQ(big.ItemAt(first.x + 1, first.y + 1), 0);
 }
 
 class MessageWidgetImages : public PartTest {

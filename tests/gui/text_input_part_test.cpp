@@ -8,7 +8,7 @@
 namespace bw::test {
 namespace {
 
-TEST_F(TextFieldTest, CapacityTakesWholeCharactersOnly) {
+TEST_F(TextFieldTest, CapacityAndTypedRunsTakeWholeCharactersOnly) {
   // A two-byte character needs length + 1 < limit.
   for (const auto& [unit, wantBytes] : {std::pair<std::string, size_t>{"a", 255}, {kA, 254}}) {
     TextInputPart field;
@@ -18,22 +18,20 @@ TEST_F(TextFieldTest, CapacityTakesWholeCharactersOnly) {
     EXPECT_EQ(field.Caret(), wantBytes) << unit;
     EXPECT_TRUE(sjis::IsCharStart(field.Text(), field.ColumnOffset())) << unit;
   }
+
+  TextInputPart typed;
+  MakeLine(typed, font);
+  Type(typed, std::string("ab\x82", 3));
+  EXPECT_EQ(typed.Text(), "ab") << "the lone lead byte is dropped, never read past";
+  Type(typed, std::string("c\0d\x82\0", 5));
+  EXPECT_EQ(typed.Text(), "abcd");
+  typed.SetFullWidthOnly(true);
+  Type(typed, std::string("x") + kA);
+  EXPECT_EQ(typed.Text(), std::string("abcd") + kA);
+  EXPECT_EQ(typed.SetText(nullptr), kTextInputRefused);
 }
 
-TEST_F(TextFieldTest, TypedRunsKeepWholeCharacters) {
-  TextInputPart field;
-  MakeLine(field, font);
-  Type(field, std::string("ab\x82", 3));
-  EXPECT_EQ(field.Text(), "ab") << "the lone lead byte is dropped, never read past";
-  Type(field, std::string("c\0d\x82\0", 5));
-  EXPECT_EQ(field.Text(), "abcd");
-  field.SetFullWidthOnly(true);
-  Type(field, std::string("x") + kA);
-  EXPECT_EQ(field.Text(), std::string("abcd") + kA);
-  EXPECT_EQ(field.SetText(nullptr), kTextInputRefused);
-}
-
-TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
+TEST_F(TextFieldTest, AClickLandsByACharactersHalvesAndALongLineScrollsToKeepTheCaretShown) {
   TextInputPart field;
   MakeLine(field, font);
   // "\x81\x81" then 'A': the byte two back from the end is a trail byte in the lead range, which
@@ -50,18 +48,16 @@ TEST_F(TextFieldTest, AClickLandsBeforeOrAfterACharacterByItsHalves) {
     ASSERT_TRUE(field.OnPointerInput(1 + c.along, 5, services.GetMouse()));
     EXPECT_EQ(field.Caret(), c.caret) << "click at " << c.along;
   }
-}
 
-TEST_F(TextFieldTest, ALongLineScrollsToKeepTheCaretShown) {
-  TextInputPart field;
-  MakeLine(field, font, 42);  // 40 pixels of text: five one-byte characters
-  Type(field, "abcdefgh");
-  EXPECT_EQ(field.ColumnOffset(), 4u) << "the view starts so that the caret stays inside";
-  field.OnTextKey(0x24);  // Home
-  EXPECT_EQ(field.ColumnOffset(), 0u);
-  field.OnTextKey(kVkEnd);
-  EXPECT_EQ(field.Caret(), 8u);
-  // A field narrower than one character cannot show the caret anywhere: the view starts at the
+  TextInputPart line;
+  MakeLine(line, font, 42);  // 40 pixels of text: five one-byte characters
+  Type(line, "abcdefgh");
+  EXPECT_EQ(line.ColumnOffset(), 4u) << "the view starts so that the caret stays inside";
+  line.OnTextKey(0x24);  // Home
+  EXPECT_EQ(line.ColumnOffset(), 0u);
+  line.OnTextKey(kVkEnd);
+  EXPECT_EQ(line.Caret(), 8u);
+  // A line narrower than one character cannot show the caret anywhere: the view starts at the
   // last character, not inside it.
   TextInputPart narrow;
   MakeLine(narrow, font, 2);
@@ -69,7 +65,7 @@ TEST_F(TextFieldTest, ALongLineScrollsToKeepTheCaretShown) {
   EXPECT_EQ(narrow.ColumnOffset(), 3u);
 }
 
-TEST_F(TextFieldTest, MultiLineNewlinesAreLimitedByTheLines) {
+TEST_F(TextFieldTest, MultiLineNewlinesAreLimitedByTheLinesAndVerticalKeysFollowTheWrap) {
   TextInputPart field;
   MakeBlock(field, font, 3, 64);  // 4 wide characters: 8 columns a line
   EXPECT_EQ(field.LineColumns(), 8);
@@ -87,53 +83,28 @@ TEST_F(TextFieldTest, MultiLineNewlinesAreLimitedByTheLines) {
   Type(full, Repeat("x", 40));
   EXPECT_EQ(full.Text().size(), 24u);
   EXPECT_EQ(full.LineCount(), 3);
-}
 
-TEST_F(TextFieldTest, WrappedLinesAndVerticalKeys) {
-  TextInputPart field;
-  MakeBlock(field, vertical, 3, 64);
-  ASSERT_TRUE(field.IsVertical());
-  Type(field, Repeat("a", 20));  // 8 + 8 + 4
-  EXPECT_EQ(field.LineCount(), 3);
-  EXPECT_EQ(field.CaretLine(), 2);
-  field.OnTextKey(0x24);  // Home
-  field.OnTextKey(kVkLeft);
-  EXPECT_EQ(std::pair(field.CaretLine(), field.Caret()), std::pair(1, size_t{8}))
+  TextInputPart column;
+  MakeBlock(column, vertical, 3, 64);
+  ASSERT_TRUE(column.IsVertical());
+  Type(column, Repeat("a", 20));  // 8 + 8 + 4
+  EXPECT_EQ(column.LineCount(), 3);
+  EXPECT_EQ(column.CaretLine(), 2);
+  column.OnTextKey(0x24);  // Home
+  column.OnTextKey(kVkLeft);
+  EXPECT_EQ(std::pair(column.CaretLine(), column.Caret()), std::pair(1, size_t{8}))
       << "Left goes to the next line, towards the left";
-  field.OnTextKey(0x28);  // Down: forward along the line
-  EXPECT_EQ(field.Caret(), 9u);
-  field.OnTextKey(kVkRight);
-  EXPECT_EQ(std::pair(field.CaretLine(), field.Caret()), std::pair(0, size_t{1}));
+  column.OnTextKey(0x28);  // Down: forward along the line
+  EXPECT_EQ(column.Caret(), 9u);
+  column.OnTextKey(kVkRight);
+  EXPECT_EQ(std::pair(column.CaretLine(), column.Caret()), std::pair(0, size_t{1}));
   // The caret of vertical text stands on the rightmost line first.
-  field.ShowCaret();
-  EXPECT_EQ(std::pair(field.CaretRect().GetX(), field.CaretRect().GetY()),
-            std::pair(field.GetX() + 2 * 18, field.GetY() + 8));
+  column.ShowCaret();
+  EXPECT_EQ(std::pair(column.CaretRect().GetX(), column.CaretRect().GetY()),
+            std::pair(column.GetX() + 2 * 18, column.GetY() + 8));
 }
 
-TEST_F(TextFieldTest, BadCreatesAndCapacitiesAnswerOne) {
-  TextInputPart field;
-  EXPECT_EQ(field.SetMaxLength(0), kTextInputRefused);
-  OutlineTextRenderer flat{testing_text::FakeSource(), 16};
-  host::LOGFONTA heightless = font.GetLogFont();
-  heightless.lfHeight = 0;
-  flat.SetLogFont(heightless);
-  EXPECT_EQ(field.CreateMultiLine(&list, nullptr, nullptr,
-                                  {.order = 1, .font = &flat, .lines = 3, .width = 64}, {}, 0),
-            kTextInputBadArguments)
-      << "a font of height 0";
-  EXPECT_EQ(field.CreateMultiLine(
-                &list, nullptr, nullptr,
-                {.order = 1, .font = &font, .lines = 3, .width = 16, .border = true}, {}, 0),
-            kTextInputBadArguments)
-      << "room for no wide character";
-  EXPECT_EQ(field.Create(&list, nullptr, nullptr, {.order = 1, .font = &font}, {}, 0),
-            kTextInputBadArguments);
-  EXPECT_FALSE(field.HasText());
-  MakeLine(field, font);
-  EXPECT_EQ(field.SetMaxLength(10), kTextInputRefused) << "the create fixed the capacity";
-}
-
-TEST_F(TextFieldTest, TheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
+TEST_F(TextFieldTest, BadCreatesAnswerOneAndTheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
   GuestMemory& memory = services.memory;
   const std::string initial = std::string("abc") + kA + "def";
   const uint32_t address = memory.Allocate(64);
@@ -167,11 +138,32 @@ TEST_F(TextFieldTest, TheCallersBufferIsReadBoundedAndWrittenOnlyByFinish) {
   TextInputPart unowned;
   MakeLine(unowned, font);
   EXPECT_EQ(unowned.Finish(), kTextInputRefused) << "no buffer to write to";
+
+  TextInputPart bad;
+  EXPECT_EQ(bad.SetMaxLength(0), kTextInputRefused);
+  OutlineTextRenderer flat{testing_text::FakeSource(), 16};
+  host::LOGFONTA heightless = font.GetLogFont();
+  heightless.lfHeight = 0;
+  flat.SetLogFont(heightless);
+  EXPECT_EQ(bad.CreateMultiLine(&list, nullptr, nullptr,
+                                {.order = 1, .font = &flat, .lines = 3, .width = 64}, {}, 0),
+            kTextInputBadArguments)
+      << "a font of height 0";
+  EXPECT_EQ(bad.CreateMultiLine(
+                &list, nullptr, nullptr,
+                {.order = 1, .font = &font, .lines = 3, .width = 16, .border = true}, {}, 0),
+            kTextInputBadArguments)
+      << "room for no wide character";
+  EXPECT_EQ(bad.Create(&list, nullptr, nullptr, {.order = 1, .font = &font}, {}, 0),
+            kTextInputBadArguments);
+  EXPECT_FALSE(bad.HasText());
+  MakeLine(bad, font);
+  EXPECT_EQ(bad.SetMaxLength(10), kTextInputRefused) << "the create fixed the capacity";
 }
 
 // Focus and the pointer, through the pointer tip.
 
-TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndTypingHidesThePointer) {
+TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndEnterInTheLastFieldDropsIt) {
   TextInputPart field;
   MakeLine(field, font);
   tip.AddControl(&field, -1);
@@ -192,9 +184,9 @@ TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndTypingHidesThePointer) {
   services.x = 32;
   tip.Update(services.now);
   EXPECT_FALSE(tip.IsFocus(&field)) << "a locked field does not take the focus";
-}
 
-TEST_F(TextFieldTest, EnterInTheLastFieldDropsTheFocus) {
+  // Enter passes the focus on, and in the last field drops it.
+  tip.RemoveControl(&field);
   TextInputPart first, last;
   MakeLine(first, font);
   ASSERT_EQ(last.Create(&list, nullptr, nullptr,

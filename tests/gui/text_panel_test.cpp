@@ -74,7 +74,6 @@ TEST_F(TextPanelTest, CaptionPathFollowsTheCanvasBottom) {
     host.height = height;
     clock.SetMilliseconds(kStart);
     ASSERT_EQ(panel.ShowCaption("Saved", kStep), kCaptionDone);
-    EXPECT_EQ(host.layer.GetList().Count(), 1u);
     EXPECT_EQ(CaptionAt(0), std::make_pair(kCaptionX, height));
     EXPECT_EQ(CaptionAt(kStep), std::make_pair(kCaptionX, height - kCaptionRise));
     EXPECT_GT(InkOnScreen(height), 0) << "the resting caption shows its text";
@@ -89,7 +88,7 @@ TEST_F(TextPanelTest, CaptionPathFollowsTheCanvasBottom) {
 
 // A screen with an upper list (the scenario frame's windows and button bar stand there, the
 // buttons at the front priority) shows the caption in it, drawn over them all, not under.
-TEST_F(TextPanelTest, TheCaptionGoesOverTheScreensUpperList) {
+TEST_F(TextPanelTest, TheCaptionGoesOverTheScreensUpperListAndANewOneReplacesIt) {
   DisplayObjectList upper;
   Sprite button, laterButton;
   ASSERT_EQ(upper.Add(&button, 0, 1), kAddDone);
@@ -107,9 +106,8 @@ TEST_F(TextPanelTest, TheCaptionGoesOverTheScreensUpperList) {
   ASSERT_EQ(panel.ShowCaption("Saved", kStep), kCaptionDone);
   EXPECT_EQ(std::pair(upper.Count(), host.layer.GetList().Count()),
             std::pair(size_t{0}, size_t{1}));
-}
 
-TEST_F(TextPanelTest, NewCaptionReplacesTheRunningOneAndNullOnlyRemovesIt) {
+  // A new caption takes the running one's task away; null only removes it.
   ASSERT_EQ(panel.ShowCaption("one", kStep), kCaptionDone);
   const uint32_t first = panel.GetCaptionTask()->Handle();
   ASSERT_EQ(panel.ShowCaption("two", kStep), kCaptionDone);
