@@ -59,7 +59,7 @@ TEST_F(GameDialogs, MessageDialogsTakeTheApplicationsTitleOrComeAsMessageBoxes) 
   app.AppShutdown(0);
 }
 
-TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRuns) {
+TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRunsAndTakesDroppedFiles) {
   GameApp app;
   ASSERT_TRUE(StartLooping(app));
   uint8_t checked = 0;
@@ -87,6 +87,19 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRuns) {
   EXPECT_EQ(refused.answer, 0);
   EXPECT_EQ(Dialogs().size(), 2u);
   app.MainWindow().SendMessage(kMsgMessageDialog, 0, 0);  // no record: nothing
+
+  // A file dropped on the window reaches the drop target.
+  std::string dropped = dir.WriteFile("dropped.txt", "x").string();
+  std::string expected;
+  ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
+  app.DropTarget().SetEnabled(app.MainWindow().GetHandle(), true);
+  host::InputEvent drop;
+  drop.kind = host::InputEventKind::kDropFiles;
+  drop.files = {dropped};
+  backend.QueueEvent(drop);
+  app.PumpMessages(true);
+  ASSERT_EQ(app.DropTarget().GetCount(), 1u);
+  EXPECT_EQ(app.DropTarget().GetFile(0), expected);
   app.AppShutdown(0);
 }
 
@@ -131,23 +144,6 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   EXPECT_EQ(std::tuple(shown[0].templateId, shown[1].templateId), std::tuple(114, 116));
   for (const host::DialogRecord& dialog : shown) EXPECT_EQ(dialog.threadId, windowThread);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"continue?"});
-}
-
-TEST_F(GameDialogs, AFileDroppedOnTheWindowReachesTheDropTarget) {
-  GameApp app;
-  ASSERT_TRUE(StartLooping(app));
-  std::string dropped = dir.WriteFile("dropped.txt", "x").string();
-  std::string expected;
-  ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
-  app.DropTarget().SetEnabled(app.MainWindow().GetHandle(), true);
-  host::InputEvent drop;
-  drop.kind = host::InputEventKind::kDropFiles;
-  drop.files = {dropped};
-  backend.QueueEvent(drop);
-  app.PumpMessages(true);
-  ASSERT_EQ(app.DropTarget().GetCount(), 1u);
-  EXPECT_EQ(app.DropTarget().GetFile(0), expected);
-  app.AppShutdown(0);
 }
 
 }  // namespace

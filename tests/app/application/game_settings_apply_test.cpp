@@ -179,8 +179,8 @@ TEST_F(DisplayOptions, TheWindowPageDecidesHowTheNextSwitchPresents) {
 }
 
 // The system page's screen mode switches at once, as the menu's command does, whatever the
-// sheet's end; the radio shows the mode that came of it.
-TEST_F(SettingsApply, TheScreenModeRadioSwitchesAtOnce) {
+// sheet's end; the radio shows the mode that came of it. The save item asks a running frame.
+TEST_F(SettingsApply, TheScreenModeRadioSwitchesAtOnceAndARunningFrameMayForbidSaving) {
   ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
   dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:1;2"));
   app.Dialogs().ShowSettingsSheet();
@@ -189,9 +189,8 @@ TEST_F(SettingsApply, TheScreenModeRadioSwitchesAtOnce) {
   dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:0;1"));
   app.Dialogs().ShowSettingsSheet();
   EXPECT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
-}
 
-TEST_F(SettingsApply, ARunningFrameForbidsSavingThroughItsWord) {
+  // A running frame forbids saving through its word.
   TgsAppState& state = *static_cast<ScriptApplication&>(app).TgsState();
   const uint32_t word = app.GetScriptHost()->GetMemory().Allocate(4);
   state.config[kConfigSavePermissionWord] = int32_t(word);

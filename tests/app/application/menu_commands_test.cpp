@@ -117,10 +117,20 @@ TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
   app.AppShutdown(0);
 }
 
-TEST_F(MenuCommands, TheScreenModeTogglesAndAFailedMonitorChoiceKeepsTheWindow) {
+// The screen-mode permission shows the maximise box, on the platform's window too, from any
+// thread (the box's command is MenuWindow's); a window comes back without the box unless the
+// scripts keep it.
+TEST_F(MenuCommands, TheScreenModeTogglesUnderItsPermissionWhichShowsTheMaximiseBox) {
   config.pacing.vsyncMode = kVSyncAlways;
   GameApp app;
   ASSERT_TRUE(StartLooping(app));
+  const host::HWND main = app.MainWindow().GetHandle();
+  auto boxShown = [&] {
+    const bool style = (app.MainWindow().GetStyle() & WS_MAXIMIZEBOX) != 0;
+    EXPECT_EQ(backend.Window(main)->maximizable, style) << "the platform's window follows";
+    return style;
+  };
+  ASSERT_TRUE(boxShown()) << "every game's style has it, and the window is made with it";
   DisplaySettings& saved = app.Config().display;
   ASSERT_EQ(saved.screenMode, kSavedScreenWindow);
 
@@ -131,6 +141,7 @@ TEST_F(MenuCommands, TheScreenModeTogglesAndAFailedMonitorChoiceKeepsTheWindow) 
   Command(app, kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
   EXPECT_EQ(saved.fullScreenDepth, 3);
+  EXPECT_FALSE(boxShown()) << "taken away on the way back";
 
   // A monitor that is not there: the player is told and the window stays.
   app.GetUserConfig().monitorNumber = 9;
@@ -145,35 +156,14 @@ TEST_F(MenuCommands, TheScreenModeTogglesAndAFailedMonitorChoiceKeepsTheWindow) 
   app.SetMenuItemEnabled(4, false);
   Command(app, kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow) << "the permission is off";
-  app.AppShutdown(0);
-}
-
-// The screen-mode permission shows the maximise box, on the platform's window too, from any
-// thread (the box's command is MenuWindow's); a window comes back without the box unless the
-// scripts keep it.
-TEST_F(MenuCommands, TheScreenModePermissionShowsTheMaximiseBox) {
-  GameApp app;
-  ASSERT_TRUE(StartLooping(app));
-  const host::HWND main = app.MainWindow().GetHandle();
-  auto boxShown = [&] {
-    const bool style = (app.MainWindow().GetStyle() & WS_MAXIMIZEBOX) != 0;
-    EXPECT_EQ(backend.Window(main)->maximizable, style) << "the platform's window follows";
-    return style;
-  };
-  ASSERT_TRUE(boxShown()) << "every game's style has it, and the window is made with it";
-  app.SetMenuItemEnabled(4, false);
   EXPECT_FALSE(boxShown());
   std::thread([&] { app.SetMenuItemEnabled(4, true); }).join();
   app.PumpMessages(true);
   EXPECT_TRUE(boxShown()) << "set on the window's thread";
-
-  Command(app, kCmdScreenMode);
-  Command(app, kCmdScreenMode);
-  ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
-  EXPECT_FALSE(boxShown()) << "taken away on the way back";
   app.SetWindowFeature(0, 1);
   Command(app, kCmdScreenMode);
   Command(app, kCmdScreenMode);
+  ASSERT_EQ(saved.screenMode, kSavedScreenWindow);
   EXPECT_TRUE(boxShown()) << "kept by the scripts' choice";
   app.AppShutdown(0);
 }
@@ -223,12 +213,18 @@ class PacingTest : public test::GameRun {
   PacingTest() { config.pacing.vsyncMode = 1; }  // never wait
 };
 
-TEST_F(PacingTest, VSyncOverridesNestAndAnUnmatchedPopDoesNothing) {
+TEST_F(PacingTest, VSyncAndPreciseTimingOverridesNestAndAnUnmatchedPopDoesNothing) {
   GameApp app;
   ASSERT_TRUE(StartLooping(app));
   DisplayManager& display = app.GetDisplayManager();
   app.UpdateFramePacing(-1);
   ASSERT_EQ(display.VerticalBlankWait(), 0u);
+  ASSERT_TRUE(app.GetFrameClock().UsesPerformanceCounter());
+  EXPECT_EQ(app.PushPreciseTimingOff(), 1u);
+  EXPECT_FALSE(app.GetFrameClock().UsesPerformanceCounter());
+  EXPECT_EQ(app.PopPreciseTimingOff(), 1u);
+  EXPECT_TRUE(app.GetFrameClock().UsesPerformanceCounter());
+  EXPECT_EQ(app.PopPreciseTimingOff(), 0u) << "unmatched";
 
   EXPECT_EQ(app.PushVSyncWait(), 1u);
   EXPECT_EQ(std::tuple(display.VerticalBlankWait(), app.Config().pacing.vsyncMode,
@@ -262,20 +258,7 @@ TEST_F(PacingTest, VSyncOverridesNestAndAnUnmatchedPopDoesNothing) {
   app.AppShutdown(0);
 }
 
-TEST_F(PacingTest, PreciseTimingOverridesNestAndRestoreOnlyWhatWasConfigured) {
-  WriteGame(kLoopForever);
-  {
-    GameApp app;
-    ASSERT_TRUE(Start(app));
-    app.UpdateFramePacing(-1);
-    ASSERT_TRUE(app.GetFrameClock().UsesPerformanceCounter());
-    EXPECT_EQ(app.PushPreciseTimingOff(), 1u);
-    EXPECT_FALSE(app.GetFrameClock().UsesPerformanceCounter());
-    EXPECT_EQ(app.PopPreciseTimingOff(), 1u);
-    EXPECT_TRUE(app.GetFrameClock().UsesPerformanceCounter());
-    EXPECT_EQ(app.PopPreciseTimingOff(), 0u) << "unmatched";
-    app.AppShutdown(0);
-  }
+TEST_F(PacingTest, PreciseTimingOffInTheSettingsIsNotOverridden) {
   config.pacing.preciseTiming = 0;
   GameApp app;
   ASSERT_TRUE(StartLooping(app));
@@ -339,8 +322,8 @@ class MenuWindow : public test::StartedGame {
 };
 
 // Alt+Enter switches the screen (here it only reaches the game as its command) and its Alt, let
-// go in full screen, leaves the menu closed; Alt alone opens it.
-TEST_F(MenuWindow, AltOpensItOnlyWhenNoOtherKeyWentDownWithIt) {
+// go in full screen, leaves the menu closed; Alt alone opens it, once within a quarter second.
+TEST_F(MenuWindow, AltOpensItOnceOnlyWhenNoOtherKeyWentDownWithIt) {
   record.acceleratorsId = 102;
   StartInFullScreen();
   Key(host::VK_MENU, true, true);
@@ -352,6 +335,17 @@ TEST_F(MenuWindow, AltOpensItOnlyWhenNoOtherKeyWentDownWithIt) {
   EXPECT_FALSE(app->MenuOpen() || MenuShown()) << "the menu stayed open after Alt+Enter";
   Key(host::VK_MENU, true, true);
   Key(host::VK_MENU, false, true);
+  EXPECT_TRUE(app->MenuOpen() && MenuShown());
+
+  // A second Alt closes the menu; its release within a quarter second must not open it again.
+  host::VirtualClock& clock = backend.Clock();
+  app->GetMenuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
+  EXPECT_FALSE(app->MenuOpen() || MenuShown());
+  clock.AdvanceMilliseconds(250);
+  AltUp();
+  EXPECT_FALSE(app->MenuOpen() || MenuShown());
+  clock.AdvanceMilliseconds(1);
+  AltUp();
   EXPECT_TRUE(app->MenuOpen() && MenuShown());
 }
 
@@ -390,22 +384,6 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenuAndItsSystemCommandsC
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(std::tuple(posted[0].message, posted[0].wParam),
             std::tuple(host::WM_SYSCOMMAND, host::SC_MINIMIZE));
-}
-
-TEST_F(MenuWindow, AltTwiceWithinAQuarterSecondOpensItOnce) {
-  StartInFullScreen();
-  host::VirtualClock& clock = backend.Clock();
-  AltUp();
-  ASSERT_TRUE(MenuShown());
-  // The second Alt closes the menu; its release must not open it again.
-  app->GetMenuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
-  EXPECT_FALSE(app->MenuOpen() || MenuShown());
-  clock.AdvanceMilliseconds(250);
-  AltUp();
-  EXPECT_FALSE(app->MenuOpen() || MenuShown());
-  clock.AdvanceMilliseconds(1);
-  AltUp();
-  EXPECT_TRUE(app->MenuOpen() && MenuShown());
 }
 
 TEST_F(MenuWindow, AltDoesNothingInAWindowWhileModalOrInactiveOrWithoutAMenu) {

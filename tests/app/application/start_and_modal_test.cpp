@@ -27,7 +27,7 @@ class StartAndModal : public test::StartedGame {
 
 // The desktop's work area is 1024 x 738; the window is the canvas, 640 x 480. A saved place the
 // window fits is kept; a return to the window without one is centred.
-TEST_F(StartAndModal, ASavedPlaceIsKeptAndAReturnWithoutOneIsCentred) {
+TEST_F(StartAndModal, ASavedPlaceIsKeptAndAReturnOrADialogWithoutOneIsCentred) {
   config.display.windowLeft = 40;
   config.display.windowTop = 50;
   Start();
@@ -39,12 +39,9 @@ TEST_F(StartAndModal, ASavedPlaceIsKeptAndAReturnWithoutOneIsCentred) {
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 32, kSwitchUnforced), kSwitchDone);
   EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple((1024 - 640) / 2, (738 - 480) / 2))
       << "back without a saved place";
-}
 
-// A dialog window without a parent is centred in the work area and kept above every other
-// window; over a parent it is not lifted.
-TEST_F(StartAndModal, ADialogIsCentredOverItsParentOrAboveTheDesktop) {
-  Start();
+  // A dialog window without a parent is centred in the work area and kept above every other
+  // window; over a parent it is not lifted.
   host::WindowDesc desc;
   desc.proc = host::DefWindowProc;
   desc.native = true;
@@ -97,7 +94,7 @@ TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndOnlyTheOutermostBracketHides
   EXPECT_TRUE(mouse().IsSystemCursorShown()) << "a cursor the game shows stays shown";
 }
 
-TEST_F(StartAndModal, TheScreenSaverIsOffWhileRunningOnlyWhenTheSettingSaysSo) {
+TEST_F(StartAndModal, TheScreenSaverIsOffOnlyWhenTheSettingSaysSoAndCtrlGivesAWindow) {
   Start();
   EXPECT_TRUE(backend.ScreenSaverActive()) << "the setting is off by default";
   ShutDown();
@@ -112,9 +109,8 @@ TEST_F(StartAndModal, TheScreenSaverIsOffWhileRunningOnlyWhenTheSettingSaysSo) {
   Start();
   ShutDown();
   EXPECT_FALSE(backend.ScreenSaverActive()) << "one that was off is not switched on";
-}
 
-TEST_F(StartAndModal, CtrlHeldAtStartGivesAWindow) {
+  // Ctrl held at start gives a window whatever the saved mode.
   config.display.screenMode = kSavedScreenFull;
   config.display.fullScreenDepth = 32;
   backend.HoldKey(host::VK_CONTROL, true);
@@ -124,7 +120,7 @@ TEST_F(StartAndModal, CtrlHeldAtStartGivesAWindow) {
 
 // The window page's display options reach the display manager at start: the two that are 0 take
 // the device's modes and drawing, and the drawing method follows the second.
-TEST_F(StartAndModal, TheDisplayOptionsReachTheDisplayManager) {
+TEST_F(StartAndModal, TheDisplayOptionsReachTheDisplayManagerAndTwoFailuresClearItsWords) {
   Start();
   EXPECT_EQ(std::tuple(app->GetUserConfig().displayOption1, app->GetUserConfig().displayOption2,
                        app->GetDisplayManager().TextureRequest()),
@@ -137,10 +133,7 @@ TEST_F(StartAndModal, TheDisplayOptionsReachTheDisplayManager) {
   dir.WriteFile("SAVEDATA/APP_CFG.DAT", tools::WriteAppCfg(user));
   Start();
   EXPECT_EQ(app->GetDisplayManager().TextureRequest(), 3);
-}
-
-TEST_F(StartAndModal, TheDisplayWordsAreClearedAfterFailures9And12Only) {
-  Start();
+  // Failures 9 and 12 clear the display words; others keep them.
   for (int code : {9, 12, 13}) {
     app->Config().engine.displayWord43 = 5;
     app->Config().engine.displayWord63 = 6;

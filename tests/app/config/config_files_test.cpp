@@ -199,7 +199,7 @@ TEST(ConfigRead, FilesThatBreakTheirRecordsAreRefusedAndChangeNothing) {
   }
 }
 
-TEST(ConfigRead, TextsWithoutTheirNulAreEndedAndKept) {
+TEST(ConfigRead, TextsAndTheFontFaceWithoutTheirNulAreEndedAndKept) {
   auto texts = tools::AppInfTexts(AppInfo{});
   texts[0] = tools::TextRecord("NoNul", false);
   texts[1] = tools::TextRecord("Title");
@@ -221,9 +221,8 @@ TEST(ConfigRead, TextsWithoutTheirNulAreEndedAndKept) {
   EngineConfig again;
   EXPECT_EQ(ReadEngineConfig(EncodeEngineConfig(config), again), kConfigOk);
   EXPECT_EQ(again, config);
-}
 
-TEST(ConfigRead, AFontFaceWithoutItsNulIsEndedOnACharacter) {
+  // A font face without its NUL is ended on a character.
   UserConfig user;
   auto body = tools::UserConfigBody(user);
   // 31 bytes of 'a' and a lead byte in the last place: the lead byte goes with the cut.

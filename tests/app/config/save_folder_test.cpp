@@ -166,7 +166,7 @@ TEST(PrepareUserCfg, AFolderThatCannotBeMadeIsReportedAndTheStartGoesOn) {
   EXPECT_FALSE(host.files.count(plan.userCfgPath)) << "the read that follows fails and says so";
 }
 
-TEST(FindSaveFolder, WithoutAChoiceThePlayerIsAskedAndCancellingEndsTheStart) {
+TEST(FindSaveFolder, WithoutAChoiceOrWithABadOneThePlayerIsAskedAndTheStartCanEnd) {
   auto in = Inputs(2);
   auto plan = PlanSaveFolder(in);
   FakeHost host;  // its dialog answers nothing, as a host without one does
@@ -192,33 +192,30 @@ TEST(FindSaveFolder, WithoutAChoiceThePlayerIsAskedAndCancellingEndsTheStart) {
             "定しますか？");
   EXPECT_TRUE(host2.browsed.empty());
   EXPECT_EQ(chosen, "Z:\\gone") << "kept for the next start";
-}
 
-TEST(FindSaveFolder, AnExistingOrUnmakeableChoiceCanStillEndTheStart) {
-  auto in = Inputs(2);
-  auto plan = PlanSaveFolder(in);
+  // A chosen folder that exists, or cannot be made, can still end the start.
   const std::string folder = "Z:\\data\\Demo SaveData";
   {
-    FakeHost host;
-    host.browseAnswer = "Z:\\data\\";
-    host.folders.insert(folder);
-    std::optional<std::string> chosen;
-    EXPECT_EQ(FindSaveFolder(plan, in, chosen, host).result, kSaveFolderNone);
-    ASSERT_EQ(host.questions.size(), 1u);
-    EXPECT_EQ(host.questions[0].substr(0, folder.size() + 1), folder + "\n");
-    ASSERT_EQ(host.told.size(), 1u);
-    EXPECT_EQ(host.told[0].first.substr(0, folder.size() + 10), folder + "\nを移動");
-    EXPECT_FALSE(chosen);
+    FakeHost browsing;
+    browsing.browseAnswer = "Z:\\data\\";
+    browsing.folders.insert(folder);
+    std::optional<std::string> picked;
+    EXPECT_EQ(FindSaveFolder(plan, in, picked, browsing).result, kSaveFolderNone);
+    ASSERT_EQ(browsing.questions.size(), 1u);
+    EXPECT_EQ(browsing.questions[0].substr(0, folder.size() + 1), folder + "\n");
+    ASSERT_EQ(browsing.told.size(), 1u);
+    EXPECT_EQ(browsing.told[0].first.substr(0, folder.size() + 10), folder + "\nを移動");
+    EXPECT_FALSE(picked);
   }
   {
-    FakeHost host;
-    host.browseAnswer = "Z:\\data";
-    host.unmakeable.insert(folder);
-    std::optional<std::string> chosen;
-    EXPECT_EQ(FindSaveFolder(plan, in, chosen, host).result, kSaveFolderNone);
-    ASSERT_EQ(host.told.size(), 2u);
-    EXPECT_EQ(host.told[0].second, SaveFolderHost::Icon::kError);
-    EXPECT_EQ(host.told[1].first, kCannotStart);
+    FakeHost browsing;
+    browsing.browseAnswer = "Z:\\data";
+    browsing.unmakeable.insert(folder);
+    std::optional<std::string> picked;
+    EXPECT_EQ(FindSaveFolder(plan, in, picked, browsing).result, kSaveFolderNone);
+    ASSERT_EQ(browsing.told.size(), 2u);
+    EXPECT_EQ(browsing.told[0].second, SaveFolderHost::Icon::kError);
+    EXPECT_EQ(browsing.told[1].first, kCannotStart);
   }
 }
 

@@ -54,31 +54,6 @@ struct SheetRig {
   }
 };
 
-TEST(SettingsSheet, CancelAndDefaultsStoreNothingAndOkStoresThePages) {
-  SheetRig rig;
-  rig.config.unreadCharMs = 77;
-  rig.config.lastSettingsPage = 9;
-  const UserConfig before = rig.config;
-  SettingsSheetResult result = rig.Run("page:1;slider:1051:99;press:1301;check:1101:1;2");
-  EXPECT_FALSE(result.applied);
-  EXPECT_EQ(rig.dialogs.Dialogs().back().controls.at(1051).value, 30)
-      << "defaults shown on the page";
-  UserConfig expected = before;
-  expected.lastSettingsPage = 1;  // the page last shown is remembered, out of range began at 0
-  EXPECT_EQ(rig.config, expected) << "cancel keeps every field";
-  EXPECT_EQ(rig.dialogs.Dialogs().back().page, 1);
-
-  // OK: the tooltip slider stores tens of ms, an untouched slider keeps a value past its range,
-  // and the sound page stores its inverted mute.
-  rig.config.soundOn = 0;
-  result = rig.Run("page:0;slider:1051:30;page:3;check:1070:0;1");
-  EXPECT_TRUE(result.applied);
-  EXPECT_TRUE(result.tooltipChanged && result.textChanged);
-  EXPECT_EQ(rig.config.tooltipDelayMs, 300u);
-  EXPECT_EQ(rig.config.soundOn, 1);
-  EXPECT_EQ(rig.config.unreadCharMs, 77) << "text 1 page untouched";
-}
-
 TEST(SettingsSheet, KeyFieldsTakeNamedKeysOnceAndJoystickFieldsTakeButtons) {
   SheetRig rig;
   rig.config.joystickEnabled = 1;
@@ -122,18 +97,12 @@ TEST(SettingsSheet, DefaultsShowTheStartingDrawingMethodAndDucking) {
   EXPECT_EQ(rig.Shown("page:6;press:1301;2").controls.at(1083).value, 1) << "DirectDraw";
   EXPECT_EQ(rig.Shown("page:3;press:1301;2").controls.at(1061).valueText,
             host::Cp932Literal("65％ にする）"));
-  SetDisplayDefaults(rig.config);
-  EXPECT_EQ(rig.config.displayOption2, 3) << "a chosen method stays";
-  UserConfig fresh;
-  fresh.displayOption1 = fresh.displayOption2 = 0;
-  SetDisplayDefaults(fresh);
-  EXPECT_EQ(std::tuple(fresh.displayOption1, fresh.displayOption2), std::tuple(2, 2));
 }
 
 // The window page's options reach the display on OK only; the tooltip delay goes in tens of
 // milliseconds up to three seconds, its default among them; the pointer starts at the sheet's
 // centre when the player lets it be moved.
-TEST(SettingsSheet, WindowOptionsTooltipDelayAndThePointer) {
+TEST(SettingsSheet, WindowOptionsTooltipDelayThePointerAndWhatCancelAndOkStore) {
   SheetRig rig;
   rig.Run("page:6;item:1083:2;check:1186:0;2");
   EXPECT_TRUE(rig.app.displays.empty()) << "cancel hands nothing over";
@@ -157,6 +126,29 @@ TEST(SettingsSheet, WindowOptionsTooltipDelayAndThePointer) {
   EXPECT_FALSE(rig.Shown("2").cursorToCentre);
   rig.app.pointerMoves = true;
   EXPECT_TRUE(rig.Shown("2").cursorToCentre);
+
+  // Cancel and the defaults store nothing; OK stores the pages.
+  rig.config.unreadCharMs = 77;
+  rig.config.lastSettingsPage = 9;
+  const UserConfig before = rig.config;
+  SettingsSheetResult result = rig.Run("page:1;slider:1051:99;press:1301;check:1101:1;2");
+  EXPECT_FALSE(result.applied);
+  EXPECT_EQ(rig.dialogs.Dialogs().back().controls.at(1051).value, 30)
+      << "defaults shown on the page";
+  UserConfig expected = before;
+  expected.lastSettingsPage = 1;  // the page last shown is remembered, out of range began at 0
+  EXPECT_EQ(rig.config, expected) << "cancel keeps every field";
+  EXPECT_EQ(rig.dialogs.Dialogs().back().page, 1);
+
+  // OK: the tooltip slider stores tens of ms, an untouched slider keeps a value past its range,
+  // and the sound page stores its inverted mute.
+  rig.config.soundOn = 0;
+  result = rig.Run("page:0;slider:1051:30;page:3;check:1070:0;1");
+  EXPECT_TRUE(result.applied);
+  EXPECT_TRUE(result.tooltipChanged && result.textChanged);
+  EXPECT_EQ(rig.config.tooltipDelayMs, 300u);
+  EXPECT_EQ(rig.config.soundOn, 1);
+  EXPECT_EQ(rig.config.unreadCharMs, 77) << "text 1 page untouched";
 }
 
 class SettingsTestSound : public soundtest::ChannelWorld {};
@@ -285,13 +277,6 @@ TEST(SettingsSheetPreviews, FontSampleShowsTheFrameOverACheckerboardAndTheText) 
 constexpr int32_t kWindowWidth = 800;
 constexpr int32_t kWindowHeight = 622;
 
-struct QuietApp : SettingsSheetHost {
-  void ApplySound(const UserConfig&) override {}
-  void ApplyKeys() override {}
-  void ApplyJoystick() override {}
-  std::vector<std::string> FontFaces() override { return {host::Cp932Literal("ＭＳ ゴシック")}; }
-};
-
 class DrawnSheet : public host::SdlWindowFixture {
  protected:
   DrawnSheet() : SdlWindowFixture(host::DefWindowProc, "sheet", kWindowWidth, kWindowHeight) {}
@@ -317,7 +302,7 @@ TEST_F(DrawnSheet, EveryPageKeepsTheButtonsInOnePlaceInsideTheWindow) {
   for (int page = 0; page < kSettingsPageCount; ++page) {
     UserConfig config;
     config.lastSettingsPage = static_cast<uint8_t>(page);
-    QuietApp app;
+    FakeSheetHost app;
     std::optional<std::array<float, 4>> ok;
     int frames = 0;
     // The sheet stands from its second frame (the loop's own count starts again after each tick
