@@ -166,8 +166,7 @@ TEST_F(ObjectListNatives, ATaskOnAScreenSpriteEndsWhenTheHostGoes) {
   timers.RunDue(1010);
   state.reset();
   timers.RunDue(1020);
-  timers.Clear();
-  EXPECT_EQ(timers.Count(), 0u);
+  EXPECT_EQ(timers.Count(), 0u) << "the task ended with its sprite";
 }
 
 // Cell images: the 65535 switch, the surface answer 1 in place of a handle, targets, reloads,
