@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
-#include <type_traits>
 #include <vector>
 
 #include "graphics/pixel/blend_tables.h"

@@ -1,7 +1,6 @@
 // Label: optimised
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
 #include <map>
 #include <set>
