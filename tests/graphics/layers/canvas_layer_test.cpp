@@ -63,7 +63,8 @@ class FilterTest : public testing::Test {
   int deleted_ = 0;
 };
 
-TEST_F(FilterTest, AttachingASecondFilterDetachesAndAppliesTheFirst) {
+TEST_F(FilterTest,
+       AttachingASecondFilterDetachesAndAppliesTheFirstAndASharedOneWaitsForItsLastOwner) {
   auto* first = new FakeFilter(0, &deleted_);
   EXPECT_EQ(a_.AttachSource(first, kAttachExchangeBackgrounds, true, true), kAttachNoLinkedLayer);
   ASSERT_EQ(a_.SetLinkedLayer(&b_), kLayerDone);
@@ -83,16 +84,15 @@ TEST_F(FilterTest, AttachingASecondFilterDetachesAndAppliesTheFirst) {
   EXPECT_EQ(deleted_, 2);
   EXPECT_FALSE(a_.HasSource());
   EXPECT_EQ(g_detached, 1) << "the second filter asked for no notice";
-}
 
-TEST_F(FilterTest, ASharedFilterSurvivesUntilItsLastOwnerLetsGo) {
+  // A shared filter survives until its last owner lets go.
   ASSERT_EQ(a_.SetLinkedLayer(&b_), kLayerDone);
   auto* shared = new FakeFilter(3, &deleted_);
   shared->shareCount = 2;
   for (int round = 0; round < 3; ++round) {
     ASSERT_EQ(a_.AttachSource(shared, kAttachPlain, false, false), kLayerDone);
     a_.DetachSource(false);
-    EXPECT_EQ(deleted_, round == 2 ? 1 : 0) << round;
+    EXPECT_EQ(deleted_, round == 2 ? 3 : 2) << "shared filter, round " << round;
   }
   b_.GetCompositionLayer()->SetBackgroundImage(nullptr, 0, 0, false);
   FakeFilter local(0, &deleted_);

@@ -123,7 +123,7 @@ TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGameAndTheEndedD
 }
 
 // A dialog it cannot show, or whose window goes, ends with its close answer.
-TEST_F(ImGuiDialogHostTest, RefusesWhatItCannotShow) {
+TEST_F(ImGuiDialogHostTest, RefusesWhatItCannotShowAndServesSendsWhileItRuns) {
   Dialog dialog = TwoButtons();
   dialog.closeAnswer = 5;
   EXPECT_EQ(host_->RunDialog(HWND{}, dialog), 5) << "no window";
@@ -131,15 +131,8 @@ TEST_F(ImGuiDialogHostTest, RefusesWhatItCannotShow) {
   std::thread other([&] { answer = host_->RunDialog(window_, dialog); });
   other.join();
   EXPECT_EQ(answer, 5) << "only the window thread runs dialogs";
-  host_->SetFrameHook([&](int frame) {
-    if (frame == 2) DestroyWindow(window_);
-    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
-  });
-  EXPECT_EQ(host_->RunDialog(window_, dialog), 5) << "the window went";
-}
 
-TEST_F(ImGuiDialogHostTest, ServesSendsWhileTheDialogRuns) {
-  Dialog dialog = TwoButtons();
+  // A shown dialog keeps serving sends to its window.
   std::atomic<LRESULT> reply{0};
   std::thread sender;
   host_->SetFrameHook([&](int frame) {
@@ -148,7 +141,13 @@ TEST_F(ImGuiDialogHostTest, ServesSendsWhileTheDialogRuns) {
   });
   EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
   sender.join();
-  EXPECT_EQ(reply.load(), 1234);
+  EXPECT_EQ(reply.load(), 1234) << "a send was not served while the dialog ran";
+
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 2) DestroyWindow(window_);
+    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 5) << "the window went";
 }
 
 // A box of fixed width wraps its text and grows down to it: no line is cut off.
@@ -307,7 +306,18 @@ class ImGuiMessageBoxTest : public ImGuiDialogHostTest {
 };
 
 // A box before the game's window exists is the windowed demo's refused start.
-TEST_F(ImGuiMessageBoxTest, IsDrawnInItsOwnersWindowOrWithoutAShownOneInAWindowOfItsOwn) {
+// Clicks need a pointer the dummy driver cannot give ImGui; the windowed end-to-end test plays
+// them under an X server.
+TEST_F(ImGuiMessageBoxTest, TakesPlayedKeysAndIsDrawnInItsOwnersWindowOrWithoutAShownOneInItsOwn) {
+  std::vector<InputStep> steps;
+  ASSERT_TRUE(ParseInputScript("wait:3,key:Return", &steps, nullptr));
+  host_->PlayInput(std::move(steps));
+  host_->SetFrameHook([&](int frame) {
+    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+  });
+  EXPECT_EQ(MessageBox(window_, "?", "?", MB_YESNOCANCEL | MB_DEFBUTTON2), IDNO);
+  EXPECT_TRUE(host_->InputDone());
+
   HWND drawnIn;
   EXPECT_EQ(Box(window_, MB_YESNO | MB_ICONQUESTION, IDNO, &drawnIn), IDNO);
   EXPECT_EQ(drawnIn, window_);
@@ -321,19 +331,6 @@ TEST_F(ImGuiMessageBoxTest, IsDrawnInItsOwnersWindowOrWithoutAShownOneInAWindowO
   host_->OpenMenu(window_);
   EXPECT_TRUE(host_->IsMenuOpen()) << "the owner's menu came back";
   host_->AttachMenu(window_, nullptr);
-}
-
-// Clicks need a pointer the dummy driver cannot give ImGui; the windowed end-to-end test plays
-// them under an X server.
-TEST_F(ImGuiMessageBoxTest, PlayedKeysReachTheBox) {
-  std::vector<InputStep> steps;
-  ASSERT_TRUE(ParseInputScript("wait:3,key:Return", &steps, nullptr));
-  host_->PlayInput(std::move(steps));
-  host_->SetFrameHook([&](int frame) {
-    if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
-  });
-  EXPECT_EQ(MessageBox(window_, "?", "?", MB_YESNOCANCEL | MB_DEFBUTTON2), IDNO);
-  EXPECT_TRUE(host_->InputDone());
 }
 
 // Sliders, combos, radios, list boxes and actions beside the buttons are drawn by the settings

@@ -201,12 +201,11 @@ TEST(MemoryDcText, SixteenAndEightBitSectionsTakeTheirOwnFormat) {
   EXPECT_FALSE(s16->SetMasks(0xF800, 0x05E0, 0x001F)) << "a mask with a gap";
 
   auto s8 = DibSection::Create(16, 16, 8);  // grey table
-  MemoryDc grey;
-  grey.Select(s8.get());
-  grey.SelectFont(font.get());
-  grey.SetTextColor(RGB(15, 15, 15));
-  grey.SetBkColor(RGB(0, 0, 0));
-  ASSERT_TRUE(grey.TextOutA(0, 0, "A", 1));
+  dc.Select(s8.get());
+  dc.SetBkMode(OPAQUE);
+  dc.SetTextColor(RGB(15, 15, 15));
+  dc.SetBkColor(RGB(0, 0, 0));
+  ASSERT_TRUE(dc.TextOutA(0, 0, "A", 1));
   EXPECT_EQ(s8->Pixels()[10 * s8->Pitch() + 5], 15) << "the table's nearest entry";
   EXPECT_EQ(s8->Pixels()[0], 0) << "the opaque cell in the background colour";
 }
