@@ -30,10 +30,6 @@
 namespace bw {
 namespace {
 
-uint32_t Word(int32_t v) {
-  return static_cast<uint32_t>(v);
-}
-
 // A host with a 40 x 30 sprite, a colour rectangle and an image, each behind its handle, and
 // the effects' timer service on a virtual clock.
 class DisplayObjectNatives : public ::testing::Test {
@@ -50,7 +46,7 @@ class DisplayObjectNatives : public ::testing::Test {
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   PathTask* Task(int32_t handle) {
-    return rig.host->Handles().Get<PathTask>(Word(handle), ScriptObjectType::kTimedTask);
+    return rig.host->Handles().Get<PathTask>(uint32_t(handle), ScriptObjectType::kTimedTask);
   }
 
   host::VirtualClock clock{1000};
@@ -96,11 +92,12 @@ TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
 
   // Far-off positions stop at the edge of 32 bits instead of wrapping round.
   for (uint32_t object : {spriteHandle, rectHandle}) {
-    EXPECT_EQ(Call(Native::kDisplayObjectSetPosition, {object, 0x7FFFFFF0, Word(INT32_MIN)}), 1);
-    EXPECT_EQ(Call(Native::kDisplayObjectMoveBy, {object, 0x100, Word(-1)}), 1);
+    EXPECT_EQ(Call(Native::kDisplayObjectSetPosition, {object, 0x7FFFFFF0, uint32_t(INT32_MIN)}),
+              1);
+    EXPECT_EQ(Call(Native::kDisplayObjectMoveBy, {object, 0x100, uint32_t(-1)}), 1);
     EXPECT_EQ(Call(Native::kDisplayObjectGetRect, {object, out, out + 4, out + 8, out + 12}), 1);
     EXPECT_EQ(std::pair(rig.Word(out), rig.Word(out + 4)),
-              std::pair(Word(INT32_MAX), Word(INT32_MIN)));
+              std::pair(uint32_t(INT32_MAX), uint32_t(INT32_MIN)));
   }
 }
 
