@@ -1,6 +1,7 @@
 #include "natives/guest_format.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/sjis.h"
 
@@ -19,9 +20,11 @@ class Output {
     out_.reserve(keep_);
   }
   bool Full() const { return out_.size() >= keep_; }
-  void Put(std::string_view s) { out_.append(s.substr(0, keep_ - std::min(keep_, out_.size()))); }
+  void Put(std::string_view s) {
+    if (!s.empty()) out_.append(s.substr(0, keep_ - std::min(keep_, out_.size())));
+  }
   void Repeat(char c, size_t n) {
-    out_.append(std::min(n, keep_ - std::min(keep_, out_.size())), c);
+    if (n) out_.append(std::min(n, keep_ - std::min(keep_, out_.size())), c);
   }
 
  private:
@@ -39,16 +42,22 @@ int ReadNumber(std::string_view f, size_t& i) {
 }
 
 // Writes v's digits, zero-padded to at least minDigits, at the end of a buffer; answers them.
-std::string_view Digits(uint32_t v, unsigned base, bool upper, int minDigits,
+std::string_view Digits(uint32_t v, bool hex, bool upper, int minDigits,
                         char (&buffer)[kMaxField + 16]) {
   const char* set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   char* end = buffer + sizeof buffer;
   char* p = end;
-  while (v) {
-    *--p = set[v % base];
-    v /= base;
+  // Constant divisors: the compiler multiplies instead of dividing.
+  if (hex) {
+    for (; v; v >>= 4) *--p = set[v & 15];
+  } else {
+    for (; v; v /= 10) *--p = static_cast<char>('0' + v % 10);
   }
-  while (end - p < minDigits) *--p = '0';
+  if (end - p < minDigits) {
+    const size_t pad = static_cast<size_t>(minDigits - (end - p));
+    p -= pad;
+    std::memset(p, '0', pad);
+  }
   return {p, static_cast<size_t>(end - p)};
 }
 
@@ -95,9 +104,11 @@ bool FormatGuestText(GuestMemory& memory, std::string_view f, uint32_t values, s
   };
   for (size_t i = 0; i < f.size() && !o.Full();) {
     if (f[i] != '%') {
-      size_t n = sjis::CharLength(f, i);
-      o.Put(f.substr(i, n));
-      i += n;
+      // No second byte of a double-byte character is a '%', so the run up to the next one holds
+      // whole characters.
+      const size_t runEnd = std::min(f.find('%', i), f.size());
+      o.Put(f.substr(i, runEnd - i));
+      i = runEnd;
       continue;
     }
     if (++i >= f.size()) break;
@@ -140,8 +151,7 @@ bool FormatGuestText(GuestMemory& memory, std::string_view f, uint32_t values, s
         }
         bool hex = c == 'x' || c == 'X';
         // At least one digit, except for a value of 0 at precision 0.
-        std::string_view body =
-            Digits(v, hex ? 16 : 10, c == 'X', s.precision < 0 ? 1 : s.precision, digits);
+        std::string_view body = Digits(v, hex, c == 'X', s.precision < 0 ? 1 : s.precision, digits);
         std::string_view prefix = negative ? "-" : "";
         if (hex && s.alternate && v != 0) prefix = c == 'X' ? "0X" : "0x";
         PutField(o, s, prefix, body, true);
@@ -155,9 +165,8 @@ bool FormatGuestText(GuestMemory& memory, std::string_view f, uint32_t values, s
       }
       case 's': {
         if (!word(v)) return false;
-        std::string text = "(null)";
-        if (v && !memory.ReadCString(v, text, memory.Top())) return false;
-        std::string_view shown = text;
+        std::string_view shown = "(null)";
+        if (v && !memory.CStringView(v, shown, memory.Top())) return false;
         if (s.precision >= 0) shown = sjis::Truncate(shown, static_cast<size_t>(s.precision));
         PutField(o, s, "", shown, false);
         break;

@@ -96,12 +96,19 @@ bool GuestMemory::Fill(uint32_t address, uint8_t value, uint32_t size) {
 }
 
 bool GuestMemory::ReadCString(uint32_t address, std::string& out, size_t max) {
+  std::string_view text;
+  if (!CStringView(address, text, max)) return false;
+  out.assign(text);
+  return true;
+}
+
+bool GuestMemory::CStringView(uint32_t address, std::string_view& out, size_t max) {
   if (!Valid(address, 1)) return Fault();
   size_t limit = std::min<size_t>(top_ - address, max + 1);
   const void* nul = std::memchr(base_ + address, 0, limit);
   if (!nul) return Fault();
-  out.assign(reinterpret_cast<const char*>(base_ + address),
-             static_cast<const uint8_t*>(nul) - (base_ + address));
+  out = {reinterpret_cast<const char*>(base_ + address),
+         static_cast<size_t>(static_cast<const uint8_t*>(nul) - (base_ + address))};
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/process/reserved_memory.h"
@@ -73,6 +74,8 @@ class GuestMemory {
   // The zero-terminated text at address, at most max bytes before the zero; false (and a fault)
   // when the text runs out of the arena or is longer.
   bool ReadCString(uint32_t address, std::string& out, size_t max);
+  // The same text seen in place, valid until guest memory is next written or allocated.
+  bool CStringView(uint32_t address, std::string_view& out, size_t max);
 
   // A host view of a checked range, for bulk work (copies, streaming); empty on a fault.
   std::span<uint8_t> View(uint32_t address, uint32_t size) {

@@ -21,12 +21,19 @@ uint32_t NativeArgs::U32(uint32_t k) const {
 }
 
 bool NativeArgs::Text(uint32_t k, std::string& out, bool* isNull) const {
-  out.clear();
+  std::string_view text;
+  const bool ok = TextView(k, text, isNull);
+  out.assign(text);
+  return ok;
+}
+
+bool NativeArgs::TextView(uint32_t k, std::string_view& out, bool* isNull) const {
+  out = {};
   uint32_t at = U32(k);
   if (isNull) *isNull = at == 0;
   if (memory_.Faulted()) return false;
   if (at == 0) return true;
-  return memory_.ReadCString(at, out, memory_.Top());
+  return memory_.CStringView(at, out, memory_.Top());
 }
 
 bool NativeArgs::Out32(uint32_t k, uint32_t value) const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "script/guest_memory.h"
 #include "script/script_handles.h"
@@ -53,6 +54,8 @@ class NativeArgs {
   // The text whose address is word k: 0 reads as empty (and sets isNull when asked); false when
   // the text is bad.
   bool Text(uint32_t k, std::string& out, bool* isNull = nullptr) const;
+  // The same text seen in place, valid until guest memory is next written or allocated.
+  bool TextView(uint32_t k, std::string_view& out, bool* isNull = nullptr) const;
   // Writes value to the address in word k; an address of 0 is skipped.
   bool Out32(uint32_t k, uint32_t value) const;
   // The object named by word k; null for 0 and for forged, stale or mistyped handles.
