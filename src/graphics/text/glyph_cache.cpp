@@ -15,11 +15,11 @@ uint8_t GlyphCache::Hash(uint32_t code, int32_t size, bool edge, bool bold, bool
                  (s >> 8) ^ s ^ code);
 }
 
-GlyphRef GlyphCache::Lookup(uint32_t key, uint8_t hash) {
-  for (Recency::iterator at : buckets_[hash]) {
-    if (at->key != key) continue;
-    recency_.splice(recency_.begin(), recency_, at);
-    return at->glyph;
+const GlyphRef* GlyphCache::Lookup(uint32_t key, uint8_t hash) {
+  for (const Slot& slot : buckets_[hash]) {
+    if (slot.key != key) continue;
+    if (slot.at != recency_.begin()) recency_.splice(recency_.begin(), recency_, slot.at);
+    return &slot.at->glyph;
   }
   return nullptr;
 }
@@ -27,11 +27,12 @@ GlyphRef GlyphCache::Lookup(uint32_t key, uint8_t hash) {
 void GlyphCache::Insert(uint32_t key, uint8_t hash, GlyphRef glyph) {
   if (capacity_ == 0) return;
   recency_.push_front({key, hash, std::move(glyph)});
-  buckets_[hash].push_back(recency_.begin());
+  buckets_[hash].push_back({key, recency_.begin()});
   while (recency_.size() > capacity_) {
     auto last = std::prev(recency_.end());
     auto& bucket = buckets_[last->hash];
-    bucket.erase(std::find(bucket.begin(), bucket.end(), last));
+    bucket.erase(std::find_if(bucket.begin(), bucket.end(),
+                              [last](const Slot& slot) { return slot.at == last; }));
     recency_.erase(last);
   }
 }

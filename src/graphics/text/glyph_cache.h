@@ -23,8 +23,9 @@ class GlyphCache {
   static uint32_t Key(uint32_t code, int32_t size, bool edge, bool bold, bool italic);
   static uint8_t Hash(uint32_t code, int32_t size, bool edge, bool bold, bool italic);
 
-  // A hit becomes the most recent entry.
-  GlyphRef Lookup(uint32_t key, uint8_t hash);
+  // A hit becomes the most recent entry. The pointer is the cache's own, good until the next
+  // Insert or Clear.
+  const GlyphRef* Lookup(uint32_t key, uint8_t hash);
   // The newest entry; then the least recent ones go until the count fits the capacity. A glyph
   // that goes lives on while someone still holds it.
   void Insert(uint32_t key, uint8_t hash, GlyphRef glyph);
@@ -41,8 +42,14 @@ class GlyphCache {
   };
   using Recency = std::list<Entry>;
 
+  // The key beside the entry, so that a bucket is searched without visiting the list.
+  struct Slot {
+    uint32_t key;
+    Recency::iterator at;
+  };
+
   Recency recency_;  // most recent first
-  std::array<std::vector<Recency::iterator>, kBuckets> buckets_;
+  std::array<std::vector<Slot>, kBuckets> buckets_;
   uint32_t capacity_;
 };
 

@@ -88,7 +88,8 @@ int OutlineTextRenderer::Draw(DrawMode mode, Surface* surface, int32_t x, int32_
     if (style_ == kTextEdge) {
       edgeGlyph = GetGlyph(unit.code, size, true, bold, italic, picture, unit.picture);
     }
-    GlyphRef glyph = GetGlyph(unit.code, size, false, bold, italic, picture, unit.picture);
+    const GlyphBitmap* glyph =
+        BorrowGlyph(unit.code, size, false, bold, italic, picture, unit.picture);
     if (!glyph) continue;
     if (edgeGlyph && !edgeGlyph->IsBlank()) PutEdge(state, *edgeGlyph, pen);
     if (!glyph->IsBlank()) PutGlyph(state, *glyph, pen);

@@ -161,6 +161,7 @@ int OutlineTextRenderer::SetOrientation(int32_t tenths) {
 }
 
 void OutlineTextRenderer::ForgetGlyphs() {
+  borrowed_.reset();
   if (CachingOn()) cache_.Clear();
 }
 
@@ -231,24 +232,38 @@ int32_t OutlineTextRenderer::CharWidth(const char* bytes, size_t length) const {
   return bold ? Clamp32(int64_t(size.cx) + size.cx / 50 + 1) : size.cx;
 }
 
+const GlyphRef* OutlineTextRenderer::CachedGlyph(uint32_t code, int32_t size, bool edge, bool bold,
+                                                 bool italic) {
+  if (!Cacheable(size)) return nullptr;
+  return cache_.Lookup(GlyphCache::Key(code, size, edge, bold, italic),
+                       GlyphCache::Hash(code, size, edge, bold, italic));
+}
+
 GlyphRef OutlineTextRenderer::GetGlyph(uint32_t code, int32_t size, bool edge, bool bold,
                                        bool italic, bool fromTexture, int32_t picture) {
   if (fromTexture) return texture_ ? texture_->GetCell(picture, antialiasLevel_, edge) : nullptr;
-  // Sizes past the key's ten bits would be found under a small size's key.
-  const bool keyed = CachingOn() && size >= 0 && size < GlyphCache::kKeyedSizes;
-  const uint32_t key = GlyphCache::Key(code, size, edge, bold, italic);
-  const uint8_t hash = GlyphCache::Hash(code, size, edge, bold, italic);
-  if (keyed) {
-    if (GlyphRef hit = cache_.Lookup(key, hash)) return hit;
-  }
+  if (const GlyphRef* hit = CachedGlyph(code, size, edge, bold, italic)) return *hit;
   GlyphRef glyph;
   try {
     glyph = RenderGlyph(code, edge, bold);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  if (glyph && keyed) cache_.Insert(key, hash, glyph);
+  if (glyph && Cacheable(size)) {
+    cache_.Insert(GlyphCache::Key(code, size, edge, bold, italic),
+                  GlyphCache::Hash(code, size, edge, bold, italic), glyph);
+  }
   return glyph;
+}
+
+const GlyphBitmap* OutlineTextRenderer::BorrowGlyph(uint32_t code, int32_t size, bool edge,
+                                                    bool bold, bool italic, bool fromTexture,
+                                                    int32_t picture) {
+  if (!fromTexture) {
+    if (const GlyphRef* hit = CachedGlyph(code, size, edge, bold, italic)) return hit->get();
+  }
+  borrowed_ = GetGlyph(code, size, edge, bold, italic, fromTexture, picture);
+  return borrowed_.get();
 }
 
 GlyphRef OutlineTextRenderer::RenderGlyph(uint32_t code, bool edge, bool bold) {

@@ -50,6 +50,10 @@ class OutlineTextRenderer : public TextRenderer {
   // Null when the glyph cannot be had even as a bitmap.
   GlyphRef GetGlyph(uint32_t code, int32_t size, bool edge, bool bold, bool italic,
                     bool fromTexture, int32_t picture = 0);
+  // The same glyph without a hold on it, as a cache hit costs least: good until the renderer
+  // next fetches or forgets a glyph.
+  const GlyphBitmap* BorrowGlyph(uint32_t code, int32_t size, bool edge, bool bold, bool italic,
+                                 bool fromTexture, int32_t picture = 0);
 
   // Set: bold glyphs keep the font's own weight and only bitmap fallbacks are thickened.
   void SetOwnBold(bool on) { ownBold_ = on; }
@@ -72,9 +76,15 @@ class OutlineTextRenderer : public TextRenderer {
   GlyphRef RenderGlyph(uint32_t code, bool edge, bool bold);
   int32_t CharWidth(const char* bytes, size_t length) const;
   bool CachingOn() const { return cache_.Capacity() != 0; }
+  // Sizes past the key's ten bits would be found under a small size's key.
+  bool Cacheable(int32_t size) const {
+    return CachingOn() && size >= 0 && size < GlyphCache::kKeyedSizes;
+  }
+  const GlyphRef* CachedGlyph(uint32_t code, int32_t size, bool edge, bool bold, bool italic);
   int RebuildRamp();
 
   GlyphCache cache_;
+  GlyphRef borrowed_;  // the last glyph lent that the cache does not hold
   std::unique_ptr<TextTexture> texture_;
   std::unique_ptr<host::GlyphFont> plainFont_;
   uint32_t gradationTop_ = 0xFFFFFF;

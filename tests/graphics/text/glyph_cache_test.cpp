@@ -22,8 +22,8 @@ struct Request {
   uint8_t Hash() const { return GlyphCache::Hash(code, 16, edge, false, false); }
 };
 
-GlyphRef Find(GlyphCache& cache, Request r) {
-  return cache.Lookup(r.Key(), r.Hash());
+bool Find(GlyphCache& cache, Request r) {
+  return cache.Lookup(r.Key(), r.Hash()) != nullptr;
 }
 
 TEST(GlyphCache, EvictsExactlyTheLeastRecentAndHitsRefresh) {
