@@ -19,13 +19,20 @@ using namespace pixel_detail;
 
 namespace {
 
+// The reach of a row's window: the pixels it may read run from lo to hi, row-relative.
+struct BlurReach {
+  int r, lo, hi;
+  explicit BlurReach(const BlurExtent& e)
+      : r(std::clamp(e.radius, 1, kBlurMaxRadius)),
+        lo(-std::min(e.availableLeft, r)),
+        hi(std::max(e.availableRight, 1) - 1) {}
+};
+
 // The blurred row of one source row, written through emit(x, b).
 template <typename Emit>
-void BlurOneRow(const uint32_t* src, int width, const BlurExtent& e, Emit emit) {
-  const int r = std::clamp(e.radius, 1, kBlurMaxRadius);
-  const int lo = -std::min(e.availableLeft, r);
-  const int hi = std::max(e.availableRight, 1) - 1;
-  auto at = [&](int i) { return src[std::clamp(i, lo, hi)]; };
+void BlurOneRow(const uint32_t* src, int width, const BlurReach& reach, Emit emit) {
+  const int r = reach.r;
+  auto at = [&](int i) { return src[std::clamp(i, reach.lo, reach.hi)]; };
   // Red and blue share one sum word, alpha and green another: 16 bits per channel suffice.
   uint32_t rb = 0, ag = 0;
   for (int i = -r; i < r; ++i) {
@@ -34,29 +41,41 @@ void BlurOneRow(const uint32_t* src, int width, const BlurExtent& e, Emit emit) 
     ag += (p >> 8) & 0x00FF00FFu;
   }
   const uint64_t reciprocal = 65536u / uint32_t(2 * r + 1);
-  for (int x = 0; x < width; ++x) {
-    uint32_t in = at(x + r);
+  auto step = [&](int x, uint32_t in, uint32_t gone) {
     rb += in & 0x00FF00FFu;
     ag += (in >> 8) & 0x00FF00FFu;
     auto channel = [&](uint32_t sum) { return uint32_t((sum * reciprocal + 32768) >> 16); };
-    uint32_t b = channel(rb & 0xFFFF) | channel(rb >> 16) << 16 | channel(ag & 0xFFFF) << 8 |
-                 channel(ag >> 16) << 24;
-    emit(x, b);
-    uint32_t out = at(x - r);
-    rb -= out & 0x00FF00FFu;
-    ag -= (out >> 8) & 0x00FF00FFu;
-  }
+    emit(x, channel(rb & 0xFFFF) | channel(rb >> 16) << 16 | channel(ag & 0xFFFF) << 8 |
+                channel(ag >> 16) << 24);
+    rb -= gone & 0x00FF00FFu;
+    ag -= (gone >> 8) & 0x00FF00FFu;
+  };
+  // Only the ends clamp: in between, the window lies inside what may be read.
+  const int inFrom = std::clamp(reach.lo + r, 0, width);
+  const int inTo = std::clamp(reach.hi - r + 1, inFrom, width);
+  int x = 0;
+  for (; x < inFrom; ++x) step(x, at(x + r), at(x - r));
+  for (; x < inTo; ++x) step(x, src[x + r], src[x - r]);
+  for (; x < width; ++x) step(x, at(x + r), at(x - r));
 }
 
 template <typename Mix>
 void BlurWalk(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip, int width,
               int height, const BlurExtent& extent, Mix mix) {
+  const BlurReach reach(extent);
   // A row buffer lets the target be the source itself.
   thread_local std::vector<uint32_t> row;
-  row.resize(size_t(width));
   do {
-    BlurOneRow(src, width, extent, [&](int x, uint32_t b) { row[size_t(x)] = b; });
-    for (int x = 0; x < width; ++x) dst[x] = mix(dst[x], row[size_t(x)]);
+    const auto from = reinterpret_cast<uintptr_t>(src + reach.lo);
+    const auto to = reinterpret_cast<uintptr_t>(src + reach.hi + 1);
+    const auto out = reinterpret_cast<uintptr_t>(dst);
+    if (out + size_t(width) * 4 <= from || to <= out) {
+      BlurOneRow(src, width, reach, [&](int x, uint32_t b) { dst[x] = mix(dst[x], b); });
+    } else {
+      row.resize(size_t(width));
+      BlurOneRow(src, width, reach, [&](int x, uint32_t b) { row[size_t(x)] = b; });
+      for (int x = 0; x < width; ++x) dst[x] = mix(dst[x], row[size_t(x)]);
+    }
     dst = AddBytes(dst + width, dstSkip);
     src = AddBytes(src + width, srcSkip);
   } while (--height > 0);
