@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "graphics/layers/layer_filter.h"
 #include "graphics/surface/composition_layer.h"
@@ -130,6 +132,8 @@ class SurfaceLayer {
   bool applyOnDetach_ = false;
   bool notify_ = false;
   bool backingBehind_ = false;  // the last frame went straight to its destination
+  // The objects drawn over the filter's frame, gathered for its bands (kept for the memory).
+  std::vector<std::pair<DisplayObject*, Rect>> overFilter_;
 };
 
 }  // namespace bw

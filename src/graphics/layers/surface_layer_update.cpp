@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "graphics/layers/surface_layer.h"
 #include "graphics/surface/composition_layer.h"
@@ -27,17 +29,31 @@ void RedrawWithoutUpper(CompositionLayer* composition) {
   composition->SetSecondList(upper);
 }
 
-// Draws the filter's band, then the visible display objects over it, each list from its tail.
-void DrawFilterBand(LayerFilter* filter, const FilterBand& band,
-                    DisplayObjectList* const lists[2]) {
-  filter->DrawBand(band);
+// The visible display objects drawn over the filter, each list from its tail, with where each
+// lies: gathered once a frame, so that a band draws only those that reach it instead of walking
+// the lists again.
+void GatherOverFilter(DisplayObjectList* const lists[2],
+                      std::vector<std::pair<DisplayObject*, Rect>>& objects) {
+  objects.clear();
   for (int i = 0; i < 2; ++i) {
     if (!lists[i]) continue;
     const auto& nodes = lists[i]->Nodes();
     for (auto node = nodes.rbegin(); node != nodes.rend(); ++node) {
       DisplayObject* object = node->object;
-      if (object->IsVisible() && object->GetAlpha() > 0) object->Draw(band.target, band.band);
+      if (!object->IsVisible() || object->GetAlpha() <= 0) continue;
+      Rect rect;
+      object->GetRect(&rect);
+      if (!rect.IsEmpty()) objects.emplace_back(object, rect);
     }
+  }
+}
+
+// Draws the filter's band, then the gathered objects that reach it.
+void DrawFilterBand(LayerFilter* filter, const FilterBand& band,
+                    const std::vector<std::pair<DisplayObject*, Rect>>& objects) {
+  filter->DrawBand(band);
+  for (const auto& [object, rect] : objects) {
+    if (IntersectRects(nullptr, rect, band.band)) object->Draw(band.target, band.band);
   }
 }
 
@@ -158,6 +174,7 @@ void SurfaceLayer::DrawFilterFrame(const BandSink& sink, ImageSurface* direct) {
   const int32_t width = picture->GetWidth(), height = picture->GetHeight();
   const int32_t rows = !(filter->GetKind() & 1) && BandedRedraw() ? BandHeight(width) : height;
   if (direct && !DrawableDirectly(*direct, *picture, band)) direct = nullptr;
+  GatherOverFilter(lists, overFilter_);
   backingBehind_ = false;
   for (int32_t top = 0; top < height; top += rows) {
     band.band = {0, top, width, std::min(height, top + rows)};
@@ -167,7 +184,7 @@ void SurfaceLayer::DrawFilterFrame(const BandSink& sink, ImageSurface* direct) {
     band.target = direct;
     if (!direct || !filter->WritesWholeBand(band)) band.target = backing;
     if (band.target != backing) backingBehind_ = true;
-    DrawFilterBand(filter, band, lists);
+    DrawFilterBand(filter, band, overFilter_);
     sink(*band.target, band.band);
   }
   for (CompositionLayer* page : pages) {

@@ -77,8 +77,35 @@ struct Weighted {
 struct AlphaAware {
   const uint8_t* keep;
   const uint8_t* take;
+  __m128i keepLanes, takeLanes;
   explicit AlphaAware(int opacity)
-      : keep(ProductTable[255 - opacity]), take(ProductTable[opacity]) {}
+      : keep(ProductTable[255 - opacity]),
+        take(ProductTable[opacity]),
+        keepLanes(_mm_set1_epi16(short(255 - opacity))),
+        takeLanes(_mm_set1_epi16(short(opacity))) {}
+  // T[o][x] = (o x + 127) / 255 on 16-bit lanes, exact as (v + 1 + (v >> 8)) >> 8.
+  static __m128i Product(__m128i x, __m128i o) {
+    const __m128i v = _mm_add_epi16(_mm_mullo_epi16(x, o), _mm_set1_epi16(127));
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_set1_epi16(1)), _mm_srli_epi16(v, 8)),
+                          8);
+  }
+  __m128i Four(__m128i d, __m128i s) const {
+    const __m128i zero = _mm_setzero_si128();
+    const auto half = [&](__m128i d16, __m128i s16) {
+      return _mm_add_epi16(Product(d16, keepLanes), Product(s16, takeLanes));
+    };
+    // Every byte as both alphas set; the sums stay within a byte, T[255 - o][255] + T[o][255].
+    const __m128i mixed =
+        _mm_packus_epi16(half(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero)),
+                         half(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero)));
+    const __m128i alphaBits = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i clearSource = _mm_cmpeq_epi32(_mm_and_si128(s, alphaBits), zero);
+    const __m128i clearTarget = _mm_cmpeq_epi32(_mm_and_si128(d, alphaBits), zero);
+    __m128i colour =
+        _mm_or_si128(_mm_and_si128(clearTarget, s), _mm_andnot_si128(clearTarget, mixed));
+    colour = _mm_or_si128(_mm_and_si128(clearSource, d), _mm_andnot_si128(clearSource, colour));
+    return _mm_or_si128(_mm_andnot_si128(alphaBits, colour), _mm_and_si128(alphaBits, mixed));
+  }
   uint32_t Pixel(uint32_t d, uint32_t s) const {
     uint32_t sa = s >> 24, da = d >> 24;
     uint32_t alpha = uint32_t(keep[da] + take[sa]) << 24;
@@ -291,6 +318,10 @@ void StretchWeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t d
 void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                            int width, int height, int opacity) {
   BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, AlphaAware(opacity & 0xFF));
+}
+void AlphaAwareOpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                              ptrdiff_t srcSkip, int width, int height, int opacity) {
+  BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, AlphaAware(opacity & 0xFF));
 }
 
 #define BW_DEFINE_PLAIN_BLEND(Name, MmxRows)                                                      \

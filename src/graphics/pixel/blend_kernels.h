@@ -60,6 +60,8 @@ void StretchWeightedRowsKeyedMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t d
 // colour kept. The alpha always becomes T[255 - o][da] + T[o][sa].
 void AlphaAwareOpacityRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
                            int width, int height, int opacity);
+void AlphaAwareOpacityRowsMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip,
+                              ptrdiff_t srcSkip, int width, int height, int opacity);
 
 // Average: colour floor((s + d) / 2), alpha sa AND da. Add and subtract saturate all four bytes
 // (subtract is target minus source) in both sets.

@@ -369,22 +369,24 @@ void CompositionLayer::DiscardDirty() {
 
 void CompositionLayer::CollectChanges(const DisplayObjectList::Node** lastOwn,
                                       const DisplayObjectList::Node** lastSecond) {
+  changed_.clear();
   for (DisplayObjectList* list : {&list_, second_}) {
     if (!list) continue;
     for (DisplayObjectList::Node& node : list->Nodes()) {
       if (!node.object->IsChanged()) continue;
-      if (node.drawn.left != DisplayObjectList::kNoRect) dirty_.Add(node.drawn);
+      if (node.drawn.left != DisplayObjectList::kNoRect) changed_.push_back(node.drawn);
       Rect r;
       node.object->GetRect(&r);
       node.object->SetChanged(false);
       if (target_ && target_->ClipToClipRect(&r)) {
-        dirty_.Add(r);
+        changed_.push_back(r);
         node.drawn = r;
       } else {
         node.drawn.left = DisplayObjectList::kNoRect;
       }
     }
   }
+  AddChanged();
   if (lastOwn) *lastOwn = list_.IsEmpty() ? nullptr : &list_.Nodes().back();
   if (lastSecond) *lastSecond = !second_ || second_->IsEmpty() ? nullptr : &second_->Nodes().back();
   if (CoalesceDirty()) dirty_.Coalesce();
@@ -420,6 +422,28 @@ void CompositionLayer::Gather(std::vector<Placed>& placed, bool own, bool second
   };
   if (own) gather(list_, false);
   if (second && second_) gather(*second_, true);
+}
+
+void CompositionLayer::AddChanged() {
+  // Each rectangle cut into the list walks the nodes it may meet: hundreds of them scattered over
+  // the picture (a rain of particles) cost more to list than to redraw, and MergeScattered would
+  // replace them by their bounds anyway. Their fixed costs alone, which overlaps may count up to
+  // twice, passing twice the bounds' area settles that before any is listed.
+  if (changed_.size() >= size_t{kFewRects}) {
+    Rect bounds = dirty_.Head() ? dirty_.Bounds() : changed_.front();
+    int64_t fixed = 0;
+    for (const Rect& r : changed_) {
+      bounds = {std::min(bounds.left, r.left), std::min(bounds.top, r.top),
+                std::max(bounds.right, r.right), std::max(bounds.bottom, r.bottom)};
+      fixed += kRectPixels + kRowPixels * r.Height();
+    }
+    if (fixed > 2 * int64_t{bounds.Width()} * bounds.Height()) {
+      dirty_.Clear();
+      dirty_.Add(bounds);
+      return;
+    }
+  }
+  for (const Rect& r : changed_) dirty_.Add(r);
 }
 
 void CompositionLayer::MergeScattered() {

@@ -136,6 +136,8 @@ class CompositionLayer : private SurfaceUser {
   // rows in every picture the redraw reads and writes. Their bounds replace them when redrawing
   // those costs less.
   void MergeScattered();
+  // Lists the rectangles CollectChanges gathered in changed_.
+  void AddChanged();
   // Composes every dirty rectangle (band by band), handing each finished one to sink.
   int Compose(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy, RectSink sink,
               void* context);
@@ -163,6 +165,7 @@ class CompositionLayer : private SurfaceUser {
   int32_t turnX_ = 0;
   int32_t turnY_ = 0;
   std::vector<Placed> rowsPlaced_;  // from StartRows to FinishRows
+  std::vector<Rect> changed_;       // CollectChanges' rectangles, kept for their memory
 };
 
 }  // namespace bw

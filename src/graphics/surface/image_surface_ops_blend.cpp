@@ -183,7 +183,8 @@ int ImageSurface::AlphaAwareOpacityBlit(const Surface* source, int opacity, int3
   if (opacity == 0) return kOpDone;
   if (opacity == 255) return Blit(source, x, y, rect, false);
   return Draw32(this, source, nullptr, x, y, rect, [&](const Span& s) {
-    AlphaAwareOpacityRows(Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, opacity);
+    (MmxEnabled() ? AlphaAwareOpacityRowsMmx : AlphaAwareOpacityRows)(
+        Dst32(s), Src32(s), s.dstSkip, s.srcSkip, s.width, s.height, opacity);
   });
 }
 

@@ -48,12 +48,14 @@ TEST(AlphaAwareOpacityRows, MatchesItsThreeCases) {
       }
       return WithChannel(out, 3, ProductTable[255 - o][da] + ProductTable[o][sa]);
     };
-    EXPECT_TRUE(MatchesReference(
-        4, 4, Walk::kStraight,
-        [o](const KernelArgs& a, const Geometry& g) {
-          AlphaAwareOpacityRows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
-        },
-        PixelOp(formula)));
+    for (auto rows : {AlphaAwareOpacityRows, AlphaAwareOpacityRowsMmx}) {
+      EXPECT_TRUE(MatchesReference(
+          4, 4, Walk::kStraight,
+          [o, rows](const KernelArgs& a, const Geometry& g) {
+            rows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
+          },
+          PixelOp(formula)));
+    }
   }
 }
 
