@@ -145,6 +145,28 @@ struct Invert {
   __m128i Four(__m128i d, __m128i) const { return _mm_xor_si128(d, lanes); }
 };
 
+// The saturating colour add or subtract eight pixels at a time, the rest as the 128-bit walk.
+template <bool kAdd>
+__attribute__((target("avx2"))) void SaturateRowAvx2(uint32_t* d, int w, uint32_t color) {
+  const __m256i lanes = _mm256_set1_epi32(int(color & 0x00FFFFFFu));
+  int x = 0;
+  for (; x + 8 <= w; x += 8) {
+    auto* at = reinterpret_cast<__m256i*>(d + x);
+    const __m256i v = _mm256_loadu_si256(at);
+    _mm256_storeu_si256(at, kAdd ? _mm256_adds_epu8(v, lanes) : _mm256_subs_epu8(v, lanes));
+  }
+  if (kAdd) {
+    BlendRowVector<false>(d + x, d + x, w - x, AddColor(color), 0);
+  } else {
+    BlendRowVector<false>(d + x, d + x, w - x, SubtractColor(color), 0);
+  }
+}
+template <bool kAdd>
+void SaturateRowsAvx2(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
+  EachRow(dst, dst, skip, skip, width, height,
+          [color](uint32_t* d, const uint32_t*, int w) { SaturateRowAvx2<kAdd>(d, w, color); });
+}
+
 ptrdiff_t SkipOf(ptrdiff_t pitch, int width) {
   return pitch - ptrdiff_t{width} * 4;
 }
@@ -178,6 +200,7 @@ void AddColorRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, uin
   OnTarget<false, true>(dst, skip, width, height, AddColor(color), key);
 }
 void AddColorRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
+  if (WideVectorsEnabled()) return SaturateRowsAvx2<true>(dst, skip, width, height, color);
   OnTarget<true, false>(dst, skip, width, height, AddColor(color));
 }
 void AddColorRowsKeyedMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color,
@@ -192,6 +215,7 @@ void SubtractColorRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height
   OnTarget<false, true>(dst, skip, width, height, SubtractColor(color), key);
 }
 void SubtractColorRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
+  if (WideVectorsEnabled()) return SaturateRowsAvx2<false>(dst, skip, width, height, color);
   OnTarget<true, false>(dst, skip, width, height, SubtractColor(color));
 }
 void SubtractColorRowsKeyedMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color,
