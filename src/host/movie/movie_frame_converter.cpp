@@ -12,7 +12,8 @@ namespace bw::host {
 
 namespace {
 
-// A converted frame larger than this goes past the caches, which keep the decoder's pictures.
+// Converting more than this goes past the caches, which keep the decoder's pictures; a few
+// changed rows are written through them, since streaming waits for its stores at each row.
 constexpr int64_t kCachedFrameBytes = int64_t{1} << 20;
 
 YuvPlanes PlanesOf(const AVFrame* frame) {
@@ -41,6 +42,15 @@ AVPixelFormat PixelFormatOf(MovieFrameFormat format) {
       return AV_PIX_FMT_BGR0;
   }
   return AV_PIX_FMT_BGR0;
+}
+
+// What converting rows (all of them when null) writes into memory.
+int64_t BytesWritten(const RowSpan* rows, const MovieFrameMemory& memory) {
+  if (!rows) return int64_t{memory.pitch} * memory.height;
+  int64_t pixels = 0;
+  for (int32_t row = 0; row < memory.height; ++row)
+    pixels += std::max(0, rows[row].last - rows[row].first);
+  return pixels * 4;
 }
 
 // The memory stays the buffer's: the frame that wraps it for the scaler frees nothing.
@@ -81,6 +91,12 @@ void MovieFrameConverter::FindChanges(const AVFrame* frame, const MovieFrameMemo
                                           memory.height, changes_.data());
   if (changed < memory.height) {
     nextSkip_ = 1;
+    everyRowBefore_ = false;
+    return;
+  }
+  // One frame that changes every row is a cut; only the second in a row starts the skipping.
+  if (!everyRowBefore_) {
+    everyRowBefore_ = true;
     return;
   }
   skipped_ = nextSkip_;
@@ -94,9 +110,9 @@ void MovieFrameConverter::Convert(const AVFrame* frame, int32_t index,
                      last_->height == frame->height && last_->format == frame->format;
   changes_.clear();
   if (known) FindChanges(frame, memory);
-  ConvertYuv420Frame(planes, {memory.pixels, memory.pitch, memory.width, memory.height},
-                     keeps ? RowsToConvert(index, memory, known) : nullptr,
-                     int64_t{memory.pitch} * memory.height > kCachedFrameBytes);
+  const RowSpan* rows = keeps ? RowsToConvert(index, memory, known) : nullptr;
+  ConvertYuv420Frame(planes, {memory.pixels, memory.pitch, memory.width, memory.height}, rows,
+                     BytesWritten(rows, memory) > kCachedFrameBytes);
   std::swap(lastChanges_, changes_);
   ++conversions_;
   held_[index] = keeps ? Held{conversions_, memory} : Held{};
