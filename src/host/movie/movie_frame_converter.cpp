@@ -12,9 +12,10 @@ namespace bw::host {
 
 namespace {
 
-// Converting more than this goes past the caches, which keep the decoder's pictures; a few
-// changed rows are written through them, since streaming waits for its stores at each row.
-constexpr int64_t kCachedFrameBytes = int64_t{1} << 20;
+// Converting more than this goes past the caches, which keep the decoder's pictures. A frame up
+// to 720p is written through them: beside those pictures it still fits the last level, where
+// streaming costs more, and waits for its stores at each row of a few changed ones.
+constexpr int64_t kCachedFrameBytes = int64_t{4} << 20;
 
 YuvPlanes PlanesOf(const AVFrame* frame) {
   YuvPlanes planes;
