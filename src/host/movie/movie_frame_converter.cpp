@@ -12,8 +12,10 @@ namespace bw::host {
 
 namespace {
 
-// A converted frame larger than this goes past the caches, which keep the decoder's pictures.
-constexpr int64_t kCachedFrameBytes = int64_t{1} << 20;
+// Converting more than this goes past the caches, which keep the decoder's pictures. A frame up
+// to 720p is written through them: beside those pictures it still fits the last level, where
+// streaming costs more, and waits for its stores at each row of a few changed ones.
+constexpr int64_t kCachedFrameBytes = int64_t{4} << 20;
 
 YuvPlanes PlanesOf(const AVFrame* frame) {
   YuvPlanes planes;
@@ -41,6 +43,15 @@ AVPixelFormat PixelFormatOf(MovieFrameFormat format) {
       return AV_PIX_FMT_BGR0;
   }
   return AV_PIX_FMT_BGR0;
+}
+
+// What converting rows (all of them when null) writes into memory.
+int64_t BytesWritten(const RowSpan* rows, const MovieFrameMemory& memory) {
+  if (!rows) return int64_t{memory.pitch} * memory.height;
+  int64_t pixels = 0;
+  for (int32_t row = 0; row < memory.height; ++row)
+    pixels += std::max(0, rows[row].last - rows[row].first);
+  return pixels * 4;
 }
 
 // The memory stays the buffer's: the frame that wraps it for the scaler frees nothing.
@@ -81,6 +92,12 @@ void MovieFrameConverter::FindChanges(const AVFrame* frame, const MovieFrameMemo
                                           memory.height, changes_.data());
   if (changed < memory.height) {
     nextSkip_ = 1;
+    everyRowBefore_ = false;
+    return;
+  }
+  // One frame that changes every row is a cut; only the second in a row starts the skipping.
+  if (!everyRowBefore_) {
+    everyRowBefore_ = true;
     return;
   }
   skipped_ = nextSkip_;
@@ -94,9 +111,9 @@ void MovieFrameConverter::Convert(const AVFrame* frame, int32_t index,
                      last_->height == frame->height && last_->format == frame->format;
   changes_.clear();
   if (known) FindChanges(frame, memory);
-  ConvertYuv420Frame(planes, {memory.pixels, memory.pitch, memory.width, memory.height},
-                     keeps ? RowsToConvert(index, memory, known) : nullptr,
-                     int64_t{memory.pitch} * memory.height > kCachedFrameBytes);
+  const RowSpan* rows = keeps ? RowsToConvert(index, memory, known) : nullptr;
+  ConvertYuv420Frame(planes, {memory.pixels, memory.pitch, memory.width, memory.height}, rows,
+                     BytesWritten(rows, memory) > kCachedFrameBytes);
   std::swap(lastChanges_, changes_);
   ++conversions_;
   held_[index] = keeps ? Held{conversions_, memory} : Held{};

@@ -55,6 +55,7 @@ class MovieFrameConverter {
   static constexpr int32_t kMaxSkipped = 16;
   int32_t skipped_ = 0;  // comparisons still to skip
   int32_t nextSkip_ = 1;
+  bool everyRowBefore_ = false;  // the last comparison found every row changed
 };
 
 // Scales frames of any other shape or size into the frame buffers through libswscale. A buffer

@@ -344,9 +344,14 @@ struct MoviePlayer::Impl {
     }
     const int64_t t = main.Units(FrameTime(frame));
     frame->pts = t == AV_NOPTS_VALUE ? lastEnd : t;
-    const int64_t duration = av_rescale_q(frame->pkt_duration, main.Stream()->time_base, kUnits);
-    lastEnd = std::max(lastEnd, frame->pts + std::max<int64_t>(duration, 1));
+    lastEnd = std::max(lastEnd, EndOf(frame));
     return frame;
+  }
+
+  // When a decoded frame of the main reader (pts in units) gives way to the next.
+  int64_t EndOf(const AVFrame* frame) const {
+    const int64_t duration = av_rescale_q(frame->pkt_duration, main.Stream()->time_base, kUnits);
+    return frame->pts + std::max<int64_t>(duration, 1);
   }
 
   // Without a picture: reads packets up to the clock; answers whether the file still goes on.
@@ -414,6 +419,9 @@ struct MoviePlayer::Impl {
         av_frame_free(&candidate);  // a late frame is dropped before conversion
         candidate = ahead;
         ahead = nullptr;
+        // A frame lasting past the clock is taken as the one to show: it is converted before the
+        // next is decoded, while it and the picture it came from are still in the caches.
+        if (EndOf(candidate) > clock) break;
       }
       if (candidate && !inUse) {
         Convert(candidate);

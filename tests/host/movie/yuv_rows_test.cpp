@@ -64,8 +64,9 @@ TEST(YuvRows, VectorKernelsGiveThePlainPixelsAtEveryWidth) {
       std::vector<uint32_t> plain(width * 2 + 1, 0x12345678u);
       YuvRowToXrgbPlain(y.data(), u.data(), v.data(), plain.data(), width);
       YuvRowToXrgbPlain(y1, u.data(), v.data(), plain.data() + width, width);
-      constexpr int kOffsets[] = {0, 4, 1};  // words: 32-byte, 16-byte and 4-byte aligned rows
-      const int offset = kOffsets[round % 3];
+      // Words: 64-, 16-, 4- and 32-byte aligned rows.
+      constexpr int kOffsets[] = {0, 4, 1, 8};
+      const int offset = kOffsets[round % 4];
       auto written = [&](const uint32_t* out, int rows) {
         std::vector<uint32_t> got(out, out + width * rows + 1);
         std::vector<uint32_t> want(plain.begin(), plain.begin() + width * rows);
@@ -73,28 +74,33 @@ TEST(YuvRows, VectorKernelsGiveThePlainPixelsAtEveryWidth) {
         return got == want;
       };
       for (bool bypassCache : {false, true}) {
-        alignas(32) uint32_t out[kMaxWidth * 2 + 16];
-        for (auto kernel : {YuvRowToXrgbSse2, HasAvx2() ? YuvRowToXrgbAvx2 : YuvRowToXrgbSse2}) {
-          std::fill(std::begin(out), std::end(out), 0x12345678u);
-          kernel(y.data(), u.data(), v.data(), out + offset, width, bypassCache);
-          ASSERT_TRUE(written(out + offset, 1))
-              << "width " << width << " round " << round << " streamed " << bypassCache;
-        }
-        if (!HasAvx2()) continue;
-        // The second row right after the first, so both share the alignment only sometimes.
+        alignas(64) uint32_t out[kMaxWidth * 2 + 16];
         std::fill(std::begin(out), std::end(out), 0x12345678u);
-        YuvRowPairToXrgbAvx2(y.data(), y1, u.data(), v.data(), out + offset, out + offset + width,
-                             width, bypassCache);
-        ASSERT_TRUE(written(out + offset, 2))
-            << "pair, width " << width << " round " << round << " streamed " << bypassCache;
+        YuvRowToXrgbSse2(y.data(), u.data(), v.data(), out + offset, width, bypassCache);
+        ASSERT_TRUE(written(out + offset, 1))
+            << "width " << width << " round " << round << " streamed " << bypassCache;
+        for (auto pair : {HasAvx2() ? YuvRowPairToXrgbAvx2 : nullptr,
+                          HasAvx512() ? YuvRowPairToXrgbAvx512 : nullptr}) {
+          // One row, then the second right after the first, so both share the alignment only
+          // sometimes.
+          for (int rows = 1; pair && rows <= 2; ++rows) {
+            std::fill(std::begin(out), std::end(out), 0x12345678u);
+            pair(y.data(), rows == 2 ? y1 : nullptr, u.data(), v.data(), out + offset,
+                 rows == 2 ? out + offset + width : nullptr, width, bypassCache);
+            ASSERT_TRUE(written(out + offset, rows))
+                << rows << " rows, width " << width << " round " << round << " streamed "
+                << bypassCache << (pair == YuvRowPairToXrgbAvx512 ? " avx-512" : "");
+          }
+        }
       }
     }
   }
 }
 
-// Every luma, u and v value together, through the widest kernel for two rows: the 16-bit
-// arithmetic of the wide kernels must equal the plain 32-bit one everywhere, clamps included.
-TEST(YuvRows, WidestKernelMatchesThePlainOneForEveryColour) {
+// Every luma, u and v value together, through the widest kernel and the AVX2 one for two rows:
+// the 16-bit arithmetic of the wide kernels must equal the plain 32-bit one everywhere, clamps
+// included.
+TEST(YuvRows, WideKernelsMatchThePlainOneForEveryColour) {
   std::vector<uint8_t> y(512), u(256), v(256);
   for (int x = 0; x < 256; ++x) {
     y[x] = uint8_t(x);
@@ -108,11 +114,13 @@ TEST(YuvRows, WidestKernelMatchesThePlainOneForEveryColour) {
         u[i] = uint8_t(uValue + (i & 1) * 128);
         v[i] = uint8_t(vValue + (i >> 7) * 128);
       }
-      YuvRowPairToXrgb(y.data(), y.data() + 256, u.data(), v.data(), wide.data(), wide.data() + 256,
-                       256);
       YuvRowToXrgbPlain(y.data(), u.data(), v.data(), plain.data(), 256);
       YuvRowToXrgbPlain(y.data() + 256, u.data(), v.data(), plain.data() + 256, 256);
-      ASSERT_EQ(wide, plain) << "u " << uValue << " v " << vValue;
+      for (auto pair : {YuvRowPairToXrgb, HasAvx2() ? YuvRowPairToXrgbAvx2 : YuvRowPairToXrgb}) {
+        pair(y.data(), y.data() + 256, u.data(), v.data(), wide.data(), wide.data() + 256, 256,
+             false);
+        ASSERT_EQ(wide, plain) << "u " << uValue << " v " << vValue;
+      }
     }
   }
 }
