@@ -1,6 +1,8 @@
 #include "script/bytecode_vm_straight.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "script/bytecode_vm.h"
 #include "script/opcodes.h"
@@ -15,6 +17,10 @@ uint32_t StraightCode::Word(const GuestMemory& memory, uint64_t address) {
 
 void StraightCode::Fix(const GuestMemory& memory, uint64_t address) {
   fixed_.push_back({static_cast<uint32_t>(address), Word(memory, address)});
+}
+
+void StraightCode::Append(const Op& op) {
+  ops_.insert(ops_.end() - 1, op);
 }
 
 bool StraightCode::AddFragment(const GuestMemory& memory, uint32_t address) {
@@ -37,7 +43,7 @@ bool StraightCode::AddFragment(const GuestMemory& memory, uint32_t address) {
       case kOpDecrement:
         if (!good(a, 4)) return false;
         Fix(memory, ip + 4);
-        ops_.push_back({op == kOpIncrement ? kInc : kDec, false, a, 0, 0});
+        Append({op == kOpIncrement ? kInc : kDec, false, false, a, 0, 0});
         stores_.push_back(a);
         ip += 8;
         break;
@@ -45,51 +51,33 @@ bool StraightCode::AddFragment(const GuestMemory& memory, uint32_t address) {
         if (!good(a, 4) || !good(b, 4)) return false;
         Fix(memory, ip + 4);
         Fix(memory, ip + 8);
-        ops_.push_back({kMove, false, a, b, 0});
+        Append({kMove, false, false, a, b, 0});
         stores_.push_back(b);
         ip += 12;
         break;
       case kOpSet:
         if (!good(b, 4)) return false;
         Fix(memory, ip + 8);
-        ops_.push_back({kSet, false, static_cast<uint32_t>(ip + 4), b, 0});
+        Append({kSet, false, false, static_cast<uint32_t>(ip + 4), b, 0});
         stores_.push_back(b);
         ip += 12;
         break;
       default: {
-        Kind kind;
-        switch (op) {
-          case kOpAdd:
-            kind = kAdd;
-            break;
-          case kOpSub:
-            kind = kSub;
-            break;
-          case kOpLess:
-            kind = kLess;
-            break;
-          case kOpLessEqual:
-            kind = kLessEqual;
-            break;
-          case kOpGreater:
-            kind = kGreater;
-            break;
-          case kOpGreaterEqual:
-            kind = kGreaterEqual;
-            break;
-          case kOpEqual:
-            kind = kEqual;
-            break;
-          case kOpNotEqual:
-            kind = kNotEqual;
-            break;
-          default:
-            return false;
-        }
+        static constexpr struct {
+          uint32_t opcode;
+          Kind kind;
+        } kBinaries[] = {{kOpAdd, kAdd},         {kOpSub, kSub},
+                         {kOpLess, kLess},       {kOpLessEqual, kLessEqual},
+                         {kOpGreater, kGreater}, {kOpGreaterEqual, kGreaterEqual},
+                         {kOpEqual, kEqual},     {kOpNotEqual, kNotEqual}};
+        const auto* binary = std::find_if(std::begin(kBinaries), std::end(kBinaries),
+                                          [op](const auto& e) { return e.opcode == op; });
+        if (binary == std::end(kBinaries)) return false;
+        const Kind kind = binary->kind;
         if (!good(c, 4)) return false;
         Fix(memory, ip + 12);
-        ops_.push_back(
-            {kind, false, static_cast<uint32_t>(ip + 4), static_cast<uint32_t>(ip + 8), c});
+        Append(
+            {kind, false, false, static_cast<uint32_t>(ip + 4), static_cast<uint32_t>(ip + 8), c});
         stores_.push_back(c);
         ip += 16;
       }
@@ -100,7 +88,7 @@ bool StraightCode::AddFragment(const GuestMemory& memory, uint32_t address) {
 
 bool StraightCode::AddStore(const GuestMemory& memory, uint32_t address, uint32_t value) {
   if (!memory.Base() || !memory.Valid(address, 4)) return false;
-  ops_.push_back({kStore, false, 0, address, value});
+  Append({kStore, false, false, 0, address, value});
   stores_.push_back(address);
   return true;
 }
@@ -108,7 +96,7 @@ bool StraightCode::AddStore(const GuestMemory& memory, uint32_t address, uint32_
 bool StraightCode::AddExitUnless(const GuestMemory& memory, uint32_t address, bool invert,
                                  uint32_t exit) {
   if (!memory.Base() || !memory.Valid(address, 4)) return false;
-  ops_.push_back({kExitUnless, invert, address, lastReturn_, exit});
+  Append({kExitUnless, invert, false, address, lastReturn_, exit});
   return true;
 }
 
@@ -119,11 +107,77 @@ bool StraightCode::StoresInto(uint64_t address, uint64_t bytes) const {
   return false;
 }
 
-bool StraightCode::Sound() const {
+bool StraightCode::Seal() {
   for (const FixedWord& w : fixed_) {
     if (StoresInto(w.address, 4)) return false;
   }
+  Fold();
   return true;
+}
+
+void StraightCode::Reads(const Op& op, uint32_t& first, uint32_t& second) {
+  first = second = 0;
+  switch (op.kind) {
+    case kStore:
+    case kTurn:
+      break;
+    case kInc:
+    case kDec:
+    case kMove:
+    case kSet:
+    case kExitUnless:
+      first = op.a;
+      break;
+    default:
+      first = op.a;
+      second = op.b;
+  }
+}
+
+uint32_t StraightCode::Stores(const Op& op) {
+  switch (op.kind) {
+    case kInc:
+    case kDec:
+      return op.a;
+    case kMove:
+    case kSet:
+    case kStore:
+      return op.b;
+    case kExitUnless:
+    case kTurn:
+      return 0;
+    default:
+      return op.c;
+  }
+}
+
+void StraightCode::Fold() {
+  auto overlaps = [](uint32_t x, uint32_t y) { return x && y && x < y + 4 && y < x + 4; };
+  std::vector<Op> kept;
+  for (size_t i = 0; i < ops_.size(); ++i) {
+    const uint32_t to = Stores(ops_[i]);
+    bool dead = false;
+    for (size_t j = i + 1; to && j < ops_.size(); ++j) {
+      const Op& later = ops_[j];
+      uint32_t first = 0, second = 0;
+      Reads(later, first, second);
+      if (later.kind == kExitUnless || later.kind == kTurn || overlaps(to, first) ||
+          overlaps(to, second)) {
+        break;
+      }
+      if (Stores(later) == to) {
+        dead = true;
+        break;
+      }
+    }
+    if (!dead) kept.push_back(ops_[i]);
+  }
+  ops_ = std::move(kept);
+  for (size_t i = 0; i + 1 < ops_.size(); ++i) {
+    Op& op = ops_[i];
+    op.tested = op.kind >= kAdd && op.kind <= kNotEqual && ops_[i + 1].kind == kExitUnless &&
+                ops_[i + 1].a == op.c;
+  }
 }
 
 bool StraightCode::Intact(const GuestMemory& memory) const {
@@ -133,8 +187,8 @@ bool StraightCode::Intact(const GuestMemory& memory) const {
   return true;
 }
 
-int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& done) {
-  done = 0;
+int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& turnsDone) {
+  turnsDone = 0;
   uint8_t* const base = memory_.Base();
   const uint32_t sp = sp_;
   // As CallStraight enters, on the stack word the end marker takes, which no store may hit.
@@ -151,66 +205,86 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
   auto s32 = [](uint32_t v) { return static_cast<int32_t>(v); };
   put(sp, 0);
-  using Op = StraightCode::Op;
-  const Op* const first = unit.ops_.data();
-  const Op* const end = first + unit.ops_.size();
-  for (; done < turns; ++done) {
-    for (const Op* op = first; op != end; ++op) {
-      const uint32_t a = op->a, b = op->b, c = op->c;
-      switch (op->kind) {
-        case StraightCode::kInc:
-          put(a, word(a) + 1);
-          break;
-        case StraightCode::kDec:
-          put(a, word(a) - 1);
-          break;
-        case StraightCode::kMove:
-          put(b, word(a));
-          break;
-        case StraightCode::kSet:
-          put(b, word(a));
-          break;
-        case StraightCode::kStore:
-          put(b, c);
-          break;
-        case StraightCode::kAdd:
-          put(c, word(a) + word(b));
-          break;
-        case StraightCode::kSub:
-          put(c, word(a) - word(b));
-          break;
-        case StraightCode::kLess:
-          put(c, s32(word(a)) < s32(word(b)));
-          break;
-        case StraightCode::kLessEqual:
-          put(c, s32(word(a)) <= s32(word(b)));
-          break;
-        case StraightCode::kGreater:
-          put(c, s32(word(a)) > s32(word(b)));
-          break;
-        case StraightCode::kGreaterEqual:
-          put(c, s32(word(a)) >= s32(word(b)));
-          break;
-        case StraightCode::kEqual:
-          put(c, word(a) == word(b));
-          break;
-        case StraightCode::kNotEqual:
-          put(c, word(a) != word(b));
-          break;
-        case StraightCode::kExitUnless:
-          if ((word(a) != 0) == op->invert) {
-            if (b) {
-              ip_ = b + 4;
-            } else if (done && unit.lastReturn_) {
-              ip_ = unit.lastReturn_ + 4;
-            }
-            return static_cast<int>(c);
-          }
-          break;
-      }
-    }
+  // One indirect jump an op, each its own: the predictor learns the unit's order.
+  static void* const handlers[] = {&&inc,     &&dec,          &&move,  &&set,      &&store,
+                                   &&test,    &&add,          &&sub,   &&less,     &&lessEqual,
+                                   &&greater, &&greaterEqual, &&equal, &&notEqual, &&turn};
+  static_assert(std::size(handlers) == StraightCode::kTurn + 1);
+  const StraightCode::Op* const first = unit.ops_.data();
+  const StraightCode::Op* op = first;
+  uint64_t done = 0;  // a local: stores through the arena's bytes may alias anything else
+  uint32_t a = op->a, b = op->b, c = op->c;
+#define BW_STRAIGHT_NEXT()          \
+  do {                              \
+    ++op;                           \
+    a = op->a;                      \
+    b = op->b;                      \
+    c = op->c;                      \
+    __asm__("" ::"i"(__COUNTER__)); \
+    goto* handlers[op->kind];       \
+  } while (0)
+// A binary whose result the exit test behind it reads tests it at once.
+#define BW_STRAIGHT_BINARY(expr) \
+  a = (expr);                    \
+  put(c, a);                     \
+  if (op->tested) {              \
+    ++op;                        \
+    goto testValue;              \
+  }                              \
+  BW_STRAIGHT_NEXT()
+  if (turns == 0) return kStraightSpent;
+  goto* handlers[op->kind];
+inc:
+  put(a, word(a) + 1);
+  BW_STRAIGHT_NEXT();
+dec:
+  put(a, word(a) - 1);
+  BW_STRAIGHT_NEXT();
+move:
+set:
+  put(b, word(a));
+  BW_STRAIGHT_NEXT();
+store:
+  put(b, c);
+  BW_STRAIGHT_NEXT();
+add:
+  BW_STRAIGHT_BINARY(word(a) + word(b));
+sub:
+  BW_STRAIGHT_BINARY(word(a) - word(b));
+less:
+  BW_STRAIGHT_BINARY(s32(word(a)) < s32(word(b)));
+lessEqual:
+  BW_STRAIGHT_BINARY(s32(word(a)) <= s32(word(b)));
+greater:
+  BW_STRAIGHT_BINARY(s32(word(a)) > s32(word(b)));
+greaterEqual:
+  BW_STRAIGHT_BINARY(s32(word(a)) >= s32(word(b)));
+equal:
+  BW_STRAIGHT_BINARY(word(a) == word(b));
+notEqual:
+  BW_STRAIGHT_BINARY(word(a) != word(b));
+test:
+  a = word(a);
+testValue:
+  if (__builtin_expect((a != 0) != op->invert, 1)) BW_STRAIGHT_NEXT();
+  b = op->b;
+  c = op->c;
+  turnsDone = done;
+  if (b) {
+    ip_ = b + 4;
+  } else if (done && unit.lastReturn_) {
+    ip_ = unit.lastReturn_ + 4;
   }
-  if (done && unit.lastReturn_) ip_ = unit.lastReturn_ + 4;
+  return static_cast<int>(c);
+turn:
+  if (__builtin_expect(++done != turns, 1)) {
+    op = first - 1;
+    BW_STRAIGHT_NEXT();
+  }
+#undef BW_STRAIGHT_BINARY
+#undef BW_STRAIGHT_NEXT
+  turnsDone = done;
+  if (unit.lastReturn_) ip_ = unit.lastReturn_ + 4;
   return kStraightSpent;
 }
 

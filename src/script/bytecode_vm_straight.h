@@ -31,15 +31,15 @@ class StraightCode {
 
   // Whether a store of the unit touches [address, address + bytes).
   bool StoresInto(uint64_t address, uint64_t bytes) const;
-  // Whether no store of the unit hits a word its decoding relied on.
-  bool Sound() const;
+  // Finishes the unit once all is added: false, with the unit unusable, when a store of it hits a
+  // word its decoding relied on.
+  bool Seal();
   // Whether every word the decoding relied on reads as it did.
   bool Intact(const GuestMemory& memory) const;
 
  private:
   friend class BytecodeVm;
-  // The binary instructions are their own kinds, in opcode order: kAdd + (opcode - kOpAdd)
-  // names none of them, so each has its listed kind.
+  // What an op does; a binary instruction's kind names the instruction too.
   enum Kind : uint8_t {
     kInc,
     kDec,
@@ -55,21 +55,31 @@ class StraightCode {
     kGreaterEqual,
     kEqual,
     kNotEqual,
+    kTurn,  // the last op: back to the first
   };
   struct Op {
     Kind kind;
     bool invert;  // an exit test's
+    bool tested;  // a binary's: the exit test behind it tests its result
     uint32_t a;   // inc, dec: the word; move: the source; set, binary: the first value word; exit:
                   // the word tested
     uint32_t b;   // move, set, store: the destination; binary: the second value word; exit: the
                   // address of the last return in front of it in the unit, 0 none
     uint32_t c;   // binary: the destination; store: the value; exit: its number
   };
+  // Appends op in front of the closing kTurn.
+  void Append(const Op& op);
+  // Where op reads and stores, up to two words read and one stored (0: none).
+  static void Reads(const Op& op, uint32_t& first, uint32_t& second);
+  static uint32_t Stores(const Op& op);
+  // Drops stores that a later one of the same turn overwrites before anything reads the word or
+  // a test may leave, and lets a binary whose result an exit test reads next test it at once.
+  void Fold();
   // A word of the instruction at ip, which decoding proved in the arena.
   static uint32_t Word(const GuestMemory& memory, uint64_t address);
   void Fix(const GuestMemory& memory, uint64_t address);
 
-  std::vector<Op> ops_;
+  std::vector<Op> ops_{{kTurn, false, false, 0, 0, 0}};
   struct FixedWord {
     uint32_t address;
     uint32_t value;

@@ -55,7 +55,7 @@ std::unique_ptr<TgsLoop> TgsLoop::Build(const TgsScript& script, GuestMemory& me
     if (next == entry.position) {
       loop->steps_ = n + 1;
       loop->turnJumps_ = jumped;
-      if (!unit.Sound() || !loop->Intact(script)) return nullptr;
+      if (!unit.Seal() || !loop->Intact(script)) return nullptr;
       for (const TgsReadBytes& r : loop->reads_) {
         // The bytes read are the window's last; the mask is clear in front of them.
         uint32_t from = 0;
