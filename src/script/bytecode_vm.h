@@ -67,8 +67,9 @@ class BytecodeVm {
   // Runs unit round and round from its first op, as many CallAt of its fragments would with the
   // unit's own stores and tests between them, at most turns times round (turnsDone: the rounds
   // completed). The exit the unit left by, kStraightSpent, or kStraightRefused with nothing run
-  // where a CallAt would not take the straight entry's course: a bound on instructions, no stack
-  // word for the end marker or a store of the unit into it, or a word the unit relied on changed.
+  // where a CallAt would not take the straight entry's course: a bound on instructions a fragment
+  // runs past, no stack word for the end marker or a store of the unit into it, or a word the unit
+  // relied on changed.
   int RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& turnsDone);
   // Switches translation to machine code: on, Run enters translated code (the stub of an empty
   // translation) wherever the instruction pointer names a translated instruction. Where the

@@ -38,6 +38,7 @@ bool StraightCode::AddFragment(const GuestMemory& memory, uint32_t address) {
     switch (op) {
       case kOpReturn:
         lastReturn_ = static_cast<uint32_t>(ip);
+        longest_ = std::max(longest_, n + 1);
         return true;
       case kOpIncrement:
       case kOpDecrement:
@@ -191,9 +192,10 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
   turnsDone = 0;
   uint8_t* const base = memory_.Base();
   const uint32_t sp = sp_;
-  // As CallStraight enters, on the stack word the end marker takes, which no store may hit.
-  if (instructionLimit_ || !base ||
-      uint64_t{sp - stackBottom_} + 4 > uint64_t{stackTop_ - stackBottom_} ||
+  // A fragment longer than the bound on instructions faults in the loop. Then as CallStraight
+  // enters, on the stack word the end marker takes, which no store may hit.
+  if (instructionLimit_ < unit.longest_ && instructionLimit_ != 0) return kStraightRefused;
+  if (!base || uint64_t{sp - stackBottom_} + 4 > uint64_t{stackTop_ - stackBottom_} ||
       unit.StoresInto(sp, 4) || !unit.Intact(memory_)) {
     return kStraightRefused;
   }

@@ -87,6 +87,7 @@ class StraightCode {
   std::vector<FixedWord> fixed_;
   std::vector<uint32_t> stores_;
   uint32_t lastReturn_ = 0;  // the address of the unit's last return, 0 none
+  uint32_t longest_ = 0;     // the most instructions of a fragment, its return counted
 };
 
 }  // namespace bw
