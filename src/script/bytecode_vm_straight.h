@@ -2,11 +2,11 @@
 // sets, counts, adds, subtracts and compares ending in the return to the end marker, the kind
 // BytecodeVm::CallStraight takes) decoded once, with the caller's own constant stores and tests
 // between them, and run round and round. Decoding proves each address in the arena, which only
-// grows; what it cannot prove is that the words it read stay as read. The caller does: no store
-// of the unit may hit a word the decoding relied on (Fixed()), nor any byte the caller's own
-// decoding read, so once Intact() holds on entry it holds while the unit runs. Value operands are
-// read as they stand each time: code that moves a value into the next instruction's operand runs
-// here as it does in the loop.
+// grows; the words it relied on (opcodes and address operands) stay as read while no store of
+// the unit hits one (Seal refuses such a unit) nor any byte the caller's own decoding read (the
+// caller checks StoresInto), so once Intact() holds on entry it holds while the unit runs. Value
+// operands are read as they stand each time: code that moves a value into the next instruction's
+// operand runs here as it does in the loop.
 #pragma once
 
 #include <cstdint>

@@ -837,7 +837,10 @@ uint64_t TgsRunner::RunLoop(TgsFrameBase& frame, TgsScript& script, const TgsDec
   if (turns == 0) return 0;
   uint64_t done = 0;
   const int exit = frame.runner_.RunStraight(loop->Unit(), turns, done);
-  if (exit == kStraightRefused) return 0;
+  if (exit == kStraightRefused) {
+    step.loop = nullptr;  // its code changed, or the runner cannot take it: not tried every turn
+    return 0;
+  }
   uint64_t steps = done * loop->Steps();
   bool resultZero = done && loop->TurnJumps();
   frame.position_ = loop->Position();

@@ -4,7 +4,7 @@
 
 namespace bw {
 
-std::unique_ptr<TgsLoop> TgsLoop::Build(const TgsScript& script, GuestMemory& memory,
+std::unique_ptr<TgsLoop> TgsLoop::Build(const TgsScript& script, const GuestMemory& memory,
                                         const TgsDecodedStep& entry, uint32_t resultWord) {
   std::unique_ptr<TgsLoop> loop(new TgsLoop);
   loop->entry_ = entry.position;

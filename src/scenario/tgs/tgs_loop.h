@@ -28,7 +28,7 @@ class TgsLoop {
 
   // The cycle entered at entry's position, or null when the steps from there do not form one
   // the unit can run. resultWord: the word an expression's value lands in.
-  static std::unique_ptr<TgsLoop> Build(const TgsScript& script, GuestMemory& memory,
+  static std::unique_ptr<TgsLoop> Build(const TgsScript& script, const GuestMemory& memory,
                                         const TgsDecodedStep& entry, uint32_t resultWord);
 
   uint32_t Position() const { return entry_; }
