@@ -176,8 +176,14 @@ void StraightCode::Fold() {
   ops_ = std::move(kept);
   for (size_t i = 0; i + 1 < ops_.size(); ++i) {
     Op& op = ops_[i];
-    op.tested = op.kind >= kAdd && op.kind <= kNotEqual && ops_[i + 1].kind == kExitUnless &&
-                ops_[i + 1].a == op.c;
+    const Op& behind = ops_[i + 1];
+    if (op.kind >= kAdd && op.kind <= kNotEqual)
+      op.tested = behind.kind == kExitUnless && behind.a == op.c;
+    if (op.kind == kMove && behind.kind >= kAdd && behind.kind <= kNotEqual &&
+        (op.b == behind.a || op.b == behind.b)) {
+      op.kind =
+          static_cast<Kind>((op.b == behind.a ? kMoveFirst : kMoveSecond) + behind.kind - kAdd);
+    }
   }
 }
 
@@ -207,15 +213,37 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
   auto s32 = [](uint32_t v) { return static_cast<int32_t>(v); };
   put(sp, 0);
+  // The binaries in the order of their kinds: each runs plainly, or behind a move into its
+  // first (a: the move's source, b: its destination) or second value word.
+#define BW_STRAIGHT_BINARIES(X)     \
+  X(add, x + y)                     \
+  X(sub, x - y)                     \
+  X(less, s32(x) < s32(y))          \
+  X(lessEqual, s32(x) <= s32(y))    \
+  X(greater, s32(x) > s32(y))       \
+  X(greaterEqual, s32(x) >= s32(y)) \
+  X(equal, x == y)                  \
+  X(notEqual, x != y)
+#define BW_STRAIGHT_PLAIN(name, expr) &&name,
+#define BW_STRAIGHT_FIRST(name, expr) &&name##First,
+#define BW_STRAIGHT_SECOND(name, expr) &&name##Second,
   // One indirect jump an op, each its own: the predictor learns the unit's order.
-  static void* const handlers[] = {&&inc,     &&dec,          &&move,  &&set,      &&store,
-                                   &&test,    &&add,          &&sub,   &&less,     &&lessEqual,
-                                   &&greater, &&greaterEqual, &&equal, &&notEqual, &&turn};
+  // clang-format off
+  static void* const handlers[] = {
+      &&inc, &&dec, &&move, &&set, &&store, &&test,
+      BW_STRAIGHT_BINARIES(BW_STRAIGHT_PLAIN)
+      BW_STRAIGHT_BINARIES(BW_STRAIGHT_FIRST)
+      BW_STRAIGHT_BINARIES(BW_STRAIGHT_SECOND)
+      &&turn};
+  // clang-format on
+#undef BW_STRAIGHT_PLAIN
+#undef BW_STRAIGHT_FIRST
+#undef BW_STRAIGHT_SECOND
   static_assert(std::size(handlers) == StraightCode::kTurn + 1);
   const StraightCode::Op* const first = unit.ops_.data();
   const StraightCode::Op* op = first;
   uint64_t done = 0;  // a local: stores through the arena's bytes may alias anything else
-  uint32_t a = op->a, b = op->b, c = op->c;
+  uint32_t a = op->a, b = op->b, c = op->c, x = 0, y = 0;
 #define BW_STRAIGHT_NEXT()          \
   do {                              \
     ++op;                           \
@@ -226,7 +254,7 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
     goto* handlers[op->kind];       \
   } while (0)
 // A binary whose result the exit test behind it reads tests it at once.
-#define BW_STRAIGHT_BINARY(expr) \
+#define BW_STRAIGHT_RESULT(expr) \
   a = (expr);                    \
   put(c, a);                     \
   if (op->tested) {              \
@@ -234,6 +262,27 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
     goto testValue;              \
   }                              \
   BW_STRAIGHT_NEXT()
+// clang-format off
+#define BW_STRAIGHT_HANDLERS(name, expr) \
+  name:                                  \
+    x = word(a);                         \
+    y = word(b);                         \
+    BW_STRAIGHT_RESULT(expr);            \
+  name##First:                           \
+    x = word(a);                         \
+    put(b, x);                           \
+    ++op;                                \
+    y = word(op->b);                     \
+    c = op->c;                           \
+    BW_STRAIGHT_RESULT(expr);            \
+  name##Second:                          \
+    y = word(a);                         \
+    put(b, y);                           \
+    ++op;                                \
+    x = word(op->a);                     \
+    c = op->c;                           \
+    BW_STRAIGHT_RESULT(expr);
+  // clang-format on
   if (turns == 0) return kStraightSpent;
   goto* handlers[op->kind];
 inc:
@@ -249,22 +298,9 @@ set:
 store:
   put(b, c);
   BW_STRAIGHT_NEXT();
-add:
-  BW_STRAIGHT_BINARY(word(a) + word(b));
-sub:
-  BW_STRAIGHT_BINARY(word(a) - word(b));
-less:
-  BW_STRAIGHT_BINARY(s32(word(a)) < s32(word(b)));
-lessEqual:
-  BW_STRAIGHT_BINARY(s32(word(a)) <= s32(word(b)));
-greater:
-  BW_STRAIGHT_BINARY(s32(word(a)) > s32(word(b)));
-greaterEqual:
-  BW_STRAIGHT_BINARY(s32(word(a)) >= s32(word(b)));
-equal:
-  BW_STRAIGHT_BINARY(word(a) == word(b));
-notEqual:
-  BW_STRAIGHT_BINARY(word(a) != word(b));
+  BW_STRAIGHT_BINARIES(BW_STRAIGHT_HANDLERS)
+#undef BW_STRAIGHT_HANDLERS
+#undef BW_STRAIGHT_BINARIES
 test:
   a = word(a);
 testValue:
@@ -283,7 +319,7 @@ turn:
     op = first - 1;
     BW_STRAIGHT_NEXT();
   }
-#undef BW_STRAIGHT_BINARY
+#undef BW_STRAIGHT_RESULT
 #undef BW_STRAIGHT_NEXT
   turnsDone = done;
   if (unit.lastReturn_) ip_ = unit.lastReturn_ + 4;

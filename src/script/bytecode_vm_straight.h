@@ -55,7 +55,11 @@ class StraightCode {
     kGreaterEqual,
     kEqual,
     kNotEqual,
-    kTurn,  // the last op: back to the first
+    // A move into the first or the second value word of the binary behind it, which it runs
+    // too: kMoveFirst or kMoveSecond + (the binary's kind - kAdd).
+    kMoveFirst,
+    kMoveSecond = kMoveFirst + (kNotEqual - kAdd + 1),
+    kTurn = kMoveSecond + (kNotEqual - kAdd + 1),  // the last op: back to the first
   };
   struct Op {
     Kind kind;
@@ -73,7 +77,8 @@ class StraightCode {
   static void Reads(const Op& op, uint32_t& first, uint32_t& second);
   static uint32_t Stores(const Op& op);
   // Drops stores that a later one of the same turn overwrites before anything reads the word or
-  // a test may leave, and lets a binary whose result an exit test reads next test it at once.
+  // a test may leave, runs a move into the binary behind it with it, and lets a binary whose
+  // result an exit test reads next test it at once.
   void Fold();
   // A word of the instruction at ip, which decoding proved in the arena.
   static uint32_t Word(const GuestMemory& memory, uint64_t address);
