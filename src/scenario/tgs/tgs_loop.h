@@ -1,4 +1,4 @@
-// A cycle of decoded steps run as one unit. Where a step's follower chain comes back to it
+// A cycle of decoded steps run as one unit. Where the steps that follow one come back to it
 // through "[s" statements and jumps only, and every fragment they run is straight code whose
 // stores stay off every word and byte the decoding read, nothing the cycle runs can change what it
 // was decoded from: one check on entry covers every turn, and the fragments run back to back
