@@ -4,8 +4,10 @@
 // count: a counting loop of kTurns turns. The scenario interpreter runs a scenario whose every
 // turn runs a "[s" statement that increments a variable and a JumpIf whose condition is an
 // expression comparing it with the end; the main interpreter runs the same loop as one block
-// (increment, compare, jump). Both interpreters are ours: a "self" line. Both must end with the
-// variable at kTurns. Items are loop turns.
+// (increment, compare, jump). Once its steps are decoded, the scenario interpreter runs such a
+// loop of straight fragments as one unit (TgsLoop), with every store and the expression's result
+// word as the steps would leave them. Both interpreters are ours: a "self" line. Both must end
+// with the variable at kTurns. Items are loop turns.
 // load: ours loads a 4 MB scenario (20,000 labels, 50,000 messages) from a file: reads it straight
 // into guest memory, checks its layout and indexes its labels; the peer reads the same file into
 // memory, the bound of any load. Items are bytes.

@@ -15,6 +15,8 @@
 
 namespace bw {
 
+class StraightCode;
+
 // A native takes the address of its first argument word and answers a signed result.
 using NativeFunction = std::function<int32_t(GuestMemory& memory, uint32_t args)>;
 
@@ -26,6 +28,10 @@ constexpr int kRunFault = 2;  // the script did something illegal
 // AllocateStack
 constexpr int kStackAllocated = 0;
 constexpr int kStackNoRoom = 1;
+
+// RunStraight, beside the unit's exits
+constexpr int kStraightSpent = -1;
+constexpr int kStraightRefused = -2;
 
 constexpr int kJitDone = 0;
 constexpr int kJitNoMemory = 1;
@@ -58,6 +64,13 @@ class BytecodeVm {
     if (__builtin_expect(inLoop_, 0)) return CallInLoop();
     return CallStraight();
   }
+  // Runs unit round and round from its first op, as many CallAt of its fragments would with the
+  // unit's own stores and tests between them, at most turns times round (turnsDone: the rounds
+  // completed). The exit the unit left by, kStraightSpent, or kStraightRefused with nothing run
+  // where a CallAt would not take the straight entry's course: a bound on instructions a fragment
+  // runs past, no stack word for the end marker or a store of the unit into it, or a word the unit
+  // relied on changed.
+  int RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& turnsDone);
   // Switches translation to machine code: on, Run enters translated code (the stub of an empty
   // translation) wherever the instruction pointer names a translated instruction. Where the
   // system refuses executable memory, or on a CPU without the compiler, kJitTranslationFailed

@@ -10,6 +10,7 @@
 #include "common/sjis.h"
 #include "host/cp932.h"
 #include "scenario/tgs/tgs_call_record.h"
+#include "scenario/tgs/tgs_loop.h"
 #include "script/script_engine.h"
 
 namespace bw {
@@ -69,6 +70,12 @@ class TgsRunner {
   // Runs a step decoded on an earlier turn whose first stage is intact. Where embedded code
   // rewrote what the step reads next, the step is read on from there, and kept as it now reads.
   [[gnu::always_inline]] Next RunDecoded(const TgsDecodedStep& step, TgsScript& script);
+  // Runs the cycle entered at step as one unit (TgsLoop), building it while tries last, on a
+  // step within the budget of which spent steps are spent. The steps it ran; 0 where it ran
+  // none, and the step takes the ordinary path.
+  static constexpr uint8_t kLoopTries = 4;
+  [[gnu::noinline]] static uint64_t RunLoop(TgsFrameBase& frame, TgsScript& script,
+                                            const TgsDecodedStep& step, uint64_t spent);
 
  protected:
   std::nullopt_t Malformed() {
@@ -806,6 +813,47 @@ void CopyText(TgsFrameBase& frame, std::string_view chars) {
 
 }  // namespace
 
+uint64_t TgsRunner::RunLoop(TgsFrameBase& frame, TgsScript& script, const TgsDecodedStep& step,
+                            uint64_t spent) {
+  ScriptEngine* host = frame.host_;
+  if (!host || !frame.decoding_) return 0;
+  const uint32_t resultWord = host->HostVariableAddress(0);
+  const TgsLoop* loop = step.loop;
+  if (loop && (loop->ResultWord() != resultWord || !loop->Intact(script))) {
+    step.loop = loop = nullptr;  // rebuilt from the steps as they now read, while tries last
+  }
+  if (!loop) {
+    if (step.loopTries >= kLoopTries) return 0;
+    ++step.loopTries;
+    std::unique_ptr<TgsLoop> built = TgsLoop::Build(script, frame.memory_, step, resultWord);
+    if (!built) return 0;
+    step.loop = loop = script.KeepLoop(std::move(built));
+    if (!loop) return 0;
+  }
+  // A jump that would not find room for its slots stops the step on the ordinary path.
+  if (uint64_t{frame.valueTop_} + 2u * loop->MostSlots() > TgsFrameBase::kValueStackWords) return 0;
+  uint64_t turns = ~uint64_t{0};
+  if (frame.stepBudget_) turns = (frame.stepBudget_ - spent) / loop->Steps();
+  if (turns == 0) return 0;
+  uint64_t done = 0;
+  const int exit = frame.runner_.RunStraight(loop->Unit(), turns, done);
+  if (exit == kStraightRefused) {
+    step.loop = nullptr;  // its code changed, or the runner cannot take it: not tried every turn
+    return 0;
+  }
+  uint64_t steps = done * loop->Steps();
+  bool resultZero = done && loop->TurnJumps();
+  frame.position_ = loop->Position();
+  if (exit != kStraightSpent) {
+    const TgsLoop::Exit& left = loop->ExitAt(exit);
+    steps += left.steps;
+    resultZero = resultZero || left.resultZero;
+    frame.position_ = left.position;
+  }
+  if (resultZero) frame.result_ = 0;
+  return steps;
+}
+
 int TgsRunStep(TgsFrameBase& frame) {
   if (!frame.current_) return kTgsStepNoScript;
   frame.malformed_ = false;
@@ -832,6 +880,13 @@ int TgsRunStep(TgsFrameBase& frame) {
       frame.position_ = CopyCharacter(frame, *script, pos);
       continue;
     } else if (const TgsDecodedStep* decoded = script->FindDecoded(pos, last)) {
+      if (decoded->loop || decoded->loopTries < TgsRunner::kLoopTries) {
+        if (const uint64_t ran = TgsRunner::RunLoop(frame, *script, *decoded, spent)) {
+          spent += ran - 1;
+          last = nullptr;
+          continue;
+        }
+      }
       statement = decoded->function == TgsDecodedStep::kStatement;
       releases = TgsScript::Releases();
       next = TgsRunner(frame).RunDecoded(*decoded, *script);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/byte_reader.h"
+#include "scenario/tgs/tgs_loop.h"
 #include "script/guest_memory.h"
 #include "script/script_file_source.h"
 
@@ -77,6 +78,9 @@ int TgsScript::Load(GuestMemory& memory, ScriptFileSource& files, const std::str
 }
 
 std::atomic<uint32_t> TgsScript::releases_{0};
+
+TgsScript::TgsScript(GuestMemory& memory, std::string name)
+    : memory_(memory), name_(std::move(name)) {}
 
 TgsScript::~TgsScript() {
   memory_.Free(data_);
@@ -195,6 +199,12 @@ void TgsScript::KeepDecoded(const TgsDecodedStep& step) {
   }
   stepSlots_.assign(std::max<size_t>(16, stepSlots_.size() * 2), StepSlot{0, nullptr});
   for (const auto& kept : steps_) Slot(kept->position) = {kept->position, kept.get()};
+}
+
+const TgsLoop* TgsScript::KeepLoop(std::unique_ptr<TgsLoop> loop) {
+  if (loops_.size() >= codeSize_ / 64 + 16) return nullptr;
+  loops_.push_back(std::move(loop));
+  return loops_.back().get();
 }
 
 TgsScript::StepSlot& TgsScript::Slot(uint32_t position) {

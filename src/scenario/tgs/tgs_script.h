@@ -19,6 +19,7 @@ namespace bw {
 
 class GuestMemory;
 class ScriptFileSource;
+class TgsLoop;
 
 // ParseTob
 constexpr int kTobDone = 0;
@@ -72,6 +73,9 @@ struct TgsDecodedStep {
   // The step the scenario went on to from this one last time, in the same script: a loop goes
   // from step to step without looking them up.
   mutable const TgsDecodedStep* follower = nullptr;
+  // The cycle of steps entered here, run as one unit; loopTries bounds the attempts to build it.
+  mutable const TgsLoop* loop = nullptr;
+  mutable uint8_t loopTries = 0;
 };
 
 class TgsScript {
@@ -118,8 +122,10 @@ class TgsScript {
   // Whether the bytes stage k of step read are as they were.
   bool StageIntact(const TgsDecodedStep& step, size_t k) const {
     const TgsReadBytes* r = step.reads.data();
-    const TgsReadBytes* end = r + step.stages[k].readsEnd;
-    if (k) r += step.stages[k - 1].readsEnd;
+    return ReadsIntact(k ? r + step.stages[k - 1].readsEnd : r, r + step.stages[k].readsEnd);
+  }
+  // Whether the bytes of [r, end) are as they were read.
+  bool ReadsIntact(const TgsReadBytes* r, const TgsReadBytes* end) const {
     __m128i changed = _mm_setzero_si128();
     for (; r != end; ++r) {
       const __m128i now = _mm_loadu_si128(reinterpret_cast<const __m128i*>(code_ + r->windowAt));
@@ -135,9 +141,12 @@ class TgsScript {
   // Counts the scripts released so far: a step that ran foreign code keeps what it decoded only
   // when no script went meanwhile, as its own may have been the one.
   static uint32_t Releases() { return releases_.load(std::memory_order_relaxed); }
+  // Keeps loop for the script's life; null, with loop dropped, past a number the code's size
+  // bounds.
+  const TgsLoop* KeepLoop(std::unique_ptr<TgsLoop> loop);
 
  private:
-  TgsScript(GuestMemory& memory, std::string name) : memory_(memory), name_(std::move(name)) {}
+  TgsScript(GuestMemory& memory, std::string name);
   int Parse(uint32_t fileSize);
   // Each label as it was at load, in file order; the name is left where it lies in the block,
   // so loading a script with many labels allocates twice.
@@ -190,6 +199,7 @@ class TgsScript {
   }
   std::vector<std::unique_ptr<TgsDecodedStep>> steps_;
   std::vector<StepSlot> stepSlots_;  // open addressing, a power of two
+  std::vector<std::unique_ptr<TgsLoop>> loops_;
   static std::atomic<uint32_t> releases_;
 };
 

@@ -68,5 +68,29 @@ TEST(TgsDecodedSteps, EmbeddedCodeThatFaultsOnALaterTurnEndsTheStep) {
   }
 }
 
+// A loop of steps runs as one unit only while nothing it runs can change what they were read as.
+// From the third turn on, the statement adds 1 to the last opcode: into a compare's operand, or,
+// with rewrites, into the compare's opcode, which then faults. A budget that runs out inside the
+// loop stops it on the step it stops the plain run on.
+TEST(TgsDecodedSteps, ALoopRunsAsOneUnitOnlyWhileItsCodeCannotChangeIt) {
+  for (bool rewrites : {false, true}) {
+    SCOPED_TRACE(rewrites);
+    TgsWorld w;
+    ASSERT_EQ(w.StartScenario(std::string("\"x\"\ntop:\n  stmt{inc var:0 | mov var:0, c.1 | c: ge "
+                                          "0, 3, o.2 | o: add 46, 0, ") +
+                              (rewrites ? "i" : "i.2") +
+                              " | i: ne 0, 0, i.1 | ret}\n  JumpIf if{mov var:0, c.1 | c: lt 0, "
+                              "6, host:0 | ret} @top\n  \"y\"\n  .end\n"),
+              0);
+    w.Frame().SetStepBudget(8);
+    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed);
+    EXPECT_EQ(w.Variable(0), rewrites ? 3u : 4u);
+    w.Frame().SetStepBudget(100);
+    EXPECT_EQ(TgsRunStep(w.Frame()), rewrites ? kTgsStepMalformed : kTgsStepEnded);
+    EXPECT_EQ(w.Frame().Text(), rewrites ? "x" : "xy");
+    EXPECT_EQ(w.Variable(0), rewrites ? 4u : 6u);
+  }
+}
+
 }  // namespace
 }  // namespace bw
