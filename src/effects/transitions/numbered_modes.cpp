@@ -380,11 +380,43 @@ int CentreCircle(TransitionFrame& f, int32_t p) {
   return kTransitionStepDone;
 }
 
+// Spans of source rows [top, top + rows) in place, gathered a row of the picture at a time:
+// drawn at once where the frame allows, else as pieces in order.
+class SpanRow {
+ public:
+  SpanRow(TransitionFrame& f, int32_t top, int32_t rows) : f_(f), top_(top), rows_(rows) {}
+  ~SpanRow() { Flush(); }
+  SpanRow(const SpanRow&) = delete;
+  SpanRow& operator=(const SpanRow&) = delete;
+  // Columns [from, to), each span right of the one before; empty only where spansNow is not set.
+  void Add(int32_t from, int32_t to) {
+    spans_[n_++] = {from, to - from};
+    if (n_ == spans_.size()) Flush();
+  }
+  void Flush() {
+    const size_t n = std::exchange(n_, 0);
+    if (f_.spansNow) return DrawSpansNow(f_, top_, rows_, spans_.data(), n);
+    for (size_t i = 0; i < n; ++i) {
+      const ColumnSpan& s = spans_[i];
+      InPlace(f_, s.left, top_, int64_t{s.left} + s.width, int64_t{top_} + rows_);
+    }
+  }
+
+ private:
+  TransitionFrame& f_;
+  int32_t top_, rows_;
+  std::array<ColumnSpan, 256> spans_;
+  size_t n_ = 0;
+};
+
 int SquareGrid(TransitionFrame& f, int32_t p, int32_t cell) {
   const int32_t s = (cell * p) >> 8;
-  ForCells(f, cell, cell, [&](int32_t cx, int32_t cy, int32_t, int32_t) {
-    InPlace(f, cx, cy, cx + std::min(s, f.width - cx), cy + std::min(s, f.height - cy));
-  });
+  // Cells of no size draw nothing; they are given as pieces only to a sink that keeps them.
+  if (s <= 0 && f.spansNow) return kTransitionStepDone;
+  for (int32_t cy = 0; cy < f.height; cy += cell) {
+    SpanRow row(f, cy, std::min(s, f.height - cy));
+    for (int32_t cx = 0; cx < f.width; cx += cell) row.Add(cx, cx + std::min(s, f.width - cx));
+  }
   return kTransitionStepDone;
 }
 
@@ -392,6 +424,15 @@ int SquareGrid(TransitionFrame& f, int32_t p, int32_t cell) {
 int Bands(TransitionFrame& f, int32_t p, bool rows, int32_t band, bool fromEnd) {
   const int32_t count = rows ? f.height : f.width, along = rows ? f.width : f.height;
   const int32_t limit = band == 8 ? p >> 5 : p >> 4;
+  if (!rows) {
+    // The columns all cross the picture's height: one band.
+    SpanRow columns(f, 0, along);
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t c = fromEnd ? band - 1 - i % band : i % band;
+      if (c <= limit) columns.Add(i, i + 1);
+    }
+    return kTransitionStepDone;
+  }
   for (int32_t i = 0; i < count; ++i) {
     const int32_t c = fromEnd ? band - 1 - i % band : i % band;
     if (c <= limit) Line(f, rows, i, 0, along);
@@ -400,11 +441,12 @@ int Bands(TransitionFrame& f, int32_t p, bool rows, int32_t band, bool fromEnd) 
 }
 
 int DiagonalStripes(TransitionFrame& f, int32_t p, int32_t period) {
-  const int64_t length = period == 8 ? p >> 5 : p >> 4, w = f.width;
+  const int32_t length = period == 8 ? p >> 5 : p >> 4, w = f.width;
   for (int32_t j = 0; j < f.height; ++j) {
-    for (int64_t s = -(j % (period - 1)); s < w; s += period) {
-      const int64_t from = std::max<int64_t>(s, 0), to = std::min(s + length, w);
-      if (from < to) InPlace(f, from, j, to, j + 1);
+    SpanRow row(f, j, 1);
+    for (int32_t s = -(j % (period - 1)); s < w; s += period) {
+      const int32_t from = std::max(s, 0), to = int32_t(std::min<int64_t>(int64_t{s} + length, w));
+      if (from < to) row.Add(from, to);
     }
   }
   return kTransitionStepDone;
