@@ -63,6 +63,35 @@ void InPlace(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b) {
   At(f, l, t, r, b, int64_t{f.x} + l, int64_t{f.y} + t);
 }
 
+// Spans of source rows [top, top + rows) in place, gathered a row of the picture at a time:
+// drawn at once where the frame allows, else as pieces in order.
+class SpanRow {
+ public:
+  SpanRow(TransitionFrame& f, int32_t top, int32_t rows) : f_(f), top_(top), rows_(rows) {}
+  ~SpanRow() { Flush(); }
+  SpanRow(const SpanRow&) = delete;
+  SpanRow& operator=(const SpanRow&) = delete;
+  // Columns [from, to), each span right of the one before; empty only where spansNow is not set.
+  void Add(int32_t from, int32_t to) {
+    spans_[n_++] = {from, to - from};
+    if (n_ == spans_.size()) Flush();
+  }
+  void Flush() {
+    const size_t n = std::exchange(n_, 0);
+    if (f_.spansNow) return DrawSpansNow(f_, top_, rows_, spans_.data(), n);
+    for (size_t i = 0; i < n; ++i) {
+      const ColumnSpan& s = spans_[i];
+      InPlace(f_, s.left, top_, int64_t{s.left} + s.width, int64_t{top_} + rows_);
+    }
+  }
+
+ private:
+  TransitionFrame& f_;
+  int32_t top_, rows_;
+  std::array<ColumnSpan, 256> spans_;
+  size_t n_ = 0;
+};
+
 void Stretched(TransitionFrame& f, const Rect& source, int64_t w, int64_t h, int64_t x, int64_t y) {
   TransitionPiece piece;
   piece.source = source;
@@ -335,6 +364,10 @@ int64_t Root(int64_t v) {
 void Chord(TransitionFrame& f, int64_t j, int64_t l, int64_t r) {
   if (j >= f.height) return;
   j = std::max<int64_t>(j, 0);
+  if (f.spansNow && l >= 0 && l < r && r <= f.width) {
+    const ColumnSpan span{int32_t(l), int32_t(r - l)};
+    return DrawSpansNow(f, int32_t(j), 1, &span, 1);
+  }
   InPlace(f, l, j, r, j + 1);
 }
 
@@ -379,35 +412,6 @@ int CentreCircle(TransitionFrame& f, int32_t p) {
   }
   return kTransitionStepDone;
 }
-
-// Spans of source rows [top, top + rows) in place, gathered a row of the picture at a time:
-// drawn at once where the frame allows, else as pieces in order.
-class SpanRow {
- public:
-  SpanRow(TransitionFrame& f, int32_t top, int32_t rows) : f_(f), top_(top), rows_(rows) {}
-  ~SpanRow() { Flush(); }
-  SpanRow(const SpanRow&) = delete;
-  SpanRow& operator=(const SpanRow&) = delete;
-  // Columns [from, to), each span right of the one before; empty only where spansNow is not set.
-  void Add(int32_t from, int32_t to) {
-    spans_[n_++] = {from, to - from};
-    if (n_ == spans_.size()) Flush();
-  }
-  void Flush() {
-    const size_t n = std::exchange(n_, 0);
-    if (f_.spansNow) return DrawSpansNow(f_, top_, rows_, spans_.data(), n);
-    for (size_t i = 0; i < n; ++i) {
-      const ColumnSpan& s = spans_[i];
-      InPlace(f_, s.left, top_, int64_t{s.left} + s.width, int64_t{top_} + rows_);
-    }
-  }
-
- private:
-  TransitionFrame& f_;
-  int32_t top_, rows_;
-  std::array<ColumnSpan, 256> spans_;
-  size_t n_ = 0;
-};
 
 int SquareGrid(TransitionFrame& f, int32_t p, int32_t cell) {
   const int32_t s = (cell * p) >> 8;

@@ -154,12 +154,14 @@ void JoinSpans(Store& s) {
 // spans of a row share lines. Rows apart from one another may be drawn in any order.
 constexpr int32_t kChunkRows = 8;
 
-// Many narrow spans of a band at one offset, apart from one another and left to right (the cells
-// of a dissolve, a grid, blocks in place), are drawn as one: the band's whole width four pixels
-// at a time, kept where a span covers it (an all-ones mask), rather than span by span. Answers
-// false, marking nothing, for spans that do not qualify.
+// Many narrow spans of a band at one offset, apart from one another and left to right (single
+// pixels and the smallest cells of a grid or of ordered blocks), are drawn as one: the band's
+// whole width four pixels at a time, kept where a span covers it (an all-ones mask), rather than
+// span by span. Spans four pixels wide on average, or more, take whole fours of their own more
+// often than not, and are drawn apart. Answers false, marking nothing, for spans that do not
+// qualify.
 constexpr ptrdiff_t kMaskedSpans = 4;
-constexpr int64_t kNarrowAverage = 16;
+constexpr int64_t kNarrowAverage = 4;
 bool MaskSpans(std::vector<uint32_t>& mask, const Part* first, const Part* end) {
   if (end - first < kMaskedSpans) return false;
   int64_t covered = first->width;
@@ -346,6 +348,11 @@ void DrawPieceRows(TransitionFrame& f) {
 
 void DrawBandSpans(const TransitionFrame& f, uint32_t* to, const uint32_t* from,
                    const ColumnSpan* spans, size_t count, int32_t rows) {
+  if (count == 1) {
+    const ColumnSpan& span = spans[0];
+    return WithRects(
+        f, [&](auto&& rects) { rects(to + span.left, from + span.left, span.width, rows); });
+  }
   if (count == 0) return;
   Store& s = TheStore();
   // Spans that touch are one.

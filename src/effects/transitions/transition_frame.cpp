@@ -453,7 +453,7 @@ void DrawSpansNow(TransitionFrame& f, const int32_t top, const int32_t rows,
 }
 
 void DrawCellsNow(TransitionFrame& f, const int32_t height, const Cell* cells, const size_t count) {
-  if (f.kind == kDrawAlpha && f.spansNow && count > 0 && count <= kSpanCells) {
+  if (f.spansNow && count > 0 && count <= kSpanCells) {
     std::array<ColumnSpan, kSpanCells> spans;
     if (CellsAsSpans(f, height, cells, count, spans.data()) == count)
       return DrawSpansNow(f, cells[0].top, height, spans.data(), count);
