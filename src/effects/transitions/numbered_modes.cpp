@@ -287,8 +287,17 @@ int GrowingSquare(TransitionFrame& f, int32_t p, int mode) {
 }
 
 // A line of a row or column mode: [from, to) along it, line i across.
+// Columns [l, r) of row j drawn at once where the frame allows; false where it is to be a piece.
+bool SpanNow(TransitionFrame& f, int64_t j, int64_t l, int64_t r) {
+  if (!f.spansNow || j < 0 || j >= f.height || l < 0 || l >= r || r > f.width) return false;
+  const ColumnSpan span{int32_t(l), int32_t(r - l)};
+  DrawSpansNow(f, int32_t(j), 1, &span, 1);
+  return true;
+}
+
 void Line(TransitionFrame& f, bool rows, int64_t i, int64_t from, int64_t to) {
   if (rows) {
+    if (SpanNow(f, i, from, to)) return;
     InPlace(f, from, i, to, i + 1);
   } else {
     InPlace(f, i, from, i + 1, to);
@@ -364,11 +373,7 @@ int64_t Root(int64_t v) {
 void Chord(TransitionFrame& f, int64_t j, int64_t l, int64_t r) {
   if (j >= f.height) return;
   j = std::max<int64_t>(j, 0);
-  if (f.spansNow && l >= 0 && l < r && r <= f.width) {
-    const ColumnSpan span{int32_t(l), int32_t(r - l)};
-    return DrawSpansNow(f, int32_t(j), 1, &span, 1);
-  }
-  InPlace(f, l, j, r, j + 1);
+  if (!SpanNow(f, j, l, r)) InPlace(f, l, j, r, j + 1);
 }
 
 void CentredChord(TransitionFrame& f, int64_t j, int64_t length) {
@@ -428,18 +433,31 @@ int SquareGrid(TransitionFrame& f, int32_t p, int32_t cell) {
 int Bands(TransitionFrame& f, int32_t p, bool rows, int32_t band, bool fromEnd) {
   const int32_t count = rows ? f.height : f.width, along = rows ? f.width : f.height;
   const int32_t limit = band == 8 ? p >> 5 : p >> 4;
+  const auto lit = [&](int32_t i) { return (fromEnd ? band - 1 - i % band : i % band) <= limit; };
   if (!rows) {
     // The columns all cross the picture's height: one band.
     SpanRow columns(f, 0, along);
     for (int32_t i = 0; i < count; ++i) {
-      const int32_t c = fromEnd ? band - 1 - i % band : i % band;
-      if (c <= limit) columns.Add(i, i + 1);
+      if (lit(i)) columns.Add(i, i + 1);
+    }
+    return kTransitionStepDone;
+  }
+  if (f.spansNow) {
+    // Rows lit one after another are one copy or blend of whole rows.
+    const ColumnSpan whole{0, along};
+    for (int32_t i = 0; i < count;) {
+      if (!lit(i)) {
+        ++i;
+        continue;
+      }
+      const int32_t first = i;
+      while (i < count && lit(i)) ++i;
+      DrawSpansNow(f, first, i - first, &whole, 1);
     }
     return kTransitionStepDone;
   }
   for (int32_t i = 0; i < count; ++i) {
-    const int32_t c = fromEnd ? band - 1 - i % band : i % band;
-    if (c <= limit) Line(f, rows, i, 0, along);
+    if (lit(i)) Line(f, rows, i, 0, along);
   }
   return kTransitionStepDone;
 }
