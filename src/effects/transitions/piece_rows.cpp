@@ -157,8 +157,8 @@ constexpr int32_t kChunkRows = 8;
 // Many narrow spans of a band at one offset, apart from one another and left to right (single
 // pixels and the smallest cells of a grid or of ordered blocks), are drawn as one: the band's
 // whole width four pixels at a time, kept where a span covers it (an all-ones mask), rather than
-// span by span. Spans four pixels wide on average, or more, take whole fours of their own more
-// often than not, and are drawn apart. Answers false, marking nothing, for spans that do not
+// span by span. Spans wider than four pixels on average take whole fours of their own more often
+// than not, and are drawn apart. Answers false, marking nothing, for spans that do not
 // qualify.
 constexpr ptrdiff_t kMaskedSpans = 4;
 constexpr int64_t kNarrowAverage = 4;
