@@ -368,26 +368,45 @@ int64_t Root(int64_t v) {
   return int64_t(std::sqrt(double(std::max<int64_t>(v, 0))));
 }
 
-// One chord of the circle modes on row j: below 0 it lies on row 0; at or beyond H it draws
-// nothing.
-void Chord(TransitionFrame& f, int64_t j, int64_t l, int64_t r) {
-  if (j >= f.height) return;
-  j = std::max<int64_t>(j, 0);
-  if (!SpanNow(f, j, l, r)) InPlace(f, l, j, r, j + 1);
-}
+// The chords of a circle mode, handed on many rows at a time where the frame takes spans at
+// once; any other chord is a piece, after those before it.
+class Chords {
+ public:
+  explicit Chords(TransitionFrame& f) : f_(f) {}
+  ~Chords() { Flush(); }
+  Chords(const Chords&) = delete;
+  Chords& operator=(const Chords&) = delete;
+  // The chord [l, r) of row j: below 0 it lies on row 0; at or beyond H it draws nothing.
+  void Add(int64_t j, int64_t l, int64_t r) {
+    if (j >= f_.height) return;
+    j = std::max<int64_t>(j, 0);
+    if (!f_.spansNow || l < 0 || l >= r || r > f_.width) {
+      Flush();
+      return InPlace(f_, l, j, r, j + 1);
+    }
+    spans_[n_++] = {int32_t(j), int32_t(l), int32_t(r - l)};
+    if (n_ == spans_.size()) Flush();
+  }
+  void Centred(int64_t j, int64_t length) {
+    const int64_t w = f_.width;
+    const int64_t l = std::max<int64_t>((w >> 1) - (length >> 1), 0);
+    Add(j, l, l + std::min(length, w - l));
+  }
+  void Flush() { DrawRowSpansNow(f_, spans_.data(), std::exchange(n_, 0)); }
 
-void CentredChord(TransitionFrame& f, int64_t j, int64_t length) {
-  const int64_t w = f.width;
-  const int64_t l = std::max<int64_t>((w >> 1) - (length >> 1), 0);
-  Chord(f, j, l, l + std::min(length, w - l));
-}
+ private:
+  TransitionFrame& f_;
+  std::array<RowSpan, 128> spans_;
+  size_t n_ = 0;
+};
 
 int EdgeCircle(TransitionFrame& f, int32_t p, bool fromTop) {
   const int64_t w = f.width, h = f.height;
   const int64_t dmax = int64_t(2 * std::sqrt(double((w * w) / 4 + h * h)));
   const int64_t d = (dmax * p) >> 8, radius = d >> 1, r2 = (d * d) / 4;
+  Chords chords(f);
   for (int64_t k = 0; k < radius; ++k) {
-    CentredChord(f, fromTop ? k : h - k, int64_t(2 * std::sqrt(double(r2 - k * k))));
+    chords.Centred(fromTop ? k : h - k, int64_t(2 * std::sqrt(double(r2 - k * k))));
   }
   return kTransitionStepDone;
 }
@@ -396,13 +415,14 @@ int HalfCircle(TransitionFrame& f, int32_t p, bool fromLeft) {
   const int64_t w = f.width, h = f.height;
   const int64_t dmax = int64_t(2 * std::sqrt(double((h * h) / 4 + w * w)));
   const int64_t d = (dmax * p) >> 8, r2 = (d * d) / 4;
+  Chords chords(f);
   for (int64_t j = (h >> 1) - (d >> 1); j < (h >> 1) + (d >> 1); ++j) {
     const int64_t e = j - (h >> 1);
     const int64_t length = std::min(Root(r2 - e * e), w);
     if (fromLeft) {
-      Chord(f, j, 0, length);
+      chords.Add(j, 0, length);
     } else {
-      Chord(f, j, w - length, w);
+      chords.Add(j, w - length, w);
     }
   }
   return kTransitionStepDone;
@@ -411,9 +431,10 @@ int HalfCircle(TransitionFrame& f, int32_t p, bool fromLeft) {
 int CentreCircle(TransitionFrame& f, int32_t p) {
   const int64_t h = f.height;
   const int64_t d = ((int64_t{f.width} + h) * p) >> 8, r2 = (d * d) / 4;
+  Chords chords(f);
   for (int64_t j = (h >> 1) - (d >> 1); j < (h >> 1) + (d >> 1); ++j) {
     const int64_t e = j - (h >> 1);
-    CentredChord(f, j, int64_t(2 * std::sqrt(double(std::max<int64_t>(r2 - e * e, 0)))));
+    chords.Centred(j, int64_t(2 * std::sqrt(double(std::max<int64_t>(r2 - e * e, 0)))));
   }
   return kTransitionStepDone;
 }

@@ -373,4 +373,15 @@ void DrawBandSpans(const TransitionFrame& f, uint32_t* to, const uint32_t* from,
   });
 }
 
+void DrawRowSpans(const TransitionFrame& f, const RowSpan* spans, size_t count) {
+  WithRects(f, [&](auto&& rects) {
+    for (size_t i = 0; i < count; ++i) {
+      const RowSpan& s = spans[i];
+      rects(reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * (f.y + s.top)) + f.x + s.left,
+            reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * s.top) + s.left, s.width,
+            1);
+    }
+  });
+}
+
 }  // namespace bw

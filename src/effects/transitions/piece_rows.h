@@ -15,6 +15,9 @@ struct TransitionFrame;
 void DrawPieceRows(TransitionFrame& frame);
 
 struct ColumnSpan;
+struct RowSpan;
+// Single-row spans in place drawn in order with the frame's copy or blend.
+void DrawRowSpans(const TransitionFrame& frame, const RowSpan* spans, size_t count);
 // Spans of one band of `rows` rows, left to right and apart, drawn with the frame's copy or blend
 // at once; to and from are the band's first rows at column 0.
 void DrawBandSpans(const TransitionFrame& frame, uint32_t* to, const uint32_t* from,

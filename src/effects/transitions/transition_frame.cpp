@@ -452,6 +452,22 @@ void DrawSpansNow(TransitionFrame& f, const int32_t top, const int32_t rows,
   MarkChanged(f);
 }
 
+void DrawRowSpansNow(TransitionFrame& f, const RowSpan* spans, const size_t count) {
+  if (count == 0) return;
+  FlushTransitionPieces(f);
+  if (f.heldCount) DrawPieceRows(f);
+  if (f.holdsRun) DrawRun(f);
+  DrawRowSpans(f, spans, count);
+  int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+  for (size_t i = 0; i < count; ++i) {
+    const RowSpan& s = spans[i];
+    left = std::min(left, s.left), right = std::max(right, s.left + s.width);
+    top = std::min(top, s.top), bottom = std::max(bottom, s.top + 1);
+  }
+  IncludeCells(f, f.x + left, f.y + top, f.x + right, f.y + bottom);
+  MarkChanged(f);
+}
+
 void DrawCellsNow(TransitionFrame& f, const int32_t height, const Cell* cells, const size_t count) {
   if (f.spansNow && count > 0 && count <= kSpanCells) {
     std::array<ColumnSpan, kSpanCells> spans;

@@ -249,6 +249,14 @@ struct ColumnSpan {
 void DrawSpansNow(TransitionFrame& frame, int32_t top, int32_t rows, const ColumnSpan* spans,
                   size_t count);
 
+// Source columns [left, left + width) of row top, drawn in place.
+struct RowSpan {
+  int32_t top, left, width;
+};
+// Single-row spans in order, after everything given before; each inside the picture (they may
+// overlap, the later drawn last); for frames where spansNow is set.
+void DrawRowSpansNow(TransitionFrame& frame, const RowSpan* spans, size_t count);
+
 // Whether whole rows of the source may be laid in place at once: the engine's own sink copies
 // cells as they come, and the picture, drawn at the frame's place, lies within both clip
 // rectangles. A pattern that covers every place with one cell (mode 5) then lays a row of cells

@@ -345,10 +345,10 @@ TEST(TransitionFrame, EveryModeDrawsWhatItsPiecesDrawAlone) {
   }
 }
 
-// The dissolves, grids and stripes copy or blend their cells and spans straight into the picture
-// and mark them changed once, at the frame's end: every pixel a frame changed lies in the area
-// marked, or the window keeps stale pixels there. The picture lies inside the target (rows laid
-// whole, then the cells that move) or across its edge (cells alone).
+// The dissolves, circles, grids and stripes copy or blend their cells and spans straight into the
+// picture and mark them changed once, at the frame's end: every pixel a frame changed lies in the
+// area marked, or the window keeps stale pixels there. The picture lies inside the target (rows
+// laid whole, spans drawn at once, then the cells that move) or across its edge (pieces alone).
 TEST(TransitionFrame, DissolvesMarkEveryPixelTheirCellsChange) {
   ImageSurface source, target;
   ASSERT_EQ(source.Create(48, 40, 32, 0), 0);
@@ -360,6 +360,7 @@ TEST(TransitionFrame, DissolvesMarkEveryPixelTheirCellsChange) {
                                    {10, kDrawCopy},
                                    {64, kDrawCopy},
                                    {65, kDrawCopy},
+                                   {30, kDrawCopy},
                                    {33, kDrawCopy},
                                    {5, kDrawAlpha},
                                    {6, kDrawAlpha},
