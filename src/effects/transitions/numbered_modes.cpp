@@ -63,6 +63,35 @@ void InPlace(TransitionFrame& f, int64_t l, int64_t t, int64_t r, int64_t b) {
   At(f, l, t, r, b, int64_t{f.x} + l, int64_t{f.y} + t);
 }
 
+// Spans of source rows [top, top + rows) in place, gathered a row of the picture at a time:
+// drawn at once where the frame allows, else as pieces in order.
+class SpanRow {
+ public:
+  SpanRow(TransitionFrame& f, int32_t top, int32_t rows) : f_(f), top_(top), rows_(rows) {}
+  ~SpanRow() { Flush(); }
+  SpanRow(const SpanRow&) = delete;
+  SpanRow& operator=(const SpanRow&) = delete;
+  // Columns [from, to), each span right of the one before; empty only where spansNow is not set.
+  void Add(int32_t from, int32_t to) {
+    spans_[n_++] = {from, to - from};
+    if (n_ == spans_.size()) Flush();
+  }
+  void Flush() {
+    const size_t n = std::exchange(n_, 0);
+    if (f_.spansNow) return DrawSpansNow(f_, top_, rows_, spans_.data(), n);
+    for (size_t i = 0; i < n; ++i) {
+      const ColumnSpan& s = spans_[i];
+      InPlace(f_, s.left, top_, int64_t{s.left} + s.width, int64_t{top_} + rows_);
+    }
+  }
+
+ private:
+  TransitionFrame& f_;
+  int32_t top_, rows_;
+  std::array<ColumnSpan, 256> spans_;
+  size_t n_ = 0;
+};
+
 void Stretched(TransitionFrame& f, const Rect& source, int64_t w, int64_t h, int64_t x, int64_t y) {
   TransitionPiece piece;
   piece.source = source;
@@ -258,8 +287,17 @@ int GrowingSquare(TransitionFrame& f, int32_t p, int mode) {
 }
 
 // A line of a row or column mode: [from, to) along it, line i across.
+// Columns [l, r) of row j drawn at once where the frame allows; false where it is to be a piece.
+bool SpanNow(TransitionFrame& f, int64_t j, int64_t l, int64_t r) {
+  if (!f.spansNow || j < 0 || j >= f.height || l < 0 || l >= r || r > f.width) return false;
+  const ColumnSpan span{int32_t(l), int32_t(r - l)};
+  DrawSpansNow(f, int32_t(j), 1, &span, 1);
+  return true;
+}
+
 void Line(TransitionFrame& f, bool rows, int64_t i, int64_t from, int64_t to) {
   if (rows) {
+    if (SpanNow(f, i, from, to)) return;
     InPlace(f, from, i, to, i + 1);
   } else {
     InPlace(f, i, from, i + 1, to);
@@ -330,26 +368,45 @@ int64_t Root(int64_t v) {
   return int64_t(std::sqrt(double(std::max<int64_t>(v, 0))));
 }
 
-// One chord of the circle modes on row j: below 0 it lies on row 0; at or beyond H it draws
-// nothing.
-void Chord(TransitionFrame& f, int64_t j, int64_t l, int64_t r) {
-  if (j >= f.height) return;
-  j = std::max<int64_t>(j, 0);
-  InPlace(f, l, j, r, j + 1);
-}
+// The chords of a circle mode, handed on many rows at a time where the frame takes spans at
+// once; any other chord is a piece, after those before it.
+class Chords {
+ public:
+  explicit Chords(TransitionFrame& f) : f_(f) {}
+  ~Chords() { Flush(); }
+  Chords(const Chords&) = delete;
+  Chords& operator=(const Chords&) = delete;
+  // The chord [l, r) of row j: below 0 it lies on row 0; at or beyond H it draws nothing.
+  void Add(int64_t j, int64_t l, int64_t r) {
+    if (j >= f_.height) return;
+    j = std::max<int64_t>(j, 0);
+    if (!f_.spansNow || l < 0 || l >= r || r > f_.width) {
+      Flush();
+      return InPlace(f_, l, j, r, j + 1);
+    }
+    spans_[n_++] = {int32_t(j), int32_t(l), int32_t(r - l)};
+    if (n_ == spans_.size()) Flush();
+  }
+  void Centred(int64_t j, int64_t length) {
+    const int64_t w = f_.width;
+    const int64_t l = std::max<int64_t>((w >> 1) - (length >> 1), 0);
+    Add(j, l, l + std::min(length, w - l));
+  }
+  void Flush() { DrawRowSpansNow(f_, spans_.data(), std::exchange(n_, 0)); }
 
-void CentredChord(TransitionFrame& f, int64_t j, int64_t length) {
-  const int64_t w = f.width;
-  const int64_t l = std::max<int64_t>((w >> 1) - (length >> 1), 0);
-  Chord(f, j, l, l + std::min(length, w - l));
-}
+ private:
+  TransitionFrame& f_;
+  std::array<RowSpan, 128> spans_;
+  size_t n_ = 0;
+};
 
 int EdgeCircle(TransitionFrame& f, int32_t p, bool fromTop) {
   const int64_t w = f.width, h = f.height;
   const int64_t dmax = int64_t(2 * std::sqrt(double((w * w) / 4 + h * h)));
   const int64_t d = (dmax * p) >> 8, radius = d >> 1, r2 = (d * d) / 4;
+  Chords chords(f);
   for (int64_t k = 0; k < radius; ++k) {
-    CentredChord(f, fromTop ? k : h - k, int64_t(2 * std::sqrt(double(r2 - k * k))));
+    chords.Centred(fromTop ? k : h - k, int64_t(2 * std::sqrt(double(r2 - k * k))));
   }
   return kTransitionStepDone;
 }
@@ -358,13 +415,14 @@ int HalfCircle(TransitionFrame& f, int32_t p, bool fromLeft) {
   const int64_t w = f.width, h = f.height;
   const int64_t dmax = int64_t(2 * std::sqrt(double((h * h) / 4 + w * w)));
   const int64_t d = (dmax * p) >> 8, r2 = (d * d) / 4;
+  Chords chords(f);
   for (int64_t j = (h >> 1) - (d >> 1); j < (h >> 1) + (d >> 1); ++j) {
     const int64_t e = j - (h >> 1);
     const int64_t length = std::min(Root(r2 - e * e), w);
     if (fromLeft) {
-      Chord(f, j, 0, length);
+      chords.Add(j, 0, length);
     } else {
-      Chord(f, j, w - length, w);
+      chords.Add(j, w - length, w);
     }
   }
   return kTransitionStepDone;
@@ -373,18 +431,22 @@ int HalfCircle(TransitionFrame& f, int32_t p, bool fromLeft) {
 int CentreCircle(TransitionFrame& f, int32_t p) {
   const int64_t h = f.height;
   const int64_t d = ((int64_t{f.width} + h) * p) >> 8, r2 = (d * d) / 4;
+  Chords chords(f);
   for (int64_t j = (h >> 1) - (d >> 1); j < (h >> 1) + (d >> 1); ++j) {
     const int64_t e = j - (h >> 1);
-    CentredChord(f, j, int64_t(2 * std::sqrt(double(std::max<int64_t>(r2 - e * e, 0)))));
+    chords.Centred(j, int64_t(2 * std::sqrt(double(std::max<int64_t>(r2 - e * e, 0)))));
   }
   return kTransitionStepDone;
 }
 
 int SquareGrid(TransitionFrame& f, int32_t p, int32_t cell) {
   const int32_t s = (cell * p) >> 8;
-  ForCells(f, cell, cell, [&](int32_t cx, int32_t cy, int32_t, int32_t) {
-    InPlace(f, cx, cy, cx + std::min(s, f.width - cx), cy + std::min(s, f.height - cy));
-  });
+  // Cells of no size draw nothing; they are given as pieces only to a sink that keeps them.
+  if (s <= 0 && f.spansNow) return kTransitionStepDone;
+  for (int32_t cy = 0; cy < f.height; cy += cell) {
+    SpanRow row(f, cy, std::min(s, f.height - cy));
+    for (int32_t cx = 0; cx < f.width; cx += cell) row.Add(cx, cx + std::min(s, f.width - cx));
+  }
   return kTransitionStepDone;
 }
 
@@ -392,19 +454,42 @@ int SquareGrid(TransitionFrame& f, int32_t p, int32_t cell) {
 int Bands(TransitionFrame& f, int32_t p, bool rows, int32_t band, bool fromEnd) {
   const int32_t count = rows ? f.height : f.width, along = rows ? f.width : f.height;
   const int32_t limit = band == 8 ? p >> 5 : p >> 4;
+  const auto lit = [&](int32_t i) { return (fromEnd ? band - 1 - i % band : i % band) <= limit; };
+  if (!rows) {
+    // The columns all cross the picture's height: one band.
+    SpanRow columns(f, 0, along);
+    for (int32_t i = 0; i < count; ++i) {
+      if (lit(i)) columns.Add(i, i + 1);
+    }
+    return kTransitionStepDone;
+  }
+  if (f.spansNow) {
+    // Rows lit one after another are one copy or blend of whole rows.
+    const ColumnSpan whole{0, along};
+    for (int32_t i = 0; i < count;) {
+      if (!lit(i)) {
+        ++i;
+        continue;
+      }
+      const int32_t first = i;
+      while (i < count && lit(i)) ++i;
+      DrawSpansNow(f, first, i - first, &whole, 1);
+    }
+    return kTransitionStepDone;
+  }
   for (int32_t i = 0; i < count; ++i) {
-    const int32_t c = fromEnd ? band - 1 - i % band : i % band;
-    if (c <= limit) Line(f, rows, i, 0, along);
+    if (lit(i)) Line(f, rows, i, 0, along);
   }
   return kTransitionStepDone;
 }
 
 int DiagonalStripes(TransitionFrame& f, int32_t p, int32_t period) {
-  const int64_t length = period == 8 ? p >> 5 : p >> 4, w = f.width;
+  const int32_t length = period == 8 ? p >> 5 : p >> 4, w = f.width;
   for (int32_t j = 0; j < f.height; ++j) {
-    for (int64_t s = -(j % (period - 1)); s < w; s += period) {
-      const int64_t from = std::max<int64_t>(s, 0), to = std::min(s + length, w);
-      if (from < to) InPlace(f, from, j, to, j + 1);
+    SpanRow row(f, j, 1);
+    for (int32_t s = -(j % (period - 1)); s < w; s += period) {
+      const int32_t from = std::max(s, 0), to = int32_t(std::min<int64_t>(int64_t{s} + length, w));
+      if (from < to) row.Add(from, to);
     }
   }
   return kTransitionStepDone;

@@ -154,12 +154,14 @@ void JoinSpans(Store& s) {
 // spans of a row share lines. Rows apart from one another may be drawn in any order.
 constexpr int32_t kChunkRows = 8;
 
-// Many narrow spans of a band at one offset, apart from one another and left to right (the cells
-// of a dissolve, a grid, blocks in place), are drawn as one: the band's whole width four pixels
-// at a time, kept where a span covers it (an all-ones mask), rather than span by span. Answers
-// false, marking nothing, for spans that do not qualify.
+// Many narrow spans of a band at one offset, apart from one another and left to right (single
+// pixels and the smallest cells of a grid or of ordered blocks), are drawn as one: the band's
+// whole width four pixels at a time, kept where a span covers it (an all-ones mask), rather than
+// span by span. Spans wider than four pixels on average take whole fours of their own more often
+// than not, and are drawn apart. Answers false, marking nothing, for spans that do not
+// qualify.
 constexpr ptrdiff_t kMaskedSpans = 4;
-constexpr int64_t kNarrowAverage = 16;
+constexpr int64_t kNarrowAverage = 4;
 bool MaskSpans(std::vector<uint32_t>& mask, const Part* first, const Part* end) {
   if (end - first < kMaskedSpans) return false;
   int64_t covered = first->width;
@@ -200,6 +202,28 @@ void DrawMasked(uint32_t* to, const uint32_t* from, const uint32_t* mask, ptrdif
   }
 }
 
+// The spans [first, end) of one band of rows, apart from one another.
+template <typename DrawRect>
+void DrawBand(Store& s, const Part* first, const Part* end, int32_t rows, ptrdiff_t toPitch,
+              ptrdiff_t fromPitch, DrawRect&& draw) {
+  if (end - first == 1) {
+    draw(first->to, first->from, first->width, rows);
+    return;
+  }
+  if constexpr (std::remove_cvref_t<DrawRect>::kFour) {
+    if (MaskSpans(s.mask, first, end)) {
+      DrawMasked(first->to, first->from, s.mask.data(), ptrdiff_t(s.mask.size()), rows, toPitch,
+                 fromPitch, [&](__m128i d, __m128i from) { return draw.Four(d, from); });
+      return;
+    }
+  }
+  for (int32_t row = 0; row < rows; row += kChunkRows) {
+    const int32_t n = std::min(kChunkRows, rows - row);
+    for (const Part* p = first; p != end; ++p)
+      draw(p->to + row * toPitch, p->from + row * fromPitch, p->width, n);
+  }
+}
+
 // Draws the bands laid out, or, where there are none, the pieces one after another.
 template <typename DrawRect>
 void DrawBands(Store& s, const ClippedPiece* pieces, size_t count, bool laidOut, ptrdiff_t toPitch,
@@ -211,25 +235,8 @@ void DrawBands(Store& s, const ClippedPiece* pieces, size_t count, bool laidOut,
   }
   const Part* parts = s.parts.data();
   for (size_t band = 0; band + 1 < s.bandTop.size(); ++band) {
-    const Part* first = parts + s.starts[band];
-    const Part* end = parts + s.starts[band + 1];
-    const int32_t rows = s.bandTop[band + 1] - s.bandTop[band];
-    if (end - first == 1) {
-      draw(first->to, first->from, first->width, rows);
-      continue;
-    }
-    if constexpr (std::remove_cvref_t<DrawRect>::kFour) {
-      if (MaskSpans(s.mask, first, end)) {
-        DrawMasked(first->to, first->from, s.mask.data(), ptrdiff_t(s.mask.size()), rows, toPitch,
-                   fromPitch, [&](__m128i d, __m128i from) { return draw.Four(d, from); });
-        continue;
-      }
-    }
-    for (int32_t row = 0; row < rows; row += kChunkRows) {
-      const int32_t n = std::min(kChunkRows, rows - row);
-      for (const Part* p = first; p != end; ++p)
-        draw(p->to + row * toPitch, p->from + row * fromPitch, p->width, n);
-    }
+    DrawBand(s, parts + s.starts[band], parts + s.starts[band + 1],
+             s.bandTop[band + 1] - s.bandTop[band], toPitch, fromPitch, draw);
   }
 }
 
@@ -309,17 +316,10 @@ struct LibraryOverRects {
   }
 };
 
-}  // namespace
-
-void DrawPieceRows(TransitionFrame& f) {
-  if (f.heldCount == 0) return;
-  Store& s = TheStore();
+// Calls draw with the rect drawer of the frame's copy or blend.
+template <typename Draw>
+void WithRects(const TransitionFrame& f, Draw&& draw) {
   const ptrdiff_t to = f.toPitch >> 2, from = f.fromPitch >> 2;
-  const ClippedPiece* pieces = f.held.data();
-  const size_t count = std::exchange(f.heldCount, 0);
-  const bool laidOut = LayOutBands(s, pieces, count, to, from);
-  if (laidOut) JoinSpans(s);
-  auto draw = [&](auto&& rects) { DrawBands(s, pieces, count, laidOut, to, from, rects); };
   if (f.kind == kDrawCopy) {
     draw(CopyRects{to, from});
   } else if (f.overKeepsAlpha && f.overVectors) {
@@ -331,6 +331,57 @@ void DrawPieceRows(TransitionFrame& f) {
   } else {
     draw(OverRects<false>{to, from});
   }
+}
+
+}  // namespace
+
+void DrawPieceRows(TransitionFrame& f) {
+  if (f.heldCount == 0) return;
+  Store& s = TheStore();
+  const ptrdiff_t to = f.toPitch >> 2, from = f.fromPitch >> 2;
+  const ClippedPiece* pieces = f.held.data();
+  const size_t count = std::exchange(f.heldCount, 0);
+  const bool laidOut = LayOutBands(s, pieces, count, to, from);
+  if (laidOut) JoinSpans(s);
+  WithRects(f, [&](auto&& rects) { DrawBands(s, pieces, count, laidOut, to, from, rects); });
+}
+
+void DrawBandSpans(const TransitionFrame& f, uint32_t* to, const uint32_t* from,
+                   const ColumnSpan* spans, size_t count, int32_t rows) {
+  if (count == 1) {
+    const ColumnSpan& span = spans[0];
+    return WithRects(
+        f, [&](auto&& rects) { rects(to + span.left, from + span.left, span.width, rows); });
+  }
+  if (count == 0) return;
+  Store& s = TheStore();
+  // Spans that touch are one.
+  s.parts.resize(count);
+  Part* parts = s.parts.data();
+  size_t kept = 0;
+  parts[0] = {to + spans[0].left, from + spans[0].left, spans[0].width};
+  for (size_t i = 1; i < count; ++i) {
+    Part& last = parts[kept];
+    if (spans[i].left == last.to - to + last.width) {
+      last.width += spans[i].width;
+    } else {
+      parts[++kept] = {to + spans[i].left, from + spans[i].left, spans[i].width};
+    }
+  }
+  WithRects(f, [&](auto&& rects) {
+    DrawBand(s, parts, parts + kept + 1, rows, f.toPitch >> 2, f.fromPitch >> 2, rects);
+  });
+}
+
+void DrawRowSpans(const TransitionFrame& f, const RowSpan* spans, size_t count) {
+  WithRects(f, [&](auto&& rects) {
+    for (size_t i = 0; i < count; ++i) {
+      const RowSpan& s = spans[i];
+      rects(reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * (f.y + s.top)) + f.x + s.left,
+            reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * s.top) + s.left, s.width,
+            1);
+    }
+  });
 }
 
 }  // namespace bw

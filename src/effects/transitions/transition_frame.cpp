@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "effects/transitions/piece_rows.h"
@@ -407,6 +408,28 @@ DrawingSink& OwnSink() {
   return own;
 }
 
+// Spans a row of cells in place reads as, where it does: each cell at its own place in the
+// picture, left to right and apart.
+size_t CellsAsSpans(const TransitionFrame& f, int32_t height, const Cell* cells, size_t count,
+                    ColumnSpan* spans) {
+  const int32_t top = cells[0].top;
+  if (height <= 0 || top < 0 || int64_t{top} + height > f.height) return 0;
+  int64_t reached = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const Cell& c = cells[i];
+    if (c.top != top || c.left < reached || c.width <= 0 || int64_t{c.left} + c.width > f.width ||
+        c.x - c.left != f.x || c.y != f.y + top) {
+      return 0;
+    }
+    reached = int64_t{c.left} + c.width;
+    spans[i] = {c.left, c.width};
+  }
+  return count;
+}
+
+// Cells a call takes at most: the patterns hand them on a run at a time.
+constexpr size_t kSpanCells = 64;
+
 }  // namespace
 
 PieceSink& CurrentPieceSink() {
@@ -414,7 +437,43 @@ PieceSink& CurrentPieceSink() {
   return installed ? *installed : OwnSink();
 }
 
+void DrawSpansNow(TransitionFrame& f, const int32_t top, const int32_t rows,
+                  const ColumnSpan* spans, const size_t count) {
+  if (count == 0) return;
+  FlushTransitionPieces(f);
+  if (f.heldCount) DrawPieceRows(f);
+  if (f.holdsRun) DrawRun(f);
+  const int32_t y = f.y + top;
+  DrawBandSpans(f, reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * y) + f.x,
+                reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * top), spans, count,
+                rows);
+  IncludeCells(f, f.x + spans[0].left, y, f.x + spans[count - 1].left + spans[count - 1].width,
+               y + rows);
+  MarkChanged(f);
+}
+
+void DrawRowSpansNow(TransitionFrame& f, const RowSpan* spans, const size_t count) {
+  if (count == 0) return;
+  FlushTransitionPieces(f);
+  if (f.heldCount) DrawPieceRows(f);
+  if (f.holdsRun) DrawRun(f);
+  DrawRowSpans(f, spans, count);
+  int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+  for (size_t i = 0; i < count; ++i) {
+    const RowSpan& s = spans[i];
+    left = std::min(left, s.left), right = std::max(right, s.left + s.width);
+    top = std::min(top, s.top), bottom = std::max(bottom, s.top + 1);
+  }
+  IncludeCells(f, f.x + left, f.y + top, f.x + right, f.y + bottom);
+  MarkChanged(f);
+}
+
 void DrawCellsNow(TransitionFrame& f, const int32_t height, const Cell* cells, const size_t count) {
+  if (f.spansNow && count > 0 && count <= kSpanCells) {
+    std::array<ColumnSpan, kSpanCells> spans;
+    if (CellsAsSpans(f, height, cells, count, spans.data()) == count)
+      return DrawSpansNow(f, cells[0].top, height, spans.data(), count);
+  }
   // Pieces given before go first.
   FlushTransitionPieces(f);
   if (f.kind == kDrawAlpha) return HoldCells(f, height, cells, count);
@@ -425,10 +484,7 @@ void DrawCellsNow(TransitionFrame& f, const int32_t height, const Cell* cells, c
 }
 
 bool LaysRowsNow(const TransitionFrame& f) {
-  const Rect &from = f.fromClip, &to = f.toClip;
-  return f.cellsNow && f.kind == kDrawCopy && from.left <= 0 && from.top <= 0 &&
-         from.right >= f.width && from.bottom >= f.height && f.x >= to.left && f.y >= to.top &&
-         int64_t{f.x} + f.width <= to.right && int64_t{f.y} + f.height <= to.bottom;
+  return f.cellsNow && f.kind == kDrawCopy && f.spansNow;
 }
 
 void LayRowsNow(TransitionFrame& f, const int32_t top, const int32_t height) {
@@ -495,6 +551,10 @@ int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t pro
     f.byRows = (f.inlineCopy || over) && static_cast<const Surface*>(f.destination) != source &&
                f.sink == &OwnSink();
     if (over) f.cellsNow = f.byRows;
+    const Rect &from = f.fromClip, &to = f.toClip;
+    f.spansNow = f.byRows && from.left <= 0 && from.top <= 0 && from.right >= f.width &&
+                 from.bottom >= f.height && f.x >= to.left && f.y >= to.top &&
+                 int64_t{f.x} + f.width <= to.right && int64_t{f.y} + f.height <= to.bottom;
   } else {
     // A kind no blit knows draws nothing; it is reported rather than passed off as done.
     return kTransitionUnsuitable;

@@ -105,6 +105,10 @@ struct TransitionFrame {
   // The engine's own sink draws nothing of a piece wholly outside toClip: a pattern may leave
   // such pieces out (LandsOff), as the flights do most of their blocks.
   bool dropsOff = false;
+  // The engine's own sink draws kinds 0 and 1 by rows, and the picture, drawn at the frame's
+  // place, lies within both clip rectangles: spans in place are drawn as they come
+  // (DrawSpansNow), without clipping or holding.
+  bool spansNow = false;
   // Copy pieces that continue one another, held by the engine's sink and drawn as one.
   TransitionPiece run;
   bool holdsRun = false;
@@ -235,6 +239,23 @@ inline void DrawTransitionCells(TransitionFrame& frame, int32_t height, const Ce
     DrawTransitionPiece(frame, {c.left, c.top, c.left + c.width, c.top + height}, c.x, c.y);
   }
 }
+
+// Source columns [left, left + width) of a band of rows, drawn in place.
+struct ColumnSpan {
+  int32_t left, width;
+};
+// Spans of source rows [top, top + rows) drawn at (f.x + left, f.y + top), after everything
+// given before; left to right, apart, inside the picture; for frames where spansNow is set.
+void DrawSpansNow(TransitionFrame& frame, int32_t top, int32_t rows, const ColumnSpan* spans,
+                  size_t count);
+
+// Source columns [left, left + width) of row top, drawn in place.
+struct RowSpan {
+  int32_t top, left, width;
+};
+// Single-row spans in order, after everything given before; each inside the picture (they may
+// overlap, the later drawn last); for frames where spansNow is set.
+void DrawRowSpansNow(TransitionFrame& frame, const RowSpan* spans, size_t count);
 
 // Whether whole rows of the source may be laid in place at once: the engine's own sink copies
 // cells as they come, and the picture, drawn at the frame's place, lies within both clip

@@ -345,10 +345,10 @@ TEST(TransitionFrame, EveryModeDrawsWhatItsPiecesDrawAlone) {
   }
 }
 
-// The dissolves copy or blend their cells straight into the picture and mark them changed once,
-// at the frame's end: every pixel a frame changed lies in the area marked, or the window keeps
-// stale pixels there. The picture lies inside the target (rows laid whole, then the cells that
-// move) or across its edge (cells alone).
+// The dissolves, circles, grids and stripes copy or blend their cells and spans straight into the
+// picture and mark them changed once, at the frame's end: every pixel a frame changed lies in the
+// area marked, or the window keeps stale pixels there. The picture lies inside the target (rows
+// laid whole, spans drawn at once, then the cells that move) or across its edge (pieces alone).
 TEST(TransitionFrame, DissolvesMarkEveryPixelTheirCellsChange) {
   ImageSurface source, target;
   ASSERT_EQ(source.Create(48, 40, 32, 0), 0);
@@ -360,7 +360,12 @@ TEST(TransitionFrame, DissolvesMarkEveryPixelTheirCellsChange) {
                                    {10, kDrawCopy},
                                    {64, kDrawCopy},
                                    {65, kDrawCopy},
+                                   {30, kDrawCopy},
+                                   {33, kDrawCopy},
                                    {5, kDrawAlpha},
+                                   {6, kDrawAlpha},
+                                   {37, kDrawAlpha},
+                                   {44, kDrawAlpha},
                                    {64, kDrawAlpha}}) {
     for (const auto& [x, y] : {std::pair{8, 8}, std::pair{-20, 30}}) {
       for (const int32_t progress : {60, 180}) {
