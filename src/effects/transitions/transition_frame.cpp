@@ -430,6 +430,13 @@ size_t CellsAsSpans(const TransitionFrame& f, int32_t height, const Cell* cells,
 // Cells a call takes at most: the patterns hand them on a run at a time.
 constexpr size_t kSpanCells = 64;
 
+// Draws the pieces given so far, batched, held or in a run, before what is drawn at once.
+void DrawEverythingGiven(TransitionFrame& f) {
+  FlushTransitionPieces(f);
+  if (f.heldCount) DrawPieceRows(f);
+  if (f.holdsRun) DrawRun(f);
+}
+
 }  // namespace
 
 PieceSink& CurrentPieceSink() {
@@ -440,9 +447,7 @@ PieceSink& CurrentPieceSink() {
 void DrawSpansNow(TransitionFrame& f, const int32_t top, const int32_t rows,
                   const ColumnSpan* spans, const size_t count) {
   if (count == 0) return;
-  FlushTransitionPieces(f);
-  if (f.heldCount) DrawPieceRows(f);
-  if (f.holdsRun) DrawRun(f);
+  DrawEverythingGiven(f);
   const int32_t y = f.y + top;
   DrawBandSpans(f, reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * y) + f.x,
                 reinterpret_cast<const uint32_t*>(f.fromPixels + f.fromPitch * top), spans, count,
@@ -454,9 +459,7 @@ void DrawSpansNow(TransitionFrame& f, const int32_t top, const int32_t rows,
 
 void DrawRowSpansNow(TransitionFrame& f, const RowSpan* spans, const size_t count) {
   if (count == 0) return;
-  FlushTransitionPieces(f);
-  if (f.heldCount) DrawPieceRows(f);
-  if (f.holdsRun) DrawRun(f);
+  DrawEverythingGiven(f);
   DrawRowSpans(f, spans, count);
   int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
   for (size_t i = 0; i < count; ++i) {
@@ -488,9 +491,7 @@ bool LaysRowsNow(const TransitionFrame& f) {
 }
 
 void LayRowsNow(TransitionFrame& f, const int32_t top, const int32_t height) {
-  FlushTransitionPieces(f);
-  if (f.heldCount) DrawPieceRows(f);
-  if (f.holdsRun) DrawRun(f);
+  DrawEverythingGiven(f);
   const int32_t y = f.y + top;
   uint8_t* to = f.toPixels + f.toPitch * y + ptrdiff_t{f.x} * 4;
   const uint8_t* from = f.fromPixels + f.fromPitch * top;
