@@ -310,19 +310,11 @@ int AddsubFilter::Draw(const FilterDrawRequest& request) {
   if (progress_ >= kFadeEnd) return Drawn(CopyInto(a, a.newImage, a.newX, a.newY));
   const bool towardNew = (mode_ & 1) != 0;
   const int level = towardNew ? kFadeEnd - progress_ : progress_;
-  const ImageSurface* source = towardNew ? a.newImage : a.oldImage;
-  const int32_t sourceX = towardNew ? a.newX : a.oldX, sourceY = towardNew ? a.newY : a.oldY;
-  // Copied and changed a band at a time, so that the change finds the band still in the cache.
-  constexpr int64_t kBandBytes = 64 << 10;
-  const auto band = int32_t(std::max<int64_t>(1, kBandBytes / (int64_t{a.width} * 4)));
-  bool ok = true;
-  for (int32_t y = 0; ok && y < a.height; y += band) {
-    const int32_t rows = std::min(band, a.height - y);
-    ok = CopyInto(a.target, source, {sourceX, sourceY + y, sourceX + a.width, sourceY + y + rows},
-                  a.targetX, a.targetY + y);
-    const Rect area{a.targetX, a.targetY + y, a.targetX + a.width, a.targetY + y + rows};
-    ok = ok &&
-         (mode_ >= 2 ? a.target->SubtractColor(level, level, level, &area)
+  bool ok =
+      towardNew ? CopyInto(a, a.newImage, a.newX, a.newY) : CopyInto(a, a.oldImage, a.oldX, a.oldY);
+  const Rect area = AreaRect(a);
+  if (ok) {
+    ok = (mode_ >= 2 ? a.target->SubtractColor(level, level, level, &area)
                      : a.target->AddColor(level, level, level, &area)) == ImageSurface::kOpDone;
   }
   return Drawn(ok);
