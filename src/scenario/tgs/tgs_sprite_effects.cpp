@@ -350,7 +350,8 @@ int32_t TgsScene::AnimateCharacterParts(int32_t slot, int32_t value, uint8_t pag
   }
   // Its end state is the picture as it stands: nothing to make.
   if (!EffectsShown() || Skipping()) return 0;
-  char file[20];
+  // Room for any int, though the character bounds keep the number to three digits.
+  char file[24];
   std::snprintf(file, sizeof file, "SYS\\CA0%02d.TXT", CharacterPartsFile(r->name, r->charIndex));
   ArgWord scale[2];
   PutDouble(1.0, scale);
