@@ -16,6 +16,7 @@
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/pixel/pixel_kernels.h"
 #include "graphics/pixel/source_blend_kernels.h"
+#include "platform/mmx_flag.h"
 
 namespace bw {
 namespace {
@@ -292,7 +293,8 @@ struct OverRects {
   }
 };
 
-// Up to this many, the library's blend is worked out four pixels at a time inline.
+// Up to this many, the library's blend is worked out inline, four pixels at a time or, on the
+// wide set and from eight, in two eights that meet or overlap.
 constexpr int32_t kNarrowLibrarySpan = 16;
 
 // The engine's own pixel library's alpha blend at full opacity: the lerp toward the source by
@@ -305,9 +307,12 @@ struct LibraryOverRects {
     return pixel_detail::AlphaOpacityFourSkipping(d, s, _mm_set1_epi32(255), true, 0xFFFF);
   }
   ptrdiff_t toPitch, fromPitch;
+  bool wide = kVectorSet && WideVectorsEnabled();
   void operator()(uint32_t* to, const uint32_t* from, int32_t width, int32_t rows) const {
-    if (width <= kNarrowLibrarySpan) {
-      // Both kernel sets give these bytes.
+    // Both kernel sets give these bytes.
+    if (wide && width >= 8 && width <= kNarrowLibrarySpan) {
+      pixel_detail::AlphaOpacityNarrowRowsAvx2(to, from, toPitch, fromPitch, width, rows, 255);
+    } else if (width <= kNarrowLibrarySpan) {
       pixel_detail::AlphaOpacityNarrowRows(to, from, toPitch, fromPitch, width, rows, 255);
     } else {
       (kVectorSet ? AlphaOpacityRowsMmx : AlphaOpacityRows)(

@@ -1,12 +1,14 @@
 // The source-alpha blend by an opacity (AlphaOpacityRows with a row of ProductTable) of four
-// pixels, and of the rows of a piece a few pixels wide, for callers that blend pieces too small
-// to pay a kernel call per row.
+// pixels and of eight, and of the rows of a piece a few pixels wide, for callers that blend
+// pieces too small to pay a kernel call per row.
 #pragma once
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <cstddef>
 #include <cstdint>
+
+#include "graphics/pixel/blend_walk.h"
 
 namespace bw::pixel_detail {
 
@@ -57,37 +59,95 @@ inline __m128i AlphaOpacityFourSkipping(__m128i d, __m128i s, __m128i opacity, b
   return AlphaOpacityFour(d, s, opacity);
 }
 
-// Rows of a few pixels: four, two and one at once. Pitches in pixels.
+// Eight pixels as AlphaOpacityFour gives them, o32 holding the opacity in each 32-bit lane:
+// T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1, 0 at 0; the
+// lerp of LerpEightInLanes.
+__attribute__((target("avx2"))) inline __m256i AlphaOpacityEight(__m256i d, __m256i s,
+                                                                 __m256i o32) {
+  const __m256i one = _mm256_set1_epi32(1);
+  const __m256i v =
+      _mm256_add_epi32(_mm256_mullo_epi16(_mm256_srli_epi32(s, 24), o32), _mm256_set1_epi32(127));
+  const __m256i t =
+      _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(v, one), _mm256_srli_epi32(v, 8)), 8);
+  const __m256i w =
+      _mm256_add_epi32(_mm256_add_epi32(t, one), _mm256_cmpeq_epi32(t, _mm256_setzero_si256()));
+  return LerpEightInLanes(d, s, _mm256_or_si256(w, _mm256_slli_epi32(w, 16)), w);
+}
+
+// A row of a few pixels, o holding the opacity in each 32-bit lane. A row four pixels wide or more
+// takes fours from its left and a last four flush with its right, loaded before the others are
+// stored: each four is worked out from the target as it was, so a pixel two of them share gets
+// the same bytes twice. Narrower ones take two and one at once.
+inline void AlphaOpacityNarrowRow(uint32_t* dst, const uint32_t* src, int width, __m128i o,
+                                  bool full) {
+  if (width >= 4) {
+    const __m128i sLast = Load4(src + width - 4), dLast = Load4(dst + width - 4);
+    for (int x = 0; x + 4 < width; x += 4)
+      Store4(dst + x, AlphaOpacityFourSkipping(Load4(dst + x), Load4(src + x), o, full, 0xFFFF));
+    Store4(dst + width - 4, AlphaOpacityFourSkipping(dLast, sLast, o, full, 0xFFFF));
+    return;
+  }
+  int x = 0;
+  if (width >= 2) {
+    const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src));
+    const __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dst));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst),
+                     AlphaOpacityFourSkipping(d, s, o, full, 0xFF));
+    x = 2;
+  }
+  if (x < width) {
+    const uint32_t alpha = src[x] >> 24;
+    if (full && alpha == 255) {
+      dst[x] = (src[x] & 0x00FFFFFFu) | (dst[x] & 0xFF000000u);
+    } else if (alpha != 0) {
+      const __m128i s = _mm_cvtsi32_si128(int(src[x]));
+      const __m128i d = _mm_cvtsi32_si128(int(dst[x]));
+      dst[x] = uint32_t(_mm_cvtsi128_si32(AlphaOpacityFour(d, s, o)));
+    }
+  }
+}
+
+// The rows of a piece a few pixels wide. Pitches in pixels.
 inline void AlphaOpacityNarrowRows(uint32_t* dst, const uint32_t* src, ptrdiff_t dstPitch,
                                    ptrdiff_t srcPitch, int width, int height, uint8_t opacity) {
   const __m128i o = _mm_set1_epi32(opacity);
-  const bool full = opacity == 255;
-  for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch) {
-    int x = 0;
-    for (; x + 4 <= width; x += 4) {
-      const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
-      const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
-                       AlphaOpacityFourSkipping(d, s, o, full, 0xFFFF));
-    }
-    if (x + 2 <= width) {
-      const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + x));
-      const __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dst + x));
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x),
-                       AlphaOpacityFourSkipping(d, s, o, full, 0xFF));
-      x += 2;
-    }
-    if (x < width) {
-      const uint32_t alpha = src[x] >> 24;
-      if (full && alpha == 255) {
-        dst[x] = (src[x] & 0x00FFFFFFu) | (dst[x] & 0xFF000000u);
-      } else if (alpha != 0) {
-        const __m128i s = _mm_cvtsi32_si128(int(src[x]));
-        const __m128i d = _mm_cvtsi32_si128(int(dst[x]));
-        dst[x] = uint32_t(_mm_cvtsi128_si32(AlphaOpacityFour(d, s, o)));
-      }
-    }
-  }
+  for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch)
+    AlphaOpacityNarrowRow(dst, src, width, o, opacity == 255);
+}
+
+// Eight pixels of a row from s, d the target's as they were. Sprites are mostly clear or solid: a
+// clear group (weight 0) leaves the target, a solid one at full opacity (weight 256) takes the
+// source's colour and keeps the target's alpha, without the arithmetic.
+__attribute__((target("avx2"))) inline void AlphaOpacityEightTo(uint32_t* dst, __m256i d, __m256i s,
+                                                                __m256i o32, bool full) {
+  const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  if (_mm256_testz_si256(s, alphaBits)) return;
+  const __m256i out = full && _mm256_testc_si256(s, alphaBits) ? _mm256_blendv_epi8(s, d, alphaBits)
+                                                               : AlphaOpacityEight(d, s, o32);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), out);
+}
+
+// A row of eight to sixteen pixels as AlphaOpacityNarrowRow gives it, in two eights, one flush
+// with each end; a row all clear is left without reading the target.
+__attribute__((target("avx2"))) inline void AlphaOpacityNarrowRowAvx2(uint32_t* dst,
+                                                                      const uint32_t* src,
+                                                                      int width, __m256i o32,
+                                                                      bool full) {
+  const auto at = [](const uint32_t* p) { return reinterpret_cast<const __m256i*>(p); };
+  const __m256i s = _mm256_loadu_si256(at(src)), sLast = _mm256_loadu_si256(at(src + width - 8));
+  if (_mm256_testz_si256(_mm256_or_si256(s, sLast), _mm256_set1_epi32(int(0xFF000000u)))) return;
+  const __m256i d = _mm256_loadu_si256(at(dst)), dLast = _mm256_loadu_si256(at(dst + width - 8));
+  AlphaOpacityEightTo(dst, d, s, o32, full);
+  if (width > 8) AlphaOpacityEightTo(dst + width - 8, dLast, sLast, o32, full);
+}
+
+// The rows of a piece eight to sixteen pixels wide. Pitches in pixels.
+__attribute__((target("avx2"))) inline void AlphaOpacityNarrowRowsAvx2(
+    uint32_t* dst, const uint32_t* src, ptrdiff_t dstPitch, ptrdiff_t srcPitch, int width,
+    int height, uint8_t opacity) {
+  const __m256i o32 = _mm256_set1_epi32(opacity);
+  for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch)
+    AlphaOpacityNarrowRowAvx2(dst, src, width, o32, opacity == 255);
 }
 
 }  // namespace bw::pixel_detail

@@ -145,34 +145,16 @@ using AlphaOpacity = LerpBy<AlphaRowWeight>;
 using AlphaAdd = AddBy<AlphaRowWeight>;
 using AlphaSubtract = SubtractBy<AlphaRowWeight>;
 
-// Eight pixels at a time: the weights of AlphaOpacityRowSse2 in each pixel's own 32-bit lane,
-// the lerp of LerpEightInLanes. Answers how many pixels it did (a multiple of eight).
+// Eight pixels at a time (AlphaOpacityEightTo). Answers how many pixels it did (a multiple of
+// eight).
 __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uint32_t* src,
                                                         int width, uint8_t opacity) {
-  const __m256i zero = _mm256_setzero_si256();
   const __m256i o32 = _mm256_set1_epi32(opacity);
-  const __m256i one = _mm256_set1_epi32(1);
-  const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  const bool solid = opacity == 255;
   int x = 0;
   for (; x + 8 <= width; x += 8) {
-    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
-    // Clear source pixels have weight 0: the target stays as it is.
-    if (_mm256_testz_si256(s, alphaBits)) continue;
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
-    // Solid pixels at full opacity have weight 256: the source's colour, the target's alpha.
-    if (solid && _mm256_testc_si256(s, alphaBits)) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_blendv_epi8(s, d, alphaBits));
-      continue;
-    }
-    // T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1, 0 at 0.
-    const __m256i v =
-        _mm256_add_epi32(_mm256_mullo_epi16(_mm256_srli_epi32(s, 24), o32), _mm256_set1_epi32(127));
-    const __m256i t =
-        _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(v, one), _mm256_srli_epi32(v, 8)), 8);
-    const __m256i w = _mm256_add_epi32(_mm256_add_epi32(t, one), _mm256_cmpeq_epi32(t, zero));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
-                        LerpEightInLanes(d, s, _mm256_or_si256(w, _mm256_slli_epi32(w, 16)), w));
+    AlphaOpacityEightTo(dst + x, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x)),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x)), o32,
+                        opacity == 255);
   }
   return x;
 }

@@ -262,7 +262,7 @@ TEST(TransitionFrame, ColumnsLandAsTheBlitsDrawThemInTurn) {
        {Case{false, 11, kDrawAlpha, true, true, 150}, Case{true, 12, kDrawAlpha, true, true, 150},
         Case{true, 13, kDrawAlpha, false, true, 150}, Case{false, 14, kDrawAlpha, true, false, 150},
         Case{false, 15, kDrawCopy, true, true, 150}, Case{true, 16, kDrawCopy, true, true, 150},
-        Case{true, 17, kDrawAlpha, true, true, 150, 32, true}}) {
+        Case{true, 17, kDrawAlpha, true, false, 150, 32, true}}) {
     ExpectDrawnInTurn(c, Columns(c.seed, false));
     ExpectDrawnInTurn(c, Columns(c.seed, true));
   }
