@@ -24,7 +24,12 @@ void YuvRowPairToXrgbAvx2(const uint8_t* y0, const uint8_t* y1, const uint8_t* u
 void YuvRowPairToXrgbAvx512(const uint8_t* y0, const uint8_t* y1, const uint8_t* u,
                             const uint8_t* v, uint32_t* out0, uint32_t* out1, int width,
                             bool bypassCache = false);
+// Only where HasAvx512Vbmi(): the same with byte permutes, fewer shuffles a pixel.
+void YuvRowPairToXrgbAvx512Vbmi(const uint8_t* y0, const uint8_t* y1, const uint8_t* u,
+                                const uint8_t* v, uint32_t* out0, uint32_t* out1, int width,
+                                bool bypassCache = false);
 bool HasAvx512();
+bool HasAvx512Vbmi();
 bool HasAvx2();
 // The widest kernel the processor runs.
 void YuvRowToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out, int width,
