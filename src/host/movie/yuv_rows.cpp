@@ -171,7 +171,6 @@ __attribute__((target("avx2"))) int Rows32(const uint8_t* y0, const uint8_t* y1,
     Row32<kStore>(y0 + x, a, b, out0 + x);
     if (out1) Row32<kStore>(y1 + x, a, b, out1 + x);
   }
-  if constexpr (kStore != Store::kCached) _mm_sfence();
   return x;
 }
 
@@ -254,7 +253,6 @@ __attribute__((target("avx512f,avx512bw"))) int Rows64(const uint8_t* y0, const 
     Row64<kStream>(y0 + x, a, b, out0 + x);
     if (out1) Row64<kStream>(y1 + x, a, b, out1 + x);
   }
-  if constexpr (kStream) _mm_sfence();
   return x;
 }
 
@@ -339,7 +337,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int Rows64Vbmi(
     Row64Vbmi<kStream>(y0 + x, a, b, out0 + x);
     if (out1) Row64Vbmi<kStream>(y1 + x, a, b, out1 + x);
   }
-  if constexpr (kStream) _mm_sfence();
   return x;
 }
 
@@ -354,7 +351,6 @@ void YuvRowToXrgbSse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
   int x = 0;
   if (bypassCache && reinterpret_cast<uintptr_t>(out) % 16 == 0) {
     for (; x + 8 <= width; x += 8) Eight<true>(y + x, u + x / 2, v + x / 2, out + x);
-    _mm_sfence();
   } else {
     for (; x + 8 <= width; x += 8) Eight<false>(y + x, u + x / 2, v + x / 2, out + x);
   }
