@@ -328,10 +328,11 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int Rows64Vbmi(
     uint32_t* out1, int width) {
   int x = 0;
   for (; x + 64 <= width; x += 64) {
+    // 32 bytes of each; the permutes read only those.
     const __m512i us =
-        _mm512_zextsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + x / 2)));
+        _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + x / 2)));
     const __m512i vs =
-        _mm512_zextsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + x / 2)));
+        _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + x / 2)));
     const ChromaTerms512 a = Terms512(_mm512_permutex2var_epi8(us, Table(kVbmi.chromaA), vs));
     const ChromaTerms512 b = Terms512(_mm512_permutex2var_epi8(us, Table(kVbmi.chromaB), vs));
     Row64Vbmi<kStream>(y0 + x, a, b, out0 + x);
