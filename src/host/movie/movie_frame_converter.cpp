@@ -190,10 +190,17 @@ bool MovieFrameScaler::ScaleRows(const AVFrame* frame, const MovieFrameMemory& m
   // Without scaling the cheapest filter gives the same pixels.
   const bool same = frame->width == memory.width && frame->height == memory.height;
   const AVPixelFormat format = PixelFormatOf(memory.format);
-  context_ =
-      sws_getCachedContext(context_, frame->width, frame->height,
-                           static_cast<AVPixelFormat>(frame->format), memory.width, memory.height,
-                           format, same ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
+  // libswscale's own cache compares with the formats it rewrites on setting up (32-bit pixels
+  // without alpha become pixels with alpha), so it would set up again for every frame.
+  const Shape shape{frame->width, frame->height, frame->format,
+                    memory.width, memory.height, format};
+  if (!context_ || shape_ != shape) {
+    sws_freeContext(context_);
+    context_ = sws_getContext(
+        frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), memory.width,
+        memory.height, format, same ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
+    shape_ = shape;
+  }
   if (!context_) return false;
   if (top == 0 && bottom == memory.height) {
     uint8_t* planes[4] = {memory.pixels, nullptr, nullptr, nullptr};
