@@ -13,8 +13,8 @@ namespace bw::host {
 namespace {
 
 // Converting more than this goes past the caches, which keep the decoder's pictures. A frame up
-// to 720p is written through them: beside those pictures it still fits the last level, where
-// streaming costs more, and waits for its stores at each row of a few changed ones.
+// to 720p is written through them: it is drawn right after, and a 720p frame streamed to memory
+// and then read back costs about a third more than one written and read through the caches.
 constexpr int64_t kCachedFrameBytes = int64_t{4} << 20;
 
 YuvPlanes PlanesOf(const AVFrame* frame) {
@@ -190,10 +190,17 @@ bool MovieFrameScaler::ScaleRows(const AVFrame* frame, const MovieFrameMemory& m
   // Without scaling the cheapest filter gives the same pixels.
   const bool same = frame->width == memory.width && frame->height == memory.height;
   const AVPixelFormat format = PixelFormatOf(memory.format);
-  context_ =
-      sws_getCachedContext(context_, frame->width, frame->height,
-                           static_cast<AVPixelFormat>(frame->format), memory.width, memory.height,
-                           format, same ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
+  // libswscale's own cache compares with the formats it rewrites on setting up (32-bit pixels
+  // without alpha become pixels with alpha), so it would set up again for every frame.
+  const Shape shape{frame->width, frame->height, frame->format,
+                    memory.width, memory.height, format};
+  if (!context_ || shape_ != shape) {
+    sws_freeContext(context_);
+    context_ = sws_getContext(
+        frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), memory.width,
+        memory.height, format, same ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
+    shape_ = shape;
+  }
   if (!context_) return false;
   if (top == 0 && bottom == memory.height) {
     uint8_t* planes[4] = {memory.pixels, nullptr, nullptr, nullptr};

@@ -83,7 +83,13 @@ class MovieFrameScaler {
   bool ScaleRows(const AVFrame* frame, const MovieFrameMemory& memory, int32_t top, int32_t bottom);
   void Hold(const AVFrame* frame, int32_t index, const MovieFrameMemory& memory);
 
+  // What context_ was set up for: frame size and format, then buffer size and format.
+  struct Shape {
+    int32_t width = 0, height = 0, format = 0, toWidth = 0, toHeight = 0, toFormat = 0;
+    bool operator==(const Shape&) const = default;
+  };
   SwsContext* context_ = nullptr;
+  Shape shape_;
   Held held_[2];
   std::vector<RowSpan> changes_;
 };

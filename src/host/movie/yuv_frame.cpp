@@ -145,6 +145,7 @@ void ConvertYuv420Frame(const YuvPlanes& picture, const XrgbFrame& frame, const 
                    (first.Empty() ? out1 : out0) + x, one.last - x, bypassCache);
     }
   }
+  if (bypassCache) _mm_sfence();
 }
 
 }  // namespace bw::host

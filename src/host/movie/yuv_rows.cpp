@@ -171,7 +171,6 @@ __attribute__((target("avx2"))) int Rows32(const uint8_t* y0, const uint8_t* y1,
     Row32<kStore>(y0 + x, a, b, out0 + x);
     if (out1) Row32<kStore>(y1 + x, a, b, out1 + x);
   }
-  if constexpr (kStore != Store::kCached) _mm_sfence();
   return x;
 }
 
@@ -254,7 +253,91 @@ __attribute__((target("avx512f,avx512bw"))) int Rows64(const uint8_t* y0, const 
     Row64<kStream>(y0 + x, a, b, out0 + x);
     if (out1) Row64<kStream>(y1 + x, a, b, out1 + x);
   }
-  if constexpr (kStream) _mm_sfence();
+  return x;
+}
+
+// With byte permutes (VBMI) the same sums take fewer shuffles: luma and chroma come in pixel
+// order straight from their bytes, and one two-table permute puts each 16 pixels' b, g and r
+// bytes in place, the alpha byte coming from the index itself.
+struct VbmiTables {
+  uint8_t lumaA[64], lumaB[64];      // pixel w (32 + w) into the high byte of word w
+  uint8_t chromaA[64], chromaB[64];  // u and v of pixel w (32 + w) into word w
+  uint8_t out[4][64];                // a store's 16 pixels from the packed channels
+};
+
+constexpr VbmiTables MakeVbmiTables() {
+  VbmiTables t{};
+  for (int w = 0; w < 32; ++w) {
+    t.lumaA[2 * w + 1] = static_cast<uint8_t>(w);
+    t.lumaB[2 * w + 1] = static_cast<uint8_t>(32 + w);
+    t.chromaA[2 * w] = static_cast<uint8_t>(w / 2);
+    t.chromaA[2 * w + 1] = static_cast<uint8_t>(64 + w / 2);
+    t.chromaB[2 * w] = static_cast<uint8_t>(16 + w / 2);
+    t.chromaB[2 * w + 1] = static_cast<uint8_t>(64 + 16 + w / 2);
+  }
+  // Packed per 16-byte lane k: blue and green of pixels 8k + j (of the half) at j and 8 + j of
+  // the first table; red of pixels 8k + j at j of the second, of pixels 32 + 8k + j at 8 + j.
+  for (int store = 0; store < 4; ++store) {
+    for (int i = 0; i < 16; ++i) {
+      const int p = (store % 2) * 16 + i, k = p / 8, j = p % 8;
+      t.out[store][4 * i] = static_cast<uint8_t>(16 * k + j);
+      t.out[store][4 * i + 1] = static_cast<uint8_t>(16 * k + 8 + j);
+      t.out[store][4 * i + 2] = static_cast<uint8_t>(64 + 16 * k + (store / 2) * 8 + j);
+      t.out[store][4 * i + 3] = 0xff;
+    }
+  }
+  return t;
+}
+
+alignas(64) constexpr VbmiTables kVbmi = MakeVbmiTables();
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i Table(const uint8_t* bytes) {
+  return _mm512_load_si512(bytes);
+}
+
+template <bool kStream>
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void Row64Vbmi(
+    const uint8_t* y, const ChromaTerms512& a, const ChromaTerms512& b, uint32_t* out) {
+  const __m512i bytes = _mm512_loadu_si512(y);
+  constexpr __mmask64 kHighBytes = 0xAAAAAAAAAAAAAAAAull;
+  const __m512i high = _mm512_set1_epi16(static_cast<int16_t>(kLumaHigh));
+  const __m512i yA = _mm512_mulhi_epu16(
+      _mm512_maskz_permutexvar_epi8(kHighBytes, Table(kVbmi.lumaA), bytes), high);
+  const __m512i yB = _mm512_mulhi_epu16(
+      _mm512_maskz_permutexvar_epi8(kHighBytes, Table(kVbmi.lumaB), bytes), high);
+  const __m512i bgA = _mm512_packus_epi16(Channel512(yA, a.b), Channel512(yA, a.g));
+  const __m512i bgB = _mm512_packus_epi16(Channel512(yB, b.b), Channel512(yB, b.g));
+  const __m512i r = _mm512_packus_epi16(Channel512(yA, a.r), Channel512(yB, b.r));
+  // Bytes 3 of each pixel keep the index's 0xff.
+  constexpr __mmask64 kColour = 0x7777777777777777ull;
+  auto* to = reinterpret_cast<__m512i*>(out);
+  for (int i = 0; i < 4; ++i) {
+    const __m512i pixels =
+        _mm512_mask2_permutex2var_epi8(i < 2 ? bgA : bgB, Table(kVbmi.out[i]), kColour, r);
+    if constexpr (kStream) {
+      _mm512_stream_si512(to + i, pixels);
+    } else {
+      _mm512_storeu_si512(to + i, pixels);
+    }
+  }
+}
+
+template <bool kStream>
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) int Rows64Vbmi(
+    const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v, uint32_t* out0,
+    uint32_t* out1, int width) {
+  int x = 0;
+  for (; x + 64 <= width; x += 64) {
+    // 32 bytes of each; the permutes read only those.
+    const __m512i us =
+        _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + x / 2)));
+    const __m512i vs =
+        _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + x / 2)));
+    const ChromaTerms512 a = Terms512(_mm512_permutex2var_epi8(us, Table(kVbmi.chromaA), vs));
+    const ChromaTerms512 b = Terms512(_mm512_permutex2var_epi8(us, Table(kVbmi.chromaB), vs));
+    Row64Vbmi<kStream>(y0 + x, a, b, out0 + x);
+    if (out1) Row64Vbmi<kStream>(y1 + x, a, b, out1 + x);
+  }
   return x;
 }
 
@@ -269,7 +352,6 @@ void YuvRowToXrgbSse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
   int x = 0;
   if (bypassCache && reinterpret_cast<uintptr_t>(out) % 16 == 0) {
     for (; x + 8 <= width; x += 8) Eight<true>(y + x, u + x / 2, v + x / 2, out + x);
-    _mm_sfence();
   } else {
     for (; x + 8 <= width; x += 8) Eight<false>(y + x, u + x / 2, v + x / 2, out + x);
   }
@@ -307,9 +389,22 @@ void YuvRowToXrgbAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
   YuvRowPairToXrgbAvx2(y, nullptr, u, v, out, nullptr, width, bypassCache);
 }
 
-void YuvRowPairToXrgbAvx512(const uint8_t* y0, const uint8_t* y1, const uint8_t* u,
-                            const uint8_t* v, uint32_t* out0, uint32_t* out1, int width,
-                            bool bypassCache) {
+namespace {
+
+// The 64-pixel kernel a processor with AVX-512 runs, streamed or not.
+template <bool kVbmi, bool kStream>
+int Rows64Of(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v,
+             uint32_t* out0, uint32_t* out1, int width) {
+  if constexpr (kVbmi) {
+    return Rows64Vbmi<kStream>(y0, y1, u, v, out0, out1, width);
+  } else {
+    return Rows64<kStream>(y0, y1, u, v, out0, out1, width);
+  }
+}
+
+template <bool kVbmi>
+void PairAvx512(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v,
+                uint32_t* out0, uint32_t* out1, int width, bool bypassCache) {
   const auto at0 = reinterpret_cast<uintptr_t>(out0);
   const uintptr_t at1 = out1 ? reinterpret_cast<uintptr_t>(out1) : at0;
   int x = 0;
@@ -322,17 +417,37 @@ void YuvRowPairToXrgbAvx512(const uint8_t* y0, const uint8_t* y1, const uint8_t*
       return;
     }
     YuvRowPairToXrgbAvx2(y0, y1, u, v, out0, out1, lead, false);
-    x = lead + Rows64<true>(y0 + lead, y1 ? y1 + lead : nullptr, u + lead / 2, v + lead / 2,
-                            out0 + lead, out1 ? out1 + lead : nullptr, width - lead);
+    x = lead + Rows64Of<kVbmi, true>(y0 + lead, y1 ? y1 + lead : nullptr, u + lead / 2,
+                                     v + lead / 2, out0 + lead, out1 ? out1 + lead : nullptr,
+                                     width - lead);
   } else {
-    x = Rows64<false>(y0, y1, u, v, out0, out1, width);
+    x = Rows64Of<kVbmi, false>(y0, y1, u, v, out0, out1, width);
   }
   YuvRowPairToXrgbAvx2(y0 + x, y1 ? y1 + x : nullptr, u + x / 2, v + x / 2, out0 + x,
                        out1 ? out1 + x : nullptr, width - x, false);
 }
 
+}  // namespace
+
+void YuvRowPairToXrgbAvx512(const uint8_t* y0, const uint8_t* y1, const uint8_t* u,
+                            const uint8_t* v, uint32_t* out0, uint32_t* out1, int width,
+                            bool bypassCache) {
+  PairAvx512<false>(y0, y1, u, v, out0, out1, width, bypassCache);
+}
+
+void YuvRowPairToXrgbAvx512Vbmi(const uint8_t* y0, const uint8_t* y1, const uint8_t* u,
+                                const uint8_t* v, uint32_t* out0, uint32_t* out1, int width,
+                                bool bypassCache) {
+  PairAvx512<true>(y0, y1, u, v, out0, out1, width, bypassCache);
+}
+
 bool HasAvx512() {
   static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  return has;
+}
+
+bool HasAvx512Vbmi() {
+  static const bool has = HasAvx512() && __builtin_cpu_supports("avx512vbmi");
   return has;
 }
 
@@ -343,7 +458,9 @@ bool HasAvx2() {
 
 void YuvRowToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out, int width,
                   bool bypassCache) {
-  if (HasAvx512()) {
+  if (HasAvx512Vbmi()) {
+    YuvRowPairToXrgbAvx512Vbmi(y, nullptr, u, v, out, nullptr, width, bypassCache);
+  } else if (HasAvx512()) {
     YuvRowPairToXrgbAvx512(y, nullptr, u, v, out, nullptr, width, bypassCache);
   } else if (HasAvx2()) {
     YuvRowToXrgbAvx2(y, u, v, out, width, bypassCache);
@@ -354,7 +471,9 @@ void YuvRowToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t
 
 void YuvRowPairToXrgb(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v,
                       uint32_t* out0, uint32_t* out1, int width, bool bypassCache) {
-  if (HasAvx512()) {
+  if (HasAvx512Vbmi()) {
+    YuvRowPairToXrgbAvx512Vbmi(y0, y1, u, v, out0, out1, width, bypassCache);
+  } else if (HasAvx512()) {
     YuvRowPairToXrgbAvx512(y0, y1, u, v, out0, out1, width, bypassCache);
   } else if (HasAvx2()) {
     YuvRowPairToXrgbAvx2(y0, y1, u, v, out0, out1, width, bypassCache);

@@ -11,7 +11,9 @@ namespace bw::host {
 void YuvRowToXrgbPlain(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out,
                        int width);
 // bypassCache writes a row aligned to 16 bytes past the caches: for frames too large to stay in
-// them, so the decoder keeps its reference pictures there.
+// them, so the decoder keeps its reference pictures there. The caller fences those stores
+// (_mm_sfence) once, after its last row, before another thread reads them: a fence a row would
+// wait for each row to reach memory.
 void YuvRowToXrgbSse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out,
                       int width, bool bypassCache = false);
 // Only where HasAvx2().
@@ -24,7 +26,12 @@ void YuvRowPairToXrgbAvx2(const uint8_t* y0, const uint8_t* y1, const uint8_t* u
 void YuvRowPairToXrgbAvx512(const uint8_t* y0, const uint8_t* y1, const uint8_t* u,
                             const uint8_t* v, uint32_t* out0, uint32_t* out1, int width,
                             bool bypassCache = false);
+// Only where HasAvx512Vbmi(): the same with byte permutes, fewer shuffles a pixel.
+void YuvRowPairToXrgbAvx512Vbmi(const uint8_t* y0, const uint8_t* y1, const uint8_t* u,
+                                const uint8_t* v, uint32_t* out0, uint32_t* out1, int width,
+                                bool bypassCache = false);
 bool HasAvx512();
+bool HasAvx512Vbmi();
 bool HasAvx2();
 // The widest kernel the processor runs.
 void YuvRowToXrgb(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t* out, int width,

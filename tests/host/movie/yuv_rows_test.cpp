@@ -80,7 +80,8 @@ TEST(YuvRows, VectorKernelsGiveThePlainPixelsAtEveryWidth) {
         ASSERT_TRUE(written(out + offset, 1))
             << "width " << width << " round " << round << " streamed " << bypassCache;
         for (auto pair : {HasAvx2() ? YuvRowPairToXrgbAvx2 : nullptr,
-                          HasAvx512() ? YuvRowPairToXrgbAvx512 : nullptr}) {
+                          HasAvx512() ? YuvRowPairToXrgbAvx512 : nullptr,
+                          HasAvx512Vbmi() ? YuvRowPairToXrgbAvx512Vbmi : nullptr}) {
           // One row, then the second right after the first, so both share the alignment only
           // sometimes.
           for (int rows = 1; pair && rows <= 2; ++rows) {
@@ -89,7 +90,8 @@ TEST(YuvRows, VectorKernelsGiveThePlainPixelsAtEveryWidth) {
                  rows == 2 ? out + offset + width : nullptr, width, bypassCache);
             ASSERT_TRUE(written(out + offset, rows))
                 << rows << " rows, width " << width << " round " << round << " streamed "
-                << bypassCache << (pair == YuvRowPairToXrgbAvx512 ? " avx-512" : "");
+                << bypassCache << (pair == YuvRowPairToXrgbAvx512 ? " avx-512" : "")
+                << (pair == YuvRowPairToXrgbAvx512Vbmi ? " vbmi" : "");
           }
         }
       }
@@ -97,7 +99,7 @@ TEST(YuvRows, VectorKernelsGiveThePlainPixelsAtEveryWidth) {
   }
 }
 
-// Every luma, u and v value together, through the widest kernel and the AVX2 one for two rows:
+// Every luma, u and v value together, through each wide kernel for two rows:
 // the 16-bit arithmetic of the wide kernels must equal the plain 32-bit one everywhere, clamps
 // included.
 TEST(YuvRows, WideKernelsMatchThePlainOneForEveryColour) {
@@ -116,7 +118,8 @@ TEST(YuvRows, WideKernelsMatchThePlainOneForEveryColour) {
       }
       YuvRowToXrgbPlain(y.data(), u.data(), v.data(), plain.data(), 256);
       YuvRowToXrgbPlain(y.data() + 256, u.data(), v.data(), plain.data() + 256, 256);
-      for (auto pair : {YuvRowPairToXrgb, HasAvx2() ? YuvRowPairToXrgbAvx2 : YuvRowPairToXrgb}) {
+      for (auto pair : {YuvRowPairToXrgb, HasAvx2() ? YuvRowPairToXrgbAvx2 : YuvRowPairToXrgb,
+                        HasAvx512() ? YuvRowPairToXrgbAvx512 : YuvRowPairToXrgb}) {
         pair(y.data(), y.data() + 256, u.data(), v.data(), wide.data(), wide.data() + 256, 256,
              false);
         ASSERT_EQ(wide, plain) << "u " << uValue << " v " << vValue;
