@@ -215,6 +215,15 @@ __attribute__((target("avx512f,avx512bw"))) inline __m512i Channel512(__m512i lu
 }
 
 template <bool kStream>
+__attribute__((target("avx512f"))) inline void Put512(__m512i* to, __m512i value) {
+  if constexpr (kStream) {
+    _mm512_stream_si512(to, value);
+  } else {
+    _mm512_storeu_si512(to, value);
+  }
+}
+
+template <bool kStream>
 __attribute__((target("avx512f,avx512bw"))) inline void Row64(const uint8_t* y,
                                                               const ChromaTerms512& a,
                                                               const ChromaTerms512& b,
@@ -233,13 +242,7 @@ __attribute__((target("avx512f,avx512bw"))) inline void Row64(const uint8_t* y,
   const __m512i pixels[4] = {_mm512_unpacklo_epi16(bgA, raA), _mm512_unpackhi_epi16(bgA, raA),
                              _mm512_unpacklo_epi16(bgB, raB), _mm512_unpackhi_epi16(bgB, raB)};
   auto* to = reinterpret_cast<__m512i*>(out);
-  for (int i = 0; i < 4; ++i) {
-    if constexpr (kStream) {
-      _mm512_stream_si512(to + i, pixels[i]);
-    } else {
-      _mm512_storeu_si512(to + i, pixels[i]);
-    }
-  }
+  for (int i = 0; i < 4; ++i) Put512<kStream>(to + i, pixels[i]);
 }
 
 template <bool kStream>
@@ -312,13 +315,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void Row64Vbmi(
   constexpr __mmask64 kColour = 0x7777777777777777ull;
   auto* to = reinterpret_cast<__m512i*>(out);
   for (int i = 0; i < 4; ++i) {
-    const __m512i pixels =
-        _mm512_mask2_permutex2var_epi8(i < 2 ? bgA : bgB, Table(kVbmi.out[i]), kColour, r);
-    if constexpr (kStream) {
-      _mm512_stream_si512(to + i, pixels);
-    } else {
-      _mm512_storeu_si512(to + i, pixels);
-    }
+    Put512<kStream>(
+        to + i, _mm512_mask2_permutex2var_epi8(i < 2 ? bgA : bgB, Table(kVbmi.out[i]), kColour, r));
   }
 }
 
