@@ -63,9 +63,14 @@ class OurPresent {
     bw::host::DdSurfaceDesc desc;
     if (!back_ || !primary_ || back_->Lock(&desc) != bw::host::kDdOk) return false;
     const uint32_t* picture = p_.frames[n & 1].data();
-    for (int y = 0; y < c_.srcH; ++y) {
-      std::memcpy(desc.surface + ptrdiff_t{y} * desc.pitch, picture + size_t(y) * c_.srcW,
-                  size_t(c_.srcW) * 4);
+    // Rows without padding lie end to end, as the peer's do: one copy writes them all.
+    if (desc.pitch == c_.srcW * 4) {
+      std::memcpy(desc.surface, picture, size_t(c_.srcW) * 4 * size_t(c_.srcH));
+    } else {
+      for (int y = 0; y < c_.srcH; ++y) {
+        std::memcpy(desc.surface + ptrdiff_t{y} * desc.pitch, picture + size_t(y) * c_.srcW,
+                    size_t(c_.srcW) * 4);
+      }
     }
     (void)back_->Unlock();
     return primary_->Blt(&c_.dest, back_.get(), nullptr, 0, nullptr) == bw::host::kDdOk;

@@ -506,6 +506,13 @@ void MemorySurface::CopyAreas(uint8_t* to, const uint8_t* from,
                               std::span<const DdRect> areas) const {
   const size_t bytesPerPixel = size_t(BytesPerPixel());
   for (const DdRect& r : areas) {
+    // Whole rows of an unpadded block lie end to end: one copy takes them all.
+    if (r.left == 0 && r.right == width_ && pitch_ == ptrdiff_t(width_) * BytesPerPixel()) {
+      if (r.top < r.bottom)
+        std::memcpy(to + ptrdiff_t{r.top} * pitch_, from + ptrdiff_t{r.top} * pitch_,
+                    size_t(r.bottom - r.top) * size_t(pitch_));
+      continue;
+    }
     for (int y = r.top; y < r.bottom; ++y) {
       const ptrdiff_t at = ptrdiff_t{y} * pitch_ + ptrdiff_t{r.left} * BytesPerPixel();
       std::memcpy(to + at, from + at, size_t(r.right - r.left) * bytesPerPixel);
