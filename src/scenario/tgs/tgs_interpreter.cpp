@@ -175,6 +175,10 @@ class TgsInstruction : public TgsRunner {
   // Evaluates an operand just read; argument: the one read after it (-1: the skip).
   Outcome Evaluate(const TgsDecodedOperand& operand, int32_t& value, int32_t argument);
   Next Skip(uint32_t function, bool truth);
+  // Records the arguments of an instruction its condition skips, when none of them is embedded
+  // code (whose reading links it): a later turn that runs it then finds it read whole. Reads
+  // nothing when one is, or when they do not fit in front of end.
+  void RecordSkippedArguments(uint32_t end);
   Next Count(uint32_t function, uint32_t end);
   Next Arguments(uint32_t function, uint32_t end, uint32_t count, uint32_t from);
 
@@ -584,10 +588,56 @@ Next TgsInstruction::Skip(uint32_t function, bool truth) {
     record_->countAt = static_cast<uint32_t>(at_);
   }
   if (!truth) {
+    if (record_) RecordSkippedArguments(end);
     Recorded();
     return end;
   }
   return Count(function, end);
+}
+
+void TgsInstruction::RecordSkippedArguments(uint32_t end) {
+  // A first pass only looks: what it passes over is not yet part of the record.
+  uint64_t at = at_;
+  auto skip = [&](uint64_t n) {
+    if (end - at < n) return false;
+    at += n;
+    return true;
+  };
+  if (at >= end) return;
+  const uint32_t count = code_[at++];
+  for (uint32_t i = 0; i < count; ++i) {
+    if (at >= end) return;
+    const uint8_t a = code_[at++];
+    if (a == 0) continue;
+    if (a == 2) {
+      if (!skip(4)) return;
+      continue;
+    }
+    if (at >= end) return;
+    const uint8_t v = code_[at++];
+    if (v == 0) {
+      if (!skip(4)) return;
+    } else if (v == 1) {
+      uint16_t length = 0;
+      if (end - at < sizeof length) return;
+      std::memcpy(&length, code_ + at, sizeof length);
+      at += sizeof length;
+      if (!skip(length) || (length && code_[at - 1] != 0)) return;
+    } else if (v == 2) {
+      if (!skip(8)) return;
+    } else {
+      return;  // embedded code, or a form no run would accept
+    }
+  }
+  uint8_t taken = 0;
+  if (!Take(taken)) return;
+  for (uint32_t i = 0; i < count; ++i) {
+    TgsDecodedOperand operand;
+    if (Argument(operand) != Outcome::kOk) return;
+    record_->arguments.push_back(operand);
+  }
+  record_->count = count;
+  record_->complete = true;
 }
 
 Next TgsInstruction::Count(uint32_t function, uint32_t end) {

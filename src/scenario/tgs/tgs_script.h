@@ -61,8 +61,8 @@ struct TgsDecodedStep {
   uint32_t next = 0;     // behind a statement; an instruction's end
   uint32_t countAt = 0;  // where the argument count lies
   bool invert = false;   // function 0 runs when its condition is false
-  // The arguments are read too: a condition false on the first turn leaves them unread, since
-  // reading links their code.
+  // The arguments are read too: a condition false on the first turn leaves them unread only when
+  // one of them is embedded code, since reading that links it.
   bool complete = false;
   uint32_t count = 0;  // of the arguments read
   bool jump = false;   // functions 0-3 with their slot, if any, no expression: the loops' kind

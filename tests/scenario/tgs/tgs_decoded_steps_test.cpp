@@ -92,5 +92,44 @@ TEST(TgsDecodedSteps, ALoopRunsAsOneUnitOnlyWhileItsCodeCannotChangeIt) {
   }
 }
 
+// A loop with its test in front leaves by a jump that is not taken until the last turn, and
+// instructions that their conditions skip on the first turns run on later ones: read while
+// skipped, they run with the values of the turn they run on. An argument that is embedded code
+// is read only when it runs. With a statement that rewrites its own compare, a budget stops the
+// loop where it stops the run that decodes nothing.
+TEST(TgsDecodedSteps, AWhileShapedLoopRunsAsTheRunThatDecodesNothing) {
+  const std::string skipped =
+      "  PrintNumber if{mov var:0, c.1 | c: ge 0, 3, host:0 | ret} var(0 0)\n"
+      "  PrintText if{mov var:0, c.1 | c: eq 0, 4, host:0 | ret} \"!\"\n"
+      "  PrintNumber if{mov var:0, c.1 | c: eq 0, 5, host:0 | ret} {mov var:0, host:0 | ret}\n";
+  const std::string rewriting =
+      "  stmt{mov var:0, c.1 | c: ge 0, 3, o.2 | o: add 46, 0, i | i: ne 0, 0, i.1 | ret}\n";
+  for (const std::string& body : {skipped, rewriting}) {
+    for (int budget : {9, 100}) {
+      SCOPED_TRACE(body + " budget " + std::to_string(budget));
+      std::string outcome[2];
+      for (bool decoding : {false, true}) {
+        TgsWorld w;
+        w.Frame().SetStepDecoding(decoding);
+        ASSERT_EQ(w.StartScenario("\"x\"\ntop:\n  JumpUnless if{mov var:0, c.1 | c: lt 0, 6, "
+                                  "host:0 | ret} @done\n  stmt{inc var:0 | ret}\n" +
+                                  body + "  JumpIf @top\ndone:\n  \"y\"\n  .end\n"),
+                  0);
+        w.Frame().SetStepBudget(budget);
+        const int first = TgsRunStep(w.Frame());
+        w.Frame().SetStepBudget(100);
+        const int second = TgsRunStep(w.Frame());
+        outcome[decoding] = std::to_string(first) + " " + std::to_string(second) + " " +
+                            std::to_string(w.Variable(0)) + " " + w.Frame().Text();
+      }
+      EXPECT_EQ(outcome[true], outcome[false]);
+      if (body == skipped && budget == 100) {
+        EXPECT_EQ(outcome[true], std::to_string(kTgsStepEnded) + " " +
+                                     std::to_string(kTgsStepEnded) + " 6 x34!556y");
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace bw
