@@ -5,7 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <optional>
+#include <span>
 #include <string_view>
 
 #include "script/guest_memory.h"
@@ -14,9 +15,11 @@ namespace bw {
 
 constexpr size_t kGuestFormatCapacity = 1024;  // bytes with the terminator
 
-// Formats into out, at most capacity - 1 bytes, cut on a character boundary. The value words
-// start at values. False when a word or a %s text lies outside the arena (memory faults).
-bool FormatGuestText(GuestMemory& memory, std::string_view format, uint32_t values, size_t capacity,
-                     std::string& out);
+// Formats into buffer, whose size is the capacity with the terminator: at most size - 1 bytes,
+// cut on a character boundary, then a zero (an empty buffer takes neither). The value words
+// start at values. Answers the text in buffer; nothing when a word or a %s text lies outside the
+// arena (memory faults).
+std::optional<std::string_view> FormatGuestText(GuestMemory& memory, std::string_view format,
+                                                uint32_t values, std::span<char> buffer);
 
 }  // namespace bw

@@ -412,10 +412,12 @@ int32_t FileReadLine(NativeArgs& a) {
 // 142: into 512 bytes, so at most 511 and a terminator.
 int32_t FileWriteFormat(NativeArgs& a) {
   ScriptFile* f = FileOf(a);
-  std::string format, line;
+  std::string format;
   if (!f || !a.Text(1, format)) return 0;
-  if (!FormatGuestText(Mem(a), format, a.WordAddress(2), kFormatLineCapacity, line)) return 0;
-  return static_cast<int32_t>(f->Write(line.data(), static_cast<uint32_t>(line.size())));
+  std::array<char, kFormatLineCapacity> buffer;
+  std::optional<std::string_view> line = FormatGuestText(Mem(a), format, a.WordAddress(2), buffer);
+  if (!line) return 0;
+  return static_cast<int32_t>(f->Write(line->data(), static_cast<uint32_t>(line->size())));
 }
 
 // 143

@@ -221,11 +221,12 @@ int32_t StrMatchCount(NativeArgs& a) {
 int32_t StrFormat(NativeArgs& a) {
   uint32_t dest = a.U32(0);
   std::string_view format;  // guest memory is written only once the text is made
-  std::string out;
   if (!a.TextView(1, format) || dest == 0) return kFailed;
   if (!Mem(a).Valid(dest, 1)) return NativeArgs::Fault(Mem(a));
-  if (!FormatGuestText(Mem(a), format, a.WordAddress(2), kGuestFormatCapacity, out)) return kFailed;
-  PutText(a, dest, out);
+  std::array<char, kGuestFormatCapacity> buffer;
+  std::optional<std::string_view> out = FormatGuestText(Mem(a), format, a.WordAddress(2), buffer);
+  if (!out) return kFailed;
+  PutText(a, dest, *out);
   return 0;
 }
 

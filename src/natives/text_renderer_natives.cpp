@@ -1,5 +1,6 @@
 // The render family's text natives: text renderers made, set and measured, text drawn into
 // images, and the font list.
+#include <array>
 #include <map>
 #include <string>
 #include <string_view>
@@ -260,13 +261,12 @@ int32_t TextRendererMeasureRotated(NativeArgs& a) {
 // 189: the guest formatter, bounded like every script format.
 int32_t ImageDrawTextFormat(NativeArgs& a) {
   ImageSurface* image = GetObjectSurface(Handles(a), a.U32(0));
-  std::string format, text;
+  std::string format;
   if (!a.Text(3, format)) return kRenderNativeNull;
   if (!image) return kRenderNativeNull;
-  if (!FormatGuestText(a.Memory(), format, a.WordAddress(4), kGuestFormatCapacity, text)) {
-    return kRenderNativeNull;
-  }
-  return image->DrawTextGdi(a.I32(1), a.I32(2), text.c_str(), State(a).DefaultRenderer());
+  std::array<char, kGuestFormatCapacity> buffer;  // the text ends in a zero there
+  if (!FormatGuestText(a.Memory(), format, a.WordAddress(4), buffer)) return kRenderNativeNull;
+  return image->DrawTextGdi(a.I32(1), a.I32(2), buffer.data(), State(a).DefaultRenderer());
 }
 
 template <int (ImageSurface::*Draw)(int32_t, int32_t, const char*, TextRenderer*)>

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -163,13 +165,14 @@ TEST(NumberNatives, CirclesAtTheQuarterPointsExtremesDivisionAndTheTwister) {
 class GuestFormat : public testing::Test {
  protected:
   NativeRig rig;
-  // Formats with the given value words; a fault fails the test.
+  // Formats with the given value words; a fault or a missing terminator fails the test.
   std::string Format(const std::string& format, std::vector<uint32_t> words,
                      size_t capacity = kGuestFormatCapacity) {
     const uint32_t values = rig.Words(words);
-    std::string out;
-    EXPECT_TRUE(FormatGuestText(rig.Memory(), format, values, capacity, out)) << format;
-    return out;
+    std::vector<char> buffer(capacity, 'x');
+    std::optional<std::string_view> out = FormatGuestText(rig.Memory(), format, values, buffer);
+    EXPECT_TRUE(out && buffer[out->size()] == '\0') << format;
+    return std::string(out.value_or(""));
   }
 };
 
@@ -196,21 +199,22 @@ TEST_F(GuestFormat, ConversionsFlagsWidthAndPrecision) {
 // Output stops at capacity - 1 bytes and never splits a two-byte character.
 TEST_F(GuestFormat, CutsAtTheLimitOnACharacterBoundaryAndFaultsOnBadValues) {
   EXPECT_EQ(Format("%2000d", {1}).size(), 1023u);
-  EXPECT_EQ(Format("%600d", {1}, 512).size(), 511u);
+  EXPECT_EQ(Format("%.600d", {1}, 512), std::string(511, '0'));
   std::string kanji;
   for (int i = 0; i < 600; ++i) kanji += "\x88\x9F";  // two-byte characters
   uint32_t text = rig.Text(kanji);
   EXPECT_EQ(Format("%s", {text}).size(), 1022u) << "the 1,023rd byte would split a character";
+  EXPECT_EQ(Format(kanji, {}).size(), 1022u) << "and so would it in a literal run";
   std::string cut = Format("%.3s", {text});
   EXPECT_EQ(cut, "\x88\x9F") << "precision cuts on a character boundary too";
 
   // Bad value addresses fault.
-  std::string out;
+  std::array<char, kGuestFormatCapacity> out;
   GuestMemory& m = rig.Memory();
   const uint32_t values = rig.Var(PastTheArena(m));
-  EXPECT_FALSE(FormatGuestText(m, "%s", values, kGuestFormatCapacity, out));
+  EXPECT_FALSE(FormatGuestText(m, "%s", values, out));
   EXPECT_TRUE(m.TakeFault());
-  EXPECT_FALSE(FormatGuestText(m, "%d %d", m.Top() - 4, kGuestFormatCapacity, out));
+  EXPECT_FALSE(FormatGuestText(m, "%d %d", m.Top() - 4, out));
   EXPECT_TRUE(m.TakeFault());
 }
 
