@@ -9,17 +9,6 @@ bool NativeArgs::Fault(GuestMemory& memory) {
   return memory.Read32(0, ignored);  // 0 never maps
 }
 
-uint32_t NativeArgs::WordAddress(uint32_t k) const {
-  uint64_t at = uint64_t{address_} + uint64_t{k} * 4;
-  return at <= UINT32_MAX ? static_cast<uint32_t>(at) : 0;
-}
-
-uint32_t NativeArgs::U32(uint32_t k) const {
-  uint32_t value = 0;
-  memory_.Read32(WordAddress(k), value);
-  return value;
-}
-
 bool NativeArgs::Text(uint32_t k, std::string& out, bool* isNull) const {
   std::string_view text;
   const bool ok = TextView(k, text, isNull);

@@ -46,11 +46,19 @@ class NativeArgs {
   ScriptHost& Host() const { return host_; }
   GuestMemory& Memory() const { return memory_; }
 
-  uint32_t U32(uint32_t k) const;
+  // Every native reads its words through these: defined here, so that they inline.
+  uint32_t U32(uint32_t k) const {
+    uint32_t value = 0;
+    memory_.Read32(WordAddress(k), value);
+    return value;
+  }
   int32_t I32(uint32_t k) const { return static_cast<int32_t>(U32(k)); }
   // The address of argument word k (for natives that pass the remaining words on); 0 when it
   // does not fit 32 bits.
-  uint32_t WordAddress(uint32_t k) const;
+  uint32_t WordAddress(uint32_t k) const {
+    const uint64_t at = uint64_t{address_} + uint64_t{k} * 4;
+    return at <= UINT32_MAX ? static_cast<uint32_t>(at) : 0;
+  }
   // The text whose address is word k: 0 reads as empty (and sets isNull when asked); false when
   // the text is bad.
   bool Text(uint32_t k, std::string& out, bool* isNull = nullptr) const;
