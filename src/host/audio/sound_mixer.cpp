@@ -94,22 +94,22 @@ inline __m128i FramePair(const uint8_t* data, uint32_t index) {
   }
 }
 
-// Two output frames from their frame pairs and fractions: the same float steps as the general
-// frame, so the sums agree to the bit. Fraction 0 interpolates too: the difference times 0 adds a
-// zero.
-inline __m128 TwoFrames(__m128i pairA, __m128i pairB, uint32_t fractionA, uint32_t fractionB,
-                        __m128 gains) {
+// The interpolation weights of two frames, each twice, from their fractions plus 2^31 in the low
+// 32-bit lanes: an unsigned fraction rounds to float once, through an exact double, as the scalar
+// cast does.
+inline __m128 Weights(__m128i biasedFractions) {
+  const __m128d wide = _mm_add_pd(_mm_cvtepi32_pd(biasedFractions), _mm_set1_pd(2147483648.0));
+  const __m128 t = _mm_mul_ps(_mm_cvtpd_ps(wide), _mm_set1_ps(1.0f / 4294967296.0f));
+  return _mm_unpacklo_ps(t, t);
+}
+
+// Two output frames from their frame pairs and weights: the same float steps as the general frame,
+// so the sums agree to the bit. A weight of 0 interpolates too: the difference times 0 adds a zero.
+inline __m128 TwoFrames(__m128i pairA, __m128i pairB, __m128 t, __m128 gains) {
   // [current A, current B, next A, next B], a stereo frame to each 32-bit lane.
   const __m128i frames = _mm_shuffle_epi32(_mm_unpacklo_epi64(pairA, pairB), 0xD8);
   const __m128 current = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(frames, frames), 16));
   const __m128 next = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(frames, frames), 16));
-  // An unsigned fraction rounds to float once, through an exact double, as the scalar cast does.
-  const __m128i biased =
-      _mm_xor_si128(_mm_set_epi32(0, 0, static_cast<int>(fractionB), static_cast<int>(fractionA)),
-                    _mm_set1_epi32(INT32_MIN));
-  const __m128d wide = _mm_add_pd(_mm_cvtepi32_pd(biased), _mm_set1_pd(2147483648.0));
-  __m128 t = _mm_mul_ps(_mm_cvtpd_ps(wide), _mm_set1_ps(1.0f / 4294967296.0f));
-  t = _mm_unpacklo_ps(t, t);
   const __m128 value = _mm_add_ps(current, _mm_mul_ps(_mm_sub_ps(next, current), t));
   return _mm_mul_ps(value, gains);
 }
@@ -125,7 +125,8 @@ void RunInside(const uint8_t* data, uint64_t position, uint64_t step, float gain
   };
   auto addOne = [&](size_t i, uint64_t at) {
     const __m128i pair = FramePair<Bits, Channels>(data, uint32_t(at >> 32));
-    const __m128 add = TwoFrames(pair, pair, uint32_t(at), uint32_t(at), gains);
+    const __m128i biased = _mm_set1_epi32(static_cast<int>(uint32_t(at) + 0x80000000u));
+    const __m128 add = TwoFrames(pair, pair, Weights(biased), gains);
     __m128i* to = reinterpret_cast<__m128i*>(accum + 2 * i);
     _mm_storel_epi64(to, _mm_castps_si128(_mm_add_ps(_mm_castsi128_ps(_mm_loadl_epi64(to)), add)));
   };
@@ -157,11 +158,17 @@ void RunInside(const uint8_t* data, uint64_t position, uint64_t step, float gain
     if (step == kWhole) pairs(std::false_type{});
     if (step == kHalf) pairs(std::true_type{});
   }
+  // Fractions wrap as the positions carry; adding to them keeps their bias.
+  __m128i biased = _mm_add_epi32(
+      _mm_setr_epi32(0, static_cast<int>(step), 0, 0),
+      _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(position) + 0x80000000u)));
+  const __m128i twoSteps = _mm_set1_epi32(static_cast<int>(2 * step));
   for (; i + 2 <= count; i += 2) {
     const uint64_t second = position + step;
     addTwo(i, TwoFrames(FramePair<Bits, Channels>(data, uint32_t(position >> 32)),
-                        FramePair<Bits, Channels>(data, uint32_t(second >> 32)), uint32_t(position),
-                        uint32_t(second), gains));
+                        FramePair<Bits, Channels>(data, uint32_t(second >> 32)), Weights(biased),
+                        gains));
+    biased = _mm_add_epi32(biased, twoSteps);
     position = second + step;
   }
   if (i < count) addOne(i, position);
