@@ -15,13 +15,13 @@ bool ReadConfigRecord(ByteReader& in, int lengthBytes, std::span<const uint8_t>&
   bool haveLength = false;
   switch (lengthBytes) {
     case 1: {
-      uint8_t v;
+      uint8_t v = 0;
       haveLength = in.u8(v);
       length = v;
       break;
     }
     case 2: {
-      uint16_t v;
+      uint16_t v = 0;
       haveLength = in.u16le(v);
       length = v;
       break;
