@@ -121,15 +121,21 @@ auto PixelOp(F f) {
   return [f](uint8_t* d, const uint8_t* s) { Store32(d, f(Load32(d), Load32(s))); };
 }
 
-// A row as sprites have them: runs of clear and of opaque pixels, one to 24 long, with runs of
-// soft alpha between, so that the kernels' short ways through whole groups are taken.
+// A row as sprites and windows have them: runs of clear and of opaque pixels, one to 24 long,
+// with runs of soft alpha and of one translucent alpha between, so that the kernels' short ways
+// through whole groups are taken.
 inline std::vector<uint32_t> SpriteLikeRow(std::mt19937& rng, int width) {
   std::vector<uint32_t> row(static_cast<size_t>(width));
   for (int x = 0; x < width;) {
     const int run = 1 + int(rng() % 24);
-    const uint32_t kind = rng() % 3;
+    const uint32_t kind = rng() % 4;
+    // A window's body: one translucent alpha, now and then a pixel one off it.
+    const uint32_t flat = 1 + rng() % 254;
     for (int i = 0; i < run && x < width; ++i, ++x) {
-      const uint32_t alpha = kind == 0 ? 0 : kind == 1 ? 255 : rng() % 256;
+      const uint32_t alpha = kind == 0   ? 0
+                             : kind == 1 ? 255
+                             : kind == 2 ? rng() % 256
+                                         : flat + (rng() % 16 == 0);
       row[size_t(x)] = (alpha << 24) | (rng() & 0xFFFFFF);
     }
   }
