@@ -385,15 +385,28 @@ __attribute__((target("avx2"))) void RuleRowOfAvx2(uint32_t* dst, const uint32_t
                                                    int width, const uint8_t* table) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i one = _mm256_set1_epi32(1);
+  const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const auto at = [](const uint32_t* p) { return reinterpret_cast<const __m256i*>(p); };
   int x = 0;
   for (; x + 8 <= width; x += 8) {
     // Each pixel's W[table[r]] in its own 32-bit lane.
     uint64_t k8 = 0;
     for (int i = 0; i < 8; ++i) k8 |= uint64_t{table[rule[x + i]]} << (8 * i);
+    // Away from a wipe's edge a group is all old (weight 0) or all new (weight 256: the new
+    // colour under the old alpha), as the lerp would give it.
+    if (k8 == 0) {
+      if (dst != from)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_loadu_si256(at(from + x)));
+      continue;
+    }
+    const __m256i d = _mm256_loadu_si256(at(from + x));
+    const __m256i s = _mm256_loadu_si256(at(src + x));
+    if (k8 == ~uint64_t{0}) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_blendv_epi8(s, d, alphaBits));
+      continue;
+    }
     const __m256i k = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(int64_t(k8)));
     const __m256i w = _mm256_andnot_si256(_mm256_cmpeq_epi32(k, zero), _mm256_add_epi32(k, one));
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + x));
-    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
                         LerpEightInLanes(d, s, _mm256_or_si256(w, _mm256_slli_epi32(w, 16)), w));
   }
