@@ -302,6 +302,8 @@ bool BitBltChanged(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& sr
     return true;
   }
   ClipCopy(*d, *s, x, y, w, h, sx, sy);
+  // Clipped away on either side, a copy can leave rows of no width.
+  if (w <= 0 || h <= 0) return true;
   const size_t bytes = size_t(w) * size_t(d->Bits() / 8);
   bool any = false;
   for (int j = 0; j < h; ++j) {

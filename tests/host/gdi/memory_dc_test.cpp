@@ -73,6 +73,12 @@ TEST(BitBlt, TheChangedRowsCopyMatchesBitBltAndNamesTheRowsItWrote) {
   ASSERT_TRUE(BitBltChanged(changed, 2, -1, 6, 8, from, 0, 0, &first, &end));
   EXPECT_EQ(std::tie(first, end), std::tuple(2, 5));
   EXPECT_EQ(std::memcmp(actual->Pixels(), expected->Pixels(), size_t(actual->Pitch()) * 9), 0);
+  // Wholly beside the target, or reading beside the source, rows still in range copy nothing.
+  for (const auto& [x, sx] : {std::pair(9, 0), std::pair(0, 7)}) {
+    ASSERT_TRUE(BitBltChanged(changed, x, 0, 4, 8, from, sx, 0, &first, &end));
+    EXPECT_EQ(std::tie(first, end), std::tuple(0, 0)) << x << " " << sx;
+  }
+  EXPECT_EQ(std::memcmp(actual->Pixels(), expected->Pixels(), size_t(actual->Pitch()) * 9), 0);
 }
 
 // A text surface drawn at 32 bits reaches a 16-bit display surface, and a 16-bit surface is
