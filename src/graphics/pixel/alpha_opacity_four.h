@@ -118,15 +118,36 @@ inline void AlphaOpacityNarrowRows(uint32_t* dst, const uint32_t* src, ptrdiff_t
     AlphaOpacityNarrowRow(dst, src, width, o, opacity == 255);
 }
 
+// The weights of the last group worked out, kept for the next group with the same alphas: a
+// window's or a box's picture is mostly one alpha. Made zeroed ({}): no group that reaches the
+// weights has every alpha 0.
+struct RepeatedWeights {
+  __m256i alpha, rb, ga;
+};
+
 // Eight pixels of a row from s, d the target's as they were. Sprites are mostly clear or solid: a
 // clear group (weight 0) leaves the target, a solid one at full opacity (weight 256) takes the
-// source's colour and keeps the target's alpha, without the arithmetic.
-__attribute__((target("avx2"))) inline void AlphaOpacityEightTo(uint32_t* dst, __m256i d, __m256i s,
-                                                                __m256i o32, bool full) {
+// source's colour and keeps the target's alpha, without the arithmetic. With repeated, a group
+// with the alphas of the one before takes its weights.
+__attribute__((target("avx2"))) inline void AlphaOpacityEightTo(
+    uint32_t* dst, __m256i d, __m256i s, __m256i o32, bool full,
+    RepeatedWeights* repeated = nullptr) {
   const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   if (_mm256_testz_si256(s, alphaBits)) return;
-  const __m256i out = full && _mm256_testc_si256(s, alphaBits) ? _mm256_blendv_epi8(s, d, alphaBits)
-                                                               : AlphaOpacityEight(d, s, o32);
+  __m256i out;
+  if (full && _mm256_testc_si256(s, alphaBits)) {
+    out = _mm256_blendv_epi8(s, d, alphaBits);
+  } else if (!repeated) {
+    out = AlphaOpacityEight(d, s, o32);
+  } else {
+    const __m256i a = _mm256_srli_epi32(s, 24);
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, repeated->alpha)) != -1) {
+      repeated->alpha = a;
+      repeated->ga = AlphaOpacityWeights(a, o32);
+      repeated->rb = _mm256_or_si256(repeated->ga, _mm256_slli_epi32(repeated->ga, 16));
+    }
+    out = LerpEightInLanes(d, s, repeated->rb, repeated->ga);
+  }
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), out);
 }
 

@@ -145,34 +145,17 @@ using AlphaOpacity = LerpBy<AlphaRowWeight>;
 using AlphaAdd = AddBy<AlphaRowWeight>;
 using AlphaSubtract = SubtractBy<AlphaRowWeight>;
 
-// Eight pixels at a time, as AlphaOpacityEightTo gives them. A window's or a box's picture is
-// mostly one alpha: a group with the alphas of the one before takes its weights.
+// Eight pixels at a time, as AlphaOpacityEightTo gives them, weights kept from group to group.
 // Answers how many pixels it did (a multiple of eight).
 __attribute__((target("avx2"))) int AlphaOpacityRowAvx2(uint32_t* dst, const uint32_t* src,
                                                         int width, uint8_t opacity) {
   const __m256i o32 = _mm256_set1_epi32(opacity);
-  const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  const bool full = opacity == 255;
-  __m256i lastAlpha = _mm256_set1_epi32(-1);  // no alpha: the first group works its weights out
-  __m256i rb = _mm256_setzero_si256(), ga = _mm256_setzero_si256();
+  RepeatedWeights repeated{};
   int x = 0;
   for (; x + 8 <= width; x += 8) {
-    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
-    if (_mm256_testz_si256(s, alphaBits)) continue;
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
-    __m256i out;
-    if (full && _mm256_testc_si256(s, alphaBits)) {
-      out = _mm256_blendv_epi8(s, d, alphaBits);
-    } else {
-      const __m256i a = _mm256_srli_epi32(s, 24);
-      if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, lastAlpha)) != -1) {
-        lastAlpha = a;
-        ga = AlphaOpacityWeights(a, o32);
-        rb = _mm256_or_si256(ga, _mm256_slli_epi32(ga, 16));
-      }
-      out = LerpEightInLanes(d, s, rb, ga);
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), out);
+    AlphaOpacityEightTo(dst + x, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x)),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x)), o32,
+                        opacity == 255, &repeated);
   }
   return x;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/sjis.h"
@@ -179,6 +180,9 @@ class TgsInstruction : public TgsRunner {
   // code (whose reading links it): a later turn that runs it then finds it read whole. Reads
   // nothing when one is, or when they do not fit in front of end.
   void RecordSkippedArguments(uint32_t end);
+  // Reads count and arguments, into the record if there is one; false at embedded code or at
+  // arguments that do not fit in front of end.
+  bool ReadPlainArguments(uint32_t end);
   Next Count(uint32_t function, uint32_t end);
   Next Arguments(uint32_t function, uint32_t end, uint32_t count, uint32_t from);
 
@@ -596,48 +600,31 @@ Next TgsInstruction::Skip(uint32_t function, bool truth) {
 }
 
 void TgsInstruction::RecordSkippedArguments(uint32_t end) {
-  // A first pass only looks: what it passes over is not yet part of the record.
-  uint64_t at = at_;
-  auto skip = [&](uint64_t n) {
-    if (end - at < n) return false;
-    at += n;
-    return true;
-  };
-  if (at >= end) return;
-  const uint32_t count = code_[at++];
+  // A dry run without the record first: the real one notes only arguments it can keep.
+  const uint64_t from = at_;
+  TgsDecodedStep* const record = std::exchange(record_, nullptr);
+  const bool plain = ReadPlainArguments(end);
+  record_ = record;
+  at_ = from;
+  if (plain) ReadPlainArguments(end);
+}
+
+bool TgsInstruction::ReadPlainArguments(uint32_t end) {
+  uint8_t count = 0;
+  if (!Take(count)) return false;
   for (uint32_t i = 0; i < count; ++i) {
-    if (at >= end) return;
-    const uint8_t a = code_[at++];
-    if (a == 0) continue;
-    if (a == 2) {
-      if (!skip(4)) return;
-      continue;
-    }
-    if (at >= end) return;
-    const uint8_t v = code_[at++];
-    if (v == 0) {
-      if (!skip(4)) return;
-    } else if (v == 1) {
-      uint16_t length = 0;
-      if (end - at < sizeof length) return;
-      std::memcpy(&length, code_ + at, sizeof length);
-      at += sizeof length;
-      if (!skip(length) || (length && code_[at - 1] != 0)) return;
-    } else if (v == 2) {
-      if (!skip(8)) return;
-    } else {
-      return;  // embedded code, or a form no run would accept
-    }
-  }
-  uint8_t taken = 0;
-  if (!Take(taken)) return;
-  for (uint32_t i = 0; i < count; ++i) {
+    // Embedded code (form 3 behind a slot flag other than 0 or 2) links as it is read.
+    if (size_ - at_ >= 2 && code_[at_] != 0 && code_[at_] != 2 && code_[at_ + 1] == 3) return false;
     TgsDecodedOperand operand;
-    if (Argument(operand) != Outcome::kOk) return;
-    record_->arguments.push_back(operand);
+    if (Argument(operand) != Outcome::kOk) return false;
+    if (record_) record_->arguments.push_back(operand);
   }
-  record_->count = count;
-  record_->complete = true;
+  if (at_ > end) return false;
+  if (record_) {
+    record_->count = count;
+    record_->complete = true;
+  }
+  return true;
 }
 
 Next TgsInstruction::Count(uint32_t function, uint32_t end) {
