@@ -4,6 +4,8 @@
 //   opacity        pixman OVER of an x8r8g8b8 source through a solid mask (ours ignores the
 //                  source's alpha, so the peer's source has none);
 //   add            pixman ADD;
+//   colour_blend   pixman OVER of a solid colour at the opacity (premultiplied, as pixman takes
+//                  it) onto an x8r8g8b8 target;
 //   alpha_opacity  pixman OVER through a solid mask of the same picture premultiplied as our
 //                  kernel weighs it (pixel_data.h), on random and on sprite-like alpha;
 //   bilinear       pixman SRC with a bilinear scale by two, sampling where ours samples (source
@@ -46,6 +48,7 @@
 #include "common/global.h"
 #include "graphics/pixel/blend_kernels.h"
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/color_rows.h"
 #include "graphics/pixel/filter_kernels.h"
 #include "graphics/pixel/source_blend_kernels.h"
 #include "graphics/surface/image_surface.h"
@@ -151,6 +154,34 @@ void OursAdd(benchmark::State& state, int size, bool wide) {
 void PeerAdd(benchmark::State& state, int size) {
   PixmanComposite(state, "add", size, PIXMAN_OP_ADD, PlanesOf(size).random, PIXMAN_a8r8g8b8,
                   PIXMAN_a8r8g8b8, -1, 0, ~0u);
+}
+
+// A flat colour laid over the target at kOpacity: the flash and the colour rectangles.
+constexpr uint8_t kBlendRed = 0xF0, kBlendGreen = 0x80, kBlendBlue = 0x20;
+void OursColourBlend(benchmark::State& state, int size, bool wide) {
+  Ours(
+      state, "colour_blend", size, wide,
+      [](uint32_t* d, int n) {
+        bw::BlendColorRows(d, ptrdiff_t{n} * 4, n, n, kOpacity, kBlendRed, kBlendGreen, kBlendBlue);
+      },
+      2, kColour);
+}
+void PeerColourBlend(benchmark::State& state, int size) {
+  std::vector<uint32_t> dstPixels = PlanesOf(size).dst;
+  pixman_image_t* dst = Wrap(dstPixels, size, size, PIXMAN_x8r8g8b8);
+  // pixman takes the colour premultiplied by its alpha, in 16-bit channels.
+  const auto premultiplied = [](int c) { return uint16_t(c * kOpacity * 257 / 255); };
+  const pixman_color_t colour{premultiplied(kBlendRed), premultiplied(kBlendGreen),
+                              premultiplied(kBlendBlue), uint16_t(kOpacity * 257)};
+  pixman_image_t* src = pixman_image_create_solid_fill(&colour);
+  Run(
+      state, "colour_blend", "pixman", size, dstPixels,
+      [&] {
+        pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, 0, 0, 0, 0, 0, 0, size, size);
+      },
+      2, kColour);
+  pixman_image_unref(src);
+  pixman_image_unref(dst);
 }
 
 std::string AlphaOpacityName(Alpha a) {
@@ -485,6 +516,8 @@ int main(int argc, char** argv) {
     const char* side = wide ? "ours" : "ours128";
     RegisterSized(side, "opacity", [wide](benchmark::State& s, int n) { OursOpacity(s, n, wide); });
     RegisterSized(side, "add", [wide](benchmark::State& s, int n) { OursAdd(s, n, wide); });
+    RegisterSized(side, "colour_blend",
+                  [wide](benchmark::State& s, int n) { OursColourBlend(s, n, wide); });
     for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) {
       RegisterSized(side, AlphaOpacityName(a),
                     [a, wide](benchmark::State& s, int n) { OursAlphaOpacity(s, n, a, wide); });
@@ -492,6 +525,7 @@ int main(int argc, char** argv) {
   }
   RegisterSized("peer", "opacity", PeerOpacity);
   RegisterSized("peer", "add", PeerAdd);
+  RegisterSized("peer", "colour_blend", PeerColourBlend);
   for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) {
     RegisterSized("peer", AlphaOpacityName(a),
                   [a](benchmark::State& s, int n) { PeerAlphaOpacity(s, n, a); });
@@ -523,7 +557,7 @@ int main(int argc, char** argv) {
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   using bw::bench::PrintSized;
-  std::vector<std::string> narrowed = {"opacity", "add"};
+  std::vector<std::string> narrowed = {"opacity", "add", "colour_blend"};
   for (Alpha a : {Alpha::kRandom, Alpha::kSprite}) narrowed.push_back(AlphaOpacityName(a));
   for (const std::string& name : narrowed) {
     std::string label = name;

@@ -42,20 +42,23 @@ struct BlendColor {
             uint32_t(keep[d >> 8 & 0xFF]) << 8 | keep[d & 0xFF]) +
            added;
   }
-  // T[k][c] = (k x c + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8 with v = k x c + 127; the
-  // word-wide add keeps the plain form's carries.
-  __m128i Half(__m128i c16) const {
-    const __m128i v = _mm_add_epi16(_mm_mullo_epi16(c16, keepBy), _mm_set1_epi16(127));
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_set1_epi16(1)), _mm_srli_epi16(v, 8)),
-                          8);
+  // T[k][c] = (k x c + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8 with v = k x c + 127, for
+  // the channels in the low bytes of c16's 16-bit lanes.
+  __m128i Kept(__m128i c16) const {
+    const __m128i product = _mm_mullo_epi16(c16, keepBy);
+    const __m128i v = _mm_add_epi16(product, _mm_set1_epi16(127));
+    return _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(product, _mm_set1_epi16(128)), _mm_srli_epi16(v, 8)), 8);
   }
+  // Without unpacking: blue and red in the 16-bit lanes of the even bytes, green (and alpha,
+  // dropped after) in those of the odd ones. The word-wide add keeps the plain form's carries.
   __m128i Four(__m128i d, __m128i) const {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i kept =
-        _mm_packus_epi16(Half(_mm_unpacklo_epi8(d, zero)), Half(_mm_unpackhi_epi8(d, zero)));
-    return _mm_add_epi32(_mm_or_si128(_mm_andnot_si128(alpha, kept), _mm_and_si128(alpha, d)),
-                         addedLanes);
+    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i rb = Kept(_mm_and_si128(d, lowBytes));
+    const __m128i ga = Kept(_mm_and_si128(_mm_srli_epi32(d, 8), lowBytes));
+    const __m128i colour = _mm_andnot_si128(alpha, _mm_or_si128(rb, _mm_slli_epi32(ga, 8)));
+    return _mm_add_epi32(_mm_or_si128(colour, _mm_and_si128(alpha, d)), addedLanes);
   }
 };
 BlendColor MakeBlendColor(int opacity, int red, int green, int blue) {
@@ -161,6 +164,44 @@ __attribute__((target("avx2"))) void SaturateRowAvx2(uint32_t* d, int w, uint32_
     BlendRowVector<false>(d + x, d + x, w - x, SubtractColor(color), 0);
   }
 }
+// BlendColor::Four along a row, its constants held in registers: stored through the row, the
+// walk's reads of them would be made again for every four pixels.
+void BlendColorRowSse2(uint32_t* d, int w, const BlendColor& op) {
+  const BlendColor local = op;
+  int x = 0;
+  for (; x + 4 <= w; x += 4) Store4(d + x, local.Four(Load4(d + x), __m128i{}));
+  BlendRowPlain<false>(d + x, d + x, w - x, local, 0);
+}
+
+// BlendColor::Kept in 256-bit registers.
+__attribute__((target("avx2"))) inline __m256i KeptLanes(__m256i c16, __m256i keepBy) {
+  const __m256i product = _mm256_mullo_epi16(c16, keepBy);
+  const __m256i v = _mm256_add_epi16(product, _mm256_set1_epi16(127));
+  return _mm256_srli_epi16(
+      _mm256_add_epi16(_mm256_add_epi16(product, _mm256_set1_epi16(128)), _mm256_srli_epi16(v, 8)),
+      8);
+}
+
+// BlendColor::Four eight pixels at a time, the rest as the 128-bit walk.
+__attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const BlendColor& op) {
+  const __m256i keepBy = _mm256_broadcastsi128_si256(op.keepBy);
+  const __m256i lowBytes = _mm256_set1_epi32(0x00FF00FF);
+  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i added = _mm256_set1_epi32(int(op.added));
+  int x = 0;
+  for (; x + 8 <= w; x += 8) {
+    auto* at = reinterpret_cast<__m256i*>(d + x);
+    const __m256i p = _mm256_loadu_si256(at);
+    const __m256i rb = KeptLanes(_mm256_and_si256(p, lowBytes), keepBy);
+    const __m256i ga = KeptLanes(_mm256_and_si256(_mm256_srli_epi32(p, 8), lowBytes), keepBy);
+    const __m256i colour =
+        _mm256_andnot_si256(alpha, _mm256_or_si256(rb, _mm256_slli_epi32(ga, 8)));
+    _mm256_storeu_si256(
+        at, _mm256_add_epi32(_mm256_or_si256(colour, _mm256_and_si256(alpha, p)), added));
+  }
+  BlendRowVector<false>(d + x, d + x, w - x, op, 0);
+}
+
 template <bool kAdd>
 void SaturateRowsAvx2(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
   EachRow(dst, dst, skip, skip, width, height,
@@ -180,8 +221,12 @@ void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int 
 void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity, int red,
                     int green, int blue) {
   const BlendColor op = MakeBlendColor(opacity, red, green, blue);
-  if (MmxEnabled()) {
-    OnTarget<true, false>(pixels, SkipOf(pitch, width), width, height, op);
+  if (MmxEnabled() && WideVectorsEnabled()) {
+    EachRow(pixels, pixels, SkipOf(pitch, width), SkipOf(pitch, width), width, height,
+            [&op](uint32_t* d, const uint32_t*, int w) { BlendColorRowAvx2(d, w, op); });
+  } else if (MmxEnabled()) {
+    EachRow(pixels, pixels, SkipOf(pitch, width), SkipOf(pitch, width), width, height,
+            [&op](uint32_t* d, const uint32_t*, int w) { BlendColorRowSse2(d, w, op); });
   } else {
     OnTarget<false, false>(pixels, SkipOf(pitch, width), width, height, op);
   }
