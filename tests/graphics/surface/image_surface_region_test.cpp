@@ -130,28 +130,30 @@ TEST(ImageSurfaceRegion, ColourOperationsChangeTheirRegionsUnkeyedPixelsByTheirF
 }
 
 // The other colour operations meet the key in the test above.
-// Every channel value at every opacity, through each kernel set and vector width: the region
-// test above meets a rounding edge of the blend only by chance.
+// Every channel value at every opacity, through each kernel set and vector width, as one row
+// and as a column one pixel wide: the region test above meets a rounding edge only by chance.
 TEST(ImageSurfaceRegion, ColourBlendGivesEveryChannelValueItsFormula) {
   std::mt19937 rng(5);
-  constexpr int kWidth = 256 + 13;  // the wide body and its narrower tail
-  for (int set = 0; set < 3; ++set) {
-    ScopedMmxFlag kernels(set != 0);
-    ScopedWideVectors wide(set == 2);
+  constexpr int kPixels = 256 + 13;  // the wide body and its narrower tail
+  for (int set = 0; set < 6; ++set) {
+    ScopedMmxFlag kernels(set % 3 != 0);
+    ScopedWideVectors wide(set % 3 == 2);
+    const bool column = set >= 3;
     for (int o = 0; o < 256; ++o) {
       const uint32_t colour = uint32_t(rng());
-      std::vector<uint32_t> row(kWidth);
-      for (int i = 0; i < kWidth; ++i)
-        row[size_t(i)] = uint32_t(i * 13 & 0xFF) << 24 | uint32_t(255 - i % 256) << 16 |
-                         uint32_t(i * 7 & 0xFF) << 8 | uint32_t(i & 0xFF);
-      const std::vector<uint32_t> before = row;
-      BlendColorRows(row.data(), kWidth * 4, kWidth, 1, o, int(colour >> 16 & 0xFF),
-                     int(colour >> 8 & 0xFF), int(colour & 0xFF));
-      for (int i = 0; i < kWidth; ++i) {
+      std::vector<uint32_t> pixels(kPixels);
+      for (int i = 0; i < kPixels; ++i)
+        pixels[size_t(i)] = uint32_t(i * 13 & 0xFF) << 24 | uint32_t(255 - i % 256) << 16 |
+                            uint32_t(i * 7 & 0xFF) << 8 | uint32_t(i & 0xFF);
+      const std::vector<uint32_t> before = pixels;
+      BlendColorRows(pixels.data(), column ? 4 : kPixels * 4, column ? 1 : kPixels,
+                     column ? kPixels : 1, o, int(colour >> 16 & 0xFF), int(colour >> 8 & 0xFF),
+                     int(colour & 0xFF));
+      for (int i = 0; i < kPixels; ++i) {
         const uint32_t want = PerChannel(before[size_t(i)], [&](int v, int ch) {
           return ProductTable[255 - o][v] + ProductTable[Channel(colour, ch)][o];
         });
-        ASSERT_EQ(row[size_t(i)], want) << "set " << set << ", opacity " << o << ", pixel " << i;
+        ASSERT_EQ(pixels[size_t(i)], want) << "set " << set << ", opacity " << o << ", pixel " << i;
       }
     }
   }
