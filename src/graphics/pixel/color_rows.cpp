@@ -28,6 +28,26 @@ struct Scale {
   }
 };
 
+// T[k][c] = (k x c + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8 with v = k x c + 127, for
+// the channels in the low bytes of c16's 16-bit lanes; keepBy holds k in each.
+inline __m128i KeptFour(__m128i c16, __m128i keepBy) {
+  const __m128i product = _mm_mullo_epi16(c16, keepBy);
+  const __m128i v = _mm_add_epi16(product, _mm_set1_epi16(127));
+  return _mm_srli_epi16(
+      _mm_add_epi16(_mm_add_epi16(product, _mm_set1_epi16(128)), _mm_srli_epi16(v, 8)), 8);
+}
+// Four pixels kept by k and the colour's products added, without unpacking: blue and red in the
+// 16-bit lanes of the even bytes, green (and alpha, dropped after) in those of the odd ones. The
+// word-wide add keeps the plain form's carries.
+inline __m128i BlendColorFour(__m128i d, __m128i keepBy, __m128i added) {
+  const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i rb = KeptFour(_mm_and_si128(d, lowBytes), keepBy);
+  const __m128i ga = KeptFour(_mm_and_si128(_mm_srli_epi32(d, 8), lowBytes), keepBy);
+  const __m128i colour = _mm_andnot_si128(alpha, _mm_or_si128(rb, _mm_slli_epi32(ga, 8)));
+  return _mm_add_epi32(_mm_or_si128(colour, _mm_and_si128(alpha, d)), added);
+}
+
 struct BlendColor {
   const uint8_t* keep;
   uint32_t added;  // T[k][o] per channel
@@ -42,24 +62,7 @@ struct BlendColor {
             uint32_t(keep[d >> 8 & 0xFF]) << 8 | keep[d & 0xFF]) +
            added;
   }
-  // T[k][c] = (k x c + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8 with v = k x c + 127, for
-  // the channels in the low bytes of c16's 16-bit lanes.
-  __m128i Kept(__m128i c16) const {
-    const __m128i product = _mm_mullo_epi16(c16, keepBy);
-    const __m128i v = _mm_add_epi16(product, _mm_set1_epi16(127));
-    return _mm_srli_epi16(
-        _mm_add_epi16(_mm_add_epi16(product, _mm_set1_epi16(128)), _mm_srli_epi16(v, 8)), 8);
-  }
-  // Without unpacking: blue and red in the 16-bit lanes of the even bytes, green (and alpha,
-  // dropped after) in those of the odd ones. The word-wide add keeps the plain form's carries.
-  __m128i Four(__m128i d, __m128i) const {
-    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
-    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m128i rb = Kept(_mm_and_si128(d, lowBytes));
-    const __m128i ga = Kept(_mm_and_si128(_mm_srli_epi32(d, 8), lowBytes));
-    const __m128i colour = _mm_andnot_si128(alpha, _mm_or_si128(rb, _mm_slli_epi32(ga, 8)));
-    return _mm_add_epi32(_mm_or_si128(colour, _mm_and_si128(alpha, d)), addedLanes);
-  }
+  __m128i Four(__m128i d, __m128i) const { return BlendColorFour(d, keepBy, addedLanes); }
 };
 BlendColor MakeBlendColor(int opacity, int red, int green, int blue) {
   const uint8_t* byOpacity = ProductTable[opacity & 0xFF];
@@ -164,16 +167,16 @@ __attribute__((target("avx2"))) void SaturateRowAvx2(uint32_t* d, int w, uint32_
     BlendRowVector<false>(d + x, d + x, w - x, SubtractColor(color), 0);
   }
 }
-// BlendColor::Four along a row, its constants held in registers: stored through the row, the
-// walk's reads of them would be made again for every four pixels.
+// BlendColor::Four along a row, its constants in registers: the walk would read them through the
+// operation again after every store, since the row might hold them.
 void BlendColorRowSse2(uint32_t* d, int w, const BlendColor& op) {
-  const BlendColor local = op;
+  const __m128i keepBy = op.keepBy, added = op.addedLanes;
   int x = 0;
-  for (; x + 4 <= w; x += 4) Store4(d + x, local.Four(Load4(d + x), __m128i{}));
-  BlendRowPlain<false>(d + x, d + x, w - x, local, 0);
+  for (; x + 4 <= w; x += 4) Store4(d + x, BlendColorFour(Load4(d + x), keepBy, added));
+  for (; x < w; ++x) d[x] = op.Pixel(d[x], 0);
 }
 
-// BlendColor::Kept in 256-bit registers.
+// KeptFour in 256-bit registers.
 __attribute__((target("avx2"))) inline __m256i KeptLanes(__m256i c16, __m256i keepBy) {
   const __m256i product = _mm256_mullo_epi16(c16, keepBy);
   const __m256i v = _mm256_add_epi16(product, _mm256_set1_epi16(127));
@@ -182,7 +185,7 @@ __attribute__((target("avx2"))) inline __m256i KeptLanes(__m256i c16, __m256i ke
       8);
 }
 
-// BlendColor::Four eight pixels at a time, the rest as the 128-bit walk.
+// BlendColor::Four eight pixels at a time, the rest as the 128-bit row.
 __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const BlendColor& op) {
   const __m256i keepBy = _mm256_broadcastsi128_si256(op.keepBy);
   const __m256i lowBytes = _mm256_set1_epi32(0x00FF00FF);
@@ -199,7 +202,7 @@ __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const
     _mm256_storeu_si256(
         at, _mm256_add_epi32(_mm256_or_si256(colour, _mm256_and_si256(alpha, p)), added));
   }
-  BlendRowVector<false>(d + x, d + x, w - x, op, 0);
+  BlendColorRowSse2(d + x, w - x, op);
 }
 
 template <bool kAdd>
