@@ -107,22 +107,29 @@ void Run(benchmark::State& state, const std::string& name, const char* side, int
                          PlanesOf(size).dst, dst, int64_t{size} * size, body);
 }
 
-// pixman's composite of src (with an optional constant mask) over the whole target.
-void PixmanComposite(benchmark::State& state, const std::string& name, int size, pixman_op_t op,
-                     const std::vector<uint32_t>& source, pixman_format_code_t format,
-                     pixman_format_code_t target, int maskAlpha, int tolerance, uint32_t channels) {
+// pixman's composite of the image src (through mask, when there is one) over the whole target.
+void PixmanCompositeImage(benchmark::State& state, const std::string& name, int size,
+                          pixman_op_t op, pixman_image_t* src, pixman_image_t* mask,
+                          pixman_format_code_t target, int tolerance, uint32_t channels) {
   std::vector<uint32_t> dstPixels = PlanesOf(size).dst;
-  pixman_image_t* src = Wrap(source, size, size, format);
   pixman_image_t* dst = Wrap(dstPixels, size, size, target);
-  pixman_color_t color{0, 0, 0, uint16_t(maskAlpha * 257)};
-  pixman_image_t* mask = maskAlpha >= 0 ? pixman_image_create_solid_fill(&color) : nullptr;
   Run(
       state, name, "pixman", size, dstPixels,
       [&] { pixman_image_composite32(op, src, mask, dst, 0, 0, 0, 0, 0, 0, size, size); },
       tolerance, channels);
+  pixman_image_unref(dst);
+}
+
+// pixman's composite of src (with an optional constant mask) over the whole target.
+void PixmanComposite(benchmark::State& state, const std::string& name, int size, pixman_op_t op,
+                     const std::vector<uint32_t>& source, pixman_format_code_t format,
+                     pixman_format_code_t target, int maskAlpha, int tolerance, uint32_t channels) {
+  pixman_image_t* src = Wrap(source, size, size, format);
+  pixman_color_t color{0, 0, 0, uint16_t(maskAlpha * 257)};
+  pixman_image_t* mask = maskAlpha >= 0 ? pixman_image_create_solid_fill(&color) : nullptr;
+  PixmanCompositeImage(state, name, size, op, src, mask, target, tolerance, channels);
   if (mask) pixman_image_unref(mask);
   pixman_image_unref(src);
-  pixman_image_unref(dst);
 }
 
 // Ours on a copy of the target, with the 256-bit forms on or off.
@@ -167,21 +174,14 @@ void OursColourBlend(benchmark::State& state, int size, bool wide) {
       2, kColour);
 }
 void PeerColourBlend(benchmark::State& state, int size) {
-  std::vector<uint32_t> dstPixels = PlanesOf(size).dst;
-  pixman_image_t* dst = Wrap(dstPixels, size, size, PIXMAN_x8r8g8b8);
   // pixman takes the colour premultiplied by its alpha, in 16-bit channels.
   const auto premultiplied = [](int c) { return uint16_t(c * kOpacity * 257 / 255); };
   const pixman_color_t colour{premultiplied(kBlendRed), premultiplied(kBlendGreen),
                               premultiplied(kBlendBlue), uint16_t(kOpacity * 257)};
   pixman_image_t* src = pixman_image_create_solid_fill(&colour);
-  Run(
-      state, "colour_blend", "pixman", size, dstPixels,
-      [&] {
-        pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, 0, 0, 0, 0, 0, 0, size, size);
-      },
-      2, kColour);
+  PixmanCompositeImage(state, "colour_blend", size, PIXMAN_OP_OVER, src, nullptr, PIXMAN_x8r8g8b8,
+                       2, kColour);
   pixman_image_unref(src);
-  pixman_image_unref(dst);
 }
 
 std::string AlphaOpacityName(Alpha a) {

@@ -59,10 +59,9 @@ inline __m128i AlphaOpacityFourSkipping(__m128i d, __m128i s, __m128i opacity, b
   return AlphaOpacityFour(d, s, opacity);
 }
 
-// Eight pixels as AlphaOpacityFour gives them, o32 holding the opacity in each 32-bit lane:
-// T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1, 0 at 0; the
-// lerp of LerpEightInLanes.
-// The lerp weights W[T[o][a]] of eight alpha values a, one to each 32-bit lane.
+// The lerp weights W[T[o][a]] of eight alpha values a, one to each 32-bit lane, o32 holding the
+// opacity in each: T[o][a] = (o x a + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8; W[k] = k + 1,
+// 0 at 0.
 __attribute__((target("avx2"))) inline __m256i AlphaOpacityWeights(__m256i a, __m256i o32) {
   const __m256i one = _mm256_set1_epi32(1);
   const __m256i v = _mm256_add_epi32(_mm256_mullo_epi16(a, o32), _mm256_set1_epi32(127));
@@ -71,6 +70,7 @@ __attribute__((target("avx2"))) inline __m256i AlphaOpacityWeights(__m256i a, __
   return _mm256_add_epi32(_mm256_add_epi32(t, one), _mm256_cmpeq_epi32(t, _mm256_setzero_si256()));
 }
 
+// Eight pixels as AlphaOpacityFour gives them, by the lerp of LerpEightInLanes.
 __attribute__((target("avx2"))) inline __m256i AlphaOpacityEight(__m256i d, __m256i s,
                                                                  __m256i o32) {
   const __m256i w = AlphaOpacityWeights(_mm256_srli_epi32(s, 24), o32);

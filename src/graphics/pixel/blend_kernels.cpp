@@ -83,16 +83,10 @@ struct AlphaAware {
         take(ProductTable[opacity]),
         keepLanes(_mm_set1_epi16(short(255 - opacity))),
         takeLanes(_mm_set1_epi16(short(opacity))) {}
-  // T[o][x] = (o x + 127) / 255 on 16-bit lanes, exact as (v + 1 + (v >> 8)) >> 8.
-  static __m128i Product(__m128i x, __m128i o) {
-    const __m128i v = _mm_add_epi16(_mm_mullo_epi16(x, o), _mm_set1_epi16(127));
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_set1_epi16(1)), _mm_srli_epi16(v, 8)),
-                          8);
-  }
   __m128i Four(__m128i d, __m128i s) const {
     const __m128i zero = _mm_setzero_si128();
     const auto half = [&](__m128i d16, __m128i s16) {
-      return _mm_add_epi16(Product(d16, keepLanes), Product(s16, takeLanes));
+      return _mm_add_epi16(Product16(d16, keepLanes), Product16(s16, takeLanes));
     };
     // Every byte as both alphas set; the sums stay within a byte, T[255 - o][255] + T[o][255].
     const __m128i mixed =

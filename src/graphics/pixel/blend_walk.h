@@ -14,6 +14,17 @@
 
 namespace bw::pixel_detail {
 
+// T[a][b] = (a x b + 127) / 255 in 16-bit lanes holding 0..255: with t = a x b + 128,
+// (t + (t >> 8)) >> 8 equals (t x 257) >> 16, one high multiply.
+inline __m128i Product16(__m128i a, __m128i b) {
+  const __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
+  return _mm_mulhi_epu16(t, _mm_set1_epi16(257));
+}
+__attribute__((target("avx2"))) inline __m256i Product16(__m256i a, __m256i b) {
+  const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(a, b), _mm256_set1_epi16(128));
+  return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
+}
+
 // Saturating add and subtract of the four bytes of two words.
 inline uint32_t AddBytesSaturated(uint32_t d, uint32_t s) {
   uint32_t rb = (d & 0x00FF00FFu) + (s & 0x00FF00FFu);

@@ -28,22 +28,14 @@ struct Scale {
   }
 };
 
-// T[k][c] = (k x c + 127) / 255, exact as (v + 1 + (v >> 8)) >> 8 with v = k x c + 127, for
-// the channels in the low bytes of c16's 16-bit lanes; keepBy holds k in each.
-inline __m128i KeptFour(__m128i c16, __m128i keepBy) {
-  const __m128i product = _mm_mullo_epi16(c16, keepBy);
-  const __m128i v = _mm_add_epi16(product, _mm_set1_epi16(127));
-  return _mm_srli_epi16(
-      _mm_add_epi16(_mm_add_epi16(product, _mm_set1_epi16(128)), _mm_srli_epi16(v, 8)), 8);
-}
-// Four pixels kept by k and the colour's products added, without unpacking: blue and red in the
-// 16-bit lanes of the even bytes, green (and alpha, dropped after) in those of the odd ones. The
-// word-wide add keeps the plain form's carries.
+// Four pixels kept by k (T[k][c], keepBy holding k in each 16-bit lane) and the colour's products
+// added, without unpacking: blue and red in the 16-bit lanes of the even bytes, green (and alpha,
+// dropped after) in those of the odd ones. The word-wide add keeps the plain form's carries.
 inline __m128i BlendColorFour(__m128i d, __m128i keepBy, __m128i added) {
   const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
   const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m128i rb = KeptFour(_mm_and_si128(d, lowBytes), keepBy);
-  const __m128i ga = KeptFour(_mm_and_si128(_mm_srli_epi32(d, 8), lowBytes), keepBy);
+  const __m128i rb = Product16(_mm_and_si128(d, lowBytes), keepBy);
+  const __m128i ga = Product16(_mm_and_si128(_mm_srli_epi32(d, 8), lowBytes), keepBy);
   const __m128i colour = _mm_andnot_si128(alpha, _mm_or_si128(rb, _mm_slli_epi32(ga, 8)));
   return _mm_add_epi32(_mm_or_si128(colour, _mm_and_si128(alpha, d)), added);
 }
@@ -176,15 +168,6 @@ void BlendColorRowSse2(uint32_t* d, int w, const BlendColor& op) {
   for (; x < w; ++x) d[x] = op.Pixel(d[x], 0);
 }
 
-// KeptFour in 256-bit registers.
-__attribute__((target("avx2"))) inline __m256i KeptLanes(__m256i c16, __m256i keepBy) {
-  const __m256i product = _mm256_mullo_epi16(c16, keepBy);
-  const __m256i v = _mm256_add_epi16(product, _mm256_set1_epi16(127));
-  return _mm256_srli_epi16(
-      _mm256_add_epi16(_mm256_add_epi16(product, _mm256_set1_epi16(128)), _mm256_srli_epi16(v, 8)),
-      8);
-}
-
 // BlendColor::Four eight pixels at a time, the rest as the 128-bit row.
 __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const BlendColor& op) {
   const __m256i keepBy = _mm256_broadcastsi128_si256(op.keepBy);
@@ -195,8 +178,8 @@ __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const
   for (; x + 8 <= w; x += 8) {
     auto* at = reinterpret_cast<__m256i*>(d + x);
     const __m256i p = _mm256_loadu_si256(at);
-    const __m256i rb = KeptLanes(_mm256_and_si256(p, lowBytes), keepBy);
-    const __m256i ga = KeptLanes(_mm256_and_si256(_mm256_srli_epi32(p, 8), lowBytes), keepBy);
+    const __m256i rb = Product16(_mm256_and_si256(p, lowBytes), keepBy);
+    const __m256i ga = Product16(_mm256_and_si256(_mm256_srli_epi32(p, 8), lowBytes), keepBy);
     const __m256i colour =
         _mm256_andnot_si256(alpha, _mm256_or_si256(rb, _mm256_slli_epi32(ga, 8)));
     _mm256_storeu_si256(

@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/blend_walk.h"
 #include "graphics/pixel/row_walk.h"
 #include "platform/mmx_flag.h"
 
 namespace bw {
+
+using pixel_detail::Product16;
 
 using pixel_detail::AddBytes;
 
@@ -76,17 +79,6 @@ bool EdgeWithoutSums(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* glyph, ptr
     return true;
   }
   return false;
-}
-
-// T[a][b] = (a x b + 127) / 255 in 16-bit lanes holding 0..255: with t = a x b + 128,
-// (t + (t >> 8)) >> 8 equals (t x 257) >> 16, one high multiply.
-inline __m128i Product16(__m128i a, __m128i b) {
-  __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
-  return _mm_mulhi_epu16(t, _mm_set1_epi16(257));
-}
-__attribute__((target("avx2"))) inline __m256i Product16(__m256i a, __m256i b) {
-  __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(a, b), _mm256_set1_epi16(128));
-  return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
 }
 
 // acc[x] += glyph[x] x weight in 32-bit lanes (weight below 2^16); returns the pixels done.
