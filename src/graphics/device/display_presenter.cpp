@@ -248,9 +248,10 @@ int DisplayManager::CopyCanvas(bool onlyChanged) {
   const bool throughDc = texture_ ? (copyThroughDc_ || !texture32_) : copyThroughDc_;
   if (!throughDc) return canvas_->PresentFrame(host::HWND{}, nullptr, target, 0, onlyChanged);
   // A filter writes the whole frame without looking at what the target held, so the target
-  // need not bring that up to date; otherwise the canvas copies only what changed, and that
-  // is all the target hands on to the window.
-  const host::DcUse use = canvas_->HasSource() ? host::kDcOverwrites : host::kDcReadsAndWrites;
+  // need not bring that up to date; otherwise the canvas copies only what differs from the
+  // frame shown, and that is all the target hands on to the window. Either way the target
+  // brings up to date only what was not written.
+  const host::DcUse use = canvas_->HasSource() ? host::kDcOverwrites : host::kDcWritesChanges;
   host::MemoryDc* dc = nullptr;
   host::HResult hr = target->GetDC(&dc, use);
   if (IsLostOrWrongMode(hr)) {

@@ -570,7 +570,7 @@ int CompositionLayer::RenderTo(ImageSurface* destination, int filter, uint32_t v
 namespace {
 
 // Copies the composed bands to a device context and collects what that changed there: the
-// bands of one rectangle, from the first row changed to the last, as one rectangle.
+// bands of one rectangle whose written rows run on, as one rectangle.
 struct DcCopy {
   host::MemoryDc* from;
   host::MemoryDc* to;
@@ -594,7 +594,7 @@ void CopyToDc(void* context, const Rect& r) {
                       r.top, &first, &end);
   if (first >= end) return;
   Rect& run = copy->run;
-  if (run.top < run.bottom && run.left == left && run.right == right && run.bottom <= first) {
+  if (run.top < run.bottom && run.left == left && run.right == right && run.bottom == first) {
     run.bottom = end;
     return;
   }

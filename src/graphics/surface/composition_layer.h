@@ -94,8 +94,8 @@ class CompositionLayer : private SurfaceUser {
   // Each composed rectangle goes on to the DirectDraw surface's context, or to the window.
   int RedrawToDc(host::MemorySurface* surface, int32_t dx, int32_t dy, host::HWND window);
   int RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy);
-  // drawn, when given, receives what the copy changed in the context (which is read: it must
-  // hold the picture drawn before).
+  // drawn, when given, receives the rows the copy wrote in the context: those that differ
+  // from what the context shows (the picture drawn before), and rows between them.
   int RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy, DirtyRectList* drawn = nullptr);
 
   const DirtyRectList& Dirty() const { return dirty_; }

@@ -116,8 +116,15 @@ class MemoryDc {
   // when the run cannot be drawn.
   bool TextOutA(int x, int y, const char* text, int count);
 
+  // The picture the selected section's pixels stand for, when those may still lag behind it in
+  // places (pixels of the same shape, not owned; null: the section itself). BitBltChanged
+  // compares with it.
+  void SetShown(const uint8_t* pixels) { shown_ = pixels; }
+  const uint8_t* Shown() const { return shown_; }
+
  private:
   DibSection* selected_ = nullptr;
+  const uint8_t* shown_ = nullptr;
   const GlyphFont* font_ = nullptr;
   COLORREF textColor_ = RGB(0, 0, 0);
   COLORREF bkColor_ = RGB(255, 255, 255);
@@ -131,7 +138,8 @@ class MemoryDc {
 bool BitBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy);
 // The same copy, leaving the rows that already hold what it would write untouched: a frame drawn
 // again as it was costs reads alone. The rows it wrote in dst run from firstRow up to endRow
-// (equal when it wrote none).
+// (equal when it wrote none). With a shown picture set on dst, the rows are compared with that
+// picture, and every row from firstRow up to endRow is written.
 bool BitBltChanged(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy,
                    int* firstRow, int* endRow);
 // Nearest-neighbour scaling of the sw x sh source rectangle onto w x h, converting as BitBlt

@@ -726,7 +726,7 @@ HResult MemorySurface::GetDC(MemoryDc** out, DcUse use) {
   if (!out) return kDdErrInvalidParams;
   if (dc_) return kDdErrDcAlreadyCreated;
   if (HResult hr = CheckUsable(); hr != kDdOk) return hr;
-  uint8_t* pixels = Writable(use == kDcOverwrites ? Keep::kUnwritten : Keep::kAll);
+  uint8_t* pixels = Writable(use == kDcReadsAndWrites ? Keep::kAll : Keep::kUnwritten);
   if (!pixels) return kDdErrGeneric;
   auto section = DibSection::Over(pixels, width_, height_, int(format_.rgbBitCount));
   if (!section || section->Pitch() != pitch_) return kDdErrGeneric;
@@ -735,6 +735,7 @@ HResult MemorySurface::GetDC(MemoryDc** out, DcUse use) {
   dcSection_ = std::move(section);
   dc_ = std::make_unique<MemoryDc>();
   dc_->Select(dcSection_.get());
+  if (use == kDcWritesChanges) dc_->SetShown(unwrittenFrom_.Data());
   locked_ = true;
   *out = dc_.get();
   return kDdOk;

@@ -132,9 +132,11 @@ class MemoryClipper {
 };
 
 // How drawing through a surface's device context treats what the surface held: read and drawn
-// over, or only written (copies into it), so that what the drawing leaves alone is all the surface
-// must carry over from before.
-enum DcUse { kDcReadsAndWrites, kDcOverwrites };
+// over; only written (copies into it), so that what the drawing leaves alone is all the surface
+// must carry over from before; or written only where a copy differs from what the surface showed,
+// which BitBltChanged alone reads (through the context's shown picture) and which
+// the ReleaseDC that ends it must name as written.
+enum DcUse { kDcReadsAndWrites, kDcOverwrites, kDcWritesChanges };
 
 class MemorySurface {
  public:
