@@ -40,6 +40,17 @@ inline __m128i BlendColorFour(__m128i d, __m128i keepBy, __m128i added) {
   return _mm_add_epi32(_mm_or_si128(colour, _mm_and_si128(alpha, d)), added);
 }
 
+// BlendColorFour eight pixels at a time.
+__attribute__((target("avx2"))) inline __m256i BlendColorEight(__m256i d, __m256i keepBy,
+                                                               __m256i added) {
+  const __m256i lowBytes = _mm256_set1_epi32(0x00FF00FF);
+  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i rb = Product16(_mm256_and_si256(d, lowBytes), keepBy);
+  const __m256i ga = Product16(_mm256_and_si256(_mm256_srli_epi32(d, 8), lowBytes), keepBy);
+  const __m256i colour = _mm256_andnot_si256(alpha, _mm256_or_si256(rb, _mm256_slli_epi32(ga, 8)));
+  return _mm256_add_epi32(_mm256_or_si256(colour, _mm256_and_si256(alpha, d)), added);
+}
+
 struct BlendColor {
   const uint8_t* keep;
   uint32_t added;  // T[k][o] per channel
@@ -171,19 +182,11 @@ void BlendColorRowSse2(uint32_t* d, int w, const BlendColor& op) {
 // BlendColor::Four eight pixels at a time, the rest as the 128-bit row.
 __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const BlendColor& op) {
   const __m256i keepBy = _mm256_broadcastsi128_si256(op.keepBy);
-  const __m256i lowBytes = _mm256_set1_epi32(0x00FF00FF);
-  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const __m256i added = _mm256_set1_epi32(int(op.added));
   int x = 0;
   for (; x + 8 <= w; x += 8) {
     auto* at = reinterpret_cast<__m256i*>(d + x);
-    const __m256i p = _mm256_loadu_si256(at);
-    const __m256i rb = Product16(_mm256_and_si256(p, lowBytes), keepBy);
-    const __m256i ga = Product16(_mm256_and_si256(_mm256_srli_epi32(p, 8), lowBytes), keepBy);
-    const __m256i colour =
-        _mm256_andnot_si256(alpha, _mm256_or_si256(rb, _mm256_slli_epi32(ga, 8)));
-    _mm256_storeu_si256(
-        at, _mm256_add_epi32(_mm256_or_si256(colour, _mm256_and_si256(alpha, p)), added));
+    _mm256_storeu_si256(at, BlendColorEight(_mm256_loadu_si256(at), keepBy, added));
   }
   BlendColorRowSse2(d + x, w - x, op);
 }

@@ -307,27 +307,16 @@ bool BitBltChanged(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& sr
   const size_t bytes = size_t(w) * size_t(d->Bits() / 8);
   const ptrdiff_t toStart = y * d->Pitch() + x * (d->Bits() / 8);
   const uint8_t* from = s->Pixels() + sy * s->Pitch() + sx * (s->Bits() / 8);
-  if (const uint8_t* shown = dst.Shown()) {
-    // Rows between two that differ may lag in dst though they match the shown picture: the
-    // whole run is written, so that all it reports written holds the new rows.
-    int first = h, end = 0;
-    for (int j = 0; j < h; ++j) {
-      if (std::memcmp(shown + toStart + j * d->Pitch(), from + j * s->Pitch(), bytes) == 0)
-        continue;
-      first = std::min(first, j);
-      end = j + 1;
-    }
-    for (int j = first; j < end; ++j)
-      std::memcpy(d->Pixels() + toStart + j * d->Pitch(), from + j * s->Pitch(), bytes);
-    if (first < end) *firstRow = y + first, *endRow = y + end;
-    return true;
-  }
+  // With a shown picture the rows are compared with it; rows between two that differ may then
+  // lag in dst though they match it, so the whole run is written and all it reports written
+  // holds the new rows.
+  const uint8_t* shown = dst.Shown();
+  const uint8_t* held = shown ? shown : d->Pixels();
   bool any = false;
   for (int j = 0; j < h; ++j) {
-    uint8_t* to = d->Pixels() + toStart + j * d->Pitch();
-    const uint8_t* row = from + j * s->Pitch();
-    if (std::memcmp(to, row, bytes) == 0) continue;
-    std::memcpy(to, row, bytes);
+    if (std::memcmp(held + toStart + j * d->Pitch(), from + j * s->Pitch(), bytes) == 0) continue;
+    for (int k = shown && any ? *endRow - y : j; k <= j; ++k)
+      std::memcpy(d->Pixels() + toStart + k * d->Pitch(), from + k * s->Pitch(), bytes);
     if (!any) *firstRow = y + j;
     any = true;
     *endRow = y + j + 1;
