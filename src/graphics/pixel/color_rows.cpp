@@ -191,6 +191,42 @@ __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const
   BlendColorRowSse2(d + x, w - x, op);
 }
 
+// a := T[k][a] + lift on the alpha bytes, the colours kept: a level below 256 scales the alpha
+// (k = level, lift 0), level 256 + m raises it toward 255 (k = 255 - m, lift m); the sum stays
+// within the byte. In the lanes the alpha is a 16-bit value whose upper half is 0, and T[0][0] is
+// 0.
+struct ScaleAlpha {
+  int k;
+  uint32_t lift;
+  const uint8_t* row;
+  explicit ScaleAlpha(int level)
+      : k(level < 256 ? level : 511 - level),
+        lift(level < 256 ? 0 : uint32_t(level - 256)),
+        row(ProductTable[k]) {}
+  uint32_t Pixel(uint32_t d, uint32_t) const {
+    return (d & 0x00FFFFFFu) | uint32_t(row[d >> 24] + lift) << 24;
+  }
+  __m128i Four(__m128i d, __m128i) const {
+    const __m128i a = Product16(_mm_srli_epi32(d, 24), _mm_set1_epi32(k));
+    return _mm_or_si128(_mm_and_si128(d, _mm_set1_epi32(0x00FFFFFF)),
+                        _mm_slli_epi32(_mm_add_epi32(a, _mm_set1_epi32(int(lift))), 24));
+  }
+};
+
+__attribute__((target("avx2"))) void ScaleAlphaRowAvx2(uint32_t* d, int w, const ScaleAlpha& op) {
+  const __m256i k = _mm256_set1_epi32(op.k), lift = _mm256_set1_epi32(int(op.lift));
+  const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
+  int x = 0;
+  for (; x + 8 <= w; x += 8) {
+    auto* at = reinterpret_cast<__m256i*>(d + x);
+    const __m256i p = _mm256_loadu_si256(at);
+    const __m256i a = Product16(_mm256_srli_epi32(p, 24), k);
+    _mm256_storeu_si256(at, _mm256_or_si256(_mm256_and_si256(p, colour),
+                                            _mm256_slli_epi32(_mm256_add_epi32(a, lift), 24)));
+  }
+  BlendRowVector<false>(d + x, d + x, w - x, op, 0);
+}
+
 template <bool kAdd>
 void SaturateRowsAvx2(uint32_t* dst, ptrdiff_t skip, int width, int height, uint32_t color) {
   EachRow(dst, dst, skip, skip, width, height,
@@ -206,6 +242,16 @@ ptrdiff_t SkipOf(ptrdiff_t pitch, int width) {
 void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level) {
   OnTarget<false, false>(pixels, SkipOf(pitch, width), width, height,
                          Scale{ProductTable[std::clamp(level, 0, 255)]});
+}
+void ScaleAlphaRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level) {
+  const ScaleAlpha op(std::clamp(level, 0, 511));
+  const ptrdiff_t skip = SkipOf(pitch, width);
+  if (WideVectorsEnabled()) {
+    EachRow(pixels, pixels, skip, skip, width, height,
+            [&op](uint32_t* d, const uint32_t*, int w) { ScaleAlphaRowAvx2(d, w, op); });
+  } else {
+    OnTarget<true, false>(pixels, skip, width, height, op);
+  }
 }
 void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity, int red,
                     int green, int blue) {

@@ -1,8 +1,8 @@
 // Colour arithmetic on 32-bit target rows: scale, blend toward a colour, add, subtract, grey,
-// tone and invert. Arguments: target start, target skip (the pitch for ScaleRgbRows and the
-// BlendColorRows pair, which walk each row from its start), width, height, extras, then the key
-// for keyed forms, which leave target pixels equal to the key alone. Blue, green and red change;
-// the alpha byte is kept except by InvertRows.
+// tone and invert. Arguments: target start, target skip (the pitch for ScaleRgbRows, ScaleAlphaRows
+// and the BlendColorRows pair, which walk each row from its start), width, height, extras, then the
+// key for keyed forms, which leave target pixels equal to the key alone. Blue, green and red
+// change; the alpha byte is kept except by InvertRows, and ScaleAlphaRows changes the alpha alone.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,9 @@ namespace bw {
 
 // c := ProductTable[level][c].
 void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level);
+// a := ProductTable[level][a] for a level below 256, ProductTable[255 - m][a] + m for level
+// 256 + m (0..511). One formula, the table's: the vector forms give its bytes in either set.
+void ScaleAlphaRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level);
 // c := T[255 - o][c] + T[k][o], k the colour's channel.
 // The vector form runs while the MMX flag is on: the same bytes.
 void BlendColorRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int opacity, int red,

@@ -300,6 +300,13 @@ constexpr int kAlphaLevelEnd = 512;
 
 bool ImageSurface::ScaleAlpha(int level, const Rect* rect) {
   if (!GetPixels() || level < 0 || level >= kAlphaLevelEnd) return false;
+  if (GetBitsPerPixel() == 32) {
+    Region r;
+    if (!CutRegion(this, rect, r)) return false;
+    ScaleAlphaRows(r.Start32(), r.pitch, r.rect.Width(), r.rect.Height(), level);
+    MarkDirty(r.rect);
+    return true;
+  }
   if (level < 256) {
     const uint8_t* row = ProductTable[level];
     return MapAlpha(this, rect, [row](uint8_t a) { return row[a]; });

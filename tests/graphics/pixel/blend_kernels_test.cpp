@@ -37,8 +37,8 @@ TEST(AddSubtractRowsMmx, BothVectorWidthsMatchOnPaddedAndWholeSurfaces) {
   }
 }
 
-TEST(AlphaAwareOpacityRows, MatchesItsThreeCases) {
-  for (int o : {1, 128, 200}) {
+TEST(AlphaAwareOpacityRows, MatchesItsThreeCasesInEverySetAndWidth) {
+  for (int o : {0, 1, 128, 200, 255}) {
     auto formula = [o](uint32_t d, uint32_t s) {
       int sa = Channel(s, 3), da = Channel(d, 3);
       uint32_t out = d;
@@ -48,13 +48,16 @@ TEST(AlphaAwareOpacityRows, MatchesItsThreeCases) {
       }
       return WithChannel(out, 3, ProductTable[255 - o][da] + ProductTable[o][sa]);
     };
-    for (auto rows : {AlphaAwareOpacityRows, AlphaAwareOpacityRowsMmx}) {
+    for (int set = 0; set < 3; ++set) {
+      ScopedWideVectors wide(set == 2);
+      const auto rows = set == 0 ? AlphaAwareOpacityRows : AlphaAwareOpacityRowsMmx;
       EXPECT_TRUE(MatchesReference(
           4, 4, Walk::kStraight,
           [o, rows](const KernelArgs& a, const Geometry& g) {
             rows(D(a), S(a), a.dstSkip, a.srcSkip, g.w, g.h, o);
           },
-          PixelOp(formula)));
+          PixelOp(formula)))
+          << "opacity " << o << ", set " << set;
     }
   }
 }

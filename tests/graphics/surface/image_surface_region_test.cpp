@@ -159,6 +159,41 @@ TEST(ImageSurfaceRegion, ColourBlendGivesEveryChannelValueItsFormula) {
   }
 }
 
+// Every alpha at every level, through each kernel set and vector width, on a part of the picture
+// whose edges move with the level: the alphas of the part follow the formula, nothing else moves.
+TEST(ImageSurfaceRegion, AlphaScaleGivesEveryAlphaAtEveryLevelItsFormula) {
+  constexpr int kWidth = 256 + 13, kHeight = 3;  // the wide body and its narrower tail
+  auto product = [](int a, int b) { return (a * b + 127) / 255; };
+  for (int set = 0; set < 3; ++set) {
+    ScopedMmxFlag kernels(set != 0);
+    ScopedWideVectors wide(set == 2);
+    ImageSurface s;
+    ASSERT_EQ(s.Create(kWidth, kHeight, 32, kImageDibSection), kSurfaceDone);
+    for (int level = 0; level < 512; ++level) {
+      for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x)
+          SetPixel32(s, x, y, uint32_t((x + y) & 0xFF) << 24 | uint32_t(x * 40503 + y));
+      }
+      const auto before = Copy(s);
+      const Rect part{level % 9, level % 2, kWidth - level % 11, kHeight};
+      ASSERT_TRUE(s.ScaleAlpha(level, level % 5 == 0 ? nullptr : &part));
+      const Rect region = level % 5 == 0 ? Rect{0, 0, kWidth, kHeight} : part;
+      for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+          const uint32_t d = Pixel(*before, x, y);
+          const int a = int(d >> 24), m = level - 256;
+          const bool inside =
+              x >= region.left && x < region.right && y >= region.top && y < region.bottom;
+          const int want = !inside ? a : m < 0 ? product(level, a) : product(255 - m, a) + m;
+          ASSERT_EQ(Pixel(s, x, y), (d & 0x00FFFFFFu) | uint32_t(want) << 24)
+              << "set " << set << ", level " << level << " at " << x << "," << y;
+        }
+      }
+    }
+    EXPECT_FALSE(s.ScaleAlpha(512, nullptr));
+  }
+}
+
 TEST(ImageSurfaceRegion, BlackAddsNothingAndInvertSparesTheKey) {
   std::mt19937 rng(22);
   for (bool mmx : {false, true}) {
