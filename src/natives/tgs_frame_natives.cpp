@@ -251,6 +251,9 @@ class AppTgsHost : public TgsFrameHost {
   TgsHistoryView* HistoryView() override { return App() ? App()->TgsHistory() : nullptr; }
   TgsMenuHost* MenuHost() override { return App() ? App()->TgsMenu() : nullptr; }
   int PrepareWindows() override { return Screen() ? Screen()->PrepareWindows() : kTgsSetupWindows; }
+  void ReleaseWindows() override {
+    if (Screen()) Screen()->ReleaseWindows();
+  }
   void SetMessage(std::string_view text, const std::string& name, uint32_t revealMs) override {
     if (Screen()) Screen()->SetMessage(text, name, revealMs);
   }

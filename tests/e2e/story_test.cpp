@@ -97,19 +97,22 @@ TEST_F(Story, TheFirstSceneSavesAndItsMenuOpensAndCloses) {
 
 // The system menu's "タイトルへ", answered yes, ends the story where it stands and the title comes
 // back as it first showed (the pointer moved off its buttons). The menu opens with the pointer on
-// its sixth button; the eleventh lies five buttons lower.
-TEST_F(Story, TheMenuReturnsToTheTitle) {
+// its sixth button; the eleventh lies five buttons lower. The title's start button then starts the
+// story again as it did the first time: the story's message window, gone with its frame, no
+// longer takes the pointer.
+TEST_F(Story, TheMenuReturnsToTheTitleWhoseStartButtonStartsTheStoryAgain) {
   const std::string menu =
       ",994:move:400:300,995:down:right,996:up:right,1030:move:400:405,1032:move:400:410,"
-      "1040:click:400:410,1100:move:790:10";
-  const Played run =
-      Play({"BRIMWOLD_HEADLESS_HASHES=40,1000,1120", test::StoryClicks(kToSorasLine) + menu,
-            "BRIMWOLD_HEADLESS_ANSWERS=1", "BRIMWOLD_HEADLESS_FRAMES=1125"},
-           kStoryRunLimit);
+      "1040:click:400:410,1100:move:790:10,1125:move:400:352,1130:click:400:352";
+  const Played run = Play(
+      {"BRIMWOLD_HEADLESS_HASHES=40,100,1000,1120,1170", test::StoryClicks(kToSorasLine) + menu,
+       "BRIMWOLD_HEADLESS_ANSWERS=1", "BRIMWOLD_HEADLESS_FRAMES=1175"},
+      kStoryRunLimit);
   ASSERT_EQ(run.status, 0) << run.errors;
-  ASSERT_EQ(run.hashes.size(), 3u) << run.errors;
+  ASSERT_EQ(run.hashes.size(), 5u) << run.errors;
   EXPECT_NE(run.hashes.at(1000), run.hashes.at(40));
   EXPECT_EQ(run.hashes.at(1120), run.hashes.at(40)) << "the title did not come back";
+  EXPECT_EQ(run.hashes.at(1170), run.hashes.at(100)) << "the story did not start again";
 }
 
 // The game folder copied as a player might keep it, under a name with spaces and Japanese

@@ -77,6 +77,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   // error and in MissingPictures(), and its piece is left out or drawn plainly; 0, or
   // kTgsWindowsMissing with nothing left made when the windows cannot be made at all.
   int PrepareWindows() override;
+  void ReleaseWindows() override { Release(); }
   const std::vector<std::string>& MissingPictures() const { return missing_; }
   void Release();
   bool Prepared() const { return prepared_; }

@@ -159,6 +159,7 @@ TgsFrame::TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* fr
 TgsFrame::~TgsFrame() {
   End();
   EndWindowTasks();
+  if (setUp_ && host_) host_->ReleaseWindows();
   Memory().Free(recordScratch_);
 }
 

@@ -134,6 +134,9 @@ class TgsPresentation {
   virtual int TakePointerEvent() { return -1; }
   // Prepare answers 0 or a failure code.
   virtual int PrepareWindows() { return 0; }
+  // Lets go of what PrepareWindows made, its parts and its hit area among them, when the frame
+  // that asked for them goes: left listed, they would take the pointer from the next screen.
+  virtual void ReleaseWindows() {}
   virtual void SetMessage(std::string_view /*text*/, const std::string& /*name*/,
                           uint32_t /*revealMs*/) {}
   virtual void ShowPage() {}
