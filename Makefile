@@ -25,7 +25,7 @@ ifndef TEST_SEED
 TEST_SEED := $(shell shuf -i 1-99999 -n 1)
 endif
 
-.PHONY: deps run test bench fuzz test-tsan release clean format soak tidy
+.PHONY: deps run test bench fuzz test-tsan release clean format soak monkey tidy
 
 deps:
 	@bash scripts/install-deps.sh
@@ -59,6 +59,11 @@ bench: release
 soak: deps
 	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
 	JOBS=$(JOBS) SOAK_BUILD=$(BUILD_TEST) bash scripts/soak.sh
+
+# Not in CI: the demo played by random input (MONKEY_SEEDS, MONKEY_FRAMES) in sanitizer-built runs.
+monkey: deps
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
+	JOBS=$(JOBS) MONKEY_BUILD=$(BUILD_TEST) bash scripts/monkey.sh
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_FUZZ=ON
