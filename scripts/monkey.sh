@@ -14,21 +14,7 @@ SEEDS=${MONKEY_SEEDS:-1 2 3 4}
 FRAMES=${MONKEY_FRAMES:-6000}
 BUILD=${MONKEY_BUILD:-build/test}
 
-if [ ! -f "$BUILD/build.ninja" ]; then
-  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
-    -DCMAKE_C_FLAGS_DEBUG=-g1 -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON \
-    $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
-cmake --build "$BUILD" -j "${JOBS:-$(nproc)}" --target brimwold demo_game
-PROGRAM=$BUILD/src/brimwold
-
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/sanitized_program.sh
 
 # The title's buttons: start (most often), load, settings and the name entry. In the story the
 # same clicks advance the text or land on the choice lines.
