@@ -193,8 +193,8 @@ __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const
 
 // a := T[k][a] + lift on the alpha bytes, the colours kept: a level below 256 scales the alpha
 // (k = level, lift 0), level 256 + m raises it toward 255 (k = 255 - m, lift m); the sum stays
-// within the byte. In the lanes the alpha is a 16-bit value whose upper half is 0, and T[0][0] is
-// 0.
+// within the byte. In the lanes each alpha is the low half of a 32-bit lane; the high half gives
+// T[0][0], 0.
 struct ScaleAlpha {
   int k;
   uint32_t lift;
