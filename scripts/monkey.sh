@@ -74,14 +74,22 @@ for seed in $SEEDS; do
     "$PROGRAM" /L "$work/game" >"$work/out" 2>"$work/errors" &
   pid=$!
   # The game may refuse the close that ends the run (an answer of No to its question): once it
-  # has shown its frames it gets a few seconds, then the signals that close it.
-  deadline=$((SECONDS + FRAMES / 10 + 120)) shown_at=0 status=0
+  # has shown its frames it gets five seconds, then the signal that closes it as its window's
+  # close button does, and a second one fifteen seconds later, which ends it at once. One still
+  # running a minute after its last frame hangs.
+  deadline=$((SECONDS + FRAMES / 10 + 120)) shown_at=0 status=0 signals=0 hung=0
   while kill -0 "$pid" 2>/dev/null; do
     if grep -qs "^frame $FRAMES " "$work/out"; then
       [ $shown_at -ne 0 ] || shown_at=$SECONDS
-      [ $((SECONDS - shown_at)) -lt 5 ] || kill -TERM "$pid" 2>/dev/null || true
-      [ $((SECONDS - shown_at)) -lt 15 ] || kill -KILL "$pid" 2>/dev/null || true
+      waited=$((SECONDS - shown_at))
+      due=$((signals == 0 ? 5 : 20))
+      if [ $signals -lt 2 ] && [ $waited -ge $due ]; then
+        kill -TERM "$pid" 2>/dev/null || true
+        signals=$((signals + 1))
+      fi
+      [ $waited -lt 60 ] || { hung=1; kill -KILL "$pid" 2>/dev/null || true; }
     elif [ $SECONDS -ge $deadline ]; then
+      hung=1
       kill -KILL "$pid" 2>/dev/null || true
     fi
     sleep 1
@@ -90,7 +98,7 @@ for seed in $SEEDS; do
   pid=
   reached=$(awk '/^frame / { f = $2 } END { print f + 0 }' "$work/out")
   # Closed by the signals after the last frame: the run itself went through.
-  [ $shown_at -eq 0 ] || status=0
+  [ $shown_at -eq 0 ] || [ $hung -ne 0 ] || status=0
   if grep -qE "ERROR: (Address|Leak)Sanitizer|runtime error:|WARNING: .*Sanitizer" "$work/errors" ||
     [ "$status" -ne 0 ]; then
     echo "monkey: seed $seed FAILED (status $status, $reached of $FRAMES frames shown)" >&2
