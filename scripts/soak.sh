@@ -4,9 +4,11 @@
 # each round, and a click every SOAK_CLICK_EVERY frames at a choice line (the first line in even
 # rounds, the second in odd ones), which advances the text and takes the choice when one shows.
 # Each round is SOAK_ROUND_FRAMES frames and must end back on the title; the program prints the
-# frame's hash at each round's end, when its resident memory is read. Fails when the memory after
-# the last round differs from that after the first by 5 % or more, when a round ends elsewhere than
-# on the title the first round ended on, or on any sanitizer report.
+# frame's hash at each round's end, when its resident memory is read, and 60 frames after each
+# start click, when the story must be showing. Fails when the memory after the last round differs
+# from that after the first by 5 % or more, when a round ends elsewhere than on the title the
+# first round ended on, when a round shows the title where its story should be, or on any
+# sanitizer report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +19,8 @@ BUILD=${SOAK_BUILD:-build/test}
 # The 800 x 600 title and story screen: the start button, the heights of the two choice lines, a
 # spot with nothing under it for the pointer to rest on.
 START="400:352"
+# The frame of a round, 60 after its start click, at which the story shows.
+STORY_AT=120
 CHOICES=(267 318)
 REST="790:10"
 
@@ -48,7 +52,7 @@ while [ ${#input} -lt 120000 ]; do
   done
   input+=",$((base + ROUND - 60)):move:$REST"
   rounds=$((rounds + 1))
-  hashes+="${hashes:+,}$((rounds * ROUND))"
+  hashes+="${hashes:+,}$((base + STORY_AT)),$((rounds * ROUND))"
 done
 
 echo "soak: $MINUTES minutes, rounds of $ROUND frames (at most $rounds), $PROGRAM"
@@ -66,15 +70,21 @@ exec 3<"$work/out"
 rss() { awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || echo 0; }
 
 deadline=$((SECONDS + MINUTES * 60))
-first_rss=0 last_rss=0 first_hash="" played=0 strays=0
+first_rss=0 last_rss=0 first_hash="" played=0 strays=0 stories=()
 while [ $SECONDS -lt $deadline ]; do
   if ! read -r -t $((deadline - SECONDS)) -u 3 line; then break; fi
   case $line in
     "frame "*" hash "*) ;;
     *) continue ;;
   esac
-  now=$(rss)
   hash=${line##* }
+  frame=${line#frame }
+  frame=${frame%% *}
+  if [ $((frame % ROUND)) -ne 0 ]; then
+    stories+=("$hash")
+    continue
+  fi
+  now=$(rss)
   played=$((played + 1))
   if [ $played -eq 1 ]; then
     first_rss=$now first_hash=$hash
@@ -109,6 +119,9 @@ fi
 }
 [ $played -ge 2 ] || fail "fewer than two rounds played: no figures to compare"
 [ $strays -eq 0 ] || fail "$strays of $played rounds did not end on the first round's title frame"
+idle=0
+for story in "${stories[@]}"; do [ "$story" != "$first_hash" ] || idle=$((idle + 1)); done
+[ $idle -eq 0 ] || fail "$idle rounds showed the title where their story should have been"
 growth=$(awk -v a="$first_rss" -v b="$last_rss" 'BEGIN { d = (b - a) / a * 100; printf "%.2f", d }')
 echo "soak: resident memory changed by $growth %"
 awk -v g="$growth" 'BEGIN { exit !(g < 5 && g > -5) }' || fail "resident memory changed by 5 % or more"
