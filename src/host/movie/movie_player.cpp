@@ -139,6 +139,12 @@ struct MoviePlayer::Impl {
 
   // Sound.
   SwrContext* resampler = nullptr;
+  // The sample format, channel count and rate the resampler takes.
+  struct SoundShape {
+    int format = -1;
+    int channels = 0;
+    int rate = 0;
+  } resamplerIn;
   std::vector<uint8_t> pcm;  // converted, not yet delivered
   size_t pcmRead = 0;
   uint64_t soundBase = 0;       // ms of the last sound seek
@@ -303,17 +309,24 @@ struct MoviePlayer::Impl {
 
   // A fresh resampler to 16-bit stereo at the player's rate, holding no delayed samples.
   bool MakeResampler() {
+    return MakeResamplerFrom(sound.decoder->ch_layout, sound.decoder->sample_fmt,
+                             sound.decoder->sample_rate);
+  }
+
+  // The same from sound of the given shape; the shape is kept, as the frames must match it.
+  bool MakeResamplerFrom(const AVChannelLayout& layout, int format, int sampleRate) {
     swr_free(&resampler);
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     AVChannelLayout in{};
-    if (sound.decoder->ch_layout.nb_channels > 0) {
-      av_channel_layout_copy(&in, &sound.decoder->ch_layout);
+    if (layout.nb_channels > 0) {
+      av_channel_layout_copy(&in, &layout);
     } else {
       av_channel_layout_default(&in, 1);
     }
+    resamplerIn = {format, in.nb_channels, sampleRate};
     const int ok =
         swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_S16, static_cast<int>(soundRate),
-                            &in, sound.decoder->sample_fmt, sound.decoder->sample_rate, 0, nullptr);
+                            &in, static_cast<AVSampleFormat>(format), sampleRate, 0, nullptr);
     av_channel_layout_uninit(&in);
     if (ok < 0 || swr_init(resampler) < 0) {
       swr_free(&resampler);
@@ -498,6 +511,18 @@ struct MoviePlayer::Impl {
   }
 
   void AppendSound() {
+    // A damaged stream can change its sound's shape from one frame to the next, and the
+    // resampler reads as many planes as its shape has: it follows the frames, and a frame of no
+    // shape it can take is dropped.
+    const int channels = soundFrame->ch_layout.nb_channels;
+    if (soundFrame->format != resamplerIn.format || channels != resamplerIn.channels ||
+        soundFrame->sample_rate != resamplerIn.rate) {
+      if (channels <= 0 || soundFrame->sample_rate <= 0 ||
+          !MakeResamplerFrom(soundFrame->ch_layout, soundFrame->format, soundFrame->sample_rate)) {
+        return;
+      }
+    }
+    if (!resampler || soundFrame->nb_samples <= 0) return;
     const int capacity = swr_get_out_samples(resampler, soundFrame->nb_samples);
     if (capacity <= 0) return;
     std::vector<uint8_t> out(static_cast<size_t>(capacity) * kMovieSoundBytesPerFrame);
