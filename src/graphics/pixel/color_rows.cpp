@@ -191,18 +191,15 @@ __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const
   BlendColorRowSse2(d + x, w - x, op);
 }
 
-// a := T[k][a] + lift on the alpha bytes, the colours kept: a level below 256 scales the alpha
-// (k = level, lift 0), level 256 + m raises it toward 255 (k = 255 - m, lift m); the sum stays
-// within the byte. In the lanes each alpha is the low half of a 32-bit lane; the high half gives
+// a := T[k][a] + lift on the alpha bytes (AlphaLevelOf), the colours kept; the sum stays within
+// the byte. In the lanes each alpha is the low half of a 32-bit lane; the high half gives
 // T[0][0], 0.
 struct ScaleAlpha {
   int k;
   uint32_t lift;
   const uint8_t* row;
-  explicit ScaleAlpha(int level)
-      : k(level < 256 ? level : 511 - level),
-        lift(level < 256 ? 0 : uint32_t(level - 256)),
-        row(ProductTable[k]) {}
+  explicit ScaleAlpha(AlphaLevel level)
+      : k(level.k), lift(uint32_t(level.lift)), row(ProductTable[k]) {}
   uint32_t Pixel(uint32_t d, uint32_t) const {
     return (d & 0x00FFFFFFu) | uint32_t(row[d >> 24] + lift) << 24;
   }
@@ -244,7 +241,7 @@ void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int 
                          Scale{ProductTable[std::clamp(level, 0, 255)]});
 }
 void ScaleAlphaRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level) {
-  const ScaleAlpha op(std::clamp(level, 0, 511));
+  const ScaleAlpha op(AlphaLevelOf(std::clamp(level, 0, 511)));
   const ptrdiff_t skip = SkipOf(pitch, width);
   if (WideVectorsEnabled()) {
     EachRow(pixels, pixels, skip, skip, width, height,

@@ -13,7 +13,15 @@ namespace bw {
 // c := ProductTable[level][c].
 void ScaleRgbRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level);
 // a := ProductTable[level][a] for a level below 256, ProductTable[255 - m][a] + m for level
-// 256 + m (0..511). One formula, the table's: the vector forms give its bytes in either set.
+// 256 + m (0..511): a := ProductTable[k][a] + lift. One formula, the table's: the vector forms
+// give its bytes in either set.
+struct AlphaLevel {
+  int k;
+  int lift;
+};
+constexpr AlphaLevel AlphaLevelOf(int level) {
+  return level < 256 ? AlphaLevel{level, 0} : AlphaLevel{511 - level, level - 256};
+}
 void ScaleAlphaRows(uint32_t* pixels, ptrdiff_t pitch, int width, int height, int level);
 // c := T[255 - o][c] + T[k][o], k the colour's channel.
 // The vector form runs while the MMX flag is on: the same bytes.

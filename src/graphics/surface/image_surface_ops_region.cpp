@@ -307,13 +307,10 @@ bool ImageSurface::ScaleAlpha(int level, const Rect* rect) {
     MarkDirty(r.rect);
     return true;
   }
-  if (level < 256) {
-    const uint8_t* row = ProductTable[level];
-    return MapAlpha(this, rect, [row](uint8_t a) { return row[a]; });
-  }
-  const int m = level - 256;
-  const uint8_t* row = ProductTable[255 - m];
-  return MapAlpha(this, rect, [row, m](uint8_t a) { return uint8_t(row[a] + m); });
+  const AlphaLevel scale = AlphaLevelOf(level);
+  const uint8_t* row = ProductTable[scale.k];
+  return MapAlpha(this, rect,
+                  [row, lift = scale.lift](uint8_t a) { return uint8_t(row[a] + lift); });
 }
 
 bool ImageSurface::ToneAlpha(int multiplier, int offset, const Rect* rect) {
