@@ -1,5 +1,6 @@
 #include "graphics/pixel/source_blend_kernels.h"
 
+#include <bit>
 #include <immintrin.h>
 
 #include "graphics/pixel/alpha_opacity_four.h"
@@ -363,6 +364,38 @@ inline __m128i RuleWeights8(const uint8_t* rule, const uint8_t* table) {
   return _mm_andnot_si128(_mm_cmpeq_epi16(k16, zero), _mm_add_epi16(k16, _mm_set1_epi16(1)));
 }
 
+// Where a rule table is flat: every entry below fullBelow is 255 and every entry from clearFrom
+// on is 0 (fullBelow 0 and clearFrom 256 when it has no such end).
+struct RuleTableEnds {
+  int fullBelow;
+  int clearFrom;
+};
+
+// One bit for each byte of lo, then of hi: set where the byte is all ones.
+__attribute__((target("avx2"))) inline uint64_t ByteMask(__m256i lo, __m256i hi) {
+  return uint64_t(uint32_t(_mm256_movemask_epi8(lo))) |
+         uint64_t(uint32_t(_mm256_movemask_epi8(hi))) << 32;
+}
+
+__attribute__((target("avx2"))) RuleTableEnds EndsOf(const uint8_t* table) {
+  uint64_t notFull[4], nonZero[4];
+  const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi8(-1);
+  for (int i = 0; i < 4; ++i) {
+    const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table + 64 * i));
+    const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table + 64 * i + 32));
+    notFull[i] = ~ByteMask(_mm256_cmpeq_epi8(lo, full), _mm256_cmpeq_epi8(hi, full));
+    nonZero[i] = ~ByteMask(_mm256_cmpeq_epi8(lo, zero), _mm256_cmpeq_epi8(hi, zero));
+  }
+  RuleTableEnds ends{256, 0};
+  for (int i = 0; i < 4 && ends.fullBelow == 256; ++i) {
+    if (notFull[i]) ends.fullBelow = 64 * i + std::countr_zero(notFull[i]);
+  }
+  for (int i = 3; i >= 0 && ends.clearFrom == 0; --i) {
+    if (nonZero[i]) ends.clearFrom = 64 * i + 64 - std::countl_zero(nonZero[i]);
+  }
+  return ends;
+}
+
 __attribute__((target("avx2"))) void RuleRowOfAvx2(uint32_t* dst, const uint32_t* from,
                                                    const uint32_t* src, const uint8_t* rule,
                                                    int width, const uint8_t* table) {
@@ -370,11 +403,26 @@ __attribute__((target("avx2"))) void RuleRowOfAvx2(uint32_t* dst, const uint32_t
   const __m256i one = _mm256_set1_epi32(1);
   const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const auto at = [](const uint32_t* p) { return reinterpret_cast<const __m256i*>(p); };
+  // Eight rule bytes all below fullBelow are all 255, all at clearFrom or above all 0: the
+  // groups away from a wipe's edge are told apart without looking up their weights.
+  const RuleTableEnds ends = EndsOf(table);
+  const bool hasFull = ends.fullBelow > 0, hasClear = ends.clearFrom < 256;
+  const __m128i lastFull = _mm_set1_epi8(char(hasFull ? ends.fullBelow - 1 : 0));
+  const __m128i firstClear = _mm_set1_epi8(char(hasClear ? ends.clearFrom : 255));
+  const auto all8 = [](__m128i lanes) { return (_mm_movemask_epi8(lanes) & 0xFF) == 0xFF; };
   int x = 0;
   for (; x + 8 <= width; x += 8) {
-    // Each pixel's W[table[r]] in its own 32-bit lane.
-    uint64_t k8 = 0;
-    for (int i = 0; i < 8; ++i) k8 |= uint64_t{table[rule[x + i]]} << (8 * i);
+    const __m128i r8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rule + x));
+    uint64_t k8;
+    if (hasClear && all8(_mm_cmpeq_epi8(_mm_max_epu8(r8, firstClear), r8))) {
+      k8 = 0;
+    } else if (hasFull && all8(_mm_cmpeq_epi8(_mm_min_epu8(r8, lastFull), r8))) {
+      k8 = ~uint64_t{0};
+    } else {
+      // Each pixel's W[table[r]] in its own 32-bit lane.
+      k8 = 0;
+      for (int i = 0; i < 8; ++i) k8 |= uint64_t{table[rule[x + i]]} << (8 * i);
+    }
     // Away from a wipe's edge a group is all old (weight 0) or all new (weight 256: the new
     // colour under the old alpha), as the lerp would give it.
     if (k8 == 0) {

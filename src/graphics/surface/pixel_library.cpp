@@ -285,6 +285,23 @@ int CrossfadeImages(ImageSurface* target, const ImageSurface* oldImage,
   return kRoutineDone;
 }
 
+// A transition draws each frame band by band at one level: the table is built once a frame, not
+// once a band.
+const uint8_t* RuleTable(int threshold, int rampWidth) {
+  thread_local struct {
+    int threshold = -1, rampWidth = 0;
+    uint8_t table[256];
+  } last;
+  if (last.threshold != threshold || last.rampWidth != rampWidth) {
+    for (int r = 0; r < 256; ++r) {
+      last.table[r] = uint8_t(std::clamp((threshold - r) * 255 / rampWidth, 0, 255));
+    }
+    last.threshold = threshold;
+    last.rampWidth = rampWidth;
+  }
+  return last.table;
+}
+
 // Rule values below the level's threshold show the new image; a ramp of rampWidth values
 // softens the edge. Level 0 shows the old image only, 255 the new one only.
 int RuleImages(ImageSurface* target, const ImageSurface* oldImage, const ImageSurface* newImage,
@@ -296,11 +313,7 @@ int RuleImages(ImageSurface* target, const ImageSurface* oldImage, const ImageSu
       int64_t{ruleY} + a.height > rule->GetHeight()) {
     return kRoutineRefused;
   }
-  uint8_t table[256];
-  const int threshold = level * (256 + rampWidth) / 255;
-  for (int r = 0; r < 256; ++r) {
-    table[r] = uint8_t(std::clamp((threshold - r) * 255 / rampWidth, 0, 255));
-  }
+  const uint8_t* table = RuleTable(level * (256 + rampWidth) / 255, rampWidth);
   for (int j = 0; j < a.height; ++j) {
     uint32_t* dst = Row32(target, a.targetX, a.targetY + j);
     const uint32_t* from = Row32(oldImage, a.oldX, a.oldY + j);

@@ -79,23 +79,28 @@ TEST(LerpRows, CrossfadeRowMatchesThePlainLerp) {
                  [](int opacity, int) { return W(opacity); });
 }
 
-// The rule transition's row: each pixel weighed by the table's value for its rule byte.
+// The rule transition's row: each pixel weighed by the table's value for its rule byte. The rule
+// is a smooth wipe on its left and noise on its right; the tables are a wipe's ramp, the reverse
+// ramp, a ramp with one odd entry inside its flat end, and flat tables.
 TEST(LerpRows, RuleRowMatchesThePlainLerp) {
   std::mt19937 rng(7);
   std::vector<uint8_t> rule(1000);
-  for (uint8_t& r : rule) r = uint8_t(rng());
-  uint8_t table[256];
-  const auto tableFor = [&](int level) {
-    for (int r = 0; r < 256; ++r) table[r] = uint8_t(std::clamp((level - r) * 4, 0, 255));
+  for (size_t i = 0; i < rule.size(); ++i) rule[i] = i < 600 ? uint8_t(i / 3) : uint8_t(rng());
+  const auto value = [](int level, int r) {
+    switch (level % 4) {
+      case 0: return std::clamp((level - r) * 4, 0, 255);
+      case 1: return std::clamp((r - level) * 4, 0, 255);
+      case 2: return r == level / 2 ? 77 : std::clamp((level - r) * 4, 0, 255);
+      default: return level;
+    }
   };
+  uint8_t table[256];
   ExpectLerpRows(
       [&](uint32_t* dst, const uint32_t* from, const uint32_t* src, int width, int level) {
-        tableFor(level);
+        for (int r = 0; r < 256; ++r) table[r] = uint8_t(value(level, r));
         RuleRowOfMmx(dst, from, src, rule.data() + level % 7, width, table);
       },
-      [&](int level, int x) {
-        return W(std::clamp((level - rule[size_t(level % 7 + x)]) * 4, 0, 255));
-      });
+      [&](int level, int x) { return W(value(level, rule[size_t(level % 7 + x)])); });
 }
 
 }  // namespace
