@@ -3,7 +3,9 @@
 //   cross    pixman SRC of the old picture, then OVER of the new (x8r8g8b8) through a solid mask
 //            at the level;
 //   rule     the same through an a8 mask made each frame from the rule picture by the rule's
-//            table for the level (a loop written here);
+//            table for the level (a loop written here); the rule picture is noise;
+//   wipe     rule, through a smooth diagonal rule picture as a game's wipes draw them, the edge
+//            mid-way across;
 //   tone     SRC of the old picture, then OVER of a solid colour through a solid mask;
 //   wave     per row: SRC of the old row and OVER of the new row through a solid mask, both
 //            shifted, and a fill of the gap;
@@ -101,10 +103,13 @@ struct Scene {
         sprite(Picture(frame, spritePixels)),
         target(Picture(frame, start)) {
     rule.Create(frame.w, frame.h, 8, 0);
+    wipe.Create(frame.w, frame.h, 8, 0);
     const std::vector<uint32_t> bytes = bw::bench::RandomPixels(frame.w, frame.h, 4);
     for (int y = 0; y < frame.h; ++y) {
-      for (int x = 0; x < frame.w; ++x)
+      for (int x = 0; x < frame.w; ++x) {
         rule.GetRowPointer(y)[x] = uint8_t(bytes[size_t(y) * frame.w + x]);
+        wipe.GetRowPointer(y)[x] = uint8_t((x + y) * 255 / (frame.w + frame.h - 2));
+      }
     }
   }
   bw::TransitionDrawArea Area() {
@@ -116,7 +121,7 @@ struct Scene {
   FrameSize size;
   std::vector<uint32_t> start, spritePixels, premultiplied;
   std::unique_ptr<bw::ImageSurface> oldImage, newImage, sprite, target;
-  bw::ImageSurface rule;
+  bw::ImageSurface rule, wipe;
   bw::TrigTables trig;
 };
 
@@ -205,8 +210,7 @@ void PeerCross(benchmark::State& state) {
 }
 
 constexpr int kRamp = 64;
-void PeerRule(benchmark::State& state) {
-  const bw::ImageSurface& rule = SceneOf(kBig).rule;
+void PeerRuleThrough(benchmark::State& state, const char* pair, const bw::ImageSurface& rule) {
   const int stride = (kBig.w + 3) & ~3;
   std::vector<uint8_t> weights(size_t(stride) * kBig.h);
   pixman_image_t* source = Wrap(*SceneOf(kBig).newImage, PIXMAN_x8r8g8b8);
@@ -224,9 +228,16 @@ void PeerRule(benchmark::State& state) {
       for (int x = 0; x < kBig.w; ++x) to[x] = table[from[x]];
     }
   };
-  PeerOverOld(state, "rule", source, mask, makeMask);
+  PeerOverOld(state, pair, source, mask, makeMask);
   pixman_image_unref(mask);
   pixman_image_unref(source);
+}
+
+void PeerRule(benchmark::State& state) {
+  PeerRuleThrough(state, "rule", SceneOf(kBig).rule);
+}
+void PeerWipe(benchmark::State& state) {
+  PeerRuleThrough(state, "wipe", SceneOf(kBig).wipe);
 }
 
 void PeerTone(benchmark::State& state) {
@@ -750,6 +761,9 @@ int main(int argc, char** argv) {
   RegisterOurs("rule", 2, kColour,
                [](Scene& s) { return bw::DrawRuleTransition(s.Area(), &s.rule, kLevel, kRamp); });
   Register("pixman/rule", PeerRule);
+  RegisterOurs("wipe", 2, kColour,
+               [](Scene& s) { return bw::DrawRuleTransition(s.Area(), &s.wipe, kLevel, kRamp); });
+  Register("pixman/wipe", PeerWipe);
   RegisterOurs("tone", 2, kColour,
                [](Scene& s) { return bw::DrawToneTransition(s.Area(), 0x336699, kLevel); });
   Register("pixman/tone", PeerTone);
@@ -784,7 +798,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  for (const char* name : {"cross", "rule", "tone", "wave", "mosaic"}) {
+  for (const char* name : {"cross", "rule", "wipe", "tone", "wave", "mosaic"}) {
     reporter.PrintRatio(name, std::string("ours/") + name, std::string("pixman/") + name);
   }
   reporter.PrintRatio("rotaxis-vs-plain-loop", "ours/rotaxis", "plain/rotaxis");
