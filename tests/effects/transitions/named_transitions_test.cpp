@@ -179,7 +179,7 @@ TEST_F(NamedTransitionTest, RefusesWhatItCannotDraw) {
   EXPECT_EQ(PixelAt(*target, 7, 4), kUntouched);
 }
 
-// The rule and tone frames at five levels against their per-pixel formulas: the rule weighs
+// The rule and tone frames at six levels against their per-pixel formulas: the rule weighs
 // each pixel by how far the level has passed its rule value over the ramp, the tone mixes the old
 // picture with the colour through the product table.
 TEST_F(NamedTransitionTest, RuleAndToneFramesFollowTheirFormulas) {
@@ -192,16 +192,19 @@ TEST_F(NamedTransitionTest, RuleAndToneFramesFollowTheirFormulas) {
     return d;
   };
   auto mix = [](int k, int c) { return (k * c + 127) / 255; };
-  for (int level : {0, 63, 127, 191, 254}) {
-    Reset();
-    ASSERT_EQ(DrawRuleTransition(Area(), rule.get(), level, 32), 0);
-    const int threshold = level * (256 + 32) / 255;
-    ExpectPixels(
-        [&](int x, int y) {
-          const int k = std::clamp((threshold - RuleAt(x, y)) * 255 / 32, 0, 255);
-          return lerp(Old(x, y), New(x, y), k == 0 ? 0 : k + 1);
-        },
-        "rule at " + std::to_string(level));
+  for (int level : {0, 1, 63, 127, 191, 254}) {
+    // At level 1 both ramps have the same threshold, not the same weights.
+    for (int ramp : {32, 80}) {
+      Reset();
+      ASSERT_EQ(DrawRuleTransition(Area(), rule.get(), level, ramp), 0);
+      const int threshold = level * (256 + ramp) / 255;
+      ExpectPixels(
+          [&](int x, int y) {
+            const int k = std::clamp((threshold - RuleAt(x, y)) * 255 / ramp, 0, 255);
+            return lerp(Old(x, y), New(x, y), k == 0 ? 0 : k + 1);
+          },
+          "rule at " + std::to_string(level) + " over " + std::to_string(ramp));
+    }
     Reset();
     ASSERT_EQ(DrawToneTransition(Area(), 0x336699, level), 0);
     ExpectPixels(
