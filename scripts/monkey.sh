@@ -2,11 +2,12 @@
 # The demo played by a monkey in headless processes of the sanitizer build: for each seed in
 # MONKEY_SEEDS (default "1 2 3 4"), MONKEY_FRAMES frames (default 6000) of clicks anywhere on the
 # screen and on the title's buttons, right clicks (the game's menu), wheel turns, held and tapped
-# keys (the skip key, the quick-save key, Escape, Return, the arrows) at random moments, on a
-# fresh copy of the game each time; the first dialogs are answered at random, mostly No and
-# Cancel. A seed fails on any sanitizer report, on an end other than status 0 (the monkey may
-# quit through the game's menu, which is an end like any other) or on a run that stops showing
-# frames. The seed and the input of a failed run are printed, so that it can be played again.
+# keys (the skip key, the quick-save key, the screen mode's switch, Escape, Return, the arrows) at
+# random moments, on a fresh copy of the game each time; the first dialogs are answered at random,
+# mostly No and Cancel. A seed fails on any sanitizer report, on an end other than status 0 (the
+# monkey may quit through the game's menu, which is an end like any other) or on a run that stops
+# showing frames. The seed and the input of a failed run are printed, so that it can be played
+# again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,7 +39,13 @@ MakeInput() {
       8) event="$frame:wheel:$((RANDOM % 2 ? 1 : -1))" ;;
       9) if [ $ctrl -eq 0 ]; then event="$frame:keydown:Left Ctrl" ctrl=1
          else event="$frame:keyup:Left Ctrl" ctrl=0; fi ;;
-      10) event="$frame:keydown:Left Ctrl,$frame:key:F1,$((frame + 1)):keyup:Left Ctrl" ctrl=0 ;;
+      10)
+        # The quick save (Ctrl+F1), or now and then the screen mode's switch (Alt+Enter).
+        if [ $((RANDOM % 4)) -ne 0 ]; then
+          event="$frame:keydown:Left Ctrl,$frame:key:F1,$((frame + 1)):keyup:Left Ctrl" ctrl=0
+        else
+          event="$frame:keydown:Left Alt,$frame:key:Return,$((frame + 1)):keyup:Left Alt"
+        fi ;;
       11 | 12)
         # A button of the title, mostly start, so that the monkey does not stay on the title:
         # the pointer moves over it first, as a player's does.
