@@ -1,7 +1,7 @@
 #include "graphics/pixel/source_blend_kernels.h"
 
-#include <bit>
 #include <immintrin.h>
+#include <bit>
 
 #include "graphics/pixel/alpha_opacity_four.h"
 #include "graphics/pixel/blend_tables.h"
@@ -373,8 +373,9 @@ struct RuleTableEnds {
 
 // One bit for each byte of lo, then of hi: set where the byte is all ones.
 __attribute__((target("avx2"))) inline uint64_t ByteMask(__m256i lo, __m256i hi) {
-  return uint64_t(uint32_t(_mm256_movemask_epi8(lo))) |
-         uint64_t(uint32_t(_mm256_movemask_epi8(hi))) << 32;
+  const uint64_t low = uint32_t(_mm256_movemask_epi8(lo));
+  const uint64_t high = uint32_t(_mm256_movemask_epi8(hi));
+  return low | high << 32;
 }
 
 __attribute__((target("avx2"))) RuleTableEnds EndsOf(const uint8_t* table) {

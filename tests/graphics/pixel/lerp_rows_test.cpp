@@ -88,10 +88,14 @@ TEST(LerpRows, RuleRowMatchesThePlainLerp) {
   for (size_t i = 0; i < rule.size(); ++i) rule[i] = i < 600 ? uint8_t(i / 3) : uint8_t(rng());
   const auto value = [](int level, int r) {
     switch (level % 4) {
-      case 0: return std::clamp((level - r) * 4, 0, 255);
-      case 1: return std::clamp((r - level) * 4, 0, 255);
-      case 2: return r == level / 2 ? 77 : std::clamp((level - r) * 4, 0, 255);
-      default: return level;
+      case 0:
+        return std::clamp((level - r) * 4, 0, 255);
+      case 1:
+        return std::clamp((r - level) * 4, 0, 255);
+      case 2:
+        return r == level / 2 ? 77 : std::clamp((level - r) * 4, 0, 255);
+      default:
+        return level;
     }
   };
   uint8_t table[256];
