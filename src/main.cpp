@@ -28,7 +28,8 @@
 //                                             middle, at the pointer), F:click:X:Y (left button
 //                                             up again at F+1), F:wheel:N (notches, positive
 //                                             away from the user), F:key:NAME (SDL's key names;
-//                                             up again at F+1), F:keydown:NAME, F:keyup:NAME,
+//                                             up again at F+1; with Alt while an Alt key is
+//                                             down), F:keydown:NAME, F:keyup:NAME,
 //                                             F:text:TEXT (typed, UTF-8, no commas),
 //                                             F:compose:TEXT (an input method's composition),
 //                                             F:convert:TEXT (the same, its clause converting);

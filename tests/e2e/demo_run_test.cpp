@@ -108,6 +108,20 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 1) << "the translated scripts kept count alike";
 }
 
+// Alt+Enter pressed on the title, as a player presses it: the game goes full screen, the title
+// still stands and its quit button still ends the game, and the settings keep the full screen.
+TEST_F(DemoRun, AltEnterGoesFullScreenWhichTheSettingsKeep) {
+  test::PlayedRun windowed = Play({"BRIMWOLD_HEADLESS_HASHES=50", kQuit});
+  ASSERT_EQ(windowed.status, 0) << windowed.errors;
+  ASSERT_EQ(SavedSettings().display.screenMode, kSavedScreenWindow);
+  test::PlayedRun full = Play({"BRIMWOLD_HEADLESS_HASHES=50",
+                               "BRIMWOLD_HEADLESS_INPUT=20:keydown:Left Alt,20:key:Return,"
+                               "21:keyup:Left Alt,60:move:400:532,62:click:400:532"});
+  EXPECT_EQ(full.status, 0) << full.errors;
+  EXPECT_EQ(SavedSettings().display.screenMode, kSavedScreenFull);
+  EXPECT_EQ(full.hashes, windowed.hashes) << "the same title, full screen";
+}
+
 // "Return to title" (40002) chosen from the menu at frame 30 and its question answered "はい":
 // MAIN starts again, counts its second start and builds the title again, whose quit button
 // ends the game.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace bw::host {
 namespace {
 
@@ -35,6 +37,31 @@ TEST(HeadlessInput, ItemsBecomeStepsOrderedByFrame) {
   EXPECT_EQ(steps[6].event.x, 40) << "a button goes down where the pointer is";
   EXPECT_EQ(steps[6].event.button, MouseButton::kRight);
   EXPECT_EQ(steps[7].kind, Kind::kComposition);
+}
+
+// Keys go down and up with Alt while either Alt key is held, in the order of the frames, not of
+// the items: Alt+Enter must reach the window as the screen mode's chord.
+TEST(HeadlessInput, KeysWhileAnAltKeyIsHeldComeWithAlt) {
+  std::vector<HeadlessInputStep> steps;
+  std::string error;
+  ASSERT_TRUE(ParseHeadlessInput(
+      "9:keyup:Left Alt,5:keydown:Left Alt,6:key:Return,7:keydown:Right Alt,10:key:Return,"
+      "12:keyup:Right Alt,13:key:Return",
+      &steps, &error))
+      << error;
+  std::vector<std::tuple<uint32_t, bool, bool>> got;  // frame, down, with Alt
+  for (const HeadlessInputStep& s : steps)
+    got.emplace_back(s.frame, s.event.kind == InputEventKind::kKeyDown, s.event.altDown);
+  EXPECT_EQ(got, (std::vector<std::tuple<uint32_t, bool, bool>>{{5, true, true},
+                                                                {6, true, true},
+                                                                {7, false, true},
+                                                                {7, true, true},
+                                                                {9, false, true},
+                                                                {10, true, true},
+                                                                {11, false, true},
+                                                                {12, false, false},
+                                                                {13, true, false},
+                                                                {14, false, false}}));
 }
 
 TEST(HeadlessInput, MalformedItemsAreRefusedWithTheirReason) {

@@ -164,6 +164,20 @@ bool ParseHeadlessInput(std::string_view text, std::vector<HeadlessInputStep>* s
   std::stable_sort(
       steps->begin(), steps->end(),
       [](const HeadlessInputStep& a, const HeadlessInputStep& b) { return a.frame < b.frame; });
+  // A key that goes down or up while an Alt key is held comes with Alt, as a keyboard gives it
+  // (Alt+Enter is the screen mode's chord); both Alt keys share one virtual key.
+  bool leftAlt = false, rightAlt = false;
+  for (HeadlessInputStep& step : *steps) {
+    InputEvent& event = step.event;
+    if (step.kind != HeadlessInputStep::Kind::kEvent ||
+        (event.kind != InputEventKind::kKeyDown && event.kind != InputEventKind::kKeyUp)) {
+      continue;
+    }
+    if (event.virtualKey == VK_MENU) {
+      (event.extended ? rightAlt : leftAlt) = event.kind == InputEventKind::kKeyDown;
+    }
+    event.altDown = leftAlt || rightAlt;
+  }
   return true;
 }
 

@@ -29,7 +29,8 @@ struct HeadlessInputStep {
 //   F:click:X:Y     the pointer moves there and the left button goes down; up at frame F + 1
 //   F:wheel:N       the wheel turns N notches, positive away from the user
 //   F:key:NAME      key NAME (as SDL names keys: "Return", "Tab", "Down", "A") goes down, and
-//                   up at frame F + 1; F:keydown:NAME and F:keyup:NAME one half each
+//                   up at frame F + 1; F:keydown:NAME and F:keyup:NAME one half each. While
+//                   "Left Alt" or "Right Alt" is down, keys come with Alt (Alt+Enter)
 //   F:text:TEXT     TEXT (UTF-8, no commas) is typed
 //   F:compose:TEXT  an input method shows TEXT as the composition, its cursor at the end;
 //                   F:convert:TEXT the same while converting (cursor at 0, the clause marked);
