@@ -114,14 +114,18 @@ inline bool SidesAgree(benchmark::State& state, const std::string& pair,
 }
 
 // One pass's picture from one side of a pair, handed in before that side is timed: the first
-// side to hand one in sets the pair's reference, and each later side must agree with it (within
-// `tolerance` in each channel of `channels`), else its run fails with where they differ. The
-// answer is kept per side, for the repetitions that call the side again. True when it agrees.
+// side to hand one in sets the pair's reference, and each later side must agree with it, else its
+// run fails with where they differ. Each side names the channels its picture means and the
+// tolerance its arithmetic needs; two sides are compared in the channels both mean, within the
+// larger tolerance, whichever runs first. The answer is kept per side, for the repetitions that
+// call the side again. True when it agrees.
 inline bool AgreesWithPair(benchmark::State& state, const std::string& pair,
                            const std::string& side, const std::vector<uint32_t>& pixels, int width,
                            int height, int tolerance = 0, uint32_t channels = 0xFFFFFFFFu) {
   struct Pair {
     std::vector<uint32_t> reference;
+    int tolerance = 0;
+    uint32_t channels = 0;
     std::map<std::string, std::string> answers;
   };
   static std::map<std::string, Pair> pairs;
@@ -131,11 +135,13 @@ inline bool AgreesWithPair(benchmark::State& state, const std::string& pair,
     std::string answer;
     if (p.reference.empty()) {
       p.reference = pixels;
+      p.tolerance = tolerance;
+      p.channels = channels;
     } else if (p.reference.size() != pixels.size()) {
       answer = "the pictures differ in size";
     } else {
       answer = ComparePixels(pixels.data(), width, p.reference.data(), width, width, height,
-                             tolerance, channels);
+                             std::max(tolerance, p.tolerance), channels & p.channels);
     }
     it = p.answers.emplace(side, answer).first;
   }
