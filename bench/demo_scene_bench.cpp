@@ -121,20 +121,6 @@ Figure Character(int screenHeight, uint32_t hair, uint32_t body) {
   return f;
 }
 
-// The rule picture: a diagonal sweep with a little grain, 8 bits.
-std::vector<uint8_t> Rule(int w, int h) {
-  std::vector<uint8_t> out(size_t(w) * size_t(h));
-  uint32_t grain = 1;
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      grain = grain * 1664525u + 1013904223u;
-      const int v = (x + y) * 255 / (w + h) + int(grain >> 29) - 4;
-      out[size_t(y) * size_t(w) + size_t(x)] = uint8_t(std::clamp(v, 0, 255));
-    }
-  }
-  return out;
-}
-
 // The message window: a translucent dark box with a lighter rim and one line of white text, drawn
 // once by the outline renderer (no face installed: the box alone).
 Figure MessageWindow(int screenW, int screenH) {
@@ -174,7 +160,7 @@ Figure MessageWindow(int screenW, int screenH) {
 // Everything both sides draw, in straight alpha.
 struct Pictures {
   explicit Pictures(FrameSize size)
-      : w(size.w), h(size.h), rule(Rule(w, h)), window(MessageWindow(w, h)) {
+      : w(size.w), h(size.h), rule(bw::bench::DiagonalRule(w, h)), window(MessageWindow(w, h)) {
     backgrounds[0] = Background(w, h, 0x6090D0, 0x50A040, 0.0);
     backgrounds[1] = Background(w, h, 0xD08050, 0x406030, 2.0);
     const uint32_t hair[kCharacters] = {0x402820, 0x202040, 0x804020};

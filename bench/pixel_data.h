@@ -1,7 +1,7 @@
 // The pictures the pixel benchmarks share: square sizes from in-cache to far beyond it, random
 // pixels, and sprite-like pixels (discs of opaque colour with soft edges on a transparent field,
 // as the game's sprites are), each made once per size; and the registration of one run per size
-// with its ratio line.
+// with its ratio line; and a diagonal rule picture.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -41,6 +41,21 @@ inline std::vector<uint32_t> RandomPixels(int width, int height, uint32_t seed) 
   std::vector<uint32_t> out(size_t(width) * size_t(height));
   std::mt19937 rng(seed);
   for (auto& p : out) p = rng();
+  return out;
+}
+
+// A rule picture as a game's wipes draw them: a diagonal sweep from the top left (0) to the
+// bottom right (255), with a little grain, 8 bits a pixel.
+inline std::vector<uint8_t> DiagonalRule(int width, int height) {
+  std::vector<uint8_t> out(size_t(width) * size_t(height));
+  uint32_t grain = 1;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      grain = grain * 1664525u + 1013904223u;
+      const int v = (x + y) * 255 / (width + height) + int(grain >> 29) - 4;
+      out[size_t(y) * size_t(width) + size_t(x)] = uint8_t(std::clamp(v, 0, 255));
+    }
+  }
   return out;
 }
 

@@ -4,8 +4,8 @@
 //            at the level;
 //   rule     the same through an a8 mask made each frame from the rule picture by the rule's
 //            table for the level (a loop written here); the rule picture is noise;
-//   wipe     rule, through a smooth diagonal rule picture as a game's wipes draw them, the edge
-//            mid-way across;
+//   wipe     rule, through a diagonal rule picture as a game's wipes draw them (a sweep with a
+//            little grain), the edge mid-way across;
 //   tone     SRC of the old picture, then OVER of a solid colour through a solid mask;
 //   wave     per row: SRC of the old row and OVER of the new row through a solid mask, both
 //            shifted, and a fill of the gap;
@@ -105,10 +105,11 @@ struct Scene {
     rule.Create(frame.w, frame.h, 8, 0);
     wipe.Create(frame.w, frame.h, 8, 0);
     const std::vector<uint32_t> bytes = bw::bench::RandomPixels(frame.w, frame.h, 4);
+    const std::vector<uint8_t> sweep = bw::bench::DiagonalRule(frame.w, frame.h);
     for (int y = 0; y < frame.h; ++y) {
       for (int x = 0; x < frame.w; ++x) {
         rule.GetRowPointer(y)[x] = uint8_t(bytes[size_t(y) * frame.w + x]);
-        wipe.GetRowPointer(y)[x] = uint8_t((x + y) * 255 / (frame.w + frame.h - 2));
+        wipe.GetRowPointer(y)[x] = sweep[size_t(y) * frame.w + x];
       }
     }
   }
