@@ -8,9 +8,10 @@
 //
 // Ours: the screen canvas and its linked back page, the named transition attached as the canvas's
 // source exchanging the pages' objects, the window a sprite in the canvas's upper list, and
-// CanvasLayer::PresentFrame to a MemorySurface: the pages recomposed, the transition's bands
-// blended into the backing picture, the window drawn over each band, each band converted to the
-// primary.
+// CanvasLayer::PresentFrame through a MemorySurface's device context, as the display manager
+// presents by default: the pages recomposed, the transition's bands blended straight into the
+// primary's pixels (or into the backing picture and copied, where a band is not drawn whole), the
+// window drawn over each band.
 // Peer, pixman on copies of the same pictures (premultiplied, as pixman takes alpha), the same
 // passes: per page SRC of the background and OVER of each character, the first listed on top;
 // OVER of the new page (x8r8g8b8) onto the old through a solid mask at the level ("cross") or
@@ -38,6 +39,7 @@
 #include "effects/effect_registries.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
+#include "graphics/surface/composition_layer.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "graphics/text/outline_text_renderer.h"
@@ -242,10 +244,18 @@ class OurScene {
     return true;
   }
 
+  // Presented as the display manager presents by default: through the primary's device context,
+  // taken for overwriting while the change runs.
   int Frame() {
     screen_.GetCompositionLayer()->InvalidateAll();
     back_.GetCompositionLayer()->InvalidateAll();
-    return screen_.PresentFrame(bw::host::HWND{}, nullptr, primary_.get(), 0, false);
+    bw::host::MemoryDc* dc = nullptr;
+    const bw::host::DcUse use =
+        screen_.HasSource() ? bw::host::kDcOverwrites : bw::host::kDcWritesChanges;
+    if (primary_->GetDC(&dc, use) != bw::host::kDdOk || !dc) return -1;
+    bw::DirtyRectList drawn;
+    const int result = screen_.PresentFrame(bw::host::HWND{}, dc, nullptr, 0, false, &drawn);
+    return primary_->ReleaseDC(dc, bw::DdRectsOf(drawn)) == bw::host::kDdOk ? result : -1;
   }
   bool Running() const { return screen_.HasSource(); }
   const bw::host::MemorySurface& Primary() const { return *primary_; }
