@@ -25,7 +25,7 @@ ifndef TEST_SEED
 TEST_SEED := $(shell shuf -i 1-99999 -n 1)
 endif
 
-.PHONY: deps run test bench fuzz test-tsan release clean format soak monkey tidy
+.PHONY: deps run test bench fuzz test-tsan release clean format soak monkey damage tidy
 
 deps:
 	@bash scripts/install-deps.sh
@@ -66,6 +66,12 @@ soak: deps
 monkey: deps
 	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
 	JOBS=$(JOBS) MONKEY_BUILD=$(BUILD_TEST) bash scripts/monkey.sh
+
+# Not in CI: the demo's story played on copies of the game with one file or pack member damaged
+# (DAMAGE_KINDS, DAMAGE_SEEDS, DAMAGE_ONLY) in sanitizer-built runs.
+damage: deps
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
+	JOBS=$(JOBS) DAMAGE_BUILD=$(BUILD_TEST) bash scripts/damage.sh
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_FUZZ=ON
