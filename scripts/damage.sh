@@ -51,8 +51,11 @@ Damage() {
   if [[ $target == *#* ]]; then
     read -r from size < <("$BUILD/tools/vfa" list "$game/$file" |
       awk -v i="${target#*#}" 'NR > 1 && $1 == i { print $2, $3 }')
-  elif [ "$kind" = empty ] || [ "$kind" = half ]; then
-    truncate -s "$([ "$kind" = empty ] && echo 0 || echo $((size / 2)))" "$game/$file"
+  elif [ "$kind" = empty ]; then
+    : >"$game/$file"
+    return
+  elif [ "$kind" = half ]; then
+    truncate -s $((size / 2)) "$game/$file"
     return
   fi
   python3 - "$game/$file" "$from" "$size" "$kind" "$seed" <<'EOF'
@@ -87,7 +90,7 @@ Play() {
     "$PROGRAM" /L "$dir/game" >"$dir/out" 2>"$dir/errors" || status=$?
   local reached why=""
   reached=$(awk '/^frame / { f = $2 } END { print f + 0 }' "$dir/out")
-  if grep -qE "ERROR: (Address|Leak)Sanitizer|runtime error:|WARNING: .*Sanitizer" "$dir/errors"; then
+  if SanitizerReported "$dir/errors"; then
     why="a sanitizer report"
   elif [ "$status" -ge 128 ]; then
     why="ended by signal $((status - 128))"
@@ -97,7 +100,7 @@ Play() {
   local what="$target $kind seed $seed: status $status, $reached of $FRAMES frames"
   if [ -n "$why" ]; then
     echo "FAILED $what: $why"
-    grep -E -A30 "ERROR: |runtime error:|WARNING: " "$dir/errors" | head -60 || tail -20 "$dir/errors"
+    ShowReports "$dir/errors"
   elif [ "$reached" -lt "$FRAMES" ]; then
     echo "ok $what; said: $(head -c 300 "$dir/errors" | tr '\n' ' ')"
   else

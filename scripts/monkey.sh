@@ -106,10 +106,10 @@ for seed in $SEEDS; do
   reached=$(awk '/^frame / { f = $2 } END { print f + 0 }' "$work/out")
   # Closed by the signals after the last frame: the run itself went through.
   [ $shown_at -eq 0 ] || [ $hung -ne 0 ] || status=0
-  if grep -qE "ERROR: (Address|Leak)Sanitizer|runtime error:|WARNING: .*Sanitizer" "$work/errors" ||
+  if SanitizerReported "$work/errors" ||
     [ "$status" -ne 0 ]; then
     echo "monkey: seed $seed FAILED (status $status, $reached of $FRAMES frames shown)" >&2
-    grep -E -A30 "ERROR: |runtime error:|WARNING: " "$work/errors" | head -80 >&2 || tail -20 "$work/errors" >&2
+    ShowReports "$work/errors" >&2
     echo "monkey: input: $input" >&2
     failed=$((failed + 1))
   else

@@ -109,8 +109,8 @@ pid=
 
 [ $played -lt $rounds ] || echo "soak: the scripted rounds ran out before the time was up"
 echo "soak: $played rounds played; VmRSS after the first $first_rss kB, after the last $last_rss kB"
-if grep -qE "ERROR: (Address|Leak)Sanitizer|runtime error:|WARNING: .*Sanitizer" "$work/errors"; then
-  grep -E -A20 "ERROR: |runtime error:|WARNING: " "$work/errors" | head -60 >&2
+if SanitizerReported "$work/errors"; then
+  ShowReports "$work/errors" >&2
   fail "a sanitizer report"
 fi
 [ "$status" -eq 0 ] || {
