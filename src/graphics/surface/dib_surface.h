@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "common/large_block.h"
 #include "graphics/surface/surface.h"
 #include "host/gdi/memory_dc.h"
 
@@ -71,7 +72,7 @@ class DibSurface : public SurfaceBase {
  private:
   std::unique_ptr<host::MemoryDc> dc_;
   std::unique_ptr<host::DibSection> section_;
-  std::unique_ptr<uint8_t[]> block_;
+  LargeBlock block_;
   size_t blockSize_ = 0;
   uint8_t* pixels_ = nullptr;
   int bits_ = 0;

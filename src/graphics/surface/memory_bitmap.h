@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "common/large_block.h"
 #include "graphics/surface/dib_surface.h"
 
 namespace bw {
@@ -36,7 +37,7 @@ class MemoryBitmap : public SurfaceBase {
   std::recursive_mutex& GetLock() { return lock_; }
 
  private:
-  std::unique_ptr<uint8_t[]> block_;
+  LargeBlock block_;
   size_t blockSize_ = 0;
   int bits_ = 0;
   std::recursive_mutex lock_;

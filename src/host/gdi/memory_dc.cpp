@@ -33,7 +33,7 @@ std::unique_ptr<DibSection> DibSection::Shaped(int width, int height, int bits) 
 std::unique_ptr<DibSection> DibSection::Create(int width, int height, int bits) {
   std::unique_ptr<DibSection> section = Shaped(width, height, bits);
   if (!section) return nullptr;
-  section->owned_.reset(new (std::nothrow) uint8_t[size_t(section->pitch_) * size_t(height)]());
+  section->owned_ = AllocateLargeBlock(size_t(section->pitch_) * size_t(height), true);
   if (!section->owned_) return nullptr;
   section->pixels_ = section->owned_.get();
   return section;

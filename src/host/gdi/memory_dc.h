@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/large_block.h"
 #include "host/font/glyph_source.h"
 
 namespace bw::host {
@@ -62,7 +63,7 @@ class DibSection {
 
   static std::unique_ptr<DibSection> Shaped(int width, int height, int bits);
 
-  std::unique_ptr<uint8_t[]> owned_;
+  LargeBlock owned_;
   uint8_t* pixels_ = nullptr;
   int width_ = 0;
   int height_ = 0;

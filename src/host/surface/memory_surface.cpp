@@ -434,9 +434,8 @@ std::unique_ptr<MemorySurface> MemorySurface::Create(int width, int height,
   int64_t pitch = RowPitch(width, bits);
   if (pitch == 0 || pitch * height > kMaxSectionBytes) return nullptr;
   std::unique_ptr<MemorySurface> s(new MemorySurface);
-  s->pixels_ = SharedPixels::Make(size_t(pitch * height));
+  s->pixels_ = SharedPixels::Make(size_t(pitch * height), true);
   if (!s->pixels_) return nullptr;
-  std::memset(s->pixels_.Data(), 0, size_t(pitch * height));
   s->width_ = width;
   s->height_ = height;
   s->pitch_ = ptrdiff_t(pitch);

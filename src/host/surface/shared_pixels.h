@@ -10,15 +10,18 @@
 #include <new>
 #include <utility>
 
+#include "common/large_block.h"
+
 namespace bw::host {
 
 class SharedPixels {
  public:
   SharedPixels() = default;
-  // An empty handle when the bytes cannot be had. The bytes start undefined.
-  static SharedPixels Make(size_t size) {
+  // An empty handle when the bytes cannot be had. The bytes start zero when zeroed, else
+  // undefined.
+  static SharedPixels Make(size_t size, bool zeroed = false) {
     SharedPixels out;
-    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size]);
+    LargeBlock bytes = AllocateLargeBlock(size, zeroed);
     if (!bytes) return out;
     out.block_ = new (std::nothrow) Block{{1}, size, std::move(bytes)};
     return out;
@@ -50,7 +53,7 @@ class SharedPixels {
   struct Block {
     std::atomic<int> holders;
     size_t size;
-    std::unique_ptr<uint8_t[]> bytes;
+    LargeBlock bytes;
   };
   Block* block_ = nullptr;
 };

@@ -1,0 +1,72 @@
+// Label: optimised
+#include "common/large_block.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace bw {
+namespace {
+
+constexpr size_t kLargePage = size_t{2} << 20;
+
+// Sizes on each side of the ways a block is had: the heap, one mapping in whole large pages (an
+// 800 x 600 picture, a 1280 x 720 one) and one in small pages past its last large page.
+const std::vector<size_t> kSizes = {
+    1, 4096, 345000, 1229312, 1920007, kLargePage, kLargePage + 99, 3686400, 9u << 20};
+
+size_t Mappings() {
+  std::ifstream maps("/proc/self/maps");
+  return size_t(
+      std::count(std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>(), '\n'));
+}
+
+TEST(LargeBlock, EveryByteIsUsableAndZeroWhenAskedWhereverTheBlockComesFrom) {
+  for (size_t size : kSizes) {
+    SCOPED_TRACE(size);
+    // What an earlier block left in memory the heap hands out again must not show through.
+    LargeBlock dirty = AllocateLargeBlock(size, false);
+    ASSERT_TRUE(dirty);
+    std::memset(dirty.get(), 0xAB, size);
+    dirty.reset();
+    LargeBlock block = AllocateLargeBlock(size, true);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(std::count(block.get(), block.get() + size, 0), ptrdiff_t(size));
+    std::memset(block.get(), 0x5A, size);
+    EXPECT_EQ(block[size - 1], 0x5A);
+    if (MapsOnItsOwn(size)) {
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(block.get()) % kLargePage, 0u);
+    }
+  }
+  // Too small for a large page to pay, or none to map at all.
+  EXPECT_FALSE(MapsOnItsOwn(0));
+  EXPECT_FALSE(MapsOnItsOwn(345000));
+  EXPECT_FALSE(MapsOnItsOwn(SIZE_MAX));
+}
+
+TEST(LargeBlock, BlocksGoneLeaveNoMappingBehind) {
+  // A scene's pictures come and go all game long: each block gives back all it mapped, the
+  // alignment's trimmings included.
+  for (int i = 0; i < 20; ++i) {
+    for (size_t size : kSizes) (void)AllocateLargeBlock(size, i % 2 == 0);
+  }
+  const size_t before = Mappings();
+  for (int i = 0; i < 500; ++i) {
+    std::vector<LargeBlock> blocks;
+    for (size_t size : kSizes) blocks.push_back(AllocateLargeBlock(size, i % 2 == 0));
+    for (const LargeBlock& block : blocks) ASSERT_TRUE(block);
+  }
+  EXPECT_LE(Mappings(), before + 4);
+}
+
+TEST(LargeBlock, RefusesWhatCannotBeHad) {
+  EXPECT_FALSE(AllocateLargeBlock(SIZE_MAX / 2, false));
+  EXPECT_FALSE(AllocateLargeBlock(SIZE_MAX, true));
+}
+
+}  // namespace
+}  // namespace bw
