@@ -42,7 +42,7 @@ int DibSurface::Create(int32_t width, int32_t height, int bits, bool useDibSecti
     dc_->Select(section_.get());
     pixels_ = section_->Pixels();
   } else {
-    block_ = AllocateLargeBlock(size_t(bytes), true);
+    block_ = host::AllocateLargeBlock(size_t(bytes), true);
     if (!block_) return kSurfaceNoMemory;
     blockSize_ = size_t(bytes);
     pixels_ = Align8(block_.get());
@@ -90,7 +90,7 @@ int DibSurface::Resize(int32_t width, int32_t height) {
     section_ = std::move(section);
     pixels_ = section_->Pixels();
   } else if (size_t(bytes) > blockSize_) {
-    LargeBlock block = AllocateLargeBlock(size_t(bytes), true);
+    host::LargeBlock block = host::AllocateLargeBlock(size_t(bytes), true);
     if (!block) return kSurfaceNoMemory;
     block_ = std::move(block);
     blockSize_ = size_t(bytes);

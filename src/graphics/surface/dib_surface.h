@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "common/large_block.h"
 #include "graphics/surface/surface.h"
 #include "host/gdi/memory_dc.h"
+#include "host/large_block.h"
 
 namespace bw {
 
@@ -72,7 +72,7 @@ class DibSurface : public SurfaceBase {
  private:
   std::unique_ptr<host::MemoryDc> dc_;
   std::unique_ptr<host::DibSection> section_;
-  LargeBlock block_;
+  host::LargeBlock block_;
   size_t blockSize_ = 0;
   uint8_t* pixels_ = nullptr;
   int bits_ = 0;

@@ -23,7 +23,7 @@ int MemoryBitmap::Create(int32_t width, int32_t height, int bits) {
   int64_t pitch = host::RowPitch(width, bits);
   int64_t bytes = pitch * height;
   if (pitch == 0 || bytes > host::kMaxSectionBytes) return kSurfaceNoMemory;
-  block_ = AllocateLargeBlock(size_t(bytes), true);
+  block_ = host::AllocateLargeBlock(size_t(bytes), true);
   if (!block_) return kSurfaceNoMemory;
   blockSize_ = size_t(bytes);
   bits_ = bits;
@@ -41,7 +41,7 @@ int MemoryBitmap::Resize(int32_t width, int32_t height) {
   int64_t bytes = pitch * height;
   if (pitch == 0 || bytes > host::kMaxSectionBytes) return kSurfaceNoMemory;
   if (size_t(bytes) > blockSize_) {
-    LargeBlock block = AllocateLargeBlock(size_t(bytes), true);
+    host::LargeBlock block = host::AllocateLargeBlock(size_t(bytes), true);
     if (!block) return kSurfaceNoMemory;
     block_ = std::move(block);
     blockSize_ = size_t(bytes);

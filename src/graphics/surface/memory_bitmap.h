@@ -5,8 +5,8 @@
 #include <memory>
 #include <mutex>
 
-#include "common/large_block.h"
 #include "graphics/surface/dib_surface.h"
+#include "host/large_block.h"
 
 namespace bw {
 
@@ -37,7 +37,7 @@ class MemoryBitmap : public SurfaceBase {
   std::recursive_mutex& GetLock() { return lock_; }
 
  private:
-  LargeBlock block_;
+  host::LargeBlock block_;
   size_t blockSize_ = 0;
   int bits_ = 0;
   std::recursive_mutex lock_;

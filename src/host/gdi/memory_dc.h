@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "common/large_block.h"
 #include "host/font/glyph_source.h"
+#include "host/large_block.h"
 
 namespace bw::host {
 

@@ -10,7 +10,7 @@
 #include <new>
 #include <utility>
 
-#include "common/large_block.h"
+#include "host/large_block.h"
 
 namespace bw::host {
 

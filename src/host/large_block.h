@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace bw {
+namespace bw::host {
 
 struct LargeBlockRelease {
   size_t mapped = 0;  // the length of the block's own mapping; 0 for a block from the heap
@@ -24,4 +24,4 @@ LargeBlock AllocateLargeBlock(size_t size, bool zeroed);
 // Whether a block of size bytes is mapped on its own.
 bool MapsOnItsOwn(size_t size);
 
-}  // namespace bw
+}  // namespace bw::host

@@ -1,5 +1,5 @@
 // Label: optimised
-#include "common/large_block.h"
+#include "host/large_block.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace bw {
+namespace bw::host {
 namespace {
 
 constexpr size_t kLargePage = size_t{2} << 20;
@@ -63,10 +63,5 @@ TEST(LargeBlock, BlocksGoneLeaveNoMappingBehind) {
   EXPECT_LE(Mappings(), before + 4);
 }
 
-TEST(LargeBlock, RefusesWhatCannotBeHad) {
-  EXPECT_FALSE(AllocateLargeBlock(SIZE_MAX / 2, false));
-  EXPECT_FALSE(AllocateLargeBlock(SIZE_MAX, true));
-}
-
 }  // namespace
-}  // namespace bw
+}  // namespace bw::host

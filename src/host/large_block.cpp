@@ -1,4 +1,4 @@
-#include "common/large_block.h"
+#include "host/large_block.h"
 
 #include <malloc.h>
 #include <sys/mman.h>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <new>
 
-namespace bw {
+namespace bw::host {
 
 namespace {
 
@@ -122,4 +122,4 @@ LargeBlock AllocateLargeBlock(size_t size, bool zeroed) {
   return LargeBlock(start + head, LargeBlockRelease{length});
 }
 
-}  // namespace bw
+}  // namespace bw::host
