@@ -50,14 +50,13 @@ size_t MappedLength(size_t size) {
 // at its top, and each block taken from it advises what it grew by since the last one.
 class HeapAdvice {
  public:
+  HeapAdvice() {
+    mallopt(M_MMAP_THRESHOLD, kHeapLargest);
+    mallopt(M_TOP_PAD, kHeapStep);
+    mallopt(M_TRIM_THRESHOLD, 4 * kHeapStep);
+  }
   void AdviseGrowth() {
     std::lock_guard<std::mutex> hold(lock_);
-    if (!configured_) {
-      configured_ = true;
-      mallopt(M_MMAP_THRESHOLD, kHeapLargest);
-      mallopt(M_TOP_PAD, kHeapStep);
-      mallopt(M_TRIM_THRESHOLD, 4 * kHeapStep);
-    }
     const auto top = reinterpret_cast<uintptr_t>(sbrk(0));
     if (top == uintptr_t(-1)) return;
     // Growth after the heap gave memory back is new memory again.
@@ -73,7 +72,6 @@ class HeapAdvice {
 
  private:
   std::mutex lock_;
-  bool configured_ = false;
   uintptr_t advised_ = 0;
 };
 
