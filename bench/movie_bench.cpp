@@ -18,6 +18,12 @@
 // and libswscale's frames against ours within 3 per channel (its fast path rounds its own way).
 // "self still-vs-every-row" sets ours beside ours into buffers that do not keep their pixels,
 // which must convert every row: what converting only the changes saves.
+// Two more sides bound what any frame path over this decoder can reach:
+//   memcpy   decodes every frame and copies a converted frame into one of the two buffers: a
+//            path whose conversion were free still writes each frame's 3.7 MB;
+//   known    decodes every frame and converts only the rows that changed since the frame the
+//            buffer holds, told beforehand: a path that found its changes for free.
+// Their lines set ours beside them, and them beside FFmpeg's whole frame path and decode alone.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -31,6 +37,7 @@
 #include "common/global.h"
 #include "host/clock.h"
 #include "host/movie/movie_player.h"
+#include "host/movie/yuv_frame.h"
 #include "host/movie/yuv_rows.h"
 #include "lib/movie/memory_movie_source.h"
 #include "lib/movie/movie_writer.h"
@@ -307,6 +314,77 @@ void DecodeFrames(benchmark::State& state, bool textured, bool scale) {
   state.SetItemsProcessed(state.iterations() * kFrames);
 }
 
+YuvPlanes PlanesOf(const AVFrame* frame) {
+  YuvPlanes planes;
+  for (int i = 0; i < 3; ++i) {
+    planes.data[i] = frame->data[i];
+    planes.pitch[i] = frame->linesize[i];
+  }
+  return planes;
+}
+
+XrgbFrame FrameOf(std::vector<uint32_t>& pixels) {
+  return {reinterpret_cast<uint8_t*>(pixels.data()), kWidth * 4, kWidth, kHeight};
+}
+
+// Per frame, the rows that changed since the frame two before, which the buffer it goes into
+// holds; empty for the first two frames, which are converted whole.
+std::vector<std::vector<RowSpan>> KnownChanges(const std::vector<uint8_t>& movie) {
+  std::vector<std::vector<RowSpan>> changes;
+  Decoder decoder(movie);
+  AVFrame* before[2] = {av_frame_alloc(), av_frame_alloc()};
+  while (const AVFrame* frame = decoder.Next()) {
+    AVFrame*& heldByBuffer = before[changes.size() % 2];
+    std::vector<RowSpan>& rows = changes.emplace_back();
+    if (heldByBuffer->data[0]) {
+      rows.resize(kHeight);
+      FindChangedRows(PlanesOf(frame), PlanesOf(heldByBuffer), kWidth, kHeight, rows.data());
+    }
+    av_frame_unref(heldByBuffer);
+    if (av_frame_ref(heldByBuffer, frame) != 0) std::abort();
+  }
+  for (AVFrame*& frame : before) av_frame_free(&frame);
+  return changes;
+}
+
+// FFmpeg's decoding with the least a frame path adds: copying a converted frame, or converting
+// only the known changes.
+void BoundFrames(benchmark::State& state, bool textured, bool known) {
+  if (!Checked(state, textured)) return;
+  const std::vector<uint8_t>& movie = Movie(textured);
+  std::vector<uint32_t> pixels[2], converted(size_t{kWidth} * kHeight);
+  for (auto& buffer : pixels) buffer.resize(converted.size());
+  std::vector<std::vector<RowSpan>> changes;
+  if (known) {
+    changes = KnownChanges(movie);
+    if (changes.size() != kFrames)
+      return state.SkipWithError("FFmpeg decoded another number of frames");
+  } else {
+    Decoder decoder(movie);
+    const AVFrame* frame = decoder.Next();
+    if (!frame) return state.SkipWithError("FFmpeg decoded no frame");
+    ConvertYuv420Frame(PlanesOf(frame), FrameOf(converted), nullptr, false);
+  }
+  for (auto _ : state) {
+    Decoder decoder(movie);
+    size_t index = 0;
+    while (const AVFrame* frame = decoder.Next()) {
+      std::vector<uint32_t>& buffer = pixels[index % 2];
+      if (known) {
+        const std::vector<RowSpan>& rows = changes[index];
+        ConvertYuv420Frame(PlanesOf(frame), FrameOf(buffer), rows.empty() ? nullptr : rows.data(),
+                           false);
+      } else {
+        std::memcpy(buffer.data(), converted.data(), converted.size() * 4);
+      }
+      ++index;
+    }
+    benchmark::DoNotOptimize(pixels[0].data());
+    benchmark::DoNotOptimize(pixels[1].data());
+  }
+  state.SetItemsProcessed(state.iterations() * kFrames);
+}
+
 void Register(const char* name, void (*run)(benchmark::State&, bool, bool), bool textured,
               bool flag) {
   benchmark::RegisterBenchmark(name, [=](benchmark::State& s) {
@@ -326,6 +404,8 @@ int main(int argc, char** argv) {
   Register("ours/textured", bw::host::PlayFrames, true, true);
   Register("swscale/textured", bw::host::DecodeFrames, true, true);
   Register("decode/textured", bw::host::DecodeFrames, true, false);
+  Register("known/still", bw::host::BoundFrames, false, true);
+  Register("memcpy/textured", bw::host::BoundFrames, true, false);
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -333,6 +413,12 @@ int main(int argc, char** argv) {
   reporter.PrintRatio("movie textured 720p vs decode+swscale", "ours/textured", "swscale/textured");
   reporter.PrintRatio("movie textured 720p vs decode", "ours/textured", "decode/textured");
   reporter.PrintSelf("movie still 720p kept-vs-every-row", "ours/still", "ours/still_every_row");
+  reporter.PrintRatio("movie still 720p vs decode+known changes", "ours/still", "known/still");
+  reporter.PrintRatio("movie still 720p bound: decode+known changes vs decode", "known/still",
+                      "decode/still");
+  reporter.PrintRatio("movie textured 720p vs decode+memcpy", "ours/textured", "memcpy/textured");
+  reporter.PrintRatio("movie textured 720p bound: decode+memcpy vs decode+swscale",
+                      "memcpy/textured", "swscale/textured");
   benchmark::Shutdown();
   return 0;
 }
