@@ -63,15 +63,15 @@ void Exercise(bw::Archive& archive) {
       if (archive.Exists(name) != (found != nullptr)) std::abort();
       if (bw::sjis::ToLower(name) == name && archive.Exists(name) && found->index != i)
         std::abort();
-      archive.ReadByName(name, AllocateCapped, &buffer, nullptr, nullptr);
+      (void)archive.ReadByName(name, AllocateCapped, &buffer, nullptr, nullptr);
     }
-    archive.ReadByIndex(i, AllocateCapped, &buffer, nullptr, nullptr);
+    (void)archive.ReadByIndex(i, AllocateCapped, &buffer, nullptr, nullptr);
     int error = 0;
     bw::StreamRef stream(archive.OpenStreamByIndex(i, &error));
     if (!stream) continue;
     uint8_t chunk[512];
     stream->SeekFromEnd(300);
-    stream->Read(chunk, sizeof(chunk));
+    (void)stream->Read(chunk, sizeof(chunk));
     stream->Seek(0);
     for (int reads = 0; reads < 64 && stream->Read(chunk, sizeof(chunk)) > 0; ++reads) {
     }

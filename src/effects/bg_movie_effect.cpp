@@ -83,7 +83,7 @@ int32_t BgMovieEffect::Update(uint32_t) {
   if (!movie_->AtEnd()) return kTaskStepContinue;
   if (loop_) {
     movie_->Seek(0);
-    movie_->Play();
+    (void)movie_->Play();  // one that does not start again reads as ended
   } else {
     StopMovie();
   }
@@ -102,7 +102,7 @@ int BgMovieEffect::Command(ArgWords args) {
         layer_->SetBackgroundImage(frame_.get(), 0, 0, true);
         showing_ = true;
       }
-      movie_->Play();
+      (void)movie_->Play();  // one that does not start reads as ended
       state_ = kEffectMoviePlaying;
       return kBgMovieDone;
     case 2:

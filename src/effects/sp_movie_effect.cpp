@@ -32,7 +32,8 @@ int SpMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   if (layer->AttachMovie(movie->Display(), args.Uint(4)) != kAddDone) return kSpMovieRefused;
   layer_ = layer;
   movie_ = std::move(movie);
-  movie_->Play();
+  // A movie that does not start reads as ended, which ends the effect.
+  (void)movie_->Play();
   if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
     Close();
     return kSpMovieRefused;

@@ -18,10 +18,11 @@ const char* FileOrNull(const std::string& file) {
 void PlayPartSound(PointerManager* owner, const std::string& file, int32_t soundId,
                    int32_t defaultId) {
   if (!owner) return;
+  // A part's sound that cannot play leaves the click silent; the click still acts.
   if (soundId >= 0) {
-    owner->PlaySound(FileOrNull(file), soundId, 0, 0);
+    (void)owner->PlaySound(FileOrNull(file), soundId, 0, 0);
   } else {
-    owner->PlaySound(nullptr, defaultId, 0, 0);
+    (void)owner->PlaySound(nullptr, defaultId, 0, 0);
   }
 }
 
@@ -50,7 +51,7 @@ void ClickablePart::SetAction(ClickAction action) {
 void RunClickAction(PointerManager* owner, const ClickAction* action) {
   if (!owner) return;
   if (!action) {
-    owner->PlaySound(nullptr, kDefaultClickSound, 0, 0);
+    (void)owner->PlaySound(nullptr, kDefaultClickSound, 0, 0);
     return;
   }
   PlayPartSound(owner, action->clickSoundFile, action->clickSound, kDefaultClickSound);

@@ -73,7 +73,8 @@ int FileSlotPool::StartLoading(uint32_t first, uint32_t count, const char* const
 void FileSlotPool::Run() {
   for (uint32_t i = batchFirst_; i < batchFirst_ + batchCount_ && KeepRunning(); ++i) {
     std::string path = folder_ + names_[i];
-    slots_[i]->Load(path.c_str());
+    // A slot whose file fails to load stays empty, which its reader sees.
+    (void)slots_[i]->Load(path.c_str());
     busy_[i].store(0, std::memory_order_release);
   }
 }

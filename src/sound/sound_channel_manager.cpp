@@ -229,7 +229,7 @@ void SoundChannelManager::SetKindEnabled(bool enabled, uint8_t kindMask, bool ke
     const bool maySound = KindMaySound(c.kind);
     if (c.playState == kChannelLooping && c.loaded) {
       if (maySound) {
-        c.loaded->PlayLoop();
+        (void)c.loaded->PlayLoop();  // a buffer that cannot play stays silent
       } else {
         c.loaded->Stop();
       }

@@ -56,7 +56,6 @@ constexpr uint8_t UserConfig::*kSwitches[] = {
 constexpr uint32_t kRefusedSwitch = 7;
 constexpr uint32_t kSettingRefused = 1;
 constexpr uint32_t kLastGroup = 8;
-constexpr uint32_t kTextGroup = 2;
 
 constexpr int kScreenDepths[] = {16, 24, 32};
 constexpr int32_t kModeWindow = 3;

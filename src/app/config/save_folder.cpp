@@ -124,7 +124,8 @@ int PrepareUserCfg(const SaveFolderPlan& plan, const SaveFolderInputs& in, SaveF
   } else if (!host.CreateFolder(folder)) {
     host.Tell(Format(kCreateFolderFailed, {folder}), Icon::kError);
   }
-  host.CopyFile(in.appFolder + std::string(kUserCfg), plan.userCfgPath);
+  // A failed copy is told when the settings are read from the copy, just after.
+  (void)host.CopyFile(in.appFolder + std::string(kUserCfg), plan.userCfgPath);
   return kSaveFolderOk;
 }
 

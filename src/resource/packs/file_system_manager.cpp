@@ -77,7 +77,8 @@ uint64_t MemberSize(Archive& archive, const std::string& name) {
     *static_cast<uint32_t*>(argument) = wanted;
     return nullptr;
   };
-  archive.ReadByName(name.c_str(), probe, &size, nullptr, nullptr);
+  // Fails by design: the refused allocation has learnt the size.
+  (void)archive.ReadByName(name.c_str(), probe, &size, nullptr, nullptr);
   return size;
 }
 

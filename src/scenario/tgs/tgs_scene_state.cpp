@@ -599,7 +599,8 @@ class TgsFrameRebuild : public TgsRebuildTarget {
 
   void PlayMusic(int32_t number, uint32_t fadeMs) override {
     f_.sound_.SetMusicNumber(number);
-    f_.H().PlayBgmNumber(number, fadeMs, true);
+    // Music that cannot play leaves the restored scene silent, as it did when first played.
+    (void)f_.H().PlayBgmNumber(number, fadeMs, true);
   }
 
   void ShowMessageWindow() override { f_.ShowMessageWindow(true, 0); }

@@ -112,7 +112,7 @@ int32_t TgsSound::PlayEffect(TgsText file, int32_t slot, int32_t streamMode, boo
   if (host_ && host_->Settings().effectSoundOn) {
     channel = PickEffectChannel(file, slot, streamMode);
     if (channel == kNoChannelPicked) return kSoundCommandFailed;
-    port_->Play(channel, loop);
+    (void)port_->Play(channel, loop);  // the command's answer is the load's
   } else {
     channel = PickEffectChannel(std::nullopt, slot, streamMode);
     if (!loop) return 0;
@@ -220,7 +220,7 @@ int32_t TgsSound::WaitBgmFade(bool skippable) {
 
 int32_t TgsSound::FadeOutMusic(bool skippable) {
   music_ = 0;
-  if (host_) host_->PlayBgmNumber(0, kTgsDefaultFadeMs, true);
+  if (host_) (void)host_->PlayBgmNumber(0, kTgsDefaultFadeMs, true);  // number 0 stops
   return WaitBgmFade(skippable);
 }
 
@@ -234,7 +234,7 @@ int32_t TgsSound::PlayVoice(TgsText name, bool loop) {
   const int32_t r = port_->LoadVoice(name ? std::string(*name) : std::string());
   if (r == kVoiceSwitchedOff) return kVoiceSilenced;
   if (r < kVoicePlayed) return kVoiceFailed;
-  port_->Play(kTgsVoiceChannel, loop);
+  (void)port_->Play(kTgsVoiceChannel, loop);  // the command's answer is the load's
   SetLooping(kTgsVoiceChannel, false);
   return 0;
 }
