@@ -17,15 +17,6 @@ namespace {
 // and then read back costs about a third more than one written and read through the caches.
 constexpr int64_t kCachedFrameBytes = int64_t{4} << 20;
 
-YuvPlanes PlanesOf(const AVFrame* frame) {
-  YuvPlanes planes;
-  for (int i = 0; i < 3; ++i) {
-    planes.data[i] = frame->data[i];
-    planes.pitch[i] = frame->linesize[i];
-  }
-  return planes;
-}
-
 bool SameMemory(const MovieFrameMemory& a, const MovieFrameMemory& b) {
   return a.pixels == b.pixels && a.pitch == b.pitch && a.width == b.width && a.height == b.height &&
          a.format == b.format && a.generation == b.generation;
@@ -58,6 +49,15 @@ int64_t BytesWritten(const RowSpan* rows, const MovieFrameMemory& memory) {
 void KeepMemory(void*, uint8_t*) {}
 
 }  // namespace
+
+YuvPlanes PlanesOf(const AVFrame* frame) {
+  YuvPlanes planes;
+  for (int i = 0; i < 3; ++i) {
+    planes.data[i] = frame->data[i];
+    planes.pitch[i] = frame->linesize[i];
+  }
+  return planes;
+}
 
 MovieFrameConverter::~MovieFrameConverter() {
   av_frame_free(&last_);

@@ -15,6 +15,9 @@ struct SwsContext;
 
 namespace bw::host {
 
+// The planes of a decoded 4:2:0 frame.
+YuvPlanes PlanesOf(const AVFrame* frame);
+
 class MovieFrameConverter {
  public:
   MovieFrameConverter() = default;
