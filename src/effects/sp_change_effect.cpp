@@ -336,11 +336,12 @@ void SpChangeEffect::ApplyStep(int32_t from, double p) {
 }
 
 void SpChangeEffect::Finish() {
-  if (finished_ || sprite_ == nullptr) return;
+  // The moving sprite may be gone with the old one; the new one still has to stand.
+  if (finished_ || (sprite_ == nullptr && new_ == nullptr)) return;
   // Stopped before its first frame, the new sprite is still hidden and the old one still shows.
   if (old_ != nullptr && old_ != sprite_) old_->SetVisible(false);
   if (style_ != kChangeMoveNew && new_ != nullptr) {
-    sprite_->SetVisible(false);
+    if (sprite_ != nullptr) sprite_->SetVisible(false);
     if (combined_) combined_->SetVisible(false);
     sprite_ = new_;
   }
@@ -381,7 +382,11 @@ bool SpChangeEffect::IsBoundTo(const void* object) const {
 void SpChangeEffect::Unbind(const void* object) {
   if (object == static_cast<const DisplayObject*>(sprite_)) sprite_ = nullptr;
   if (object == static_cast<const DisplayObject*>(new_)) new_ = nullptr;
-  if (object == static_cast<const DisplayObject*>(old_)) old_ = nullptr, owned_ = false;
+  if (object != static_cast<const DisplayObject*>(old_)) return;
+  old_ = nullptr, owned_ = false;
+  // The change ends with the old picture: the new one takes its place at the path's end, shown,
+  // as a stop would leave it.
+  Finish();
 }
 
 void SpChangeEffect::ShiftStartTimes(uint32_t spanMs) {

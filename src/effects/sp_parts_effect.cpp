@@ -51,6 +51,13 @@ PathRecord RecordOf(const PartsStep& step) {
   r.y = step.y;
   r.zoom = step.kind == kStepKeyFrame ? step.zoom : 1.0;
   r.rotation = step.kind == kStepKeyFrame ? step.rotation : 0.0;
+  // The "l" values are the swing of the segment that ends at this key frame.
+  if (step.kind == kStepKeyFrame) {
+    r.swingX = step.lineValues[0];
+    r.swingY = step.lineValues[1];
+    r.shiftX = step.lineValues[2];
+    r.shiftY = step.lineValues[3];
+  }
   if (step.kind == kStepEase) {
     r.value = step.value;
     r.rotation = step.zoom;

@@ -55,7 +55,7 @@ TEST_F(SpParts, OneKeyFrameStandsStillUntilStop) {
 
 TEST_F(SpParts, PathsLoopsAndPriorities) {
   SpPartsEffect* effect = nullptr;
-  ASSERT_EQ(Make("*ARM.WGX\n0,0\nt 200\nl 1,2\n100,,128\n#s\n50,50\n#e\n"
+  ASSERT_EQ(Make("*ARM.WGX\n0,0\nt 200\nl 40,6\n100,,128\n#s\n50,50\n#e\n"
                  "$SKY.WGX, 1, 2, 20, 200, 0, 400\nignored\n*ARM.WGX\n,3\n",
                  &effect),
             kSpPartsSetUp);
@@ -74,7 +74,8 @@ TEST_F(SpParts, PathsLoopsAndPriorities) {
   EXPECT_EQ(loop->First().GetAlpha(), 200);
   At(0);
   At(100);
-  EXPECT_EQ(arm->GetX(), 50);
+  EXPECT_EQ(std::pair(arm->GetX(), arm->GetY()), std::pair(50 + 40, 6))
+      << "halfway the \"l\" line's swing is at its widest";
   EXPECT_EQ(arm->GetAlpha(), 192);
   At(199);
   EXPECT_EQ(effect->PlayState(0), kPartPlaying);

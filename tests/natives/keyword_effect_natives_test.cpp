@@ -4,6 +4,7 @@
 // three command natives, removed, and its handle used again once it has gone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -501,6 +502,55 @@ TEST(KeywordEffectSprites, CarryMirrorMode1AndTurnAsTheyAre) {
     EXPECT_LT(above >> 16, 0x20u) << "no red above";
     EXPECT_NEAR(double(above >> 8 & 0xFF), 0x30 + (0xFF - 0x30) * 128 / 255.0, 3.0)
         << "half of the green over the sky";
+  }
+}
+
+// An "l" line gives the key frame after it a swing: the part goes 40 pixels past its straight
+// path halfway along and comes back to it at the end.
+TEST(KeywordEffectPaths, APartsLineSwingsThePartOutAndBack) {
+  Scene scene;
+  scene.movies.game.dir().WriteFile("SYS/CA003.TXT", "*ARM.WGX\n0,0\nt 400\nl 40,0,0,0\n20,10\n");
+  Words start{scene.layer, scene.Text("sp_parts")};
+  for (uint32_t w : scene.Parse("'SYS\\CA003.TXT' 0 0 40 0 0 0 0 0 0 1 0")) start.push_back(w);
+  ASSERT_NE(scene.Call(Native::kEffectStart, start), 0u) << "started";
+  int32_t widest = 0;
+  for (int frame = 0; frame < 30; ++frame) {
+    scene.Frames(1);
+    for (const Sprite* part : EffectSprites(scene)) {
+      if (part->IsVisible()) widest = std::max(widest, part->GetX());
+    }
+  }
+  EXPECT_GE(widest, 45) << "the straight path alone reaches 20";
+  EXPECT_LE(widest, 50);
+}
+
+// The old sprite destroyed while the change runs ends it: the new sprite stands, shown, whether
+// it was still hidden (style 0 before its first frame) or another picture moved (styles 1, 2).
+TEST(KeywordEffectPaths, TheNewSpriteStandsWhenTheOldOneIsDestroyedFirst) {
+  const struct {
+    const char* setup;
+    int frames;
+  } cases[] = {
+      {"$boy $girl 'c' 0 20 0 1000 1", 0},
+      {"$boy $girl 'c' 1 20 0 1000 1", 0},
+      {"$boy $girl 'c' 1 20 0 1000 1", 3},
+      {"$boy $girl 'p10,0' 2 20 0 1000 1", 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.setup) + " after " + std::to_string(c.frames));
+    Scene scene;
+    Words start{scene.layer, scene.Text("sp_change")};
+    for (uint32_t w : scene.Parse(c.setup)) start.push_back(w);
+    const uint32_t effect = scene.Call(Native::kEffectStart, start);
+    ASSERT_NE(effect, 0u) << "started";
+    scene.Frames(c.frames);
+    EXPECT_EQ(scene.Call(Native::kSpriteDestroy, {scene.rig.Var(scene.girl)}), 0u);
+    scene.Frames(2);
+    EXPECT_EQ(scene.Call(Native::kTaskIsAlive, {effect}), 0u);
+    const Sprite* boy = scene.SpriteOf(scene.boy);
+    ASSERT_NE(boy, nullptr);
+    EXPECT_TRUE(boy->IsVisible());
+    for (const Sprite* own : EffectSprites(scene)) EXPECT_FALSE(own->IsVisible()) << "combined";
   }
 }
 
