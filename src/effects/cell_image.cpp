@@ -48,8 +48,7 @@ int CellImage::Setup(const CellLayout& layout) {
   }
 
   ImageSurface* source = Source();
-  backgroundMode_ = source->GetColorKey() != kNoColorKey ? kCellBackgroundCopy
-                                                         : static_cast<uint8_t>(layout.background);
+  backgroundMode_ = source->GetColorKey() != kNoColorKey ? kCellBackgroundCopy : layout.background;
   cellCount_ = layout.cellCount;
   interval_ = layout.interval;
   orderMode_ = layout.orderMode;
@@ -64,7 +63,7 @@ int CellImage::Setup(const CellLayout& layout) {
   drawMode_ = layout.drawMode;
 
   backing_.reset();
-  if (drawMode_ == kCellBackgroundOnly || layout.background) {
+  if (drawMode_ == kCellBackgroundOnly || layout.background != kCellBackgroundNone) {
     backing_ = std::make_unique<ImageSurface>();
     if (backing_->Create(cellWidth_, source->GetHeight(), defaultTarget_->GetBitsPerPixel(),
                          kImagePlain) != kSurfaceDone) {

@@ -49,7 +49,9 @@ struct CellLayout {
   int32_t y = 0;
   uint8_t orderMode = kCellOrderForward;
   int32_t drawMode = kCellDraw;
-  bool background = false;  // keep and put back the background under the cell
+  // Keep and put back the background under the cell: kCellBackgroundNone, kCellBackgroundBlend
+  // (the cell is blended over it) or any higher value (the cell is copied).
+  uint8_t background = kCellBackgroundNone;
 };
 
 class CellImage {

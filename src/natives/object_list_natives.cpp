@@ -364,7 +364,8 @@ CellArgs ReadCellArgs(NativeArgs& a, uint32_t k, uint32_t switchWord) {
   c.layout.orderMode = static_cast<uint8_t>(a.U32(k + 7));
   c.layout.drawMode = a.I32(k + 8);
   if (a.U32(switchWord) == kDefaultsSwitch) return c;
-  c.layout.background = a.U32(k + 9) != 0;
+  // 1 blends the cell over the kept background; any higher value copies it.
+  c.layout.background = static_cast<uint8_t>(std::min<uint32_t>(a.U32(k + 9), kCellBackgroundCopy));
   c.alpha = a.U32(k + 10) != 0;
   c.colorKey = a.U32(k + 11);
   return c;

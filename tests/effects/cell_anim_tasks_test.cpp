@@ -85,7 +85,7 @@ TEST_F(CellTest, SetupCutsTheStripAndChecksItsArguments) {
   EXPECT_EQ(image.CellWidth(), 33) << "a refused set-up keeps the strip as it was";
   wide->SetColorKeyRgb(1, 2, 3);
   CellLayout keyed = Layout(4, 50);
-  keyed.background = true;
+  keyed.background = kCellBackgroundBlend;
   ASSERT_EQ(image.SetImage(wide.get(), keyed), kCellDone);
   EXPECT_EQ(image.BackgroundMode(), kCellBackgroundCopy) << "a key copies whatever the flag";
   EXPECT_NE(image.Backing(), nullptr);
@@ -94,7 +94,7 @@ TEST_F(CellTest, SetupCutsTheStripAndChecksItsArguments) {
 TEST_F(CellTest, CellsReplaceEachOtherOverTheKeptBackground) {
   auto strip = Strip(3, {1});
   CellLayout layout = Layout(3, 100);
-  layout.background = true;
+  layout.background = kCellBackgroundBlend;
   ASSERT_EQ(image.SetImage(strip.get(), layout), kCellDone);
   ASSERT_EQ(image.BackgroundMode(), kCellBackgroundBlend);
   image.SaveBackground(nullptr);

@@ -17,6 +17,7 @@
 #include "host/clock.h"
 #include "lib/gmp/gmp_writer.h"
 #include "lib/hva/hv_writer.h"
+#include "lib/wgx/wgx_writer.h"
 #include "native_rig.h"
 #include "natives/native_names.h"
 #include "natives/object_casts.h"
@@ -202,6 +203,34 @@ TEST_F(ObjectListNatives, CellImagesAndTheirTasks) {
   EXPECT_EQ(rig.host->Handles().Get(surface, ScriptObjectType::kSurface), nullptr)
       << "the picture went with the image";
   EXPECT_EQ(Call(Native::kCellImageRelease, {Var(image)}), 2);
+}
+
+// The background word: 1 blends a cell over the kept background, any higher value copies it.
+TEST_F(ObjectListNatives, ABackgroundWordAboveOneCopiesTheCell) {
+  tools::WgxPicture strip{32, 8, 4, {}, {}, 0, 0, {}};
+  strip.pixels.assign(32, 0x80FF0000);  // two 4 x 4 cells of half-clear red
+  game.dir().WriteFile("HALF.WGX", tools::WriteWgx(strip));
+  const struct {
+    uint32_t word;
+    bool copied;
+  } cases[] = {{1, false}, {2, true}, {7, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.word);
+    canvas.Fill(0xFF0000FF, nullptr);
+    const uint32_t image = static_cast<uint32_t>(
+        Call(Native::kCellImageCreate,
+             {rig.Text("HALF.WGX"), 2, 100, 0, canvasHandle, 1, 1, 0, 0, c.word, 1, 0xFFFFFFFF}));
+    ASSERT_GT(image, 1u);
+    ASSERT_NE(Call(Native::kFrameAnimStart, {image, 0, 100, 0, 0}), 0);
+    timers.RunDue(1100);
+    const uint32_t shown = canvas.GetPixel(2, 2) & 0xFFFFFF;
+    if (c.copied) {
+      EXPECT_EQ(shown, 0xFF0000u) << std::hex << shown;
+    } else {
+      EXPECT_GT(shown & 0xFF, 0x40u) << "blue shows through: " << std::hex << shown;
+    }
+    EXPECT_EQ(Call(Native::kCellImageRelease, {Var(image)}), 0);
+  }
 }
 
 // A sprite attached as a target, or drawn on, may be destroyed before the image: the image lets

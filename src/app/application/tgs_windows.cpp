@@ -207,7 +207,7 @@ void TgsWindows::MakeWaitMark() {
   // Drawn, not only restored: the view holds its task paused until the text is out, and a
   // mark that only restored would never be seen.
   mark.drawMode = kCellDraw;
-  mark.background = true;
+  mark.background = kCellBackgroundBlend;
   if (waitMark_.SetImage(&markNormal_, mark) != kCellDone ||
       view_.SetWaitMark(&waitMark_, place_.timers, true) != kWidgetDone) {
     waitMark_.Reset();
