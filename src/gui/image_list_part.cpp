@@ -672,10 +672,11 @@ int ImageListPart::SetBackground(uint8_t mode, uint32_t color, uint8_t alpha) {
   Compose(cellTemplate_.get(), templateSources_);
   if (head_.surface) Compose(head_.surface.get(), headSources_), head_.sprite->SetChanged(true);
   if (tail_.surface) Compose(tail_.surface.get(), tailSources_), tail_.sprite->SetChanged(true);
+  // Redrawn in place: each sprite keeps the surface it shows.
   for (int32_t i = 0; i < Count(); ++i) {
-    cells_[i].surface = MakeCellSurface();
-    if (cells_[i].surface) DrawCell(i, cells_[i].surface.get());
-    cells_[i].sprite->ReplaceSurface(cells_[i].surface.get());
+    LayTemplate(cells_[i].surface.get());
+    DrawCell(i, cells_[i].surface.get());
+    cells_[i].sprite->SetChanged(true);
   }
   return 0;
 }
@@ -688,16 +689,23 @@ int ImageListPart::SetReadPicture(const char* fileName) {
   return 0;
 }
 
+void ImageListPart::LayTemplate(ImageSurface* surface) const {
+  surface->Blit(cellTemplate_.get(), 0, 0, nullptr, false);
+  // A template of one look shows in both looks of the cell.
+  if (lookCount_ <= 1)
+    surface->Blit(cellTemplate_.get(), cellTemplate_->GetWidth(), 0, nullptr, false);
+}
+
 std::unique_ptr<ImageSurface> ImageListPart::MakeCellSurface() const {
   auto surface = std::make_unique<ImageSurface>();
   if (cellTemplate_ && lookCount_ > 1) {
     if (surface->CopyFrom(cellTemplate_.get(), 0) != 0) return nullptr;
   } else if (cellTemplate_) {
-    int32_t w = cellTemplate_->GetWidth();
-    if (surface->Create(2 * w, cellTemplate_->GetHeight(), 32, kImageDibSection) != 0)
+    if (surface->Create(2 * cellTemplate_->GetWidth(), cellTemplate_->GetHeight(), 32,
+                        kImageDibSection) != 0) {
       return nullptr;
-    surface->Blit(cellTemplate_.get(), 0, 0, nullptr, false);
-    surface->Blit(cellTemplate_.get(), w, 0, nullptr, false);
+    }
+    LayTemplate(surface.get());
   } else {
     if (surface->Create(2 * cellWidth_, cellHeight_, 32, kImageDibSection) != 0) return nullptr;
     surface->Fill((uint32_t{backgroundAlpha_} << 24) | backgroundColor_, nullptr);

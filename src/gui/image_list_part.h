@@ -256,6 +256,8 @@ class ImageListPart : public ImageListPartBase {
   int MakeFrame(Frame* frame, int32_t height, int failure);
   // The cell surface of a new or redrawn item: the template's looks, or plain looks.
   std::unique_ptr<ImageSurface> MakeCellSurface() const;
+  // Puts the template's looks into a cell surface made by MakeCellSurface.
+  void LayTemplate(ImageSurface* surface) const;
   void Place(Sprite* sprite);
   void UpdateSize();
   void LayOut();

@@ -508,7 +508,9 @@ int ScrollListPart::SetRange(int32_t length, int32_t total, int32_t visible, int
                     : Rect{0, cell * trackCellStride_, trackLen, (cell + 1) * trackCellStride_};
     trackSprite_->SetImage(trackSurface_.get(), &rect, trackSprite_->GetX(), trackSprite_->GetY());
     trackSprite_->SetDrawMode(mode);
-  } else if (!trackSprite_) {
+  } else {
+    // A track picture shown as loaded keeps its size; the bar's track still spans the length,
+    // so that the forward button comes after it.
     int32_t across;
     if (backButton_) {
       across = vertical_ ? backButton_->GetWidth() : backButton_->GetHeight();

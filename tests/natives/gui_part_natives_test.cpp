@@ -224,6 +224,48 @@ TEST_F(GuiPartNatives, PictureScrollBarsTakeTheirGroupsAndLayOut) {
       << "nothing to scroll";
 }
 
+// A track picture shown as loaded (no edges) is shorter than the bar: the laid-out track still
+// spans the length between the arrows, so the forward arrow ends the bar below the thumb's travel.
+TEST_F(GuiPartNatives, APictureTrackSpansTheBarUpToTheForwardArrow) {
+  Write("CG/TRACK.BMP", test::GreyCells(8, 3, 20));
+  const uint32_t thumb = rig.Text("cg\\thumb.bmp"), arrow = rig.Text("cg\\arrow.bmp");
+  const uint32_t handle =
+      rig.Answer(Native::kPartCreateImageScrollList,
+                 {5, 5, 0, 0, thumb, 0, 0, rig.Text("cg\\track.bmp"), 0, 0, arrow, arrow, 0, 1});
+  auto* bar = PartOf<ScrollListPart>(handle);
+  ASSERT_TRUE(bar && bar->GetForwardButton() && bar->GetBackButton());
+  const int32_t back = bar->GetBackButton()->GetHeight();
+  const int32_t forward = bar->GetForwardButton()->GetHeight();
+  ASSERT_EQ(rig.Answer(Native::kScrollListSetImages, {handle, 100, 1000, 100, 900, 0, 1}), 0);
+  EXPECT_EQ(bar->GetHeight(), 100 - back - forward);
+  EXPECT_EQ(bar->GetForwardButton()->GetY(), 5 + 100 - forward);
+  const Sprite& thumbSprite = bar->GetThumbSprite();
+  EXPECT_LE(thumbSprite.GetY() + bar->GetThumbLength(), bar->GetForwardButton()->GetY())
+      << "the thumb at the end stops above the arrow";
+}
+
+// 753 on a menu built from pictures redraws each cell in place: its sprite keeps showing it.
+TEST_F(GuiPartNatives, ABackgroundColourRedrawsThePictureMenusCells) {
+  Write("CG/MASK.BMP", test::IndexPicture(std::vector<std::vector<uint8_t>>(
+                           20, std::vector<uint8_t>(120, uint8_t{255}))));
+  const uint32_t list = List();
+  ASSERT_EQ(rig.Answer(Native::kImageListSetItem, {list, 2, 0, 0, 0, rig.Text("cg\\mask.bmp"), 0,
+                                                   uint32_t(-1), 0, 0, 0, 0, 0}),
+            0);
+  for (const char* label : {"A", "B"})
+    ASSERT_EQ(rig.Answer(Native::kImageListSetItemText, {list, rig.Text(label), 0, uint32_t(-1)}),
+              0);
+  ASSERT_EQ(rig.Answer(Native::kTextWindowSetBackgroundColor, {list, 1, 0x123456, 255}), 0);
+  auto* menu = PartOf<ImageListPart>(list);
+  for (int32_t cell = 0; cell < 2; ++cell) {
+    SCOPED_TRACE(cell);
+    const ImageSurface* surface = menu->GetCellSurface(cell);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(menu->GetCellSprite(cell)->GetSource(), surface);
+    EXPECT_EQ(surface->GetPixel(1, 1), 0xFF123456u);
+  }
+}
+
 TEST_F(GuiPartNatives, TextWindowsAndAScriptTextThatForgetsPartsDeletedBeforeIt) {
   const uint32_t text = ScriptTextPart(), box = Window(), framed = Window(0);
   auto* script = PartOf<ScriptText>(text);
