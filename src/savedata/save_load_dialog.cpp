@@ -9,9 +9,11 @@
 #include "common/atomic_file.h"
 #include "common/sjis.h"
 #include "graphics/surface/image_surface.h"
+#include "host/clock.h"
 #include "host/cp932.h"
 #include "host/dialog/dialog_host.h"
 #include "host/file/host_file.h"
+#include "host/input/key_state.h"
 #include "resource/files/file_utils.h"
 #include "savedata/save_data.h"
 #include "savedata/save_file.h"
@@ -27,6 +29,9 @@ constexpr uint8_t kStateEmpty = 2;
 constexpr int kFirstNumberedPage = 2;
 constexpr uint8_t kPendingComment = 1;
 constexpr uint8_t kPendingProtect = 2;
+// How long a save waits for the left button held since its click: polls and their spacing.
+constexpr int kReleasePolls = 5;
+constexpr uint32_t kReleasePollMs = 20;
 // Why the pending edits did not reach the slot's file.
 constexpr int kEditsNotRead = 1;
 constexpr int kEditsNotSaveFile = 2;
@@ -393,6 +398,15 @@ class SaveLoadDialog {
     return false;
   }
 
+  // A click that saved may still be held: for a short while, let it go before the dialog
+  // closes, so that its release does not reach the game.
+  static void WaitForLeftButtonRelease() {
+    for (int poll = 0; poll < kReleasePolls && (host::GetAsyncKeyState(host::VK_LBUTTON) & 0x8000);
+         ++poll) {
+      host::Sleep(kReleasePollMs);
+    }
+  }
+
   void Save() {
     if (currentPage_ < kFirstNumberedPage || current_.state == 1) return;
     if (!CheckSaveAllowed()) return;
@@ -403,6 +417,7 @@ class SaveLoadDialog {
     const int page = currentPage_;
     const int slot = currentSlot_;
     host_.RunInGame([&] { result = save_.WriteSaveData(page, slot); });
+    WaitForLeftButtonRelease();
     if (result != 0) {
       Failure("セーブデータの作成に失敗しました。ErrNo:", result);
       return;

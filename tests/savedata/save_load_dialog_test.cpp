@@ -9,8 +9,10 @@
 
 #include "common/atomic_file.h"
 #include "common/global.h"
+#include "host/clock.h"
 #include "host/cp932.h"
 #include "host/dialog/scripted_dialog_host.h"
+#include "host/input/key_state.h"
 #include "lib/sav/sav_text.h"
 #include "save_rig.h"
 #include "support/file_size_limit.h"
@@ -155,6 +157,50 @@ TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
   EXPECT_EQ(
       rig.app.told.back(),
       Cp932Literal("現在の状態をセーブすることは出来ません。\r\n一旦、ダイアログを閉じて下さい。"));
+}
+
+// A clock that moves only when slept on and lets the left button go at a given sleep.
+class ReleasingClock final : public host::ClockSource {
+ public:
+  explicit ReleasingClock(int releaseAt) : releaseAt_(releaseAt) {}
+  uint64_t NowNanoseconds() override { return sleptMs * 1000000ull; }
+  void Sleep(uint32_t ms) override {
+    sleptMs += ms;
+    if (++sleeps_ == releaseAt_) LeftButton(false);
+  }
+  bool MovesOnItsOwn() const override { return false; }
+  static void LeftButton(bool down) {
+    host::InputEvent event;
+    event.kind =
+        down ? host::InputEventKind::kMouseButtonDown : host::InputEventKind::kMouseButtonUp;
+    host::RecordInputEvent(host::HWND{}, event);
+  }
+  uint64_t sleptMs = 0;
+
+ private:
+  int releaseAt_;
+  int sleeps_ = 0;
+};
+
+// The click that saved may still hold the left button: the save waits for its release, five
+// times 20 ms at most.
+TEST(SaveDialog, ASaveWaitsAWhileForTheLeftButtonToBeLetGo) {
+  const struct {
+    bool held;
+    int releaseAt;  // the sleep that lets it go; 0 never
+    uint64_t waitedMs;
+  } cases[] = {{false, 0, 0}, {true, 2, 40}, {true, 0, 100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.waitedMs);
+    DialogRig rig;
+    ReleasingClock clock(c.releaseAt);
+    ScopedGlobal<host::ClockSource> useClock{&clock};
+    ReleasingClock::LeftButton(c.held);
+    rig.Run(true, "tab:2;row:4;press:1204;2");
+    EXPECT_TRUE(rig.Exists(2, 4));
+    EXPECT_EQ(clock.sleptMs, c.waitedMs);
+    host::ResetKeyState();
+  }
 }
 
 TEST(SaveDialog, ACommentReachesItsOwnSlotWhenAnotherRowIsChosen) {
