@@ -25,7 +25,7 @@ ifndef TEST_SEED
 TEST_SEED := $(shell shuf -i 1-99999 -n 1)
 endif
 
-.PHONY: deps run test bench fuzz test-tsan release clean format soak monkey damage tidy
+.PHONY: deps run test bench fuzz test-tsan release clean format soak monkey damage tidy mutate
 
 deps:
 	@bash scripts/install-deps.sh
@@ -72,6 +72,11 @@ monkey: deps
 damage: deps
 	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
 	JOBS=$(JOBS) DAMAGE_BUILD=$(BUILD_TEST) bash scripts/damage.sh
+
+# Not in CI (slow): each change listed in tests/mutations.txt made in turn in copies of the tree,
+# failing when a test program passes with a change in place (MUTATE_JOBS, MUTATE_ONLY).
+mutate: deps
+	bash scripts/mutate.sh
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_FUZZ=ON
