@@ -68,9 +68,6 @@ constexpr uint32_t kPointerMoveMs = 140;
 constexpr int32_t kCaptionX = 12;
 constexpr int32_t kCaptionRise = 25;
 
-// The scenario frame tells no caption time: its captions take the longer of its two.
-constexpr uint32_t kFrameCaptionMs = 850;
-
 class TextPanel {
  public:
   explicit TextPanel(const host::GlyphSource& glyphs);

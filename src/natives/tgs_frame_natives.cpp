@@ -190,9 +190,9 @@ class AppTgsHost : public TgsFrameHost {
   }
 
   // Captions go to the text panel; without one, to standard error.
-  void ShowCaption(const std::string& cp932) override {
+  void ShowCaption(const std::string& cp932, uint32_t ms) override {
     if (SaveTextPanel* panel = App() ? App()->SaveTextPanelSource() : nullptr) {
-      panel->ShowCaption(cp932, kFrameCaptionMs);
+      panel->ShowCaption(cp932, ms);
     } else if (!cp932.empty()) {
       std::fprintf(stderr, "%s\n", host::Cp932ToUtf8Lenient(cp932).c_str());
     }
@@ -473,7 +473,7 @@ int32_t StepFrame(NativeArgs& a) {
       frame->RestoreCursor();
       return 0;
     case TgsStepRoute::kCaptionRenderEnd:
-      State(a).FrameHost()->ShowCaption({});
+      State(a).FrameHost()->ShowCaption({}, kCaptionShortMs);
       [[fallthrough]];
     case TgsStepRoute::kRenderEnd:
       frame->RenderSceneToHost();

@@ -10,6 +10,7 @@ namespace bw {
 TgsAppState* GameApp::TgsState() {
   tgsState_.titleAllowed = MenuItemEnabled(3) ? 1 : 0;
   tgsState_.settingsAllowed = MenuItemEnabled(0) ? 1 : 0;
+  tgsState_.modalOpen = IsModal() || MenuOpen() ? 1 : 0;
   return &tgsState_;
 }
 
@@ -31,6 +32,7 @@ bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
   out.keepBackToChoice = u.keepPreviousChoiceData != 0;
   out.keepSkipAfterChoice = u.keepSkipAtChoices != 0;
   out.rightClickEndsAuto = u.rightClickStopsAuto != 0;
+  out.rightButtonMode = u.rightButtonAction;
   out.clickSkips = u.clickSkipsEffects != 0;
   out.readNoWait = u.readNoWait != 0;
   out.readCharMs = u.readCharMs;

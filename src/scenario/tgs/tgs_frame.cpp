@@ -177,6 +177,8 @@ int TgsFrame::Setup(std::string_view backgroundTable) {
 int TgsFrame::BeginRun(bool resume) {
   if (!setUp_) return kTgsNotSetUp;
   systemSkip_ = autoPlay_ = fastRead_ = false;
+  menuDepth_ = 0;
+  modalPaused_ = false;
   restoring_ = resume;
   exitCode_ = 0;
   buttons_.fill(1);
@@ -196,6 +198,7 @@ int TgsFrame::BeginRun(bool resume) {
     styleGiven_ = 0;
     windowShown_ = false;
     historyOn_ = true;
+    pageChanged_ = true;
     Text().clear();
     ResetFont();
     ApplyTextConfig(true, true, true, false, false);

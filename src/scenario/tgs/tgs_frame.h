@@ -68,6 +68,10 @@ constexpr int kDispatchLoaded = 6;
 constexpr int kDispatchTitle = 7;
 
 constexpr int kTgsButtonCount = 10;
+// How long the system commands' captions stand: short, and the quick load's longer unless the
+// player skips.
+constexpr uint32_t kCaptionShortMs = 100;
+constexpr uint32_t kCaptionLongMs = 850;
 // The message window's placement: which of its frame's looks a script gave.
 constexpr uint8_t kStyleGiven = 1;
 constexpr uint8_t kOpacityGiven = 2;
@@ -273,15 +277,24 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   void ShowFont();  // hands the font state to the host's message renderer
   void RestartAutoTimer() {
     autoStart_ = H().Clock();
+    menuOpenedAt_ = autoStart_;
   }
+  // The menu clock: the time spent in menus and dialogs does not count toward auto play.
+  void PauseMenuClock();
+  void ResumeMenuClock();
+  // The clock stands while the application shows a dialog or its menu bar's menu.
+  void FollowModal(bool waitEnds);
+  // Built-in 16's page: the page's first message took its number; the counter moves on.
+  void EndPage(bool changed);
   bool AcceptWindowArgument(int32_t window) const {
     return window <= 0;
   }
-  int Caption(const std::string& cp932);
+  int Caption(const std::string& cp932, uint32_t ms = kCaptionShortMs);
   // The choice taken: its read bit, the others faded out, the index written, the buttons; 0, or
   // -1 when the application quits during the fade.
   int ChooseChoice(int chosen, bool skipBefore, bool snapshot);
   int DispatchCommand(int command, int slot);
+  int HideWindowCommand(bool fromMenu);
   int QuickSaveCommand(int slot);
   int QuickLoadCommand(int slot);
   int AskYesNo(const std::string& text);
@@ -328,6 +341,8 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   bool directMode_ = false;
   bool historyLayout_ = false;
   uint32_t historyColor_ = 0xFFFFFF;
+  // The view went to a new page that no message has taken yet; the page's first message records
+  // the counter in the history, which groups its messages by it.
   bool pageChanged_ = true;
   uint8_t pageCounter_ = 1;
   bool cursorHidden_ = false;
@@ -335,6 +350,9 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   std::optional<bool> pointerLow_;  // as last seen; none: the next look decides
   bool historyOn_ = true;
   uint32_t autoStart_ = 0;
+  uint32_t menuOpenedAt_ = 0;
+  int menuDepth_ = 0;  // menus and dialogs open, one inside another
+  bool modalPaused_ = false;
   std::array<int, kTgsButtonCount> buttons_{};
   int32_t exitCode_ = 0;
   int32_t placeAlignment_ = 0;

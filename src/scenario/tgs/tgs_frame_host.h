@@ -36,6 +36,7 @@ struct TgsAppState {
   std::array<int32_t, 7> config{};
   int32_t lastTgsResult = 0;
   uint8_t menuOpen = 0;
+  uint8_t modalOpen = 0;   // a dialog or the menu bar's menu stands open over the game
   int32_t loadedGame = 0;  // set by the load dialog when a game was loaded
   uint8_t lowSpec = 0;
   uint8_t textSettingsChanged = 0;
@@ -67,6 +68,8 @@ struct TgsUserSettings {
   bool acceptSoundAtChoice = false;
   bool shiftQuickSave = false;
   bool rightClickEndsAuto = false;
+  // What the right button is bound to; 3, auto play, takes the right click for itself.
+  uint8_t rightButtonMode = 1;
   bool hideWindowForMenu = false;
   bool clickSkips = true;
   bool readNoWait = true;
@@ -239,7 +242,8 @@ class TgsFrameHost : public TgsPresentation {
   virtual void CancelWindowRequest() {}
   virtual int32_t WindowRequestAnswer() { return 0; }
 
-  virtual void ShowCaption(const std::string& /*cp932*/) {}
+  // The caption line for ms (each step of its path); an empty text takes the running one away.
+  virtual void ShowCaption(const std::string& /*cp932*/, uint32_t /*ms*/) {}
   virtual void SetCursorVisible(bool /*visible*/) {}
 
   // Save data: quick slots 1-5 (0 the default one), the automatic slot 10.

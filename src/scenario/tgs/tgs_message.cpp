@@ -22,6 +22,7 @@ constexpr size_t kSpeakerLimit = 40;
 constexpr size_t kShownNameLimit = 16;
 constexpr size_t kVoiceLimit = 15;
 constexpr uint8_t kPageCounterLast = 255;
+constexpr uint8_t kRightButtonAutoPlay = 3;
 
 // The commands of input actions 6-17.
 constexpr int kActionCommands[kActionCommandCount] = {6, 3, 4, 0, 1, 9, 10, 8, 7, 5, 2, 11};
@@ -120,6 +121,8 @@ int TgsFrame::CommitMessageText() {
                           shownName_.c_str(), voiceName_.c_str(), pageChanged_ ? pageCounter_ : 0);
     }
   }
+  // The page has its message: what follows on it until the view's next page is no new page.
+  pageChanged_ = false;
   text.clear();
   shownName_.clear();
   voiceName_.clear();
@@ -136,6 +139,7 @@ void TgsFrame::DropRestoredText() {
 
 int32_t TgsFrame::MessageWait() {
   bool withVoice = showing_;
+  const bool changed = pageChanged_;
   if (restoring_) {
     // The restore shows this message already: what the script collected again goes.
     DropRestoredText();
@@ -146,10 +150,12 @@ int32_t TgsFrame::MessageWait() {
   if (!rebuilding_) {
     if (int r = ShowMessage(2, withVoice); r != 0) return r;
   }
-  if (pageChanged_) {
-    pageCounter_ = pageCounter_ >= kPageCounterLast ? 1 : pageCounter_ + 1;
-  }
+  EndPage(changed);
   return 0;
+}
+
+void TgsFrame::EndPage(bool changed) {
+  if (changed) pageCounter_ = pageCounter_ >= kPageCounterLast ? 1 : pageCounter_ + 1;
 }
 
 void TgsFrame::MarkCurrentRead() {
@@ -196,6 +202,7 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
   if (!buttonsHidden_ && !S().hideButtonsUnlessLow) H().ShowButtons(true);
 
   auto finish = [&](int answer, bool skipped) {
+    FollowModal(true);
     if (withVoice) {
       if (voicePlaying_ && S().stopVoice) H().StopVoice();
       voicePlaying_ = false;
@@ -209,6 +216,7 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
     }
     if (waitMode != 0) {
       H().NextPage();
+      pageChanged_ = true;
       ResetFont();
       ApplyTextConfig(false, false, true, true, true);
     }
@@ -248,6 +256,7 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
   RestartAutoTimer();
   for (;;) {
     if (!Turn()) return finish(-1, false);
+    FollowModal(false);
     FollowPointer();
     const int d = DispatchInput(H().TakePointerEvent());
     if (d == kDispatchNothing) {
@@ -278,7 +287,9 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
     } else if (d < -1) {
       return finish(-1, false);
     }
-    const uint64_t elapsed = static_cast<uint32_t>(H().Clock() - autoStart_);
+    // While a menu stands open the auto-play time stands too.
+    const uint32_t now = menuDepth_ > 0 ? menuOpenedAt_ : H().Clock();
+    const uint64_t elapsed = static_cast<uint32_t>(now - autoStart_);
     if (autoPlay_ && !H().VoicePlaying() && !H().Typing() &&
         elapsed > AutoPlayMs(S().autoCharMs, PageCharacters(viewText_), S().autoBaseMs)) {
       return finish(0, false);
@@ -408,8 +419,8 @@ int TgsFrame::ChooseChoice(int chosen, bool skipBefore, bool snapshot) {
 
 // The system buttons, their keys and actions.
 
-int TgsFrame::Caption(const std::string& cp932) {
-  H().ShowCaption(cp932);
+int TgsFrame::Caption(const std::string& cp932, uint32_t ms) {
+  H().ShowCaption(cp932, ms);
   return kDispatchRan;
 }
 
@@ -426,8 +437,10 @@ int TgsFrame::DispatchInput(int button) {
   }
   int slot = 0;
   if (button < 0) {
-    if (App().fullScreenMenuMode == 2 && S().hideWindowForMenu) return DispatchCommand(9, 0);
-    if (autoPlay_ && S().rightClickEndsAuto && H().RightClicked()) {
+    if (App().fullScreenMenuMode == 2 && S().hideWindowForMenu) return HideWindowCommand(true);
+    // A right button bound to auto play toggles it as its action does.
+    if (autoPlay_ && S().rightClickEndsAuto && S().rightButtonMode != kRightButtonAutoPlay &&
+        H().RightClicked()) {
       autoPlay_ = false;
       SetButtonState(6, 1);
       H().SetWaitMarkAuto(false);
@@ -470,14 +483,15 @@ int TgsFrame::QuickLoadCommand(int slot) {
     H().PlaySystemSound(kTgsSoundOpen);
     if (AskYesNo(text + host::Cp932Literal("\r\nをロードしますか？")) != 1) return kDispatchRan;
   }
-  // A failed load leaves the game as it was (the reader applies nothing on failure) and says so.
-  if (!H().QuickLoad(slot)) return Caption(host::Cp932Literal("クイックロードに失敗しました"));
+  // The slot is only looked for here (the run ends before it is read): not found, it is missing.
+  if (!H().QuickLoad(slot)) return missing();
   if (confirm) {
-    H().ShowCaption({});
+    H().ShowCaption({}, kCaptionShortMs);
     H().PlaySystemSound(kTgsSoundAccept);
   } else {
     H().ShowCaption(slot == 0 ? host::Cp932Literal("クイックロードを実行しました")
-                              : Format("スロット%sからロードしました", SlotName(slot)));
+                              : Format("スロット%sからロードしました", SlotName(slot)),
+                    S().userSkip ? kCaptionShortMs : kCaptionLongMs);
   }
   exitCode_ = 2;
   return kDispatchLoaded;
@@ -513,7 +527,7 @@ int TgsFrame::DispatchCommand(int command, int slot) {
       App().menuOpen = 0;
       if (App().loadedGame == 0) return kDispatchRan;
       H().PlaySystemSound(kTgsSoundAccept);
-      H().ShowCaption({});
+      H().ShowCaption({}, kCaptionShortMs);
       exitCode_ = 2;
       return kDispatchLoaded;
     case 5:
@@ -529,8 +543,11 @@ int TgsFrame::DispatchCommand(int command, int slot) {
       SetButtonState(6, autoPlay_ ? 2 : 1);
       RestartAutoTimer();
       return kDispatchRan;
-    case 7:
-      switch (OpenTextHistory()) {
+    case 7: {
+      PauseMenuClock();
+      const int closed = OpenTextHistory();
+      ResumeMenuClock();
+      switch (closed) {
         case kHistoryQuit:
           return kDispatchQuit;
         case 0:
@@ -538,9 +555,11 @@ int TgsFrame::DispatchCommand(int command, int slot) {
         default:
           return kDispatchRan;  // nothing could be shown: the wait goes on
       }
+    }
     case 10: {
-      // The menu restarts the auto-play timer itself when it closes.
+      PauseMenuClock();
       const int32_t chosen = SystemMenu();
+      ResumeMenuClock();
       if (exitCode_ != 0 || chosen < 8) return chosen;
       return DispatchCommand(chosen <= 17 ? kMenuCommands[chosen - 8] : 11, 0);
     }
@@ -562,25 +581,8 @@ int TgsFrame::DispatchCommand(int command, int slot) {
       }
       return kDispatchRan;
     }
-    case 9: {
-      H().PlaySystemSound(kTgsSoundClick);
-      H().SetWindowVisible(false);
-      H().ShowButtons(false);
-      for (;;) {
-        if (!Turn()) return kDispatchQuit;
-        if (H().LeftClicked() || H().RightClicked() || H().ActionPressed(kActionDecide) ||
-            H().ActionPressed(kActionCancel) || H().ActionPressed(kActionHideWindow)) {
-          break;
-        }
-      }
-      H().PlaySystemSound(kTgsSoundClick);
-      voiceWait_ = 0;
-      StopSkipping();
-      if (!Turn()) return kDispatchQuit;
-      H().SetWindowVisible(windowShown_);
-      if (H().PointerLow()) H().ShowButtons(true);
-      return kDispatchRan;
-    }
+    case 9:
+      return HideWindowCommand(false);
     case 11:
       if (!App().titleAllowed) return kDispatchRan;
       H().PlaySystemSound(kTgsSoundOpen);
@@ -595,6 +597,49 @@ int TgsFrame::DispatchCommand(int command, int slot) {
   }
 }
 
+int TgsFrame::HideWindowCommand(bool fromMenu) {
+  // The full-screen menu hides the windows while it is open, without the command's sounds.
+  if (!fromMenu) H().PlaySystemSound(kTgsSoundClick);
+  H().SetWindowVisible(false);
+  H().ShowButtons(false);
+  for (;;) {
+    if (!Turn()) return kDispatchQuit;
+    if (fromMenu ? App().fullScreenMenuMode != 2
+                 : H().LeftClicked() || H().RightClicked() || H().ActionPressed(kActionDecide) ||
+                       H().ActionPressed(kActionCancel) || H().ActionPressed(kActionHideWindow)) {
+      break;
+    }
+  }
+  if (!fromMenu) H().PlaySystemSound(kTgsSoundClick);
+  voiceWait_ = 0;
+  StopSkipping();
+  if (!Turn()) return kDispatchQuit;
+  H().SetWindowVisible(windowShown_);
+  if (H().PointerLow()) H().ShowButtons(true);
+  return kDispatchRan;
+}
+
+void TgsFrame::PauseMenuClock() {
+  if (menuDepth_++ == 0) menuOpenedAt_ = H().Clock();
+}
+
+void TgsFrame::ResumeMenuClock() {
+  if (menuDepth_ == 0 || --menuDepth_ != 0) return;
+  // The auto-play timer starts later by the time the menu stood open.
+  autoStart_ += H().Clock() - menuOpenedAt_;
+}
+
+void TgsFrame::FollowModal(bool waitEnds) {
+  const bool open = !waitEnds && App().modalOpen != 0;
+  if (open == modalPaused_) return;
+  modalPaused_ = open;
+  if (open) {
+    PauseMenuClock();
+  } else {
+    ResumeMenuClock();
+  }
+}
+
 bool TgsFrame::TakeIndicator(size_t word) {
   const int32_t address = config_[word];
   int32_t value = 0;
@@ -605,8 +650,10 @@ bool TgsFrame::TakeIndicator(size_t word) {
 int TgsFrame::RequestWindow(int kind, const std::string& text) {
   if (App().pendingWindowRequest != 0) return kRequestPending;
   App().pendingWindowRequest = static_cast<uint8_t>(kind + 1);
+  PauseMenuClock();
   auto done = [&](int answer) {
     App().pendingWindowRequest = 0;
+    ResumeMenuClock();
     return answer;
   };
   if (!H().PostWindowRequest(kind, text)) return done(kRequestRefused);

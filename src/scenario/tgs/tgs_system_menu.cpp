@@ -146,7 +146,6 @@ int32_t TgsFrame::SystemMenu() {
     }
   }
   menu->Close();
-  if (autoPlay_) RestartAutoTimer();
   return result;
 }
 

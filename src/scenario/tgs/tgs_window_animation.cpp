@@ -7,8 +7,6 @@ namespace bw {
 
 namespace {
 
-constexpr uint8_t kLastPageNumber = 255;
-
 // Only window 0 exists; a negative window is the current one.
 int32_t WindowOf(int32_t window, int32_t current) {
   return window < 0 ? current : window;
@@ -21,6 +19,7 @@ int32_t TgsFrame::MessageTalk(int32_t window, int32_t time, TgsText path, bool s
   if (restoring_) return MessageWait();
   // Text committed already is only shown and waited for.
   const bool committed = Text().empty();
+  const bool changed = pageChanged_;
   if (!committed) {
     if (show) {
       if (pageChanged_ && !rebuilding_ && GetRevealTime() == 0) H().FinishTyping();
@@ -35,7 +34,7 @@ int32_t TgsFrame::MessageTalk(int32_t window, int32_t time, TgsText path, bool s
   if (!rebuilding_) {
     if (int r = ShowMessage(2, true); r != 0) return r;
   }
-  if (pageChanged_) pageCounter_ = pageCounter_ >= kLastPageNumber ? 1 : pageCounter_ + 1;
+  EndPage(changed);
   return 0;
 }
 

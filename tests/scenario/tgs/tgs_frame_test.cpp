@@ -227,7 +227,7 @@ TEST_F(TgsFrameTest, DispatcherKeysAndActions) {
   // A quick load that fails keeps playing with its caption.
   host.settings.confirmQuickLoad = false;
   EXPECT_EQ(frame.DispatchInput(1), kDispatchRan);
-  EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックロードに失敗しました"));
+  EXPECT_EQ(host.captions.back(), host::Cp932Literal("クイックセーブデータは存在しません"));
   EXPECT_EQ(frame.ExitCode(), 0);
 }
 

@@ -25,9 +25,7 @@ constexpr int32_t kLine = FakeHistoryView::kLine;
 
 class HistoryHost : public FakeFrameHost {
  public:
-  std::vector<int> sounds;
   std::map<int, int> keyTurns;  // turn -> key pressed
-  void PlaySystemSound(int channel) override { sounds.push_back(channel); }
   bool KeyPressed(int code) override {
     auto it = keyTurns.find(turns);
     return it != keyTurns.end() && it->second == code;

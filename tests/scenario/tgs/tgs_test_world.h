@@ -162,6 +162,8 @@ class FakeFrameHost : public TgsFrameHost {
   uint32_t clock = 1000;
   int turns = 0;
   int quitAtTurn = -1;
+  int fullScreenMenuClosesAt = -1;
+  std::pair<int, int> modalTurns{-1, -1};  // the application's own dialog stands open
   std::set<int> clickTurns;
   std::map<int, int> pointerEvents;  // turn -> event
   std::map<int, int> actionTurns;    // turn -> pressed action
@@ -188,6 +190,8 @@ class FakeFrameHost : public TgsFrameHost {
     if (typingTurns > 0) --typingTurns;
     if (secondTypingTurns > 0) --secondTypingTurns;
     if (voiceTurns > 0) --voiceTurns;
+    if (turns == fullScreenMenuClosesAt) state.fullScreenMenuMode = 0;
+    state.modalOpen = turns >= modalTurns.first && turns < modalTurns.second;
     return turns == quitAtTurn ? 0 : 1;
   }
   TgsAppState& AppState() override { return state; }
@@ -200,6 +204,8 @@ class FakeFrameHost : public TgsFrameHost {
     return it != guest.end() && (value = it->second, true);
   }
   bool LeftClicked() override { return clickTurns.count(turns) != 0; }
+  std::set<int> rightClickTurns;
+  bool RightClicked() override { return rightClickTurns.count(turns) != 0; }
   int Action() { return actionTurns.count(turns) ? actionTurns[turns] : -1; }
   bool ActionPressed(int action) override { return action == Action(); }
   int FindPressedAction(int first, int count) override {
@@ -228,12 +234,25 @@ class FakeFrameHost : public TgsFrameHost {
   }
   void CancelWindowRequest() override { cancelled = true; }
   int32_t WindowRequestAnswer() override { return answer; }
-  void ShowCaption(const std::string& cp932) override { captions.push_back(cp932); }
+  void ShowCaption(const std::string& cp932, uint32_t ms) override {
+    captions.push_back(cp932);
+    captionMs.push_back(ms);
+  }
+  std::vector<uint32_t> captionMs;
   bool Typing() override { return typingTurns > 0; }
   void FinishTyping() override { typingTurns = 0; }
   bool SecondViewTyping() override { return secondTypingTurns > 0; }
   void FinishSecondView() override { ++finishSecondCalls, secondTypingTurns = 0; }
   void SetButtonState(int button, int s) override { buttonStates[button] = s; }
+  // Quick saves and loads; the system sounds played and the window's shows (turn, shown).
+  bool quickWorks = false;
+  bool QuickSave(int) override { return quickWorks; }
+  bool QuickLoad(int) override { return quickWorks; }
+  bool SlotText(int, std::string& text) override { return text = "slot", quickWorks; }
+  std::vector<int> sounds;
+  void PlaySystemSound(int channel) override { sounds.push_back(channel); }
+  std::vector<std::pair<int, bool>> windowShows;
+  void SetWindowVisible(bool visible) override { windowShows.push_back({turns, visible}); }
   void ShowButtons(bool show) override { buttonsShown.push_back(show); }
   void SetMessage(std::string_view text, const std::string& name, uint32_t) override {
     shown.push_back(name + "|" + std::string(text));
