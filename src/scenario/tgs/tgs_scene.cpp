@@ -533,6 +533,10 @@ int32_t TgsScene::LoadBackgroundAnime(TgsText name, int32_t startFrame, uint32_t
   TgsBackgroundRecord& bg = Background(p);
   bg.animName = std::string(name.value_or(""));
   bg.animState = 0;
+  // An animation is placed where it starts (a movie keeps -1): save data brings it back there,
+  // and as an animation, not a movie.
+  bg.animFrame = name ? std::max(startFrame, 0) : -1;
+  bg.animArg = name ? argument : 0;
   StopLayerEffects(p, false);
   ReleaseEffect(&bg.animEffect);
   bg.animData.reset();

@@ -470,27 +470,30 @@ class TgsFrameRebuild : public TgsRebuildTarget {
   void RestoreBackground(int p, const TgsBackgroundRecord& saved) override {
     const uint8_t page = static_cast<uint8_t>(p);
     TgsBackgroundRecord& bg = scene_.Background(p);
-    if (!saved.animName.empty()) {
+    const bool animated = !saved.animName.empty();
+    if (!animated && saved.name.empty()) {
+      scene_.ClearBackgroundToColor(static_cast<int32_t>(saved.color), page);
+      if (saved.captured) scene_.CaptureBackground(true, page, false);
+      return;
+    }
+    // The record already names what comes back: it is loaded afresh, and its look comes below.
+    bg.name = saved.name;
+    bg.ClearLook();
+    bg.color = 0;
+    bg.timeOfDay = saved.timeOfDay;
+    if (animated) {
       if (saved.animFrame < 0) {
         scene_.LoadBackgroundMovie(std::string_view(saved.animName), page, 1);
       } else {
         scene_.LoadBackgroundAnime(std::string_view(saved.animName), saved.animFrame, saved.animArg,
                                    page);
       }
-      bg.animArg = saved.animArg;
-    } else if (saved.name.empty()) {
-      scene_.ClearBackgroundToColor(static_cast<int32_t>(saved.color), page);
-      if (saved.captured) scene_.CaptureBackground(true, page, false);
-      return;
-    } else {
-      // The record already names the picture: load it afresh, its look comes below.
-      bg.name = saved.name;
-      bg.ClearLook();
-      bg.color = 0;
-      bg.timeOfDay = saved.timeOfDay;
-      scene_.ApplyBackground(p);
-      if (saved.animState) scene_.ControlBackgroundAnime(page, 1);
     }
+    if (!saved.name.empty()) scene_.ApplyBackground(p);
+    // An animation a control held comes back held, at the place it was saved at.
+    if (saved.animState) scene_.ControlBackgroundAnime(page, 1);
+    bg.animFrame = saved.animFrame;
+    bg.animArg = saved.animArg;
     if (saved.libOp) scene_.SetBackgroundFilter(saved.libOp, page);
     if (saved.tone || saved.libFilterB || saved.libFilterA || saved.bars) {
       scene_.SetBackgroundTone(saved.tone, saved.libFilterB, saved.libFilterA, saved.bars, page);
@@ -790,6 +793,11 @@ int TgsFrame::RebuildScene() {
   for (int p = 0; p < 2; ++p) {
     scene.ClearSprites(static_cast<uint8_t>(p), -1);
     scene.StopLayerEffects(p, true);
+    // A load inside a run finds the running animation and quake: the saved page names its own.
+    TgsBackgroundRecord& bg = scene.Background(p);
+    scene.ReleaseEffect(&bg.animEffect);
+    bg.animData.reset();
+    scene.ReleaseQuake(static_cast<uint8_t>(p));
   }
   TgsFrameRebuild target(*this);
   rebuilding_ = true;
