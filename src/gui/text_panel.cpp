@@ -75,11 +75,11 @@ TimedTask* TextPanel::GetCaptionTask() const {
   return captionTask_;
 }
 
-void TextPanel::CaptionPoints(int32_t height, int32_t (&points)[15]) {
+void TextPanel::CaptionPoints(int32_t height, int32_t captionHeight, int32_t (&points)[15]) {
   for (size_t i = 0; i < kCaptionPointCount; ++i) {
     const bool last = i + 1 == kCaptionPointCount;
     points[i * 3] = kCaptionX;
-    points[i * 3 + 1] = last ? height : height - kCaptionRise;
+    points[i * 3 + 1] = last ? height : height - kCaptionRise - captionHeight;
     points[i * 3 + 2] = last ? 0 : 255;
   }
 }
@@ -117,7 +117,7 @@ int32_t TextPanel::ShowCaption(const char* text, uint32_t duration) {
   auto task =
       std::make_unique<MovePathTask>(duration, 0, true, 0.0, kPathMoveTarget, false, false, 0);
   int32_t points[15];
-  CaptionPoints(height, points);
+  CaptionPoints(height, captionImage_.GetHeight(), points);
   if (task->SetPoints(kCaptionPointCount, points) != kPathTaskDone) return kCaptionPathRefused;
   const int started = task->StartOnSprite(timers, &captionSprite_);
   if (started == kPathTaskJumpedToEnd) return kCaptionDone;

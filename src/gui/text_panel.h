@@ -64,7 +64,8 @@ constexpr int32_t kPointerNoPart = -2;
 
 // The time the pointer takes to reach the part.
 constexpr uint32_t kPointerMoveMs = 140;
-// The caption's left edge and how far above the bottom it rests.
+// The caption's left edge and how far above the bottom its lower edge rests: clear of the
+// scenario frame's bar along the bottom.
 constexpr int32_t kCaptionX = 12;
 constexpr int32_t kCaptionRise = 25;
 
@@ -84,8 +85,9 @@ class TextPanel {
   int32_t ShowCaption(const char* text, uint32_t duration);
   // The running caption task; null once its timer service let it go.
   TimedTask* GetCaptionTask() const;
-  // The five path points (x, y, opacity) for a canvas of height h, the start being (x, h).
-  static void CaptionPoints(int32_t height, int32_t (&points)[15]);
+  // The five path points (x, y, opacity) of a caption captionHeight high on a canvas of height
+  // height: from below the bottom edge up to its rest, and back down as it fades.
+  static void CaptionPoints(int32_t height, int32_t captionHeight, int32_t (&points)[15]);
 
   int32_t MovePointerToPart(UiControl* part, UiControl** outPart, bool wait);
 

@@ -66,7 +66,8 @@ class TextPanelTest : public GuiTest {
   TextPanel panel{testing_text::FakeSource()};
 };
 
-// The caption rises from the canvas's bottom edge, rests, then sinks back while it fades, for any
+// The caption rises from below the canvas's bottom edge until its lower edge rests above the bar
+// along the bottom (the scenario frame's, 23 lines high), then sinks back while it fades, for any
 // canvas height.
 TEST_F(TextPanelTest, CaptionPathFollowsTheCanvasBottom) {
   for (int32_t height : {600, 480}) {
@@ -74,10 +75,13 @@ TEST_F(TextPanelTest, CaptionPathFollowsTheCanvasBottom) {
     host.height = height;
     clock.SetMilliseconds(kStart);
     ASSERT_EQ(panel.ShowCaption("Saved", kStep), kCaptionDone);
+    const int32_t rest = height - kCaptionRise - panel.CaptionImage().GetHeight();
     EXPECT_EQ(CaptionAt(0), std::make_pair(kCaptionX, height));
-    EXPECT_EQ(CaptionAt(kStep), std::make_pair(kCaptionX, height - kCaptionRise));
+    EXPECT_EQ(CaptionAt(kStep), std::make_pair(kCaptionX, rest));
+    EXPECT_LE(panel.CaptionSprite().GetY() + panel.CaptionImage().GetHeight(), height - 23)
+        << "the resting caption stands over the bar";
     EXPECT_GT(InkOnScreen(height), 0) << "the resting caption shows its text";
-    EXPECT_EQ(CaptionAt(4 * kStep), std::make_pair(kCaptionX, height - kCaptionRise));
+    EXPECT_EQ(CaptionAt(4 * kStep), std::make_pair(kCaptionX, rest));
     EXPECT_EQ(CaptionAt(5 * kStep), std::make_pair(kCaptionX, height));
     EXPECT_EQ(panel.CaptionSprite().GetAlpha(), 0);
     EXPECT_EQ(panel.GetCaptionTask(), nullptr) << "the finished path let go of the caption";
