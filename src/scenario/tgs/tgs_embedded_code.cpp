@@ -41,10 +41,11 @@ int TgsRunNested(TgsFrameBase& frame, bool jumpAllowed, bool alreadyRunning) {
   ScriptRequest& request = host->Request();
   int nested = 0;
   int r = alreadyRunning ? frame.lastRun_ : runner.Run();
-  // Scripts this run loaded go again whichever way it ends.
+  // Scripts this run loaded go again whichever way it ends. An Exit stays asked: the main script
+  // ends at its next wait, as it would on its own Exit.
   auto finish = [&](int answer) {
     for (; nested > 0; --nested) host->UnloadLastScript();
-    request.word = kRequestNone;
+    if (request.word != kRequestExit) request.word = kRequestNone;
     return answer;
   };
   for (;;) {
