@@ -13,8 +13,13 @@
 // load: ours loads a 4 MB scenario (20,000 labels, 50,000 messages) from a file: reads it straight
 // into guest memory, checks its layout and indexes its labels; the peer reads the same file into
 // memory, the bound of any load. Items are bytes.
+// steps: loops of kLoopSteps steps a turn, kLoopTurns turns: a statement counts the turns in
+// var:0, the statements behind it count in var:1, and a JumpIf on an expression comparing var:0
+// with the end goes back; the main interpreter runs the same increments, compare and jump. Both
+// must end with var:0 at kLoopTurns and var:1 at kLoopTurns times the statements behind the first.
 // Prints "ratio load against reading the file: <ours/peer throughput>", "self count:
-// <scenario/main throughput>" and "self count while-shaped: <scenario/main throughput>".
+// <scenario/main throughput>", "self count while-shaped: <scenario/main throughput>" and "self
+// scenario loop of N steps: <scenario/main throughput>" for each length.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -37,6 +42,22 @@
 namespace {
 
 constexpr int kTurns = 100000;
+constexpr int kLoopTurns = 20000;
+constexpr int kLoopSteps[] = {8, 17, 64, 200};
+
+// The scenario loop of steps steps a turn, and the main script doing the same.
+std::string LoopScenario(int steps) {
+  std::string source = ".tob0\nloop:\n stmt{inc var:0 | ret}\n";
+  for (int i = 2; i < steps; ++i) source += " stmt{inc var:1 | ret}\n";
+  return source + " JumpIf if{mov var:0, c.1 | c: lt 0, " + std::to_string(kLoopTurns) +
+         ", host:0 | ret} @loop\n .end\n";
+}
+std::string LoopScript(int steps) {
+  std::string source = ".sob0\nloop: inc var:0\n";
+  for (int i = 2; i < steps; ++i) source += " inc var:1\n";
+  return source + " mov var:0, c.1\nc: ge 0, " + std::to_string(kLoopTurns) +
+         ", t.1\nt: jz 0, loop\n ret\n";
+}
 
 std::vector<uint8_t> Sob(const std::string& source) {
   bw::sob::AssembleResult r = bw::sob::Assemble(source);
@@ -60,7 +81,12 @@ struct Engine {
   bw::MemoryScriptFileSource files;
   std::unique_ptr<bw::ScriptEngine> host;
   Engine() {
-    files.Put("SCRIPT\\USER_VAR.SOB", Sob(".sob1\nv: .space 4\n.var 0 1 v 4\n"));
+    files.Put("SCRIPT\\USER_VAR.SOB",
+              Sob(".sob1\nv: .space 4\nw: .space 4\n.var 0 1 v 4\n.var 0 1 w 4\n"));
+    for (int steps : kLoopSteps) {
+      files.Put("SCRIPT\\LOOP" + std::to_string(steps) + ".TOB", Tob(LoopScenario(steps)));
+      files.Put("SCRIPT\\LOOP" + std::to_string(steps) + ".SOB", Sob(LoopScript(steps)));
+    }
     files.Put("SCRIPT\\LOOP.SOB", Sob(".sob0\nloop: inc var:0\n mov var:0, c.1\nc: ge 0, " +
                                       std::to_string(kTurns) + ", t.1\nt: jz 0, loop\n ret\n"));
     files.Put("SCRIPT\\COUNT.TOB",
@@ -74,12 +100,20 @@ struct Engine {
     if (host->LoadInitFiles("", "SCRIPT\\USER_VAR.SOB", "", false, false) != 0) std::abort();
     host->PublishTables();
   }
-  uint32_t Counter() {
+  uint32_t Counter(uint32_t bank = 0) {
     uint32_t v = 0;
-    host->GetMemory().Read32(host->VariableValueAddress(0), v);
+    host->GetMemory().Read32(host->VariableValueAddress(bank), v);
     return v;
   }
-  void Reset() { host->GetMemory().Write32(host->VariableValueAddress(0), 0); }
+  void Reset() {
+    host->GetMemory().Write32(host->VariableValueAddress(0), 0);
+    host->GetMemory().Write32(host->VariableValueAddress(1), 0);
+  }
+  // Whether a run of the loop of steps steps left both counters as it must.
+  bool LoopDone(int steps) {
+    return Counter(0) == kLoopTurns &&
+           Counter(1) == static_cast<uint32_t>(kLoopTurns) * static_cast<uint32_t>(steps - 2);
+  }
 };
 
 void BM_ScenarioCount(benchmark::State& state, const char* script) {
@@ -107,6 +141,37 @@ void BM_MainCount(benchmark::State& state) {
   }
   if (e.Counter() != kTurns) state.SkipWithError("wrong count");
   state.SetItemsProcessed(state.iterations() * kTurns);
+}
+
+void BM_ScenarioLoop(benchmark::State& state, int steps) {
+  Engine e;
+  bw::TgsFrameBase frame(e.host.get(), &e.files);
+  frame.SetScriptFolder("SCRIPT");
+  if (frame.Start("LOOP" + std::to_string(steps)) != 0) std::abort();
+  for (auto _ : state) {
+    e.Reset();
+    frame.SetPosition(0);
+    if (bw::TgsRunStep(frame) != bw::kTgsStepEnded || !e.LoopDone(steps)) {
+      state.SkipWithError("the scenario loop counted wrong");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kLoopTurns);
+}
+
+void BM_MainLoop(benchmark::State& state, int steps) {
+  Engine e;
+  if (e.host->LoadScript("LOOP" + std::to_string(steps)) != 0) std::abort();
+  const uint32_t entry = e.host->GetCodeBase();
+  e.host->Interpreter().ResetStack();
+  for (auto _ : state) {
+    e.Reset();
+    if (e.host->CallAt(entry) != bw::kRunEnded || !e.LoopDone(steps)) {
+      state.SkipWithError("the main loop counted wrong");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kLoopTurns);
 }
 
 // Reads files from a folder on disk, as the game's file layer does from loose files.
@@ -190,6 +255,12 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("tgs/count", BM_ScenarioCount, "COUNT");
   benchmark::RegisterBenchmark("tgs/count-while", BM_ScenarioCount, "WHILE");
   benchmark::RegisterBenchmark("script/count", BM_MainCount);
+  for (int steps : kLoopSteps) {
+    benchmark::RegisterBenchmark(("tgs/loop" + std::to_string(steps)).c_str(), BM_ScenarioLoop,
+                                 steps);
+    benchmark::RegisterBenchmark(("script/loop" + std::to_string(steps)).c_str(), BM_MainLoop,
+                                 steps);
+  }
   benchmark::RegisterBenchmark("tgs/load", BM_ScenarioLoad);
   benchmark::RegisterBenchmark("file/load", BM_FileRead);
   benchmark::Initialize(&argc, argv);
@@ -197,6 +268,10 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintSelf("count", "tgs/count", "script/count");
   reporter.PrintSelf("count while-shaped", "tgs/count-while", "script/count");
+  for (int steps : kLoopSteps) {
+    const std::string n = std::to_string(steps);
+    reporter.PrintSelf("scenario loop of " + n + " steps", "tgs/loop" + n, "script/loop" + n);
+  }
   reporter.PrintRatio("load against reading the file", "tgs/load", "file/load");
   benchmark::Shutdown();
   std::filesystem::remove_all(BigScenario());

@@ -24,7 +24,7 @@ class TgsLoop {
     uint32_t steps;
     bool resultZero;
   };
-  static constexpr uint32_t kMaxSteps = 16;  // in one turn
+  static constexpr uint32_t kMaxSteps = 256;  // in one turn
 
   // The cycle entered at entry's position, or null when the steps from there do not form one
   // the unit can run. resultWord: the word an expression's value lands in.
@@ -45,6 +45,15 @@ class TgsLoop {
 
  private:
   TgsLoop() = default;
+  // Takes the steps of one turn from entry into the unit; false when they do not form a cycle it
+  // can take.
+  bool Take(const TgsScript& script, const GuestMemory& memory, const TgsDecodedStep& entry);
+  // Adds the jump that is step n of the turn, with jumped and next as it leaves them; false when
+  // the unit cannot take it.
+  bool TakeJump(const GuestMemory& memory, const TgsDecodedStep& step, uint32_t n, bool& jumped,
+                uint32_t& next);
+  // Seals the unit and checks that its stores stay off every byte the steps were read from.
+  bool Finish(const TgsScript& script);
 
   uint32_t entry_ = 0;
   uint32_t steps_ = 0;

@@ -92,6 +92,21 @@ TEST(TgsDecodedSteps, ALoopRunsAsOneUnitOnlyWhileItsCodeCannotChangeIt) {
   }
 }
 
+// Runs the scenario of lines with steps decoded or not, once within budget and once on: both
+// step results, variable word 0 after each and the text.
+std::string Outcome(const std::string& lines, bool decoding, int budget) {
+  TgsWorld w;
+  w.Frame().SetStepDecoding(decoding);
+  EXPECT_EQ(w.StartScenario(lines), 0);
+  w.Frame().SetStepBudget(budget);
+  const int first = TgsRunStep(w.Frame());
+  const uint32_t counted = w.Variable(0);
+  w.Frame().SetStepBudget(100000);
+  const int second = TgsRunStep(w.Frame());
+  return std::to_string(first) + " " + std::to_string(counted) + " " + std::to_string(second) +
+         " " + std::to_string(w.Variable(0)) + " " + w.Frame().Text();
+}
+
 // A loop with its test in front leaves by a jump that is not taken until the last turn, and
 // instructions that their conditions skip on the first turns run on later ones: read while
 // skipped, they run with the values of the turn they run on. An argument that is embedded code
@@ -107,25 +122,45 @@ TEST(TgsDecodedSteps, AWhileShapedLoopRunsAsTheRunThatDecodesNothing) {
   for (const std::string& body : {skipped, rewriting}) {
     for (int budget : {9, 100}) {
       SCOPED_TRACE(body + " budget " + std::to_string(budget));
-      std::string outcome[2];
-      for (bool decoding : {false, true}) {
-        TgsWorld w;
-        w.Frame().SetStepDecoding(decoding);
-        ASSERT_EQ(w.StartScenario("\"x\"\ntop:\n  JumpUnless if{mov var:0, c.1 | c: lt 0, 6, "
-                                  "host:0 | ret} @done\n  stmt{inc var:0 | ret}\n" +
-                                  body + "  JumpIf @top\ndone:\n  \"y\"\n  .end\n"),
-                  0);
-        w.Frame().SetStepBudget(budget);
-        const int first = TgsRunStep(w.Frame());
-        w.Frame().SetStepBudget(100);
-        const int second = TgsRunStep(w.Frame());
-        outcome[decoding] = std::to_string(first) + " " + std::to_string(second) + " " +
-                            std::to_string(w.Variable(0)) + " " + w.Frame().Text();
-      }
+      const std::string lines =
+          "\"x\"\ntop:\n  JumpUnless if{mov var:0, c.1 | c: lt 0, 6, host:0 | ret} @done\n"
+          "  stmt{inc var:0 | ret}\n" +
+          body + "  JumpIf @top\ndone:\n  \"y\"\n  .end\n";
+      const std::string outcome[2] = {Outcome(lines, false, budget), Outcome(lines, true, budget)};
       EXPECT_EQ(outcome[true], outcome[false]);
       if (body == skipped && budget == 100) {
-        EXPECT_EQ(outcome[true], std::to_string(kTgsStepEnded) + " " +
+        EXPECT_EQ(outcome[true], std::to_string(kTgsStepEnded) + " 6 " +
                                      std::to_string(kTgsStepEnded) + " 6 x34!556y");
+      }
+    }
+  }
+}
+
+// Loops of 8, 17, 64 and 200 steps a turn run as the run that decodes nothing does: plain, with
+// text in the middle (which keeps them on the ordinary path), and with a statement that from the
+// third turn rewrites the compare of the one behind it (its operand, or its opcode, which then
+// faults). A budget stops each where the plain run stops.
+TEST(TgsDecodedSteps, LongLoopsRunAsTheRunThatDecodesNothing) {
+  for (int steps : {8, 17, 64, 200}) {
+    for (const std::string rewrite : {"", "text", "i.2", "i"}) {
+      const bool rewrites = rewrite.starts_with("i");
+      const int counts = rewrites ? steps - 2 : steps - 1;  // increments a turn
+      std::string body;
+      for (int i = 0; i < counts; ++i) {
+        body += "  stmt{inc var:0 | ret}\n";
+        if (rewrite == "text" && i == counts / 2) body += "  \"t\"\n";
+      }
+      if (rewrites) {
+        body += "  stmt{mov var:0, c.1 | c: ge 0, " + std::to_string(2 * counts + 1) +
+                ", o.2 | o: add 46, 0, " + rewrite + " | i: ne 0, 0, i.1 | ret}\n";
+      }
+      for (int budget : {steps * 2 + 5, steps * 3 + 1, 100000}) {
+        SCOPED_TRACE(std::to_string(steps) + " steps, rewrite " + rewrite + ", budget " +
+                     std::to_string(budget));
+        const std::string lines =
+            "\"x\"\ntop:\n" + body + "  JumpIf if{mov var:0, c.1 | c: lt 0, " +
+            std::to_string(30 * counts) + ", host:0 | ret} @top\n  \"y\"\n  .end\n";
+        EXPECT_EQ(Outcome(lines, true, budget), Outcome(lines, false, budget));
       }
     }
   }
