@@ -69,6 +69,9 @@ TEST_F(ToolCommands, RefusedFilesAndWrongCallsFailSayingWhy) {
   for (char& c : noise) c = static_cast<char>(rng());
   dir_.WriteFile("USER.CFG", noise);
   dir_.WriteFile("noise.bin", noise);
+  dir_.WriteFile("open.tobs", ".tob1\n  MessageBegin 0\n  \"a line\"\n\n  MessageWait ; the end\n");
+  dir_.WriteFile("os2.bmp",
+                 std::string("BM\0\0\0\0\0\0\0\0\x4e\0\0\0\x40\0\0\0", 18) + std::string(60, '\0'));
   struct Case {
     const char* tool;
     std::string arguments;
@@ -79,6 +82,10 @@ TEST_F(ToolCommands, RefusedFilesAndWrongCallsFailSayingWhy) {
       {"appcfg", "dump " + run_.Path("USER.CFG"), 1, "the engine refuses"},
       {"gmp", "dump " + run_.Path("noise.bin"), 1, "noise.bin: not a GMP file"},
       {"tobasm", "-d " + run_.Path("noise.bin"), 1, "noise.bin: neither a scenario script"},
+      {"tobasm", run_.Path("open.tobs") + " " + run_.Path("open.tob"), 1,
+       "line 5: the scenario ends without .end"},
+      {"wgx", "encode " + run_.Path("os2.bmp") + " " + run_.Path("os2.wgx"), 1,
+       "os2.bmp: BMP header of 64 bytes is not read"},
       {"oggtone", "x.ogg --freq abc --ms 10", 2, "oggtone: --freq needs a number, not \"abc\""},
       {"oggtone", "x.ogg --freq 440 --ms 10 --loud", 2, "oggtone: unknown option --loud"},
       {"wgx", "encode a.bmp a.wgx --form 9", 2, "wgx: --form must be 0, 1 or 2"},

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lib/bmp/bmp_plain.h"
 #include "lib/file_bytes.h"
 #include "lib/tool_args.h"
 #include "lib/tool_exit.h"
@@ -62,9 +63,18 @@ int Encode(const char* inPath, const char* outPath, int form, int depth) {
     std::fprintf(stderr, "wgx: cannot read %s\n", inPath);
     return bw::tools::kExitFailed;
   }
+  Bytes plain;
+  std::string reason;
+  if (!bw::tools::MakePlainBmp(file, &plain, &reason)) {
+    std::fprintf(stderr, "wgx: %s: %s\n", inPath, reason.c_str());
+    return bw::tools::kExitFailed;
+  }
   bw::DibImage dib;
-  if (int rc = bw::BmpLoader::LoadToBuffers(file, dib)) {
-    std::fprintf(stderr, "wgx: %s is not a bitmap the engine reads (code %d)\n", inPath, rc);
+  if (int rc = bw::BmpLoader::LoadToBuffers(plain, dib)) {
+    std::fprintf(stderr,
+                 "wgx: %s is not a bitmap the engine reads (code %d): it takes 1, 4, 8, 16, 24 "
+                 "and 32 bits, plain or as bit fields, and 4- and 8-bit RLE\n",
+                 inPath, rc);
     return bw::tools::kExitFailed;
   }
   if (dib.width > 0xFFFF || dib.Rows() > 0xFFFF) {

@@ -44,11 +44,26 @@ class Assembler {
       std::string_view line = source.substr(0, nl);
       source = nl == std::string_view::npos ? std::string_view{} : source.substr(nl + 1);
       ++lineNo;
-      if (!Line(StripComment(line)))
-        return {false, {}, "line " + std::to_string(lineNo) + ": " + error_};
+      const std::string_view stripped = StripComment(line);
+      const bool directive = kind_.empty();
+      if (!Line(stripped)) return {false, {}, "line " + std::to_string(lineNo) + ": " + error_};
+      if (!directive && !stripped.empty() &&
+          !(stripped.back() == ':' && stripped.find(' ') == std::string_view::npos) &&
+          !stripped.starts_with(".label") && !stripped.starts_with(".messages")) {
+        lastCode_ = stripped;
+        lastLine_ = lineNo;
+      }
     }
     AssembleResult result;
     if (kind_.empty()) return {false, {}, "no file directive (.tob0, .tob1, .init, .log)"};
+    // Without an end the player runs past the code and stops the game as malformed.
+    if ((kind_ == ".tob0" || kind_ == ".tob1") && !EndsItsCode(lastCode_)) {
+      return {false,
+              {},
+              "line " + std::to_string(lastLine_) +
+                  ": the scenario ends without .end (or a Return or Jump), so its code would run "
+                  "past its last line"};
+    }
     if (!Write(result.bytes)) return {false, {}, error_};
     if (result.bytes.size() > faults_.truncateTo) result.bytes.resize(faults_.truncateTo);
     result.ok = true;
@@ -56,6 +71,13 @@ class Assembler {
   }
 
  private:
+  // A script may also end on a return or a jump back (the jumps' conditions are not weighed).
+  // Raw bytes are the writer's to end, and a header alone is a start for code appended to it.
+  static bool EndsItsCode(std::string_view last) {
+    return last.empty() || last == ".end" || last == "Return" || last.starts_with("Jump") ||
+           last.starts_with(".bytes");
+  }
+
   static std::string_view StripComment(std::string_view line) {
     bool quoted = false;
     int depth = 0;
@@ -466,6 +488,8 @@ class Assembler {
   };
 
   const FaultSwitches& faults_;
+  std::string lastCode_;  // the last line that makes code, and where it stands
+  int lastLine_ = 0;
   std::string kind_;
   std::string error_;
   std::vector<uint8_t> code_;
