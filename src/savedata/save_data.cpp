@@ -308,6 +308,12 @@ int SaveData::MakeThumbnail(std::vector<uint8_t>& rows, SaveFrameState* frame,
   return 0;
 }
 
+// The box gives the code alone; the player who must make room needs the system's reason.
+void SaveData::TellWriteFailure(const std::string& utf8Path, const std::string& reason) {
+  if (ScriptApplication* app = host_.Application())
+    app->TellDetail("the save " + utf8Path + " was not written: " + reason);
+}
+
 int SaveData::WriteSaveData(int32_t page, int32_t slot) {
   try {
     SaveSettings settings = Settings();
@@ -333,9 +339,14 @@ int SaveData::WriteSaveData(int32_t page, int32_t slot) {
     const std::vector<uint8_t> file =
         EncodeSaveFileStored(header, packed.stored, packed.unpackedSize);
     std::string path;
-    if (!ResolveLinuxPath(SlotPath(page, slot), nullptr, path)) return kWriteFileFailed;
+    if (!ResolveLinuxPath(SlotPath(page, slot), nullptr, path)) {
+      TellWriteFailure(host::Cp932ToUtf8Lenient(SlotPath(page, slot)),
+                       "it has no place among the game's folders");
+      return kWriteFileFailed;
+    }
     AtomicFileWriter writer;
     if (!writer.Open(path) || !writer.Write(file.data(), file.size()) || !writer.Commit()) {
+      TellWriteFailure(path, writer.Error().message());
       return kWriteFileFailed;
     }
     // The counters move only once the file is there.

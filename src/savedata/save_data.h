@@ -121,6 +121,7 @@ class SaveData : public ScriptHostExtension {
   std::string SlotPath(int32_t page, int32_t slot) const;
 
  private:
+  void TellWriteFailure(const std::string& utf8Path, const std::string& reason);
   // Blob parts with their flags given (the put-back copy forces the history in).
   int Serialize(std::vector<uint8_t>& out, bool historyFlag, bool frameFlag);
   int Restore(std::span<const uint8_t> blob, bool historyRestore, bool frameFlag, bool putBack);

@@ -185,6 +185,9 @@ class ScriptApplication {
   virtual bool TranslationOption() = 0;
   virtual uint32_t Clock() = 0;  // milliseconds, by the application's timer choice
   virtual void ShowMessage(const std::string& cp932Text) = 0;
+  // What a fault's box leaves out (which file, the system's reason), in UTF-8: on standard
+  // error and in the start-up log.
+  virtual void TellDetail(const std::string& /*utf8Text*/) {}
   // The main script's message text object for host (null: none).
   virtual std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost& /*host*/) {
     return nullptr;

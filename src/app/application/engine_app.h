@@ -141,6 +141,8 @@ class EngineApp : public AppBase {
                             const std::string& title = {});
   // Said without a box to answer: on standard error, and in this start's log when there is one.
   void Note(const std::string& textCp932);
+  // The same in the start-up log alone, for a text a box already puts on standard error.
+  void NoteInLog(const std::string& textCp932);
   // The bracket around every dialog and box: the frame loop stands, the system cursor shows, and
   // over an own display mode the desktop's windows show and the screen saver stays off. Nested
   // brackets act only at the outermost.

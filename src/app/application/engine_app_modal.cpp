@@ -41,6 +41,10 @@ void EngineApp::Note(const std::string& textCp932) {
   log_.WriteNote(textCp932);
 }
 
+void EngineApp::NoteInLog(const std::string& textCp932) {
+  log_.WriteNote(textCp932);
+}
+
 int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
   if (OnFrameThread()) return RequestMessageBox(kBoxMessage, textCp932, icon);
   return ModalMessageBox(textCp932, host::MB_OK, icon);

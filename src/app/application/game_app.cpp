@@ -30,10 +30,14 @@
 #include "resource/files/file_utils.h"
 #include "resource/images/susie_bridge.h"
 #include "scenario/message/script_message_text.h"
+#include "script/script_engine.h"
+#include "script/script_vm.h"
 
 namespace bw {
 
 namespace {
+
+constexpr uint8_t kLayoutToText = 1;  // the message dialog grows to its text
 
 // Start-up results after which the two display words of the engine settings are cleared: the
 // screen's initialisation, and 9, which no step of this start-up gives.
@@ -430,9 +434,8 @@ int GameApp::CreateDevices() {
 
   sound_ = std::make_unique<GameSound>(playAloud_);
   if (!sound_->Create(MainWindow().GetHandle(), config_.engine.soundGlobalFocus != 0,
-                      config_.engine.soundSoftware != 0) &&
-      config_.pacing.soundWarning) {
-    TellNoSound(GameSound::WarningText());
+                      config_.engine.soundSoftware != 0)) {
+    WarnNoSoundAtStart();
   }
   // The frame clock takes the configured sync mode and precise timing.
   UpdateFramePacing(-1);
@@ -448,6 +451,40 @@ int GameApp::CreateDevices() {
   return 0;
 }
 
+// The player's box, unless they asked never to see it again: its tick turns it off for the next
+// starts. The box's text also goes to standard error; the log has it either way.
+void GameApp::WarnNoSoundAtStart() {
+  const std::string text = GameSound::WarningText();
+  noSoundTold_ = true;  // the scripts' own warning does not say it again this run
+  NoteInLog(text);
+  if (config_.pacing.soundWarning == 0) return;
+  // Laid out to its text: the fixed text field holds two of its three lines.
+  uint8_t dontShowAgain = 0;
+  ShowMessageDialog(text.c_str(), kMessageOkCheck, nullptr, &dontShowAgain, kLayoutToText);
+  config_.pacing.soundWarning = dontShowAgain != 0 ? 0 : 1;
+}
+
+void GameApp::TellDetail(const std::string& utf8Text) {
+  std::fprintf(stderr, "brimwold: %s\n", utf8Text.c_str());
+  std::fflush(stderr);
+  NoteInLog(host::Utf8ToCp932Lenient(utf8Text));
+}
+
+// The box names neither the file nor the fault: a game maker needs both.
+void GameApp::TellUnreadableMain() {
+  const char* name = "SCRIPT\\MAIN.SOB";
+  std::vector<uint8_t> bytes;
+  const bool read = ScriptFiles() != nullptr && ScriptFiles()->Load(name, bytes);
+  const std::string text = std::string(name) + ": " +
+                           (read ? std::to_string(bytes.size()) +
+                                       " bytes were read, with the SOB0 mark, and the "
+                                       "script table lists it; its code block and "
+                                       "relocation lists do not parse (a damaged file, or "
+                                       "one not made by the assembler)"
+                                 : std::string("the script could not be read again"));
+  TellDetail(text);
+}
+
 void GameApp::BindPixelLibrary() {
   std::string folder;
   if (host::EnginePathToLinuxPath(GetAppFolder(), folder) != host::kPathOk) return;
@@ -456,9 +493,16 @@ void GameApp::BindPixelLibrary() {
     SetPixelLibrary(pixelLibrary_);
     return;
   }
-  // Nothing is published: every operation takes its path without a library.
-  Note(std::string("The game folder has no usable pixel-operation library (") + kLibraryFileName +
-       "): sprites refuse their pictures and the library's own operations are unavailable.");
+  // Nothing is published: every operation takes its path without a library. What a game maker
+  // sees is a screen without its windows, so the line says what will not show and the remedy.
+  const std::string text =
+      std::string("warning: the game folder has no ") + kLibraryFileName +
+      ", so sprites refuse their pictures: the scenario player's message window, its text, its "
+      "name window and buttons, and every picture a script puts on a sprite will not show. Put a "
+      "file named " +
+      kLibraryFileName +
+      " in the game folder (any file of that name gives the engine's own routines).";
+  TellDetail(text);
 }
 
 void GameApp::OnAppExit(int code) {
@@ -483,6 +527,7 @@ int GameApp::ShowMessageDialog(const std::string& textCp932, int kind, bool* don
 
 int GameApp::InitScript() {
   int r = StartScriptHost(*this, host_);
+  if (r == kStartInitFailed + kLoadBadCode) TellUnreadableMain();
   if (r != 0) return r;
   RegisterScriptHostKeywords(services_.Transitions(), services_.Effects(), &host_->Random());
   // The screen belongs to no script owner: destroying an owner's layers never takes it.

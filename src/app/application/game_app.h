@@ -125,8 +125,9 @@ class GameApp : public EngineApp,
   void ShowMessage(const std::string& cp932Text) override {
     EngineApp::ShowMessage(cp932Text, kIconError);
   }
+  void TellDetail(const std::string& utf8Text) override;
 
-  // Kinds 0 and 1 tell, 2 and 3 ask; the "don't show again" box stays unticked.
+  // Kinds 0 and 1 tell, 2 and 3 ask; dontShowAgain takes the tick of kinds 1 and 3.
   int ShowMessageDialog(const std::string& textCp932, int kind, bool* dontShowAgain);
 
   // The status the process ends with: the start-up result when start-up refused, else this.
@@ -475,6 +476,8 @@ class GameApp : public EngineApp,
   void SetSoundWarnOnce(uint8_t value) override { config_.pacing.soundWarning = value; }
   bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
   void TellNoSound(const std::string& cp932Text);
+  void WarnNoSoundAtStart();
+  void TellUnreadableMain();
   uint8_t BgmDuckSetting() override { return user_.duckPercent; }
   // The movie natives' window-level movie: an emptied slot clears the showing state.
  public:

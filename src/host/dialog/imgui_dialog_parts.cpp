@@ -716,7 +716,9 @@ void ImGuiDialogHost::DrawDialogFields(DialogRun& run) {
   }
   for (const DialogCheckBox& box : dialog.checkBoxes) {
     bool checked = box.checked;
-    if (ImGui::Checkbox(Utf8(box.label).c_str(), &checked)) run.pendingToggles.push_back(box.id);
+    const std::string label = Utf8(box.label);
+    if (ImGui::Checkbox(label.c_str(), &checked)) run.pendingToggles.push_back(box.id);
+    NoteItem(label);
   }
   for (size_t i = 0; i < dialog.actions.size(); ++i) {
     if (i > 0) ImGui::SameLine();
