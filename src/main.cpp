@@ -7,7 +7,9 @@
 //   BRIMWOLD_HEADLESS=1                       run on the headless backend instead of SDL
 //   BRIMWOLD_HEADLESS_FRAMES=N                close the main window after N frames
 //   BRIMWOLD_HEADLESS_HASHES=F,F,...          print "frame F hash 0x<16 hex digits>" on standard
-//                                             output when the main window shows frame F (from 1)
+//                                             output when the main window shows frame F (from 1);
+//                                             F:X:Y:W:H hashes that rectangle of it alone, printed
+//                                             as "frame F X:Y:W:H hash 0x..."
 //   BRIMWOLD_HEADLESS_COMMANDS=F:ID,F:ID,...  post WM_COMMAND ID to the main window when it shows
 //                                             frame F
 //   BRIMWOLD_HEADLESS_ANSWERS=A,A,...         the dialogs that come are answered with these, in
@@ -178,12 +180,53 @@ bool ParseList(std::string_view text, ParseItem parseItem) {
 }
 
 // What the headless switches ask for.
+// A rectangle of a frame to hash; the whole frame when w is 0.
+struct HashArea {
+  uint32_t x = 0, y = 0, w = 0, h = 0;
+};
+
 struct HeadlessScript {
-  std::set<uint32_t> hashFrames;
+  std::multimap<uint32_t, HashArea> hashFrames;
   std::multimap<uint32_t, uint32_t> commands;  // frame -> command id, in the order given
   std::vector<bw::host::DialogAnswer> answers;
   std::vector<bw::host::HeadlessInputStep> input;  // ordered by frame
 };
+
+// "F" or "F:X:Y:W:H".
+bool ParseHashItem(std::string_view item, std::multimap<uint32_t, HashArea>* frames) {
+  uint32_t numbers[5] = {};
+  size_t count = 0;
+  for (;;) {
+    const size_t colon = item.find(':');
+    if (count == 5 ||
+        !ParseNumber(item.substr(0, colon), count == 0 ? 1 : 0, UINT32_MAX, &numbers[count])) {
+      return false;
+    }
+    ++count;
+    if (colon == std::string_view::npos) break;
+    item.remove_prefix(colon + 1);
+  }
+  if (count != 1 && (count != 5 || numbers[3] == 0 || numbers[4] == 0)) return false;
+  frames->emplace(numbers[0], HashArea{numbers[1], numbers[2], numbers[3], numbers[4]});
+  return true;
+}
+
+// The hash of area of the frame shown last; empty when it is not inside the frame.
+std::string AreaHash(const bw::host::HeadlessSink& sink, const HashArea& area) {
+  const bw::host::Frame& frame = sink.LastFrame();
+  if (uint64_t{area.x} + area.w > uint64_t(frame.width) ||
+      uint64_t{area.y} + area.h > uint64_t(frame.height)) {
+    return {};
+  }
+  uint64_t hash = bw::host::kFnv1a64Start;
+  for (uint32_t y = area.y; y < area.y + area.h; ++y) {
+    hash = bw::host::Fnv1a64(frame.bgra.data() + (size_t(y) * size_t(frame.width) + area.x) * 4,
+                             size_t(area.w) * 4, hash);
+  }
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%016" PRIx64, hash);
+  return text;
+}
 
 // Reads the list switch name when it is set, item by item; false after saying what it must be.
 template <class ParseItem>
@@ -204,13 +247,9 @@ bool ReadInputSwitch(HeadlessScript* script) {
 
 // Reads the switches into script; false when one is malformed.
 bool ReadHeadlessSwitches(HeadlessScript* script) {
-  return ReadListSwitch("BRIMWOLD_HEADLESS_HASHES", "frame numbers from 1",
-                        [&](std::string_view item) {
-                          uint32_t frame = 0;
-                          if (!ParseNumber(item, 1, UINT32_MAX, &frame)) return false;
-                          script->hashFrames.insert(frame);
-                          return true;
-                        }) &&
+  return ReadListSwitch(
+             "BRIMWOLD_HEADLESS_HASHES", "frame numbers from 1, each alone or F:X:Y:W:H",
+             [&](std::string_view item) { return ParseHashItem(item, &script->hashFrames); }) &&
          ReadListSwitch("BRIMWOLD_HEADLESS_COMMANDS",
                         "frame:command pairs (frame from 1, command up to 65535)",
                         [&](std::string_view item) {
@@ -290,23 +329,31 @@ void WatchFrames(bw::host::HeadlessBackend& backend, HeadlessScript script,
       recorder == nullptr) {
     return;
   }
-  backend.SetFrameObserver(
-      [&backend, script = std::move(script), recorder](HWND window, const HeadlessSink& sink) {
-        if (window != backend.MainWindow()) return;
-        if (recorder) recorder->Pull(backend);
-        const uint32_t frame = sink.FramesShown();
-        if (script.hashFrames.contains(frame)) {
-          std::printf("frame %" PRIu32 " hash 0x%016" PRIx64 "\n", frame, sink.FrameHash());
-          std::fflush(stdout);
-        }
-        auto [first, last] = script.commands.equal_range(frame);
-        // A window already gone has no queue: the message has nobody to reach.
-        for (auto it = first; it != last; ++it)
-          (void)PostMessage(window, WM_COMMAND, it->second, 0);
-        for (const HeadlessInputStep& step : script.input) {
-          if (step.frame == frame) QueueHeadlessInputStep(backend, step);
-        }
-      });
+  backend.SetFrameObserver([&backend, script = std::move(script), recorder](
+                               HWND window, const HeadlessSink& sink) {
+    if (window != backend.MainWindow()) return;
+    if (recorder) recorder->Pull(backend);
+    const uint32_t frame = sink.FramesShown();
+    auto [firstHash, lastHash] = script.hashFrames.equal_range(frame);
+    for (auto it = firstHash; it != lastHash; ++it) {
+      const HashArea& area = it->second;
+      if (area.w == 0) {
+        std::printf("frame %" PRIu32 " hash 0x%016" PRIx64 "\n", frame, sink.FrameHash());
+      } else {
+        const std::string hash = AreaHash(sink, area);
+        std::printf("frame %" PRIu32 " %" PRIu32 ":%" PRIu32 ":%" PRIu32 ":%" PRIu32 " hash %s\n",
+                    frame, area.x, area.y, area.w, area.h,
+                    hash.empty() ? "outside the frame" : hash.c_str());
+      }
+      std::fflush(stdout);
+    }
+    auto [first, last] = script.commands.equal_range(frame);
+    // A window already gone has no queue: the message has nobody to reach.
+    for (auto it = first; it != last; ++it) (void)PostMessage(window, WM_COMMAND, it->second, 0);
+    for (const HeadlessInputStep& step : script.input) {
+      if (step.frame == frame) QueueHeadlessInputStep(backend, step);
+    }
+  });
 }
 
 // The game folder in the engine's drive form.

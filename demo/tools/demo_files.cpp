@@ -6,9 +6,11 @@
 //   demo_files backdrop OUT.bmp       the 800x600 background, 24 bits
 //   demo_files sprite OUT.bmp         a 96x96 sprite with a soft-edged alpha, 32 bits
 //   demo_files frame DIR              the scenario frame's pictures and button set in DIR/SYS,
-//                                     its background table DIR/DATA/BG.TXT, and the pictures
-//                                     its scenes change to: a second background, a standing
-//                                     figure and rule 1
+//                                     its background table DIR/DATA/BG.TXT, the pictures its
+//                                     scenes change to (a second background, a standing figure
+//                                     and rule 1), and DIR/tvpgl.dll, without which sprites
+//                                     show no pictures (any file of that name gives the engine's
+//                                     own routines)
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "app/config/user_config.h"
+#include "graphics/surface/pixel_library.h"
 #include "host/cp932.h"
 #include "lib/bmp/bmp_builder.h"
 #include "lib/config/config_writers.h"
@@ -277,6 +280,12 @@ int Frame(const char* folder) {
                                    bw::tools::WriteWgx(o.picture, options)))
       return kExitFailed;
   }
+  const std::string library =
+      "The pixel-operation library: the engine's built-in table stands in for it.\n";
+  if (!bw::tools::WriteFileBytes("demo_files",
+                                 (std::string(folder) + "/" + bw::kLibraryFileName).c_str(),
+                                 std::vector<uint8_t>(library.begin(), library.end())))
+    return kExitFailed;
   const std::string table = "// the demo's backgrounds\r\n[hall 1]\r\n1\r\n";
   if (!bw::tools::WriteFileBytes("demo_files", (std::string(folder) + "/DATA/BG.TXT").c_str(),
                                  std::vector<uint8_t>(table.begin(), table.end())))

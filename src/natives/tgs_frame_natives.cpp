@@ -399,7 +399,7 @@ int32_t CreateFrame(NativeArgs& a) {
     auto frame =
         std::make_unique<TgsFrame>(&a.Host(), app ? app->ScriptFiles() : nullptr, s.FrameHost());
     std::vector<uint8_t> table;
-    // A game without a background table runs with an empty one.
+    // A missing table reads as an empty one, which the set-up refuses: it needs one entry.
     if (app && app->ScriptFiles()) (void)app->ScriptFiles()->Load("DATA\\BG.TXT", table);
     if (frame->Setup({reinterpret_cast<const char*>(table.data()), table.size()}) != 0) {
       return kTgsCreateSetup;
