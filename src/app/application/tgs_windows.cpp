@@ -37,10 +37,16 @@ constexpr uint8_t kPlainChoiceAlpha = 0xE0;
 constexpr int32_t kLabelLargest = 12, kLabelTwoLines = 9, kLabelSmallest = 8, kLabelInset = 4;
 constexpr int32_t kPressedCell = 2, kDisabledCell = 3;
 
+// The tooltips name each button in full; the buttons carry the short names, which fit a bar
+// button in one line at a size that reads.
 const char* const kButtonLabels[] = {
     "クイックセーブ",         "クイックロード", "前の選択肢に戻る", "セーブ",   "ロード",
     "次の選択肢までスキップ", "オートプレイ",   "テキスト履歴",     "環境設定", "ウィンドウを消去",
 };
+const char* const kButtonShortLabels[] = {
+    "Qセーブ", "Qロード", "戻る", "セーブ", "ロード", "スキップ", "オート", "履歴", "設定", "消去",
+};
+static_assert(std::size(kButtonShortLabels) == std::size(kButtonLabels));
 
 bool LoadPicture(ImageSurface& into, const char* name) {
   return into.Load(name, nullptr, 0, kImageDibSection) == 0 && into.GetPixels();
@@ -272,9 +278,9 @@ void TgsWindows::MakeButtons() {
   for (size_t i = 0; i < buttons_.Count(); ++i) {
     UiControl* b = buttons_.GetPart(i);
     if (i < std::size(kButtonLabels)) {
-      const std::string label = host::Cp932Literal(kButtonLabels[i]);
-      b->SetTooltipText(label.c_str());
-      if (auto* button = dynamic_cast<ButtonPart*>(b)) DrawButtonLabel(*button, label);
+      b->SetTooltipText(host::Cp932Literal(kButtonLabels[i]).c_str());
+      if (auto* button = dynamic_cast<ButtonPart*>(b))
+        DrawButtonLabel(*button, host::Cp932Literal(kButtonShortLabels[i]));
     }
     b->SetVisible(false);
   }
@@ -330,7 +336,8 @@ void TgsWindows::DrawButtonLabel(ButtonPart& button, const std::string& label) {
   // One line while it reads well, then two, then one line in the smallest sizes.
   bool fitted = false;
   for (int32_t px = kLabelLargest; px > kLabelTwoLines && !fitted; --px) fitted = fits(label, px);
-  for (int32_t px = (h - 2) / 2; px >= kLabelSmallest && !fitted; --px)
+  // Two lines only at the sizes one line takes: smaller, two lines do not read.
+  for (int32_t px = std::min(kLabelLargest, (h - 2) / 2); px > kLabelTwoLines && !fitted; --px)
     fitted = fits(TwoLines(label), px);
   for (int32_t px = kLabelTwoLines; px >= kLabelSmallest && !fitted; --px) fitted = fits(label, px);
   // A button too small for its label keeps its picture; the tooltip still names it.
