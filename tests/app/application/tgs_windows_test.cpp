@@ -311,6 +311,24 @@ TEST_F(TgsWindowsTest, ButtonsCarryTheirLabelsAndTheHitAreaStandsBehindThem) {
     EXPECT_GT(brightest(0), 0x70u) << "button " << b << " has no label";
     EXPECT_GT(brightest(0), brightest(3)) << "button " << b;
   }
+  // Each label stands in one line at a size that reads: its inked rows make one band, as tall
+  // as a line of the one-line sizes.
+  for (int b = 0; b < 10; ++b) {
+    const ImageSurface& cells = *dynamic_cast<ButtonPart*>(w.Button(b))->GetCells();
+    std::vector<int32_t> inked;
+    for (int32_t y = 0; y < 21; ++y) {
+      for (int32_t x = 0; x < 76; ++x) {
+        if ((cells.GetPixel(x, y) & 0xFF) > 0x70) {
+          inked.push_back(y);
+          break;
+        }
+      }
+    }
+    ASSERT_FALSE(inked.empty()) << "button " << b;
+    EXPECT_EQ(inked.back() - inked.front() + 1, static_cast<int32_t>(inked.size()))
+        << "button " << b << ": the label is in two lines";
+    EXPECT_GE(inked.size(), 10u) << "button " << b << ": the label is too small to read";
+  }
   const std::list<UiControl*>& controls = tip_.Controls();
   ASSERT_EQ(controls.size(), 11u);
   EXPECT_EQ(controls.back(), &w.HitArea());
