@@ -19,6 +19,7 @@
 #include "graphics/surface/sprite.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
+#include "lib/sob/sob_assembler.h"
 #include "sound/movie_control.h"
 #include "sound/sll_plugin_manager.h"
 #include "support/game_folder.h"
@@ -91,12 +92,21 @@ TEST_F(GameRun, EachRefusedStartAndScriptFailureShowsItsMessageAndEndsNonZero) {
   struct Case {
     const char* name;
     std::function<void(GameRun&)> spoil;
-    int code;             // 0: any but a normal end
-    const char* message;  // its first line
+    int code;                      // 0: any but a normal end
+    const char* message;           // its first line
+    const char* detail = nullptr;  // on standard error, where the box leaves it out
   };
   const Case cases[] = {
       {"no MAIN", [](GameRun& g) { std::filesystem::remove(g.dir.path() / "SCRIPT/MAIN.SOB"); }, 0,
        "メインスクリプトを開けません"},
+      {"MAIN whose code does not parse",
+       [](GameRun& g) {
+         sob::FaultSwitches faults;
+         faults.badTerminator = true;
+         sob::AssembleResult main = sob::Assemble(".sob0\n ret\n", faults);
+         g.dir.WriteFile("SCRIPT/MAIN.SOB", std::string(main.bytes.begin(), main.bytes.end()));
+       },
+       0, "デバッグモード用のスクリプトです", "SCRIPT\\MAIN.SOB: 44 bytes were read"},
       {"started from a CD-ROM",
        [](GameRun& g) { g.backend.SetFileSystemType(g.dir.path().string() + "/", "iso9660"); },
        kStartupCdRom, "ハードディスクから起動してください"},
@@ -118,11 +128,16 @@ TEST_F(GameRun, EachRefusedStartAndScriptFailureShowsItsMessageAndEndsNonZero) {
     MessageTexts();  // forget earlier boxes
     {
       GameApp app;
+      testing::internal::CaptureStderr();
       const int status = RunGame(app);
+      const std::string errors = testing::internal::GetCapturedStderr();
       if (c.code) {
         EXPECT_EQ(status, c.code);
       } else {
         EXPECT_NE(status, kExitNormal);
+      }
+      if (c.detail) {
+        EXPECT_NE(errors.find(c.detail), std::string::npos) << errors;
       }
     }
     std::vector<std::string> texts = MessageTexts();
