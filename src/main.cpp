@@ -68,6 +68,7 @@
 #include "host/message_queue.h"
 #include "host/sdl/sdl_backend.h"
 #include "host/stop_signals.h"
+#include "host/trust.h"
 #include "platform/app_paths.h"
 #include "sound/direct_sound_device.h"
 
@@ -81,10 +82,11 @@ constexpr int kExitWaveNotWritten = 30;
 struct CommandLine {
   std::string gameFolder;
   bool help = false;
+  bool trustGame = false;
 };
 
 constexpr char kUsage[] =
-    "usage: brimwold [/L game-folder]\n"
+    "usage: brimwold [--trust-game] [/L game-folder]\n"
     "       brimwold --help\n"
     "\n"
     "Runs a game made for the Brimwold DX engine: its scripts, pictures, sounds and movies, in a\n"
@@ -92,6 +94,11 @@ constexpr char kUsage[] =
     "\n"
     "  /L folder   the game's folder, the one that holds SCRIPT (also /l, -L, or /Lfolder);\n"
     "              without it the game is looked for in the folder that holds the program\n"
+    "  --trust-game\n"
+    "              for a game you trust: load the native Linux modules its folder ships (a\n"
+    "              pixel library, plug-ins) and let its scripts read and write outside its\n"
+    "              folder, its save folder and the temporary folder; without it these are\n"
+    "              refused, and each refusal is named on standard error and in the log\n"
     "  -h, --help  this text\n"
     "\n"
     "Ctrl+C or SIGTERM closes the game as its window's close button does, saving the settings;\n"
@@ -120,7 +127,8 @@ void PrintUsage() {
 }
 
 void PrintShortUsage() {
-  std::fputs("usage: brimwold [/L game-folder]   (brimwold --help says more)\n", stderr);
+  std::fputs("usage: brimwold [--trust-game] [/L game-folder]   (brimwold --help says more)\n",
+             stderr);
 }
 
 // "/L folder" or "/Lfolder" (either case, '-' for '/'), or a request for the usage.
@@ -129,6 +137,10 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       out->help = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--trust-game") == 0) {
+      out->trustGame = true;
       continue;
     }
     if ((arg[0] == '/' || arg[0] == '-') && (arg[1] == 'L' || arg[1] == 'l')) {
@@ -553,6 +565,7 @@ int main(int argc, char** argv) {
   if (int status = SetAppFolder(parsed, &commandLine, &programFolder); status != kExitOk) {
     return status;
   }
+  bw::host::SetGameTrusted(parsed.trustGame);
   bw::GameApp app;
   ScopedSignalTarget signalled(signalTarget, &app);
   // A recorded headless run plays into the backend's captured output.

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "host/trust.h"
+
 namespace bw::host {
 
 namespace {
@@ -43,6 +45,11 @@ HMODULE LoadLibrary(const std::string& path) {
   // get far before failing.
   if (magic.compare(0, 2, "MZ") == 0 || (HasDllSuffix(path) && !elf)) {
     std::fprintf(stderr, "brimwold: %s is a Windows module and cannot be loaded\n", path.c_str());
+    return nullptr;
+  }
+  // Loading runs the module's constructors: a game's own native code runs only when trusted.
+  if (elf && !GameTrusted()) {
+    TellModuleSkipped(path, "");
     return nullptr;
   }
   HMODULE module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -10,8 +10,9 @@ namespace bw::host {
 using HMODULE = void*;
 using FARPROC = void (*)();
 
-// Null when the file is missing, is a Windows DLL, or the loader refuses it. Repeated loads of
-// one file count up and each needs its FreeLibrary.
+// Null when the file is missing, is a Windows DLL, or the loader refuses it; a native module is
+// loaded only when the player trusts the game (host/trust.h), and its refusal is told. Repeated
+// loads of one file count up and each needs its FreeLibrary.
 HMODULE LoadLibrary(const std::string& path);
 // Null for a missing name or module.
 FARPROC GetProcAddress(HMODULE module, const char* name);

@@ -7,6 +7,7 @@
 
 #include "common/global.h"
 #include "host/host_path.h"
+#include "host/trust.h"
 #include "natives/native_constants.h"
 #include "natives/native_names.h"
 #include "natives/sound_helpers.h"
@@ -273,6 +274,7 @@ int32_t ExportWave(NativeArgs& a) {
       host::EnginePathToLinuxPath(absolute, linux) != host::kPathOk) {
     return kExportBadArgument;
   }
+  if (!host::GamePathAllowed(linux, host::PathUse::kWrite)) return kExportCannotWrite;
   return ExportSoundAsWave(sound, std::filesystem::path(linux), Decoders());
 }
 

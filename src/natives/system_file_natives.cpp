@@ -9,6 +9,7 @@
 #include "common/sjis.h"
 #include "host/file/file_system.h"
 #include "host/host_path.h"
+#include "host/trust.h"
 #include "natives/guest_format.h"
 #include "natives/native_names.h"
 #include "natives/system_natives.h"
@@ -601,10 +602,11 @@ int32_t RunProcess(NativeArgs& a) {
   return static_cast<int32_t>(RunProcessAndWait(command.c_str(), mode, 0, 0));
 }
 
-// 162
+// 162: a folder the game may not write in fails as a denied one does.
 int32_t CreateFolder(NativeArgs& a) {
   std::string path, linuxPath;
   if (!a.Text(0, path) || !ResolveLinuxPath(path, nullptr, linuxPath)) return kNewFolderBadPath;
+  if (!host::GamePathAllowed(linuxPath, host::PathUse::kWrite)) return kNewFolderFailed;
   return host::CreateFolder(linuxPath) ? kNewFolderDone : kNewFolderFailed;
 }
 
@@ -614,6 +616,11 @@ int32_t MoveFile(NativeArgs& a) {
   if (!a.Text(0, from) || !a.Text(1, to)) return kMoveBadSource;
   if (!ResolveLinuxPath(from, nullptr, linuxFrom)) return kMoveBadSource;
   if (!ResolveLinuxPath(to, nullptr, linuxTo)) return kMoveBadTarget;
+  // Both ends change: the source goes.
+  if (!host::GamePathAllowed(linuxFrom, host::PathUse::kWrite) ||
+      !host::GamePathAllowed(linuxTo, host::PathUse::kWrite)) {
+    return kMoveFailed;
+  }
   return host::MovePath(linuxFrom, linuxTo) ? 0 : kMoveFailed;
 }
 

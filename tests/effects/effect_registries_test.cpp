@@ -11,6 +11,7 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
 #include "host/host_path.h"
+#include "host/trust.h"
 #include "platform/timer_service.h"
 #include "support/temp_dir.h"
 
@@ -80,6 +81,7 @@ int ZoomAdapter(ArgList args) {
 }
 
 class EffectRegistries : public ::testing::Test {
+  host::ScopedGameTrust trust_{true};  // the test plug-ins are native modules
  protected:
   void SetUp() override { effectsDeleted = filtersDeleted = initialised = finalised = 0; }
 };

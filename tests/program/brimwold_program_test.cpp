@@ -56,13 +56,16 @@ TEST(Program, TakesItsFolderJoinedToTheSwitchHelpsAndEndsNonZeroOnABadCommandLin
   };
   WriteGame(loops, test::kLoopForever);
   EXPECT_EQ(run({"/l" + loops.path().string()}), 0) << "the window closed";
+  EXPECT_EQ(run({"--trust-game", "/L", loops.path().string()}), 0) << "the player's switch";
   EXPECT_NE(run({"/L"}), 0) << "no folder after /L";
   EXPECT_NE(run({"/L", (loops.path() / "missing").string()}), 0) << "no such folder";
 
   // The help says what the program is for, and a run without /L where it looked.
   ProgramProcess help(BW_PROGRAM, {"-h"}, {});
   EXPECT_EQ(ExitCode(RunToEnd(help)), 0);
-  EXPECT_NE(help.Output().find("usage: brimwold [/L game-folder]"), std::string::npos);
+  EXPECT_NE(help.Output().find("usage: brimwold [--trust-game] [/L game-folder]"),
+            std::string::npos);
+  EXPECT_NE(help.Output().find("  --trust-game\n"), std::string::npos) << "the switch is listed";
   ProgramProcess wrong(BW_PROGRAM, {"--frobnicate"}, {});
   EXPECT_EQ(ExitCode(RunToEnd(wrong)), 2);
   EXPECT_NE(wrong.Errors().find("usage: brimwold"), std::string::npos);

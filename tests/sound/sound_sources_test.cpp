@@ -9,6 +9,7 @@
 #include "common/global.h"
 #include "common/sjis.h"
 #include "host/host_path.h"
+#include "host/trust.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
 #include "sound/file_system_sound_source.h"
 #include "sound/ogg_vorbis_decoder.h"
@@ -48,6 +49,7 @@ class Declining final : public SllDecodeObject {
 };
 
 TEST(SllPluginManager, OpenOffersTheFileByExtensionThenInOrderAndPluginsJoin) {
+  host::ScopedGameTrust trust(true);  // the test plug-ins are native modules
   MemoryFiles files;
   ScopedGlobal<SoundFileSource> source(&files);
   files.Put("SE\\HIT.WAV", soundtest::MakePcmt(1, 8000, 8, {1, 2, 3, 4}));

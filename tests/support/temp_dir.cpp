@@ -27,6 +27,20 @@ std::filesystem::path TempDir::WriteFile(const std::string& relative,
   return full;
 }
 
+ScopedTemporaryFolder::ScopedTemporaryFolder(const std::filesystem::path& folder) {
+  if (const char* old = std::getenv("TMPDIR")) previous_ = old;
+  std::filesystem::create_directories(folder);
+  setenv("TMPDIR", folder.c_str(), 1);
+}
+
+ScopedTemporaryFolder::~ScopedTemporaryFolder() {
+  if (previous_) {
+    setenv("TMPDIR", previous_->c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+}
+
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -25,6 +26,18 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// Makes folder the system's temporary folder (TMPDIR) for the scope.
+class ScopedTemporaryFolder {
+ public:
+  explicit ScopedTemporaryFolder(const std::filesystem::path& folder);
+  ~ScopedTemporaryFolder();
+  ScopedTemporaryFolder(const ScopedTemporaryFolder&) = delete;
+  ScopedTemporaryFolder& operator=(const ScopedTemporaryFolder&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
 };
 
 // The whole file's bytes; empty when it cannot be read.

@@ -13,6 +13,7 @@
 #include "host/dialog/dialog_host.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
+#include "host/trust.h"
 #include "platform/app_paths.h"
 #include "platform/cpu_info.h"
 #include "sound/direct_sound_device.h"
@@ -59,6 +60,7 @@ EngineApp::EngineApp() : lockFolder_(InstanceLockFolder()) {
 // Torn down without its shut-down (a failed start, an exception): what start-up published for the
 // whole process still goes with it.
 EngineApp::~EngineApp() {
+  if (trustNotesToLog_) host::SetTrustNoticeSink(nullptr);
   engineInput_.RemoveKeyboardHook();
   Unpublish();
   if (TheEngineApp::Get() == this) TheEngineApp::Clear();
@@ -82,6 +84,21 @@ void EngineApp::StartLog() {
   const bool logClock = config_.engine.logCpuClock != 0;
   if (logClock) MeasureCpuClock();
   log_.WriteProcessor(TheCpuRecord(), logClock, system_.Facts().processorCount);
+  // Standard error has had them already.
+  host::SetTrustNoticeSink(
+      [this](const std::string& text) { log_.WriteNote(host::Utf8ToCp932Lenient(text)); });
+  trustNotesToLog_ = true;
+}
+
+void EngineApp::ConfineGameFiles() {
+  host::GameFolders folders;
+  for (const std::string& folder : {GetAppFolder(), GetSaveFolder()}) {
+    std::string linuxFolder;
+    if (!folder.empty() && host::EnginePathToLinuxPath(folder, linuxFolder) == host::kPathOk) {
+      folders.writable.push_back(linuxFolder);
+    }
+  }
+  host::SetGameFolders(folders);
 }
 
 bool EngineApp::StartedFromCdRom() const {
@@ -162,7 +179,9 @@ int EngineApp::AppStartup() {
 }
 
 int EngineApp::CheckStartConditions() {
+  host::ForgetTrustNotices();
   if (InitInstance() != 0) return kStartupInitInstance;
+  ConfineGameFiles();
   if (record_.defaultScreenMode == kScreenFullOnly &&
       config_.display.screenMode == kSavedScreenWindow) {
     config_.display.screenMode = kSavedScreenDefault;

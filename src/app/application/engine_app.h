@@ -222,6 +222,8 @@ class EngineApp : public AppBase {
   void SetLockFolder(std::string folder) { lockFolder_ = std::move(folder); }
 
  protected:
+  // The game's scripts reach only its folder (once set) and its save folder (once found).
+  void ConfineGameFiles();
   int OnPaint(WindowMessage& record);
   virtual int OnClose(WindowMessage& record);
   int OnMessageBoxRequest(WindowMessage& record);
@@ -288,6 +290,7 @@ class EngineApp : public AppBase {
 
   InstanceLock instance_;
   StartupLog log_;
+  bool trustNotesToLog_ = false;  // the trust notices go to log_
   std::string lockFolder_;
   FileSystemManager files_;
   ScopedGlobal<FileSystemManager> publishedFiles_{&files_};

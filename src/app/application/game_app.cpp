@@ -185,6 +185,7 @@ int GameApp::InitInstance() {
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
     if (RebaseAppFolder(line.substr(2)) != kAppFolderSet) return kInitAppRecord;
   }
+  ConfineGameFiles();
   std::string packFailure;
   MountStartupPacks(FileSystem(), &packFailure);
   if (!packFailure.empty()) {

@@ -14,6 +14,7 @@
 #include "graphics/surface/image_surface_ops.h"
 #include "host/host_path.h"
 #include "host/module.h"
+#include "host/trust.h"
 #include "platform/mmx_flag.h"
 
 namespace bw {
@@ -475,6 +476,10 @@ PixelLibrary* BindFolderPixelLibrary(const std::string& folder, const CpuRecord*
       return &BuiltInPixelLibrary();
     case host::ModuleFile::kNative:
       break;
+  }
+  if (!host::GameTrusted()) {
+    host::TellModuleSkipped(LibraryPath(folder), "the built-in pixel routines stand in");
+    return &BuiltInPixelLibrary();
   }
   owned = std::make_unique<PixelLibrary>(folder, cpu);
   if (owned->GetModule()) return owned.get();

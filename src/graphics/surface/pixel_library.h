@@ -161,9 +161,9 @@ PixelLibrary* GetPixelLibrary();
 // The engine's own library, built once.
 PixelLibrary& BuiltInPixelLibrary();
 // The library a game folder (a Linux path) ships: a same-shaped shared object there is loaded
-// into owned; any other file of the library's name (the game's own Windows module) has the
-// built-in table stand in for it. Null, to run without a library, when the folder has no such
-// file or its shared object does not bind.
+// into owned when the player trusts the game; any other file of the library's name (the game's
+// own Windows module), or an untrusted shared object, has the built-in table stand in for it. Null,
+// to run without a library, when the folder has no such file or its shared object does not bind.
 PixelLibrary* BindFolderPixelLibrary(const std::string& folder, const CpuRecord* cpu,
                                      std::unique_ptr<PixelLibrary>& owned);
 

@@ -9,6 +9,7 @@
 #include "common/sjis.h"
 #include "host/file/file_system.h"
 #include "host/host_path.h"
+#include "host/trust.h"
 #include "platform/app_paths.h"
 #include "platform/memory_stream.h"
 #include "resource/packs/file_system_manager.h"
@@ -174,6 +175,8 @@ int32_t File::ReadLine(char* buffer, uint32_t size) {
 uint32_t ResolveDiskPath(const char* path, std::string& enginePath, std::string& linuxPath) {
   if (!path || BuildAbsolutePath(enginePath, path) == kPathBuildFailed) return kFileBadPath;
   if (host::EnginePathToLinuxPath(enginePath, linuxPath) != host::kPathOk) return kFileNotOpen;
+  // Refused as a folder the player may not write is.
+  if (!host::GamePathAllowed(linuxPath, host::PathUse::kWrite)) return kFileNotOpen;
   return kFileOk;
 }
 

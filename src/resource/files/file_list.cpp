@@ -8,6 +8,7 @@
 #include "host/cp932.h"
 #include "host/file/file_system.h"
 #include "host/host_path.h"
+#include "host/trust.h"
 #include "platform/app_paths.h"
 
 namespace bw {
@@ -175,7 +176,10 @@ uint32_t FileList::Scan(const char* folder, const char* pattern, int32_t folderM
     base = GetAppFolder();
   }
   std::string linuxBase;
-  if (base.empty() || host::EnginePathToLinuxPath(base, linuxBase) != host::kPathOk) return 0;
+  if (base.empty() || host::EnginePathToLinuxPath(base, linuxBase) != host::kPathOk ||
+      !host::GamePathAllowed(linuxBase, host::PathUse::kRead)) {
+    return 0;
+  }
   while (linuxBase.size() > 1 && linuxBase.back() == '/') linuxBase.pop_back();
 
   Walk walk{pattern ? pattern : "*.*", folderMode, recurse, {}};

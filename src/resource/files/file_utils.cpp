@@ -14,6 +14,7 @@
 #include "host/file/file_system.h"
 #include "host/file/host_file.h"
 #include "host/host_path.h"
+#include "host/trust.h"
 #include "platform/app_paths.h"
 #include "platform/command_line.h"
 #include "resource/packs/file_system_manager.h"
@@ -194,6 +195,11 @@ int32_t CopyFileIfNewer(const char* destination, const char* source, int32_t mod
   if (!destination || !source || !ResolveLinuxPath(destination, nullptr, destinationPath) ||
       !ResolveLinuxPath(source, nullptr, sourcePath)) {
     return kCopyRefused;
+  }
+  // Outside the game's folders the copy fails as a denied one does.
+  if (!host::GamePathAllowed(destinationPath, host::PathUse::kWrite) ||
+      !host::GamePathAllowed(sourcePath, host::PathUse::kRead)) {
+    return kCopyFailed;
   }
   if (mode != kCopyAlways && host::QueryFile(destinationPath)) {
     if (mode == kCopyUnlessExists) return kCopyRefused;

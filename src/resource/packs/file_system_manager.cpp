@@ -12,6 +12,7 @@
 #include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "host/module.h"
+#include "host/trust.h"
 #include "platform/app_paths.h"
 #include "platform/memory_stream.h"
 #include "resource/files/file_stream.h"
@@ -28,15 +29,20 @@ bool ToLinux(const std::string& enginePath, std::string& linuxPath) {
   return host::EnginePathToLinuxPath(enginePath, linuxPath) == host::kPathOk;
 }
 
+// Loose files are read only where the game may read.
+bool ToReadable(const std::string& enginePath, std::string& linuxPath) {
+  return ToLinux(enginePath, linuxPath) && host::GamePathAllowed(linuxPath, host::PathUse::kRead);
+}
+
 bool OpenLoose(const std::string& enginePath, host::HostFile& file) {
   std::string linuxPath;
-  return ToLinux(enginePath, linuxPath) && file.Open(linuxPath, host::HostFile::Access::kRead);
+  return ToReadable(enginePath, linuxPath) && file.Open(linuxPath, host::HostFile::Access::kRead);
 }
 
 bool StatLoose(const std::string& enginePath, FileFindData* data) {
   std::string linuxPath;
   std::optional<host::FileStatus> status;
-  if (!ToLinux(enginePath, linuxPath) || !(status = host::QueryFile(linuxPath))) return false;
+  if (!ToReadable(enginePath, linuxPath) || !(status = host::QueryFile(linuxPath))) return false;
   if (data) {
     data->folder = status->IsFolder();
     data->size = status->size;

@@ -19,6 +19,7 @@
 #include "graphics/surface/sprite.h"
 #include "host/headless/headless_backend.h"
 #include "host/message_queue.h"
+#include "host/trust.h"
 #include "lib/sob/sob_assembler.h"
 #include "sound/movie_control.h"
 #include "sound/sll_plugin_manager.h"
@@ -191,10 +192,14 @@ TEST(GameServices, StartAddsTheOggDecoderAndTheNativePluginsOfThePluginFolder) {
   // A Windows library of the same kind does not load; the scan goes on past it.
   folder.dir().WriteFile("plugin/AWIN.SLL", std::string("MZ\x90\0\3\0\0\0", 8));
   folder.dir().WriteFile("plugin/readme.txt", "not a plug-in");
-  GameServices services;
-  EXPECT_EQ(services.Start(), 1);
-  EXPECT_NE(services.Decoders().FindByExtension("SE\\CLICK.RAW"), nullptr);
-  EXPECT_NE(services.Decoders().FindByExtension("BGM\\THEME.OGG"), nullptr);
+  // The native plug-in loads only for a game the player trusts.
+  for (bool trusted : {false, true}) {
+    host::ScopedGameTrust trust(trusted);
+    GameServices services;
+    EXPECT_EQ(services.Start(), trusted ? 1 : 0);
+    EXPECT_EQ(services.Decoders().FindByExtension("SE\\CLICK.RAW") != nullptr, trusted);
+    EXPECT_NE(services.Decoders().FindByExtension("BGM\\THEME.OGG"), nullptr);
+  }
 }
 
 using ServicesRun = test::GameRun;
@@ -266,6 +271,7 @@ TEST_F(ServicesRun, TheGameFoldersPixelLibraryIsPublishedOnlyWhenTheFolderShipsO
 #ifdef BW_TEST_PIXEL_LIBRARY_DIR
   fs::remove(dir.path() / "TVPGL.DLL");
   fs::copy_file(fs::path(BW_TEST_PIXEL_LIBRARY_DIR) / "tvpgl.dll", dir.path() / "tvpgl.dll");
+  host::ScopedGameTrust trust(true);
   auto app = std::make_unique<GameApp>();
   ASSERT_TRUE(Start(*app));
   ASSERT_NE(GetPixelLibrary(), nullptr);

@@ -6,6 +6,7 @@
 
 #include "common/global.h"
 #include "graphics/surface/surface_fixture.h"
+#include "host/trust.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "support/temp_dir.h"
@@ -107,6 +108,7 @@ TEST_F(PixelLibraryTest, TheAffineRoutineLaysATurnOntoTheTargetsAlpha) {
 
 #ifdef BW_TEST_PIXEL_LIBRARY_DIR
 TEST_F(PixelLibraryTest, ASharedObjectReplacesTheBuiltInTable) {
+  host::ScopedGameTrust trust(true);
   PixelLibrary loaded(BW_TEST_PIXEL_LIBRARY_DIR, nullptr);
   ASSERT_NE(loaded.GetModule(), nullptr);
   ASSERT_TRUE(loaded.HasTable());

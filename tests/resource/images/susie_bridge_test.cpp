@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/trust.h"
 #include "resource/images/decoded_image.h"
 #include "resource/images/image_loader_manager.h"
 #include "support/image_test_rig.h"
@@ -19,7 +20,10 @@ std::string ReadString(Archive& archive, const char* name) {
   return text;
 }
 
-using SusieBridgeTest = test::GameFolderTest;
+// The test plug-ins are native modules.
+class SusieBridgeTest : public test::GameFolderTest {
+  host::ScopedGameTrust trust_{true};
+};
 
 TEST_F(SusieBridgeTest, ArchivePluginsServePackMembers) {
   InstallPlugin(BW_TEST_ARCHIVE_SPI, "plugin/TESTARC.SPI");
@@ -73,6 +77,8 @@ std::string SimPicture(int32_t width, int32_t height, uint16_t bits,
 }
 
 class SusieImageTest : public test::GameFolderTest {
+  host::ScopedGameTrust trust_{true};
+
  protected:
   void SetUp() override {
     GameFolderTest::SetUp();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/sjis.h"
+#include "host/trust.h"
 #include "lib/vfa/vfa_writer.h"
 #include "resource/packs/vfa_decoder.h"
 #include "support/image_test_rig.h"
@@ -141,6 +142,7 @@ TEST_F(FileSystemTest, MountRefusesWhatItCannotOpenAndAFailedReadReleasesItsAllo
 
 #ifdef BW_TEST_PACK_ADL
 TEST_F(FileSystemTest, PluginScanLoadsNativeDecodersAndCountsFailures) {
+  host::ScopedGameTrust trust(true);
   std::filesystem::create_directories(dir_.path() / "plugin");
   std::filesystem::copy_file(BW_TEST_PACK_ADL, dir_.path() / "plugin" / "LinePack.adl");
   dir_.WriteFile("plugin/WINDOWS.ADL", std::string("MZ\x90\0\3\0\0\0", 8) + std::string(200, '\0'));

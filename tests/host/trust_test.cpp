@@ -1,0 +1,93 @@
+#include "host/trust.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace bw::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A game, its save folder and a plug-in folder beside the player's own files, with the
+// temporary folder moved beside them: everything lies under one test folder.
+class GamePaths : public ::testing::Test {
+ protected:
+  GamePaths() {
+    ForgetTrustNotices();
+    for (const char* folder : {"game/sub", "save", "plug", "home"})
+      fs::create_directories(root.path() / folder);
+    fs::create_symlink(root.path() / "home", root.path() / "game/out");
+    fs::create_symlink(root.path() / "home/new.rc", root.path() / "game/dangling");
+    fs::create_symlink(root.path() / "game/sub", root.path() / "home/in");
+    SetGameFolders({{Path("game"), Path("save") + "/"}, {Path("plug")}});
+    SetTrustNoticeSink([this](const std::string& text) { told.push_back(text); });
+  }
+  ~GamePaths() override {
+    SetTrustNoticeSink(nullptr);
+    SetGameFolders({});
+  }
+  std::string Path(const std::string& relative) const { return (root.path() / relative).string(); }
+
+  test::TempDir root;
+  test::ScopedTemporaryFolder temporary{root.path() / "tmp"};
+  std::vector<std::string> told;
+};
+
+TEST_F(GamePaths, OnlyTheGamesOwnFoldersAreReachedUnlessTheGameIsTrusted) {
+  struct Case {
+    const char* path;
+    PathUse use;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"game/NEW.TXT", PathUse::kWrite, true},
+      {"game", PathUse::kWrite, true},
+      {"game/sub/not/yet/made.txt", PathUse::kWrite, true},
+      {"save/DATA0000.SAV", PathUse::kWrite, true},
+      {"tmp/QZF0001.TMP", PathUse::kWrite, true},
+      {"plug/A.SLL", PathUse::kRead, true},
+      {"home/in/x", PathUse::kWrite, true},  // a link from outside into the game
+      {"plug/A.SLL", PathUse::kWrite, false},
+      {"home/.profile", PathUse::kWrite, false},
+      {"home/.profile", PathUse::kRead, false},
+      {"game/../home/.profile", PathUse::kWrite, false},
+      {"game/sub/../../home/x", PathUse::kWrite, false},
+      {"game/out/.profile", PathUse::kWrite, false},  // a link out of the game
+      {"game/dangling", PathUse::kWrite, false},      // would create the link's target
+      {"game2/x", PathUse::kWrite, false},            // a sibling sharing the name's start
+      {"", PathUse::kWrite, false},                   // the test folder itself
+  };
+  for (bool trusted : {false, true}) {
+    ScopedGameTrust trust(trusted);
+    for (const Case& c : cases) {
+      EXPECT_EQ(GamePathAllowed(Path(c.path), c.use), c.allowed || trusted)
+          << c.path << (trusted ? " (trusted)" : "");
+    }
+  }
+}
+
+TEST_F(GamePaths, ARefusedPathIsToldOnceAndANewRunTellsItAgain) {
+  const std::string outside = Path("home/.profile");
+  EXPECT_FALSE(GamePathAllowed(outside, PathUse::kWrite));
+  EXPECT_FALSE(GamePathAllowed(outside, PathUse::kWrite));
+  EXPECT_FALSE(GamePathAllowed(Path("home/other"), PathUse::kRead));
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_NE(told[0].find(outside), std::string::npos) << told[0];
+  EXPECT_NE(told[0].find("--trust-game"), std::string::npos) << told[0];
+
+  // Told with no sink, a notice waits for the next one.
+  SetTrustNoticeSink(nullptr);
+  ForgetTrustNotices();
+  EXPECT_FALSE(GamePathAllowed(outside, PathUse::kWrite));
+  SetTrustNoticeSink([this](const std::string& text) { told.push_back(text); });
+  ASSERT_EQ(told.size(), 3u);
+  EXPECT_NE(told[2].find(outside), std::string::npos);
+}
+
+}  // namespace
+}  // namespace bw::host
