@@ -21,8 +21,7 @@ std::atomic<bool> trusted{false};
 struct TrustState {
   std::mutex lock;
   TrustNoticeSink sink;
-  std::vector<std::string> writable;
-  std::vector<std::string> readable;
+  std::vector<std::string> folders;
   std::set<std::string> told;
   std::vector<std::string> untold;  // told while no sink was set, for the next sink
 };
@@ -115,15 +114,12 @@ void TellModuleSkipped(std::string_view path, std::string_view instead) {
   Tell(state, text);
 }
 
-void SetGameFolders(const GameFolders& folders) {
-  std::vector<std::string> writable;
-  std::vector<std::string> readable;
-  for (const std::string& folder : folders.writable) writable.push_back(FolderForm(folder));
-  for (const std::string& folder : folders.readable) readable.push_back(FolderForm(folder));
+void SetGameFolders(const std::vector<std::string>& folders) {
+  std::vector<std::string> forms;
+  for (const std::string& folder : folders) forms.push_back(FolderForm(folder));
   TrustState& state = State();
   std::lock_guard<std::mutex> hold(state.lock);
-  state.writable = std::move(writable);
-  state.readable = std::move(readable);
+  state.folders = std::move(forms);
 }
 
 bool GamePathAllowed(std::string_view linuxPath, PathUse use) {
@@ -134,9 +130,9 @@ bool GamePathAllowed(std::string_view linuxPath, PathUse use) {
   const std::string path = resolved ? resolved->string() : std::string();
   TrustState& state = State();
   std::lock_guard<std::mutex> hold(state.lock);
-  if (!path.empty() && fs::path(path).is_absolute()) {
-    if ((!error && Within(path, temporary)) || InAny(path, state.writable)) return true;
-    if (use == PathUse::kRead && InAny(path, state.readable)) return true;
+  if (!path.empty() && fs::path(path).is_absolute() &&
+      ((!error && Within(path, temporary)) || InAny(path, state.folders))) {
+    return true;
   }
   if (state.told.size() < kMaxToldPaths && state.told.insert(std::string(linuxPath)).second) {
     Tell(state, std::string("refused ") + (use == PathUse::kWrite ? "writing " : "reading ") +

@@ -1,6 +1,6 @@
 // A game folder may come from anywhere, so it is data: the native modules it ships are not
 // loaded, and the paths the game's scripts name reach only the game's own folders (the game
-// folder, its save folder, the temporary folder; reading also the plug-in folders). A player who
+// folder with its plug-in folder, its save folder, the temporary folder). A player who
 // trusts a game lifts both limits for the run with one switch. Refusals are told on standard error
 // and to the notice sink (the application's start-up log), each path once.
 #pragma once
@@ -28,12 +28,9 @@ void ForgetTrustNotices();
 // nothing).
 void TellModuleSkipped(std::string_view path, std::string_view instead);
 
-// The game's folders as Linux paths; the temporary folder is always among the writable ones.
-struct GameFolders {
-  std::vector<std::string> writable;  // the game folder and its save folder
-  std::vector<std::string> readable;  // further folders that are only read: the plug-in folders
-};
-void SetGameFolders(const GameFolders& folders);
+// The game's folders as Linux paths (the game folder and its save folder); the temporary folder
+// is always among them.
+void SetGameFolders(const std::vector<std::string>& folders);
 
 enum class PathUse { kRead, kWrite };
 

@@ -13,18 +13,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A game, its save folder and a plug-in folder beside the player's own files, with the
+// A game and its save folder beside the player's own files, with the
 // temporary folder moved beside them: everything lies under one test folder.
 class GamePaths : public ::testing::Test {
  protected:
   GamePaths() {
     ForgetTrustNotices();
-    for (const char* folder : {"game/sub", "save", "plug", "home"})
+    for (const char* folder : {"game/sub", "save", "home"})
       fs::create_directories(root.path() / folder);
     fs::create_symlink(root.path() / "home", root.path() / "game/out");
     fs::create_symlink(root.path() / "home/new.rc", root.path() / "game/dangling");
     fs::create_symlink(root.path() / "game/sub", root.path() / "home/in");
-    SetGameFolders({{Path("game"), Path("save") + "/"}, {Path("plug")}});
+    SetGameFolders({Path("game"), Path("save") + "/"});
     SetTrustNoticeSink([this](const std::string& text) { told.push_back(text); });
   }
   ~GamePaths() override {
@@ -50,9 +50,7 @@ TEST_F(GamePaths, OnlyTheGamesOwnFoldersAreReachedUnlessTheGameIsTrusted) {
       {"game/sub/not/yet/made.txt", PathUse::kWrite, true},
       {"save/DATA0000.SAV", PathUse::kWrite, true},
       {"tmp/QZF0001.TMP", PathUse::kWrite, true},
-      {"plug/A.SLL", PathUse::kRead, true},
       {"home/in/x", PathUse::kWrite, true},  // a link from outside into the game
-      {"plug/A.SLL", PathUse::kWrite, false},
       {"home/.profile", PathUse::kWrite, false},
       {"home/.profile", PathUse::kRead, false},
       {"game/../home/.profile", PathUse::kWrite, false},

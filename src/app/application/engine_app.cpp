@@ -91,11 +91,11 @@ void EngineApp::StartLog() {
 }
 
 void EngineApp::ConfineGameFiles() {
-  host::GameFolders folders;
+  std::vector<std::string> folders;
   for (const std::string& folder : {GetAppFolder(), GetSaveFolder()}) {
     std::string linuxFolder;
     if (!folder.empty() && host::EnginePathToLinuxPath(folder, linuxFolder) == host::kPathOk) {
-      folders.writable.push_back(linuxFolder);
+      folders.push_back(linuxFolder);
     }
   }
   host::SetGameFolders(folders);
