@@ -114,6 +114,15 @@ void TellModuleSkipped(std::string_view path, std::string_view instead) {
   Tell(state, text);
 }
 
+void TellProgramRefused(std::string_view commandLine) {
+  TrustState& state = State();
+  std::lock_guard<std::mutex> hold(state.lock);
+  if (state.told.size() >= kMaxToldPaths || !state.told.insert(std::string(commandLine)).second)
+    return;
+  Tell(state, "did not run the program " + std::string(commandLine) +
+                  ": a game starts programs only when the player starts it with --trust-game");
+}
+
 void SetGameFolders(const std::vector<std::string>& folders) {
   std::vector<std::string> forms;
   for (const std::string& folder : folders) forms.push_back(FolderForm(folder));

@@ -1,8 +1,8 @@
 // A game folder may come from anywhere, so it is data: the native modules it ships are not
-// loaded, and the paths the game's scripts name reach only the game's own folders (the game
-// folder with its plug-in folder, its save folder, the temporary folder). A player who
-// trusts a game lifts both limits for the run with one switch. Refusals are told on standard error
-// and to the notice sink (the application's start-up log), each path once.
+// loaded, its scripts start no programs, and the paths the game's scripts name reach only the
+// game's own folders (the game folder with its plug-in folder, its save folder, the temporary
+// folder). A player who trusts a game lifts both limits for the run with one switch. Refusals are
+// told on standard error and to the notice sink (the application's start-up log), each path once.
 #pragma once
 
 #include <functional>
@@ -27,6 +27,9 @@ void ForgetTrustNotices();
 // Tells that the native module at path was not loaded; instead says what stands in ("" for
 // nothing).
 void TellModuleSkipped(std::string_view path, std::string_view instead);
+
+// Tells that a script's command line (UTF-8) was not run: a program is native code too.
+void TellProgramRefused(std::string_view commandLine);
 
 // The game's folders as Linux paths (the game folder and its save folder); the temporary folder
 // is always among them.

@@ -7,6 +7,7 @@
 
 #include "common/atomic_file.h"
 #include "common/sjis.h"
+#include "host/cp932.h"
 #include "host/file/file_system.h"
 #include "host/host_path.h"
 #include "host/trust.h"
@@ -599,6 +600,11 @@ int32_t RunProcess(NativeArgs& a) {
   std::string command;
   int32_t mode = a.I32(1);
   if (!a.Text(0, command)) return static_cast<int32_t>(kRunFailed);
+  // A program is native code, as a module is.
+  if (!host::GameTrusted()) {
+    host::TellProgramRefused(host::Cp932ToUtf8Lenient(command));
+    return static_cast<int32_t>(kRunFailed);
+  }
   return static_cast<int32_t>(RunProcessAndWait(command.c_str(), mode, 0, 0));
 }
 

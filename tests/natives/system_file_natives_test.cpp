@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "host/drop_files.h"
+#include "host/trust.h"
 #include "native_rig.h"
 #include "natives/native_names.h"
 #include "resource/files/file_utils.h"
@@ -262,7 +263,13 @@ TEST_F(FileNativesTest, DiskOperations) {
       std::tuple(rig.Word(t), rig.Word(t + 8), rig.Word(t + 24)),
       (std::tuple<uint32_t, uint32_t, uint32_t>(expected.year, expected.day, expected.dayOfWeek)));
 
-  EXPECT_EQ(rig.Answer(Native::kRunProcess, {rig.Text("true"), 1}), 0);
+  // A program runs only for a game the player trusts.
+  const std::string made = (game.dir().path() / "RAN").string();
+  for (bool trusted : {false, true}) {
+    host::ScopedGameTrust trust(trusted);
+    EXPECT_EQ(rig.Answer(Native::kRunProcess, {rig.Text("touch " + made), 1}), trusted ? 0 : 1);
+    EXPECT_EQ(fs::exists(made), trusted);
+  }
 
   std::string before = host::CurrentFolder();
   EXPECT_EQ(rig.Answer(Native::kSetCurrentDirectory, {rig.Text("NEW")}), 1);

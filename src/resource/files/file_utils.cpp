@@ -222,6 +222,12 @@ uint32_t RunProcessAndWait(const char* commandLine, int32_t waitMode, int32_t /*
 uint32_t OpenFolderInExplorer(const char* folder) {
   std::string linuxPath;
   if (!folder || !ResolveLinuxPath(folder, nullptr, linuxPath)) return kOpenFolderBadPath;
+  // A file opens in its program, which may be the file itself: an untrusted game opens folders.
+  std::optional<host::FileStatus> status = host::QueryFile(linuxPath);
+  if (!host::GameTrusted() && !(status && status->IsFolder())) {
+    host::TellProgramRefused("xdg-open " + linuxPath);
+    return kOpenFolderFailed;
+  }
   std::string opener = FindProgram("xdg-open");
   host::Process process;
   if (opener.empty() || !process.Spawn(opener, {"xdg-open", linuxPath})) return kOpenFolderFailed;

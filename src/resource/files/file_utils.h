@@ -88,7 +88,8 @@ constexpr uint32_t kRunDone = 0;
 constexpr uint32_t kRunFailed = 1;
 uint32_t RunProcessAndWait(const char* commandLine, int32_t waitMode, int32_t x, int32_t y);
 
-// Opens the folder in the desktop's file manager through xdg-open, without waiting.
+// Opens the folder in the desktop's file manager through xdg-open, without waiting; a file only
+// for a game the player trusts.
 constexpr uint32_t kOpenFolderDone = 0;
 constexpr uint32_t kOpenFolderBadPath = 1;
 constexpr uint32_t kOpenFolderFailed = 2;  // also: no xdg-open to be found

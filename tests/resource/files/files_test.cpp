@@ -10,6 +10,7 @@
 
 #include "host/file/file_system.h"
 #include "host/host_path.h"
+#include "host/trust.h"
 #include "platform/app_paths.h"
 #include "platform/command_line.h"
 #include "platform/file_drop_target.h"
@@ -278,6 +279,19 @@ TEST(CommandLineTest, SplitsAsWindowsDoes) {
   for (const Case& c : cases) {
     EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;
   }
+}
+
+// Opening a file runs its program: a game not trusted opens no file, and the refusal is told.
+TEST_F(FileUtilsTest, AnUntrustedGameOpensNoFileWithTheDesktop) {
+  const fs::path script = dir_.WriteFile("RUN.desktop", "[Desktop Entry]\nExec=true\n");
+  std::vector<std::string> told;
+  host::SetTrustNoticeSink([&](const std::string& text) { told.push_back(text); });
+  host::ForgetTrustNotices();
+  told.clear();
+  EXPECT_EQ(OpenFolderInExplorer("RUN.desktop"), kOpenFolderFailed);
+  host::SetTrustNoticeSink(nullptr);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find("xdg-open " + script.string()), std::string::npos) << told[0];
 }
 
 TEST_F(FileUtilsTest, RunProcessWaitsAndFindsProgramsInTheAppFolder) {
