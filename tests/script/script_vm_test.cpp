@@ -69,6 +69,94 @@ TEST(VariableStream, AWrongKindOrAShortStreamStopsWhereItIs) {
   EXPECT_EQ(empty.WriteVariableSet(&stream, 0, true), 2);
 }
 
+// Bit i set: variable i is selected (see kVariables for each one's class and kind).
+struct FilterCase {
+  int classFilter, kindFilter;
+  unsigned selected;
+};
+constexpr FilterCase kFilterCases[] = {
+    {0, 0, 0b11111}, {1, 0, 0b00001}, {2, 0, 0b00110}, {3, 0, 0b11000},
+    {4, 0, 0b11111}, {0, 1, 0b01011}, {0, 2, 0b00100}, {0, 3, 0b10000},
+    {0, 4, 0b00000}, {2, 1, 0b00010}, {3, 3, 0b10000}, {1, 2, 0b00000},
+};
+
+// Each operation starts from live = 7 and the snapshots as loaded; afterwards the selected
+// variables read `selected` and the others `other` (seen in live or, for a save, in B).
+constexpr uint32_t kLoaded = ~0u;  // the variable's value as the file gave it
+constexpr uint32_t kScratch = 9;
+struct FilterOperation {
+  const char* name;
+  void (*run)(Vm&, int, int);
+  uint32_t selected, other;
+};
+const FilterOperation kFilterOperations[] = {
+    {"clear", [](Vm& v, int c, int k) { v.vm->ClearVariables(c, k); }, 0, 7},
+    {"restore A", [](Vm& v, int c, int k) { v.vm->RestoreFromSnapshotA(c, k); }, kLoaded, 7},
+    {"save B",
+     [](Vm& v, int c, int k) {
+       ASSERT_EQ(v.vm->SaveToSnapshotB(c, k), 0);
+       v.SetAll(kScratch);
+       v.vm->RestoreFromSnapshotB(0, 0);
+     },
+     7, kLoaded},
+    {"restore B",
+     [](Vm& v, int c, int k) {
+       ASSERT_EQ(v.vm->SaveToSnapshotB(0, 0), 0);
+       v.SetAll(kScratch);
+       v.vm->RestoreFromSnapshotB(c, k);
+     },
+     7, kScratch},
+};
+constexpr uint32_t kLoadedValues[] = {1, 2, 'A' | 'B' << 8, 4, 5};
+
+TEST(VariableFilters, EachOperationTouchesOnlyTheSelectedClassesAndKinds) {
+  for (const FilterOperation& op : kFilterOperations) {
+    for (const FilterCase& c : kFilterCases) {
+      Vm v;
+      v.SetAll(7);
+      op.run(v, c.classFilter, c.kindFilter);
+      for (uint32_t i = 0; i < 5; ++i) {
+        uint32_t want = (c.selected >> i & 1) ? op.selected : op.other;
+        if (want == kLoaded) want = kLoadedValues[i];
+        EXPECT_EQ(v.Get(i), want) << op.name << " class " << c.classFilter << " kind "
+                                  << c.kindFilter << " variable " << i;
+      }
+    }
+  }
+}
+
+// One variable by its storage address: found, marked and saved alone; refused without B.
+TEST(VariableByAddress, FindsMarksAndSavesOnlyThatVariable) {
+  for (uint32_t i = 0; i < 5; ++i) {
+    Vm v;
+    const uint32_t storage = v.vm->Variables()[i].storage;
+    EXPECT_EQ(v.vm->FindVariableIndex(storage), static_cast<int>(i));
+    EXPECT_EQ(v.vm->AddMarkedVariable(storage), 0);
+    EXPECT_EQ(v.vm->MarkedVariables(), std::vector<uint32_t>{i});
+    v.SetAll(7);
+    EXPECT_EQ(v.vm->SaveVariableToSnapshotB(storage), 0);
+    v.SetAll(kScratch);
+    v.vm->RestoreFromSnapshotB(0, 0);
+    for (uint32_t k = 0; k < 5; ++k) {
+      EXPECT_EQ(v.Get(k), k == i ? 7 : kLoadedValues[k]) << "saved " << i << ", read " << k;
+    }
+  }
+  Vm v;
+  const uint32_t nowhere = v.vm->Variables()[4].storage + 4;
+  EXPECT_EQ(v.vm->FindVariableIndex(nowhere), kNoVariableIndex);
+  EXPECT_EQ(v.vm->AddMarkedVariable(nowhere), kVariableNotFound);
+  EXPECT_EQ(v.vm->SaveVariableToSnapshotB(nowhere), kVariableNotFound);
+  EXPECT_TRUE(v.vm->MarkedVariables().empty());
+  Vm bare(false);
+  const uint32_t storage = bare.vm->Variables()[0].storage;
+  EXPECT_EQ(bare.vm->FindVariableIndex(storage), 0);
+  EXPECT_EQ(bare.vm->AddMarkedVariable(storage), kSnapshotMissing);
+  EXPECT_EQ(bare.vm->SaveVariableToSnapshotB(storage), kSnapshotMissing);
+  EXPECT_EQ(bare.vm->SaveToSnapshotB(0, 0), kSnapshotMissing);
+  EXPECT_EQ(bare.vm->RestoreFromSnapshotA(0, 0), kSnapshotMissing);
+  EXPECT_EQ(bare.vm->RestoreFromSnapshotB(0, 0), kSnapshotMissing);
+}
+
 void PutU32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
