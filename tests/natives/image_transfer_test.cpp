@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <random>
 #include <set>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "native_rig.h"
 #include "natives/native_names.h"
 #include "platform/trig_tables.h"
+#include "seeded_image.h"
 
 namespace bw {
 namespace {
@@ -25,34 +25,6 @@ constexpr uint32_t kOff = kTransferSwitch;
 constexpr int32_t kX = 3, kY = 4;
 constexpr Size kSize{20, 15};
 constexpr Rect kRect{2, 1, 14, 10};
-
-// A picture of seeded bytes (8-bit pictures get a seeded palette).
-void Seed(ImageSurface& image, int32_t width, int32_t height, int bits, uint32_t seed) {
-  ASSERT_EQ(image.Create(width, height, bits, kImagePlain), 0);
-  std::mt19937 random(seed);
-  for (int32_t y = 0; y < height; ++y) {
-    uint8_t* row = image.GetRowPointer(y);
-    for (int32_t x = 0; x < width * bits / 8; ++x) row[x] = uint8_t(random());
-  }
-  if (bits == 8) {
-    uint32_t palette[256];
-    for (uint32_t& entry : palette) entry = random() & 0x00FFFFFFu;
-    image.SetPalette(palette, 256, 0);
-  }
-}
-
-std::vector<uint8_t> Bytes(const ImageSurface& image) {
-  std::vector<uint8_t> out;
-  const int32_t rowBytes = image.GetWidth() * image.GetBitsPerPixel() / 8;
-  for (int32_t y = 0; y < image.GetHeight(); ++y) {
-    const uint8_t* row = image.GetRowPointer(y);
-    out.insert(out.end(), row, row + rowBytes);
-  }
-  if (const uint32_t* palette = image.GetPalette()) {
-    for (int k = 0; k < 256; ++k) out.push_back(uint8_t(palette[k] >> 8));
-  }
-  return out;
-}
 
 // A direct call's values: the row's values with both switches applied.
 struct D {
