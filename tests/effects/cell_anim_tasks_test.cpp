@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 #include "effects/cell_image.h"
 #include "effects/sp_effect_rig.h"
+#include "graphics/surface/sprite.h"
 #include "sound/direct_sound_buffer.h"
 #include "sound/sound_world.h"
 #include "support/bg_effect_rig.h"
@@ -89,6 +91,41 @@ TEST_F(CellTest, SetupCutsTheStripAndChecksItsArguments) {
   ASSERT_EQ(image.SetImage(wide.get(), keyed), kCellDone);
   EXPECT_EQ(image.BackgroundMode(), kCellBackgroundCopy) << "a key copies whatever the flag";
   EXPECT_NE(image.Backing(), nullptr);
+}
+
+// Each refusal answers its own code, and a switch takes only a picture of the strip's shape.
+TEST_F(CellTest, RefusalsAnswerTheirOwnCodesAndASwitchKeepsTheShape) {
+  auto strip = Strip(3), same = Strip(3), narrower = Strip(2);
+  ImageSurface shallow;
+  ASSERT_EQ(shallow.Create(3 * kCellW, 4, 8, kImagePlain), kSurfaceDone);
+  Sprite bare;
+  CellLayout onBare = Layout(3, 100);
+  onBare.targetObject = &bare;
+  const struct {
+    const char* what;
+    std::function<int()> call;
+    int want;
+  } cases[] = {
+      {"switch before any strip", [&] { return image.SwitchImage(same.get()); }, kCellNoImage},
+      {"load of no name", [&] { return image.Load(nullptr, Layout(3, 100), false, kNoColorKey); },
+       kCellBadArgument},
+      {"load every 0 ms", [&] { return image.Load("CELLS.BMP", Layout(3, 0), false, kNoColorKey); },
+       kCellBadArgument},
+      {"load of a missing file",
+       [&] { return image.Load("NONE.BMP", Layout(3, 100), false, kNoColorKey); }, kCellLoadFailed},
+      {"a target sprite without picture", [&] { return image.SetImage(strip.get(), onBare); },
+       kCellTargetNoSurface},
+      {"strip", [&] { return image.SetImage(strip.get(), Layout(3, 100)); }, kCellDone},
+      {"switch to nothing", [&] { return image.SwitchImage(nullptr); }, kCellNoImage},
+      {"switch to a narrower picture", [&] { return image.SwitchImage(narrower.get()); },
+       kCellImageDiffers},
+      {"switch to another depth", [&] { return image.SwitchImage(&shallow); }, kCellImageDiffers},
+      {"switch to the same shape", [&] { return image.SwitchImage(same.get()); }, kCellDone},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.call(), c.want) << c.what;
+  Paint(*same, kCellW, 0, kCellW, 4, CellColour(3));
+  image.DrawCell(1, nullptr, nullptr);
+  EXPECT_EQ(Shown(), 3) << "cells come from the picture switched to";
 }
 
 TEST_F(CellTest, CellsReplaceEachOtherOverTheKeptBackground) {
