@@ -56,6 +56,55 @@ TEST_F(ChannelManager, MusicPlaysItsIntroOnceThenLoopsAndMusicAndChannelsRefuseB
   EXPECT_FALSE(m.IsChannelPlaying(0));
 }
 
+// A channel's buffer gets trunc(factor x volume / 100) x master >> 8, and a channel of kind
+// exactly 4 that again x voice >> 8.
+TEST_F(ChannelManager, ChannelVolumeTakesTheMasterAndOnlyAVoiceTakesTheVoiceFactor) {
+  const struct {
+    uint8_t kind;
+    int32_t volume, factor, master, voice, want;
+  } cases[] = {
+      {kSoundEffect, 50, 200, 128, 64, 50},
+      {kVoice, 50, 200, 128, 64, 12},
+      {kVoice | kSoundEffect, 50, 200, 128, 64, 50},
+      {kSystemSoundEffect, 100, 256, 256, 0, 256},
+      {kVoice, 100, 256, 256, 128, 128},
+      {kSoundEffect, 30, 100, 200, 256, 23},
+  };
+  Ramp("SE.PCMT", 100, 1);
+  for (const auto& c : cases) {
+    SoundChannelManager mixer(&timers);
+    mixer.SetMasterVolume(c.master, false);
+    mixer.SetVoiceVolume(c.voice);
+    ASSERT_EQ(mixer.SetChannelCount(1), kSoundOk);
+    ASSERT_EQ(mixer.SetChannelKind(0, c.kind), kSoundOk);
+    ASSERT_EQ(mixer.LoadChannel(0, "SE.PCMT", kLipSyncNone, false), kSoundOk);
+    ASSERT_EQ(mixer.SetChannelVolume(0, c.volume, c.factor), kSoundOk);
+    EXPECT_EQ(mixer.GetChannel(0)->loaded->GetVolumeFactor(), c.want)
+        << "kind " << int(c.kind) << " volume " << c.volume << " factor " << c.factor << " master "
+        << c.master << " voice " << c.voice;
+  }
+}
+
+// A count below 1 is refused unless it is the count already; kinds need one of the three bits.
+TEST_F(ChannelManager, CountsAndKindsAreRefusedWithTheirCodes) {
+  SoundChannelManager fresh(&timers);
+  EXPECT_EQ(fresh.SetChannelCount(0), kSoundOk) << "no channels is already the count";
+  ASSERT_EQ(m.SetChannelCount(3), kSoundOk);
+  EXPECT_EQ(m.SetChannelCount(0), kCountRefused);
+  EXPECT_EQ(m.SetChannelCount(-2), kCountRefused);
+  EXPECT_EQ(m.ChannelCount(), 3);
+  const struct {
+    int32_t channel;
+    uint8_t kind;
+    int32_t want;
+  } kinds[] = {{0, 8, kNoKindBit},       {1, 0, kNoKindBit},        {2, 0x18, kNoKindBit},
+               {3, kVoice, kBadChannel}, {-1, kVoice, kBadChannel}, {2, 0x12, kSoundOk}};
+  for (const auto& k : kinds) {
+    EXPECT_EQ(m.SetChannelKind(k.channel, k.kind), k.want) << k.channel << " kind " << int(k.kind);
+  }
+  EXPECT_EQ(m.GetChannel(0)->kind, kSoundEffect) << "a refused kind is not kept";
+}
+
 // Which alias a name takes is every voiced line's to show, and its place among the ids the
 // natives'; here, what the character brings to its channel and the other ways of asking.
 TEST_F(ChannelManager, VoicesFindTheirCharacterByThePrefixOfTheName) {
