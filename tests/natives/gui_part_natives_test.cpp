@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/global.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
@@ -16,6 +18,7 @@
 #include "natives/message_text_natives.h"
 #include "natives/native_helpers.h"
 #include "natives/native_names.h"
+#include "natives/object_casts.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -361,6 +364,87 @@ TEST_F(GuiPartNatives, ListSettingsReachTheirPictures) {
   const ImageSurface* cell = GetPartSurface(PartOf(list), 0);
   EXPECT_EQ(cell->GetPixel(60 + 4, 4), 0xFF123456u);
   EXPECT_NE(cell->GetPixel(60 + 2, 2), 0xFF123456u) << "inside the margins only";
+}
+
+// Every cell of the part-access table: for each kind, the display object and the surface the
+// two getters hand out (the part's own member, or none), and whether it takes the flag.
+TEST_F(GuiPartNatives, EveryKindAnswersEachAccessFromItsOwnMember) {
+  Write("CG/MAP.BMP", test::IndexPicture({{0, 1}, {0, 1}}));
+  const uint32_t check = rig.Text("cg\\check.bmp");
+  auto* objects = &rig.host->Handles();
+  struct Row {
+    const char* kind;
+    std::function<uint32_t()> make;
+    std::function<const DisplayObject*(UiControl*)> sprite;
+    std::function<const ImageSurface*(UiControl*)> surface;
+    bool takesFlag;
+  };
+  auto none = [](UiControl*) { return nullptr; };
+  const Row rows[] = {
+      {"push button",
+       [&] {
+         return uint32_t(
+             rig.Answer(Native::kPartCreateDrawnButton, {0, 0, 40, 16, 65535, 0, font, 0}));
+       },
+       [](UiControl* p) { return &static_cast<ButtonPart*>(p)->GetSprite(); },
+       [](UiControl* p) { return static_cast<ButtonPart*>(p)->GetCells(); }, true},
+      {"check box",
+       [&] {
+         return uint32_t(rig.Answer(Native::kPartCreateFileCheckButton,
+                                    {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0}));
+       },
+       [](UiControl* p) { return &static_cast<CheckPart*>(p)->GetSprite(); },
+       [](UiControl* p) { return static_cast<CheckPart*>(p)->GetPicture(); }, true},
+      {"colour box", [&] { return Box(); },
+       [](UiControl* p) { return &static_cast<ColorBoxPart*>(p)->Rect(); }, none, false},
+      {"text field",
+       [&] {
+         return uint32_t(rig.Answer(Native::kPartCreateTextInput, {font, 60, 0, 0, 65535}));
+       },
+       [](UiControl* p) { return &static_cast<TextInputPart*>(p)->TextSprite(); },
+       [](UiControl* p) { return &static_cast<TextInputPart*>(p)->TextSurface(); }, false},
+      {"scroll list",
+       [&] {
+         return uint32_t(
+             rig.Answer(Native::kPartCreateScrollList, {5, 5, 1, 65535, 7, 7, 7, 7, 7, 7}));
+       },
+       none, none, true},
+      {"text window", [&] { return Window(); },
+       [](UiControl* p) { return &dynamic_cast<MessageTextWidget*>(p)->PageSprite(); },
+       [](UiControl* p) { return &dynamic_cast<MessageTextWidget*>(p)->Page(); }, false},
+      {"hit area",
+       [&] {
+         return uint32_t(
+             rig.Answer(Native::kPartCreateHitArea, {10, 20, 30, 40, uint32_t(-1), 99, 1, 1}));
+       },
+       none, none, false},
+      {"text list", [&] { return Lines(); },
+       [](UiControl* p) { return &static_cast<TextListView*>(p)->ViewSprite(); },
+       [](UiControl* p) { return &static_cast<TextListView*>(p)->View(); }, false},
+      {"cell image",
+       [&] {
+         return uint32_t(
+             rig.Answer(Native::kPartCreateCellImage, {rig.Text("cg\\map.bmp"), 2, 0, 0, 1}));
+       },
+       none, [](UiControl* p) { return &static_cast<CellImagePart*>(p)->Map(); }, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.kind);
+    const uint32_t handle = row.make();
+    UiControl* part = PartOf(handle);
+    ASSERT_NE(part, nullptr);
+    const uint32_t sprite = uint32_t(rig.Answer(Native::kPartGetSprite, {handle, 0}));
+    EXPECT_EQ(objects->Get<DisplayObject>(sprite, ScriptObjectType::kDisplayObject),
+              row.sprite(part));
+    const uint32_t surface = uint32_t(rig.Answer(Native::kPartGetSurface, {handle, 0}));
+    const ImageSurface* want = row.surface(part);
+    EXPECT_EQ(GetObjectSurface(*objects, surface), want);
+    EXPECT_EQ(want == nullptr, surface == 0);
+    EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {handle, 2}), row.takesFlag ? 0 : kPartRefused);
+  }
+  EXPECT_EQ(rig.Answer(Native::kPartGetSprite, {0, 0}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetSurface, {0, 0}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {0, 1}), kPartRefused);
 }
 
 }  // namespace
