@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <new>
-#include <set>
 
 #include "common/atomic_file.h"
 #include "common/sjis.h"
@@ -36,21 +34,6 @@ bool HasExtension(const std::string& list, const std::string& extension) {
   return false;
 }
 
-// A picture the game asked for that is not to be had, said once per name on standard error: the
-// log a player or the game's maker reads when a picture does not show.
-void ReportUnloadedPicture(std::string_view name, uint32_t fileCode) {
-  static std::mutex lock;
-  static std::set<std::string> said;  // guarded by lock
-  const std::string why = fileCode == kFileOk ? "none of the picture loaders reads it"
-                          : fileCode == kFsNotFound
-                              ? "not found in the game's folder or its packs"
-                              : "it cannot be read (code " + std::to_string(fileCode) + ")";
-  std::lock_guard hold(lock);
-  if (!said.insert(sjis::ToLower(name)).second) return;
-  std::fprintf(stderr, "brimwold: picture %s: %s\n", host::Cp932ToUtf8Lenient(name).c_str(),
-               why.c_str());
-}
-
 void Fail(const ImageTarget& target) {
   if (target.release) target.release();
 }
@@ -63,6 +46,19 @@ void Place(ImageLoader& loader, ImagePlacement* placement) {
 }
 
 }  // namespace
+
+// A picture the game asked for that is not to be had, said once per name on standard error: the
+// log a player or the game's maker reads when a picture does not show.
+void ImageLoaderManager::ReportUnloadedPicture(std::string_view name, uint32_t fileCode) {
+  const std::string why = fileCode == kFileOk ? "none of the picture loaders reads it"
+                          : fileCode == kFsNotFound
+                              ? "not found in the game's folder or its packs"
+                              : "it cannot be read (code " + std::to_string(fileCode) + ")";
+  std::lock_guard hold(reportedLock_);
+  if (!reported_.insert(sjis::ToLower(name)).second) return;
+  std::fprintf(stderr, "brimwold: picture %s: %s\n", host::Cp932ToUtf8Lenient(name).c_str(),
+               why.c_str());
+}
 
 ImageLoaderManager::~ImageLoaderManager() {
   cache_.Clear();

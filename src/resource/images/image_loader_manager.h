@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -123,9 +125,13 @@ class ImageLoaderManager {
                                         ImagePlacement* placement);
   void Cache(DecodedImage* image, const std::string& key);
   static void Destroy(ImageLoaderRecord& record);
+  // Names a picture that could not be had on standard error, once per name for this manager.
+  void ReportUnloadedPicture(std::string_view name, uint32_t fileCode);
 
   std::vector<std::unique_ptr<ImageLoaderRecord>> records_;
   ImageCache cache_;
+  std::mutex reportedLock_;
+  std::set<std::string> reported_;  // lower-case names already reported; guarded by reportedLock_
 };
 
 using TheImageLoaderManager = Global<ImageLoaderManager>;
