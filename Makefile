@@ -19,6 +19,10 @@ TEST_FLAGS := -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 \
   $(shell command -v ld.lld >/dev/null 2>&1 && echo -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
     -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld)
 
+# Times each test shard repeats its tests in one process on the sanitizer build (2 doubles that
+# pass's test time); the optimised pass always repeats twice.
+TEST_REPEAT ?= 1
+
 # The order the test programs run their tests in (see cmake/Brimwold.cmake); a failure replays
 # with make test TEST_SEED=<the seed printed>.
 ifndef TEST_SEED
@@ -42,13 +46,13 @@ run: deps
 
 test: deps
 	bash scripts/format.sh --check
-	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON -DBRIMWOLD_TEST_REPEAT=$(TEST_REPEAT)
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	@echo "== the tests, each program's shards in an order shuffled with seed $(TEST_SEED)"
 	cd $(BUILD_TEST) && GTEST_RANDOM_SEED=$(TEST_SEED) ctest --output-on-failure -j $(JOBS) --timeout 300 || \
 	  { echo "== make test TEST_SEED=$(TEST_SEED) runs the tests in the same order again"; exit 1; }
-	@echo "== the tests labelled optimised, again on an optimised build with the undefined-behaviour sanitizer"
-	cmake -S . -B $(BUILD_OPT) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_SANITIZE_UB=ON
+	@echo "== the tests labelled optimised, again on an optimised build with the undefined-behaviour sanitizer, each shard twice in its process"
+	cmake -S . -B $(BUILD_OPT) $(CMAKE_GEN) $(TEST_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWOLD_SANITIZE_UB=ON -DBRIMWOLD_TEST_REPEAT=2
 	cmake --build $(BUILD_OPT) -j $(JOBS) --target optimised_tests
 	cd $(BUILD_OPT) && GTEST_RANDOM_SEED=$(TEST_SEED) ctest --output-on-failure -j $(JOBS) --timeout 300 -L optimised
 

@@ -52,12 +52,14 @@ TEST_F(MovieFrameTest, RestoreRemakesOnlyALostSurfaceUnderTheLock) {
         std::memset(memory, 0x7F, size_t(frame.GetPitch()) * 8);
     }
   });
+  int failures = 0;  // counted, not asserted: the writer is joined before anything returns
   for (int i = 0; i < 50; ++i) {
     frame.GetDirectDrawSurface()->SetLost(true);
-    ASSERT_EQ(frame.Restore(1), 0);
+    failures += frame.Restore(1) != 0;
   }
   stop = true;
   writer.join();
+  EXPECT_EQ(failures, 0) << "restores that failed";
   EXPECT_EQ(frame.GetDirectDrawSurface()->IsLost(), host::kDdOk);
 }
 

@@ -1,0 +1,90 @@
+// Label: optimised
+// Parts animations on standing pictures: the file each picture's name and character choose, the
+// effect made over the picture, and what persists for a loaded game.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scenario/tgs/tgs_effect_commands.h"
+#include "scenario/tgs/tgs_scene_world.h"
+
+namespace bw::test {
+namespace {
+
+// A sprite effect that keeps the words it was set up with and never ends by itself.
+class FakePartsEffect final : public DisplayEffect {
+ public:
+  static DisplayEffect* Create(uint32_t) { return new FakePartsEffect; }
+  uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
+  const char* GetKeyword() const override { return "sp_parts"; }
+  uint8_t GetType() const override { return kEffectTypeSprite; }
+  int Setup(TimerService* timers, EffectTarget, ArgWords args) override {
+    file = args.Text(0) ? args.Text(0) : "";
+    x = args.Int(1), y = args.Int(2), priority = args.Int(3), hidden = args.Int(4);
+    ++made;
+    return timers->Adopt(*this, 0, 0, 0) == kTaskAdded ? 0 : 1;
+  }
+  int32_t Update(uint32_t) override { return kTaskStepContinue; }
+  void Stop() override {}
+
+  static inline std::string file;
+  static inline int32_t x = 0, y = 0, priority = 0, hidden = 0;
+  static inline int made = 0;
+};
+
+class CharacterParts : public SceneWorld {
+ protected:
+  CharacterParts() {
+    EXPECT_EQ(effects_.Register(FakePartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr,
+                                nullptr, 0),
+              kRegistered);
+    FakePartsEffect::made = 0;
+  }
+};
+
+// The stem's last letter picks the file's size band (S 20, X 80, others 40) plus the character;
+// the effect lies over the picture at its place and takes the value as its hidden-blocks flag.
+TEST_F(CharacterParts, EachNameAnimatesItsOwnFileOverThePicture) {
+  const struct {
+    const char* name;
+    int32_t value;
+    const char* file;
+  } cases[] = {{"CH\\ANNS", 5, "SYS\\CA021.TXT"},
+               {"CH\\ANNX.BMP", 0, "SYS\\CA081.TXT"},
+               {"CH\\ANNM", 1, "SYS\\CA041.TXT"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(scene_->LoadSprite(0, c.name, 0, 0, false), 0);
+    TgsSpriteRecord* r = scene_->SpriteRecord(0, 0, 0);
+    ASSERT_NE(r, nullptr);
+    ASSERT_EQ(r->charIndex, 1);
+    const int before = FakePartsEffect::made;
+    EXPECT_EQ(scene_->AnimateCharacterParts(0, c.value, 0, 0, true), 0);
+    EXPECT_EQ(FakePartsEffect::made, before + 1);
+    EXPECT_NE(r->effect, nullptr);
+    EXPECT_EQ(FakePartsEffect::file, c.file);
+    EXPECT_EQ(std::pair(FakePartsEffect::x, FakePartsEffect::y),
+              std::pair(r->sprite->GetX(), r->sprite->GetY()));
+    EXPECT_LT(FakePartsEffect::priority, int32_t(r->priority)) << "under the slot drawn over it";
+    EXPECT_EQ(FakePartsEffect::hidden, c.value != 0);
+    EXPECT_EQ(std::pair(r->persistKind, r->persistArg), std::pair(2u, uint32_t(c.value)));
+  }
+}
+
+// Without persist nothing is kept for a loaded game; with effects off nothing is made, but what
+// persists is still kept.
+TEST_F(CharacterParts, PersistKeepsTheValueAndEffectsOffMakeNothing) {
+  ASSERT_EQ(scene_->LoadSprite(0, "CH\\BEN", 0, 0, false), 0);
+  TgsSpriteRecord* r = scene_->SpriteRecord(0, 0, 0);
+  EXPECT_EQ(scene_->AnimateCharacterParts(0, 3, 0, 0, false), 0);
+  EXPECT_EQ(r->persistKind, 0u);
+  EXPECT_EQ(FakePartsEffect::made, 1);
+  showEffects_ = false;
+  EXPECT_EQ(scene_->AnimateCharacterParts(0, 4, 0, 0, true), 0);
+  EXPECT_EQ(FakePartsEffect::made, 1);
+  EXPECT_EQ(r->effect, nullptr) << "the running one was released";
+  EXPECT_EQ(std::pair(r->persistKind, r->persistArg), std::pair(2u, 4u));
+}
+
+}  // namespace
+}  // namespace bw::test
