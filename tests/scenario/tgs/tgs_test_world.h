@@ -173,6 +173,8 @@ class FakeFrameHost : public TgsFrameHost {
   int typingTurns = 0;        // turns the message view types before it is shown whole
   int secondTypingTurns = 0;  // turns the frame's second view types before it is shown whole
   int finishSecondCalls = 0;
+  std::vector<std::pair<int, bool>> hitArea;  // (turn, enabled) of each switch of the hit area
+  void SetHitAreaEnabled(bool enabled) override { hitArea.emplace_back(turns, enabled); }
   std::vector<std::string> captions, voices, requests, shown;  // shown: "name|text"
   std::map<int, int> buttonStates;
   std::map<uint32_t, int32_t> guest;
