@@ -65,13 +65,23 @@ TEST(HeadlessInput, KeysWhileAnAltKeyIsHeldComeWithAlt) {
 }
 
 TEST(HeadlessInput, MalformedItemsAreRefusedWithTheirReason) {
-  const char* bad[] = {"0:move:1:2",      "3",          "3:move:1", "3:wheel:0",
-                       "3:key:NoSuchKey", "3:move:1:2,"};
-  for (const char* text : bad) {
+  const struct {
+    const char* text;
+    const char* error;  // names the first bad item and why
+  } cases[] = {
+      {"0:move:1:2", "0:move:1:2: not a frame from 1 and an event"},
+      {"3", "3: not a frame from 1 and an event"},
+      {"3:move:1", "3:move:1: needs X:Y"},
+      {"3:wheel:0", "3:wheel:0: needs a turn of 1 to 120 notches either way"},
+      {"3:down:thumb", "3:down:thumb: names no button (left, right, middle)"},
+      {"3:key:NoSuchKey", "3:key:NoSuchKey: names no key"},
+      {"3:move:1:2,", ": not a frame from 1 and an event"},
+  };
+  for (const auto& c : cases) {
     std::vector<HeadlessInputStep> steps;
     std::string error;
-    EXPECT_FALSE(ParseHeadlessInput(text, &steps, &error)) << text;
-    EXPECT_FALSE(error.empty()) << text;
+    EXPECT_FALSE(ParseHeadlessInput(c.text, &steps, &error)) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
   }
 }
 
