@@ -187,17 +187,17 @@ TEST_F(ImageTransfers, QuadAndRotateLayoutsEqualTheDirectCalls) {
     if (rects) rectWords = {2, 1, 14, 10, 0, 0, 30, 30};
     std::vector<uint32_t> words = {kTarget, sourceHandle, 4, 2, 30, 6, 2, 28, 34, 36};
     words.insert(words.end(), rectWords.begin(), rectWords.end());
-    ExpectSame(seedTarget, 374, words,
+    ExpectSame(seedTarget, Native::kImageQuadBlit, words,
                [&](ImageSurface& t) { return t.QuadBlit(&source, quad, r, c); });
-    ExpectSame(seedTarget, 375, words,
+    ExpectSame(seedTarget, Native::kImageQuadAlphaBlit, words,
                [&](ImageSurface& t) { return t.QuadOpacityBlit(&source, quad, 255, r, c); });
     words = {kTarget, sourceHandle, 4, 20, 20, 64, 0x18000};
     words.insert(words.end(), rectWords.begin(), rectWords.end());
-    ExpectSame(seedTarget, 376, words, [&](ImageSurface& t) {
+    ExpectSame(seedTarget, Native::kImageRotateZoomBlit, words, [&](ImageSurface& t) {
       return t.RotateZoomBlit(&source, 4, 20, 20, 64, 0x18000, r, c);
     });
     words.insert(words.begin() + 7, 160);
-    ExpectSame(seedTarget, 377, words, [&](ImageSurface& t) {
+    ExpectSame(seedTarget, Native::kImageRotateZoomOpacityBlit, words, [&](ImageSurface& t) {
       return t.RotateZoomOpacityBlit(&source, 4, 20, 20, 64, 0x18000, 160, r, c);
     });
   }
@@ -218,13 +218,17 @@ TEST_F(ImageTransfers, RefusalsDrawNothing) {
   const uint32_t spriteHandle = rig.host->Handles().HandleOf(ScriptObjectType::kDisplayObject,
                                                              static_cast<DisplayObject*>(&sprite));
   const uint32_t t = Give(target), s = Give(source);
-  EXPECT_EQ(Run(349, {t, spriteHandle, kOff}).result, kTransferNoImage);
-  EXPECT_EQ(Run(369, {t, s, spriteHandle, 255, 256, 64, kOff}).result, kTransferNoImage);
-  EXPECT_EQ(Run(370, {t, s, Give(wideRule), 255, 256, 64, kOff}).result, kTransferNoImage)
+  EXPECT_EQ(Run(Native::kImageBlitFromObject, {t, spriteHandle, kOff}).result, kTransferNoImage);
+  EXPECT_EQ(Run(Native::kImageRuleBlit, {t, s, spriteHandle, 255, 256, 64, kOff}).result,
+            kTransferNoImage);
+  EXPECT_EQ(Run(Native::kImageRuleAlphaBlit, {t, s, Give(wideRule), 255, 256, 64, kOff}).result,
+            kTransferNoImage)
       << "the rule must be 8-bit";
-  EXPECT_EQ(Run(333, {0, s, kOff}).result, kTransferNoImage);
-  EXPECT_EQ(Run(374, {t, 0, 0, 0, 0, 0, 0, 0, 0, 0, kOff, 0, 0, 0, kOff}).result, kTransferNoImage);
-  EXPECT_EQ(Run(369, {t, s, ruleHandle, 255, 513, 0, kOff}).result, ImageSurface::kOpBadParameter);
+  EXPECT_EQ(Run(Native::kImageBlit, {0, s, kOff}).result, kTransferNoImage);
+  EXPECT_EQ(Run(Native::kImageQuadBlit, {t, 0, 0, 0, 0, 0, 0, 0, 0, 0, kOff, 0, 0, 0, kOff}).result,
+            kTransferNoImage);
+  EXPECT_EQ(Run(Native::kImageRuleBlit, {t, s, ruleHandle, 255, 513, 0, kOff}).result,
+            ImageSurface::kOpBadParameter);
   EXPECT_EQ(Bytes(target), before);
 }
 

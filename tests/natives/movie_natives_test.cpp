@@ -41,7 +41,7 @@ class MovieRigApp : public NativeRigApp {
 class MovieNatives : public ::testing::Test {
  protected:
   void SetUp() override { rig_.host->SetApplication(&app_); }
-  void TearDown() override { Call(633); }
+  void TearDown() override { Call(Native::kMovieClose); }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w = {}) { return rig_.Answer(n, w); }
   int32_t Open(const char* file, uint32_t form) {
     return Call(Native::kMovieOpen, {rig_.Text(file), form, 0});
@@ -63,9 +63,9 @@ class MovieNatives : public ::testing::Test {
 // stop at the edge instead of wrapping round (or overflowing: the sanitizer build checks).
 TEST_F(MovieNatives, ASpriteMovieOpenedByNamePlaysSeeksAndStopsAtTheEdge) {
   ASSERT_EQ(Open("OP.MPG", 0), 0);
-  EXPECT_NEAR(Call(640), 2000, 100);
-  EXPECT_EQ(Call(641) * 1000 + Call(642), 64048);
-  MovieSpriteControl* sprite = Sprite(Call(651));
+  EXPECT_NEAR(Call(Native::kMovieGetLength), 2000, 100);
+  EXPECT_EQ(Call(Native::kMovieGetWidth) * 1000 + Call(Native::kMovieGetHeight), 64048);
+  MovieSpriteControl* sprite = Sprite(Call(Native::kMovieGetSprite));
   ASSERT_NE(sprite, nullptr);
   auto colour = [&] {
     ImageSurface target;
@@ -74,14 +74,14 @@ TEST_F(MovieNatives, ASpriteMovieOpenedByNamePlaysSeeksAndStopsAtTheEdge) {
     sprite->DrawInto(&target, &drawn);
     return target.GetPixel(32, 16) & 0xFFFFFF;
   };
-  ASSERT_EQ(Call(635), 0);
+  ASSERT_EQ(Call(Native::kMoviePlay), 0);
   clock_.AdvanceMilliseconds(1500);
-  EXPECT_NEAR(Call(644), 1500, 1);
+  EXPECT_NEAR(Call(Native::kMovieGetPosition), 1500, 1);
   EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(1)));
   ASSERT_EQ(Call(Native::kMovieSeek, {200}), 0);
   EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(0)));
   ASSERT_EQ(Call(Native::kMovieSeek, {uint32_t(-300)}), 0);
-  EXPECT_EQ(Call(644), 0) << "a negative time seeks to the start";
+  EXPECT_EQ(Call(Native::kMovieGetPosition), 0) << "a negative time seeks to the start";
 
   EXPECT_EQ(Call(Native::kMovieSetRect, {0x7FFFFFF0, 0, 0x7FFFFFF0, 10}), 0)
       << "no width: the video's";
@@ -109,23 +109,23 @@ TEST(MovieUnits, AreSixtyFourBitsWideAndNeverNegative) {
 // window-level commands then answer 2); a failed open answers the open's code and leaves no movie.
 TEST_F(MovieNatives, OpeningClosesTheOpenMovieAndAFailedOneLeavesNone) {
   ASSERT_EQ(Open("OP.MPG", 0), 0);
-  const uint32_t first = Call(651);
+  const uint32_t first = Call(Native::kMovieGetSprite);
   ASSERT_EQ(Open("OP.MPG", 1), 0);
   EXPECT_EQ(Sprite(first), nullptr);
-  EXPECT_EQ(Call(641), 64) << "the window-level movie answers";
+  EXPECT_EQ(Call(Native::kMovieGetWidth), 64) << "the window-level movie answers";
 
   ASSERT_EQ(Open("OP.MPG", 0), 0);
   EXPECT_EQ(app_.movie, nullptr);
   EXPECT_EQ(Call(Native::kMovieCommand, {5}), 2) << "no window-level movie to command";
-  const uint32_t second = Call(651);
-  EXPECT_EQ(Call(633), 0);
+  const uint32_t second = Call(Native::kMovieGetSprite);
+  EXPECT_EQ(Call(Native::kMovieClose), 0);
   EXPECT_EQ(Sprite(second), nullptr) << "stale after a close";
 
   ASSERT_EQ(Open("OP.MPG", 1), 0);
   EXPECT_EQ(Open("NONE.MPG", 1), kMovieNotFound);
   EXPECT_EQ(app_.movie, nullptr);
   EXPECT_EQ(Open("NONE.MPG", 0), kMovieNotFound);
-  EXPECT_EQ(Call(635), -1);
+  EXPECT_EQ(Call(Native::kMoviePlay), -1);
   MovieLibrarySet primitive = MakeMovieLibraries(true, false, &game_.manager());
   PublishMovieLibraries(&primitive);
   EXPECT_EQ(Open("OP.MPG", 0), kMovieBadArgument) << "a render item without a display";
@@ -145,7 +145,7 @@ class MovieSpriteScreen : public ::testing::Test {
     Screen()->SetBackgroundColor(kBackground, true);
   }
   void TearDown() override {
-    Call(633);
+    Call(Native::kMovieClose);
     display_.SetScreenSurface(nullptr);
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w = {}) { return rig_.Answer(n, w); }
@@ -176,7 +176,7 @@ TEST_F(MovieSpriteScreen, PlaysInTheScreenCompositionUntilClosed) {
   ASSERT_EQ(Screen()->GetList().Add(front, 4, 0), 0);
   ASSERT_EQ(Open("OP.MPG", 5), 0);
   ASSERT_EQ(Call(Native::kMovieSetRect, {32, 24, 96, 72}), 0);
-  ASSERT_EQ(Call(635), 0);
+  ASSERT_EQ(Call(Native::kMoviePlay), 0);
 
   clock_.AdvanceMilliseconds(500);
   EXPECT_TRUE(test::ColourNear(Shown(64, 40), tools::MovieColourOfSecond(0)));
@@ -187,7 +187,7 @@ TEST_F(MovieSpriteScreen, PlaysInTheScreenCompositionUntilClosed) {
   EXPECT_TRUE(test::ColourNear(Shown(64, 40), tools::MovieColourOfSecond(1)))
       << "the composition redraws the movie's new frames";
 
-  ASSERT_EQ(Call(633), 0);
+  ASSERT_EQ(Call(Native::kMovieClose), 0);
   EXPECT_EQ(Shown(64, 40), kBackground);
   ASSERT_EQ(Screen()->GetList().Nodes().size(), 1u);
 }
@@ -197,8 +197,8 @@ TEST_F(MovieSpriteScreen, PlaysInTheScreenCompositionUntilClosed) {
 TEST_F(MovieSpriteScreen, TheSpriteNativesMoveTheMovieButDoNotDestroyIt) {
   ASSERT_EQ(Open("OP.MPG", 5), 0);
   ASSERT_EQ(Call(Native::kMovieSetRect, {0, 0, 32, 24}), 0);
-  ASSERT_EQ(Call(635), 0);
-  const uint32_t movie = uint32_t(Call(651));
+  ASSERT_EQ(Call(Native::kMoviePlay), 0);
+  const uint32_t movie = uint32_t(Call(Native::kMovieGetSprite));
   ASSERT_NE(movie, 0u);
   EXPECT_EQ(Call(Native::kDisplayObjectSetPosition, {movie, 64, 48}), 1);
   clock_.AdvanceMilliseconds(500);
@@ -206,7 +206,7 @@ TEST_F(MovieSpriteScreen, TheSpriteNativesMoveTheMovieButDoNotDestroyIt) {
   EXPECT_EQ(Shown(8, 8), kBackground) << "moved away";
   EXPECT_EQ(Call(Native::kSpriteDestroy, {rig_.Var(movie)}), kDestroyNotListed);
   EXPECT_TRUE(test::ColourNear(Shown(80, 60), tools::MovieColourOfSecond(0))) << "still playing";
-  ASSERT_EQ(Call(633), 0);
+  ASSERT_EQ(Call(Native::kMovieClose), 0);
   EXPECT_EQ(Call(Native::kDisplayObjectSetPosition, {movie, 0, 0}), 0)
       << "its handle went with the movie";
 }
@@ -227,10 +227,10 @@ TEST_F(MovieSpriteScreen, NoListKeepsAClosedOrFailedMovie) {
   ASSERT_EQ(Open("OP.MPG", 5), 0);
   display_.SetScreenSurface(nullptr);
   ASSERT_EQ(display_.DestroyLayer(canvas_), 0);
-  EXPECT_EQ(Call(633), 0);
+  EXPECT_EQ(Call(Native::kMovieClose), 0);
 
   ASSERT_EQ(Open("OP.MPG", 5), 0) << "without a composed screen the movie still opens";
-  EXPECT_NE(Call(651), 0);
+  EXPECT_NE(Call(Native::kMovieGetSprite), 0);
 }
 
 }  // namespace

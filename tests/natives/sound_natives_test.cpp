@@ -87,8 +87,11 @@ TEST_F(SoundNatives, BuffersAndTheirDuplicatesPlayOnTheMix) {
   // Every listed buffer at once.
   ASSERT_EQ(Call(Native::kSoundPlayLoop, {b}), 0);
   EXPECT_EQ(Call(Native::kSoundPauseAll, {}), 0);
+  EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 0) << "paused with all the others";
+  EXPECT_EQ(w.Pull(200), std::vector<int16_t>(200, 0)) << "silent while paused";
   EXPECT_EQ(Call(Native::kSoundResumeAll, {}), 0);
-  EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 1) << "paused and resumed";
+  EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 1) << "resumed with all the others";
+  EXPECT_NE(w.Pull(200), std::vector<int16_t>(200, 0)) << "heard again";
   ASSERT_EQ(Call(Native::kSoundStop, {b}), 0);
 
   // Duplicates share a static buffer's data; a stream answers 2 in place of a handle.

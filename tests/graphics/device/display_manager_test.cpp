@@ -385,7 +385,8 @@ TEST_F(DisplayManagerTextTest, TextObjectsAreListedOnlyWhenTheyCouldBeDrawn) {
   EXPECT_EQ(manager.CreateTextLayer(&layer, 3, "AB", &outline),
             kTextLayerNoFormat + kTextLayerNoMemory);
   EXPECT_EQ(manager.LayerCount(), 0u);
-  EXPECT_TRUE(surface == nullptr && layer == nullptr && image == nullptr);
+  EXPECT_EQ(surface, nullptr) << "a refused surface is not handed out";
+  EXPECT_EQ(layer, nullptr) << "nor a refused layer";
 
   TextRenderer* renderer = nullptr;
   ASSERT_EQ(manager.CreateOutlineTextRenderer(&renderer, nullptr, 16), 0);

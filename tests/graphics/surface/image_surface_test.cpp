@@ -51,8 +51,9 @@ TEST(DibSurface, PalettesReachTheSectionOnlyWhenAskedAndKeysFindTheirIndex) {
   EXPECT_EQ(s.GetPalette()[254], colours[254] & 0xFFFFFF) << "the top byte is cleared";
   EXPECT_EQ(s.GetPalette()[253], 253u * 0x010101u)
       << "entries outside first..first+count keep the ramp";
-  ASSERT_EQ(s.SetPalette(colours.data(), INT_MAX, 250), kSurfaceDone)
-      << "a count past 255 stops there";
+  ASSERT_EQ(s.SetPalette(colours.data(), INT_MAX, 250), kSurfaceDone);
+  EXPECT_EQ(s.GetPalette()[255], colours[255] & 0xFFFFFF) << "a count past 255 stops there";
+  EXPECT_EQ(s.GetPalette()[249], 249u * 0x010101u);
   ASSERT_EQ(s.SetPalette(colours.data(), 3, -2), kSurfaceDone);
   EXPECT_EQ(s.GetPalette()[0], colours[0] & 0xFFFFFF) << "from a negative first only 0..255";
   EXPECT_EQ(s.GetPalette()[1], 0x010101u);

@@ -164,23 +164,29 @@ TEST(SoundMixerThreads, FrameThreadCallsAndReleasesWhileTheOutputPulls) {
     while (running.load()) rig.device.Pull(64);
   });
   constexpr int kRounds = 300;
-  for (int i = 0; i < kRounds; ++i) {
-    ASSERT_EQ(buffer->Play(kPlayLooping), kSoundOk);
-    EXPECT_EQ(0, buffer->SetFrequency(22050 + i * 10));
+  // No ASSERT while the output thread runs: a failure breaks out so that it is joined below.
+  int rounds = 0;
+  for (; rounds < kRounds; ++rounds) {
     LockedRegions r;
-    ASSERT_EQ(buffer->Lock(0, 4, &r, kLockFromWriteCursor), kSoundOk);
-    ASSERT_EQ(buffer->Unlock(r), kSoundOk);
-    ASSERT_EQ(buffer->Stop(), kSoundOk);
+    if (buffer->Play(kPlayLooping) != kSoundOk ||
+        buffer->SetFrequency(22050 + rounds * 10) != kSoundOk ||
+        buffer->Lock(0, 4, &r, kLockFromWriteCursor) != kSoundOk || buffer->Unlock(r) != kSoundOk ||
+        buffer->Stop() != kSoundOk) {
+      ADD_FAILURE() << "round " << rounds;
+      break;
+    }
   }
-  EXPECT_EQ(onStop.count, kRounds) << "a looping buffer stops only when told";
+  EXPECT_EQ(onStop.count, rounds) << "a looping buffer stops only when told";
 
   // A target dies right after its buffer; a pull still holding it would touch freed memory.
   for (int i = 0; i < 1000; ++i) {
     auto target = std::make_unique<CountingTarget>();
     auto released = rig.Ramp(8);
     const NotifyPosition both[] = {{0, target.get()}, {16, target.get()}};
-    ASSERT_EQ(released->SetNotificationPositions(both), kSoundOk);
-    EXPECT_EQ(0, released->Play(kPlayLooping));
+    if (released->SetNotificationPositions(both) != kSoundOk || released->Play(kPlayLooping) != 0) {
+      ADD_FAILURE() << "round " << i;
+      break;
+    }
     const testing::AssertionResult notified = bw::test::SpinUntil(
         [&] { return target->count.load() != 0; }, "the buffer's first notification");
     EXPECT_TRUE(notified);
