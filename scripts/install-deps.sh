@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev libpng-dev liblua5.4-dev
   clang lld
-  xvfb x11-apps imagemagick xauth
+  xvfb x11-apps imagemagick xauth xdotool
   libimgui-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   locales

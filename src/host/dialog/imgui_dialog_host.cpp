@@ -5,6 +5,7 @@
 #include <imgui_internal.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -31,9 +32,12 @@ constexpr uint32_t kNoMessage = WM_USER - 1;
 constexpr int32_t kBoxWindowWidth = 800;
 constexpr int32_t kBoxWindowHeight = 600;
 // Played input: an item is clicked once it stood still for this many frames; a step that cannot
-// be carried out in this many pumps is given up.
+// be carried out in this long is given up (pumps come at no fixed pace: a count of them would
+// give a step outside a dialog far less time than one inside).
 constexpr int kStillFrames = 2;
-constexpr int kGiveUpTurns = 3000;
+constexpr uint32_t kGiveUpMs = 60000;
+// Frames drawn for one pointer event outside a dialog at most; what is left waits for the next.
+constexpr int kMaxPointerFrames = 8;
 
 // The label a player reads: ImGui's id part ("##...") cut off.
 std::string VisibleLabel(const std::string& label) {
@@ -143,6 +147,21 @@ bool IsInputEvent(const SDL_Event& event) {
   }
 }
 
+// Whether a pointer event belongs to the window with the id (events pushed without one do).
+bool OwnEvent(const SDL_Event& event, uint32_t windowId) {
+  switch (event.type) {
+    case SDL_MOUSEMOTION:
+      return event.motion.windowID == windowId || event.motion.windowID == 0;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      return event.button.windowID == windowId || event.button.windowID == 0;
+    case SDL_WINDOWEVENT:
+      return event.window.windowID == windowId;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 ImGuiDialogHost::ImGuiDialogHost(SdlBackend* backend) : backend_(backend) {
@@ -206,6 +225,7 @@ bool ImGuiDialogHost::Bind(HWND owner) {
   sdlWindow_ = window;
   renderer_ = renderer;
   sink_ = sink;
+  pointer_.Reset(PointerNow());
   sink_->SetOverlay([this] {
     if (haveDrawData_ && context_) ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
   });
@@ -233,12 +253,39 @@ void ImGuiDialogHost::Unbind() {
   window_ = HWND{};
   frameItems_.clear();
   shownItems_.clear();
-  clickPhase_ = ClickPhase::kFind;
+  clickTarget_ = DrawnItem{};
   clickStillFrames_ = 0;
+  pointer_.Reset({});
+}
+
+PointerState ImGuiDialogHost::PointerNow() const {
+  PointerState state;
+  int x = 0;
+  int y = 0;
+  const uint32_t buttons = SDL_GetMouseState(&x, &y);
+  state.inside = SDL_GetMouseFocus() == sdlWindow_;
+  state.x = static_cast<float>(x);
+  state.y = static_cast<float>(y);
+  state.down = {(buttons & SDL_BUTTON_LMASK) != 0, (buttons & SDL_BUTTON_RMASK) != 0,
+                (buttons & SDL_BUTTON_MMASK) != 0};
+  return state;
+}
+
+void ImGuiDialogHost::FeedPointer() {
+  // The backend read where the pointer stands as the frame starts: a move and a press between
+  // two frames would come in one, and a tab or a menu, which takes a press only over an item
+  // it saw the pointer come over in the frame before, would let it pass.
+  const PointerState& state = pointer_.NextFrame();
+  ImGuiIO& io = ImGui::GetIO();
+  io.MousePos = state.inside ? ImVec2(state.x, state.y) : ImVec2(-FLT_MAX, -FLT_MAX);
+  for (size_t i = 0; i < state.down.size(); ++i) io.MouseDown[i] = state.down[i];
 }
 
 bool ImGuiDialogHost::Filter(const SDL_Event& event) {
   if (!context_ || !sdlWindow_) return false;
+  // The pointer's events of the window drawn in reach the dialogs a frame at a time.
+  const bool pointerEvent = OwnEvent(event, SDL_GetWindowID(sdlWindow_)) && pointer_.Take(event);
+  if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_LEAVE) return false;
   if (inDialog_) {
     if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
       closeRequested_ = true;
@@ -247,7 +294,7 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
     if (!IsInputEvent(event)) return false;
     if (keyTaker_ && event.type == SDL_KEYDOWN && event.key.repeat == 0)
       keyTaker_(event.key.keysym.scancode);
-    ImGui_ImplSDL2_ProcessEvent(&event);
+    if (!pointerEvent) ImGui_ImplSDL2_ProcessEvent(&event);
     return true;  // modal: the game sees none of it
   }
   if (!menu_ || !IsInputEvent(event)) return false;
@@ -274,9 +321,17 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
     if (fullScreen && !onBar && !popupOpen) menuShown_ = false;
     take = take || ((!fullScreen || menuShown_) && onBar);
   }
-  ImGui_ImplSDL2_ProcessEvent(&event);
+  if (!pointerEvent) ImGui_ImplSDL2_ProcessEvent(&event);
   bool hot = take || menuShown_ || openFirstMenu_;
-  if (hot || menuHot_) RefreshMenu();  // one more frame after leaving takes the highlight off
+  if (hot || menuHot_) {
+    // One more frame after leaving takes the highlight off; a press that waits for its own
+    // frame gets it now.
+    RefreshMenu();
+    for (int frame = 0; frame < kMaxPointerFrames && context_ && pointer_.Pending(); ++frame)
+      RefreshMenu();
+  } else {
+    pointer_.Settle();
+  }
   menuHot_ = hot;
   return take && event.type != SDL_MOUSEMOTION;
 }
@@ -351,6 +406,7 @@ void ImGuiDialogHost::Frame(const std::function<bool()>& draw, bool* done) {
   frameItems_.clear();
   ImGui_ImplSDLRenderer_NewFrame();
   ImGui_ImplSDL2_NewFrame();
+  FeedPointer();
   ImGui::NewFrame();
   UpdateInset();
   DrawMenuBar();
@@ -415,7 +471,8 @@ bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
     }
     Frame(draw, &done);
     if (frameHook_) frameHook_(frame);
-    if (!done && !endRequested_) SDL_WaitEventTimeout(nullptr, waitMs_);
+    // Pointer events waiting for their frame are input already come.
+    if (!done && !endRequested_ && !pointer_.Pending()) SDL_WaitEventTimeout(nullptr, waitMs_);
   }
   --loopDepth_;
   inDialog_ = wasInDialog;
@@ -543,14 +600,17 @@ std::optional<std::array<float, 4>> ImGuiDialogHost::ShownItem(std::string_view 
 void ImGuiDialogHost::NoteItem(const std::string& utf8Label) {
   const ImVec2 min = ImGui::GetItemRectMin();
   const ImVec2 max = ImGui::GetItemRectMax();
-  frameItems_.push_back({VisibleLabel(utf8Label), min.x, min.y, max.x, max.y});
+  const bool usable = (GImGui->LastItemData.InFlags & ImGuiItemFlags_Disabled) == 0;
+  frameItems_.push_back({VisibleLabel(utf8Label), min.x, min.y, max.x, max.y, usable});
 }
 
 void ImGuiDialogHost::PlayInput(std::vector<InputStep> steps) {
   input_ = std::move(steps);
   inputNext_ = 0;
+  stepStartItems_ = shownItems_;
+  stepStartMs_ = SDL_GetTicks();
   stepTurns_ = 0;
-  clickPhase_ = ClickPhase::kFind;
+  clickTarget_ = DrawnItem{};
   clickStillFrames_ = 0;
 }
 
@@ -560,7 +620,9 @@ void ImGuiDialogHost::NextInputStep(const char* what) {
   std::fflush(stderr);
   ++inputNext_;
   stepTurns_ = 0;
-  clickPhase_ = ClickPhase::kFind;
+  stepStartMs_ = SDL_GetTicks();
+  stepStartItems_ = shownItems_;
+  clickTarget_ = DrawnItem{};
   clickStillFrames_ = 0;
 }
 
@@ -597,17 +659,21 @@ void ImGuiDialogHost::PlayTurn() {
       if (sdlWindow_ && (step.fullScreen ? backend_->FillsDisplay(sdlWindow_)
                                          : !backend_->IsFullScreen(sdlWindow_))) {
         NextInputStep("saw");
-      } else if (stepTurns_ > kGiveUpTurns) {
+      } else if (SDL_GetTicks() - stepStartMs_ > kGiveUpMs) {
         GiveUpInput();
       }
       return;
     case InputStep::Kind::kClick:
-      if (PlayClick(step)) {
-        NextInputStep("played");
-      } else if (stepTurns_ > kGiveUpTurns) {
+    case InputStep::Kind::kSee:
+    case InputStep::Kind::kAppear: {
+      const bool see = step.kind != InputStep::Kind::kClick;
+      if (see ? PlaySee(step) : PlayClick(step)) {
+        NextInputStep(see ? "saw" : "played");
+      } else if (SDL_GetTicks() - stepStartMs_ > kGiveUpMs) {
         GiveUpInput();
       }
       return;
+    }
   }
 }
 
@@ -645,76 +711,88 @@ bool ImGuiDialogHost::PlayKey(const InputStep& step, int turn) {
   return turn + 1 >= 2 * count;
 }
 
-bool ImGuiDialogHost::PlayClick(const InputStep& step) {
-  if (!context_) return false;
-  // Outside a dialog frames come only with input: one per turn keeps the items current.
-  if (loopDepth_ == 0) RefreshMenu();
-  if (!context_) return false;
-  const int x = static_cast<int>((clickTarget_.left + clickTarget_.right) / 2);
-  const int y = static_cast<int>((clickTarget_.top + clickTarget_.bottom) / 2);
-  auto push = [&](uint32_t type) {
-    SDL_Event event;
+void ImGuiDialogHost::PushClick(int x, int y) {
+  // As a quick click comes from the pointer: the move onto the item, the press and the release
+  // all before the next frame. The pointer itself goes there too, for what reads where it is.
+  SDL_WarpMouseInWindow(sdlWindow_, x, y);
+  const uint32_t windowId = SDL_GetWindowID(sdlWindow_);
+  SDL_Event event;
+  SDL_zero(event);
+  event.type = SDL_MOUSEMOTION;
+  event.motion.windowID = windowId;
+  event.motion.x = x;
+  event.motion.y = y;
+  SDL_PushEvent(&event);
+  for (const uint32_t type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
     SDL_zero(event);
     event.type = type;
-    event.button.windowID = SDL_GetWindowID(sdlWindow_);
+    event.button.windowID = windowId;
     event.button.button = SDL_BUTTON_LEFT;
     event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
     event.button.clicks = 1;
     event.button.x = x;
     event.button.y = y;
     SDL_PushEvent(&event);
-  };
-  switch (clickPhase_) {
-    case ClickPhase::kFind: {
-      const DrawnItem* found = nullptr;
-      for (const DrawnItem& item : shownItems_) {
-        if (item.label.starts_with(step.label)) {
-          found = &item;
-          break;
-        }
-      }
-      if (!found) {
-        clickStillFrames_ = 0;
-        // A hidden full-screen menu bar comes out with the pointer on the top edge.
-        int width = 0;
-        int height = 0;
-        SDL_GetWindowSize(sdlWindow_, &width, &height);
-        if (backend_->IsFullScreen(sdlWindow_) && !menuShown_)
-          SDL_WarpMouseInWindow(sdlWindow_, width / 2, 0);
-        return false;
-      }
-      if (!(*found == clickTarget_)) {
-        clickTarget_ = *found;
-        clickStillFrames_ = 0;
-        clickSeenFrame_ = frameCount_;
-        return false;
-      }
-      if (frameCount_ != clickSeenFrame_) {
-        ++clickStillFrames_;
-        clickSeenFrame_ = frameCount_;
-      }
-      if (clickStillFrames_ >= kStillFrames) clickPhase_ = ClickPhase::kPoint;
-      return false;
-    }
-    case ClickPhase::kPoint: {
-      // The pointer is moved for real: ImGui reads where it is, not where events say.
-      int atX = 0;
-      int atY = 0;
-      SDL_GetMouseState(&atX, &atY);
-      if (SDL_GetMouseFocus() != sdlWindow_ || atX != x || atY != y) {
-        SDL_WarpMouseInWindow(sdlWindow_, x, y);
-        return false;
-      }
-      push(SDL_MOUSEBUTTONDOWN);
-      clickPhase_ = ClickPhase::kRelease;
-      return false;
-    }
-    case ClickPhase::kRelease:
-      push(SDL_MOUSEBUTTONUP);
-      clickTarget_ = DrawnItem{};
-      return true;
   }
-  return false;
+}
+
+bool ImGuiDialogHost::FindStill(const InputStep& step) {
+  if (!context_) return false;
+  // Outside a dialog frames come only with input: one per turn keeps the items current.
+  if (loopDepth_ == 0) RefreshMenu();
+  if (!context_) return false;
+  // A greyed item is seen, and clicked once it can be used.
+  const bool click = step.kind == InputStep::Kind::kClick;
+  const bool fresh = step.kind == InputStep::Kind::kAppear;
+  const auto found =
+      std::find_if(shownItems_.begin(), shownItems_.end(), [&](const DrawnItem& item) {
+        if (click) return item.usable && item.label.starts_with(step.label);
+        return item.label == step.label &&
+               !(fresh && std::find(stepStartItems_.begin(), stepStartItems_.end(), item) !=
+                              stepStartItems_.end());
+      });
+  if (found == shownItems_.end()) {
+    clickStillFrames_ = 0;
+    // A hidden full-screen menu bar comes out with the pointer on the top edge.
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(sdlWindow_, &width, &height);
+    if (backend_->IsFullScreen(sdlWindow_) && !menuShown_)
+      SDL_WarpMouseInWindow(sdlWindow_, width / 2, 0);
+    return false;
+  }
+  if (!(*found == clickTarget_)) {
+    clickTarget_ = *found;
+    clickStillFrames_ = 0;
+    clickSeenFrame_ = frameCount_;
+    return false;
+  }
+  if (frameCount_ != clickSeenFrame_) {
+    ++clickStillFrames_;
+    clickSeenFrame_ = frameCount_;
+  }
+  return clickStillFrames_ >= kStillFrames;
+}
+
+bool ImGuiDialogHost::PlayClick(const InputStep& step) {
+  if (!FindStill(step)) return false;
+  PushClick(static_cast<int>((clickTarget_.left + clickTarget_.right) / 2),
+            static_cast<int>((clickTarget_.top + clickTarget_.bottom) / 2));
+  return true;
+}
+
+bool ImGuiDialogHost::PlaySee(const InputStep& step) {
+  if (!FindStill(step)) return false;
+  // Where it stands, in the window and on the screen, for a test that points at it from outside.
+  int windowX = 0;
+  int windowY = 0;
+  SDL_GetWindowPosition(sdlWindow_, &windowX, &windowY);
+  const DrawnItem& item = clickTarget_;
+  std::fprintf(stderr, "brimwold: input: %s stands at %.0f,%.0f-%.0f,%.0f, on the screen %d,%d\n",
+               step.label.c_str(), item.left, item.top, item.right, item.bottom,
+               windowX + static_cast<int>((item.left + item.right) / 2),
+               windowY + static_cast<int>((item.top + item.bottom) / 2));
+  return true;
 }
 
 }  // namespace bw::host

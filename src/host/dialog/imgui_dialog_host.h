@@ -12,6 +12,7 @@
 
 #include "host/dialog/dialog_host.h"
 #include "host/dialog/input_script.h"
+#include "host/dialog/pointer_trickle.h"
 #include "host/sdl/sdl_backend.h"
 
 struct ImGuiContext;
@@ -73,6 +74,10 @@ class ImGuiDialogHost final : public DialogHost {
   // Runs frames until draw answers true or the loop is ended; false when it cannot run.
   bool RunLoop(const std::function<bool()>& draw);
   void Frame(const std::function<bool()>& draw, bool* done);
+  // The pointer's state for the frame being started, from the window's events.
+  void FeedPointer();
+  // The pointer's place and buttons as SDL knows them now, for a host just bound.
+  PointerState PointerNow() const;
   void TakeDialogOffTheWindow();
   void DrawMenuBar();
   // Tells the menu's window when one of its popups opened or closed.
@@ -97,7 +102,13 @@ class ImGuiDialogHost final : public DialogHost {
   // the input being played.
   void Pump();
   void PlayTurn();
+  // Whether the item the step names stood still for a few frames (clickTarget_ then).
+  [[nodiscard]] bool FindStill(const InputStep& step);
   [[nodiscard]] bool PlayClick(const InputStep& step);
+  // Tells where the item stands on standard error once it stands still.
+  [[nodiscard]] bool PlaySee(const InputStep& step);
+  // Pushes a pointer's move to the window's point, a press and a release there.
+  void PushClick(int x, int y);
   // Pushes the key event of the turn (from 0); true after the last.
   [[nodiscard]] bool PlayKey(const InputStep& step, int turn);
   void NextInputStep(const char* what);
@@ -106,9 +117,9 @@ class ImGuiDialogHost final : public DialogHost {
   struct DrawnItem {
     std::string label;  // UTF-8, without an ImGui id part
     float left = 0, top = 0, right = 0, bottom = 0;
+    bool usable = true;  // not greyed
     bool operator==(const DrawnItem&) const = default;
   };
-  enum class ClickPhase { kFind, kPoint, kRelease };
 
   SdlBackend* backend_;
   ImGuiContext* context_ = nullptr;
@@ -142,17 +153,19 @@ class ImGuiDialogHost final : public DialogHost {
   int boxWidth_ = 0;
   int boxHeight_ = 0;
   int boxStillFrames_ = 0;
+  PointerTrickle pointer_;
   // Input being played and what the last frames drew.
   std::vector<InputStep> input_;
   size_t inputNext_ = 0;
   int stepTurns_ = 0;
-  ClickPhase clickPhase_ = ClickPhase::kFind;
+  uint32_t stepStartMs_ = 0;  // SDL's ticks as the step began
   DrawnItem clickTarget_;
   int clickStillFrames_ = 0;
   uint64_t frameCount_ = 0;
   uint64_t clickSeenFrame_ = 0;
-  std::vector<DrawnItem> frameItems_;  // the frame being built
-  std::vector<DrawnItem> shownItems_;  // the last frame finished
+  std::vector<DrawnItem> frameItems_;      // the frame being built
+  std::vector<DrawnItem> shownItems_;      // the last frame finished
+  std::vector<DrawnItem> stepStartItems_;  // shownItems_ as the step before ended
 };
 
 }  // namespace bw::host

@@ -152,6 +152,7 @@ class ControlDrawer {
             if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left))
               pending_.push_back([this] { Activate(); });
           }
+          note_(label);
           if (list.selected == index) selectedRowCorner_ = ImGui::GetItemRectMin();
           if (list.scrollToSelected && list.selected == index) {
             ImGui::SetScrollHereY();
@@ -298,7 +299,7 @@ class ControlDrawer {
     const std::string label = Utf8(control.label);
     switch (control.kind) {
       case DialogControlKind::kLabel:
-        ImGui::TextUnformatted((label + Utf8(control.text)).c_str());
+        DrawText(label + Utf8(control.text));
         break;
       case DialogControlKind::kCheck: {
         bool checked = control.value != 0;
@@ -319,7 +320,7 @@ class ControlDrawer {
           for (char c : Utf8(control.valueText))
             format += c == '%' ? std::string("%%") : std::string(1, c);
         }
-        if (!label.empty()) ImGui::TextUnformatted(label.c_str());
+        if (!label.empty()) DrawText(label);
         ImGui::SetNextItemWidth(220);
         if (ImGui::SliderInt("##slider", &value, control.minimum, control.maximum,
                              format.c_str())) {
@@ -341,14 +342,14 @@ class ControlDrawer {
         break;
       }
       case DialogControlKind::kListBox:
-        if (!label.empty()) ImGui::TextUnformatted(label.c_str());
+        if (!label.empty()) DrawText(label);
         if (ImGui::BeginListBox("##items", ImVec2(220, 0))) {
           DrawItems(control);
           ImGui::EndListBox();
         }
         break;
       case DialogControlKind::kRadio:
-        if (!label.empty()) ImGui::TextUnformatted(label.c_str());
+        if (!label.empty()) DrawText(label);
         for (size_t i = 0; i < control.items.size(); ++i) {
           const int item = static_cast<int>(i);
           if (i > 0) ImGui::SameLine();
@@ -368,6 +369,12 @@ class ControlDrawer {
         note_(label);
         break;
     }
+  }
+
+  // A text a player reads, told like the clickable items.
+  void DrawText(const std::string& utf8) {
+    ImGui::TextUnformatted(utf8.c_str());
+    note_(utf8);
   }
 
   void DrawItems(DialogControl& control) {
@@ -546,6 +553,7 @@ struct ImGuiDialogHost::DialogRun {
   int frames = 0;
   uint32_t lastTick = 0;
   bool tickDue = false;
+  bool ended = false;  // a frame's button or the close box ended it
   std::string windowName;
 };
 
@@ -572,7 +580,8 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
   run.windowName = Utf8(dialog.title) + "###dialog" + std::to_string(dialog.templateId);
   // Callbacks run between frames: they may open dialogs of their own.
   auto step = [&]() -> bool {
-    bool ended = DrawDialogFrame(run);
+    const bool ended = DrawDialogFrame(run);
+    run.ended = run.ended || ended;
     if (dialog.tickMs > 0 && SDL_GetTicks() - run.lastTick >= dialog.tickMs) {
       run.lastTick = SDL_GetTicks();
       run.tickDue = true;
@@ -590,6 +599,13 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
     }
     if (closeRequested_) {
       run.answer = dialog.closeAnswer;
+      break;
+    }
+    if (run.ended) {
+      // A button that ends the dialog ends it also when a tick or a change came due in its
+      // frame; the change (an edit the click left) still counts.
+      RunDialogChanges(run);
+      if (dialog.endAnswer) run.answer = *dialog.endAnswer;
       break;
     }
     if (run.pendingActions.empty() && run.pendingToggles.empty() && pendingControls.empty() &&

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <utility>
+
 namespace bw::host {
 
 namespace {
@@ -62,11 +64,15 @@ bool ParseStep(std::string_view item, InputStep* step, std::string* error) {
     *error = "key needs Shift+, Ctrl+ or Alt+ and a key SDL knows by name: " + std::string(item);
     return false;
   }
-  if (item.starts_with("click:")) {
-    step->kind = InputStep::Kind::kClick;
-    step->label = std::string(item.substr(6));
+  for (const auto& [prefix, kind] :
+       {std::pair{std::string_view("click:"), InputStep::Kind::kClick},
+        std::pair{std::string_view("see:"), InputStep::Kind::kSee},
+        std::pair{std::string_view("appear:"), InputStep::Kind::kAppear}}) {
+    if (!item.starts_with(prefix)) continue;
+    step->kind = kind;
+    step->label = std::string(item.substr(prefix.size()));
     if (!step->label.empty()) return true;
-    *error = "click needs the label of an item";
+    *error = std::string(prefix) + " needs the label of an item";
     return false;
   }
   *error = "unknown input step: " + std::string(item);
@@ -99,6 +105,10 @@ std::string DescribeInputStep(const InputStep& step) {
       return "wait:" + std::to_string(step.frames);
     case InputStep::Kind::kClick:
       return "click:" + step.label;
+    case InputStep::Kind::kSee:
+      return "see:" + step.label;
+    case InputStep::Kind::kAppear:
+      return "appear:" + step.label;
     case InputStep::Kind::kClose:
       return "close";
     case InputStep::Kind::kScreen:

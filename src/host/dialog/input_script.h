@@ -12,10 +12,12 @@ namespace bw::host {
 struct InputStep {
   enum class Kind {
     kWait,    // lets `frames` turns of the event pump pass
-    kClick,   // clicks the item whose label starts with `label`, once it stands still
+    kClick,   // clicks the usable item whose label starts with `label`, once it stands still
     kClose,   // the window's close button
     kKey,     // presses `keys` in order, one a turn, and lets them go in reverse order
     kScreen,  // waits until the window is in full screen (`fullScreen`) or not
+    kSee,     // waits until an item labelled `label` exactly stands still, and tells where
+    kAppear,  // kSee for an item standing where none with the label stood as the step before ended
   };
   Kind kind = Kind::kWait;
   int frames = 0;
@@ -24,9 +26,9 @@ struct InputStep {
   bool fullScreen = false;
 };
 
-// "wait:N", "click:LABEL", "key:[Shift+|Ctrl+|Alt+]NAME" (NAME as SDL names keys: "D", "Return",
-// "F10"), "screen:full", "screen:window" and "close", separated by commas; false with the
-// reason in error.
+// "wait:N", "click:LABEL", "see:LABEL", "appear:LABEL", "key:[Shift+|Ctrl+|Alt+]NAME" (NAME as SDL
+// names keys: "D", "Return", "F10"), "screen:full", "screen:window" and "close", separated by
+// commas; false with the reason in error.
 bool ParseInputScript(std::string_view text, std::vector<InputStep>* steps, std::string* error);
 
 // How a step reads in messages: "click:はい".
