@@ -23,7 +23,8 @@ TEST(DialogAnswerParseTest, RefusesMalformedStepsAndInputScripts) {
     EXPECT_FALSE(error.empty()) << bad;
   }
   // The windowed runs' input scripts likewise.
-  for (const char* bad : {"", "wait:0", "click:", "key:Hyper+A", "screen:half", "wait:1,,close"}) {
+  for (const char* bad :
+       {"", "wait:0", "click:", "see:", "appear:", "key:Hyper+A", "screen:half", "wait:1,,close"}) {
     std::vector<InputStep> steps;
     error.clear();
     EXPECT_FALSE(ParseInputScript(bad, &steps, &error)) << bad;
