@@ -31,6 +31,22 @@ bool IsSystemKey(const InputEvent& event) {
   return event.altDown || event.virtualKey == VK_MENU || event.virtualKey == VK_F10;
 }
 
+// What a disabled window does not take.
+bool TakesInput(InputEventKind kind) {
+  switch (kind) {
+    case InputEventKind::kKeyDown:
+    case InputEventKind::kKeyUp:
+    case InputEventKind::kText:
+    case InputEventKind::kMouseMove:
+    case InputEventKind::kMouseButtonDown:
+    case InputEventKind::kMouseButtonUp:
+    case InputEventKind::kMouseWheel:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 LPARAM KeyMessageLParam(const InputEvent& event, bool down) {
@@ -51,6 +67,7 @@ bool DeliverInputEvent(HWND hwnd, const InputEvent& event) {
     return true;
   }
   if (!IsWindow(hwnd)) return false;
+  if (TakesInput(event.kind) && !IsWindowEnabled(hwnd)) return false;
   RecordInputEvent(hwnd, event);
   switch (event.kind) {
     case InputEventKind::kKeyDown:

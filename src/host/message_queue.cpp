@@ -49,7 +49,8 @@ struct WindowEntry {
   HWND ownerWindow;  // set for an owned popup
   bool visible = false;
   bool minimized = false;
-  Rect placed;  // an owned popup's outer rectangle
+  bool disabled = false;  // takes no keyboard or pointer input
+  Rect placed;            // an owned popup's outer rectangle
 };
 
 // One lock guards every queue, window and the backend choice: sends cross threads in both
@@ -587,6 +588,17 @@ bool IsWindowVisible(HWND hwnd) {
   std::lock_guard<std::mutex> guard(r.lock);
   auto window = FindLocked(r, hwnd);
   return window && window->visible;
+}
+
+bool EnableWindow(HWND hwnd, bool enable) {
+  return WithWindow(hwnd, [enable](WindowEntry& window) { window.disabled = !enable; });
+}
+
+bool IsWindowEnabled(HWND hwnd) {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> guard(r.lock);
+  auto window = FindLocked(r, hwnd);
+  return window && !window->disabled;
 }
 
 bool GetWindowRect(HWND hwnd, Rect* rect) {

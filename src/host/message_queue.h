@@ -72,6 +72,9 @@ void PostQuitMessage(int exitCode);
 LRESULT DispatchMessage(const MSG& msg);
 // WM_CLOSE destroys the window; everything else answers 0.
 LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
+// A disabled window takes no keyboard or pointer input; false for a window that is not there.
+bool EnableWindow(HWND hwnd, bool enable);
+bool IsWindowEnabled(HWND hwnd);
 // Marks the window for one WM_PAINT, delivered when no posted message is left.
 bool InvalidateWindow(HWND hwnd);
 

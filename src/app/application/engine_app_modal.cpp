@@ -18,8 +18,10 @@ uint32_t IconStyle(int icon) {
       return host::MB_ICONINFORMATION;
     case kIconQuestion:
       return host::MB_ICONQUESTION;
-    default:
+    case kIconError:
       return host::MB_ICONERROR;
+    default:
+      return 0;  // any other kind shows none
   }
 }
 
@@ -202,18 +204,25 @@ int EngineApp::WaitForFrameThread(host::HWND* window) {
   if (!Threaded()) return kWaitParked;
   if (OnFrameThread()) return kWaitOnFrameThread;
   pauseState_.store(kFramePauseRequested);
+  // The window takes no input while the frame thread that would answer it is held.
+  if (window != nullptr && *window) host::EnableWindow(*window, false);
   for (;;) {
     host::Sleep(10);
     if (PumpMessages(true) == kPumpQuit) {
       if (window != nullptr) *window = host::HWND{};
       return kWaitQuit;
     }
-    if (!frameThread_.IsRunning()) return kWaitThreadGone;
+    if (!frameThread_.IsRunning()) {
+      // Nobody releases a wait for a thread that is gone.
+      if (window != nullptr && *window) host::EnableWindow(*window, true);
+      return kWaitThreadGone;
+    }
     if (pauseState_.load() == kFrameParked) return kWaitParked;
   }
 }
 
-int EngineApp::ReleaseFrameThreadWait(host::HWND* /*window*/) {
+int EngineApp::ReleaseFrameThreadWait(host::HWND* window) {
+  if (window != nullptr && *window) host::EnableWindow(*window, true);
   pauseState_.store(kFrameRunning);
   return 0;
 }

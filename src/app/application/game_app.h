@@ -40,6 +40,9 @@
 namespace bw {
 
 // InitInstance results past the engine's.
+// Asks the window thread to show (wParam 1) or take away the maximise box.
+constexpr uint32_t kMsgMaximizeBox = 0x9081;
+
 constexpr int kInitAppRecord = 1;
 constexpr int kInitAppInfo = 2;
 constexpr int kInitSettings = 3;
@@ -411,6 +414,7 @@ class GameApp : public EngineApp,
   // Native 35's work for the end of a session: the read-text log and the scripts' state.
   void SaveScriptPersistentData();
   int OnMovieRequest(WindowMessage& record);
+  int OnMaximizeBoxRequest(WindowMessage& record);
 
  private:
   void BindGameWindowHandlers();

@@ -15,6 +15,7 @@ void GameApp::BindGameWindowHandlers() {
   window.Bind(host::WM_DESTROY, BindMember(this, &GameApp::OnDestroy));
   window.Bind(host::WM_QUERYENDSESSION, BindMember(this, &GameApp::OnQueryEndSession));
   window.Bind(kMsgMovieRequest, BindMember(this, &GameApp::OnMovieRequest));
+  window.Bind(kMsgMaximizeBox, BindMember(this, &GameApp::OnMaximizeBoxRequest));
 }
 
 int GameApp::OnCloseRequest(WindowMessage& record) {
@@ -56,6 +57,12 @@ void GameApp::ApplyDeferredClose() {
 }
 
 void GameApp::ShowMaximizeBox(bool shown) {
+  const host::HWND main = MainWindow().GetHandle();
+  if (MainWindow().IsWindow() && host::GetWindowThreadId(main) != host::GetCurrentThreadId()) {
+    // The styles are the window thread's: a screen switch there reads and rewrites them.
+    (void)MainWindow().SendMessage(kMsgMaximizeBox, shown ? 1 : 0, 0);
+    return;
+  }
   auto follow = [shown](Window& window) {
     const uint32_t style = window.GetStyle();
     window.SetStyle(shown ? style | WS_MAXIMIZEBOX : style & ~WS_MAXIMIZEBOX, window.GetExStyle());
@@ -65,6 +72,11 @@ void GameApp::ShowMaximizeBox(bool shown) {
       GetMenuWindow().IsWindow()) {
     follow(GetMenuWindow());
   }
+}
+
+int GameApp::OnMaximizeBoxRequest(WindowMessage& record) {
+  ShowMaximizeBox(record.wParam != 0);
+  return kHandled;
 }
 
 // Unless the scripts keep the box, a window comes back without it.

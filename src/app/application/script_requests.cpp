@@ -74,6 +74,9 @@ void GameApp::SetWindowFeature(uint32_t kind, uint32_t value) {
     if (config_.display.screenMode != kSavedScreenWindow) return;
     maximiseAllowed_ = value != 0 ? 1 : 0;
     SetMenuItemEnabled(kMenuPermissionCount - 1, value != 0);
+    // The box follows the value even where the permission already held it: the way back to a
+    // window may have taken the box while the permission stayed.
+    if (record_.defaultScreenMode != kScreenWindowOnly) ShowMaximizeBox(value != 0);
   } else if (kind == 1) {
     screenModeBits_ = static_cast<uint8_t>(value & 3);
   }
@@ -219,8 +222,8 @@ bool GameApp::RequestInputText(std::string& cp932) {
 
 uint32_t GameApp::RequestScriptBox(uint32_t kind, const std::string& title, const std::string& text,
                                    uint32_t icon) {
-  const int iconKind =
-      icon >= kIconWarning && icon <= kIconError ? static_cast<int>(icon) : kIconInformation;
+  // A kind outside the four shows no icon.
+  const int iconKind = icon >= kIconWarning && icon <= kIconError ? static_cast<int>(icon) : 0;
   return RequestMessageBox(static_cast<int>(kind), text, iconKind, title);
 }
 

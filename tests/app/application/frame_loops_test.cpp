@@ -8,6 +8,7 @@
 
 #include "graphics/device/direct_draw_device.h"
 #include "graphics/device/render_item.h"
+#include "host/input_event.h"
 #include "host/message_queue.h"
 #include "support/game_run.h"
 #include "support/movie_samples.h"
@@ -325,6 +326,10 @@ TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   host::HWND window = app.MainWindow().GetHandle();
   EXPECT_EQ(app.WaitForFrameThread(&window), kWaitParked);
   EXPECT_EQ(app.FramePauseState(), kFrameParked);
+  EXPECT_FALSE(host::IsWindowEnabled(window)) << "the window takes no input while parked";
+  host::InputEvent click;
+  click.kind = host::InputEventKind::kMouseButtonDown;
+  EXPECT_FALSE(host::DeliverInputEvent(window, click));
   int parkedAt = turns->updates;
   // The parked thread idles in its own waits; several of them pass without a turn.
   uint32_t since = Now();
@@ -333,6 +338,7 @@ TEST_F(FrameLoopTest, AParkedFrameThreadRunsNothingUntilReleased) {
   EXPECT_EQ(turns->updates, parkedAt);
   EXPECT_EQ(app.ReleaseFrameThreadWait(&window), 0);
   EXPECT_EQ(app.FramePauseState(), kFrameRunning);
+  EXPECT_TRUE(host::IsWindowEnabled(window));
   ASSERT_TRUE(SpinUntil([&] { return turns->updates > parkedAt; }, "a turn after the release"));
   // A screen-mode request from the window thread is carried out at once.
   EXPECT_EQ(app.RequestScreenMode(kSavedScreenWindow, 0, 1), 0);

@@ -14,13 +14,36 @@
 #include "host/input_event.h"
 #include "host/message_queue.h"
 #include "input/key_codes.h"
+#include "natives/native_families.h"
+#include "natives/native_names.h"
+#include "script/native_args.h"
 #include "support/game_run.h"
+#include "support/spin_until.h"
 
 namespace bw {
 namespace {
 
 using test::kLoopForever;
 using test::Press;
+
+// Native number called on the application's script host with the given argument words, as a
+// script's call reaches it.
+int32_t CallNative(GameApp& app, uint32_t number, std::initializer_list<uint32_t> words) {
+  ScriptHost& host = *app.GetScriptHost();
+  GuestMemory& memory = host.GetMemory();
+  uint32_t args = memory.Allocate(static_cast<uint32_t>(words.size() * 4 + 4));
+  uint32_t at = args;
+  for (uint32_t w : words) memory.Write32(at, w), at += 4;
+  for (const NativeFamily& family : AllNativeFamilies()) {
+    for (const NativeEntry& e : family.entries) {
+      if (e.number != number) continue;
+      NativeArgs a(host, memory, args);
+      return e.routine(a);
+    }
+  }
+  ADD_FAILURE() << "native " << number << " is in no family";
+  return 0;
+}
 
 // A dialog's one text as it holds it, in CP932.
 std::vector<std::string> Texts(const char* utf8) {
@@ -157,14 +180,99 @@ TEST_F(MenuCommands, TheScreenModeTogglesUnderItsPermissionWhichShowsTheMaximise
   Command(app, kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow) << "the permission is off";
   EXPECT_FALSE(boxShown());
-  std::thread([&] { app.SetMenuItemEnabled(4, true); }).join();
-  app.PumpMessages(true);
+  std::atomic<bool> set = false;
+  std::thread other([&] {
+    app.SetMenuItemEnabled(4, true);
+    set = true;
+  });
+  EXPECT_TRUE(test::SpinUntil(
+      [&] {
+        app.PumpMessages(true);
+        return set.load();
+      },
+      "the window thread serving the box's request"));
+  other.join();
   EXPECT_TRUE(boxShown()) << "set on the window's thread";
   app.SetWindowFeature(0, 1);
   Command(app, kCmdScreenMode);
   Command(app, kCmdScreenMode);
   ASSERT_EQ(saved.screenMode, kSavedScreenWindow);
   EXPECT_TRUE(boxShown()) << "kept by the scripts' choice";
+  app.AppShutdown(0);
+}
+
+// Native 3's kind 0 shows the box whatever the permission held: the way back to a window took the
+// box while the permission stayed on.
+TEST_F(MenuCommands, TheScriptsMaximiseBoxFollowsTheirValueWhateverThePermissionHeld) {
+  GameApp app;
+  ASSERT_TRUE(StartLooping(app));
+  ASSERT_EQ(app.InitScript(), kInitScriptOk);
+  auto boxShown = [&] { return (app.MainWindow().GetStyle() & WS_MAXIMIZEBOX) != 0; };
+  Command(app, kCmdScreenMode);
+  Command(app, kCmdScreenMode);
+  ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
+  ASSERT_FALSE(boxShown());
+  ASSERT_TRUE(app.MenuItemEnabled(4));
+  CallNative(app, Native::kSetWindowFeature, {0, 1});
+  EXPECT_TRUE(boxShown());
+  CallNative(app, Native::kSetWindowFeature, {0, 0});
+  EXPECT_FALSE(boxShown());
+  EXPECT_FALSE(app.MenuItemEnabled(4));
+  app.AppShutdown(0);
+}
+
+// The box natives' icon kinds: the four kinds and none for any other.
+TEST_F(MenuCommands, AScriptBoxShowsTheIconOfItsKindAndNoneForAnyOther) {
+  GameApp app;
+  ASSERT_TRUE(StartLooping(app));
+  ASSERT_EQ(app.InitScript(), kInitScriptOk);
+  const struct {
+    uint32_t kind;
+    uint32_t icon;
+  } kCases[] = {{0, 0},
+                {1, host::MB_ICONWARNING},
+                {2, host::MB_ICONINFORMATION},
+                {3, host::MB_ICONQUESTION},
+                {4, host::MB_ICONERROR},
+                {5, 0}};
+  GuestMemory& memory = app.GetScriptHost()->GetMemory();
+  const uint32_t text = memory.AllocateCopy({reinterpret_cast<const uint8_t*>("a"), 1}, true);
+  for (const auto& c : kCases) {
+    CallNative(app, Native::kMessageBox, {text, text, c.kind});
+    const std::vector<host::MessageBoxRequest> boxes = backend.MessageBoxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().style & host::MB_ICONMASK, c.icon) << "kind " << c.kind;
+  }
+  app.AppShutdown(0);
+}
+
+// In the threaded mode the frame thread's natives 3 and 4 ask the window thread for the box while
+// the window thread switches the screen, which reads and rewrites the same style.
+TEST_F(MenuCommands, TheFrameThreadAsksTheWindowThreadForTheMaximiseBox) {
+  config.engine.threadedDriving = 1;
+  WriteGame(
+      "l:\n native native:3, on, host:0\n native native:4, off, host:0\n"
+      " native native:4, on4, host:0\n wait\n jmp l\n"
+      "on: .word 0, 1\noff: .word 11, 0\non4: .word 11, 1\n");
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  ASSERT_TRUE(app.FrameThread().IsRunning());
+  auto* turns = test::List(app.FirstTimers(), std::make_unique<test::CountingTask>());
+  for (int i = 0; i < 6; ++i) {
+    const int mode = i % 2 == 0 ? kSavedScreenFull : kSavedScreenWindow;
+    EXPECT_EQ(app.RequestScreenMode(mode, 0, kSwitchForced), kSwitchDone);
+    const int at = turns->updates;
+    ASSERT_TRUE(test::SpinUntil(
+        [&] {
+          app.PumpMessages(true);
+          return turns->updates > at + 2;
+        },
+        "frame turns whose natives ask for the box"));
+  }
+  app.FrameThread().RequestStop();
+  host::MSG msg;
+  while (host::GetMessage(&msg, host::HWND{}, 0, 0) > 0) host::DispatchMessage(msg);
+  EXPECT_TRUE(app.MenuItemEnabled(4));
   app.AppShutdown(0);
 }
 
