@@ -11,6 +11,7 @@ packages=(
   libpixman-1-dev libpng-dev liblua5.4-dev
   clang lld
   xvfb x11-apps imagemagick xauth xdotool
+  matchbox-window-manager
   libimgui-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   locales

@@ -118,6 +118,7 @@ int DisplayManager::CreateBackBuffer(int32_t width, int32_t height, bool direct3
 
 int DisplayManager::CreateWindowSurfaces(bool direct3d) {
   if (!directDraw_) return kSurfaceNoDirectDraw;
+  host::SetDisplayModeSize(canvasWidth_, canvasHeight_);
   if (int code = CreateBackBuffer(canvasWidth_, canvasHeight_, direct3d); code != 0) return code;
   if (!(caps_.caps & host::kDdCapsNoHardware)) {
     host::DdSurfaceDesc desc;
@@ -136,6 +137,10 @@ int DisplayManager::CreateWindowSurfaces(bool direct3d) {
 
 int DisplayManager::CreateFullScreenSurfaces(bool direct3d, bool triple) {
   if (!directDraw_) return kSurfaceNoDirectDraw;
+  // Without a display mode of its own the primary is the window at the display's size: a picture
+  // enlarged into a smaller one would be cut, and then enlarged again by the window.
+  host::SetDisplayModeSize(scaledPresentation_ ? displayWidth_ : canvasWidth_,
+                           scaledPresentation_ ? displayHeight_ : canvasHeight_);
   if (caps_.caps & host::kDdCapsNoHardware) {
     return CreateBackBuffer(canvasWidth_, canvasHeight_, direct3d);
   }

@@ -297,7 +297,12 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
     if (!pointerEvent) ImGui_ImplSDL2_ProcessEvent(&event);
     return true;  // modal: the game sees none of it
   }
-  if (!menu_ || !IsInputEvent(event)) return false;
+  if (!menu_ || !IsInputEvent(event)) {
+    // A key let go while no bar takes the keys (full screen takes the bar away) would stay held
+    // for ImGui, and the next dialog would take it for a press of its own.
+    if (event.type == SDL_KEYUP) ImGui_ImplSDL2_ProcessEvent(&event);
+    return false;
+  }
   bool fullScreen = backend_->IsFullScreen(sdlWindow_);
   float barHeight = ImGui::GetFrameHeight();
   bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
