@@ -373,6 +373,8 @@ class EngineApp : public AppBase {
   bool HasMenu() const { return record_.menuId != 0 && WindowMenu() != nullptr; }
   void DestroyMenuWindow();
   void PutPointerBack(const PointerPosition& remembered);
+  // Shows the picture again unless the frame loop draws the next one soon enough itself.
+  void RepaintUnlessLoopDoes();
   void ShowSystemCursor(bool show);
   // The menu's height over the full-screen picture, the frame counted for kind 1.
   int32_t MenuHeight() const;

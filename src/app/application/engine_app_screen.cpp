@@ -163,6 +163,9 @@ int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
   config_.display.fullScreenDepth = static_cast<uint8_t>(fullScreen ? depth : kWindowDepthMark);
   if (config_.display.restorePointer != 0) PutPointerBack(remembered);
   switchRunning_ = false;
+  // The new surfaces start black: while a dialog holds the frames (the sheet's screen-mode
+  // radio) the picture is shown again now, as a repaint of the moved window would.
+  RepaintUnlessLoopDoes();
   return kSwitchDone;
 }
 
@@ -264,6 +267,11 @@ int EngineApp::OnExitSizeMove(WindowMessage& /*record*/) {
 }
 
 int EngineApp::OnPaint(WindowMessage& /*record*/) {
+  RepaintUnlessLoopDoes();
+  return kHandled;
+}
+
+void EngineApp::RepaintUnlessLoopDoes() {
   // The frame loop draws the next frame soon enough itself, and a movie draws its own picture.
   const bool loopRepaints = display_.GetScreenCanvas() == nullptr && !sizeMove_ &&
                             (switchRunning_ || frameLoopRunning_) &&
@@ -272,14 +280,13 @@ int EngineApp::OnPaint(WindowMessage& /*record*/) {
   const bool movieCovers =
       config_.display.screenMode == kSavedScreenFull && MovieShowing() &&
       (display_.GetScreenCanvas() == nullptr || display_.GetPrimary() != nullptr);
-  if (loopRepaints || movieCovers) return kHandled;
+  if (loopRepaints || movieCovers) return;
   ScopedLock hold(frameLock_);
   if (CanvasLayer* canvas = display_.GetScreenCanvas()) {
     canvas->PresentFrame(mainWindow_.GetHandle(), nullptr, nullptr, 0, false);
   } else if (display_.GetBackBuffer() != nullptr) {
     display_.Present();
   }
-  return kHandled;
 }
 
 }  // namespace bw
