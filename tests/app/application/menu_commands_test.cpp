@@ -255,9 +255,10 @@ TEST_F(MenuCommands, TheFrameThreadAsksTheWindowThreadForTheMaximiseBox) {
       " native native:4, on4, host:0\n wait\n jmp l\n"
       "on: .word 0, 1\noff: .word 11, 0\non4: .word 11, 1\n");
   GameApp app;
+  // Listed before the frame thread runs the service.
+  auto* turns = test::List(app.FirstTimers(), std::make_unique<test::CountingTask>());
   ASSERT_TRUE(Start(app));
   ASSERT_TRUE(app.FrameThread().IsRunning());
-  auto* turns = test::List(app.FirstTimers(), std::make_unique<test::CountingTask>());
   for (int i = 0; i < 6; ++i) {
     const int mode = i % 2 == 0 ? kSavedScreenFull : kSavedScreenWindow;
     EXPECT_EQ(app.RequestScreenMode(mode, 0, kSwitchForced), kSwitchDone);
