@@ -12,6 +12,7 @@
 #   MUTATE_JOBS   copies of the tree working side by side (default: a third of the cores, at least 1)
 #   MUTATE_ONLY   a pattern of the files or descriptions to keep (grep -E), for one area
 #   MUTATE_LIST   another list (default tests/mutations.txt)
+#   MUTATE_BUILD_JOBS  compile jobs for each copy's first build (default: MUTATE_JOBS)
 # Ends with 0 only when every entry was caught.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +22,8 @@ LIST=${MUTATE_LIST:-tests/mutations.txt}
 JOBS=${MUTATE_JOBS:-$(($(nproc) / 3 > 0 ? $(nproc) / 3 : 1))}
 ONLY=${MUTATE_ONLY:-}
 TIMEOUT=${MUTATE_TIMEOUT:-300}
+# Compile jobs for the first build of each copy (the machine is shared).
+BUILD_JOBS=${MUTATE_BUILD_JOBS:-$JOBS}
 work=$root/build/mutate
 start=$(date +%s)
 
@@ -67,14 +70,21 @@ Prepare() {
   # older time than the object built from a change would not be built again.
   rm -rf "$copy/stage" && mkdir -p "$copy/stage" "$copy/tree"
   git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$copy/stage"
-  (cd "$copy/stage" && find . -type f -print0) | while IFS= read -r -d '' f; do
-    cmp -s "$copy/stage/$f" "$copy/tree/$f" || { mkdir -p "$(dirname "$copy/tree/$f")" && cp "$copy/stage/$f" "$copy/tree/$f"; }
-  done
+  # One process compares them all (a process per file takes minutes on a busy machine).
+  (cd "$copy/stage" && find . -type f -print0) | STAGE=$copy/stage TREE=$copy/tree perl -0 -ne '
+    use File::Copy; use File::Path qw(make_path); use File::Basename;
+    chomp; my ($from, $to) = ("$ENV{STAGE}/$_", "$ENV{TREE}/$_");
+    sub Slurp { local $/; open(my $h, "<:raw", $_[0]) or return undef; my $t = <$h>; $t }
+    my $old = -f $to ? Slurp($to) : undef;
+    next if defined $old && $old eq Slurp($from);
+    make_path(dirname($to)); copy($from, $to) or die "mutate: cannot copy $_: $!\n";
+  '
   rm -rf "$copy/stage"
   if [ ! -f "$copy/tree/build/test/build.ninja" ]; then
     cmake -S "$copy/tree" -B "$copy/tree/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 -DBRIMWOLD_SANITIZE=ON -DBRIMWOLD_WERROR=ON \
       $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache) \
+      $(command -v ld.lld >/dev/null && echo -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld) \
       >"$copy/configure.log"
   fi
 }
@@ -110,7 +120,7 @@ Work() {
     cp -p "$target" "$work/original.$job"
     if ! Replace "$target" "$find" "$into"; then
       result=STALE
-    elif ! cmake --build "$copy/tree/build/test" --target "$program" >"$work/build.$job.log" 2>&1; then
+    elif ! cmake --build "$copy/tree/build/test" -j 2 --target "$program" >"$work/build.$job.log" 2>&1; then
       result="NO BUILD"
     else
       status=0
@@ -130,7 +140,7 @@ wait
 
 # Every program named, built and run unchanged on each filter it is given.
 mapfile -t programs < <(printf '%s\n' "${lines[@]}" | cut -f4 | sort -u)
-cmake --build "$work/copy0/tree/build/test" -j "$(nproc)" --target "${programs[@]}" >"$work/build.base.log" 2>&1 ||
+cmake --build "$work/copy0/tree/build/test" -j "$BUILD_JOBS" --target "${programs[@]}" >"$work/build.base.log" 2>&1 ||
   { tail -30 "$work/build.base.log"; echo "mutate: the unchanged tree does not build"; exit 1; }
 while IFS=$'\t' read -r program filter; do
   if ! RunTests "$work/copy0" "$program" "$filter" "$work/run.base.log"; then
@@ -140,7 +150,7 @@ while IFS=$'\t' read -r program filter; do
   fi
 done < <(printf '%s\n' "${lines[@]}" | cut -f4,5 | sort -u)
 for ((job = 1; job < JOBS; job++)); do
-  cmake --build "$work/copy$job/tree/build/test" -j "$(nproc)" --target "${programs[@]}" >/dev/null 2>&1 &
+  cmake --build "$work/copy$job/tree/build/test" -j "$BUILD_JOBS" --target "${programs[@]}" >/dev/null 2>&1 &
 done
 wait
 
