@@ -110,11 +110,14 @@ Replace() {
   ' <"$1" >"$1.mutated" && mv "$1.mutated" "$1" || { local s=$?; rm -f "$1.mutated"; return $s; }
 }
 
-# Worker job: every JOBS-th entry from job, a result line each into results.job.
+# Worker job: entries from the shared counter until none is left, a result line each into
+# results.job.
 Work() {
   local job=$1 copy=$work/copy$1 index file find into program filter what target status result
   : >"$work/results.$job"
-  for ((index = job; index < count; index += JOBS)); do
+  # The copies take the entries one by one from a shared counter, so none waits on another.
+  while index=$(flock "$work/next" sh -c 'n=$(cat "$1"); echo $((n + 1)) >"$1"; echo "$n"' _ "$work/next") &&
+    [ "$index" -lt "$count" ]; do
     IFS=$'\t' read -r file find into program filter what <<<"${lines[$index]}"
     target=$copy/tree/$file
     cp -p "$target" "$work/original.$job"
@@ -149,12 +152,16 @@ while IFS=$'\t' read -r program filter; do
     exit 1
   fi
 done < <(printf '%s\n' "${lines[@]}" | cut -f4,5 | sort -u)
-for ((job = 1; job < JOBS; job++)); do
-  cmake --build "$work/copy$job/tree/build/test" -j "$BUILD_JOBS" --target "${programs[@]}" >/dev/null 2>&1 &
+echo 0 >"$work/next"
+# The first copy starts on its changes at once; each other copy builds its programs first.
+for ((job = 0; job < JOBS; job++)); do
+  if [ "$job" -eq 0 ]; then
+    Work 0 &
+  else
+    (cmake --build "$work/copy$job/tree/build/test" -j "$BUILD_JOBS" --target "${programs[@]}" >/dev/null 2>&1
+      Work "$job") &
+  fi
 done
-wait
-
-for ((job = 0; job < JOBS; job++)); do Work "$job" & done
 wait
 
 caught=$(cat "$work"/results.* | awk -F'\t' '$2 == "caught"' | wc -l)
