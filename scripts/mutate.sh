@@ -31,12 +31,13 @@ start=$(date +%s)
 # copy's build folder as from the tree's own.
 export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=true
 
-# The entries, one line each: file<TAB>find<TAB>into<TAB>program<TAB>filter<TAB>what.
+# The entries, one line each: file, find, into, program, filter and what, split by the unit
+# separator (0x1F): a tab would let read merge an empty into with its neighbours.
 entries=$(
   awk -v only="$ONLY" '
     function flush() {
       if (file != "") {
-        line = file "\t" find "\t" into "\t" program "\t" filter "\t" what
+        line = file "\037" find "\037" into "\037" program "\037" filter "\037" what
         if (only == "" || line ~ only) print line
       }
       file = find = into = program = filter = what = ""
@@ -118,7 +119,7 @@ Work() {
   # The copies take the entries one by one from a shared counter, so none waits on another.
   while index=$(flock "$work/next" sh -c 'n=$(cat "$1"); echo $((n + 1)) >"$1"; echo "$n"' _ "$work/next") &&
     [ "$index" -lt "$count" ]; do
-    IFS=$'\t' read -r file find into program filter what <<<"${lines[$index]}"
+    IFS=$'\x1f' read -r file find into program filter what <<<"${lines[$index]}"
     target=$copy/tree/$file
     cp -p "$target" "$work/original.$job"
     if ! Replace "$target" "$find" "$into"; then
@@ -142,16 +143,16 @@ for ((job = 0; job < JOBS; job++)); do Prepare "$job" & done
 wait
 
 # Every program named, built and run unchanged on each filter it is given.
-mapfile -t programs < <(printf '%s\n' "${lines[@]}" | cut -f4 | sort -u)
+mapfile -t programs < <(printf '%s\n' "${lines[@]}" | cut -d $'\x1f' -f4 | sort -u)
 cmake --build "$work/copy0/tree/build/test" -j "$BUILD_JOBS" --target "${programs[@]}" >"$work/build.base.log" 2>&1 ||
   { tail -30 "$work/build.base.log"; echo "mutate: the unchanged tree does not build"; exit 1; }
-while IFS=$'\t' read -r program filter; do
+while IFS=$'\x1f' read -r program filter; do
   if ! RunTests "$work/copy0" "$program" "$filter" "$work/run.base.log"; then
     tail -30 "$work/run.base.log"
     echo "mutate: $program --gtest_filter='$filter' fails on the unchanged tree"
     exit 1
   fi
-done < <(printf '%s\n' "${lines[@]}" | cut -f4,5 | sort -u)
+done < <(printf '%s\n' "${lines[@]}" | cut -d $'\x1f' -f4,5 | sort -u)
 echo 0 >"$work/next"
 # The first copy starts on its changes at once; each other copy builds its programs first.
 for ((job = 0; job < JOBS; job++)); do
