@@ -2,7 +2,9 @@
 // per iteration by benchmark name, so that a program can print its lines once all runs are done:
 // "ratio <name>: <ours/peer>" where ours is set beside a peer (another library, or the plain way
 // of doing the same work written here), "self <name>: <x/y>" where ours is set beside ours (cache
-// on and off, vector and plain kernels, one path of the engine and another).
+// on and off, vector and plain kernels, one path of the engine and another), "limit <name>: <x/y>"
+// where ours is set beside a floor no implementation can pass (a memcpy of the output, reading the
+// file, writing the frame once).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -75,6 +77,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void PrintSelf(const std::string& label, const std::string& x, const std::string& y,
                  Compare by = Compare::kRate) const {
     Print("self", label, x, y, by);
+  }
+
+  // "limit <label>: <ours/floor>", greater meaning ours is faster: against work any way of doing
+  // the task must at least do, so it stays below 1.0 however good ours is.
+  void PrintLimit(const std::string& label, const std::string& ours, const std::string& floor,
+                  Compare by = Compare::kRate) const {
+    Print("limit", label, ours, floor, by);
   }
 
  private:
