@@ -261,7 +261,7 @@ inline TgsNext TgsRunner::Dispatch(uint32_t function, uint32_t count, uint32_t e
                                    uint32_t start) {
   const TgsSlot* slots = f_.slotRow_.data();
   const uint32_t top = f_.valueTop_;
-  if (uint64_t{top} + 2u * count > TgsFrameBase::kValueStackWords) return Malformed();
+  if (uint64_t{top} + uint64_t{2} * count > TgsFrameBase::kValueStackWords) return Malformed();
   // A jump takes only the room: its position is its first slot, which nothing reads from the stack.
   if (function <= kTgsControlJumpLast) {
     f_.result_ = 0;
@@ -271,7 +271,7 @@ inline TgsNext TgsRunner::Dispatch(uint32_t function, uint32_t count, uint32_t e
   // Slot by slot: a row is a few slots, too short for a block copy to pay its start. Each field
   // is read on its own, as it was written: a wider read of two just-stored words waits for both
   // stores to retire.
-  for (uint32_t i = 0; i < stack.size() / 8; ++i) {
+  for (size_t i = 0; i < stack.size() / 8; ++i) {
     uint32_t flags = slots[i].flags;
     int32_t value = slots[i].value;
     __asm__("" : "+r"(flags), "+r"(value));
