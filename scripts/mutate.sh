@@ -40,14 +40,14 @@ entries=$(
         line = file "\037" find "\037" into "\037" program "\037" filter "\037" what
         if (only == "" || line ~ only) print line
       }
-      file = find = into = program = filter = what = ""
+      file = find = into = program = filter = what = ""; nfind = ninto = 0
     }
     /^[ \t]*$/ { flush(); next }
     /^## / { next }
     /^# / { what = substr($0, 3); next }
     /^in: / { file = substr($0, 5); next }
-    /^find: / { find = substr($0, 7); next }
-    /^into: / { into = substr($0, 7); next }
+    /^find: / { find = (nfind++ ? find "\036" : "") substr($0, 7); next }
+    /^into: / { into = (ninto++ ? into "\036" : "") substr($0, 7); next }
     /^into:$/ { into = ""; next }
     /^run: / {
       split(substr($0, 6), words, " ")
@@ -103,10 +103,11 @@ RunTests() {
 # there exactly once.
 Replace() {
   FIND=$2 INTO=$3 perl -0777 -e '
-    local $/; my $text = <STDIN>; my $find = $ENV{FIND};
+    local $/; my $text = <STDIN>; my ($find, $into) = ($ENV{FIND}, $ENV{INTO});
+    s/\x1e/\n/g for $find, $into;
     my $n = () = $text =~ /\Q$find\E/g;
     if ($n != 1) { print $text; exit 3 }
-    $text =~ s/\Q$find\E/$ENV{INTO}/;
+    $text =~ s/\Q$find\E/$into/;
     print $text;
   ' <"$1" >"$1.mutated" && mv "$1.mutated" "$1" || { local s=$?; rm -f "$1.mutated"; return $s; }
 }
