@@ -11,6 +11,7 @@
 #include <string>
 
 #include "support/demo_copy.h"
+#include "support/shell_quote.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -37,18 +38,6 @@ struct WindowedRun {
   std::string errors;
 };
 
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
-
 bool HaveXvfbRun() {
   return std::system("command -v xvfb-run >/dev/null 2>&1") == 0;
 }
@@ -63,11 +52,13 @@ WindowedRun RunWindowed(const fs::path& game, const fs::path& home, const std::s
           "env -u BRIMWOLD_HEADLESS SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "
           "SDL_RENDER_DRIVER=software ") +
       "SDL_FRAMEBUFFER_ACCELERATION=0 DBUS_SESSION_BUS_ADDRESS=" +
-      Quoted("unix:path=" + (home / "no-bus").string()) +
-      " XDG_RUNTIME_DIR=" + Quoted(home.string()) + " XDG_DATA_HOME=" + Quoted(home.string()) +
-      " BRIMWOLD_SDL_INPUT=" + Quoted(input) + " timeout -k 5 " + kRunLimit + " xvfb-run -a -s " +
-      Quoted("-screen 0 1024x768x24") + " " + Quoted(BRIMWOLD_PROGRAM) + " /L " +
-      Quoted(game.string()) + " >/dev/null 2>" + Quoted(errors.string());
+      test::ShellQuoted("unix:path=" + (home / "no-bus").string()) +
+      " XDG_RUNTIME_DIR=" + test::ShellQuoted(home.string()) +
+      " XDG_DATA_HOME=" + test::ShellQuoted(home.string()) +
+      " BRIMWOLD_SDL_INPUT=" + test::ShellQuoted(input) + " timeout -k 5 " + kRunLimit +
+      " xvfb-run -a -s " + test::ShellQuoted("-screen 0 1024x768x24") + " " +
+      test::ShellQuoted(BRIMWOLD_PROGRAM) + " /L " + test::ShellQuoted(game.string()) +
+      " >/dev/null 2>" + test::ShellQuoted(errors.string());
   WindowedRun run;
   for (int attempt = 0; attempt < kServerAttempts; ++attempt) {
     int status = std::system(command.c_str());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/demo_copy.h"
+#include "support/shell_quote.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -27,12 +28,6 @@ constexpr int kScreenHeight = 1080;
 constexpr int kPictureLeft = 240;
 constexpr int kPictureRight = 1680;
 constexpr int kServerAttempts = 3;
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 bool HaveTools() {
   return std::system(
@@ -81,26 +76,27 @@ Shot RunAndShoot(const fs::path& game, const fs::path& home, const std::string& 
     if (windowManager) out << "matchbox-window-manager -use_titlebar no & sleep 1\n";
     out << "env -u BRIMWOLD_HEADLESS SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "
            "SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0 DBUS_SESSION_BUS_ADDRESS="
-        << Quoted("unix:path=" + (home / "no-bus").string())
-        << " XDG_RUNTIME_DIR=" << Quoted(home.string())
-        << " XDG_DATA_HOME=" << Quoted(home.string()) << " BRIMWOLD_SDL_INPUT=" << Quoted(input)
-        << " " << Quoted(BRIMWOLD_PROGRAM) << " /L " << Quoted(game.string()) << " >/dev/null 2>"
-        << Quoted(errors.string()) << " &\nP=$!\n";
+        << test::ShellQuoted("unix:path=" + (home / "no-bus").string())
+        << " XDG_RUNTIME_DIR=" << test::ShellQuoted(home.string())
+        << " XDG_DATA_HOME=" << test::ShellQuoted(home.string())
+        << " BRIMWOLD_SDL_INPUT=" << test::ShellQuoted(input) << " "
+        << test::ShellQuoted(BRIMWOLD_PROGRAM) << " /L " << test::ShellQuoted(game.string())
+        << " >/dev/null 2>" << test::ShellQuoted(errors.string()) << " &\nP=$!\n";
     if (waitForEnd) {
       out << "wait $P\nexit $?\n";
     } else {
-      out << "i=0\nwhile ! grep -q " << Quoted("input: played " + lastStep) << " "
-          << Quoted(errors.string()) << "; do\n  i=$((i+1)); [ $i -gt 600 ] && break\n"
+      out << "i=0\nwhile ! grep -q " << test::ShellQuoted("input: played " + lastStep) << " "
+          << test::ShellQuoted(errors.string()) << "; do\n  i=$((i+1)); [ $i -gt 600 ] && break\n"
           << "  kill -0 $P 2>/dev/null || break\n  sleep 0.2\ndone\nsleep 1\n"
           << "xdotool mousemove 10 10\nsleep 1\n"
-          << "xwd -root -silent > " << Quoted((home / "shot.xwd").string()) << "\n"
+          << "xwd -root -silent > " << test::ShellQuoted((home / "shot.xwd").string()) << "\n"
           << "kill $P\nwait $P\nexit 0\n";
     }
   }
   const std::string command = "timeout -k 5 180 xvfb-run -a -s " +
-                              Quoted("-screen 0 " + std::to_string(kScreenWidth) + "x" +
-                                     std::to_string(kScreenHeight) + "x24") +
-                              " sh " + Quoted(script.string()) + " >/dev/null 2>&1";
+                              test::ShellQuoted("-screen 0 " + std::to_string(kScreenWidth) + "x" +
+                                                std::to_string(kScreenHeight) + "x24") +
+                              " sh " + test::ShellQuoted(script.string()) + " >/dev/null 2>&1";
   Shot shot;
   for (int attempt = 0; attempt < kServerAttempts; ++attempt) {
     const int status = std::system(command.c_str());
@@ -110,8 +106,8 @@ Shot RunAndShoot(const fs::path& game, const fs::path& home, const std::string& 
   }
   if (waitForEnd) return shot;
   const fs::path raw = home / "shot.rgb";
-  if (std::system(("convert " + Quoted("xwd:" + (home / "shot.xwd").string()) + " -depth 8 " +
-                   Quoted("rgb:" + raw.string()) + " >/dev/null 2>&1")
+  if (std::system(("convert " + test::ShellQuoted("xwd:" + (home / "shot.xwd").string()) +
+                   " -depth 8 " + test::ShellQuoted("rgb:" + raw.string()) + " >/dev/null 2>&1")
                       .c_str()) == 0) {
     ReadScreen(raw, &shot);
   }
