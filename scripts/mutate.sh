@@ -140,6 +140,8 @@ Work() {
 }
 
 mkdir -p "$work"
+# A run with more copies before this one left results of copies this one does not have.
+rm -f "$work"/results.*
 for ((job = 0; job < JOBS; job++)); do Prepare "$job" & done
 wait
 

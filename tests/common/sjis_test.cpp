@@ -46,6 +46,21 @@ TEST(Sjis, LoneLeadByteAtTheEndIsOneCharacter) {
   EXPECT_EQ(Next(cut, 1), 2u);
 }
 
+// The lead ranges' ends: a byte just outside one is a character of its own (0x80 and 0xA0-0xDF
+// are single bytes, half-width katakana among them) and must not swallow the '\\' after it.
+TEST(Sjis, LeadRangesEndWhereTheyShould) {
+  const struct {
+    uint8_t byte;
+    bool lead;
+  } kBytes[] = {{0x7F, false}, {0x80, false}, {0x81, true}, {0x9F, true}, {0xA0, false},
+                {0xDF, false}, {0xE0, true},  {0xFC, true}, {0xFD, false}};
+  for (const auto& b : kBytes) {
+    EXPECT_EQ(IsLeadByte(b.byte), b.lead) << std::hex << int{b.byte};
+    const std::string s = {static_cast<char>(b.byte), '\\'};
+    EXPECT_EQ(Find(s, '\\'), b.lead ? npos : 1u) << std::hex << int{b.byte};
+  }
+}
+
 // Prev reads only a few bytes behind pos; walking back with it must visit exactly the character
 // starts the forward walk visits, whatever the bytes.
 TEST(Sjis, BackwardStepsMeetTheForwardWalk) {
