@@ -11,9 +11,9 @@
 #include "graphics/surface/sprite.h"
 #include "natives/image_native_support.h"
 #include "natives/image_transfer.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/system_natives.h"
+#include "script/native_names.h"
 #include "script/script_host.h"
 
 namespace bw::image_support {

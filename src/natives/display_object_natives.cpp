@@ -14,10 +14,10 @@
 #include "graphics/surface/sprite.h"
 #include "natives/native_constants.h"
 #include "natives/native_families.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/system_natives.h"
 #include "platform/timer_service.h"
+#include "script/native_names.h"
 
 namespace bw {
 

@@ -11,8 +11,8 @@
 #include "natives/gui_part_native_support.h"
 #include "natives/message_text_natives.h"
 #include "natives/native_helpers.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
+#include "script/native_names.h"
 #include "script/script_host.h"
 
 namespace bw {

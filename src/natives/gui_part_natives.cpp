@@ -11,10 +11,10 @@
 #include "natives/gui_part_native_support.h"
 #include "natives/native_constants.h"
 #include "natives/native_helpers.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/system_file_natives.h"
 #include "scenario/message/script_message_text.h"
+#include "script/native_names.h"
 #include "script/script_host.h"
 
 namespace bw {

@@ -18,10 +18,10 @@
 #include "natives/image_transfer.h"
 #include "natives/native_constants.h"
 #include "natives/native_families.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/system_natives.h"
 #include "platform/timed_task.h"
+#include "script/native_names.h"
 #include "script/script_host.h"
 
 namespace bw {

@@ -9,11 +9,11 @@
 #include "graphics/surface/surface.h"
 #include "graphics/text/text_renderer.h"
 #include "gui/image_list_part.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/system_file_natives.h"
 #include "natives/system_natives.h"
 #include "scenario/message/script_message_text.h"
+#include "script/native_names.h"
 
 namespace bw {
 

@@ -11,7 +11,7 @@
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
 #include "natives/native_families.h"
-#include "natives/native_names.h"
+#include "script/native_names.h"
 #include "sound/movie_object.h"
 #include "sound/movie_prim_control.h"
 #include "sound/movie_sprite_control.h"

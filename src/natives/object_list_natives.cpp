@@ -17,9 +17,9 @@
 #include "natives/native_constants.h"
 #include "natives/native_families.h"
 #include "natives/native_helpers.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "platform/timer_service.h"
+#include "script/native_names.h"
 #include "sound/direct_sound_buffer.h"
 
 namespace bw {

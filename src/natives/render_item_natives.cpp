@@ -11,10 +11,10 @@
 #include "host/d3d/rasteriser.h"
 #include "natives/display_object_natives.h"
 #include "natives/native_families.h"
-#include "natives/native_names.h"
 #include "natives/render_native_support.h"
 #include "natives/render_natives.h"
 #include "platform/rect.h"
+#include "script/native_names.h"
 
 namespace bw {
 

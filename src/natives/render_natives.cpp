@@ -23,12 +23,12 @@
 #include "graphics/surface/sprite.h"
 #include "natives/keyword_effect_natives.h"
 #include "natives/native_families.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/render_native_support.h"
 #include "platform/rect.h"
 #include "platform/timer_service.h"
 #include "resource/images/image_loader_manager.h"
+#include "script/native_names.h"
 
 namespace bw {
 

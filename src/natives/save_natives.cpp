@@ -9,13 +9,13 @@
 #include "graphics/surface/sprite.h"
 #include "natives/native_families.h"
 #include "natives/native_helpers.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/sound_helpers.h"
 #include "natives/system_natives.h"
 #include "platform/timer_service.h"
 #include "savedata/save_data.h"
 #include "savedata/save_file.h"
+#include "script/native_names.h"
 #include "script/script_host.h"
 
 namespace bw {

@@ -12,7 +12,6 @@
 #include "host/host_path.h"
 #include "host/trust.h"
 #include "natives/guest_format.h"
-#include "natives/native_names.h"
 #include "natives/system_natives.h"
 #include "platform/app_paths.h"
 #include "platform/file_dialogs.h"
@@ -21,6 +20,7 @@
 #include "resource/images/image_loader_manager.h"
 #include "resource/images/susie_bridge.h"
 #include "resource/packs/file_system_manager.h"
+#include "script/native_names.h"
 
 namespace bw {
 

@@ -17,11 +17,11 @@
 #include "input/mouse.h"
 #include "natives/guest_format.h"
 #include "natives/native_families.h"
-#include "natives/native_names.h"
 #include "natives/system_app_natives.h"
 #include "natives/system_file_natives.h"
 #include "platform/app_paths.h"
 #include "platform/trig_tables.h"
+#include "script/native_names.h"
 
 namespace bw {
 

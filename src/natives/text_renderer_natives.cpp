@@ -11,12 +11,12 @@
 #include "graphics/text/gdi_text_renderer.h"
 #include "graphics/text/outline_text_renderer.h"
 #include "natives/guest_format.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/render_native_support.h"
 #include "natives/render_natives.h"
 #include "natives/system_file_natives.h"
 #include "scenario/font_list.h"
+#include "script/native_names.h"
 
 namespace bw::render_support {
 

@@ -22,7 +22,6 @@
 #include "input/skip_modifier.h"
 #include "natives/native_families.h"
 #include "natives/native_helpers.h"
-#include "natives/native_names.h"
 #include "natives/sound_helpers.h"
 #include "platform/timer_service.h"
 #include "savedata/save_data.h"
@@ -31,6 +30,7 @@
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "script/guest_memory.h"
+#include "script/native_names.h"
 #include "sound/sound_channel_manager.h"
 
 namespace bw {

@@ -19,11 +19,11 @@
 #include "host/clock.h"
 #include "native_rig.h"
 #include "natives/native_helpers.h"
-#include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
+#include "script/native_names.h"
 #include "support/image_test_rig.h"
 #include "support/still_control.h"
 

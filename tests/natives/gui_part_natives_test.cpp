@@ -17,8 +17,8 @@
 #include "native_rig.h"
 #include "natives/message_text_natives.h"
 #include "natives/native_helpers.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
+#include "script/native_names.h"
 #include "support/text_renderers.h"
 
 namespace bw {

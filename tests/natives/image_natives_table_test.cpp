@@ -15,7 +15,7 @@
 #include "native_rig.h"
 #include "natives/image_natives.h"
 #include "natives/native_constants.h"
-#include "natives/native_names.h"
+#include "script/native_names.h"
 #include "seeded_image.h"
 
 namespace bw {

@@ -20,10 +20,10 @@
 #include "host/clock.h"
 #include "native_rig.h"
 #include "natives/image_natives.h"
-#include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 #include "resource/files/file.h"
+#include "script/native_names.h"
 
 namespace bw {
 namespace {

@@ -14,8 +14,8 @@
 #include "graphics/surface/quad_mapper.h"
 #include "graphics/surface/sprite.h"
 #include "native_rig.h"
-#include "natives/native_names.h"
 #include "platform/trig_tables.h"
+#include "script/native_names.h"
 #include "seeded_image.h"
 
 namespace bw {

@@ -28,7 +28,6 @@
 #include "movie_game.h"
 #include "native_rig.h"
 #include "natives/effect_movie_wrappers.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "natives/render_natives.h"
 #include "platform/subtractive_random.h"
@@ -36,6 +35,7 @@
 #include "platform/trig_tables.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
+#include "script/native_names.h"
 
 namespace bw {
 namespace {

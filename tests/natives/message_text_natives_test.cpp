@@ -17,13 +17,13 @@
 #include "host/cp932.h"
 #include "lib/tob/tob_assembler.h"
 #include "native_rig.h"
-#include "natives/native_names.h"
 #include "natives/tgs_frame_natives.h"
 #include "scenario/font_list.h"
 #include "scenario/message/script_message_text.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_interpreter.h"
 #include "scenario/tgs/tgs_test_world.h"
+#include "script/native_names.h"
 #include "support/text_renderers.h"
 
 namespace bw {

@@ -13,7 +13,7 @@
 #include "host/message_queue.h"
 #include "movie_game.h"
 #include "native_rig.h"
-#include "natives/native_names.h"
+#include "script/native_names.h"
 #include "sound/movie_object.h"
 #include "sound/movie_sprite_control.h"
 #include "support/movie_samples.h"

@@ -12,11 +12,11 @@
 #include "common/gone_notice.h"
 #include "graphics/device/display_manager.h"
 #include "native_rig.h"
-#include "natives/native_names.h"
 #include "natives/script_object_list.h"
 #include "object_families.h"
 #include "platform/timer_service.h"
 #include "resource/files/file.h"
+#include "script/native_names.h"
 #include "sound/sound_channel_manager.h"
 #include "support/fuzz_seeds.h"
 

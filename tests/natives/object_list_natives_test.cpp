@@ -19,12 +19,12 @@
 #include "lib/hva/hv_writer.h"
 #include "lib/wgx/wgx_writer.h"
 #include "native_rig.h"
-#include "natives/native_names.h"
 #include "natives/object_casts.h"
 #include "object_world.h"
 #include "platform/timer_service.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
+#include "script/native_names.h"
 #include "support/game_folder.h"
 
 namespace bw {

@@ -12,9 +12,9 @@
 #include "graphics/surface/sprite.h"
 #include "host/clock.h"
 #include "native_rig.h"
-#include "natives/native_names.h"
 #include "platform/timer_service.h"
 #include "savedata/save_rig.h"
+#include "script/native_names.h"
 
 namespace bw {
 namespace {

@@ -11,10 +11,10 @@
 #include "host/host_path.h"
 #include "lib/sob/voice_info_writer.h"
 #include "native_rig.h"
-#include "natives/native_names.h"
 #include "natives/sound_helpers.h"
 #include "resource/files/file.h"
 #include "resource/packs/archive.h"
+#include "script/native_names.h"
 #include "sound/sound_world.h"
 #include "support/temp_dir.h"
 

@@ -9,10 +9,10 @@
 #include "host/drop_files.h"
 #include "host/trust.h"
 #include "native_rig.h"
-#include "natives/native_names.h"
 #include "resource/files/file_utils.h"
 #include "resource/packs/file_system_manager.h"
 #include "resource/packs/vfa_decoder.h"
+#include "script/native_names.h"
 #include "support/file_size_limit.h"
 #include "support/game_folder.h"
 

@@ -20,8 +20,8 @@
 #include "native_rig.h"
 #include "natives/guest_format.h"
 #include "natives/native_helpers.h"
-#include "natives/native_names.h"
 #include "platform/timed_task.h"
+#include "script/native_names.h"
 #include "sound/voice_table.h"
 
 namespace bw {

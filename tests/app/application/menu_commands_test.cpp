@@ -15,8 +15,8 @@
 #include "host/message_queue.h"
 #include "input/key_codes.h"
 #include "natives/native_families.h"
-#include "natives/native_names.h"
 #include "script/native_args.h"
+#include "script/native_names.h"
 #include "support/game_run.h"
 #include "support/spin_until.h"
 

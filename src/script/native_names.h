@@ -1,5 +1,6 @@
-// The natives by name. The families register their routines under these numbers and the tests
-// call them through them, so a mistyped name does not compile.
+// The natives by name, on the floor of the native table: the script host and the families
+// register their routines under these numbers and the tests call them through them, so a
+// mistyped name does not compile.
 #pragma once
 
 #include <cstdint>
