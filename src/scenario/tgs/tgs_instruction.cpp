@@ -176,7 +176,7 @@ TgsNext TgsInstruction::Execute() {
   if (record_) record_->condition = condition;
   o = Evaluate(condition, value, -1);
   if (o != TgsOutcome::kOk) return Stop(o);
-  return Skip(function, (value != 0) != (function == 0));
+  return Skip(function, (value != 0) != (function == TgsNumber(TgsFunction::kJumpUnless)));
 }
 
 TgsNext TgsInstruction::Skip(uint32_t function, bool truth) {
