@@ -163,6 +163,15 @@ constexpr uint32_t TgsNumber(TgsFunction f) {
 inline constexpr uint32_t kTgsBuiltinCount = sizeof kTgsFunctionNames / sizeof *kTgsFunctionNames;
 inline constexpr uint32_t kTgsFirstBuiltin = TgsNumber(TgsFunction::kMessageBegin);
 static_assert(kTgsBuiltinCount == 132 && kTgsFirstBuiltin == 12);
+// What follows an instruction's condition kind byte.
+enum class TgsConditionKind : uint8_t { kConstant, kTrue, kVariable, kExpression };
+// What follows an argument's value kind byte.
+enum class TgsValueKind : uint8_t { kConstant, kText, kVariable, kExpression };
+// An argument's first byte: these two stand alone, any other is the slot's flags word and a value
+// kind byte follows it.
+inline constexpr uint8_t kTgsArgumentNotGiven = 0;
+inline constexpr uint8_t kTgsArgumentBare = 2;  // a value word follows, with no flags
+
 static_assert(TgsNumber(TgsFunction::kBgLoad) == 35 && TgsNumber(TgsFunction::kVoicePlay) == 131);
 
 }  // namespace bw

@@ -565,6 +565,28 @@ TEST_F(TgsBuiltinsTest, EveryRowAnnouncesItselfBeforeItsOperations) {
 TEST_F(TgsBuiltinsTest, NamesAreFoundInEitherCase) {
   EXPECT_EQ(TgsFindBuiltin("bgload"), 35);
   EXPECT_EQ(TgsFindBuiltin("BgLoa"), -1);
+  EXPECT_EQ(TgsFindBuiltin("Jump"), -1) << "control instructions are not built-ins";
+}
+
+// The text form's names both ways: control names exactly, unnamed rows as fN.
+TEST(TgsFunctionNames, NameAndNumberAgree) {
+  struct Case {
+    std::string_view name;
+    int number;
+    bool printed;  // the disassembler writes this name for the number
+  };
+  static constexpr Case kCases[] = {
+      {"JumpUnless", 0, true},  {"Jump", 8, true},          {"Unload", 11, true},
+      {"jump", -1, false},      {"MessageBegin", 12, true}, {"messagebegin", 12, false},
+      {"f15", 15, true},        {"f50", 50, true},          {"f55", 55, true},
+      {"VoicePlay", 131, true}, {"f132", 132, true},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(tob::FunctionNumber(c.name), c.number) << c.name;
+    if (c.printed) {
+      EXPECT_EQ(tob::FunctionName(c.number), c.name);
+    }
+  }
 }
 
 TEST_F(TgsBuiltinsTest, TextsThatDoNotReadAreAbsentWithoutAFault) {
