@@ -115,10 +115,10 @@ constexpr WaitAndRelease kQuakeWait{
     [](Args& a, TgsOperations& o) { o.ReleaseQuake(a.Byte(0)); }};
 
 // The text-layout built-ins are kept in the collected text while it is collected.
-bool KeptInText(Args& a, uint32_t number) {
+bool KeptInText(Args& a, TgsFunction function) {
   TgsInterpreterContext& interpreter = a.Call().interpreter;
   if (!interpreter.CollectingText()) return false;
-  interpreter.AppendCallRecord(number, a.Call().slots);
+  interpreter.AppendCallRecord(TgsNumber(function), a.Call().slots);
   return true;
 }
 
@@ -242,7 +242,7 @@ BW_ROW(ChoiceShow) {
   return o.ShowChoices({choices.data(), count}, a.Int(9));
 }
 BW_ROW(TextNewLine) {
-  if (!KeptInText(a, 14)) o.TextNewLine();
+  if (!KeptInText(a, TgsFunction::kTextNewLine)) o.TextNewLine();
   return 0;
 }
 BW_ROW(MessageWait) {
@@ -287,15 +287,15 @@ BW_ROW(SetNameAndVoice) {
   return 0;
 }
 BW_ROW(RubyBegin) {
-  if (!KeptInText(a, 26)) o.BeginRuby();
+  if (!KeptInText(a, TgsFunction::kRubyBegin)) o.BeginRuby();
   return 0;
 }
 BW_ROW(RubyText) {
-  if (!KeptInText(a, 27)) o.DrawRuby(a.Text(0));
+  if (!KeptInText(a, TgsFunction::kRubyText)) o.DrawRuby(a.Text(0));
   return 0;
 }
 BW_ROW(TextFont) {
-  if (KeptInText(a, 28)) return 0;
+  if (KeptInText(a, TgsFunction::kTextFont)) return 0;
   auto given = [&](size_t i) {
     return a.Given(i) ? std::optional<int32_t>(a.Int(i)) : std::nullopt;
   };

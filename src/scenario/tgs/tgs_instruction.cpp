@@ -167,7 +167,7 @@ TgsNext TgsInstruction::Execute() {
   }
   if (record_) {
     record_->function = function;
-    record_->invert = function == 0;
+    record_->invert = function == TgsNumber(TgsFunction::kJumpUnless);
   }
   TgsDecodedOperand condition;
   int32_t value = 0;

@@ -121,11 +121,12 @@ TEST(TgsControl, TextsFromVariablesAndExpressionsAreRead) {
 TEST(TgsBuiltins, EveryNumberReachesItsBuiltinWithItsSlots) {
   TgsWorld w;
   std::string lines;
-  for (uint32_t f = 12; f < 132; ++f) lines += tob::FunctionName(f) + " 5, \"t\", -, =9\n";
+  for (uint32_t f = kTgsFirstBuiltin; f < kTgsBuiltinCount; ++f)
+    lines += tob::FunctionName(f) + " 5, \"t\", -, =9\n";
   EXPECT_EQ(w.Run(lines + ".end\n"), kTgsStepEnded);
   ASSERT_EQ(w.Mock().calls.size(), 120u);
-  for (uint32_t f = 12; f < 132; ++f) {
-    const RecordedCall& c = w.Mock().calls[f - 12];
+  for (uint32_t f = kTgsFirstBuiltin; f < kTgsBuiltinCount; ++f) {
+    const RecordedCall& c = w.Mock().calls[f - kTgsFirstBuiltin];
     EXPECT_EQ(c.number, f);
     ASSERT_EQ(c.slots.size(), 4u) << f;
     EXPECT_EQ(std::tuple(c.slots[0].flags, c.slots[0].value, c.slots[1].flags, c.texts[1],
@@ -420,7 +421,7 @@ b:
   EXPECT_EQ(w.Frame().Text(), turns);
   std::vector<int32_t> waits, names;
   for (const RecordedCall& c : w.Mock().calls) {
-    if (c.number == 20) waits.push_back(c.slots[1].value);
+    if (c.number == TgsNumber(TgsFunction::kWaitTime)) waits.push_back(c.slots[1].value);
     if (c.number != 16 && c.number != 20) names.push_back(c.slots[1].value);
   }
   EXPECT_EQ(waits, (std::vector<int32_t>{10, 11, 12, 13, 14}));
