@@ -262,7 +262,7 @@ int32_t ContainerSetVisibleWhere(NativeArgs& a) {
   const Lists lists = ListsOf(ContainerOf(a, 0));
   const bool visible = a.U32(1) != 0;
   const int32_t user = a.I32(2);
-  const int32_t priority = a.U32(3) == kSwitch ? kAny : a.I32(3);
+  const int32_t priority = a.U32(3) == kDefaultsSwitch ? kAny : a.I32(3);
   const int32_t tag = a.I32(4);
   const bool invert = a.U32(5) != 0;
   if (a.Faulted()) return 0;

@@ -22,8 +22,6 @@ namespace {
 
 using namespace gui_part_support;
 
-// Argument words that switch off the optional group after them.
-constexpr uint32_t kSwitchOff = 65535;
 // The alpha the file and surface factories are given.
 constexpr int kOpaque = 255;
 
@@ -70,7 +68,7 @@ int32_t MadeBar(NativeArgs& a, int result, ScrollListPart* part) {
 
 // The optional-group switch: word k holds 65535 (or the signed -1 where the native says so).
 bool Off(NativeArgs& a, uint32_t k) {
-  return a.U32(k) == kSwitchOff;
+  return a.U32(k) == kDefaultsSwitch;
 }
 
 // Where a button factory's optional words stand; -1 for a word the native does not take.

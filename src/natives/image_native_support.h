@@ -17,7 +17,6 @@
 namespace bw::image_support {
 
 constexpr int32_t kNoImage = -1;
-constexpr uint32_t kSwitch = kTransferSwitch;
 
 inline int32_t LowByte(int value) {
   return value & 0xFF;

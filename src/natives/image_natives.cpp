@@ -263,7 +263,7 @@ int32_t MaskColorFill(NativeArgs& a) {
   int32_t x = 0, y = 0;
   Rect store;
   const Rect* rect = nullptr;
-  if (a.U32(7) != kSwitch) {
+  if (a.U32(7) != kDefaultsSwitch) {
     x = a.I32(7), y = a.I32(8);
     rect = OptionalRect(a, 9, store);
   }
@@ -298,7 +298,7 @@ struct Words {
 template <size_t kCount>
 Words<kCount> GroupAt(NativeArgs& a, uint32_t k) {
   Words<kCount> group;
-  if (a.U32(k) == kSwitch) return group;
+  if (a.U32(k) == kDefaultsSwitch) return group;
   for (uint32_t i = 0; i < kCount; ++i) group.w[i] = a.U32(k + i);
   return group;
 }

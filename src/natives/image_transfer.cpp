@@ -175,7 +175,7 @@ const TransferRow* FindTransferRow(uint32_t number) {
 }
 
 const Rect* OptionalRect(NativeArgs& a, uint32_t k, Rect& store) {
-  if (a.U32(k) == kTransferSwitch) return nullptr;
+  if (a.U32(k) == kDefaultsSwitch) return nullptr;
   store = {a.I32(k), a.I32(k + 1), a.I32(k + 2), a.I32(k + 3)};
   return &store;
 }
@@ -190,7 +190,7 @@ int32_t RunTransfer(NativeArgs& a, const TransferRow& row) {
   // Switched-off groups are not read: a script may end its words there.
   Size size;
   Rect rect;
-  if (a.U32(k) != kTransferSwitch) {
+  if (a.U32(k) != kDefaultsSwitch) {
     call.x = a.I32(k++);
     call.y = a.I32(k++);
     if (row.stretched) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "natives/native_constants.h"
 #include "platform/rect.h"
 
 namespace bw {
@@ -14,9 +15,8 @@ class ImageSurface;
 class NativeArgs;
 class Surface;
 
-// A word of this value switches an optional group off: in x the position, size and rectangle
+// A kDefaultsSwitch word switches an optional group off: in x the position, size and rectangle
 // (the whole source at 0, 0), in l the rectangle (the whole source at the position).
-constexpr uint32_t kTransferSwitch = 65535;
 // A target or source that names no picture, or a rule that is not an 8-bit picture.
 constexpr int32_t kTransferNoImage = -1;
 
@@ -50,7 +50,7 @@ const TransferRow* FindTransferRow(uint32_t number);
 int32_t RunTransfer(NativeArgs& args, const TransferRow& row);
 
 // The rectangle l, t, r, b at word k into store, or null (and nothing more read) when l is
-// kTransferSwitch.
+// kDefaultsSwitch.
 const Rect* OptionalRect(NativeArgs& args, uint32_t k, Rect& store);
 
 // 374 and 375: target, source, the eight words of the quadrilateral (top-left, top-right,

@@ -5,8 +5,8 @@
 
 namespace bw {
 
-// An optional group of argument words left out: a 16-bit switch word of 65535, or a whole
-// signed word of -1 where the natives read it so.
+// An optional group of argument words left out or switched off (the defaults taken): a 16-bit
+// switch word of 65535, or a whole signed word of -1 where the natives read it so.
 constexpr uint32_t kDefaultsSwitch = 65535;
 constexpr int32_t kDefaultsWord = -1;
 

@@ -323,27 +323,36 @@ constexpr NativeRange kBufferNumbers[] = {{596, 631}};
 
 constexpr uint8_t kKindOfSwitch[] = {kSoundEffect, kSystemSoundEffect, kVoice};
 
+// The setting that SoundSetting writes and SoundGetSetting reads back.
+enum class SoundSettingCommand : uint32_t {
+  kBgm,            // music on or off
+  kEffectKind,     // one kind's enabled state
+  kKindSwitch,     // the switch byte of effects, system effects or voices
+  kDefaultFactor,  // one of three default volume factors
+  kSoundLevel,     // sound on or off, master volume or voice volume
+};
+
 // 652: always 0.
 int32_t SoundSetting(NativeArgs& a) {
   uint32_t command = a.U32(0);
   int32_t p = a.I32(1), q = a.I32(2), r = a.I32(3), s = a.I32(4);
   SoundChannelManager* m = Channels(a);
   if (a.Faulted() || !m) return 0;
-  switch (command) {
-    case 0:
+  switch (static_cast<SoundSettingCommand>(command)) {
+    case SoundSettingCommand::kBgm:
       m->SetBgmEnabled(p != 0, false);
       break;
-    case 1:
+    case SoundSettingCommand::kEffectKind:
       m->SetKindEnabled(p != 0, static_cast<uint8_t>(q), r != 0, s != 0);
       break;
-    case 2:
+    case SoundSettingCommand::kKindSwitch:
       // Each switch byte directly, the sound effects' too, so that 653 reads back what was set.
       if (p >= 0 && p <= 2) m->SetKindSwitch(kKindOfSwitch[p], q != 0);
       break;
-    case 3:
+    case SoundSettingCommand::kDefaultFactor:
       if (p >= 0 && p <= 2) m->SetDefaultFactor(p, q);
       break;
-    case 4:
+    case SoundSettingCommand::kSoundLevel:
       if (p == 0) m->SetSoundEnabled(q != 0, r != 0);
       if (p == 1) m->SetMasterVolume(q, r != 0);
       if (p == 2) m->SetVoiceVolume(q);
@@ -360,16 +369,16 @@ int32_t SoundGetSetting(NativeArgs& a) {
   int32_t p = a.I32(1);
   SoundChannelManager* m = Channels(a);
   if (a.Faulted() || !m) return 0;
-  switch (command) {
-    case 0:
+  switch (static_cast<SoundSettingCommand>(command)) {
+    case SoundSettingCommand::kBgm:
       return m->BgmEnabled();
-    case 1:
+    case SoundSettingCommand::kEffectKind:
       return m->KindEnabled(kSoundEffect);
-    case 2:
+    case SoundSettingCommand::kKindSwitch:
       return p >= 0 && p <= 2 ? m->KindEnabled(kKindOfSwitch[p]) : 0;
-    case 3:
+    case SoundSettingCommand::kDefaultFactor:
       return p >= 0 && p <= 2 ? m->DefaultFactor(p) : 0;
-    case 4:
+    case SoundSettingCommand::kSoundLevel:
       return p == 0   ? m->SoundEnabled()
              : p == 1 ? m->MasterVolume()
              : p == 2 ? m->VoiceVolume()

@@ -21,7 +21,7 @@
 namespace bw {
 namespace {
 
-constexpr uint32_t kOff = kTransferSwitch;
+constexpr uint32_t kOff = kDefaultsSwitch;
 constexpr int32_t kX = 3, kY = 4;
 constexpr Size kSize{20, 15};
 constexpr Rect kRect{2, 1, 14, 10};

@@ -115,10 +115,10 @@ constexpr WaitAndRelease kQuakeWait{
     [](Args& a, TgsOperations& o) { o.ReleaseQuake(a.Byte(0)); }};
 
 // The text-layout built-ins are kept in the collected text while it is collected.
-bool KeptInText(Args& a, uint32_t number) {
+bool KeptInText(Args& a, TgsFunction function) {
   TgsInterpreterContext& interpreter = a.Call().interpreter;
   if (!interpreter.CollectingText()) return false;
-  interpreter.AppendCallRecord(number, a.Call().slots);
+  interpreter.AppendCallRecord(TgsNumber(function), a.Call().slots);
   return true;
 }
 
@@ -209,16 +209,16 @@ int32_t BlurPath(Args& a, TgsOperations& o, const BlurRow<10>& row) {
   return 0;
 }
 
-// Row<N> is built-in N; the table calls them through Entry<N>.
-template <uint32_t N>
+// Row<F> is built-in F; the table calls them through Entry<N>.
+template <TgsFunction F>
 int32_t Row(Args& a, TgsOperations& o);
 
-#define BW_ROW(n) \
-  template <>     \
-  int32_t Row<n>([[maybe_unused]] Args & a, [[maybe_unused]] TgsOperations & o)
+#define BW_ROW(id) \
+  template <>      \
+  int32_t Row<TgsFunction::k##id>([[maybe_unused]] Args & a, [[maybe_unused]] TgsOperations & o)
 
 // Runs built-in N on the slots from slot first onward (the composite rows end so).
-template <uint32_t N>
+template <TgsFunction N>
 int32_t RowFrom(Args& a, TgsOperations& o, size_t first) {
   TgsBuiltinCall& call = a.Call();
   TgsBuiltinCall tail{call.interpreter, call.operations,
@@ -228,11 +228,11 @@ int32_t RowFrom(Args& a, TgsOperations& o, size_t first) {
 }
 
 // Message output and waits.
-BW_ROW(12) {
+BW_ROW(MessageBegin) {
   o.BeginMessage(a.Int(0));
   return 0;
 }
-BW_ROW(13) {
+BW_ROW(ChoiceShow) {
   std::array<std::string_view, 8> choices;
   size_t count = 0;
   while (count < choices.size() && a.Given(count + 1)) {
@@ -241,61 +241,61 @@ BW_ROW(13) {
   }
   return o.ShowChoices({choices.data(), count}, a.Int(9));
 }
-BW_ROW(14) {
-  if (!KeptInText(a, 14)) o.TextNewLine();
+BW_ROW(TextNewLine) {
+  if (!KeptInText(a, TgsFunction::kTextNewLine)) o.TextNewLine();
   return 0;
 }
-BW_ROW(16) {
+BW_ROW(MessageWait) {
   return o.MessageWait();
 }
-BW_ROW(17) {
+BW_ROW(ChoiceWait) {
   return o.ChoiceWait();
 }
-BW_ROW(18) {
+BW_ROW(SetSpeakerName) {
   o.SetSpeakerName(a.Text(0));
   return 0;
 }
-BW_ROW(19) {
+BW_ROW(DisableChoice) {
   // The flags hold five choices; any other index would land past them.
   if (a.Int(0) >= 0 && a.Int(0) <= 4) o.DisableChoice(a.Byte(0));
   return 0;
 }
-BW_ROW(20) {
+BW_ROW(WaitTime) {
   if (o.RestoringGame()) return 0;
   return ChainedWait(
       a, true, [&] { return o.WaitTimeSkippable(a.Int(0), true); }, [] {});
 }
-BW_ROW(21) {
+BW_ROW(WaitTimeFixed) {
   if (o.RestoringGame()) return 0;
   return o.WaitTimeFixed(a.Int(0)) < 0 ? -1 : 0;
 }
-BW_ROW(22) {
+BW_ROW(SelectMessageWindow) {
   o.SelectMessageWindow(a.Int(0));
   return 0;
 }
-BW_ROW(23) {
+BW_ROW(SetMessageWindowPlace) {
   // The frame's style and opacity act only when given.
   o.SetMessageWindowPlace(a.Int(0), a.Int(1), a.Int(2), a.Int(3, -1), a.Int(4, -1), a.Int(5));
   return 0;
 }
-BW_ROW(24) {
+BW_ROW(SetFaceWindowPlace) {
   o.SetFaceWindowPlace(a.Int(0), a.Int(1), a.Int(2), a.Int(3));
   return 0;
 }
-BW_ROW(25) {
+BW_ROW(SetNameAndVoice) {
   o.SetNameAndVoice(a.Text(0), a.Text(1));
   return 0;
 }
-BW_ROW(26) {
-  if (!KeptInText(a, 26)) o.BeginRuby();
+BW_ROW(RubyBegin) {
+  if (!KeptInText(a, TgsFunction::kRubyBegin)) o.BeginRuby();
   return 0;
 }
-BW_ROW(27) {
-  if (!KeptInText(a, 27)) o.DrawRuby(a.Text(0));
+BW_ROW(RubyText) {
+  if (!KeptInText(a, TgsFunction::kRubyText)) o.DrawRuby(a.Text(0));
   return 0;
 }
-BW_ROW(28) {
-  if (KeptInText(a, 28)) return 0;
+BW_ROW(TextFont) {
+  if (KeptInText(a, TgsFunction::kTextFont)) return 0;
   auto given = [&](size_t i) {
     return a.Given(i) ? std::optional<int32_t>(a.Int(i)) : std::nullopt;
   };
@@ -304,94 +304,94 @@ BW_ROW(28) {
   o.SetTextFont(size, given(1), given(2), a.Given(3) ? a.Text(3) : std::nullopt);
   return 0;
 }
-BW_ROW(29) {
+BW_ROW(ShowMessageWindow) {
   o.ShowMessageWindow(a.Flag(0), a.Int(1));
   return 0;
 }
-BW_ROW(30) {
+BW_ROW(CloseMessageWindow) {
   o.CloseMessageWindow(a.Int(0));
   return 0;
 }
-BW_ROW(31) {
+BW_ROW(MessageTalk) {
   return o.MessageTalk(a.Int(0), a.Int(1, 500), a.Text(2), a.Flag(3));
 }
-BW_ROW(32) {
+BW_ROW(TalkAnime) {
   o.TalkAnime(a.Int(0), a.Text(1));
   return 0;
 }
-BW_ROW(33) {
+BW_ROW(WaitTalkAnime) {
   return WaitRow(a, o, kTalkAnimeWait);
 }
-BW_ROW(34) {
+BW_ROW(StopTalkAnime) {
   return ReleaseRow(a, o, kTalkAnimeWait);
 }
 
 // Scene layers.
-BW_ROW(35) {
+BW_ROW(BgLoad) {
   o.LoadBackground(a.Text(0), a.Byte(1));
   return 0;
 }
-BW_ROW(36) {
+BW_ROW(BgColor) {
   o.ClearBackgroundToColor(a.Int(0), a.Byte(1));
   return 0;
 }
-BW_ROW(37) {
+BW_ROW(BgLayerColor) {
   o.SetLayerColor(a.Int(0), a.Byte(1));
   return 0;
 }
-BW_ROW(38) {
+BW_ROW(BgTone) {
   o.SetBackgroundTone(a.Byte(0), a.Flag(1), a.Flag(2), a.Flag(3), a.Byte(4));
   return 0;
 }
-BW_ROW(39) {
+BW_ROW(BgFilter) {
   o.SetBackgroundFilter(a.Int(0), a.Byte(1));
   return 0;
 }
-BW_ROW(40) {
+BW_ROW(BgOffset) {
   o.SetBackgroundOffset(a.Int(0), a.Int(1), a.Byte(2));
   return 0;
 }
-BW_ROW(41) {
+BW_ROW(BgCaptureOn) {
   o.CaptureBackground(true, a.Byte(0), a.Flag(1));
   return 0;
 }
-BW_ROW(42) {
+BW_ROW(BgCaptureOff) {
   o.CaptureBackground(false, a.Byte(0), false);
   return 0;
 }
-BW_ROW(43) {
+BW_ROW(BgView) {
   o.SetBackgroundView(a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Byte(4));
   return 0;
 }
-BW_ROW(44) {
+BW_ROW(BgZoomNow) {
   o.SetBackgroundZoomNow(a.Int(1, 400), a.Int(2, 300), a.Text(0), a.Byte(3));
   return 0;
 }
-BW_ROW(45) {
+BW_ROW(BgRotate) {
   o.RotateBackground(a.Int(0), a.Text(1), a.Int(2), a.Int(3), a.Byte(4));
   return 0;
 }
 
 // Layer and screen effects.
-BW_ROW(46) {
+BW_ROW(BgZoom) {
   o.ZoomBackground(a.Byte(5), a.Int(1, 400), a.Int(2, 300), a.Text(0), a.Text(4), a.Int(3, 1000));
   return 0;
 }
-BW_ROW(47) {
+BW_ROW(BgRot) {
   o.RotateBackgroundEffect(a.Byte(6), a.Int(0), a.Text(1), a.Int(2), a.Int(3), a.Text(5),
                            a.Int(4, 1000));
   return 0;
 }
-BW_ROW(48) {
+BW_ROW(BgPanime) {
   o.AnimateBackgroundPath(a.Byte(5), a.Text(0), a.Int(1, 1000), a.Flag(2), a.Flag(3), a.Flag(4),
                           a.Int(6));
   return 0;
 }
-BW_ROW(49) {
+BW_ROW(BgPanimeControl) {
   o.EndBackgroundPath(a.Text(0), a.Byte(1));
   return 0;
 }
-BW_ROW(50) {
+BW_ROW(BgBlur50) {
   static constexpr BlurRow<15> kRow{10,
                                     0,
                                     {D(0, 400), D(1, 300), S(2), S(3), S(4), S(5), D(6, 1000), S(7),
@@ -401,12 +401,12 @@ BW_ROW(50) {
                                     C(1)};
   return Blur(a, o, kRow);
 }
-BW_ROW(51) {
+BW_ROW(BgBlurPath51) {
   static constexpr BlurRow<10> kRow{
       6, 0, {F(1), D(2, 1000), S(3), S(4), C(0), C(0), C(0), C(0), S(5), C(0)}, C(1), C(0), C(1)};
   return BlurPath(a, o, kRow);
 }
-BW_ROW(52) {
+BW_ROW(BgBlur52) {
   static constexpr BlurRow<15> kRow{13,
                                     0,
                                     {D(0, 400), D(1, 300), S(2), S(3), S(4), S(5), D(6, 1000), S(7),
@@ -416,7 +416,7 @@ BW_ROW(52) {
                                     F(15)};
   return Blur(a, o, kRow);
 }
-BW_ROW(53) {
+BW_ROW(BgBlur53) {
   static constexpr BlurRow<15> kRow{14,
                                     0,
                                     {D(1, 400), D(2, 300), S(3), S(4), S(5), S(6), D(7, 1000), S(8),
@@ -426,65 +426,65 @@ BW_ROW(53) {
                                     F(16)};
   return Blur(a, o, kRow);
 }
-BW_ROW(54) {
+BW_ROW(BgBlurPath54) {
   static constexpr BlurRow<10> kRow{
       9, 0, {F(1), D(2, 1000), S(3), S(4), C(0), F(5), F(6), C(1), S(7), S(8)}, C(0), F(10), F(11)};
   return BlurPath(a, o, kRow);
 }
-BW_ROW(55) {
+BW_ROW(BgBlurPath55) {
   static constexpr BlurRow<10> kRow{
       10,   1,     {F(2), D(3, 1000), S(4), S(5), S(0), F(6), F(7), C(1), S(8), S(9)},
       C(0), F(11), F(12)};
   return BlurPath(a, o, kRow);
 }
-BW_ROW(56) {
+BW_ROW(BgEffectPoint) {
   o.SetBackgroundBlurNow(a.Byte(4), a.Int(0, 400), a.Int(1, 300), a.Int(2), a.Int(3));
   return 0;
 }
-BW_ROW(57) {
+BW_ROW(WaitBgEffect) {
   return WaitRow(a, o, kLayerEffectWait);
 }
-BW_ROW(58) {
+BW_ROW(StopBgEffect) {
   return ReleaseRow(a, o, kLayerEffectWait);
 }
-BW_ROW(59) {
+BW_ROW(ScreenNoise) {
   o.ScreenNoise(a.Int(0), a.Byte(1), a.Flag(2), a.Flag(3));
   return 0;
 }
-BW_ROW(60) {
+BW_ROW(BgRaster) {
   o.WaveBackground(a.Byte(4), a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Int(5), a.Int(6), a.Int(7),
                    a.Flag(8));
   return 0;
 }
-BW_ROW(61) {
+BW_ROW(BgLoop) {
   o.LoopScrollBackground(a.Byte(3), a.Byte(0), a.Int(1), a.Int(2));
   return 0;
 }
-BW_ROW(62) {
+BW_ROW(SpriteMovie) {
   o.SpriteMovie(a.Text(0), a.Int(1), a.Byte(2), a.Flag(3), a.Int(4), a.Int(5), a.Int(6));
   return 0;
 }
-BW_ROW(63) {
+BW_ROW(SpriteParts) {
   o.SpriteParts(a.Text(0), a.Int(1), a.Byte(2), a.Int(3), a.Flag(4), a.Flag(5), a.Flag(6));
   return 0;
 }
-BW_ROW(64) {
+BW_ROW(BgCross) {
   o.CrossFadeLayer(a.Int(0, 2000), a.Int(1), a.Byte(2), a.Byte(3));
   return 0;
 }
-BW_ROW(65) {
+BW_ROW(ScreenEffect) {
   o.ScreenWeather(a.Int(0), a.Int(1), a.Int(2), a.Flag(3), a.Text(4), a.Flag(5), a.Flag(6));
   return 0;
 }
-BW_ROW(66) {
+BW_ROW(ScreenEffectArgs) {
   o.SetScreenEffectArgs(a.Int(0), a.Flag(1), a.Flag(2));
   return 0;
 }
-BW_ROW(67) {
+BW_ROW(ScreenEffectEnd) {
   o.StopScreenEffect(a.Int(0), a.Int(1), a.Int(2));
   return 0;
 }
-BW_ROW(68) {
+BW_ROW(WaitScreenEffect) {
   int32_t slot = a.Int(0);
   auto stop = [&] { o.StopScreenEffect(slot, 1, 0); };
   // Only slots 0-2 have a handle to wait on.
@@ -495,103 +495,103 @@ BW_ROW(68) {
   return ChainedWait(
       a, a.Flag(1), [&] { return o.WaitScreenEffect(slot, a.Flag(1)); }, stop);
 }
-BW_ROW(69) {
+BW_ROW(BgAnime) {
   o.LoadBackgroundAnime(a.Text(0), a.Int(1), 0, a.Byte(2));
   return 0;
 }
-BW_ROW(70) {
+BW_ROW(BgMovie) {
   o.LoadBackgroundMovie(a.Text(0), a.Byte(2), a.Byte(1));
   return 0;
 }
-BW_ROW(71) {
+BW_ROW(BgAnimeOff) {
   o.LoadBackgroundAnime(std::nullopt, 0, 0, a.Byte(0));
   return 0;
 }
-BW_ROW(72) {
+BW_ROW(BgAnimeStop) {
   o.ControlBackgroundAnime(a.Byte(0), 1);
   return 0;
 }
-BW_ROW(73) {
+BW_ROW(WaitBgAnime) {
   o.WaitBackgroundAnime(a.Byte(0));
   return 0;
 }
-BW_ROW(74) {
+BW_ROW(BgAnimeResume) {
   o.ControlBackgroundAnime(a.Byte(0), 5);
   return 0;
 }
-BW_ROW(75) {
+BW_ROW(WaitBgAnimeEnd) {
   return ChainedWait(
       a, a.Flag(1), [&] { return o.WaitBackgroundAnimeEnd(a.Byte(0), a.Flag(1)); },
       [&] { o.ControlBackgroundAnime(a.Byte(0), 4); });
 }
-BW_ROW(76) {
+BW_ROW(SetFrameOption) {
   o.SetSpriteTint(a.Flag(0));
   return 0;
 }
 
 // Standing pictures.
-BW_ROW(77) {
+BW_ROW(SpriteLoad) {
   TgsText name = a.Text(1);
   o.LoadSprite(a.Int(0), name, a.Byte(3), a.Int(5), a.Flag(4));
   PlaceLoadedSprite(o, a.Int(0), name, a.Int(2), a.Byte(3), a.Int(5));
   return 0;
 }
-BW_ROW(78) {
+BW_ROW(SpriteTone) {
   o.SetSpriteTone(a.Int(0), a.Byte(1), a.Flag(2), a.Flag(3), a.Byte(4), a.Int(5));
   return 0;
 }
-BW_ROW(79) {
+BW_ROW(SpriteFilter) {
   o.SetSpriteFilter(a.Int(0), a.Int(1), a.Byte(2), a.Int(3));
   return 0;
 }
-BW_ROW(80) {
+BW_ROW(SpritePlace) {
   o.PlaceSprite(a.Int(0), a.Int(1), a.Flag(2), a.Byte(3), a.Int(4));
   return 0;
 }
-BW_ROW(81) {
+BW_ROW(SpriteMove) {
   o.MoveSprite(a.Int(0), a.Int(1), a.Int(2), a.Byte(3), a.Int(4));
   return 0;
 }
-BW_ROW(82) {
+BW_ROW(SpriteBack) {
   o.SpriteToBack(a.Int(0), a.Byte(1), a.Int(2), true);
   return 0;
 }
-BW_ROW(83) {
+BW_ROW(SpriteFront) {
   o.SpriteToFront(a.Int(0), a.Byte(1), a.Int(2), true);
   return 0;
 }
-BW_ROW(84) {
+BW_ROW(SpriteClear) {
   o.ClearSprites(a.Byte(0), a.Int(1));
   return 0;
 }
-BW_ROW(85) {
+BW_ROW(SpriteCrossFade) {
   o.CrossFadeSprite(a.Int(0), a.Text(1), a.Int(2), a.Int(3, 300), a.Flag(4), a.Byte(5), a.Int(6));
   return 0;
 }
-BW_ROW(86) {
+BW_ROW(SpritePanime) {
   o.AnimateSpritePath(a.Int(0), a.Text(1), a.Int(2, 500), a.Byte(3), a.Int(4), a.Flag(5));
   return 0;
 }
-BW_ROW(87) {
+BW_ROW(SpritePanimeControl) {
   o.EndSpritePath(a.Int(0), a.Text(1), a.Byte(2), a.Int(3));
   return 0;
 }
-BW_ROW(88) {
+BW_ROW(SpriteChange) {
   o.ChangeSprite(a.Int(0), a.Text(1), a.Text(2), a.Byte(3), a.Int(4, 500), a.Flag(5), a.Int(6),
                  a.Byte(7), a.Int(8));
   return 0;
 }
-BW_ROW(89) {
+BW_ROW(SpriteCharacterParts) {
   o.AnimateCharacterParts(a.Int(0), a.Int(1), a.Byte(3), a.Int(4), a.Flag(2));
   return 0;
 }
-BW_ROW(90) {
+BW_ROW(WaitSpriteEffect) {
   return WaitRow(a, o, kSpriteEffectWait);
 }
-BW_ROW(91) {
+BW_ROW(StopSpriteEffect) {
   return ReleaseRow(a, o, kSpriteEffectWait);
 }
-BW_ROW(92) {
+BW_ROW(ReleaseImage) {
   ImageLoaderManager* images = TheImageLoaderManager::Get();
   TgsText name = a.Text(0);
   if (images && name && !name->empty()) images->ReleaseImage(*name);
@@ -599,45 +599,45 @@ BW_ROW(92) {
 }
 
 // Transitions.
-BW_ROW(93) {
+BW_ROW(RuleFlipH) {
   o.SetRuleFlipH(a.Flag(0));
   return 0;
 }
-BW_ROW(94) {
+BW_ROW(RuleFlipV) {
   o.SetRuleFlipV(a.Flag(0));
   return 0;
 }
-BW_ROW(95) {
+BW_ROW(CopyPageToBack) {
   o.CopyShownPageToBack();
   return 0;
 }
-BW_ROW(96) {
+BW_ROW(TransWait) {
   return WaitRow(a, o, kTransitionWait);
 }
-BW_ROW(97) {
+BW_ROW(TransEnd) {
   return ReleaseRow(a, o, kTransitionWait);
 }
-BW_ROW(98) {
+BW_ROW(TransCross) {
   o.TransCross(a.Int(0));
   return 0;
 }
-BW_ROW(99) {
+BW_ROW(TransRule) {
   o.TransRule(a.Int(0), a.Int(1), a.Int(2));
   return 0;
 }
-BW_ROW(100) {
+BW_ROW(TransTrans) {
   o.TransTrans(a.Int(0), a.Int(1), a.Flag(2));
   return 0;
 }
-BW_ROW(101) {
+BW_ROW(TransNumbered) {
   o.TransFilter(a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Int(4));
   return 0;
 }
-BW_ROW(102) {
+BW_ROW(TransScroll) {
   o.TransScroll(a.Int(0), a.Byte(1), a.Byte(2), a.Text(3));
   return 0;
 }
-BW_ROW(103) {
+BW_ROW(TransRipple) {
   std::array<int32_t, 7> values{};
   for (size_t i = 0; i < values.size(); ++i) values[i] = a.Int(i);
   values[1] = values[6] = 0;  // texts
@@ -664,22 +664,22 @@ bool ChangeBackground(Args& a, TgsOperations& o, size_t toneSlot) {
   return true;
 }
 
-BW_ROW(104) {
+BW_ROW(FadeToBlack) {
   return FadeThrough(a, o, 0);
 }
-BW_ROW(105) {
+BW_ROW(FadeToWhite) {
   return FadeThrough(a, o, 0xFFFFFF);
 }
-BW_ROW(106) {
-  return ChangeBackground(a, o, 2) ? RowFrom<98>(a, o, 1) : 0;
+BW_ROW(BgChangeCross) {
+  return ChangeBackground(a, o, 2) ? RowFrom<TgsFunction::kTransCross>(a, o, 1) : 0;
 }
-BW_ROW(107) {
-  return ChangeBackground(a, o, 4) ? RowFrom<99>(a, o, 1) : 0;
+BW_ROW(BgChangeRule) {
+  return ChangeBackground(a, o, 4) ? RowFrom<TgsFunction::kTransRule>(a, o, 1) : 0;
 }
-BW_ROW(108) {
-  return ChangeBackground(a, o, 4) ? RowFrom<100>(a, o, 1) : 0;
+BW_ROW(BgChangeTrans) {
+  return ChangeBackground(a, o, 4) ? RowFrom<TgsFunction::kTransTrans>(a, o, 1) : 0;
 }
-BW_ROW(109) {
+BW_ROW(SpriteChangeCross) {
   o.CopyShownPageToBack();
   TgsText name = a.Text(1);
   if (o.LoadSprite(a.Int(0), name, kBackPage, a.Int(5), a.Flag(4)) > 0) return 0;
@@ -687,7 +687,7 @@ BW_ROW(109) {
   o.TransCross(a.Int(3, 300));
   return 0;
 }
-BW_ROW(110) {
+BW_ROW(SpritesClearTrans) {
   o.CopyShownPageToBack();
   o.ClearSprites(kBackPage, a.Int(3));
   int32_t time = a.Int(0, 300);
@@ -714,86 +714,86 @@ int32_t QuakeRow(Args& a, TgsOperations& o, bool paged) {
   o.Quake(values, a.Int(n), a.Text(n + 1), bytes, a.Byte(n + 5), 0);
   return 0;
 }
-BW_ROW(111) {
+BW_ROW(Quake) {
   return ScreenQuakeRow(a, o, false);
 }
-BW_ROW(112) {
+BW_ROW(QuakePage) {
   return ScreenQuakeRow(a, o, true);
 }
-BW_ROW(113) {
+BW_ROW(ScreenQuake) {
   return QuakeRow(a, o, false);
 }
-BW_ROW(114) {
+BW_ROW(ScreenQuakePage) {
   return QuakeRow(a, o, true);
 }
-BW_ROW(115) {
+BW_ROW(WaitQuake) {
   return WaitRow(a, o, kQuakeWait);
 }
-BW_ROW(116) {
+BW_ROW(StopQuake) {
   return ReleaseRow(a, o, kQuakeWait);
 }
-BW_ROW(117) {
+BW_ROW(Flash) {
   o.FlashColor(a.Int(0), a.Int(1));
   return 0;
 }
-BW_ROW(118) {
+BW_ROW(BgChangeThroughColor) {
   o.ChangeBackgroundThroughColor(a.Text(0), a.Int(1), a.Int(2));
   return 0;
 }
-BW_ROW(119) {
+BW_ROW(MessageWindowFade) {
   return o.FadeMessageWindows(a.Flag(0), a.Int(1, 300), a.Flag(2)) < 0 ? -1 : 0;
 }
-BW_ROW(120) {
+BW_ROW(MessageWindowShow) {
   o.ShowMessageWindows(a.Flag(0));
   return 0;
 }
 
 // Sound.
-BW_ROW(121) {
+BW_ROW(BgmPlay) {
   o.PlayMusic(a.Int(0), a.Int(1), a.Flag(2));
   return 0;
 }
-BW_ROW(122) {
+BW_ROW(WaitBgm) {
   return ChainedWait(
       a, a.Flag(0), [&] { return o.WaitBgmFade(a.Flag(0)); }, [&] { o.StopMusicWhenNotCurrent(); });
 }
-BW_ROW(123) {
+BW_ROW(BgmStop) {
   return ChainedWait(
       a, a.Flag(0), [&] { return o.FadeOutMusic(a.Flag(0)); }, [&] { o.PlayMusic(0, 0, true); });
 }
-BW_ROW(124) {
+BW_ROW(SePlay) {
   o.PlayEffect(a.Text(0), a.Int(1), a.Int(2), a.Flag(3));
   return 0;
 }
-BW_ROW(125) {
+BW_ROW(SeFadeIn) {
   o.FadeInEffect(a.Text(0), a.Int(1), a.Int(2), a.Int(3));
   return 0;
 }
-BW_ROW(126) {
+BW_ROW(SeFadeOut) {
   o.FadeOutEffect(a.Int(0), a.Int(1));
   return 0;
 }
-BW_ROW(127) {
+BW_ROW(SeStop) {
   o.StopEffect(a.Int(0));
   return 0;
 }
-BW_ROW(128) {
+BW_ROW(SeUnloadAll) {
   o.UnloadAllEffects();
   return 0;
 }
-BW_ROW(129) {
+BW_ROW(WaitSeFade) {
   return ChainedWait(
       a, a.Flag(3), [&] { return o.WaitEffectFade(a.Int(0), a.Flag(3), a.Flag(1), a.Flag(2)); },
       [&] {
         if (a.Flag(1)) o.StopEffectChannel(a.Int(0));
       });
 }
-BW_ROW(130) {
+BW_ROW(WaitSeEnd) {
   return ChainedWait(
       a, a.Flag(2), [&] { return o.WaitEffectEnd(a.Int(0), a.Flag(2), a.Flag(1)); },
       [&] { o.StopEffectChannel(a.Int(0)); });
 }
-BW_ROW(131) {
+BW_ROW(VoicePlay) {
   o.EndVoice();
   o.PlayVoice(a.Text(0), a.Flag(1));
   return 0;
@@ -801,16 +801,15 @@ BW_ROW(131) {
 
 #undef BW_ROW
 
-constexpr uint32_t kNoOperation = 15;
-
 template <uint32_t N>
 int32_t Entry(TgsBuiltinCall& call) {
-  if constexpr (N < kTgsFirstBuiltin || N == kNoOperation) {
+  constexpr auto kFunction = static_cast<TgsFunction>(N);
+  if constexpr (N < kTgsFirstBuiltin || kFunction == TgsFunction::kNoOperation) {
     return 0;
   } else {
     call.operations.BeginBuiltin(N);
     Args args(call);
-    return Row<N>(args, call.operations);
+    return Row<kFunction>(args, call.operations);
   }
 }
 
@@ -819,45 +818,20 @@ constexpr auto kTable = []<size_t... I>(std::index_sequence<I...>) {
 }
 (std::make_index_sequence<kTgsBuiltinCount>{});
 
-// Rows 50-55 are one family with no names of their own; they are called by number.
-// clang-format off
-constexpr std::array<std::string_view, kTgsBuiltinCount> kNames = {
-    "", "", "", "", "", "", "", "", "", "", "", "", "MessageBegin", "ChoiceShow", "TextNewLine", "",
-    "MessageWait", "ChoiceWait", "SetSpeakerName", "DisableChoice", "WaitTime", "WaitTimeFixed",
-    "SelectMessageWindow", "SetMessageWindowPlace", "SetFaceWindowPlace", "SetNameAndVoice",
-    "RubyBegin", "RubyText", "TextFont", "ShowMessageWindow", "CloseMessageWindow", "MessageTalk",
-    "TalkAnime", "WaitTalkAnime", "StopTalkAnime", "BgLoad", "BgColor", "BgLayerColor", "BgTone",
-    "BgFilter", "BgOffset", "BgCaptureOn", "BgCaptureOff", "BgView", "BgZoomNow", "BgRotate",
-    "BgZoom", "BgRot", "BgPanime", "BgPanimeControl", "", "", "", "", "", "", "BgEffectPoint",
-    "WaitBgEffect", "StopBgEffect", "ScreenNoise", "BgRaster", "BgLoop", "SpriteMovie",
-    "SpriteParts", "BgCross", "ScreenEffect", "ScreenEffectArgs", "ScreenEffectEnd",
-    "WaitScreenEffect", "BgAnime", "BgMovie", "BgAnimeOff", "BgAnimeStop", "WaitBgAnime",
-    "BgAnimeResume", "WaitBgAnimeEnd", "SetFrameOption", "SpriteLoad", "SpriteTone", "SpriteFilter",
-    "SpritePlace", "SpriteMove", "SpriteBack", "SpriteFront", "SpriteClear", "SpriteCrossFade",
-    "SpritePanime", "SpritePanimeControl", "SpriteChange", "SpriteCharacterParts",
-    "WaitSpriteEffect", "StopSpriteEffect", "ReleaseImage", "RuleFlipH", "RuleFlipV",
-    "CopyPageToBack", "TransWait", "TransEnd", "TransCross", "TransRule", "TransTrans",
-    "TransNumbered", "TransScroll", "TransRipple", "FadeToBlack", "FadeToWhite", "BgChangeCross",
-    "BgChangeRule", "BgChangeTrans", "SpriteChangeCross", "SpritesClearTrans", "Quake", "QuakePage",
-    "ScreenQuake", "ScreenQuakePage", "WaitQuake", "StopQuake", "Flash", "BgChangeThroughColor",
-    "MessageWindowFade", "MessageWindowShow", "BgmPlay", "WaitBgm", "BgmStop", "SePlay", "SeFadeIn",
-    "SeFadeOut", "SeStop", "SeUnloadAll", "WaitSeFade", "WaitSeEnd", "VoicePlay"};
-// clang-format on
-
 }  // namespace
 
 std::span<const TgsBuiltin, kTgsBuiltinCount> TgsBuiltinTable() {
   return kTable;
 }
 
-std::string_view TgsBuiltinName(uint32_t number) {
-  return number < kNames.size() ? kNames[number] : std::string_view();
+std::string_view TgsFunctionName(uint32_t number) {
+  return number < kTgsBuiltinCount ? kTgsFunctionNames[number] : std::string_view();
 }
 
 int32_t TgsFindBuiltin(std::string_view name) {
   if (name.empty()) return -1;
-  for (uint32_t n = 0; n < kNames.size(); ++n) {
-    if (sjis::EqualsNoCase(kNames[n], name)) return static_cast<int32_t>(n);
+  for (uint32_t n = kTgsFirstBuiltin; n < kTgsBuiltinCount; ++n) {
+    if (sjis::EqualsNoCase(kTgsFunctionNames[n], name)) return static_cast<int32_t>(n);
   }
   return -1;
 }

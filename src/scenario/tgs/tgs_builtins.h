@@ -8,20 +8,20 @@
 #include <string_view>
 
 #include "scenario/tgs/tgs_builtin_call.h"
+#include "scenario/tgs/tgs_functions.h"
 
 namespace bw {
 
-inline constexpr uint32_t kTgsBuiltinCount = 132;
-inline constexpr uint32_t kTgsFirstBuiltin = 12;  // below: control instructions
 // The longest text a built-in reads from a text slot; a longer one reads as absent.
 inline constexpr size_t kTgsTextLimit = 4095;
 
 // All 132 entries, index = function number.
 std::span<const TgsBuiltin, kTgsBuiltinCount> TgsBuiltinTable();
-// The name of built-in number (e.g. "BgLoad"); "" for the control placeholders, 15 and numbers
-// past the table.
-std::string_view TgsBuiltinName(uint32_t number);
-// The number of the built-in with that name (ASCII letters in either case); -1 when none.
+// The name of function number (e.g. "BgLoad", "Jump"); "" for 15, 50-55 and numbers past the
+// table.
+std::string_view TgsFunctionName(uint32_t number);
+// The number of the built-in (12 and up) with that name, ASCII letters in either case; -1 when
+// none.
 int32_t TgsFindBuiltin(std::string_view name);
 
 }  // namespace bw

@@ -41,9 +41,9 @@ TgsNext TgsRunner::Control(uint32_t function, std::span<const TgsSlot> slots, ui
   std::string text, name, label;
   bool given = false, named = false;
   switch (function) {
-    case 4:
+    case TgsNumber(TgsFunction::kNop):
       return end;
-    case 5: {
+    case TgsNumber(TgsFunction::kPrintNumber): {
       char digits[16];
       int n = std::snprintf(digits, sizeof digits, "%d", s0.value);
       // Without a scratch block (a full arena at start-up) the address is 0: no text.
@@ -51,15 +51,15 @@ TgsNext TgsRunner::Control(uint32_t function, std::span<const TgsSlot> slots, ui
       f_.pendingText_ = f_.numberScratch_;
       return end;
     }
-    case 6:
+    case TgsNumber(TgsFunction::kPrintText):
       if (!Text(s0, text, given)) return Malformed();
       f_.pendingText_ = given ? static_cast<uint32_t>(s0.value) : 0;
       return end;
-    case 10:
+    case TgsNumber(TgsFunction::kPreload):
       if (!Text(s0, text, given) || !given) return Malformed();
       f_.Preload(text);
       return end;
-    case 11:
+    case TgsNumber(TgsFunction::kUnload):
       if (!Text(s0, text, given)) return Malformed();
       f_.Unload(given ? text.c_str() : nullptr);
       return end;
@@ -80,11 +80,11 @@ TgsNext TgsRunner::Control(uint32_t function, std::span<const TgsSlot> slots, ui
   std::optional<uint32_t> next;
   f_.position_ = end;
   switch (function) {
-    case 7:
+    case TgsNumber(TgsFunction::kCall):
       if (named) f_.ResetMessageIndex();
       next = f_.Call(namePtr, labelPtr, offset);
       break;
-    case 8:
+    case TgsNumber(TgsFunction::kJump):
       if (named) f_.ResetMessageIndex();
       next = f_.Jump(namePtr, labelPtr, offset);
       break;

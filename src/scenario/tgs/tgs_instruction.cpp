@@ -78,23 +78,23 @@ TgsOutcome TgsInstruction::Fragment(bool expression, TgsDecodedOperand& operand)
 }
 
 TgsOutcome TgsInstruction::Condition(uint8_t kind, TgsDecodedOperand& operand) {
-  switch (kind) {
-    case 0: {
+  switch (static_cast<TgsConditionKind>(kind)) {
+    case TgsConditionKind::kConstant: {
       uint32_t c = 0;
       if (!Take(c)) return TgsOutcome::kMalformed;
       operand = {TgsDecodedOperand::kConstant, 0, c, 0};
       return TgsOutcome::kOk;
     }
-    case 1:
+    case TgsConditionKind::kTrue:
       operand = {TgsDecodedOperand::kConstant, 0, 1, 0};
       return TgsOutcome::kOk;
-    case 2: {
+    case TgsConditionKind::kVariable: {
       uint32_t bank = 0, index = 0;
       if (!Take(bank) || !Take(index)) return TgsOutcome::kMalformed;
       operand = {TgsDecodedOperand::kVariable, 0, bank, index};
       return TgsOutcome::kOk;
     }
-    case 3:
+    case TgsConditionKind::kExpression:
       return Fragment(true, operand);
     default:
       return TgsOutcome::kMalformed;
@@ -105,22 +105,22 @@ TgsOutcome TgsInstruction::Argument(TgsDecodedOperand& operand) {
   uint8_t a = 0, v = 0;
   if (!Take(a)) return TgsOutcome::kMalformed;
   uint32_t word = 0;
-  if (a == 0) {
+  if (a == kTgsArgumentNotGiven) {
     operand = {};
     return TgsOutcome::kOk;
   }
-  if (a == 2) {
+  if (a == kTgsArgumentBare) {
     if (!Take(word)) return TgsOutcome::kMalformed;
     operand = {TgsDecodedOperand::kConstant, 0, word, 0};
     return TgsOutcome::kOk;
   }
   if (!Take(v)) return TgsOutcome::kMalformed;
-  switch (v) {
-    case 0:
+  switch (static_cast<TgsValueKind>(v)) {
+    case TgsValueKind::kConstant:
       if (!Take(word)) return TgsOutcome::kMalformed;
       operand = {TgsDecodedOperand::kConstant, a, word, 0};
       return TgsOutcome::kOk;
-    case 1: {
+    case TgsValueKind::kText: {
       uint16_t length = 0;
       if (!Take(length)) return TgsOutcome::kMalformed;
       const uint64_t at = at_;
@@ -132,13 +132,13 @@ TgsOutcome TgsInstruction::Argument(TgsDecodedOperand& operand) {
       operand = {TgsDecodedOperand::kConstant, static_cast<uint8_t>(a | kTgsSlotText), text, 0};
       return TgsOutcome::kOk;
     }
-    case 2: {
+    case TgsValueKind::kVariable: {
       uint32_t bank = 0, index = 0;
       if (!Take(bank) || !Take(index)) return TgsOutcome::kMalformed;
       operand = {TgsDecodedOperand::kVariable, a, bank, index};
       return TgsOutcome::kOk;
     }
-    case 3: {
+    case TgsValueKind::kExpression: {
       TgsOutcome o = Fragment(true, operand);
       operand.flags = a;
       return o;
@@ -167,7 +167,7 @@ TgsNext TgsInstruction::Execute() {
   }
   if (record_) {
     record_->function = function;
-    record_->invert = function == 0;
+    record_->invert = function == TgsNumber(TgsFunction::kJumpUnless);
   }
   TgsDecodedOperand condition;
   int32_t value = 0;
@@ -176,7 +176,7 @@ TgsNext TgsInstruction::Execute() {
   if (record_) record_->condition = condition;
   o = Evaluate(condition, value, -1);
   if (o != TgsOutcome::kOk) return Stop(o);
-  return Skip(function, (value != 0) != (function == 0));
+  return Skip(function, (value != 0) != (function == TgsNumber(TgsFunction::kJumpUnless)));
 }
 
 TgsNext TgsInstruction::Skip(uint32_t function, bool truth) {

@@ -70,13 +70,13 @@ inline TgsNext TgsRunner::RunDecoded(const TgsDecodedStep& step, TgsScript& scri
     const uint32_t at = step.stages[stage].resumeAt;
     TgsOutcome o = RunFragment(step.condition.a, true, &value);
     if (o != TgsOutcome::kOk) return Stop(o);
-    truth = (value != 0) != (function == 0);
+    truth = (value != 0) != (function == TgsNumber(TgsFunction::kJumpUnless));
     if (changed(step)) return readOn(TgsPhase::kSkip, at, truth, 0);
     ++stage;
   } else {
     TgsOutcome o = Operand(step.condition, value);
     if (o != TgsOutcome::kOk) return Stop(o);
-    truth = (value != 0) != (function == 0);
+    truth = (value != 0) != (function == TgsNumber(TgsFunction::kJumpUnless));
   }
   if (!truth) return end;
   if (step.jump) {

@@ -10,14 +10,15 @@
 #include <vector>
 
 #include "scenario/tgs/tgs_frame_base.h"
+#include "scenario/tgs/tgs_functions.h"
 #include "scenario/tgs/tgs_interpreter.h"
 #include "script/script_engine.h"
 
 namespace bw {
 
-constexpr uint32_t kTgsLastFunction = 131;
+constexpr uint32_t kTgsLastFunction = kTgsBuiltinCount - 1;
 constexpr size_t kTgsMaxSlotText = 4095;
-constexpr uint32_t kTgsControlJumpLast = 3;
+constexpr uint32_t kTgsControlJumpLast = TgsNumber(TgsFunction::kJumpIf3);
 
 enum class TgsOutcome { kOk, kMalformed, kFailed };
 

@@ -65,7 +65,7 @@ uint32_t Le32(const uint8_t* p) {
 
 int TgsScript::Load(GuestMemory& memory, ScriptFileSource& files, const std::string& path,
                     std::string name, std::unique_ptr<TgsScript>& script) {
-  std::unique_ptr<TgsScript> s(new TgsScript(memory, std::move(name)));
+  auto s = std::make_unique<TgsScript>(Key{}, memory, std::move(name));
   GuestFile file;
   if (!files.LoadToGuest(path, memory, 1, file)) return kTobNotFound;
   s->data_ = file.address;
@@ -79,7 +79,7 @@ int TgsScript::Load(GuestMemory& memory, ScriptFileSource& files, const std::str
 
 std::atomic<uint32_t> TgsScript::releases_{0};
 
-TgsScript::TgsScript(GuestMemory& memory, std::string name)
+TgsScript::TgsScript(Key, GuestMemory& memory, std::string name)
     : memory_(memory), name_(std::move(name)) {}
 
 TgsScript::~TgsScript() {

@@ -79,12 +79,16 @@ struct TgsDecodedStep {
 };
 
 class TgsScript {
+  struct Key {};  // only Load makes one
+
  public:
   // Reads the file at path from files straight into a new guest block (with a guard NUL behind
   // it) and checks its layout; kTobDone and script set, else kTobNotFound, kTobBadFile or
   // kTobNoMemory.
-  static int Load(GuestMemory& memory, ScriptFileSource& files, const std::string& path,
-                  std::string name, std::unique_ptr<TgsScript>& script);
+  [[nodiscard]] static int Load(GuestMemory& memory, ScriptFileSource& files,
+                                const std::string& path, std::string name,
+                                std::unique_ptr<TgsScript>& script);
+  TgsScript(Key, GuestMemory& memory, std::string name);
   ~TgsScript();
   TgsScript(const TgsScript&) = delete;
   TgsScript& operator=(const TgsScript&) = delete;
@@ -146,7 +150,6 @@ class TgsScript {
   const TgsLoop* KeepLoop(std::unique_ptr<TgsLoop> loop);
 
  private:
-  TgsScript(GuestMemory& memory, std::string name);
   int Parse(uint32_t fileSize);
   // Each label as it was at load, in file order; the name is left where it lies in the block,
   // so loading a script with many labels allocates twice.

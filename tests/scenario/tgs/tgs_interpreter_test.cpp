@@ -121,11 +121,12 @@ TEST(TgsControl, TextsFromVariablesAndExpressionsAreRead) {
 TEST(TgsBuiltins, EveryNumberReachesItsBuiltinWithItsSlots) {
   TgsWorld w;
   std::string lines;
-  for (uint32_t f = 12; f < 132; ++f) lines += tob::FunctionName(f) + " 5, \"t\", -, =9\n";
+  for (uint32_t f = kTgsFirstBuiltin; f < kTgsBuiltinCount; ++f)
+    lines += tob::FunctionName(f) + " 5, \"t\", -, =9\n";
   EXPECT_EQ(w.Run(lines + ".end\n"), kTgsStepEnded);
   ASSERT_EQ(w.Mock().calls.size(), 120u);
-  for (uint32_t f = 12; f < 132; ++f) {
-    const RecordedCall& c = w.Mock().calls[f - 12];
+  for (uint32_t f = kTgsFirstBuiltin; f < kTgsBuiltinCount; ++f) {
+    const RecordedCall& c = w.Mock().calls[f - kTgsFirstBuiltin];
     EXPECT_EQ(c.number, f);
     ASSERT_EQ(c.slots.size(), 4u) << f;
     EXPECT_EQ(std::tuple(c.slots[0].flags, c.slots[0].value, c.slots[1].flags, c.texts[1],
@@ -420,7 +421,7 @@ b:
   EXPECT_EQ(w.Frame().Text(), turns);
   std::vector<int32_t> waits, names;
   for (const RecordedCall& c : w.Mock().calls) {
-    if (c.number == 20) waits.push_back(c.slots[1].value);
+    if (c.number == TgsNumber(TgsFunction::kWaitTime)) waits.push_back(c.slots[1].value);
     if (c.number != 16 && c.number != 20) names.push_back(c.slots[1].value);
   }
   EXPECT_EQ(waits, (std::vector<int32_t>{10, 11, 12, 13, 14}));
@@ -525,6 +526,10 @@ class TgsBuiltinsTest : public ::testing::Test {
     if (interpreter_.chain == before) interpreter_.chain = 0;
     return result;
   }
+  int32_t Run(TgsFunction f, const std::vector<TgsSlot>& slots, TgsOperations* ops = nullptr) {
+    return Run(TgsNumber(f), slots, ops);
+  }
+  std::string Log(TgsFunction f, std::string_view kinds) { return Log(TgsNumber(f), kinds); }
   std::string Log(uint32_t number, std::string_view kinds) {
     ops_.log.clear();
     EXPECT_EQ(Run(number, Slots(kinds)), 0) << "built-in " << number;
@@ -561,6 +566,28 @@ TEST_F(TgsBuiltinsTest, EveryRowAnnouncesItselfBeforeItsOperations) {
 TEST_F(TgsBuiltinsTest, NamesAreFoundInEitherCase) {
   EXPECT_EQ(TgsFindBuiltin("bgload"), 35);
   EXPECT_EQ(TgsFindBuiltin("BgLoa"), -1);
+  EXPECT_EQ(TgsFindBuiltin("Jump"), -1) << "control instructions are not built-ins";
+}
+
+// The text form's names both ways: control names exactly, unnamed rows as fN.
+TEST(TgsFunctionNames, NameAndNumberAgree) {
+  struct Case {
+    std::string_view name;
+    int number;
+    bool printed;  // the disassembler writes this name for the number
+  };
+  static constexpr Case kCases[] = {
+      {"JumpUnless", 0, true},  {"Jump", 8, true},          {"Unload", 11, true},
+      {"jump", -1, false},      {"MessageBegin", 12, true}, {"messagebegin", 12, false},
+      {"f15", 15, true},        {"f50", 50, true},          {"f55", 55, true},
+      {"VoicePlay", 131, true}, {"f132", 132, true},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(tob::FunctionNumber(c.name), c.number) << c.name;
+    if (c.printed) {
+      EXPECT_EQ(tob::FunctionName(c.number), c.name);
+    }
+  }
 }
 
 TEST_F(TgsBuiltinsTest, TextsThatDoNotReadAreAbsentWithoutAFault) {
@@ -580,51 +607,51 @@ TEST_F(TgsBuiltinsTest, TextsThatDoNotReadAreAbsentWithoutAFault) {
   };
   for (const Case& c : cases) {
     ops_.log.clear();
-    Run(18, {c.slot});
+    Run(TgsFunction::kSetSpeakerName, {c.slot});
     EXPECT_EQ(ops_.log, c.expected);
     EXPECT_FALSE(memory.Faulted()) << c.expected;
   }
   uint32_t word = 0;
   EXPECT_FALSE(memory.Read32(0x10, word));  // a fault of the script's own
-  Run(18, {{kTgsSlotText, 0x123}});
+  Run(TgsFunction::kSetSpeakerName, {{kTgsSlotText, 0x123}});
   EXPECT_TRUE(memory.TakeFault()) << "an earlier fault stays raised";
 }
 
 TEST_F(TgsBuiltinsTest, OneSkipEndsARunOfSkippableWaits) {
   ops_.answers["WaitTimeSkippable"] = 1;  // the reader skips
-  EXPECT_EQ(Run(20, Slots("i")), 0);
+  EXPECT_EQ(Run(TgsFunction::kWaitTime, Slots("i")), 0);
   EXPECT_EQ(interpreter_.chain, 1);
   ops_.log.clear();
-  EXPECT_EQ(Run(96, Slots("i")), 0);
-  EXPECT_EQ(Run(90, Slots("iiii")), 0);
-  EXPECT_EQ(Run(20, Slots("i")), 0);
+  EXPECT_EQ(Run(TgsFunction::kTransWait, Slots("i")), 0);
+  EXPECT_EQ(Run(TgsFunction::kWaitSpriteEffect, Slots("iiii")), 0);
+  EXPECT_EQ(Run(TgsFunction::kWaitTime, Slots("i")), 0);
   EXPECT_EQ(ops_.log, "EndPendingTransition(); ReleaseSpriteEffect(700, 189, 702)")
       << "chained waits finish at once, a timed wait does nothing";
   EXPECT_EQ(interpreter_.chain, 4);
 
-  Run(35, Slots("ti"));  // not a wait: the chain ends
+  Run(TgsFunction::kBgLoad, Slots("ti"));  // not a wait: the chain ends
   EXPECT_EQ(interpreter_.chain, 0);
   ops_.log.clear();
-  Run(96, Slots("i"));
+  Run(TgsFunction::kTransWait, Slots("i"));
   EXPECT_EQ(ops_.log, "WaitTransition(1)");
   EXPECT_EQ(interpreter_.chain, 0) << "a wait that ran to its end";
 
   interpreter_.chain = 1;
   ops_.log.clear();
-  Run(96, Slots("0"));  // not skippable: waits even in a chain
+  Run(TgsFunction::kTransWait, Slots("0"));  // not skippable: waits even in a chain
   interpreter_.chain = 1;
-  Run(129, Slots("i-0i"));  // chained without stopOnSkip: nothing to stop
-  Run(129, Slots("iiii"));
-  Run(68, Slots("0i"));
+  Run(TgsFunction::kWaitSeFade, Slots("i-0i"));  // chained without stopOnSkip: nothing to stop
+  Run(TgsFunction::kWaitSeFade, Slots("iiii"));
+  Run(TgsFunction::kWaitScreenEffect, Slots("0i"));
   EXPECT_EQ(ops_.log, "WaitTransition(0); StopEffectChannel(700); StopScreenEffect(0, 1, 0)");
 
   ops_.answers["WaitQuake"] = -1;  // the application quits
   interpreter_.chain = 0;
-  EXPECT_EQ(Run(115, Slots("ii")), -1);
+  EXPECT_EQ(Run(TgsFunction::kWaitQuake, Slots("ii")), -1);
   ops_.restoring = true;
   ops_.log.clear();
-  EXPECT_EQ(Run(20, Slots("i")), 0);
-  EXPECT_EQ(Run(21, Slots("i")), 0);
+  EXPECT_EQ(Run(TgsFunction::kWaitTime, Slots("i")), 0);
+  EXPECT_EQ(Run(TgsFunction::kWaitTimeFixed, Slots("i")), 0);
   EXPECT_EQ(ops_.log, "") << "timed waits do nothing while a loaded game is restored";
 }
 
@@ -634,14 +661,15 @@ TEST_F(TgsBuiltinsTest, AnswersAndFailuresOfOperations) {
                   {"FadeMessageWindows", -2},
                   {"LoadBackground", 1},
                   {"LoadSprite", 2}};
-  EXPECT_EQ(Run(16, {}), 6) << "an exit code stops the step";
-  EXPECT_EQ(Run(21, {}), -1);
-  EXPECT_EQ(Run(119, {}), -1);
-  EXPECT_EQ(Log(107, "tiiiiiii"), R"(LoadBackground("s0", 1))")
+  EXPECT_EQ(Run(TgsFunction::kMessageWait, {}), 6) << "an exit code stops the step";
+  EXPECT_EQ(Run(TgsFunction::kWaitTimeFixed, {}), -1);
+  EXPECT_EQ(Run(TgsFunction::kMessageWindowFade, {}), -1);
+  EXPECT_EQ(Log(TgsFunction::kBgChangeRule, "tiiiiiii"), R"(LoadBackground("s0", 1))")
       << "nothing more after a failed load";
-  EXPECT_EQ(Log(109, "itiiii"), R"(CopyShownPageToBack(); LoadSprite(700, "s1", 1, 705, 1))");
+  EXPECT_EQ(Log(TgsFunction::kSpriteChangeCross, "itiiii"),
+            R"(CopyShownPageToBack(); LoadSprite(700, "s1", 1, 705, 1))");
   ops_.log.clear();
-  for (int32_t index : {-1, 4, 5, 256}) Run(19, {{1, index}});
+  for (int32_t index : {-1, 4, 5, 256}) Run(TgsFunction::kDisableChoice, {{1, index}});
   EXPECT_EQ(ops_.log, "DisableChoice(4)") << "only choices 0-4 can be disabled";
 }
 

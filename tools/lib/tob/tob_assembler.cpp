@@ -26,12 +26,8 @@ using tools::Put16;
 using tools::Put32;
 using tools::Trim;
 
-// The control functions' names in the text form; the built-ins 12-131 go by their own names.
-const char* const kControlNames[12] = {"JumpUnless", "JumpIf",      "JumpIf2",   "JumpIf3",
-                                       "Nop",        "PrintNumber", "PrintText", "Call",
-                                       "Jump",       "Return",      "Preload",   "Unload"};
-constexpr uint32_t kMessageBegin = 12;
-constexpr uint32_t kPrintText = 6;
+constexpr uint32_t kMessageBegin = TgsNumber(TgsFunction::kMessageBegin);
+constexpr uint32_t kPrintText = TgsNumber(TgsFunction::kPrintText);
 
 class Assembler {
  public:
@@ -505,17 +501,17 @@ class Assembler {
 }  // namespace
 
 std::string FunctionName(uint32_t number) {
-  if (number < 12) return kControlNames[number];
-  std::string_view name = TgsBuiltinName(number);
+  std::string_view name = TgsFunctionName(number);
   return name.empty() ? "f" + std::to_string(number) : std::string(name);
 }
 
 int FunctionNumber(std::string_view name) {
-  for (int i = 0; i < 12; ++i) {
-    if (name == kControlNames[i]) return i;
+  // Control instructions are matched exactly, built-ins in either case.
+  for (uint32_t i = 0; i < kTgsFirstBuiltin; ++i) {
+    if (name == TgsFunctionName(i)) return static_cast<int>(i);
   }
   int32_t builtin = TgsFindBuiltin(name);
-  if (builtin >= 12) return builtin;
+  if (builtin >= 0) return builtin;
   if (name.size() > 1 && name[0] == 'f') {
     auto v = Number(name.substr(1));
     if (v && *v >= 0 && *v <= 0xFFFFFFFF) return static_cast<int>(*v);

@@ -10,6 +10,7 @@
 #include "lib/le_bytes.h"
 #include "lib/text_trim.h"
 #include "lib/tob/tob_syntax.h"
+#include "scenario/tgs/tgs_functions.h"
 #include "script/state_block.h"
 
 namespace bw::tob {
@@ -100,18 +101,18 @@ bool InstructionText(ByteReader& r, std::string& line) {
   if (!r.u32le(function) || !r.u8(kind)) return false;
   line = FunctionName(function);
   Fragment f;
-  switch (kind) {
-    case 0:
+  switch (static_cast<TgsConditionKind>(kind)) {
+    case TgsConditionKind::kConstant:
       if (!r.u32le(word)) return false;
       line += " if(" + Signed(word) + ")";
       break;
-    case 1:
+    case TgsConditionKind::kTrue:
       break;
-    case 2:
+    case TgsConditionKind::kVariable:
       if (!r.u32le(word) || !r.u32le(word2)) return false;
       line += " if(var " + std::to_string(word) + " " + std::to_string(word2) + ")";
       break;
-    case 3:
+    case TgsConditionKind::kExpression:
       if (!ReadFragment(r, true, f)) return false;
       line += " if{" + FragmentText(f, true) + "}";
       break;
@@ -124,29 +125,29 @@ bool InstructionText(ByteReader& r, std::string& line) {
     uint8_t a = 0, v = 0;
     if (!r.u8(a)) return false;
     line += i ? ", " : " ";
-    if (a == 0) {
+    if (a == kTgsArgumentNotGiven) {
       line += "-";
       continue;
     }
-    if (a == 2) {
+    if (a == kTgsArgumentBare) {
       if (!r.u32le(word)) return false;
       line += "=" + Signed(word);
       continue;
     }
     if (!r.u8(v)) return false;
-    if (a == kOffsetFlags && v == 0) {
+    if (a == kOffsetFlags && static_cast<TgsValueKind>(v) == TgsValueKind::kConstant) {
       if (!r.u32le(word)) return false;
       line += "@" + std::to_string(word);
       continue;
     }
     if (a != 1) line += "k" + std::to_string(a) + ":";
     uint16_t length = 0;
-    switch (v) {
-      case 0:
+    switch (static_cast<TgsValueKind>(v)) {
+      case TgsValueKind::kConstant:
         if (!r.u32le(word)) return false;
         line += Signed(word);
         break;
-      case 1: {
+      case TgsValueKind::kText: {
         if (!r.u16le(length)) return false;
         auto text = r.bytes(length);
         if (!text) return false;
@@ -158,11 +159,11 @@ bool InstructionText(ByteReader& r, std::string& line) {
         line += QuoteText({reinterpret_cast<const char*>(text->data()), length - 1u});
         break;
       }
-      case 2:
+      case TgsValueKind::kVariable:
         if (!r.u32le(word) || !r.u32le(word2)) return false;
         line += "var(" + std::to_string(word) + " " + std::to_string(word2) + ")";
         break;
-      case 3:
+      case TgsValueKind::kExpression:
         if (!ReadFragment(r, true, f)) return false;
         line += "{" + FragmentText(f, true) + "}";
         break;
