@@ -77,6 +77,40 @@ TEST_F(PolledDevices, PointerOutsideThePictureAnswersNothing) {
   mouse->SetPointerPosition(nullptr);
 }
 
+// Each host button reaches its own engine button, a held one is newly pressed only in its first
+// frame, and each wheel direction answers as its own button.
+TEST_F(PolledDevices, EachButtonAndWheelDirectionReadsAsItself) {
+  Mouse* mouse = manager_.GetMouse();
+  const struct {
+    host::MouseButton host;
+    int engine;
+  } kButtons[] = {{host::MouseButton::kLeft, kButtonLeft},
+                  {host::MouseButton::kRight, kButtonRight},
+                  {host::MouseButton::kMiddle, kButtonMiddle}};
+  for (const auto& b : kButtons) {
+    Button(b.host, true);
+    Frame();
+    for (const auto& other : kButtons) {
+      EXPECT_EQ(mouse->IsButtonDown(other.engine), other.engine == b.engine)
+          << "host " << int(b.host) << " read as " << other.engine;
+    }
+    EXPECT_TRUE(mouse->IsButtonPressed(b.engine));
+    Frame();
+    EXPECT_TRUE(mouse->IsButtonDown(b.engine));
+    EXPECT_FALSE(mouse->IsButtonPressed(b.engine)) << "held into a second frame";
+    Button(b.host, false);
+    Frame();
+  }
+  for (int notches : {1, -1}) {
+    Wheel(notches);
+    Frame();
+    EXPECT_EQ(mouse->IsButtonDown(kButtonWheelUp), notches > 0) << notches;
+    EXPECT_EQ(mouse->IsButtonDown(kButtonWheelDown), notches < 0) << notches;
+    EXPECT_EQ(mouse->IsButtonPressed(kButtonWheelUp), notches > 0) << notches;
+    Frame();
+  }
+}
+
 // The message-fed devices, driven by the messages the window thread hands on.
 class MessageDevices : public testing::Test {
  protected:
