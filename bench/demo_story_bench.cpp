@@ -8,7 +8,7 @@
 // Peer: memcpy of one 800 x 600 frame of 32-bit pixels (the demo's screen) into another buffer,
 // the least a frame that changes whole costs. Before timing, the replay must end back on the
 // title it started from and the copy must equal its source.
-// Prints "ratio demo story frame: <memcpy time / our processor time per frame>".
+// Prints "limit demo story frame: <memcpy time / our processor time per frame>".
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   bw::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio("demo story frame", "ours/story-frame/iterations:3/manual_time",
+  reporter.PrintLimit("demo story frame", "ours/story-frame/iterations:3/manual_time",
                       "memcpy/800x600-frame");
   benchmark::Shutdown();
   return 0;

@@ -17,7 +17,7 @@
 // var:0, the statements behind it count in var:1, and a JumpIf on an expression comparing var:0
 // with the end goes back; the main interpreter runs the same increments, compare and jump. Both
 // must end with var:0 at kLoopTurns and var:1 at kLoopTurns times the statements behind the first.
-// Prints "ratio load against reading the file: <ours/peer throughput>", "self count:
+// Prints "limit load against reading the file: <ours/peer throughput>", "self count:
 // <scenario/main throughput>", "self count while-shaped: <scenario/main throughput>" and "self
 // scenario loop of N steps: <scenario/main throughput>" for each length.
 #include <benchmark/benchmark.h>
@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
     const std::string n = std::to_string(steps);
     reporter.PrintSelf("scenario loop of " + n + " steps", "tgs/loop" + n, "script/loop" + n);
   }
-  reporter.PrintRatio("load against reading the file", "tgs/load", "file/load");
+  reporter.PrintLimit("load against reading the file", "tgs/load", "file/load");
   benchmark::Shutdown();
   std::filesystem::remove_all(BigScenario());
   return 0;
