@@ -479,8 +479,7 @@ int32_t StepFrame(NativeArgs& a) {
       frame->RenderSceneToHost();
       [[fallthrough]];
     case TgsStepRoute::kEnd:
-      frame->End();
-      return 0;
+      return frame->End();
   }
   return 0;
 }

@@ -33,7 +33,7 @@ class TgsInterpreterContext {
   virtual bool CollectingText() const = 0;
   // Appends a built-in call record to the collected text; false when it does not fit (the
   // record is dropped whole).
-  virtual bool AppendCallRecord(uint32_t number, std::span<const TgsSlot> slots) = 0;
+  [[nodiscard]] virtual bool AppendCallRecord(uint32_t number, std::span<const TgsSlot> slots) = 0;
 };
 
 struct TgsBuiltinCall {

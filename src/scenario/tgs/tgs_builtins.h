@@ -22,6 +22,6 @@ std::span<const TgsBuiltin, kTgsBuiltinCount> TgsBuiltinTable();
 std::string_view TgsFunctionName(uint32_t number);
 // The number of the built-in (12 and up) with that name, ASCII letters in either case; -1 when
 // none.
-int32_t TgsFindBuiltin(std::string_view name);
+[[nodiscard]] int32_t TgsFindBuiltin(std::string_view name);
 
 }  // namespace bw

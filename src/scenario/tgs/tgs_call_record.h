@@ -23,13 +23,14 @@ inline bool IsTextSlot(const TgsSlot& slot) {
 
 // Appends the record to text when text then stays within limit bytes; false (and text as it
 // was) when it does not fit or a text argument cannot be read.
-bool TgsWriteCallRecord(std::string& text, size_t limit, GuestMemory& memory, uint32_t number,
-                        std::span<const TgsSlot> slots);
+[[nodiscard]] bool TgsWriteCallRecord(std::string& text, size_t limit, GuestMemory& memory,
+                                      uint32_t number, std::span<const TgsSlot> slots);
 
 // Reads one record at in (which stands on its 0x00); texts are copied into the guest area
 // [scratch, scratch + scratchSize) and the slots point at them. False, with in unmoved, for a
 // record that is cut short, does not fit the area or names a function above 131.
-bool TgsReadCallRecord(ByteReader& in, GuestMemory& memory, uint32_t scratch, uint32_t scratchSize,
-                       uint32_t& number, std::vector<TgsSlot>& slots);
+[[nodiscard]] bool TgsReadCallRecord(ByteReader& in, GuestMemory& memory, uint32_t scratch,
+                                     uint32_t scratchSize, uint32_t& number,
+                                     std::vector<TgsSlot>& slots);
 
 }  // namespace bw

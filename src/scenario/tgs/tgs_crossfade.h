@@ -40,22 +40,25 @@ class TgsCrossFade {
 
   // Runs transition on layer until it ends; mode 0 leaves the pages, 1 exchanges them with their
   // sprites, 2 only their backgrounds. The transition is the layer's once started.
-  int32_t RunTransition(FilterEffect* transition, TgsPageLayer& layer, int mode, int skipMode);
+  [[nodiscard]] int32_t RunTransition(FilterEffect* transition, TgsPageLayer& layer, int mode,
+                                      int skipMode);
   // A "cross" of time ms on layer (null: the shown page's), run as RunTransition.
-  int32_t CrossFade(int32_t time, int mode, int skipMode, TgsPageLayer* layer = nullptr);
+  [[nodiscard]] int32_t CrossFade(int32_t time, int mode, int skipMode,
+                                  TgsPageLayer* layer = nullptr);
   // Into the colour in four sixths of the time and back in two: 0 or kFadeQuit.
-  int32_t FlashColor(int32_t time, int32_t color);
+  [[nodiscard]] int32_t FlashColor(int32_t time, int32_t color);
   // Into the colour in five eighths, out onto the new background in three: 0, kFadeNoBackground
   // or kFadeQuit.
-  int32_t ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color);
+  [[nodiscard]] int32_t ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color);
   // A "cross" of time ms from black to the shown page as it stands, leaving both pages, their
   // pictures and their records as they were: 0, kFadeNotStarted or kFadeQuit.
-  int32_t FadeInFromBlack(int32_t time);
+  [[nodiscard]] int32_t FadeInFromBlack(int32_t time);
 
  private:
   bool Skipping() const { return links_.skipping && links_.skipping(); }
   // RunTransition without touching the page records.
-  int32_t RunOnLayer(FilterEffect* transition, TgsPageLayer& layer, int mode, int skipMode);
+  [[nodiscard]] int32_t RunOnLayer(FilterEffect* transition, TgsPageLayer& layer, int mode,
+                                   int skipMode);
   FilterEffect* MakeCross(TgsPageLayer& layer, int32_t time);
 
   TgsScene& scene_;

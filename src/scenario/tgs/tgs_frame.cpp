@@ -157,7 +157,7 @@ TgsFrame::TgsFrame(ScriptEngine* host, ScriptFileSource* files, TgsFrameHost* fr
 }
 
 TgsFrame::~TgsFrame() {
-  End();
+  (void)End();  // a frame going away has no caller to tell; End never fails
   EndWindowTasks();
   if (setUp_ && host_) host_->ReleaseWindows();
   Memory().Free(recordScratch_);

@@ -83,7 +83,7 @@ constexpr uint32_t kChoicePathTaskKind = kTaskKindSpriteMovePath + 1;
 
 // Parses "DATA/BG.TXT": plain numbers, "[name k]" sections stored as -k and "*" repeating the
 // section's marker; the list ends with 0. 0 or a kBgTable* code.
-int ParseBackgroundTable(std::string_view text, std::vector<int32_t>& out);
+[[nodiscard]] int ParseBackgroundTable(std::string_view text, std::vector<int32_t>& out);
 
 // Channel 6's pan for a speaking picture at x (hundredths of a decibel).
 int32_t VoicePanForX(int32_t x);
@@ -95,7 +95,8 @@ inline uint64_t AutoPlayMs(uint32_t perChar, uint32_t characters, uint32_t base)
 
 // What save data keeps of a message: "【name】\r\n" when a name is shown, then the text without
 // full-width spaces and call records. 0, kSummaryNoText or kSummaryEmpty.
-int BuildMessageSummary(std::string_view name, std::string_view text, std::string& out);
+[[nodiscard]] int BuildMessageSummary(std::string_view name, std::string_view text,
+                                      std::string& out);
 
 // The first face of a comma-separated list that installed accepts ("user" is userFace); a name
 // over 31 bytes never matches. Empty when none.
@@ -112,35 +113,35 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   ~TgsFrame() override;
 
   // Reads the background table and prepares the host's windows; 0 or a kTgsSetup*/kBgTable* code.
-  int Setup(std::string_view backgroundTable);
-  int BeginRun(bool resume);
-  int End();
+  [[nodiscard]] int Setup(std::string_view backgroundTable);
+  [[nodiscard]] int BeginRun(bool resume);
+  [[nodiscard]] int End();
   bool RestoreCursor();
   void ApplyTextConfig(bool window, bool font, bool history, bool onlyWhenChanged, bool clear);
-  int GetMessageSummary(std::string& out) const;
+  [[nodiscard]] int GetMessageSummary(std::string& out) const;
   int GetMessageMode() const;
 
-  int ShowMessage(int waitMode, bool withVoice);
-  int SelectChoice();
+  [[nodiscard]] int ShowMessage(int waitMode, bool withVoice);
+  [[nodiscard]] int SelectChoice();
   int DispatchInput(int button);
   int RequestWindow(int kind, const std::string& text);
-  int WaitTime(uint32_t ms);
-  int WaitTimeSkippable(uint32_t ms, bool click);
+  [[nodiscard]] int WaitTime(uint32_t ms);
+  [[nodiscard]] int WaitTimeSkippable(uint32_t ms, bool click);
   uint32_t GetRevealTime();
   bool IsSkipping(int bits);
   int CommitMessageText();
   int SetButtonState(int button, int state);
   void ShowSystemButtons(bool show);
   // Runs a built-in kept in message text; its result also goes to host variable 0.
-  int32_t CallBuiltinDirect(uint32_t number, std::span<const TgsSlot> slots);
+  [[nodiscard]] int32_t CallBuiltinDirect(uint32_t number, std::span<const TgsSlot> slots);
   // Runs the call record at the start of record (from its 0x00) in direct mode: the built-in's
   // result, or kTgsBadCallRecord when the record cannot be read.
-  int32_t RunCallRecord(std::span<const uint8_t> record);
+  [[nodiscard]] int32_t RunCallRecord(std::span<const uint8_t> record);
   // The same for a record met while the history lays text out: its font calls colour the
   // history's renderers, a colour of -1 being historyRgb, and its view calls do nothing.
-  int32_t RunHistoryCall(std::span<const uint8_t> record, uint32_t historyRgb);
+  [[nodiscard]] int32_t RunHistoryCall(std::span<const uint8_t> record, uint32_t historyRgb);
   // The text history window: 0 closed, kHistoryQuit, or kHistoryNoView.
-  int OpenTextHistory();
+  [[nodiscard]] int OpenTextHistory();
   TextHistoryLog& History() { return history_; }
 
   bool IsSetUp() const { return setUp_; }
