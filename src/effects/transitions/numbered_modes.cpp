@@ -1,10 +1,8 @@
 #include "effects/transitions/numbered_modes.h"
 
-#include <emmintrin.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <utility>
 #include <vector>
 
