@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/config/config_block.h"
+#include "app/config/engine_config.h"
 #include "app/config/user_config.h"
 #include "lib/file_bytes.h"
 #include "lib/sob/sob_assembler.h"
@@ -75,6 +76,18 @@ inline void ChangePlayerSettings(const std::filesystem::path& game,
   change(user);
   std::filesystem::create_directories(file.parent_path());
   ASSERT_TRUE(SaveUserConfig(file, user));
+}
+
+// The same for the engine's settings in the game's USER.CFG.
+inline void ChangeEngineSettings(const std::filesystem::path& game,
+                                 const std::function<void(EngineConfig&)>& change) {
+  const std::filesystem::path file = game / "USER.CFG";
+  std::vector<uint8_t> bytes;
+  EngineConfig config;
+  ASSERT_TRUE(tools::ReadFileBytes(file, bytes)) << file;
+  ASSERT_EQ(ReadEngineConfig(bytes, config), kConfigOk);
+  change(config);
+  ASSERT_TRUE(SaveEngineConfig(file, config));
 }
 
 // A headless run of the built program: its exit status (-1 when it hung and was killed), the hash

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/config/engine_config.h"
 #include "app/config/user_config.h"
 #include "e2e/demo_scene.h"
 #include "program/program_process.h"
@@ -352,11 +353,15 @@ TEST_F(TgsSave, ALoadedQuickSaveShowsTheSceneAndPlaysTheLoopAgain) {
   EXPECT_GT(test::Tone(mix, 1760, 1.2, 1.5), 1000) << "the looping effect did not come back";
 }
 
+// The save scenario with a second message after the saved one.
+std::string TwoMessages() {
+  return std::string(kSaveScenario)
+      .insert(std::string(kSaveScenario).find("  .end"),
+              "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n");
+}
+
 TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
-  test::PutTob(game, "SCRIPT/TGS_SAVE.TOB",
-               std::string(kSaveScenario)
-                   .insert(std::string(kSaveScenario).find("  .end"),
-                           "  MessageBegin 0\n  \"Later on.\"\n  MessageWait\n"));
+  test::PutTob(game, "SCRIPT/TGS_SAVE.TOB", TwoMessages());
   // Ctrl goes down at 74 and F1, pressed from 80 to 83, saves; Ctrl stays held past the skip's
   // grace, until 130 (a skip would end the first message and the click at 100 the scenario); the
   // click at 100 shows the second message; F1 at 150 asks, is answered yes, and loads.
@@ -375,6 +380,56 @@ TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
   EXPECT_FALSE(among(run[10])) << "the second message shows before the load";
   EXPECT_TRUE(std::any_of(run.begin() + 20, run.end(), among))
       << "the loaded scene differs from the saved one";
+}
+
+// Without the question F1 loads at once under its caption, which stands 850 ms a step, or 100 ms
+// while frames are skipped. The loaded scene is faded in by 200: from then on only the caption
+// tells a frame from those long after it, where the wait mark turns through its cells.
+TEST_F(TgsSave, TheQuickLoadCaptionIsShortWhileFramesAreSkipped) {
+  test::PutTob(game, "SCRIPT/TGS_SAVE.TOB", TwoMessages());
+  test::ChangePlayerSettings(game.path(), [](UserConfig& user) { user.confirmQuickLoad = 0; });
+  for (const bool skipping : {false, true}) {
+    test::ChangeEngineSettings(game.path(), [&](EngineConfig& config) {
+      config.pacing.frameSkipCounting = skipping ? 1 : 0;
+    });
+    const test::PlayedRun run = DemoGameTest::Play(
+        {"BRIMWOLD_HEADLESS_FRAMES=562",
+         "BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:keydown:F1,83:keyup:F1,"
+         "90:keyup:Left Ctrl,100:click:400:300,150:key:F1",
+         "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(200, 260) + "," +
+             test::FrameRange(460, 560)});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    ASSERT_EQ(run.hashes.size(), 162u) << run.errors;
+    std::set<uint64_t> later;
+    for (const auto& [frame, hash] : run.hashes)
+      if (frame >= 460) later.insert(hash);
+    int captioned = 0;
+    for (uint32_t frame = 200; frame <= 260; ++frame)
+      captioned += !later.contains(run.hashes.at(frame));
+    EXPECT_EQ(captioned, skipping ? 0 : 61) << (skipping ? "skipping" : "not skipping");
+  }
+}
+
+// The fast-forward key the player chose also makes F1 save: with Shift chosen, Shift+F1 saves and
+// Ctrl+F1 loads.
+TEST_F(TgsSave, TheFastForwardKeyIsTheQuickSavesModifier) {
+  struct Case {
+    uint8_t fastForwardKey;
+    const char* held;
+    bool saves;
+  };
+  const Case cases[] = {{kFastForwardShift, "Left Shift", true},
+                        {kFastForwardShift, "Left Ctrl", false},
+                        {kFastForwardCtrl, "Left Shift", false}};
+  const fs::path saved = game.path() / "SAVEDATA" / "DATA0105.SAV";
+  for (const Case& c : cases) {
+    fs::remove(saved);
+    test::ChangePlayerSettings(game.path(),
+                               [&](UserConfig& user) { user.fastForwardKey = c.fastForwardKey; });
+    const std::string held = c.held;
+    Play({"BRIMWOLD_HEADLESS_INPUT=80:keydown:" + held + ",80:key:F1,81:keyup:" + held}, 100, "99");
+    EXPECT_EQ(fs::exists(saved), c.saves) << held << " with key " << int(c.fastForwardKey);
+  }
 }
 
 // A quick save taken after a choice, loaded by a second run: the message shows as it did before

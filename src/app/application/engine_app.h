@@ -380,7 +380,7 @@ class EngineApp : public AppBase {
   int32_t MenuHeight() const;
 
   Window menuWindow_;
-  bool menuOpen_ = false;
+  std::atomic<bool> menuOpen_{false};  // read by the frame thread
   bool menuModal_ = false;
   bool menuClosedOnce_ = false;
   uint32_t lastMenuClose_ = 0;

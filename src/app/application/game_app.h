@@ -452,7 +452,7 @@ class GameApp : public EngineApp,
   bool PointerInWindow() override;
   bool PointerMovesAllowed() override { return pointerToDefaultButton_; }
   bool PointerAtLastPixel() override;
-  bool SkipWithCtrl() override { return user_.fastForwardKey != 0; }
+  bool SkipWithCtrl() override { return user_.fastForwardKey != kFastForwardShift; }
   void SetKeyRepeats(bool on) override;
   InputBindingTable* Bindings() override { return bindings_; }
   KeyboardDevice* Keyboard() override { return GetInputManager().Keyboard(); }

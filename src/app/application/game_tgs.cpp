@@ -7,10 +7,20 @@
 
 namespace bw {
 
+namespace {
+
+// The scenario frame's word for a full-screen menu standing open.
+constexpr uint8_t kFullScreenMenuOpen = 2;
+
+}  // namespace
+
 TgsAppState* GameApp::TgsState() {
   tgsState_.titleAllowed = MenuItemEnabled(3) ? 1 : 0;
   tgsState_.settingsAllowed = MenuItemEnabled(0) ? 1 : 0;
   tgsState_.modalOpen = IsModal() || MenuOpen() ? 1 : 0;
+  // Opened by the menu keys or by the pointer resting on the top edge.
+  tgsState_.fullScreenMenuMode =
+      MenuOpen() || GetEngineInput().IsMenuShown() ? kFullScreenMenuOpen : 0;
   return &tgsState_;
 }
 
@@ -28,6 +38,10 @@ bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
   out.hideButtonsUnlessLow = u.autoHideSystemButtons != 0;
   out.saveBeforeChoice = u.autoSaveAtChoices != 0;
   out.confirmQuickLoad = u.confirmQuickLoad != 0;
+  // Frame skipping: effects and waits give way, and the quick-load caption is short.
+  out.userSkip = config_.pacing.frameSkipCounting != 0;
+  // The fast-forward key also makes F1 to F5 save.
+  out.shiftQuickSave = u.fastForwardKey == kFastForwardShift;
   out.confirmPreviousChoice = u.confirmPreviousChoice != 0;
   out.keepBackToChoice = u.keepPreviousChoiceData != 0;
   out.keepSkipAfterChoice = u.keepSkipAtChoices != 0;

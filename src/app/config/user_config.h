@@ -13,6 +13,10 @@
 
 namespace bw {
 
+// The fast-forward key: it skips text and, with F1 to F5, saves.
+constexpr uint8_t kFastForwardShift = 0;
+constexpr uint8_t kFastForwardCtrl = 1;
+
 struct UserConfig {
   static constexpr size_t kSize = 196;
 
@@ -79,7 +83,7 @@ struct UserConfig {
   // load, hide window, system menu, settings, history, skip, previous choice, title, and two more).
   uint8_t actionKeys[16] = {0x2C, 0x2D, 0x1E, 0x41, 0x42, 0x43, 0x44, 0x39,
                             0x32, 0x2E, 0xD2, 0x1F, 0x0E, 0x14, 0xC9, 0xD1};
-  uint8_t fastForwardKey = 1;  // 0 Shift, 1 Ctrl
+  uint8_t fastForwardKey = kFastForwardCtrl;
   uint8_t fastForwardReadOnly = 0;
   uint8_t joystickEnabled = 0;
   uint8_t actionButtons[16] = {};  // joystick buttons of actions 4 to 19 (decide, cancel first)

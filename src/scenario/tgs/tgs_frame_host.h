@@ -27,7 +27,7 @@ constexpr size_t kConfigLoadWord = 6;
 struct TgsAppState {
   uint8_t endRequest = 0;            // the step native ends the scenario when set
   uint8_t pendingWindowRequest = 0;  // 0 none, request kind + 1 while one runs
-  uint8_t fullScreenMenuMode = 0;    // 2 while a full-screen menu is open (none exists yet)
+  uint8_t fullScreenMenuMode = 0;    // 2 while a full-screen menu is open
   uint8_t titleAllowed = 0;          // the return to the title is allowed
   // Native 794's words: 0 the guest address the choice list writes the chosen index through,
   // 1 that of the save-permission word (0 there forbids saving while a frame runs), 4 and 5

@@ -419,6 +419,8 @@ class MenuWindow : public test::StartedGame {
            host::IsWindowVisible(app->GetMenuWindow().GetHandle());
   }
   void AltUp() { Send(host::WM_SYSKEYUP, host::VK_MENU); }
+  // What a running scenario reads of the menu: 2 while it stands open.
+  uint8_t ScenarioMenuMode() { return app->TgsState()->fullScreenMenuMode; }
   // The key goes down or up as the backend delivers it, and the pump takes it (accelerators too).
   void Key(uint8_t virtualKey, bool down, bool altHeld) {
     host::InputEvent key;
@@ -461,9 +463,11 @@ TEST_F(MenuWindow, AltOpensItOnceOnlyWhenNoOtherKeyWentDownWithIt) {
 TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenuAndItsSystemCommandsCloseIt) {
   StartInFullScreen();
   EXPECT_FALSE(app->GetMenuWindow().IsWindow());
+  EXPECT_EQ(ScenarioMenuMode(), 0);
   Send(host::WM_SYSKEYUP, host::VK_F10);
   ASSERT_TRUE(MenuShown());
   EXPECT_TRUE(app->MenuOpen() && app->MenuModal());
+  EXPECT_EQ(ScenarioMenuMode(), 2);
   const host::HWND menuWindow = app->GetMenuWindow().GetHandle();
   EXPECT_EQ(host::GetWindowOwner(menuWindow), main());
   EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), menu());
@@ -489,6 +493,7 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenuAndItsSystemCommandsC
   EXPECT_TRUE(TakePosted().empty()) << "the screen saver is swallowed";
   EXPECT_EQ(window.SendMessage(host::WM_SYSCOMMAND, host::SC_MINIMIZE, 0), 0);
   EXPECT_FALSE(app->MenuOpen());
+  EXPECT_EQ(ScenarioMenuMode(), 0);
   std::vector<host::MSG> posted = TakePosted();
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(std::tuple(posted[0].message, posted[0].wParam),
@@ -548,11 +553,13 @@ TEST_F(MenuWindow, ThePointerOnTheTopEdgeOpensItAndLeavingTheBarHidesIt) {
   EXPECT_FALSE(app->UpdatePointer());
   ASSERT_TRUE(MenuShown());
   EXPECT_TRUE(app->GetInputManager().GetMouse()->IsSystemCursorShown());
+  EXPECT_EQ(ScenarioMenuMode(), 2);
 
   host::SetCursorPos(10, 300);
   EXPECT_FALSE(app->UpdatePointer());
   EXPECT_TRUE(app->GetMenuWindow().IsWindow());
   EXPECT_FALSE(MenuShown());
+  EXPECT_EQ(ScenarioMenuMode(), 0);
 }
 
 TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
