@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "e2e/demo_scene.h"
 #include "support/demo_copy.h"
 #include "support/shell_quote.h"
 #include "support/temp_dir.h"
@@ -108,6 +109,25 @@ TEST(WindowedDemo, ARefusedStartShowsItsBoxInAWindowOfItsOwn) {
       << "the box's copy on standard error: " << result.errors;
   // Only a box the dialog host drew has an OK button to click.
   EXPECT_NE(result.errors.find("input: played click:OK"), std::string::npos) << result.errors;
+}
+
+// The demo's scenario frame waits on its first message: the quick-save keys played into the window
+// hold Ctrl while the game reads F1, so Ctrl+F1 saves to the quick slot; F1 alone only loads.
+TEST(WindowedDemo, CtrlF1SavesToTheQuickSlotAndF1AloneDoesNot) {
+  if (!HaveXvfbRun())
+    GTEST_SKIP() << "xvfb-run is not installed (scripts/install-deps.sh installs it)";
+  for (const bool ctrl : {true, false}) {
+    SCOPED_TRACE(ctrl ? "Ctrl+F1" : "F1");
+    test::TempDir game;
+    test::TempDir home;
+    test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS"));
+    const std::string keys = ctrl ? "key:Ctrl+F1" : "key:F1";
+    WindowedRun result =
+        RunWindowed(game.path(), home.path(), "wait:60," + keys + ",wait:60,close,click:はい");
+    ASSERT_EQ(result.status, 0) << result.errors;
+    ASSERT_EQ(Complaints(result.errors), "");
+    EXPECT_EQ(fs::exists(game.path() / "SAVEDATA" / "DATA0105.SAV"), ctrl) << result.errors;
+  }
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ constexpr int32_t kBoxWindowHeight = 600;
 // give a step outside a dialog far less time than one inside).
 constexpr int kStillFrames = 2;
 constexpr uint32_t kGiveUpMs = 60000;
+// A played chord's modifiers are held this long before and after its key, as a player's fingers
+// hold them: the game reads its keys once a frame, and a modifier let go before that frame holds
+// nothing.
+constexpr uint32_t kKeyHoldMs = 100;
 // Frames drawn for one pointer event outside a dialog at most; what is left waits for the next.
 constexpr int kMaxPointerFrames = 8;
 
@@ -615,6 +619,7 @@ void ImGuiDialogHost::PlayInput(std::vector<InputStep> steps) {
   stepStartItems_ = shownItems_;
   stepStartMs_ = SDL_GetTicks();
   stepTurns_ = 0;
+  keyEvents_ = 0;
   clickTarget_ = DrawnItem{};
   clickStillFrames_ = 0;
 }
@@ -625,6 +630,7 @@ void ImGuiDialogHost::NextInputStep(const char* what) {
   std::fflush(stderr);
   ++inputNext_;
   stepTurns_ = 0;
+  keyEvents_ = 0;
   stepStartMs_ = SDL_GetTicks();
   stepStartItems_ = shownItems_;
   clickTarget_ = DrawnItem{};
@@ -657,7 +663,7 @@ void ImGuiDialogHost::PlayTurn() {
       return;
     }
     case InputStep::Kind::kKey:
-      if (PlayKey(step, stepTurns_ - 1)) NextInputStep("played");
+      if (PlayKey(step)) NextInputStep("played");
       return;
     case InputStep::Kind::kScreen:
       // Full screen is seen once the window fills its display, not when it was only asked for.
@@ -682,9 +688,14 @@ void ImGuiDialogHost::PlayTurn() {
   }
 }
 
-bool ImGuiDialogHost::PlayKey(const InputStep& step, int turn) {
-  // Downs in order, then ups in reverse, one a turn: ImGui reads a key once a frame.
+bool ImGuiDialogHost::PlayKey(const InputStep& step) {
+  // Downs in order, then ups in reverse, at most one a turn: ImGui reads a key once a frame. The
+  // modifiers are held around the last key: it goes down, and they go up, only after the hold.
   const int count = static_cast<int>(step.keys.size());
+  const int turn = keyEvents_;
+  if (turn > 0 && turn != count && SDL_GetTicks() - lastKeyMs_ < kKeyHoldMs) return false;
+  ++keyEvents_;
+  lastKeyMs_ = SDL_GetTicks();
   const bool down = turn < count;
   const int index = down ? turn : 2 * count - 1 - turn;
   uint16_t mods = 0;

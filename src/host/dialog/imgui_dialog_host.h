@@ -109,8 +109,9 @@ class ImGuiDialogHost final : public DialogHost {
   [[nodiscard]] bool PlaySee(const InputStep& step);
   // Pushes a pointer's move to the window's point, a press and a release there.
   void PushClick(int x, int y);
-  // Pushes the key event of the turn (from 0); true after the last.
-  [[nodiscard]] bool PlayKey(const InputStep& step, int turn);
+  // Pushes the step's next key event once the one before has been held long enough; true after
+  // the last.
+  [[nodiscard]] bool PlayKey(const InputStep& step);
   void NextInputStep(const char* what);
   void GiveUpInput();
 
@@ -159,6 +160,8 @@ class ImGuiDialogHost final : public DialogHost {
   size_t inputNext_ = 0;
   int stepTurns_ = 0;
   uint32_t stepStartMs_ = 0;  // SDL's ticks as the step began
+  int keyEvents_ = 0;         // of the key step
+  uint32_t lastKeyMs_ = 0;    // SDL's ticks as the last of them went
   DrawnItem clickTarget_;
   int clickStillFrames_ = 0;
   uint64_t frameCount_ = 0;

@@ -14,7 +14,8 @@ struct InputStep {
     kWait,    // lets `frames` turns of the event pump pass
     kClick,   // clicks the usable item whose label starts with `label`, once it stands still
     kClose,   // the window's close button
-    kKey,     // presses `keys` in order, one a turn, and lets them go in reverse order
+    kKey,     // presses `keys` in order and lets them go in reverse order, the modifiers held a
+              // tenth of a second before and after the last key
     kScreen,  // waits until the window is in full screen (`fullScreen`) or not
     kSee,     // waits until an item labelled `label` exactly stands still, and tells where
     kAppear,  // kSee for an item standing where none with the label stood as the step before ended
