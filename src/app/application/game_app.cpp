@@ -548,7 +548,7 @@ int GameApp::InitScript() {
 int GameApp::OnClose(WindowMessage& record) {
   bool yes = false;
   {
-    ModalScope modal(*this, kModalCloseQuestion);
+    GameMenu::Scope modal(menu_, kModalCloseQuestion);
     const std::string question =
         host::Cp932Literal("『") + info_.appName + host::Cp932Literal("』\nを終了しますか？");
     yes = ShowMessageDialog(question.c_str(), kMessageYesNo, nullptr, nullptr, 0) != 0;

@@ -11,6 +11,7 @@
 
 #include "app/application/engine_app.h"
 #include "app/application/game_dialogs.h"
+#include "app/application/game_menu.h"
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/application/scenario_screens.h"
@@ -80,9 +81,6 @@ constexpr int kExitNormal = 0;
 constexpr int kExitScriptFailed = 20;
 constexpr int kExitSettingsNotSaved = 21;  // the run ended, but its settings were not written
 
-// SetMenuItemEnabled: an item past the screen-mode permission.
-constexpr int kMenuItemUnknown = -1;
-
 // LowerFrameThreadPriority results.
 constexpr int kPriorityLowered = 0;
 constexpr int kPriorityAlreadyLow = 1;
@@ -95,6 +93,7 @@ class GameTextPanel;
 class GameApp : public EngineApp,
                 public ScriptApplication,
                 private GameDialogsHost,
+                private GameMenuHost,
                 private ScenarioScreensHost {
  public:
   GameApp();
@@ -155,10 +154,12 @@ class GameApp : public EngineApp,
   TextRenderer* GetDefaultTextRenderer() const { return defaultRenderer_.get(); }
 
   // Item 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode; kMenuItemUnknown past 4.
-  int SetMenuItemEnabled(int item, bool enabled) override;
-  bool MenuItemEnabled(int item) const override;
+  int SetMenuItemEnabled(int item, bool enabled) override {
+    return menu_.SetItemEnabled(item, enabled);
+  }
+  bool MenuItemEnabled(int item) const override { return menu_.ItemEnabled(item); }
   // The menu whose items follow the permissions; null for none.
-  void SetMenu(host::Menu* menu) { menu_ = menu; }
+  void SetMenu(host::Menu* menu) { menu_.SetMenu(menu); }
   // Nested: only the last restore brings the priority back. Restore answers the count before it.
   int LowerFrameThreadPriority() override;
   int RestoreFrameThreadPriority() override;
@@ -166,14 +167,13 @@ class GameApp : public EngineApp,
 
   // Menu commands, pacing and dialogs.
   int OnMenuCommand(WindowMessage& record) override;
-  uint8_t ModalState() const { return modalState_; }
-  host::Menu* GetMenu() const { return menu_; }
+  uint8_t ModalState() const { return menu_.ModalState(); }
   // The save and load dialog and the settings sheet.
   GameDialogs& Dialogs() { return dialogs_; }
   // The player's display options handed to the display manager, and the full-screen topmost
   // switch (start-up and the settings sheet's OK).
   void ApplyDisplaySettings() override;
-  void ShowVersionDialog();
+  void ShowVersionDialog() override;
   // Dialog 116 with the record's inputs; true when OK ended it.
   bool ShowDataInputDialog(DataInputDialog& dialog);
   DataInputDialog& DataInput() { return dataInput_; }
@@ -219,8 +219,17 @@ class GameApp : public EngineApp,
   int OnMessageDialogRequest(WindowMessage& record);
   DialogContext MakeDialogContext();
   bool MovieShowing() override { return movieShowing_ != 0; }
-  void ToggleScreenMode();
-  void AskReturnToTitle();
+  // GameMenuHost
+  void BeginModalBracket() override { BeginModal(); }
+  void EndModalBracket() override { EndModal(); }
+  void ToggleScreenMode() override;
+  int ShowSettingsSheet() override { return dialogs_.ShowSettingsSheet(); }
+  int ShowSaveLoadDialog(uint8_t direction) override {
+    return dialogs_.ShowSaveLoadDialog(direction);
+  }
+  void ReturnToTitle() override { RequestInterrupt(kInterruptRestart); }
+  void CloseMainWindow() override;
+  void ServeRequest(int command, host::LPARAM record) override;
   void ServeDataInput(DataInputRequest* request);
   void ServeFileDialog(FileDialogRequest* request, bool save);
   void ServeFolderDialog(FolderDialogRequest* request);
@@ -229,7 +238,6 @@ class GameApp : public EngineApp,
   // A restarted MAIN cannot pop what the old one pushed.
   void DropPacingOverrides();
 
-  std::unique_ptr<AttachedMenu> mainMenu_;
   DataInputDialog dataInput_;
   FileDialogs fileDialogs_;
   bool versionDetailed_ = false;
@@ -253,26 +261,6 @@ class GameApp : public EngineApp,
   bool ServePendingInterrupt();
   // A step that neither waits nor ends: its message, when it has one, and the failed exit.
   void FailScriptStep(int stepResult);
-
-  // Marks which of the application's dialogs is up and brackets it as modal, for one scope; the
-  // state before it comes back at the end.
-  class ModalScope {
-   public:
-    ModalScope(GameApp& app, uint8_t state) : app_(app), outer_(app.modalState_) {
-      app_.modalState_ = state;
-      app_.BeginModal();
-    }
-    ~ModalScope() {
-      app_.EndModal();
-      app_.modalState_ = outer_;
-    }
-    ModalScope(const ModalScope&) = delete;
-    ModalScope& operator=(const ModalScope&) = delete;
-
-   private:
-    GameApp& app_;
-    const uint8_t outer_;
-  };
 
   FileSystemScriptFileSource scriptFiles_;
   UserConfig user_;
@@ -310,10 +298,8 @@ class GameApp : public EngineApp,
   std::unique_ptr<GameGuiServices> gui_;      // the GUI parts reach the application through it
   std::unique_ptr<GameTextPanel> textPanel_;  // captions, the pointer move onto parts
   std::atomic<uint8_t> interrupt_{kInterruptNone};
-  uint8_t modalState_ = 0;
   bool pointerToDefaultButton_ = false;
-  uint8_t menuPermissions_[kMenuPermissionCount] = {1, 0, 0, 0, 1};
-  host::Menu* menu_ = nullptr;
+  GameMenu menu_{*this, record_};
   uint32_t priorityLowerings_ = 0;
   std::atomic<int> exitStatus_{kExitNormal};
 
@@ -392,7 +378,7 @@ class GameApp : public EngineApp,
 
   // Main window.
  public:
-  host::Menu* WindowMenu() const override { return menu_; }
+  host::Menu* WindowMenu() const override { return menu_.Menu(); }
   // The movie slot: empty until the movie player exists. Taking a movie object hands it over.
   void SetMovieObject(std::unique_ptr<MovieObject> movie);
   bool HasMovieObject();
@@ -419,7 +405,7 @@ class GameApp : public EngineApp,
  private:
   void BindGameWindowHandlers();
   // The maximise box of the main window and, where it carries one, of the menu window.
-  void ShowMaximizeBox(bool shown);
+  void ShowMaximizeBox(bool shown) override;
 
   bool deferredClose_ = false;
   Lock movieLock_;

@@ -55,15 +55,15 @@ uint8_t GameApp::RequestMessageDialog(uint8_t kind, const char* text, const char
 int GameApp::OnMessageDialogRequest(WindowMessage& record) {
   auto* request = reinterpret_cast<MessageDialogRequest*>(record.lParam);
   if (request == nullptr) return kHandled;
-  if (modalState_ != kModalNone) {
+  if (menu_.ModalState() != kModalNone) {
     // Another dialog of the application is up: the message is not shown, and a question that
     // was never asked is not answered yes.
     request->answer = 0;
     return kHandled;
   }
-  modalState_ = kModalMessageDialog;
+  // The dialog brackets itself.
+  GameMenu::Scope shown(menu_, kModalMessageDialog, false);
   ShowMessageDialogRequest(request);
-  modalState_ = kModalNone;
   return kHandled;
 }
 

@@ -1,5 +1,5 @@
 // The menu commands of the main window, the requests other threads send through them, and the
-// menu permissions and the nested lowering of the frame thread's priority.
+// nested lowering of the frame thread's priority.
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -24,25 +24,6 @@ constexpr uint16_t kDefaultBits = 16;
 
 }  // namespace
 
-int GameApp::SetMenuItemEnabled(int item, bool enabled) {
-  if (item < 0 || item >= kMenuPermissionCount) return kMenuItemUnknown;
-  // A window-only game has no screen mode to switch.
-  if (item == kPermissionScreenMode && record_.defaultScreenMode == kScreenWindowOnly) return 0;
-  // The scripts set these on the frame thread while the window thread's commands read them.
-  std::atomic_ref<uint8_t> permission(menuPermissions_[item]);
-  uint8_t value = enabled ? 1 : 0;
-  if (permission.load() == value) return 0;
-  EnableMenuPermission(menu_, item, enabled);
-  permission.store(value);
-  if (item == kPermissionScreenMode) ShowMaximizeBox(enabled);
-  return 0;
-}
-
-bool GameApp::MenuItemEnabled(int item) const {
-  if (item < 0 || item >= kMenuPermissionCount) return false;
-  return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(menuPermissions_[item])).load() != 0;
-}
-
 // Thread priorities are left to the system scheduler here: only the nesting is kept, which the
 // frame loops read to keep drawing on turns without a due frame.
 int GameApp::LowerFrameThreadPriority() {
@@ -64,74 +45,39 @@ int GameApp::RestoreFrameThreadPriority() {
 }
 
 int GameApp::OnCreate(WindowMessage& record) {
-  host::HWND window = record.window->GetHandle();
-  if (record_.menuId != 0) {
-    std::unique_ptr<host::Menu> menu = BuildMainMenu(window);
-    for (int item = 0; item < kMenuPermissionCount; ++item)
-      EnableMenuPermission(menu.get(), item, MenuItemEnabled(item));
-    if (record_.defaultScreenMode == kScreenWindowOnly) menu->EnableItem(kCmdScreenMode, false);
-    mainMenu_ = std::make_unique<AttachedMenu>(std::move(menu));
-    menu_ = mainMenu_->get();
-  }
-  if (record_.acceleratorsId != 0) LoadAccelerators(MainAccelerators(), window, menu_);
+  const host::HWND window = record.window->GetHandle();
+  menu_.Build(window);
+  if (record_.acceleratorsId != 0) LoadAccelerators(MainAccelerators(), window, menu_.Menu());
   return kHandled;
 }
 
 int GameApp::OnMenuCommand(WindowMessage& record) {
-  switch (host::LoWord(record.wParam)) {
-    case kCmdScreenMode:
-      if (record_.defaultScreenMode != kScreenWindowOnly &&
-          MenuItemEnabled(kPermissionScreenMode)) {
-        ToggleScreenMode();
-      }
-      break;
-    case kCmdReturnToTitle:
-      AskReturnToTitle();
-      break;
-    case kCmdExit:
-      MainWindow().SendMessage(host::WM_CLOSE, 0, 0);
-      break;
-    case kCmdVersion: {
-      uint8_t outer = modalState_;
-      modalState_ = kModalVersion;
-      ShowVersionDialog();
-      modalState_ = outer;
-      break;
-    }
-    case kCmdSettings:
-    case kCmdSettingsSystem: {
-      if (modalState_ != kModalNone || !MenuItemEnabled(kPermissionSettings)) break;
-      ModalScope modal(*this, kModalSettings);
-      dialogs_.ShowSettingsSheet();
-      break;
-    }
-    case kCmdSave:
-    case kCmdLoad: {
-      bool save = host::LoWord(record.wParam) == kCmdSave;
-      if (modalState_ != kModalNone || !MenuItemEnabled(save ? kPermissionSave : kPermissionLoad))
-        break;
-      ModalScope modal(*this, save ? kModalSave : kModalLoad);
-      dialogs_.ShowSaveLoadDialog(save ? kDirectionSave : kDirectionLoad);
-      break;
-    }
+  menu_.Command(host::LoWord(record.wParam), record.lParam);
+  return kHandled;
+}
+
+void GameApp::ServeRequest(int command, host::LPARAM record) {
+  switch (command) {
     case kCmdDataInput:
-      ServeDataInput(reinterpret_cast<DataInputRequest*>(record.lParam));
-      break;
+      ServeDataInput(reinterpret_cast<DataInputRequest*>(record));
+      return;
     case kCmdOpenFile:
     case kCmdSaveFile:
-      ServeFileDialog(reinterpret_cast<FileDialogRequest*>(record.lParam),
-                      host::LoWord(record.wParam) == kCmdSaveFile);
-      break;
+      ServeFileDialog(reinterpret_cast<FileDialogRequest*>(record), command == kCmdSaveFile);
+      return;
     case kCmdBrowseFolder:
-      ServeFolderDialog(reinterpret_cast<FolderDialogRequest*>(record.lParam));
-      break;
+      ServeFolderDialog(reinterpret_cast<FolderDialogRequest*>(record));
+      return;
     case kCmdSoundFormat:
-      ServeSoundFormat(reinterpret_cast<SoundFormatRequest*>(record.lParam));
-      break;
+      ServeSoundFormat(reinterpret_cast<SoundFormatRequest*>(record));
+      return;
     default:
-      break;  // 40009 to 40025 have no action
+      return;
   }
-  return kHandled;
+}
+
+void GameApp::CloseMainWindow() {
+  MainWindow().SendMessage(host::WM_CLOSE, 0, 0);
 }
 
 void GameApp::ToggleScreenMode() {
@@ -164,25 +110,6 @@ void GameApp::ToggleScreenMode() {
     return;
   }
   RefreshFramePacing();
-}
-
-void GameApp::AskReturnToTitle() {
-  if (modalState_ != kModalNone || !MenuItemEnabled(kPermissionReturn)) return;
-  bool yes = false;
-  {
-    ModalScope modal(*this, kModalReturnQuestion);
-    yes = ShowMessageDialog(host::Cp932Literal("タイトルに戻ります。\nよろしいですか？").c_str(),
-                            kMessageYesNo, nullptr, nullptr, 0) != 0;
-    // The script may have withdrawn the permission while the question was up.
-    if (yes && !MenuItemEnabled(kPermissionReturn)) {
-      ShowMessageDialog(host::Cp932Literal("現在の状態でタイトルに戻ることは出来ません。\r\n"
-                                           "行える状態になってから再度、実行して下さい。")
-                            .c_str(),
-                        kMessageOk, nullptr, nullptr, 0);
-      yes = false;
-    }
-  }
-  if (yes) RequestInterrupt(kInterruptRestart);
 }
 
 void GameApp::ServeDataInput(DataInputRequest* request) {
