@@ -405,6 +405,10 @@ int GameApp::BindWindowMessages() {
   return 0;
 }
 
+void GameApp::EnableFileDrops(bool on) {
+  dropTarget_.SetEnabled(MainWindow().GetHandle(), on);
+}
+
 int GameApp::OnDropFiles(WindowMessage& record) {
   // A refused drop is finished by the target all the same.
   dropTarget_.OnDropFiles(static_cast<host::HDROP>(record.wParam));

@@ -15,6 +15,7 @@
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/application/scenario_screens.h"
+#include "app/application/system_dialogs.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
 #include "app/config/user_config.h"
@@ -94,6 +95,7 @@ class GameApp : public EngineApp,
                 public ScriptApplication,
                 private GameDialogsHost,
                 private GameMenuHost,
+                private SystemDialogsHost,
                 private ScenarioScreensHost {
  public:
   GameApp();
@@ -173,33 +175,25 @@ class GameApp : public EngineApp,
   // The player's display options handed to the display manager, and the full-screen topmost
   // switch (start-up and the settings sheet's OK).
   void ApplyDisplaySettings() override;
-  void ShowVersionDialog() override;
-  // Dialog 116 with the record's inputs; true when OK ended it.
-  bool ShowDataInputDialog(DataInputDialog& dialog);
-  DataInputDialog& DataInput() { return dataInput_; }
-  // Kinds 0 to 3 as the message dialogs 112 to 115; 1 for "はい", else 0. From the frame thread the
-  // window thread shows it. Without a dialog host a message box asks instead (its check box reads
-  // unticked).
+  void ShowVersionDialog() override { systemDialogs_.ShowVersion(); }
+  // The message, version, data-input, file and folder dialogs.
+  SystemDialogs& OwnDialogs() { return systemDialogs_; }
+  DataInputDialog& DataInput() { return systemDialogs_.DataInput(); }
   uint32_t ShowMessageDialog(const char* text, uint8_t kind, const char* title, uint8_t* checkState,
-                             uint8_t layout);
-  uint32_t ShowMessageDialogRequest(MessageDialogRequest* request);
-  // From any thread; 0 without a main window.
-  uint8_t RequestMessageDialog(uint8_t kind, const char* text, const char* title,
-                               uint8_t* checkState, uint8_t layout);
+                             uint8_t layout) {
+    return systemDialogs_.ShowMessage(text, kind, title, checkState, layout);
+  }
   // From any thread: the window thread serves the record; false without a main window.
-  bool RequestDataInput(DataInputRequest& request);
-  bool RequestOpenFile(FileDialogRequest& request);
-  bool RequestSaveFile(FileDialogRequest& request);
-  bool RequestFolder(FolderDialogRequest& request);
+  bool RequestDataInput(DataInputRequest& request) {
+    return systemDialogs_.RequestDataInput(request);
+  }
   bool RequestSoundFormat(SoundFormatRequest& request);
 
   void SetCursorVisible(bool visible) override;
   // The display device for full screen: the user's monitor number, else the monitor nearest the
   // window. Answers the display manager's result.
   int SelectMonitor(host::HWND window, int bits);
-  // Dialogs put the pointer on their default button. The desktop has no such setting here: off
-  // until the settings sheet turns it on for the run.
-  void SetPointerToDefaultButton(bool on) override { pointerToDefaultButton_ = on; }
+  void SetPointerToDefaultButton(bool on) override { systemDialogs_.SetPointerToDefaultButton(on); }
   // fps -1 keeps the frame clock's rate.
   void UpdateFramePacing(int32_t fps) override;
   // UpdateFramePacing(-1) on the thread that ticks the frame clock: now, or in the threaded
@@ -217,7 +211,6 @@ class GameApp : public EngineApp,
  private:
   int OnCreate(WindowMessage& record);
   int OnMessageDialogRequest(WindowMessage& record);
-  DialogContext MakeDialogContext();
   bool MovieShowing() override { return movieShowing_ != 0; }
   // GameMenuHost
   void BeginModalBracket() override { BeginModal(); }
@@ -230,17 +223,21 @@ class GameApp : public EngineApp,
   void ReturnToTitle() override { RequestInterrupt(kInterruptRestart); }
   void CloseMainWindow() override;
   void ServeRequest(int command, host::LPARAM record) override;
-  void ServeDataInput(DataInputRequest* request);
-  void ServeFileDialog(FileDialogRequest* request, bool save);
-  void ServeFolderDialog(FolderDialogRequest* request);
+  // SystemDialogsHost
+  bool OffWindowThread() override { return OnFrameThread(); }
+  bool InModalBracket() override { return IsModal(); }
+  bool AskInBox(const std::string& textCp932) override {
+    return AskYesNo(textCp932, kIconQuestion);
+  }
+  void TellInBox(const std::string& textCp932) override {
+    EngineApp::ShowMessage(textCp932, kIconInformation);
+  }
+  std::string Report(bool longForm) override { return SystemReport(longForm); }
+  bool SendToWindow(int command, void* record) override;
   void ServeSoundFormat(SoundFormatRequest* request);
-  bool SendRequest(int command, void* record);
   // A restarted MAIN cannot pop what the old one pushed.
   void DropPacingOverrides();
 
-  DataInputDialog dataInput_;
-  FileDialogs fileDialogs_;
-  bool versionDetailed_ = false;
   uint32_t vsyncOverrides_ = 0;
   uint32_t preciseOverrides_ = 0;
 
@@ -264,6 +261,7 @@ class GameApp : public EngineApp,
 
   FileSystemScriptFileSource scriptFiles_;
   UserConfig user_;
+  SystemDialogs systemDialogs_{*this, info_, user_};
   bool userConfigUnreadable_ = false;  // APP_CFG.DAT was there but could not be read: kept as it is
   SetupInfo setup_;
   SaveFolderInputs folderInputs_;
@@ -298,7 +296,6 @@ class GameApp : public EngineApp,
   std::unique_ptr<GameGuiServices> gui_;      // the GUI parts reach the application through it
   std::unique_ptr<GameTextPanel> textPanel_;  // captions, the pointer move onto parts
   std::atomic<uint8_t> interrupt_{kInterruptNone};
-  bool pointerToDefaultButton_ = false;
   GameMenu menu_{*this, record_};
   uint32_t priorityLowerings_ = 0;
   std::atomic<int> exitStatus_{kExitNormal};
@@ -436,7 +433,7 @@ class GameApp : public EngineApp,
   uint32_t RequestScriptDialog(uint32_t kind, const std::string& text) override;
   bool OpenWithDesktop(const std::string& path, bool folder) override;
   bool PointerInWindow() override;
-  bool PointerMovesAllowed() override { return pointerToDefaultButton_; }
+  bool PointerMovesAllowed() override { return systemDialogs_.PointerToDefaultButton(); }
   bool PointerAtLastPixel() override;
   bool SkipWithCtrl() override { return user_.fastForwardKey != kFastForwardShift; }
   void SetKeyRepeats(bool on) override;
@@ -456,8 +453,12 @@ class GameApp : public EngineApp,
  public:
   void EnableFileDrops(bool on) override;
   FileDropTarget* FileDrops() override { return &dropTarget_; }
-  void RequestFileDialog(FileDialogRecord& record) override;
-  void RequestFolderDialog(FolderDialogRecord& record) override;
+  void RequestFileDialog(FileDialogRecord& record) override {
+    systemDialogs_.RequestFileDialog(record);
+  }
+  void RequestFolderDialog(FolderDialogRecord& record) override {
+    systemDialogs_.RequestFolderDialog(record);
+  }
   // Sound natives (ScriptApplication).
  public:
   int32_t StartSoundDevice(bool useGiven, uint8_t channels, uint32_t rateCode,

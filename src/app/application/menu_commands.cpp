@@ -57,22 +57,10 @@ int GameApp::OnMenuCommand(WindowMessage& record) {
 }
 
 void GameApp::ServeRequest(int command, host::LPARAM record) {
-  switch (command) {
-    case kCmdDataInput:
-      ServeDataInput(reinterpret_cast<DataInputRequest*>(record));
-      return;
-    case kCmdOpenFile:
-    case kCmdSaveFile:
-      ServeFileDialog(reinterpret_cast<FileDialogRequest*>(record), command == kCmdSaveFile);
-      return;
-    case kCmdBrowseFolder:
-      ServeFolderDialog(reinterpret_cast<FolderDialogRequest*>(record));
-      return;
-    case kCmdSoundFormat:
-      ServeSoundFormat(reinterpret_cast<SoundFormatRequest*>(record));
-      return;
-    default:
-      return;
+  if (command == kCmdSoundFormat) {
+    ServeSoundFormat(reinterpret_cast<SoundFormatRequest*>(record));
+  } else {
+    systemDialogs_.Serve(command, record);
   }
 }
 
@@ -112,55 +100,6 @@ void GameApp::ToggleScreenMode() {
   RefreshFramePacing();
 }
 
-void GameApp::ServeDataInput(DataInputRequest* request) {
-  DataInputDialog& dialog =
-      request != nullptr && request->dialog != nullptr ? *request->dialog : dataInput_;
-  bool ok = ShowDataInputDialog(dialog);
-  if (request != nullptr) request->answer = ok ? 1 : 0;
-}
-
-void GameApp::ServeFileDialog(FileDialogRequest* request, bool save) {
-  if (request == nullptr) return;
-  const char* folder =
-      request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
-  host::HWND owner = MainWindow().GetHandle();
-  BeginModal();
-  bool chosen =
-      save ? fileDialogs_.SaveFile(owner, request->title, request->path, request->fileTitle, folder,
-                                   request->filter, request->defaultExtension)
-           : fileDialogs_.OpenFile(owner, request->title, request->path, request->fileTitle, folder,
-                                   request->filter, true);
-  EndModal();
-  if (!chosen) {
-    request->answer = 0;
-  } else {
-    request->answer = save ? 1 + static_cast<int32_t>(fileDialogs_.GetFilterIndex()) : 1;
-  }
-}
-
-void GameApp::ServeFolderDialog(FolderDialogRequest* request) {
-  if (request == nullptr) return;
-  request->answer = 0;
-  if (request->path == nullptr) return;
-  const char* folder =
-      request->initialFolder != nullptr ? request->initialFolder : GetAppFolder().c_str();
-  BeginModal();
-  BrowseForFolder(MainWindow().GetHandle(), request->title, folder, request->path);
-  EndModal();
-  size_t length = strnlen(request->path, kDialogPathSize);
-  if (length == 0) return;
-  // A root keeps its one separator; a folder with no room left for one is refused whole.
-  if (!EndsWithSeparator(std::string_view(request->path, length))) {
-    if (length + 1 >= kDialogPathSize) {
-      request->path[0] = '\0';
-      return;
-    }
-    request->path[length] = '\\';
-    request->path[length + 1] = '\0';
-  }
-  request->answer = 1;
-}
-
 void GameApp::ServeSoundFormat(SoundFormatRequest* request) {
   if (request == nullptr) return;
   DirectSoundDevice* device = sound_ ? sound_->Device() : nullptr;
@@ -176,7 +115,7 @@ void GameApp::ServeSoundFormat(SoundFormatRequest* request) {
                                config_.engine.soundSoftware != 0, nullptr, channels, rate, bits);
 }
 
-bool GameApp::SendRequest(int command, void* record) {
+bool GameApp::SendToWindow(int command, void* record) {
   if (!MainWindow().IsWindow()) return false;
   // From the frame thread this waits until the window thread has served the record.
   MainWindow().SendMessage(host::WM_COMMAND, static_cast<host::WPARAM>(command),
@@ -184,20 +123,8 @@ bool GameApp::SendRequest(int command, void* record) {
   return true;
 }
 
-bool GameApp::RequestDataInput(DataInputRequest& request) {
-  return SendRequest(kCmdDataInput, &request);
-}
-bool GameApp::RequestOpenFile(FileDialogRequest& request) {
-  return SendRequest(kCmdOpenFile, &request);
-}
-bool GameApp::RequestSaveFile(FileDialogRequest& request) {
-  return SendRequest(kCmdSaveFile, &request);
-}
-bool GameApp::RequestFolder(FolderDialogRequest& request) {
-  return SendRequest(kCmdBrowseFolder, &request);
-}
 bool GameApp::RequestSoundFormat(SoundFormatRequest& request) {
-  return SendRequest(kCmdSoundFormat, &request);
+  return SendToWindow(kCmdSoundFormat, &request);
 }
 
 void GameApp::SetCursorVisible(bool visible) {

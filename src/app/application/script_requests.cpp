@@ -209,14 +209,14 @@ bool GameApp::SetClipboardText(std::string_view cp932) {
 
 void GameApp::SetupInputDialog(const std::string& prompt, const std::string& defaultText,
                                uint32_t flags, uint32_t limit, int32_t x, int32_t y) {
-  dataInput_.Setup(prompt, defaultText, flags, limit, x, y);
+  systemDialogs_.DataInput().Setup(prompt, defaultText, flags, limit, x, y);
 }
 
 bool GameApp::RequestInputText(std::string& cp932) {
   DataInputRequest request;
   bool served = RequestDataInput(request);
   // A closed dialog keeps the last text.
-  cp932 = dataInput_.Result();
+  cp932 = systemDialogs_.DataInput().Result();
   return served && request.answer == 1;
 }
 
@@ -228,7 +228,8 @@ uint32_t GameApp::RequestScriptBox(uint32_t kind, const std::string& title, cons
 }
 
 uint32_t GameApp::RequestScriptDialog(uint32_t kind, const std::string& text) {
-  return RequestMessageDialog(static_cast<uint8_t>(kind), text.c_str(), nullptr, nullptr, 0);
+  return systemDialogs_.RequestMessage(static_cast<uint8_t>(kind), text.c_str(), nullptr, nullptr,
+                                       0);
 }
 
 bool GameApp::OpenWithDesktop(const std::string& path, bool /*folder*/) {
