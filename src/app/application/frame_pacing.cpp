@@ -58,7 +58,7 @@ uint32_t GameApp::PopVSyncWait() {
   if (vsyncOverrides_ == 0) return 0;
   if (--vsyncOverrides_ != 0 || config_.pacing.scriptsMayForceVSync == 0) return 0;
   if (GetDisplayManager().GetScreenCanvas() == nullptr) {
-    config_.pacing.vsyncMode = configuredVSync_;
+    config_.pacing.vsyncMode = settings_.ConfiguredVSync();
     UpdateFramePacing(kKeepRate);
   } else {
     GetDisplayManager().SetVerticalBlankWait(0);
@@ -76,7 +76,7 @@ uint32_t GameApp::PushPreciseTimingOff() {
 
 uint32_t GameApp::PopPreciseTimingOff() {
   if (preciseOverrides_ == 0) return 0;
-  if (--preciseOverrides_ != 0 || configuredPreciseTiming_ == 0) return 0;
+  if (--preciseOverrides_ != 0 || settings_.ConfiguredPreciseTiming() == 0) return 0;
   config_.pacing.preciseTiming = 1;
   UpdateFramePacing(kKeepRate);
   return 1;

@@ -1,8 +1,6 @@
 #include "app/application/game_app.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "app/application/game_gui_services.h"
 #include "app/application/game_text_panel.h"
@@ -11,7 +9,6 @@
 #include "app/config/config_block.h"
 #include "app/config/engine_config.h"
 #include "app/dialogs/settings_sheet.h"
-#include "common/atomic_file.h"
 #include "effects/builtin_effects.h"
 #include "effects/display_effect.h"
 #include "graphics/layers/canvas_layer.h"
@@ -19,14 +16,12 @@
 #include "graphics/surface/rendered_text.h"
 #include "host/clock.h"
 #include "host/cp932.h"
-#include "host/file/host_file.h"
 #include "host/host_path.h"
 #include "host/input/key_state.h"
 #include "host/message_queue.h"
 #include "input/key_codes.h"
 #include "platform/app_paths.h"
 #include "platform/cpu_info.h"
-#include "platform/file_dialogs.h"
 #include "resource/files/file_utils.h"
 #include "resource/images/susie_bridge.h"
 #include "scenario/message/script_message_text.h"
@@ -44,59 +39,6 @@ constexpr uint8_t kLayoutToText = 1;  // the message dialog grows to its text
 constexpr int kStartupClearsDisplayWords9 = 9;
 // The depth the display block keeps after a switch to a window.
 constexpr uint8_t kDepthAfterWindowSwitch = 3;
-// The longest names the engine builds in the save folder: a page's extra save ("DATA10-1.SAV") and
-// the read-text log.
-constexpr size_t kLongestSaveName = sizeof("TEXT_LOG.DAT") - 1;
-
-std::filesystem::path HostPath(const std::string& enginePath) {
-  std::string linux;
-  if (host::EnginePathToLinuxPath(enginePath, linux) != host::kPathOk) return {};
-  return linux;
-}
-
-// The save-folder steps against the disk and the application's message boxes.
-class AppFolderHost : public SaveFolderHost {
- public:
-  explicit AppFolderHost(EngineApp& app) : app_(app) {}
-  bool FolderExists(const std::string& path) override {
-    std::error_code ec;
-    return std::filesystem::is_directory(HostPath(path), ec);
-  }
-  bool FileExists(const std::string& path) override {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(HostPath(path), ec);
-  }
-  bool CreateFolder(const std::string& path) override {
-    std::filesystem::path p = HostPath(path);
-    std::error_code ec;
-    return !p.empty() && std::filesystem::create_directory(p, ec);
-  }
-  bool CopyFile(const std::string& from, const std::string& to) override {
-    std::filesystem::path source = HostPath(from);
-    std::filesystem::path target = HostPath(to);
-    std::error_code ec;
-    if (source.empty() || target.empty()) return false;
-    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing,
-                               ec);
-    if (ec) return false;
-    std::filesystem::permissions(target, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, ec);
-    return true;
-  }
-  bool Ask(const std::string& text) override { return app_.AskYesNo(text, kIconQuestion); }
-  void Tell(const std::string& text, Icon icon) override {
-    app_.ShowMessage(text, static_cast<int>(icon));
-  }
-  // Before the main window exists the dialog has the desktop for its owner.
-  std::string BrowseForFolder(const std::string& title, const std::string& startFolder) override {
-    char path[kDialogPathSize] = {};
-    ::bw::BrowseForFolder(host::HWND{}, title.c_str(), startFolder.c_str(), path);
-    return path;
-  }
-
- private:
-  EngineApp& app_;
-};
 
 // The hooks that running effects and layer filters call: they reach the published application.
 void LowerPriorityHook() {
@@ -216,119 +158,33 @@ int GameApp::ReadConfiguration() {
     return kInitAppInfo;
   }
 
-  folderInputs_ = SaveFolderInputs{};
-  folderInputs_.mode = record_.saveFolderMode;
-  folderInputs_.allowCdRom = record_.allowCdRom != 0;
-  folderInputs_.appFolder = GetAppFolder();
-  folderInputs_.appName = info_.appName;
-  folderInputs_.saveFolderName = info_.saveFolderName;
-  // Only the folder the mode lives in is looked up: the look-up creates it.
-  if (folderInputs_.mode == kSaveFolderDocuments) {
-    GetSpecialFolderPath(folderInputs_.documentsFolder, kCsidlPersonal);
-  } else if (folderInputs_.mode >= kSaveFolderChosen &&
-             folderInputs_.mode <= kSaveFolderCommonAppData) {
-    GetSpecialFolderPath(folderInputs_.appDataFolder, kCsidlAppData);
-  }
-  // The common folder is not to be had: the plan falls back to the application-data folder.
-  plan_ = PlanSaveFolder(folderInputs_);
-  AppFolderHost folders(*this);
-  if (int r = PrepareUserCfg(plan_, folderInputs_, folders); r != kSaveFolderOk) return r;
-
-  bytes.clear();
-  const std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
-  why.clear();
-  if (!host::ReadWholeFile(userCfg, bytes) ||
-      !ConfigTaken(ReadEngineConfig(bytes, config_, &why))) {
-    EngineApp::ShowMessage(ConfigFailureText(host::Cp932Literal("環境設定ファイルの読み込みに失敗"),
-                                             host::Utf8ToCp932Lenient(userCfg.string()), why),
-                           kIconError);
-    return kInitSettings;
-  }
-  configuredVSync_ = config_.pacing.vsyncMode;
-  configuredPreciseTiming_ = config_.pacing.preciseTiming;
-
-  chosenFolder_ = config_.chosenSaveFolder;
-  SaveFolderChoice choice = FindSaveFolder(plan_, folderInputs_, chosenFolder_, folders);
-  if (choice.result != kSaveFolderOk) return choice.result;
-  if (!SaveNamesFit(choice.saveFolder)) return kInitNoSaveFolder;
-  saveFolder_ = choice.saveFolder;
-  folderChosenNow_ = choice.chosenNow;
-  if (folderChosenNow_) config_.chosenSaveFolder = chosenFolder_;
-
-  if (plan_.writesSettings) {
-    // Writes killed on an earlier run left their temporaries beside the files.
-    RemoveStaleTemporaries(userCfg.parent_path(), userCfg.filename().string());
-    RemoveStaleTemporaries(HostPath(saveFolder_));
-  }
-
-  const std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
-  if (host::ReadWholeFile(appCfg, bytes)) {
-    // A damaged one leaves the defaults, which are saved over it at exit.
-    if (!ConfigTaken(ReadUserConfig(bytes, user_, &why))) {
-      std::fprintf(stderr, "brimwold: %s: %s; the defaults are used\n", appCfg.c_str(),
-                   why.c_str());
-    }
-  } else {
-    // One that is there but cannot be read (a folder, no permission) is never replaced.
-    std::error_code ec;
-    userConfigUnreadable_ =
-        std::filesystem::symlink_status(appCfg, ec).type() != std::filesystem::file_type::not_found;
-  }
-  if (user_.startWindowed != 0 && config_.display.screenMode == kSavedScreenFull) {
-    config_.display.screenMode = kSavedScreenWindow;
-  }
-  bytes.clear();
-  setup_ = SetupInfo{};
-  // A file that does not read leaves the defaults: start-up skips it.
-  if (scriptFiles_.Load("SET_UP.IFG", bytes)) (void)ReadSetupInfo(bytes, setup_);
-  // The install values live in the registry, which reads as not found.
-
-  if (folderChosenNow_) SaveConfig(0);
+  if (int r = settings_.Read(record_, info_, scriptFiles_); r != 0) return r;
+  if (settings_.FolderChosenNow()) SaveConfig(0);
   ApplyDisplayOptions();
   return 0;
 }
 
 void GameApp::ApplyDisplayOptions() {
-  SetDisplayDefaults(user_);
+  SetDisplayDefaults(User());
   ApplyDisplaySettings();
 }
 
 void GameApp::TakeBackDisplayOptions() {
-  if (user_.displayOption2 != GetDisplayManager().TextureRequest()) {
-    if (config_.display.screenMode == kSavedScreenWindow) user_.drawingMethodAlways = 0;
-    user_.displayOption2 = kDirectDrawDrawing;
+  if (User().displayOption2 != GetDisplayManager().TextureRequest()) {
+    if (config_.display.screenMode == kSavedScreenWindow) User().drawingMethodAlways = 0;
+    User().displayOption2 = kDirectDrawDrawing;
   }
   // Start-up fell back to the window after a failed switch: the game goes on there.
   if (displayFailure_ == kDisplaySwitchFailed) {
     displayFailure_ = kDisplayOk;
-    user_.drawingMethodAlways = 0;
-    user_.displayOption2 = kDirectDrawDrawing;
+    User().drawingMethodAlways = 0;
+    User().displayOption2 = kDirectDrawDrawing;
   }
-}
-
-// The engine builds the names of the saves and the read-text log in 260-byte buffers: a save
-// folder that leaves no room for them is refused, saying so, instead of every save failing.
-bool GameApp::SaveNamesFit(const std::string& folder) {
-  if (folder.size() + kLongestSaveName <= kMaxPath - 1) return true;
-  const std::string text =
-      "The save folder's path is too long for the engine: " + std::to_string(folder.size()) +
-      " bytes in its form, at most " + std::to_string(kMaxPath - 1 - kLongestSaveName) +
-      " leave room for the saves.\n" + folder;
-  EngineApp::ShowMessage(text, kIconError);
-  return false;
 }
 
 void GameApp::SaveConfig(int code) {
-  if (code != 0 || !plan_.writesSettings || saveFolder_.empty()) return;
-  EngineConfig saved = EngineConfigForSave(config_, configuredVSync_, configuredPreciseTiming_,
-                                           user_.rememberWindowPosition != 0);
-  std::filesystem::path userCfg = HostPath(plan_.userCfgPath);
-  bool written = !userCfg.empty() && SaveEngineConfig(userCfg, saved);
-  if (written) {
-    written = SaveUserSettings();
-  } else {
-    EngineApp::ShowMessage(host::Cp932Literal("環境設定ファイルの保存に失敗"), kIconError);
-  }
+  if (code != 0 || !settings_.Writable()) return;
+  const bool written = settings_.Save();
   // The status tells of the last save: one that failed at the start may succeed at the exit.
   int before = written ? kExitSettingsNotSaved : kExitNormal;
   exitStatus_.compare_exchange_strong(before, written ? kExitNormal : kExitSettingsNotSaved);
@@ -339,22 +195,12 @@ void GameApp::ApplyDisplaySettings() {
   {
     // The frame thread presents with these.
     ScopedLock hold(display.GetLock());
-    display.SetTextureRequest(user_.displayOption2, user_.drawingMethodAlways != 0);
-    display.SetPowerOfTwo(user_.powerOfTwoTextures != 0);
-    display.SetBilinearFilter(user_.bilinearFilter != 0);
-    display.SetCopyThroughDc(user_.transferThroughDc != 0);
+    display.SetTextureRequest(User().displayOption2, User().drawingMethodAlways != 0);
+    display.SetPowerOfTwo(User().powerOfTwoTextures != 0);
+    display.SetBilinearFilter(User().bilinearFilter != 0);
+    display.SetCopyThroughDc(User().transferThroughDc != 0);
   }
-  SetTopmostInFullScreen(user_.topmostInFullScreen != 0);
-}
-
-bool GameApp::SaveUserSettings() {
-  std::filesystem::path appCfg = HostPath(saveFolder_ + "APP_CFG.DAT");
-  if (appCfg.empty() || userConfigUnreadable_ || !SaveUserConfig(appCfg, user_)) {
-    EngineApp::ShowMessage(host::Cp932Literal("アプリケーション設定ファイルの保存に失敗"),
-                           kIconError);
-    return false;
-  }
-  return true;
+  SetTopmostInFullScreen(User().topmostInFullScreen != 0);
 }
 
 namespace {

@@ -15,6 +15,7 @@
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
 #include "app/application/scenario_screens.h"
+#include "app/application/settings_files.h"
 #include "app/application/system_dialogs.h"
 #include "app/config/save_folder.h"
 #include "app/config/setup_info.h"
@@ -47,8 +48,6 @@ constexpr uint32_t kMsgMaximizeBox = 0x9081;
 
 constexpr int kInitAppRecord = 1;
 constexpr int kInitAppInfo = 2;
-constexpr int kInitSettings = 3;
-constexpr int kInitNoSaveFolder = 4;
 
 // InitScript results.
 constexpr int kInitScriptOk = 0;
@@ -95,6 +94,7 @@ class GameApp : public EngineApp,
                 public ScriptApplication,
                 private GameDialogsHost,
                 private GameMenuHost,
+                private SettingsFilesHost,
                 private SystemDialogsHost,
                 private ScenarioScreensHost {
  public:
@@ -104,7 +104,7 @@ class GameApp : public EngineApp,
   using AppBase::Run;
   void Run() override;
   int InitInstance() override;
-  std::string GetSaveFolder() const override { return saveFolder_; }
+  std::string GetSaveFolder() const override { return settings_.SaveFolder(); }
   int CreateDevices() override;
   int BindWindowMessages() override;
   void OnAppExit(int code) override;
@@ -122,7 +122,7 @@ class GameApp : public EngineApp,
 
   // ScriptApplication
   ScriptFileSource* ScriptFiles() override { return &scriptFiles_; }
-  std::string SaveFolder() override { return saveFolder_; }
+  std::string SaveFolder() override { return settings_.SaveFolder(); }
   bool TranslationOption() override { return config_.pacing.jit != 0; }
   std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost& host) override;
   uint32_t Clock() override;
@@ -142,8 +142,8 @@ class GameApp : public EngineApp,
   FrameClock& GetFrameClock() { return frameClock_; }
   TimerService& FirstTimers() { return timers_; }
   TimerService& SecondTimers() { return secondTimers_; }
-  UserConfig& GetUserConfig() { return user_; }
-  const SaveFolderPlan& GetSaveFolderPlan() const { return plan_; }
+  UserConfig& GetUserConfig() { return settings_.User(); }
+  const SaveFolderPlan& GetSaveFolderPlan() const { return settings_.Plan(); }
   // Whether the sound device plays through the SDL audio device (else the mixer runs silent).
   void SetPlayAloud(bool aloud) { playAloud_ = aloud; }
   GameSound* Sound() { return sound_.get(); }
@@ -233,6 +233,10 @@ class GameApp : public EngineApp,
     EngineApp::ShowMessage(textCp932, kIconInformation);
   }
   std::string Report(bool longForm) override { return SystemReport(longForm); }
+  // SettingsFilesHost
+  void ShowBox(const std::string& textCp932, SaveFolderHost::Icon icon) override {
+    EngineApp::ShowMessage(textCp932, static_cast<int>(icon));
+  }
   bool SendToWindow(int command, void* record) override;
   void ServeSoundFormat(SoundFormatRequest* request);
   // A restarted MAIN cannot pop what the old one pushed.
@@ -250,9 +254,7 @@ class GameApp : public EngineApp,
   void TakeBackDisplayOptions();
   // The game folder's pixel library, published when the folder ships one.
   void BindPixelLibrary();
-  bool SaveNamesFit(const std::string& folder);
-  // APP_CFG.DAT; false after the failure's message.
-  bool SaveUserSettings();
+  UserConfig& User() { return settings_.User(); }
   int OnClose(WindowMessage& record) override;
   int OnDropFiles(WindowMessage& record);
   bool ServePendingInterrupt();
@@ -260,17 +262,8 @@ class GameApp : public EngineApp,
   void FailScriptStep(int stepResult);
 
   FileSystemScriptFileSource scriptFiles_;
-  UserConfig user_;
-  SystemDialogs systemDialogs_{*this, info_, user_};
-  bool userConfigUnreadable_ = false;  // APP_CFG.DAT was there but could not be read: kept as it is
-  SetupInfo setup_;
-  SaveFolderInputs folderInputs_;
-  SaveFolderPlan plan_;
-  std::optional<std::string> chosenFolder_;
-  std::string saveFolder_;
-  bool folderChosenNow_ = false;
-  uint8_t configuredVSync_ = 1;
-  uint8_t configuredPreciseTiming_ = 1;
+  SettingsFiles settings_{*this, config_};
+  SystemDialogs systemDialogs_{*this, info_, settings_.User()};
   FrameClock frameClock_{60, false};
   // Rotation, waves and paths read the one cosine table.
   TrigTables trig_;
@@ -435,7 +428,7 @@ class GameApp : public EngineApp,
   bool PointerInWindow() override;
   bool PointerMovesAllowed() override { return systemDialogs_.PointerToDefaultButton(); }
   bool PointerAtLastPixel() override;
-  bool SkipWithCtrl() override { return user_.fastForwardKey != kFastForwardShift; }
+  bool SkipWithCtrl() override { return User().fastForwardKey != kFastForwardShift; }
   void SetKeyRepeats(bool on) override;
   InputBindingTable* Bindings() override { return bindings_; }
   KeyboardDevice* Keyboard() override { return GetInputManager().Keyboard(); }
@@ -469,7 +462,7 @@ class GameApp : public EngineApp,
   void TellNoSound(const std::string& cp932Text);
   void WarnNoSoundAtStart();
   void TellUnreadableMain();
-  uint8_t BgmDuckSetting() override { return user_.duckPercent; }
+  uint8_t BgmDuckSetting() override { return User().duckPercent; }
   // The movie natives' window-level movie: an emptied slot clears the showing state.
  public:
   bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override;
@@ -511,7 +504,7 @@ class GameApp : public EngineApp,
 
   TgsAppState tgsState_;
   std::optional<uint32_t> tgsDialogFrom_;  // the modal sessions ended when one was asked for
-  ScenarioScreens screens_{*this, GetDisplayManager(), secondTimers_, user_};
+  ScenarioScreens screens_{*this, GetDisplayManager(), secondTimers_, settings_.User()};
 
   // What the save and load dialog and the settings sheet reach of the application
   // (game_message_dialogs.cpp).
@@ -527,7 +520,7 @@ class GameApp : public EngineApp,
   void StoreUserSettings() override;
 
   // After the configuration and the scenario state it holds.
-  GameDialogs dialogs_{*this, user_, tgsState_};
+  GameDialogs dialogs_{*this, settings_.User(), tgsState_};
 };
 
 using TheGameApp = Global<GameApp>;

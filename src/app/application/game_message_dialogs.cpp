@@ -54,9 +54,7 @@ std::vector<std::string> GameApp::MonitorNames() {
 }
 
 void GameApp::StoreUserSettings() {
-  // A settings file that could not be read is kept as it is: it is not written here either.
-  if (saveFolder_.empty() || userConfigUnreadable_ || !plan_.writesSettings) return;
-  SaveUserSettings();
+  settings_.StoreUserSettings();
 }
 
 }  // namespace bw

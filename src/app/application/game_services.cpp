@@ -43,7 +43,7 @@ void GameServices::LoadMovieLibraries(bool load, bool movieInSprite,
 }
 
 bool GameApp::ApplySoundSettings() {
-  return ApplySoundSettings(user_);
+  return ApplySoundSettings(User());
 }
 
 bool GameApp::ApplySoundSettings(const UserConfig& from) {
@@ -116,7 +116,7 @@ void BindMouseButton(InputBindingTable& bindings, uint8_t button, uint8_t choice
 int GameApp::ApplyKeyAssignments() {
   if (bindings_ == nullptr) return kAssignmentsNoTable;
   ScopedLock hold(FrameLock());
-  RewriteAssignedBindings(*bindings_, kDeviceKeyboard, user_.actionKeys, FixedKeys);
+  RewriteAssignedBindings(*bindings_, kDeviceKeyboard, User().actionKeys, FixedKeys);
   return kAssignmentsApplied;
 }
 
@@ -125,17 +125,17 @@ int GameApp::ApplyJoystickAssignments() {
   constexpr uint8_t kRightButton = 1;
   constexpr uint8_t kWheelButton = 2;
   ScopedLock hold(FrameLock());
-  GetInputManager().SetJoysticksEnabled(user_.joystickEnabled != 0);
+  GetInputManager().SetJoysticksEnabled(User().joystickEnabled != 0);
   // Codes below 4 are the stick's directions, bound to the cursor actions for good.
   uint8_t buttons[kAssignedActionCount];
   for (uint32_t i = 0; i < kAssignedActionCount; ++i)
-    buttons[i] = user_.actionButtons[i] >= kJoyFirstButton ? user_.actionButtons[i] : 0;
+    buttons[i] = User().actionButtons[i] >= kJoyFirstButton ? User().actionButtons[i] : 0;
   RewriteAssignedBindings(*bindings_, kDeviceFirstJoystick, buttons, NoFixedBindings);
-  BindMouseButton(*bindings_, kRightButton, user_.rightButtonAction);
-  BindMouseButton(*bindings_, kWheelButton, user_.wheelButtonAction);
+  BindMouseButton(*bindings_, kRightButton, User().rightButtonAction);
+  BindMouseButton(*bindings_, kWheelButton, User().wheelButtonAction);
   // Turning the wheel down reads on as the decide action does.
   bindings_->RemoveBinding(kFirstAssignedAction, kDeviceMouse, kButtonWheelDown);
-  if (user_.wheelAdvancesText != 0)
+  if (User().wheelAdvancesText != 0)
     bindings_->AddBinding(kFirstAssignedAction, kDeviceMouse, kButtonWheelDown);
   return kAssignmentsApplied;
 }

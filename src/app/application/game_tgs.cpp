@@ -25,7 +25,7 @@ TgsAppState* GameApp::TgsState() {
 }
 
 bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
-  const UserConfig& u = user_;
+  const UserConfig& u = User();
   out = TgsUserSettings{};
   out.voiceOn = u.voiceOn != 0;
   out.duckMusic = u.duckBgm != 0;

@@ -136,8 +136,8 @@ void GameApp::SetCursorVisible(bool visible) {
 int GameApp::SelectMonitor(host::HWND window, int bits) {
   MonitorHandle monitor = kNoMonitor;
   int index = 0;
-  if (user_.monitorNumber != 0) {
-    index = user_.monitorNumber - 1;
+  if (User().monitorNumber != 0) {
+    index = User().monitorNumber - 1;
   } else {
     // The saved position comes from the settings file: the far edges are added in 64 bits and
     // kept on the coordinate range.
@@ -155,8 +155,8 @@ int GameApp::SelectMonitor(host::HWND window, int bits) {
     }
     monitor = GetMonitorList().MonitorFromRect(rect);
   }
-  return GetDisplayManager().SelectDisplayDevice(user_.fullScreenMonitor != 0, monitor, index, bits,
-                                                 nullptr);
+  return GetDisplayManager().SelectDisplayDevice(User().fullScreenMonitor != 0, monitor, index,
+                                                 bits, nullptr);
 }
 
 }  // namespace bw

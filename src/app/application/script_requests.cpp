@@ -156,7 +156,7 @@ int32_t GameApp::SetUserSetting(uint32_t group, uint32_t index, uint32_t value) 
   if (group > kLastGroup) return 0;
   if (group == 0 && index < std::size(kSwitches)) {
     if (index == kRefusedSwitch) return kSettingRefused;
-    user_.*kSwitches[index] = static_cast<uint8_t>(value);
+    User().*kSwitches[index] = static_cast<uint8_t>(value);
     return 0;
   }
   scriptSettings_[SettingKey(group, index)] = value;
@@ -164,20 +164,20 @@ int32_t GameApp::SetUserSetting(uint32_t group, uint32_t index, uint32_t value) 
 }
 
 uint32_t GameApp::GetUserSetting(uint32_t group, uint32_t index) {
-  if (group == 0 && index < std::size(kSwitches)) return user_.*kSwitches[index];
+  if (group == 0 && index < std::size(kSwitches)) return User().*kSwitches[index];
   auto it = scriptSettings_.find(SettingKey(group, index));
   return it == scriptSettings_.end() ? 0 : it->second;
 }
 
 void GameApp::SetUserText(const std::string& cp932) {
-  std::fill(std::begin(user_.fontFace), std::end(user_.fontFace), 0);
-  std::copy_n(cp932.begin(), std::min(cp932.size(), sizeof user_.fontFace - 1),
-              std::begin(user_.fontFace));
+  std::fill(std::begin(User().fontFace), std::end(User().fontFace), 0);
+  std::copy_n(cp932.begin(), std::min(cp932.size(), sizeof User().fontFace - 1),
+              std::begin(User().fontFace));
 }
 
 std::string GameApp::GetUserText() {
-  const char* face = reinterpret_cast<const char*>(user_.fontFace);
-  return std::string(face, strnlen(face, sizeof user_.fontFace));
+  const char* face = reinterpret_cast<const char*>(User().fontFace);
+  return std::string(face, strnlen(face, sizeof User().fontFace));
 }
 
 int32_t GameApp::SetScreenMode(int32_t mode) {
