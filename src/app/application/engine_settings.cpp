@@ -41,7 +41,7 @@ void GameApp::SetAppOption(uint32_t index, uint32_t value) {
       return;
     case kOptionFrameSkipCounting:
       config_.pacing.frameSkipCounting = byte;
-      frameClock_.SetSkipCounting(byte != 0);
+      pacing_.Clock().SetSkipCounting(byte != 0);
       return;
     case kOptionPauseWhenInactive:
       config_.display.pauseWhenInactive = byte;

@@ -53,7 +53,7 @@ int GameApp::FrameLoop() {
 // moves only when slept on would never reach the next frame that way: there the turn sleeps until
 // the frame is due instead, so a virtual second holds as many frames with effects as without.
 void GameApp::SleepToNextFrame() {
-  host::Sleep(std::max<uint32_t>(1, frameClock_.MsToNextFrame()));
+  host::Sleep(std::max<uint32_t>(1, pacing_.Clock().MsToNextFrame()));
 }
 
 bool GameApp::HeldWhileInactive() {
@@ -94,10 +94,10 @@ bool GameApp::CanvasCovered() {
 }
 
 int GameApp::StepsForFrame(bool onFrameThread) {
-  int32_t behind = frameClock_.FramesBehind();
+  int32_t behind = pacing_.Clock().FramesBehind();
   if (behind == 0) return kFrameOneStep;
   if (behind > kMostStepsPerFrame) behind = kFrameOneStep;
-  if (uint32_t hint = frameClock_.WaitHint(); hint != 0) {
+  if (uint32_t hint = pacing_.Clock().WaitHint(); hint != 0) {
     if (onFrameThread) {
       FrameThreadWait(hint);
     } else {
@@ -127,9 +127,9 @@ int GameApp::PumpedLoop(bool canvas) {
       host::WaitMessage();
       continue;
     }
-    if (!frameClock_.Tick()) {
-      if (priorityLowerings_ == 0) {
-        host::Sleep(IdleSleepMs(frameClock_));
+    if (!pacing_.Clock().Tick()) {
+      if (pacing_.PriorityLowerings() == 0) {
+        host::Sleep(IdleSleepMs(pacing_.Clock()));
       } else if (!host::CurrentClock().MovesOnItsOwn()) {
         SleepToNextFrame();
       } else if (movieShowing_ == 0) {
@@ -191,10 +191,10 @@ void GameApp::DrawAndPresentOnFrameThread(bool canvas) {
 
 bool GameApp::FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing) {
   // The frame clock is this thread's: a pacing change the window thread asked for lands here.
-  if (pacingUpdateRequested_.exchange(false)) UpdateFramePacing(-1);
-  while (!frameClock_.Tick()) {
-    if (priorityLowerings_ == 0) {
-      FrameThreadWait(IdleSleepMs(frameClock_));
+  pacing_.UpdateIfAsked();
+  while (!pacing_.Clock().Tick()) {
+    if (pacing_.PriorityLowerings() == 0) {
+      FrameThreadWait(IdleSleepMs(pacing_.Clock()));
       return false;
     }
     if (host::CurrentClock().MovesOnItsOwn()) {
@@ -285,7 +285,7 @@ bool GameApp::StepScript(int& stepsLeft) {
 }
 
 void GameApp::PrepareFrames() {
-  frameClock_.SetSkipCounting(config_.pacing.frameSkipCounting != 0);
+  pacing_.Clock().SetSkipCounting(config_.pacing.frameSkipCounting != 0);
   GetDisplayManager().SetColorKeyEnable(kColorKeyOn);
   GetDisplayManager().SetCullMode(host::kCullNone);
 }
@@ -343,9 +343,10 @@ int GameApp::FrameThreadStep() {
   // The canvas is drawn with the present, after the steps.
   DueFrameOnFrameThread(canvas, false);
 
-  int32_t extraSteps = frameClock_.FramesBehind();
+  int32_t extraSteps = pacing_.Clock().FramesBehind();
   if (extraSteps > kMostStepsPerFrame) extraSteps = 0;
-  if (extraSteps != 0 && frameClock_.WaitHint() != 0) FrameThreadWait(frameClock_.WaitHint());
+  if (extraSteps != 0 && pacing_.Clock().WaitHint() != 0)
+    FrameThreadWait(pacing_.Clock().WaitHint());
   for (;;) {
     int r = host_->Step();
     if (r == kStepEnded) return kFrameStepEnded;

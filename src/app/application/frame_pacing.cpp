@@ -1,90 +1,109 @@
-// Frame pacing: the display's vertical-blank wait or the frame clock, and the nested overrides
-// through which the scripts force the wait or switch precise timing off.
-#include "app/application/game_app.h"
+#include "app/application/frame_pacing.h"
+
+#include "graphics/device/display_manager.h"
 
 namespace bw {
 
 namespace {
 
-constexpr int32_t kKeepRate = -1;
 constexpr uint16_t kWaitRefreshHz = 60;
 
 }  // namespace
 
-void GameApp::UpdateFramePacing(int32_t fps) {
-  if (fps == kKeepRate) fps = frameClock_.Rate();
-  DisplayManager& display = GetDisplayManager();
+void FramePacing::Update(int32_t fps) {
+  if (fps == kKeepRate) fps = clock_.Rate();
   uint32_t count = 0;
   bool hardware =
-      display.GetDirectDraw() != nullptr && (display.Caps().caps & host::kDdCapsNoHardware) == 0;
+      display_.GetDirectDraw() != nullptr && (display_.Caps().caps & host::kDdCapsNoHardware) == 0;
   if (hardware) {
-    const uint32_t interval = config_.pacing.vsyncIntervalMinus1 + 1u;
-    const uint8_t sync = config_.pacing.vsyncMode;
+    const uint32_t interval = settings_.vsyncIntervalMinus1 + 1u;
+    const uint8_t sync = settings_.vsyncMode;
     if (sync == kVSyncAlways) {
       count = interval;
-    } else if (sync == kVSyncAuto && (GetSystemInfo().Facts().refreshHz == kWaitRefreshHz ||
-                                      display.ModeRefresh() == kWaitRefreshHz)) {
+    } else if (sync == kVSyncAuto && (app_.DesktopRefreshHz() == kWaitRefreshHz ||
+                                      display_.ModeRefresh() == kWaitRefreshHz)) {
       count = interval;
     }
   }
-  display.SetVerticalBlankWait(count);
-  frameClock_.SetRate(fps, count == 0 && config_.pacing.preciseTiming != 0);
+  display_.SetVerticalBlankWait(count);
+  clock_.SetRate(fps, count == 0 && settings_.preciseTiming != 0);
   // A waiting display paces the frames itself.
-  frameClock_.SetUnpaced(count != 0);
+  clock_.SetUnpaced(count != 0);
 }
 
-void GameApp::RefreshFramePacing() {
-  if (Threaded() && !OnFrameThread() && FrameThread().IsRunning()) {
-    pacingUpdateRequested_ = true;
+void FramePacing::Refresh() {
+  if (app_.FrameThreadTicks()) {
+    updateAsked_ = true;
     return;
   }
-  UpdateFramePacing(kKeepRate);
+  Update(kKeepRate);
 }
 
-uint32_t GameApp::PushVSyncWait() {
+void FramePacing::UpdateIfAsked() {
+  if (updateAsked_.exchange(false)) Update(kKeepRate);
+}
+
+uint32_t FramePacing::PushVSyncWait() {
   ++vsyncOverrides_;
-  if (GetDisplayManager().VerticalBlankWait() != 0 || config_.pacing.scriptsMayForceVSync == 0)
-    return 0;
-  if (GetDisplayManager().GetScreenCanvas() == nullptr) {
-    config_.pacing.vsyncMode = kVSyncAlways;
-    UpdateFramePacing(kKeepRate);
+  if (display_.VerticalBlankWait() != 0 || settings_.scriptsMayForceVSync == 0) return 0;
+  if (display_.GetScreenCanvas() == nullptr) {
+    settings_.vsyncMode = kVSyncAlways;
+    Update(kKeepRate);
   } else {
-    GetDisplayManager().SetVerticalBlankWait(1);
+    display_.SetVerticalBlankWait(1);
   }
   return 1;
 }
 
-uint32_t GameApp::PopVSyncWait() {
+uint32_t FramePacing::PopVSyncWait() {
   if (vsyncOverrides_ == 0) return 0;
-  if (--vsyncOverrides_ != 0 || config_.pacing.scriptsMayForceVSync == 0) return 0;
-  if (GetDisplayManager().GetScreenCanvas() == nullptr) {
-    config_.pacing.vsyncMode = settings_.ConfiguredVSync();
-    UpdateFramePacing(kKeepRate);
+  if (--vsyncOverrides_ != 0 || settings_.scriptsMayForceVSync == 0) return 0;
+  if (display_.GetScreenCanvas() == nullptr) {
+    settings_.vsyncMode = files_.ConfiguredVSync();
+    Update(kKeepRate);
   } else {
-    GetDisplayManager().SetVerticalBlankWait(0);
+    display_.SetVerticalBlankWait(0);
   }
   return 1;
 }
 
-uint32_t GameApp::PushPreciseTimingOff() {
+uint32_t FramePacing::PushPreciseTimingOff() {
   ++preciseOverrides_;
-  if (!frameClock_.UsesPerformanceCounter() || config_.pacing.preciseTiming == 0) return 0;
-  config_.pacing.preciseTiming = 0;
-  UpdateFramePacing(kKeepRate);
+  if (!clock_.UsesPerformanceCounter() || settings_.preciseTiming == 0) return 0;
+  settings_.preciseTiming = 0;
+  Update(kKeepRate);
   return 1;
 }
 
-uint32_t GameApp::PopPreciseTimingOff() {
+uint32_t FramePacing::PopPreciseTimingOff() {
   if (preciseOverrides_ == 0) return 0;
-  if (--preciseOverrides_ != 0 || settings_.ConfiguredPreciseTiming() == 0) return 0;
-  config_.pacing.preciseTiming = 1;
-  UpdateFramePacing(kKeepRate);
+  if (--preciseOverrides_ != 0 || files_.ConfiguredPreciseTiming() == 0) return 0;
+  settings_.preciseTiming = 1;
+  Update(kKeepRate);
   return 1;
 }
 
-void GameApp::DropPacingOverrides() {
+void FramePacing::DropOverrides() {
   while (vsyncOverrides_ != 0) PopVSyncWait();
   while (preciseOverrides_ != 0) PopPreciseTimingOff();
+}
+
+int FramePacing::LowerFrameThreadPriority() {
+  if (settings_.priorityLoweringOff != 0) return kPriorityLoweringOff;
+  if (priorityLowerings_ > 0) {
+    ++priorityLowerings_;
+    return kPriorityAlreadyLow;
+  }
+  ++priorityLowerings_;
+  if (app_.FrameThreadMissing()) return kPriorityNoThread;
+  return kPriorityLowered;
+}
+
+int FramePacing::RestoreFrameThreadPriority() {
+  uint32_t before = priorityLowerings_;
+  if (settings_.priorityLoweringOff != 0 || before == 0) return static_cast<int>(before);
+  --priorityLowerings_;
+  return static_cast<int>(before);
 }
 
 }  // namespace bw

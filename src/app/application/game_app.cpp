@@ -415,7 +415,7 @@ bool GameApp::ServePendingInterrupt() {
     exitStatus_ = kExitScriptFailed;
     return false;
   }
-  DropPacingOverrides();
+  pacing_.DropOverrides();
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/application/engine_app.h"
+#include "app/application/frame_pacing.h"
 #include "app/application/game_dialogs.h"
 #include "app/application/game_menu.h"
 #include "app/application/game_services.h"
@@ -81,17 +82,12 @@ constexpr int kExitNormal = 0;
 constexpr int kExitScriptFailed = 20;
 constexpr int kExitSettingsNotSaved = 21;  // the run ended, but its settings were not written
 
-// LowerFrameThreadPriority results.
-constexpr int kPriorityLowered = 0;
-constexpr int kPriorityAlreadyLow = 1;
-constexpr int kPriorityNoThread = 2;
-constexpr int kPriorityLoweringOff = -1;
-
 class GameGuiServices;
 class GameTextPanel;
 
 class GameApp : public EngineApp,
                 public ScriptApplication,
+                private FramePacingHost,
                 private GameDialogsHost,
                 private GameMenuHost,
                 private SettingsFilesHost,
@@ -139,7 +135,7 @@ class GameApp : public EngineApp,
   void RequestInterrupt(uint8_t request) { interrupt_ = request; }
   uint8_t InterruptRequest() const { return interrupt_; }
   ScriptHost* GetScriptHost() override { return host_.get(); }
-  FrameClock& GetFrameClock() { return frameClock_; }
+  FrameClock& GetFrameClock() { return pacing_.Clock(); }
   TimerService& FirstTimers() { return timers_; }
   TimerService& SecondTimers() { return secondTimers_; }
   UserConfig& GetUserConfig() { return settings_.User(); }
@@ -163,9 +159,9 @@ class GameApp : public EngineApp,
   // The menu whose items follow the permissions; null for none.
   void SetMenu(host::Menu* menu) { menu_.SetMenu(menu); }
   // Nested: only the last restore brings the priority back. Restore answers the count before it.
-  int LowerFrameThreadPriority() override;
-  int RestoreFrameThreadPriority() override;
-  uint32_t PriorityLowerings() const { return priorityLowerings_; }
+  int LowerFrameThreadPriority() override { return pacing_.LowerFrameThreadPriority(); }
+  int RestoreFrameThreadPriority() override { return pacing_.RestoreFrameThreadPriority(); }
+  uint32_t PriorityLowerings() const { return pacing_.PriorityLowerings(); }
 
   // Menu commands, pacing and dialogs.
   int OnMenuCommand(WindowMessage& record) override;
@@ -195,18 +191,18 @@ class GameApp : public EngineApp,
   int SelectMonitor(host::HWND window, int bits);
   void SetPointerToDefaultButton(bool on) override { systemDialogs_.SetPointerToDefaultButton(on); }
   // fps -1 keeps the frame clock's rate.
-  void UpdateFramePacing(int32_t fps) override;
+  void UpdateFramePacing(int32_t fps) override { pacing_.Update(fps); }
   // UpdateFramePacing(-1) on the thread that ticks the frame clock: now, or in the threaded
   // mode from the window thread at the frame thread's next turn.
-  void RefreshFramePacing();
+  void RefreshFramePacing() { pacing_.Refresh(); }
   // Nested overrides; each answers 1 when the pacing changed. A pop with nothing pushed does
   // nothing.
-  uint32_t PushVSyncWait() override;
-  uint32_t PopVSyncWait() override;
-  uint32_t PushPreciseTimingOff() override;
-  uint32_t PopPreciseTimingOff() override;
-  uint32_t VsyncOverrides() const { return vsyncOverrides_; }
-  uint32_t PreciseTimingOverrides() const { return preciseOverrides_; }
+  uint32_t PushVSyncWait() override { return pacing_.PushVSyncWait(); }
+  uint32_t PopVSyncWait() override { return pacing_.PopVSyncWait(); }
+  uint32_t PushPreciseTimingOff() override { return pacing_.PushPreciseTimingOff(); }
+  uint32_t PopPreciseTimingOff() override { return pacing_.PopPreciseTimingOff(); }
+  uint32_t VsyncOverrides() const { return pacing_.VsyncOverrides(); }
+  uint32_t PreciseTimingOverrides() const { return pacing_.PreciseTimingOverrides(); }
 
  private:
   int OnCreate(WindowMessage& record);
@@ -239,11 +235,12 @@ class GameApp : public EngineApp,
   }
   bool SendToWindow(int command, void* record) override;
   void ServeSoundFormat(SoundFormatRequest* request);
-  // A restarted MAIN cannot pop what the old one pushed.
-  void DropPacingOverrides();
-
-  uint32_t vsyncOverrides_ = 0;
-  uint32_t preciseOverrides_ = 0;
+  // FramePacingHost
+  bool FrameThreadTicks() override {
+    return Threaded() && !OnFrameThread() && FrameThread().IsRunning();
+  }
+  bool FrameThreadMissing() override { return Threaded() && !FrameThread().IsRunning(); }
+  uint16_t DesktopRefreshHz() override { return GetSystemInfo().Facts().refreshHz; }
 
  private:
   int ReadConfiguration();
@@ -263,8 +260,8 @@ class GameApp : public EngineApp,
 
   FileSystemScriptFileSource scriptFiles_;
   SettingsFiles settings_{*this, config_};
+  FramePacing pacing_{*this, GetDisplayManager(), config_.pacing, settings_};
   SystemDialogs systemDialogs_{*this, info_, settings_.User()};
-  FrameClock frameClock_{60, false};
   // Rotation, waves and paths read the one cosine table.
   TrigTables trig_;
   ScopedGlobal<TrigTables> publishedTrig_{&trig_};
@@ -290,7 +287,6 @@ class GameApp : public EngineApp,
   std::unique_ptr<GameTextPanel> textPanel_;  // captions, the pointer move onto parts
   std::atomic<uint8_t> interrupt_{kInterruptNone};
   GameMenu menu_{*this, record_};
-  uint32_t priorityLowerings_ = 0;
   std::atomic<int> exitStatus_{kExitNormal};
 
   // Services and settings.
@@ -364,7 +360,6 @@ class GameApp : public EngineApp,
   bool effectsPausedHere_ = false;  // frame thread only
   std::atomic<uint8_t> movieShowing_{0};
   Lock timerLock_;
-  std::atomic<bool> pacingUpdateRequested_{false};
 
   // Main window.
  public:
@@ -413,7 +408,7 @@ class GameApp : public EngineApp,
   int32_t SetScreenMode(int32_t mode) override;
   void SetScriptFlag(uint32_t which, bool on) override;
   uint8_t ScriptFlag(uint32_t which) const { return which < 2 ? scriptFlags_[which] : 0; }
-  int32_t FrameRate() override { return frameClock_.Rate(); }
+  int32_t FrameRate() override { return pacing_.Clock().Rate(); }
   uint8_t InterruptArgument() override { return interrupt_; }
   bool TakeWindowRestoredFlag() override { return TakeWindowRestored(); }
   [[nodiscard]] bool PostAppCommand(uint8_t request, bool send, uintptr_t parameter) override;

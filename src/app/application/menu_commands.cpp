@@ -1,5 +1,4 @@
-// The menu commands of the main window, the requests other threads send through them, and the
-// nested lowering of the frame thread's priority.
+// The menu commands of the main window and the requests other threads send through them.
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -23,26 +22,6 @@ constexpr uint32_t kDefaultRateCode = 44;
 constexpr uint16_t kDefaultBits = 16;
 
 }  // namespace
-
-// Thread priorities are left to the system scheduler here: only the nesting is kept, which the
-// frame loops read to keep drawing on turns without a due frame.
-int GameApp::LowerFrameThreadPriority() {
-  if (config_.pacing.priorityLoweringOff != 0) return kPriorityLoweringOff;
-  if (priorityLowerings_ > 0) {
-    ++priorityLowerings_;
-    return kPriorityAlreadyLow;
-  }
-  ++priorityLowerings_;
-  if (Threaded() && !FrameThread().IsRunning()) return kPriorityNoThread;
-  return kPriorityLowered;
-}
-
-int GameApp::RestoreFrameThreadPriority() {
-  uint32_t before = priorityLowerings_;
-  if (config_.pacing.priorityLoweringOff != 0 || before == 0) return static_cast<int>(before);
-  --priorityLowerings_;
-  return static_cast<int>(before);
-}
 
 int GameApp::OnCreate(WindowMessage& record) {
   const host::HWND window = record.window->GetHandle();

@@ -129,7 +129,7 @@ uint32_t GameApp::GetAppState(uint32_t index) {
     case kStateScreenModeBits:
       return screenModeBits_;
     case kStateFrameRate:
-      return static_cast<uint32_t>(frameClock_.Rate());
+      return static_cast<uint32_t>(pacing_.Clock().Rate());
     default:
       return 0;
   }
