@@ -90,7 +90,7 @@ void GameApp::DrawCanvasFrame() {
 }
 
 bool GameApp::CanvasCovered() {
-  return movieShowing_ != 0 && GetDisplayManager().GetPrimary() != nullptr;
+  return movie_.Showing() && GetDisplayManager().GetPrimary() != nullptr;
 }
 
 int GameApp::StepsForFrame(bool onFrameThread) {
@@ -108,7 +108,7 @@ int GameApp::StepsForFrame(bool onFrameThread) {
 }
 
 int GameApp::DirectFrameLoop() {
-  if (movieShowing_ == 0 && !PresentOrRestore()) return kFrameStop;
+  if (!movie_.Showing() && !PresentOrRestore()) return kFrameStop;
   return PumpedLoop(false);
 }
 
@@ -132,7 +132,7 @@ int GameApp::PumpedLoop(bool canvas) {
         host::Sleep(IdleSleepMs(pacing_.Clock()));
       } else if (!host::CurrentClock().MovesOnItsOwn()) {
         SleepToNextFrame();
-      } else if (movieShowing_ == 0) {
+      } else if (!movie_.Showing()) {
         // The effects asked for every turn: draw instead of sleeping.
         if (canvas) {
           DrawCanvasFrame();
@@ -147,7 +147,7 @@ int GameApp::PumpedLoop(bool canvas) {
       host::Sleep(yieldBeforeFrame_ ? 0 : kBlankWaitMs);
     UpdatePointer();
     GetInputManager().Poll();
-    if (movieShowing_ == 0) {
+    if (!movie_.Showing()) {
       if (canvas) {
         DrawCanvasFrame();
       } else {
@@ -183,7 +183,7 @@ void GameApp::DrawAndPresentOnFrameThread(bool canvas) {
   ScopedLock hold(FrameLock());
   if (canvas) {
     if (!CanvasCovered()) DrawCanvasFrame();
-  } else if (movieShowing_ == 0) {
+  } else if (!movie_.Showing()) {
     DrawRenderListFrame();
     GetDisplayManager().Present();
   }
@@ -222,7 +222,7 @@ void GameApp::DueFrameOnFrameThread(bool canvas, bool drawCanvas) {
     MeasurePointer();
     GetInputManager().Poll();
     if (!canvas) {
-      if (movieShowing_ == 0) DrawRenderListFrame();
+      if (!movie_.Showing()) DrawRenderListFrame();
     } else if (drawCanvas && !CanvasCovered()) {
       DrawCanvasFrame();
     }
@@ -232,7 +232,7 @@ void GameApp::DueFrameOnFrameThread(bool canvas, bool drawCanvas) {
 }
 
 int GameApp::LockedDirectFrameLoop() {
-  if (movieShowing_ == 0) {
+  if (!movie_.Showing()) {
     ScopedLock hold(FrameLock());
     GetDisplayManager().Present();
   }
@@ -361,7 +361,7 @@ int GameApp::FrameThreadStep() {
 
   if (canvas) {
     DrawAndPresentOnFrameThread(true);
-  } else if (movieShowing_ == 0) {
+  } else if (!movie_.Showing()) {
     ScopedLock hold(FrameLock());
     GetDisplayManager().Present();
   }

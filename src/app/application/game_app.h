@@ -15,6 +15,7 @@
 #include "app/application/game_menu.h"
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
+#include "app/application/movie_slot.h"
 #include "app/application/scenario_screens.h"
 #include "app/application/settings_files.h"
 #include "app/application/system_dialogs.h"
@@ -207,7 +208,7 @@ class GameApp : public EngineApp,
  private:
   int OnCreate(WindowMessage& record);
   int OnMessageDialogRequest(WindowMessage& record);
-  bool MovieShowing() override { return movieShowing_ != 0; }
+  bool MovieShowing() override { return movie_.Showing(); }
   // GameMenuHost
   void BeginModalBracket() override { BeginModal(); }
   void EndModalBracket() override { EndModal(); }
@@ -321,8 +322,8 @@ class GameApp : public EngineApp,
   void RequestEffectsPause(uint8_t request) { effectsPause_ = request; }
   uint8_t EffectsPauseState() const { return effectsPause_; }
   // Non-zero while a movie covers the screen: the frames are not drawn.
-  void SetMovieShowing(uint8_t state) { movieShowing_ = state; }
-  uint8_t MovieShowingState() const { return movieShowing_; }
+  void SetMovieShowing(uint8_t state) { movie_.SetShowingState(state); }
+  uint8_t MovieShowingState() const { return movie_.ShowingState(); }
   // Held around every run of the first timer service: the frame thread runs it too.
   Lock& TimerLock() { return timerLock_; }
 
@@ -358,18 +359,17 @@ class GameApp : public EngineApp,
   std::atomic<bool> yieldBeforeFrame_{false};
   std::atomic<uint8_t> effectsPause_{kEffectsRunning};
   bool effectsPausedHere_ = false;  // frame thread only
-  std::atomic<uint8_t> movieShowing_{0};
   Lock timerLock_;
 
   // Main window.
  public:
   host::Menu* WindowMenu() const override { return menu_.Menu(); }
   // The movie slot: empty until the movie player exists. Taking a movie object hands it over.
-  void SetMovieObject(std::unique_ptr<MovieObject> movie);
-  bool HasMovieObject();
+  void SetMovieObject(std::unique_ptr<MovieObject> movie) { movie_.Set(std::move(movie)); }
+  bool HasMovieObject() { return movie_.Has(); }
   // Each loop turn: the showing state follows the slot's movie, which a clock that does not move
   // by itself steps here.
-  void TrackMovie();
+  void TrackMovie() { movie_.Track(); }
   bool CloseDeferred() const { return deferredClose_; }
 
  protected:
@@ -393,8 +393,7 @@ class GameApp : public EngineApp,
   void ShowMaximizeBox(bool shown) override;
 
   bool deferredClose_ = false;
-  Lock movieLock_;
-  std::unique_ptr<MovieObject> movie_;  // guarded by movieLock_
+  MovieSlot movie_;
 
   // The system natives' requests (ScriptApplication).
  public:
@@ -460,7 +459,10 @@ class GameApp : public EngineApp,
   uint8_t BgmDuckSetting() override { return User().duckPercent; }
   // The movie natives' window-level movie: an emptied slot clears the showing state.
  public:
-  bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override;
+  bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override {
+    movie_.Use(use);
+    return true;
+  }
   int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
   PartManager* ScriptPartManager() override;
   PointerManager* ScriptPointerManager() override;

@@ -116,47 +116,17 @@ int GameApp::OnQueryEndSession(WindowMessage& record) {
 }
 
 int GameApp::OnDisplayChange(WindowMessage& record) {
-  {
-    ScopedLock hold(movieLock_);
-    if (movie_) movie_->OnDisplayChange();
-  }
+  movie_.OnDisplayChange();
   return EngineApp::OnDisplayChange(record);
 }
 
 int GameApp::OnMovieRequest(WindowMessage& /*record*/) {
-  ScopedLock hold(movieLock_);
-  if (movie_) movie_->HandleEvents();
+  movie_.HandleEvents();
   return kHandled;
 }
 
-void GameApp::SetMovieObject(std::unique_ptr<MovieObject> movie) {
-  ScopedLock hold(movieLock_);
-  movie_ = std::move(movie);
-}
-
-bool GameApp::HasMovieObject() {
-  ScopedLock hold(movieLock_);
-  return movie_ != nullptr;
-}
-
 void GameApp::CloseMovieObject() {
-  ScopedLock hold(movieLock_);
-  movie_.reset();
-  movieShowing_ = 0;
-}
-
-void GameApp::TrackMovie() {
-  ScopedLock hold(movieLock_);
-  if (!movie_) return;
-  if (!host::CurrentClock().MovesOnItsOwn()) movie_->Present();
-  movieShowing_ = movie_->IsShowing() ? 1 : 0;
-}
-
-bool GameApp::UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) {
-  ScopedLock hold(movieLock_);
-  use(movie_);
-  if (!movie_) movieShowing_ = 0;
-  return true;
+  movie_.Close();
 }
 
 int32_t GameApp::OpenWindowMovie(MovieObject& movie, const char* file) {

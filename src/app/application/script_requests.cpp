@@ -105,7 +105,7 @@ uint32_t GameApp::GetAppState(uint32_t index) {
     case kStateModal:
       return IsModal() ? 1 : 0;
     case kStateMovie:
-      return movieShowing_;
+      return movie_.ShowingState();
     case kStateMenuOpen:
       return MenuOpen() ? 1 : 0;
     case kStateCanvasWidth:
