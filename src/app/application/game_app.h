@@ -17,6 +17,7 @@
 #include "app/application/game_sound.h"
 #include "app/application/movie_slot.h"
 #include "app/application/scenario_screens.h"
+#include "app/application/scenario_state.h"
 #include "app/application/settings_files.h"
 #include "app/application/system_dialogs.h"
 #include "app/config/save_folder.h"
@@ -91,6 +92,7 @@ class GameApp : public EngineApp,
                 private FramePacingHost,
                 private GameDialogsHost,
                 private GameMenuHost,
+                private ScenarioStateHost,
                 private SettingsFilesHost,
                 private SystemDialogsHost,
                 private ScenarioScreensHost {
@@ -475,21 +477,15 @@ class GameApp : public EngineApp,
  public:
   SaveSettingsStore* SaveSettingsSource() override { return &dialogs_.SaveSettingsSource(); }
   SaveTextPanel* SaveTextPanelSource() override;
-  SaveFrameState* SaveFrame() override {
-    return TgsFrameSaveState::Frame() ? &tgsSaveState_ : nullptr;
-  }
-
- private:
-  TgsFrameSaveState tgsSaveState_;
+  SaveFrameState* SaveFrame() override { return scenario_.SaveFrame(); }
 
   // The scenario frame's state words, the settings it reads and its frame turns.
- public:
-  TgsAppState* TgsState() override;
-  uint8_t* TextSettingsChangedFlag() override { return &tgsState_.textSettingsChanged; }
+  TgsAppState* TgsState() override { return &scenario_.Read(); }
+  uint8_t* TextSettingsChangedFlag() override { return &scenario_.Words().textSettingsChanged; }
   bool ReadTgsSettings(TgsUserSettings& out) override;
   int TgsFrameTurn() override;
-  [[nodiscard]] bool PostTgsDialog(int kind) override;
-  int PollTgsDialog() override;
+  [[nodiscard]] bool PostTgsDialog(int kind) override { return scenario_.PostDialog(kind); }
+  int PollTgsDialog() override { return scenario_.PollDialog(); }
   TgsPresentation* TgsScreen() override { return screens_.Windows(); }
   TgsHistoryView* TgsHistory() override { return screens_.History(); }
   TgsSceneHost* TgsPages() override { return screens_.Pages(); }
@@ -498,9 +494,12 @@ class GameApp : public EngineApp,
  private:
   PartManager* ScreenParts() override { return ScriptPartManager(); }
   PointerTip* ScreenTip() override;
+  // ScenarioStateHost
+  bool ModalOpen() override { return IsModal() || MenuOpen(); }
+  bool FullScreenMenuOpen() override { return MenuOpen() || GetEngineInput().IsMenuShown(); }
+  uint32_t ModalSessionsEnded() override { return ModalsEnded(); }
 
-  TgsAppState tgsState_;
-  std::optional<uint32_t> tgsDialogFrom_;  // the modal sessions ended when one was asked for
+  ScenarioState scenario_{*this};
   ScenarioScreens screens_{*this, GetDisplayManager(), secondTimers_, settings_.User()};
 
   // What the save and load dialog and the settings sheet reach of the application
@@ -517,7 +516,7 @@ class GameApp : public EngineApp,
   void StoreUserSettings() override;
 
   // After the configuration and the scenario state it holds.
-  GameDialogs dialogs_{*this, settings_.User(), tgsState_};
+  GameDialogs dialogs_{*this, settings_.User(), scenario_.Words()};
 };
 
 using TheGameApp = Global<GameApp>;

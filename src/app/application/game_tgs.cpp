@@ -1,28 +1,11 @@
-// What the scenario frame reads of the game application: its state words, the player's settings
-// by role and the dialogs it asks for; and what its screens reach of the application.
+// What the scenario frame reads of the game application: the player's settings by role and its
+// frame turns; and what its screens reach of the application.
 #include <cstring>
 
 #include "app/application/game_app.h"
 #include "app/application/game_gui_services.h"
 
 namespace bw {
-
-namespace {
-
-// The scenario frame's word for a full-screen menu standing open.
-constexpr uint8_t kFullScreenMenuOpen = 2;
-
-}  // namespace
-
-TgsAppState* GameApp::TgsState() {
-  tgsState_.titleAllowed = MenuItemEnabled(3) ? 1 : 0;
-  tgsState_.settingsAllowed = MenuItemEnabled(0) ? 1 : 0;
-  tgsState_.modalOpen = IsModal() || MenuOpen() ? 1 : 0;
-  // Opened by the menu keys or by the pointer resting on the top edge.
-  tgsState_.fullScreenMenuMode =
-      MenuOpen() || GetEngineInput().IsMenuShown() ? kFullScreenMenuOpen : 0;
-  return &tgsState_;
-}
 
 bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
   const UserConfig& u = User();
@@ -75,24 +58,6 @@ bool GameApp::ReadTgsSettings(TgsUserSettings& out) {
 int GameApp::TgsFrameTurn() {
   screens_.Tick(Clock());
   return FrameLoop() != kFrameStop ? 1 : 0;
-}
-
-// Posted, not sent: the window thread opens the dialog while the frame goes on turning, so that
-// the dialog's work finds the frame thread parked between two steps.
-bool GameApp::PostTgsDialog(int kind) {
-  if (kind < 0 || kind > 2) return false;
-  tgsDialogFrom_ = ModalsEnded();
-  if (PostAppCommand(static_cast<uint8_t>(kind), false, 0)) return true;
-  tgsDialogFrom_.reset();
-  return false;
-}
-
-int GameApp::PollTgsDialog() {
-  if (!tgsDialogFrom_ || ModalsEnded() != *tgsDialogFrom_) {
-    tgsDialogFrom_.reset();
-    return 2;
-  }
-  return IsModal() ? 1 : 0;
 }
 
 PointerTip* GameApp::ScreenTip() {
