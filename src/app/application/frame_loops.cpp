@@ -73,19 +73,19 @@ bool GameApp::PresentOrRestore() {
 }
 
 void GameApp::RunFirstTimers() {
-  ScopedLock hold(timerLock_);
-  timers_.RunDue(host::TimeGetTime());
+  ScopedLock hold(timers_.FirstLock());
+  timers_.First().RunDue(host::TimeGetTime());
 }
 
 // Without a back buffer the clearing and the drawing answer their failure and draw nothing.
 void GameApp::DrawRenderListFrame() {
   if (clearBackBuffer_) GetDisplayManager().ClearBackBuffer();
-  secondTimers_.RunDue(host::TimeGetTime());
+  timers_.Second().RunDue(host::TimeGetTime());
   GetDisplayManager().DrawRenderList();
 }
 
 void GameApp::DrawCanvasFrame() {
-  secondTimers_.RunDue(host::TimeGetTime());
+  timers_.Second().RunDue(host::TimeGetTime());
   GetDisplayManager().UpdateBackBuffer();
 }
 
@@ -162,14 +162,14 @@ bool GameApp::EffectsPausedTurn() {
   uint8_t request = effectsPause_;
   if (request == kEffectsResumeRequested || request == kEffectsRunning) {
     // Only a pause this byte made is undone, once: the tasks' own pause counts stay balanced.
-    if (effectsPausedHere_) secondTimers_.ResumeAll(kEveryTaskKind);
+    if (effectsPausedHere_) timers_.Second().ResumeAll(kEveryTaskKind);
     effectsPausedHere_ = false;
     if (request == kEffectsResumeRequested)
       effectsPause_.compare_exchange_strong(request, kEffectsRunning);
     return false;
   }
   if (request == kEffectsPauseRequested) {
-    if (!effectsPausedHere_) secondTimers_.PauseAll(kEveryTaskKind);
+    if (!effectsPausedHere_) timers_.Second().PauseAll(kEveryTaskKind);
     effectsPausedHere_ = true;
     effectsPause_.compare_exchange_strong(request, kEffectsPaused);
   } else if (request != kEffectsPaused) {

@@ -384,7 +384,7 @@ int GameApp::InitScript() {
   // The screen belongs to no script owner: destroying an owner's layers never takes it.
   if (CanvasLayer* screen = GetDisplayManager().GetScreenCanvas()) screen->SetWord3(UINT32_MAX);
   // The channels' fades run on the effects' timer service.
-  GameSound::GiveChannels(*host_, secondTimers_);
+  GameSound::GiveChannels(*host_, timers_.Second());
   services_.LoadMovieLibraries(config_.pacing.loadMovieLibraries != 0, config_.engine.canvas != 0,
                                &FileSystem());
   gui_->AttachScriptHost();

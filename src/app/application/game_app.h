@@ -15,6 +15,7 @@
 #include "app/application/game_menu.h"
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
+#include "app/application/game_timers.h"
 #include "app/application/movie_slot.h"
 #include "app/application/scenario_screens.h"
 #include "app/application/scenario_state.h"
@@ -27,14 +28,12 @@
 #include "app/dialogs/main_menu.h"
 #include "app/dialogs/menu_requests.h"
 #include "app/dialogs/message_dialog.h"
-#include "effects/transitions/wipe_transitions.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/text/renderer_factory.h"
 #include "platform/file_dialogs.h"
 #include "platform/file_drop_target.h"
 #include "platform/frame_clock.h"
 #include "platform/timer_service.h"
-#include "platform/trig_tables.h"
 #include "savedata/save_sources.h"
 #include "savedata/tgs_frame_save_state.h"
 #include "scenario/font_list.h"
@@ -139,8 +138,8 @@ class GameApp : public EngineApp,
   uint8_t InterruptRequest() const { return interrupt_; }
   ScriptHost* GetScriptHost() override { return host_.get(); }
   FrameClock& GetFrameClock() { return pacing_.Clock(); }
-  TimerService& FirstTimers() { return timers_; }
-  TimerService& SecondTimers() { return secondTimers_; }
+  TimerService& FirstTimers() { return timers_.First(); }
+  TimerService& SecondTimers() { return timers_.Second(); }
   UserConfig& GetUserConfig() { return settings_.User(); }
   const SaveFolderPlan& GetSaveFolderPlan() const { return settings_.Plan(); }
   // Whether the sound device plays through the SDL audio device (else the mixer runs silent).
@@ -265,15 +264,7 @@ class GameApp : public EngineApp,
   SettingsFiles settings_{*this, config_};
   FramePacing pacing_{*this, GetDisplayManager(), config_.pacing, settings_};
   SystemDialogs systemDialogs_{*this, info_, settings_.User()};
-  // Rotation, waves and paths read the one cosine table.
-  TrigTables trig_;
-  ScopedGlobal<TrigTables> publishedTrig_{&trig_};
-  TimerService timers_;
-  TimerService secondTimers_;
-  ScopedGlobal<TimerService> publishedTimers_{&secondTimers_};
-  // The wipes run on the effects' timer service.
-  WipeTransitions wipes_{&secondTimers_};
-  ScopedGlobal<WipeTransitions> publishedWipes_{&wipes_};
+  GameTimers timers_;
   bool playAloud_ = false;
   bool noSoundTold_ = false;
   std::unique_ptr<GameSound> sound_;
@@ -327,7 +318,7 @@ class GameApp : public EngineApp,
   void SetMovieShowing(uint8_t state) { movie_.SetShowingState(state); }
   uint8_t MovieShowingState() const { return movie_.ShowingState(); }
   // Held around every run of the first timer service: the frame thread runs it too.
-  Lock& TimerLock() { return timerLock_; }
+  Lock& TimerLock() { return timers_.FirstLock(); }
 
  private:
   using FrameFunction = int (GameApp::*)();
@@ -361,7 +352,6 @@ class GameApp : public EngineApp,
   std::atomic<bool> yieldBeforeFrame_{false};
   std::atomic<uint8_t> effectsPause_{kEffectsRunning};
   bool effectsPausedHere_ = false;  // frame thread only
-  Lock timerLock_;
 
   // Main window.
  public:
@@ -430,7 +420,7 @@ class GameApp : public EngineApp,
   KeyboardDevice* Keyboard() override { return GetInputManager().Keyboard(); }
   Mouse* GetMouse() override { return GetInputManager().GetMouse(); }
   JoystickDevice* Joystick() override { return GetInputManager().GetJoystick(0); }
-  TimerService* GeneralTimers() override { return &secondTimers_; }
+  TimerService* GeneralTimers() override { return &timers_.Second(); }
   EngineInput* PointerInput() override { return &GetEngineInput(); }
 
  private:
@@ -500,7 +490,7 @@ class GameApp : public EngineApp,
   uint32_t ModalSessionsEnded() override { return ModalsEnded(); }
 
   ScenarioState scenario_{*this};
-  ScenarioScreens screens_{*this, GetDisplayManager(), secondTimers_, settings_.User()};
+  ScenarioScreens screens_{*this, GetDisplayManager(), timers_.Second(), settings_.User()};
 
   // What the save and load dialog and the settings sheet reach of the application
   // (game_message_dialogs.cpp).
