@@ -92,6 +92,24 @@ TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
   EXPECT_EQ(test::ReadFile(game.path() / "USER.CFG" / "inside"), "keep");
 }
 
+// A machine without the Japanese faces still runs the game, and says what will not show.
+TEST(Program, WithoutTheFacesTheGameRunsAndSaysItsTextWillNotShow) {
+  test::TempDir home;
+  test::TempDir game;
+  WriteGame(game, test::kLoopForever);
+  home.WriteFile("fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig><dir>" +
+                                   (home.path() / "no-fonts").string() + "</dir><cachedir>" +
+                                   (home.path() / "font-cache").string() +
+                                   "</cachedir></fontconfig>\n");
+  ProgramProcess bare(
+      BW_PROGRAM, {"/L", game.path().string()},
+      HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_FRAMES=2",
+                                 "FONTCONFIG_FILE=" + (home.path() / "fonts.conf").string()}));
+  EXPECT_EQ(ExitCode(RunToEnd(bare)), 0) << bare.Errors();
+  EXPECT_NE(bare.Errors().find("the default face did not load"), std::string::npos)
+      << bare.Errors();
+}
+
 // The stuck game's script waits once, so frame 2 is shown, then loops without waiting. The
 // headless clock is virtual: the loop is entered at once after the frame, and the pause only
 // covers the scheduler of a busy machine.

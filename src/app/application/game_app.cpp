@@ -56,9 +56,7 @@ bool LowSpecHook() {
 
 }  // namespace
 
-GameApp::GameApp()
-    : rendererFactory_(host::FreeTypeGlyphSource(),
-                       [] { return uint32_t{SharedGlyphCacheSize()}; }) {
+GameApp::GameApp() {
   TheGameApp::Set(this);
   SetEffectRunningHooks(LowerPriorityHook, RestorePriorityHook);
   SetLayerFilterHooks(LowerPriorityHook, RestorePriorityHook);
@@ -74,10 +72,6 @@ GameApp::~GameApp() {
   host_.reset();
   screens_.ClosePages();  // after the frame that drew on them
   sound_.reset();
-  if (pixelLibrary_ && GetPixelLibrary() == pixelLibrary_) SetPixelLibrary(nullptr);
-  if (defaultRenderer_ && TheDefaultTextRenderer::Get() == defaultRenderer_.get())
-    TheDefaultTextRenderer::Clear();
-  if (Global<TextRendererFactory>::Get() == &rendererFactory_) Global<TextRendererFactory>::Clear();
   if (TheGameApp::Get() == this) {
     SetEffectRunningHooks(nullptr, nullptr);
     SetLayerFilterHooks(nullptr, nullptr);
@@ -290,14 +284,12 @@ int GameApp::CreateDevices() {
   }
   // The frame clock takes the configured sync mode and precise timing.
   UpdateFramePacing(-1);
-  fontList_.Enumerate(FontList::kJapaneseFilter, host::SHIFTJIS_CHARSET);
   // Text renderers: the display manager makes them through the factory; a null one stands for
-  // the default, a GDI renderer as constructed.
-  Global<TextRendererFactory>::Set(&rendererFactory_);
-  defaultRenderer_ = rendererFactory_.CreateGdiTextRenderer();
-  if (defaultRenderer_) {
-    defaultRenderer_->CreateFont();
-    TheDefaultTextRenderer::Set(defaultRenderer_.get());
+  // the default.
+  if (!fonts_.Start()) {
+    TellDetail(
+        "warning: the default face did not load: text drawn without a face of its own "
+        "will not show");
   }
   return 0;
 }
@@ -339,11 +331,7 @@ void GameApp::TellUnreadableMain() {
 void GameApp::BindPixelLibrary() {
   std::string folder;
   if (host::EnginePathToLinuxPath(GetAppFolder(), folder) != host::kPathOk) return;
-  pixelLibrary_ = BindFolderPixelLibrary(folder, &TheCpuRecord(), loadedPixelLibrary_);
-  if (pixelLibrary_) {
-    SetPixelLibrary(pixelLibrary_);
-    return;
-  }
+  if (pixelLibrary_.Bind(folder)) return;
   // Nothing is published: every operation takes its path without a library. What a game maker
   // sees is a screen without its windows, so the line says what will not show and the remedy.
   const std::string text =

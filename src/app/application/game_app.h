@@ -10,8 +10,10 @@
 #include <string>
 
 #include "app/application/engine_app.h"
+#include "app/application/folder_pixel_library.h"
 #include "app/application/frame_pacing.h"
 #include "app/application/game_dialogs.h"
+#include "app/application/game_fonts.h"
 #include "app/application/game_menu.h"
 #include "app/application/game_services.h"
 #include "app/application/game_sound.h"
@@ -149,9 +151,9 @@ class GameApp : public EngineApp,
   InputBindingTable* GetBindings() const { return bindings_; }
   FileDropTarget& DropTarget() { return dropTarget_; }
   // The installed horizontal Japanese outline faces, listed at start-up.
-  FontList& GetFontList() override { return fontList_; }
+  FontList& GetFontList() override { return fonts_.List(); }
   // The renderer a null renderer stands for; made at start-up with the renderers' defaults.
-  TextRenderer* GetDefaultTextRenderer() const { return defaultRenderer_.get(); }
+  TextRenderer* GetDefaultTextRenderer() const { return fonts_.DefaultRenderer(); }
 
   // Item 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode; kMenuItemUnknown past 4.
   int SetMenuItemEnabled(int item, bool enabled) override {
@@ -268,14 +270,10 @@ class GameApp : public EngineApp,
   bool playAloud_ = false;
   bool noSoundTold_ = false;
   std::unique_ptr<GameSound> sound_;
-  // The game folder's pixel library as published: a loaded one is owned here.
-  std::unique_ptr<PixelLibrary> loadedPixelLibrary_;
-  PixelLibrary* pixelLibrary_ = nullptr;
+  FolderPixelLibrary pixelLibrary_;
   InputBindingTable* bindings_ = nullptr;  // owned by the input manager
   FileDropTarget dropTarget_;
-  FontList fontList_;
-  GlyphTextRendererFactory rendererFactory_;
-  std::unique_ptr<TextRenderer> defaultRenderer_;
+  GameFonts fonts_{[] { return uint32_t{SharedGlyphCacheSize()}; }};
   std::unique_ptr<ScriptHost> host_;
   std::unique_ptr<GameGuiServices> gui_;      // the GUI parts reach the application through it
   std::unique_ptr<GameTextPanel> textPanel_;  // captions, the pointer move onto parts
@@ -460,7 +458,7 @@ class GameApp : public EngineApp,
   PointerManager* ScriptPointerManager() override;
   TextPanel* ScriptTextPanel() override;
   void AttachTextInput(bool on) override;
-  FontList* Fonts() override { return &fontList_; }
+  FontList* Fonts() override { return &fonts_.List(); }
   int64_t ConfiguredImageCacheBudget() override;
   // Save data (ScriptApplication): the save fields of the user block, written to APP_CFG.DAT
   // when a ring save asks; a restarted MAIN drops the pacing overrides.
