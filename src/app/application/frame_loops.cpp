@@ -159,22 +159,7 @@ int GameApp::PumpedLoop(bool canvas) {
 }
 
 bool GameApp::EffectsPausedTurn() {
-  uint8_t request = effectsPause_;
-  if (request == kEffectsResumeRequested || request == kEffectsRunning) {
-    // Only a pause this byte made is undone, once: the tasks' own pause counts stay balanced.
-    if (effectsPausedHere_) timers_.Second().ResumeAll(kEveryTaskKind);
-    effectsPausedHere_ = false;
-    if (request == kEffectsResumeRequested)
-      effectsPause_.compare_exchange_strong(request, kEffectsRunning);
-    return false;
-  }
-  if (request == kEffectsPauseRequested) {
-    if (!effectsPausedHere_) timers_.Second().PauseAll(kEveryTaskKind);
-    effectsPausedHere_ = true;
-    effectsPause_.compare_exchange_strong(request, kEffectsPaused);
-  } else if (request != kEffectsPaused) {
-    return false;
-  }
+  if (!timers_.FollowEffectsPause()) return false;
   FrameThreadWait(kIdleWaitMs);
   return true;
 }

@@ -73,13 +73,6 @@ constexpr int kFrameStepEnded = -1;
 constexpr int kFrameStepDisplayFailed = 1;
 constexpr int kFrameStepInterruptFailed = 6;
 
-// The effects-pause request byte, honoured on the frame thread: it pauses the second timer
-// service on 1 (answering 2) and resumes it on 3 (answering 0).
-constexpr uint8_t kEffectsRunning = 0;
-constexpr uint8_t kEffectsPauseRequested = 1;
-constexpr uint8_t kEffectsPaused = 2;
-constexpr uint8_t kEffectsResumeRequested = 3;
-
 // The process's exit status after a run.
 constexpr int kExitNormal = 0;
 constexpr int kExitScriptFailed = 20;
@@ -310,8 +303,8 @@ class GameApp : public EngineApp,
   void SetClearBackBuffer(bool on) override { clearBackBuffer_ = on; }
   // Sleep 0 instead of 3 ms before a frame the vertical blank paces.
   void SetYieldBeforeFrame(bool on) { yieldBeforeFrame_ = on; }
-  void RequestEffectsPause(uint8_t request) { effectsPause_ = request; }
-  uint8_t EffectsPauseState() const { return effectsPause_; }
+  void RequestEffectsPause(uint8_t request) { timers_.RequestEffectsPause(request); }
+  uint8_t EffectsPauseState() const { return timers_.EffectsPauseState(); }
   // Non-zero while a movie covers the screen: the frames are not drawn.
   void SetMovieShowing(uint8_t state) { movie_.SetShowingState(state); }
   uint8_t MovieShowingState() const { return movie_.ShowingState(); }
@@ -348,8 +341,6 @@ class GameApp : public EngineApp,
   bool canvasLoop_ = false;  // the loop chosen draws a canvas
   std::atomic<bool> clearBackBuffer_{false};
   std::atomic<bool> yieldBeforeFrame_{false};
-  std::atomic<uint8_t> effectsPause_{kEffectsRunning};
-  bool effectsPausedHere_ = false;  // frame thread only
 
   // Main window.
  public:

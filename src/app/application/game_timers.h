@@ -3,6 +3,9 @@
 // transitions, which run on the second.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "common/global.h"
 #include "effects/transitions/wipe_transitions.h"
 #include "platform/lock.h"
@@ -10,6 +13,13 @@
 #include "platform/trig_tables.h"
 
 namespace bw {
+
+// The effects-pause request byte, honoured on the frame thread: it pauses the second timer
+// service on 1 (answering 2) and resumes it on 3 (answering 0).
+constexpr uint8_t kEffectsRunning = 0;
+constexpr uint8_t kEffectsPauseRequested = 1;
+constexpr uint8_t kEffectsPaused = 2;
+constexpr uint8_t kEffectsResumeRequested = 3;
 
 class GameTimers {
  public:
@@ -23,6 +33,12 @@ class GameTimers {
   // The effects, animations, natives and text typing: the published one.
   TimerService& Second() { return second_; }
 
+  // From any thread.
+  void RequestEffectsPause(uint8_t request) { effectsPause_ = request; }
+  uint8_t EffectsPauseState() const { return effectsPause_; }
+  // The frame thread's turn: follows the request; true while the effects stand paused.
+  bool FollowEffectsPause();
+
  private:
   TrigTables trig_;
   ScopedGlobal<TrigTables> publishedTrig_{&trig_};
@@ -32,6 +48,8 @@ class GameTimers {
   ScopedGlobal<TimerService> publishedSecond_{&second_};
   WipeTransitions wipes_{&second_};
   ScopedGlobal<WipeTransitions> publishedWipes_{&wipes_};
+  std::atomic<uint8_t> effectsPause_{kEffectsRunning};
+  bool pausedHere_ = false;  // frame thread only
 };
 
 }  // namespace bw
