@@ -287,7 +287,7 @@ int EngineApp::CreateMainWindow() {
   menuSettings.modeBits = displayFlags_ & kDisplaySystemKeys;
   menuSettings.keyFlag = record_.menuWindowKind != 0;
   menuSettings.hoverDelayMs = config_.display.menuEdgeDelayMs;
-  menuSettings.bandHeight = MenuHeight();
+  menuSettings.bandHeight = fullScreenMenu_.Height();
   engineInput_.SetMenuSettings(menuSettings);
   engineInput_.EnableIme(false);
   SetUpInput();
@@ -402,7 +402,7 @@ void EngineApp::AppShutdown(int code) {
     }
     frameThread_.Stop();
   }
-  DestroyMenuWindow();
+  fullScreenMenu_.Destroy();
   // The window's menu lets go of it before it goes.
   if (mainWindow_.IsWindow()) host::AttachMenu(mainWindow_.GetHandle(), nullptr);
   if (LoopMode() == kLoopScriptOnMainThread && mainWindow_.IsWindow()) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/application/app_base.h"
+#include "app/application/full_screen_menu.h"
 #include "app/application/instance_lock.h"
 #include "app/config/app_info.h"
 #include "app/config/app_record.h"
@@ -113,7 +114,7 @@ struct MessageBoxRecord {
 // Where a window of that size goes to sit centred over the area.
 host::Point CenteredOrigin(const host::Rect& area, int32_t width, int32_t height);
 
-class EngineApp : public AppBase {
+class EngineApp : public AppBase, private FullScreenMenuHost {
  public:
   EngineApp();
   ~EngineApp() override;
@@ -284,7 +285,6 @@ class EngineApp : public AppBase {
   void StartLog();
   // What start-up published for the whole process, taken back at shut-down or destruction.
   void Unpublish();
-  void NoteKeyWithAlt(const host::MSG& msg);
   void BindInputMessages();
   int SetUpInput();
 
@@ -315,19 +315,12 @@ class EngineApp : public AppBase {
 
   // Main window.
  public:
-  // Our stand-ins for the system's frame metrics.
-  static constexpr int32_t kMenuBarHeight = 20;    // SM_CYMENU
-  static constexpr int32_t kDialogFrame = 3;       // SM_CXDLGFRAME, SM_CYDLGFRAME
-  static constexpr int32_t kCaptionHeight = 23;    // SM_CYCAPTION
-  static constexpr uint8_t kMenuWindowFramed = 1;  // menu-window kinds
-  static constexpr uint8_t kMenuWindowPopup = 2;
-  static constexpr int kMenuWindowShownAgain = -1;
-  static constexpr int kMenuWindowFailed = 2;
-  // The menu bar over the full-screen picture: 0 made and shown, -1 shown again, 2 not made.
-  int CreateFullScreenMenuWindow();
-  Window& GetMenuWindow() { return menuWindow_; }
-  bool MenuOpen() const { return menuOpen_; }
-  bool MenuModal() const { return menuModal_; }
+  // The menu bar over the full-screen picture: 0 made and shown, or FullScreenMenu's kShownAgain
+  // or kFailed.
+  int CreateFullScreenMenuWindow() { return fullScreenMenu_.Create(); }
+  Window& GetMenuWindow() { return fullScreenMenu_.GetWindow(); }
+  bool MenuOpen() const { return fullScreenMenu_.Open(); }
+  bool MenuModal() const { return fullScreenMenu_.Modal(); }
   bool SizeMove() const { return sizeMove_; }
   bool ScreenSwitchRunning() const { return switchRunning_; }
   // 0 none; 1 set the display mode again at the canvas size on activation, 2 at the display's.
@@ -337,9 +330,7 @@ class EngineApp : public AppBase {
   // The settings sheet's switch: full screen stays above other windows (on by default).
   void SetTopmostInFullScreen(bool on) { topmostInFullScreen_ = on; }
   // The main window's menu; the engine alone has none.
-  virtual host::Menu* WindowMenu() const { return nullptr; }
-  // Binds the menu window's WM_COMMAND to OnMenuCommand.
-  virtual int BindMenuWindowCommands();
+  host::Menu* WindowMenu() const override { return nullptr; }
 
  protected:
   // The saved position, from where the window is now.
@@ -358,38 +349,28 @@ class EngineApp : public AppBase {
   virtual int OnDisplayChange(WindowMessage& record);
   int OnAppActivate(WindowMessage& record);
   int OnSetCursor(WindowMessage& record);
-  int OnEnterMenuLoop(WindowMessage& record);
-  int OnExitMenuLoop(WindowMessage& record);
   int OnEnterSizeMove(WindowMessage& record);
   int OnExitSizeMove(WindowMessage& record);
-  int OnCreateMenuWindowRequest(WindowMessage& record);
-  int OnHideMenuWindowRequest(WindowMessage& record);
-  // Closing, minimising, maximising and restoring from the menu window go to the main window.
-  int OnMenuWindowSysCommand(WindowMessage& record);
 
  private:
   void BindMainWindowHandlers();
   uint32_t MainWindowStyle() const;
-  bool HasMenu() const { return record_.menuId != 0 && WindowMenu() != nullptr; }
-  void DestroyMenuWindow();
   void PutPointerBack(const PointerPosition& remembered);
   // Shows the picture again unless the frame loop draws the next one soon enough itself.
   void RepaintUnlessLoopDoes();
-  void ShowSystemCursor(bool show);
-  // The menu's height over the full-screen picture, the frame counted for kind 1.
-  int32_t MenuHeight() const;
+  // FullScreenMenuHost
+  uint32_t MenuWindowStyle() const override { return MainWindowStyle(); }
+  bool ModalRunning() const override { return modalDepth_ > 0; }
+  bool AppActive() const override { return active_; }
+  void BindMenuCommands(Window& menuWindow) override;
 
-  Window menuWindow_;
-  std::atomic<bool> menuOpen_{false};  // read by the frame thread
-  bool menuModal_ = false;
-  bool menuClosedOnce_ = false;
-  uint32_t lastMenuClose_ = 0;
-  bool altChord_ = false;  // a key other than Alt went down since Alt last did
   bool switchRunning_ = false;
   bool sizeMove_ = false;
   bool modalScreenSaverOff_ = false;
   std::atomic<uint8_t> reapplyPending_{0};  // read by the frame thread
   bool topmostInFullScreen_ = true;
+  FullScreenMenu fullScreenMenu_{
+      *this, {record_, info_, config_, display_, mainWindow_, input_, engineInput_}};
 };
 
 using TheEngineApp = Global<EngineApp>;

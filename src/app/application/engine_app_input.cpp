@@ -17,7 +17,6 @@ constexpr host::WPARAM kImnCloseCandidate = 0x0004;
 constexpr host::WPARAM kImnOpenCandidate = 0x0005;
 constexpr uint32_t kMouseDoubleClickLeft = 0x0203;
 constexpr uint32_t kMouseDoubleClickRight = 0x0206;
-constexpr uint32_t kMenuReopenMs = 250;
 
 }  // namespace
 
@@ -92,19 +91,7 @@ int EngineApp::OnSysKeyUp(WindowMessage& record) {
   if (config_.display.screenMode != kSavedScreenFull) return kNotHandled;
   if ((displayFlags_ & kDisplaySystemKeys) == 0) return kHandled;
   if (record.wParam != host::VK_MENU && record.wParam != host::VK_F10) return kNotHandled;
-  // Alt opens the menu only when no other key went down while it was held, as the system's menu
-  // key does: the Alt of Alt+Enter leaves it closed.
-  if (record.wParam == host::VK_MENU && altChord_) return kHandled;
-  // The key that closed the menu comes back up as the key that would open it again.
-  const bool justClosed = menuClosedOnce_ && host::GetTickCount() - lastMenuClose_ <= kMenuReopenMs;
-  if (!HasMenu() || record_.menuWindowKind == 0 || modalDepth_ > 0 || !active_ || justClosed)
-    return kHandled;
-  menuOpen_ = true;
-  menuModal_ = true;
-  if (DirectDrawModeSet()) display_.ShowGdiOverFullScreen();
-  CreateFullScreenMenuWindow();
-  menuWindow_.SendMessage(host::WM_SYSCOMMAND, host::SC_KEYMENU, 0);
-  return kNotHandled;
+  return fullScreenMenu_.OpenByKey(static_cast<uint32_t>(record.wParam));
 }
 
 int EngineApp::OnMouseWheel(WindowMessage& record) {
@@ -162,7 +149,7 @@ int EngineApp::OnImeNotify(WindowMessage& record) {
 }
 
 bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
-  NoteKeyWithAlt(msg);
+  fullScreenMenu_.NoteKey(msg);
   if (msg.message == host::WM_SYSKEYUP && msg.wParam == host::VK_F10) return true;
   if ((displayFlags_ & kDisplaySystemKeys) == 0) {
     if (msg.message == host::WM_SYSKEYUP) return true;
@@ -176,16 +163,6 @@ bool EngineApp::PreTranslateMessage(const host::MSG& msg) {
     return true;
   }
   return false;
-}
-
-// Seen before the accelerators take a chord: Alt+Enter never reaches the handlers.
-void EngineApp::NoteKeyWithAlt(const host::MSG& msg) {
-  if (msg.message != host::WM_KEYDOWN && msg.message != host::WM_SYSKEYDOWN) return;
-  if (msg.wParam != host::VK_MENU) {
-    altChord_ = true;
-  } else if ((static_cast<uint32_t>(msg.lParam) & host::kKeyPreviousStateBit) == 0) {
-    altChord_ = false;
-  }
 }
 
 }  // namespace bw

@@ -64,7 +64,7 @@ bool EngineApp::AskOkCancel(const std::string& textCp932, int icon) {
 
 void EngineApp::BeginModal() {
   if (modalDepth_++ > 0) return;
-  menuModal_ = true;
+  fullScreenMenu_.SetModal(true);
   if (!Threaded()) {
     frameLoopRunning_ = false;
     OnPauseForModal();
@@ -92,7 +92,7 @@ void EngineApp::EndModal() {
     frameLoopRunning_ = true;
     OnResumeFromModal();
   }
-  menuModal_ = false;
+  fullScreenMenu_.SetModal(false);
 }
 
 bool EngineApp::OnFrameThread() const {

@@ -51,13 +51,6 @@ uint32_t EngineApp::MainWindowStyle() const {
   return style;
 }
 
-int32_t EngineApp::MenuHeight() const {
-  if (record_.menuId == 0) return 0;
-  return record_.menuWindowKind == kMenuWindowFramed
-             ? kMenuBarHeight + 2 * kDialogFrame + kCaptionHeight
-             : kMenuBarHeight;
-}
-
 bool EngineApp::DirectDrawModeSet() const {
   return display_.ModeState() == kModeStateDirectDraw;
 }
@@ -73,18 +66,19 @@ void EngineApp::SaveWindowPosition() {
   config_.display.windowTop = placed.top;
 }
 
+void EngineApp::BindMenuCommands(Window& menuWindow) {
+  menuWindow.Bind(host::WM_COMMAND, BindMember(this, &EngineApp::OnMenuCommand));
+}
+
 void EngineApp::BindMainWindowHandlers() {
   mainWindow_.Bind(host::WM_ACTIVATEAPP, BindMember(this, &EngineApp::OnAppActivate));
   mainWindow_.Bind(host::WM_DISPLAYCHANGE, BindMember(this, &EngineApp::OnDisplayChange));
   mainWindow_.Bind(host::WM_PAINT, BindMember(this, &EngineApp::OnPaint));
   mainWindow_.Bind(host::WM_CLOSE, BindMember(this, &EngineApp::OnClose));
   mainWindow_.Bind(host::WM_SETCURSOR, BindMember(this, &EngineApp::OnSetCursor));
-  mainWindow_.Bind(host::WM_ENTERMENULOOP, BindMember(this, &EngineApp::OnEnterMenuLoop));
-  mainWindow_.Bind(host::WM_EXITMENULOOP, BindMember(this, &EngineApp::OnExitMenuLoop));
   mainWindow_.Bind(kMsgMessageBox, BindMember(this, &EngineApp::OnMessageBoxRequest));
   mainWindow_.Bind(kMsgScreenMode, BindMember(this, &EngineApp::OnScreenModeRequest));
-  mainWindow_.Bind(kMsgShowMenuWindow, BindMember(this, &EngineApp::OnCreateMenuWindowRequest));
-  mainWindow_.Bind(kMsgHideMenuWindow, BindMember(this, &EngineApp::OnHideMenuWindowRequest));
+  fullScreenMenu_.BindToMainWindow();
   if (Threaded()) {
     mainWindow_.Bind(kMsgFrameThreadEnded, BindMember(this, &EngineApp::OnFrameThreadEnded));
   } else {
@@ -137,7 +131,7 @@ int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
         // Out of full screen first: the menu bar then takes its place above the picture.
         host::SetFullScreen(window, false);
         if (record_.menuId != 0) {
-          DestroyMenuWindow();
+          fullScreenMenu_.Destroy();
           if (menu) host::AttachMenu(window, menu);
         }
         mainWindow_.ResetSystemMenu();
@@ -219,15 +213,14 @@ int EngineApp::OnAppActivate(WindowMessage& record) {
         displayFailure_ = kDisplayRestoreFailed;
       }
     }
-    if (menuWindow_.IsWindow() && record_.menuWindowKind != kMenuWindowPopup) {
-      menuWindow_.SetStyle(menuWindow_.GetStyle() | WS_MAXIMIZE, menuWindow_.GetExStyle());
-    }
+    fullScreenMenu_.KeepMaximised();
     ApplyDeferredClose();
     return kHandled;
   }
-  if (menuOpen_) OnExitMenuLoop(record);
+  if (fullScreenMenu_.Open()) fullScreenMenu_.OnExitMenuLoop(record);
   // Every own display mode is exclusive here: the menu window goes, and the game is minimised.
-  if (display_.CooperativeState() == kCoopExclusive && record_.menuId != 0) DestroyMenuWindow();
+  if (display_.CooperativeState() == kCoopExclusive && record_.menuId != 0)
+    fullScreenMenu_.Destroy();
   if (DirectDrawModeSet() && config_.engine.minimizeOnDeactivate != 0) {
     ScopedLock hold(frameLock_);
     display_.RestoreMode(false);

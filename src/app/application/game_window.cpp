@@ -68,8 +68,8 @@ void GameApp::ShowMaximizeBox(bool shown) {
     window.SetStyle(shown ? style | WS_MAXIMIZEBOX : style & ~WS_MAXIMIZEBOX, window.GetExStyle());
   };
   if (MainWindow().IsWindow()) follow(MainWindow());
-  if (record_.defaultScreenMode == kScreenBoth && record_.menuWindowKind != kMenuWindowPopup &&
-      GetMenuWindow().IsWindow()) {
+  if (record_.defaultScreenMode == kScreenBoth &&
+      record_.menuWindowKind != FullScreenMenu::kPopup && GetMenuWindow().IsWindow()) {
     follow(GetMenuWindow());
   }
 }

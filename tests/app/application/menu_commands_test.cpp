@@ -475,7 +475,7 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenuAndItsSystemCommandsC
   host::Rect placed;
   ASSERT_TRUE(host::GetWindowRect(menuWindow, &placed));
   EXPECT_EQ(std::tuple(placed.top, placed.Height(), app->GetMenuWindow().GetExStyle()),
-            std::tuple(0, EngineApp::kMenuBarHeight, WS_EX_TOPMOST));
+            std::tuple(0, FullScreenMenu::kMenuBarHeight, WS_EX_TOPMOST));
 
   // Its commands go to the game.
   app->GetMenuWindow().SendMessage(host::WM_COMMAND, kCmdVersion, 0);
@@ -483,7 +483,7 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenuAndItsSystemCommandsC
   EXPECT_EQ(std::tuple(app->commands[0].id, app->commands[0].window),
             std::tuple(kCmdVersion, menuWindow));
   // Opening it again shows the same window.
-  EXPECT_EQ(app->CreateFullScreenMenuWindow(), EngineApp::kMenuWindowShownAgain);
+  EXPECT_EQ(app->CreateFullScreenMenuWindow(), FullScreenMenu::kShownAgain);
   EXPECT_EQ(app->GetMenuWindow().GetHandle(), menuWindow);
 
   // Its system commands close the menu and go to the main window; the screen saver is swallowed.
@@ -531,9 +531,10 @@ TEST_F(MenuWindow, TheMenuLoopShowsTheCursorAndBringsThePointerOntoTheBar) {
   AltUp();
   app->GetMenuWindow().SendMessage(host::WM_ENTERMENULOOP, 0, 0);
   EXPECT_TRUE(app->GetInputManager().GetMouse()->IsSystemCursorShown());
-  const int32_t framedBar =
-      EngineApp::kMenuBarHeight + 2 * EngineApp::kDialogFrame + EngineApp::kCaptionHeight;
-  EXPECT_EQ(host::GetCursorPos(), (host::Point{28, framedBar - EngineApp::kMenuBarHeight + 1}));
+  const int32_t framedBar = FullScreenMenu::kMenuBarHeight + 2 * FullScreenMenu::kDialogFrame +
+                            FullScreenMenu::kCaptionHeight;
+  EXPECT_EQ(host::GetCursorPos(),
+            (host::Point{28, framedBar - FullScreenMenu::kMenuBarHeight + 1}));
   app->GetMenuWindow().SendMessage(host::WM_EXITMENULOOP, 0, 0);
   EXPECT_FALSE(app->MenuModal());
   EXPECT_FALSE(app->GetInputManager().GetMouse()->IsSystemCursorShown())
