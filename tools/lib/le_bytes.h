@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -10,6 +11,10 @@ namespace bw::tools {
 
 inline void PutLe(std::vector<uint8_t>& out, uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+// Overwrites `bytes` bytes at `at` with v, low byte first.
+inline void SetLe(std::vector<uint8_t>& out, size_t at, uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 inline void Put16(std::vector<uint8_t>& out, uint32_t v) {
   PutLe(out, v, 2);

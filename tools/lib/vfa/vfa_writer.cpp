@@ -16,13 +16,14 @@
 namespace bw::tools {
 namespace {
 
-void SetU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 bool Fail(std::string* error, const std::string& message) {
   if (error) *error = message;
   return false;
+}
+
+// A trie value (a link's distance or an entry's index): two bytes, or four in a wide trie.
+void PutTrieValue(std::vector<uint8_t>& bytes, size_t at, uint64_t value, bool wide) {
+  SetLe(bytes, at, value, wide ? 4 : 2);
 }
 
 struct TrieNode {
@@ -43,12 +44,7 @@ struct TrieWriter {
       error = "the name trie needs 32-bit links (--wide)";
       return false;
     }
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-    if (wide) {
-      bytes[at + 2] = static_cast<uint8_t>(value >> 16);
-      bytes[at + 3] = static_cast<uint8_t>(value >> 24);
-    }
+    PutTrieValue(bytes, at, value, wide);
     return true;
   }
 
@@ -236,17 +232,15 @@ void FillRecords(const std::vector<VfaMemberSource>& members,
       unpackedValue = faults.memberUnpackedSize->second;
     }
     layout.bytes[at] = members[i].nibbles ? 1 : 0;
-    SetU32(layout.bytes, at + 1, offsetField);
-    SetU32(layout.bytes, at + 5, sizeValue);
-    if (layout.recordSize == kVfaWideRecordSize) SetU32(layout.bytes, at + 9, unpackedValue);
+    SetLe(layout.bytes, at + 1, offsetField, 4);
+    SetLe(layout.bytes, at + 5, sizeValue, 4);
+    if (layout.recordSize == kVfaWideRecordSize) SetLe(layout.bytes, at + 9, unpackedValue, 4);
   }
 }
 
 void SpoilTrie(const TrieWriter& trie, const VfaPackOptions& options, IndexLayout& layout) {
   auto putTrieValue = [&](size_t at, uint32_t value) {
-    layout.bytes[layout.trieStart + at] = static_cast<uint8_t>(value);
-    layout.bytes[layout.trieStart + at + 1] = static_cast<uint8_t>(value >> 8);
-    if (options.wideTrie) SetU32(layout.bytes, layout.trieStart + at, value);
+    PutTrieValue(layout.bytes, layout.trieStart + at, value, options.wideTrie);
   };
   const VfaFaults& faults = options.faults;
   if (faults.firstTrieDistance && trie.firstLink) {
