@@ -163,6 +163,24 @@ TEST_F(MessageDevices, ShortPressesCountOnceInTheNextFrameNeverAsDownAndHeldKeys
   EXPECT_FALSE(keyboard->IsKeyPressed(kCodeEnter)) << "with repeats off a repeat is no press";
 }
 
+// A click between two polls is a press in exactly one of the frames after it, whichever half of
+// the double buffer it lands in.
+TEST_F(MessageDevices, AShortClickIsPressedInOneFrameOnly) {
+  manager_.Activate();
+  Mouse* mouse = manager_.GetMouse();
+  for (int framesBefore : {0, 1, 2, 3}) {
+    for (int i = 0; i < framesBefore; ++i) manager_.Poll();
+    manager_.OnMouseButton(host::WM_LBUTTONDOWN);
+    manager_.OnMouseButton(host::WM_LBUTTONUP);
+    std::string frames;
+    for (int i = 0; i < 4; ++i) {
+      manager_.Poll();
+      frames += mouse->IsButtonPressed(kButtonLeft) ? 'P' : '-';
+    }
+    EXPECT_EQ(frames, "P---") << "after " << framesBefore << " frames";
+  }
+}
+
 TEST_F(PolledDevices, DirectInputModeRunsPolledSoClicksAreSeen) {
   uint32_t mode = kInputModeDirectInput;
   ASSERT_EQ(manager_.SetUpDevices(kInputModeDirectInput, window_, false, &mode), 0u);

@@ -1,6 +1,8 @@
 // Joysticks, the action tables' refusals, the shared skip modifier and the pointer.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "common/global.h"
 #include "host/clock.h"
 #include "host/headless/headless_backend.h"
@@ -88,6 +90,24 @@ TEST_F(Joysticks, DirectionsAtTheOuterThirdsButtonsAndTheFirstFree) {
   EXPECT_EQ(manager_.AddJoystick(0, host::HWND{}), kAddJoystickFailed) << "in use";
   manager_.ReleaseDevices();
   EXPECT_FALSE(IsJoystickInUse(0)) << "closing frees the entry";
+}
+
+// Each refusal of an open names its reason; a number past the table is refused before it is used.
+TEST_F(Joysticks, OpeningRefusesNumbersPastTheTableAndAbsentSticks) {
+  const struct {
+    int32_t number;
+    bool exclusive;
+    uint32_t code;
+  } cases[] = {{kMaxJoysticks, true, kJoyBadNumber},
+               {kMaxJoysticks, false, kJoyBadNumber},
+               {kMaxJoysticks + 9, true, kJoyBadNumber},
+               {3, true, kJoyNoCaps},
+               {-1, false, kJoyNoneFree}};
+  for (const auto& c : cases) {
+    WindowsJoystick joystick;
+    EXPECT_EQ(joystick.Open(c.number, false, c.exclusive), c.code)
+        << c.number << (c.exclusive ? " exclusive" : "");
+  }
 }
 
 TEST(JoystickThresholds, OuterThirdsWithoutOverflow) {
@@ -257,8 +277,12 @@ class FakeSprite : public CursorSprite {
   void SetVisible(bool) override {}
   void MoveTo(int32_t, int32_t) override {}
   int32_t SourceWidth() const override { return 32; }
-  void GetSourcePosition(int32_t* sx, int32_t* sy) const override { *sx = *sy = 0; }
-  void SetSourcePosition(int32_t, int32_t) override {}
+  void GetSourcePosition(int32_t* sx, int32_t* sy) const override {
+    *sx = sourceX;
+    *sy = 7;
+  }
+  void SetSourcePosition(int32_t sx, int32_t) override { sourceX = sx; }
+  int32_t sourceX = 5;
   int32_t kind = kSpriteKindImage;
   bool hasImage = true;
 };
@@ -283,6 +307,28 @@ TEST(CursorShape, SystemShapesAnimatedCursorsAndRefusals) {
   EXPECT_EQ(mouse.SetAnimatedCursor(&sprite, 1, 10, false, 0, 0), kAnimatedBadKind);
   EXPECT_FALSE(mouse.HasAnimatedCursor());
   EXPECT_EQ(mouse.SetAnimatedCursor(nullptr, 0, 0, false, 0, 0), 0u);
+}
+
+// A strip of four 32-pixel frames, 10 ms each, starting at x 5: straight through and back, or
+// back and forth without showing either end twice.
+TEST(CursorShape, AnimatedStripsRunThroughTheirFramesAndBack) {
+  host::VirtualClock clock(1000);
+  ScopedGlobal<host::ClockSource> use(&clock);
+  PointerPosition at{40, 40};
+  for (bool pingPong : {false, true}) {
+    WindowsMouse mouse;
+    mouse.SetPointerPosition(&at);
+    FakeSprite sprite;
+    ASSERT_EQ(mouse.SetAnimatedCursor(&sprite, 4, 10, pingPong, 0, 0), 0u);
+    std::vector<int32_t> frames;
+    for (int step = 0; step < 9; ++step, clock.AdvanceMilliseconds(10)) {
+      mouse.UpdateAnimatedCursor();
+      frames.push_back((sprite.sourceX - 5) / 32);
+    }
+    const std::vector<int32_t> want = pingPong ? std::vector<int32_t>{0, 1, 2, 3, 2, 1, 0, 0, 1}
+                                               : std::vector<int32_t>{0, 1, 2, 3, 0, 1, 2, 3, 0};
+    EXPECT_EQ(frames, want) << (pingPong ? "back and forth" : "straight through");
+  }
 }
 
 }  // namespace
