@@ -1,6 +1,7 @@
 // The BMP and WGX picture files, read and written.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -293,6 +294,38 @@ TEST(WgxUnpack, RefusesStreamsThatDoNotFitThePicture) {
   ByteReader in(endOnly.data(), endOnly.size());
   EXPECT_EQ(WgxUnpack8(in, {}), 0) << "an empty picture is only the end code";
   EXPECT_TRUE(in.atEnd()) << "the reader must stop right after the end code";
+}
+
+// 24-bit copies from rows above: 0xD0-0xDF straight up, 0xE0-0xEF up and one to the left,
+// 0xF0-0xFE up and one to the right, the low nibble one row less than the rows up. The first
+// row is 1 2 3 (blue bytes), the second 4 5 6.
+TEST(WgxUnpack, RowCopiesReachTheColumnTheirCodeNames) {
+  const struct {
+    Bytes codes;
+    std::vector<uint32_t> lastRow;
+  } cases[] = {{{0xD0, 0xD0, 0xD0}, {4, 5, 6}},
+               {{0xF0, 0xE0, 0xE0}, {5, 4, 5}},
+               {{0xD1, 0xE1, 0xE1}, {1, 1, 2}},
+               {{0xF1, 0xF0, 0xE0}, {2, 6, 5}}};
+  for (const auto& c : cases) {
+    Bytes stream = {0x05, 1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0, 5, 0, 0, 6, 0, 0};
+    stream.insert(stream.end(), c.codes.begin(), c.codes.end());
+    stream.push_back(0xFF);
+    std::vector<uint32_t> pixels(9);
+    ByteReader in(stream.data(), stream.size());
+    ASSERT_EQ(WgxUnpack24To32(in, pixels, 3, 3), 0) << testing::PrintToString(c.codes);
+    EXPECT_EQ(std::vector<uint32_t>(pixels.begin() + 6, pixels.end()), c.lastRow)
+        << testing::PrintToString(c.codes);
+  }
+
+  // An 8-bit picture into 32 bits takes the palette's colour and the alpha asked for on top.
+  std::array<uint32_t, 256> palette{};
+  palette[7] = 0xEE123456;
+  const Bytes indices = {0x01, 7, 0, 0xFF};
+  std::vector<uint32_t> pixels(2);
+  ByteReader in(indices.data(), indices.size());
+  ASSERT_EQ(WgxUnpackPaletteTo32(in, pixels, palette, 0x80), 0);
+  EXPECT_EQ(pixels, (std::vector<uint32_t>{0x80123456, 0x80000000}));
 }
 
 // Whole pictures in every layout are checked through the loader; here what lies outside them.
