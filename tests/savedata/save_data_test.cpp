@@ -76,6 +76,19 @@ TEST(SaveRings, CountersOutsideTheirRingsStartAgain) {
   EXPECT_EQ(name, rig.app.folder + "DATA0000.SAV");
 }
 
+// A file that cannot take the slot's place (a folder stands there) fails the save, and the ring
+// does not move past the slot.
+TEST(SaveRings, ASaveThatCannotBePutInPlaceFailsAndKeepsTheCounters) {
+  SaveRig rig;
+  std::filesystem::create_directories(rig.File(kAutoPage, 0) / "inside");
+  EXPECT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), kWriteFileFailed);
+  EXPECT_EQ(rig.app.settings.settings.nextAutoSlot, 0);
+  EXPECT_EQ(rig.app.settings.settings.savedOnce, 0);
+  std::filesystem::remove_all(rig.File(kAutoPage, 0));
+  EXPECT_EQ(rig.Save().WriteSaveData(kAutoPage, -1), 0);
+  EXPECT_EQ(rig.app.settings.settings.nextAutoSlot, 1);
+}
+
 TEST(SaveLoad, AStateComesBackWithItsHistoryFrameAndSnapshot) {
   SaveRig rig;
   rig.UseFrame();
@@ -413,6 +426,7 @@ TEST(SaveFileText, TitleAndCommentCopiesStopAtWholeCharacters) {
        std::string(246, 'c') + kA},
       {"a lone lead byte before the NUL ends the copy", Comment(std::string("ab\x82\0zz", 6)),
        "ab"},
+      {"a lone lead byte at a title's end", Title("ab\x82"), "ab"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
 }
