@@ -134,6 +134,9 @@ TEST(HostPathCp932, APathThatEnteredComesBackAsGivenNotAsItsSibling) {
   EXPECT_EQ(back, game + "/Script/Main.sob") << "below the folder, names match the entries";
   ASSERT_EQ(EnginePathToLinuxPath(engine + "\\script\\..\\.\\", back), kPathOk);
   EXPECT_EQ(back, game + "/");
+  const std::string leaf = engine.substr(engine.rfind('\\'));
+  ASSERT_EQ(EnginePathToLinuxPath(engine + "\\.." + leaf + "\\script", back), kPathOk);
+  EXPECT_EQ(back, game + "/Script") << "'..' goes up before the path is matched";
 
   std::string dropped;
   ASSERT_EQ(LinuxPathToEnginePath(sibling + "/dropped.txt", dropped), kPathOk);

@@ -92,6 +92,23 @@ TEST_F(MessageQueue, PostedMessagesComeInOrderBeforeOneCoalescedPaintAndAQuit) {
   EXPECT_FALSE(PeekMessage(&msg, HWND{}, 0, 0, PM_REMOVE)) << "quit is taken once";
 }
 
+// A range takes both its ends; a window filter leaves the thread's own messages.
+TEST_F(MessageQueue, FiltersTakeTheirRangeEndsIncludedAndTheirWindowOnly) {
+  TestWindow window;
+  const HWND hwnd = window.hwnd();
+  ASSERT_TRUE(PostMessage(hwnd, kPing, 1, 0) && PostMessage(hwnd, kPong, 2, 0) &&
+              PostMessage(hwnd, kOther, 3, 0) && PostMessage(HWND{}, kPing, 4, 0));
+  const struct {
+    HWND hwnd;
+    uint32_t first, last;
+    int64_t taken;
+  } takes[] = {{hwnd, kOther, kOther, 3}, {hwnd, kStop, kStop, -1}, {hwnd, kOther, kStop, -1},
+               {hwnd, kPong, kOther, 2},  {hwnd, kPing, kPing, 1},  {hwnd, 0, 0, -1},
+               {HWND{}, kPing, kPing, 4}};
+  for (const auto& t : takes)
+    EXPECT_EQ(Take(t.hwnd, t.first, t.last), t.taken) << t.first << "-" << t.last;
+}
+
 TEST_F(MessageQueue, DestroyDropsPendingMessagesAndStaleHandlesFindNothing) {
   HWND stale;
   {

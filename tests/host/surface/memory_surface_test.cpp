@@ -22,7 +22,7 @@ void PrintTo(const Rect& r, std::ostream* os) {
 
 namespace {
 
-using test::Format, test::Get, test::Put, test::Rgb32, test::Rgb565;
+using test::Argb32, test::Format, test::Get, test::Put, test::Rgb32, test::Rgb565;
 
 // One of each format class the engine tells apart, "other" being a 32-bit BGR layout.
 std::vector<DdPixelFormat> AllFormats() {
@@ -323,6 +323,30 @@ TEST(MemorySurface, BlitWithinOneSurfaceReadsTheOldPixels) {
   DdRect src{0, 0, 4, 1};
   ASSERT_EQ(s->BltFast(2, 0, s.get(), &src, 0), kDdOk);
   EXPECT_EQ(Snapshot(*s).pixels, (std::vector<uint32_t>{1, 2, 1, 2, 3, 4}));
+}
+
+// A channel narrower than a byte keeps the colour's high bits, and comes back spread over the
+// whole byte.
+TEST(MemorySurface, NarrowChannelsKeepTheHighBitsOfEachByte) {
+  const struct {
+    DdPixelFormat format;
+    uint32_t packed;
+  } cases[] = {{Rgb565(), 0x11AA},
+               {Format(16, 0x7C00, 0x03E0, 0x001F, 0x8000), 0x88CA},
+               {Format(16, 0x0F00, 0x00F0, 0x000F, 0xF000), 0xF135},
+               {Rgb32(), 0x123456}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(PackArgb(c.format, 0xFF123456), c.packed) << std::hex << c.format.rBitMask;
+    EXPECT_EQ(PackArgb(c.format, UnpackArgb(c.format, c.packed)), c.packed)
+        << std::hex << c.format.rBitMask;
+  }
+  EXPECT_EQ(UnpackArgb(Rgb565(), 0xF800), 0xFFFF0000u);
+}
+
+// Past 2 GB a surface is refused, not reserved.
+TEST(MemorySurface, SurfacesBeyondTheSectionLimitAreRefused) {
+  EXPECT_EQ(MemorySurface::Create(16384, 32768, Argb32()), nullptr);
+  EXPECT_NE(MemorySurface::Create(8, 8, Argb32()), nullptr);
 }
 
 TEST(Letterbox, KeepsTheAspectCentresTheBarsAndRefusesEmptySizes) {
