@@ -81,6 +81,28 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodesPadsShortDataAndReadsEnvelopes) {
   EXPECT_EQ(env8.GetLevel(35, 0), 40u) << "8-bit means, a short last block kept as decoded";
 }
 
+// A factor is a share of full volume out of 256: the host gets its level in hundredths of a
+// decibel, and the mix plays each sample at that share.
+TEST(DirectSoundBuffer, VolumeFactorsAreSharesOfFullVolume) {
+  SoundWorld w;
+  w.PutRamp("A.PCMT", 100, 8000, 4000);
+  const struct {
+    int32_t factor, hundredths;
+    int16_t first;
+  } cases[] = {{256, 0, 4000},    {400, 0, 4000}, {128, -602, 2000},
+               {64, -1204, 1000}, {1, -4816, 16}, {0, host::kVolumeMin, 0}};
+  for (const auto& c : cases) {
+    DirectSoundBuffer b;
+    ASSERT_EQ(b.Load("A.PCMT", 0), kLoaded);
+    ASSERT_EQ(b.SetVolume(c.factor), kSoundBufferOk) << c.factor;
+    int32_t level = 1;
+    ASSERT_EQ(b.GetDirectSoundBuffer()->GetVolume(&level), host::kSoundOk);
+    EXPECT_EQ(level, c.hundredths) << "factor " << c.factor;
+    ASSERT_EQ(b.Play(), kSoundBufferOk);
+    EXPECT_NEAR(w.Pull(1)[0], c.first, 1) << "factor " << c.factor;
+  }
+}
+
 std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
   const std::string bytes = test::ReadFile(p);
   return {bytes.begin(), bytes.end()};

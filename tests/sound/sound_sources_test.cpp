@@ -212,6 +212,9 @@ TEST(OggVorbisDecoder, WrittenTonesKeepTheirFormatAndLength) {
     const std::vector<uint8_t> bytes = ReadAll(*o.decoder);
     EXPECT_EQ(o.decoder->GetPcmBytes(), bytes.size());
     EXPECT_EQ(bytes.size(), size_t{c.rate} * c.ms / 1000 * 2 * size_t(c.channels));
+    const uint32_t length = o.decoder->GetLengthMs();
+    EXPECT_EQ(o.decoder->SeekMs(length), kOggSeekPastEnd) << "the end holds no sample to play";
+    EXPECT_EQ(o.decoder->SeekMs(length - 1), kSllOk);
   }
   const int16_t three[3] = {1, 2, 3};
   std::vector<uint8_t> out = {1};
