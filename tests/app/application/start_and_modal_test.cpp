@@ -1,12 +1,14 @@
 // What start-up sets and shut-down gives back (the window's first place, the cursor, the screen
 // saver, Ctrl for a window, the text renderers), and the modal bracket around every dialog.
 #include "app/application/started_game.h"
+#include "app/config/config_block.h"
+#include "app/config/engine_config.h"
 #include "app/dialogs/message_dialog.h"
 #include "graphics/device/direct_draw_device.h"
 #include "graphics/surface/rendered_text.h"
-#include "host/font/host_faces.h"
 #include "host/input/key_state.h"
 #include "lib/config/config_writers.h"
+#include "support/temp_dir.h"
 
 namespace bw {
 namespace {
@@ -151,8 +153,12 @@ TEST_F(StartAndModal, StartUpListsTheJapaneseFacesAndMakesTheDefaultRenderer) {
   std::vector<std::string> listed;
   for (int i = 0; i < app->GetFontList().Count(); ++i)
     listed.push_back(app->GetFontList().Get(i)->lfFaceName);
-  std::vector<std::string> faces;
-  for (const host::HostFace& face : host::HostFaces()) faces.push_back(host::GdiFaceName(face));
+  // The installed IPA faces, under the CP932 names a game asks for them by.
+  const std::vector<std::string> faces = {
+      "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E",          // ＭＳ ゴシック
+      "\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E",  // ＭＳ Ｐゴシック
+      "\x82\x6C\x82\x72 \x96\xBE\x92\xA9",                          // ＭＳ 明朝
+      "\x82\x6C\x82\x72 \x82\x6F\x96\xBE\x92\xA9"};                 // ＭＳ Ｐ明朝
   EXPECT_EQ(listed, faces) << "the game's four faces in order, none of them vertical";
   TextRenderer* renderer = TheDefaultTextRenderer::Get();
   ASSERT_NE(renderer, nullptr);
@@ -353,6 +359,30 @@ TEST_F(ScreenMode, TheEndOfTheWindowKeepsItsPlaceAndTheSessionEndSavesTheSetting
   host::MSG quit;
   EXPECT_TRUE(host::PeekMessage(&quit, host::HWND{}, host::WM_QUIT, host::WM_QUIT, host::PM_REMOVE))
       << "the end of the window ends the message loop";
+}
+
+// The window's last place goes into the saved settings only when the player asked to keep it;
+// otherwise the next start centres the window.
+TEST_F(ScreenMode, TheSavedSettingsKeepTheWindowsPlaceOnlyWhenThePlayerAsks) {
+  for (const uint8_t remember : {1, 0}) {
+    Start();
+    app->GetUserConfig().rememberWindowPosition = remember;
+    ASSERT_TRUE(host::MoveWindow(main(), 33, 44));
+    app->MainWindow().Destroy();
+    host::MSG quit;
+    EXPECT_TRUE(
+        host::PeekMessage(&quit, host::HWND{}, host::WM_QUIT, host::WM_QUIT, host::PM_REMOVE));
+    app->AppShutdown(0);
+    app.reset();
+    EngineConfig saved;
+    const std::string bytes = test::ReadFile(dir.path() / "USER.CFG");
+    ASSERT_EQ(
+        ReadEngineConfig({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, saved),
+        kConfigOk);
+    EXPECT_EQ(std::pair(saved.display.windowLeft, saved.display.windowTop),
+              remember ? std::pair(33, 44) : std::pair(-1, -1))
+        << "remember " << int(remember);
+  }
 }
 
 }  // namespace
