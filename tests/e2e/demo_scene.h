@@ -106,9 +106,8 @@ struct PlayedRun {
 
 // The run has a home of its own, so runs never meet; switches are further "NAME=value" entries
 // of its environment, which keeps no BRIMWOLD_ or XDG_ entry of the test's.
-inline PlayedRun PlayHeadless(const std::filesystem::path& game, const std::filesystem::path& home,
-                              const std::vector<std::string>& switches,
-                              std::chrono::seconds limit = std::chrono::seconds{120}) {
+inline std::vector<std::string> HeadlessEnvironment(const std::filesystem::path& home,
+                                                    const std::vector<std::string>& switches) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     const std::string entry = *e;
@@ -118,7 +117,14 @@ inline PlayedRun PlayHeadless(const std::filesystem::path& game, const std::file
   env.insert(env.end(), {"XDG_RUNTIME_DIR=" + home.string(), "XDG_DATA_HOME=" + home.string(),
                          "BRIMWOLD_HEADLESS=1"});
   env.insert(env.end(), switches.begin(), switches.end());
-  ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.string()}, env);
+  return env;
+}
+
+inline PlayedRun PlayHeadless(const std::filesystem::path& game, const std::filesystem::path& home,
+                              const std::vector<std::string>& switches,
+                              std::chrono::seconds limit = std::chrono::seconds{120}) {
+  ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.string()},
+                         HeadlessEnvironment(home, switches));
   PlayedRun run;
   run.status = ExitCode(program.WaitForEnd(limit));
   run.output = program.Output();
