@@ -327,9 +327,9 @@ TEST_F(VfaTest, DamagedIndexesAreRefusedAtOpeningWithWordsThatSayWhere) {
   const Damage damages[] = {
       {"link out of the trie", [](auto& o) { o.faults.firstTrieDistance = 0xFFFF; },
        "leads to no node"},
-      {"wide link out of the trie by its top byte alone",
-       [](auto& o) { o.wideTrie = true, o.faults.firstTrieDistance = 0x01000000; },
-       "leads to no node"},
+      {"wide entry index past the pack by its top byte alone",
+       [](auto& o) { o.wideTrie = true, o.faults.firstTrieEntryIndex = 0x01000004; },
+       "entry 16777220, which the pack does not have"},
       {"entry the pack lacks", [](auto& o) { o.faults.firstTrieEntryIndex = 999; },
        "entry 999, which the pack does not have"},
       {"entry named twice", [](auto& o) { o.faults.firstTrieEntryIndex = 4; }, "entry 4 twice"},
