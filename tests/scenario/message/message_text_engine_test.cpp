@@ -46,6 +46,14 @@ Bytes Message(const Bytes& text, uint8_t keyByte = 0, uint16_t keyNumber = 0) {
   return b;
 }
 
+// A compiled choice record: its length, whether the text is its own, the text and its NUL.
+Bytes CompiledChoice(const Bytes& text, bool ownText) {
+  Bytes b{static_cast<uint8_t>(text.size() + 3), ownText};
+  b.insert(b.end(), text.begin(), text.end());
+  b.push_back(0);
+  return b;
+}
+
 // Counts the end-of-text hook.
 class CountingEngine : public MessageTextEngine {
  public:
@@ -231,13 +239,8 @@ TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
   e.SetMessage(Message(Of("Where?")));
 
   // A compiled list: count, then records (length, has-text byte, text with NUL).
-  const Bytes goText = Cat({Of("Go "), Reference(0, town)});
-  Bytes list{2};
-  list.push_back(static_cast<uint8_t>(goText.size() + 3));
-  list.push_back(1);
-  list.insert(list.end(), goText.begin(), goText.end());
-  list.push_back(0);
-  list.insert(list.end(), {6, 0, 'S', 't', 'a', 0});  // a record without its own text
+  const Bytes list = Cat({Bytes{2}, CompiledChoice(Cat({Of("Go "), Reference(0, town)}), true),
+                          CompiledChoice(Of("Sta"), false)});
   ASSERT_EQ(e.SetChoices(Cat({Bytes{1, 0x34, 0x12}, list})), 0);
   EXPECT_EQ(e.ChoiceCount(), 2);
   EXPECT_EQ(e.GetChoiceText(0), "Go town");
@@ -286,11 +289,8 @@ TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
   packing.SetHistoryEnabled(true);
   packing.SetHistoryCapacity(2);
   packing.SetMessage(Message(Of("Q")));
-  const Bytes text = Reference(0, address);
-  Bytes longList{1, static_cast<uint8_t>(text.size() + 3), 1};
-  longList.insert(longList.end(), text.begin(), text.end());
-  longList.push_back(0);
-  ASSERT_EQ(packing.SetChoices(Cat({Bytes{2, 0, 0}, longList})), 0);
+  ASSERT_EQ(
+      packing.SetChoices(Cat({Bytes{2, 0, 0, 1}, CompiledChoice(Reference(0, address), true)})), 0);
   ASSERT_EQ(packing.StoreChoicesInHistory(), 0);
   const std::vector<uint8_t>& packed = packing.HistoryEntry(0)->choices;
   ASSERT_EQ(packed.size(), packed[0]);
