@@ -46,6 +46,14 @@ Bytes Message(const Bytes& text, uint8_t keyByte = 0, uint16_t keyNumber = 0) {
   return b;
 }
 
+// A compiled choice record: its length, whether the text is its own, the text and its NUL.
+Bytes CompiledChoice(const Bytes& text, bool ownText) {
+  Bytes b{static_cast<uint8_t>(text.size() + 3), ownText};
+  b.insert(b.end(), text.begin(), text.end());
+  b.push_back(0);
+  return b;
+}
+
 // Counts the end-of-text hook.
 class CountingEngine : public MessageTextEngine {
  public:
@@ -231,13 +239,8 @@ TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
   e.SetMessage(Message(Of("Where?")));
 
   // A compiled list: count, then records (length, has-text byte, text with NUL).
-  const Bytes goText = Cat({Of("Go "), Reference(0, town)});
-  Bytes list{2};
-  list.push_back(static_cast<uint8_t>(goText.size() + 3));
-  list.push_back(1);
-  list.insert(list.end(), goText.begin(), goText.end());
-  list.push_back(0);
-  list.insert(list.end(), {6, 0, 'S', 't', 'a', 0});  // a record without its own text
+  const Bytes list = Cat({Bytes{2}, CompiledChoice(Cat({Of("Go "), Reference(0, town)}), true),
+                          CompiledChoice(Of("Sta"), false)});
   ASSERT_EQ(e.SetChoices(Cat({Bytes{1, 0x34, 0x12}, list})), 0);
   EXPECT_EQ(e.ChoiceCount(), 2);
   EXPECT_EQ(e.GetChoiceText(0), "Go town");
@@ -286,11 +289,8 @@ TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
   packing.SetHistoryEnabled(true);
   packing.SetHistoryCapacity(2);
   packing.SetMessage(Message(Of("Q")));
-  const Bytes text = Reference(0, address);
-  Bytes longList{1, static_cast<uint8_t>(text.size() + 3), 1};
-  longList.insert(longList.end(), text.begin(), text.end());
-  longList.push_back(0);
-  ASSERT_EQ(packing.SetChoices(Cat({Bytes{2, 0, 0}, longList})), 0);
+  ASSERT_EQ(
+      packing.SetChoices(Cat({Bytes{2, 0, 0, 1}, CompiledChoice(Reference(0, address), true)})), 0);
   ASSERT_EQ(packing.StoreChoicesInHistory(), 0);
   const std::vector<uint8_t>& packed = packing.HistoryEntry(0)->choices;
   ASSERT_EQ(packed.size(), packed[0]);
@@ -385,6 +385,11 @@ TEST_F(ScriptMessageTextTest, MarksMessagesReadAtTheirEndAndKeepsAReadingPositio
   EXPECT_EQ(text_->Cursor(), 1u);
 }
 
+// A log of capacity entries.
+struct Log : TextHistoryLog {
+  explicit Log(int32_t capacity) { EXPECT_EQ(SetCapacity(capacity), 0); }
+};
+
 int AddText(TextHistoryLog& log, const std::string& text, const char* speaker = nullptr,
             const char* voice = nullptr) {
   return log.AddMessage(reinterpret_cast<const uint8_t*>(text.data()),
@@ -432,8 +437,7 @@ TEST(TextHistoryLogTest, RingKeepsTheNewest) {
   EXPECT_EQ(log.GetEntry(3), nullptr);
   EXPECT_EQ(log.AddMessage(nullptr, 0, 0, nullptr, nullptr, 0), 1);
 
-  TextHistoryLog ten;
-  ten.SetCapacity(10);
+  Log ten{10};
   for (int i = 0; i < 13; ++i) AddText(ten, "m" + std::to_string(i));
   ten.SetCapacity(4);
   ASSERT_EQ(ten.Count(), 4);
@@ -444,8 +448,7 @@ TEST(TextHistoryLogTest, RingKeepsTheNewest) {
 }
 
 TEST(TextHistoryLogTest, ChoiceListsOpenAndClose) {
-  TextHistoryLog log;
-  log.SetCapacity(3);
+  Log log{3};
   uint32_t serial = 0;
   // Nothing to end before a choice is added; an open list refuses another and its third choice.
   EXPECT_EQ((std::vector{log.BeginChoices(0), log.BeginChoices(2), log.EndChoices(serial),
@@ -465,8 +468,7 @@ TEST(TextHistoryLogTest, ChoiceListsOpenAndClose) {
 }
 
 TEST(TextHistoryLogTest, SavesRangesLoadsThemBackAndRefusesBadBlocks) {
-  TextHistoryLog log;
-  log.SetCapacity(8);
+  Log log{8};
   FillAllKinds(log);
   AddText(log, "bye");  // no speaker, no voice: two zero length bytes
 
@@ -476,8 +478,7 @@ TEST(TextHistoryLogTest, SavesRangesLoadsThemBackAndRefusesBadBlocks) {
             (std::vector<uint8_t>{1, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 'b', 'y', 'e', 40, 0, 0, 0, 0}));
   EXPECT_EQ(Saved(log, 10, 20), (std::vector<uint8_t>{0, 0, 0, 0}));
 
-  TextHistoryLog loaded;
-  loaded.SetCapacity(8);
+  Log loaded{8};
   ByteReader reader(all);
   ASSERT_EQ(loaded.Load(reader, true), 0);
   EXPECT_TRUE(reader.atEnd());
@@ -488,8 +489,7 @@ TEST(TextHistoryLogTest, SavesRangesLoadsThemBackAndRefusesBadBlocks) {
       << "front, then characters by priority";
 
   // Fewer slots keep the newest; without restore the block is only stepped over.
-  TextHistoryLog two;
-  two.SetCapacity(2);
+  Log two{2};
   ByteReader again(all);
   ASSERT_EQ(two.Load(again, true), 0);
   EXPECT_EQ(two.GetEntry(1)->serial, 3u);
@@ -500,8 +500,7 @@ TEST(TextHistoryLogTest, SavesRangesLoadsThemBackAndRefusesBadBlocks) {
 
   // A malformed block keeps what came before it.
   for (size_t cut = 0; cut < all.size(); ++cut) {
-    TextHistoryLog cutLog;
-    cutLog.SetCapacity(8);
+    Log cutLog{8};
     ByteReader cutReader(all.data(), cut);
     ASSERT_EQ(cutLog.Load(cutReader, true), 3) << cut;
     ASSERT_LE(cutLog.Count(), 3) << cut;
@@ -510,8 +509,7 @@ TEST(TextHistoryLogTest, SavesRangesLoadsThemBackAndRefusesBadBlocks) {
   std::vector<uint8_t> badKind = all;
   badKind[0] = 5;  // a fifth entry that is not there
   badKind.push_back(7);
-  TextHistoryLog partial;
-  partial.SetCapacity(8);
+  Log partial{8};
   ByteReader badReader(badKind);
   EXPECT_EQ(partial.Load(badReader, true), 2);
   EXPECT_EQ(partial.Count(), 4);
@@ -527,8 +525,7 @@ TEST(TextHistoryLogTest, SavesRangesLoadsThemBackAndRefusesBadBlocks) {
 }
 
 TEST(TextHistoryLogTest, CutsLongNamesOnCharacters) {
-  TextHistoryLog log;
-  log.SetCapacity(2);
+  Log log{2};
   std::string name;
   for (int i = 0; i < 200; ++i) name += "\x88\x9F";  // 400 bytes of double-byte characters
   AddText(log, "t", name.c_str(), "");
@@ -540,8 +537,7 @@ TEST(TextHistoryLogTest, CutsLongNamesOnCharacters) {
   ASSERT_EQ(log.AddChoice(name.c_str(), 0), 0);
   EXPECT_EQ(std::get<ChoiceRecord>(log.GetEntry(1)->record).choices[0]->text.size(), 252u);
   const std::vector<uint8_t> saved = Saved(log);
-  TextHistoryLog loaded;
-  loaded.SetCapacity(2);
+  Log loaded{2};
   ByteReader reader(saved);
   ASSERT_EQ(loaded.Load(reader, true), 0);
   EXPECT_EQ(Saved(loaded), saved);

@@ -500,21 +500,11 @@ class TgsBuiltinsTest : public ::testing::Test {
   std::vector<TgsSlot> Slots(std::string_view kinds) {
     std::vector<TgsSlot> slots;
     for (size_t i = 0; i < kinds.size(); ++i) {
-      int32_t index = static_cast<int32_t>(i);
-      switch (kinds[i]) {
-        case 'i':
-          slots.push_back({1, 700 + index});
-          break;
-        case 't':
-          slots.push_back(Text("s" + std::to_string(i)));
-          break;
-        case '0':
-          slots.push_back({1, 0});
-          break;
-        default:
-          slots.push_back({});
-          break;
-      }
+      const char k = kinds[i];
+      slots.push_back(k == 't'   ? Text("s" + std::to_string(i))
+                      : k == 'i' ? TgsSlot{1, 700 + static_cast<int32_t>(i)}
+                      : k == '0' ? TgsSlot{1, 0}
+                                 : TgsSlot{});
     }
     return slots;
   }
@@ -711,34 +701,20 @@ TEST_F(TgsBuiltinsTest, EachSlotLandsInItsPlaceAmongTheOperationsArguments) {
   static const Row kRows[] = {
       {12, "i", "BeginMessage(700)"},
       {13, "itttttttti", "ShowChoices([\"s1\" \"s2\" \"s3\" \"s4\" \"s5\" \"s6\" \"s7\" \"s8\"], 709)"},
-      {14, "", "TextNewLine()"},
-      {15, "", ""},
-      {16, "", "MessageWait()"},
-      {17, "", "ChoiceWait()"},
-      {18, "t", "SetSpeakerName(\"s0\")"},
-      {19, "i", ""},
-      {20, "i", "WaitTimeSkippable(700, 1)"},
-      {21, "i", "WaitTimeFixed(700)"},
-      {22, "i", "SelectMessageWindow(700)"},
+      {14, "", "TextNewLine()"}, {15, "", ""}, {16, "", "MessageWait()"}, {17, "", "ChoiceWait()"},
+      {18, "t", "SetSpeakerName(\"s0\")"}, {19, "i", ""}, {20, "i", "WaitTimeSkippable(700, 1)"},
+      {21, "i", "WaitTimeFixed(700)"}, {22, "i", "SelectMessageWindow(700)"},
       {23, "iiiiii", "SetMessageWindowPlace(700, 701, 702, 703, 704, 705)"},
       {24, "iiii", "SetFaceWindowPlace(700, 701, 702, 703)"},
-      {25, "tt", "SetNameAndVoice(\"s0\", \"s1\")"},
-      {26, "", "BeginRuby()"},
-      {27, "t", "DrawRuby(\"s0\")"},
-      {28, "iiit", "SetTextFont(700, 701, 702, \"s3\")"},
-      {29, "ii", "ShowMessageWindow(1, 701)"},
-      {30, "i", "CloseMessageWindow(700)"},
-      {31, "iiti", "MessageTalk(700, 701, \"s2\", 1)"},
-      {32, "it", "TalkAnime(700, \"s1\")"},
-      {33, "ii", "WaitTalkAnime(700, 1)"},
-      {34, "i", "ReleaseTalkAnime(700)"},
-      {35, "ti", "LoadBackground(\"s0\", 189)"},
-      {36, "ii", "ClearBackgroundToColor(700, 189)"},
-      {37, "ii", "SetLayerColor(700, 189)"},
-      {38, "iiiii", "SetBackgroundTone(188, 1, 1, 1, 192)"},
+      {25, "tt", "SetNameAndVoice(\"s0\", \"s1\")"}, {26, "", "BeginRuby()"},
+      {27, "t", "DrawRuby(\"s0\")"}, {28, "iiit", "SetTextFont(700, 701, 702, \"s3\")"},
+      {29, "ii", "ShowMessageWindow(1, 701)"}, {30, "i", "CloseMessageWindow(700)"},
+      {31, "iiti", "MessageTalk(700, 701, \"s2\", 1)"}, {32, "it", "TalkAnime(700, \"s1\")"},
+      {33, "ii", "WaitTalkAnime(700, 1)"}, {34, "i", "ReleaseTalkAnime(700)"},
+      {35, "ti", "LoadBackground(\"s0\", 189)"}, {36, "ii", "ClearBackgroundToColor(700, 189)"},
+      {37, "ii", "SetLayerColor(700, 189)"}, {38, "iiiii", "SetBackgroundTone(188, 1, 1, 1, 192)"},
       {39, "ii", "SetBackgroundFilter(700, 189)"},
-      {40, "iii", "SetBackgroundOffset(700, 701, 190)"},
-      {41, "ii", "CaptureBackground(1, 188, 1)"},
+      {40, "iii", "SetBackgroundOffset(700, 701, 190)"}, {41, "ii", "CaptureBackground(1, 188, 1)"},
       {42, "i", "CaptureBackground(0, 188, 0)"},
       {43, "iiiii", "SetBackgroundView(700, 701, 702, 703, 192)"},
       {44, "tiii", "SetBackgroundZoomNow(701, 702, \"s0\", 191)"},
@@ -754,8 +730,7 @@ TEST_F(TgsBuiltinsTest, EachSlotLandsInItsPlaceAmongTheOperationsArguments) {
       {54, "tiiitiiiii", "BlurBackgroundPath(197, \"s0\", [1 702 191 0 0 1 1 1 195 708], [null null null \"s4\" null null null null null null], 0, 0, 0)"},
       {55, "ttiiitiiii", "BlurBackgroundPath(0, \"s1\", [1 703 192 0 0 1 1 1 196 709], [null null null \"s5\" \"s0\" null null null null null], 0, 0, 0)"},
       {56, "iiiii", "SetBackgroundBlurNow(192, 700, 701, 702, 703)"},
-      {57, "ii", "WaitLayerEffect(188, 1)"},
-      {58, "i", "StopLayerEffect(188)"},
+      {57, "ii", "WaitLayerEffect(188, 1)"}, {58, "i", "StopLayerEffect(188)"},
       {59, "iiii", "ScreenNoise(700, 189, 1, 1)"},
       {60, "iiiiiiiii", "WaveBackground(192, 700, 701, 702, 703, 705, 706, 707, 1)"},
       {61, "iiii", "LoopScrollBackground(191, 188, 701, 702)"},
@@ -763,24 +738,20 @@ TEST_F(TgsBuiltinsTest, EachSlotLandsInItsPlaceAmongTheOperationsArguments) {
       {63, "tiiiiii", "SpriteParts(\"s0\", 701, 190, 703, 1, 1, 1)"},
       {64, "iiii", "CrossFadeLayer(700, 701, 190, 191)"},
       {65, "iiiitii", "ScreenWeather(700, 701, 702, 1, \"s4\", 1, 1)"},
-      {66, "iii", "SetScreenEffectArgs(700, 1, 1)"},
-      {67, "iii", "StopScreenEffect(700, 701, 702)"},
+      {66, "iii", "SetScreenEffectArgs(700, 1, 1)"}, {67, "iii", "StopScreenEffect(700, 701, 702)"},
       {68, "i", "StopScreenEffect(700, 1, 0)"},
       {69, "tii", "LoadBackgroundAnime(\"s0\", 701, 0, 190)"},
       {70, "tii", "LoadBackgroundMovie(\"s0\", 190, 189)"},
       {71, "i", "LoadBackgroundAnime(null, 0, 0, 188)"},
-      {72, "i", "ControlBackgroundAnime(188, 1)"},
-      {73, "i", "WaitBackgroundAnime(188)"},
-      {74, "i", "ControlBackgroundAnime(188, 5)"},
-      {75, "ii", "WaitBackgroundAnimeEnd(188, 1)"},
+      {72, "i", "ControlBackgroundAnime(188, 1)"}, {73, "i", "WaitBackgroundAnime(188)"},
+      {74, "i", "ControlBackgroundAnime(188, 5)"}, {75, "ii", "WaitBackgroundAnimeEnd(188, 1)"},
       {76, "i", "SetSpriteTint(1)"},
       {77, "itiiii", "LoadSprite(700, \"s1\", 191, 705, 1); PlaceSprite(700, 702, 0, 191, 705)"},
       {78, "iiiiii", "SetSpriteTone(700, 189, 1, 1, 192, 705)"},
       {79, "iiii", "SetSpriteFilter(700, 701, 190, 703)"},
       {80, "iiiii", "PlaceSprite(700, 701, 1, 191, 704)"},
       {81, "iiiii", "MoveSprite(700, 701, 702, 191, 704)"},
-      {82, "iii", "SpriteToBack(700, 189, 702, 1)"},
-      {83, "iii", "SpriteToFront(700, 189, 702, 1)"},
+      {82, "iii", "SpriteToBack(700, 189, 702, 1)"}, {83, "iii", "SpriteToFront(700, 189, 702, 1)"},
       {84, "ii", "ClearSprites(188, 701)"},
       {85, "itiiiii", "CrossFadeSprite(700, \"s1\", 702, 703, 1, 193, 706)"},
       {86, "itiiii", "AnimateSpritePath(700, \"s1\", 702, 191, 704, 1)"},
@@ -788,15 +759,10 @@ TEST_F(TgsBuiltinsTest, EachSlotLandsInItsPlaceAmongTheOperationsArguments) {
       {88, "ittiiiiii", "ChangeSprite(700, \"s1\", \"s2\", 191, 704, 1, 706, 195, 708)"},
       {89, "iiiii", "AnimateCharacterParts(700, 701, 191, 704, 1)"},
       {90, "iiii", "WaitSpriteEffect(700, 1, 189, 702)"},
-      {91, "iii", "ReleaseSpriteEffect(700, 189, 702)"},
-      {92, "", ""},
-      {93, "i", "SetRuleFlipH(1)"},
-      {94, "i", "SetRuleFlipV(1)"},
-      {95, "", "CopyShownPageToBack()"},
-      {96, "i", "WaitTransition(1)"},
-      {97, "", "EndPendingTransition()"},
-      {98, "i", "TransCross(700)"},
-      {99, "iii", "TransRule(700, 701, 702)"},
+      {91, "iii", "ReleaseSpriteEffect(700, 189, 702)"}, {92, "", ""}, {93, "i", "SetRuleFlipH(1)"},
+      {94, "i", "SetRuleFlipV(1)"}, {95, "", "CopyShownPageToBack()"},
+      {96, "i", "WaitTransition(1)"}, {97, "", "EndPendingTransition()"},
+      {98, "i", "TransCross(700)"}, {99, "iii", "TransRule(700, 701, 702)"},
       {100, "iii", "TransTrans(700, 701, 1)"},
       {101, "iiiii", "TransFilter(700, 701, 702, 703, 704)"},
       {102, "iiit", "TransScroll(700, 189, 190, \"s3\")"},
@@ -812,22 +778,15 @@ TEST_F(TgsBuiltinsTest, EachSlotLandsInItsPlaceAmongTheOperationsArguments) {
       {112, "iiiitii", "ScreenQuake([702 700 701], 703, \"s4\", 193, 194, 0)"},
       {113, "iiitiiii", "Quake([0 700 701], 702, \"s3\", [192 193 194], 195, 0)"},
       {114, "iiiitiiii", "Quake([702 700 701], 703, \"s4\", [193 194 195], 196, 0)"},
-      {115, "ii", "WaitQuake(188, 1)"},
-      {116, "i", "ReleaseQuake(188)"},
+      {115, "ii", "WaitQuake(188, 1)"}, {116, "i", "ReleaseQuake(188)"},
       {117, "ii", "FlashColor(700, 701)"},
       {118, "tii", "ChangeBackgroundThroughColor(\"s0\", 701, 702)"},
-      {119, "iii", "FadeMessageWindows(1, 701, 1)"},
-      {120, "i", "ShowMessageWindows(1)"},
-      {121, "iii", "PlayMusic(700, 701, 1)"},
-      {122, "i", "WaitBgmFade(1)"},
-      {123, "i", "FadeOutMusic(1)"},
-      {124, "tiii", "PlayEffect(\"s0\", 701, 702, 1)"},
-      {125, "tiii", "FadeInEffect(\"s0\", 701, 702, 703)"},
-      {126, "ii", "FadeOutEffect(700, 701)"},
-      {127, "i", "StopEffect(700)"},
-      {128, "", "UnloadAllEffects()"},
-      {129, "iiii", "WaitEffectFade(700, 1, 1, 1)"},
-      {130, "iii", "WaitEffectEnd(700, 1, 1)"},
+      {119, "iii", "FadeMessageWindows(1, 701, 1)"}, {120, "i", "ShowMessageWindows(1)"},
+      {121, "iii", "PlayMusic(700, 701, 1)"}, {122, "i", "WaitBgmFade(1)"},
+      {123, "i", "FadeOutMusic(1)"}, {124, "tiii", "PlayEffect(\"s0\", 701, 702, 1)"},
+      {125, "tiii", "FadeInEffect(\"s0\", 701, 702, 703)"}, {126, "ii", "FadeOutEffect(700, 701)"},
+      {127, "i", "StopEffect(700)"}, {128, "", "UnloadAllEffects()"},
+      {129, "iiii", "WaitEffectFade(700, 1, 1, 1)"}, {130, "iii", "WaitEffectEnd(700, 1, 1)"},
       {131, "ti", "EndVoice(); PlayVoice(\"s0\", 1)"},
   };
   // clang-format on
