@@ -5,6 +5,7 @@
 #include "effects/builtin_effects.h"
 #include "effects/overlay_particles.h"
 #include "effects/overlay_quake_noise.h"
+#include "effects/overlay_shake.h"
 #include "effects/sp_effect_rig.h"
 #include "graphics/layers/canvas_layer.h"
 #include "platform/subtractive_random.h"
@@ -191,6 +192,31 @@ TEST_F(Overlays, ParticlesStepEnterAndDrainAfterAStop) {
   rain->Stop();
   EXPECT_TRUE(rain->Particles().empty());
   EXPECT_EQ(A()->GetList().Count(), 0u);
+}
+
+// A shake over a duration weakens toward its end factor: two updates a whole turn apart, each at
+// the sine's crest (1024 512ths over 512 ms: 128 at 64 ms and again at 320 ms).
+TEST_F(Overlays, AShakeWithADurationDiesDown) {
+  const struct {
+    double endFactor;
+    int32_t early, late;
+  } cases[] = {{0.0, 87, 37}, {1.0, 100, 100}, {0.5, 93, 68}};
+  for (const auto& c : cases) {
+    Shake shake;
+    shake.durationMs = 512;
+    shake.period = 1024;
+    shake.amplitudeX = 100;
+    shake.endFactor = c.endFactor;
+    int32_t dx = 0, dy = 0;
+    ASSERT_TRUE(shake.Step(1000, random, &dx, &dy));
+    std::vector<int32_t> seen;
+    for (uint32_t at : {1064u, 1320u}) {
+      ASSERT_TRUE(shake.Step(at, random, &dx, &dy));
+      seen.push_back(dx);
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{c.early, c.late})) << "end factor " << c.endFactor;
+    EXPECT_FALSE(shake.Step(1512, random, &dx, &dy)) << "over at its duration";
+  }
 }
 
 }  // namespace

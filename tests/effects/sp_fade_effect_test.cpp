@@ -151,5 +151,18 @@ TEST_F(SpFade, SetUpRefusals) {
   EXPECT_EQ(effect.Command({1, 0, 0, 0, 0}), kSpFadeBadTarget) << "no slots yet";
 }
 
+TEST_F(SpFade, AMoveGoesAlongBothAxes) {
+  SpFadeEffect* effect = Make(1);
+  Sprite& s = *NewSprite();
+  s.SetVisible(false);
+  ASSERT_TRUE(s.SetPos(10, 200));
+  ASSERT_EQ(effect->Command({1, 0, Word(&s), 1000, 0, 1, 110, 0, 0}), 0);
+  At(0);
+  At(500);
+  EXPECT_EQ(std::pair(s.GetX(), s.GetY()), std::pair(60, 100));
+  At(1000);
+  EXPECT_EQ(std::pair(s.GetX(), s.GetY()), std::pair(110, 0));
+}
+
 }  // namespace
 }  // namespace bw

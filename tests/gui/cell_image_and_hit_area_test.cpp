@@ -188,5 +188,23 @@ TEST_F(HitAreas, DeletedPartsStopBeingAnyControlsNeighbour) {
   EXPECT_EQ(outside.GetNeighbour(kNavigateLeft), nullptr);
 }
 
+// A box hits from its top-left corner up to, not including, its right and bottom edges, tall or
+// wide.
+TEST_F(HitAreas, ABoxHitsInsideItsWidthAndItsHeight) {
+  const struct {
+    int32_t width, height, x, y;
+    bool hit;
+  } cases[] = {{5, 30, 12, 40, true}, {5, 30, 12, 49, true},  {5, 30, 12, 50, false},
+               {5, 30, 14, 20, true}, {5, 30, 15, 20, false}, {5, 30, 10, 19, false},
+               {30, 5, 39, 24, true}, {30, 5, 20, 25, false}, {30, 5, 40, 22, false},
+               {30, 5, 9, 22, false}};
+  for (const auto& c : cases) {
+    HitAreaPart area;
+    ASSERT_EQ(area.Create(10, 20, c.width, c.height, -1, -1, true, true, 0), kCreateDone);
+    EXPECT_EQ(area.HitTest(c.x, c.y), c.hit)
+        << c.width << " x " << c.height << " at " << c.x << "," << c.y;
+  }
+}
+
 }  // namespace
 }  // namespace bw::test

@@ -155,5 +155,20 @@ TEST_F(CheckParts, FocusPassesOverLockedGroupsAndSelectedRadios) {
   EXPECT_EQ(tip_.GetFocus(), nullptr);
 }
 
+// A disabled group moves its selection in disabled looks, and shows the usual ones when enabled.
+TEST_F(CheckParts, ADisabledRadioGroupSelectsInItsDisabledLooks) {
+  auto leader = Radio(0, nullptr);
+  auto member = Radio(20, leader.get());
+  ASSERT_TRUE(leader->SetEnabled(false));
+  EXPECT_EQ(std::pair(leader->GetState(), member->GetState()),
+            std::pair(kCheckDisabledChecked, kCheckDisabled));
+  ASSERT_EQ(leader->SelectIndex(1), kGroupDone);
+  EXPECT_EQ(std::pair(leader->GetState(), member->GetState()),
+            std::pair(kCheckDisabled, kCheckDisabledChecked));
+  ASSERT_TRUE(leader->SetEnabled(true));
+  EXPECT_EQ(std::pair(leader->GetState(), member->GetState()),
+            std::pair(kCheckNormal, kCheckChecked));
+}
+
 }  // namespace
 }  // namespace bw::test

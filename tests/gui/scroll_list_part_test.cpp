@@ -172,5 +172,16 @@ TEST_F(ScrollBars, RangesWorkIn64BitsAndBadRangesScrollNothing) {
   EXPECT_EQ(fixed.GetThumbMax(), 200);
 }
 
+// The drawn thumb's picture stretches its middle: the top row and the two bottom rows (its light,
+// mid and dark edges) keep their places at either end.
+TEST_F(ScrollBars, TheThumbKeepsItsEdgesAtBothEnds) {
+  const ImageSurface& thumb = bar_.GetThumbSurface();
+  const int32_t last = bar_.GetThumbLength() - 1;
+  const uint32_t face = thumb.GetPixel(1, 3);
+  EXPECT_EQ(thumb.GetPixel(1, last - 2), face) << "the middle reaches the trailing edge";
+  for (int32_t row : {0, last - 1, last}) EXPECT_NE(thumb.GetPixel(1, row), face) << row;
+  EXPECT_NE(thumb.GetPixel(1, last - 1), thumb.GetPixel(1, last)) << "mid, then dark";
+}
+
 }  // namespace
 }  // namespace bw::test

@@ -427,6 +427,18 @@ TEST_F(GuiPartNatives, EveryKindAnswersEachAccessFromItsOwnMember) {
              rig.Answer(Native::kPartCreateCellImage, {rig.Text("cg\\map.bmp"), 2, 0, 0, 1}));
        },
        none, [](UiControl* p) { return &static_cast<CellImagePart*>(p)->Map(); }, false},
+      {"image list",
+       [&] {
+         const uint32_t list = List();
+         EXPECT_EQ(
+             rig.Answer(Native::kImageListSetItemText, {list, rig.Text("A"), 0, uint32_t(-1)}), 0);
+         return list;
+       },
+       [](UiControl* p) { return static_cast<ImageListPart*>(p)->GetCellSprite(0); },
+       [](UiControl* p) { return static_cast<ImageListPart*>(p)->GetCellSurface(0); }, false},
+      {"script text", [&] { return ScriptTextPart(); },
+       [](UiControl* p) { return &static_cast<ScriptText*>(p)->PageSprite(); },
+       [](UiControl* p) { return &static_cast<ScriptText*>(p)->Page(); }, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.kind);

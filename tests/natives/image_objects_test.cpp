@@ -171,6 +171,66 @@ TEST_F(ImageObjects, ContainersOfEachKind) {
   EXPECT_FALSE(withSecond->SkipsSecond()) << "a byte";
 }
 
+// The background natives as a game uses them: 424 reads back what 418 and 419 set, 422 picks the
+// picture's point that 423 puts at the turn's centre, 431 leaves the background out and 429
+// renders the own list, and the second one when asked.
+TEST_F(ImageObjects, BackgroundNativesPlaceReadAndSkipThePicture) {
+  BuildBlendTables();
+  CanvasLayer* canvas = nullptr;
+  ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
+  const uint32_t canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
+  ImageSurface* shot = nullptr;
+  ASSERT_EQ(display.CreateImageSurface(&shot, 64, 48, 32, 0), 0);
+  const uint32_t shotHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(shot));
+  const uint32_t picture = image->GetPixel(0, 0);
+  EXPECT_EQ(Call(Native::kCompositionSetBackgroundColor, {canvasHandle, 0x00102030u, 0}), 1);
+  EXPECT_EQ(Call(Native::kCompositionSetBackgroundImage, {canvasHandle, imageHandle, 2, 3, 1}), 1);
+  const uint32_t outs = rig.Block(24);
+  EXPECT_EQ(Call(Native::kCompositionGetBackground,
+                 {canvasHandle, outs, outs + 4, outs + 8, outs + 12, outs + 16, outs + 20}),
+            1);
+  std::vector<uint32_t> read;
+  for (uint32_t k = 0; k < 6; ++k) read.push_back(rig.Word(outs + 4 * k));
+  EXPECT_EQ(read, (std::vector<uint32_t>{imageHandle, 2, 3, 0x10, 0x20, 0x30}));
+
+  // The 32 x 32 picture turned by nothing about (20, 20): its anchor lands there.
+  const struct {
+    int32_t mode, x, y;  // the anchor
+    int32_t left, top;   // where the picture lands
+  } anchors[] = {{0, 9, 9, 20, 20},   {1, 9, 9, -12, 20}, {2, 9, 9, 20, -12},
+                 {3, 9, 9, -12, -12}, {4, 9, 9, 4, 4},    {7, 10, 2, 10, 18}};
+  for (const auto& c : anchors) {
+    EXPECT_EQ(
+        Call(Native::kCompositionSetBackgroundAnchor, {canvasHandle, W(c.mode), W(c.x), W(c.y)}),
+        1);
+    EXPECT_EQ(Call(Native::kCompositionSetBackgroundRotation, {canvasHandle, 0, 20, 20, 0}), 0);
+    ASSERT_EQ(Call(Native::kCompositionRenderTo, {canvasHandle, shotHandle, 0, 0, 1}),
+              kComposeDone);
+    for (int32_t y = 0; y < 48; y += 3) {
+      for (int32_t x = 0; x < 64; x += 3) {
+        const bool inside = x >= c.left && x < c.left + 32 && y >= c.top && y < c.top + 32;
+        ASSERT_EQ(shot->GetPixel(x, y) == picture, inside)
+            << "anchor mode " << c.mode << " at " << x << "," << y;
+      }
+    }
+  }
+
+  // A sprite of the second list shows only when 429 is asked for it; 431 drops the background.
+  shot->Fill(0xFF000000u, nullptr);
+  const int32_t sprite = Call(Native::kSpriteCreate, {imageHandle, 0, 0, 8, 8, 40, 30});
+  ASSERT_EQ(Call(Native::kContainerAdd, {canvasHandle, W(sprite), 1, 0, 1}), kAddDone);
+  EXPECT_EQ(Call(Native::kContainerSetFlag, {canvasHandle, 0x101}), 0);
+  for (uint32_t second : {0u, 1u}) {
+    ASSERT_EQ(Call(Native::kCompositionRenderTo, {canvasHandle, shotHandle, 0, 0, second}),
+              kComposeDone);
+    EXPECT_EQ(shot->GetPixel(41, 31) == picture, second == 1) << second;
+    EXPECT_NE(shot->GetPixel(12, 22), picture) << "no background";
+  }
+  EXPECT_EQ(Call(Native::kContainerSetFlag, {canvasHandle, 0x100}), 0) << "a byte: off";
+  ASSERT_EQ(Call(Native::kCompositionRenderTo, {canvasHandle, shotHandle, 0, 0, 0}), kComposeDone);
+  EXPECT_EQ(shot->GetPixel(12, 22), picture);
+}
+
 constexpr uint32_t kNotGiven = 65535;
 
 // The script holds a task handle: running until the wipe ends, gone once the service deletes

@@ -232,5 +232,91 @@ TEST_F(ImageTransfers, RefusalsDrawNothing) {
   EXPECT_EQ(Bytes(target), before);
 }
 
+// What each transfer does to the pixels, by its own formula: a 4 x 3 source put at (2, 1) on an
+// 8 x 6 target, every target pixel checked against the source pixel over it (the mirrored copy
+// reads it left to right or upside down).
+TEST_F(ImageTransfers, EachTransferPutsItsFormulaWhereTheSourceLands) {
+  ScopedPixelLibrary scope{&BuiltInPixelLibrary()};
+  auto rgb = [](uint32_t v) { return v & 0x00FFFFFFu; };
+  auto perChannel = [](uint32_t d, uint32_t s, int sign) {
+    uint32_t out = 0;
+    for (int shift : {0, 8, 16}) {
+      const int v = int(d >> shift & 0xFF) + sign * int(s >> shift & 0xFF);
+      out |= uint32_t(std::clamp(v, 0, 255)) << shift;
+    }
+    return out;
+  };
+  const struct {
+    const char* what;
+    uint32_t number;
+    std::vector<uint32_t> after;
+    int mirror;  // 0 none, 1 left to right, 2 upside down
+    bool rgbOnly;
+    std::function<uint32_t(uint32_t d, uint32_t s)> pixel;
+  } rows[] = {
+      {"copy", Native::kImageBlit, {}, 0, false, [](uint32_t, uint32_t s) { return s; }},
+      {"copy left to right",
+       Native::kImageBlitMirrored,
+       {0},
+       1,
+       false,
+       [](uint32_t, uint32_t s) { return s; }},
+      {"copy upside down",
+       Native::kImageBlitMirrored,
+       {1},
+       2,
+       false,
+       [](uint32_t, uint32_t s) { return s; }},
+      {"colour only",
+       Native::kImageBlitColor,
+       {},
+       0,
+       false,
+       [&](uint32_t d, uint32_t s) { return (d & 0xFF000000u) | rgb(s); }},
+      {"alpha only",
+       Native::kImageBlitAlpha,
+       {},
+       0,
+       false,
+       [&](uint32_t d, uint32_t s) { return (s & 0xFF000000u) | rgb(d); }},
+      {"add",
+       Native::kImageAddBlit,
+       {255},
+       0,
+       true,
+       [&](uint32_t d, uint32_t s) { return perChannel(d, s, 1); }},
+      {"subtract",
+       Native::kImageSubtractBlit,
+       {255},
+       0,
+       true,
+       [&](uint32_t d, uint32_t s) { return perChannel(d, s, -1); }},
+  };
+  ImageSurface seedTarget, source;
+  Seed(seedTarget, 8, 6, 32, 31);
+  Seed(source, 4, 3, 32, 32);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ImageSurface target;
+    ASSERT_EQ(target.CopyFrom(&seedTarget, kCopyLikeSource), 0);
+    std::vector<uint32_t> words = {Give(target), Give(source)};
+    words.insert(words.end(), row.after.begin(), row.after.end());
+    words.insert(words.end(), {2, 1, kOff});
+    ASSERT_EQ(Run(row.number, words).result, 0);
+    for (int32_t y = 0; y < 6; ++y) {
+      for (int32_t x = 0; x < 8; ++x) {
+        const uint32_t d = seedTarget.GetPixel(x, y);
+        const bool under = x >= 2 && x < 6 && y >= 1 && y < 4;
+        uint32_t want = d;
+        const int32_t sx = row.mirror == 1 ? 5 - x : x - 2, sy = row.mirror == 2 ? 3 - y : y - 1;
+        if (under) want = row.pixel(d, source.GetPixel(sx, sy));
+        const uint32_t got = target.GetPixel(x, y);
+        ASSERT_EQ(row.rgbOnly ? rgb(got) : got, row.rgbOnly ? rgb(want) : want)
+            << "at " << x << "," << y;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace bw

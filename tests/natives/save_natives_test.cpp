@@ -205,5 +205,30 @@ TEST_F(SizePulse, RefusalsAnswerZero) {
   EXPECT_EQ(timers.Count(), 0u);
 }
 
+// At the pulse's peak: a shrinking pulse of mode 0 keeps the sprite's foot, every other one its
+// centre; the width always keeps its centre.
+TEST_F(SizePulse, AShrinkingPulseOfModeZeroKeepsItsFoot) {
+  const struct {
+    uint32_t mode;
+    const char* factor;
+    int32_t x, y;
+  } cases[] = {{0, "0.5", 110, 115}, {0, "1.5", 90, 93}, {1, "0.5", 110, 107}};
+  uint32_t now = 1000;
+  ASSERT_TRUE(sprite.SetPos(100, 100));
+  for (const auto& c : cases) {
+    ASSERT_NE(Call(Native::kTimedObjectOperation, {handle, c.mode, 1000, rig.Text(c.factor), 0}),
+              0);
+    timers.RunDue(now);
+    timers.RunDue(now + 500);
+    EXPECT_EQ(std::pair(sprite.GetX(), sprite.GetY()), std::pair(c.x, c.y))
+        << "mode " << c.mode << " factor " << c.factor;
+    timers.RunDue(now + 1000);
+    timers.RunDue(now + 1100);
+    EXPECT_EQ(std::pair(sprite.GetX(), sprite.GetY()), std::pair(100, 100)) << "and back";
+    now += 2000;
+    clock.SetMilliseconds(now);
+  }
+}
+
 }  // namespace
 }  // namespace bw

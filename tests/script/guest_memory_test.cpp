@@ -76,6 +76,9 @@ TEST(HandleTable, AWordWithoutTheBaseBitIsNoHandle) {
   const uint32_t h = table.Add(1, &x);
   ASSERT_EQ(table.Get(h, 1), &x);
   EXPECT_EQ(table.Get(h & 0x7FFFFFFF, 1), nullptr);
+  uint16_t type = 9;
+  EXPECT_EQ(table.Lookup(h + 1, &type), nullptr) << "the index one past the table";
+  EXPECT_EQ(type, 0);
 }
 
 // CallAt pushes the end marker inside the interpreter loop: the free and the counted loop check

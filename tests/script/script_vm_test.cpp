@@ -237,5 +237,26 @@ TEST(ScriptTableState, LargeFlagSetsArePackedAndLoadBack) {
   EXPECT_EQ(fresh.vm->ScriptTable()[0].readA.Count(), 1u);
 }
 
+// A script's read flags stop at its counts, also where the last byte has room for more.
+TEST(ScriptTableState, ReadFlagsPastTheCountsAreRefused) {
+  Vm v(true, ".table\n.script MAIN 20 9\n");
+  const struct {
+    bool b;
+    uint32_t bit;
+    int result;
+  } cases[] = {{false, 19, kBitSetDone},
+               {false, 20, int(kBitSetOutOfRange)},
+               {false, 23, int(kBitSetOutOfRange)},
+               {true, 8, kBitSetDone},
+               {true, 9, int(kBitSetOutOfRange)}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.b ? v.vm->SetReadFlagB(c.bit, true) : v.vm->SetReadFlagA(c.bit, true), c.result)
+        << (c.b ? "B " : "A ") << c.bit;
+  }
+  const auto& record = v.vm->ScriptTable()[0];
+  EXPECT_EQ(Bytes(record.readA), (std::vector<uint8_t>{0, 0, 0x08}));
+  EXPECT_EQ(Bytes(record.readB), (std::vector<uint8_t>{0, 0x01}));
+}
+
 }  // namespace
 }  // namespace bw

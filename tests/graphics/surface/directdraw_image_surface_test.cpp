@@ -65,6 +65,18 @@ TEST_F(DirectDrawSurfaceTest, CreateRefusesAndClassifies) {
   EXPECT_EQ(s.GetFormatCode(), kFormat8888);
 }
 
+// At 8 bits the key is the palette index given as red, for the picture and for its surface.
+TEST_F(DirectDrawSurfaceTest, AnEightBitKeyIsTheIndexGivenAsRed) {
+  const host::DdPixelFormat indexed = host::DirectDraw::DisplayFormat(8);
+  DirectDrawImageSurface s;
+  ASSERT_EQ(s.Create(4, 4, true, false, &indexed), 0);
+  ASSERT_EQ(s.SetColorKeyRgb(9, 100, 200), 0);
+  EXPECT_EQ(s.GetColorKey(), 9u);
+  host::DdColorKey key;
+  ASSERT_EQ(s.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key), host::kDdOk);
+  EXPECT_EQ(key.low, 9u);
+}
+
 TEST_F(DirectDrawSurfaceTest, KeysAndRestoreComeBack) {
   DirectDrawImageSurface s;
   ASSERT_EQ(s.Create(4, 4, false, false, nullptr), 0);

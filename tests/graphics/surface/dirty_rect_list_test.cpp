@@ -62,5 +62,25 @@ TEST(DirtyRectList, KeepsItsInvariantsUnderRandomUse) {
   EXPECT_EQ(RectPool::Instance().TotalAllocated(), 0u) << "every node went back to the heap";
 }
 
+// Rectangles that only touch meet in nothing: no rectangle without height or width comes out.
+TEST(IntersectRects, RectanglesThatOnlyTouchMeetInNothing) {
+  const Rect a{10, 10, 20, 20};
+  const struct {
+    Rect b;
+    bool meet;
+    Rect expected;
+  } cases[] = {{{0, 20, 30, 30}, false, {}},
+               {{0, 0, 30, 10}, false, {}},
+               {{20, 0, 30, 30}, false, {}},
+               {{0, 0, 10, 30}, false, {}},
+               {{15, 19, 30, 30}, true, {15, 19, 20, 20}},
+               {{0, 0, 11, 30}, true, {10, 10, 11, 20}}};
+  for (const auto& c : cases) {
+    Rect out{-1, -1, -1, -1};
+    EXPECT_EQ(IntersectRects(&out, a, c.b), c.meet) << c.b.left << "," << c.b.top;
+    EXPECT_EQ(out, c.meet ? c.expected : (Rect{-1, -1, -1, -1})) << c.b.left << "," << c.b.top;
+  }
+}
+
 }  // namespace
 }  // namespace bw

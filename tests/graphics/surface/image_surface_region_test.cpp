@@ -279,6 +279,48 @@ TEST(ImageSurfaceRegion, ToneBlurAndMosaicRefusals) {
   EXPECT_EQ(s->ColorTone(128, 128, 128, 0, 256, 0, nullptr), ImageSurface::kOpBadParameter);
 }
 
+// A palette picture turns grey by the same weights as a 32-bit one, its indices then the levels.
+TEST(ImageSurfaceRegion, APalettePictureTurnsGreyByTheWeightsOfEachChannel) {
+  ImageSurface s;
+  ASSERT_EQ(s.Create(4, 1, 8, kImageDibSection), kSurfaceDone);
+  std::array<uint32_t, 256> palette{};
+  palette[1] = 0xFF0000, palette[2] = 0x00FF00, palette[3] = 0x0000FF, palette[4] = 0x406080;
+  ASSERT_EQ(s.SetPalette(palette.data(), 256, 0), kSurfaceDone);
+  for (int32_t x = 0; x < 4; ++x) s.GetRowPointer(0)[x] = uint8_t(x + 1);
+  ASSERT_EQ(s.Greyscale(nullptr), ImageSurface::kOpDone);
+  const int weighted = (77 * 0x40 + 150 * 0x60 + 29 * 0x80) >> 8;
+  EXPECT_EQ(std::vector<uint8_t>(s.GetRowPointer(0), s.GetRowPointer(0) + 4),
+            (std::vector<uint8_t>{76, 149, 28, uint8_t(weighted)}));
+  EXPECT_EQ(s.GetPalette()[149], 0x959595u) << "the palette is the grey ramp";
+}
+
+// Invert's modes: the colour, the colour with the alpha, or the alpha alone; an alpha tone curve
+// scales by 128ths and adds its offset. Both kernel sets.
+TEST(ImageSurfaceRegion, InvertAndAlphaToneReachTheAlphaByTheirModes) {
+  const struct {
+    int mode;  // -1: the alpha tone curve
+    int multiplier, offset;
+    uint32_t expected;
+  } cases[] = {{0, 0, 0, 0x80EDCBA9u},     {1, 0, 0, 0x7FEDCBA9u},   {2, 0, 0, 0x7F123456u},
+               {0x100, 0, 0, 0x80EDCBA9u}, {-1, 64, 0, 0x40123456u}, {-1, 256, -10, 0xF6123456u},
+               {-1, 0, 33, 0x21123456u},   {-1, 255, 0, 0xFF123456u}};
+  for (bool mmx : {false, true}) {
+    ScopedMmxFlag pin(mmx);
+    for (const auto& c : cases) {
+      ImageSurface s;
+      ASSERT_EQ(s.Create(5, 1, 32, 0), kSurfaceDone);
+      s.Fill(0x80123456u, nullptr);
+      if (c.mode < 0) {
+        ASSERT_TRUE(s.ToneAlpha(c.multiplier, c.offset, nullptr));
+      } else {
+        ASSERT_EQ(s.Invert(c.mode, nullptr), ImageSurface::kOpDone);
+      }
+      EXPECT_EQ(Pixel(s, 4, 0), c.expected) << "mode " << c.mode << " multiplier " << c.multiplier
+                                            << " offset " << c.offset << " vector set " << mmx;
+    }
+  }
+}
+
 class RotateTest : public ::testing::Test {
  protected:
   TrigTables trig;

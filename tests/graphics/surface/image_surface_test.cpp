@@ -393,5 +393,30 @@ TEST(ClipSmoothStretch, AClippedStretchShowsItsPartOfTheWholeOne) {
             kClipNoStepRecord);
 }
 
+// A clip is cut to the picture, and a fill reaching past every edge stops at the clip's.
+TEST(ImageSurfaceClip, FillsStopAtEachEdgeOfTheClip) {
+  const struct {
+    Rect given, kept;
+  } cases[] = {{{-5, -5, 100, 100}, {0, 0, 10, 6}},
+               {{2, 1, 8, 5}, {2, 1, 8, 5}},
+               {{9, 5, 40, 40}, {9, 5, 10, 6}}};
+  for (const auto& c : cases) {
+    ImageSurface s;
+    ASSERT_EQ(s.Create(10, 6, 32, 0), kSurfaceDone);
+    ASSERT_TRUE(s.SetClipRect(&c.given));
+    EXPECT_EQ(*s.GetClipRectPtr(), c.kept);
+    const Rect past{-3, -3, 20, 20};
+    ASSERT_TRUE(s.Fill(0xFFFFFFFFu, &past));
+    for (int32_t y = 0; y < 6; ++y) {
+      for (int32_t x = 0; x < 10; ++x) {
+        const bool inside =
+            x >= c.kept.left && x < c.kept.right && y >= c.kept.top && y < c.kept.bottom;
+        ASSERT_EQ(s.GetPixel(x, y), inside ? 0xFFFFFFFFu : 0u)
+            << "clip " << c.kept.left << "," << c.kept.top << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace bw

@@ -61,5 +61,18 @@ TEST_F(RotatedBoundsTest, RefusalsWriteNothing) {
   EXPECT_FALSE(Boxed(0, 0, 64, 1.0, 10, 10, 5, 5)) << "no tables";
 }
 
+// Turns about the top-left corner: a positive quarter turn lifts the picture above its anchor.
+TEST_F(RotatedBoundsTest, TurnsAboutTheCornerGoTheirWay) {
+  const struct {
+    int angle;
+    int32_t width, height, left, top;
+  } cases[] = {{128, 50, 100, 0, -99}, {256, 100, 50, -99, -49}, {384, 50, 100, -49, 0}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(Boxed(0, 0, c.angle, 1.0, 100, 50, 0, 0)) << c.angle;
+    EXPECT_EQ(std::tuple(width, height, left, top), std::tuple(c.width, c.height, c.left, c.top))
+        << c.angle;
+  }
+}
+
 }  // namespace
 }  // namespace bw

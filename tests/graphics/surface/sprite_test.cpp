@@ -178,5 +178,12 @@ TEST(Sprite, TheMirrorByteFlipsAZoomed8BitPictureAndBlendsA32BitOne) {
   EXPECT_EQ(flat.GetWorkSurface()->GetRowPointer(0)[3], 7);
 }
 
+TEST(Sprite, DrawModesEndAtTheLast) {
+  Sprite sprite;
+  for (int mode : {0, kMaxDrawMode}) EXPECT_EQ(sprite.SetDrawMode(mode), 0) << mode;
+  for (int mode : {-1, kMaxDrawMode + 1}) EXPECT_EQ(sprite.SetDrawMode(mode), 1) << mode;
+  EXPECT_EQ(sprite.GetDrawMode(), kMaxDrawMode) << "a refused mode changes nothing";
+}
+
 }  // namespace
 }  // namespace bw
