@@ -4,7 +4,8 @@
 // clicks held down, and once with the program's input player. After each click the page's first
 // control must come on the screen. The save and load dialogs' numbered pages are told apart by
 // what their first row shows on the screen, read back from the X server: a save made on Page.3
-// must be marked there, and not on Page.1. Skipped only where Xvfb or xdotool is not installed.
+// must be marked there, and not on Page.1. Skipped only where Xvfb, xdotool or xwd is not
+// installed.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -165,7 +166,8 @@ class WindowedProgram {
 };
 
 bool HaveTools() {
-  return !FindProgram("Xvfb").empty() && !FindProgram("xdotool").empty();
+  return !FindProgram("Xvfb").empty() && !FindProgram("xdotool").empty() &&
+         !FindProgram("xwd").empty();
 }
 
 // The steps that open a dialog and learn where its tabs stand, see each page come in turn, then
@@ -300,7 +302,8 @@ void FollowNumberedTabs(WindowedProgram& run, const Seen& firstRow, const fs::pa
 }
 
 TEST(WindowedDialogTabs, EveryTabClickedWithTheRealPointerShowsItsPage) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb or xdotool is not installed (make deps installs them)";
+  if (!HaveTools())
+    GTEST_SKIP() << "Xvfb, xdotool or xwd is not installed (make deps installs them)";
   test::TempDir game;
   test::TempDir home;
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
@@ -402,7 +405,8 @@ TEST(WindowedDialogTabs, EveryTabClickedWithTheRealPointerShowsItsPage) {
 // The input player's clicks come as a pointer's do (the move, the press and the release at once):
 // the pages follow them as they follow the pointer's.
 TEST(WindowedDialogTabs, EveryTabClickedByTheInputPlayerShowsItsPage) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb or xdotool is not installed (make deps installs them)";
+  if (!HaveTools())
+    GTEST_SKIP() << "Xvfb, xdotool or xwd is not installed (make deps installs them)";
   test::TempDir game;
   test::TempDir home;
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());

@@ -141,10 +141,4 @@ Screen ShootDisplay(const std::string& display, const fs::path& file) {
   return ReadXwd(file);
 }
 
-bool XwdToPng(const fs::path& xwd, const fs::path& png) {
-  return std::system(("convert " + ShellQuoted("xwd:" + xwd.string()) + " " +
-                      ShellQuoted(png.string()) + " >/dev/null 2>&1")
-                         .c_str()) == 0;
-}
-
 }  // namespace bw::test

@@ -40,7 +40,4 @@ Screen ReadXwd(const std::filesystem::path& file);
 // Dumps the root window of display into file now and reads it; empty when that fails.
 Screen ShootDisplay(const std::string& display, const std::filesystem::path& file);
 
-// Converts the dump xwd wrote to a PNG file a person can look at.
-bool XwdToPng(const std::filesystem::path& xwd, const std::filesystem::path& png);
-
 }  // namespace bw::test
