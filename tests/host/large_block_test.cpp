@@ -25,6 +25,15 @@ size_t Mappings() {
       std::count(std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>(), '\n'));
 }
 
+// The process's mapped bytes, as the kernel counts them.
+size_t MappedBytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmSize:", 0) == 0) return size_t(std::stoull(line.substr(7))) << 10;
+  }
+  return 0;
+}
+
 TEST(LargeBlock, EveryByteIsUsableAndZeroWhenAskedWhereverTheBlockComesFrom) {
   for (size_t size : kSizes) {
     SCOPED_TRACE(size);
@@ -61,6 +70,35 @@ TEST(LargeBlock, BlocksGoneLeaveNoMappingBehind) {
     for (const LargeBlock& block : blocks) ASSERT_TRUE(block);
   }
   EXPECT_LE(Mappings(), before + 4);
+}
+
+TEST(LargeBlock, BlocksGivenBackServeTheNextOfTheirLengthAndWhatIsKeptStaysBounded) {
+  // An 800 x 600 picture of 32-bit pixels: a frame presented, a scene's picture.
+  constexpr size_t kFrame = 800 * 600 * 4;
+  ASSERT_TRUE(MapsOnItsOwn(kFrame));
+  LargeBlock first = AllocateLargeBlock(kFrame, false);
+  ASSERT_TRUE(first);
+  std::memset(first.get(), 0xC3, kFrame);
+  first.reset();
+  // Kept, not mapped again: what its last user left is still there, unless zero is asked.
+  LargeBlock again = AllocateLargeBlock(kFrame, false);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again[0], 0xC3);
+  EXPECT_EQ(again[kFrame - 1], 0xC3);
+  again.reset();
+  LargeBlock zeroed = AllocateLargeBlock(kFrame, true);
+  ASSERT_TRUE(zeroed);
+  EXPECT_EQ(std::count(zeroed.get(), zeroed.get() + kFrame, 0), ptrdiff_t(kFrame));
+  zeroed.reset();
+  // A whole scene of large pictures given back at once keeps only a few of them mapped.
+  const size_t before = MappedBytes();
+  ASSERT_GT(before, 0u);
+  std::vector<LargeBlock> scene;
+  for (int i = 0; i < 40; ++i) scene.push_back(AllocateLargeBlock(3686400, i % 2 == 0));
+  for (const LargeBlock& block : scene) ASSERT_TRUE(block);
+  EXPECT_GT(MappedBytes(), before + 40 * 3686400u);
+  scene.clear();
+  EXPECT_LT(MappedBytes(), before + (size_t{40} << 20));
 }
 
 }  // namespace
