@@ -82,7 +82,8 @@ TEST(LargeBlock, BlocksGoneLeaveNoMappingBehind) {
 TEST(LargeBlock, BlocksGivenBackServeTheNextOfTheirLengthAndWhatIsKeptStaysBounded) {
   // An 800 x 600 picture of 32-bit pixels: a frame presented, a scene's picture.
   constexpr size_t kFrame = 800 * 600 * 4;
-  ASSERT_TRUE(MapsOnItsOwn(kFrame));
+  // Address-sanitized builds take every block from the heap, which keeps nothing for us.
+  if (!MapsOnItsOwn(kFrame)) GTEST_SKIP() << "blocks come from the heap in this build";
   LargeBlock first = AllocateLargeBlock(kFrame, false);
   ASSERT_TRUE(first);
   std::memset(first.get(), 0xC3, kFrame);
