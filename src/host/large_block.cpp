@@ -163,10 +163,11 @@ bool MapsOnItsOwn(size_t size) {
 LargeBlock AllocateLargeBlock(size_t size, bool zeroed) {
   const size_t length = MappedLength(size);
   if (length == 0) return FromHeap(size, zeroed);
-  if (uint8_t* kept = theKeptBlocks.Take(length)) {
-    // A kept block holds what its last user left.
-    if (zeroed) std::memset(kept, 0, size);
-    return LargeBlock(kept, LargeBlockRelease{length});
+  // A kept block holds what its last user left: zeroing it by hand would cost what the kernel's
+  // zeroing of a fresh mapping costs, without the mapping's laziness about pages never touched.
+  if (!zeroed) {
+    if (uint8_t* kept = theKeptBlocks.Take(length))
+      return LargeBlock(kept, LargeBlockRelease{length});
   }
   // Map a large page more than needed, then give back what lies before the first 2 MiB boundary
   // and after the block.
