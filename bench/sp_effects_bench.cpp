@@ -1,17 +1,18 @@
 // The sprite cross-fade's recomposition ("sp_cfade", and "sp_change" in its blend styles) at
 // several picture sizes up to a 1280x720 union, sprite-like alpha, new picture a third of a width
-// to the right of the old one. The peer does the same work with pixman in the same run, on the
-// same pictures premultiplied (pixel_data.h), step for step: clears the union outside the old
-// picture (SRC of a clear solid over the band), copies the old picture in (SRC, here through a
-// solid mask of 255 - v: the engine's alpha scaling, which pixman's premultiplied pixels need in
-// their colours too), fades it once more under the new picture as the engine's opacity blit
-// does (IN_REVERSE of a solid of alpha 255 - v over the new picture's place), and adds the new
-// picture faded in (ADD through a solid mask of v). Before timing, the two unions are checked: ours
-// (straight alpha) premultiplied against pixman's within 2 per channel and 1 in alpha, wherever at
-// most one picture lies; where both do, the engine mixes their straight colours by the level, which
-// no premultiplied compositing does, so those pixels are not compared.
+// to the right of the old one. The peer cross-fades the same pictures premultiplied
+// (pixel_data.h) with pixman in the same run, as a pixman user would: the old picture laid once
+// into a union-wide picture (clear around it), then per frame one composite of it through a solid
+// mask of 255 - v (SRC) and one of the new picture through a solid mask of v (ADD) over its place.
+// Before timing, every pixel of both unions is checked: ours, by the vector kernel set, against
+// the same union made by the plain set (which the engine's formulas define) exactly; pixman's
+// against the premultiplied cross-fade worked out here, within 2 per channel; and where only one
+// picture's place lies, ours premultiplied against pixman's within 2 per channel and 1 in alpha
+// (where both places do, the engine fades the old picture's alpha twice and mixes straight
+// colours by the level, which no premultiplied compositing does).
 #include <pixman.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -24,6 +25,7 @@
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
 #include "pixel_data.h"
+#include "platform/mmx_flag.h"
 
 namespace {
 
@@ -66,26 +68,33 @@ class PixmanUnion {
       : size_(pair.size),
         w_(size_.w + size_.w / 3),
         pixels_(size_t(w_) * size_.h),
-        a_(bw::bench::Premultiplied(PixelsOf(*pair.a))),
+        a_(size_t(w_) * size_.h, 0),
         b_(bw::bench::Premultiplied(PixelsOf(*pair.b))) {
-    dst_ = pixman_image_create_bits(PIXMAN_a8r8g8b8, w_, size_.h, pixels_.data(), w_ * 4);
-    a = WrapPixels(a_), b = WrapPixels(b_);
-    clear_ = Solid(0), fade_ = Solid(255 - kLevel), show_ = Solid(kLevel);
+    const std::vector<uint32_t> old = bw::bench::Premultiplied(PixelsOf(*pair.a));
+    for (int y = 0; y < size_.h; ++y) {
+      std::memcpy(a_.data() + size_t(y) * w_, old.data() + size_t(y) * size_.w,
+                  size_t(size_.w) * 4);
+    }
+    dst_ = Wrap(pixels_, w_);
+    a = Wrap(a_, w_), b = Wrap(b_, size_.w);
+    fade_ = Solid(255 - kLevel), show_ = Solid(kLevel);
   }
   ~PixmanUnion() {
-    for (pixman_image_t* image : {dst_, a, b, clear_, fade_, show_}) pixman_image_unref(image);
+    for (pixman_image_t* image : {dst_, a, b, fade_, show_}) pixman_image_unref(image);
   }
   void Draw() {
     const int w = size_.w, h = size_.h;
-    // The old picture fills the union's height: only the band to its right is cleared.
-    pixman_image_composite32(PIXMAN_OP_SRC, clear_, nullptr, dst_, 0, 0, 0, 0, w, 0, w_ - w, h);
-    pixman_image_composite32(PIXMAN_OP_SRC, a, fade_, dst_, 0, 0, 0, 0, 0, 0, w, h);
-    pixman_image_composite32(PIXMAN_OP_IN_REVERSE, fade_, nullptr, dst_, 0, 0, 0, 0, w / 3, 0, w,
-                             h);
+    pixman_image_composite32(PIXMAN_OP_SRC, a, fade_, dst_, 0, 0, 0, 0, 0, 0, w_, h);
     pixman_image_composite32(PIXMAN_OP_ADD, b, show_, dst_, 0, 0, 0, 0, w / 3, 0, w, h);
   }
   const std::vector<uint32_t>& Pixels() const { return pixels_; }
   int Width() const { return w_; }
+  // The old picture laid in the union, and the new one, premultiplied.
+  uint32_t OldAt(int x, int y) const { return a_[size_t(y) * w_ + x]; }
+  uint32_t NewAt(int x, int y) const {
+    x -= size_.w / 3;
+    return x < 0 || x >= size_.w ? 0 : b_[size_t(y) * size_.w + x];
+  }
 
  private:
   static std::vector<uint32_t> PixelsOf(const bw::ImageSurface& s) {
@@ -96,14 +105,14 @@ class PixmanUnion {
     }
     return out;
   }
-  pixman_image_t* WrapPixels(std::vector<uint32_t>& pixels) {
-    return pixman_image_create_bits(PIXMAN_a8r8g8b8, size_.w, size_.h, pixels.data(), size_.w * 4);
+  pixman_image_t* Wrap(std::vector<uint32_t>& pixels, int width) {
+    return pixman_image_create_bits(PIXMAN_a8r8g8b8, width, size_.h, pixels.data(), width * 4);
   }
   Size size_;
   int w_;
   std::vector<uint32_t> pixels_, a_, b_;
   pixman_image_t *dst_ = nullptr, *a = nullptr, *b = nullptr;
-  pixman_image_t *clear_ = nullptr, *fade_ = nullptr, *show_ = nullptr;
+  pixman_image_t *fade_ = nullptr, *show_ = nullptr;
 };
 
 uint32_t PremultipliedOf(uint32_t p) {
@@ -113,31 +122,58 @@ uint32_t PremultipliedOf(uint32_t p) {
   return q;
 }
 
-// Both unions drawn once and compared (see the top).
+// Our union, composed by the kernel set asked for.
+std::vector<uint32_t> OurUnion(const Pair& pair, bool vector) {
+  bw::ScopedMmxFlag flag(vector);
+  bw::CrossFadeComposition composition;
+  composition.Build(pair.a.get(), {0, 0, pair.size.w, pair.size.h}, pair.placedA, pair.b.get(),
+                    {0, 0, pair.size.w, pair.size.h}, pair.placedB);
+  composition.Compose(kLevel);
+  const bw::ImageSurface& s = *composition.Surface();
+  std::vector<uint32_t> out;
+  for (int y = 0; y < s.GetHeight(); ++y)
+    for (int x = 0; x < s.GetWidth(); ++x) out.push_back(s.GetPixel(x, y));
+  return out;
+}
+
+// The premultiplied cross-fade of two pixels by the level, channel by channel.
+uint32_t CrossFaded(uint32_t old, uint32_t fresh) {
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const uint32_t c =
+        ((old >> shift & 0xFF) * (255 - kLevel) + (fresh >> shift & 0xFF) * kLevel + 127) / 255;
+    out |= std::min(c, 255u) << shift;
+  }
+  return out;
+}
+
+std::string At(int x, int y, const std::string& problem) {
+  return "at (" + std::to_string(x) + ", " + std::to_string(y) + "): " + problem;
+}
+
+// Both unions drawn once and every pixel compared (see the top).
 std::string CheckUnions(Size size) {
   Pair pair(size);
-  bw::CrossFadeComposition composition;
-  composition.Build(pair.a.get(), {0, 0, size.w, size.h}, pair.placedA, pair.b.get(),
-                    {0, 0, size.w, size.h}, pair.placedB);
-  composition.Compose(kLevel);
+  const std::vector<uint32_t> ours = OurUnion(pair, true), plain = OurUnion(pair, false);
   PixmanUnion peer(pair);
   peer.Draw();
-  const bw::ImageSurface& ours = *composition.Surface();
-  auto alphaAt = [&](const bw::ImageSurface& picture, int x, int y) -> uint32_t {
-    if (x < 0 || x >= size.w) return 0;
-    return picture.GetPixel(x, y) >> 24;
-  };
+  const int w = peer.Width();
+  if (ours.size() != size_t(w) * size.h) return "our union is not the union's size";
   for (int y = 0; y < size.h; ++y) {
-    for (int x = 0; x < peer.Width(); ++x) {
-      const uint32_t aA = alphaAt(*pair.a, x, y), aB = alphaAt(*pair.b, x - size.w / 3, y);
-      if (aA > 0 && aB > 0) continue;
-      const uint32_t mine = PremultipliedOf(ours.GetPixel(x, y));
-      const uint32_t theirs = peer.Pixels()[size_t(y) * peer.Width() + x];
-      std::string problem = bw::bench::ComparePixels(&mine, 1, &theirs, 1, 1, 1, 2, 0x00FFFFFF);
+    for (int x = 0; x < w; ++x) {
+      const size_t at = size_t(y) * w + x;
+      std::string problem = bw::bench::ComparePixels(&ours[at], 1, &plain[at], 1, 1, 1);
+      if (!problem.empty()) return At(x, y, "ours against the plain kernels: " + problem);
+      const uint32_t theirs = peer.Pixels()[at];
+      const uint32_t expected = CrossFaded(peer.OldAt(x, y), peer.NewAt(x, y));
+      problem = bw::bench::ComparePixels(&theirs, 1, &expected, 1, 1, 1, 2);
+      if (!problem.empty()) return At(x, y, "pixman against the cross-fade: " + problem);
+      if (x >= size.w / 3 && x < size.w) continue;
+      const uint32_t mine = PremultipliedOf(ours[at]);
+      problem = bw::bench::ComparePixels(&mine, 1, &theirs, 1, 1, 1, 2, 0x00FFFFFF);
       if (problem.empty())
         problem = bw::bench::ComparePixels(&mine, 1, &theirs, 1, 1, 1, 1, 0xFF000000u);
-      if (!problem.empty())
-        return "at (" + std::to_string(x) + ", " + std::to_string(y) + "): " + problem;
+      if (!problem.empty()) return At(x, y, "ours against pixman: " + problem);
     }
   }
   return "";

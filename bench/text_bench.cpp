@@ -10,7 +10,9 @@
 //               of small bitmaps (FTC_SBitCache) handing out the same 40 glyphs; both lend the
 //               glyph without a hold on it (ours as the renderer's drawing does): every glyph is
 //               rendered into it before the timing, so both loops time lookups only; checked to
-//               load the same face file as ours;
+//               load the same face file as ours, and each side's glyphs checked against the same
+//               glyphs rendered afresh (ours by a renderer without a cache, FreeType's on a face
+//               of its own);
 //   mask blend  the line's glyph masks (as the renderer makes them: mostly 0 and 255, soft at
 //               the edges) at 16, 24 and 48 pixels blended in one colour into a 32-bit picture,
 //               one call per glyph, against pixman compositing a solid opaque colour OVER the
@@ -154,11 +156,46 @@ std::vector<uint32_t> LineCodes() {
   return codes;
 }
 
+// What two glyph masks differ in, or "" when they are alike.
+std::string CompareGlyph(const bw::GlyphBitmap& ours, int32_t width, int32_t height,
+                         const uint8_t* pixels, ptrdiff_t pitch) {
+  if (ours.width != width || ours.height != height) {
+    return "a glyph of " + std::to_string(ours.width) + "x" + std::to_string(ours.height) +
+           " against " + std::to_string(width) + "x" + std::to_string(height);
+  }
+  for (int32_t y = 0; y < height; ++y) {
+    if (std::memcmp(ours.Row(y), pixels + y * pitch, size_t(width)) != 0)
+      return "glyph row " + std::to_string(y) + " differs";
+  }
+  return "";
+}
+
+// Each glyph the warm cache lends against the same glyph rendered afresh by a renderer without a
+// cache.
+std::string SameGlyphs(bw::OutlineTextRenderer& cached, const std::vector<uint32_t>& codes) {
+  auto fresh = MakeRenderer(0);
+  if (!fresh) return "no Japanese face";
+  for (uint32_t c : codes) {
+    const bw::GlyphBitmap* hit = cached.BorrowGlyph(c, kLineHeight, false, false, false, false);
+    const bw::GlyphRef drawn = fresh->GetGlyph(c, kLineHeight, false, false, false, false);
+    if (!hit || !drawn) return "no glyph for " + std::to_string(c);
+    std::string problem =
+        CompareGlyph(*hit, drawn->width, drawn->height, drawn->pixels.data(), drawn->pitch);
+    if (problem.empty() && (hit->originX != drawn->originX || hit->originY != drawn->originY ||
+                            hit->advanceX != drawn->advanceX))
+      problem = "the glyph's placement differs";
+    if (!problem.empty()) return "character " + std::to_string(c) + ": " + problem;
+  }
+  return "";
+}
+
 void OurCacheHits(benchmark::State& state) {
   auto renderer = MakeRenderer(512);
   if (!renderer) return state.SkipWithError("no Japanese face");
   const std::vector<uint32_t> codes = LineCodes();
   for (uint32_t c : codes) renderer->GetGlyph(c, kLineHeight, false, false, false, false);
+  if (!bw::bench::SidesAgree(state, "cached glyphs", [&] { return SameGlyphs(*renderer, codes); }))
+    return;
   for (auto _ : state) {
     for (uint32_t c : codes) {
       const bw::GlyphBitmap* g = renderer->BorrowGlyph(c, kLineHeight, false, false, false, false);
@@ -244,12 +281,42 @@ FreeTypeCache& PeerCache() {
   return cache;
 }
 
-// The engine's font library is asked for the face only now: fontconfig starts with it.
+// Each glyph FreeType's cache hands out against the same glyph rendered afresh on a face of its
+// own at the cache's size.
+std::string SameCachedGlyphs(FreeTypeCache& cache) {
+  FT_Face face = nullptr;
+  if (FT_New_Face(cache.library, cache.path.c_str(), cache.index, &face) != 0)
+    return "the face cannot be opened";
+  std::string problem;
+  if (FT_Set_Pixel_Sizes(face, FT_UInt(cache.type.width), FT_UInt(cache.type.height)) != 0)
+    problem = "the face cannot be sized";
+  for (size_t i = 0; problem.empty() && i < cache.glyphs.size(); ++i) {
+    FTC_SBit sbit = nullptr;
+    if (FTC_SBitCache_Lookup(cache.sbits, &cache.type, cache.glyphs[i], &sbit, nullptr) != 0 ||
+        !sbit || FT_Load_Glyph(face, cache.glyphs[i], FT_Int32(cache.type.flags)) != 0) {
+      problem = "glyph " + std::to_string(i) + " cannot be had";
+      break;
+    }
+    const FT_Bitmap& drawn = face->glyph->bitmap;
+    bool same = sbit->width == drawn.width && sbit->height == drawn.rows;
+    for (unsigned y = 0; same && y < drawn.rows; ++y) {
+      same = std::memcmp(sbit->buffer + ptrdiff_t(y) * sbit->pitch,
+                         drawn.buffer + ptrdiff_t(y) * drawn.pitch, drawn.width) == 0;
+    }
+    if (!same) problem = "glyph " + std::to_string(i) + " differs from its rendering";
+  }
+  FT_Done_Face(face);
+  return problem;
+}
+
+// The engine's font library is asked for the face only now: fontconfig starts with it. The face
+// file must be ours, and the cache must hand out the glyphs it renders.
 std::string SameFace() {
-  const FreeTypeCache& cache = PeerCache();
+  FreeTypeCache& cache = PeerCache();
   const bw::host::FontLibrary::Face& ours = bw::host::FontLibrary::Instance().Open("IPAGothic");
-  if (ours.path == cache.path && ours.index == cache.index) return "";
-  return "the peer's face " + cache.path + " is not ours, " + ours.path;
+  if (ours.path != cache.path || ours.index != cache.index)
+    return "the peer's face " + cache.path + " is not ours, " + ours.path;
+  return SameCachedGlyphs(cache);
 }
 
 void FreeTypeCacheHits(benchmark::State& state) {

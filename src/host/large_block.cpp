@@ -4,9 +4,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <type_traits>
 
 namespace bw::host {
 
@@ -75,6 +77,63 @@ class HeapAdvice {
   uintptr_t advised_ = 0;
 };
 
+// Blocks given back are kept, newest last, for the next block of the same length: a scene's
+// pictures and the frames presented come and go all game long, and each new mapping costs its
+// page faults, the kernel's zeroing of every page and, at unmapping, a flush of every processor's
+// address cache. What is kept is bounded; past the bound the oldest are unmapped.
+class KeptBlocks {
+ public:
+  // A kept block of length bytes, or null.
+  uint8_t* Take(size_t length) {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (size_t i = count_; i-- > 0;) {
+      if (blocks_[i].length != length) continue;
+      uint8_t* bytes = blocks_[i].bytes;
+      std::copy(blocks_ + i + 1, blocks_ + count_, blocks_ + i);
+      --count_;
+      bytes_ -= length;
+      return bytes;
+    }
+    return nullptr;
+  }
+  void Keep(uint8_t* bytes, size_t length) {
+    Kept gone[kKeptBlocks + 1];
+    size_t goneCount = 0;
+    if (length > kKeptBytes) {
+      gone[goneCount++] = {bytes, length};
+    } else {
+      std::lock_guard<std::mutex> hold(lock_);
+      size_t oldest = 0;
+      while (bytes_ + length > kKeptBytes || count_ - oldest == kKeptBlocks) {
+        bytes_ -= blocks_[oldest].length;
+        gone[goneCount++] = blocks_[oldest++];
+      }
+      std::copy(blocks_ + oldest, blocks_ + count_, blocks_);
+      count_ -= oldest;
+      blocks_[count_++] = {bytes, length};
+      bytes_ += length;
+    }
+    for (size_t i = 0; i < goneCount; ++i) munmap(gone[i].bytes, gone[i].length);
+  }
+
+ private:
+  // Enough for the frames in flight and a scene's change of pictures at 800 x 600, in 2 MiB
+  // blocks, and a few at larger sizes.
+  static constexpr size_t kKeptBytes = size_t{32} << 20;
+  static constexpr size_t kKeptBlocks = 12;
+  struct Kept {
+    uint8_t* bytes = nullptr;
+    size_t length = 0;
+  };
+  std::mutex lock_;
+  Kept blocks_[kKeptBlocks];
+  size_t count_ = 0;
+  size_t bytes_ = 0;
+};
+// Blocks are given back until the process ends, after the destructors of static objects too.
+static_assert(std::is_trivially_destructible_v<KeptBlocks>);
+KeptBlocks theKeptBlocks;
+
 LargeBlock FromHeap(size_t size, bool zeroed) {
   uint8_t* bytes = new (std::nothrow) uint8_t[size];
   if (!bytes) return LargeBlock(nullptr, LargeBlockRelease{0});
@@ -93,7 +152,7 @@ void LargeBlockRelease::operator()(uint8_t* bytes) const noexcept {
   if (mapped == 0) {
     delete[] bytes;
   } else {
-    munmap(bytes, mapped);
+    theKeptBlocks.Keep(bytes, mapped);
   }
 }
 
@@ -104,6 +163,12 @@ bool MapsOnItsOwn(size_t size) {
 LargeBlock AllocateLargeBlock(size_t size, bool zeroed) {
   const size_t length = MappedLength(size);
   if (length == 0) return FromHeap(size, zeroed);
+  // A kept block holds what its last user left: zeroing it by hand would cost what the kernel's
+  // zeroing of a fresh mapping costs, without the mapping's laziness about pages never touched.
+  if (!zeroed) {
+    if (uint8_t* kept = theKeptBlocks.Take(length))
+      return LargeBlock(kept, LargeBlockRelease{length});
+  }
   // Map a large page more than needed, then give back what lies before the first 2 MiB boundary
   // and after the block.
   const size_t span = length + kLargePage;

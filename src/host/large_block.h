@@ -3,8 +3,9 @@
 // fault for each 2 MiB instead of one for each 4 KiB, and those faults were about a sixth of the
 // processor time of a story that loads its scenes' pictures as it goes. Smaller blocks come from
 // the heap, whose growth is marked the same way (which sets the process's heap to grow in large
-// steps and keep what it frees). Address-sanitized builds, which check the bounds of what the
-// heap hands out, take every block from the heap as it is.
+// steps and keep what it frees). Mapped blocks given back are kept, a bounded few, for the next
+// block of their length asked without zeroing. Address-sanitized builds, which check the bounds of
+// what the heap hands out, take every block from the heap as it is.
 #pragma once
 
 #include <cstddef>

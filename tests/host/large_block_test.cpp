@@ -25,6 +25,22 @@ size_t Mappings() {
       std::count(std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>(), '\n'));
 }
 
+// How many of addresses lie in some mapping of the process.
+size_t StillMapped(const std::vector<uintptr_t>& addresses) {
+  std::ifstream maps("/proc/self/maps");
+  std::vector<std::pair<uintptr_t, uintptr_t>> ranges;
+  for (std::string line; std::getline(maps, line);) {
+    const size_t dash = line.find('-');
+    if (dash == std::string::npos) continue;
+    ranges.emplace_back(std::stoull(line.substr(0, dash), nullptr, 16),
+                        std::stoull(line.substr(dash + 1), nullptr, 16));
+  }
+  return size_t(std::count_if(addresses.begin(), addresses.end(), [&](uintptr_t at) {
+    return std::any_of(ranges.begin(), ranges.end(),
+                       [at](const auto& r) { return at >= r.first && at < r.second; });
+  }));
+}
+
 TEST(LargeBlock, EveryByteIsUsableAndZeroWhenAskedWhereverTheBlockComesFrom) {
   for (size_t size : kSizes) {
     SCOPED_TRACE(size);
@@ -61,6 +77,38 @@ TEST(LargeBlock, BlocksGoneLeaveNoMappingBehind) {
     for (const LargeBlock& block : blocks) ASSERT_TRUE(block);
   }
   EXPECT_LE(Mappings(), before + 4);
+}
+
+TEST(LargeBlock, BlocksGivenBackServeTheNextOfTheirLengthAndWhatIsKeptStaysBounded) {
+  // An 800 x 600 picture of 32-bit pixels: a frame presented, a scene's picture.
+  constexpr size_t kFrame = 800 * 600 * 4;
+  // Address-sanitized builds take every block from the heap, which keeps nothing for us.
+  if (!MapsOnItsOwn(kFrame)) GTEST_SKIP() << "blocks come from the heap in this build";
+  LargeBlock first = AllocateLargeBlock(kFrame, false);
+  ASSERT_TRUE(first);
+  std::memset(first.get(), 0xC3, kFrame);
+  first.reset();
+  // Kept, not mapped again: what its last user left is still there, unless zero is asked.
+  LargeBlock again = AllocateLargeBlock(kFrame, false);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again[0], 0xC3);
+  EXPECT_EQ(again[kFrame - 1], 0xC3);
+  again.reset();
+  LargeBlock zeroed = AllocateLargeBlock(kFrame, true);
+  ASSERT_TRUE(zeroed);
+  EXPECT_EQ(std::count(zeroed.get(), zeroed.get() + kFrame, 0), ptrdiff_t(kFrame));
+  zeroed.reset();
+  // A whole scene of large pictures given back at once keeps only a few of them mapped.
+  std::vector<LargeBlock> scene;
+  std::vector<uintptr_t> addresses;
+  for (int i = 0; i < 40; ++i) {
+    scene.push_back(AllocateLargeBlock(3686400, i % 2 == 0));
+    ASSERT_TRUE(scene.back());
+    addresses.push_back(reinterpret_cast<uintptr_t>(scene.back().get()));
+  }
+  EXPECT_EQ(StillMapped(addresses), 40u);
+  scene.clear();
+  EXPECT_LE(StillMapped(addresses), 12u);
 }
 
 }  // namespace

@@ -145,11 +145,13 @@ int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::Memor
     if (window && !dc) {
       if (!HandToWindow(window, *this)) return kPresentNoDc;
     } else if (!onlyChanged || !dirty->Head()) {
-      if (!onlyChanged &&
-          (!GetDc() || !host::BitBlt(*dc, 0, 0, whole.right, whole.bottom, *GetDc(), 0, 0))) {
+      // Rows the context holds already are left alone, and not named as drawn.
+      int first = 0, end = 0;
+      if (!onlyChanged && (!GetDc() || !host::BitBltChanged(*dc, 0, 0, whole.right, whole.bottom,
+                                                            *GetDc(), 0, 0, &first, &end))) {
         return kPresentNoDc;
       }
-      if (!onlyChanged && drawn) drawn->Add(whole);
+      if (!onlyChanged && drawn && first < end) drawn->Add(Rect{0, first, whole.right, end});
     } else {
       if (!GetDc()) return kPresentNoDc;
       const RectNode* node = dirty->Head();

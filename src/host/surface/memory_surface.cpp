@@ -519,15 +519,19 @@ void MemorySurface::CopyAreas(uint8_t* to, const uint8_t* from,
   }
 }
 
-void MemorySurface::Wrote(std::span<const DdRect> areas) {
+void MemorySurface::Wrote(std::span<const DdRect> areas, bool compared) {
   const DdRect whole{0, 0, width_, height_};
+  const uint8_t* from = unwrittenFrom_.Data();
   if (unwrittenFrom_) {
     CopyAreas(pixels_.Data(), unwrittenFrom_.Data(), Outside(unwrittenBehind_, areas));
     unwrittenBehind_.clear();
     unwrittenFrom_.Reset();
   }
   for (Spare& spare : spares_) {
+    // The block the write began from was left behind by it, level with the pixels until now.
+    const bool level = spare.pixels.Data() == from && spare.behind.empty();
     for (const DdRect& r : areas) AddArea(&spare.behind, Intersect(r, whole));
+    spare.exact = (compared && level) || (spare.exact && areas.empty());
   }
 }
 
@@ -548,9 +552,11 @@ void MemorySurface::Take(MemorySurface* src) {
   std::vector<DdRect> changed = {whole};
   for (Spare& spare : src->spares_) {
     if (spare.pixels.Data() != pixels_.Data()) continue;
-    changed =
-        Differences({pixels_.Data(), src->pixels_.Data(), pitch_, BytesPerPixel()}, spare.behind);
-    spare.behind = changed;
+    if (!spare.exact) {
+      spare.behind =
+          Differences({pixels_.Data(), src->pixels_.Data(), pitch_, BytesPerPixel()}, spare.behind);
+    }
+    changed = spare.behind;
     break;
   }
   if (changed.empty()) {
@@ -733,6 +739,7 @@ HResult MemorySurface::GetDC(MemoryDc** out, DcUse use) {
     section->SetMasks(format_.rBitMask, format_.gBitMask, format_.bBitMask);
   dcSection_ = std::move(section);
   dc_ = std::make_unique<MemoryDc>();
+  dcUse_ = use;
   dc_->Select(dcSection_.get());
   if (use == kDcWritesChanges) dc_->SetShown(unwrittenFrom_.Data());
   locked_ = true;
@@ -750,7 +757,7 @@ HResult MemorySurface::ReleaseDC(MemoryDc* dc, std::span<const DdRect> written) 
   dc_.reset();
   dcSection_.reset();
   locked_ = false;
-  Wrote(written);
+  Wrote(written, dcUse_ == kDcWritesChanges);
   Present(BoundsOf(written));
   return kDdOk;
 }

@@ -135,7 +135,8 @@ class MemoryClipper {
 // over; only written (copies into it), so that what the drawing leaves alone is all the surface
 // must carry over from before; or written only where a copy differs from what the surface showed,
 // which BitBltChanged alone reads (through the context's shown picture) and which
-// the ReleaseDC that ends it must name as written.
+// the ReleaseDC that ends it must name as written, naming no row that did not differ: the
+// window is then shown those rows without comparing them again.
 enum DcUse { kDcReadsAndWrites, kDcOverwrites, kDcWritesChanges };
 
 class MemorySurface {
@@ -213,9 +214,12 @@ class MemorySurface {
   // A block this surface wrote before, kept to write into again once nobody else holds it, so
   // that presenting frame after frame needs no new memory; behind holds where it may differ from
   // the current pixels, which is all that must be copied to bring it up to date.
+  // When exact, behind holds only rows a writer compared with these pixels and found to differ
+  // (through BitBltChanged), so that what the window must be shown needs no second comparison.
   struct Spare {
     SharedPixels pixels;
     std::vector<DdRect> behind;
+    bool exact = false;
   };
 
   // What a write keeps of the pixels: nothing (it writes them all), all of them, or all it does
@@ -226,7 +230,8 @@ class MemorySurface {
   // The pixels to write, made this surface's own first when another holder still has them;
   // null when memory runs out. The writer then says where it wrote, through Wrote.
   uint8_t* Writable(Keep keep);
-  void Wrote(std::span<const DdRect> areas);
+  // compared: each area holds rows found to differ from the pixels the write began from.
+  void Wrote(std::span<const DdRect> areas, bool compared = false);
   void WroteAll();
   // Rows of areas from one block of this surface's shape to another.
   void CopyAreas(uint8_t* to, const uint8_t* from, std::span<const DdRect> areas) const;
@@ -257,6 +262,7 @@ class MemorySurface {
   // Over the surface's own pixels while a device context is out, as a lock hands them out.
   std::unique_ptr<DibSection> dcSection_;
   std::unique_ptr<MemoryDc> dc_;
+  DcUse dcUse_ = kDcReadsAndWrites;
   std::vector<std::unique_ptr<MemorySurface>> backBuffers_;
   PresentationSink* sink_ = nullptr;
   bool linear_ = false;
