@@ -17,13 +17,15 @@
 // var:0, the statements behind it count in var:1, and a JumpIf on an expression comparing var:0
 // with the end goes back; the main interpreter runs the same increments, compare and jump. Both
 // must end with var:0 at kLoopTurns and var:1 at kLoopTurns times the statements behind the first.
-// Loops longer than one unit takes (300 steps) and loops that call a subroutine (a Call and its
-// Return in the scenario, call and ret in the main script) are no cycle the unit runs round and
-// round: they run as straight runs of decoded steps, with the call and the return between them.
-// "self scenario loop of 300 steps" and "self scenario loop of 64 steps with a call" measure it.
+// Loops longer than one unit takes (300 steps), loops that call a subroutine (a Call and its
+// Return in the scenario, call and ret in the main script) and loops whose turns take one arm and
+// then the other of a branch are no cycle the unit runs round and round: they run as straight
+// runs of decoded steps, with the call and the return between them, or as cycles left at the
+// branch every other turn. "self scenario loop of 300 steps", "... of 64 steps with a call" and
+// "... of 64 steps with a branch" measure it.
 // Prints "limit load against reading the file: <ours/peer throughput>", "self count:
 // <scenario/main throughput>", "self count while-shaped: <scenario/main throughput>" and "self
-// scenario loop of N steps[ with a call]: <scenario/main throughput>" for each loop.
+// scenario loop of N steps[ with a call or a branch]: <scenario/main throughput>" for each loop.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -47,19 +49,27 @@ namespace {
 
 constexpr int kTurns = 100000;
 constexpr int kLoopTurns = 20000;
-// A loop's steps a turn; called: how many of them a subroutine runs (0: no call).
+// A loop's steps a turn; called: how many of them a subroutine runs (0: no call); branches: the
+// turns take two arms of steps - 5 increments each by turns, switched by var:2 (a turn through
+// the first arm runs one step more, its jump to the join).
 struct LoopShape {
   int steps;
   int called;
+  bool branches;
   std::string Name() const {
-    return std::to_string(steps) + (called ? " steps with a call" : " steps");
+    return std::to_string(steps) + (called     ? " steps with a call"
+                                    : branches ? " steps with a branch"
+                                               : " steps");
   }
-  std::string File() const { return "LOOP" + std::to_string(steps) + (called ? "C" : ""); }
+  std::string File() const {
+    return "LOOP" + std::to_string(steps) + (called ? "C" : branches ? "B" : "");
+  }
   // The increments of var:1 a turn: every step but the first, the jump back, the Call and the
-  // Return.
-  int Counted() const { return steps - 2 - (called ? 2 : 0); }
+  // Return; of one arm.
+  int Counted() const { return branches ? steps - 5 : steps - 2 - (called ? 2 : 0); }
 };
-constexpr LoopShape kLoops[] = {{8, 0}, {17, 0}, {64, 0}, {200, 0}, {300, 0}, {64, 32}};
+constexpr LoopShape kLoops[] = {{8, 0, false},   {17, 0, false},  {64, 0, false}, {200, 0, false},
+                                {300, 0, false}, {64, 32, false}, {64, 0, true}};
 
 std::string Repeat(const char* line, int n) {
   std::string out;
@@ -72,19 +82,37 @@ std::string Repeat(const char* line, int n) {
 std::string LoopScenario(const LoopShape& shape) {
   const int body = shape.Counted() - (shape.called ? shape.called - 1 : 0);
   const char* inc = " stmt{inc var:1 | ret}\n";
-  std::string source = ".tob0\nloop:\n stmt{inc var:0 | ret}\n" + Repeat(inc, body / 2);
-  if (shape.called) source += " Call @sub\n";
-  source += Repeat(inc, body - body / 2) + " JumpIf if{mov var:0, c.1 | c: lt 0, " +
-            std::to_string(kLoopTurns) + ", host:0 | ret} @loop\n .end\n";
+  std::string source = ".tob0\nloop:\n stmt{inc var:0 | ret}\n";
+  if (shape.branches) {
+    source +=
+        " stmt{mov var:2, s.2 | s: sub 1, 0, var:2 | ret}\n"
+        " JumpUnless if{mov var:2, c.1 | c: ne 0, 0, host:0 | ret} @other\n" +
+        Repeat(inc, body) + " JumpIf @join\nother:\n" + Repeat(inc, body) + "join:\n";
+  } else {
+    source += Repeat(inc, body / 2);
+    if (shape.called) source += " Call @sub\n";
+    source += Repeat(inc, body - body / 2);
+  }
+  source += " JumpIf if{mov var:0, c.1 | c: lt 0, " + std::to_string(kLoopTurns) +
+            ", host:0 | ret} @loop\n .end\n";
   if (shape.called) source += "sub:\n" + Repeat(inc, shape.called - 1) + " Return\n";
   return source;
 }
 std::string LoopScript(const LoopShape& shape) {
   const int body = shape.Counted() - (shape.called ? shape.called - 1 : 0);
-  std::string source = ".sob0\nloop: inc var:0\n" + Repeat(" inc var:1\n", body / 2);
-  if (shape.called) source += " call sub\n";
-  source += Repeat(" inc var:1\n", body - body / 2) + " mov var:0, c.1\nc: ge 0, " +
-            std::to_string(kLoopTurns) + ", t.1\nt: jz 0, loop\n ret\n";
+  std::string source = ".sob0\nloop: inc var:0\n";
+  if (shape.branches) {
+    source +=
+        " mov var:2, s.2\ns: sub 1, 0, var:2\n mov var:2, b.1\nb: ne 0, 0, z.1\nz: jz 0, "
+        "other\n" +
+        Repeat(" inc var:1\n", body) + " jmp join\nother:" + Repeat(" inc var:1\n", body) + "join:";
+  } else {
+    source += Repeat(" inc var:1\n", body / 2);
+    if (shape.called) source += " call sub\n";
+    source += Repeat(" inc var:1\n", body - body / 2);
+  }
+  source +=
+      " mov var:0, c.1\nc: ge 0, " + std::to_string(kLoopTurns) + ", t.1\nt: jz 0, loop\n ret\n";
   if (shape.called) source += "sub:" + Repeat(" inc var:1\n", shape.called - 1) + " ret\n";
   return source;
 }
@@ -112,7 +140,8 @@ struct Engine {
   std::unique_ptr<bw::ScriptEngine> host;
   Engine() {
     files.Put("SCRIPT\\USER_VAR.SOB",
-              Sob(".sob1\nv: .space 4\nw: .space 4\n.var 0 1 v 4\n.var 0 1 w 4\n"));
+              Sob(".sob1\nv: .space 4\nw: .space 4\nx: .space 4\n.var 0 1 v 4\n.var 0 1 w "
+                  "4\n.var 0 1 x 4\n"));
     for (const LoopShape& shape : kLoops) {
       files.Put("SCRIPT\\" + shape.File() + ".TOB", Tob(LoopScenario(shape)));
       files.Put("SCRIPT\\" + shape.File() + ".SOB", Sob(LoopScript(shape)));
