@@ -13,13 +13,19 @@
 // load: ours loads a 4 MB scenario (20,000 labels, 50,000 messages) from a file: reads it straight
 // into guest memory, checks its layout and indexes its labels; the peer reads the same file into
 // memory, the bound of any load. Items are bytes.
-// steps: loops of kLoopSteps steps a turn, kLoopTurns turns: a statement counts the turns in
+// steps: loops of kLoops' steps a turn, kLoopTurns turns: a statement counts the turns in
 // var:0, the statements behind it count in var:1, and a JumpIf on an expression comparing var:0
 // with the end goes back; the main interpreter runs the same increments, compare and jump. Both
 // must end with var:0 at kLoopTurns and var:1 at kLoopTurns times the statements behind the first.
+// Loops longer than one unit takes (300 steps), loops that call a subroutine (a Call and its
+// Return in the scenario, call and ret in the main script) and loops whose turns take one arm and
+// then the other of a branch are no cycle the unit runs round and round: they run as straight
+// runs of decoded steps, with the call and the return between them, or as cycles left at the
+// branch every other turn. "self scenario loop of 300 steps", "... of 64 steps with a call" and
+// "... of 64 steps with a branch" measure it.
 // Prints "limit load against reading the file: <ours/peer throughput>", "self count:
 // <scenario/main throughput>", "self count while-shaped: <scenario/main throughput>" and "self
-// scenario loop of N steps: <scenario/main throughput>" for each length.
+// scenario loop of N steps[ with a call or a branch]: <scenario/main throughput>" for each loop.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -43,20 +49,72 @@ namespace {
 
 constexpr int kTurns = 100000;
 constexpr int kLoopTurns = 20000;
-constexpr int kLoopSteps[] = {8, 17, 64, 200};
+// A loop's steps a turn; called: how many of them a subroutine runs (0: no call); branches: the
+// turns take two arms of steps - 5 increments each by turns, switched by var:2 (a turn through
+// the first arm runs one step more, its jump to the join).
+struct LoopShape {
+  int steps;
+  int called;
+  bool branches;
+  std::string Name() const {
+    return std::to_string(steps) + (called     ? " steps with a call"
+                                    : branches ? " steps with a branch"
+                                               : " steps");
+  }
+  std::string File() const {
+    return "LOOP" + std::to_string(steps) + (called ? "C" : branches ? "B" : "");
+  }
+  // The increments of var:1 a turn: every step but the first, the jump back, the Call and the
+  // Return; of one arm.
+  int Counted() const { return branches ? steps - 5 : steps - 2 - (called ? 2 : 0); }
+};
+constexpr LoopShape kLoops[] = {{8, 0, false},   {17, 0, false},  {64, 0, false}, {200, 0, false},
+                                {300, 0, false}, {64, 32, false}, {64, 0, true}};
 
-// The scenario loop of steps steps a turn, and the main script doing the same.
-std::string LoopScenario(int steps) {
-  std::string source = ".tob0\nloop:\n stmt{inc var:0 | ret}\n";
-  for (int i = 2; i < steps; ++i) source += " stmt{inc var:1 | ret}\n";
-  return source + " JumpIf if{mov var:0, c.1 | c: lt 0, " + std::to_string(kLoopTurns) +
-         ", host:0 | ret} @loop\n .end\n";
+std::string Repeat(const char* line, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += line;
+  return out;
 }
-std::string LoopScript(int steps) {
+
+// The scenario loop of shape, and the main script doing the same: var:0 counts the turns, var:1
+// the other increments, half in front of the call and half behind it.
+std::string LoopScenario(const LoopShape& shape) {
+  const int body = shape.Counted() - (shape.called ? shape.called - 1 : 0);
+  const char* inc = " stmt{inc var:1 | ret}\n";
+  std::string source = ".tob0\nloop:\n stmt{inc var:0 | ret}\n";
+  if (shape.branches) {
+    source +=
+        " stmt{mov var:2, s.2 | s: sub 1, 0, var:2 | ret}\n"
+        " JumpUnless if{mov var:2, c.1 | c: ne 0, 0, host:0 | ret} @other\n" +
+        Repeat(inc, body) + " JumpIf @join\nother:\n" + Repeat(inc, body) + "join:\n";
+  } else {
+    source += Repeat(inc, body / 2);
+    if (shape.called) source += " Call @sub\n";
+    source += Repeat(inc, body - body / 2);
+  }
+  source += " JumpIf if{mov var:0, c.1 | c: lt 0, " + std::to_string(kLoopTurns) +
+            ", host:0 | ret} @loop\n .end\n";
+  if (shape.called) source += "sub:\n" + Repeat(inc, shape.called - 1) + " Return\n";
+  return source;
+}
+std::string LoopScript(const LoopShape& shape) {
+  const int body = shape.Counted() - (shape.called ? shape.called - 1 : 0);
   std::string source = ".sob0\nloop: inc var:0\n";
-  for (int i = 2; i < steps; ++i) source += " inc var:1\n";
-  return source + " mov var:0, c.1\nc: ge 0, " + std::to_string(kLoopTurns) +
-         ", t.1\nt: jz 0, loop\n ret\n";
+  if (shape.branches) {
+    source +=
+        " mov var:2, s.2\ns: sub 1, 0, var:2\n mov var:2, b.1\nb: ne 0, 0, z.1\nz: jz 0, "
+        "other\n" +
+        Repeat(" inc var:1\n", body) + " jmp join\nother:" + Repeat(" inc var:1\n", body) + "join:";
+  } else {
+    source += Repeat(" inc var:1\n", body / 2);
+    if (shape.called) source += " call sub\n";
+    source += Repeat(" inc var:1\n", body - body / 2);
+  }
+  source +=
+      " mov var:0, c.1\nc: ge 0, " + std::to_string(kLoopTurns) + ", t.1\nt: jz 0, loop\n ret\n";
+  if (shape.called) source += "sub:" + Repeat(" inc var:1\n", shape.called - 1) + " ret\n";
+  return source;
 }
 
 std::vector<uint8_t> Sob(const std::string& source) {
@@ -82,10 +140,11 @@ struct Engine {
   std::unique_ptr<bw::ScriptEngine> host;
   Engine() {
     files.Put("SCRIPT\\USER_VAR.SOB",
-              Sob(".sob1\nv: .space 4\nw: .space 4\n.var 0 1 v 4\n.var 0 1 w 4\n"));
-    for (int steps : kLoopSteps) {
-      files.Put("SCRIPT\\LOOP" + std::to_string(steps) + ".TOB", Tob(LoopScenario(steps)));
-      files.Put("SCRIPT\\LOOP" + std::to_string(steps) + ".SOB", Sob(LoopScript(steps)));
+              Sob(".sob1\nv: .space 4\nw: .space 4\nx: .space 4\n.var 0 1 v 4\n.var 0 1 w "
+                  "4\n.var 0 1 x 4\n"));
+    for (const LoopShape& shape : kLoops) {
+      files.Put("SCRIPT\\" + shape.File() + ".TOB", Tob(LoopScenario(shape)));
+      files.Put("SCRIPT\\" + shape.File() + ".SOB", Sob(LoopScript(shape)));
     }
     files.Put("SCRIPT\\LOOP.SOB", Sob(".sob0\nloop: inc var:0\n mov var:0, c.1\nc: ge 0, " +
                                       std::to_string(kTurns) + ", t.1\nt: jz 0, loop\n ret\n"));
@@ -109,10 +168,10 @@ struct Engine {
     host->GetMemory().Write32(host->VariableValueAddress(0), 0);
     host->GetMemory().Write32(host->VariableValueAddress(1), 0);
   }
-  // Whether a run of the loop of steps steps left both counters as it must.
-  bool LoopDone(int steps) {
+  // Whether a run of the loop of shape left both counters as it must.
+  bool LoopDone(const LoopShape& shape) {
     return Counter(0) == kLoopTurns &&
-           Counter(1) == static_cast<uint32_t>(kLoopTurns) * static_cast<uint32_t>(steps - 2);
+           Counter(1) == static_cast<uint32_t>(kLoopTurns) * static_cast<uint32_t>(shape.Counted());
   }
 };
 
@@ -143,15 +202,15 @@ void BM_MainCount(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kTurns);
 }
 
-void BM_ScenarioLoop(benchmark::State& state, int steps) {
+void BM_ScenarioLoop(benchmark::State& state, LoopShape shape) {
   Engine e;
   bw::TgsFrameBase frame(e.host.get(), &e.files);
   frame.SetScriptFolder("SCRIPT");
-  if (frame.Start("LOOP" + std::to_string(steps)) != 0) std::abort();
+  if (frame.Start(shape.File()) != 0) std::abort();
   for (auto _ : state) {
     e.Reset();
     frame.SetPosition(0);
-    if (bw::TgsRunStep(frame) != bw::kTgsStepEnded || !e.LoopDone(steps)) {
+    if (bw::TgsRunStep(frame) != bw::kTgsStepEnded || !e.LoopDone(shape)) {
       state.SkipWithError("the scenario loop counted wrong");
       break;
     }
@@ -159,14 +218,14 @@ void BM_ScenarioLoop(benchmark::State& state, int steps) {
   state.SetItemsProcessed(state.iterations() * kLoopTurns);
 }
 
-void BM_MainLoop(benchmark::State& state, int steps) {
+void BM_MainLoop(benchmark::State& state, LoopShape shape) {
   Engine e;
-  if (e.host->LoadScript("LOOP" + std::to_string(steps)) != 0) std::abort();
+  if (e.host->LoadScript(shape.File()) != 0) std::abort();
   const uint32_t entry = e.host->GetCodeBase();
   e.host->Interpreter().ResetStack();
   for (auto _ : state) {
     e.Reset();
-    if (e.host->CallAt(entry) != bw::kRunEnded || !e.LoopDone(steps)) {
+    if (e.host->CallAt(entry) != bw::kRunEnded || !e.LoopDone(shape)) {
       state.SkipWithError("the main loop counted wrong");
       break;
     }
@@ -255,11 +314,9 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("tgs/count", BM_ScenarioCount, "COUNT");
   benchmark::RegisterBenchmark("tgs/count-while", BM_ScenarioCount, "WHILE");
   benchmark::RegisterBenchmark("script/count", BM_MainCount);
-  for (int steps : kLoopSteps) {
-    benchmark::RegisterBenchmark(("tgs/loop" + std::to_string(steps)).c_str(), BM_ScenarioLoop,
-                                 steps);
-    benchmark::RegisterBenchmark(("script/loop" + std::to_string(steps)).c_str(), BM_MainLoop,
-                                 steps);
+  for (const LoopShape& shape : kLoops) {
+    benchmark::RegisterBenchmark(("tgs/" + shape.File()).c_str(), BM_ScenarioLoop, shape);
+    benchmark::RegisterBenchmark(("script/" + shape.File()).c_str(), BM_MainLoop, shape);
   }
   benchmark::RegisterBenchmark("tgs/load", BM_ScenarioLoad);
   benchmark::RegisterBenchmark("file/load", BM_FileRead);
@@ -268,9 +325,9 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintSelf("count", "tgs/count", "script/count");
   reporter.PrintSelf("count while-shaped", "tgs/count-while", "script/count");
-  for (int steps : kLoopSteps) {
-    const std::string n = std::to_string(steps);
-    reporter.PrintSelf("scenario loop of " + n + " steps", "tgs/loop" + n, "script/loop" + n);
+  for (const LoopShape& shape : kLoops) {
+    reporter.PrintSelf("scenario loop of " + shape.Name(), "tgs/" + shape.File(),
+                       "script/" + shape.File());
   }
   reporter.PrintLimit("load against reading the file", "tgs/load", "file/load");
   benchmark::Shutdown();

@@ -69,8 +69,11 @@ class BytecodeVm {
   // completed). The exit the unit left by, kStraightSpent, or kStraightRefused with nothing run
   // where a CallAt would not take the straight entry's course: a bound on instructions a fragment
   // runs past, no stack word for the end marker or a store of the unit into it, or a word the unit
-  // relied on changed.
-  int RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& turnsDone);
+  // relied on changed. proved: the caller knows that the unit's words read as they did and that
+  // the stack word is where it was, as nothing but units that store elsewhere ran since the unit
+  // last ran here: those two checks are left out.
+  int RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& turnsDone,
+                  bool proved = false);
   // Switches translation to machine code: on, Run enters translated code (the stub of an empty
   // translation) wherever the instruction pointer names a translated instruction. Where the
   // system refuses executable memory, or on a CPU without the compiler, kJitTranslationFailed

@@ -36,6 +36,13 @@ class StraightCode {
   bool Seal();
   // Whether every word the decoding relied on reads as it did.
   bool Intact(const GuestMemory& memory) const;
+  // Calls f with the address of each word the decoding relied on.
+  template <typename F>
+  void ForEachFixedWord(F f) const {
+    for (const FixedWord& w : fixed_) f(w.address);
+  }
+  // The words the unit stores into.
+  const std::vector<uint32_t>& StoredWords() const { return stores_; }
 
  private:
   friend class BytecodeVm;

@@ -148,13 +148,22 @@ void CopyText(TgsFrameBase& frame, std::string_view chars) {
 
 }  // namespace
 
+uint64_t TgsRunner::NewStretch() {
+  // Per thread: a frame runs on one, and a stretch must never come round again.
+  static thread_local uint64_t stretches = 0;
+  return ++stretches;
+}
+
 uint64_t TgsRunner::RunLoop(TgsFrameBase& frame, TgsScript& script, const TgsDecodedStep& step,
-                            uint64_t spent) {
+                            uint64_t spent, uint64_t& stretch) {
   ScriptEngine* host = frame.host_;
   if (!host || !frame.decoding_) return 0;
   const uint32_t resultWord = host->HostVariableAddress(0);
+  const uint32_t stackWord = frame.runner_.StackPointer();
   const TgsLoop* loop = step.loop;
-  if (loop && (loop->ResultWord() != resultWord || !loop->Intact(script))) {
+  const bool proved =
+      loop && loop->ResultWord() == resultWord && loop->ProvedIn(stretch, stackWord);
+  if (loop && !proved && (loop->ResultWord() != resultWord || !loop->Intact(script))) {
     step.loop = loop = nullptr;  // rebuilt from the steps as they now read, while tries last
   }
   if (!loop) {
@@ -164,21 +173,28 @@ uint64_t TgsRunner::RunLoop(TgsFrameBase& frame, TgsScript& script, const TgsDec
     if (!built) return 0;
     step.loop = loop = script.KeepLoop(std::move(built));
     if (!loop) return 0;
+    loop->GuardIn(script);
   }
   // A jump that would not find room for its slots stops the step on the ordinary path.
   if (uint64_t{frame.valueTop_} + 2u * loop->MostSlots() > TgsFrameBase::kValueStackWords) return 0;
-  uint64_t turns = ~uint64_t{0};
-  if (frame.stepBudget_) turns = (frame.stepBudget_ - spent) / loop->Steps();
+  uint64_t turns = loop->Cycles() ? ~uint64_t{0} : 1;
+  if (frame.stepBudget_) turns = std::min(turns, (frame.stepBudget_ - spent) / loop->Steps());
   if (turns == 0) return 0;
   uint64_t done = 0;
-  const int exit = frame.runner_.RunStraight(loop->Unit(), turns, done);
+  const int exit = frame.runner_.RunStraight(loop->Unit(), turns, done, proved);
   if (exit == kStraightRefused) {
     step.loop = nullptr;  // its code changed, or the runner cannot take it: not tried every turn
     return 0;
   }
+  // Its own stores keep off what it was read from; a clean block's keep off every block's.
+  if (loop->Clean(script)) {
+    loop->Prove(stretch, stackWord);
+  } else {
+    stretch = NewStretch();
+  }
   uint64_t steps = done * loop->Steps();
   bool resultZero = done && loop->TurnJumps();
-  frame.position_ = loop->Position();
+  frame.position_ = loop->End();
   if (exit != kStraightSpent) {
     const TgsLoop::Exit& left = loop->ExitAt(exit);
     steps += left.steps;
@@ -195,6 +211,9 @@ int TgsRunStep(TgsFrameBase& frame) {
   // The decoded step run last, while its script is current and no script went since.
   const TgsDecodedStep* last = nullptr;
   uint32_t releases = 0;
+  // A new stretch wherever code ran that may have written into the code: here, anything before
+  // this step.
+  uint64_t stretch = TgsRunner::NewStretch();
   for (uint64_t spent = 0;; ++spent) {
     if (__builtin_expect(frame.stepBudget_ != 0, 0) && spent == frame.stepBudget_) {
       frame.valueTop_ = 0;
@@ -216,19 +235,22 @@ int TgsRunStep(TgsFrameBase& frame) {
       continue;
     } else if (const TgsDecodedStep* decoded = script->FindDecoded(pos, last)) {
       if (decoded->loop || decoded->loopTries < TgsRunner::kLoopTries) {
-        if (const uint64_t ran = TgsRunner::RunLoop(frame, *script, *decoded, spent)) {
+        if (const uint64_t ran = TgsRunner::RunLoop(frame, *script, *decoded, spent, stretch)) {
           spent += ran - 1;
-          last = nullptr;
+          last = decoded;
           continue;
         }
       }
       statement = decoded->function == TgsDecodedStep::kStatement;
+      const bool quiet = decoded->quiet;  // the step may go with its script
       releases = TgsScript::Releases();
       next = TgsRunner(frame).RunDecoded(*decoded, *script);
       last = decoded;
+      if (!quiet) stretch = TgsRunner::NewStretch();
     } else {
       next = TgsInstruction::ReadStep(frame, *script, pos, statement);
       last = nullptr;
+      stretch = TgsRunner::NewStretch();
     }
     if (__builtin_expect(frame.malformed_, 0)) {
       std::fprintf(stderr, "TGS script %s: malformed code at offset %u\n",
@@ -243,7 +265,10 @@ int TgsRunStep(TgsFrameBase& frame) {
       return result >= -1 ? result : kTgsStepBadResult;
     }
     if (!frame.current_) return kTgsStepEnded;
-    if (frame.current_ != script || TgsScript::Releases() != releases) last = nullptr;
+    if (frame.current_ != script || TgsScript::Releases() != releases) {
+      last = nullptr;
+      stretch = TgsRunner::NewStretch();
+    }
     frame.position_ = *next;
   }
 }

@@ -31,7 +31,7 @@ constexpr int kTgsNestedQuit = -1;
 constexpr int kTgsNestedFault = -3;
 
 // Runs the current script until a built-in stops it or the script ends.
-int TgsRunStep(TgsFrameBase& frame);
+[[nodiscard]] int TgsRunStep(TgsFrameBase& frame);
 // Runs the instruction whose fields start at position (behind "[ "); the next position, or
 // nullopt to stop the step.
 std::optional<uint32_t> TgsExecuteInstruction(TgsFrameBase& frame, uint32_t position);
@@ -39,12 +39,12 @@ std::optional<uint32_t> TgsExecuteInstruction(TgsFrameBase& frame, uint32_t posi
 std::optional<uint32_t> TgsRunStatement(TgsFrameBase& frame, uint32_t position);
 // Finishes main-script code on the frame's runner that waited or asked for a Call, Jump or Exit;
 // alreadyRunning: the runner has run and its last result is current.
-int TgsRunNested(TgsFrameBase& frame, bool jumpAllowed, bool alreadyRunning);
+[[nodiscard]] int TgsRunNested(TgsFrameBase& frame, bool jumpAllowed, bool alreadyRunning);
 // Applies the five link lists read from lists to the code at code (codeSize bytes): each count is
 // one byte (expressions) or a u32 (statements). False when a list runs past lists' end, a place
 // does not leave 4 bytes inside the code, or a number is outside its table.
-bool TgsLinkBytecode(GuestMemory& memory, ByteReader& lists, uint32_t code, uint32_t codeSize,
-                     bool oneByteCounts);
+[[nodiscard]] bool TgsLinkBytecode(GuestMemory& memory, ByteReader& lists, uint32_t code,
+                                   uint32_t codeSize, bool oneByteCounts);
 // Appends one built-in to the table; the frame holds 0-11 already. Answers the function's number.
 int TgsRegisterFunction(TgsFrameBase& frame, TgsBuiltin function);
 

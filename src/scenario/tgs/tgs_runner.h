@@ -70,9 +70,13 @@ class TgsRunner {
   // Runs the cycle entered at step as one unit (TgsLoop), building it while tries last, on a
   // step within the budget of which spent steps are spent. The steps it ran; 0 where it ran
   // none, and the step takes the ordinary path.
+  // stretch: the stretch the step runs in (see TgsLoop), moved on where the block is not clean.
   static constexpr uint8_t kLoopTries = 4;
   [[gnu::noinline]] static uint64_t RunLoop(TgsFrameBase& frame, TgsScript& script,
-                                            const TgsDecodedStep& step, uint64_t spent);
+                                            const TgsDecodedStep& step, uint64_t spent,
+                                            uint64_t& stretch);
+  // A stretch no block was proved in yet.
+  static uint64_t NewStretch();
 
  protected:
   std::nullopt_t Malformed() {
@@ -191,6 +195,11 @@ class TgsInstruction : public TgsRunner {
     TgsDecodedStep& r = *record_;
     r.jump = r.complete && r.function <= kTgsControlJumpLast && r.count <= 1 &&
              (r.count == 0 || r.arguments[0].form != TgsDecodedOperand::kExpression);
+    r.quiet = r.complete && r.count <= 1 && r.condition.form == TgsDecodedOperand::kConstant &&
+              (r.count == 0 || r.arguments[0].form == TgsDecodedOperand::kConstant) &&
+              (r.function <= TgsNumber(TgsFunction::kNop) ||
+               (r.function >= TgsNumber(TgsFunction::kCall) &&
+                r.function <= TgsNumber(TgsFunction::kReturn)));
     r.position = start_;
   }
 

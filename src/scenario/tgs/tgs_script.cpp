@@ -207,6 +207,30 @@ const TgsLoop* TgsScript::KeepLoop(std::unique_ptr<TgsLoop> loop) {
   return loops_.back().get();
 }
 
+void TgsScript::Guard(uint64_t address, uint64_t bytes) {
+  ++guardVersion_;
+  const uint64_t from = uint64_t{CodeStart()} - kGuardFront;
+  const uint64_t span = uint64_t{codeSize_} + 2 * kGuardFront;
+  if (address < from || address - from > span || bytes > span - (address - from)) {
+    guardedAll_ = true;
+    return;
+  }
+  if (guarded_.empty()) guarded_.assign((span + 63) / 64, 0);
+  for (uint64_t i = address - from; i < address - from + bytes; ++i)
+    guarded_[i / 64] |= uint64_t{1} << (i % 64);
+}
+
+bool TgsScript::Guarded(uint64_t address, uint64_t bytes) const {
+  if (guardedAll_) return true;
+  if (guarded_.empty()) return false;
+  const uint64_t from = uint64_t{CodeStart()} - kGuardFront;
+  const uint64_t span = uint64_t{codeSize_} + 2 * kGuardFront;
+  for (uint64_t a = std::max(address, from); a < address + bytes && a - from < span; ++a) {
+    if (guarded_[(a - from) / 64] >> ((a - from) % 64) & 1) return true;
+  }
+  return false;
+}
+
 TgsScript::StepSlot& TgsScript::Slot(uint32_t position) {
   const uint32_t mask = static_cast<uint32_t>(stepSlots_.size()) - 1;
   for (uint32_t i = StepHash(position) & mask;; i = (i + 1) & mask) {

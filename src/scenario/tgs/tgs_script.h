@@ -66,6 +66,9 @@ struct TgsDecodedStep {
   bool complete = false;
   uint32_t count = 0;  // of the arguments read
   bool jump = false;   // functions 0-3 with their slot, if any, no expression: the loops' kind
+  // A jump, Nop, Call, Jump or Return of constants only and no script name: it runs no code and
+  // loads nothing, so it writes nothing into guest memory.
+  bool quiet = false;
   TgsDecodedOperand condition;  // a statement's code is condition.a
   std::vector<TgsDecodedOperand> arguments;
   std::vector<TgsReadBytes> reads;
@@ -148,6 +151,14 @@ class TgsScript {
   // Keeps loop for the script's life; null, with loop dropped, past a number the code's size
   // bounds.
   const TgsLoop* KeepLoop(std::unique_ptr<TgsLoop> loop);
+  // The guest bytes some kept block relies on (what its steps read, the words its fragments were
+  // decoded from): a block whose stores keep off them all changes nothing any block relies on.
+  // Bytes outside the code (give or take a read's window) cannot be guarded: every store then
+  // counts as hitting one.
+  void Guard(uint64_t address, uint64_t bytes);
+  bool Guarded(uint64_t address, uint64_t bytes) const;
+  // Counts the calls to Guard: an answer of Guarded stands while it reads the same.
+  uint32_t GuardVersion() const { return guardVersion_; }
 
  private:
   int Parse(uint32_t fileSize);
@@ -203,6 +214,10 @@ class TgsScript {
   std::vector<std::unique_ptr<TgsDecodedStep>> steps_;
   std::vector<StepSlot> stepSlots_;  // open addressing, a power of two
   std::vector<std::unique_ptr<TgsLoop>> loops_;
+  std::vector<uint64_t> guarded_;  // a bit a byte from CodeStart() - kGuardFront
+  bool guardedAll_ = false;
+  uint32_t guardVersion_ = 0;
+  static constexpr uint32_t kGuardFront = 16;  // a read's window starts inside the header
   static std::atomic<uint32_t> releases_;
 };
 
