@@ -90,7 +90,7 @@ int BgAnimeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   loop_ = args.Int(4) != 0;
   if (args.Int(2) >= 0 && Prepare(args.Int(2), args.Int(3)) != 0) return kBgAnimeStartFailed;
   if (args.Int(5) != 0 && Start() != 0) return kBgAnimeStartFailed;
-  return Register(timers) ? 0 : kBgAnimeRefused;
+  return 0;
 }
 
 int32_t BgAnimeEffect::NextBlock(int32_t block) const {

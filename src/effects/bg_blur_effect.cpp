@@ -123,7 +123,7 @@ int BgBlurEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
   if (pointMode_) start_ = At(0.0), end_ = At(1.0);
   Draw(start_, 255);
   last_ = start_;
-  if (!Register(timers, common.Uint(8))) return kBgBlurRefused;
+  AskSchedule(common.Uint(8), 0);
   NotifyStart();
   return 0;
 }

@@ -56,7 +56,6 @@ int BgLoopEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
   direction_ = static_cast<uint8_t>(args.Uint(0));
   periods_.Set(args.Uint(1), args.Uint(2));
   Redraw(0);
-  if (!Register(timers)) return kBgLoopRefused;
   if (args.Int(3) != 0) NotifyStart();
   return 0;
 }
@@ -157,7 +156,6 @@ int BgCrossEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   }
   if (into_->GetWorkSurface()->GetBitsPerPixel() != 32) return kBgCrossNoWorkSurface;
   periods_.Set(args.Uint(0), args.Uint(1));
-  if (!Register(timers)) return kBgCrossNoPartner;
   if (args.Int(4) != 0) NotifyStart();
   return 0;
 }

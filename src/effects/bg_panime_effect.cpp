@@ -78,7 +78,6 @@ int BgPanimeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
     moved_ = false;
     MoveTo(x_, y_);
   }
-  if (!Register(timers)) return kBgPanimeRefused;
   if (args.Int(6) != 0) NotifyStart();
   return 0;
 }

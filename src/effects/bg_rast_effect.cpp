@@ -109,7 +109,6 @@ int BgRastEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
   SetTiming(args.Int(0), args.From(3));
   // The plain picture shows until the first update.
   Redraw(0, 0);
-  if (!Register(timers)) return kBgRastRefused;
   if (args.Int(7) != 0) NotifyStart();
   return 0;
 }
@@ -195,7 +194,6 @@ int BgHazeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
              nullptr, layer_->GetFillColor());
   }
   layer_->InvalidateAll();
-  if (!Register(timers)) return kBgHazeRefused;
   if (args.Int(7) != 0) NotifyStart();
   return 0;
 }

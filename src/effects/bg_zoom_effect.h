@@ -26,7 +26,7 @@ class EasedLayerEffect : public LayerEffect {
 
  protected:
   // Runs from the start state, or shows the end at once for a zero duration.
-  int Begin(TimerService* timers, double ease, uint32_t durationMs);
+  int Begin(double ease, uint32_t durationMs);
   virtual void ShowAt(double progress) = 0;
 
   double ease_ = 0;

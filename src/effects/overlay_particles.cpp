@@ -126,9 +126,7 @@ int ParticleOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords a
   if (spread) {
     for (Particle& p : particles_) Place(p, true);
   }
-  if (timers->Adopt(*this, kParticleStepMs, kParticleStepMs, 0) != kTaskAdded) {
-    return kOverlayRefused;
-  }
+  AskSchedule(kParticleStepMs, kParticleStepMs);
   return kOverlaySetUp;
 }
 

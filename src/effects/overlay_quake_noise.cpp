@@ -47,6 +47,11 @@ DisplayEffect* QuakeOverlay::Create(uint32_t) {
   return new (std::nothrow) QuakeOverlay;
 }
 
+// One that no service took puts the layers back: they would show its work surfaces unfilled.
+QuakeOverlay::~QuakeOverlay() {
+  if (Handle() == 0) Restore();
+}
+
 int QuakeOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
   if (Random() == nullptr) return kOverlayRefused;
   if (timers == nullptr || args.Empty() || !Bind(target)) return kOverlayBadArguments;
@@ -79,7 +84,6 @@ int QuakeOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args
       return refuse(kOverlayNoSurface);
     }
   }
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) return refuse(kOverlayRefused);
   running_ = true;
   if (args.Int(8) != 0) NotifyStart();
   return kOverlaySetUp;
@@ -162,9 +166,7 @@ int NoiseOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args
     return kOverlayNoSurface;
   }
   Show(args.Int(2) != 0, args.Int(3) != 0);
-  if (timers->Adopt(*this, kNoiseIntervalMs, kNoiseIntervalMs, 0) != kTaskAdded) {
-    return kOverlayRefused;
-  }
+  AskSchedule(kNoiseIntervalMs, kNoiseIntervalMs);
   return kOverlaySetUp;
 }
 

@@ -54,6 +54,7 @@ class ScreenOverlay : public DisplayEffect {
 class QuakeOverlay final : public ScreenOverlay {
  public:
   static DisplayEffect* Create(uint32_t extra);
+  ~QuakeOverlay() override;
 
   int32_t Update(uint32_t nowMs) override;
   void Stop() override { Restore(); }

@@ -95,7 +95,9 @@ DisplayEffect* SpCfadeEffect::Create(uint32_t) {
   return new (std::nothrow) SpCfadeEffect;
 }
 
+// One that no service took leaves the old sprite with the script.
 SpCfadeEffect::~SpCfadeEffect() {
+  if (Handle() == 0) Forget();
   blend_.reset();
   if (owned_) DeleteHandedSprite(old_);
 }
@@ -147,10 +149,6 @@ int SpCfadeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   duration_ = std::max<uint32_t>(args.Uint(3), 1);
   started_ = false;
   last_ = 0;
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    Forget();
-    return kSpCfadeRefused;
-  }
   owned_ = true;
   if (args.Int(4) != 0) NotifyStart();
   return kSpCfadeSetUp;

@@ -43,7 +43,6 @@ int SpLoopEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
   placement.count = args.Uint(8);
   if (int rc = Place(picture.get(), &layer->GetList(), placement); rc != kSpLoopSetUp) return rc;
   owned_ = std::move(picture);
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) return kSpLoopRefused;
   if (args.Int(9) != 0) NotifyStart();
   return kSpLoopSetUp;
 }

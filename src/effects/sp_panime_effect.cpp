@@ -158,10 +158,6 @@ int SpPanimeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
     Finish();
     return kSpPanimeEndedAtOnce;
   }
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    sprite_ = nullptr;
-    return kSpPanimeRefused;
-  }
   if (args.Int(4) != 0) NotifyStart();
   return kSpPanimeSetUp;
 }

@@ -177,10 +177,6 @@ int SpPartsEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
     Stop();
     return rc;
   }
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    Stop();
-    return kSpPartsRefused;
-  }
   if (args.Int(7) != 0) NotifyStart();
   return kSpPartsSetUp;
 }
