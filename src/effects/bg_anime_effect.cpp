@@ -44,8 +44,8 @@ std::vector<int32_t> CellsOf(const HvdAnimation& anim, int32_t block) {
 
 }  // namespace
 
-DisplayEffect* BgAnimeEffect::Create(uint32_t) {
-  return new (std::nothrow) BgAnimeEffect;
+std::unique_ptr<DisplayEffect> BgAnimeEffect::Create(uint32_t) {
+  return std::make_unique<BgAnimeEffect>();
 }
 
 int BgAnimeEffect::SetStallReset(ArgWords args) {

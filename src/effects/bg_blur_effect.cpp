@@ -35,8 +35,8 @@ PixelLibrary& Library() {
 
 }  // namespace
 
-DisplayEffect* BgBlurEffect::Create(uint32_t) {
-  return new (std::nothrow) BgBlurEffect;
+std::unique_ptr<DisplayEffect> BgBlurEffect::Create(uint32_t) {
+  return std::make_unique<BgBlurEffect>();
 }
 
 int BgBlurEffect::ComputeView(int32_t x, int32_t y, double zoom, int32_t targetW, int32_t targetH,

@@ -42,8 +42,8 @@ bool PeriodCounter::Advance(uint32_t elapsedMs) {
   return true;
 }
 
-DisplayEffect* BgLoopEffect::Create(uint32_t) {
-  return new (std::nothrow) BgLoopEffect;
+std::unique_ptr<DisplayEffect> BgLoopEffect::Create(uint32_t) {
+  return std::make_unique<BgLoopEffect>();
 }
 
 int BgLoopEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
@@ -111,8 +111,8 @@ void BgLoopEffect::Stop() {
   DropWorkSurface();
 }
 
-DisplayEffect* BgCrossEffect::Create(uint32_t) {
-  return new (std::nothrow) BgCrossEffect;
+std::unique_ptr<DisplayEffect> BgCrossEffect::Create(uint32_t) {
+  return std::make_unique<BgCrossEffect>();
 }
 
 BgCrossEffect::~BgCrossEffect() {

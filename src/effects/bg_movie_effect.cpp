@@ -29,8 +29,8 @@ int SetupCodeOf(int openCode) {
 
 }  // namespace
 
-DisplayEffect* BgMovieEffect::Create(uint32_t) {
-  return new (std::nothrow) BgMovieEffect;
+std::unique_ptr<DisplayEffect> BgMovieEffect::Create(uint32_t) {
+  return std::make_unique<BgMovieEffect>();
 }
 
 BgMovieEffect::BgMovieEffect() = default;

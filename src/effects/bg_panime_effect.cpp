@@ -16,8 +16,8 @@ constexpr int32_t kNoSurfaceMode = 65535;
 
 }  // namespace
 
-DisplayEffect* BgPanimeEffect::Create(uint32_t) {
-  return new (std::nothrow) BgPanimeEffect;
+std::unique_ptr<DisplayEffect> BgPanimeEffect::Create(uint32_t) {
+  return std::make_unique<BgPanimeEffect>();
 }
 
 BgPanimeEffect::BgPanimeEffect() = default;

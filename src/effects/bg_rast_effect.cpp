@@ -96,8 +96,8 @@ int WaveLayerEffect::Query(ArgWords) {
   return envelope_.State();
 }
 
-DisplayEffect* BgRastEffect::Create(uint32_t) {
-  return new (std::nothrow) BgRastEffect;
+std::unique_ptr<DisplayEffect> BgRastEffect::Create(uint32_t) {
+  return std::make_unique<BgRastEffect>();
 }
 
 int BgRastEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
@@ -158,8 +158,8 @@ size_t ParseWaveText(const char* text, std::vector<WaveTriple>& out) {
   return out.size();
 }
 
-DisplayEffect* BgHazeEffect::Create(uint32_t) {
-  return new (std::nothrow) BgHazeEffect;
+std::unique_ptr<DisplayEffect> BgHazeEffect::Create(uint32_t) {
+  return std::make_unique<BgHazeEffect>();
 }
 
 std::vector<int32_t> BgHazeEffect::BuildTable(const TrigTables& trig,

@@ -67,8 +67,8 @@ void EasedLayerEffect::Stop() {
   if (layer_ != nullptr) ShowAt(1.0);
 }
 
-DisplayEffect* BgZoomEffect::Create(uint32_t) {
-  return new (std::nothrow) BgZoomEffect;
+std::unique_ptr<DisplayEffect> BgZoomEffect::Create(uint32_t) {
+  return std::make_unique<BgZoomEffect>();
 }
 
 int BgZoomEffect::ApplyCommand(ArgWords args) {
@@ -124,8 +124,8 @@ int BgZoomEffect::Query(ArgWords args) {
   return 0;
 }
 
-DisplayEffect* BgRotEffect::Create(uint32_t) {
-  return new (std::nothrow) BgRotEffect;
+std::unique_ptr<DisplayEffect> BgRotEffect::Create(uint32_t) {
+  return std::make_unique<BgRotEffect>();
 }
 
 int BgRotEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {

@@ -48,8 +48,8 @@ int32_t Truncate(double v) {
 }  // namespace
 
 template <ParticleKind Kind>
-DisplayEffect* ParticleOverlayOf<Kind>::Create(uint32_t) {
-  return new (std::nothrow) ParticleOverlayOf<Kind>;
+std::unique_ptr<DisplayEffect> ParticleOverlayOf<Kind>::Create(uint32_t) {
+  return std::make_unique<ParticleOverlayOf<Kind>>();
 }
 
 template <>

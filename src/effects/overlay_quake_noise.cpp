@@ -43,8 +43,8 @@ void ScreenOverlay::Unbind(const void*) {
   a_ = b_ = nullptr;
 }
 
-DisplayEffect* QuakeOverlay::Create(uint32_t) {
-  return new (std::nothrow) QuakeOverlay;
+std::unique_ptr<DisplayEffect> QuakeOverlay::Create(uint32_t) {
+  return std::make_unique<QuakeOverlay>();
 }
 
 // One that no service took puts the layers back: they would show its work surfaces unfilled.
@@ -140,8 +140,8 @@ void QuakeOverlay::Restore() {
   putBack(*b_, baseB_, applyToB_);
 }
 
-DisplayEffect* NoiseOverlay::Create(uint32_t) {
-  return new (std::nothrow) NoiseOverlay;
+std::unique_ptr<DisplayEffect> NoiseOverlay::Create(uint32_t) {
+  return std::make_unique<NoiseOverlay>();
 }
 
 int NoiseOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args) {

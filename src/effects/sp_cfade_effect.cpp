@@ -91,8 +91,8 @@ void CrossFadeComposition::Compose(uint8_t v) {
   work_->AlphaAwareOpacityBlit(b_, v, placeB_.left, placeB_.top, &shownB_);
 }
 
-DisplayEffect* SpCfadeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpCfadeEffect;
+std::unique_ptr<DisplayEffect> SpCfadeEffect::Create(uint32_t) {
+  return std::make_unique<SpCfadeEffect>();
 }
 
 // One that no service took leaves the old sprite with the script.

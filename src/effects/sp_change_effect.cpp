@@ -72,8 +72,8 @@ SpChangeParams ParamsOf(EffectTarget target, ArgWords args) {
 
 }  // namespace
 
-DisplayEffect* SpChangeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpChangeEffect;
+std::unique_ptr<DisplayEffect> SpChangeEffect::Create(uint32_t) {
+  return std::make_unique<SpChangeEffect>();
 }
 
 // One that no service took leaves the old sprite with the script.

@@ -15,8 +15,8 @@ constexpr uint8_t kOpaque = 255;
 
 }  // namespace
 
-DisplayEffect* SpFadeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpFadeEffect;
+std::unique_ptr<DisplayEffect> SpFadeEffect::Create(uint32_t) {
+  return std::make_unique<SpFadeEffect>();
 }
 
 SpFadeEffect::~SpFadeEffect() {

@@ -27,8 +27,8 @@ bool Reversed(uint8_t direction) {
 
 }  // namespace
 
-DisplayEffect* SpGfadeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpGfadeEffect;
+std::unique_ptr<DisplayEffect> SpGfadeEffect::Create(uint32_t) {
+  return std::make_unique<SpGfadeEffect>();
 }
 
 int SpGfadeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {

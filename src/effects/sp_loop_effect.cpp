@@ -17,8 +17,8 @@ bool Vertical(uint8_t direction) {
 
 }  // namespace
 
-DisplayEffect* SpLoopEffect::Create(uint32_t) {
-  return new (std::nothrow) SpLoopEffect;
+std::unique_ptr<DisplayEffect> SpLoopEffect::Create(uint32_t) {
+  return std::make_unique<SpLoopEffect>();
 }
 
 // The sprites leave their list (as they die) before the picture they show goes.

@@ -8,8 +8,8 @@
 
 namespace bw {
 
-DisplayEffect* SpMovieEffect::Create(uint32_t) {
-  return new (std::nothrow) SpMovieEffect;
+std::unique_ptr<DisplayEffect> SpMovieEffect::Create(uint32_t) {
+  return std::make_unique<SpMovieEffect>();
 }
 
 SpMovieEffect::~SpMovieEffect() {

@@ -45,8 +45,8 @@ void Put(ArgWords args, size_t i, T value) {
 
 }  // namespace
 
-DisplayEffect* SpPanimeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpPanimeEffect;
+std::unique_ptr<DisplayEffect> SpPanimeEffect::Create(uint32_t) {
+  return std::make_unique<SpPanimeEffect>();
 }
 
 void SpPanimeEffect::PublishBand(uint32_t front, uint32_t back) {

@@ -137,8 +137,8 @@ int SpPartsPiece::AttachPiece(Sprite* sprite, uint32_t timeUnit, uint8_t,
   return kPieceAttached;
 }
 
-DisplayEffect* SpPartsEffect::Create(uint32_t) {
-  return new (std::nothrow) SpPartsEffect;
+std::unique_ptr<DisplayEffect> SpPartsEffect::Create(uint32_t) {
+  return std::make_unique<SpPartsEffect>();
 }
 
 SpPartsEffect::SpPartsEffect() = default;

@@ -82,11 +82,10 @@ TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
   int code = 0;
   OffscreenLayer lonely;
   ASSERT_EQ(lonely.Create(8, 8, 32, true), kLayerDone);
-  DisplayEffect* refused = effects.Create("quake");
+  std::unique_ptr<DisplayEffect> refused = effects.Create("quake");
   EXPECT_EQ(refused->Setup(&timers, static_cast<SurfaceLayer*>(&lonely), {0, 10, 10}),
             kOverlayBadArguments)
       << "no link";
-  delete refused;
   ScreenOverlay::SetRandom(nullptr);
   EXPECT_EQ(Start("quake", {0, 10, 10, 0, 0, 0, 1, 1}, &code), nullptr);
   EXPECT_EQ(code, kOverlayRefused) << "no random source";

@@ -22,7 +22,7 @@ namespace {
 // work a real effect does before it fails), so a leak of either shows.
 class ProbeEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t) { return new ProbeEffect; }
+  static std::unique_ptr<DisplayEffect> Create(uint32_t) { return std::make_unique<ProbeEffect>(); }
   ProbeEffect() { ++alive; }
   ~ProbeEffect() override { --alive; }
   const char* GetKeyword() const override { return "fx_probe"; }

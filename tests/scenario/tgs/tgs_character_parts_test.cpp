@@ -14,7 +14,9 @@ namespace {
 // A sprite effect that keeps the words it was set up with and never ends by itself.
 class FakePartsEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t) { return new FakePartsEffect; }
+  static std::unique_ptr<DisplayEffect> Create(uint32_t) {
+    return std::make_unique<FakePartsEffect>();
+  }
   uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
   const char* GetKeyword() const override { return "sp_parts"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }

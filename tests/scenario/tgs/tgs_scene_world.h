@@ -30,7 +30,9 @@ namespace bw::test {
 // view (10, 20, 400, 300); its command function reports the same view at once.
 class FakeLayerEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t) { return new FakeLayerEffect; }
+  static std::unique_ptr<DisplayEffect> Create(uint32_t) {
+    return std::make_unique<FakeLayerEffect>();
+  }
   static int Command(ArgList args) {
     ++commands;
     WriteView(ArgWords(args).From(4));
