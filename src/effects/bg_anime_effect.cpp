@@ -44,8 +44,8 @@ std::vector<int32_t> CellsOf(const HvdAnimation& anim, int32_t block) {
 
 }  // namespace
 
-DisplayEffect* BgAnimeEffect::Create(uint32_t) {
-  return new (std::nothrow) BgAnimeEffect;
+std::unique_ptr<DisplayEffect> BgAnimeEffect::Create(uint32_t) {
+  return std::make_unique<BgAnimeEffect>();
 }
 
 int BgAnimeEffect::SetStallReset(ArgWords args) {
@@ -90,7 +90,7 @@ int BgAnimeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   loop_ = args.Int(4) != 0;
   if (args.Int(2) >= 0 && Prepare(args.Int(2), args.Int(3)) != 0) return kBgAnimeStartFailed;
   if (args.Int(5) != 0 && Start() != 0) return kBgAnimeStartFailed;
-  return Register(timers) ? 0 : kBgAnimeRefused;
+  return 0;
 }
 
 int32_t BgAnimeEffect::NextBlock(int32_t block) const {

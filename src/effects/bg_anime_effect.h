@@ -41,7 +41,7 @@ constexpr uint32_t kBgAnimeStallMs = 1000;
 
 class BgAnimeEffect final : public LayerEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // Word 0 non-zero: a stalled frame restarts the timing instead of catching up. Answers 0.
   static int SetStallReset(ArgWords args);
   static bool StallReset();

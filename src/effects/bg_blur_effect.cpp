@@ -35,8 +35,8 @@ PixelLibrary& Library() {
 
 }  // namespace
 
-DisplayEffect* BgBlurEffect::Create(uint32_t) {
-  return new (std::nothrow) BgBlurEffect;
+std::unique_ptr<DisplayEffect> BgBlurEffect::Create(uint32_t) {
+  return std::make_unique<BgBlurEffect>();
 }
 
 int BgBlurEffect::ComputeView(int32_t x, int32_t y, double zoom, int32_t targetW, int32_t targetH,
@@ -123,7 +123,7 @@ int BgBlurEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
   if (pointMode_) start_ = At(0.0), end_ = At(1.0);
   Draw(start_, 255);
   last_ = start_;
-  if (!Register(timers, common.Uint(8))) return kBgBlurRefused;
+  AskSchedule(common.Uint(8), 0);
   NotifyStart();
   return 0;
 }

@@ -29,7 +29,7 @@ constexpr int kBgBlurCommandBadSize = 4;
 
 class BgBlurEffect final : public LayerEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // The source rectangle that shows a target of targetW x targetH zoomed by zoom about (x, y):
   // the point keeps its place. kBgBlurCommandBadSize when the rectangle comes out empty.
   static int ComputeView(int32_t x, int32_t y, double zoom, int32_t targetW, int32_t targetH,

@@ -64,10 +64,6 @@ bool LayerEffect::BindTarget(EffectTarget target) {
   return layer_ != nullptr;
 }
 
-bool LayerEffect::Register(TimerService* timers, uint32_t delayMs) {
-  return timers->Adopt(*this, delayMs, 0, 0) == kTaskAdded;
-}
-
 uint32_t LayerEffect::Elapsed(uint32_t nowMs) {
   if (!started_) {
     started_ = true;

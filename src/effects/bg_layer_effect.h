@@ -61,8 +61,6 @@ class LayerEffect : public DisplayEffect {
  protected:
   // Keeps the target's layer item and its composition layer; false when it names none.
   bool BindTarget(EffectTarget target);
-  // Adds the effect to timers (start delay in ms); false when refused.
-  [[nodiscard]] bool Register(TimerService* timers, uint32_t delayMs = 0);
   // The elapsed time since the first update, which starts the clock.
   uint32_t Elapsed(uint32_t nowMs);
   void ShiftStartTimes(uint32_t spanMs) override;

@@ -42,8 +42,8 @@ bool PeriodCounter::Advance(uint32_t elapsedMs) {
   return true;
 }
 
-DisplayEffect* BgLoopEffect::Create(uint32_t) {
-  return new (std::nothrow) BgLoopEffect;
+std::unique_ptr<DisplayEffect> BgLoopEffect::Create(uint32_t) {
+  return std::make_unique<BgLoopEffect>();
 }
 
 int BgLoopEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
@@ -56,7 +56,6 @@ int BgLoopEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
   direction_ = static_cast<uint8_t>(args.Uint(0));
   periods_.Set(args.Uint(1), args.Uint(2));
   Redraw(0);
-  if (!Register(timers)) return kBgLoopRefused;
   if (args.Int(3) != 0) NotifyStart();
   return 0;
 }
@@ -112,8 +111,8 @@ void BgLoopEffect::Stop() {
   DropWorkSurface();
 }
 
-DisplayEffect* BgCrossEffect::Create(uint32_t) {
-  return new (std::nothrow) BgCrossEffect;
+std::unique_ptr<DisplayEffect> BgCrossEffect::Create(uint32_t) {
+  return std::make_unique<BgCrossEffect>();
 }
 
 BgCrossEffect::~BgCrossEffect() {
@@ -157,7 +156,6 @@ int BgCrossEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   }
   if (into_->GetWorkSurface()->GetBitsPerPixel() != 32) return kBgCrossNoWorkSurface;
   periods_.Set(args.Uint(0), args.Uint(1));
-  if (!Register(timers)) return kBgCrossNoPartner;
   if (args.Int(4) != 0) NotifyStart();
   return 0;
 }

@@ -43,7 +43,7 @@ class PeriodCounter {
 
 class BgLoopEffect final : public LayerEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   int32_t Update(uint32_t nowMs) override;
   void Stop() override;
   const char* GetKeyword() const override { return "bg_loop"; }
@@ -65,7 +65,7 @@ class BgLoopEffect final : public LayerEffect {
 
 class BgCrossEffect final : public LayerEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   ~BgCrossEffect() override;
   int32_t Update(uint32_t nowMs) override;
   void Stop() override;

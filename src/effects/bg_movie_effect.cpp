@@ -29,8 +29,8 @@ int SetupCodeOf(int openCode) {
 
 }  // namespace
 
-DisplayEffect* BgMovieEffect::Create(uint32_t) {
-  return new (std::nothrow) BgMovieEffect;
+std::unique_ptr<DisplayEffect> BgMovieEffect::Create(uint32_t) {
+  return std::make_unique<BgMovieEffect>();
 }
 
 BgMovieEffect::BgMovieEffect() = default;
@@ -66,14 +66,6 @@ int BgMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   loop_ = args.Int(1) != 0;
   movie_->SetLoop(false);  // the effect starts the movie again itself
   if (args.Int(2) != 0) Command({1});
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    StopMovie();
-    movie_->Reset();
-    movie_.reset();
-    frame_.reset();
-    layer_ = nullptr;
-    return kBgMovieRefused;
-  }
   return kBgMovieSetUp;
 }
 

@@ -30,7 +30,7 @@ constexpr int kBgMovieWrongState = 3;
 
 class BgMovieEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   BgMovieEffect();
   ~BgMovieEffect() override;

@@ -16,8 +16,8 @@ constexpr int32_t kNoSurfaceMode = 65535;
 
 }  // namespace
 
-DisplayEffect* BgPanimeEffect::Create(uint32_t) {
-  return new (std::nothrow) BgPanimeEffect;
+std::unique_ptr<DisplayEffect> BgPanimeEffect::Create(uint32_t) {
+  return std::make_unique<BgPanimeEffect>();
 }
 
 BgPanimeEffect::BgPanimeEffect() = default;
@@ -78,7 +78,6 @@ int BgPanimeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
     moved_ = false;
     MoveTo(x_, y_);
   }
-  if (!Register(timers)) return kBgPanimeRefused;
   if (args.Int(6) != 0) NotifyStart();
   return 0;
 }

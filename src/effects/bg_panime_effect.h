@@ -26,7 +26,7 @@ constexpr uint32_t kPathShortestRecordMs = 2;
 
 class BgPanimeEffect final : public LayerEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // Words: layer item, path text, out x, out y. Moves the picture to the path's end at once.
   static int ApplyCommand(ArgWords args);
 

@@ -96,8 +96,8 @@ int WaveLayerEffect::Query(ArgWords) {
   return envelope_.State();
 }
 
-DisplayEffect* BgRastEffect::Create(uint32_t) {
-  return new (std::nothrow) BgRastEffect;
+std::unique_ptr<DisplayEffect> BgRastEffect::Create(uint32_t) {
+  return std::make_unique<BgRastEffect>();
 }
 
 int BgRastEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
@@ -109,7 +109,6 @@ int BgRastEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
   SetTiming(args.Int(0), args.From(3));
   // The plain picture shows until the first update.
   Redraw(0, 0);
-  if (!Register(timers)) return kBgRastRefused;
   if (args.Int(7) != 0) NotifyStart();
   return 0;
 }
@@ -159,8 +158,8 @@ size_t ParseWaveText(const char* text, std::vector<WaveTriple>& out) {
   return out.size();
 }
 
-DisplayEffect* BgHazeEffect::Create(uint32_t) {
-  return new (std::nothrow) BgHazeEffect;
+std::unique_ptr<DisplayEffect> BgHazeEffect::Create(uint32_t) {
+  return std::make_unique<BgHazeEffect>();
 }
 
 std::vector<int32_t> BgHazeEffect::BuildTable(const TrigTables& trig,
@@ -195,7 +194,6 @@ int BgHazeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
              nullptr, layer_->GetFillColor());
   }
   layer_->InvalidateAll();
-  if (!Register(timers)) return kBgHazeRefused;
   if (args.Int(7) != 0) NotifyStart();
   return 0;
 }

@@ -2,6 +2,8 @@
 // fade in, hold and fade out, redrawing the work surface only when the wave changed.
 #pragma once
 
+#include <memory>
+
 #include <cstdint>
 #include <vector>
 
@@ -60,7 +62,7 @@ class WaveLayerEffect : public LayerEffect {
 
 class BgRastEffect final : public WaveLayerEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   const char* GetKeyword() const override { return "bg_rast"; }
   // Words: amplitude (pixels), rows per wave, period ms, hold ms (0 endless), fade-in ms,
   // fade-out ms, fill flag, notify flag.
@@ -82,7 +84,7 @@ size_t ParseWaveText(const char* text, std::vector<WaveTriple>& out);
 
 class BgHazeEffect final : public WaveLayerEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // The displacement table of n entries that the triples make.
   static std::vector<int32_t> BuildTable(const TrigTables& trig,
                                          const std::vector<WaveTriple>& waves, int32_t n);

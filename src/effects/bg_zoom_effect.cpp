@@ -52,14 +52,13 @@ int32_t EasedLayerEffect::Update(uint32_t nowMs) {
   return kTaskStepContinue;
 }
 
-int EasedLayerEffect::Begin(TimerService* timers, double ease, uint32_t durationMs) {
+int EasedLayerEffect::Begin(double ease, uint32_t durationMs) {
   ease_ = ease;
   duration_ = durationMs;
   if (duration_ == 0) {
     Stop();
     return kBgEndStateApplied;
   }
-  if (!Register(timers)) return kBgZoomRefused;
   NotifyStart();
   return 0;
 }
@@ -68,8 +67,8 @@ void EasedLayerEffect::Stop() {
   if (layer_ != nullptr) ShowAt(1.0);
 }
 
-DisplayEffect* BgZoomEffect::Create(uint32_t) {
-  return new (std::nothrow) BgZoomEffect;
+std::unique_ptr<DisplayEffect> BgZoomEffect::Create(uint32_t) {
+  return std::make_unique<BgZoomEffect>();
 }
 
 int BgZoomEffect::ApplyCommand(ArgWords args) {
@@ -105,7 +104,7 @@ int BgZoomEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
   const int32_t start[4] = {from.left, from.top, from.Width(), from.Height()};
   const int32_t end[4] = {to.left, to.top, to.Width(), to.Height()};
   for (int i = 0; i < 4; ++i) start_[i] = start[i], end_[i] = end[i];
-  return Begin(timers, DecimalArg(args.Text(3), 0.0), args.Uint(4));
+  return Begin(DecimalArg(args.Text(3), 0.0), args.Uint(4));
 }
 
 void BgZoomEffect::ShowAt(double p) {
@@ -125,8 +124,8 @@ int BgZoomEffect::Query(ArgWords args) {
   return 0;
 }
 
-DisplayEffect* BgRotEffect::Create(uint32_t) {
-  return new (std::nothrow) BgRotEffect;
+std::unique_ptr<DisplayEffect> BgRotEffect::Create(uint32_t) {
+  return std::make_unique<BgRotEffect>();
 }
 
 int BgRotEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
@@ -141,7 +140,7 @@ int BgRotEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args)
   endY_ = args.Int(1);
   endAngle_ = args.Int(2);
   endZoom_ = zoom;
-  return Begin(timers, DecimalArg(args.Text(4), 0.0), args.Uint(5));
+  return Begin(DecimalArg(args.Text(4), 0.0), args.Uint(5));
 }
 
 void BgRotEffect::ShowAt(double p) {

@@ -2,6 +2,8 @@
 // over an eased time.
 #pragma once
 
+#include <memory>
+
 #include <cstdint>
 
 #include "effects/bg_layer_effect.h"
@@ -26,7 +28,7 @@ class EasedLayerEffect : public LayerEffect {
 
  protected:
   // Runs from the start state, or shows the end at once for a zero duration.
-  int Begin(TimerService* timers, double ease, uint32_t durationMs);
+  int Begin(double ease, uint32_t durationMs);
   virtual void ShowAt(double progress) = 0;
 
   double ease_ = 0;
@@ -35,7 +37,7 @@ class EasedLayerEffect : public LayerEffect {
 
 class BgZoomEffect final : public EasedLayerEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // Words: layer item, x, y, zoom text, then out x, y, width and height (each may be null).
   // Shows the end view at once.
   static int ApplyCommand(ArgWords args);
@@ -58,7 +60,7 @@ class BgZoomEffect final : public EasedLayerEffect {
 
 class BgRotEffect final : public EasedLayerEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   const char* GetKeyword() const override { return "bg_rot"; }
   // Words: centre x, y, angle (512ths), zoom text (1.0), ease text (0.0), duration ms.

@@ -48,7 +48,6 @@ int FrameAnimTask::Setup(TimerService* timers, CellImage* image, Sprite* target,
   pendingWait_ = waitFirst ? NextWait() : 0;
   firstUpdate_ = true;
   currentCell_ = -1;
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) return kFrameAnimRefused;
   return kFrameAnimSetUp;
 }
 
@@ -167,8 +166,7 @@ int AmplitudeCellTask::Start(TimerService* timers, CellImage* image, DirectSound
   image->SaveBackground(nullptr);
   if (!sound->IsPlaying(nullptr, nullptr)) return kAmplitudeNotPlaying;
   currentCell_ = -1;
-  const auto interval = static_cast<uint32_t>(image->Interval());
-  if (timers->Adopt(*this, 0, interval, 0) != kTaskAdded) return kAmplitudeRefused;
+  AskSchedule(0, static_cast<uint32_t>(image->Interval()));
   return kAmplitudeStarted;
 }
 

@@ -45,8 +45,9 @@ class FrameAnimTask final : public AnimTask {
   // loopCount 0 plays for ever; interval is the wait between two cycles, randomRange (when
   // non-zero) adds 0 to randomRange - 1 ms to each wait. Without random, the task seeds its own
   // generator from the clock. On success the service owns the task.
-  int Setup(TimerService* timers, CellImage* image, Sprite* target, uint8_t loopCount,
-            uint32_t interval, uint32_t randomRange, bool waitFirst, SubtractiveRandom* random);
+  [[nodiscard]] int Setup(TimerService* timers, CellImage* image, Sprite* target, uint8_t loopCount,
+                          uint32_t interval, uint32_t randomRange, bool waitFirst,
+                          SubtractiveRandom* random);
   // Moves the strip; with redraw, the background is put back at the old place and kept anew at
   // the new one first.
   int MoveTo(int32_t x, int32_t y, bool redraw);
@@ -98,7 +99,7 @@ class AmplitudeCellTask final : public AnimTask {
   // The sound must hold samples and be playing. On success the service owns the task and
   // updates it once per cell interval. A sound destroyed while the task runs (whoever destroys
   // it) is let go at once: the next update shows cell 0 and ends the task.
-  int Start(TimerService* timers, CellImage* image, DirectSoundBuffer* sound);
+  [[nodiscard]] int Start(TimerService* timers, CellImage* image, DirectSoundBuffer* sound);
 
   int32_t CurrentCell() const { return currentCell_; }
 

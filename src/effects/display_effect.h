@@ -53,9 +53,11 @@ class DisplayEffect : public TimedTask {
   virtual int32_t GetValue() const { return 0; }
   // The argument set-up of the registry's create-and-initialise operations.
   virtual int Init(ArgWords args);
-  // 0 once the effect is set up and added to timers, else a failure code of the class.
-  virtual int Setup(TimerService* timers, EffectTarget target, ArgWords args) = 0;
-  int Start(TimerService* timers, EffectTarget target, ArgList args) {
+  // 0 once the effect is set up, else a failure code of the class. Its creator then hands it to
+  // timers (TimerService::HandOver), which owns it from then on; an effect that no service took
+  // undoes what it did to its targets when it is deleted.
+  [[nodiscard]] virtual int Setup(TimerService* timers, EffectTarget target, ArgWords args) = 0;
+  [[nodiscard]] int Start(TimerService* timers, EffectTarget target, ArgList args) {
     return Setup(timers, target, args);
   }
   virtual int Command(ArgWords args);

@@ -175,8 +175,8 @@ int DcpPluginManager::LoadPlugin(std::string_view path) {
           reinterpret_cast<EffectArgsCommand>(host::GetProcAddress(module, "CallbackAssistFunc2"));
     }
     records_.push_back(std::make_unique<EffectRecord>(
-        EffectRecord{kind, keyword, reinterpret_cast<EffectFactory>(object), command, argsCommand,
-                     module, index}));
+        EffectRecord{kind, keyword, nullptr, command, argsCommand, module, index, nullptr,
+                     reinterpret_cast<ExportedEffectFactory>(object)}));
   });
 }
 
@@ -187,18 +187,21 @@ EffectFactory DcpPluginManager::FindFactory(const char* keyword, uint32_t* extra
   return record->factory;
 }
 
-DisplayEffect* DcpPluginManager::Create(const char* keyword) const {
+std::unique_ptr<DisplayEffect> DcpPluginManager::Create(const char* keyword) const {
   const EffectRecord* record = FindRecord(keyword);
-  DisplayEffect* effect = record ? record->factory(record->extra) : nullptr;
+  if (record == nullptr) return nullptr;
+  std::unique_ptr<DisplayEffect> effect =
+      record->factory ? record->factory(record->extra)
+                      : std::unique_ptr<DisplayEffect>(record->exported(record->extra));
   if (effect) effect->SetModule(record->module);
   return effect;
 }
 
 DisplayEffect* DcpPluginManager::CreateAndSetUpArray(const char* keyword, ArgWords args) const {
-  DisplayEffect* effect = Create(keyword);
+  std::unique_ptr<DisplayEffect> effect = Create(keyword);
   if (effect == nullptr) return nullptr;
-  if (effect->Init(args) == 0) return effect;
-  ReleaseEffect(effect);
+  if (effect->Init(args) == 0) return effect.release();  // the caller's from here
+  ReleaseEffect(effect.release());
   return nullptr;
 }
 
@@ -228,8 +231,8 @@ int TcpPluginManager::LoadPlugin(std::string_view path) {
   return LoadLibraryRecords(path, [&](host::HMODULE module, host::FARPROC object,
                                       const char* keyword, uint8_t kind, uint32_t index) {
     records_.push_back(std::make_unique<TransitionRecord>(
-        TransitionRecord{kind, false, keyword, reinterpret_cast<FilterFactory>(object), module,
-                         index, nullptr, nullptr}));
+        TransitionRecord{kind, false, keyword, nullptr, module, index, nullptr, nullptr, nullptr,
+                         reinterpret_cast<ExportedFilterFactory>(object)}));
   });
 }
 
@@ -244,18 +247,24 @@ FilterFactory TcpPluginManager::FindFactory(const char* keyword, uint32_t* extra
   return record->factory;
 }
 
-FilterEffect* TcpPluginManager::Create(const char* keyword) {
+std::unique_ptr<FilterEffect> TcpPluginManager::Create(const char* keyword) {
   uint32_t extra = 0;
-  FilterFactory factory = FindFactory(keyword, &extra);
-  FilterEffect* filter = factory ? factory(extra) : nullptr;
-  if (filter) filter->SetModule(FindRecord(keyword)->module);
+  FilterFactory factory = FindFactory(keyword, &extra);  // runs the record's initialiser
+  const TransitionRecord* record = FindRecord(keyword);
+  if (record == nullptr) return nullptr;
+  std::unique_ptr<FilterEffect> filter =
+      factory ? factory(extra)
+              : std::unique_ptr<FilterEffect>(record->exported ? record->exported(extra) : nullptr);
+  if (filter) filter->SetModule(record->module);
   return filter;
 }
 
 FilterEffect* TcpPluginManager::CreateAndSetUpArray(SurfaceLayer* target, const char* keyword,
                                                     ArgWords args) {
-  FilterEffect* filter = Create(keyword);
-  if (filter == nullptr) return nullptr;
+  std::unique_ptr<FilterEffect> made = Create(keyword);
+  if (made == nullptr) return nullptr;
+  // The holder it is attached to owns it from here.
+  FilterEffect* filter = made.release();
   if (filter->SetUp(target, args) == 0) return filter;
   ReleaseFilter(filter);
   return nullptr;

@@ -16,8 +16,13 @@
 
 namespace bw {
 
-using EffectFactory = DisplayEffect* (*)(uint32_t extra);
-using FilterFactory = FilterEffect* (*)(uint32_t extra);
+// A built-in effect's factory.
+using EffectFactory = std::unique_ptr<DisplayEffect> (*)(uint32_t extra);
+// The factory a plug-in library exports, which hands over an effect it made.
+using ExportedEffectFactory = DisplayEffect* (*)(uint32_t extra);
+// A built-in filter's factory, and the one a plug-in library exports.
+using FilterFactory = std::unique_ptr<FilterEffect> (*)(uint32_t extra);
+using ExportedFilterFactory = FilterEffect* (*)(uint32_t extra);
 using EffectCommand = int (*)(ArgList args);
 using EffectArgsCommand = int (*)(ArgWords args);
 using RecordRoutine = void (*)();
@@ -37,13 +42,14 @@ constexpr int kEffectPluginFolderRefused = -1;
 
 struct EffectRecord {
   uint8_t kind = 0;
-  const char* keyword = nullptr;  // not copied: static, or the plug-in's own
-  EffectFactory factory = nullptr;
+  const char* keyword = nullptr;    // not copied: static, or the plug-in's own
+  EffectFactory factory = nullptr;  // a built-in record's
   EffectCommand command = nullptr;
   EffectArgsCommand argsCommand = nullptr;
-  host::HMODULE module = nullptr;  // null for a built-in record
-  uint32_t extra = 0;              // handed to the factory
-  const char* argKinds = nullptr;  // see kArgInteger; null: every word an integer
+  host::HMODULE module = nullptr;            // null for a built-in record
+  uint32_t extra = 0;                        // handed to the factory
+  const char* argKinds = nullptr;            // see kArgInteger; null: every word an integer
+  ExportedEffectFactory exported = nullptr;  // a plug-in record's
 };
 
 struct TransitionRecord {
@@ -53,9 +59,10 @@ struct TransitionRecord {
   FilterFactory factory = nullptr;
   host::HMODULE module = nullptr;
   uint32_t extra = 0;
-  RecordRoutine initialiser = nullptr;  // run by the first look-up that finds the record
-  RecordRoutine finaliser = nullptr;    // run when the record goes
-  const char* argKinds = nullptr;       // see kArgInteger; null: every word an integer
+  RecordRoutine initialiser = nullptr;       // run by the first look-up that finds the record
+  RecordRoutine finaliser = nullptr;         // run when the record goes
+  const char* argKinds = nullptr;            // see kArgInteger; null: every word an integer
+  ExportedFilterFactory exported = nullptr;  // a plug-in record's; factory is a built-in's
 };
 
 // A loaded plug-in library; count is its number of records minus one.
@@ -119,8 +126,9 @@ class DcpPluginManager final : public KeywordRecords<EffectRecord> {
   int LoadPlugin(std::string_view path);
   // The number of "*.DCP" files of folder that did not load, or kEffectPluginFolderRefused.
   int LoadPluginFolder(std::string_view folder) { return LoadFolder(folder, ".dcp"); }
+  // A built-in record's factory (null for a plug-in's).
   EffectFactory FindFactory(const char* keyword, uint32_t* extra) const;
-  DisplayEffect* Create(const char* keyword) const;
+  std::unique_ptr<DisplayEffect> Create(const char* keyword) const;
   // Creates the effect and runs its argument set-up; a refused set-up releases it (null).
   DisplayEffect* CreateAndSetUp(const char* keyword, ArgList args) const {
     return CreateAndSetUpArray(keyword, args);
@@ -148,7 +156,7 @@ class TcpPluginManager final : public KeywordRecords<TransitionRecord> {
   int LoadPluginFolder(std::string_view folder) { return LoadFolder(folder, ".tcp"); }
   // Runs the record's initialiser once, on the first look-up that finds it.
   FilterFactory FindFactory(const char* keyword, uint32_t* extra);
-  FilterEffect* Create(const char* keyword);
+  std::unique_ptr<FilterEffect> Create(const char* keyword);
   FilterEffect* CreateAndSetUp(SurfaceLayer* target, const char* keyword, ArgList args) {
     return CreateAndSetUpArray(target, keyword, args);
   }

@@ -22,8 +22,8 @@ constexpr int kTrailOpacity = 16;
 constexpr int kZoomTrailOpacity = 8;
 
 template <typename T>
-FilterEffect* Make() {
-  return new (std::nothrow) T;
+std::unique_ptr<FilterEffect> Make() {
+  return std::make_unique<T>();
 }
 
 Rect AreaRect(const FilterDrawRequest& a) {
@@ -102,7 +102,7 @@ int ImageFilter::Advance(uint32_t nowMs) {
 
 SubtractiveRandom* QuakeFilter::random_ = nullptr;
 
-FilterEffect* QuakeFilter::Create(uint32_t) {
+std::unique_ptr<FilterEffect> QuakeFilter::Create(uint32_t) {
   return Make<QuakeFilter>();
 }
 
@@ -160,7 +160,7 @@ int QuakeFilter::Draw(const FilterDrawRequest& request) {
   return Drawn(ok);
 }
 
-FilterEffect* ZoomflipFilter::Create(uint32_t) {
+std::unique_ptr<FilterEffect> ZoomflipFilter::Create(uint32_t) {
   return Make<ZoomflipFilter>();
 }
 
@@ -228,7 +228,7 @@ int ZoomflipFilter::Draw(const FilterDrawRequest& request) {
   return Drawn(ok);
 }
 
-FilterEffect* RotcenterFilter::Create(uint32_t) {
+std::unique_ptr<FilterEffect> RotcenterFilter::Create(uint32_t) {
   return Make<RotcenterFilter>();
 }
 
@@ -288,7 +288,7 @@ int RotcenterFilter::Draw(const FilterDrawRequest& request) {
   return Drawn(ok);
 }
 
-FilterEffect* AddsubFilter::Create(uint32_t) {
+std::unique_ptr<FilterEffect> AddsubFilter::Create(uint32_t) {
   return Make<AddsubFilter>();
 }
 
@@ -320,7 +320,7 @@ int AddsubFilter::Draw(const FilterDrawRequest& request) {
   return Drawn(ok);
 }
 
-FilterEffect* HblurFilter::Create(uint32_t) {
+std::unique_ptr<FilterEffect> HblurFilter::Create(uint32_t) {
   return Make<HblurFilter>();
 }
 

@@ -4,6 +4,8 @@
 // progress value and draws that state into the area its layer asks for.
 #pragma once
 
+#include <memory>
+
 #include <cstdint>
 
 #include "effects/filter_effect.h"
@@ -36,7 +38,7 @@ class ImageFilter : public FilterEffect {
 
 class QuakeFilter final : public FilterEffect {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   // The script host's generator, shared by every quake filter.
   static void SetRandom(SubtractiveRandom* random) { random_ = random; }
 
@@ -64,7 +66,7 @@ constexpr int kZoomflipModes = 7;
 
 class ZoomflipFilter final : public ImageFilter {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "zoomflip"; }
   int Draw(const FilterDrawRequest& request) override;
@@ -80,7 +82,7 @@ class ZoomflipFilter final : public ImageFilter {
 
 class RotcenterFilter final : public ImageFilter {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "rotcenter"; }
   int Draw(const FilterDrawRequest& request) override;
@@ -96,7 +98,7 @@ class RotcenterFilter final : public ImageFilter {
 
 class AddsubFilter final : public ImageFilter {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "addsub"; }
   int Advance(uint32_t nowMs) override;
@@ -111,7 +113,7 @@ class AddsubFilter final : public ImageFilter {
 
 class HblurFilter final : public ImageFilter {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "hblur"; }
   int Draw(const FilterDrawRequest& request) override;

@@ -24,8 +24,8 @@ int64_t Sine(const TrigTables& trig, int64_t i) {
 }
 
 template <typename T>
-FilterEffect* Make() {
-  return new (std::nothrow) T;
+std::unique_ptr<FilterEffect> Make() {
+  return std::make_unique<T>();
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ int32_t NamedTransition::Scaled(uint32_t elapsedMs, int64_t scale, int32_t cap) 
   return static_cast<int32_t>(std::min<int64_t>(int64_t{elapsedMs} * scale / durationMs, cap));
 }
 
-FilterEffect* CrossTransition::Create(uint32_t) {
+std::unique_ptr<FilterEffect> CrossTransition::Create(uint32_t) {
   return Make<CrossTransition>();
 }
 
@@ -71,7 +71,7 @@ int CrossTransition::Draw(const FilterDrawRequest& request) {
   return DrawCrossTransition(request, progress_);
 }
 
-FilterEffect* RuleTransition::Create(uint32_t) {
+std::unique_ptr<FilterEffect> RuleTransition::Create(uint32_t) {
   return Make<RuleTransition>();
 }
 
@@ -93,7 +93,7 @@ bool RuleTransition::WritesWhole(const FilterDrawRequest& request) const {
          rule_->GetHeight() >= request.target->GetHeight() && NamedTransition::WritesWhole(request);
 }
 
-FilterEffect* ScrollTransition::Create(uint32_t) {
+std::unique_ptr<FilterEffect> ScrollTransition::Create(uint32_t) {
   return Make<ScrollTransition>();
 }
 
@@ -135,7 +135,7 @@ uint32_t WaveGapColor(uint32_t a, uint32_t b, int level) {
   return (a & 0xFF000000u) | rb | g;
 }
 
-FilterEffect* WaveTransition::Create(uint32_t) {
+std::unique_ptr<FilterEffect> WaveTransition::Create(uint32_t) {
   return Make<WaveTransition>();
 }
 
@@ -174,7 +174,7 @@ int WaveTransition::Draw(const FilterDrawRequest& request) {
   return DrawWaveTransition(request, frame_);
 }
 
-FilterEffect* MosaicTransition::Create(uint32_t) {
+std::unique_ptr<FilterEffect> MosaicTransition::Create(uint32_t) {
   return Make<MosaicTransition>();
 }
 
@@ -189,7 +189,7 @@ int MosaicTransition::Draw(const FilterDrawRequest& request) {
   return DrawMosaicTransition(request, progress_, maximum_, anchor_, keepAspect_);
 }
 
-FilterEffect* RotaxisTransition::Create(uint32_t) {
+std::unique_ptr<FilterEffect> RotaxisTransition::Create(uint32_t) {
   return Make<RotaxisTransition>();
 }
 
@@ -204,7 +204,7 @@ int RotaxisTransition::Draw(const FilterDrawRequest& request) {
   return DrawRotaxisTransition(request, progress_, axis_);
 }
 
-FilterEffect* TransTransition::Create(uint32_t) {
+std::unique_ptr<FilterEffect> TransTransition::Create(uint32_t) {
   return Make<TransTransition>();
 }
 
@@ -225,7 +225,7 @@ int TransTransition::Draw(const FilterDrawRequest& request) {
   return DrawTransTransition(request, mode_, progress_);
 }
 
-FilterEffect* ToneTransition::Create(uint32_t) {
+std::unique_ptr<FilterEffect> ToneTransition::Create(uint32_t) {
   return Make<ToneTransition>();
 }
 

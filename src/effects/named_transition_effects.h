@@ -3,6 +3,8 @@
 // asks for.
 #pragma once
 
+#include <memory>
+
 #include <cstdint>
 
 #include "effects/filter_effect.h"
@@ -41,7 +43,7 @@ class NamedTransition : public FilterEffect {
 
 class CrossTransition final : public NamedTransition {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "cross"; }
   bool ReadsOnlyItsRows() const override { return true; }
@@ -54,7 +56,7 @@ class CrossTransition final : public NamedTransition {
 
 class RuleTransition final : public NamedTransition {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "rule"; }
   bool ReadsOnlyItsRows() const override { return true; }
@@ -73,7 +75,7 @@ class RuleTransition final : public NamedTransition {
 
 class ScrollTransition final : public NamedTransition {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "scroll"; }
   int Draw(const FilterDrawRequest& request) override;
@@ -96,7 +98,7 @@ class ScrollTransition final : public NamedTransition {
 
 class WaveTransition final : public NamedTransition {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "wave"; }
   int Draw(const FilterDrawRequest& request) override;
@@ -119,7 +121,7 @@ class WaveTransition final : public NamedTransition {
 
 class MosaicTransition final : public NamedTransition {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "mosaic"; }
   int Draw(const FilterDrawRequest& request) override;
@@ -137,7 +139,7 @@ class MosaicTransition final : public NamedTransition {
 
 class RotaxisTransition final : public NamedTransition {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "rotaxis"; }
   int Draw(const FilterDrawRequest& request) override;
@@ -154,7 +156,7 @@ class RotaxisTransition final : public NamedTransition {
 
 class TransTransition final : public NamedTransition {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "trans"; }
   int Draw(const FilterDrawRequest& request) override;
@@ -172,7 +174,7 @@ class TransTransition final : public NamedTransition {
 
 class ToneTransition final : public NamedTransition {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindOneLayer; }
   const char* GetKeyword() const override { return "tone"; }
   int Draw(const FilterDrawRequest& request) override;

@@ -48,8 +48,8 @@ int32_t Truncate(double v) {
 }  // namespace
 
 template <ParticleKind Kind>
-DisplayEffect* ParticleOverlayOf<Kind>::Create(uint32_t) {
-  return new (std::nothrow) ParticleOverlayOf<Kind>;
+std::unique_ptr<DisplayEffect> ParticleOverlayOf<Kind>::Create(uint32_t) {
+  return std::make_unique<ParticleOverlayOf<Kind>>();
 }
 
 template <>
@@ -126,9 +126,7 @@ int ParticleOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords a
   if (spread) {
     for (Particle& p : particles_) Place(p, true);
   }
-  if (timers->Adopt(*this, kParticleStepMs, kParticleStepMs, 0) != kTaskAdded) {
-    return kOverlayRefused;
-  }
+  AskSchedule(kParticleStepMs, kParticleStepMs);
   return kOverlaySetUp;
 }
 

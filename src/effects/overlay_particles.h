@@ -77,7 +77,7 @@ class ParticleOverlay : public ScreenOverlay {
 template <ParticleKind Kind>
 class ParticleOverlayOf final : public ParticleOverlay {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   ParticleOverlayOf() : ParticleOverlay(Kind) {}
   const char* GetKeyword() const override;
 };

@@ -43,8 +43,13 @@ void ScreenOverlay::Unbind(const void*) {
   a_ = b_ = nullptr;
 }
 
-DisplayEffect* QuakeOverlay::Create(uint32_t) {
-  return new (std::nothrow) QuakeOverlay;
+std::unique_ptr<DisplayEffect> QuakeOverlay::Create(uint32_t) {
+  return std::make_unique<QuakeOverlay>();
+}
+
+// One that no service took puts the layers back: they would show its work surfaces unfilled.
+QuakeOverlay::~QuakeOverlay() {
+  if (Handle() == 0) Restore();
 }
 
 int QuakeOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
@@ -79,7 +84,6 @@ int QuakeOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args
       return refuse(kOverlayNoSurface);
     }
   }
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) return refuse(kOverlayRefused);
   running_ = true;
   if (args.Int(8) != 0) NotifyStart();
   return kOverlaySetUp;
@@ -136,8 +140,8 @@ void QuakeOverlay::Restore() {
   putBack(*b_, baseB_, applyToB_);
 }
 
-DisplayEffect* NoiseOverlay::Create(uint32_t) {
-  return new (std::nothrow) NoiseOverlay;
+std::unique_ptr<DisplayEffect> NoiseOverlay::Create(uint32_t) {
+  return std::make_unique<NoiseOverlay>();
 }
 
 int NoiseOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args) {
@@ -162,9 +166,7 @@ int NoiseOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords args
     return kOverlayNoSurface;
   }
   Show(args.Int(2) != 0, args.Int(3) != 0);
-  if (timers->Adopt(*this, kNoiseIntervalMs, kNoiseIntervalMs, 0) != kTaskAdded) {
-    return kOverlayRefused;
-  }
+  AskSchedule(kNoiseIntervalMs, kNoiseIntervalMs);
   return kOverlaySetUp;
 }
 

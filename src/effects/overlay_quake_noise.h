@@ -53,7 +53,8 @@ class ScreenOverlay : public DisplayEffect {
 
 class QuakeOverlay final : public ScreenOverlay {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
+  ~QuakeOverlay() override;
 
   int32_t Update(uint32_t nowMs) override;
   void Stop() override { Restore(); }
@@ -87,7 +88,7 @@ class QuakeOverlay final : public ScreenOverlay {
 
 class NoiseOverlay final : public ScreenOverlay {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   int32_t Update(uint32_t nowMs) override;
   void Stop() override;

@@ -163,10 +163,6 @@ int PathTask::Start(TimerService* timers) {
   firstUpdate_ = true;
   totalDuration_ = uint64_t{segmentDuration_} * (first_.size() - 1);
   Prepare();
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    ClearTarget();
-    return kPathTaskRefused;
-  }
   running_ = true;
   if (!loop_) LowerFramePriority(priorityState_);
   return kPathTaskDone;

@@ -50,7 +50,7 @@ class PathTask : public TimedTask {
 
   // Points 1 to n from the text, replacing earlier ones; numbers missing from a group read 0.
   int SetPathText(const char* text);
-  int StartOnSprite(TimerService* timers, Sprite* sprite);
+  [[nodiscard]] int StartOnSprite(TimerService* timers, Sprite* sprite);
 
   // True when object is the target (compared as the display object or render item it is).
   bool IsBoundTo(const void* object) const override;
@@ -71,7 +71,7 @@ class PathTask : public TimedTask {
 
   // Points 1 to count from triples (a, b, opacity).
   int SetPoints(uint32_t count, const int32_t* triples);
-  int StartOnItem(TimerService* timers, RenderItem* item);
+  [[nodiscard]] int StartOnItem(TimerService* timers, RenderItem* item);
 
   // Whether n given points are enough for this task.
   virtual bool EnoughPoints(size_t n) const { return n >= 1; }
@@ -101,7 +101,7 @@ class PathTask : public TimedTask {
   bool useOpacity_ = false;
 
  private:
-  int Start(TimerService* timers);
+  [[nodiscard]] int Start(TimerService* timers);
   void Finish();
   void ClearTarget();
 

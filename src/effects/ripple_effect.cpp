@@ -48,8 +48,8 @@ int32_t WindowRows(int32_t reach, int32_t height) {
 
 }  // namespace
 
-FilterEffect* RippleEffect::Create(uint32_t) {
-  return new (std::nothrow) RippleEffect;
+std::unique_ptr<FilterEffect> RippleEffect::Create(uint32_t) {
+  return std::make_unique<RippleEffect>();
 }
 
 void RippleEffect::Initialise() {

@@ -3,6 +3,8 @@
 // blend of the two pictures; the tables come from the shared cache.
 #pragma once
 
+#include <memory>
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,7 +17,7 @@ namespace bw {
 
 class RippleEffect final : public FilterEffect {
  public:
-  static FilterEffect* Create(uint32_t extra);
+  static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   // The registry record's start-up routine: chooses the row blend once.
   static void Initialise();
   // The registry record's release routine: empties the table cache.

@@ -91,11 +91,13 @@ void CrossFadeComposition::Compose(uint8_t v) {
   work_->AlphaAwareOpacityBlit(b_, v, placeB_.left, placeB_.top, &shownB_);
 }
 
-DisplayEffect* SpCfadeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpCfadeEffect;
+std::unique_ptr<DisplayEffect> SpCfadeEffect::Create(uint32_t) {
+  return std::make_unique<SpCfadeEffect>();
 }
 
+// One that no service took leaves the old sprite with the script.
 SpCfadeEffect::~SpCfadeEffect() {
+  if (Handle() == 0) Forget();
   blend_.reset();
   if (owned_) DeleteHandedSprite(old_);
 }
@@ -147,10 +149,6 @@ int SpCfadeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   duration_ = std::max<uint32_t>(args.Uint(3), 1);
   started_ = false;
   last_ = 0;
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    Forget();
-    return kSpCfadeRefused;
-  }
   owned_ = true;
   if (args.Int(4) != 0) NotifyStart();
   return kSpCfadeSetUp;

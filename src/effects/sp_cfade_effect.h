@@ -54,7 +54,7 @@ class CrossFadeComposition {
 
 class SpCfadeEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   SpCfadeEffect() = default;
   // Deletes the old sprite (taken over by a successful set-up) and its picture.

@@ -72,11 +72,13 @@ SpChangeParams ParamsOf(EffectTarget target, ArgWords args) {
 
 }  // namespace
 
-DisplayEffect* SpChangeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpChangeEffect;
+std::unique_ptr<DisplayEffect> SpChangeEffect::Create(uint32_t) {
+  return std::make_unique<SpChangeEffect>();
 }
 
+// One that no service took leaves the old sprite with the script.
 SpChangeEffect::~SpChangeEffect() {
+  if (Handle() == 0) owned_ = false;
   combined_.reset();
   if (owned_) DeleteHandedSprite(old_);
 }
@@ -119,12 +121,6 @@ int SpChangeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
   if (zoom_) RaiseZoom(ratio_);
   PrepareWorkSurface();
   first_ = true;
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    sprite_ = nullptr;
-    new_ = old_ = nullptr;
-    combined_.reset();
-    return kSpChangeRefused;
-  }
   owned_ = true;
   if (args.Int(7) != 0) NotifyStart();
   return kSpChangeSetUp;

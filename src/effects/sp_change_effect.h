@@ -37,7 +37,7 @@ struct SpChangeParams {
 
 class SpChangeEffect final : public SpPanimeEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   SpChangeEffect() = default;
   // Deletes the old sprite (taken over by a successful set-up) and its picture.

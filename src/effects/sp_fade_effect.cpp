@@ -15,8 +15,8 @@ constexpr uint8_t kOpaque = 255;
 
 }  // namespace
 
-DisplayEffect* SpFadeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpFadeEffect;
+std::unique_ptr<DisplayEffect> SpFadeEffect::Create(uint32_t) {
+  return std::make_unique<SpFadeEffect>();
 }
 
 SpFadeEffect::~SpFadeEffect() {
@@ -32,9 +32,7 @@ int SpFadeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
   if (!slots_) return kSpFadeNoMemory;
   remove_ = args.Int(1) != 0;
   notify_ = args.Int(2) != 0 && priorityState == kPriorityArmed && EffectStartHook() != nullptr;
-  // A set-up again while listed keeps the listing: the service still owns the effect.
-  if (Handle() != 0 && timers->Contains(Handle())) return kSpFadeSetUp;
-  return timers->Adopt(*this, 0, 0, 0) == kTaskAdded ? kSpFadeSetUp : kSpFadeRefused;
+  return kSpFadeSetUp;
 }
 
 int SpFadeEffect::Command(ArgWords args) {

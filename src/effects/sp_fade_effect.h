@@ -23,7 +23,7 @@ constexpr int kSpFadeBadTarget = 1;
 
 class SpFadeEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   SpFadeEffect() = default;
   // Pending slots are finished first, so no sprite is left half faded.

@@ -27,8 +27,8 @@ bool Reversed(uint8_t direction) {
 
 }  // namespace
 
-DisplayEffect* SpGfadeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpGfadeEffect;
+std::unique_ptr<DisplayEffect> SpGfadeEffect::Create(uint32_t) {
+  return std::make_unique<SpGfadeEffect>();
 }
 
 int SpGfadeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
@@ -65,12 +65,6 @@ int SpGfadeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
   last_ = 0;
   started_ = drawn_ = false;
   running_ = true;
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    running_ = false;
-    sprite_ = nullptr;
-    sprite->SetVisible(true);
-    return kSpGfadeRefused;
-  }
   if (ease != nullptr) NotifyStart();
   return kSpGfadeSetUp;
 }

@@ -3,6 +3,8 @@
 // kept copy back when it ends.
 #pragma once
 
+#include <memory>
+
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +24,7 @@ constexpr int kSpGfadeRefused = 5;
 
 class SpGfadeEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   SpGfadeEffect() = default;
   // A fade cut short leaves the picture whole.

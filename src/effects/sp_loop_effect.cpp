@@ -17,8 +17,8 @@ bool Vertical(uint8_t direction) {
 
 }  // namespace
 
-DisplayEffect* SpLoopEffect::Create(uint32_t) {
-  return new (std::nothrow) SpLoopEffect;
+std::unique_ptr<DisplayEffect> SpLoopEffect::Create(uint32_t) {
+  return std::make_unique<SpLoopEffect>();
 }
 
 // The sprites leave their list (as they die) before the picture they show goes.
@@ -43,7 +43,6 @@ int SpLoopEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
   placement.count = args.Uint(8);
   if (int rc = Place(picture.get(), &layer->GetList(), placement); rc != kSpLoopSetUp) return rc;
   owned_ = std::move(picture);
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) return kSpLoopRefused;
   if (args.Int(9) != 0) NotifyStart();
   return kSpLoopSetUp;
 }

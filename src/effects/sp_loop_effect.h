@@ -43,7 +43,7 @@ struct LoopPlacement {
 
 class SpLoopEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   SpLoopEffect() = default;
   ~SpLoopEffect() override;

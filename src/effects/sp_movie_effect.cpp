@@ -8,8 +8,8 @@
 
 namespace bw {
 
-DisplayEffect* SpMovieEffect::Create(uint32_t) {
-  return new (std::nothrow) SpMovieEffect;
+std::unique_ptr<DisplayEffect> SpMovieEffect::Create(uint32_t) {
+  return std::make_unique<SpMovieEffect>();
 }
 
 SpMovieEffect::~SpMovieEffect() {
@@ -34,10 +34,6 @@ int SpMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   movie_ = std::move(movie);
   // A movie that does not start reads as ended, which ends the effect.
   (void)movie_->Play();
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    Close();
-    return kSpMovieRefused;
-  }
   if (args.Int(6) != 0) NotifyStart();
   return kSpMovieSetUp;
 }

@@ -23,7 +23,7 @@ constexpr int32_t kSpMovieFailed = 5;
 
 class SpMovieEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   SpMovieEffect() = default;
   ~SpMovieEffect() override;

@@ -45,8 +45,8 @@ void Put(ArgWords args, size_t i, T value) {
 
 }  // namespace
 
-DisplayEffect* SpPanimeEffect::Create(uint32_t) {
-  return new (std::nothrow) SpPanimeEffect;
+std::unique_ptr<DisplayEffect> SpPanimeEffect::Create(uint32_t) {
+  return std::make_unique<SpPanimeEffect>();
 }
 
 void SpPanimeEffect::PublishBand(uint32_t front, uint32_t back) {
@@ -157,10 +157,6 @@ int SpPanimeEffect::Setup(TimerService* timers, EffectTarget, ArgWords args) {
   if (args.Uint(2) == 0) {
     Finish();
     return kSpPanimeEndedAtOnce;
-  }
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    sprite_ = nullptr;
-    return kSpPanimeRefused;
   }
   if (args.Int(4) != 0) NotifyStart();
   return kSpPanimeSetUp;

@@ -2,6 +2,8 @@
 // loop. The path player here is also the base of "sp_change" and of the pieces of "sp_parts".
 #pragma once
 
+#include <memory>
+
 #include <cstdint>
 #include <vector>
 
@@ -23,7 +25,7 @@ constexpr int kSpPanimeNoPath = 1;
 
 class SpPanimeEffect : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // The registry's command: mode 0 (front, back priority) sets the priorities "F" and "B" use;
   // any other mode (sprite, path text, out x, y, opacity, order, zoom, rotation, origin x, y)
   // puts the sprite at the path's end state at once.

@@ -137,8 +137,8 @@ int SpPartsPiece::AttachPiece(Sprite* sprite, uint32_t timeUnit, uint8_t,
   return kPieceAttached;
 }
 
-DisplayEffect* SpPartsEffect::Create(uint32_t) {
-  return new (std::nothrow) SpPartsEffect;
+std::unique_ptr<DisplayEffect> SpPartsEffect::Create(uint32_t) {
+  return std::make_unique<SpPartsEffect>();
 }
 
 SpPartsEffect::SpPartsEffect() = default;
@@ -176,10 +176,6 @@ int SpPartsEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
     const int rc = readError_ == kLoadPieceRefused ? kSpPartsPieceRefused : kSpPartsFileFailed;
     Stop();
     return rc;
-  }
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    Stop();
-    return kSpPartsRefused;
   }
   if (args.Int(7) != 0) NotifyStart();
   return kSpPartsSetUp;

@@ -44,7 +44,7 @@ class PartsStage;
 
 class SpPartsEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t extra);
+  static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
   SpPartsEffect();
   ~SpPartsEffect() override;

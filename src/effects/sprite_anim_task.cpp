@@ -15,8 +15,9 @@ int16_t HvaFrameY(uint32_t word) {
 
 SpriteAnimTask::SpriteAnimTask() = default;
 
+// A task no service took leaves the data with its caller.
 SpriteAnimTask::~SpriteAnimTask() {
-  ReleaseData();
+  if (Handle() != 0) ReleaseData();
 }
 
 int SpriteAnimTask::Start(TimerService* timers, CompositionLayer* container, HvaData* data,
@@ -38,10 +39,6 @@ int SpriteAnimTask::Start(TimerService* timers, CompositionLayer* container, Hva
   delay_ = delayMs;
   state_ = kNotStarted;
   chain_ = false;
-  if (timers->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    data_ = nullptr;
-    return kSpriteAnimRefused;
-  }
   if (delay_ != 0) sprite_.SetVisible(false);
   container_ = container;
   container->GetList().Add(&sprite_, priority, 0);

@@ -55,9 +55,9 @@ class SpriteAnimTask final : public AnimTask {
   // loopCount: negative loops for ever, 0 plays once and holds the last frame, n plays n times
   // and ends. The offsets set before are added to every frame's. On success the service owns
   // the task; with releaseData the task also holds one reference to data.
-  int Start(TimerService* timers, CompositionLayer* container, HvaData* data, uint32_t sequence,
-            int32_t loopCount, uint32_t priority, bool catchUp, bool finishWhenEnded,
-            bool releaseData, uint32_t delayMs);
+  [[nodiscard]] int Start(TimerService* timers, CompositionLayer* container, HvaData* data,
+                          uint32_t sequence, int32_t loopCount, uint32_t priority, bool catchUp,
+                          bool finishWhenEnded, bool releaseData, uint32_t delayMs);
   void SetOffset(int32_t x, int32_t y) { xOffset_ = x, yOffset_ = y; }
   // Goes on with the next sequence when this one ends, once.
   void SetChain(bool chain) { chain_ = chain; }

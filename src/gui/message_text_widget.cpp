@@ -759,7 +759,8 @@ int MessageTextWidget::SetUpWaitMark(CellImage* image, TimerService* timers) {
   task->RequestPause();
   const int rc = task->Setup(timers, image, &sprite_, 0, 0, 0, false, nullptr);
   if (rc != kFrameAnimSetUp) return rc;
-  waitTask_ = task.release();  // the service owns it now
+  waitTask_ = timers->HandOver(std::move(task));
+  if (!waitTask_) return kFrameAnimRefused;
   waitTask_->SetOwnerSlot(&waitTask_);
   waitImage_ = image;
   waitTimers_ = timers;

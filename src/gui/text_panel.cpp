@@ -122,7 +122,8 @@ int32_t TextPanel::ShowCaption(const char* text, uint32_t duration) {
   const int started = task->StartOnSprite(timers, &captionSprite_);
   if (started == kPathTaskJumpedToEnd) return kCaptionDone;
   if (started != kPathTaskDone) return kCaptionNotStarted;
-  captionTask_ = task.release();
+  captionTask_ = timers->HandOver(std::move(task));
+  if (!captionTask_) return kCaptionNotStarted;
   captionTask_->SetOwnerSlot(&captionTask_);
   captionTimers_ = timers;
   if (host_) host_->PlayCaptionSound();

@@ -175,14 +175,15 @@ template <typename Task, typename Target>
 int32_t StartPath(NativeArgs& a, Target* target, std::unique_ptr<Task> task,
                   const PathPoints& points) {
   if (!target || points.GiveTo(*task) != kPathTaskDone) return 0;
+  TimerService* timers = Global<TimerService>::Get();
   int code;
   if constexpr (std::is_same_v<Target, RenderItem>) {
-    code = task->StartOnItem(Global<TimerService>::Get(), target);
+    code = task->StartOnItem(timers, target);
   } else {
-    code = task->StartOnSprite(Global<TimerService>::Get(), target);
+    code = task->StartOnSprite(timers, target);
   }
   if (code != kPathTaskDone) return 0;
-  return TaskHandle(a, task.release());
+  return TaskHandle(a, timers->HandOver(std::move(task)));
 }
 
 // Reads the timing word and flag at k and k + 1, the switch at k + 2 and, unless it is 65535,

@@ -148,7 +148,7 @@ int32_t EffectCommandOf(NativeArgs& a) {
 
 }  // namespace
 
-// A failed set-up deletes the effect whatever its keep count.
+// A failed set-up deletes the effect whatever its keep count; a set-up one goes to the service.
 int32_t EffectStart(NativeArgs& a) {
   std::string keyword;
   DcpPluginManager* effects = EffectKeywords();
@@ -159,15 +159,11 @@ int32_t EffectStart(NativeArgs& a) {
   std::unique_ptr<DisplayEffect> effect(effects->Create(keyword.c_str()));
   if (!effect) return 0;
   effect->DisarmIfLowSpec();
-  if (effect->Setup(timers, TargetOf(a, a.U32(0)), words.Words()) != 0) {
-    // A set-up that listed the effect before failing leaves it to the service.
-    if (effect->Handle() != 0 && timers->Contains(effect->Handle())) {
-      timers->RemoveByHandle(effect.release()->Handle());
-    }
-    return 0;
-  }
+  if (effect->Setup(timers, TargetOf(a, a.U32(0)), words.Words()) != 0) return 0;
+  DisplayEffect* running = timers->HandOver(std::move(effect));
+  if (!running) return 0;
   words.WriteBack(a);
-  return static_cast<int32_t>(TaskHandleOf(a.Host(), effect.release()));
+  return static_cast<int32_t>(TaskHandleOf(a.Host(), running));
 }
 
 int32_t EffectCommandA(NativeArgs& a) {

@@ -122,8 +122,7 @@ int32_t SpriteAnimStart(NativeArgs& a) {
   const bool catchUp = a.U32(7) != 0, finish = a.U32(8) != 0;
   const uint32_t delay = a.U32(9);
   if (!container || a.Faulted()) return 0;
-  std::unique_ptr<SpriteAnimTask> task(new (std::nothrow) SpriteAnimTask);
-  if (!task) return 0;
+  auto task = std::make_unique<SpriteAnimTask>();
   int code;
   if (priority != kDefaultPriority) {
     task->SetOffset(x, y);
@@ -133,8 +132,7 @@ int32_t SpriteAnimStart(NativeArgs& a) {
     code = task->Start(EffectTimers(), container, data, sequence, loops, 0, true, true, false, 0);
   }
   if (code != kSpriteAnimStarted) return 0;
-  // Started: the service owns it.
-  return static_cast<int32_t>(TaskHandleOf(a.Host(), task.release()));
+  return static_cast<int32_t>(TaskHandleOf(a.Host(), EffectTimers()->HandOver(std::move(task))));
 }
 
 SpriteAnimTask* SpriteAnimAt(NativeArgs& a, uint32_t k) {
@@ -425,14 +423,12 @@ int32_t FrameAnimStart(NativeArgs& a) {
   const uint32_t interval = a.U32(2), randomRange = a.U32(3);
   const bool waitFirst = a.U32(4) != 0;
   if (!image || a.Faulted()) return 0;
-  std::unique_ptr<FrameAnimTask> task(new (std::nothrow) FrameAnimTask);
-  if (!task) return 0;
+  auto task = std::make_unique<FrameAnimTask>();
   if (task->Setup(EffectTimers(), image, nullptr, loops, interval, randomRange, waitFirst,
                   &a.Host().Random()) != kFrameAnimSetUp) {
     return 0;
   }
-  // Set up: the service owns it.
-  return static_cast<int32_t>(TaskHandleOf(a.Host(), task.release()));
+  return static_cast<int32_t>(TaskHandleOf(a.Host(), EffectTimers()->HandOver(std::move(task))));
 }
 
 // 539: only a sound holding its samples can drive the cells.
@@ -440,14 +436,12 @@ int32_t AmplitudeCellStart(NativeArgs& a) {
   CellImage* image = CellImageAt(a, 0);
   auto* sound = a.Handle<SoundBuffer>(1, ScriptObjectType::kSoundBuffer);
   if (!sound || sound->IsStreaming() || !image) return 0;
-  std::unique_ptr<AmplitudeCellTask> task(new (std::nothrow) AmplitudeCellTask);
-  if (!task) return 0;
+  auto task = std::make_unique<AmplitudeCellTask>();
   if (task->Start(EffectTimers(), image, static_cast<DirectSoundBuffer*>(sound)) !=
       kAmplitudeStarted) {
     return 0;
   }
-  // Started: the service owns it.
-  return static_cast<int32_t>(TaskHandleOf(a.Host(), task.release()));
+  return static_cast<int32_t>(TaskHandleOf(a.Host(), EffectTimers()->HandOver(std::move(task))));
 }
 
 // 540

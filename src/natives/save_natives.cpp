@@ -175,7 +175,7 @@ int32_t SizePulse(NativeArgs& a) {
       task->StartOnSprite(TaskList(a), sprite) != kPathTaskDone) {
     return 0;
   }
-  return static_cast<int32_t>(TaskHandleOf(a.Host(), task.release()));
+  return static_cast<int32_t>(TaskHandleOf(a.Host(), TaskList(a)->HandOver(std::move(task))));
 }
 
 // 57

@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/timer_service.h"
 #include "script/script_host.h"
 
 namespace bw {
@@ -13,13 +14,14 @@ namespace bw {
 class BgmDuckTask;
 class TimerService;
 
-// Starts a sound task that its timer service then owns (a start answering 0); one whose start
-// fails is deleted here.
+// Starts a sound task and hands it to the timer service it started on, which owns it from then
+// on; one whose start fails, or that the service refuses, is deleted here.
 template <typename Task, typename... Args>
 int32_t StartOwned(std::unique_ptr<Task> task, Args&&... args) {
-  int32_t r = task->Start(std::forward<Args>(args)...);
-  if (r == 0) static_cast<void>(task.release());
-  return r;
+  const int32_t r = task->Start(std::forward<Args>(args)...);
+  if (r != 0) return r;
+  const int32_t refused = task->RefusedCode();
+  return task->Service()->HandOver(std::move(task)) ? 0 : refused;
 }
 
 // The general timer service: the one the host's sound channels run their tasks on (null

@@ -72,6 +72,15 @@ class TimedTask {
   void ClearOwnerSlot();
   bool HasOwnerSlot() const { return ownerSlot_ != nullptr; }
 
+  // When the task wants its first update and how often after it (0: every pass); the start sets
+  // it, the service reads it on taking the task.
+  struct Schedule {
+    uint32_t delayMs = 0;
+    uint32_t intervalMs = 0;
+    uint32_t repeatCount = 0;  // 0: unlimited
+  };
+  Schedule AskedSchedule() const { return asked_; }
+
   // 0 until a timer service adds the task.
   uint32_t Handle() const { return handle_; }
   uint32_t DueTime() const { return dueTime_; }
@@ -81,8 +90,13 @@ class TimedTask {
   uint32_t PauseCount() const { return pauseCount_; }
   uint32_t PauseTime() const { return pauseTime_; }
 
+ protected:
+  void AskSchedule(uint32_t delayMs, uint32_t intervalMs) { asked_ = {delayMs, intervalMs, 0}; }
+
  private:
   friend class TimerService;
+
+  Schedule asked_;
 
   uint32_t handle_ = 0;
   uint32_t dueTime_ = 0;

@@ -63,13 +63,6 @@ uint32_t TimerService::Add(std::unique_ptr<TimedTask> task, uint32_t delayMs, ui
   return kTaskAdded;
 }
 
-uint32_t TimerService::Adopt(TimedTask& task, uint32_t delayMs, uint32_t intervalMs,
-                             uint32_t repeatCount) {
-  if (IsListed(task)) return kTaskAlreadyListed;
-  List(std::unique_ptr<TimedTask>(&task), delayMs, intervalMs, repeatCount);
-  return kTaskAdded;
-}
-
 void TimerService::StopTask(TimedTask& task) {
   task.ClearOwnerSlot();
   task.finished_ = true;

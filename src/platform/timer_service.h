@@ -9,6 +9,7 @@
 // The effects' service is published as Global<TimerService>.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -44,11 +45,18 @@ class TimerService {
   // here, except one already listed, which stays with the service: either way it dies once.
   [[nodiscard]] virtual uint32_t Add(std::unique_ptr<TimedTask> task, uint32_t delayMs,
                                      uint32_t intervalMs, uint32_t repeatCount);
-  // Lists a task that its own start puts on the service while its creator still holds it: on
-  // kTaskAdded the service owns it and the creator must let it go (release, never delete); on
-  // kTaskAlreadyListed the service owned it already.
-  [[nodiscard]] uint32_t Adopt(TimedTask& task, uint32_t delayMs, uint32_t intervalMs,
-                               uint32_t repeatCount);
+  // Takes a task whose start succeeded, at the schedule the start asked for: the task, which the
+  // service owns from then on, or null when it was refused (and is gone).
+  template <typename T>
+  requires std::derived_from<T, TimedTask>
+  [[nodiscard]] T* HandOver(std::unique_ptr<T> task) {
+    T* held = task.get();
+    if (!held) return nullptr;
+    const TimedTask::Schedule asked = held->AskedSchedule();
+    return Add(std::move(task), asked.delayMs, asked.intervalMs, asked.repeatCount) == kTaskAdded
+               ? held
+               : nullptr;
+  }
   // Stops the task and clears its owner's variable; it is deleted later.
   virtual bool RemoveByHandle(uint32_t handle);
   virtual void RemoveById(uint32_t kindId);

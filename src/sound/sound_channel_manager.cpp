@@ -595,8 +595,9 @@ BgmDuckTask* SoundChannelManager::DuckBgm(TimerService* timerService, int32_t ch
                                           float ratio) {
   auto task = std::make_unique<BgmDuckTask>();
   if (task->Start(timerService, this, channel, ratio) != kSoundOk) return nullptr;
-  duckService_ = timerService;
-  return task.release();  // the timer service owns it now
+  BgmDuckTask* running = timerService->HandOver(std::move(task));
+  if (running) duckService_ = timerService;
+  return running;
 }
 
 int32_t SoundChannelManager::FindAlias(const char* voiceName) const {
@@ -646,6 +647,10 @@ int32_t SoundChannelManager::PlayVoiceByName(int32_t channel, const char* voiceN
 
 // ---- BgmDuckTask ----
 
+BgmDuckTask::~BgmDuckTask() {
+  if (Handle() == 0) Restore();
+}
+
 int32_t BgmDuckTask::Start(TimerService* timerService, SoundChannelManager* manager,
                            int32_t channel, float ratio) {
   if (timerService == nullptr || manager == nullptr || !(ratio < 1.0f)) return kDuckRefused;
@@ -667,10 +672,6 @@ int32_t BgmDuckTask::Start(TimerService* timerService, SoundChannelManager* mana
   if (running) {
     running->restored_ = true;
     timerService->RemoveByHandle(running->Handle());
-  }
-  if (timerService->Adopt(*this, 0, 0, 0) != kTaskAdded) {
-    Restore();
-    return kDuckNotRegistered;
   }
   return kSoundOk;
 }

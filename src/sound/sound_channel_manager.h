@@ -57,7 +57,6 @@ constexpr int32_t kVoiceNoTable = -5;
 constexpr int32_t kDuckRefused = 1;
 constexpr int32_t kDuckChannelSilent = -1;
 constexpr int32_t kDuckNoMusic = -2;
-constexpr int32_t kDuckNotRegistered = 2;
 
 // Names are saved behind a length byte that counts their terminating zero.
 constexpr size_t kMaxSoundNameBytes = 254;
@@ -233,10 +232,12 @@ class SoundChannelManager {
 // Lowers the music while a voice channel plays and brings it back after.
 class BgmDuckTask final : public TimedTask {
  public:
+  // One that started but that no service took brings the music back.
+  ~BgmDuckTask() override;
   uint32_t GetKindId() const override { return kTaskKindMusicDuck; }
-  // 0 started; kDuckRefused, kDuckChannelSilent, kDuckNoMusic or kDuckNotRegistered.
-  int32_t Start(TimerService* timerService, SoundChannelManager* manager, int32_t channel,
-                float ratio);
+  // 0 started, to be handed to timerService; kDuckRefused, kDuckChannelSilent or kDuckNoMusic.
+  [[nodiscard]] int32_t Start(TimerService* timerService, SoundChannelManager* manager,
+                              int32_t channel, float ratio);
   int32_t Update(uint32_t nowMs) override;
   void Stop() override { Restore(); }
   int Step() const { return step_; }

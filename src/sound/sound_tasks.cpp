@@ -59,9 +59,13 @@ void SoundTask::Finish() {
   End();
 }
 
-bool SoundTask::Register(TimerService* service) {
+void SoundTask::Prepared(TimerService* service, int32_t refusedCode) {
   service_ = service;
-  return service->Adopt(*this, 0, 0, 0) == kTaskAdded;
+  refusedCode_ = refusedCode;
+}
+
+void SoundTask::EndIfNeverListed() {
+  if (Handle() == 0 && service_ != nullptr) Finish();
 }
 
 // ---- Music ----
@@ -78,7 +82,7 @@ int32_t BgmVolumeFadeTask::Start(TimerService* timerService, SoundChannelManager
   track_ = track;
   startVolume_ = track->volume;
   difference_ = startVolume_ - target_;
-  if (!Register(timerService)) return kBgmTaskNotRegistered;
+  Prepared(timerService, kBgmTaskNotRegistered);
   manager->SetBgmFadeState(kVolumeFading);
   return kSoundOk;
 }
@@ -106,10 +110,7 @@ int32_t BgmFadeInTask::Start(TimerService* timerService, SoundChannelManager* ma
     manager->SetBgmVolume(target_, -1, true);
     return played > 0 ? kFadeInPlayRefused : played;
   }
-  if (!Register(timerService)) {
-    manager->SetBgmVolume(target_, -1, true);
-    return kFadeInNotRegistered;
-  }
+  Prepared(timerService, kFadeInNotRegistered);
   manager->SetBgmFadeState(kFadeIn);
   return kSoundOk;
 }
@@ -134,7 +135,7 @@ int32_t BgmFadeOutTask::Start(TimerService* timerService, SoundChannelManager* m
   manager_ = manager;
   track_ = track;
   saved_ = track->volume;
-  if (!Register(timerService)) return kBgmTaskNotRegistered;
+  Prepared(timerService, kBgmTaskNotRegistered);
   manager->SetBgmFadeState(kFadeOut);
   return kSoundOk;
 }
@@ -201,7 +202,7 @@ int32_t BgmCrossFadeTask::Start(TimerService* timerService, SoundChannelManager*
   }
   manager->SwapBgmTrack();
   if (openFailed) return kCrossFadeOpenFailed;
-  if (!Register(timerService)) return kCrossFadeNotRegistered;
+  Prepared(timerService, kCrossFadeNotRegistered);
   manager->SetBgmFadeState(kCrossFading);
   return kSoundOk;
 }
@@ -293,7 +294,7 @@ int32_t ChannelVolumeFadeTask::Start(TimerService* timerService, SoundChannelMan
   manager->RemoveChannelFade(c);
   startVolume_ = c.volume;
   difference_ = startVolume_ - target_;
-  if (!Register(timerService)) return kChannelTaskNotRegistered;
+  Prepared(timerService, kChannelTaskNotRegistered);
   Own(kVolumeFading);
   return kSoundOk;
 }
@@ -323,10 +324,7 @@ int32_t ChannelFadeInTask::Start(TimerService* timerService, SoundChannelManager
     SetVolume(target_);
     return played > 0 ? kChannelFadeInPlayFailed : played;
   }
-  if (!Register(timerService)) {
-    SetVolume(target_);
-    return kChannelFadeInNotRegistered;
-  }
+  Prepared(timerService, kChannelFadeInNotRegistered);
   Own(kFadeIn);
   return kSoundOk;
 }
@@ -350,7 +348,7 @@ int32_t ChannelFadeOutTask::Start(TimerService* timerService, SoundChannelManage
     return kTaskNotPlaying;
   }
   saved_ = manager->GetChannel(channel)->volume;
-  if (!Register(timerService)) return kChannelTaskNotRegistered;
+  Prepared(timerService, kChannelTaskNotRegistered);
   Own(kFadeOut);
   return kSoundOk;
 }

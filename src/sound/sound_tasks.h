@@ -26,13 +26,18 @@ class SoundTask : public TimedTask {
   int32_t Update(uint32_t nowMs) final;
   void Stop() final { Finish(); }
   TimerService* Service() const { return service_; }
+  // What the start answers when the service refuses the task it prepared.
+  int32_t RefusedCode() const { return refusedCode_; }
 
  protected:
   explicit SoundTask(uint32_t kindId, uint32_t durationMs)
       : durationMs_(durationMs), kindId_(kindId) {}
 
-  // Registers on service with no delay and no period; false when it refused.
-  [[nodiscard]] bool Register(TimerService* service);
+  // Ends a start that succeeded: the caller hands the task to service next.
+  void Prepared(TimerService* service, int32_t refusedCode);
+  // A task whose start succeeded but that no service took ends at once, as a zero duration
+  // would: the final classes call it from their destructors, where End still reaches them.
+  void EndIfNeverListed();
   // Whether what the task moves still plays.
   virtual bool Playing() = 0;
   // One step with 0 <= elapsed < duration.
@@ -51,12 +56,15 @@ class SoundTask : public TimedTask {
   uint8_t state_ = kTaskNotUpdated;
   uint32_t startMs_ = 0;
   TimerService* service_ = nullptr;
+  int32_t refusedCode_ = 0;
 };
 
 class BgmVolumeFadeTask final : public SoundTask {
  public:
+  ~BgmVolumeFadeTask() override { EndIfNeverListed(); }
   BgmVolumeFadeTask(int32_t targetVolume, uint32_t durationMs);
-  int32_t Start(TimerService* timerService, SoundChannelManager* manager, BgmTrack* track);
+  [[nodiscard]] int32_t Start(TimerService* timerService, SoundChannelManager* manager,
+                              BgmTrack* track);
 
  private:
   bool Playing() override { return track_->IsPlaying(); }
@@ -72,9 +80,10 @@ class BgmVolumeFadeTask final : public SoundTask {
 
 class BgmFadeInTask final : public SoundTask {
  public:
+  ~BgmFadeInTask() override { EndIfNeverListed(); }
   explicit BgmFadeInTask(uint32_t durationMs) : SoundTask(kTaskKindMusicFade, durationMs) {}
-  int32_t Start(TimerService* timerService, SoundChannelManager* manager, BgmTrack* track,
-                const char* file, const char* introFile, bool loop);
+  [[nodiscard]] int32_t Start(TimerService* timerService, SoundChannelManager* manager,
+                              BgmTrack* track, const char* file, const char* introFile, bool loop);
 
  private:
   bool Playing() override { return track_->IsPlaying(); }
@@ -88,8 +97,10 @@ class BgmFadeInTask final : public SoundTask {
 
 class BgmFadeOutTask final : public SoundTask {
  public:
+  ~BgmFadeOutTask() override { EndIfNeverListed(); }
   explicit BgmFadeOutTask(uint32_t durationMs) : SoundTask(kTaskKindMusicFade, durationMs) {}
-  int32_t Start(TimerService* timerService, SoundChannelManager* manager, BgmTrack* track);
+  [[nodiscard]] int32_t Start(TimerService* timerService, SoundChannelManager* manager,
+                              BgmTrack* track);
 
  private:
   bool Playing() override { return track_->IsPlaying(); }
@@ -105,10 +116,11 @@ class BgmFadeOutTask final : public SoundTask {
 // starts `overlap` ms before the old one has faded out.
 class BgmCrossFadeTask final : public SoundTask {
  public:
+  ~BgmCrossFadeTask() override { EndIfNeverListed(); }
   BgmCrossFadeTask(uint32_t durationMs, uint32_t overlapMs);
   // volume: the new music's, or -1 for the playing one's.
-  int32_t Start(TimerService* timerService, SoundChannelManager* manager, const char* file,
-                const char* introFile, bool loop, int32_t volume);
+  [[nodiscard]] int32_t Start(TimerService* timerService, SoundChannelManager* manager,
+                              const char* file, const char* introFile, bool loop, int32_t volume);
 
  private:
   bool Playing() override { return watched_->IsPlaying(); }
@@ -151,8 +163,10 @@ class ChannelTask : public SoundTask {
 
 class ChannelVolumeFadeTask final : public ChannelTask {
  public:
+  ~ChannelVolumeFadeTask() override { EndIfNeverListed(); }
   ChannelVolumeFadeTask(int32_t targetVolume, uint32_t durationMs);
-  int32_t Start(TimerService* timerService, SoundChannelManager* manager, int32_t channel);
+  [[nodiscard]] int32_t Start(TimerService* timerService, SoundChannelManager* manager,
+                              int32_t channel);
 
  private:
   void Step(uint32_t elapsedMs) override;
@@ -165,9 +179,10 @@ class ChannelVolumeFadeTask final : public ChannelTask {
 
 class ChannelFadeInTask final : public ChannelTask {
  public:
+  ~ChannelFadeInTask() override { EndIfNeverListed(); }
   explicit ChannelFadeInTask(uint32_t durationMs) : ChannelTask(kTaskKindChannelFade, durationMs) {}
-  int32_t Start(TimerService* timerService, SoundChannelManager* manager, const char* file,
-                int32_t channel, bool loop, bool stream);
+  [[nodiscard]] int32_t Start(TimerService* timerService, SoundChannelManager* manager,
+                              const char* file, int32_t channel, bool loop, bool stream);
 
  private:
   void Step(uint32_t elapsedMs) override;
@@ -178,9 +193,11 @@ class ChannelFadeInTask final : public ChannelTask {
 
 class ChannelFadeOutTask final : public ChannelTask {
  public:
+  ~ChannelFadeOutTask() override { EndIfNeverListed(); }
   explicit ChannelFadeOutTask(uint32_t durationMs)
       : ChannelTask(kTaskKindChannelFade, durationMs) {}
-  int32_t Start(TimerService* timerService, SoundChannelManager* manager, int32_t channel);
+  [[nodiscard]] int32_t Start(TimerService* timerService, SoundChannelManager* manager,
+                              int32_t channel);
 
  private:
   void Step(uint32_t elapsedMs) override;

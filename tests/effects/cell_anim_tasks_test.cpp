@@ -12,6 +12,7 @@
 #include "sound/direct_sound_buffer.h"
 #include "sound/sound_world.h"
 #include "support/bg_effect_rig.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -150,6 +151,7 @@ TEST_F(CellTest, ForwardCyclesHoldTheLastCellThroughTheWait) {
   ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100)), kCellDone);
   auto* task = new FrameAnimTask;
   ASSERT_EQ(task->Setup(&timers, &image, nullptr, 0, 250, 0, false, nullptr), kFrameAnimSetUp);
+  task = test::HandOver(timers, std::unique_ptr<FrameAnimTask>(task));
   const std::pair<uint32_t, int> steps[] = {{1000, 0}, {1099, 0}, {1100, 1}, {1200, 2},
                                             {1300, 3}, {1400, 3}, {1649, 3}, {1650, 0}};
   for (auto [ms, cell] : steps) {
@@ -165,6 +167,7 @@ TEST_F(CellTest, BackAndForthAndLoopsEndOnTheFirstCell) {
   ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100, kCellOrderBackAndForth)), kCellDone);
   auto* task = new FrameAnimTask;
   ASSERT_EQ(task->Setup(&timers, &image, nullptr, 2, 0, 0, false, nullptr), kFrameAnimSetUp);
+  task = test::HandOver(timers, std::unique_ptr<FrameAnimTask>(task));
   std::vector<int> seen;
   for (uint32_t ms = 1000; ms < 1700; ms += 100) {
     At(ms);
@@ -181,6 +184,7 @@ TEST_F(CellTest, PausesHoldThePlaceInTheCycle) {
   ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100)), kCellDone);
   auto* task = new FrameAnimTask;
   ASSERT_EQ(task->Setup(&timers, &image, nullptr, 0, 0, 0, false, nullptr), 0);
+  task = test::HandOver(timers, std::unique_ptr<FrameAnimTask>(task));
   task->RequestPause();
   At(1000);
   At(1500);
@@ -211,6 +215,7 @@ TEST_F(CellTest, AMouthFollowsTheVoiceAndLetsGoOfASoundDestroyedUnderIt) {
   ASSERT_EQ(sound.Play(), kSoundBufferOk);
   auto* task = new AmplitudeCellTask;
   ASSERT_EQ(task->Start(&timers, &image, &sound), kAmplitudeStarted);
+  task = test::HandOver(timers, std::unique_ptr<AmplitudeCellTask>(task));
   At(1000);
   EXPECT_EQ(task->CurrentCell(), 0) << "silence";
   world.Pull(40);
@@ -234,6 +239,7 @@ TEST_F(CellTest, AMouthFollowsTheVoiceAndLetsGoOfASoundDestroyedUnderIt) {
   ASSERT_EQ(looped->PlayLoop(), kSoundBufferOk);
   task = new AmplitudeCellTask;
   ASSERT_EQ(task->Start(&timers, &image, looped), kAmplitudeStarted);
+  task = test::HandOver(timers, std::unique_ptr<AmplitudeCellTask>(task));
   world.Pull(40);
   At(1040);
   EXPECT_EQ(Shown(), 3);

@@ -64,14 +64,14 @@ int effectsDeleted = 0;
 int filtersDeleted = 0;
 int initialised = 0;
 int finalised = 0;
-DisplayEffect* MakeEffect(uint32_t) {
-  return new CountedEffect(&effectsDeleted);
+std::unique_ptr<DisplayEffect> MakeEffect(uint32_t) {
+  return std::make_unique<CountedEffect>(&effectsDeleted);
 }
-DisplayEffect* MakeOtherEffect(uint32_t) {
+std::unique_ptr<DisplayEffect> MakeOtherEffect(uint32_t) {
   return nullptr;
 }
-FilterEffect* MakeFilter(uint32_t) {
-  return new CountedFilter(&filtersDeleted);
+std::unique_ptr<FilterEffect> MakeFilter(uint32_t) {
+  return std::make_unique<CountedFilter>(&filtersDeleted);
 }
 int ZoomCommand(ArgWords args) {
   return args.Int(0) * 100 + args.Int(1) * 10 + args.Int(2);

@@ -5,6 +5,7 @@
 #include "effects/bg_movie_effect.h"
 #include "effects/effect_movie_script.h"
 #include "effects/sp_movie_effect.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -28,6 +29,7 @@ TEST_F(BgMovie, PlaysIntoTheLayerPictureLoopsAndTakesCommandsByState) {
   auto* effect = new BgMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.mpg"), 1, 1}), kBgMovieSetUp)
       << "the extension is compared without regard to case";
+  effect = test::HandOver(timers, std::unique_ptr<BgMovieEffect>(effect));
   EXPECT_EQ(effect->Query(ArgWords()), kEffectMoviePlaying);
   EXPECT_EQ(Picture(), effect->Frame());
   script.newFrame = 0xFF123456;
@@ -45,6 +47,7 @@ TEST_F(BgMovie, PlaysIntoTheLayerPictureLoopsAndTakesCommandsByState) {
   // The commands follow the state.
   effect = new BgMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.AVI"), 0, 0}), kBgMovieSetUp);
+  effect = test::HandOver(timers, std::unique_ptr<BgMovieEffect>(effect));
   EXPECT_EQ(effect->Command({2}), kBgMovieWrongState) << "pause while stopped";
   EXPECT_EQ(effect->Command({3}), kBgMovieWrongState);
   EXPECT_EQ(effect->Command({1}), kBgMovieDone);
@@ -62,6 +65,7 @@ using SpMovie = test::MovieEffectRig;
 TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
   auto* effect = new SpMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.MPG"), 1, 30, 40, 7, 0, 0}), kSpMovieSetUp);
+  effect = test::HandOver(timers, std::unique_ptr<SpMovieEffect>(effect));
   EXPECT_EQ(script.name, "OP.MPG");
   EXPECT_EQ(script.state, kEffectMoviePlaying);
   ASSERT_EQ(layer.GetList().Count(), 1u);
@@ -78,6 +82,7 @@ TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
   // The loop flag, and the command that lets a looping movie end.
   effect = new SpMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.MPG"), 0, 0, 0, 0, 1}), kSpMovieSetUp);
+  effect = test::HandOver(timers, std::unique_ptr<SpMovieEffect>(effect));
   EXPECT_TRUE(script.loop);
   EXPECT_EQ(effect->Command({0}), 0);
   EXPECT_FALSE(script.loop);

@@ -9,6 +9,7 @@
 #include "effects/sp_effect_rig.h"
 #include "graphics/layers/canvas_layer.h"
 #include "platform/subtractive_random.h"
+#include "support/listed_task.h"
 
 namespace bw::test {
 namespace {
@@ -41,12 +42,10 @@ class Overlays : public SpriteEffectRig {
   CompositionLayer* B() { return above.GetCompositionLayer(); }
   // Sets the keyword's effect up on the lower layer; null when refused (code in *code).
   DisplayEffect* Start(const char* keyword, ArgList words, int* code = nullptr) {
-    DisplayEffect* effect = effects.Create(keyword);
+    std::unique_ptr<DisplayEffect> effect(effects.Create(keyword));
     const int rc = effect->Setup(&timers, static_cast<SurfaceLayer*>(&below), words);
     if (code) *code = rc;
-    if (rc == 0) return effect;
-    delete effect;
-    return nullptr;
+    return rc == 0 ? test::HandOver(timers, std::move(effect)) : nullptr;
   }
   std::pair<int32_t, int32_t> OffsetOf(CompositionLayer* composition) {
     ImageSurface* picture;
@@ -69,25 +68,25 @@ class Overlays : public SpriteEffectRig {
 };
 
 TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
-  // A set-up that fails after it made a work surface takes it away again: the layer would draw
-  // the unfilled surface.
-  DisplayEffect* listed = effects.Create("quake");
-  ASSERT_EQ(timers.Add(std::unique_ptr<TimedTask>(listed), 0, 0, 0), kTaskAdded)
-      << "listed already, the service refuses it";
-  EXPECT_EQ(listed->Setup(&timers, static_cast<SurfaceLayer*>(&below), {0, 10, 10, 0, 0, 1, 1, 1}),
-            kOverlayRefused);
+  // One set up but never listed (the service refused it) takes its work surfaces away again: the
+  // layer would draw them unfilled.
+  {
+    std::unique_ptr<DisplayEffect> unlisted(effects.Create("quake"));
+    EXPECT_EQ(
+        unlisted->Setup(&timers, static_cast<SurfaceLayer*>(&below), {0, 10, 10, 0, 0, 1, 1, 1}),
+        kOverlaySetUp);
+    EXPECT_NE(A()->GetWorkSurface(), nullptr);
+  }
   EXPECT_EQ(A()->GetWorkSurface(), nullptr);
   EXPECT_EQ(B()->GetWorkSurface(), nullptr);
-  timers.Clear();
 
   int code = 0;
   OffscreenLayer lonely;
   ASSERT_EQ(lonely.Create(8, 8, 32, true), kLayerDone);
-  DisplayEffect* refused = effects.Create("quake");
+  std::unique_ptr<DisplayEffect> refused = effects.Create("quake");
   EXPECT_EQ(refused->Setup(&timers, static_cast<SurfaceLayer*>(&lonely), {0, 10, 10}),
             kOverlayBadArguments)
       << "no link";
-  delete refused;
   ScreenOverlay::SetRandom(nullptr);
   EXPECT_EQ(Start("quake", {0, 10, 10, 0, 0, 0, 1, 1}, &code), nullptr);
   EXPECT_EQ(code, kOverlayRefused) << "no random source";

@@ -10,6 +10,7 @@
 #include "effects/natural_spline.h"
 #include "effects/sp_effect_rig.h"
 #include "graphics/device/render_item.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -38,7 +39,7 @@ class PathTasks : public SpriteEffectRig {
                                                loop, kPriorityArmed);
     EXPECT_EQ(task->SetPathText(text), kPathTaskDone) << text;
     EXPECT_EQ(task->StartOnSprite(&timers, &sprite), kPathTaskDone) << text;
-    return task.release();
+    return test::HandOver(timers, std::move(task));
   }
 
   Sprite& sprite = *NewSprite();
@@ -130,6 +131,7 @@ TEST_F(PathTasks, DelayLoopAndThePriorityHooks) {
   sprite.SetVisible(false);
   ASSERT_EQ(delayed->SetPathText("(100,0,255)"), kPathTaskDone);
   ASSERT_EQ(delayed->StartOnSprite(&timers, &sprite), kPathTaskDone);
+  delayed = test::HandOver(timers, std::unique_ptr<MovePathTask>(delayed));
   EXPECT_EQ(lowered, 1) << "a state given as held is only armed";
   At(1000);
   At(1200);
@@ -178,6 +180,7 @@ TEST_F(PathTasks, KindIdsStopAndUnbinding) {
   auto* task = new MovePathTask(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
   ASSERT_EQ(task->SetPathText("(40,50,60)"), kPathTaskDone);
   ASSERT_EQ(task->StartOnSprite(&timers, &sprite), kPathTaskDone);
+  task = test::HandOver(timers, std::unique_ptr<MovePathTask>(task));
   EXPECT_EQ(task->GetKindId(), kTaskKindSpriteMovePath + 1) << "in the upper list";
   EXPECT_EQ(task->SetPathText("(1,1,1)"), kPathTaskRunning);
   EXPECT_FALSE(task->IsBoundTo(&layer));
@@ -195,6 +198,7 @@ TEST_F(PathTasks, SizeAndRotateZoomSteps) {
                                 false, 1);
   ASSERT_EQ(grow->SetPathText("(80,50,255)"), kPathTaskDone);
   ASSERT_EQ(grow->StartOnSprite(&timers, &sprite), kPathTaskDone);
+  grow = test::HandOver(timers, std::unique_ptr<SizePathTask>(grow));
   At(1000);
   At(1050);
   // The centre and the bottom edge keep their places; the shifts do not add up.
@@ -206,6 +210,7 @@ TEST_F(PathTasks, SizeAndRotateZoomSteps) {
   auto* turn = new RotateZoomPathTask(100, 0, false, 0.0, true, false, false, 1);
   ASSERT_EQ(turn->SetPathText("(128,3.0,0)"), kPathTaskDone);
   ASSERT_EQ(turn->StartOnSprite(&timers, &sprite), kPathTaskDone);
+  turn = test::HandOver(timers, std::unique_ptr<RotateZoomPathTask>(turn));
   At(2000);
   At(2050);
   // Without opacity the alpha stays.
@@ -219,6 +224,7 @@ TEST_F(PathTasks, RenderItemsMoveAndFadeByTheirKind) {
   auto* move = new MovePathTask(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
   ASSERT_EQ(move->SetPathText("(100,20,0xC0)"), kPathTaskDone);
   ASSERT_EQ(move->StartOnItem(&timers, &rect), kPathTaskDone);
+  move = test::HandOver(timers, std::unique_ptr<MovePathTask>(move));
   At(1000);
   At(1050);
   EXPECT_EQ(std::tuple(rect.GetX(), rect.Vertices()[0].diffuse >> 24), std::tuple(50, 0x80u));

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "effects/sp_effect_rig.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -22,10 +23,10 @@ double Channel(uint32_t p, int shift) {
 
 class SpCfade : public SpriteEffectRig {
  protected:
-  SpCfadeEffect* Make(Sprite* fresh, Sprite* old, int rc = kSpCfadeSetUp) {
-    auto* effect = new SpCfadeEffect;
-    EXPECT_EQ(effect->Start(&timers, &layer, {Word(fresh), Word(old), 50, 1000, 0}), rc);
-    return effect;
+  SpCfadeEffect* Make(Sprite* fresh, Sprite* old) {
+    auto effect = std::make_unique<SpCfadeEffect>();
+    EXPECT_EQ(effect->Start(&timers, &layer, {Word(fresh), Word(old), 50, 1000, 0}), kSpCfadeSetUp);
+    return test::HandOver(timers, std::move(effect));
   }
 };
 

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "effects/sp_effect_rig.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -20,11 +21,11 @@ class SpChange : public SpriteEffectRig {
  protected:
   SpChangeEffect* Make(const SpChangeParams& params, Sprite* fresh, Sprite* old,
                        const char* path = "c") {
-    auto* effect = new SpChangeEffect;
+    auto effect = std::make_unique<SpChangeEffect>();
     const int rc = effect->Start(&timers, const_cast<SpChangeParams*>(&params),
                                  {Word(fresh), Word(old), Word(path), 0, 0, 0, 1000, 0});
     EXPECT_EQ(rc, kSpChangeSetUp);
-    return effect;
+    return rc == kSpChangeSetUp ? test::HandOver(timers, std::move(effect)) : nullptr;
   }
 };
 

@@ -2,6 +2,7 @@
 #include "effects/sp_fade_effect.h"
 
 #include "effects/sp_effect_rig.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -23,6 +24,7 @@ class SpFade : public SpriteEffectRig {
   SpFadeEffect* Make(int32_t slots, int32_t remove = 0, int32_t notify = 0) {
     auto* effect = new SpFadeEffect;
     EXPECT_EQ(effect->Start(&timers, nullptr, {slots, remove, notify}), kSpFadeSetUp);
+    effect = test::HandOver(timers, std::unique_ptr<SpFadeEffect>(effect));
     return effect;
   }
 };
@@ -123,7 +125,8 @@ TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndANewSetUpDropsNothing) {
   Sprite& pending = *NewSprite();
   pending.SetVisible(false);
   ASSERT_EQ(again->Command({1, 0, Word(&pending), 1000, 500}), 0);
-  EXPECT_EQ(again->Start(&timers, nullptr, {4, 0, 0}), kSpFadeSetUp) << "listed already: kept";
+  EXPECT_EQ(again->Start(&timers, nullptr, {4, 0, 0}), kSpFadeSetUp);
+  EXPECT_TRUE(timers.Contains(again->Handle())) << "a set-up again keeps the listing";
   EXPECT_TRUE(pending.IsVisible()) << "a new set-up finishes the pending slot first";
   EXPECT_EQ(pending.GetAlpha(), 255);
   EXPECT_EQ(again->SlotCount(), 4u);

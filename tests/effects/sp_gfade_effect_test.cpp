@@ -3,6 +3,7 @@
 #include "effects/sp_gfade_effect.h"
 
 #include "effects/sp_effect_rig.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -18,6 +19,7 @@ TEST_F(SpGfade, HardAndSoftEdgesAndDurationZeroAtOnce) {
   Sprite* sprite = AddSprite(40, 20, 0xFF336699, 0, 0);
   auto* effect = new SpGfadeEffect;
   ASSERT_EQ(effect->Start(&timers, nullptr, {Word(sprite), 1000, 0, 0}), kSpGfadeSetUp);
+  effect = test::HandOver(timers, std::unique_ptr<SpGfadeEffect>(effect));
   EXPECT_FALSE(sprite->IsVisible());
   At(0);
   EXPECT_FALSE(sprite->IsVisible()) << "nothing is drawn before the edge moves";
@@ -42,6 +44,7 @@ TEST_F(SpGfade, HardAndSoftEdgesAndDurationZeroAtOnce) {
   Sprite* soft = AddSprite(8, 40, 0xC0FFFFFF, 0, 0);
   effect = new SpGfadeEffect;
   ASSERT_EQ(effect->Start(&timers, nullptr, {Word(soft), 1000, 7, 10}), kSpGfadeSetUp);
+  effect = test::HandOver(timers, std::unique_ptr<SpGfadeEffect>(effect));
   At(1000);
   At(1500);  // 25 of the 50 pixels of travel: rows 39..25 passed, 24..15 under the edge
   EXPECT_EQ(AlphaOf(soft, 3, 39), 0xC0);

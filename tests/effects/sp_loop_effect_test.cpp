@@ -3,6 +3,7 @@
 #include "effects/sp_loop_effect.h"
 
 #include "effects/sp_effect_rig.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -18,6 +19,7 @@ class SpLoop : public SpriteEffectRig {
     EXPECT_EQ(effect->Start(&timers, &layer,
                             {Word("STRIP.WGX"), 5, 7, view, 255, 3, direction, 1000, count, 0}),
               kSpLoopSetUp);
+    effect = test::HandOver(timers, std::unique_ptr<SpLoopEffect>(effect));
     return effect;
   }
   static std::pair<int32_t, int32_t> Span(const Sprite& s) {

@@ -3,6 +3,7 @@
 #include "effects/sp_panime_effect.h"
 
 #include "effects/sp_effect_rig.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -10,11 +11,10 @@ namespace {
 class SpPanime : public SpriteEffectRig {
  protected:
   SpPanimeEffect* Make(Sprite* sprite, const char* path, int32_t ms, int32_t loop = 0) {
-    auto* effect = new SpPanimeEffect;
+    auto effect = std::make_unique<SpPanimeEffect>();
     const int rc = effect->Start(&timers, nullptr, {Word(sprite), Word(path), ms, loop, 0});
     EXPECT_EQ(rc, kSpPanimeSetUp) << path;
-    if (rc != kSpPanimeSetUp) delete effect;
-    return rc == kSpPanimeSetUp ? effect : nullptr;
+    return rc == kSpPanimeSetUp ? test::HandOver(timers, std::move(effect)) : nullptr;
   }
 };
 

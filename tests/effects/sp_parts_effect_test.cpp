@@ -7,6 +7,7 @@
 #include "effects/sp_effect_rig.h"
 #include "effects/sp_panime_effect.h"
 #include "support/fuzz_seeds.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -22,16 +23,14 @@ class SpParts : public SpriteEffectRig {
   int Make(const std::string& text, SpPartsEffect** out = nullptr, int32_t second = 0,
            int32_t intermediate = 0) {
     game.dir().WriteFile("SYS/CA001.TXT", text);
-    auto* effect = new SpPartsEffect;
+    auto effect = std::make_unique<SpPartsEffect>();
     const int rc =
         effect->Start(&timers, &layer,
                       {Word("SYS\\CA001.TXT"), 5, 6, 40, 0, 0, 0, 0, intermediate, second, 1, 0});
     lastError = effect->LastReadError();
-    if (rc != kSpPartsSetUp) {
-      delete effect;
-    } else if (out) {
-      *out = effect;
-    }
+    if (rc != kSpPartsSetUp) return rc;
+    SpPartsEffect* listed = test::HandOver(timers, std::move(effect));
+    if (out) *out = listed;
     return rc;
   }
   int lastError = 0;

@@ -5,6 +5,7 @@
 #include "effects/sp_effect_rig.h"
 #include "graphics/surface/hva_data.h"
 #include "lib/hva/hv_writer.h"
+#include "support/listed_task.h"
 
 namespace bw {
 namespace {
@@ -33,11 +34,11 @@ class SpriteAnim : public SpriteEffectRig {
   // Starts a task on data (kept by the test) and answers it.
   SpriteAnimTask* Start(HvaData* data, int32_t loops, bool catchUp = false, uint32_t sequence = 0,
                         uint32_t delay = 0) {
-    auto* task = new SpriteAnimTask;
+    auto task = std::make_unique<SpriteAnimTask>();
     task->SetOffset(100, 200);
     EXPECT_EQ(task->Start(&timers, &layer, data, sequence, loops, 5, catchUp, false, false, delay),
               kSpriteAnimStarted);
-    return task;
+    return test::HandOver(timers, std::move(task));
   }
   int32_t Width(SpriteAnimTask* task) { return task->GetSprite().GetWidth(); }
 

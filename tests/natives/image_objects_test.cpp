@@ -78,7 +78,7 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTheirTasks) {
     auto task = std::make_unique<MovePathTask>(100, 0, true, 0.0, 0, false, true, 0);
     EXPECT_EQ(task->SetPathText("(50,50,255)(0,0,255)"), kPathTaskDone);
     EXPECT_EQ(task->StartOnSprite(&timers, dynamic_cast<Sprite*>(Object(sprite))), kPathTaskDone);
-    task.release();
+    EXPECT_NE(timers.HandOver(std::move(task)), nullptr);
   };
   const uint32_t path = rig.Text("(100,0,255)(0,100,255)");
   const uint32_t noEasing = 65535;

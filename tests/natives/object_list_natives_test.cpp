@@ -163,7 +163,7 @@ TEST_F(ObjectListNatives, ATaskOnAScreenSpriteEndsWhenTheHostGoes) {
   auto task = std::make_unique<MovePathTask>(100, 0, true, 0.0, 0, false, true, 0);
   ASSERT_EQ(task->SetPathText("(0,0,255)(9,9,255)"), kPathTaskDone);
   ASSERT_EQ(task->StartOnSprite(&timers, state->LayerLoader().GetSprite(0)), kPathTaskDone);
-  task.release();
+  ASSERT_NE(timers.HandOver(std::move(task)), nullptr);
   timers.RunDue(1010);
   state.reset();
   timers.RunDue(1020);

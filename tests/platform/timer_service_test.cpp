@@ -27,6 +27,7 @@ class FakeTask : public TimedTask {
     return onUpdate ? onUpdate(now) : result;
   }
   void Stop() override { ++stops; }
+  void Ask(uint32_t delayMs, uint32_t intervalMs) { AskSchedule(delayMs, intervalMs); }
 
   std::vector<uint32_t> updates;
   int stops = 0;
@@ -53,22 +54,25 @@ class TimerServiceTest : public testing::Test {
   TimerService service_;
 };
 
-// A task handed over again, or adopted again, stays the service's: it is neither listed twice nor
-// deleted by the refusal.
+// A task handed over again stays the service's: it is neither listed twice nor deleted by the
+// refusal. A hand-over lists a task at the schedule its start asked for.
 TEST_F(TimerServiceTest, AddRefusesNullAndDoublesWithoutDeletingTheListedTask) {
   EXPECT_EQ(service_.Add(nullptr, 0, 0, 0), kTaskIsNull);
+  EXPECT_EQ(service_.HandOver(std::unique_ptr<FakeTask>()), nullptr);
   FakeTask* task = AddTask(250, 0, 0);
   EXPECT_EQ(task->DueTime(), 1250u);
   EXPECT_EQ(service_.Add(std::unique_ptr<TimedTask>(task), 0, 0, 0), kTaskAlreadyListed);
-  EXPECT_EQ(service_.Adopt(*task, 0, 0, 0), kTaskAlreadyListed);
+  EXPECT_EQ(service_.HandOver(std::unique_ptr<FakeTask>(task)), nullptr);
   EXPECT_EQ(service_.Count(), 1u);
   EXPECT_EQ(deaths_, 0);
   EXPECT_EQ(task->DueTime(), 1250u) << "a refused add changes nothing";
 
-  auto adopted = std::make_unique<FakeTask>(kTaskKindNone, &deaths_);
-  ASSERT_EQ(service_.Adopt(*adopted, 10, 0, 0), kTaskAdded);
-  FakeTask* listed = adopted.release();
+  auto started = std::make_unique<FakeTask>(kTaskKindNone, &deaths_);
+  started->Ask(10, 30);
+  FakeTask* listed = service_.HandOver(std::move(started));
+  ASSERT_NE(listed, nullptr);
   EXPECT_EQ(listed->DueTime(), 1010u);
+  EXPECT_EQ(listed->Interval(), 30u);
   service_.Clear();
   EXPECT_EQ(deaths_, 2) << "both die once, with the service's clear";
 }

@@ -290,12 +290,14 @@ class BgmTasks : public ChannelWorld {
     Ramp("OLD.PCMT", 4000, 1);
     Ramp("NEW.PCMT", 4000, 10000);
   }
-  // Starts a task the way the natives do: a refused one stays with its creator.
+  // Starts a task the way the natives do: a started one goes to the service.
   template <typename Task, typename... Args>
   int32_t Start(Task* task, Args... args) {
-    const int32_t r = task->Start(&timers, &m, args...);
-    if (r != kSoundOk) delete task;
-    return r;
+    std::unique_ptr<Task> owned(task);
+    const int32_t r = owned->Start(&timers, &m, args...);
+    if (r != kSoundOk) return r;
+    const int32_t refused = owned->RefusedCode();
+    return timers.HandOver(std::move(owned)) ? kSoundOk : refused;
   }
 };
 

@@ -18,6 +18,7 @@
 #include "graphics/surface/composition_layer.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
+#include "support/listed_task.h"
 
 namespace bw::test {
 
@@ -62,16 +63,12 @@ class LayerEffectRig : public ::testing::Test {
   // A layer effect of the registry set up on the layer; the code of its set-up in *code. A
   // started effect belongs to the timer service.
   DisplayEffect* Make(const char* keyword, ArgWords words, int* code = nullptr) {
-    DisplayEffect* effect = effects.Create(keyword);
+    std::unique_ptr<DisplayEffect> effect(effects.Create(keyword));
     EXPECT_NE(effect, nullptr) << keyword;
     if (effect == nullptr) return nullptr;
     const int rc = effect->Setup(&timers, Item(), words);
     if (code) *code = rc;
-    if (rc != 0) {
-      delete effect;
-      return nullptr;
-    }
-    return effect;
+    return rc == 0 ? test::HandOver(timers, std::move(effect)) : nullptr;
   }
   Rect View() {
     Rect view{};

@@ -20,4 +20,13 @@ Task* List(TimerService& service, std::unique_ptr<Task> task, uint32_t delayMs =
   return result == kTaskAdded ? listed : nullptr;
 }
 
+// A task whose start succeeded, handed to service at the schedule it asked for: the task, or null
+// (and a failed test) when the service refused it.
+template <typename Task>
+Task* HandOver(TimerService& service, std::unique_ptr<Task> task) {
+  Task* listed = service.HandOver(std::move(task));
+  EXPECT_NE(listed, nullptr);
+  return listed;
+}
+
 }  // namespace bw::test

@@ -105,19 +105,15 @@ bool TgsMenuParts::SetMenuFade(bool fade, bool show) {
   if (fade && !task) {
     DcpPluginManager* effects = Global<DcpPluginManager>::Get();
     TimerService* timers = Global<TimerService>::Get();
-    DisplayEffect* made = effects && timers ? effects->Create("sp_fade") : nullptr;
+    std::unique_ptr<DisplayEffect> made(effects && timers ? effects->Create("sp_fade") : nullptr);
     // A registered stand-in of another class would not take sprites.
     if (made && std::string_view(made->GetKeyword()) == "sp_fade" &&
         made->Setup(timers, nullptr, {kTgsMenuButtons + 1, 0, 0}) == 0) {
-      fade_ = made;
-      fade_->SetOwnerSlot(&fade_);
+      fade_ = timers->HandOver(std::move(made));
+      if (fade_) fade_->SetOwnerSlot(&fade_);
       task = static_cast<SpFadeEffect*>(fade_);
-    } else if (made) {
-      if (made->Handle() != 0 && timers->Contains(made->Handle())) {
-        timers->RemoveByHandle(made->Handle());
-      } else {
-        ReleaseEffect(made);
-      }
+    } else {
+      ReleaseEffect(made.release());
     }
   }
   for (int i = 0; i <= kTgsMenuButtons; ++i) {

@@ -141,16 +141,12 @@ bool TgsWindows::HaveAll(std::initializer_list<const char*> names) {
 // Without the keyword the buttons show at once.
 void TgsWindows::MakeButtonFade() {
   DcpPluginManager* effects = Global<DcpPluginManager>::Get();
-  DisplayEffect* fade = effects ? effects->Create("sp_fade") : nullptr;
-  if (!fade) return;
+  std::unique_ptr<DisplayEffect> fade(effects ? effects->Create("sp_fade") : nullptr);
   // One slot per button and one more; never removed by its own updates, no start notice.
-  if (fade->Setup(place_.timers, nullptr, {kTgsButtonCount + 1, 0, 0}) != 0) {
-    delete fade;
-    return;
-  }
-  buttonFade_ = fade;
+  if (!fade || fade->Setup(place_.timers, nullptr, {kTgsButtonCount + 1, 0, 0}) != 0) return;
+  buttonFade_ = place_.timers->HandOver(std::move(fade));
   // A button deleted by the script ends the task that holds its sprite.
-  buttonFade_->SetOwnerSlot(&buttonFade_);
+  if (buttonFade_) buttonFade_->SetOwnerSlot(&buttonFade_);
 }
 
 int TgsWindows::MakeMessageWindow() {

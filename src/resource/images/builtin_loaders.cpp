@@ -57,10 +57,10 @@ int WgxImageLoader::LoadToBuffers(std::span<const uint8_t> data, const ImageProg
 }
 
 void RegisterBuiltinLoaders(ImageLoaderManager& manager) {
-  manager.AddLoader(new BmpImageLoader(), "BMP\0", "Bitmap format", kBitmapLoaderType, nullptr,
-                    nullptr, nullptr);
-  manager.AddLoader(new WgxImageLoader(), "WGX\0", "WGX format", kWgxLoaderType, nullptr, nullptr,
-                    nullptr);
+  manager.AddLoader(std::make_unique<BmpImageLoader>(), "BMP\0", "Bitmap format", kBitmapLoaderType,
+                    nullptr, nullptr, nullptr);
+  manager.AddLoader(std::make_unique<WgxImageLoader>(), "WGX\0", "WGX format", kWgxLoaderType,
+                    nullptr, nullptr, nullptr);
 }
 
 }  // namespace bw

@@ -85,14 +85,14 @@ void ImageLoaderManager::RemoveAllLoaders() {
   records_.clear();
 }
 
-int ImageLoaderManager::AddLoader(ImageLoader* loader, const char* extensions,
+int ImageLoaderManager::AddLoader(std::unique_ptr<ImageLoader> loader, const char* extensions,
                                   const char* typeString, uint32_t typeId, GllAssistFunc assist,
                                   GllAssistFunc2 assist2, GllConfigDlg configDialog) {
-  return AddPluginLoader(loader, extensions, typeString, typeId, nullptr, assist, assist2,
-                         configDialog);
+  return AddPluginLoader(std::move(loader), extensions, typeString, typeId, nullptr, assist,
+                         assist2, configDialog);
 }
 
-int ImageLoaderManager::AddPluginLoader(ImageLoader* loader, const char* extensions,
+int ImageLoaderManager::AddPluginLoader(std::unique_ptr<ImageLoader> loader, const char* extensions,
                                         const char* typeString, uint32_t typeId, void* module,
                                         GllAssistFunc assist, GllAssistFunc2 assist2,
                                         GllConfigDlg configDialog) {
@@ -101,7 +101,7 @@ int ImageLoaderManager::AddPluginLoader(ImageLoader* loader, const char* extensi
   record->typeId = typeId;
   record->typeString = typeString ? typeString : "";
   record->extensions = CopyExtensionList(extensions);
-  record->loader.reset(loader);
+  record->loader = std::move(loader);
   record->module = module;
   record->assist = assist;
   record->assist2 = assist2;
@@ -131,12 +131,14 @@ int ImageLoaderManager::LoadLoaderPlugin(std::string_view path) {
   uint32_t typeId = getType();
   const char* typeString = getTypeString();
   const char* extensions = getExtensions();
-  ImageLoader* loader = getLoadObject();
+  // The library's exported routine hands over the loader it made.
+  std::unique_ptr<ImageLoader> loader(getLoadObject());
   if (!loader) {
     host::FreeLibrary(module);
     return kGllPluginNoLoadObject;
   }
-  AddPluginLoader(loader, extensions, typeString, typeId, module, assist, assist2, configDialog);
+  AddPluginLoader(std::move(loader), extensions, typeString, typeId, module, assist, assist2,
+                  configDialog);
   return 0;
 }
 

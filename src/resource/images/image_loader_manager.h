@@ -60,13 +60,13 @@ class ImageLoaderManager {
   virtual void RemoveLoader(uint32_t typeId);
   virtual void RemoveAllLoaders();
   // Takes the loader (the manager deletes it). extensions: a list as in ImageLoaderRecord.
-  virtual int AddLoader(ImageLoader* loader, const char* extensions, const char* typeString,
-                        uint32_t typeId, GllAssistFunc assist, GllAssistFunc2 assist2,
-                        GllConfigDlg configDialog);
+  virtual int AddLoader(std::unique_ptr<ImageLoader> loader, const char* extensions,
+                        const char* typeString, uint32_t typeId, GllAssistFunc assist,
+                        GllAssistFunc2 assist2, GllConfigDlg configDialog);
   // Adds a loader whose code lives in module; the record frees the module after the loader.
-  int AddPluginLoader(ImageLoader* loader, const char* extensions, const char* typeString,
-                      uint32_t typeId, void* module, GllAssistFunc assist, GllAssistFunc2 assist2,
-                      GllConfigDlg configDialog);
+  int AddPluginLoader(std::unique_ptr<ImageLoader> loader, const char* extensions,
+                      const char* typeString, uint32_t typeId, void* module, GllAssistFunc assist,
+                      GllAssistFunc2 assist2, GllConfigDlg configDialog);
   [[nodiscard]] virtual int LoadLoaderPlugin(std::string_view path);
   // The number of *.GLL files of the folder that failed to load; -1 when the folder path cannot
   // be built.

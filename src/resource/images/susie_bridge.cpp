@@ -399,9 +399,10 @@ int LoadSusiePlugin(std::string_view path, FileSystemManager* archives,
       auto getPicture = reinterpret_cast<SusieGetPicture>(entry("GetPicture"));
       if (!isSupported || !getPicture) return kSusieUnknownKind;
       if (!images) return kSusieKindRefused;
-      auto* loader = new SusieImageLoader(module, description, extensions, isSupported, getPicture);
-      if (images->AddLoader(loader, extensions.c_str(), description.c_str(), kSusieImageType,
-                            nullptr, nullptr, config) != 0)
+      auto loader = std::make_unique<SusieImageLoader>(module, description, extensions, isSupported,
+                                                       getPicture);
+      if (images->AddLoader(std::move(loader), extensions.c_str(), description.c_str(),
+                            kSusieImageType, nullptr, nullptr, config) != 0)
         return kSusieRegistrationRefused;
       return kSusieTaken;
     }

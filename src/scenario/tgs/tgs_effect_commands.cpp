@@ -112,24 +112,20 @@ int TgsScene::CreateEffectByKeyword(DisplayEffect** handle, const char* keyword,
                                     EffectTarget target, ArgWords args) {
   DcpPluginManager* effects = Effects();
   TimerService* timers = Timers();
-  DisplayEffect* effect = effects ? effects->Create(keyword) : nullptr;
+  std::unique_ptr<DisplayEffect> effect(effects ? effects->Create(keyword) : nullptr);
   if (!effect) return kEffectUnknownKeyword;
   if (LowSpec() && effect->priorityState == kPriorityArmed)
     effect->priorityState = kPriorityDisarmed;
-  if (timers && effect->Setup(timers, target, args) == 0) {
-    *handle = effect;
-    effect->SetOwnerSlot(handle);
-    return 0;
+  if (!timers || effect->Setup(timers, target, args) != 0) {
+    // A keep count holds the effect for another creator.
+    if (effect->keepCount != 0) --effect.release()->keepCount;
+    return kEffectSetUpFailed;
   }
-  // A set-up that listed the effect before failing leaves it to the service.
-  if (timers && effect->Handle() != 0 && timers->Contains(effect->Handle())) {
-    timers->RemoveByHandle(effect->Handle());
-  } else if (effect->keepCount != 0) {
-    --effect->keepCount;
-  } else {
-    delete effect;
-  }
-  return kEffectSetUpFailed;
+  DisplayEffect* running = timers->HandOver(std::move(effect));
+  if (!running) return kEffectSetUpFailed;
+  *handle = running;
+  running->SetOwnerSlot(handle);
+  return 0;
 }
 
 void TgsScene::ReleaseEffect(DisplayEffect** handle) {

@@ -3,6 +3,7 @@
 #include <climits>
 #include <memory>
 
+#include "platform/timer_service.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "sound/sound_channel_manager.h"
 #include "sound/sound_tasks.h"
@@ -33,15 +34,11 @@ class HostSoundPort : public TgsSoundPort {
   }
   int32_t FadeIn(int32_t channel, const std::string& file, uint32_t ms, bool stream) override {
     auto task = std::make_unique<ChannelFadeInTask>(ms);
-    const int32_t r = task->Start(Timers(), M(), file.c_str(), channel, true, stream);
-    if (r == kSoundOk) static_cast<void>(task.release());  // the timer service owns it
-    return r;
+    return StartTask(std::move(task), file.c_str(), channel, true, stream);
   }
   int32_t FadeOut(int32_t channel, uint32_t ms) override {
     auto task = std::make_unique<ChannelFadeOutTask>(ms);
-    const int32_t r = task->Start(Timers(), M(), channel);
-    if (r == kSoundOk) static_cast<void>(task.release());
-    return r;
+    return StartTask(std::move(task), channel);
   }
   uint8_t MusicFadeState() override { return M() ? M()->BgmFadeState() : 0; }
   void StopMusic() override {
@@ -52,6 +49,14 @@ class HostSoundPort : public TgsSoundPort {
   }
 
  private:
+  // A started task goes to the timer service, which owns it from then on.
+  template <typename Task, typename... Args>
+  int32_t StartTask(std::unique_ptr<Task> task, Args... args) {
+    const int32_t r = task->Start(Timers(), M(), args...);
+    if (r != kSoundOk) return r;
+    const int32_t refused = task->RefusedCode();
+    return Timers()->HandOver(std::move(task)) ? kSoundOk : refused;
+  }
   SoundChannelManager* M() const { return host_ ? host_->SoundChannels() : nullptr; }
   TimerService* Timers() const { return host_ ? host_->SoundTimers() : nullptr; }
 

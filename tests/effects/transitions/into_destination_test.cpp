@@ -107,7 +107,7 @@ TEST_F(IntoDestination, EveryTransitionShowsTheSameFramesAsThroughItsOwnPicture)
     SCOPED_TRACE(c.keyword);
     Screen direct(5), copied(5);
     for (Screen* screen : {&direct, &copied}) {
-      FilterEffect* filter = transitions.Create(c.keyword);
+      FilterEffect* filter = transitions.Create(c.keyword).release();  // the canvas takes it
       ASSERT_NE(filter, nullptr);
       ASSERT_EQ(filter->SetUp(&screen->canvas, ArgWords(c.words.data(), c.words.size())),
                 kFilterSetUpDone);
@@ -139,7 +139,7 @@ TEST_F(IntoDestination, AFilterThatLeavesPixelsAloneShowsTheFrameLastShown) {
     auto wider = host::DibSection::Create(kW + 1, kH, 32);
     const std::vector<ArgWord> words = {end == kEnded ? 100u : 400u};
     for (Screen* screen : {&direct, &copied}) {
-      FilterEffect* cross = transitions.Create("cross");
+      FilterEffect* cross = transitions.Create("cross").release();
       ASSERT_EQ(cross->SetUp(&screen->canvas, ArgWords(words.data(), words.size())), 0);
       ASSERT_EQ(screen->canvas.AttachSource(cross, kAttachPlain, false, false), kLayerDone);
     }

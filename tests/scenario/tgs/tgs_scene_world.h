@@ -30,7 +30,9 @@ namespace bw::test {
 // view (10, 20, 400, 300); its command function reports the same view at once.
 class FakeLayerEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t) { return new FakeLayerEffect; }
+  static std::unique_ptr<DisplayEffect> Create(uint32_t) {
+    return std::make_unique<FakeLayerEffect>();
+  }
   static int Command(ArgList args) {
     ++commands;
     WriteView(ArgWords(args).From(4));
@@ -41,7 +43,7 @@ class FakeLayerEffect final : public DisplayEffect {
   uint8_t GetType() const override { return kEffectTypeLayer; }
   int Setup(TimerService* timers, EffectTarget, ArgWords args) override {
     runMs_ = args.Uint(args.Count() - 1);
-    return timers->Adopt(*this, 0, 0, 0) == kTaskAdded ? 0 : 1;
+    return timers ? 0 : 1;
   }
   int32_t Update(uint32_t now) override {
     if (!started_) start_ = now, started_ = true;
