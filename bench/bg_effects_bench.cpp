@@ -137,15 +137,14 @@ void Ours(benchmark::State& state, FrameSize size, const std::string& name, cons
   Scene scene(size, opaque);
   bw::TimerService timers;
   std::unique_ptr<bw::DisplayEffect> made;
-  if (std::strcmp(keyword, "bg_rast") == 0) made.reset(bw::BgRastEffect::Create(0));
-  if (std::strcmp(keyword, "bg_haze") == 0) made.reset(bw::BgHazeEffect::Create(0));
-  if (std::strcmp(keyword, "bg_loop") == 0) made.reset(bw::BgLoopEffect::Create(0));
-  if (std::strcmp(keyword, "bg_cross") == 0) made.reset(bw::BgCrossEffect::Create(0));
-  if (std::strcmp(keyword, "bg_blur") == 0) made.reset(bw::BgBlurEffect::Create(0));
-  bw::DisplayEffect* effect = made.release();
+  if (std::strcmp(keyword, "bg_rast") == 0) made = bw::BgRastEffect::Create(0);
+  if (std::strcmp(keyword, "bg_haze") == 0) made = bw::BgHazeEffect::Create(0);
+  if (std::strcmp(keyword, "bg_loop") == 0) made = bw::BgLoopEffect::Create(0);
+  if (std::strcmp(keyword, "bg_cross") == 0) made = bw::BgCrossEffect::Create(0);
+  if (std::strcmp(keyword, "bg_blur") == 0) made = bw::BgBlurEffect::Create(0);
+  bw::DisplayEffect* effect = made.get();
   if (effect->Setup(&timers, static_cast<bw::SurfaceLayer*>(&scene.layer),
                     bw::ArgWords(words.data(), words.size())) != 0) {
-    delete effect;
     state.SkipWithError("the effect refused its set-up");
     return;
   }

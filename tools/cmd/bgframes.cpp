@@ -89,12 +89,11 @@ int main(int argc, char** argv) {
     layer.GetCompositionLayer()->SetBackgroundImage(&picture, 0, 0, true);
     partner.GetCompositionLayer()->SetBackgroundImage(&other, 0, 0, true);
     bw::TimerService timers;
-    bw::DisplayEffect* effect = effects.Create(rows[r].keyword);
+    std::unique_ptr<bw::DisplayEffect> effect = effects.Create(rows[r].keyword);
     const bw::ArgWords words(rows[r].words.data(), rows[r].words.size());
     if (effect == nullptr ||
         effect->Setup(&timers, static_cast<bw::SurfaceLayer*>(&layer), words)) {
       std::fprintf(stderr, "bgframes: %s did not start\n", rows[r].keyword);
-      delete effect;
       return bw::tools::kExitFailed;
     }
     for (size_t c = 0; c < std::size(kTimes); ++c) {

@@ -31,7 +31,7 @@ constexpr int kColumns = 5;  // start, quarters, end
 
 struct Row {
   const char* name;
-  bw::FilterEffect* (*create)(uint32_t);
+  std::unique_ptr<bw::FilterEffect> (*create)(uint32_t);
   std::vector<bw::ArgWord> words;
 };
 
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
   Paint(before, false);
   Paint(after, true);
   for (size_t r = 0; r < rows.size(); ++r) {
-    std::unique_ptr<bw::FilterEffect> filter(rows[r].create(0));
+    std::unique_ptr<bw::FilterEffect> filter = rows[r].create(0);
     if (!filter ||
         filter->SetUp(&layer, bw::ArgWords(rows[r].words.data(), rows[r].words.size())) != 0) {
       std::fprintf(stderr, "fxshot: %s refused its set-up\n", rows[r].name);

@@ -20,14 +20,16 @@ namespace {
 // A parts animation that counts its set-ups and runs until stopped.
 class CountedPartsEffect final : public DisplayEffect {
  public:
-  static DisplayEffect* Create(uint32_t) { return new CountedPartsEffect; }
+  static std::unique_ptr<DisplayEffect> Create(uint32_t) {
+    return std::make_unique<CountedPartsEffect>();
+  }
   uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
   const char* GetKeyword() const override { return "sp_parts"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }
   int Setup(TimerService* timers, EffectTarget, ArgWords args) override {
     hidden = args.Int(4);
     ++made;
-    return timers->Adopt(*this, 0, 0, 0) == kTaskAdded ? 0 : 1;
+    return timers ? 0 : 1;
   }
   int32_t Update(uint32_t) override { return kTaskStepContinue; }
   void Stop() override {}
