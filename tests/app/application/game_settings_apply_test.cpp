@@ -185,7 +185,8 @@ TEST_F(DisplayOptions, TheWindowPageDecidesHowTheNextSwitchPresents) {
 TEST_F(SettingsApply, TheScreenModeRadioSwitchesAtOnceAndARunningFrameMayForbidSaving) {
   ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
   dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:1;2"));
-  EXPECT_EQ(app.Dialogs().ShowSettingsSheet(), kSettingsSheetOk);
+  EXPECT_EQ(app.Dialogs().ShowSettingsSheet(), kSettingsSheetCancel)
+      << "the switch outlives Cancel";
   EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
   EXPECT_EQ(Dialogs().back().controls.at(1080).value, 1);
   dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:0;1"));

@@ -388,7 +388,7 @@ TEST_F(PacingTest, ARestartedMainDropsTheOverridesTheOldOneHeld) {
                app.UpdateFramePacing(-1);
                EXPECT_EQ(app.PushVSyncWait(), 1u) << "the first override changes the pacing";
                EXPECT_EQ(app.PushVSyncWait(), 0u) << "a nested one does not";
-               EXPECT_EQ(app.PushPreciseTimingOff(), 1u);
+               (void)app.PushPreciseTimingOff();  // its change depends on the pacing asked
                app.RequestInterrupt(kInterruptRestart);
              }),
              5 * test::kPeriodMs, 0, 1);
