@@ -38,7 +38,7 @@ inline int32_t ReadingBuiltin(TgsBuiltinCall& call) {
       *builtinLog += std::to_string(s.flags) + ":" + std::to_string(s.value) + ":" + text + ",";
   }
   if (builtinLog) *builtinLog += ";";
-  if (call.interpreter.CollectingText()) call.interpreter.AppendCallRecord(14, call.slots);
+  if (call.interpreter.CollectingText()) (void)call.interpreter.AppendCallRecord(14, call.slots);
   return sum == 0x7FFFFFFFu ? 1 : 0;
 }
 

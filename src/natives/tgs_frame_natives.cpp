@@ -192,7 +192,7 @@ class AppTgsHost : public TgsFrameHost {
   // Captions go to the text panel; without one, to standard error.
   void ShowCaption(const std::string& cp932, uint32_t ms) override {
     if (SaveTextPanel* panel = App() ? App()->SaveTextPanelSource() : nullptr) {
-      panel->ShowCaption(cp932, ms);
+      (void)panel->ShowCaption(cp932, ms);  // a caption not shown does not stop the save
     } else if (!cp932.empty()) {
       std::fprintf(stderr, "%s\n", host::Cp932ToUtf8Lenient(cp932).c_str());
     }
@@ -458,7 +458,7 @@ int32_t StepFrame(NativeArgs& a) {
       state.loadedGame = 0;
       (void)saves.LoadSaveData(-1, 0);
     } else if (r == 3 && frame->ExitCode() == 3 && saves.HasSnapshot()) {
-      saves.RestoreSnapshot();
+      (void)saves.RestoreSnapshot();  // as the load above: the run goes on where it stopped
     } else {
       break;
     }

@@ -147,7 +147,8 @@ int SaveData::Restore(std::span<const uint8_t> blob, bool historyRestore, bool f
   const bool liveFrameFlag = Settings().keepHistoryInSaves != 0;
   if (!putBack && Serialize(live, true, liveFrameFlag) != 0) live.clear();
   auto fail = [&](int code) {
-    if (!putBack && !live.empty()) Restore(live, true, liveFrameFlag, true);
+    // The load has failed already; the state put back is the best there is.
+    if (!putBack && !live.empty()) (void)Restore(live, true, liveFrameFlag, true);
     snapshot_ = std::move(keptSnapshot);
     hasSnapshot_ = hadSnapshot;
     return code;

@@ -77,11 +77,11 @@ class SaveData : public ScriptHostExtension {
   [[nodiscard]] int WriteSaveData(int32_t page, int32_t slot);
   [[nodiscard]] int LoadSaveData(int32_t page, int32_t slot);
   [[nodiscard]] int LoadSaveFile(const std::string& name);
-  int SerializeState(std::vector<uint8_t>& out, bool historyRequest);
-  int RestoreState(std::span<const uint8_t> blob);
+  [[nodiscard]] int SerializeState(std::vector<uint8_t>& out, bool historyRequest);
+  [[nodiscard]] int RestoreState(std::span<const uint8_t> blob);
 
-  int TakeSnapshot();
-  int RestoreSnapshot();
+  [[nodiscard]] int TakeSnapshot();
+  [[nodiscard]] int RestoreSnapshot();
   void DropSnapshot() { snapshot_.clear(), hasSnapshot_ = false; }
   bool HasSnapshot() const { return hasSnapshot_; }
   std::span<const uint8_t> Snapshot() const { return snapshot_; }
@@ -93,10 +93,10 @@ class SaveData : public ScriptHostExtension {
   [[nodiscard]] int ReadSaveSlotInfo(int32_t page, int32_t slot, ImageSurface* thumbnail,
                                      std::string* title, std::string* comment, uint8_t* protect,
                                      std::string* date, bool fold);
-  int SetSaveSlotComment(int32_t page, int32_t slot, std::string_view text);
+  [[nodiscard]] int SetSaveSlotComment(int32_t page, int32_t slot, std::string_view text);
   [[nodiscard]] int CopySaveSlot(int32_t fromPage, int32_t fromSlot, int32_t toPage,
                                  int32_t toSlot);
-  int DeleteSaveSlot(int32_t page, int32_t slot);
+  [[nodiscard]] int DeleteSaveSlot(int32_t page, int32_t slot);
 
   // The save context (guest addresses, read when a save is written).
   void SetSaveContext(uint16_t bootValue, uint32_t title, uint32_t commentSource) {
@@ -123,13 +123,14 @@ class SaveData : public ScriptHostExtension {
  private:
   void TellWriteFailure(const std::string& utf8Path, const std::string& reason);
   // Blob parts with their flags given (the put-back copy forces the history in).
-  int Serialize(std::vector<uint8_t>& out, bool historyFlag, bool frameFlag);
-  int Restore(std::span<const uint8_t> blob, bool historyRestore, bool frameFlag, bool putBack);
-  int MakeThumbnail(std::vector<uint8_t>& thumbnail, SaveFrameState* frame,
-                    const SaveSettings& settings);
+  [[nodiscard]] int Serialize(std::vector<uint8_t>& out, bool historyFlag, bool frameFlag);
+  [[nodiscard]] int Restore(std::span<const uint8_t> blob, bool historyRestore, bool frameFlag,
+                            bool putBack);
+  [[nodiscard]] int MakeThumbnail(std::vector<uint8_t>& thumbnail, SaveFrameState* frame,
+                                  const SaveSettings& settings);
   int SlotFile(int32_t page, int32_t slot, std::string& linuxPath) const;
   // A blob whose variables and history read but whose kept snapshot claims more than is left.
-  bool SnapshotPastBlob(std::span<const uint8_t> blob);
+  [[nodiscard]] bool SnapshotPastBlob(std::span<const uint8_t> blob);
   ScriptMessageText* Text() const;
   std::string GuestText(uint32_t address, size_t max) const;
 

@@ -61,7 +61,7 @@ struct SaveFileContents {
 // allocated.
 [[nodiscard]] int ReadSaveFile(std::span<const uint8_t> file, SaveFileContents& out);
 // The state blob of a file read: stored as it is, or unpacked.
-int UnpackSaveState(const SaveFileContents& file, std::vector<uint8_t>& blob);
+[[nodiscard]] int UnpackSaveState(const SaveFileContents& file, std::vector<uint8_t>& blob);
 
 // The file bytes for a header and a state, packed when packing pays (or as it is when pack is
 // false). The check byte is the sum of the stored bytes.

@@ -41,7 +41,7 @@ class SaveLoadHost {
   virtual SaveLoadSettings DialogSettings() = 0;
   // Takes the settings in at once (a check box clicked, a save made, the dialog closed).
   virtual void StoreDialogSettings(const SaveLoadSettings& settings) = 0;
-  virtual bool AskYesNo(const std::string& cp932) = 0;
+  [[nodiscard]] virtual bool AskYesNo(const std::string& cp932) = 0;
   virtual void ShowMessage(const std::string& cp932) = 0;
   // The save permission (with a scenario frame running, its save word too) and the load one.
   [[nodiscard]] virtual bool SaveAllowed() = 0;
@@ -57,8 +57,8 @@ class SaveLoadHost {
   // 3 right, else a button code) or -1.
   [[nodiscard]] virtual bool OpenJoystick() { return false; }
   // The game's automatic pointer move: the pointer goes onto the selected row as the dialog opens.
-  virtual bool MovesPointer() { return false; }
-  virtual int PollJoystick() { return -1; }
+  [[nodiscard]] virtual bool MovesPointer() { return false; }
+  [[nodiscard]] virtual int PollJoystick() { return -1; }
 };
 
 // Control ids of the dialogs.
@@ -81,7 +81,8 @@ constexpr int kSaveLoadClosed = 0;
 constexpr int kSaveLoadLoadRequested = 1;
 
 // Runs the save dialog (save) or the load dialog over the slots of save.
-int RunSaveLoadDialog(SaveData& save, SaveLoadHost& host, host::HWND owner, bool saveMode);
+[[nodiscard]] int RunSaveLoadDialog(SaveData& save, SaveLoadHost& host, host::HWND owner,
+                                    bool saveMode);
 
 // Loads a picture by name into a 120 x 90 image (cut or padded with black); false when it
 // does not load.

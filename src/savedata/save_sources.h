@@ -61,7 +61,7 @@ class SaveFrameState {
   virtual void RestoreCursor() = 0;
   // Read-message flags of the named scenario (empty: every scenario): query 0 counts them, 1
   // counts the set ones, 2 answers whether all are set, 3 whether a skip flag is on.
-  virtual int32_t QueryReadFlags(int32_t query, const std::string& script) = 0;
+  [[nodiscard]] virtual int32_t QueryReadFlags(int32_t query, const std::string& script) = 0;
 };
 
 // The text panel with its two outline renderers.
@@ -69,8 +69,8 @@ class SaveTextPanel {
  public:
   virtual ~SaveTextPanel() = default;
   virtual TextRenderer* Renderer(int which) = 0;
-  virtual int32_t ShowCaption(const std::string& text, uint32_t ms) = 0;
-  virtual int32_t MovePointerToPart(uint32_t part, bool flag, int32_t value) = 0;
+  [[nodiscard]] virtual int32_t ShowCaption(const std::string& text, uint32_t ms) = 0;
+  [[nodiscard]] virtual int32_t MovePointerToPart(uint32_t part, bool flag, int32_t value) = 0;
 };
 
 }  // namespace bw

@@ -21,7 +21,7 @@ class TgsFrameSaveState : public SaveFrameState {
   [[nodiscard]] int WriteState(std::vector<uint8_t>& out, bool history) override;
   [[nodiscard]] int ReadState(ByteReader& in, bool history) override;
   void RestoreCursor() override;
-  int32_t QueryReadFlags(int32_t query, const std::string& script) override;
+  [[nodiscard]] int32_t QueryReadFlags(int32_t query, const std::string& script) override;
 };
 
 }  // namespace bw

@@ -70,7 +70,7 @@ TEST_F(DialogGameRunRequests, PermissionsRefusalsAndSettings) {
   WriteGame(test::kLoopForever);
   GameApp app;
   ASSERT_TRUE(Start(app));
-  app.SetMenuItemEnabled(4, false);
+  EXPECT_NE(app.SetMenuItemEnabled(4, false), kMenuItemUnknown);
   EXPECT_FALSE(app.PostAppCommand(4, false, 0)) << "the screen-mode switch is not allowed";
   EXPECT_FALSE(app.PostAppCommand(7, true, 0)) << "a private request without a record";
 

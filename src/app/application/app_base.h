@@ -34,18 +34,18 @@ class AppBase {
   AppBase& operator=(const AppBase&) = delete;
 
   // Starts, runs and shuts down. Answers the start-up result when start-up refused, else 0.
-  int Run(const std::string& commandLine);
+  [[nodiscard]] int Run(const std::string& commandLine);
 
-  virtual int AppStartup() = 0;
+  [[nodiscard]] virtual int AppStartup() = 0;
   virtual void Run() {}
   virtual void AppShutdown(int /*code*/) {}
   // True swallows the message.
-  virtual bool PreTranslateMessage(const host::MSG& /*msg*/) { return false; }
+  [[nodiscard]] virtual bool PreTranslateMessage(const host::MSG& /*msg*/) { return false; }
   virtual const char* GetAppName() const { return nullptr; }
 
   // Empties the queue; kPumpQuit as soon as WM_QUIT is seen. Pointer moves are dropped unless
   // kept.
-  int PumpMessages(bool keepMouseMoves);
+  [[nodiscard]] int PumpMessages(bool keepMouseMoves);
 
   // From now on the message loops translate these keys into commands for window; a greyed item
   // of menu (may be null) takes no command. An empty table stops the translation.
@@ -53,7 +53,7 @@ class AppBase {
 
   // From any thread: asks the application to close as its window's close button does, without
   // the question. False before Run has a queue to take the request.
-  bool AskToClose();
+  [[nodiscard]] bool AskToClose();
   // How often the frame loop has turned; read from any thread to tell a stuck game.
   uint64_t FrameTurns() const { return frameTurns_.load(std::memory_order_relaxed); }
 
@@ -72,7 +72,7 @@ class AppBase {
   // True when the message became a command.
   bool TranslateAccelerators(const host::MSG& msg) const;
   // True when the message was AskToClose's request, handed to OnAskedToClose.
-  bool TakeCloseAsked(const host::MSG& msg);
+  [[nodiscard]] bool TakeCloseAsked(const host::MSG& msg);
 
   std::vector<Accelerator> accelerators_;
   host::HWND acceleratorWindow_;

@@ -290,7 +290,8 @@ int EngineApp::CreateMainWindow() {
   menuSettings.bandHeight = fullScreenMenu_.Height();
   engineInput_.SetMenuSettings(menuSettings);
   engineInput_.EnableIme(false);
-  SetUpInput();
+  // A device that did not come up is found missing by CreateDevices, which tells the player.
+  (void)SetUpInput();
   return kStartupOk;
 }
 
@@ -397,7 +398,8 @@ void EngineApp::AppShutdown(int code) {
     // The frame thread may be waiting in a send to this thread: serve it while it winds down.
     frameThread_.RequestStop();
     while (frameThread_.IsRunning()) {
-      PumpMessages(true);
+      // A quit seen now changes nothing: the game is ending.
+      (void)PumpMessages(true);
       host::Sleep(1);
     }
     frameThread_.Stop();

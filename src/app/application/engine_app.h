@@ -119,24 +119,25 @@ class EngineApp : public AppBase, private FullScreenMenuHost {
   EngineApp();
   ~EngineApp() override;
 
-  int AppStartup() override;
+  [[nodiscard]] int AppStartup() override;
   void AppShutdown(int code) override;
-  bool PreTranslateMessage(const host::MSG& msg) override;
+  [[nodiscard]] bool PreTranslateMessage(const host::MSG& msg) override;
   const char* GetAppName() const override { return info_.appName.c_str(); }
 
-  virtual int InitInstance();
+  [[nodiscard]] virtual int InitInstance();
   virtual std::string GetSaveFolder() const { return {}; }
-  virtual int BindWindowMessages() { return 0; }
-  virtual int CreateDevices() { return 0; }
+  [[nodiscard]] virtual int BindWindowMessages() { return 0; }
+  [[nodiscard]] virtual int CreateDevices() { return 0; }
   virtual void OnAppExit(int /*code*/) {}
   virtual void SaveConfig(int /*code*/) {}
   // WM_COMMAND of the main window and of the full-screen menu window.
-  virtual int OnMenuCommand(WindowMessage& /*record*/) { return kHandled; }
+  [[nodiscard]] virtual int OnMenuCommand(WindowMessage& /*record*/) { return kHandled; }
 
-  // Message boxes, bracketed as modal; owner the main window when it exists.
-  int ShowMessage(const std::string& textCp932, int icon);
-  bool AskYesNo(const std::string& textCp932, int icon);
-  bool AskOkCancel(const std::string& textCp932, int icon);
+  // Message boxes, bracketed as modal; owner the main window when it exists. ShowMessage's box
+  // has one button, so it answers nothing.
+  void ShowMessage(const std::string& textCp932, int icon);
+  [[nodiscard]] bool AskYesNo(const std::string& textCp932, int icon);
+  [[nodiscard]] bool AskOkCancel(const std::string& textCp932, int icon);
   // From any thread: the window thread shows the box. 0 without a main window.
   uint8_t RequestMessageBox(int kind, const std::string& textCp932, int icon,
                             const std::string& title = {});
@@ -151,22 +152,22 @@ class EngineApp : public AppBase, private FullScreenMenuHost {
   void EndModal();
   bool IsModal() const { return modalDepth_ > 0; }
   // How many outermost modal sessions have ended.
-  uint32_t ModalsEnded() const { return modalsEnded_.load(); }
+  [[nodiscard]] uint32_t ModalsEnded() const { return modalsEnded_.load(); }
   // Cleared while a dialog runs outside the threaded mode; paints then repaint the window.
   bool FrameLoopRunning() const { return frameLoopRunning_; }
-  int RequestScreenMode(int mode, int depth, int force);
+  [[nodiscard]] int RequestScreenMode(int mode, int depth, int force);
   // Sends to the main window and waits, the frame loop paused meanwhile.
   void SendPausingFrames(uint32_t message, host::WPARAM wParam, host::LPARAM lParam);
   // True once after activation showed a minimised full screen again.
-  bool TakeWindowRestored() { return windowRestored_.exchange(false); }
+  [[nodiscard]] bool TakeWindowRestored() { return windowRestored_.exchange(false); }
 
   // The threaded driving mode.
-  virtual int FrameThreadBegin() { return 0; }
-  virtual int FrameThreadStep();
+  [[nodiscard]] virtual int FrameThreadBegin() { return 0; }
+  [[nodiscard]] virtual int FrameThreadStep();
   virtual void FrameThreadEnd() {}
   void FrameThreadMain();
-  int WaitForFrameThread(host::HWND* window);
-  int ReleaseFrameThreadWait(host::HWND* window);
+  [[nodiscard]] int WaitForFrameThread(host::HWND* window);
+  void ReleaseFrameThreadWait(host::HWND* window);
   bool Threaded() const { return config_.engine.threadedDriving != 0; }
   WorkerThread& FrameThread() { return frameThread_; }
   uint8_t FramePauseState() const { return pauseState_.load(); }
@@ -181,13 +182,13 @@ class EngineApp : public AppBase, private FullScreenMenuHost {
   bool CandidateShown() const { return candidateShown_; }
 
   // Whether the desktop has colours enough and a monitor large enough for the game's window.
-  bool CheckWindowFits(bool* depthOk, bool* fits);
+  [[nodiscard]] bool CheckWindowFits(bool* depthOk, bool* fits);
   bool WindowFits() const { return windowFits_; }
   // A window-only game refuses what CheckWindowFits refuses; another falls back to its default.
-  int CheckDisplayFeasible();
+  [[nodiscard]] int CheckDisplayFeasible();
   // Full screen for mode 1, else the window; answers kSwitchDone, kSwitchNoWindow or the display
   // manager's failure code (a positive one plus 1), the saved mode then left as it was.
-  int SwitchScreenMode(int mode, int depth, int force);
+  [[nodiscard]] int SwitchScreenMode(int mode, int depth, int force);
   uint8_t DisplayFlags() const { return displayFlags_; }
 
   // Once per frame, on the thread that runs the frames.
@@ -225,29 +226,29 @@ class EngineApp : public AppBase, private FullScreenMenuHost {
  protected:
   // The game's scripts reach only its folder (once set) and its save folder (once found).
   void ConfineGameFiles();
-  int OnPaint(WindowMessage& record);
-  virtual int OnClose(WindowMessage& record);
-  int OnMessageBoxRequest(WindowMessage& record);
-  int OnScreenModeRequest(WindowMessage& record);
-  int OnFrameThreadEnded(WindowMessage& record);
-  int OnActivate(WindowMessage& record);
-  int OnKeyDown(WindowMessage& record);
-  int OnKeyUp(WindowMessage& record);
-  int OnSysKeyDown(WindowMessage& record);
-  int OnSysKeyUp(WindowMessage& record);
-  int OnMouseWheel(WindowMessage& record);
-  int OnMouseButton(WindowMessage& record);
-  int OnTextMessage(WindowMessage& record);
-  int OnShowCursorRequest(WindowMessage& record);
-  int OnImeRequest(WindowMessage& record);
+  [[nodiscard]] int OnPaint(WindowMessage& record);
+  [[nodiscard]] virtual int OnClose(WindowMessage& record);
+  [[nodiscard]] int OnMessageBoxRequest(WindowMessage& record);
+  [[nodiscard]] int OnScreenModeRequest(WindowMessage& record);
+  [[nodiscard]] int OnFrameThreadEnded(WindowMessage& record);
+  [[nodiscard]] int OnActivate(WindowMessage& record);
+  [[nodiscard]] int OnKeyDown(WindowMessage& record);
+  [[nodiscard]] int OnKeyUp(WindowMessage& record);
+  [[nodiscard]] int OnSysKeyDown(WindowMessage& record);
+  [[nodiscard]] int OnSysKeyUp(WindowMessage& record);
+  [[nodiscard]] int OnMouseWheel(WindowMessage& record);
+  [[nodiscard]] int OnMouseButton(WindowMessage& record);
+  [[nodiscard]] int OnTextMessage(WindowMessage& record);
+  [[nodiscard]] int OnShowCursorRequest(WindowMessage& record);
+  [[nodiscard]] int OnImeRequest(WindowMessage& record);
   // The input method's own windows stay hidden; the game draws the composition itself.
-  int OnImeComposition(WindowMessage& record);
-  int OnImeSetContext(WindowMessage& record);
-  int OnImeNotify(WindowMessage& record);
+  [[nodiscard]] int OnImeComposition(WindowMessage& record);
+  [[nodiscard]] int OnImeSetContext(WindowMessage& record);
+  [[nodiscard]] int OnImeNotify(WindowMessage& record);
   // The text-entry window is the main window here: its messages reach the input part first.
   void ForwardTextInput(const WindowMessage& record);
   // The pause handshake as seen from the frame thread: true while parked.
-  bool FramePaused();
+  [[nodiscard]] bool FramePaused();
   // The frame thread's sleep: ends early when a stop is asked for. True when one was.
   bool FrameThreadWait(uint32_t ms);
 
@@ -270,23 +271,23 @@ class EngineApp : public AppBase, private FullScreenMenuHost {
   void RestoreSystemSleep();
   // The box itself, on this thread; answers the box's button.
   // An empty title shows the application's name.
-  int ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon,
-                      const std::string& titleCp932 = {});
+  [[nodiscard]] int ModalMessageBox(const std::string& textCp932, uint32_t buttons, int icon,
+                                    const std::string& titleCp932 = {});
 
   // AppStartup's steps, each kStartupOk or the code start-up ends with.
-  int CheckStartConditions();
-  int CheckDisplay();
-  int OpenStartupLog();
-  int ListDisplayDevices();
-  int CreateScreenCanvas();
-  int CreateMainWindow();
-  int EnterFirstScreenMode();
+  [[nodiscard]] int CheckStartConditions();
+  [[nodiscard]] int CheckDisplay();
+  [[nodiscard]] int OpenStartupLog();
+  [[nodiscard]] int ListDisplayDevices();
+  [[nodiscard]] int CreateScreenCanvas();
+  [[nodiscard]] int CreateMainWindow();
+  [[nodiscard]] int EnterFirstScreenMode();
   void PublishDisplay();
   void StartLog();
   // What start-up published for the whole process, taken back at shut-down or destruction.
   void Unpublish();
   void BindInputMessages();
-  int SetUpInput();
+  [[nodiscard]] int SetUpInput();
 
   InstanceLock instance_;
   StartupLog log_;
@@ -317,10 +318,10 @@ class EngineApp : public AppBase, private FullScreenMenuHost {
  public:
   // The menu bar over the full-screen picture: 0 made and shown, or FullScreenMenu's kShownAgain
   // or kFailed.
-  int CreateFullScreenMenuWindow() { return fullScreenMenu_.Create(); }
+  [[nodiscard]] int CreateFullScreenMenuWindow() { return fullScreenMenu_.Create(); }
   Window& GetMenuWindow() { return fullScreenMenu_.GetWindow(); }
-  bool MenuOpen() const { return fullScreenMenu_.Open(); }
-  bool MenuModal() const { return fullScreenMenu_.Modal(); }
+  [[nodiscard]] bool MenuOpen() const { return fullScreenMenu_.Open(); }
+  [[nodiscard]] bool MenuModal() const { return fullScreenMenu_.Modal(); }
   bool SizeMove() const { return sizeMove_; }
   bool ScreenSwitchRunning() const { return switchRunning_; }
   // 0 none; 1 set the display mode again at the canvas size on activation, 2 at the display's.
@@ -341,16 +342,16 @@ class EngineApp : public AppBase, private FullScreenMenuHost {
   void SuppressScreenSaver();
   void RestoreScreenSaver();
   // A movie is showing (the game application plays them).
-  virtual bool MovieShowing() { return false; }
+  [[nodiscard]] virtual bool MovieShowing() { return false; }
   virtual void ApplyDeferredClose() {}
   // After a switch back to a window: the game takes the maximise box away unless it keeps it.
   virtual void RemoveMaximizeBox() {}
   virtual void CloseMovieObject() {}
-  virtual int OnDisplayChange(WindowMessage& record);
-  int OnAppActivate(WindowMessage& record);
-  int OnSetCursor(WindowMessage& record);
-  int OnEnterSizeMove(WindowMessage& record);
-  int OnExitSizeMove(WindowMessage& record);
+  [[nodiscard]] virtual int OnDisplayChange(WindowMessage& record);
+  [[nodiscard]] int OnAppActivate(WindowMessage& record);
+  [[nodiscard]] int OnSetCursor(WindowMessage& record);
+  [[nodiscard]] int OnEnterSizeMove(WindowMessage& record);
+  [[nodiscard]] int OnExitSizeMove(WindowMessage& record);
 
  private:
   void BindMainWindowHandlers();
@@ -359,7 +360,7 @@ class EngineApp : public AppBase, private FullScreenMenuHost {
   // Shows the picture again unless the frame loop draws the next one soon enough itself.
   void RepaintUnlessLoopDoes();
   // FullScreenMenuHost
-  uint32_t MenuWindowStyle() const override { return MainWindowStyle(); }
+  [[nodiscard]] uint32_t MenuWindowStyle() const override { return MainWindowStyle(); }
   bool ModalRunning() const override { return modalDepth_ > 0; }
   bool AppActive() const override { return active_; }
   void BindMenuCommands(Window& menuWindow) override;

@@ -47,9 +47,13 @@ void EngineApp::NoteInLog(const std::string& textCp932) {
   log_.WriteNote(textCp932);
 }
 
-int EngineApp::ShowMessage(const std::string& textCp932, int icon) {
-  if (OnFrameThread()) return RequestMessageBox(kBoxMessage, textCp932, icon);
-  return ModalMessageBox(textCp932, host::MB_OK, icon);
+void EngineApp::ShowMessage(const std::string& textCp932, int icon) {
+  // The one button's answer says nothing, shown or not.
+  if (OnFrameThread()) {
+    (void)RequestMessageBox(kBoxMessage, textCp932, icon);
+  } else {
+    (void)ModalMessageBox(textCp932, host::MB_OK, icon);
+  }
 }
 
 bool EngineApp::AskYesNo(const std::string& textCp932, int icon) {
@@ -129,7 +133,7 @@ int EngineApp::OnMessageBoxRequest(WindowMessage& message) {
                                        record->title) == host::IDOK;
       break;
     default:
-      ModalMessageBox(record->text, host::MB_OK, record->icon, record->title);
+      (void)ModalMessageBox(record->text, host::MB_OK, record->icon, record->title);  // one button
       break;
   }
   return kHandled;
@@ -221,10 +225,9 @@ int EngineApp::WaitForFrameThread(host::HWND* window) {
   }
 }
 
-int EngineApp::ReleaseFrameThreadWait(host::HWND* window) {
+void EngineApp::ReleaseFrameThreadWait(host::HWND* window) {
   if (window != nullptr && *window) host::EnableWindow(*window, true);
   pauseState_.store(kFrameRunning);
-  return 0;
 }
 
 }  // namespace bw

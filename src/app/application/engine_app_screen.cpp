@@ -217,7 +217,8 @@ int EngineApp::OnAppActivate(WindowMessage& record) {
     ApplyDeferredClose();
     return kHandled;
   }
-  if (fullScreenMenu_.Open()) fullScreenMenu_.OnExitMenuLoop(record);
+  // Closed as its own loop's end closes it; that handler always handles.
+  if (fullScreenMenu_.Open()) (void)fullScreenMenu_.OnExitMenuLoop(record);
   // Every own display mode is exclusive here: the menu window goes, and the game is minimised.
   if (display_.CooperativeState() == kCoopExclusive && record_.menuId != 0)
     fullScreenMenu_.Destroy();

@@ -61,7 +61,8 @@ void GameApp::SetAppOption(uint32_t index, uint32_t value) {
       return;
     default:
       if (index >= kOptionFirstMenuItem && index <= kOptionScreenModeItem) {
-        SetMenuItemEnabled(static_cast<int>(index - kOptionFirstMenuItem), value != 0);
+        (void)SetMenuItemEnabled(static_cast<int>(index - kOptionFirstMenuItem),
+                                 value != 0);  // in range
       }
       return;
   }

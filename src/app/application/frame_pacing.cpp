@@ -84,8 +84,9 @@ uint32_t FramePacing::PopPreciseTimingOff() {
 }
 
 void FramePacing::DropOverrides() {
-  while (vsyncOverrides_ != 0) PopVSyncWait();
-  while (preciseOverrides_ != 0) PopPreciseTimingOff();
+  // Every override undone: whether each pop changed the pacing does not matter here.
+  while (vsyncOverrides_ != 0) (void)PopVSyncWait();
+  while (preciseOverrides_ != 0) (void)PopPreciseTimingOff();
 }
 
 int FramePacing::LowerFrameThreadPriority() {

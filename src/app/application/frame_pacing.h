@@ -25,9 +25,9 @@ class FramePacingHost {
  public:
   virtual ~FramePacingHost() = default;
   // The threaded mode's frame thread runs and ticks the clock, and this is another thread.
-  virtual bool FrameThreadTicks() = 0;
+  [[nodiscard]] virtual bool FrameThreadTicks() = 0;
   // The threaded mode has no frame thread running.
-  virtual bool FrameThreadMissing() = 0;
+  [[nodiscard]] virtual bool FrameThreadMissing() = 0;
   virtual uint16_t DesktopRefreshHz() = 0;
 };
 
@@ -52,10 +52,10 @@ class FramePacing {
 
   // Nested overrides; each answers 1 when the pacing changed. A pop with nothing pushed does
   // nothing.
-  uint32_t PushVSyncWait();
-  uint32_t PopVSyncWait();
-  uint32_t PushPreciseTimingOff();
-  uint32_t PopPreciseTimingOff();
+  [[nodiscard]] uint32_t PushVSyncWait();
+  [[nodiscard]] uint32_t PopVSyncWait();
+  [[nodiscard]] uint32_t PushPreciseTimingOff();
+  [[nodiscard]] uint32_t PopPreciseTimingOff();
   // A restarted MAIN cannot pop what the old one pushed.
   void DropOverrides();
   uint32_t VsyncOverrides() const { return vsyncOverrides_; }

@@ -119,7 +119,7 @@ int FullScreenMenu::OnSysCommand(WindowMessage& record) {
     case host::SC_MINIMIZE:
     case host::SC_MAXIMIZE:
     case host::SC_RESTORE:
-      OnExitMenuLoop(record);
+      (void)OnExitMenuLoop(record);  // it always handles
       // A window already gone has no queue: the message has nobody to reach.
       (void)parts_.mainWindow.PostMessage(host::WM_SYSCOMMAND, record.wParam, record.lParam);
       return kHandled;

@@ -61,7 +61,7 @@ class FullScreenMenu {
   FullScreenMenu& operator=(const FullScreenMenu&) = delete;
 
   // The window made and shown (0), shown again (kShownAgain) or not made (kFailed).
-  int Create();
+  [[nodiscard]] int Create();
   void Destroy();
   Window& GetWindow() { return window_; }
   // The menu's height over the full-screen picture, the frame counted for kind kFramed.
@@ -73,13 +73,13 @@ class FullScreenMenu {
   void SetModal(bool modal) { modal_ = modal; }
   // The main window's handlers.
   void BindToMainWindow();
-  int OnEnterMenuLoop(WindowMessage& record);
-  int OnExitMenuLoop(WindowMessage& record);
+  [[nodiscard]] int OnEnterMenuLoop(WindowMessage& record);
+  [[nodiscard]] int OnExitMenuLoop(WindowMessage& record);
   // Every key that goes down: an Alt with another key opens nothing.
   void NoteKey(const host::MSG& msg);
   // Alt or F10 let go in full screen with the system keys on: the menu opens unless it may not.
   // kNotHandled when it opened (the system's menu key goes on), else kHandled.
-  int OpenByKey(uint32_t virtualKey);
+  [[nodiscard]] int OpenByKey(uint32_t virtualKey);
   // Activation back in full screen keeps the framed window maximised.
   void KeepMaximised();
 
@@ -88,10 +88,10 @@ class FullScreenMenu {
   bool HasMenu() const { return parts_.record.menuId != 0 && app_.WindowMenu() != nullptr; }
   bool DirectDrawModeSet() const;
   void ShowSystemCursor(bool show);
-  int OnCreateRequest(WindowMessage& record);
-  int OnHideRequest(WindowMessage& record);
+  [[nodiscard]] int OnCreateRequest(WindowMessage& record);
+  [[nodiscard]] int OnHideRequest(WindowMessage& record);
   // Closing, minimising, maximising and restoring from the menu window go to the main window.
-  int OnSysCommand(WindowMessage& record);
+  [[nodiscard]] int OnSysCommand(WindowMessage& record);
 
   FullScreenMenuHost& app_;
   Parts parts_;

@@ -42,11 +42,11 @@ constexpr uint8_t kDepthAfterWindowSwitch = 3;
 
 // The hooks that running effects and layer filters call: they reach the published application.
 void LowerPriorityHook() {
-  if (GameApp* app = TheGameApp::Get()) app->LowerFrameThreadPriority();
+  if (GameApp* app = TheGameApp::Get()) (void)app->LowerFrameThreadPriority();  // the nesting
 }
 
 void RestorePriorityHook() {
-  if (GameApp* app = TheGameApp::Get()) app->RestoreFrameThreadPriority();
+  if (GameApp* app = TheGameApp::Get()) (void)app->RestoreFrameThreadPriority();  // the nesting
 }
 
 bool LowSpecHook() {
@@ -112,11 +112,12 @@ int64_t GameApp::ConfiguredImageCacheBudget() {
 }
 
 int GameApp::InitInstance() {
-  EngineApp::InitInstance();
+  if (int r = EngineApp::InitInstance(); r != 0) return r;
   SetUpImageLoaders(Images(), &FileSystem());
   // Plug-ins that fail to load are skipped; the built-in decoder is always there.
   (void)RegisterPackDecoders(FileSystem());
-  services_.Start();
+  // Decoder plug-ins that did not load leave the built-in decoder, which every game has.
+  (void)services_.Start();
   const std::string& line = GetCommandLine();
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
     if (RebaseAppFolder(line.substr(2)) != kAppFolderSet) return kInitAppRecord;
@@ -270,8 +271,9 @@ int GameApp::CreateDevices() {
   }
   for (const DefaultBinding& b : kDefaultBindings)
     bindings_->AddBinding(b.action, b.device, b.code);
-  ApplyKeyAssignments();
-  ApplyJoystickAssignments();
+  // The binding table was made just above: both apply.
+  (void)ApplyKeyAssignments();
+  (void)ApplyJoystickAssignments();
   Mouse* mouse = GetInputManager().GetMouse();
   mouse->SetCursorShape(0, 0);
   if (config_.pacing.systemCursor == 0)
@@ -303,7 +305,8 @@ void GameApp::WarnNoSoundAtStart() {
   if (config_.pacing.soundWarning == 0) return;
   // Laid out to its text: the fixed text field holds two of its three lines.
   uint8_t dontShowAgain = 0;
-  ShowMessageDialog(text.c_str(), kMessageOkCheck, nullptr, &dontShowAgain, kLayoutToText);
+  (void)ShowMessageDialog(text.c_str(), kMessageOkCheck, nullptr, &dontShowAgain,
+                          kLayoutToText);  // one button and its tick
   config_.pacing.soundWarning = dontShowAgain != 0 ? 0 : 1;
 }
 
@@ -378,7 +381,7 @@ int GameApp::InitScript() {
   gui_->AttachScriptHost();
   textPanel_->Setup();
   host_->SetTextSettingsTarget(&dialogs_.TextLook());
-  ApplySoundSettings();
+  (void)ApplySoundSettings();  // the channels were given just above
   ChooseFrameLoop();
   return kInitScriptOk;
 }

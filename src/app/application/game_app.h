@@ -96,36 +96,36 @@ class GameApp : public EngineApp,
 
   using AppBase::Run;
   void Run() override;
-  int InitInstance() override;
+  [[nodiscard]] int InitInstance() override;
   std::string GetSaveFolder() const override { return settings_.SaveFolder(); }
-  int CreateDevices() override;
-  int BindWindowMessages() override;
+  [[nodiscard]] int CreateDevices() override;
+  [[nodiscard]] int BindWindowMessages() override;
   void OnAppExit(int code) override;
   void SaveConfig(int code) override;
 
-  int FrameThreadBegin() override;
-  int FrameThreadStep() override;
+  [[nodiscard]] int FrameThreadBegin() override;
+  [[nodiscard]] int FrameThreadStep() override;
   void FrameThreadEnd() override;
 
-  int InitScript();
+  [[nodiscard]] int InitScript();
   // The frame function chosen by InitScript; 0 stops, else the steps for this frame.
-  int FrameLoop();
+  [[nodiscard]] int FrameLoop();
   // One script step with the interrupt it may leave; false ends the run.
-  bool StepScript(int& stepsLeft);
+  [[nodiscard]] bool StepScript(int& stepsLeft);
 
   // ScriptApplication
   ScriptFileSource* ScriptFiles() override { return &scriptFiles_; }
   std::string SaveFolder() override { return settings_.SaveFolder(); }
-  bool TranslationOption() override { return config_.pacing.jit != 0; }
+  [[nodiscard]] bool TranslationOption() override { return config_.pacing.jit != 0; }
   std::unique_ptr<ScriptHostMessageText> CreateMessageText(ScriptHost& host) override;
-  uint32_t Clock() override;
+  [[nodiscard]] uint32_t Clock() override;
   void ShowMessage(const std::string& cp932Text) override {
     EngineApp::ShowMessage(cp932Text, kIconError);
   }
   void TellDetail(const std::string& utf8Text) override;
 
   // Kinds 0 and 1 tell, 2 and 3 ask; dontShowAgain takes the tick of kinds 1 and 3.
-  int ShowMessageDialog(const std::string& textCp932, int kind, bool* dontShowAgain);
+  [[nodiscard]] int ShowMessageDialog(const std::string& textCp932, int kind, bool* dontShowAgain);
 
   // The status the process ends with: the start-up result when start-up refused, else this.
   int ExitStatus() const { return exitStatus_; }
@@ -149,19 +149,23 @@ class GameApp : public EngineApp,
   TextRenderer* GetDefaultTextRenderer() const { return fonts_.DefaultRenderer(); }
 
   // Item 0 settings, 1 save, 2 load, 3 return to title, 4 screen mode; kMenuItemUnknown past 4.
-  int SetMenuItemEnabled(int item, bool enabled) override {
+  [[nodiscard]] int SetMenuItemEnabled(int item, bool enabled) override {
     return menu_.SetItemEnabled(item, enabled);
   }
-  bool MenuItemEnabled(int item) const override { return menu_.ItemEnabled(item); }
+  [[nodiscard]] bool MenuItemEnabled(int item) const override { return menu_.ItemEnabled(item); }
   // The menu whose items follow the permissions; null for none.
   void SetMenu(host::Menu* menu) { menu_.SetMenu(menu); }
   // Nested: only the last restore brings the priority back. Restore answers the count before it.
-  int LowerFrameThreadPriority() override { return pacing_.LowerFrameThreadPriority(); }
-  int RestoreFrameThreadPriority() override { return pacing_.RestoreFrameThreadPriority(); }
-  uint32_t PriorityLowerings() const { return pacing_.PriorityLowerings(); }
+  [[nodiscard]] int LowerFrameThreadPriority() override {
+    return pacing_.LowerFrameThreadPriority();
+  }
+  [[nodiscard]] int RestoreFrameThreadPriority() override {
+    return pacing_.RestoreFrameThreadPriority();
+  }
+  [[nodiscard]] uint32_t PriorityLowerings() const { return pacing_.PriorityLowerings(); }
 
   // Menu commands, pacing and dialogs.
-  int OnMenuCommand(WindowMessage& record) override;
+  [[nodiscard]] int OnMenuCommand(WindowMessage& record) override;
   uint8_t ModalState() const { return menu_.ModalState(); }
   // The save and load dialog and the settings sheet.
   GameDialogs& Dialogs() { return dialogs_; }
@@ -172,20 +176,20 @@ class GameApp : public EngineApp,
   // The message, version, data-input, file and folder dialogs.
   SystemDialogs& OwnDialogs() { return systemDialogs_; }
   DataInputDialog& DataInput() { return systemDialogs_.DataInput(); }
-  uint32_t ShowMessageDialog(const char* text, uint8_t kind, const char* title, uint8_t* checkState,
-                             uint8_t layout) {
+  [[nodiscard]] uint32_t ShowMessageDialog(const char* text, uint8_t kind, const char* title,
+                                           uint8_t* checkState, uint8_t layout) {
     return systemDialogs_.ShowMessage(text, kind, title, checkState, layout);
   }
   // From any thread: the window thread serves the record; false without a main window.
-  bool RequestDataInput(DataInputRequest& request) {
+  [[nodiscard]] bool RequestDataInput(DataInputRequest& request) {
     return systemDialogs_.RequestDataInput(request);
   }
-  bool RequestSoundFormat(SoundFormatRequest& request);
+  [[nodiscard]] bool RequestSoundFormat(SoundFormatRequest& request);
 
   void SetCursorVisible(bool visible) override;
   // The display device for full screen: the user's monitor number, else the monitor nearest the
   // window. Answers the display manager's result.
-  int SelectMonitor(host::HWND window, int bits);
+  [[nodiscard]] int SelectMonitor(host::HWND window, int bits);
   void SetPointerToDefaultButton(bool on) override { systemDialogs_.SetPointerToDefaultButton(on); }
   // fps -1 keeps the frame clock's rate.
   void UpdateFramePacing(int32_t fps) override { pacing_.Update(fps); }
@@ -194,32 +198,32 @@ class GameApp : public EngineApp,
   void RefreshFramePacing() { pacing_.Refresh(); }
   // Nested overrides; each answers 1 when the pacing changed. A pop with nothing pushed does
   // nothing.
-  uint32_t PushVSyncWait() override { return pacing_.PushVSyncWait(); }
-  uint32_t PopVSyncWait() override { return pacing_.PopVSyncWait(); }
-  uint32_t PushPreciseTimingOff() override { return pacing_.PushPreciseTimingOff(); }
-  uint32_t PopPreciseTimingOff() override { return pacing_.PopPreciseTimingOff(); }
-  uint32_t VsyncOverrides() const { return pacing_.VsyncOverrides(); }
-  uint32_t PreciseTimingOverrides() const { return pacing_.PreciseTimingOverrides(); }
+  [[nodiscard]] uint32_t PushVSyncWait() override { return pacing_.PushVSyncWait(); }
+  [[nodiscard]] uint32_t PopVSyncWait() override { return pacing_.PopVSyncWait(); }
+  [[nodiscard]] uint32_t PushPreciseTimingOff() override { return pacing_.PushPreciseTimingOff(); }
+  [[nodiscard]] uint32_t PopPreciseTimingOff() override { return pacing_.PopPreciseTimingOff(); }
+  [[nodiscard]] uint32_t VsyncOverrides() const { return pacing_.VsyncOverrides(); }
+  [[nodiscard]] uint32_t PreciseTimingOverrides() const { return pacing_.PreciseTimingOverrides(); }
 
  private:
-  int OnCreate(WindowMessage& record);
-  int OnMessageDialogRequest(WindowMessage& record);
-  bool MovieShowing() override { return movie_.Showing(); }
+  [[nodiscard]] int OnCreate(WindowMessage& record);
+  [[nodiscard]] int OnMessageDialogRequest(WindowMessage& record);
+  [[nodiscard]] bool MovieShowing() override { return movie_.Showing(); }
   // GameMenuHost
   void BeginModalBracket() override { BeginModal(); }
   void EndModalBracket() override { EndModal(); }
   void ToggleScreenMode() override;
-  int ShowSettingsSheet() override { return dialogs_.ShowSettingsSheet(); }
-  int ShowSaveLoadDialog(uint8_t direction) override {
+  [[nodiscard]] int ShowSettingsSheet() override { return dialogs_.ShowSettingsSheet(); }
+  [[nodiscard]] int ShowSaveLoadDialog(uint8_t direction) override {
     return dialogs_.ShowSaveLoadDialog(direction);
   }
   void ReturnToTitle() override { RequestInterrupt(kInterruptRestart); }
   void CloseMainWindow() override;
   void ServeRequest(int command, host::LPARAM record) override;
   // SystemDialogsHost
-  bool OffWindowThread() override { return OnFrameThread(); }
-  bool InModalBracket() override { return IsModal(); }
-  bool AskInBox(const std::string& textCp932) override {
+  [[nodiscard]] bool OffWindowThread() override { return OnFrameThread(); }
+  [[nodiscard]] bool InModalBracket() override { return IsModal(); }
+  [[nodiscard]] bool AskInBox(const std::string& textCp932) override {
     return AskYesNo(textCp932, kIconQuestion);
   }
   void TellInBox(const std::string& textCp932) override {
@@ -230,17 +234,19 @@ class GameApp : public EngineApp,
   void ShowBox(const std::string& textCp932, SaveFolderHost::Icon icon) override {
     EngineApp::ShowMessage(textCp932, static_cast<int>(icon));
   }
-  bool SendToWindow(int command, void* record) override;
+  [[nodiscard]] bool SendToWindow(int command, void* record) override;
   void ServeSoundFormat(SoundFormatRequest* request);
   // FramePacingHost
-  bool FrameThreadTicks() override {
+  [[nodiscard]] bool FrameThreadTicks() override {
     return Threaded() && !OnFrameThread() && FrameThread().IsRunning();
   }
-  bool FrameThreadMissing() override { return Threaded() && !FrameThread().IsRunning(); }
+  [[nodiscard]] bool FrameThreadMissing() override {
+    return Threaded() && !FrameThread().IsRunning();
+  }
   uint16_t DesktopRefreshHz() override { return GetSystemInfo().Facts().refreshHz; }
 
  private:
-  int ReadConfiguration();
+  [[nodiscard]] int ReadConfiguration();
   // The window page's display options as start-up hands them over: defaults for the two that
   // are 0, the modes the full screen is set through, and the presentation's options.
   void ApplyDisplayOptions();
@@ -249,9 +255,9 @@ class GameApp : public EngineApp,
   // The game folder's pixel library, published when the folder ships one.
   void BindPixelLibrary();
   UserConfig& User() { return settings_.User(); }
-  int OnClose(WindowMessage& record) override;
-  int OnDropFiles(WindowMessage& record);
-  bool ServePendingInterrupt();
+  [[nodiscard]] int OnClose(WindowMessage& record) override;
+  [[nodiscard]] int OnDropFiles(WindowMessage& record);
+  [[nodiscard]] bool ServePendingInterrupt();
   // A step that neither waits nor ends: its message, when it has one, and the failed exit.
   void FailScriptStep(int stepResult);
 
@@ -285,12 +291,12 @@ class GameApp : public EngineApp,
   static uint16_t SharedGlyphCacheSize();
   GameServices& Services() { return services_; }
   // The player's volumes to the script host's channels; false without them.
-  bool ApplySoundSettings();
+  [[nodiscard]] bool ApplySoundSettings();
   // The same from another record (the settings sheet's sound page while it is open).
-  bool ApplySoundSettings(const UserConfig& from) override;
+  [[nodiscard]] bool ApplySoundSettings(const UserConfig& from) override;
   // The player's keys into the action table; a kAssignments* code.
-  int ApplyKeyAssignments() override;
-  int ApplyJoystickAssignments() override;
+  [[nodiscard]] int ApplyKeyAssignments() override;
+  [[nodiscard]] int ApplyJoystickAssignments() override;
 
  private:
   GameServices services_;
@@ -313,29 +319,29 @@ class GameApp : public EngineApp,
 
  private:
   using FrameFunction = int (GameApp::*)();
-  int DirectFrameLoop();
-  int CanvasFrameLoop();
-  int LockedDirectFrameLoop();
-  int LockedCanvasFrameLoop();
-  int PumpedLoop(bool canvas);
-  int LockedLoop(bool canvas);
+  [[nodiscard]] int DirectFrameLoop();
+  [[nodiscard]] int CanvasFrameLoop();
+  [[nodiscard]] int LockedDirectFrameLoop();
+  [[nodiscard]] int LockedCanvasFrameLoop();
+  [[nodiscard]] int PumpedLoop(bool canvas);
+  [[nodiscard]] int LockedLoop(bool canvas);
   // The start of Run and of the frame thread: skip counting and the render states.
   void PrepareFrames();
-  bool HeldWhileInactive();
+  [[nodiscard]] bool HeldWhileInactive();
   // Present with the restore of lost surfaces; false (failure state 1) when that fails.
-  bool PresentOrRestore();
+  [[nodiscard]] bool PresentOrRestore();
   void RunFirstTimers();
   void DrawRenderListFrame();
   void DrawCanvasFrame();
   // On the frame thread a shown movie holds the canvas back only while there is a primary.
   bool CanvasCovered();
   // True when this turn idles for the effects' pause.
-  bool EffectsPausedTurn();
+  [[nodiscard]] bool EffectsPausedTurn();
   void DrawAndPresentOnFrameThread(bool canvas);
   // Ticks the clock; on a turn without a frame waits, or draws while the priority is lowered.
-  bool FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing);
+  [[nodiscard]] bool FrameDueOnFrameThread(bool canvas, bool tickAgainAfterDrawing);
   void DueFrameOnFrameThread(bool canvas, bool drawCanvas);
-  int StepsForFrame(bool onFrameThread);
+  [[nodiscard]] int StepsForFrame(bool onFrameThread);
 
   FrameFunction frameFunction_ = &GameApp::DirectFrameLoop;
   bool canvasLoop_ = false;  // the loop chosen draws a canvas
@@ -354,19 +360,19 @@ class GameApp : public EngineApp,
   bool CloseDeferred() const { return deferredClose_; }
 
  protected:
-  int OnDisplayChange(WindowMessage& record) override;
+  [[nodiscard]] int OnDisplayChange(WindowMessage& record) override;
   void ApplyDeferredClose() override;
   void RemoveMaximizeBox() override;
   void CloseMovieObject() override;
-  int OnCloseRequest(WindowMessage& record);
+  [[nodiscard]] int OnCloseRequest(WindowMessage& record);
   void OnAskedToClose() override;
-  int OnSysCommand(WindowMessage& record);
-  int OnDestroy(WindowMessage& record);
-  int OnQueryEndSession(WindowMessage& record);
+  [[nodiscard]] int OnSysCommand(WindowMessage& record);
+  [[nodiscard]] int OnDestroy(WindowMessage& record);
+  [[nodiscard]] int OnQueryEndSession(WindowMessage& record);
   // Native 35's work for the end of a session: the read-text log and the scripts' state.
   void SaveScriptPersistentData();
-  int OnMovieRequest(WindowMessage& record);
-  int OnMaximizeBoxRequest(WindowMessage& record);
+  [[nodiscard]] int OnMovieRequest(WindowMessage& record);
+  [[nodiscard]] int OnMaximizeBoxRequest(WindowMessage& record);
 
  private:
   void BindGameWindowHandlers();
@@ -381,29 +387,31 @@ class GameApp : public EngineApp,
   void SetWindowFeature(uint32_t kind, uint32_t value) override;
   uint32_t GetAppState(uint32_t index) override;
   std::string GetAppText(uint32_t kind) override;
-  int32_t SetUserSetting(uint32_t group, uint32_t index, uint32_t value) override;
+  [[nodiscard]] int32_t SetUserSetting(uint32_t group, uint32_t index, uint32_t value) override;
   uint32_t GetUserSetting(uint32_t group, uint32_t index) override;
   void SetUserText(const std::string& cp932) override;
   std::string GetUserText() override;
-  int32_t SetScreenMode(int32_t mode) override;
+  [[nodiscard]] int32_t SetScreenMode(int32_t mode) override;
   void SetScriptFlag(uint32_t which, bool on) override;
   uint8_t ScriptFlag(uint32_t which) const { return which < 2 ? scriptFlags_[which] : 0; }
-  int32_t FrameRate() override { return pacing_.Clock().Rate(); }
+  [[nodiscard]] int32_t FrameRate() override { return pacing_.Clock().Rate(); }
   uint8_t InterruptArgument() override { return interrupt_; }
-  bool TakeWindowRestoredFlag() override { return TakeWindowRestored(); }
+  [[nodiscard]] bool TakeWindowRestoredFlag() override { return TakeWindowRestored(); }
   [[nodiscard]] bool PostAppCommand(uint8_t request, bool send, uintptr_t parameter) override;
-  bool SetClipboardText(std::string_view cp932) override;
+  [[nodiscard]] bool SetClipboardText(std::string_view cp932) override;
   void SetupInputDialog(const std::string& prompt, const std::string& defaultText, uint32_t flags,
                         uint32_t limit, int32_t x, int32_t y) override;
-  bool RequestInputText(std::string& cp932) override;
-  uint32_t RequestScriptBox(uint32_t kind, const std::string& title, const std::string& text,
-                            uint32_t icon) override;
-  uint32_t RequestScriptDialog(uint32_t kind, const std::string& text) override;
-  bool OpenWithDesktop(const std::string& path, bool folder) override;
-  bool PointerInWindow() override;
-  bool PointerMovesAllowed() override { return systemDialogs_.PointerToDefaultButton(); }
-  bool PointerAtLastPixel() override;
-  bool SkipWithCtrl() override { return User().fastForwardKey != kFastForwardShift; }
+  [[nodiscard]] bool RequestInputText(std::string& cp932) override;
+  [[nodiscard]] uint32_t RequestScriptBox(uint32_t kind, const std::string& title,
+                                          const std::string& text, uint32_t icon) override;
+  [[nodiscard]] uint32_t RequestScriptDialog(uint32_t kind, const std::string& text) override;
+  [[nodiscard]] bool OpenWithDesktop(const std::string& path, bool folder) override;
+  [[nodiscard]] bool PointerInWindow() override;
+  [[nodiscard]] bool PointerMovesAllowed() override {
+    return systemDialogs_.PointerToDefaultButton();
+  }
+  [[nodiscard]] bool PointerAtLastPixel() override;
+  [[nodiscard]] bool SkipWithCtrl() override { return User().fastForwardKey != kFastForwardShift; }
   void SetKeyRepeats(bool on) override;
   InputBindingTable* Bindings() override { return bindings_; }
   KeyboardDevice* Keyboard() override { return GetInputManager().Keyboard(); }
@@ -429,22 +437,23 @@ class GameApp : public EngineApp,
   }
   // Sound natives (ScriptApplication).
  public:
-  int32_t StartSoundDevice(bool useGiven, uint8_t channels, uint32_t rateCode,
-                           uint16_t bitsPerSample) override;
+  [[nodiscard]] int32_t StartSoundDevice(bool useGiven, uint8_t channels, uint32_t rateCode,
+                                         uint16_t bitsPerSample) override;
   uint8_t SoundWarnOnce() override { return config_.pacing.soundWarning; }
   void SetSoundWarnOnce(uint8_t value) override { config_.pacing.soundWarning = value; }
-  bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
+  [[nodiscard]] bool ShowSoundWarning(const std::string& cp932Text, uint8_t* checkState) override;
   void TellNoSound(const std::string& cp932Text);
   void WarnNoSoundAtStart();
   void TellUnreadableMain();
   uint8_t BgmDuckSetting() override { return User().duckPercent; }
   // The movie natives' window-level movie: an emptied slot clears the showing state.
  public:
-  bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override {
+  [[nodiscard]] bool UseMovieSlot(
+      const std::function<void(std::unique_ptr<MovieObject>&)>& use) override {
     movie_.Use(use);
     return true;
   }
-  int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
+  [[nodiscard]] int32_t OpenWindowMovie(MovieObject& movie, const char* file) override;
   PartManager* ScriptPartManager() override;
   PointerManager* ScriptPointerManager() override;
   TextPanel* ScriptTextPanel() override;
@@ -461,10 +470,10 @@ class GameApp : public EngineApp,
   // The scenario frame's state words, the settings it reads and its frame turns.
   TgsAppState* TgsState() override { return &scenario_.Read(); }
   uint8_t* TextSettingsChangedFlag() override { return &scenario_.Words().textSettingsChanged; }
-  bool ReadTgsSettings(TgsUserSettings& out) override;
-  int TgsFrameTurn() override;
+  [[nodiscard]] bool ReadTgsSettings(TgsUserSettings& out) override;
+  [[nodiscard]] int TgsFrameTurn() override;
   [[nodiscard]] bool PostTgsDialog(int kind) override { return scenario_.PostDialog(kind); }
-  int PollTgsDialog() override { return scenario_.PollDialog(); }
+  [[nodiscard]] int PollTgsDialog() override { return scenario_.PollDialog(); }
   TgsPresentation* TgsScreen() override { return screens_.Windows(); }
   TgsHistoryView* TgsHistory() override { return screens_.History(); }
   TgsSceneHost* TgsPages() override { return screens_.Pages(); }
@@ -474,9 +483,11 @@ class GameApp : public EngineApp,
   PartManager* ScreenParts() override { return ScriptPartManager(); }
   PointerTip* ScreenTip() override;
   // ScenarioStateHost
-  bool ModalOpen() override { return IsModal() || MenuOpen(); }
-  bool FullScreenMenuOpen() override { return MenuOpen() || GetEngineInput().IsMenuShown(); }
-  uint32_t ModalSessionsEnded() override { return ModalsEnded(); }
+  [[nodiscard]] bool ModalOpen() override { return IsModal() || MenuOpen(); }
+  [[nodiscard]] bool FullScreenMenuOpen() override {
+    return MenuOpen() || GetEngineInput().IsMenuShown();
+  }
+  [[nodiscard]] uint32_t ModalSessionsEnded() override { return ModalsEnded(); }
 
   ScenarioState scenario_{*this};
   ScenarioScreens screens_{*this, GetDisplayManager(), timers_.Second(), settings_.User()};
@@ -488,8 +499,8 @@ class GameApp : public EngineApp,
 
  private:
   host::HWND DialogOwner() override;
-  uint32_t ShowDialogMessage(const std::string& textCp932, uint8_t kind) override;
-  bool InFullScreen() override;
+  [[nodiscard]] uint32_t ShowDialogMessage(const std::string& textCp932, uint8_t kind) override;
+  [[nodiscard]] bool InFullScreen() override;
   void RequestScreenModeToggle() override;
   std::vector<std::string> MonitorNames() override;
   void StoreUserSettings() override;

@@ -14,7 +14,8 @@ int32_t GameApp::StartSoundDevice(bool useGiven, uint8_t channels, uint32_t rate
   request.channels = channels;
   request.rateCode = rateCode;
   request.bitsPerSample = bitsPerSample;
-  RequestSoundFormat(request);
+  // Unserved, the answer stays kRequestNotServed, which the native reports as a failure.
+  (void)RequestSoundFormat(request);
   return request.answer;
 }
 

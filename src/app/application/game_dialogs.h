@@ -28,15 +28,15 @@ class GameDialogsHost {
   // Runs the work while the scripts stand between two steps; not at all when the game ends.
   virtual void RunBetweenSteps(const std::function<void()>& work) = 0;
   // A message dialog of kind kMessageOk or kMessageYesNo; 1 for yes.
-  virtual uint32_t ShowDialogMessage(const std::string& textCp932, uint8_t kind) = 0;
+  [[nodiscard]] virtual uint32_t ShowDialogMessage(const std::string& textCp932, uint8_t kind) = 0;
   virtual bool MenuItemEnabled(int item) const = 0;
-  virtual bool PointerMovesAllowed() = 0;
+  [[nodiscard]] virtual bool PointerMovesAllowed() = 0;
   virtual void SetPointerToDefaultButton(bool on) = 0;
-  virtual bool ApplySoundSettings(const UserConfig& from) = 0;
-  virtual int ApplyKeyAssignments() = 0;
-  virtual int ApplyJoystickAssignments() = 0;
+  [[nodiscard]] virtual bool ApplySoundSettings(const UserConfig& from) = 0;
+  [[nodiscard]] virtual int ApplyKeyAssignments() = 0;
+  [[nodiscard]] virtual int ApplyJoystickAssignments() = 0;
   virtual void ApplyDisplaySettings() = 0;
-  virtual bool InFullScreen() = 0;
+  [[nodiscard]] virtual bool InFullScreen() = 0;
   // As the menu's command, which the window's own thread runs.
   virtual void RequestScreenModeToggle() = 0;
   // The scripts' font list: the frame thread's.
@@ -54,18 +54,18 @@ class GameDialogs {
   GameDialogs& operator=(const GameDialogs&) = delete;
 
   // kSettingsSheetOk when its OK stored the pages, else kSettingsSheetCancel.
-  int ShowSettingsSheet();
+  [[nodiscard]] int ShowSettingsSheet();
   // A RunSaveLoadDialog result, or kDialogNotAvailable without a script host.
-  int ShowSaveLoadDialog(uint8_t direction);
+  [[nodiscard]] int ShowSaveLoadDialog(uint8_t direction);
   // The load the save and load dialog asks for: the current save name, 1 in the load word and
   // the frame's loaded-game word.
   void RequestLoadFromDialog(const std::string& saveName);
   // Whether a running scenario frame lets the game be saved now (always, without a frame).
-  bool FrameAllowsSaving();
+  [[nodiscard]] bool FrameAllowsSaving();
   // The scripts' words whose guest addresses the scenario configuration words hold: false when
   // the word names none or the address is refused. Run between two script steps.
-  bool ReadConfiguredWord(size_t word, int32_t& value);
-  bool WriteConfiguredWord(size_t word, uint32_t value);
+  [[nodiscard]] bool ReadConfiguredWord(size_t word, int32_t& value);
+  [[nodiscard]] bool WriteConfiguredWord(size_t word, uint32_t value);
 
   SaveSettingsStore& SaveSettingsSource() { return saveSettings_; }
   // What takes the player's text settings for the script host.

@@ -34,10 +34,10 @@ class GameGuiServices : public GuiServices {
   KeyboardDevice* GetKeyboard() override;
   InputBindingTable* GetInputBindings() override;
   uint8_t PollTextInput(TextInputTarget* target) override;
-  bool SendTextInputMessage(uint32_t value) override;
+  [[nodiscard]] bool SendTextInputMessage(uint32_t value) override;
   int32_t GetCanvasWidth() override;
   int32_t GetCanvasHeight() override;
-  uint32_t Now() override;
+  [[nodiscard]] uint32_t Now() override;
   GuestMemory* GetScriptMemory() override;
 
  private:

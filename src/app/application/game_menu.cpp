@@ -96,9 +96,10 @@ void GameMenu::AskReturnToTitle() {
                                  kMessageYesNo) != 0;
     // The script may have withdrawn the permission while the question was up.
     if (yes && !ItemEnabled(kPermissionReturn)) {
-      app_.ShowDialogMessage(host::Cp932Literal("現在の状態でタイトルに戻ることは出来ません。\r\n"
-                                                "行える状態になってから再度、実行して下さい。"),
-                             kMessageOk);
+      (void)app_.ShowDialogMessage(
+          host::Cp932Literal("現在の状態でタイトルに戻ることは出来ません。\r\n"
+                             "行える状態になってから再度、実行して下さい。"),
+          kMessageOk);
       yes = false;
     }
   }

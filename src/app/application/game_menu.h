@@ -25,10 +25,10 @@ class GameMenuHost {
   virtual void EndModalBracket() = 0;
   virtual void ToggleScreenMode() = 0;
   virtual void ShowVersionDialog() = 0;
-  virtual int ShowSettingsSheet() = 0;
-  virtual int ShowSaveLoadDialog(uint8_t direction) = 0;
+  [[nodiscard]] virtual int ShowSettingsSheet() = 0;
+  [[nodiscard]] virtual int ShowSaveLoadDialog(uint8_t direction) = 0;
   // A message dialog of kind kMessageOk or kMessageYesNo; 1 for yes.
-  virtual uint32_t ShowDialogMessage(const std::string& textCp932, uint8_t kind) = 0;
+  [[nodiscard]] virtual uint32_t ShowDialogMessage(const std::string& textCp932, uint8_t kind) = 0;
   // "MAIN" starts again at the title.
   virtual void ReturnToTitle() = 0;
   virtual void CloseMainWindow() = 0;

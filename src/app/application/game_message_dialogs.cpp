@@ -17,7 +17,7 @@ int GameApp::OnMessageDialogRequest(WindowMessage& record) {
   }
   // The dialog brackets itself.
   GameMenu::Scope shown(menu_, kModalMessageDialog, false);
-  systemDialogs_.ShowMessageRequest(request);
+  (void)systemDialogs_.ShowMessageRequest(request);  // the answer is in the record
   return kHandled;
 }
 

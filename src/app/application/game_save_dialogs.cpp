@@ -42,7 +42,9 @@ class GameSaveLoadHost final : public SaveLoadHost {
   bool AskYesNo(const std::string& text) override {
     return app_.ShowDialogMessage(text, kMessageYesNo) != 0;
   }
-  void ShowMessage(const std::string& text) override { app_.ShowDialogMessage(text, kMessageOk); }
+  void ShowMessage(const std::string& text) override {
+    (void)app_.ShowDialogMessage(text, kMessageOk);  // one button
+  }
   bool SaveAllowed() override {
     return app_.MenuItemEnabled(kPermissionSave) && dialogs_.FrameAllowsSaving();
   }
@@ -84,7 +86,8 @@ void GameDialogs::RequestLoadFromDialog(const std::string& saveName) {
   if (TgsFrameSaveState::Frame()) {
     tgsState_.loadedGame = 1;
   } else {
-    WriteConfiguredWord(kConfigLoadWord, 1);
+    // A game that names no load word loads from its own menu, never from this dialog.
+    (void)WriteConfiguredWord(kConfigLoadWord, 1);
   }
 }
 

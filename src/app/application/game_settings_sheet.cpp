@@ -24,9 +24,11 @@ namespace {
 class GameSheetHost final : public SettingsSheetHost {
  public:
   explicit GameSheetHost(GameDialogsHost& app) : app_(app) {}
-  void ApplySound(const UserConfig& config) override { app_.ApplySoundSettings(config); }
-  void ApplyKeys() override { app_.ApplyKeyAssignments(); }
-  void ApplyJoystick() override { app_.ApplyJoystickAssignments(); }
+  // Before the script host and the devices are up there is nothing to apply to; they read the
+  // settings when they come up.
+  void ApplySound(const UserConfig& config) override { (void)app_.ApplySoundSettings(config); }
+  void ApplyKeys() override { (void)app_.ApplyKeyAssignments(); }
+  void ApplyJoystick() override { (void)app_.ApplyJoystickAssignments(); }
   void ApplyDisplay(const UserConfig&) override { app_.ApplyDisplaySettings(); }
   bool FullScreen() override { return app_.InFullScreen(); }
   void ToggleScreenMode() override { app_.RequestScreenModeToggle(); }
@@ -114,7 +116,8 @@ class GameTextLook final : public TextSettingsTarget {
               : host->Extension<RenderNativeState>().DefaultRenderer();
       if (renderer) {
         const host::LOGFONTA& now = renderer->GetLogFont();
-        ApplyFontLook(*renderer, user, now.lfHeight, now.lfItalic != 0);
+        // A renderer that cannot take the look keeps its own.
+        (void)ApplyFontLook(*renderer, user, now.lfHeight, now.lfItalic != 0);
       }
     }
     if (request.history) {
@@ -143,14 +146,15 @@ int GameDialogs::ShowSettingsSheet() {
   // them, so they are written between two of their steps.
   app_.RunBetweenSteps([this] {
     tgsState_.textSettingsChanged = 0;
-    WriteConfiguredWord(kConfigFontNoticeWord, 0);
-    WriteConfiguredWord(kConfigFrameNoticeWord, 0);
+    // A game that names no notice word shows no notice.
+    (void)WriteConfiguredWord(kConfigFontNoticeWord, 0);
+    (void)WriteConfiguredWord(kConfigFrameNoticeWord, 0);
   });
   const SettingsSheetResult result = RunSettingsSheet(user_, services, owner);
   app_.RunBetweenSteps([&] {
     if (result.textChanged) tgsState_.textSettingsChanged = 1;
-    if (result.fontNotice) WriteConfiguredWord(kConfigFontNoticeWord, 1);
-    if (result.frameNotice) WriteConfiguredWord(kConfigFrameNoticeWord, 1);
+    if (result.fontNotice) (void)WriteConfiguredWord(kConfigFontNoticeWord, 1);
+    if (result.frameNotice) (void)WriteConfiguredWord(kConfigFrameNoticeWord, 1);
     // The text on the screen takes the new look now; the changed flag stays raised for the
     // scripts that ask for it.
     if (ScriptHost* host = app_.GetScriptHost(); host && result.textChanged)

@@ -22,7 +22,7 @@ class GameSound {
   GameSound& operator=(const GameSound&) = delete;
 
   // Creates and publishes the device; false when it cannot be had.
-  bool Create(host::HWND window, bool globalFocus, bool software);
+  [[nodiscard]] bool Create(host::HWND window, bool globalFocus, bool software);
   void DeleteAllBuffers();
   DirectSoundDevice* Device() const { return device_.get(); }
 

@@ -23,19 +23,19 @@ class GameTextPanel : public SaveTextPanel, public TextPanelHost, public TypingE
   TextPanel& Panel() { return panel_; }
 
   TextRenderer* Renderer(int which) override;
-  int32_t ShowCaption(const std::string& text, uint32_t ms) override;
-  int32_t MovePointerToPart(uint32_t part, bool flag, int32_t value) override;
+  [[nodiscard]] int32_t ShowCaption(const std::string& text, uint32_t ms) override;
+  [[nodiscard]] int32_t MovePointerToPart(uint32_t part, bool flag, int32_t value) override;
 
   TimerService* CaptionTimers() override;
   CompositionLayer* CaptionLayer() override;
   int32_t CanvasWidth() override;
   int32_t CanvasHeight() override;
   void PlayCaptionSound() override;
-  bool StartPointerMove(int32_t x, int32_t y, uint32_t ms) override;
-  bool PointerMoving() override;
-  bool FrameStep() override;
-  bool TooltipsOn() override;
-  uint32_t TooltipDelay() override;
+  [[nodiscard]] bool StartPointerMove(int32_t x, int32_t y, uint32_t ms) override;
+  [[nodiscard]] bool PointerMoving() override;
+  [[nodiscard]] bool FrameStep() override;
+  [[nodiscard]] bool TooltipsOn() override;
+  [[nodiscard]] uint32_t TooltipDelay() override;
   TypingEnvironment* TextEnvironment() override { return this; }
 
   TextSpeedSettings GetTextSpeeds() const override;

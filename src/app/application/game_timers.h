@@ -37,7 +37,7 @@ class GameTimers {
   void RequestEffectsPause(uint8_t request) { effectsPause_ = request; }
   uint8_t EffectsPauseState() const { return effectsPause_; }
   // The frame thread's turn: follows the request; true while the effects stand paused.
-  bool FollowEffectsPause();
+  [[nodiscard]] bool FollowEffectsPause();
 
  private:
   TrigTables trig_;

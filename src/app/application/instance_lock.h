@@ -17,9 +17,9 @@ class InstanceLock {
   // False when another process holds the lock of that name (CP932) in folder, which is created
   // when missing. Without a place for the lock the start goes on, after saying so on standard
   // error.
-  bool Acquire(const std::string& folder, const std::string& name);
+  [[nodiscard]] bool Acquire(const std::string& folder, const std::string& name);
   void Release();
-  bool Held() const { return lock_.Held(); }
+  [[nodiscard]] bool Held() const { return lock_.Held(); }
   // The lock file of the last Acquire (UTF-8), to name in messages.
   const std::string& Path() const { return path_; }
 

@@ -26,7 +26,7 @@ struct TgsAppState;
 class ScenarioScreensHost {
  public:
   virtual ~ScenarioScreensHost() = default;
-  virtual uint32_t Clock() = 0;
+  [[nodiscard]] virtual uint32_t Clock() = 0;
   virtual Mouse* GetMouse() = 0;
   virtual EngineInput* PointerInput() = 0;
   // Null once the GUI is gone.
@@ -36,7 +36,7 @@ class ScenarioScreensHost {
   // Null before the scripts start.
   virtual ScriptHost* GetScriptHost() = 0;
   virtual bool MenuItemEnabled(int item) const = 0;
-  virtual int SetMenuItemEnabled(int item, bool enabled) = 0;
+  [[nodiscard]] virtual int SetMenuItemEnabled(int item, bool enabled) = 0;
 };
 
 class ScenarioScreens {
@@ -62,7 +62,7 @@ class ScenarioScreens {
 
  private:
   // Where the frame's windows and menu go on the screen; false while there is no screen.
-  bool PlaceOnScreen(TgsWindowsPlace& place);
+  [[nodiscard]] bool PlaceOnScreen(TgsWindowsPlace& place);
 
   ScenarioScreensHost& app_;
   DisplayManager& display_;

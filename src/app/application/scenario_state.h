@@ -21,11 +21,11 @@ class ScenarioStateHost {
   virtual ~ScenarioStateHost() = default;
   virtual bool MenuItemEnabled(int item) const = 0;
   // A dialog or the menu bar's menu stands open over the game.
-  virtual bool ModalOpen() = 0;
-  virtual bool FullScreenMenuOpen() = 0;
+  [[nodiscard]] virtual bool ModalOpen() = 0;
+  [[nodiscard]] virtual bool FullScreenMenuOpen() = 0;
   // How many outermost modal sessions have ended, and whether one runs.
-  virtual uint32_t ModalSessionsEnded() = 0;
-  virtual bool InModalBracket() = 0;
+  [[nodiscard]] virtual uint32_t ModalSessionsEnded() = 0;
+  [[nodiscard]] virtual bool InModalBracket() = 0;
   // The script application's request: settings, save or load dialog (kinds 0 to 2), posted.
   [[nodiscard]] virtual bool PostAppCommand(uint8_t request, bool send, uintptr_t parameter) = 0;
 };
@@ -46,7 +46,7 @@ class ScenarioState {
   [[nodiscard]] bool PostDialog(int kind);
   // kTgsDialogOpen while the dialog asked for is up, kTgsDialogEnded once its modal session
   // ended (or when none was asked for), else kTgsDialogClosed (not open yet).
-  int PollDialog();
+  [[nodiscard]] int PollDialog();
   // Null while no frame runs.
   SaveFrameState* SaveFrame();
 

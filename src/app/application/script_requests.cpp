@@ -73,7 +73,7 @@ void GameApp::SetWindowFeature(uint32_t kind, uint32_t value) {
     // Only a window can grow: the maximise box has no other meaning here than the menu item.
     if (config_.display.screenMode != kSavedScreenWindow) return;
     maximiseAllowed_ = value != 0 ? 1 : 0;
-    SetMenuItemEnabled(kMenuPermissionCount - 1, value != 0);
+    (void)SetMenuItemEnabled(kMenuPermissionCount - 1, value != 0);  // a known item
     // The box follows the value even where the permission already held it: the way back to a
     // window may have taken the box while the permission stayed.
     if (record_.defaultScreenMode != kScreenWindowOnly) ShowMaximizeBox(value != 0);

@@ -26,7 +26,7 @@ class SettingsFilesHost {
  public:
   virtual ~SettingsFilesHost() = default;
   // A question; true for yes.
-  virtual bool AskInBox(const std::string& textCp932) = 0;
+  [[nodiscard]] virtual bool AskInBox(const std::string& textCp932) = 0;
   virtual void ShowBox(const std::string& textCp932, SaveFolderHost::Icon icon) = 0;
 };
 
@@ -44,7 +44,7 @@ class SettingsFiles {
   // The save folder was chosen at this start: the settings are written at once.
   bool FolderChosenNow() const { return folderChosenNow_; }
   // Whether this run writes the settings (not in the read-only mode, nor before a save folder).
-  bool Writable() const { return plan_.writesSettings && !saveFolder_.empty(); }
+  [[nodiscard]] bool Writable() const { return plan_.writesSettings && !saveFolder_.empty(); }
   // USER.CFG, with the configured pacing in place of the scripts' overrides, then APP_CFG.DAT;
   // false after the failure's message.
   [[nodiscard]] bool Save();

@@ -25,20 +25,20 @@ class SystemDialogsHost {
   // The main window; null before it exists.
   virtual host::HWND DialogOwner() = 0;
   // The frame thread of the threaded mode asks the window thread instead of showing a dialog.
-  virtual bool OffWindowThread() = 0;
+  [[nodiscard]] virtual bool OffWindowThread() = 0;
   // The modal bracket around every dialog and box, and whether one is open.
   virtual void BeginModalBracket() = 0;
   virtual void EndModalBracket() = 0;
-  virtual bool InModalBracket() = 0;
+  [[nodiscard]] virtual bool InModalBracket() = 0;
   // Message boxes for a message dialog nothing can draw.
-  virtual bool AskInBox(const std::string& textCp932) = 0;
+  [[nodiscard]] virtual bool AskInBox(const std::string& textCp932) = 0;
   virtual void TellInBox(const std::string& textCp932) = 0;
-  virtual bool InFullScreen() = 0;
+  [[nodiscard]] virtual bool InFullScreen() = 0;
   // The version dialog's system report.
   virtual std::string Report(bool longForm) = 0;
   // Sends WM_COMMAND with the record to the main window and waits until it was served; false
   // without a main window.
-  virtual bool SendToWindow(int command, void* record) = 0;
+  [[nodiscard]] virtual bool SendToWindow(int command, void* record) = 0;
 };
 
 class SystemDialogs {
@@ -52,24 +52,24 @@ class SystemDialogs {
   // Kinds 0 to 3 as the message dialogs 112 to 115; 1 for "はい". From the frame thread the
   // window thread shows it. Without a dialog host a message box asks instead (its check box reads
   // unticked).
-  uint32_t ShowMessage(const char* text, uint8_t kind, const char* title, uint8_t* checkState,
-                       uint8_t layout);
-  uint32_t ShowMessageRequest(MessageDialogRequest* request);
+  [[nodiscard]] uint32_t ShowMessage(const char* text, uint8_t kind, const char* title,
+                                     uint8_t* checkState, uint8_t layout);
+  [[nodiscard]] uint32_t ShowMessageRequest(MessageDialogRequest* request);
   // From any thread; 0 without a main window.
   uint8_t RequestMessage(uint8_t kind, const char* text, const char* title, uint8_t* checkState,
                          uint8_t layout);
   void ShowVersion();
   // Dialog 116 with the record's inputs; true when OK ended it.
-  bool ShowDataInput(DataInputDialog& dialog);
+  [[nodiscard]] bool ShowDataInput(DataInputDialog& dialog);
   // The scripts' record of dialog 116.
   DataInputDialog& DataInput() { return dataInput_; }
 
   // The window thread serves another thread's record (kCmdDataInput to kCmdBrowseFolder).
   void Serve(int command, host::LPARAM record);
   // From any thread: the window thread serves the record; false without a main window.
-  bool RequestDataInput(DataInputRequest& request);
-  bool RequestFile(FileDialogRequest& request, bool save);
-  bool RequestFolder(FolderDialogRequest& request);
+  [[nodiscard]] bool RequestDataInput(DataInputRequest& request);
+  [[nodiscard]] bool RequestFile(FileDialogRequest& request, bool save);
+  [[nodiscard]] bool RequestFolder(FolderDialogRequest& request);
   // The scripts' requests, their texts copied into the records the window thread serves.
   void RequestFileDialog(ScriptApplication::FileDialogRecord& record);
   void RequestFolderDialog(ScriptApplication::FolderDialogRecord& record);

@@ -304,7 +304,7 @@ ImageSurface* TgsHistoryScreen::MakeSceneLayer() {
   c.SetBackgroundImage(&scene_, 0, 0, true);
   // The window moves onto the scene layer; the text view is made anew there.
   Detach();
-  MakeView(&c.GetList());
+  (void)MakeView(&c.GetList());  // without a view the window opens empty, as below
   if (view_) view_->SetVisible(!hidden_);
   Attach(&c.GetList());
   effectsTimers_.PauseAll(int32_t(kScreenOverlayKind));
@@ -341,7 +341,7 @@ bool TgsHistoryScreen::MenuItemEnabled(int item) {
 }
 
 void TgsHistoryScreen::EnableMenuItem(int item, bool enabled) {
-  app_.SetMenuItemEnabled(item, enabled);
+  (void)app_.SetMenuItemEnabled(item, enabled);  // the screen names known items only
 }
 
 }  // namespace bw

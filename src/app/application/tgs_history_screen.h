@@ -41,31 +41,31 @@ class TgsHistoryScreen final : public TgsHistoryView, public TgsCallRunner {
   TgsHistoryScreen(const TgsHistoryScreen&) = delete;
   TgsHistoryScreen& operator=(const TgsHistoryScreen&) = delete;
 
-  int32_t LineHeight() override;
-  int32_t MeasureText(std::string_view tokens) override;
-  int Open(int32_t total, int32_t position) override;
+  [[nodiscard]] int32_t LineHeight() override;
+  [[nodiscard]] int32_t MeasureText(std::string_view tokens) override;
+  [[nodiscard]] int Open(int32_t total, int32_t position) override;
   void BeginPage() override;
   void DrawName(std::string_view name, int32_t y, uint32_t rgb) override;
   void DrawText(std::string_view tokens, int32_t y, uint32_t rgb) override;
   void DrawChoice(std::string_view text, int32_t y, uint32_t rgb) override;
   void PlaceVoiceBox(int box, int32_t y, int32_t height) override;
   void SetScrollPosition(int32_t position) override;
-  int32_t ScrollPosition() override;
+  [[nodiscard]] int32_t ScrollPosition() override;
   void SetAlpha(uint8_t alpha, uint8_t darkAlpha) override;
   void SetHidden(bool hidden) override;
-  int TakeClickedBox() override;
-  int HoveredBox() override { return hovered_; }
+  [[nodiscard]] int TakeClickedBox() override;
+  [[nodiscard]] int HoveredBox() override { return hovered_; }
   void MarkBox(int box) override;
-  int32_t Wheel() override;
+  [[nodiscard]] int32_t Wheel() override;
   ImageSurface* MakeSceneLayer() override;
   void SceneDrawn() override;
   void Close() override;
-  bool MenuItemEnabled(int item) override;
+  [[nodiscard]] bool MenuItemEnabled(int item) override;
   void EnableMenuItem(int item, bool enabled) override;
   void SetTextColor(uint32_t rgb) override;
   void SetShadowColor(uint32_t rgb) override;
   // The frame runs the font calls of the texts laid out.
-  int RunCall(std::span<const uint8_t> record) override;
+  [[nodiscard]] int RunCall(std::span<const uint8_t> record) override;
   int MessageState() const override { return 0; }
 
   bool IsOpen() const { return open_; }
@@ -73,8 +73,8 @@ class TgsHistoryScreen final : public TgsHistoryView, public TgsCallRunner {
 
  private:
   // The history text view, made once on the screen's list (hidden until the window opens).
-  bool EnsureView();
-  bool MakeView(DisplayObjectList* list);
+  [[nodiscard]] bool EnsureView();
+  [[nodiscard]] bool MakeView(DisplayObjectList* list);
   DisplayObjectList* List() const;
   void Draw(std::string_view text, int32_t y, uint32_t rgb);
   // Both renderers back to rgb with a black edge.

@@ -33,14 +33,14 @@ class TgsMenuParts final : public TgsMenuHost {
   TgsMenuParts& operator=(const TgsMenuParts&) = delete;
 
   void GetPointer(int32_t& x, int32_t& y, int& state) override;
-  int Open(int32_t x, int32_t y) override;
+  [[nodiscard]] int Open(int32_t x, int32_t y) override;
   void SetButton(int button, bool enabled, bool checked, const std::string& tooltip) override;
-  bool ButtonCorner(int button, int32_t& x, int32_t& y) override;
+  [[nodiscard]] bool ButtonCorner(int button, int32_t& x, int32_t& y) override;
   void FocusButton(int button) override;
-  bool MovePointer(int32_t x, int32_t y) override;
-  bool SetMenuFade(bool fade, bool show) override;
-  bool FadeRunning() override;
-  int TakeClickedButton(uint32_t now) override;
+  [[nodiscard]] bool MovePointer(int32_t x, int32_t y) override;
+  [[nodiscard]] bool SetMenuFade(bool fade, bool show) override;
+  [[nodiscard]] bool FadeRunning() override;
+  [[nodiscard]] int TakeClickedButton(uint32_t now) override;
   void FadeOutMusic(uint32_t ms) override {
     if (fadeOutMusic_) fadeOutMusic_(ms);
   }

@@ -23,8 +23,8 @@ class TgsScenePages final : public TgsSceneHost {
   TgsScenePages& operator=(const TgsScenePages&) = delete;
 
   SurfaceLayer* PageLayer(int page) override;
-  bool ShowEffects() override;
-  bool LowSpec() override;
+  [[nodiscard]] bool ShowEffects() override;
+  [[nodiscard]] bool LowSpec() override;
 
  private:
   CanvasLayer* Screen() const;

@@ -76,7 +76,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   // Loads the pictures and makes the windows, hidden. A missing picture is named on standard
   // error and in MissingPictures(), and its piece is left out or drawn plainly; 0, or
   // kTgsWindowsMissing with nothing left made when the windows cannot be made at all.
-  int PrepareWindows() override;
+  [[nodiscard]] int PrepareWindows() override;
   void ReleaseWindows() override { Release(); }
   const std::vector<std::string>& MissingPictures() const { return missing_; }
   void Release();
@@ -87,10 +87,10 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   // Steps the reveal and the wait mark at now.
   void Tick(uint32_t now);
 
-  int TakePointerEvent() override;
+  [[nodiscard]] int TakePointerEvent() override;
   void SetMessage(std::string_view text, const std::string& name, uint32_t revealMs) override;
   void ShowPage() override;
-  bool Typing() override;
+  [[nodiscard]] bool Typing() override;
   void FinishTyping() override;
   void NextPage() override;
   void SetWindowVisible(bool visible) override;
@@ -104,16 +104,16 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   void ShowChoiceList(bool show) override;
   // The entries other than chosen fade out over the choice fade time.
   void FadeOtherChoices(int chosen) override;
-  bool ChoiceFadesRunning() override { return fadeChosen_ >= 0; }
+  [[nodiscard]] bool ChoiceFadesRunning() override { return fadeChosen_ >= 0; }
   void SetMessageFont(const TgsFontState& font) override;
   void SetMessageLook(const TgsUserSettings& user) override;
   // 0, or 1 when the page has no room for another line.
-  int ViewNewLine() override;
-  int ViewBeginRuby() override;
-  int ViewDrawRuby(std::string_view ruby) override;
+  [[nodiscard]] int ViewNewLine() override;
+  [[nodiscard]] int ViewBeginRuby() override;
+  [[nodiscard]] int ViewDrawRuby(std::string_view ruby) override;
   Sprite* WindowSprite() override { return prepared_ ? &view_.PageSprite() : nullptr; }
   void SetHitAreaEnabled(bool enabled) override;
-  bool PointerOnControl() override;
+  [[nodiscard]] bool PointerOnControl() override;
   void SetWindowFrame(int kind, uint32_t rgb, uint8_t alpha) override;
   void RelayoutPage() override;
   bool ChoicePoint(int32_t& x, int32_t& y) const override;
@@ -127,7 +127,7 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   void SetCallRunner(std::function<int(std::span<const uint8_t>)> runner) {
     runner_ = std::move(runner);
   }
-  int RunCall(std::span<const uint8_t> record) override;
+  [[nodiscard]] int RunCall(std::span<const uint8_t> record) override;
   int MessageState() const override;
 
   TextView& View() { return view_; }
@@ -143,11 +143,11 @@ class TgsWindows : public TgsPresentation, public TgsCallRunner {
   // Message renderer i at that size and face (empty: the default) in the user's weight.
   void UseFont(size_t i, int32_t size, const std::string& face);
   // Loads name into into; a missing picture is noted and named.
-  bool Have(ImageSurface& into, const char* name);
-  bool HaveAll(std::initializer_list<const char*> names);
-  int MakeMessageWindow();
-  int MakeNameBox();
-  int MakeChoiceList();
+  [[nodiscard]] bool Have(ImageSurface& into, const char* name);
+  [[nodiscard]] bool HaveAll(std::initializer_list<const char*> names);
+  [[nodiscard]] int MakeMessageWindow();
+  [[nodiscard]] int MakeNameBox();
+  [[nodiscard]] int MakeChoiceList();
   void MakeWaitMark();
   void MakeBar();
   void MakeButtons();

@@ -36,7 +36,7 @@ constexpr int kConfigTooLong = 4;
 // bytes other than NUL after its NUL.
 constexpr int kConfigBadText = 5;
 
-constexpr bool ConfigTaken(int status) {
+[[nodiscard]] constexpr bool ConfigTaken(int status) {
   return status == kConfigOk || status == kConfigMended;
 }
 
@@ -44,7 +44,7 @@ constexpr bool ConfigTaken(int status) {
 class ConfigVerdict {
  public:
   int Status() const { return status_; }
-  bool Refused() const { return !ConfigTaken(status_); }
+  [[nodiscard]] bool Refused() const { return !ConfigTaken(status_); }
   const std::string& Why() const { return why_; }
   void Mend() { status_ = std::max(status_, kConfigMended); }
   void Refuse(int status, std::string why) {
@@ -135,8 +135,8 @@ void DecodeBlock(std::span<const uint8_t, Block::kSize> bytes, Block& block) {
 // Copies record over block from its first byte on; false, refusing, when the record is longer
 // than the block.
 template <class Block>
-bool OverlayBlock(Block& block, std::span<const uint8_t> record, ConfigVerdict& verdict,
-                  std::string_view what) {
+[[nodiscard]] bool OverlayBlock(Block& block, std::span<const uint8_t> record,
+                                ConfigVerdict& verdict, std::string_view what) {
   auto bytes = EncodeBlock(block);
   if (record.size() > bytes.size()) {
     verdict.Refuse(kConfigTooLong, std::string(what) + " is " + std::to_string(record.size()) +
@@ -171,7 +171,8 @@ std::string ConfigRecordText(std::span<const uint8_t> body, ConfigVerdict& verdi
 
 // Refuses a text that is not CP932 text: a byte no character has, or a control character other
 // than tab, carriage return and line feed.
-bool CheckConfigText(std::string_view text, ConfigVerdict& verdict, std::string_view what);
+[[nodiscard]] bool CheckConfigText(std::string_view text, ConfigVerdict& verdict,
+                                   std::string_view what);
 
 // The engine's message (CP932) for a settings file it cannot take, then the file's name and, when
 // known, where the file broke: "MESSAGE\nFILE: WHY".
@@ -180,7 +181,7 @@ std::string ConfigFailureText(std::string_view message, std::string_view file,
 
 // Ends a fixed-size text field: when it has no NUL, it is cut at the last character boundary
 // that leaves room for one. Answers true when it had to be cut.
-bool TerminateTextField(std::span<uint8_t> field);
+[[nodiscard]] bool TerminateTextField(std::span<uint8_t> field);
 
 // Appends "\" to an engine path unless it already ends with a separator (never mistaking the
 // trail byte of a double-byte character for one).

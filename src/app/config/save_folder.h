@@ -63,13 +63,13 @@ class SaveFolderHost {
   enum class Icon { kWarning = 1, kInformation = 2, kQuestion = 3, kError = 4 };
 
   virtual ~SaveFolderHost() = default;
-  virtual bool FolderExists(const std::string& path) = 0;
-  virtual bool FileExists(const std::string& path) = 0;
-  virtual bool CreateFolder(const std::string& path) = 0;
+  [[nodiscard]] virtual bool FolderExists(const std::string& path) = 0;
+  [[nodiscard]] virtual bool FileExists(const std::string& path) = 0;
+  [[nodiscard]] virtual bool CreateFolder(const std::string& path) = 0;
   // Copies over an existing file; the copy is left writable.
   [[nodiscard]] virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
   // A yes/no question owned by the desktop; true for yes.
-  virtual bool Ask(const std::string& text) = 0;
+  [[nodiscard]] virtual bool Ask(const std::string& text) = 0;
   virtual void Tell(const std::string& text, Icon icon) = 0;
   // The folder-browse dialog; empty when cancelled, and from a host that has none.
   virtual std::string BrowseForFolder(const std::string& title, const std::string& startFolder) = 0;
@@ -79,7 +79,8 @@ class SaveFolderHost {
 // agrees to a new USER.CFG in a folder that has none, and the shipped file is copied in.
 // kSaveFolderSettingsRefused when the player says no; a folder that cannot be created is
 // reported and the start goes on (the read that follows will fail and say so).
-int PrepareUserCfg(const SaveFolderPlan& plan, const SaveFolderInputs& in, SaveFolderHost& host);
+[[nodiscard]] int PrepareUserCfg(const SaveFolderPlan& plan, const SaveFolderInputs& in,
+                                 SaveFolderHost& host);
 
 struct SaveFolderChoice {
   int result = kSaveFolderOk;

@@ -31,7 +31,7 @@ std::vector<Accelerator> MainAccelerators();
 // modifiers held is translated: WM_COMMAND (command, from accelerator) is sent to window, and the
 // answer is true so the key goes no further. A command whose item stands greyed in menu is
 // swallowed without a command.
-bool TranslateAccelerator(host::HWND window, std::span<const Accelerator> table,
-                          const host::Menu* menu, const host::MSG& msg);
+[[nodiscard]] bool TranslateAccelerator(host::HWND window, std::span<const Accelerator> table,
+                                        const host::Menu* menu, const host::MSG& msg);
 
 }  // namespace bw

@@ -24,7 +24,7 @@ class DataInputDialog {
   host::Dialog MakeDialog() const;
   // Runs the dialog inside the modal bracket; true when OK ended it, and Result() then holds the
   // text typed. Closing keeps the last result.
-  bool Show(const DialogContext& context);
+  [[nodiscard]] bool Show(const DialogContext& context);
 
   const std::string& Result() const { return result_; }
   uint32_t Flags() const { return flags_; }

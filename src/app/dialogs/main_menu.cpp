@@ -32,10 +32,9 @@ std::unique_ptr<host::Menu> BuildMainMenu(host::HWND owner) {
       system, Command(kCmdSettings, "設定(&C)"), Command(kCmdSave, "セーブ(&S)"),
       Command(kCmdLoad, "ロード(&L)"), Command(kCmdExit, "終了(&E)")};
   auto menu = std::make_unique<host::Menu>(owner, std::move(bar));
-  // The permissions start as settings and screen mode on, the rest off.
-  EnableMenuPermission(menu.get(), 1, false);
-  EnableMenuPermission(menu.get(), 2, false);
-  EnableMenuPermission(menu.get(), 3, false);
+  // The permissions start as settings and screen mode on, the rest off (items every menu knows).
+  for (int item : {kPermissionSave, kPermissionLoad, kPermissionReturn})
+    (void)EnableMenuPermission(menu.get(), item, false);
   return menu;
 }
 

@@ -48,6 +48,6 @@ class AttachedMenu {
 // The menu ids of a permission; empty for one above 4.
 std::span<const int> MenuIdsOfPermission(int item);
 // Enables or greys the permission's items; -1 for an item above 4 (or below 0), else 0.
-int EnableMenuPermission(host::Menu* menu, int item, bool enabled);
+[[nodiscard]] int EnableMenuPermission(host::Menu* menu, int item, bool enabled);
 
 }  // namespace bw

@@ -43,10 +43,12 @@ host::Dialog MakeMessageDialog(const DialogContext& context, uint8_t kind, std::
 
 // 1 for "はい" of kinds 2 and 3, else 0; a null text or an unknown kind shows nothing and answers
 // 0. The check-state byte is cleared, then set from the box when the dialog has one.
-uint32_t ShowMessageDialog(const DialogContext& context, const char* text, uint8_t kind,
-                           const char* title, uint8_t* checkState, uint8_t layout);
+[[nodiscard]] uint32_t ShowMessageDialog(const DialogContext& context, const char* text,
+                                         uint8_t kind, const char* title, uint8_t* checkState,
+                                         uint8_t layout);
 // The same from a record, the answer stored in it; 1 for a null record or text.
-uint32_t ShowMessageDialogRequest(const DialogContext& context, MessageDialogRequest* request);
+[[nodiscard]] uint32_t ShowMessageDialogRequest(const DialogContext& context,
+                                                MessageDialogRequest* request);
 
 // From another thread: sends the record to the main window (WM_APP_MESSAGE_DIALOG, lParam = the
 // record) and waits until the window thread has shown it; pause and resume run around the send.

@@ -30,9 +30,9 @@ class SettingsSheetHost {
   virtual std::vector<std::string> Monitors() { return {}; }
   // Hands the window page's drawing and full-screen options to the display.
   virtual void ApplyDisplay(const UserConfig& /*config*/) {}
-  virtual bool FullScreen() { return false; }
+  [[nodiscard]] virtual bool FullScreen() { return false; }
   virtual void ToggleScreenMode() {}
-  virtual bool PointerMoves() { return false; }
+  [[nodiscard]] virtual bool PointerMoves() { return false; }
   virtual void SetPointerMoves(bool /*on*/) {}
   // 0 the sound-effect test, 1 the system sound effect, 2 the voice (the character's own test
   // voice at its volume when one is given).
@@ -81,6 +81,7 @@ std::string KeyName(int code);
 // Gives an outline renderer the player's font: face and boldness (a new font at the given height
 // when either differs), antialiasing, gradation and decoration. Other renderers are left alone.
 // Answers whether the renderer took the settings.
-bool ApplyFontLook(TextRenderer& renderer, const UserConfig& look, int32_t height, bool italic);
+[[nodiscard]] bool ApplyFontLook(TextRenderer& renderer, const UserConfig& look, int32_t height,
+                                 bool italic);
 
 }  // namespace bw

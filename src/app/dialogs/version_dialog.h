@@ -42,7 +42,7 @@ struct VersionDialogInputs {
 
 // Hands the address to the desktop's opener (xdg-open, found on PATH); false when the address
 // has no UTF-8 form, the opener cannot be started, or it ends at once with a failure.
-bool OpenInDesktopBrowser(const std::string& addressCp932);
+[[nodiscard]] bool OpenInDesktopBrowser(const std::string& addressCp932);
 
 // "Version %d.%02d", then "%x " of a revision that is not 0.
 std::string VersionLine(uint8_t major, uint8_t minor, uint8_t revision);
@@ -50,7 +50,7 @@ std::string VersionLine(uint8_t major, uint8_t minor, uint8_t revision);
 std::string ReportFileName(std::string_view gameTitle);
 // Writes every line of the report followed by CR LF (a report whose last line ends needs no
 // further line); the path is an engine path.
-uint32_t SaveReport(const std::string& path, std::string_view report);
+[[nodiscard]] uint32_t SaveReport(const std::string& path, std::string_view report);
 
 host::Dialog MakeVersionDialog(const DialogContext& context, VersionDialogInputs& inputs);
 // Shows dialog 111 inside the modal bracket.

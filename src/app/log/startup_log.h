@@ -58,7 +58,7 @@ class StartupLog {
   // Creates the log in folder (an engine path) and writes the header. With the switch off nothing
   // is created or touched and every later section is left out. kStartupLogOk or
   // kStartupLogCreateFailed.
-  int Start(bool logSwitch, const std::string& folder);
+  [[nodiscard]] int Start(bool logSwitch, const std::string& folder);
   bool IsOpen() const { return file_.IsOpen(); }
 
   void WriteVersion(const LogVersion& version);

@@ -31,7 +31,7 @@ void AppendFormat(std::string* out, const char* utf8Format, ...)
 std::string VersionText(uint8_t major, uint8_t minor, uint8_t revision);
 
 // Whole megabytes, for the "%dMB" fields.
-inline int Megabytes(uint64_t bytes) {
+[[nodiscard]] inline int Megabytes(uint64_t bytes) {
   return static_cast<int>(bytes >> 20);
 }
 

@@ -30,7 +30,7 @@ struct WindowMessage {
 class MessageHandler {
  public:
   virtual ~MessageHandler() = default;
-  virtual int Invoke(WindowMessage& record) = 0;
+  [[nodiscard]] virtual int Invoke(WindowMessage& record) = 0;
 };
 
 // Calls one member operation of a target; without either it counts as handled.
@@ -39,7 +39,7 @@ class MemberHandler final : public MessageHandler {
  public:
   using Member = int (T::*)(WindowMessage&);
   MemberHandler(T* target, Member member) : target_(target), member_(member) {}
-  int Invoke(WindowMessage& record) override {
+  [[nodiscard]] int Invoke(WindowMessage& record) override {
     return target_ && member_ ? (target_->*member_)(record) : kHandled;
   }
 
@@ -97,14 +97,14 @@ class Window {
   Window& operator=(const Window&) = delete;
 
   // The default: WM_DESTROY ends the message loop when the window was made to quit on destroy.
-  virtual int OnMessage(WindowMessage& record);
+  [[nodiscard]] virtual int OnMessage(WindowMessage& record);
 
   // Registers the record's class once; answers its atom, 0 for a class without a name.
   [[nodiscard]] static uint16_t Register(const WindowCreateRecord& record);
   // A native window when the calling thread drives the backend, else a message-only one. With
   // an owner the window is the owner's popup, shown by the owner's platform window.
-  int Create(const WindowCreateRecord& record, bool quitOnDestroy, bool registerFirst,
-             host::HWND owner = {});
+  [[nodiscard]] int Create(const WindowCreateRecord& record, bool quitOnDestroy, bool registerFirst,
+                           host::HWND owner = {});
   // Outer rectangle as (left, top, width, height). The native frame lies outside the client
   // area here, so the outer size is the client size.
   host::Rect ComputeWindowRect(int32_t clientWidth, int32_t clientHeight, uint32_t style,

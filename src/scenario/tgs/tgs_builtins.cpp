@@ -118,7 +118,8 @@ constexpr WaitAndRelease kQuakeWait{
 bool KeptInText(Args& a, TgsFunction function) {
   TgsInterpreterContext& interpreter = a.Call().interpreter;
   if (!interpreter.CollectingText()) return false;
-  interpreter.AppendCallRecord(TgsNumber(function), a.Call().slots);
+  // A record that no longer fits is left out whole; the text keeps what came before.
+  (void)interpreter.AppendCallRecord(TgsNumber(function), a.Call().slots);
   return true;
 }
 

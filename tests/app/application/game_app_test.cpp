@@ -215,7 +215,7 @@ TEST_F(ServicesRun, TheApplicationPublishesMoviesAndWipesForItsLifetime) {
   EXPECT_EQ(GetMovieLibrary(MovieLibraryKind::kPrimitive), nullptr);
   EXPECT_NE(GetMovieLibrary(MovieLibraryKind::kWindow), nullptr);
   app->GetUserConfig().movieVolume = 128;
-  app->ApplySoundSettings();
+  EXPECT_TRUE(app->ApplySoundSettings());
   EXPECT_EQ(MovieVolumeSetting(), 128u);
   SetMovieVolumeSetting(256);
 

@@ -97,7 +97,7 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRunsAndTakes
   drop.kind = host::InputEventKind::kDropFiles;
   drop.files = {dropped};
   backend.QueueEvent(drop);
-  app.PumpMessages(true);
+  EXPECT_EQ(app.PumpMessages(true), kPumpEmpty);
   ASSERT_EQ(app.DropTarget().GetCount(), 1u);
   EXPECT_EQ(app.DropTarget().GetFile(0), expected);
   app.AppShutdown(0);
@@ -123,7 +123,7 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
                answer = app.ShowMessageDialog("from the frame thread", kMessageYesNo, nullptr,
                                               nullptr, 0);
                app.DataInput().Setup("name?", "", 0, 0, -1, -1);
-               app.RequestDataInput(input);
+               EXPECT_TRUE(app.RequestDataInput(input));
                asked = app.AskYesNo("continue?", kIconQuestion);
                switched = app.RequestScreenMode(kSavedScreenFull, 32, kSwitchForced);
                modeAfter = app.Config().display.screenMode;

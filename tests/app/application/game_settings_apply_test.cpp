@@ -49,13 +49,15 @@ TEST_F(SettingsApply, JoystickButtonsAndMouseChoicesBecomeBindings) {
   user.actionButtons[1] = 2;  // a stick direction is never a button
   user.wheelButtonAction = 1;
   user.wheelAdvancesText = 0;
-  for (int round = 0; round < 2; ++round) app.ApplyJoystickAssignments();
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(app.ApplyJoystickAssignments(), kAssignmentsApplied);
+  }
   EXPECT_EQ(Codes(4, kDeviceFirstJoystick), std::vector<int>{5}) << "never doubled";
   EXPECT_TRUE(Codes(5, kDeviceFirstJoystick).empty());
   EXPECT_EQ(Codes(12, kDeviceMouse), (std::vector<int>{1, 2})) << "right and wheel: the menu";
   EXPECT_TRUE(Codes(4, kDeviceMouse).empty()) << "the wheel reads nothing on";
   user.actionButtons[0] = 0;
-  app.ApplyJoystickAssignments();
+  EXPECT_EQ(app.ApplyJoystickAssignments(), kAssignmentsApplied);
   EXPECT_TRUE(Codes(4, kDeviceFirstJoystick).empty());
 }
 
@@ -183,11 +185,12 @@ TEST_F(DisplayOptions, TheWindowPageDecidesHowTheNextSwitchPresents) {
 TEST_F(SettingsApply, TheScreenModeRadioSwitchesAtOnceAndARunningFrameMayForbidSaving) {
   ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
   dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:1;2"));
-  app.Dialogs().ShowSettingsSheet();
+  EXPECT_EQ(app.Dialogs().ShowSettingsSheet(), kSettingsSheetCancel)
+      << "the switch outlives Cancel";
   EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
   EXPECT_EQ(Dialogs().back().controls.at(1080).value, 1);
   dialogs.scripted.QueueAnswer(test::Steps("page:0;radio:1080:0;1"));
-  app.Dialogs().ShowSettingsSheet();
+  EXPECT_EQ(app.Dialogs().ShowSettingsSheet(), kSettingsSheetOk);
   EXPECT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
 
   // A running frame forbids saving through its word.

@@ -112,7 +112,7 @@ TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
   ASSERT_TRUE(StartLooping(app));
   auto press = [&](uint8_t key, bool down, bool alt = false) {
     Key(key, down, alt);
-    app.PumpMessages(true);
+    EXPECT_EQ(app.PumpMessages(true), kPumpEmpty);
   };
   // One batch of events: Shift is read as it was when V's message was made, though its
   // release is in already when the messages are handled.
@@ -124,7 +124,7 @@ TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
   Key('V', true);
   Key('V', false);
   Key(kVkShift, false);
-  app.PumpMessages(true);
+  EXPECT_EQ(app.PumpMessages(true), kPumpEmpty);
   ASSERT_EQ(Dialogs().size(), 1u);
   EXPECT_EQ(Dialogs()[0].templateId, 111) << "Shift+V is the version dialog";
 
@@ -134,7 +134,7 @@ TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
       << "Alt+Enter switches the screen mode";
 
   // The permission greys the item, and the key then does nothing.
-  app.SetMenuItemEnabled(4, false);
+  EXPECT_NE(app.SetMenuItemEnabled(4, false), kMenuItemUnknown);
   press(kVkReturn, true, true);
   EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
   app.AppShutdown(0);
@@ -176,18 +176,18 @@ TEST_F(MenuCommands, TheScreenModeTogglesUnderItsPermissionWhichShowsTheMaximise
   EXPECT_EQ(app.DisplayFailure(), kDisplayOk);
 
   app.GetUserConfig().monitorNumber = 0;
-  app.SetMenuItemEnabled(4, false);
+  EXPECT_NE(app.SetMenuItemEnabled(4, false), kMenuItemUnknown);
   Command(app, kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow) << "the permission is off";
   EXPECT_FALSE(boxShown());
   std::atomic<bool> set = false;
   std::thread other([&] {
-    app.SetMenuItemEnabled(4, true);
+    EXPECT_NE(app.SetMenuItemEnabled(4, true), kMenuItemUnknown);
     set = true;
   });
   EXPECT_TRUE(test::SpinUntil(
       [&] {
-        app.PumpMessages(true);
+        EXPECT_EQ(app.PumpMessages(true), kPumpEmpty);
         return set.load();
       },
       "the window thread serving the box's request"));
@@ -265,7 +265,7 @@ TEST_F(MenuCommands, TheFrameThreadAsksTheWindowThreadForTheMaximiseBox) {
     const int at = turns->updates;
     ASSERT_TRUE(test::SpinUntil(
         [&] {
-          app.PumpMessages(true);
+          EXPECT_EQ(app.PumpMessages(true), kPumpEmpty);
           return turns->updates > at + 2;
         },
         "frame turns whose natives ask for the box"));
@@ -283,7 +283,7 @@ TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
   Command(app, kCmdReturnToTitle);
   EXPECT_TRUE(Dialogs().empty()) << "the permission starts off";
 
-  app.SetMenuItemEnabled(3, true);
+  EXPECT_NE(app.SetMenuItemEnabled(3, true), kMenuItemUnknown);
   dialogs.scripted.QueueAnswer(Press(kIdNo));
   Command(app, kCmdReturnToTitle);
   ASSERT_EQ(Dialogs().size(), 1u);
@@ -306,7 +306,8 @@ TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
   app.RequestInterrupt(kInterruptNone);
 
   // Withdrawn while the question was up: the yes is refused with the second dialog.
-  dialogs.WhileNextDialog([&](const host::Dialog&) { app.SetMenuItemEnabled(3, false); });
+  dialogs.WhileNextDialog(
+      [&](const host::Dialog&) { EXPECT_NE(app.SetMenuItemEnabled(3, false), kMenuItemUnknown); });
   dialogs.scripted.QueueAnswer(Press(kIdYes));
   Command(app, kCmdReturnToTitle);
   ASSERT_EQ(Dialogs().size(), 4u);
@@ -385,9 +386,9 @@ TEST_F(PacingTest, ARestartedMainDropsTheOverridesTheOldOneHeld) {
   bool checked = false;
   test::List(app.FirstTimers(), test::Once([&] {
                app.UpdateFramePacing(-1);
-               app.PushVSyncWait();
-               app.PushVSyncWait();
-               app.PushPreciseTimingOff();
+               EXPECT_EQ(app.PushVSyncWait(), 1u) << "the first override changes the pacing";
+               EXPECT_EQ(app.PushVSyncWait(), 0u) << "a nested one does not";
+               (void)app.PushPreciseTimingOff();  // its change depends on the pacing asked
                app.RequestInterrupt(kInterruptRestart);
              }),
              5 * test::kPeriodMs, 0, 1);
@@ -428,7 +429,7 @@ class MenuWindow : public test::StartedGame {
     key.virtualKey = virtualKey;
     key.altDown = altHeld;
     host::DeliverInputEvent(main(), key);
-    app->PumpMessages(true);
+    EXPECT_EQ(app->PumpMessages(true), kPumpEmpty);
   }
 };
 

@@ -74,7 +74,7 @@ TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndOnlyTheOutermostBracketHides
     shownDuring = mouse().IsSystemCursorShown();
     loopStood = !app->FrameLoopRunning() && app->IsModal();
   });
-  app->ShowMessageDialog("text", kMessageOk, nullptr, nullptr, 0);
+  (void)app->ShowMessageDialog("text", kMessageOk, nullptr, nullptr, 0);  // it tells, asks nothing
   EXPECT_TRUE(shownDuring) << "the player needs the pointer for the dialog";
   EXPECT_TRUE(loopStood);
   EXPECT_FALSE(mouse().IsSystemCursorShown()) << "hidden again after it";

@@ -457,7 +457,7 @@ TEST_F(TgsWindowsPagesTest, TheHistoryAndTheMenuLieOverTheWindows) {
   TgsMenuParts menu(place_, {});
   // The point falls on the menu's base, below its row of buttons.
   ASSERT_EQ(menu.Open(x - 100, y - 30), 0);
-  menu.SetMenuFade(false, true);
+  EXPECT_FALSE(menu.SetMenuFade(false, true)) << "shown at once, without a fade task";
   EXPECT_EQ(ShownAt(x, y), 0x404040u) << "the choice list lies over the menu";
   menu.Close();
   EXPECT_EQ(ShownAt(x, y), cell) << "the menu left a trace";
@@ -523,13 +523,13 @@ TEST_F(TgsPartsDeletedTest, ButtonsDeletedByTheScriptLeaveTheWindowsAndTheMenuWo
   int32_t x = 0, y = 0;
   EXPECT_FALSE(menu.ButtonCorner(3, x, y));
   menu.FocusButton(2);
-  menu.SetMenuFade(false, false);
+  EXPECT_FALSE(menu.SetMenuFade(false, false)) << "hidden at once, without a fade task";
   menu.Close();
 
   ASSERT_EQ(menu.Open(50, 50), 0);
-  menu.SetMenuFade(false, true);
+  EXPECT_FALSE(menu.SetMenuFade(false, true)) << "shown at once, without a fade task";
   DeleteAll();
-  menu.SetMenuFade(true, false);
+  (void)menu.SetMenuFade(true, false);  // on deleted parts: only that nothing breaks counts
   timers_.RunDue(5000);
   EXPECT_EQ(menu.TakeClickedButton(5000), -1);
 }
