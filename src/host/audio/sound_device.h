@@ -75,14 +75,14 @@ class SoundBuffer {
   [[nodiscard]] int SetCurrentPosition(uint32_t offset);
   [[nodiscard]] int GetStatus(uint32_t* status) const;
   [[nodiscard]] int Restore();
-  [[nodiscard]] [[nodiscard]] int SetVolume(int32_t volume);
+  [[nodiscard]] int SetVolume(int32_t volume);
   [[nodiscard]] int GetVolume(int32_t* volume) const;
   [[nodiscard]] int SetPan(int32_t pan);
   [[nodiscard]] int GetPan(int32_t* pan) const;
   [[nodiscard]] int SetFrequency(uint32_t hz);
   // The frequency in force: the format's rate while it is "original".
   [[nodiscard]] int GetFrequency(uint32_t* hz) const;
-  [[nodiscard]] [[nodiscard]] int GetFormat(WaveFormat* format) const;
+  [[nodiscard]] int GetFormat(WaveFormat* format) const;
   // Primary buffer only; needs the priority level.
   [[nodiscard]] int SetFormat(const WaveFormat& format);
 
