@@ -51,7 +51,7 @@ void Run(std::unique_ptr<Task> task, const std::string& text, Target* target,
   Check(started == bw::kPathTaskDone || started == bw::kPathTaskRefused ||
         started == bw::kPathTaskJumpedToEnd);
   if (started == bw::kPathTaskDone) {
-    task.release();
+    Check(timers.HandOver(std::move(task)) != nullptr);
     for (uint32_t ms = 1000; ms <= 1000 + 40 * 12 && timers.Count() != 0; ms += 37) {
       clock.SetMilliseconds(ms);
       timers.RunDue(0);
