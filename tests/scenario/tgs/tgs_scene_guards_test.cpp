@@ -37,38 +37,14 @@ class CountedPartsEffect final : public DisplayEffect {
   static inline int32_t hidden = -1;
 };
 
-class SceneGuards : public SceneWorld {
+class SceneGuards : public ScriptedSceneWorld {
  protected:
-  SceneGuards() : engine_(&files_, 32u << 20) {
+  SceneGuards() {
     EXPECT_EQ(effects_.Register(CountedPartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr,
                                 nullptr, 0),
               kRegistered);
     CountedPartsEffect::made = 0;
-    LoadPlainEngine(files_, engine_);
-    host_.sceneHost = this;
-    host_.settings.fastEffects = true;
   }
-  std::unique_ptr<TgsFrame> NewFrame() {
-    auto frame = std::make_unique<TgsFrame>(&engine_, &files_, &host_);
-    frame->SetScriptFolder("SCRIPT");
-    EXPECT_EQ(frame->Setup("1\n"), 0);
-    return frame;
-  }
-  // A frame that ran lines until the message waits and the application quits.
-  std::unique_ptr<TgsFrame> RunToTheWait(const std::string& lines) {
-    auto frame = NewFrame();
-    files_.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines));
-    EXPECT_EQ(frame->Start("RUN"), 0);
-    host_.turns = 0;
-    host_.quitAtTurn = 3;
-    EXPECT_EQ(frame->BeginRun(false), 0);
-    EXPECT_EQ(TgsRunStep(*frame), -1);
-    return frame;
-  }
-
-  MemoryScriptFileSource files_;
-  ScriptEngine engine_;
-  FakeFrameHost host_;
 };
 
 TEST_F(SceneGuards, AFrameEndedInAChoiceGivesTheHitAreaBack) {

@@ -38,9 +38,9 @@ std::vector<uint8_t> Cell(uint8_t red) {
   return tools::BuildBmp(bmp);
 }
 
-class SceneReplay : public SceneWorld {
+class SceneReplay : public ScriptedSceneWorld {
  protected:
-  SceneReplay() : engine_(&files_, 32u << 20) {
+  SceneReplay() {
     RegisterBuiltinLoaders(images_);
     game_.dir().WriteFile("ANIME/c0.bmp", Cell(0x40));
     game_.dir().WriteFile("ANIME/c1.bmp", Cell(0x80));
@@ -51,24 +51,8 @@ class SceneReplay : public SceneWorld {
     hvd.frames = {{0, 100, 0, 0}, {1, 100, 0, 0}, {-1, 0, 0, 0}};
     hvd.entries = {{"c0.bmp", 0, 0}, {"c1.bmp", 0, 0}};
     game_.dir().WriteFile("OPEN.HVD", tools::WriteHvd(hvd));
-    LoadPlainEngine(files_, engine_);
-    host_.sceneHost = this;
-    host_.settings.fastEffects = true;  // no closing fade: the frame's turns run no transition
   }
 
-  // A frame that ran lines until the save, taken while the message waits.
-  std::unique_ptr<TgsFrame> RunToTheWait(const std::string& lines) {
-    auto frame = std::make_unique<TgsFrame>(&engine_, &files_, &host_);
-    frame->SetScriptFolder("SCRIPT");
-    files_.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines));
-    EXPECT_EQ(frame->Setup("1\n"), 0);
-    EXPECT_EQ(frame->Start("RUN"), 0);
-    host_.turns = 0;
-    host_.quitAtTurn = 3;
-    EXPECT_EQ(frame->BeginRun(false), 0);
-    EXPECT_EQ(TgsRunStep(*frame), -1);
-    return frame;
-  }
   std::vector<uint8_t> Save(TgsFrame& frame) {
     std::vector<uint8_t> out;
     EXPECT_EQ(frame.SaveScene(out, false), 0);
@@ -88,9 +72,6 @@ class SceneReplay : public SceneWorld {
   GameFolder game_;
   ImageLoaderManager images_;
   ScopedGlobal<ImageLoaderManager> publishedImages_{&images_};
-  MemoryScriptFileSource files_;
-  ScriptEngine engine_;
-  FakeFrameHost host_;
 };
 
 TEST_F(SceneReplay, AHeldAnimationComesBackHeldWhereItWas) {

@@ -21,7 +21,11 @@
 #include "platform/subtractive_random.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
+#include "scenario/tgs/tgs_frame.h"
+#include "scenario/tgs/tgs_interpreter.h"
 #include "scenario/tgs/tgs_scene.h"
+#include "scenario/tgs/tgs_test_world.h"
+#include "script/script_file_source.h"
 #include "support/bg_effect_rig.h"
 
 namespace bw::test {
@@ -181,6 +185,37 @@ class RealEffectsWorld : public SceneWorld {
   TrigTables trig_;
   ScopedGlobal<TrigTables> publishedTrig_{&trig_};
   SubtractiveRandom random_;
+};
+
+// The scene run by frames of the plain engine over scripts held in memory.
+class ScriptedSceneWorld : public SceneWorld {
+ protected:
+  ScriptedSceneWorld() : engine_(&files_, 32u << 20) {
+    LoadPlainEngine(files_, engine_);
+    host_.sceneHost = this;
+    host_.settings.fastEffects = true;  // no closing fade: the frame's turns run no transition
+  }
+  std::unique_ptr<TgsFrame> NewFrame() {
+    auto frame = std::make_unique<TgsFrame>(&engine_, &files_, &host_);
+    frame->SetScriptFolder("SCRIPT");
+    EXPECT_EQ(frame->Setup("1\n"), 0);
+    return frame;
+  }
+  // A frame that ran lines until the message waits and the application quits.
+  std::unique_ptr<TgsFrame> RunToTheWait(const std::string& lines) {
+    auto frame = NewFrame();
+    files_.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines));
+    EXPECT_EQ(frame->Start("RUN"), 0);
+    host_.turns = 0;
+    host_.quitAtTurn = 3;
+    EXPECT_EQ(frame->BeginRun(false), 0);
+    EXPECT_EQ(TgsRunStep(*frame), -1);
+    return frame;
+  }
+
+  MemoryScriptFileSource files_;
+  ScriptEngine engine_;
+  FakeFrameHost host_;
 };
 
 }  // namespace bw::test
