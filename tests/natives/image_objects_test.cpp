@@ -117,50 +117,68 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTheirTasks) {
 }
 
 // The list natives on containers of each kind: a canvas layer with its second list and an
-// offscreen layer without one.
-TEST_F(ImageObjects, ContainersOfEachKind) {
-  CanvasLayer* canvas = nullptr;
-  OffscreenLayer* offscreen = nullptr;
-  ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
-  ASSERT_EQ(display.CreateOffscreenLayer(&offscreen, 64, 48, 32, true), 0);
-  const uint32_t canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
-  const uint32_t offscreenHandle =
-      Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(offscreen));
-  CompositionLayer* withSecond = canvas->GetCompositionLayer();
-  CompositionLayer* ownOnly = offscreen->GetCompositionLayer();
-  ASSERT_NE(withSecond->GetSecondList(), nullptr);
-  ASSERT_EQ(ownOnly->GetSecondList(), nullptr);
+// offscreen layer without one, and four sprites to list.
+class ImageContainers : public ImageObjects {
+ protected:
+  void SetUp() override {
+    ImageObjects::SetUp();
+    CanvasLayer* canvas = nullptr;
+    OffscreenLayer* offscreen = nullptr;
+    ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
+    ASSERT_EQ(display.CreateOffscreenLayer(&offscreen, 64, 48, 32, true), 0);
+    canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
+    offscreenHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(offscreen));
+    withSecond = canvas->GetCompositionLayer();
+    ownOnly = offscreen->GetCompositionLayer();
+    ASSERT_NE(withSecond->GetSecondList(), nullptr);
+    ASSERT_EQ(ownOnly->GetSecondList(), nullptr);
+    for (uint32_t k = 0; k < 4; ++k)
+      s.push_back(Call(Native::kSpriteCreate, {imageHandle, 0, 0, 8, 8, 8 * k, 0}));
+  }
 
+  uint32_t canvasHandle = 0, offscreenHandle = 0;
+  CompositionLayer* withSecond = nullptr;
+  CompositionLayer* ownOnly = nullptr;
   std::vector<int32_t> s;
-  for (uint32_t k = 0; k < 4; ++k)
-    s.push_back(Call(Native::kSpriteCreate, {imageHandle, 0, 0, 8, 8, 8 * k, 0}));
+};
+
+TEST_F(ImageContainers, AddsTakeTheirListAndPriority) {
   // Priority -1: the first list at priority 0, user value 0, whatever the flag says.
   EXPECT_EQ(Call(Native::kContainerAdd, {canvasHandle, W(s[0]), W(-1), 5, 1}), kAddDone);
   const DisplayObjectList::Node* node = withSecond->GetList().Find(Object(s[0]));
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(std::pair(node->priority, node->user), std::pair(0u, 0u));
-  EXPECT_EQ(Call(Native::kContainerAdd, {canvasHandle, W(s[1]), 4, 2, 1}), kAddDone);
   EXPECT_EQ(Call(Native::kContainerAdd, {offscreenHandle, W(s[2]), 4, 0, 1}), 4)
       << "no second list";
   EXPECT_EQ(Call(Native::kContainerAdd, {offscreenHandle, W(s[2]), 4, 0, 0}), kAddDone);
   EXPECT_NE(ownOnly->GetList().Find(Object(s[2])), nullptr);
   EXPECT_EQ(Call(Native::kContainerAddAfterEqual, {canvasHandle, W(s[3]), 2, 0, 0}), kAddDone);
   EXPECT_EQ(Call(Native::kDisplayObjectGetState, {W(s[3])}), 2) << "listed and shown";
+}
 
-  // Priorities in whichever list holds the object; removal from either.
+// Priorities in whichever list holds the object; removal from either.
+TEST_F(ImageContainers, PrioritiesAndRemovalsFindTheObjectInEitherList) {
+  ASSERT_EQ(Call(Native::kContainerAdd, {canvasHandle, W(s[1]), 4, 2, 1}), kAddDone);
+  ASSERT_EQ(Call(Native::kContainerAdd, {offscreenHandle, W(s[2]), 4, 0, 0}), kAddDone);
   EXPECT_EQ(Call(Native::kContainerSetPriorityAfterEqual, {canvasHandle, W(s[1]), 7, 0}), 1);
   EXPECT_EQ(withSecond->GetSecondList()->Find(Object(s[1]))->priority, 7u);
   EXPECT_EQ(Call(Native::kContainerSetPriority, {canvasHandle, W(s[2]), 1, 0}), 0)
       << "not in this container";
   EXPECT_EQ(Call(Native::kContainerRemove, {canvasHandle, W(s[1])}), 1)
       << "found in the second list";
+  EXPECT_EQ(withSecond->GetSecondList()->Find(Object(s[1])), nullptr);
+}
 
+TEST_F(ImageContainers, ListCallsAndClearsEmptyTheList) {
+  ASSERT_EQ(Call(Native::kContainerAdd, {canvasHandle, W(s[0]), 1, 0, 0}), kAddDone);
+  ASSERT_EQ(Call(Native::kContainerAdd, {offscreenHandle, W(s[2]), 4, 0, 0}), kAddDone);
   EXPECT_EQ(Call(Native::kContainerListCall, {canvasHandle, W(kAny), W(kAny), 0}), 0);
   EXPECT_TRUE(withSecond->GetList().IsEmpty());
   EXPECT_EQ(Call(Native::kContainerClear, {offscreenHandle}), 0);
   EXPECT_TRUE(ownOnly->GetList().IsEmpty());
+}
 
-  // Background, flags and rendering.
+TEST_F(ImageContainers, TheBackgroundPictureIsRenderedAndTheFlagsTakeAByte) {
   EXPECT_EQ(Call(Native::kCompositionSetBackgroundImage, {canvasHandle, imageHandle, 2, 3, 1}), 1);
   ImageSurface* shot = nullptr;
   ASSERT_EQ(display.CreateImageSurface(&shot, 64, 48, 32, 0), 0);

@@ -98,16 +98,14 @@ int InChild(F body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
+TEST(SaveDialog, AsksBeforeSavingOverASlotAndSavesOnlyOnYes) {
   DialogRig rig;
   rig.Write(2, 3, "OLD");
-  rig.Write(kAutoPage, 1);
   rig.app.settings.lastDialogSlot = 3;
   // The title changes at each question, so the file tells which answer saved.
   int asks = 0;
   rig.app.onAsk = [&] { rig.frame.title = "T" + std::to_string(++asks); };
   rig.app.answers = {false, true};
-  const std::string before = rig.Bytes(2, 3);
   host::DialogRecord record = rig.Run(true, "press:1204;press:1204;2");
   ASSERT_EQ(rig.app.asked.size(), 2u);
   EXPECT_EQ(rig.app.asked[0].substr(0, 7), Cp932Literal("『OLD』")) << "the title shown";
@@ -120,19 +118,32 @@ TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
   EXPECT_EQ(Column(record, 3, 0), "New");
   EXPECT_EQ(std::tuple(rig.app.settings.lastSavedPage, rig.app.settings.lastSavedSlot),
             std::tuple(2, 3));
+}
 
-  // Protecting the slot disables both buttons at once and reaches the file when the dialog closes.
-  record = rig.Run(true, "row:3;check:1070:1;press:1204;press:1205;2");
+// Protecting the slot disables both buttons at once and reaches the file when the dialog closes.
+TEST(SaveDialog, AProtectedSlotIsNeitherSavedOverNorDeleted) {
+  DialogRig rig;
+  rig.Write(2, 3, "OLD");
+  const std::string before = rig.Bytes(2, 3);
+  const host::DialogRecord record =
+      rig.Run(true, "tab:2;row:3;check:1070:1;press:1204;press:1205;2");
   EXPECT_FALSE(record.controls.at(kSlotAct).enabled);
   EXPECT_FALSE(record.controls.at(kSlotDelete).enabled);
-  EXPECT_EQ(rig.Bytes(2, 3)[kProtectOffset], 1);
+  const std::string after = rig.Bytes(2, 3);
+  EXPECT_EQ(after[kProtectOffset], 1);
+  EXPECT_EQ(after.substr(0, kProtectOffset), before.substr(0, kProtectOffset));
+  EXPECT_EQ(after.substr(kProtectOffset + 1), before.substr(kProtectOffset + 1));
   EXPECT_EQ(Column(record, 3, 4), Cp932Literal("○"));
-  EXPECT_EQ(rig.app.asked.size(), 2u) << "nothing asked for a protected slot";
+  EXPECT_TRUE(rig.app.asked.empty()) << "nothing asked for a protected slot";
+}
 
-  // Auto and Quick load but never save; their marks follow the rings.
+// Auto and Quick load but never save; their marks follow the rings.
+TEST(SaveDialog, RingPagesLoadButNeverSaveAndMarkTheirNextSlot) {
+  DialogRig rig;
+  rig.Write(kAutoPage, 1);
   rig.SaveRig::app.settings.settings.nextAutoSlot = 4;
   rig.SaveRig::app.settings.settings.nextQuickSlot = 7;
-  record = rig.Run(true, "tab:0;row:1;press:1204;2");
+  host::DialogRecord record = rig.Run(true, "tab:0;row:1;press:1204;2");
   EXPECT_FALSE(record.controls.at(kSlotAct).enabled);
   EXPECT_TRUE(record.controls.at(kSlotDelete).enabled);
   EXPECT_EQ(Column(record, 4, 0), Cp932Literal(" →"));
@@ -142,18 +153,26 @@ TEST(SaveDialog, SavesOverAskedSlotsAndGuardsProtectedAndRingPages) {
   for (int row = 0; row < 10; ++row) marks.push_back(Column(record, row, 0));
   EXPECT_EQ(marks, (std::vector<std::string>{" F1", " F2", " F3", " F4", " F5", "", "",
                                              Cp932Literal(" →"), "", ""}));
-  // An empty slot shows its placeholders, the empty picture and a read-only comment.
+}
+
+// An empty slot shows its placeholders, the empty picture and a read-only comment.
+TEST(SaveDialog, AnEmptySlotShowsItsPlaceholders) {
+  DialogRig rig;
+  const host::DialogRecord record = rig.Run(true, "tab:1;row:2;2");
   EXPECT_EQ(record.controls.at(kSlotTitle).text, Cp932Literal(" NO DATA"));
   EXPECT_EQ(record.controls.at(kSlotDate).text, Cp932Literal(" ----/--/--(－) --:--"));
   EXPECT_FALSE(record.controls.at(kSlotProtect).enabled);
   EXPECT_EQ(Column(record, 2, 1), "NO DATA");
   EXPECT_EQ(Column(record, 2, 2), "--/--/-- --:--");
   EXPECT_GT(rig.app.emptyThumbnails, 0);
+}
 
-  // Saving is refused while the game forbids it.
+TEST(SaveDialog, SavingIsRefusedWhileTheGameForbidsIt) {
+  DialogRig rig;
   rig.app.saveAllowed = false;
   rig.Run(true, "tab:2;row:6;press:1204;2");
   EXPECT_FALSE(rig.Exists(2, 6));
+  ASSERT_FALSE(rig.app.told.empty());
   EXPECT_EQ(
       rig.app.told.back(),
       Cp932Literal("現在の状態をセーブすることは出来ません。\r\n一旦、ダイアログを閉じて下さい。"));

@@ -86,51 +86,53 @@ uint32_t CrossOf(uint32_t o, uint32_t n, int level) {
 }
 
 // Without a published library the draws take the built-in one: one set of routines to check.
-TEST_F(NamedTransitionTest, CopiesAndBlendsTakeTheRightSourcePixels) {
-  ASSERT_EQ(DrawCrossTransition(Area(), 100), 0);
-  ExpectPixels([&](int x, int y) { return CrossOf(Old(x, y), New(x, y), 100); }, "cross");
-
+// A row per draw, each on a target reset to the untouched colour.
+TEST_F(NamedTransitionTest, EachDrawTakesTheRightSourcePixels) {
   // Blocks of 5 anchored at the bottom right: the first column is 48 mod 5 = 3 wide.
-  Reset();
-  ASSERT_EQ(DrawMosaicTransition(Area(), 11, 16, 4, false), 0);
   auto block = [](int v, int first, int size) { return v < first ? 0 : v - (v - first) % size; };
-  ExpectPixels([&](int x, int y) { return New(block(x, 3, 5), block(y, 2, 5)); }, "mosaic");
-
-  // Scroll right by 10, pushing: the new picture's right part enters at the left.
-  Reset();
-  ASSERT_EQ(DrawScrollTransition(Area(), 0, 2, 10, 0), 0);
-  ExpectPixels([&](int x, int y) { return x < 10 ? New(x + kW - 10, y) : Old(x - 10, y); },
-               "scroll push");
-
-  // The wave cross-blends its rows shifted and fills the gap.
-  Reset();
   const WaveFrame wave{60, 5, 64 << 9, 0, 0xFF0000FFu};
-  ASSERT_EQ(DrawWaveTransition(Area(), wave), 0);
-  ExpectPixels(
-      [&](int x, int y) {
-        const int shift = int((int64_t{5} * trig.Cosine((y * 64 - 128) & 511)) >> 16);
-        const int from = x - shift;
-        if (from < 0 || from >= kW) return 0xFF0000FFu;
-        return CrossOf(Old(from, y), New(from, y), 60);
-      },
-      "wave");
+  using Expect = std::function<uint32_t(int32_t, int32_t)>;
+  const struct {
+    const char* name;
+    std::function<int()> draw;
+    Expect expect;
+  } rows[] = {
+      {"cross", [&] { return DrawCrossTransition(Area(), 100); },
+       [&](int x, int y) { return CrossOf(Old(x, y), New(x, y), 100); }},
+      {"mosaic", [&] { return DrawMosaicTransition(Area(), 11, 16, 4, false); },
+       [&](int x, int y) { return New(block(x, 3, 5), block(y, 2, 5)); }},
+      // Scroll right by 10, pushing: the new picture's right part enters at the left.
+      {"scroll push", [&] { return DrawScrollTransition(Area(), 0, 2, 10, 0); },
+       [&](int x, int y) { return x < 10 ? New(x + kW - 10, y) : Old(x - 10, y); }},
+      // The wave cross-blends its rows shifted and fills the gap.
+      {"wave", [&] { return DrawWaveTransition(Area(), wave); },
+       [&](int x, int y) {
+         const int shift = int((int64_t{5} * trig.Cosine((y * 64 - 128) & 511)) >> 16);
+         const int from = x - shift;
+         if (from < 0 || from >= kW) return 0xFF0000FFu;
+         return CrossOf(Old(from, y), New(from, y), 60);
+       }},
+      {"tone at the end", [&] { return DrawToneTransition(Area(), 0xFF336699u, 255); },
+       [](int, int) { return 0xFF336699u; }},
+      {"trans at the end", [&] { return DrawTransTransition(Area(), 40, 256); },
+       [&](int x, int y) { return New(x, y); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset();
+    ASSERT_EQ(row.draw(), 0);
+    ExpectPixels(row.expect, row.name);
+  }
+}
 
-  Reset();
-  ASSERT_EQ(DrawToneTransition(Area(), 0xFF336699u, 255), 0);
-  ExpectPixels([](int, int) { return 0xFF336699u; }, "tone at the end");
-
-  // Edge-on at a quarter turn the picture is at most one column; the rest is cleared.
-  Reset();
+// Edge-on at a quarter turn the picture is at most one column; the rest is cleared.
+TEST_F(NamedTransitionTest, RotaxisEdgeOnShowsAtMostOneColumn) {
   ASSERT_EQ(DrawRotaxisTransition(Area(), 128, 0), 0);
   int shown = 0;
   for (int32_t y = 4; y < 4 + kH; ++y) {
     for (int32_t x = 4; x < 4 + kW; ++x) shown += PixelAt(*target, x, y) != 0;
   }
-  EXPECT_LE(shown, kH) << "rotaxis edge-on";
-
-  Reset();
-  ASSERT_EQ(DrawTransTransition(Area(), 40, 256), 0);
-  ExpectPixels([&](int x, int y) { return New(x, y); }, "trans at the end");
+  EXPECT_LE(shown, kH);
 }
 
 TEST_F(NamedTransitionTest, TheAreaIsCutToEverySurface) {
