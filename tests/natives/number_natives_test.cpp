@@ -1,12 +1,10 @@
 // Numbers as a script makes and reads them: the format native's decimal digits of every length
 // and the float operations with operands that do not commute.
-#include <gtest/gtest.h>
 
 #include <bit>
 #include <string>
 
 #include "native_rig.h"
-#include "script/native_names.h"
 
 namespace bw {
 namespace {

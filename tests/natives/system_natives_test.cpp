@@ -1,8 +1,6 @@
 // Label: optimised
 #include "natives/system_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <bit>
 #include <cstdlib>
@@ -21,7 +19,6 @@
 #include "natives/guest_format.h"
 #include "natives/native_helpers.h"
 #include "platform/timed_task.h"
-#include "script/native_names.h"
 #include "sound/voice_table.h"
 
 namespace bw {
