@@ -33,16 +33,11 @@ class TextFieldTest : public GuiTest {
         kTextInputDone);
   }
   void MakeBlock(TextInputPart& field, TextRenderer& renderer, int32_t lines, int32_t width) {
-    ASSERT_EQ(field.CreateMultiLine(&list, &timers, nullptr,
-                                    {.order = 1,
-                                     .font = &renderer,
-                                     .lines = lines,
-                                     .width = width,
-                                     .x = 10,
-                                     .y = 20,
-                                     .lineSpacing = 2},
-                                    {}, 0),
-              kTextInputDone);
+    // clang-format off
+    const TextInputLayout layout{.order = 1, .font = &renderer, .lines = lines, .width = width,
+                                 .x = 10, .y = 20, .lineSpacing = 2};
+    // clang-format on
+    ASSERT_EQ(field.CreateMultiLine(&list, &timers, nullptr, layout, {}, 0), kTextInputDone);
   }
   static void Type(TextEditBase& field, const std::string& bytes) {
     field.OnTextInput(bytes.data(), static_cast<int32_t>(bytes.size()));

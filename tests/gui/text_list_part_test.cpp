@@ -20,20 +20,11 @@ class TextLists : public PartTest, public testing_text::FakeFaceRenderers {
     Write("CG/FLAG.BMP", GreyCells(8, 4, 8));
   }
   TextListLayout Layout(int32_t height, int32_t spacing, const char* flags) {
-    return {.order = 1,
-            .renderer = &gdi,
-            .height = height,
-            .width = 100,
-            .x = 10,
-            .y = 10,
-            .thumbImage = "cg\\thumb.bmp",
-            .thumbStartEdge = 2,
-            .thumbEndEdge = 2,
-            .barLength = 100,
-            .barX = 120,
-            .barY = 10,
-            .flagImageName = flags,
-            .lineSpacing = spacing};
+    // clang-format off
+    return {.order = 1, .renderer = &gdi, .height = height, .width = 100, .x = 10, .y = 10,
+            .thumbImage = "cg\\thumb.bmp", .thumbStartEdge = 2, .thumbEndEdge = 2, .barLength = 100,
+            .barX = 120, .barY = 10, .flagImageName = flags, .lineSpacing = spacing};
+    // clang-format on
   }
   int Make(TextListPart* part, int32_t height, int32_t spacing, int lines,
            const char* flags = "cg\\flag.bmp") {

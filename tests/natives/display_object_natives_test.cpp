@@ -1,12 +1,9 @@
 #include "natives/display_object_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "common/global.h"
 #include "common/sjis.h"
 #include "effects/path_tasks.h"
 #include "graphics/surface/color_rect_object.h"
@@ -23,7 +20,6 @@
 #include "platform/trig_tables.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
-#include "script/native_names.h"
 #include "support/image_test_rig.h"
 #include "support/still_control.h"
 

@@ -2,18 +2,15 @@
 // deletes it when the set-up fails, however far the set-up got, and hands it to the effects'
 // timer service when it succeeds; one the service refuses is deleted too. The live-object count
 // of a probe effect says so, and the leak checker of the sanitizer build watches the rest.
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
-#include "common/global.h"
 #include "effects/builtin_effects.h"
 #include "effects/effect_registries.h"
 #include "native_rig.h"
 #include "platform/subtractive_random.h"
 #include "platform/timer_service.h"
-#include "script/native_names.h"
 
 namespace bw {
 namespace {

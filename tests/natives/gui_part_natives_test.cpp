@@ -4,11 +4,8 @@
 // settings.
 #include "natives/gui_part_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
 
-#include "common/global.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/surface/composition_layer.h"
 #include "gui/part_fixture.h"
@@ -18,7 +15,6 @@
 #include "natives/message_text_natives.h"
 #include "natives/native_helpers.h"
 #include "natives/object_casts.h"
-#include "script/native_names.h"
 #include "support/text_renderers.h"
 
 namespace bw {
@@ -380,66 +376,47 @@ TEST_F(GuiPartNatives, EveryKindAnswersEachAccessFromItsOwnMember) {
     bool takesFlag;
   };
   auto none = [](UiControl*) { return nullptr; };
+  auto made = [&](uint32_t native, std::initializer_list<uint32_t> words) {
+    return [this, native, words = std::vector<uint32_t>(words)] {
+      return uint32_t(rig.Answer(native, words));
+    };
+  };
+  auto listed = [&] {
+    const uint32_t list = List();
+    EXPECT_EQ(rig.Answer(Native::kImageListSetItemText, {list, rig.Text("A"), 0, uint32_t(-1)}), 0);
+    return list;
+  };
+  // clang-format off
   const Row rows[] = {
-      {"push button",
-       [&] {
-         return uint32_t(
-             rig.Answer(Native::kPartCreateDrawnButton, {0, 0, 40, 16, 65535, 0, font, 0}));
-       },
+      {"push button", made(Native::kPartCreateDrawnButton, {0, 0, 40, 16, 65535, 0, font, 0}),
        [](UiControl* p) { return &static_cast<ButtonPart*>(p)->GetSprite(); },
        [](UiControl* p) { return static_cast<ButtonPart*>(p)->GetCells(); }, true},
-      {"check box",
-       [&] {
-         return uint32_t(rig.Answer(Native::kPartCreateFileCheckButton,
-                                    {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0}));
-       },
+      {"check box", made(Native::kPartCreateFileCheckButton, {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0}),
        [](UiControl* p) { return &static_cast<CheckPart*>(p)->GetSprite(); },
        [](UiControl* p) { return static_cast<CheckPart*>(p)->GetPicture(); }, true},
       {"colour box", [&] { return Box(); },
        [](UiControl* p) { return &static_cast<ColorBoxPart*>(p)->Rect(); }, none, false},
-      {"text field",
-       [&] {
-         return uint32_t(rig.Answer(Native::kPartCreateTextInput, {font, 60, 0, 0, 65535}));
-       },
+      {"text field", made(Native::kPartCreateTextInput, {font, 60, 0, 0, 65535}),
        [](UiControl* p) { return &static_cast<TextInputPart*>(p)->TextSprite(); },
        [](UiControl* p) { return &static_cast<TextInputPart*>(p)->TextSurface(); }, false},
-      {"scroll list",
-       [&] {
-         return uint32_t(
-             rig.Answer(Native::kPartCreateScrollList, {5, 5, 1, 65535, 7, 7, 7, 7, 7, 7}));
-       },
-       none, none, true},
+      {"scroll list", made(Native::kPartCreateScrollList, {5, 5, 1, 65535, 7, 7, 7, 7, 7, 7}), none, none, true},
       {"text window", [&] { return Window(); },
        [](UiControl* p) { return &dynamic_cast<MessageTextWidget*>(p)->PageSprite(); },
        [](UiControl* p) { return &dynamic_cast<MessageTextWidget*>(p)->Page(); }, false},
-      {"hit area",
-       [&] {
-         return uint32_t(
-             rig.Answer(Native::kPartCreateHitArea, {10, 20, 30, 40, uint32_t(-1), 99, 1, 1}));
-       },
-       none, none, false},
+      {"hit area", made(Native::kPartCreateHitArea, {10, 20, 30, 40, uint32_t(-1), 99, 1, 1}), none, none, false},
       {"text list", [&] { return Lines(); },
        [](UiControl* p) { return &static_cast<TextListView*>(p)->ViewSprite(); },
        [](UiControl* p) { return &static_cast<TextListView*>(p)->View(); }, false},
-      {"cell image",
-       [&] {
-         return uint32_t(
-             rig.Answer(Native::kPartCreateCellImage, {rig.Text("cg\\map.bmp"), 2, 0, 0, 1}));
-       },
-       none, [](UiControl* p) { return &static_cast<CellImagePart*>(p)->Map(); }, false},
-      {"image list",
-       [&] {
-         const uint32_t list = List();
-         EXPECT_EQ(
-             rig.Answer(Native::kImageListSetItemText, {list, rig.Text("A"), 0, uint32_t(-1)}), 0);
-         return list;
-       },
+      {"cell image", made(Native::kPartCreateCellImage, {rig.Text("cg\\map.bmp"), 2, 0, 0, 1}), none,
+       [](UiControl* p) { return &static_cast<CellImagePart*>(p)->Map(); }, false},
+      {"image list", listed,
        [](UiControl* p) { return static_cast<ImageListPart*>(p)->GetCellSprite(0); },
        [](UiControl* p) { return static_cast<ImageListPart*>(p)->GetCellSurface(0); }, false},
       {"script text", [&] { return ScriptTextPart(); },
        [](UiControl* p) { return &static_cast<ScriptText*>(p)->PageSprite(); },
        [](UiControl* p) { return &static_cast<ScriptText*>(p)->Page(); }, false},
   };
+  // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(row.kind);
     const uint32_t handle = row.make();

@@ -1,10 +1,8 @@
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <vector>
 
-#include "common/global.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
 #include "graphics/pixel/blend_tables.h"
@@ -15,7 +13,6 @@
 #include "native_rig.h"
 #include "natives/image_natives.h"
 #include "natives/native_constants.h"
-#include "script/native_names.h"
 #include "seeded_image.h"
 
 namespace bw {

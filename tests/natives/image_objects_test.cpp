@@ -1,11 +1,9 @@
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
 
-#include "common/global.h"
 #include "effects/path_tasks.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
@@ -23,7 +21,6 @@
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
 #include "resource/files/file.h"
-#include "script/native_names.h"
 
 namespace bw {
 namespace {

@@ -1,13 +1,10 @@
 #include "natives/image_transfer.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <functional>
 #include <set>
 #include <vector>
 
-#include "common/global.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
@@ -15,7 +12,6 @@
 #include "graphics/surface/sprite.h"
 #include "native_rig.h"
 #include "platform/trig_tables.h"
-#include "script/native_names.h"
 #include "seeded_image.h"
 
 namespace bw {
@@ -218,17 +214,22 @@ TEST_F(ImageTransfers, RefusalsDrawNothing) {
   const uint32_t spriteHandle = rig.host->Handles().HandleOf(ScriptObjectType::kDisplayObject,
                                                              static_cast<DisplayObject*>(&sprite));
   const uint32_t t = Give(target), s = Give(source);
-  EXPECT_EQ(Run(Native::kImageBlitFromObject, {t, spriteHandle, kOff}).result, kTransferNoImage);
-  EXPECT_EQ(Run(Native::kImageRuleBlit, {t, s, spriteHandle, 255, 256, 64, kOff}).result,
-            kTransferNoImage);
-  EXPECT_EQ(Run(Native::kImageRuleAlphaBlit, {t, s, Give(wideRule), 255, 256, 64, kOff}).result,
-            kTransferNoImage)
-      << "the rule must be 8-bit";
-  EXPECT_EQ(Run(Native::kImageBlit, {0, s, kOff}).result, kTransferNoImage);
-  EXPECT_EQ(Run(Native::kImageQuadBlit, {t, 0, 0, 0, 0, 0, 0, 0, 0, 0, kOff, 0, 0, 0, kOff}).result,
-            kTransferNoImage);
-  EXPECT_EQ(Run(Native::kImageRuleBlit, {t, s, ruleHandle, 255, 513, 0, kOff}).result,
-            ImageSurface::kOpBadParameter);
+  const struct {
+    const char* what;
+    uint32_t number;
+    std::vector<uint32_t> words;
+    int32_t answer;
+  } refusals[] = {
+      // clang-format off
+      {"a sprite as the source", Native::kImageBlitFromObject, {t, spriteHandle, kOff}, kTransferNoImage},
+      {"a sprite as the rule", Native::kImageRuleBlit, {t, s, spriteHandle, 255, 256, 64, kOff}, kTransferNoImage},
+      {"a 32-bit rule", Native::kImageRuleAlphaBlit, {t, s, Give(wideRule), 255, 256, 64, kOff}, kTransferNoImage},
+      {"no target", Native::kImageBlit, {0, s, kOff}, kTransferNoImage},
+      {"no quad source", Native::kImageQuadBlit, {t, 0, 0, 0, 0, 0, 0, 0, 0, 0, kOff, 0, 0, 0, kOff}, kTransferNoImage},
+      {"a rule value past 512", Native::kImageRuleBlit, {t, s, ruleHandle, 255, 513, 0, kOff}, ImageSurface::kOpBadParameter},
+      // clang-format on
+  };
+  for (const auto& r : refusals) EXPECT_EQ(Run(r.number, r.words).result, r.answer) << r.what;
   EXPECT_EQ(Bytes(target), before);
 }
 
@@ -246,6 +247,7 @@ TEST_F(ImageTransfers, EachTransferPutsItsFormulaWhereTheSourceLands) {
     }
     return out;
   };
+  auto copy = [](uint32_t, uint32_t s) { return s; };
   const struct {
     const char* what;
     uint32_t number;
@@ -254,43 +256,15 @@ TEST_F(ImageTransfers, EachTransferPutsItsFormulaWhereTheSourceLands) {
     bool rgbOnly;
     std::function<uint32_t(uint32_t d, uint32_t s)> pixel;
   } rows[] = {
-      {"copy", Native::kImageBlit, {}, 0, false, [](uint32_t, uint32_t s) { return s; }},
-      {"copy left to right",
-       Native::kImageBlitMirrored,
-       {0},
-       1,
-       false,
-       [](uint32_t, uint32_t s) { return s; }},
-      {"copy upside down",
-       Native::kImageBlitMirrored,
-       {1},
-       2,
-       false,
-       [](uint32_t, uint32_t s) { return s; }},
-      {"colour only",
-       Native::kImageBlitColor,
-       {},
-       0,
-       false,
-       [&](uint32_t d, uint32_t s) { return (d & 0xFF000000u) | rgb(s); }},
-      {"alpha only",
-       Native::kImageBlitAlpha,
-       {},
-       0,
-       false,
-       [&](uint32_t d, uint32_t s) { return (s & 0xFF000000u) | rgb(d); }},
-      {"add",
-       Native::kImageAddBlit,
-       {255},
-       0,
-       true,
-       [&](uint32_t d, uint32_t s) { return perChannel(d, s, 1); }},
-      {"subtract",
-       Native::kImageSubtractBlit,
-       {255},
-       0,
-       true,
-       [&](uint32_t d, uint32_t s) { return perChannel(d, s, -1); }},
+      // clang-format off
+      {"copy", Native::kImageBlit, {}, 0, false, copy},
+      {"copy left to right", Native::kImageBlitMirrored, {0}, 1, false, copy},
+      {"copy upside down", Native::kImageBlitMirrored, {1}, 2, false, copy},
+      {"colour only", Native::kImageBlitColor, {}, 0, false, [&](uint32_t d, uint32_t s) { return (d & 0xFF000000u) | rgb(s); }},
+      {"alpha only", Native::kImageBlitAlpha, {}, 0, false, [&](uint32_t d, uint32_t s) { return (s & 0xFF000000u) | rgb(d); }},
+      {"add", Native::kImageAddBlit, {255}, 0, true, [&](uint32_t d, uint32_t s) { return perChannel(d, s, 1); }},
+      {"subtract", Native::kImageSubtractBlit, {255}, 0, true, [&](uint32_t d, uint32_t s) { return perChannel(d, s, -1); }},
+      // clang-format on
   };
   ImageSurface seedTarget, source;
   Seed(seedTarget, 8, 6, 32, 31);

@@ -2,7 +2,6 @@
 // natives from the game folder's files and named by handles, its words in guest memory, started
 // through the effect or filter start, stepped for some frames, sent each command through the
 // three command natives, removed, and its handle used again once it has gone.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
@@ -12,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "common/global.h"
 #include "effects/builtin_effects.h"
 #include "effects/effect_registries.h"
 #include "effects/sp_fade_effect.h"
@@ -35,7 +33,6 @@
 #include "platform/trig_tables.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
-#include "script/native_names.h"
 
 namespace bw {
 namespace {
@@ -263,48 +260,29 @@ void TheNewSpriteStands(Scene& s) {
 
 const std::vector<KeywordRow>& Rows() {
   static const std::vector<KeywordRow> rows = {
+      // clang-format off
       // Layer effects on the layer.
-      {"bg_zoom",
-       kEffect,
-       "32 24 '2.0' '0' 1000",
-       {{kB, "@ @ @ @", 0,
-         [](Scene& s, const Words& w) {
-           EXPECT_EQ(s.Word(w[2]), uint32_t(kWidth)) << "the end view is half the picture";
-         }},
+      {"bg_zoom", kEffect, "32 24 '2.0' '0' 1000",
+       {{kB, "@ @ @ @", 0, [](Scene& s, const Words& w) {
+           EXPECT_EQ(s.Word(w[2]), uint32_t(kWidth)) << "the end view is half the picture"; }},
         {kByName, "$layer 16 12 '4.0' @ @ @ @", 0,
          [](Scene& s, const Words& w) { EXPECT_EQ(s.Word(w[6]), uint32_t(kWidth / 2)); }}}},
-      {"bg_rot",
-       kEffect,
-       "32 24 128 '1.5' '-2' 1000",
-       {{kA, "0", kEffectUnsupported},
-        {kB, "0", kEffectUnsupported},
-        {kByName, "$layer", kRenderNativeNull}}},
-      {"bg_blur zoom",
-       kEffect,
-       "0 32 24 '1.0' '0' '2.0' '0.5' 1000 200 '1' 0 0 0 0 0 0",
+      {"bg_rot", kEffect, "32 24 128 '1.5' '-2' 1000",
+       {{kA, "0", kEffectUnsupported}, {kB, "0", kEffectUnsupported}, {kByName, "$layer", kRenderNativeNull}}},
+      {"bg_blur zoom", kEffect, "0 32 24 '1.0' '0' '2.0' '0.5' 1000 200 '1' 0 0 0 0 0 0",
        {{kByName, "$layer 32 24 d2.0 d0 @ @ @ @", 0, Written(7, 4)}}},
-      {"bg_blur points",
-       kEffect,
-       "'(0,0,1.0)(32,24,2.0)(64,48,1.5)' 1 1000 255 '-1' 'BG\\SEA.WGX' 1 1 0 7 16 0",
-       {}},
+      {"bg_blur points", kEffect, "'(0,0,1.0)(32,24,2.0)(64,48,1.5)' 1 1000 255 '-1' 'BG\\SEA.WGX' 1 1 0 7 16 0", {}},
       {"bg_rast", kEffect, "4 16 500 0 20 100 1 1", {{kB, "", 1}, {kA, "0", 0}, {kB, "", 3}}},
       {"bg_haze", kEffect, "'(1,0,4)(2,128,2)' 32 500 0 100 100 1 1", {{kA, "0", 0}, {kB, "", 3}}},
       {"bg_loop", kEffect, "1 1000 0 1", {{kA, "0", 0}}},
       {"bg_cross", kEffect, "1000 0 0 0 1", {{kA, "0", 0}}},
-      {"bg_panime",
-       kEffect,
-       "'c 500 l' 10 65535 0 0 0 1",
+      {"bg_panime", kEffect, "'c 500 l' 10 65535 0 0 0 1",
        {{kB, "@ @", 0, Written(0, 2)},
         {kByName, "$layer 'c 300 r' @ @", 0,
          [](Scene& s, const Words& w) { EXPECT_EQ(s.Word(w[2]), uint32_t(kWidth)) << "right"; }}}},
-      {"bg_anime",
-       kEffect,
-       "$anime 'CG' 0 0 1 1",
+      {"bg_anime", kEffect, "$anime 'CG' 0 0 1 1",
        {{kB, "0", 1}, {kA, "2", 0}, {kA, "3", 0}, {kByName, "1", 0}, {kByName, "0", 0}}},
-      {"bg_movie",
-       kEffect,
-       "'OP.MPG' 1 1",
-       {{kB, "", 1}, {kA, "2", 0}, {kA, "6 128", 0}, {kA, "3", 0}}},
+      {"bg_movie", kEffect, "'OP.MPG' 1 1", {{kB, "", 1}, {kA, "2", 0}, {kA, "6 128", 0}, {kA, "3", 0}}},
       // Screen overlays on the layer and its partner.
       {"quake", kEffect, "0 4 4 1000 '0.5' 0 1 1 1", {{kA, "0", 0}}},
       {"quake work", kEffect, "200 6 2 0 0 1 1 1 0", {{kA, "1", 0}}},
@@ -314,45 +292,26 @@ const std::vector<KeywordRow>& Rows() {
       {"snow", kEffect, "6 5 5 0 0 0 1", {{kA, "1 0 1", 0}}},
       {"rain", kEffect, "5 5 5 1 '2' 1 1", {{kA, "0", 0}}},
       // Sprite effects on the standing sprites in the layer's list.
-      {"sp_fade",
-       kEffect,
-       "2 0 1",
-       {{kA, "1 0 $girl 500 0 1 20 20 0", 0}, {kA, "2 1 $boy 500 0 0", 0}, {kB, "", 1}}},
+      {"sp_fade", kEffect, "2 0 1", {{kA, "1 0 $girl 500 0 1 20 20 0", 0}, {kA, "2 1 $boy 500 0 0", 0}, {kB, "", 1}}},
       {"sp_gfade", kEffect, "$girl 1000 2 8 '0'", {{kA, "0", kEffectUnsupported}}},
-      {"sp_panime",
-       kEffect,
-       "$girl 'p10,0 O128 500 p20,5' 10 1 1",
+      {"sp_panime", kEffect, "$girl 'p10,0 O128 500 p20,5' 10 1 1",
        {{kB, "@ @ @ @ @ @ @ @ @", 0, Written(0, 9)},
         {kByName, "0 30 2", 0},
-        {kByName, "1 $boy 'P40,4 O200' @ @ @ @ @ @ @ @", 0,
-         [](Scene& s, const Words& w) {
+        {kByName, "1 $boy 'P40,4 O200' @ @ @ @ @ @ @ @", 0, [](Scene& s, const Words& w) {
            EXPECT_EQ(s.Word(w[3]), 40u);
            EXPECT_EQ(s.Word(w[5]), 200u) << "the opacity";
-           EXPECT_EQ(s.SpriteOf(s.boy)->GetX(), 40);
-         }}}},
-      {"sp_cfade",
-       kEffect,
-       "$boy $girl 20 1000 1",
-       {{kA, "0", kEffectUnsupported}, {kB, "0", kEffectUnsupported}},
+           EXPECT_EQ(s.SpriteOf(s.boy)->GetX(), 40); }}}},
+      {"sp_cfade", kEffect, "$boy $girl 20 1000 1", {{kA, "0", kEffectUnsupported}, {kB, "0", kEffectUnsupported}},
        TheNewSpriteStands},
-      {"sp_change style 0",
-       kEffect,
-       "$boy $girl 'c' 0 20 0 1000 1",
-       {{kB, "@ @ @ @ @ @ @ @ @", 0, Written(2, 2)}, {kA, "0", kEffectUnsupported}},
-       TheNewSpriteStands},
+      {"sp_change style 0", kEffect, "$boy $girl 'c' 0 20 0 1000 1",
+       {{kB, "@ @ @ @ @ @ @ @ @", 0, Written(2, 2)}, {kA, "0", kEffectUnsupported}}, TheNewSpriteStands},
       {"sp_change style 1", kEffect, "$boy $girl 'Z1.5c' 1 20 0 1000 1", {}, TheNewSpriteStands},
       {"sp_change style 2", kEffect, "$boy $girl 'c' 2 20 1 1000 0", {}, TheNewSpriteStands},
-      {"sp_parts",
-       kEffect,
-       "'SYS\\CA001.TXT' 5 6 40 0 0 0 1 1 0 1 0",
-       {{kA, "1 1 0", 2}, {kA, "2 0 0", 0}, {kA, "0", 0}},
-       [](Scene& s) {
+      {"sp_parts", kEffect, "'SYS\\CA001.TXT' 5 6 40 0 0 0 1 1 0 1 0",
+       {{kA, "1 1 0", 2}, {kA, "2 0 0", 0}, {kA, "0", 0}}, [](Scene& s) {
          EXPECT_EQ(s.Canvas(s.layer)->GetCompositionLayer()->GetList().Count(), 2u)
-             << "the parts' own layer leaves the layer's list with the effect";
-       }},
-      {"sp_loop",
-       kEffect,
-       "'BG\\CLOUD.WGX' 0 4 32 255 5 0 1000 0 1",
+             << "the parts' own layer leaves the layer's list with the effect"; }},
+      {"sp_loop", kEffect, "'BG\\CLOUD.WGX' 0 4 32 255 5 0 1000 0 1",
        {{kA, "1 0", 0}, {kA, "2 3 4", 0}, {kA, "3 128", 0}, {kA, "0", 0}}},
       {"sp_movie", kEffect, "'OP.MPG' 1 4 4 7 1 1", {{kA, "1", 1}, {kA, "0", 0}}},
       // Filters on the layer, drawn with its partner's picture.
@@ -370,6 +329,7 @@ const std::vector<KeywordRow>& Rows() {
       {"addsub", kFilter, "500 3", {}},
       {"hblur", kFilter, "500 1 4", {}},
       {"ripple", kFilter, "500 -1 -1 32 '1.5' '6.0' 8", {}},
+      // clang-format on
   };
   return rows;
 }

@@ -1,7 +1,5 @@
 #include "natives/message_text_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <memory>
 #include <string>
@@ -23,7 +21,6 @@
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_interpreter.h"
 #include "scenario/tgs/tgs_test_world.h"
-#include "script/native_names.h"
 #include "support/text_renderers.h"
 
 namespace bw {

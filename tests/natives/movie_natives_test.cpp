@@ -1,7 +1,5 @@
 #include "natives/movie_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <mutex>
 
 #include "graphics/device/display_manager.h"
@@ -13,7 +11,6 @@
 #include "host/message_queue.h"
 #include "movie_game.h"
 #include "native_rig.h"
-#include "script/native_names.h"
 #include "sound/movie_object.h"
 #include "sound/movie_sprite_control.h"
 #include "support/movie_samples.h"

@@ -1,14 +1,11 @@
 #include "natives/native_families.h"
 
-#include <gtest/gtest.h>
-
 #include <regex>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "common/global.h"
 #include "common/gone_notice.h"
 #include "graphics/device/display_manager.h"
 #include "native_rig.h"
@@ -16,7 +13,6 @@
 #include "object_families.h"
 #include "platform/timer_service.h"
 #include "resource/files/file.h"
-#include "script/native_names.h"
 #include "sound/sound_channel_manager.h"
 #include "support/fuzz_seeds.h"
 
@@ -94,25 +90,17 @@ TEST(NativesFromScripts, BadAddressesEndTheStep) {
   ScopedGlobal<TimerService> publishTimers(&timers);
   ScopedGlobal<DisplayManager> publishDisplay(&display);
   const std::pair<uint32_t, std::string> calls[] = {
-      {Native::kStrCopy, "@, @"},
-      {Native::kStrLen, "@"},
-      {Native::kStrFormat, "@, @"},
-      {Native::kPointOnCircle, "0, 1, 0, 0, @, @"},
-      {Native::kStrHelper, "@, 4"},
-      {Native::kSetupInputDialog, "@, @, 0, 16"},
-      {Native::kGetLocalTime, "@, @"},
-      {Native::kMessageBox, "@, @, 0"},
-      {Native::kDisplayDestroyLayer, "@"},
-      {Native::kRenderItemDestroy, "@"},
-      {Native::kCreateD3DPolygonPrimitive, "0, 0, 0x40000000"},
-      {Native::kHvaDataCreate, "@, 0"},
-      {Native::kHvaDataLoad, "0, @"},
-      {Native::kCellImageRelease, "@"},
-      {Native::kSoundCreate, "@, 0"},
-      {Native::kSoundDestroy, "@"},
-      {Native::kSoundExportWave, "@, @"},
-      {Native::kBgmDuck, "6, @"},
-      {Native::kVoicePlay, "0, name, 0x7FFFFFFF, 1"}};  // an id count past the arena
+      // clang-format off
+      {Native::kStrCopy, "@, @"}, {Native::kStrLen, "@"}, {Native::kStrFormat, "@, @"},
+      {Native::kPointOnCircle, "0, 1, 0, 0, @, @"}, {Native::kStrHelper, "@, 4"},
+      {Native::kSetupInputDialog, "@, @, 0, 16"}, {Native::kGetLocalTime, "@, @"},
+      {Native::kMessageBox, "@, @, 0"}, {Native::kDisplayDestroyLayer, "@"}, {Native::kRenderItemDestroy, "@"},
+      {Native::kCreateD3DPolygonPrimitive, "0, 0, 0x40000000"}, {Native::kHvaDataCreate, "@, 0"},
+      {Native::kHvaDataLoad, "0, @"}, {Native::kCellImageRelease, "@"}, {Native::kSoundCreate, "@, 0"},
+      {Native::kSoundDestroy, "@"}, {Native::kSoundExportWave, "@, @"}, {Native::kBgmDuck, "6, @"},
+      {Native::kVoicePlay, "0, name, 0x7FFFFFFF, 1"},  // an id count past the arena
+      // clang-format on
+  };
   for (const auto& [number, words] : calls) {
     NativeRig rig(" native native:" + std::to_string(number) +
                   ", args, host:0\n ret\nargs: .word " +

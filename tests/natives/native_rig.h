@@ -11,11 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "common/global.h"
 #include "input/engine_input.h"
 #include "input/input_manager.h"
 #include "natives/native_families.h"
 #include "platform/file_drop_target.h"
 #include "platform/timer_service.h"
+#include "script/native_names.h"
 #include "script/script_host.h"
 #include "script/script_test_util.h"
 
@@ -165,12 +167,16 @@ class NativeRig {
   }
   GuestMemory& Memory() { return host->GetMemory(); }
 
-  // Calls native number with the given argument words, as the interpreter does.
-  NativeAnswer Call(uint32_t number, std::initializer_list<uint32_t> words) {
+  // Calls native number with the given argument words (and a zero word after them), as the
+  // interpreter does.
+  NativeAnswer Call(uint32_t number, std::span<const uint32_t> words) {
     uint32_t args = Memory().Allocate(static_cast<uint32_t>(words.size() * 4 + 4));
     uint32_t at = args;
     for (uint32_t w : words) Memory().Write32(at, w), at += 4;
     return CallAt(number, args);
+  }
+  NativeAnswer Call(uint32_t number, std::initializer_list<uint32_t> words) {
+    return Call(number, std::span<const uint32_t>(words.begin(), words.size()));
   }
   NativeAnswer CallAt(uint32_t number, uint32_t args) {
     for (const NativeFamily& family : AllNativeFamilies()) {
@@ -199,10 +205,13 @@ class NativeRig {
     return at;
   }
   // The answer of a call that must not fault.
-  int32_t Answer(uint32_t number, std::initializer_list<uint32_t> words) {
+  int32_t Answer(uint32_t number, std::span<const uint32_t> words) {
     NativeAnswer answer = Call(number, words);
     EXPECT_FALSE(answer.faulted) << "native " << number;
     return answer.result;
+  }
+  int32_t Answer(uint32_t number, std::initializer_list<uint32_t> words) {
+    return Answer(number, std::span<const uint32_t>(words.begin(), words.size()));
   }
   // A guest variable holding value; a guest word read back.
   uint32_t Var(uint32_t value) {

@@ -2,11 +2,8 @@
 // read back, and the animation tasks started on them, over a game folder and a virtual clock.
 #include "natives/object_list_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <tuple>
 
-#include "common/global.h"
 #include "effects/path_tasks.h"
 #include "effects/sprite_anim_task.h"
 #include "graphics/device/display_manager.h"
@@ -24,7 +21,6 @@
 #include "platform/timer_service.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
-#include "script/native_names.h"
 #include "support/game_folder.h"
 
 namespace bw {

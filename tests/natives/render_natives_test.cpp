@@ -1,13 +1,10 @@
 #include "natives/render_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
 
-#include "common/global.h"
 #include "effects/builtin_effects.h"
 #include "effects/effect_registries.h"
 #include "graphics/device/direct3d_fixture.h"
@@ -26,7 +23,6 @@
 #include "platform/timer_service.h"
 #include "resource/images/image_loader_manager.h"
 #include "scenario/font_list.h"
-#include "script/native_names.h"
 #include "support/game_run.h"
 #include "support/listed_task.h"
 #include "support/text_renderers.h"

@@ -1,12 +1,9 @@
 #include "natives/save_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <clocale>
 #include <cstdlib>
 #include <string>
 
-#include "common/global.h"
 #include "effects/path_tasks.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
@@ -14,7 +11,6 @@
 #include "native_rig.h"
 #include "platform/timer_service.h"
 #include "savedata/save_rig.h"
-#include "script/native_names.h"
 
 namespace bw {
 namespace {

@@ -2,8 +2,6 @@
 // manager's tasks step on a virtual clock.
 #include "natives/sound_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 
 #include "gui/click_action.h"
@@ -14,7 +12,6 @@
 #include "natives/sound_helpers.h"
 #include "resource/files/file.h"
 #include "resource/packs/archive.h"
-#include "script/native_names.h"
 #include "sound/sound_world.h"
 #include "support/temp_dir.h"
 

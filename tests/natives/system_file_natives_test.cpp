@@ -1,7 +1,5 @@
 #include "natives/system_file_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -12,7 +10,6 @@
 #include "resource/files/file_utils.h"
 #include "resource/packs/file_system_manager.h"
 #include "resource/packs/vfa_decoder.h"
-#include "script/native_names.h"
 #include "support/file_size_limit.h"
 #include "support/game_folder.h"
 

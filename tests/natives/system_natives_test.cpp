@@ -1,14 +1,13 @@
 // Label: optimised
 #include "natives/system_natives.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <bit>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -21,7 +20,6 @@
 #include "natives/guest_format.h"
 #include "natives/native_helpers.h"
 #include "platform/timed_task.h"
-#include "script/native_names.h"
 #include "sound/voice_table.h"
 
 namespace bw {
@@ -160,6 +158,38 @@ TEST(NumberNatives, CirclesAtTheQuarterPointsExtremesDivisionAndTheTwister) {
   EXPECT_EQ(rig.Answer(Native::kSeedTwister, {5489}), 1);
   EXPECT_EQ(uint32_t(rig.Answer(Native::kTwisterRandom, {1u << 31})), 3499211612u % (1u << 31))
       << "MT19937's first word";
+}
+
+// The format native's decimal digits of every length, and float operations whose operands do
+// not commute.
+TEST(NumberNatives, FormatWritesDecimalsOfEveryLength) {
+  NativeRig rig;
+  const uint32_t out = rig.Block(64);
+  const char* digits = "1234567890";
+  for (size_t n = 1; n <= 10; ++n) {
+    const std::string expected = std::string(digits, n);
+    const uint32_t value = uint32_t(std::stoul(expected));
+    ASSERT_EQ(rig.Answer(Native::kStrFormat, {out, rig.Text("%d|%u"), value, value}), 0);
+    EXPECT_EQ(rig.Read(out), expected + "|" + expected);
+  }
+  ASSERT_EQ(rig.Answer(Native::kStrFormat, {out, rig.Text("%d %d %d"), 100, 909, uint32_t(-105)}),
+            0);
+  EXPECT_EQ(rig.Read(out), "100 909 -105");
+}
+
+TEST(NumberNatives, FloatOperationsKeepTheirOperandsInOrder) {
+  NativeRig rig;
+  const struct {
+    uint32_t native;
+    float a, b, expected;
+  } cases[] = {{Native::kFloatAdd, 5.0f, -2.0f, 3.0f},
+               {Native::kFloatSub, 5.0f, 2.0f, 3.0f},
+               {Native::kFloatMul, 5.0f, -2.0f, -10.0f},
+               {Native::kFloatDiv, 5.0f, 2.0f, 2.5f}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(uint32_t(rig.Answer(c.native, {Bits(c.a), Bits(c.b)})), Bits(c.expected))
+        << "native " << c.native;
+  }
 }
 
 class GuestFormat : public testing::Test {

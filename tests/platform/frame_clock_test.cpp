@@ -48,19 +48,13 @@ TEST_F(FrameClockTest, PacedFramesFallDueOncePerPeriodWithTheirWaits) {
       // 60 frames a second truncate to 16 ms, across the millisecond clock's wrap. A frame on
       // time keeps the hint; 50 ms late is three periods, two beyond the first, and halves the
       // hint; the late frame restarts the period from now.
-      {"milliseconds",
-       false,
-       0xFFFFFFF8u,
-       {{5, false, 11, 11, kAny},
-        {11, true, 11, 16, kAny},
-        {50, true, 8, kAny, 2},
-        {0, false, kAny, kAny, kAny}}},
+      // clang-format off
+      {"milliseconds", false, 0xFFFFFFF8u,
+       {{5, false, 11, 11, kAny}, {11, true, 11, 16, kAny}, {50, true, 8, kAny, 2}, {0, false, kAny, kAny, kAny}}},
       // 16 ms x 5 ms / 16.67 ms; past half a frame the loop should not sleep; 16.67 ms less 9,
       // rounded up.
-      {"counter",
-       true,
-       1000,
-       {{5, false, 4, kAny, kAny}, {4, false, 0, 8, kAny}, {8, true, kAny, kAny, kAny}}},
+      {"counter", true, 1000, {{5, false, 4, kAny, kAny}, {4, false, 0, 8, kAny}, {8, true, kAny, kAny, kAny}}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
