@@ -45,6 +45,15 @@ int32_t CallNative(GameApp& app, uint32_t number, std::initializer_list<uint32_t
   return 0;
 }
 
+// A key going down or up, Alt held or not.
+host::InputEvent KeyEvent(uint8_t virtualKey, bool down, bool alt) {
+  host::InputEvent event;
+  event.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp;
+  event.virtualKey = virtualKey;
+  event.altDown = alt;
+  return event;
+}
+
 // A dialog's one text as it holds it, in CP932.
 std::vector<std::string> Texts(const char* utf8) {
   return {host::Cp932Literal(utf8)};
@@ -99,11 +108,7 @@ class MenuCommands : public test::DialogGameRun {
                                  reinterpret_cast<host::LPARAM>(request));
   }
   void Key(uint8_t virtualKey, bool down, bool alt = false) {
-    host::InputEvent event;
-    event.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp;
-    event.virtualKey = virtualKey;
-    event.altDown = alt;
-    backend.QueueEvent(event);
+    backend.QueueEvent(KeyEvent(virtualKey, down, alt));
   }
 };
 
@@ -287,9 +292,8 @@ TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
   dialogs.scripted.QueueAnswer(Press(kIdNo));
   Command(app, kCmdReturnToTitle);
   ASSERT_EQ(Dialogs().size(), 1u);
-  EXPECT_EQ(Dialogs()[0].templateId, 114);
-  EXPECT_EQ(Dialogs()[0].texts, Texts("タイトルに戻ります。\nよろしいですか？"));
-  EXPECT_EQ(app.InterruptRequest(), kInterruptNone);
+  EXPECT_EQ(std::tuple(Dialogs()[0].templateId, Dialogs()[0].texts, app.InterruptRequest()),
+            std::tuple(114, Texts("タイトルに戻ります。\nよろしいですか？"), kInterruptNone));
 
   // While the question is up the state says so, and another command waits its turn.
   uint8_t during = 0;
@@ -299,10 +303,8 @@ TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
   });
   dialogs.scripted.QueueAnswer(Press(kIdYes));
   Command(app, kCmdReturnToTitle);
-  EXPECT_EQ(during, kModalReturnQuestion);
-  EXPECT_EQ(Dialogs().size(), 2u);
-  EXPECT_EQ(app.InterruptRequest(), kInterruptRestart);
-  EXPECT_EQ(app.ModalState(), kModalNone);
+  EXPECT_EQ(std::tuple(during, Dialogs().size(), app.InterruptRequest(), app.ModalState()),
+            std::tuple(kModalReturnQuestion, 2u, kInterruptRestart, kModalNone));
   app.RequestInterrupt(kInterruptNone);
 
   // Withdrawn while the question was up: the yes is refused with the second dialog.
@@ -424,11 +426,7 @@ class MenuWindow : public test::StartedGame {
   uint8_t ScenarioMenuMode() { return app->TgsState()->fullScreenMenuMode; }
   // The key goes down or up as the backend delivers it, and the pump takes it (accelerators too).
   void Key(uint8_t virtualKey, bool down, bool altHeld) {
-    host::InputEvent key;
-    key.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp;
-    key.virtualKey = virtualKey;
-    key.altDown = altHeld;
-    host::DeliverInputEvent(main(), key);
+    host::DeliverInputEvent(main(), KeyEvent(virtualKey, down, altHeld));
     EXPECT_EQ(app->PumpMessages(true), kPumpEmpty);
   }
 };

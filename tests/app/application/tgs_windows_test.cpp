@@ -52,6 +52,16 @@ std::vector<uint8_t> SolidWgx(uint32_t w, uint32_t h, uint32_t rgb) {
   return tools::WriteWgx({24, w, h, std::vector<uint32_t>(size_t{w} * h, rgb), {}, 0, 0, {}});
 }
 
+// A screen of count buttons of BTN.WGX, w x h, in a row from x0 at step apart.
+std::vector<uint8_t> ButtonRow(int16_t count, int16_t x0, int16_t step, int16_t y, uint16_t w,
+                               uint16_t h) {
+  GmpFile gmp;
+  for (int16_t i = 0; i < count; ++i)
+    gmp.entries.push_back(
+        {"BTN.WGX", 1, int16_t(x0 + step * i), y, 255, true, w, h, GmpFullStateCode(1)});
+  return tools::WriteGmp(gmp);
+}
+
 struct TgsWindowLook {
   uint32_t barWidth = 30, barHeight = 30, bar = 0x203040, button = 0x808080;
 };
@@ -62,11 +72,7 @@ void WriteTgsWindowPictures(const TempDir& dir, const TgsWindowLook& look,
   for (const std::string name : kTgsWindowPictures) {
     if (name == except) continue;
     if (name == "SYS/MS_FRAME.GMP") {
-      GmpFile gmp;
-      for (int16_t i = 0; i < 10; ++i)
-        gmp.entries.push_back(
-            {"BTN.WGX", 1, int16_t(10 + 60 * i), 580, 255, true, 16, 16, GmpFullStateCode(1)});
-      dir.WriteFile(name, tools::WriteGmp(gmp));
+      dir.WriteFile(name, ButtonRow(10, 10, 60, 580, 16, 16));
     } else if (name.find("CUR") != std::string::npos) {
       dir.WriteFile(name, SolidWgx(50, 10, 0xFFFFFF));
     } else if (name == "SYS/MS_BAR.WGX") {
@@ -141,14 +147,12 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
   w.ShowButtons(true);
   EXPECT_TRUE(w.Button(0)->IsVisible());
   EXPECT_EQ(w.Bar().GetRectPtr()->top, 577);
-  EXPECT_EQ(w.WaitMark().GetX(), 735);
-  EXPECT_EQ(w.WaitMark().GetY(), 75);
+  EXPECT_EQ(std::tuple(w.WaitMark().GetX(), w.WaitMark().GetY()), std::tuple(735, 75));
 
   // A named message types out, then stands whole with its name box.
   const std::string text = host::Cp932Literal("「こんにちは」");
   ShowMessage(w, text, host::Cp932Literal("アリス"), 30);
-  EXPECT_TRUE(w.View().IsVisible());
-  EXPECT_TRUE(w.NameBox().IsVisible());
+  EXPECT_EQ(std::tuple(w.View().IsVisible(), w.NameBox().IsVisible()), std::tuple(true, true));
   w.FinishTyping();
   EXPECT_FALSE(w.Typing());
   EXPECT_EQ(w.View().GetName(), host::Cp932Literal("アリス"));
@@ -237,11 +241,9 @@ TEST_F(TgsWindowsTest, AMessageIsDrawnIntoTheWindowAtItsPictureSize) {
   ShowMessage(w, host::Cp932Literal("こんにちは、世界"));
   const TextView& view = w.View();
   ASSERT_FALSE(view.Lines().empty());
-  EXPECT_EQ(view.GetWidth(), 600);
-  EXPECT_EQ(view.GetHeight(), 90);
+  EXPECT_EQ(std::tuple(view.GetWidth(), view.GetHeight(), view.GetX(), view.GetY()),
+            std::tuple(600, 90, 15, 475));
   EXPECT_GE(view.GetWidth(), view.Lines().front().box.right);
-  EXPECT_EQ(view.GetX(), 15);
-  EXPECT_EQ(view.GetY(), 475);
   const ImageSurface& page = view.Page();
   const std::vector<uint8_t> text = Rows(page);
   w.NextPage();
@@ -249,10 +251,7 @@ TEST_F(TgsWindowsTest, AMessageIsDrawnIntoTheWindowAtItsPictureSize) {
 
   // A message shown before a choice list keeps its mark; the next message, longer, brings the
   // mark to its own end rather than leaving it over its text.
-  w.SetMessage("ab", "", 0);
-  w.ShowPage();
-  w.SetMessage("abcdefgh", "", 0);
-  w.ShowPage();
+  for (const char* message : {"ab", "abcdefgh"}) w.SetMessage(message, "", 0), w.ShowPage();
   EXPECT_EQ(w.WaitMark().GetX(), view.Lines().back().box.right);
 }
 
@@ -290,11 +289,7 @@ TEST_F(TgsWindowsTest, AMissingPictureLeavesItsPieceOutAndIsNamed) {
 TEST_F(TgsWindowsTest, ButtonsCarryTheirLabelsAndTheHitAreaStandsBehindThem) {
   WriteAll();
   dir_.WriteFile("SYS/BTN.WGX", SolidWgx(4 * 76, 21, 0x304870));
-  GmpFile gmp;
-  for (int16_t i = 0; i < 10; ++i)
-    gmp.entries.push_back(
-        {"BTN.WGX", 1, int16_t(2 + 79 * i), 578, 255, true, 76, 21, GmpFullStateCode(1)});
-  Write("SYS/MS_FRAME.GMP", tools::WriteGmp(gmp));
+  Write("SYS/MS_FRAME.GMP", ButtonRow(10, 2, 79, 578, 76, 21));
   TgsWindows w(testing_text::FakeSource(), place_);
   ASSERT_EQ(w.PrepareWindows(), 0);
   // Each label stands in one line at a size that reads: its inked rows make one band, as tall
@@ -419,11 +414,7 @@ class DrawingScreensHost final : public ScenarioScreensHost {
 
 // Twelve menu buttons in a row and the menu's base picture.
 void WriteMenuPictures(const TempDir& dir) {
-  GmpFile gmp;
-  for (int16_t i = 0; i < kTgsMenuButtons; ++i)
-    gmp.entries.push_back(
-        {"BTN.WGX", 1, int16_t(20 * i), 0, 255, true, 16, 16, GmpFullStateCode(1)});
-  dir.WriteFile("SYS/SM_BG.GMP", tools::WriteGmp(gmp));
+  dir.WriteFile("SYS/SM_BG.GMP", ButtonRow(kTgsMenuButtons, 0, 20, 0, 16, 16));
   dir.WriteFile("SYS/SM_BASE.WGX", SolidWgx(260, 40, 0x404040));
 }
 

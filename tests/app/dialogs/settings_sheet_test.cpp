@@ -59,9 +59,9 @@ TEST(SettingsSheet, KeyFieldsTakeNamedKeysOnceAndJoystickFieldsTakeButtons) {
   rig.config.joystickEnabled = 1;
   // "Z" for cancel empties decide; F1 has no name and is ignored.
   rig.Run("page:4;key:1057:0x2C;key:1058:0x3B;page:5;key:1056:0;joy:7;joy:2;1");
-  EXPECT_EQ(rig.config.actionKeys[0], 0);
-  EXPECT_EQ(rig.config.actionKeys[1], 0x2C);
-  EXPECT_EQ(rig.config.actionKeys[2], 0x1E);
+  EXPECT_EQ(
+      std::tuple(rig.config.actionKeys[0], rig.config.actionKeys[1], rig.config.actionKeys[2]),
+      std::tuple(0, 0x2C, 0x1E));
   EXPECT_EQ(rig.config.actionButtons[0], 7) << "a button code, stick directions ignored";
   EXPECT_EQ(rig.config.actionButtons[1], 0);
   EXPECT_EQ(rig.dialogs.Dialogs().back().controls.at(1056).text, host::Cp932Literal("ボタン4"));

@@ -180,10 +180,8 @@ TEST(SystemInfoTest, MemoryFromMeminfoAndDrivesFromTheMounts) {
   EXPECT_EQ(mounts[2].mountPoint, "/media/My Stick");
   std::vector<std::optional<DriveType>> kinds;
   for (const MountEntry& mount : mounts) kinds.push_back(ClassifyMount(mount));
-  EXPECT_EQ(kinds[0], DriveType::kFixed);
-  EXPECT_EQ(kinds[1], std::nullopt);
-  EXPECT_EQ(kinds[3], DriveType::kRemote);
-  EXPECT_EQ(kinds[4], DriveType::kCdRom);
+  EXPECT_EQ(std::tuple(kinds[0], kinds[1], kinds[3], kinds[4]),
+            std::tuple(DriveType::kFixed, std::nullopt, DriveType::kRemote, DriveType::kCdRom));
   EXPECT_EQ(kinds[5], std::nullopt) << "memory file systems are no drives";
   EXPECT_EQ(kinds[6], DriveType::kRamDisk);
   EXPECT_EQ(kinds[7], DriveType::kFixed) << "a container's root";

@@ -85,32 +85,30 @@ TEST_F(FileTest, ReadLineOnContentInMemory) {
 
 TEST_F(FileTest, ExtractToTempFileDeletesItOnClose) {
   dir_.WriteFile("movie.dat", "movie bytes");
-  std::filesystem::path extracted;
+  fs::path extracted;
   {
     File file;
-    ASSERT_EQ(file.ExtractToTempFile("MOVIE.DAT"), kFileOk);
-    EXPECT_EQ(file.GetSize(), 11u);
-    EXPECT_EQ(file.GetData(), nullptr);
+    auto extract = [&](const char* name) {
+      std::string linuxPath;
+      EXPECT_EQ(file.ExtractToTempFile(name), kFileOk);
+      EXPECT_EQ(host::EnginePathToLinuxPath(file.GetPath(), linuxPath), host::kPathOk);
+      extracted = linuxPath;
+    };
+    extract("MOVIE.DAT");
+    EXPECT_EQ(std::tuple(file.GetSize(), file.GetData()), std::tuple(11u, nullptr));
     std::string leaf = GetPathLeafName(file.GetPath(), false);
     EXPECT_EQ(leaf.rfind("QZF", 0), 0u) << leaf;
-    std::string linuxPath;
-    ASSERT_EQ(host::EnginePathToLinuxPath(file.GetPath(), linuxPath), host::kPathOk);
-    extracted = linuxPath;
-    EXPECT_EQ(extracted.parent_path(), std::filesystem::temp_directory_path());
+    EXPECT_EQ(extracted.parent_path(), fs::temp_directory_path());
     EXPECT_EQ(test::ReadFile(extracted), "movie bytes");
     file.Close();
-    EXPECT_FALSE(std::filesystem::exists(extracted));
+    EXPECT_FALSE(fs::exists(extracted));
 
-    ASSERT_EQ(file.ExtractToTempFile("movie.dat"), kFileOk);
-    ASSERT_EQ(host::EnginePathToLinuxPath(file.GetPath(), linuxPath), host::kPathOk);
-    extracted = linuxPath;
+    extract("movie.dat");
     EXPECT_EQ(file.ExtractToTempFile("none.dat"), static_cast<uint32_t>(kFsNotFound));
-    EXPECT_FALSE(std::filesystem::exists(extracted));  // the next open closed the extract
-    ASSERT_EQ(file.ExtractToTempFile("movie.dat"), kFileOk);
-    ASSERT_EQ(host::EnginePathToLinuxPath(file.GetPath(), linuxPath), host::kPathOk);
-    extracted = linuxPath;
+    EXPECT_FALSE(fs::exists(extracted));  // the next open closed the extract
+    extract("movie.dat");
   }
-  EXPECT_FALSE(std::filesystem::exists(extracted));  // and so does destruction
+  EXPECT_FALSE(fs::exists(extracted));  // and so does destruction
 }
 
 TEST(WildcardTest, MatchesAsFindFirstFileDoes) {

@@ -36,14 +36,10 @@ std::vector<uint32_t> Palette(int entries) {
 
 tools::BmpFields Fields(int32_t width, int32_t height, uint16_t bits, uint32_t compression,
                         std::vector<uint32_t> palette, Bytes data) {
-  return {.width = width,
-          .height = height,
-          .bits = bits,
-          .compression = compression,
-          .palette = std::move(palette),
-          .masks = {},
-          .data = std::move(data),
-          .dataOffset = {}};
+  tools::BmpFields f;
+  f.width = width, f.height = height, f.bits = bits, f.compression = compression;
+  f.palette = std::move(palette), f.data = std::move(data);
+  return f;
 }
 
 int Load(const Bytes& file, DibImage& dib) {
@@ -79,14 +75,10 @@ TEST(BmpLoader, UnpacksRleToTheSamePictureAsUncompressed) {
 
 TEST(BmpLoader, RefusesRleStreamsItCannotFollow) {
   Rows rows = IndexRows(8, 3, 8, 2);
-  tools::RleFaults delta, omitEnd, pastRow;
-  delta.delta = true;
-  omitEnd.omitEnd = true;
-  pastRow.runPastRow = true;
   const std::pair<const char*, Bytes> cases[] = {
-      {"delta escape", tools::EncodeRle(rows, false, delta)},
-      {"no end of picture", tools::EncodeRle(rows, false, omitEnd)},
-      {"run past the end of a row", tools::EncodeRle(rows, false, pastRow)},
+      {"delta escape", tools::EncodeRle(rows, false, {.delta = true})},
+      {"no end of picture", tools::EncodeRle(rows, false, {.omitEnd = true})},
+      {"run past the end of a row", tools::EncodeRle(rows, false, {.runPastRow = true})},
       {"absolute run past the end of a row", {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1}},
       {"rows past the last", {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}},
       {"absolute run cut short", {0, 5, 1, 2}},
@@ -456,13 +448,11 @@ TEST(WgxLoader, RoundTripsEveryDepthAndForm) {
 
 // A stream fault found only at the last unit, or any cut, still hands nothing out.
 TEST(WgxLoader, RefusesOverrunningAndTruncatedFilesAtEveryDepth) {
-  tools::WgxFaults overrun;
-  overrun.overrun = true;
   for (int depth : {8, 24, 32}) {
     DibImage dib;
-    EXPECT_EQ(
-        WgxLoader().LoadToBuffers(tools::WriteWgx(Picture(depth, 16, 9, 5), Form(0, overrun)), dib),
-        kWgxBadData)
+    EXPECT_EQ(WgxLoader().LoadToBuffers(
+                  tools::WriteWgx(Picture(depth, 16, 9, 5), Form(0, {.overrun = true})), dib),
+              kWgxBadData)
         << depth;
     EXPECT_EQ(dib.width, 0) << "nothing is handed out";
     Bytes file = tools::WriteWgx(Picture(depth, 20, 10, 9), Form(2));

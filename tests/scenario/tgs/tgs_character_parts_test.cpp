@@ -11,37 +11,9 @@
 namespace bw::test {
 namespace {
 
-// A sprite effect that keeps the words it was set up with and never ends by itself.
-class FakePartsEffect final : public DisplayEffect {
- public:
-  static std::unique_ptr<DisplayEffect> Create(uint32_t) {
-    return std::make_unique<FakePartsEffect>();
-  }
-  uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
-  const char* GetKeyword() const override { return "sp_parts"; }
-  uint8_t GetType() const override { return kEffectTypeSprite; }
-  int Setup(TimerService* timers, EffectTarget, ArgWords args) override {
-    file = args.Text(0) ? args.Text(0) : "";
-    x = args.Int(1), y = args.Int(2), priority = args.Int(3), hidden = args.Int(4);
-    ++made;
-    return timers ? 0 : 1;
-  }
-  int32_t Update(uint32_t) override { return kTaskStepContinue; }
-  void Stop() override {}
-
-  static inline std::string file;
-  static inline int32_t x = 0, y = 0, priority = 0, hidden = 0;
-  static inline int made = 0;
-};
-
 class CharacterParts : public SceneWorld {
  protected:
-  CharacterParts() {
-    EXPECT_EQ(effects_.Register(FakePartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr,
-                                nullptr, 0),
-              kRegistered);
-    FakePartsEffect::made = 0;
-  }
+  CharacterParts() { PartsEffectSpy::Register(effects_); }
 };
 
 // The stem's last letter picks the file's size band (S 20, X 80, others 40) plus the character;
@@ -60,15 +32,15 @@ TEST_F(CharacterParts, EachNameAnimatesItsOwnFileOverThePicture) {
     TgsSpriteRecord* r = scene_->SpriteRecord(0, 0, 0);
     ASSERT_NE(r, nullptr);
     ASSERT_EQ(r->charIndex, 1);
-    const int before = FakePartsEffect::made;
+    const int before = PartsEffectSpy::made;
     EXPECT_EQ(scene_->AnimateCharacterParts(0, c.value, 0, 0, true), 0);
-    EXPECT_EQ(FakePartsEffect::made, before + 1);
+    EXPECT_EQ(PartsEffectSpy::made, before + 1);
     EXPECT_NE(r->effect, nullptr);
-    EXPECT_EQ(FakePartsEffect::file, c.file);
-    EXPECT_EQ(std::pair(FakePartsEffect::x, FakePartsEffect::y),
+    EXPECT_EQ(PartsEffectSpy::file, c.file);
+    EXPECT_EQ(std::pair(PartsEffectSpy::x, PartsEffectSpy::y),
               std::pair(r->sprite->GetX(), r->sprite->GetY()));
-    EXPECT_LT(FakePartsEffect::priority, int32_t(r->priority)) << "under the slot drawn over it";
-    EXPECT_EQ(FakePartsEffect::hidden, c.value != 0);
+    EXPECT_LT(PartsEffectSpy::priority, int32_t(r->priority)) << "under the slot drawn over it";
+    EXPECT_EQ(PartsEffectSpy::hidden, c.value != 0);
     EXPECT_EQ(std::pair(r->persistKind, r->persistArg), std::pair(2u, uint32_t(c.value)));
   }
 }
@@ -80,10 +52,10 @@ TEST_F(CharacterParts, PersistKeepsTheValueAndEffectsOffMakeNothing) {
   TgsSpriteRecord* r = scene_->SpriteRecord(0, 0, 0);
   EXPECT_EQ(scene_->AnimateCharacterParts(0, 3, 0, 0, false), 0);
   EXPECT_EQ(r->persistKind, 0u);
-  EXPECT_EQ(FakePartsEffect::made, 1);
+  EXPECT_EQ(PartsEffectSpy::made, 1);
   showEffects_ = false;
   EXPECT_EQ(scene_->AnimateCharacterParts(0, 4, 0, 0, true), 0);
-  EXPECT_EQ(FakePartsEffect::made, 1);
+  EXPECT_EQ(PartsEffectSpy::made, 1);
   EXPECT_EQ(r->effect, nullptr) << "the running one was released";
   EXPECT_EQ(std::pair(r->persistKind, r->persistArg), std::pair(2u, 4u));
 }

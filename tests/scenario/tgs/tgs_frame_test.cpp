@@ -374,9 +374,8 @@ TEST_F(TgsFrameTest, ButtonBoundsAndSettingsIndicators) {
   // the screen is laid out again with it.
   host.guest[kFontIndicator] = 1;
   EXPECT_EQ(frame.DispatchInput(8), kDispatchRan);
-  EXPECT_EQ(frame.Font().face, "Sheet");
-  EXPECT_EQ(host.requests.back(), "0:");
-  EXPECT_EQ(host.relayouts, 1);
+  EXPECT_EQ(std::tuple(frame.Font().face, host.requests.back(), host.relayouts),
+            std::tuple("Sheet", "0:", 1));
 }
 
 // Built-ins kept in message text run as the view reaches them, in direct mode and in the

@@ -17,34 +17,9 @@
 namespace bw::test {
 namespace {
 
-// A parts animation that counts its set-ups and runs until stopped.
-class CountedPartsEffect final : public DisplayEffect {
- public:
-  static std::unique_ptr<DisplayEffect> Create(uint32_t) {
-    return std::make_unique<CountedPartsEffect>();
-  }
-  uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
-  const char* GetKeyword() const override { return "sp_parts"; }
-  uint8_t GetType() const override { return kEffectTypeSprite; }
-  int Setup(TimerService* timers, EffectTarget, ArgWords args) override {
-    hidden = args.Int(4);
-    ++made;
-    return timers ? 0 : 1;
-  }
-  int32_t Update(uint32_t) override { return kTaskStepContinue; }
-  void Stop() override {}
-  static inline int made = 0;
-  static inline int32_t hidden = -1;
-};
-
 class SceneGuards : public ScriptedSceneWorld {
  protected:
-  SceneGuards() {
-    EXPECT_EQ(effects_.Register(CountedPartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr,
-                                nullptr, 0),
-              kRegistered);
-    CountedPartsEffect::made = 0;
-  }
+  SceneGuards() { PartsEffectSpy::Register(effects_); }
 };
 
 TEST_F(SceneGuards, AFrameEndedInAChoiceGivesTheHitAreaBack) {
@@ -65,7 +40,7 @@ TEST_F(SceneGuards, APersistentPartsAnimationComesBackWithTheLoadedGame) {
   auto first = RunToTheWait(
       "SpriteLoad 0, \"ANNS\", 0, 0, 0, 0\nSpriteCharacterParts 0, 5, 1, 0, 0\n"
       "MessageBegin 0\n\"A\"\nMessageWait\n.end\n");
-  ASSERT_EQ(CountedPartsEffect::made, 1);
+  ASSERT_EQ(PartsEffectSpy::made, 1);
   std::vector<uint8_t> saved;
   ASSERT_EQ(first->SaveScene(saved, false), 0);
   first.reset();
@@ -79,7 +54,7 @@ TEST_F(SceneGuards, APersistentPartsAnimationComesBackWithTheLoadedGame) {
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(std::pair(r->persistKind, r->persistArg), std::pair(2u, 5u));
   EXPECT_NE(r->effect, nullptr) << "the parts animation did not come back";
-  EXPECT_EQ(std::pair(CountedPartsEffect::made, CountedPartsEffect::hidden), std::pair(2, 1));
+  EXPECT_EQ(std::pair(PartsEffectSpy::made, PartsEffectSpy::hidden), std::pair(2, 1));
 }
 
 }  // namespace

@@ -73,6 +73,36 @@ class FakeLayerEffect final : public DisplayEffect {
   bool started_ = false;
 };
 
+// A parts animation that keeps the words it was set up with, counts its set-ups and runs until
+// stopped.
+class PartsEffectSpy final : public DisplayEffect {
+ public:
+  static std::unique_ptr<DisplayEffect> Create(uint32_t) {
+    return std::make_unique<PartsEffectSpy>();
+  }
+  // Put first for "sp_parts", with nothing seen yet.
+  static void Register(DcpPluginManager& effects) {
+    EXPECT_EQ(effects.Register(Create, "sp_parts", kEffectTypeSprite, nullptr, nullptr, 0),
+              kRegistered);
+    file.clear(), x = y = priority = 0, hidden = -1, made = 0;
+  }
+  uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
+  const char* GetKeyword() const override { return "sp_parts"; }
+  uint8_t GetType() const override { return kEffectTypeSprite; }
+  int Setup(TimerService* timers, EffectTarget, ArgWords args) override {
+    file = args.Text(0) ? args.Text(0) : "";
+    x = args.Int(1), y = args.Int(2), priority = args.Int(3), hidden = args.Int(4);
+    ++made;
+    return timers ? 0 : 1;
+  }
+  int32_t Update(uint32_t) override { return kTaskStepContinue; }
+  void Stop() override {}
+
+  static inline std::string file;
+  static inline int32_t x = 0, y = 0, priority = 0, hidden = -1;
+  static inline int made = 0;
+};
+
 class SceneWorld : public TgsSceneHost, public ::testing::Test {
  protected:
   static void SetUpTestSuite() { BuildBlendTables(); }
