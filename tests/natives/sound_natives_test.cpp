@@ -57,8 +57,8 @@ std::vector<int16_t> Part(const std::vector<int16_t>& v, size_t from, size_t n) 
                               v.begin() + static_cast<std::ptrdiff_t>(from + n));
 }
 
-// Play, pause, resume, seek, loop and stop, heard on the pulled mix, and duplicates.
-TEST_F(SoundNatives, BuffersAndTheirDuplicatesPlayOnTheMix) {
+// Play, pause, resume, seek, loop and stop, heard on the pulled mix.
+TEST_F(SoundNatives, ABufferPlaysPausesSeeksLoopsAndStopsOnTheMix) {
   const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
   uint32_t b = Create("SE\\TONE.OGG");
   ASSERT_NE(b, 0u);
@@ -80,18 +80,29 @@ TEST_F(SoundNatives, BuffersAndTheirDuplicatesPlayOnTheMix) {
   EXPECT_EQ(w.Pull(400), Part(tone, 1600, 400));
   ASSERT_EQ(Call(Native::kSoundStop, {b}), 0);
   EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
+}
 
-  // Every listed buffer at once.
+// Pause-all and resume-all reach every listed buffer at once, heard on the mix as they happen.
+TEST_F(SoundNatives, PauseAllAndResumeAllReachEveryBuffer) {
+  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
+  const uint32_t b = Create("SE\\TONE.OGG");
+  const uint32_t other = Create("SE\\TONE.OGG");
   ASSERT_EQ(Call(Native::kSoundPlayLoop, {b}), 0);
+  ASSERT_EQ(Call(Native::kSoundPlayLoop, {other}), 0);
   EXPECT_EQ(Call(Native::kSoundPauseAll, {}), 0);
   EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 0) << "paused with all the others";
+  EXPECT_EQ(Call(Native::kSoundIsPlaying, {other}), 0);
   EXPECT_EQ(w.Pull(200), std::vector<int16_t>(200, 0)) << "silent while paused";
   EXPECT_EQ(Call(Native::kSoundResumeAll, {}), 0);
   EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 1) << "resumed with all the others";
+  EXPECT_EQ(Call(Native::kSoundIsPlaying, {other}), 1);
   EXPECT_NE(w.Pull(200), std::vector<int16_t>(200, 0)) << "heard again";
-  ASSERT_EQ(Call(Native::kSoundStop, {b}), 0);
+}
 
-  // Duplicates share a static buffer's data; a stream answers 2 in place of a handle.
+// Duplicates share a static buffer's data; a stream answers 2 in place of a handle.
+TEST_F(SoundNatives, DuplicatesShareAStaticBuffersDataOnly) {
+  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
+  const uint32_t b = Create("SE\\TONE.OGG");
   uint32_t copy = static_cast<uint32_t>(Call(Native::kSoundCreateDuplicate, {b}));
   ASSERT_NE(copy, 0u);
   ASSERT_EQ(Call(Native::kSoundPlay, {copy}), 0);
