@@ -146,8 +146,8 @@ class FileNativesFolder {
       std::abort();
     }
     bw::PluginRecord vfa = bw::MakeVfaDecoderRecord();
-    manager_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
-                        vfa.assist2, vfa.configDialog);
+    manager_.AddDecoder(std::move(vfa.decodeObject), vfa.extensions, vfa.typeString, vfa.typeId,
+                        vfa.assist, vfa.assist2, vfa.configDialog);
     bw::TheFileSystemManager::Set(&manager_);
   }
   ~FileNativesFolder() {

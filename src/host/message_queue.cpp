@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/never_destroyed.h"
 #include "host/clock.h"
 #include "host/input/key_state.h"
 
@@ -66,8 +67,8 @@ struct Registry {
 
 // Never destroyed: thread-exit cleanup may run after static destructors.
 Registry& TheRegistry() {
-  static Registry* registry = new Registry;
-  return *registry;
+  static NeverDestroyed<Registry> registry;
+  return registry.Get();
 }
 
 // Ids for threads as each first asks for its own; atomic.

@@ -20,6 +20,8 @@ constexpr int kLookMs = 100;            // how often the frame loop is looked at
 constexpr unsigned char kWakeByte = 0;  // the watcher's own end; never a signal's number
 constexpr uint64_t kNanosecondsPerMs = 1000000;
 
+std::atomic<uint64_t> progressNotes{0};
+
 // The handler's one way out; set before the handlers go in, cleared after they come out.
 std::atomic<int> signalPipe{-1};
 
@@ -60,23 +62,31 @@ void Say(const char* text) {
 
 }  // namespace
 
-StopWatchdog::Action StopWatchdog::OnSignal(int signal, uint64_t nowMs, uint64_t turns) {
+void NoteProgress() {
+  progressNotes.fetch_add(1, std::memory_order_relaxed);
+}
+
+uint64_t Progress(uint64_t frameTurns) {
+  return frameTurns + progressNotes.load(std::memory_order_relaxed);
+}
+
+StopWatchdog::Action StopWatchdog::OnSignal(int signal, uint64_t nowMs, uint64_t progress) {
   const bool first = signal_ == 0;
   signal_ = signal;
   if (!first) return Action::kExitNow;
-  lastTurns_ = turns;
-  lastTurnMs_ = nowMs;
+  lastProgress_ = progress;
+  lastProgressMs_ = nowMs;
   return Action::kRequestClose;
 }
 
-StopWatchdog::Action StopWatchdog::OnTick(uint64_t nowMs, uint64_t turns) {
+StopWatchdog::Action StopWatchdog::OnTick(uint64_t nowMs, uint64_t progress) {
   if (signal_ == 0) return Action::kNone;
-  if (turns != lastTurns_) {
-    lastTurns_ = turns;
-    lastTurnMs_ = nowMs;
+  if (progress != lastProgress_) {
+    lastProgress_ = progress;
+    lastProgressMs_ = nowMs;
     return Action::kNone;
   }
-  return nowMs - lastTurnMs_ >= kStallLimitMs ? Action::kExitNow : Action::kNone;
+  return nowMs - lastProgressMs_ >= kStallLimitMs ? Action::kExitNow : Action::kNone;
 }
 
 StopSignalWatcher::~StopSignalWatcher() {
@@ -109,9 +119,10 @@ bool StopSignalWatcher::Start(Hooks hooks) {
 }
 
 void StopSignalWatcher::Watch() {
-  // Real time, whatever clock the game runs on: a stuck game must end on the wall's time.
-  MonotonicClock clock;
+  MonotonicClock monotonic;
+  ClockSource& clock = hooks_.clock ? *hooks_.clock : monotonic;
   auto nowMs = [&clock] { return clock.NowNanoseconds() / kNanosecondsPerMs; };
+  auto progress = [this] { return Progress(hooks_.frameTurns()); };
   StopWatchdog watchdog;
   pollfd readable{pipe_[0], POLLIN, 0};
   while (!stopping_.load()) {
@@ -121,7 +132,7 @@ void StopSignalWatcher::Watch() {
     const ssize_t n = ready > 0 ? ::read(pipe_[0], bytes, sizeof bytes) : 0;
     for (ssize_t i = 0; i < n && !stopping_.load(); ++i) {
       if (bytes[i] == kWakeByte) continue;
-      switch (watchdog.OnSignal(bytes[i], nowMs(), hooks_.frameTurns())) {
+      switch (watchdog.OnSignal(bytes[i], nowMs(), progress())) {
         case StopWatchdog::Action::kRequestClose:
           Say(bytes[i] == SIGINT ? "brimwold: interrupted; closing the game\n"
                                  : "brimwold: asked to stop; closing the game\n");
@@ -134,7 +145,7 @@ void StopSignalWatcher::Watch() {
       }
     }
     if (!stopping_.load() &&
-        watchdog.OnTick(nowMs(), hooks_.frameTurns()) == StopWatchdog::Action::kExitNow) {
+        watchdog.OnTick(nowMs(), progress()) == StopWatchdog::Action::kExitNow) {
       EndNow(watchdog.ExitStatus(), "the game did not close within five seconds");
     }
   }

@@ -1,7 +1,9 @@
 // SIGINT and SIGTERM: the first asks the game to close as its window's close button does; a
-// second, or a game whose frame loop stops turning for five seconds after the first, ends the
-// process at once with 128 + the signal's number. The handler only writes the signal's number to
-// a pipe; a watcher thread reads it and does the rest.
+// second, or a game that shows no progress for five seconds after the first, ends the process at
+// once with 128 + the signal's number. Progress is the frame loop's turns and the notes of work
+// that goes on while the frame loop cannot turn (a modal dialog's message pump, closing's steps).
+// The handler only writes the signal's number to a pipe; a watcher thread reads it and does the
+// rest.
 #pragma once
 
 #include <atomic>
@@ -11,24 +13,32 @@
 
 namespace bw::host {
 
+class ClockSource;
+
+// From any thread: work that shows the program alive and moving toward its end while the frame
+// loop cannot turn, such as a modal dialog's message pump or a step of closing.
+void NoteProgress();
+// The frame loop's turns with the notes: what the watchdog watches.
+uint64_t Progress(uint64_t frameTurns);
+
 // The decisions, on times the caller gives, so that they are tried without waiting.
 class StopWatchdog {
  public:
   enum class Action { kNone, kRequestClose, kExitNow };
   static constexpr uint64_t kStallLimitMs = 5000;
 
-  // A signal came at nowMs, when the frame loop had turned turns times.
-  Action OnSignal(int signal, uint64_t nowMs, uint64_t turns);
-  // A look at the frame loop between signals.
-  Action OnTick(uint64_t nowMs, uint64_t turns);
+  // A signal came at nowMs, when the progress stood at progress.
+  Action OnSignal(int signal, uint64_t nowMs, uint64_t progress);
+  // A look at the progress between signals.
+  Action OnTick(uint64_t nowMs, uint64_t progress);
   bool Signalled() const { return signal_ != 0; }
   // The status a forced end answers: 128 + the last signal's number.
   int ExitStatus() const { return 128 + signal_; }
 
  private:
   int signal_ = 0;
-  uint64_t lastTurns_ = 0;
-  uint64_t lastTurnMs_ = 0;  // when the loop was last seen to turn, or the first signal came
+  uint64_t lastProgress_ = 0;
+  uint64_t lastProgressMs_ = 0;  // when progress was last seen, or the first signal came
 };
 
 class StopSignalWatcher {
@@ -38,6 +48,9 @@ class StopSignalWatcher {
     std::function<bool()> requestClose;
     // The frame loop's turns so far; read from the watcher thread.
     std::function<uint64_t()> frameTurns;
+    // The wall's time; null for the monotonic clock. A stuck game must end on real time,
+    // whatever clock the game runs on.
+    ClockSource* clock = nullptr;
   };
 
   StopSignalWatcher() = default;

@@ -180,7 +180,7 @@ int32_t MovieControl::Open(const char* file, FileSystemManager* fileSystem) {
     return kMovieLibraryRefused;
   }
   if (player_.HasSound()) {
-    soundStream_.reset(new MovieSoundStream(&player_));
+    soundStream_ = MakeDecoder<MovieSoundStream>(&player_);
     sound_ = std::make_unique<StreamingSoundBuffer>();
     // Without a sound device the movie plays silent.
     if (sound_->OpenDecoder(soundStream_.get()) > kStreamOpened) sound_.reset();

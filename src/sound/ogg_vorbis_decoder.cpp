@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <memory>
 #include <new>
 
 namespace bw {
@@ -170,23 +171,22 @@ class OggVorbisStream final : public SoundDecoderStream {
 
 SoundDecoderStream* OggVorbisDecoderFactory::CreateDecoder(Stream* file, int32_t* error) {
   int32_t code = kSllOk;
-  OggVorbisStream* stream = nullptr;
+  std::unique_ptr<OggVorbisStream> stream;
   if (file == nullptr) {
     code = kSllNoFile;
-  } else if ((stream = new (std::nothrow) OggVorbisStream) == nullptr) {
+  } else if (!(stream = std::unique_ptr<OggVorbisStream>(new (std::nothrow) OggVorbisStream))) {
     code = kSllOutOfMemory;
   } else if ((code = stream->Open(file)) != kSllOk) {
-    delete stream;
-    stream = nullptr;
+    stream.reset();
     file->Seek(0);
   }
   if (error) *error = code;
-  return stream;
+  return stream.release();  // the decoder interface hands the stream over bare
 }
 
 int32_t RegisterOggVorbisDecoder(SllPluginManager& manager) {
-  return manager.AddDecoder(new OggVorbisDecoderFactory, kOggVorbisExtensions, kOggVorbisTypeName,
-                            kOggVorbisTypeId);
+  return manager.AddDecoder(std::make_unique<OggVorbisDecoderFactory>(), kOggVorbisExtensions,
+                            kOggVorbisTypeName, kOggVorbisTypeId);
 }
 
 }  // namespace bw

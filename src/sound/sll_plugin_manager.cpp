@@ -61,8 +61,7 @@ SllPluginManager::~SllPluginManager() {
 }
 
 void SllPluginManager::Destroy(SllPluginRecord& record) {
-  delete record.decodeObject;  // the plug-in's code: before its library goes
-  record.decodeObject = nullptr;
+  record.decodeObject.reset();  // the plug-in's code: before its library goes
   if (record.module) host::FreeLibrary(record.module);
   record.module = nullptr;
 }
@@ -80,15 +79,16 @@ void SllPluginManager::UnloadAll() {
   records_.clear();
 }
 
-int32_t SllPluginManager::AddDecoder(SllDecodeObject* decodeObject, const char* extensions,
-                                     const char* typeName, uint32_t typeId, host::FARPROC assist,
-                                     host::FARPROC assist2, host::FARPROC configDialog) {
+int32_t SllPluginManager::AddDecoder(std::unique_ptr<SllDecodeObject> decodeObject,
+                                     const char* extensions, const char* typeName, uint32_t typeId,
+                                     host::FARPROC assist, host::FARPROC assist2,
+                                     host::FARPROC configDialog) {
   if (decodeObject == nullptr) return kSllNullDecodeObject;
   auto record = std::make_unique<SllPluginRecord>();
   record->typeId = typeId;
   record->typeName = typeName ? typeName : "";
   record->extensions = ParseExtensionList(extensions);
-  record->decodeObject = decodeObject;
+  record->decodeObject = std::move(decodeObject);
   record->assist = assist;
   record->assist2 = assist2;
   record->configDialog = configDialog;
@@ -120,7 +120,7 @@ int32_t SllPluginManager::LoadPlugin(const std::string& path) {
     record->assist = entries[3];
     record->assist2 = entries[4];
     record->configDialog = entries[6];
-    record->decodeObject = reinterpret_cast<GetSllDecodeObjectFunc>(entries[5])();
+    record->decodeObject.reset(reinterpret_cast<GetSllDecodeObjectFunc>(entries[5])());
     if (record->decodeObject == nullptr) throw kSllPluginNoDecodeObject;
     records_.push_back(std::move(record));
     return kSllPluginLoaded;
@@ -148,7 +148,7 @@ SllDecodeObject* SllPluginManager::FindByExtension(const std::string& fileName) 
   if (ext.empty()) return nullptr;
   for (const auto& r : records_) {
     if (std::find(r->extensions.begin(), r->extensions.end(), ext) != r->extensions.end()) {
-      return r->decodeObject;
+      return r->decodeObject.get();
     }
   }
   return nullptr;
@@ -156,7 +156,7 @@ SllDecodeObject* SllPluginManager::FindByExtension(const std::string& fileName) 
 
 SllDecodeObject* SllPluginManager::FindByType(uint32_t typeId) const {
   SllPluginRecord* r = RecordOfType(typeId);
-  return r ? r->decodeObject : nullptr;
+  return r ? r->decodeObject.get() : nullptr;
 }
 
 SllPluginRecord* SllPluginManager::RecordOfType(uint32_t typeId) const {
@@ -196,7 +196,7 @@ SoundDecoderStream* SllPluginManager::Open(const char* fileName, Stream* file, b
     };
     if (first) attempt(first);
     for (size_t i = 0; decoder == nullptr && i < records_.size(); ++i) {
-      if (records_[i]->decodeObject != first) attempt(records_[i]->decodeObject);
+      if (records_[i]->decodeObject.get() != first) attempt(records_[i]->decodeObject.get());
     }
     if (decoder == nullptr) {
       file->Seek(0);

@@ -37,9 +37,9 @@ using GetSllDecodeObjectFunc = SllDecodeObject* (*)();
 struct SllPluginRecord {
   uint32_t typeId = 0;
   std::string typeName;
-  std::vector<std::string> extensions;      // upper case
-  SllDecodeObject* decodeObject = nullptr;  // owned
-  host::HMODULE module = nullptr;           // null for a built-in decoder
+  std::vector<std::string> extensions;            // upper case
+  std::unique_ptr<SllDecodeObject> decodeObject;  // a plug-in's own too, freed before its library
+  host::HMODULE module = nullptr;                 // null for a built-in decoder
   host::FARPROC assist = nullptr;
   host::FARPROC assist2 = nullptr;
   host::FARPROC configDialog = nullptr;  // may be null
@@ -59,7 +59,7 @@ class SllPluginManager {
   virtual void RemoveByType(uint32_t typeId);
   virtual void UnloadAll();
   // Takes the decode object; extensions as a double-NUL-terminated list.
-  virtual int32_t AddDecoder(SllDecodeObject* decodeObject, const char* extensions,
+  virtual int32_t AddDecoder(std::unique_ptr<SllDecodeObject> decodeObject, const char* extensions,
                              const char* typeName, uint32_t typeId, host::FARPROC assist = nullptr,
                              host::FARPROC assist2 = nullptr, host::FARPROC configDialog = nullptr);
   // An engine path, relative ones taken from the application folder.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "host/audio/sound_types.h"
 #include "platform/stream.h"
@@ -63,5 +64,11 @@ struct ReleaseDecoder {
   void operator()(SoundDecoderStream* stream) const { stream->Release(); }
 };
 using DecoderRef = std::unique_ptr<SoundDecoderStream, ReleaseDecoder>;
+
+// A new decoder stream of ours, held by its one owner.
+template <typename T, typename... Args>
+DecoderRef MakeDecoder(Args&&... args) {
+  return DecoderRef(std::make_unique<T>(std::forward<Args>(args)...).release());
+}
 
 }  // namespace bw

@@ -354,8 +354,8 @@ TEST_F(SoundNatives, DecoderSettings) {
   EXPECT_TRUE(w.manager.LoadsWhole()) << "the application's setting";
   EXPECT_EQ(Call(Native::kSoundDecoderAssist, {1234, 1, 2, 3}), kSllAssistUnsupported)
       << "no such type";
-  w.manager.AddDecoder(new soundtest::PcmtDecodeObject, "PCMX\0", "assisted", 77, nullptr,
-                       reinterpret_cast<host::FARPROC>(&AddWords));
+  w.manager.AddDecoder(std::make_unique<soundtest::PcmtDecodeObject>(), "PCMX\0", "assisted", 77,
+                       nullptr, reinterpret_cast<host::FARPROC>(&AddWords));
   EXPECT_EQ(Call(Native::kSoundDecoderAssist, {77, 1, 20, 300}), 321);
 }
 

@@ -56,12 +56,15 @@ TEST(SllPluginManager, OpenOffersTheFileByExtensionThenInOrderAndPluginsJoin) {
   files.Put("SE\\JUNK.WAV", {'n', 'o', 'p', 'e', 0, 0, 0});
 
   SllPluginManager m;
-  auto* declining = new Declining;
-  auto* pcmt = new PcmtDecodeObject;
-  auto* wav = new Declining;
-  m.AddDecoder(declining, "XYZ\0", "declines", 1);
-  m.AddDecoder(pcmt, "PCM\0", "pcmt", 3);
-  m.AddDecoder(wav, "WAV\0", "wave", 4);
+  auto ownedDeclining = std::make_unique<Declining>();
+  auto ownedPcmt = std::make_unique<PcmtDecodeObject>();
+  auto ownedWav = std::make_unique<Declining>();
+  Declining* declining = ownedDeclining.get();
+  PcmtDecodeObject* pcmt = ownedPcmt.get();
+  Declining* wav = ownedWav.get();
+  m.AddDecoder(std::move(ownedDeclining), "XYZ\0", "declines", 1);
+  m.AddDecoder(std::move(ownedPcmt), "PCM\0", "pcmt", 3);
+  m.AddDecoder(std::move(ownedWav), "WAV\0", "wave", 4);
 
   int32_t error = -7;
   DecoderRef d(m.Open("SE\\HIT.WAV", nullptr, true, &error));

@@ -30,7 +30,7 @@ inline std::vector<uint8_t> EncodeTone(double frequency, uint32_t ms, uint32_t r
 
 struct SoundWorld {
   explicit SoundWorld(uint32_t rate = 8000) {
-    manager.AddDecoder(new PcmtDecodeObject, "PCMT\0", "test pcm", 9);
+    manager.AddDecoder(std::make_unique<PcmtDecodeObject>(), "PCMT\0", "test pcm", 9);
     EXPECT_EQ(0, RegisterOggVorbisDecoder(manager));
     EXPECT_EQ(device.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, rate, 16), 0);
   }

@@ -14,8 +14,8 @@ GameFolder::GameFolder() {
     ADD_FAILURE() << "the temporary folder cannot be the application folder: " << dir_.path();
   }
   PluginRecord vfa = MakeVfaDecoderRecord();
-  manager_.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
-                      vfa.assist2, vfa.configDialog);
+  manager_.AddDecoder(std::move(vfa.decodeObject), vfa.extensions, vfa.typeString, vfa.typeId,
+                      vfa.assist, vfa.assist2, vfa.configDialog);
 }
 
 ::testing::AssertionResult GameFolder::WritePack(const std::string& relative,

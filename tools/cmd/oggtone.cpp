@@ -44,12 +44,8 @@ int main(int argc, char** argv) {
       ok = TakeNumber(argc, argv, i, &rate, &error);
     } else if (arg == "--channels") {
       ok = TakeNumber(argc, argv, i, &channels, &error);
-    } else if (arg.starts_with("--")) {
-      return Wrong("unknown option " + std::string(arg));
-    } else if (outPath != nullptr) {
-      return Wrong("one output file only, not also " + std::string(arg));
     } else {
-      outPath = argv[i];
+      ok = bw::tools::TakeOutputPath(argv[i], &outPath, &error);
     }
     if (!ok) return Wrong(error);
   }

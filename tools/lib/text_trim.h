@@ -1,4 +1,5 @@
-// Trimming the blanks around a word of the tools' text forms, and reading their numbers.
+// Trimming the blanks around a word of the tools' text forms, reading their numbers, and walking
+// their lines.
 #pragma once
 
 #include <cctype>
@@ -35,6 +36,20 @@ inline std::optional<int64_t> ParseNumber(std::string_view s, bool plusAllowed) 
   if (s.empty() || ec != std::errc() || p != s.data() + s.size() || v > 0xFFFFFFFFull)
     return std::nullopt;
   return negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+}
+
+// Hands each line of source (without its newline) and its number, from 1, to take until take
+// answers false; false then.
+template <typename Take>
+bool ForEachLine(std::string_view source, Take&& take) {
+  int number = 0;
+  while (!source.empty()) {
+    const size_t nl = source.find('\n');
+    const std::string_view line = source.substr(0, nl);
+    source = nl == std::string_view::npos ? std::string_view{} : source.substr(nl + 1);
+    if (!take(line, ++number)) return false;
+  }
+  return true;
 }
 
 }  // namespace bw::tools

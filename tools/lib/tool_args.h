@@ -49,4 +49,20 @@ bool TakeNumber(int argc, char** argv, int& i, T* out, std::string* error) {
   return true;
 }
 
+// An argument that is no option of the tool: its one output file, kept in *outPath. False, with
+// words, when it looks like an option or names a second file.
+inline bool TakeOutputPath(const char* arg, const char** outPath, std::string* error) {
+  const std::string_view text = arg;
+  if (text.starts_with("--")) {
+    *error = "unknown option " + std::string(text);
+    return false;
+  }
+  if (*outPath != nullptr) {
+    *error = "one output file only, not also " + std::string(text);
+    return false;
+  }
+  *outPath = arg;
+  return true;
+}
+
 }  // namespace bw::tools

@@ -13,6 +13,7 @@
 #include "host/dialog/dialog_host.h"
 #include "host/host_path.h"
 #include "host/message_queue.h"
+#include "host/stop_signals.h"
 #include "host/trust.h"
 #include "platform/app_paths.h"
 #include "platform/cpu_info.h"
@@ -394,6 +395,8 @@ std::string EngineApp::SystemReport(bool longForm) const {
 }
 
 void EngineApp::AppShutdown(int code) {
+  // The frame loop turns no more: each step of closing shows the stop watchdog the way out.
+  host::NoteProgress();
   if (frameThread_.IsRunning()) {
     // The frame thread may be waiting in a send to this thread: serve it while it winds down.
     frameThread_.RequestStop();
@@ -403,6 +406,7 @@ void EngineApp::AppShutdown(int code) {
       host::Sleep(1);
     }
     frameThread_.Stop();
+    host::NoteProgress();
   }
   fullScreenMenu_.Destroy();
   // The window's menu lets go of it before it goes.
@@ -419,12 +423,15 @@ void EngineApp::AppShutdown(int code) {
     SetQuitSeen(true);
   }
   frameLoopRunning_ = false;
+  host::NoteProgress();
   OnAppExit(code);
+  host::NoteProgress();
   RestoreSystemSleep();
   display_.ReleaseSurfaces();
   if (mainWindow_.IsWindow()) mainWindow_.Destroy();
   engineInput_.RemoveKeyboardHook();
   instance_.Release();
+  host::NoteProgress();
   SaveConfig(code);
   if (displayFailure_ != kDisplayOk) {
     ShowMessage(host::Cp932Literal("予期せぬエラーが発生したため、強制終了しました。ErrorCode：") +

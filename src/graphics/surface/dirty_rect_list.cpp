@@ -43,8 +43,9 @@ RectPool::~RectPool() {
 
 RectNode* RectPool::Allocate() {
   if (free_.empty()) {
+    blocks_.push_back(std::make_unique<RectNode[]>(kGrowBy));
     free_.reserve(free_.size() + kGrowBy);
-    for (size_t i = 0; i < kGrowBy; ++i) free_.push_back(new RectNode{});
+    for (size_t i = 0; i < kGrowBy; ++i) free_.push_back(&blocks_.back()[i]);
     total_ += kGrowBy;
   }
   RectNode* node = free_.back();
@@ -58,9 +59,9 @@ void RectPool::Free(RectNode* node) {
 }
 
 void RectPool::Release() {
-  for (RectNode* node : free_) delete node;
   free_.clear();
   free_.shrink_to_fit();
+  blocks_.clear();
   total_ = 0;
 }
 

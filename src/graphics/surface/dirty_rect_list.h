@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "platform/rect.h"
@@ -33,6 +34,7 @@ class RectPool {
  private:
   void Release();
 
+  std::vector<std::unique_ptr<RectNode[]>> blocks_;  // kGrowBy nodes each
   std::vector<RectNode*> free_;
   size_t total_ = 0;
 };

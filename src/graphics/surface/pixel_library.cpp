@@ -27,15 +27,17 @@ namespace {
 // atomic.
 std::atomic<PixelLibrary*> published{nullptr};
 
+// Static and trivially destroyed: a frame drawn while the process ends may still read it.
 const MultiplyTable& EngineMultiplyTable() {
-  static const auto* table = [] {
-    auto* t = new MultiplyTable[1];
-    for (int a = 0; a < 256; ++a) {
-      for (int b = 0; b < 256; ++b) (*t)[a][b] = uint8_t(a * b / 255);
+  static const struct Filled {
+    Filled() {
+      for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) rows[a][b] = uint8_t(a * b / 255);
+      }
     }
-    return t;
-  }();
-  return *table;
+    MultiplyTable rows;
+  } table;
+  return table.rows;
 }
 
 // ---- The built-in routines --------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "host/font/font_library.h"
 #include "host/font/host_faces.h"
 #include "host/message_queue.h"
+#include "host/stop_signals.h"
 #include "imgui_impl_sdl.h"
 #include "imgui_impl_sdlrenderer.h"
 
@@ -479,6 +480,8 @@ bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
       break;
     }
     Frame(draw, &done);
+    // The game's frames wait for the dialog: its own show the program alive.
+    NoteProgress();
     if (frameHook_) frameHook_(frame);
     // Pointer events waiting for their frame are input already come.
     if (!done && !endRequested_ && !pointer_.Pending()) SDL_WaitEventTimeout(nullptr, waitMs_);

@@ -15,6 +15,7 @@
 #include "host/dialog/imgui_dialog_parts.h"
 #include "host/message_queue.h"
 #include "host/sdl/sdl_keys.h"
+#include "host/stop_signals.h"
 
 namespace bw::host {
 
@@ -623,6 +624,7 @@ int ImGuiDialogHost::RunDialog(HWND owner, Dialog& dialog) {
   waitMs_ = outerWaitMs;
   CloseDialogPages(dialog, run.answer);
   TakeDialogOffTheWindow();
+  NoteProgress();
   return run.answer;
 }
 

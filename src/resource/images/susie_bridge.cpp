@@ -359,8 +359,10 @@ Archive* SusieArchiveLoader::Open(const char* path, host::HostFile file, int* er
       return nullptr;
     }
     *error = kArchiveOk;
-    return new SusieArchive(module_, std::move(linuxPath), getFile_, std::move(members),
-                            gSusieTableSetting.load() != 0);
+    // The loader interface, which plug-ins implement too, hands the archive over bare.
+    return std::make_unique<SusieArchive>(module_, std::move(linuxPath), getFile_,
+                                          std::move(members), gSusieTableSetting.load() != 0)
+        .release();
   } catch (const std::bad_alloc&) {
     *error = kArchiveOutOfMemory;
     return nullptr;
@@ -411,11 +413,12 @@ int LoadSusiePlugin(std::string_view path, FileSystemManager* archives,
       auto getFile = reinterpret_cast<SusieGetFile>(entry("GetFile"));
       if (!getArchiveInfo || !getFile) return kSusieUnknownKind;
       if (!archives) return kSusieKindRefused;
-      auto* loader =
-          new SusieArchiveLoader(module, description, extensions, getArchiveInfo, getFile);
+      auto loader = std::make_unique<SusieArchiveLoader>(module, description, extensions,
+                                                         getArchiveInfo, getFile);
       // The record points at the loader's own strings, which live as long as it does.
-      if (archives->AddDecoder(loader, loader->GetExtensions().c_str(),
-                               loader->GetDescription().c_str(), kSusieArchiveType,
+      const SusieArchiveLoader& named = *loader;
+      if (archives->AddDecoder(std::move(loader), named.GetExtensions().c_str(),
+                               named.GetDescription().c_str(), kSusieArchiveType,
                                SusieArchiveAssist, SusieArchiveAssist2, config) != 0)
         return kSusieRegistrationRefused;
       return kSusieTaken;

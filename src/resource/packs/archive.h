@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -125,8 +126,8 @@ struct PluginRecord {
   const char* typeString = nullptr;
   // Upper-case extensions without dot, each NUL-terminated, the list ended by an empty one.
   const char* extensions = nullptr;
-  ArchiveLoader* decodeObject = nullptr;
-  void* module = nullptr;  // null for a built-in decoder
+  std::unique_ptr<ArchiveLoader> decodeObject;  // a plug-in's too: freed before its module
+  void* module = nullptr;                       // null for a built-in decoder
   AdlAssistFunc assist = nullptr;
   AdlAssistFunc2 assist2 = nullptr;
   AdlConfigDlg configDialog = nullptr;

@@ -561,8 +561,7 @@ void FileSystemManager::DestroyDecoder(PluginRecord& record) {
       it = next;
     }
   }
-  delete record.decodeObject;
-  record.decodeObject = nullptr;
+  record.decodeObject.reset();
   if (record.module) host::FreeLibrary(record.module);
   record.module = nullptr;
 }
@@ -583,12 +582,13 @@ void FileSystemManager::RemoveAllDecoders() {
   decoders_.clear();
 }
 
-int FileSystemManager::AddDecoder(ArchiveLoader* decodeObject, const char* extensions,
-                                  const char* typeString, uint32_t typeId, AdlAssistFunc assist,
-                                  AdlAssistFunc2 assist2, AdlConfigDlg configDialog) {
+int FileSystemManager::AddDecoder(std::unique_ptr<ArchiveLoader> decodeObject,
+                                  const char* extensions, const char* typeString, uint32_t typeId,
+                                  AdlAssistFunc assist, AdlAssistFunc2 assist2,
+                                  AdlConfigDlg configDialog) {
   if (!decodeObject) return kDecoderNull;
-  decoders_.push_back(
-      {typeId, typeString, extensions, decodeObject, nullptr, assist, assist2, configDialog});
+  decoders_.push_back({typeId, typeString, extensions, std::move(decodeObject), nullptr, assist,
+                       assist2, configDialog});
   return 0;
 }
 
@@ -615,7 +615,7 @@ int FileSystemManager::LoadDecoderPlugin(std::string_view path) {
     record.typeId = getType();
     record.typeString = getTypeString();
     record.extensions = getExtensions();
-    record.decodeObject = getDecodeObject();
+    record.decodeObject.reset(getDecodeObject());
   } catch (...) {
     host::FreeLibrary(module);
     return kPluginUnexpected;
@@ -624,7 +624,7 @@ int FileSystemManager::LoadDecoderPlugin(std::string_view path) {
     host::FreeLibrary(module);
     return kPluginNoDecodeObject;
   }
-  decoders_.push_back(record);
+  decoders_.push_back(std::move(record));
   return 0;
 }
 
@@ -650,7 +650,7 @@ const PluginRecord* FileSystemManager::FindDecoderRecord(std::string_view name) 
 
 ArchiveLoader* FileSystemManager::FindDecoderByExtension(std::string_view name) const {
   const PluginRecord* record = FindDecoderRecord(name);
-  return record ? record->decodeObject : nullptr;
+  return record ? record->decodeObject.get() : nullptr;
 }
 
 AdlAssistFunc2 FileSystemManager::GetDecoderAssistFunc2(uint32_t typeId) const {
@@ -662,8 +662,8 @@ AdlAssistFunc2 FileSystemManager::GetDecoderAssistFunc2(uint32_t typeId) const {
 
 int RegisterPackDecoders(FileSystemManager& manager) {
   PluginRecord vfa = MakeVfaDecoderRecord();
-  manager.AddDecoder(vfa.decodeObject, vfa.extensions, vfa.typeString, vfa.typeId, vfa.assist,
-                     vfa.assist2, vfa.configDialog);
+  manager.AddDecoder(std::move(vfa.decodeObject), vfa.extensions, vfa.typeString, vfa.typeId,
+                     vfa.assist, vfa.assist2, vfa.configDialog);
   return manager.ScanDecoderPlugins(kPluginFolder);
 }
 

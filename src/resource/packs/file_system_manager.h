@@ -114,8 +114,8 @@ class FileSystemManager {
 
   virtual void RemoveDecoder(uint32_t typeId);
   virtual void RemoveAllDecoders();
-  // Takes a built-in decoder; the manager deletes the decode object.
-  virtual int AddDecoder(ArchiveLoader* decodeObject, const char* extensions,
+  // Takes a built-in decoder and its decode object.
+  virtual int AddDecoder(std::unique_ptr<ArchiveLoader> decodeObject, const char* extensions,
                          const char* typeString, uint32_t typeId, AdlAssistFunc assist,
                          AdlAssistFunc2 assist2, AdlConfigDlg configDialog);
   [[nodiscard]] virtual int LoadDecoderPlugin(std::string_view path);

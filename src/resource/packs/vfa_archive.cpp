@@ -462,10 +462,10 @@ Stream* VfaArchive::OpenMemberStream(uint32_t index, int* error) {
     if (!file.Seek(static_cast<int64_t>(dataOffset), host::HostFile::Origin::kBegin)) {
       return fail(kArchiveSeekFailed);
     }
-    auto* stream = new PackMemberStream(std::move(file), dataOffset, record.size, std::move(head),
-                                        record.flag != 0);
+    auto stream = std::make_unique<PackMemberStream>(std::move(file), dataOffset, record.size,
+                                                     std::move(head), record.flag != 0);
     if (error) *error = kArchiveOk;
-    return stream;
+    return stream.release();  // a reference-counted stream: the caller's one reference
   } catch (const std::bad_alloc&) {
     return fail(kArchiveOutOfMemory);
   }

@@ -52,7 +52,7 @@ PluginRecord MakeVfaDecoderRecord() {
   record.typeId = kVfaDecoderTypeId;
   record.typeString = kVfaDecoderTypeString;
   record.extensions = kVfaDecoderExtensions;
-  record.decodeObject = new VfaDecoder();
+  record.decodeObject = std::make_unique<VfaDecoder>();
   record.assist = VfaDecoderAssist;
   record.assist2 = VfaDecoderAssist2;
   return record;

@@ -74,14 +74,9 @@ class Assembler {
   explicit Assembler(const FaultSwitches& faults) : faults_(faults) {}
 
   AssembleResult Run(std::string_view source) {
-    int lineNo = 0;
-    while (!source.empty()) {
-      size_t nl = source.find('\n');
-      std::string_view line = source.substr(0, nl);
-      source = nl == std::string_view::npos ? std::string_view{} : source.substr(nl + 1);
-      ++lineNo;
-      if (!Line(line, lineNo)) return Fail();
-    }
+    if (!tools::ForEachLine(
+            source, [this](std::string_view line, int number) { return Line(line, number); }))
+      return Fail();
     if (kind_ == FileKind::kNone)
       return Fail(0, "no file directive (.sob0, .sob1, .sob2, .table, .raw)");
     if (!Resolve()) return Fail();

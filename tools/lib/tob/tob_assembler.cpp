@@ -34,22 +34,23 @@ class Assembler {
   explicit Assembler(const FaultSwitches& faults) : faults_(faults) {}
 
   AssembleResult Run(std::string_view source) {
-    int lineNo = 0;
-    while (!source.empty()) {
-      size_t nl = source.find('\n');
-      std::string_view line = source.substr(0, nl);
-      source = nl == std::string_view::npos ? std::string_view{} : source.substr(nl + 1);
-      ++lineNo;
+    int failedLine = 0;
+    const bool read = tools::ForEachLine(source, [&](std::string_view line, int lineNo) {
       const std::string_view stripped = StripComment(line);
       const bool directive = kind_.empty();
-      if (!Line(stripped)) return {false, {}, "line " + std::to_string(lineNo) + ": " + error_};
+      if (!Line(stripped)) {
+        failedLine = lineNo;
+        return false;
+      }
       if (!directive && !stripped.empty() &&
           !(stripped.back() == ':' && stripped.find(' ') == std::string_view::npos) &&
           !stripped.starts_with(".label") && !stripped.starts_with(".messages")) {
         lastCode_ = stripped;
         lastLine_ = lineNo;
       }
-    }
+      return true;
+    });
+    if (!read) return {false, {}, "line " + std::to_string(failedLine) + ": " + error_};
     AssembleResult result;
     if (kind_.empty()) return {false, {}, "no file directive (.tob0, .tob1, .init, .log)"};
     // Without an end the player runs past the code and stops the game as malformed.
