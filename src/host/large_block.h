@@ -4,8 +4,9 @@
 // processor time of a story that loads its scenes' pictures as it goes. Smaller blocks come from
 // the heap, whose growth is marked the same way (which sets the process's heap to grow in large
 // steps and keep what it frees). Mapped blocks given back are kept, a bounded few, for the next
-// block of their length asked without zeroing. Address-sanitized builds, which check the bounds of
-// what the heap hands out, take every block from the heap as it is.
+// block of their length, zeroed by hand where asked. Address-sanitized builds, which check the
+// bounds of what the heap hands out, take every block from the heap, and fill a block not zeroed
+// with a byte nobody relies on.
 #pragma once
 
 #include <cstddef>

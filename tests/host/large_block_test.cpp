@@ -88,14 +88,17 @@ TEST(LargeBlock, BlocksGivenBackServeTheNextOfTheirLengthAndWhatIsKeptStaysBound
   ASSERT_TRUE(first);
   std::memset(first.get(), 0xC3, kFrame);
   first.reset();
-  // Kept, not mapped again: what its last user left is still there, unless zero is asked.
+  // Kept, not mapped again: what its last user left is still there.
   LargeBlock again = AllocateLargeBlock(kFrame, false);
   ASSERT_TRUE(again);
   EXPECT_EQ(again[0], 0xC3);
   EXPECT_EQ(again[kFrame - 1], 0xC3);
+  const uint8_t* kept = again.get();
   again.reset();
+  // A block asked zeroed is served from the kept ones too, cleared.
   LargeBlock zeroed = AllocateLargeBlock(kFrame, true);
   ASSERT_TRUE(zeroed);
+  EXPECT_EQ(zeroed.get(), kept);
   EXPECT_EQ(std::count(zeroed.get(), zeroed.get() + kFrame, 0), ptrdiff_t(kFrame));
   zeroed.reset();
   // A whole scene of large pictures given back at once keeps only a few of them mapped.

@@ -29,20 +29,20 @@ uint8_t* DibSurface::GetRowPointer(int32_t y) const {
   return pixels_ + ptrdiff_t{pitch_} * y;
 }
 
-int DibSurface::Create(int32_t width, int32_t height, int bits, bool useDibSection) {
+int DibSurface::Create(int32_t width, int32_t height, int bits, bool useDibSection, bool zeroed) {
   Destroy();
   if (width < 1 || height < 1 || !SupportedDepth(bits)) return kSurfaceBadArgument;
   int64_t pitch = host::RowPitch(width, bits);
   int64_t bytes = pitch * height + 7;
   if (pitch == 0 || bytes > host::kMaxSectionBytes) return kSurfaceNoMemory;
   if (useDibSection) {
-    section_ = host::DibSection::Create(width, height, bits);
+    section_ = host::DibSection::Create(width, height, bits, zeroed);
     if (!section_) return kSurfaceNoMemory;
     dc_ = std::make_unique<host::MemoryDc>();
     dc_->Select(section_.get());
     pixels_ = section_->Pixels();
   } else {
-    block_ = host::AllocateLargeBlock(size_t(bytes), true);
+    block_ = host::AllocateLargeBlock(size_t(bytes), zeroed);
     if (!block_) return kSurfaceNoMemory;
     blockSize_ = size_t(bytes);
     pixels_ = Align8(block_.get());

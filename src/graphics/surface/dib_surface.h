@@ -35,8 +35,9 @@ class DibSurface : public SurfaceBase {
   int Restore(int) override { return 0; }
 
   // 1 for a size below 1 or a depth other than 8, 16, 24 or 32; 2 when the memory cannot be
-  // had (also for a picture too large to address).
-  int Create(int32_t width, int32_t height, int bits, bool useDibSection);
+  // had (also for a picture too large to address). The pixels start zero unless zeroed is false
+  // (for a caller that writes every byte before anything reads them).
+  int Create(int32_t width, int32_t height, int bits, bool useDibSection, bool zeroed = true);
   // A 32-bit surface with a device context over pixels the caller owns (rows padded as
   // host::RowPitch says), kept alive and unmoved while the surface lives. Answers as Create.
   int CreateOver(uint8_t* pixels, int32_t width, int32_t height);

@@ -14,10 +14,10 @@ ImageSurface::~ImageSurface() {
   Release();
 }
 
-int ImageSurface::Create(int32_t width, int32_t height, int bits, int flags) {
+int ImageSurface::Create(int32_t width, int32_t height, int bits, int flags, bool zeroed) {
   Release();
   if (bits != 8 && bits != 32) return kSurfaceBadArgument;
-  int result = DibSurface::Create(width, height, bits, (flags & kImageDibSection) != 0);
+  int result = DibSurface::Create(width, height, bits, (flags & kImageDibSection) != 0, zeroed);
   if (result != kSurfaceDone) return result;
   if (flags & kImageDirtyList) {
     ownedDirty_.reset(new (std::nothrow) DirtyRectList);

@@ -47,7 +47,8 @@ class ImageSurface : public DibSurface {
   ~ImageSurface() override;
 
   // bits 8 or 32 (else 1); 2 when the pixels cannot be had, 3 when the dirty list cannot.
-  int Create(int32_t width, int32_t height, int bits, int flags);
+  // zeroed as DibSurface::Create.
+  int Create(int32_t width, int32_t height, int bits, int flags, bool zeroed = true);
   // Over pixels the caller owns, as DibSurface::CreateOver; no dirty list.
   int CreateOver(uint8_t* pixels, int32_t width, int32_t height) {
     Release();

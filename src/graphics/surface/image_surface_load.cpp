@@ -15,10 +15,12 @@ namespace {
 // Writes a cached picture into surface, made anew with flags: 8-bit pictures (and 1- and 4-bit
 // ones) as indices with their palette when eightBit is set, others as grey; without eightBit,
 // 32 bits (a 32-bit picture keeps its alpha, others get alpha 0, as the loaders give them).
+// Every row is converted whole, so 32-bit pixels, whose rows have no padding, start unzeroed.
 int WriteCached(ImageSurface& surface, const DibImage& dib, int flags, bool eightBit) {
   const int bits = eightBit ? 8 : 32;
   if (dib.width <= 0 || dib.Rows() == 0 || dib.Rows() > INT32_MAX ||
-      surface.Create(dib.width, static_cast<int32_t>(dib.Rows()), bits, flags) != kSurfaceDone)
+      surface.Create(dib.width, static_cast<int32_t>(dib.Rows()), bits, flags, bits != 32) !=
+          kSurfaceDone)
     return kGllNoBuffer;
   surface.SetHasAlpha(dib.bits == 32);
 
@@ -98,7 +100,9 @@ int ImageSurface::Load8(const char* name, const uint8_t* data, size_t size, int 
 ImageDestination ImageSurface::CreateForLoader(int width, int height, int bits, bool hasAlpha,
                                                bool wantsPalette, LoaderContext& context) {
   context.paletteGiven = false;
-  if (Create(width, height, bits, context.flags) != kSurfaceDone) return {};
+  // A loader that succeeds has written every pixel of a 32-bit picture, whose rows have no
+  // padding, and one that fails leaves no surface: zeroing them first would be lost work.
+  if (Create(width, height, bits, context.flags, bits != 32) != kSurfaceDone) return {};
   SetHasAlpha(hasAlpha);
   ImageDestination destination;
   destination.pixels = {GetPixels(), size_t(GetPitch()) * size_t(GetHeight())};

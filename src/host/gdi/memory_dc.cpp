@@ -30,10 +30,10 @@ std::unique_ptr<DibSection> DibSection::Shaped(int width, int height, int bits) 
   return section;
 }
 
-std::unique_ptr<DibSection> DibSection::Create(int width, int height, int bits) {
+std::unique_ptr<DibSection> DibSection::Create(int width, int height, int bits, bool zeroed) {
   std::unique_ptr<DibSection> section = Shaped(width, height, bits);
   if (!section) return nullptr;
-  section->owned_ = AllocateLargeBlock(size_t(section->pitch_) * size_t(height), true);
+  section->owned_ = AllocateLargeBlock(size_t(section->pitch_) * size_t(height), zeroed);
   if (!section->owned_) return nullptr;
   section->pixels_ = section->owned_.get();
   return section;

@@ -29,8 +29,9 @@ constexpr int OPAQUE = 2;
 class DibSection {
  public:
   // Null for a size below 1, a depth other than 8, 16, 24 or 32, or more bytes than a section
-  // may hold. An 8-bit section starts with a grey colour table.
-  static std::unique_ptr<DibSection> Create(int width, int height, int bits);
+  // may hold. An 8-bit section starts with a grey colour table; its pixels start zero unless
+  // the caller writes them all before reading (zeroed false).
+  static std::unique_ptr<DibSection> Create(int width, int height, int bits, bool zeroed = true);
   // A section over pixels the caller owns, rows padded as RowPitch says, kept alive and unmoved
   // while the section lives. Null as for Create, or for null pixels.
   static std::unique_ptr<DibSection> Over(uint8_t* pixels, int width, int height, int bits);
