@@ -91,8 +91,7 @@ TEST(LargeBlock, BlocksGivenBackServeTheNextOfTheirLengthAndWhatIsKeptStaysBound
   // Kept, not mapped again: what its last user left is still there, unless zero is asked.
   LargeBlock again = AllocateLargeBlock(kFrame, false);
   ASSERT_TRUE(again);
-  EXPECT_EQ(again[0], 0xC3);
-  EXPECT_EQ(again[kFrame - 1], 0xC3);
+  EXPECT_EQ(std::tuple(again[0], again[kFrame - 1]), std::tuple(0xC3, 0xC3));
   again.reset();
   LargeBlock zeroed = AllocateLargeBlock(kFrame, true);
   ASSERT_TRUE(zeroed);
