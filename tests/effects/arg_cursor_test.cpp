@@ -80,8 +80,7 @@ TEST(PathNumbers, SignedReadersNeedADigitAndSaturate) {
   const char* text = "+42,";
   int32_t value = 0;
   ASSERT_TRUE(ParseSignedInt(&text, &value));
-  EXPECT_EQ(value, 42);
-  EXPECT_EQ(*text, ',');
+  EXPECT_EQ(std::tuple(value, *text), std::tuple(42, ','));
   const char* noDigit = "-x";
   EXPECT_FALSE(ParseSignedInt(&noDigit, &value));
   EXPECT_EQ(*noDigit, '-') << "the cursor stays";

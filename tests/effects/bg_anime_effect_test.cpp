@@ -88,8 +88,7 @@ TEST_F(BgAnime, PlaysBlocksMarksAndUnnamedCells) {
 
   effect->Update(1000);  // starts the timing
   effect->Update(1100);
-  EXPECT_EQ(Shown(2, 1), 0x002200u);
-  EXPECT_EQ(Shown(0, 0), 0u);
+  EXPECT_EQ(std::tuple(Shown(2, 1), Shown(0, 0)), std::tuple(0x002200u, 0u));
   effect->Update(1200);  // back at the mark: the same cell again
   EXPECT_EQ(effect->Query({3}), 2);
   EXPECT_EQ(effect->Query({1}), 1);

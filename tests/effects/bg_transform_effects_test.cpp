@@ -96,8 +96,7 @@ TEST_F(BgTransform, CommandsApplyAtOnce) {
   EXPECT_EQ(panime({Word(Item()), Word(path), Word(&x), Word(&y)}), 0);
   int32_t scrollX = 0, scrollY = 0;
   Composition().GetBackground(nullptr, &scrollX, &scrollY, nullptr, nullptr, nullptr);
-  EXPECT_EQ(std::pair(scrollX, scrollY), std::pair(7, 3));
-  EXPECT_EQ(x, 7);
+  EXPECT_EQ(std::tuple(std::pair(scrollX, scrollY), x), std::tuple(std::pair(7, 3), 7));
 }
 
 TEST_F(BgTransform, RotTurnsFromTheLayersState) {
@@ -110,8 +109,7 @@ TEST_F(BgTransform, RotTurnsFromTheLayersState) {
   int angle = 0;
   double scale = 0;
   ASSERT_TRUE(Composition().GetRotation(&x, &y, &angle, &scale));
-  EXPECT_EQ(x, 16);
-  EXPECT_EQ(angle, 64);
+  EXPECT_EQ(std::tuple(x, angle), std::tuple(16, 64));
   EXPECT_DOUBLE_EQ(scale, 0.75);
   rot->Stop();
   ASSERT_TRUE(Composition().GetRotation(&x, &y, &angle, &scale));

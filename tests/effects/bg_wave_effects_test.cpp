@@ -97,13 +97,10 @@ TEST(BgHazeTable, OneTripleIsThatSineWave) {
   TrigTables trig;
   const std::vector<int32_t> table = BgHazeEffect::BuildTable(trig, {{1, 0, 65536}}, 512);
   ASSERT_EQ(table.size(), 512u);
-  EXPECT_EQ(table[0], 0);
-  EXPECT_EQ(table[128], 65536);
-  EXPECT_EQ(table[384], -65536);
+  EXPECT_EQ(std::tuple(table[0], table[128], table[384]), std::tuple(0, 65536, -65536));
   std::vector<WaveTriple> waves;
   EXPECT_EQ(ParseWaveText("(1,2,3)(4,5)", waves), 2u);
-  EXPECT_EQ(waves[1].k, 4);
-  EXPECT_EQ(waves[1].amplitude, 0);
+  EXPECT_EQ(std::tuple(waves[1].k, waves[1].amplitude), std::tuple(4, 0));
   EXPECT_EQ(ParseWaveText("1,2,3", waves), 0u);
   EXPECT_EQ(ParseWaveText("\x81(1,2,3", waves), 0u) << "a trail byte is no bracket";
 }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <set>
+#include <tuple>
 
 #include "effects/cell_image.h"
 #include "effects/sp_effect_rig.h"
@@ -28,9 +29,8 @@ using test::PixelAt;
 
 // Writes whole pixels, alpha and all.
 void Paint(ImageSurface& s, int x0, int y0, int w, int h, uint32_t argb) {
-  for (int y = y0; y < y0 + h; ++y) {
+  for (int y = y0; y < y0 + h; ++y)
     for (int x = x0; x < x0 + w; ++x) std::memcpy(s.GetRowPointer(y) + 4 * x, &argb, 4);
-  }
 }
 
 // A strip of count cells, each kCellW x 4 of one colour; cells listed in clear are transparent.
@@ -72,6 +72,19 @@ class CellTest : public SpriteEffectRig {
     }
     EXPECT_EQ(v, kBack) << "neither a cell nor the background";
     return -1;
+  }
+  // A frame task on the image, listed.
+  FrameAnimTask* Animate(int32_t loops, uint32_t wait) {
+    auto task = std::make_unique<FrameAnimTask>();
+    EXPECT_EQ(task->Setup(&timers, &image, nullptr, loops, wait, 0, false, nullptr),
+              kFrameAnimSetUp);
+    return test::HandOver(timers, std::move(task));
+  }
+  // A mouth on sound, listed.
+  AmplitudeCellTask* Mouth(DirectSoundBuffer* sound) {
+    auto task = std::make_unique<AmplitudeCellTask>();
+    EXPECT_EQ(task->Start(&timers, &image, sound), kAmplitudeStarted);
+    return test::HandOver(timers, std::move(task));
   }
   ImageSurface target;
   CellImage image;
@@ -137,8 +150,8 @@ TEST_F(CellTest, CellsReplaceEachOtherOverTheKeptBackground) {
   ASSERT_EQ(image.BackgroundMode(), kCellBackgroundBlend);
   image.SaveBackground(nullptr);
   image.DrawCell(0, nullptr, nullptr);
-  EXPECT_EQ(Shown(), 0);
-  EXPECT_EQ(PixelAt(target, 19, 6), kBack) << "nothing left of the place";
+  EXPECT_EQ(std::tuple(Shown(), PixelAt(target, 19, 6)), std::tuple(0, kBack))
+      << "nothing left of the place";
   EXPECT_EQ(PixelAt(target, 30, 6), kBack) << "nothing right of the cell";
   image.DrawCell(1, nullptr, nullptr);
   EXPECT_EQ(Shown(), -1) << "a clear cell shows the background, not the cell before";
@@ -149,9 +162,7 @@ TEST_F(CellTest, CellsReplaceEachOtherOverTheKeptBackground) {
 TEST_F(CellTest, ForwardCyclesHoldTheLastCellThroughTheWait) {
   auto strip = Strip(4);
   ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100)), kCellDone);
-  auto* task = new FrameAnimTask;
-  ASSERT_EQ(task->Setup(&timers, &image, nullptr, 0, 250, 0, false, nullptr), kFrameAnimSetUp);
-  task = test::HandOver(timers, std::unique_ptr<FrameAnimTask>(task));
+  FrameAnimTask* task = Animate(0, 250);
   const std::pair<uint32_t, int> steps[] = {{1000, 0}, {1099, 0}, {1100, 1}, {1200, 2},
                                             {1300, 3}, {1400, 3}, {1649, 3}, {1650, 0}};
   for (auto [ms, cell] : steps) {
@@ -165,9 +176,7 @@ TEST_F(CellTest, ForwardCyclesHoldTheLastCellThroughTheWait) {
 TEST_F(CellTest, BackAndForthAndLoopsEndOnTheFirstCell) {
   auto strip = Strip(4);
   ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100, kCellOrderBackAndForth)), kCellDone);
-  auto* task = new FrameAnimTask;
-  ASSERT_EQ(task->Setup(&timers, &image, nullptr, 2, 0, 0, false, nullptr), kFrameAnimSetUp);
-  task = test::HandOver(timers, std::unique_ptr<FrameAnimTask>(task));
+  FrameAnimTask* task = Animate(2, 0);
   std::vector<int> seen;
   for (uint32_t ms = 1000; ms < 1700; ms += 100) {
     At(ms);
@@ -175,16 +184,14 @@ TEST_F(CellTest, BackAndForthAndLoopsEndOnTheFirstCell) {
   }
   EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 2, 1, 0}));
   for (uint32_t ms = 1700; ms <= 2400; ms += 100) At(ms);
-  EXPECT_EQ(timers.Count(), 0u) << "loop count 2 ends after the second cycle";
-  EXPECT_EQ(Shown(), 0);
+  EXPECT_EQ(std::pair(timers.Count(), Shown()), std::pair(size_t{0}, 0))
+      << "loop count 2 ends after the second cycle";
 }
 
 TEST_F(CellTest, PausesHoldThePlaceInTheCycle) {
   auto strip = Strip(4);
   ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100)), kCellDone);
-  auto* task = new FrameAnimTask;
-  ASSERT_EQ(task->Setup(&timers, &image, nullptr, 0, 0, 0, false, nullptr), 0);
-  task = test::HandOver(timers, std::unique_ptr<FrameAnimTask>(task));
+  FrameAnimTask* task = Animate(0, 0);
   task->RequestPause();
   At(1000);
   At(1500);
@@ -213,22 +220,19 @@ TEST_F(CellTest, AMouthFollowsTheVoiceAndLetsGoOfASoundDestroyedUnderIt) {
   auto strip = Strip(4);
   ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 10)), kCellDone);
   ASSERT_EQ(sound.Play(), kSoundBufferOk);
-  auto* task = new AmplitudeCellTask;
-  ASSERT_EQ(task->Start(&timers, &image, &sound), kAmplitudeStarted);
-  task = test::HandOver(timers, std::unique_ptr<AmplitudeCellTask>(task));
+  AmplitudeCellTask* task = Mouth(&sound);
   At(1000);
   EXPECT_EQ(task->CurrentCell(), 0) << "silence";
   world.Pull(40);
   At(1010);
-  EXPECT_EQ(task->CurrentCell(), 3) << "the loudest block shows the widest mouth";
-  EXPECT_EQ(Shown(), 3);
+  EXPECT_EQ(std::pair(task->CurrentCell(), Shown()), std::pair(3, 3))
+      << "the loudest block shows the widest mouth";
   world.Pull(60);
   At(1020);
   EXPECT_EQ(task->CurrentCell(), 0) << "quiet again";
   world.Pull(200);
   At(1030);
-  EXPECT_EQ(timers.Count(), 0u) << "the voice ended";
-  EXPECT_EQ(Shown(), 0);
+  EXPECT_EQ(std::pair(timers.Count(), Shown()), std::pair(size_t{0}, 0)) << "the voice ended";
 
   // The voice looped from the sound list and destroyed under the mouth (the list deletes it):
   // the task lets it go at once and ends on its next update, showing the closed mouth, without
@@ -237,16 +241,14 @@ TEST_F(CellTest, AMouthFollowsTheVoiceAndLetsGoOfASoundDestroyedUnderIt) {
   ASSERT_EQ(world.device.CreateBuffer(&made, "VOICE.PCMT", kLipSyncEnvelope), kListOk);
   auto* looped = static_cast<DirectSoundBuffer*>(made);
   ASSERT_EQ(looped->PlayLoop(), kSoundBufferOk);
-  task = new AmplitudeCellTask;
-  ASSERT_EQ(task->Start(&timers, &image, looped), kAmplitudeStarted);
-  task = test::HandOver(timers, std::unique_ptr<AmplitudeCellTask>(task));
+  Mouth(looped);
   world.Pull(40);
   At(1040);
   EXPECT_EQ(Shown(), 3);
   ASSERT_EQ(world.device.RemoveBuffer(looped), kListOk);
   At(1050);
-  EXPECT_EQ(timers.Count(), 0u) << "the task ended with its sound";
-  EXPECT_EQ(Shown(), 0);
+  EXPECT_EQ(std::pair(timers.Count(), Shown()), std::pair(size_t{0}, 0))
+      << "the task ended with its sound";
 }
 
 }  // namespace

@@ -121,8 +121,7 @@ TEST_F(EffectRegistries, LookUpsTakeTheFirstRecordAndFailedSetUpsReleaseTheObjec
   ReleaseFilter(filter);
   EXPECT_EQ(filtersDeleted, 1) << "a second holder keeps the filter";
   ReleaseFilter(filter);
-  EXPECT_EQ(filtersDeleted, 2);
-  EXPECT_EQ(initialised, 1) << "once only";
+  EXPECT_EQ(std::tuple(filtersDeleted, initialised), std::tuple(2, 1)) << "once only";
   transitions.UnloadAll();
   EXPECT_EQ(finalised, 1);
   EXPECT_TRUE(transitions.Records().empty());

@@ -85,8 +85,7 @@ TEST_F(ImageFilters, AddsubFadesThroughWhiteOrBlack) {
 
 TEST_F(ImageFilters, ZoomflipPushesAStripAndZoomsThroughTheCentre) {
   DrawnAt("zoomflip", {1000, 2}, 250);  // 16 px from the right edge
-  EXPECT_EQ(At(47, 3), kOld);
-  EXPECT_EQ(At(48, 3), kNew);
+  EXPECT_EQ(std::tuple(At(47, 3), At(48, 3)), std::tuple(kOld, kNew));
   auto zoom = DrawnAt("zoomflip", {1000, 4}, 999);
   EXPECT_EQ(At(0, 0), kNew);
   DrawAt(*zoom, 100);  // before the start: still the old picture

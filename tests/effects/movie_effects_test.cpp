@@ -66,8 +66,7 @@ TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
   auto* effect = new SpMovieEffect;
   ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.MPG"), 1, 30, 40, 7, 0, 0}), kSpMovieSetUp);
   effect = test::HandOver(timers, std::unique_ptr<SpMovieEffect>(effect));
-  EXPECT_EQ(script.name, "OP.MPG");
-  EXPECT_EQ(script.state, kEffectMoviePlaying);
+  EXPECT_EQ(std::tuple(script.name, script.state), std::tuple("OP.MPG", kEffectMoviePlaying));
   ASSERT_EQ(layer.GetList().Count(), 1u);
   EXPECT_EQ(layer.GetList().Nodes().front().priority, 7u);
   EXPECT_EQ(layer.GetList().Nodes().front().object->GetX(), 30);
@@ -76,8 +75,7 @@ TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
   script.state = kEffectMovieStopped;
   At(200);
   EXPECT_EQ(timers.Count(), 0u) << "a stopped movie ends the effect";
-  EXPECT_EQ(layer.GetList().Count(), 0u);
-  EXPECT_EQ(script.calls.back(), "reset");
+  EXPECT_EQ(std::tuple(layer.GetList().Count(), script.calls.back()), std::tuple(0u, "reset"));
 
   // The loop flag, and the command that lets a looping movie end.
   effect = new SpMovieEffect;

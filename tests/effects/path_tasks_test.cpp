@@ -35,8 +35,13 @@ class PathTasks : public SpriteEffectRig {
   // A straight move task (armed priority) started on the sprite with the given text.
   MovePathTask* Move(const char* text, uint32_t segment, double easing = 0.0, bool loop = false,
                      bool spline = false) {
-    auto task = std::make_unique<MovePathTask>(segment, 0, false, easing, kPathMoveTarget, spline,
-                                               loop, kPriorityArmed);
+    return Started(std::make_unique<MovePathTask>(segment, 0, false, easing, kPathMoveTarget,
+                                                  spline, loop, kPriorityArmed),
+                   text);
+  }
+  // The task on the path text, started on the sprite and listed.
+  template <typename T>
+  T* Started(std::unique_ptr<T> task, const char* text) {
     EXPECT_EQ(task->SetPathText(text), kPathTaskDone) << text;
     EXPECT_EQ(task->StartOnSprite(&timers, &sprite), kPathTaskDone) << text;
     return test::HandOver(timers, std::move(task));
@@ -66,11 +71,11 @@ TEST_F(PathTasks, PointTextCountsParenthesesAndZeroFillsMissingNumbers) {
   RotateZoomPathTask turn(100, 0, false, 0.0, true, true, false, 1);
   ASSERT_EQ(turn.SetPathText("(128,1.5,200)(-64,abc,9)"), kPathTaskDone);
   EXPECT_EQ(std::pair(turn.PointA(1), turn.PointB(1)), std::pair(128.0, 1.5));
-  EXPECT_EQ(turn.PointB(2), 0.0) << "a zoom word that is no number zooms by 0";
-  EXPECT_EQ(turn.PointOpacity(2), 9);
+  EXPECT_EQ(std::pair(turn.PointB(2), int(turn.PointOpacity(2))), std::pair(0.0, 9))
+      << "a zoom word that is no number zooms by 0";
   ASSERT_EQ(turn.SetPathText("(1,00000000000000000000000000000001.5,7)"), kPathTaskDone);
-  EXPECT_EQ(turn.PointB(1), 0.0) << "a zoom word past 31 characters is not read";
-  EXPECT_EQ(turn.PointOpacity(1), 0);
+  EXPECT_EQ(std::pair(turn.PointB(1), int(turn.PointOpacity(1))), std::pair(0.0, 0))
+      << "a zoom word past 31 characters is not read";
 }
 
 // One straight point moves the sprite from where it stands; easing bends time over the whole
@@ -82,8 +87,8 @@ TEST_F(PathTasks, StraightSegmentsFollowTheEasedTime) {
   At(1500);
   EXPECT_EQ(sprite.GetX(), 60);
   At(2000);
-  EXPECT_EQ(sprite.GetX(), 110);
-  EXPECT_EQ(timers.Count(), 0u) << "a finished task is deleted";
+  EXPECT_EQ(std::pair(sprite.GetX(), timers.Count()), std::pair(110, size_t{0}))
+      << "a finished task is deleted";
 
   const std::pair<double, int32_t> cases[] = {{2.0, 50}, {-2.0, 150}, {NAN, 100}};
   uint32_t now = 3000;
@@ -105,8 +110,7 @@ TEST_F(PathTasks, ASteepEaseOutEndsOnTheLastPoint) {
   Move("(100,50,100)(300,70,200)", 500, -1000.0);
   At(1000);
   At(1500);
-  EXPECT_EQ(std::pair(sprite.GetX(), sprite.GetY()), std::pair(300, 70));
-  EXPECT_EQ(sprite.GetAlpha(), 200);
+  EXPECT_EQ(std::tuple(sprite.GetX(), sprite.GetY(), sprite.GetAlpha()), std::tuple(300, 70, 200));
 }
 
 TEST_F(PathTasks, APauseOf500msContinuesFromTheSamePlace) {
@@ -127,11 +131,9 @@ TEST_F(PathTasks, APauseOf500msContinuesFromTheSamePlace) {
 // The priority is lowered once by a task that ends, restored when it is deleted; a loop never
 // lowers it. The delay holds the start; a shown-while-running target appears after it.
 TEST_F(PathTasks, DelayLoopAndThePriorityHooks) {
-  auto* delayed = new MovePathTask(100, 300, true, 0.0, kPathMoveTarget, false, false, 2);
   sprite.SetVisible(false);
-  ASSERT_EQ(delayed->SetPathText("(100,0,255)"), kPathTaskDone);
-  ASSERT_EQ(delayed->StartOnSprite(&timers, &sprite), kPathTaskDone);
-  delayed = test::HandOver(timers, std::unique_ptr<MovePathTask>(delayed));
+  Started(std::make_unique<MovePathTask>(100, 300, true, 0.0, kPathMoveTarget, false, false, 2),
+          "(100,0,255)");
   EXPECT_EQ(lowered, 1) << "a state given as held is only armed";
   At(1000);
   At(1200);
@@ -151,8 +153,7 @@ TEST_F(PathTasks, DelayLoopAndThePriorityHooks) {
   At(2150);
   EXPECT_EQ(sprite.GetX(), 0) << "the loop starts again from point 0";
   At(2200);
-  EXPECT_EQ(sprite.GetX(), 50);
-  EXPECT_EQ(timers.Count(), 1u);
+  EXPECT_EQ(std::tuple(sprite.GetX(), timers.Count()), std::tuple(50, 1u));
 }
 
 // The natural spline itself is checked against a dense solution with the motion paths; here the
@@ -177,10 +178,9 @@ TEST_F(PathTasks, KindIdsStopAndUnbinding) {
   DisplayObjectList upper(&layer);
   layer.SetSecondList(&upper);
   upper.Add(&sprite, 0, 0);
-  auto* task = new MovePathTask(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
-  ASSERT_EQ(task->SetPathText("(40,50,60)"), kPathTaskDone);
-  ASSERT_EQ(task->StartOnSprite(&timers, &sprite), kPathTaskDone);
-  task = test::HandOver(timers, std::unique_ptr<MovePathTask>(task));
+  MovePathTask* task =
+      Started(std::make_unique<MovePathTask>(100, 0, false, 0.0, kPathMoveTarget, false, false, 1),
+              "(40,50,60)");
   EXPECT_EQ(task->GetKindId(), kTaskKindSpriteMovePath + 1) << "in the upper list";
   EXPECT_EQ(task->SetPathText("(1,1,1)"), kPathTaskRunning);
   EXPECT_FALSE(task->IsBoundTo(&layer));
@@ -194,11 +194,9 @@ TEST_F(PathTasks, KindIdsStopAndUnbinding) {
 
 TEST_F(PathTasks, SizeAndRotateZoomSteps) {
   sprite.SetPos(100, 100);
-  auto* grow = new SizePathTask(100, 0, false, 0.0, kPathAnchorCentre, kPathAnchorEnd, false, true,
-                                false, 1);
-  ASSERT_EQ(grow->SetPathText("(80,50,255)"), kPathTaskDone);
-  ASSERT_EQ(grow->StartOnSprite(&timers, &sprite), kPathTaskDone);
-  grow = test::HandOver(timers, std::unique_ptr<SizePathTask>(grow));
+  Started(std::make_unique<SizePathTask>(100, 0, false, 0.0, kPathAnchorCentre, kPathAnchorEnd,
+                                         false, true, false, 1),
+          "(80,50,255)");
   At(1000);
   At(1050);
   // The centre and the bottom edge keep their places; the shifts do not add up.
@@ -207,10 +205,8 @@ TEST_F(PathTasks, SizeAndRotateZoomSteps) {
   EXPECT_EQ(std::tuple(sprite.GetX(), sprite.GetY()), std::tuple(80, 80));
 
   sprite.SetZoom(0, 0);
-  auto* turn = new RotateZoomPathTask(100, 0, false, 0.0, true, false, false, 1);
-  ASSERT_EQ(turn->SetPathText("(128,3.0,0)"), kPathTaskDone);
-  ASSERT_EQ(turn->StartOnSprite(&timers, &sprite), kPathTaskDone);
-  turn = test::HandOver(timers, std::unique_ptr<RotateZoomPathTask>(turn));
+  Started(std::make_unique<RotateZoomPathTask>(100, 0, false, 0.0, true, false, false, 1),
+          "(128,3.0,0)");
   At(2000);
   At(2050);
   // Without opacity the alpha stays.
@@ -221,10 +217,10 @@ TEST_F(PathTasks, SizeAndRotateZoomSteps) {
 TEST_F(PathTasks, RenderItemsMoveAndFadeByTheirKind) {
   D3DRectPrimitive rect;
   ASSERT_EQ(rect.Set(10, 10, 0x40FFFFFF, 0, 0), 0);
-  auto* move = new MovePathTask(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
+  auto move = std::make_unique<MovePathTask>(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
   ASSERT_EQ(move->SetPathText("(100,20,0xC0)"), kPathTaskDone);
   ASSERT_EQ(move->StartOnItem(&timers, &rect), kPathTaskDone);
-  move = test::HandOver(timers, std::unique_ptr<MovePathTask>(move));
+  test::HandOver(timers, std::move(move));
   At(1000);
   At(1050);
   EXPECT_EQ(std::tuple(rect.GetX(), rect.Vertices()[0].diffuse >> 24), std::tuple(50, 0x80u));

@@ -49,10 +49,8 @@ TEST_F(Ripple, ArgumentsAreTakenIntoTheirRanges) {
   auto ripple = Make({1, -1, 99, 20, Word(aspect), Word(speed), 200});
   ASSERT_NE(ripple, nullptr);
   const RippleKey& k = ripple->Key();
-  EXPECT_EQ(ripple->durationMs, 2u);
-  EXPECT_EQ(std::pair(k.centreX, k.centreY), std::pair(24, 39));
-  EXPECT_EQ(k.waveLength, 16);
-  EXPECT_EQ(k.aspect, 1.0f);
+  EXPECT_EQ(std::tuple(ripple->durationMs, std::pair(k.centreX, k.centreY), k.waveLength, k.aspect),
+            std::tuple(2u, std::pair(24, 39), 16, 1.0f));
   EXPECT_EQ(k.amplitude, 127);
   EXPECT_EQ(Make({500, 0, 0, 64, 0, 0, 0})->Key().amplitude, 24);
   int code = 0;

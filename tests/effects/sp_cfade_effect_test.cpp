@@ -82,8 +82,7 @@ TEST_F(SpCfade, OverlappingPicturesBlendInTheWorkSurface) {
   }
   At(1000);
   EXPECT_TRUE(fresh->IsVisible());
-  EXPECT_EQ(fresh->GetAlpha(), 255);
-  EXPECT_EQ(timers.Count(), 0u);
+  EXPECT_EQ(std::tuple(fresh->GetAlpha(), timers.Count()), std::tuple(255, 0u));
 }
 
 TEST_F(SpCfade, PicturesApartFadeByOpacity) {
@@ -94,8 +93,7 @@ TEST_F(SpCfade, PicturesApartFadeByOpacity) {
   At(0);
   EXPECT_EQ(fresh->GetAlpha(), 0);
   At(500);
-  EXPECT_EQ(fresh->GetAlpha(), 127);
-  EXPECT_EQ(old->GetAlpha(), 128);
+  EXPECT_EQ(std::tuple(fresh->GetAlpha(), old->GetAlpha()), std::tuple(127, 128));
   At(1000);
   EXPECT_EQ(fresh->GetAlpha(), 255);
 }

@@ -16,6 +16,9 @@ namespace {
 uint32_t Opaque(int32_t, int32_t) {
   return 0xFF808080;
 }
+uint32_t Red(int32_t, int32_t) {
+  return 0xFFFF0000u;
+}
 
 class SpChange : public SpriteEffectRig {
  protected:
@@ -39,11 +42,9 @@ TEST_F(SpChange, StyleZeroShowsTheNewPictureAtTheOldPlace) {
   // Standing on their bottom centres: (240, 400) for both.
   EXPECT_EQ(std::pair(fresh->GetX(), fresh->GetY()), std::pair(220, 280));
   At(0);
-  EXPECT_FALSE(old->IsVisible());
-  EXPECT_TRUE(fresh->IsVisible());
+  EXPECT_EQ(std::pair(old->IsVisible(), fresh->IsVisible()), std::pair(false, true));
   At(1000);
-  EXPECT_EQ(timers.Count(), 0u);
-  EXPECT_EQ(fresh->GetX(), 220);
+  EXPECT_EQ(std::pair(timers.Count(), fresh->GetX()), std::pair(size_t{0}, 220));
 }
 
 // Stopped before its first frame, the effect still leaves the new sprite standing where the
@@ -56,8 +57,7 @@ TEST_F(SpChange, StoppedBeforeItsFirstFrameTheNewSpriteStands) {
     Make({style, 0, 0}, fresh, old, "p10,0");
     EXPECT_FALSE(fresh->IsVisible());
     timers.Clear();
-    EXPECT_TRUE(fresh->IsVisible());
-    EXPECT_EQ(fresh->GetAlpha(), 255);
+    EXPECT_EQ(std::pair(fresh->IsVisible(), fresh->GetAlpha()), std::pair(true, 255));
     EXPECT_NE(layer.GetList().Find(fresh), nullptr);
     EXPECT_EQ(layer.GetList().Count(), 1u) << "only the new sprite is left";
     layer.GetList().Remove(fresh);
@@ -79,17 +79,16 @@ TEST_F(SpChange, StyleZeroStandsTheNewPictureWhereTheTurnedOldOneStood) {
   Make({kChangeMoveNew, 0, 0}, fresh, old);
   EXPECT_EQ(fresh->GetAngle(), 128);
   At(0);
-  EXPECT_EQ(Shown(191, 191), kGreen);
-  EXPECT_EQ(Shown(219, 249), kGreen);
-  EXPECT_EQ(Shown(205, 187), kNone) << "not above the old picture's place";
-  EXPECT_EQ(Shown(222, 220), kNone);
+  ExpectShown({{191, 191, kGreen},
+               {219, 249, kGreen},
+               {205, 187, kNone, "not above the old picture's place"},
+               {222, 220, kNone}});
 }
 
 // Style 1 with the zoom flag: the old 40 x 40 picture grows to the new one's 80 x 80 while its
 // feet stay at (120, 140), where the new picture stands when it takes over.
 TEST_F(SpChange, StyleOneZoomsTheOldPictureToTheNewOne) {
-  Sprite* old = HandedSprite(
-      40, 40, [](int32_t, int32_t) { return 0xFFFF0000u; }, 100, 100);
+  Sprite* old = HandedSprite(40, 40, Red, 100, 100);
   Sprite* fresh = AddSprite(80, 80, 0xFF00FF00, 80, 60);
   SpChangeEffect* effect = Make({kChangeMoveOld, 0, 1}, fresh, old);
   int32_t modes = 0;
@@ -98,30 +97,28 @@ TEST_F(SpChange, StyleOneZoomsTheOldPictureToTheNewOne) {
   At(0);
   At(500);
   // Zoom 1.5: 60 x 60 from (90, 80).
-  EXPECT_EQ(Shown(91, 81), kRed);
-  EXPECT_EQ(Shown(149, 139), kRed);
-  EXPECT_EQ(Shown(89, 100), kNone);
-  EXPECT_EQ(Shown(120, 141), kNone) << "the feet stay";
-  EXPECT_EQ(Shown(81, 61), kNone) << "the new picture waits";
+  ExpectShown({{91, 81, kRed},
+               {149, 139, kRed},
+               {89, 100, kNone},
+               {120, 141, kNone, "the feet stay"},
+               {81, 61, kNone, "the new picture waits"}});
   At(1000);
-  EXPECT_EQ(Shown(81, 61), kGreen);
-  EXPECT_EQ(Shown(159, 139), kGreen);
+  ExpectShown({{81, 61, kGreen}, {159, 139, kGreen}});
 }
 
 // A path that zooms or turns from its first point sets the zoom flag: style 5 goes back to 2, and
 // style 1 zooms the old picture about its feet. Here the old 40 x 40 and the new 80 x 40 stand
 // on (120, 140); "Z2" doubles both about their feet, where they still stand at the end.
 TEST_F(SpChange, AZoomingPathSetsTheZoomFlagOfTheOddStyles) {
-  Sprite* old = HandedSprite(
-      40, 40, [](int32_t, int32_t) { return 0xFFFF0000u; }, 100, 100);
+  Sprite* old = HandedSprite(40, 40, Red, 100, 100);
   Sprite* fresh = AddSprite(80, 40, 0xFF00FF00, 80, 100);
   SpChangeEffect* effect = Make({kChangeMoveOld, 0, 0}, fresh, old, "Z2c");
   EXPECT_TRUE(effect->Zooms());
   At(0);
   At(1000);
-  EXPECT_EQ(Shown(41, 61), kGreen) << "the new picture at its place, zoomed as the path ends";
-  EXPECT_EQ(Shown(199, 139), kGreen);
-  EXPECT_EQ(Shown(120, 141), kNone);
+  ExpectShown({{41, 61, kGreen, "the new picture at its place, zoomed as the path ends"},
+               {199, 139, kGreen},
+               {120, 141, kNone}});
 
   struct Case {
     const char* path;
@@ -135,8 +132,7 @@ TEST_F(SpChange, AZoomingPathSetsTheZoomFlagOfTheOddStyles) {
     Sprite* was = HandedSprite(40, 40, Opaque, 100, 100);
     Sprite* now = AddSprite(40, 40, 0xFF00FF00, 100, 100);
     SpChangeEffect* blend = Make({kChangeBlend, 30, 0}, now, was, c.path);
-    EXPECT_EQ(blend->Style(), c.style);
-    EXPECT_EQ(blend->Zooms(), c.zooms);
+    EXPECT_EQ(std::tuple(blend->Style(), blend->Zooms()), std::tuple(c.style, c.zooms));
     timers.Clear();
     layer.GetList().Remove(now);
   }
@@ -151,8 +147,7 @@ TEST_F(SpChange, PicturesChangedBetweenSizesKeepStandingOnTheirFeet) {
   uint32_t now = 0;
   for (uint8_t style : {kChangeMoveNew, kChangeBlend}) {
     SCOPED_TRACE(int(style));
-    Sprite* old = HandedSprite(
-        40, 40, [](int32_t, int32_t) { return 0xFFFF0000u; }, 100, 100);
+    Sprite* old = HandedSprite(40, 40, Red, 100, 100);
     old->GetSource()->SetWord1(300);
     old->GetSource()->SetWord2(440);
     // Style 0 places the new sprite itself; style 2 takes the caller's place.
@@ -167,18 +162,15 @@ TEST_F(SpChange, PicturesChangedBetweenSizesKeepStandingOnTheirFeet) {
     effect->Query({0, 0, 0, 0, 0, 0, Word(&standX), Word(&standY)});
     EXPECT_EQ(std::tuple(standX, standY), std::tuple(40, 80));
     At(now);
-    EXPECT_NE(Shown(101, 101), kNone) << "starts where the old picture stood";
-    EXPECT_NE(Shown(139, 139), kNone);
-    EXPECT_EQ(Shown(99, 120), kNone);
-    EXPECT_EQ(Shown(120, 99), kNone);
+    ExpectShown({{101, 101, kDrawn, "starts where the old picture stood"},
+                 {139, 139, kDrawn},
+                 {99, 120, kNone},
+                 {120, 99, kNone}});
     At(now + 500);
     // Zoom 0.75 of the new size: 60 x 60 from (90, 80).
-    EXPECT_NE(Shown(91, 81), kNone);
-    EXPECT_NE(Shown(149, 139), kNone);
-    EXPECT_EQ(Shown(120, 141), kNone) << "not below the feet";
+    ExpectShown({{91, 81, kDrawn}, {149, 139, kDrawn}, {120, 141, kNone, "not below the feet"}});
     At(now + 1000);
-    EXPECT_EQ(Shown(81, 61), kGreen);
-    EXPECT_EQ(Shown(159, 139), kGreen);
+    ExpectShown({{81, 61, kGreen}, {159, 139, kGreen}});
     EXPECT_EQ(std::tuple(fresh->GetAnchorX(), fresh->GetAnchorY()), std::tuple(40.0, 80.0));
     layer.GetList().Remove(fresh);
     now += 2000;
@@ -205,8 +197,8 @@ TEST_F(SpChange, StyleTwoAtRatioTwoBlendsThroughTheCombinedPicture) {
       << "almost the new one";
   At(1000);
   EXPECT_TRUE(fresh->IsVisible());
-  EXPECT_EQ(fresh->GetX(), 120) << "the path ends with the new picture at its own place";
-  EXPECT_EQ(fresh->GetY(), 140);
+  EXPECT_EQ(std::pair(fresh->GetX(), fresh->GetY()), std::pair(120, 140))
+      << "the path ends with the new picture at its own place";
 }
 
 TEST_F(SpChange, AfterThePathTimeTheBlendStaysAtItsEnd) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +89,21 @@ class SpriteEffectRig : public ::testing::Test {
   uint32_t Shown(int32_t x, int32_t y) {
     layer.RedrawDirty(nullptr, nullptr, 0, 0);
     return test::PixelAt(area, x, y) & 0xFFFFFF;
+  }
+  // A colour the layer must show at (x, y); kDrawn: anything but black.
+  static constexpr uint32_t kDrawn = 0xFFFFFFFFu;
+  struct Probe {
+    int32_t x, y;
+    uint32_t rgb;
+    const char* why = "";
+  };
+  void ExpectShown(std::initializer_list<Probe> probes) {
+    for (const Probe& p : probes) {
+      const uint32_t shown = Shown(p.x, p.y);
+      EXPECT_TRUE(p.rgb == kDrawn ? shown != 0 : shown == p.rgb)
+          << p.x << "," << p.y << " shows " << std::hex << shown << ", not " << p.rgb << ": "
+          << p.why;
+    }
   }
 
   test::GameFolder game;

@@ -128,8 +128,7 @@ TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndANewSetUpDropsNothing) {
   EXPECT_EQ(again->Start(&timers, nullptr, {4, 0, 0}), kSpFadeSetUp);
   EXPECT_TRUE(timers.Contains(again->Handle())) << "a set-up again keeps the listing";
   EXPECT_TRUE(pending.IsVisible()) << "a new set-up finishes the pending slot first";
-  EXPECT_EQ(pending.GetAlpha(), 255);
-  EXPECT_EQ(again->SlotCount(), 4u);
+  EXPECT_EQ(std::tuple(pending.GetAlpha(), again->SlotCount()), std::tuple(255, 4u));
 }
 
 TEST_F(SpFade, APauseMidFadeGoesOnWhereItStopped) {

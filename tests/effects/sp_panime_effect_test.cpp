@@ -26,15 +26,13 @@ TEST_F(SpPanime, MovesAndFadesAlongThePathThenEnds) {
   EXPECT_EQ(opacity, -1) << "no record reached yet";
   At(0);
   At(500);
-  EXPECT_EQ(sprite->GetX(), 150);
-  EXPECT_EQ(sprite->GetAlpha(), 128);
+  EXPECT_EQ(std::tuple(sprite->GetX(), sprite->GetAlpha()), std::tuple(150, 128));
   At(1150);
   EXPECT_EQ(sprite->GetY(), 200) << "the 150 ms left over carry into the 300 ms segment";
   EXPECT_EQ(sprite->GetAlpha(), 0);
   int32_t x = 0;
   effect->Query({Word(&x), 0, Word(&opacity)});
-  EXPECT_EQ(x, 200);
-  EXPECT_EQ(opacity, 0);
+  EXPECT_EQ(std::tuple(x, opacity), std::tuple(200, 0));
   At(1300);
   EXPECT_EQ(sprite->GetY(), 350);
   EXPECT_EQ(timers.Count(), 0u) << "the end of a path without a loop finishes the effect";
@@ -66,9 +64,8 @@ TEST_F(SpPanime, DurationZeroPutsTheEndStateAtOnce) {
   SpPanimeEffect effect;
   EXPECT_EQ(effect.Start(&timers, nullptr, {Word(sprite), Word("P300,20O40"), 0, 0, 0}),
             kSpPanimeEndedAtOnce);
-  EXPECT_EQ(sprite->GetX(), 300);
-  EXPECT_EQ(sprite->GetAlpha(), 40);
-  EXPECT_EQ(timers.Count(), 0u);
+  EXPECT_EQ(std::tuple(sprite->GetX(), sprite->GetAlpha(), timers.Count()),
+            std::tuple(300, 40, 0u));
   EXPECT_EQ(effect.Start(&timers, nullptr, {Word(sprite), Word("P1,1 ?"), 100, 0, 0}),
             kSpPanimePathRefused);
   EXPECT_EQ(effect.Start(&timers, nullptr, {0, Word("P1,1"), 100, 0, 0}), kSpPanimeBadArguments);
@@ -106,8 +103,7 @@ TEST_F(SpPanime, CommandSetsTheBandThatOrdersPriorities) {
   At(0);
   const auto& nodes = layer.GetList().Nodes();
   ASSERT_EQ(nodes.size(), 2u);
-  EXPECT_EQ(nodes.front().object, back);
-  EXPECT_EQ(nodes.back().priority, 5u);
+  EXPECT_EQ(std::tuple(nodes.front().object, nodes.back().priority), std::tuple(back, 5u));
 }
 
 }  // namespace

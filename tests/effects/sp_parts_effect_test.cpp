@@ -33,6 +33,11 @@ class SpParts : public SpriteEffectRig {
     if (out) *out = listed;
     return rc;
   }
+  // Red and green 10 x 10 parts.
+  void WriteSquares() {
+    WritePicture("SYS/RED.WGX", 10, 10, std::vector<uint32_t>(100, 0xFFFF0000));
+    WritePicture("SYS/GRN.WGX", 10, 10, std::vector<uint32_t>(100, 0xFF00FF00));
+  }
   int lastError = 0;
 };
 
@@ -42,8 +47,9 @@ TEST_F(SpParts, OneKeyFrameStandsStillUntilStop) {
   ASSERT_EQ(effect->PartCount(), 1u);
   EXPECT_EQ(effect->PlayState(0), kPartStatic);
   const Sprite* arm = effect->PartSprite(0);
-  EXPECT_EQ(std::pair(arm->GetX(), arm->GetY()), std::pair(100, 50));
-  EXPECT_EQ(arm->GetAlpha(), 255) << "x and y alone keep full opacity";
+  EXPECT_EQ(std::tuple(std::pair(arm->GetX(), arm->GetY()), arm->GetAlpha()),
+            std::tuple(std::pair(100, 50), 255))
+      << "x and y alone keep full opacity";
   At(0);
   At(60000);
   EXPECT_EQ(timers.Count(), 1u) << "a part that stands still keeps the effect running";
@@ -61,16 +67,16 @@ TEST_F(SpParts, PathsLoopsAndPriorities) {
   ASSERT_EQ(effect->PartCount(), 3u);
   const auto& nodes = layer.GetList().Nodes();
   ASSERT_EQ(nodes.size(), 4u) << "two sprites of the loop, one of each path part";
-  EXPECT_EQ(nodes.front().priority, 38u) << "each part one below the one before";
-  EXPECT_EQ(nodes.back().priority, 40u);
+  EXPECT_EQ(std::pair(nodes.front().priority, nodes.back().priority), std::pair(38u, 40u))
+      << "each part one below the one before";
   const Sprite* arm = effect->PartSprite(0);
   EXPECT_EQ(arm->GetX(), 0);
-  EXPECT_EQ(effect->PartSprite(2)->GetX(), 5) << "a left-out x keeps the start place";
-  EXPECT_EQ(effect->PartSprite(2)->GetY(), 3);
+  EXPECT_EQ(std::pair(effect->PartSprite(2)->GetX(), effect->PartSprite(2)->GetY()),
+            std::pair(5, 3))
+      << "a left-out x keeps the start place";
   const SpLoopEffect* loop = effect->PartLoop(1);
   ASSERT_NE(loop, nullptr);
-  EXPECT_EQ(loop->First().GetX(), 6);
-  EXPECT_EQ(loop->First().GetAlpha(), 200);
+  EXPECT_EQ(std::pair(loop->First().GetX(), loop->First().GetAlpha()), std::pair(6, 200));
   At(0);
   At(100);
   EXPECT_EQ(std::pair(arm->GetX(), arm->GetY()), std::pair(50 + 40, 6))
@@ -95,8 +101,7 @@ constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow
 // blue's "f" at its front, 40, before its equals: behind green. A band published after the set-up
 // is not theirs.
 TEST_F(SpParts, StepsFAndBTakeTheBandOfTheParts) {
-  WritePicture("SYS/RED.WGX", 10, 10, std::vector<uint32_t>(100, 0xFFFF0000));
-  WritePicture("SYS/GRN.WGX", 10, 10, std::vector<uint32_t>(100, 0xFF00FF00));
+  WriteSquares();
   WritePicture("SYS/BLU.WGX", 10, 10, std::vector<uint32_t>(100, 0xFF0000FF));
   ASSERT_EQ(Make("*RED.WGX\n0,0\nt 100\nb\n0,0\n*GRN.WGX\n4,0\n"
                  "*BLU.WGX\n8,0\nt 100\nf\n8,0\n"),
@@ -105,17 +110,14 @@ TEST_F(SpParts, StepsFAndBTakeTheBandOfTheParts) {
   SpPanimeEffect::PathCommand({0, 5, 6});
   At(0);
   At(50);
-  EXPECT_EQ(Shown(9, 5), kRed);
-  EXPECT_EQ(Shown(12, 5), kGreen);
-  EXPECT_EQ(Shown(15, 5), kBlue);
+  ExpectShown({{9, 5, kRed}, {12, 5, kGreen}, {15, 5, kBlue}});
 }
 
 // With intermediate layers the parts compose in a layer of their own, which the list draws at
 // the base priority: a sprite of the list at 39 lies over every part, though the green part
 // has 39 too. What a moving part leaves is redrawn.
 TEST_F(SpParts, IntermediateLayersDrawThePartsAsOneGroup) {
-  WritePicture("SYS/RED.WGX", 10, 10, std::vector<uint32_t>(100, 0xFFFF0000));
-  WritePicture("SYS/GRN.WGX", 10, 10, std::vector<uint32_t>(100, 0xFF00FF00));
+  WriteSquares();
   layer.SetBackgroundColor(0x000040, false);
   AddSprite(10, 10, 0xFFFFFF00, 5, 0, 39);
   SpPartsEffect* effect = nullptr;
@@ -125,18 +127,14 @@ TEST_F(SpParts, IntermediateLayersDrawThePartsAsOneGroup) {
   ASSERT_NE(parts->GetLayer(), &layer);
   EXPECT_EQ(parts->Count(), 2u);
   At(0);
-  EXPECT_EQ(Shown(2, 5), kRed);
-  EXPECT_EQ(Shown(12, 5), kYellow) << "over the green part";
-  EXPECT_EQ(Shown(17, 5), kGreen);
+  ExpectShown({{2, 5, kRed}, {12, 5, kYellow, "over the green part"}, {17, 5, kGreen}});
   At(50);
-  EXPECT_EQ(Shown(17, 5), 0x000040u) << "where green was";
-  EXPECT_EQ(Shown(22, 5), kGreen);
+  ExpectShown({{17, 5, 0x000040u, "where green was"}, {22, 5, kGreen}});
   EXPECT_EQ(effect->Command({2, 0, 0}), 0);
   At(60);
   EXPECT_EQ(Shown(2, 5), 0x000040u) << "a part hidden by command";
   timers.Clear();
-  EXPECT_EQ(Shown(25, 5), 0x000040u) << "stopped, the parts are gone";
-  EXPECT_EQ(Shown(7, 5), kYellow);
+  ExpectShown({{25, 5, 0x000040u, "stopped, the parts are gone"}, {7, 5, kYellow}});
   EXPECT_EQ(layer.GetList().Count(), 1u);
 }
 

@@ -31,9 +31,8 @@ TEST(HeadlessInput, ItemsBecomeStepsOrderedByFrame) {
                                                                    {6, kPaint},
                                                                    {7, kPaint},
                                                                    {9, kPaint}}));
-  EXPECT_EQ(steps[9].kind, Kind::kTypedText);
-  EXPECT_EQ(steps[4].event.virtualKey, 0x0D);
-  EXPECT_EQ(steps[2].event.wheelNotches, -2);
+  EXPECT_EQ(std::tuple(steps[9].kind, steps[4].event.virtualKey, steps[2].event.wheelNotches),
+            std::tuple(Kind::kTypedText, 0x0D, -2));
   EXPECT_EQ(steps[6].event.x, 40) << "a button goes down where the pointer is";
   EXPECT_EQ(steps[6].event.button, MouseButton::kRight);
   EXPECT_EQ(steps[7].kind, Kind::kComposition);

@@ -91,8 +91,7 @@ TEST(LargeBlock, BlocksGivenBackServeTheNextOfTheirLengthAndWhatIsKeptStaysBound
   // Kept, not mapped again: what its last user left is still there.
   LargeBlock again = AllocateLargeBlock(kFrame, false);
   ASSERT_TRUE(again);
-  EXPECT_EQ(again[0], 0xC3);
-  EXPECT_EQ(again[kFrame - 1], 0xC3);
+  EXPECT_EQ(std::tuple(again[0], again[kFrame - 1]), std::tuple(0xC3, 0xC3));
   const uint8_t* kept = again.get();
   again.reset();
   // A block asked zeroed is served from the kept ones too, cleared.

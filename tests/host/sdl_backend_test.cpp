@@ -80,8 +80,7 @@ TEST_F(SdlEvents, TypedTextArrivesAsCp932AndEndsTheComposition) {
   std::vector<MSG> got = Drain();
   EXPECT_EQ(Composition(), "") << "committing ends the composition";
   ASSERT_EQ(got.size(), 2u) << "the emoji has no CP932 form and is dropped whole";
-  EXPECT_EQ(got[0].wParam, 0x93u);
-  EXPECT_EQ(got[1].wParam, 0xFAu);
+  EXPECT_EQ(std::tuple(got[0].wParam, got[1].wParam), std::tuple(0x93u, 0xFAu));
   ResetTextInput();
 }
 
@@ -95,8 +94,7 @@ TEST_F(SdlEvents, JoystickAxesAreOffsetToTheEnginesRange) {
   ASSERT_GE(index, 0) << SDL_GetError();
   JoystickCaps caps;
   ASSERT_TRUE(joysticks.Caps(index, &caps));
-  EXPECT_EQ(caps.buttonCount, 6u);
-  EXPECT_EQ(caps.axisCount, 2u);
+  EXPECT_EQ(std::tuple(caps.buttonCount, caps.axisCount), std::tuple(6u, 2u));
   int32_t handle = joysticks.Open(index);
   ASSERT_GT(handle, 0);
   SDL_Joystick* stick = SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(index));
@@ -107,8 +105,7 @@ TEST_F(SdlEvents, JoystickAxesAreOffsetToTheEnginesRange) {
   SDL_JoystickUpdate();
   JoystickReading reading;
   ASSERT_TRUE(joysticks.Read(handle, &reading));
-  EXPECT_EQ(reading.x, kJoystickAxisMin);
-  EXPECT_EQ(reading.y, kJoystickAxisMax);
+  EXPECT_EQ(std::tuple(reading.x, reading.y), std::tuple(kJoystickAxisMin, kJoystickAxisMax));
   EXPECT_EQ(reading.buttons, 1u << 5);
   SDL_JoystickDetachVirtual(index);
   EXPECT_FALSE(joysticks.Read(handle, &reading)) << "unplugged";

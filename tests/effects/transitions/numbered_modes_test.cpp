@@ -46,8 +46,7 @@ class NumberedModesTest : public testing::Test {
     std::vector<int> count(size_t(w) * size_t(h));
     for (const TransitionPiece& piece : Record(mode, w, h, p)) {
       const Rect& r = piece.source;
-      EXPECT_EQ(piece.x, kX + r.left);
-      EXPECT_EQ(piece.y, kY + r.top);
+      EXPECT_EQ(std::tuple(piece.x, piece.y), std::tuple(kX + r.left, kY + r.top));
       for (int32_t j = std::max(r.top, 0); j < std::min(r.bottom, h); ++j) {
         for (int32_t i = std::max(r.left, 0); i < std::min(r.right, w); ++i) {
           ++count[size_t(j) * size_t(w) + size_t(i)];
@@ -108,9 +107,8 @@ TEST_F(NumberedModesTest, CircleBandAndBlockModesMatchTheirWorkedCases) {
   EXPECT_EQ(Record(52, 32, 32, 1).size(), 1u);
 
   auto halves = Record(85, 64, 4, 64);
-  EXPECT_EQ(halves[0].source, (Rect{24, 0, 32, 4}));
-  EXPECT_EQ(halves[1].source, (Rect{32, 0, 40, 4}));
-  EXPECT_EQ(halves[1].x, kX + 56);
+  EXPECT_EQ(std::tuple(halves[0].source, halves[1].source, halves[1].x),
+            std::tuple(Rect{24, 0, 32, 4}, Rect{32, 0, 40, 4}, kX + 56));
 }
 
 TEST_F(NumberedModesTest, FlyingBlocksArriveAndTheTurningGridTurns) {

@@ -20,12 +20,15 @@
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
+#include "graphics/surface/surface_fixture.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "support/transition_recorder.h"
 
 namespace bw {
 namespace {
+
+using testing_surfaces::SamePixels;
 
 void Paint(ImageSurface& s, uint32_t salt) {
   for (int32_t j = 0; j < s.GetHeight(); ++j) {
@@ -174,19 +177,6 @@ void BlitAlone(ImageSurface& to, const ImageSurface& from, const TransitionPiece
   }
 }
 
-testing::AssertionResult Same(const ImageSurface& target, const ImageSurface& expected) {
-  for (int32_t j = 0; j < target.GetHeight(); ++j) {
-    for (int32_t i = 0; i < target.GetWidth(); ++i) {
-      if (target.GetPixel(i, j) != expected.GetPixel(i, j)) {
-        return testing::AssertionFailure()
-               << "pixel " << i << "," << j << " is 0x" << std::hex << target.GetPixel(i, j)
-               << ", expected 0x" << expected.GetPixel(i, j);
-      }
-    }
-  }
-  return testing::AssertionSuccess();
-}
-
 // However the engine's sink batches, joins, copies or blends pieces itself, the picture is the
 // one the blit (kind 0) or the alpha blit (kind 1) gives drawing each piece in turn, under
 // either kernel set, and one rectangle covering all of them is marked (none, and the picture not
@@ -236,7 +226,7 @@ void ExpectDrawnInTurn(const Case& c, const std::vector<TransitionPiece>& pieces
                                           return kTransitionStepDone;
                                         });
   EXPECT_EQ(result, kTransitionStepDone);
-  ASSERT_TRUE(Same(target, expected)) << "seed " << c.seed;
+  ASSERT_TRUE(SamePixels(target, expected)) << "seed " << c.seed;
   EXPECT_EQ(target.IsChanged(), !marked.IsEmpty());
   ASSERT_EQ(target.GetDirtyList()->Count(), marked.IsEmpty() ? 0 : 1);
   if (!marked.IsEmpty()) {
@@ -336,7 +326,7 @@ TEST(TransitionFrame, EveryModeDrawsWhatItsPiecesDrawAlone) {
             BlitAlone(expected, source, d.piece, d.whole, d.whole ? s.x : d.piece.x,
                       d.whole ? s.y : d.piece.y, run.kind);
           }
-          ASSERT_TRUE(Same(target, expected))
+          ASSERT_TRUE(SamePixels(target, expected))
               << "mode " << mode << " progress " << p << " kind " << run.kind << " library "
               << run.library << " vectors " << run.vectors << " scene " << s.width;
         }

@@ -56,6 +56,29 @@ class DisplayManagerTest : public testing::Test {
     std::memcpy(&v, f.bgra.data() + (size_t(y) * size_t(f.width) + size_t(x)) * 4, 4);
     return v & 0xFFFFFF;
   }
+  // A w x h canvas screen shown through backend (null on a failure): a window made before the
+  // screen has its canvas keeps a DirectDraw back buffer, as a game that sets its screen after
+  // start-up has.
+  CanvasLayer* ScreenThrough(DisplayManager& manager, int backend, int32_t w, int32_t h) {
+    CanvasLayer* canvas = nullptr;
+    EXPECT_EQ(manager.CreateCanvasLayer(&canvas, w, h, 32, kLayerComposed), kDisplayDone);
+    if (backend == kBackendGdi) manager.SetScreenSurface(canvas);
+    EXPECT_EQ(manager.SetCanvasSize(w, h), kDisplayDone);
+    EXPECT_EQ(manager.SetMode(window_, true, false), kDisplayDone);
+    if (backend != kBackendGdi) manager.SetScreenSurface(canvas);
+    EXPECT_EQ(manager.GetBackend(), backend);
+    return HasFailure() ? nullptr : canvas;
+  }
+  // Whether the last frame shown is the canvas, row by row.
+  testing::AssertionResult ShowsCanvas(CanvasLayer& canvas) const {
+    const host::Frame& frame = sink_->LastFrame();
+    const size_t row = size_t(canvas.GetWidth()) * 4;
+    for (int32_t y = 0; y < canvas.GetHeight(); ++y) {
+      if (std::memcmp(frame.bgra.data() + y * row, canvas.GetRowPointer(y), row) != 0)
+        return testing::AssertionFailure() << "row " << y << " differs from the canvas";
+    }
+    return testing::AssertionSuccess();
+  }
   CanvasLayer* MakeCanvas(int32_t w, int32_t h) {
     CanvasLayer* canvas = nullptr;
     EXPECT_EQ(manager_->CreateCanvasLayer(&canvas, w, h, 32, kLayerComposed), kDisplayDone);
@@ -214,8 +237,8 @@ TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {
   ASSERT_EQ(manager_->DestroyLayer(partner), 0);
   EXPECT_EQ(survivor->GetLinkedLayer(), nullptr);
   EXPECT_FALSE(survivor->HasSource());
-  EXPECT_EQ(deleted, 1);
-  EXPECT_EQ(survivor->GetCompositionLayer(), own) << "detached without applying";
+  EXPECT_EQ(std::tuple(deleted, survivor->GetCompositionLayer()), std::tuple(1, own))
+      << "detached without applying";
 
   // All at once: the links between dying layers are dropped before either goes.
   ASSERT_EQ(manager_->CreateCanvasLayer(&partner, 8, 8, 32, kLayerComposed), kDisplayDone);
@@ -241,16 +264,8 @@ TEST_F(DisplayManagerTest, AScreenDrawnAgainAsItWasIsNotDrawnAnew) {
   for (const int backend_wanted : {kBackendGdi, kBackendDirectDraw}) {
     SCOPED_TRACE(backend_wanted);
     DisplayManager manager;
-    CanvasLayer* canvas = nullptr;
-    ASSERT_EQ(manager.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposed), kDisplayDone);
-    // A window made before the screen has its canvas keeps a DirectDraw back buffer, as a game
-    // that sets its screen after start-up has.
-    const bool canvasFirst = backend_wanted == kBackendGdi;
-    if (canvasFirst) manager.SetScreenSurface(canvas);
-    ASSERT_EQ(manager.SetCanvasSize(64, 48), kDisplayDone);
-    ASSERT_EQ(manager.SetMode(window_, true, false), kDisplayDone);
-    if (!canvasFirst) manager.SetScreenSurface(canvas);
-    ASSERT_EQ(manager.GetBackend(), backend_wanted);
+    CanvasLayer* canvas = ScreenThrough(manager, backend_wanted, 64, 48);
+    ASSERT_NE(canvas, nullptr);
     CompositionLayer& composition = *canvas->GetCompositionLayer();
     composition.SetBackgroundColor(0x336699, true);
     ColorRectObject* box = nullptr;
@@ -278,11 +293,7 @@ TEST_F(DisplayManagerTest, AScreenDrawnAgainAsItWasIsNotDrawnAnew) {
                 changed.bottom >= 36)
         << "the box's old and new places";
     EXPECT_LT(int64_t{changed.Width()} * changed.Height(), 64 * 48) << "not the whole frame";
-    const host::Frame& frame = sink_->LastFrame();
-    for (int y = 0; y < 48; ++y) {
-      ASSERT_EQ(std::memcmp(frame.bgra.data() + y * 64 * 4, canvas->GetRowPointer(y), 64 * 4), 0)
-          << "row " << y << " differs from the canvas";
-    }
+    ASSERT_TRUE(ShowsCanvas(*canvas));
     manager.DestroySprite(box);
   }
 }
@@ -297,13 +308,8 @@ TEST_F(DisplayManagerTest, EveryComposedFrameReachesTheWindowWhole) {
   for (const int backendWanted : {kBackendGdi, kBackendDirectDraw}) {
     SCOPED_TRACE(backendWanted);
     DisplayManager manager;
-    CanvasLayer* canvas = nullptr;
-    ASSERT_EQ(manager.CreateCanvasLayer(&canvas, kW, kH, 32, kLayerComposed), kDisplayDone);
-    if (backendWanted == kBackendGdi) manager.SetScreenSurface(canvas);
-    ASSERT_EQ(manager.SetCanvasSize(kW, kH), kDisplayDone);
-    ASSERT_EQ(manager.SetMode(window_, true, false), kDisplayDone);
-    if (backendWanted != kBackendGdi) manager.SetScreenSurface(canvas);
-    ASSERT_EQ(manager.GetBackend(), backendWanted);
+    CanvasLayer* canvas = ScreenThrough(manager, backendWanted, kW, kH);
+    ASSERT_NE(canvas, nullptr);
     CompositionLayer& composition = *canvas->GetCompositionLayer();
     composition.SetBackgroundColor(0x203040, true);
     ColorRectObject* strips[3] = {};
@@ -318,11 +324,8 @@ TEST_F(DisplayManagerTest, EveryComposedFrameReachesTheWindowWhole) {
       strip->SetPosAndSize(kW, 1 + int32_t(rng() % 8), 0, int32_t(rng() % kH));
       if (rng() % 2) composition.InvalidateAll();
       ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
-      if (!sink_->PresentPending()) continue;
-      const host::Frame& shown = sink_->LastFrame();
-      for (int32_t y = 0; y < kH; ++y) {
-        ASSERT_EQ(std::memcmp(shown.bgra.data() + y * kW * 4, canvas->GetRowPointer(y), kW * 4), 0)
-            << "row " << y << " differs from the canvas";
+      if (sink_->PresentPending()) {
+        ASSERT_TRUE(ShowsCanvas(*canvas));
       }
     }
     for (ColorRectObject* strip : strips) manager.DestroySprite(strip);
@@ -349,8 +352,7 @@ TEST_F(DisplayManagerTextTest, MakesRenderersThroughTheFactoryAndSetsThemUp) {
   const std::string tooLong(40, 'F');
   EXPECT_EQ(manager.CreateGdiTextRenderer(&made, tooLong.c_str(), 20), 2)
       << "the set-up's own code";
-  EXPECT_EQ(made, nullptr);
-  EXPECT_EQ(manager.TextRendererCount(), 2u);
+  EXPECT_EQ(std::tuple(made, manager.TextRendererCount()), std::tuple(nullptr, 2u));
   ScopedGlobal<TextRendererFactory> noFactory(nullptr);
   EXPECT_EQ(manager.CreateGdiTextRenderer(&made, nullptr, 20), kCreateTextRendererNoMemory);
 }
@@ -367,8 +369,7 @@ TEST_F(DisplayManagerTextTest, DestroyingARendererDetachesEveryKeeperAndTheDefau
   TextRenderer* unlisted = &gdi;
   EXPECT_EQ(manager.DestroyTextRenderer(&unlisted), kDestroyNotListed);
   EXPECT_EQ(manager.DestroyTextRenderer(&renderer), 0);
-  EXPECT_EQ(renderer, nullptr);
-  EXPECT_EQ(surface->GetTextRenderer(), nullptr);
+  EXPECT_EQ(std::tuple(renderer, surface->GetTextRenderer()), std::tuple(nullptr, nullptr));
   EXPECT_EQ(layer->GetTextRenderer(), nullptr);
   EXPECT_EQ(TheDefaultTextRenderer::Get(), nullptr);
   EXPECT_EQ(surface->Restore(0), kTextRenderNoRenderer)
@@ -384,8 +385,8 @@ TEST_F(DisplayManagerTextTest, TextObjectsAreListedOnlyWhenTheyCouldBeDrawn) {
   EXPECT_EQ(manager.CreateDirectDrawSurface(&surface, "", &outline), kTextSurfaceNoText);
   EXPECT_EQ(manager.CreateTextLayer(&layer, 3, "AB", &outline),
             kTextLayerNoFormat + kTextLayerNoMemory);
-  EXPECT_EQ(manager.LayerCount(), 0u);
-  EXPECT_EQ(surface, nullptr) << "a refused surface is not handed out";
+  EXPECT_EQ(std::tuple(manager.LayerCount(), surface), std::tuple(0u, nullptr))
+      << "a refused surface is not handed out";
   EXPECT_EQ(layer, nullptr) << "nor a refused layer";
 
   TextRenderer* renderer = nullptr;

@@ -59,12 +59,10 @@ TEST_F(SurfaceRows, EveryFormatPacksItsFields) {
   uint16_t out16[2];
   ASSERT_TRUE(
       Rows32ToSurface(kFormat1555, reinterpret_cast<uint8_t*>(out16), 0, 0, 4, src, 8, 2, 1));
-  EXPECT_EQ(out16[0], 0x7FFF);
-  EXPECT_EQ(out16[1] >> 15, 1);
+  EXPECT_EQ(std::tuple(out16[0], out16[1] >> 15), std::tuple(0x7FFF, 1));
   ASSERT_TRUE(
       Rows32ToSurface(kFormat4444, reinterpret_cast<uint8_t*>(out16), 0, 0, 4, src, 8, 2, 1));
-  EXPECT_EQ(out16[0], 0x7FFF);
-  EXPECT_EQ(out16[1], 0x8135);
+  EXPECT_EQ(std::tuple(out16[0], out16[1]), std::tuple(0x7FFF, 0x8135));
 }
 
 // A block of a wider picture lands at its place in a 32-bit target, row by row through both

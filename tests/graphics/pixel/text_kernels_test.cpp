@@ -237,8 +237,7 @@ TEST(ScaleGreyRows, LevelsScaleToFullRangeAndClamp) {
     uint8_t levels[2] = {16, 64};
     k(levels, 0, 1, 1, GreyLevelShift(1));
     k(levels + 1, 0, 1, 1, GreyLevelShift(2));
-    EXPECT_EQ(levels[0], 255);
-    EXPECT_EQ(levels[1], 255);
+    EXPECT_EQ(std::tuple(levels[0], levels[1]), std::tuple(255, 255));
   }
 }
 

@@ -56,9 +56,8 @@ TEST(DirectDrawCopies, ClipToTheBoundsAndHonourKeys) {
   auto fresh = Numbered(10, 10, 0x10000);
   const Rect dest{0, 0, 12, 12};
   ASSERT_EQ(DirectDrawBlt(fresh.get(), &dest, source.get(), &src, &bounds, 0xFFFFFFFF), kDdOpDone);
-  EXPECT_EQ(Rgb(*fresh, 2, 2), 0x20101u);
-  EXPECT_EQ(Rgb(*fresh, 7, 7), 0x20303u);
-  EXPECT_EQ(Rgb(*fresh, 8, 8), 0x10808u);
+  EXPECT_EQ(std::tuple(Rgb(*fresh, 2, 2), Rgb(*fresh, 7, 7), Rgb(*fresh, 8, 8)),
+            std::tuple(0x20101u, 0x20303u, 0x10808u));
   source->SetLost(true);
   EXPECT_EQ(DirectDrawBlt(fresh.get(), &dest, source.get(), &src, &bounds, 0xFFFFFFFF),
             kDdOpRefused);

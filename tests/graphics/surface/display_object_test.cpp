@@ -59,8 +59,7 @@ TEST(SurfaceUsers, AFreedSourceOrBackgroundDetachesItsUsers) {
     ASSERT_TRUE(layer.SetBackgroundImage(&picture, 0, 0, true));
     ASSERT_EQ(layer.SetBackgroundStretch(0, 0, 0, 0, nullptr), 0);
   }
-  EXPECT_EQ(sprite.GetSource(), nullptr);
-  EXPECT_EQ(sprite.GetWorkSurface(), nullptr);
+  EXPECT_EQ(std::tuple(sprite.GetSource(), sprite.GetWorkSurface()), std::tuple(nullptr, nullptr));
   ImageSurface* background = &target;
   layer.GetBackground(&background, nullptr, nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(background, nullptr);

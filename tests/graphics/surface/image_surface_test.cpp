@@ -38,8 +38,7 @@ TEST(DibSurface, CreateAndResizeRefuseBadSizesAndPadRows) {
   uint8_t* pixels = s.GetPixels();
   EXPECT_EQ(s.Resize(4, 4), kSurfaceDone);
   EXPECT_EQ(s.GetPixels(), pixels) << "a smaller heap surface keeps its block";
-  EXPECT_EQ(s.GetPixels()[0], 0x5A);
-  EXPECT_EQ(s.GetPitch(), 16);
+  EXPECT_EQ(std::tuple(s.GetPixels()[0], s.GetPitch()), std::tuple(0x5A, 16));
 }
 
 TEST(DibSurface, PalettesReachTheSectionOnlyWhenAskedAndKeysFindTheirIndex) {

@@ -40,13 +40,22 @@ inline std::unique_ptr<ImageSurface> Copy(const ImageSurface& s) {
   return c;
 }
 
-inline bool SamePixels(const ImageSurface& a, const ImageSurface& b) {
-  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight()) return false;
+// Whether a holds b's pixels; else the first that differs.
+inline testing::AssertionResult SamePixels(const ImageSurface& a, const ImageSurface& b) {
+  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight())
+    return testing::AssertionFailure() << "the sizes differ";
   const size_t rowBytes = size_t(a.GetWidth()) * size_t(a.GetBitsPerPixel() / 8);
   for (int y = 0; y < a.GetHeight(); ++y) {
-    if (std::memcmp(a.GetRowPointer(y), b.GetRowPointer(y), rowBytes) != 0) return false;
+    if (std::memcmp(a.GetRowPointer(y), b.GetRowPointer(y), rowBytes) == 0) continue;
+    for (int x = 0; x < a.GetWidth(); ++x) {
+      if (a.GetPixel(x, y) != b.GetPixel(x, y)) {
+        return testing::AssertionFailure()
+               << (testing::Message() << "pixel " << x << "," << y << " is 0x" << std::hex
+                                      << a.GetPixel(x, y) << ", not 0x" << b.GetPixel(x, y));
+      }
+    }
   }
-  return true;
+  return testing::AssertionSuccess();
 }
 
 // The 32-bit word of pixel (x, y) of rows pitch bytes apart.

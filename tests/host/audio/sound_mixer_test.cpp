@@ -95,10 +95,8 @@ TEST(SoundMixerCursors, LockSplitsAtTheWrap) {
   ASSERT_EQ(buffer->Lock(0, 0, &whole, kLockEntireBuffer), kSoundOk);
   LockedRegions r;
   ASSERT_EQ(buffer->Lock(300, 200, &r), kSoundOk);
-  EXPECT_EQ(r.first, whole.first + 300);
-  EXPECT_EQ(r.firstBytes, 100u);
-  EXPECT_EQ(r.second, whole.first);
-  EXPECT_EQ(r.secondBytes, 100u);
+  EXPECT_EQ(std::tuple(r.first, r.firstBytes, r.second, r.secondBytes),
+            std::tuple(whole.first + 300, 100u, whole.first, 100u));
   EXPECT_EQ(buffer->Unlock(r), kSoundOk);
 
   EXPECT_EQ(buffer->Lock(400, 4, &r), kSoundInvalidParam);

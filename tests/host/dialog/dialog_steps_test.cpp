@@ -97,10 +97,8 @@ TEST(ScriptedDialogStepsTest, StepsReachOnlyUsableControlsAndPagesHearTheirNotic
   EXPECT_EQ(records[0].controls.at(11).value, 30) << "clamped to the slider's range";
   EXPECT_EQ(records[0].controls.at(14).text, "K");
   EXPECT_FALSE(records[0].controls.at(13).enabled);
-  EXPECT_EQ(records[0].page, 1);
-  EXPECT_EQ(records[0].tab, 1);
-  EXPECT_EQ(records[0].row, 1);
-  EXPECT_EQ(records[0].rows.size(), 2u);
+  EXPECT_EQ(std::tuple(records[0].page, records[0].tab, records[0].row, records[0].rows.size()),
+            std::tuple(1, 1, 1, 2u));
 }
 
 TEST(ScriptedDialogStepsTest, CancelResetsEveryPageAndAnActionMayEndTheDialog) {

@@ -140,8 +140,7 @@ TEST(TextExtentTest, MeasuresCharactersAndRefusesBadArguments) {
   font->GetTextMetricsA(&tm);
   TextSize size;
   ASSERT_TRUE(font->GetTextExtentPoint32A(nullptr, 0, &size));
-  EXPECT_EQ(size.cx, 0);
-  EXPECT_EQ(size.cy, tm.tmHeight);
+  EXPECT_EQ(std::tuple(size.cx, size.cy), std::tuple(0, tm.tmHeight));
   EXPECT_FALSE(font->GetTextExtentPoint32A(nullptr, 1, &size));
   EXPECT_FALSE(font->GetTextExtentPoint32A("A", 1, nullptr));
 
@@ -163,8 +162,7 @@ TEST(TextMaskTest, RunSitsInItsCellsAndEndsAtItsExtent) {
   for (uint8_t quality : {ANTIALIASED_QUALITY, NONANTIALIASED_QUALITY}) {
     lf.lfQuality = quality;
     TextMask mask = Draw(lf, text);
-    EXPECT_EQ(mask.endX, extent);
-    EXPECT_EQ(mask.endY, 0);
+    EXPECT_EQ(std::tuple(mask.endX, mask.endY), std::tuple(extent, 0));
     EXPECT_GE(mask.left, -2) << "at most a grey edge left of the first cell";
     EXPECT_LE(mask.left + mask.width, extent + 2);
     EXPECT_GE(mask.top, 0);
