@@ -58,8 +58,7 @@ TEST(SaveRings, AutomaticAndQuickRingsWrapAndAreWalkedBackward) {
 
   // A page's own slot -1 is one more file; no counter moves.
   ASSERT_EQ(save.WriteSaveData(10, -1), 0);
-  EXPECT_TRUE(rig.Exists(10, -1));
-  EXPECT_EQ(settings.nextAutoSlot, 1);
+  EXPECT_EQ(std::tuple(rig.Exists(10, -1), settings.nextAutoSlot), std::tuple(true, 1));
   EXPECT_EQ(found(10), "DATA10-1.SAV");
 }
 
@@ -236,8 +235,7 @@ TEST(SaveHeaderFields, CommentThumbnailAndCaptionRoundTripAndAddressesOutsideSav
   std::string titleText = "x";
   ASSERT_EQ(
       rig.Save().ReadSaveSlotInfo(2, 5, nullptr, &titleText, &comment, nullptr, nullptr, false), 0);
-  EXPECT_EQ(titleText, "");
-  EXPECT_EQ(comment, "");
+  EXPECT_EQ(std::tuple(titleText, comment), std::tuple("", ""));
   EXPECT_FALSE(memory.Faulted());
 }
 

@@ -216,8 +216,7 @@ TEST(SaveDialog, ASaveWaitsAWhileForTheLeftButtonToBeLetGo) {
     ScopedGlobal<host::ClockSource> useClock{&clock};
     ReleasingClock::LeftButton(c.held);
     rig.Run(true, "tab:2;row:4;press:1204;2");
-    EXPECT_TRUE(rig.Exists(2, 4));
-    EXPECT_EQ(clock.sleptMs, c.waitedMs);
+    EXPECT_EQ(std::tuple(rig.Exists(2, 4), clock.sleptMs), std::tuple(true, c.waitedMs));
     host::ResetKeyState();
   }
 }
@@ -259,10 +258,9 @@ TEST(SaveDialog, CutAndForeignFilesAndOutOfRangePlacesShowEmpty) {
   rig.app.settings.lastDialogSlot = 77;
   const host::DialogRecord record = rig.Run(false, "2");
   EXPECT_EQ(record.tab, 2) << "Page.1";
-  EXPECT_EQ(record.row, -1);
-  EXPECT_EQ(Column(record, 0, 1), "NO DATA");
-  EXPECT_EQ(Column(record, 1, 1), "NO DATA");
-  EXPECT_EQ(Column(record, 2, 1), "FRAME");
+  EXPECT_EQ(
+      std::tuple(record.row, Column(record, 0, 1), Column(record, 1, 1), Column(record, 2, 1)),
+      std::tuple(-1, "NO DATA", "NO DATA", "FRAME"));
   EXPECT_FALSE(record.controls.at(kSlotAct).enabled);
 }
 
@@ -287,8 +285,7 @@ TEST(LoadDialog, LoadsAfterTheAskedAutoSaveAndDeletes) {
   // Delete asks, then removes the file and shows the slot empty.
   rig.app.answers = {true};
   host::DialogRecord record = rig.Run(false, "row:5;press:1205;2");
-  EXPECT_FALSE(rig.Exists(2, 5));
-  EXPECT_EQ(Column(record, 5, 1), "NO DATA");
+  EXPECT_EQ(std::tuple(rig.Exists(2, 5), Column(record, 5, 1)), std::tuple(false, "NO DATA"));
   EXPECT_FALSE(record.controls.at(kSlotDelete).enabled);
   EXPECT_NE(rig.app.asked.back().find(Cp932Literal("を削除しますか？")), std::string::npos);
 }

@@ -181,8 +181,7 @@ TEST(VariableFiles, RoundTripTheSetAndBothHeaderValuesWhichMustFitTheirVariables
   EXPECT_EQ(e.engine->ReadVariableFileHeader("V.DAT", 0, e.Storage(kShortText)),
             kVariableFileTooLarge)
       << "a 6-byte text into a 4-byte variable";
-  EXPECT_EQ(e.Word(kS1), 1u);
-  EXPECT_EQ(e.Text(kShortText), "AB");
+  EXPECT_EQ(std::tuple(e.Word(kS1), e.Text(kShortText)), std::tuple(1u, "AB"));
   EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, e.Storage(kTitle)), kVariableFileBadData)
       << "none stored";
   EXPECT_EQ(e.engine->ReadVariableFileHeader("BARE", 0, 0), 0);

@@ -79,9 +79,9 @@ TEST_F(GameRun, AStartedGameDestroyedWithoutItsShutDownCallsNoHandlerOfIts) {
   ASSERT_TRUE(StartLooping(*app));
   const host::HWND window = app->MainWindow().GetHandle();
   app.reset();
-  EXPECT_FALSE(host::IsWindow(window));
-  EXPECT_EQ(Global<DirectDrawDevice>::Get(), nullptr);
-  EXPECT_EQ(Global<Direct3DDevice>::Get(), nullptr);
+  EXPECT_EQ(std::tuple(host::IsWindow(window), Global<DirectDrawDevice>::Get(),
+                       Global<Direct3DDevice>::Get()),
+            std::tuple(false, nullptr, nullptr));
   host::MSG quit;
   EXPECT_FALSE(
       host::PeekMessage(&quit, host::HWND{}, host::WM_QUIT, host::WM_QUIT, host::PM_NOREMOVE));

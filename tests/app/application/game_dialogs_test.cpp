@@ -84,8 +84,7 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRunsAndTakes
     app.MainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&refused));
   });
   app.MainWindow().SendMessage(host::WM_COMMAND, kCmdVersion, 0);
-  EXPECT_EQ(refused.answer, 0);
-  EXPECT_EQ(Dialogs().size(), 2u);
+  EXPECT_EQ(std::tuple(refused.answer, Dialogs().size()), std::tuple(0, 2u));
   app.MainWindow().SendMessage(kMsgMessageDialog, 0, 0);  // no record: nothing
 
   // A file dropped on the window reaches the drop target.

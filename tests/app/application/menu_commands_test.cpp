@@ -167,16 +167,14 @@ TEST_F(MenuCommands, TheScreenModeTogglesUnderItsPermissionWhichShowsTheMaximise
   EXPECT_EQ(saved.fullScreenDepth, app.GetDisplayManager().ChosenDepth());
   EXPECT_NE(app.GetDisplayManager().VerticalBlankWait(), 0u) << "the pacing follows the new mode";
   Command(app, kCmdScreenMode);
-  EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
-  EXPECT_EQ(saved.fullScreenDepth, 3);
+  EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth), std::tuple(kSavedScreenWindow, 3));
   EXPECT_FALSE(boxShown()) << "taken away on the way back";
 
   // A monitor that is not there: the player is told and the window stays.
   app.GetUserConfig().monitorNumber = 9;
   MessageTexts();
   Command(app, kCmdScreenMode);
-  EXPECT_EQ(saved.screenMode, kSavedScreenWindow);
-  EXPECT_EQ(saved.fullScreenDepth, 3);
+  EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth), std::tuple(kSavedScreenWindow, 3));
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"画面モード変更に失敗"});
   EXPECT_EQ(app.DisplayFailure(), kDisplayOk);
 

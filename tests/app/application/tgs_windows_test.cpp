@@ -138,8 +138,7 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
   for (int i = 0; i < 10; ++i) {
     UiControl* b = w.Button(i);
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->GetId(), i);
-    EXPECT_FALSE(b->IsVisible());
+    EXPECT_EQ(std::tuple(b->GetId(), b->IsVisible()), std::tuple(i, false));
   }
   EXPECT_EQ(std::string(w.Button(9)->GetTooltipText()), host::Cp932Literal("ウィンドウを消去"));
   w.SetButtonState(2, 0);
@@ -188,8 +187,7 @@ TEST_F(TgsWindowsTest, PreparedWindowsShowAMessageTheButtonsAndTheChoices) {
   w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}, {"no", false}}; });
   w.ShowChoiceList(true);
   ASSERT_NE(w.Choices(), nullptr);
-  EXPECT_TRUE(w.Choices()->IsVisible());
-  EXPECT_EQ(w.Choices()->Count(), 2);
+  EXPECT_EQ(std::tuple(w.Choices()->IsVisible(), w.Choices()->Count()), std::tuple(true, 2));
   uint32_t now = 0;
   w.SetClock([&now] { return now; });
   w.FadeOtherChoices(0);
@@ -271,8 +269,7 @@ TEST_F(TgsWindowsTest, AMissingPictureLeavesItsPieceOutAndIsNamed) {
     const bool buttons = buttonPicture || named == "SYS\\MS_FRAME.GMP";
     EXPECT_EQ(parts_.PartCount(), buttons ? 0u : 10u);
     ShowMessage(w, host::Cp932Literal("こんにちは"), host::Cp932Literal("アリス"), 30);
-    EXPECT_TRUE(w.View().IsVisible());
-    EXPECT_FALSE(w.View().Lines().empty());
+    EXPECT_EQ(std::tuple(w.View().IsVisible(), w.View().Lines().empty()), std::tuple(true, false));
     w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}}; });
     w.ShowChoiceList(true);
     EXPECT_EQ(w.Choices()->Count(), 1);
@@ -508,8 +505,7 @@ TEST_F(TgsPartsDeletedTest, ButtonsDeletedByTheScriptLeaveTheWindowsAndTheMenuWo
   timers_.RunDue(4000);
   DeleteGroup(kTgsMenuGroup);
   timers_.RunDue(4100);
-  EXPECT_FALSE(menu.FadeRunning());
-  EXPECT_EQ(menu.Button(0), nullptr);
+  EXPECT_EQ(std::tuple(menu.FadeRunning(), menu.Button(0)), std::tuple(false, nullptr));
   menu.SetButton(0, false, true, "tip");
   int32_t x = 0, y = 0;
   EXPECT_FALSE(menu.ButtonCorner(3, x, y));

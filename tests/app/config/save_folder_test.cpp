@@ -95,8 +95,7 @@ TEST(SaveFolderPlan, EachModeReadsAndSavesUserCfgInOnePlace) {
     in.allowCdRom = c.allowCdRom;
     if (c.common) in.commonAppDataFolder = "Z:\\var\\lib";
     auto plan = PlanSaveFolder(in);
-    EXPECT_EQ(plan.mode, c.planned);
-    EXPECT_EQ(plan.userCfgFolder, c.folder);
+    EXPECT_EQ(std::tuple(plan.mode, plan.userCfgFolder), std::tuple(c.planned, c.folder));
     EXPECT_EQ(plan.userCfgPath,
               (c.folder.empty() ? "Z:\\games\\demo\\" : c.folder + "\\") + "USER.CFG");
     EXPECT_EQ(plan.writesSettings, c.planned != 5);
@@ -116,8 +115,7 @@ TEST(PrepareUserCfg, AFirstStartCreatesTheFolderAndCopiesTheShippedSettings) {
   // The next start finds both and touches nothing.
   host.copies.clear();
   EXPECT_EQ(PrepareUserCfg(plan, in, host), kSaveFolderOk);
-  EXPECT_TRUE(host.copies.empty());
-  EXPECT_TRUE(host.questions.empty());
+  EXPECT_EQ(std::tuple(host.copies.empty(), host.questions.empty()), std::tuple(true, true));
 
   auto mode1 = Inputs(1);
   EXPECT_EQ(PrepareUserCfg(PlanSaveFolder(mode1), mode1, host), kSaveFolderOk);

@@ -65,8 +65,7 @@ TEST(SettingsSheet, KeyFieldsTakeNamedKeysOnceAndJoystickFieldsTakeButtons) {
   EXPECT_EQ(rig.config.actionButtons[0], 7) << "a button code, stick directions ignored";
   EXPECT_EQ(rig.config.actionButtons[1], 0);
   EXPECT_EQ(rig.dialogs.Dialogs().back().controls.at(1056).text, host::Cp932Literal("ボタン4"));
-  EXPECT_EQ(rig.app.keys, 1);
-  EXPECT_EQ(rig.app.joysticks, 1);
+  EXPECT_EQ(std::tuple(rig.app.keys, rig.app.joysticks), std::tuple(1, 1));
   EXPECT_EQ(KeyName(0x1C), "") << "Enter cannot be assigned";
 }
 
@@ -146,8 +145,7 @@ TEST(SettingsSheet, WindowOptionsTooltipDelayThePointerAndWhatCancelAndOkStore) 
   result = rig.Run("page:0;slider:1051:30;page:3;check:1070:0;1");
   EXPECT_TRUE(result.applied);
   EXPECT_TRUE(result.tooltipChanged && result.textChanged);
-  EXPECT_EQ(rig.config.tooltipDelayMs, 300u);
-  EXPECT_EQ(rig.config.soundOn, 1);
+  EXPECT_EQ(std::tuple(rig.config.tooltipDelayMs, rig.config.soundOn), std::tuple(300u, 1));
   EXPECT_EQ(rig.config.unreadCharMs, 77) << "text 1 page untouched";
 }
 

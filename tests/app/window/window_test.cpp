@@ -78,8 +78,7 @@ TEST(Window, DispatchGoesHandlerThenOnMessageThenDefault) {
   // Without a handler: OnMessage, then the default procedure, which closes on WM_CLOSE.
   w.trace.clear();
   w.SendMessage(host::WM_CLOSE, 0, 0);
-  EXPECT_EQ(w.trace, "O");
-  EXPECT_FALSE(w.IsWindow());
+  EXPECT_EQ(std::tuple(w.trace, w.IsWindow()), std::tuple("O", false));
   EXPECT_EQ(w.SendMessage(host::WM_USER, 0, 0), 0) << "a destroyed window answers 0";
   EXPECT_FALSE(w.PostMessage(host::WM_USER, 0, 0));
 }
@@ -94,8 +93,7 @@ TEST(Window, HandlersReplacedOrDestroyedInsideThemselvesStayAliveUntilTheyReturn
 
   w.Bind(host::WM_USER + 1, std::make_unique<SelfRemovingHandler>(&w, true, "D"));
   w.SendMessage(host::WM_USER + 1, 0, 0);
-  EXPECT_EQ(w.trace, "RHD");
-  EXPECT_FALSE(w.IsWindow());
+  EXPECT_EQ(std::tuple(w.trace, w.IsWindow()), std::tuple("RHD", false));
 }
 
 // A headless desktop of 1280 by 1024 whose primary monitor keeps 40 lines for a task bar.

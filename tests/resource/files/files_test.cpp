@@ -330,9 +330,8 @@ TEST(FileDropTargetTest, TakesOneDropAtATime) {
   ASSERT_EQ(target.OnDropFiles(first), kDropTaken);
   EXPECT_EQ(host::DragQueryFileCount(first), 0u);
   ASSERT_EQ(target.GetCount(), 2u);  // the name with no CP932 form is left out
-  EXPECT_EQ(target.GetFile(0), "Z:\\tmp\\a.txt");
-  EXPECT_EQ(target.GetFile(1), "Z:\\home\\u\\" + kSave);
-  EXPECT_EQ(target.GetFile(2), std::nullopt);
+  EXPECT_EQ(std::tuple(target.GetFile(0), target.GetFile(1), target.GetFile(2)),
+            std::tuple("Z:\\tmp\\a.txt", "Z:\\home\\u\\" + kSave, std::nullopt));
 
   host::HDROP second = host::CreateDrop({"/tmp/b.txt"});
   EXPECT_EQ(target.OnDropFiles(second), kDropRefused);

@@ -173,8 +173,7 @@ TEST(HvdAnimation, RefusesBadFilesAndUnreadableNames) {
   HvdAnimation anim;
   ASSERT_EQ(anim.Load(tools::WriteHvd(ThreeRanges())), kHvdLoaded);
   EXPECT_EQ(anim.Load("ANIM\\MISSING.HVD"), kHvdCannotOpen);
-  EXPECT_EQ(anim.GetRangeStart(0), -1);
-  EXPECT_TRUE(anim.Entries().empty());
+  EXPECT_EQ(std::tuple(anim.GetRangeStart(0), anim.Entries().empty()), std::tuple(-1, true));
   EXPECT_EQ(anim.Load(static_cast<const char*>(nullptr)), kHvdCannotOpen);
 }
 

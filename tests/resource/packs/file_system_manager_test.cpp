@@ -168,8 +168,7 @@ TEST_F(FileSystemTest, PluginScanLoadsNativeDecodersAndCountsFailures) {
 
   // Removing the decoder takes its packs with it: their code goes with the module.
   manager_.RemoveDecoder(77);
-  EXPECT_EQ(manager_.GetDecoderCount(), 1u);
-  EXPECT_EQ(manager_.GetMountCount(), 0u);
+  EXPECT_EQ(std::tuple(manager_.GetDecoderCount(), manager_.GetMountCount()), std::tuple(1u, 0u));
   EXPECT_EQ(Load("HELLO.TXT"), "error 3");
 
   EXPECT_EQ(manager_.LoadDecoderPlugin("plugin\\MISSING.ADL"), kPluginLoadFailed);

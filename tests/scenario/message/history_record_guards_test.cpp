@@ -33,8 +33,7 @@ TEST(HistoryRecordEdges, AThreeBytePackedRecordIsAnEmptyChoice) {
   MessageTextEngine e;
   ASSERT_EQ(e.SetChoices(Bytes{0, 0, 0, 2, 3, 0, 0, 5, 0, 'a', 'b', 0}), 0);
   EXPECT_EQ(e.ChoiceCount(), 2);
-  EXPECT_EQ(e.GetChoiceText(0), "");
-  EXPECT_EQ(e.GetChoiceText(1), "ab");
+  EXPECT_EQ(std::tuple(e.GetChoiceText(0), e.GetChoiceText(1)), std::tuple("", "ab"));
 }
 
 }  // namespace

@@ -243,8 +243,7 @@ TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
                           CompiledChoice(Of("Sta"), false)});
   ASSERT_EQ(e.SetChoices(Cat({Bytes{1, 0x34, 0x12}, list})), 0);
   EXPECT_EQ(e.ChoiceCount(), 2);
-  EXPECT_EQ(e.GetChoiceText(0), "Go town");
-  EXPECT_EQ(e.GetChoiceText(1), "Sta");
+  EXPECT_EQ(std::tuple(e.GetChoiceText(0), e.GetChoiceText(1)), std::tuple("Go town", "Sta"));
   char buf[4];
   EXPECT_EQ(e.CopyChoiceText(2, buf, 4), 1) << "no such choice; the copies are the natives'";
 
@@ -347,9 +346,9 @@ TEST_F(ScriptMessageTextTest, PenMovesWithTheText) {
   TypeAll();
   EXPECT_EQ(text_->GetPenX(), 10) << "the end resets the pen";
   text_->Redraw();
-  EXPECT_EQ(text_->GetPenX(), 10 + 9 + 9 + 17 + 9 + 1);
-  EXPECT_FALSE(text_test::InkBox(surface_).IsEmpty());
-  EXPECT_TRUE(surface_.IsChanged());
+  EXPECT_EQ(
+      std::tuple(text_->GetPenX(), text_test::InkBox(surface_).IsEmpty(), surface_.IsChanged()),
+      std::tuple(10 + 9 + 9 + 17 + 9 + 1, false, true));
 }
 
 TEST_F(ScriptMessageTextTest, ExtractsThePlainText) {
@@ -443,8 +442,7 @@ TEST(TextHistoryLogTest, RingKeepsTheNewest) {
   ASSERT_EQ(ten.Count(), 4);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(TextOf(ten.GetEntry(i)), "m" + std::to_string(9 + i));
   ten.SetCapacity(0);
-  EXPECT_EQ(ten.Count(), 0);
-  EXPECT_EQ(ten.GetSaveSize(0, UINT32_MAX), 0u);
+  EXPECT_EQ(std::tuple(ten.Count(), ten.GetSaveSize(0, UINT32_MAX)), std::tuple(0, 0u));
 }
 
 TEST(TextHistoryLogTest, ChoiceListsOpenAndClose) {

@@ -51,8 +51,7 @@ TEST_F(CharacterParts, PersistKeepsTheValueAndEffectsOffMakeNothing) {
   ASSERT_EQ(scene_->LoadSprite(0, "CH\\BEN", 0, 0, false), 0);
   TgsSpriteRecord* r = scene_->SpriteRecord(0, 0, 0);
   EXPECT_EQ(scene_->AnimateCharacterParts(0, 3, 0, 0, false), 0);
-  EXPECT_EQ(r->persistKind, 0u);
-  EXPECT_EQ(PartsEffectSpy::made, 1);
+  EXPECT_EQ(std::tuple(r->persistKind, PartsEffectSpy::made), std::tuple(0u, 1));
   showEffects_ = false;
   EXPECT_EQ(scene_->AnimateCharacterParts(0, 4, 0, 0, true), 0);
   EXPECT_EQ(PartsEffectSpy::made, 1);

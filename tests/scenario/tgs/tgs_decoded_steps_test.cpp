@@ -33,8 +33,7 @@ TEST(TgsDecodedSteps, AScriptLoadedWhereAnotherWentIsReadAfresh) {
   const uint32_t block = f.CurrentScript()->CodeStart();
   f.SetStepBudget(100);
   EXPECT_EQ(TgsRunStep(f), kTgsStepEnded);
-  EXPECT_EQ(f.Text(), "aabbbc");
-  EXPECT_EQ(w.Variable(0), 5u);
+  EXPECT_EQ(std::tuple(f.Text(), w.Variable(0)), std::tuple("aabbbc", 5u));
 
   f.UnloadAll();
   ASSERT_EQ(f.Start("B"), 0);
@@ -63,8 +62,7 @@ TEST(TgsDecodedSteps, EmbeddedCodeThatFaultsOnALaterTurnEndsTheStep) {
     w.SetVariable(0, 4);
     w.Frame().SetStepBudget(100);
     EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
-    EXPECT_EQ(w.Frame().Text(), "tttt");
-    EXPECT_EQ(w.Variable(0), 5u);
+    EXPECT_EQ(std::tuple(w.Frame().Text(), w.Variable(0)), std::tuple("tttt", 5u));
   }
 }
 

@@ -74,8 +74,7 @@ TEST_F(EffectCommandsTest, LayerEffectRecordedImmediateWaitedAndStopped) {
   skipping_ = false;
   showEffects_ = false;
   EXPECT_EQ(scene_->ZoomBackground(0, 400, 300, "2.0", std::nullopt, 500), 0);
-  EXPECT_EQ(FakeLayerEffect::commands, 2);
-  EXPECT_EQ(bg.effect, nullptr);
+  EXPECT_EQ(std::tuple(FakeLayerEffect::commands, bg.effect), std::tuple(2, nullptr));
   EXPECT_EQ(scene_->SetBackgroundZoomNow(400, 300, "2.0", 0), 0);
   EXPECT_EQ(FakeLayerEffect::commands, 3);
 
@@ -125,8 +124,7 @@ TEST_F(EffectCommandsTest, TransitionsSwapThePagesAtTheirEndOrAtOnce) {
 
   skipping_ = true;
   EXPECT_EQ(scene_->TransCross(500), 0);
-  EXPECT_FALSE(shown_.HasSource());
-  EXPECT_EQ(scene_->Background(0).name, "BG1A");
+  EXPECT_EQ(std::tuple(shown_.HasSource(), scene_->Background(0).name), std::tuple(false, "BG1A"));
   EXPECT_EQ(scene_->TransFilter(9, 500, 0, 0, 0), 0) << "the skip test comes first";
   EXPECT_EQ(scene_->Background(0).name, "BG2A");
   skipping_ = false;
@@ -167,11 +165,9 @@ TEST_F(EffectCommandsTest, CopyShownPageToBackLeavesTheHandlesEmpty) {
   ASSERT_NE(shown.effect, nullptr);
   ASSERT_EQ(scene_->CopyShownPageToBack(), 0);
   const TgsBackgroundRecord& back = scene_->Background(1);
-  EXPECT_EQ(back.effect, nullptr);
-  EXPECT_EQ(back.quakeEffect, nullptr);
+  EXPECT_EQ(std::tuple(back.effect, back.quakeEffect), std::tuple(nullptr, nullptr));
   EXPECT_EQ(back.capture.GetPixels(), nullptr) << "the capture stays the shown page's own";
-  EXPECT_EQ(back.captured, 0);
-  EXPECT_EQ(back.name, "BG1A");
+  EXPECT_EQ(std::tuple(back.captured, back.name), std::tuple(0, "BG1A"));
   EXPECT_NE(shown.effect, nullptr) << "the shown page's effect runs on";
   EXPECT_NE(scene_->SpriteRecord(1, 0, 0)->sprite, nullptr);
   ASSERT_EQ(scene_->StopLayerEffect(0), 0);
@@ -307,9 +303,9 @@ class CrossFadeTest : public SceneWorld {
 TEST_F(CrossFadeTest, ThroughColourSplitsItsTimeAndEndsWhereItShould) {
   EXPECT_EQ(fades_->ChangeBackgroundThroughColor("BG2A", 0, 0xFFFFFF), 0);
   EXPECT_EQ(lengths_, (std::vector<uint32_t>{500, 300}));
-  EXPECT_EQ(scene_->Background(0).name, "BG2A");
+  EXPECT_EQ(std::tuple(scene_->Background(0).name, scene_->Background(1).color),
+            std::tuple("BG2A", 0xFFFFFFu));
   EXPECT_EQ(scene_->SpriteRecord(0, 0, 0)->sprite, nullptr);
-  EXPECT_EQ(scene_->Background(1).color, 0xFFFFFFu);
 
   lengths_.clear();
   EXPECT_EQ(fades_->ChangeBackgroundThroughColor("MISSING", 1600, 0), kFadeNoBackground);
@@ -326,9 +322,8 @@ TEST_F(CrossFadeTest, HeldSkipKeyCutsTheFadeShortAndATransitionThatCannotStartSw
   ASSERT_EQ(scene_->LoadBackground("BG2A", 1), 0);
   skipHeld_ = true;
   EXPECT_EQ(fades_->CrossFade(1000, 1, kFadeSkipAny), kFadeCutShort);
-  EXPECT_EQ(turns_, 1);
-  EXPECT_FALSE(shown_.HasSource());
-  EXPECT_EQ(scene_->Background(0).name, "BG2A");
+  EXPECT_EQ(std::tuple(turns_, shown_.HasSource(), scene_->Background(0).name),
+            std::tuple(1, false, "BG2A"));
   EXPECT_EQ(BackgroundOf(shown_), scene_->Background(0).picture.get()) << "layer and records agree";
   EXPECT_EQ(fades_->CrossFade(300, 2, 0), kFadeFinished) << "skip mode 0 ignores the keys";
   EXPECT_EQ(scene_->Background(0).name, "BG1A");

@@ -94,9 +94,9 @@ TEST(TgsScriptFiles, TableLookupAndMissingFiles) {
   EXPECT_EQ(w.Frame().GetFlagCount("main"), 16u);
   EXPECT_EQ(w.Frame().MarkMessageRead(3), 0);
   EXPECT_EQ(w.Frame().MarkMessageRead(8), static_cast<int>(kBitSetOutOfRange));
-  EXPECT_TRUE(w.Frame().IsMessageRead(3));
-  EXPECT_EQ(w.Frame().GetSetFlagCount("RUN"), 1u);
-  EXPECT_FALSE(w.Frame().IsAllFlagged(nullptr));
+  EXPECT_EQ(std::tuple(w.Frame().IsMessageRead(3), w.Frame().GetSetFlagCount("RUN"),
+                       w.Frame().IsAllFlagged(nullptr)),
+            std::tuple(true, 1u, false));
 }
 
 TEST(TgsScriptFiles, MalformedLayoutsAnswerBadFile) {

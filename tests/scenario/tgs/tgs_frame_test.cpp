@@ -119,8 +119,7 @@ TEST_F(TgsFrameTest, WaitModesFinishTheirViewsTyping) {
   frame.Text() = "a";
   ASSERT_EQ(frame.CommitMessageText(), 0);
   ASSERT_EQ(frame.ShowMessage(1, true), 0);
-  EXPECT_EQ(host.turns, 5);
-  EXPECT_EQ(host.finishSecondCalls, 0);
+  EXPECT_EQ(std::tuple(host.turns, host.finishSecondCalls), std::tuple(5, 0));
   ASSERT_EQ(Message("b"), 0);
   EXPECT_EQ(host.turns, 9);
   host.skipHeld = true;
@@ -354,9 +353,8 @@ TEST_F(TgsFrameTest, TimedWaits) {
   host.quitAtTurn = -1;
   host.clickTurns = {1};
   EXPECT_EQ(frame.WaitTimeFixed(50), 0);
-  EXPECT_EQ(host.turns, 5);
-  EXPECT_FALSE(frame.SystemSkip());
-  EXPECT_EQ(host.buttonStates[5], 1);
+  EXPECT_EQ(std::tuple(host.turns, frame.SystemSkip(), host.buttonStates[5]),
+            std::tuple(5, false, 1));
 }
 
 TEST_F(TgsFrameTest, ButtonBoundsAndSettingsIndicators) {

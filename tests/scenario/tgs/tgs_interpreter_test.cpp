@@ -151,8 +151,7 @@ TEST(TgsBuiltins, ResultsStopTheStepAndMapToStepResults) {
     EXPECT_EQ(w.Frame().ValueStackTop(), 0u) << "a stopping built-in's slots are popped";
     EXPECT_EQ(w.Frame().ArgumentCount(), 2u);
     EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded) << "the next step goes on behind it";
-    EXPECT_EQ(w.Frame().Text(), "ab");
-    EXPECT_EQ(w.Mock().calls.size(), 1u);
+    EXPECT_EQ(std::tuple(w.Frame().Text(), w.Mock().calls.size()), std::tuple("ab", 1u));
   }
 }
 
@@ -324,8 +323,7 @@ flag:
             0);
   w.SetVariable(1, 1);
   EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
-  EXPECT_EQ(w.Frame().Text(), "xxxy");
-  EXPECT_EQ(w.Variable(0), 9u);
+  EXPECT_EQ(std::tuple(w.Frame().Text(), w.Variable(0)), std::tuple("xxxy", 9u));
 }
 
 TEST(TgsLoops, JumpTargetsFromVariablesAndExpressionsAreReadEachTime) {
@@ -684,8 +682,7 @@ TEST_F(TgsReleaseImageTest, ReleaseImageDropsTheCachedPicture) {
   EXPECT_EQ(images.GetCache().GetCount(), 1u);
   ScopedGlobal<ImageLoaderManager> published(&images);
   EXPECT_EQ(TgsBuiltinTable()[92](call), 0);
-  EXPECT_EQ(images.GetCache().GetCount(), 0u);
-  EXPECT_EQ(ops.log, "");
+  EXPECT_EQ(std::tuple(images.GetCache().GetCount(), ops.log), std::tuple(0u, ""));
 }
 
 // Every built-in row with a distinct value in each slot it reads (a number 700 + slot, whose

@@ -69,13 +69,11 @@ TEST_F(SceneTest, PlacesAndMovesByTheAnchor) {
   EXPECT_EQ(r.anchorX, 300);  // 400 - origin 100
   EXPECT_EQ(r.anchorY, 200);  // 600 - origin 400
   ASSERT_EQ(scene_->PlaceSprite(0, 1, false, 0, 0), 0);
-  EXPECT_EQ(r.sprite->GetX(), 200 - 300);
-  EXPECT_EQ(r.sprite->GetY(), 600 - 200);
+  EXPECT_EQ(std::tuple(r.sprite->GetX(), r.sprite->GetY()), std::tuple(200 - 300, 600 - 200));
   ASSERT_EQ(scene_->PlaceSprite(0, 2, true, 0, 0), 0);
   EXPECT_EQ(r.x, 300 + 800);
   ASSERT_EQ(scene_->MoveSprite(0, 50, 60, 0, 0), 0);
-  EXPECT_EQ(r.x, 350);
-  EXPECT_EQ(r.sprite->GetX(), 50);
+  EXPECT_EQ(std::tuple(r.x, r.sprite->GetX()), std::tuple(350, 50));
   EXPECT_EQ(scene_->MoveSprite(1, 0, 0, 0, 0), kSceneNoPicture);
   EXPECT_EQ(scene_->LoadSprite(1, "MISSING", 0, 0, false), kSceneSpriteLoadFailed);
   EXPECT_EQ(scene_->SpriteRecord(0, 1, 0)->charIndex, -1) << "a failed load leaves the slot empty";
@@ -106,8 +104,7 @@ TEST_F(SceneTest, RepeatedInvertUndoesItselfAndOtherTonesConflict) {
   EXPECT_EQ(PixelAt(*bg.picture, 5, 5), before ^ 0xFFFFFFu) << "the colours inverted";
   EXPECT_EQ(scene_->SetBackgroundTone(1, false, false, false, 0), kSceneToneConflict);
   ASSERT_EQ(scene_->SetBackgroundTone(3, false, false, false, 0), 0);
-  EXPECT_EQ(bg.tone, 0);
-  EXPECT_EQ(PixelAt(*bg.picture, 5, 5), before);
+  EXPECT_EQ(std::tuple(bg.tone, PixelAt(*bg.picture, 5, 5)), std::tuple(0, before));
   EXPECT_EQ(scene_->SetBackgroundTone(7, false, false, false, 0), kSceneToneConflict);
   EXPECT_EQ(scene_->ClearBackgroundToColor(0x123456, 0), 0);
   EXPECT_EQ(scene_->SetBackgroundTone(1, false, false, false, 0), kSceneLoadFailed);
