@@ -74,7 +74,7 @@ PackFiles& Packs() {
 }
 
 Archive* OpenWithTables(const std::string& path) {
-  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  (void)VfaDecoderAssist(kVfaAssistTables, 1, 0);  // a kind the decoder knows
   int error = 0;
   return path.empty() ? nullptr : OpenVfaPack(path.c_str(), host::HostFile(), &error);
 }

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::TrigTables trig;
   bw::ScopedGlobal<bw::TrigTables> trigScope(&trig);
   bw::GuestMemory memory(1 << 20);
-  memory.Allocate(4096);  // references may land on something
+  if (memory.Allocate(4096) == 0) return 0;  // references may land on something
   bw::host::FakeGlyphSource source((options & 1) != 0);
   bw::OutlineTextRenderer renderer(source, 16);
   renderer.SetFont(12 + options % 8, (options & 2) != 0, (options & 4) != 0, nullptr);

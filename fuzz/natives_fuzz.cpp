@@ -146,8 +146,10 @@ class FileNativesFolder {
       std::abort();
     }
     bw::PluginRecord vfa = bw::MakeVfaDecoderRecord();
-    manager_.AddDecoder(std::move(vfa.decodeObject), vfa.extensions, vfa.typeString, vfa.typeId,
-                        vfa.assist, vfa.assist2, vfa.configDialog);
+    if (manager_.AddDecoder(std::move(vfa.decodeObject), vfa.extensions, vfa.typeString, vfa.typeId,
+                            vfa.assist, vfa.assist2, vfa.configDialog) != 0) {
+      std::abort();
+    }
     bw::TheFileSystemManager::Set(&manager_);
   }
   ~FileNativesFolder() {

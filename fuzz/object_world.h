@@ -151,9 +151,12 @@ class ObjectGameFiles {
 class ObjectGuiServices final : public GuiServices {
  public:
   explicit ObjectGuiServices(GuestMemory& memory) : memory_(memory) {
-    input_.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage);
+    // Message devices need no window; the table is made on them: without either the world is
+    // unusable.
+    if (input_.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage) != 0)
+      std::abort();
     input_.Activate();
-    input_.CreateBindingTable(8, &bindings_);
+    if (input_.CreateBindingTable(8, &bindings_) != 0) std::abort();
   }
   void GetPointerPosition(int32_t* x, int32_t* y) override { *x = x_, *y = y_; }
   void SetPointerPosition(int32_t x, int32_t y) override { x_ = x, y_ = y; }

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files.Put("SCRIPT\\VOICEINF.DAT", input);
     files.Put("STATE", input);
     bw::ScriptEngine engine(&files, kArena);
-    engine.Start();  // no MAIN: the start files and the voice table are what is wanted
+    (void)engine.Start();  // no MAIN: the start files and the voice table are what is wanted
     const auto& vars = engine.Variables();
     // Any answers: only a crash or a leak fails.
     (void)engine.ReadVariableFileHeader("STATE", vars[0].storage, vars[1].storage);
@@ -87,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                               "SCRIPT\\FUNC_LIB.SOB", true, true);
   if (init != 0 && !variables && !library) std::abort();  // the start files are ours and good
   (void)vm.LoadScriptTable("STATE");  // any answer: only a crash or a leak fails
-  vm.ClearVariables(0, 0);
-  vm.RestoreFromSnapshotA(0, 0);
+  (void)vm.ClearVariables(0, 0);      // any answer: only a crash or a leak fails
+  (void)vm.RestoreFromSnapshotA(0, 0);
   bw::fuzz::RegisterFuzzNatives(vm);
   if (vm.LoadScript("SCRIPT\\FUZZ.SOB") != 0) {
     files.Put("SCRIPT\\FUZZ.SOB", Files().script);

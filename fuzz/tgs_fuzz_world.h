@@ -31,7 +31,7 @@ inline int32_t ReadingBuiltin(TgsBuiltinCall& call) {
   for (const TgsSlot& s : call.slots) {
     std::string text;
     if ((s.flags & kTgsSlotText) && s.value)
-      call.interpreter.Memory().ReadCString(s.value, text, 4095);
+      (void)call.interpreter.Memory().ReadCString(s.value, text, 4095);  // bad: read as empty
     call.interpreter.Memory().TakeFault();
     sum += static_cast<uint32_t>(text.size()) + static_cast<uint32_t>(s.value);
     if (builtinLog)

@@ -84,7 +84,8 @@ int BgAnimeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
     slotsPerBank_ = std::max(slotsPerBank_, n);
   }
   pool_ = std::make_unique<FileSlotPool>();
-  pool_->SetFolder(*folder != '\0' ? folder : nullptr);
+  // A folder name too long reads from the current folder, where the pictures are then missed.
+  (void)pool_->SetFolder(*folder != '\0' ? folder : nullptr);
   if (slotsPerBank_ > kMaxSlots / 2 || pool_->Allocate(2 * std::max(slotsPerBank_, 1u)) != 0)
     return kBgAnimeNoSurface;
   loop_ = args.Int(4) != 0;
@@ -129,7 +130,8 @@ void BgAnimeEffect::FinishLoad(Bank& bank) {
     if (picture->GetBitsPerPixel() != 32 && picture->ConvertDepth(32) != 0) continue;
     bank.pictures[i] = std::move(picture);
   }
-  pool_->CloseRange(first, count);
+  // The range was loaded just above: it is there to close.
+  (void)pool_->CloseRange(first, count);
 }
 
 int BgAnimeEffect::Prepare(int32_t block, int32_t frame) {

@@ -129,7 +129,8 @@ void ImeIndicator::Refresh() {
   if (!inputHost_ || !font_ || !surface_.GetPixels()) return;
   uint32_t conversion = 0;
   uint32_t sentence = 0;
-  inputHost_->GetConversionStatus(&conversion, &sentence);
+  // Without a context both words stay 0, as for a closed input method.
+  (void)inputHost_->GetConversionStatus(&conversion, &sentence);
   const bool open = inputHost_->IsOpen();
   if (!dirty_ && conversion == lastConversion_ && sentence == lastSentence_ && open == lastOpen_) {
     return;

@@ -97,8 +97,9 @@ bool PointerTip::SetCursorState(int state) {
   if (state < 0 || state >= kCursorStates) return false;
   const CursorRow& row = kCursors[state];
   if (Mouse* mouse = GetMouse()) {
-    mouse->SetCursorShape(row.shape, row.resource);
-    if (mouse->HasAnimatedCursor()) mouse->SetAnimatedCursor(nullptr, 0, 0, false, 0, 0);
+    // A shape the host lacks keeps the cursor shown; taking the animation away cannot fail.
+    (void)mouse->SetCursorShape(row.shape, row.resource);
+    if (mouse->HasAnimatedCursor()) (void)mouse->SetAnimatedCursor(nullptr, 0, 0, false, 0, 0);
   }
   cursorState_ = state;
   tooltipOffsetY_ = row.tooltipOffsetY;

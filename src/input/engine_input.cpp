@@ -213,7 +213,7 @@ void EngineInput::RemoveKeyboardHook() {
   keyboardGrabbed_ = false;
 }
 
-uint32_t EngineInput::EnableIme(bool on) {
+void EngineInput::EnableIme(bool on) {
   if (on) {
     if (!imeEnabled_) {
       host::StartTextInput();
@@ -223,7 +223,6 @@ uint32_t EngineInput::EnableIme(bool on) {
     host::StopTextInput();
     imeEnabled_ = 0;
   }
-  return 0;
 }
 
 host::HWND EngineInput::AttachedWindow() const {
@@ -231,7 +230,7 @@ host::HWND EngineInput::AttachedWindow() const {
   return attached_;
 }
 
-uint32_t EngineInput::AttachTextInput(host::HWND window) {
+void EngineInput::AttachTextInput(host::HWND window) {
   host::HWND previous = AttachedWindow();
   // The sends wait for the window thread, which takes the text lock for every character: they
   // go out before the lock is taken.
@@ -248,7 +247,6 @@ uint32_t EngineInput::AttachTextInput(host::HWND window) {
   length_ = 0;
   consumed_ = 0;
   leadPending_ = 0;
-  return 0;
 }
 
 bool EngineInput::SendTextInputMessage(host::WPARAM value) {
@@ -283,7 +281,8 @@ void EngineInput::OnTextInputMessage(host::HWND window, uint32_t message, host::
     }
     case host::WM_APP_TEXT_INPUT: {
       ScopedLock hold(textLock_);
-      ime_.SetOpenStatus(wParam != 0);
+      // Without a context there is no input method to open or close.
+      (void)ime_.SetOpenStatus(wParam != 0);
       return;
     }
     case host::WM_DESTROY:

@@ -82,15 +82,15 @@ class EngineInput {
 
   // The system keys that would leave the game stay with it in full screen: the keyboard is
   // grabbed, as no hook can be set here.
-  int32_t InstallKeyboardHook();
+  [[nodiscard]] int32_t InstallKeyboardHook();
   void RemoveKeyboardHook();
 
   // Text entry.
-  uint32_t EnableIme(bool on);
+  void EnableIme(bool on);
   bool IsImeEnabled() const { return imeEnabled_ != 0; }
-  uint32_t AttachTextInput(host::HWND window);
+  void AttachTextInput(host::HWND window);
   host::HWND AttachedWindow() const;
-  bool SendTextInputMessage(host::WPARAM value);
+  [[nodiscard]] bool SendTextInputMessage(host::WPARAM value);
   // The attached window's procedure hands each message here before its own handling.
   void OnTextInputMessage(host::HWND window, uint32_t message, host::WPARAM wParam,
                           host::LPARAM lParam);

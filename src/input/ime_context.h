@@ -25,11 +25,11 @@ class ImeContext {
   bool HasContext() const { return hasContext_; }
 
   // 0 done, kImeNoContext without a context. Event thread only.
-  int32_t SetOpenStatus(bool open);
+  [[nodiscard]] int32_t SetOpenStatus(bool open);
   bool IsOpen() const;
   // The platform tells no conversion mode: while open, the usual start mode (full-width
   // Roman hiragana, phrase prediction); closed, both words read 0. False without a context.
-  bool GetConversionStatus(uint32_t* conversion, uint32_t* sentence) const;
+  [[nodiscard]] bool GetConversionStatus(uint32_t* conversion, uint32_t* sentence) const;
   // The composition when it changed since the last call (the context keeps owning the text);
   // null when it is unchanged or there is none.
   const char* GetCompositionString();

@@ -43,21 +43,22 @@ class InputBindingTable {
   InputBindingTable(const InputBindingTable&) = delete;
   InputBindingTable& operator=(const InputBindingTable&) = delete;
 
-  uint32_t Resize(uint32_t count);
+  [[nodiscard]] uint32_t Resize(uint32_t count);
   void Clear();
   uint32_t ActionCount() const { return static_cast<uint32_t>(actions_.size()); }
 
-  uint32_t AddBinding(uint32_t action, int32_t device, uint8_t code);
-  uint32_t RemoveBinding(uint32_t action, int32_t device, uint8_t code);
-  uint32_t ChangeBindingCode(uint32_t action, int32_t device, uint8_t newCode, int32_t oldCode);
+  [[nodiscard]] uint32_t AddBinding(uint32_t action, int32_t device, uint8_t code);
+  [[nodiscard]] uint32_t RemoveBinding(uint32_t action, int32_t device, uint8_t code);
+  [[nodiscard]] uint32_t ChangeBindingCode(uint32_t action, int32_t device, uint8_t newCode,
+                                           int32_t oldCode);
   bool IsActionDown(uint32_t action) const;
   bool IsActionPressed(uint32_t action) const;
   // The lowest action in [first, first + count) (count 0: to the last) that is held / pressed.
   int32_t FindHeldAction(uint32_t first, uint32_t count) const;
   int32_t FindPressedAction(uint32_t first, uint32_t count) const;
   int32_t CountBindings(uint32_t action, int32_t device) const;
-  uint32_t GetBinding(uint32_t action, int32_t device, uint32_t n, uint8_t* code,
-                      InputDeviceRef* deviceOut) const;
+  [[nodiscard]] uint32_t GetBinding(uint32_t action, int32_t device, uint32_t n, uint8_t* code,
+                                    InputDeviceRef* deviceOut) const;
 
  private:
   struct Binding {

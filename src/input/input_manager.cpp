@@ -38,7 +38,8 @@ uint32_t InputManager::SetUpDevices(uint32_t inputMode, host::HWND window, bool 
   if (modeInForce) *modeInForce = mode;
   uint32_t type = mode == kInputModeMessages ? kDeviceTypeMessage : kDeviceTypePolled;
   uint32_t result = CreateDevices(window, type, type);
-  if (result == 0 && joysticks) AddJoystick(-1, window);
+  // Without a joystick the game plays on the keyboard and mouse.
+  if (result == 0 && joysticks) (void)AddJoystick(-1, window);
   return result;
 }
 
@@ -91,12 +92,13 @@ void InputManager::Deactivate() {
 
 void InputManager::Poll() {
   if (active_) {
-    if (keyboard_) keyboard_->Poll();
-    if (mouse_) mouse_->Poll();
+    // A device that does not answer keeps the last frame's state.
+    if (keyboard_) (void)keyboard_->Poll();
+    if (mouse_) (void)mouse_->Poll();
   }
   if (mouse_) mouse_->UpdateAnimatedCursor();
   if (active_ && joysticksEnabled_) {
-    for (auto& joystick : joysticks_) joystick->Poll();
+    for (auto& joystick : joysticks_) (void)joystick->Poll();
   }
 }
 

@@ -42,17 +42,18 @@ class InputManager {
 
   // Answers 0 when DirectInput is not wanted; else it cannot be had (the caller then uses the
   // other devices).
-  uint32_t InitDirectInput(bool useDirectInput, const void* instance);
-  uint32_t CreateDevices(host::HWND window, uint32_t keyboardType, uint32_t mouseType);
+  [[nodiscard]] uint32_t InitDirectInput(bool useDirectInput, const void* instance);
+  [[nodiscard]] uint32_t CreateDevices(host::HWND window, uint32_t keyboardType,
+                                       uint32_t mouseType);
   // The start-up's input step: the devices of the mode (answered in modeInForce) and, when asked,
   // the first free joystick. Answers CreateDevices' result.
-  uint32_t SetUpDevices(uint32_t inputMode, host::HWND window, bool joysticks,
-                        uint32_t* modeInForce);
+  [[nodiscard]] uint32_t SetUpDevices(uint32_t inputMode, host::HWND window, bool joysticks,
+                                      uint32_t* modeInForce);
   // A joystick by number, or the first free one for -1; answers its device number.
-  int32_t AddJoystick(int32_t number, host::HWND window);
+  [[nodiscard]] int32_t AddJoystick(int32_t number, host::HWND window);
   JoystickDevice* GetJoystick(int32_t n) const;
   size_t JoystickCount() const { return joysticks_.size(); }
-  uint32_t CreateBindingTable(uint32_t actionCount, InputBindingTable** table);
+  [[nodiscard]] uint32_t CreateBindingTable(uint32_t actionCount, InputBindingTable** table);
   void ReleaseDevices();
 
   void Activate();

@@ -44,7 +44,7 @@ class JoystickDevice {
   virtual void Reset();
   virtual void Acquire() {}
   virtual void Unacquire() {}
-  virtual uint32_t Poll() = 0;
+  [[nodiscard]] virtual uint32_t Poll() = 0;
 
   int32_t DeviceNumber() const { return number_; }
   uint32_t AxisCount() const { return axisCount_; }
@@ -76,9 +76,9 @@ class JoystickDevice {
 class WindowsJoystick : public JoystickDevice {
  public:
   ~WindowsJoystick() override;
-  uint32_t Open(int32_t number, bool rescan, bool exclusive);
+  [[nodiscard]] uint32_t Open(int32_t number, bool rescan, bool exclusive);
   void Close();
-  uint32_t Poll() override;
+  [[nodiscard]] uint32_t Poll() override;
 
  private:
   int32_t handle_ = 0;

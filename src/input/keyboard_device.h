@@ -41,7 +41,7 @@ class KeyboardDevice {
   virtual uint8_t GetKind() const = 0;
   virtual void Acquire() {}
   virtual void Unacquire() { Reset(); }
-  virtual uint32_t Poll() = 0;
+  [[nodiscard]] virtual uint32_t Poll() = 0;
 
   // Toggle states of Caps Lock, Num Lock and Scroll Lock (bit 0: on), as last read.
   uint8_t Toggle(int virtualKey) const;
@@ -62,7 +62,7 @@ class PolledKeyboard : public KeyboardDevice {
  public:
   explicit PolledKeyboard(bool subset = false);
   uint8_t GetKind() const override { return subset_ ? kKeyboardPolledSubset : kKeyboardPolled; }
-  uint32_t Poll() override;
+  [[nodiscard]] uint32_t Poll() override;
 
  private:
   bool subset_;
@@ -79,7 +79,7 @@ class MessageKeyboard : public KeyboardDevice {
   bool IsKeyRepeated(int code) const override;
   bool IsKeyReleased(int code) const override;
   uint8_t GetKind() const override { return kKeyboardMessage; }
-  uint32_t Poll() override;
+  [[nodiscard]] uint32_t Poll() override;
 
   void OnKeyDown(uint32_t virtualKey, host::LPARAM lParam);
   void OnKeyUp(uint32_t virtualKey);

@@ -52,7 +52,7 @@ class Mouse {
   virtual uint8_t GetKind() const = 0;
   virtual void Acquire() {}
   virtual void Unacquire() {}
-  virtual uint32_t Poll() = 0;
+  [[nodiscard]] virtual uint32_t Poll() = 0;
   // Keeps the signed high word of a WM_MOUSEWHEEL wParam until the next poll.
   virtual void OnWheelMessage(host::WPARAM wParam);
 
@@ -61,7 +61,7 @@ class Mouse {
 
   // Shape 0-12, or one of the program's cursor resources (120, 121); kCursorNone when there is
   // no such cursor.
-  uint32_t SetCursorShape(int32_t shape, uint32_t resourceId);
+  [[nodiscard]] uint32_t SetCursorShape(int32_t shape, uint32_t resourceId);
   int32_t CursorShape() const { return shape_; }
   void ShowSystemCursor(bool visible);
   bool IsSystemCursorShown() const { return systemCursor_ != 0; }
@@ -71,8 +71,9 @@ class Mouse {
   bool IsCursorRequested() const { return requested_ != 0; }
   bool IsCursorVisible() const { return visible_ != 0; }
 
-  uint32_t SetAnimatedCursor(CursorSprite* sprite, int32_t frameCount, uint32_t interval,
-                             bool pingPong, int32_t hotX, int32_t hotY);
+  [[nodiscard]] uint32_t SetAnimatedCursor(CursorSprite* sprite, int32_t frameCount,
+                                           uint32_t interval, bool pingPong, int32_t hotX,
+                                           int32_t hotY);
   void UpdateAnimatedCursor();
   bool HasAnimatedCursor() const { return sprite_ != nullptr; }
   int32_t AnimatedFrame() const { return frame_; }
@@ -119,7 +120,7 @@ class Mouse {
 class WindowsMouse : public Mouse {
  public:
   uint8_t GetKind() const override { return kMouseWindows; }
-  uint32_t Poll() override;
+  [[nodiscard]] uint32_t Poll() override;
 };
 
 // Fed by the window thread's button messages; a click between two polls is never lost. The
@@ -130,7 +131,7 @@ class MessageMouse : public Mouse {
   bool IsButtonPressed(int button) const override;
   void Reset() override;
   uint8_t GetKind() const override { return kMouseMessage; }
-  uint32_t Poll() override;
+  [[nodiscard]] uint32_t Poll() override;
   void OnButton(int button, bool down);
 
  private:

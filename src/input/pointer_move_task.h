@@ -25,8 +25,9 @@ class PointerMoveTask final : public TimedTask {
  public:
   // Starts a move to (x, y) in picture coordinates, replacing a running one. While the cursor is
   // hidden nothing runs: with immediate mode 2 the pointer jumps there.
-  static int32_t Start(TimerService* service, EngineInput* input, int32_t x, int32_t y,
-                       uint32_t duration, double easing, uint8_t mode, uint8_t immediateMode);
+  [[nodiscard]] static int32_t Start(TimerService* service, EngineInput* input, int32_t x,
+                                     int32_t y, uint32_t duration, double easing, uint8_t mode,
+                                     uint8_t immediateMode);
 
   uint32_t GetKindId() const override { return kTaskKindPointerMove; }
   int32_t Update(uint32_t nowMs) override;

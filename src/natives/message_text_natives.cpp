@@ -355,7 +355,8 @@ int32_t SetScriptTableFile(NativeArgs& a) {
   std::string name;
   bool isNull = false;
   if (!a.Text(0, name, &isNull)) return 0;
-  a.Host().SetScriptTableFileName(isNull ? nullptr : name.c_str());
+  // A null name keeps the name in force; the script is answered 0 either way.
+  (void)a.Host().SetScriptTableFileName(isNull ? nullptr : name.c_str());
   return 0;
 }
 

@@ -41,7 +41,8 @@ int32_t OnMovie(NativeArgs& a, int32_t none, Op op) {
   if (s.sprite) return op(*s.sprite);
   int32_t result = none;
   if (ScriptApplication* app = a.Host().Application()) {
-    app->UseMovieSlot([&](std::unique_ptr<MovieObject>& movie) {
+    // Without a slot the answer stays the one for no movie.
+    (void)app->UseMovieSlot([&](std::unique_ptr<MovieObject>& movie) {
       if (movie) result = op(*movie);
     });
   }
@@ -54,7 +55,8 @@ int32_t OnWindowMovie(NativeArgs& a, Op op) {
   constexpr int32_t kNoWindowMovie = 2;
   int32_t result = kNoWindowMovie;
   if (ScriptApplication* app = a.Host().Application()) {
-    app->UseMovieSlot([&](std::unique_ptr<MovieObject>& movie) {
+    // Without a slot the answer stays the one for no movie.
+    (void)app->UseMovieSlot([&](std::unique_ptr<MovieObject>& movie) {
       if (movie) result = op(*movie);
     });
   }
@@ -64,7 +66,8 @@ int32_t OnWindowMovie(NativeArgs& a, Op op) {
 void CloseAll(NativeArgs& a) {
   if (ScriptApplication* app = a.Host().Application()) {
     // Destroyed inside the lock: the window thread may be presenting it.
-    app->UseMovieSlot([](std::unique_ptr<MovieObject>& movie) { movie.reset(); });
+    // Without a slot there is no movie to close.
+    (void)app->UseMovieSlot([](std::unique_ptr<MovieObject>& movie) { movie.reset(); });
   }
   MovieNativeState& s = State(a);
   s.prim.reset();

@@ -111,7 +111,7 @@ class ScriptObjectList {
 
   // The script's handle goes with the list's reference; an object held elsewhere lives on.
   void Drop(const Node& node) {
-    handles_.Release(node.handle, type_);
+    (void)handles_.Release(node.handle, type_);  // a handle the script let go is gone already
     if constexpr (ExtraReferenced<T>) {
       uint32_t& extra = node.object->ExtraReferences();
       if (extra > 0) {

@@ -244,7 +244,7 @@ int32_t NativeGetInputText(NativeArgs& a) {
   if (dest == 0) return kInputNullBuffer;
   // The window thread fills the application's record; only this copies into the script.
   std::string text;
-  if (App(a)) App(a)->RequestInputText(text);
+  if (App(a)) (void)App(a)->RequestInputText(text);  // none typed: the text stays empty
   std::string_view cut = sjis::Truncate(text, kInputTextBytes);
   if (!PutGuestText(a.Memory(), dest, cut)) return 0;
   return cut.empty() ? kInputEmpty : 0;
@@ -479,9 +479,10 @@ int32_t NativeSetCursorShape(NativeArgs& a) {
   uint32_t shape = a.U32(0);
   Mouse* m = MouseOf(a);
   if (a.Faulted() || !m) return 0;
-  // The game's own cursor resources are not carried: the default cursor stands for them.
-  m->SetAnimatedCursor(nullptr, 0, 0, false, 0, 0);
-  m->SetCursorShape(shape <= kLastCursorShape ? static_cast<int32_t>(shape) : 0, 0);
+  // The game's own cursor resources are not carried: the default cursor stands for them. Taking
+  // the animation away cannot fail; a shape the host lacks keeps the cursor shown.
+  (void)m->SetAnimatedCursor(nullptr, 0, 0, false, 0, 0);
+  (void)m->SetCursorShape(shape <= kLastCursorShape ? static_cast<int32_t>(shape) : 0, 0);
   return 0;
 }
 

@@ -30,15 +30,15 @@ class FileSlotPool : public WorkerThread {
   ~FileSlotPool() override;
 
   // Frees the old slots and makes count new ones (0 makes none).
-  int Allocate(uint32_t count);
+  [[nodiscard]] int Allocate(uint32_t count);
   // Stops the worker and drops every slot.
   void Free();
   // Stops the worker; names are then looked up under path ('\' appended unless it ends with a
   // separator). Null clears the folder.
-  int SetFolder(const char* path);
+  [[nodiscard]] int SetFolder(const char* path);
   // Loads names[0 .. count-1] into slots first .. first+count-1 in the background. The names
   // are copied.
-  int StartLoading(uint32_t first, uint32_t count, const char* const* names);
+  [[nodiscard]] int StartLoading(uint32_t first, uint32_t count, const char* const* names);
   // Waits for the running batch to end; false when no worker runs.
   bool WaitIdle();
 
@@ -48,7 +48,7 @@ class FileSlotPool : public WorkerThread {
   bool IsSlotBusy(uint32_t slot) const;
   // Closes the slots of the range that are not busy (the range stops at the last slot) and
   // answers how many were left open because the worker still had them.
-  int CloseRange(uint32_t first, uint32_t count);
+  [[nodiscard]] int CloseRange(uint32_t first, uint32_t count);
 
   uint32_t GetSlotCount() const { return static_cast<uint32_t>(slots_.size()); }
 

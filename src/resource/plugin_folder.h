@@ -13,8 +13,8 @@ namespace bw {
 // The engine paths of the files in folder (resolved against the application folder) whose
 // names end with suffix (".gll", any case), in name order. False when the folder path cannot
 // be built; a missing folder holds no files.
-bool ListPluginFiles(std::string_view folder, std::string_view suffix,
-                     std::vector<std::string>& paths);
+[[nodiscard]] bool ListPluginFiles(std::string_view folder, std::string_view suffix,
+                                   std::vector<std::string>& paths);
 
 // LoadPluginLibrary results.
 constexpr int kPluginLibraryLoaded = 0;

@@ -53,12 +53,12 @@ class BytecodeJit {
 
   // Translates the instructions in [instructions, instructions + byteCount); kCompileFailed
   // leaves no code and every opcode word as it was.
-  int Compile(uint32_t instructions, uint32_t byteCount);
+  [[nodiscard]] int Compile(uint32_t instructions, uint32_t byteCount);
   // Puts back every opcode word still holding its tag and unmaps the code.
   void Release();
 
   // Runs the stub: from context.ip until a wait, an end, a fault or a hand-over.
-  int Enter(JitContext& context) const;
+  [[nodiscard]] int Enter(JitContext& context) const;
 
   bool HasCode() const { return code_.Data() != nullptr; }
   const uint8_t* Code() const { return code_.Data(); }

@@ -26,7 +26,7 @@ class TranslationTable {
  public:
   // The index of a run of count free entries (grown when there is none); -1 when the tags run
   // out.
-  int64_t Reserve(uint32_t count);
+  [[nodiscard]] int64_t Reserve(uint32_t count);
   // Frees count entries from first on.
   void Free(uint32_t first, uint32_t count);
 

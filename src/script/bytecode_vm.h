@@ -47,19 +47,19 @@ class BytecodeVm {
 
   // Replaces the stack with one of words words (in guest memory); kStackNoRoom when out of
   // memory.
-  int AllocateStack(uint32_t words);
+  [[nodiscard]] int AllocateStack(uint32_t words);
   int SetInstructionPointer(uint32_t address) {
     ip_ = address;
     return 0;
   }
   // The three stack operations answer 0, or kRunFault when the stack is full or empty.
-  int PushEndMarker() { return Push(0) ? 0 : kRunFault; }
-  int PushInstructionPointer() { return Push(ip_) ? 0 : kRunFault; }
-  int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
+  [[nodiscard]] int PushEndMarker() { return Push(0) ? 0 : kRunFault; }
+  [[nodiscard]] int PushInstructionPointer() { return Push(ip_) ? 0 : kRunFault; }
+  [[nodiscard]] int PopInstructionPointer() { return Pop(ip_) ? 0 : kRunFault; }
   // Pushes the end marker and runs from address. Without translation the marker goes on inside
   // the interpreter loop, on its own checks: entering for a short fragment costs little.
   // Inline, as scenarios call it twice a loop turn.
-  int CallAt(uint32_t address) {
+  [[nodiscard]] int CallAt(uint32_t address) {
     ip_ = address;
     if (__builtin_expect(inLoop_, 0)) return CallInLoop();
     return CallStraight();
@@ -72,17 +72,17 @@ class BytecodeVm {
   // relied on changed. proved: the caller knows that the unit's words read as they did and that
   // the stack word is where it was, as nothing but units that store elsewhere ran since the unit
   // last ran here: those two checks are left out.
-  int RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& turnsDone,
-                  bool proved = false);
+  [[nodiscard]] int RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& turnsDone,
+                                bool proved = false);
   // Switches translation to machine code: on, Run enters translated code (the stub of an empty
   // translation) wherever the instruction pointer names a translated instruction. Where the
   // system refuses executable memory, or on a CPU without the compiler, kJitTranslationFailed
   // and everything is interpreted.
-  int EnableJit(bool flag);
+  [[nodiscard]] int EnableJit(bool flag);
   // Whether loaded blocks are to be translated for this interpreter.
   bool TranslationEnabled() const { return jitFlag_; }
   // Runs until the script waits (kRunWaiting), ends (kRunEnded) or faults (kRunFault).
-  int Run();
+  [[nodiscard]] int Run();
   // Puts the stack pointer back at the bottom of the stack.
   void ResetStack() { sp_ = stackBottom_; }
 
@@ -101,25 +101,25 @@ class BytecodeVm {
   }
 
  private:
-  bool Push(uint32_t v) {
+  [[nodiscard]] bool Push(uint32_t v) {
     if (sp_ < stackBottom_ || stackTop_ - sp_ < 4 || sp_ > stackTop_) return false;
     if (!memory_.Write32(sp_, v)) return false;
     sp_ += 4;
     return true;
   }
-  bool Pop(uint32_t& v);
+  [[nodiscard]] bool Pop(uint32_t& v);
   // The address of stack word S(n); false when it falls outside the stack.
-  bool StackWord(uint32_t n, uint32_t& address) const;
-  bool CallNative(uint32_t token, uint32_t args, uint32_t dest);
+  [[nodiscard]] bool StackWord(uint32_t n, uint32_t& address) const;
+  [[nodiscard]] bool CallNative(uint32_t token, uint32_t args, uint32_t dest);
   // The interpreter loop; kCounted spends budget, the instructions it may still run; enter
   // pushes the end marker first.
   template <bool kCounted>
-  int Execute(uint64_t budget, bool enter = false);
-  int RunTranslated();
+  [[nodiscard]] int Execute(uint64_t budget, bool enter = false);
+  [[nodiscard]] int RunTranslated();
   // CallAt's entry without a budget or translation.
-  int CallStraight();
+  [[nodiscard]] int CallStraight();
   // CallAt's entry with either.
-  int CallInLoop();
+  [[nodiscard]] int CallInLoop();
   static uint32_t TranslatedNative(JitContext* context, uint32_t fn, uint32_t args, uint32_t dest,
                                    uint32_t at);
 

@@ -22,18 +22,19 @@ class StraightCode {
   // Appends the fragment at address up to its return; false, with the unit unusable, when an
   // instruction of it is of another kind, lies (or an address of it points) outside the arena,
   // or the fragment is longer than kMaxInstructions.
-  bool AddFragment(const GuestMemory& memory, uint32_t address);
+  [[nodiscard]] bool AddFragment(const GuestMemory& memory, uint32_t address);
   // Appends a store of value at address; false when it lies outside the arena.
-  bool AddStore(const GuestMemory& memory, uint32_t address, uint32_t value);
+  [[nodiscard]] bool AddStore(const GuestMemory& memory, uint32_t address, uint32_t value);
   // Appends a test of the word at address: the unit goes on when its truth (not zero) differs
   // from invert, else leaves with exit. False when it lies outside the arena.
-  bool AddExitUnless(const GuestMemory& memory, uint32_t address, bool invert, uint32_t exit);
+  [[nodiscard]] bool AddExitUnless(const GuestMemory& memory, uint32_t address, bool invert,
+                                   uint32_t exit);
 
   // Whether a store of the unit touches [address, address + bytes).
   bool StoresInto(uint64_t address, uint64_t bytes) const;
   // Finishes the unit once all is added: false, with the unit unusable, when a store of it hits a
   // word its decoding relied on.
-  bool Seal();
+  [[nodiscard]] bool Seal();
   // Whether every word the decoding relied on reads as it did.
   bool Intact(const GuestMemory& memory) const;
   // Calls f with the address of each word the decoding relied on.

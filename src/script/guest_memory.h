@@ -31,23 +31,27 @@ class GuestMemory {
   GuestMemory& operator=(const GuestMemory&) = delete;
 
   // A zero-filled block of at least size bytes, 8-byte aligned; 0 when the arena is full.
-  uint32_t Allocate(uint32_t size);
+  [[nodiscard]] uint32_t Allocate(uint32_t size);
   // Gives a block back; 0 and unknown addresses are ignored.
   void Free(uint32_t address);
   // The size asked for when the block at address was allocated, 0 when there is none.
   uint32_t BlockSize(uint32_t address) const;
   // A block holding bytes (and a terminating zero when asked); 0 when the arena is full.
-  uint32_t AllocateCopy(std::span<const uint8_t> bytes, bool terminate = false);
+  [[nodiscard]] uint32_t AllocateCopy(std::span<const uint8_t> bytes, bool terminate = false);
   // A block of size bytes whose first keep bytes the caller fills at once (they are not
   // cleared); the rest is zero. 64-byte aligned: a file read lands at the speed of an aligned
   // copy. 0 when the arena is full.
-  uint32_t AllocateToFill(uint32_t size, uint32_t keep) { return Take(size, keep, 64); }
+  [[nodiscard]] uint32_t AllocateToFill(uint32_t size, uint32_t keep) {
+    return Take(size, keep, 64);
+  }
 
   // True when [address, address + size) lies inside the used arena.
   bool Valid(uint32_t address, uint32_t size) const {
     return address >= kNullPage && address <= top_ && size <= top_ - address;
   }
 
+  // A failed access raises the fault flag, which ends the step with the illegal-script result:
+  // the answers of these may go unread.
   bool Read32(uint32_t address, uint32_t& value) {
     if (!Valid(address, 4)) return Fault();
     std::memcpy(&value, base_ + address, 4);
@@ -73,9 +77,9 @@ class GuestMemory {
   bool Fill(uint32_t address, uint8_t value, uint32_t size);
   // The zero-terminated text at address, at most max bytes before the zero; false (and a fault)
   // when the text runs out of the arena or is longer.
-  bool ReadCString(uint32_t address, std::string& out, size_t max);
+  [[nodiscard]] bool ReadCString(uint32_t address, std::string& out, size_t max);
   // The same text seen in place, valid until guest memory is next written or allocated.
-  bool CStringView(uint32_t address, std::string_view& out, size_t max);
+  [[nodiscard]] bool CStringView(uint32_t address, std::string_view& out, size_t max);
 
   // A host view of a checked range, for bulk work (copies, streaming); empty on a fault.
   std::span<uint8_t> View(uint32_t address, uint32_t size) {
@@ -107,7 +111,7 @@ class GuestMemory {
  private:
   // Allocate, leaving the first keep bytes for the caller to fill at once; align is a power of
   // two, at least 8.
-  uint32_t Take(uint32_t size, uint32_t keep, uint32_t align = 8);
+  [[nodiscard]] uint32_t Take(uint32_t size, uint32_t keep, uint32_t align = 8);
   bool Fault() {
     faulted_ = true;
     return false;
@@ -132,12 +136,12 @@ class HandleTable {
   // Handles sit above the arena so they never read as guest addresses.
   static constexpr uint32_t kHandleBase = 0x80000000;
 
-  uint32_t Add(uint16_t type, void* object);
+  [[nodiscard]] uint32_t Add(uint16_t type, void* object);
   void* Get(uint32_t handle, uint16_t type) const;
   // The object and its type (0 and null for a handle that is not live).
   void* Lookup(uint32_t handle, uint16_t* type) const;
   // Frees the entry; false when the handle is not live.
-  bool Remove(uint32_t handle);
+  [[nodiscard]] bool Remove(uint32_t handle);
   size_t LiveCount() const { return live_; }
 
  private:

@@ -61,10 +61,11 @@ class NativeArgs {
   }
   // The text whose address is word k: 0 reads as empty (and sets isNull when asked); false when
   // the text is bad.
-  bool Text(uint32_t k, std::string& out, bool* isNull = nullptr) const;
+  [[nodiscard]] bool Text(uint32_t k, std::string& out, bool* isNull = nullptr) const;
   // The same text seen in place, valid until guest memory is next written or allocated.
-  bool TextView(uint32_t k, std::string_view& out, bool* isNull = nullptr) const;
-  // Writes value to the address in word k; an address of 0 is skipped.
+  [[nodiscard]] bool TextView(uint32_t k, std::string_view& out, bool* isNull = nullptr) const;
+  // Writes value to the address in word k; an address of 0 is skipped. A bad address raises the
+  // fault flag, so the answer may go unread.
   bool Out32(uint32_t k, uint32_t value) const;
   // The object named by word k; null for 0 and for forged, stale or mistyped handles.
   template <typename T>
@@ -86,6 +87,6 @@ class NativeArgs {
 
 // A size from a script, checked before it is used: false (and a fault) when address + size does
 // not lie inside the arena.
-bool GuestRange(GuestMemory& memory, uint32_t address, int64_t size);
+[[nodiscard]] bool GuestRange(GuestMemory& memory, uint32_t address, int64_t size);
 
 }  // namespace bw

@@ -140,7 +140,7 @@ int ScriptEngine::Step() {
         if (r == kRunEnded) return kStepIllegal;  // a Call must be followed by a wait
         if (vm.PushInstructionPointer() != 0) return kStepIllegal;
         if (LoadRequestedScript() != 0) {
-          vm.PopInstructionPointer();
+          (void)vm.PopInstructionPointer();  // takes back the push just made
           request_.word = kRequestNone;
           return kStepCallFailed;
         }

@@ -72,12 +72,12 @@ class ScriptEngine : public ScriptVm {
   virtual void OnUnloadAll() {}
 
   // Loads the start files and the voice table, publishes the VM tables and loads "MAIN".
-  int Start();
-  int Step();
+  [[nodiscard]] int Start();
+  [[nodiscard]] int Step();
   // The interrupt's first half: every script but the library goes, the stack empties.
   void UnloadScripts(uint32_t bootFlag);
   // The interrupt: UnloadScripts, then "MAIN" again; the LoadScript result.
-  int Interrupt(uint32_t bootFlag);
+  [[nodiscard]] int Interrupt(uint32_t bootFlag);
 
   [[nodiscard]] int LoadVoiceInfo(const std::string& file);
   const VoiceTable& GetVoices() const { return voices_; }
@@ -99,7 +99,7 @@ class ScriptEngine : public ScriptVm {
   uint32_t BootFlagAddress() const { return HostVariableAddress(1); }
 
  private:
-  int NativeRequest(GuestMemory& memory, uint32_t args, uint32_t word);
+  [[nodiscard]] int NativeRequest(GuestMemory& memory, uint32_t args, uint32_t word);
   // The name to use: the given one, else the system-state file name; null when neither.
   const char* NameOrSystem(const char* name) const;
 

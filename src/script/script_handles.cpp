@@ -64,7 +64,7 @@ void ScriptHandles::OnGone(const void* object, void* self) {
   std::lock_guard guard(handles->lock_);
   auto it = handles->byObject_.find(object);
   if (it == handles->byObject_.end()) return;
-  handles->table_.Remove(it->second);
+  (void)handles->table_.Remove(it->second);  // listed by object, so in the table
   handles->byObject_.erase(it);
 }
 

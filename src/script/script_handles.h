@@ -43,9 +43,9 @@ class ScriptHandles {
   // The object a live handle names, and its type; null (type left alone) otherwise.
   void* Lookup(uint32_t handle, ScriptObjectType* type) const;
   // Forgets the handle (the object is not touched); false when it was not live.
-  bool Release(uint32_t handle);
+  [[nodiscard]] bool Release(uint32_t handle);
   // The same for a handle of the given type only.
-  bool Release(uint32_t handle, ScriptObjectType type);
+  [[nodiscard]] bool Release(uint32_t handle, ScriptObjectType type);
   size_t LiveCount() const;
 
  private:

@@ -158,7 +158,8 @@ int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host) {
   host->SetApplication(&app);
   host->SetMessageText(app.CreateMessageText(*host));
   host->SetFolderPrefix(app.SaveFolder());
-  if (app.TranslationOption()) host->Interpreter().EnableJit(true);
+  // Where code cannot be translated the interpreter runs it.
+  if (app.TranslationOption()) (void)host->Interpreter().EnableJit(true);
   int r = host->Start();
   switch (r) {
     case 0:

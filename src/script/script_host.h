@@ -98,7 +98,7 @@ class ScriptHost : public ScriptEngine {
 
   // The interrupt the application asks for with its request byte: 1 restarts with the boot
   // value negated, 2 with it as it is. The LoadScript result for "MAIN".
-  int ServeInterrupt(uint8_t requestByte);
+  [[nodiscard]] int ServeInterrupt(uint8_t requestByte);
 
   int32_t BootValue() const { return bootValue_; }
   void SetBootValue(int32_t v) { bootValue_ = v; }
@@ -150,7 +150,7 @@ class ScriptHost : public ScriptEngine {
   template <typename T>
   static constexpr char kExtensionKey = 0;
   void Register(uint32_t number, NativeFunction function);
-  int32_t NotBuilt(uint32_t number);
+  [[nodiscard]] int32_t NotBuilt(uint32_t number);
 
   int32_t bootValue_ = 0;
   ScriptApplication* app_ = nullptr;
@@ -206,7 +206,8 @@ class ScriptApplication {
   // Kind 0 the identifier, 1 the application's name, 2 its version text (CP932).
   virtual std::string GetAppText(uint32_t /*kind*/) { return {}; }
   // Numeric user settings by group and index; 1 for one the scripts may not set.
-  virtual int32_t SetUserSetting(uint32_t /*group*/, uint32_t /*index*/, uint32_t /*value*/) {
+  [[nodiscard]] virtual int32_t SetUserSetting(uint32_t /*group*/, uint32_t /*index*/,
+                                               uint32_t /*value*/) {
     return 0;
   }
   virtual uint32_t GetUserSetting(uint32_t /*group*/, uint32_t /*index*/) { return 0; }
@@ -215,15 +216,15 @@ class ScriptApplication {
   virtual std::string GetUserText() { return {}; }
   // Modes 0-2 full screen at 16, 24, 32 bits (negative: the depth kept), 3 a window: a
   // kScreenMode* code.
-  virtual int32_t SetScreenMode(int32_t /*mode*/) { return kScreenModeRefused; }
+  [[nodiscard]] virtual int32_t SetScreenMode(int32_t /*mode*/) { return kScreenModeRefused; }
   // Flag 0 and 1: two switches the scripts keep in the application.
   virtual void SetScriptFlag(uint32_t /*which*/, bool /*on*/) {}
   virtual uint32_t PushVSyncWait() { return 0; }
   virtual uint32_t PopVSyncWait() { return 0; }
   virtual uint32_t PushPreciseTimingOff() { return 0; }
   virtual uint32_t PopPreciseTimingOff() { return 0; }
-  virtual int LowerFrameThreadPriority() { return kPriorityNoFrameThread; }
-  virtual int RestoreFrameThreadPriority() { return 0; }
+  [[nodiscard]] virtual int LowerFrameThreadPriority() { return kPriorityNoFrameThread; }
+  [[nodiscard]] virtual int RestoreFrameThreadPriority() { return 0; }
   virtual void UpdateFramePacing(int32_t /*fps*/) {}
   virtual int32_t FrameRate() { return 0; }
   virtual uint8_t InterruptArgument() { return 0; }
@@ -234,12 +235,12 @@ class ScriptApplication {
                                             uintptr_t /*parameter*/) {
     return false;
   }
-  virtual bool SetClipboardText(std::string_view /*cp932*/) { return false; }
+  [[nodiscard]] virtual bool SetClipboardText(std::string_view /*cp932*/) { return false; }
   virtual void SetupInputDialog(const std::string& /*prompt*/, const std::string& /*defaultText*/,
                                 uint32_t /*flags*/, uint32_t /*limit*/, int32_t /*x*/,
                                 int32_t /*y*/) {}
   // The data-input dialog through the window thread: true when OK ended it, with the text typed.
-  virtual bool RequestInputText(std::string& /*cp932*/) { return false; }
+  [[nodiscard]] virtual bool RequestInputText(std::string& /*cp932*/) { return false; }
   // Kinds 0 message, 1 yes/no, 2 ok/cancel through the window thread; 1 for yes or OK.
   virtual uint32_t RequestScriptBox(uint32_t /*kind*/, const std::string& /*title*/,
                                     const std::string& /*text*/, uint32_t /*icon*/) {
@@ -293,8 +294,9 @@ class ScriptApplication {
   // the warn-once byte of the sound-device warning and the warning in the message dialog with a
   // check box (false when nothing was shown); the decoders' load-whole setting; the player's
   // music-duck setting byte.
-  virtual int32_t StartSoundDevice(bool /*useGiven*/, uint8_t /*channels*/, uint32_t /*rateCode*/,
-                                   uint16_t /*bitsPerSample*/) {
+  [[nodiscard]] virtual int32_t StartSoundDevice(bool /*useGiven*/, uint8_t /*channels*/,
+                                                 uint32_t /*rateCode*/,
+                                                 uint16_t /*bitsPerSample*/) {
     return 0;
   }
   virtual uint8_t SoundWarnOnce() { return 0; }
@@ -306,7 +308,8 @@ class ScriptApplication {
   virtual uint8_t BgmDuckSetting() { return 0; }
   // Movie natives: use runs on the window-level movie slot under the application's movie lock
   // (false: no slot); OpenWindowMovie opens a movie on the main window at the canvas size.
-  virtual bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& /*use*/) {
+  [[nodiscard]] virtual bool UseMovieSlot(
+      const std::function<void(std::unique_ptr<MovieObject>&)>& /*use*/) {
     return false;
   }
   // 2 (no window) here.
@@ -334,11 +337,11 @@ class ScriptApplication {
   // reads (false: defaults), and one turn of the frame loop for its waits (0: quitting).
   virtual TgsAppState* TgsState() { return nullptr; }
   [[nodiscard]] virtual bool ReadTgsSettings(TgsUserSettings& /*out*/) { return false; }
-  virtual int TgsFrameTurn() { return 0; }
+  [[nodiscard]] virtual int TgsFrameTurn() { return 0; }
   // A dialog of the application (0 settings, 1 save, 2 load) opened between the frame's steps:
   // false when it cannot be asked for; then 0 not taken yet, 1 open, 2 closed again.
   [[nodiscard]] virtual bool PostTgsDialog(int /*kind*/) { return false; }
-  virtual int PollTgsDialog() { return 2; }
+  [[nodiscard]] virtual int PollTgsDialog() { return 2; }
   // Its windows on the screen (null: not drawn).
   virtual TgsPresentation* TgsScreen() { return nullptr; }
   // Its text history window on the screen (null: no history is kept or shown).
@@ -360,7 +363,7 @@ constexpr int kStartNoMemory = 1;
 
 // Replaces host with a new one, hands it app and starts "MAIN"; on failure shows its message and
 // answers 1 (no memory), 2 (start files) or 2 + the LoadScript result for "MAIN".
-int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host);
+[[nodiscard]] int StartScriptHost(ScriptApplication& app, std::unique_ptr<ScriptHost>& host);
 // The message shown when an interrupt cannot restart "MAIN" (CP932).
 std::string InterruptFailureMessage();
 

@@ -94,12 +94,12 @@ struct ScriptVmTables {
 // Applies the five relocation lists read from lists to the code at code (codeSize bytes) and
 // checks the terminating zero. False when a list runs short, a place lies outside the code, a
 // number is outside its table, or the terminator is not 0.
-bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize,
-                      const ScriptVmTables& tables);
+[[nodiscard]] bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize,
+                                    const ScriptVmTables& tables);
 // The word that entry (list 1 to 5, value) of a relocation list stores into the code at code
 // (codeSize bytes); false when value is outside its table.
-bool RelocationWord(int list, uint32_t value, uint32_t code, uint32_t codeSize,
-                    const ScriptVmTables& tables, uint32_t& word);
+[[nodiscard]] bool RelocationWord(int list, uint32_t value, uint32_t code, uint32_t codeSize,
+                                  const ScriptVmTables& tables, uint32_t& word);
 
 class ScriptVm {
  public:
@@ -115,8 +115,8 @@ class ScriptVm {
                                        BytecodeVm* interpreter = nullptr);
   virtual int UnloadLastScript();
   virtual uint32_t GetCodeBase() const { return currentCodeBase_; }
-  virtual int PushEndMarker() { return interpreter_.PushEndMarker(); }
-  virtual int CallAt(uint32_t address) { return interpreter_.CallAt(address); }
+  [[nodiscard]] virtual int PushEndMarker() { return interpreter_.PushEndMarker(); }
+  [[nodiscard]] virtual int CallAt(uint32_t address) { return interpreter_.CallAt(address); }
   virtual void OnUnloadScript() {}
 
   int RegisterNative(NativeFunction function);
@@ -127,12 +127,12 @@ class ScriptVm {
                                   bool makeSnapshotB);
   [[nodiscard]] int ParseCode(ByteReader block, int32_t tableIndex, bool isLibrary);
 
-  int ClearVariables(int classFilter, int kindFilter);
-  int RestoreFromSnapshotA(int classFilter, int kindFilter);
+  [[nodiscard]] int ClearVariables(int classFilter, int kindFilter);
+  [[nodiscard]] int RestoreFromSnapshotA(int classFilter, int kindFilter);
   [[nodiscard]] int SaveToSnapshotB(int classFilter, int kindFilter);
-  int RestoreFromSnapshotB(int classFilter, int kindFilter);
+  [[nodiscard]] int RestoreFromSnapshotB(int classFilter, int kindFilter);
   int FindVariableIndex(uint32_t address) const;
-  int AddMarkedVariable(uint32_t address);
+  [[nodiscard]] int AddMarkedVariable(uint32_t address);
   void ClearMarkedVariables() { marked_.clear(); }
   [[nodiscard]] int SaveVariableToSnapshotB(uint32_t address);
 
@@ -140,19 +140,19 @@ class ScriptVm {
   [[nodiscard]] int WriteVariableSet(std::vector<uint8_t>* out, int set, bool fromSnapshotB);
   [[nodiscard]] int ReadVariableSet(ByteReader& in);
   // True when ReadVariableSet would read the whole selected set from in (a copy is walked).
-  bool CheckVariableSet(ByteReader in) const;
+  [[nodiscard]] bool CheckVariableSet(ByteReader in) const;
 
   bool TestReadFlagA(uint32_t bit, bool inLastRecord) const;
-  int SetReadFlagA(uint32_t bit, bool inLastRecord);
+  [[nodiscard]] int SetReadFlagA(uint32_t bit, bool inLastRecord);
   bool TestReadFlagB(uint32_t bit, bool inLastRecord) const;
-  int SetReadFlagB(uint32_t bit, bool inLastRecord);
+  [[nodiscard]] int SetReadFlagB(uint32_t bit, bool inLastRecord);
   // The choice flags of the running or the last script's record; null without one.
   BitSet* ReadFlagsB(bool inLastRecord) {
     ScriptRecord* r = FlagRecord(inLastRecord);
     return r ? &r->readB : nullptr;
   }
 
-  bool SetScriptTableFileName(const char* name);
+  [[nodiscard]] bool SetScriptTableFileName(const char* name);
   bool HasScriptTableFileName() const { return !tableFileName_.empty(); }
   [[nodiscard]] int SaveScriptTable(const char* name);
   [[nodiscard]] int LoadScriptTable(const char* name);

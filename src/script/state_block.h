@@ -15,7 +15,7 @@ struct PackedBlock {
 
 PackedBlock PackStateBlock(std::span<const uint8_t> data);
 // False when the packed data does not unpack to unpackedSize bytes.
-bool UnpackStateBlock(std::span<const uint8_t> stored, uint32_t unpackedSize,
-                      std::vector<uint8_t>& out);
+[[nodiscard]] bool UnpackStateBlock(std::span<const uint8_t> stored, uint32_t unpackedSize,
+                                    std::vector<uint8_t>& out);
 
 }  // namespace bw

@@ -170,7 +170,8 @@ bool ListInstructions(GuestMemory& memory, uint32_t start, uint32_t bytes,
 ThreadedCode::ThreadedCode(GuestMemory& memory, uint32_t start, uint32_t bytes)
     : memory_(memory), start_(start) {
   std::vector<ListedInstruction> list;
-  ListInstructions(memory, start, bytes, list);
+  // An instruction that does not decode ends the list: what follows it runs on the plain loop.
+  (void)ListInstructions(memory, start, bytes, list);
   if (list.empty()) return;
   bytes_ = list.back().next - start;
   index_.assign(bytes_ / 4, 0);

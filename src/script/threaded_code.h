@@ -89,8 +89,8 @@ struct ListedInstruction {
 
 // The instructions of [start, start + bytes) in order; false, with the list up to it, when an
 // opcode word is not an instruction's or an instruction runs past the end.
-bool ListInstructions(GuestMemory& memory, uint32_t start, uint32_t bytes,
-                      std::vector<ListedInstruction>& list);
+[[nodiscard]] bool ListInstructions(GuestMemory& memory, uint32_t start, uint32_t bytes,
+                                    std::vector<ListedInstruction>& list);
 
 class ThreadedCode {
  public:

@@ -210,7 +210,7 @@ TEST(CallAt, AReturnToAnOverwrittenMarkerLeavesTheStraightPath) {
   r.Load(" set b, " + std::to_string(marker) + "\n ret\nb: set 4, host:0\n ret\n");
   ASSERT_EQ(runner.StackBottom(), bottom);
   runner.ResetStack();
-  runner.PushEndMarker();  // b's return ends the run
+  ASSERT_EQ(runner.PushEndMarker(), 0);  // b's return ends the run
   EXPECT_EQ(runner.CallAt(r.vm.GetCodeBase()), kRunEnded);
   EXPECT_EQ(r.Answer(), 4);
   EXPECT_EQ(runner.StackPointer(), runner.StackBottom());
@@ -224,10 +224,10 @@ TEST(CallAt, AnInstructionBoundHoldsWhicheverWayTranslationWasSwitched) {
   for (bool boundFirst : {true, false}) {
     for (bool translate : {true, false}) {
       runner.SetInstructionLimit(0);
-      runner.EnableJit(false);
+      ASSERT_EQ(runner.EnableJit(false), kJitDone);
       if (boundFirst) runner.SetInstructionLimit(1000);
-      runner.EnableJit(translate);
-      runner.EnableJit(false);
+      (void)runner.EnableJit(translate);  // refused: the run is interpreted
+      ASSERT_EQ(runner.EnableJit(false), kJitDone);
       if (!boundFirst) runner.SetInstructionLimit(1000);
       runner.ResetStack();
       EXPECT_EQ(runner.CallAt(r.vm.GetCodeBase()), kRunFault) << boundFirst << translate;

@@ -91,7 +91,7 @@ TEST(NativeTable, EveryNumberHasItsPlaceAndTheUnbuiltAnswerMinusOne) {
   EXPECT_FALSE(host->IsNativeBuilt(808));
   EXPECT_FALSE(host->IsNativeBuilt(kNativeCount));
   testing::internal::CaptureStderr();
-  host->Step();
+  (void)host->Step();  // what the step answers matters not: the message does
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "native 808 not built\n");
   EXPECT_EQ(static_cast<int32_t>(GuestWord(host->GetMemory(), host->HostVariableAddress(0))),
             kNativeNotBuilt);

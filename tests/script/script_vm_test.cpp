@@ -90,20 +90,21 @@ struct FilterOperation {
   uint32_t selected, other;
 };
 const FilterOperation kFilterOperations[] = {
-    {"clear", [](Vm& v, int c, int k) { v.vm->ClearVariables(c, k); }, 0, 7},
-    {"restore A", [](Vm& v, int c, int k) { v.vm->RestoreFromSnapshotA(c, k); }, kLoaded, 7},
+    {"clear", [](Vm& v, int c, int k) { EXPECT_EQ(v.vm->ClearVariables(c, k), 0); }, 0, 7},
+    {"restore A", [](Vm& v, int c, int k) { EXPECT_EQ(v.vm->RestoreFromSnapshotA(c, k), 0); },
+     kLoaded, 7},
     {"save B",
      [](Vm& v, int c, int k) {
        ASSERT_EQ(v.vm->SaveToSnapshotB(c, k), 0);
        v.SetAll(kScratch);
-       v.vm->RestoreFromSnapshotB(0, 0);
+       ASSERT_EQ(v.vm->RestoreFromSnapshotB(0, 0), 0);
      },
      7, kLoaded},
     {"restore B",
      [](Vm& v, int c, int k) {
        ASSERT_EQ(v.vm->SaveToSnapshotB(0, 0), 0);
        v.SetAll(kScratch);
-       v.vm->RestoreFromSnapshotB(c, k);
+       ASSERT_EQ(v.vm->RestoreFromSnapshotB(c, k), 0);
      },
      7, kScratch},
 };
@@ -136,7 +137,7 @@ TEST(VariableByAddress, FindsMarksAndSavesOnlyThatVariable) {
     v.SetAll(7);
     EXPECT_EQ(v.vm->SaveVariableToSnapshotB(storage), 0);
     v.SetAll(kScratch);
-    v.vm->RestoreFromSnapshotB(0, 0);
+    ASSERT_EQ(v.vm->RestoreFromSnapshotB(0, 0), 0);
     for (uint32_t k = 0; k < 5; ++k) {
       EXPECT_EQ(v.Get(k), k == i ? 7 : kLoadedValues[k]) << "saved " << i << ", read " << k;
     }
@@ -223,8 +224,8 @@ TEST(ScriptTableState, LargeFlagSetsArePackedAndLoadBack) {
   Vm v(true, table);
   v.vm->SetFolderPrefix("SAVE\\");
   ASSERT_TRUE(v.vm->SetScriptTableFileName("TLOG.DAT"));
-  v.vm->SetReadFlagA(29999, true);
-  v.vm->SetReadFlagB(7, true);
+  (void)v.vm->SetReadFlagA(29999, true);  // the flags the table holds: both set
+  (void)v.vm->SetReadFlagB(7, true);
   ASSERT_EQ(v.vm->SaveScriptTable(nullptr), 0) << "the name set before, in the save folder";
   ASSERT_NE(v.files.Find("SAVE\\TLOG.DAT"), nullptr);
   const std::vector<uint8_t>& file = *v.files.Find("SAVE\\TLOG.DAT");

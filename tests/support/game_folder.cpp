@@ -14,8 +14,9 @@ GameFolder::GameFolder() {
     ADD_FAILURE() << "the temporary folder cannot be the application folder: " << dir_.path();
   }
   PluginRecord vfa = MakeVfaDecoderRecord();
-  manager_.AddDecoder(std::move(vfa.decodeObject), vfa.extensions, vfa.typeString, vfa.typeId,
-                      vfa.assist, vfa.assist2, vfa.configDialog);
+  EXPECT_EQ(manager_.AddDecoder(std::move(vfa.decodeObject), vfa.extensions, vfa.typeString,
+                                vfa.typeId, vfa.assist, vfa.assist2, vfa.configDialog),
+            0);
 }
 
 ::testing::AssertionResult GameFolder::WritePack(const std::string& relative,

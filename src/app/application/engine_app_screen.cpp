@@ -119,7 +119,8 @@ int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
       host::SetFullScreen(window, true);
       mainWindow_.SetStyle(mainWindow_.GetStyle(), topmostInFullScreen_ ? WS_EX_TOPMOST : 0);
       engineInput_.SetDisplayMode(kDisplayFullScreen);
-      engineInput_.InstallKeyboardHook();
+      // Off, or the keys already pass: full screen goes on without the grab.
+      (void)engineInput_.InstallKeyboardHook();
     }
   } else {
     r = display_.SetMode(window, true, triple);

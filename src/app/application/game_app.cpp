@@ -113,8 +113,8 @@ int64_t GameApp::ConfiguredImageCacheBudget() {
 
 int GameApp::InitInstance() {
   if (int r = EngineApp::InitInstance(); r != 0) return r;
-  SetUpImageLoaders(Images(), &FileSystem());
-  // Plug-ins that fail to load are skipped; the built-in decoder is always there.
+  // Plug-ins that fail to load are skipped; the built-in decoders are always there.
+  (void)SetUpImageLoaders(Images(), &FileSystem());
   (void)RegisterPackDecoders(FileSystem());
   // Decoder plug-ins that did not load leave the built-in decoder, which every game has.
   (void)services_.Start();
@@ -124,7 +124,8 @@ int GameApp::InitInstance() {
   }
   ConfineGameFiles();
   std::string packFailure;
-  MountStartupPacks(FileSystem(), &packFailure);
+  // How many were mounted matters not here: a refused pack is told by its failure text.
+  (void)MountStartupPacks(FileSystem(), &packFailure);
   if (!packFailure.empty()) {
     EngineApp::ShowMessage("A pack of the game cannot be used:\n" + packFailure, kIconError);
     return kInitAppRecord;
@@ -269,13 +270,15 @@ int GameApp::CreateDevices() {
     EngineApp::ShowMessage(host::Cp932Literal("仮想入力デバイスの作成に失敗"), kIconError);
     return kDevicesBindingTable;
   }
+  // A default on a joystick that is not plugged in is left out.
   for (const DefaultBinding& b : kDefaultBindings)
-    bindings_->AddBinding(b.action, b.device, b.code);
+    (void)bindings_->AddBinding(b.action, b.device, b.code);
   // The binding table was made just above: both apply.
   (void)ApplyKeyAssignments();
   (void)ApplyJoystickAssignments();
   Mouse* mouse = GetInputManager().GetMouse();
-  mouse->SetCursorShape(0, 0);
+  // A host without the arrow keeps the cursor it shows.
+  (void)mouse->SetCursorShape(0, 0);
   if (config_.pacing.systemCursor == 0)
     mouse->SetCursorVisible(false, MainWindow().GetHandle(), kMsgShowCursor);
 

@@ -69,7 +69,7 @@ bool GameApp::ApplySoundSettings(const UserConfig& from) {
 namespace {
 
 // The assignable binding of each action on a device comes after its fixed ones: a 0 code
-// removes it, another code adds or replaces it.
+// removes it, another code adds or replaces it. A device that is not plugged in takes none.
 void RewriteAssignedBindings(InputBindingTable& bindings, int32_t device, const uint8_t* codes,
                              uint32_t (*fixedCount)(uint32_t action)) {
   for (uint32_t i = 0; i < kAssignedActionCount; ++i) {
@@ -77,16 +77,16 @@ void RewriteAssignedBindings(InputBindingTable& bindings, int32_t device, const 
     const uint8_t code = codes[i];
     const int32_t fixed = static_cast<int32_t>(fixedCount(action));
     if (bindings.CountBindings(action, device) <= fixed) {
-      if (code != 0) bindings.AddBinding(action, device, code);
+      if (code != 0) (void)bindings.AddBinding(action, device, code);
       continue;
     }
     uint8_t current = 0;
     if (bindings.GetBinding(action, device, static_cast<uint32_t>(fixed), &current, nullptr) != 0)
       continue;
     if (code == 0) {
-      bindings.RemoveBinding(action, device, current);
+      (void)bindings.RemoveBinding(action, device, current);
     } else if (code != current) {
-      bindings.ChangeBindingCode(action, device, code, current);
+      (void)bindings.ChangeBindingCode(action, device, code, current);
     }
   }
 }
@@ -103,12 +103,13 @@ uint32_t NoFixedBindings(uint32_t) {
 // save, load.
 constexpr uint32_t kMouseButtonActions[] = {0, 12, 11, 6, 15, 7, 8};
 
+// A button bound to no action is found missing: nothing to remove.
 void BindMouseButton(InputBindingTable& bindings, uint8_t button, uint8_t choice) {
   for (uint32_t action : kMouseButtonActions) {
-    if (action != 0) bindings.RemoveBinding(action, kDeviceMouse, button);
+    if (action != 0) (void)bindings.RemoveBinding(action, kDeviceMouse, button);
   }
   if (choice != 0 && choice < std::size(kMouseButtonActions))
-    bindings.AddBinding(kMouseButtonActions[choice], kDeviceMouse, button);
+    (void)bindings.AddBinding(kMouseButtonActions[choice], kDeviceMouse, button);
 }
 
 }  // namespace
@@ -133,10 +134,10 @@ int GameApp::ApplyJoystickAssignments() {
   RewriteAssignedBindings(*bindings_, kDeviceFirstJoystick, buttons, NoFixedBindings);
   BindMouseButton(*bindings_, kRightButton, User().rightButtonAction);
   BindMouseButton(*bindings_, kWheelButton, User().wheelButtonAction);
-  // Turning the wheel down reads on as the decide action does.
-  bindings_->RemoveBinding(kFirstAssignedAction, kDeviceMouse, kButtonWheelDown);
+  // Turning the wheel down reads on as the decide action does (unbound, nothing to remove).
+  (void)bindings_->RemoveBinding(kFirstAssignedAction, kDeviceMouse, kButtonWheelDown);
   if (User().wheelAdvancesText != 0)
-    bindings_->AddBinding(kFirstAssignedAction, kDeviceMouse, kButtonWheelDown);
+    (void)bindings_->AddBinding(kFirstAssignedAction, kDeviceMouse, kButtonWheelDown);
   return kAssignmentsApplied;
 }
 

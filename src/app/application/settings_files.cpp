@@ -79,10 +79,11 @@ SaveFolderInputs FolderInputs(const AppRecord& record, const AppInfo& info) {
   inputs.saveFolderName = info.saveFolderName;
   // Only the folder the mode lives in is looked up: the look-up creates it. The common folder is
   // not to be had: the plan falls back to the application-data folder.
+  // A folder not found stays empty, and the plan falls back from it.
   if (inputs.mode == kSaveFolderDocuments) {
-    GetSpecialFolderPath(inputs.documentsFolder, kCsidlPersonal);
+    (void)GetSpecialFolderPath(inputs.documentsFolder, kCsidlPersonal);
   } else if (inputs.mode >= kSaveFolderChosen && inputs.mode <= kSaveFolderCommonAppData) {
-    GetSpecialFolderPath(inputs.appDataFolder, kCsidlAppData);
+    (void)GetSpecialFolderPath(inputs.appDataFolder, kCsidlAppData);
   }
   return inputs;
 }

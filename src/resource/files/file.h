@@ -42,13 +42,13 @@ class FileBase {
   [[nodiscard]] virtual uint32_t OpenStream(const char* name) = 0;
   virtual uint32_t Tell() = 0;
   virtual bool IsEof() = 0;
-  virtual uint32_t Seek(int32_t position) = 0;
-  virtual uint32_t Skip(int32_t distance) = 0;
-  virtual uint32_t SeekFromEnd(int32_t distance) = 0;
+  [[nodiscard]] virtual uint32_t Seek(int32_t position) = 0;
+  [[nodiscard]] virtual uint32_t Skip(int32_t distance) = 0;
+  [[nodiscard]] virtual uint32_t SeekFromEnd(int32_t distance) = 0;
   [[nodiscard]] virtual uint32_t Read(void* buffer, uint32_t count) = 0;
   virtual void* DetachData() = 0;
   [[nodiscard]] virtual int32_t ReadLine(char* buffer, uint32_t size) = 0;
-  virtual uint32_t Create(const char* path, bool overwrite) = 0;
+  [[nodiscard]] virtual uint32_t Create(const char* path, bool overwrite) = 0;
   [[nodiscard]] virtual uint32_t OpenReadWrite(const char* path) = 0;
   [[nodiscard]] virtual uint32_t Write(const void* buffer, uint32_t count) = 0;
   __attribute__((format(printf, 2, 3))) virtual uint32_t WriteFormat(const char* format, ...) = 0;
@@ -84,10 +84,10 @@ class File : public FileBase {
   uint32_t Tell() override;
   bool IsEof() override;
   // With a stream, the stream's answer; else 3 with no handle, 6 when the move fails.
-  uint32_t Seek(int32_t position) override;
-  uint32_t Skip(int32_t distance) override;
+  [[nodiscard]] uint32_t Seek(int32_t position) override;
+  [[nodiscard]] uint32_t Skip(int32_t distance) override;
   // To distance bytes before the end.
-  uint32_t SeekFromEnd(int32_t distance) override;
+  [[nodiscard]] uint32_t SeekFromEnd(int32_t distance) override;
   [[nodiscard]] uint32_t Read(void* buffer, uint32_t count) override;
   // Hands the loaded block to the caller (free it with FreeGlobalMemory) and drops the stream.
   void* DetachData() override;
@@ -99,7 +99,7 @@ class File : public FileBase {
   [[nodiscard]] int32_t ReadLine(char* buffer, uint32_t size) override;
 
   // Disk files: paths resolve against the application folder.
-  uint32_t Create(const char* path, bool overwrite) override;
+  [[nodiscard]] uint32_t Create(const char* path, bool overwrite) override;
   [[nodiscard]] uint32_t OpenReadWrite(const char* path) override;
   [[nodiscard]] uint32_t Write(const void* buffer, uint32_t count) override;
   // Writes at most kWriteFormatMax bytes of the formatted text, cut at a character boundary.
@@ -111,7 +111,7 @@ class File : public FileBase {
 
  private:
   [[nodiscard]] uint32_t OpenDisk(const char* path, host::HostFile::Access access);
-  uint32_t TakeLoaded(int code, void* block, uint32_t size, std::string path);
+  [[nodiscard]] uint32_t TakeLoaded(int code, void* block, uint32_t size, std::string path);
 
   std::string path_;
   uint32_t size_ = 0;

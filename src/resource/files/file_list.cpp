@@ -78,7 +78,7 @@ struct FoundEntry {
 FileListEntry MakeEntry(std::string name, const FoundEntry& found) {
   FileListEntry entry;
   entry.name = std::move(name);
-  ToLocalFields(found.status.lastWrite, entry.time);
+  (void)ToLocalFields(found.status.lastWrite, entry.time);  // a time out of range reads as zeros
   if (found.folder) {
     entry.attributes = kEntryFolder;
   } else {

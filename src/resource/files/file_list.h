@@ -46,7 +46,8 @@ class FileList {
   // then the matching files follow (modes 0 and 1). Names without a CP932 form are left out, and
   // a folder is never entered again from inside itself. Answers the entry count; 0 when the
   // folder path cannot be made.
-  uint32_t Scan(const char* folder, const char* pattern, int32_t folderMode, bool recurse);
+  [[nodiscard]] uint32_t Scan(const char* folder, const char* pattern, int32_t folderMode,
+                              bool recurse);
 
   uint32_t GetCount() const { return static_cast<uint32_t>(entries_.size()); }
   // Null for an index out of range.

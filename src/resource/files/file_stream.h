@@ -22,7 +22,7 @@ class FileStream final : public PositionedStream {
 
  private:
   // kNoHandle without a handle.
-  uint32_t MoveTo(uint32_t position) override;
+  [[nodiscard]] uint32_t MoveTo(uint32_t position) override;
 
   host::HostFile file_;
 };

@@ -33,7 +33,7 @@ struct FileTimeFields {
   uint8_t second = 0;
 };
 // False when the time has no local-time form.
-bool ToLocalFields(const timespec& time, FileTimeFields& fields);
+[[nodiscard]] bool ToLocalFields(const timespec& time, FileTimeFields& fields);
 
 // An engine path made absolute against the application folder and mapped to Linux; false when
 // either step fails. enginePath (may be null) receives the absolute engine path.
@@ -50,8 +50,9 @@ int32_t GetFileSizeByName(const char* name);
 constexpr uint32_t kFileFound = 0;
 constexpr uint32_t kFileTimeNoManager = 3;
 constexpr uint32_t kFileTimeInPack = 0xFFFFFFFFu;
-uint32_t GetFileTimeByName(const char* name, uint16_t* year, uint16_t* month, uint16_t* day,
-                           uint16_t* hour, uint16_t* minute, uint16_t* second, uint16_t* dayOfWeek);
+[[nodiscard]] uint32_t GetFileTimeByName(const char* name, uint16_t* year, uint16_t* month,
+                                         uint16_t* day, uint16_t* hour, uint16_t* minute,
+                                         uint16_t* second, uint16_t* dayOfWeek);
 
 // True for a loose file, folder or pack member the manager finds; false without a manager.
 bool FileExists(const char* name);
@@ -86,7 +87,8 @@ constexpr int32_t kWaitForExit = 1;
 constexpr int32_t kWaitForInputIdle = 2;
 constexpr uint32_t kRunDone = 0;
 constexpr uint32_t kRunFailed = 1;
-uint32_t RunProcessAndWait(const char* commandLine, int32_t waitMode, int32_t x, int32_t y);
+[[nodiscard]] uint32_t RunProcessAndWait(const char* commandLine, int32_t waitMode, int32_t x,
+                                         int32_t y);
 
 // Opens the folder in the desktop's file manager through xdg-open, without waiting; a file only
 // for a game the player trusts.
@@ -106,7 +108,7 @@ constexpr int kCsidlCommonAppData = 35;
 constexpr int kCsidlMyPictures = 39;
 // The folder in drive form without a trailing '\', created when missing; false for another id,
 // a folder that cannot be created, or one whose path has no engine form within 259 bytes.
-bool GetSpecialFolderPath(std::string& buffer, int csidl);
+[[nodiscard]] bool GetSpecialFolderPath(std::string& buffer, int csidl);
 
 // This user's cache folder as a Linux path: $XDG_CACHE_HOME, else ~/.cache; empty without a home.
 std::string UserCacheFolder();

@@ -56,11 +56,12 @@ int WgxImageLoader::LoadToBuffers(std::span<const uint8_t> data, const ImageProg
   return kGllDone;
 }
 
+// The manager refuses only a missing loader.
 void RegisterBuiltinLoaders(ImageLoaderManager& manager) {
-  manager.AddLoader(std::make_unique<BmpImageLoader>(), "BMP\0", "Bitmap format", kBitmapLoaderType,
-                    nullptr, nullptr, nullptr);
-  manager.AddLoader(std::make_unique<WgxImageLoader>(), "WGX\0", "WGX format", kWgxLoaderType,
-                    nullptr, nullptr, nullptr);
+  (void)manager.AddLoader(std::make_unique<BmpImageLoader>(), "BMP\0", "Bitmap format",
+                          kBitmapLoaderType, nullptr, nullptr, nullptr);
+  (void)manager.AddLoader(std::make_unique<WgxImageLoader>(), "WGX\0", "WGX format", kWgxLoaderType,
+                          nullptr, nullptr, nullptr);
 }
 
 }  // namespace bw

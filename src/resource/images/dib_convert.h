@@ -47,18 +47,23 @@ struct DibSource {
 
 // Palette entries with alpha 255, 16-bit as 5-5-5 with alpha 255, 24-bit with alpha 255,
 // 32-bit copied with its alpha.
-bool ConvertRowsTo32(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch, const DibSource& src);
+[[nodiscard]] bool ConvertRowsTo32(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch,
+                                   const DibSource& src);
 // Palette entries copied whole (the reserved byte as alpha); 16-, 24- and 32-bit with alpha 0.
-bool ConvertDibRowsTo32(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch, const DibSource& src);
+[[nodiscard]] bool ConvertDibRowsTo32(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch,
+                                      const DibSource& src);
 // Indexed sources give their index; the others grey = (77 R + 150 G + 29 B) >> 8.
-bool ConvertDibRowsTo8(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch, const DibSource& src);
+[[nodiscard]] bool ConvertDibRowsTo8(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch,
+                                     const DibSource& src);
 
 // Targets of DirectDraw formats; channels are truncated, pictures without alpha get the
 // target's opaque alpha.
 bool ConvertRowsTo555(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch, const DibSource& src);
 bool ConvertRowsTo565(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch, const DibSource& src);
-bool ConvertRowsTo1555(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch, const DibSource& src);
+[[nodiscard]] bool ConvertRowsTo1555(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch,
+                                     const DibSource& src);
 bool ConvertRowsTo4444(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch, const DibSource& src);
-bool ConvertRowsTo24(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch, const DibSource& src);
+[[nodiscard]] bool ConvertRowsTo24(uint8_t* pixels, const Rect& rect, ptrdiff_t pitch,
+                                   const DibSource& src);
 
 }  // namespace bw

@@ -12,8 +12,8 @@ namespace bw {
 // needs one end record past the last range's start; false when the records run out first.
 // longest, when given, becomes the length of the longest range seen at an end record.
 template <class IsEnd>
-bool BuildRangeTable(size_t count, uint32_t rangeCount, IsEnd isEnd, std::vector<uint32_t>& starts,
-                     uint32_t* longest = nullptr) {
+[[nodiscard]] bool BuildRangeTable(size_t count, uint32_t rangeCount, IsEnd isEnd,
+                                   std::vector<uint32_t>& starts, uint32_t* longest = nullptr) {
   starts.assign(1, 0);
   uint32_t most = 0;
   for (size_t i = 0; i < count; ++i) {

@@ -47,12 +47,12 @@ class ImageCache {
   ImageCache& operator=(const ImageCache&) = delete;
 
   // key is the lower-cased resolved name.
-  int Insert(DecodedImage* image, std::string_view key);
+  [[nodiscard]] int Insert(DecodedImage* image, std::string_view key);
   // The picture with one more reference, or null on a miss or with the cache off. A hit becomes
   // the most recent.
   DecodedImage* Find(std::string_view key);
   // Drops the entry and the cache's reference of its picture.
-  int Remove(std::string_view key);
+  [[nodiscard]] int Remove(std::string_view key);
   // Removes up to count of the least recently used entries; answers how many went.
   size_t EvictLeastRecent(size_t count);
   // 0 empties the cache and turns it off; otherwise the oldest entries go while over budget.

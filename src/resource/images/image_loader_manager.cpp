@@ -137,9 +137,8 @@ int ImageLoaderManager::LoadLoaderPlugin(std::string_view path) {
     host::FreeLibrary(module);
     return kGllPluginNoLoadObject;
   }
-  AddPluginLoader(std::move(loader), extensions, typeString, typeId, module, assist, assist2,
-                  configDialog);
-  return 0;
+  return AddPluginLoader(std::move(loader), extensions, typeString, typeId, module, assist, assist2,
+                         configDialog);
 }
 
 int ImageLoaderManager::ScanLoaderPlugins(std::string_view folder) {
@@ -271,7 +270,8 @@ DecodedImage* ImageLoaderManager::DecodeFromMemory(std::span<const uint8_t> data
 }
 
 void ImageLoaderManager::Cache(DecodedImage* image, const std::string& key) {
-  if (cache_.IsOn() && !key.empty()) cache_.Insert(image, key);
+  // One the cache cannot keep is decoded again when next asked for.
+  if (cache_.IsOn() && !key.empty()) (void)cache_.Insert(image, key);
 }
 
 std::string ImageLoaderManager::CacheKey(std::string_view name) {

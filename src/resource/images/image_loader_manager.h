@@ -60,17 +60,18 @@ class ImageLoaderManager {
   virtual void RemoveLoader(uint32_t typeId);
   virtual void RemoveAllLoaders();
   // Takes the loader (the manager deletes it). extensions: a list as in ImageLoaderRecord.
-  virtual int AddLoader(std::unique_ptr<ImageLoader> loader, const char* extensions,
-                        const char* typeString, uint32_t typeId, GllAssistFunc assist,
-                        GllAssistFunc2 assist2, GllConfigDlg configDialog);
+  [[nodiscard]] virtual int AddLoader(std::unique_ptr<ImageLoader> loader, const char* extensions,
+                                      const char* typeString, uint32_t typeId, GllAssistFunc assist,
+                                      GllAssistFunc2 assist2, GllConfigDlg configDialog);
   // Adds a loader whose code lives in module; the record frees the module after the loader.
-  int AddPluginLoader(std::unique_ptr<ImageLoader> loader, const char* extensions,
-                      const char* typeString, uint32_t typeId, void* module, GllAssistFunc assist,
-                      GllAssistFunc2 assist2, GllConfigDlg configDialog);
+  [[nodiscard]] int AddPluginLoader(std::unique_ptr<ImageLoader> loader, const char* extensions,
+                                    const char* typeString, uint32_t typeId, void* module,
+                                    GllAssistFunc assist, GllAssistFunc2 assist2,
+                                    GllConfigDlg configDialog);
   [[nodiscard]] virtual int LoadLoaderPlugin(std::string_view path);
   // The number of *.GLL files of the folder that failed to load; -1 when the folder path cannot
   // be built.
-  virtual int ScanLoaderPlugins(std::string_view folder);
+  [[nodiscard]] virtual int ScanLoaderPlugins(std::string_view folder);
 
   virtual ImageLoader* FindLoaderByContent(std::span<const uint8_t> data, const char* name);
   // By the upper-cased extension; forSaving passes over loaders that cannot save.
@@ -97,7 +98,7 @@ class ImageLoaderManager {
 
   GllAssistFunc2 GetLoaderAssistFunc2(uint32_t typeId) const;
   // Drops the cache's entry of the name, never loading it.
-  int ReleaseImage(std::string_view name);
+  [[nodiscard]] int ReleaseImage(std::string_view name);
   // The cached picture of name with a reference for the caller; null when not cached.
   DecodedImage* FindCachedImage(std::string_view name);
   // megabytes < 0 picks the size by the machine's memory (see ComputeCacheBudget).

@@ -134,8 +134,8 @@ class SusieArchiveLoader final : public ArchiveLoader {
 
 // The assist entries of archive plug-ins: kind 0 sets whether archives build their entry
 // table (a != 0); other kinds answer 5.
-int SusieArchiveAssist(uint32_t kind, uint32_t a, uint32_t b);
-int SusieArchiveAssist2(const AdlAssistArgs* args);
+[[nodiscard]] int SusieArchiveAssist(uint32_t kind, uint32_t a, uint32_t b);
+[[nodiscard]] int SusieArchiveAssist2(const AdlAssistArgs* args);
 
 // Loads one plug-in and registers it with the manager of its kind (a null manager refuses that
 // kind).
@@ -143,11 +143,11 @@ int SusieArchiveAssist2(const AdlAssistArgs* args);
                                   ImageLoaderManager* images);
 // The number of *.SPI files of the folder that failed to load; -1 when the folder path cannot
 // be built.
-int ScanSusiePlugins(std::string_view folder, FileSystemManager* archives,
-                     ImageLoaderManager* images);
+[[nodiscard]] int ScanSusiePlugins(std::string_view folder, FileSystemManager* archives,
+                                   ImageLoaderManager* images);
 
 // Start-up: the built-in loaders, then the *.GLL and the *.SPI plug-ins of the "plugin" folder.
 // Answers the number of plug-ins that failed to load.
-int SetUpImageLoaders(ImageLoaderManager& images, FileSystemManager* archives);
+[[nodiscard]] int SetUpImageLoaders(ImageLoaderManager& images, FileSystemManager* archives);
 
 }  // namespace bw

@@ -23,27 +23,29 @@ constexpr int kWgxBadOutput = 6;
 constexpr uint64_t kWgxMaxUnitsPerByte = 2742;
 
 // 8-bit streams.
-int WgxUnpack8(ByteReader& in, std::span<uint8_t> out);
-int WgxUnpack8ToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height,
-                    size_t pitch);
-int WgxUnpack8Rows(ByteReader& in, std::span<uint8_t> rows, uint32_t width, uint32_t height,
-                   size_t pitch);
-int WgxUnpackAlphaToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height,
-                        size_t pitch);
-int WgxUnpackAlpha(ByteReader& in, std::span<uint32_t> pixels);
+[[nodiscard]] int WgxUnpack8(ByteReader& in, std::span<uint8_t> out);
+[[nodiscard]] int WgxUnpack8ToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width,
+                                  uint32_t height, size_t pitch);
+[[nodiscard]] int WgxUnpack8Rows(ByteReader& in, std::span<uint8_t> rows, uint32_t width,
+                                 uint32_t height, size_t pitch);
+[[nodiscard]] int WgxUnpackAlphaToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width,
+                                      uint32_t height, size_t pitch);
+[[nodiscard]] int WgxUnpackAlpha(ByteReader& in, std::span<uint32_t> pixels);
 // Each index becomes the palette entry's colour bits with the given alpha byte on top.
-int WgxUnpackPaletteTo32(ByteReader& in, std::span<uint32_t> pixels,
-                         std::span<const uint32_t, 256> palette, uint8_t alpha);
+[[nodiscard]] int WgxUnpackPaletteTo32(ByteReader& in, std::span<uint32_t> pixels,
+                                       std::span<const uint32_t, 256> palette, uint8_t alpha);
 
 // 24-bit streams. Row references need the picture's width; the outputs hold width x height units.
-int WgxUnpack24ToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height,
-                     size_t pitch);
-int WgxUnpack24To32Dib(ByteReader& in, std::span<uint8_t> dib, uint32_t width, uint32_t height,
-                       size_t pitch);
-int WgxUnpack24To32(ByteReader& in, std::span<uint32_t> pixels, uint32_t width, uint32_t height);
-int WgxUnpack24ToGrey(ByteReader& in, std::span<uint8_t> out, uint32_t width, uint32_t height);
-int WgxUnpack24Rows(ByteReader& in, std::span<uint8_t> rows, uint32_t width, uint32_t height,
-                    size_t pitch);
+[[nodiscard]] int WgxUnpack24ToDib(ByteReader& in, std::span<uint8_t> dib, uint32_t width,
+                                   uint32_t height, size_t pitch);
+[[nodiscard]] int WgxUnpack24To32Dib(ByteReader& in, std::span<uint8_t> dib, uint32_t width,
+                                     uint32_t height, size_t pitch);
+[[nodiscard]] int WgxUnpack24To32(ByteReader& in, std::span<uint32_t> pixels, uint32_t width,
+                                  uint32_t height);
+[[nodiscard]] int WgxUnpack24ToGrey(ByteReader& in, std::span<uint8_t> out, uint32_t width,
+                                    uint32_t height);
+[[nodiscard]] int WgxUnpack24Rows(ByteReader& in, std::span<uint8_t> rows, uint32_t width,
+                                  uint32_t height, size_t pitch);
 
 // (77 R + 150 G + 29 B) >> 8, the grey of the 24-bit grey routines.
 inline uint8_t WgxGrey(uint8_t b, uint8_t g, uint8_t r) {

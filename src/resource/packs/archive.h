@@ -108,7 +108,7 @@ class ArchiveLoader {
     if (why) why->clear();
     return Open(path, std::move(file), error);
   }
-  virtual int Assist() { return kArchiveNotSupported; }
+  [[nodiscard]] virtual int Assist() { return kArchiveNotSupported; }
 };
 
 using AdlAssistFunc = int (*)(uint32_t kind, uint32_t a, uint32_t b);

@@ -200,7 +200,8 @@ Stream* FileSystemManager::OpenStream(std::string_view name, std::string* path, 
   };
   auto packed = [&](const std::string& lowered) {
     int code = kGoOn;
-    AskPacks(lowered, [&](MountRecord& record, const std::string& rest) {
+    // The code the asked pack sets tells what became of the name.
+    (void)AskPacks(lowered, [&](MountRecord& record, const std::string& rest) {
       int archiveError = kArchiveNotFound;
       stream = record.archive->OpenStreamByName(rest.c_str(), &archiveError);
       if (stream) {
@@ -253,7 +254,8 @@ int FileSystemManager::LoadFile(std::string_view name, ArchiveAllocateFunc alloc
   };
   auto packed = [&](const std::string& lowered) {
     int code = kGoOn;
-    AskPacks(lowered, [&](MountRecord& record, const std::string& rest) {
+    // The code the asked pack sets tells what became of the name.
+    (void)AskPacks(lowered, [&](MountRecord& record, const std::string& rest) {
       TrackedAllocation tracked{allocate, argument};
       int read = record.archive->ReadByName(rest.c_str(), TrackedAllocation::Allocate, &tracked,
                                             nullptr, nullptr);
@@ -662,8 +664,9 @@ AdlAssistFunc2 FileSystemManager::GetDecoderAssistFunc2(uint32_t typeId) const {
 
 int RegisterPackDecoders(FileSystemManager& manager) {
   PluginRecord vfa = MakeVfaDecoderRecord();
-  manager.AddDecoder(std::move(vfa.decodeObject), vfa.extensions, vfa.typeString, vfa.typeId,
-                     vfa.assist, vfa.assist2, vfa.configDialog);
+  // The built-in decoder has its extension and object: the manager takes it.
+  (void)manager.AddDecoder(std::move(vfa.decodeObject), vfa.extensions, vfa.typeString, vfa.typeId,
+                           vfa.assist, vfa.assist2, vfa.configDialog);
   return manager.ScanDecoderPlugins(kPluginFolder);
 }
 

@@ -81,9 +81,9 @@ class FileSystemManager {
   // Folders asked after the application folder, absolute, lower-cased, ending with '\'.
   virtual size_t GetSearchFolderCount() const { return searchFolders_.size(); }
   virtual void ClearSearchFolders() { searchFolders_.clear(); }
-  virtual int AddSearchFolder(std::string_view path, bool atEnd);
+  [[nodiscard]] virtual int AddSearchFolder(std::string_view path, bool atEnd);
   // With a path the equal entry goes; without, the one at index (the last for a negative one).
-  virtual int RemoveSearchFolder(const char* path, int index);
+  [[nodiscard]] virtual int RemoveSearchFolder(const char* path, int index);
   // Null at or beyond the count; the last for a negative index.
   virtual const char* GetSearchFolder(int index) const;
 
@@ -98,8 +98,9 @@ class FileSystemManager {
   // that accepts it) and puts it in the mount list. The mount name is the folder that holds the
   // pack, or with namedByPack the pack's path without extension as a folder. A pack that is
   // refused leaves words for why in *why, when given.
-  virtual int Mount(std::string_view packName, int32_t mountId, bool namedByPack, bool atEnd,
-                    Archive** archive = nullptr, std::string* why = nullptr);
+  [[nodiscard]] virtual int Mount(std::string_view packName, int32_t mountId, bool namedByPack,
+                                  bool atEnd, Archive** archive = nullptr,
+                                  std::string* why = nullptr);
   // By mount name (path given), by mount id (no path, id other than -2), or by position.
   virtual void Unmount(const char* path, int32_t mountId, int index);
   virtual const char* GetMountName(int32_t mountId, int index) const;
@@ -115,13 +116,14 @@ class FileSystemManager {
   virtual void RemoveDecoder(uint32_t typeId);
   virtual void RemoveAllDecoders();
   // Takes a built-in decoder and its decode object.
-  virtual int AddDecoder(std::unique_ptr<ArchiveLoader> decodeObject, const char* extensions,
-                         const char* typeString, uint32_t typeId, AdlAssistFunc assist,
-                         AdlAssistFunc2 assist2, AdlConfigDlg configDialog);
+  [[nodiscard]] virtual int AddDecoder(std::unique_ptr<ArchiveLoader> decodeObject,
+                                       const char* extensions, const char* typeString,
+                                       uint32_t typeId, AdlAssistFunc assist,
+                                       AdlAssistFunc2 assist2, AdlConfigDlg configDialog);
   [[nodiscard]] virtual int LoadDecoderPlugin(std::string_view path);
   // The number of *.ADL files of the folder that failed to load; -1 when the folder path
   // cannot be built.
-  virtual int ScanDecoderPlugins(std::string_view folder);
+  [[nodiscard]] virtual int ScanDecoderPlugins(std::string_view folder);
   virtual ArchiveLoader* FindDecoderByExtension(std::string_view name) const;
 
   AdlAssistFunc2 GetDecoderAssistFunc2(uint32_t typeId) const;
@@ -141,7 +143,7 @@ class FileSystemManager {
   // Calls ask(record, rest) for each record that may hold the lower-cased absolute name, in
   // lookup order, until it answers true.
   template <typename Ask>
-  bool AskPacks(const std::string& name, Ask ask);
+  [[nodiscard]] bool AskPacks(const std::string& name, Ask ask);
   // Loose files first, then the packs, by the name and then under each search folder.
   template <typename Loose, typename Packed>
   [[nodiscard]] int Resolve(std::string_view name, Loose loose, Packed packed);
@@ -170,6 +172,6 @@ constexpr const char kPluginFolder[] = "plugin";
 // front of the last until one is missing; then "SCRIPT.VFA", named by its folder. The packs are
 // then asked from the highest patch down to "SCRIPT.VFA". Answers the number of packs mounted.
 // A pack that is there but refused stops the mounting: failure (CP932) names it and says why.
-int MountStartupPacks(FileSystemManager& manager, std::string* failure = nullptr);
+[[nodiscard]] int MountStartupPacks(FileSystemManager& manager, std::string* failure = nullptr);
 
 }  // namespace bw

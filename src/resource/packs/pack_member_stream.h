@@ -24,7 +24,7 @@ class PackMemberStream final : public PositionedStream {
   [[nodiscard]] uint32_t Read(void* buffer, uint32_t count) override;
 
  private:
-  uint32_t MoveTo(uint32_t position) override;
+  [[nodiscard]] uint32_t MoveTo(uint32_t position) override;
 
   host::HostFile file_;
   uint64_t dataOffset_;

@@ -20,7 +20,7 @@ class PackNameIndex {
   // Clears the index for count entries, none named yet.
   void Reset(uint32_t count);
   // Names entry index; false when it already has a name.
-  bool Name(uint32_t index, std::string_view name);
+  [[nodiscard]] bool Name(uint32_t index, std::string_view name);
   // Builds the look-up over the named entries. Names must be unique (the trie makes them so).
   void Build();
 

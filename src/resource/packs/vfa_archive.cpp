@@ -286,7 +286,8 @@ void VfaArchive::IndexNames(bool tables) {
     names_.Build();
   } else if (tables) {
     names_.Reset(count_);
-    for (uint32_t i = 0; i < count_; ++i) names_.Name(i, GeneratedName(i));
+    // Generated names differ by their numbers: none is taken twice.
+    for (uint32_t i = 0; i < count_; ++i) (void)names_.Name(i, GeneratedName(i));
   }
   for (ArchiveEntry& entry : entries_) entry.name = names_.NameOf(entry.info.index);
 }

@@ -59,12 +59,12 @@ class VfaArchive final : public Archive {
   [[nodiscard]] int Load(const char* path, host::HostFile file, bool tables, uint32_t keyWord1,
                          uint32_t keyWord2);
   [[nodiscard]] int ParseIndex(bool tables);
-  int CheckRecords(uint64_t dataStart);
-  int WalkNameTrie();
+  [[nodiscard]] int CheckRecords(uint64_t dataStart);
+  [[nodiscard]] int WalkNameTrie();
   void IndexNames(bool tables);
-  int Refuse(std::string problem);
+  [[nodiscard]] int Refuse(std::string problem);
   Record GetRecord(uint32_t index) const;
-  int SeekToEntry(uint32_t index, Record& record);
+  [[nodiscard]] int SeekToEntry(uint32_t index, Record& record);
   int64_t FindName(const char* name) const;
   [[nodiscard]] int ReadMember(uint32_t index, ArchiveAllocateFunc allocate, void* argument,
                                ArchiveProgressFunc progress, void* progressArgument);

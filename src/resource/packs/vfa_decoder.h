@@ -35,8 +35,8 @@ class VfaDecoder final : public ArchiveLoader {
 
 // kind 0: the table setting becomes (a & 0xFF) != 0; kind 1: the key words become a and b.
 // 0, or 5 for any other kind.
-int VfaDecoderAssist(uint32_t kind, uint32_t a, uint32_t b);
-int VfaDecoderAssist2(const AdlAssistArgs* args);
+[[nodiscard]] int VfaDecoderAssist(uint32_t kind, uint32_t a, uint32_t b);
+[[nodiscard]] int VfaDecoderAssist2(const AdlAssistArgs* args);
 
 // The decoder record registered at start-up. The record's decode object is a new VfaDecoder
 // that whoever keeps the record deletes.

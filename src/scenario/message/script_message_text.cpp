@@ -279,7 +279,9 @@ uint32_t ScriptMessageText::ExtractPlainText(char* out, size_t size, bool withLi
 int32_t ScriptMessageText::SetChoiceRead(int32_t choice) {
   SetLastHistoryFlag(static_cast<uint8_t>(choice));
   if (vm_ && ChoiceCount() > 0 && ChoiceMode() != 2 && choice >= 0 && choice < ChoiceCount()) {
-    vm_->SetReadFlagB(uint32_t{ChoiceValue()} + static_cast<uint32_t>(choice), ChoiceBitInLast());
+    // A bit beyond the read flags is not kept; the choice is taken all the same.
+    (void)vm_->SetReadFlagB(uint32_t{ChoiceValue()} + static_cast<uint32_t>(choice),
+                            ChoiceBitInLast());
   }
   return 1;
 }

@@ -595,7 +595,8 @@ BW_ROW(StopSpriteEffect) {
 BW_ROW(ReleaseImage) {
   ImageLoaderManager* images = TheImageLoaderManager::Get();
   TgsText name = a.Text(0);
-  if (images && name && !name->empty()) images->ReleaseImage(*name);
+  // A name the cache does not hold has nothing to release.
+  if (images && name && !name->empty()) (void)images->ReleaseImage(*name);
   return 0;
 }
 

@@ -34,7 +34,7 @@ class SettingsApply : public test::DialogGameRun {
     std::vector<int> codes;
     for (int32_t n = 0; n < app.GetBindings()->CountBindings(action, device); ++n) {
       uint8_t code = 0;
-      app.GetBindings()->GetBinding(action, device, uint32_t(n), &code, nullptr);
+      EXPECT_EQ(app.GetBindings()->GetBinding(action, device, uint32_t(n), &code, nullptr), 0u);
       codes.push_back(code);
     }
     return codes;

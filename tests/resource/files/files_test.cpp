@@ -194,7 +194,7 @@ TEST_F(FileUtilsTest, SizesCountPackMembersAsFiles) {
   const std::vector<uint8_t> text(1000, 'a');
   const std::vector<uint8_t> mixed = {3, 1, 4, 1, 5, 9, 2};
   for (bool tables : {false, true}) {
-    VfaDecoderAssist(kVfaAssistTables, tables, 0);
+    EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, tables, 0), 0);
     tools::VfaPackOptions options;
     options.pack = true;
     ASSERT_TRUE(game_.WritePack("DATA.VFA", {{"a.txt", text}, {"sub\\b.bin", mixed}}, options));
@@ -205,7 +205,7 @@ TEST_F(FileUtilsTest, SizesCountPackMembersAsFiles) {
     EXPECT_EQ(GetFileSizeByName("c.bin"), kNoFileSize);
     EXPECT_TRUE(FileExists("a.txt"));
   }
-  VfaDecoderAssist(kVfaAssistTables, 0, 0);
+  EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, 0, 0), 0);
   dir_.WriteFile("a.txt", "loose");
   EXPECT_EQ(GetFileSizeByName("a.txt"), 5);
   {

@@ -76,11 +76,11 @@ TEST_F(FileSystemTest, LooseFilesWinThenPatchesFromTheHighestDown) {
 
 TEST_F(FileSystemTest, NamesFoldAsciiLettersOnly) {
   // With the tables, a member's size comes from its entry record, looked up by the same rule.
-  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, 1, 0), 0);
   // "ア" is 0x83 0x41: its trail byte is an 'A' that must not become 'a' (0x83 0x61 is "ャ").
   WritePack("PATCH.VFA", {Member("\x83\x41.txt", "a-kana"), Member("\x83\x61.txt", "ya")});
   ASSERT_EQ(MountStartupPacks(manager_), 1);
-  VfaDecoderAssist(kVfaAssistTables, 0, 0);
+  EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, 0, 0), 0);
   EXPECT_EQ(Load("\x83\x41.TXT"), "a-kana");
   EXPECT_EQ(Load("\x83\x61.Txt"), "ya");
   FileFindData data;

@@ -53,8 +53,8 @@ std::vector<VfaMemberSource> SampleMembers() {
 class VfaTest : public test::GameFolderTest {
  protected:
   void TearDown() override {
-    VfaDecoderAssist(kVfaAssistTables, 0, 0);
-    VfaDecoderAssist(kVfaAssistKeyWords, 0, 0);
+    EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, 0, 0), 0);
+    EXPECT_EQ(VfaDecoderAssist(kVfaAssistKeyWords, 0, 0), 0);
     for (Archive* a : open_) a->Release();
   }
 
@@ -108,7 +108,7 @@ class VfaRoundTrip : public VfaTest, public ::testing::WithParamInterface<Varian
 
 TEST_P(VfaRoundTrip, EveryMemberReadsBackByNameIndexAndStream) {
   const VfaPackOptions& options = GetParam().options;
-  VfaDecoderAssist(kVfaAssistKeyWords, options.keyWord1, options.keyWord2);
+  EXPECT_EQ(VfaDecoderAssist(kVfaAssistKeyWords, options.keyWord1, options.keyWord2), 0);
   auto members = SampleMembers();
   int error = -1;
   Archive* archive = WriteAndOpen(members, options, &error);
@@ -209,7 +209,7 @@ TEST_F(VfaTest, LookUpsFindExactlyTheNamesThatFoldToAStoredOne) {
       members.push_back({name, ToBytes("x")});
     }
   }
-  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, 1, 0), 0);
   int error = 0;
   Archive* archive = WriteAndOpen(members, {}, &error);
   ASSERT_NE(archive, nullptr) << error;
@@ -231,7 +231,7 @@ TEST_F(VfaTest, PrefixAndKeyScrambleCoverOnlyTheirBytes) {
   options.commonPrefix = true;
   options.keyScramble = true;
   auto path = Write("SCRIPT.VFA", members, options);
-  VfaDecoderAssist(kVfaAssistTables, 1, 0);
+  EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, 1, 0), 0);
   int error = 0;
   Archive* archive = Open(path, &error);
   ASSERT_NE(archive, nullptr);
@@ -337,7 +337,7 @@ TEST_F(VfaTest, DamagedIndexesAreRefusedAtOpeningWithWordsThatSayWhere) {
        "bytes lie outside the file"},
   };
   for (bool tables : {false, true}) {
-    VfaDecoderAssist(kVfaAssistTables, tables, 0);
+    EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, tables, 0), 0);
     for (const Damage& damage : damages) {
       SCOPED_TRACE(damage.name);
       VfaPackOptions options;

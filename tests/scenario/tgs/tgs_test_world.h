@@ -50,7 +50,7 @@ int32_t RecordingBuiltin(TgsBuiltinCall& call) {
   for (const TgsSlot& s : call.slots) {
     std::string text;
     if ((s.flags & kTgsSlotText) && s.value)
-      call.interpreter.Memory().ReadCString(s.value, text, 4095);
+      (void)call.interpreter.Memory().ReadCString(s.value, text, 4095);  // bad: read as empty
     r.texts.push_back(text);
   }
   mock.calls.push_back(r);
