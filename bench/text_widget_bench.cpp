@@ -123,23 +123,23 @@ void OursReveal(benchmark::State& state) {
   if (!w.ok) return state.SkipWithError("no Japanese face");
   NoCalls frame;
   bw::TextView view;
-  view.SetFrameSlices(4, 4, 1, 1);
+  (void)view.SetFrameSlices(4, 4, 1, 1);
   bw::ImageSurface border;
   border.Create(9, 9, 32, bw::kImageDibSection);
   border.Fill(0xC0203040, nullptr);
-  view.SetBackgroundImages(&border, nullptr, nullptr, false);
-  view.Create(&w.list, 2, kPageWidth, kPageHeight, 0, 0, w.renderer.get(), nullptr, 0);
+  (void)view.SetBackgroundImages(&border, nullptr, nullptr, false);
+  (void)view.Create(&w.list, 2, kPageWidth, kPageHeight, 0, 0, w.renderer.get(), nullptr, 0);
   view.SetFrame(&frame);
   view.SetRevealTime(20);
-  view.SetSoftEdge(kSize * 2);
-  view.SetMessage(w.page.data(), w.page.size());
+  (void)view.SetSoftEdge(kSize * 2);
+  (void)view.SetMessage(w.page.data(), w.page.size());
   for (auto _ : state) {
     state.PauseTiming();
-    view.Resize(kPageWidth, kPageHeight, false);
-    view.ShowMessage(true);
-    view.OnTick(1000);
+    (void)view.Resize(kPageWidth, kPageHeight, false);
+    (void)view.ShowMessage(true);
+    (void)view.OnTick(1000);
     state.ResumeTiming();
-    view.OnTick(1000 + view.GetRevealTotal());
+    (void)view.OnTick(1000 + view.GetRevealTotal());
   }
   // The page asked for, as the peer counts: the window shrinks to fit its text, but
   // the boxes blended are the same on both sides, so both count the same pixels per tick.

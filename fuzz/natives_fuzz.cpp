@@ -281,15 +281,15 @@ struct ObjectListWorld {
     auto& cells = host.Extension<bw::ObjectListNativeState>().CellImages();
     picture.Create(12, 4, 32, 0);
     uint32_t live = 0, released = 0;
-    cells.Create(live, [this](bw::CellImage& image) {
+    (void)cells.Create(live, [this](bw::CellImage& image) {
       bw::CellLayout layout;
       layout.cellCount = 3;
       layout.interval = 50;
       layout.targetSurface = &picture;
       return image.SetImage(&picture, layout);
     });
-    cells.Create(released, bw::NoSetup{});
-    cells.ReleaseHandle(released);
+    (void)cells.Create(released, bw::NoSetup{});
+    (void)cells.ReleaseHandle(released);
     handles.push_back(live);
     handles.push_back(released);
   }
@@ -344,14 +344,14 @@ struct GuiPartWorld {
         parts.CreateColorBox(&gone, 1, 2, 2, 10, 10, 1, 2, 3) != 0 ||
         parts.CreateHitArea(&area, 20, 20, 8, 8, -1, -1, true, true) != 0)
       std::abort();
-    tip.AddControl(box, -1);
+    (void)tip.AddControl(box, -1);
     auto give = [&](bw::UiControl* part) {
       handles.push_back(host.Handles().HandleOf(bw::ScriptObjectType::kGuiPart, part));
     };
     give(box);
     give(area);
     give(gone);
-    parts.DeletePart(gone);
+    (void)parts.DeletePart(gone);
   }
   ~GuiPartWorld() {
     parts.DeleteAll();
@@ -376,7 +376,7 @@ struct MessageTextWorld {
     picture.Create(24, 16, 32, 0);
     outline.SetFont(8, false, false, nullptr);
     gdi.SetFont(8, false, false, nullptr);
-    choices.Setup(&list, 0, 0, 0, 24, 8, 0, &gdi, 0);
+    (void)choices.Setup(&list, 0, 0, 0, 24, 8, 0, &gdi, 0);
     bw::ScriptHandles& h = host.Handles();
     handles = {
         h.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(&picture)),
@@ -388,7 +388,7 @@ struct MessageTextWorld {
       bw::OutlineTextRenderer gone(source, 16);
       handles.push_back(h.HandleOf(bw::ScriptObjectType::kTextRenderer, &gone));
     }
-    host.Extension<bw::CurrentChoiceList>().Set(&choices);
+    (void)host.Extension<bw::CurrentChoiceList>().Set(&choices);
   }
   static bool IsFamily(const bw::NativeFamily& family) {
     return std::string(family.name) == "message text";

@@ -299,7 +299,7 @@ class ObjectWorld {
       const uint32_t now = host::GetTickCount();
       effectTimers_.RunDue(now);
       generalTimers_.RunDue(now);
-      tip_.Update(now);
+      (void)tip_.Update(now);
       if (CompositionLayer* screen = Screen()) screen->RedrawDirty(nullptr, nullptr, 0, 0);
     }
   }

@@ -96,19 +96,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t at = 1; at < size;) {
     const uint8_t command = data[at++];
     if (command < 0x40) {
-      field.OnTextKey(kKeys[command % 7]);
+      (void)field.OnTextKey(kKeys[command % 7]);
     } else if (command < 0x80) {
       if (at + 2 > size) break;
-      field.OnPointerInput(data[at], data[at + 1], &mouse);
+      (void)field.OnPointerInput(data[at], data[at + 1], &mouse);
       at += 2;
     } else {
       const size_t length = std::min<size_t>((command & 0x3F) + 1u, size - at);
       const std::string run(reinterpret_cast<const char*>(data + at), length);
       at += length;
       if (command < 0xC0) {
-        field.OnTextInput(run.data(), static_cast<int32_t>(run.size()));
+        (void)field.OnTextInput(run.data(), static_cast<int32_t>(run.size()));
       } else {
-        field.SetText(run.c_str());
+        (void)field.SetText(run.c_str());
       }
     }
     CheckField(field);

@@ -34,8 +34,8 @@ class Runner : public bw::TgsCallRunner {
   int RunCall(std::span<const uint8_t> record) override {
     Check(record.size() >= 2 + bw::kCallRecordMinSize);
     const uint8_t number = record[6];
-    if (number == 2) view->BeginRuby();
-    if (number == 4) view->DrawRuby("ab", nullptr);
+    if (number == 2) (void)view->BeginRuby();
+    if (number == 4) (void)view->DrawRuby("ab", nullptr);
     return number & 1;
   }
   int MessageState() const override { return 0; }
@@ -61,18 +61,18 @@ void Type(std::string_view text, uint8_t options, bw::TextRenderer* main) {
   bw::ScriptText window(&engine, &timers);
   if (window.Create(&list, 1, 96, 64, 0, 0, main, nullptr, 0) != 0) return;
   window.SetEnvironment(&env);
-  if (options & 2) window.SetVertical(true, true);
+  if (options & 2) (void)window.SetVertical(true, true);
   window.SetCentreWide((options & 4) != 0);
   engine.ParseMessageText({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
-  window.StartDisplay(options & 8 ? 1 : 0);
+  (void)window.StartDisplay(options & 8 ? 1 : 0);
   for (uint32_t t = 0; t < 64 && window.GetTask(); ++t) {
     env.now = t * 40;
     clock.SetMilliseconds(env.now);
     timers.RunDue(env.now);
-    window.StepDisplay(int(t % 4));
+    (void)window.StepDisplay(int(t % 4));
     Check(engine.Cursor() <= (engine.Body() ? engine.Body()->size() : 0));
   }
-  window.StartDisplayAll();
+  (void)window.StartDisplayAll();
   Check(window.GetTask() && window.GetTask()->GetState() == bw::kTypingFinished);
 }
 
@@ -81,28 +81,28 @@ void Lay(std::string_view text, uint8_t options, bw::TextRenderer* main, bw::Tex
   Runner runner;
   bw::TextView view;
   runner.view = &view;
-  view.SetFrameSlices(4, 4, 1, 1);
+  (void)view.SetFrameSlices(4, 4, 1, 1);
   bw::ImageSurface frame;
   if (frame.Create(9, 9, 32, bw::kImageDibSection) != 0) return;
   frame.Fill(0xFF102030, nullptr);
-  view.SetBackgroundImages(&frame, nullptr, nullptr, false);
+  (void)view.SetBackgroundImages(&frame, nullptr, nullptr, false);
   if (view.Create(&list, 1, 96, 64, 0, 0, main, ruby, 0) != 0) return;
   view.SetFrame(&runner);
-  if (options & 2) view.SetVertical(true, true);
+  if (options & 2) (void)view.SetVertical(true, true);
   view.SetIndentChars("\x81\x75(");
   view.SetRevealTime(options & 16 ? 5 : 0);
-  view.SetSoftEdge(options & 32 ? 24 : -1);
+  (void)view.SetSoftEdge(options & 32 ? 24 : -1);
   view.SetPlacement(options % 3, 50, 40, options & 64 ? 0 : -1, 0, 200, 150);
-  view.SetMessage(text.data(), text.size());
+  (void)view.SetMessage(text.data(), text.size());
   if (view.ShowMessage(true) == 0) {
-    for (uint32_t t = 0; t < 8; ++t) view.OnTick(1000 + t * 37);
-    view.StopReveal();
+    for (uint32_t t = 0; t < 8; ++t) (void)view.OnTick(1000 + t * 37);
+    (void)view.StopReveal();
     Check(view.GetRevealState() == bw::kRevealIdle);
   }
   bw::Rect box;
   const int lines = view.MeasureText(text, &box, (options & 128) != 0, true);
   Check(lines >= bw::kMeasureCallFailed);
-  view.DrawTextAt(text, 0, 0, (options & 128) != 0, false);
+  (void)view.DrawTextAt(text, 0, 0, (options & 128) != 0, false);
 }
 
 }  // namespace

@@ -53,7 +53,8 @@ uint32_t ShiftColor(uint32_t color, int shift) {
 
 bool ButtonPartBase::SetEnabled(bool enabled) {
   if (!UiControl::SetEnabled(enabled)) return false;
-  SetState(enabled ? kStateNormal : kStateDisabled);
+  // A state change only shows another cell and cannot fail.
+  (void)SetState(enabled ? kStateNormal : kStateDisabled);
   return true;
 }
 
@@ -66,7 +67,7 @@ bool ButtonPartBase::OnKeyInput(InputBindingTable* bindings) {
     DisarmKey();
     if (!bindings || !bindings->IsActionPressed(kActionDecide)) return false;
     // No pressed look to show: fire at once.
-    FireAction();
+    (void)FireAction();  // a part that does not fire has nothing more to do
     return true;
   }
   return ClickablePart::OnKeyInput(bindings);
@@ -162,7 +163,7 @@ void ButtonPart::ShowPicture(ImageSurface& picture, int32_t x, int32_t y, int bl
   alpha_ = alpha;
   sprite_.SetDrawMode(blendMode);
   sprite_.SetAlpha(alpha);
-  SetOrder(order, group, true);
+  (void)SetOrder(order, group, true);  // the list is set by now, so placing cannot fail
 }
 
 int ButtonPart::CreateFromFile(DisplayObjectList* list, const char* fileName,
@@ -223,7 +224,7 @@ int ButtonPart::CreateDrawn(DisplayObjectList* list, int32_t order, const char* 
     return kCreateBadArguments;
   }
   std::string label = text;
-  BeginCreate(list);
+  (void)BeginCreate(list);  // the list was checked above
   hasDisabledCell_ = hasDisabledCell;
   hasPressedCell_ = true;
   int cellCount = 3 + (hasDisabledCell ? 1 : 0);
@@ -245,7 +246,7 @@ int ButtonPart::CreateDrawn(DisplayObjectList* list, int32_t order, const char* 
   sprite_.SetImage(cells_.get(), &first, x, y);
   uint8_t faceAlpha = static_cast<uint8_t>(faceColor_ >> 24);
   if (faceAlpha != 0 && faceAlpha != 0xFF) sprite_.SetAlpha(faceAlpha);
-  SetOrder(order, group, true);
+  (void)SetOrder(order, group, true);  // the list is set by now, so placing cannot fail
   boxHit_ = true;
   return kCreateDone;
 }

@@ -45,9 +45,9 @@ class ButtonPartBase : public ClickablePart {
   void ForgetGone(const void* object) override {
     if (labelFont_ == object) labelFont_ = nullptr;
   }
-  bool SetEnabled(bool enabled) override;
+  [[nodiscard]] bool SetEnabled(bool enabled) override;
   bool HitTest(int32_t x, int32_t y) const override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
   virtual bool PixelHitTest(int32_t x, int32_t y) const = 0;
 
   void SetFaceColors(uint32_t face, uint32_t accent) {
@@ -82,24 +82,24 @@ class ButtonPart : public ShownByObject<ButtonPartBase> {
   int GetKind() const override { return kKindPushButton; }
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
+  [[nodiscard]] int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetState(uint32_t state) override;
+  [[nodiscard]] int SetState(uint32_t state) override;
   bool PixelHitTest(int32_t x, int32_t y) const override;
 
   virtual void Release();
-  int SetLabel(const char* text);
-  int SetImageFile(const char* fileName);
+  [[nodiscard]] int SetLabel(const char* text);
+  [[nodiscard]] int SetImageFile(const char* fileName);
   [[nodiscard]] int AttachToTarget(DisplayObjectList* list);
-  int CreateFromSurface(DisplayObjectList* list, ImageSurface* surface, const ButtonPicture& look,
-                        int32_t group);
-  int CreateFromFile(DisplayObjectList* list, const char* fileName, const ButtonPicture& look,
-                     int32_t group);
-  int CreateDrawn(DisplayObjectList* list, int32_t order, const char* text, TextRenderer* font,
-                  int32_t x, int32_t y, int32_t width, int32_t height, bool hasDisabledCell,
-                  int32_t group);
+  [[nodiscard]] int CreateFromSurface(DisplayObjectList* list, ImageSurface* surface,
+                                      const ButtonPicture& look, int32_t group);
+  [[nodiscard]] int CreateFromFile(DisplayObjectList* list, const char* fileName,
+                                   const ButtonPicture& look, int32_t group);
+  [[nodiscard]] int CreateDrawn(DisplayObjectList* list, int32_t order, const char* text,
+                                TextRenderer* font, int32_t x, int32_t y, int32_t width,
+                                int32_t height, bool hasDisabledCell, int32_t group);
   // The face content of a drawn button without a label; arrows of derived buttons.
   virtual void DrawFace(ImageSurface* /*surface*/, const Rect& /*rect*/, bool /*disabled*/) {}
 
@@ -110,7 +110,7 @@ class ButtonPart : public ShownByObject<ButtonPartBase> {
 
  private:
   DisplayObject& ShownBy() override { return sprite_; }
-  bool BeginCreate(DisplayObjectList* list);
+  [[nodiscard]] bool BeginCreate(DisplayObjectList* list);
   // The cells of a file or surface picture, shown at (x, y) and listed.
   void ShowPicture(ImageSurface& picture, int32_t x, int32_t y, int blendMode, int alpha,
                    int32_t order, int32_t group);

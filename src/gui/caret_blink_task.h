@@ -12,7 +12,7 @@ class CaretBlinkTask : public TimedTask {
  public:
   explicit CaretBlinkTask(DisplayObject* caret) : caret_(caret) {}
 
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // The caret may go with the field from now on.
   void Stop() override { caret_ = nullptr; }
 

@@ -51,7 +51,8 @@ int CellImagePart::SetCellEnabled(uint32_t index, bool enabled) {
 }
 
 void CellImagePart::ClearActions() {
-  if (GetOwner() && GetOwner()->IsHover(this)) GetOwner()->HideTooltip();
+  // The tooltip counts as hidden whatever its box answers.
+  if (GetOwner() && GetOwner()->IsHover(this)) (void)GetOwner()->HideTooltip();
   currentTooltip_ = nullptr;
   for (ImageCell& cell : cells_) cell.action.reset();
 }
@@ -133,7 +134,7 @@ void CellImagePart::CellLeave(int32_t index) {
 
 void CellImagePart::RestartTooltip() {
   if (PointerManager* owner = GetOwner()) {
-    owner->HideTooltip();
+    (void)owner->HideTooltip();  // the tooltip counts as hidden whatever its box answers
     owner->RestartTooltipTimer();
   }
 }
@@ -143,7 +144,7 @@ void CellImagePart::OnPointerOver(int32_t /*x*/, int32_t /*y*/) {
   // Each cell waits for its own tooltip.
   RestartTooltip();
   if (activeCell_ >= 0) CellLeave(activeCell_);
-  if (hitCell_ >= 0) CellEnter(hitCell_);
+  if (hitCell_ >= 0) (void)CellEnter(hitCell_);  // false only when the cell is already entered
   activeCell_ = hitCell_;
 }
 
@@ -166,7 +167,7 @@ bool CellImagePart::OnPointerInput(int32_t /*x*/, int32_t /*y*/, Mouse* mouse) {
   }
   if (state_ == kStatePressed && !mouse->IsButtonDown(kButtonLeft)) {
     state_ = kStateHover;
-    Fire(activeCell_);
+    (void)Fire(activeCell_);  // a cell that does not fire has nothing more to do
     return true;
   }
   return false;
@@ -195,22 +196,23 @@ int CellImagePart::FocusCellByIndex(uint32_t index) {
   if (!owner || cells_.empty() || locked_ || index >= cells_.size()) return kMapNoCells;
   if (!cells_[index].enabled) return kMapCellDisabled;
   if (!owner->IsFocus(this)) {
-    owner->SetFocus(this);
+    (void)owner->SetFocus(this);  // a part the manager does not list leaves the focus where it was
     if (!owner->IsFocus(this)) return kMapNoCells;
   }
-  FocusCell(static_cast<int32_t>(index));
+  (void)FocusCell(static_cast<int32_t>(index));  // false only when the focus does not move
   return kMapDone;
 }
 
 bool CellImagePart::FocusCell(int32_t index) {
   PointerManager* owner = GetOwner();
   const int mode = owner ? owner->GetFocusPointerMode() : kFocusPointerStays;
-  if (owner && owner->IsHover(this)) owner->ReleaseHover();
+  // False only when nothing was hovered.
+  if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
   if (mode == kFocusPointerParks && activeCell_ >= 0) {
     RestartTooltip();
     CellLeave(activeCell_);
   }
-  CellEnter(index);
+  (void)CellEnter(index);  // false only when the cell is already entered
   activeCell_ = index;
   if (mode == kFocusPointerParks) owner->ParkPointer();
   return true;
@@ -222,12 +224,12 @@ void CellImagePart::OnFocusGot(UiControl* /*previous*/, bool forward) {
   if (!locked_ && !cells_.empty()) {
     int32_t cell = forward ? FindCell(0, 1) : FindCell(static_cast<int32_t>(cells_.size()) - 1, -1);
     if (cell >= 0) {
-      FocusCell(cell);
+      (void)FocusCell(cell);  // false only when the focus does not move
       return;
     }
   }
   int result = forward ? owner->FocusNext() : owner->FocusPrevious();
-  if (result != kFocusDone) owner->SetFocus(nullptr);
+  if (result != kFocusDone) (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
 }
 
 bool CellImagePart::OnKeyInput(InputBindingTable* bindings) {
@@ -237,7 +239,7 @@ bool CellImagePart::OnKeyInput(InputBindingTable* bindings) {
   if (k == kNavigateBack) {
     int32_t cell = activeCell_ >= 1 ? FindCell(activeCell_ - 1, -1) : -1;
     if (cell >= 0) {
-      FocusCell(cell);
+      (void)FocusCell(cell);  // false only when the focus does not move
     } else if (owner->FocusPrevious() != kFocusDone) {
       // Nothing else takes the focus: come round from the end.
       OnFocusGot(nullptr, false);
@@ -247,7 +249,7 @@ bool CellImagePart::OnKeyInput(InputBindingTable* bindings) {
   if (k == kNavigateOn) {
     int32_t cell = activeCell_ >= 0 ? FindCell(activeCell_ + 1, 1) : -1;
     if (cell >= 0) {
-      FocusCell(cell);
+      (void)FocusCell(cell);
     } else if (owner->FocusNext() != kFocusDone) {
       OnFocusGot(nullptr, true);
     }
@@ -255,7 +257,7 @@ bool CellImagePart::OnKeyInput(InputBindingTable* bindings) {
   }
   if (activeCell_ >= 0 && state_ == kStateHover && bindings &&
       bindings->IsActionPressed(kActionDecide)) {
-    Fire(activeCell_);
+    (void)Fire(activeCell_);  // a cell that does not fire has nothing more to do
     return true;
   }
   return false;

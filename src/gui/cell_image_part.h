@@ -47,38 +47,38 @@ class CellImagePart : public UiControl {
   int32_t GetY() const override { return y_; }
   int32_t GetWidth() const override { return map_.GetWidth(); }
   int32_t GetHeight() const override { return map_.GetHeight(); }
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool /*visible*/) override {}
   bool IsVisible() const override { return enabled_; }
-  int SetOrder(int32_t, int32_t, bool) override { return 0; }
+  [[nodiscard]] int SetOrder(int32_t, int32_t, bool) override { return 0; }
   int32_t GetOrder() const override { return 0; }
-  int SetAlpha(int) override { return 0; }
+  [[nodiscard]] int SetAlpha(int) override { return 0; }
   int GetAlpha() const override { return 0; }
   const char* GetTooltipText() const override { return currentTooltip_; }
   bool HitTest(int32_t x, int32_t y) const override;
   void OnPointerOver(int32_t x, int32_t y) override;
   void OnPointerLeave() override;
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
   void OnFocusGot(UiControl* previous, bool forward) override;
   void OnFocusLost(UiControl* next) override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
 
   // Only the low byte of count is used.
-  int Create(const char* mapFile, int32_t count, int32_t x, int32_t y, bool fireEnabled,
-             int32_t group);
-  int SetCellEnabled(uint32_t index, bool enabled);
+  [[nodiscard]] int Create(const char* mapFile, int32_t count, int32_t x, int32_t y,
+                           bool fireEnabled, int32_t group);
+  [[nodiscard]] int SetCellEnabled(uint32_t index, bool enabled);
   void ClearActions();
   // Texts may be null.
-  int SetCellAction(uint32_t index, const char* label, int32_t labelValue, const char* actionName,
-                    const char* tooltip, uint32_t clickedVar, uint32_t hoveredVar,
-                    uint32_t notHoveredVar);
-  int SetSounds(const char* clickFile, const char* enterFile, const char* leaveFile, int32_t click,
-                int32_t enter, int32_t leave);
+  [[nodiscard]] int SetCellAction(uint32_t index, const char* label, int32_t labelValue,
+                                  const char* actionName, const char* tooltip, uint32_t clickedVar,
+                                  uint32_t hoveredVar, uint32_t notHoveredVar);
+  [[nodiscard]] int SetSounds(const char* clickFile, const char* enterFile, const char* leaveFile,
+                              int32_t click, int32_t enter, int32_t leave);
   void SetLocked(bool locked) { locked_ = locked; }
-  int FocusCellByIndex(uint32_t index);
-  bool Fire(int32_t index);
-  bool FocusCell(int32_t index);
-  bool CellEnter(int32_t index);
+  [[nodiscard]] int FocusCellByIndex(uint32_t index);
+  [[nodiscard]] bool Fire(int32_t index);
+  [[nodiscard]] bool FocusCell(int32_t index);
+  [[nodiscard]] bool CellEnter(int32_t index);
   void CellLeave(int32_t index);
 
   bool IsLocked() const { return locked_; }

@@ -86,7 +86,7 @@ int CheckPartBase::JoinGroup(CheckPartBase* groupLeader) {
     isLeader_ = true;
     members_.clear();
     selectedIndex_ = 0;
-    SetState(kCheckChecked);
+    (void)SetState(kCheckChecked);  // a state change only shows another cell and cannot fail
     return kCreateDone;
   }
   // A part named as the leader may itself be a member: its leader takes the new part, so every
@@ -105,9 +105,10 @@ bool CheckPartBase::SetChecked(bool checked) {
   CheckPartBase* head = Head();
   if (!head->isLeader_) {
     if (enabled_) {
-      SetState(checked ? kCheckChecked : kCheckNormal);
+      // A state change only shows another cell and cannot fail.
+      (void)SetState(checked ? kCheckChecked : kCheckNormal);
     } else {
-      SetState(checked ? kCheckDisabledChecked : kCheckDisabled);
+      (void)SetState(checked ? kCheckDisabledChecked : kCheckDisabled);
     }
     return true;
   }
@@ -117,7 +118,7 @@ bool CheckPartBase::SetChecked(bool checked) {
     index = static_cast<int32_t>(it - head->members_.begin()) + 1;
   }
   if (!checked) index = static_cast<size_t>(index) >= head->members_.size() ? 0 : index + 1;
-  head->SelectIndex(index);
+  (void)head->SelectIndex(index);  // a group without that member keeps its selection
   return true;
 }
 
@@ -129,9 +130,10 @@ int CheckPartBase::SelectIndex(int32_t index) {
   if (!next) return kGroupBadIndex;
   const bool disabled = state_ >= kCheckDisabled;
   if (CheckPartBase* previous = PartAt(selectedIndex_)) {
-    previous->SetState(disabled ? kCheckDisabled : kCheckNormal);
+    // A state change only shows another cell and cannot fail.
+    (void)previous->SetState(disabled ? kCheckDisabled : kCheckNormal);
   }
-  next->SetState(disabled ? kCheckDisabledChecked : kCheckChecked);
+  (void)next->SetState(disabled ? kCheckDisabledChecked : kCheckChecked);
   selectedIndex_ = index;
   return kGroupDone;
 }
@@ -139,7 +141,8 @@ int CheckPartBase::SelectIndex(int32_t index) {
 int CheckPartBase::Select(CheckPartBase* part) {
   if (!part || !isLeader_) return kGroupNone;
   if (CheckPartBase* previous = PartAt(selectedIndex_); previous && previous != part) {
-    previous->SetState(kCheckNormal);
+    // A state change only shows another cell and cannot fail.
+    (void)previous->SetState(kCheckNormal);
   }
   auto it = std::find(members_.begin(), members_.end(), part);
   selectedIndex_ = it == members_.end() ? 0 : static_cast<int32_t>(it - members_.begin()) + 1;
@@ -179,8 +182,8 @@ void CheckPartBase::SetLocked(bool locked) {
   for (CheckPartBase* part : group) {
     PointerManager* owner = part->GetOwner();
     if (locked && owner && GetOwner()) {
-      if (owner->IsFocus(part)) owner->SetFocus(nullptr);
-      if (owner->IsHover(part)) owner->ReleaseHover();
+      if (owner->IsFocus(part)) (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
+      if (owner->IsHover(part)) (void)owner->ReleaseHover();  // false only when nothing was hovered
     }
     part->locked_ = locked;
     part->enabled_ = locked ? false : enable;
@@ -203,7 +206,7 @@ int CheckPartBase::RemoveMember(CheckPartBase* part) {
   members_.erase(it);
   if (index == selectedIndex_) {
     selectedIndex_ = 0;
-    SetState(kCheckChecked);
+    (void)SetState(kCheckChecked);  // a state change only shows another cell and cannot fail
   } else if (index < selectedIndex_) {
     // The later members moved up one place: keep naming the same part.
     --selectedIndex_;
@@ -217,7 +220,7 @@ void CheckPartBase::LeaveGroup() {
     members_.clear();
     isLeader_ = false;
   } else if (leader_) {
-    leader_->RemoveMember(this);
+    (void)leader_->RemoveMember(this);  // a part not in the group has nothing to leave
     leader_ = nullptr;
   }
 }
@@ -225,13 +228,15 @@ void CheckPartBase::LeaveGroup() {
 bool CheckPartBase::SetEnabled(bool enabled) {
   if (locked_) return false;
   if (isLeader_) {
-    for (CheckPartBase* member : members_) member->SetEnabled(enabled);
+    // False only when the flag was already so.
+    for (CheckPartBase* member : members_) (void)member->SetEnabled(enabled);
   }
   if (!UiControl::SetEnabled(enabled)) return false;
   if (enabled) {
-    SetState(state_ == kCheckDisabledChecked ? kCheckChecked : kCheckNormal);
+    // A state change only shows another cell and cannot fail.
+    (void)SetState(state_ == kCheckDisabledChecked ? kCheckChecked : kCheckNormal);
   } else {
-    SetState(IsChecked() ? kCheckDisabledChecked : kCheckDisabled);
+    (void)SetState(IsChecked() ? kCheckDisabledChecked : kCheckDisabled);
   }
   return true;
 }
@@ -248,7 +253,7 @@ bool CheckPartBase::HitTest(int32_t x, int32_t y) const {
 
 void CheckPartBase::OnPointerOver(int32_t /*x*/, int32_t /*y*/) {
   if (state_ != kCheckNormal && state_ != kCheckChecked) return;
-  SetState(Shifted(state_, 1));
+  (void)SetState(Shifted(state_, 1));  // a state change only shows another cell and cannot fail
   EnterEffects();
 }
 
@@ -257,11 +262,11 @@ bool CheckPartBase::DropHover() {
   switch (state_) {
     case kCheckHover:
     case kCheckPressed:
-      SetState(kCheckNormal);
+      (void)SetState(kCheckNormal);  // a state change only shows another cell and cannot fail
       return true;
     case kCheckCheckedHover:
     case kCheckCheckedPressed:
-      SetState(kCheckChecked);
+      (void)SetState(kCheckChecked);
       return true;
     default:
       return false;
@@ -280,7 +285,7 @@ bool CheckPartBase::OnPointerInput(int32_t /*x*/, int32_t /*y*/, Mouse* mouse) {
   if (!mouse) return false;
   if ((state_ == kCheckHover || state_ == kCheckCheckedHover) &&
       mouse->IsButtonPressed(kButtonLeft)) {
-    SetState(Shifted(state_, 1));
+    (void)SetState(Shifted(state_, 1));  // a state change only shows another cell and cannot fail
     DisarmKey();
     return true;
   }
@@ -295,14 +300,17 @@ bool CheckPartBase::OnPointerInput(int32_t /*x*/, int32_t /*y*/, Mouse* mouse) {
 void CheckPartBase::CompleteClick(bool fromPointer) {
   const bool wasChecked = IsChecked();
   if (!IsRadio()) {
-    SetState(wasChecked ? kCheckHover : kCheckCheckedHover);
-    FireAction();
+    // A state change only shows another cell and cannot fail.
+    (void)SetState(wasChecked ? kCheckHover : kCheckCheckedHover);
+    (void)FireAction();  // a part that does not fire has nothing more to do
     return;
   }
-  SetState(wasChecked ? kCheckNormal : kCheckChecked);
-  Head()->Select(this);
-  if (fromPointer && GetOwner()) GetOwner()->ReleaseHover();
-  FireAction();
+  // A state change only shows another cell and cannot fail.
+  (void)SetState(wasChecked ? kCheckNormal : kCheckChecked);
+  (void)Head()->Select(this);  // the part is a member of its own group
+  // False only when nothing was hovered.
+  if (fromPointer && GetOwner()) (void)GetOwner()->ReleaseHover();
+  (void)FireAction();
 }
 
 void CheckPartBase::OnFocusGot(UiControl* /*previous*/, bool forward) {
@@ -310,7 +318,7 @@ void CheckPartBase::OnFocusGot(UiControl* /*previous*/, bool forward) {
   if (!owner) return;
   if (locked_ || (IsRadio() && Head()->IsSelected(this))) {
     int result = forward ? owner->FocusNext() : owner->FocusPrevious();
-    if (result != kFocusDone) owner->SetFocus(nullptr);
+    if (result != kFocusDone) (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
     return;
   }
   int mode = owner->GetFocusPointerMode();
@@ -319,7 +327,7 @@ void CheckPartBase::OnFocusGot(UiControl* /*previous*/, bool forward) {
     return;
   }
   if (state_ == kCheckNormal || state_ == kCheckChecked) {
-    SetState(Shifted(state_, 1));
+    (void)SetState(Shifted(state_, 1));  // a state change only shows another cell and cannot fail
     EnterEffects();
   }
   if (mode == kFocusPointerParks) owner->ParkPointer();
@@ -335,7 +343,7 @@ bool CheckPartBase::OnKeyInput(InputBindingTable* bindings) {
       // No pressed pictures: the click completes at once.
       CompleteClick(false);
     } else {
-      SetState(Shifted(state_, 1));
+      (void)SetState(Shifted(state_, 1));  // a state change only shows another cell and cannot fail
       ArmKeyRelease(now);
     }
     return true;
@@ -362,7 +370,8 @@ int CheckPart::SetPosition(int32_t x, int32_t y) {
   sprite_.SetPos(x, y);
   if (isLeader_) {
     for (CheckPartBase* member : members_) {
-      member->SetPosition(member->GetX() + dx, member->GetY() + dy);
+      // Moving a part that is made cannot fail.
+      (void)member->SetPosition(member->GetX() + dx, member->GetY() + dy);
     }
   }
   return 0;
@@ -429,7 +438,7 @@ int CheckPart::Finish(ImageSurface& picture, const CheckPicture& look, int32_t g
   sprite_.SetImage(&picture, &first, look.x, look.y);
   sprite_.SetDrawMode(look.blendMode);
   sprite_.SetAlpha(look.alpha);
-  SetOrder(look.order, group, true);
+  (void)SetOrder(look.order, group, true);  // the list is set by now, so placing cannot fail
   stateVar_ = look.stateVar;
   int result = JoinGroup(look.groupLeader);
   if (result != kCreateDone) Release();

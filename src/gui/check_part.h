@@ -44,27 +44,27 @@ class CheckPartBase : public ClickablePart {
   // Leaves its group.
   ~CheckPartBase() override;
 
-  bool SetEnabled(bool enabled) override;
+  [[nodiscard]] bool SetEnabled(bool enabled) override;
   bool HitTest(int32_t x, int32_t y) const override;
   void OnPointerOver(int32_t x, int32_t y) override;
   void OnPointerLeave() override;
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
   void OnFocusGot(UiControl* previous, bool forward) override;
   void OnFocusLost(UiControl* next) override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
 
   virtual bool PixelHitTest(int32_t x, int32_t y) const = 0;
   // False when the part already is in that condition.
-  bool SetChecked(bool checked);
-  int SelectIndex(int32_t index);
-  int StoreSelection();
+  [[nodiscard]] bool SetChecked(bool checked);
+  [[nodiscard]] int SelectIndex(int32_t index);
+  [[nodiscard]] int StoreSelection();
   void SetLocked(bool locked);
-  int AddMember(CheckPartBase* part);
+  [[nodiscard]] int AddMember(CheckPartBase* part);
   void LeaveGroup();
   void ClearLeader() { leader_ = nullptr; }
-  int RemoveMember(CheckPartBase* part);
+  [[nodiscard]] int RemoveMember(CheckPartBase* part);
   bool IsSelected(const CheckPartBase* part) const;
-  int Select(CheckPartBase* part);
+  [[nodiscard]] int Select(CheckPartBase* part);
 
   bool IsChecked() const;
   bool IsRadio() const { return layout_ >= 2; }
@@ -85,9 +85,9 @@ class CheckPartBase : public ClickablePart {
   CheckPartBase* PartAt(int32_t index);
   void WriteStateVar();
   // After the picture is made: the group and the first state.
-  int JoinGroup(CheckPartBase* groupLeader);
+  [[nodiscard]] int JoinGroup(CheckPartBase* groupLeader);
   void CompleteClick(bool fromPointer);
-  bool DropHover();
+  [[nodiscard]] bool DropHover();
   int32_t CellOf(uint8_t state) const;
   int32_t CellCount() const;
 
@@ -129,20 +129,20 @@ class CheckPart : public ShownByObject<CheckPartBase> {
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }
   // A leader takes its members along.
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
+  [[nodiscard]] int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetState(uint32_t state) override;
+  [[nodiscard]] int SetState(uint32_t state) override;
   bool PixelHitTest(int32_t x, int32_t y) const override;
 
   void Release();
   // A layout outside 0-3, a null list or picture answers kCreateBadArguments; a failed load
   // kCreateNoPicture.
-  int CreateFromFile(DisplayObjectList* list, const char* fileName, const CheckPicture& look,
-                     int32_t group);
-  int CreateFromSurface(DisplayObjectList* list, ImageSurface* surface, const CheckPicture& look,
-                        int32_t group);
+  [[nodiscard]] int CreateFromFile(DisplayObjectList* list, const char* fileName,
+                                   const CheckPicture& look, int32_t group);
+  [[nodiscard]] int CreateFromSurface(DisplayObjectList* list, ImageSurface* surface,
+                                      const CheckPicture& look, int32_t group);
 
   const Sprite& GetSprite() const { return sprite_; }
   Sprite& GetSprite() { return sprite_; }
@@ -152,8 +152,8 @@ class CheckPart : public ShownByObject<CheckPartBase> {
 
  private:
   DisplayObject& ShownBy() override { return sprite_; }
-  bool BeginCreate(DisplayObjectList* list, int layout);
-  int Finish(ImageSurface& picture, const CheckPicture& look, int32_t group);
+  [[nodiscard]] bool BeginCreate(DisplayObjectList* list, int layout);
+  [[nodiscard]] int Finish(ImageSurface& picture, const CheckPicture& look, int32_t group);
 
   DisplayObjectList* target_ = nullptr;
   int32_t order_ = 0;

@@ -97,13 +97,14 @@ void ClickablePart::LeaveEffects(bool withSound) {
 void ClickablePart::ReleaseFocusAndHover(bool visible) {
   PointerManager* owner = GetOwner();
   if (!owner) return;
-  if (!visible && owner->IsFocus(this)) owner->SetFocus(nullptr);
-  if (owner->IsHover(this)) owner->ReleaseHover();
+  // Clearing the focus cannot fail.
+  if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
+  if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
 }
 
 bool ClickablePart::SetEnabled(bool enabled) {
   if (!UiControl::SetEnabled(enabled)) return false;
-  SetState(kStateNormal);
+  (void)SetState(kStateNormal);  // a state change only shows another cell and cannot fail
   return true;
 }
 
@@ -114,26 +115,26 @@ bool ClickablePart::HitTest(int32_t x, int32_t y) const {
 
 void ClickablePart::OnPointerOver(int32_t /*x*/, int32_t /*y*/) {
   if (state_ != kStateNormal) return;
-  SetState(kStateHover);
+  (void)SetState(kStateHover);  // a state change only shows another cell and cannot fail
   EnterEffects();
 }
 
 void ClickablePart::OnPointerLeave() {
   if (state_ != kStateHover && state_ != kStatePressed) return;
-  SetState(kStateNormal);
+  (void)SetState(kStateNormal);  // a state change only shows another cell and cannot fail
   LeaveEffects(true);
 }
 
 bool ClickablePart::OnPointerInput(int32_t /*x*/, int32_t /*y*/, Mouse* mouse) {
   if (!mouse) return false;
   if (state_ == kStateHover && mouse->IsButtonPressed(kButtonLeft)) {
-    SetState(kStatePressed);
+    (void)SetState(kStatePressed);  // a state change only shows another cell and cannot fail
     DisarmKey();
     return true;
   }
   if (state_ == kStatePressed && !IsKeyArmed() && !mouse->IsButtonDown(kButtonLeft)) {
-    SetState(kStateHover);
-    FireAction();
+    (void)SetState(kStateHover);
+    (void)FireAction();  // a part that does not fire has nothing more to do
     return true;
   }
   return false;
@@ -147,7 +148,7 @@ void ClickablePart::OnFocusGot(UiControl* /*previous*/, bool /*forward*/) {
     return;
   }
   if (state_ == kStateNormal) {
-    SetState(kStateHover);
+    (void)SetState(kStateHover);  // a state change only shows another cell and cannot fail
     EnterEffects();
   }
   if (mode == kFocusPointerParks) owner->ParkPointer();
@@ -155,7 +156,7 @@ void ClickablePart::OnFocusGot(UiControl* /*previous*/, bool /*forward*/) {
 
 void ClickablePart::OnFocusLost(UiControl* /*next*/) {
   if (state_ != kStateHover && state_ != kStatePressed) return;
-  SetState(kStateNormal);
+  (void)SetState(kStateNormal);  // a state change only shows another cell and cannot fail
   LeaveEffects(false);
 }
 
@@ -165,15 +166,15 @@ bool ClickablePart::OnKeyInput(InputBindingTable* bindings) {
   if (state_ == kStateHover) {
     DisarmKey();
     if (!bindings || !bindings->IsActionPressed(kActionDecide)) return false;
-    SetState(kStatePressed);
+    (void)SetState(kStatePressed);  // a state change only shows another cell and cannot fail
     ArmKeyRelease(now);
     return true;
   }
   if (state_ == kStatePressed) {
     if (KeyReleaseDue(now)) {
-      SetState(kStateHover);
+      (void)SetState(kStateHover);
       DisarmKey();
-      FireAction();
+      (void)FireAction();  // a part that does not fire has nothing more to do
     }
     return true;
   }

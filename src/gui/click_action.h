@@ -70,20 +70,20 @@ bool PlaceInList(DisplayObjectList* list, DisplayObject* object, int32_t order, 
 // The click behaviour over a width x height box; the derived part shows the state.
 class ClickablePart : public UiControl {
  public:
-  bool SetEnabled(bool enabled) override;
+  [[nodiscard]] bool SetEnabled(bool enabled) override;
   bool HitTest(int32_t x, int32_t y) const override;
   void OnPointerOver(int32_t x, int32_t y) override;
   void OnPointerLeave() override;
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
   void OnFocusGot(UiControl* previous, bool forward) override;
   void OnFocusLost(UiControl* next) override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
 
-  virtual int SetState(uint32_t state) = 0;
+  [[nodiscard]] virtual int SetState(uint32_t state) = 0;
   void ReleaseAction() { action_.reset(); }
   void SetAction(ClickAction action);
   const ClickAction* GetAction() const { return action_.get(); }
-  virtual bool FireAction();
+  [[nodiscard]] virtual bool FireAction();
   uint8_t GetState() const { return state_; }
 
  protected:

@@ -55,7 +55,7 @@ int ColorBoxPart::Create(DisplayObjectList* list, int32_t order, int32_t x, int3
   height_ = height;
   if (hoverColor != kKeepColor) hoverColor_ = hoverColor;
   if (pressedColor != kKeepColor) pressedColor_ = pressedColor;
-  SetOrder(order, group, true);
+  (void)SetOrder(order, group, true);  // the list is set by now, so placing cannot fail
   return kCreateDone;
 }
 

@@ -38,19 +38,19 @@ class ColorBoxPart : public ShownByObject<ColorBoxPartBase> {
   int GetKind() const override { return kKindColorBox; }
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
+  [[nodiscard]] int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetState(uint32_t state) override;
+  [[nodiscard]] int SetState(uint32_t state) override;
   void DetachFromTarget() override;
 
   [[nodiscard]] int AttachToTarget(DisplayObjectList* list);
   // A normal colour of kKeepColor keeps the stored one, as do hover and pressed colours.
-  int Create(DisplayObjectList* list, int32_t order, int32_t x, int32_t y, int32_t width,
-             int32_t height, uint32_t normalColor, uint32_t hoverColor, uint32_t pressedColor,
-             int32_t group);
-  int Resize(int32_t width, int32_t height);
+  [[nodiscard]] int Create(DisplayObjectList* list, int32_t order, int32_t x, int32_t y,
+                           int32_t width, int32_t height, uint32_t normalColor, uint32_t hoverColor,
+                           uint32_t pressedColor, int32_t group);
+  [[nodiscard]] int Resize(int32_t width, int32_t height);
   const ColorRectObject& Rect() const { return rect_; }
   ColorRectObject& Rect() { return rect_; }
 

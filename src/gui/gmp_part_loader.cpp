@@ -97,7 +97,7 @@ int GmpPartLoader::Load(CompositionLayer* owner, DisplayManager* display, PartMa
         !part) {
       // Half a screen is no screen: take back what this load made.
       for (UiControl* made : parts_) {
-        if (made) parts->DeletePart(made);
+        if (made) (void)parts->DeletePart(made);  // the manager holds every part this load made
       }
       Clear();
       return GmpPartFailure(e.kind);
@@ -108,7 +108,7 @@ int GmpPartLoader::Load(CompositionLayer* owner, DisplayManager* display, PartMa
     previousKind = e.kind;
   }
   for (UiControl* part : parts_) {
-    manager->AddControl(part, -1);
+    (void)manager->AddControl(part, -1);  // a part made here belongs to no manager yet
     if (firstId >= 0) part->SetId(firstId++);
   }
   ShowGmpBackground(owner, background_);

@@ -26,9 +26,9 @@ class GmpPartLoader {
 
   // firstId 0 or more: the parts get ids counting up from it. A failure leaves nothing made,
   // listed, registered or shown.
-  int Load(CompositionLayer* owner, DisplayManager* display, PartManager* parts,
-           PointerManager* manager, const char* name, int32_t firstId, int pictureFlags,
-           bool eightBit, bool withBackground);
+  [[nodiscard]] int Load(CompositionLayer* owner, DisplayManager* display, PartManager* parts,
+                         PointerManager* manager, const char* name, int32_t firstId,
+                         int pictureFlags, bool eightBit, bool withBackground);
   // Forgets the parts (the part manager keeps them) and frees the background.
   void Clear();
 
@@ -44,8 +44,9 @@ class GmpPartLoader {
   static void OnGone(const void* object, void* self);
   void Listen(bool on);
 
-  int MakePart(PartManager* parts, const GmpEntry& entry, const std::string& path,
-               UiControl* previous, uint8_t previousKind, int pictureFlags, UiControl** out);
+  [[nodiscard]] int MakePart(PartManager* parts, const GmpEntry& entry, const std::string& path,
+                             UiControl* previous, uint8_t previousKind, int pictureFlags,
+                             UiControl** out);
 
   DisplayManager* display_ = nullptr;
   ImageSurface* background_ = nullptr;

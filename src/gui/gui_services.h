@@ -24,8 +24,8 @@ class GuiServices {
   virtual KeyboardDevice* GetKeyboard() = 0;
   virtual InputBindingTable* GetInputBindings() = 0;
   // A pending key, else the text typed since the last take; the target's answer.
-  virtual uint8_t PollTextInput(TextInputTarget* target) = 0;
-  virtual bool SendTextInputMessage(uint32_t value) = 0;
+  [[nodiscard]] virtual uint8_t PollTextInput(TextInputTarget* target) = 0;
+  [[nodiscard]] virtual bool SendTextInputMessage(uint32_t value) = 0;
   virtual int32_t GetCanvasWidth() = 0;
   virtual int32_t GetCanvasHeight() = 0;
   virtual uint32_t Now() = 0;

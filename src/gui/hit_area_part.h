@@ -18,26 +18,26 @@ class HitAreaPart : public ClickablePart {
   int32_t GetY() const override { return y_; }
   int32_t GetWidth() const override { return width_; }
   int32_t GetHeight() const override { return height_; }
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool /*visible*/) override {}
   bool IsVisible() const override { return enabled_; }
-  int SetOrder(int32_t, int32_t, bool) override { return 0; }
+  [[nodiscard]] int SetOrder(int32_t, int32_t, bool) override { return 0; }
   int32_t GetOrder() const override { return 0; }
-  int SetAlpha(int) override { return 0; }
+  [[nodiscard]] int SetAlpha(int) override { return 0; }
   int GetAlpha() const override { return 0; }
-  int SetState(uint32_t /*state*/) override { return 0; }
+  [[nodiscard]] int SetState(uint32_t /*state*/) override { return 0; }
   bool HitTest(int32_t x, int32_t y) const override;
   void OnPointerOver(int32_t x, int32_t y) override;
   void OnPointerLeave() override;
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
   void OnFocusGot(UiControl* previous, bool forward) override;
   void OnFocusLost(UiControl* next) override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
-  bool FireAction() override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] bool FireAction() override;
 
   // A negative centre coordinate is the rectangle's middle on that axis.
-  int Create(int32_t x, int32_t y, int32_t width, int32_t height, int32_t centerX, int32_t centerY,
-             bool hitEnabled, bool fireEnabled, int32_t group);
+  [[nodiscard]] int Create(int32_t x, int32_t y, int32_t width, int32_t height, int32_t centerX,
+                           int32_t centerY, bool hitEnabled, bool fireEnabled, int32_t group);
   bool IsHovered() const { return hovered_; }
   int32_t GetCenterX() const { return centerX_; }
   int32_t GetCenterY() const { return centerY_; }

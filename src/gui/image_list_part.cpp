@@ -49,7 +49,8 @@ void ImageListPartBase::WriteWord(uint32_t address, int32_t value) {
 }
 
 void ImageListPartBase::ClearItems() {
-  if (GetOwner() && GetOwner()->IsHover(this)) GetOwner()->HideTooltip();
+  // The tooltip counts as hidden whatever its box answers.
+  if (GetOwner() && GetOwner()->IsHover(this)) (void)GetOwner()->HideTooltip();
   tooltip_ = nullptr;
   items_.clear();
   cursor_ = -1;
@@ -159,7 +160,7 @@ bool ImageListPartBase::Choose(int32_t index) {
 }
 
 bool ImageListPartBase::EnterItem(int32_t index) {
-  SetItemState(index, kLookHover);
+  (void)SetItemState(index, kLookHover);  // the index is one of the list's own
   cursorState_ = kItemCursorOver;
   PlayPartSound(GetOwner(), enterSound_, enterId_, kDefaultEnterSound);
   if (const ChoiceAction* item = GetItem(index)) {
@@ -171,7 +172,7 @@ bool ImageListPartBase::EnterItem(int32_t index) {
 }
 
 bool ImageListPartBase::LeaveItem(int32_t index) {
-  SetItemState(index, kLookNormal);
+  (void)SetItemState(index, kLookNormal);  // the index is one of the list's own
   cursorState_ = kItemCursorNone;
   PlayPartSound(GetOwner(), leaveSound_, leaveId_, kDefaultLeaveSound);
   if (const ChoiceAction* item = GetItem(index)) {
@@ -186,11 +187,11 @@ void ImageListPartBase::LeaveCurrent() {
   if (cursor_ < 0) return;
   const ChoiceAction* item = GetItem(cursor_);
   bool hadTooltip = item && !item->tooltip.empty();
-  LeaveItem(cursor_);
+  (void)LeaveItem(cursor_);  // false only when no item was entered
   // Left once: a key move leaves before it moves, and the move itself leaves in some modes.
   cursor_ = -1;
   if (hadTooltip && GetOwner()) {
-    GetOwner()->HideTooltip();
+    (void)GetOwner()->HideTooltip();  // the tooltip counts as hidden whatever its box answers
     GetOwner()->RestartTooltipTimer();
   }
 }
@@ -203,9 +204,10 @@ bool ImageListPartBase::MoveCursorTo(int32_t index) {
     if (GetCellCentre(index, &x, &y)) owner->SetPointerPosition(x, y);
     return true;
   }
-  if (owner && owner->IsHover(this)) owner->ReleaseHover();
+  // False only when nothing was hovered.
+  if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
   if (mode == kFocusPointerParks) LeaveCurrent();
-  EnterItem(index);
+  (void)EnterItem(index);  // false only when the item is already entered
   cursor_ = index;
   if (mode == kFocusPointerParks) owner->ParkPointer();
   return true;
@@ -226,7 +228,8 @@ bool ImageListPartBase::HitTest(int32_t x, int32_t y) const {
     Mouse* mouse = owner ? owner->GetMouse() : nullptr;
     if (mouse && mouse->IsButtonDown(kButtonLeft)) {
       // Dragging moves the menu under the held button.
-      const_cast<ImageListPartBase*>(this)->SetPosition(x - dragX_, y - dragY_);
+      (void)const_cast<ImageListPartBase*>(this)->SetPosition(x - dragX_,
+                                                              y - dragY_);  // a made list moves
       return true;
     }
     dragging_ = false;
@@ -234,7 +237,8 @@ bool ImageListPartBase::HitTest(int32_t x, int32_t y) const {
   if (draggable_ && IsOnHandle(rx, ry)) {
     auto* self = const_cast<ImageListPartBase*>(this);
     if (!locked_) self->LeaveCurrent(), self->cursor_ = -1;
-    if (owner) owner->SetCursorState(kOwnerCursorDrag);
+    // Every state asked here is a known one.
+    if (owner) (void)owner->SetCursorState(kOwnerCursorDrag);
     return true;
   }
   if (locked_) return false;
@@ -243,7 +247,7 @@ bool ImageListPartBase::HitTest(int32_t x, int32_t y) const {
     pointerGuard_ = false;
   }
   if (ItemAt(rx, ry) < 0) return false;
-  if (owner) owner->SetCursorState(kItemCursorOver);
+  if (owner) (void)owner->SetCursorState(kItemCursorOver);
   return true;
 }
 
@@ -256,7 +260,7 @@ void ImageListPartBase::OnPointerOver(int32_t x, int32_t y) {
   int32_t index = ItemAt(x, y);
   if (index == cursor_) return;
   LeaveCurrent();
-  if (index >= 0) EnterItem(index);
+  if (index >= 0) (void)EnterItem(index);  // false only when the item is already entered
   cursor_ = index;
 }
 
@@ -270,7 +274,7 @@ bool ImageListPartBase::OnPointerInput(int32_t x, int32_t y, Mouse* mouse) {
   if (!mouse) return false;
   if (cursorState_ == kItemCursorOver) {
     if (mouse->IsButtonPressed(kButtonLeft) && !locked_ && !pointerGuard_ && cursor_ >= 0) {
-      SetItemState(cursor_, kLookPressed);
+      (void)SetItemState(cursor_, kLookPressed);  // the index is one of the list's own
       cursorState_ = kItemCursorPressed;
       pressArmed_ = false;
       return true;
@@ -278,7 +282,7 @@ bool ImageListPartBase::OnPointerInput(int32_t x, int32_t y, Mouse* mouse) {
   } else if (cursorState_ == kItemCursorPressed && !pressArmed_) {
     if (!mouse->IsButtonDown(kButtonLeft)) {
       cursorState_ = kItemCursorOver;
-      Choose(cursor_);
+      (void)Choose(cursor_);  // false only when the item cannot be chosen
       return true;
     }
   }
@@ -291,7 +295,8 @@ void ImageListPartBase::OnPointerLeave() {
     LeaveCurrent();
     cursor_ = -1;
   }
-  if (GetOwner()) GetOwner()->SetCursorState(kItemCursorNone);
+  // Every state asked here is a known one.
+  if (GetOwner()) (void)GetOwner()->SetCursorState(kItemCursorNone);
 }
 
 void ImageListPartBase::OnFocusGot(UiControl* /*previous*/, bool forward) {
@@ -299,19 +304,21 @@ void ImageListPartBase::OnFocusGot(UiControl* /*previous*/, bool forward) {
   if (Count() > 0 && !locked_) {
     int32_t index = forward ? NextEnabled(0, 1) : NextEnabled(Count() - 1, -1);
     if (index >= 0) {
-      MoveCursorTo(index);
+      (void)MoveCursorTo(index);  // false only when the cursor does not move
       return;
     }
   }
   if (!owner) return;
   // Nothing to take here: pass the focus on; the manager ends a pass that comes back round.
   int result = forward ? owner->FocusNext() : owner->FocusPrevious();
-  if (result != kFocusDone && owner->IsFocus(this)) owner->SetFocus(nullptr);
+  // Clearing the focus cannot fail.
+  if (result != kFocusDone && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
 }
 
 void ImageListPartBase::OnFocusLost(UiControl* /*next*/) {
   OnPointerLeave();
-  if (GetOwner() && GetOwner()->GetCursorState() != 0) GetOwner()->SetCursorState(0);
+  // Every state asked here is a known one.
+  if (GetOwner() && GetOwner()->GetCursorState() != 0) (void)GetOwner()->SetCursorState(0);
 }
 
 bool ImageListPartBase::OnKeyInput(InputBindingTable* bindings) {
@@ -324,7 +331,7 @@ bool ImageListPartBase::OnKeyInput(InputBindingTable* bindings) {
     int32_t next = cursor_ < 0 ? -1 : NextEnabled(cursor_ + (back ? -1 : 1), back ? -1 : 1);
     if (next >= 0) {
       LeaveCurrent();
-      MoveCursorTo(next);
+      (void)MoveCursorTo(next);  // false only when the cursor does not move
       return true;
     }
     int result = back ? owner->FocusPrevious() : owner->FocusNext();
@@ -340,12 +347,12 @@ bool ImageListPartBase::OnKeyInput(InputBindingTable* bindings) {
   if (cursorState_ == kItemCursorOver) {
     if (!bindings || !bindings->IsActionPressed(kActionDecide)) return false;
     if (hasPressedLook_) {
-      SetItemState(cursor_, kLookPressed);
+      (void)SetItemState(cursor_, kLookPressed);  // the index is one of the list's own
       cursorState_ = kItemCursorPressed;
       pressDeadline_ = now + kKeyPressMs;
       pressArmed_ = true;
     } else {
-      Choose(cursor_);
+      (void)Choose(cursor_);  // false only when the item cannot be chosen
     }
     return true;
   }
@@ -353,7 +360,7 @@ bool ImageListPartBase::OnKeyInput(InputBindingTable* bindings) {
     if (static_cast<int32_t>(now - pressDeadline_) > 0) {
       cursorState_ = kItemCursorOver;
       pressArmed_ = false;
-      Choose(cursor_);
+      (void)Choose(cursor_);
     }
     return true;
   }
@@ -409,8 +416,9 @@ int ImageListPart::SetPosition(int32_t x, int32_t y) {
 
 void ImageListPart::SetVisible(bool visible) {
   if (PointerManager* owner = GetOwner()) {
-    if (!visible && owner->IsFocus(this)) owner->SetFocus(nullptr);
-    if (owner->IsHover(this)) owner->ReleaseHover();
+    // Clearing the focus cannot fail.
+    if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
+    if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
   }
   EachSprite([visible](Sprite* s) { s->SetVisible(visible); });
 }
@@ -525,7 +533,8 @@ int ImageListPart::Setup(DisplayObjectList* target, int32_t order, int32_t value
   valueA_ = valueA;
   valueB_ = valueB;
   if (cellWidth != cellWidth_ && !cellTemplate_ && (head_.height || tail_.height)) {
-    SetSize(cellWidth, cellHeight, head_.height, tail_.height);
+    if (const int rc = SetSize(cellWidth, cellHeight, head_.height, tail_.height); rc != 0)
+      return rc;
   }
   cellWidth_ = cellWidth;
   cellHeight_ = cellHeight;

@@ -59,21 +59,21 @@ class ImageListPartBase : public UiControl {
   bool HitTest(int32_t x, int32_t y) const override;
   void OnPointerOver(int32_t x, int32_t y) override;
   void OnPointerLeave() override;
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
   void OnFocusGot(UiControl* previous, bool forward) override;
   void OnFocusLost(UiControl* next) override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
   const char* GetTooltipText() const override { return tooltip_; }
 
-  virtual int SetItemState(int32_t index, int state) = 0;
-  virtual bool GetCellCentre(int32_t index, int32_t* x, int32_t* y) const = 0;
+  [[nodiscard]] virtual int SetItemState(int32_t index, int state) = 0;
+  [[nodiscard]] virtual bool GetCellCentre(int32_t index, int32_t* x, int32_t* y) const = 0;
   virtual bool IsOnHandle(int32_t x, int32_t y) const = 0;
   virtual int32_t ItemAt(int32_t x, int32_t y) const = 0;
 
   void ClearItems();
-  int SetReadFlags(BitSet* flags, int32_t base, uint32_t resultVar);
+  [[nodiscard]] int SetReadFlags(BitSet* flags, int32_t base, uint32_t resultVar);
   // 1 for null.
-  int CopyReadFlagsFrom(const ImageListPartBase* other);
+  [[nodiscard]] int CopyReadFlagsFrom(const ImageListPartBase* other);
   void SetSounds(const char* decide, const char* enter, const char* leave, int32_t decideId,
                  int32_t enterId, int32_t leaveId);
   void SetTextColors(uint32_t normal, uint32_t read, uint32_t hover, uint32_t disabled);
@@ -108,13 +108,13 @@ class ImageListPartBase : public UiControl {
   // The items take the pointer where it rests, without waiting for it to move.
   void ClearPointerGuard() { pointerGuard_ = false; }
   bool IsLocked() const { return locked_; }
-  int AddItem(const char* label, bool disabled, int32_t key, const char* actionText1,
-              int32_t actionValue, const char* actionText2, const char* tooltip,
-              uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar);
-  bool Choose(int32_t index);
-  bool MoveCursorTo(int32_t index);
-  bool EnterItem(int32_t index);
-  bool LeaveItem(int32_t index);
+  [[nodiscard]] int AddItem(const char* label, bool disabled, int32_t key, const char* actionText1,
+                            int32_t actionValue, const char* actionText2, const char* tooltip,
+                            uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar);
+  [[nodiscard]] bool Choose(int32_t index);
+  [[nodiscard]] bool MoveCursorTo(int32_t index);
+  [[nodiscard]] bool EnterItem(int32_t index);
+  [[nodiscard]] bool LeaveItem(int32_t index);
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
   int32_t Cursor() const { return cursor_; }
   int CursorState() const { return cursorState_; }
@@ -193,35 +193,36 @@ class ImageListPart : public ImageListPartBase {
   int GetKind() const override { return kKindImageList; }
   int32_t GetX() const override { return x_; }
   int32_t GetY() const override { return y_; }
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
   bool IsVisible() const override;
-  int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
+  [[nodiscard]] int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetAlpha(int alpha) override;
+  [[nodiscard]] int SetAlpha(int alpha) override;
   int GetAlpha() const override;
-  int SetItemState(int32_t index, int state) override;
-  bool GetCellCentre(int32_t index, int32_t* x, int32_t* y) const override;
+  [[nodiscard]] int SetItemState(int32_t index, int state) override;
+  [[nodiscard]] bool GetCellCentre(int32_t index, int32_t* x, int32_t* y) const override;
   bool IsOnHandle(int32_t x, int32_t y) const override;
   int32_t ItemAt(int32_t x, int32_t y) const override;
 
-  int Setup(DisplayObjectList* target, int32_t order, int32_t valueA, int32_t valueB,
-            int32_t cellWidth, int32_t cellHeight, int32_t spacing, TextRenderer* renderer,
-            int32_t group);
-  int SetTarget(DisplayObjectList* target);
-  int SetSize(int32_t cellWidth, int32_t cellHeight, int32_t headHeight, int32_t tailHeight);
+  [[nodiscard]] int Setup(DisplayObjectList* target, int32_t order, int32_t valueA, int32_t valueB,
+                          int32_t cellWidth, int32_t cellHeight, int32_t spacing,
+                          TextRenderer* renderer, int32_t group);
+  [[nodiscard]] int SetTarget(DisplayObjectList* target);
+  [[nodiscard]] int SetSize(int32_t cellWidth, int32_t cellHeight, int32_t headHeight,
+                            int32_t tailHeight);
   // Sources in the order template, head, tail, each {overlay, mask, mask for mode 0}; a source
   // counts when it has pixels. The pictures are composed from copies of them.
-  int CreateFromSurfaces(int lookCount, bool pressedLook, bool extraLook,
-                         const ImageSurface* const (&sources)[9]);
+  [[nodiscard]] int CreateFromSurfaces(int lookCount, bool pressedLook, bool extraLook,
+                                       const ImageSurface* const (&sources)[9]);
   // The same from picture files in that order (null: none); masks load as 8-bit pictures.
-  int CreateFromImages(int lookCount, bool pressedLook, bool extraLook,
-                       const char* const (&files)[9]);
-  int SetBackground(uint8_t mode, uint32_t color, uint8_t alpha);
-  int SetReadPicture(const char* fileName);
-  int AddCell(const char* label, const char* tooltip, bool disabled, int32_t key,
-              const char* actionText1, int32_t actionValue, const char* actionText2,
-              uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar);
+  [[nodiscard]] int CreateFromImages(int lookCount, bool pressedLook, bool extraLook,
+                                     const char* const (&files)[9]);
+  [[nodiscard]] int SetBackground(uint8_t mode, uint32_t color, uint8_t alpha);
+  [[nodiscard]] int SetReadPicture(const char* fileName);
+  [[nodiscard]] int AddCell(const char* label, const char* tooltip, bool disabled, int32_t key,
+                            const char* actionText1, int32_t actionValue, const char* actionText2,
+                            uint32_t clickedVar, uint32_t hoveredVar, uint32_t notHoveredVar);
   void ReleaseCells();
   void ReleaseFrame();
   // Negative: the head's; at or past the count: the tail's.
@@ -253,7 +254,7 @@ class ImageListPart : public ImageListPartBase {
   void DrawCell(int32_t index, ImageSurface* surface);
   void RedrawPlain();
   void Compose(ImageSurface* picture, const Sources& sources) const;
-  int MakeFrame(Frame* frame, int32_t height, int failure);
+  [[nodiscard]] int MakeFrame(Frame* frame, int32_t height, int failure);
   // The cell surface of a new or redrawn item: the template's looks, or plain looks.
   std::unique_ptr<ImageSurface> MakeCellSurface() const;
   // Puts the template's looks into a cell surface made by MakeCellSurface.

@@ -114,7 +114,7 @@ int ImeIndicator::Create(DisplayObjectList* list, ImeContext* inputHost, TextRen
   rightAligned_ = rightAligned;
   dirty_ = true;
   Refresh();
-  Move(x, y);
+  (void)Move(x, y);  // moving the indicator cannot fail
   return kIndicatorDone;
 }
 

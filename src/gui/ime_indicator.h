@@ -45,13 +45,13 @@ class ImeIndicatorBase {
   virtual void Release() = 0;
   virtual int32_t GetX() const = 0;
   virtual int32_t GetY() const = 0;
-  virtual int Move(int32_t x, int32_t y) = 0;
+  [[nodiscard]] virtual int Move(int32_t x, int32_t y) = 0;
   virtual void SetVisible(bool visible) = 0;
   virtual bool IsVisible() const = 0;
   virtual void Refresh() = 0;
   // A colour of 0xFFFFFFFF keeps the old one.
-  virtual int SetColors(uint32_t textColor, uint32_t edgeColor);
-  virtual int SetRightAligned(bool rightAligned);
+  [[nodiscard]] virtual int SetColors(uint32_t textColor, uint32_t edgeColor);
+  [[nodiscard]] virtual int SetRightAligned(bool rightAligned);
 
  protected:
   ImeContext* inputHost_ = nullptr;
@@ -76,12 +76,12 @@ class ImeIndicator : public PlacedByObject<ImeIndicatorBase> {
   }
 
   void Release() override;
-  int Move(int32_t x, int32_t y) override;
+  [[nodiscard]] int Move(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override { sprite_.SetVisible(visible); }
   void Refresh() override;
 
-  int Create(DisplayObjectList* list, ImeContext* inputHost, TextRenderer* font, int32_t x,
-             int32_t y, bool rightAligned, int32_t group);
+  [[nodiscard]] int Create(DisplayObjectList* list, ImeContext* inputHost, TextRenderer* font,
+                           int32_t x, int32_t y, bool rightAligned, int32_t group);
 
   TextRenderer* GetFont() const { return font_; }
   const Sprite& GetSprite() const { return sprite_; }

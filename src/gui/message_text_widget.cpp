@@ -75,7 +75,8 @@ int MessageTextWidget::SetPosition(int32_t x, int32_t y) {
 void MessageTextWidget::SetVisible(bool visible) {
   if (!visible) {
     PointerManager* owner = GetOwner();
-    if (owner && owner->IsHover(this)) owner->ReleaseHover();
+    // False only when nothing was hovered.
+    if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
     ClearPressed();
   }
   sprite_.SetVisible(visible);
@@ -146,7 +147,7 @@ int MessageTextWidget::Create(DisplayObjectList* list, int32_t priority, int32_t
   width_ = width;
   height_ = height;
   if (linksEnabled_ && MakeItemMap() != 0) return kCreateItemMapFailed;
-  SetOrder(priority, group, false);
+  (void)SetOrder(priority, group, false);  // the list is set by now, so placing cannot fail
   mainRenderer_ = main;
   rubyRenderer_ = ruby;
   UpdateWrapLimit();
@@ -655,7 +656,7 @@ int MessageTextWidget::PutCharTo(const char** cursor, ImageSurface* target) {
 int MessageTextWidget::DrawString(const char* text, int32_t x, int32_t y, bool throughMoveTo) {
   if (!mainRenderer_ || !text || !*text) return kWidgetRefused;
   if (throughMoveTo) {
-    MoveTo(x, y);
+    (void)MoveTo(x, y);  // moving the pen cannot fail
   } else {
     penX_ = marginLeft_ + x;
     penY_ = marginTop_ + y;

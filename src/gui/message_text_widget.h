@@ -83,55 +83,59 @@ class MessageTextWidget : public PlacedByObject<MessageTextWidgetBase> {
     if (list_ == object) list_ = nullptr;
   }
 
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
   // The sprite's priority in its list.
-  int SetOrder(int32_t order, int32_t group, bool keepWhenEqual) override;
+  [[nodiscard]] int SetOrder(int32_t order, int32_t group, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return priority_; }
-  int SetAlpha(int alpha) override;
+  [[nodiscard]] int SetAlpha(int alpha) override;
   int GetAlpha() const override { return sprite_.GetAlpha(); }
 
   virtual void Destroy();
-  int SetRenderers(TextRenderer* main, TextRenderer* ruby, bool redraw);
+  [[nodiscard]] int SetRenderers(TextRenderer* main, TextRenderer* ruby, bool redraw);
   void ReleaseBackground();
   // Names of images; middle may be null (none). Loads each into a surface of its own.
-  int SetBackground(const char* frameName, const char* middleName, const char* baseName,
-                    bool recreate);
-  virtual int SetBackgroundColor(int kind, uint32_t rgb, int opacity, bool redraw);
-  int SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom, bool redraw);
-  int SetPaddings(int32_t left, int32_t top, int32_t right, int32_t bottom, bool redraw);
-  int Recreate(int32_t x, int32_t y);
-  int EnableLinks(bool on, bool redraw);
-  int SetVertical(bool on, bool redraw);
+  [[nodiscard]] int SetBackground(const char* frameName, const char* middleName,
+                                  const char* baseName, bool recreate);
+  [[nodiscard]] virtual int SetBackgroundColor(int kind, uint32_t rgb, int opacity, bool redraw);
+  [[nodiscard]] int SetMargins(int32_t left, int32_t top, int32_t right, int32_t bottom,
+                               bool redraw);
+  [[nodiscard]] int SetPaddings(int32_t left, int32_t top, int32_t right, int32_t bottom,
+                                bool redraw);
+  [[nodiscard]] int Recreate(int32_t x, int32_t y);
+  [[nodiscard]] int EnableLinks(bool on, bool redraw);
+  [[nodiscard]] int SetVertical(bool on, bool redraw);
 
-  int MoveTo(int32_t x, int32_t y) override;
+  [[nodiscard]] int MoveTo(int32_t x, int32_t y) override;
   void GetCellOrigin(int32_t* x, int32_t* y, int32_t width, int32_t height) const;
   void ClearPage();
   virtual void Home(bool clear);
   void LineStart(bool clear);
-  bool NewLine() override;
-  int PutChar(const char** cursor) override { return PutCharTo(cursor, nullptr); }
-  int DrawString(const char* text, int32_t x, int32_t y, bool throughMoveTo) override;
+  [[nodiscard]] bool NewLine() override;
+  [[nodiscard]] int PutChar(const char** cursor) override { return PutCharTo(cursor, nullptr); }
+  [[nodiscard]] int DrawString(const char* text, int32_t x, int32_t y, bool throughMoveTo) override;
   // keyY >= 0: the key is the image's pixel at (key, keyY); else a key other than -1 is the
   // colour key itself.
-  int DrawImage(const char* name, int32_t key, int32_t keyY);
-  int PutUpright(const char* text);
+  [[nodiscard]] int DrawImage(const char* name, int32_t key, int32_t keyY);
+  [[nodiscard]] int PutUpright(const char* text);
   bool HitFrame(int32_t x, int32_t y) const override;
   void PaintItemArea(int32_t x, int32_t y, int32_t width, int32_t height) override;
   int ItemAt(int32_t x, int32_t y) const override;
   void ShowItemHighlight(int index, bool on) override;
 
-  int Create(DisplayObjectList* list, int32_t priority, int32_t width, int32_t height, int32_t x,
-             int32_t y, TextRenderer* main, TextRenderer* ruby, int32_t group);
+  [[nodiscard]] int Create(DisplayObjectList* list, int32_t priority, int32_t width, int32_t height,
+                           int32_t x, int32_t y, TextRenderer* main, TextRenderer* ruby,
+                           int32_t group);
   // The images are copied; middle (8-bit) may be null.
-  int SetBackgroundImages(const ImageSurface* frame, const ImageSurface* middle,
-                          const ImageSurface* base, bool recreate);
+  [[nodiscard]] int SetBackgroundImages(const ImageSurface* frame, const ImageSurface* middle,
+                                        const ImageSurface* base, bool recreate);
   void RedrawBackground(bool kindChanged, bool colorChanged, bool opacityChanged);
-  bool SetFrameSlices(int32_t left, int32_t top, int32_t tileWidth, int32_t tileHeight);
-  int Resize(int32_t width, int32_t height, bool keep);
+  [[nodiscard]] bool SetFrameSlices(int32_t left, int32_t top, int32_t tileWidth,
+                                    int32_t tileHeight);
+  [[nodiscard]] int Resize(int32_t width, int32_t height, bool keep);
   // Places the character at *cursor on target (null: the page): kBreakNone, kBreakNewLine or
   // kBreakPageFull (nothing consumed).
-  int PutCharTo(const char** cursor, ImageSurface* target);
+  [[nodiscard]] int PutCharTo(const char** cursor, ImageSurface* target);
 
   // The wait mark after the last character: shown (started) or taken away (held).
   void ShowWaitMark(bool on);
@@ -165,7 +169,7 @@ class MessageTextWidget : public PlacedByObject<MessageTextWidgetBase> {
   // The glyph placed at the pen on target (drawn unless measuring); the pen advances.
   void PlaceGlyph(const TypedGlyph& glyph, ImageSurface* target, bool draw);
   // The breaking rule, then the glyph placed (drawn unless measuring).
-  int PlaceTyped(const TypedGlyph& glyph, ImageSurface* target, bool draw);
+  [[nodiscard]] int PlaceTyped(const TypedGlyph& glyph, ImageSurface* target, bool draw);
   // Marks a rectangle of the page changed for the display list.
   void MarkPage(const Rect& rect);
   // The same when onto is the page.
@@ -173,7 +177,7 @@ class MessageTextWidget : public PlacedByObject<MessageTextWidgetBase> {
   // Where strings, images and upright runs are drawn; null while a layout only measures.
   virtual ImageSurface* DrawTarget() { return &page_; }
   // A frame animation of image on the page, held hidden until shown; kFrameAnim* codes.
-  int SetUpWaitMark(CellImage* image, TimerService* timers);
+  [[nodiscard]] int SetUpWaitMark(CellImage* image, TimerService* timers);
   // After the page's background changed: what lies under the hidden mark is kept anew.
   void KeepWaitMarkBackground();
   int32_t& Along() { return vertical_ ? penY_ : penX_; }
@@ -190,12 +194,12 @@ class MessageTextWidget : public PlacedByObject<MessageTextWidgetBase> {
   bool waitShown_ = false;
 
  private:
-  int MakeItemMap();
+  [[nodiscard]] int MakeItemMap();
   void DestroyPage();
   void DestroyHighlights();
   void LayOutFrame();
   bool SlicesFit() const;
-  int SetFaces(bool vertical);
+  [[nodiscard]] int SetFaces(bool vertical);
 
   std::unique_ptr<ImageSurface> background_;
   std::unique_ptr<ImageSurface> frame_;

@@ -202,7 +202,7 @@ void MessageTextWidgetBase::DrawStringAligned(const char* text, int alignment) {
         break;
     }
   }
-  DrawString(text, x, y, true);
+  (void)DrawString(text, x, y, true);  // a tag that draws nothing leaves the page as it was
 }
 
 void MessageTextWidgetBase::DrawStringJustified(const char* text, const Rect& rect) {
@@ -219,10 +219,13 @@ void MessageTextWidgetBase::DrawStringJustified(const char* text, const Rect& re
   int32_t free = 0;
   if (vertical_) {
     free = rectHeight + paddingTop_ + paddingBottom_ - size.height;
-    MoveTo(rect.right - ((rectWidth - lineHeight_) >> 1) - marginLeft_, rect.top - marginTop_);
+    // Moving the pen cannot fail.
+    (void)MoveTo(rect.right - ((rectWidth - lineHeight_) >> 1) - marginLeft_,
+                 rect.top - marginTop_);
   } else {
     free = rectWidth + paddingLeft_ + paddingRight_ - size.width;
-    MoveTo(rect.left - marginLeft_, rect.top + ((rectHeight - lineHeight_) >> 1) - marginTop_);
+    (void)MoveTo(rect.left - marginLeft_,
+                 rect.top + ((rectHeight - lineHeight_) >> 1) - marginTop_);
   }
   const int32_t gap = free / (count + 1);
   const int32_t rest = (free % (count + 1)) / 2;
@@ -319,7 +322,8 @@ void MessageTextWidgetBase::SetDecided(bool decided) {
 
 void MessageTextWidgetBase::HideOwnTooltip() {
   PointerManager* owner = GetOwner();
-  if (owner && owner->IsTooltipShown() && owner->IsHover(this)) owner->HideTooltip();
+  // The tooltip counts as hidden whatever its box answers.
+  if (owner && owner->IsTooltipShown() && owner->IsHover(this)) (void)owner->HideTooltip();
 }
 
 bool MessageTextWidgetBase::EnterItem(int index) {
@@ -351,7 +355,7 @@ bool MessageTextWidgetBase::LeaveItem(int index) {
 void MessageTextWidgetBase::LeaveHovered() {
   if (hovered_ < 0) return;
   HideOwnTooltip();
-  LeaveItem(hovered_);
+  (void)LeaveItem(hovered_);  // false only when no item was entered
   hovered_ = -1;
 }
 
@@ -376,7 +380,8 @@ bool MessageTextWidgetBase::FocusItem(int index) {
     owner->SetPointerPosition(GetX() + r.x + r.width / 2, GetY() + r.y + r.height / 2);
     return true;
   }
-  if (owner && owner->IsHover(this)) owner->ReleaseHover();
+  // False only when nothing was hovered.
+  if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
   if (mode == kFocusPointerParks) LeaveHovered();
   if (EnterItem(index)) hovered_ = index;
   if (mode == kFocusPointerParks) owner->ParkPointer();
@@ -399,14 +404,16 @@ bool MessageTextWidgetBase::ClaimPointer(int32_t x, int32_t y) {
   if (pressed_) {
     Mouse* mouse = owner ? owner->GetMouse() : nullptr;
     if (mouse && mouse->IsButtonDown(kButtonLeft)) {
-      SetPosition(GetX() + x - pressX_, GetY() + y - pressY_);
+      // Moving a part that is made cannot fail.
+      (void)SetPosition(GetX() + x - pressX_, GetY() + y - pressY_);
       return true;
     }
     ClearPressed();
   }
   if (dragThreshold_ != 0 && HitFrame(x, y)) {
     if (!decided_) LeaveHovered();
-    if (owner) owner->SetCursorState(kCursorOverFrame);
+    // Every state asked here is a known one.
+    if (owner) (void)owner->SetCursorState(kCursorOverFrame);
     return true;
   }
   if (decided_) return false;
@@ -414,7 +421,7 @@ bool MessageTextWidgetBase::ClaimPointer(int32_t x, int32_t y) {
     recheckHover_ = false;
   }
   if (ActiveItem(ItemAt(x, y))) {
-    if (owner) owner->SetCursorState(kCursorOverLink);
+    if (owner) (void)owner->SetCursorState(kCursorOverLink);
     return true;
   }
   return false;
@@ -422,7 +429,7 @@ bool MessageTextWidgetBase::ClaimPointer(int32_t x, int32_t y) {
 
 void MessageTextWidgetBase::OnPointerOver(int32_t x, int32_t y) {
   if (!pressed_) OnPointerMove(x, y);
-  ClaimPointer(x, y);
+  (void)ClaimPointer(x, y);  // whether it claimed the pointer matters to the press alone
 }
 
 bool MessageTextWidgetBase::OnButtonDown(int32_t x, int32_t y, Mouse* mouse) {
@@ -440,7 +447,7 @@ bool MessageTextWidgetBase::OnButtonDown(int32_t x, int32_t y, Mouse* mouse) {
 
 bool MessageTextWidgetBase::OnPointerInput(int32_t x, int32_t y, Mouse* mouse) {
   if (pressed_) {
-    ClaimPointer(x, y);
+    (void)ClaimPointer(x, y);  // whether it claimed the pointer matters to the press alone
     return pressed_;
   }
   return OnButtonDown(x, y, mouse);
@@ -457,7 +464,7 @@ void MessageTextWidgetBase::OnFocusLost(UiControl* /*next*/) {
 
 void MessageTextWidgetBase::OnFocusGot(UiControl* /*previous*/, bool forward) {
   if (decided_ || items_.empty()) return;
-  FocusItem(forward ? 0 : int(items_.size()) - 1);
+  (void)FocusItem(forward ? 0 : int(items_.size()) - 1);  // false only when the focus does not move
 }
 
 bool MessageTextWidgetBase::OnNavigate(InputBindingTable* bindings) {

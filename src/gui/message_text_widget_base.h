@@ -72,27 +72,28 @@ class MessageTextWidgetBase : public UiControl {
 
   void OnPointerOver(int32_t x, int32_t y) override;
   void OnPointerLeave() override;
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
   void OnFocusGot(UiControl* previous, bool forward) override;
   void OnFocusLost(UiControl* next) override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
 
   // Whether the widget claims the pointer at (x, y): a drag, the frame or an item.
-  bool ClaimPointer(int32_t x, int32_t y);
+  [[nodiscard]] bool ClaimPointer(int32_t x, int32_t y);
   // Hover tracking of the items.
   void OnPointerMove(int32_t x, int32_t y);
-  bool OnButtonDown(int32_t x, int32_t y, Mouse* mouse);
+  [[nodiscard]] bool OnButtonDown(int32_t x, int32_t y, Mouse* mouse);
   // Moves between the items (and on to the neighbouring controls) by the navigation keys.
-  bool OnNavigate(InputBindingTable* bindings);
+  [[nodiscard]] bool OnNavigate(InputBindingTable* bindings);
 
   // Text operations of the concrete window.
   // Starts a new line; true when the page is full (the pen stays).
-  virtual bool NewLine() = 0;
+  [[nodiscard]] virtual bool NewLine() = 0;
   // A negative coordinate keeps the pen's.
-  virtual int MoveTo(int32_t x, int32_t y) = 0;
-  virtual int DrawString(const char* text, int32_t x, int32_t y, bool throughMoveTo) = 0;
+  [[nodiscard]] virtual int MoveTo(int32_t x, int32_t y) = 0;
+  [[nodiscard]] virtual int DrawString(const char* text, int32_t x, int32_t y,
+                                       bool throughMoveTo) = 0;
   // Places the character at *cursor and moves the cursor past what was consumed.
-  virtual int PutChar(const char** cursor) = 0;
+  [[nodiscard]] virtual int PutChar(const char** cursor) = 0;
   // True where the window's frame takes a drag (x, y relative to the window).
   virtual bool HitFrame(int32_t x, int32_t y) const = 0;
   virtual void PaintItemArea(int32_t x, int32_t y, int32_t width, int32_t height) = 0;
@@ -102,7 +103,7 @@ class MessageTextWidgetBase : public UiControl {
 
   void RemoveAllItems();
   // The tooltip may be null or empty (none).
-  int AddItem(ClickAction action, const char* tooltip, uint32_t highlightColor);
+  [[nodiscard]] int AddItem(ClickAction action, const char* tooltip, uint32_t highlightColor);
   void BeginItemArea();
   void EndItemArea();
   void CloseItem();
@@ -114,25 +115,25 @@ class MessageTextWidgetBase : public UiControl {
   int32_t GetColumnOffset() const;
   int32_t GetRowOffset() const { return -paddingTop_; }
   void UpdateWrapLimit();
-  bool UpdateWrapLimitIfReady();
-  bool BreakLine();
+  [[nodiscard]] bool UpdateWrapLimitIfReady();
+  [[nodiscard]] bool BreakLine();
   void UpdateIndent();
   void ClearIndent() { indent_ = 0; }
-  bool SetRubyText(const char* text);
+  [[nodiscard]] bool SetRubyText(const char* text);
   void DrawStringAligned(const char* text, int alignment);
   void DrawStringJustified(const char* text, const Rect& rect);
 
-  bool SelectItem(int index);
-  bool FocusItem(int index);
-  bool EnterItem(int index);
-  bool LeaveItem(int index);
+  [[nodiscard]] bool SelectItem(int index);
+  [[nodiscard]] bool FocusItem(int index);
+  [[nodiscard]] bool EnterItem(int index);
+  [[nodiscard]] bool LeaveItem(int index);
 
   // The kinsoku tests against the previous character.
   bool IsKinsokuByte(uint8_t c) const;
   bool IsKinsokuChar(uint16_t c) const;
   // The breaking rule, asked before a character c (two bytes when wide) is placed with
   // automatic wrap on: kBreakNone, kBreakPageFull (nothing may be placed) or kBreakNewLine.
-  int ApplyLineBreak(uint16_t c, bool wide);
+  [[nodiscard]] int ApplyLineBreak(uint16_t c, bool wide);
   // The previous character: a wide one's two bytes, a narrow one in the high byte.
   void SetPreviousChar(uint16_t c) { previousChar_ = c; }
   uint16_t GetPreviousChar() const { return previousChar_; }

@@ -245,7 +245,8 @@ int PartManager::CreateTextWidget(MessageTextWidget** out, int32_t order, int32_
                                   TextRenderer* rubyRenderer) {
   *out = nullptr;
   auto part = std::make_unique<MessageTextWidget>();
-  if (mainRenderer || rubyRenderer) part->SetRenderers(mainRenderer, rubyRenderer, false);
+  // Before Create the widget keeps the renderers and answers that it has no page yet.
+  if (mainRenderer || rubyRenderer) (void)part->SetRenderers(mainRenderer, rubyRenderer, false);
   int result = part->Create(TargetList(), order, width, height, x, y, mainRenderer, rubyRenderer,
                             defaultGroup_);
   return Finish(std::move(part), result, out);
@@ -254,11 +255,12 @@ int PartManager::CreateTextWidget(MessageTextWidget** out, int32_t order, int32_
 // Text inputs and the IME indicator.
 
 void PartManager::SetUpTextInput(TextInputPart& part) {
-  part.SetMaxLength(textInputStyle_);
+  (void)part.SetMaxLength(textInputStyle_);  // a style below 1 leaves the field's own length
   part.SetBackColor(textInputColor_);
   part.SetTextColor(textInputValue_);
-  part.SetCompositionStyle(static_cast<int32_t>(textInputTriple_[0]), textInputTriple_[1],
-                           textInputTriple_[2]);
+  // A style out of range leaves the field's own.
+  (void)part.SetCompositionStyle(static_cast<int32_t>(textInputTriple_[0]), textInputTriple_[1],
+                                 textInputTriple_[2]);
 }
 
 int PartManager::FinishTextInput(std::unique_ptr<TextInputPart> part, int result,

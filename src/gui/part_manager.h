@@ -62,20 +62,24 @@ class PartManager {
     buttonAccentColor_ = accent;
   }
 
-  int CreateDrawnButton(ButtonPart** out, int32_t order, const char* text, TextRenderer* font,
-                        int32_t x, int32_t y, int32_t width, int32_t height, bool hasDisabledCell);
-  virtual int CreateFileButton(ButtonPart** out, const char* fileName, const ButtonPicture& look);
-  int CreateSurfaceButton(ButtonPart** out, ImageSurface* surface, const ButtonPicture& look);
+  [[nodiscard]] int CreateDrawnButton(ButtonPart** out, int32_t order, const char* text,
+                                      TextRenderer* font, int32_t x, int32_t y, int32_t width,
+                                      int32_t height, bool hasDisabledCell);
+  [[nodiscard]] virtual int CreateFileButton(ButtonPart** out, const char* fileName,
+                                             const ButtonPicture& look);
+  [[nodiscard]] int CreateSurfaceButton(ButtonPart** out, ImageSurface* surface,
+                                        const ButtonPicture& look);
   // A check or radio part of a GMP screen; linked: the previous radio part of a group, or null.
-  virtual int CreateFileCheckButton(UiControl** out, int mode, UiControl* linked, int32_t order,
-                                    const char* fileName, bool hasExtraCell, int32_t x, int32_t y,
-                                    int blendMode, int alpha);
-  int CreateColorBox(ColorBoxPart** out, int32_t order, int32_t x, int32_t y, int32_t width,
-                     int32_t height, uint32_t normalColor, uint32_t hoverColor,
-                     uint32_t pressedColor);
-  int CreateImageList(ImageListPart** out, int32_t order, int32_t valueA, int32_t valueB,
-                      int32_t cellWidth, int32_t cellHeight, int32_t spacing,
-                      TextRenderer* renderer);
+  [[nodiscard]] virtual int CreateFileCheckButton(UiControl** out, int mode, UiControl* linked,
+                                                  int32_t order, const char* fileName,
+                                                  bool hasExtraCell, int32_t x, int32_t y,
+                                                  int blendMode, int alpha);
+  [[nodiscard]] int CreateColorBox(ColorBoxPart** out, int32_t order, int32_t x, int32_t y,
+                                   int32_t width, int32_t height, uint32_t normalColor,
+                                   uint32_t hoverColor, uint32_t pressedColor);
+  [[nodiscard]] int CreateImageList(ImageListPart** out, int32_t order, int32_t valueA,
+                                    int32_t valueB, int32_t cellWidth, int32_t cellHeight,
+                                    int32_t spacing, TextRenderer* renderer);
 
   // --- Check and radio parts, hit areas, picture maps, scroll bars and list boxes, with the
   // style settings the script sets before making them (the text fields' are with them below).
@@ -89,14 +93,17 @@ class PartManager {
     listByte_ = trackClickMode;
     listValue_ = step;
   }
-  int CreateFileCheckButton(CheckPart** out, const char* fileName, const CheckPicture& look);
-  int CreateSurfaceCheckButton(CheckPart** out, ImageSurface* surface, const CheckPicture& look);
-  int CreateHitArea(HitAreaPart** out, int32_t x, int32_t y, int32_t width, int32_t height,
-                    int32_t centerX, int32_t centerY, bool hitEnabled, bool fireEnabled);
-  int CreateCellImage(CellImagePart** out, const char* mapFile, int32_t count, int32_t x, int32_t y,
-                      bool fireEnabled);
-  int CreateScrollList(ScrollListPart** out, const DrawnScrollBar& bar);
-  int CreateImageScrollList(ScrollListPart** out, const ScrollBarPictures& bar);
+  [[nodiscard]] int CreateFileCheckButton(CheckPart** out, const char* fileName,
+                                          const CheckPicture& look);
+  [[nodiscard]] int CreateSurfaceCheckButton(CheckPart** out, ImageSurface* surface,
+                                             const CheckPicture& look);
+  [[nodiscard]] int CreateHitArea(HitAreaPart** out, int32_t x, int32_t y, int32_t width,
+                                  int32_t height, int32_t centerX, int32_t centerY, bool hitEnabled,
+                                  bool fireEnabled);
+  [[nodiscard]] int CreateCellImage(CellImagePart** out, const char* mapFile, int32_t count,
+                                    int32_t x, int32_t y, bool fireEnabled);
+  [[nodiscard]] int CreateScrollList(ScrollListPart** out, const DrawnScrollBar& bar);
+  [[nodiscard]] int CreateImageScrollList(ScrollListPart** out, const ScrollBarPictures& bar);
   // The colours and first check flag of new list boxes.
   void SetListColors(uint32_t background, uint32_t hoverFrame, uint32_t selection,
                      uint8_t defaultFlag) {
@@ -106,11 +113,12 @@ class PartManager {
     listDefaultFlag_ = defaultFlag;
   }
   // A text window; its renderers are set before it is made when either is given.
-  int CreateTextWidget(MessageTextWidget** out, int32_t order, int32_t x, int32_t y, int32_t width,
-                       int32_t height, TextRenderer* mainRenderer, TextRenderer* rubyRenderer);
-  int CreateTextList(TextListPart** out, const TextListLayout& layout);
+  [[nodiscard]] int CreateTextWidget(MessageTextWidget** out, int32_t order, int32_t x, int32_t y,
+                                     int32_t width, int32_t height, TextRenderer* mainRenderer,
+                                     TextRenderer* rubyRenderer);
+  [[nodiscard]] int CreateTextList(TextListPart** out, const TextListLayout& layout);
 
-  virtual int DeletePart(UiControl* part);
+  [[nodiscard]] virtual int DeletePart(UiControl* part);
   void DeleteGroup(int32_t group, bool invert);
   void DeleteAll();
   size_t PartCount() const { return parts_.size(); }
@@ -119,7 +127,7 @@ class PartManager {
  protected:
   // Lists a made part, or destroys it and answers its create code.
   template <typename Part>
-  int Finish(std::unique_ptr<Part> part, int result, Part** out) {
+  [[nodiscard]] int Finish(std::unique_ptr<Part> part, int result, Part** out) {
     if (result != 0) return result;
     *out = part.get();
     parts_.push_back(std::move(part));
@@ -173,15 +181,16 @@ class PartManager {
     textInputTriple_[1] = textColor;
     textInputTriple_[2] = backColor;
   }
-  int CreateTextInput(TextInputPart** out, const TextInputLayout& layout);
-  int CreateTextInputEx(TextInputPart** out, const TextInputLayout& layout);
-  int CreateImeIndicator(TextRenderer* font, int32_t x, int32_t y);
+  [[nodiscard]] int CreateTextInput(TextInputPart** out, const TextInputLayout& layout);
+  [[nodiscard]] int CreateTextInputEx(TextInputPart** out, const TextInputLayout& layout);
+  [[nodiscard]] int CreateImeIndicator(TextRenderer* font, int32_t x, int32_t y);
   void DestroyImeIndicator();
   ImeIndicator* GetImeIndicator() const { return imeIndicator_.get(); }
 
  private:
   void SetUpTextInput(TextInputPart& part);
-  int FinishTextInput(std::unique_ptr<TextInputPart> part, int result, TextInputPart** out);
+  [[nodiscard]] int FinishTextInput(std::unique_ptr<TextInputPart> part, int result,
+                                    TextInputPart** out);
   TimerService* textInputTimers_ = nullptr;
   ImeContext* textInputHost_ = nullptr;
   std::unique_ptr<ImeIndicator> imeIndicator_;

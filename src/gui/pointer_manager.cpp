@@ -36,7 +36,7 @@ int PointerManager::AddControl(UiControl* control, int32_t position) {
 
 void PointerManager::RemoveControl(UiControl* control) {
   if (!control) return;
-  if (IsHover(control)) ReleaseHover();
+  if (IsHover(control)) (void)ReleaseHover();  // false only when nothing was hovered
   std::erase(passing_, control);
   auto it = Find(control);
   if (it != controls_.end()) {
@@ -60,7 +60,7 @@ void PointerManager::RemoveControl(UiControl* control) {
 void PointerManager::RemoveAll() {
   if (controls_.empty()) return;
   ChangeFocus(nullptr, true);
-  ReleaseHover();
+  (void)ReleaseHover();  // false only when nothing was hovered
   ForgetPointer();
   for (UiControl* control : controls_) control->owner_ = nullptr;
   controls_.clear();
@@ -86,7 +86,7 @@ void PointerManager::ChangeFocus(UiControl* control, bool forward) {
   }
   UiControl* old = focus_;
   focus_ = control;
-  ReleaseHover();
+  (void)ReleaseHover();  // false only when nothing was hovered
   if (old) old->OnFocusLost(control);
   if (!control) return;
   passing_.push_back(control);
@@ -131,7 +131,7 @@ bool PointerManager::ReleaseHover() {
   UiControl* old = hover_;
   hover_ = nullptr;
   old->OnPointerLeave();
-  HideTooltip();
+  (void)HideTooltip();  // the tooltip counts as hidden whatever its box answers
   return true;
 }
 
@@ -147,7 +147,7 @@ void PointerManager::SetTooltipOptions(bool enabled, uint32_t delay, uint32_t du
   tooltipsEnabled_ = enabled;
   tooltipDelay_ = delay;
   tooltipDuration_ = duration;
-  if (!enabled) HideTooltip();
+  if (!enabled) (void)HideTooltip();  // the tooltip counts as hidden whatever its box answers
 }
 
 void PointerManager::SetCaptured(bool captured) {
@@ -157,7 +157,7 @@ void PointerManager::SetCaptured(bool captured) {
 
 void PointerManager::ResetState() {
   ChangeFocus(nullptr, true);
-  ReleaseHover();
+  (void)ReleaseHover();  // false only when nothing was hovered
   hoverWaiting_ = false;
   ForgetPointer();
 }
@@ -228,7 +228,7 @@ void PointerManager::ShowOrHideTooltip(uint32_t now, int32_t x, int32_t y) {
       tooltipShown_ = true;
     }
   } else if (tooltipShown_ && tooltipDuration_ != 0 && elapsed > tooltipDelay_ + tooltipDuration_) {
-    HideTooltip();
+    (void)HideTooltip();  // the tooltip counts as hidden whatever its box answers
   }
 }
 
@@ -263,7 +263,7 @@ int PointerManager::Update(uint32_t now) {
           // change; it is still the one under the pointer.
           if (!hover_ && focus_ == found) hover_ = found;
         }
-        HideTooltip();
+        (void)HideTooltip();  // the tooltip counts as hidden whatever its box answers
         StartHoverWait(now);
       }
     }
@@ -273,7 +273,7 @@ int PointerManager::Update(uint32_t now) {
   }
 
   if (hover_ && hover_->OnPointerInput(x - hover_->GetX(), y - hover_->GetY(), GetMouse())) {
-    HideTooltip();
+    (void)HideTooltip();
     return finish(kUpdatePointerTaken);
   }
 

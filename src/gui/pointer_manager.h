@@ -63,19 +63,19 @@ class PointerManager {
   PointerManager& operator=(const PointerManager&) = delete;
   virtual ~PointerManager();
 
-  virtual int SetFocus(UiControl* control);
-  virtual int FocusNext();
-  virtual int FocusPrevious();
+  [[nodiscard]] virtual int SetFocus(UiControl* control);
+  [[nodiscard]] virtual int FocusNext();
+  [[nodiscard]] virtual int FocusPrevious();
   virtual void RemoveAll();
-  virtual int PushControls();
-  virtual int PopControls();
+  [[nodiscard]] virtual int PushControls();
+  [[nodiscard]] virtual int PopControls();
   // A negative position, or one past the end, appends.
-  virtual int AddControl(UiControl* control, int32_t position);
+  [[nodiscard]] virtual int AddControl(UiControl* control, int32_t position);
   virtual void RemoveControl(UiControl* control);
 
   virtual void SetPointerPosition(int32_t /*x*/, int32_t /*y*/) {}
   virtual void GetPointerPosition(int32_t* x, int32_t* y) = 0;
-  virtual bool SetCursorState(int /*state*/) { return false; }
+  [[nodiscard]] virtual bool SetCursorState(int /*state*/) { return false; }
   virtual int GetCursorState() const { return 0; }
   virtual void SetCursorVisible(bool /*visible*/) {}
   virtual void RestartTooltipTimer() {}
@@ -89,7 +89,7 @@ class PointerManager {
   }
   virtual void RunAction(const char* /*text2*/, const char* /*text1*/, int32_t /*value*/) {}
   virtual void SetFiredId(int32_t /*id*/) {}
-  virtual bool SendTextInputMessage(uint32_t /*value*/) { return false; }
+  [[nodiscard]] virtual bool SendTextInputMessage(uint32_t /*value*/) { return false; }
   virtual InputBindingTable* GetInputBindings() = 0;
   virtual KeyboardDevice* GetKeyboard() = 0;
   virtual Mouse* GetMouse() = 0;
@@ -101,17 +101,18 @@ class PointerManager {
   virtual void ResetState();
   virtual void SetActive(bool active);
   virtual int ClassifyNavigationKey(InputBindingTable* bindings);
-  virtual int Update(uint32_t now);
+  [[nodiscard]] virtual int Update(uint32_t now);
   virtual void ShowTooltip(const char* /*text*/, int32_t /*x*/, int32_t /*y*/) {}
-  virtual int HideTooltipBox() { return 0; }
-  virtual bool PreUpdate(uint32_t /*now*/, bool* /*moved*/, int32_t /*x*/, int32_t /*y*/) {
+  [[nodiscard]] virtual int HideTooltipBox() { return 0; }
+  [[nodiscard]] virtual bool PreUpdate(uint32_t /*now*/, bool* /*moved*/, int32_t /*x*/,
+                                       int32_t /*y*/) {
     return true;
   }
-  virtual bool PollTextInput(UiControl* /*focused*/) { return false; }
-  virtual bool MoveFocusByKey(UiControl* focused, int classification);
+  [[nodiscard]] virtual bool PollTextInput(UiControl* /*focused*/) { return false; }
+  [[nodiscard]] virtual bool MoveFocusByKey(UiControl* focused, int classification);
 
-  bool ReleaseHover();
-  int HideTooltip();
+  [[nodiscard]] bool ReleaseHover();
+  [[nodiscard]] int HideTooltip();
   bool IsHover(const UiControl* control) const { return control && control == hover_; }
   bool IsFocus(const UiControl* control) const { return control && control == focus_; }
   UiControl* GetHover() const { return hover_; }
@@ -139,7 +140,7 @@ class PointerManager {
   std::list<UiControl*>::iterator Find(UiControl* control);
   static bool Qualifies(const UiControl* control);
   template <typename It>
-  int FocusWalk(It begin, It end, It afterFocus, bool forward);
+  [[nodiscard]] int FocusWalk(It begin, It end, It afterFocus, bool forward);
   void ShowOrHideTooltip(uint32_t now, int32_t x, int32_t y);
 
   std::list<UiControl*> controls_;

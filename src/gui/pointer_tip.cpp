@@ -225,7 +225,7 @@ bool PointerTip::PreUpdate(uint32_t now, bool* /*moved*/, int32_t x, int32_t y) 
     const auto& listed = Controls();
     if (std::find(listed.begin(), listed.end(), control) == listed.end()) continue;
     if (control->IsEnabled() && control->IsVisible()) {
-      control->OnTick(now);
+      (void)control->OnTick(now);  // a tick answers nothing its caller acts on
     }
   }
   return true;

@@ -57,7 +57,7 @@ class PointerTip : public PointerManager, public ControlEventSink {
 
   void SetPointerPosition(int32_t x, int32_t y) override;
   void GetPointerPosition(int32_t* x, int32_t* y) override;
-  bool SetCursorState(int state) override;
+  [[nodiscard]] bool SetCursorState(int state) override;
   int GetCursorState() const override { return cursorState_; }
   void SetCursorVisible(bool visible) override;
   void RestartTooltipTimer() override;
@@ -68,7 +68,7 @@ class PointerTip : public PointerManager, public ControlEventSink {
   [[nodiscard]] int32_t PlaySound(const char* file, int32_t soundId, int32_t value1,
                                   int32_t value2) override;
   void SetFiredId(int32_t id) override { firedId_ = id; }
-  bool SendTextInputMessage(uint32_t value) override;
+  [[nodiscard]] bool SendTextInputMessage(uint32_t value) override;
   InputBindingTable* GetInputBindings() override;
   KeyboardDevice* GetKeyboard() override;
   Mouse* GetMouse() override;
@@ -76,9 +76,9 @@ class PointerTip : public PointerManager, public ControlEventSink {
   void WriteScriptWord(uint32_t address, int32_t value) override;
   void ResetState() override;
   void ShowTooltip(const char* text, int32_t x, int32_t y) override;
-  int HideTooltipBox() override;
-  bool PreUpdate(uint32_t now, bool* moved, int32_t x, int32_t y) override;
-  bool PollTextInput(UiControl* focused) override;
+  [[nodiscard]] int HideTooltipBox() override;
+  [[nodiscard]] bool PreUpdate(uint32_t now, bool* moved, int32_t x, int32_t y) override;
+  [[nodiscard]] bool PollTextInput(UiControl* focused) override;
 
  private:
   void PlaceTooltip(int32_t x, int32_t y);

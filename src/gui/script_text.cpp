@@ -17,8 +17,10 @@ class CheckWindowState : public MessageWindowState {
  public:
   explicit CheckWindowState(CheckPartBase* check) : check_(check) {}
   int GetState() const override { return check_->GetState(); }
-  void SetFlag(uint8_t flag) override { check_->SetEnabled(flag != 0); }
-  void Cancel() override { check_->SetChecked(false); }
+  // False only when the flag was already so.
+  void SetFlag(uint8_t flag) override { (void)check_->SetEnabled(flag != 0); }
+  // False only when the mark was already so.
+  void Cancel() override { (void)check_->SetChecked(false); }
   // The address the part's gone notice names.
   const void* Part() const { return static_cast<const UiControl*>(check_); }
 
@@ -77,7 +79,8 @@ int ScriptText::SetPosition(int32_t x, int32_t y) {
   const int32_t dy = y - GetY();
   const int rc = MessageTextWidget::SetPosition(x, y);
   if (rc == kWidgetDone && nameBox_)
-    nameBox_->SetPosition(nameBox_->GetX() + dx, nameBox_->GetY() + dy);
+    // Moving a part that is made cannot fail.
+    (void)nameBox_->SetPosition(nameBox_->GetX() + dx, nameBox_->GetY() + dy);
   return rc;
 }
 
@@ -97,7 +100,8 @@ void ScriptText::Destroy() {
 
 int ScriptText::SetBackgroundColor(int kind, uint32_t rgb, int opacity, bool redraw) {
   const int rc = MessageTextWidget::SetBackgroundColor(kind, rgb, opacity, redraw);
-  if (nameBox_) nameBox_->SetBackgroundColor(kind, rgb, opacity, redraw);
+  // The name box follows the window: its own answer adds nothing to the window's.
+  if (nameBox_) (void)nameBox_->SetBackgroundColor(kind, rgb, opacity, redraw);
   KeepWaitMarkBackground();
   return rc;
 }
@@ -137,19 +141,20 @@ int ScriptText::StepDisplay(int operation) {
   if (!task_) return kStepNoTask;
   switch (operation) {
     case 0:
-      task_->Step(true);
+      // A step that fails stops at the text it could not read, as the last kind tells.
+      (void)task_->Step(true);
       break;
     case 1:
       // Through mid-text waits, up to a wait before a section's end, the end or an error.
       do {
-        task_->Step(true);
+        (void)task_->Step(true);
       } while (task_ && task_->GetLastKind() >= 0 && task_->GetLastKind() < 2);
       break;
     case 2:
-      task_->Finish();
+      (void)task_->Finish();
       break;
     case 3:
-      task_->Continue();
+      (void)task_->Continue();  // only a task that waits goes on
       break;
     default:
       return kStepUnknown;

@@ -77,15 +77,15 @@ class ScriptText : public MessageTextWidget {
   ~ScriptText() override;
 
   int GetKind() const override { return kKindScriptText; }
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
   void Destroy() override;
-  int SetBackgroundColor(int kind, uint32_t rgb, int opacity, bool redraw) override;
+  [[nodiscard]] int SetBackgroundColor(int kind, uint32_t rgb, int opacity, bool redraw) override;
   void NewPage();
 
-  int StartDisplay(int mode);
-  int StartDisplayAll();
-  int StepDisplay(int operation);
+  [[nodiscard]] int StartDisplay(int mode);
+  [[nodiscard]] int StartDisplayAll();
+  [[nodiscard]] int StepDisplay(int operation);
   void SetWaitMark(CellImage* source);
 
   void SetEnvironment(TypingEnvironment* environment) { environment_ = environment; }
@@ -111,7 +111,7 @@ class ScriptText : public MessageTextWidget {
   void SetSecondName(std::string name) { secondName_ = std::move(name); }
 
  private:
-  int MakeTask();
+  [[nodiscard]] int MakeTask();
   void Listen();
   static void OnGone(const void* object, void* self);
 

@@ -21,25 +21,25 @@ bool ScrollButtonPart::OnPointerInput(int32_t /*x*/, int32_t /*y*/, Mouse* mouse
   const uint32_t now = owner ? owner->GetTime() : 0;
   if (state_ == kStateHover) {
     if (!mouse->IsButtonPressed(kButtonLeft)) return false;
-    SetState(kStatePressed);
+    (void)SetState(kStatePressed);  // a state change only shows another cell and cannot fail
     DisarmKey();
     // Unlike a push button, an arrow steps on the press.
-    FireAction();
+    (void)FireAction();  // a part that does not fire has nothing more to do
     repeatAt_ = now + kRepeatFirstMs;
     return true;
   }
   if (state_ != kStatePressed) return false;
   if (!mouse->IsButtonDown(kButtonLeft)) {
-    SetState(kStateHover);
+    (void)SetState(kStateHover);
   } else if (static_cast<int32_t>(now - repeatAt_) >= 0) {
-    FireAction();
+    (void)FireAction();
     repeatAt_ = now + kRepeatNextMs;
   }
   return true;
 }
 
 bool ScrollButtonPart::FireAction() {
-  if (list_) list_->StepBy((direction_ & 1) != 0);
+  if (list_) (void)list_->StepBy((direction_ & 1) != 0);  // a bar at its end has nowhere to step
   return ButtonPart::FireAction();
 }
 

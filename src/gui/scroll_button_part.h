@@ -25,8 +25,8 @@ class ScrollButtonPart : public ButtonPart {
   ScrollButtonPart(ScrollContainerBase* list, uint8_t direction, uint32_t arrowColor)
       : list_(list), direction_(direction), arrowColor_(arrowColor) {}
 
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
-  bool FireAction() override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool FireAction() override;
   void DrawFace(ImageSurface* surface, const Rect& rect, bool disabled) override;
 
   uint8_t GetDirection() const { return direction_; }

@@ -68,7 +68,7 @@ void CopyColorKey(ImageSurface* target, const ImageSurface& source) {
   if (key != kNoColorKey) target->SetColorKeyRgb((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF);
 }
 
-bool LoadPicture(ImageSurface* picture, const char* file) {
+[[nodiscard]] bool LoadPicture(ImageSurface* picture, const char* file) {
   if (picture->Load(file, nullptr, 0, kImageDibSection) != 0) return false;
   return picture->GetBitsPerPixel() == 32 || picture->ConvertDepth(32) == 0;
 }
@@ -90,10 +90,12 @@ int32_t ScrollContainerBase::BackLength() const {
 }
 
 bool ScrollContainerBase::SetEnabled(bool enabled) {
-  if (backButton_) backButton_->SetEnabled(enabled);
-  if (forwardButton_) forwardButton_->SetEnabled(enabled);
+  // False only when the flag was already so.
+  if (backButton_) (void)backButton_->SetEnabled(enabled);
+  if (forwardButton_) (void)forwardButton_->SetEnabled(enabled);
   if (!UiControl::SetEnabled(enabled)) return false;
-  SetPartState(0, enabled ? kBarNormal : kBarDisabled);
+  (void)SetPartState(0,
+                     enabled ? kBarNormal : kBarDisabled);  // the bar itself always takes a state
   return true;
 }
 
@@ -102,9 +104,10 @@ int ScrollContainerBase::AddToPointerManager(PointerManager* manager, int32_t po
   if (GetOwner()) return kPartRegistered;
   auto at = [position](int32_t k) { return position < 0 ? -1 : position + k; };
   int32_t next = 0;
-  if (backButton_) manager->AddControl(backButton_.get(), at(next++));
+  // A part made here belongs to no manager yet.
+  if (backButton_) (void)manager->AddControl(backButton_.get(), at(next++));
   int result = manager->AddControl(this, at(next++));
-  if (forwardButton_) manager->AddControl(forwardButton_.get(), at(next));
+  if (forwardButton_) (void)manager->AddControl(forwardButton_.get(), at(next));
   manager_ = manager;
   return result;
 }
@@ -139,8 +142,8 @@ void ScrollContainerBase::UpdateArrows() {
   } else if (scrollPos_ >= scrollMax_) {
     forward = false;
   }
-  if (backButton_) backButton_->SetEnabled(back);
-  if (forwardButton_) forwardButton_->SetEnabled(forward);
+  if (backButton_) (void)backButton_->SetEnabled(back);  // false only when the flag was already so
+  if (forwardButton_) (void)forwardButton_->SetEnabled(forward);
 }
 
 void ScrollContainerBase::GiveCaptureBack() {
@@ -155,7 +158,8 @@ void ScrollContainerBase::ReturnToHoverTest() {
   int32_t px = -1;
   int32_t py = -1;
   if (GetOwner()) GetOwner()->GetPointerPosition(&px, &py);
-  SetPartState(0, HitTestTrack(px, py) ? kBarHover : kBarNormal);
+  // The bar itself always takes a state.
+  (void)SetPartState(0, HitTestTrack(px, py) ? kBarHover : kBarNormal);
 }
 
 bool ScrollContainerBase::OnPointerInput(int32_t x, int32_t y, Mouse* mouse) {
@@ -178,7 +182,8 @@ bool ScrollContainerBase::OnPointerInput(int32_t x, int32_t y, Mouse* mouse) {
     bool pressed = true;
     if (trackClickMode_ != 0) {
       // Centre the thumb on the pointer.
-      SetThumbPosition(static_cast<int64_t>(c) - ThumbOffsetAlong() - thumbLength_ / 2);
+      // An empty or unmoved bar has nothing to move.
+      (void)SetThumbPosition(static_cast<int64_t>(c) - ThumbOffsetAlong() - thumbLength_ / 2);
       if (trackClickMode_ == 1 && pageDirection_ != 0) return true;
       pageDirection_ = 0;
       capture();
@@ -192,7 +197,7 @@ bool ScrollContainerBase::OnPointerInput(int32_t x, int32_t y, Mouse* mouse) {
       }
     }
     if (pressed) {
-      SetPartState(0, kBarPressed);
+      (void)SetPartState(0, kBarPressed);  // the bar itself always takes a state
       return true;
     }
   } else if (barState_ == kBarPressed) {
@@ -218,11 +223,11 @@ bool ScrollContainerBase::OnPointerInput(int32_t x, int32_t y, Mouse* mouse) {
     return true;
   }
   if (mouse->IsButtonPressed(kButtonWheelUp)) {
-    StepBy(false);
+    (void)StepBy(false);  // a bar at its end has nowhere to step
     return true;
   }
   if (mouse->IsButtonPressed(kButtonWheelDown)) {
-    StepBy(true);
+    (void)StepBy(true);
     return true;
   }
   return false;
@@ -230,14 +235,14 @@ bool ScrollContainerBase::OnPointerInput(int32_t x, int32_t y, Mouse* mouse) {
 
 void ScrollContainerBase::OnPointerOver(int32_t /*x*/, int32_t /*y*/) {
   if (barState_ != kBarNormal) return;
-  SetPartState(0, kBarHover);
+  (void)SetPartState(0, kBarHover);  // the bar itself always takes a state
   sounds_.PlayEnter(GetOwner());
 }
 
 void ScrollContainerBase::OnPointerLeave() {
   GiveCaptureBack();
   if (barState_ != kBarHover && barState_ != kBarPressed) return;
-  SetPartState(0, kBarNormal);
+  (void)SetPartState(0, kBarNormal);  // the bar itself always takes a state
   sounds_.PlayLeave(GetOwner());
 }
 
@@ -251,41 +256,44 @@ void ScrollContainerBase::OnFocusGot(UiControl* /*previous*/, bool /*forward*/) 
     return;
   }
   if (barState_ == kBarNormal) {
-    SetPartState(0, kBarHover);
+    (void)SetPartState(0, kBarHover);  // the bar itself always takes a state
     sounds_.PlayEnter(owner);
   }
   if (mode == kFocusPointerParks) owner->ParkPointer();
 }
 
 void ScrollContainerBase::OnFocusLost(UiControl* /*next*/) {
-  if (barState_ == kBarHover || barState_ == kBarPressed) SetPartState(0, kBarNormal);
+  // The bar itself always takes a state.
+  if (barState_ == kBarHover || barState_ == kBarPressed) (void)SetPartState(0, kBarNormal);
 }
 
 bool ScrollContainerBase::OnKeyInput(InputBindingTable* bindings) {
   if (!bindings) return false;
   if (bindings->IsActionPressed(vertical_ ? kNavigateUp : kNavigateLeft)) {
-    StepBy(false);
+    (void)StepBy(false);  // a bar at its end has nowhere to step
     return true;
   }
   if (bindings->IsActionPressed(vertical_ ? kNavigateDown : kNavigateRight)) {
-    StepBy(true);
+    (void)StepBy(true);
     return true;
   }
   if (pageBackAction_ != 0 && bindings->IsActionPressed(pageBackAction_)) {
-    SetThumbPosition(static_cast<int64_t>(thumbPos_) - thumbLength_);
+    // An empty or unmoved bar has nothing to move.
+    (void)SetThumbPosition(static_cast<int64_t>(thumbPos_) - thumbLength_);
     return true;
   }
   if (pageForwardAction_ != 0 && bindings->IsActionPressed(pageForwardAction_)) {
-    SetThumbPosition(static_cast<int64_t>(thumbPos_) + thumbLength_);
+    // An empty or unmoved bar has nothing to move.
+    (void)SetThumbPosition(static_cast<int64_t>(thumbPos_) + thumbLength_);
     return true;
   }
   KeyboardDevice* keyboard = GetOwner() ? GetOwner()->GetKeyboard() : nullptr;
   if (keyboard && keyboard->IsKeyPressed(kCodeHome)) {
-    SetThumbPosition(0);
+    (void)SetThumbPosition(0);
     return true;
   }
   if (keyboard && keyboard->IsKeyPressed(kCodeEnd)) {
-    SetThumbPosition(thumbMax_);
+    (void)SetThumbPosition(thumbMax_);
     return true;
   }
   return false;
@@ -298,7 +306,7 @@ ScrollListPart::ScrollListPart() = default;
 ScrollListPart::~ScrollListPart() {
   GiveCaptureBack();
   Release();
-  RemoveFromPointerManager();
+  (void)RemoveFromPointerManager();  // false when it was in no manager
 }
 
 void ScrollListPart::PlaceThumb() {
@@ -311,11 +319,11 @@ int ScrollListPart::SetPosition(int32_t x, int32_t y) {
   x_ = x;
   y_ = y;
   const int32_t back = BackLength();
-  if (backButton_) backButton_->SetPosition(x, y);
+  if (backButton_) (void)backButton_->SetPosition(x, y);  // moving a part that is made cannot fail
   if (trackSprite_) trackSprite_->SetPos(vertical_ ? x : x + back, vertical_ ? y + back : y);
   if (forwardButton_) {
-    forwardButton_->SetPosition(vertical_ ? x : x + back + trackWidth_,
-                                vertical_ ? y + back + trackHeight_ : y);
+    (void)forwardButton_->SetPosition(vertical_ ? x : x + back + trackWidth_,
+                                      vertical_ ? y + back + trackHeight_ : y);
   }
   PlaceThumb();
   return 0;
@@ -323,8 +331,9 @@ int ScrollListPart::SetPosition(int32_t x, int32_t y) {
 
 void ScrollListPart::SetVisible(bool visible) {
   if (PointerManager* owner = GetOwner()) {
-    if (!visible && owner->IsFocus(this)) owner->SetFocus(nullptr);
-    if (owner->IsHover(this)) owner->ReleaseHover();
+    // Clearing the focus cannot fail.
+    if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
+    if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
   }
   visible_ = visible;
   if (backButton_) backButton_->SetVisible(visible);
@@ -337,8 +346,9 @@ int ScrollListPart::SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) {
   if (!target_) return kCreateBadArguments;
   if (trackSprite_) PlaceInList(target_, trackSprite_.get(), order, tag, keepWhenEqual);
   if (PlaceInList(target_, &thumbSprite_, order, tag, keepWhenEqual)) group_ = tag;
-  if (backButton_) backButton_->SetOrder(order, tag, keepWhenEqual);
-  if (forwardButton_) forwardButton_->SetOrder(order, tag, keepWhenEqual);
+  // The list is set by now, so placing cannot fail.
+  if (backButton_) (void)backButton_->SetOrder(order, tag, keepWhenEqual);
+  if (forwardButton_) (void)forwardButton_->SetOrder(order, tag, keepWhenEqual);
   order_ = order;
   return kCreateDone;
 }
@@ -346,8 +356,9 @@ int ScrollListPart::SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) {
 int ScrollListPart::SetAlpha(int alpha) {
   thumbSprite_.SetAlpha(alpha);
   if (trackSprite_) trackSprite_->SetAlpha(alpha);
-  if (backButton_) backButton_->SetAlpha(alpha);
-  if (forwardButton_) forwardButton_->SetAlpha(alpha);
+  // The part is made, so its opacity always takes.
+  if (backButton_) (void)backButton_->SetAlpha(alpha);
+  if (forwardButton_) (void)forwardButton_->SetAlpha(alpha);
   return 0;
 }
 
@@ -416,7 +427,7 @@ int ScrollListPart::SetPartState(int which, uint8_t state) {
   if (which == 1 || which == 2) {
     ScrollButtonPart* button = which == 1 ? backButton_.get() : forwardButton_.get();
     if (!button) return which;
-    button->SetState(state);
+    (void)button->SetState(state);  // a state change only shows another cell and cannot fail
     return 0;
   }
   if (which != 0 || barState_ == state) return 0;
@@ -523,8 +534,8 @@ int ScrollListPart::SetRange(int32_t length, int32_t total, int32_t visible, int
     (vertical_ ? trackWidth_ : trackHeight_) = across;
     (vertical_ ? trackHeight_ : trackWidth_) = trackLen;
   }
-  SetPartState(0, kBarNormal);
-  SetOrder(order_, group_, true);
+  (void)SetPartState(0, kBarNormal);     // the bar itself always takes a state
+  (void)SetOrder(order_, group_, true);  // the list is set by now, so placing cannot fail
 
   const int64_t avail = static_cast<int64_t>(trackLen) - trackInset_ - endInset;
   int64_t thumbLen = avail > 0 ? avail * visible / total : 0;
@@ -537,8 +548,8 @@ int ScrollListPart::SetRange(int32_t length, int32_t total, int32_t visible, int
   if (thumbLen <= 0 || thumbLen >= avail || (!thumbSource_ && fixedLength > avail)) {
     thumbSprite_.SetVisible(false);
     scrollPos_ = thumbPos_ = -1;
-    SetEnabled(false);
-    SetPosition(x_, y_);
+    (void)SetEnabled(false);    // false only when the flag was already so
+    (void)SetPosition(x_, y_);  // moving a part that is made cannot fail
     return kScrollUnchanged;
   }
   scrollMax_ = total - visible;
@@ -565,8 +576,8 @@ int ScrollListPart::SetRange(int32_t length, int32_t total, int32_t visible, int
   scrollPos_ = std::clamp(position, 0, scrollMax_);
   thumbPos_ = Scale(thumbMax_, scrollPos_, scrollMax_);
   thumbSprite_.SetVisible(visible_);
-  SetEnabled(true);
-  SetPosition(x_, y_);
+  (void)SetEnabled(true);
+  (void)SetPosition(x_, y_);
   UpdateArrows();
   return 0;
 }

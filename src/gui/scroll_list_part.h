@@ -91,22 +91,22 @@ class ScrollContainerBase : public UiControl {
   int32_t GetY() const override { return y_; }
   int32_t GetWidth() const override { return trackWidth_; }
   int32_t GetHeight() const override { return trackHeight_; }
-  bool SetEnabled(bool enabled) override;
+  [[nodiscard]] bool SetEnabled(bool enabled) override;
   bool HitTest(int32_t x, int32_t y) const override { return HitTestTrack(x, y); }
   void OnPointerOver(int32_t x, int32_t y) override;
   void OnPointerLeave() override;
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
   void OnFocusGot(UiControl* previous, bool forward) override;
   void OnFocusLost(UiControl* next) override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
 
   virtual void Release() = 0;
-  virtual int SetScrollPosition(int64_t position) = 0;
-  virtual int SetThumbPosition(int64_t pixels) = 0;
-  virtual int Step(bool forward) = 0;
-  virtual int SetRange(int32_t length, int32_t total, int32_t visible, int32_t position,
-                       int32_t endInset, int32_t minThumb) = 0;
-  virtual int SetPartState(int which, uint8_t state) = 0;
+  [[nodiscard]] virtual int SetScrollPosition(int64_t position) = 0;
+  [[nodiscard]] virtual int SetThumbPosition(int64_t pixels) = 0;
+  [[nodiscard]] virtual int Step(bool forward) = 0;
+  [[nodiscard]] virtual int SetRange(int32_t length, int32_t total, int32_t visible,
+                                     int32_t position, int32_t endInset, int32_t minThumb) = 0;
+  [[nodiscard]] virtual int SetPartState(int which, uint8_t state) = 0;
   virtual bool HitTestTrack(int32_t x, int32_t y) const = 0;
 
   void SetEventSink(ControlEventSink* sink) { eventSink_ = sink; }
@@ -115,10 +115,10 @@ class ScrollContainerBase : public UiControl {
                  int32_t enter, int32_t leave) {
     sounds_.Set(clickFile, enterFile, leaveFile, click, enter, leave);
   }
-  int AddToPointerManager(PointerManager* manager, int32_t position);
-  bool RemoveFromPointerManager();
+  [[nodiscard]] int AddToPointerManager(PointerManager* manager, int32_t position);
+  [[nodiscard]] bool RemoveFromPointerManager();
   // One step of the wheel, the arrow keys and the arrow buttons.
-  int StepBy(bool forward);
+  [[nodiscard]] int StepBy(bool forward);
 
   void SetTrackClickMode(uint8_t mode) { trackClickMode_ = mode; }
   void SetPageActions(uint8_t back, uint8_t forward) {
@@ -193,26 +193,28 @@ class ScrollListPart : public ScrollContainerBase {
     if (target_ == object) target_ = nullptr;
   }
 
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
   bool IsVisible() const override { return thumbSprite_.IsVisible(); }
-  int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
+  [[nodiscard]] int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
-  int SetAlpha(int alpha) override;
+  [[nodiscard]] int SetAlpha(int alpha) override;
   int GetAlpha() const override { return thumbSprite_.GetAlpha(); }
 
   void Release() override;
-  int SetScrollPosition(int64_t position) override;
-  int SetThumbPosition(int64_t pixels) override;
-  int Step(bool forward) override;
-  int SetRange(int32_t length, int32_t total, int32_t visible, int32_t position, int32_t endInset,
-               int32_t minThumb) override;
-  int SetPartState(int which, uint8_t state) override;
+  [[nodiscard]] int SetScrollPosition(int64_t position) override;
+  [[nodiscard]] int SetThumbPosition(int64_t pixels) override;
+  [[nodiscard]] int Step(bool forward) override;
+  [[nodiscard]] int SetRange(int32_t length, int32_t total, int32_t visible, int32_t position,
+                             int32_t endInset, int32_t minThumb) override;
+  [[nodiscard]] int SetPartState(int which, uint8_t state) override;
   bool HitTestTrack(int32_t x, int32_t y) const override;
 
   [[nodiscard]] int AttachToTarget(DisplayObjectList* target);
-  int CreateDrawn(DisplayObjectList* target, const DrawnScrollBar& bar, int32_t group);
-  int CreateFromImages(DisplayObjectList* target, const ScrollBarPictures& bar, int32_t group);
+  [[nodiscard]] int CreateDrawn(DisplayObjectList* target, const DrawnScrollBar& bar,
+                                int32_t group);
+  [[nodiscard]] int CreateFromImages(DisplayObjectList* target, const ScrollBarPictures& bar,
+                                     int32_t group);
 
   const Sprite& GetThumbSprite() const { return thumbSprite_; }
   const Sprite* GetTrackSprite() const { return trackSprite_.get(); }
@@ -223,7 +225,7 @@ class ScrollListPart : public ScrollContainerBase {
   void BeginCreate(DisplayObjectList* target);
   void PlaceThumb();
   void ShowCell(Sprite* sprite, int32_t stride, int32_t cell);
-  int FinishCreate(int result);
+  [[nodiscard]] int FinishCreate(int result);
 
   DisplayObjectList* target_ = nullptr;
   int32_t order_ = 0;

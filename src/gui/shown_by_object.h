@@ -28,7 +28,7 @@ template <typename Base>
 class ShownByObject : public PlacedByObject<Base> {
  public:
   using PlacedByObject<Base>::PlacedByObject;
-  int SetAlpha(int alpha) override { return this->ShownBy().SetAlpha(alpha); }
+  [[nodiscard]] int SetAlpha(int alpha) override { return this->ShownBy().SetAlpha(alpha); }
   int GetAlpha() const override { return this->ShownBy().GetAlpha(); }
 };
 

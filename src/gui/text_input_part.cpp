@@ -54,7 +54,8 @@ int TextInputPart::SetPosition(int32_t x, int32_t y) {
 
 void TextInputPart::SetVisible(bool visible) {
   if (PointerManager* owner = GetOwner()) {
-    if (!visible && owner->IsFocus(this)) owner->SetFocus(nullptr);
+    // Clearing the focus cannot fail.
+    if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
     if (owner->IsHover(this)) owner->ForgetPointer();
   }
   textSprite_.SetVisible(visible);
@@ -181,7 +182,7 @@ int TextInputPart::Build(DisplayObjectList* target, TimerService* timer, ImeCont
       timerService_ = timer;
     }
     textMargin_ = layout.margin;
-    SetOrder(layout.order, group, true);
+    (void)SetOrder(layout.order, group, true);  // the list is set by now, so placing cannot fail
     if (ime) {
       const int32_t along = compositionChars_ * fontH;
       auto surface = std::make_unique<ImageSurface>();

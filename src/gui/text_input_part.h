@@ -75,27 +75,27 @@ class TextEditBase : public UiControl {
   bool HitTest(int32_t x, int32_t y) const override;
   void OnPointerOver(int32_t x, int32_t y) override;
   void OnPointerLeave() override;
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
   void OnFocusGot(UiControl* previous, bool forward) override;
   void OnFocusLost(UiControl* next) override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
-  uint8_t OnTextKey(uint32_t virtualKey) override;
-  uint8_t OnTextInput(const char* text, int32_t length) override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] uint8_t OnTextKey(uint32_t virtualKey) override;
+  [[nodiscard]] uint8_t OnTextInput(const char* text, int32_t length) override;
 
   virtual void Release() = 0;
   virtual void DrawText() = 0;
   virtual void DrawComposition() = 0;
   virtual void HideComposition() = 0;
   // Only before the create: the create fixes the capacity.
-  int SetMaxLength(int32_t n);
+  [[nodiscard]] int SetMaxLength(int32_t n);
   // chars > 0 replaces the box's size; a colour of 0xFFFFFFFF keeps the old one.
-  int SetCompositionStyle(int32_t chars, uint32_t textColor, uint32_t backColor);
+  [[nodiscard]] int SetCompositionStyle(int32_t chars, uint32_t textColor, uint32_t backColor);
   void SetModeIndicator(ImeIndicatorBase* indicator) { modeIndicator_ = indicator; }
   // Locks the field and writes the text back to the caller's buffer.
-  int Finish();
+  [[nodiscard]] int Finish();
   void SetLocked(bool locked);
-  int Clear();
-  int SetText(const char* text);
+  [[nodiscard]] int Clear();
+  [[nodiscard]] int SetText(const char* text);
   virtual void PlaceCaret() = 0;
   virtual void ShowCaret() = 0;
   virtual void HideCaret() = 0;
@@ -198,9 +198,9 @@ class TextInputPart : public ShownByObject<TextEditBase> {
     if (target_ == object) target_ = nullptr;
   }
 
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
+  [[nodiscard]] int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
 
   void Release() override;
@@ -213,10 +213,12 @@ class TextInputPart : public ShownByObject<TextEditBase> {
 
   // A caret blinks on the timer and compositions show through the input method context, when
   // given. Create makes one line that scrolls sideways; CreateMultiLine needs two lines or more.
-  int Create(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
-             const TextInputLayout& layout, const TextResultBuffer& result, int32_t group);
-  int CreateMultiLine(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
-                      const TextInputLayout& layout, const TextResultBuffer& result, int32_t group);
+  [[nodiscard]] int Create(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
+                           const TextInputLayout& layout, const TextResultBuffer& result,
+                           int32_t group);
+  [[nodiscard]] int CreateMultiLine(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
+                                    const TextInputLayout& layout, const TextResultBuffer& result,
+                                    int32_t group);
 
   const ImageSurface& TextSurface() const { return textSurface_; }
   ImageSurface& TextSurface() { return textSurface_; }
@@ -231,8 +233,9 @@ class TextInputPart : public ShownByObject<TextEditBase> {
  private:
   DisplayObject& ShownBy() override { return textSprite_; }
   // lines 0: the single line.
-  int Build(DisplayObjectList* target, TimerService* timer, ImeContext* ime, int32_t lines,
-            const TextInputLayout& layout, const TextResultBuffer& result, int32_t group);
+  [[nodiscard]] int Build(DisplayObjectList* target, TimerService* timer, ImeContext* ime,
+                          int32_t lines, const TextInputLayout& layout,
+                          const TextResultBuffer& result, int32_t group);
   // Where the caret stands on the screen.
   void CaretOrigin(int32_t* x, int32_t* y) const;
   void DrawFrame();

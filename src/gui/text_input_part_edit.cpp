@@ -68,7 +68,7 @@ int TextEditBase::Finish() {
 
 void TextEditBase::SetLocked(bool locked) {
   if (locked != locked_ && locked && GetOwner() && GetOwner()->IsFocus(this)) {
-    GetOwner()->SetFocus(nullptr);
+    (void)GetOwner()->SetFocus(nullptr);  // clearing the focus cannot fail
   }
   locked_ = locked;
 }
@@ -469,7 +469,8 @@ uint8_t TextEditBase::OnTextInput(const char* text, int32_t length) {
   if (enter) {
     // Enter in the last field leaves no field focused.
     if (PointerManager* owner = GetOwner()) {
-      if (owner->FocusNext() != 0) owner->SetFocus(nullptr);
+      if (owner->FocusNext() != 0)
+        (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
     }
   }
   return 1;
@@ -482,7 +483,7 @@ void TextEditBase::HidePointerWhileTyping() {
   if (!owner || !owner->IsHover(this)) return;
   owner->SetCursorVisible(false);
   pointerHidden_ = true;
-  owner->HideTooltip();
+  (void)owner->HideTooltip();  // the tooltip counts as hidden whatever its box answers
 }
 
 void TextEditBase::ShowPointerAgain() {
@@ -495,7 +496,7 @@ void TextEditBase::TakeFocusFromPointer() {
   PointerManager* owner = GetOwner();
   if (!owner || owner->IsFocus(this)) return;
   focusByPointer_ = true;
-  owner->SetFocus(this);
+  (void)owner->SetFocus(this);  // a part the manager does not list leaves the focus where it was
   // A field that passed the focus on is not left waiting for it.
   focusByPointer_ = false;
   if (owner->IsFocus(this)) ShowCaret();
@@ -508,7 +509,8 @@ bool TextEditBase::HitTest(int32_t x, int32_t y) const {
   // Hit testing is where a field under the pointer shows its I-beam and takes the focus.
   auto* self = const_cast<TextEditBase*>(this);
   if (PointerManager* owner = GetOwner()) {
-    owner->SetCursorState(verticalText_ ? kCursorVerticalIBeam : kCursorIBeam);
+    // Every state asked here is a known one.
+    (void)owner->SetCursorState(verticalText_ ? kCursorVerticalIBeam : kCursorIBeam);
     if (focusOnHover_ && !locked_ && !owner->IsFocus(this)) self->TakeFocusFromPointer();
   }
   return true;
@@ -520,7 +522,8 @@ void TextEditBase::OnPointerOver(int32_t /*x*/, int32_t /*y*/) {
 
 void TextEditBase::OnPointerLeave() {
   if (focusByPointer_) return;
-  if (PointerManager* owner = GetOwner()) owner->SetCursorState(0);
+  // Every state asked here is a known one.
+  if (PointerManager* owner = GetOwner()) (void)owner->SetCursorState(0);
   ShowPointerAgain();
 }
 
@@ -550,10 +553,13 @@ void TextEditBase::OnFocusGot(UiControl* /*previous*/, bool forward) {
   PointerManager* owner = GetOwner();
   if (!owner) return;
   if (locked_) {
-    if ((forward ? owner->FocusNext() : owner->FocusPrevious()) != 0) owner->SetFocus(nullptr);
+    // Clearing the focus cannot fail.
+    if ((forward ? owner->FocusNext() : owner->FocusPrevious()) != 0)
+      (void)owner->SetFocus(nullptr);
     return;
   }
-  if (WantsIme() && !imeContext_->IsOpen()) owner->SendTextInputMessage(1);
+  // With no host to tell, the field works as it is.
+  if (WantsIme() && !imeContext_->IsOpen()) (void)owner->SendTextInputMessage(1);
   if (modeIndicator_) modeIndicator_->SetVisible(true);
   if (focusByPointer_) {
     focusByPointer_ = false;
@@ -576,7 +582,8 @@ void TextEditBase::OnFocusLost(UiControl* /*next*/) {
   if (modeIndicator_) modeIndicator_->SetVisible(false);
   HideComposition();
   if (WantsIme() && imeContext_->IsOpen()) {
-    if (PointerManager* owner = GetOwner()) owner->SendTextInputMessage(0);
+    // With no host to tell, the field works as it is.
+    if (PointerManager* owner = GetOwner()) (void)owner->SendTextInputMessage(0);
   }
   HideCaret();
   ShowPointerAgain();

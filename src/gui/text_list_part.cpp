@@ -36,8 +36,9 @@ int TextListView::SetPosition(int32_t x, int32_t y) {
 
 void TextListView::SetVisible(bool visible) {
   if (PointerManager* owner = GetOwner()) {
-    if (!visible && owner->IsFocus(this)) owner->SetFocus(nullptr);
-    if (owner->IsHover(this)) owner->ReleaseHover();
+    // Clearing the focus cannot fail.
+    if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
+    if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
   }
   sprite_.SetVisible(visible);
 }
@@ -64,7 +65,7 @@ void TextListPart::Bar::OnFocusGot(UiControl* /*previous*/, bool forward) {
   PointerManager* owner = GetOwner();
   if (!owner) return;
   if ((forward ? owner->FocusNext() : owner->FocusPrevious()) != kFocusDone) {
-    owner->SetFocus(nullptr);
+    (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
   }
 }
 
@@ -73,7 +74,7 @@ void TextListPart::Bar::OnFocusGot(UiControl* /*previous*/, bool forward) {
 TextListPart::TextListPart() = default;
 
 TextListPart::~TextListPart() {
-  if (manager_) RemoveFromPointerManager();
+  if (manager_) (void)RemoveFromPointerManager();  // false when it was in no manager
   Release();
 }
 
@@ -136,21 +137,22 @@ int TextListPart::Create(DisplayObjectList* target, const TextListLayout& layout
   view_.Fill(backgroundColor_, nullptr);
   sprite_.SetImage(&view_, nullptr, layout.x, layout.y);
   sprite_.SetDrawMode(kViewBlend);
-  scrollList_.CreateFromImages(target,
-                               {.order = layout.order,
-                                .x = layout.barX,
-                                .y = layout.barY,
-                                .thumbFile = layout.thumbImage,
-                                .thumbStartEdge = layout.thumbStartEdge,
-                                .thumbEndEdge = layout.thumbEndEdge,
-                                .hasDisabledCell = true,
-                                .vertical = true,
-                                .blendMode = layout.barBlendMode},
-                               group);
+  // A bar whose picture will not load is left out: the lines show and scroll by keys alone.
+  (void)scrollList_.CreateFromImages(target,
+                                     {.order = layout.order,
+                                      .x = layout.barX,
+                                      .y = layout.barY,
+                                      .thumbFile = layout.thumbImage,
+                                      .thumbStartEdge = layout.thumbStartEdge,
+                                      .thumbEndEdge = layout.thumbEndEdge,
+                                      .hasDisabledCell = true,
+                                      .vertical = true,
+                                      .blendMode = layout.barBlendMode},
+                                     group);
   scrollList_.SetEventSink(&sink_);
   scrollList_.SetStep(Pitch());
   barLength_ = layout.barLength;
-  SetOrder(layout.order, group, true);
+  (void)SetOrder(layout.order, group, true);  // the list is set by now, so placing cannot fail
   renderer_ = layout.renderer;
   return kCreateDone;
 }
@@ -174,8 +176,10 @@ int TextListPart::AddLine(const char* text, const char* face, bool relayout) {
 void TextListPart::Relayout() {
   const int32_t n = LineCount();
   const int64_t content = n > 0 ? static_cast<int64_t>(n) * Pitch() - lineSpacing_ : GetHeight();
-  scrollList_.SetRange(barLength_, static_cast<int32_t>(std::min<int64_t>(content, INT32_MAX)),
-                       GetHeight(), 0, 0, 1);
+  // An empty list leaves the bar empty.
+  (void)scrollList_.SetRange(barLength_,
+                             static_cast<int32_t>(std::min<int64_t>(content, INT32_MAX)),
+                             GetHeight(), 0, 0, 1);
   hoverLine_ = savedHoverLine_ = -1;
   Redraw();
 }
@@ -246,11 +250,11 @@ int TextListPart::AddToPointerManager(PointerManager* manager, int32_t position)
   if (!manager) return kAddControlNull;
   if (GetOwner()) return kPartRegistered;
   if (position < 0) {
-    manager->AddControl(this, -1);
-    manager->AddControl(&scrollList_, -1);
+    (void)manager->AddControl(this, -1);  // a part made here belongs to no manager yet
+    (void)manager->AddControl(&scrollList_, -1);
   } else {
-    manager->AddControl(&scrollList_, -1);
-    manager->AddControl(this, position);
+    (void)manager->AddControl(&scrollList_, -1);
+    (void)manager->AddControl(this, position);
   }
   manager_ = manager;
   return 0;
@@ -303,7 +307,8 @@ int TextListPart::SetPosition(int32_t x, int32_t y) {
   const int32_t dx = x - GetX();
   const int32_t dy = y - GetY();
   sprite_.SetPos(x, y);
-  scrollList_.SetPosition(scrollList_.GetX() + dx, scrollList_.GetY() + dy);
+  // Moving a part that is made cannot fail.
+  (void)scrollList_.SetPosition(scrollList_.GetX() + dx, scrollList_.GetY() + dy);
   return 0;
 }
 
@@ -313,12 +318,12 @@ void TextListPart::SetVisible(bool visible) {
 }
 
 int TextListPart::SetAlpha(int alpha) {
-  scrollList_.SetAlpha(alpha);
+  (void)scrollList_.SetAlpha(alpha);  // the part is made, so its opacity always takes
   return sprite_.SetAlpha(alpha);
 }
 
 bool TextListPart::SetEnabled(bool enabled) {
-  scrollList_.SetEnabled(enabled);
+  (void)scrollList_.SetEnabled(enabled);  // false only when the flag was already so
   return UiControl::SetEnabled(enabled);
 }
 
@@ -329,7 +334,8 @@ bool TextListPart::HitTest(int32_t x, int32_t y) const {
 
 void TextListPart::OnPointerEnter() {
   // The pointer and the keys share one hover line.
-  if (GetOwner() && !GetOwner()->IsFocus(this)) GetOwner()->SetFocus(this);
+  // A part the manager does not list leaves the focus where it was.
+  if (GetOwner() && !GetOwner()->IsFocus(this)) (void)GetOwner()->SetFocus(this);
 }
 
 void TextListPart::OnPointerOver(int32_t x, int32_t y) {
@@ -370,7 +376,7 @@ void TextListPart::OnFocusLost(UiControl* /*next*/) {
 
 bool TextListPart::MoveHover(int32_t line) {
   hoverLine_ = line;
-  ScrollLineIntoView(line);
+  (void)ScrollLineIntoView(line);  // false only when the line is in view already
   return true;
 }
 

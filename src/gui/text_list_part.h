@@ -58,9 +58,9 @@ class TextListView : public ShownByObject<UiControl> {
   int GetKind() const override { return kKindTextListView; }
   int32_t GetWidth() const override { return sprite_.GetWidth(); }
   int32_t GetHeight() const override { return sprite_.GetHeight(); }
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
+  [[nodiscard]] int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) override;
   int32_t GetOrder() const override { return order_; }
   bool HitTest(int32_t x, int32_t y) const override { return sprite_.HitTest(x, y, true); }
   void OnFocusGot(UiControl* previous, bool forward) override;
@@ -88,33 +88,33 @@ class TextListPart : public TextListView {
   }
 
   int GetKind() const override { return kKindTextList; }
-  int SetPosition(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetPosition(int32_t x, int32_t y) override;
   void SetVisible(bool visible) override;
-  int SetAlpha(int alpha) override;
-  bool SetEnabled(bool enabled) override;
+  [[nodiscard]] int SetAlpha(int alpha) override;
+  [[nodiscard]] bool SetEnabled(bool enabled) override;
   bool HitTest(int32_t x, int32_t y) const override;
   void OnPointerOver(int32_t x, int32_t y) override;
   void OnPointerEnter() override;
-  bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
+  [[nodiscard]] bool OnPointerInput(int32_t x, int32_t y, Mouse* mouse) override;
   void OnFocusGot(UiControl* previous, bool forward) override;
   void OnFocusLost(UiControl* next) override;
-  bool OnKeyInput(InputBindingTable* bindings) override;
+  [[nodiscard]] bool OnKeyInput(InputBindingTable* bindings) override;
 
   // A line pitch (font height + spacing) below 1 answers kCreateBadArguments.
-  int Create(DisplayObjectList* target, const TextListLayout& layout, int32_t group);
+  [[nodiscard]] int Create(DisplayObjectList* target, const TextListLayout& layout, int32_t group);
   void Release();
   // Null texts count as empty; the first line decides which columns the list has.
-  int AddLine(const char* text, const char* face, bool relayout);
+  [[nodiscard]] int AddLine(const char* text, const char* face, bool relayout);
   void Relayout();
   void Redraw();
-  int SelectLine(int32_t index);
-  int SetLineFlag(int32_t index, uint8_t value, bool redraw);
+  [[nodiscard]] int SelectLine(int32_t index);
+  [[nodiscard]] int SetLineFlag(int32_t index, uint8_t value, bool redraw);
   uint8_t GetLineFlag(int32_t index) const;
-  int AddToPointerManager(PointerManager* manager, int32_t position);
-  bool RemoveFromPointerManager();
+  [[nodiscard]] int AddToPointerManager(PointerManager* manager, int32_t position);
+  [[nodiscard]] bool RemoveFromPointerManager();
   void SetHoverLine(int32_t value);
   void ActivateLine(int32_t value);
-  bool ScrollLineIntoView(int32_t line);
+  [[nodiscard]] bool ScrollLineIntoView(int32_t line);
 
   void SetColors(uint32_t background, uint32_t hoverFrame, uint32_t selection) {
     backgroundColor_ = background;
@@ -150,7 +150,7 @@ class TextListPart : public TextListView {
   const std::vector<std::string>* Column() const { return texts_ ? texts_.get() : faces_.get(); }
   int32_t Pitch() const { return lineHeight_ + lineSpacing_; }
   // Moves the hover line by key and brings it into view.
-  bool MoveHover(int32_t line);
+  [[nodiscard]] bool MoveHover(int32_t line);
 
   TextRenderer* renderer_ = nullptr;
   bool columnsDecided_ = false;

@@ -146,7 +146,7 @@ int32_t TextPanel::MovePointerToPart(UiControl* part, UiControl** outPart, bool 
     }
     return kPointerMoveStarted;
   }
-  pointer_->SetFocus(part);
+  (void)pointer_->SetFocus(part);  // a part the manager does not list leaves the focus where it was
   return kPointerFocusedInstead;
 }
 
@@ -165,8 +165,9 @@ int TextPanel::CreateScriptText(ScriptText** out, MessageTextEngine* engine, Tim
   if (rc != kWidgetDone) return rc;
   if (host_) text->SetEnvironment(host_->TextEnvironment());
   if (colors[0] || colors[1] || colors[2]) {
-    text->SetBackgroundColor(static_cast<int>(colors[0]), colors[1],
-                             static_cast<int>(std::min<uint32_t>(colors[2], 255)), true);
+    // The page is made, so the one other answer is that the colour was already so.
+    (void)text->SetBackgroundColor(static_cast<int>(colors[0]), colors[1],
+                                   static_cast<int>(std::min<uint32_t>(colors[2], 255)), true);
   }
   scriptTexts_.push_back(std::move(text));
   if (out) *out = scriptTexts_.back().get();

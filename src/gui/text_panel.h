@@ -39,10 +39,10 @@ class TextPanelHost {
   // Sound channel 0, which announces a caption.
   virtual void PlayCaptionSound() {}
   // Starts the timed pointer move to (x, y) over ms; false when nothing moves.
-  virtual bool StartPointerMove(int32_t x, int32_t y, uint32_t ms) = 0;
+  [[nodiscard]] virtual bool StartPointerMove(int32_t x, int32_t y, uint32_t ms) = 0;
   virtual bool PointerMoving() = 0;
   // One turn of the frame loop; false when the application asks to stop.
-  virtual bool FrameStep() = 0;
+  [[nodiscard]] virtual bool FrameStep() = 0;
   // The player's tooltip settings.
   virtual bool TooltipsOn() { return true; }
   virtual uint32_t TooltipDelay() { return 500; }
@@ -82,24 +82,25 @@ class TextPanel {
   void Clear();
 
   // A null text only takes the running caption away. duration is each step of the path.
-  int32_t ShowCaption(const char* text, uint32_t duration);
+  [[nodiscard]] int32_t ShowCaption(const char* text, uint32_t duration);
   // The running caption task; null once its timer service let it go.
   TimedTask* GetCaptionTask() const;
   // The five path points (x, y, opacity) of a caption captionHeight high on a canvas of height
   // height: from below the bottom edge up to its rest, and back down as it fades.
   static void CaptionPoints(int32_t height, int32_t captionHeight, int32_t (&points)[15]);
 
-  int32_t MovePointerToPart(UiControl* part, UiControl** outPart, bool wait);
+  [[nodiscard]] int32_t MovePointerToPart(UiControl* part, UiControl** outPart, bool wait);
 
   // The factory's renderer choice: the first renderer, or the second when set.
   void SetScriptTextFont(bool second) { secondFont_ = second; }
   // A script text on the first or second renderer, created and kept here; kPartNoMemory or the
   // set-up's code on failure (nothing kept).
-  int CreateScriptText(ScriptText** out, MessageTextEngine* engine, TimerService* timers,
-                       DisplayObjectList* list, const ScriptTextLayout& layout,
-                       const uint32_t (&colors)[3], int32_t group);
+  [[nodiscard]] int CreateScriptText(ScriptText** out, MessageTextEngine* engine,
+                                     TimerService* timers, DisplayObjectList* list,
+                                     const ScriptTextLayout& layout, const uint32_t (&colors)[3],
+                                     int32_t group);
   // 0, 1 for null, 2 when the text is not one of the factory's.
-  int DeleteScriptText(ScriptText* text);
+  [[nodiscard]] int DeleteScriptText(ScriptText* text);
   size_t ScriptTextCount() const { return scriptTexts_.size(); }
 
   OutlineTextRenderer* FirstRenderer() const { return first_.get(); }

@@ -118,7 +118,8 @@ int32_t TextTypingTask::TypeToken(bool* pageFull, bool* newLine) {
     *pageFull = true;
   } else if (kind == Engine::kQuotedTag) {
     const std::string tag(engine->GetTagText().value_or(std::string_view()));
-    owner_->DrawString(tag.c_str(), -1, -1, true);
+    // A tag that draws nothing leaves the page as it was.
+    (void)owner_->DrawString(tag.c_str(), -1, -1, true);
   } else if (kind == Engine::kIntegerTag) {
     ApplySizeTag(engine->GetTagValue());
   } else if (kind < Engine::kCharacter || kind > Engine::kBinaryBlock) {
@@ -224,7 +225,8 @@ int TextTypingTask::Start(bool all, int mode) {
   }
   alreadyRead_ = engine && engine->EndHookSuppressed();
   if (all) {
-    Finish();
+    (void)
+        Finish();  // a step that fails stops at the text it could not read, as the last kind tells
     return result;
   }
   TypingEnvironment* env = owner_->GetEnvironment();
@@ -246,7 +248,7 @@ int TextTypingTask::Start(bool all, int mode) {
     }
   }
   if (skipAtOnce_ || modifier || WindowBusy()) {
-    Finish();
+    (void)Finish();
     state_ = kTypingFinishedAtOnce;
     return result;
   }
@@ -265,12 +267,13 @@ int32_t TextTypingTask::Update(uint32_t nowMs) {
   const bool modifier =
       env && env->IsSkipModifierDown() && (speeds.fastForwardReadOnly == 0 || alreadyRead_);
   if (modifier || WindowBusy()) {
-    Finish();
+    (void)
+        Finish();  // a step that fails stops at the text it could not read, as the last kind tells
     state_ = kTypingFinishedAtOnce;
     return kTaskStepContinue;
   }
   if (state_ == kTypingRunning && owner_->ClickCompletesTyping() && AdvanceRequested()) {
-    Step(true);
+    (void)Step(true);
     return kTaskStepContinue;
   }
   if (state_ == kTypingWaiting) {
@@ -280,7 +283,7 @@ int32_t TextTypingTask::Update(uint32_t nowMs) {
   }
   if (nextDue_ == 0 || Reached(nowMs, nextDue_)) {
     state_ = kTypingRunning;
-    Step(allAtOnce_);
+    (void)Step(allAtOnce_);
     nextDue_ = nowMs + delay_;
   }
   return kTaskStepContinue;

@@ -30,17 +30,17 @@ class TextTypingTask final : public TimedTask {
 
   uint32_t GetKindId() const override { return kTaskKindNone; }
   // Never reports itself finished: the task stays with the window.
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override {}
   // The first call keeps the time; calls nest.
   void PauseSelf(uint32_t nowMs);
   // The last call moves the next step on by the time paused.
   void ResumeSelf(uint32_t nowMs);
 
-  int Start(bool all, int mode);
-  int Step(bool all);
-  int Finish();
-  int Continue();
+  [[nodiscard]] int Start(bool all, int mode);
+  [[nodiscard]] int Step(bool all);
+  [[nodiscard]] int Finish();
+  [[nodiscard]] int Continue();
 
   uint8_t GetState() const { return state_; }
   int8_t GetLastKind() const { return lastKind_; }
@@ -55,10 +55,10 @@ class TextTypingTask final : public TimedTask {
  private:
   // A character (with '\' as a new line) placed; false when the page was full, which skips the
   // rest of the section.
-  bool TypeCharacter(size_t from, bool* newLine);
+  [[nodiscard]] bool TypeCharacter(size_t from, bool* newLine);
   // Reads the next token and does what all typing does with it: characters placed, quoted tags
   // drawn, size tags applied; the kind, -1 for a malformed token.
-  int32_t TypeToken(bool* pageFull, bool* newLine);
+  [[nodiscard]] int32_t TypeToken(bool* pageFull, bool* newLine);
   void Wait();
   void NoteEnd();
   void RestoreFontSize();

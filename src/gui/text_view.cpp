@@ -30,7 +30,7 @@ TypedGlyph GlyphAt(std::string_view text, size_t pos) {
 
 // Takes o, which lies inside box, off box when it spans the box's whole length along the line
 // and reaches one of its sides across it; false when the rest would not be a rectangle.
-bool CutAcross(Rect& box, const Rect& o, bool vertical) {
+[[nodiscard]] bool CutAcross(Rect& box, const Rect& o, bool vertical) {
   if (vertical) {
     if (o.top != box.top || o.bottom != box.bottom) return false;
     if (o.right == box.right) return box.right = o.left, true;
@@ -225,7 +225,7 @@ int TextView::LayoutPass(std::string_view text, bool runCalls, bool skipWideSpac
     }
     if (draw && !autoWrap_ && lineIndex_ + 1 < lines_.size() &&
         pos >= lines_[lineIndex_ + 1].offset) {
-      NewLine();
+      (void)NewLine();  // a line that does not fit ends the page, which the layout sees itself
       if (vertical_ ? penX_ - lineHeight_ < marginLeft_
                     : penY_ + lineHeight_ > height_ - marginBottom_) {
         break;
@@ -300,7 +300,7 @@ void TextView::PlaceWindow() {
       y = maxY_ - height_;
     }
   }
-  SetPosition(x, y);
+  (void)SetPosition(x, y);  // moving a part that is made cannot fail
 }
 
 void TextView::DrawName() {
@@ -341,7 +341,8 @@ int TextView::ShowMessage(bool newPage) {
   penX_ = lines_.empty() ? startX : lines_.front().penX;
   penY_ = lines_.empty() ? startY : lines_.front().penY;
   int32_t count = 0;
-  LayoutPass(text, true, false, hidden ? &hidden_ : nullptr, true, &count);
+  // A call that fails stops the layout there: the page shows the text up to it.
+  (void)LayoutPass(text, true, false, hidden ? &hidden_ : nullptr, true, &count);
   ClearIndent();
   layoutMode_ = kLayoutNone;
   if (reveal) {
@@ -391,13 +392,14 @@ int TextView::DrawTextAt(std::string_view text, int32_t x, int32_t y, bool runCa
       layoutMode_ = kLayoutNone;
       return kDrawAtCallFailed;
     }
-    FitWindow(false, false);
+    (void)FitWindow(false, false);  // without resizing it only moves the window
   }
   layoutMode_ = kLayoutPage;
   lineIndex_ = 0;
   penX_ = startX;
   penY_ = startY;
-  LayoutPass(text, runCalls, skipWideSpaces, nullptr, runCalls, nullptr);
+  // The calls, if any, ran once above without fault: this pass draws.
+  (void)LayoutPass(text, runCalls, skipWideSpaces, nullptr, runCalls, nullptr);
   ClearIndent();
   layoutMode_ = kLayoutNone;
   return kWidgetDone;
@@ -539,7 +541,7 @@ bool TextView::StopReveal() {
   if (revealState_ != kRevealStart && revealState_ != kRevealRunning) return false;
   if (revealState_ == kRevealStart) StartReveal(revealStart_);
   revealState_ = kRevealStop;
-  OnTick(revealStart_);
+  (void)OnTick(revealStart_);  // a tick answers nothing its caller acts on
   return true;
 }
 

@@ -21,7 +21,7 @@ namespace bw {
 class TgsCallRunner {
  public:
   virtual ~TgsCallRunner() = default;
-  virtual int RunCall(std::span<const uint8_t> record) = 0;
+  [[nodiscard]] virtual int RunCall(std::span<const uint8_t> record) = 0;
   virtual int MessageState() const = 0;
 };
 
@@ -86,28 +86,30 @@ class TextView : public MessageTextWidget {
   ~TextView() override;
 
   void SetVisible(bool visible) override;
-  int OnTick(uint32_t now) override;
+  [[nodiscard]] int OnTick(uint32_t now) override;
   void Destroy() override;
-  int SetBackgroundColor(int kind, uint32_t rgb, int opacity, bool redraw) override;
+  [[nodiscard]] int SetBackgroundColor(int kind, uint32_t rgb, int opacity, bool redraw) override;
   void Home(bool clear) override;
-  bool NewLine() override;
+  [[nodiscard]] bool NewLine() override;
 
-  int ShowMessage(bool newPage);
-  int FitWindow(bool resize, bool reveal);
-  int MeasureText(std::string_view text, Rect* out, bool runCalls, bool skipWideSpaces);
-  int DrawTextAt(std::string_view text, int32_t x, int32_t y, bool runCalls, bool skipWideSpaces);
-  int BeginRuby();
-  int DrawRuby(const char* text, ImageSurface* target);
+  [[nodiscard]] int ShowMessage(bool newPage);
+  [[nodiscard]] int FitWindow(bool resize, bool reveal);
+  [[nodiscard]] int MeasureText(std::string_view text, Rect* out, bool runCalls,
+                                bool skipWideSpaces);
+  [[nodiscard]] int DrawTextAt(std::string_view text, int32_t x, int32_t y, bool runCalls,
+                               bool skipWideSpaces);
+  [[nodiscard]] int BeginRuby();
+  [[nodiscard]] int DrawRuby(const char* text, ImageSurface* target);
   bool IsIndentChar(const char* c) const;
   // The text may hold embedded calls (and so NULs).
-  int SetMessage(const char* text, size_t length);
+  [[nodiscard]] int SetMessage(const char* text, size_t length);
   void SetName(const char* name, const char* second);
   void SetIndentChars(const char* text);
   void SetPlacement(int alignment, int32_t anchorX, int32_t anchorY, int32_t minX, int32_t minY,
                     int32_t maxX, int32_t maxY);
-  int SetSoftEdge(int32_t width);
-  int SetWaitMark(CellImage* animation, TimerService* timers, bool enabled);
-  bool StopReveal();
+  [[nodiscard]] int SetSoftEdge(int32_t width);
+  [[nodiscard]] int SetWaitMark(CellImage* animation, TimerService* timers, bool enabled);
+  [[nodiscard]] bool StopReveal();
 
   void SetFrame(TgsCallRunner* frame) { frame_ = frame; }
   void SetNameBox(MessageTextWidget* box, uint8_t alignment) {
@@ -135,8 +137,8 @@ class TextView : public MessageTextWidget {
   // Lays the text out in the current mode; counts the characters placed. 0, or the failing
   // call's code (kMeasureCallFailed for a broken record). measured: the lines were recorded by
   // a measuring pass.
-  int LayoutPass(std::string_view text, bool runCalls, bool skipWideSpaces, ImageSurface* target,
-                 bool measured, int32_t* count);
+  [[nodiscard]] int LayoutPass(std::string_view text, bool runCalls, bool skipWideSpaces,
+                               ImageSurface* target, bool measured, int32_t* count);
   void BeginLayout();
   void CloseLine();
   Rect LinesUnion() const;

@@ -14,15 +14,16 @@ UiControl::~UiControl() {
 bool UiControl::SetEnabled(bool enabled) {
   if (enabled == enabled_) return false;
   if (!enabled && owner_) {
-    if (owner_->IsFocus(this)) owner_->SetFocus(nullptr);
-    if (owner_->IsHover(this)) owner_->ReleaseHover();
+    if (owner_->IsFocus(this)) (void)owner_->SetFocus(nullptr);  // clearing the focus cannot fail
+    if (owner_->IsHover(this)) (void)owner_->ReleaseHover();  // false only when nothing was hovered
   }
   enabled_ = enabled;
   return true;
 }
 
 void UiControl::SetTooltipText(const char* text) {
-  if (!tooltip_.empty() && owner_ && owner_->IsHover(this)) owner_->HideTooltip();
+  // The tooltip counts as hidden whatever its box answers.
+  if (!tooltip_.empty() && owner_ && owner_->IsHover(this)) (void)owner_->HideTooltip();
   tooltip_ = text ? text : "";
 }
 

@@ -43,15 +43,15 @@ class UiControl : public TextInputTarget {
   virtual int32_t GetY() const = 0;
   virtual int32_t GetWidth() const = 0;
   virtual int32_t GetHeight() const = 0;
-  virtual int SetPosition(int32_t x, int32_t y) = 0;
+  [[nodiscard]] virtual int SetPosition(int32_t x, int32_t y) = 0;
   virtual void SetVisible(bool visible) = 0;
   virtual bool IsVisible() const = 0;
-  virtual int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) = 0;
+  [[nodiscard]] virtual int SetOrder(int32_t order, int32_t tag, bool keepWhenEqual) = 0;
   virtual int32_t GetOrder() const = 0;
-  virtual int SetAlpha(int alpha) = 0;
+  [[nodiscard]] virtual int SetAlpha(int alpha) = 0;
   virtual int GetAlpha() const = 0;
   // False when the flag does not change.
-  virtual bool SetEnabled(bool enabled);
+  [[nodiscard]] virtual bool SetEnabled(bool enabled);
   // Null or empty clears the tooltip.
   virtual void SetTooltipText(const char* text);
   virtual bool HitTest(int32_t x, int32_t y) const = 0;
@@ -59,13 +59,15 @@ class UiControl : public TextInputTarget {
   virtual void OnPointerOver(int32_t /*x*/, int32_t /*y*/) {}
   virtual void OnPointerEnter() {}
   virtual void OnPointerLeave() {}
-  virtual bool OnPointerInput(int32_t /*x*/, int32_t /*y*/, Mouse* /*mouse*/) { return false; }
+  [[nodiscard]] virtual bool OnPointerInput(int32_t /*x*/, int32_t /*y*/, Mouse* /*mouse*/) {
+    return false;
+  }
   virtual void OnFocusGot(UiControl* /*previous*/, bool /*forward*/) {}
   virtual void OnFocusLost(UiControl* /*next*/) {}
-  virtual bool OnKeyInput(InputBindingTable* /*bindings*/) { return false; }
-  uint8_t OnTextKey(uint32_t /*virtualKey*/) override { return 0; }
-  uint8_t OnTextInput(const char* /*text*/, int32_t /*length*/) override { return 0; }
-  virtual int OnTick(uint32_t /*now*/) { return 0; }
+  [[nodiscard]] virtual bool OnKeyInput(InputBindingTable* /*bindings*/) { return false; }
+  [[nodiscard]] uint8_t OnTextKey(uint32_t /*virtualKey*/) override { return 0; }
+  [[nodiscard]] uint8_t OnTextInput(const char* /*text*/, int32_t /*length*/) override { return 0; }
+  [[nodiscard]] virtual int OnTick(uint32_t /*now*/) { return 0; }
   // An object the control borrows is being destroyed (the text renderer it draws with, the
   // display list its pictures are shown in): the control lets go of it.
   virtual void ForgetGone(const void* /*object*/) {}

@@ -54,7 +54,7 @@ int32_t LowByte(int value) {
 }
 
 // A decimal text as the scripts write it; null (and unreadable) texts take fallback, or 0.0.
-bool DecimalText(NativeArgs& a, uint32_t k, double fallbackForNull, double& value) {
+[[nodiscard]] bool DecimalText(NativeArgs& a, uint32_t k, double fallbackForNull, double& value) {
   std::string text;
   bool isNull = false;
   if (!a.Text(k, text, &isNull)) return false;
@@ -188,7 +188,8 @@ int32_t StartPath(NativeArgs& a, Target* target, std::unique_ptr<Task> task,
 
 // Reads the timing word and flag at k and k + 1, the switch at k + 2 and, unless it is 65535,
 // the easing text at easingWord.
-bool ReadPathOptions(NativeArgs& a, uint32_t k, uint32_t easingWord, PathOptions& options) {
+[[nodiscard]] bool ReadPathOptions(NativeArgs& a, uint32_t k, uint32_t easingWord,
+                                   PathOptions& options) {
   options.delay = a.U32(k);
   options.show = uint8_t(a.U32(k + 1)) != 0;
   options.defaults = a.U32(k + 2) == kDefaultsSwitch;

@@ -11,7 +11,7 @@ const NativeFamily& DisplayObjectNativeFamily();
 
 // Move paths on a render item, from text or a point array: the words of the sprite's move paths
 // with the item in place of the sprite.
-int32_t RenderItemMovePath(NativeArgs& a);
-int32_t RenderItemMovePoints(NativeArgs& a);
+[[nodiscard]] int32_t RenderItemMovePath(NativeArgs& a);
+[[nodiscard]] int32_t RenderItemMovePoints(NativeArgs& a);
 
 }  // namespace bw

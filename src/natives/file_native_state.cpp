@@ -34,7 +34,7 @@ ScriptFile::~ScriptFile() {
 }
 
 void ScriptFile::Close() {
-  CloseWritten();
+  (void)CloseWritten();  // Close answers nothing; the natives that care call CloseWritten
 }
 
 uint32_t ScriptFile::CloseWritten() {

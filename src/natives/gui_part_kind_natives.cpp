@@ -63,8 +63,9 @@ int32_t HitAreaSetCentre(NativeArgs& a) {
 int32_t SetMargins(NativeArgs& a) {
   UiControl* part = Part(a, 0);
   if (MessageTextWidget* window = Window(part)) {
-    window->SetMargins(a.I32(1), a.I32(2), a.I32(3), a.I32(4), true);
-    window->SetPaddings(a.I32(5), a.I32(6), a.I32(7), a.I32(8), true);
+    (void)window->SetMargins(a.I32(1), a.I32(2), a.I32(3), a.I32(4), true);  // margins always take
+    (void)window->SetPaddings(a.I32(5), a.I32(6), a.I32(7), a.I32(8),
+                              true);  // paddings always take
     return 1;
   }
   if (KindOf(part) != kKindImageList) return 0;
@@ -78,7 +79,8 @@ int32_t SetMargins(NativeArgs& a) {
 int32_t SetRenderers(NativeArgs& a) {
   UiControl* part = Part(a, 0);
   if (MessageTextWidget* window = Window(part)) {
-    window->SetRenderers(Renderer(a, 1), Renderer(a, 2), true);
+    // Without a main font the window keeps its own; before its page it keeps the fonts.
+    (void)window->SetRenderers(Renderer(a, 1), Renderer(a, 2), true);
     return 0;
   }
   if (KindOf(part) != kKindImageList) return -1;
@@ -196,7 +198,7 @@ int32_t SetLayout(NativeArgs& a) {
   window->SetHangCount(a.I32(2));
   window->SetCentreWide(a.U32(4) != 0);
   window->SetLineAndCharGaps(a.I32(5), a.I32(3));
-  window->UpdateWrapLimitIfReady();
+  (void)window->UpdateWrapLimitIfReady();  // without a font the limit is set when one comes
   window->SetRubyGap(a.I32(6));
   return 1;
 }

@@ -325,8 +325,9 @@ int32_t CreateTextWidget(NativeArgs& a) {
   int result = parts->CreateTextWidget(&part, 0, a.I32(0), a.I32(1), a.I32(2), a.I32(3),
                                        Renderer(a, 4), off ? nullptr : Renderer(a, 5));
   if (result == 0 && part) {
-    part->SetMargins(off ? 0 : a.I32(6), off ? 0 : a.I32(7), off ? 0 : a.I32(8), off ? 0 : a.I32(9),
-                     true);
+    // Margins always take.
+    (void)part->SetMargins(off ? 0 : a.I32(6), off ? 0 : a.I32(7), off ? 0 : a.I32(8),
+                           off ? 0 : a.I32(9), true);
   }
   return Made(a, result, part);
 }
@@ -648,7 +649,8 @@ int32_t SetPartSounds(NativeArgs& a) {
       static_cast<ImageListPart*>(part)->SetSounds(nullptr, nullptr, nullptr, click, enter, leave);
       return 0;
     case kKindCellImage:
-      static_cast<CellImagePart*>(part)->SetSounds(nullptr, nullptr, nullptr, click, enter, leave);
+      (void)static_cast<CellImagePart*>(part)->SetSounds(nullptr, nullptr, nullptr, click, enter,
+                                                         leave);
       return 0;
     default:
       return 1;
@@ -670,8 +672,8 @@ int32_t SetVisible(NativeArgs& a) {
   const bool visible = a.U32(1) != 0;
   PointerManager* owner = part->GetOwner();
   if (!visible && owner) {
-    if (owner->IsFocus(part)) owner->SetFocus(nullptr);
-    if (owner->IsHover(part)) owner->ReleaseHover();
+    if (owner->IsFocus(part)) (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
+    if (owner->IsHover(part)) (void)owner->ReleaseHover();  // false only when nothing was hovered
   }
   part->SetVisible(visible);
   return 1;

@@ -47,7 +47,7 @@ const TransferRow* FindTransferRow(uint32_t number);
 
 // Reads the row's words from the native's arguments and runs the operation: its answer
 // unchanged, kTransferNoImage for a target, source or rule that does not resolve.
-int32_t RunTransfer(NativeArgs& args, const TransferRow& row);
+[[nodiscard]] int32_t RunTransfer(NativeArgs& args, const TransferRow& row);
 
 // The rectangle l, t, r, b at word k into store, or null (and nothing more read) when l is
 // kDefaultsSwitch.
@@ -56,9 +56,9 @@ const Rect* OptionalRect(NativeArgs& args, uint32_t k, Rect& store);
 // 374 and 375: target, source, the eight words of the quadrilateral (top-left, top-right,
 // bottom-left, bottom-right), the source rectangle, a clip rectangle; the alpha form weights by
 // the source alpha.
-int32_t RunQuadTransfer(NativeArgs& args, bool alpha);
+[[nodiscard]] int32_t RunQuadTransfer(NativeArgs& args, bool alpha);
 // 376 and 377: target, source, anchor mode, x, y, angle, zoom, [opacity], the source rectangle,
 // a clip rectangle.
-int32_t RunRotateTransfer(NativeArgs& args, bool opacity);
+[[nodiscard]] int32_t RunRotateTransfer(NativeArgs& args, bool opacity);
 
 }  // namespace bw

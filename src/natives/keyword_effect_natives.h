@@ -9,13 +9,13 @@
 namespace bw {
 
 // 218: the object, the keyword, the set-up words; the effect's handle, or 0.
-int32_t EffectStart(NativeArgs& a);
+[[nodiscard]] int32_t EffectStart(NativeArgs& a);
 // 219, 220: the effect, the command's or the query's words.
-int32_t EffectCommandA(NativeArgs& a);
-int32_t EffectCommandB(NativeArgs& a);
+[[nodiscard]] int32_t EffectCommandA(NativeArgs& a);
+[[nodiscard]] int32_t EffectCommandB(NativeArgs& a);
 // 221: the keyword, the words of its argument-array command.
-int32_t EffectKeywordCommand(NativeArgs& a);
+[[nodiscard]] int32_t EffectKeywordCommand(NativeArgs& a);
 // 256: the object, the keyword, the attach mode byte, the apply flag, the set-up words.
-int32_t FilterStart(NativeArgs& a);
+[[nodiscard]] int32_t FilterStart(NativeArgs& a);
 
 }  // namespace bw

@@ -35,11 +35,12 @@ void CurrentChoiceList::Refresh(ScriptMessageText& text) {
   if (!list) return;
   const uint8_t mode = text.ChoiceMode();
   BitSet* flags = mode < 2 ? host_.ReadFlagsB(mode == 1) : nullptr;
-  list->SetReadFlags(flags, text.ChoiceValue(), 0);
+  (void)list->SetReadFlags(flags, text.ChoiceValue(), 0);  // taking the flags cannot fail
 }
 
 void CurrentChoiceList::ClearSelection() {
-  if (ImageListPart* list = Get()) list->SetReadFlags(nullptr, 0, 0);
+  // Taking the flags cannot fail.
+  if (ImageListPart* list = Get()) (void)list->SetReadFlags(nullptr, 0, 0);
 }
 
 namespace {
@@ -437,7 +438,8 @@ int32_t CopyChoiceText(NativeArgs& a) {
   if (size < 0 || (buffer && !GuestRange(a.Memory(), buffer, size))) return 3;
   char bytes[MessageTextEngine::kMaxChoiceTextBytes + 1] = {};
   const int32_t r = t->CopyChoiceText(a.I32(0), bytes, std::min<size_t>(size, sizeof bytes));
-  if (r == 0 && buffer) PutGuestText(a.Memory(), buffer, bytes);
+  // The range was checked above.
+  if (r == 0 && buffer) (void)PutGuestText(a.Memory(), buffer, bytes);
   return r;
 }
 

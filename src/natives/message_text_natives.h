@@ -38,7 +38,7 @@ class CurrentChoiceList : public ScriptHostExtension {
   ImageListPart* Get() const;
   // Clears the old list's read flags and forgets it; then remembers part when it is an image
   // list (0), else 1.
-  int32_t Set(UiControl* part);
+  [[nodiscard]] int32_t Set(UiControl* part);
   // The list's read flags: mode 0 the running script's choice flags, mode 1 the last script's,
   // any other mode none; from the message's first choice bit.
   void Refresh(ScriptMessageText& text);

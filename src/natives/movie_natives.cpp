@@ -77,7 +77,7 @@ void CloseAll(NativeArgs& a) {
 // Shown in the screen's sprite composition when there is one; a movie it does not take still
 // plays and the sprite natives can list it elsewhere (651). Destroying the sprite takes it out
 // of whatever list holds it.
-int32_t OpenSprite(MovieNativeState& s, const char* file, uint32_t priority) {
+[[nodiscard]] int32_t OpenSprite(MovieNativeState& s, const char* file, uint32_t priority) {
   auto sprite = std::make_unique<MovieSpriteControl>();
   if (int32_t code = sprite->Open(file, 0, 0); code != kMovieOpened) return code;
   sprite->SetVisible(true);
@@ -90,7 +90,7 @@ int32_t OpenSprite(MovieNativeState& s, const char* file, uint32_t priority) {
   return kMovieOpened;
 }
 
-int32_t OpenRenderItem(MovieNativeState& s, const char* file, uint32_t priority) {
+[[nodiscard]] int32_t OpenRenderItem(MovieNativeState& s, const char* file, uint32_t priority) {
   DisplayManager* display = Global<DisplayManager>::Get();
   auto prim = std::make_unique<MoviePrimControl>();
   if (int32_t code = prim->Open(display, file, 0, 0); code != kMovieOpened) return code;
@@ -101,7 +101,7 @@ int32_t OpenRenderItem(MovieNativeState& s, const char* file, uint32_t priority)
 }
 
 // Opened before it goes into the slot, so a slow probe never holds the window thread.
-int32_t OpenWindow(ScriptApplication* app, const char* file) {
+[[nodiscard]] int32_t OpenWindow(ScriptApplication* app, const char* file) {
   if (!app) return kMovieNotCreated;
   auto movie = std::make_unique<MovieObject>();
   if (int32_t code = app->OpenWindowMovie(*movie, file); code != kMovieOpened) return code;

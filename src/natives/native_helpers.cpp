@@ -104,8 +104,8 @@ constexpr int kBlendWithAlpha = 2;
 // Attaches the picture, then lists and shows the sprite; between the two, dress applies the
 // colour key or blend.
 template <typename Dress>
-int32_t PlaceSprite(Sprite* sprite, ImageSurface* surface, const SpritePlacement& place,
-                    Dress dress) {
+[[nodiscard]] int32_t PlaceSprite(Sprite* sprite, ImageSurface* surface,
+                                  const SpritePlacement& place, Dress dress) {
   Rect source{place.left, place.top, place.right, place.bottom};
   if (sprite->SetImage(surface, place.left >= 0 ? &source : nullptr, place.x, place.y) !=
       kSpriteDone)
@@ -297,7 +297,7 @@ int32_t SetPartOption(UiControl* part, uint32_t flag) {
   const bool on = flag != 0;
   switch (KindOf(part)) {
     case kKindCheckButton:
-      static_cast<CheckPart*>(part)->SetChecked(on);
+      (void)static_cast<CheckPart*>(part)->SetChecked(on);  // false when already so
       return 0;
     case kKindTextInput:
       static_cast<TextInputPart*>(part)->SetLocked(on);

@@ -43,16 +43,16 @@ constexpr int32_t kClipboardNullText = 1;
 constexpr int32_t kClipboardFailed = 2;
 // The text up to its terminator or size bytes, whichever comes first (size 0: to the terminator);
 // the host clipboard takes it as plain text.
-int32_t CopyTextToClipboard(ScriptApplication* app, const char* text, uint32_t size);
+[[nodiscard]] int32_t CopyTextToClipboard(ScriptApplication* app, const char* text, uint32_t size);
 // The same for a guest text: a text that runs out of the arena before either end faults.
-int32_t CopyGuestTextToClipboard(ScriptApplication* app, GuestMemory& memory, uint32_t text,
-                                 uint32_t size);
+[[nodiscard]] int32_t CopyGuestTextToClipboard(ScriptApplication* app, GuestMemory& memory,
+                                               uint32_t text, uint32_t size);
 
 // Whether the service still holds the task.
 bool IsTaskAlive(TimerService* service, const TimedTask* task);
 // Takes the task out of the slot (the slot becomes null) and out of the service; false for a
 // null slot.
-bool RemoveTask(TimerService* service, TimedTask** slot);
+[[nodiscard]] bool RemoveTask(TimerService* service, TimedTask** slot);
 
 // StartPointerMove results besides the task start's.
 constexpr int32_t kPointerMoveNotStarted = 0;
@@ -60,8 +60,8 @@ constexpr int32_t kPointerMoveNotStarted = 0;
 // timer service. Without force nothing moves while the pointer rests on the picture's last
 // pixel; nothing moves while the application's switch is off. task (when given) receives the
 // task or null. Answers 0 or the start's code.
-int32_t StartPointerMove(ScriptApplication* app, int32_t x, int32_t y, uint32_t ms, bool force,
-                         uint8_t mode, TimedTask** task);
+[[nodiscard]] int32_t StartPointerMove(ScriptApplication* app, int32_t x, int32_t y, uint32_t ms,
+                                       bool force, uint8_t mode, TimedTask** task);
 
 // A null text keeps the current name.
 void SetCurrentSaveName(ScriptHost& host, const char* text);
@@ -90,11 +90,13 @@ constexpr int32_t kSpriteSetupRefused = 3;
 // Loads the file into surface and shows it through sprite. keyMode >= 0: the colour key is the
 // surface's pixel at (keyMode, keyValue); keyMode < -1: the sprite blends (mode 2) with alpha
 // keyValue; -1: neither.
-int32_t LoadSpriteImage(Sprite* sprite, ImageSurface* surface, const char* file, int32_t keyMode,
-                        int32_t keyValue, const SpritePlacement& place);
+[[nodiscard]] int32_t LoadSpriteImage(Sprite* sprite, ImageSurface* surface, const char* file,
+                                      int32_t keyMode, int32_t keyValue,
+                                      const SpritePlacement& place);
 // The same for a surface already drawn; a non-zero blendMode is set with alpha.
-int32_t SetupSpriteFromSurface(Sprite* sprite, ImageSurface* surface, int32_t blendMode,
-                               int32_t alpha, const SpritePlacement& place);
+[[nodiscard]] int32_t SetupSpriteFromSurface(Sprite* sprite, ImageSurface* surface,
+                                             int32_t blendMode, int32_t alpha,
+                                             const SpritePlacement& place);
 
 // Per-kind access to a GUI part; the script text (111) answers as a text window, and a null
 // part or a kind a row does not name answers null or -1.
@@ -111,7 +113,7 @@ int KindOf(const UiControl* part);
 // A check part is checked or cleared, a text field given text (a null text is refused), a scroll
 // bar moved, a list box's line selected, a cell image's cell entered by its number; a text
 // window takes text (a null text feeds nothing) and answers 0.
-int32_t SetPartValue(UiControl* part, int32_t value, const char* text);
+[[nodiscard]] int32_t SetPartValue(UiControl* part, int32_t value, const char* text);
 // Whether a check part is checked, a scroll bar's position, an image list's first set-up value,
 // a list box's selected line, a cell image's entered cell (-1: none).
 int32_t GetPartValue(UiControl* part);
@@ -119,10 +121,10 @@ int32_t GetPartValue(UiControl* part);
 // field not created.
 const std::string* GetPartText(UiControl* part);
 // A button's, a check's or a scroll bar's box hit: the rectangle instead of the pixels.
-int32_t SetPartFlag(UiControl* part, uint32_t flag);
+[[nodiscard]] int32_t SetPartFlag(UiControl* part, uint32_t flag);
 // A check part checked, a text field's or a cell image's lock, a text window's decided flag, an
 // image list's read colours.
-int32_t SetPartOption(UiControl* part, uint32_t flag);
+[[nodiscard]] int32_t SetPartOption(UiControl* part, uint32_t flag);
 
 // Feeds text to the window a character at a time: CR, LF and CR LF ask for one new line, any other
 // character goes to its character entry. Stops at the terminator, on a refused new line, on a

@@ -51,16 +51,17 @@ void RemoveKind(uint32_t kind) {
 
 // Creates a listed object set up by load; the handle, or 0.
 template <typename T, typename Load>
-int32_t CreateListed(ScriptObjectList<T>& list, Load&& load) {
+[[nodiscard]] int32_t CreateListed(ScriptObjectList<T>& list, Load&& load) {
   uint32_t handle = 0;
-  list.Create(handle, std::forward<Load>(load));
+  (void)list.Create(handle, std::forward<Load>(load));  // a failure leaves the handle 0
   return static_cast<int32_t>(handle);
 }
 
 // The release natives: &var names the script's variable, cleared once its object is released.
 // Tasks of the kinds that play the object go before it.
 template <typename T, size_t N>
-int32_t ReleaseListed(NativeArgs& a, ScriptObjectList<T>& list, const uint32_t (&kinds)[N]) {
+[[nodiscard]] int32_t ReleaseListed(NativeArgs& a, ScriptObjectList<T>& list,
+                                    const uint32_t (&kinds)[N]) {
   const uint32_t variable = a.U32(0);
   uint32_t handle = 0;
   if (a.Faulted() || variable == 0) return kObjectListNullObject;
@@ -75,7 +76,7 @@ int32_t ReleaseListed(NativeArgs& a, ScriptObjectList<T>& list, const uint32_t (
 }
 
 template <typename T, size_t N>
-int32_t ReleaseAllListed(ScriptObjectList<T>& list, const uint32_t (&kinds)[N]) {
+[[nodiscard]] int32_t ReleaseAllListed(ScriptObjectList<T>& list, const uint32_t (&kinds)[N]) {
   for (uint32_t kind : kinds) RemoveKind(kind);
   list.ReleaseAll();
   return 0;
@@ -238,7 +239,7 @@ PartRange RangeOf(int32_t first, int32_t count, size_t parts) {
   return r;
 }
 template <typename Word>
-bool CopyRange(NativeArgs& a, uint32_t k, const PartRange& range, Word&& word) {
+[[nodiscard]] bool CopyRange(NativeArgs& a, uint32_t k, const PartRange& range, Word&& word) {
   const uint32_t array = a.U32(k);
   if (a.Faulted()) return false;
   if (array == 0 || range.length <= 0) return true;
@@ -250,7 +251,8 @@ bool CopyRange(NativeArgs& a, uint32_t k, const PartRange& range, Word&& word) {
   return true;
 }
 template <typename Loader>
-bool CopyRecords(NativeArgs& a, uint32_t k, const PartRange& range, const Loader& loader) {
+[[nodiscard]] bool CopyRecords(NativeArgs& a, uint32_t k, const PartRange& range,
+                               const Loader& loader) {
   return CopyRange(a, k, range,
                    [&](size_t i) {
                      return uint32_t(int32_t{static_cast<int16_t>(loader.GetRecord(i).width)});

@@ -32,7 +32,7 @@ inline uint32_t Give(NativeArgs& a, ScriptObjectType type, const void* object) {
 // The factories' answer: the new object's handle, or 0 when creation failed. The object is
 // taken by reference: it is read after the factory call in the same argument list has set it.
 template <typename T>
-int32_t Made(NativeArgs& a, int code, T* const& object) {
+[[nodiscard]] int32_t Made(NativeArgs& a, int code, T* const& object) {
   if (code != 0 || !object) return 0;
   if constexpr (std::is_base_of_v<RenderItem, T>) {
     return static_cast<int32_t>(
@@ -57,7 +57,7 @@ inline bool IsDirectDraw(Surface* s) {
 // Takes the object out of a release native's variable (word 0): 1 for none, 2 for one not
 // listed, else destroy's code, the variable cleared on 0.
 template <typename T, typename Destroy>
-int32_t Release(NativeArgs& a, ScriptObjectType type, Destroy destroy) {
+[[nodiscard]] int32_t Release(NativeArgs& a, ScriptObjectType type, Destroy destroy) {
   const uint32_t address = a.U32(0);
   uint32_t handle = 0;
   if (address) a.Memory().Read32(address, handle);

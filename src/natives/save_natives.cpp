@@ -28,7 +28,8 @@ SaveData& Save(NativeArgs& a) {
 
 // Writes text cut to limit bytes with its terminator; a bad address faults.
 void PutLimited(NativeArgs& a, uint32_t address, const std::string& text, uint32_t limit) {
-  if (address != 0) PutGuestText(a.Memory(), address, FitField(text, limit));
+  // A bad address faults the call, which the run sees.
+  if (address != 0) (void)PutGuestText(a.Memory(), address, FitField(text, limit));
 }
 
 SaveTextPanel* Panel(NativeArgs& a) {
@@ -209,8 +210,9 @@ int32_t MultiPurpose(NativeArgs& a) {
     }
     case 4: {
       TimedTask* task = nullptr;
-      StartPointerMove(app, a.I32(1), a.I32(2), a.U32(3), a.U32(4) != 0,
-                       static_cast<uint8_t>(a.U32(5)), &task);
+      // A move that does not start leaves no task: the handle answered is 0.
+      (void)StartPointerMove(app, a.I32(1), a.I32(2), a.U32(3), a.U32(4) != 0,
+                             static_cast<uint8_t>(a.U32(5)), &task);
       return static_cast<int32_t>(TaskHandleOf(a.Host(), task));
     }
     case 5: {

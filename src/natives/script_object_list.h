@@ -50,7 +50,7 @@ class ScriptObjectList {
   // Makes T(args...), runs setup on it (its non-zero code refuses the object) and appends it.
   // handle receives its handle, 0 on failure: kObjectListOutOfMemory, or the set-up's code.
   template <typename Setup, typename... Args>
-  int Create(uint32_t& handle, Setup&& setup, Args&&... args) {
+  [[nodiscard]] int Create(uint32_t& handle, Setup&& setup, Args&&... args) {
     handle = 0;
     std::unique_ptr<T> object(new (std::nothrow) T(std::forward<Args>(args)...));
     if (!object) return kObjectListOutOfMemory;
@@ -71,7 +71,7 @@ class ScriptObjectList {
     return it == index_.end() ? nullptr : it->second->object;
   }
 
-  int Release(const T* object) {
+  [[nodiscard]] int Release(const T* object) {
     if (!object) return kObjectListNullObject;
     auto it = index_.find(object);
     if (it == index_.end()) return kObjectListNotListed;
@@ -83,7 +83,7 @@ class ScriptObjectList {
   }
   // Release of the handle's object: kObjectListNullObject for 0, kObjectListNotListed for any other
   // handle that names no listed object.
-  int ReleaseHandle(uint32_t handle) {
+  [[nodiscard]] int ReleaseHandle(uint32_t handle) {
     if (!handle) return kObjectListNullObject;
     T* object = Find(handle);
     return object ? Release(object) : kObjectListNotListed;

@@ -46,7 +46,7 @@ BgmDuckTask* StartSoundFader(ScriptHost& host, int32_t channel, const char* rati
   if (!channels) return nullptr;
   double ratio = 0;
   if (ratioText) {
-    ParseDecimal(ratioText, ratio);
+    (void)ParseDecimal(ratioText, ratio);  // unreadable text leaves the ratio 0
   } else {
     ScriptApplication* app = host.Application();
     uint8_t setting = app ? app->BgmDuckSetting() : 0;
@@ -74,8 +74,9 @@ int32_t PlayBgmNumber(ScriptHost& host, int32_t number, uint32_t fadeMs, bool lo
     if (fadeMs == 0) {
       channels->StopBgm();
     } else {
-      StartOwned(std::make_unique<BgmFadeOutTask>(fadeMs), timers, channels,
-                 channels->CurrentBgmTrack());
+      // A fade that cannot start is deleted; the music plays on until stopped otherwise.
+      (void)StartOwned(std::make_unique<BgmFadeOutTask>(fadeMs), timers, channels,
+                       channels->CurrentBgmTrack());
     }
     return kBgmNumberDone;
   }

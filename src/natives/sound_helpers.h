@@ -17,7 +17,7 @@ class TimerService;
 // Starts a sound task and hands it to the timer service it started on, which owns it from then
 // on; one whose start fails, or that the service refuses, is deleted here.
 template <typename Task, typename... Args>
-int32_t StartOwned(std::unique_ptr<Task> task, Args&&... args) {
+[[nodiscard]] int32_t StartOwned(std::unique_ptr<Task> task, Args&&... args) {
   const int32_t r = task->Start(std::forward<Args>(args)...);
   if (r != 0) return r;
   const int32_t refused = task->RefusedCode();

@@ -567,8 +567,9 @@ int32_t ChannelVolumeFade(NativeArgs& a) {
   int32_t channel = a.I32(0), target = a.I32(1);
   uint32_t ms = a.U32(2);
   if (!a.Faulted() && Channels(a)) {
-    StartOwned(std::make_unique<ChannelVolumeFadeTask>(target, ms), Timers(a), Channels(a),
-               channel);
+    // A fade that cannot start is deleted and the volume stays; the native answers 0 either way.
+    (void)StartOwned(std::make_unique<ChannelVolumeFadeTask>(target, ms), Timers(a), Channels(a),
+                     channel);
   }
   return 0;
 }

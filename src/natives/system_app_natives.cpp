@@ -79,7 +79,8 @@ int32_t NativeGetAppText(NativeArgs& a) {
   if (size == 0) return static_cast<int32_t>(text.size() + 1);
   if (dest == 0 || size < 0) return kBadKind;
   if (!GuestRange(a.Memory(), dest, size)) return kBadKind;
-  PutGuestText(a.Memory(), dest, sjis::Truncate(text, static_cast<size_t>(size - 1)));
+  // The range was checked above.
+  (void)PutGuestText(a.Memory(), dest, sjis::Truncate(text, static_cast<size_t>(size - 1)));
   return 0;
 }
 

@@ -8,76 +8,76 @@
 
 namespace bw {
 
-int32_t NativeSetWindowFeature(NativeArgs& a);
-int32_t NativeGetAppState(NativeArgs& a);
-int32_t NativeGetAppText(NativeArgs& a);
-int32_t NativeSetUserSetting(NativeArgs& a);
-int32_t NativeGetUserSetting(NativeArgs& a);
-int32_t NativeSetVoiceSetting(NativeArgs& a);
-int32_t NativeGetVoiceInfo(NativeArgs& a);
-int32_t NativeApplyTextSettings(NativeArgs& a);
-int32_t NativeSetScreenMode(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetWindowFeature(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetAppState(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetAppText(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetUserSetting(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetUserSetting(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetVoiceSetting(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetVoiceInfo(NativeArgs& a);
+[[nodiscard]] int32_t NativeApplyTextSettings(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetScreenMode(NativeArgs& a);
 // Flags 0 and 1 of the application (bit 0 of a0).
 template <uint32_t kWhich>
-int32_t NativeSetScriptFlag(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetScriptFlag(NativeArgs& a);
 template <uint32_t (ScriptApplication::*Operation)()>
-int32_t NativePacing(NativeArgs& a);
-int32_t NativeLowerFrameThreadPriority(NativeArgs& a);
-int32_t NativeRestoreFrameThreadPriority(NativeArgs& a);
-int32_t NativeSetFrameRate(NativeArgs& a);
-int32_t NativeGetFrameRate(NativeArgs& a);
-int32_t NativePostAppCommand(NativeArgs& a);
-int32_t NativeGetInterruptArgument(NativeArgs& a);
-int32_t NativeSavePersistentData(NativeArgs& a);
-int32_t NativeTakeWindowRestoredFlag(NativeArgs& a);
-int32_t NativeCopyToClipboard(NativeArgs& a);
-int32_t NativeGetInputText(NativeArgs& a);
-int32_t NativeSetupInputDialog(NativeArgs& a);
+[[nodiscard]] int32_t NativePacing(NativeArgs& a);
+[[nodiscard]] int32_t NativeLowerFrameThreadPriority(NativeArgs& a);
+[[nodiscard]] int32_t NativeRestoreFrameThreadPriority(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetFrameRate(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetFrameRate(NativeArgs& a);
+[[nodiscard]] int32_t NativePostAppCommand(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetInterruptArgument(NativeArgs& a);
+[[nodiscard]] int32_t NativeSavePersistentData(NativeArgs& a);
+[[nodiscard]] int32_t NativeTakeWindowRestoredFlag(NativeArgs& a);
+[[nodiscard]] int32_t NativeCopyToClipboard(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetInputText(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetupInputDialog(NativeArgs& a);
 // Kind 0 message, 1 yes/no, 2 ok/cancel.
 template <uint32_t kKind>
-int32_t NativeBox(NativeArgs& a);
-int32_t NativeMessageDialog(NativeArgs& a);
+[[nodiscard]] int32_t NativeBox(NativeArgs& a);
+[[nodiscard]] int32_t NativeMessageDialog(NativeArgs& a);
 // A file (false) or a folder (true) through the desktop's opener.
 template <bool kFolder>
-int32_t NativeOpenWithDesktop(NativeArgs& a);
-int32_t NativeGetSpecialFolder(NativeArgs& a);
-int32_t NativeSetAppFolder(NativeArgs& a);
+[[nodiscard]] int32_t NativeOpenWithDesktop(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetSpecialFolder(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetAppFolder(NativeArgs& a);
 // Wallpaper and screen saver: nothing of the desktop is touched.
-int32_t NativeDesktopNothing(NativeArgs& a);
-int32_t NativeGetLocalTime(NativeArgs& a);
+[[nodiscard]] int32_t NativeDesktopNothing(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetLocalTime(NativeArgs& a);
 // 0 Create, 1 Start, 2 GetElapsed, 3 SetElapsed, 4 Pause, 5 Resume, 6 PauseAll, 7 ResumeAll.
 template <int kOp>
-int32_t NativeStopwatchOp(NativeArgs& a);
+[[nodiscard]] int32_t NativeStopwatchOp(NativeArgs& a);
 template <bool kPressed>
-int32_t NativeActionTest(NativeArgs& a);
+[[nodiscard]] int32_t NativeActionTest(NativeArgs& a);
 template <bool kPressed>
-int32_t NativeFindAction(NativeArgs& a);
+[[nodiscard]] int32_t NativeFindAction(NativeArgs& a);
 // 0 add, 1 remove, 2 change.
 template <int kOp>
-int32_t NativeBinding(NativeArgs& a);
+[[nodiscard]] int32_t NativeBinding(NativeArgs& a);
 template <uint32_t kAction, bool kPressed>
-int32_t NativeFixedAction(NativeArgs& a);
+[[nodiscard]] int32_t NativeFixedAction(NativeArgs& a);
 template <bool kPressed>
-int32_t NativeSkipModifier(NativeArgs& a);
+[[nodiscard]] int32_t NativeSkipModifier(NativeArgs& a);
 // 0 newly pressed, 1 held, 2 released.
 template <int kTest>
-int32_t NativeKeyTest(NativeArgs& a);
+[[nodiscard]] int32_t NativeKeyTest(NativeArgs& a);
 template <int kVirtualKey>
-int32_t NativeKeyToggle(NativeArgs& a);
-int32_t NativeSetKeyboardMode(NativeArgs& a);
-int32_t NativeSetCursorShape(NativeArgs& a);
+[[nodiscard]] int32_t NativeKeyToggle(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetKeyboardMode(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetCursorShape(NativeArgs& a);
 // A display object as the animated cursor (0: back to the plain cursor); the mouse's result.
-int32_t NativeSetAnimatedCursor(NativeArgs& a);
-int32_t NativeShowCursor(NativeArgs& a);
-int32_t NativeGetCursorPosition(NativeArgs& a);
-int32_t NativeSetCursorPosition(NativeArgs& a);
-int32_t NativeIsPointerInWindow(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetAnimatedCursor(NativeArgs& a);
+[[nodiscard]] int32_t NativeShowCursor(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetCursorPosition(NativeArgs& a);
+[[nodiscard]] int32_t NativeSetCursorPosition(NativeArgs& a);
+[[nodiscard]] int32_t NativeIsPointerInWindow(NativeArgs& a);
 template <int kButton, bool kPressed>
-int32_t NativeMouseButton(NativeArgs& a);
+[[nodiscard]] int32_t NativeMouseButton(NativeArgs& a);
 template <int kButton>
-int32_t NativeWheel(NativeArgs& a);
-int32_t NativeGetJoystickState(NativeArgs& a);
+[[nodiscard]] int32_t NativeWheel(NativeArgs& a);
+[[nodiscard]] int32_t NativeGetJoystickState(NativeArgs& a);
 template <bool kPressed>
-int32_t NativeJoyButton(NativeArgs& a);
+[[nodiscard]] int32_t NativeJoyButton(NativeArgs& a);
 
 }  // namespace bw

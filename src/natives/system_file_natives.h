@@ -50,19 +50,19 @@ class ScriptFile : public File {
 
   void Close() override;
   // Close, answering kFileOk or kFileNotWritten.
-  uint32_t CloseWritten();
+  [[nodiscard]] uint32_t CloseWritten();
   // The target's path while a temporary stands in for it.
   const char* GetPath() const override;
-  uint32_t Create(const char* path, bool overwrite) override;
-  uint32_t OpenReadWrite(const char* path) override;
-  uint32_t Write(const void* buffer, uint32_t count) override;
+  [[nodiscard]] uint32_t Create(const char* path, bool overwrite) override;
+  [[nodiscard]] uint32_t OpenReadWrite(const char* path) override;
+  [[nodiscard]] uint32_t Write(const void* buffer, uint32_t count) override;
 
   // The loaded content (with a terminator after it) and the path, as guest copies; 0 without.
   uint32_t GuestData();
   uint32_t GuestPath();
 
  private:
-  uint32_t OpenTemporary(const char* path, bool create, bool overwrite);
+  [[nodiscard]] uint32_t OpenTemporary(const char* path, bool create, bool overwrite);
 
   GuestMemory& memory_;
   std::string target_;       // engine path of the file the temporary replaces

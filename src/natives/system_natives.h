@@ -47,9 +47,9 @@ class SystemNativeState : public ScriptHostExtension {
 
 // A decimal text as the C locale reads it (leading blanks, a sign, digits, a fraction and an
 // exponent); false for no number or a value that is not finite.
-bool ParseDecimal(const std::string& text, double& value);
+[[nodiscard]] bool ParseDecimal(const std::string& text, double& value);
 
 // Writes text and its terminator at dest; a range outside the arena faults.
-bool PutGuestText(GuestMemory& memory, uint32_t dest, std::string_view text);
+[[nodiscard]] bool PutGuestText(GuestMemory& memory, uint32_t dest, std::string_view text);
 
 }  // namespace bw

@@ -42,7 +42,7 @@ class TgsFrameCanvas {
 
   // A given canvas must have pixels; 0, or kTgsCreateSetup. Without a display there is no
   // screen to give: 0 and nothing made.
-  int Use(CanvasLayer* given, DisplayManager* display);
+  [[nodiscard]] int Use(CanvasLayer* given, DisplayManager* display);
   // Own layers go; the display's screen is cleared first when it is the own canvas.
   void Release(DisplayManager* display);
   // Runs once the screen has left the own canvas, before it goes: whatever stands on it leaves.
@@ -70,7 +70,7 @@ class TgsFrameNativeState : public ScriptHostExtension {
   void Destroy();
   void Adopt(std::unique_ptr<TgsFrame> frame);
   // Switches the screen for a new frame: 0 or kTgsCreateSetup.
-  int UseCanvas(CanvasLayer* given);
+  [[nodiscard]] int UseCanvas(CanvasLayer* given);
   const TgsFrameCanvas& Canvas() const { return canvas_; }
 
   // Marks the frame as running a step while it lives.

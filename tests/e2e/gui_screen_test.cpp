@@ -221,13 +221,13 @@ TEST_F(GuiScreen, ButtonsAndTheChoiceListAnswerThePointerTheWheelAndKeys) {
   const uint32_t result = services_.memory.Allocate(4);
   ImageListPart* menu = nullptr;
   ASSERT_EQ(parts_.CreateImageList(&menu, 2, 0, 0, 100, 20, 0, &font_), 0);
-  menu->SetPosition(180, 60);
-  menu->SetReadFlags(&read, 0, result);
-  menu->AddCell("Read", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
-  menu->AddCell("Off", nullptr, true, -1, nullptr, -1, nullptr, 0, 0, 0);
-  menu->AddCell("Go", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  (void)menu->SetPosition(180, 60);
+  (void)menu->SetReadFlags(&read, 0, result);
+  (void)menu->AddCell("Read", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  (void)menu->AddCell("Off", nullptr, true, -1, nullptr, -1, nullptr, 0, 0, 0);
+  (void)menu->AddCell("Go", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
   menu->SetId(30);
-  tip_.AddControl(menu, -1);
+  EXPECT_EQ(tip_.AddControl(menu, -1), kAddControlDone);
 
   Frame();
   EXPECT_EQ(Pixel(30, 30), 0x2060C0u) << "the first button shows its normal cell";

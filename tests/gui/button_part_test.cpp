@@ -32,7 +32,7 @@ TEST_F(Buttons, FileCellsFollowTheStateForFourAndTwoCells) {
   } cases[] = {{&four, {0, 1, 2, 3}}, {&two, {0, 1, 1, 0}}, {&disabledOnly, {0, 1, 1, 2}}};
   for (const auto& c : cases) {
     for (int state : {1, 2, 3, 0}) {
-      c.button->SetState(state);
+      (void)c.button->SetState(state);
       EXPECT_EQ(c.button->GetSprite().GetSourceRect().left / c.button->GetWidth(), c.cells[state])
           << "state " << state;
     }
@@ -76,14 +76,14 @@ TEST_F(Buttons, WithoutAPressedCellTheDecideKeyFiresAtOnce) {
   ASSERT_EQ(button.CreateFromFile(&list_, "cg\\two.bmp", {.order = 1, .x = 5, .y = 5}, 0),
             kCreateDone);
   button.SetId(3);
-  tip_.AddControl(&button, -1);
-  tip_.SetFocus(&button);
+  EXPECT_EQ(tip_.AddControl(&button, -1), kAddControlDone);
+  (void)tip_.SetFocus(&button);
   services_.Key(kReturn, true);
   EXPECT_EQ(tip_.Update(services_.now), kUpdateKeyTaken);
   EXPECT_EQ(tip_.TakeFiredId(), 3);
   EXPECT_EQ(button.GetState(), kStateHover);
   EXPECT_TRUE(tip_.IsOverButton(6, 6));
-  button.SetEnabled(false);
+  (void)button.SetEnabled(false);
   EXPECT_EQ(button.GetState(), kStateDisabled);
   EXPECT_TRUE(tip_.IsOverButton(6, 6)) << "enabled and visible play no part";
 }
@@ -200,7 +200,7 @@ class ColorBox : public PartTest {
               kCreateDone);
     box.SetAction({.clickedVar = clicked, .hoveredVar = hovered, .clickSound = 9});
     box.SetId(7);
-    tip_.AddControl(&box, -1);
+    EXPECT_EQ(tip_.AddControl(&box, -1), kAddControlDone);
   }
 
   ColorBoxPart box;
@@ -260,7 +260,7 @@ TEST_F(ColorBox, CreateLiteralStateColoursSoundsAndBadScriptAddresses) {
   EXPECT_EQ(other.Rect().GetRgb(), 0u);
   EXPECT_EQ(other.Rect().GetAlpha(), 0)
       << "a kept normal colour on a new part is transparent black";
-  other.SetState(0x80123456);
+  (void)other.SetState(0x80123456);
   EXPECT_EQ(other.Rect().GetRgb(), 0x123456u);
   EXPECT_EQ(other.GetState(), 0x56);
   EXPECT_TRUE(box.HitTest(49, 29));

@@ -21,7 +21,7 @@ class CellImages : public PartTest {
   void Make(CellImagePart* part, bool fireEnabled = true) {
     ASSERT_EQ(part->Create("cg\\map.bmp", 0x105, 10, 10, fireEnabled, 0), kMapDone);
     ASSERT_EQ(part->GetCellCount(), 5) << "the low byte of the count";
-    tip_.AddControl(part, -1);
+    EXPECT_EQ(tip_.AddControl(part, -1), kAddControlDone);
   }
   std::string Tooltip(const CellImagePart& part) {
     return part.GetTooltipText() ? part.GetTooltipText() : "(none)";
@@ -34,9 +34,9 @@ TEST_F(CellImages, CreateAnswersItsCodesAndCellsHoverAndFireWithTheirIdThenLock)
   part.SetId(100);
   const uint32_t hovered0 = NewWord();
   const uint32_t clicked1 = NewWord();
-  part.SetCellAction(0, nullptr, 0, nullptr, "zero", 0, hovered0, 0);
-  part.SetCellAction(1, nullptr, 0, nullptr, "one", clicked1, 0, 0);
-  part.SetSounds(nullptr, nullptr, nullptr, 3, -1, -1);
+  (void)part.SetCellAction(0, nullptr, 0, nullptr, "zero", 0, hovered0, 0);
+  (void)part.SetCellAction(1, nullptr, 0, nullptr, "one", clicked1, 0, 0);
+  (void)part.SetSounds(nullptr, nullptr, nullptr, 3, -1, -1);
 
   MoveTo(14, 10);
   EXPECT_EQ(tip_.GetHover(), nullptr) << "index 7 of five cells is a hole";
@@ -47,7 +47,7 @@ TEST_F(CellImages, CreateAnswersItsCodesAndCellsHoverAndFireWithTheirIdThenLock)
   EXPECT_EQ(std::tuple(part.GetActiveCell(), Word(hovered0), Tooltip(part)),
             std::tuple(1, 0u, std::string("one")))
       << "each cell has its own tooltip";
-  part.SetCellEnabled(3, false);
+  (void)part.SetCellEnabled(3, false);
   MoveTo(15, 11);
   EXPECT_EQ(tip_.GetHover(), nullptr) << "a disabled cell is a hole";
 
@@ -64,7 +64,7 @@ TEST_F(CellImages, CreateAnswersItsCodesAndCellsHoverAndFireWithTheirIdThenLock)
 
   CellImagePart quiet;
   Make(&quiet, false);
-  quiet.SetPosition(10, 30);
+  (void)quiet.SetPosition(10, 30);
   quiet.SetId(200);
   ClickAt(10, 30);
   EXPECT_EQ(tip_.TakeFiredId(), -1);
@@ -83,9 +83,9 @@ TEST_F(CellImages, CreateAnswersItsCodesAndCellsHoverAndFireWithTheirIdThenLock)
 TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {
   CellImagePart part;
   Make(&part);
-  part.SetCellEnabled(1, false);
+  (void)part.SetCellEnabled(1, false);
   FakeControl after("after", 100, 100);
-  tip_.AddControl(&after, -1);
+  EXPECT_EQ(tip_.AddControl(&after, -1), kAddControlDone);
   ASSERT_EQ(tip_.SetFocus(&part), kFocusDone);
   std::vector<int32_t> visited{part.GetActiveCell()};
   for (int i = 0; i < 4; ++i) {
@@ -106,7 +106,7 @@ TEST_F(CellImages, TabWalksTheEnabledCellsThenLeavesOrWraps) {
   EXPECT_EQ(part.FocusCellByIndex(1), kMapCellDisabled) << "disabled";
 
   part.SetLocked(true);
-  tip_.SetFocus(nullptr);
+  (void)tip_.SetFocus(nullptr);
   EXPECT_EQ(tip_.SetFocus(&part), kFocusDone);
   EXPECT_EQ(tip_.GetFocus(), nullptr) << "a locked part passes the focus on, here to nobody";
 }
@@ -126,7 +126,7 @@ TEST_F(HitAreas, CreateChecksTheSizeAndABlindAreaTakesTheFocusAndFiresByKey) {
   HitAreaPart blind;  // never hits, yet takes the focus and fires by key
   ASSERT_EQ(blind.Create(10, 10, 20, 20, -1, -1, false, true, 0), kCreateDone);
   blind.SetId(2);
-  tip_.AddControl(&blind, -1);
+  EXPECT_EQ(tip_.AddControl(&blind, -1), kAddControlDone);
   MoveTo(15, 15);
   EXPECT_EQ(tip_.GetHover(), nullptr);
   ASSERT_EQ(tip_.SetFocus(&blind), kFocusDone);
@@ -134,7 +134,7 @@ TEST_F(HitAreas, CreateChecksTheSizeAndABlindAreaTakesTheFocusAndFiresByKey) {
   services_.Key(kReturn, true);
   EXPECT_EQ(Step(), kUpdateKeyTaken);
   EXPECT_EQ(tip_.TakeFiredId(), 2) << "no pressed delay";
-  tip_.SetFocus(nullptr);
+  (void)tip_.SetFocus(nullptr);
   EXPECT_FALSE(blind.IsHovered());
 }
 
@@ -154,7 +154,7 @@ TEST_F(HitAreas, FiresOnThePressOnlyWhenFiringIsOn) {
     const uint32_t clicked = NewWord();
     area.SetAction({.clickedVar = clicked, .clickSound = 5});
     area.SetId(9);
-    tip_.AddControl(&area, -1);
+    EXPECT_EQ(tip_.AddControl(&area, -1), kAddControlDone);
     MoveTo(15, 15);
     EXPECT_EQ(Button(true), c.fireEnabled ? kUpdatePointerTaken : kUpdateIdle);
     EXPECT_EQ(tip_.TakeFiredId(), c.firedId) << "fired on the press, fire " << c.fireEnabled;
@@ -176,10 +176,10 @@ TEST_F(HitAreas, DeletedPartsStopBeingAnyControlsNeighbour) {
   for (int32_t i = 0; i < 2; ++i) {
     parts.SetDefaultGroup(i + 1);
     ASSERT_EQ(parts.CreateHitArea(&made[i], 20 * i, 0, 10, 10, -1, -1, true, true), kCreateDone);
-    tip_.AddControl(made[i], -1);
+    EXPECT_EQ(tip_.AddControl(made[i], -1), kAddControlDone);
   }
   FakeControl outside("outside", 100, 100);
-  tip_.AddControl(&outside, -1);
+  EXPECT_EQ(tip_.AddControl(&outside, -1), kAddControlDone);
   outside.SetNeighbours(made[0], nullptr, made[1], nullptr);
   parts.DeleteGroup(2, false);
   EXPECT_EQ(outside.GetNeighbour(kNavigateUp), nullptr);

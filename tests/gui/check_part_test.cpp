@@ -18,7 +18,7 @@ class CheckParts : public PartTest {
                   &list_, "cg\\radio.bmp",
                   {.order = 1, .stateVar = var, .layout = 2, .groupLeader = leader, .x = x}, 0),
               kCreateDone);
-    tip_.AddControl(part.get(), -1);
+    EXPECT_EQ(tip_.AddControl(part.get(), -1), kAddControlDone);
     return part;
   }
 };
@@ -43,7 +43,7 @@ TEST_F(CheckParts, EachLayoutShowsItsCellForEveryStateAndACheckBoxTogglesItsWord
               kCreateDone);
     EXPECT_EQ(part.GetWidth(), c.width) << "layout " << c.layout;
     for (uint8_t state = 0; state < 8; ++state) {
-      part.SetState(state);
+      (void)part.SetState(state);
       EXPECT_EQ(part.GetShownCell(), c.cells[state])
           << "layout " << c.layout << " disabled cells " << c.disabledCells << " state " << +state;
     }
@@ -63,7 +63,7 @@ TEST_F(CheckParts, EachLayoutShowsItsCellForEveryStateAndACheckBoxTogglesItsWord
             kCreateDone);
   EXPECT_EQ(Word(var), 0u) << "a check box starts unchecked";
   box.SetId(4);
-  tip_.AddControl(&box, -1);
+  EXPECT_EQ(tip_.AddControl(&box, -1), kAddControlDone);
   ClickAt(3, 3);
   EXPECT_EQ(box.GetState(), kCheckCheckedHover);
   EXPECT_EQ(Word(var), 1u);
@@ -71,7 +71,7 @@ TEST_F(CheckParts, EachLayoutShowsItsCellForEveryStateAndACheckBoxTogglesItsWord
   Click();
   EXPECT_EQ(box.GetState(), kCheckHover);
   EXPECT_EQ(Word(var), 0u);
-  box.SetEnabled(false);
+  (void)box.SetEnabled(false);
   EXPECT_EQ(Word(var), 2u) << "disabled";
   EXPECT_TRUE(box.SetChecked(true));
   EXPECT_EQ(box.GetState(), kCheckDisabledChecked);
@@ -106,7 +106,7 @@ TEST_F(CheckParts, ARadioGroupSelectsOneAndTheSelectedOneDoesNotHit) {
   EXPECT_EQ(first->SelectIndex(1), kGroupDone) << "a member passes it to its leader";
   EXPECT_EQ(first->GetState(), kCheckChecked);
 
-  leader->SetPosition(5, 7);
+  (void)leader->SetPosition(5, 7);
   EXPECT_EQ(std::pair(second->GetX(), second->GetY()), std::pair(45, 7))
       << "a leader takes its members along";
 
@@ -125,11 +125,11 @@ TEST_F(CheckParts, ARadioGroupSelectsOneAndTheSelectedOneDoesNotHit) {
 
 TEST_F(CheckParts, FocusPassesOverLockedGroupsAndSelectedRadios) {
   FakeControl before("before", 100, 100);
-  tip_.AddControl(&before, -1);
+  EXPECT_EQ(tip_.AddControl(&before, -1), kAddControlDone);
   auto leader = Radio(0, nullptr);
   auto member = Radio(20, leader.get());
   FakeControl after("after", 120, 100);
-  tip_.AddControl(&after, -1);
+  EXPECT_EQ(tip_.AddControl(&after, -1), kAddControlDone);
 
   ASSERT_EQ(tip_.SetFocus(&before), kFocusDone);
   services_.Key(kTab, true);
@@ -149,7 +149,7 @@ TEST_F(CheckParts, FocusPassesOverLockedGroupsAndSelectedRadios) {
   // Two lone selected radios pass the focus to each other: the pass-on guard ends it.
   tip_.RemoveAll();
   leader->SetLocked(false);
-  tip_.AddControl(leader.get(), -1);
+  EXPECT_EQ(tip_.AddControl(leader.get(), -1), kAddControlDone);
   auto otherLeader = Radio(60, nullptr);
   EXPECT_EQ(tip_.SetFocus(leader.get()), kFocusDone);
   EXPECT_EQ(tip_.GetFocus(), nullptr);

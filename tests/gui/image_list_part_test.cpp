@@ -17,13 +17,13 @@ class Menu : public PartTest, public testing_text::FakeFaceRenderers {
     services_.x = services_.y = 300;
     ASSERT_EQ(flags.Allocate(64), 0u);
     ASSERT_EQ(menu.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
-    menu.SetPosition(10, 10);
-    menu.SetReadFlags(&flags, 8, result);
+    (void)menu.SetPosition(10, 10);
+    (void)menu.SetReadFlags(&flags, 8, result);
     ASSERT_EQ(menu.AddCell("A", nullptr, false, 5, nullptr, -1, nullptr, clicked, 0, 0), 0);
     ASSERT_EQ(menu.AddCell("B", nullptr, true, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
     ASSERT_EQ(menu.AddCell("C", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
     menu.SetId(40);
-    tip_.AddControl(&menu, -1);
+    EXPECT_EQ(tip_.AddControl(&menu, -1), kAddControlDone);
   }
   // A frame with the devices read afresh, so that a held button is no new press.
   void MoveTo(int32_t x, int32_t y) {
@@ -66,7 +66,7 @@ TEST_F(Menu, ChoosingByPointerMarksReadWritesTheKeyAndLocks) {
   Button(true);
   Button(false);
   EXPECT_EQ(tip_.TakeFiredId(), -1) << "locked after a choice";
-  menu.AddItem("D", false, -1, nullptr, -1, nullptr, nullptr, 0, 0, 0);
+  (void)menu.AddItem("D", false, -1, nullptr, -1, nullptr, nullptr, 0, 0, 0);
   EXPECT_FALSE(menu.IsLocked());
   MoveTo(20, 50);
   MoveTo(20, 55);
@@ -88,7 +88,7 @@ TEST_F(Menu, APressIsCancelledByMovingToAnotherItemOrLeaving) {
   EXPECT_EQ(menu.Cursor(), -1);
   Button(false);
   MoveTo(20, 55);
-  tip_.Update(services_.now);
+  (void)tip_.Update(services_.now);
   EXPECT_EQ(tip_.GetFiredId(), -1) << "leaving cancels the press";
   MoveTo(20, 35);
   EXPECT_EQ(menu.Cursor(), -1) << "a disabled item takes no cursor";
@@ -96,7 +96,7 @@ TEST_F(Menu, APressIsCancelledByMovingToAnotherItemOrLeaving) {
 
 TEST_F(Menu, APointerRestingWhenItemsChangeIsIgnoredUntilItMovesThreePixels) {
   MoveTo(20, 15);
-  menu.AddItem("D", false, -1, nullptr, -1, nullptr, nullptr, 0, 0, 0);
+  (void)menu.AddItem("D", false, -1, nullptr, -1, nullptr, nullptr, 0, 0, 0);
   tip_.ForgetPointer();
   MoveTo(23, 12);
   EXPECT_EQ(tip_.GetHover(), nullptr) << "3 pixels are not enough";
@@ -116,12 +116,12 @@ TEST_F(Menu, RowsLessThanAPixelApartAreRefusedOrTakeNoPointer) {
   EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 20, INT32_MIN, &gdi, 0), 1);
   ASSERT_EQ(flat.SetSize(60, 20, 10, 10), 0);
   EXPECT_EQ(flat.Setup(&list_, 0, 0, 0, 60, 0, 5, &gdi, 0), 1) << "with a head, spacing counts not";
-  flat.SetPosition(100, 100);
+  (void)flat.SetPosition(100, 100);
   flat.SetDraggable(1);
   for (const char* label : {"P", "Q"})
-    flat.AddCell(label, nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+    (void)flat.AddCell(label, nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
   EXPECT_EQ(flat.Count(), 0);
-  tip_.AddControl(&flat, -1);
+  EXPECT_EQ(tip_.AddControl(&flat, -1), kAddControlDone);
   for (int32_t y = 95; y < 135; ++y) MoveTo(110, y);
   tip_.RemoveControl(&flat);
 
@@ -129,7 +129,7 @@ TEST_F(Menu, RowsLessThanAPixelApartAreRefusedOrTakeNoPointer) {
   // set-up: then no row takes the pointer.
   ImageListPart low;
   ASSERT_EQ(low.Setup(&list_, 0, 0, 0, 60, 20, -16, &gdi, 0), 0);
-  low.SetPosition(100, 100);
+  (void)low.SetPosition(100, 100);
   for (const char* label : {"P", "Q", "R"})
     ASSERT_EQ(low.AddCell(label, nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
   ImageSurface looks;
@@ -137,7 +137,7 @@ TEST_F(Menu, RowsLessThanAPixelApartAreRefusedOrTakeNoPointer) {
   looks.Fill(0xFF000000, nullptr);
   const ImageSurface* sources[9] = {&looks};
   ASSERT_EQ(low.CreateFromSurfaces(3, false, true, sources), 0);
-  tip_.AddControl(&low, -1);
+  EXPECT_EQ(tip_.AddControl(&low, -1), kAddControlDone);
   for (int32_t y = 90; y < 140; ++y) {
     MoveTo(110, y);
     EXPECT_EQ(low.Cursor(), -1) << y;
@@ -151,8 +151,8 @@ TEST_F(Menu, ReadItemsTakeTheReadColourAndTheGradationPairsColourTheLooks) {
   ASSERT_EQ(again.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
   EXPECT_EQ(again.CopyReadFlagsFrom(nullptr), 1);
   ASSERT_EQ(again.CopyReadFlagsFrom(&menu), 0);
-  again.AddCell("A", nullptr, false, 5, nullptr, -1, nullptr, 0, 0, 0);
-  again.AddCell("C", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  (void)again.AddCell("A", nullptr, false, 5, nullptr, -1, nullptr, 0, 0, 0);
+  (void)again.AddCell("C", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
   const uint32_t read = Strongest(again.GetCellSurface(0), 0, 0xFF00);
   const uint32_t plain = Strongest(again.GetCellSurface(1), 0, 0xFF00);
   EXPECT_LT((read >> 16) & 0xFF, (read >> 8) & 0xFF)
@@ -198,15 +198,15 @@ TEST_F(Menu, OverlaysGiveADragHandleAndAPressedLookThatHoldsTheDecideKey100Ms) {
   ImageListPart framed;
   ASSERT_EQ(framed.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
   ASSERT_EQ(framed.CreateFromSurfaces(2, false, false, sources), 0);
-  framed.SetBackground(1, 0, 255);
+  (void)framed.SetBackground(1, 0, 255);
   framed.SetDraggable(0x80);
-  framed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
-  framed.SetPosition(100, 100);
+  (void)framed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  (void)framed.SetPosition(100, 100);
   EXPECT_TRUE(framed.IsOnHandle(2, 10));
   EXPECT_FALSE(framed.IsOnHandle(30, 10)) << "the content is no handle";
   EXPECT_FALSE(framed.IsOnHandle(60, 10)) << "outside the menu";
   tip_.RemoveControl(&menu);
-  tip_.AddControl(&framed, -1);
+  EXPECT_EQ(tip_.AddControl(&framed, -1), kAddControlDone);
   MoveTo(102, 110);
   Button(true);
   MoveTo(152, 130);
@@ -223,20 +223,20 @@ TEST_F(Menu, OverlaysGiveADragHandleAndAPressedLookThatHoldsTheDecideKey100Ms) {
   ImageListPart pressed;
   ASSERT_EQ(pressed.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
   ASSERT_EQ(pressed.CreateFromSurfaces(3, true, false, pressedSources), 0);
-  pressed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
+  (void)pressed.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0);
   pressed.SetId(7);
-  tip_.AddControl(&pressed, -1);
+  EXPECT_EQ(tip_.AddControl(&pressed, -1), kAddControlDone);
   services_.now = 0xFFFFFFC0u;
   ASSERT_EQ(tip_.SetFocus(&pressed), kFocusDone);
   services_.Key(kReturn, true);
-  tip_.Update(services_.now);
+  (void)tip_.Update(services_.now);
   services_.Key(kReturn, false);
   EXPECT_EQ(pressed.GetCellSprite(0)->GetSourceRect().left, 120) << "the pressed look";
   services_.now += 100;
-  tip_.Update(services_.now);
+  (void)tip_.Update(services_.now);
   EXPECT_EQ(tip_.GetFiredId(), -1) << "still pressed at +100";
   services_.now += 1;
-  tip_.Update(services_.now);
+  (void)tip_.Update(services_.now);
   EXPECT_EQ(tip_.TakeFiredId(), 7);
 }
 

@@ -50,10 +50,10 @@ TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskAndAnIndicatorMa
     MakeLine(field, font, 200, &ime);
     field.SetUseIme(c.useIme);
     field.SetFullWidthOnly(c.fullWidthOnly);
-    requestTip.AddControl(&field, -1);
-    requestTip.SetFocus(&field);
+    EXPECT_EQ(requestTip.AddControl(&field, -1), kAddControlDone);
+    (void)requestTip.SetFocus(&field);
     host::StartTextInput();  // what the window thread does with the request
-    requestTip.SetFocus(nullptr);
+    (void)requestTip.SetFocus(nullptr);
     host::StopTextInput();
     const std::vector<uint32_t> want =
         c.wantRequests ? std::vector<uint32_t>{1, 0} : std::vector<uint32_t>{};
@@ -73,14 +73,14 @@ TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskAndAnIndicatorMa
   TextInputPart* field = nullptr;
   ASSERT_EQ(parts.CreateTextInput(&field, {.order = 1, .font = &font, .width = 100, .margin = 1}),
             kTextInputDone);
-  requestTip.AddControl(field, -1);
+  EXPECT_EQ(requestTip.AddControl(field, -1), kAddControlDone);
   ASSERT_EQ(parts.CreateImeIndicator(&font, 300, 5), kIndicatorDone);
-  requestTip.SetFocus(field);
+  (void)requestTip.SetFocus(field);
   EXPECT_TRUE(parts.GetImeIndicator()->IsVisible()) << "the field shows it while focused";
-  requestTip.SetFocus(nullptr);
+  (void)requestTip.SetFocus(nullptr);
   EXPECT_FALSE(parts.GetImeIndicator()->IsVisible());
   parts.DestroyImeIndicator();
-  requestTip.SetFocus(field);
+  (void)requestTip.SetFocus(field);
   requestTip.RemoveAll();
 }
 
@@ -92,7 +92,7 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRigh
 
   // The cursor at the end: nothing converted, plain colours.
   host::SetComposition(kBuri);
-  field.OnKeyInput(nullptr);
+  (void)field.OnKeyInput(nullptr);
   ASSERT_TRUE(box.IsVisible());
   EXPECT_EQ(std::pair(box.GetX(), box.GetY()), std::pair(10 + 1 + 16, 20 + 1))
       << "at the caret, after two one-byte characters";
@@ -104,7 +104,7 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRigh
 
   // Converting: the cursor at 0 highlights the first clause, the colours swapped pixel by pixel.
   host::SetComposition(kBuri, 0);
-  field.OnKeyInput(nullptr);
+  (void)field.OnKeyInput(nullptr);
   const ImageSurface& lit = *field.CompositionSurface();
   const uint32_t text = 0xFF0000FF;
   const uint32_t back = 0xFFFFFFFF;
@@ -122,7 +122,7 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRigh
   // Committing hides the box and inserts the text.
   host::SetComposition("");
   Type(field, kBuri);
-  field.OnKeyInput(nullptr);
+  (void)field.OnKeyInput(nullptr);
   EXPECT_FALSE(box.IsVisible());
   EXPECT_EQ(field.Text(), std::string("ab") + kBuri);
 
@@ -130,15 +130,15 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRigh
   TextInputPart column;
   MakeLine(column, vertical, 200, &ime);
   host::SetComposition(kBuri);
-  column.OnKeyInput(nullptr);
+  (void)column.OnKeyInput(nullptr);
   const Sprite& columnBox = *column.CompositionSprite();
   EXPECT_EQ(columnBox.GetX(), 11);
   EXPECT_EQ(ime.CaretX(), 11 + 16);
   EXPECT_EQ(ime.CaretY(), 21);
   EXPECT_EQ(columnBox.GetSourceRect().bottom, 48);
-  requestTip.AddControl(&column, -1);
-  requestTip.SetFocus(&column);
-  requestTip.SetFocus(nullptr);
+  EXPECT_EQ(requestTip.AddControl(&column, -1), kAddControlDone);
+  (void)requestTip.SetFocus(&column);
+  (void)requestTip.SetFocus(nullptr);
   EXPECT_FALSE(columnBox.IsVisible()) << "losing the focus hides the box";
 }
 
@@ -171,7 +171,7 @@ TEST_F(ImeTest, TheIndicatorKeepsItsRightEdgeAndRedrawsOnAColourChange) {
   EXPECT_GT(openWidth, closedWidth) << "four glyphs are wider than two";
   EXPECT_EQ(indicator.GetX() + openWidth, 300);
   const uint32_t drawn = indicator.DrawCount();
-  indicator.SetColors(0xFFFFFFFF, 0x112233);
+  (void)indicator.SetColors(0xFFFFFFFF, 0x112233);
   indicator.Refresh();
   EXPECT_EQ(indicator.DrawCount(), drawn + 1) << "a colour change redraws";
 

@@ -147,15 +147,15 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndTheMapTellsTheLastOf255FromNon
   // The item map tells the last of 255 items from none, and refuses more.
   MessageTextWidget big;
   ASSERT_EQ(big.Create(&list, 10, 640, 480, 0, 0, &main, nullptr, 0), kWidgetDone);
-  big.EnableLinks(true, true);
+  (void)big.EnableLinks(true, true);
   for (int i = 0; i < 255; ++i) {
     ASSERT_EQ(big.AddItem({.label = "x"}, nullptr, 0), kAddItemDone);
     const char* cursor = "a";
-    big.PutChar(&cursor);
+    (void)big.PutChar(&cursor);
     big.CloseItem();
   }
   EXPECT_EQ(big.AddItem({.label = "x"}, nullptr, 0), kAddItemRefused);
-  big.ClaimPointer(639, 479);
+  (void)big.ClaimPointer(639, 479);
   const ItemRect& last = big.GetItem(254)->area.front();
   EXPECT_EQ(big.ItemAt(last.x + 1, last.y + 1), 254);
   const ItemRect& first = big.GetItem(0)->area.front();

@@ -24,7 +24,7 @@ TEST_F(Focus, TabShiftTabAndNeighboursWalkTheListSkippingDisabledAndHiddenAndWra
   FakeControl a("a", 0, 0), b("b", 20, 0), c("c", 40, 0), d("d", 60, 0);
   for (UiControl* control : {&a, &b, &c, &d})
     ASSERT_EQ(tip.AddControl(control, -1), kAddControlDone);
-  b.SetEnabled(false);
+  (void)b.SetEnabled(false);
   c.SetVisible(false);
 
   EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
@@ -37,7 +37,7 @@ TEST_F(Focus, TabShiftTabAndNeighboursWalkTheListSkippingDisabledAndHiddenAndWra
   services.Key(kShift, true);
   services.Key(kTab, true);
   EXPECT_EQ(tip.ClassifyNavigationKey(services.bindings), kNavigateBack);
-  tip.Update(services.now);
+  (void)tip.Update(services.now);
   EXPECT_EQ(tip.GetFocus(), &d) << "Shift+Tab goes back, wrapping from the tail";
   EXPECT_EQ(d.log.back(), "d got back");
   services.Key(kTab, false);
@@ -52,11 +52,11 @@ TEST_F(Focus, TabShiftTabAndNeighboursWalkTheListSkippingDisabledAndHiddenAndWra
 
   a.SetNeighbours(nullptr, &c, nullptr, &b);  // left, right, up, down
   c.SetVisible(true);
-  b.SetEnabled(true);
-  tip.SetFocus(&a);
+  (void)b.SetEnabled(true);
+  (void)tip.SetFocus(&a);
   EXPECT_EQ(Press(kRight), kUpdateFocusMoved);
   EXPECT_EQ(tip.GetFocus(), &c) << "right goes to the right neighbour, not the next in order";
-  tip.SetFocus(&a);
+  (void)tip.SetFocus(&a);
   Press(kDown);
   EXPECT_EQ(tip.GetFocus(), &b);
 }
@@ -69,11 +69,11 @@ TEST_F(Focus, EmptyListsAndTheLoneFocusedControl) {
 
   FakeControl a("a", 0, 0), hidden("h", 20, 0);
   hidden.SetVisible(false);
-  tip.AddControl(&hidden, -1);
+  EXPECT_EQ(tip.AddControl(&hidden, -1), kAddControlDone);
   EXPECT_EQ(tip.FocusNext(), kFocusNoneQualifies);
   EXPECT_EQ(tip.SetFocus(&hidden), kFocusNotEligible);
   EXPECT_EQ(tip.SetFocus(&a), kFocusNotListed);
-  tip.AddControl(&a, 0);
+  EXPECT_EQ(tip.AddControl(&a, 0), kAddControlDone);
   EXPECT_EQ(tip.AddControl(&a, -1), kAddControlOwned);
   EXPECT_EQ(tip.Controls().front(), &a) << "position 0 puts it first";
   ASSERT_EQ(tip.SetFocus(&a), kFocusDone);
@@ -84,26 +84,26 @@ TEST_F(Focus, EmptyListsAndTheLoneFocusedControl) {
 TEST_F(Focus, PushAndPopRestoreTheExactListAndGoneControlsLeaveNoHoverOrFocus) {
   auto a = std::make_unique<FakeControl>("a", 0, 0);
   FakeControl b("b", 20, 0), modal("m", 40, 0), saved("s", 60, 0);
-  for (UiControl* control : {a.get(), &saved, &b}) tip.AddControl(control, -1);
-  tip.SetFocus(&b);
+  for (UiControl* control : {a.get(), &saved, &b}) (void)tip.AddControl(control, -1);
+  (void)tip.SetFocus(&b);
   services.x = 5;
   services.y = 5;
-  tip.Update(services.now);
+  (void)tip.Update(services.now);
   ASSERT_EQ(tip.GetHover(), a.get());
   ASSERT_EQ(tip.PushControls(), kStackDone);
   EXPECT_TRUE(tip.GetHover() == nullptr && tip.GetFocus() == nullptr && tip.Controls().empty());
   EXPECT_EQ(saved.GetOwner(), &tip) << "pushed controls keep their owner";
   tip.RemoveControl(&saved);
   EXPECT_EQ(saved.GetOwner(), nullptr) << "a saved control can be removed";
-  tip.AddControl(&modal, -1);
+  EXPECT_EQ(tip.AddControl(&modal, -1), kAddControlDone);
   ASSERT_EQ(tip.PopControls(), kStackDone);
   EXPECT_EQ(modal.GetOwner(), nullptr);
   EXPECT_EQ(tip.Controls(), (std::list<UiControl*>{a.get(), &b}));
   EXPECT_TRUE(tip.GetFocus() == nullptr && tip.GetHover() == nullptr);
 
-  tip.SetFocus(&b);
+  (void)tip.SetFocus(&b);
   services.x = 6;
-  tip.Update(services.now);
+  (void)tip.Update(services.now);
   ASSERT_EQ(tip.GetHover(), a.get());
   a.reset();
   EXPECT_EQ(tip.GetHover(), nullptr) << "a destroyed control leaves no hover";
@@ -117,30 +117,30 @@ using Hover = GuiTest;
 TEST_F(Hover, TooltipsWaitTheirDelayAndLastTheirDuration) {
   FakeControl a("a", 0, 0), b("b", 20, 0);
   a.SetTooltipText("tip");
-  tip.AddControl(&a, -1);
-  tip.AddControl(&b, -1);
+  EXPECT_EQ(tip.AddControl(&a, -1), kAddControlDone);
+  EXPECT_EQ(tip.AddControl(&b, -1), kAddControlDone);
   tip.SetTooltipOptions(true, 500, 0);
   // The hover starts at clock 0, where the virtual clock starts and every wrap passes.
   services.now = 0;
   services.x = services.y = 5;
-  tip.Update(0);
-  tip.Update(499);
+  (void)tip.Update(0);
+  (void)tip.Update(499);
   EXPECT_FALSE(tip.IsTooltipShown());
-  tip.Update(500);
+  (void)tip.Update(500);
   EXPECT_TRUE(tip.IsTooltipShown()) << "a hover at clock 0 shows its tooltip";
-  tip.Update(100000);
+  (void)tip.Update(100000);
   EXPECT_TRUE(tip.IsTooltipShown()) << "duration 0: until the hover ends";
 
   tip.SetTooltipOptions(true, 500, 1000);
   services.x = 25;
-  tip.Update(200000);
+  (void)tip.Update(200000);
   services.x = 5;
-  tip.Update(200000);
-  tip.Update(201500);
+  (void)tip.Update(200000);
+  (void)tip.Update(201500);
   EXPECT_TRUE(tip.IsTooltipShown());
-  tip.Update(201501);
+  (void)tip.Update(201501);
   EXPECT_FALSE(tip.IsTooltipShown());
-  tip.Update(201600);
+  (void)tip.Update(201600);
   EXPECT_FALSE(tip.IsTooltipShown()) << "a hidden tooltip waits for the hover to change";
 }
 
@@ -177,7 +177,7 @@ TEST_F(Parts, FactoriesListNothingWithoutATargetAndPartsAreDeletedOnce) {
   parts.SetTarget(&layer);
   parts.SetDefaultGroup(7);
   ASSERT_EQ(parts.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), 0);
-  tip.AddControl(box, -1);
+  EXPECT_EQ(tip.AddControl(box, -1), kAddControlDone);
   EXPECT_EQ(box->GetGroup(), 7);
   EXPECT_FALSE(layer.GetList().IsEmpty());
   EXPECT_EQ(parts.DeletePart(nullptr), kDeleteNull);

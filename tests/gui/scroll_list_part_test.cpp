@@ -24,7 +24,7 @@ class ScrollBars : public PartTest {
     ASSERT_EQ(bar_.GetThumbLength(), 8);
     ASSERT_EQ(bar_.GetThumbMax(), 76);
     bar_.SetEventSink(&sink_);
-    bar_.AddToPointerManager(&tip_, -1);
+    (void)bar_.AddToPointerManager(&tip_, -1);
   }
   // One frame at the given time, the devices read afresh.
   void Frame(uint32_t now) {
@@ -105,7 +105,7 @@ TEST_F(ScrollBars, TheWheelStepsByUnitsOrByThumbPixels) {
   MoveTo(8, 90);
   for (const auto& c : cases) {
     bar_.SetStep(c.step);
-    bar_.SetScrollPosition(c.start);
+    (void)bar_.SetScrollPosition(c.start);
     services_.input.OnMouseWheel(static_cast<host::WPARAM>(uint16_t(c.away ? 120 : -120)) << 16);
     services_.input.Poll();
     Step();

@@ -40,7 +40,7 @@ class TextFieldTest : public GuiTest {
     ASSERT_EQ(field.CreateMultiLine(&list, &timers, nullptr, layout, {}, 0), kTextInputDone);
   }
   static void Type(TextEditBase& field, const std::string& bytes) {
-    field.OnTextInput(bytes.data(), static_cast<int32_t>(bytes.size()));
+    (void)field.OnTextInput(bytes.data(), static_cast<int32_t>(bytes.size()));
   }
   static std::string Repeat(const std::string& s, int n) {
     std::string out;

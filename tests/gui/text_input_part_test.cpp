@@ -53,9 +53,9 @@ TEST_F(TextFieldTest, AClickLandsByACharactersHalvesAndALongLineScrollsToKeepThe
   MakeLine(line, font, 42);  // 40 pixels of text: five one-byte characters
   Type(line, "abcdefgh");
   EXPECT_EQ(line.ColumnOffset(), 4u) << "the view starts so that the caret stays inside";
-  line.OnTextKey(0x24);  // Home
+  (void)line.OnTextKey(0x24);  // Home
   EXPECT_EQ(line.ColumnOffset(), 0u);
-  line.OnTextKey(kVkEnd);
+  (void)line.OnTextKey(kVkEnd);
   EXPECT_EQ(line.Caret(), 8u);
   // A line narrower than one character cannot show the caret anywhere: the view starts at the
   // last character, not inside it.
@@ -90,13 +90,13 @@ TEST_F(TextFieldTest, MultiLineNewlinesAreLimitedByTheLinesAndVerticalKeysFollow
   Type(column, Repeat("a", 20));  // 8 + 8 + 4
   EXPECT_EQ(column.LineCount(), 3);
   EXPECT_EQ(column.CaretLine(), 2);
-  column.OnTextKey(0x24);  // Home
-  column.OnTextKey(kVkLeft);
+  (void)column.OnTextKey(0x24);  // Home
+  (void)column.OnTextKey(kVkLeft);
   EXPECT_EQ(std::pair(column.CaretLine(), column.Caret()), std::pair(1, size_t{8}))
       << "Left goes to the next line, towards the left";
-  column.OnTextKey(0x28);  // Down: forward along the line
+  (void)column.OnTextKey(0x28);  // Down: forward along the line
   EXPECT_EQ(column.Caret(), 9u);
-  column.OnTextKey(kVkRight);
+  (void)column.OnTextKey(kVkRight);
   EXPECT_EQ(std::pair(column.CaretLine(), column.Caret()), std::pair(0, size_t{1}));
   // The caret of vertical text stands on the rightmost line first.
   column.ShowCaret();
@@ -118,7 +118,7 @@ TEST_F(TextFieldTest, BadCreatesAnswerOneAndTheCallersBufferIsReadBoundedAndWrit
   std::string stored;
   ASSERT_TRUE(memory.ReadCString(address, stored, 63));
   EXPECT_EQ(stored, initial) << "the create writes nothing into the caller's buffer";
-  field.OnTextKey(kVkEnd);
+  (void)field.OnTextKey(kVkEnd);
   Type(field, "x");
   EXPECT_EQ(field.Finish(), kTextInputDone);
   ASSERT_TRUE(memory.ReadCString(address, stored, 63));
@@ -166,23 +166,23 @@ TEST_F(TextFieldTest, BadCreatesAnswerOneAndTheCallersBufferIsReadBoundedAndWrit
 TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndEnterInTheLastFieldDropsIt) {
   TextInputPart field;
   MakeLine(field, font);
-  tip.AddControl(&field, -1);
+  EXPECT_EQ(tip.AddControl(&field, -1), kAddControlDone);
   services.x = 30;
   services.y = 25;
-  tip.Update(services.now);
+  (void)tip.Update(services.now);
   EXPECT_TRUE(tip.IsFocus(&field));
   EXPECT_EQ(tip.GetCursorState(), kCursorIBeam);
   EXPECT_TRUE(field.CaretRect().IsVisible() && field.IsBlinking());
   Type(field, "hi");
   EXPECT_TRUE(field.IsPointerHidden());
   services.x = 31;
-  tip.Update(services.now);
+  (void)tip.Update(services.now);
   EXPECT_FALSE(field.IsPointerHidden()) << "moving the pointer shows it again";
 
   field.SetLocked(true);
   EXPECT_FALSE(tip.IsFocus(&field));
   services.x = 32;
-  tip.Update(services.now);
+  (void)tip.Update(services.now);
   EXPECT_FALSE(tip.IsFocus(&field)) << "a locked field does not take the focus";
 
   // Enter passes the focus on, and in the last field drops it.
@@ -192,9 +192,9 @@ TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndEnterInTheLastFieldDropsIt) {
   ASSERT_EQ(last.Create(&list, nullptr, nullptr,
                         {.order = 1, .font = &font, .width = 100, .x = 10, .y = 100}, {}, 0),
             kTextInputDone);
-  tip.AddControl(&first, -1);
-  tip.AddControl(&last, -1);
-  tip.SetFocus(&first);
+  EXPECT_EQ(tip.AddControl(&first, -1), kAddControlDone);
+  EXPECT_EQ(tip.AddControl(&last, -1), kAddControlDone);
+  (void)tip.SetFocus(&first);
   Type(first, "a\rb");
   EXPECT_EQ(first.Text(), "a") << "the rest of the run is dropped";
   EXPECT_TRUE(tip.IsFocus(&last));

@@ -30,7 +30,7 @@ class TextLists : public PartTest, public testing_text::FakeFaceRenderers {
            const char* flags = "cg\\flag.bmp") {
     int result = part->Create(&list_, Layout(height, spacing, flags), 0);
     for (int i = 0; i < lines && result == 0; ++i) {
-      part->AddLine(("L" + std::to_string(i)).c_str(), nullptr, i == lines - 1);
+      (void)part->AddLine(("L" + std::to_string(i)).c_str(), nullptr, i == lines - 1);
     }
     return result;
   }
@@ -51,8 +51,8 @@ TEST_F(TextLists, CreateSizesTheViewRefusesAPitchBelowOneAndTheFirstLineDecidesT
 
   TextListPart faces;
   ASSERT_EQ(Make(&faces, 50, 0, 0), kCreateDone);
-  faces.AddLine(nullptr, "FaceA", false);
-  faces.AddLine("ignored", "FaceB", true);
+  (void)faces.AddLine(nullptr, "FaceA", false);
+  (void)faces.AddLine("ignored", "FaceB", true);
   EXPECT_EQ(faces.LineCount(), 2) << "the faces are the lines";
   EXPECT_EQ(faces.SetLineFlag(0, 1, false), kListNotCreated) << "check boxes need texts";
   EXPECT_EQ(faces.GetLineFlag(0), 0);
@@ -68,7 +68,7 @@ TEST_F(TextLists, KeysMoveTheHoverLineSelectAndToggle) {
   TextListPart part;
   ASSERT_EQ(Make(&part, -5, 4, 10), kCreateDone);
   part.SetId(40);
-  part.AddToPointerManager(&tip_, -1);
+  (void)part.AddToPointerManager(&tip_, -1);
   ASSERT_EQ(tip_.SetFocus(&part), kFocusDone);
   const struct {
     GuiKey key;
@@ -100,9 +100,9 @@ TEST_F(TextLists, ThePointerChoosesLinesAndBoxesAndTheBarNeverKeepsTheFocus) {
   TextListPart part;
   ASSERT_EQ(Make(&part, -5, 4, 10), kCreateDone);
   part.SetId(7);
-  part.AddToPointerManager(&tip_, -1);
+  (void)part.AddToPointerManager(&tip_, -1);
   FakeControl after("after", 300, 300);
-  tip_.AddControl(&after, -1);
+  EXPECT_EQ(tip_.AddControl(&after, -1), kAddControlDone);
 
   MoveTo(12, 55);
   MoveTo(13, 55);

@@ -135,7 +135,7 @@ TEST_F(TextPanelTest, PointerParkedOnTheLastPixelStaysAndThePartTakesTheFocus) {
     host.width = c.width, host.height = c.height;
     services.x = c.x, services.y = c.y;
     host.moves.clear();
-    tip.SetFocus(nullptr);
+    (void)tip.SetFocus(nullptr);
     UiControl* out = nullptr;
     EXPECT_EQ(panel.MovePointerToPart(&part, &out, false),
               c.moves ? kPointerMoveStarted : kPointerFocusedInstead);

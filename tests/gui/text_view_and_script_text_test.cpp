@@ -64,8 +64,8 @@ class TextViewTest : public TextWidgetRig {
   }
   int Show(const std::string& text) {
     // A fitted window wraps the next text at its own width: start from a wide page.
-    view.Resize(640, 200, false);
-    view.SetMessage(text.data(), text.size());
+    (void)view.Resize(640, 200, false);
+    (void)view.SetMessage(text.data(), text.size());
     return view.ShowMessage(true);
   }
   // The frame is one colour: its corner is the background.
@@ -106,19 +106,19 @@ TEST_F(TextViewTest, TheRevealTakesTheTimeOfItsCharactersAndAStopShowsEverything
   EXPECT_EQ(view.ShowMessage(false), kShowBusy);
   const Rect first{8, 8, 20, 44}, last{8 + 29 * 12, 8, 8 + 30 * 12, 44};
   EXPECT_EQ(InkOnPage(first), 0) << "drawn hidden";
-  view.OnTick(1000);
-  view.OnTick(1300);
+  (void)view.OnTick(1000);
+  (void)view.OnTick(1300);
   EXPECT_EQ(view.GetRevealState(), kRevealRunning);
   EXPECT_GT(InkOnPage(first), 100);
   EXPECT_EQ(InkOnPage(last), 0);
-  view.OnTick(1599);
+  (void)view.OnTick(1599);
   ASSERT_EQ(view.GetRevealState(), kRevealRunning);
-  view.OnTick(1600);
+  (void)view.OnTick(1600);
   EXPECT_EQ(view.GetRevealState(), kRevealIdle);
   const int whole = InkOnPage({8, 8, 8 + 30 * 12, 44});
 
   ASSERT_EQ(Show(text), kWidgetDone);
-  view.OnTick(5000);
+  (void)view.OnTick(5000);
   EXPECT_TRUE(view.StopReveal());
   EXPECT_EQ(view.GetRevealState(), kRevealIdle);
   EXPECT_EQ(InkOnPage({8, 8, 8 + 30 * 12, 44}), whole) << "the same page as a finished reveal";
@@ -163,7 +163,7 @@ TEST_F(TextViewTest, AnEdgedRevealEndsAsTheTextShownAtOnce) {
     ASSERT_EQ(view.SetSoftEdge(24), kWidgetDone);
     for (const uint32_t step : {7u, 33u, 100u}) {
       ASSERT_EQ(Show(text), kWidgetDone);
-      for (uint32_t t = 0; view.GetRevealState() != kRevealIdle; t += step) view.OnTick(t);
+      for (uint32_t t = 0; view.GetRevealState() != kRevealIdle; t += step) (void)view.OnTick(t);
       int differ = 0;
       for (int32_t y = 0; y < atOnce.GetHeight(); ++y)
         for (int32_t x = 0; x < atOnce.GetWidth(); ++x)
@@ -211,7 +211,7 @@ TEST_F(TextViewTest, RubyOfTwoOverFourLeavesThreeEqualGapsAndBrokenOrFailingCall
 }
 
 TEST_F(TextViewTest, TheWindowIsPlacedAtItsAnchorAndKeptInsideItsBoundsAndTheNameIsCut) {
-  view.SetMargins(10, 10, 10, 10, false);
+  (void)view.SetMargins(10, 10, 10, 10, false);
   const std::string text = Cp932Literal("あいうえおかき") + "a";  // 180 wide
   view.SetPlacement(2, 600, 50, -1, 0, 0, 0);
   ASSERT_EQ(Show(text), kWidgetDone);
@@ -223,7 +223,7 @@ TEST_F(TextViewTest, TheWindowIsPlacedAtItsAnchorAndKeptInsideItsBoundsAndTheNam
   const std::string name = "a" + Cp932Literal("あいうえおかきく");  // 17 bytes
   view.SetName(name.c_str(), name.c_str());
   EXPECT_EQ(view.GetName(), "a" + Cp932Literal("あいうえおかき")) << "cut on a character boundary";
-  view.SetMessage(text.data(), text.size());
+  (void)view.SetMessage(text.data(), text.size());
   EXPECT_TRUE(view.GetName().empty()) << "a new message frees the name";
 }
 
@@ -311,7 +311,7 @@ TEST_F(ScriptTextTest, StepDisplayPassesAMiddleWaitAndStopsAtTheEnd) {
   EXPECT_EQ(Task().GetState(), kTypingRunning);
   EXPECT_EQ(text.StepDisplay(9), kStepUnknown);
   Message("ab$cd");
-  text.StepDisplay(1);
+  (void)text.StepDisplay(1);
   EXPECT_EQ(Task().GetState(), kTypingFinished);
 }
 
@@ -319,7 +319,7 @@ TEST_F(ScriptTextTest, ALineBreakOnAFullPageSkipsTheSectionAndWaits) {
   // Three lines fit: the third '\' finds no room.
   Message("a\\b\\c\\d&e");
   ASSERT_EQ(text.StartDisplay(0), kWidgetDone);
-  text.StepDisplay(0);
+  (void)text.StepDisplay(0);
   EXPECT_EQ(Task().GetState(), kTypingWaiting);
   EXPECT_EQ(engine.Cursor(), std::string("a\\b\\c\\d&").size()) << "past the section's end";
   EXPECT_EQ(text.GetPenY(), 8 + 2 * text.GetLinePitch());

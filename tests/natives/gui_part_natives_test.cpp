@@ -283,13 +283,13 @@ TEST_F(GuiPartNatives, TextWindowsAndAScriptTextThatForgetsPartsDeletedBeforeIt)
   ASSERT_EQ(rig.Answer(Native::kScriptTextBindCheck, {text, check}), 0);
   MessageWindowState* state = script->GetWindowState();
   ASSERT_NE(state, nullptr);
-  PartOf<CheckPart>(check)->SetChecked(true);
+  (void)PartOf<CheckPart>(check)->SetChecked(true);
   EXPECT_TRUE(state->IsBusy()) << "a checked box is a busy window";
   ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(box)}), kDeleteDone);
   ASSERT_EQ(rig.Answer(Native::kPartDeleteGroup, {0, 0}), 0);
   EXPECT_EQ(script->GetNameBox(), nullptr);
   EXPECT_EQ(script->GetWindowState(), nullptr);
-  script->SetPosition(10, 10);  // would move the deleted box
+  (void)script->SetPosition(10, 10);  // would move the deleted box
 
   const uint32_t name = rig.Var(0x41414141);
   script->SetSecondName("Ann");

@@ -134,24 +134,24 @@ TEST_F(MessageNatives, ChoiceListIsRefreshed) {
   const std::string two{'\x02', '\x04', '\x01', 'a', '\0', '\x04', '\x01', 'b', '\0'};
   ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 1, 0}, "Q")}), 0);
   ASSERT_EQ(Call(Native::kMessageSetChoices, {Block({1, 10, 0}, two)}), 0);
-  menu->Choose(1);
+  (void)menu->Choose(1);
   EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {1}), 1)
       << "the list marked the choice read at the message's bits";
   EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {0}), 0);
 
   Call(Native::kMessageClearChoiceState, {});
-  menu->Choose(0);
+  (void)menu->Choose(0);
   EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {0}), 0) << "a cleared selection marks nothing";
   ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 2, 0}, "R")}),
             0);  // the choices go into the history
   ASSERT_EQ(Call(Native::kMessageShowPrevious, {}), 0);
-  menu->Choose(0);
+  (void)menu->Choose(0);
   EXPECT_TRUE(rig.host->TestReadFlagB(10, true)) << "the shown message's choices again";
 
   // Mode 2 keeps no flags: the list is given none.
   ASSERT_EQ(Call(Native::kMessageClearChoices, {}), 0);
   ASSERT_EQ(Call(Native::kMessageSetChoices, {Block({2, 20, 0}, two)}), 0);
-  menu->Choose(0);
+  (void)menu->Choose(0);
   EXPECT_FALSE(rig.host->TestReadFlagB(20, true));
   menu.reset();
   EXPECT_EQ(current.Get(), nullptr);

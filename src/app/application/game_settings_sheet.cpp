@@ -101,12 +101,15 @@ class GameTextLook final : public TextSettingsTarget {
         first && (first->GetKind() == kKindTextWindow || first->GetKind() == kKindScriptText)) {
       // Without a redraw: the shown page keeps its text and the next one takes the frame.
       if (auto* window = dynamic_cast<MessageTextWidget*>(first))
-        window->SetBackgroundColor(user.drawTextFrame, user.frameColor, user.frameAlpha, false);
+        // The colour is kept even before a page is drawn.
+        (void)window->SetBackgroundColor(user.drawTextFrame, user.frameColor, user.frameAlpha,
+                                         false);
     }
     if (UiControl* second = part(request.secondWidget);
         second && second->GetKind() == kKindImageList) {
       auto* list = static_cast<ImageListPart*>(second);
-      list->SetBackground(user.drawTextFrame, user.frameColor, user.frameAlpha);
+      // -1 only when the background is already so.
+      (void)list->SetBackground(user.drawTextFrame, user.frameColor, user.frameAlpha);
       list->SetShowReadColors(user.markChosenChoices != 0);
     }
     if (request.useRenderer) {

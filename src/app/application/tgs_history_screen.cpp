@@ -63,7 +63,7 @@ bool TgsHistoryScreen::MakeView(DisplayObjectList* list) {
                    &ruby_, 0) != kWidgetDone) {
     return false;
   }
-  view->SetMargins(kMarginLeft, 0, kMarginRight, 0, false);
+  (void)view->SetMargins(kMarginLeft, 0, kMarginRight, 0, false);  // margins always take
   // Laying text out with a frame places the view: it stays where it was made.
   view->SetPlacement(kAlignLeft, 0, 0, -1, 0, 0, 0);
   view->SetVisible(false);
@@ -88,8 +88,9 @@ void TgsHistoryScreen::Attach(DisplayObjectList* list) {
   attached_ = list;
   list->Add(&dark_, kHistoryDarkPriority, 0);
   for (ColorBoxPart& box : boxes_) {
-    box.Create(list, kHistoryBoxOrder, kHistoryBoxX, 0, kHistoryBoxWidth, 1, 0, kHistoryBoxHover,
-               kHistoryBoxPressed, 0);
+    // A box that could not be made stays hidden, as every box not in use does.
+    (void)box.Create(list, kHistoryBoxOrder, kHistoryBoxX, 0, kHistoryBoxWidth, 1, 0,
+                     kHistoryBoxHover, kHistoryBoxPressed, 0);
     box.SetVisible(false);
   }
   boxUsed_.fill(false);
@@ -118,9 +119,10 @@ void TgsHistoryScreen::ListBar() {
 }
 
 void TgsHistoryScreen::UnlistBar() {
-  if (barListed_) bar_.RemoveFromPointerManager();
+  if (barListed_) (void)bar_.RemoveFromPointerManager();  // false when it was in no manager
   barListed_ = false;
-  if (controlsPushed_) pointers_->PopControls();
+  // The controls pushed when it opened are there to pop.
+  if (controlsPushed_) (void)pointers_->PopControls();
   controlsPushed_ = false;
 }
 
@@ -134,11 +136,12 @@ void TgsHistoryScreen::ReleaseBar() {
 // list. The wheel and the keys stay the window's, whichever control holds them.
 int32_t TgsHistoryScreen::ScrollPosition() {
   if (!barListed_) return position_;
-  pointers_->Update(app_.Clock());
+  (void)pointers_->Update(app_.Clock());  // the answer stays in LastResult for whoever asks
   Mouse* mouse = app_.GetMouse();
   const bool pointing =
       mouse && (mouse->IsButtonDown(kMouseLeft) || mouse->IsButtonPressed(kMouseLeft));
-  if (!pointing) bar_.SetScrollPosition(position_);
+  // An empty or unmoved bar has nothing to move.
+  if (!pointing) (void)bar_.SetScrollPosition(position_);
   return bar_.GetScrollPos();
 }
 
@@ -202,7 +205,8 @@ void TgsHistoryScreen::Draw(std::string_view text, int32_t y, uint32_t rgb) {
   // The view runs the text's calls through this screen only while it lays text out: a view that
   // has a frame but no message of its own refuses to be shown.
   view_->SetFrame(this);
-  view_->DrawTextAt(text, 0, y, true, true);
+  // A call that fails leaves the line drawn up to it.
+  (void)view_->DrawTextAt(text, 0, y, true, true);
   view_->SetFrame(nullptr);
 }
 
@@ -226,21 +230,22 @@ void TgsHistoryScreen::PlaceVoiceBox(int box, int32_t y, int32_t height) {
     b.SetVisible(false);
     return;
   }
-  b.SetPosition(kHistoryBoxX, y);
-  b.Resize(kHistoryBoxWidth, height);
-  b.SetState(kStateNormal);
+  (void)b.SetPosition(kHistoryBoxX, y);      // moving a part that is made cannot fail
+  (void)b.Resize(kHistoryBoxWidth, height);  // the box is made, so it always takes a size
+  (void)b.SetState(kStateNormal);  // a state change only shows another cell and cannot fail
   b.SetVisible(!hidden_);
 }
 
 void TgsHistoryScreen::SetScrollPosition(int32_t position) {
   position_ = position;
-  if (barMade_) bar_.SetScrollPosition(position);
+  // An empty or unmoved bar has nothing to move.
+  if (barMade_) (void)bar_.SetScrollPosition(position);
 }
 
 void TgsHistoryScreen::SetAlpha(uint8_t alpha, uint8_t darkAlpha) {
   dark_.SetAlpha(darkAlpha);
-  if (view_) view_->SetAlpha(alpha);
-  if (barMade_) bar_.SetAlpha(alpha);
+  if (view_) (void)view_->SetAlpha(alpha);  // the part is made, so its opacity always takes
+  if (barMade_) (void)bar_.SetAlpha(alpha);
 }
 
 void TgsHistoryScreen::SetHidden(bool hidden) {
@@ -272,14 +277,16 @@ int TgsHistoryScreen::TakeClickedBox() {
     if (pressed_ >= 0 && pressed_ == over) clicked = over;
     pressed_ = -1;
   }
-  if (over != hovered_ && hovered_ >= 0) boxes_[size_t(hovered_)].SetState(kStateNormal);
+  // A state change only shows another colour and cannot fail.
+  if (over != hovered_ && hovered_ >= 0) (void)boxes_[size_t(hovered_)].SetState(kStateNormal);
   hovered_ = over;
-  if (over >= 0) boxes_[size_t(over)].SetState(pressed_ == over ? kStatePressed : kStateHover);
+  if (over >= 0)
+    (void)boxes_[size_t(over)].SetState(pressed_ == over ? kStatePressed : kStateHover);
   return clicked;
 }
 
 void TgsHistoryScreen::MarkBox(int box) {
-  if (box >= 0 && box < kHistoryVoiceBoxes) boxes_[size_t(box)].SetState(kStateHover);
+  if (box >= 0 && box < kHistoryVoiceBoxes) (void)boxes_[size_t(box)].SetState(kStateHover);
 }
 
 int32_t TgsHistoryScreen::Wheel() {

@@ -51,8 +51,9 @@ int TgsMenuParts::Open(int32_t x, int32_t y) {
   place_.DrawList()->Add(&base_, kTgsMenuPriority, 0);
   for (int i = 0; i < kTgsMenuButtons; ++i) {
     UiControl* b = Button(i);
-    b->SetPosition(b->GetX() + x, b->GetY() + y);
-    b->SetOrder(kTgsMenuPriority + 1 + i, 0, false);
+    (void)b->SetPosition(b->GetX() + x, b->GetY() + y);  // moving a part that is made cannot fail
+    // The list is set by now, so placing cannot fail.
+    (void)b->SetOrder(kTgsMenuPriority + 1 + i, 0, false);
     b->SetVisible(false);
   }
   return 0;
@@ -74,8 +75,9 @@ Sprite* TgsMenuParts::PartSprite(int i) const {
 void TgsMenuParts::SetButton(int button, bool enabled, bool checked, const std::string& tooltip) {
   UiControl* b = Button(button);
   if (!b) return;
-  b->SetEnabled(enabled);
-  if (auto* check = dynamic_cast<CheckPartBase*>(b)) check->SetChecked(checked);
+  (void)b->SetEnabled(enabled);  // false only when the flag was already so
+  // False only when the mark was already so.
+  if (auto* check = dynamic_cast<CheckPartBase*>(b)) (void)check->SetChecked(checked);
   if (!tooltip.empty()) b->SetTooltipText(tooltip.c_str());
 }
 
@@ -88,7 +90,8 @@ bool TgsMenuParts::ButtonCorner(int button, int32_t& x, int32_t& y) {
 }
 
 void TgsMenuParts::FocusButton(int button) {
-  if (UiControl* b = Button(button)) place_.pointers->SetFocus(b);
+  // A part the manager does not list leaves the focus where it was.
+  if (UiControl* b = Button(button)) (void)place_.pointers->SetFocus(b);
 }
 
 bool TgsMenuParts::MovePointer(int32_t x, int32_t y) {
@@ -136,7 +139,7 @@ bool TgsMenuParts::FadeRunning() {
 
 int TgsMenuParts::TakeClickedButton(uint32_t now) {
   if (!open_ || !place_.pointers) return -1;
-  place_.pointers->Update(now);
+  (void)place_.pointers->Update(now);  // the answer stays in LastResult for whoever asks
   const int32_t id = place_.pointers->TakeFiredId();
   return id >= 0 && id < kTgsMenuButtons ? id : -1;
 }
@@ -151,7 +154,8 @@ void TgsMenuParts::Close() {
   buttons_.Clear();
   if (place_.pointers) {
     place_.pointers->ResetState();
-    if (pushed_) place_.pointers->PopControls();
+    // The controls pushed when it opened are there to pop.
+    if (pushed_) (void)place_.pointers->PopControls();
   }
   pushed_ = false;
   if (place_.layer) place_.DrawList()->Remove(&base_);

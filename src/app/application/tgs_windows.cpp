@@ -113,8 +113,8 @@ int TgsWindows::PrepareWindows() {
   MakeButtons();
   MakeButtonFade();
   // Listed after the buttons: it takes the pointer from whatever lies under the windows.
-  hitArea_.SetEnabled(true);
-  place_.pointers->AddControl(&hitArea_, -1);
+  (void)hitArea_.SetEnabled(true);                   // false only when the flag was already so
+  (void)place_.pointers->AddControl(&hitArea_, -1);  // a part made here belongs to no manager yet
   view_.SetVisible(false);
   name_.SetVisible(false);
   prepared_ = true;
@@ -168,7 +168,7 @@ int TgsWindows::MakeMessageWindow() {
                    renderers_[0].get(), renderers_[1].get(), 0) != kWidgetDone) {
     return kTgsWindowsMissing;
   }
-  view_.SetMargins(13, 13, 13, 13, false);
+  (void)view_.SetMargins(13, 13, 13, 13, false);  // margins always take
   // Fitted messages stay where the window was made until a script places it.
   view_.SetPlacement(1, 15, 475, 0, 0, place_.width, place_.height);
   view_.SetIndentChars(host::Cp932Literal("「").c_str());
@@ -190,7 +190,7 @@ int TgsWindows::MakeNameBox() {
                    renderers_[0].get(), nullptr, 0) != kWidgetDone) {
     return kTgsWindowsMissing;
   }
-  name_.SetMargins(13, 13, 13, 13, false);
+  (void)name_.SetMargins(13, 13, 13, 13, false);  // margins always take
   view_.SetNameBox(&name_, 0);
   return 0;
 }
@@ -221,7 +221,8 @@ void TgsWindows::MakeBar() {
       place_.DrawList()->Add(&bar_, kTgsWindowPriority, 0) != 0) {
     bar_.Reset();
   }
-  hitArea_.Create(0, 0, place_.width, place_.height, -1, -1, true, false, 0);
+  // Refused only below a pixel, which the window never is.
+  (void)hitArea_.Create(0, 0, place_.width, place_.height, -1, -1, true, false, 0);
 }
 
 int TgsWindows::MakeChoiceList() {
@@ -236,7 +237,8 @@ int TgsWindows::MakeChoiceList() {
       choices->CreateFromImages(1, false, false, files) != 0) {
     if (choices->SetSize(kPlainChoiceWidth, kPlainChoiceHeight, 0, 0) != 0)
       return kTgsWindowsMissing;
-    choices->SetBackground(1, kPlainChoiceColor, kPlainChoiceAlpha);
+    // -1 only when the background is already so.
+    (void)choices->SetBackground(1, kPlainChoiceColor, kPlainChoiceAlpha);
   }
   choices->SetTextColors(0xFFFFFF, 0x8FDFDF, 0xFFF000, 0x909090);
   choices->SetGradations(0xFFEB00, 0xFF4646, 0x00FFEB, 0x26DD26, 0xFFFF46, 0xFF9292, 0xB0B0B0,
@@ -372,7 +374,7 @@ void TgsWindows::Release() {
 
 void TgsWindows::Tick(uint32_t now) {
   if (!prepared_) return;
-  view_.OnTick(now);
+  (void)view_.OnTick(now);  // a tick answers nothing its caller acts on
   if (fadeChosen_ < 0 || !choices_) return;
   const uint64_t elapsed = now - fadeStart_;
   const int alpha =
@@ -390,7 +392,7 @@ void TgsWindows::SetMessage(std::string_view text, const std::string& name, uint
   message_.assign(text);
   view_.SetRevealTime(revealMs);
   // Setting the text forgets the name: the name comes after it.
-  view_.SetMessage(message_.data(), message_.size());
+  (void)view_.SetMessage(message_.data(), message_.size());  // empty text leaves the page empty
   view_.SetName(name.c_str(), nullptr);
 }
 
@@ -399,7 +401,7 @@ void TgsWindows::ShowPage() {
   // A message that ended at a choice list kept its page's mark: the new page's mark comes at
   // the new text's end, not over it.
   view_.ShowWaitMark(false);
-  view_.ShowMessage(true);
+  (void)view_.ShowMessage(true);  // a page that cannot be shown leaves the last one up
 }
 
 bool TgsWindows::Typing() {
@@ -408,7 +410,7 @@ bool TgsWindows::Typing() {
 }
 
 void TgsWindows::FinishTyping() {
-  if (prepared_) view_.StopReveal();
+  if (prepared_) (void)view_.StopReveal();  // false only when nothing was being revealed
 }
 
 void TgsWindows::NextPage() {
@@ -429,11 +431,11 @@ void TgsWindows::PlaceWindow(int32_t alignment, int32_t x, int32_t y) {
 
 void TgsWindows::SetWindowAlpha(uint8_t alpha, bool withButtons) {
   if (!prepared_) return;
-  view_.SetAlpha(alpha);
-  name_.SetAlpha(alpha);
+  (void)view_.SetAlpha(alpha);  // the part is made, so its opacity always takes
+  (void)name_.SetAlpha(alpha);
   if (!withButtons) return;
   for (size_t i = 0; i < buttons_.Count(); ++i) {
-    if (UiControl* b = buttons_.GetPart(i)) b->SetAlpha(alpha);
+    if (UiControl* b = buttons_.GetPart(i)) (void)b->SetAlpha(alpha);
   }
 }
 
@@ -449,24 +451,26 @@ bool TgsWindows::PointerOnControl() {
 }
 
 void TgsWindows::SetHitAreaEnabled(bool enabled) {
-  if (prepared_) hitArea_.SetEnabled(enabled);
+  if (prepared_) (void)hitArea_.SetEnabled(enabled);  // false only when the flag was already so
 }
 
 void TgsWindows::SetWindowFrame(int kind, uint32_t rgb, uint8_t alpha) {
   if (!prepared_) return;
   // The page shown keeps its text; the next one is drawn on the new frame.
-  view_.SetBackgroundColor(kind, rgb, alpha, false);
-  if (choices_) choices_->SetBackground(static_cast<uint8_t>(kind), rgb, alpha);
+  // The colour is kept even before a page is drawn.
+  (void)view_.SetBackgroundColor(kind, rgb, alpha, false);
+  // -1 only when the background is already so.
+  if (choices_) (void)choices_->SetBackground(static_cast<uint8_t>(kind), rgb, alpha);
 }
 
 void TgsWindows::RelayoutPage() {
   if (!prepared_ || message_.empty()) return;
   const std::string name = view_.GetName();
   view_.SetRevealTime(0);
-  view_.SetMessage(message_.data(), message_.size());
+  (void)view_.SetMessage(message_.data(), message_.size());  // the text is not empty
   view_.SetName(name.c_str(), nullptr);
-  view_.ShowMessage(true);
-  view_.StopReveal();
+  (void)view_.ShowMessage(true);  // a page that cannot be shown leaves the last one up
+  (void)view_.StopReveal();       // false only when nothing was being revealed
 }
 
 bool TgsWindows::ChoicePoint(int32_t& x, int32_t& y) const {
@@ -484,10 +488,13 @@ bool TgsWindows::ChoicePoint(int32_t& x, int32_t& y) const {
 void TgsWindows::SetButtonState(int button, int state) {
   UiControl* b = Button(button);
   if (!b) return;
-  b->SetEnabled(state != 0);
+  (void)b->SetEnabled(state != 0);  // false only when the flag was already so
   // The toggles (skip, auto play) show their pressed look while on.
   if (auto* clickable = dynamic_cast<ClickablePart*>(b)) {
-    clickable->SetState(state == 0 ? kStateDisabled : state == 2 ? kStatePressed : kStateNormal);
+    // A state change only shows another cell and cannot fail.
+    (void)clickable->SetState(state == 0   ? kStateDisabled
+                              : state == 2 ? kStatePressed
+                                           : kStateNormal);
   }
 }
 
@@ -534,11 +541,13 @@ void TgsWindows::ShowChoiceList(bool show) {
     }
   }
   // The column stands in the middle of the screen.
-  choices_->SetPosition((place_.width - choices_->GetWidth()) / 2,
-                        (place_.height - choices_->GetHeight()) / 2);
+  // Moving a part that is made cannot fail.
+  (void)choices_->SetPosition((place_.width - choices_->GetWidth()) / 2,
+                              (place_.height - choices_->GetHeight()) / 2);
   choices_->SetLocked(false);
   choices_->SetVisible(true);
-  place_.pointers->AddControl(choices_.get(), -1);
+  // A part made here belongs to no manager yet.
+  (void)place_.pointers->AddControl(choices_.get(), -1);
   // The list came under a pointer that may rest: the next update finds what it is over, and a
   // click there takes the choice without a move first. The list follows a message that waits
   // for no click, so no click meant for the text can land on it.
@@ -556,7 +565,8 @@ void TgsWindows::FadeOtherChoices(int chosen) {
 // turn steps it here before its last event is taken.
 int TgsWindows::TakePointerEvent() {
   if (!place_.pointers) return -1;
-  place_.pointers->Update(clock_ ? clock_() : 0);
+  // The answer stays in LastResult for whoever asks.
+  (void)place_.pointers->Update(clock_ ? clock_() : 0);
   return place_.pointers->TakeFiredId();
 }
 

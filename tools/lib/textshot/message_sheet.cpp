@@ -59,14 +59,14 @@ class SheetRunner : public TgsCallRunner {
       case kCallOpenLink:
         // Items belong to the drawn page, not to the measuring.
         if (drawing) {
-          view_->AddItem({.label = "link", .labelValue = 1}, nullptr, kLinkColor);
+          (void)view_->AddItem({.label = "link", .labelValue = 1}, nullptr, kLinkColor);
         }
         return 0;
       case kCallCloseLink:
         if (drawing) view_->CloseItem();
         return 0;
       case kCallUpright:
-        view_->PutUpright("12");
+        (void)view_->PutUpright("12");
         return 0;
       default:
         return 1;
@@ -187,7 +187,7 @@ const char* SetUpFramedWindow(SheetScene& s) {
   s.frame = FramePicture();
   s.strip = MarkStrip();
   if (!s.main || !s.ruby || !s.boxText || !s.frame || !s.strip) return "renderers";
-  s.nameBox.SetBackgroundColor(1, 0x503070, 230, false);
+  (void)s.nameBox.SetBackgroundColor(1, 0x503070, 230, false);
   if (s.nameBox.Create(&s.list, 20, 140, 34, 24, 12, s.boxText.get(), nullptr, 0) != 0) {
     return "name box";
   }
@@ -197,8 +197,8 @@ const char* SetUpFramedWindow(SheetScene& s) {
       window.Create(&s.list, 30, 400, 200, 16, 40, s.main.get(), s.ruby.get(), 0) != 0) {
     return "window";
   }
-  window.SetMargins(16, 14, 16, 14, false);
-  window.EnableLinks(true, false);
+  (void)window.SetMargins(16, 14, 16, 14, false);
+  (void)window.EnableLinks(true, false);
   window.SetFrame(&s.runner);
   window.SetNameBox(&s.nameBox, 0);
   window.SetIndentChars(Cp932Literal("「").c_str());
@@ -223,10 +223,10 @@ const char* DrawFramedWindow(SheetScene& s) {
       Cp932Literal("「吾輩は") + Call(kCallOpenLink) + Cp932Literal("猫") + Call(kCallCloseLink) +
       Cp932Literal("である。名前はまだ無い。どこで生れたかとんと") + Call(kCallBeginRuby) +
       Cp932Literal("見当") + Call(kCallDrawRuby) + Cp932Literal("がつかぬ。」");
-  window.SetMessage(paragraph.data(), paragraph.size());
+  (void)window.SetMessage(paragraph.data(), paragraph.size());
   window.SetName(Cp932Literal("語り手").c_str(), nullptr);
   if (window.ShowMessage(true) != 0 || window.Lines().size() < 2) return "window";
-  window.EnterItem(0);
+  (void)window.EnterItem(0);
   s.clock.SetMilliseconds(360);
   s.timers.RunDue(360);
   return nullptr;
@@ -263,12 +263,12 @@ const char* DrawVerticalPage(SheetScene& s) {
       column.SetVertical(true, true) != 0) {
     return "vertical";
   }
-  column.SetMargins(14, 16, 14, 16, false);
+  (void)column.SetMargins(14, 16, 14, 16, false);
   column.SetFrame(&s.columnRunner);
   column.SetPlacement(2, kMessageSheetWidth - 16, 40, -1, 0, 0, 0);
   const std::string vertical = Cp932Literal("縦書きで") + Call(kCallUpright) +
                                Cp932Literal("時に会う。「ー」も、ちゃんと立つ。");
-  column.SetMessage(vertical.data(), vertical.size());
+  (void)column.SetMessage(vertical.data(), vertical.size());
   return column.ShowMessage(true) != 0 ? "vertical" : nullptr;
 }
 
@@ -277,7 +277,7 @@ const char* DrawTyping(SheetScene& s) {
   s.typingText = Renderer(kMainSize, true);
   if (!s.typingText) return "renderers";
   ScriptText& typed = s.typed;
-  typed.SetBackgroundColor(1, 0x102840, 200, false);
+  (void)typed.SetBackgroundColor(1, 0x102840, 200, false);
   if (typed.Create(&s.list, 50, 400, 48, 16, 300, s.typingText.get(), nullptr, 0) != 0) {
     return "typing";
   }
@@ -287,7 +287,7 @@ const char* DrawTyping(SheetScene& s) {
   for (uint32_t t = 1000; t <= 1150; t += 10) {
     s.typing.now = t;
     s.clock.SetMilliseconds(t);
-    if (t == 1000) typed.StartDisplay(0);
+    if (t == 1000) (void)typed.StartDisplay(0);
     s.timers.RunDue(t);
   }
   return nullptr;
@@ -304,16 +304,16 @@ const char* DrawReveal(SheetScene& s) {
       reveal.Create(&s.list, 60, 600, 80, 16, 370, s.revealText.get(), nullptr, 0) != 0) {
     return "reveal";
   }
-  reveal.SetMargins(16, 14, 16, 14, false);
+  (void)reveal.SetMargins(16, 14, 16, 14, false);
   reveal.SetFrame(&s.revealRunner);
   reveal.SetRevealTime(20);
   if (reveal.SetSoftEdge(2 * kMainSize) != 0) return "reveal";
   reveal.SetPlacement(1, 16, 370, -1, 0, 0, 0);
   const std::string wipe = Cp932Literal("柔らかな縁で左から右へ現れる文章です。");
-  reveal.SetMessage(wipe.data(), wipe.size());
+  (void)reveal.SetMessage(wipe.data(), wipe.size());
   if (reveal.ShowMessage(true) != 0) return "reveal";
-  reveal.OnTick(2000);
-  reveal.OnTick(2000 + reveal.GetRevealTotal() / 2);
+  (void)reveal.OnTick(2000);
+  (void)reveal.OnTick(2000 + reveal.GetRevealTotal() / 2);
   return nullptr;
 }
 
