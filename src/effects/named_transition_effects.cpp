@@ -194,7 +194,9 @@ std::unique_ptr<FilterEffect> RotaxisTransition::Create(uint32_t) {
 }
 
 void RotaxisTransition::ReadArguments(SurfaceLayer&, ArgWords words) {
-  if (TrigTables* trig = Global<TrigTables>::Get()) trig->EnsureCosineDoubles();
+  // Built ahead of the first frame; the drawing checks for it again.
+  if (TrigTables* trig = Global<TrigTables>::Get()) (void)trig->EnsureCosineDoubles();
+
   const uint32_t axis = words.Uint(0);
   if (axis > 3) throw kFilterBadArguments;
   axis_ = static_cast<uint8_t>(axis);

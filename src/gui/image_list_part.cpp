@@ -142,7 +142,9 @@ bool ImageListPartBase::Choose(int32_t index) {
   const ChoiceAction* item = GetItem(index);
   if (index >= 0 && index < Count()) {
     int32_t k = item && item->key >= 0 ? item->key : index;
-    if (readFlags_) readFlags_->Set(static_cast<uint32_t>(readBase_ + k), true);
+    // A choice past the flags' bits is not recorded.
+    if (readFlags_) (void)readFlags_->Set(static_cast<uint32_t>(readBase_ + k), true);
+
     WriteWord(resultVar_, k);
   }
   if (owner && GetId() >= 0) owner->SetFiredId(GetId() + (index < 0 ? 0 : index));

@@ -789,7 +789,8 @@ void MessageTextWidget::RemoveWaitMark() {
     // A stopped task leaves its first cell drawn: what lay under the mark (or, while hidden,
     // what lies there now) is put back over it.
     if (!waitShown_) waitTask_->SaveBackground(nullptr);
-    waitTimers_->RemoveByHandle(waitTask_->Handle());
+    // A task that ended on its own is gone already.
+    (void)waitTimers_->RemoveByHandle(waitTask_->Handle());
     waitImage_->RestoreBackground(nullptr);
     sprite_.Refresh(nullptr);
   }

@@ -73,7 +73,8 @@ bool TextInputPart::IsBlinking() const {
 }
 
 void TextInputPart::Release() {
-  if (blinkTask_ && timerService_) timerService_->RemoveByHandle(blinkTask_->Handle());
+  // A task that ended on its own is gone already.
+  if (blinkTask_ && timerService_) (void)timerService_->RemoveByHandle(blinkTask_->Handle());
   blinkTask_ = nullptr;
   timerService_ = nullptr;
   if (target_) {

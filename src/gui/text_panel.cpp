@@ -65,7 +65,8 @@ void TextPanel::Clear() {
 }
 
 void TextPanel::RemoveCaptionTask() {
-  if (captionTask_ && captionTimers_) captionTimers_->RemoveByHandle(captionTask_->Handle());
+  // A task that ended on its own is gone already.
+  if (captionTask_ && captionTimers_) (void)captionTimers_->RemoveByHandle(captionTask_->Handle());
   captionTask_ = nullptr;
 }
 

@@ -308,7 +308,9 @@ int32_t NativeGetSpecialFolder(NativeArgs& a) {
 int32_t NativeSetAppFolder(NativeArgs& a) {
   std::string path;
   bool isNull = false;
-  if (a.Text(0, path, &isNull) && !isNull) RebaseAppFolder(path);
+  // The native answers 0 either way; a path that cannot be built keeps the folder as it was.
+  if (a.Text(0, path, &isNull) && !isNull) (void)RebaseAppFolder(path);
+
   return 0;
 }
 

@@ -216,8 +216,9 @@ TEST_F(GuiScreen, ButtonsAndTheChoiceListAnswerThePointerTheWheelAndKeys) {
 
   // A choice list.
   BitSet read;
-  read.Allocate(32);
-  read.Set(0, true);
+  ASSERT_EQ(read.Allocate(32), kBitSetDone);
+  ASSERT_EQ(read.Set(0, true), kBitSetDone);
+
   const uint32_t result = services_.memory.Allocate(4);
   ImageListPart* menu = nullptr;
   ASSERT_EQ(parts_.CreateImageList(&menu, 2, 0, 0, 100, 20, 0, &font_), 0);

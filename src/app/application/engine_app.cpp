@@ -148,7 +148,7 @@ int EngineApp::AppStartup() {
   if (int code = CheckStartConditions(); code != kStartupOk) return code;
   BindMainWindowHandlers();
   if (int code = CheckDisplay(); code != kStartupOk) return code;
-  IdentifyCpu();
+  (void)IdentifyCpu();  // without CPUID the record stays empty and the plain kernels run
   if (int code = OpenStartupLog(); code != kStartupOk) return code;
   ApplyCpuFeatureSwitches(config_.engine.cpuFeatures);
   if (int code = ListDisplayDevices(); code != kStartupOk) return code;
@@ -168,8 +168,9 @@ int EngineApp::AppStartup() {
                       config_.engine.zBuffer != 0);
   }
   if (CreateDevices() != 0) return kStartupDevices;
-  if (Threaded())
-    frameThread_.StartWithDelegate(ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain));
+  if (Threaded() && frameThread_.StartWithDelegate(
+                        ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain)) != kThreadStarted)
+    return kStartupDevices;
   if (log_.IsOpen()) {
     log_.Finish(ListDrives(), ListProcesses());
   }
@@ -402,8 +403,9 @@ void EngineApp::AppShutdown(int code) {
       (void)PumpMessages(true);
       host::Sleep(1);
     }
-    frameThread_.Stop();
+    (void)frameThread_.Stop();  // one that cannot be joined is left detached
   }
+
   fullScreenMenu_.Destroy();
   // The window's menu lets go of it before it goes.
   if (mainWindow_.IsWindow()) host::AttachMenu(mainWindow_.GetHandle(), nullptr);

@@ -143,7 +143,9 @@ int TgsMenuParts::TakeClickedButton(uint32_t now) {
 
 void TgsMenuParts::Close() {
   if (fade_) {
-    if (TimerService* timers = Global<TimerService>::Get()) timers->RemoveByHandle(fade_->Handle());
+    // A task that ended on its own is gone already.
+    if (TimerService* timers = Global<TimerService>::Get())
+      (void)timers->RemoveByHandle(fade_->Handle());
     fade_ = nullptr;
   }
   if (open_ && buttons_.Count() > 0 && place_.parts)

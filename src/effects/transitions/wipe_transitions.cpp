@@ -313,7 +313,8 @@ int WipeTransitions::Finish(uint32_t handle) {
 
 int WipeTransitions::Cancel(uint32_t handle) {
   if (!timers_) return kWipeNoService;
-  if (Find(handle)) timers_->RemoveByHandle(handle);
+  // A task that ended on its own is gone already.
+  if (Find(handle)) (void)timers_->RemoveByHandle(handle);
   return kWipeDone;
 }
 

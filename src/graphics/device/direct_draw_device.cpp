@@ -64,7 +64,7 @@ DirectDrawDevice::DirectDrawDevice() {
 
 DirectDrawDevice::~DirectDrawDevice() {
   Release();
-  if (comInitialised_) ComUninitializeForThread();
+  if (comInitialised_) (void)ComUninitializeForThread();  // another thread has none to take back
   if (deviceListBuilt) FreeDirectDrawDeviceList();
 }
 

@@ -133,7 +133,8 @@ void TgsScene::ReleaseEffect(DisplayEffect** handle) {
   if (!effect) return;
   effect->ClearOwnerSlot();
   *handle = nullptr;
-  if (TimerService* timers = Timers()) timers->RemoveByHandle(effect->Handle());
+  // A task that ended on its own is gone already.
+  if (TimerService* timers = Timers()) (void)timers->RemoveByHandle(effect->Handle());
 }
 
 int TgsScene::WaitEffect(DisplayEffect** handle, bool skippable) {
