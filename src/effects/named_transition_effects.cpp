@@ -104,7 +104,8 @@ void ScrollTransition::ReadArguments(SurfaceLayer& target, ArgWords words) {
   mode_ = static_cast<uint8_t>(mode);
   fade_ = mode_ >= 3;
   exponent_ = 0;
-  if (const char* text = words.Text(2)) ArgCursor(text).ReadDecimal(&exponent_);
+  // A word that does not read keeps the default.
+  if (const char* text = words.Text(2)) (void)ArgCursor(text).ReadDecimal(&exponent_);
   const ImageSurface* picture = target.GetImage();
   distance_ = direction_ % 2 == 0 ? picture->GetWidth() : picture->GetHeight();
 }

@@ -532,7 +532,8 @@ class DisplayCursorLink final : public CursorSprite {
       Rect r = s->GetSourceRect();
       Rect moved{x, y, ClampToInt32(int64_t{x} + r.right - r.left),
                  ClampToInt32(int64_t{y} + r.bottom - r.top)};
-      s->SetSourceRect(&moved);
+      // A sprite that cannot take it is shown as it was.
+      (void)s->SetSourceRect(&moved);
     }
   }
 

@@ -246,7 +246,8 @@ int EngineApp::ListDisplayDevices() {
 
 int EngineApp::CreateScreenCanvas() {
   if (config_.engine.canvas == 0) {
-    display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+    // A size below 1 keeps the canvas size in force.
+    (void)display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
     return kStartupOk;
   }
   CanvasLayer* canvas = nullptr;
@@ -257,7 +258,8 @@ int EngineApp::CreateScreenCanvas() {
     ShowMessage(host::Cp932Literal("ディスプレイキャンバスの作成に失敗"), kIconError);
     return kStartupCanvas;
   }
-  display_.SetScreenSurface(canvas);
+  // A null one only unlinks, which cannot fail.
+  (void)display_.SetScreenSurface(canvas);
   return kStartupOk;
 }
 

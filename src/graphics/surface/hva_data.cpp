@@ -74,7 +74,8 @@ int HvaData::Load(std::span<const uint8_t> file, bool eightBit) {
     if (keyX < 0) {
       picture.flagged = keyX == kHvaFlagKeyX;
     } else {
-      surface.SetColorKeyFromPixel(keyX, keyY);
+      // A picture without pixels has no key to set.
+      (void)surface.SetColorKeyFromPixel(keyX, keyY);
     }
     pictures_.push_back(std::move(picture));
   }

@@ -288,7 +288,8 @@ void TgsWindowTransform::ApplyTo(Sprite& window) const {
   window.SetAlpha(alpha);
   if (scale != 0) {
     window.SetAnchor(-1, rotAnchorX, rotAnchorY);
-    window.SetRotation(angle, scale);
+    // A sprite that cannot take it is shown as it was.
+    (void)window.SetRotation(angle, scale);
   }
 }
 
