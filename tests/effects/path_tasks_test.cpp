@@ -176,7 +176,7 @@ TEST_F(PathTasks, SplinePositionsFollowTheNaturalSpline) {
 TEST_F(PathTasks, KindIdsStopAndUnbinding) {
   DisplayObjectList upper(&layer);
   layer.SetSecondList(&upper);
-  upper.Add(&sprite, 0, 0);
+  (void)upper.Add(&sprite, 0, 0);
   auto* task = new MovePathTask(100, 0, false, 0.0, kPathMoveTarget, false, false, 1);
   ASSERT_EQ(task->SetPathText("(40,50,60)"), kPathTaskDone);
   ASSERT_EQ(task->StartOnSprite(&timers, &sprite), kPathTaskDone);
@@ -207,7 +207,7 @@ TEST_F(PathTasks, SizeAndRotateZoomSteps) {
   At(1100);
   EXPECT_EQ(std::tuple(sprite.GetX(), sprite.GetY()), std::tuple(80, 80));
 
-  sprite.SetZoom(0, 0);
+  (void)sprite.SetZoom(0, 0);
   auto* turn = new RotateZoomPathTask(100, 0, false, 0.0, true, false, false, 1);
   ASSERT_EQ(turn->SetPathText("(128,3.0,0)"), kPathTaskDone);
   ASSERT_EQ(turn->StartOnSprite(&timers, &sprite), kPathTaskDone);

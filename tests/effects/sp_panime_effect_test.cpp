@@ -22,7 +22,7 @@ TEST_F(SpPanime, MovesAndFadesAlongThePathThenEnds) {
   Sprite* sprite = AddSprite(40, 40, 0xFF00FF00, 100, 50);
   SpPanimeEffect* effect = Make(sprite, "P200,50O0 300 P200,350", 1000);
   int32_t opacity = 0;
-  effect->Query({0, 0, Word(&opacity)});
+  (void)effect->Query({0, 0, Word(&opacity)});
   EXPECT_EQ(opacity, -1) << "no record reached yet";
   At(0);
   At(500);
@@ -32,7 +32,7 @@ TEST_F(SpPanime, MovesAndFadesAlongThePathThenEnds) {
   EXPECT_EQ(sprite->GetY(), 200) << "the 150 ms left over carry into the 300 ms segment";
   EXPECT_EQ(sprite->GetAlpha(), 0);
   int32_t x = 0;
-  effect->Query({Word(&x), 0, Word(&opacity)});
+  (void)effect->Query({Word(&x), 0, Word(&opacity)});
   EXPECT_EQ(x, 200);
   EXPECT_EQ(opacity, 0);
   At(1300);

@@ -371,7 +371,8 @@ TEST(SaveThumbnail, ATwoLayerTransitionShowsTheLinkedLayerAndTheFrameIsKeptUnles
   rig.app.frame = &rig.frame;
   auto saved = [&](int kind) -> int64_t {
     if (kind >= 0) {
-      shown.AttachSource(new testing_layers::FakeFilter(uint8_t(kind)), kAttachPlain, false, false);
+      (void)shown.AttachSource(new testing_layers::FakeFilter(uint8_t(kind)), kAttachPlain, false,
+                               false);
     }
     if (int r = rig.Save().WriteSaveData(2, 0)) return -r;
     return rig.ThumbnailPixel(2, 0, 60, 45);

@@ -40,7 +40,7 @@ class Declining final : public SllDecodeObject {
   SoundDecoderStream* CreateDecoder(Stream* file, int32_t* error) override {
     ++offers;
     uint8_t b[3];
-    if (file) file->Read(b, 3);
+    if (file) (void)file->Read(b, 3);
     if (error) *error = code;
     return nullptr;
   }

@@ -117,7 +117,7 @@ TEST_F(FrameLoopTest, EachLoopPacesItsStepsAndStepsTheWindowMovie) {
     ASSERT_EQ(owned->Open(app->MainWindow().GetHandle(), "OP.MPG", nullptr, 64, 48), kMovieOpened);
     MovieObject* movie = owned.get();
     app->SetMovieObject(std::move(owned));
-    movie->Play();
+    (void)movie->Play();
     clock().AdvanceMilliseconds(500);
     EXPECT_NE(app->FrameLoop(), kFrameStop);
     EXPECT_EQ(app->MovieShowingState(), 1);

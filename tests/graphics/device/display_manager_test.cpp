@@ -59,7 +59,7 @@ class DisplayManagerTest : public testing::Test {
   CanvasLayer* MakeCanvas(int32_t w, int32_t h) {
     CanvasLayer* canvas = nullptr;
     EXPECT_EQ(manager_->CreateCanvasLayer(&canvas, w, h, 32, kLayerComposed), kDisplayDone);
-    if (canvas) manager_->SetScreenSurface(canvas);
+    if (canvas) (void)manager_->SetScreenSurface(canvas);
     return canvas;
   }
 
@@ -246,22 +246,22 @@ TEST_F(DisplayManagerTest, AScreenDrawnAgainAsItWasIsNotDrawnAnew) {
     // A window made before the screen has its canvas keeps a DirectDraw back buffer, as a game
     // that sets its screen after start-up has.
     const bool canvasFirst = backend_wanted == kBackendGdi;
-    if (canvasFirst) manager.SetScreenSurface(canvas);
+    if (canvasFirst) (void)manager.SetScreenSurface(canvas);
     ASSERT_EQ(manager.SetCanvasSize(64, 48), kDisplayDone);
     ASSERT_EQ(manager.SetMode(window_, true, false), kDisplayDone);
-    if (!canvasFirst) manager.SetScreenSurface(canvas);
+    if (!canvasFirst) (void)manager.SetScreenSurface(canvas);
     ASSERT_EQ(manager.GetBackend(), backend_wanted);
     CompositionLayer& composition = *canvas->GetCompositionLayer();
     composition.SetBackgroundColor(0x336699, true);
     ColorRectObject* box = nullptr;
     ASSERT_EQ(manager.CreateColorRect(&box, 8, 6, 0xFFC08040, 4, 4), kDisplayDone);
-    composition.GetList().Add(box, 100, 0);
+    (void)composition.GetList().Add(box, 100, 0);
 
     ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
     ASSERT_TRUE(sink_->PresentPending());
     const uint32_t shown = sink_->FramesShown(), drawn = sink_->FramesDrawn();
     for (int turn = 0; turn < 3; ++turn) {
-      composition.InvalidateAll();
+      (void)composition.InvalidateAll();
       ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
       ASSERT_TRUE(sink_->PresentPending());
     }
@@ -283,7 +283,7 @@ TEST_F(DisplayManagerTest, AScreenDrawnAgainAsItWasIsNotDrawnAnew) {
       ASSERT_EQ(std::memcmp(frame.bgra.data() + y * 64 * 4, canvas->GetRowPointer(y), 64 * 4), 0)
           << "row " << y << " differs from the canvas";
     }
-    manager.DestroySprite(box);
+    (void)manager.DestroySprite(box);
   }
 }
 
@@ -299,10 +299,10 @@ TEST_F(DisplayManagerTest, EveryComposedFrameReachesTheWindowWhole) {
     DisplayManager manager;
     CanvasLayer* canvas = nullptr;
     ASSERT_EQ(manager.CreateCanvasLayer(&canvas, kW, kH, 32, kLayerComposed), kDisplayDone);
-    if (backendWanted == kBackendGdi) manager.SetScreenSurface(canvas);
+    if (backendWanted == kBackendGdi) (void)manager.SetScreenSurface(canvas);
     ASSERT_EQ(manager.SetCanvasSize(kW, kH), kDisplayDone);
     ASSERT_EQ(manager.SetMode(window_, true, false), kDisplayDone);
-    if (backendWanted != kBackendGdi) manager.SetScreenSurface(canvas);
+    if (backendWanted != kBackendGdi) (void)manager.SetScreenSurface(canvas);
     ASSERT_EQ(manager.GetBackend(), backendWanted);
     CompositionLayer& composition = *canvas->GetCompositionLayer();
     composition.SetBackgroundColor(0x203040, true);
@@ -310,13 +310,13 @@ TEST_F(DisplayManagerTest, EveryComposedFrameReachesTheWindowWhole) {
     for (uint32_t i = 0; i < 3; ++i) {
       ASSERT_EQ(manager.CreateColorRect(&strips[i], kW, 4, 0xFF400000u * (i + 1), 0, 0),
                 kDisplayDone);
-      composition.GetList().Add(strips[i], 100 + i, 0);
+      (void)composition.GetList().Add(strips[i], 100 + i, 0);
     }
     for (int frame = 0; frame < 120; ++frame) {
       SCOPED_TRACE(frame);
       ColorRectObject* strip = strips[rng() % 3];
       strip->SetPosAndSize(kW, 1 + int32_t(rng() % 8), 0, int32_t(rng() % kH));
-      if (rng() % 2) composition.InvalidateAll();
+      if (rng() % 2) (void)composition.InvalidateAll();
       ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
       if (!sink_->PresentPending()) continue;
       const host::Frame& shown = sink_->LastFrame();
@@ -325,7 +325,7 @@ TEST_F(DisplayManagerTest, EveryComposedFrameReachesTheWindowWhole) {
             << "row " << y << " differs from the canvas";
       }
     }
-    for (ColorRectObject* strip : strips) manager.DestroySprite(strip);
+    for (ColorRectObject* strip : strips) (void)manager.DestroySprite(strip);
   }
 }
 
