@@ -114,8 +114,8 @@ void Ours(benchmark::State& state, Size2 size, const std::string& name, bw::Filt
   bw::ScopedPixelLibrary library(&bw::BuiltInPixelLibrary());
   std::unique_ptr<bw::FilterEffect> owned(filter);
   if (filter->SetUp(&s.layer, words) != 0) return state.SkipWithError("set-up refused");
-  filter->Advance(1000);
-  filter->Advance(1000 + t);
+  (void)filter->Advance(1000);
+  (void)filter->Advance(1000 + t);
   const bw::FilterDrawRequest request = s.Request();
   Loop(
       state, s, name, "ours",
