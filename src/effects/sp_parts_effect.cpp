@@ -208,7 +208,7 @@ void SpPartsEffect::HandOnChanges(Stage& stage) {
   if (replaced == nullptr || replaced->GetTarget() == nullptr) return;
   // The layer's picture may have been made anew since.
   if (stage.layer->GetTarget() != replaced->GetTarget())
-    // A null one only unlinks, which cannot fail.
+    // A target without pixels leaves the layer unbound, drawing nothing.
     (void)stage.layer->SetTarget(replaced->GetTarget(), false);
   stage.layer->CollectChanges(nullptr, nullptr);
   const Rect& area = *stage.stage->GetRectPtr();

@@ -510,7 +510,7 @@ TgsFrameCanvas::~TgsFrameCanvas() {
 int TgsFrameCanvas::Use(CanvasLayer* given, DisplayManager* display) {
   if (given) {
     if (!given->GetPixels()) return kTgsCreateSetup;
-    // A null one only unlinks, which cannot fail.
+    // A refused canvas leaves the screen as it was.
     if (display && display->GetScreenCanvas() != given) (void)display->SetScreenSurface(given);
     Release(display);
     return 0;
@@ -528,7 +528,7 @@ int TgsFrameCanvas::Use(CanvasLayer* given, DisplayManager* display) {
     canvas_ = std::move(canvas);
     offscreen_ = std::move(offscreen);
   }
-  // A null one only unlinks, which cannot fail.
+  // A refused canvas leaves the screen as it was.
   if (display->GetScreenCanvas() != canvas_.get()) (void)display->SetScreenSurface(canvas_.get());
   return 0;
 }

@@ -258,7 +258,7 @@ int EngineApp::CreateScreenCanvas() {
     ShowMessage(host::Cp932Literal("ディスプレイキャンバスの作成に失敗"), kIconError);
     return kStartupCanvas;
   }
-  // A null one only unlinks, which cannot fail.
+  // A refused canvas leaves the screen as it was.
   (void)display_.SetScreenSurface(canvas);
   return kStartupOk;
 }

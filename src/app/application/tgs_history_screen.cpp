@@ -313,7 +313,7 @@ ImageSurface* TgsHistoryScreen::MakeSceneLayer() {
   Attach(&c.GetList());
   effectsTimers_.PauseAll(int32_t(kScreenOverlayKind));
   frameCanvas_ = canvas;
-  // A null one only unlinks, which cannot fail.
+  // A refused canvas leaves the screen as it was.
   (void)display.SetScreenSurface(layer.get());
   sceneLayer_ = std::move(layer);
   return &scene_;
@@ -330,7 +330,7 @@ void TgsHistoryScreen::Close() {
   if (!open_) return;
   open_ = false;
   if (sceneLayer_) {
-    // A null one only unlinks, which cannot fail.
+    // A refused canvas leaves the screen as it was.
     (void)display_.SetScreenSurface(frameCanvas_);
     effectsTimers_.ResumeAll(int32_t(kScreenOverlayKind));
   }

@@ -122,7 +122,7 @@ bool TgsMenuParts::SetMenuFade(bool fade, bool show) {
     Sprite* sprite = PartSprite(i);
     if (fade && task && sprite) {
       if (show) sprite->SetVisible(false);
-      // A null one only unlinks, which cannot fail.
+      // A slot past the task's count is left out: that sprite is not faded.
       (void)task->SetTarget(uint32_t(i), sprite, show, kTgsMenuFadeMs, 0, false, 0, 0, 0);
     } else if (i < kTgsMenuButtons) {
       if (UiControl* b = Button(i)) b->SetVisible(show);

@@ -70,7 +70,7 @@ int CanvasLayer::SetDepth(int bits) {
     return kDepthCreateFailed;
   }
   if (CompositionLayer* composition = GetCompositionLayer()) {
-    // A null one only unlinks, which cannot fail.
+    // A target without pixels leaves the layer unbound, drawing nothing.
     (void)composition->SetTarget(this, true);
     SetActiveDirtyList(nullptr);
   }

@@ -105,7 +105,7 @@ int SoftwareSurfaceLayer::Recreate(int depth) {
     return kRecreateFailed;
   }
   if (CompositionLayer* composition = GetCompositionLayer()) {
-    // A null one only unlinks, which cannot fail.
+    // A target without pixels leaves the layer unbound, drawing nothing.
     (void)composition->SetTarget(this, true);
     SetActiveDirtyList(nullptr);
   } else {

@@ -68,9 +68,9 @@ void SurfaceLayer::SwapCompositionWith(SurfaceLayer* other) {
   // Each layer keeps its own upper list.
   composition_->SetSecondList(upper_.get());
   other->composition_->SetSecondList(other->upper_.get());
-  // A null one only unlinks, which cannot fail.
+  // A target without pixels leaves the layer unbound, drawing nothing.
   (void)composition_->SetTarget(GetImage(), true);
-  // A null one only unlinks, which cannot fail.
+  // A target without pixels leaves the layer unbound, drawing nothing.
   (void)other->composition_->SetTarget(other->GetImage(), true);
 }
 

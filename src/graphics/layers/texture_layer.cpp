@@ -104,7 +104,7 @@ int TextureLayer::Recreate(int depth) {
     return kRecreateFailed;
   }
   if (CompositionLayer* composition = GetCompositionLayer()) {
-    // A null one only unlinks, which cannot fail.
+    // A target without pixels leaves the layer unbound, drawing nothing.
     (void)composition->SetTarget(&picture_, true);
     picture_.SetActiveDirtyList(nullptr);
   } else {

@@ -222,7 +222,7 @@ int32_t TgsScene::ZoomBackground(uint8_t page, int32_t x, int32_t y, TgsText zoo
     const int r =
         CreateEffectByKeyword(&bg.effect, "bg_zoom", LayerOf(p), {x, y, zoomWord, easeWord, time});
     if (r != 0) return r;
-    // An effect that refuses it goes on as it was.
+    // Without an answer the view keeps the zeros it starts from.
     (void)bg.effect->Query({Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
     ApplyZoomView(p, vx, vy, vw, vh);
     return 0;
@@ -282,7 +282,7 @@ int32_t TgsScene::AnimateBackgroundPath(uint8_t page, TgsText path, int32_t time
   TgsBackgroundRecord& bg = Background(p);
   if (CreateEffectByKeyword(&bg.effect, "bg_panime", LayerOf(p), args) != 0) return 3;
   int32_t x = bg.offsetX, y = bg.offsetY;
-  // An effect that refuses it goes on as it was.
+  // Without an answer the offset stays where it was.
   (void)bg.effect->Query({Word(&x), Word(&y)});
   bg.offsetX = x;
   bg.offsetY = y;
