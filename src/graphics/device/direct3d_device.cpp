@@ -47,7 +47,7 @@ int Direct3DDevice::Create(host::MemorySurface* target, const Rect* viewport, bo
   if (direct3d_->CreateDevice(direct3dGuid_, target, &device_) != host::kDdOk) {
     // The kept device may be stale: choose again from a fresh list and retry on the same
     // DirectDraw device only.
-    // An empty device list is answered by the caller below.
+    // A load that fails leaves the list empty, which the lines below check.
     if (DirectDrawDeviceList().empty()) (void)LoadDirectDrawLibrary(false, false);
     const host::Guid before = deviceGuid_;
     const bool hadGuid = hasDeviceGuid_;

@@ -130,7 +130,7 @@ int DirectDrawDevice::Create(bool emulationOnly, bool useDirect3D, const host::G
                       : *direct3dGuid == host::kIidDirect3DHalDevice  ? kD3dTypeHal
                                                                       : kD3dTypeSoftware;
     } else {
-      // An empty device list is answered by the caller below.
+      // A load that fails leaves the list empty, which the lines below check.
       if (deviceList.empty()) (void)LoadDirectDrawLibrary(false, false);
       if (!ChooseDirect3DDevice(!windowed)) return kDdCreateNoDirect3DDevice;
       chosen = true;
@@ -142,7 +142,7 @@ int DirectDrawDevice::Create(bool emulationOnly, bool useDirect3D, const host::G
   };
   create();
   if (!directDraw_ && useDirect3D && !chosen) {
-    // An empty device list is answered by the caller below.
+    // A load that fails leaves the list empty, which the lines below check.
     if (deviceList.empty()) (void)LoadDirectDrawLibrary(false, false);
     if (ChooseDirect3DDevice(!windowed)) create();
   }
