@@ -167,10 +167,10 @@ void BlitAlone(ImageSurface& to, const ImageSurface& from, const TransitionPiece
                int32_t x, int32_t y, int kind) {
   const Rect* r = whole ? nullptr : &p.source;
   if (p.stretched) {
-    kind ? to.StretchAlphaBlit(&from, &p.size, x, y, r, false)
-         : (void)to.StretchBlit(&from, &p.size, x, y, r, false);
+    (void)(kind ? to.StretchAlphaBlit(&from, &p.size, x, y, r, false)
+                : to.StretchBlit(&from, &p.size, x, y, r, false));
   } else {
-    kind ? to.AlphaBlit(&from, x, y, r, false) : (void)to.Blit(&from, x, y, r, false);
+    (void)(kind ? to.AlphaBlit(&from, x, y, r, false) : to.Blit(&from, x, y, r, false));
   }
 }
 
