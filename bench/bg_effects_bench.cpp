@@ -75,7 +75,7 @@ std::vector<uint32_t> PixelsOf(const bw::ImageSurface& s) {
 }
 
 void Fill(bw::ImageSurface& s, int w, int h, const std::vector<uint32_t>& pixels, bool alpha) {
-  s.Create(w, h, 32, 0);
+  (void)s.Create(w, h, 32, 0);
   s.SetHasAlpha(alpha);
   for (int y = 0; y < h; ++y)
     std::memcpy(s.GetRowPointer(y), pixels.data() + size_t(y) * size_t(w), size_t(w) * 4);
@@ -89,12 +89,12 @@ struct Scene {
         pixels(bw::bench::SpritePixels(w, h, 1)),
         otherPixels(bw::bench::SpritePixels(w, h, 2)) {
     bw::BuildBlendTables();
-    for (bw::OffscreenLayer* l : {&layer, &partner}) l->Create(w, h, 32, true);
-    layer.SetLinkedLayer(&partner);
+    for (bw::OffscreenLayer* l : {&layer, &partner}) (void)l->Create(w, h, 32, true);
+    (void)layer.SetLinkedLayer(&partner);
     Fill(picture, w, h, pixels, !opaque);
     Fill(other, w, h, otherPixels, true);
-    Composition().SetBackgroundImage(&picture, 0, 0, true);
-    partner.GetCompositionLayer()->SetBackgroundImage(&other, 0, 0, true);
+    (void)Composition().SetBackgroundImage(&picture, 0, 0, true);
+    (void)partner.GetCompositionLayer()->SetBackgroundImage(&other, 0, 0, true);
   }
   bw::CompositionLayer& Composition() { return *layer.GetCompositionLayer(); }
   int w, h;
@@ -133,7 +133,7 @@ void Ours(benchmark::State& state, FrameSize size, const std::string& name, cons
   bw::TrigTables trig;
   bw::ScopedGlobal<bw::TrigTables> published(&trig);
   bw::ScopedPixelLibrary library(&bw::BuiltInPixelLibrary());
-  trig.EnsureCosineDoubles();
+  (void)trig.EnsureCosineDoubles();  // the effects build it again when they need it
   Scene scene(size, opaque);
   bw::TimerService timers;
   std::unique_ptr<bw::DisplayEffect> made;
@@ -148,19 +148,19 @@ void Ours(benchmark::State& state, FrameSize size, const std::string& name, cons
     state.SkipWithError("the effect refused its set-up");
     return;
   }
-  effect->Update(0);
+  (void)effect->Update(0);
   const bw::ImageSurface* work = scene.Composition().GetWorkSurface();
   if (!work) {
     timers.Clear();
     return state.SkipWithError("the effect made no work surface");
   }
   const std::vector<uint32_t> before = PixelsOf(*work);
-  effect->Update(kCheckedTime);
+  (void)effect->Update(kCheckedTime);
   if (Judged(state, name + size.Name(), "ours", judge, before, PixelsOf(*work), size)) {
     uint32_t now = kCheckedTime;
     for (auto _ : state) {
       now += kStep;
-      effect->Update(now);
+      (void)effect->Update(now);
       benchmark::ClobberMemory();
     }
     bw::bench::CountPixels(state, int64_t{size.w} * size.h);

@@ -135,15 +135,15 @@ Figure MessageWindow(int screenW, int screenH) {
     }
   }
   bw::ImageSurface text;
-  text.Create(f.w, f.h, 32, bw::kImagePlain);
-  text.Fill(0, nullptr);
+  (void)text.Create(f.w, f.h, 32, bw::kImagePlain);
+  (void)text.Fill(0, nullptr);
   bw::OutlineTextRenderer renderer(bw::host::FreeTypeGlyphSource(), 512);
   const int32_t height = std::max(20, screenH / 25);
   if (renderer.SetFont(height, false, false, bw::host::Utf8ToCp932("ＭＳ ゴシック").text.c_str()) ==
       0) {
     const std::string line =
         bw::host::Utf8ToCp932("「おはよう！ 今日はみんなで遠出する日だよ。」").text;
-    renderer.DrawText(&text, height, height, line.c_str(), nullptr, nullptr);
+    (void)renderer.DrawText(&text, height, height, line.c_str(), nullptr, nullptr);
   }
   for (int y = 0; y < f.h; ++y) {
     const uint8_t* row = text.GetRowPointer(y);
@@ -183,7 +183,7 @@ struct Pictures {
 };
 
 void Copy(bw::ImageSurface& into, const uint32_t* pixels, int w, int h, bool alpha) {
-  into.Create(w, h, 32, bw::kImagePlain);
+  (void)into.Create(w, h, 32, bw::kImagePlain);
   into.SetHasAlpha(alpha);
   for (int y = 0; y < h; ++y)
     std::memcpy(into.GetRowPointer(y), pixels + size_t(y) * size_t(w), size_t(w) * 4);
@@ -200,7 +200,7 @@ class OurScene {
       Copy(figures_[i], f.pixels.data(), f.w, f.h, true);
     }
     Copy(window_, p.window.pixels.data(), p.window.w, p.window.h, true);
-    rule_.Create(p.w, p.h, 8, bw::kImagePlain);
+    (void)rule_.Create(p.w, p.h, 8, bw::kImagePlain);
     for (int y = 0; y < p.h; ++y)
       std::memcpy(rule_.GetRowPointer(y), p.rule.data() + size_t(y) * size_t(p.w), size_t(p.w));
     ok_ = screen_.Create(p.w, p.h, 32, bw::kLayerComposedWithUpperList) == bw::kLayerDone &&
@@ -212,17 +212,17 @@ class OurScene {
     bw::SurfaceLayer* pages[2] = {&screen_, &back_};
     for (int page = 0; page < 2; ++page) {
       bw::CompositionLayer& c = *pages[page]->GetCompositionLayer();
-      c.SetBackgroundImage(&backgrounds_[page], 0, 0, true);
+      (void)c.SetBackgroundImage(&backgrounds_[page], 0, 0, true);
       for (int i = 0; i < kCharacters; ++i) {
         bw::Sprite& s = sprites_[page][i];
-        s.SetImage(&figures_[i], nullptr, p.FigureX(i), p.FigureY(i));
-        c.GetList().Add(&s, 100 * uint32_t(i + 1), 0);
+        (void)s.SetImage(&figures_[i], nullptr, p.FigureX(i), p.FigureY(i));
+        (void)c.GetList().Add(&s, 100 * uint32_t(i + 1), 0);
       }
     }
-    windowSprite_.SetImage(&window_, nullptr, p.WindowX(), p.WindowY());
-    screen_.GetUpperList()->Add(&windowSprite_, 100, 0);
+    (void)windowSprite_.SetImage(&window_, nullptr, p.WindowX(), p.WindowY());
+    (void)screen_.GetUpperList()->Add(&windowSprite_, 100, 0);
   }
-  ~OurScene() { screen_.SetLinkedLayer(nullptr); }
+  ~OurScene() { (void)screen_.SetLinkedLayer(nullptr); }
 
   // Attaches the change and runs its first frame, then holds the clock half way through it.
   bool Start(const char* keyword) {
@@ -247,8 +247,8 @@ class OurScene {
   // Presented as the display manager presents by default: through the primary's device context,
   // taken for overwriting while the change runs.
   int Frame() {
-    screen_.GetCompositionLayer()->InvalidateAll();
-    back_.GetCompositionLayer()->InvalidateAll();
+    (void)screen_.GetCompositionLayer()->InvalidateAll();
+    (void)back_.GetCompositionLayer()->InvalidateAll();
     bw::host::MemoryDc* dc = nullptr;
     const bw::host::DcUse use =
         screen_.HasSource() ? bw::host::kDcOverwrites : bw::host::kDcWritesChanges;

@@ -26,8 +26,8 @@ constexpr FrameSize kFrameSizes[] = {{640, 360}, {1280, 720}};
 struct FilterFrame {
   explicit FilterFrame(FrameSize size) : w(size.w), h(size.h) {
     BuildBlendTables();
-    layer.Create(w, h, 32, false);
-    for (ImageSurface* s : {&before, &after, &target}) s->Create(w, h, 32, 0);
+    (void)layer.Create(w, h, 32, false);
+    for (ImageSurface* s : {&before, &after, &target}) (void)s->Create(w, h, 32, 0);
     Fill(before, SpritePixels(w, h, 1));
     Fill(after, RandomPixels(w, h, 2));
   }

@@ -285,8 +285,8 @@ void OursRotateZoom(benchmark::State& state, int size) {
   Planes& p = PlanesOf(size);
   const int half = size / 2;
   bw::ImageSurface dst, source;
-  dst.Create(size, size, 32, 0);
-  source.Create(half, half, 32, 0);
+  (void)dst.Create(size, size, 32, 0);
+  (void)source.Create(half, half, 32, 0);
   for (int y = 0; y < half; ++y)
     std::memcpy(source.GetRowPointer(y), p.half.data() + size_t(y) * half, size_t(half) * 4);
   auto load = [&] {
@@ -299,7 +299,7 @@ void OursRotateZoom(benchmark::State& state, int size) {
   // The zoomed picture's top left, so that its centre is the target's.
   const int32_t at = size / 2 - int32_t(size / 2 * kZoom) / 2;
   auto draw = [&] {
-    dst.RotateZoomBlit(&source, 4, at, at, kTurn, int32_t(kZoom * 65536), nullptr, nullptr);
+    (void)dst.RotateZoomBlit(&source, 4, at, at, kTurn, int32_t(kZoom * 65536), nullptr, nullptr);
   };
   load();
   draw();
@@ -370,7 +370,7 @@ const int kSpriteY[4] = {60, 300, 120, 420};
 
 std::unique_ptr<bw::ImageSurface> SurfaceOf(int w, int h, const std::vector<uint32_t>& pixels) {
   auto s = std::make_unique<bw::ImageSurface>();
-  s->Create(w, h, 32, 0);
+  (void)s->Create(w, h, 32, 0);
   for (int y = 0; y < h; ++y) {
     std::memcpy(s->GetRowPointer(y), pixels.data() + size_t(y) * size_t(w), size_t(w) * 4);
   }
@@ -431,10 +431,10 @@ void OursFrame(benchmark::State& state, const std::string& name, Alpha alpha, bo
   bw::ScopedPixelLibrary off(nullptr);
   bw::ScopedWideVectors pin(wide);
   auto frame = [&] {
-    dst->Blit(s.background.get(), 0, 0, nullptr, false);
+    (void)dst->Blit(s.background.get(), 0, 0, nullptr, false);
     for (int i = 0; i < 4; ++i)
-      dst->AlphaBlit(sprites[i].get(), kSpriteX[i], kSpriteY[i], nullptr, false);
-    dst->OpacityBlit(s.window.get(), kWindowOpacity, 240, 500, nullptr);
+      (void)dst->AlphaBlit(sprites[i].get(), kSpriteX[i], kSpriteY[i], nullptr, false);
+    (void)dst->OpacityBlit(s.window.get(), kWindowOpacity, 240, 500, nullptr);
     if (!presented) return;
     // The frame reaches the back buffer through its lock, then the primary by the copy.
     bw::host::DdSurfaceDesc desc;

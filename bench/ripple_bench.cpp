@@ -33,9 +33,9 @@ constexpr uint32_t kFrameMs = 16;
 
 struct Scene : bw::bench::FilterFrame {
   explicit Scene(Size2 size) : FilterFrame(size) {
-    ripple.SetUp(&layer, {kDurationMs, -1, -1, 32, 0, 0, 24});
-    ripple.Advance(0);
-    ripple.Advance(kHalfway);
+    (void)ripple.SetUp(&layer, {kDurationMs, -1, -1, 32, 0, 0, 24});
+    (void)ripple.Advance(0);
+    (void)ripple.Advance(kHalfway);
   }
   bw::RippleEffect ripple;
 };
@@ -71,10 +71,10 @@ void Ripple(benchmark::State& state, Size2 size, bool vector) {
   uint32_t step = 0;
   Loop(state, s, [&] {
     step ^= kFrameMs;
-    s.ripple.Advance(kHalfway + step);
+    (void)s.ripple.Advance(kHalfway + step);
     if (s.ripple.Draw(request) != 0) state.SkipWithError("draw failed");
   });
-  s.ripple.Advance(kHalfway);
+  (void)s.ripple.Advance(kHalfway);
 }
 
 void Cross(benchmark::State& state, Size2 size) {

@@ -38,7 +38,7 @@ constexpr Size kSizes[] = {{240, 320}, {480, 640}, {960, 720}};
 
 std::unique_ptr<bw::ImageSurface> Picture(int w, int h, uint32_t seed) {
   auto s = std::make_unique<bw::ImageSurface>();
-  s->Create(w, h, 32, 0);
+  (void)s->Create(w, h, 32, 0);
   s->SetHasAlpha(true);
   const std::vector<uint32_t> pixels = bw::bench::SpritePixels(w, h, seed);
   for (int y = 0; y < h; ++y)
@@ -126,8 +126,8 @@ uint32_t PremultipliedOf(uint32_t p) {
 std::vector<uint32_t> OurUnion(const Pair& pair, bool vector) {
   bw::ScopedMmxFlag flag(vector);
   bw::CrossFadeComposition composition;
-  composition.Build(pair.a.get(), {0, 0, pair.size.w, pair.size.h}, pair.placedA, pair.b.get(),
-                    {0, 0, pair.size.w, pair.size.h}, pair.placedB);
+  (void)composition.Build(pair.a.get(), {0, 0, pair.size.w, pair.size.h}, pair.placedA,
+                          pair.b.get(), {0, 0, pair.size.w, pair.size.h}, pair.placedB);
   composition.Compose(kLevel);
   const bw::ImageSurface& s = *composition.Surface();
   std::vector<uint32_t> out;
@@ -188,8 +188,8 @@ void Ours(benchmark::State& state, Size size) {
   if (!Checked(state, size)) return;
   Pair pair(size);
   bw::CrossFadeComposition composition;
-  composition.Build(pair.a.get(), {0, 0, size.w, size.h}, pair.placedA, pair.b.get(),
-                    {0, 0, size.w, size.h}, pair.placedB);
+  (void)composition.Build(pair.a.get(), {0, 0, size.w, size.h}, pair.placedA, pair.b.get(),
+                          {0, 0, size.w, size.h}, pair.placedB);
   for (auto _ : state) {
     composition.Compose(kLevel);
     benchmark::DoNotOptimize(composition.Surface()->GetRowPointer(0));
@@ -217,7 +217,7 @@ std::string Name(Size s) {
 
 int main(int argc, char** argv) {
   bw::BuildBlendTables();
-  bw::SetPixelLibrary(&bw::BuiltInPixelLibrary());
+  (void)bw::SetPixelLibrary(&bw::BuiltInPixelLibrary());
   for (const Size& size : kSizes) {
     benchmark::RegisterBenchmark(("ours/cfade/" + Name(size)).c_str(), [size](benchmark::State& s) {
       Ours(s, size);

@@ -72,7 +72,11 @@ void BM_GameStartupToFirstFrame(benchmark::State& state) {
   for (auto _ : state) {
     host::HeadlessBackend backend;
     ScopedGlobal<host::Backend> use(&backend);
-    RebaseAppFolder(game.enginePath);
+    if (RebaseAppFolder(game.enginePath) != kAppFolderSet) {
+      state.SkipWithError("the game folder has no engine path");
+      break;
+    }
+
     GameApp app;
     app.SetLockFolder((game.root / "locks").string());
     if (app.AppStartup() != kStartupOk) {

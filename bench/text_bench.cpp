@@ -128,8 +128,8 @@ void DrawLine(benchmark::State& state, uint32_t capacity) {
   if (!renderer) return state.SkipWithError("no Japanese face");
   const std::string line = LineSjis();
   bw::DibSurface picture;
-  picture.Create(40 * kLineHeight + 8, kLineHeight + 8, 32, false);
-  renderer->DrawText(&picture, 4, 4, line.c_str(), nullptr, nullptr);  // warms the cache
+  (void)picture.Create(40 * kLineHeight + 8, kLineHeight + 8, 32, false);
+  (void)renderer->DrawText(&picture, 4, 4, line.c_str(), nullptr, nullptr);  // warms the cache
   std::vector<uint32_t> drawn(size_t(picture.GetWidth()) * picture.GetHeight());
   for (int y = 0; y < picture.GetHeight(); ++y) {
     std::memcpy(drawn.data() + size_t(y) * picture.GetWidth(), picture.GetRowPointer(y),
@@ -140,7 +140,7 @@ void DrawLine(benchmark::State& state, uint32_t capacity) {
     return;
   }
   for (auto _ : state) {
-    renderer->DrawText(&picture, 4, 4, line.c_str(), nullptr, nullptr);
+    (void)renderer->DrawText(&picture, 4, 4, line.c_str(), nullptr, nullptr);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * 40);
@@ -369,7 +369,7 @@ void OurMaskBlend(benchmark::State& state, int32_t height, bool wideVectors) {
   const std::vector<PlacedMask> masks = LineMasks(height);
   if (masks.empty()) return state.SkipWithError("no Japanese face");
   bw::DibSurface picture;
-  picture.Create(40 * height + 8, height + 8, 32, false);
+  (void)picture.Create(40 * height + 8, height + 8, 32, false);
   bw::TextPixels target{picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
                         picture.GetPitch(), 32};
   const uint32_t color = 0x80C0FF;
@@ -378,9 +378,10 @@ void OurMaskBlend(benchmark::State& state, int32_t height, bool wideVectors) {
   for (const PlacedMask& m : masks) pixels += int64_t(m.glyph->width) * m.glyph->height;
   auto pass = [&] {
     for (const PlacedMask& m : masks) {
-      bw::BlendTextMask(target, m.x, m.y,
-                        {m.glyph->pixels.data(), m.glyph->width, m.glyph->height, m.glyph->pitch},
-                        bw::MaskBlend::kBlended, colors, nullptr);
+      (void)bw::BlendTextMask(
+          target, m.x, m.y,
+          {m.glyph->pixels.data(), m.glyph->width, m.glyph->height, m.glyph->pitch},
+          bw::MaskBlend::kBlended, colors, nullptr);
     }
   };
   pass();
@@ -396,7 +397,7 @@ void PixmanMaskBlend(benchmark::State& state, int32_t height) {
   const std::vector<PlacedMask> masks = LineMasks(height);
   if (masks.empty()) return state.SkipWithError("no Japanese face");
   bw::DibSurface picture;
-  picture.Create(40 * height + 8, height + 8, 32, false);
+  (void)picture.Create(40 * height + 8, height + 8, 32, false);
   pixman_image_t* dst = pixman_image_create_bits(
       PIXMAN_x8r8g8b8, picture.GetWidth(), picture.GetHeight(),
       reinterpret_cast<uint32_t*>(picture.GetPixels()), picture.GetPitch());

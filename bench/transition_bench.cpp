@@ -86,7 +86,7 @@ std::vector<uint32_t> PixelsOf(const bw::ImageSurface& s) {
 
 std::unique_ptr<bw::ImageSurface> Picture(FrameSize size, const std::vector<uint32_t>& pixels) {
   auto s = std::make_unique<bw::ImageSurface>();
-  s->Create(size.w, size.h, 32, 0);
+  (void)s->Create(size.w, size.h, 32, 0);
   Load(*s, pixels);
   return s;
 }
@@ -102,8 +102,8 @@ struct Scene {
         newImage(Picture(frame, bw::bench::RandomPixels(frame.w, frame.h, 2))),
         sprite(Picture(frame, spritePixels)),
         target(Picture(frame, start)) {
-    rule.Create(frame.w, frame.h, 8, 0);
-    wipe.Create(frame.w, frame.h, 8, 0);
+    (void)rule.Create(frame.w, frame.h, 8, 0);
+    (void)wipe.Create(frame.w, frame.h, 8, 0);
     const std::vector<uint32_t> bytes = bw::bench::RandomPixels(frame.w, frame.h, 4);
     const std::vector<uint8_t> sweep = bw::bench::DiagonalRule(frame.w, frame.h);
     for (int y = 0; y < frame.h; ++y) {

@@ -30,13 +30,16 @@ void RunCursor(const std::string& text) {
     double decimal = 0;
     switch (step % 4) {
       case 0:
-        cursor.ReadInt(&value);
+        // Any input may be refused; the run goes on.
+        (void)cursor.ReadInt(&value);
         break;
       case 1:
-        cursor.ReadDecimal(&decimal);
+        // A word that does not read keeps the default.
+        (void)cursor.ReadDecimal(&decimal);
         break;
       case 2:
-        cursor.ReadWord(word, sizeof word);
+        // Any input may be refused; the run goes on.
+        (void)cursor.ReadWord(word, sizeof word);
         break;
       default:
         cursor.SkipSeparators();
@@ -90,10 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bw::CompositionLayer layer;
   static bw::Sprite sprite;
   static const bool ready = [] {
-    area.Create(64, 48, 32, 0);
-    picture.Create(96, 80, 32, 0);
-    layer.SetTarget(&area, false);
-    layer.SetBackgroundImage(&picture, 0, 0, false);
+    // Any input may be refused; the run goes on.
+    (void)area.Create(64, 48, 32, 0);
+    // Any input may be refused; the run goes on.
+    (void)picture.Create(96, 80, 32, 0);
+    // A null one only unlinks, which cannot fail.
+    (void)layer.SetTarget(&area, false);
+    // A picture without pixels leaves the background as it was.
+    (void)layer.SetBackgroundImage(&picture, 0, 0, false);
     sprite.SetPos(10, 12);
     return true;
   }();

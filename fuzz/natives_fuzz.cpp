@@ -82,14 +82,18 @@ struct RenderWorld {
   void AddHandles(bw::ScriptHandles& handles, std::vector<uint32_t>& out) {
     bw::ImageSurface* image = nullptr;
     bw::D3DRectPrimitive* item = nullptr;
-    display.CreateImageSurface(&image, 8, 8, 32, 0);
+    // Any input may be refused; the run goes on.
+    (void)display.CreateImageSurface(&image, 8, 8, 32, 0);
     out.push_back(
         handles.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(image)));
-    display.CreateImageSurface(&image, 4, 4, 32, 0);
+    // Any input may be refused; the run goes on.
+    (void)display.CreateImageSurface(&image, 4, 4, 32, 0);
     out.push_back(
         handles.HandleOf(bw::ScriptObjectType::kSurface, static_cast<bw::Surface*>(image)));
-    display.DestroyLayer(image);
-    display.CreateD3DRectPrimitive(&item, 4, 4, 0xFF000000u, 0, 0);
+    // One the manager does not hold is gone already.
+    (void)display.DestroyLayer(image);
+    // Any input may be refused; the run goes on.
+    (void)display.CreateD3DRectPrimitive(&item, 4, 4, 0xFF000000u, 0, 0);
     out.push_back(
         handles.HandleOf(bw::ScriptObjectType::kRenderItem, static_cast<bw::RenderItem*>(item)));
   }
@@ -183,7 +187,8 @@ struct DisplayObjects {
     static const bool library = bw::SetPixelLibrary(&bw::BuiltInPixelLibrary());
     if (!library || image.Create(16, 12, 32, 0) != 0 || sprite.SetImage(&image, nullptr, 0, 0) != 0)
       std::abort();
-    rect.Create(8, 8, 0x80FF0000, 2, 2);
+    // Any input may be refused; the run goes on.
+    (void)rect.Create(8, 8, 0x80FF0000, 2, 2);
     handles.push_back(table.HandleOf(bw::ScriptObjectType::kDisplayObject,
                                      static_cast<bw::DisplayObject*>(&sprite)));
     handles.push_back(table.HandleOf(bw::ScriptObjectType::kDisplayObject,
@@ -262,7 +267,8 @@ bool IsImageFamily(const bw::NativeFamily& family) {
 // In every other run the picture's handle takes the forged handle's place in the palette.
 struct PictureWorld {
   PictureWorld(bw::ScriptHost& host, bool picturePick, uint32_t handles[3]) {
-    picture.Create(8, 6, 32, 0);
+    // Any input may be refused; the run goes on.
+    (void)picture.Create(8, 6, 32, 0);
     if (picturePick) {
       handles[2] = host.Handles().HandleOf(bw::ScriptObjectType::kSurface,
                                            static_cast<bw::Surface*>(&picture));
@@ -279,7 +285,8 @@ struct PictureWorld {
 struct ObjectListWorld {
   ObjectListWorld(bw::ScriptHost& host, std::vector<uint32_t>& handles) {
     auto& cells = host.Extension<bw::ObjectListNativeState>().CellImages();
-    picture.Create(12, 4, 32, 0);
+    // Any input may be refused; the run goes on.
+    (void)picture.Create(12, 4, 32, 0);
     uint32_t live = 0, released = 0;
     (void)cells.Create(live, [this](bw::CellImage& image) {
       bw::CellLayout layout;
@@ -312,7 +319,8 @@ std::vector<uint32_t> ImageFamilyHandles(bw::ScriptHost& host, bw::DisplayManage
       display.CreateSprite(&sprite, wide, nullptr, 1, 1) != 0)
     std::abort();
   empty->Release();
-  narrow->SetPalette(nullptr, 256, 0);
+  // A picture deeper than 8 bits has no palette to set.
+  (void)narrow->SetPalette(nullptr, 256, 0);
   auto surface = [&](bw::Surface* s) {
     return host.Handles().HandleOf(bw::ScriptObjectType::kSurface, s);
   };
@@ -334,7 +342,8 @@ bool IsGuiPartFamily(const bw::NativeFamily& family) {
 struct GuiPartWorld {
   GuiPartWorld(bw::ScriptHost& host, FuzzApp& app, std::vector<uint32_t>& handles) : app_(app) {
     if (screen.Create(64, 48, 32, 0) != 0) std::abort();
-    layer.SetTarget(&screen, true);
+    // A null one only unlinks, which cannot fail.
+    (void)layer.SetTarget(&screen, true);
     parts.SetTarget(&layer);
     app.parts = &parts;
     app.pointers = &tip;
@@ -373,9 +382,12 @@ struct GuiPartWorld {
 struct MessageTextWorld {
   explicit MessageTextWorld(bw::ScriptHost& host) {
     host.SetMessageText(std::make_unique<bw::ScriptMessageText>(&host, &host.GetMemory()));
-    picture.Create(24, 16, 32, 0);
-    outline.SetFont(8, false, false, nullptr);
-    gdi.SetFont(8, false, false, nullptr);
+    // Any input may be refused; the run goes on.
+    (void)picture.Create(24, 16, 32, 0);
+    // A font that cannot be made keeps the one in force.
+    (void)outline.SetFont(8, false, false, nullptr);
+    // A font that cannot be made keeps the one in force.
+    (void)gdi.SetFont(8, false, false, nullptr);
     (void)choices.Setup(&list, 0, 0, 0, 24, 8, 0, &gdi, 0);
     bw::ScriptHandles& h = host.Handles();
     handles = {

@@ -254,7 +254,8 @@ class ObjectWorld {
     effectTimers_.Clear();
     generalTimers_.Clear();
     device_.DeleteAllBuffers();
-    display_.SetScreenSurface(nullptr);
+    // A null one only unlinks, which cannot fail.
+    (void)display_.SetScreenSurface(nullptr);
   }
   ObjectWorld(const ObjectWorld&) = delete;
   ObjectWorld& operator=(const ObjectWorld&) = delete;
@@ -300,7 +301,8 @@ class ObjectWorld {
       effectTimers_.RunDue(now);
       generalTimers_.RunDue(now);
       (void)tip_.Update(now);
-      if (CompositionLayer* screen = Screen()) screen->RedrawDirty(nullptr, nullptr, 0, 0);
+      // A frame that is not shown is drawn again on the next turn.
+      if (CompositionLayer* screen = Screen()) (void)screen->RedrawDirty(nullptr, nullptr, 0, 0);
     }
   }
 

@@ -75,8 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::ScopedPixelLibrary library(&bw::BuiltInPixelLibrary());
   bw::host::FakeGlyphSource source;
   bw::OutlineTextRenderer font(source, 16);
-  font.SetFont(16, false, false, nullptr);
-  if (options & 2) font.SetOrientation(bw::kVerticalEscapement);
+  // A font that cannot be made keeps the one in force.
+  (void)font.SetFont(16, false, false, nullptr);
+  // A font that cannot be made keeps the one in force.
+  if (options & 2) (void)font.SetOrientation(bw::kVerticalEscapement);
   bw::DisplayObjectList list;
   bw::TextInputPart field;
   const int32_t width = options & 0x18 ? 8 * ((options >> 3) & 3) + 34 : 120;

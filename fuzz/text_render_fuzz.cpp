@@ -38,8 +38,10 @@ void Configure(bw::TextRenderer& r, const bw::tools::TextRenderInput& in) {
   r.SetTextColor(250, 240, 10);
   r.SetDecorationColor(5, 6, 200);
   r.SetBackColor(!(in.flags & 8), 0, 255, 0);
-  r.SetFont(in.height % 64, in.flags & 1, in.flags & 2, nullptr);
-  r.SetOrientation(in.angle);
+  // A font that cannot be made keeps the one in force.
+  (void)r.SetFont(in.height % 64, in.flags & 1, in.flags & 2, nullptr);
+  // A font that cannot be made keeps the one in force.
+  (void)r.SetOrientation(in.angle);
 }
 
 void Exercise(bw::TextRenderer& r, const std::string& text) {
@@ -53,14 +55,18 @@ void Exercise(bw::TextRenderer& r, const std::string& text) {
     Check(picture.Create(48, 40, bits, false) == bw::kSurfaceDone);
     bw::Rect rect;
     bw::Point end;
-    r.DrawText(&picture, 20, 16, text.c_str(), &rect, &end);
-    r.DrawTextLayer(&picture, -3, 30, text.c_str(), &rect, &end);
-    r.DrawString(&picture, 40, -5, text.c_str(), &rect, &end);
+    // Text that cannot be drawn leaves the picture as it was.
+    (void)r.DrawText(&picture, 20, 16, text.c_str(), &rect, &end);
+    // Any input may be refused; the run goes on.
+    (void)r.DrawTextLayer(&picture, -3, 30, text.c_str(), &rect, &end);
+    // Any input may be refused; the run goes on.
+    (void)r.DrawString(&picture, 40, -5, text.c_str(), &rect, &end);
   }
   auto section = bw::host::DibSection::Create(40, 32, 32);
   bw::host::MemoryDc dc;
   dc.Select(section.get());
-  r.DrawTextToDc(&dc, 5, 5, text.c_str(), nullptr);
+  // Any input may be refused; the run goes on.
+  (void)r.DrawTextToDc(&dc, 5, 5, text.c_str(), nullptr);
 }
 
 }  // namespace
@@ -77,19 +83,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::OutlineTextRenderer outline(source, in.flags & 32 ? 1 : 512);
   Configure(outline, in);
   outline.SetEdge(in.edgeStrength, rawRadius ? in.edgeRadius : in.edgeRadius % 9);
-  outline.SetGradation(in.flags & 16, 0xFF0000, 0x0000FF, true);
-  outline.SetTexture(nullptr, 0, 0, 0, 0);
+  // A font that cannot be made keeps the one in force.
+  (void)outline.SetGradation(in.flags & 16, 0xFF0000, 0x0000FF, true);
+  // A state the device refuses leaves the one it has.
+  (void)outline.SetTexture(nullptr, 0, 0, 0, 0);
   // A picture whose bytes count up, cut by the fuzzed cells.
   std::vector<uint8_t> cells(64 * 32);
   for (size_t i = 0; i < cells.size(); ++i) cells[i] = uint8_t(i * 7);
-  outline.GetTexture()->Cut(cells.data(), 64, 64, 32, in.cellCount, in.cellWidth, in.cellHeight,
-                            in.sets & 3);
+  // Any input may be refused; the run goes on.
+  (void)outline.GetTexture()->Cut(cells.data(), 64, 64, 32, in.cellCount, in.cellWidth,
+                                  in.cellHeight, in.sets & 3);
   Check(outline.CountGlyphs(in.text.c_str()) >= 0);
   Exercise(outline, in.text);
 
   bw::GdiTextRenderer gdi(source);
   Configure(gdi, in);
-  gdi.SetUnderlineStrikeOut(in.flags & 32, in.flags & 64);
+  // Any input may be refused; the run goes on.
+  (void)gdi.SetUnderlineStrikeOut(in.flags & 32, in.flags & 64);
   Exercise(gdi, in.text);
   return 0;
 }

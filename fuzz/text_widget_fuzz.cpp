@@ -84,7 +84,8 @@ void Lay(std::string_view text, uint8_t options, bw::TextRenderer* main, bw::Tex
   (void)view.SetFrameSlices(4, 4, 1, 1);
   bw::ImageSurface frame;
   if (frame.Create(9, 9, 32, bw::kImageDibSection) != 0) return;
-  frame.Fill(0xFF102030, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)frame.Fill(0xFF102030, nullptr);
   (void)view.SetBackgroundImages(&frame, nullptr, nullptr, false);
   if (view.Create(&list, 1, 96, 64, 0, 0, main, ruby, 0) != 0) return;
   view.SetFrame(&runner);
@@ -119,11 +120,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::host::FakeGlyphSource source((options & 1) != 0);
   bw::OutlineTextRenderer main(source, 16);
   bw::OutlineTextRenderer ruby(source, 16);
-  main.SetFont(12, false, false, "Face");
-  ruby.SetFont(6, false, false, "Face");
+  // A font that cannot be made keeps the one in force.
+  (void)main.SetFont(12, false, false, "Face");
+  // A font that cannot be made keeps the one in force.
+  (void)ruby.SetFont(6, false, false, "Face");
   // The message window reads a NUL-terminated body; the text window takes the bytes as given.
   Type(std::string(text), options, &main);
-  main.SetFont(12, false, false, "Face");
+  // A font that cannot be made keeps the one in force.
+  (void)main.SetFont(12, false, false, "Face");
   Lay(text, options, &main, &ruby);
   return 0;
 }

@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::ByteReader in(data + 1, size - 1);
   // Any answer: only a crash or a read out of bounds fails.
   (void)bw::WgxUnpack24ToDib(in, out, width, height, width * 3 + 3);
-  in.seek(0);
+  (void)in.seek(0);
   (void)bw::WgxUnpack8Rows(in, out, width, height, width + 5);
-  in.seek(0);
+  (void)in.seek(0);
   (void)bw::WgxUnpackAlpha(in, words);
   return 0;
 }

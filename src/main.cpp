@@ -498,7 +498,7 @@ int SetAppFolder(const CommandLine& parsed, std::string* commandLine, std::strin
     }
     if (!AppFolderFits(enginePath, parsed.gameFolder)) return kExitUsage;
     *commandLine = "/L" + enginePath;
-    bw::InitAppFolder();
+    (void)bw::InitAppFolder();  // the /L word on the command line rebases it in any case
     return kExitOk;
   }
   const std::string program = bw::host::ProgramPath();

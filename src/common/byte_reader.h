@@ -26,41 +26,41 @@ class ByteReader {
   // True when n more bytes are there; n may come straight from the data.
   bool has(uint64_t n) const { return n <= remaining(); }
 
-  bool seek(size_t pos) {
+  [[nodiscard]] bool seek(size_t pos) {
     if (pos > size()) return false;
     pos_ = pos;
     return true;
   }
-  bool skip(uint64_t n) {
+  [[nodiscard]] bool skip(uint64_t n) {
     if (!has(n)) return false;
     pos_ += static_cast<size_t>(n);
     return true;
   }
 
-  bool u8(uint8_t& v) { return readLe(v); }
-  bool u16le(uint16_t& v) { return readLe(v); }
-  bool u32le(uint32_t& v) { return readLe(v); }
-  bool u64le(uint64_t& v) { return readLe(v); }
-  bool i8(int8_t& v) { return readSigned<uint8_t>(v); }
-  bool i16le(int16_t& v) { return readSigned<uint16_t>(v); }
-  bool i32le(int32_t& v) { return readSigned<uint32_t>(v); }
+  [[nodiscard]] bool u8(uint8_t& v) { return readLe(v); }
+  [[nodiscard]] bool u16le(uint16_t& v) { return readLe(v); }
+  [[nodiscard]] bool u32le(uint32_t& v) { return readLe(v); }
+  [[nodiscard]] bool u64le(uint64_t& v) { return readLe(v); }
+  [[nodiscard]] bool i8(int8_t& v) { return readSigned<uint8_t>(v); }
+  [[nodiscard]] bool i16le(int16_t& v) { return readSigned<uint16_t>(v); }
+  [[nodiscard]] bool i32le(int32_t& v) { return readSigned<uint32_t>(v); }
 
-  std::optional<uint8_t> u8() { return get<uint8_t>(); }
-  std::optional<uint16_t> u16le() { return get<uint16_t>(); }
-  std::optional<uint32_t> u32le() { return get<uint32_t>(); }
-  std::optional<int32_t> i32le() {
+  [[nodiscard]] std::optional<uint8_t> u8() { return get<uint8_t>(); }
+  [[nodiscard]] std::optional<uint16_t> u16le() { return get<uint16_t>(); }
+  [[nodiscard]] std::optional<uint32_t> u32le() { return get<uint32_t>(); }
+  [[nodiscard]] std::optional<int32_t> i32le() {
     int32_t v;
     return i32le(v) ? std::optional<int32_t>(v) : std::nullopt;
   }
 
   // A view of the next n bytes, or an empty optional when they are not there.
-  std::optional<std::span<const uint8_t>> bytes(uint64_t n) {
+  [[nodiscard]] std::optional<std::span<const uint8_t>> bytes(uint64_t n) {
     if (!has(n)) return std::nullopt;
     std::span<const uint8_t> s(begin_ + pos_, static_cast<size_t>(n));
     pos_ += static_cast<size_t>(n);
     return s;
   }
-  bool copy(void* out, uint64_t n) {
+  [[nodiscard]] bool copy(void* out, uint64_t n) {
     auto s = bytes(n);
     if (!s) return false;
     if (n) std::memcpy(out, s->data(), s->size());
@@ -69,7 +69,7 @@ class ByteReader {
 
   // A NUL-terminated string of at most max bytes before the NUL. Fails (and does not move) when
   // no NUL comes within max + 1 bytes or before the end.
-  std::optional<std::string> cstring(size_t max) {
+  [[nodiscard]] std::optional<std::string> cstring(size_t max) {
     size_t limit = remaining() < max + 1 ? remaining() : max + 1;
     const uint8_t* p = begin_ + pos_;
     const void* nul = std::memchr(p, 0, limit);
@@ -81,14 +81,14 @@ class ByteReader {
   }
 
   // A sub-reader over the next n bytes; the cursor moves past them.
-  std::optional<ByteReader> sub(uint64_t n) {
+  [[nodiscard]] std::optional<ByteReader> sub(uint64_t n) {
     auto s = bytes(n);
     if (!s) return std::nullopt;
     return ByteReader(s->data(), s->size());
   }
 
   // A sub-reader over [offset, offset + n) of the whole buffer, independent of the cursor.
-  std::optional<ByteReader> slice(uint64_t offset, uint64_t n) const {
+  [[nodiscard]] std::optional<ByteReader> slice(uint64_t offset, uint64_t n) const {
     if (offset > size() || n > size() - offset) return std::nullopt;
     return ByteReader(begin_ + offset, static_cast<size_t>(n));
   }

@@ -31,12 +31,12 @@ class ArgCursor {
   char SkipBlanks();
   char SkipWord();
   // Copies one word, without skipping separators first.
-  int ReadWord(char* buffer, size_t size);
+  [[nodiscard]] int ReadWord(char* buffer, size_t size);
   // An optional '-', then "0x" hexadecimal, "0b" binary or decimal digits; the value is kept
   // modulo 2^32 and a prefix without digits reads as 0.
-  int ReadInt(int32_t* out);
+  [[nodiscard]] int ReadInt(int32_t* out);
   // An optional '-', digits, and optionally '.' and digits.
-  int ReadDecimal(double* out);
+  [[nodiscard]] int ReadDecimal(double* out);
 
  private:
   const char* p_ = nullptr;
@@ -44,8 +44,8 @@ class ArgCursor {
 
 // The path texts' number readers: an optional sign and at least one digit. False, with the
 // cursor unchanged, when no digit follows. An integer beyond 32 bits saturates.
-bool ParseSignedInt(const char** cursor, int32_t* out);
-bool ParseSignedDecimal(const char** cursor, double* out);
+[[nodiscard]] bool ParseSignedInt(const char** cursor, int32_t* out);
+[[nodiscard]] bool ParseSignedDecimal(const char** cursor, double* out);
 
 // ParsePointTriples results below 0.
 constexpr int kPointsNoText = -1;
@@ -53,6 +53,6 @@ constexpr int kPointsMalformed = -2;  // empty, fewer than two points, or a poin
 
 // Reads "(x,y[,z])" points into out as x, y, z triples (z 1.0 when missing) and answers their
 // number.
-int ParsePointTriples(const char* text, std::vector<double>& out);
+[[nodiscard]] int ParsePointTriples(const char* text, std::vector<double>& out);
 
 }  // namespace bw

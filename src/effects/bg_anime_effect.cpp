@@ -78,7 +78,8 @@ int BgAnimeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
   const int32_t width = HeaderWord(*anim, 0), height = HeaderWord(*anim, 2);
   if (width == 0 || height == 0 || frame_->Create(width, height, 32, kImagePlain) != 0)
     return kBgAnimeNoSurface;
-  frame_->Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)frame_->Fill(0, nullptr);
   for (size_t block = 0; block < anim->RangeCount(); ++block) {
     const auto n = static_cast<uint32_t>(CellsOf(*anim, static_cast<int32_t>(block)).size());
     slotsPerBank_ = std::max(slotsPerBank_, n);
@@ -139,11 +140,13 @@ int BgAnimeEffect::Prepare(int32_t block, int32_t frame) {
   const int32_t first = anim_->GetRangeStart(block), last = anim_->GetRangeEnd(block);
   if (frame < first || frame > last) frame = first;
   current_ = 0;
-  BeginLoad(banks_[0], block);
+  // A block that does not load is shown from the cells it has; the frame step loads it again.
+  (void)BeginLoad(banks_[0], block);
   FinishLoad(banks_[0]);
   const int32_t next = NextBlock(block);
   banks_[1].block = -1;
-  if (next >= 0 && next != block) BeginLoad(banks_[1], next);
+  // A block that does not load is shown from the cells it has; the frame step loads it again.
+  if (next >= 0 && next != block) (void)BeginLoad(banks_[1], next);
   block_ = block;
   index_ = frame;
   loopMark_ = -1;
@@ -164,7 +167,8 @@ int BgAnimeEffect::Start() {
     ImageSurface* own = Picture();
     layer_->GetBackground(nullptr, &ownX_, &ownY_, nullptr, nullptr, nullptr);
     own_ = std::make_unique<SurfaceWatch>(own);
-    layer_->SetBackgroundImage(frame_.get(), 0, 0, true);
+    // A picture without pixels leaves the background as it was.
+    (void)layer_->SetBackgroundImage(frame_.get(), 0, 0, true);
     showing_ = true;
   }
   state_ = kBgAnimePlaying;
@@ -176,7 +180,8 @@ void BgAnimeEffect::ShowOwnPicture() {
   if (!showing_) return;
   showing_ = false;
   if (layer_ != nullptr)
-    layer_->SetBackgroundImage(own_ ? own_->Get() : nullptr, ownX_, ownY_, true);
+    // A picture without pixels leaves the background as it was.
+    (void)layer_->SetBackgroundImage(own_ ? own_->Get() : nullptr, ownX_, ownY_, true);
   own_.reset();
 }
 
@@ -200,12 +205,14 @@ bool BgAnimeEffect::Step(size_t* budget) {
       if (next != block_) {
         Bank& other = banks_[1 - current_];
         // The switch waits for the worker to finish the next block's cells.
-        if (other.block != next) BeginLoad(other, next);
+        // A block that does not load is shown from the cells it has; the frame step loads it again.
+        if (other.block != next) (void)BeginLoad(other, next);
         FinishLoad(other);
         current_ = 1 - current_;
         block_ = next;
         const int32_t after = NextBlock(next);
-        if (after >= 0 && after != next) BeginLoad(banks_[1 - current_], after);
+        // A block that does not load is shown from the cells it has; the frame step loads it again.
+        if (after >= 0 && after != next) (void)BeginLoad(banks_[1 - current_], after);
       }
       index_ = anim_->GetRangeStart(next) - 1;
     } else if (f.b == kCommandLoopMark) {
@@ -232,13 +239,16 @@ const ImageSurface* BgAnimeEffect::CellPicture(int32_t cell) const {
 void BgAnimeEffect::DrawCell() {
   const HvdFrame& f = anim_->Frames()[size_t(index_)];
   if (f.a < 0) return;
-  frame_->Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)frame_->Fill(0, nullptr);
   // A cell the entries do not name, or one that did not load, draws nothing.
   if (const ImageSurface* picture = CellPicture(f.a)) {
-    frame_->Blit(picture, static_cast<int16_t>(f.c & 0xFFFF), static_cast<int16_t>(f.c >> 16),
-                 nullptr, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)frame_->Blit(picture, static_cast<int16_t>(f.c & 0xFFFF), static_cast<int16_t>(f.c >> 16),
+                       nullptr, false);
   }
-  if (showing_) layer_->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  if (showing_) (void)layer_->InvalidateAll();
 }
 
 int32_t BgAnimeEffect::FrameDuration() const {

@@ -43,27 +43,27 @@ class BgAnimeEffect final : public LayerEffect {
  public:
   static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // Word 0 non-zero: a stalled frame restarts the timing instead of catching up. Answers 0.
-  static int SetStallReset(ArgWords args);
+  [[nodiscard]] static int SetStallReset(ArgWords args);
   static bool StallReset();
 
   BgAnimeEffect();
   ~BgAnimeEffect() override;
   uint32_t GetKindId() const override { return kTaskKindBackgroundAnimation; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override;
   const char* GetKeyword() const override { return "bg_anime"; }
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
   // Words: the HvdAnimation, the cell folder text, start block (negative: not prepared), start
   // frame, loop flag, play-at-once flag.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   // Word 0: 0 prepare block word 1 at frame word 2, 1 start, 2 pause, 3 resume, 4 stop, 5 end
   // the loop.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
   using DisplayEffect::Command;
   // Word 0: 0 state, 1 loop mark set, 2 block, 3 frame, 4 next loop-mark frame, 5 next block
   // with a loop mark.
-  int Query(ArgWords args) override;
+  [[nodiscard]] int Query(ArgWords args) override;
   using DisplayEffect::Query;
 
   const ImageSurface* Frame() const { return frame_.get(); }
@@ -79,11 +79,11 @@ class BgAnimeEffect final : public LayerEffect {
     bool loading = false;
   };
 
-  int Prepare(int32_t block, int32_t frame);
-  int Start();
+  [[nodiscard]] int Prepare(int32_t block, int32_t frame);
+  [[nodiscard]] int Start();
   void ShowOwnPicture();
   // Loads a block's cells into a bank on the worker.
-  bool BeginLoad(Bank& bank, int32_t block);
+  [[nodiscard]] bool BeginLoad(Bank& bank, int32_t block);
   // Waits for the bank's load and decodes its cells.
   void FinishLoad(Bank& bank);
   int32_t NextBlock(int32_t block) const;

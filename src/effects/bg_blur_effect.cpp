@@ -180,7 +180,8 @@ void BgBlurEffect::Draw(const View& view, int opacity) {
   if (into_ == nullptr || source_ == nullptr || view.zoom == 0) return;
   PixelLibrary& library = Library();
   const uint32_t operation = LibraryOperation(opacity == 255 ? kLibCopy : kLibOpacity);
-  if (opacity == 255) into_->Fill(layer_->GetFillColor(), nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  if (opacity == 255) (void)into_->Fill(layer_->GetFillColor(), nullptr);
   const int turn = static_cast<int>(view.angle);
   if (turn == 0) {
     Rect from;
@@ -221,14 +222,17 @@ void BgBlurEffect::Draw(const View& view, int opacity) {
         scratch_ = std::make_unique<ImageSurface>();
         if (scratch_->Create(into_->GetWidth(), into_->GetHeight(), 32, kImagePlain) != 0) return;
       }
-      scratch_->Blit(into_, 0, 0, nullptr, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)scratch_->Blit(into_, 0, 0, nullptr, false);
       affine(scratch_.get(), source_, points, nullptr, LibraryOperation(kLibCopy), pass_, 255,
              extras);
-      into_->OpacityBlit(scratch_.get(), opacity, 0, 0, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)into_->OpacityBlit(scratch_.get(), opacity, 0, 0, nullptr);
     }
   }
   drawnOnce_ = true;
-  layer_->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  (void)layer_->InvalidateAll();
 }
 
 int32_t BgBlurEffect::Update(uint32_t nowMs) {

@@ -32,21 +32,21 @@ class BgBlurEffect final : public LayerEffect {
   static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // The source rectangle that shows a target of targetW x targetH zoomed by zoom about (x, y):
   // the point keeps its place. kBgBlurCommandBadSize when the rectangle comes out empty.
-  static int ComputeView(int32_t x, int32_t y, double zoom, int32_t targetW, int32_t targetH,
-                         Rect* view);
+  [[nodiscard]] static int ComputeView(int32_t x, int32_t y, double zoom, int32_t targetW,
+                                       int32_t targetH, Rect* view);
   // Words: layer item, x, y, zoom and angle as doubles in two 32-bit words each (low first),
   // out x, y, width, height. Shows the view at once: stretched, or turned when the angle is
   // not 0.
-  static int ApplyCommand(ArgWords args);
+  [[nodiscard]] static int ApplyCommand(ArgWords args);
 
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override;
   const char* GetKeyword() const override { return "bg_blur"; }
   // Words: null, x, y, start zoom text, start angle text, end zoom text, end angle text; or a
   // point text "(x,y,zoom)..." and a smooth flag; then duration, opacity, ease text, source
   // picture name, two filter flags, draw-into-the-picture flag, pass-through byte, start
   // delay, leave-out-the-final-frame flag.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
 
  private:
   struct View {
@@ -56,7 +56,7 @@ class BgBlurEffect final : public LayerEffect {
   View At(double p) const;
   // Draws the view at opacity (255: over the fill colour).
   void Draw(const View& view, int opacity);
-  int SetUpSource(const char* name, bool filterB, bool filterA, bool copy);
+  [[nodiscard]] int SetUpSource(const char* name, bool filterB, bool filterA, bool copy);
 
   std::unique_ptr<ImageSurface> ownSource_;
   std::unique_ptr<ImageSurface> scratch_;  // a turned frame before it joins the trail

@@ -99,7 +99,8 @@ void LayerEffect::DropWorkSurface() {
   // One the layer made again since is someone else's.
   if (made == nullptr || layer_ == nullptr || layer_->GetWorkSurface() != made) return;
   layer_->DropWorkSurface();
-  layer_->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  (void)layer_->InvalidateAll();
 }
 
 ImageSurface* LayerEffect::Work() const {

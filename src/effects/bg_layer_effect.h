@@ -60,14 +60,14 @@ class LayerEffect : public DisplayEffect {
 
  protected:
   // Keeps the target's layer item and its composition layer; false when it names none.
-  bool BindTarget(EffectTarget target);
+  [[nodiscard]] bool BindTarget(EffectTarget target);
   // The elapsed time since the first update, which starts the clock.
   uint32_t Elapsed(uint32_t nowMs);
   void ShiftStartTimes(uint32_t spanMs) override;
 
   // The work surface the pixel effects own while they run: made at set-up, dropped at the end
   // (and by the destructor), when the layer shows its plain picture again.
-  int MakeWorkSurface();
+  [[nodiscard]] int MakeWorkSurface();
   void DropWorkSurface();
   ImageSurface* Work() const;
   // The picture of the layer; null when it shows a colour.

@@ -104,7 +104,8 @@ void BgLoopEffect::Redraw(int64_t offset) {
     std::memcpy(dst, src + offset, size_t(first) * 4);
     std::memcpy(dst + first, src, size_t(width - first) * 4);
   }
-  layer_->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  (void)layer_->InvalidateAll();
 }
 
 void BgLoopEffect::Stop() {
@@ -195,7 +196,8 @@ int32_t BgCrossEffect::Update(uint32_t nowMs) {
   auto crossfade =
       (library ? library : &BuiltInPixelLibrary())->Get<CrossfadeRoutine>(kLibCrossfade);
   if (crossfade) crossfade(work, mine_, theirs_, level, 0, area);
-  into_->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  (void)into_->InvalidateAll();
   return kTaskStepContinue;
 }
 
@@ -206,7 +208,8 @@ void BgCrossEffect::Stop() {
 void BgCrossEffect::DropInto() {
   if (ownsInto_ && into_ != nullptr) {
     into_->DropWorkSurface();
-    into_->InvalidateAll();
+    // A layer without a target has nothing to redraw.
+    (void)into_->InvalidateAll();
   }
   ownsInto_ = false;
   into_ = nullptr;

@@ -44,15 +44,15 @@ class PeriodCounter {
 class BgLoopEffect final : public LayerEffect {
  public:
   static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override;
   const char* GetKeyword() const override { return "bg_loop"; }
   // Words: direction (0 left, 1 right, 2 up, 3 down), period ms, loop count (0 endless),
   // notify flag.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Word 0 = 0: stop at the next period boundary.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
 
  private:
   void Redraw(int64_t offset);
@@ -67,17 +67,17 @@ class BgCrossEffect final : public LayerEffect {
  public:
   static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   ~BgCrossEffect() override;
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override;
   const char* GetKeyword() const override { return "bg_cross"; }
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
   // Words: period ms, repeat count (0 endless), snapshot mode (0 none, 1 the partner layer, 2
   // this layer), swap flag (draw into the partner), notify flag.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Stops at the next period boundary.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
 
   // The level at t of a period: 0 up to 255 halfway and back.
   static int Level(uint32_t elapsedMs, uint32_t periodMs);

@@ -59,22 +59,26 @@ int BgMovieEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
     movie->Reset();
     return kBgMovieNoFrame;
   }
-  frame->Fill(0xFF000000, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)frame->Fill(0xFF000000, nullptr);
   movie_ = std::move(movie);
   frame_ = std::move(frame);
   layer_ = layer;
   loop_ = args.Int(1) != 0;
   movie_->SetLoop(false);  // the effect starts the movie again itself
-  if (args.Int(2) != 0) Command({1});
+  // An effect that refuses it goes on as it was.
+  if (args.Int(2) != 0) (void)Command({1});
   return kBgMovieSetUp;
 }
 
 int32_t BgMovieEffect::Update(uint32_t) {
   if (!movie_ || layer_ == nullptr || state_ != kEffectMoviePlaying) return kTaskStepContinue;
-  if (movie_->TakeFrame(frame_.get())) layer_->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  if (movie_->TakeFrame(frame_.get())) (void)layer_->InvalidateAll();
   if (!movie_->AtEnd()) return kTaskStepContinue;
   if (loop_) {
-    movie_->Seek(0);
+    // A movie that refuses it plays on as it was.
+    (void)movie_->Seek(0);
     (void)movie_->Play();  // one that does not start again reads as ended
   } else {
     StopMovie();
@@ -86,12 +90,14 @@ int BgMovieEffect::Command(ArgWords args) {
   if (!movie_ || layer_ == nullptr) return kBgMovieNothing;
   switch (args.Int(0)) {
     case 0:
-      movie_->Seek(args.Uint(1));
+      // A movie that refuses it plays on as it was.
+      (void)movie_->Seek(args.Uint(1));
       return kBgMovieDone;
     case 1:
       if (!showing_) {
         layer_->GetBackground(&ownPicture_, &ownX_, &ownY_, nullptr, nullptr, nullptr);
-        layer_->SetBackgroundImage(frame_.get(), 0, 0, true);
+        // A picture without pixels leaves the background as it was.
+        (void)layer_->SetBackgroundImage(frame_.get(), 0, 0, true);
         showing_ = true;
       }
       (void)movie_->Play();  // one that does not start reads as ended
@@ -99,12 +105,14 @@ int BgMovieEffect::Command(ArgWords args) {
       return kBgMovieDone;
     case 2:
       if (state_ != kEffectMoviePlaying) return kBgMovieWrongState;
-      movie_->Pause();
+      // A movie that refuses it plays on as it was.
+      (void)movie_->Pause();
       state_ = kEffectMoviePaused;
       return kBgMovieDone;
     case 3:
       if (state_ != kEffectMoviePaused) return kBgMovieWrongState;
-      movie_->Resume();
+      // A movie that refuses it plays on as it was.
+      (void)movie_->Resume();
       state_ = kEffectMoviePlaying;
       return kBgMovieDone;
     case 4:
@@ -115,7 +123,8 @@ int BgMovieEffect::Command(ArgWords args) {
       return kBgMovieDone;
     case 6:
       volume_ = std::clamp(args.Int(1), 0, 256);
-      movie_->SetVolume(volume_);
+      // A movie that refuses it plays on as it was.
+      (void)movie_->SetVolume(volume_);
       return kBgMovieDone;
     default:
       return kBgMovieUnknown;
@@ -127,7 +136,8 @@ int BgMovieEffect::Query(ArgWords) {
 }
 
 void BgMovieEffect::StopMovie() {
-  if (movie_ && state_ != kEffectMovieStopped) movie_->Stop();
+  // A movie that refuses it plays on as it was.
+  if (movie_ && state_ != kEffectMovieStopped) (void)movie_->Stop();
   state_ = kEffectMovieStopped;
   Restore();
 }
@@ -135,7 +145,8 @@ void BgMovieEffect::StopMovie() {
 void BgMovieEffect::Restore() {
   if (!showing_ || layer_ == nullptr) return;
   showing_ = false;
-  layer_->SetBackgroundImage(ownPicture_, ownX_, ownY_, true);
+  // A picture without pixels leaves the background as it was.
+  (void)layer_->SetBackgroundImage(ownPicture_, ownX_, ownY_, true);
 }
 
 void BgMovieEffect::Unbind(const void* object) {

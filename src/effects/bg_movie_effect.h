@@ -36,19 +36,19 @@ class BgMovieEffect final : public DisplayEffect {
   ~BgMovieEffect() override;
 
   uint32_t GetKindId() const override { return kTaskKindLayerEffect; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override { StopMovie(); }
   const char* GetKeyword() const override { return "bg_movie"; }
   uint8_t GetType() const override { return kEffectTypeLayer; }
   // Target: the composition layer. Words: movie name, loop flag, play-at-once flag.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   using DisplayEffect::Query;
   // Word 0: 0 seek to word 1 ms, 1 play, 2 pause, 3 resume, 4 stop, 5 clear the loop flag,
   // 6 volume word 1 (0..256).
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
   // The state: 0 stopped, 1 playing, 2 paused.
-  int Query(ArgWords args) override;
+  [[nodiscard]] int Query(ArgWords args) override;
   bool IsBoundTo(const void* object) const override { return object == layer_; }
   void Unbind(const void* object) override;
 

@@ -36,7 +36,8 @@ int BgPanimeEffect::ApplyCommand(ArgWords args) {
   ImageSurface* picture = nullptr;
   int32_t oldX = 0, oldY = 0;
   layer->GetBackground(&picture, &oldX, &oldY, nullptr, nullptr, nullptr);
-  if (x != oldX || y != oldY) layer->SetBackgroundImage(picture, x, y, true);
+  // A picture without pixels leaves the background as it was.
+  if (x != oldX || y != oldY) (void)layer->SetBackgroundImage(picture, x, y, true);
   if (auto* out = args.Pointer<int32_t>(2)) *out = x;
   if (auto* out = args.Pointer<int32_t>(3)) *out = y;
   return 0;
@@ -61,7 +62,8 @@ int BgPanimeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords ar
       return kBgPanimeRenderFailed;
     }
     layer_->GetBackground(nullptr, &originX_, &originY_, nullptr, nullptr, nullptr);
-    layer_->SetBackgroundImage(snapshot_.get(), 0, 0, true);
+    // A picture without pixels leaves the background as it was.
+    (void)layer_->SetBackgroundImage(snapshot_.get(), 0, 0, true);
   }
   if (path_.Parse(args.Text(0), nullptr, layer_) != kPathParsed) return kBgPanimeRefused;
   x_ = path_.Position(0).x;
@@ -167,14 +169,18 @@ void BgPanimeEffect::MoveTo(int32_t x, int32_t y) {
   y_ = y;
   ImageSurface* shown = snapshot_ ? snapshot_.get() : watch_->Get();
   if (!throughWork_) {
-    layer_->SetBackgroundImage(shown, x, y, true);
+    // A picture without pixels leaves the background as it was.
+    (void)layer_->SetBackgroundImage(shown, x, y, true);
     return;
   }
   ImageSurface* work = Work();
   if (work == nullptr) return;
-  work->Fill(layer_->GetFillColor(), nullptr);
-  if (shown) work->Blit(shown, -x, -y, nullptr, false);
-  layer_->InvalidateAll();
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work->Fill(layer_->GetFillColor(), nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  if (shown) (void)work->Blit(shown, -x, -y, nullptr, false);
+  // A layer without a target has nothing to redraw.
+  (void)layer_->InvalidateAll();
 }
 
 void BgPanimeEffect::Stop() {
@@ -193,7 +199,8 @@ void BgPanimeEffect::Finish() {
   // The snapshot goes with the effect: the layer's own picture comes back, moved as far as
   // the snapshot was.
   const int32_t dx = snapshot_ ? originX_ : 0, dy = snapshot_ ? originY_ : 0;
-  if (watch_) layer_->SetBackgroundImage(watch_->Get(), x_ + dx, y_ + dy, true);
+  // A picture without pixels leaves the background as it was.
+  if (watch_) (void)layer_->SetBackgroundImage(watch_->Get(), x_ + dx, y_ + dy, true);
   snapshot_.reset();
 }
 

@@ -28,20 +28,20 @@ class BgPanimeEffect final : public LayerEffect {
  public:
   static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // Words: layer item, path text, out x, out y. Moves the picture to the path's end at once.
-  static int ApplyCommand(ArgWords args);
+  [[nodiscard]] static int ApplyCommand(ArgWords args);
 
   BgPanimeEffect();
   ~BgPanimeEffect() override;
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override;
   const char* GetKeyword() const override { return "bg_panime"; }
   // Words: path text, default record duration (0: the end at once), surface mode (65535 none,
   // else non-zero draws through the work surface), snapshot flag, a flag kept unused, loop
   // flag, notify flag.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Query;
   // The current record's position through two out-pointers.
-  int Query(ArgWords args) override;
+  [[nodiscard]] int Query(ArgWords args) override;
 
   const MotionPath& Path() const { return path_; }
 

@@ -131,7 +131,8 @@ void BgRastEffect::Redraw(uint32_t elapsed, int32_t level) {
     ShiftRow(WorkRow(y), width, src, source_->GetWidth(), offsetX_ - shift, uncovered,
              src ? src + offsetX_ : nullptr, color);
   }
-  layer_->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  (void)layer_->InvalidateAll();
 }
 
 size_t ParseWaveText(const char* text, std::vector<WaveTriple>& out) {
@@ -193,7 +194,8 @@ int BgHazeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args
     ShiftRow(WorkRow(y), Work()->GetWidth(), src, source_->GetWidth(), offsetX_, Uncovered::kFill,
              nullptr, layer_->GetFillColor());
   }
-  layer_->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  (void)layer_->InvalidateAll();
   if (args.Int(7) != 0) NotifyStart();
   return 0;
 }
@@ -215,7 +217,8 @@ void BgHazeEffect::Redraw(uint32_t elapsed, int32_t level) {
     const uint32_t* src = PictureRow(static_cast<int32_t>(row));
     ShiftRow(WorkRow(y), width, src, source_->GetWidth(), offsetX_ - d, uncovered, nullptr, color);
   }
-  layer_->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  (void)layer_->InvalidateAll();
 }
 
 }  // namespace bw

@@ -34,18 +34,18 @@ void ShiftRow(uint32_t* dst, int32_t width, const uint32_t* src, int32_t srcWidt
 
 class WaveLayerEffect : public LayerEffect {
  public:
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override;
   using DisplayEffect::Command;
   using DisplayEffect::Query;
   // Starts the fade-out, from the level reached.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
   // The state, 0 to 3.
-  int Query(ArgWords args) override;
+  [[nodiscard]] int Query(ArgWords args) override;
 
  protected:
   // The layer, the tables and the work surface; 0 or a set-up result.
-  int Prepare(TimerService* timers, EffectTarget target);
+  [[nodiscard]] int Prepare(TimerService* timers, EffectTarget target);
   // Fills the envelope from the timing words: hold, fade-in, fade-out.
   void SetTiming(int32_t full, ArgWords timing);
   virtual void Redraw(uint32_t elapsedMs, int32_t level) = 0;
@@ -66,7 +66,7 @@ class BgRastEffect final : public WaveLayerEffect {
   const char* GetKeyword() const override { return "bg_rast"; }
   // Words: amplitude (pixels), rows per wave, period ms, hold ms (0 endless), fade-in ms,
   // fade-out ms, fill flag, notify flag.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
 
  private:
   void Redraw(uint32_t elapsedMs, int32_t level) override;
@@ -91,7 +91,7 @@ class BgHazeEffect final : public WaveLayerEffect {
   const char* GetKeyword() const override { return "bg_haze"; }
   // Words: wave text, table length n, period ms, hold ms, fade-in ms, fade-out ms, fill flag,
   // notify flag.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   const std::vector<int32_t>& Table() const { return table_; }
 
  private:

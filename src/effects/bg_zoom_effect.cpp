@@ -114,7 +114,8 @@ void BgZoomEffect::ShowAt(double p) {
   if (drawn_ && view == shown_) return;
   drawn_ = true;
   shown_ = view;
-  layer_->SetBackgroundStretch(0, 0, 0, 0, &view);
+  // A picture without pixels leaves the background as it was.
+  (void)layer_->SetBackgroundStretch(0, 0, 0, 0, &view);
 }
 
 int BgZoomEffect::Query(ArgWords args) {
@@ -144,9 +145,10 @@ int BgRotEffect::Setup(TimerService* timers, EffectTarget target, ArgWords args)
 }
 
 void BgRotEffect::ShowAt(double p) {
-  layer_->SetBackgroundRotation(Between(startX_, endX_, p), Between(startY_, endY_, p),
-                                Between(startAngle_, endAngle_, p),
-                                startZoom_ + (endZoom_ - startZoom_) * p);
+  // A picture without pixels leaves the background as it was.
+  (void)layer_->SetBackgroundRotation(Between(startX_, endX_, p), Between(startY_, endY_, p),
+                                      Between(startAngle_, endAngle_, p),
+                                      startZoom_ + (endZoom_ - startZoom_) * p);
 }
 
 }  // namespace bw

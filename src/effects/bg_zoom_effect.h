@@ -23,12 +23,12 @@ Rect ZoomView(int32_t pictureW, int32_t pictureH, int32_t x, int32_t y, double z
 // A transform shown at the eased progress of its duration; the end state at the end.
 class EasedLayerEffect : public LayerEffect {
  public:
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override;
 
  protected:
   // Runs from the start state, or shows the end at once for a zero duration.
-  int Begin(double ease, uint32_t durationMs);
+  [[nodiscard]] int Begin(double ease, uint32_t durationMs);
   virtual void ShowAt(double progress) = 0;
 
   double ease_ = 0;
@@ -40,14 +40,14 @@ class BgZoomEffect final : public EasedLayerEffect {
   static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   // Words: layer item, x, y, zoom text, then out x, y, width and height (each may be null).
   // Shows the end view at once.
-  static int ApplyCommand(ArgWords args);
+  [[nodiscard]] static int ApplyCommand(ArgWords args);
 
   const char* GetKeyword() const override { return "bg_zoom"; }
   // Words: x, y, zoom text (1.0), ease text (0.0), duration ms.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Query;
   // The end view through four out-pointers.
-  int Query(ArgWords args) override;
+  [[nodiscard]] int Query(ArgWords args) override;
 
  private:
   void ShowAt(double progress) override;
@@ -64,7 +64,7 @@ class BgRotEffect final : public EasedLayerEffect {
 
   const char* GetKeyword() const override { return "bg_rot"; }
   // Words: centre x, y, angle (512ths), zoom text (1.0), ease text (0.0), duration ms.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
 
  private:
   void ShowAt(double progress) override;

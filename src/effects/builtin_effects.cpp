@@ -62,7 +62,8 @@ void RegisterLayerEffects(DcpPluginManager& effects) {
     // Every built-in record names a factory and a keyword, so registering cannot fail.
     (void)effects.Register(layer.factory, layer.keyword, layer.type, layer.command,
                            layer.argsCommand, 0);
-    if (layer.argKinds) effects.DeclareArgKinds(layer.keyword, layer.argKinds);
+    // The keyword was registered just above.
+    if (layer.argKinds) (void)effects.DeclareArgKinds(layer.keyword, layer.argKinds);
   }
 }
 
@@ -87,8 +88,10 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
   for (const auto& named : kNamed)
     (void)transitions.Register(named.factory, named.keyword, named.kind, 0, nullptr, nullptr);
   // Duration first; the rule's picture, the scroll's exponent text.
-  transitions.DeclareArgKinds("rule", "ipi");
-  transitions.DeclareArgKinds("scroll", "iiit");
+  // The keyword was registered just above.
+  (void)transitions.DeclareArgKinds("rule", "ipi");
+  // The keyword was registered just above.
+  (void)transitions.DeclareArgKinds("scroll", "iiit");
   RegisterLayerEffects(effects);
 }
 
@@ -108,34 +111,44 @@ void RegisterScriptHostKeywords(TcpPluginManager& transitions, DcpPluginManager&
   (void)transitions.Register(RippleEffect::Create, "ripple", kFilterKindTwoLayerBanded, 0,
                              RippleEffect::Initialise, RippleEffect::Finalise);
   // The quake's end strength and the ripple's aspect and speed are texts.
-  transitions.DeclareArgKinds("quake", "iiiit");
-  transitions.DeclareArgKinds("ripple", "iiiitti");
+  // The keyword was registered just above.
+  (void)transitions.DeclareArgKinds("quake", "iiiit");
+  // The keyword was registered just above.
+  (void)transitions.DeclareArgKinds("ripple", "iiiitti");
 
   (void)effects.Register(QuakeOverlay::Create, "quake", kEffectTypeScreen, nullptr, nullptr, 0);
   (void)effects.Register(NoiseOverlay::Create, "noise", kEffectTypeScreen, nullptr, nullptr, 0);
   (void)effects.Register(SpCfadeEffect::Create, "sp_cfade", kEffectTypeSprite, nullptr, nullptr, 0);
-  effects.DeclareArgKinds("sp_cfade", "ssii|||");
+  // The keyword was registered just above.
+  (void)effects.DeclareArgKinds("sp_cfade", "ssii|||");
   (void)effects.Register(SpChangeEffect::Create, "sp_change", kEffectTypeSprite, nullptr, nullptr,
                          0);
-  effects.DeclareArgKinds("sp_change", "sstiiiii||wwwwwwwww|");
+  // The keyword was registered just above.
+  (void)effects.DeclareArgKinds("sp_change", "sstiiiii||wwwwwwwww|");
   (void)effects.Register(SpPartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr, nullptr, 0);
-  effects.DeclareArgKinds("sp_parts", "t|||");
+  // The keyword was registered just above.
+  (void)effects.DeclareArgKinds("sp_parts", "t|||");
   (void)effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
   // A target command names its sprite in its third word.
-  effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");
+  // The keyword was registered just above.
+  (void)effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");
   (void)effects.Register(SpGfadeEffect::Create, "sp_gfade", kEffectTypeSprite, nullptr, nullptr, 0);
-  effects.DeclareArgKinds("sp_gfade", "siiit|||");
+  // The keyword was registered just above.
+  (void)effects.DeclareArgKinds("sp_gfade", "siiit|||");
   (void)effects.Register(SpLoopEffect::Create, "sp_loop", kEffectTypeSprite, nullptr, nullptr, 0);
-  effects.DeclareArgKinds("sp_loop", "t|iii||");
+  // The keyword was registered just above.
+  (void)effects.DeclareArgKinds("sp_loop", "t|iii||");
   (void)effects.Register(SpMovieEffect::Create, "sp_movie", kEffectTypeSprite, nullptr, nullptr, 0);
-  effects.DeclareArgKinds("sp_movie", "t|||");
+  // The keyword was registered just above.
+  (void)effects.DeclareArgKinds("sp_movie", "t|||");
   (void)effects.Register(PaperOverlay::Create, "paper", kEffectTypeScreen, nullptr, nullptr, 0);
   (void)effects.Register(LightOverlay::Create, "light", kEffectTypeScreen, nullptr, nullptr, 0);
   (void)effects.Register(SnowOverlay::Create, "snow", kEffectTypeScreen, nullptr, nullptr, 0);
   (void)effects.Register(RainOverlay::Create, "rain", kEffectTypeScreen, nullptr, nullptr, 0);
   // The quake's end strength and the particles' speed factor are texts.
   for (const char* keyword : {"quake", "paper", "light", "snow", "rain"}) {
-    effects.DeclareArgKinds(keyword, "iiiit|||");
+    // The keyword was registered just above.
+    (void)effects.DeclareArgKinds(keyword, "iiiit|||");
   }
 
   QuakeFilter::SetRandom(random);

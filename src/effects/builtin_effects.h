@@ -19,7 +19,7 @@ void RegisterScriptHostKeywords(TcpPluginManager& transitions, DcpPluginManager&
 // The variadic form of a keyword's argument-array command: the scenario's scene commands call
 // this one, and it hands its arguments on as words.
 template <EffectArgsCommand Command>
-int CommandAdapter(ArgList args) {
+[[nodiscard]] int CommandAdapter(ArgList args) {
   return Command(ArgWords(args));
 }
 

@@ -28,7 +28,8 @@ int FrameAnimTask::Setup(TimerService* timers, CellImage* image, Sprite* target,
   ownRandom_.reset();
 
   image_ = image;
-  SaveBackground(targetSurface_);
+  // A task whose image is gone has no background to keep.
+  (void)SaveBackground(targetSurface_);
   loopCount_ = loopCount;
   interval_ = interval;
   randomRange_ = randomRange;

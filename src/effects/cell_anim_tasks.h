@@ -37,7 +37,7 @@ class FrameAnimTask final : public AnimTask {
 
   uint32_t GetKindId() const override { return kTaskKindFrameAnimation; }
   bool IsBoundTo(const void* object) const override { return object && object == image_; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // Leaves cell 0 shown.
   void Stop() override;
   uint32_t ResumeNow() override;
@@ -50,8 +50,8 @@ class FrameAnimTask final : public AnimTask {
                           SubtractiveRandom* random);
   // Moves the strip; with redraw, the background is put back at the old place and kept anew at
   // the new one first.
-  int MoveTo(int32_t x, int32_t y, bool redraw);
-  int SaveBackground(ImageSurface* from);
+  [[nodiscard]] int MoveTo(int32_t x, int32_t y, bool redraw);
+  [[nodiscard]] int SaveBackground(ImageSurface* from);
 
   // A pause takes effect at the next update and holds the cycle's place until a resume; one
   // asked before the first update holds the start.
@@ -92,7 +92,7 @@ class AmplitudeCellTask final : public AnimTask {
   ~AmplitudeCellTask() override;
   uint32_t GetKindId() const override { return kTaskKindAmplitudeCell; }
   bool IsBoundTo(const void* object) const override { return object && object == image_; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // Leaves cell 0 shown.
   void Stop() override;
 

@@ -22,7 +22,8 @@ int CellImage::Load(const char* file, const CellLayout& layout, bool alpha, uint
   if (own_.Load(file, nullptr, 0, kImagePlain) != 0) return kCellLoadFailed;
   if (!alpha) own_.SetHasAlpha(false);
   if (colorKey != kNoColorKey) {
-    own_.SetColorKeyRgb(colorKey >> 16 & 0xFF, colorKey >> 8 & 0xFF, colorKey & 0xFF);
+    // A picture without pixels has no key to set.
+    (void)own_.SetColorKeyRgb(colorKey >> 16 & 0xFF, colorKey >> 8 & 0xFF, colorKey & 0xFF);
   }
   return Setup(layout);
 }
@@ -107,13 +108,15 @@ void CellImage::SaveBackground(ImageSurface* from) {
   if (!from) from = defaultTarget_;
   if (!backing_ || !from) return;
   const Rect area{x_, y_, x_ + cellWidth_, y_ + backing_->GetHeight()};
-  backing_->Blit(from, 0, 0, &area, false);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)backing_->Blit(from, 0, 0, &area, false);
 }
 
 void CellImage::RestoreBackground(ImageSurface* target) {
   if (!target) target = defaultTarget_;
   if (!backing_ || !target) return;
-  target->Blit(backing_.get(), x_, y_, nullptr, false);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)target->Blit(backing_.get(), x_, y_, nullptr, false);
 }
 
 void CellImage::DrawCell(int32_t cell, ImageSurface* target, DisplayObject* targetObject) {
@@ -129,11 +132,14 @@ void CellImage::DrawCell(int32_t cell, ImageSurface* target, DisplayObject* targ
     const int32_t c = std::clamp(cell, 0, cellCount_ - 1);
     const Rect rect{c * cellWidth_, 0, (c + 1) * cellWidth_, height};
     if (backgroundMode_ == kCellBackgroundBlend) {
-      target->AlphaBlitOntoAlpha(source, 255, x_, y_, &rect);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)target->AlphaBlitOntoAlpha(source, 255, x_, y_, &rect);
     } else if (!source->HasAlpha()) {
-      target->BlitColor(source, x_, y_, &rect);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)target->BlitColor(source, x_, y_, &rect);
     } else {
-      target->Blit(source, x_, y_, &rect, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)target->Blit(source, x_, y_, &rect, false);
     }
   }
   const Rect changed{x_, y_, x_ + cellWidth_, y_ + height};

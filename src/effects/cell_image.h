@@ -64,10 +64,10 @@ class CellImage {
   void Reset();
   // colorKey other than kNoColorKey is applied as 0x00RRGGBB; the picture keeps its alpha
   // channel only with alpha.
-  int Load(const char* file, const CellLayout& layout, bool alpha, uint32_t colorKey);
-  int SetImage(ImageSurface* source, const CellLayout& layout);
-  int Setup(const CellLayout& layout);
-  int SwitchImage(ImageSurface* surface);
+  [[nodiscard]] int Load(const char* file, const CellLayout& layout, bool alpha, uint32_t colorKey);
+  [[nodiscard]] int SetImage(ImageSurface* source, const CellLayout& layout);
+  [[nodiscard]] int Setup(const CellLayout& layout);
+  [[nodiscard]] int SwitchImage(ImageSurface* surface);
   void AttachTarget(DisplayObject* object);
   void DetachTarget(DisplayObject* object);
   // Lets go of a dying object: an attached target, the default target or the external image. The

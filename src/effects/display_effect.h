@@ -52,7 +52,7 @@ class DisplayEffect : public TimedTask {
   virtual uint8_t GetType() const = 0;
   virtual int32_t GetValue() const { return 0; }
   // The argument set-up of the registry's create-and-initialise operations.
-  virtual int Init(ArgWords args);
+  [[nodiscard]] virtual int Init(ArgWords args);
   // 0 once the effect is set up, else a failure code of the class. Its creator then hands it to
   // timers (TimerService::HandOver), which owns it from then on; an effect that no service took
   // undoes what it did to its targets when it is deleted.
@@ -60,11 +60,11 @@ class DisplayEffect : public TimedTask {
   [[nodiscard]] int Start(TimerService* timers, EffectTarget target, ArgList args) {
     return Setup(timers, target, args);
   }
-  virtual int Command(ArgWords args);
-  int Command(ArgList args) { return Command(ArgWords(args)); }
+  [[nodiscard]] virtual int Command(ArgWords args);
+  [[nodiscard]] int Command(ArgList args) { return Command(ArgWords(args)); }
   // Answers through the out-pointers among the words.
-  virtual int Query(ArgWords args);
-  int Query(ArgList args) { return Query(ArgWords(args)); }
+  [[nodiscard]] virtual int Query(ArgWords args);
+  [[nodiscard]] int Query(ArgList args) { return Query(ArgWords(args)); }
   // Lowers the frame thread's priority once, when armed and the hook is there.
   virtual void NotifyStart();
 

@@ -31,14 +31,14 @@ class EffectMovie {
 
   // By name through the file system, which hands a pack member over as data; the display
   // object (when the movie has one) stands at (x, y).
-  virtual int Open(const char* name, int32_t x, int32_t y) = 0;
+  [[nodiscard]] virtual int Open(const char* name, int32_t x, int32_t y) = 0;
   [[nodiscard]] virtual int Play() = 0;
-  virtual int Pause() = 0;
-  virtual int Resume() = 0;
-  virtual int Stop() = 0;
-  virtual int Seek(uint32_t ms) = 0;
+  [[nodiscard]] virtual int Pause() = 0;
+  [[nodiscard]] virtual int Resume() = 0;
+  [[nodiscard]] virtual int Stop() = 0;
+  [[nodiscard]] virtual int Seek(uint32_t ms) = 0;
   // 0..256.
-  virtual int SetVolume(int32_t volume) = 0;
+  [[nodiscard]] virtual int SetVolume(int32_t volume) = 0;
   virtual void SetLoop(bool loop) = 0;
   virtual int State() = 0;
   // True once a movie that plays without a loop has run to its end.
@@ -47,7 +47,7 @@ class EffectMovie {
   virtual int32_t Height() const = 0;
   // Copies a frame not yet taken into a 32-bit surface of the movie's size; false when there is
   // none.
-  virtual bool TakeFrame(ImageSurface* into) = 0;
+  [[nodiscard]] virtual bool TakeFrame(ImageSurface* into) = 0;
   // The display object that shows the movie.
   virtual DisplayObject* Display() = 0;
   // Closes the movie.

@@ -79,7 +79,7 @@ class KeywordRecords {
   const std::vector<std::unique_ptr<Record>>& Records() const { return records_; }
   const std::vector<std::unique_ptr<PluginModuleRecord>>& Modules() const { return modules_; }
   // Declares how the keyword's words read (kinds is not copied); false for an unknown keyword.
-  bool DeclareArgKinds(const char* keyword, const char* kinds) {
+  [[nodiscard]] bool DeclareArgKinds(const char* keyword, const char* kinds) {
     Record* record = FindRecord(keyword);
     if (record) record->argKinds = kinds;
     return record != nullptr;
@@ -99,9 +99,9 @@ class KeywordRecords {
   void RemoveAll();
   // The shared steps of LoadPlugin; addRecords appends the library's records.
   template <typename AddRecords>
-  int LoadLibraryRecords(std::string_view path, AddRecords addRecords);
-  int LoadFolder(std::string_view folder, std::string_view suffix);
-  virtual int LoadPluginEntry(std::string_view path) = 0;
+  [[nodiscard]] int LoadLibraryRecords(std::string_view path, AddRecords addRecords);
+  [[nodiscard]] int LoadFolder(std::string_view folder, std::string_view suffix);
+  [[nodiscard]] virtual int LoadPluginEntry(std::string_view path) = 0;
   // Runs the record's finaliser (transitions).
   virtual void Finalise(Record&) {}
 
@@ -123,9 +123,9 @@ class DcpPluginManager final : public KeywordRecords<EffectRecord> {
   void UnloadAll() { RemoveAll(); }
   [[nodiscard]] int Register(EffectFactory factory, const char* keyword, uint8_t kind,
                              EffectCommand command, EffectArgsCommand argsCommand, uint32_t extra);
-  int LoadPlugin(std::string_view path);
+  [[nodiscard]] int LoadPlugin(std::string_view path);
   // The number of "*.DCP" files of folder that did not load, or kEffectPluginFolderRefused.
-  int LoadPluginFolder(std::string_view folder) { return LoadFolder(folder, ".dcp"); }
+  [[nodiscard]] int LoadPluginFolder(std::string_view folder) { return LoadFolder(folder, ".dcp"); }
   // A built-in record's factory (null for a plug-in's).
   EffectFactory FindFactory(const char* keyword, uint32_t* extra) const;
   std::unique_ptr<DisplayEffect> Create(const char* keyword) const;
@@ -138,7 +138,7 @@ class DcpPluginManager final : public KeywordRecords<EffectRecord> {
   EffectArgsCommand FindArgsCommand(const char* keyword) const;
 
  private:
-  int LoadPluginEntry(std::string_view path) override { return LoadPlugin(path); }
+  [[nodiscard]] int LoadPluginEntry(std::string_view path) override { return LoadPlugin(path); }
 };
 
 class TcpPluginManager final : public KeywordRecords<TransitionRecord> {
@@ -152,8 +152,8 @@ class TcpPluginManager final : public KeywordRecords<TransitionRecord> {
   void UnloadAll() { RemoveAll(); }
   [[nodiscard]] int Register(FilterFactory factory, const char* keyword, uint8_t kind,
                              uint32_t extra, RecordRoutine initialiser, RecordRoutine finaliser);
-  int LoadPlugin(std::string_view path);
-  int LoadPluginFolder(std::string_view folder) { return LoadFolder(folder, ".tcp"); }
+  [[nodiscard]] int LoadPlugin(std::string_view path);
+  [[nodiscard]] int LoadPluginFolder(std::string_view folder) { return LoadFolder(folder, ".tcp"); }
   // Runs the record's initialiser once, on the first look-up that finds it.
   FilterFactory FindFactory(const char* keyword, uint32_t* extra);
   std::unique_ptr<FilterEffect> Create(const char* keyword);
@@ -163,7 +163,7 @@ class TcpPluginManager final : public KeywordRecords<TransitionRecord> {
   FilterEffect* CreateAndSetUpArray(SurfaceLayer* target, const char* keyword, ArgWords args);
 
  private:
-  int LoadPluginEntry(std::string_view path) override { return LoadPlugin(path); }
+  [[nodiscard]] int LoadPluginEntry(std::string_view path) override { return LoadPlugin(path); }
   void Finalise(TransitionRecord& record) override;
 };
 

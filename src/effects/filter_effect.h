@@ -44,21 +44,23 @@ class FilterEffect : public LayerFilter {
 
   virtual const char* GetKeyword() const = 0;
   // Moves the filter on to the clock time; the first call takes nowMs as the start.
-  virtual int Advance(uint32_t nowMs) = 0;
+  [[nodiscard]] virtual int Advance(uint32_t nowMs) = 0;
   // Non-zero once the filter has reached its end.
   virtual int IsFinished() const = 0;
-  virtual int Draw(const FilterDrawRequest& request) = 0;
+  [[nodiscard]] virtual int Draw(const FilterDrawRequest& request) = 0;
   // Whether Draw will write every pixel of the request's area, whatever the target held.
   virtual bool WritesWhole(const FilterDrawRequest&) const { return false; }
-  int SetUp(SurfaceLayer* target, ArgList args) { return SetUp(target, ArgWords(args)); }
+  [[nodiscard]] int SetUp(SurfaceLayer* target, ArgList args) {
+    return SetUp(target, ArgWords(args));
+  }
   // Checks the target and reads the words; 0 on success.
-  virtual int SetUp(SurfaceLayer* target, ArgWords args) = 0;
-  virtual int Reserved2(int32_t, int32_t) { return kEffectUnsupported; }
-  virtual int Reserved0() { return kEffectUnsupported; }
+  [[nodiscard]] virtual int SetUp(SurfaceLayer* target, ArgWords args) = 0;
+  [[nodiscard]] virtual int Reserved2(int32_t, int32_t) { return kEffectUnsupported; }
+  [[nodiscard]] virtual int Reserved0() { return kEffectUnsupported; }
 
   // What the layer asks: the clock step never detaches (the last frame is drawn before IsDone
   // lets the layer detach the filter), and each band becomes one draw request.
-  int Update(uint32_t nowMs) final;
+  [[nodiscard]] int Update(uint32_t nowMs) final;
   bool IsDone() const final { return IsFinished() != 0; }
   void DrawBand(const FilterBand& band) final;
   bool WritesWholeBand(const FilterBand& band) const final {

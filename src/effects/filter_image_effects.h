@@ -19,9 +19,9 @@ class ImageFilter : public FilterEffect {
  public:
   using FilterEffect::SetUp;
   // Word 0 is the duration (ms, 0 refused); the words after it are the filter's own.
-  int SetUp(SurfaceLayer* target, ArgWords args) override;
+  [[nodiscard]] int SetUp(SurfaceLayer* target, ArgWords args) override;
   // The first call after set-up takes nowMs as the start and progress 0.
-  int Advance(uint32_t nowMs) override;
+  [[nodiscard]] int Advance(uint32_t nowMs) override;
   int IsFinished() const override { return progress_ >= endProgress_ ? 1 : 0; }
   int32_t Progress() const { return progress_; }
   int32_t EndProgress() const { return endProgress_; }
@@ -46,10 +46,10 @@ class QuakeFilter final : public FilterEffect {
   const char* GetKeyword() const override { return "quake"; }
   using FilterEffect::SetUp;
   // Words as the quake overlay's 0 to 4, then 5: clear what the shifted picture leaves bare.
-  int SetUp(SurfaceLayer* target, ArgWords args) override;
-  int Advance(uint32_t nowMs) override;
+  [[nodiscard]] int SetUp(SurfaceLayer* target, ArgWords args) override;
+  [[nodiscard]] int Advance(uint32_t nowMs) override;
   int IsFinished() const override { return finished_ ? 1 : 0; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
   int32_t OffsetX() const { return dx_; }
   int32_t OffsetY() const { return dy_; }
 
@@ -69,7 +69,7 @@ class ZoomflipFilter final : public ImageFilter {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "zoomflip"; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
 
  private:
   // Words: mode 0-6, the byte handed on to the stretch routine.
@@ -85,7 +85,7 @@ class RotcenterFilter final : public ImageFilter {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "rotcenter"; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
 
  private:
   // Words: 1 the old picture turns away, 2 a trail; the byte handed on to the affine routine.
@@ -101,8 +101,8 @@ class AddsubFilter final : public ImageFilter {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "addsub"; }
-  int Advance(uint32_t nowMs) override;
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Advance(uint32_t nowMs) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
 
  private:
   // Words: mode (bit 0: toward the new picture; 2 and above: through black).
@@ -116,7 +116,7 @@ class HblurFilter final : public ImageFilter {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "hblur"; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
   int Radius() const { return radius_; }
 
  private:

@@ -71,7 +71,8 @@ class PathReader {
       } else if (IsDigit(c)) {
         // The letters take their own numbers: a digit here is a duration of its own.
         PathRecord duration = Other(kPathDuration);
-        ParseSignedInt(&p_, &duration.x);
+        // A word that does not read keeps the default.
+        (void)ParseSignedInt(&p_, &duration.x);
         Push(duration);
       } else if (int rc = ReadLetter(c); rc != kPathParsed) {
         return rc;
@@ -92,17 +93,20 @@ class PathReader {
   }
   int32_t Count() {
     int32_t n = 1;
-    ParseSignedInt(&p_, &n);
+    // A word that does not read keeps the default.
+    (void)ParseSignedInt(&p_, &n);
     return n;
   }
   int32_t OptionalInt(int32_t fallback) {
     int32_t n = fallback;
-    ParseSignedInt(&p_, &n);
+    // A word that does not read keeps the default.
+    (void)ParseSignedInt(&p_, &n);
     return n;
   }
   double OptionalDecimal(double fallback) {
     double v = fallback;
-    ParseSignedDecimal(&p_, &v);
+    // A word that does not read keeps the default.
+    (void)ParseSignedDecimal(&p_, &v);
     return v;
   }
   // An optional "x", then an optional ",y".

@@ -65,14 +65,14 @@ int32_t SwingOffset(int32_t amplitude, int32_t shift, double p);
 class MotionPath {
  public:
   // Sprite target: the sprite and the composition layer it shows in; layer target: sprite null.
-  int Parse(const char* text, const Sprite* sprite, const CompositionLayer* layer);
+  [[nodiscard]] int Parse(const char* text, const Sprite* sprite, const CompositionLayer* layer);
   // The position at t (0 to 1) of the segment from position record i to i + 1, with the
   // destination's swing.
   void EvaluateCubic(int32_t i, double t, int32_t* x, int32_t* y) const;
   void EvaluateLinear(int32_t i, double t, int32_t* x, int32_t* y) const;
   void Clear();
   // Takes over ready records: refused for fewer than 2.
-  int SetRecords(std::vector<PathRecord> records, int32_t positionCount, bool smooth);
+  [[nodiscard]] int SetRecords(std::vector<PathRecord> records, int32_t positionCount, bool smooth);
   void BuildSpline(int32_t positionCount);
 
   const std::vector<PathRecord>& Records() const { return records_; }
@@ -105,8 +105,9 @@ class MotionPath {
 
 // The final state of a path without building it. Each out pointer may be null. Opacity 255
 // when the path sets none; order 0, 1 after "F", 2 after "B".
-int ReadPathEndState(const char* text, int32_t* x, int32_t* y, const Sprite* sprite,
-                     const CompositionLayer* layer, int32_t* opacity, int32_t* order, double* zoom,
-                     double* rotation, int32_t* originX, int32_t* originY);
+[[nodiscard]] int ReadPathEndState(const char* text, int32_t* x, int32_t* y, const Sprite* sprite,
+                                   const CompositionLayer* layer, int32_t* opacity, int32_t* order,
+                                   double* zoom, double* rotation, int32_t* originX,
+                                   int32_t* originY);
 
 }  // namespace bw

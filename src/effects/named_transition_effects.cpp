@@ -104,7 +104,8 @@ void ScrollTransition::ReadArguments(SurfaceLayer& target, ArgWords words) {
   mode_ = static_cast<uint8_t>(mode);
   fade_ = mode_ >= 3;
   exponent_ = 0;
-  if (const char* text = words.Text(2)) ArgCursor(text).ReadDecimal(&exponent_);
+  // A word that does not read keeps the default.
+  if (const char* text = words.Text(2)) (void)ArgCursor(text).ReadDecimal(&exponent_);
   const ImageSurface* picture = target.GetImage();
   distance_ = direction_ % 2 == 0 ? picture->GetWidth() : picture->GetHeight();
 }
@@ -194,7 +195,9 @@ std::unique_ptr<FilterEffect> RotaxisTransition::Create(uint32_t) {
 }
 
 void RotaxisTransition::ReadArguments(SurfaceLayer&, ArgWords words) {
-  if (TrigTables* trig = Global<TrigTables>::Get()) trig->EnsureCosineDoubles();
+  // Built ahead of the first frame; the drawing checks for it again.
+  if (TrigTables* trig = Global<TrigTables>::Get()) (void)trig->EnsureCosineDoubles();
+
   const uint32_t axis = words.Uint(0);
   if (axis > 3) throw kFilterBadArguments;
   axis_ = static_cast<uint8_t>(axis);

@@ -15,11 +15,11 @@ namespace bw {
 class NamedTransition : public FilterEffect {
  public:
   // The first call after set-up takes nowMs as the start and the start value as the progress.
-  int Advance(uint32_t nowMs) final;
+  [[nodiscard]] int Advance(uint32_t nowMs) final;
   int IsFinished() const override { return progress_ == EndValue() ? 1 : 0; }
   using FilterEffect::SetUp;
   // Word 0 is the duration (ms); the words after it are the transition's own.
-  int SetUp(SurfaceLayer* target, ArgWords args) final;
+  [[nodiscard]] int SetUp(SurfaceLayer* target, ArgWords args) final;
   int32_t Progress() const { return progress_; }
   // Every transition but the turn over an axis covers an area it may draw in full.
   bool WritesWhole(const FilterDrawRequest& request) const override {
@@ -47,7 +47,7 @@ class CrossTransition final : public NamedTransition {
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "cross"; }
   bool ReadsOnlyItsRows() const override { return true; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
 
  private:
   int32_t EndValue() const override { return 255; }
@@ -60,7 +60,7 @@ class RuleTransition final : public NamedTransition {
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "rule"; }
   bool ReadsOnlyItsRows() const override { return true; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
   bool WritesWhole(const FilterDrawRequest& request) const override;
 
  private:
@@ -78,7 +78,7 @@ class ScrollTransition final : public NamedTransition {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "scroll"; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
   int32_t FadeLevel() const { return fadeLevel_; }
 
  private:
@@ -101,7 +101,7 @@ class WaveTransition final : public NamedTransition {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "wave"; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
   const WaveFrame& Frame() const { return frame_; }
 
  private:
@@ -124,7 +124,7 @@ class MosaicTransition final : public NamedTransition {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "mosaic"; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
 
  private:
   int32_t EndValue() const override { return maximum_; }
@@ -142,7 +142,7 @@ class RotaxisTransition final : public NamedTransition {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "rotaxis"; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
   bool WritesWhole(const FilterDrawRequest&) const override { return false; }
 
  private:
@@ -159,7 +159,7 @@ class TransTransition final : public NamedTransition {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindTwoLayerWhole; }
   const char* GetKeyword() const override { return "trans"; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
 
  private:
   int32_t StartValue() const override { return reverse_ ? 256 : 0; }
@@ -177,7 +177,7 @@ class ToneTransition final : public NamedTransition {
   static std::unique_ptr<FilterEffect> Create(uint32_t extra);
   uint8_t GetKind() const override { return kFilterKindOneLayer; }
   const char* GetKeyword() const override { return "tone"; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
 
  private:
   int32_t StartValue() const override { return reverse_ ? 255 : 0; }

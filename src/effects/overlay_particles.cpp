@@ -107,7 +107,8 @@ int ParticleOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords a
   width_ = target_->GetImage()->GetWidth();
   height_ = target_->GetImage()->GetHeight();
   speed_ = 0;
-  if (const char* text = args.Text(4)) ArgCursor(text).ReadDecimal(&speed_);
+  // A word that does not read keeps the default.
+  if (const char* text = args.Text(4)) (void)ArgCursor(text).ReadDecimal(&speed_);
   if (speed_ == 0) speed_ = 1.0;
   showInA_ = args.Int(5) != 0;
   showInB_ = args.Int(6) != 0;
@@ -195,7 +196,8 @@ void ParticleOverlay::Place(Particle& p, bool spread) {
   if (table.frames > 1) {
     p.frame = int32_t(Random()->DrawRaw() % table.frames);
     for (DisplayObject* object : {p.inA.get(), p.inB.get()}) {
-      static_cast<Sprite*>(object)->ScrollSource(p.frame * p.frameWidth, 0);
+      // A sprite that cannot take it is shown as it was.
+      (void)static_cast<Sprite*>(object)->ScrollSource(p.frame * p.frameWidth, 0);
     }
   }
 }
@@ -239,7 +241,8 @@ bool ParticleOverlay::StepParticle(Particle& p) {
   if (table.frames > 1) {
     p.frame = (p.frame + 1) % table.frames;
     for (DisplayObject* object : {p.inA.get(), p.inB.get()}) {
-      static_cast<Sprite*>(object)->ScrollSource(p.frame * p.frameWidth, 0);
+      // A sprite that cannot take it is shown as it was.
+      (void)static_cast<Sprite*>(object)->ScrollSource(p.frame * p.frameWidth, 0);
     }
   }
   if (kind_ == ParticleKind::kLight) {

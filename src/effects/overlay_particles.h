@@ -38,23 +38,23 @@ class ParticleOverlay : public ScreenOverlay {
   explicit ParticleOverlay(ParticleKind kind) : kind_(kind) {}
   ~ParticleOverlay() override;
 
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // Every particle leaves the lists at once.
   void Stop() override;
   // Words: count (1 or more), priority in A's list, in B's, spread over the screen at once, the
   // speed factor as a decimal text (null or 0 = 1.0), shown over A, shown over B.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Word 0 equal to 0: no more particles enter, and the effect ends once the screen is empty.
   // Otherwise words 1 and 2 show or hide the particles over A and over B.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
 
   const std::vector<Particle>& Particles() const { return particles_; }
   double SpeedFactor() const { return speed_; }
   bool Stopping() const { return stopRequest_; }
 
  private:
-  int LoadPictures();
+  [[nodiscard]] int LoadPictures();
   bool MakeParticle(Particle& p);
   void Place(Particle& p, bool spread);
   // False when the particle is gone (only while stopping).

@@ -115,9 +115,11 @@ void QuakeOverlay::Apply(CompositionLayer& layer, const Base& base, int32_t dx, 
   if (useWork_) {
     // The picture is drawn shifted into the work surface; what it leaves bare takes the
     // background colour.
-    layer.SetBackgroundStretch(ox, oy, picture->GetWidth(), picture->GetHeight(), nullptr);
+    // A picture without pixels leaves the background as it was.
+    (void)layer.SetBackgroundStretch(ox, oy, picture->GetWidth(), picture->GetHeight(), nullptr);
   } else if (x != ox || y != oy) {
-    layer.SetBackgroundImage(picture, ox, oy, true);
+    // A picture without pixels leaves the background as it was.
+    (void)layer.SetBackgroundImage(picture, ox, oy, true);
   }
 }
 
@@ -128,13 +130,15 @@ void QuakeOverlay::Restore() {
   auto putBack = [this](CompositionLayer& layer, const Base& base, bool used) {
     if (useWork_ && used) {
       layer.DropWorkSurface();
-      layer.InvalidateAll();
+      // A layer without a target has nothing to redraw.
+      (void)layer.InvalidateAll();
     }
     ImageSurface* picture = nullptr;
     int32_t x = 0, y = 0;
     int r, g, b;
     layer.GetBackground(&picture, &x, &y, &r, &g, &b);
-    if (base.picture && picture) layer.SetBackgroundImage(picture, base.x, base.y, true);
+    // A picture without pixels leaves the background as it was.
+    if (base.picture && picture) (void)layer.SetBackgroundImage(picture, base.x, base.y, true);
   };
   putBack(*a_, baseA_, applyToA_);
   putBack(*b_, baseB_, applyToB_);

@@ -39,7 +39,7 @@ class ScreenOverlay : public DisplayEffect {
 
  protected:
   // Takes the target's layer, its composition layer A, its linked layer and that one's B.
-  bool Bind(EffectTarget target);
+  [[nodiscard]] bool Bind(EffectTarget target);
   bool Bound() const { return b_ != nullptr; }
 
   SurfaceLayer* target_ = nullptr;
@@ -56,15 +56,15 @@ class QuakeOverlay final : public ScreenOverlay {
   static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
   ~QuakeOverlay() override;
 
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override { Restore(); }
   const char* GetKeyword() const override { return "quake"; }
   // Words 0 to 4 as Shake::Read; 5 shake through the work surfaces, 6 and 7 shake A and B, 8
   // lower the frame thread's priority.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Word 0 equal to 0 stops at the end of the current period.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
 
  protected:
   void ShiftStartTimes(uint32_t spanMs) override { shake_.startMs += spanMs; }
@@ -90,14 +90,14 @@ class NoiseOverlay final : public ScreenOverlay {
  public:
   static std::unique_ptr<DisplayEffect> Create(uint32_t extra);
 
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override;
   const char* GetKeyword() const override { return "noise"; }
   // Words: opacity, the priority in both lists, shown over A, shown over B.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Words: shown over A, shown over B.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
   const ImageSurface& Output() const { return output_; }
   const Sprite& SpriteA() const { return spriteA_; }
   const Sprite& SpriteB() const { return spriteB_; }
@@ -112,6 +112,6 @@ class NoiseOverlay final : public ScreenOverlay {
 };
 
 // Loads a picture of the game folder for an overlay, at 32 bits; false when it has no pixels.
-bool LoadOverlayPicture(ImageSurface& into, const char* name);
+[[nodiscard]] bool LoadOverlayPicture(ImageSurface& into, const char* name);
 
 }  // namespace bw

@@ -32,7 +32,8 @@ void Shake::Read(ArgWords words) {
   amplitudeX = words.Int(1);
   amplitudeY = words.Int(2);
   endFactor = 0.0;
-  if (const char* text = words.Text(4)) ArgCursor(text).ReadDecimal(&endFactor);
+  // A word that does not read keeps the default.
+  if (const char* text = words.Text(4)) (void)ArgCursor(text).ReadDecimal(&endFactor);
   Arm();
 }
 

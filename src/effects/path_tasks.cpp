@@ -303,7 +303,8 @@ void MovePathTask::Show(size_t i, double f) {
       y = Between(second_, i, f);
     }
     if (sprite_ && moveMode_ == kPathScrollSource) {
-      sprite_->ScrollSource(TruncateToInt32(x), TruncateToInt32(y));
+      // A sprite that cannot take it is shown as it was.
+      (void)sprite_->ScrollSource(TruncateToInt32(x), TruncateToInt32(y));
     } else {
       MoveTargetTo(TruncateToInt32(x), TruncateToInt32(y));
     }
@@ -397,7 +398,8 @@ int RotateZoomPathTask::TakeStartState() {
 void RotateZoomPathTask::Show(size_t i, double f) {
   const int32_t angle = TruncateToInt32(Between(first_, i, f));
   const double zoom = interpolateZoom_ ? Between(second_, i, f) : second_[0];
-  sprite_->SetRotation(angle, zoom);
+  // A sprite that cannot take it is shown as it was.
+  (void)sprite_->SetRotation(angle, zoom);
   ShowOpacity(i, f);
 }
 

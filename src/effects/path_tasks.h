@@ -42,14 +42,14 @@ class PathTask : public TimedTask {
   ~PathTask() override;
 
   uint32_t GetKindId() const override;
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // Puts the target at the last point.
   void Stop() override;
   // The last resume also moves the start time on, so the motion goes on where it was paused.
   uint32_t Resume(uint32_t nowMs) override;
 
   // Points 1 to n from the text, replacing earlier ones; numbers missing from a group read 0.
-  int SetPathText(const char* text);
+  [[nodiscard]] int SetPathText(const char* text);
   [[nodiscard]] int StartOnSprite(TimerService* timers, Sprite* sprite);
 
   // True when object is the target (compared as the display object or render item it is).
@@ -70,15 +70,15 @@ class PathTask : public TimedTask {
            bool showWhileRunning, double easing, bool loop, uint8_t priorityState);
 
   // Points 1 to count from triples (a, b, opacity).
-  int SetPoints(uint32_t count, const int32_t* triples);
+  [[nodiscard]] int SetPoints(uint32_t count, const int32_t* triples);
   [[nodiscard]] int StartOnItem(TimerService* timers, RenderItem* item);
 
   // Whether n given points are enough for this task.
   virtual bool EnoughPoints(size_t n) const { return n >= 1; }
   // Reads point i's three values; false when the text has no more numbers.
-  virtual bool ReadPoint(ArgCursor& cursor, size_t i);
+  [[nodiscard]] virtual bool ReadPoint(ArgCursor& cursor, size_t i);
   // Fills point 0 from the target; kPathTaskDone or a refusal.
-  virtual int TakeStartState() = 0;
+  [[nodiscard]] virtual int TakeStartState() = 0;
   virtual void Prepare() {}
   // Shows the state at fraction f of segment i (f 0: exactly point i).
   virtual void Show(size_t i, double f) = 0;
@@ -130,7 +130,7 @@ class MovePathTask final : public PathTask {
 
  private:
   bool EnoughPoints(size_t n) const override { return n >= (spline_ ? 2u : 1u); }
-  int TakeStartState() override;
+  [[nodiscard]] int TakeStartState() override;
   void Prepare() override;
   void Show(size_t i, double f) override;
 
@@ -149,7 +149,7 @@ class SizePathTask final : public PathTask {
   using PathTask::SetPoints;
 
  private:
-  int TakeStartState() override;
+  [[nodiscard]] int TakeStartState() override;
   void Show(size_t i, double f) override;
 
   uint8_t horizontalAnchor_;
@@ -171,8 +171,8 @@ class RotateZoomPathTask final : public PathTask {
 
  private:
   // The zoom is a decimal word (at most 31 characters).
-  bool ReadPoint(ArgCursor& cursor, size_t i) override;
-  int TakeStartState() override;
+  [[nodiscard]] bool ReadPoint(ArgCursor& cursor, size_t i) override;
+  [[nodiscard]] int TakeStartState() override;
   void Show(size_t i, double f) override;
 
   bool interpolateZoom_;

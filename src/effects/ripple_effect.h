@@ -30,14 +30,14 @@ class RippleEffect final : public FilterEffect {
 
   uint8_t GetKind() const override { return kFilterKindTwoLayerBanded; }
   const char* GetKeyword() const override { return "ripple"; }
-  int Advance(uint32_t nowMs) override;
+  [[nodiscard]] int Advance(uint32_t nowMs) override;
   int IsFinished() const override { return level_ >= 255 ? 1 : 0; }
-  int Draw(const FilterDrawRequest& request) override;
+  [[nodiscard]] int Draw(const FilterDrawRequest& request) override;
   using FilterEffect::SetUp;
   // Words: duration (ms, at least 2), centre x and y (negative: the middle), wave length (16,
   // 32, 64 or 128), aspect and speed as decimal texts (1.0 and 6.0 when missing), amplitude
   // (1-127; 0 or less: 24).
-  int SetUp(SurfaceLayer* target, ArgWords args) override;
+  [[nodiscard]] int SetUp(SurfaceLayer* target, ArgWords args) override;
 
   const RippleTables* Tables() const { return tables_; }
   const RippleKey& Key() const { return key_; }

@@ -63,7 +63,8 @@ bool CrossFadeComposition::Build(const ImageSurface* a, const Rect& shownA, cons
     return false;
   }
   work_->SetHasAlpha(true);
-  work_->Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work_->Fill(0, nullptr);
   a_ = a;
   b_ = b;
   shownA_ = shownA;
@@ -85,10 +86,14 @@ bool CrossFadeComposition::Build(const ImageSurface* a, const Rect& shownA, cons
 
 void CrossFadeComposition::Compose(uint8_t v) {
   if (!work_) return;
-  for (int i = 0; i < clearCount_; ++i) work_->Fill(0, &clear_[i]);
-  work_->Blit(a_, placeA_.left, placeA_.top, &shownA_, false);
-  work_->ScaleAlpha(255 - v, &placeA_);
-  work_->AlphaAwareOpacityBlit(b_, v, placeB_.left, placeB_.top, &shownB_);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  for (int i = 0; i < clearCount_; ++i) (void)work_->Fill(0, &clear_[i]);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work_->Blit(a_, placeA_.left, placeA_.top, &shownA_, false);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work_->ScaleAlpha(255 - v, &placeA_);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work_->AlphaAwareOpacityBlit(b_, v, placeB_.left, placeB_.top, &shownB_);
 }
 
 std::unique_ptr<DisplayEffect> SpCfadeEffect::Create(uint32_t) {
@@ -134,10 +139,13 @@ int SpCfadeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
       }
       // The first frame shows the blend in the old sprite's place: it starts as the old picture.
       composition_.Compose(0);
-      blend->SetDrawMode(static_cast<int>(kLibAlpha));
-      blend->SetMirrorMode(1);
+      // A mode out of range keeps the one in force.
+      (void)blend->SetDrawMode(static_cast<int>(kLibAlpha));
+      // A mode out of range keeps the one in force.
+      (void)blend->SetMirrorMode(1);
       blend->SetVisible(false);
-      fresh->GetOwnerList()->Add(blend.get(), args.Uint(2), 0);
+      // An object already listed stays where it is.
+      (void)fresh->GetOwnerList()->Add(blend.get(), args.Uint(2), 0);
       blend_ = std::move(blend);
       overlap_ = true;
     }

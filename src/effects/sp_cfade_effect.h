@@ -35,8 +35,8 @@ void DeleteHandedSprite(Sprite* sprite);
 class CrossFadeComposition {
  public:
   // placedA and placedB: where each shown rectangle stands on the layer.
-  bool Build(const ImageSurface* a, const Rect& shownA, const Rect& placedA, const ImageSurface* b,
-             const Rect& shownB, const Rect& placedB);
+  [[nodiscard]] bool Build(const ImageSurface* a, const Rect& shownA, const Rect& placedA,
+                           const ImageSurface* b, const Rect& shownB, const Rect& placedB);
   void Compose(uint8_t v);
   ImageSurface* Surface() const { return work_.get(); }
   const Rect& Union() const { return union_; }
@@ -61,13 +61,13 @@ class SpCfadeEffect final : public DisplayEffect {
   ~SpCfadeEffect() override;
 
   uint32_t GetKindId() const override { return kTaskKindSpriteEffect; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override { Finish(); }
   const char* GetKeyword() const override { return "sp_cfade"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Target: the composition layer. Words: new sprite, old sprite, priority of the blend sprite,
   // duration ms (0 taken as 1), notify.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
 

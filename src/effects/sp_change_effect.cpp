@@ -171,12 +171,14 @@ void SpChangeEffect::PlaceTurned(Sprite* fresh, const Sprite* old, const char* p
   // picture's stands.
   int32_t originX = 0, originY = 0;
   CompositionLayer* layer = fresh->GetOwnerList()->GetLayer();
-  ReadPathEndState(path, nullptr, nullptr, fresh, layer, nullptr, nullptr, nullptr, nullptr,
-                   &originX, &originY);
+  // A path that does not read leaves the sprite where it stands.
+  (void)ReadPathEndState(path, nullptr, nullptr, fresh, layer, nullptr, nullptr, nullptr, nullptr,
+                         &originX, &originY);
   const Anchor feet = StandingPointOf(*fresh, layer_);
   if (FeetPivot()) originX = feet.x, originY = feet.y;
   fresh->SetAnchor(-1, originX, originY);
-  fresh->SetRotation(old->GetAngle(), old->GetScale());
+  // A sprite that cannot take it is shown as it was.
+  (void)fresh->SetRotation(old->GetAngle(), old->GetScale());
   const TurnedPoint o = Turned(StandingPointOf(*old, layer_), old->GetAnchorX(), old->GetAnchorY(),
                                old->GetAngle(), old->GetScale());
   const TurnedPoint n = Turned(feet, originX, originY, old->GetAngle(), old->GetScale());
@@ -239,8 +241,10 @@ int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, S
     stretched_ = std::make_unique<ImageSurface>();
     if (stretched_->Create(size.width, size.height, 32, 0) != 0) return kSpChangeBadArguments;
     stretched_->SetHasAlpha(true);
-    stretched_->Fill(0, nullptr);
-    stretched_->StretchBlit(narrow, &size, 0, 0, &narrowShown, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)stretched_->Fill(0, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)stretched_->StretchBlit(narrow, &size, 0, 0, &narrowShown, false);
     const Rect whole{0, 0, size.width, size.height};
     const Anchor scaled{static_cast<int32_t>(narrowAnchor.x * scale),
                         static_cast<int32_t>(narrowAnchor.y * scale)};
@@ -265,8 +269,10 @@ int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, S
   composition_.Compose(static_cast<uint8_t>(last_));
   if (combined->SetImage(composition_.Surface(), nullptr, area.left, area.top) != kSpriteDone)
     return kSpChangeBadArguments;
-  combined->SetDrawMode(static_cast<int>(kLibAlpha));
-  combined->SetMirrorMode(1);
+  // A mode out of range keeps the one in force.
+  (void)combined->SetDrawMode(static_cast<int>(kLibAlpha));
+  // A mode out of range keeps the one in force.
+  (void)combined->SetMirrorMode(1);
   footX_ = px - area.left;
   footY_ = py - area.top;
   combined->SetVisible(false);

@@ -43,17 +43,17 @@ class SpChangeEffect final : public SpPanimeEffect {
   // Deletes the old sprite (taken over by a successful set-up) and its picture.
   ~SpChangeEffect() override;
 
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   const char* GetKeyword() const override { return "sp_change"; }
   // Target: SpChangeParams. Words: new sprite, old sprite, path text, the style, priority and
   // zoom flag of a target without the block, path time ms (0 taken as 1), notify.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   using DisplayEffect::Query;
-  int Command(ArgWords) override { return kEffectUnsupported; }
+  [[nodiscard]] int Command(ArgWords) override { return kEffectUnsupported; }
   // Out pointers: x and y plus the offset, opacity (-1 before any point), state, zoom and
   // rotation (floats), standing x and y, zoom flag (float).
-  int Query(ArgWords args) override;
+  [[nodiscard]] int Query(ArgWords args) override;
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
 
@@ -76,7 +76,7 @@ class SpChangeEffect final : public SpPanimeEffect {
   Sprite* PlaceForStyle(const SpChangeParams& params, Sprite* fresh, Sprite* old, const char* path);
   // Puts the new sprite where the turned old one stands, turned alike about its pivot.
   void PlaceTurned(Sprite* fresh, const Sprite* old, const char* path);
-  int BuildCombined(const SpChangeParams& params, Sprite* fresh, Sprite* old);
+  [[nodiscard]] int BuildCombined(const SpChangeParams& params, Sprite* fresh, Sprite* old);
   // Styles 1, 3 and 5 once the path is read: a zooming or turning path sets the zoom flag, and
   // styles 1 and 3 drift so that the moving picture meets the new one at the end.
   void SettleOddStyle();

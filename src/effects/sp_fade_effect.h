@@ -30,24 +30,25 @@ class SpFadeEffect final : public DisplayEffect {
   ~SpFadeEffect() override;
 
   uint32_t GetKindId() const override { return kTaskKindSpriteEffect; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override { Finish(); }
   const char* GetKeyword() const override { return "sp_fade"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Words: slot count (> 0), remove flag, notify request. The target word is not read.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   using DisplayEffect::Query;
   // Words: mode (0 or less finishes all, 1 fades in, 2 or more fades out), slot, sprite,
   // duration, delay, move flag, end x, end y, easing exponent.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
   // Answers the running flag.
-  int Query(ArgWords args) override;
+  [[nodiscard]] int Query(ArgWords args) override;
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
 
-  int SetTarget(uint32_t index, Sprite* sprite, bool fadeIn, uint32_t durationMs, uint32_t delayMs,
-                bool move, int32_t endX, int32_t endY, double exponent);
+  [[nodiscard]] int SetTarget(uint32_t index, Sprite* sprite, bool fadeIn, uint32_t durationMs,
+                              uint32_t delayMs, bool move, int32_t endX, int32_t endY,
+                              double exponent);
   // Puts every pending sprite at its end state and stops running.
   void Finish();
   bool IsRunning() const { return running_; }

@@ -31,13 +31,13 @@ class SpGfadeEffect final : public DisplayEffect {
   ~SpGfadeEffect() override { Finish(); }
 
   uint32_t GetKindId() const override { return kTaskKindSpriteEffect; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override { Finish(); }
   const char* GetKeyword() const override { return "sp_gfade"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Words: sprite, duration ms, direction (0 left to right, 1 right to left, 2 top to bottom,
   // 3 and above bottom to top), edge width, ease exponent text (given: notify at the start).
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
 

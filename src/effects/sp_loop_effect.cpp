@@ -87,14 +87,16 @@ void SpLoopEffect::ShowOffset(int32_t offset) {
     return vertical ? Rect{0, from, across, from + length} : Rect{from, 0, from + length, across};
   };
   Rect shown = rect(offset, firstPart);
-  first_.SetSourceRect(&shown);
+  // A sprite that cannot take it is shown as it was.
+  (void)first_.SetSourceRect(&shown);
   first_.SetPos(placement_.x, placement_.y);
   first_.SetVisible(shown_);
   const int32_t wrapped = view - firstPart;
   second_.SetVisible(shown_ && wrapped > 0);
   if (wrapped <= 0) return;
   Rect rest = rect(0, wrapped);
-  second_.SetSourceRect(&rest);
+  // A sprite that cannot take it is shown as it was.
+  (void)second_.SetSourceRect(&rest);
   second_.SetPos(placement_.x + (vertical ? 0 : firstPart),
                  placement_.y + (vertical ? firstPart : 0));
 }

@@ -49,21 +49,22 @@ class SpLoopEffect final : public DisplayEffect {
   ~SpLoopEffect() override;
 
   uint32_t GetKindId() const override { return kTaskKindSpriteEffect; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // A loop runs until its count or a stop request ends it at a period boundary.
   void Stop() override {}
   const char* GetKeyword() const override { return "sp_loop"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Target: the composition layer. Words: picture name, x, y, view, opacity, priority,
   // direction, period ms, count, notify.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   // The parts loader's set-up: picture (not owned) shown in list; not registered anywhere, the
   // caller updates the loop.
-  int SetupOn(ImageSurface* picture, DisplayObjectList* list, const LoopPlacement& placement);
+  [[nodiscard]] int SetupOn(ImageSurface* picture, DisplayObjectList* list,
+                            const LoopPlacement& placement);
   using DisplayEffect::Command;
   // Word 0: 0 ends at the next period boundary, 1 shows (word 1) or hides, 2 moves to (word 1,
   // word 2), 3 sets the opacity byte of word 1.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
 
   void Finish() { stopRequested_ = true; }
   const Sprite& First() const { return first_; }
@@ -74,7 +75,8 @@ class SpLoopEffect final : public DisplayEffect {
   void ShiftStartTimes(uint32_t spanMs) override;
 
  private:
-  int Place(ImageSurface* picture, DisplayObjectList* list, const LoopPlacement& placement);
+  [[nodiscard]] int Place(ImageSurface* picture, DisplayObjectList* list,
+                          const LoopPlacement& placement);
   void ShowOffset(int32_t offset);
 
   std::unique_ptr<ImageSurface> owned_;

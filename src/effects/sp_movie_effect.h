@@ -29,16 +29,16 @@ class SpMovieEffect final : public DisplayEffect {
   ~SpMovieEffect() override;
 
   uint32_t GetKindId() const override { return kTaskKindSpriteEffect; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override { Close(); }
   const char* GetKeyword() const override { return "sp_movie"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Target: the composition layer. Words: movie name, attach flag (the layer is marked as
   // showing a movie), x, y, priority, loop flag, notify.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // Word 0 = 0 clears the loop flag (0); anything else 1.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
   bool IsBoundTo(const void* object) const override { return object == layer_; }
   void Unbind(const void* object) override;
 

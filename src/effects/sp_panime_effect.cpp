@@ -80,7 +80,9 @@ int SpPanimeEffect::PathCommand(ArgWords args) {
   sprite->SetAlpha(opacity);
   if (zoom != 1.0 || rotation != 0.0) {
     sprite->SetAnchor(-1, originX, originY);
-    sprite->SetRotation(static_cast<int>(rotation * 512), zoom == 0.0 ? sprite->GetScale() : zoom);
+    // A sprite that cannot take it is shown as it was.
+    (void)sprite->SetRotation(static_cast<int>(rotation * 512),
+                              zoom == 0.0 ? sprite->GetScale() : zoom);
   }
   Put<int32_t>(args, 3, sprite->GetX());
   Put<int32_t>(args, 4, sprite->GetY());
@@ -139,10 +141,12 @@ int32_t SpPanimeEffect::ModeWord() const {
 
 void SpPanimeEffect::PrepareWorkSurface() {
   if (rotationGiven_) {
-    sprite_->CreateRotationWorkSurface(largestZoom_);
+    // A sprite that cannot take it is shown as it was.
+    (void)sprite_->CreateRotationWorkSurface(largestZoom_);
   } else if (zoomGiven_) {
-    sprite_->CreateWorkSurface(static_cast<int32_t>(sprite_->GetWidth() * largestZoom_),
-                               static_cast<int32_t>(sprite_->GetHeight() * largestZoom_));
+    // A sprite that cannot take it is shown as it was.
+    (void)sprite_->CreateWorkSurface(static_cast<int32_t>(sprite_->GetWidth() * largestZoom_),
+                                     static_cast<int32_t>(sprite_->GetHeight() * largestZoom_));
   }
 }
 
@@ -314,7 +318,8 @@ void SpPanimeEffect::Finish() {
   sprite_->SetAlpha(OpacityAt(last));
   if (Transforms()) {
     sprite_->SetAnchor(-1, path_.OriginX(), path_.OriginY());
-    sprite_->SetRotation(TruncateToInt32(end.rotation * 512), end.zoom);
+    // A sprite that cannot take it is shown as it was.
+    (void)sprite_->SetRotation(TruncateToInt32(end.rotation * 512), end.zoom);
   }
   reached_ = last;
 }

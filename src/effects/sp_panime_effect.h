@@ -29,7 +29,7 @@ class SpPanimeEffect : public DisplayEffect {
   // The registry's command: mode 0 (front, back priority) sets the priorities "F" and "B" use;
   // any other mode (sprite, path text, out x, y, opacity, order, zoom, rotation, origin x, y)
   // puts the sprite at the path's end state at once.
-  static int PathCommand(ArgWords args);
+  [[nodiscard]] static int PathCommand(ArgWords args);
   // The priorities "F" and "B" move a sprite to; each effect keeps those published when it is
   // set up.
   static void PublishBand(uint32_t front, uint32_t back);
@@ -39,17 +39,17 @@ class SpPanimeEffect : public DisplayEffect {
   SpPanimeEffect() = default;
 
   uint32_t GetKindId() const override { return kTaskKindSpriteEffect; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override { Finish(); }
   const char* GetKeyword() const override { return "sp_panime"; }
   uint8_t GetType() const override { return kEffectTypeSprite; }
   // Words: sprite, path text, default segment ms (0: end state at once), loop, notify.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   using DisplayEffect::Query;
   // Out pointers: x, y, opacity (-1 before the first record is reached), mode bytes, zoom and
   // rotation (floats, as every out word is 32 bits), origin x, y, transform flag.
-  int Query(ArgWords args) override;
+  [[nodiscard]] int Query(ArgWords args) override;
   bool IsBoundTo(const void* object) const override;
   void Unbind(const void* object) override;
 
@@ -66,9 +66,9 @@ class SpPanimeEffect : public DisplayEffect {
  protected:
   void ShiftStartTimes(uint32_t spanMs) override;
   // Reads the path for sprite and prepares it for the path's transform; a kPath code.
-  int LoadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop);
+  [[nodiscard]] int LoadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop);
   // LoadPath without the work surface.
-  int ReadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop);
+  [[nodiscard]] int ReadPath(Sprite* sprite, const char* text, uint32_t defaultMs, bool loop);
   // Takes the records already in the path for sprite.
   void Prepare(Sprite* sprite, uint32_t defaultMs, bool loop);
   // The work surface the path's largest zoom or its rotation needs.
@@ -126,7 +126,7 @@ using PixelRowsRoutine = void (*)(uint8_t* destination, const uint8_t* source,
                                   int32_t height);
 class ImageSurface;
 struct Rect;
-bool ApplyPixelRoutine(PixelRowsRoutine routine, ImageSurface* destination, int32_t x, int32_t y,
-                       const ImageSurface* source, const Rect& sourceRect);
+[[nodiscard]] bool ApplyPixelRoutine(PixelRowsRoutine routine, ImageSurface* destination, int32_t x,
+                                     int32_t y, const ImageSurface* source, const Rect& sourceRect);
 
 }  // namespace bw

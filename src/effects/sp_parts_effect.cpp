@@ -36,8 +36,10 @@ std::unique_ptr<ImageSurface> LoadImage(const std::string& name, double scale) {
   auto scaled = std::make_unique<ImageSurface>();
   if (scaled->Create(size.width, size.height, 32, 0) != 0) return nullptr;
   scaled->SetHasAlpha(image->HasAlpha());
-  scaled->Fill(0, nullptr);
-  scaled->StretchBlit(image.get(), &size, 0, 0, nullptr, false);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)scaled->Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)scaled->StretchBlit(image.get(), &size, 0, 0, nullptr, false);
   scaled->SetWord1(static_cast<uint32_t>(static_cast<int32_t>(image->GetWord1()) * scale));
   scaled->SetWord2(static_cast<uint32_t>(static_cast<int32_t>(image->GetWord2()) * scale));
   return scaled;
@@ -114,7 +116,8 @@ class PartsStage final : public DisplayObject {
     const auto& nodes = parts_.GetList().Nodes();
     for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) {
       DisplayObject* object = it->object;
-      if (object->IsVisible() && object->GetAlpha() != 0) object->Draw(target, inside);
+      // An object that cannot draw leaves its area as it was.
+      if (object->IsVisible() && object->GetAlpha() != 0) (void)object->Draw(target, inside);
     }
     return kDrawDone;
   }
@@ -205,7 +208,8 @@ void SpPartsEffect::HandOnChanges(Stage& stage) {
   if (replaced == nullptr || replaced->GetTarget() == nullptr) return;
   // The layer's picture may have been made anew since.
   if (stage.layer->GetTarget() != replaced->GetTarget())
-    stage.layer->SetTarget(replaced->GetTarget(), false);
+    // A target without pixels leaves the layer unbound, drawing nothing.
+    (void)stage.layer->SetTarget(replaced->GetTarget(), false);
   stage.layer->CollectChanges(nullptr, nullptr);
   const Rect& area = *stage.stage->GetRectPtr();
   if (const RectNode* node = stage.layer->Dirty().Head()) {
@@ -262,7 +266,8 @@ int SpPartsEffect::MakePart(PartsPart& definition, const std::string& folder, ui
       part->loops[i] = std::make_unique<SpLoopEffect>();
       if (part->loops[i]->SetupOn(image, lists_[i], placement) != kSpLoopSetUp)
         return kPartsNoImage;
-      if (!listVisible_[i]) part->loops[i]->Command({1, 0});
+      // An effect that refuses it goes on as it was.
+      if (!listVisible_[i]) (void)part->loops[i]->Command({1, 0});
     }
     part->state = kPartLooping;
     parts_.push_back(std::move(part));
@@ -273,8 +278,10 @@ int SpPartsEffect::MakePart(PartsPart& definition, const std::string& folder, ui
     auto& sprite = i == 0 ? part->first : part->second;
     sprite = std::make_unique<Sprite>();
     if (sprite->SetImage(image, nullptr, 0, 0) != kSpriteDone) return kPartsNoImage;
-    sprite->SetMirrorMode(1);
-    lists_[i]->Add(sprite.get(), priority, 0);
+    // A mode out of range keeps the one in force.
+    (void)sprite->SetMirrorMode(1);
+    // An object already listed stays where it is.
+    (void)lists_[i]->Add(sprite.get(), priority, 0);
   }
   const PartsStep& first = definition.first;
   part->first->SetPos(first.x, first.y);
@@ -301,7 +308,8 @@ void SpPartsEffect::ShowPart(Part& part) {
   if (part.first) part.first->SetVisible(part.visible && listVisible_[0]);
   if (part.second) part.second->SetVisible(part.visible && listVisible_[1]);
   for (int i = 0; i < 2; ++i) {
-    if (part.loops[i]) part.loops[i]->Command({1, part.visible && listVisible_[i] ? 1 : 0});
+    // An effect that refuses it goes on as it was.
+    if (part.loops[i]) (void)part.loops[i]->Command({1, part.visible && listVisible_[i] ? 1 : 0});
   }
 }
 

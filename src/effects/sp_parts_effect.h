@@ -50,7 +50,7 @@ class SpPartsEffect final : public DisplayEffect {
   ~SpPartsEffect() override;
 
   uint32_t GetKindId() const override { return kTaskKindSpriteEffect; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // Deletes every part: the picture goes.
   void Stop() override;
   const char* GetKeyword() const override { return "sp_parts"; }
@@ -61,11 +61,11 @@ class SpPartsEffect final : public DisplayEffect {
   // take the priorities from the base down, one each, and their "f" and "b" steps the band
   // from the base to the base less the part count. With intermediate layers the parts of each
   // list compose in a layer of their own, which the list draws at the base priority.
-  int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
+  [[nodiscard]] int Setup(TimerService* timers, EffectTarget target, ArgWords args) override;
   using DisplayEffect::Command;
   // 0 stops every path and loop (the parts stand), 1 sets the two lists' visibility, 2 shows
   // (word 2) or hides part word 1.
-  int Command(ArgWords args) override;
+  [[nodiscard]] int Command(ArgWords args) override;
 
   int LastReadError() const { return readError_; }
   size_t PartCount() const { return parts_.size(); }
@@ -86,10 +86,10 @@ class SpPartsEffect final : public DisplayEffect {
     bool visible = true;
   };
 
-  int Load(const char* name, int32_t offsetX, int32_t offsetY, uint32_t basePriority,
-           bool readHidden, double scale);
-  int MakePart(PartsPart& definition, const std::string& folder, uint32_t priority, int32_t offsetX,
-               int32_t offsetY, double scale);
+  [[nodiscard]] int Load(const char* name, int32_t offsetX, int32_t offsetY, uint32_t basePriority,
+                         bool readHidden, double scale);
+  [[nodiscard]] int MakePart(PartsPart& definition, const std::string& folder, uint32_t priority,
+                             int32_t offsetX, int32_t offsetY, double scale);
   // An intermediate layer over a list: the parts compose in its list, and a stage in the list
   // it stands for draws them there.
   struct Stage {
@@ -98,7 +98,7 @@ class SpPartsEffect final : public DisplayEffect {
   };
 
   void ShowPart(Part& part);
-  bool MakeStages(uint32_t priority);
+  [[nodiscard]] bool MakeStages(uint32_t priority);
   // Hands what the parts changed in an intermediate layer on to the list it stands for.
   void HandOnChanges(Stage& stage);
 

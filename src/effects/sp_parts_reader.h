@@ -80,7 +80,7 @@ struct PartsPart {
 
 // The counting pass: the parts in file order with their step counts and lines; a kParts code.
 // The parts' lines point into text, which must outlive them.
-int CountParts(std::string_view text, bool readHidden, std::vector<PartsPart>* parts);
+[[nodiscard]] int CountParts(std::string_view text, bool readHidden, std::vector<PartsPart>* parts);
 // The filling pass of one "*" part; offsets move the start place.
 [[nodiscard]] int FillPart(PartsPart& part, const PartImageInfo& image, int32_t offsetX,
                            int32_t offsetY);

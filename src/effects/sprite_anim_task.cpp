@@ -41,7 +41,8 @@ int SpriteAnimTask::Start(TimerService* timers, CompositionLayer* container, Hva
   chain_ = false;
   if (delay_ != 0) sprite_.SetVisible(false);
   container_ = container;
-  container->GetList().Add(&sprite_, priority, 0);
+  // An object already listed stays where it is.
+  (void)container->GetList().Add(&sprite_, priority, 0);
   return kSpriteAnimStarted;
 }
 
@@ -51,7 +52,8 @@ void SpriteAnimTask::ShowFrame() {
   const int32_t x = HvaFrameX(frame.c) + xOffset_;
   const int32_t y = HvaFrameY(frame.c) + yOffset_;
   if (frame.a >= 0 && static_cast<size_t>(frame.a) < pictures.size()) {
-    sprite_.SetImage(pictures[static_cast<size_t>(frame.a)].surface.get(), nullptr, x, y);
+    // A sprite that cannot take the picture keeps the one it had.
+    (void)sprite_.SetImage(pictures[static_cast<size_t>(frame.a)].surface.get(), nullptr, x, y);
   } else {
     sprite_.Reset();
     sprite_.SetPos(x, y);

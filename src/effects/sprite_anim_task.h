@@ -40,7 +40,7 @@ class SpriteAnimTask final : public AnimTask {
   ~SpriteAnimTask() override;
 
   uint32_t GetKindId() const override { return kTaskKindSpriteAnimation; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // Lets go of the data and takes the sprite off the container.
   void Stop() override;
   // The last level also moves the time of the last frame change on by the paused span.

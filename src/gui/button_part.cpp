@@ -101,7 +101,8 @@ int ButtonPart::AttachToTarget(DisplayObjectList* list) {
   if (!target_ || !list || !sprite_.GetOwnerList()) return kCreateBadArguments;
   target_->Remove(&sprite_);
   target_ = list;
-  list->Add(&sprite_, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
+  // An object already listed stays where it is.
+  (void)list->Add(&sprite_, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
   return kCreateDone;
 }
 
@@ -116,7 +117,8 @@ int ButtonPart::SetState(uint32_t state) {
     cell = next - 1;
   }
   Rect source{width_ * cell, 0, width_ * (cell + 1), height_};
-  sprite_.SetSourceRect(&source);
+  // A sprite that cannot take it is shown as it was.
+  (void)sprite_.SetSourceRect(&source);
   return 0;
 }
 
@@ -158,10 +160,12 @@ void ButtonPart::ShowPicture(ImageSurface& picture, int32_t x, int32_t y, int bl
   height_ = picture.GetHeight();
   state_ = kStateNormal;
   Rect first{0, 0, width_, height_};
-  sprite_.SetImage(&picture, &first, x, y);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)sprite_.SetImage(&picture, &first, x, y);
   blendMode_ = blendMode;
   alpha_ = alpha;
-  sprite_.SetDrawMode(blendMode);
+  // A mode out of range keeps the one in force.
+  (void)sprite_.SetDrawMode(blendMode);
   sprite_.SetAlpha(alpha);
   (void)SetOrder(order, group, true);  // the list is set by now, so placing cannot fail
 }
@@ -174,10 +178,12 @@ int ButtonPart::CreateFromFile(DisplayObjectList* list, const char* fileName,
   auto cells = std::make_unique<ImageSurface>();
   if (cells->Load(fileName, nullptr, 0, kImageDibSection) != 0) return kCreateNoPicture;
   if (colorKeyB >= 0) {
-    cells->SetColorKeyFromPixel(colorKeyA, colorKeyB);
+    // A picture without pixels has no key to set.
+    (void)cells->SetColorKeyFromPixel(colorKeyA, colorKeyB);
   } else if (colorKeyA != -1) {
     uint32_t key = static_cast<uint32_t>(colorKeyA);
-    cells->SetColorKeyRgb((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF);
+    // A picture without pixels has no key to set.
+    (void)cells->SetColorKeyRgb((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF);
   } else if (blendMode == 0) {
     boxHit_ = true;
   }
@@ -243,7 +249,8 @@ int ButtonPart::CreateDrawn(DisplayObjectList* list, int32_t order, const char* 
   DrawCells(cellCount, labelX, labelY);
   state_ = kStateNormal;
   Rect first{0, 0, width, height};
-  sprite_.SetImage(cells_.get(), &first, x, y);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)sprite_.SetImage(cells_.get(), &first, x, y);
   uint8_t faceAlpha = static_cast<uint8_t>(faceColor_ >> 24);
   if (faceAlpha != 0 && faceAlpha != 0xFF) sprite_.SetAlpha(faceAlpha);
   (void)SetOrder(order, group, true);  // the list is set by now, so placing cannot fail
@@ -257,7 +264,8 @@ void ButtonPart::DrawCells(int cellCount, int32_t labelX, int32_t labelY) {
   const int32_t h = height_;
   auto fill = [&s](int32_t l, int32_t t, int32_t r, int32_t b, uint32_t color) {
     Rect rect{l, t, r, b};
-    s.Fill(color, &rect);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)s.Fill(color, &rect);
   };
   auto blend = [&s](int32_t l, int32_t t, int32_t r, int32_t b, uint32_t argb) {
     Rect rect{l, t, r, b};
@@ -275,7 +283,8 @@ void ButtonPart::DrawCells(int cellCount, int32_t labelX, int32_t labelY) {
   const Rect face{1, 1, w - 2, h - 2};
   fill(face.left, face.top, face.right, face.bottom, faceColor_);
   if (labelFont_) {
-    labelFont_->DrawText(&s, labelX, labelY, labelText_.c_str(), nullptr, nullptr);
+    // Text that cannot be drawn leaves the picture as it was.
+    (void)labelFont_->DrawText(&s, labelX, labelY, labelText_.c_str(), nullptr, nullptr);
   } else {
     DrawFace(&s, face, false);
   }
@@ -308,7 +317,8 @@ void ButtonPart::DrawCells(int cellCount, int32_t labelX, int32_t labelY) {
         labelFont_->SetStyle(kTextShadow);
         labelFont_->SetDecorationColor(0xFF, 0xFF, 0xFF);
         labelFont_->SetShadowOffset(1, 1);
-        labelFont_->DrawText(&s, cx + labelX, labelY, labelText_.c_str(), nullptr, nullptr);
+        // Text that cannot be drawn leaves the picture as it was.
+        (void)labelFont_->DrawText(&s, cx + labelX, labelY, labelText_.c_str(), nullptr, nullptr);
         labelFont_->SetTextColor(color.r, color.g, color.b);
         labelFont_->SetStyle(style);
         labelFont_->SetDecorationColor(shadow.r, shadow.g, shadow.b);

@@ -34,12 +34,14 @@ uint8_t Shifted(uint8_t state, uint8_t by) {
 
 bool ApplyPictureColorKey(ImageSurface* picture, int32_t a, int32_t b) {
   if (b >= 0) {
-    picture->SetColorKeyFromPixel(a, b);
+    // A picture without pixels has no key to set.
+    (void)picture->SetColorKeyFromPixel(a, b);
     return true;
   }
   if (a == -1) return false;
   uint32_t key = static_cast<uint32_t>(a);
-  picture->SetColorKeyRgb((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF);
+  // A picture without pixels has no key to set.
+  (void)picture->SetColorKeyRgb((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF);
   return true;
 }
 
@@ -397,7 +399,8 @@ int CheckPart::SetState(uint32_t state) {
   if (width_ > 0) {
     int32_t cell = CellOf(next);
     Rect source{width_ * cell, 0, width_ * (cell + 1), height_};
-    sprite_.SetSourceRect(&source);
+    // A sprite that cannot take it is shown as it was.
+    (void)sprite_.SetSourceRect(&source);
   }
   return 0;
 }
@@ -435,8 +438,10 @@ int CheckPart::Finish(ImageSurface& picture, const CheckPicture& look, int32_t g
   width_ = picture.GetWidth() / CellCount();
   height_ = picture.GetHeight();
   Rect first{0, 0, width_, height_};
-  sprite_.SetImage(&picture, &first, look.x, look.y);
-  sprite_.SetDrawMode(look.blendMode);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)sprite_.SetImage(&picture, &first, look.x, look.y);
+  // A mode out of range keeps the one in force.
+  (void)sprite_.SetDrawMode(look.blendMode);
   sprite_.SetAlpha(look.alpha);
   (void)SetOrder(look.order, group, true);  // the list is set by now, so placing cannot fail
   stateVar_ = look.stateVar;

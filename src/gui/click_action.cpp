@@ -29,7 +29,8 @@ void PlayPartSound(PointerManager* owner, const std::string& file, int32_t sound
 bool PlaceInList(DisplayObjectList* list, DisplayObject* object, int32_t order, int32_t tag,
                  bool keepWhenEqual) {
   if (!object->GetOwnerList()) {
-    list->Add(object, static_cast<uint32_t>(order), static_cast<uint32_t>(tag));
+    // An object already listed stays where it is.
+    (void)list->Add(object, static_cast<uint32_t>(order), static_cast<uint32_t>(tag));
     return true;
   }
   list->SetPriority(object, static_cast<uint32_t>(order), keepWhenEqual);

@@ -37,7 +37,8 @@ int ColorBoxPart::AttachToTarget(DisplayObjectList* list) {
   if (!target_ || !list || !rect_.GetOwnerList()) return kCreateBadArguments;
   target_->Remove(&rect_);
   target_ = list;
-  list->Add(&rect_, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
+  // An object already listed stays where it is.
+  (void)list->Add(&rect_, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
   return kCreateDone;
 }
 

@@ -33,7 +33,8 @@ bool IsRadio(uint8_t kind) {
 }  // namespace
 
 void GmpPartLoader::Clear() {
-  if (display_ && background_) display_->DestroyLayer(background_);
+  // One the manager does not hold is gone already.
+  if (display_ && background_) (void)display_->DestroyLayer(background_);
   background_ = nullptr;
   display_ = nullptr;
   parts_.clear();

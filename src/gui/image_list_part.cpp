@@ -143,7 +143,9 @@ bool ImageListPartBase::Choose(int32_t index) {
   const ChoiceAction* item = GetItem(index);
   if (index >= 0 && index < Count()) {
     int32_t k = item && item->key >= 0 ? item->key : index;
-    if (readFlags_) readFlags_->Set(static_cast<uint32_t>(readBase_ + k), true);
+    // A choice past the flags' bits is not recorded.
+    if (readFlags_) (void)readFlags_->Set(static_cast<uint32_t>(readBase_ + k), true);
+
     WriteWord(resultVar_, k);
   }
   if (owner && GetId() >= 0) owner->SetFiredId(GetId() + (index < 0 ? 0 : index));
@@ -389,7 +391,8 @@ void ImageListPart::EachSprite(Fn fn) const {
 
 void ImageListPart::Place(Sprite* sprite) {
   if (!target_ || sprite->GetOwnerList()) return;
-  target_->Add(sprite, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
+  // An object already listed stays where it is.
+  (void)target_->Add(sprite, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
 }
 
 void ImageListPart::UpdateSize() {
@@ -457,7 +460,8 @@ int ImageListPart::SetItemState(int32_t index, int state) {
   // A cell without a pressed look shows the hover look for the press.
   int look = state == kLookPressed && !hasPressedLook_ ? kLookHover : state;
   Rect source{cellWidth_ * look, 0, cellWidth_ * (look + 1), cellHeight_};
-  sprite.SetSourceRect(&source);
+  // A sprite that cannot take it is shown as it was.
+  (void)sprite.SetSourceRect(&source);
   return 0;
 }
 
@@ -557,8 +561,10 @@ int ImageListPart::MakeFrame(Frame* frame, int32_t height, int failure) {
   frame->surface = std::make_unique<ImageSurface>();
   if (frame->surface->Create(cellWidth_, height, 32, kImageDibSection) != 0) return failure;
   frame->sprite = std::make_unique<Sprite>();
-  frame->sprite->SetImage(frame->surface.get(), nullptr, x_, y_);
-  frame->sprite->SetDrawMode(kBlendAlpha);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)frame->sprite->SetImage(frame->surface.get(), nullptr, x_, y_);
+  // A mode out of range keeps the one in force.
+  (void)frame->sprite->SetDrawMode(kBlendAlpha);
   Place(frame->sprite.get());
   return 0;
 }
@@ -584,14 +590,20 @@ void ImageListPart::Compose(ImageSurface* picture, const Sources& sources) const
   const uint32_t color = 0xFF000000u | (backgroundColor_ & 0xFFFFFF);
   const ImageSurface* mask = backgroundMode_ ? sources.mask.get() : sources.mask0.get();
   if (mask) {
-    picture->Fill(color, nullptr);
-    picture->CopyAlphaPlane(mask, 0, 0, nullptr, false);
-    if (backgroundAlpha_ < 255) picture->ScaleAlpha(backgroundAlpha_, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)picture->Fill(color, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)picture->CopyAlphaPlane(mask, 0, 0, nullptr, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    if (backgroundAlpha_ < 255) (void)picture->ScaleAlpha(backgroundAlpha_, nullptr);
     if (backgroundMode_ && sources.overlay)
-      picture->AlphaBlitOntoAlpha(sources.overlay.get(), 255, 0, 0, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)picture->AlphaBlitOntoAlpha(sources.overlay.get(), 255, 0, 0, nullptr);
   } else if (sources.overlay) {
-    picture->Blit(sources.overlay.get(), 0, 0, nullptr, false);
-    if (backgroundAlpha_ < 255) picture->ScaleAlpha(backgroundAlpha_, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)picture->Blit(sources.overlay.get(), 0, 0, nullptr, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    if (backgroundAlpha_ < 255) (void)picture->ScaleAlpha(backgroundAlpha_, nullptr);
   }
 }
 
@@ -642,8 +654,10 @@ int ImageListPart::CreateFromSurfaces(int lookCount, bool pressedLook, bool extr
     if (!frame->surface) continue;
     frame->height = frame->surface->GetHeight();
     frame->sprite = std::make_unique<Sprite>();
-    frame->sprite->SetImage(frame->surface.get(), nullptr, x_, y_);
-    frame->sprite->SetDrawMode(kBlendAlpha);
+    // A sprite that cannot take the picture keeps the one it had.
+    (void)frame->sprite->SetImage(frame->surface.get(), nullptr, x_, y_);
+    // A mode out of range keeps the one in force.
+    (void)frame->sprite->SetDrawMode(kBlendAlpha);
     Place(frame->sprite.get());
   }
   LayOut();
@@ -699,10 +713,12 @@ int ImageListPart::SetReadPicture(const char* fileName) {
 }
 
 void ImageListPart::LayTemplate(ImageSurface* surface) const {
-  surface->Blit(cellTemplate_.get(), 0, 0, nullptr, false);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)surface->Blit(cellTemplate_.get(), 0, 0, nullptr, false);
   // A template of one look shows in both looks of the cell.
   if (lookCount_ <= 1)
-    surface->Blit(cellTemplate_.get(), cellTemplate_->GetWidth(), 0, nullptr, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)surface->Blit(cellTemplate_.get(), cellTemplate_->GetWidth(), 0, nullptr, false);
 }
 
 std::unique_ptr<ImageSurface> ImageListPart::MakeCellSurface() const {
@@ -717,7 +733,8 @@ std::unique_ptr<ImageSurface> ImageListPart::MakeCellSurface() const {
     LayTemplate(surface.get());
   } else {
     if (surface->Create(2 * cellWidth_, cellHeight_, 32, kImageDibSection) != 0) return nullptr;
-    surface->Fill((uint32_t{backgroundAlpha_} << 24) | backgroundColor_, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)surface->Fill((uint32_t{backgroundAlpha_} << 24) | backgroundColor_, nullptr);
   }
   return surface;
 }
@@ -726,11 +743,13 @@ void ImageListPart::RedrawPlain() {
   const uint32_t color = (uint32_t{backgroundAlpha_} << 24) | backgroundColor_;
   for (Frame* frame : {&head_, &tail_}) {
     if (!frame->surface) continue;
-    frame->surface->Fill(color, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)frame->surface->Fill(color, nullptr);
     frame->sprite->SetChanged(true);
   }
   for (int32_t i = 0; i < static_cast<int32_t>(cells_.size()); ++i) {
-    cells_[i].surface->Fill(color, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)cells_[i].surface->Fill(color, nullptr);
     DrawCell(i, cells_[i].surface.get());
   }
 }
@@ -750,11 +769,13 @@ void ImageListPart::DrawCell(int32_t index, ImageSurface* surface) {
     for (int k = 1; k <= filled; ++k) {
       Rect rect{marginLeft_ + k * cellWidth_, marginTop_, (k + 1) * cellWidth_ - marginRight_,
                 cellHeight_ - marginBottom_};
-      surface->Fill(fill, &rect);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)surface->Fill(fill, &rect);
     }
   }
   const bool read = IsRead(key, index);
-  if (read && readPicture_) surface->Blit(readPicture_.get(), 0, 0, nullptr, false);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  if (read && readPicture_) (void)surface->Blit(readPicture_.get(), 0, 0, nullptr, false);
   if (!renderer_ || !item || item->label.empty()) return;
   const TextColor saved = renderer_->GetTextColor();
   // Only the outline renderer has a colour ramp; while it is on, it colours the text.
@@ -764,11 +785,13 @@ void ImageListPart::DrawCell(int32_t index, ImageSurface* surface) {
       ramp ? Gradation{outline->GradationTop(), outline->GradationBottom()} : Gradation{0, 0};
   auto draw = [&](int look, uint32_t color, Gradation pair, int32_t dx, int32_t dy) {
     if (ramp)
-      outline->SetGradation(true, pair.top, pair.bottom, true);
+      // A font that cannot be made keeps the one in force.
+      (void)outline->SetGradation(true, pair.top, pair.bottom, true);
     else
       renderer_->SetTextColor((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
-    renderer_->DrawText(surface, look * cellWidth_ + marginLeft_ + textX_ + dx,
-                        marginTop_ + textY_ + dy, item->label.c_str(), nullptr, nullptr);
+    // Text that cannot be drawn leaves the picture as it was.
+    (void)renderer_->DrawText(surface, look * cellWidth_ + marginLeft_ + textX_ + dx,
+                              marginTop_ + textY_ + dy, item->label.c_str(), nullptr, nullptr);
   };
   const uint32_t first = disabled ? disabledColor_ : read ? readColor_ : normalColor_;
   const Gradation firstRamp = disabled ? disabledGradation_
@@ -781,7 +804,8 @@ void ImageListPart::DrawCell(int32_t index, ImageSurface* surface) {
   if (hasPressedLook_) draw(kLookPressed, hover, hoverRamp, pressedX_, pressedY_);
   if (hasExtraLook_ && !disabled) draw(looks - 1, first, firstRamp, 0, 0);
   if (ramp)
-    outline->SetGradation(true, savedRamp.top, savedRamp.bottom, true);
+    // A font that cannot be made keeps the one in force.
+    (void)outline->SetGradation(true, savedRamp.top, savedRamp.bottom, true);
   else
     renderer_->SetTextColor(saved.r, saved.g, saved.b);
 }
@@ -800,8 +824,10 @@ int ImageListPart::AddCell(const char* label, const char* tooltip, bool disabled
   DrawCell(index, surface.get());
   auto sprite = std::make_unique<Sprite>();
   Rect first{0, 0, cellWidth_, cellHeight_};
-  sprite->SetImage(surface.get(), &first, x_, RowTop(index));
-  sprite->SetDrawMode(kBlendAlpha);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)sprite->SetImage(surface.get(), &first, x_, RowTop(index));
+  // A mode out of range keeps the one in force.
+  (void)sprite->SetDrawMode(kBlendAlpha);
   cells_.push_back({std::move(surface), std::move(sprite)});
   Place(cells_.back().sprite.get());
   LayOut();

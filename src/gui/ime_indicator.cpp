@@ -102,9 +102,12 @@ int ImeIndicator::Create(DisplayObjectList* list, ImeContext* inputHost, TextRen
     return kIndicatorNoSurface;
   }
   Rect whole{0, 0, surface_.GetWidth(), surface_.GetHeight()};
-  sprite_.SetImage(&surface_, &whole, 0, 0);
-  sprite_.SetDrawMode(kSpriteBlend);
-  if (!sprite_.GetOwnerList()) list->Add(&sprite_, 0, static_cast<uint32_t>(group));
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)sprite_.SetImage(&surface_, &whole, 0, 0);
+  // A mode out of range keeps the one in force.
+  (void)sprite_.SetDrawMode(kSpriteBlend);
+  // An object already listed stays where it is.
+  if (!sprite_.GetOwnerList()) (void)list->Add(&sprite_, 0, static_cast<uint32_t>(group));
   list_ = list;
   sprite_.SetVisible(false);
   inputHost_ = inputHost;
@@ -151,7 +154,8 @@ void ImeIndicator::Refresh() {
   SetColor(font_, textColor_, false);
   SetColor(font_, edgeColor_, true);
 
-  surface_.Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)surface_.Fill(0, nullptr);
   const std::string label = ImeModeLabel(open, conversion, sentence);
   int32_t x = kEdgeMargin;
   // One glyph string at a time, each from where the last one ended.
@@ -160,12 +164,14 @@ void ImeIndicator::Refresh() {
     Size size;
     int32_t ox = 0;
     int32_t oy = 0;
-    font_->DrawText(&surface_, x, kEdgeMargin, glyph.c_str(), nullptr, nullptr);
+    // Text that cannot be drawn leaves the picture as it was.
+    (void)font_->DrawText(&surface_, x, kEdgeMargin, glyph.c_str(), nullptr, nullptr);
     if (font_->MeasureText(glyph.c_str(), &size, &ox, &oy, false, nullptr) != 0) x += size.width;
   }
   const int32_t width = std::min(x + kEdgeMargin, surface_.GetWidth());
   Rect shown{0, 0, width, surface_.GetHeight()};
-  sprite_.SetSourceRect(&shown);
+  // A sprite that cannot take it is shown as it was.
+  (void)sprite_.SetSourceRect(&shown);
   if (rightAligned_) sprite_.SetPos(anchorX_ - width, anchorY_);
   sprite_.Refresh(nullptr);
   sprite_.SetChanged(true);

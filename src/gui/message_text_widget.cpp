@@ -49,7 +49,8 @@ void TileRow(ImageSurface& page, const ImageSurface& source, const Rect& band, i
   for (int32_t x = from; x < to; x += step) {
     Rect part = band;
     part.right = part.left + std::min(step, to - x);
-    page.Blit(&source, x, y, &part, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)page.Blit(&source, x, y, &part, false);
   }
 }
 
@@ -142,8 +143,10 @@ int MessageTextWidget::Create(DisplayObjectList* list, int32_t priority, int32_t
   }
   if (page_.Create(width, height, 32, kImageDibSection) != 0) return kCreatePageFailed;
   page_.SetHasAlpha(true);
-  sprite_.SetImage(&page_, nullptr, x, y);
-  sprite_.SetDrawMode(kPageBlendMode);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)sprite_.SetImage(&page_, nullptr, x, y);
+  // A mode out of range keeps the one in force.
+  (void)sprite_.SetDrawMode(kPageBlendMode);
   width_ = width;
   height_ = height;
   if (linksEnabled_ && MakeItemMap() != 0) return kCreateItemMapFailed;
@@ -170,7 +173,8 @@ int MessageTextWidget::MakeItemMap() {
     itemMap_.reset();
     return kWidgetRefused;
   }
-  itemMap_->Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)itemMap_->Fill(0, nullptr);
   return kWidgetDone;
 }
 
@@ -194,7 +198,8 @@ int MessageTextWidget::Resize(int32_t width, int32_t height, bool keep) {
   }
   page_.SetHasAlpha(true);
   if (sprite_.SetImage(&page_, nullptr, x, y) != kSpriteDone) return kResizeSpriteFailed;
-  sprite_.SetDrawMode(kPageBlendMode);
+  // A mode out of range keeps the one in force.
+  (void)sprite_.SetDrawMode(kPageBlendMode);
   width_ = width;
   height_ = height;
   if (linksEnabled_ && MakeItemMap() != 0) return kResizeItemMapFailed;
@@ -269,7 +274,8 @@ int MessageTextWidget::SetFaces(bool vertical) {
     // The face field holds 31 bytes and its NUL: a longer name is not cut into another face.
     if (face.size() >= host::kLfFaceSize) return failure;
     if (r->SetFaceName(face.c_str()) != 0) return failure;
-    r->SetOrientation(vertical ? kVerticalTenths : kHorizontalTenths);
+    // A font that cannot be made keeps the one in force.
+    (void)r->SetOrientation(vertical ? kVerticalTenths : kHorizontalTenths);
   }
   return kWidgetDone;
 }
@@ -337,7 +343,8 @@ int MessageTextWidget::SetBackgroundImages(const ImageSurface* frame, const Imag
   const auto blank = [](int32_t w, int32_t h) {
     auto s = std::make_unique<ImageSurface>();
     if (s->Create(w, h, 32, kImageDibSection) != 0) return std::unique_ptr<ImageSurface>();
-    s->Fill(0, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)s->Fill(0, nullptr);
     return s;
   };
   if (pixels(base)) {
@@ -383,24 +390,35 @@ void MessageTextWidget::RedrawBackground(bool kindChanged, bool colorChanged, bo
   if (backgroundKind_ == 1) {
     if (middle_) {
       if (colorOnly) {
-        background_->FillColorKeepAlpha(r, g, b, nullptr);
+        // A surface without pixels, or an area that misses it, is left as it is.
+        (void)background_->FillColorKeepAlpha(r, g, b, nullptr);
       } else {
-        if (frame_ || colorChanged) background_->Fill(ColorWord(rgb, 255), nullptr);
-        background_->CopyAlphaPlane(middle_.get(), 0, 0, nullptr, false);
-        if (backgroundOpacity_ < 255) background_->ScaleAlpha(backgroundOpacity_, nullptr);
+        // A surface without pixels, or an area that misses it, is left as it is.
+        if (frame_ || colorChanged) (void)background_->Fill(ColorWord(rgb, 255), nullptr);
+        // A surface without pixels, or an area that misses it, is left as it is.
+        (void)background_->CopyAlphaPlane(middle_.get(), 0, 0, nullptr, false);
+        // A surface without pixels, or an area that misses it, is left as it is.
+        if (backgroundOpacity_ < 255) (void)background_->ScaleAlpha(backgroundOpacity_, nullptr);
       }
-      if (frame_) background_->AlphaBlit(frame_.get(), 0, 0, nullptr, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      if (frame_) (void)background_->AlphaBlit(frame_.get(), 0, 0, nullptr, false);
     } else if (frame_ && !base_ && (opacityChanged || kindChanged)) {
-      background_->Blit(frame_.get(), 0, 0, nullptr, false);
-      if (backgroundOpacity_ < 255) background_->ScaleAlpha(backgroundOpacity_, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)background_->Blit(frame_.get(), 0, 0, nullptr, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      if (backgroundOpacity_ < 255) (void)background_->ScaleAlpha(backgroundOpacity_, nullptr);
     }
   } else if (backgroundKind_ == 0 && base_) {
     if (colorOnly) {
-      background_->FillColorKeepAlpha(r, g, b, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)background_->FillColorKeepAlpha(r, g, b, nullptr);
     } else {
-      if (kindChanged || colorChanged) background_->Fill(ColorWord(rgb, 255), nullptr);
-      background_->BlitAlpha(base_.get(), 0, 0, nullptr);
-      if (backgroundOpacity_ < 255) background_->ScaleAlpha(backgroundOpacity_, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      if (kindChanged || colorChanged) (void)background_->Fill(ColorWord(rgb, 255), nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)background_->BlitAlpha(base_.get(), 0, 0, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      if (backgroundOpacity_ < 255) (void)background_->ScaleAlpha(backgroundOpacity_, nullptr);
     }
   }
 }
@@ -413,7 +431,8 @@ void MessageTextWidget::LayOutFrame() {
   const Rect corners[4] = {
       {0, 0, L, T}, {bw - R, 0, bw, T}, {0, bh - B, L, bh}, {bw - R, bh - B, bw, bh}};
   const int32_t places[4][2] = {{0, 0}, {w - R, 0}, {0, h - B}, {w - R, h - B}};
-  for (int i = 0; i < 4; ++i) page_.Blit(&bg, places[i][0], places[i][1], &corners[i], false);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  for (int i = 0; i < 4; ++i) (void)page_.Blit(&bg, places[i][0], places[i][1], &corners[i], false);
   const Rect top{L, 0, L + tileWidth_, T};
   const Rect bottom{L, bh - B, L + tileWidth_, bh};
   TileRow(page_, bg, top, L, w - R, 0);
@@ -424,8 +443,10 @@ void MessageTextWidget::LayOutFrame() {
     const Rect left{0, T, L, T + rows};
     const Rect right{bw - R, T, bw, T + rows};
     const Rect middle{L, T, L + tileWidth_, T + rows};
-    page_.Blit(&bg, 0, y, &left, false);
-    page_.Blit(&bg, w - R, y, &right, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)page_.Blit(&bg, 0, y, &left, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)page_.Blit(&bg, w - R, y, &right, false);
     TileRow(page_, bg, middle, L, w - R, y);
   }
 }
@@ -434,19 +455,27 @@ void MessageTextWidget::ClearPage() {
   previousChar_ = 0;
   if (page_.GetPixels()) {
     if (HasFrameTiles() && background_ && SlicesFit()) {
-      page_.Fill(0, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)page_.Fill(0, nullptr);
       LayOutFrame();
     } else if (!background_) {
-      page_.Fill(backgroundOpacity_ ? ColorWord(backgroundColor_, backgroundOpacity_) : 0, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)page_.Fill(backgroundOpacity_ ? ColorWord(backgroundColor_, backgroundOpacity_) : 0,
+                       nullptr);
     } else if (!middle_ && !base_ && !background_->HasAlpha()) {
-      page_.Fill(0xFF000000, nullptr);
-      page_.Blit(background_.get(), 0, 0, nullptr, false);
-      page_.ToneAlpha(0, 255, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)page_.Fill(0xFF000000, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)page_.Blit(background_.get(), 0, 0, nullptr, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)page_.ToneAlpha(0, 255, nullptr);
     } else {
-      page_.Blit(background_.get(), 0, 0, nullptr, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)page_.Blit(background_.get(), 0, 0, nullptr, false);
     }
   }
-  if (itemMap_) itemMap_->Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  if (itemMap_) (void)itemMap_->Fill(0, nullptr);
   if (hovered_ >= 0) ShowItemHighlight(hovered_, false);
   RemoveAllItems();
   if (PointerManager* owner = GetOwner()) {
@@ -691,9 +720,11 @@ int MessageTextWidget::DrawImage(const char* name, int32_t key, int32_t keyY) {
   const int32_t h = image->GetHeight();
   if (keyY >= 0) {
     // A key pixel outside the image gives no key.
-    if (key >= 0 && key < w && keyY < h) image->SetColorKeyFromPixel(key, keyY);
+    // A picture without pixels has no key to set.
+    if (key >= 0 && key < w && keyY < h) (void)image->SetColorKeyFromPixel(key, keyY);
   } else if (key != -1) {
-    image->SetColorKeyRgb((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF);
+    // A picture without pixels has no key to set.
+    (void)image->SetColorKeyRgb((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF);
   }
   int result = kWidgetDone;
   if (autoWrap_ && Along() > wrapLimit_) {
@@ -710,9 +741,11 @@ int MessageTextWidget::DrawImage(const char* name, int32_t key, int32_t keyY) {
   }
   if (ImageSurface* onto = DrawTarget()) {
     if (image->HasAlpha()) {
-      onto->AlphaBlit(image.get(), x, y, nullptr, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)onto->AlphaBlit(image.get(), x, y, nullptr, false);
     } else {
-      onto->Blit(image.get(), x, y, nullptr, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)onto->Blit(image.get(), x, y, nullptr, false);
     }
     MarkDrawn(onto, {x, y, x + w, y + h});
   }
@@ -732,7 +765,8 @@ int MessageTextWidget::PutUpright(const char* text) {
   const std::string face = FaceOf(*mainRenderer_);
   const std::string upright = !face.empty() && face[0] == '@' ? face.substr(1) : face;
   if (mainRenderer_->SetFaceName(upright.c_str()) != 0) return kUprightNoText;
-  mainRenderer_->SetOrientation(kHorizontalTenths);
+  // A font that cannot be made keeps the one in force.
+  (void)mainRenderer_->SetOrientation(kHorizontalTenths);
   Size size;
   int32_t ox = 0, oy = 0;
   mainRenderer_->MeasureText(text, &size, &ox, &oy, true, nullptr);
@@ -744,8 +778,10 @@ int MessageTextWidget::PutUpright(const char* text) {
   if (onto && mainRenderer_->DrawString(onto, x, penY_, text, &drawn, nullptr) == kTextDone) {
     MarkDrawn(onto, drawn);
   }
-  mainRenderer_->SetFaceName(face.c_str());
-  mainRenderer_->SetOrientation(kVerticalTenths);
+  // A font that cannot be made keeps the one in force.
+  (void)mainRenderer_->SetFaceName(face.c_str());
+  // A font that cannot be made keeps the one in force.
+  (void)mainRenderer_->SetOrientation(kVerticalTenths);
   previousPen_ = penY_;
   penY_ += FontSize() + charGap_;
   return result;
@@ -774,8 +810,10 @@ void MessageTextWidget::ShowWaitMark(bool on) {
   if (on) {
     int32_t x = 0, y = 0;
     GetCellOrigin(&x, &y, waitImage_->CellWidth(), waitImage_->Source()->GetHeight());
-    waitTask_->MoveTo(x, y, false);
-    waitTask_->SaveBackground(nullptr);
+    // A mark whose image is gone is not moved.
+    (void)waitTask_->MoveTo(x, y, false);
+    // A task whose image is gone has no background to keep.
+    (void)waitTask_->SaveBackground(nullptr);
     waitTask_->RequestResume();
   } else {
     waitTask_->RequestPause();
@@ -789,8 +827,10 @@ void MessageTextWidget::RemoveWaitMark() {
   if (waitTask_ && waitTimers_) {
     // A stopped task leaves its first cell drawn: what lay under the mark (or, while hidden,
     // what lies there now) is put back over it.
-    if (!waitShown_) waitTask_->SaveBackground(nullptr);
-    waitTimers_->RemoveByHandle(waitTask_->Handle());
+    // A task whose image is gone has no background to keep.
+    if (!waitShown_) (void)waitTask_->SaveBackground(nullptr);
+    // A task that ended on its own is gone already.
+    (void)waitTimers_->RemoveByHandle(waitTask_->Handle());
     waitImage_->RestoreBackground(nullptr);
     sprite_.Refresh(nullptr);
   }
@@ -799,7 +839,8 @@ void MessageTextWidget::RemoveWaitMark() {
 }
 
 void MessageTextWidget::KeepWaitMarkBackground() {
-  if (waitTask_ && !waitShown_) waitTask_->SaveBackground(nullptr);
+  // A task whose image is gone has no background to keep.
+  if (waitTask_ && !waitShown_) (void)waitTask_->SaveBackground(nullptr);
 }
 
 // Items.
@@ -817,7 +858,8 @@ bool MessageTextWidget::HitFrame(int32_t x, int32_t y) const {
 
 void MessageTextWidget::PaintItemArea(int32_t x, int32_t y, int32_t width, int32_t height) {
   if (!itemMap_ || items_.empty() || width <= 0 || height <= 0) return;
-  itemMap_->FillRectXYWH(x, y, width, height, uint32_t(items_.size()));
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)itemMap_->FillRectXYWH(x, y, width, height, uint32_t(items_.size()));
 }
 
 int MessageTextWidget::ItemAt(int32_t x, int32_t y) const {
@@ -837,9 +879,11 @@ void MessageTextWidget::ShowItemHighlight(int index, bool on) {
   if (!item || !list_) return;
   while (highlights_.size() < item->area.size()) {
     auto rect = std::make_unique<ColorRectObject>();
-    rect->Create(1, 1, item->highlightColor, sprite_.GetX(), sprite_.GetY());
+    // A one-pixel rectangle is always made.
+    (void)rect->Create(1, 1, item->highlightColor, sprite_.GetX(), sprite_.GetY());
     rect->SetVisible(false);
-    list_->Add(rect.get(), uint32_t(priority_), uint32_t(GetGroup()));
+    // An object already listed stays where it is.
+    (void)list_->Add(rect.get(), uint32_t(priority_), uint32_t(GetGroup()));
     highlights_.push_back(std::move(rect));
   }
   for (size_t i = 0; i < highlights_.size(); ++i) {

@@ -175,7 +175,8 @@ void PointerTip::ShowTooltip(const char* text, int32_t x, int32_t y) {
   if (tooltipSurface_.Create(w, h, 32, kImageDibSection) != 0) return;
   auto fill = [this](int32_t l, int32_t t, int32_t r, int32_t b, uint32_t argb) {
     Rect rect{l, t, r, b};
-    tooltipSurface_.Fill(argb, &rect);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)tooltipSurface_.Fill(argb, &rect);
   };
   fill(1, 1, w - 5, h - 5, kTooltipFace);
   fill(0, 0, w - 4, 1, kTooltipBorder);
@@ -186,10 +187,12 @@ void PointerTip::ShowTooltip(const char* text, int32_t x, int32_t y) {
   fill(w - 4, 4, w, h - 4, kTooltipShadow);
   fill(0, h - 4, 4, h, 0);
   fill(4, h - 4, w, h, kTooltipShadow);
-  tooltipFont_->DrawText(&tooltipSurface_, kTooltipInk - left, kTooltipInk - top, text, nullptr,
-                         nullptr);
+  // Text that cannot be drawn leaves the picture as it was.
+  (void)tooltipFont_->DrawText(&tooltipSurface_, kTooltipInk - left, kTooltipInk - top, text,
+                               nullptr, nullptr);
   if (!tooltipSprite_.GetOwnerList())
-    tooltipLayer_->GetList().Add(&tooltipSprite_, 0, kTooltipUser);
+    // An object already listed stays where it is.
+    (void)tooltipLayer_->GetList().Add(&tooltipSprite_, 0, kTooltipUser);
   PlaceTooltip(x, y);
 }
 
@@ -207,8 +210,10 @@ void PointerTip::PlaceTooltip(int32_t x, int32_t y) {
   if (px + bw > layerWidth) px = layerWidth - bw;
   // No room below: above the pointer.
   if (py + bh > layerHeight) py = y - bh;
-  tooltipSprite_.SetImage(&tooltipSurface_, nullptr, px, py);
-  tooltipSprite_.SetDrawMode(kBlendAlpha);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)tooltipSprite_.SetImage(&tooltipSurface_, nullptr, px, py);
+  // A mode out of range keeps the one in force.
+  (void)tooltipSprite_.SetDrawMode(kBlendAlpha);
   tooltipSprite_.SetVisible(true);
 }
 

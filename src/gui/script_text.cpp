@@ -92,7 +92,8 @@ void ScriptText::SetVisible(bool visible) {
 void ScriptText::Destroy() {
   if (timers_ && task_) {
     task_->Detach();
-    timers_->RemoveByHandle(task_->Handle());
+    // A task that ended on its own is gone already.
+    (void)timers_->RemoveByHandle(task_->Handle());
   }
   task_ = nullptr;
   MessageTextWidget::Destroy();

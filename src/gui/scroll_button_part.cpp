@@ -73,7 +73,8 @@ void ScrollButtonPart::DrawArrow(ImageSurface* surface, const Rect& rect, uint32
     Rect row = vertical
                    ? Rect{rect.left + start, rect.top + at, rect.left + end, rect.top + at + 1}
                    : Rect{rect.left + at, rect.top + start, rect.left + at + 1, rect.top + end};
-    surface->Fill(color, &row);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)surface->Fill(color, &row);
   }
 }
 

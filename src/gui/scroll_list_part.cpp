@@ -65,7 +65,9 @@ void ComposeAlong(ImageSurface* target, const ImageSurface& source, int32_t star
 
 void CopyColorKey(ImageSurface* target, const ImageSurface& source) {
   const uint32_t key = source.GetColorKey();
-  if (key != kNoColorKey) target->SetColorKeyRgb((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF);
+  // A picture without pixels has no key to set.
+  if (key != kNoColorKey)
+    (void)target->SetColorKeyRgb((key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF);
 }
 
 [[nodiscard]] bool LoadPicture(ImageSurface* picture, const char* file) {
@@ -367,7 +369,8 @@ int ScrollListPart::AttachToTarget(DisplayObjectList* target) {
   for (Sprite* sprite : {&thumbSprite_, trackSprite_.get()}) {
     if (!sprite) continue;
     if (DisplayObjectList* old = sprite->GetOwnerList()) old->Remove(sprite);
-    target->Add(sprite, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
+    // An object already listed stays where it is.
+    (void)target->Add(sprite, static_cast<uint32_t>(order_), static_cast<uint32_t>(group_));
   }
   // The arrows are optional: the list works without them.
   if (backButton_) (void)backButton_->AttachToTarget(target);
@@ -420,7 +423,8 @@ void ScrollListPart::ShowCell(Sprite* sprite, int32_t stride, int32_t cell) {
     rect.top = cell * stride;
     rect.bottom = rect.top + stride;
   }
-  sprite->SetSourceRect(&rect);
+  // A sprite that cannot take it is shown as it was.
+  (void)sprite->SetSourceRect(&rect);
 }
 
 int ScrollListPart::SetPartState(int which, uint8_t state) {
@@ -517,8 +521,11 @@ int ScrollListPart::SetRange(int32_t length, int32_t total, int32_t visible, int
     Rect rect = vertical_
                     ? Rect{cell * trackCellStride_, 0, (cell + 1) * trackCellStride_, trackLen}
                     : Rect{0, cell * trackCellStride_, trackLen, (cell + 1) * trackCellStride_};
-    trackSprite_->SetImage(trackSurface_.get(), &rect, trackSprite_->GetX(), trackSprite_->GetY());
-    trackSprite_->SetDrawMode(mode);
+    // A sprite that cannot take the picture keeps the one it had.
+    (void)trackSprite_->SetImage(trackSurface_.get(), &rect, trackSprite_->GetX(),
+                                 trackSprite_->GetY());
+    // A mode out of range keeps the one in force.
+    (void)trackSprite_->SetDrawMode(mode);
   } else {
     // A track picture shown as loaded keeps its size; the bar's track still spans the length,
     // so that the forward button comes after it.
@@ -566,8 +573,10 @@ int ScrollListPart::SetRange(int32_t length, int32_t total, int32_t visible, int
     CopyColorKey(&thumbSurface_, *thumbSource_);
     Rect rect = vertical_ ? Rect{0, 0, thumbCellStride_, thumbLength_}
                           : Rect{0, 0, thumbLength_, thumbCellStride_};
-    thumbSprite_.SetImage(&thumbSurface_, &rect, thumbSprite_.GetX(), thumbSprite_.GetY());
-    thumbSprite_.SetDrawMode(mode);
+    // A sprite that cannot take the picture keeps the one it had.
+    (void)thumbSprite_.SetImage(&thumbSurface_, &rect, thumbSprite_.GetX(), thumbSprite_.GetY());
+    // A mode out of range keeps the one in force.
+    (void)thumbSprite_.SetDrawMode(mode);
     ShowCell(&thumbSprite_, thumbCellStride_, barState_ < cellCount_ ? barState_ : 0);
   } else {
     thumbLength_ = fixedLength;
@@ -608,7 +617,8 @@ int ScrollListPart::CreateDrawn(DisplayObjectList* target, const DrawnScrollBar&
   }
   auto fill = [&s](int32_t l, int32_t t, int32_t r, int32_t b, uint32_t color) {
     Rect rect{l, t, r, b};
-    s.Fill(color, &rect);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)s.Fill(color, &rect);
   };
   fill(1, 1, w - 2, h - 2, faceColor);
   for (int32_t i = 0; i < 3; ++i) {
@@ -635,7 +645,8 @@ int ScrollListPart::CreateDrawn(DisplayObjectList* target, const DrawnScrollBar&
     fill(cx + w - 2, cy + 1, cx + w - 1, cy + h - 2, mid);
   }
   Rect first{0, 0, w, h};
-  thumbSprite_.SetImage(thumbSource_.get(), &first, x, y);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)thumbSprite_.SetImage(thumbSource_.get(), &first, x, y);
 
   trackStartEdge_ = trackEndEdge_ = 0;
   trackSurface_ = std::make_unique<ImageSurface>();
@@ -644,8 +655,10 @@ int ScrollListPart::CreateDrawn(DisplayObjectList* target, const DrawnScrollBar&
   if (trackSource_->Create(vertical ? size : 1, vertical ? 1 : size, 32, kImagePlain) != 0) {
     return FinishCreate(kScrollCreateTrack);
   }
-  trackSource_->Fill(trackColor, nullptr);
-  trackSprite_->SetImage(trackSource_.get(), nullptr, x, y);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)trackSource_->Fill(trackColor, nullptr);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)trackSprite_->SetImage(trackSource_.get(), nullptr, x, y);
 
   for (int k = 0; k < 2; ++k) {
     const uint8_t direction = static_cast<uint8_t>((vertical ? kArrowUp : kArrowLeft) + k);
@@ -689,9 +702,11 @@ int ScrollListPart::CreateFromImages(DisplayObjectList* target, const ScrollBarP
   thumbCellStride_ = (bar.vertical ? thumb->GetWidth() : thumb->GetHeight()) / cellCount_;
   Rect first = bar.vertical ? Rect{0, 0, thumbCellStride_, thumb->GetHeight()}
                             : Rect{0, 0, thumb->GetWidth(), thumbCellStride_};
-  thumbSprite_.SetImage(thumb, &first, bar.x, bar.y);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)thumbSprite_.SetImage(thumb, &first, bar.x, bar.y);
   thumbImageName_ = bar.thumbFile;
-  thumbSprite_.SetDrawMode(bar.blendMode);
+  // A mode out of range keeps the one in force.
+  (void)thumbSprite_.SetDrawMode(bar.blendMode);
   thumbSprite_.SetAlpha(bar.alpha);
 
   trackStartEdge_ = bar.trackStartEdge;
@@ -711,9 +726,11 @@ int ScrollListPart::CreateFromImages(DisplayObjectList* target, const ScrollBarP
     trackCellStride_ = (bar.vertical ? trackWidth_ : trackHeight_) / cellCount_;
     (bar.vertical ? trackWidth_ : trackHeight_) /= cellCount_;
     Rect cell{0, 0, trackWidth_, trackHeight_};
-    trackSprite_->SetImage(track, &cell, bar.x, bar.y);
+    // A sprite that cannot take the picture keeps the one it had.
+    (void)trackSprite_->SetImage(track, &cell, bar.x, bar.y);
     trackImageName_ = bar.trackFile;
-    trackSprite_->SetDrawMode(bar.blendMode);
+    // A mode out of range keeps the one in force.
+    (void)trackSprite_->SetDrawMode(bar.blendMode);
     trackSprite_->SetAlpha(bar.alpha);
   }
   const char* files[2] = {bar.backFile, bar.forwardFile};

@@ -31,7 +31,8 @@ struct CreateFailure {
 // The renderer's string drawing, or its plain drawing where it has none.
 void DrawGlyphs(TextRenderer* font, ImageSurface* surface, int32_t x, int32_t y, const char* text) {
   if (font->DrawString(surface, x, y, text, nullptr, nullptr) != kTextDone) {
-    font->DrawText(surface, x, y, text, nullptr, nullptr);
+    // Text that cannot be drawn leaves the picture as it was.
+    (void)font->DrawText(surface, x, y, text, nullptr, nullptr);
   }
 }
 
@@ -74,7 +75,8 @@ bool TextInputPart::IsBlinking() const {
 }
 
 void TextInputPart::Release() {
-  if (blinkTask_ && timerService_) timerService_->RemoveByHandle(blinkTask_->Handle());
+  // A task that ended on its own is gone already.
+  if (blinkTask_ && timerService_) (void)timerService_->RemoveByHandle(blinkTask_->Handle());
   blinkTask_ = nullptr;
   timerService_ = nullptr;
   if (target_) {
@@ -165,11 +167,14 @@ int TextInputPart::Build(DisplayObjectList* target, TimerService* timer, ImeCont
     caret_ = 0;
     columnOffset_ = 0;
     Rect whole{0, 0, w, h};
-    textSprite_.SetImage(&textSurface_, &whole, layout.x, layout.y);
-    textSprite_.SetDrawMode(kSpriteBlend);
+    // A sprite that cannot take the picture keeps the one it had.
+    (void)textSprite_.SetImage(&textSurface_, &whole, layout.x, layout.y);
+    // A mode out of range keeps the one in force.
+    (void)textSprite_.SetDrawMode(kSpriteBlend);
     const int32_t caretW = vertical ? fontH : kCaretThickness;
     const int32_t caretH = vertical ? kCaretThickness : fontH;
-    caretRect_.Create(caretW, caretH, kOpaque | textColor_, layout.x, layout.y);
+    // A caret of no size is not shown.
+    (void)caretRect_.Create(caretW, caretH, kOpaque | textColor_, layout.x, layout.y);
     caretRect_.SetVisible(false);
     if (timer) {
       auto task = std::make_unique<CaretBlinkTask>(&caretRect_);
@@ -193,8 +198,10 @@ int TextInputPart::Build(DisplayObjectList* target, TimerService* timer, ImeCont
       }
       compositionSurface_ = std::move(surface);
       compositionSprite_ = std::make_unique<Sprite>();
-      compositionSprite_->SetImage(compositionSurface_.get(), nullptr, layout.x, layout.y);
-      target_->Add(compositionSprite_.get(), 0, static_cast<uint32_t>(group));
+      // A sprite that cannot take the picture keeps the one it had.
+      (void)compositionSprite_->SetImage(compositionSurface_.get(), nullptr, layout.x, layout.y);
+      // An object already listed stays where it is.
+      (void)target_->Add(compositionSprite_.get(), 0, static_cast<uint32_t>(group));
       compositionSprite_->SetVisible(false);
       imeContext_ = ime;
     }
@@ -212,10 +219,14 @@ int TextInputPart::Build(DisplayObjectList* target, TimerService* timer, ImeCont
 void TextInputPart::DrawFrame() {
   const int32_t w = fieldWidth_;
   const int32_t h = fieldHeight_;
-  textSurface_.FillRectXYWH(0, 0, w, 1, kFrameDark);
-  textSurface_.FillRectXYWH(0, 0, 1, h, kFrameDark);
-  textSurface_.FillRectXYWH(0, h - 1, w, 1, kFrameLight);
-  textSurface_.FillRectXYWH(w - 1, 0, 1, h, kFrameLight);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)textSurface_.FillRectXYWH(0, 0, w, 1, kFrameDark);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)textSurface_.FillRectXYWH(0, 0, 1, h, kFrameDark);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)textSurface_.FillRectXYWH(0, h - 1, w, 1, kFrameLight);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)textSurface_.FillRectXYWH(w - 1, 0, 1, h, kFrameLight);
 }
 
 void TextInputPart::FillTextArea() {
@@ -228,7 +239,8 @@ void TextInputPart::FillTextArea() {
       area.right -= textMargin_;
     }
   }
-  if (area.right > area.left && area.bottom > area.top) textSurface_.Fill(backColor_, &area);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  if (area.right > area.left && area.bottom > area.top) (void)textSurface_.Fill(backColor_, &area);
 }
 
 void TextInputPart::DrawText() {
@@ -261,10 +273,14 @@ void TextInputPart::DrawText() {
     // A glyph cut at the far edge must not show beyond it.
     Rect strip = verticalText_ ? Rect{b, farEdge, fieldWidth_ - b, fieldHeight_ - b}
                                : Rect{farEdge, b, fieldWidth_ - b, fieldHeight_ - b};
-    if (strip.right > strip.left && strip.bottom > strip.top) textSurface_.Fill(backColor_, &strip);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    if (strip.right > strip.left && strip.bottom > strip.top)
+      (void)textSurface_.Fill(backColor_, &strip);
     if (border_) {
-      textSurface_.FillRectXYWH(0, fieldHeight_ - 1, fieldWidth_, 1, kFrameLight);
-      textSurface_.FillRectXYWH(fieldWidth_ - 1, 0, 1, fieldHeight_, kFrameLight);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)textSurface_.FillRectXYWH(0, fieldHeight_ - 1, fieldWidth_, 1, kFrameLight);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)textSurface_.FillRectXYWH(fieldWidth_ - 1, 0, 1, fieldHeight_, kFrameLight);
     }
   } else {
     LayOutLines();
@@ -381,7 +397,8 @@ void TextInputPart::DrawCompositionBox(const std::string& text, int32_t highligh
   font_->SetStyle(kTextPlain);
   const int32_t fontH = FontHeight();
   const int32_t limit = verticalText_ ? box.GetHeight() : box.GetWidth();
-  box.Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)box.Fill(0, nullptr);
   int32_t pen = 0;
   char glyph[3] = {};
   for (size_t at = 0; at < text.size();) {
@@ -400,11 +417,13 @@ void TextInputPart::DrawCompositionBox(const std::string& text, int32_t highligh
     const uint32_t back = lit ? compositionTextColor_ : compositionBackColor_;
     const uint32_t fore = lit ? compositionBackColor_ : compositionTextColor_;
     if (verticalText_) {
-      box.FillRectXYWH(0, pen, fontH, advance, kOpaque | back);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)box.FillRectXYWH(0, pen, fontH, advance, kOpaque | back);
       SetFontColor(font_, fore);
       DrawGlyphs(font_, &box, fontH, pen, glyph);
     } else {
-      box.FillRectXYWH(pen, 0, advance, fontH, kOpaque | back);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)box.FillRectXYWH(pen, 0, advance, fontH, kOpaque | back);
       SetFontColor(font_, fore);
       DrawGlyphs(font_, &box, pen, 0, glyph);
     }
@@ -415,7 +434,8 @@ void TextInputPart::DrawCompositionBox(const std::string& text, int32_t highligh
   font_->SetStyle(savedStyle);
   Rect shown =
       verticalText_ ? Rect{0, 0, fontH, std::max(pen, 1)} : Rect{0, 0, std::max(pen, 1), fontH};
-  compositionSprite_->SetSourceRect(&shown);
+  // A sprite that cannot take it is shown as it was.
+  (void)compositionSprite_->SetSourceRect(&shown);
   compositionSprite_->Refresh(nullptr);
   compositionSprite_->SetChanged(true);
   compositionSprite_->SetVisible(!text.empty());

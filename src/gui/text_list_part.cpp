@@ -134,9 +134,12 @@ int TextListPart::Create(DisplayObjectList* target, const TextListLayout& layout
     Release();
     return kListNoView;
   }
-  view_.Fill(backgroundColor_, nullptr);
-  sprite_.SetImage(&view_, nullptr, layout.x, layout.y);
-  sprite_.SetDrawMode(kViewBlend);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)view_.Fill(backgroundColor_, nullptr);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)sprite_.SetImage(&view_, nullptr, layout.x, layout.y);
+  // A mode out of range keeps the one in force.
+  (void)sprite_.SetDrawMode(kViewBlend);
   // A bar whose picture will not load is left out: the lines show and scroll by keys alone.
   (void)scrollList_.CreateFromImages(target,
                                      {.order = layout.order,
@@ -186,7 +189,8 @@ void TextListPart::Relayout() {
 
 void TextListPart::Redraw() {
   if (!renderer_) return;
-  view_.Fill(backgroundColor_, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)view_.Fill(backgroundColor_, nullptr);
   const auto* column = Column();
   if (!column) return;
   const int32_t n = static_cast<int32_t>(column->size());
@@ -200,24 +204,32 @@ void TextListPart::Redraw() {
   for (int32_t i = 0; i < n && y < view_.GetHeight(); ++i, y += pitch) {
     if (y <= -lineHeight_) continue;
     const int32_t top = static_cast<int32_t>(y);
-    if (i == selectedLine_) view_.FillRectXYWH(x0, top, w, lineHeight_, selectionColor_);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    if (i == selectedLine_) (void)view_.FillRectXYWH(x0, top, w, lineHeight_, selectionColor_);
     if (boxes) {
       const int32_t cell =
           ((*lineFlags_)[static_cast<size_t>(i)] ? 2 : 0) + (hoverLine_ == i + n ? 1 : 0);
       Rect source{cell * flagCellWidth_, 0, (cell + 1) * flagCellWidth_, flagImage_->GetHeight()};
-      view_.Blit(flagImage_.get(), 0, top + boxOffset, &source, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)view_.Blit(flagImage_.get(), 0, top + boxOffset, &source, false);
     }
     if (i == hoverLine_) {
-      view_.FillRectXYWH(x0, top, w, 1, hoverFrameColor_);
-      view_.FillRectXYWH(x0, top + 1, 1, lineHeight_ - 1, hoverFrameColor_);
-      view_.FillRectXYWH(x0 + 1, top + lineHeight_ - 1, w - 1, 1, hoverFrameColor_);
-      view_.FillRectXYWH(x0 + w - 1, top + 1, 1, lineHeight_ - 2, hoverFrameColor_);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)view_.FillRectXYWH(x0, top, w, 1, hoverFrameColor_);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)view_.FillRectXYWH(x0, top + 1, 1, lineHeight_ - 1, hoverFrameColor_);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)view_.FillRectXYWH(x0 + 1, top + lineHeight_ - 1, w - 1, 1, hoverFrameColor_);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)view_.FillRectXYWH(x0 + w - 1, top + 1, 1, lineHeight_ - 2, hoverFrameColor_);
     }
     // An empty face keeps the renderer's current one.
     if (faces_ && !(*faces_)[static_cast<size_t>(i)].empty()) {
-      renderer_->SetFaceName((*faces_)[static_cast<size_t>(i)].c_str());
+      // A font that cannot be made keeps the one in force.
+      (void)renderer_->SetFaceName((*faces_)[static_cast<size_t>(i)].c_str());
     }
-    view_.DrawTextOutline(x0 + 2, top, (*column)[static_cast<size_t>(i)].c_str(), renderer_);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)view_.DrawTextOutline(x0 + 2, top, (*column)[static_cast<size_t>(i)].c_str(), renderer_);
   }
   sprite_.SetChanged(true);
 }

@@ -41,17 +41,20 @@ void TextPanel::Setup(TextPanelHost* host, PointerTip* pointer) {
   pointer_ = pointer;
   const std::string gothic = host::Cp932Literal("ＭＳ ゴシック");
   const std::string proportional = host::Cp932Literal("ＭＳ Ｐゴシック");
-  first_->SetFont(14, false, false, gothic.c_str());
+  // A font that cannot be made keeps the one in force.
+  (void)first_->SetFont(14, false, false, gothic.c_str());
   if (pointer_) {
     pointer_->SetTooltipOptions(host_ ? host_->TooltipsOn() : true,
                                 host_ ? host_->TooltipDelay() : 500, 0);
     pointer_->SetTooltipFont(first_.get());
   }
   // A yellow caption with a dark edge reads on any scene.
-  caption_->SetFont(16, false, false, proportional.c_str());
+  // A font that cannot be made keeps the one in force.
+  (void)caption_->SetFont(16, false, false, proportional.c_str());
   caption_->SetTextColor(255, 240, 0);
   caption_->SetStyle(kTextEdge);
-  second_->SetFont(19, false, false, gothic.c_str());
+  // A font that cannot be made keeps the one in force.
+  (void)second_->SetFont(19, false, false, gothic.c_str());
   second_->SetAntialiasLevel(4);
   second_->SetStyle(kTextEdge);
   second_->SetTextColor(255, 255, 255);
@@ -65,7 +68,8 @@ void TextPanel::Clear() {
 }
 
 void TextPanel::RemoveCaptionTask() {
-  if (captionTask_ && captionTimers_) captionTimers_->RemoveByHandle(captionTask_->Handle());
+  // A task that ended on its own is gone already.
+  if (captionTask_ && captionTimers_) (void)captionTimers_->RemoveByHandle(captionTask_->Handle());
   captionTask_ = nullptr;
 }
 
@@ -95,8 +99,9 @@ int32_t TextPanel::ShowCaption(const char* text, uint32_t duration) {
   if (captionSprite_.SetImage(&captionImage_, nullptr, kCaptionX, height) != kSpriteDone)
     return kCaptionNotRendered;
   // A GDI caption without smoothing is keyed on its back colour, not drawn with alpha.
-  captionSprite_.SetDrawMode(captionImage_.GetColorKey() != kNoColorKey ? kLibOpacity
-                                                                        : kCaptionBlendMode);
+  // A mode out of range keeps the one in force.
+  (void)captionSprite_.SetDrawMode(captionImage_.GetColorKey() != kNoColorKey ? kLibOpacity
+                                                                              : kCaptionBlendMode);
   // The screen may have changed since the last caption: the sprite follows it. Its upper list,
   // where the scenario frame's windows and buttons stand at the front priority, is drawn last:
   // the caption goes in front of all that stand there as it is shown.

@@ -43,7 +43,8 @@ void TextTypingTask::ResumeSelf(uint32_t nowMs) {
 
 void TextTypingTask::RestoreFontSize() {
   if (savedFontSize_ == 0 || !owner_) return;
-  if (TextRenderer* r = owner_->GetMainRenderer()) r->SetHeight(savedFontSize_);
+  // A font that cannot be made keeps the one in force.
+  if (TextRenderer* r = owner_->GetMainRenderer()) (void)r->SetHeight(savedFontSize_);
   savedFontSize_ = 0;
   owner_->UpdateLineHeight();
 }
@@ -53,7 +54,8 @@ void TextTypingTask::ApplySizeTag(int32_t n) {
   if (!r) return;
   const int32_t size = owner_->FontSize();
   if (savedFontSize_ == 0) savedFontSize_ = size;
-  r->SetHeight(size + n);
+  // A font that cannot be made keeps the one in force.
+  (void)r->SetHeight(size + n);
   owner_->UpdateLineHeight();
 }
 

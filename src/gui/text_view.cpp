@@ -600,9 +600,11 @@ void TextView::RevealRange(int32_t from, int32_t to, int32_t front, bool restore
       r.left = line.box.left + lo;
       r.right = line.box.left + hi;
     }
-    if (restore) page_.Blit(&revealBase_, r.left, r.top, &r, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    if (restore) (void)page_.Blit(&revealBase_, r.left, r.top, &r, false);
     if (front < 0 || edge == 0) {
-      page_.AlphaBlitOntoAlpha(&hidden_, 255, r.left, r.top, &r);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)page_.AlphaBlitOntoAlpha(&hidden_, 255, r.left, r.top, &r);
     } else {
       // One slice per step across the edge, each at the mask's opacity for its distance from
       // the front.
@@ -621,7 +623,8 @@ void TextView::RevealRange(int32_t from, int32_t to, int32_t front, bool restore
           slice.right = slice.left + 1;
         }
         if (opacity > 0) {
-          page_.AlphaBlitOntoAlpha(&hidden_, opacity, slice.left, slice.top, &slice);
+          // A surface without pixels, or an area that misses it, is left as it is.
+          (void)page_.AlphaBlitOntoAlpha(&hidden_, opacity, slice.left, slice.top, &slice);
         }
       }
     }
@@ -652,7 +655,8 @@ void TextView::StartReveal(uint32_t now) {
     if (mask_.Create(w, h, 8, kImagePlain) == 0) {
       for (int32_t i = 0; i < edge; ++i) {
         const Rect r = vertical_ ? Rect{0, i, w, i + 1} : Rect{i, 0, i + 1, h};
-        mask_.Fill(uint32_t(255 - 255 * i / edge), &r);
+        // A surface without pixels, or an area that misses it, is left as it is.
+        (void)mask_.Fill(uint32_t(255 - 255 * i / edge), &r);
       }
     }
   }
@@ -674,7 +678,8 @@ void TextView::KeepRevealBase() {
     std::memcpy(revealBase_.GetPixels(), page_.GetPixels(),
                 size_t(page_.GetPitch()) * size_t(page_.GetHeight()));
   } else {
-    revealBase_.CopyFrom(&page_, kCopyToHeap);
+    // A page without pixels reveals nothing.
+    (void)revealBase_.CopyFrom(&page_, kCopyToHeap);
   }
 }
 

@@ -95,7 +95,8 @@ void CloseAll(NativeArgs& a) {
   auto prim = std::make_unique<MoviePrimControl>();
   if (int32_t code = prim->Open(display, file, 0, 0); code != kMovieOpened) return code;
   // Open refuses a null display manager.
-  display->GetRenderList().Insert(prim.get(), priority, 0);
+  // An object already listed stays where it is.
+  (void)display->GetRenderList().Insert(prim.get(), priority, 0);
   s.prim = std::move(prim);
   return kMovieOpened;
 }

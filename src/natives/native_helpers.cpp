@@ -137,9 +137,11 @@ int32_t LoadSpriteImage(Sprite* sprite, ImageSurface* surface, const char* file,
   if (!file || surface->Load(file, nullptr, 0, kImageDibSection) != 0) return kSpriteSetupNoImage;
   return PlaceSprite(sprite, surface, place, [&] {
     if (keyMode >= 0) {
-      surface->SetColorKeyFromPixel(keyMode, keyValue);
+      // A picture without pixels has no key to set.
+      (void)surface->SetColorKeyFromPixel(keyMode, keyValue);
     } else if (keyMode < -1) {
-      sprite->SetDrawMode(kBlendWithAlpha);
+      // A mode out of range keeps the one in force.
+      (void)sprite->SetDrawMode(kBlendWithAlpha);
       sprite->SetAlpha(keyValue);
     }
   });
@@ -150,7 +152,8 @@ int32_t SetupSpriteFromSurface(Sprite* sprite, ImageSurface* surface, int32_t bl
   if (!sprite || !surface) return kSpriteSetupNull;
   return PlaceSprite(sprite, surface, place, [&] {
     if (blendMode != 0) {
-      sprite->SetDrawMode(blendMode);
+      // A mode out of range keeps the one in force.
+      (void)sprite->SetDrawMode(blendMode);
       sprite->SetAlpha(alpha);
     }
   });

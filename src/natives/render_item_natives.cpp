@@ -344,7 +344,8 @@ int32_t RenderItemSetColor(NativeArgs& a) {
 int32_t RenderItemSetVertexColor(NativeArgs& a) {
   uint32_t index = a.U32(1), rgb = a.U32(2);
   if (index > 3) return 0;
-  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetVertexColor(index, rgb); });
+  // An index past the item's vertices changes nothing.
+  return ColorOp(a, true, true, true, true, [&](auto& i) { (void)i.SetVertexColor(index, rgb); });
 }
 
 int32_t RenderItemSetVertexColors(NativeArgs& a) {
@@ -365,7 +366,8 @@ int32_t RenderItemSetAlpha(NativeArgs& a) {
 int32_t RenderItemSetVertexAlpha(NativeArgs& a) {
   uint32_t index = a.U32(1);
   int alpha = a.I32(2);
-  return ColorOp(a, true, true, true, true, [&](auto& i) { i.SetVertexAlpha(index, alpha); });
+  // An index past the item's vertices changes nothing.
+  return ColorOp(a, true, true, true, true, [&](auto& i) { (void)i.SetVertexAlpha(index, alpha); });
 }
 
 int32_t RenderItemSetVertexAlphas(NativeArgs& a) {

@@ -309,7 +309,9 @@ int32_t NativeGetSpecialFolder(NativeArgs& a) {
 int32_t NativeSetAppFolder(NativeArgs& a) {
   std::string path;
   bool isNull = false;
-  if (a.Text(0, path, &isNull) && !isNull) RebaseAppFolder(path);
+  // The native answers 0 either way; a path that cannot be built keeps the folder as it was.
+  if (a.Text(0, path, &isNull) && !isNull) (void)RebaseAppFolder(path);
+
   return 0;
 }
 
@@ -532,7 +534,8 @@ class DisplayCursorLink final : public CursorSprite {
       Rect r = s->GetSourceRect();
       Rect moved{x, y, ClampToInt32(int64_t{x} + r.right - r.left),
                  ClampToInt32(int64_t{y} + r.bottom - r.top)};
-      s->SetSourceRect(&moved);
+      // A sprite that cannot take it is shown as it was.
+      (void)s->SetSourceRect(&moved);
     }
   }
 

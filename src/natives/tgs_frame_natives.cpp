@@ -510,7 +510,8 @@ TgsFrameCanvas::~TgsFrameCanvas() {
 int TgsFrameCanvas::Use(CanvasLayer* given, DisplayManager* display) {
   if (given) {
     if (!given->GetPixels()) return kTgsCreateSetup;
-    if (display && display->GetScreenCanvas() != given) display->SetScreenSurface(given);
+    // A refused canvas leaves the screen as it was.
+    if (display && display->GetScreenCanvas() != given) (void)display->SetScreenSurface(given);
     Release(display);
     return 0;
   }
@@ -527,15 +528,19 @@ int TgsFrameCanvas::Use(CanvasLayer* given, DisplayManager* display) {
     canvas_ = std::move(canvas);
     offscreen_ = std::move(offscreen);
   }
-  if (display->GetScreenCanvas() != canvas_.get()) display->SetScreenSurface(canvas_.get());
+  // A refused canvas leaves the screen as it was.
+  if (display->GetScreenCanvas() != canvas_.get()) (void)display->SetScreenSurface(canvas_.get());
   return 0;
 }
 
 void TgsFrameCanvas::Release(DisplayManager* display) {
   if (!canvas_) return;
-  if (display && display->GetScreenCanvas() == canvas_.get()) display->SetScreenSurface(nullptr);
+  // A null one only unlinks, which cannot fail.
+  if (display && display->GetScreenCanvas() == canvas_.get())
+    (void)display->SetScreenSurface(nullptr);
   if (leaving_) leaving_();
-  canvas_->SetLinkedLayer(nullptr);
+  // A null one only unlinks, which cannot fail.
+  (void)canvas_->SetLinkedLayer(nullptr);
   canvas_.reset();
   offscreen_.reset();
 }

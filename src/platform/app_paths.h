@@ -42,24 +42,24 @@ constexpr int kCutPathFailed = 1;
 const std::string& GetAppFolder();
 // Sets the application folder to the folder of the running program; kAppFolderFailed when it
 // cannot be found or has no engine form.
-int InitAppFolder();
+[[nodiscard]] int InitAppFolder();
 // Replaces the application folder by path resolved against it ('\' appended);
 // kAppFolderFailed when the path cannot be built.
-int RebaseAppFolder(std::string_view path);
+[[nodiscard]] int RebaseAppFolder(std::string_view path);
 
 // A path starting with "\\" or holding a ':' is copied as it is (1). Otherwise leading "." and
 // ".." steps are taken against base (the application folder when null) and the rest is joined
 // to it with its '/' turned into '\' (2). 0 for a ".." above the root, an empty base or a
 // result that does not fit.
-int BuildAbsolutePath(std::string& destination, std::string_view path,
-                      const std::string* base = nullptr);
+[[nodiscard]] int BuildAbsolutePath(std::string& destination, std::string_view path,
+                                    const std::string* base = nullptr);
 
 // True when the last character is a separator (not a 0x5C trail byte).
 bool EndsWithSeparator(std::string_view path);
 
 // Cuts path in place to its parent folder, keeping the separator; kCutPathFailed for an empty or
 // too short path, or one without a separator.
-int CutLastPathPart(std::string& path);
+[[nodiscard]] int CutLastPathPart(std::string& path);
 
 // The last component. For a path ending with a separator, the last folder's name when folder is
 // set, else "". A bare host root ("\\host") is given whole with folder set, else "".
@@ -77,6 +77,6 @@ std::string CutFileName(std::string& path);
 
 // The root of the first CD-ROM drive that holds fileName (any CD-ROM drive when null).
 // There are no CD-ROM drives here.
-int FindCdromDriveWithFile(const char* fileName, std::string* root);
+[[nodiscard]] int FindCdromDriveWithFile(const char* fileName, std::string* root);
 
 }  // namespace bw

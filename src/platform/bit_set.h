@@ -17,11 +17,11 @@ class BitSet {
   virtual ~BitSet() = default;
 
   // Replaces the storage with `bits` cleared bits; 0 bits keeps the old storage.
-  uint32_t Allocate(uint32_t bits);
+  [[nodiscard]] uint32_t Allocate(uint32_t bits);
   void Free();
   // Copies n raw bytes to the start of the storage.
-  uint32_t Assign(const uint8_t* bytes, uint32_t n);
-  uint32_t Set(uint32_t i, bool value);
+  [[nodiscard]] uint32_t Assign(const uint8_t* bytes, uint32_t n);
+  [[nodiscard]] uint32_t Set(uint32_t i, bool value);
   bool Test(uint32_t i) const;
   // Counts every set bit of the storage bytes, also those past the bit count.
   uint32_t Count() const;

@@ -10,8 +10,8 @@ constexpr uint32_t kComDone = 0;
 constexpr uint32_t kComFailed = 1;
 
 // Counts one initialisation of the calling thread.
-uint32_t ComInitializeForThread();
+[[nodiscard]] uint32_t ComInitializeForThread();
 // Takes one back; kComFailed when the calling thread has none.
-uint32_t ComUninitializeForThread();
+[[nodiscard]] uint32_t ComUninitializeForThread();
 
 }  // namespace bw

@@ -26,6 +26,6 @@ std::string FindProgram(std::string_view program);
 // Starts the program a CP932 command line names on process, its words in their UTF-8 form;
 // false when the line is empty, names no program, has text without a UTF-8 form, or the start
 // fails.
-bool StartCommandLine(host::Process& process, std::string_view commandLine);
+[[nodiscard]] bool StartCommandLine(host::Process& process, std::string_view commandLine);
 
 }  // namespace bw

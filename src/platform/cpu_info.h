@@ -54,7 +54,7 @@ class CpuIdentifier {
   explicit CpuIdentifier(CpuProbe& probe) : probe_(probe) {}
 
   // kCpuAlreadyIdentified after the first call; otherwise fills the record.
-  uint8_t Identify();
+  [[nodiscard]] uint8_t Identify();
   // 0 without a time-stamp counter; measured once, then cached.
   double MeasureClock();
   // Clears the feature flags whose switch is 0 (kCpuFeatureSwitches entries, in their order).
@@ -79,7 +79,7 @@ constexpr int kCpuSwitchSse = 2;
 constexpr int kCpuSwitchMmxPlus = 3;
 
 // The process-wide identification on the native probe; sets the MMX flag.
-uint8_t IdentifyCpu();
+[[nodiscard]] uint8_t IdentifyCpu();
 // Measures on the first call (half a second), then answers the same value.
 double MeasureCpuClock();
 // Clears the process-wide flags whose switch is 0; a cleared MMX flag also clears the kernel set's.

@@ -27,7 +27,7 @@ class Event {
   virtual void Set();
   virtual void Reset();
   // timeoutMs is real time in milliseconds, kInfinite for no limit.
-  virtual int32_t Wait(uint32_t timeoutMs);
+  [[nodiscard]] virtual int32_t Wait(uint32_t timeoutMs);
   // The last Set (true) or Reset (false); a wait that consumes the signal leaves it alone.
   virtual bool IsSet() const { return flag_.load(std::memory_order_acquire); }
 

@@ -28,7 +28,7 @@ class FileDropTarget {
   void SetEnabled(host::HWND window, bool on);
   // Takes the drop's names as engine paths (names without one are left out) and finishes the
   // drop. Refused while off, and while the names of an earlier drop are still pending.
-  int32_t OnDropFiles(host::HDROP drop);
+  [[nodiscard]] int32_t OnDropFiles(host::HDROP drop);
   // A copy, so that a clear on another thread cannot pull the name away.
   std::optional<std::string> GetFile(int32_t index);
   uint32_t GetCount();

@@ -68,12 +68,12 @@ class MonitorList {
 
   // kMonitorRectFound with the monitor's rectangle; kMonitorRectDesktop with the primary screen's
   // size for an unknown handle.
-  uint32_t GetMonitorRect(host::Rect* rect, MonitorHandle handle) const;
+  [[nodiscard]] uint32_t GetMonitorRect(host::Rect* rect, MonitorHandle handle) const;
   // kPlacementKept when the window lies wholly in some monitor's work area (unless forced) and
   // stays; kPlacementMoved when it was moved onto a monitor; kPlacementRefused with no monitors
   // or an empty size.
-  int32_t PlaceWindow(int32_t* x, int32_t* y, int32_t width, int32_t height, bool force,
-                      bool centre) const;
+  [[nodiscard]] int32_t PlaceWindow(int32_t* x, int32_t* y, int32_t width, int32_t height,
+                                    bool force, bool centre) const;
   // The first monitor at least width by height, or kNoMonitor.
   MonitorHandle FindMonitorFitting(int32_t width, int32_t height) const;
   // The monitor sharing most area with rect, else the one closest to it; kNoMonitor when empty.

@@ -44,15 +44,15 @@ constexpr uint32_t kTimerBankOutOfMemory = 2;
 class TimerBank {
  public:
   // Replaces the bank with n (low 16 bits) started stopwatches; the old ones are gone either way.
-  uint32_t Create(uint32_t n);
+  [[nodiscard]] uint32_t Create(uint32_t n);
   void Free();
-  bool Start(uint32_t i);
+  [[nodiscard]] bool Start(uint32_t i);
   uint32_t GetElapsed(uint32_t i) const;
-  bool SetElapsed(uint32_t i, uint32_t ms);
-  bool Pause(uint32_t i);
-  bool Resume(uint32_t i);
-  bool PauseAll();
-  bool ResumeAll();
+  [[nodiscard]] bool SetElapsed(uint32_t i, uint32_t ms);
+  [[nodiscard]] bool Pause(uint32_t i);
+  [[nodiscard]] bool Resume(uint32_t i);
+  [[nodiscard]] bool PauseAll();
+  [[nodiscard]] bool ResumeAll();
 
   uint16_t Count() const { return count_; }
   bool AllPaused() const { return allPaused_; }

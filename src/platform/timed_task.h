@@ -45,7 +45,7 @@ class TimedTask {
   virtual uint32_t GetKindId() const { return kTaskKindNone; }
   // One step of work at clock time nowMs; kTaskStepFinished (any non-zero) when the task is
   // finished.
-  virtual int32_t Update(uint32_t nowMs) = 0;
+  [[nodiscard]] virtual int32_t Update(uint32_t nowMs) = 0;
   // Puts the task's targets in their end state when it is removed before it finished.
   virtual void Stop() = 0;
   // Answers the new pause count; the outermost pause records nowMs.

@@ -58,7 +58,7 @@ class TimerService {
                : nullptr;
   }
   // Stops the task and clears its owner's variable; it is deleted later.
-  virtual bool RemoveByHandle(uint32_t handle);
+  [[nodiscard]] virtual bool RemoveByHandle(uint32_t handle);
   virtual void RemoveById(uint32_t kindId);
   // Removes the tasks of that kind bound to object (which is still whole: they are stopped).
   void RemoveBoundTo(uint32_t kindId, const void* object);
@@ -73,10 +73,10 @@ class TimerService {
   // True also for a removed task not yet deleted.
   virtual bool Contains(uint32_t handle) const;
   virtual void Postpone(uint32_t handle, uint32_t delayMs);
-  virtual bool PauseTask(uint32_t handle);
+  [[nodiscard]] virtual bool PauseTask(uint32_t handle);
   // kindId negative: every task.
   virtual void PauseAll(int32_t kindId);
-  virtual bool ResumeTask(uint32_t handle);
+  [[nodiscard]] virtual bool ResumeTask(uint32_t handle);
   virtual void ResumeAll(int32_t kindId);
   // Updates every due task, and again for each period it is late (bounded); nowMs 0 reads the
   // clock.

@@ -24,7 +24,7 @@ class TrigTables {
   const std::array<int32_t, kCosineSteps>& CosineTable() const { return cosine_; }
 
   // Builds the unscaled double twin of the cosine table on first use; false when out of memory.
-  bool EnsureCosineDoubles();
+  [[nodiscard]] bool EnsureCosineDoubles();
   // Null until EnsureCosineDoubles succeeded.
   const double* CosineDoubles() const { return cosineDoubles_ ? cosineDoubles_->data() : nullptr; }
 

@@ -12,7 +12,7 @@ thread_local const WorkerThread* tRunningWorker = nullptr;
 }  // namespace
 
 WorkerThread::~WorkerThread() {
-  Stop();
+  (void)Stop();  // a thread that cannot be joined is detached below or by Stop
   // Only a body that destroys its own object gets here with a thread left: it cannot join itself.
   if (thread_) thread_->detach();
 }
@@ -39,7 +39,7 @@ uint32_t WorkerThread::Start() {
   } catch (const std::system_error&) {
     return kThreadNotCreated;
   }
-  started.Wait(kInfinite);
+  (void)started.Wait(kInfinite);  // ends only when signalled
   return kThreadStarted;
 }
 

@@ -33,16 +33,16 @@ class WorkerThread {
   virtual void Run() {}
   virtual bool IsRunning() const { return running_.IsSet(); }
   virtual bool KeepRunning() const { return !stop_.IsSet(); }
-  virtual uint32_t StartWithDelegate(const ThreadDelegate& delegate);
+  [[nodiscard]] virtual uint32_t StartWithDelegate(const ThreadDelegate& delegate);
   // Stops a running body first, so a second Start restarts it. Returns once the new thread runs.
   // A body cannot restart its own thread: that answers kThreadNotCreated.
-  virtual uint32_t Start();
+  [[nodiscard]] virtual uint32_t Start();
   virtual void SetDelegate(const ThreadDelegate& delegate);
-  virtual uint32_t Stop();
+  [[nodiscard]] virtual uint32_t Stop();
   virtual void RequestStop();
   // Sleeps until a stop is requested or timeoutMs passes on the clock in force; false when the time
   // ran out.
-  virtual bool WaitForStopRequest(uint32_t timeoutMs);
+  [[nodiscard]] virtual bool WaitForStopRequest(uint32_t timeoutMs);
   virtual uint32_t GetThreadId() const { return threadId_.load(std::memory_order_acquire); }
 
  private:

@@ -31,7 +31,7 @@ int FileSlotPool::Allocate(uint32_t count) {
 }
 
 void FileSlotPool::Free() {
-  Stop();
+  (void)Stop();  // one that cannot be joined is left detached
   slots_.clear();
   busy_.reset();
   names_.clear();
@@ -39,7 +39,8 @@ void FileSlotPool::Free() {
 }
 
 int FileSlotPool::SetFolder(const char* path) {
-  Stop();
+  (void)Stop();  // one that cannot be joined is left detached
+
   if (!path) {
     folder_.clear();
     return kSlotOk;
@@ -55,7 +56,7 @@ int FileSlotPool::StartLoading(uint32_t first, uint32_t count, const char* const
     return kSlotBadBatch;
   if (IsRunning()) return kSlotWorkerBusy;
   // A finished worker is joined before its slots change hands.
-  Stop();
+  (void)Stop();  // one that cannot be joined is left detached
   batchFirst_ = first;
   batchCount_ = count;
   for (uint32_t i = 0; i < count; ++i) {
@@ -82,8 +83,9 @@ void FileSlotPool::Run() {
 bool FileSlotPool::WaitIdle() {
   if (!IsRunning()) return false;
   // A body that ends requests its own stop: that request is all there is to wait for.
-  while (IsRunning()) WaitForStopRequest(kInfinite);
-  Stop();
+  while (IsRunning()) (void)WaitForStopRequest(kInfinite);  // the loop looks again
+  (void)Stop();                                             // the body has ended
+
   return true;
 }
 

@@ -274,7 +274,8 @@ int SaveData::MakeThumbnail(std::vector<uint8_t>& rows, SaveFrameState* frame,
     // as a picture the game is missing.
     if (FileExists(name.c_str()) && prepared.Load(name.c_str(), nullptr, 0, 0) == 0 &&
         prepared.GetPixels()) {
-      if (prepared.GetBitsPerPixel() != 32) prepared.ConvertDepth(32);
+      // A thumbnail that cannot be drawn is saved as it stands.
+      if (prepared.GetBitsPerPixel() != 32) (void)prepared.ConvertDepth(32);
       if (IsThumbnailSized(prepared)) {
         TakeThumbnailRows(prepared, rows);
         return 0;
@@ -302,8 +303,10 @@ int SaveData::MakeThumbnail(std::vector<uint8_t>& rows, SaveFrameState* frame,
     if (!target || work.Create(target->GetWidth(), target->GetHeight(), 32, 0) != 0) {
       return kWriteNoWorkSurface;
     }
-    layer->RenderTo(&work, kRenderTagDiffers, kNoTag, settings.thumbnailWithoutFrame == 0);
-    thumbnail.StretchBlit(&work, &size, 0, 0, nullptr, false);
+    // A thumbnail that cannot be drawn is saved as it stands.
+    (void)layer->RenderTo(&work, kRenderTagDiffers, kNoTag, settings.thumbnailWithoutFrame == 0);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)thumbnail.StretchBlit(&work, &size, 0, 0, nullptr, false);
   }
   TakeThumbnailRows(thumbnail, rows);
   return 0;

@@ -247,9 +247,9 @@ int ScriptEngine::ReadSystemState(const char* name) {
   if (!CheckVariableSet(in)) return kStateBadData;
   if (count == voices_.characters.size()) {
     for (VoiceCharacter& c : voices_.characters) {
-      characters.u32le(c.setting);
-      characters.u8(c.enabled);
-      characters.u8(c.hasSecondText);
+      // The reader holds count whole records, so these reads cannot fail.
+      (void)(characters.u32le(c.setting) && characters.u8(c.enabled) &&
+             characters.u8(c.hasSecondText));
     }
   }
   (void)ReadVariableSet(in);  // checked above

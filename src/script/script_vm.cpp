@@ -110,9 +110,8 @@ bool ApplyRelocations(ByteReader& lists, uint32_t code, uint32_t codeSize,
     if (!lists.has(uint64_t(count) * 8)) return false;
     for (int32_t i = 0; i < count; ++i) {
       uint32_t at = 0, value = 0, word = 0;
-      lists.u32le(at);
-      lists.u32le(value);
-      if (at > codeSize || codeSize - at < 4) return false;
+      if (!lists.u32le(at) || !lists.u32le(value) || at > codeSize || codeSize - at < 4)
+        return false;
       if (!RelocationWord(list, value, code, codeSize, t, word)) return false;
       if (!m.Write32(code + at, word)) return false;
     }
@@ -222,8 +221,9 @@ int ScriptVm::LoadTableFile(const std::string& name) {
     if (!nameBytes || length == 0 || nameBytes->back() != 0) return kInitBadScriptTable;
     if (!r.u16le(bitsA) || !r.u16le(bitsB)) return kInitBadScriptTable;
     record.name.assign(reinterpret_cast<const char*>(nameBytes->data()), length);
-    record.readA.Allocate(bitsA);
-    record.readB.Allocate(bitsB);
+    // 8 KB at most each; a set of 0 bits keeps no storage, as the table asks.
+    (void)record.readA.Allocate(bitsA);
+    (void)record.readB.Allocate(bitsB);
   }
   table_ = std::move(table);
   currentRecord_ = -1;
@@ -242,11 +242,8 @@ int ScriptVm::LoadVariableFile(const std::string& name, bool makeSnapshotA, bool
   if (!data || !r.u32le(count) || !r.has(uint64_t{count} * 10)) return kInitBadVariableFile;
   std::vector<VariableRecord> layout(count);  // storage holds the block offset here
   for (VariableRecord& v : layout) {
-    r.u8(v.kind);
-    r.u8(v.varClass);
-    r.u32le(v.storage);
-    r.u32le(v.size);
-    if (v.kind > 2 || v.storage > dataSize || v.size > dataSize - v.storage)
+    if (!r.u8(v.kind) || !r.u8(v.varClass) || !r.u32le(v.storage) || !r.u32le(v.size) ||
+        v.kind > 2 || v.storage > dataSize || v.size > dataSize - v.storage)
       return kInitBadVariableFile;
   }
   uint32_t relocationCount;
@@ -254,9 +251,8 @@ int ScriptVm::LoadVariableFile(const std::string& name, bool makeSnapshotA, bool
     return kInitBadVariableFile;
   std::vector<std::pair<uint32_t, uint32_t>> relocations(relocationCount);
   for (auto& [at, target] : relocations) {
-    r.u32le(at);
-    r.u32le(target);
-    if (at > dataSize || dataSize - at < 4 || target > dataSize) return kInitBadVariableFile;
+    if (!r.u32le(at) || !r.u32le(target) || at > dataSize || dataSize - at < 4 || target > dataSize)
+      return kInitBadVariableFile;
   }
   uint32_t end;
   if (!r.u32le(end) || end != 0) return kInitBadVariableFile;
@@ -598,7 +594,8 @@ int ScriptVm::LoadScriptTable(const char* name) {
       for (int k = 0; k < 2; ++k) {
         // Both counts must agree, or the copy would not fit the table's storage.
         if (sets[k]->BitCount() == s.bits[k] && sets[k]->ByteCount() == s.bytes[k].size()) {
-          sets[k]->Assign(s.bytes[k].data(), static_cast<uint32_t>(s.bytes[k].size()));
+          // The counts agree, so the copy fits; a set without storage has nothing to take.
+          (void)sets[k]->Assign(s.bytes[k].data(), static_cast<uint32_t>(s.bytes[k].size()));
         }
       }
       t.matched = true;

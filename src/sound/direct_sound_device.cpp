@@ -37,7 +37,7 @@ DirectSoundDeviceBase::DirectSoundDeviceBase()
 
 DirectSoundDeviceBase::~DirectSoundDeviceBase() {
   ReleaseAll();
-  if (comInitialized_) ComUninitializeForThread();
+  if (comInitialized_) (void)ComUninitializeForThread();  // another thread has none to take back
 }
 
 int32_t DirectSoundDeviceBase::Create(host::HWND window, bool globalFocus, bool software,

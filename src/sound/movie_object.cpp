@@ -42,7 +42,8 @@ class MovieObject::Buffer final : public host::MovieFrameBuffer {
 class MovieObject::Decoder final : public WorkerThread {
  public:
   explicit Decoder(MovieObject* owner) : owner_(owner) {}
-  ~Decoder() override { Stop(); }
+  // A thread that cannot be joined is left detached; it reads nothing of ours once stopped.
+  ~Decoder() override { (void)Stop(); }
   void Run() override {
     while (!WaitForStopRequest(kDecodeStepMs)) owner_->Present();
   }
@@ -100,8 +101,13 @@ int32_t MovieObject::Open(host::HWND window, const char* file, FileSystemManager
   }
   if (host::CurrentClock().MovesOnItsOwn()) {
     decoder_ = std::make_unique<Decoder>(this);
-    decoder_->Start();
+    // Without its thread nothing would show the movie.
+    if (decoder_->Start() != kThreadStarted) {
+      Reset();
+      return kMovieLibraryRefused;
+    }
   }
+
   return kMovieOpened;
 }
 

@@ -59,7 +59,8 @@ void MoviePrimControl::Reset() {
   ResetControl();
   blit_.SetSource(nullptr);
   for (int i = 0; i < 2; ++i) {
-    if (frames_[i] && target_) target_->DestroyLayer(frames_[i]);
+    // One the manager does not hold is gone already.
+    if (frames_[i] && target_) (void)target_->DestroyLayer(frames_[i]);
     frames_[i] = nullptr;
     buffers_[i].reset();
   }
@@ -125,7 +126,8 @@ int MoviePrimControl::Draw(host::MemorySurface* dest, const Rect* clip, Direct3D
   int result = kRenderMissing;
   {
     ScopedLock hold(frame->GetLock());
-    blit_.Init(frame, &source_, x_, y_);
+    // A frame without pixels is not shown.
+    (void)blit_.Init(frame, &source_, x_, y_);
     blit_.SetSize(width_ > 0 ? width_ : 0, height_ > 0 ? height_ : 0);
     result = blit_.Draw(dest, clip, device);
     blit_.SetSource(nullptr);

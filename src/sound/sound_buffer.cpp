@@ -166,7 +166,8 @@ bool SoundBuffer::StartFadeTask(TimerService* timerService, uint32_t durationMs,
 
 void SoundBuffer::CancelFade() {
   ScopedLock guard(lock_);
-  if (fadeTask_ && fadeService_) fadeService_->RemoveByHandle(fadeTask_->Handle());
+  // A task that ended on its own is gone already.
+  if (fadeTask_ && fadeService_) (void)fadeService_->RemoveByHandle(fadeTask_->Handle());
   fadeTask_ = nullptr;
 }
 

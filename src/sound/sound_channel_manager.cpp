@@ -67,7 +67,8 @@ void SoundChannelManager::RemoveChannelFade(SoundChannel& channel) {
   if (task == nullptr) return;
   channel.fadeTask = nullptr;
   task->ClearOwnerSlot();
-  if (task->Service()) task->Service()->RemoveByHandle(task->Handle());
+  // A task that ended on its own is gone already.
+  if (task->Service()) (void)task->Service()->RemoveByHandle(task->Handle());
 }
 
 // ---- Music ----
@@ -671,7 +672,8 @@ int32_t BgmDuckTask::Start(TimerService* timerService, SoundChannelManager* mana
   }
   if (running) {
     running->restored_ = true;
-    timerService->RemoveByHandle(running->Handle());
+    // A task that ended on its own is gone already.
+    (void)timerService->RemoveByHandle(running->Handle());
   }
   return kSoundOk;
 }

@@ -315,7 +315,7 @@ void StreamingSoundBuffer::CountPosition(bool wrap, uint64_t firstBytes, uint64_
 void StreamingSoundBuffer::WaitForRoom() {
   if (notifyMode_) {
     MarkServed(wokenAt_);
-    event_.Wait(kInfinite);
+    (void)event_.Wait(kInfinite);  // ends only when signalled
     wokenAt_ = asked_.load(std::memory_order_acquire);
     return;
   }
@@ -421,7 +421,7 @@ void StreamingSoundBuffer::AwaitRefill() {
   for (int i = 0;
        i < kMaxWaits && feeder_.IsRunning() && served_.load(std::memory_order_acquire) < asked;
        ++i) {
-    servedEvent_.Wait(kWaitMs);
+    (void)servedEvent_.Wait(kWaitMs);  // the loop looks at what was served either way
   }
 }
 
@@ -432,7 +432,7 @@ void StreamingSoundBuffer::StopFeeder() {
     feeder_.RequestStop();
     event_.Set();
   }
-  feeder_.Stop();
+  (void)feeder_.Stop();  // one that cannot be joined is left detached
 }
 
 int32_t StreamingSoundBuffer::Stop() {

@@ -94,7 +94,8 @@ class StreamingSoundBuffer final : public SoundBuffer {
   class Feeder final : public WorkerThread {
    public:
     explicit Feeder(StreamingSoundBuffer* owner) : owner_(owner) {}
-    ~Feeder() override { Stop(); }
+    ~Feeder() override { (void)Stop(); }  // one that cannot be joined is left detached
+
     void Run() override { owner_->FeedBody(); }
 
    private:

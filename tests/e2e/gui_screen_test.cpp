@@ -66,7 +66,7 @@ class GuiScreen : public testing::Test {
     });
     CanvasLayer* canvas = nullptr;
     ASSERT_EQ(display_.CreateCanvasLayer(&canvas, kWidth, kHeight, 32, kLayerComposed), 0);
-    display_.SetScreenSurface(canvas);
+    (void)display_.SetScreenSurface(canvas);
     ASSERT_EQ(display_.SetMode(window_, true, false), 0);
     layer_ = canvas->GetCompositionLayer();
 
@@ -75,7 +75,7 @@ class GuiScreen : public testing::Test {
     tip_.SetServices(&services_);
     tip_.SetTargetLayer(layer_);
     parts_.SetTarget(layer_);
-    font_.SetFont(16, false, false, nullptr);
+    (void)font_.SetFont(16, false, false, nullptr);
   }
   void TearDown() override {
     parts_.DeleteAll();
@@ -160,7 +160,7 @@ class GuiScreen : public testing::Test {
     wheel_ += services_.input.GetMouse()->GetWheel();
     int result = tip_.Update(services_.now);
     EXPECT_EQ(display_.UpdateBackBuffer(), 0);
-    display_.Present();
+    (void)display_.Present();
     return result;
   }
   // A pixel of the frame the window shows now.
@@ -216,8 +216,9 @@ TEST_F(GuiScreen, ButtonsAndTheChoiceListAnswerThePointerTheWheelAndKeys) {
 
   // A choice list.
   BitSet read;
-  read.Allocate(32);
-  read.Set(0, true);
+  ASSERT_EQ(read.Allocate(32), kBitSetDone);
+  ASSERT_EQ(read.Set(0, true), kBitSetDone);
+
   const uint32_t result = services_.memory.Allocate(4);
   ImageListPart* menu = nullptr;
   ASSERT_EQ(parts_.CreateImageList(&menu, 2, 0, 0, 100, 20, 0, &font_), 0);

@@ -93,12 +93,12 @@ TEST_F(BgAnime, PlaysBlocksMarksAndUnnamedCells) {
   EXPECT_EQ(effect->Query({3}), 2);
   EXPECT_EQ(effect->Query({1}), 1);
   EXPECT_EQ(effect->Command({5}), 0);
-  effect->Update(1300);  // the loop ends: block 1, whose cells the worker loaded meanwhile
+  (void)effect->Update(1300);  // the loop ends: block 1, whose cells the worker loaded meanwhile
   EXPECT_EQ(effect->Query({2}), 1);
   EXPECT_EQ(Shown(0, 0), 0x000033u);
-  effect->Update(1400);
+  (void)effect->Update(1400);
   EXPECT_EQ(Shown(0, 0), 0u) << "an unnamed cell draws nothing";
-  effect->Update(1500);
+  (void)effect->Update(1500);
   EXPECT_EQ(effect->Query({0}), kBgAnimeStopped) << "the end of the table without a loop";
   EXPECT_EQ(effect->Command({4}), 0);
   Composition().GetBackground(&shown, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -116,10 +116,10 @@ TEST_F(BgAnime, ControlsAndATableThatWouldSpin) {
   EXPECT_EQ(effect->Query({2}), 0) << "an out-of-range block prepares block 0";
   EXPECT_EQ(effect->Command({1}), 0);
   // Zero-time cells between a mark and its jump: one pass of the table per update.
-  BgAnimeEffect::SetStallReset({1});
-  effect->Update(0);
+  (void)BgAnimeEffect::SetStallReset({1});
+  (void)effect->Update(0);
   EXPECT_EQ(effect->Update(50), kTaskStepContinue);
-  BgAnimeEffect::SetStallReset({0});
+  (void)BgAnimeEffect::SetStallReset({0});
   EXPECT_EQ(effect->Update(100), kTaskStepContinue);
   EXPECT_EQ(effect->Command({2}), 0);
   EXPECT_EQ(effect->Query({0}), kBgAnimePaused);

@@ -41,9 +41,9 @@ TEST_F(BgTransform, ZoomMovesTheViewFromClockZero) {
   DisplayEffect* zoom = Make("bg_zoom", {0, 32, Word(two), 0, 1000});
   ASSERT_NE(zoom, nullptr);
   // A start at clock 0 is a start: the next step goes on from it rather than starting again.
-  zoom->Update(0);
+  (void)zoom->Update(0);
   EXPECT_EQ(View(), (Rect{0, 0, 128, 64}));
-  zoom->Update(500);
+  (void)zoom->Update(500);
   EXPECT_EQ(View(), (Rect{0, 8, 96, 56}));
   int32_t out[4] = {};
   EXPECT_EQ(zoom->Query({Word(&out[0]), Word(&out[1]), 0, Word(&out[3])}), 0);
@@ -54,7 +54,7 @@ TEST_F(BgTransform, ZoomMovesTheViewFromClockZero) {
   const char four[] = "4";
   DisplayEffect* closer = Make("bg_zoom", {0, 32, Word(four), 0, 100});
   ASSERT_NE(closer, nullptr);
-  closer->Update(7);
+  (void)closer->Update(7);
   EXPECT_EQ(View(), (Rect{0, 16, 64, 48}));
 }
 
@@ -89,7 +89,7 @@ TEST_F(BgTransform, CommandsApplyAtOnce) {
   ASSERT_EQ(plain.Create(8, 8, 32, false), kLayerDone);
   EXPECT_EQ(zoom({Word(static_cast<SurfaceLayer*>(&plain)), 0, 0, Word(two)}), kBgNoLayer);
 
-  Composition().SetBackgroundImage(&picture, 0, 0, true);
+  (void)Composition().SetBackgroundImage(&picture, 0, 0, true);
   const char path[] = "P7,3";
   EffectArgsCommand panime = effects.FindArgsCommand("bg_panime");
   ASSERT_NE(panime, nullptr);
@@ -103,8 +103,8 @@ TEST_F(BgTransform, RotTurnsFromTheLayersState) {
   const char half[] = "0.5";
   DisplayEffect* rot = Make("bg_rot", {32, 16, 128, Word(half), 0, 1000});
   ASSERT_NE(rot, nullptr);
-  rot->Update(100);
-  rot->Update(600);
+  (void)rot->Update(100);
+  (void)rot->Update(600);
   int32_t x = 0, y = 0;
   int angle = 0;
   double scale = 0;
@@ -129,17 +129,17 @@ std::pair<int32_t, int32_t> Scroll(CompositionLayer& layer) {
 TEST_F(BgTransform, PanimeWalksRecordsAndLoops) {
   const char path[] = "P10,0 100 P20,0";
   for (bool loop : {false, true}) {
-    Composition().SetBackgroundImage(&picture, 0, 0, true);
+    (void)Composition().SetBackgroundImage(&picture, 0, 0, true);
     DisplayEffect* pan = Make("bg_panime", {Word(path), 1000, 65535, 0, 0, loop, 0});
     ASSERT_NE(pan, nullptr);
-    pan->Update(0);
-    pan->Update(500);
+    (void)pan->Update(0);
+    (void)pan->Update(500);
     EXPECT_EQ(Scroll(Composition()), std::make_pair(5, 0));
     int32_t qx = 0, qy = 0;
     EXPECT_EQ(pan->Query({Word(&qx), Word(&qy)}), 0);
     EXPECT_EQ(qx, 10);
     // Time left over at a record's end carries into the next one.
-    pan->Update(1050);
+    (void)pan->Update(1050);
     EXPECT_EQ(Scroll(Composition()), std::make_pair(15, 0));
     if (!loop) {
       EXPECT_EQ(pan->Update(1100), kTaskStepFinished);
@@ -158,7 +158,7 @@ TEST_F(BgTransform, PanimeShortRecordsDoOnePassPerUpdate) {
   const char path[] = "1 P10,0 P20,0 P30,0";
   DisplayEffect* pan = Make("bg_panime", {Word(path), 1, 65535, 0, 0, 1, 0});
   ASSERT_NE(pan, nullptr);
-  pan->Update(0);
+  (void)pan->Update(0);
   EXPECT_EQ(pan->Update(5000), kTaskStepContinue);
   EXPECT_EQ(Scroll(Composition()).first % 10, 0);
   timers.Clear();
@@ -192,10 +192,10 @@ TEST_F(BgTransform, BlurZoomPixelsAndTrail) {
   ASSERT_NE(blur, nullptr);
   const uint32_t start = PixelAt(Work(), 40, 20);
   EXPECT_EQ(start, test::Coded(40, 20));
-  blur->Update(0);
-  blur->Update(10);
+  (void)blur->Update(0);
+  (void)blur->Update(10);
   EXPECT_EQ(PixelAt(Work(), 40, 20), start);
-  blur->Update(500);
+  (void)blur->Update(500);
   const uint32_t trail = PixelAt(Work(), 40, 20);
   EXPECT_NE(trail, start);
   EXPECT_EQ(trail >> 24, 0xFFu) << "opaque over opaque";
@@ -222,8 +222,8 @@ TEST_F(BgTransform, BlurTurnsAndReadsPointLists) {
   const char points[] = "(0,0,2)(20,0,2)(20,10,2)";
   blur = Make("bg_blur", {Word(points), 0, 1000, 255});
   ASSERT_NE(blur, nullptr);
-  blur->Update(0);
-  blur->Update(250);  // halfway along the first of two segments: zoom 2 about (10, 0)
+  (void)blur->Update(0);
+  (void)blur->Update(250);  // halfway along the first of two segments: zoom 2 about (10, 0)
   EXPECT_EQ(PixelAt(Work(), 0, 0), test::Coded(5, 0));
   timers.Clear();
   int code = 0;

@@ -56,7 +56,7 @@ TEST_F(BgWave, RastShiftsRowsAndKeepsOrFillsTheRest) {
     EXPECT_EQ(PixelAt(Work(), 3, 16), fill ? kFill : Coded(3, 16)) << "fill " << fill;
     EXPECT_EQ(rast->Command({}), 0);
     EXPECT_EQ(rast->Command({}), kBgWaveFadingOut);
-    rast->Update(10);
+    (void)rast->Update(10);
     EXPECT_EQ(rast->Update(110), kTaskStepFinished);
     EXPECT_EQ(Composition().GetWorkSurface(), nullptr);
     timers.Clear();
@@ -74,7 +74,7 @@ TEST_F(BgWave, RastRefusals) {
   timers.Clear();
   ImageSurface small;
   test::FillCoded(small, 32, 16);
-  Composition().SetBackgroundImage(&small, 0, 0, true);
+  (void)Composition().SetBackgroundImage(&small, 0, 0, true);
   EXPECT_EQ(Make("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}, &code), nullptr);
   EXPECT_EQ(code, kBgWavePictureSmaller);
   EXPECT_EQ(Composition().GetWorkSurface(), nullptr) << "a refused set-up leaves no work surface";
@@ -82,7 +82,7 @@ TEST_F(BgWave, RastRefusals) {
   // A picture that goes while the effects run ends them; they read it no more.
   auto doomed = std::make_unique<ImageSurface>();
   test::FillCoded(*doomed, 2 * kWidth, 2 * kHeight);
-  Composition().SetBackgroundImage(doomed.get(), 0, 0, true);
+  (void)Composition().SetBackgroundImage(doomed.get(), 0, 0, true);
   const char two[] = "2";
   DisplayEffect* running[] = {Make("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}),
                               Make("bg_blur", {0, 0, 0, Word(two), 0, Word(two), 0, 1000, 255})};
@@ -111,7 +111,7 @@ TEST_F(BgWave, HazeDisplacesRowsAndRefusesBadWaves) {
   for (int fill : {0, 1}) {
     DisplayEffect* haze = Make("bg_haze", {Word(constant), 64, 1000, 0, 0, 0, fill, 0});
     ASSERT_NE(haze, nullptr);
-    haze->Update(0);
+    (void)haze->Update(0);
     EXPECT_EQ(PixelAt(Work(), 20, 2), Coded(4, 18));
     EXPECT_EQ(PixelAt(Work(), 3, 2), fill ? kFill : Coded(3, 2)) << "fill " << fill;
     timers.Clear();
@@ -120,7 +120,7 @@ TEST_F(BgWave, HazeDisplacesRowsAndRefusesBadWaves) {
   const char huge[] = "(0,128,5000000)";
   DisplayEffect* haze = Make("bg_haze", {Word(huge), 64, 1000, 0, 0, 0, 1, 0});
   ASSERT_NE(haze, nullptr);
-  haze->Update(0);
+  (void)haze->Update(0);
   EXPECT_EQ(PixelAt(Work(), 40, 10), kFill);
   timers.Clear();
 
@@ -137,8 +137,8 @@ TEST_F(BgWave, HazeDisplacesRowsAndRefusesBadWaves) {
 TEST_F(BgWave, LoopScrollsWrapsAndCountsPeriods) {
   DisplayEffect* loop = Make("bg_loop", {0, 1000, 3, 0});
   ASSERT_NE(loop, nullptr);
-  loop->Update(0);
-  loop->Update(750);  // a quarter of the width left: 96
+  (void)loop->Update(0);
+  (void)loop->Update(750);  // a quarter of the width left: 96
   EXPECT_EQ(PixelAt(Work(), 0, 5), Coded(96, 5));
   EXPECT_EQ(PixelAt(Work(), 32, 5), Coded(0, 5)) << "wrapped";
   EXPECT_EQ(loop->Update(2999), kTaskStepContinue);
@@ -148,8 +148,8 @@ TEST_F(BgWave, LoopScrollsWrapsAndCountsPeriods) {
 
   loop = Make("bg_loop", {3, 1000, 0, 0});
   ASSERT_NE(loop, nullptr);
-  loop->Update(0);
-  loop->Update(250);  // downward: the picture's row 48 comes first
+  (void)loop->Update(0);
+  (void)loop->Update(250);  // downward: the picture's row 48 comes first
   EXPECT_EQ(PixelAt(Work(), 7, 0), Coded(7, 48));
   EXPECT_EQ(loop->Update(5000), kTaskStepContinue) << "endless until asked";
   EXPECT_EQ(loop->Command({0}), 0);
@@ -160,7 +160,7 @@ TEST_F(BgWave, LoopScrollsWrapsAndCountsPeriods) {
   int code = 0;
   ImageSurface narrow;
   test::FillCoded(narrow, 32, 64);
-  Composition().SetBackgroundImage(&narrow, 0, 0, true);
+  (void)Composition().SetBackgroundImage(&narrow, 0, 0, true);
   EXPECT_EQ(Make("bg_loop", {0, 1000, 0, 0}, &code), nullptr);
   EXPECT_EQ(code, kBgLoopPictureNarrower);
 }
@@ -177,16 +177,16 @@ TEST_F(BgWave, CrossBlendsWithThePartnerOncePerPeriod) {
   ASSERT_EQ(layer.SetLinkedLayer(&partner), kLayerDone);
   ImageSurface other;
   ASSERT_EQ(other.Create(2 * kWidth, 2 * kHeight, 32, kImagePlain), 0);
-  other.Fill(0xFF123456, nullptr);
-  partner.GetCompositionLayer()->SetBackgroundImage(&other, 0, 0, true);
+  (void)other.Fill(0xFF123456, nullptr);
+  (void)partner.GetCompositionLayer()->SetBackgroundImage(&other, 0, 0, true);
 
   for (int swap : {0, 1}) {
     DisplayEffect* cross = Make("bg_cross", {1000, 1, 0, swap, 0});
     ASSERT_NE(cross, nullptr);
     CompositionLayer& into = swap ? *partner.GetCompositionLayer() : Composition();
-    cross->Update(0);
+    (void)cross->Update(0);
     EXPECT_EQ(PixelAt(*into.GetWorkSurface(), 9, 9), Coded(9, 9)) << "swap " << swap;
-    cross->Update(500);
+    (void)cross->Update(500);
     EXPECT_EQ(PixelAt(*into.GetWorkSurface(), 9, 9), 0xFF123456u) << "swap " << swap;
     EXPECT_EQ(cross->Update(1000), kTaskStepFinished);
     EXPECT_EQ(into.GetWorkSurface(), nullptr);
@@ -194,11 +194,11 @@ TEST_F(BgWave, CrossBlendsWithThePartnerOncePerPeriod) {
   }
   ImageSurface small;
   test::FillCoded(small, 32, 16);
-  partner.GetCompositionLayer()->SetBackgroundImage(&small, 0, 0, true);
+  (void)partner.GetCompositionLayer()->SetBackgroundImage(&small, 0, 0, true);
   EXPECT_EQ(Make("bg_cross", {1000, 1, 0, 0, 0}, &code), nullptr);
   EXPECT_EQ(code, kBgCrossSizesDiffer);
   timers.Clear();
-  layer.SetLinkedLayer(nullptr);
+  (void)layer.SetLinkedLayer(nullptr);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ class CellTest : public SpriteEffectRig {
  protected:
   CellTest() {
     clock.SetMilliseconds(1000);
-    target.Create(64, 16, 32, kImagePlain);
+    (void)target.Create(64, 16, 32, kImagePlain);
     Paint(target, 0, 0, 64, 16, kBack);
   }
   CellLayout Layout(int32_t count, int32_t interval, uint8_t order = kCellOrderForward) {
@@ -92,14 +92,14 @@ class CellTest : public SpriteEffectRig {
 
 TEST_F(CellTest, SetupCutsTheStripAndChecksItsArguments) {
   auto wide = std::make_unique<ImageSurface>();
-  wide->Create(100, 4, 32, kImagePlain);
+  (void)wide->Create(100, 4, 32, kImagePlain);
   EXPECT_EQ(image.SetImage(wide.get(), Layout(3, 50)), kCellDone);
   EXPECT_EQ(image.CellWidth(), 33) << "the remainder column is never shown";
 
   EXPECT_EQ(image.Setup(Layout(0, 50)), kCellBadArgument) << "no cells would divide by zero";
   EXPECT_EQ(image.Setup(Layout(3, 0)), kCellBadArgument) << "nor may the interval be 0";
   EXPECT_EQ(image.CellWidth(), 33) << "a refused set-up keeps the strip as it was";
-  wide->SetColorKeyRgb(1, 2, 3);
+  (void)wide->SetColorKeyRgb(1, 2, 3);
   CellLayout keyed = Layout(4, 50);
   keyed.background = kCellBackgroundBlend;
   ASSERT_EQ(image.SetImage(wide.get(), keyed), kCellDone);

@@ -26,7 +26,9 @@ struct MovieScript {
 
 class ScriptedMovie final : public EffectMovie {
  public:
-  explicit ScriptedMovie(MovieScript& script) : s_(script) { rect_.Create(8, 6, 0xFF0000FF, 0, 0); }
+  explicit ScriptedMovie(MovieScript& script) : s_(script) {
+    (void)rect_.Create(8, 6, 0xFF0000FF, 0, 0);
+  }
   int Open(const char* name, int32_t x, int32_t y) override {
     s_.name = name;
     rect_.SetPos(x, y);
@@ -50,7 +52,7 @@ class ScriptedMovie final : public EffectMovie {
   int32_t Height() const override { return 6; }
   bool TakeFrame(ImageSurface* into) override {
     if (s_.newFrame == 0) return false;
-    into->Fill(s_.newFrame, nullptr);
+    (void)into->Fill(s_.newFrame, nullptr);
     s_.newFrame = 0;
     return true;
   }

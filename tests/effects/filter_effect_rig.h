@@ -71,7 +71,7 @@ class FilterEffectRig : public ::testing::Test {
         EXPECT_EQ(typed->EndProgress(), c.end);
       }
       for (const auto& [clock, progress] : c.at) {
-        filter->Advance(clock);
+        (void)filter->Advance(clock);
         EXPECT_EQ(typed->Progress(), progress) << "at " << clock;
       }
       EXPECT_EQ(filter->IsFinished(), typed->Progress() == c.end);

@@ -15,21 +15,21 @@ class ImageFilters : public FilterEffectRig {
   void SetUp() override {
     FilterEffectRig::SetUp();
     for (ImageSurface* s : {&before, &after, &out}) ASSERT_EQ(s->Create(64, 32, 32, 0), 0);
-    before.Fill(kOld, nullptr);
-    after.Fill(kNew, nullptr);
+    (void)before.Fill(kOld, nullptr);
+    (void)after.Fill(kNew, nullptr);
   }
   // The keyword's filter started at clock 0 and drawn at ms over the whole area.
   std::unique_ptr<FilterEffect> DrawnAt(const char* keyword, ArgList words, uint32_t ms) {
     std::unique_ptr<FilterEffect> filter = Make(keyword, words);
     EXPECT_NE(filter, nullptr) << keyword;
     if (filter) {
-      filter->Advance(0);
+      (void)filter->Advance(0);
       DrawAt(*filter, ms);
     }
     return filter;
   }
   void DrawAt(FilterEffect& filter, uint32_t ms) {
-    filter.Advance(ms);
+    (void)filter.Advance(ms);
     EXPECT_EQ(filter.Draw(Whole()), kFilterDrawn) << filter.GetKeyword() << " at " << ms;
   }
   FilterDrawRequest Whole() {
@@ -101,8 +101,8 @@ TEST_F(ImageFilters, RotcenterGrowsTheNewPictureToFullSize) {
 }
 
 TEST_F(ImageFilters, HblurSpreadsOneColumnOverTheWindow) {
-  before.Fill(0, nullptr);
-  before.FillRectXYWH(20, 0, 1, 32, 0x00FFFFFF);
+  (void)before.Fill(0, nullptr);
+  (void)before.FillRectXYWH(20, 0, 1, 32, 0x00FFFFFF);
   auto blur = DrawnAt("hblur", {500, 0, 2}, 200);  // five steps, radius 2; level 2
   for (int x = 17; x <= 23; ++x) {
     EXPECT_EQ(At(x, 4) != 0, x >= 18 && x <= 22) << "column " << x;
@@ -116,8 +116,8 @@ TEST_F(ImageFilters, QuakeEndsStillAndShakesBySineInSixtyFourBits) {
   ASSERT_EQ(quake->SetUp(&layer, {0, 10, 10, 1000, 0, 1}), kFilterSetUpDone);
   auto* q = static_cast<QuakeFilter*>(quake.get());
   // How far the random shake reaches is the quake overlay's to check: both shake alike.
-  quake->Advance(0);
-  quake->Advance(1000);
+  (void)quake->Advance(0);
+  (void)quake->Advance(1000);
   EXPECT_EQ(quake->IsFinished(), 1);
   EXPECT_EQ(std::pair(q->OffsetX(), q->OffsetY()), std::pair(0, 0));
 
@@ -125,20 +125,21 @@ TEST_F(ImageFilters, QuakeEndsStillAndShakesBySineInSixtyFourBits) {
   auto wide = std::unique_ptr<FilterEffect>(transitions.Create("quake"));
   ASSERT_EQ(wide->SetUp(&layer, {400, 40000, 0, 0}), kFilterSetUpDone);
   auto* w = static_cast<QuakeFilter*>(wide.get());
-  wide->Advance(0);
-  wide->Advance(100);  // a quarter period: the sine's peak
+  (void)wide->Advance(0);
+  (void)wide->Advance(100);  // a quarter period: the sine's peak
   EXPECT_EQ(w->OffsetX(), int32_t(int64_t{40000} * trig.Cosine((127 - 128) & 511) >> 16));
   EXPECT_EQ(wide->IsFinished(), 0) << "without a duration it never ends by itself";
 
   // Drawing: the picture moved by the offset, the bare border cleared.
   auto small = std::unique_ptr<FilterEffect>(transitions.Create("quake"));
   ASSERT_EQ(small->SetUp(&layer, {400, 10, 0, 0, 0, 1}), kFilterSetUpDone);
-  small->Advance(0);
-  small->Advance(100);
+  (void)small->Advance(0);
+  (void)small->Advance(100);
   const int32_t dx = static_cast<QuakeFilter*>(small.get())->OffsetX();
   ASSERT_EQ(dx, 9);
-  for (int x = 0; x < 64; ++x) before.FillRectXYWH(x, 0, 1, 32, 0x00010000u * uint32_t(x + 1));
-  out.Fill(0x00FFFFFF, nullptr);
+  for (int x = 0; x < 64; ++x)
+    (void)before.FillRectXYWH(x, 0, 1, 32, 0x00010000u * uint32_t(x + 1));
+  (void)out.Fill(0x00FFFFFF, nullptr);
   ASSERT_EQ(small->Draw(Whole()), kFilterDrawn);
   EXPECT_EQ(At(0, 0), 0x00010000u * 10) << "each pixel shows the one dx to its right";
   EXPECT_EQ(At(54, 9), 0x00010000u * 64);

@@ -19,7 +19,7 @@ class Path : public ::testing::Test {
     ASSERT_EQ(area.Create(640, 480, 32, 0), 0);
     ASSERT_EQ(picture.Create(1280, 720, 32, 0), 0);
     ASSERT_EQ(layer.SetTarget(&area, false), 0);
-    layer.SetBackgroundImage(&picture, 0, 0, false);
+    (void)layer.SetBackgroundImage(&picture, 0, 0, false);
     sprite.SetPos(100, 50);
   }
   ImageSurface area, picture;
@@ -84,7 +84,7 @@ TEST_F(Path, RefusalsLeaveThePathEmpty) {
   MotionPath path;
   EXPECT_EQ(path.Parse("c", nullptr, nullptr), kPathNoTarget);
   CompositionLayer bare;
-  bare.SetTarget(&area, false);
+  (void)bare.SetTarget(&area, false);
   EXPECT_EQ(path.Parse("c", nullptr, &bare), kPathLayerNoPicture);
   ASSERT_EQ(layer.CreateWorkSurface(false), 0);
   EXPECT_EQ(path.Parse("c", nullptr, &layer), kPathLayerTransformed);

@@ -15,7 +15,7 @@ class BgMovie : public test::MovieEffectRig {
   void SetUp() override {
     MovieEffectRig::SetUp();
     ASSERT_EQ(own.Create(16, 16, 32, 0), 0);
-    layer.SetBackgroundImage(&own, 0, 0, false);
+    (void)layer.SetBackgroundImage(&own, 0, 0, false);
   }
   ImageSurface* Picture() {
     ImageSurface* picture = nullptr;

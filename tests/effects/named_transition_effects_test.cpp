@@ -45,9 +45,9 @@ TEST_F(NamedTransitions, ScrollEasesFromItsTextAndFades) {
     std::unique_ptr<FilterEffect> filter(transitions.Create("scroll"));
     ASSERT_EQ(filter->SetUp(&layer, {1000, 2, static_cast<ArgWord>(c.mode), Word(c.easing)}), 0);
     auto* scroll = static_cast<ScrollTransition*>(filter.get());
-    filter->Advance(0);
+    (void)filter->Advance(0);
     EXPECT_EQ(scroll->FadeLevel(), c.mode == 4 ? 255 : 0);
-    filter->Advance(500);
+    (void)filter->Advance(500);
     EXPECT_EQ(scroll->Progress(), c.position) << (c.easing ? c.easing : "linear");
     EXPECT_EQ(scroll->FadeLevel(), c.fade) << (c.easing ? c.easing : "linear");
   }
@@ -57,10 +57,10 @@ TEST_F(NamedTransitions, WaveRisesAndFallsBackToFlat) {
   std::unique_ptr<FilterEffect> filter = Make("wave", {1, 0, 20, 512, 0xFF000000, 0x00FFFFFF});
   ASSERT_NE(filter, nullptr);
   auto* wave = static_cast<WaveTransition*>(filter.get());
-  filter->Advance(10);
-  filter->Advance(10);
+  (void)filter->Advance(10);
+  (void)filter->Advance(10);
   EXPECT_EQ(wave->Frame().amplitude, 0);
-  filter->Advance(11);
+  (void)filter->Advance(11);
   EXPECT_EQ(wave->Frame().amplitude, 20) << "the peak at half time";
   filter->Advance(12);
   EXPECT_EQ(std::tuple(wave->Frame().amplitude, filter->IsFinished()), std::tuple(0, 1));
@@ -91,11 +91,11 @@ TEST_F(NamedTransitions, AFinishedCrossDrawsTheNewPictureThroughTheLayersBand) {
   ImageSurface before, after;
   ASSERT_EQ(before.Create(64, 32, 32, 0), 0);
   ASSERT_EQ(after.Create(64, 32, 32, 0), 0);
-  before.Fill(0xFF000000u, nullptr);
-  after.Fill(0xFF4080C0u, nullptr);
+  (void)before.Fill(0xFF000000u, nullptr);
+  (void)after.Fill(0xFF4080C0u, nullptr);
   LayerFilter& asLayerSees = *cross;
-  asLayerSees.Update(0);
-  asLayerSees.Update(100);
+  (void)asLayerSees.Update(0);
+  (void)asLayerSees.Update(100);
   ASSERT_TRUE(asLayerSees.IsDone());
   asLayerSees.DrawBand(FilterBand{&wide, Rect{0, 8, 64, 16}, &before, &after});
   EXPECT_EQ(wide.GetPixel(5, 10) & 0xFFFFFF, 0x4080C0u);

@@ -35,7 +35,7 @@ class Overlays : public SpriteEffectRig {
     for (OffscreenLayer* l : {&below, &above}) ASSERT_EQ(l->Create(64, 48, 32, true), kLayerDone);
     ASSERT_EQ(below.SetLinkedLayer(&above), 0);
     ASSERT_EQ(background.Create(64, 48, 32, 0), 0);
-    A()->SetBackgroundImage(&background, 3, 4, true);
+    (void)A()->SetBackgroundImage(&background, 3, 4, true);
   }
   void TearDown() override { timers.Clear(); }
   CompositionLayer* A() { return below.GetCompositionLayer(); }
@@ -171,7 +171,7 @@ TEST_F(Overlays, ParticlesStepEnterAndDrainAfterAStop) {
       EXPECT_DOUBLE_EQ(p.y - ys[i], 1.0) << "0.79 and up is raised to one pixel";
     }
   }
-  paper->Command({0});
+  (void)paper->Command({0});
   uint32_t now = 80;
   while (timers.FindById(kTaskKindScreenOverlay) && now < 80 * 1000) At(now += 80);
   EXPECT_LT(now, 80u * 1000) << "the stop ends the effect once the screen is empty";

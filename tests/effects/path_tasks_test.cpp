@@ -186,7 +186,8 @@ TEST_F(PathTasks, KindIdsStopAndUnbinding) {
   EXPECT_FALSE(task->IsBoundTo(&layer));
   task->Unbind(&layer);
   EXPECT_TRUE(task->IsBoundTo(static_cast<DisplayObject*>(&sprite))) << "not its target";
-  timers.RemoveByHandle(task->Handle());
+  EXPECT_TRUE(timers.RemoveByHandle(task->Handle()));
+
   EXPECT_EQ(sprite.GetX(), 40) << "stopped at the last point";
   upper.Remove(&sprite);
   layer.SetSecondList(nullptr);

@@ -104,9 +104,9 @@ TEST_F(Ripple, AVeryFlatAspectKeepsEveryDirectionInItsRing) {
 
 TEST_F(Ripple, TheLastFrameIsTheNewPictureUndisplaced) {
   auto ripple = Make({400, -1, -1, 16, 0, 0, 60});
-  ripple->Advance(1000);
-  ripple->Advance(1200);
-  ripple->Advance(1400);
+  (void)ripple->Advance(1000);
+  (void)ripple->Advance(1200);
+  (void)ripple->Advance(1400);
   EXPECT_EQ(ripple->IsFinished(), 1);
   EXPECT_EQ(ripple->AmplitudeLevel(), 0);
   ASSERT_EQ(ripple->Draw(Whole()), kFilterDrawn);
@@ -120,8 +120,8 @@ TEST_F(Ripple, TheLastFrameIsTheNewPictureUndisplaced) {
   }
   // Half-way, the strongest rings bend by more than this small picture: samples stay inside.
   auto wide = Make({400, -1, -1, 16, 0, 0, 127});
-  wide->Advance(0);
-  wide->Advance(200);
+  (void)wide->Advance(0);
+  (void)wide->Advance(200);
   EXPECT_GT(wide->Margin(), 24);
   FilterDrawRequest band = Whole();
   band.areaY = band.oldY = band.newY = band.targetY = 8;

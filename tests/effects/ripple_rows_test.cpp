@@ -89,9 +89,9 @@ void ExpectReferenceFrames(int width, int height, const std::vector<std::vector<
   for (const std::vector<ArgWord>& words : cases) {
     RippleEffect ripple;
     ASSERT_EQ(ripple.SetUp(&layer, ArgWords(words.data(), words.size())), kFilterSetUpDone);
-    ripple.Advance(0);
+    (void)ripple.Advance(0);
     for (uint32_t t : {0u, 170u, 500u, 810u}) {
-      ripple.Advance(t);
+      (void)ripple.Advance(t);
       // The whole area, then a piece of it that starts at odd offsets.
       for (auto [x0, y0, w, h] :
            {std::array{0, 0, width, height}, std::array{7, 3, width - 28, height - 8}}) {

@@ -37,7 +37,7 @@ TEST_F(SpChange, StyleZeroShowsTheNewPictureAtTheOldPlace) {
   Sprite* fresh = AddSprite(40, 120, 0xFF00FF00, 0, 0);
   SpChangeEffect* effect = Make({kChangeMoveNew, 0, 0}, fresh, old);
   int32_t opacity = 0;
-  effect->Query({0, 0, Word(&opacity)});
+  (void)effect->Query({0, 0, Word(&opacity)});
   EXPECT_EQ(opacity, -1) << "no point before the first update";
   // Standing on their bottom centres: (240, 400) for both.
   EXPECT_EQ(std::pair(fresh->GetX(), fresh->GetY()), std::pair(220, 280));
@@ -92,7 +92,7 @@ TEST_F(SpChange, StyleOneZoomsTheOldPictureToTheNewOne) {
   Sprite* fresh = AddSprite(80, 80, 0xFF00FF00, 80, 60);
   SpChangeEffect* effect = Make({kChangeMoveOld, 0, 1}, fresh, old);
   int32_t modes = 0;
-  effect->Query({0, 0, 0, Word(&modes)});
+  (void)effect->Query({0, 0, 0, Word(&modes)});
   EXPECT_NE(modes & kZoomUsed, 0) << "the zoom between the pictures is the path's too";
   At(0);
   At(500);
@@ -159,7 +159,7 @@ TEST_F(SpChange, PicturesChangedBetweenSizesKeepStandingOnTheirFeet) {
     EXPECT_EQ(std::tuple(fresh->GetX(), fresh->GetY()), std::tuple(80, 60))
         << "the offsets' difference, new less old";
     int32_t standX = 0, standY = 0;
-    effect->Query({0, 0, 0, 0, 0, 0, Word(&standX), Word(&standY)});
+    (void)effect->Query({0, 0, 0, 0, 0, 0, Word(&standX), Word(&standY)});
     EXPECT_EQ(std::tuple(standX, standY), std::tuple(40, 80));
     At(now);
     ExpectShown({{101, 101, kDrawn, "starts where the old picture stood"},
@@ -223,7 +223,7 @@ TEST_F(SpChange, Refusals) {
   EXPECT_EQ(start(fresh, nullptr, "c"), kSpChangeBadArguments);
   Sprite* old = AddSprite(40, 40, 0xFF00FF00, 100, 100);
   EXPECT_EQ(start(fresh, old, "c ?"), kSpChangePathRefused);
-  old->SetZoom(80, 80);
+  (void)old->SetZoom(80, 80);
   EXPECT_EQ(start(fresh, old, "c"), kSpChangeOldZoomed);
   EXPECT_EQ(timers.Count(), 0u);
 }

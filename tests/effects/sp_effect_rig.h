@@ -40,10 +40,10 @@ class SpriteEffectRig : public ::testing::Test {
                     uint32_t priority = 10) {
     auto& picture = pictures.emplace_back(std::make_unique<ImageSurface>());
     EXPECT_EQ(picture->Create(w, h, 32, 0), 0);
-    picture->Fill(argb, nullptr);
+    (void)picture->Fill(argb, nullptr);
     Sprite* sprite = NewSprite();
-    sprite->SetImage(picture.get(), nullptr, x, y);
-    layer.GetList().Add(sprite, priority, 0);
+    (void)sprite->SetImage(picture.get(), nullptr, x, y);
+    (void)layer.GetList().Add(sprite, priority, 0);
     return sprite;
   }
   // A picture sprite whose sprite and picture an effect takes over; each pixel from pixel(x, y).
@@ -58,8 +58,8 @@ class SpriteEffectRig : public ::testing::Test {
         reinterpret_cast<uint32_t*>(picture->GetRowPointer(j))[i] = pixel(i, j);
     }
     auto* sprite = new Sprite;
-    sprite->SetImage(picture, nullptr, x, y);
-    layer.GetList().Add(sprite, priority, 0);
+    (void)sprite->SetImage(picture, nullptr, x, y);
+    (void)layer.GetList().Add(sprite, priority, 0);
     return sprite;
   }
   // A sprite the test owns (an effect that takes one over is handed a released pointer).
@@ -87,7 +87,7 @@ class SpriteEffectRig : public ::testing::Test {
   }
   // The colour (no alpha) the layer shows at (x, y) once it has redrawn what changed.
   uint32_t Shown(int32_t x, int32_t y) {
-    layer.RedrawDirty(nullptr, nullptr, 0, 0);
+    (void)layer.RedrawDirty(nullptr, nullptr, 0, 0);
     return test::PixelAt(area, x, y) & 0xFFFFFF;
   }
   // A colour the layer must show at (x, y); kDrawn: anything but black.

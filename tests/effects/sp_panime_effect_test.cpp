@@ -22,7 +22,7 @@ TEST_F(SpPanime, MovesAndFadesAlongThePathThenEnds) {
   Sprite* sprite = AddSprite(40, 40, 0xFF00FF00, 100, 50);
   SpPanimeEffect* effect = Make(sprite, "P200,50O0 300 P200,350", 1000);
   int32_t opacity = 0;
-  effect->Query({0, 0, Word(&opacity)});
+  (void)effect->Query({0, 0, Word(&opacity)});
   EXPECT_EQ(opacity, -1) << "no record reached yet";
   At(0);
   At(500);

@@ -107,7 +107,7 @@ TEST_F(SpParts, StepsFAndBTakeTheBandOfTheParts) {
                  "*BLU.WGX\n8,0\nt 100\nf\n8,0\n"),
             kSpPartsSetUp);
   EXPECT_EQ(Shown(9, 5), kBlue) << "before the steps the file's order holds";
-  SpPanimeEffect::PathCommand({0, 5, 6});
+  (void)SpPanimeEffect::PathCommand({0, 5, 6});
   At(0);
   At(50);
   ExpectShown({{9, 5, kRed}, {12, 5, kGreen}, {15, 5, kBlue}});
@@ -142,7 +142,7 @@ TEST_F(SpParts, BothListsShowTheParts) {
   CompositionLayer view;
   ImageSurface viewArea;
   ASSERT_EQ(viewArea.Create(320, 240, 32, 0), 0);
-  view.SetTarget(&viewArea, false);
+  (void)view.SetTarget(&viewArea, false);
   layer.SetSecondList(&view.GetList());
   SpPartsEffect* effect = nullptr;
   ASSERT_EQ(Make("*ARM.WGX\n10,10\n30,10\n", &effect, 1), kSpPartsSetUp);

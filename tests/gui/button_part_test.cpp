@@ -59,10 +59,10 @@ TEST_F(Buttons, BoxHitWithoutAColourKeyPixelHitWithOneAndNoHitOnceTheSurfaceGoes
   // A surface button hits nothing once its surface goes.
   auto surface = std::make_unique<ImageSurface>();
   ASSERT_EQ(surface->Create(40, 10, 32, kImageDibSection), 0);
-  surface->SetColorKeyRgb(0, 0, 0);
+  (void)surface->SetColorKeyRgb(0, 0, 0);
   ButtonPart button;
   ASSERT_EQ(button.CreateFromSurface(&list_, surface.get(), {.order = 1}, 0), kCreateDone);
-  surface->Fill(0xFF808080, nullptr);
+  (void)surface->Fill(0xFF808080, nullptr);
   EXPECT_TRUE(button.HitTest(3, 3));
   surface.reset();
   EXPECT_FALSE(button.HitTest(3, 3));

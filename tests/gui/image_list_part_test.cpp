@@ -134,7 +134,7 @@ TEST_F(Menu, RowsLessThanAPixelApartAreRefusedOrTakeNoPointer) {
     ASSERT_EQ(low.AddCell(label, nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
   ImageSurface looks;
   ASSERT_EQ(looks.Create(180, 10, 32, kImageDibSection), 0);
-  looks.Fill(0xFF000000, nullptr);
+  (void)looks.Fill(0xFF000000, nullptr);
   const ImageSurface* sources[9] = {&looks};
   ASSERT_EQ(low.CreateFromSurfaces(3, false, true, sources), 0);
   EXPECT_EQ(tip_.AddControl(&low, -1), kAddControlDone);
@@ -146,7 +146,7 @@ TEST_F(Menu, RowsLessThanAPixelApartAreRefusedOrTakeNoPointer) {
 }
 
 TEST_F(Menu, ReadItemsTakeTheReadColourAndTheGradationPairsColourTheLooks) {
-  flags.Set(8 + 5, true);
+  (void)flags.Set(8 + 5, true);
   ImageListPart again;
   ASSERT_EQ(again.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
   EXPECT_EQ(again.CopyReadFlagsFrom(nullptr), 1);
@@ -191,9 +191,9 @@ TEST_F(Menu, ReadItemsTakeTheReadColourAndTheGradationPairsColourTheLooks) {
 TEST_F(Menu, OverlaysGiveADragHandleAndAPressedLookThatHoldsTheDecideKey100Ms) {
   ImageSurface overlay;
   ASSERT_EQ(overlay.Create(120, 20, 32, kImageDibSection), 0);
-  overlay.Fill(0xFF202020, nullptr);
+  (void)overlay.Fill(0xFF202020, nullptr);
   Rect inside{4, 4, 56, 16};
-  overlay.Fill(0x00000000, &inside);
+  (void)overlay.Fill(0x00000000, &inside);
   const ImageSurface* sources[9] = {&overlay};
   ImageListPart framed;
   ASSERT_EQ(framed.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
@@ -218,7 +218,7 @@ TEST_F(Menu, OverlaysGiveADragHandleAndAPressedLookThatHoldsTheDecideKey100Ms) {
   // With a pressed look the decide key waits a hundred milliseconds, across the wrap.
   ImageSurface pressedLooks;
   ASSERT_EQ(pressedLooks.Create(180, 20, 32, kImageDibSection), 0);
-  pressedLooks.Fill(0xFF202020, nullptr);
+  (void)pressedLooks.Fill(0xFF202020, nullptr);
   const ImageSurface* pressedSources[9] = {&pressedLooks};
   ImageListPart pressed;
   ASSERT_EQ(pressed.Setup(&list_, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);

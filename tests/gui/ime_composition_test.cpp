@@ -66,7 +66,7 @@ TEST_F(ImeTest, OpenedOnFocusAndClosedOnLossOnlyForFieldsThatAskAndAnIndicatorMa
   ImageSurface screen;
   ASSERT_EQ(screen.Create(400, 100, 32, kImageDibSection), 0);
   CompositionLayer layer;
-  layer.SetTarget(&screen, true);
+  (void)layer.SetTarget(&screen, true);
   PartManager parts;
   parts.SetTarget(&layer);
   parts.SetTextInputServices(&timers, &ime);

@@ -300,11 +300,14 @@ TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesOrFailsWithTheRenderersCode) {
 // tiles of 16).
 std::unique_ptr<ImageSurface> FramePicture(int32_t size, int32_t part) {
   auto s = std::make_unique<ImageSurface>();
-  s->Create(size, size, 32, kImageDibSection);
+  (void)s->Create(size, size, 32, kImageDibSection);
   for (int32_t y = 0; y < size; ++y)
     for (int32_t x = 0; x < size; ++x) {
       const bool edgeX = x < part || x >= size - part, edgeY = y < part || y >= size - part;
-      s->SetPixel(x, y, edgeX && edgeY ? 0xFFFF0000 : edgeX || edgeY ? 0xFF00FF00 : 0xFF0000FF);
+      (void)s->SetPixel(x, y,
+                        edgeX && edgeY   ? 0xFFFF0000
+                        : edgeX || edgeY ? 0xFF00FF00
+                                         : 0xFF0000FF);
     }
   return s;
 }
@@ -342,7 +345,7 @@ class MessageWidgetImages : public PartTest {
  protected:
   void SetUp() override {
     PartTest::SetUp();
-    main_.SetFont(24, false, false, nullptr);
+    (void)main_.SetFont(24, false, false, nullptr);
     ASSERT_EQ(widget_.Create(&list_, 1, 200, 80, 0, 0, &main_, nullptr, 0), kWidgetDone);
     std::vector<std::vector<uint8_t>> mark(4, std::vector<uint8_t>(4, 255));
     mark[0][0] = 0;  // 4 x 4, black at the corner, white elsewhere

@@ -104,7 +104,7 @@ class ScreenPartTest : public PartTest {
   void SetUp() override {
     PartTest::SetUp();
     ASSERT_EQ(screen_.Create(200, 100, 32, kImageDibSection), 0);
-    layer_.SetTarget(&screen_, true);
+    (void)layer_.SetTarget(&screen_, true);
     parts_.SetTarget(&layer_);
   }
 

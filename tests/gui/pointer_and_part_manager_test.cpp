@@ -149,7 +149,7 @@ class Parts : public GuiTest, public testing_text::FakeFaceRenderers {
   void SetUp() override {
     GuiTest::SetUp();
     ASSERT_EQ(screen.Create(100, 60, 32, kImageDibSection), 0);
-    layer.SetTarget(&screen, true);
+    (void)layer.SetTarget(&screen, true);
   }
   ImageSurface screen;
   CompositionLayer layer;

@@ -19,9 +19,9 @@ class TextFieldTest : public GuiTest {
  protected:
   void SetUp() override {
     GuiTest::SetUp();
-    font.SetFont(16, false, false, nullptr);
-    vertical.SetFont(16, false, false, nullptr);
-    vertical.SetOrientation(kVerticalEscapement);
+    (void)font.SetFont(16, false, false, nullptr);
+    (void)vertical.SetFont(16, false, false, nullptr);
+    (void)vertical.SetOrientation(kVerticalEscapement);
   }
   // A single-line field 200 pixels long with a one-pixel margin, no border.
   void MakeLine(TextInputPart& field, TextRenderer& renderer, int32_t width = 200,

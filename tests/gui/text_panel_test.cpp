@@ -50,8 +50,8 @@ class TextPanelTest : public GuiTest {
   int InkOnScreen(int32_t height) {
     ImageSurface screen;
     EXPECT_EQ(screen.Create(200, height, 32, 0), 0);
-    screen.Fill(0xFF000000, nullptr);
-    const_cast<Sprite&>(panel.CaptionSprite()).Draw(&screen, Rect{0, 0, 200, height});
+    (void)screen.Fill(0xFF000000, nullptr);
+    (void)const_cast<Sprite&>(panel.CaptionSprite()).Draw(&screen, Rect{0, 0, 200, height});
     return InkIn(screen, Rect{0, 0, 200, height}, 0xFF000000);
   }
   static constexpr uint32_t kStart = 5000;

@@ -56,7 +56,7 @@ class TextViewTest : public TextWidgetRig {
     ASSERT_TRUE(view.SetFrameSlices(8, 8, 1, 1));
     ImageSurface frame;
     ASSERT_EQ(frame.Create(17, 17, 32, kImageDibSection), 0);
-    frame.Fill(0xFF203040, nullptr);
+    (void)frame.Fill(0xFF203040, nullptr);
     ASSERT_EQ(view.SetBackgroundImages(&frame, nullptr, nullptr, false), kWidgetDone);
     ASSERT_EQ(view.Create(&list, 10, 640, 200, 0, 0, &main, &ruby, 0), kWidgetDone);
     fake.view = &view;
@@ -157,7 +157,7 @@ TEST_F(TextViewTest, AnEdgedRevealEndsAsTheTextShownAtOnce) {
       }
     EXPECT_EQ(outside, 0);
     ImageSurface atOnce;
-    atOnce.CopyFrom(&view.Page(), kCopyToHeap);
+    (void)atOnce.CopyFrom(&view.Page(), kCopyToHeap);
 
     view.SetRevealTime(20);
     ASSERT_EQ(view.SetSoftEdge(24), kWidgetDone);

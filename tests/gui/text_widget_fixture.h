@@ -31,8 +31,8 @@ inline int InkIn(const ImageSurface& s, const Rect& rect, uint32_t background) {
 class TextWidgetRig : public GuiTest {
  protected:
   TextWidgetRig() {
-    main.SetFont(24, false, false, Cp932Literal("ＭＳ ゴシック").c_str());
-    ruby.SetFont(12, false, false, Cp932Literal("ＭＳ ゴシック").c_str());
+    (void)main.SetFont(24, false, false, Cp932Literal("ＭＳ ゴシック").c_str());
+    (void)ruby.SetFont(12, false, false, Cp932Literal("ＭＳ ゴシック").c_str());
   }
   OutlineTextRenderer main{testing_text::FakeSource(), 64};
   OutlineTextRenderer ruby{testing_text::FakeSource(), 64};

@@ -28,7 +28,7 @@ class GuiPartNatives : public test::PartTest, public testing_text::FakeFaceRende
     Write("CG/ARROW.BMP", test::GreyCells(8, 4, 8));
     Write("CG/CHECK.BMP", test::GreyCells(10, 8, 10));
     ASSERT_EQ(screen.Create(200, 150, 32, kImageDibSection), 0);
-    layer.SetTarget(&screen, true);
+    (void)layer.SetTarget(&screen, true);
     parts.SetTarget(&layer);
     rig.app.parts = &parts;
     rig.app.pointers = &tip_;

@@ -51,7 +51,7 @@ const std::vector<SingleCase>& SingleCases() {
       {Native::kImageLibOpByte, 32, {kTarget, 77, 3, 2, 15, 11}, [](ImageSurface& t, const Others&) { return t.LibOpByte(77, &kRect); }, false},
       {Native::kImageSetAlpha, 32, {kTarget, 0x140}, [](ImageSurface& t, const Others&) {
          for (int32_t y = 0; y < t.GetHeight(); ++y)
-           for (int32_t x = 0; x < t.GetWidth(); ++x) t.SetPixel(x, y, (t.GetPixel(x, y) & 0xFFFFFFu) | 0x40000000u);
+           for (int32_t x = 0; x < t.GetWidth(); ++x) (void)t.SetPixel(x, y, (t.GetPixel(x, y) & 0xFFFFFFu) | 0x40000000u);
          return 0; }},
       {Native::kImageSetAlpha, 8, {kTarget, 0x40}, [](ImageSurface&, const Others&) { return 2; }, false},
       {Native::kImageFindPaletteIndex, 8, {kTarget, 0x110, 0x80, 0x30}, [](ImageSurface& t, const Others&) { return t.FindPaletteIndex(0x10, 0x80, 0x30); }, false},
@@ -200,7 +200,7 @@ TEST(ListTable, EveryRowReachesTheLayerOrObjectItNames) {
     ImageSurface* image = nullptr;
     ASSERT_EQ(display.CreateCanvasLayer(&canvas, 40, 30, 32, kLayerComposedWithUpperList), 0);
     ASSERT_EQ(display.CreateImageSurface(&image, 16, 12, 32, 0), 0);
-    image->Fill(0xFF336699u, nullptr);
+    (void)image->Fill(0xFF336699u, nullptr);
     auto give = [&](ScriptObjectType type, const void* object) { return rig.Give(type, object); };
     const uint32_t imageHandle = give(ScriptObjectType::kSurface, static_cast<Surface*>(image));
     const int32_t sprite = rig.Answer(Native::kSpriteCreate, {imageHandle, kOff, 0, 0, 0, 1, 1});

@@ -36,7 +36,7 @@ class ImageObjects : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(display.CreateImageSurface(&image, 32, 32, 32, 0), 0);
-    image->Fill(0xFF204060u, nullptr);
+    (void)image->Fill(0xFF204060u, nullptr);
     imageHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(image));
   }
   uint32_t Give(ScriptObjectType type, const void* object) { return rig.Give(type, object); }
@@ -231,7 +231,7 @@ TEST_F(ImageObjects, BackgroundNativesPlaceReadAndSkipThePicture) {
   }
 
   // A sprite of the second list shows only when 429 is asked for it; 431 drops the background.
-  shot->Fill(0xFF000000u, nullptr);
+  (void)shot->Fill(0xFF000000u, nullptr);
   const int32_t sprite = Call(Native::kSpriteCreate, {imageHandle, 0, 0, 8, 8, 40, 30});
   ASSERT_EQ(Call(Native::kContainerAdd, {canvasHandle, W(sprite), 1, 0, 1}), kAddDone);
   EXPECT_EQ(Call(Native::kContainerSetFlag, {canvasHandle, 0x101}), 0);
@@ -261,7 +261,7 @@ TEST(WipeNatives, AWipeIsATaskHandleThatGoesWithTheWipe) {
   NativeRig rig;
   ImageSurface target;
   ASSERT_EQ(target.Create(16, 12, 32, 0), 0);
-  target.Fill(0xFFFFFFFFu, nullptr);
+  (void)target.Fill(0xFFFFFFFFu, nullptr);
   const uint32_t targetHandle =
       rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&target));
   // Every call gets the twelve words a start reads.
@@ -305,8 +305,8 @@ TEST(SingleImageNatives, DepthPixelsAndPalettes) {
   ImageSurface wide, narrow, converted, empty;
   ASSERT_EQ(wide.Create(20, 16, 32, kImagePlain), 0);
   ASSERT_EQ(narrow.Create(20, 16, 8, kImagePlain), 0);
-  wide.Fill(0xFF808080u, nullptr);
-  narrow.SetPalette(nullptr, 256, 0);
+  (void)wide.Fill(0xFF808080u, nullptr);
+  (void)narrow.SetPalette(nullptr, 256, 0);
   const uint32_t wideHandle = Give(wide), narrowHandle = Give(narrow);
   ASSERT_EQ(converted.CopyFrom(&wide, kCopyLikeSource), 0);
   const uint32_t convertedHandle = Give(converted);

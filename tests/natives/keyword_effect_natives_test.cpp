@@ -126,7 +126,7 @@ class Scene {
       movies.clock.SetMilliseconds(now);
       timers.RunDue(now);
       if (CanvasLayer* canvas = Canvas(layer); canvas && canvas->HasSource())
-        canvas->PresentFrame(host::HWND{}, &dc, nullptr, 0, true);
+        (void)canvas->PresentFrame(host::HWND{}, &dc, nullptr, 0, true);
     }
   }
   CanvasLayer* Canvas(uint32_t handle) {
@@ -453,7 +453,7 @@ TEST(KeywordEffectSprites, CarryMirrorMode1AndTurnAsTheyAre) {
     EXPECT_EQ(own[0]->GetMirrorMode(), 1);
     if (std::string(keyword) != "sp_parts") continue;
     CanvasLayer& canvas = *scene.Canvas(scene.layer);
-    canvas.GetCompositionLayer()->RedrawDirty(nullptr, nullptr, 0, 0);
+    (void)canvas.GetCompositionLayer()->RedrawDirty(nullptr, nullptr, 0, 0);
     auto shown = [&](int32_t x, int32_t y) {
       return reinterpret_cast<const uint32_t*>(canvas.GetRowPointer(y))[x] & 0xFFFFFF;
     };
@@ -530,7 +530,7 @@ TEST(KeywordEffectWords, ReadAsTheirKindsSay) {
   const uint32_t guestWord = scene.rig.Var(7);
   EXPECT_EQ(scene.Call(Native::kEffectCommand, {scene.Text("fx_probe"), guestWord}), 0u)
       << "no kinds: a number";
-  scene.effects.DeclareArgKinds("fx_probe", "|||w");
+  (void)scene.effects.DeclareArgKinds("fx_probe", "|||w");
   EXPECT_EQ(scene.Call(Native::kEffectCommand, {scene.Text("fx_probe"), guestWord}), 1u)
       << "an out word";
 

@@ -80,7 +80,7 @@ TEST_F(MessageNatives, OutputAndDrawsCheckTheirPictureAndRenderer) {
 
   // A renderer the script destroyed is forgotten, not drawn with.
   auto doomed = std::make_unique<OutlineTextRenderer>(testing_text::FakeSource(), 16);
-  doomed->SetFont(16, false, false, nullptr);
+  (void)doomed->SetFont(16, false, false, nullptr);
   const uint32_t doomedFont = rig.Give(ScriptObjectType::kTextRenderer, doomed.get());
   ASSERT_EQ(Call(Native::kMessageSetOutput, {image, 0, 4, 4, doomedFont, 0, 0, 0}), 0);
   doomed.reset();
@@ -273,7 +273,7 @@ TEST(TgsFrameCanvas, OwnLayersAreTheScreenUntilACanvasIsGiven) {
   ASSERT_EQ(canvas.Use(&given, &display), 0);
   EXPECT_EQ(screenWhenLeaving, &given);
   EXPECT_EQ(canvas.OwnCanvas(), nullptr);
-  display.SetScreenSurface(nullptr);
+  (void)display.SetScreenSurface(nullptr);
 }
 
 }  // namespace

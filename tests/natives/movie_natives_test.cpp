@@ -138,12 +138,12 @@ class MovieSpriteScreen : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(display_.CreateCanvasLayer(&canvas_, 128, 96, 32, kLayerComposed), 0);
-    display_.SetScreenSurface(canvas_);
+    (void)display_.SetScreenSurface(canvas_);
     Screen()->SetBackgroundColor(kBackground, true);
   }
   void TearDown() override {
     Call(Native::kMovieClose);
-    display_.SetScreenSurface(nullptr);
+    (void)display_.SetScreenSurface(nullptr);
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w = {}) { return rig_.Answer(n, w); }
   int32_t Open(const char* file, uint32_t priority) {
@@ -152,7 +152,7 @@ class MovieSpriteScreen : public ::testing::Test {
   CompositionLayer* Screen() { return canvas_->GetCompositionLayer(); }
   // The screen as the frame presents it: composed, then read at (x, y).
   uint32_t Shown(int32_t x, int32_t y) {
-    Screen()->RedrawDirty(nullptr, nullptr, 0, 0);
+    (void)Screen()->RedrawDirty(nullptr, nullptr, 0, 0);
     return canvas_->GetPixel(x, y) & 0xFFFFFF;
   }
 
@@ -222,7 +222,7 @@ TEST_F(MovieSpriteScreen, NoListKeepsAClosedOrFailedMovie) {
   EXPECT_TRUE(Screen()->GetList().IsEmpty());
 
   ASSERT_EQ(Open("OP.MPG", 5), 0);
-  display_.SetScreenSurface(nullptr);
+  (void)display_.SetScreenSurface(nullptr);
   ASSERT_EQ(display_.DestroyLayer(canvas_), 0);
   EXPECT_EQ(Call(Native::kMovieClose), 0);
 

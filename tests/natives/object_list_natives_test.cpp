@@ -212,7 +212,7 @@ TEST_F(ObjectListNatives, ABackgroundWordAboveOneCopiesTheCell) {
   } cases[] = {{1, false}, {2, true}, {7, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.word);
-    canvas.Fill(0xFF0000FF, nullptr);
+    (void)canvas.Fill(0xFF0000FF, nullptr);
     const uint32_t image = static_cast<uint32_t>(
         Call(Native::kCellImageCreate,
              {rig.Text("HALF.WGX"), 2, 100, 0, canvasHandle, 1, 1, 0, 0, c.word, 1, 0xFFFFFFFF}));

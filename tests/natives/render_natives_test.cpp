@@ -217,7 +217,7 @@ TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreenAndReleasesKeepToTheirKind) 
   EXPECT_EQ(uint32_t(rig.Answer(Native::kDisplayGetScreen, {})), canvas);
   EXPECT_EQ(rig.Answer(Native::kDisplayGetScreenRect, {rect[0], 0, rect[2], rect[3]}), 1);
   EXPECT_EQ(std::pair(rig.Word(rect[2]), rig.Word(rect[3])), std::pair(16u, 12u));
-  rig.display.SetScreenSurface(nullptr);
+  (void)rig.display.SetScreenSurface(nullptr);
 
   // A release of another kind of object is not listed.
   int32_t item = rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF0000FFu, 1, 2});

@@ -41,7 +41,7 @@ class SaveNatives : public ::testing::Test {
     ASSERT_EQ(host::LinuxPathToEnginePath(dir.path().string() + "/", engine), host::kPathOk);
     rig.app.saveFolder = engine;
     ASSERT_EQ(target.Create(120, 90, 32, 0), 0);
-    layer.SetTarget(&target, true);
+    (void)layer.SetTarget(&target, true);
     frame.layer = &layer;
     rig.app.frame = &frame;
   }

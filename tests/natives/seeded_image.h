@@ -21,7 +21,7 @@ inline void Seed(ImageSurface& image, int32_t width, int32_t height, int bits, u
   if (bits == 8) {
     uint32_t palette[256];
     for (uint32_t& entry : palette) entry = random() & 0x00FFFFFFu;
-    image.SetPalette(palette, 256, 0);
+    (void)image.SetPalette(palette, 256, 0);
   }
 }
 

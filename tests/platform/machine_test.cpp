@@ -88,7 +88,7 @@ TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecondAndNotWithTheCounterSwitched
   FakeProbe probe = Intel(kTsc);
   probe.counter = {0x1'FFFF'0000ull, 0x1'FFFF'0000ull + 1'000'000'000ull};
   CpuIdentifier cpu(probe);
-  cpu.Identify();
+  (void)cpu.Identify();
   EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0) << "10^9 cycles in 500 ms";
   EXPECT_EQ(clock.NowNanoseconds(), 1500'000'000u) << "the measuring wait is half a second";
   EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0);
@@ -98,7 +98,7 @@ TEST(CpuIdentifier, ClockMeasuredOnceOverHalfASecondAndNotWithTheCounterSwitched
   // A switched-off counter is as good as none: the clock is 0 and the counter is never read.
   FakeProbe switchedOff = Intel(kTsc | kMmx | kSse);
   CpuIdentifier off(switchedOff);
-  off.Identify();
+  (void)off.Identify();
   const uint8_t switches[4] = {0, 1, 0, 1};
   off.ApplyFeatureSwitches(switches);
   EXPECT_EQ(std::tuple(off.Record().tsc, off.Record().mmx, off.Record().sse),
@@ -121,7 +121,7 @@ TEST(CpuIdentifier, ClockCountsAnOverlongSleepWhole) {
   FakeProbe probe = Intel(kTsc);
   probe.counter = {0, 1'200'000'000ull};
   CpuIdentifier cpu(probe);
-  cpu.Identify();
+  (void)cpu.Identify();
   EXPECT_DOUBLE_EQ(cpu.MeasureClock(), 2000.0) << "1.2 x 10^9 cycles in 600 ms";
 }
 

@@ -45,9 +45,9 @@ TEST(BitSet, AllSetLooksOnlyBelowTheBitCount) {
   for (uint32_t size : {8u, 9u}) {
     BitSet bits;
     ASSERT_EQ(bits.Allocate(size), kBitSetDone);
-    for (uint32_t i = 0; i < size - 1; ++i) bits.Set(i, true);
+    for (uint32_t i = 0; i < size - 1; ++i) (void)bits.Set(i, true);
     EXPECT_FALSE(bits.IsAllSet()) << size;
-    bits.Set(size - 1, true);
+    (void)bits.Set(size - 1, true);
     EXPECT_TRUE(bits.IsAllSet()) << size;
   }
   EXPECT_FALSE(BitSet().IsAllSet());

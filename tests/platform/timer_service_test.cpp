@@ -219,13 +219,14 @@ TEST_F(TimerServiceTest, ChangesFromInsideUpdate) {
   FakeTask* self = AddTask(0, 0, 0);
   FakeTask* added = nullptr;
   remover->onUpdate = [&](uint32_t) {
-    service_.RemoveByHandle(victim->Handle());
+    EXPECT_TRUE(service_.RemoveByHandle(victim->Handle()));
     added = test::List(service_, std::make_unique<FakeTask>(kTaskKindNone, &deaths_));
     service_.RunDue(0);  // a nested pass does nothing
     return 0;
   };
   self->onUpdate = [&](uint32_t) {
-    service_.RemoveByHandle(self->Handle());
+    EXPECT_TRUE(service_.RemoveByHandle(self->Handle()));
+
     return 0;
   };
   service_.RunDue(0);

@@ -19,7 +19,7 @@ struct SleepingBody {
   void Loop() {
     ++runs;
     entered.Set();
-    while (owner->KeepRunning()) owner->WaitForStopRequest(kInfinite);
+    while (owner->KeepRunning()) (void)owner->WaitForStopRequest(kInfinite);  // looks again
   }
   WorkerThread* owner = nullptr;
   std::atomic<int> runs{0};
@@ -34,15 +34,15 @@ TEST(WorkerThread, StartsStopsAndRestartsButNotFromItsOwnBody) {
   ThreadDelegate delegate = ThreadDelegate::Bind(&body, &SleepingBody::Loop);
   ASSERT_EQ(worker.StartWithDelegate(delegate), kThreadStarted);
   EXPECT_TRUE(worker.IsRunning()) << "Start returns once the thread runs";
-  body.entered.Wait(kInfinite);
+  ASSERT_EQ(body.entered.Wait(kInfinite), kWaitSignalled);
   uint32_t firstId = worker.GetThreadId();
   // Both starts take the worker's lock before stopping the body, which needs it to end.
   ASSERT_EQ(worker.Start(), kThreadStarted);
-  body.entered.Wait(kInfinite);
+  ASSERT_EQ(body.entered.Wait(kInfinite), kWaitSignalled);
   EXPECT_EQ(body.runs.load(), 2);
   EXPECT_NE(worker.GetThreadId(), firstId);
   ASSERT_EQ(worker.StartWithDelegate(delegate), kThreadStarted);
-  body.entered.Wait(kInfinite);
+  ASSERT_EQ(body.entered.Wait(kInfinite), kWaitSignalled);
   EXPECT_EQ(worker.Stop(), kThreadStopped);
   EXPECT_EQ(body.runs.load(), 3);
   EXPECT_FALSE(worker.IsRunning());
@@ -52,7 +52,7 @@ TEST(WorkerThread, StartsStopsAndRestartsButNotFromItsOwnBody) {
   // A body cannot stop or restart its own worker.
   class SelfStopping : public WorkerThread {
    public:
-    ~SelfStopping() override { Stop(); }
+    ~SelfStopping() override { (void)Stop(); }  // stopped already
     void Run() override {
       stopResult = Stop();
       keptRunning = KeepRunning();

@@ -105,8 +105,8 @@ struct SaveRig {
     PutScript(app.files, "MAIN", main);
     EXPECT_EQ(StartScriptHost(app, host), 0);
     EXPECT_EQ(target.Create(240, 180, 32, 0), 0);
-    target.Fill(0xFF336699, nullptr);
-    layer.SetTarget(&target, true);
+    (void)target.Fill(0xFF336699, nullptr);
+    (void)layer.SetTarget(&target, true);
     layer.SetBackgroundColor(0x336699, true);
     Save().SetLayerResolver([this](uint32_t h) {
       return h == kLayerHandle ? SaveSceneLayer{&layer, nullptr} : SaveSceneLayer{};

@@ -42,7 +42,7 @@ inline uint32_t PixelAt(const ImageSurface& surface, int32_t x, int32_t y) {
 inline void FillCoded(ImageSurface& surface, int32_t width, int32_t height) {
   ASSERT_EQ(surface.Create(width, height, 32, kImagePlain), 0);
   for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) surface.SetPixel(x, y, Coded(x, y));
+    for (int32_t x = 0; x < width; ++x) (void)surface.SetPixel(x, y, Coded(x, y));
 }
 
 class LayerEffectRig : public ::testing::Test {
@@ -54,7 +54,7 @@ class LayerEffectRig : public ::testing::Test {
     ASSERT_EQ(layer.Create(kWidth, kHeight, 32, true), kLayerDone);
     FillCoded(picture, 2 * kWidth, 2 * kHeight);
     Composition().SetBackgroundColor(0xFF0000FE, false);
-    Composition().SetBackgroundImage(&picture, 0, 0, true);
+    (void)Composition().SetBackgroundImage(&picture, 0, 0, true);
     RegisterApplicationKeywords(transitions, effects);
   }
   // The layer item as the effects take it.

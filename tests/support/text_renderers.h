@@ -21,7 +21,9 @@ inline const host::FakeGlyphSource& FakeSource() {
 // A GDI renderer whose every drawing fails.
 class FailingTextRenderer : public GdiTextRenderer {
  public:
-  FailingTextRenderer() : GdiTextRenderer(FakeSource()) { SetFont(16, false, false, nullptr); }
+  FailingTextRenderer() : GdiTextRenderer(FakeSource()) {
+    (void)SetFont(16, false, false, nullptr);
+  }
   int DrawText(Surface*, int32_t, int32_t, const char*, Rect*, Point*) override {
     return kGdiDrawFailed;
   }
@@ -33,8 +35,8 @@ class FailingTextRenderer : public GdiTextRenderer {
 class FakeFaceRenderers {
  protected:
   FakeFaceRenderers() {
-    gdi.SetFont(16, false, false, nullptr);
-    outline.SetFont(16, false, false, nullptr);
+    (void)gdi.SetFont(16, false, false, nullptr);
+    (void)outline.SetFont(16, false, false, nullptr);
   }
   GlyphTextRendererFactory factory{FakeSource(), [] { return 16u; }};
   GdiTextRenderer gdi{FakeSource()};

@@ -32,12 +32,15 @@ constexpr uint32_t kTimes[] = {0, 500, 900};
 
 // Diagonal colour bands with a grid every 16 pixels, so moves and waves show.
 void Paint(bw::ImageSurface& s, int32_t w, int32_t h, uint32_t tint) {
-  s.Create(w, h, 32, bw::kImagePlain);
+  // Sizes fixed here: only a lack of memory refuses them, and the pictures then stay blank.
+  (void)s.Create(w, h, 32, bw::kImagePlain);
   for (int32_t y = 0; y < h; ++y) {
     for (int32_t x = 0; x < w; ++x) {
       const bool grid = x % 16 == 0 || y % 16 == 0;
       const uint32_t band = uint32_t((x + y) * 255 / (w + h));
-      s.SetPixel(x, y, grid ? 0xFFFFFFFFu : (0xFF000000u | band << 16 | (255 - band) << 8 | tint));
+      // Inside the surface just made.
+      (void)s.SetPixel(x, y,
+                       grid ? 0xFFFFFFFFu : (0xFF000000u | band << 16 | (255 - band) << 8 | tint));
     }
   }
 }
@@ -75,19 +78,27 @@ int main(int argc, char** argv) {
       {"bg_cross", {1000, 0, 0, 0, 0}},
   };
   bw::ImageSurface sheet;
-  sheet.Create(kW * 3, kH * int32_t(std::size(rows)), 32, bw::kImagePlain);
-  sheet.Fill(0xFF000000u, nullptr);
+  // Sizes fixed here: only a lack of memory refuses them, and the pictures then stay blank.
+  (void)sheet.Create(kW * 3, kH * int32_t(std::size(rows)), 32, bw::kImagePlain);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)sheet.Fill(0xFF000000u, nullptr);
   for (size_t r = 0; r < std::size(rows); ++r) {
     bw::ImageSurface picture, other, frame;
     Paint(picture, 2 * kW, 2 * kH, 0x40);
     Paint(other, 2 * kW, 2 * kH, 0xC0);
-    frame.Create(kW, kH, 32, bw::kImagePlain);
+    // Sizes fixed here: only a lack of memory refuses them, and the pictures then stay blank.
+    (void)frame.Create(kW, kH, 32, bw::kImagePlain);
     bw::OffscreenLayer layer, partner;
-    layer.Create(kW, kH, 32, true);
-    partner.Create(kW, kH, 32, true);
-    layer.SetLinkedLayer(&partner);
-    layer.GetCompositionLayer()->SetBackgroundImage(&picture, 0, 0, true);
-    partner.GetCompositionLayer()->SetBackgroundImage(&other, 0, 0, true);
+    // Sizes fixed here: only a lack of memory refuses them, and the pictures then stay blank.
+    (void)layer.Create(kW, kH, 32, true);
+    // Sizes fixed here: only a lack of memory refuses them, and the pictures then stay blank.
+    (void)partner.Create(kW, kH, 32, true);
+    // A null one only unlinks, which cannot fail.
+    (void)layer.SetLinkedLayer(&partner);
+    // The layer and the picture were just made.
+    (void)layer.GetCompositionLayer()->SetBackgroundImage(&picture, 0, 0, true);
+    // The layer and the picture were just made.
+    (void)partner.GetCompositionLayer()->SetBackgroundImage(&other, 0, 0, true);
     bw::TimerService timers;
     std::unique_ptr<bw::DisplayEffect> effect = effects.Create(rows[r].keyword);
     const bw::ArgWords words(rows[r].words.data(), rows[r].words.size());
@@ -97,9 +108,12 @@ int main(int argc, char** argv) {
       return bw::tools::kExitFailed;
     }
     for (size_t c = 0; c < std::size(kTimes); ++c) {
-      effect->Update(kTimes[c]);
-      layer.GetCompositionLayer()->RenderTo(&frame, bw::kRenderAll, 0, false);
-      sheet.Blit(&frame, int32_t(c) * kW, int32_t(r) * kH, nullptr, false);
+      // A step is drawn whatever it answers.
+      (void)effect->Update(kTimes[c]);
+      // The layer and the picture were just made.
+      (void)layer.GetCompositionLayer()->RenderTo(&frame, bw::kRenderAll, 0, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)sheet.Blit(&frame, int32_t(c) * kW, int32_t(r) * kH, nullptr, false);
     }
     timers.Clear();
   }

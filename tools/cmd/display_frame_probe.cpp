@@ -44,7 +44,8 @@ bool Compose(Scene& scene, host::HWND window) {
   CanvasLayer* canvas = nullptr;
   if (scene.manager.CreateCanvasLayer(&canvas, kWidth, kHeight, 32, kLayerComposed) != 0)
     return false;
-  scene.manager.SetScreenSurface(canvas);
+  // A null one only unlinks, which cannot fail.
+  (void)scene.manager.SetScreenSurface(canvas);
   if (scene.manager.SetMode(window, true, false) != 0) return false;
   if (scene.backdrop.Create(kWidth, kHeight, 32, 0) != 0 ||
       scene.picture.Create(24, 16, 32, 0) != 0) {
@@ -52,22 +53,28 @@ bool Compose(Scene& scene, host::HWND window) {
   }
   for (int32_t y = 0; y < kHeight; ++y) {
     for (int32_t x = 0; x < kWidth; ++x) {
-      scene.backdrop.SetPixel(
+      // Inside the surface just made.
+      (void)scene.backdrop.SetPixel(
           x, y,
           0xFF000000u | uint32_t(x * 255 / kWidth) << 16 | uint32_t(y * 255 / kHeight) << 8 | 0x40);
       if (x < 24 && y < 16) {
-        scene.picture.SetPixel(
+        // Inside the surface just made.
+        (void)scene.picture.SetPixel(
             x, y, uint32_t((x * 10) & 0xFF) << 24 | ((x + y) % 2 ? 0xFFFFFF : 0x202020));
       }
     }
   }
   scene.picture.SetHasAlpha(true);
   CompositionLayer* layer = canvas->GetCompositionLayer();
-  layer->SetBackgroundImage(&scene.backdrop, 0, 0, true);
+  // A picture without pixels leaves the background as it was.
+  (void)layer->SetBackgroundImage(&scene.backdrop, 0, 0, true);
   if (scene.sprite.SetImage(&scene.picture, nullptr, 70, 50) != 0) return false;
-  scene.sprite.SetMirrorMode(1);
-  scene.sprite.SetZoom(72, 48);
-  layer->GetList().Add(&scene.sprite, 1, 0);
+  // A mode out of range keeps the one in force.
+  (void)scene.sprite.SetMirrorMode(1);
+  // Values fixed here, which it takes.
+  (void)scene.sprite.SetZoom(72, 48);
+  // Values fixed here, which it takes.
+  (void)layer->GetList().Add(&scene.sprite, 1, 0);
   return scene.manager.UpdateBackBuffer() == 0;
 }
 

@@ -149,7 +149,7 @@ int EngineApp::AppStartup() {
   if (int code = CheckStartConditions(); code != kStartupOk) return code;
   BindMainWindowHandlers();
   if (int code = CheckDisplay(); code != kStartupOk) return code;
-  IdentifyCpu();
+  (void)IdentifyCpu();  // without CPUID the record stays empty and the plain kernels run
   if (int code = OpenStartupLog(); code != kStartupOk) return code;
   ApplyCpuFeatureSwitches(config_.engine.cpuFeatures);
   if (int code = ListDisplayDevices(); code != kStartupOk) return code;
@@ -169,8 +169,9 @@ int EngineApp::AppStartup() {
                       config_.engine.zBuffer != 0);
   }
   if (CreateDevices() != 0) return kStartupDevices;
-  if (Threaded())
-    frameThread_.StartWithDelegate(ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain));
+  if (Threaded() && frameThread_.StartWithDelegate(
+                        ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain)) != kThreadStarted)
+    return kStartupDevices;
   if (log_.IsOpen()) {
     log_.Finish(ListDrives(), ListProcesses());
   }
@@ -246,7 +247,8 @@ int EngineApp::ListDisplayDevices() {
 
 int EngineApp::CreateScreenCanvas() {
   if (config_.engine.canvas == 0) {
-    display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
+    // A size below 1 keeps the canvas size in force.
+    (void)display_.SetCanvasSize(record_.canvasWidth, record_.canvasHeight);
     return kStartupOk;
   }
   CanvasLayer* canvas = nullptr;
@@ -257,7 +259,8 @@ int EngineApp::CreateScreenCanvas() {
     ShowMessage(host::Cp932Literal("ディスプレイキャンバスの作成に失敗"), kIconError);
     return kStartupCanvas;
   }
-  display_.SetScreenSurface(canvas);
+  // A refused canvas leaves the screen as it was.
+  (void)display_.SetScreenSurface(canvas);
   return kStartupOk;
 }
 
@@ -405,9 +408,10 @@ void EngineApp::AppShutdown(int code) {
       (void)PumpMessages(true);
       host::Sleep(1);
     }
-    frameThread_.Stop();
+    (void)frameThread_.Stop();  // one that cannot be joined is left detached
     host::NoteProgress();
   }
+
   fullScreenMenu_.Destroy();
   // The window's menu lets go of it before it goes.
   if (mainWindow_.IsWindow()) host::AttachMenu(mainWindow_.GetHandle(), nullptr);

@@ -76,7 +76,8 @@ void EngineApp::BeginModal() {
   if (mainWindow_.IsWindow()) mainWindow_.SendMessage(kMsgShowCursor, 1, 0);
   if (DirectDrawModeSet()) {
     SuppressScreenSaver();
-    display_.ShowGdiOverFullScreen();
+    // The screen stays as it is when the switch fails; the frame loop notices a lost one.
+    (void)display_.ShowGdiOverFullScreen();
   }
 }
 
@@ -84,7 +85,8 @@ void EngineApp::EndModal() {
   if (modalDepth_ == 0 || --modalDepth_ > 0) return;
   ++modalsEnded_;
   if (DirectDrawModeSet()) {
-    display_.EndGdiOverFullScreen();
+    // The screen stays as it is when the switch fails; the frame loop notices a lost one.
+    (void)display_.EndGdiOverFullScreen();
     RestoreScreenSaver();
   }
   // The cursor goes again only where the game had it hidden.

@@ -225,7 +225,8 @@ int EngineApp::OnAppActivate(WindowMessage& record) {
     fullScreenMenu_.Destroy();
   if (DirectDrawModeSet() && config_.engine.minimizeOnDeactivate != 0) {
     ScopedLock hold(frameLock_);
-    display_.RestoreMode(false);
+    // The screen stays as it is when the switch fails; the frame loop notices a lost one.
+    (void)display_.RestoreMode(false);
     reapplyPending_ = display_.IsScaled() ? 2 : 1;
     host::MinimizeWindow(window, true);
     engineInput_.SetMinimized(true);
@@ -278,9 +279,11 @@ void EngineApp::RepaintUnlessLoopDoes() {
   if (loopRepaints || movieCovers) return;
   ScopedLock hold(frameLock_);
   if (CanvasLayer* canvas = display_.GetScreenCanvas()) {
-    canvas->PresentFrame(mainWindow_.GetHandle(), nullptr, nullptr, 0, false);
+    // A frame that is not shown is drawn again on the next turn.
+    (void)canvas->PresentFrame(mainWindow_.GetHandle(), nullptr, nullptr, 0, false);
   } else if (display_.GetBackBuffer() != nullptr) {
-    display_.Present();
+    // A frame that is not shown is drawn again on the next turn.
+    (void)display_.Present();
   }
 }
 

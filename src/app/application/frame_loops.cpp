@@ -79,14 +79,17 @@ void GameApp::RunFirstTimers() {
 
 // Without a back buffer the clearing and the drawing answer their failure and draw nothing.
 void GameApp::DrawRenderListFrame() {
-  if (clearBackBuffer_) GetDisplayManager().ClearBackBuffer();
+  // A frame that is not shown is drawn again on the next turn.
+  if (clearBackBuffer_) (void)GetDisplayManager().ClearBackBuffer();
   timers_.Second().RunDue(host::TimeGetTime());
-  GetDisplayManager().DrawRenderList();
+  // A frame that is not shown is drawn again on the next turn.
+  (void)GetDisplayManager().DrawRenderList();
 }
 
 void GameApp::DrawCanvasFrame() {
   timers_.Second().RunDue(host::TimeGetTime());
-  GetDisplayManager().UpdateBackBuffer();
+  // A frame that is not shown is drawn again on the next turn.
+  (void)GetDisplayManager().UpdateBackBuffer();
 }
 
 bool GameApp::CanvasCovered() {
@@ -170,7 +173,8 @@ void GameApp::DrawAndPresentOnFrameThread(bool canvas) {
     if (!CanvasCovered()) DrawCanvasFrame();
   } else if (!movie_.Showing()) {
     DrawRenderListFrame();
-    GetDisplayManager().Present();
+    // A frame that is not shown is drawn again on the next turn.
+    (void)GetDisplayManager().Present();
   }
 }
 
@@ -219,7 +223,8 @@ void GameApp::DueFrameOnFrameThread(bool canvas, bool drawCanvas) {
 int GameApp::LockedDirectFrameLoop() {
   if (!movie_.Showing()) {
     ScopedLock hold(FrameLock());
-    GetDisplayManager().Present();
+    // A frame that is not shown is drawn again on the next turn.
+    (void)GetDisplayManager().Present();
   }
   return LockedLoop(false);
 }
@@ -271,8 +276,10 @@ bool GameApp::StepScript(int& stepsLeft) {
 
 void GameApp::PrepareFrames() {
   pacing_.Clock().SetSkipCounting(config_.pacing.frameSkipCounting != 0);
-  GetDisplayManager().SetColorKeyEnable(kColorKeyOn);
-  GetDisplayManager().SetCullMode(host::kCullNone);
+  // A state the device refuses leaves the one it has.
+  (void)GetDisplayManager().SetColorKeyEnable(kColorKeyOn);
+  // A state the device refuses leaves the one it has.
+  (void)GetDisplayManager().SetCullMode(host::kCullNone);
 }
 
 void GameApp::Run() {
@@ -348,7 +355,8 @@ int GameApp::FrameThreadStep() {
     DrawAndPresentOnFrameThread(true);
   } else if (!movie_.Showing()) {
     ScopedLock hold(FrameLock());
-    GetDisplayManager().Present();
+    // A frame that is not shown is drawn again on the next turn.
+    (void)GetDisplayManager().Present();
   }
   return 0;
 }

@@ -155,7 +155,8 @@ int FullScreenMenu::OnEnterMenuLoop(WindowMessage& /*record*/) {
   const bool wasOpen = open_;
   const bool menuWindowKind = HasMenu() && parts_.record.menuWindowKind != 0;
   if (fullScreen && menuWindowKind && !open_) {
-    if (DirectDrawModeSet()) parts_.display.ShowGdiOverFullScreen();
+    // The screen stays as it is when the switch fails; the frame loop notices a lost one.
+    if (DirectDrawModeSet()) (void)parts_.display.ShowGdiOverFullScreen();
     open_ = true;
     parts_.mainWindow.SendMessage(host::WM_APP_CREATE_MENU_WINDOW, 0, 0);
   }
@@ -185,7 +186,8 @@ int FullScreenMenu::OnExitMenuLoop(WindowMessage& /*record*/) {
     if (open_) {
       open_ = false;
       parts_.mainWindow.SendMessage(host::WM_APP_HIDE_MENU_WINDOW, 0, 0);
-      if (DirectDrawModeSet()) parts_.display.EndGdiOverFullScreen();
+      // The screen stays as it is when the switch fails; the frame loop notices a lost one.
+      if (DirectDrawModeSet()) (void)parts_.display.EndGdiOverFullScreen();
       lastClose_ = host::GetTickCount();
       closedOnce_ = true;
     }
@@ -215,7 +217,8 @@ int FullScreenMenu::OpenByKey(uint32_t virtualKey) {
   }
   open_ = true;
   modal_ = true;
-  if (DirectDrawModeSet()) parts_.display.ShowGdiOverFullScreen();
+  // The screen stays as it is when the switch fails; the frame loop notices a lost one.
+  if (DirectDrawModeSet()) (void)parts_.display.ShowGdiOverFullScreen();
   // Made or shown again: the menu key opens it either way.
   (void)Create();
   window_.SendMessage(host::WM_SYSCOMMAND, host::SC_KEYMENU, 0);

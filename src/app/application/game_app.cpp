@@ -253,7 +253,8 @@ void GameApp::EnableFileDrops(bool on) {
 
 int GameApp::OnDropFiles(WindowMessage& record) {
   // A refused drop is finished by the target all the same.
-  dropTarget_.OnDropFiles(static_cast<host::HDROP>(record.wParam));
+  (void)dropTarget_.OnDropFiles(static_cast<host::HDROP>(record.wParam));
+
   return kHandled;
 }
 

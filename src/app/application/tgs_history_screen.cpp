@@ -86,7 +86,8 @@ int32_t TgsHistoryScreen::MeasureText(std::string_view tokens) {
 
 void TgsHistoryScreen::Attach(DisplayObjectList* list) {
   attached_ = list;
-  list->Add(&dark_, kHistoryDarkPriority, 0);
+  // An object already listed stays where it is.
+  (void)list->Add(&dark_, kHistoryDarkPriority, 0);
   for (ColorBoxPart& box : boxes_) {
     // A box that could not be made stays hidden, as every box not in use does.
     (void)box.Create(list, kHistoryBoxOrder, kHistoryBoxX, 0, kHistoryBoxWidth, 1, 0,
@@ -198,7 +199,8 @@ int TgsHistoryScreen::RunCall(std::span<const uint8_t> record) {
 }
 
 void TgsHistoryScreen::Draw(std::string_view text, int32_t y, uint32_t rgb) {
-  main_.SetGradation(false, 0, 0, false);
+  // A font that cannot be made keeps the one in force.
+  (void)main_.SetGradation(false, 0, 0, false);
   rgb_ = rgb;
   PlainColors(rgb);
   if (!view_) return;
@@ -306,9 +308,11 @@ ImageSurface* TgsHistoryScreen::MakeSceneLayer() {
       !layer->GetCompositionLayer()) {
     return nullptr;
   }
-  scene_.Fill(0xFF000000, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)scene_.Fill(0xFF000000, nullptr);
   CompositionLayer& c = *layer->GetCompositionLayer();
-  c.SetBackgroundImage(&scene_, 0, 0, true);
+  // A picture without pixels leaves the background as it was.
+  (void)c.SetBackgroundImage(&scene_, 0, 0, true);
   // The window moves onto the scene layer; the text view is made anew there.
   Detach();
   (void)MakeView(&c.GetList());  // without a view the window opens empty, as below
@@ -316,14 +320,16 @@ ImageSurface* TgsHistoryScreen::MakeSceneLayer() {
   Attach(&c.GetList());
   effectsTimers_.PauseAll(int32_t(kScreenOverlayKind));
   frameCanvas_ = canvas;
-  display.SetScreenSurface(layer.get());
+  // A refused canvas leaves the screen as it was.
+  (void)display.SetScreenSurface(layer.get());
   sceneLayer_ = std::move(layer);
   return &scene_;
 }
 
 void TgsHistoryScreen::SceneDrawn() {
   if (sceneLayer_ && sceneLayer_->GetCompositionLayer()) {
-    sceneLayer_->GetCompositionLayer()->SetBackgroundImage(&scene_, 0, 0, true);
+    // A picture without pixels leaves the background as it was.
+    (void)sceneLayer_->GetCompositionLayer()->SetBackgroundImage(&scene_, 0, 0, true);
   }
 }
 
@@ -331,7 +337,8 @@ void TgsHistoryScreen::Close() {
   if (!open_) return;
   open_ = false;
   if (sceneLayer_) {
-    display_.SetScreenSurface(frameCanvas_);
+    // A refused canvas leaves the screen as it was.
+    (void)display_.SetScreenSurface(frameCanvas_);
     effectsTimers_.ResumeAll(int32_t(kScreenOverlayKind));
   }
   Detach();

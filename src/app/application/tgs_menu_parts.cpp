@@ -46,9 +46,11 @@ int TgsMenuParts::Open(int32_t x, int32_t y) {
     Close();
     return r != 0 ? r : kTgsMenuMissing;
   }
-  base_.SetImage(&baseImage_, nullptr, x, y);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)base_.SetImage(&baseImage_, nullptr, x, y);
   base_.SetVisible(false);
-  place_.DrawList()->Add(&base_, kTgsMenuPriority, 0);
+  // An object already listed stays where it is.
+  (void)place_.DrawList()->Add(&base_, kTgsMenuPriority, 0);
   for (int i = 0; i < kTgsMenuButtons; ++i) {
     UiControl* b = Button(i);
     (void)b->SetPosition(b->GetX() + x, b->GetY() + y);  // moving a part that is made cannot fail
@@ -123,7 +125,8 @@ bool TgsMenuParts::SetMenuFade(bool fade, bool show) {
     Sprite* sprite = PartSprite(i);
     if (fade && task && sprite) {
       if (show) sprite->SetVisible(false);
-      task->SetTarget(uint32_t(i), sprite, show, kTgsMenuFadeMs, 0, false, 0, 0, 0);
+      // A slot past the task's count is left out: that sprite is not faded.
+      (void)task->SetTarget(uint32_t(i), sprite, show, kTgsMenuFadeMs, 0, false, 0, 0, 0);
     } else if (i < kTgsMenuButtons) {
       if (UiControl* b = Button(i)) b->SetVisible(show);
     } else {
@@ -146,7 +149,9 @@ int TgsMenuParts::TakeClickedButton(uint32_t now) {
 
 void TgsMenuParts::Close() {
   if (fade_) {
-    if (TimerService* timers = Global<TimerService>::Get()) timers->RemoveByHandle(fade_->Handle());
+    // A task that ended on its own is gone already.
+    if (TimerService* timers = Global<TimerService>::Get())
+      (void)timers->RemoveByHandle(fade_->Handle());
     fade_ = nullptr;
   }
   if (open_ && buttons_.Count() > 0 && place_.parts)

@@ -8,7 +8,9 @@ namespace bw {
 
 TgsScenePages::~TgsScenePages() {
   CanvasLayer* screen = Screen();
-  if (back_ && screen && screen->GetLinkedLayer() == back_.get()) screen->SetLinkedLayer(nullptr);
+  // A null one only unlinks, which cannot fail.
+  if (back_ && screen && screen->GetLinkedLayer() == back_.get())
+    (void)screen->SetLinkedLayer(nullptr);
 }
 
 CanvasLayer* TgsScenePages::Screen() const {

@@ -64,13 +64,16 @@ TgsWindows::TgsWindows(const host::GlyphSource& glyphs, const TgsWindowsPlace& p
     renderers_[i] = std::make_unique<OutlineTextRenderer>(glyphs, 256);
     OutlineTextRenderer& r = *renderers_[i];
     if (i < 2) {
-      r.SetFont(sizes[i], false, false, gothic.c_str());
-      r.SetGradation(true, kGradationTop, kGradationBottom, true);
+      // A font that cannot be made keeps the one in force.
+      (void)r.SetFont(sizes[i], false, false, gothic.c_str());
+      // A font that cannot be made keeps the one in force.
+      (void)r.SetGradation(true, kGradationTop, kGradationBottom, true);
       continue;
     }
     // The history lays its text out with these: edged, as the window's own text may be.
     if (r.SetFont(sizes[i], false, false, proportional.c_str()) != 0) {
-      r.SetFont(sizes[i], false, false, gothic.c_str());
+      // A font that cannot be made keeps the one in force.
+      (void)r.SetFont(sizes[i], false, false, gothic.c_str());
     }
     r.SetStyle(kTextEdge);
     r.SetShadowOffset(2, 2);
@@ -327,7 +330,8 @@ void TgsWindows::DrawButtonLabel(ButtonPart& button, const std::string& label) {
   int32_t left = 0, top = 0;
   auto fits = [&](const std::string& candidate, int32_t height) {
     text = candidate;
-    font.SetFont(height, false, false, defaultFace_.c_str());
+    // A font that cannot be made keeps the one in force.
+    (void)font.SetFont(height, false, false, defaultFace_.c_str());
     font.MeasureText(text.c_str(), &size, &left, &top, true, nullptr);
     return size.width <= w - kLabelInset && size.height <= h - kLabelInset / 2;
   };
@@ -346,7 +350,8 @@ void TgsWindows::DrawButtonLabel(ButtonPart& button, const std::string& label) {
     font.SetTextColor(disabled ? 0x90 : 0xFF, disabled ? 0x90 : 0xFF, disabled ? 0x90 : 0xFF);
     const int32_t x = i * w + (w - size.width) / 2 - left + (pressed ? 1 : 0);
     const int32_t y = (h - size.height) / 2 - top + (pressed ? 1 : 0);
-    font.DrawText(cells, x, y, text.c_str(), nullptr, nullptr);
+    // Text that cannot be drawn leaves the picture as it was.
+    (void)font.DrawText(cells, x, y, text.c_str(), nullptr, nullptr);
   }
   button.GetSprite().SetChanged(true);
 }
@@ -442,7 +447,8 @@ void TgsWindows::SetWindowAlpha(uint8_t alpha, bool withButtons) {
 void TgsWindows::SetWaitMarkAuto(bool autoPlay) {
   if (!prepared_ || autoPlay == autoMark_ || !markAuto_.GetPixels()) return;
   autoMark_ = autoPlay;
-  waitMark_.SwitchImage(autoPlay ? &markAuto_ : &markNormal_);
+  // A mark without pixels leaves the one shown.
+  (void)waitMark_.SwitchImage(autoPlay ? &markAuto_ : &markNormal_);
 }
 
 bool TgsWindows::PointerOnControl() {
@@ -504,7 +510,8 @@ void TgsWindows::ShowButtons(bool show) {
   for (size_t i = 0; i < buttons_.Count() && !first; ++i) first = buttons_.GetPart(i);
   if (!first || first->IsVisible() == show) return;
   // A fade still running ends at its end state before the buttons change again.
-  if (buttonFade_) buttonFade_->Command({0});
+  // An effect that refuses it goes on as it was.
+  if (buttonFade_) (void)buttonFade_->Command({0});
   for (size_t i = 0; i < buttons_.Count(); ++i) {
     UiControl* b = buttons_.GetPart(i);
     if (!b) continue;
@@ -513,7 +520,8 @@ void TgsWindows::ShowButtons(bool show) {
     if (!show || !buttonFade_ || !button) continue;
     // The task takes the sprite in at the opacity it has.
     button->GetSprite().SetAlpha(0);
-    buttonFade_->Command(
+    // An effect that refuses it goes on as it was.
+    (void)buttonFade_->Command(
         {1, ArgWord(i), Word(&button->GetSprite()), ArgWord(kTgsButtonFadeMs), 0, 0});
   }
 }
@@ -581,7 +589,8 @@ void TgsWindows::UseFont(size_t i, int32_t size, const std::string& face) {
     return;
   }
   if (r.SetFont(size, bold_[i], false, want.c_str()) != 0) {
-    r.SetFont(size, bold_[i], false, defaultFace_.c_str());
+    // A font that cannot be made keeps the one in force.
+    (void)r.SetFont(size, bold_[i], false, defaultFace_.c_str());
   }
 }
 
@@ -593,7 +602,8 @@ void TgsWindows::SetMessageLook(const TgsUserSettings& user) {
     r.SetStyle(std::min<int>(user.fontStyle, kTextEdge));
     r.SetAntialiasLevel(user.fontAntialias * 2);
     r.SetShadowOffset(2, 2);
-    r.SetGradation(user.fontGradation, kGradationTop, kGradationBottom, true);
+    // A font that cannot be made keeps the one in force.
+    (void)r.SetGradation(user.fontGradation, kGradationTop, kGradationBottom, true);
   }
 }
 

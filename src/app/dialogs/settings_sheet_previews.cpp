@@ -78,8 +78,9 @@ bool ApplyFontLook(TextRenderer& renderer, const UserConfig& look, int32_t heigh
   }
   renderer.SetAntialiasLevel(look.fontAntialias * 2);
   renderer.SetStyle(std::min<int>(look.fontDecoration, kTextEdge));
-  outline->SetGradation(look.fontGradation != 0, outline->GradationTop(),
-                        outline->GradationBottom(), true);
+  // A font that cannot be made keeps the one in force.
+  (void)outline->SetGradation(look.fontGradation != 0, outline->GradationTop(),
+                              outline->GradationBottom(), true);
   return true;
 }
 
@@ -103,7 +104,8 @@ void DrawFontSample(host::DialogImage& image, const UserConfig& look) {
     renderer->SetDecorationColor(0, 0, 0);
     renderer->SetShadowOffset(2, 2);
     const std::string text = host::Cp932Literal("サンプル Sample");
-    renderer->DrawText(&picture, 12, 12, text.c_str(), nullptr, nullptr);
+    // Text that cannot be drawn leaves the picture as it was.
+    (void)renderer->DrawText(&picture, 12, 12, text.c_str(), nullptr, nullptr);
   }
   std::vector<uint8_t> pixels(size_t(kSampleWidth) * kSampleHeight * 4);
   for (int32_t y = 0; y < kSampleHeight; ++y) {

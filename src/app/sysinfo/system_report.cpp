@@ -386,8 +386,9 @@ std::string EngineFormPath(const std::string& linuxPath) {
 
 ReportFacts GatherReportFacts() {
   ReportFacts f;
-  IdentifyCpu();
+  (void)IdentifyCpu();  // without CPUID the record stays empty, and says so
   f.processor = TheCpuRecord();
+
   if (std::string program = host::ProgramPath(); !program.empty())
     f.programPath = EngineFormPath(program);
   if (std::string folder = host::CurrentFolder(); !folder.empty())

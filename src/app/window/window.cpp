@@ -69,7 +69,9 @@ host::Rect Window::ComputeWindowRect(int32_t clientWidth, int32_t clientHeight, 
     // Mode 1 keeps a position inside any monitor's work area; the others always centre.
     const MonitorList monitors(MonitorFactsFromDesktop(desktop));
     int32_t x = left, y = top;
-    monitors.PlaceWindow(&x, &y, width, height, placement_ != kPlaceInsideOrCentre, true);
+    // A refused placement (an empty size) keeps the position asked.
+    (void)monitors.PlaceWindow(&x, &y, width, height, placement_ != kPlaceInsideOrCentre, true);
+
     return {x, y, width, height};
   }
   const host::Rect work = desktop.monitors.empty() ? host::Rect{0, 0, desktop.width, desktop.height}

@@ -126,8 +126,8 @@ inline int64_t Sin(const TrigTables& t, int64_t step) {
 }
 
 // The block flights (modes 54 to 67), in their own unit.
-int Flight(TransitionFrame& f, int32_t p, int mode);
-int DroppingCells(TransitionFrame& f, int32_t p, int32_t size);
-int Jitter(TransitionFrame& f, int32_t p, bool falling);
+[[nodiscard]] int Flight(TransitionFrame& f, int32_t p, int mode);
+[[nodiscard]] int DroppingCells(TransitionFrame& f, int32_t p, int32_t size);
+[[nodiscard]] int Jitter(TransitionFrame& f, int32_t p, bool falling);
 
 }  // namespace bw::numbered_modes

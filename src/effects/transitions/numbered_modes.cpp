@@ -427,24 +427,30 @@ int CrossFade(TransitionFrame& f, int32_t p) {
   if (f.kind == kDrawDirectDraw) return kTransitionUnsuitable;
   TouchWhole(f);
   if (f.kind == kDrawCopy) {
-    f.destination->WeightedBlit(f.source, Weights(256 - p), Weights(p - 1), f.x, f.y, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)f.destination->WeightedBlit(f.source, Weights(256 - p), Weights(p - 1), f.x, f.y,
+                                      nullptr);
   } else {
-    f.destination->AlphaOpacityBlit(0, f.source, p - 1, f.x, f.y, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)f.destination->AlphaOpacityBlit(0, f.source, p - 1, f.x, f.y, nullptr);
   }
   return kTransitionStepDone;
 }
 
 // Modes 68 to 70: the whole picture, then a filter over where it landed.
 int Filtered(TransitionFrame& f, int32_t p, int mode) {
-  f.sink->DrawWhole(f);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)f.sink->DrawWhole(f);
   TouchWhole(f);
   const Rect drawn{f.x, f.y, Fit(int64_t{f.x} + f.width), Fit(int64_t{f.y} + f.height)};
   const int blockSize = ((255 - p) >> 2) + 1, anchor = mode == 68 ? 0 : 1;
   if (f.kind != kDrawDirectDraw) {
     if (mode == 70) {
-      f.destination->Invert(0, &drawn);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)f.destination->Invert(0, &drawn);
     } else {
-      f.destination->Mosaic(blockSize, anchor, &drawn);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)f.destination->Mosaic(blockSize, anchor, &drawn);
     }
     return kTransitionStepDone;
   }
@@ -452,9 +458,11 @@ int Filtered(TransitionFrame& f, int32_t p, int mode) {
   host::DdSurfaceDesc desc;
   if (f.ddTarget->Lock(&desc) != host::kDdOk) return kTransitionUnsuitable;
   if (mode == 70) {
-    InvertPixelMemory(0, format, desc.surface, desc.pitch, &drawn, &f.ddClip);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)InvertPixelMemory(0, format, desc.surface, desc.pitch, &drawn, &f.ddClip);
   } else {
-    MosaicPixelMemory(format, desc.surface, desc.pitch, &drawn, &f.ddClip, blockSize, anchor);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)MosaicPixelMemory(format, desc.surface, desc.pitch, &drawn, &f.ddClip, blockSize, anchor);
   }
   // Unlocking what was locked just above cannot fail.
   (void)f.ddTarget->Unlock();

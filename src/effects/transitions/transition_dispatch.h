@@ -27,8 +27,9 @@ int TransitionSurfaceKind(const Surface* surface);
 // surface and the pieces go to the back buffer's DirectDraw surface (kind 2). Otherwise two image
 // surfaces keep the caller's kind, a DirectDraw image destination with a DirectDraw source gets
 // kind 2, and anything else answers 1.
-int NumberedTransitionDispatch(int mode, Surface* destination, Surface* source, int32_t progress,
-                               int32_t x, int32_t y, int kind, Surface* backBuffer);
+[[nodiscard]] int NumberedTransitionDispatch(int mode, Surface* destination, Surface* source,
+                                             int32_t progress, int32_t x, int32_t y, int kind,
+                                             Surface* backBuffer);
 
 // Installs the dispatcher behind the transition render item and the other callers.
 void InstallTransitionDispatch();

@@ -118,7 +118,8 @@ void CopyPiece(TransitionFrame& f, const TransitionPiece& p) {
   if (f.inlineCopy && int64_t{r.Width()} * r.Height() <= kInlinePieceArea) {
     InlineCopy(f, p);
   } else {
-    dst->Blit(f.source, p.x, p.y, &r, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)dst->Blit(f.source, p.x, p.y, &r, false);
   }
 }
 
@@ -361,9 +362,11 @@ class DrawingSink final : public PieceSink {
     if (f.kind == kDrawDirectDraw) {
       if (p.stretched) {
         const Rect to{p.x, p.y, p.x + p.size.width, p.y + p.size.height};
-        DirectDrawBlt(f.ddTarget, &to, f.ddSource, &r, &f.ddClip, f.key);
+        // A surface without pixels, or an area that misses it, is left as it is.
+        (void)DirectDrawBlt(f.ddTarget, &to, f.ddSource, &r, &f.ddClip, f.key);
       } else {
-        DirectDrawBltFast(f.ddTarget, f.ddSource, p.x, p.y, &r, &f.ddClip, f.key);
+        // A surface without pixels, or an area that misses it, is left as it is.
+        (void)DirectDrawBltFast(f.ddTarget, f.ddSource, p.x, p.y, &r, &f.ddClip, f.key);
       }
       return;
     }
@@ -381,18 +384,22 @@ class DrawingSink final : public PieceSink {
     DrawRun(f);
     if (p.stretched) {
       if (f.kind == kDrawCopy) {
-        dst->StretchBlit(f.source, &p.size, p.x, p.y, &r, false);
+        // A surface without pixels, or an area that misses it, is left as it is.
+        (void)dst->StretchBlit(f.source, &p.size, p.x, p.y, &r, false);
       } else {
-        dst->StretchAlphaBlit(f.source, &p.size, p.x, p.y, &r, false);
+        // A surface without pixels, or an area that misses it, is left as it is.
+        (void)dst->StretchAlphaBlit(f.source, &p.size, p.x, p.y, &r, false);
       }
       return;
     }
     if (f.inlineCopy && int64_t{r.Width()} * r.Height() <= kInlinePieceArea) {
       InlineCopy(f, p);
     } else if (f.kind == kDrawCopy) {
-      dst->Blit(f.source, p.x, p.y, &r, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)dst->Blit(f.source, p.x, p.y, &r, false);
     } else {
-      dst->AlphaBlit(f.source, p.x, p.y, &r, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)dst->AlphaBlit(f.source, p.x, p.y, &r, false);
     }
   }
 };

@@ -129,7 +129,7 @@ class PieceSink {
  public:
   virtual ~PieceSink() = default;
   // The whole source at the frame's position (the final step); the blit's result.
-  virtual int DrawWhole(TransitionFrame& frame) = 0;
+  [[nodiscard]] virtual int DrawWhole(TransitionFrame& frame) = 0;
   // One piece of an intermediate step; its result is not examined.
   virtual void DrawPiece(TransitionFrame& frame, const TransitionPiece& piece) = 0;
   // Pieces in the order given.
@@ -148,15 +148,17 @@ PieceSink& CurrentPieceSink();
 // draws the whole source; otherwise pattern(frame, progress) draws the pieces with the
 // destination's dirty marking suspended and one bounding rectangle marked after.
 template <typename Pattern>
-int RunTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,
-                       int32_t y, int kind, Surface* backBuffer, Pattern&& pattern);
+[[nodiscard]] int RunTransitionFrame(Surface* destination, const Surface* source, int32_t progress,
+                                     int32_t x, int32_t y, int kind, Surface* backBuffer,
+                                     Pattern&& pattern);
 
 // ---- The frame's steps (used by RunTransitionFrame) -------------------------------------------
 
 // kContinueFrame when the pattern is to be drawn; else the call's result.
 constexpr int kContinueFrame = -100;
-int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,
-                        int32_t y, int kind, Surface* backBuffer, TransitionFrame& frame);
+[[nodiscard]] int OpenTransitionFrame(Surface* destination, const Surface* source, int32_t progress,
+                                      int32_t x, int32_t y, int kind, Surface* backBuffer,
+                                      TransitionFrame& frame);
 // Suspends the destination's dirty marking; CloseTransitionFrame restores it and marks what the
 // pieces touched.
 void SuspendMarking(TransitionFrame& frame);
@@ -266,8 +268,9 @@ bool LaysRowsNow(const TransitionFrame& frame);
 void LayRowsNow(TransitionFrame& frame, int32_t top, int32_t height);
 
 template <typename Pattern>
-int RunTransitionFrame(Surface* destination, const Surface* source, int32_t progress, int32_t x,
-                       int32_t y, int kind, Surface* backBuffer, Pattern&& pattern) {
+[[nodiscard]] int RunTransitionFrame(Surface* destination, const Surface* source, int32_t progress,
+                                     int32_t x, int32_t y, int kind, Surface* backBuffer,
+                                     Pattern&& pattern) {
   TransitionFrame frame;
   const int opened =
       OpenTransitionFrame(destination, source, progress, x, y, kind, backBuffer, frame);

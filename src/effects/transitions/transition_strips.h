@@ -10,18 +10,20 @@ namespace bw {
 
 // Cascade: strips of stripSize that start one step apart and grow to full size; fromStart counts
 // them from the left (top) edge, else from the right (bottom). Results as a mode routine.
-int TransitionCascadeColumns(Surface* destination, const Surface* source, int32_t progress,
-                             int32_t x, int32_t y, bool fromStart, int kind, int32_t stripSize,
-                             Surface* backBuffer);
-int TransitionCascadeRows(Surface* destination, const Surface* source, int32_t progress, int32_t x,
-                          int32_t y, bool fromStart, int kind, int32_t stripSize,
-                          Surface* backBuffer);
+[[nodiscard]] int TransitionCascadeColumns(Surface* destination, const Surface* source,
+                                           int32_t progress, int32_t x, int32_t y, bool fromStart,
+                                           int kind, int32_t stripSize, Surface* backBuffer);
+[[nodiscard]] int TransitionCascadeRows(Surface* destination, const Surface* source,
+                                        int32_t progress, int32_t x, int32_t y, bool fromStart,
+                                        int kind, int32_t stripSize, Surface* backBuffer);
 // Smear: a band revealed from one edge, the band's edge column (row) stretched over the rest of
 // the destination. fromStart reveals from the right (bottom) edge, else from the left (top).
-int TransitionSmearColumns(Surface* destination, const Surface* source, int32_t progress, int32_t x,
-                           int32_t y, bool fromStart, int kind, Surface* backBuffer);
-int TransitionSmearRows(Surface* destination, const Surface* source, int32_t progress, int32_t x,
-                        int32_t y, bool fromStart, int kind, Surface* backBuffer);
+[[nodiscard]] int TransitionSmearColumns(Surface* destination, const Surface* source,
+                                         int32_t progress, int32_t x, int32_t y, bool fromStart,
+                                         int kind, Surface* backBuffer);
+[[nodiscard]] int TransitionSmearRows(Surface* destination, const Surface* source, int32_t progress,
+                                      int32_t x, int32_t y, bool fromStart, int kind,
+                                      Surface* backBuffer);
 
 // The ranks at which the cells of a 4 by 4 grid are drawn (index: row * 4 + column).
 using BlockOrder = std::array<int32_t, 16>;

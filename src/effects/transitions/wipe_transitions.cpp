@@ -156,9 +156,11 @@ void WipeTransition::Advance(int32_t delta, int32_t deltaAcross, bool closing) {
 void WipeTransition::Fade(int32_t step) {
   if (step == 0) return;
   if (kind_ == 0) {
-    target_->SubtractColor(step, step, step, &area_);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)target_->SubtractColor(step, step, step, &area_);
   } else {
-    target_->AddColor(step, step, step, &area_);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)target_->AddColor(step, step, step, &area_);
   }
 }
 
@@ -168,9 +170,11 @@ void WipeTransition::Band(int32_t left, int32_t top, int32_t right, int32_t bott
     const Rect from{sourceArea_.left + left, sourceArea_.top + top, sourceArea_.left + right,
                     sourceArea_.top + bottom};
     if (mode_ == 0) {
-      target_->Blit(source_, ClampedSum(x_, left), ClampedSum(y_, top), &from, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)target_->Blit(source_, ClampedSum(x_, left), ClampedSum(y_, top), &from, false);
     } else {
-      target_->AlphaBlit(source_, ClampedSum(x_, left), ClampedSum(y_, top), &from, false);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)target_->AlphaBlit(source_, ClampedSum(x_, left), ClampedSum(y_, top), &from, false);
     }
     return;
   }
@@ -182,13 +186,16 @@ void WipeTransition::Band(int32_t left, int32_t top, int32_t right, int32_t bott
       (void)target_->FillColorBlend(red_, green_, blue_, value_ & 0xFF, &band);
       break;
     case 1:
-      target_->AddColor(red_, green_, blue_, &band);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)target_->AddColor(red_, green_, blue_, &band);
       break;
     case 2:
-      target_->SubtractColor(red_, green_, blue_, &band);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)target_->SubtractColor(red_, green_, blue_, &band);
       break;
     case 3:
-      target_->SetBrightness(value_ & 0xFFFF, &band);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)target_->SetBrightness(value_ & 0xFFFF, &band);
       break;
     default:
       break;  // an unknown operation draws nothing; the progress still advances
@@ -307,13 +314,15 @@ bool WipeTransitions::IsRunning(uint32_t handle) const {
 
 int WipeTransitions::Finish(uint32_t handle) {
   if (!timers_) return kWipeNoService;
-  if (WipeTransition* wipe = Find(handle)) wipe->Update(wipe->StartTime() + wipe->Duration());
+  // Run to its end: the wipe is finished whatever the step answers.
+  if (WipeTransition* wipe = Find(handle)) (void)wipe->Update(wipe->StartTime() + wipe->Duration());
   return kWipeDone;
 }
 
 int WipeTransitions::Cancel(uint32_t handle) {
   if (!timers_) return kWipeNoService;
-  if (Find(handle)) timers_->RemoveByHandle(handle);
+  // A task that ended on its own is gone already.
+  if (Find(handle)) (void)timers_->RemoveByHandle(handle);
   return kWipeDone;
 }
 

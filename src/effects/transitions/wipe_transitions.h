@@ -30,7 +30,7 @@ class WipeTransition final : public TimedTask {
   ~WipeTransition() override;
 
   uint32_t GetKindId() const override { return kTaskKindWipe; }
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override {}
   // The last resume also moves the start time on by the paused span: the wipe measures from it.
   uint32_t Resume(uint32_t nowMs) override;
@@ -82,14 +82,14 @@ class WipeTransitions {
 
   // The running wipe's handle in the timer service, or 0: no service, no target, kind 22 or
   // more, a source kind without a source, or a refused registration.
-  uint32_t Start(int kind, uint32_t durationMs, ImageSurface* target, ImageSurface* source,
-                 const WipeWords& words);
+  [[nodiscard]] uint32_t Start(int kind, uint32_t durationMs, ImageSurface* target,
+                               ImageSurface* source, const WipeWords& words);
   // A handle that no longer names an unfinished wipe (ended, cancelled, reused) finds nothing.
   bool IsRunning(uint32_t handle) const;
   // Draws the final state at once; kWipeDone, or kWipeNoService.
-  int Finish(uint32_t handle);
+  [[nodiscard]] int Finish(uint32_t handle);
   // Removes the wipe, leaving the picture as drawn; kWipeDone, or kWipeNoService.
-  int Cancel(uint32_t handle);
+  [[nodiscard]] int Cancel(uint32_t handle);
   // The wipe with that handle (finished or not), or null.
   WipeTransition* Find(uint32_t handle) const;
 

@@ -23,7 +23,7 @@ class BackBufferSurface final : public KeylessDirectDrawSurface {
   int GetKind() const override { return kKindDirectDrawSurface; }
   int32_t GetWidth() const override;
   int32_t GetHeight() const override;
-  int Restore(int) override { return 0; }
+  [[nodiscard]] int Restore(int) override { return 0; }
 
  private:
   const DisplayManager* display_ = nullptr;

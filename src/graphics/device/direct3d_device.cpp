@@ -47,7 +47,8 @@ int Direct3DDevice::Create(host::MemorySurface* target, const Rect* viewport, bo
   if (direct3d_->CreateDevice(direct3dGuid_, target, &device_) != host::kDdOk) {
     // The kept device may be stale: choose again from a fresh list and retry on the same
     // DirectDraw device only.
-    if (DirectDrawDeviceList().empty()) LoadDirectDrawLibrary(false, false);
+    // A load that fails leaves the list empty, which the lines below check.
+    if (DirectDrawDeviceList().empty()) (void)LoadDirectDrawLibrary(false, false);
     const host::Guid before = deviceGuid_;
     const bool hadGuid = hasDeviceGuid_;
     const bool same = ChooseDirect3DDevice(!canRenderWindowed_) &&

@@ -38,34 +38,34 @@ class Direct3DDevice : public DirectDrawDevice {
   ~Direct3DDevice() override;
 
   using DirectDrawDevice::Create;
-  int Create(host::MemorySurface* target, const Rect* viewport, bool depth);
-  int CreateZBuffer(host::MemorySurface* target, int bits);
+  [[nodiscard]] int Create(host::MemorySurface* target, const Rect* viewport, bool depth);
+  [[nodiscard]] int CreateZBuffer(host::MemorySurface* target, int bits);
   // The first enumerated format of a class 4 to 256; null for any other value.
   const host::DdPixelFormat* GetTextureFormat(int formatClass) const;
   // Releases the Direct3D side only; the DirectDraw side has DirectDrawDevice::Release.
   void Release();
 
-  int SetCullMode(uint32_t value);
-  int SetShadeMode(uint32_t value);
-  int SetColorKeyEnable(uint32_t value);
-  int SetAlphaBlendEnable(uint32_t value);
-  int SetSrcBlend(uint32_t value);
-  int SetDestBlend(uint32_t value);
-  int SetAlphaTestEnable(uint32_t value);
-  int SetTextureFactor(uint32_t value);
-  int SetAlphaRef(uint32_t value);
-  int SetAlphaFunc(uint32_t value);
-  int SetColorOp(uint32_t value);
-  int SetColorArg1(uint32_t value);
-  int SetColorArg2(uint32_t value);
-  int SetAlphaOp(uint32_t value);
-  int SetAlphaArg1(uint32_t value);
-  int SetAlphaArg2(uint32_t value);
+  [[nodiscard]] int SetCullMode(uint32_t value);
+  [[nodiscard]] int SetShadeMode(uint32_t value);
+  [[nodiscard]] int SetColorKeyEnable(uint32_t value);
+  [[nodiscard]] int SetAlphaBlendEnable(uint32_t value);
+  [[nodiscard]] int SetSrcBlend(uint32_t value);
+  [[nodiscard]] int SetDestBlend(uint32_t value);
+  [[nodiscard]] int SetAlphaTestEnable(uint32_t value);
+  [[nodiscard]] int SetTextureFactor(uint32_t value);
+  [[nodiscard]] int SetAlphaRef(uint32_t value);
+  [[nodiscard]] int SetAlphaFunc(uint32_t value);
+  [[nodiscard]] int SetColorOp(uint32_t value);
+  [[nodiscard]] int SetColorArg1(uint32_t value);
+  [[nodiscard]] int SetColorArg2(uint32_t value);
+  [[nodiscard]] int SetAlphaOp(uint32_t value);
+  [[nodiscard]] int SetAlphaArg1(uint32_t value);
+  [[nodiscard]] int SetAlphaArg2(uint32_t value);
   // Binds the object's texture surface to stage 0; null unbinds. The object stays cached for
   // RenderStateCache, so one that dies while bound must be unbound first.
-  int SetTexture(DirectDrawImageSurface* texture);
+  [[nodiscard]] int SetTexture(DirectDrawImageSurface* texture);
   // After a device restore: sends every known cached value again and binds the texture again.
-  int RenderStateCache();
+  [[nodiscard]] int RenderStateCache();
 
   host::D3dDevice* GetDevice() const { return device_.get(); }
   host::MemorySurface* GetZBuffer() const { return zBuffer_.get(); }
@@ -92,7 +92,7 @@ class Direct3DDevice : public DirectDrawDevice {
     kAlphaFunc,
     kSlotCount
   };
-  int SetCached(Slot slot, uint32_t value);
+  [[nodiscard]] int SetCached(Slot slot, uint32_t value);
 
   std::unique_ptr<host::MemorySurface> zBuffer_;
   std::unique_ptr<host::D3dDevice> device_;

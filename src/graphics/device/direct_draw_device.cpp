@@ -64,7 +64,7 @@ DirectDrawDevice::DirectDrawDevice() {
 
 DirectDrawDevice::~DirectDrawDevice() {
   Release();
-  if (comInitialised_) ComUninitializeForThread();
+  if (comInitialised_) (void)ComUninitializeForThread();  // another thread has none to take back
   if (deviceListBuilt) FreeDirectDrawDeviceList();
 }
 
@@ -130,7 +130,8 @@ int DirectDrawDevice::Create(bool emulationOnly, bool useDirect3D, const host::G
                       : *direct3dGuid == host::kIidDirect3DHalDevice  ? kD3dTypeHal
                                                                       : kD3dTypeSoftware;
     } else {
-      if (deviceList.empty()) LoadDirectDrawLibrary(false, false);
+      // A load that fails leaves the list empty, which the lines below check.
+      if (deviceList.empty()) (void)LoadDirectDrawLibrary(false, false);
       if (!ChooseDirect3DDevice(!windowed)) return kDdCreateNoDirect3DDevice;
       chosen = true;
     }
@@ -141,7 +142,8 @@ int DirectDrawDevice::Create(bool emulationOnly, bool useDirect3D, const host::G
   };
   create();
   if (!directDraw_ && useDirect3D && !chosen) {
-    if (deviceList.empty()) LoadDirectDrawLibrary(false, false);
+    // A load that fails leaves the list empty, which the lines below check.
+    if (deviceList.empty()) (void)LoadDirectDrawLibrary(false, false);
     if (ChooseDirect3DDevice(!windowed)) create();
   }
   if (!directDraw_) return kDdCreateInitFailed;
@@ -228,7 +230,8 @@ int DirectDrawDevice::RestoreMode(bool required) {
 }
 
 void DirectDrawDevice::Release() {
-  RestoreMode(false);
+  // The screen stays as it is when the switch fails; the frame loop notices a lost one.
+  (void)RestoreMode(false);
   directDraw_.reset();
   cooperativeState_ = kCoopNotSet;
 }

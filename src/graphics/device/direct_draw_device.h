@@ -63,7 +63,7 @@ struct DirectDrawDeviceInfo {
 constexpr int kLoadDone = 0;
 constexpr int kLoadNoDevice = -1;
 // Enumerates the display devices into the process-wide list (modes only when asked).
-int LoadDirectDrawLibrary(bool emulationOnly, bool withModes);
+[[nodiscard]] int LoadDirectDrawLibrary(bool emulationOnly, bool withModes);
 void FreeDirectDrawDeviceList();
 const std::vector<DirectDrawDeviceInfo>& DirectDrawDeviceList();
 
@@ -80,12 +80,13 @@ class DirectDrawDevice {
   DirectDrawDevice& operator=(const DirectDrawDevice&) = delete;
 
   // A missing GUID means the default device; with Direct3D, a missing GUID runs the device choice.
-  int Create(bool emulationOnly, bool useDirect3D, const host::Guid* deviceGuid,
-             const host::Guid* direct3dGuid, uint32_t renderDepths, bool windowed,
-             int32_t modeWidth, int32_t modeHeight);
+  [[nodiscard]] int Create(bool emulationOnly, bool useDirect3D, const host::Guid* deviceGuid,
+                           const host::Guid* direct3dGuid, uint32_t renderDepths, bool windowed,
+                           int32_t modeWidth, int32_t modeHeight);
   uint32_t GetVideoMemory(bool refresh);
-  int SetDisplayMode(host::HWND window, int32_t width, int32_t height, int bits, bool try60Hz);
-  int RestoreMode(bool required);
+  [[nodiscard]] int SetDisplayMode(host::HWND window, int32_t width, int32_t height, int bits,
+                                   bool try60Hz);
+  [[nodiscard]] int RestoreMode(bool required);
   void Release();
   // Picks the best Direct3D device of the process-wide list; false when it is empty.
   bool ChooseDirect3DDevice(bool allowNonWindowed);

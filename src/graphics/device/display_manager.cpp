@@ -72,7 +72,8 @@ int DisplayManager::SetScreenSurface(CanvasLayer* canvas) {
   if (canvas_) {
     canvas_->AddUser(this);
     canvas_->RedrawAll();
-    SetCanvasSize(canvas_->GetWidth(), canvas_->GetHeight());
+    // A size below 1 keeps the canvas size in force.
+    (void)SetCanvasSize(canvas_->GetWidth(), canvas_->GetHeight());
   }
   return kDisplayDone;
 }
@@ -262,14 +263,16 @@ int DisplayManager::FullScreenSwitch(host::HWND window, bool triple) {
     // A colour fill fails only on a lost surface, which the next present restores.
     (void)primary_->Blt(nullptr, host::kDdBltColorFill | host::kDdBltWait, &fx);
   }
-  ClearBackBuffer();
+  // A frame that is not shown is drawn again on the next turn.
+  (void)ClearBackBuffer();
   if (textured_ && CreatePresentationTexture() != 0) {
     ReleaseSurfaces();
     textureRequest_ = kTextureOff;
     textured_ = false;
     return FullScreenSwitch(window, triple);
   }
-  if (!canvas_) RestoreLayers(0);
+  // A frame that is not shown is drawn again on the next turn.
+  if (!canvas_) (void)RestoreLayers(0);
   return kDisplayDone;
 }
 
@@ -300,10 +303,12 @@ int DisplayManager::RestoreLostSurfaces() {
       return kRestoreDeviceFailed;
     }
   }
-  RestoreLayers(1);
+  // A frame that is not shown is drawn again on the next turn.
+  (void)RestoreLayers(1);
   if (canvas_) {
     ScopedLock hold(lock_);
-    CopyCanvas(false);
+    // A frame that is not shown is drawn again on the next turn.
+    (void)CopyCanvas(false);
   }
   return kDisplayDone;
 }

@@ -171,97 +171,110 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   DisplayManager();
   ~DisplayManager() override;
 
-  int SetCanvasSize(int32_t width, int32_t height);
-  int SetScreenSurface(CanvasLayer* canvas);
+  [[nodiscard]] int SetCanvasSize(int32_t width, int32_t height);
+  [[nodiscard]] int SetScreenSurface(CanvasLayer* canvas);
   // The host has one list of full-screen modes: the device's, which the desktop's would match.
-  int EnumerateDisplayDevices(const MonitorList* monitors, int32_t canvasWidth,
-                              int32_t canvasHeight);
-  int SelectDisplayDevice(bool fullScreen, MonitorHandle monitor, int index, int bits,
-                          MonitorHandle* outMonitor);
-  int ComputeDisplayRect(int32_t displayWidth, int32_t displayHeight, bool keepWhenSameAspect);
+  [[nodiscard]] int EnumerateDisplayDevices(const MonitorList* monitors, int32_t canvasWidth,
+                                            int32_t canvasHeight);
+  [[nodiscard]] int SelectDisplayDevice(bool fullScreen, MonitorHandle monitor, int index, int bits,
+                                        MonitorHandle* outMonitor);
+  [[nodiscard]] int ComputeDisplayRect(int32_t displayWidth, int32_t displayHeight,
+                                       bool keepWhenSameAspect);
   void ResetDisplayRect();
-  int SetMode(host::HWND window, bool windowed, bool tripleBuffer);
-  int RestoreLostSurfaces();
-  int ShowGdiOverFullScreen();
-  int EndGdiOverFullScreen();
+  [[nodiscard]] int SetMode(host::HWND window, bool windowed, bool tripleBuffer);
+  [[nodiscard]] int RestoreLostSurfaces();
+  [[nodiscard]] int ShowGdiOverFullScreen();
+  [[nodiscard]] int EndGdiOverFullScreen();
   int GetBackend() const;
   void ReleaseSurfaces();
   bool ProbeTexturePresentation();
-  int CreatePresentationTexture();
+  [[nodiscard]] int CreatePresentationTexture();
   void ReleasePresentationTexture();
 
-  int ClearBackBuffer();
+  [[nodiscard]] int ClearBackBuffer();
   // paint is clamped to the canvas.
   [[nodiscard]] host::HResult PaintRect(host::MemoryDc* dc, const Rect& paint);
-  int UpdateBackBuffer();
-  int Present();
+  [[nodiscard]] int UpdateBackBuffer();
+  [[nodiscard]] int Present();
 
-  int CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth, int options);
-  int CreateSpritePrimitive(SpritePrimitive** out, Surface* source, const Rect* rect, int32_t x,
-                            int32_t y);
-  int CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn, Surface* target,
-                                int mode, int32_t x, int32_t y, int32_t progress);
-  int CreateD3DSpritePrimitive(D3DSpritePrimitive** out, Layer* texture, const Rect* rect,
-                               int32_t x, int32_t y);
-  int CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height, uint32_t argb,
-                             int32_t x, int32_t y);
-  int CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3],
-                                 const int32_t ys[3], uint32_t argb, int32_t x, int32_t y);
-  int CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count, int32_t* xs, int32_t* ys,
-                                uint32_t argb, uint8_t type, bool borrow);
-  int CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out);
-  int CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out);
-  int CreateDirectDrawImage(DirectDrawImageSurface** out, int32_t width, int32_t height,
-                            bool systemMemory);
-  int CreateDirectDrawImageFromFile(DirectDrawImageSurface** out, const char* name,
-                                    const uint8_t* data, size_t size, int flags);
-  int CreateWgxPictureLayer(WgxPictureLayer** out, int formatCode, const char* name,
-                            const uint8_t* data, size_t size, bool systemMemory);
-  int CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height, int depth,
-                           bool compose);
-  int CreateSoftwareSurfaceLayer(SoftwareSurfaceLayer** out, int32_t width, int32_t height,
-                                 int depth, int options);
-  int CreateLayerSpritePrimitive(LayerSpritePrimitive** out, SoftwareSurfaceLayer* layer,
-                                 const Rect* rect, int32_t x, int32_t y);
-  int CreateTextureLayer(TextureLayer** out, int formatCode, int32_t width, int32_t height,
-                         int depth, int options, bool systemMemory);
-  int CreateLayerD3DSpritePrimitive(LayerD3DSpritePrimitive** out, TextureLayer* layer,
-                                    const Rect* rect, int32_t x, int32_t y);
-  int CreateImageSurface(ImageSurface** out, int32_t width, int32_t height, int depth, int flags);
-  int CreateImageSurfaceFromFile(ImageSurface** out, const char* name, const uint8_t* data,
-                                 size_t size, int flags);
-  int CreateImageSurfaceFromFile8(ImageSurface** out, const char* name, const uint8_t* data,
-                                  size_t size, int flags);
-  int CreateImageSurfaceCopy(ImageSurface** out, const ImageSurface* source, int mode);
+  [[nodiscard]] int CreateCanvasLayer(CanvasLayer** out, int32_t width, int32_t height, int depth,
+                                      int options);
+  [[nodiscard]] int CreateSpritePrimitive(SpritePrimitive** out, Surface* source, const Rect* rect,
+                                          int32_t x, int32_t y);
+  [[nodiscard]] int CreateTransitionPrimitive(TransitionPrimitive** out, Surface* drawn,
+                                              Surface* target, int mode, int32_t x, int32_t y,
+                                              int32_t progress);
+  [[nodiscard]] int CreateD3DSpritePrimitive(D3DSpritePrimitive** out, Layer* texture,
+                                             const Rect* rect, int32_t x, int32_t y);
+  [[nodiscard]] int CreateD3DRectPrimitive(D3DRectPrimitive** out, int32_t width, int32_t height,
+                                           uint32_t argb, int32_t x, int32_t y);
+  [[nodiscard]] int CreateD3DTrianglePrimitive(D3DTrianglePrimitive** out, const int32_t xs[3],
+                                               const int32_t ys[3], uint32_t argb, int32_t x,
+                                               int32_t y);
+  [[nodiscard]] int CreateD3DPolygonPrimitive(D3DPolygonPrimitive** out, size_t count, int32_t* xs,
+                                              int32_t* ys, uint32_t argb, uint8_t type,
+                                              bool borrow);
+  [[nodiscard]] int CreateD3DRenderStatePrimitive(D3DRenderStatePrimitive** out);
+  [[nodiscard]] int CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out);
+  [[nodiscard]] int CreateDirectDrawImage(DirectDrawImageSurface** out, int32_t width,
+                                          int32_t height, bool systemMemory);
+  [[nodiscard]] int CreateDirectDrawImageFromFile(DirectDrawImageSurface** out, const char* name,
+                                                  const uint8_t* data, size_t size, int flags);
+  [[nodiscard]] int CreateWgxPictureLayer(WgxPictureLayer** out, int formatCode, const char* name,
+                                          const uint8_t* data, size_t size, bool systemMemory);
+  [[nodiscard]] int CreateOffscreenLayer(OffscreenLayer** out, int32_t width, int32_t height,
+                                         int depth, bool compose);
+  [[nodiscard]] int CreateSoftwareSurfaceLayer(SoftwareSurfaceLayer** out, int32_t width,
+                                               int32_t height, int depth, int options);
+  [[nodiscard]] int CreateLayerSpritePrimitive(LayerSpritePrimitive** out,
+                                               SoftwareSurfaceLayer* layer, const Rect* rect,
+                                               int32_t x, int32_t y);
+  [[nodiscard]] int CreateTextureLayer(TextureLayer** out, int formatCode, int32_t width,
+                                       int32_t height, int depth, int options, bool systemMemory);
+  [[nodiscard]] int CreateLayerD3DSpritePrimitive(LayerD3DSpritePrimitive** out,
+                                                  TextureLayer* layer, const Rect* rect, int32_t x,
+                                                  int32_t y);
+  [[nodiscard]] int CreateImageSurface(ImageSurface** out, int32_t width, int32_t height, int depth,
+                                       int flags);
+  [[nodiscard]] int CreateImageSurfaceFromFile(ImageSurface** out, const char* name,
+                                               const uint8_t* data, size_t size, int flags);
+  [[nodiscard]] int CreateImageSurfaceFromFile8(ImageSurface** out, const char* name,
+                                                const uint8_t* data, size_t size, int flags);
+  [[nodiscard]] int CreateImageSurfaceCopy(ImageSurface** out, const ImageSurface* source,
+                                           int mode);
   // Texts: renderer null draws with the default renderer.
-  int CreateDirectDrawSurface(DirectDrawSurface** out, const char* text, TextRenderer* renderer);
-  int CreateTextLayer(TextLayer** out, int formatCode, const char* text, TextRenderer* renderer);
-  int CreateTextImageSurface(ImageSurface** out, const char* text, TextRenderer* renderer,
-                             int flags);
+  [[nodiscard]] int CreateDirectDrawSurface(DirectDrawSurface** out, const char* text,
+                                            TextRenderer* renderer);
+  [[nodiscard]] int CreateTextLayer(TextLayer** out, int formatCode, const char* text,
+                                    TextRenderer* renderer);
+  [[nodiscard]] int CreateTextImageSurface(ImageSurface** out, const char* text,
+                                           TextRenderer* renderer, int flags);
   // Through the installed TextRendererFactory; the new renderer is set up with its face (null:
   // the default face) and height.
-  int CreateGdiTextRenderer(TextRenderer** out, const char* faceName, int32_t height);
-  int CreateOutlineTextRenderer(TextRenderer** out, const char* faceName, int32_t height);
+  [[nodiscard]] int CreateGdiTextRenderer(TextRenderer** out, const char* faceName, int32_t height);
+  [[nodiscard]] int CreateOutlineTextRenderer(TextRenderer** out, const char* faceName,
+                                              int32_t height);
   // The surfaces and layers that keep the renderer, and the default renderer when it is this
   // one, fall back to the default first.
-  int DestroyTextRenderer(TextRenderer** renderer);
+  [[nodiscard]] int DestroyTextRenderer(TextRenderer** renderer);
   void DestroyAllTextRenderers();
   size_t TextRendererCount() const { return renderers_.size(); }
-  int CreateSprite(Sprite** out, ImageSurface* surface, const Rect* rect, int32_t x, int32_t y);
-  int CreateColorRect(ColorRectObject** out, int32_t width, int32_t height, uint32_t argb,
-                      int32_t x, int32_t y);
-  int CreateSpriteCopy(Sprite** out, const Sprite* source);
-  int DestroySprite(DisplayObject* sprite);
-  int DestroySpriteAndClear(DisplayObject** sprite);
+  [[nodiscard]] int CreateSprite(Sprite** out, ImageSurface* surface, const Rect* rect, int32_t x,
+                                 int32_t y);
+  [[nodiscard]] int CreateColorRect(ColorRectObject** out, int32_t width, int32_t height,
+                                    uint32_t argb, int32_t x, int32_t y);
+  [[nodiscard]] int CreateSpriteCopy(Sprite** out, const Sprite* source);
+  [[nodiscard]] int DestroySprite(DisplayObject* sprite);
+  [[nodiscard]] int DestroySpriteAndClear(DisplayObject** sprite);
   void DestroySpritesOfOwner(uint32_t owner, bool allBut);
   void DestroyAllSprites();
   uint32_t SetSpriteOwner(uint32_t owner);
   size_t SpriteCount() const { return sprites_.size(); }
   // Made at the movie's frame size as it is listed.
-  int CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height);
-  int DestroyLayer(Surface* layer);
-  int DestroyLayerAndClear(Surface** layer);
-  int DestroyRenderItem(RenderItem* item);
+  [[nodiscard]] int CreateMovieFrameSurface(MovieFrameSurface** out, int32_t width, int32_t height);
+  [[nodiscard]] int DestroyLayer(Surface* layer);
+  [[nodiscard]] int DestroyLayerAndClear(Surface** layer);
+  [[nodiscard]] int DestroyRenderItem(RenderItem* item);
   void DestroyObjectsOfOwner(uint32_t owner, int flags);
   // Every render item, then every sprite, then every surface and layer; the render list ends
   // empty.
@@ -269,9 +282,9 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
   // Detaches, unapplied, every layer's filter that which picks (before the code behind the
   // filters goes).
   void DetachFiltersWhere(const std::function<bool(const LayerFilter&)>& which);
-  int RestoreLayers(int argument);
+  [[nodiscard]] int RestoreLayers(int argument);
   // Draws the render list onto the back buffer; the list's first failure, or -1 without one.
-  int DrawRenderList();
+  [[nodiscard]] int DrawRenderList();
   // Tests only: the next mode switch asks for the Direct3D render device. The engine switches
   // without it.
   void SetDirect3DRenderDevice(bool on) { direct3dRequest_ = on; }
@@ -329,27 +342,29 @@ class DisplayManager : public Direct3DDevice, private SurfaceUser {
  private:
   void DetachSurface(const Surface* surface) override;
   bool DecideTexture();
-  int CreateWindowSurfaces(bool direct3d);
-  int CreateFullScreenSurfaces(bool direct3d, bool triple);
-  int CreateBackBuffer(int32_t width, int32_t height, bool direct3d);
-  int CopyCanvas(bool onlyChanged);
+  [[nodiscard]] int CreateWindowSurfaces(bool direct3d);
+  [[nodiscard]] int CreateFullScreenSurfaces(bool direct3d, bool triple);
+  [[nodiscard]] int CreateBackBuffer(int32_t width, int32_t height, bool direct3d);
+  [[nodiscard]] int CopyCanvas(bool onlyChanged);
   // The window's own picture for a canvas shown through GDI; null when the window takes none.
   host::MemorySurface* WindowSurface();
-  int DrawPresentationQuad();
+  [[nodiscard]] int DrawPresentationQuad();
   void RedrawCanvas();
   void WaitForBlank();
   [[nodiscard]] host::HResult BltToPrimary(const Rect& dest, const Rect& source, uint32_t flags);
   void FillBars();
   // Makes, initialises and lists one object under the layer owner value.
   template <typename Object, typename Base, typename Init>
-  int AddObject(std::list<std::unique_ptr<Base>>* list, Object** out, int noMemory, Init init);
-  int CreateRenderDevice();
-  int AddTextRenderer(TextRenderer** out, bool outline, const char* faceName, int32_t height);
+  [[nodiscard]] int AddObject(std::list<std::unique_ptr<Base>>* list, Object** out, int noMemory,
+                              Init init);
+  [[nodiscard]] int CreateRenderDevice();
+  [[nodiscard]] int AddTextRenderer(TextRenderer** out, bool outline, const char* faceName,
+                                    int32_t height);
   void ForgetTextRenderer(const TextRenderer* renderer);
   // Unbinds the dying picture from the device and unlinks the layers that link it, detaching a
   // two-layer filter unapplied.
   void ForgetLinksTo(Surface* dying);
-  int FullScreenSwitch(host::HWND window, bool triple);
+  [[nodiscard]] int FullScreenSwitch(host::HWND window, bool triple);
 
   host::HWND window_;
   std::unique_ptr<host::MemorySurface> primary_;

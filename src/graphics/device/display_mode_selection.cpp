@@ -16,7 +16,8 @@ int DisplayManager::EnumerateDisplayDevices(const MonitorList* monitors, int32_t
   selected_ = nullptr;
   // The host's display offers the game's own size; the canvas that would tell it comes later.
   host::SetDisplayModeSize(canvasWidth, canvasHeight);
-  LoadDirectDrawLibrary(false, true);
+  // A load that fails leaves the list empty, which the lines below check.
+  (void)LoadDirectDrawLibrary(false, true);
   const std::vector<DirectDrawDeviceInfo>& drivers = DirectDrawDeviceList();
   if (monitors->GetCount() == 0) return kDisplayNoMonitors;
   const bool several = monitors->GetCount() >= 2;

@@ -269,7 +269,8 @@ int DisplayManager::RestoreLayers(int argument) {
   for (const std::unique_ptr<Surface>& surface : layers_) {
     if (int code = surface->Restore(argument); code != 0) return code;
   }
-  if (GetDevice()) RenderStateCache();
+  // A state the device refuses leaves the one it has.
+  if (GetDevice()) (void)RenderStateCache();
   return renderList_.Restore();
 }
 
@@ -339,7 +340,8 @@ int DisplayManager::CreateD3DBlendStatePrimitive(D3DBlendStatePrimitive** out) {
 void DisplayManager::ForgetLinksTo(Surface* dying) {
   // The device keeps the bound texture for a later restore: it must not outlive the picture.
   host::MemorySurface* picture = DirectDrawSurfaceOf(dying);
-  if (picture && GetDevice() && GetDevice()->GetTexture(0) == picture) SetTexture(nullptr);
+  // A state the device refuses leaves the one it has.
+  if (picture && GetDevice() && GetDevice()->GetTexture(0) == picture) (void)SetTexture(nullptr);
   const auto* dyingLayer = dynamic_cast<SurfaceLayer*>(dying);
   if (!dyingLayer) return;
   for (const std::unique_ptr<Surface>& surface : layers_) {
@@ -348,7 +350,8 @@ void DisplayManager::ForgetLinksTo(Surface* dying) {
     // A two-layer filter reads the partner: it stops before the partner goes.
     LayerFilter* filter = layer->GetSource();
     if (filter && filter->GetKind() < kFilterTwoLayerLimit) layer->DetachSource(false);
-    layer->SetLinkedLayer(nullptr);
+    // A null one only unlinks, which cannot fail.
+    (void)layer->SetLinkedLayer(nullptr);
   }
 }
 

@@ -35,18 +35,22 @@ int LoadGmpBackground(DisplayManager* display, const GmpFile& file, const std::s
 }
 
 void ShowGmpBackground(CompositionLayer* owner, ImageSurface* background) {
-  if (owner && background) owner->SetBackgroundImage(background, 0, 0, true);
+  // A picture without pixels leaves the background as it was.
+  if (owner && background) (void)owner->SetBackgroundImage(background, 0, 0, true);
 }
 
 void GmpLayerLoader::Clear() {
   if (display_) {
     for (Sprite* sprite : sprites_) {
-      if (sprite) display_->DestroySprite(sprite);
+      // One the manager does not hold is gone already.
+      if (sprite) (void)display_->DestroySprite(sprite);
     }
     for (ImageSurface* surface : surfaces_) {
-      if (surface) display_->DestroyLayer(surface);
+      // One the manager does not hold is gone already.
+      if (surface) (void)display_->DestroyLayer(surface);
     }
-    if (background_) display_->DestroyLayer(background_);
+    // One the manager does not hold is gone already.
+    if (background_) (void)display_->DestroyLayer(background_);
   }
   sprites_.clear();
   surfaces_.clear();
@@ -92,7 +96,8 @@ int GmpLayerLoader::Load(CompositionLayer* owner, DisplayManager* display, const
   }
   // Listed only once the whole screen is made.
   if (list) {
-    for (Sprite* sprite : sprites_) list->AddAfterEqual(sprite, priority, 0);
+    // An object already listed stays where it is.
+    for (Sprite* sprite : sprites_) (void)list->AddAfterEqual(sprite, priority, 0);
   }
   ShowGmpBackground(owner, background_);
   return kGmpLoaded;

@@ -24,11 +24,13 @@ struct GmpRecord {
 };
 
 // Reads and checks the whole table; folder gets the file's folder, in which its pictures are.
-int ReadGmpTable(const char* name, bool layerOnlyAllowed, GmpFile* file, std::string* folder);
+[[nodiscard]] int ReadGmpTable(const char* name, bool layerOnlyAllowed, GmpFile* file,
+                               std::string* folder);
 
 // The background surface, made through the display manager; kGmpLoaded with none named.
-int LoadGmpBackground(DisplayManager* display, const GmpFile& file, const std::string& folder,
-                      bool withBackground, bool eightBit, ImageSurface** out);
+[[nodiscard]] int LoadGmpBackground(DisplayManager* display, const GmpFile& file,
+                                    const std::string& folder, bool withBackground, bool eightBit,
+                                    ImageSurface** out);
 
 // Shows a loaded background on the owner layer, redrawn at once.
 void ShowGmpBackground(CompositionLayer* owner, ImageSurface* background);
@@ -41,8 +43,9 @@ class GmpLayerLoader {
   ~GmpLayerLoader() { Clear(); }
 
   // list null: the sprites are made but listed nowhere. A failure leaves nothing made.
-  int Load(CompositionLayer* owner, DisplayManager* display, const char* name,
-           DisplayObjectList* list, uint32_t priority, bool eightBit, bool withBackground);
+  [[nodiscard]] int Load(CompositionLayer* owner, DisplayManager* display, const char* name,
+                         DisplayObjectList* list, uint32_t priority, bool eightBit,
+                         bool withBackground);
   // Destroys what the last load made and still lives.
   void Clear();
   // A surface or sprite destroyed since the load (by a script, or with all of them) is no part

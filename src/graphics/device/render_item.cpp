@@ -144,11 +144,15 @@ int D3DColorItem::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* device
   if (!device) return kRenderMissing;
   host::D3dDevice* d3d = device->GetDevice();
   if (!d3d) return kRenderNoDevice;
-  device->SetTexture(nullptr);
+  // A state the device refuses leaves the one it has.
+  (void)device->SetTexture(nullptr);
   if (AppliesStates()) {
-    device->SetAlphaBlendEnable(blend_[0]);
-    device->SetSrcBlend(blend_[1]);
-    device->SetDestBlend(blend_[2]);
+    // A state the device refuses leaves the one it has.
+    (void)device->SetAlphaBlendEnable(blend_[0]);
+    // A state the device refuses leaves the one it has.
+    (void)device->SetSrcBlend(blend_[1]);
+    // A state the device refuses leaves the one it has.
+    (void)device->SetDestBlend(blend_[2]);
   }
   if (d3d->DrawPrimitive(PrimitiveType(), kFvfColored, vertices_.data(), uint32_t(vertices_.size()),
                          0) != host::kDdOk) {
@@ -375,7 +379,8 @@ int D3DBlendStatePrimitive::Draw(host::MemorySurface*, const Rect*, Direct3DDevi
   if (!IsEnabled()) return kRenderDone;
   if (!device) return kRenderMissing;
   BlendStage::Apply(states_, *device, true);
-  if (factor_ != 0xFFFFFFFFu) device->SetTextureFactor(factor_);
+  // A state the device refuses leaves the one it has.
+  if (factor_ != 0xFFFFFFFFu) (void)device->SetTextureFactor(factor_);
   return kRenderDone;
 }
 

@@ -118,8 +118,9 @@ class RenderItem {
   virtual bool HitTest(int32_t x, int32_t y, bool testPixel) const;
   virtual bool Overlaps(const RenderItem& other) const;
   virtual bool GetRect(Rect*) const { return false; }
-  virtual int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) = 0;
-  virtual int Restore() { return 0; }
+  [[nodiscard]] virtual int Draw(host::MemorySurface* dest, const Rect* clip,
+                                 Direct3DDevice* device) = 0;
+  [[nodiscard]] virtual int Restore() { return 0; }
 
   uint32_t Owner() const { return owner_; }
   void SetOwner(uint32_t owner) { owner_ = owner; }
@@ -152,10 +153,10 @@ struct ColorVertex {
 class D3DColorItem : public RenderItem {
  public:
   void SetColor(uint32_t rgb);
-  bool SetVertexColor(size_t index, uint32_t rgb);
+  [[nodiscard]] bool SetVertexColor(size_t index, uint32_t rgb);
   void SetVertexColors(const std::vector<uint32_t>& rgbs);
   void SetAlpha(int alpha);
-  bool SetVertexAlpha(size_t index, int alpha);
+  [[nodiscard]] bool SetVertexAlpha(size_t index, int alpha);
   void SetVertexAlphas(const std::vector<int>& alphas);
   void SetBlendStates(uint8_t enable, uint8_t source, uint8_t destination);
   void SetBlendMode(bool additive, int alpha);
@@ -165,7 +166,8 @@ class D3DColorItem : public RenderItem {
   uint8_t SrcBlend() const { return blend_[1]; }
   uint8_t DestBlend() const { return blend_[2]; }
 
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
 
  protected:
   // An opaque colour draws without blending; any other alpha blends by it.
@@ -181,7 +183,7 @@ class D3DRectPrimitive : public D3DColorItem {
  public:
   D3DRectPrimitive();
   uint8_t GetKind() const override { return kItemD3DRect; }
-  int Set(int32_t width, int32_t height, uint32_t argb, int32_t x, int32_t y);
+  [[nodiscard]] int Set(int32_t width, int32_t height, uint32_t argb, int32_t x, int32_t y);
   int32_t GetX() const override { return x_; }
   int32_t GetY() const override { return y_; }
   void SetPosition(int32_t x, int32_t y) override;
@@ -227,7 +229,8 @@ class D3DTrianglePrimitive : public D3DPointsItem {
  public:
   D3DTrianglePrimitive();
   uint8_t GetKind() const override { return kItemD3DTriangle; }
-  int Set(const int32_t xs[3], const int32_t ys[3], uint32_t argb, int32_t x, int32_t y);
+  [[nodiscard]] int Set(const int32_t xs[3], const int32_t ys[3], uint32_t argb, int32_t x,
+                        int32_t y);
   bool SetPoint(int index, int32_t x, int32_t y);
   void SetPoints(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
@@ -246,12 +249,14 @@ class D3DPolygonPrimitive : public D3DPointsItem {
   uint8_t GetKind() const override { return kItemD3DPolygon; }
   // Copies the points, or with borrow keeps the caller's arrays, which must outlive the item;
   // SetPoint and SetLine then write into them.
-  int SetPoints(size_t count, int32_t* xs, int32_t* ys, uint32_t argb, uint8_t type, bool borrow);
+  [[nodiscard]] int SetPoints(size_t count, int32_t* xs, int32_t* ys, uint32_t argb, uint8_t type,
+                              bool borrow);
   void SetPrimitiveType(uint8_t type) { type_ = type; }
   bool SetPoint(size_t index, int32_t x, int32_t y);
   bool SetLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
   void SetRotation(int angle, int anchor);
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
 
  protected:
   uint32_t PrimitiveType() const override { return type_; }
@@ -304,7 +309,8 @@ class D3DRenderStatePrimitive : public RenderItem {
   };
   uint8_t GetKind() const override { return kItemRenderState; }
   void SetState(Byte which, uint8_t value) { states_[which] = value; }
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
 
  private:
   uint8_t states_[kByteCount] = {kKeepState, kKeepState, kKeepState, kKeepState, kKeepState,
@@ -319,7 +325,8 @@ class D3DBlendStatePrimitive : public RenderItem {
   void SetState(Byte which, uint8_t value) { states_[which] = value; }
   // 0xFFFFFFFF keeps the device's factor.
   void SetTextureFactor(uint32_t factor) { factor_ = factor; }
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
 
  private:
   BlendStage::Bytes states_ = [] {

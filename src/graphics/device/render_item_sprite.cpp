@@ -181,7 +181,8 @@ int LayerSpritePrimitive::Init(Surface* source, const Rect* rect, int32_t x, int
 int LayerSpritePrimitive::Draw(host::MemorySurface* dest, const Rect* clip,
                                Direct3DDevice* device) {
   if (!IsEnabled()) return kRenderDone;
-  if (auto* layer = dynamic_cast<SoftwareSurfaceLayer*>(source_)) layer->UpdateSurface(true);
+  // A frame that is not shown is drawn again on the next turn.
+  if (auto* layer = dynamic_cast<SoftwareSurfaceLayer*>(source_)) (void)layer->UpdateSurface(true);
   return SpritePrimitive::Draw(dest, clip, device);
 }
 

@@ -28,8 +28,8 @@ using TransitionDispatchFn = int (*)(int mode, Surface* first, Surface* second, 
 // Installs the dispatcher (null restores the built-in one) and answers the previous one. Until
 // the transitions are installed, the built-in dispatcher answers 1 (no transition to run).
 TransitionDispatchFn SetTransitionDispatch(TransitionDispatchFn dispatch);
-int TransitionDispatch(int mode, Surface* first, Surface* second, int32_t progress, int32_t x,
-                       int32_t y, int kind, Surface* shared);
+[[nodiscard]] int TransitionDispatch(int mode, Surface* first, Surface* second, int32_t progress,
+                                     int32_t x, int32_t y, int kind, Surface* shared);
 // The surface a transition without a drawn surface draws into; set once at start-up.
 void SetTransitionScreen(Surface* screen);
 
@@ -48,10 +48,11 @@ class SpritePrimitive : public RenderItem, protected SurfaceUser {
   void SetSizeAndPosition(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
   bool GetRect(Rect* out) const override;
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
 
   virtual void Reset();
-  virtual int Init(Surface* source, const Rect* rect, int32_t x, int32_t y);
+  [[nodiscard]] virtual int Init(Surface* source, const Rect* rect, int32_t x, int32_t y);
   virtual void SetSource(Surface* source);
   void SetSourceRect(int32_t scrollX, int32_t scrollY, const Rect* rect);
 
@@ -60,7 +61,7 @@ class SpritePrimitive : public RenderItem, protected SurfaceUser {
 
  protected:
   // The blit shared with the transition item: 1 missing, 2 stretched blit failed, 3 blit failed.
-  int Blit(host::MemorySurface* dest, const Rect* clip) const;
+  [[nodiscard]] int Blit(host::MemorySurface* dest, const Rect* clip) const;
   bool PixelHit(int32_t x, int32_t y, bool testPixel) const;
 
   Surface* source_ = nullptr;
@@ -78,8 +79,9 @@ class SpritePrimitive : public RenderItem, protected SurfaceUser {
 class LayerSpritePrimitive : public SpritePrimitive {
  public:
   uint8_t GetKind() const override { return kItemLayerSprite; }
-  int Init(Surface* source, const Rect* rect, int32_t x, int32_t y) override;
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+  [[nodiscard]] int Init(Surface* source, const Rect* rect, int32_t x, int32_t y) override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
 };
 
 class TransitionPrimitive : public SpritePrimitive {
@@ -88,14 +90,17 @@ class TransitionPrimitive : public SpritePrimitive {
   uint8_t GetKind() const override { return kItemTransition; }
   void Reset() override;
   // The sprite Init does not apply: a transition needs its target.
-  int Init(Surface*, const Rect*, int32_t, int32_t) override { return kTransitionNoTarget; }
-  int Init(Surface* drawn, Surface* target, int mode, int32_t x, int32_t y, int32_t progress,
-           int32_t param1, int32_t param2);
-  int SetProgress(int32_t progress);
+  [[nodiscard]] int Init(Surface*, const Rect*, int32_t, int32_t) override {
+    return kTransitionNoTarget;
+  }
+  [[nodiscard]] int Init(Surface* drawn, Surface* target, int mode, int32_t x, int32_t y,
+                         int32_t progress, int32_t param1, int32_t param2);
+  [[nodiscard]] int SetProgress(int32_t progress);
   void SetSource(Surface* drawn) override;
   void SetTarget(Surface* target);
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
-  int Restore() override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
+  [[nodiscard]] int Restore() override;
 
   Surface* GetTarget() const { return target_; }
   int32_t GetProgress() const { return progress_; }

@@ -227,7 +227,8 @@ int LayerD3DSpritePrimitive::Init(Layer* texture, const Rect* rect, int32_t x, i
 int LayerD3DSpritePrimitive::Draw(host::MemorySurface* dest, const Rect* clip,
                                   Direct3DDevice* device) {
   if (auto* layer = dynamic_cast<TextureLayer*>(GetTexture()); layer && IsEnabled()) {
-    layer->UpdateTexture(true);
+    // A frame that is not shown is drawn again on the next turn.
+    (void)layer->UpdateTexture(true);
   }
   return D3DSpritePrimitive::Draw(dest, clip, device);
 }

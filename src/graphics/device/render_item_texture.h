@@ -38,18 +38,19 @@ class D3DSpritePrimitive : public RenderItem, private SurfaceUser {
   bool GetRect(Rect* out) const override;
   // With testPixel, a WGX picture's pixels equal to its colour key are not hit.
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
 
   virtual void Reset();
   // The texture must also be a DirectDraw picture surface to be bound.
-  virtual int Init(Layer* texture, const Rect* rect, int32_t x, int32_t y);
+  [[nodiscard]] virtual int Init(Layer* texture, const Rect* rect, int32_t x, int32_t y);
 
   // Vertices in strip order: top-left, top-right, bottom-left, bottom-right.
   void SetColor(uint32_t rgb);
-  bool SetVertexColor(size_t index, uint32_t rgb);
+  [[nodiscard]] bool SetVertexColor(size_t index, uint32_t rgb);
   void SetVertexColors(const std::vector<uint32_t>& rgbs);
   void SetAlpha(int alpha);
-  bool SetVertexAlpha(size_t index, int alpha);
+  [[nodiscard]] bool SetVertexAlpha(size_t index, int alpha);
   void SetVertexAlphas(const std::vector<int>& alphas);
   void SetBlendStates(uint8_t enable, uint8_t source, uint8_t destination);
   void SetBlendMode(bool additive, int alpha);
@@ -88,8 +89,9 @@ class D3DSpritePrimitive : public RenderItem, private SurfaceUser {
 class LayerD3DSpritePrimitive : public D3DSpritePrimitive {
  public:
   uint8_t GetKind() const override { return kItemLayerD3DSprite; }
-  int Init(Layer* texture, const Rect* rect, int32_t x, int32_t y) override;
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
+  [[nodiscard]] int Init(Layer* texture, const Rect* rect, int32_t x, int32_t y) override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
 };
 
 }  // namespace bw

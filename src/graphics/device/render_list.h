@@ -35,9 +35,9 @@ class RenderList {
   virtual ~RenderList();
 
   // After every item of greater or equal priority.
-  int Insert(RenderItem* item, uint32_t priority, uint8_t type);
+  [[nodiscard]] int Insert(RenderItem* item, uint32_t priority, uint8_t type);
   // After greater priorities, before equal ones.
-  int InsertBeforeEqual(RenderItem* item, uint32_t priority, uint8_t type);
+  [[nodiscard]] int InsertBeforeEqual(RenderItem* item, uint32_t priority, uint8_t type);
   void Remove(RenderItem* item);
   void RemoveByPriority(uint32_t priority);
   void RemoveByType(uint8_t type);
@@ -45,8 +45,8 @@ class RenderList {
   bool SetPriorityBeforeEqual(RenderItem* item, uint32_t priority, bool skipIfSame);
   void SetEnabledWhere(bool enabled, int64_t priority, int64_t type);
   // Stops at the first item that fails and answers its code; the scene is ended either way.
-  int DrawAll(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device);
-  int Restore();
+  [[nodiscard]] int DrawAll(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device);
+  [[nodiscard]] int Restore();
   void Clear();
 
   bool AppliesItemStates() const { return applyStates_; }
@@ -62,7 +62,7 @@ class RenderList {
     uint8_t type;
   };
   using Nodes = std::list<Node>;
-  int Add(RenderItem* item, uint32_t priority, uint8_t type, bool beforeEqual);
+  [[nodiscard]] int Add(RenderItem* item, uint32_t priority, uint8_t type, bool beforeEqual);
   Nodes::iterator Find(const RenderItem* item);
   Nodes::iterator Place(uint32_t priority, bool beforeEqual);
   template <typename Match>

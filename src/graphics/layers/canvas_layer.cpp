@@ -29,9 +29,10 @@ void ConvertRect(const ImageSurface& picture, int format, const host::DdSurfaceD
                     reinterpret_cast<const uint32_t*>(row) + r.left, picture.GetPitch(), r.Width(),
                     r.Height());
   } else {
-    PaletteRowsToSurface(format, desc.surface, r.left, r.top, desc.pitch, row + r.left,
-                         picture.GetPitch(), r.Width(), r.Height(),
-                         palette ? palette : picture.GetPalette());
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)PaletteRowsToSurface(format, desc.surface, r.left, r.top, desc.pitch, row + r.left,
+                               picture.GetPitch(), r.Width(), r.Height(),
+                               palette ? palette : picture.GetPalette());
   }
 }
 
@@ -69,7 +70,8 @@ int CanvasLayer::SetDepth(int bits) {
     return kDepthCreateFailed;
   }
   if (CompositionLayer* composition = GetCompositionLayer()) {
-    composition->SetTarget(this, true);
+    // A target without pixels leaves the layer unbound, drawing nothing.
+    (void)composition->SetTarget(this, true);
     SetActiveDirtyList(nullptr);
   }
   return 0;
@@ -77,7 +79,8 @@ int CanvasLayer::SetDepth(int bits) {
 
 void CanvasLayer::RedrawAll() {
   if (CompositionLayer* composition = GetCompositionLayer(); composition && IsComposing()) {
-    composition->InvalidateAll();
+    // A layer without a target has nothing to redraw.
+    (void)composition->InvalidateAll();
     return;
   }
   Invalidate(nullptr);
@@ -132,7 +135,8 @@ int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::Memor
   if (HasSource()) return PresentFiltered(window, dc, surface, formatFlag, drawn);
   CompositionLayer* composition = GetCompositionLayer();
   if (composition && IsComposing()) {
-    if (!onlyChanged) composition->InvalidateAll();
+    // A layer without a target has nothing to redraw.
+    if (!onlyChanged) (void)composition->InvalidateAll();
     if (dc) return composition->RedrawIntoDc(dc, 0, 0, drawn);
     if (window) return composition->RedrawToDc(nullptr, 0, 0, window);
     return composition->RedrawToSurface(surface, 0, 0);

@@ -34,26 +34,28 @@ class CanvasLayer : public ImageSurface, public SurfaceLayer {
   int GetKind() const override { return kKindCanvasLayer; }
   ImageSurface* GetImage() override { return this; }
   const ImageSurface* GetImage() const override { return this; }
-  int Recreate(int depth) override { return SetDepth(depth); }
+  [[nodiscard]] int Recreate(int depth) override { return SetDepth(depth); }
 
-  int Create(int32_t width, int32_t height, int depth, int options) {
+  [[nodiscard]] int Create(int32_t width, int32_t height, int depth, int options) {
     return CreateWithDc(width, height, depth, options);
   }
-  int SetDepth(int bits);
+  [[nodiscard]] int SetDepth(int bits);
   // Copies the canvas (only what changed, when asked) to the window, a device context or a
   // locked DirectDraw surface; formatFlag 0 reads the surface's own format. While a filter is
   // attached the filter draws the whole frame at the current time instead. drawn, when given,
   // receives what changed in the device context (a surface is told itself). The context is
   // read, to leave alone what it holds already, unless a filter draws: that writes every pixel.
-  int PresentFrame(host::HWND window, host::MemoryDc* dc, host::MemorySurface* surface,
-                   int formatFlag, bool onlyChanged, DirtyRectList* drawn = nullptr);
+  [[nodiscard]] int PresentFrame(host::HWND window, host::MemoryDc* dc,
+                                 host::MemorySurface* surface, int formatFlag, bool onlyChanged,
+                                 DirtyRectList* drawn = nullptr);
   // The whole canvas is copied by the next frame.
   void RedrawAll();
 
  private:
   // The frame drawn band by band by the attached filter straight into the destination.
-  int PresentFiltered(host::HWND window, host::MemoryDc* dc, host::MemorySurface* surface,
-                      int formatFlag, DirtyRectList* drawn);
+  [[nodiscard]] int PresentFiltered(host::HWND window, host::MemoryDc* dc,
+                                    host::MemorySurface* surface, int formatFlag,
+                                    DirtyRectList* drawn);
 
   int options_ = kLayerPlain;
 };
@@ -66,9 +68,9 @@ class OffscreenLayer : public ImageSurface, public SurfaceLayer {
   int GetKind() const override { return kKindOffscreenLayer; }
   ImageSurface* GetImage() override { return this; }
   const ImageSurface* GetImage() const override { return this; }
-  int Recreate(int depth) override;
+  [[nodiscard]] int Recreate(int depth) override;
 
-  int Create(int32_t width, int32_t height, int depth, bool compose) {
+  [[nodiscard]] int Create(int32_t width, int32_t height, int depth, bool compose) {
     return SurfaceLayer::Create(width, height, depth, compose);
   }
 

@@ -14,14 +14,14 @@ class DirectDrawLayer : public DirectDrawImageSurface, public Layer {
  public:
   int32_t GetWidth() const override { return DirectDrawImageSurface::GetWidth(); }
   int32_t GetHeight() const override { return DirectDrawImageSurface::GetHeight(); }
-  int SetColorKeyRgb(int r, int g, int b) override {
+  [[nodiscard]] int SetColorKeyRgb(int r, int g, int b) override {
     return DirectDrawImageSurface::SetColorKeyRgb(r, g, b);
   }
-  int SetColorKeyFromPixel(int32_t x, int32_t y) override {
+  [[nodiscard]] int SetColorKeyFromPixel(int32_t x, int32_t y) override {
     return DirectDrawImageSurface::SetColorKeyFromPixel(x, y);
   }
   int64_t GetSurfaceColorKey() const override;
-  int ClearColorKey() override { return DirectDrawImageSurface::ClearColorKey(); }
+  [[nodiscard]] int ClearColorKey() override { return DirectDrawImageSurface::ClearColorKey(); }
   host::MemorySurface* GetDirectDrawSurface() const override {
     return DirectDrawImageSurface::GetDirectDrawSurface();
   }

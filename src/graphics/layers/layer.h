@@ -17,11 +17,11 @@ class Layer {
   // The surface's size: a texture can be larger than what it shows.
   virtual int32_t GetWidth() const = 0;
   virtual int32_t GetHeight() const = 0;
-  virtual int SetColorKeyRgb(int r, int g, int b) = 0;
-  virtual int SetColorKeyFromPixel(int32_t x, int32_t y) = 0;
+  [[nodiscard]] virtual int SetColorKeyRgb(int r, int g, int b) = 0;
+  [[nodiscard]] virtual int SetColorKeyFromPixel(int32_t x, int32_t y) = 0;
   // In the surface's own format; -1 when none.
   virtual int64_t GetSurfaceColorKey() const = 0;
-  virtual int ClearColorKey() = 0;
+  [[nodiscard]] virtual int ClearColorKey() = 0;
   virtual host::MemorySurface* GetDirectDrawSurface() const = 0;
   virtual int GetPixelFormatCode() const = 0;
   virtual int32_t GetContentWidth() const = 0;

@@ -28,7 +28,7 @@ class LayerFilter {
 
   virtual uint8_t GetKind() const = 0;
   // Non-zero once the filter has finished.
-  virtual int Update(uint32_t nowMs) = 0;
+  [[nodiscard]] virtual int Update(uint32_t nowMs) = 0;
   virtual bool IsDone() const = 0;
   virtual void DrawBand(const FilterBand& band) = 0;
   // True when a band reads only the same rows of the pictures it draws from: those may then be

@@ -88,7 +88,8 @@ int SoftwareSurfaceLayer::Build(int32_t width, int32_t height, int depth, int op
         return kSoftLayerOtherFailure;
     }
   }
-  Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)Fill(0, nullptr);
   if (surface_.FillColor(0, 0, 0) != 0) return kSoftLayerOtherFailure;
   // Both start black: nothing to copy yet.
   if (DirtyRectList* dirty = GetActiveDirtyList()) dirty->Clear();
@@ -104,7 +105,8 @@ int SoftwareSurfaceLayer::Recreate(int depth) {
     return kRecreateFailed;
   }
   if (CompositionLayer* composition = GetCompositionLayer()) {
-    composition->SetTarget(this, true);
+    // A target without pixels leaves the layer unbound, drawing nothing.
+    (void)composition->SetTarget(this, true);
     SetActiveDirtyList(nullptr);
   } else {
     SetActiveDirtyList(GetDirtyList());
@@ -146,7 +148,8 @@ int SoftwareSurfaceLayer::ClearColorKey() {
   host::MemorySurface* surface = GetDirectDrawSurface();
   if (!surface) return kLayerKeyNoSurface;
   if (surface->SetColorKey(host::kDdCKeySrcBlt, nullptr) != host::kDdOk) return kLayerKeyNoFormat;
-  surface_.ClearColorKey();
+  // A picture without pixels has no key to set.
+  (void)surface_.ClearColorKey();
   colorKey_ = kNoColorKey;
   return 0;
 }

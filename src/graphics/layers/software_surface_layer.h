@@ -52,16 +52,16 @@ class SoftwareSurfaceLayer : public ImageSurface, public SurfaceLayer {
   ImageSurface* GetImage() override { return this; }
   const ImageSurface* GetImage() const override { return this; }
 
-  int Create(int32_t width, int32_t height, int depth, int options);
-  int CreateDdSurface(int32_t width, int32_t height);
-  int UpdateSurface(bool dirtyOnly);
+  [[nodiscard]] int Create(int32_t width, int32_t height, int depth, int options);
+  [[nodiscard]] int CreateDdSurface(int32_t width, int32_t height);
+  [[nodiscard]] int UpdateSurface(bool dirtyOnly);
   void Reset();
-  int Recreate(int depth) override;
+  [[nodiscard]] int Recreate(int depth) override;
 
-  int SetColorKeyRgb(int r, int g, int b) override;
-  int SetColorKeyFromPixel(int32_t x, int32_t y) override;
-  int ClearColorKey() override;
-  int Restore(int onlyIfLost) override;
+  [[nodiscard]] int SetColorKeyRgb(int r, int g, int b) override;
+  [[nodiscard]] int SetColorKeyFromPixel(int32_t x, int32_t y) override;
+  [[nodiscard]] int ClearColorKey() override;
+  [[nodiscard]] int Restore(int onlyIfLost) override;
 
   host::MemorySurface* GetDirectDrawSurface() const { return surface_.GetDirectDrawSurface(); }
   int GetPixelFormatCode() const { return surface_.GetFormatCode(); }
@@ -69,7 +69,7 @@ class SoftwareSurfaceLayer : public ImageSurface, public SurfaceLayer {
   uint32_t GetSurfaceColorKey() const { return surface_.GetColorKey(); }
 
  private:
-  int Build(int32_t width, int32_t height, int depth, int options);
+  [[nodiscard]] int Build(int32_t width, int32_t height, int depth, int options);
 
   DirectDrawImageSurface surface_;
 };

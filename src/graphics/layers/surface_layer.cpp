@@ -68,13 +68,16 @@ void SurfaceLayer::SwapCompositionWith(SurfaceLayer* other) {
   // Each layer keeps its own upper list.
   composition_->SetSecondList(upper_.get());
   other->composition_->SetSecondList(other->upper_.get());
-  composition_->SetTarget(GetImage(), true);
-  other->composition_->SetTarget(other->GetImage(), true);
+  // A target without pixels leaves the layer unbound, drawing nothing.
+  (void)composition_->SetTarget(GetImage(), true);
+  // A target without pixels leaves the layer unbound, drawing nothing.
+  (void)other->composition_->SetTarget(other->GetImage(), true);
 }
 
 void SurfaceLayer::SwapBackgroundWith(SurfaceLayer* other) {
   if (!other || !composition_ || !other->composition_) return;
-  composition_->SwapBackground(other->composition_.get(), true);
+  // A picture without pixels leaves the background as it was.
+  (void)composition_->SwapBackground(other->composition_.get(), true);
 }
 
 DisplayObjectList* SurfaceLayer::AddUpperList() {
@@ -119,7 +122,8 @@ int SurfaceLayer::AttachSource(LayerFilter* filter, uint8_t mode, bool applyOnDe
       return kAttachNoBackground;
     }
     if (mode == kAttachExchangeObjects && upper_ && !upper_->IsEmpty()) {
-      composition_->InvalidateAll();
+      // A layer without a target has nothing to redraw.
+      (void)composition_->InvalidateAll();
     }
   }
   if (!backing_) {
@@ -196,7 +200,8 @@ int SurfaceLayer::Create(int32_t width, int32_t height, int depth, bool compose)
       return code;
     }
   }
-  picture->Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)picture->Fill(0, nullptr);
   return kLayerDone;
 }
 
@@ -214,7 +219,8 @@ int SurfaceLayer::CreateWithDc(int32_t width, int32_t height, int depth, int opt
       return code;
     }
   }
-  picture->Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)picture->Fill(0, nullptr);
   return kLayerDone;
 }
 

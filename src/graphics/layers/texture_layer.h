@@ -39,21 +39,21 @@ class TextureLayer : public DirectDrawImageSurface, public SurfaceLayer, public 
   uint8_t* GetPixels() const override { return picture_.GetPixels(); }
   uint8_t* GetRowPointer(int32_t y) const override { return picture_.GetRowPointer(y); }
 
-  int Create(int formatCode, int32_t width, int32_t height, int depth, int options,
-             bool systemMemory);
-  int CreateTexture(int formatCode, int32_t width, int32_t height, bool systemMemory);
-  int UpdateTexture(bool dirtyOnly) { return UpdateDirectDraw(*this, dirtyOnly); }
+  [[nodiscard]] int Create(int formatCode, int32_t width, int32_t height, int depth, int options,
+                           bool systemMemory);
+  [[nodiscard]] int CreateTexture(int formatCode, int32_t width, int32_t height, bool systemMemory);
+  [[nodiscard]] int UpdateTexture(bool dirtyOnly) { return UpdateDirectDraw(*this, dirtyOnly); }
   void Reset();
-  int Recreate(int depth) override;
-  int Restore(int onlyIfLost) override;
+  [[nodiscard]] int Recreate(int depth) override;
+  [[nodiscard]] int Restore(int onlyIfLost) override;
 
   int32_t GetWidth() const override { return DirectDrawImageSurface::GetWidth(); }
   int32_t GetHeight() const override { return DirectDrawImageSurface::GetHeight(); }
-  int SetColorKeyRgb(int r, int g, int b) override;
+  [[nodiscard]] int SetColorKeyRgb(int r, int g, int b) override;
   // The key is the picture's colour at the point, set by RGB.
-  int SetColorKeyFromPixel(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetColorKeyFromPixel(int32_t x, int32_t y) override;
   int64_t GetSurfaceColorKey() const override;
-  int ClearColorKey() override { return DirectDrawImageSurface::ClearColorKey(); }
+  [[nodiscard]] int ClearColorKey() override { return DirectDrawImageSurface::ClearColorKey(); }
   host::MemorySurface* GetDirectDrawSurface() const override {
     return DirectDrawImageSurface::GetDirectDrawSurface();
   }
@@ -64,8 +64,8 @@ class TextureLayer : public DirectDrawImageSurface, public SurfaceLayer, public 
   float GetTexV(int32_t y) const override;
 
  private:
-  int Build(int formatCode, int32_t width, int32_t height, int depth, int options,
-            bool systemMemory);
+  [[nodiscard]] int Build(int formatCode, int32_t width, int32_t height, int depth, int options,
+                          bool systemMemory);
 
   ImageSurface picture_;
   int keptFormat_ = 0;

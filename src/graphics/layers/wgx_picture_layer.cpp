@@ -52,7 +52,8 @@ WgxPictureLayer::WgxPictureLayer(Direct3DDevice* device) {
 
 void WgxPictureLayer::Reset() {
   Release();
-  ClearColorKey();
+  // A picture without pixels has no key to set.
+  (void)ClearColorKey();
   keptName_.clear();
   SetContentSize(0, 0);
 }

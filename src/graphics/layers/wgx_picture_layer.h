@@ -48,17 +48,18 @@ class WgxPictureLayer : public DirectDrawLayer {
   // A device given here becomes the process-wide Direct3D device the layers use.
   explicit WgxPictureLayer(Direct3DDevice* device = nullptr);
 
-  int Load(int formatCode, const char* name, const uint8_t* data, size_t size, bool systemMemory);
+  [[nodiscard]] int Load(int formatCode, const char* name, const uint8_t* data, size_t size,
+                         bool systemMemory);
   void Reset();
-  int Reload(bool onlyIfLost);
+  [[nodiscard]] int Reload(bool onlyIfLost);
 
   int GetKind() const override { return kKindWgxPictureLayer; }
   int GetPixelFormatCode() const override { return GetFormatCode(); }
-  int Restore(int check) override { return Reload(check != 0); }
+  [[nodiscard]] int Restore(int check) override { return Reload(check != 0); }
 
  private:
-  int LoadPicture(int formatCode, const char* name, const uint8_t* data, size_t size,
-                  bool systemMemory);
+  [[nodiscard]] int LoadPicture(int formatCode, const char* name, const uint8_t* data, size_t size,
+                                bool systemMemory);
 
   std::string keptName_;
   int keptFormat_ = 0;

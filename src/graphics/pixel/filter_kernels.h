@@ -52,7 +52,8 @@ void SmoothStretchIndexedRowsMmx(uint32_t* dst, const uint8_t* src, ptrdiff_t ds
 constexpr int kSmoothDone = 0;
 constexpr int kSmoothRefused = 1;
 constexpr int kSmoothNoMemory = 2;
-int SmoothRect(uint32_t* pixels, ptrdiff_t skip, ptrdiff_t pitch, int width, int height, int mode);
+[[nodiscard]] int SmoothRect(uint32_t* pixels, ptrdiff_t skip, ptrdiff_t pitch, int width,
+                             int height, int mode);
 
 // Blocks of blockSize filled with their top-left pixel; the anchor mode places the grid:
 // 1 top-left, 2 right, 3 bottom, 4 bottom-right, anything else centred.

@@ -39,11 +39,11 @@ struct MaskSource {
 };
 // Where the mask byte is not 0: the colour set (alpha kept). False when the mask lies wholly
 // outside, drawing nothing.
-bool DrawMaskSolid(int x, int y, int red, int green, int blue, const MaskTarget& target,
-                   const MaskSource& mask);
+[[nodiscard]] bool DrawMaskSolid(int x, int y, int red, int green, int blue,
+                                 const MaskTarget& target, const MaskSource& mask);
 // Where m is not 0: c := T[k][m] + T[c][255 - m]; with the MMX flag the vector fill with the
 // identity row, c + floor((k - c) x (m + 1) / 256).
-bool DrawMaskBlended(int x, int y, int red, int green, int blue, const MaskTarget& target,
-                     const MaskSource& mask);
+[[nodiscard]] bool DrawMaskBlended(int x, int y, int red, int green, int blue,
+                                   const MaskTarget& target, const MaskSource& mask);
 
 }  // namespace bw

@@ -39,8 +39,8 @@ constexpr int kClipEmpty = -1;
 constexpr int kClipNoBounds = 1;
 // Places target at (x, y) (with targetSize, else the source's size) and cuts it to bounds,
 // cutting the source in proportion.
-int ClipScaledRects(int32_t x, int32_t y, Rect* source, Rect* target, const Rect* bounds,
-                    const Size* targetSize);
+[[nodiscard]] int ClipScaledRects(int32_t x, int32_t y, Rect* source, Rect* target,
+                                  const Rect* bounds, const Size* targetSize);
 // Clamps rect to bounds; true when something is left.
 bool IntersectWithBounds(Rect* rect, const Rect* bounds);
 
@@ -57,7 +57,7 @@ class AlphaRampTable {
   virtual ~AlphaRampTable() = default;
 
   // On failure the table is left empty.
-  int Build(int32_t count, int32_t start, int32_t end, int depth);
+  [[nodiscard]] int Build(int32_t count, int32_t start, int32_t end, int depth);
   void Clear();
 
   const uint8_t* Levels() const { return depth_ == 8 ? buffer_.get() : nullptr; }

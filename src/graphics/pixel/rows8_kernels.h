@@ -44,7 +44,7 @@ constexpr int kBlurDone = 0;
 constexpr int kBlurTooSmall = 1;
 constexpr int kBlurNoMemory = 2;
 // Each pixel becomes a weighted mean of itself and its neighbours as they were before.
-int BlurRows8(uint8_t* pixels, ptrdiff_t pitch, int width, int height);
+[[nodiscard]] int BlurRows8(uint8_t* pixels, ptrdiff_t pitch, int width, int height);
 
 // Block anchors: 1 top-left, 2 top-right, 3 bottom-left, 4 bottom-right, others centred.
 void MosaicRows8(uint8_t* pixels, ptrdiff_t pitch, int width, int height, int blockSize,

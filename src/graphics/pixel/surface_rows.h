@@ -23,9 +23,9 @@ constexpr int kFormat8888 = 256;
 int FormatBytesPerPixel(int formatFlag);
 
 // False (nothing written) for flags 1, 2 and anything else not listed above.
-bool PaletteRowsToSurface(int formatFlag, uint8_t* pixels, int x, int y, ptrdiff_t pitch,
-                          const uint8_t* src, ptrdiff_t srcPitch, int width, int height,
-                          const uint32_t* palette);
+[[nodiscard]] bool PaletteRowsToSurface(int formatFlag, uint8_t* pixels, int x, int y,
+                                        ptrdiff_t pitch, const uint8_t* src, ptrdiff_t srcPitch,
+                                        int width, int height, const uint32_t* palette);
 bool Rows32ToSurface(int formatFlag, uint8_t* pixels, int x, int y, ptrdiff_t pitch,
                      const uint32_t* src, ptrdiff_t srcPitch, int width, int height);
 

@@ -20,24 +20,27 @@ constexpr int kAffineBadArguments = 1;
 // clip rectangle; samples outside the source's clip rectangle leave the target alone. *touched
 // receives the box of the pixels written, empty for none.
 // Copies whole pixels, but not those equal to the source's colour key.
-int AffineTextureMap(ImageSurface* target, const ImageSurface* source, const LibPoint corners[3],
-                     const Rect& sourceRect, uint32_t mirror, Rect* touched);
+[[nodiscard]] int AffineTextureMap(ImageSurface* target, const ImageSurface* source,
+                                   const LibPoint corners[3], const Rect& sourceRect,
+                                   uint32_t mirror, Rect* touched);
 // Lerps the target toward each sample by WeightTable[opacityRow[sample alpha]], alpha kept;
 // opacityRow is the ProductTable row of the opacity. Both forms give the same bytes.
-int AffineTextureMapOpacity(ImageSurface* target, const ImageSurface* source,
-                            const LibPoint corners[3], const Rect& sourceRect, uint32_t mirror,
-                            const uint8_t* opacityRow, Rect* touched);
+[[nodiscard]] int AffineTextureMapOpacity(ImageSurface* target, const ImageSurface* source,
+                                          const LibPoint corners[3], const Rect& sourceRect,
+                                          uint32_t mirror, const uint8_t* opacityRow,
+                                          Rect* touched);
 // Blends the target toward each sample at one opacity as OpacityBlit of the set does (plain: the
 // crossfade with weights 255 - opacity and opacity; Mmx: the lerp by W[opacity]), alpha kept;
 // samples equal to the source's colour key leave the target alone.
-int AffineTextureMapFaded(ImageSurface* target, const ImageSurface* source,
-                          const LibPoint corners[3], const Rect& sourceRect, uint32_t mirror,
-                          int opacity, Rect* touched);
-int AffineTextureMapFadedMmx(ImageSurface* target, const ImageSurface* source,
-                             const LibPoint corners[3], const Rect& sourceRect, uint32_t mirror,
-                             int opacity, Rect* touched);
-int AffineTextureMapOpacityMmx(ImageSurface* target, const ImageSurface* source,
-                               const LibPoint corners[3], const Rect& sourceRect, uint32_t mirror,
-                               const uint8_t* opacityRow, Rect* touched);
+[[nodiscard]] int AffineTextureMapFaded(ImageSurface* target, const ImageSurface* source,
+                                        const LibPoint corners[3], const Rect& sourceRect,
+                                        uint32_t mirror, int opacity, Rect* touched);
+[[nodiscard]] int AffineTextureMapFadedMmx(ImageSurface* target, const ImageSurface* source,
+                                           const LibPoint corners[3], const Rect& sourceRect,
+                                           uint32_t mirror, int opacity, Rect* touched);
+[[nodiscard]] int AffineTextureMapOpacityMmx(ImageSurface* target, const ImageSurface* source,
+                                             const LibPoint corners[3], const Rect& sourceRect,
+                                             uint32_t mirror, const uint8_t* opacityRow,
+                                             Rect* touched);
 
 }  // namespace bw

@@ -9,7 +9,7 @@ namespace bw {
 
 class ColorRectObject : public PlacedDisplayObject {
  public:
-  int Create(int32_t width, int32_t height, uint32_t argb, int32_t x, int32_t y);
+  [[nodiscard]] int Create(int32_t width, int32_t height, uint32_t argb, int32_t x, int32_t y);
   bool SetRgb(uint32_t color);
   bool SetArgb(uint32_t argb);
   bool Resize(int32_t width, int32_t height);
@@ -19,21 +19,21 @@ class ColorRectObject : public PlacedDisplayObject {
   int32_t GetWidth() const override { return ShownWidth(); }
   int32_t GetHeight() const override { return ShownHeight(); }
   bool IsColorRect() const override { return true; }
-  int SetDrawMode(int mode) override;
-  int SetZoom(int32_t width, int32_t height) override;
+  [[nodiscard]] int SetDrawMode(int mode) override;
+  [[nodiscard]] int SetZoom(int32_t width, int32_t height) override;
   bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool Refresh(const Rect* rect) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  int DrawOver(ImageSurface* target) override;
-  int DrawInto(ImageSurface* target, Rect* out) override;
-  int Draw(ImageSurface* target, const Rect& clip) override;
+  [[nodiscard]] int DrawOver(ImageSurface* target) override;
+  [[nodiscard]] int DrawInto(ImageSurface* target, Rect* out) override;
+  [[nodiscard]] int Draw(ImageSurface* target, const Rect& clip) override;
   virtual void Reset();
 
  private:
   int32_t ShownWidth() const { return zoomWidth_ ? zoomWidth_ : width_; }
   int32_t ShownHeight() const { return zoomHeight_ ? zoomHeight_ : height_; }
   void UpdatePlaced() override;
-  int DrawRect(ImageSurface* target, const Rect& area);
+  [[nodiscard]] int DrawRect(ImageSurface* target, const Rect& area);
 
   uint32_t rgb_ = 0;
   int32_t width_ = 0;

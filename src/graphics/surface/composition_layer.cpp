@@ -46,7 +46,8 @@ bool AnyIn(const PlacedList& placed, const Rect& r) {
 template <typename PlacedList>
 void DrawPlaced(const PlacedList& placed, ImageSurface* into, const Rect& r, bool second) {
   for (const auto& object : placed) {
-    if ((second || !object.second) && Meet(object.rect, r)) object.object->Draw(into, r);
+    // An object that cannot draw leaves its area as it was.
+    if ((second || !object.second) && Meet(object.rect, r)) (void)object.object->Draw(into, r);
   }
 }
 
@@ -121,7 +122,8 @@ int CompositionLayer::SetTarget(ImageSurface* surface, bool redrawAll) {
     if (surface != picture_) surface->AddUser(this);
     target_ = surface;
   }
-  if (redrawAll) InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  if (redrawAll) (void)InvalidateAll();
   return kComposeDone;
 }
 
@@ -150,7 +152,8 @@ bool CompositionLayer::SetBackgroundImage(ImageSurface* surface, int32_t x, int3
   SetPicture(surface);
   pictureX_ = x;
   pictureY_ = y;
-  if (redrawAll) InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  if (redrawAll) (void)InvalidateAll();
   return true;
 }
 
@@ -163,7 +166,8 @@ void CompositionLayer::SetBackgroundColor(uint32_t color, bool redrawAll) {
   SetPicture(nullptr);
   DropWorkSurface();
   color_ = color;
-  if (redrawAll) InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  if (redrawAll) (void)InvalidateAll();
 }
 
 bool CompositionLayer::SetBackgroundAnchor(int mode, int32_t x, int32_t y) {
@@ -220,7 +224,8 @@ int CompositionLayer::SetBackgroundStretch(int32_t x, int32_t y, int32_t width, 
   if (int code = CreateWorkSurface(false); code != 0) return code;
   if (width < 1) width = target_->GetWidth();
   if (height < 1) height = target_->GetHeight();
-  work_->Fill(color_, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work_->Fill(color_, nullptr);
   const Size size{width, height};
   int result;
   if (picture_->GetBitsPerPixel() == 32 && work_->GetBitsPerPixel() == 32 && GetPixelLibrary()) {
@@ -230,13 +235,15 @@ int CompositionLayer::SetBackgroundStretch(int32_t x, int32_t y, int32_t width, 
                  ? 0
                  : ImageSurface::kOpBadFormat;
   } else {
-    work_->CopyPaletteFrom(picture_);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)work_->CopyPaletteFrom(picture_);
     result = surface_ops::CopyWithoutKey(work_.get(), picture_, &size, x, y, sourceRect);
   }
   transformKind_ = kTransformStretch;
   hasView_ = sourceRect != nullptr;
   if (sourceRect) view_ = *sourceRect;
-  InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  (void)InvalidateAll();
   return result;
 }
 
@@ -247,7 +254,8 @@ int CompositionLayer::SetBackgroundRotation(int32_t x, int32_t y, int angle, dou
   RotatedCorners corners{};
   int32_t w = 0, h = 0;
   const RotatedBox box{&w, &h, nullptr, nullptr};
-  work_->Fill(color_, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work_->Fill(color_, nullptr);
   int result = 0;
   if (ComputeRotatedBounds(&corners, x - int32_t(anchorX_), y - int32_t(anchorY_), angle, scale,
                            picture_->GetWidth(), picture_->GetHeight(), anchorX_, anchorY_, box)) {
@@ -268,7 +276,8 @@ int CompositionLayer::SetBackgroundRotation(int32_t x, int32_t y, int angle, dou
   turnY_ = y;
   angle_ = angle;
   scale_ = scale;
-  InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  (void)InvalidateAll();
   return result;
 }
 
@@ -319,8 +328,10 @@ int CompositionLayer::SwapBackground(CompositionLayer* other, bool redrawBoth) {
   std::swap(turnX_, other->turnX_);
   std::swap(turnY_, other->turnY_);
   if (redrawBoth) {
-    InvalidateAll();
-    other->InvalidateAll();
+    // A layer without a target has nothing to redraw.
+    (void)InvalidateAll();
+    // A layer without a target has nothing to redraw.
+    (void)other->InvalidateAll();
   }
   return 0;
 }
@@ -398,11 +409,14 @@ void CompositionLayer::DrawBackground(ImageSurface* into, const Rect& r) {
   if (source) {
     const int32_t ox = work_ ? 0 : pictureX_, oy = work_ ? 0 : pictureY_;
     const Rect from{r.left + ox, r.top + oy, r.right + ox, r.bottom + oy};
-    into->Blit(source, r.left, r.top, &from, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)into->Blit(source, r.left, r.top, &from, false);
   } else if (into->GetBitsPerPixel() == 32) {
-    into->Fill(color_, &r);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)into->Fill(color_, &r);
   } else {
-    into->Fill(color_ >> 16 & 0xFF, &r);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)into->Fill(color_ >> 16 & 0xFF, &r);
   }
 }
 
@@ -510,7 +524,8 @@ bool CompositionLayer::StartRows(bool withSecond) {
   // more passes over the lists.
   constexpr int64_t kCachedBytes = int64_t{1} << 20;
   const bool byRows = bytes > kCachedBytes;
-  if (!byRows && bytes > 0) Compose(nullptr, nullptr, 0, 0, nullptr, nullptr);
+  // A frame that is not shown is drawn again on the next turn.
+  if (!byRows && bytes > 0) (void)Compose(nullptr, nullptr, 0, 0, nullptr, nullptr);
   if (byRows) Gather(rowsPlaced_, !skipOwn_, !skipSecond_, kRenderAll, 0);
   second_ = second;
   return byRows;
@@ -541,7 +556,8 @@ int CompositionLayer::AttachMovie(DisplayObject* movie, uint32_t priority) {
 
 void CompositionLayer::DetachMovie(DisplayObject* movie, bool redrawWhole) {
   list_.Remove(movie);
-  if (redrawWhole) InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  if (redrawWhole) (void)InvalidateAll();
 }
 
 int CompositionLayer::RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy) {
@@ -623,8 +639,9 @@ void CopyToSurface(void* context, const Rect& r) {
     Rows32ToSurface(copy->format, copy->pixels, to.left, to.top, copy->pitch,
                     reinterpret_cast<const uint32_t*>(row) + sx, srcPitch, to.Width(), to.Height());
   } else {
-    PaletteRowsToSurface(copy->format, copy->pixels, to.left, to.top, copy->pitch, row + sx,
-                         srcPitch, to.Width(), to.Height(), copy->from->GetPalette());
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)PaletteRowsToSurface(copy->format, copy->pixels, to.left, to.top, copy->pitch, row + sx,
+                               srcPitch, to.Width(), to.Height(), copy->from->GetPalette());
   }
 }
 

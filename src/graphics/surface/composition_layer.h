@@ -54,33 +54,34 @@ class CompositionLayer : private SurfaceUser {
   CompositionLayer(const CompositionLayer&) = delete;
   CompositionLayer& operator=(const CompositionLayer&) = delete;
 
-  int SetTarget(ImageSurface* surface, bool redrawAll);
+  [[nodiscard]] int SetTarget(ImageSurface* surface, bool redrawAll);
   ImageSurface* GetTarget() const { return target_; }
   DisplayObjectList& GetList() { return list_; }
   DisplayObjectList* GetSecondList() const { return second_; }
   void SetSecondList(DisplayObjectList* list);
 
-  bool SetBackgroundImage(ImageSurface* surface, int32_t x, int32_t y, bool redrawAll);
+  [[nodiscard]] bool SetBackgroundImage(ImageSurface* surface, int32_t x, int32_t y,
+                                        bool redrawAll);
   void SetBackgroundRgb(int r, int g, int b, bool redrawAll);
   void SetBackgroundColor(uint32_t color, bool redrawAll);
   bool SetBackgroundAnchor(int mode, int32_t x, int32_t y);
-  int SetBackgroundStretch(int32_t x, int32_t y, int32_t width, int32_t height,
-                           const Rect* sourceRect);
-  int SetBackgroundRotation(int32_t x, int32_t y, int angle, double scale);
-  int CreateWorkSurface(bool recreate);
+  [[nodiscard]] int SetBackgroundStretch(int32_t x, int32_t y, int32_t width, int32_t height,
+                                         const Rect* sourceRect);
+  [[nodiscard]] int SetBackgroundRotation(int32_t x, int32_t y, int angle, double scale);
+  [[nodiscard]] int CreateWorkSurface(bool recreate);
   void DropWorkSurface();
   // True while the picture is shown stretched or turned through the work surface.
   bool IsTransformed() const { return work_ != nullptr; }
   void GetBackground(ImageSurface** picture, int32_t* x, int32_t* y, int* r, int* g, int* b) const;
-  int SwapBackground(CompositionLayer* other, bool redrawBoth);
+  [[nodiscard]] int SwapBackground(CompositionLayer* other, bool redrawBoth);
 
   bool InvalidateRect(const Rect* rect);
   bool InvalidateClippedRect(const Rect& rect);
-  int InvalidateAll();
+  [[nodiscard]] int InvalidateAll();
   void DiscardDirty();
   void CollectChanges(const DisplayObjectList::Node** lastOwn,
                       const DisplayObjectList::Node** lastSecond);
-  int RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy);
+  [[nodiscard]] int RedrawDirty(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy);
   // For a caller that uses the picture a band of rows at a time, top to bottom, each right after
   // it is drawn, so that the band is still in the cache: StartRows collects what changed and
   // answers whether it is left for RedrawRows, which redraws what is dirty within rows
@@ -90,13 +91,16 @@ class CompositionLayer : private SurfaceUser {
   bool StartRows(bool withSecond);
   void RedrawRows(int32_t top, int32_t bottom, bool withSecond);
   void FinishRows();
-  int RenderTo(ImageSurface* destination, int filter, uint32_t value, bool includeSecond);
+  [[nodiscard]] int RenderTo(ImageSurface* destination, int filter, uint32_t value,
+                             bool includeSecond);
   // Each composed rectangle goes on to the DirectDraw surface's context, or to the window.
-  int RedrawToDc(host::MemorySurface* surface, int32_t dx, int32_t dy, host::HWND window);
-  int RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy);
+  [[nodiscard]] int RedrawToDc(host::MemorySurface* surface, int32_t dx, int32_t dy,
+                               host::HWND window);
+  [[nodiscard]] int RedrawToSurface(host::MemorySurface* surface, int32_t dx, int32_t dy);
   // drawn, when given, receives the rows the copy wrote in the context: those that differ
   // from what the context shows (the picture drawn before), and rows between them.
-  int RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy, DirtyRectList* drawn = nullptr);
+  [[nodiscard]] int RedrawIntoDc(host::MemoryDc* dc, int32_t dx, int32_t dy,
+                                 DirtyRectList* drawn = nullptr);
 
   const DirtyRectList& Dirty() const { return dirty_; }
   void SetSuspended(bool on) { suspended_ = on; }
@@ -139,8 +143,8 @@ class CompositionLayer : private SurfaceUser {
   // Lists the rectangles CollectChanges gathered in changed_.
   void AddChanged();
   // Composes every dirty rectangle (band by band), handing each finished one to sink.
-  int Compose(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy, RectSink sink,
-              void* context);
+  [[nodiscard]] int Compose(DirtyRectList* out, const Rect* clip, int32_t dx, int32_t dy,
+                            RectSink sink, void* context);
 
   ImageSurface* target_ = nullptr;
   DisplayObjectList list_;

@@ -29,25 +29,26 @@ class DibSurface : public SurfaceBase {
   uint8_t* GetPixels() const override { return pixels_; }
   int GetPixelBits() const override { return bits_; }
   uint8_t* GetRowPointer(int32_t y) const override;
-  int SetColorKeyRgb(int r, int g, int b) override;
-  int SetColorKeyFromPixel(int32_t x, int32_t y) override;
-  int ClearColorKey() override;
-  int Restore(int) override { return 0; }
+  [[nodiscard]] int SetColorKeyRgb(int r, int g, int b) override;
+  [[nodiscard]] int SetColorKeyFromPixel(int32_t x, int32_t y) override;
+  [[nodiscard]] int ClearColorKey() override;
+  [[nodiscard]] int Restore(int) override { return 0; }
 
   // 1 for a size below 1 or a depth other than 8, 16, 24 or 32; 2 when the memory cannot be
   // had (also for a picture too large to address). The pixels start zero unless zeroed is false
   // (for a caller that writes every byte before anything reads them).
-  int Create(int32_t width, int32_t height, int bits, bool useDibSection, bool zeroed = true);
+  [[nodiscard]] int Create(int32_t width, int32_t height, int bits, bool useDibSection,
+                           bool zeroed = true);
   // A 32-bit surface with a device context over pixels the caller owns (rows padded as
   // host::RowPitch says), kept alive and unmoved while the surface lives. Answers as Create.
-  int CreateOver(uint8_t* pixels, int32_t width, int32_t height);
-  virtual int Resize(int32_t width, int32_t height);
+  [[nodiscard]] int CreateOver(uint8_t* pixels, int32_t width, int32_t height);
+  [[nodiscard]] virtual int Resize(int32_t width, int32_t height);
   void Destroy();
 
   // entries null: the grey ramp. Else entries[first .. first + count - 1] go to the same
   // positions, stopping after 255. 1 unless 8-bit, 2 when the palette cannot be had.
-  int SetPalette(const uint32_t* entries, int count, int first);
-  bool SetPaletteEntry(int index, uint32_t color, bool apply);
+  [[nodiscard]] int SetPalette(const uint32_t* entries, int count, int first);
+  [[nodiscard]] bool SetPaletteEntry(int index, uint32_t color, bool apply);
   [[nodiscard]] bool FillPalette(uint32_t color, bool apply);
   const uint32_t* GetPalette() const { return palette_.get(); }
   int FindPaletteIndex(int r, int g, int b) const;
@@ -55,8 +56,8 @@ class DibSurface : public SurfaceBase {
   // Fill the rectangle (null: the clip rectangle) cut to the clip rectangle: 8-bit surfaces
   // with the index, 32-bit ones with 0x00RRGGBB or the given word. touched gets what was filled.
   // False at other depths, without pixels or when nothing is left.
-  bool FillRgb(int r, int g, int b, const Rect* rect, Rect* touched);
-  bool Fill(uint32_t argb, const Rect* rect, Rect* touched);
+  [[nodiscard]] bool FillRgb(int r, int g, int b, const Rect* rect, Rect* touched);
+  [[nodiscard]] bool Fill(uint32_t argb, const Rect* rect, Rect* touched);
 
   uint32_t GetPixel(int32_t x, int32_t y) const;
   int GetBitsPerPixel() const { return bits_; }
@@ -68,7 +69,7 @@ class DibSurface : public SurfaceBase {
   // same width and height.
   void SwapStore(DibSurface& other);
   void ApplyPalette();
-  bool FillWord(uint32_t value, const Rect* rect, Rect* touched);
+  [[nodiscard]] bool FillWord(uint32_t value, const Rect* rect, Rect* touched);
 
  private:
   std::unique_ptr<host::MemoryDc> dc_;

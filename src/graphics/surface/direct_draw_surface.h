@@ -26,16 +26,16 @@ class DirectDrawSurface : public DirectDrawImageSurface, public TextRendererUser
   int GetKind() const override { return kKindDirectDrawSurface; }
   // Draws text with renderer (null: the default renderer, also when the renderer is forgotten
   // later).
-  int Load(const char* text, TextRenderer* renderer);
+  [[nodiscard]] int Load(const char* text, TextRenderer* renderer);
   // Draws the kept text again and sets the kept colour key again.
-  int Restore(int check) override;
+  [[nodiscard]] int Restore(int check) override;
   void ForgetTextRenderer(const TextRenderer* renderer) override;
 
   const std::string& GetText() const { return text_; }
   TextRenderer* GetTextRenderer() const { return renderer_; }
 
  private:
-  int Render();
+  [[nodiscard]] int Render();
 
   std::string text_;
   TextRenderer* renderer_ = nullptr;  // not owned

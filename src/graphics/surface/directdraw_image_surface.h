@@ -54,21 +54,21 @@ class DirectDrawImageSurface : public SurfaceBase {
   int GetKind() const override { return kKindDirectDrawImageSurface; }
   uint8_t* GetPixels() const override { return nullptr; }
   uint8_t* GetRowPointer(int32_t) const override { return nullptr; }
-  int SetColorKeyRgb(int r, int g, int b) override;
-  int SetColorKeyFromPixel(int32_t x, int32_t y) override;
+  [[nodiscard]] int SetColorKeyRgb(int r, int g, int b) override;
+  [[nodiscard]] int SetColorKeyFromPixel(int32_t x, int32_t y) override;
   // The key in the surface's own format.
   uint32_t GetColorKey() const override { return rawKey_; }
-  int ClearColorKey() override;
-  int Restore(int check) override;
+  [[nodiscard]] int ClearColorKey() override;
+  [[nodiscard]] int Restore(int check) override;
 
   // Through the process-wide display device (Global<DirectDrawDevice>).
-  int Create(int32_t width, int32_t height, bool systemMemory, bool texture,
-             const host::DdPixelFormat* format);
+  [[nodiscard]] int Create(int32_t width, int32_t height, bool systemMemory, bool texture,
+                           const host::DdPixelFormat* format);
   // Decodes a WGX or BMP picture from data, or read by its name when data is empty, and writes
   // it in; the name is kept for Restore.
-  int Load(const char* name, std::span<const uint8_t> data, int flags);
-  int CopyFromImage(const ImageSurface* source, int32_t x, int32_t y, const Rect* sourceRect,
-                    host::DdSurfaceDesc* locked);
+  [[nodiscard]] int Load(const char* name, std::span<const uint8_t> data, int flags);
+  [[nodiscard]] int CopyFromImage(const ImageSurface* source, int32_t x, int32_t y,
+                                  const Rect* sourceRect, host::DdSurfaceDesc* locked);
   [[nodiscard]] int FillColor(int r, int g, int b);
   // The raw pixel in the surface's format; kNoColorKey outside or when the lock fails.
   uint32_t GetPixel(int32_t x, int32_t y);
@@ -84,7 +84,7 @@ class DirectDrawImageSurface : public SurfaceBase {
 
  protected:
   // Converts a decoded picture into the surface from its top-left corner.
-  int WritePixels(const DibImage& picture);
+  [[nodiscard]] int WritePixels(const DibImage& picture);
   // The pixel the key was taken from; x is -1 when the key was not taken from a pixel.
   int32_t GetKeyPixelX() const { return keyX_; }
   int32_t GetKeyPixelY() const { return keyY_; }
@@ -95,10 +95,10 @@ class DirectDrawImageSurface : public SurfaceBase {
     int32_t x, y;
   };
   KeptKey GetKeptKey() const { return {colorKey_, keyX_, keyY_}; }
-  int SetKeptKey(const KeptKey& key);
+  [[nodiscard]] int SetKeptKey(const KeptKey& key);
 
  private:
-  int Remake();
+  [[nodiscard]] int Remake();
 
   std::unique_ptr<host::MemorySurface> surface_;
   std::string name_;

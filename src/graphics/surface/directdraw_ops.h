@@ -18,16 +18,19 @@ constexpr int kDdOpBadMode = 1;
 constexpr int kDdOpBadFormat = 2;
 
 // key is 0xFFFFFFFF for none; otherwise the source's own colour key is honoured.
-int DirectDrawBltFast(host::MemorySurface* target, host::MemorySurface* source, int32_t x,
-                      int32_t y, const Rect* sourceRect, const Rect* bounds, uint32_t key);
-int DirectDrawBlt(host::MemorySurface* target, const Rect* destRect, host::MemorySurface* source,
-                  const Rect* sourceRect, const Rect* bounds, uint32_t key);
+[[nodiscard]] int DirectDrawBltFast(host::MemorySurface* target, host::MemorySurface* source,
+                                    int32_t x, int32_t y, const Rect* sourceRect,
+                                    const Rect* bounds, uint32_t key);
+[[nodiscard]] int DirectDrawBlt(host::MemorySurface* target, const Rect* destRect,
+                                host::MemorySurface* source, const Rect* sourceRect,
+                                const Rect* bounds, uint32_t key);
 
 // Modes: 0 the colour bits, 1 all bits, 2 the alpha bits; formats without alpha take mode 0 only.
-int InvertPixelMemory(int mode, int formatCode, uint8_t* pixels, ptrdiff_t pitch, const Rect* rect,
-                      const Rect* bounds);
+[[nodiscard]] int InvertPixelMemory(int mode, int formatCode, uint8_t* pixels, ptrdiff_t pitch,
+                                    const Rect* rect, const Rect* bounds);
 // Anchors: 1 top-left, 2 top-right, 3 bottom-left, 4 bottom-right, else centred.
-int MosaicPixelMemory(int formatCode, uint8_t* pixels, ptrdiff_t pitch, const Rect* rect,
-                      const Rect* bounds, int blockSize, int anchor);
+[[nodiscard]] int MosaicPixelMemory(int formatCode, uint8_t* pixels, ptrdiff_t pitch,
+                                    const Rect* rect, const Rect* bounds, int blockSize,
+                                    int anchor);
 
 }  // namespace bw

@@ -44,12 +44,12 @@ class DisplayObject {
   virtual int32_t GetWidth() const = 0;
   virtual int32_t GetHeight() const = 0;
   virtual bool IsColorRect() const = 0;
-  virtual int SetDrawMode(int mode) = 0;
+  [[nodiscard]] virtual int SetDrawMode(int mode) = 0;
   virtual int SetAlpha(int alpha) = 0;
   virtual bool SetPos(int32_t x, int32_t y) = 0;
   // Moves by (dx, dy), stopping at the ends of 32 bits; false when nothing moved.
   virtual bool MoveBy(int32_t dx, int32_t dy);
-  virtual int SetZoom(int32_t width, int32_t height) = 0;
+  [[nodiscard]] virtual int SetZoom(int32_t width, int32_t height) = 0;
   virtual bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) = 0;
   virtual bool Refresh(const Rect* rect) = 0;
   virtual bool HitTest(int32_t x, int32_t y, bool testPixel) const = 0;
@@ -58,10 +58,10 @@ class DisplayObject {
   virtual const Rect* GetRectPtr() const = 0;
   virtual void GetRect(Rect* out) const = 0;
   // DrawInto without the drawn rectangle; the changed byte stays as it was.
-  virtual int DrawOver(ImageSurface* target) = 0;
+  [[nodiscard]] virtual int DrawOver(ImageSurface* target) = 0;
   // out: the drawn rectangle clipped to the target, or left = -1.
-  virtual int DrawInto(ImageSurface* target, Rect* out) = 0;
-  virtual int Draw(ImageSurface* target, const Rect& clip) = 0;
+  [[nodiscard]] virtual int DrawInto(ImageSurface* target, Rect* out) = 0;
+  [[nodiscard]] virtual int Draw(ImageSurface* target, const Rect& clip) = 0;
 
   uint32_t GetTag() const { return tag_; }
   void SetTag(uint32_t tag) { tag_ = tag; }
@@ -128,8 +128,8 @@ class DisplayObjectList {
   virtual ~DisplayObjectList();
 
   // Before nodes of equal priority.
-  int Add(DisplayObject* object, uint32_t priority, uint32_t user);
-  int AddAfterEqual(DisplayObject* object, uint32_t priority, uint32_t user);
+  [[nodiscard]] int Add(DisplayObject* object, uint32_t priority, uint32_t user);
+  [[nodiscard]] int AddAfterEqual(DisplayObject* object, uint32_t priority, uint32_t user);
   bool SetPriority(DisplayObject* object, uint32_t priority, bool keepWhenEqual);
   bool SetPriorityAfterEqual(DisplayObject* object, uint32_t priority, bool keepWhenEqual);
   bool Remove(DisplayObject* object);
@@ -150,7 +150,8 @@ class DisplayObjectList {
   const Node* Find(const DisplayObject* object) const;
 
  private:
-  int Insert(DisplayObject* object, uint32_t priority, uint32_t user, bool afterEqual);
+  [[nodiscard]] int Insert(DisplayObject* object, uint32_t priority, uint32_t user,
+                           bool afterEqual);
   std::list<Node>::iterator PlaceFor(uint32_t priority, bool afterEqual);
   bool Move(DisplayObject* object, uint32_t priority, bool keepWhenEqual, bool afterEqual);
   std::list<Node>::iterator Erase(std::list<Node>::iterator it);

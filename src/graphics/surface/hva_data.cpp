@@ -35,11 +35,9 @@ int HvaData::Load(std::span<const uint8_t> file, bool eightBit) {
   if (!magic || std::memcmp(magic->data(), "HVA\0", 4) != 0) return kHvaBadHeader;
   auto head = in.sub(12);
   if (!head) return kHvaBadHeader;
-  head->u16le(header_[0]);
-  head->u16le(header_[1]);
-  head->skip(2);
-  head->u16le(header_[2]);
-  if (header_[2] == 0) return kHvaBadHeader;
+  if (!head->u16le(header_[0]) || !head->u16le(header_[1]) || !head->skip(2) ||
+      !head->u16le(header_[2]) || header_[2] == 0)
+    return kHvaBadHeader;
 
   uint32_t skipped, count;
   if (!in.u32le(skipped) || !in.skip(skipped)) return kHvaBadFrames;
@@ -47,10 +45,7 @@ int HvaData::Load(std::span<const uint8_t> file, bool eightBit) {
   frames_.resize(size_t{count} + 1);
   for (uint32_t i = 0; i < count; ++i) {
     HvaFrame& f = frames_[i];
-    in.i32le(f.a);
-    in.u32le(f.b);
-    in.u32le(f.c);
-    in.u32le(f.d);
+    if (!in.i32le(f.a) || !in.u32le(f.b) || !in.u32le(f.c) || !in.u32le(f.d)) return kHvaBadFrames;
   }
   frames_.back() = {-1, 0, 0, 0};
   if (!BuildRangeTable(
@@ -79,7 +74,8 @@ int HvaData::Load(std::span<const uint8_t> file, bool eightBit) {
     if (keyX < 0) {
       picture.flagged = keyX == kHvaFlagKeyX;
     } else {
-      surface.SetColorKeyFromPixel(keyX, keyY);
+      // A picture without pixels has no key to set.
+      (void)surface.SetColorKeyFromPixel(keyX, keyY);
     }
     pictures_.push_back(std::move(picture));
   }

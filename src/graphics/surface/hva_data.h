@@ -39,11 +39,11 @@ class HvaData {
  public:
   // Reads the file through the file-system manager: kHvaCannotOpen when it cannot be read,
   // else as the bytes' Load.
-  int Load(const char* name, bool eightBit);
+  [[nodiscard]] int Load(const char* name, bool eightBit);
   // Pictures decode through the published image-loader manager, as 8-bit surfaces where the
   // picture allows with eightBit. What came before is freed first; a failed load keeps what
   // was read so far.
-  int Load(std::span<const uint8_t> file, bool eightBit = false);
+  [[nodiscard]] int Load(std::span<const uint8_t> file, bool eightBit = false);
   void Clear();
 
   const std::vector<uint32_t>& RangeStarts() const { return starts_; }

@@ -32,7 +32,8 @@ int WriteCached(ImageSurface& surface, const DibImage& dib, int flags, bool eigh
   const size_t entries = std::min<size_t>(dib.palette.size(), 256);
   info.header.clrUsed = static_cast<uint32_t>(entries);
   std::copy_n(dib.palette.begin(), entries, info.colors);
-  if (eightBit && dib.bits <= 8 && entries > 0) surface.SetPalette(info.colors, 256, 0);
+  // A picture deeper than 8 bits has no palette to set.
+  if (eightBit && dib.bits <= 8 && entries > 0) (void)surface.SetPalette(info.colors, 256, 0);
 
   auto convert = eightBit         ? ConvertDibRowsTo8
                  : dib.bits == 32 ? ConvertRowsTo32
@@ -80,7 +81,8 @@ int LoadPicture(ImageSurface& surface, const char* name, const uint8_t* data, si
     surface.Release();
     return rc;
   }
-  if (context.paletteGiven) surface.SetPalette(context.palette.data(), 256, 0);
+  // A picture deeper than 8 bits has no palette to set.
+  if (context.paletteGiven) (void)surface.SetPalette(context.palette.data(), 256, 0);
   surface.SetWord1(placement.offsetX);
   surface.SetWord2(placement.offsetY);
   surface.MarkDirty({0, 0, surface.GetWidth(), surface.GetHeight()});
@@ -125,7 +127,8 @@ int ImageSurface::DrawImageFile(const char* name, const uint8_t* data, size_t si
   // A loader may give 32 bits where 8 were asked for (a true-colour bitmap).
   if (picture.GetBitsPerPixel() != bits && picture.ConvertDepth(bits) != kSurfaceDone)
     return kGllConvertFailed;
-  if (applyPalette && bits == 8) CopyPaletteFrom(&picture);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  if (applyPalette && bits == 8) (void)CopyPaletteFrom(&picture);
   return Blit(&picture, x, y, nullptr, false);
 }
 

@@ -38,8 +38,9 @@ enum class Mirror { kNone, kLeftRight };
 
 // Clips (size null: unstretched) and points at the first pixels. False when nothing is left.
 // Mirrored: each source row is read from one past its right end backwards.
-bool Prepare(ImageSurface* target, const Surface* source, int32_t x, int32_t y, const Rect* rect,
-             const Size* size, bool flip, Mirror mirror, Span& span);
+[[nodiscard]] bool Prepare(ImageSurface* target, const Surface* source, int32_t x, int32_t y,
+                           const Rect* rect, const Size* size, bool flip, Mirror mirror,
+                           Span& span);
 
 // The size of a stretched form: the given one, or the target's own.
 Size SizeOr(const ImageSurface* target, const Size* size);
@@ -56,8 +57,8 @@ class LibraryBypass {
 };
 
 // Blit or StretchBlit (size set) that ignores the source's colour key, without the library.
-int CopyWithoutKey(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
-                   int32_t y, const Rect* rect);
+[[nodiscard]] int CopyWithoutKey(ImageSurface* target, const Surface* source, const Size* size,
+                                 int32_t x, int32_t y, const Rect* rect);
 // The opacity crossfade (plain: crossfade by 255 - o and o; vector: lerp by o) and the plain
 // crossfade by two weight words, keyed when key is set.
 void Opacity(const Span& span, uint32_t key, int opacity);
@@ -72,7 +73,7 @@ inline const uint32_t* Src32(const Span& s) {
 
 // kContinue, or the answer for a target or source without pixels or not at 32 bits.
 constexpr int kContinue = -1;
-inline int Check32(const ImageSurface* target, const Surface* source) {
+[[nodiscard]] inline int Check32(const ImageSurface* target, const Surface* source) {
   if (!target->GetPixels() || !HasPixels(source)) return ImageSurface::kOpNoPixels;
   if (BitsOf(target) != 32 || BitsOf(source) != 32) return ImageSurface::kOpBadFormat;
   return kContinue;
@@ -80,8 +81,8 @@ inline int Check32(const ImageSurface* target, const Surface* source) {
 
 // Clips, runs draw(span) and marks the clipped rectangle.
 template <typename Draw>
-int Draw32(ImageSurface* target, const Surface* source, const Size* size, int32_t x, int32_t y,
-           const Rect* rect, Draw draw) {
+[[nodiscard]] int Draw32(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
+                         int32_t y, const Rect* rect, Draw draw) {
   Span s;
   if (!Prepare(target, source, x, y, rect, size, false, Mirror::kNone, s)) {
     return ImageSurface::kOpDone;
@@ -92,11 +93,12 @@ int Draw32(ImageSurface* target, const Surface* source, const Size* size, int32_
 }
 
 // After a successful library routine: its touched rectangle into the dirty list.
-int FinishLibraryCall(ImageSurface* target, int routineResult);
+[[nodiscard]] int FinishLibraryCall(ImageSurface* target, int routineResult);
 // The library's blend routine, or its stretch one when size is given, finished as above; a
 // library without the routine answers kOpBadFormat.
-int LibraryBlend(ImageSurface* target, const Surface* source, const Size* size, int32_t x,
-                 int32_t y, const Rect* rect, uint32_t operation, int opacity);
+[[nodiscard]] int LibraryBlend(ImageSurface* target, const Surface* source, const Size* size,
+                               int32_t x, int32_t y, const Rect* rect, uint32_t operation,
+                               int opacity);
 
 }  // namespace surface_ops
 }  // namespace bw

@@ -47,8 +47,10 @@ void MapPalette(ImageSurface* s, F f) {
   uint32_t entries[256];
   std::copy(s->GetPalette(), s->GetPalette() + 256, entries);
   for (uint32_t& e : entries) e = f(e) & 0x00FFFFFFu;
-  s->SetPalette(entries, 256, 0);
-  s->ClearColorKey();
+  // A picture deeper than 8 bits has no palette to set.
+  (void)s->SetPalette(entries, 256, 0);
+  // A picture without pixels has no key to set.
+  (void)s->ClearColorKey();
 }
 
 uint32_t ToneColor(uint32_t c, const ToneCurve& t) {
@@ -200,7 +202,8 @@ int ImageSurface::Invert(int mode, const Rect* rect) {
       }
       MarkDirty(r.rect);
     }
-    ClearColorKey();
+    // A picture without pixels has no key to set.
+    (void)ClearColorKey();
     return kOpDone;
   }
   Region r;
@@ -347,7 +350,8 @@ int ImageSurface::SetBrightness(int level, const Rect* rect) {
     }
     // Straight to the palette: the palette operations would take this as a new base. The key
     // is an index and stays.
-    DibSurface::SetPalette(entries, 256, 0);
+    // A picture deeper than 8 bits has no palette to set.
+    (void)DibSurface::SetPalette(entries, 256, 0);
     MarkDirty({0, 0, GetWidth(), GetHeight()});
     return kOpDone;
   }

@@ -33,7 +33,8 @@ int ImageSurface::CreateFromText(const char* text, TextRenderer* given, int flag
   const int32_t x = -box.x, y = -box.y;
   int drawn;
   if (renderer->IsOutline()) {
-    if (renderer->IsTransparentBack()) Fill(0, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    if (renderer->IsTransparentBack()) (void)Fill(0, nullptr);
     drawn = renderer->DrawString(this, x, y, text, nullptr, nullptr);
     changed_ = true;
   } else if (renderer->GetSmoothing() != 0) {
@@ -42,13 +43,15 @@ int ImageSurface::CreateFromText(const char* text, TextRenderer* given, int flag
   } else {
     const TextColor back = renderer->GetBackColor();
     const bool transparent = renderer->IsTransparentBack();
-    FillRgb(back.r, back.g, back.b, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)FillRgb(back.r, back.g, back.b, nullptr);
     {
       BackColorScope opaque(*renderer, false, back);
       drawn = GetDc() ? DrawTextGdi(x, y, text, renderer)
                       : renderer->DrawText(this, x, y, text, nullptr, nullptr);
     }
-    if (drawn == kTextDone && transparent) SetColorKeyRgb(back.r, back.g, back.b);
+    // A picture without pixels has no key to set.
+    if (drawn == kTextDone && transparent) (void)SetColorKeyRgb(back.r, back.g, back.b);
   }
   if (drawn != kTextDone) {
     Release();

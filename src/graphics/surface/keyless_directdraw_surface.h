@@ -11,10 +11,10 @@ class KeylessDirectDrawSurface : public SurfaceBase {
  public:
   uint8_t* GetPixels() const override { return nullptr; }
   uint8_t* GetRowPointer(int32_t) const override { return nullptr; }
-  int SetColorKeyRgb(int, int, int) override { return 0; }
-  int SetColorKeyFromPixel(int32_t, int32_t) override { return 0; }
+  [[nodiscard]] int SetColorKeyRgb(int, int, int) override { return 0; }
+  [[nodiscard]] int SetColorKeyFromPixel(int32_t, int32_t) override { return 0; }
   uint32_t GetColorKey() const override { return kNoColorKey; }
-  int ClearColorKey() override { return 0; }
+  [[nodiscard]] int ClearColorKey() override { return 0; }
 };
 
 }  // namespace bw

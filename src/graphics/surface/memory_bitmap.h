@@ -22,14 +22,14 @@ class MemoryBitmap : public SurfaceBase {
   int GetPixelBits() const override { return bits_; }
   uint8_t* GetRowPointer(int32_t y) const override;
   // 8 bits: r is the index; 16 bits: the 565 value; 32 bits: r << 16 | g << 8 | b.
-  int SetColorKeyRgb(int r, int g, int b) override;
-  int SetColorKeyFromPixel(int32_t x, int32_t y) override;
-  int ClearColorKey() override;
-  int Restore(int) override { return 0; }
+  [[nodiscard]] int SetColorKeyRgb(int r, int g, int b) override;
+  [[nodiscard]] int SetColorKeyFromPixel(int32_t x, int32_t y) override;
+  [[nodiscard]] int ClearColorKey() override;
+  [[nodiscard]] int Restore(int) override { return 0; }
 
   // 1 for a size below 1 or a depth other than 8, 16 or 32; 2 when the block cannot be had.
-  int Create(int32_t width, int32_t height, int bits);
-  int Resize(int32_t width, int32_t height);
+  [[nodiscard]] int Create(int32_t width, int32_t height, int bits);
+  [[nodiscard]] int Resize(int32_t width, int32_t height);
   void Free();
   uint32_t GetPixel(int32_t x, int32_t y) const;
   int GetBitsPerPixel() const { return bits_; }

@@ -31,9 +31,9 @@ class MovieFrameSurface : public KeylessDirectDrawSurface {
   MovieFrameSurface& operator=(const MovieFrameSurface&) = delete;
 
   int GetKind() const override { return kKindMovieFrameSurface; }
-  int Restore(int check) override;
+  [[nodiscard]] int Restore(int check) override;
 
-  int Create(int32_t width, int32_t height);
+  [[nodiscard]] int Create(int32_t width, int32_t height);
   void Release();
 
   host::MemorySurface* GetDirectDrawSurface() const { return surface_.get(); }

@@ -191,7 +191,8 @@ int AffineOntoAlpha(ImageSurface* target, const ImageSurface* from, const LibPoi
   ImageSurface scratch;
   if (scratch.Create(box.Width(), box.Height(), 32, kImagePlain) != kSurfaceDone)
     return kAffineBadArguments;
-  scratch.Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)scratch.Fill(0, nullptr);
   LibPoint shifted[3];
   for (int i = 0; i < 3; ++i) shifted[i] = {points[i].x - box.left, points[i].y - box.top};
   Rect drawn;

@@ -156,7 +156,7 @@ class PixelLibrary {
 
 // The process-wide library; null = absent. Accepts a library with a module or the built-in one;
 // refuses (false) any other.
-bool SetPixelLibrary(PixelLibrary* library);
+[[nodiscard]] bool SetPixelLibrary(PixelLibrary* library);
 PixelLibrary* GetPixelLibrary();
 // The engine's own library, built once.
 PixelLibrary& BuiltInPixelLibrary();
@@ -171,9 +171,12 @@ PixelLibrary* BindFolderPixelLibrary(const std::string& folder, const CpuRecord*
 class ScopedPixelLibrary {
  public:
   explicit ScopedPixelLibrary(PixelLibrary* library) : previous_(GetPixelLibrary()) {
-    SetPixelLibrary(library);
+    // A plug-in library without its module is refused; the one in force stays.
+    (void)SetPixelLibrary(library);
   }
-  ~ScopedPixelLibrary() { SetPixelLibrary(previous_); }
+  // The library put back was taken once already.
+  ~ScopedPixelLibrary() { (void)SetPixelLibrary(previous_); }
+
   ScopedPixelLibrary(const ScopedPixelLibrary&) = delete;
   ScopedPixelLibrary& operator=(const ScopedPixelLibrary&) = delete;
 

@@ -21,17 +21,20 @@ constexpr int kQuadNoRowTable = 1;
 // edgeFlag set: each span's source steps are one span width long; clear: the last pixel of a
 // span samples the right edge exactly. Samples outside the source's clip rectangle leave the
 // target alone.
-int QuadTextureMap(ImageSurface* target, ImageSurface* source, const Point targetPoints[4],
-                   const Point sourcePoints[4], const Rect& clip, bool edgeFlag);
-int QuadTextureMapKeyed(ImageSurface* target, ImageSurface* source, const Point targetPoints[4],
-                        const Point sourcePoints[4], const Rect& clip, bool edgeFlag, uint32_t key);
+[[nodiscard]] int QuadTextureMap(ImageSurface* target, ImageSurface* source,
+                                 const Point targetPoints[4], const Point sourcePoints[4],
+                                 const Rect& clip, bool edgeFlag);
+[[nodiscard]] int QuadTextureMapKeyed(ImageSurface* target, ImageSurface* source,
+                                      const Point targetPoints[4], const Point sourcePoints[4],
+                                      const Rect& clip, bool edgeFlag, uint32_t key);
 // Lerps the target toward each sample by WeightTable[opacityRow[sample alpha]], alpha kept;
 // opacityRow is the ProductTable row of the opacity.
-int QuadTextureMapOpacity(ImageSurface* target, ImageSurface* source, const Point targetPoints[4],
-                          const Point sourcePoints[4], const Rect& clip, bool edgeFlag,
-                          const uint8_t* opacityRow);
-int QuadTextureMapOpacityMmx(ImageSurface* target, ImageSurface* source,
-                             const Point targetPoints[4], const Point sourcePoints[4],
-                             const Rect& clip, bool edgeFlag, const uint8_t* opacityRow);
+[[nodiscard]] int QuadTextureMapOpacity(ImageSurface* target, ImageSurface* source,
+                                        const Point targetPoints[4], const Point sourcePoints[4],
+                                        const Rect& clip, bool edgeFlag, const uint8_t* opacityRow);
+[[nodiscard]] int QuadTextureMapOpacityMmx(ImageSurface* target, ImageSurface* source,
+                                           const Point targetPoints[4], const Point sourcePoints[4],
+                                           const Rect& clip, bool edgeFlag,
+                                           const uint8_t* opacityRow);
 
 }  // namespace bw

@@ -36,12 +36,12 @@ struct TextBox {
   int32_t width = 0;
   int32_t height = 0;
 };
-bool MeasureTextBox(TextRenderer& renderer, const char* text, TextBox* box);
+[[nodiscard]] bool MeasureTextBox(TextRenderer& renderer, const char* text, TextBox* box);
 
 // Draws with the renderer's own way onto a 32-bit DIB with a device context: the GDI renderer
 // through the context, the outline renderer onto the pixels. The renderer's code.
-int DrawTextIntoDib(TextRenderer& renderer, DibSurface& dib, int32_t x, int32_t y,
-                    const char* text);
+[[nodiscard]] int DrawTextIntoDib(TextRenderer& renderer, DibSurface& dib, int32_t x, int32_t y,
+                                  const char* text);
 
 // Puts a renderer's background setting aside for one drawing and back afterwards.
 class BackColorScope {

@@ -146,7 +146,8 @@ int Sprite::ReplaceSurface(ImageSurface* surface) {
     DropTransforms();
   }
   SetSource(surface);
-  if (keep) Rerender();
+  // A sprite that cannot take it is shown as it was.
+  if (keep) (void)Rerender();
   UpdatePlaced();
   return kSpriteDone;
 }
@@ -205,7 +206,8 @@ int Sprite::RenderZoom() {
   if (bits == 32) {
     const uint32_t operation = RenderOperation(mirror_);
     // A blend lands on a clear picture, as a turned one does, not on the last rendering.
-    if (operation != kLibCopy) work_->Fill(0, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    if (operation != kLibCopy) (void)work_->Fill(0, nullptr);
     PixelLibrary* library = GetPixelLibrary();
     auto stretch = library ? library->Get<StretchRoutine>(kLibStretch) : nullptr;
     if (!stretch ||
@@ -214,7 +216,8 @@ int Sprite::RenderZoom() {
     }
     return kSpriteDone;
   }
-  work_->CopyPaletteFrom(source_);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work_->CopyPaletteFrom(source_);
   if (nibble == 0) {
     // The key would leave holes in the work surface: copy everything.
     const int result = surface_ops::CopyWithoutKey(work_.get(), source_, &size, 0, 0, &sourceRect_);
@@ -274,7 +277,8 @@ int Sprite::RenderRotation(uint32_t fill) {
       !EnsureWork(work_, std::max(boxWidth, 1), std::max(boxHeight, 1), 32)) {
     return kSpriteNoSurface;
   }
-  work_->Fill(fill, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)work_->Fill(fill, nullptr);
   const LibPoint points[3] = {{corners_.point[0].x, corners_.point[0].y},
                               {corners_.point[1].x, corners_.point[1].y},
                               {corners_.point[2].x, corners_.point[2].y}};
@@ -375,7 +379,8 @@ bool Sprite::SetAnchor(int mode, int32_t x, int32_t y) {
   anchorX_ = ax;
   anchorY_ = ay;
   if (rotatedWidth_) {
-    RenderRotation(0);
+    // A sprite that cannot take it is shown as it was.
+    (void)RenderRotation(0);
     UpdatePlaced();
   }
   return true;
@@ -385,14 +390,16 @@ int Sprite::SetMirrorMode(int mode) {
   if (borrowed_ || mode == mirror_) return 0;
   if ((mode & ~kValidMirrorBits) != 0) return 0;
   mirror_ = uint8_t(mode);
-  Rerender();
+  // A sprite that cannot take it is shown as it was.
+  (void)Rerender();
   SetChanged(true);
   return 1;
 }
 
 bool Sprite::Refresh(const Rect* rect) {
   if (rotatedWidth_ || zoomWidth_) {
-    Rerender();
+    // A sprite that cannot take it is shown as it was.
+    (void)Rerender();
     SetChanged(true);
     return true;
   }

@@ -35,32 +35,32 @@ class Sprite : public PlacedDisplayObject, private SurfaceUser {
   int32_t GetWidth() const override;
   int32_t GetHeight() const override;
   bool IsColorRect() const override { return false; }
-  int SetDrawMode(int mode) override;
-  int SetZoom(int32_t width, int32_t height) override;
+  [[nodiscard]] int SetDrawMode(int mode) override;
+  [[nodiscard]] int SetZoom(int32_t width, int32_t height) override;
   bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool Refresh(const Rect* rect) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  int DrawOver(ImageSurface* target) override;
-  int DrawInto(ImageSurface* target, Rect* out) override;
-  int Draw(ImageSurface* target, const Rect& clip) override;
+  [[nodiscard]] int DrawOver(ImageSurface* target) override;
+  [[nodiscard]] int DrawInto(ImageSurface* target, Rect* out) override;
+  [[nodiscard]] int Draw(ImageSurface* target, const Rect& clip) override;
   virtual void Reset();
 
-  int SetImage(ImageSurface* surface, const Rect* sourceRect, int32_t x, int32_t y);
-  int ReplaceSurface(ImageSurface* surface);
-  int SetSourceRect(const Rect* rect);
-  int ScrollSource(int32_t x, int32_t y);
+  [[nodiscard]] int SetImage(ImageSurface* surface, const Rect* sourceRect, int32_t x, int32_t y);
+  [[nodiscard]] int ReplaceSurface(ImageSurface* surface);
+  [[nodiscard]] int SetSourceRect(const Rect* rect);
+  [[nodiscard]] int ScrollSource(int32_t x, int32_t y);
   // fill: the colour of the work surface around the turned picture.
-  int SetRotation(int angle, double scale, uint32_t fill = 0);
-  int CreateRotationWorkSurface(double scale);
+  [[nodiscard]] int SetRotation(int angle, double scale, uint32_t fill = 0);
+  [[nodiscard]] int CreateRotationWorkSurface(double scale);
   // Makes the work surface for a zoom to width x height ahead of time.
-  int CreateWorkSurface(int32_t width, int32_t height);
+  [[nodiscard]] int CreateWorkSurface(int32_t width, int32_t height);
   // Drops the zoom or rotation with the work surface that holds it.
   void ReleaseWorkSurface();
   bool SetAnchor(int mode, int32_t x, int32_t y);
   // Low nibble: an 8-bit picture's flip (1 left-right, 2 upside down, 3 both); the library
   // operation that renders a 32-bit one (0 and 1 copy all four bytes, 2 alpha-over, 3 onto
   // alpha). The flag 0x10 is carried along.
-  int SetMirrorMode(int mode);
+  [[nodiscard]] int SetMirrorMode(int mode);
   void CopyFrom(const Sprite& other);
   void CopyStateFrom(const Sprite& other);
   // Invalidates the parts of the placed rectangle that show the source's dirty rectangles.
@@ -87,9 +87,9 @@ class Sprite : public PlacedDisplayObject, private SurfaceUser {
   int32_t ShownWidth() const;
   int32_t ShownHeight() const;
   void UpdatePlaced() override;
-  int RenderZoom();
-  int RenderRotation(uint32_t fill);
-  int Rerender();
+  [[nodiscard]] int RenderZoom();
+  [[nodiscard]] int RenderRotation(uint32_t fill);
+  [[nodiscard]] int Rerender();
   void DropTransforms();
   bool ClipSource(Rect* rect) const;
 

@@ -62,12 +62,12 @@ class Surface {
   virtual int GetPixelBits() const { return 0; }
   // Null without pixels or for y outside the rows.
   virtual uint8_t* GetRowPointer(int32_t y) const = 0;
-  virtual int SetColorKeyRgb(int r, int g, int b) = 0;
-  virtual int SetColorKeyFromPixel(int32_t x, int32_t y) = 0;
+  [[nodiscard]] virtual int SetColorKeyRgb(int r, int g, int b) = 0;
+  [[nodiscard]] virtual int SetColorKeyFromPixel(int32_t x, int32_t y) = 0;
   virtual uint32_t GetColorKey() const { return colorKey_; }
-  virtual int ClearColorKey() = 0;
+  [[nodiscard]] virtual int ClearColorKey() = 0;
   // Brings back lost video memory; 0 for kinds without any.
-  virtual int Restore(int check) = 0;
+  [[nodiscard]] virtual int Restore(int check) = 0;
   virtual bool SetClipRect(const Rect* rect) = 0;
   virtual void GetClipRect(Rect* out) const { *out = clip_; }
   virtual const Rect* GetClipRectPtr() const { return &clip_; }

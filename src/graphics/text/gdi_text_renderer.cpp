@@ -381,11 +381,12 @@ void GdiTextRenderer::PutLayerInk(const TextPixels& target, const Ink& ink, bool
   } else {
     FillTextColor(target, box, style_ == kTextShadow ? textColors : decorationColors, true);
     if (decorationMask.bits && style_ == kTextShadow) {
-      DrawMaskSolid(ink.decorationX, ink.decorationY, decorationColor_.r, decorationColor_.g,
-                    decorationColor_.b,
-                    MaskTarget{target.pixels, target.width, target.height, target.pitch},
-                    MaskSource{decorationMask.bits, decorationMask.width, decorationMask.height,
-                               decorationMask.pitch});
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)DrawMaskSolid(ink.decorationX, ink.decorationY, decorationColor_.r, decorationColor_.g,
+                          decorationColor_.b,
+                          MaskTarget{target.pixels, target.width, target.height, target.pitch},
+                          MaskSource{decorationMask.bits, decorationMask.width,
+                                     decorationMask.height, decorationMask.pitch});
     }
     if (decorationMask.bits)
       RaiseTextAlpha(target, ink.decorationX, ink.decorationY, decorationMask);

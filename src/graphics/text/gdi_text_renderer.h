@@ -28,18 +28,19 @@ class GdiTextRenderer : public TextRenderer {
 
   bool IsOutline() const override { return false; }
   void ReleaseFont() override;
-  int SetFont(int32_t height, bool bold, bool italic, const char* faceName) override;
-  int CreateFont() override;
-  int SetFaceName(const char* faceName) override;
-  int SetHeight(int32_t height) override;
-  int SetBoldItalic(bool bold, bool italic) override;
-  int SetOrientation(int32_t tenths) override;
+  [[nodiscard]] int SetFont(int32_t height, bool bold, bool italic, const char* faceName) override;
+  [[nodiscard]] int CreateFont() override;
+  [[nodiscard]] int SetFaceName(const char* faceName) override;
+  [[nodiscard]] int SetHeight(int32_t height) override;
+  [[nodiscard]] int SetBoldItalic(bool bold, bool italic) override;
+  [[nodiscard]] int SetOrientation(int32_t tenths) override;
   int MeasureText(const char* text, Size* size, int32_t* offsetX, int32_t* offsetY,
                   bool withDecoration, int32_t* glyphCount) override;
-  int DrawTextToDc(host::MemoryDc* dc, int32_t x, int32_t y, const char* text, Rect* rect) override;
+  [[nodiscard]] int DrawTextToDc(host::MemoryDc* dc, int32_t x, int32_t y, const char* text,
+                                 Rect* rect) override;
 
-  int SetUnderlineStrikeOut(bool underline, bool strikeOut);
-  int SetQuality(uint8_t quality);
+  [[nodiscard]] int SetUnderlineStrikeOut(bool underline, bool strikeOut);
+  [[nodiscard]] int SetQuality(uint8_t quality);
 
  private:
   // The text drawn in white on black into an 8-bit picture, or folded from four times the
@@ -59,19 +60,20 @@ class GdiTextRenderer : public TextRenderer {
     int32_t textX = 0, textY = 0, decorationX = 0, decorationY = 0;
   };
   // DrawString is the outline renderer's alone: kTextNotReady here.
-  int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-           Point* endPoint) override;
+  [[nodiscard]] int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text,
+                         Rect* rect, Point* endPoint) override;
   // The renderer that paints the coverage: white on black, at four times the size when folded.
-  int PreparePainter(GdiTextRenderer& painter, bool folded) const;
-  int PaintInk(GdiTextRenderer& painter, const char* text, bool folded, int32_t x, int32_t y,
-               Ink* ink) const;
+  [[nodiscard]] int PreparePainter(GdiTextRenderer& painter, bool folded) const;
+  [[nodiscard]] int PaintInk(GdiTextRenderer& painter, const char* text, bool folded, int32_t x,
+                             int32_t y, Ink* ink) const;
   void PutLayerInk(const TextPixels& target, const Ink& ink, bool folded, const Rect& box,
                    Rect* rect) const;
   void PutSurfaceInk(const TextPixels& target, const Ink& ink, bool folded, const Rect& box,
                      Rect* rect) const;
   Point EndPoint(const char* text, int32_t x, int32_t y) const;
   // kTextDone, kGdiNoPicture or kGdiDrawFailed.
-  static int Paint(GdiTextRenderer& painter, const char* text, bool folded, Coverage* out);
+  [[nodiscard]] static int Paint(GdiTextRenderer& painter, const char* text, bool folded,
+                                 Coverage* out);
   std::vector<std::string_view> Lines(const char* text) const;
 };
 

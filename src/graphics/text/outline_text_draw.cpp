@@ -173,9 +173,10 @@ void OutlineTextRenderer::PutGlyph(DrawState& state, const GlyphBitmap& glyph, P
     const int32_t sx = gx + state.shadow.x, sy = gy + state.shadow.y;
     if (state.mode == DrawMode::kLayer) {
       // The colour under every bit of coverage; the alpha carries the softness.
-      DrawMaskSolid(sx, sy, decorationColor_.r, decorationColor_.g, decorationColor_.b,
-                    MaskTarget{target.pixels, target.width, target.height, target.pitch},
-                    MaskSource{mask.bits, mask.width, mask.height, mask.pitch});
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)DrawMaskSolid(sx, sy, decorationColor_.r, decorationColor_.g, decorationColor_.b,
+                          MaskTarget{target.pixels, target.width, target.height, target.pitch},
+                          MaskSource{mask.bits, mask.width, mask.height, mask.pitch});
       RaiseTextAlpha(target, sx, sy, mask);
       UniteTextBox(state.rect, Rect{sx, sy, sx + mask.width, sy + mask.height});
     } else if (BlendTextMask(target, sx, sy, mask, state.decorationBlend, One(&state.decoration),

@@ -89,7 +89,8 @@ int OutlineTextRenderer::SetFont(int32_t height, bool bold, bool italic, const c
   const int32_t h = -std::abs(height);
   const bool heightChanged = h != logFont_.lfHeight;
   logFont_.lfHeight = h;
-  if (heightChanged && gradationOn_) RebuildRamp();
+  // A font that cannot be made keeps the one in force.
+  if (heightChanged && gradationOn_) (void)RebuildRamp();
   logFont_.lfItalic = italic ? 1 : 0;
   logFont_.lfWeight = bold ? kBoldWeight : host::FW_NORMAL;
   return CreateFont();
@@ -140,7 +141,8 @@ int OutlineTextRenderer::SetHeight(int32_t height) {
   const int32_t h = -std::abs(height);
   if (h == logFont_.lfHeight) return 0;
   logFont_.lfHeight = h;
-  if (gradationOn_) RebuildRamp();
+  // A font that cannot be made keeps the one in force.
+  if (gradationOn_) (void)RebuildRamp();
   return CreateFont();
 }
 

@@ -27,22 +27,23 @@ class OutlineTextRenderer : public TextRenderer {
 
   bool IsOutline() const override { return true; }
   void ReleaseFont() override;
-  int SetFont(int32_t height, bool bold, bool italic, const char* faceName) override;
-  int CreateFont() override;
-  int SetFaceName(const char* faceName) override;
-  int SetHeight(int32_t height) override;
-  int SetBoldItalic(bool bold, bool italic) override;
-  int SetOrientation(int32_t tenths) override;
+  [[nodiscard]] int SetFont(int32_t height, bool bold, bool italic, const char* faceName) override;
+  [[nodiscard]] int CreateFont() override;
+  [[nodiscard]] int SetFaceName(const char* faceName) override;
+  [[nodiscard]] int SetHeight(int32_t height) override;
+  [[nodiscard]] int SetBoldItalic(bool bold, bool italic) override;
+  [[nodiscard]] int SetOrientation(int32_t tenths) override;
   int MeasureText(const char* text, Size* size, int32_t* offsetX, int32_t* offsetY,
                   bool withDecoration, int32_t* glyphCount) override;
   void SetLogFont(const host::LOGFONTA& logFont) override;
 
   // The ramp builder's code when the ramp cannot be had (gradation then goes off).
-  int SetGradation(bool enable, uint32_t topColor, uint32_t bottomColor, bool rebuild);
+  [[nodiscard]] int SetGradation(bool enable, uint32_t topColor, uint32_t bottomColor,
+                                 bool rebuild);
   void SetEdge(int32_t strength, int32_t radius);
   // kTexture* codes; the renderer keeps working without picture glyphs on failure.
-  int SetTexture(const char* fileName, int32_t count, int32_t cellWidth, int32_t cellHeight,
-                 int sets);
+  [[nodiscard]] int SetTexture(const char* fileName, int32_t count, int32_t cellWidth,
+                               int32_t cellHeight, int sets);
   // Null without a texture.
   TextTexture* GetTexture() { return texture_.get(); }
   // Characters as the draw operations see them ("@@" and "@" with its digits count one).
@@ -66,8 +67,8 @@ class OutlineTextRenderer : public TextRenderer {
 
  private:
   struct DrawState;
-  int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-           Point* endPoint) override;
+  [[nodiscard]] int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text,
+                         Rect* rect, Point* endPoint) override;
   void ForgetGlyphs() override;
   DrawState PrepareDraw(DrawMode mode, const TextPixels& target, Rect* rect) const;
   void FillLayerBox(const DrawState& state, const char* text, int32_t x, int32_t y);
@@ -81,7 +82,7 @@ class OutlineTextRenderer : public TextRenderer {
     return CachingOn() && size >= 0 && size < GlyphCache::kKeyedSizes;
   }
   const GlyphRef* CachedGlyph(uint32_t code, int32_t size, bool edge, bool bold, bool italic);
-  int RebuildRamp();
+  [[nodiscard]] int RebuildRamp();
 
   GlyphCache cache_;
   GlyphRef borrowed_;  // the last glyph lent that the cache does not hold

@@ -22,7 +22,7 @@ struct TextPixels {
 
 // The 8- or 32-bit pixels of a DIB or image surface, a memory bitmap, or the picture of a
 // surface layer. False for anything else, for other depths and without pixels.
-bool ResolveTextPixels(Surface* surface, TextPixels* out);
+[[nodiscard]] bool ResolveTextPixels(Surface* surface, TextPixels* out);
 
 struct CoverageMask {
   const uint8_t* bits = nullptr;
@@ -40,8 +40,9 @@ enum class MaskBlend {
 // Puts the mask with its top-left at (x, y). The ramp colours, when used, count from the mask's
 // own first row or column. drawn, when given, gets the clipped box (empty when nothing was
 // touched). False when nothing was touched.
-bool BlendTextMask(const TextPixels& target, int32_t x, int32_t y, const CoverageMask& mask,
-                   MaskBlend blend, const MaskColors& colors, Rect* drawn);
+[[nodiscard]] bool BlendTextMask(const TextPixels& target, int32_t x, int32_t y,
+                                 const CoverageMask& mask, MaskBlend blend,
+                                 const MaskColors& colors, Rect* drawn);
 
 // The colour over rect, clipped (8 bits: its red); the ramp counted from rect's own top row or
 // left column. 32 bits keep their alpha, or set it to 0 when clearAlpha.

@@ -56,17 +56,18 @@ class TextRenderer {
   virtual void ReleaseFont() = 0;
   // Slot 3: the set-up the display manager calls after construction; faceName null keeps the
   // face. A non-zero code means the renderer has no font.
-  virtual int SetFont(int32_t height, bool bold, bool italic, const char* faceName) = 0;
+  [[nodiscard]] virtual int SetFont(int32_t height, bool bold, bool italic,
+                                    const char* faceName) = 0;
   // Slot 4.
-  virtual int CreateFont() = 0;
+  [[nodiscard]] virtual int CreateFont() = 0;
   // Slot 5.
-  virtual int SetFaceName(const char* faceName) = 0;
+  [[nodiscard]] virtual int SetFaceName(const char* faceName) = 0;
   // Slot 6.
-  virtual int SetHeight(int32_t height) = 0;
+  [[nodiscard]] virtual int SetHeight(int32_t height) = 0;
   // Slot 7.
-  virtual int SetBoldItalic(bool bold, bool italic) = 0;
+  [[nodiscard]] virtual int SetBoldItalic(bool bold, bool italic) = 0;
   // Slot 8: tenths of a degree, counter-clockwise.
-  virtual int SetOrientation(int32_t tenths) = 0;
+  [[nodiscard]] virtual int SetOrientation(int32_t tenths) = 0;
   // Slot 9: 0 hard-edged, 1 17 grey levels, 2 65 grey levels.
   virtual void SetAntialiasLevel(int level);
   // Slot 10: the number of lines (0 without text or font). size gets the unturned box; with
@@ -75,20 +76,21 @@ class TextRenderer {
                           bool withDecoration, int32_t* glyphCount) = 0;
   // Slot 11: draws onto an 8- or 32-bit picture (a DIB or image surface, or the picture of a
   // surface layer) at (x, y). rect gets the drawn box, endPoint where the pen stopped.
-  virtual int DrawText(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                       Point* endPoint);
+  [[nodiscard]] virtual int DrawText(Surface* surface, int32_t x, int32_t y, const char* text,
+                                     Rect* rect, Point* endPoint);
   // Slot 12: colour plus coverage into a 32-bit picture (kTextNotReady at other depths).
-  virtual int DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                            Point* endPoint);
+  [[nodiscard]] virtual int DrawTextLayer(Surface* surface, int32_t x, int32_t y, const char* text,
+                                          Rect* rect, Point* endPoint);
 
   // The colour and the alpha of a 32-bit picture, for text images with transparency. Only the
   // outline renderer has it; the GDI renderer answers kTextNotReady.
-  virtual int DrawString(Surface* surface, int32_t x, int32_t y, const char* text, Rect* rect,
-                         Point* endPoint);
+  [[nodiscard]] virtual int DrawString(Surface* surface, int32_t x, int32_t y, const char* text,
+                                       Rect* rect, Point* endPoint);
   // Draws with the device context's own text drawing (x, y the top-left of the first line);
   // rect gets the covered box. Only the GDI renderer has it; the outline renderer answers
   // kTextNotReady, as does the GDI renderer without font, context or text.
-  virtual int DrawTextToDc(host::MemoryDc* dc, int32_t x, int32_t y, const char* text, Rect* rect);
+  [[nodiscard]] virtual int DrawTextToDc(host::MemoryDc* dc, int32_t x, int32_t y, const char* text,
+                                         Rect* rect);
   // Takes over a whole font description without creating the font (call CreateFont next); the
   // outline renderer forgets its cached glyphs.
   virtual void SetLogFont(const host::LOGFONTA& logFont);
@@ -128,8 +130,8 @@ class TextRenderer {
  protected:
   // The three draw operations above, in one routine of each renderer.
   enum class DrawMode { kText, kLayer, kString };
-  virtual int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y, const char* text,
-                   Rect* rect, Point* endPoint) = 0;
+  [[nodiscard]] virtual int Draw(DrawMode mode, Surface* surface, int32_t x, int32_t y,
+                                 const char* text, Rect* rect, Point* endPoint) = 0;
   // The look of the glyphs changes: what a renderer keeps of them goes.
   virtual void ForgetGlyphs() {}
   // The orientation as the 512-step table turns it: false at step 0 or without the table (the

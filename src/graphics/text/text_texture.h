@@ -25,12 +25,13 @@ class TextTexture {
 
   // The picture by name through the image loaders. A picture that does not load leaves the
   // texture as it was (kTextureNotLoaded).
-  int Load(const char* fileName, int32_t count, int32_t cellWidth, int32_t cellHeight, int sets);
+  [[nodiscard]] int Load(const char* fileName, int32_t count, int32_t cellWidth, int32_t cellHeight,
+                         int sets);
   // The same from 8-bit rows already in memory. Cells are cut left to right, one row of cells
   // after another; a row ends where the next cell would not fit whole. With both sets the
   // second starts on the row below the one where the first set's next cell would have begun.
-  int Cut(const uint8_t* pixels, ptrdiff_t pitch, int32_t width, int32_t height, int32_t count,
-          int32_t cellWidth, int32_t cellHeight, int sets);
+  [[nodiscard]] int Cut(const uint8_t* pixels, ptrdiff_t pitch, int32_t width, int32_t height,
+                        int32_t count, int32_t cellWidth, int32_t cellHeight, int sets);
 
   // Null for numbers outside the set. Level 0 takes the second set when there is one, the grey
   // levels the first.

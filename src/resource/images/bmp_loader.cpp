@@ -75,7 +75,7 @@ int UnpackRle(ByteReader in, DibImage& dib, bool nibbles) {
         uint8_t b = (*run)[nibbles ? i / 2 : i];
         put(nibbles ? static_cast<uint8_t>(i & 1 ? b : b >> 4) : b);
       }
-      if (bytes & 1) in.skip(1);
+      if ((bytes & 1) && !in.skip(1)) return kBmpBadRle;
     }
   }
 }
@@ -124,7 +124,8 @@ int Decode(std::span<const uint8_t> data, const Header& h, DibImage& dib) {
     if (count > (uint64_t{1} << h.bits) || !in.seek(kHeadersSize) || !in.has(count * 4))
       return kBmpBadFormat;
     dib.palette.resize(count);
-    for (auto& entry : dib.palette) in.u32le(entry);
+    for (auto& entry : dib.palette)
+      if (!in.u32le(entry)) return kBmpBadFormat;
   }
   uint64_t srcPitch = DibPitch(static_cast<uint32_t>(h.width), h.bits);
   if (h.dataOffset > data.size()) return kBmpBadFormat;

@@ -51,10 +51,8 @@ int HvdAnimation::Load(std::span<const uint8_t> file) {
   frames_.resize(size_t{count} + 1);
   for (uint32_t i = 0; i < count; ++i) {
     HvdFrame& f = frames_[i];
-    in.i32le(f.a);
-    in.i32le(f.b);
-    in.u32le(f.c);
-    in.u32le(f.blobOffset);
+    if (!in.i32le(f.a) || !in.i32le(f.b) || !in.u32le(f.c) || !in.u32le(f.blobOffset))
+      return kHvdBadFrames;
   }
   frames_.back() = {-1, -1, 0, 0};
   auto isEnd = [&](size_t i) { return frames_[i].a < 0 && frames_[i].b < 1; };

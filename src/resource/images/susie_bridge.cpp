@@ -76,7 +76,8 @@ bool ReadPluginDib(std::span<const uint8_t> info, std::span<const uint8_t> pixel
     uint64_t count = usedColours ? usedColours : uint64_t{1} << dib.bits;
     if (count > (uint64_t{1} << dib.bits) || !in.has(count * 4)) return false;
     dib.palette.resize(count);
-    for (uint32_t& entry : dib.palette) in.u32le(entry);
+    for (uint32_t& entry : dib.palette)
+      if (!in.u32le(entry)) return false;
   }
   uint64_t pitch = DibPitch(static_cast<uint32_t>(dib.width), dib.bits);
   uint64_t bytes = pitch * dib.Rows();

@@ -296,11 +296,11 @@ VfaArchive::Record VfaArchive::GetRecord(uint32_t index) const {
   ByteReader reader(records_.data() + uint64_t{index} * recordSize_, recordSize_);
   Record record;
   uint32_t offset = 0;
-  reader.u8(record.flag);
-  reader.u32le(offset);
-  reader.u32le(record.size);
   uint32_t unpacked = 0;
-  if (recordSize_ == kVfaWideRecordSize) reader.u32le(unpacked);
+  // The reader spans one whole record, so none of these reads can fail.
+  (void)(reader.u8(record.flag) && reader.u32le(offset) && reader.u32le(record.size) &&
+         (recordSize_ != kVfaWideRecordSize || reader.u32le(unpacked)));
+
   record.hasUnpackedSize = unpacked != 0;
   record.unpackedSize = unpacked ? unpacked : record.size;
   record.offset = (flags_ & kVfaSectorMode) ? uint64_t{offset} << kVfaSectorShift : offset;

@@ -51,7 +51,8 @@ bool TgsReadCallRecord(ByteReader& in, GuestMemory& memory, uint32_t scratch, ui
     return false;
   }
   ByteReader body(r.data() + r.position(), size - 4);
-  r.skip(size - 4);
+  (void)r.skip(size - 4);  // checked above: the body is there
+
   uint32_t fn = 0;
   if (!body.u32le(fn) || fn > kLastFunction || !body.u32le(count) || count > body.remaining() / 5)
     return false;

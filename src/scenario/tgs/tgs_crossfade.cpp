@@ -83,19 +83,26 @@ int32_t TgsCrossFade::FadeInFromBlack(int32_t time) {
       frontList->RenderTo(&scene, kRenderAll, 0, false) != kComposeDone) {
     return kFadeNotStarted;
   }
-  black.Fill(0xFF000000u, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)black.Fill(0xFF000000u, nullptr);
   CompositionLayer frontAside, backAside;
-  frontAside.SetBackgroundImage(&black, 0, 0, false);
-  backAside.SetBackgroundImage(&scene, 0, 0, false);
-  frontList->SwapBackground(&frontAside, true);
-  backList->SwapBackground(&backAside, true);
+  // A picture without pixels leaves the background as it was.
+  (void)frontAside.SetBackgroundImage(&black, 0, 0, false);
+  // A picture without pixels leaves the background as it was.
+  (void)backAside.SetBackgroundImage(&scene, 0, 0, false);
+  // A picture without pixels leaves the background as it was.
+  (void)frontList->SwapBackground(&frontAside, true);
+  // A picture without pixels leaves the background as it was.
+  (void)backList->SwapBackground(&backAside, true);
   // The pictures are in the rendered scene already.
   frontList->SetSkipOwn(true);
   const int32_t result = RunOnLayer(MakeCross(shown, time), shown, 2, 0);
   frontList->SetSkipOwn(false);
   // Exchanged or not, each page takes its own background back from its stand-in.
-  frontList->SwapBackground(&frontAside, true);
-  backList->SwapBackground(&backAside, true);
+  // A picture without pixels leaves the background as it was.
+  (void)frontList->SwapBackground(&frontAside, true);
+  // A picture without pixels leaves the background as it was.
+  (void)backList->SwapBackground(&backAside, true);
   return result == kFadeNoTransition ? kFadeNotStarted : result;
 }
 

@@ -133,7 +133,8 @@ void TgsScene::ReleaseEffect(DisplayEffect** handle) {
   if (!effect) return;
   effect->ClearOwnerSlot();
   *handle = nullptr;
-  if (TimerService* timers = Timers()) timers->RemoveByHandle(effect->Handle());
+  // A task that ended on its own is gone already.
+  if (TimerService* timers = Timers()) (void)timers->RemoveByHandle(effect->Handle());
 }
 
 int TgsScene::WaitEffect(DisplayEffect** handle, bool skippable) {
@@ -221,7 +222,8 @@ int32_t TgsScene::ZoomBackground(uint8_t page, int32_t x, int32_t y, TgsText zoo
     const int r =
         CreateEffectByKeyword(&bg.effect, "bg_zoom", LayerOf(p), {x, y, zoomWord, easeWord, time});
     if (r != 0) return r;
-    bg.effect->Query({Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
+    // Without an answer the view keeps the zeros it starts from.
+    (void)bg.effect->Query({Word(&vx), Word(&vy), Word(&vw), Word(&vh)});
     ApplyZoomView(p, vx, vy, vw, vh);
     return 0;
   }
@@ -280,7 +282,8 @@ int32_t TgsScene::AnimateBackgroundPath(uint8_t page, TgsText path, int32_t time
   TgsBackgroundRecord& bg = Background(p);
   if (CreateEffectByKeyword(&bg.effect, "bg_panime", LayerOf(p), args) != 0) return 3;
   int32_t x = bg.offsetX, y = bg.offsetY;
-  bg.effect->Query({Word(&x), Word(&y)});
+  // Without an answer the offset stays where it was.
+  (void)bg.effect->Query({Word(&x), Word(&y)});
   bg.offsetX = x;
   bg.offsetY = y;
   return 0;
@@ -766,12 +769,15 @@ int32_t TgsScene::CopyShownPageToBack() {
   CompositionLayer* backLayer = Composition(1);
   if (backLayer && back.picture) {
     CompositionLayer* c = backLayer;
-    c->SetBackgroundImage(back.picture.get(), back.offsetX, back.offsetY, true);
+    // A picture without pixels leaves the background as it was.
+    (void)c->SetBackgroundImage(back.picture.get(), back.offsetX, back.offsetY, true);
     if (back.zoom != 0) {
-      c->SetBackgroundRotation(back.offsetX, back.offsetY, back.angle, back.zoom);
+      // A picture without pixels leaves the background as it was.
+      (void)c->SetBackgroundRotation(back.offsetX, back.offsetY, back.angle, back.zoom);
     } else if (back.view[0] != -1) {
       const Rect source{back.view[0], back.view[1], back.view[2], back.view[3]};
-      c->SetBackgroundStretch(0, 0, kTgsScreenWidth, kTgsScreenHeight, &source);
+      // A picture without pixels leaves the background as it was.
+      (void)c->SetBackgroundStretch(0, 0, kTgsScreenWidth, kTgsScreenHeight, &source);
     }
   }
   for (int i = 0; i < kTgsSpriteSlots; ++i) {
@@ -784,7 +790,8 @@ int32_t TgsScene::CopyShownPageToBack() {
     if (!from.sprite) continue;
     to.sprite = std::make_unique<Sprite>();
     to.sprite->CopyFrom(*from.sprite);
-    if (backLayer) backLayer->GetList().Add(to.sprite.get(), to.priority, 0);
+    // An object already listed stays where it is.
+    if (backLayer) (void)backLayer->GetList().Add(to.sprite.get(), to.priority, 0);
   }
   return 0;
 }

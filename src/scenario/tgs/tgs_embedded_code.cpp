@@ -21,9 +21,9 @@ bool TgsLinkBytecode(GuestMemory& memory, ByteReader& lists, uint32_t code, uint
     if (!lists.has(uint64_t{count} * 8)) return false;
     for (uint32_t i = 0; i < count; ++i) {
       uint32_t at = 0, value = 0, word = 0;
-      lists.u32le(at);
-      lists.u32le(value);
-      if (at > codeSize || codeSize - at < 4) return false;
+      if (!lists.u32le(at) || !lists.u32le(value) || at > codeSize || codeSize - at < 4)
+        return false;
+
       if (!RelocationWord(list, value, code, codeSize, *tables, word) ||
           !memory.Write32(code + at, word)) {
         memory.TakeFault();

@@ -39,9 +39,8 @@ bool ReadName(ByteReader& r, std::string& name) {
   if (!r.u16le(length) || length == 0 || length - 1u > kMaxTgsName || !r.has(length)) return false;
   name.resize(length - 1u);
   uint8_t nul = 1;
-  r.copy(name.data(), length - 1u);
-  r.u8(nul);
-  return nul == 0 && name.find('\0') == std::string::npos;
+  return r.copy(name.data(), length - 1u) && r.u8(nul) && nul == 0 &&
+         name.find('\0') == std::string::npos;
 }
 
 void PutSet(std::vector<uint8_t>& out, const BitSet& set) {
@@ -53,9 +52,9 @@ void PutSet(std::vector<uint8_t>& out, const BitSet& set) {
 bool ReadSet(ByteReader& r, BitSet& set) {
   uint32_t bits = 0, bytes = 0;
   if (!r.u32le(bits) || !r.u32le(bytes) || !r.has(bytes)) return false;
-  if (bits == set.BitCount() && bytes == set.ByteCount() && bytes) {
-    set.Assign(r.data() + r.position(), bytes);
-  }
+  if (bits == set.BitCount() && bytes == set.ByteCount() && bytes &&
+      set.Assign(r.data() + r.position(), bytes) != kBitSetDone)
+    return false;
   return r.skip(bytes);
 }
 
@@ -127,9 +126,9 @@ int TgsFrameBase::ParseInitTable(ByteReader r, std::deque<TgsReadFlagRecord>& ta
     if (!r.u8(length) || length == 0 || !r.has(length)) return kTgsTableBad;
     record.name.assign(reinterpret_cast<const char*>(r.data() + r.position()), length - 1u);
     uint8_t nul = 1;
-    r.skip(length - 1u);
-    r.u8(nul);
-    if (nul != 0 || record.name.find('\0') != std::string::npos) return kTgsTableBad;
+    if (!r.skip(length - 1u) || !r.u8(nul) || nul != 0 ||
+        record.name.find('\0') != std::string::npos)
+      return kTgsTableBad;
     if (!r.u32le(bits) || !r.u32le(second) || bits > kMaxFlagBits || second > kMaxFlagBits)
       return kTgsTableBad;
     record.nameLength = length;
@@ -270,8 +269,8 @@ int TgsFrameBase::ReadLogFile(const char* name) {
     uint8_t length = 0;
     if (!d.u8(length) || length == 0 || !d.has(length)) return kTgsLogBad;
     std::string_view recordName(reinterpret_cast<const char*>(d.data() + d.position()), length);
-    d.skip(length);
-    if (recordName.back() != '\0') return kTgsLogBad;
+    if (!d.skip(length) || recordName.back() != '\0') return kTgsLogBad;
+
     recordName.remove_suffix(1);
     TgsReadFlagRecord* match = nullptr;
     for (TgsReadFlagRecord& t : table_) {

@@ -64,7 +64,8 @@ std::optional<double> UsableScale(uint32_t bits) {
 
 void DrawBackground(const SceneSnapshot& snapshot, ImageSurface& surface, TgsSceneHost* pictures) {
   const auto& w = snapshot.backgroundWords;
-  surface.Fill(0xFF000000 | (w[0] & 0xFFFFFF), nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)surface.Fill(0xFF000000 | (w[0] & 0xFFFFFF), nullptr);
   ImageSurface picture;
   if (!snapshot.backgroundName || !LoadPicture(pictures, *snapshot.backgroundName, picture)) {
     return;
@@ -74,8 +75,10 @@ void DrawBackground(const SceneSnapshot& snapshot, ImageSurface& surface, TgsSce
   if (ByteOf(w[2], 0)) picture.LibFilterB(nullptr);
   if (ByteOf(w[2], 1)) picture.LibFilterA(nullptr);
   if (ByteOf(w[2], 2)) {
-    picture.FillRectXYWH(0, 0, kTgsScreenWidth, 75, 0xFF000000);
-    picture.FillRectXYWH(0, 525, kTgsScreenWidth, 75, 0xFF000000);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)picture.FillRectXYWH(0, 0, kTgsScreenWidth, 75, 0xFF000000);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)picture.FillRectXYWH(0, 525, kTgsScreenWidth, 75, 0xFF000000);
   }
   const int32_t offsetX = int32_t(w[3]), offsetY = int32_t(w[4]);
   const std::array<int32_t, 4> view{int32_t(w[5]), int32_t(w[6]), int32_t(w[7]), int32_t(w[8])};
@@ -85,15 +88,18 @@ void DrawBackground(const SceneSnapshot& snapshot, ImageSurface& surface, TgsSce
     const Rect from{view[0], view[1], view[0] + view[2], view[1] + view[3]};
     const Point to[4] = {
         {0, 0}, {kTgsScreenWidth, 0}, {0, kTgsScreenHeight}, {kTgsScreenWidth, kTgsScreenHeight}};
-    surface.QuadBlit(&picture, to, &from, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)surface.QuadBlit(&picture, to, &from, nullptr);
   } else if (auto zoom = UsableScale(w[9])) {
     // Turned and zoomed about the picture's centre, which the offset places.
     Point to[4];
     const int32_t pw = picture.GetWidth(), ph = picture.GetHeight();
     TurnedQuad(offsetX - pw / 2, offsetY - ph / 2, pw, ph, *zoom, int(w[10]), pw / 2, ph / 2, to);
-    surface.QuadBlit(&picture, to, nullptr, nullptr);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)surface.QuadBlit(&picture, to, nullptr, nullptr);
   } else {
-    surface.Blit(&picture, -offsetX, -offsetY, nullptr, false);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)surface.Blit(&picture, -offsetX, -offsetY, nullptr, false);
   }
 }
 
@@ -110,7 +116,8 @@ void DrawSprite(const SceneSprite& sprite, ImageSurface& surface, TgsSceneHost* 
   Point to[4];
   TurnedQuad(sprite.x, sprite.y, picture.GetWidth(), picture.GetHeight(), scale.value_or(1.0),
              scale ? int(w[4]) : 0, int32_t(w[5]), int32_t(w[6]), to);
-  surface.QuadOpacityBlit(&picture, to, ByteOf(w[2], 0), nullptr, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)surface.QuadOpacityBlit(&picture, to, ByteOf(w[2], 0), nullptr, nullptr);
 }
 
 uint32_t Bytes(uint8_t b0, uint8_t b1, uint8_t b2) {

@@ -388,7 +388,8 @@ int TgsFrame::ChooseChoice(int chosen, bool skipBefore, bool snapshot) {
   if (S().acceptSoundAtChoice) H().PlaySystemSound(kTgsSoundAccept);
   if (TgsReadFlagRecord* record = CurrentRecord()) {
     const int64_t bit = int64_t{choiceFirstBit_} + chosen;
-    if (bit >= 0 && bit <= UINT32_MAX) record->secondSet.Set(bit, true);
+    // A choice past the record's bits is not recorded.
+    if (bit >= 0 && bit <= UINT32_MAX) (void)record->secondSet.Set(bit, true);
   }
   choices_[chosen].taken = true;
   H().FadeOtherChoices(chosen);
@@ -828,7 +829,8 @@ int32_t TgsFrame::FadeMessageWindows(bool show, int32_t time, bool buttons) {
 bool TgsFrame::EndWindowFade() {
   if (!windowFade_) return false;
   if (TimerService* timers = Global<TimerService>::Get()) {
-    timers->RemoveByHandle(windowFade_->Handle());
+    // A task that ended on its own is gone already.
+    (void)timers->RemoveByHandle(windowFade_->Handle());
   }
   windowFade_ = nullptr;
   return true;

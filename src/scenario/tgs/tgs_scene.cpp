@@ -160,23 +160,30 @@ uint32_t TimeOfDay(std::string_view name, const std::vector<int32_t>& table) {
 bool ApplyTone(ImageSurface& picture, uint8_t tone) {
   switch (tone) {
     case 1:
-      picture.Greyscale(nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)picture.Greyscale(nullptr);
       return true;
     case 2:
-      picture.Greyscale(nullptr);
-      picture.ColorTone(152, 128, 107, 24, 0, -4, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)picture.Greyscale(nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)picture.ColorTone(152, 128, 107, 24, 0, -4, nullptr);
       return true;
     case kToneInvert:
-      picture.Invert(0, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)picture.Invert(0, nullptr);
       return true;
     case 4:
-      picture.SetBrightness(kBrightnessDarker, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)picture.SetBrightness(kBrightnessDarker, nullptr);
       return true;
     case 5:
-      picture.ColorTone(132, 132, 126, 8, 8, -9, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)picture.ColorTone(132, 132, 126, 8, 8, -9, nullptr);
       return true;
     case 6:
-      picture.ColorTone(125, 120, 131, -13, 2, 0, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)picture.ColorTone(125, 120, 131, -13, 2, 0, nullptr);
       return true;
     default:
       return false;
@@ -208,7 +215,8 @@ TgsScene::~TgsScene() {
     ReleaseEffect(&bg.quakeEffect);
     ReleaseEffect(&bg.animEffect);
     for (int i = 0; i < kTgsSpriteSlots; ++i) ClearSlot(page, i);
-    if (CompositionLayer* c = Composition(page)) c->SetBackgroundImage(nullptr, 0, 0, true);
+    // A picture without pixels leaves the background as it was.
+    if (CompositionLayer* c = Composition(page)) (void)c->SetBackgroundImage(nullptr, 0, 0, true);
   }
 }
 
@@ -231,7 +239,8 @@ void TgsScene::EndScene() {
   CompositionLayer* c = Composition(0);
   if (c) c->SetBackgroundColor(0, true);
   if (c && keepLast_) {
-    c->SetBackgroundImage(&lastPicture_, 0, 0, true);
+    // A picture without pixels leaves the background as it was.
+    (void)c->SetBackgroundImage(&lastPicture_, 0, 0, true);
   } else {
     lastPicture_.Release();
   }
@@ -267,7 +276,8 @@ std::array<int32_t, 5> TgsScene::CharacterIds() const {
 }
 
 void TgsScene::Redraw(int page) {
-  if (CompositionLayer* c = Composition(page)) c->InvalidateAll();
+  // A layer without a target has nothing to redraw.
+  if (CompositionLayer* c = Composition(page)) (void)c->InvalidateAll();
 }
 
 int TgsScene::LoadInto(const std::string& name, ImageSurface& into, bool eightBit) {
@@ -283,7 +293,8 @@ void TgsScene::DropBackgroundPicture(int page) {
   if (CompositionLayer* c = Composition(page)) {
     ImageSurface* shown = nullptr;
     c->GetBackground(&shown, nullptr, nullptr, nullptr, nullptr, nullptr);
-    if (shown == bg.picture.get()) c->SetBackgroundImage(nullptr, 0, 0, false);
+    // A picture without pixels leaves the background as it was.
+    if (shown == bg.picture.get()) (void)c->SetBackgroundImage(nullptr, 0, 0, false);
   }
   bg.picture.reset();
 }
@@ -319,7 +330,8 @@ int32_t TgsScene::ApplyBackground(int page) {
   if (CompositionLayer* c = Composition(page)) {
     // Showing a colour drops the layer's picture, and a picture replaces the colour.
     if (bg.picture) {
-      c->SetBackgroundImage(bg.picture.get(), 0, 0, true);
+      // A picture without pixels leaves the background as it was.
+      (void)c->SetBackgroundImage(bg.picture.get(), 0, 0, true);
     } else {
       c->SetBackgroundColor(0, true);
     }
@@ -338,7 +350,8 @@ int32_t TgsScene::ClearBackgroundToColor(int32_t color, uint8_t page) {
   DropBackgroundPicture(p);
   if (CompositionLayer* c = Composition(p)) {
     c->DropWorkSurface();
-    c->SetBackgroundImage(nullptr, 0, 0, false);
+    // A picture without pixels leaves the background as it was.
+    (void)c->SetBackgroundImage(nullptr, 0, 0, false);
     c->SetBackgroundColor(uint32_t(color), true);
   }
   return 0;
@@ -360,7 +373,8 @@ bool TgsScene::MakeBackgroundPrivate(int page) {
   if (copy->CopyFrom(bg.picture.get(), kCopyLikeSource) != 0) return false;
   bg.picture = std::move(copy);
   if (CompositionLayer* c = Composition(page)) {
-    c->SetBackgroundImage(bg.picture.get(), bg.offsetX, bg.offsetY, true);
+    // A picture without pixels leaves the background as it was.
+    (void)c->SetBackgroundImage(bg.picture.get(), bg.offsetX, bg.offsetY, true);
   }
   return true;
 }
@@ -370,7 +384,8 @@ int32_t TgsScene::ToneAndFilters(ImageSurface& picture, uint8_t& toneField, uint
   if (tone != 0) {
     if (toneField != 0) {
       if (tone != kToneInvert || toneField != kToneInvert) return kSceneToneConflict;
-      picture.Invert(0, nullptr);
+      // A surface without pixels, or an area that misses it, is left as it is.
+      (void)picture.Invert(0, nullptr);
       toneField = 0;
     } else {
       ApplyTone(picture, tone);
@@ -411,8 +426,10 @@ int32_t TgsScene::SetBackgroundTone(uint8_t tone, bool filterB, bool filterA, bo
     bg.bars = 1;
     const Rect upper{0, 0, kTgsScreenWidth, kBarHeight};
     const Rect lower{0, kTgsScreenHeight - kBarHeight, kTgsScreenWidth, kTgsScreenHeight};
-    bg.picture->FillRgb(0, 0, 0, &upper);
-    bg.picture->FillRgb(0, 0, 0, &lower);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)bg.picture->FillRgb(0, 0, 0, &upper);
+    // A surface without pixels, or an area that misses it, is left as it is.
+    (void)bg.picture->FillRgb(0, 0, 0, &lower);
   }
   Redraw(p);
   return 0;
@@ -442,7 +459,8 @@ int32_t TgsScene::SetBackgroundOffset(int32_t x, int32_t y, uint8_t page) {
   if (changed) {
     if (CompositionLayer* c = Composition(p)) {
       c->DropWorkSurface();
-      c->SetBackgroundImage(bg.picture.get(), x, y, true);
+      // A picture without pixels leaves the background as it was.
+      (void)c->SetBackgroundImage(bg.picture.get(), x, y, true);
     }
   }
   return 0;
@@ -454,7 +472,9 @@ int32_t TgsScene::CaptureBackground(bool on, uint8_t page, bool withSecondList) 
   TgsBackgroundRecord& bg = Background(p);
   CompositionLayer* c = Composition(p);
   // A capture taken again renders the scene without the old capture behind it.
-  if (c && bg.captured) c->SetBackgroundImage(bg.picture.get(), bg.offsetX, bg.offsetY, false);
+  // A picture without pixels leaves the background as it was.
+  if (c && bg.captured)
+    (void)c->SetBackgroundImage(bg.picture.get(), bg.offsetX, bg.offsetY, false);
   bg.captured = on ? 1 : 0;
   if (on) {
     if (!bg.capture.GetPixels() &&
@@ -462,10 +482,12 @@ int32_t TgsScene::CaptureBackground(bool on, uint8_t page, bool withSecondList) 
       return kSceneLoadFailed;
     }
     if (!c) return 0;
-    c->RenderTo(&bg.capture, kRenderTagDiffers, uint32_t(-1), withSecondList);
+    // A capture that cannot be drawn keeps the picture it had.
+    (void)c->RenderTo(&bg.capture, kRenderTagDiffers, uint32_t(-1), withSecondList);
     return c->SetBackgroundImage(&bg.capture, 0, 0, true) ? 0 : kSceneLoadFailed;
   }
-  if (c) c->SetBackgroundImage(bg.picture.get(), bg.offsetX, bg.offsetY, true);
+  // A picture without pixels leaves the background as it was.
+  if (c) (void)c->SetBackgroundImage(bg.picture.get(), bg.offsetX, bg.offsetY, true);
   bg.capture.Release();
   return 0;
 }
@@ -613,7 +635,8 @@ int32_t TgsScene::WaitBackgroundAnimeEnd(uint8_t page, bool skippable) {
   bg.animState = 0;
   while (bg.animEffect && bg.animEffect->Query({0}) == 1) {
     if (skippable && Skipping()) {
-      bg.animEffect->Command({4});
+      // An effect that refuses it goes on as it was.
+      (void)bg.animEffect->Command({4});
       return 1;
     }
     if (!Turn()) return -1;
@@ -706,9 +729,12 @@ int32_t TgsScene::LoadSprite(int32_t slot, TgsText name, uint8_t page, int32_t g
   r.anchorX = kTgsScreenWidth / 2 - int32_t(r.picture->GetWord1());
   r.anchorY = kTgsScreenHeight - int32_t(r.picture->GetWord2());
   r.sprite = std::make_unique<Sprite>();
-  r.sprite->SetImage(r.picture.get(), nullptr, r.x - r.anchorX, r.y - r.anchorY);
-  r.sprite->SetMirrorMode(1);
-  if (CompositionLayer* c = Composition(p)) c->GetList().Add(r.sprite.get(), r.priority, 0);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)r.sprite->SetImage(r.picture.get(), nullptr, r.x - r.anchorX, r.y - r.anchorY);
+  // A mode out of range keeps the one in force.
+  (void)r.sprite->SetMirrorMode(1);
+  // An object already listed stays where it is.
+  if (CompositionLayer* c = Composition(p)) (void)c->GetList().Add(r.sprite.get(), r.priority, 0);
   const uint32_t t = Background(p).timeOfDay;
   if (r.charIndex != 1 && tint_ && t != 0) {
     SetSpriteTone(slot, uint8_t(4 + t), false, false, uint8_t(p), group);
@@ -723,12 +749,16 @@ void TgsScene::MakeSpritePrivate(int page, int index) {
   if (copy->CopyFrom(r.picture.get(), kCopyLikeSource) != 0) return;
   auto sprite = std::make_unique<Sprite>();
   if (r.sprite) sprite->CopyStateFrom(*r.sprite);
-  sprite->SetImage(copy.get(), nullptr, r.x - r.anchorX, r.y - r.anchorY);
-  sprite->SetMirrorMode(1);
+  // A sprite that cannot take the picture keeps the one it had.
+  (void)sprite->SetImage(copy.get(), nullptr, r.x - r.anchorX, r.y - r.anchorY);
+  // A mode out of range keeps the one in force.
+  (void)sprite->SetMirrorMode(1);
   r.sprite.reset();
   r.picture = std::move(copy);
   r.sprite = std::move(sprite);
-  if (CompositionLayer* c = Composition(page)) c->GetList().Add(r.sprite.get(), r.priority, 0);
+  // An object already listed stays where it is.
+  if (CompositionLayer* c = Composition(page))
+    (void)c->GetList().Add(r.sprite.get(), r.priority, 0);
 }
 
 int32_t TgsScene::SetSpriteTone(int32_t slot, uint8_t tone, bool filterB, bool filterA,

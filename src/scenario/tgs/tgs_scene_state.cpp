@@ -449,7 +449,8 @@ class TgsFrameRebuild : public TgsRebuildTarget {
         r.sprite->SetAlpha(saved.alpha);
         if (saved.scale != 0) {
           r.sprite->SetAnchor(-1, saved.rotAnchorX, saved.rotAnchorY);
-          r.sprite->SetRotation(saved.angle, saved.scale);
+          // A sprite that cannot take it is shown as it was.
+          (void)r.sprite->SetRotation(saved.angle, saved.scale);
         }
       }
       r.scale = saved.scale;

@@ -101,7 +101,7 @@ int TgsScript::Parse(uint32_t fileSize) {
   if (!r.u32le(s1) || s1 < 8 || !r.has(s1 - 4) || !r.u32le(labelCount)) return kTobBadFile;
   const size_t labelEnd = 4 + size_t{s1};
   ByteReader labels(block_ + 12, labelEnd - 12);
-  r.seek(labelEnd);
+  (void)r.seek(labelEnd);  // within: s1 was checked against the bytes left
   uint32_t s2 = 0, n = 0;
   if (!r.u32le(s2) || !r.u32le(n) || s2 != 8 + uint64_t{n} * 4 || !r.has(s2 - 8))
     return kTobBadFile;
@@ -140,7 +140,7 @@ int TgsScript::Parse(uint32_t fileSize) {
     if (i >= kAhead) IndexLabel(next, i - kAhead);
     next = h;
     labels_[i] = {static_cast<uint32_t>(entry - block_), length, offset};
-    labels.skip(e);
+    (void)labels.skip(e);  // has(e) was checked above
   }
   for (uint32_t i = labelCount > kAhead ? labelCount - kAhead : 0; i < labelCount; ++i)
     IndexLabel(pending[i % kAhead], i);

@@ -260,24 +260,25 @@ TgsWindowTransform TgsWindowTransform::FromBytes(const std::array<uint8_t, kByte
   ByteReader r(bytes.data(), bytes.size());
   TgsWindowTransform t;
   uint32_t word = 0;
-  r.i32le(t.x);
-  r.i32le(t.y);
-  r.i32le(t.anchorX);
-  r.i32le(t.anchorY);
-  r.u32le(t.priority);
-  r.u32le(word);
+  // The array holds every field, so no read below can fail.
+  (void)r.i32le(t.x);
+  (void)r.i32le(t.y);
+  (void)r.i32le(t.anchorX);
+  (void)r.i32le(t.anchorY);
+  (void)r.u32le(t.priority);
+  (void)r.u32le(word);
   t.tone = uint8_t(word);
-  r.u32le(word);
+  (void)r.u32le(word);
   t.libFilterB = uint8_t(word);
   t.libFilterA = uint8_t(word >> 8);
   t.libOp = uint8_t(word >> 16);
-  r.u32le(word);
+  (void)r.u32le(word);
   t.alpha = uint8_t(word);
-  r.u32le(word);
+  (void)r.u32le(word);
   t.scale = std::bit_cast<float>(word);
-  r.i32le(t.angle);
-  r.i32le(t.rotAnchorX);
-  r.i32le(t.rotAnchorY);
+  (void)r.i32le(t.angle);
+  (void)r.i32le(t.rotAnchorX);
+  (void)r.i32le(t.rotAnchorY);
   return t;
 }
 
@@ -287,7 +288,8 @@ void TgsWindowTransform::ApplyTo(Sprite& window) const {
   window.SetAlpha(alpha);
   if (scale != 0) {
     window.SetAnchor(-1, rotAnchorX, rotAnchorY);
-    window.SetRotation(angle, scale);
+    // A sprite that cannot take it is shown as it was.
+    (void)window.SetRotation(angle, scale);
   }
 }
 

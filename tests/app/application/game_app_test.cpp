@@ -257,8 +257,8 @@ TEST_F(ServicesRun, TheGameFoldersPixelLibraryIsPublishedOnlyWhenTheFolderShipsO
     EXPECT_EQ(GetPixelLibrary(), c.libOpLevel == 3 ? &BuiltInPixelLibrary() : nullptr);
     ImageSurface target, source;
     ASSERT_EQ(target.Create(4, 4, 32, 0) | source.Create(4, 4, 32, 0), 0);
-    target.Fill(0x80102030, nullptr);
-    source.Fill(0x80FFFFFF, nullptr);
+    (void)target.Fill(0x80102030, nullptr);
+    (void)source.Fill(0x80FFFFFF, nullptr);
     EXPECT_EQ(target.LibOpLevel(1, 5, 0, nullptr), c.libOpLevel);
     ASSERT_EQ(target.AlphaBlit(&source, 0, 0, nullptr, false), 0);
     EXPECT_EQ(target.GetRowPointer(0)[3], c.alphaAfterBlit);

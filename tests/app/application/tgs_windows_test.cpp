@@ -118,7 +118,7 @@ class TgsWindowsTest : public TgsWindowsBase {
   void SetUp() override {
     TgsWindowsBase::SetUp();
     ASSERT_EQ(screen_.Create(800, 600, 32, kImageDibSection), 0);
-    layer_.SetTarget(&screen_, true);
+    (void)layer_.SetTarget(&screen_, true);
     parts_.SetTarget(&layer_);
     place_ = {&layer_, nullptr, &display_, &parts_, &tip_, &timers_};
   }
@@ -423,7 +423,7 @@ TEST_F(TgsWindowsPagesTest, TheHistoryAndTheMenuLieOverTheWindows) {
   TgsWindows w(testing_text::FakeSource(), place_);
   ASSERT_EQ(w.PrepareWindows(), 0);
   ShowMessage(w, "abc");
-  display_.SetScreenSurface(&screen_);
+  (void)display_.SetScreenSurface(&screen_);
   DrawingScreensHost host;
   TgsHistoryScreen history(host, display_, timers_, w.Renderer(2), w.Renderer(3), nullptr);
   const uint32_t window = ShownAt(20, 480), bar = ShownAt(5, 590), page = ShownAt(400, 300);
@@ -435,7 +435,7 @@ TEST_F(TgsWindowsPagesTest, TheHistoryAndTheMenuLieOverTheWindows) {
   history.Close();
   EXPECT_EQ(std::tuple(ShownAt(20, 480), ShownAt(5, 590)), std::tuple(window, bar))
       << "the history left a trace";
-  display_.SetScreenSurface(nullptr);
+  (void)display_.SetScreenSurface(nullptr);
 
   w.SetChoiceSource([] { return std::vector<TgsChoiceLine>{{"yes", true}, {"no", true}}; });
   w.ShowChoiceList(true);

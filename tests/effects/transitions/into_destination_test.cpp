@@ -46,8 +46,8 @@ struct Screen {
     EXPECT_EQ(canvas.SetLinkedLayer(&partner), kLayerDone);
     Paint(canvas, uint32_t(seed));
     Paint(partner, uint32_t(seed) * 3 + 1);
-    box.Create(50, 30, 0x80C04020u, 30, 25);
-    if (withBox) canvas.GetUpperList()->Add(&box, 1, 0);
+    (void)box.Create(50, 30, 0x80C04020u, 30, 25);
+    if (withBox) (void)canvas.GetUpperList()->Add(&box, 1, 0);
   }
   ~Screen() { canvas.DetachSource(false); }
 
@@ -156,7 +156,7 @@ TEST_F(IntoDestination, AFilterThatLeavesPixelsAloneShowsTheFrameLastShown) {
       if (end == kStopped) screen->canvas.StopSource();
       ASSERT_EQ(screen->canvas.AttachSource(new IdleFilter, kAttachPlain, false, false),
                 kLayerDone);
-      screen->canvas.Fill(0xFF102030u, nullptr);
+      (void)screen->canvas.Fill(0xFF102030u, nullptr);
     }
     std::memset(own->Pixels(), 0x55, size_t(own->Pitch()) * kH);
     ASSERT_EQ(direct.Show(*own), kPresentDone);

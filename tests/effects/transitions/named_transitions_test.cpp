@@ -20,7 +20,8 @@ std::unique_ptr<ImageSurface> Coded(int32_t w, int32_t h, uint32_t salt) {
   auto s = std::make_unique<ImageSurface>();
   EXPECT_EQ(s->Create(w, h, 32, 0), 0);
   for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) s->SetPixel(x, y, (uint32_t(x) | uint32_t(y) << 12) ^ salt);
+    for (int32_t x = 0; x < w; ++x)
+      (void)s->SetPixel(x, y, (uint32_t(x) | uint32_t(y) << 12) ^ salt);
   }
   return s;
 }
@@ -41,7 +42,7 @@ std::unique_ptr<ImageSurface> Rule() {
   auto rule = std::make_unique<ImageSurface>();
   EXPECT_EQ(rule->Create(kW + 8, kH + 8, 8, 0), 0);
   for (int32_t y = 0; y < kH + 8; ++y) {
-    for (int32_t x = 0; x < kW + 8; ++x) rule->SetPixel(x, y, uint32_t(RuleAt(x, y)));
+    for (int32_t x = 0; x < kW + 8; ++x) (void)rule->SetPixel(x, y, uint32_t(RuleAt(x, y)));
   }
   return rule;
 }
@@ -56,7 +57,7 @@ class NamedTransitionTest : public FilterEffectRig {
     target = Coded(kW + 8, kH + 8, 0);
     Reset();
   }
-  void Reset() { target->Fill(kUntouched, nullptr); }
+  void Reset() { (void)target->Fill(kUntouched, nullptr); }
   // The whole picture at (4, 4) of the target.
   TransitionDrawArea Area() const {
     return {0, 0, kW, kH, target.get(), 4, 4, oldImage.get(), 0, 0, newImage.get(), 0, 0};

@@ -243,7 +243,7 @@ TEST_F(NumberedModesTest, OnDirectDrawMemoryCrossFadeIsRefusedAndFiltersGiveTheI
   ASSERT_EQ(image.Create(24, 20, 32, 0), 0);
   for (int mode : {68, 69, 70}) {
     EXPECT_EQ(0, to.FillColor(0, 0, 0));
-    image.Fill(0xFF000000u, nullptr);
+    (void)image.Fill(0xFF000000u, nullptr);
     ASSERT_EQ(NumberedTransitionDispatch(mode, &to, &from, 40, 3, 2, 0, nullptr), 0) << mode;
     ASSERT_EQ(TransitionTable()[size_t(mode)](&image, picture.get(), 40, 3, 2, 0, nullptr), 0);
     for (int32_t j = 0; j < 20; ++j) {
@@ -258,10 +258,10 @@ TEST_F(NumberedModesTest, OnDirectDrawMemoryCrossFadeIsRefusedAndFiltersGiveTheI
 TEST(NumberedModePixels, CrossFadeWeighsThePicturesAndFiltersEndOnThePicture) {
   ImageSurface target;
   ASSERT_EQ(target.Create(16, 16, 32, 0), 0);
-  target.Fill(0xFF40FF80u, nullptr);
+  (void)target.Fill(0xFF40FF80u, nullptr);
   auto source = Picture(16, 16);
   auto blue = Picture(16, 16);
-  blue->Fill(0xFF0000FFu, nullptr);
+  (void)blue->Fill(0xFF0000FFu, nullptr);
   ASSERT_EQ(TransitionTable()[53](&target, blue.get(), 1, 0, 0, 0, nullptr), 0);
   // Weights 255 and 0: a channel of 255 reads 254, 0x40 reads 0x3F.
   EXPECT_EQ(target.GetPixel(3, 3) & 0xFFFFFF, 0x3FFE7Fu);
@@ -269,7 +269,7 @@ TEST(NumberedModePixels, CrossFadeWeighsThePicturesAndFiltersEndOnThePicture) {
   EXPECT_EQ(target.GetPixel(3, 3) & 0xFF, ((0x7Fu * 127 + 0xFF * 128) >> 8));
 
   for (int mode : {68, 69}) {
-    target.Fill(0, nullptr);
+    (void)target.Fill(0, nullptr);
     ASSERT_EQ(TransitionTable()[size_t(mode)](&target, source.get(), 255, 0, 0, 0, nullptr), 0);
     EXPECT_EQ(target.GetPixel(9, 5), source->GetPixel(9, 5)) << mode;
   }

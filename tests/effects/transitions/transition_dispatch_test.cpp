@@ -32,7 +32,7 @@ class LayerSurface : public ImageSurface {
 std::unique_ptr<ImageSurface> Image(int32_t w, int32_t h, uint32_t fill) {
   auto s = std::make_unique<ImageSurface>();
   EXPECT_EQ(s->Create(w, h, 32, kImageDirtyList), 0);
-  s->Fill(fill, nullptr);
+  (void)s->Fill(fill, nullptr);
   s->GetDirtyList()->Clear();
   return s;
 }
@@ -121,7 +121,7 @@ TEST_F(TransitionDispatchTest, CascadeStripsStartOneStepApartAndSmearsStretchThe
   EXPECT_EQ(std::pair(sink.drawn[1].piece.x, sink.drawn[1].piece.y), std::pair(3 + 16, 4));
 
   sink.drawn.clear();
-  TransitionCascadeRows(image.get(), picture.get(), 128, 0, 0, true, 1, 4, nullptr);
+  (void)TransitionCascadeRows(image.get(), picture.get(), 128, 0, 0, true, 1, 4, nullptr);
   EXPECT_EQ(Sources(sink).front(), (Rect{0, 0, 40, 3})) << "n = 2, reach = 3";
   EXPECT_EQ(sink.drawn.front().kind, 1);
 
@@ -136,7 +136,7 @@ TEST_F(TransitionDispatchTest, CascadeStripsStartOneStepApartAndSmearsStretchThe
   EXPECT_EQ(std::pair(edge.x, edge.size.width), std::pair(3, 64 - 3)) << "out to the edge";
 
   sink.drawn.clear();
-  TransitionSmearRows(image.get(), picture.get(), 128, 0, 1, false, 0, nullptr);
+  (void)TransitionSmearRows(image.get(), picture.get(), 128, 0, 1, false, 0, nullptr);
   EXPECT_EQ(sink.drawn[0].piece.source, (Rect{0, 0, 40, 3}));
   EXPECT_EQ(sink.drawn[1].piece.size.height, 8 - 3 - 1);
 }

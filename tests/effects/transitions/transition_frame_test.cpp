@@ -33,7 +33,7 @@ using testing_surfaces::SamePixels;
 void Paint(ImageSurface& s, uint32_t salt) {
   for (int32_t j = 0; j < s.GetHeight(); ++j) {
     for (int32_t i = 0; i < s.GetWidth(); ++i) {
-      s.SetPixel(i, j, 0xFF000000u ^ salt ^ uint32_t(i << 12 | j));
+      (void)s.SetPixel(i, j, 0xFF000000u ^ salt ^ uint32_t(i << 12 | j));
     }
   }
 }
@@ -48,7 +48,7 @@ void PaintTranslucent(ImageSurface& s, uint32_t seed) {
         const uint32_t pick = random() % 3;
         alpha = pick == 0 ? 0 : pick == 1 ? 255 : random() % 256;
       }
-      s.SetPixel(i, j, alpha << 24 | (random() & 0x00FFFFFFu));
+      (void)s.SetPixel(i, j, alpha << 24 | (random() & 0x00FFFFFFu));
     }
   }
 }
@@ -170,10 +170,10 @@ void BlitAlone(ImageSurface& to, const ImageSurface& from, const TransitionPiece
                int32_t x, int32_t y, int kind) {
   const Rect* r = whole ? nullptr : &p.source;
   if (p.stretched) {
-    kind ? to.StretchAlphaBlit(&from, &p.size, x, y, r, false)
-         : to.StretchBlit(&from, &p.size, x, y, r, false);
+    (void)(kind ? to.StretchAlphaBlit(&from, &p.size, x, y, r, false)
+                : to.StretchBlit(&from, &p.size, x, y, r, false));
   } else {
-    kind ? to.AlphaBlit(&from, x, y, r, false) : to.Blit(&from, x, y, r, false);
+    (void)(kind ? to.AlphaBlit(&from, x, y, r, false) : to.Blit(&from, x, y, r, false));
   }
 }
 

@@ -18,10 +18,10 @@ class WipeTransitionsTest : public testing::Test {
     BuildBlendTables();
     ASSERT_EQ(target.Create(kW, kH, 32, 0), 0);
     ASSERT_EQ(source.Create(kW, kH, 32, 0), 0);
-    target.Fill(0xFF000000u, nullptr);
+    (void)target.Fill(0xFF000000u, nullptr);
     // Half-transparent white drawn with the alpha blend: each draw of a pixel raises it again,
     // so its level counts the draws.
-    source.Fill(0x80FFFFFFu, nullptr);
+    (void)source.Fill(0x80FFFFFFu, nullptr);
   }
   // A source kind drawn with the alpha blend over the whole source, or an area kind adding 1 to
   // every channel over the whole target.
@@ -61,7 +61,7 @@ class WipeTransitionsTest : public testing::Test {
 
 TEST_F(WipeTransitionsTest, EveryBandKindDrawsEachPixelOnceAtIrregularSteps) {
   for (int kind = 2; kind < kWipeKinds; ++kind) {
-    target.Fill(0xFF000000u, nullptr);
+    (void)target.Fill(0xFF000000u, nullptr);
     const uint32_t handle = StartCounting(kind);
     ASSERT_NE(handle, 0u) << kind;
     for (uint32_t elapsed : {1u, 2u, 9u, 10u, 33u, 34u, 35u, 61u, 62u, 97u}) {
@@ -79,14 +79,14 @@ TEST_F(WipeTransitionsTest, EveryBandKindDrawsEachPixelOnceAtIrregularSteps) {
 }
 
 TEST_F(WipeTransitionsTest, FadesEndPureBlackOrWhiteWhateverFramesWereSkipped) {
-  target.Fill(0xFF808080u, nullptr);
+  (void)target.Fill(0xFF808080u, nullptr);
   const uint32_t black = wipes.Start(0, kDuration, &target, nullptr, {65535});
   start = dynamic_cast<WipeTransition*>(timers.FindByHandle(black))->StartTime();
   RunAt(40);
   EXPECT_NE(target.GetPixel(3, 3) & 0xFFFFFF, 0u);
   RunAt(kDuration + 500);
   EXPECT_EQ(target.GetPixel(3, 3) & 0xFFFFFF, 0u);
-  wipes.Start(1, 0, &target, nullptr, {0, 0, 5, 5});
+  (void)wipes.Start(1, 0, &target, nullptr, {0, 0, 5, 5});
   timers.RunDue(start + kDuration + 501);
   EXPECT_EQ(target.GetPixel(4, 4) & 0xFFFFFF, 0xFFFFFFu) << "duration 0 ends at the first step";
   EXPECT_EQ(target.GetPixel(5, 5) & 0xFFFFFF, 0u) << "outside the area";
@@ -98,8 +98,8 @@ TEST_F(WipeTransitionsTest, StripesAndCascadesCountTheirSteps) {
   RunAt(1);
   EXPECT_EQ(CountDrawn(18), kH) << "one column after one of 18 steps";
   // The clock runs on between the two starts: the first wipe must not draw into the second's count.
-  wipes.Cancel(cascade);
-  target.Fill(0xFF000000u, nullptr);
+  (void)wipes.Cancel(cascade);
+  (void)target.Fill(0xFF000000u, nullptr);
   StartCounting(15, 16);
   RunAt(1);
   EXPECT_EQ(CountDrawn(15), 3 * kH) << "the last column of each of three stripes";
@@ -110,7 +110,7 @@ TEST_F(WipeTransitionsTest, WordsSelectAreasAndColours) {
   const Rect clip{2, 3, 10, 12};
   target.SetClipRect(&clip);
   WipeTransition whole(10, kDuration, &target, nullptr, {65535, 0, 0, 0, 300, 200, 100, 50}, 0);
-  whole.Update(kDuration);
+  (void)whole.Update(kDuration);
   const uint32_t pixel = target.GetPixel(5, 5);
   EXPECT_EQ(pixel & 0xFF, 50u * 128 / 256) << "code 300: a half blend of the colour";
   EXPECT_EQ((pixel >> 16) & 0xFF, 200u * 128 / 256);
@@ -118,9 +118,9 @@ TEST_F(WipeTransitionsTest, WordsSelectAreasAndColours) {
   target.SetClipRect(nullptr);
 
   // x = 65535 for a source kind is 0, and a4 = 65535 the whole source.
-  target.Fill(0xFF000000u, nullptr);
+  (void)target.Fill(0xFF000000u, nullptr);
   WipeTransition copy(2, kDuration, &target, &source, {65535, 4, 1, 65535, 0, 0, 0, 0}, 0);
-  copy.Update(kDuration);
+  (void)copy.Update(kDuration);
   EXPECT_EQ(std::tuple(Draws(0, 4, 2), Draws(kW - 1, kH - 1, 2), Draws(0, 3, 2)),
             std::tuple(1, 1, 0));
 }

@@ -28,7 +28,7 @@ class Direct3DTarget : public testing::Test {
     ASSERT_EQ(device.Create(target.get(), nullptr, false), 0);
   }
   void TearDown() override {
-    device.SetTexture(nullptr);
+    (void)device.SetTexture(nullptr);
     device.Release();
     FreeDirectDrawDeviceList();
     host::ResetHalDeviceDesc();
@@ -44,7 +44,7 @@ class Direct3DTarget : public testing::Test {
   uint32_t Shown(int x, int y) const { return Rgb(*target, x, y); }
   int DrawOne(RenderItem* item) {
     RenderList list;
-    list.Insert(item, 0, 0);
+    (void)list.Insert(item, 0, 0);
     return list.DrawAll(target.get(), nullptr, &device);
   }
   Direct3DDevice device;

@@ -82,7 +82,7 @@ class DisplayManagerTest : public testing::Test {
   CanvasLayer* MakeCanvas(int32_t w, int32_t h) {
     CanvasLayer* canvas = nullptr;
     EXPECT_EQ(manager_->CreateCanvasLayer(&canvas, w, h, 32, kLayerComposed), kDisplayDone);
-    if (canvas) manager_->SetScreenSurface(canvas);
+    if (canvas) (void)manager_->SetScreenSurface(canvas);
     return canvas;
   }
 
@@ -270,13 +270,13 @@ TEST_F(DisplayManagerTest, AScreenDrawnAgainAsItWasIsNotDrawnAnew) {
     composition.SetBackgroundColor(0x336699, true);
     ColorRectObject* box = nullptr;
     ASSERT_EQ(manager.CreateColorRect(&box, 8, 6, 0xFFC08040, 4, 4), kDisplayDone);
-    composition.GetList().Add(box, 100, 0);
+    (void)composition.GetList().Add(box, 100, 0);
 
     ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
     ASSERT_TRUE(sink_->PresentPending());
     const uint32_t shown = sink_->FramesShown(), drawn = sink_->FramesDrawn();
     for (int turn = 0; turn < 3; ++turn) {
-      composition.InvalidateAll();
+      (void)composition.InvalidateAll();
       ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
       ASSERT_TRUE(sink_->PresentPending());
     }
@@ -316,19 +316,19 @@ TEST_F(DisplayManagerTest, EveryComposedFrameReachesTheWindowWhole) {
     for (uint32_t i = 0; i < 3; ++i) {
       ASSERT_EQ(manager.CreateColorRect(&strips[i], kW, 4, 0xFF400000u * (i + 1), 0, 0),
                 kDisplayDone);
-      composition.GetList().Add(strips[i], 100 + i, 0);
+      (void)composition.GetList().Add(strips[i], 100 + i, 0);
     }
     for (int frame = 0; frame < 120; ++frame) {
       SCOPED_TRACE(frame);
       ColorRectObject* strip = strips[rng() % 3];
       strip->SetPosAndSize(kW, 1 + int32_t(rng() % 8), 0, int32_t(rng() % kH));
-      if (rng() % 2) composition.InvalidateAll();
+      if (rng() % 2) (void)composition.InvalidateAll();
       ASSERT_EQ(manager.UpdateBackBuffer(), kDisplayDone);
       if (sink_->PresentPending()) {
         ASSERT_TRUE(ShowsCanvas(*canvas));
       }
     }
-    for (ColorRectObject* strip : strips) manager.DestroySprite(strip);
+    for (ColorRectObject* strip : strips) (void)manager.DestroySprite(strip);
   }
 }
 

@@ -36,7 +36,7 @@ class RenderListTest : public testing::Test {
  protected:
   std::vector<std::string> Drawn() {
     log.clear();
-    list.DrawAll(nullptr, nullptr, nullptr);
+    (void)list.DrawAll(nullptr, nullptr, nullptr);
     return log;
   }
   std::vector<std::string> log;
@@ -68,9 +68,9 @@ TEST_F(RenderListTest, DrawsByDescendingPriorityEqualsInTheirChosenOrder) {
 }
 
 TEST_F(RenderListTest, FiltersRemovalAndItemsLeavingOnTheirOwn) {
-  list.Insert(&a, 1, 3);
-  list.Insert(&b, 7, 2);
-  list.Insert(&c, 7, 3);
+  (void)list.Insert(&a, 1, 3);
+  (void)list.Insert(&b, 7, 2);
+  (void)list.Insert(&c, 7, 3);
   list.SetEnabledWhere(false, kAnyValue, 3);
   EXPECT_EQ(Drawn(), (Names{"b"}));
   list.SetEnabledWhere(true, 1, kAnyValue);
@@ -79,13 +79,13 @@ TEST_F(RenderListTest, FiltersRemovalAndItemsLeavingOnTheirOwn) {
   list.RemoveByPriority(7);
   EXPECT_EQ(b.List(), nullptr);
   EXPECT_EQ(list.Count(), 1u);
-  list.Insert(&b, 7, 2);
+  (void)list.Insert(&b, 7, 2);
   list.RemoveByType(3);
   EXPECT_EQ(list.Count(), 1u);
   EXPECT_EQ(a.List(), nullptr);
   {
     FakeItem brief{"brief", &log};
-    list.Insert(&brief, 0, 0);
+    (void)list.Insert(&brief, 0, 0);
     EXPECT_EQ(list.Count(), 2u);
   }
   EXPECT_EQ(list.Count(), 1u) << "a dying item leaves the list";
@@ -95,9 +95,9 @@ TEST_F(RenderListTest, FiltersRemovalAndItemsLeavingOnTheirOwn) {
 }
 
 TEST_F(RenderListTest, DrawingAndRestoreStopAtTheFirstFailure) {
-  list.Insert(&a, 3, 0);
-  list.Insert(&b, 2, 0);
-  list.Insert(&c, 1, 0);
+  (void)list.Insert(&a, 3, 0);
+  (void)list.Insert(&b, 2, 0);
+  (void)list.Insert(&c, 1, 0);
   b.result = 4;
   log.clear();
   EXPECT_EQ(list.DrawAll(nullptr, nullptr, nullptr), 4);
@@ -124,7 +124,7 @@ TEST_F(ColorItemTest, RectangleFillsExactlyItsPixels) {
   EXPECT_TRUE(rect.HitTest(-1, 15, true));
   EXPECT_FALSE(rect.HitTest(2, 14, false));
   D3DRectPrimitive other;
-  other.Set(2, 2, 0xFF000000u, 1, 16);
+  (void)other.Set(2, 2, 0xFF000000u, 1, 16);
   EXPECT_TRUE(rect.Overlaps(other));
   other.SetPosition(2, 16);
   EXPECT_FALSE(rect.Overlaps(other)) << "touching edges do not overlap";
@@ -132,14 +132,14 @@ TEST_F(ColorItemTest, RectangleFillsExactlyItsPixels) {
 
 TEST_F(ColorItemTest, DrawAnswersForWhatIsMissing) {
   D3DRectPrimitive rect;
-  rect.Set(2, 2, 0xFFFFFFFFu, 0, 0);
+  (void)rect.Set(2, 2, 0xFFFFFFFFu, 0, 0);
   EXPECT_EQ(rect.Draw(target.get(), nullptr, nullptr), kRenderMissing);
   D3DPolygonPrimitive empty;
   EXPECT_EQ(empty.Draw(target.get(), nullptr, &device), kRenderMissing);
   device.Release();
   EXPECT_EQ(rect.Draw(target.get(), nullptr, &device), kRenderNoDevice);
   RenderList list;
-  list.Insert(&rect, 0, 0);
+  (void)list.Insert(&rect, 0, 0);
   EXPECT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderNoDevice)
       << "drawn without a scene";
 }

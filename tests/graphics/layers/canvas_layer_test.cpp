@@ -46,8 +46,8 @@ class FilterTest : public testing::Test {
     ASSERT_EQ(b_.Create(8, 8, 32, kLayerComposed), kLayerDone);
     ASSERT_EQ(pictureA_.Create(8, 8, 32, 0), kSurfaceDone);
     ASSERT_EQ(pictureB_.Create(8, 8, 32, 0), kSurfaceDone);
-    a_.GetCompositionLayer()->SetBackgroundImage(&pictureA_, 0, 0, false);
-    b_.GetCompositionLayer()->SetBackgroundImage(&pictureB_, 0, 0, false);
+    (void)a_.GetCompositionLayer()->SetBackgroundImage(&pictureA_, 0, 0, false);
+    (void)b_.GetCompositionLayer()->SetBackgroundImage(&pictureB_, 0, 0, false);
     g_attached = g_detached = 0;
     SetLayerFilterHooks([] { ++g_attached; }, [] { ++g_detached; });
   }
@@ -94,7 +94,7 @@ TEST_F(FilterTest,
     a_.DetachSource(false);
     EXPECT_EQ(deleted_, round == 2 ? 3 : 2) << "shared filter, round " << round;
   }
-  b_.GetCompositionLayer()->SetBackgroundImage(nullptr, 0, 0, false);
+  (void)b_.GetCompositionLayer()->SetBackgroundImage(nullptr, 0, 0, false);
   FakeFilter local(0, &deleted_);
   EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);
 }
@@ -166,8 +166,8 @@ TEST(CanvasLayer, TheIncomingPageIsUpToDateInEveryBandOfAChange) {
     CompositionLayer& pageComposition = *page.GetCompositionLayer();
     pageComposition.SetBackgroundColor(0x203040, true);
     ColorRectObject box;
-    box.Create(300, 250, 0xC0E08020u, 0, 0);
-    pageComposition.GetList().Add(&box, 1, 0);
+    (void)box.Create(300, 250, 0xC0E08020u, 0, 0);
+    (void)pageComposition.GetList().Add(&box, 1, 0);
     auto* filter = new FakeFilter(0);
     filter->copiesSecond = true;
     filter->readsOnlyItsRows = byRows;
@@ -180,7 +180,7 @@ TEST(CanvasLayer, TheIncomingPageIsUpToDateInEveryBandOfAChange) {
     for (int frame = 0; frame < 4; ++frame) {
       box.SetPos(frame * 101, frame * 53);
       // The whole page at times: too much for the cache, so drawn by rows.
-      if (frame % 2 == 1) pageComposition.InvalidateAll();
+      if (frame % 2 == 1) (void)pageComposition.InvalidateAll();
       ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentDone);
       ASSERT_EQ(pageComposition.RenderTo(&expected, kRenderAll, 0, false), kComposeDone);
       for (int y = 0; y < kH; ++y) {

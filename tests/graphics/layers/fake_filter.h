@@ -21,9 +21,9 @@ class FakeFilter : public LayerFilter {
   bool IsDone() const override { return drawnFrames >= framesToFinish; }
   void DrawBand(const FilterBand& band) override {
     if (copiesSecond && band.second) {
-      band.target->Blit(band.second, band.band.left, band.band.top, &band.band, false);
+      (void)band.target->Blit(band.second, band.band.left, band.band.top, &band.band, false);
     } else {
-      band.target->Fill(0xFF000000u | uint32_t(band.band.top), &band.band);
+      (void)band.target->Fill(0xFF000000u | uint32_t(band.band.top), &band.band);
     }
     if (band.band.bottom == band.target->GetHeight()) ++drawnFrames;
   }

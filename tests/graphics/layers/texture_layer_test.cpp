@@ -36,7 +36,7 @@ TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
   EXPECT_EQ(sprite.Init(nullptr, nullptr, 0, 0), kD3DSpriteNoTexture);
   ASSERT_EQ(sprite.Init(&layer, nullptr, 2, 5), 0);
   RenderList list;
-  list.Insert(&sprite, 0, 0);
+  (void)list.Insert(&sprite, 0, 0);
   ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 4; ++x)

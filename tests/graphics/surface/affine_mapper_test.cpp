@@ -32,8 +32,8 @@ std::unique_ptr<ImageSurface> Opaque(std::mt19937& rng, int w, int h) {
 
 std::unique_ptr<ImageSurface> Blank(int w, int h) {
   auto s = std::make_unique<ImageSurface>();
-  s->Create(w, h, 32, kImageDirtyList);
-  s->Fill(kBackground, nullptr);
+  (void)s->Create(w, h, 32, kImageDirtyList);
+  (void)s->Fill(kBackground, nullptr);
   return s;
 }
 
@@ -154,7 +154,7 @@ TEST(AffineMapperRuns, EveryRowRunMatchesThePixelByPixelMapper) {
     const Rect from{round % 3, round % 4, source->GetWidth() - round % 2, source->GetHeight()};
     const Rect sourceClip{2, 1, 20, 15}, clip{5, 3, 50, 40};
     if (round % 5 == 0) source->SetClipRect(&sourceClip);
-    if (round % 4 == 1) source->SetColorKeyFromPixel(3, 3);
+    if (round % 4 == 1) (void)source->SetColorKeyFromPixel(3, 3);
     const double a = angle(rng), k = scale(rng), cx = place(rng), cy = place(rng);
     const double c = std::cos(a) * k, s = std::sin(a) * k;
     auto at = [&](double x, double y) { return LibPoint{cx + x * c - y * s, cy + x * s + y * c}; };
@@ -210,7 +210,7 @@ TEST(AffineMapperRuns, FadedTurnEqualsTheScratchFrameLaidOver) {
   const uint32_t extras[4] = {};
   for (int round = 0; round < 12; ++round) {
     auto picture = Random(rng, 40, 30, 32);
-    if (round % 3 == 1) picture->SetColorKeyFromPixel(5, 5);
+    if (round % 3 == 1) (void)picture->SetColorKeyFromPixel(5, 5);
     auto frame = Random(rng, 64, 48, 32);
     const double a = 0.4 * round, k = 0.6 + 0.1 * round;
     auto at = [&](double x, double y) {

@@ -33,7 +33,7 @@ class CompositionTest : public testing::Test {
 TEST_F(CompositionTest, DirtyRedrawWholeOrByRowsMatchesAFullRedraw) {
   std::mt19937 rng(2024);
   auto background = Random(rng, 120, 90, 32);
-  layer_.SetBackgroundImage(background.get(), 7, 9, true);
+  (void)layer_.SetBackgroundImage(background.get(), 7, 9, true);
   std::vector<std::unique_ptr<ImageSurface>> pictures;
   std::vector<std::unique_ptr<Sprite>> sprites;
   DisplayObjectList upper;
@@ -44,14 +44,14 @@ TEST_F(CompositionTest, DirtyRedrawWholeOrByRowsMatchesAFullRedraw) {
     ASSERT_EQ(sprite->SetImage(pictures.back().get(), nullptr, int32_t(rng() % 100) - 10,
                                int32_t(rng() % 70) - 10),
               kSpriteDone);
-    sprite->SetDrawMode(int(rng() % 3));
+    (void)sprite->SetDrawMode(int(rng() % 3));
     sprite->SetAlpha(int(rng() % 256));
-    (i % 3 == 0 ? upper : layer_.GetList()).Add(sprite.get(), uint32_t(rng() % 4), 0);
+    (void)(i % 3 == 0 ? upper : layer_.GetList()).Add(sprite.get(), uint32_t(rng() % 4), 0);
     sprites.push_back(std::move(sprite));
   }
   ColorRectObject shade;
-  shade.Create(30, 20, 0x80000000u | (rng() & 0xFFFFFF), 20, 20);
-  layer_.GetList().Add(&shade, 1, 0);
+  (void)shade.Create(30, 20, 0x80000000u | (rng() & 0xFFFFFF), 20, 20);
+  (void)layer_.GetList().Add(&shade, 1, 0);
   ImageSurface full;
   ASSERT_EQ(full.Create(100, 70, 32, 0), kSurfaceDone);
   for (int frame = 0; frame < 12; ++frame) {
@@ -64,7 +64,7 @@ TEST_F(CompositionTest, DirtyRedrawWholeOrByRowsMatchesAFullRedraw) {
     // Every other frame redrawn a band of rows at a time, as a filter that reads the picture
     // right after each band does.
     if (frame % 2 == 0) {
-      layer_.RedrawDirty(nullptr, nullptr, 0, 0);
+      (void)layer_.RedrawDirty(nullptr, nullptr, 0, 0);
     } else if (layer_.StartRows(true)) {
       for (int32_t top = 0; top < 70; top += 16) layer_.RedrawRows(top, top + 16, true);
       layer_.FinishRows();
@@ -91,10 +91,10 @@ TEST_F(CompositionTest, ARedrawDrawsOnlyWhatItsRectanglesReachAndJoinsScatteredO
   std::vector<std::unique_ptr<CountedRect>> drops;
   for (int i = 0; i < 40; ++i) {
     drops.push_back(std::make_unique<CountedRect>());
-    drops.back()->Create(2, 6, 0xC08090A0u, (i * 37) % 96, (i * 53) % 62);
-    layer_.GetList().Add(drops.back().get(), uint32_t(i), 0);
+    (void)drops.back()->Create(2, 6, 0xC08090A0u, (i * 37) % 96, (i * 53) % 62);
+    (void)layer_.GetList().Add(drops.back().get(), uint32_t(i), 0);
   }
-  layer_.RedrawDirty(nullptr, nullptr, 0, 0);
+  (void)layer_.RedrawDirty(nullptr, nullptr, 0, 0);
   for (auto& drop : drops) drop->draws = 0;
   const Rect was = *drops[0]->GetRectPtr();
   drops[0]->MoveBy(1, 2);
@@ -123,11 +123,11 @@ TEST_F(CompositionTest, ASpriteReportsWhatChangedInItsSourceWhereItShowsIt) {
   Sprite sprite;
   const Rect shown{5, 5, 15, 15};
   ASSERT_EQ(sprite.SetImage(&source, &shown, 40, 30), kSpriteDone);
-  layer_.GetList().Add(&sprite, 0, 0);
-  layer_.RedrawDirty(nullptr, nullptr, 0, 0);
+  (void)layer_.GetList().Add(&sprite, 0, 0);
+  (void)layer_.RedrawDirty(nullptr, nullptr, 0, 0);
   source.GetDirtyList()->Clear();
-  source.FillRectXYWH(0, 0, 8, 8, 0xFF0000FFu);
-  source.FillRectXYWH(17, 17, 2, 2, 0xFF0000FFu);
+  (void)source.FillRectXYWH(0, 0, 8, 8, 0xFF0000FFu);
+  (void)source.FillRectXYWH(17, 17, 2, 2, 0xFF0000FFu);
   sprite.SyncWithSource(true);
   EXPECT_EQ(Nodes(layer_.Dirty()), (std::vector<Rect>{{40, 30, 43, 33}}))
       << "only the part inside the shown rectangle, moved to the sprite";

@@ -49,11 +49,11 @@ TEST(SurfaceUsers, AFreedSourceOrBackgroundDetachesItsUsers) {
   CompositionLayer layer;
   ASSERT_EQ(layer.SetTarget(&target, true), kComposeDone);
   Sprite sprite;
-  layer.GetList().Add(&sprite, 0, 0);
+  (void)layer.GetList().Add(&sprite, 0, 0);
   {
     ImageSurface picture;
     ASSERT_EQ(picture.Create(8, 8, 32, 0), kSurfaceDone);
-    picture.Fill(0xFF00FF00u, nullptr);
+    (void)picture.Fill(0xFF00FF00u, nullptr);
     ASSERT_EQ(sprite.SetImage(&picture, nullptr, 2, 2), kSpriteDone);
     ASSERT_EQ(sprite.SetZoom(12, 12), kSpriteDone);
     ASSERT_TRUE(layer.SetBackgroundImage(&picture, 0, 0, true));
@@ -63,7 +63,7 @@ TEST(SurfaceUsers, AFreedSourceOrBackgroundDetachesItsUsers) {
   ImageSurface* background = &target;
   layer.GetBackground(&background, nullptr, nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(background, nullptr);
-  layer.InvalidateAll();
+  (void)layer.InvalidateAll();
   EXPECT_EQ(layer.RedrawDirty(nullptr, nullptr, 0, 0), kComposeDone)
       << "redrawing after the picture went must not touch it";
 

@@ -105,7 +105,7 @@ TEST(ImageSurfaceRegion, ColourOperationsChangeTheirRegionsUnkeyedPixelsByTheirF
                     s->GetHeight() - pick(0, 3)};
     s->SetClipRect(&clip);
     if (round / 5 % 2)
-      s->SetColorKeyFromPixel(pick(0, s->GetWidth() - 1), pick(0, s->GetHeight() - 1));
+      (void)s->SetColorKeyFromPixel(pick(0, s->GetWidth() - 1), pick(0, s->GetHeight() - 1));
     const uint32_t key = op.keyed ? s->GetColorKey() : kNoColorKey;
     const Rect part{pick(-4, 30), pick(-4, 6), pick(0, 44), pick(0, 12)};
     const Rect* rect = round % 7 == 0 ? nullptr : &part;
@@ -309,7 +309,7 @@ TEST(ImageSurfaceRegion, InvertAndAlphaToneReachTheAlphaByTheirModes) {
     for (const auto& c : cases) {
       ImageSurface s;
       ASSERT_EQ(s.Create(5, 1, 32, 0), kSurfaceDone);
-      s.Fill(0x80123456u, nullptr);
+      (void)s.Fill(0x80123456u, nullptr);
       if (c.mode < 0) {
         ASSERT_TRUE(s.ToneAlpha(c.multiplier, c.offset, nullptr));
       } else {

@@ -258,7 +258,7 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     src->SetClipRect(&srcClip);
     // Half the rounds keyed by a pixel of the source; the blits weighed by its alpha ignore keys.
     if (round / 56 % 2) {
-      src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
+      (void)src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
     }
     const bool keyed = kind.blit == Blit::kCopy || kind.blit == Blit::kColour ||
                        kind.blit == Blit::kOpacity || kind.blit == Blit::kWeighted ||

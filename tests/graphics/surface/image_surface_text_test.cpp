@@ -37,7 +37,7 @@ TEST_F(ImageTextTest, GdiTextIsKeyedAndATurnedOutlineTextSwapsTheSides) {
   EXPECT_EQ(image.GetColorKey(), 0x00FF00u);
   EXPECT_TRUE(gdi.IsTransparentBack()) << "the renderer's background setting comes back";
 
-  outline.SetOrientation(900);
+  (void)outline.SetOrientation(900);
   ASSERT_EQ(image.CreateFromText("ABC", &outline, 0), 0);
   EXPECT_EQ(std::pair(image.GetWidth(), image.GetHeight()), std::pair(16, 24));
   int inked = 0;

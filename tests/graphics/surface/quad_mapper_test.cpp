@@ -17,8 +17,8 @@ class QuadMapper : public testing::Test {
     ASSERT_EQ(source.Create(kW, kH, 32, 0), kSurfaceDone);
     ASSERT_EQ(target.Create(kW, kH, 32, 0), kSurfaceDone);
     for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) source.SetPixel(x, y, 0xFF000000u | uint32_t(y << 8 | x));
-    target.Fill(kBackground, nullptr);
+      for (int x = 0; x < kW; ++x) (void)source.SetPixel(x, y, 0xFF000000u | uint32_t(y << 8 | x));
+    (void)target.Fill(kBackground, nullptr);
   }
 
   static constexpr int kW = 16, kH = 10;
@@ -66,15 +66,15 @@ TEST_F(QuadMapper, KeyedAndOpacityWrites) {
   EXPECT_EQ(target.GetPixel(5, 0), source.GetPixel(5, 1));
 
   for (auto map : {QuadTextureMapOpacity, QuadTextureMapOpacityMmx}) {
-    target.Fill(kBackground, nullptr);
+    (void)target.Fill(kBackground, nullptr);
     ASSERT_EQ(map(&target, &source, corners, corners, all, true, ProductTable[0]), kQuadDone);
     EXPECT_EQ(target.GetPixel(3, 3), kBackground) << "opacity 0";
     ASSERT_EQ(map(&target, &source, corners, corners, all, true, ProductTable[255]), kQuadDone);
     EXPECT_EQ(target.GetPixel(3, 3),
               (kBackground & 0xFF000000u) | (source.GetPixel(3, 4) & 0xFFFFFF))
         << "opaque source at full opacity: its colours, the target's alpha";
-    target.Fill(0x00000000, nullptr);
-    source.SetPixel(6, 2, 0x80FF8040);
+    (void)target.Fill(0x00000000, nullptr);
+    (void)source.SetPixel(6, 2, 0x80FF8040);
     ASSERT_EQ(map(&target, &source, corners, corners, all, true, ProductTable[255]), kQuadDone);
     EXPECT_EQ(target.GetPixel(6, 1),
               reference::LerpRef(0, 0x80FF8040, reference::W(ProductTable[255][0x80])));

@@ -113,7 +113,7 @@ TEST(Sprite, AQuarterTurnSwapsThePlacedSizeAndAWholeTurnDropsIt) {
   // A 32-bit picture is never mirrored: modes 0 and 1 (with or without the flag 0x10) copy it
   // whole, and 3 lays it onto the clear work surface, which gives the same bytes.
   for (int mode : {0, 1, 0x11, 3}) {
-    sprite.SetMirrorMode(mode);
+    (void)sprite.SetMirrorMode(mode);
     const ImageSurface* work = sprite.GetWorkSurface();
     ASSERT_NE(work, nullptr);
     // Every source pixel shows once: the top-left lands bottom-left, the top-right top-left.
@@ -152,13 +152,13 @@ TEST(Sprite, TheMirrorByteFlipsAZoomed8BitPictureAndBlendsA32BitOne) {
   Sprite sprite;
   ASSERT_EQ(sprite.SetImage(&wide, nullptr, 0, 0), kSpriteDone);
   for (int mode : {1, 0x10, 0}) {
-    sprite.SetMirrorMode(mode);
+    (void)sprite.SetMirrorMode(mode);
     ASSERT_EQ(sprite.SetZoom(5, 3), kSpriteDone);
     const ImageSurface& work = *sprite.GetWorkSurface();
     EXPECT_EQ(Pixel(work, 0, 2), left) << "mode " << mode;
     EXPECT_EQ(Pixel(work, 4, 0), right) << "mode " << mode;
   }
-  sprite.SetMirrorMode(2);
+  (void)sprite.SetMirrorMode(2);
   const uint32_t blended = Pixel(*sprite.GetWorkSurface(), 0, 0);
   EXPECT_EQ(blended >> 24, 0u);
   EXPECT_LT(blended & 0xFF, 0x30u) << "weighted by its alpha";
@@ -172,7 +172,7 @@ TEST(Sprite, TheMirrorByteFlipsAZoomed8BitPictureAndBlendsA32BitOne) {
   indexed.GetRowPointer(0)[1] = 9;
   Sprite flat;
   ASSERT_EQ(flat.SetImage(&indexed, nullptr, 0, 0), kSpriteDone);
-  flat.SetMirrorMode(1);
+  (void)flat.SetMirrorMode(1);
   ASSERT_EQ(flat.SetZoom(4, 1), kSpriteDone);
   EXPECT_EQ(flat.GetWorkSurface()->GetRowPointer(0)[0], 9) << "left-right";
   EXPECT_EQ(flat.GetWorkSurface()->GetRowPointer(0)[3], 7);

@@ -25,7 +25,7 @@ inline std::unique_ptr<ImageSurface> Random(std::mt19937& rng, int w, int h, int
   if (bits == 8) {
     uint32_t palette[256];
     for (auto& p : palette) p = rng() & 0x00FFFFFF;
-    s->SetPalette(palette, 256, 0);
+    (void)s->SetPalette(palette, 256, 0);
   }
   if (s->GetDirtyList()) s->GetDirtyList()->Clear();
   s->SetChanged(false);
@@ -34,7 +34,7 @@ inline std::unique_ptr<ImageSurface> Random(std::mt19937& rng, int w, int h, int
 
 inline std::unique_ptr<ImageSurface> Copy(const ImageSurface& s) {
   auto c = std::make_unique<ImageSurface>();
-  c->CopyFrom(&s, kCopyLikeSource);
+  (void)c->CopyFrom(&s, kCopyLikeSource);
   if (c->GetDirtyList()) c->GetDirtyList()->Clear();
   c->SetChanged(false);
   return c;

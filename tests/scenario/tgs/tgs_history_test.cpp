@@ -177,7 +177,7 @@ class SolidPictures : public TgsSceneHost {
     const std::map<std::string, uint32_t> colours{
         {"BG", 0xFFFF0000}, {"FRONT", 0xFF00FF00}, {"BACK", 0xFF0000FF}};
     if (!colours.count(name)) return 2;
-    into.Create(name == "BG" ? 800 : 100, name == "BG" ? 600 : 100, 32, kImagePlain);
+    (void)into.Create(name == "BG" ? 800 : 100, name == "BG" ? 600 : 100, 32, kImagePlain);
     return into.Fill(colours.at(name), nullptr) ? 0 : 3;
   }
 };

@@ -138,15 +138,15 @@ class SceneWorld : public TgsSceneHost, public ::testing::Test {
     ++loads_[name];
     if (name.rfind("MISSING", 0) == 0 || name.find("RULE999") != std::string::npos) return 2;
     if (eightBit) {
-      into.Create(kTgsScreenWidth, kTgsScreenHeight, 8, kImagePlain);
+      (void)into.Create(kTgsScreenWidth, kTgsScreenHeight, 8, kImagePlain);
       for (int32_t y = 0; y < kTgsScreenHeight; ++y) {
         std::memset(into.GetRowPointer(y), y * 255 / kTgsScreenHeight, kTgsScreenWidth);
       }
       return 0;
     }
-    into.Create(200, 400, 32, kImagePlain);
+    (void)into.Create(200, 400, 32, kImagePlain);
     const uint32_t colour = 0xFF000000u | (uint32_t(std::hash<std::string>{}(name)) & 0xFFFFFF);
-    into.Fill(colour, nullptr);
+    (void)into.Fill(colour, nullptr);
     into.SetWord1(100);
     into.SetWord2(400);
     return 0;
@@ -158,7 +158,7 @@ class SceneWorld : public TgsSceneHost, public ::testing::Test {
     clock_.SetMilliseconds(now_);
     timers_.RunDue(now_);
     if (LayerFilter* filter = shown_.GetSource()) {
-      filter->Update(now_);
+      (void)filter->Update(now_);
       if (filter->IsDone()) shown_.DetachSource(shown_.GetApplyOnDetach());
     }
     ++turns_;

@@ -25,10 +25,10 @@ namespace {
 class WindowAnimationTest : public RealEffectsWorld {
  protected:
   WindowAnimationTest() {
-    picture_.Create(300, 100, 32, kImagePlain);
-    picture_.Fill(0xFF336699, nullptr);
-    window_.SetImage(&picture_, nullptr, 250, 475);
-    shown_.GetCompositionLayer()->GetList().Add(&window_, 10000, 0);
+    (void)picture_.Create(300, 100, 32, kImagePlain);
+    (void)picture_.Fill(0xFF336699, nullptr);
+    (void)window_.SetImage(&picture_, nullptr, 250, 475);
+    (void)shown_.GetCompositionLayer()->GetList().Add(&window_, 10000, 0);
   }
   ~WindowAnimationTest() override { shown_.GetCompositionLayer()->GetList().Remove(&window_); }
 
@@ -56,7 +56,7 @@ TEST_F(WindowAnimationTest, RecordsTheEndThePathReachesBothForms) {
     std::memcpy(&scale, bytes.data() + 32, sizeof scale);
     EXPECT_EQ(scale, 1.5f) << "save data reads the scale from word 8";
     Sprite other;
-    other.SetImage(&picture_, nullptr, 0, 0);
+    (void)other.SetImage(&picture_, nullptr, 0, 0);
     TgsWindowTransform::FromBytes(bytes).ApplyTo(other);
     EXPECT_EQ(std::tuple(other.GetX(), other.GetY(), other.GetAlpha(), other.GetAngle()),
               std::tuple(window_.GetX(), window_.GetY(), window_.GetAlpha(), 128));

@@ -112,7 +112,8 @@ std::unique_ptr<ImageSurface> FramePicture() {
         const uint32_t level = uint32_t(0x50 - 5 * d);
         v = 0xF0000000 | level << 16 | (level + 0x10) << 8 | (level + 0x40);
       }
-      s->SetPixel(x, y, v);
+      // Inside the surface just made.
+      (void)s->SetPixel(x, y, v);
     }
   s->SetHasAlpha(true);
   return s;
@@ -122,13 +123,15 @@ std::unique_ptr<ImageSurface> FramePicture() {
 std::unique_ptr<ImageSurface> MarkStrip() {
   auto s = std::make_unique<ImageSurface>();
   if (s->Create(4 * kMarkCell, kMarkCell, 32, kImageDibSection) != 0) return nullptr;
-  s->Fill(0, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)s->Fill(0, nullptr);
   for (int32_t cell = 0; cell < 4; ++cell)
     for (int32_t y = 3; y < 13; ++y)
       for (int32_t x = 2; x < 14; ++x) {
         if (std::abs(x - 8) <= (13 - y) * 6 / 10) {
           const uint32_t level = uint32_t(0x90 + 0x20 * cell);
-          s->SetPixel(cell * kMarkCell + x, y, 0xFF000000 | level << 16 | level << 8 | 0x40);
+          // Inside the surface just made.
+          (void)s->SetPixel(cell * kMarkCell + x, y, 0xFF000000 | level << 16 | level << 8 | 0x40);
         }
       }
   s->SetHasAlpha(true);
@@ -138,7 +141,8 @@ std::unique_ptr<ImageSurface> MarkStrip() {
 // The display list drawn onto the sheet, farthest first.
 void Compose(DisplayObjectList& list, ImageSurface* sheet) {
   for (auto it = list.Nodes().rbegin(); it != list.Nodes().rend(); ++it) {
-    if (it->object->IsVisible()) it->object->DrawOver(sheet);
+    // What is not drawn shows as blank in the picture.
+    if (it->object->IsVisible()) (void)it->object->DrawOver(sheet);
   }
 }
 
@@ -327,7 +331,8 @@ bool DrawMessageSheet(ImageSurface* sheet, std::vector<TextSample>* samples, Mes
     *error = "sheet";
     return false;
   }
-  sheet->Fill(kSheetBackground, nullptr);
+  // A surface without pixels, or an area that misses it, is left as it is.
+  (void)sheet->Fill(kSheetBackground, nullptr);
   SheetScene s;
   const char* failed = DrawFramedWindow(s);
   if (!failed) failed = MarkFramedWindow(s.window, marks);

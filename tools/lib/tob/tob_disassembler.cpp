@@ -198,7 +198,8 @@ void PutLine(std::string& out, const std::string& line, std::span<const uint8_t>
 
 std::string DisassembleTob(ByteReader r, bool version1) {
   uint32_t s1 = 0, labelCount = 0, s2 = 0, n = 0;
-  r.skip(4);
+  // A short file fails the read below.
+  (void)r.skip(4);
   if (!r.u32le(s1) || s1 < 8 || !r.u32le(labelCount)) return "error: truncated label block";
   auto labelBytes = r.bytes(s1 - 8);
   if (!labelBytes || !r.u32le(s2) || !r.u32le(n) || s2 != 8 + uint64_t{n} * 4)
@@ -237,7 +238,8 @@ std::string DisassembleTob(ByteReader r, bool version1) {
       size_t end = pos + 1;
       std::string line;
       ByteReader ins(code, size);
-      ins.seek(pos + 2);
+      // Past the end only when pos + 1 is the end, which the test below refuses.
+      (void)ins.seek(pos + 2);
       if (pos + 1 < size && code[pos + 1] == ' ' && InstructionText(ins, line)) {
         end = ins.position();
       } else if (pos + 1 < size && code[pos + 1] == 's') {
@@ -284,7 +286,8 @@ std::string DisassembleTable(ByteReader r) {
 
 std::string DisassembleLog(ByteReader r) {
   uint32_t stored = 0, unpacked = 0, count = 0;
-  r.skip(4);
+  // A short file fails the read below.
+  (void)r.skip(4);
   if (!r.u32le(stored) || !r.u32le(unpacked) || !r.u32le(count) || stored != r.remaining())
     return "error: bad log header";
   std::vector<uint8_t> data;
