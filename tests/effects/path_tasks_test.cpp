@@ -177,7 +177,7 @@ TEST_F(PathTasks, SplinePositionsFollowTheNaturalSpline) {
 TEST_F(PathTasks, KindIdsStopAndUnbinding) {
   DisplayObjectList upper(&layer);
   layer.SetSecondList(&upper);
-  upper.Add(&sprite, 0, 0);
+  (void)upper.Add(&sprite, 0, 0);
   MovePathTask* task =
       Started(std::make_unique<MovePathTask>(100, 0, false, 0.0, kPathMoveTarget, false, false, 1),
               "(40,50,60)");

@@ -31,7 +31,7 @@ TEST_F(SpPanime, MovesAndFadesAlongThePathThenEnds) {
   EXPECT_EQ(sprite->GetY(), 200) << "the 150 ms left over carry into the 300 ms segment";
   EXPECT_EQ(sprite->GetAlpha(), 0);
   int32_t x = 0;
-  effect->Query({Word(&x), 0, Word(&opacity)});
+  (void)effect->Query({Word(&x), 0, Word(&opacity)});
   EXPECT_EQ(std::tuple(x, opacity), std::tuple(200, 0));
   At(1300);
   EXPECT_EQ(sprite->GetY(), 350);

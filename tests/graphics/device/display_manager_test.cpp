@@ -62,10 +62,10 @@ class DisplayManagerTest : public testing::Test {
   CanvasLayer* ScreenThrough(DisplayManager& manager, int backend, int32_t w, int32_t h) {
     CanvasLayer* canvas = nullptr;
     EXPECT_EQ(manager.CreateCanvasLayer(&canvas, w, h, 32, kLayerComposed), kDisplayDone);
-    if (backend == kBackendGdi) manager.SetScreenSurface(canvas);
+    if (backend == kBackendGdi) (void)manager.SetScreenSurface(canvas);
     EXPECT_EQ(manager.SetCanvasSize(w, h), kDisplayDone);
     EXPECT_EQ(manager.SetMode(window_, true, false), kDisplayDone);
-    if (backend != kBackendGdi) manager.SetScreenSurface(canvas);
+    if (backend != kBackendGdi) (void)manager.SetScreenSurface(canvas);
     EXPECT_EQ(manager.GetBackend(), backend);
     return HasFailure() ? nullptr : canvas;
   }
@@ -294,7 +294,7 @@ TEST_F(DisplayManagerTest, AScreenDrawnAgainAsItWasIsNotDrawnAnew) {
         << "the box's old and new places";
     EXPECT_LT(int64_t{changed.Width()} * changed.Height(), 64 * 48) << "not the whole frame";
     ASSERT_TRUE(ShowsCanvas(*canvas));
-    manager.DestroySprite(box);
+    (void)manager.DestroySprite(box);
   }
 }
 
