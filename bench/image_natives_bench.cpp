@@ -37,7 +37,6 @@ struct Pictures {
     bw::BuildBlendTables();
     // Sizes fixed here: only a lack of memory refuses them, and the pictures then stay blank.
     (void)target.Create(kSide, kSide, 32, bw::kImagePlain);
-    // Sizes fixed here: only a lack of memory refuses them, and the pictures then stay blank.
     (void)source.Create(kSide, kSide, 32, bw::kImagePlain);
     for (int32_t y = 0; y < kSide; ++y) {
       auto* row = reinterpret_cast<uint32_t*>(source.GetRowPointer(y));

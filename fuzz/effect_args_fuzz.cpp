@@ -95,7 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
     // Any input may be refused; the run goes on.
     (void)area.Create(64, 48, 32, 0);
-    // Any input may be refused; the run goes on.
     (void)picture.Create(96, 80, 32, 0);
     // A null one only unlinks, which cannot fail.
     (void)layer.SetTarget(&area, false);

@@ -386,7 +386,6 @@ struct MessageTextWorld {
     (void)picture.Create(24, 16, 32, 0);
     // A font that cannot be made keeps the one in force.
     (void)outline.SetFont(8, false, false, nullptr);
-    // A font that cannot be made keeps the one in force.
     (void)gdi.SetFont(8, false, false, nullptr);
     (void)choices.Setup(&list, 0, 0, 0, 24, 8, 0, &gdi, 0);
     bw::ScriptHandles& h = host.Handles();

@@ -77,7 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::OutlineTextRenderer font(source, 16);
   // A font that cannot be made keeps the one in force.
   (void)font.SetFont(16, false, false, nullptr);
-  // A font that cannot be made keeps the one in force.
   if (options & 2) (void)font.SetOrientation(bw::kVerticalEscapement);
   bw::DisplayObjectList list;
   bw::TextInputPart field;

@@ -40,7 +40,6 @@ void Configure(bw::TextRenderer& r, const bw::tools::TextRenderInput& in) {
   r.SetBackColor(!(in.flags & 8), 0, 255, 0);
   // A font that cannot be made keeps the one in force.
   (void)r.SetFont(in.height % 64, in.flags & 1, in.flags & 2, nullptr);
-  // A font that cannot be made keeps the one in force.
   (void)r.SetOrientation(in.angle);
 }
 
@@ -59,7 +58,6 @@ void Exercise(bw::TextRenderer& r, const std::string& text) {
     (void)r.DrawText(&picture, 20, 16, text.c_str(), &rect, &end);
     // Any input may be refused; the run goes on.
     (void)r.DrawTextLayer(&picture, -3, 30, text.c_str(), &rect, &end);
-    // Any input may be refused; the run goes on.
     (void)r.DrawString(&picture, 40, -5, text.c_str(), &rect, &end);
   }
   auto section = bw::host::DibSection::Create(40, 32, 32);

@@ -122,7 +122,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bw::OutlineTextRenderer ruby(source, 16);
   // A font that cannot be made keeps the one in force.
   (void)main.SetFont(12, false, false, "Face");
-  // A font that cannot be made keeps the one in force.
   (void)ruby.SetFont(6, false, false, "Face");
   // The message window reads a NUL-terminated body; the text window takes the bytes as given.
   Type(std::string(text), options, &main);

@@ -177,7 +177,6 @@ void BgPanimeEffect::MoveTo(int32_t x, int32_t y) {
   if (work == nullptr) return;
   // A surface without pixels, or an area that misses it, is left as it is.
   (void)work->Fill(layer_->GetFillColor(), nullptr);
-  // A surface without pixels, or an area that misses it, is left as it is.
   if (shown) (void)work->Blit(shown, -x, -y, nullptr, false);
   // A layer without a target has nothing to redraw.
   (void)layer_->InvalidateAll();

@@ -90,7 +90,6 @@ void RegisterApplicationKeywords(TcpPluginManager& transitions, DcpPluginManager
   // Duration first; the rule's picture, the scroll's exponent text.
   // The keyword was registered just above.
   (void)transitions.DeclareArgKinds("rule", "ipi");
-  // The keyword was registered just above.
   (void)transitions.DeclareArgKinds("scroll", "iiit");
   RegisterLayerEffects(effects);
 }
@@ -113,7 +112,6 @@ void RegisterScriptHostKeywords(TcpPluginManager& transitions, DcpPluginManager&
   // The quake's end strength and the ripple's aspect and speed are texts.
   // The keyword was registered just above.
   (void)transitions.DeclareArgKinds("quake", "iiiit");
-  // The keyword was registered just above.
   (void)transitions.DeclareArgKinds("ripple", "iiiitti");
 
   (void)effects.Register(QuakeOverlay::Create, "quake", kEffectTypeScreen, nullptr, nullptr, 0);
@@ -126,20 +124,17 @@ void RegisterScriptHostKeywords(TcpPluginManager& transitions, DcpPluginManager&
   // The keyword was registered just above.
   (void)effects.DeclareArgKinds("sp_change", "sstiiiii||wwwwwwwww|");
   (void)effects.Register(SpPartsEffect::Create, "sp_parts", kEffectTypeSprite, nullptr, nullptr, 0);
-  // The keyword was registered just above.
   (void)effects.DeclareArgKinds("sp_parts", "t|||");
   (void)effects.Register(SpFadeEffect::Create, "sp_fade", kEffectTypeSprite, nullptr, nullptr, 0);
   // A target command names its sprite in its third word.
   // The keyword was registered just above.
   (void)effects.DeclareArgKinds("sp_fade", "iii|iisiiiiii||");
   (void)effects.Register(SpGfadeEffect::Create, "sp_gfade", kEffectTypeSprite, nullptr, nullptr, 0);
-  // The keyword was registered just above.
   (void)effects.DeclareArgKinds("sp_gfade", "siiit|||");
   (void)effects.Register(SpLoopEffect::Create, "sp_loop", kEffectTypeSprite, nullptr, nullptr, 0);
   // The keyword was registered just above.
   (void)effects.DeclareArgKinds("sp_loop", "t|iii||");
   (void)effects.Register(SpMovieEffect::Create, "sp_movie", kEffectTypeSprite, nullptr, nullptr, 0);
-  // The keyword was registered just above.
   (void)effects.DeclareArgKinds("sp_movie", "t|||");
   (void)effects.Register(PaperOverlay::Create, "paper", kEffectTypeScreen, nullptr, nullptr, 0);
   (void)effects.Register(LightOverlay::Create, "light", kEffectTypeScreen, nullptr, nullptr, 0);

@@ -88,11 +88,8 @@ void CrossFadeComposition::Compose(uint8_t v) {
   if (!work_) return;
   // A surface without pixels, or an area that misses it, is left as it is.
   for (int i = 0; i < clearCount_; ++i) (void)work_->Fill(0, &clear_[i]);
-  // A surface without pixels, or an area that misses it, is left as it is.
   (void)work_->Blit(a_, placeA_.left, placeA_.top, &shownA_, false);
-  // A surface without pixels, or an area that misses it, is left as it is.
   (void)work_->ScaleAlpha(255 - v, &placeA_);
-  // A surface without pixels, or an area that misses it, is left as it is.
   (void)work_->AlphaAwareOpacityBlit(b_, v, placeB_.left, placeB_.top, &shownB_);
 }
 
@@ -141,7 +138,6 @@ int SpCfadeEffect::Setup(TimerService* timers, EffectTarget target, ArgWords arg
       composition_.Compose(0);
       // A mode out of range keeps the one in force.
       (void)blend->SetDrawMode(static_cast<int>(kLibAlpha));
-      // A mode out of range keeps the one in force.
       (void)blend->SetMirrorMode(1);
       blend->SetVisible(false);
       // An object already listed stays where it is.

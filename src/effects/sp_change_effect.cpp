@@ -243,7 +243,6 @@ int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, S
     stretched_->SetHasAlpha(true);
     // A surface without pixels, or an area that misses it, is left as it is.
     (void)stretched_->Fill(0, nullptr);
-    // A surface without pixels, or an area that misses it, is left as it is.
     (void)stretched_->StretchBlit(narrow, &size, 0, 0, &narrowShown, false);
     const Rect whole{0, 0, size.width, size.height};
     const Anchor scaled{static_cast<int32_t>(narrowAnchor.x * scale),
@@ -271,7 +270,6 @@ int SpChangeEffect::BuildCombined(const SpChangeParams& params, Sprite* fresh, S
     return kSpChangeBadArguments;
   // A mode out of range keeps the one in force.
   (void)combined->SetDrawMode(static_cast<int>(kLibAlpha));
-  // A mode out of range keeps the one in force.
   (void)combined->SetMirrorMode(1);
   footX_ = px - area.left;
   footY_ = py - area.top;

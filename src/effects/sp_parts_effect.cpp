@@ -38,7 +38,6 @@ std::unique_ptr<ImageSurface> LoadImage(const std::string& name, double scale) {
   scaled->SetHasAlpha(image->HasAlpha());
   // A surface without pixels, or an area that misses it, is left as it is.
   (void)scaled->Fill(0, nullptr);
-  // A surface without pixels, or an area that misses it, is left as it is.
   (void)scaled->StretchBlit(image.get(), &size, 0, 0, nullptr, false);
   scaled->SetWord1(static_cast<uint32_t>(static_cast<int32_t>(image->GetWord1()) * scale));
   scaled->SetWord2(static_cast<uint32_t>(static_cast<int32_t>(image->GetWord2()) * scale));

@@ -592,9 +592,7 @@ void ImageListPart::Compose(ImageSurface* picture, const Sources& sources) const
   if (mask) {
     // A surface without pixels, or an area that misses it, is left as it is.
     (void)picture->Fill(color, nullptr);
-    // A surface without pixels, or an area that misses it, is left as it is.
     (void)picture->CopyAlphaPlane(mask, 0, 0, nullptr, false);
-    // A surface without pixels, or an area that misses it, is left as it is.
     if (backgroundAlpha_ < 255) (void)picture->ScaleAlpha(backgroundAlpha_, nullptr);
     if (backgroundMode_ && sources.overlay)
       // A surface without pixels, or an area that misses it, is left as it is.
@@ -602,7 +600,6 @@ void ImageListPart::Compose(ImageSurface* picture, const Sources& sources) const
   } else if (sources.overlay) {
     // A surface without pixels, or an area that misses it, is left as it is.
     (void)picture->Blit(sources.overlay.get(), 0, 0, nullptr, false);
-    // A surface without pixels, or an area that misses it, is left as it is.
     if (backgroundAlpha_ < 255) (void)picture->ScaleAlpha(backgroundAlpha_, nullptr);
   }
 }

@@ -395,9 +395,7 @@ void MessageTextWidget::RedrawBackground(bool kindChanged, bool colorChanged, bo
       } else {
         // A surface without pixels, or an area that misses it, is left as it is.
         if (frame_ || colorChanged) (void)background_->Fill(ColorWord(rgb, 255), nullptr);
-        // A surface without pixels, or an area that misses it, is left as it is.
         (void)background_->CopyAlphaPlane(middle_.get(), 0, 0, nullptr, false);
-        // A surface without pixels, or an area that misses it, is left as it is.
         if (backgroundOpacity_ < 255) (void)background_->ScaleAlpha(backgroundOpacity_, nullptr);
       }
       // A surface without pixels, or an area that misses it, is left as it is.
@@ -405,7 +403,6 @@ void MessageTextWidget::RedrawBackground(bool kindChanged, bool colorChanged, bo
     } else if (frame_ && !base_ && (opacityChanged || kindChanged)) {
       // A surface without pixels, or an area that misses it, is left as it is.
       (void)background_->Blit(frame_.get(), 0, 0, nullptr, false);
-      // A surface without pixels, or an area that misses it, is left as it is.
       if (backgroundOpacity_ < 255) (void)background_->ScaleAlpha(backgroundOpacity_, nullptr);
     }
   } else if (backgroundKind_ == 0 && base_) {
@@ -415,9 +412,7 @@ void MessageTextWidget::RedrawBackground(bool kindChanged, bool colorChanged, bo
     } else {
       // A surface without pixels, or an area that misses it, is left as it is.
       if (kindChanged || colorChanged) (void)background_->Fill(ColorWord(rgb, 255), nullptr);
-      // A surface without pixels, or an area that misses it, is left as it is.
       (void)background_->BlitAlpha(base_.get(), 0, 0, nullptr);
-      // A surface without pixels, or an area that misses it, is left as it is.
       if (backgroundOpacity_ < 255) (void)background_->ScaleAlpha(backgroundOpacity_, nullptr);
     }
   }
@@ -445,7 +440,6 @@ void MessageTextWidget::LayOutFrame() {
     const Rect middle{L, T, L + tileWidth_, T + rows};
     // A surface without pixels, or an area that misses it, is left as it is.
     (void)page_.Blit(&bg, 0, y, &left, false);
-    // A surface without pixels, or an area that misses it, is left as it is.
     (void)page_.Blit(&bg, w - R, y, &right, false);
     TileRow(page_, bg, middle, L, w - R, y);
   }
@@ -465,9 +459,7 @@ void MessageTextWidget::ClearPage() {
     } else if (!middle_ && !base_ && !background_->HasAlpha()) {
       // A surface without pixels, or an area that misses it, is left as it is.
       (void)page_.Fill(0xFF000000, nullptr);
-      // A surface without pixels, or an area that misses it, is left as it is.
       (void)page_.Blit(background_.get(), 0, 0, nullptr, false);
-      // A surface without pixels, or an area that misses it, is left as it is.
       (void)page_.ToneAlpha(0, 255, nullptr);
     } else {
       // A surface without pixels, or an area that misses it, is left as it is.
@@ -780,7 +772,6 @@ int MessageTextWidget::PutUpright(const char* text) {
   }
   // A font that cannot be made keeps the one in force.
   (void)mainRenderer_->SetFaceName(face.c_str());
-  // A font that cannot be made keeps the one in force.
   (void)mainRenderer_->SetOrientation(kVerticalTenths);
   previousPen_ = penY_;
   penY_ += FontSize() + charGap_;

@@ -221,11 +221,8 @@ void TextInputPart::DrawFrame() {
   const int32_t h = fieldHeight_;
   // A surface without pixels, or an area that misses it, is left as it is.
   (void)textSurface_.FillRectXYWH(0, 0, w, 1, kFrameDark);
-  // A surface without pixels, or an area that misses it, is left as it is.
   (void)textSurface_.FillRectXYWH(0, 0, 1, h, kFrameDark);
-  // A surface without pixels, or an area that misses it, is left as it is.
   (void)textSurface_.FillRectXYWH(0, h - 1, w, 1, kFrameLight);
-  // A surface without pixels, or an area that misses it, is left as it is.
   (void)textSurface_.FillRectXYWH(w - 1, 0, 1, h, kFrameLight);
 }
 
@@ -279,7 +276,6 @@ void TextInputPart::DrawText() {
     if (border_) {
       // A surface without pixels, or an area that misses it, is left as it is.
       (void)textSurface_.FillRectXYWH(0, fieldHeight_ - 1, fieldWidth_, 1, kFrameLight);
-      // A surface without pixels, or an area that misses it, is left as it is.
       (void)textSurface_.FillRectXYWH(fieldWidth_ - 1, 0, 1, fieldHeight_, kFrameLight);
     }
   } else {

@@ -216,11 +216,8 @@ void TextListPart::Redraw() {
     if (i == hoverLine_) {
       // A surface without pixels, or an area that misses it, is left as it is.
       (void)view_.FillRectXYWH(x0, top, w, 1, hoverFrameColor_);
-      // A surface without pixels, or an area that misses it, is left as it is.
       (void)view_.FillRectXYWH(x0, top + 1, 1, lineHeight_ - 1, hoverFrameColor_);
-      // A surface without pixels, or an area that misses it, is left as it is.
       (void)view_.FillRectXYWH(x0 + 1, top + lineHeight_ - 1, w - 1, 1, hoverFrameColor_);
-      // A surface without pixels, or an area that misses it, is left as it is.
       (void)view_.FillRectXYWH(x0 + w - 1, top + 1, 1, lineHeight_ - 2, hoverFrameColor_);
     }
     // An empty face keeps the renderer's current one.

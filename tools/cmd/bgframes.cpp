@@ -91,13 +91,11 @@ int main(int argc, char** argv) {
     bw::OffscreenLayer layer, partner;
     // Sizes fixed here: only a lack of memory refuses them, and the pictures then stay blank.
     (void)layer.Create(kW, kH, 32, true);
-    // Sizes fixed here: only a lack of memory refuses them, and the pictures then stay blank.
     (void)partner.Create(kW, kH, 32, true);
     // A null one only unlinks, which cannot fail.
     (void)layer.SetLinkedLayer(&partner);
     // The layer and the picture were just made.
     (void)layer.GetCompositionLayer()->SetBackgroundImage(&picture, 0, 0, true);
-    // The layer and the picture were just made.
     (void)partner.GetCompositionLayer()->SetBackgroundImage(&other, 0, 0, true);
     bw::TimerService timers;
     std::unique_ptr<bw::DisplayEffect> effect = effects.Create(rows[r].keyword);

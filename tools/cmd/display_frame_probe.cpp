@@ -73,7 +73,6 @@ bool Compose(Scene& scene, host::HWND window) {
   (void)scene.sprite.SetMirrorMode(1);
   // Values fixed here, which it takes.
   (void)scene.sprite.SetZoom(72, 48);
-  // Values fixed here, which it takes.
   (void)layer->GetList().Add(&scene.sprite, 1, 0);
   return scene.manager.UpdateBackBuffer() == 0;
 }

@@ -278,7 +278,6 @@ void GameApp::PrepareFrames() {
   pacing_.Clock().SetSkipCounting(config_.pacing.frameSkipCounting != 0);
   // A state the device refuses leaves the one it has.
   (void)GetDisplayManager().SetColorKeyEnable(kColorKeyOn);
-  // A state the device refuses leaves the one it has.
   (void)GetDisplayManager().SetCullMode(host::kCullNone);
 }
 

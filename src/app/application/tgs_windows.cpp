@@ -66,7 +66,6 @@ TgsWindows::TgsWindows(const host::GlyphSource& glyphs, const TgsWindowsPlace& p
     if (i < 2) {
       // A font that cannot be made keeps the one in force.
       (void)r.SetFont(sizes[i], false, false, gothic.c_str());
-      // A font that cannot be made keeps the one in force.
       (void)r.SetGradation(true, kGradationTop, kGradationBottom, true);
       continue;
     }

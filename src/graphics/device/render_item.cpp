@@ -149,9 +149,7 @@ int D3DColorItem::Draw(host::MemorySurface*, const Rect*, Direct3DDevice* device
   if (AppliesStates()) {
     // A state the device refuses leaves the one it has.
     (void)device->SetAlphaBlendEnable(blend_[0]);
-    // A state the device refuses leaves the one it has.
     (void)device->SetSrcBlend(blend_[1]);
-    // A state the device refuses leaves the one it has.
     (void)device->SetDestBlend(blend_[2]);
   }
   if (d3d->DrawPrimitive(PrimitiveType(), kFvfColored, vertices_.data(), uint32_t(vertices_.size()),

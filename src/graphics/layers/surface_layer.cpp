@@ -70,7 +70,6 @@ void SurfaceLayer::SwapCompositionWith(SurfaceLayer* other) {
   other->composition_->SetSecondList(other->upper_.get());
   // A target without pixels leaves the layer unbound, drawing nothing.
   (void)composition_->SetTarget(GetImage(), true);
-  // A target without pixels leaves the layer unbound, drawing nothing.
   (void)other->composition_->SetTarget(other->GetImage(), true);
 }
 

@@ -150,7 +150,6 @@ int DrawGdiSupersampled(const TextJob& job) {
   if (style == kTextShadow) {
     // A surface without pixels, or an area that misses it, is left as it is.
     (void)colors.FillRgb(text.r, text.g, text.b, nullptr);
-    // A surface without pixels, or an area that misses it, is left as it is.
     (void)DrawMaskSolid(renderer.GetShadowOffsetX() - x, renderer.GetShadowOffsetY() - y,
                         decoration.r, decoration.g, decoration.b, plane, folded);
   } else {

@@ -330,7 +330,6 @@ int CompositionLayer::SwapBackground(CompositionLayer* other, bool redrawBoth) {
   if (redrawBoth) {
     // A layer without a target has nothing to redraw.
     (void)InvalidateAll();
-    // A layer without a target has nothing to redraw.
     (void)other->InvalidateAll();
   }
   return 0;

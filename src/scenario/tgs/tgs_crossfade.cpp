@@ -88,11 +88,8 @@ int32_t TgsCrossFade::FadeInFromBlack(int32_t time) {
   CompositionLayer frontAside, backAside;
   // A picture without pixels leaves the background as it was.
   (void)frontAside.SetBackgroundImage(&black, 0, 0, false);
-  // A picture without pixels leaves the background as it was.
   (void)backAside.SetBackgroundImage(&scene, 0, 0, false);
-  // A picture without pixels leaves the background as it was.
   (void)frontList->SwapBackground(&frontAside, true);
-  // A picture without pixels leaves the background as it was.
   (void)backList->SwapBackground(&backAside, true);
   // The pictures are in the rendered scene already.
   frontList->SetSkipOwn(true);
@@ -101,7 +98,6 @@ int32_t TgsCrossFade::FadeInFromBlack(int32_t time) {
   // Exchanged or not, each page takes its own background back from its stand-in.
   // A picture without pixels leaves the background as it was.
   (void)frontList->SwapBackground(&frontAside, true);
-  // A picture without pixels leaves the background as it was.
   (void)backList->SwapBackground(&backAside, true);
   return result == kFadeNoTransition ? kFadeNotStarted : result;
 }

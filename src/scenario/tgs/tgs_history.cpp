@@ -77,7 +77,6 @@ void DrawBackground(const SceneSnapshot& snapshot, ImageSurface& surface, TgsSce
   if (ByteOf(w[2], 2)) {
     // A surface without pixels, or an area that misses it, is left as it is.
     (void)picture.FillRectXYWH(0, 0, kTgsScreenWidth, 75, 0xFF000000);
-    // A surface without pixels, or an area that misses it, is left as it is.
     (void)picture.FillRectXYWH(0, 525, kTgsScreenWidth, 75, 0xFF000000);
   }
   const int32_t offsetX = int32_t(w[3]), offsetY = int32_t(w[4]);

@@ -166,7 +166,6 @@ bool ApplyTone(ImageSurface& picture, uint8_t tone) {
     case 2:
       // A surface without pixels, or an area that misses it, is left as it is.
       (void)picture.Greyscale(nullptr);
-      // A surface without pixels, or an area that misses it, is left as it is.
       (void)picture.ColorTone(152, 128, 107, 24, 0, -4, nullptr);
       return true;
     case kToneInvert:
@@ -428,7 +427,6 @@ int32_t TgsScene::SetBackgroundTone(uint8_t tone, bool filterB, bool filterA, bo
     const Rect lower{0, kTgsScreenHeight - kBarHeight, kTgsScreenWidth, kTgsScreenHeight};
     // A surface without pixels, or an area that misses it, is left as it is.
     (void)bg.picture->FillRgb(0, 0, 0, &upper);
-    // A surface without pixels, or an area that misses it, is left as it is.
     (void)bg.picture->FillRgb(0, 0, 0, &lower);
   }
   Redraw(p);

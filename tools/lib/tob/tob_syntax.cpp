@@ -171,12 +171,10 @@ bool AssembleFragment(std::string_view body, bool oneByteCounts, Fragment& out,
   uint32_t areaSize = 0, instructionBytes = 0, codeSize = 0;
   // The assembler's own output: the layout is whole.
   (void)f.skip(4);
-  // The assembler's own output: the layout is whole.
   (void)f.u32le(areaSize);
   auto area = f.sub(areaSize);
   // The assembler's own output: the layout is whole.
   (void)f.u32le(instructionBytes);
-  // The assembler's own output: the layout is whole.
   (void)f.u32le(codeSize);
   auto code = f.bytes(codeSize);
   out.code.assign(code->begin(), code->end());
