@@ -49,8 +49,7 @@ void ImageListPartBase::WriteWord(uint32_t address, int32_t value) {
 }
 
 void ImageListPartBase::ClearItems() {
-  // The tooltip counts as hidden whatever its box answers.
-  if (GetOwner() && GetOwner()->IsHover(this)) (void)GetOwner()->HideTooltip();
+  if (PointerManager* owner = GetOwner()) owner->HideTooltipOf(this);
   tooltip_ = nullptr;
   items_.clear();
   cursor_ = -1;
@@ -206,8 +205,7 @@ bool ImageListPartBase::MoveCursorTo(int32_t index) {
     if (GetCellCentre(index, &x, &y)) owner->SetPointerPosition(x, y);
     return true;
   }
-  // False only when nothing was hovered.
-  if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
+  if (owner) owner->LetGo(this, false);
   if (mode == kFocusPointerParks) LeaveCurrent();
   (void)EnterItem(index);  // false only when the item is already entered
   cursor_ = index;
@@ -418,11 +416,7 @@ int ImageListPart::SetPosition(int32_t x, int32_t y) {
 }
 
 void ImageListPart::SetVisible(bool visible) {
-  if (PointerManager* owner = GetOwner()) {
-    // Clearing the focus cannot fail.
-    if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
-    if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
-  }
+  ReleaseFocusAndHover(visible);
   EachSprite([visible](Sprite* s) { s->SetVisible(visible); });
 }
 

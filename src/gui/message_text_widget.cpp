@@ -76,8 +76,7 @@ int MessageTextWidget::SetPosition(int32_t x, int32_t y) {
 void MessageTextWidget::SetVisible(bool visible) {
   if (!visible) {
     PointerManager* owner = GetOwner();
-    // False only when nothing was hovered.
-    if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
+    if (owner) owner->LetGo(this, false);
     ClearPressed();
   }
   sprite_.SetVisible(visible);

@@ -35,11 +35,7 @@ int TextListView::SetPosition(int32_t x, int32_t y) {
 }
 
 void TextListView::SetVisible(bool visible) {
-  if (PointerManager* owner = GetOwner()) {
-    // Clearing the focus cannot fail.
-    if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
-    if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
-  }
+  ReleaseFocusAndHover(visible);
   sprite_.SetVisible(visible);
 }
 
@@ -64,9 +60,7 @@ void TextListView::OnFocusGot(UiControl* /*previous*/, bool /*forward*/) {
 void TextListPart::Bar::OnFocusGot(UiControl* /*previous*/, bool forward) {
   PointerManager* owner = GetOwner();
   if (!owner) return;
-  if ((forward ? owner->FocusNext() : owner->FocusPrevious()) != kFocusDone) {
-    (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
-  }
+  owner->PassFocusOn(forward);
 }
 
 // --- The list -----------------------------------------------------------------------------
