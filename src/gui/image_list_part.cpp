@@ -776,7 +776,7 @@ void ImageListPart::DrawCell(int32_t index, ImageSurface* surface) {
       ramp ? Gradation{outline->GradationTop(), outline->GradationBottom()} : Gradation{0, 0};
   auto draw = [&](int look, uint32_t color, Gradation pair, int32_t dx, int32_t dy) {
     if (ramp)
-      // A font that cannot be made keeps the one in force.
+      // A ramp that cannot be had draws the text plain.
       (void)outline->SetGradation(true, pair.top, pair.bottom, true);
     else
       renderer_->SetTextColor((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
@@ -795,7 +795,7 @@ void ImageListPart::DrawCell(int32_t index, ImageSurface* surface) {
   if (hasPressedLook_) draw(kLookPressed, hover, hoverRamp, pressedX_, pressedY_);
   if (hasExtraLook_ && !disabled) draw(looks - 1, first, firstRamp, 0, 0);
   if (ramp)
-    // A font that cannot be made keeps the one in force.
+    // A ramp that cannot be had draws the text plain.
     (void)outline->SetGradation(true, savedRamp.top, savedRamp.bottom, true);
   else
     renderer_->SetTextColor(saved.r, saved.g, saved.b);

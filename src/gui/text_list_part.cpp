@@ -216,7 +216,7 @@ void TextListPart::Redraw() {
     }
     // An empty face keeps the renderer's current one.
     if (faces_ && !(*faces_)[static_cast<size_t>(i)].empty()) {
-      // A font that cannot be made keeps the one in force.
+      // Refused, the font in force stays; not made, the renderer has none and draws no text.
       (void)renderer_->SetFaceName((*faces_)[static_cast<size_t>(i)].c_str());
     }
     // A surface without pixels, or an area that misses it, is left as it is.
