@@ -110,6 +110,12 @@ int ArgCursor::ReadDecimal(double* out) {
   return kArgRead;
 }
 
+double DecimalOr(const char* text, double fallback) {
+  double value = fallback;
+  (void)ArgCursor(text).ReadDecimal(&value);  // a refused text leaves the value as it was
+  return value;
+}
+
 bool ParseSignedInt(const char** cursor, int32_t* out) {
   const char* p = *cursor;
   const bool negative = *p == '-';

@@ -42,6 +42,9 @@ class ArgCursor {
   const char* p_ = nullptr;
 };
 
+// The decimal an optional argument text starts with; fallback without a text or a number.
+double DecimalOr(const char* text, double fallback);
+
 // The path texts' number readers: an optional sign and at least one digit. False, with the
 // cursor unchanged, when no digit follows. An integer beyond 32 bits saturates.
 [[nodiscard]] bool ParseSignedInt(const char** cursor, int32_t* out);

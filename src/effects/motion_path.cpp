@@ -71,8 +71,7 @@ class PathReader {
       } else if (IsDigit(c)) {
         // The letters take their own numbers: a digit here is a duration of its own.
         PathRecord duration = Other(kPathDuration);
-        // A word that does not read keeps the default.
-        (void)ParseSignedInt(&p_, &duration.x);
+        (void)ParseSignedInt(&p_, &duration.x);  // a digit is next, so it reads
         Push(duration);
       } else if (int rc = ReadLetter(c); rc != kPathParsed) {
         return rc;
@@ -91,12 +90,7 @@ class PathReader {
     r.value = 0;
     return r;
   }
-  int32_t Count() {
-    int32_t n = 1;
-    // A word that does not read keeps the default.
-    (void)ParseSignedInt(&p_, &n);
-    return n;
-  }
+  int32_t Count() { return OptionalInt(1); }
   int32_t OptionalInt(int32_t fallback) {
     int32_t n = fallback;
     // A word that does not read keeps the default.

@@ -103,9 +103,7 @@ void ScrollTransition::ReadArguments(SurfaceLayer& target, ArgWords words) {
   direction_ = static_cast<uint8_t>(direction);
   mode_ = static_cast<uint8_t>(mode);
   fade_ = mode_ >= 3;
-  exponent_ = 0;
-  // A word that does not read keeps the default.
-  if (const char* text = words.Text(2)) (void)ArgCursor(text).ReadDecimal(&exponent_);
+  exponent_ = DecimalOr(words.Text(2), 0);
   const ImageSurface* picture = target.GetImage();
   distance_ = direction_ % 2 == 0 ? picture->GetWidth() : picture->GetHeight();
 }

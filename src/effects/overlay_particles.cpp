@@ -106,9 +106,7 @@ int ParticleOverlay::Setup(TimerService* timers, EffectTarget target, ArgWords a
   if (!Bind(target) || target_->GetImage() == nullptr) return kOverlayNoLinkedLayer;
   width_ = target_->GetImage()->GetWidth();
   height_ = target_->GetImage()->GetHeight();
-  speed_ = 0;
-  // A word that does not read keeps the default.
-  if (const char* text = args.Text(4)) (void)ArgCursor(text).ReadDecimal(&speed_);
+  speed_ = DecimalOr(args.Text(4), 0);
   if (speed_ == 0) speed_ = 1.0;
   showInA_ = args.Int(5) != 0;
   showInB_ = args.Int(6) != 0;

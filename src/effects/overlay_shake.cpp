@@ -31,9 +31,7 @@ void Shake::Read(ArgWords words) {
   }
   amplitudeX = words.Int(1);
   amplitudeY = words.Int(2);
-  endFactor = 0.0;
-  // A word that does not read keeps the default.
-  if (const char* text = words.Text(4)) (void)ArgCursor(text).ReadDecimal(&endFactor);
+  endFactor = DecimalOr(words.Text(4), 0.0);
   Arm();
 }
 

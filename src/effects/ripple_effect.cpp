@@ -83,14 +83,9 @@ int RippleEffect::SetUp(SurfaceLayer* target, ArgWords args) {
   key.centreY = Centre(args.Int(2), key.height);
   const int32_t wave = args.Int(3);
   key.waveLength = wave == 16 || wave == 32 || wave == 64 || wave == 128 ? wave : 16;
-  double aspect = 0;
-  // A word that does not read keeps the default.
-  if (const char* text = args.Text(4)) (void)ArgCursor(text).ReadDecimal(&aspect);
+  const double aspect = DecimalOr(args.Text(4), 0);
   key.aspect = aspect > 0 ? float(aspect) : 1.0f;
-  double speed = 6.0;
-  // A word that does not read keeps the default.
-  if (const char* text = args.Text(5)) (void)ArgCursor(text).ReadDecimal(&speed);
-  speed_ = float(speed);
+  speed_ = float(DecimalOr(args.Text(5), 6.0));
   const int32_t amplitude = args.Int(6);
   key.amplitude = amplitude <= 0 ? kDefaultAmplitude : std::min(amplitude, kLargestAmplitude);
   ReleaseRippleTables(tables_);

@@ -51,8 +51,7 @@ int CellImagePart::SetCellEnabled(uint32_t index, bool enabled) {
 }
 
 void CellImagePart::ClearActions() {
-  // The tooltip counts as hidden whatever its box answers.
-  if (GetOwner() && GetOwner()->IsHover(this)) (void)GetOwner()->HideTooltip();
+  if (PointerManager* owner = GetOwner()) owner->HideTooltipOf(this);
   currentTooltip_ = nullptr;
   for (ImageCell& cell : cells_) cell.action.reset();
 }
@@ -206,8 +205,7 @@ int CellImagePart::FocusCellByIndex(uint32_t index) {
 bool CellImagePart::FocusCell(int32_t index) {
   PointerManager* owner = GetOwner();
   const int mode = owner ? owner->GetFocusPointerMode() : kFocusPointerStays;
-  // False only when nothing was hovered.
-  if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
+  if (owner) owner->LetGo(this, false);
   if (mode == kFocusPointerParks && activeCell_ >= 0) {
     RestartTooltip();
     CellLeave(activeCell_);
@@ -228,8 +226,7 @@ void CellImagePart::OnFocusGot(UiControl* /*previous*/, bool forward) {
       return;
     }
   }
-  int result = forward ? owner->FocusNext() : owner->FocusPrevious();
-  if (result != kFocusDone) (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
+  owner->PassFocusOn(forward);
 }
 
 bool CellImagePart::OnKeyInput(InputBindingTable* bindings) {

@@ -183,10 +183,7 @@ void CheckPartBase::SetLocked(bool locked) {
   const bool enable = state_ < kCheckDisabled;
   for (CheckPartBase* part : group) {
     PointerManager* owner = part->GetOwner();
-    if (locked && owner && GetOwner()) {
-      if (owner->IsFocus(part)) (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
-      if (owner->IsHover(part)) (void)owner->ReleaseHover();  // false only when nothing was hovered
-    }
+    if (locked && owner && GetOwner()) owner->LetGo(part, true);
     part->locked_ = locked;
     part->enabled_ = locked ? false : enable;
   }
@@ -319,8 +316,7 @@ void CheckPartBase::OnFocusGot(UiControl* /*previous*/, bool forward) {
   PointerManager* owner = GetOwner();
   if (!owner) return;
   if (locked_ || (IsRadio() && Head()->IsSelected(this))) {
-    int result = forward ? owner->FocusNext() : owner->FocusPrevious();
-    if (result != kFocusDone) (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
+    owner->PassFocusOn(forward);
     return;
   }
   int mode = owner->GetFocusPointerMode();

@@ -95,14 +95,6 @@ void ClickablePart::LeaveEffects(bool withSound) {
                 action_ ? action_->leaveSound : kNoSound, kDefaultLeaveSound);
 }
 
-void ClickablePart::ReleaseFocusAndHover(bool visible) {
-  PointerManager* owner = GetOwner();
-  if (!owner) return;
-  // Clearing the focus cannot fail.
-  if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
-  if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
-}
-
 bool ClickablePart::SetEnabled(bool enabled) {
   if (!UiControl::SetEnabled(enabled)) return false;
   (void)SetState(kStateNormal);  // a state change only shows another cell and cannot fail

@@ -87,8 +87,6 @@ class ClickablePart : public UiControl {
   uint8_t GetState() const { return state_; }
 
  protected:
-  // Before showing or hiding: hiding gives up the focus, and either gives up the hover.
-  void ReleaseFocusAndHover(bool visible);
   void EnterEffects();
   void LeaveEffects(bool withSound);
   // A key press shows the pressed look, then fires once the time is up.

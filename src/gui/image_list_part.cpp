@@ -49,8 +49,7 @@ void ImageListPartBase::WriteWord(uint32_t address, int32_t value) {
 }
 
 void ImageListPartBase::ClearItems() {
-  // The tooltip counts as hidden whatever its box answers.
-  if (GetOwner() && GetOwner()->IsHover(this)) (void)GetOwner()->HideTooltip();
+  if (PointerManager* owner = GetOwner()) owner->HideTooltipOf(this);
   tooltip_ = nullptr;
   items_.clear();
   cursor_ = -1;
@@ -206,8 +205,7 @@ bool ImageListPartBase::MoveCursorTo(int32_t index) {
     if (GetCellCentre(index, &x, &y)) owner->SetPointerPosition(x, y);
     return true;
   }
-  // False only when nothing was hovered.
-  if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
+  if (owner) owner->LetGo(this, false);
   if (mode == kFocusPointerParks) LeaveCurrent();
   (void)EnterItem(index);  // false only when the item is already entered
   cursor_ = index;
@@ -418,11 +416,7 @@ int ImageListPart::SetPosition(int32_t x, int32_t y) {
 }
 
 void ImageListPart::SetVisible(bool visible) {
-  if (PointerManager* owner = GetOwner()) {
-    // Clearing the focus cannot fail.
-    if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
-    if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
-  }
+  ReleaseFocusAndHover(visible);
   EachSprite([visible](Sprite* s) { s->SetVisible(visible); });
 }
 
@@ -782,7 +776,7 @@ void ImageListPart::DrawCell(int32_t index, ImageSurface* surface) {
       ramp ? Gradation{outline->GradationTop(), outline->GradationBottom()} : Gradation{0, 0};
   auto draw = [&](int look, uint32_t color, Gradation pair, int32_t dx, int32_t dy) {
     if (ramp)
-      // A font that cannot be made keeps the one in force.
+      // A ramp that cannot be had draws the text plain.
       (void)outline->SetGradation(true, pair.top, pair.bottom, true);
     else
       renderer_->SetTextColor((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
@@ -801,7 +795,7 @@ void ImageListPart::DrawCell(int32_t index, ImageSurface* surface) {
   if (hasPressedLook_) draw(kLookPressed, hover, hoverRamp, pressedX_, pressedY_);
   if (hasExtraLook_ && !disabled) draw(looks - 1, first, firstRamp, 0, 0);
   if (ramp)
-    // A font that cannot be made keeps the one in force.
+    // A ramp that cannot be had draws the text plain.
     (void)outline->SetGradation(true, savedRamp.top, savedRamp.bottom, true);
   else
     renderer_->SetTextColor(saved.r, saved.g, saved.b);

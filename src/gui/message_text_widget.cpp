@@ -76,8 +76,7 @@ int MessageTextWidget::SetPosition(int32_t x, int32_t y) {
 void MessageTextWidget::SetVisible(bool visible) {
   if (!visible) {
     PointerManager* owner = GetOwner();
-    // False only when nothing was hovered.
-    if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
+    if (owner) owner->LetGo(this, false);
     ClearPressed();
   }
   sprite_.SetVisible(visible);
@@ -274,7 +273,7 @@ int MessageTextWidget::SetFaces(bool vertical) {
     // The face field holds 31 bytes and its NUL: a longer name is not cut into another face.
     if (face.size() >= host::kLfFaceSize) return failure;
     if (r->SetFaceName(face.c_str()) != 0) return failure;
-    // A font that cannot be made keeps the one in force.
+    // Refused, the font in force stays; not made, the renderer has none and draws no text.
     (void)r->SetOrientation(vertical ? kVerticalTenths : kHorizontalTenths);
   }
   return kWidgetDone;
@@ -757,7 +756,7 @@ int MessageTextWidget::PutUpright(const char* text) {
   const std::string face = FaceOf(*mainRenderer_);
   const std::string upright = !face.empty() && face[0] == '@' ? face.substr(1) : face;
   if (mainRenderer_->SetFaceName(upright.c_str()) != 0) return kUprightNoText;
-  // A font that cannot be made keeps the one in force.
+  // Refused, the font in force stays; not made, the renderer has none and draws no text.
   (void)mainRenderer_->SetOrientation(kHorizontalTenths);
   Size size;
   int32_t ox = 0, oy = 0;
@@ -770,7 +769,7 @@ int MessageTextWidget::PutUpright(const char* text) {
   if (onto && mainRenderer_->DrawString(onto, x, penY_, text, &drawn, nullptr) == kTextDone) {
     MarkDrawn(onto, drawn);
   }
-  // A font that cannot be made keeps the one in force.
+  // Refused, the font in force stays; not made, the renderer has none and draws no text.
   (void)mainRenderer_->SetFaceName(face.c_str());
   (void)mainRenderer_->SetOrientation(kVerticalTenths);
   previousPen_ = penY_;

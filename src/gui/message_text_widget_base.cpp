@@ -321,9 +321,7 @@ void MessageTextWidgetBase::SetDecided(bool decided) {
 }
 
 void MessageTextWidgetBase::HideOwnTooltip() {
-  PointerManager* owner = GetOwner();
-  // The tooltip counts as hidden whatever its box answers.
-  if (owner && owner->IsTooltipShown() && owner->IsHover(this)) (void)owner->HideTooltip();
+  if (PointerManager* owner = GetOwner()) owner->HideTooltipOf(this);
 }
 
 bool MessageTextWidgetBase::EnterItem(int index) {
@@ -380,8 +378,7 @@ bool MessageTextWidgetBase::FocusItem(int index) {
     owner->SetPointerPosition(GetX() + r.x + r.width / 2, GetY() + r.y + r.height / 2);
     return true;
   }
-  // False only when nothing was hovered.
-  if (owner && owner->IsHover(this)) (void)owner->ReleaseHover();
+  if (owner) owner->LetGo(this, false);
   if (mode == kFocusPointerParks) LeaveHovered();
   if (EnterItem(index)) hovered_ = index;
   if (mode == kFocusPointerParks) owner->ParkPointer();

@@ -36,7 +36,7 @@ int PointerManager::AddControl(UiControl* control, int32_t position) {
 
 void PointerManager::RemoveControl(UiControl* control) {
   if (!control) return;
-  if (IsHover(control)) (void)ReleaseHover();  // false only when nothing was hovered
+  LetGo(control, false);
   std::erase(passing_, control);
   auto it = Find(control);
   if (it != controls_.end()) {
@@ -133,6 +133,23 @@ bool PointerManager::ReleaseHover() {
   old->OnPointerLeave();
   (void)HideTooltip();  // the tooltip counts as hidden whatever its box answers
   return true;
+}
+
+void PointerManager::LetGo(const UiControl* control, bool withFocus) {
+  // Clearing fails only on an empty list, which holds no focus.
+  if (withFocus && IsFocus(control)) (void)SetFocus(nullptr);
+  if (IsHover(control)) (void)ReleaseHover();  // it holds the hover, so the release takes
+}
+
+void PointerManager::HideTooltipOf(const UiControl* control) {
+  // The tooltip counts as hidden whatever its box answers.
+  if (IsHover(control)) (void)HideTooltip();
+}
+
+void PointerManager::PassFocusOn(bool forward) {
+  if ((forward ? FocusNext() : FocusPrevious()) == kFocusDone) return;
+  // Clearing fails only on an empty list, which holds no focus.
+  (void)SetFocus(nullptr);
 }
 
 int PointerManager::HideTooltip() {

@@ -113,6 +113,14 @@ class PointerManager {
 
   [[nodiscard]] bool ReleaseHover();
   [[nodiscard]] int HideTooltip();
+  // What a control that hides or stops taking input gives up: the hover when it holds it, and
+  // with withFocus the focus when it holds that.
+  void LetGo(const UiControl* control, bool withFocus);
+  // The tooltip goes when the pointer rests on control.
+  void HideTooltipOf(const UiControl* control);
+  // From a control that will not keep the focus, the next control on (or the one before) takes
+  // it; when none does, no control holds it.
+  void PassFocusOn(bool forward);
   bool IsHover(const UiControl* control) const { return control && control == hover_; }
   bool IsFocus(const UiControl* control) const { return control && control == focus_; }
   UiControl* GetHover() const { return hover_; }

@@ -332,11 +332,7 @@ int ScrollListPart::SetPosition(int32_t x, int32_t y) {
 }
 
 void ScrollListPart::SetVisible(bool visible) {
-  if (PointerManager* owner = GetOwner()) {
-    // Clearing the focus cannot fail.
-    if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
-    if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
-  }
+  ReleaseFocusAndHover(visible);
   visible_ = visible;
   if (backButton_) backButton_->SetVisible(visible);
   if (trackSprite_) trackSprite_->SetVisible(visible);

@@ -468,10 +468,7 @@ uint8_t TextEditBase::OnTextInput(const char* text, int32_t length) {
   }
   if (enter) {
     // Enter in the last field leaves no field focused.
-    if (PointerManager* owner = GetOwner()) {
-      if (owner->FocusNext() != 0)
-        (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
-    }
+    if (PointerManager* owner = GetOwner()) owner->PassFocusOn(true);
   }
   return 1;
 }
@@ -553,9 +550,7 @@ void TextEditBase::OnFocusGot(UiControl* /*previous*/, bool forward) {
   PointerManager* owner = GetOwner();
   if (!owner) return;
   if (locked_) {
-    // Clearing the focus cannot fail.
-    if ((forward ? owner->FocusNext() : owner->FocusPrevious()) != 0)
-      (void)owner->SetFocus(nullptr);
+    owner->PassFocusOn(forward);
     return;
   }
   // With no host to tell, the field works as it is.

@@ -35,11 +35,7 @@ int TextListView::SetPosition(int32_t x, int32_t y) {
 }
 
 void TextListView::SetVisible(bool visible) {
-  if (PointerManager* owner = GetOwner()) {
-    // Clearing the focus cannot fail.
-    if (!visible && owner->IsFocus(this)) (void)owner->SetFocus(nullptr);
-    if (owner->IsHover(this)) (void)owner->ReleaseHover();  // false only when nothing was hovered
-  }
+  ReleaseFocusAndHover(visible);
   sprite_.SetVisible(visible);
 }
 
@@ -64,9 +60,7 @@ void TextListView::OnFocusGot(UiControl* /*previous*/, bool /*forward*/) {
 void TextListPart::Bar::OnFocusGot(UiControl* /*previous*/, bool forward) {
   PointerManager* owner = GetOwner();
   if (!owner) return;
-  if ((forward ? owner->FocusNext() : owner->FocusPrevious()) != kFocusDone) {
-    (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
-  }
+  owner->PassFocusOn(forward);
 }
 
 // --- The list -----------------------------------------------------------------------------
@@ -222,7 +216,7 @@ void TextListPart::Redraw() {
     }
     // An empty face keeps the renderer's current one.
     if (faces_ && !(*faces_)[static_cast<size_t>(i)].empty()) {
-      // A font that cannot be made keeps the one in force.
+      // Refused, the font in force stays; not made, the renderer has none and draws no text.
       (void)renderer_->SetFaceName((*faces_)[static_cast<size_t>(i)].c_str());
     }
     // A surface without pixels, or an area that misses it, is left as it is.

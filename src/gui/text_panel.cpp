@@ -41,7 +41,7 @@ void TextPanel::Setup(TextPanelHost* host, PointerTip* pointer) {
   pointer_ = pointer;
   const std::string gothic = host::Cp932Literal("ＭＳ ゴシック");
   const std::string proportional = host::Cp932Literal("ＭＳ Ｐゴシック");
-  // A font that cannot be made keeps the one in force.
+  // Refused, the font in force stays; not made, the renderer has none and draws no text.
   (void)first_->SetFont(14, false, false, gothic.c_str());
   if (pointer_) {
     pointer_->SetTooltipOptions(host_ ? host_->TooltipsOn() : true,
@@ -49,11 +49,11 @@ void TextPanel::Setup(TextPanelHost* host, PointerTip* pointer) {
     pointer_->SetTooltipFont(first_.get());
   }
   // A yellow caption with a dark edge reads on any scene.
-  // A font that cannot be made keeps the one in force.
+  // Refused, the font in force stays; not made, the renderer has none and draws no text.
   (void)caption_->SetFont(16, false, false, proportional.c_str());
   caption_->SetTextColor(255, 240, 0);
   caption_->SetStyle(kTextEdge);
-  // A font that cannot be made keeps the one in force.
+  // Refused, the font in force stays; not made, the renderer has none and draws no text.
   (void)second_->SetFont(19, false, false, gothic.c_str());
   second_->SetAntialiasLevel(4);
   second_->SetStyle(kTextEdge);

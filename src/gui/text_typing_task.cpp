@@ -43,7 +43,7 @@ void TextTypingTask::ResumeSelf(uint32_t nowMs) {
 
 void TextTypingTask::RestoreFontSize() {
   if (savedFontSize_ == 0 || !owner_) return;
-  // A font that cannot be made keeps the one in force.
+  // Refused, the font in force stays; not made, the renderer has none and draws no text.
   if (TextRenderer* r = owner_->GetMainRenderer()) (void)r->SetHeight(savedFontSize_);
   savedFontSize_ = 0;
   owner_->UpdateLineHeight();
@@ -54,7 +54,7 @@ void TextTypingTask::ApplySizeTag(int32_t n) {
   if (!r) return;
   const int32_t size = owner_->FontSize();
   if (savedFontSize_ == 0) savedFontSize_ = size;
-  // A font that cannot be made keeps the one in force.
+  // Refused, the font in force stays; not made, the renderer has none and draws no text.
   (void)r->SetHeight(size + n);
   owner_->UpdateLineHeight();
 }

@@ -13,17 +13,17 @@ UiControl::~UiControl() {
 
 bool UiControl::SetEnabled(bool enabled) {
   if (enabled == enabled_) return false;
-  if (!enabled && owner_) {
-    if (owner_->IsFocus(this)) (void)owner_->SetFocus(nullptr);  // clearing the focus cannot fail
-    if (owner_->IsHover(this)) (void)owner_->ReleaseHover();  // false only when nothing was hovered
-  }
+  if (!enabled && owner_) owner_->LetGo(this, true);
   enabled_ = enabled;
   return true;
 }
 
+void UiControl::ReleaseFocusAndHover(bool visible) {
+  if (owner_) owner_->LetGo(this, !visible);
+}
+
 void UiControl::SetTooltipText(const char* text) {
-  // The tooltip counts as hidden whatever its box answers.
-  if (!tooltip_.empty() && owner_ && owner_->IsHover(this)) (void)owner_->HideTooltip();
+  if (!tooltip_.empty() && owner_) owner_->HideTooltipOf(this);
   tooltip_ = text ? text : "";
 }
 

@@ -90,6 +90,9 @@ class UiControl : public TextInputTarget {
   void SetNeighbours(UiControl* left, UiControl* right, UiControl* up, UiControl* down);
 
  protected:
+  // Before showing or hiding: hiding gives up the focus, and either gives up the hover.
+  void ReleaseFocusAndHover(bool visible);
+
   bool enabled_ = true;
   int32_t group_ = 0;
 

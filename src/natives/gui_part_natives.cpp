@@ -671,10 +671,7 @@ int32_t SetVisible(NativeArgs& a) {
   if (!part) return 0;
   const bool visible = a.U32(1) != 0;
   PointerManager* owner = part->GetOwner();
-  if (!visible && owner) {
-    if (owner->IsFocus(part)) (void)owner->SetFocus(nullptr);  // clearing the focus cannot fail
-    if (owner->IsHover(part)) (void)owner->ReleaseHover();  // false only when nothing was hovered
-  }
+  if (!visible && owner) owner->LetGo(part, true);
   part->SetVisible(visible);
   return 1;
 }

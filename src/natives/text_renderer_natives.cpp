@@ -142,7 +142,7 @@ int32_t TextRendererSetUnderline(NativeArgs& a) {
 int32_t OutlineRendererSetOrientation(NativeArgs& a) {
   auto* outline = dynamic_cast<OutlineTextRenderer*>(Renderer(a, 0));
   if (!outline) return 0;
-  // A font that cannot be made keeps the one in force.
+  // Refused, the font in force stays; not made, the renderer has none and draws no text.
   (void)outline->SetOrientation(a.I32(1));
   return 1;
 }

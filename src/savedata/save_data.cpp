@@ -274,7 +274,7 @@ int SaveData::MakeThumbnail(std::vector<uint8_t>& rows, SaveFrameState* frame,
     // as a picture the game is missing.
     if (FileExists(name.c_str()) && prepared.Load(name.c_str(), nullptr, 0, 0) == 0 &&
         prepared.GetPixels()) {
-      // A thumbnail that cannot be drawn is saved as it stands.
+      // One left at 8 bits is passed over below, and the screen gives the thumbnail.
       if (prepared.GetBitsPerPixel() != 32) (void)prepared.ConvertDepth(32);
       if (IsThumbnailSized(prepared)) {
         TakeThumbnailRows(prepared, rows);

@@ -50,7 +50,9 @@ TEST(ArgCursor, ReadDecimalRefusesNumberTextsPastItsLimit) {
     double value = 9;
     EXPECT_EQ(cursor.ReadDecimal(&value), c.code) << c.text;
     EXPECT_EQ(value, c.value) << c.text;
+    EXPECT_EQ(DecimalOr(c.text, 9), c.value) << c.text << " through DecimalOr, fallback 9";
   }
+  EXPECT_EQ(DecimalOr(nullptr, 9), 9) << "no text";
   const std::string longest = "1" + std::string(30, '0');
   const std::string tooLong = longest + "0";
   double value = 9;

@@ -1,4 +1,6 @@
 // The pointer manager's focus and hover, and the part manager that makes and deletes parts.
+#include <utility>
+
 #include "graphics/surface/composition_layer.h"
 #include "gui/color_box_part.h"
 #include "gui/image_list_part.h"
@@ -112,9 +114,52 @@ TEST_F(Focus, PushAndPopRestoreTheExactListAndGoneControlsLeaveNoHoverOrFocus) {
   EXPECT_EQ(b.log.back(), "b lost");
 }
 
+TEST_F(Focus, AControlThatLetsGoOrPassesTheFocusOnLeavesOthersTheirs) {
+  FakeControl a("a", 0, 0), b("b", 20, 0), hidden("h", 40, 0);
+  hidden.SetVisible(false);
+  for (UiControl* control : {&a, &b, &hidden}) ASSERT_EQ(tip.AddControl(control, -1), 0);
+  const struct {
+    const char* what;
+    UiControl* letting;
+    bool withFocus;
+    UiControl* focusAfter;
+    UiControl* hoverAfter;
+  } letGo[] = {
+      {"the hover alone", &a, false, &a, nullptr},
+      {"the hover and the focus", &a, true, nullptr, nullptr},
+      {"one that holds neither", &b, true, &a, &a},
+  };
+  for (const auto& row : letGo) {
+    ASSERT_EQ(tip.SetFocus(&a), kFocusDone);
+    services.x = services.y = 5 + int32_t(&row - letGo);  // a move finds the hover again
+    (void)tip.Update(services.now);
+    ASSERT_EQ(tip.GetHover(), &a) << row.what;
+    tip.LetGo(row.letting, row.withFocus);
+    EXPECT_EQ(std::pair(tip.GetFocus(), tip.GetHover()), std::pair(row.focusAfter, row.hoverAfter))
+        << row.what;
+  }
+
+  const struct {
+    const char* what;
+    bool lone, forward;
+    UiControl* from;
+    UiControl* focusAfter;
+  } pass[] = {
+      {"on to the next", false, true, &a, &b},
+      {"back to the one before", false, false, &b, &a},
+      {"from the only control that can hold it: to none", true, true, &a, nullptr},
+  };
+  for (const auto& row : pass) {
+    (void)b.SetEnabled(!row.lone);
+    ASSERT_EQ(tip.SetFocus(row.from), kFocusDone) << row.what;
+    tip.PassFocusOn(row.forward);
+    EXPECT_EQ(tip.GetFocus(), row.focusAfter) << row.what;
+  }
+}
+
 using Hover = GuiTest;
 
-TEST_F(Hover, TooltipsWaitTheirDelayAndLastTheirDuration) {
+TEST_F(Hover, TooltipsWaitTheirDelayLastTheirDurationAndGoForTheirControl) {
   FakeControl a("a", 0, 0), b("b", 20, 0);
   a.SetTooltipText("tip");
   EXPECT_EQ(tip.AddControl(&a, -1), kAddControlDone);
@@ -130,6 +175,10 @@ TEST_F(Hover, TooltipsWaitTheirDelayAndLastTheirDuration) {
   EXPECT_TRUE(tip.IsTooltipShown()) << "a hover at clock 0 shows its tooltip";
   (void)tip.Update(100000);
   EXPECT_TRUE(tip.IsTooltipShown()) << "duration 0: until the hover ends";
+  tip.HideTooltipOf(&b);
+  EXPECT_TRUE(tip.IsTooltipShown()) << "not for another control";
+  tip.HideTooltipOf(&a);
+  EXPECT_FALSE(tip.IsTooltipShown()) << "for the control it is shown for";
 
   tip.SetTooltipOptions(true, 500, 1000);
   services.x = 25;

@@ -114,18 +114,17 @@ int64_t GameApp::ConfiguredImageCacheBudget() {
 int GameApp::InitInstance() {
   if (int r = EngineApp::InitInstance(); r != 0) return r;
   // Plug-ins that fail to load are skipped; the built-in decoders are always there.
-  (void)SetUpImageLoaders(Images(), &FileSystem());
-  (void)RegisterPackDecoders(FileSystem());
-  // Decoder plug-ins that did not load leave the built-in decoder, which every game has.
-  (void)services_.Start();
+  SetUpImageLoaders(Images(), &FileSystem());
+  RegisterPackDecoders(FileSystem());
+  services_.Start();
   const std::string& line = GetCommandLine();
   if (line.size() >= 2 && line[0] == '/' && (line[1] == 'L' || line[1] == 'l')) {
     if (RebaseAppFolder(line.substr(2)) != kAppFolderSet) return kInitAppRecord;
   }
   ConfineGameFiles();
   std::string packFailure;
-  // How many were mounted matters not here: a refused pack is told by its failure text.
-  (void)MountStartupPacks(FileSystem(), &packFailure);
+  // A refused pack is told by its failure text.
+  MountStartupPacks(FileSystem(), &packFailure);
   if (!packFailure.empty()) {
     EngineApp::ShowMessage("A pack of the game cannot be used:\n" + packFailure, kIconError);
     return kInitAppRecord;

@@ -33,7 +33,7 @@ class GameServices {
   // Start-up: the built-in sound decoder, then the decoder plug-ins of the plugin folder, and the
   // application's built-in transition and effect keywords (no effect plug-in is loaded). Answers
   // how many decoder plug-ins loaded, -1 when the plugin folder has no path.
-  [[nodiscard]] int32_t Start();
+  int32_t Start();
 
   SllPluginManager& Decoders() { return *decoders_; }
   TcpPluginManager& Transitions() { return transitions_; }

@@ -89,7 +89,8 @@ void TgsHistoryScreen::Attach(DisplayObjectList* list) {
   // An object already listed stays where it is.
   (void)list->Add(&dark_, kHistoryDarkPriority, 0);
   for (ColorBoxPart& box : boxes_) {
-    // A box that could not be made stays hidden, as every box not in use does.
+    // A box that could not be made is in no list and has no size: it shows nothing and takes
+    // no click wherever it is placed.
     (void)box.Create(list, kHistoryBoxOrder, kHistoryBoxX, 0, kHistoryBoxWidth, 1, 0,
                      kHistoryBoxHover, kHistoryBoxPressed, 0);
     box.SetVisible(false);
@@ -199,8 +200,7 @@ int TgsHistoryScreen::RunCall(std::span<const uint8_t> record) {
 }
 
 void TgsHistoryScreen::Draw(std::string_view text, int32_t y, uint32_t rgb) {
-  // A font that cannot be made keeps the one in force.
-  (void)main_.SetGradation(false, 0, 0, false);
+  (void)main_.SetGradation(false, 0, 0, false);  // turning it off cannot fail
   rgb_ = rgb;
   PlainColors(rgb);
   if (!view_) return;
@@ -233,7 +233,7 @@ void TgsHistoryScreen::PlaceVoiceBox(int box, int32_t y, int32_t height) {
     return;
   }
   (void)b.SetPosition(kHistoryBoxX, y);      // moving a part that is made cannot fail
-  (void)b.Resize(kHistoryBoxWidth, height);  // the box is made, so it always takes a size
+  (void)b.Resize(kHistoryBoxWidth, height);  // one not made takes no size and shows nothing
   (void)b.SetState(kStateNormal);  // a state change only shows another cell and cannot fail
   b.SetVisible(!hidden_);
 }

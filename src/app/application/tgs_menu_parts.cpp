@@ -125,7 +125,7 @@ bool TgsMenuParts::SetMenuFade(bool fade, bool show) {
     Sprite* sprite = PartSprite(i);
     if (fade && task && sprite) {
       if (show) sprite->SetVisible(false);
-      // A slot past the task's count is left out: that sprite is not faded.
+      // The task has a slot for every part, and the sprite is there: it is taken.
       (void)task->SetTarget(uint32_t(i), sprite, show, kTgsMenuFadeMs, 0, false, 0, 0, 0);
     } else if (i < kTgsMenuButtons) {
       if (UiControl* b = Button(i)) b->SetVisible(show);

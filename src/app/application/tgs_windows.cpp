@@ -64,14 +64,15 @@ TgsWindows::TgsWindows(const host::GlyphSource& glyphs, const TgsWindowsPlace& p
     renderers_[i] = std::make_unique<OutlineTextRenderer>(glyphs, 256);
     OutlineTextRenderer& r = *renderers_[i];
     if (i < 2) {
-      // A font that cannot be made keeps the one in force.
+      // Refused, the font in force stays; not made, the renderer has none and draws no text. A
+      // ramp that cannot be had leaves the text plain.
       (void)r.SetFont(sizes[i], false, false, gothic.c_str());
       (void)r.SetGradation(true, kGradationTop, kGradationBottom, true);
       continue;
     }
     // The history lays its text out with these: edged, as the window's own text may be.
     if (r.SetFont(sizes[i], false, false, proportional.c_str()) != 0) {
-      // A font that cannot be made keeps the one in force.
+      // Refused, the font in force stays; not made, the renderer has none and draws no text.
       (void)r.SetFont(sizes[i], false, false, gothic.c_str());
     }
     r.SetStyle(kTextEdge);
@@ -329,7 +330,7 @@ void TgsWindows::DrawButtonLabel(ButtonPart& button, const std::string& label) {
   int32_t left = 0, top = 0;
   auto fits = [&](const std::string& candidate, int32_t height) {
     text = candidate;
-    // A font that cannot be made keeps the one in force.
+    // Refused, the font in force stays; not made, the renderer has none and draws no text.
     (void)font.SetFont(height, false, false, defaultFace_.c_str());
     font.MeasureText(text.c_str(), &size, &left, &top, true, nullptr);
     return size.width <= w - kLabelInset && size.height <= h - kLabelInset / 2;
@@ -588,7 +589,7 @@ void TgsWindows::UseFont(size_t i, int32_t size, const std::string& face) {
     return;
   }
   if (r.SetFont(size, bold_[i], false, want.c_str()) != 0) {
-    // A font that cannot be made keeps the one in force.
+    // Refused, the font in force stays; not made, the renderer has none and draws no text.
     (void)r.SetFont(size, bold_[i], false, defaultFace_.c_str());
   }
 }
@@ -601,7 +602,7 @@ void TgsWindows::SetMessageLook(const TgsUserSettings& user) {
     r.SetStyle(std::min<int>(user.fontStyle, kTextEdge));
     r.SetAntialiasLevel(user.fontAntialias * 2);
     r.SetShadowOffset(2, 2);
-    // A font that cannot be made keeps the one in force.
+    // A ramp that cannot be had leaves the text plain.
     (void)r.SetGradation(user.fontGradation, kGradationTop, kGradationBottom, true);
   }
 }

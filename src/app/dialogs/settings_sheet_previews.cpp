@@ -78,7 +78,7 @@ bool ApplyFontLook(TextRenderer& renderer, const UserConfig& look, int32_t heigh
   }
   renderer.SetAntialiasLevel(look.fontAntialias * 2);
   renderer.SetStyle(std::min<int>(look.fontDecoration, kTextEdge));
-  // A font that cannot be made keeps the one in force.
+  // A ramp that cannot be had leaves the sample plain.
   (void)outline->SetGradation(look.fontGradation != 0, outline->GradationTop(),
                               outline->GradationBottom(), true);
   return true;

@@ -89,7 +89,7 @@ int OutlineTextRenderer::SetFont(int32_t height, bool bold, bool italic, const c
   const int32_t h = -std::abs(height);
   const bool heightChanged = h != logFont_.lfHeight;
   logFont_.lfHeight = h;
-  // A font that cannot be made keeps the one in force.
+  // A ramp that cannot be had turns the gradation off.
   if (heightChanged && gradationOn_) (void)RebuildRamp();
   logFont_.lfItalic = italic ? 1 : 0;
   logFont_.lfWeight = bold ? kBoldWeight : host::FW_NORMAL;
@@ -141,7 +141,7 @@ int OutlineTextRenderer::SetHeight(int32_t height) {
   const int32_t h = -std::abs(height);
   if (h == logFont_.lfHeight) return 0;
   logFont_.lfHeight = h;
-  // A font that cannot be made keeps the one in force.
+  // A ramp that cannot be had turns the gradation off.
   if (gradationOn_) (void)RebuildRamp();
   return CreateFont();
 }

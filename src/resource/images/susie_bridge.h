@@ -148,6 +148,6 @@ class SusieArchiveLoader final : public ArchiveLoader {
 
 // Start-up: the built-in loaders, then the *.GLL and the *.SPI plug-ins of the "plugin" folder.
 // Answers the number of plug-ins that failed to load.
-[[nodiscard]] int SetUpImageLoaders(ImageLoaderManager& images, FileSystemManager* archives);
+int SetUpImageLoaders(ImageLoaderManager& images, FileSystemManager* archives);
 
 }  // namespace bw

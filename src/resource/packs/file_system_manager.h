@@ -166,12 +166,12 @@ constexpr const char kPluginFolder[] = "plugin";
 
 // Start-up: registers the built-in VFA decoder, then loads the decoder plug-ins of the "plugin"
 // folder. Answers the scan's count of plug-ins that failed to load.
-[[nodiscard]] int RegisterPackDecoders(FileSystemManager& manager);
+int RegisterPackDecoders(FileSystemManager& manager);
 
 // Start-up: mounts "PATCH.VFA"; only when that mounted, "PATCH2.VFA", "PATCH3.VFA", ... each in
 // front of the last until one is missing; then "SCRIPT.VFA", named by its folder. The packs are
 // then asked from the highest patch down to "SCRIPT.VFA". Answers the number of packs mounted.
 // A pack that is there but refused stops the mounting: failure (CP932) names it and says why.
-[[nodiscard]] int MountStartupPacks(FileSystemManager& manager, std::string* failure = nullptr);
+int MountStartupPacks(FileSystemManager& manager, std::string* failure = nullptr);
 
 }  // namespace bw
