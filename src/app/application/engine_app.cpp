@@ -170,8 +170,10 @@ int EngineApp::AppStartup() {
   }
   if (CreateDevices() != 0) return kStartupDevices;
   if (Threaded() && frameThread_.StartWithDelegate(
-                        ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain)) != kThreadStarted)
+                        ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain)) != kThreadStarted) {
+    Note("the frame thread could not be started; the game cannot run");
     return kStartupDevices;
+  }
   if (log_.IsOpen()) {
     log_.Finish(ListDrives(), ListProcesses());
   }
