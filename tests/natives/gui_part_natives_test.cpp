@@ -55,6 +55,11 @@ class GuiPartNatives : public test::PartTest, public testing_text::FakeFaceRende
   uint32_t ScriptTextPart() {
     return rig.Answer(Native::kScriptTextCreate, {0, 0, 120, 80, 0, uint32_t(-1)});
   }
+  uint32_t Field() { return rig.Answer(Native::kPartCreateTextInput, {font, 60, 0, 0, 65535}); }
+  uint32_t CheckBox() {
+    return rig.Answer(Native::kPartCreateFileCheckButton,
+                      {rig.Text("cg\\check.bmp"), 0, 0, 0, 65535, 0, 0, 0, 0, 0});
+  }
   uint32_t Lines() {
     return rig.Answer(Native::kPartCreateTextList,
                       {10, 10, font, 60, 80, rig.Text("cg\\thumb.bmp"), 2, 2, 60, 100, 10, 65535});
@@ -191,8 +196,11 @@ TEST_F(GuiPartNatives, AClickIsThePendingEventUntilTakenOrReset) {
   EXPECT_EQ(rig.Answer(Native::kPointerResetState, {}), 0);
   EXPECT_EQ(rig.Answer(Native::kPointerTakeEvent, {}), -1) << "the reset forgets it";
   EXPECT_EQ(rig.Answer(Native::kPointerGetHover, {}), 0);
+}
 
-  // Hiding a focused part drops its focus; a removed part takes no focus.
+TEST_F(GuiPartNatives, AHiddenPartDropsItsFocusAndARemovedOneTakesNone) {
+  const uint32_t box = Box(10, 10);
+  ASSERT_EQ(rig.Answer(Native::kPointerAddControl, {box, uint32_t(-1)}), 0);
   ASSERT_EQ(rig.Answer(Native::kPointerSetFocus, {box}), kFocusDone);
   EXPECT_EQ(rig.Answer(Native::kPointerGetFocus, {}), static_cast<int32_t>(box));
   EXPECT_EQ(rig.Answer(Native::kPartSetVisible, {box, 0}), 1);
@@ -275,8 +283,7 @@ TEST_F(GuiPartNatives, TextWindowsAndAScriptTextThatForgetsPartsDeletedBeforeIt)
   // Hang count 2 keeps room for two hanging characters.
   ASSERT_EQ(rig.Answer(Native::kTextWindowSetLayout, {framed, 1, 2, 1, 0, 4, 6}), 1);
   EXPECT_EQ(b->GetWrapLimit(), 120 - 2 * b->FontSize() - 7);
-  const uint32_t check = rig.Answer(Native::kPartCreateFileCheckButton,
-                                    {rig.Text("cg\\check.bmp"), 0, 0, 0, 65535, 0, 0, 0, 0, 0});
+  const uint32_t check = CheckBox();
   ASSERT_TRUE(box && check);
   ASSERT_EQ(rig.Answer(Native::kScriptTextBindWindow, {text, box, 0, 0, 0, 0, 0, 0, 4}), 0);
   EXPECT_EQ(script->GetNameAlignment(), 4);
@@ -297,52 +304,45 @@ TEST_F(GuiPartNatives, TextWindowsAndAScriptTextThatForgetsPartsDeletedBeforeIt)
   EXPECT_EQ(rig.Read(name), "Ann");
 }
 
-// The part-access natives 736-741: a check box's display object and picture, the flag and the
-// option on the parts that take them, and each kind's own value.
-TEST_F(GuiPartNatives, EachKindTakesItsFlagOptionAndValue) {
-  Write("CG/MAP.BMP", test::IndexPicture({{0, 1}, {0, 1}}));
-  const uint32_t map = rig.Text("cg\\map.bmp"), check = rig.Text("cg\\check.bmp");
-  auto field = [&]() -> uint32_t {
-    return rig.Answer(Native::kPartCreateTextInput, {font, 60, 0, 0, 65535});
-  };
-  auto cells = [&]() -> uint32_t {
-    return rig.Answer(Native::kPartCreateCellImage, {map, 2, 0, 0, 1});
-  };
-  auto box = [&]() -> uint32_t {
-    return rig.Answer(Native::kPartCreateFileCheckButton, {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0});
-  };
-  const uint32_t hit = box(), locked = field(), decided = ScriptTextPart();
+// The part-access natives 736-741: a check box's picture, and the flag and the option on the
+// parts that take them (the table below has each kind's display object and flag).
+TEST_F(GuiPartNatives, EachKindTakesItsFlagAndOption) {
+  const uint32_t hit = CheckBox(), locked = Field(), decided = ScriptTextPart();
   ASSERT_TRUE(hit && locked && decided);
-  EXPECT_NE(rig.Answer(Native::kPartGetSprite, {hit, 0}), 0);
   EXPECT_NE(rig.Answer(Native::kPartGetSurface, {hit, 0}), 0);
   EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {hit, 2}), 0);
   EXPECT_TRUE(PartOf<CheckPart>(hit)->IsBoxHit());
-  EXPECT_EQ(rig.Answer(Native::kPartSetFlag, {Box(), 2}), kPartRefused) << "a colour box";
   EXPECT_EQ(rig.Answer(Native::kPartSetOption, {locked, 1}), 0);
   EXPECT_TRUE(PartOf<TextInputPart>(locked)->IsLocked());
   EXPECT_EQ(rig.Answer(Native::kPartSetValue, {decided, rig.Text("x")}), kPartRefused)
       << "only a text field takes a text";
   EXPECT_EQ(rig.Answer(Native::kPartSetOption, {decided, 2}), 0);
   EXPECT_TRUE(PartOf<ScriptText>(decided)->IsDecided());
+}
 
-  // A text field takes its text as its value and gives the script a copy of what it holds.
-  const uint32_t typed = field();
+// A text field takes its text as its value and gives the script a copy of what it holds; a check
+// box is checked as its value.
+TEST_F(GuiPartNatives, EachKindTakesItsOwnValue) {
+  const uint32_t typed = Field(), ticked = CheckBox();
   EXPECT_EQ(rig.Answer(Native::kPartSetValue, {typed, rig.Text("abc")}), 0);
   EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kPartGetValue, {typed}))), "abc");
   ASSERT_EQ(rig.Answer(Native::kPartDelete, {rig.Var(typed)}), kDeleteDone);
   EXPECT_EQ(rig.Answer(Native::kPartGetValue, {typed}), -1) << "gone with its copy";
-  // A cell image's value is the cell entered, by number; locked it takes none.
-  const uint32_t map2 = cells();
-  ASSERT_EQ(rig.Answer(Native::kPointerAddControl, {map2, uint32_t(-1)}), 0);
-  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {map2}), -1) << "no cell entered";
-  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {map2, 1}), 0);
-  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {map2}), 1);
-  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {map2, 1}), 0);
-  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {map2, 0}), 1) << "locked";
-  // A check box is checked as its value.
-  const uint32_t ticked = box();
   EXPECT_EQ(rig.Answer(Native::kPartSetValue, {ticked, 1}), 1);
   EXPECT_EQ(rig.Answer(Native::kPartGetValue, {ticked}), 1);
+}
+
+// A cell image's value is the cell entered, by number; locked it takes none.
+TEST_F(GuiPartNatives, ACellImagesValueIsTheCellEnteredUnlessLocked) {
+  Write("CG/MAP.BMP", test::IndexPicture({{0, 1}, {0, 1}}));
+  const uint32_t map =
+      rig.Answer(Native::kPartCreateCellImage, {rig.Text("cg\\map.bmp"), 2, 0, 0, 1});
+  ASSERT_EQ(rig.Answer(Native::kPointerAddControl, {map, uint32_t(-1)}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {map}), -1) << "no cell entered";
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {map, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartGetValue, {map}), 1);
+  EXPECT_EQ(rig.Answer(Native::kPartSetOption, {map, 1}), 0);
+  EXPECT_EQ(rig.Answer(Native::kPartSetValue, {map, 0}), 1) << "locked";
 }
 
 TEST_F(GuiPartNatives, ListSettingsReachTheirPictures) {
@@ -366,7 +366,6 @@ TEST_F(GuiPartNatives, ListSettingsReachTheirPictures) {
 // two getters hand out (the part's own member, or none), and whether it takes the flag.
 TEST_F(GuiPartNatives, EveryKindAnswersEachAccessFromItsOwnMember) {
   Write("CG/MAP.BMP", test::IndexPicture({{0, 1}, {0, 1}}));
-  const uint32_t check = rig.Text("cg\\check.bmp");
   auto* objects = &rig.host->Handles();
   struct Row {
     const char* kind;
@@ -391,12 +390,12 @@ TEST_F(GuiPartNatives, EveryKindAnswersEachAccessFromItsOwnMember) {
       {"push button", made(Native::kPartCreateDrawnButton, {0, 0, 40, 16, 65535, 0, font, 0}),
        [](UiControl* p) { return &static_cast<ButtonPart*>(p)->GetSprite(); },
        [](UiControl* p) { return static_cast<ButtonPart*>(p)->GetCells(); }, true},
-      {"check box", made(Native::kPartCreateFileCheckButton, {check, 0, 0, 0, 65535, 0, 0, 0, 0, 0}),
+      {"check box", [&] { return CheckBox(); },
        [](UiControl* p) { return &static_cast<CheckPart*>(p)->GetSprite(); },
        [](UiControl* p) { return static_cast<CheckPart*>(p)->GetPicture(); }, true},
       {"colour box", [&] { return Box(); },
        [](UiControl* p) { return &static_cast<ColorBoxPart*>(p)->Rect(); }, none, false},
-      {"text field", made(Native::kPartCreateTextInput, {font, 60, 0, 0, 65535}),
+      {"text field", [&] { return Field(); },
        [](UiControl* p) { return &static_cast<TextInputPart*>(p)->TextSprite(); },
        [](UiControl* p) { return &static_cast<TextInputPart*>(p)->TextSurface(); }, false},
       {"scroll list", made(Native::kPartCreateScrollList, {5, 5, 1, 65535, 7, 7, 7, 7, 7, 7}), none, none, true},

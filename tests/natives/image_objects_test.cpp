@@ -188,18 +188,34 @@ TEST_F(ImageContainers, TheBackgroundPictureIsRenderedAndTheFlagsTakeAByte) {
 
 // The background natives as a game uses them: 424 reads back what 418 and 419 set, 422 picks the
 // picture's point that 423 puts at the turn's centre, 431 leaves the background out and 429
-// renders the own list, and the second one when asked.
-TEST_F(ImageObjects, BackgroundNativesPlaceReadAndSkipThePicture) {
-  BuildBlendTables();
-  CanvasLayer* canvas = nullptr;
-  ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
-  const uint32_t canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
+// renders the own list, and the second one when asked. Here on a canvas whose background is the
+// picture and a colour, with a picture to render it to.
+class ImageObjectsOnACanvas : public ImageObjects {
+ protected:
+  void SetUp() override {
+    ImageObjects::SetUp();
+    BuildBlendTables();
+    CanvasLayer* canvas = nullptr;
+    ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
+    canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
+    ASSERT_EQ(display.CreateImageSurface(&shot, 64, 48, 32, 0), 0);
+    shotHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(shot));
+    picture = image->GetPixel(0, 0);
+    EXPECT_EQ(Call(Native::kCompositionSetBackgroundColor, {canvasHandle, 0x00102030u, 0}), 1);
+    EXPECT_EQ(Call(Native::kCompositionSetBackgroundImage, {canvasHandle, imageHandle, 2, 3, 1}),
+              1);
+  }
+  // The picture's anchor and where it lands, unturned about (20, 20).
+  void Anchor(int32_t mode, int32_t x, int32_t y) {
+    EXPECT_EQ(Call(Native::kCompositionSetBackgroundAnchor, {canvasHandle, W(mode), W(x), W(y)}),
+              1);
+    EXPECT_EQ(Call(Native::kCompositionSetBackgroundRotation, {canvasHandle, 0, 20, 20, 0}), 0);
+  }
   ImageSurface* shot = nullptr;
-  ASSERT_EQ(display.CreateImageSurface(&shot, 64, 48, 32, 0), 0);
-  const uint32_t shotHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(shot));
-  const uint32_t picture = image->GetPixel(0, 0);
-  EXPECT_EQ(Call(Native::kCompositionSetBackgroundColor, {canvasHandle, 0x00102030u, 0}), 1);
-  EXPECT_EQ(Call(Native::kCompositionSetBackgroundImage, {canvasHandle, imageHandle, 2, 3, 1}), 1);
+  uint32_t canvasHandle = 0, shotHandle = 0, picture = 0;
+};
+
+TEST_F(ImageObjectsOnACanvas, TheBackgroundReadsBackAsSet) {
   const uint32_t outs = rig.Block(24);
   EXPECT_EQ(Call(Native::kCompositionGetBackground,
                  {canvasHandle, outs, outs + 4, outs + 8, outs + 12, outs + 16, outs + 20}),
@@ -207,18 +223,17 @@ TEST_F(ImageObjects, BackgroundNativesPlaceReadAndSkipThePicture) {
   std::vector<uint32_t> read;
   for (uint32_t k = 0; k < 6; ++k) read.push_back(rig.Word(outs + 4 * k));
   EXPECT_EQ(read, (std::vector<uint32_t>{imageHandle, 2, 3, 0x10, 0x20, 0x30}));
+}
 
-  // The 32 x 32 picture turned by nothing about (20, 20): its anchor lands there.
+// The 32 x 32 picture turned by nothing about (20, 20): its anchor lands there.
+TEST_F(ImageObjectsOnACanvas, TheAnchorPlacesThePicture) {
   const struct {
     int32_t mode, x, y;  // the anchor
     int32_t left, top;   // where the picture lands
   } anchors[] = {{0, 9, 9, 20, 20},   {1, 9, 9, -12, 20}, {2, 9, 9, 20, -12},
                  {3, 9, 9, -12, -12}, {4, 9, 9, 4, 4},    {7, 10, 2, 10, 18}};
   for (const auto& c : anchors) {
-    EXPECT_EQ(
-        Call(Native::kCompositionSetBackgroundAnchor, {canvasHandle, W(c.mode), W(c.x), W(c.y)}),
-        1);
-    EXPECT_EQ(Call(Native::kCompositionSetBackgroundRotation, {canvasHandle, 0, 20, 20, 0}), 0);
+    Anchor(c.mode, c.x, c.y);
     ASSERT_EQ(Call(Native::kCompositionRenderTo, {canvasHandle, shotHandle, 0, 0, 1}),
               kComposeDone);
     for (int32_t y = 0; y < 48; y += 3) {
@@ -229,8 +244,11 @@ TEST_F(ImageObjects, BackgroundNativesPlaceReadAndSkipThePicture) {
       }
     }
   }
+}
 
-  // A sprite of the second list shows only when 429 is asked for it; 431 drops the background.
+// A sprite of the second list shows only when 429 is asked for it; 431 drops the background.
+TEST_F(ImageObjectsOnACanvas, TheSecondListShowsWhenAskedAndTheFlagDropsTheBackground) {
+  Anchor(7, 10, 2);
   (void)shot->Fill(0xFF000000u, nullptr);
   const int32_t sprite = Call(Native::kSpriteCreate, {imageHandle, 0, 0, 8, 8, 40, 30});
   ASSERT_EQ(Call(Native::kContainerAdd, {canvasHandle, W(sprite), 1, 0, 1}), kAddDone);

@@ -92,7 +92,7 @@ TEST_F(MessageNatives, OutputAndDrawsCheckTheirPictureAndRenderer) {
 
 // Texts go into the script's buffers with their terminators; sizes and addresses the script
 // gives are checked; a choice's text comes back as a guest copy.
-TEST_F(MessageNatives, TextsReachTheScriptsBuffers) {
+TEST_F(MessageNatives, MessageTextsReachTheScriptsBuffers) {
   ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 1, 0}, "#Dee\\Eve$th\\ree<\"tag\">")}), 0);
   const uint32_t buffer = rig.Block(32);
   EXPECT_EQ(Call(Native::kMessageGetTextPart, {2, buffer}), 4);
@@ -104,7 +104,10 @@ TEST_F(MessageNatives, TextsReachTheScriptsBuffers) {
     token = Call(Native::kMessageAdvance, {0});
   EXPECT_EQ(Call(Native::kMessageGetTagText, {buffer}), 1);
   EXPECT_EQ(rig.Read(buffer), "tag");
+}
 
+TEST_F(MessageNatives, ChoiceTextsReachTheScriptsBuffersAndTheirCountIsBounded) {
+  const uint32_t buffer = rig.Block(32);
   const std::string list{'\x02', '\x04', '\x01', 'a', '\0', '\x05', '\x01', 'b', 'c', '\0'};
   ASSERT_EQ(Call(Native::kMessageSetChoices, {Block({1, 10, 0}, list)}), 0);
   EXPECT_EQ(Call(Native::kMessageCopyChoiceText, {1, buffer, 3}), 0);
@@ -118,45 +121,61 @@ TEST_F(MessageNatives, TextsReachTheScriptsBuffers) {
 }
 
 // The current choice list reads the message's choice flags after the choices or the shown
-// message change, forgets them when the choices are cleared, and is forgotten when deleted.
-TEST_F(MessageNatives, ChoiceListIsRefreshed) {
-  DisplayObjectList list;
-  auto menu = std::make_unique<ImageListPart>();
-  ASSERT_EQ(menu->Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
-  for (const char* label : {"a", "b"})
-    ASSERT_EQ(menu->AddCell(label, nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
-  CurrentChoiceList& current = rig.host->Extension<CurrentChoiceList>();
-  EXPECT_EQ(current.Set(nullptr), 1);
-  ASSERT_EQ(current.Set(menu.get()), 0);
+// message change, forgets them when the choices are cleared, and is forgotten when deleted. Here a
+// two-item menu, the history on, and a message whose two choices are read from bit 10.
+class ChoiceMenus : public MessageNatives {
+ protected:
+  void SetUp() override {
+    MessageNatives::SetUp();
+    ASSERT_EQ(menu->Setup(&list, 0, 0, 0, 60, 20, 0, &gdi, 0), 0);
+    for (const char* label : {"a", "b"})
+      ASSERT_EQ(menu->AddCell(label, nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
+    EXPECT_EQ(Current().Set(nullptr), 1);
+    ASSERT_EQ(Current().Set(menu.get()), 0);
+    Call(Native::kMessageSetHistoryEnabled, {1});
+    Call(Native::kMessageSetHistoryCapacity, {4});
+    ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 1, 0}, "Q")}), 0);
+    ASSERT_EQ(Call(Native::kMessageSetChoices, {Block({1, 10, 0}, two)}), 0);
+  }
+  CurrentChoiceList& Current() { return rig.host->Extension<CurrentChoiceList>(); }
 
-  Call(Native::kMessageSetHistoryEnabled, {1});
-  Call(Native::kMessageSetHistoryCapacity, {4});
   const std::string two{'\x02', '\x04', '\x01', 'a', '\0', '\x04', '\x01', 'b', '\0'};
-  ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 1, 0}, "Q")}), 0);
-  ASSERT_EQ(Call(Native::kMessageSetChoices, {Block({1, 10, 0}, two)}), 0);
-  (void)menu->Choose(1);
-  EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {1}), 1)
-      << "the list marked the choice read at the message's bits";
-  EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {0}), 0);
+  DisplayObjectList list;
+  std::unique_ptr<ImageListPart> menu = std::make_unique<ImageListPart>();
+};
 
+TEST_F(ChoiceMenus, AChoiceIsMarkedReadAtTheMessagesBits) {
+  (void)menu->Choose(1);
+  EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {1}), 1);
+  EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {0}), 0);
+}
+
+TEST_F(ChoiceMenus, AClearedSelectionMarksNothing) {
   Call(Native::kMessageClearChoiceState, {});
   (void)menu->Choose(0);
-  EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {0}), 0) << "a cleared selection marks nothing";
-  ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 2, 0}, "R")}),
-            0);  // the choices go into the history
+  EXPECT_EQ(Call(Native::kMessageIsChoiceRead, {0}), 0);
+}
+
+// The choices go into the history with their message.
+TEST_F(ChoiceMenus, APreviousMessageShowsItsChoicesAgain) {
+  ASSERT_EQ(Call(Native::kMessageSet, {Block({0, 2, 0}, "R")}), 0);
   ASSERT_EQ(Call(Native::kMessageShowPrevious, {}), 0);
   (void)menu->Choose(0);
-  EXPECT_TRUE(rig.host->TestReadFlagB(10, true)) << "the shown message's choices again";
+  EXPECT_TRUE(rig.host->TestReadFlagB(10, true));
+}
 
-  // Mode 2 keeps no flags: the list is given none.
+// Mode 2 keeps no flags: the list is given none.
+TEST_F(ChoiceMenus, ChoicesWithoutFlagsMarkNothing) {
   ASSERT_EQ(Call(Native::kMessageClearChoices, {}), 0);
   ASSERT_EQ(Call(Native::kMessageSetChoices, {Block({2, 20, 0}, two)}), 0);
   (void)menu->Choose(0);
   EXPECT_FALSE(rig.host->TestReadFlagB(20, true));
+}
+
+TEST_F(ChoiceMenus, ADeletedListIsNotRefreshed) {
   menu.reset();
-  EXPECT_EQ(current.Get(), nullptr);
-  EXPECT_EQ(Call(Native::kMessageSetChoices, {Block({1, 30, 0}, two)}), 0)
-      << "a deleted list is not refreshed";
+  EXPECT_EQ(Current().Get(), nullptr);
+  EXPECT_EQ(Call(Native::kMessageSetChoices, {Block({1, 30, 0}, two)}), 0);
 }
 
 class TgsFrameNativesTest : public ::testing::Test {

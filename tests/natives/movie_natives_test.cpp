@@ -55,15 +55,25 @@ class MovieNatives : public ::testing::Test {
   NativeRig rig_;
 };
 
-// The sprite form opened by name plays on the virtual clock; seeks move the picture, a
-// negative time to the start. A script's far-off rectangle, and moves past the end of 32 bits,
-// stop at the edge instead of wrapping round (or overflowing: the sanitizer build checks).
-TEST_F(MovieNatives, ASpriteMovieOpenedByNamePlaysSeeksAndStopsAtTheEdge) {
-  ASSERT_EQ(Open("OP.MPG", 0), 0);
+// The sprite form opened by name: its length and size, and its sprite.
+class SpriteMovie : public MovieNatives {
+ protected:
+  void SetUp() override {
+    MovieNatives::SetUp();
+    ASSERT_EQ(Open("OP.MPG", 0), 0);
+    sprite = Sprite(Call(Native::kMovieGetSprite));
+    ASSERT_NE(sprite, nullptr);
+  }
+  MovieSpriteControl* sprite = nullptr;
+};
+
+TEST_F(SpriteMovie, AnswersItsLengthAndSize) {
   EXPECT_NEAR(Call(Native::kMovieGetLength), 2000, 100);
   EXPECT_EQ(Call(Native::kMovieGetWidth) * 1000 + Call(Native::kMovieGetHeight), 64048);
-  MovieSpriteControl* sprite = Sprite(Call(Native::kMovieGetSprite));
-  ASSERT_NE(sprite, nullptr);
+}
+
+// It plays on the virtual clock; seeks move the picture, a negative time to the start.
+TEST_F(SpriteMovie, PlaysAndSeeks) {
   auto colour = [&] {
     ImageSurface target;
     EXPECT_EQ(target.Create(64, 48, 32, 0), 0);
@@ -79,7 +89,11 @@ TEST_F(MovieNatives, ASpriteMovieOpenedByNamePlaysSeeksAndStopsAtTheEdge) {
   EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(0)));
   ASSERT_EQ(Call(Native::kMovieSeek, {uint32_t(-300)}), 0);
   EXPECT_EQ(Call(Native::kMovieGetPosition), 0) << "a negative time seeks to the start";
+}
 
+// A script's far-off rectangle, and moves past the end of 32 bits, stop at the edge instead of
+// wrapping round (or overflowing: the sanitizer build checks).
+TEST_F(SpriteMovie, FarOffRectanglesAndMovesStopAtTheEdge) {
   EXPECT_EQ(Call(Native::kMovieSetRect, {0x7FFFFFF0, 0, 0x7FFFFFF0, 10}), 0)
       << "no width: the video's";
   EXPECT_EQ(*sprite->GetRectPtr(), (Rect{0x7FFFFFF0, 0, INT32_MAX, 10}));

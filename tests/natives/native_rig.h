@@ -155,6 +155,14 @@ class NativeRigApp : public ScriptApplication {
   uint8_t* TextSettingsChangedFlag() override { return &textSettingsChanged; }
 };
 
+// A call and the answer it must give, named by the case it is.
+struct NativeStep {
+  const char* what;
+  uint32_t number;
+  std::vector<uint32_t> words;
+  int32_t answer;
+};
+
 class NativeRig {
  public:
   NativeRigApp app;
@@ -212,6 +220,10 @@ class NativeRig {
   }
   int32_t Answer(uint32_t number, std::initializer_list<uint32_t> words) {
     return Answer(number, std::span<const uint32_t>(words.begin(), words.size()));
+  }
+  // The calls in turn, each to give its answer.
+  void Expect(std::initializer_list<NativeStep> steps) {
+    for (const NativeStep& s : steps) EXPECT_EQ(Answer(s.number, s.words), s.answer) << s.what;
   }
   // A guest variable holding value; a guest word read back.
   uint32_t Var(uint32_t value) {

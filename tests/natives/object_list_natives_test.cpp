@@ -69,19 +69,21 @@ class ObjectListNatives : public ::testing::Test {
   uint32_t canvasHandle = 0, containerHandle = 0;
 };
 
-// A null variable and ReleaseAll on an empty list; the part loader
-// without a part manager and its empty ranges.
-TEST_F(ObjectListNatives, ReleasesOfNothingAndThePartLoaderWithoutAManager) {
+// A null variable and ReleaseAll on an empty list.
+TEST_F(ObjectListNatives, ReleasesOfNothing) {
   for (uint32_t release :
        {Native::kHvaDataRelease, Native::kHvdAnimationRelease, Native::kCellImageRelease})
     EXPECT_EQ(Call(release, {0}), 1) << release;
   for (uint32_t releaseAll :
        {Native::kHvaDataReleaseAll, Native::kHvdAnimationReleaseAll, Native::kCellImageReleaseAll})
     EXPECT_EQ(Call(releaseAll, {}), 0) << releaseAll;
+}
 
-  EXPECT_EQ(Call(Native::kGmpPartLoad, {rig.Text("S.GMP"), 0, 0, 0}), 1) << "no part manager";
-  EXPECT_EQ(Call(Native::kGmpPartGetParts, {0, 0, 0, 0, 0, 0}), 0) << "nothing to copy";
-  EXPECT_EQ(Call(Native::kGmpPartGetParts, {5, 0, 0, 0, 0, 0}), 1) << "past the end";
+// The part loader without a part manager, and its empty ranges.
+TEST_F(ObjectListNatives, ThePartLoaderWithoutAManager) {
+  rig.Expect({{"no part manager", Native::kGmpPartLoad, {rig.Text("S.GMP"), 0, 0, 0}, 1},
+              {"nothing to copy", Native::kGmpPartGetParts, {0, 0, 0, 0, 0, 0}, 0},
+              {"past the end", Native::kGmpPartGetParts, {5, 0, 0, 0, 0, 0}, 1}});
 }
 
 TEST_F(ObjectListNatives, BackgroundAnimationInfo) {

@@ -133,42 +133,56 @@ TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   EXPECT_EQ(rig.timers.Count(), 0u);
 }
 
-// Image holders: links refuse another shape, a filter runs between linked layers, and a link to
-// a destroyed layer is dropped with it; each holder keeps the owner it was made for.
-TEST(RenderNatives, ImageHoldersLinkExchangeAndFilter) {
+// Image holders a (made for owner 7) and b, linked layers of one shape, beside a smaller layer
+// and an image.
+class ImageHolderNatives : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterApplicationKeywords(filters, effects);
+    rig.Call(Native::kDisplaySetOwner, {7});
+    a = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
+    rig.Call(Native::kDisplaySetOwner, {0});
+    b = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
+    small = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {4, 4, 32, kLayerComposed}));
+    image = uint32_t(rig.Answer(Native::kCreateImage, {8, 8, 32, 0}));
+    ASSERT_TRUE(a && b && small && image);
+  }
+  SurfaceLayer* Holder(uint32_t handle) { return GetObjectImageHolder(rig.Handles(), handle); }
+
   RenderRig rig;
   TcpPluginManager filters;
   DcpPluginManager effects;
-  RegisterApplicationKeywords(filters, effects);
-  ScopedGlobal<TcpPluginManager> publishFilters(&filters);
-  rig.Call(Native::kDisplaySetOwner, {7});
-  uint32_t a = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
-  rig.Call(Native::kDisplaySetOwner, {0});
-  uint32_t b = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
-  uint32_t small = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {4, 4, 32, kLayerComposed}));
-  uint32_t image = uint32_t(rig.Answer(Native::kCreateImage, {8, 8, 32, 0}));
-  ASSERT_TRUE(a && b && small && image);
+  ScopedGlobal<TcpPluginManager> publishFilters{&filters};
+  uint32_t a = 0, b = 0, small = 0, image = 0;
+};
+
+// A link refuses another shape, and a link to a destroyed layer is dropped with it.
+TEST_F(ImageHolderNatives, LinksTakeOneShapeAndGoWithTheLinkedLayer) {
   EXPECT_EQ(rig.Answer(Native::kImageHolderLink, {a, small}), kLinkRefused);
   EXPECT_EQ(rig.Answer(Native::kImageHolderLink, {a, b}), 0);
-  SurfaceLayer* holderA = GetObjectImageHolder(rig.Handles(), a);
   EXPECT_EQ(rig.Answer(Native::kLayerSetSourceLink, {a, 1}), 1);
-  EXPECT_EQ(holderA->GetLinkedLayer(), GetObjectImageHolder(rig.Handles(), b));
-  EXPECT_EQ(rig.Answer(Native::kImageHolderGetLinkedPart, {a}), 0) << "no part owns a layer";
-  EXPECT_EQ(rig.Answer(Native::kImageHolderGetValue, {a}), 7) << "its owner";
-  EXPECT_EQ(rig.Answer(Native::kImageHolderGetValue, {b}), 0);
-  EXPECT_EQ(rig.Answer(Native::kImageHolderGetValue, {image}), 0) << "an image is no holder";
+  EXPECT_EQ(Holder(a)->GetLinkedLayer(), Holder(b));
+  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {rig.Var(b)}), 0);
+  EXPECT_EQ(Holder(a)->GetLinkedLayer(), nullptr);
+}
 
+TEST_F(ImageHolderNatives, EachKeepsTheOwnerItWasMadeFor) {
+  rig.Expect({{"no part owns a layer", Native::kImageHolderGetLinkedPart, {a}, 0},
+              {"its owner", Native::kImageHolderGetValue, {a}, 7},
+              {"none", Native::kImageHolderGetValue, {b}, 0},
+              {"an image is no holder", Native::kImageHolderGetValue, {image}, 0}});
+}
+
+// Applying the link exchanges the compositions, and a filter runs between the linked layers.
+TEST_F(ImageHolderNatives, ApplyingTheLinkExchangesAndFilters) {
+  ASSERT_EQ(rig.Answer(Native::kImageHolderLink, {a, b}), 0);
   CompositionLayer* theirs = GetObjectContainer(rig.Handles(), b);
   EXPECT_EQ(rig.Answer(Native::kImageHolderApplyLinked, {a, 0}), 1);
   EXPECT_EQ(GetObjectContainer(rig.Handles(), a), theirs) << "the compositions change places";
-
   EXPECT_EQ(rig.Answer(Native::kFilterStart, {a, rig.Text("cross"), 0, 0, 100}), 0);
   EXPECT_EQ(rig.Answer(Native::kFilterStart, {a, rig.Text("cross"), 0, 0, 0}),
             kRenderNativeWrongKind)
       << "a duration of 0 makes no filter";
-
-  EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {rig.Var(b)}), 0);
-  EXPECT_EQ(GetObjectImageHolder(rig.Handles(), a)->GetLinkedLayer(), nullptr);
 }
 
 // The font list's names: copied bounded into a buffer, or handed out as guest copies.
@@ -206,7 +220,7 @@ TEST(RenderNatives, ImageCacheBudget) {
   }
 }
 
-TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreenAndReleasesKeepToTheirKind) {
+TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreen) {
   RenderRig rig;
   uint32_t image = uint32_t(rig.Answer(Native::kCreateImage, {8, 8, 32, 0}));
   uint32_t canvas = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {16, 12, 32, kLayerComposed}));
@@ -218,8 +232,11 @@ TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreenAndReleasesKeepToTheirKind) 
   EXPECT_EQ(rig.Answer(Native::kDisplayGetScreenRect, {rect[0], 0, rect[2], rect[3]}), 1);
   EXPECT_EQ(std::pair(rig.Word(rect[2]), rig.Word(rect[3])), std::pair(16u, 12u));
   (void)rig.display.SetScreenSurface(nullptr);
+}
 
-  // A release of another kind of object is not listed.
+// A release of another kind of object is not listed.
+TEST(RenderNatives, ReleasesKeepToTheirKind) {
+  RenderRig rig;
   int32_t item = rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF0000FFu, 1, 2});
   ASSERT_NE(item, 0);
   EXPECT_EQ(rig.Answer(Native::kDisplayDestroyLayer, {rig.Var(uint32_t(item))}), kDestroyNotListed)
@@ -232,37 +249,41 @@ TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreenAndReleasesKeepToTheirKind) 
 // The items that draw pictures need the display device.
 class RenderItemNatives : public testing_devices::Direct3DTarget {
  protected:
+  void SetUp() override {
+    testing_devices::Direct3DTarget::SetUp();
+    rect = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
+    image = uint32_t(rig.Answer(Native::kCreateDirectDrawImage, {8, 8}));
+    sprite = uint32_t(rig.Answer(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9}));
+    ASSERT_TRUE(rect && image && sprite);
+    rectItem = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
+  }
   RenderRig rig;
+  uint32_t rect = 0, image = 0, sprite = 0;
+  D3DRectPrimitive* rectItem = nullptr;
 };
 
 // Each setter acts on its own item types only; the others answer the row's value untouched.
-TEST_F(RenderItemNatives, SettersRefuseTheWrongItemTypeAndFarOffItemsStopAtTheEdge) {
-  uint32_t rect = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
-  uint32_t image = uint32_t(rig.Answer(Native::kCreateDirectDrawImage, {8, 8}));
-  uint32_t sprite = uint32_t(rig.Answer(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9}));
-  ASSERT_TRUE(rect && image && sprite);
-  auto* rectItem = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
-
-  EXPECT_EQ(rig.Answer(Native::kRenderItemSetColor, {rect, 0x123456}), 1);
+TEST_F(RenderItemNatives, SettersRefuseTheWrongItemType) {
+  rig.Expect({{"colour", Native::kRenderItemSetColor, {rect, 0x123456}, 1},
+              {"alpha", Native::kRenderItemSetAlpha, {rect, 300}, 1},
+              {"sprite stage", Native::kSpriteItemSetColorStage, {rect, 1, 2, 3}, 0},
+              {"progress", Native::kTransitionItemSetProgress, {rect, 5}, -1},
+              {"a plain sprite has no colour", Native::kRenderItemSetColor, {sprite, 0x654321}, 0},
+              {"a surface is no item", Native::kRenderItemSetColor, {image, 0x654321}, 0}});
   EXPECT_EQ(rectItem->Vertices()[0].diffuse, 0xFF123456u);
-  EXPECT_EQ(rig.Answer(Native::kRenderItemSetAlpha, {rect, 300}), 1);
   EXPECT_EQ(rectItem->Vertices()[3].diffuse >> 24, 255u) << "alpha clamped";
+}
 
-  // Rows for other item types answer their value untouched.
-  EXPECT_EQ(rig.Answer(Native::kSpriteItemSetColorStage, {rect, 1, 2, 3}), 0);
-  EXPECT_EQ(rig.Answer(Native::kTransitionItemSetProgress, {rect, 5}), -1);
+TEST_F(RenderItemNatives, OffsetsAddUpToTheEdgeOfTheRange) {
   EXPECT_EQ(rig.Answer(Native::kRenderItemSetOffset, {rect, 5, uint32_t(-6)}), 1);
   EXPECT_EQ(rig.Answer(Native::kRenderItemAddOffset, {rect, 0x7FFFFFFF, 2}), 1);
   EXPECT_EQ(std::pair(rectItem->DrawOffsetX(), rectItem->DrawOffsetY()),
-            std::pair(int32_t{0x7FFFFFFF}, -4))
-      << "offsets add up to the edge of the range";
-  EXPECT_EQ(rig.Answer(Native::kRenderItemSetColor, {sprite, 0x123456}), 0)
-      << "a plain sprite has no colour";
-  EXPECT_EQ(rig.Answer(Native::kRenderItemSetColor, {image, 0x123456}), 0)
-      << "a surface is no item";
+            std::pair(int32_t{0x7FFFFFFF}, -4));
+}
 
-  // Items placed, sized and moved past the ends of 32 bits stop at the edge (the sanitizer build
-  // checks that no sum overflows on the way), turned or not.
+// Items placed, sized and moved past the ends of 32 bits stop at the edge (the sanitizer build
+// checks that no sum overflows on the way), turned or not.
+TEST_F(RenderItemNatives, FarOffItemsStopAtTheEdge) {
   const uint32_t out = rig.Block(16);
   auto edges = [&](uint32_t item) {
     EXPECT_EQ(rig.Answer(Native::kRenderItemGetRect, {item, out, out + 4, out + 8, out + 12}), 1);
@@ -292,8 +313,8 @@ TEST_F(RenderItemNatives, ATextureLayerHoldsItsPictureAndContainer) {
   ASSERT_NE(texture, nullptr);
   EXPECT_EQ(rig.Answer(Native::kObjectFill, {layer, 0x10, 0x20, 0x30}), 1);
   EXPECT_EQ(texture->GetImage()->GetPixel(3, 3) & 0xFFFFFF, 0x102030u);
-  const uint32_t rect = uint32_t(rig.Answer(Native::kColorRectCreate, {2, 2, 0xFFFFFFFF, 0, 0}));
-  EXPECT_EQ(rig.Answer(Native::kContainerAdd, {layer, rect, 1, 0, 0}), kAddDone);
+  const uint32_t fill = uint32_t(rig.Answer(Native::kColorRectCreate, {2, 2, 0xFFFFFFFF, 0, 0}));
+  EXPECT_EQ(rig.Answer(Native::kContainerAdd, {layer, fill, 1, 0, 0}), kAddDone);
   PartManager parts;
   rig.app.parts = &parts;
   EXPECT_EQ(rig.Answer(Native::kPartSetTarget, {layer}), 0);
@@ -305,16 +326,13 @@ TEST_F(RenderItemNatives, ATextureLayerHoldsItsPictureAndContainer) {
 TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
   host::VirtualClock clock{1000};
   ScopedGlobal<host::ClockSource> published(&clock);
-  uint32_t rect = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
-  auto* item = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
-  ASSERT_NE(item, nullptr);
   const uint32_t points[] = {7, 8, 255};
   const uint32_t array = rig.Words(points);
   ASSERT_NE(
       rig.Answer(Native::kRenderItemMovePoints, {rect, 100, 1, array, 0, 0, 65535, 0, 0, 0, 0}), 0);
   rig.timers.RunDue(1200);
   rig.timers.RunDue(1400);
-  EXPECT_EQ(std::pair(item->GetX(), item->GetY()), std::pair(7, 8));
+  EXPECT_EQ(std::pair(rectItem->GetX(), rectItem->GetY()), std::pair(7, 8));
   EXPECT_TRUE(rig.Call(Native::kRenderItemMovePoints,
                        {rect, 100, 1, PastTheArena(rig.Memory()), 0, 0, 65535})
                   .faulted);
@@ -322,13 +340,14 @@ TEST_F(RenderItemNatives, ItemsMoveAlongPaths) {
 
 // The pairs are checked in guest memory before anything is made.
 TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
+  const size_t items = rig.display.RenderItemCount();
   EXPECT_EQ(rig.Answer(Native::kCreateD3DPolygonPrimitive, {6, 0, 1, 0, 0}), 0)
       << "type index above 5";
   const uint32_t farPairs[] = {0, 0xFF000000u, 0x40000000};  // pairs far past the words given
   NativeAnswer huge = rig.CallAt(Native::kCreateD3DPolygonPrimitive, rig.Words(farPairs));
   EXPECT_EQ(huge.result, 0);
   EXPECT_TRUE(huge.faulted);
-  EXPECT_EQ(rig.display.RenderItemCount(), 0u);
+  EXPECT_EQ(rig.display.RenderItemCount(), items);
 
   const uint32_t pairs[] = {1, 0xFF00FF00u, 3, 0, 0, 4, 0, 4, 4};
   uint32_t polygon =
@@ -343,22 +362,28 @@ TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
   EXPECT_GT(item->Vertices()[2].x, item->Vertices()[1].x);
 }
 
-TEST(RenderNatives, TextRenderersByKind) {
-  struct Fonts : testing_text::FakeFaceRenderers {
-    TextRendererFactory* Factory() { return &factory; }
-  } fonts;
+// A gdi and an outline renderer, made through the published factory.
+class TextRendererNatives : public ::testing::Test, public testing_text::FakeFaceRenderers {
+ protected:
+  void SetUp() override {
+    gdi = uint32_t(rig.Answer(Native::kTextRendererCreateGdi, {rig.Text("FACE"), 16}));
+    outline = uint32_t(rig.Answer(Native::kTextRendererCreateOutline, {0, 16}));
+    ASSERT_TRUE(gdi && outline);
+  }
   RenderRig rig;
-  ScopedGlobal<TextRendererFactory> factory(fonts.Factory());
-  uint32_t gdi = uint32_t(rig.Answer(Native::kTextRendererCreateGdi, {rig.Text("FACE"), 16}));
-  uint32_t outline = uint32_t(rig.Answer(Native::kTextRendererCreateOutline, {0, 16}));
-  ASSERT_TRUE(gdi && outline);
-  EXPECT_EQ(rig.Answer(Native::kTextRendererSetColor, {outline + kOtherGeneration, 1, 2, 3}), 0)
-      << "forged";
-  EXPECT_EQ(rig.Answer(Native::kTextRendererSetFaceName, {gdi, 0}), 2) << "a null face name";
-  EXPECT_EQ(rig.Answer(Native::kOutlineRendererSetOrientation, {gdi, 900}), 0)
-      << "outline renderers only";
+  ScopedGlobal<TextRendererFactory> publishFactory{&factory};
+  uint32_t gdi = 0, outline = 0;
+};
 
-  // 189 formats through the bounded guest formatter: a huge width stays inside its buffer.
+TEST_F(TextRendererNatives, SettersRefuseForgedHandlesNullNamesAndOtherKinds) {
+  const uint32_t forged = outline + kOtherGeneration;
+  rig.Expect({{"forged", Native::kTextRendererSetColor, {forged, 1, 2, 3}, 0},
+              {"a null face name", Native::kTextRendererSetFaceName, {gdi, 0}, 2},
+              {"outline renderers only", Native::kOutlineRendererSetOrientation, {gdi, 900}, 0}});
+}
+
+// 189 formats through the bounded guest formatter: a huge width stays inside its buffer.
+TEST_F(TextRendererNatives, AFormattedDrawStaysInsideItsBuffer) {
   uint32_t image = uint32_t(rig.Answer(Native::kCreateImage, {32, 32, 32, 0}));
   EXPECT_EQ(rig.Answer(Native::kTextRendererSetDefault, {gdi}), 1);
   EXPECT_FALSE(

@@ -38,6 +38,19 @@ class SoundNatives : public ::testing::Test {
     clock.SetMilliseconds(ms);
     timers.RunDue(ms);
   }
+  // A buffer of a quarter-second tone, kept in tone.
+  uint32_t ToneBuffer() {
+    tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
+    const uint32_t buffer = Create("SE\\TONE.OGG");
+    EXPECT_NE(buffer, 0u);
+    return buffer;
+  }
+  // A ramp loaded into a channel.
+  std::vector<int16_t> Ramp(uint32_t channel = 2, uint32_t native = Native::kChannelLoad) {
+    std::vector<int16_t> ramp = w.PutRamp("SE\\A.PCMT", 2000, kRate, 10);
+    EXPECT_EQ(Call(native, {channel, Text("SE\\A.PCMT")}), 0);
+    return ramp;
+  }
   int32_t VolumeOf(uint32_t buffer) {
     uint32_t out = rig.Block(12);
     EXPECT_EQ(Call(Native::kSoundGetVolumePanFrequency, {buffer, out, out + 4, out + 8}), 0);
@@ -50,6 +63,7 @@ class SoundNatives : public ::testing::Test {
   soundtest::SoundWorld w{kRate};
   NativeRig rig;
   SoundChannelManager* m = nullptr;
+  std::vector<int16_t> tone;
 };
 
 std::vector<int16_t> Part(const std::vector<int16_t>& v, size_t from, size_t n) {
@@ -58,12 +72,9 @@ std::vector<int16_t> Part(const std::vector<int16_t>& v, size_t from, size_t n) 
 }
 
 // Play, pause, resume, seek, loop and stop, heard on the pulled mix.
-TEST_F(SoundNatives, ABufferPlaysPausesSeeksLoopsAndStopsOnTheMix) {
-  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
-  uint32_t b = Create("SE\\TONE.OGG");
-  ASSERT_NE(b, 0u);
+TEST_F(SoundNatives, ABufferPlaysPausesAndResumesOnTheMix) {
+  const uint32_t b = ToneBuffer();
   EXPECT_EQ(Call(Native::kSoundGetDataSize, {b}), 4000);
-
   ASSERT_EQ(Call(Native::kSoundPlay, {b}), 0);
   EXPECT_EQ(w.Pull(1000), Part(tone, 0, 1000));
   EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 1);
@@ -72,7 +83,10 @@ TEST_F(SoundNatives, ABufferPlaysPausesSeeksLoopsAndStopsOnTheMix) {
   EXPECT_EQ(Call(Native::kSoundIsPlaying, {b}), 0);
   ASSERT_EQ(Call(Native::kSoundResume, {b}), 0);
   EXPECT_EQ(w.Pull(1000), Part(tone, 1000, 1000));
+}
 
+TEST_F(SoundNatives, ABufferLoopsSeeksAndStopsOnTheMix) {
+  const uint32_t b = ToneBuffer();
   ASSERT_EQ(Call(Native::kSoundPlayLoop, {b}), 0);
   std::vector<int16_t> looped = w.Pull(3000);
   EXPECT_EQ(Part(looped, 2000, 1000), Part(tone, 0, 1000)) << "looped";
@@ -84,8 +98,7 @@ TEST_F(SoundNatives, ABufferPlaysPausesSeeksLoopsAndStopsOnTheMix) {
 
 // Pause-all and resume-all reach every listed buffer at once, heard on the mix as they happen.
 TEST_F(SoundNatives, PauseAllAndResumeAllReachEveryBuffer) {
-  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
-  const uint32_t b = Create("SE\\TONE.OGG");
+  const uint32_t b = ToneBuffer();
   const uint32_t other = Create("SE\\TONE.OGG");
   ASSERT_EQ(Call(Native::kSoundPlayLoop, {b}), 0);
   ASSERT_EQ(Call(Native::kSoundPlayLoop, {other}), 0);
@@ -101,8 +114,7 @@ TEST_F(SoundNatives, PauseAllAndResumeAllReachEveryBuffer) {
 
 // Duplicates share a static buffer's data; a stream answers 2 in place of a handle.
 TEST_F(SoundNatives, DuplicatesShareAStaticBuffersDataOnly) {
-  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
-  const uint32_t b = Create("SE\\TONE.OGG");
+  const uint32_t b = ToneBuffer();
   uint32_t copy = static_cast<uint32_t>(Call(Native::kSoundCreateDuplicate, {b}));
   ASSERT_NE(copy, 0u);
   ASSERT_EQ(Call(Native::kSoundPlay, {copy}), 0);
@@ -149,7 +161,7 @@ TEST_F(SoundNatives, SamplesAndLevelsForLipSync) {
 // The export writes the decoded samples behind a WAVE header, and a failed one keeps the old
 // file as it was.
 TEST_F(SoundNatives, ExportWritesTheDecodedSamples) {
-  const std::vector<int16_t> tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
+  tone = w.PutTone("SE\\TONE.OGG", 250, kRate);
   test::TempDir dir;
   std::string target;
   ASSERT_EQ(host::LinuxPathToEnginePath((dir.path() / "out.wav").string(), target), host::kPathOk);
@@ -197,13 +209,17 @@ TEST_F(SoundNatives, FactorWordsOutsideTheirRangeChangeNothing) {
 
 // Counts below 1 and beyond what a script can use are refused and the channels stay; every
 // channel row answers its bad-index value.
-TEST_F(SoundNatives, ChannelCountsAndBadIndexes) {
+TEST_F(SoundNatives, ChannelCountsOutOfRangeAreRefused) {
   for (uint32_t refused : {0u, uint32_t(-3), 1025u, kMaxWord}) {
     EXPECT_EQ(Call(Native::kChannelSetCount, {refused}), kCountRefused) << refused;
     EXPECT_EQ(m->ChannelCount(), 8) << refused;
   }
   EXPECT_EQ(Call(Native::kChannelSetCount, {12}), 0);
   EXPECT_EQ(m->ChannelCount(), 12);
+}
+
+TEST_F(SoundNatives, EveryChannelNativeRefusesABadIndex) {
+  m->SetChannelCount(12);
   for (uint32_t bad : {12u, uint32_t(-1)}) {
     EXPECT_EQ(Call(Native::kChannelLoad, {bad, Text("SE\\A.PCMT")}), kBadChannel);
     for (uint32_t n : {Native::kChannelSetVolume, Native::kChannelSetPan, Native::kChannelSetKind,
@@ -218,12 +234,16 @@ TEST_F(SoundNatives, ChannelCountsAndBadIndexes) {
 
 // A channel plays on the mix unless its kind is switched off; its buffer keeps one handle and is
 // the manager's: the script cannot delete it, and it plays on.
-TEST_F(SoundNatives, ChannelsPlayAndKeepTheirBuffers) {
-  const std::vector<int16_t> ramp = w.PutRamp("SE\\A.PCMT", 2000, kRate, 10);
-  ASSERT_EQ(Call(Native::kChannelLoad, {2, Text("SE\\A.PCMT")}), 0);
+TEST_F(SoundNatives, AChannelPlaysWhatItLoaded) {
+  const std::vector<int16_t> ramp = Ramp();
   ASSERT_EQ(Call(Native::kChannelPlay, {2, 1}), 0);
   EXPECT_EQ(w.Pull(1000), Part(ramp, 0, 1000));
+}
 
+// The script's releases of sound buffers leave a channel's own alone.
+TEST_F(SoundNatives, AChannelKeepsItsBuffer) {
+  Ramp();
+  ASSERT_EQ(Call(Native::kChannelPlay, {2, 1}), 0);
   uint32_t buffer = static_cast<uint32_t>(Call(Native::kChannelGetBuffer, {2}));
   ASSERT_NE(buffer, 0u);
   uint32_t var = rig.Var(buffer);
@@ -231,22 +251,25 @@ TEST_F(SoundNatives, ChannelsPlayAndKeepTheirBuffers) {
   EXPECT_EQ(rig.Word(var), buffer);
   EXPECT_EQ(Call(Native::kSoundDeleteAll, {}), 0);
   EXPECT_EQ(Call(Native::kChannelIsPlaying, {2}), 1) << "still playing";
+}
 
-  Call(Native::kChannelStop, {2});
+TEST_F(SoundNatives, AChannelOfASwitchedOffKindStaysSilent) {
+  Ramp();
   Call(Native::kSoundSetting, {2, 0, 0, 0, 0});
   EXPECT_EQ(Call(Native::kChannelPlay, {2, 0}), kSwitchedOff);
   EXPECT_EQ(w.Pull(100), std::vector<int16_t>(100, 0));
+}
 
-  EXPECT_EQ(Call(Native::kChannelLoadStream, {3, Text("SE\\A.PCMT")}), 0);
-  EXPECT_NE(Call(Native::kChannelGetBuffer, {3}), 0) << "a streaming channel gives its stream";
+TEST_F(SoundNatives, AStreamingChannelGivesItsStream) {
+  Ramp(3, Native::kChannelLoadStream);
+  EXPECT_NE(Call(Native::kChannelGetBuffer, {3}), 0);
 }
 
 // The pointer plays the parts' sounds on the channels of its player, once each; the default
 // sounds stay none.
 TEST_F(SoundNatives, ThePointerPlaysPartSoundsOnTheChannels) {
   PointerTip tip;
-  const std::vector<int16_t> ramp = w.PutRamp("SE\\A.PCMT", 2000, kRate, 10);
-  ASSERT_EQ(Call(Native::kChannelLoad, {2, Text("SE\\A.PCMT")}), 0);
+  const std::vector<int16_t> ramp = Ramp();
   EXPECT_EQ(tip.PlaySound(nullptr, 2, 0, 0), kSoundNotPlayed) << "no player yet";
   tip.SetSoundPlayer(m);
   EXPECT_EQ(tip.PlaySound("OTHER.OGG", 2, 0, 0), 0) << "the name is not the sound";

@@ -41,11 +41,10 @@ class FileNativesTest : public ::testing::Test {
   }
 };
 
-TEST_F(FileNativesTest, WrittenFilesRoundTripAndReplaceTheOldOneOnlyWhenClosed) {
+TEST_F(FileNativesTest, AWrittenFileReplacesTheOldOneOnlyWhenClosed) {
   game.dir().WriteFile("OUT.TXT", "old");
   uint32_t f = NewFile();
-  uint32_t name = rig.Text("out.txt");
-  ASSERT_EQ(rig.Answer(Native::kFileCreateOnDisk, {f, name, 1}), 0);
+  ASSERT_EQ(rig.Answer(Native::kFileCreateOnDisk, {f, rig.Text("out.txt"), 1}), 0);
   EXPECT_EQ(rig.Answer(Native::kFileWrite, {f, Bytes("line one\r\n"), 10}), 10);
   EXPECT_EQ(rig.Answer(Native::kFileWriteFormat, {f, rig.Text("%s=%03d\r\n"), rig.Text("n"), 7}),
             7);
@@ -53,24 +52,30 @@ TEST_F(FileNativesTest, WrittenFilesRoundTripAndReplaceTheOldOneOnlyWhenClosed) 
   EXPECT_EQ(rig.Answer(Native::kFileClose, {f}), 0);
   EXPECT_EQ(Disk("OUT.TXT"), "line one\r\nn=007\r\n");
   EXPECT_EQ(Entries(), 1u);
+}
 
-  // Loaded whole: the content is a guest copy with a terminator, freed with the close.
-  ASSERT_EQ(rig.Answer(Native::kFileLoad, {f, name}), 0);
+// Loaded whole: the content is a guest copy with a terminator, freed with the close.
+TEST_F(FileNativesTest, ALoadedFileIsAGuestCopyReadByLinesAndFreedWithTheClose) {
+  game.dir().WriteFile("OUT.TXT", "line one\r\nn=007\r\n");
+  uint32_t f = NewFile(), line = rig.Block(256);
+  ASSERT_EQ(rig.Answer(Native::kFileLoad, {f, rig.Text("out.txt")}), 0);
   auto data = uint32_t(rig.Answer(Native::kFileGetData, {f}));
   EXPECT_EQ(rig.Read(data), "line one\r\nn=007\r\n");
-  uint32_t line = rig.Block(256);
   EXPECT_EQ(rig.Answer(Native::kFileReadLine, {f, 0, 0}), 9) << "a null buffer asks for the size";
   EXPECT_EQ(rig.Answer(Native::kFileReadLine, {f, line, 0}), 10);
   EXPECT_EQ(rig.Read(line), "line one");
   EXPECT_EQ(rig.Answer(Native::kFileClose, {f}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(data), 0u) << "the copy goes with its source";
+}
 
-  // Opened for writing: the old bytes are there to change, and a release settles the file.
-  ASSERT_EQ(rig.Answer(Native::kFileOpenReadWrite, {f, name}), 0);
+// Opened for writing: the old bytes are there to change, and a release settles the file.
+TEST_F(FileNativesTest, AFileOpenedForWritingIsSettledByItsRelease) {
+  game.dir().WriteFile("OUT.TXT", "line one\r\nn=007\r\n");
+  uint32_t f = NewFile();
+  ASSERT_EQ(rig.Answer(Native::kFileOpenReadWrite, {f, rig.Text("out.txt")}), 0);
   EXPECT_EQ(rig.Answer(Native::kFileSeek, {f, 5}), 0);
   EXPECT_EQ(rig.Answer(Native::kFileWrite, {f, Bytes("ONE"), 3}), 3);
-  uint32_t variable = rig.Var(f);
-  EXPECT_EQ(rig.Answer(Native::kFileRelease, {variable}), 0);
+  EXPECT_EQ(rig.Answer(Native::kFileRelease, {rig.Var(f)}), 0);
   EXPECT_EQ(Disk("OUT.TXT"), "line ONE\r\nn=007\r\n");
   EXPECT_EQ(Entries(), 1u);
 }
@@ -117,15 +122,21 @@ TEST_F(FileNativesTest, BuffersAreCheckedAndFormatLinesCut) {
   EXPECT_EQ(Disk("F.TXT"), std::string(510, 'a') + std::string(511, 'b'));
 }
 
-TEST_F(FileNativesTest, PacksSearchFoldersAndFinds) {
-  // Packs keep their name tables when the decoder is told so through its assist words.
-  EXPECT_EQ(
-      rig.Answer(Native::kFileSystemCallDecoderAssist, {kVfaDecoderTypeId, kVfaAssistTables, 1, 0}),
-      0);
-  bool mounted = game.MountPack("DATA.VFA", {{"note.txt", {'h', 'i'}}, {"b.bin", {1, 2, 3}}}, 7);
-  rig.Call(Native::kFileSystemCallDecoderAssist, {kVfaDecoderTypeId, kVfaAssistTables, 0, 0});
-  ASSERT_TRUE(mounted);
-  game.dir().WriteFile("LOOSE.TXT", "abcd");
+// Pack 7 mounted with its name tables kept (the decoder is told so through its assist words),
+// beside a loose file.
+class PackNativesTest : public FileNativesTest {
+ protected:
+  void SetUp() override {
+    const uint32_t assist[] = {kVfaDecoderTypeId, kVfaAssistTables, 1, 0};
+    ASSERT_EQ(rig.Answer(Native::kFileSystemCallDecoderAssist, assist), 0);
+    bool mounted = game.MountPack("DATA.VFA", {{"note.txt", {'h', 'i'}}, {"b.bin", {1, 2, 3}}}, 7);
+    rig.Call(Native::kFileSystemCallDecoderAssist, {kVfaDecoderTypeId, kVfaAssistTables, 0, 0});
+    ASSERT_TRUE(mounted);
+    game.dir().WriteFile("LOOSE.TXT", "abcd");
+  }
+};
+
+TEST_F(PackNativesTest, MembersAnswerTheirCountNameAndSize) {
   EXPECT_EQ(rig.Answer(Native::kFileSystemPackMemberCount, {7}), 2);
   auto name = uint32_t(rig.Answer(Native::kFileSystemPackMemberName, {7, 0}));
   ASSERT_NE(name, 0u);
@@ -133,29 +144,32 @@ TEST_F(FileNativesTest, PacksSearchFoldersAndFinds) {
   uint32_t outs = rig.Block(8);
   EXPECT_EQ(rig.Answer(Native::kFileSystemPackMemberInfo, {7, 1, outs, outs + 4}), 0);
   EXPECT_EQ(rig.Word(outs + 4), 3u);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemUnmountPack, {0, 7}), 0);
+  EXPECT_EQ(rig.Memory().BlockSize(name), 0u) << "the name goes with its pack";
+}
 
-  uint32_t path = rig.Block(300);
-  EXPECT_EQ(rig.Answer(Native::kFileSystemFindFile, {rig.Text("NOTE.TXT"), path}), kFindInPack);
-  EXPECT_EQ(rig.Answer(Native::kFileSystemFindFile, {rig.Text("LOOSE.TXT"), path}), kFindLoose);
-  EXPECT_EQ(rig.Read(path), game.folder() + "LOOSE.TXT");
-  EXPECT_EQ(rig.Answer(Native::kGetFileSize, {rig.Text("note.txt"), outs}), 1);
-  EXPECT_EQ(rig.Word(outs), 2u);
-
+TEST_F(PackNativesTest, AMemberLoadsIntoAFile) {
   uint32_t f = NewFile();
   EXPECT_EQ(rig.Answer(Native::kFileLoadPackMember, {f, 7, 1, 0}), 0);
   EXPECT_EQ(rig.Answer(Native::kFileGetSize, {f}), 3);
+}
 
-  EXPECT_EQ(rig.Answer(Native::kFileSystemAddSearchFolder, {rig.Text("SUB"), 1}), 0);
-  EXPECT_EQ(rig.Answer(Native::kFileSystemSearchFolderCount, {uint32_t(-1)}), 0)
-      << "drops the last";
-  EXPECT_EQ(rig.Answer(Native::kFileSystemRemoveSearchFolder, {0, 0}), kFolderNone);
-
-  EXPECT_EQ(rig.Answer(Native::kFileSystemUnmountPack, {0, 7}), 0);
-  EXPECT_EQ(rig.Memory().BlockSize(name), 0u) << "the name goes with its pack";
-
-  // 805: the resource whole to disk, through a temporary.
+// Names are found in packs before loose files; a resource goes whole to disk through a temporary.
+TEST_F(PackNativesTest, FindsTellPackFromLooseAndExtractsCopyWhole) {
+  uint32_t path = rig.Block(300), size = rig.Block(4);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemFindFile, {rig.Text("NOTE.TXT"), path}), kFindInPack);
+  EXPECT_EQ(rig.Answer(Native::kFileSystemFindFile, {rig.Text("LOOSE.TXT"), path}), kFindLoose);
+  EXPECT_EQ(rig.Read(path), game.folder() + "LOOSE.TXT");
+  EXPECT_EQ(rig.Answer(Native::kGetFileSize, {rig.Text("note.txt"), size}), 1);
+  EXPECT_EQ(rig.Word(size), 2u);
   EXPECT_EQ(rig.Answer(Native::kExtractFile, {rig.Text("LOOSE.TXT"), rig.Text("COPY.TXT")}), 0);
   EXPECT_EQ(Disk("COPY.TXT"), "abcd");
+}
+
+TEST_F(FileNativesTest, SearchFoldersAreAddedCountedAndRemoved) {
+  rig.Expect({{"added", Native::kFileSystemAddSearchFolder, {rig.Text("SUB"), 1}, 0},
+              {"-1 drops the last", Native::kFileSystemSearchFolderCount, {uint32_t(-1)}, 0},
+              {"none left", Native::kFileSystemRemoveSearchFolder, {0, 0}, kFolderNone}});
 }
 
 TEST_F(FileNativesTest, SlotsLoadInTheBackgroundAndTheirCopiesCloseWithThem) {
@@ -178,7 +192,7 @@ TEST_F(FileNativesTest, SlotsLoadInTheBackgroundAndTheirCopiesCloseWithThem) {
   rig.Call(Native::kSlotPoolAllocate, {2});
 }
 
-TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
+TEST_F(FileNativesTest, ScansHandOutNamesFreedWithTheClear) {
   game.dir().WriteFile("S/ONE.TXT", "1");
   game.dir().WriteFile("S/TWO.BIN", "22");
   EXPECT_EQ(rig.Answer(Native::kScanFolder, {rig.Text("S"), rig.Text("*.TXT"), 0, 0}), 1);
@@ -189,7 +203,10 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
   EXPECT_EQ(rig.Answer(Native::kScanGetAttribute, {1}), kEntryArchive);
   EXPECT_EQ(rig.Answer(Native::kScanClear, {}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(first), 0u);
+}
 
+TEST_F(FileNativesTest, DropsAreTakenWhenOnAndTheirNamesFreedWithTheClear) {
+  game.dir().WriteFile("S/ONE.TXT", "1");
   std::string dropped = (game.dir().path() / "S" / "ONE.TXT").string();
   EXPECT_EQ(rig.app.drops.OnDropFiles(host::CreateDrop({dropped})), kDropRefused) << "off";
   EXPECT_EQ(rig.Answer(Native::kSetDropTarget, {1}), 0);
@@ -198,8 +215,10 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
   EXPECT_EQ(rig.Read(name), game.folder() + "S\\ONE.TXT");
   EXPECT_EQ(rig.Answer(Native::kClearDroppedFiles, {}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(name), 0u);
+}
 
-  // Dialogs: texts in, the choice and the result word out; the window never sees addresses.
+// Texts in, the choice and the result word out; the window never sees addresses.
+TEST_F(FileNativesTest, FileDialogsTakeTextsAndHandBackTheChoice) {
   uint32_t path = rig.Block(260), title = rig.Block(256);
   rig.Memory().Write(path, "OLD.SAV", 8);
   uint32_t folder = uint32_t(rig.Answer(Native::kGetTextBuffer, {}));
@@ -220,6 +239,10 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
   EXPECT_EQ(
       rig.Answer(Native::kOpenFileDialog, {rig.Text("Open"), path, title, rig.Text("C:\\"), 0}), 0);
   EXPECT_EQ(rig.app.fileDialog.path, "") << "opening starts empty";
+}
+
+TEST_F(FileNativesTest, AFolderDialogHandsBackAtMost260Bytes) {
+  uint32_t path = rig.Block(260);
   rig.app.dialogAnswer = 1;
   rig.app.dialogChoice = std::string(300, 'x');
   EXPECT_EQ(rig.Answer(Native::kFolderDialog, {rig.Text("Folder"), 0, path}), 1);
@@ -229,21 +252,16 @@ TEST_F(FileNativesTest, ScansDropsAndDialogsHandOutCopies) {
 
 TEST_F(FileNativesTest, DiskOperations) {
   game.dir().WriteFile("SRC.TXT", "source");
-  EXPECT_EQ(rig.Answer(Native::kCreateFolder, {rig.Text("NEW")}), 0);
-  EXPECT_EQ(
-      rig.Answer(Native::kCreateFolder, {rig.Text("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x")}),
-      1);
-
   // 164 takes the destination second; a copy keeps the source's time, so a second is not newer.
-  EXPECT_EQ(rig.Answer(Native::kCopyFile, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT"), 0}),
-            kCopyDone);
+  const uint32_t source = rig.Text("SRC.TXT"), copy = rig.Text("NEW\\DST.TXT");
+  const uint32_t outside = rig.Text("..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\x");
+  rig.Expect({{"new", Native::kCreateFolder, {rig.Text("NEW")}, 0},
+              {"outside", Native::kCreateFolder, {outside}, 1},
+              {"copied", Native::kCopyFile, {source, copy, 0}, kCopyDone},
+              {"again", Native::kCopyFile, {source, copy, 0}, kCopyNotNewer},
+              {"no replace", Native::kMoveFile, {source, copy}, 3},
+              {"moved", Native::kMoveFile, {source, rig.Text("MOVED.TXT")}, 0}});
   EXPECT_EQ(Disk("NEW/DST.TXT"), "source");
-  EXPECT_EQ(rig.Answer(Native::kCopyFile, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT"), 0}),
-            kCopyNotNewer);
-
-  EXPECT_EQ(rig.Answer(Native::kMoveFile, {rig.Text("SRC.TXT"), rig.Text("NEW\\DST.TXT")}), 3)
-      << "no replace";
-  EXPECT_EQ(rig.Answer(Native::kMoveFile, {rig.Text("SRC.TXT"), rig.Text("MOVED.TXT")}), 0);
   EXPECT_EQ(Disk("MOVED.TXT"), "source");
 
   // The time of a file set to a known instant, in the fields local time gives it.

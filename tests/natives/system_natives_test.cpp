@@ -29,35 +29,44 @@ uint32_t Bits(float f) {
   return std::bit_cast<uint32_t>(f);
 }
 
-TEST(StringNatives, CopyJoinMeasureCompareAndChangeCase) {
+TEST(StringNatives, CopyAndJoin) {
   NativeRig rig;
-  uint32_t dest = rig.Block(64);
-  uint32_t abc = rig.Text("abcdef");
+  uint32_t dest = rig.Block(64), abc = rig.Text("abcdef");
   EXPECT_EQ(rig.Answer(Native::kStrCopy, {dest, abc}), int32_t(dest));
   rig.Call(Native::kStrCat, {dest, rig.Text("XY")});
   EXPECT_EQ(rig.Read(dest), "abcdefXY");
   EXPECT_EQ(rig.Answer(Native::kStrCopy, {0, abc}), 0)
       << "a destination of 0 gets the failure value";
+}
 
+TEST(StringNatives, CopiesOfPartsStopAtTheirEnds) {
+  NativeRig rig;
+  uint32_t dest = rig.Block(64), abc = rig.Text("abcdef");
   EXPECT_EQ(rig.Answer(Native::kStrCopyPart, {dest, 2, abc, 3}), 0);
   EXPECT_EQ(rig.Read(dest), "cde");
   rig.Call(Native::kStrCopyPart, {dest, 40, abc, 5});
   EXPECT_EQ(rig.Read(dest), "") << "a start past the terminator copies nothing";
-  rig.Call(Native::kStrCopy, {dest, abc});
+  rig.Memory().Write(dest, "abcdef", 7);
   EXPECT_EQ(rig.Answer(Native::kStrCopyPart, {dest, 0, abc, 0}), 0);
   EXPECT_EQ(rig.Read(dest), "") << "max 0 writes only the terminator";
   EXPECT_EQ(rig.Read(dest + 1), "bcdef") << "and nothing after it";
   rig.Call(Native::kStrCopyUntil, {dest, 1, abc, 'e'});
   EXPECT_EQ(rig.Read(dest), "bcd");
+}
 
-  EXPECT_EQ(rig.Answer(Native::kStrLen, {0}), 0);
-  uint32_t upper = rig.Text("ABCDEF"), high = rig.Text("\xE0\x41");
-  EXPECT_EQ(rig.Answer(Native::kStrCmp, {abc, upper}), 1);
-  EXPECT_EQ(rig.Answer(Native::kStrCmp, {high, abc}), 1) << "bytes compare unsigned";
-  EXPECT_EQ(rig.Answer(Native::kStrCmpI, {abc, rig.Text("ABD")}), -1);
-  EXPECT_EQ(rig.Answer(Native::kStrMatchCount, {abc, rig.Text("xcdq"), 2, 1, 4}), 2);
+TEST(StringNatives, MeasuresAndComparisons) {
+  NativeRig rig;
+  const uint32_t abc = rig.Text("abcdef");
+  rig.Expect({{"nothing", Native::kStrLen, {0}, 0},
+              {"upper case first", Native::kStrCmp, {abc, rig.Text("ABCDEF")}, 1},
+              {"bytes compare unsigned", Native::kStrCmp, {rig.Text("\xE0\x41"), abc}, 1},
+              {"case ignored", Native::kStrCmpI, {abc, rig.Text("ABD")}, -1},
+              {"matches", Native::kStrMatchCount, {abc, rig.Text("xcdq"), 2, 1, 4}, 2}});
+}
 
-  // Case changes touch single-byte letters only: a trail byte that looks like a letter stays.
+// Case changes touch single-byte letters only: a trail byte that looks like a letter stays.
+TEST(StringNatives, CaseChangesLeaveTrailBytes) {
+  NativeRig rig;
   uint32_t t = rig.Text("ab\x83\x61z");
   rig.Call(Native::kStrUpper, {t});
   EXPECT_EQ(rig.Read(t), "AB\x83\x61Z");
@@ -129,7 +138,7 @@ TEST(MemoryNatives, BlocksFillAndCopy) {
 }
 
 // The quarter points of the 512-step circle are exact; angles wrap at 512.
-TEST(NumberNatives, CirclesAtTheQuarterPointsExtremesDivisionAndTheTwister) {
+TEST(NumberNatives, SinesAndCosinesAtTheQuarterPoints) {
   NativeRig rig;
   for (auto [angle, sine, cosine] : {std::tuple{0, 65536, 0},
                                      {128, 0, 65536},
@@ -140,6 +149,10 @@ TEST(NumberNatives, CirclesAtTheQuarterPointsExtremesDivisionAndTheTwister) {
     EXPECT_EQ(rig.Answer(Native::kSine, {uint32_t(angle)}), sine) << angle;
     EXPECT_EQ(rig.Answer(Native::kCosine, {uint32_t(angle)}), cosine) << angle;
   }
+}
+
+TEST(NumberNatives, PointsOnACircle) {
+  NativeRig rig;
   uint32_t out = rig.Block(8);
   for (auto [angle, x, y] : {std::tuple{0, 100010, 20}, {128, 10, -99980}, {-256, -99990, 20}}) {
     ASSERT_EQ(rig.Answer(Native::kPointOnCircle, {uint32_t(angle), 100000, 10, 20, out, out + 4}),
@@ -149,15 +162,15 @@ TEST(NumberNatives, CirclesAtTheQuarterPointsExtremesDivisionAndTheTwister) {
   }
   EXPECT_EQ(rig.Call(Native::kPointOnCircle, {0, 1, 0, 0, 0, 0}).faulted, false)
       << "outs of 0 are skipped";
+}
 
+TEST(NumberNatives, ExtremesAndTheTwister) {
+  NativeRig rig;
   EXPECT_TRUE(rig.Call(Native::kIndexOfMax, {0x7FFFFFFF, 1, 2}).faulted);
-  EXPECT_EQ(rig.Answer(Native::kIndexOfMax, {3, 3, 7, 7}), 1) << "the first of two largest";
-  EXPECT_EQ(rig.Answer(Native::kIndexOfMin, {3, 7, 3, 3}), 1) << "the first of two smallest";
-
-  EXPECT_EQ(uint32_t(rig.Answer(Native::kFloatDiv, {Bits(1.0f), Bits(4.0f)})), Bits(0.25f));
-  EXPECT_EQ(rig.Answer(Native::kSeedTwister, {5489}), 1);
-  EXPECT_EQ(uint32_t(rig.Answer(Native::kTwisterRandom, {1u << 31})), 3499211612u % (1u << 31))
-      << "MT19937's first word";
+  rig.Expect({{"the first of two largest", Native::kIndexOfMax, {3, 3, 7, 7}, 1},
+              {"the first of two smallest", Native::kIndexOfMin, {3, 7, 3, 3}, 1},
+              {"seeded", Native::kSeedTwister, {5489}, 1},
+              {"MT19937's first word below 2^31", Native::kTwisterRandom, {1u << 31}, 1351727964}});
 }
 
 // The format native's decimal digits of every length, and float operations whose operands do
