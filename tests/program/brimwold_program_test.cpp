@@ -296,6 +296,10 @@ TEST(Program, TheRunTargetBuildsTheProgramToolsAndDemoAndNoTest) {
     for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) commands.append(chunk, n);
     EXPECT_EQ(pclose(pipe), 0) << commands;
   }
+  // The tree's own path may hold "tests/" (a checkout in a folder of that name): only what lies
+  // inside the tree counts.
+  const std::string root = std::string(BW_SOURCE_DIR) + "/";
+  for (size_t at; (at = commands.find(root)) != std::string::npos;) commands.erase(at, root.size());
   for (const char* made : {"-o src/brimwold ", "-o tools/sobasm ", "SCRIPT.VFA"})
     EXPECT_NE(commands.find(made), std::string::npos) << made;
   for (const char* test : {"tests/", "bench/", "fuzz/"})

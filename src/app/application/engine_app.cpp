@@ -169,8 +169,8 @@ int EngineApp::AppStartup() {
                       config_.engine.zBuffer != 0);
   }
   if (CreateDevices() != 0) return kStartupDevices;
-  if (Threaded() && frameThread_.StartWithDelegate(
-                        ThreadDelegate::Bind(this, &EngineApp::FrameThreadMain)) != kThreadStarted) {
+  if (Threaded() && frameThread_.StartWithDelegate(ThreadDelegate::Bind(
+                        this, &EngineApp::FrameThreadMain)) != kThreadStarted) {
     Note("the frame thread could not be started; the game cannot run");
     return kStartupDevices;
   }
