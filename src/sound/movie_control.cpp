@@ -192,15 +192,15 @@ void MovieControl::StopSound() {
   // Stopping rewinds the sound's decoder: only once.
   if (!sound_ || !soundRunning_) return;
   soundRunning_ = false;
-  (void)sound_->Stop();  // the host refusing leaves a ring that no feeder fills: silence
+  (void)sound_->Stop();  // stopping a secondary buffer cannot fail
 }
 
 void MovieControl::StartSound() {
   if (!sound_) return;
   int64_t position = 0;
   player_.GetPosition(&position);
-  (void)sound_->Stop();  // the host refusing leaves a ring that no feeder fills: silence
-  // A sound that cannot seek there starts from its beginning, as the seek left it.
+  (void)sound_->Stop();  // stopping a secondary buffer cannot fail
+  // A sound that cannot seek there plays from wherever its decoder was left.
   (void)sound_->SeekMs(static_cast<uint32_t>(std::max<int64_t>(position, 0) / 10000));
   soundRunning_ = sound_->Play() == kSoundBufferOk;
 }
