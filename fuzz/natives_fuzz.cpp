@@ -215,15 +215,16 @@ class SoundFuzzWorld final : public bw::SoundFileSource {
     }();
     tone_ = &tone;
     (void)bw::RegisterOggVorbisDecoder(decoders_);
-    device_.SetPrimaryFormat(bw::host::HWND{}, false, false, nullptr, 2, 8000, 16);
+    if (device_.SetPrimaryFormat(bw::host::HWND{}, false, false, nullptr, 2, 8000, 16) != 0)
+      std::abort();
     host.SetSoundChannels(std::make_unique<bw::SoundChannelManager>(&timers_));
-    host.SoundChannels()->SetChannelCount(4);
+    if (host.SoundChannels()->SetChannelCount(4) != bw::kSoundOk) std::abort();
     bw::SoundBuffer *live = nullptr, *gone = nullptr;
-    device_.CreateBuffer(&live, "abc", 0);
-    device_.CreateBuffer(&gone, "abc", 0);
+    if (device_.CreateBuffer(&live, "abc", 0) != 0 || device_.CreateBuffer(&gone, "abc", 0) != 0)
+      std::abort();
     handles[0] = host.Handles().HandleOf(bw::ScriptObjectType::kSoundBuffer, live);
     handles[1] = host.Handles().HandleOf(bw::ScriptObjectType::kSoundBuffer, gone);
-    device_.RemoveBuffer(gone);
+    if (device_.RemoveBuffer(gone) != bw::kListOk) std::abort();
     (void)host.SoundChannels()->LoadChannel(0, "abc", 0, false);  // the handle is what is wanted
     handles[2] = host.Handles().HandleOf(bw::ScriptObjectType::kSoundBuffer,
                                          &host.SoundChannels()->GetChannel(0)->staticBuffer);

@@ -225,7 +225,8 @@ class ObjectWorld {
     RegisterBuiltinLoaders(loaders_);
     RegisterApplicationKeywords(transitions_, effects_);
     (void)RegisterOggVorbisDecoder(decoders_);
-    device_.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, 8000, 16);
+    if (device_.SetPrimaryFormat(host::HWND{}, false, false, nullptr, 2, 8000, 16) != 0)
+      std::abort();
     CanvasLayer* screen = nullptr;
     if (display_.CreateCanvasLayer(&screen, ObjectGuiServices::kScreenWidth,
                                    ObjectGuiServices::kScreenHeight, 32, kLayerComposed) != 0 ||
@@ -239,7 +240,7 @@ class ObjectWorld {
     if (StartScriptHost(app_, host_) != 0) std::abort();
     RegisterScriptHostKeywords(transitions_, effects_, &host_->Random());
     host_->SetSoundChannels(std::make_unique<SoundChannelManager>(&generalTimers_));
-    host_->SoundChannels()->SetChannelCount(4);
+    if (host_->SoundChannels()->SetChannelCount(4) != kSoundOk) std::abort();
     services_ = std::make_unique<ObjectGuiServices>(host_->GetMemory());
     tip_.SetServices(services_.get());
   }

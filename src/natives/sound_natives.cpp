@@ -340,7 +340,7 @@ int32_t SoundSetting(NativeArgs& a) {
   if (a.Faulted() || !m) return 0;
   switch (static_cast<SoundSettingCommand>(command)) {
     case SoundSettingCommand::kBgm:
-      m->SetBgmEnabled(p != 0, false);
+      (void)m->SetBgmEnabled(p != 0, false);  // music that does not open stays silent
       break;
     case SoundSettingCommand::kEffectKind:
       m->SetKindEnabled(p != 0, static_cast<uint8_t>(q), r != 0, s != 0);

@@ -115,14 +115,15 @@ class AppTgsHost : public TgsFrameHost {
   }
   void SetVoicePan(int32_t pan) override {
     if (SoundChannelManager* sound = host_.SoundChannels())
-      sound->SetChannelPan(kVoiceChannel, pan);
+      (void)sound->SetChannelPan(kVoiceChannel, pan);  // too few channels: no voice to pan
   }
   bool VoicePlaying() override {
     SoundChannelManager* sound = host_.SoundChannels();
     return sound && sound->IsChannelPlaying(kVoiceChannel);
   }
   void StopVoice() override {
-    if (SoundChannelManager* sound = host_.SoundChannels()) sound->StopChannel(kVoiceChannel);
+    // Too few channels: no voice to stop.
+    if (SoundChannelManager* sound = host_.SoundChannels()) (void)sound->StopChannel(kVoiceChannel);
   }
   bool SnapshotKept() override { return SaveDataOf(host_).HasSnapshot(); }
   bool TakeSnapshot() override { return SaveDataOf(host_).TakeSnapshot() == 0; }
@@ -166,9 +167,11 @@ class AppTgsHost : public TgsFrameHost {
     SoundChannel* c = sound ? sound->GetChannel(channel) : nullptr;
     if (!c || !c->loaded) return;
     const uint8_t kind = c->kind;
-    sound->SetChannelKind(channel, kSystemSoundEffect);
+    // The channel is there and both kinds have their bit; a sound that does not play leaves
+    // silence.
+    (void)sound->SetChannelKind(channel, kSystemSoundEffect);
     (void)sound->PlayChannel(channel, false);
-    sound->SetChannelKind(channel, kind);
+    (void)sound->SetChannelKind(channel, kind);
   }
   SoundChannelManager* SoundChannels() override { return host_.SoundChannels(); }
   TimerService* SoundTimers() override { return GeneralTimerService(host_); }

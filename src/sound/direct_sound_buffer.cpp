@@ -95,7 +95,7 @@ int32_t DirectSoundBuffer::Load(const char* file, uint8_t lipSyncMode) {
     return result;
   }
   path_ = path;
-  SetVolume(volumeFactor_);
+  (void)SetVolume(volumeFactor_);  // loaded either way: a refused volume plays at full
   return result;
 }
 
@@ -153,12 +153,12 @@ int32_t DirectSoundBuffer::DuplicateFrom(SoundBuffer* source) {
     return kDuplicateRefused;
   }
   dataSize_ = source->GetDataSize();
-  SetVolume(volumeFactor_);
+  (void)SetVolume(volumeFactor_);  // made either way: a refused volume plays at full
   return kDuplicated;
 }
 
 void DirectSoundBuffer::Close() {
-  Stop();
+  (void)Stop();  // the buffer goes whether or not the host stopped it
   CancelFade();
   buffer_.reset();
   path_.clear();
@@ -245,7 +245,7 @@ int32_t DirectSoundBuffer::SeekMs(uint32_t ms) {
   const uint64_t position = uint64_t{rate} * ms / 1000;
   if (position >= dataSize_) return kSeekOutOfRange;
   if (fadeState_ != kFadeNone || !HostPlaying()) {
-    Stop();
+    (void)Stop();  // the rewind happens either way; the position set next is what counts
     pendingPosition_ = true;
   }
   if (buffer_->SetCurrentPosition(static_cast<uint32_t>(position)) != host::kSoundOk) {

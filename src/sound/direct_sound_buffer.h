@@ -48,18 +48,18 @@ class DirectSoundBuffer final : public SoundBuffer {
   // Decodes the named sound (through Global<SoundFileSource> and Global<SllPluginManager>).
   [[nodiscard]] int32_t Load(const char* file, uint8_t lipSyncMode);
   // Shares the source's samples with a cursor, volume, pan and frequency of its own.
-  int32_t DuplicateFrom(SoundBuffer* source);
+  [[nodiscard]] int32_t DuplicateFrom(SoundBuffer* source);
 
   bool IsStreaming() override { return false; }
   void Close() override;
   [[nodiscard]] int32_t Play() override { return Start(kPlayModeOnce); }
   [[nodiscard]] int32_t PlayLoop() override { return Start(kPlayModeLoop); }
-  int32_t Pause() override;
-  int32_t Resume() override;
-  int32_t Stop() override;
+  [[nodiscard]] int32_t Pause() override;
+  [[nodiscard]] int32_t Resume() override;
+  [[nodiscard]] int32_t Stop() override;
   uint32_t GetDataSize() override { return dataSize_; }
   uint32_t GetLengthMs() override;
-  int32_t SeekMs(uint32_t ms) override;
+  [[nodiscard]] int32_t SeekMs(uint32_t ms) override;
   uint32_t GetPositionMs() override;
   bool IsPlaying(uint32_t* playCursor, uint32_t* writeCursor) override;
 
@@ -74,7 +74,7 @@ class DirectSoundBuffer final : public SoundBuffer {
   uint16_t EnvelopePeak() const { return peak_; }
 
  private:
-  int32_t Start(uint8_t mode);
+  [[nodiscard]] int32_t Start(uint8_t mode);
   [[nodiscard]] int32_t LoadDecoded(class SoundDecoderStream& decoder, uint8_t lipSyncMode);
   uint32_t BytesPerSecond() const;
 

@@ -220,16 +220,18 @@ int32_t DirectSoundDevice::RemoveBuffer(SoundBuffer* buffer) {
   return kListOk;
 }
 
+// Buffers that are not playing, not paused or not loaded have nothing to do: the others still
+// do theirs.
 void DirectSoundDevice::PauseAllBuffers() {
-  for (auto& b : buffers_) b->Pause();
+  for (auto& b : buffers_) (void)b->Pause();
 }
 
 void DirectSoundDevice::ResumeAllBuffers() {
-  for (auto& b : buffers_) b->Resume();
+  for (auto& b : buffers_) (void)b->Resume();
 }
 
 void DirectSoundDevice::StopAllBuffers() {
-  for (auto& b : buffers_) b->Stop();
+  for (auto& b : buffers_) (void)b->Stop();
 }
 
 void DirectSoundDevice::DeleteAllBuffers() {

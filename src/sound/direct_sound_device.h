@@ -67,12 +67,13 @@ class DirectSoundDeviceBase {
   DirectSoundDeviceBase& operator=(const DirectSoundDeviceBase&) = delete;
 
   // A null or all-zero guid is the primary sound driver, the only device there is.
-  int32_t Create(host::HWND window, bool globalFocus, bool software, const SoundDeviceGuid* guid);
-  int32_t SetCooperativeLevel(int32_t level);
-  int32_t CreateKeepAliveBuffer();
+  [[nodiscard]] int32_t Create(host::HWND window, bool globalFocus, bool software,
+                               const SoundDeviceGuid* guid);
+  [[nodiscard]] int32_t SetCooperativeLevel(int32_t level);
+  [[nodiscard]] int32_t CreateKeepAliveBuffer();
   // Called just before a buffer is stopped or paused: while that buffer plays, the silent
   // keep-alive buffer starts, so that a buffer keeps playing across the stop.
-  int32_t KeepAlive(host::SoundBuffer* buffer);
+  [[nodiscard]] int32_t KeepAlive(host::SoundBuffer* buffer);
   void ReleaseAll();
 
   host::SoundDevice* Device() const { return device_.get(); }
@@ -100,9 +101,9 @@ class DirectSoundDevice : public DirectSoundDeviceBase {
   ~DirectSoundDevice() override;
 
   // rateCode 8, 11, 22 or 44 for 8000, 11025, 22050 or 44100 Hz; any other value is the rate.
-  int32_t SetPrimaryFormat(host::HWND window, bool globalFocus, bool software,
-                           const SoundDeviceGuid* guid, uint16_t channels, uint32_t rateCode,
-                           uint16_t bitsPerSample);
+  [[nodiscard]] int32_t SetPrimaryFormat(host::HWND window, bool globalFocus, bool software,
+                                         const SoundDeviceGuid* guid, uint16_t channels,
+                                         uint32_t rateCode, uint16_t bitsPerSample);
   void ReleasePrimaryBuffer();
   host::SoundBuffer* PrimaryBuffer() const { return primary_.get(); }
   // Whether the backend's output plays, and why not.
@@ -111,10 +112,10 @@ class DirectSoundDevice : public DirectSoundDeviceBase {
 
   // On 0 the new buffer is listed and *out names it; the list owns it. Any other result
   // (also a buffer made without its controls, -1) destroys it.
-  int32_t CreateBuffer(SoundBuffer** out, const char* file, uint8_t lipSyncMode);
-  int32_t CreateDuplicate(SoundBuffer** out, SoundBuffer* source);
-  int32_t CreateStream(SoundBuffer** out, const char* file, const char* loopFile);
-  int32_t RemoveBuffer(SoundBuffer* buffer);
+  [[nodiscard]] int32_t CreateBuffer(SoundBuffer** out, const char* file, uint8_t lipSyncMode);
+  [[nodiscard]] int32_t CreateDuplicate(SoundBuffer** out, SoundBuffer* source);
+  [[nodiscard]] int32_t CreateStream(SoundBuffer** out, const char* file, const char* loopFile);
+  [[nodiscard]] int32_t RemoveBuffer(SoundBuffer* buffer);
   void PauseAllBuffers();
   void ResumeAllBuffers();
   void StopAllBuffers();
@@ -122,7 +123,8 @@ class DirectSoundDevice : public DirectSoundDeviceBase {
   size_t BufferCount() const { return buffers_.size(); }
 
  private:
-  int32_t Append(std::unique_ptr<SoundBuffer> buffer, int32_t result, SoundBuffer** out);
+  [[nodiscard]] int32_t Append(std::unique_ptr<SoundBuffer> buffer, int32_t result,
+                               SoundBuffer** out);
 
   SoundOutput output_;
   std::unique_ptr<host::SoundBuffer> primary_;
@@ -143,7 +145,7 @@ struct SoundDeviceRecord {
 
 constexpr int32_t kEnumerated = 0;
 constexpr int32_t kNoSoundDevice = -1;
-int32_t EnumerateSoundDevices();
+[[nodiscard]] int32_t EnumerateSoundDevices();
 void FreeSoundDeviceList();
 const std::vector<SoundDeviceRecord>& SoundDeviceList();
 
@@ -161,7 +163,8 @@ std::vector<uint8_t> WaveHeader(const host::WaveFormat& format, uint32_t dataByt
 
 // Decodes soundFile (a name for the decoder manager, by default Global<SllPluginManager>) into a
 // RIFF/WAVE file at outputFile. The old file stays as it was unless the whole file was written.
-int32_t ExportSoundAsWave(const char* soundFile, const std::filesystem::path& outputFile,
-                          SllPluginManager* decoderManager);
+[[nodiscard]] int32_t ExportSoundAsWave(const char* soundFile,
+                                        const std::filesystem::path& outputFile,
+                                        SllPluginManager* decoderManager);
 
 }  // namespace bw

@@ -7,8 +7,9 @@
 
 namespace bw {
 
-inline int LockRestoringLost(host::SoundBuffer& buffer, uint32_t offset, uint32_t bytes,
-                             host::LockedRegions* regions, uint32_t flags = 0) {
+[[nodiscard]] inline int LockRestoringLost(host::SoundBuffer& buffer, uint32_t offset,
+                                           uint32_t bytes, host::LockedRegions* regions,
+                                           uint32_t flags = 0) {
   int r = buffer.Lock(offset, bytes, regions, flags);
   if (r == host::kSoundBufferLost) {
     // A surface still lost fails its next lock or blit, which reports it.

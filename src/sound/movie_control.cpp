@@ -192,15 +192,16 @@ void MovieControl::StopSound() {
   // Stopping rewinds the sound's decoder: only once.
   if (!sound_ || !soundRunning_) return;
   soundRunning_ = false;
-  sound_->Stop();
+  (void)sound_->Stop();  // stopping a secondary buffer cannot fail
 }
 
 void MovieControl::StartSound() {
   if (!sound_) return;
   int64_t position = 0;
   player_.GetPosition(&position);
-  sound_->Stop();
-  sound_->SeekMs(static_cast<uint32_t>(std::max<int64_t>(position, 0) / 10000));
+  (void)sound_->Stop();  // stopping a secondary buffer cannot fail
+  // A sound that cannot seek there plays from wherever its decoder was left.
+  (void)sound_->SeekMs(static_cast<uint32_t>(std::max<int64_t>(position, 0) / 10000));
   soundRunning_ = sound_->Play() == kSoundBufferOk;
 }
 
@@ -212,7 +213,8 @@ int32_t MovieControl::Play() {
 
 int32_t MovieControl::Pause() {
   const int32_t r = player_.Pause();
-  if (r == host::kMovieOk && sound_) sound_->Pause();
+  // A sound that is not running has nothing to pause.
+  if (r == host::kMovieOk && sound_) (void)sound_->Pause();
   return r;
 }
 

@@ -85,17 +85,17 @@ class MovieControl {
   [[nodiscard]] int32_t Open(const char* file, FileSystemManager* fileSystem);
 
   [[nodiscard]] int32_t Play();
-  int32_t Pause();
-  int32_t Resume();
-  int32_t Stop();
-  int32_t GetLength(int64_t* units);
-  int32_t Seek(int64_t units);
-  int32_t GetPosition(int64_t* units);
-  int32_t GetState(int32_t* state);
+  [[nodiscard]] int32_t Pause();
+  [[nodiscard]] int32_t Resume();
+  [[nodiscard]] int32_t Stop();
+  [[nodiscard]] int32_t GetLength(int64_t* units);
+  [[nodiscard]] int32_t Seek(int64_t units);
+  [[nodiscard]] int32_t GetPosition(int64_t* units);
+  [[nodiscard]] int32_t GetState(int32_t* state);
   // Hundredths of a decibel, before the settings' movie volume.
-  int32_t SetVolume(int32_t hundredths);
-  int32_t SetBalance(double balance);
-  int32_t SetRate(double rate);
+  [[nodiscard]] int32_t SetVolume(int32_t hundredths);
+  [[nodiscard]] int32_t SetBalance(double balance);
+  [[nodiscard]] int32_t SetRate(double rate);
   int32_t VideoWidth() const { return player_.VideoWidth(); }
   int32_t VideoHeight() const { return player_.VideoHeight(); }
   void SetLoop(bool loop) { player_.SetLoop(loop); }
@@ -122,17 +122,17 @@ class MovieWrapper {
   virtual ~MovieWrapper();
 
   [[nodiscard]] virtual int32_t Play();
-  int32_t Pause();
-  virtual int32_t Resume();
-  virtual int32_t Stop();
-  int32_t GetLength(int64_t* units);
-  int32_t Seek(int64_t units);
-  int32_t GetPosition(int64_t* units);
-  int32_t GetState(int32_t* state);
+  [[nodiscard]] int32_t Pause();
+  [[nodiscard]] virtual int32_t Resume();
+  [[nodiscard]] virtual int32_t Stop();
+  [[nodiscard]] int32_t GetLength(int64_t* units);
+  [[nodiscard]] int32_t Seek(int64_t units);
+  [[nodiscard]] int32_t GetPosition(int64_t* units);
+  [[nodiscard]] int32_t GetState(int32_t* state);
   // 0..256, stored clamped; the sound gets the movie volume formula.
-  int32_t SetVolume(int32_t volume);
-  int32_t SetBalance(double balance);
-  int32_t SetRate(double rate);
+  [[nodiscard]] int32_t SetVolume(int32_t volume);
+  [[nodiscard]] int32_t SetBalance(double balance);
+  [[nodiscard]] int32_t SetRate(double rate);
   void SetLoop(bool loop);
   bool Loop() const { return loop_; }
   int32_t GetVolume() const { return volume_; }

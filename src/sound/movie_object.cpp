@@ -248,19 +248,19 @@ void MovieObject::HandleEvents() {
   int32_t code = 0;
   while (control_->Player().NextEvent(&code)) {
     int32_t state = host::kMovieStopped;
-    control_->GetState(&state);
+    (void)control_->GetState(&state);  // a player that cannot tell is taken as stopped
     if (code == host::kMovieEventComplete && state == host::kMoviePlaying) {
       if (Loop()) {
-        if (control_->Seek(0) != 0) {
-          control_->Stop();
-        }
+        // A player that will not rewind is stopped; one that will not stop either plays on
+        // from where it is.
+        if (control_->Seek(0) != 0) (void)control_->Stop();
         // A buffer that does not start stays silent and is played again on the next command.
         (void)control_->Play();
       } else {
-        Stop();
+        (void)Stop();  // hidden either way; a player that will not stop is at its end
       }
     } else if (code == host::kMovieEventError) {
-      Stop();
+      (void)Stop();  // hidden either way; a player in error shows nothing more
     }
   }
 }

@@ -35,12 +35,12 @@ class MovieObject : public MovieWrapper {
 
   // Play and Resume show the movie, Stop hides it.
   [[nodiscard]] int32_t Play() override;
-  int32_t Resume() override;
-  int32_t Stop() override;
-  int32_t SetRect(const Rect& rect);
+  [[nodiscard]] int32_t Resume() override;
+  [[nodiscard]] int32_t Stop() override;
+  [[nodiscard]] int32_t SetRect(const Rect& rect);
   // The two operations whose meaning is left open: they do nothing and answer 0.
-  int32_t Query();
-  int32_t Command(int32_t value);
+  [[nodiscard]] int32_t Query();
+  [[nodiscard]] int32_t Command(int32_t value);
   int32_t VideoWidth() const { return videoWidth_; }
   int32_t VideoHeight() const { return videoHeight_; }
   bool IsShowing() const { return showing_; }

@@ -37,8 +37,9 @@ class MoviePrimControl : public RenderItem, public MovieWrapper {
   void SetSize(int32_t width, int32_t height) override;
   void SetSizeAndPosition(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool GetRect(Rect* out) const override;
-  int Draw(host::MemorySurface* dest, const Rect* clip, Direct3DDevice* device) override;
-  int Restore() override;
+  [[nodiscard]] int Draw(host::MemorySurface* dest, const Rect* clip,
+                         Direct3DDevice* device) override;
+  [[nodiscard]] int Restore() override;
 
  private:
   class Buffer;

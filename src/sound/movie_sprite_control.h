@@ -35,20 +35,20 @@ class MovieSpriteControl : public PlacedDisplayObject, public MovieWrapper {
   // as its frames come, and only then.
   bool IsChanged() const override;
   void SetChanged(bool changed) override;
-  int SetDrawMode(int mode) override;
-  int SetZoom(int32_t width, int32_t height) override;
+  [[nodiscard]] int SetDrawMode(int mode) override;
+  [[nodiscard]] int SetZoom(int32_t width, int32_t height) override;
   bool SetZoomAndPos(int32_t width, int32_t height, int32_t x, int32_t y) override;
   bool Refresh(const Rect* rect) override;
   bool HitTest(int32_t x, int32_t y, bool testPixel) const override;
-  int DrawOver(ImageSurface* target) override;
-  int DrawInto(ImageSurface* target, Rect* out) override;
-  int Draw(ImageSurface* target, const Rect& clip) override;
+  [[nodiscard]] int DrawOver(ImageSurface* target) override;
+  [[nodiscard]] int DrawInto(ImageSurface* target, Rect* out) override;
+  [[nodiscard]] int Draw(ImageSurface* target, const Rect& clip) override;
 
  private:
   class Buffer;
 
   void UpdatePlaced() override;
-  int DrawFrame(ImageSurface* target);
+  [[nodiscard]] int DrawFrame(ImageSurface* target);
 
   MemoryBitmap frames_[2];
   std::unique_ptr<Buffer> buffers_[2];

@@ -59,9 +59,11 @@ class SllPluginManager {
   virtual void RemoveByType(uint32_t typeId);
   virtual void UnloadAll();
   // Takes the decode object; extensions as a double-NUL-terminated list.
-  virtual int32_t AddDecoder(std::unique_ptr<SllDecodeObject> decodeObject, const char* extensions,
-                             const char* typeName, uint32_t typeId, host::FARPROC assist = nullptr,
-                             host::FARPROC assist2 = nullptr, host::FARPROC configDialog = nullptr);
+  [[nodiscard]] virtual int32_t AddDecoder(std::unique_ptr<SllDecodeObject> decodeObject,
+                                           const char* extensions, const char* typeName,
+                                           uint32_t typeId, host::FARPROC assist = nullptr,
+                                           host::FARPROC assist2 = nullptr,
+                                           host::FARPROC configDialog = nullptr);
   // An engine path, relative ones taken from the application folder.
   [[nodiscard]] virtual int32_t LoadPlugin(const std::string& path);
   // Loads every *.SLL file of the folder (an engine path; any letter case), in name order;

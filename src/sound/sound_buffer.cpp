@@ -31,7 +31,7 @@ bool SoundBuffer::HostPlaying() const {
 
 void SoundBuffer::KeepDeviceAlive() {
   if (DirectSoundDevice* device = Global<DirectSoundDevice>::Get())
-    device->KeepAlive(buffer_.get());
+    (void)device->KeepAlive(buffer_.get());  // without it the device may pause with this one
 }
 
 int32_t SoundBuffer::PauseHost() {
@@ -123,13 +123,14 @@ int32_t SoundBuffer::FadeIn(TimerService* timerService, uint32_t durationMs, boo
   guard.Unlock();
   const int32_t started = paused ? Resume() : loop ? PlayLoop() : Play();
   guard.Relock();
+  // The factor stays either way; a buffer without the volume control keeps its level.
   if (started != kSoundBufferOk) {
-    SetVolume(volumeFactor_);
+    (void)SetVolume(volumeFactor_);
     return paused ? kFadeInResumeFailed : kFadeInPlayFailed;
   }
   if (volumeFactor_ == 0) return kFadeSilent;
   if (!StartFadeTask(timerService, durationMs, true)) {
-    SetVolume(volumeFactor_);
+    (void)SetVolume(volumeFactor_);
     return kFadeInNoTask;
   }
   return kFadeStarted;
@@ -143,7 +144,7 @@ int32_t SoundBuffer::FadeOut(TimerService* timerService, uint32_t durationMs) {
   if (fadeState_ == kFadingIn) CancelFade();
   fadeCancelRequested_.store(false, std::memory_order_release);
   if (volumeFactor_ == 0) {
-    Pause();
+    (void)Pause();  // silent already: a buffer the host will not stop goes unheard
     return kFadeSilent;
   }
   return StartFadeTask(timerService, durationMs, false) ? kFadeStarted : kFadeOutNoTask;
@@ -188,22 +189,24 @@ int32_t SoundBufferFadeTask::Update(uint32_t nowMs) {
   const uint32_t elapsed = nowMs - startMs_;
   // A fade of no duration is at its end at once.
   const int64_t moved = elapsed >= durationMs_ ? f : int64_t{elapsed} * f / durationMs_;
+  // The steps set the factor either way; a buffer without the volume control keeps its level,
+  // and one that ended has no pause to take.
   if (fadeIn_) {
     if (!b.HostPlaying() || moved >= f) {
       Finish();
       return kTaskStepFinished;
     }
-    if (moved != b.volumeFactor_) b.SoundBuffer::SetVolume(static_cast<int32_t>(moved));
+    if (moved != b.volumeFactor_) (void)b.SoundBuffer::SetVolume(static_cast<int32_t>(moved));
     return kTaskStepContinue;
   }
   const int64_t v = f - moved;
   if (!b.HostPlaying() || v <= 0) {
-    b.SoundBuffer::SetVolume(0);
-    b.Pause();
+    (void)b.SoundBuffer::SetVolume(0);
+    (void)b.Pause();
     Finish();
     return kTaskStepFinished;
   }
-  if (v != b.volumeFactor_) b.SoundBuffer::SetVolume(static_cast<int32_t>(v));
+  if (v != b.volumeFactor_) (void)b.SoundBuffer::SetVolume(static_cast<int32_t>(v));
   return kTaskStepContinue;
 }
 
@@ -213,8 +216,9 @@ void SoundBufferFadeTask::Finish() {
   SoundBuffer& b = *buffer_;
   ScopedLock guard(b.lock_);
   if (firstCall_) savedFactor_ = b.volumeFactor_;
-  // Always re-applied: a fade-in stopped before its first step left the host volume silent.
-  b.SoundBuffer::SetVolume(savedFactor_);
+  // Always re-applied: a fade-in stopped before its first step left the host volume silent. A
+  // buffer without the volume control keeps its level.
+  (void)b.SoundBuffer::SetVolume(savedFactor_);
   b.fadeState_ = kFadeNone;
 }
 

@@ -73,27 +73,29 @@ class SoundBuffer {
   virtual void Close() = 0;
   [[nodiscard]] virtual int32_t Play() = 0;
   [[nodiscard]] virtual int32_t PlayLoop() = 0;
-  virtual int32_t Pause() = 0;
-  virtual int32_t Resume() = 0;
-  virtual int32_t Stop() = 0;
+  [[nodiscard]] virtual int32_t Pause() = 0;
+  [[nodiscard]] virtual int32_t Resume() = 0;
+  [[nodiscard]] virtual int32_t Stop() = 0;
   virtual uint32_t GetDataSize() = 0;
   virtual uint32_t GetLengthMs() = 0;
-  virtual int32_t SeekMs(uint32_t ms) = 0;
+  [[nodiscard]] virtual int32_t SeekMs(uint32_t ms) = 0;
   virtual uint32_t GetPositionMs() = 0;
   virtual bool IsPlaying(uint32_t* playCursor, uint32_t* writeCursor) = 0;
   // Clamps to 0..256 and sets the host volume; without a buffer the factor waits for the load.
-  virtual int32_t SetVolume(int32_t factor);
-  virtual int32_t SetPan(int32_t pan);
-  virtual int32_t SetFrequency(uint32_t hz);
-  virtual int32_t Adjust(int32_t volumeDelta, int32_t panDelta, int32_t frequencyDelta);
-  virtual int32_t GetVolumePanFrequency(int32_t* factor, int32_t* pan, uint32_t* frequency);
-  virtual int32_t GetFormat(uint16_t* channels, uint32_t* samplesPerSecond,
-                            uint16_t* bitsPerSample);
+  [[nodiscard]] virtual int32_t SetVolume(int32_t factor);
+  [[nodiscard]] virtual int32_t SetPan(int32_t pan);
+  [[nodiscard]] virtual int32_t SetFrequency(uint32_t hz);
+  [[nodiscard]] virtual int32_t Adjust(int32_t volumeDelta, int32_t panDelta,
+                                       int32_t frequencyDelta);
+  [[nodiscard]] virtual int32_t GetVolumePanFrequency(int32_t* factor, int32_t* pan,
+                                                      uint32_t* frequency);
+  [[nodiscard]] virtual int32_t GetFormat(uint16_t* channels, uint32_t* samplesPerSecond,
+                                          uint16_t* bitsPerSample);
 
   // Raises the volume from silence to the current factor over durationMs while playing.
-  int32_t FadeIn(TimerService* timerService, uint32_t durationMs, bool loop);
+  [[nodiscard]] int32_t FadeIn(TimerService* timerService, uint32_t durationMs, bool loop);
   // Lowers it to silence and pauses; the factor comes back, so a later FadeIn resumes.
-  int32_t FadeOut(TimerService* timerService, uint32_t durationMs);
+  [[nodiscard]] int32_t FadeOut(TimerService* timerService, uint32_t durationMs);
   void CancelFade();
 
   int32_t PauseCount() const { return pauseCount_; }
@@ -104,11 +106,11 @@ class SoundBuffer {
 
   bool HostPlaying() const;
   // The shared part of Pause, under the lock: the first pause stops the host buffer.
-  int32_t PauseHost();
+  [[nodiscard]] int32_t PauseHost();
   // Keeps the device playing across a stop of this buffer.
   void KeepDeviceAlive();
   // Registers a fade task stepping every durationMs / factor ms (at least 20).
-  bool StartFadeTask(TimerService* timerService, uint32_t durationMs, bool fadeIn);
+  [[nodiscard]] bool StartFadeTask(TimerService* timerService, uint32_t durationMs, bool fadeIn);
   // The feeder thread may not touch the frame thread's timer service: it asks, and the fade's
   // next update ends the fade.
   void RequestFadeCancel() { fadeCancelRequested_.store(true, std::memory_order_release); }
@@ -128,7 +130,7 @@ class SoundBufferFadeTask final : public TimedTask {
  public:
   SoundBufferFadeTask(SoundBuffer* buffer, uint32_t durationMs, bool fadeIn)
       : buffer_(buffer), durationMs_(durationMs), fadeIn_(fadeIn) {}
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // Puts the saved factor back and ends the buffer's fade state.
   void Stop() override { Finish(); }
 

@@ -80,7 +80,8 @@ int32_t SoundChannelManager::BgmFactorOf(const BgmTrack& track) const {
 
 void SoundChannelManager::SetBgmTrackVolume(BgmTrack& track, int32_t volume) {
   track.volume = std::clamp(volume, 0, kFullVolume);
-  track.stream.SetVolume(BgmFactorOf(track));
+  // A closed stream keeps the factor for its next open; one without the control its level.
+  (void)track.stream.SetVolume(BgmFactorOf(track));
 }
 
 void SoundChannelManager::CloseBgmTrack(BgmTrack& track) {
@@ -96,8 +97,9 @@ int32_t SoundChannelManager::StartBgmTrack(BgmTrack& track) {
   const int32_t opened = withIntro ? track.stream.Open(track.intro->c_str(), track.file->c_str())
                                    : track.stream.Open(track.file->c_str(), nullptr);
   if (OpenFailure(opened) != kSoundOk) return opened;
-  track.stream.SetVolume(BgmFactorOf(track));
-  track.stream.SetPan(bgmPan_);
+  // A stream opened without its controls plays at its level, centred.
+  (void)track.stream.SetVolume(BgmFactorOf(track));
+  (void)track.stream.SetPan(bgmPan_);
   if (track.loop) {
     // A buffer that does not start stays silent and is played again on the next command.
     (void)track.stream.PlayLoop();
@@ -140,12 +142,14 @@ void SoundChannelManager::StopBgm() {
 
 void SoundChannelManager::PauseBgm() {
   ++current_->pauseCount;
-  current_->stream.Pause();
+  (void)current_->stream.Pause();  // music that is not playing has nothing to pause
 }
 
 void SoundChannelManager::ResumeBgm() {
   if (current_->pauseCount > 0) --current_->pauseCount;
-  current_->stream.Resume();
+  // Music that was not paused has nothing to resume; one the host will not restart stays
+  // silent until it is played again.
+  (void)current_->stream.Resume();
 }
 
 void SoundChannelManager::SwapBgmTrack() {
@@ -163,12 +167,13 @@ void SoundChannelManager::SetBgmVolume(int32_t volume, int32_t factor, bool canc
     if (cancelDuck) RemoveDuck();
     bgmFactor_ = std::min(factor, kFullVolumeFactor);
   }
-  current_->stream.SetVolume(BgmFactorOf(*current_));
+  // A closed stream keeps the factor for its next open; one without the control its level.
+  (void)current_->stream.SetVolume(BgmFactorOf(*current_));
 }
 
 void SoundChannelManager::SetBgmPan(int32_t pan) {
   bgmPan_ = pan;
-  current_->stream.SetPan(pan);
+  (void)current_->stream.SetPan(pan);  // a closed stream takes bgmPan_ when it opens
 }
 
 // ---- Switches and factors ----
@@ -206,8 +211,9 @@ int32_t SoundChannelManager::SetBgmEnabled(bool enabled, bool force) {
   ScopedLock hold(lock_);
   bgmOn_ = enabled;
   if (!BgmMaySound()) {
+    // Music the host will not stop is switched off all the same.
     for (BgmTrack& track : tracks_) {
-      if (track.IsPlaying()) track.stream.Stop();
+      if (track.IsPlaying()) (void)track.stream.Stop();
     }
     return kSoundOk;
   }
@@ -232,10 +238,10 @@ void SoundChannelManager::SetKindEnabled(bool enabled, uint8_t kindMask, bool ke
       if (maySound) {
         (void)c.loaded->PlayLoop();  // a buffer that cannot play stays silent
       } else {
-        c.loaded->Stop();
+        (void)c.loaded->Stop();  // switched off all the same: it plays again when switched on
       }
     } else if (!maySound && !keepOneShots) {
-      StopChannel(i);
+      (void)StopChannel(i);  // i is a channel
     }
   }
 }
@@ -243,7 +249,8 @@ void SoundChannelManager::SetKindEnabled(bool enabled, uint8_t kindMask, bool ke
 void SoundChannelManager::SetSoundEnabled(bool enabled, bool keepOneShots) {
   if (soundOn_ == enabled) return;
   soundOn_ = enabled;
-  SetBgmEnabled(bgmOn_, true);
+  // Music that does not open stays silent until it is played again.
+  (void)SetBgmEnabled(bgmOn_, true);
   SetKindEnabled(seOn_, kSoundEffect, keepOneShots, true);
   SetKindEnabled(systemSeOn_, kSystemSoundEffect, keepOneShots, true);
   SetKindEnabled(voiceOn_, kVoice, keepOneShots, true);
@@ -252,17 +259,18 @@ void SoundChannelManager::SetSoundEnabled(bool enabled, bool keepOneShots) {
 void SoundChannelManager::SetMasterVolume(int32_t factor, bool loopingSeOnly) {
   masterFactor_ = ClampFactor(factor);
   SetBgmVolume(-1, bgmFactor_, true);
+  // Every i is a channel: none of these is refused.
   for (int32_t i = 0; i < ChannelCount(); ++i) {
     const SoundChannel& c = *channels_[i];
     const bool looping = c.playState == kChannelLooping || HoldsStream(c);
-    if (!loopingSeOnly || ((c.kind & kSoundEffect) && looping)) SetChannelVolume(i, -1, -1);
+    if (!loopingSeOnly || ((c.kind & kSoundEffect) && looping)) (void)SetChannelVolume(i, -1, -1);
   }
 }
 
 void SoundChannelManager::SetVoiceVolume(int32_t factor) {
   voiceFactor_ = ClampFactor(factor);
   for (int32_t i = 0; i < ChannelCount(); ++i) {
-    if (channels_[i]->kind & kVoice) SetChannelVolume(i, -1, -1);
+    if (channels_[i]->kind & kVoice) (void)SetChannelVolume(i, -1, -1);  // i is a channel
   }
 }
 
@@ -271,7 +279,7 @@ void SoundChannelManager::SetKindVolume(int32_t factor, bool loopingOnly, uint8_
     const SoundChannel& c = *channels_[i];
     if ((c.kind & kindMask) == 0) continue;
     if (loopingOnly && c.playState != kChannelLooping && !HoldsStream(c)) continue;
-    SetChannelVolume(i, -1, factor);
+    (void)SetChannelVolume(i, -1, factor);  // i is a channel
   }
 }
 
@@ -328,18 +336,20 @@ int32_t SoundChannelManager::LoadChannel(int32_t channel, const char* file, uint
   c->volume = kFullVolume;
   c->factor = KindDefaultFactor(c->kind);
   const int32_t factor = ChannelFactorOf(*c);
+  // Set before the load, the factor waits for it; a buffer without the controls keeps its
+  // level and plays centred.
   if (stream) {
-    c->stream.SetVolume(factor);
+    (void)c->stream.SetVolume(factor);
     if (c->stream.Open(file, nullptr) > 0) return kChannelLoadFailed;
     c->loaded = &c->stream;
   } else {
-    c->staticBuffer.SetVolume(factor);
+    (void)c->staticBuffer.SetVolume(factor);
     if (c->staticBuffer.Load(file, lipSyncMode) > 0) return kChannelLoadFailed;
     c->lipSyncMode = lipSyncMode;
     c->loaded = &c->staticBuffer;
   }
   c->fileName = file;
-  c->loaded->SetPan(c->pan);
+  (void)c->loaded->SetPan(c->pan);
   return kSoundOk;
 }
 
@@ -374,7 +384,7 @@ int32_t SoundChannelManager::StopChannel(int32_t channel) {
   SoundChannel* c = GetChannel(channel);
   if (c == nullptr) return kBadChannel;
   RemoveChannelFade(*c);
-  if (c->loaded) c->loaded->Stop();
+  if (c->loaded) (void)c->loaded->Stop();  // stopped for the channel even if the host refused
   c->playState = kChannelStopped;
   return kSoundOk;
 }
@@ -390,8 +400,9 @@ int32_t SoundChannelManager::SetChannelVolume(int32_t channel, int32_t volume, i
   if (volume >= 0) c->volume = ClampVolume(volume);
   if (factor >= 0) c->factor = std::min(factor, kFullVolumeFactor);
   const int32_t effective = ChannelFactorOf(*c);
-  c->stream.SetVolume(effective);
-  c->staticBuffer.SetVolume(effective);
+  // The empty one keeps the factor for its next load; one without the control keeps its level.
+  (void)c->stream.SetVolume(effective);
+  (void)c->staticBuffer.SetVolume(effective);
   return kSoundOk;
 }
 
@@ -399,7 +410,7 @@ int32_t SoundChannelManager::SetChannelPan(int32_t channel, int32_t pan) {
   SoundChannel* c = GetChannel(channel);
   if (c == nullptr) return kBadChannel;
   c->pan = pan;
-  if (c->loaded) c->loaded->SetPan(pan);
+  if (c->loaded) (void)c->loaded->SetPan(pan);  // one without the pan control plays centred
   return kSoundOk;
 }
 
@@ -525,7 +536,7 @@ size_t SoundChannelManager::GetSaveSize() {
   return size;
 }
 
-int32_t SoundChannelManager::SaveState(std::vector<uint8_t>& out) {
+void SoundChannelManager::SaveState(std::vector<uint8_t>& out) {
   PutI32(out, bgmPan_);
   PutName(out, current_->file);
   PutName(out, current_->intro);
@@ -545,7 +556,6 @@ int32_t SoundChannelManager::SaveState(std::vector<uint8_t>& out) {
     PutU8(out, c->playState == kChannelLooping ? 1 : 0);
     PutU8(out, c->kind);
   }
-  return kSoundOk;
 }
 
 int32_t SoundChannelManager::LoadState(ByteReader* in) {
@@ -567,23 +577,24 @@ int32_t SoundChannelManager::LoadState(ByteReader* in) {
   }
   const int32_t count = static_cast<int32_t>(saved.channels.size());
   if (count > 0) {
-    SetChannelCount(count);
+    (void)SetChannelCount(count);  // a count of at least one is always taken
   }
   for (int32_t i = 0; i < count && i < ChannelCount(); ++i) {
     const SavedChannel& c = saved.channels[i];
     // The saved kind before the reload and the saved volume after it: the reload takes the
     // kind's default factor and resets the volume to 100, and the play asks the kind's switch,
     // so a voice saved while voices were off stays silent and a saved volume is not lost.
-    SetChannelKind(i, c.kind);
-    SetChannelPan(i, c.pan);
+    // i is a channel and the read checked the kind: none of these is refused.
+    (void)SetChannelKind(i, c.kind);
+    (void)SetChannelPan(i, c.pan);
     if (c.name) {
-      StopChannel(i);
+      (void)StopChannel(i);
       // A sound that no longer loads leaves its channel empty; the others still restore.
       (void)LoadChannel(i, c.name->c_str(), c.lipSyncMode, c.source == kSourceStream);
     } else {
       UnloadChannel(i);
     }
-    SetChannelVolume(i, c.volume, -1);
+    (void)SetChannelVolume(i, c.volume, -1);
     // A sound that does not play leaves silence; the story goes on.
     if (c.name && c.looping) (void)PlayChannel(i, true);
   }
@@ -641,8 +652,9 @@ int32_t SoundChannelManager::PlayVoiceByName(int32_t channel, const char* voiceN
   const std::string file = std::string("VOICE\\") + voiceName + "." + voices_->prefix;
   const uint8_t lipSync = position >= 0 && lipSync_ ? kLipSyncEnvelope : kLipSyncNone;
   if (LoadChannel(channel, file.c_str(), lipSync, false) != kSoundOk) return kVoiceLoadFailed;
-  SetChannelVolume(channel, -1,
-                   static_cast<int32_t>(std::min<uint32_t>(character.setting, kFullVolumeFactor)));
+  // The channel just loaded: it is there.
+  (void)SetChannelVolume(
+      channel, -1, static_cast<int32_t>(std::min<uint32_t>(character.setting, kFullVolumeFactor)));
   return count >= 1 ? position : aliasIndex;
 }
 

@@ -136,7 +136,7 @@ class SoundChannelManager {
 
   // Switches and factors.
   void SetSoundEnabled(bool enabled, bool keepOneShots);
-  int32_t SetBgmEnabled(bool enabled, bool force);
+  [[nodiscard]] int32_t SetBgmEnabled(bool enabled, bool force);
   void SetKindEnabled(bool enabled, uint8_t kindMask, bool keepOneShots, bool force);
   // Sets the switch bytes of the kinds in the mask and nothing else.
   void SetKindSwitch(uint8_t kindMask, bool enabled);
@@ -154,18 +154,18 @@ class SoundChannelManager {
   int32_t DefaultFactor(int index) const;
 
   // Channels.
-  int32_t SetChannelCount(int32_t count);
+  [[nodiscard]] int32_t SetChannelCount(int32_t count);
   int32_t ChannelCount() const { return static_cast<int32_t>(channels_.size()); }
   [[nodiscard]] int32_t LoadChannel(int32_t channel, const char* file, uint8_t lipSyncMode,
                                     bool stream);
   void UnloadChannel(int32_t channel);
   [[nodiscard]] int32_t PlayChannel(int32_t channel, bool loop);
-  int32_t StopChannel(int32_t channel);
+  [[nodiscard]] int32_t StopChannel(int32_t channel);
   bool IsChannelPlaying(int32_t channel);
   SoundChannel* GetChannel(int32_t channel);
-  int32_t SetChannelVolume(int32_t channel, int32_t volume, int32_t factor);
-  int32_t SetChannelPan(int32_t channel, int32_t pan);
-  int32_t SetChannelKind(int32_t channel, uint8_t kind);
+  [[nodiscard]] int32_t SetChannelVolume(int32_t channel, int32_t volume, int32_t factor);
+  [[nodiscard]] int32_t SetChannelPan(int32_t channel, int32_t pan);
+  [[nodiscard]] int32_t SetChannelKind(int32_t channel, uint8_t kind);
   uint8_t GetChannelFadeState(int32_t channel);
   void SetChannelFadeState(int32_t channel, uint8_t state);
   // Removes the channel's running fade task from its timer service.
@@ -175,9 +175,9 @@ class SoundChannelManager {
   [[nodiscard]] int32_t PlayVoiceByName(int32_t channel, const char* voiceName, int32_t count,
                                         const int32_t* list);
 
-  // The sound part of a save.
+  // The sound part of a save, GetSaveSize() bytes appended to out.
   virtual size_t GetSaveSize();
-  [[nodiscard]] virtual int32_t SaveState(std::vector<uint8_t>& out);
+  virtual void SaveState(std::vector<uint8_t>& out);
   // Reads one block from in; a short or corrupt block answers kSoundStateRefused and changes
   // nothing.
   [[nodiscard]] virtual int32_t LoadState(ByteReader* in);
@@ -186,7 +186,7 @@ class SoundChannelManager {
   // Closes a music slot's stream and forgets its music, without touching the tasks.
   void CloseBgmTrack(BgmTrack& track);
   // Opens the track's stored music (intro then file, or file alone) and plays it.
-  int32_t StartBgmTrack(BgmTrack& track);
+  [[nodiscard]] int32_t StartBgmTrack(BgmTrack& track);
   // Sets a slot's volume (clamped to 0..100) and hands its stream the effective factor.
   void SetBgmTrackVolume(BgmTrack& track, int32_t volume);
   // Whether music may sound now.
@@ -238,7 +238,7 @@ class BgmDuckTask final : public TimedTask {
   // 0 started, to be handed to timerService; kDuckRefused, kDuckChannelSilent or kDuckNoMusic.
   [[nodiscard]] int32_t Start(TimerService* timerService, SoundChannelManager* manager,
                               int32_t channel, float ratio);
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   void Stop() override { Restore(); }
   int Step() const { return step_; }
 

@@ -29,7 +29,7 @@ class SoundDecoderStream : public RefCounted {
   // The whole length in bytes of PCM.
   virtual uint32_t GetPcmBytes() = 0;
   // 0 on success.
-  virtual int32_t SeekMs(uint32_t ms) = 0;
+  [[nodiscard]] virtual int32_t SeekMs(uint32_t ms) = 0;
   virtual uint32_t GetPositionMs() = 0;
   // True once a read has found the end of the data.
   virtual bool IsEnd() = 0;
@@ -44,8 +44,8 @@ class SllDecodeObject {
   // A decoder over file, or null with *error set. A decoder takes its own reference to the file;
   // one that declines leaves the file at offset 0 and the caller's reference alone.
   virtual SoundDecoderStream* CreateDecoder(Stream* file, int32_t* error) = 0;
-  virtual int32_t Assist(void* /*argument*/) { return kSllAssistUnsupported; }
-  virtual int32_t Assist2(void* /*argument*/) { return kSllAssistUnsupported; }
+  [[nodiscard]] virtual int32_t Assist(void* /*argument*/) { return kSllAssistUnsupported; }
+  [[nodiscard]] virtual int32_t Assist2(void* /*argument*/) { return kSllAssistUnsupported; }
 };
 
 // Where sounds named by the engine come from: the loose files and pack members that the

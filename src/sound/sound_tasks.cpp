@@ -193,7 +193,7 @@ int32_t BgmCrossFadeTask::Start(TimerService* timerService, SoundChannelManager*
     if (withIntro) newTrack_->intro = introFile;
     newTrack_->file = file;
     newTrack_->loop = loop;
-    newTrack_->stream.SetPan(manager->BgmPan());
+    (void)newTrack_->stream.SetPan(manager->BgmPan());  // without the control: centred
   }
   if (!manager->BgmMaySound()) {
     // The new music stays current: switching music on starts it.
@@ -344,7 +344,7 @@ int32_t ChannelFadeOutTask::Start(TimerService* timerService, SoundChannelManage
   if (!Attach(manager, channel)) return kChannelEmpty;
   manager->RemoveChannelFade(*manager->GetChannel(channel));
   if (!manager->IsChannelPlaying(channel)) {
-    manager->StopChannel(channel);
+    (void)manager->StopChannel(channel);  // attached: the channel is there
     return kTaskNotPlaying;
   }
   saved_ = manager->GetChannel(channel)->volume;
@@ -359,7 +359,8 @@ void ChannelFadeOutTask::Step(uint32_t elapsedMs) {
 
 void ChannelFadeOutTask::End() {
   ClearOwnerSlot();  // the stop must not remove this task again
-  manager_->StopChannel(channel_);
+  // Attached: the channel is there.
+  (void)manager_->StopChannel(channel_);
   SetVolume(saved_);
   Release();
 }

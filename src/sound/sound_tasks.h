@@ -23,7 +23,7 @@ constexpr uint8_t kTaskFinished = 2;
 class SoundTask : public TimedTask {
  public:
   uint32_t GetKindId() const override { return kindId_; }
-  int32_t Update(uint32_t nowMs) final;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) final;
   void Stop() final { Finish(); }
   TimerService* Service() const { return service_; }
   // What the start answers when the service refuses the task it prepared.
@@ -154,7 +154,8 @@ class ChannelTask : public SoundTask {
   void Own(uint8_t fadeState);
   // Lets the channel go and clears its fade state.
   void Release();
-  void SetVolume(int32_t volume) { manager_->SetChannelVolume(channel_, volume, -1); }
+  // Attached: the channel is there.
+  void SetVolume(int32_t volume) { (void)manager_->SetChannelVolume(channel_, volume, -1); }
 
   SoundChannelManager* manager_ = nullptr;
   int32_t channel_ = 0;

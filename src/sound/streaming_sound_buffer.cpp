@@ -125,7 +125,7 @@ int32_t StreamingSoundBuffer::MakeRing(DirectSoundDevice* device) {
     }
     result = kStreamWithoutControls;
   }
-  SetVolume(volumeFactor_);
+  (void)SetVolume(volumeFactor_);  // made either way: a refused volume plays at full
   if (notify) {
     const host::NotifyPosition positions[] = {{ring_ / 4, &eventTarget_},
                                               {ring_ / 2, &eventTarget_},
@@ -142,7 +142,7 @@ int32_t StreamingSoundBuffer::MakeRing(DirectSoundDevice* device) {
 }
 
 void StreamingSoundBuffer::Close() {
-  Stop();
+  (void)Stop();  // the buffer goes whether or not the host stopped it
   CancelFade();
   Release(first_);
   Release(loop_);
@@ -169,7 +169,7 @@ int32_t StreamingSoundBuffer::PlayLoop() {
 int32_t StreamingSoundBuffer::Start() {
   if (!buffer_) return kNoSoundBuffer;
   if (pauseCount_ > 0 || HostPlaying()) {
-    Stop();
+    (void)Stop();  // rewound either way: the play below starts it over
   } else {
     StopFeeder();  // one that ended by itself, or whose buffer stopped under it
   }
@@ -222,15 +222,16 @@ int32_t StreamingSoundBuffer::Start() {
     shortfall_ = waiting ? prefill - done : 0;
     fadeCancelRequested_.store(false, std::memory_order_release);
   }
+  // The start's failure is the answer; the stop only tidies up.
   if (PlayRestoringLost(*buffer_, host::kPlayLooping) != host::kSoundOk) {
-    Stop();
+    (void)Stop();
     return kStartPlayFailed;
   }
   event_.Reset();
   wokenAt_ = asked_.load(std::memory_order_acquire);
   MarkServed(wokenAt_);
   if (feeder_.Start() != kThreadStarted) {
-    Stop();
+    (void)Stop();
     return kStartThreadFailed;
   }
   // Thread priorities have no meaning here; every feeder runs at the normal one.
@@ -342,13 +343,13 @@ void StreamingSoundBuffer::FeedBody() {
     const int32_t r = Refill(first_, kRefillFirstOfTwo);
     if (r == kRefillAtEnd) break;
     if (r >= kRefillLockFailed) {
-      Reset(true);
+      (void)Reset(true);  // the feeder ends either way
       return;
     }
     WaitForRoom();
   }
   if (!feeder_.KeepRunning() || Refill(loop_, kRefillFirstOnLoop) >= kRefillLockFailed) {
-    Reset(true);
+    (void)Reset(true);  // the feeder ends either way
     return;
   }
   FeedLoop(loop_, firstBytes, firstBytes + loop_->GetPcmBytes());
@@ -383,7 +384,7 @@ void StreamingSoundBuffer::FeedLoop(SoundDecoderStream* stream, uint64_t firstBy
     }
     WaitForRoom();
   }
-  Reset(true);
+  (void)Reset(true);  // the feeder ends either way
 }
 
 int32_t StreamingSoundBuffer::Reset(bool fromFeeder) {
@@ -392,8 +393,9 @@ int32_t StreamingSoundBuffer::Reset(bool fromFeeder) {
   if (HostPlaying()) KeepDeviceAlive();
   const int r = buffer_->Stop();
   (void)buffer_->SetCurrentPosition(0);
-  if (first_) first_->SeekMs(0);
-  if (loop_) loop_->SeekMs(0);
+  // A decoder that cannot rewind plays on from where it is at the next start.
+  if (first_) (void)first_->SeekMs(0);
+  if (loop_) (void)loop_->SeekMs(0);
   position_ = 0;
   lastRefillPlay_ = 0;
   lastCountPlay_ = 0;
@@ -460,7 +462,7 @@ int32_t StreamingSoundBuffer::Resume() {
 int32_t StreamingSoundBuffer::SeekMs(uint32_t ms) {
   if (first_ == nullptr) return kNoSoundBuffer;
   const bool wasPlaying = HostPlaying();
-  Stop();
+  (void)Stop();  // rewound either way; the seek sets the position next
   const uint32_t firstMs = first_->GetLengthMs();
   const bool intoLoop = loop_ && ms >= firstMs;
   if ((intoLoop ? loop_->SeekMs(ms - firstMs) : first_->SeekMs(ms)) != kSllOk) {

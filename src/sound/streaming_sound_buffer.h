@@ -67,24 +67,24 @@ class StreamingSoundBuffer final : public SoundBuffer {
   [[nodiscard]] int32_t Open(const char* file, const char* loopFile);
   // Plays a decoder made elsewhere (a movie's sound); the buffer takes its own reference.
   [[nodiscard]] int32_t OpenDecoder(SoundDecoderStream* stream);
-  int32_t Start();
+  [[nodiscard]] int32_t Start();
 
   bool IsStreaming() override { return true; }
   void Close() override;
   [[nodiscard]] int32_t Play() override;
   [[nodiscard]] int32_t PlayLoop() override;
-  int32_t Pause() override;
-  int32_t Resume() override;
-  int32_t Stop() override;
+  [[nodiscard]] int32_t Pause() override;
+  [[nodiscard]] int32_t Resume() override;
+  [[nodiscard]] int32_t Stop() override;
   uint32_t GetDataSize() override;
   uint32_t GetLengthMs() override;
-  int32_t SeekMs(uint32_t ms) override;
+  [[nodiscard]] int32_t SeekMs(uint32_t ms) override;
   uint32_t GetPositionMs() override;
   // playCursor gets the feeder's last reading of the play cursor, writeCursor the refill's.
   bool IsPlaying(uint32_t* playCursor, uint32_t* writeCursor) override;
 
   // One refill of the ring behind the play cursor; the feeder thread's work.
-  int32_t Refill(SoundDecoderStream* decoder, int32_t mode);
+  [[nodiscard]] int32_t Refill(SoundDecoderStream* decoder, int32_t mode);
 
   uint32_t RingBytes() const { return ring_; }
   bool NotificationMode() const { return notifyMode_; }
@@ -115,7 +115,7 @@ class StreamingSoundBuffer final : public SoundBuffer {
   };
 
   // The ring and the host buffer for the decoders in place.
-  int32_t MakeRing(DirectSoundDevice* device);
+  [[nodiscard]] int32_t MakeRing(DirectSoundDevice* device);
   void FeedBody();
   // Feeds from stream, which loops or ends at wrapBytes of the whole sound; first bytes are
   // those of the first stream before it (0 for a single stream).
@@ -131,7 +131,7 @@ class StreamingSoundBuffer final : public SoundBuffer {
   // Fills the shortfall at the write position with silence.
   void PadShortfall();
   // Stops the host buffer and rewinds everything. From the feeder, a fade is only asked to end.
-  int32_t Reset(bool fromFeeder);
+  [[nodiscard]] int32_t Reset(bool fromFeeder);
   uint8_t Silence() const;
   uint32_t BlockAlign() const;
 

@@ -78,7 +78,7 @@ TEST_F(SpriteMovie, PlaysAndSeeks) {
     ImageSurface target;
     EXPECT_EQ(target.Create(64, 48, 32, 0), 0);
     Rect drawn;
-    sprite->DrawInto(&target, &drawn);
+    EXPECT_EQ(kDrawDone, sprite->DrawInto(&target, &drawn));
     return target.GetPixel(32, 16) & 0xFFFFFF;
   };
   ASSERT_EQ(Call(Native::kMoviePlay), 0);

@@ -26,7 +26,7 @@ class SoundNatives : public ::testing::Test {
   SoundNatives() {
     rig.host->SetSoundChannels(std::make_unique<SoundChannelManager>(&timers));
     m = rig.host->SoundChannels();
-    m->SetChannelCount(8);
+    EXPECT_EQ(kSoundOk, m->SetChannelCount(8));
   }
 
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> words) { return rig.Answer(n, words); }
@@ -377,8 +377,9 @@ TEST_F(SoundNatives, DecoderSettings) {
   EXPECT_TRUE(w.manager.LoadsWhole()) << "the application's setting";
   EXPECT_EQ(Call(Native::kSoundDecoderAssist, {1234, 1, 2, 3}), kSllAssistUnsupported)
       << "no such type";
-  w.manager.AddDecoder(std::make_unique<soundtest::PcmtDecodeObject>(), "PCMX\0", "assisted", 77,
-                       nullptr, reinterpret_cast<host::FARPROC>(&AddWords));
+  ASSERT_EQ(kSllOk, w.manager.AddDecoder(std::make_unique<soundtest::PcmtDecodeObject>(), "PCMX\0",
+                                         "assisted", 77, nullptr,
+                                         reinterpret_cast<host::FARPROC>(&AddWords)));
   EXPECT_EQ(Call(Native::kSoundDecoderAssist, {77, 1, 20, 300}), 321);
 }
 

@@ -114,8 +114,8 @@ TEST_F(ChannelManager, VoicesFindTheirCharacterByThePrefixOfTheName) {
                 "OGX", 3, {{"HANA", "", false, {"ab", "h"}}, {"YUKI", "", true, {"abc"}}})),
             kVoiceInfoDone);
   m.SetVoiceTable(&table);
-  m.SetChannelCount(2);
-  m.SetChannelKind(0, kVoice);
+  ASSERT_EQ(kSoundOk, m.SetChannelCount(2));
+  ASSERT_EQ(kSoundOk, m.SetChannelKind(0, kVoice));
   const auto voice = Ramp("VOICE\\abc01.OGX", 800, 7);
   table.characters[0].setting = 200;
   table.characters[0].hasSecondText = 1;
@@ -134,8 +134,8 @@ TEST_F(ChannelManager, DuckLowersTheMusicUnderAVoiceAndBringsItBack) {
   Ramp("M.PCMT", 4000, 1);
   Ramp("VO.PCMT", 8000, 1);
   ASSERT_EQ(m.PlayBgm("M.PCMT", nullptr, true), kSoundOk);
-  m.SetChannelCount(1);
-  m.SetChannelKind(0, kVoice);
+  ASSERT_EQ(kSoundOk, m.SetChannelCount(1));
+  ASSERT_EQ(kSoundOk, m.SetChannelKind(0, kVoice));
   ASSERT_EQ(m.LoadChannel(0, "VO.PCMT", kLipSyncNone, false), kSoundOk);
   ASSERT_EQ(m.PlayChannel(0, false), kSoundOk);
   EXPECT_EQ(m.DuckBgm(&timers, 0, 1.0f), nullptr) << "a ratio of 1 is refused";
@@ -176,16 +176,16 @@ TEST_F(SavedState, RoundTripsMusicAndChannelsAndRefusesShortOrCorruptBlocks) {
   ASSERT_EQ(m.PlayBgm("BGM\\M.PCMT", "BGM\\I.PCMT", true), kSoundOk);
   m.SetBgmVolume(60, -1, false);
   m.SetBgmPan(-300);
-  m.SetChannelCount(3);
-  m.SetChannelKind(0, kSoundEffect);
+  ASSERT_EQ(kSoundOk, m.SetChannelCount(3));
+  ASSERT_EQ(kSoundOk, m.SetChannelKind(0, kSoundEffect));
   ASSERT_EQ(m.LoadChannel(0, "SE.PCMT", kLipSyncEnvelope, false), kSoundOk);
-  m.SetChannelVolume(0, 70, -1);
-  m.SetChannelPan(0, -500);
+  ASSERT_EQ(kSoundOk, m.SetChannelVolume(0, 70, -1));
+  ASSERT_EQ(kSoundOk, m.SetChannelPan(0, -500));
   ASSERT_EQ(0, m.PlayChannel(0, true));
-  m.SetChannelKind(1, kVoice);
+  ASSERT_EQ(kSoundOk, m.SetChannelKind(1, kVoice));
   ASSERT_EQ(m.LoadChannel(1, "VO.PCMT", kLipSyncNone, true), kSoundOk);
-  m.SetChannelVolume(1, 40, -1);
-  m.SetChannelKind(2, kSystemSoundEffect);
+  ASSERT_EQ(kSoundOk, m.SetChannelVolume(1, 40, -1));
+  ASSERT_EQ(kSoundOk, m.SetChannelKind(2, kSystemSoundEffect));
   const std::vector<uint8_t> block = Save();
   const std::vector<uint8_t> golden = {
       0xD4, 0xFE, 0xFF, 0xFF,                                            // music pan -300
@@ -230,13 +230,13 @@ TEST_F(SavedState, RoundTripsMusicAndChannelsAndRefusesShortOrCorruptBlocks) {
 
   // Load into a manager in another state: other music, channels of other kinds and volumes.
   m.StopBgm();
-  m.SetChannelCount(1);
+  ASSERT_EQ(kSoundOk, m.SetChannelCount(1));
   SoundChannelManager other(&timers);
   other.SetDefaultFactor(2, 128);  // voices load at 128
   Ramp("OTHER.PCMT", 100, 1);
   EXPECT_EQ(0, other.PlayBgm("OTHER.PCMT", nullptr, false));
-  other.SetChannelCount(5);
-  other.SetChannelKind(1, kSoundEffect);
+  ASSERT_EQ(kSoundOk, other.SetChannelCount(5));
+  ASSERT_EQ(kSoundOk, other.SetChannelKind(1, kSoundEffect));
   ByteReader in(block);
   ASSERT_EQ(other.LoadState(&in), kSoundOk);
   EXPECT_TRUE(in.atEnd());
@@ -247,7 +247,7 @@ TEST_F(SavedState, RoundTripsMusicAndChannelsAndRefusesShortOrCorruptBlocks) {
   EXPECT_EQ(other.GetChannel(1)->factor, 128) << "the kind is in force before the reload";
 
   std::vector<uint8_t> again;
-  ASSERT_EQ(other.SaveState(again), kSoundOk);
+  other.SaveState(again);
   EXPECT_EQ(again, block);
 }
 
@@ -259,18 +259,18 @@ TEST_F(SavedState, TheSavedKindDecidesTheSwitchAndTheFactorAndLongestNamesRoundT
   const std::string name(kMaxSoundNameBytes, 'N');
   Ramp(name, 100, 1);
   ASSERT_EQ(m.PlayBgm(name.c_str(), nullptr, true), kSoundOk);
-  m.SetChannelCount(1);
-  m.SetChannelKind(0, kVoice);
+  ASSERT_EQ(kSoundOk, m.SetChannelCount(1));
+  ASSERT_EQ(kSoundOk, m.SetChannelKind(0, kVoice));
   ASSERT_EQ(m.LoadChannel(0, name.c_str(), kLipSyncNone, false), kSoundOk);
-  m.SetChannelVolume(0, 70, -1);
+  ASSERT_EQ(kSoundOk, m.SetChannelVolume(0, 70, -1));
   ASSERT_EQ(m.PlayChannel(0, true), kSoundOk);
   const std::vector<uint8_t> block = Save();
   EXPECT_EQ(block[4], 255) << "the music's name length byte";
 
   SoundChannelManager other(&timers);
   other.SetDefaultFactor(2, 128);  // voices load at 128
-  other.SetChannelCount(1);
-  other.SetChannelKind(0, kSoundEffect);
+  ASSERT_EQ(kSoundOk, other.SetChannelCount(1));
+  ASSERT_EQ(kSoundOk, other.SetChannelKind(0, kSoundEffect));
   other.SetKindEnabled(false, kVoice, false, false);
   ByteReader in(block);
   ASSERT_EQ(other.LoadState(&in), kSoundOk);
@@ -321,25 +321,25 @@ TEST_F(BgmTasks, FadeInStartsTheMusicSilentFadeOutStopsItAndRefusedStartsLeaveNo
             std::tuple(false, 80, kNoFade));
   EXPECT_EQ(Start(new BgmFadeOutTask(400), m.CurrentBgmTrack()), kTaskNotPlaying);
 
-  m.SetBgmEnabled(false, false);
+  ASSERT_EQ(kSoundOk, m.SetBgmEnabled(false, false));
   EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
             kBgmSwitchedOff);
   EXPECT_EQ(m.CurrentBgmTrack()->volume, 80);
 
   // Channel fades refuse empty, silent or switched-off channels.
   Ramp("SE.PCMT", 8000, 1);
-  m.SetChannelCount(2);
+  ASSERT_EQ(kSoundOk, m.SetChannelCount(2));
   EXPECT_EQ(Start(new ChannelVolumeFadeTask(0, 100), 0), 2);
   EXPECT_EQ(Start(new ChannelFadeInTask(100), nullptr, 0, false, false), 3);
 
   ASSERT_EQ(m.LoadChannel(1, "SE.PCMT", kLipSyncNone, false), kSoundOk);
-  m.SetChannelVolume(1, 60, -1);
+  ASSERT_EQ(kSoundOk, m.SetChannelVolume(1, 60, -1));
   m.SetKindEnabled(false, kSoundEffect, false, false);
   EXPECT_EQ(Start(new ChannelFadeInTask(100), nullptr, 1, false, false), kSwitchedOff);
   EXPECT_EQ(m.GetChannel(1)->volume, 60) << "the volume is as it was";
   m.SetKindEnabled(true, kSoundEffect, false, false);
 
-  m.StopChannel(1);
+  ASSERT_EQ(kSoundOk, m.StopChannel(1));
   EXPECT_EQ(Start(new ChannelFadeOutTask(100), 1), kTaskNotPlaying);
   EXPECT_EQ(timers.Count(), 0u) << "a refused task was left with the timers";
 }
@@ -375,11 +375,11 @@ TEST_F(SoundStateSeeds, AreWhatTheManagerSaves) {
   Ramp("SE.PCMT", 100, 1);
   ASSERT_EQ(m.PlayBgm("BGM\\M.PCMT", "BGM\\I.PCMT", true), kSoundOk);
   m.SetBgmPan(-300);
-  m.SetChannelCount(3);
+  ASSERT_EQ(kSoundOk, m.SetChannelCount(3));
   ASSERT_EQ(m.LoadChannel(0, "SE.PCMT", kLipSyncEnvelope, false), kSoundOk);
-  m.SetChannelVolume(0, 70, -1);
+  ASSERT_EQ(kSoundOk, m.SetChannelVolume(0, 70, -1));
   EXPECT_EQ(0, m.PlayChannel(0, true));
-  m.SetChannelKind(1, kVoice | kSoundEffect);
+  ASSERT_EQ(kSoundOk, m.SetChannelKind(1, kVoice | kSoundEffect));
   ASSERT_EQ(m.LoadChannel(1, "SE.PCMT", kLipSyncNone, true), kSoundOk);
   seeds["music_and_channels"] = Save();
   const std::string longName(kMaxSoundNameBytes, 'N');

@@ -202,7 +202,7 @@ TEST_F(StreamFixture, StreamThreadEndingLeavesTheFadeToTheFrameThread) {
   Put("V.PCMT", Pattern(kRate * 3 / 2, 5, 1));
   StreamingSoundBuffer b;
   ASSERT_EQ(b.Open("V.PCMT", nullptr), kStreamOpened);
-  b.SetVolume(200);
+  ASSERT_EQ(kSoundBufferOk, b.SetVolume(200));
   ASSERT_EQ(b.FadeIn(&timers, 60000, false), kFadeStarted);
   timers.RunDue(100);
   Collect(b, 3);

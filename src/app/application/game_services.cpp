@@ -54,7 +54,8 @@ bool GameApp::ApplySoundSettings(const UserConfig& from) {
   channels->SetSoundEnabled(from.soundOn != 0, false);
   channels->SetMasterVolume(static_cast<int32_t>(from.masterVolume), false);
   channels->SetBgmVolume(-1, static_cast<int32_t>(from.bgmVolume), true);
-  channels->SetBgmEnabled(from.bgmOn != 0, false);
+  // Music that does not open stays silent until it is played again.
+  (void)channels->SetBgmEnabled(from.bgmOn != 0, false);
   channels->SetKindEnabled(from.seOn != 0, kSoundEffect, true, false);
   channels->SetDefaultFactor(0, static_cast<int32_t>(from.seVolume));
   channels->SetKindSwitch(kSystemSoundEffect, from.systemSeOn != 0);

@@ -801,7 +801,8 @@ int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which,
   SoundChannel* c = channels.GetChannel(channel);
   if (c == nullptr) return kBadChannel;
   const uint8_t kind = c->kind;
-  channels.SetChannelKind(channel, kTests[which].kind);
+  // The channel is there and both kinds have their bit: neither is refused.
+  (void)channels.SetChannelKind(channel, kTests[which].kind);
   int32_t result =
       channels.LoadChannel(channel, own ? file.c_str() : kTests[which].file, kLipSyncNone, false);
   if (result == kSoundOk && own) {
@@ -809,7 +810,7 @@ int32_t PlaySettingsTestSound(SoundChannelManager& channels, int which,
         channel, -1, int32_t(std::min<uint32_t>(character->setting, kFullVolumeFactor)));
   }
   if (result == kSoundOk) result = channels.PlayChannel(channel, false);
-  channels.SetChannelKind(channel, kind);
+  (void)channels.SetChannelKind(channel, kind);
   return result;
 }
 

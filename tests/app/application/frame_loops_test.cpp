@@ -122,7 +122,7 @@ TEST_F(FrameLoopTest, EachLoopPacesItsStepsAndStepsTheWindowMovie) {
     EXPECT_NE(app->FrameLoop(), kFrameStop);
     EXPECT_EQ(app->MovieShowingState(), 1);
     EXPECT_FALSE(movie->LastFrame().empty()) << "a frame was decoded";
-    movie->Stop();
+    ASSERT_EQ(0, movie->Stop());
     FrameDueAfter(*app, kFrameMs);
     EXPECT_NE(app->FrameLoop(), kFrameStop);
     EXPECT_EQ(app->MovieShowingState(), 0);
