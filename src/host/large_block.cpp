@@ -137,21 +137,21 @@ static_assert(std::is_trivially_destructible_v<KeptBlocks>);
 KeptBlocks theKeptBlocks;
 
 LargeBlock FromHeap(size_t size, bool zeroed) {
-  uint8_t* bytes = new (std::nothrow) uint8_t[size];
-  if (!bytes) return LargeBlock(nullptr, LargeBlockRelease{0});
+  LargeBlock block(new (std::nothrow) uint8_t[size], LargeBlockRelease{0});
+  if (!block) return block;
   if (!kHeapOnly) {
     static HeapAdvice advice;
     advice.AdviseGrowth();
   }
   // Zeroed only now, so that what the heap grew by is advised before it is first touched.
   if (zeroed) {
-    std::memset(bytes, 0, size);
+    std::memset(block.get(), 0, size);
   } else if (kHeapOnly) {
     // Checked builds fill what is not zeroed with a byte no picture relies on, so that a reader
     // of bytes nobody wrote shows in what it draws.
-    std::memset(bytes, kUnwrittenFill, size);
+    std::memset(block.get(), kUnwrittenFill, size);
   }
-  return LargeBlock(bytes, LargeBlockRelease{0});
+  return block;
 }
 
 }  // namespace

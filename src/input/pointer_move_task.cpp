@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "input/engine_input.h"
 #include "platform/timer_service.h"
@@ -27,6 +28,13 @@ PointerMoveTask::PointerMoveTask(EngineInput* input, host::Point start, host::Po
       easing_(easing),
       mode_(mode) {}
 
+std::unique_ptr<PointerMoveTask> PointerMoveTask::Make(EngineInput* input, host::Point start,
+                                                       host::Point target, uint32_t duration,
+                                                       double easing, uint8_t mode) {
+  return std::unique_ptr<PointerMoveTask>(
+      new (std::nothrow) PointerMoveTask(input, start, target, duration, easing, mode));
+}
+
 int32_t PointerMoveTask::Start(TimerService* service, EngineInput* input, int32_t x, int32_t y,
                                uint32_t duration, double easing, uint8_t mode,
                                uint8_t immediateMode) {
@@ -38,8 +46,7 @@ int32_t PointerMoveTask::Start(TimerService* service, EngineInput* input, int32_
     return kPointerMoveCursorHidden;
   }
   service->RemoveById(kTaskKindPointerMove);
-  auto task = std::unique_ptr<PointerMoveTask>(
-      new PointerMoveTask(input, host::GetCursorPos(), target, duration, easing, mode));
+  auto task = Make(input, host::GetCursorPos(), target, duration, easing, mode);
   return service->Add(std::move(task), 0, 0, 0) == kTaskAdded ? 0 : kPointerMoveRefused;
 }
 

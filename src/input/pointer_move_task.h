@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "host/input/key_state.h"
 #include "platform/timed_task.h"
@@ -36,6 +37,10 @@ class PointerMoveTask final : public TimedTask {
  private:
   PointerMoveTask(EngineInput* input, host::Point start, host::Point target, uint32_t duration,
                   double easing, uint8_t mode);
+  // Null when memory runs out.
+  static std::unique_ptr<PointerMoveTask> Make(EngineInput* input, host::Point start,
+                                               host::Point target, uint32_t duration, double easing,
+                                               uint8_t mode);
   void JumpToTarget() const;
 
   EngineInput* input_;

@@ -4,6 +4,17 @@
 
 namespace bw {
 
+Ref<MemoryStream> MakeMemoryStream(void* block, uint32_t size) {
+  Ref<MemoryStream> stream = MakeRef<MemoryStream>();
+  if (!stream) {
+    FreeGlobalMemory(block);
+    return stream;
+  }
+  // A new stream holds no block yet, so attaching cannot fail.
+  (void)stream->Attach(block, size);
+  return stream;
+}
+
 uint32_t MemoryStream::Attach(void* block, uint32_t size) {
   if (start_) return kAttachFailed;
   start_ = current_ = static_cast<uint8_t*>(block);

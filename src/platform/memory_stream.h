@@ -45,4 +45,8 @@ class MemoryStream final : public Stream {
   uint32_t size_ = 0;
 };
 
+// A new stream that takes block (from AllocGlobalMemory) of size bytes. Null when memory runs
+// out; the block is freed then.
+Ref<MemoryStream> MakeMemoryStream(void* block, uint32_t size);
+
 }  // namespace bw

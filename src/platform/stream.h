@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 
 namespace bw {
 
@@ -71,34 +74,18 @@ class PositionedStream : public Stream {
   uint32_t position_ = 0;
 };
 
-// Holds one reference and releases it at the end of the scope.
-class StreamRef {
- public:
-  StreamRef() = default;
-  explicit StreamRef(Stream* stream) : stream_(stream) {}
-  ~StreamRef() { reset(); }
-  StreamRef(StreamRef&& other) noexcept : stream_(other.stream_) { other.stream_ = nullptr; }
-  StreamRef& operator=(StreamRef&& other) noexcept {
-    if (this != &other) {
-      reset();
-      stream_ = other.stream_;
-      other.stream_ = nullptr;
-    }
-    return *this;
-  }
-  StreamRef(const StreamRef&) = delete;
-  StreamRef& operator=(const StreamRef&) = delete;
-
-  void reset() {
-    if (stream_) stream_->Release();
-    stream_ = nullptr;
-  }
-  Stream* get() const { return stream_; }
-  Stream* operator->() const { return stream_; }
-  explicit operator bool() const { return stream_ != nullptr; }
-
- private:
-  Stream* stream_ = nullptr;
+// Holds one reference and releases it when the holder goes.
+struct ReleaseRef {
+  void operator()(RefCounted* object) const { object->Release(); }
 };
+template <typename T>
+using Ref = std::unique_ptr<T, ReleaseRef>;
+using StreamRef = Ref<Stream>;
+
+// A new object whose maker holds its first reference; null when memory runs out.
+template <typename T, typename... Args>
+Ref<T> MakeRef(Args&&... args) {
+  return Ref<T>(new (std::nothrow) T(std::forward<Args>(args)...));
+}
 
 }  // namespace bw

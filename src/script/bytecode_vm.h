@@ -120,6 +120,12 @@ class BytecodeVm {
   [[nodiscard]] int CallStraight();
   // CallAt's entry with either.
   [[nodiscard]] int CallInLoop();
+  // Whether RunStraight may run unit: the checks a CallAt would take the straight entry on.
+  [[nodiscard]] bool StraightAdmits(const StraightCode& unit, bool proved) const;
+  // Where RunStraight leaves the instruction pointer: past the exit it took (0: none), else past
+  // the unit's last return once a round completed. Answers result.
+  [[nodiscard]] int LeaveStraight(const StraightCode& unit, uint32_t exit, uint64_t done,
+                                  int result);
   static uint32_t TranslatedNative(JitContext* context, uint32_t fn, uint32_t args, uint32_t dest,
                                    uint32_t at);
 

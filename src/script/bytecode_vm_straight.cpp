@@ -194,18 +194,28 @@ bool StraightCode::Intact(const GuestMemory& memory) const {
   return true;
 }
 
+bool BytecodeVm::StraightAdmits(const StraightCode& unit, bool proved) const {
+  // A fragment longer than the bound on instructions faults in the loop. Then as CallStraight
+  // enters, on the stack word the end marker takes, which no store may hit.
+  if (instructionLimit_ < unit.longest_ && instructionLimit_ != 0) return false;
+  return memory_.Base() && uint64_t{sp_ - stackBottom_} + 4 <= uint64_t{stackTop_ - stackBottom_} &&
+         (proved || (!unit.StoresInto(sp_, 4) && unit.Intact(memory_)));
+}
+
+int BytecodeVm::LeaveStraight(const StraightCode& unit, uint32_t exit, uint64_t done, int result) {
+  if (exit) {
+    ip_ = exit + 4;
+  } else if (done && unit.lastReturn_) {
+    ip_ = unit.lastReturn_ + 4;
+  }
+  return result;
+}
+
 int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& turnsDone,
                             bool proved) {
   turnsDone = 0;
+  if (!StraightAdmits(unit, proved)) return kStraightRefused;
   uint8_t* const base = memory_.Base();
-  const uint32_t sp = sp_;
-  // A fragment longer than the bound on instructions faults in the loop. Then as CallStraight
-  // enters, on the stack word the end marker takes, which no store may hit.
-  if (instructionLimit_ < unit.longest_ && instructionLimit_ != 0) return kStraightRefused;
-  if (!base || uint64_t{sp - stackBottom_} + 4 > uint64_t{stackTop_ - stackBottom_} ||
-      (!proved && (unit.StoresInto(sp, 4) || !unit.Intact(memory_)))) {
-    return kStraightRefused;
-  }
   auto word = [base](uint32_t address) {
     uint32_t x;
     std::memcpy(&x, base + address, 4);
@@ -213,7 +223,7 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
   };
   auto put = [base](uint32_t address, uint32_t x) { std::memcpy(base + address, &x, 4); };
   auto s32 = [](uint32_t v) { return static_cast<int32_t>(v); };
-  put(sp, 0);
+  put(sp_, 0);
   // The binaries in the order of their kinds: each runs plainly, or behind a move into its
   // first (a: the move's source, b: its destination) or second value word.
 #define BW_STRAIGHT_BINARIES(X)     \
@@ -306,15 +316,8 @@ test:
   a = word(a);
 testValue:
   if (__builtin_expect((a != 0) != op->invert, 1)) BW_STRAIGHT_NEXT();
-  b = op->b;
-  c = op->c;
   turnsDone = done;
-  if (b) {
-    ip_ = b + 4;
-  } else if (done && unit.lastReturn_) {
-    ip_ = unit.lastReturn_ + 4;
-  }
-  return static_cast<int>(c);
+  return LeaveStraight(unit, op->b, done, static_cast<int>(op->c));
 turn:
   if (__builtin_expect(++done != turns, 1)) {
     op = first - 1;
@@ -323,8 +326,7 @@ turn:
 #undef BW_STRAIGHT_RESULT
 #undef BW_STRAIGHT_NEXT
   turnsDone = done;
-  if (unit.lastReturn_) ip_ = unit.lastReturn_ + 4;
-  return kStraightSpent;
+  return LeaveStraight(unit, 0, done, kStraightSpent);
 }
 
 }  // namespace bw

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "common/global.h"
 #include "common/sjis.h"
@@ -30,14 +29,7 @@ Stream* LoadWhole(Stream* source) {
   void* block = AllocGlobalMemory(size);
   if (size != 0 && block == nullptr) return nullptr;
   uint32_t got = size ? source->Read(block, size) : 0;
-  auto* memory = new (std::nothrow) MemoryStream;
-  if (memory == nullptr) {
-    FreeGlobalMemory(block);
-    return nullptr;
-  }
-  // A new stream holds no block yet, so attaching cannot fail.
-  if (block != nullptr) (void)memory->Attach(block, got);
-  return memory;
+  return MakeMemoryStream(block, got).release();
 }
 
 }  // namespace

@@ -60,10 +60,7 @@ class SoundFileSource {
 };
 
 // A decoder stream held by one owner: released when the holder goes.
-struct ReleaseDecoder {
-  void operator()(SoundDecoderStream* stream) const { stream->Release(); }
-};
-using DecoderRef = std::unique_ptr<SoundDecoderStream, ReleaseDecoder>;
+using DecoderRef = Ref<SoundDecoderStream>;
 
 // A new decoder stream of ours, held by its one owner.
 template <typename T, typename... Args>

@@ -10,7 +10,10 @@
 #include "host/message_queue.h"
 #include "input/engine_input.h"
 #include "input/input_manager.h"
+#include "input/pointer_move_task.h"
 #include "input/skip_modifier.h"
+#include "platform/timer_service.h"
+#include "support/failing_allocation.h"
 
 namespace bw {
 namespace {
@@ -206,6 +209,15 @@ TEST_F(Pointer, TheKeyboardHookAnswersZeroOnceInPlace) {
   input_.SetHookEnabled(false);
   EXPECT_EQ(input_.InstallKeyboardHook(), kHookSettingOff);
   EXPECT_FALSE(host::IsKeyboardGrabbed());
+}
+
+TEST_F(Pointer, AMoveThatCannotBeMadeIsRefused) {
+  TimerService timers;
+  ASSERT_TRUE(input_.IsCursorShown());
+  test::FailingAllocations failing;
+  EXPECT_EQ(PointerMoveTask::Start(&timers, &input_, 5, 5, 100, 0.0, kPointerMoveStay, 0),
+            kPointerMoveRefused);
+  EXPECT_EQ(timers.FindById(kTaskKindPointerMove), nullptr);
 }
 
 TEST_F(Pointer, WindowEdgesByTheSideTheyLeftThrough) {

@@ -9,6 +9,7 @@
 #include "platform/worker_thread.h"
 #include "resource/files/file_stream.h"
 #include "resource/packs/pack_member_stream.h"
+#include "support/failing_allocation.h"
 #include "support/temp_dir.h"
 
 namespace bw {
@@ -96,12 +97,10 @@ TEST(WorkerThreadDelegate, LastCopyDeletesAnOwnedTarget) {
   EXPECT_EQ(deaths, 1) << "a bound target is not the delegate's to delete";
 }
 
-MemoryStream* NewMemoryStream(const std::string& bytes) {
-  auto* stream = new MemoryStream();
+StreamRef NewMemoryStream(const std::string& bytes) {
   void* block = AllocGlobalMemory(bytes.size());
   std::memcpy(block, bytes.data(), bytes.size());
-  EXPECT_EQ(stream->Attach(block, static_cast<uint32_t>(bytes.size())), MemoryStream::kDone);
-  return stream;
+  return MakeMemoryStream(block, static_cast<uint32_t>(bytes.size()));
 }
 
 std::string ReadAll(Stream& s, uint32_t count) {
@@ -118,11 +117,11 @@ TEST(StreamClamping, MovesStayInsideTheDataOfEveryStream) {
   ASSERT_TRUE(file.Open(dir.WriteFile("s.bin", "0123456789"), host::HostFile::Access::kRead));
   ASSERT_TRUE(packed.Open(dir.WriteFile("p.bin", "ab0123456789zz"), host::HostFile::Access::kRead));
   ASSERT_TRUE(packed.Seek(5, host::HostFile::Origin::kBegin).has_value());
-  auto* fileStream = new FileStream();
+  Ref<FileStream> fileStream = MakeRef<FileStream>();
   ASSERT_EQ(fileStream->Attach(std::move(file)), FileStream::kDone);
   const std::pair<const char*, StreamRef> streams[] = {
-      {"memory", StreamRef(NewMemoryStream("0123456789"))},
-      {"file", StreamRef(fileStream)},
+      {"memory", NewMemoryStream("0123456789")},
+      {"file", std::move(fileStream)},
       {"pack member",
        StreamRef(new PackMemberStream(std::move(packed), 5, 10, {'0', '1', '2'}, false))}};
   for (const auto& [name, stream] : streams) {
@@ -160,6 +159,14 @@ TEST(EmptyStreams, EveryOperationRefuses) {
     EXPECT_EQ(s->Read(&c, 1), 0u);
   }
   EXPECT_EQ(f.Attach(host::HostFile()), FileStream::kAttachFailed) << "a closed handle has no size";
+}
+
+TEST(MakeMemoryStream, OutOfMemoryFreesTheBlockItWasGiven) {
+  void* block = AllocGlobalMemory(16);
+  ASSERT_NE(block, nullptr);
+  test::FailingAllocations failing;
+  // The leak check at exit catches a block left behind.
+  EXPECT_FALSE(MakeMemoryStream(block, 16));
 }
 
 }  // namespace

@@ -62,8 +62,8 @@ int SoundDevice::CreateBuffer(const BufferDesc& desc, std::unique_ptr<SoundBuffe
   if (desc.flags & kBufferPrimary) {
     if (desc.bytes != 0 || desc.format != nullptr) return kSoundInvalidParam;
     voice->primary = true;
-    *out = std::unique_ptr<SoundBuffer>(new SoundBuffer(mixer_, std::move(voice)));
-    return kSoundOk;
+    *out = NewBuffer(std::move(voice));
+    return *out ? kSoundOk : kSoundOutOfMemory;
   }
   if (desc.format == nullptr) return kSoundInvalidParam;
   if (!IsPlayableFormat(*desc.format)) return kSoundBadFormat;
@@ -79,8 +79,8 @@ int SoundDevice::CreateBuffer(const BufferDesc& desc, std::unique_ptr<SoundBuffe
   } catch (const std::bad_alloc&) {
     return kSoundOutOfMemory;
   }
-  *out = std::unique_ptr<SoundBuffer>(new SoundBuffer(mixer_, std::move(voice)));
-  return kSoundOk;
+  *out = NewBuffer(std::move(voice));
+  return *out ? kSoundOk : kSoundOutOfMemory;
 }
 
 int SoundDevice::DuplicateBuffer(const SoundBuffer& source, std::unique_ptr<SoundBuffer>* out) {
@@ -101,8 +101,12 @@ int SoundDevice::DuplicateBuffer(const SoundBuffer& source, std::unique_ptr<Soun
     voice->frequency = from.frequency;
     voice->UpdateGains();
   }
-  *out = std::unique_ptr<SoundBuffer>(new SoundBuffer(mixer_, std::move(voice)));
-  return kSoundOk;
+  *out = NewBuffer(std::move(voice));
+  return *out ? kSoundOk : kSoundOutOfMemory;
+}
+
+std::unique_ptr<SoundBuffer> SoundDevice::NewBuffer(std::unique_ptr<Voice> voice) const {
+  return std::unique_ptr<SoundBuffer>(new (std::nothrow) SoundBuffer(mixer_, std::move(voice)));
 }
 
 void SoundDevice::Mix(int16_t* out, size_t frames, uint32_t outputRate) {

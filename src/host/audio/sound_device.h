@@ -50,6 +50,9 @@ class SoundDevice {
   const std::shared_ptr<SoundMixer>& Mixer() const { return mixer_; }
 
  private:
+  // A new buffer over voice; null when memory runs out.
+  std::unique_ptr<SoundBuffer> NewBuffer(std::unique_ptr<Voice> voice) const;
+
   std::shared_ptr<SoundMixer> mixer_;
 };
 

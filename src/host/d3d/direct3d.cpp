@@ -1,6 +1,7 @@
 #include "host/d3d/direct3d.h"
 
 #include <mutex>
+#include <new>
 
 namespace bw::host {
 
@@ -52,6 +53,10 @@ void SetHalDeviceDesc(const D3dDeviceDesc& desc) {
 
 void ResetHalDeviceDesc() {
   SetHalDeviceDesc(OwnHalDesc());
+}
+
+std::unique_ptr<D3dDevice> D3dDevice::Make(MemorySurface* target) {
+  return std::unique_ptr<D3dDevice>(new (std::nothrow) D3dDevice(target));
 }
 
 D3dDevice::D3dDevice(MemorySurface* target) : target_(target) {
@@ -201,7 +206,8 @@ HResult Direct3D::CreateDevice(const Guid& guid, MemorySurface* target,
   out->reset();
   if (!(guid == kIidDirect3DHalDevice)) return kDdErrNotFound;
   if (target->BytesPerPixel() != 2 && target->BytesPerPixel() != 4) return kDdErrInvalidPixelFormat;
-  out->reset(new D3dDevice(target));
+  *out = D3dDevice::Make(target);
+  if (!*out) return kDdErrOutOfMemory;
   // What the device draws is presented smoothly when the window scales it.
   target->SetPresentLinear(true);
   return kDdOk;

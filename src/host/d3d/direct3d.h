@@ -122,6 +122,8 @@ class D3dDevice {
  private:
   friend class Direct3D;
   explicit D3dDevice(MemorySurface* target);
+  // Null when memory runs out.
+  static std::unique_ptr<D3dDevice> Make(MemorySurface* target);
   RasterState BuildState() const;
 
   MemorySurface* target_;

@@ -23,25 +23,22 @@ class SharedPixels {
     SharedPixels out;
     LargeBlock bytes = AllocateLargeBlock(size, zeroed);
     if (!bytes) return out;
-    out.block_ = new (std::nothrow) Block{{1}, size, std::move(bytes)};
+    out.block_.reset(new (std::nothrow) Block{{1}, size, std::move(bytes)});
     return out;
   }
 
-  SharedPixels(const SharedPixels& other) : block_(other.block_) {
-    if (block_) block_->holders.fetch_add(1, std::memory_order_relaxed);
+  SharedPixels(const SharedPixels& other) {
+    if (!other.block_) return;
+    other.block_->holders.fetch_add(1, std::memory_order_relaxed);
+    block_.reset(other.block_.get());
   }
-  SharedPixels(SharedPixels&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+  SharedPixels(SharedPixels&& other) noexcept = default;
   SharedPixels& operator=(SharedPixels other) noexcept {
     std::swap(block_, other.block_);
     return *this;
   }
-  ~SharedPixels() { Reset(); }
 
-  void Reset() {
-    // The release orders this holder's last reads before a sole holder's next writes.
-    if (block_ && block_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) delete block_;
-    block_ = nullptr;
-  }
+  void Reset() { block_.reset(); }
 
   explicit operator bool() const { return block_ != nullptr; }
   uint8_t* Data() const { return block_ ? block_->bytes.get() : nullptr; }
@@ -55,7 +52,14 @@ class SharedPixels {
     size_t size;
     LargeBlock bytes;
   };
-  Block* block_ = nullptr;
+  // Each handle holds one count; the last one deletes the block.
+  struct DropHolder {
+    void operator()(Block* block) const {
+      // The release orders this holder's last reads before a sole holder's next writes.
+      if (block->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) delete block;
+    }
+  };
+  std::unique_ptr<Block, DropHolder> block_;
 };
 
 }  // namespace bw::host

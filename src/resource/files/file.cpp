@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <new>
 
 #include "common/sjis.h"
 #include "host/file/file_system.h"
@@ -51,15 +50,12 @@ uint32_t File::TakeLoaded(int code, void* block, uint32_t size, std::string path
   }
   // An empty file still gets a block, so the content reads as an empty file.
   if (!block) block = AllocGlobalMemory(1);
-  auto* stream = block ? new (std::nothrow) MemoryStream() : nullptr;
+  Ref<MemoryStream> stream = block ? MakeMemoryStream(block, size) : nullptr;
   if (!stream) {
-    FreeGlobalMemory(block);
     Close();
     return kFileOutOfMemory;
   }
-  // A new stream holds no block yet, so attaching cannot fail.
-  (void)stream->Attach(block, size);
-  stream_ = stream;
+  stream_ = stream.release();
   size_ = size;
   path_ = std::move(path);
   return kFileOk;

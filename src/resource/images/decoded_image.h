@@ -41,10 +41,7 @@ class DecodedImage : public RefCounted {
 };
 
 // Holds one reference to a picture shared with the image cache.
-struct DecodedImageRelease {
-  void operator()(DecodedImage* picture) const { picture->Release(); }
-};
-using DecodedImageRef = std::unique_ptr<DecodedImage, DecodedImageRelease>;
+using DecodedImageRef = Ref<DecodedImage>;
 
 // Writes a decoded DIB into a destination: a paletted picture (1, 4 or 8 bits) as 8-bit indices
 // with its palette when eightBit is set, every other picture as 32-bit pixels (palette entries

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <new>
 
 #include "common/atomic_file.h"
 #include "common/sjis.h"
@@ -259,14 +258,14 @@ DecodedImage* ImageLoaderManager::DecodeFromMemory(std::span<const uint8_t> data
                                                    ImageLoader* loader) {
   if (!loader) loader = FindLoaderByContent(data, nullptr);
   if (!loader) return nullptr;
-  DecodedImage* image = nullptr;
+  DecodedImageRef image;
   if (loader->LoadToBuffers(data, {}) == kGllDone) {
     uint32_t byteSize = loader->GetByteSize();
-    image = new (std::nothrow) DecodedImage(loader->TakePicture(), byteSize);
+    image = MakeRef<DecodedImage>(loader->TakePicture(), byteSize);
     if (image) image->SetPalette(loader->GetPalette(true));
   }
   loader->FreeBuffers();
-  return image;
+  return image.release();
 }
 
 void ImageLoaderManager::Cache(DecodedImage* image, const std::string& key) {

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <new>
 #include <optional>
 
 #include "common/sjis.h"
@@ -188,13 +187,10 @@ Stream* FileSystemManager::OpenStream(std::string_view name, std::string* path, 
   auto loose = [&](const std::string& candidate) {
     host::HostFile file;
     if (!OpenLoose(candidate, file)) return kGoOn;
-    auto* fileStream = new (std::nothrow) FileStream();
+    Ref<FileStream> fileStream = MakeRef<FileStream>();
     if (!fileStream) return kFsOutOfMemory;
-    if (fileStream->Attach(std::move(file)) != FileStream::kDone) {
-      fileStream->Release();
-      return kFsSizeUnknown;
-    }
-    stream = fileStream;
+    if (fileStream->Attach(std::move(file)) != FileStream::kDone) return kFsSizeUnknown;
+    stream = fileStream.release();
     if (path) *path = candidate;
     return kFsOk;
   };
@@ -209,14 +205,11 @@ Stream* FileSystemManager::OpenStream(std::string_view name, std::string* path, 
       } else if (archiveError == kArchiveNotStreamable && wholeFallback) {
         GlobalBlock block;
         code = record.archive->ReadByName(rest.c_str(), AllocGlobalBlock, &block, nullptr, nullptr);
-        auto* memory = code == kArchiveOk ? new (std::nothrow) MemoryStream() : nullptr;
-        if (memory) {
-          // A new stream holds no block yet, so attaching cannot fail.
-          (void)memory->Attach(block.pointer, block.size);
-          stream = memory;
-        } else {
+        if (code != kArchiveOk) {
           FreeGlobalBlock(&block);
-          if (code == kArchiveOk) code = kFsOutOfMemory;
+        } else {
+          stream = MakeMemoryStream(block.pointer, block.size).release();
+          if (!stream) code = kFsOutOfMemory;
         }
       } else if (archiveError != kArchiveNotFound && archiveError != kArchiveOk) {
         code = archiveError;

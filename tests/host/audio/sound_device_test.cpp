@@ -4,6 +4,7 @@
 
 #include "host/audio/sound_test_rig.h"
 #include "host/sdl/sdl_audio_output.h"
+#include "support/failing_allocation.h"
 
 namespace bw::host {
 namespace {
@@ -59,6 +60,18 @@ TEST(SoundDevice, CreateRefusesBadDescriptions) {
   std::unique_ptr<SoundBuffer> copy;
   EXPECT_EQ(SoundDevice().DuplicateBuffer(*buffer, &copy), kSoundInvalidParam)
       << "another device's buffer";
+}
+
+TEST(SoundDevice, ABufferThatCannotBeMadeAnswersOutOfMemory) {
+  SoundDevice device;
+  const WaveFormat format = MakePcmFormat(1, 8000, 8);
+  std::unique_ptr<SoundBuffer> source, buffer;
+  ASSERT_EQ(device.CreateBuffer({0, 8, &format}, &source), kSoundOk);
+  test::FailingAllocations failing;
+  EXPECT_EQ(device.CreateBuffer({kBufferPrimary, 0, nullptr}, &buffer), kSoundOutOfMemory);
+  EXPECT_EQ(device.CreateBuffer({0, 8, &format}, &buffer), kSoundOutOfMemory);
+  EXPECT_EQ(device.DuplicateBuffer(*source, &buffer), kSoundOutOfMemory);
+  EXPECT_EQ(buffer, nullptr);
 }
 
 // Restoring a lost buffer is the engine sound buffer's test, which plays it again.

@@ -8,6 +8,7 @@
 
 #include "host/d3d/direct3d.h"
 #include "host/surface/surface_test_util.h"
+#include "support/failing_allocation.h"
 
 namespace bw::host {
 namespace {
@@ -178,6 +179,8 @@ TEST_F(QuadTest, HostileVerticesStayInsideTheViewportAndTheDeviceRefusesWhatItDo
   std::unique_ptr<D3dDevice> none;
   EXPECT_EQ(direct3d->CreateDevice(kIidDirect3DHalDevice, palettised.get(), &none),
             kDdErrInvalidPixelFormat);
+  bw::test::FailingAllocations failing;
+  EXPECT_EQ(direct3d->CreateDevice(kIidDirect3DHalDevice, target.get(), &none), kDdErrOutOfMemory);
 }
 
 struct Lit {

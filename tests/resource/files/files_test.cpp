@@ -20,6 +20,7 @@
 #include "resource/files/file_utils.h"
 #include "resource/packs/file_system_manager.h"
 #include "resource/packs/vfa_decoder.h"
+#include "support/failing_allocation.h"
 #include "support/image_test_rig.h"
 #include "support/temp_dir.h"
 
@@ -43,6 +44,15 @@ TEST_F(FileTest, WithoutAManagerNothingOpens) {
   EXPECT_EQ(file.Load("A.TXT"), kFileNoManager);
   EXPECT_EQ(file.OpenStream("A.TXT"), kFileNoManager);
   EXPECT_EQ(file.LoadPackMember(0, 0, nullptr), kFileNoManager);
+}
+
+TEST_F(FileTest, AStreamThatCannotBeMadeAnswersOutOfMemory) {
+  dir_.WriteFile("a.txt", "AB");
+  File file;
+  test::FailingAllocations failing;
+  EXPECT_EQ(file.Load("A.TXT"), kFileOutOfMemory) << "the loaded content's stream";
+  EXPECT_EQ(file.OpenStream("A.TXT"), kFileOutOfMemory) << "the loose file's stream";
+  EXPECT_EQ(file.GetData(), nullptr);
 }
 
 TEST_F(FileTest, ReadLineOnContentInMemory) {
