@@ -45,29 +45,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (surface.Create(64, 48, 32, bw::kImageDirtyList) != 0) return 0;
   bw::ScriptMessageText text(nullptr, &memory);
   text.SetHistoryEnabled(true);
-  text.SetHistoryCapacity(2);
-  text.SetOutput(&surface, nullptr, 1, 2, &renderer, (options & 8) != 0, (options & 16) != 0, 1);
+  // The reads below are what is fuzzed: their answers only steer them.
+  (void)text.SetHistoryCapacity(2);
+  (void)text.SetOutput(&surface, nullptr, 1, 2, &renderer, (options & 8) != 0, (options & 16) != 0,
+                       1);
 
-  text.SetMessage(message);
-  text.SetChoices(choices);
+  (void)text.SetMessage(message);
+  (void)text.SetChoices(choices);
   for (int i = 0; i < 1024; ++i) {
     const int32_t kind = text.Advance((options & 32) != 0 && i % 3 == 0);
     Check(kind >= -1 && kind <= 8);
     if (kind == bw::MessageTextEngine::kEnd || kind == bw::MessageTextEngine::kMalformed) break;
   }
   Check(text.Cursor() <= (text.Body() ? text.Body()->size() : 0));
-  text.SeekTag(options % 3, true);
+  // The reads are what is fuzzed: their answers only steer them.
+  (void)text.SeekTag(options % 3, true);
   text.SetCursor(0);
-  text.SkipToNextTag();
+  // The reads are what is fuzzed: their answers only steer them.
+  (void)text.SkipToNextTag();
   char plain[64];
   const uint32_t count = text.ExtractPlainText(nullptr, 0, true);
   Check(text.ExtractPlainText(plain, sizeof plain, true) == count);
   for (int32_t i = 0; i < text.ChoiceCount(); ++i) {
-    text.DrawChoice(i, 0, 0, nullptr, nullptr, bw::ScriptMessageText::kStoredOutline);
+    // The drawing is what is fuzzed: its answer only says whether it drew.
+    (void)text.DrawChoice(i, 0, 0, nullptr, nullptr, bw::ScriptMessageText::kStoredOutline);
     text.IsChoiceRead(i);
   }
-  text.DrawTextPart(0, 0, 1, nullptr, nullptr, 0);
-  text.SetMessage(message);  // stores the choices in the first entry
+  // The drawing and the history are what is fuzzed: their answers only say whether they took.
+  (void)text.DrawTextPart(0, 0, 1, nullptr, nullptr, 0);
+  (void)text.SetMessage(message);  // stores the choices in the first entry
   std::vector<uint8_t> saved;
   text.SaveHistory(saved);
   Check(saved.size() == text.GetHistorySaveSize());

@@ -115,8 +115,8 @@ int32_t TextTypingTask::TypeToken(bool* pageFull, bool* newLine) {
   *pageFull = false;
   *newLine = false;
   if (kind == Engine::kCharacter && !TypeCharacter(from, newLine)) {
-    // A full page: the rest of the section is passed over.
-    engine->SeekTag(-1);
+    // A full page: the rest of the section is passed over, however it ends.
+    (void)engine->SeekTag(-1);
     *pageFull = true;
   } else if (kind == Engine::kQuotedTag) {
     const std::string tag(engine->GetTagText().value_or(std::string_view()));

@@ -126,7 +126,8 @@ bool PutText(NativeArgs& a, uint32_t k, std::string_view bytes) {
 int32_t SetHistoryCapacity(NativeArgs& a) {
   ScriptMessageText* t = Text(a);
   if (!t) return kMessageNoText;
-  t->SetHistoryCapacity(static_cast<uint8_t>(a.U32(0)));
+  // Without the memory for it the history has no room: the game plays on without it.
+  (void)t->SetHistoryCapacity(static_cast<uint8_t>(a.U32(0)));
   return 0;
 }
 
@@ -239,7 +240,8 @@ int32_t Redraw(NativeArgs& a) {
   ScriptMessageText* t = Text(a);
   if (!t) return 0;
   CheckOutput(a, *t);
-  return static_cast<uint8_t>(t->Redraw());
+  t->Redraw();
+  return 1;
 }
 
 // 477
@@ -456,7 +458,9 @@ int32_t GetChoiceText(NativeArgs& a) {
 // 507-509
 int32_t SetChoiceRead(NativeArgs& a) {
   ScriptMessageText* t = Text(a);
-  return t ? static_cast<uint8_t>(t->SetChoiceRead(static_cast<uint8_t>(a.U32(0)))) : 0;
+  if (!t) return 0;
+  t->SetChoiceRead(static_cast<uint8_t>(a.U32(0)));
+  return 1;
 }
 
 int32_t GetChoiceMode(NativeArgs& a) {

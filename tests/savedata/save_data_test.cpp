@@ -142,9 +142,9 @@ sav::StateParts Parts(SaveRig& rig) {
   EXPECT_EQ(rig.host->WriteVariableSet(&parts.variables, 0, false), 0);
   rig.SetWord(0, s1), rig.SetWord(1, s2a), rig.SetWord(1, s2b, 1);
   MessageTextEngine other;
-  other.SetHistoryCapacity(4);
+  EXPECT_TRUE(other.SetHistoryCapacity(4));
   other.SetHistoryEnabled(true);
-  other.SetMessage(std::vector<uint8_t>{0, 1, 0, 'o', 'l', 'd', 0});
+  EXPECT_EQ(other.SetMessage(std::vector<uint8_t>{0, 1, 0, 'o', 'l', 'd', 0}), 0);
   other.SaveHistory(parts.history);
   parts.historyFlag = 1;
   parts.snapshot = {0, 1, 2};

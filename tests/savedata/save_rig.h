@@ -112,7 +112,7 @@ struct SaveRig {
       return h == kLayerHandle ? SaveSceneLayer{&layer, nullptr} : SaveSceneLayer{};
     });
     Save().SetThumbnailSource(kLayerHandle, 0);
-    Text().SetHistoryCapacity(8);
+    EXPECT_TRUE(Text().SetHistoryCapacity(8));
     Text().SetHistoryEnabled(true);
   }
   // Saves through the fake frame, whose scene is the rig's layer.

@@ -70,6 +70,7 @@ TEST_F(ToolCommands, RefusedFilesAndWrongCallsFailSayingWhy) {
   dir_.WriteFile("USER.CFG", noise);
   dir_.WriteFile("noise.bin", noise);
   dir_.WriteFile("open.tobs", ".tob1\n  MessageBegin 0\n  \"a line\"\n\n  MessageWait ; the end\n");
+  dir_.WriteFile("long.tobs", ".tob1\n  MessageBegin {.space 70000 | ret}\n  .end\n");
   dir_.WriteFile("os2.bmp",
                  std::string("BM\0\0\0\0\0\0\0\0\x4e\0\0\0\x40\0\0\0", 18) + std::string(60, '\0'));
   struct Case {
@@ -84,6 +85,8 @@ TEST_F(ToolCommands, RefusedFilesAndWrongCallsFailSayingWhy) {
       {"tobasm", "-d " + run_.Path("noise.bin"), 1, "noise.bin: neither a scenario script"},
       {"tobasm", run_.Path("open.tobs") + " " + run_.Path("open.tob"), 1,
        "line 5: the scenario ends without .end"},
+      {"tobasm", run_.Path("long.tobs") + " " + run_.Path("long.tob"), 1,
+       "line 2: an expression's code or link lists pass 65535 bytes"},
       {"wgx", "encode " + run_.Path("os2.bmp") + " " + run_.Path("os2.wgx"), 1,
        "os2.bmp: BMP header of 64 bytes is not read"},
       {"oggtone", "x.ogg --freq abc --ms 10", 2, "oggtone: --freq needs a number, not \"abc\""},

@@ -126,7 +126,8 @@ class GameTextLook final : public TextSettingsTarget {
     if (request.history) {
       auto* text = dynamic_cast<ScriptMessageText*>(host->MessageText());
       const int32_t capacity = user.historyPages == 0 ? 0 : int32_t(user.historyPages) + 1;
-      if (text && text->HistoryCapacity() != capacity) text->SetHistoryCapacity(capacity);
+      // Without the memory for it the history is off (no room), and the game plays on.
+      if (text && text->HistoryCapacity() != capacity) (void)text->SetHistoryCapacity(capacity);
     }
   }
 

@@ -130,7 +130,7 @@ std::string MessageTextEngine::ExpandReferences(std::span<const uint8_t> text, b
   return out;
 }
 
-int32_t MessageTextEngine::ParseMessageText(std::span<const uint8_t> compiled) {
+void MessageTextEngine::ParseMessageText(std::span<const uint8_t> compiled) {
   name_.reset();
   body_.reset();
   size_t i = 0;
@@ -152,7 +152,6 @@ int32_t MessageTextEngine::ParseMessageText(std::span<const uint8_t> compiled) {
   }
   body_ = ExpandReferences(compiled.subspan(i), true);
   body_->push_back('\0');
-  return 0;
 }
 
 int32_t MessageTextEngine::SetMessage(std::span<const uint8_t> block) {
@@ -160,17 +159,15 @@ int32_t MessageTextEngine::SetMessage(std::span<const uint8_t> block) {
   keyByte_ = block.size() > 0 ? block[0] : 0;
   keyNumber_ = block.size() > 2 ? ReadU16(block.data() + 1) : 0;
   suppressed_ = IsEndHookSuppressed(keyByte_, keyNumber_);
-  const int32_t result =
-      ParseMessageText(block.size() > 3 ? block.subspan(3) : block.subspan(0, 0));
-  if (result == 0) {
-    StoreChoicesInHistory();
-    AddHistoryEntry();
-  }
+  ParseMessageText(block.size() > 3 ? block.subspan(3) : block.subspan(0, 0));
+  // With the history off or without room the message shows all the same, unrecorded.
+  (void)StoreChoicesInHistory();
+  (void)AddHistoryEntry();
   cursor_ = 0;
   choicesShown_ = true;
   ++serial_;
   OnMessageSet();
-  return result;
+  return 0;
 }
 
 void MessageTextEngine::Reset() {
@@ -372,7 +369,8 @@ void MessageTextEngine::SetLastHistoryFlag(uint8_t flag) {
 }
 
 int32_t MessageTextEngine::ShowHistoryEntry(int32_t index) {
-  StoreChoicesInHistory();
+  // Choices that cannot be stored (history off or full) are left out of it.
+  (void)StoreChoicesInHistory();
   choicesShown_ = true;
   for (auto& choice : choices_) choice.reset();
   const MessageHistoryEntry* entry = HistoryEntry(index);
@@ -593,7 +591,7 @@ uint32_t MessageTextEngine::GetHistorySaveSize() const {
   return static_cast<uint32_t>(std::min<uint64_t>(size, std::numeric_limits<uint32_t>::max()));
 }
 
-int32_t MessageTextEngine::SaveHistory(std::vector<uint8_t>& out) const {
+void MessageTextEngine::SaveHistory(std::vector<uint8_t>& out) const {
   ByteWriter w(out);
   int32_t stored = 0;
   for (int32_t i = 0; i < count_; ++i) stored += HistoryEntry(i) ? 1 : 0;
@@ -613,7 +611,6 @@ int32_t MessageTextEngine::SaveHistory(std::vector<uint8_t>& out) const {
     w.u8(entry->choiceMode);
     w.u16le(entry->choiceValue);
   }
-  return 0;
 }
 
 int32_t MessageTextEngine::LoadHistory(ByteReader& in, bool restore) {

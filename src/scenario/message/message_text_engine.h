@@ -61,49 +61,48 @@ class MessageTextEngine {
   virtual uint8_t IsEndHookSuppressed(uint8_t /*keyByte*/, uint16_t /*keyNumber*/) { return 0; }
   virtual void OnEndOfText(uint8_t /*keyByte*/, uint16_t /*keyNumber*/) {}
   virtual uint32_t GetHistorySaveSize() const;
-  virtual int32_t SaveHistory(std::vector<uint8_t>& out) const;
+  virtual void SaveHistory(std::vector<uint8_t>& out) const;
   // 0 loaded (or skipped without restore); 2 a short or malformed block, the history unchanged.
-  virtual int32_t LoadHistory(ByteReader& in, bool restore);
+  [[nodiscard]] virtual int32_t LoadHistory(ByteReader& in, bool restore);
   virtual void OnMessageSet() {}
 
-  // block: key byte, key number (u16), compiled text. -1 when setting messages is off, else the
-  // parse result (0).
-  int32_t SetMessage(std::span<const uint8_t> block);
-  int32_t ParseMessageText(std::span<const uint8_t> compiled);
+  // block: key byte, key number (u16), compiled text. -1 when setting messages is off, else 0.
+  [[nodiscard]] int32_t SetMessage(std::span<const uint8_t> block);
+  void ParseMessageText(std::span<const uint8_t> compiled);
   void Reset();
-  bool SetHistoryCapacity(int32_t capacity);
+  [[nodiscard]] bool SetHistoryCapacity(int32_t capacity);
 
   void SetMessageSetEnabled(bool on) { messageSetEnabled_ = on; }
   void SetHistoryEnabled(bool on) { historyEnabled_ = on; }
   void SetChoicesEnabled(bool on) { choicesEnabled_ = on; }
 
   // block: choice mode, choice value (u16), compiled choice list (count byte, records).
-  int32_t SetChoices(std::span<const uint8_t> block);
-  int32_t AddChoice(const char* text);
+  [[nodiscard]] int32_t SetChoices(std::span<const uint8_t> block);
+  [[nodiscard]] int32_t AddChoice(const char* text);
   void ClearChoices();
   // The shown flag, the count byte and the entry flag byte back to 0.
   void ClearChoiceState() { choicesShown_ = false, choiceCountByte_ = 0, entryFlag_ = 0; }
   void SetMaxChoices(int32_t count);
   // The choice's own string or the text of its packed record; nullopt when there is neither.
   std::optional<std::string_view> GetChoiceText(int32_t index) const;
-  int32_t CopyChoiceText(int32_t index, char* buffer, size_t size) const;
+  [[nodiscard]] int32_t CopyChoiceText(int32_t index, char* buffer, size_t size) const;
   // Length (with NUL) of the n-th '\'-separated part of the name, 0 when absent; copied into
   // buffer only when it fits in size.
   uint32_t GetTextPart(int32_t n, char* buffer, size_t size) const;
-  int32_t StoreChoicesInHistory();
+  [[nodiscard]] int32_t StoreChoicesInHistory();
   void SetLastHistoryFlag(uint8_t flag);
 
-  int32_t ShowHistoryEntry(int32_t index);
-  int32_t ShowFirstHistory();
-  int32_t ShowLastHistory();
-  int32_t ShowPreviousHistory();
-  int32_t ShowNextHistory();
-  int32_t ShowHistoryAt(int32_t index);
-  int32_t ShowHistoryRelative(int32_t delta);
+  [[nodiscard]] int32_t ShowHistoryEntry(int32_t index);
+  [[nodiscard]] int32_t ShowFirstHistory();
+  [[nodiscard]] int32_t ShowLastHistory();
+  [[nodiscard]] int32_t ShowPreviousHistory();
+  [[nodiscard]] int32_t ShowNextHistory();
+  [[nodiscard]] int32_t ShowHistoryAt(int32_t index);
+  [[nodiscard]] int32_t ShowHistoryRelative(int32_t delta);
 
-  int32_t NextToken();
-  int32_t SkipToNextTag();
-  int32_t SeekTag(int32_t n);
+  [[nodiscard]] int32_t NextToken();
+  [[nodiscard]] int32_t SkipToNextTag();
+  [[nodiscard]] int32_t SeekTag(int32_t n);
   // After a quoted tag, an integer tag, a binary block (from the byte after "[" NUL).
   std::optional<std::string_view> GetTagText() const { return tagText_; }
   int32_t GetTagValue() const { return tagValue_; }
@@ -143,15 +142,15 @@ class MessageTextEngine {
   std::string ExpandReferences(std::span<const uint8_t> text, bool markup) const;
 
  private:
-  int32_t AddHistoryEntry();
+  [[nodiscard]] int32_t AddHistoryEntry();
   MessageHistoryEntry* Newest();
   int32_t SlotOf(int32_t index) const;
   void ClearHistory();
   void EndHook();
   uint8_t At(size_t pos) const;
-  int32_t ReadQuotedTag(int32_t kind);
-  int32_t ReadIntegerTag(int32_t kind);
-  int32_t ReadBinaryBlock(int32_t kind);
+  [[nodiscard]] int32_t ReadQuotedTag(int32_t kind);
+  [[nodiscard]] int32_t ReadIntegerTag(int32_t kind);
+  [[nodiscard]] int32_t ReadBinaryBlock(int32_t kind);
   void SkipTagBackslash();
   // The packed record i of list (bounded); empty when the walk leaves the list.
   static std::span<const uint8_t> Record(std::span<const uint8_t> list, int32_t index);

@@ -77,7 +77,8 @@ uint8_t ScriptMessageText::IsEndHookSuppressed(uint8_t keyByte, uint16_t keyNumb
 }
 
 void ScriptMessageText::OnEndOfText(uint8_t keyByte, uint16_t keyNumber) {
-  SetMessageRead(keyNumber, keyByte != 0);
+  // A bit past the script's read flags is not kept; the text has ended all the same.
+  (void)SetMessageRead(keyNumber, keyByte != 0);
 }
 
 int32_t ScriptMessageText::SetOutput(ImageSurface* surface, MessageTextOwner* owner, int32_t x,
@@ -206,8 +207,9 @@ int32_t ScriptMessageText::Advance(bool skipToTag) {
   if (token == kCharacter) {
     if (skipToTag) token = SkipToNextTag();
     if (surface_ && renderer_ && Body()) {
-      DrawRun(*Body(), from, Cursor(), Resolve(nullptr, nullptr, kStoredOutline), originX_, penX_,
-              penY_);
+      // A character the renderer refuses ends the drawing there: the token is read all the same.
+      (void)DrawRun(*Body(), from, Cursor(), Resolve(nullptr, nullptr, kStoredOutline), originX_,
+                    penX_, penY_);
     }
   } else if (token == kSectionEnd || token == kEnd) {
     ResetPen();
@@ -219,19 +221,20 @@ int32_t ScriptMessageText::SeekTag(int32_t tag, bool draw) {
   if (!Body() || (draw && (!surface_ || !renderer_))) return -1;
   ResetPen();
   const int32_t result = MessageTextEngine::SeekTag(tag);
+  // A character the renderer refuses ends the drawing there: the tag is found all the same.
   if (draw)
-    DrawRun(*Body(), 0, Cursor(), Resolve(nullptr, nullptr, kStoredOutline), originX_, penX_,
-            penY_);
+    (void)DrawRun(*Body(), 0, Cursor(), Resolve(nullptr, nullptr, kStoredOutline), originX_, penX_,
+                  penY_);
   return result;
 }
 
-int32_t ScriptMessageText::Redraw() {
+void ScriptMessageText::Redraw() {
   ResetPen();
   if (Body() && surface_ && renderer_) {
-    DrawRun(*Body(), 0, Cursor(), Resolve(nullptr, nullptr, kStoredOutline), originX_, penX_,
-            penY_);
+    // A character the renderer refuses ends the drawing there: the text reads on all the same.
+    (void)DrawRun(*Body(), 0, Cursor(), Resolve(nullptr, nullptr, kStoredOutline), originX_, penX_,
+                  penY_);
   }
-  return 1;
 }
 
 uint32_t ScriptMessageText::ExtractPlainText(char* out, size_t size, bool withLineBreaks) const {
@@ -276,14 +279,13 @@ uint32_t ScriptMessageText::ExtractPlainText(char* out, size_t size, bool withLi
   return static_cast<uint32_t>(plain.size());
 }
 
-int32_t ScriptMessageText::SetChoiceRead(int32_t choice) {
+void ScriptMessageText::SetChoiceRead(int32_t choice) {
   SetLastHistoryFlag(static_cast<uint8_t>(choice));
   if (vm_ && ChoiceCount() > 0 && ChoiceMode() != 2 && choice >= 0 && choice < ChoiceCount()) {
     // A bit beyond the read flags is not kept; the choice is taken all the same.
     (void)vm_->SetReadFlagB(uint32_t{ChoiceValue()} + static_cast<uint32_t>(choice),
                             ChoiceBitInLast());
   }
-  return 1;
 }
 
 bool ScriptMessageText::IsChoiceRead(int32_t choice) const {

@@ -33,33 +33,35 @@ class ScriptMessageText : public MessageTextEngine, public ScriptHostMessageText
   // A message whose end was read is marked in the script table, and read text is not marked
   // again.
   bool TestMessageRead(uint32_t bit, bool inLast) const;
-  int SetMessageRead(uint32_t bit, bool inLast);
+  [[nodiscard]] int SetMessageRead(uint32_t bit, bool inLast);
   uint8_t IsEndHookSuppressed(uint8_t keyByte, uint16_t keyNumber) override;
   void OnEndOfText(uint8_t keyByte, uint16_t keyNumber) override;
   void OnMessageSet() override { ResetPen(); }
-  void StorePendingChoices() override { StoreChoicesInHistory(); }
+  // Without the history, or without room in it, the choices go unrecorded.
+  void StorePendingChoices() override { (void)StoreChoicesInHistory(); }
 
   // Forgets the stored picture, owner and renderer (their objects are going).
   void DropOutput() { surface_ = nullptr, owner_ = nullptr, renderer_ = nullptr; }
-  int32_t SetOutput(ImageSurface* surface, MessageTextOwner* owner, int32_t x, int32_t y,
-                    TextRenderer* renderer, bool outline, bool fixedPitch, int32_t spacing);
+  [[nodiscard]] int32_t SetOutput(ImageSurface* surface, MessageTextOwner* owner, int32_t x,
+                                  int32_t y, TextRenderer* renderer, bool outline, bool fixedPitch,
+                                  int32_t spacing);
   // part 0: the whole name; else its '\'-separated part. Null surface or renderer: the stored
   // ones; outline kStoredOutline: the stored flag.
-  int32_t DrawTextPart(int32_t x, int32_t y, int32_t part, ImageSurface* surface,
-                       TextRenderer* renderer, uint8_t outline);
-  int32_t DrawChoice(int32_t index, int32_t x, int32_t y, ImageSurface* surface,
-                     TextRenderer* renderer, uint8_t outline);
-  int32_t Advance(bool skipToTag);
-  int32_t SeekTag(int32_t tag, bool draw);
-  int32_t Redraw();
+  [[nodiscard]] int32_t DrawTextPart(int32_t x, int32_t y, int32_t part, ImageSurface* surface,
+                                     TextRenderer* renderer, uint8_t outline);
+  [[nodiscard]] int32_t DrawChoice(int32_t index, int32_t x, int32_t y, ImageSurface* surface,
+                                   TextRenderer* renderer, uint8_t outline);
+  [[nodiscard]] int32_t Advance(bool skipToTag);
+  [[nodiscard]] int32_t SeekTag(int32_t tag, bool draw);
+  void Redraw();
   // The visible text of the message (CR LF for line breaks when asked); the count of its bytes.
   // Up to size - 1 of them go to out with a NUL; a null out only counts.
   uint32_t ExtractPlainText(char* out, size_t size, bool withLineBreaks) const;
-  int32_t SetChoiceRead(int32_t choice);
+  void SetChoiceRead(int32_t choice);
   bool IsChoiceRead(int32_t choice) const;
   uint8_t GetChoiceMode() const;
-  int32_t SaveReadingPosition();
-  int32_t RestoreReadingPosition();
+  [[nodiscard]] int32_t SaveReadingPosition();
+  [[nodiscard]] int32_t RestoreReadingPosition();
 
   void ResetPen() { penX_ = originX_, penY_ = originY_; }
   int32_t GetPenX() const { return penX_; }
@@ -72,11 +74,12 @@ class ScriptMessageText : public MessageTextEngine, public ScriptHostMessageText
     bool outline;
   };
   // Draws text[from, to) at the pen, which moves on; a line break returns it to lineStart.
-  int32_t DrawRun(std::string_view text, size_t from, size_t to, const Output& out,
-                  int32_t lineStart, int32_t& penX, int32_t& penY);
-  int32_t DrawUnit(std::string_view unit, const Output& out, int32_t& penX, int32_t penY);
+  [[nodiscard]] int32_t DrawRun(std::string_view text, size_t from, size_t to, const Output& out,
+                                int32_t lineStart, int32_t& penX, int32_t& penY);
+  [[nodiscard]] int32_t DrawUnit(std::string_view unit, const Output& out, int32_t& penX,
+                                 int32_t penY);
   Output Resolve(ImageSurface* surface, TextRenderer* renderer, uint8_t outline) const;
-  int32_t DrawString(std::string_view text, int32_t x, int32_t y, const Output& out);
+  [[nodiscard]] int32_t DrawString(std::string_view text, int32_t x, int32_t y, const Output& out);
   bool ChoiceBitInLast() const { return ChoiceMode() != 0; }
 
   ScriptVm* vm_;

@@ -162,14 +162,14 @@ void SaveEntry(ByteWriter& out, const HistoryEntry& entry) {
 
 }  // namespace
 
-int32_t TextHistoryLog::SetCapacity(int32_t capacity) {
-  if (capacity == Capacity()) return 0;
+void TextHistoryLog::SetCapacity(int32_t capacity) {
+  if (capacity == Capacity()) return;
   if (capacity < 1) {
     slots_.clear();
     count_ = oldest_ = 0;
     choiceCursor_ = -1;
     openSerial_.reset();
-    return 0;
+    return;
   }
   std::vector<std::unique_ptr<HistoryEntry>> slots(static_cast<size_t>(capacity));
   const int32_t keep = std::min(count_, capacity);
@@ -182,7 +182,6 @@ int32_t TextHistoryLog::SetCapacity(int32_t capacity) {
   oldest_ = 0;
   choiceCursor_ = -1;
   openSerial_.reset();
-  return 0;
 }
 
 void TextHistoryLog::Clear() {

@@ -76,22 +76,22 @@ class TextHistoryLog {
 
   virtual ~TextHistoryLog() = default;
 
-  int32_t SetCapacity(int32_t capacity);
+  void SetCapacity(int32_t capacity);
   void Clear();
   // Names and voices longer than a length byte allows are cut on a character boundary.
-  int32_t AddMessage(const uint8_t* text, uint32_t length, uint32_t displayHeight,
-                     const char* speaker, const char* voice, uint8_t mark);
-  int32_t BeginChoices(int32_t count);
-  int32_t AddChoice(const char* text, uint8_t flag);
+  [[nodiscard]] int32_t AddMessage(const uint8_t* text, uint32_t length, uint32_t displayHeight,
+                                   const char* speaker, const char* voice, uint8_t mark);
+  [[nodiscard]] int32_t BeginChoices(int32_t count);
+  [[nodiscard]] int32_t AddChoice(const char* text, uint8_t flag);
   // Closes the open list and hands out its entry's serial, for SetChosenIndex once the player
   // has chosen.
-  int32_t EndChoices(uint32_t& serial);
+  [[nodiscard]] int32_t EndChoices(uint32_t& serial);
   // False when that list has left the log meanwhile.
-  bool SetChosenIndex(uint32_t serial, int32_t index);
-  int32_t AddSceneSnapshot(const SceneBackgroundValues* background,
-                           std::span<const SceneSpriteValues, 5> characters,
-                           std::span<const SceneSpriteValues, 3> back,
-                           std::span<const SceneSpriteValues, 3> front);
+  [[nodiscard]] bool SetChosenIndex(uint32_t serial, int32_t index);
+  [[nodiscard]] int32_t AddSceneSnapshot(const SceneBackgroundValues* background,
+                                         std::span<const SceneSpriteValues, 5> characters,
+                                         std::span<const SceneSpriteValues, 3> back,
+                                         std::span<const SceneSpriteValues, 3> front);
 
   // Counted from the oldest; null outside 0..count-1.
   const HistoryEntry* GetEntry(int32_t index) const;
@@ -101,9 +101,10 @@ class TextHistoryLog {
   bool ChoicesOpen() const { return openSerial_.has_value(); }
 
   virtual uint32_t GetSaveSize(uint32_t fromSerial, uint32_t toSerial) const;
-  virtual int32_t Save(std::vector<uint8_t>& out, uint32_t fromSerial, uint32_t toSerial) const;
+  [[nodiscard]] virtual int32_t Save(std::vector<uint8_t>& out, uint32_t fromSerial,
+                                     uint32_t toSerial) const;
   // 0 loaded; 2 an unknown entry kind; 3 a malformed entry. The entries before a bad one stay.
-  virtual int32_t Load(ByteReader& in, bool restore);
+  [[nodiscard]] virtual int32_t Load(ByteReader& in, bool restore);
 
  private:
   HistoryEntry& TakeSlot(HistoryEntry::Kind kind);

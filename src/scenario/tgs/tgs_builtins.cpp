@@ -94,25 +94,30 @@ int32_t ReleaseRow(Args& a, TgsOperations& o, const WaitAndRelease& row) {
 constexpr WaitAndRelease kTalkAnimeWait{
     1,
     [](Args& a, TgsOperations& o, bool skippable) { return o.WaitTalkAnime(a.Int(0), skippable); },
-    [](Args& a, TgsOperations& o) { o.ReleaseTalkAnime(a.Int(0)); }};
+    // Releasing what is not there does nothing.
+    [](Args& a, TgsOperations& o) { (void)o.ReleaseTalkAnime(a.Int(0)); }};
 constexpr WaitAndRelease kLayerEffectWait{
     1,
     [](Args& a, TgsOperations& o, bool skippable) {
       return o.WaitLayerEffect(a.Byte(0), skippable);
     },
-    [](Args& a, TgsOperations& o) { o.StopLayerEffect(a.Byte(0)); }};
+    // Releasing what is not there does nothing.
+    [](Args& a, TgsOperations& o) { (void)o.StopLayerEffect(a.Byte(0)); }};
 constexpr WaitAndRelease kSpriteEffectWait{
     3,
     [](Args& a, TgsOperations& o, bool skippable) {
       return o.WaitSpriteEffect(a.Int(0), skippable, a.Byte(1), a.Int(2));
     },
-    [](Args& a, TgsOperations& o) { o.ReleaseSpriteEffect(a.Int(0), a.Byte(1), a.Int(2)); }};
+    // Releasing what is not there does nothing.
+    [](Args& a, TgsOperations& o) { (void)o.ReleaseSpriteEffect(a.Int(0), a.Byte(1), a.Int(2)); }};
 constexpr WaitAndRelease kTransitionWait{
     0, [](Args&, TgsOperations& o, bool skippable) { return o.WaitTransition(skippable); },
-    [](Args&, TgsOperations& o) { o.EndPendingTransition(); }};
+    // Releasing what is not there does nothing.
+    [](Args&, TgsOperations& o) { (void)o.EndPendingTransition(); }};
 constexpr WaitAndRelease kQuakeWait{
     1, [](Args& a, TgsOperations& o, bool skippable) { return o.WaitQuake(a.Byte(0), skippable); },
-    [](Args& a, TgsOperations& o) { o.ReleaseQuake(a.Byte(0)); }};
+    // Releasing what is not there does nothing.
+    [](Args& a, TgsOperations& o) { (void)o.ReleaseQuake(a.Byte(0)); }};
 
 // The text-layout built-ins are kept in the collected text while it is collected.
 bool KeptInText(Args& a, TgsFunction function) {
@@ -128,9 +133,10 @@ void PlaceLoadedSprite(TgsOperations& o, int32_t slot, const TgsText& name, int3
                        uint8_t page, int32_t group) {
   if (!name || name->empty()) return;
   if (position >= 0) {
-    o.PlaceSprite(slot, position, false, page, group);
+    // The picture was loaded just before: a failed place leaves it where it was.
+    (void)o.PlaceSprite(slot, position, false, page, group);
   } else {
-    o.KeepSpritePlace(slot, page, group);
+    (void)o.KeepSpritePlace(slot, page, group);
   }
 }
 
@@ -196,21 +202,24 @@ std::array<int32_t, N> TakeValues(Args& a, const BlurRow<N>& row,
 int32_t Blur(Args& a, TgsOperations& o, const BlurRow<15>& row) {
   std::array<TgsText, 15> texts{};
   auto values = TakeValues(a, row, {7, 10, 11, 12, 13}, {2, 3, 4, 5, 8, 9}, texts);
-  o.BlurBackground(a.Byte(row.pageSlot), values, texts, Take(a, row.readBack) != 0,
-                   Take(a, row.wait) != 0, Take(a, row.skippable) != 0);
+  // A blur that cannot be made leaves the page as it was; the built-in answers 0.
+  (void)o.BlurBackground(a.Byte(row.pageSlot), values, texts, Take(a, row.readBack) != 0,
+                         Take(a, row.wait) != 0, Take(a, row.skippable) != 0);
   return 0;
 }
 
 int32_t BlurPath(Args& a, TgsOperations& o, const BlurRow<10>& row) {
   std::array<TgsText, 10> texts{};
   auto values = TakeValues(a, row, {0, 2, 5, 6, 7, 8}, {3, 4}, texts);
-  o.BlurBackgroundPath(a.Byte(row.pageSlot), a.Text(row.pathSlot), values, texts,
-                       Take(a, row.readBack) != 0, Take(a, row.wait) != 0,
-                       Take(a, row.skippable) != 0);
+  // A blur that cannot be made leaves the page as it was; the built-in answers 0.
+  (void)o.BlurBackgroundPath(a.Byte(row.pageSlot), a.Text(row.pathSlot), values, texts,
+                             Take(a, row.readBack) != 0, Take(a, row.wait) != 0,
+                             Take(a, row.skippable) != 0);
   return 0;
 }
 
-// Row<F> is built-in F; the table calls them through Entry<N>.
+// Row<F> is built-in F; the table calls them through Entry<N>. Every row answers 0 unless it
+// says otherwise: what its operations answer goes no further, hence their (void).
 template <TgsFunction F>
 int32_t Row(Args& a, TgsOperations& o);
 
@@ -230,7 +239,7 @@ int32_t RowFrom(Args& a, TgsOperations& o, size_t first) {
 
 // Message output and waits.
 BW_ROW(MessageBegin) {
-  o.BeginMessage(a.Int(0));
+  (void)o.BeginMessage(a.Int(0));
   return 0;
 }
 BW_ROW(ChoiceShow) {
@@ -243,7 +252,7 @@ BW_ROW(ChoiceShow) {
   return o.ShowChoices({choices.data(), count}, a.Int(9));
 }
 BW_ROW(TextNewLine) {
-  if (!KeptInText(a, TgsFunction::kTextNewLine)) o.TextNewLine();
+  if (!KeptInText(a, TgsFunction::kTextNewLine)) (void)o.TextNewLine();
   return 0;
 }
 BW_ROW(MessageWait) {
@@ -253,12 +262,12 @@ BW_ROW(ChoiceWait) {
   return o.ChoiceWait();
 }
 BW_ROW(SetSpeakerName) {
-  o.SetSpeakerName(a.Text(0));
+  (void)o.SetSpeakerName(a.Text(0));
   return 0;
 }
 BW_ROW(DisableChoice) {
   // The flags hold five choices; any other index would land past them.
-  if (a.Int(0) >= 0 && a.Int(0) <= 4) o.DisableChoice(a.Byte(0));
+  if (a.Int(0) >= 0 && a.Int(0) <= 4) (void)o.DisableChoice(a.Byte(0));
   return 0;
 }
 BW_ROW(WaitTime) {
@@ -271,28 +280,28 @@ BW_ROW(WaitTimeFixed) {
   return o.WaitTimeFixed(a.Int(0)) < 0 ? -1 : 0;
 }
 BW_ROW(SelectMessageWindow) {
-  o.SelectMessageWindow(a.Int(0));
+  (void)o.SelectMessageWindow(a.Int(0));
   return 0;
 }
 BW_ROW(SetMessageWindowPlace) {
   // The frame's style and opacity act only when given.
-  o.SetMessageWindowPlace(a.Int(0), a.Int(1), a.Int(2), a.Int(3, -1), a.Int(4, -1), a.Int(5));
+  (void)o.SetMessageWindowPlace(a.Int(0), a.Int(1), a.Int(2), a.Int(3, -1), a.Int(4, -1), a.Int(5));
   return 0;
 }
 BW_ROW(SetFaceWindowPlace) {
-  o.SetFaceWindowPlace(a.Int(0), a.Int(1), a.Int(2), a.Int(3));
+  (void)o.SetFaceWindowPlace(a.Int(0), a.Int(1), a.Int(2), a.Int(3));
   return 0;
 }
 BW_ROW(SetNameAndVoice) {
-  o.SetNameAndVoice(a.Text(0), a.Text(1));
+  (void)o.SetNameAndVoice(a.Text(0), a.Text(1));
   return 0;
 }
 BW_ROW(RubyBegin) {
-  if (!KeptInText(a, TgsFunction::kRubyBegin)) o.BeginRuby();
+  if (!KeptInText(a, TgsFunction::kRubyBegin)) (void)o.BeginRuby();
   return 0;
 }
 BW_ROW(RubyText) {
-  if (!KeptInText(a, TgsFunction::kRubyText)) o.DrawRuby(a.Text(0));
+  if (!KeptInText(a, TgsFunction::kRubyText)) (void)o.DrawRuby(a.Text(0));
   return 0;
 }
 BW_ROW(TextFont) {
@@ -302,22 +311,22 @@ BW_ROW(TextFont) {
   };
   std::optional<int32_t> size = given(0);
   if (size && *size < 1) size = 24;
-  o.SetTextFont(size, given(1), given(2), a.Given(3) ? a.Text(3) : std::nullopt);
+  (void)o.SetTextFont(size, given(1), given(2), a.Given(3) ? a.Text(3) : std::nullopt);
   return 0;
 }
 BW_ROW(ShowMessageWindow) {
-  o.ShowMessageWindow(a.Flag(0), a.Int(1));
+  (void)o.ShowMessageWindow(a.Flag(0), a.Int(1));
   return 0;
 }
 BW_ROW(CloseMessageWindow) {
-  o.CloseMessageWindow(a.Int(0));
+  (void)o.CloseMessageWindow(a.Int(0));
   return 0;
 }
 BW_ROW(MessageTalk) {
   return o.MessageTalk(a.Int(0), a.Int(1, 500), a.Text(2), a.Flag(3));
 }
 BW_ROW(TalkAnime) {
-  o.TalkAnime(a.Int(0), a.Text(1));
+  (void)o.TalkAnime(a.Int(0), a.Text(1));
   return 0;
 }
 BW_ROW(WaitTalkAnime) {
@@ -329,67 +338,68 @@ BW_ROW(StopTalkAnime) {
 
 // Scene layers.
 BW_ROW(BgLoad) {
-  o.LoadBackground(a.Text(0), a.Byte(1));
+  (void)o.LoadBackground(a.Text(0), a.Byte(1));
   return 0;
 }
 BW_ROW(BgColor) {
-  o.ClearBackgroundToColor(a.Int(0), a.Byte(1));
+  (void)o.ClearBackgroundToColor(a.Int(0), a.Byte(1));
   return 0;
 }
 BW_ROW(BgLayerColor) {
-  o.SetLayerColor(a.Int(0), a.Byte(1));
+  (void)o.SetLayerColor(a.Int(0), a.Byte(1));
   return 0;
 }
 BW_ROW(BgTone) {
-  o.SetBackgroundTone(a.Byte(0), a.Flag(1), a.Flag(2), a.Flag(3), a.Byte(4));
+  (void)o.SetBackgroundTone(a.Byte(0), a.Flag(1), a.Flag(2), a.Flag(3), a.Byte(4));
   return 0;
 }
 BW_ROW(BgFilter) {
-  o.SetBackgroundFilter(a.Int(0), a.Byte(1));
+  (void)o.SetBackgroundFilter(a.Int(0), a.Byte(1));
   return 0;
 }
 BW_ROW(BgOffset) {
-  o.SetBackgroundOffset(a.Int(0), a.Int(1), a.Byte(2));
+  (void)o.SetBackgroundOffset(a.Int(0), a.Int(1), a.Byte(2));
   return 0;
 }
 BW_ROW(BgCaptureOn) {
-  o.CaptureBackground(true, a.Byte(0), a.Flag(1));
+  (void)o.CaptureBackground(true, a.Byte(0), a.Flag(1));
   return 0;
 }
 BW_ROW(BgCaptureOff) {
-  o.CaptureBackground(false, a.Byte(0), false);
+  (void)o.CaptureBackground(false, a.Byte(0), false);
   return 0;
 }
 BW_ROW(BgView) {
-  o.SetBackgroundView(a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Byte(4));
+  (void)o.SetBackgroundView(a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Byte(4));
   return 0;
 }
 BW_ROW(BgZoomNow) {
-  o.SetBackgroundZoomNow(a.Int(1, 400), a.Int(2, 300), a.Text(0), a.Byte(3));
+  (void)o.SetBackgroundZoomNow(a.Int(1, 400), a.Int(2, 300), a.Text(0), a.Byte(3));
   return 0;
 }
 BW_ROW(BgRotate) {
-  o.RotateBackground(a.Int(0), a.Text(1), a.Int(2), a.Int(3), a.Byte(4));
+  (void)o.RotateBackground(a.Int(0), a.Text(1), a.Int(2), a.Int(3), a.Byte(4));
   return 0;
 }
 
 // Layer and screen effects.
 BW_ROW(BgZoom) {
-  o.ZoomBackground(a.Byte(5), a.Int(1, 400), a.Int(2, 300), a.Text(0), a.Text(4), a.Int(3, 1000));
+  (void)o.ZoomBackground(a.Byte(5), a.Int(1, 400), a.Int(2, 300), a.Text(0), a.Text(4),
+                         a.Int(3, 1000));
   return 0;
 }
 BW_ROW(BgRot) {
-  o.RotateBackgroundEffect(a.Byte(6), a.Int(0), a.Text(1), a.Int(2), a.Int(3), a.Text(5),
-                           a.Int(4, 1000));
+  (void)o.RotateBackgroundEffect(a.Byte(6), a.Int(0), a.Text(1), a.Int(2), a.Int(3), a.Text(5),
+                                 a.Int(4, 1000));
   return 0;
 }
 BW_ROW(BgPanime) {
-  o.AnimateBackgroundPath(a.Byte(5), a.Text(0), a.Int(1, 1000), a.Flag(2), a.Flag(3), a.Flag(4),
-                          a.Int(6));
+  (void)o.AnimateBackgroundPath(a.Byte(5), a.Text(0), a.Int(1, 1000), a.Flag(2), a.Flag(3),
+                                a.Flag(4), a.Int(6));
   return 0;
 }
 BW_ROW(BgPanimeControl) {
-  o.EndBackgroundPath(a.Text(0), a.Byte(1));
+  (void)o.EndBackgroundPath(a.Text(0), a.Byte(1));
   return 0;
 }
 BW_ROW(BgBlur50) {
@@ -439,7 +449,7 @@ BW_ROW(BgBlurPath55) {
   return BlurPath(a, o, kRow);
 }
 BW_ROW(BgEffectPoint) {
-  o.SetBackgroundBlurNow(a.Byte(4), a.Int(0, 400), a.Int(1, 300), a.Int(2), a.Int(3));
+  (void)o.SetBackgroundBlurNow(a.Byte(4), a.Int(0, 400), a.Int(1, 300), a.Int(2), a.Int(3));
   return 0;
 }
 BW_ROW(WaitBgEffect) {
@@ -449,45 +459,45 @@ BW_ROW(StopBgEffect) {
   return ReleaseRow(a, o, kLayerEffectWait);
 }
 BW_ROW(ScreenNoise) {
-  o.ScreenNoise(a.Int(0), a.Byte(1), a.Flag(2), a.Flag(3));
+  (void)o.ScreenNoise(a.Int(0), a.Byte(1), a.Flag(2), a.Flag(3));
   return 0;
 }
 BW_ROW(BgRaster) {
-  o.WaveBackground(a.Byte(4), a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Int(5), a.Int(6), a.Int(7),
-                   a.Flag(8));
+  (void)o.WaveBackground(a.Byte(4), a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Int(5), a.Int(6),
+                         a.Int(7), a.Flag(8));
   return 0;
 }
 BW_ROW(BgLoop) {
-  o.LoopScrollBackground(a.Byte(3), a.Byte(0), a.Int(1), a.Int(2));
+  (void)o.LoopScrollBackground(a.Byte(3), a.Byte(0), a.Int(1), a.Int(2));
   return 0;
 }
 BW_ROW(SpriteMovie) {
-  o.SpriteMovie(a.Text(0), a.Int(1), a.Byte(2), a.Flag(3), a.Int(4), a.Int(5), a.Int(6));
+  (void)o.SpriteMovie(a.Text(0), a.Int(1), a.Byte(2), a.Flag(3), a.Int(4), a.Int(5), a.Int(6));
   return 0;
 }
 BW_ROW(SpriteParts) {
-  o.SpriteParts(a.Text(0), a.Int(1), a.Byte(2), a.Int(3), a.Flag(4), a.Flag(5), a.Flag(6));
+  (void)o.SpriteParts(a.Text(0), a.Int(1), a.Byte(2), a.Int(3), a.Flag(4), a.Flag(5), a.Flag(6));
   return 0;
 }
 BW_ROW(BgCross) {
-  o.CrossFadeLayer(a.Int(0, 2000), a.Int(1), a.Byte(2), a.Byte(3));
+  (void)o.CrossFadeLayer(a.Int(0, 2000), a.Int(1), a.Byte(2), a.Byte(3));
   return 0;
 }
 BW_ROW(ScreenEffect) {
-  o.ScreenWeather(a.Int(0), a.Int(1), a.Int(2), a.Flag(3), a.Text(4), a.Flag(5), a.Flag(6));
+  (void)o.ScreenWeather(a.Int(0), a.Int(1), a.Int(2), a.Flag(3), a.Text(4), a.Flag(5), a.Flag(6));
   return 0;
 }
 BW_ROW(ScreenEffectArgs) {
-  o.SetScreenEffectArgs(a.Int(0), a.Flag(1), a.Flag(2));
+  (void)o.SetScreenEffectArgs(a.Int(0), a.Flag(1), a.Flag(2));
   return 0;
 }
 BW_ROW(ScreenEffectEnd) {
-  o.StopScreenEffect(a.Int(0), a.Int(1), a.Int(2));
+  (void)o.StopScreenEffect(a.Int(0), a.Int(1), a.Int(2));
   return 0;
 }
 BW_ROW(WaitScreenEffect) {
   int32_t slot = a.Int(0);
-  auto stop = [&] { o.StopScreenEffect(slot, 1, 0); };
+  auto stop = [&] { (void)o.StopScreenEffect(slot, 1, 0); };
   // Only slots 0-2 have a handle to wait on.
   if (slot < 0 || slot > 2) {
     stop();
@@ -497,93 +507,94 @@ BW_ROW(WaitScreenEffect) {
       a, a.Flag(1), [&] { return o.WaitScreenEffect(slot, a.Flag(1)); }, stop);
 }
 BW_ROW(BgAnime) {
-  o.LoadBackgroundAnime(a.Text(0), a.Int(1), 0, a.Byte(2));
+  (void)o.LoadBackgroundAnime(a.Text(0), a.Int(1), 0, a.Byte(2));
   return 0;
 }
 BW_ROW(BgMovie) {
-  o.LoadBackgroundMovie(a.Text(0), a.Byte(2), a.Byte(1));
+  (void)o.LoadBackgroundMovie(a.Text(0), a.Byte(2), a.Byte(1));
   return 0;
 }
 BW_ROW(BgAnimeOff) {
-  o.LoadBackgroundAnime(std::nullopt, 0, 0, a.Byte(0));
+  (void)o.LoadBackgroundAnime(std::nullopt, 0, 0, a.Byte(0));
   return 0;
 }
 BW_ROW(BgAnimeStop) {
-  o.ControlBackgroundAnime(a.Byte(0), 1);
+  (void)o.ControlBackgroundAnime(a.Byte(0), 1);
   return 0;
 }
 BW_ROW(WaitBgAnime) {
-  o.WaitBackgroundAnime(a.Byte(0));
+  (void)o.WaitBackgroundAnime(a.Byte(0));
   return 0;
 }
 BW_ROW(BgAnimeResume) {
-  o.ControlBackgroundAnime(a.Byte(0), 5);
+  (void)o.ControlBackgroundAnime(a.Byte(0), 5);
   return 0;
 }
 BW_ROW(WaitBgAnimeEnd) {
   return ChainedWait(
       a, a.Flag(1), [&] { return o.WaitBackgroundAnimeEnd(a.Byte(0), a.Flag(1)); },
-      [&] { o.ControlBackgroundAnime(a.Byte(0), 4); });
+      [&] { (void)o.ControlBackgroundAnime(a.Byte(0), 4); });
 }
 BW_ROW(SetFrameOption) {
-  o.SetSpriteTint(a.Flag(0));
+  (void)o.SetSpriteTint(a.Flag(0));
   return 0;
 }
 
 // Standing pictures.
 BW_ROW(SpriteLoad) {
   TgsText name = a.Text(1);
-  o.LoadSprite(a.Int(0), name, a.Byte(3), a.Int(5), a.Flag(4));
+  (void)o.LoadSprite(a.Int(0), name, a.Byte(3), a.Int(5), a.Flag(4));
   PlaceLoadedSprite(o, a.Int(0), name, a.Int(2), a.Byte(3), a.Int(5));
   return 0;
 }
 BW_ROW(SpriteTone) {
-  o.SetSpriteTone(a.Int(0), a.Byte(1), a.Flag(2), a.Flag(3), a.Byte(4), a.Int(5));
+  (void)o.SetSpriteTone(a.Int(0), a.Byte(1), a.Flag(2), a.Flag(3), a.Byte(4), a.Int(5));
   return 0;
 }
 BW_ROW(SpriteFilter) {
-  o.SetSpriteFilter(a.Int(0), a.Int(1), a.Byte(2), a.Int(3));
+  (void)o.SetSpriteFilter(a.Int(0), a.Int(1), a.Byte(2), a.Int(3));
   return 0;
 }
 BW_ROW(SpritePlace) {
-  o.PlaceSprite(a.Int(0), a.Int(1), a.Flag(2), a.Byte(3), a.Int(4));
+  (void)o.PlaceSprite(a.Int(0), a.Int(1), a.Flag(2), a.Byte(3), a.Int(4));
   return 0;
 }
 BW_ROW(SpriteMove) {
-  o.MoveSprite(a.Int(0), a.Int(1), a.Int(2), a.Byte(3), a.Int(4));
+  (void)o.MoveSprite(a.Int(0), a.Int(1), a.Int(2), a.Byte(3), a.Int(4));
   return 0;
 }
 BW_ROW(SpriteBack) {
-  o.SpriteToBack(a.Int(0), a.Byte(1), a.Int(2), true);
+  (void)o.SpriteToBack(a.Int(0), a.Byte(1), a.Int(2), true);
   return 0;
 }
 BW_ROW(SpriteFront) {
-  o.SpriteToFront(a.Int(0), a.Byte(1), a.Int(2), true);
+  (void)o.SpriteToFront(a.Int(0), a.Byte(1), a.Int(2), true);
   return 0;
 }
 BW_ROW(SpriteClear) {
-  o.ClearSprites(a.Byte(0), a.Int(1));
+  (void)o.ClearSprites(a.Byte(0), a.Int(1));
   return 0;
 }
 BW_ROW(SpriteCrossFade) {
-  o.CrossFadeSprite(a.Int(0), a.Text(1), a.Int(2), a.Int(3, 300), a.Flag(4), a.Byte(5), a.Int(6));
+  (void)o.CrossFadeSprite(a.Int(0), a.Text(1), a.Int(2), a.Int(3, 300), a.Flag(4), a.Byte(5),
+                          a.Int(6));
   return 0;
 }
 BW_ROW(SpritePanime) {
-  o.AnimateSpritePath(a.Int(0), a.Text(1), a.Int(2, 500), a.Byte(3), a.Int(4), a.Flag(5));
+  (void)o.AnimateSpritePath(a.Int(0), a.Text(1), a.Int(2, 500), a.Byte(3), a.Int(4), a.Flag(5));
   return 0;
 }
 BW_ROW(SpritePanimeControl) {
-  o.EndSpritePath(a.Int(0), a.Text(1), a.Byte(2), a.Int(3));
+  (void)o.EndSpritePath(a.Int(0), a.Text(1), a.Byte(2), a.Int(3));
   return 0;
 }
 BW_ROW(SpriteChange) {
-  o.ChangeSprite(a.Int(0), a.Text(1), a.Text(2), a.Byte(3), a.Int(4, 500), a.Flag(5), a.Int(6),
-                 a.Byte(7), a.Int(8));
+  (void)o.ChangeSprite(a.Int(0), a.Text(1), a.Text(2), a.Byte(3), a.Int(4, 500), a.Flag(5),
+                       a.Int(6), a.Byte(7), a.Int(8));
   return 0;
 }
 BW_ROW(SpriteCharacterParts) {
-  o.AnimateCharacterParts(a.Int(0), a.Int(1), a.Byte(3), a.Int(4), a.Flag(2));
+  (void)o.AnimateCharacterParts(a.Int(0), a.Int(1), a.Byte(3), a.Int(4), a.Flag(2));
   return 0;
 }
 BW_ROW(WaitSpriteEffect) {
@@ -602,15 +613,15 @@ BW_ROW(ReleaseImage) {
 
 // Transitions.
 BW_ROW(RuleFlipH) {
-  o.SetRuleFlipH(a.Flag(0));
+  (void)o.SetRuleFlipH(a.Flag(0));
   return 0;
 }
 BW_ROW(RuleFlipV) {
-  o.SetRuleFlipV(a.Flag(0));
+  (void)o.SetRuleFlipV(a.Flag(0));
   return 0;
 }
 BW_ROW(CopyPageToBack) {
-  o.CopyShownPageToBack();
+  (void)o.CopyShownPageToBack();
   return 0;
 }
 BW_ROW(TransWait) {
@@ -620,30 +631,30 @@ BW_ROW(TransEnd) {
   return ReleaseRow(a, o, kTransitionWait);
 }
 BW_ROW(TransCross) {
-  o.TransCross(a.Int(0));
+  (void)o.TransCross(a.Int(0));
   return 0;
 }
 BW_ROW(TransRule) {
-  o.TransRule(a.Int(0), a.Int(1), a.Int(2));
+  (void)o.TransRule(a.Int(0), a.Int(1), a.Int(2));
   return 0;
 }
 BW_ROW(TransTrans) {
-  o.TransTrans(a.Int(0), a.Int(1), a.Flag(2));
+  (void)o.TransTrans(a.Int(0), a.Int(1), a.Flag(2));
   return 0;
 }
 BW_ROW(TransNumbered) {
-  o.TransFilter(a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Int(4));
+  (void)o.TransFilter(a.Int(0), a.Int(1), a.Int(2), a.Int(3), a.Int(4));
   return 0;
 }
 BW_ROW(TransScroll) {
-  o.TransScroll(a.Int(0), a.Byte(1), a.Byte(2), a.Text(3));
+  (void)o.TransScroll(a.Int(0), a.Byte(1), a.Byte(2), a.Text(3));
   return 0;
 }
 BW_ROW(TransRipple) {
   std::array<int32_t, 7> values{};
   for (size_t i = 0; i < values.size(); ++i) values[i] = a.Int(i);
   values[1] = values[6] = 0;  // texts
-  o.TransRipple(values, a.Text(6), a.Text(1));
+  (void)o.TransRipple(values, a.Text(6), a.Text(1));
   return 0;
 }
 
@@ -652,17 +663,17 @@ constexpr uint8_t kBackPage = 1;
 constexpr int32_t kAllGroups = -1;
 
 int32_t FadeThrough(Args& a, TgsOperations& o, int32_t color) {
-  o.ClearBackgroundToColor(color, kBackPage);
-  o.ClearSprites(kBackPage, kAllGroups);
-  o.TransCross(a.Int(0));
+  (void)o.ClearBackgroundToColor(color, kBackPage);
+  (void)o.ClearSprites(kBackPage, kAllGroups);
+  (void)o.TransCross(a.Int(0));
   return 0;
 }
 // Loads the back page's background with the tone from toneSlot on; false when the load failed.
 bool ChangeBackground(Args& a, TgsOperations& o, size_t toneSlot) {
   if (o.LoadBackground(a.Text(0), kBackPage) != 0) return false;
-  o.SetBackgroundTone(a.Byte(toneSlot), a.Flag(toneSlot + 1), a.Flag(toneSlot + 2),
-                      a.Flag(toneSlot + 3), kBackPage);
-  o.ClearSprites(kBackPage, kAllGroups);
+  (void)o.SetBackgroundTone(a.Byte(toneSlot), a.Flag(toneSlot + 1), a.Flag(toneSlot + 2),
+                            a.Flag(toneSlot + 3), kBackPage);
+  (void)o.ClearSprites(kBackPage, kAllGroups);
   return true;
 }
 
@@ -682,21 +693,21 @@ BW_ROW(BgChangeTrans) {
   return ChangeBackground(a, o, 4) ? RowFrom<TgsFunction::kTransTrans>(a, o, 1) : 0;
 }
 BW_ROW(SpriteChangeCross) {
-  o.CopyShownPageToBack();
+  (void)o.CopyShownPageToBack();
   TgsText name = a.Text(1);
   if (o.LoadSprite(a.Int(0), name, kBackPage, a.Int(5), a.Flag(4)) > 0) return 0;
   PlaceLoadedSprite(o, a.Int(0), name, a.Int(2), kBackPage, a.Int(5));
-  o.TransCross(a.Int(3, 300));
+  (void)o.TransCross(a.Int(3, 300));
   return 0;
 }
 BW_ROW(SpritesClearTrans) {
-  o.CopyShownPageToBack();
-  o.ClearSprites(kBackPage, a.Int(3));
+  (void)o.CopyShownPageToBack();
+  (void)o.ClearSprites(kBackPage, a.Int(3));
   int32_t time = a.Int(0, 300);
   if (a.Int(1) >= 0) {
-    o.TransRule(a.Int(1), time, a.Int(2));
+    (void)o.TransRule(a.Int(1), time, a.Int(2));
   } else {
-    o.TransCross(time);
+    (void)o.TransCross(time);
   }
   return 0;
 }
@@ -706,14 +717,14 @@ BW_ROW(SpritesClearTrans) {
 int32_t ScreenQuakeRow(Args& a, TgsOperations& o, bool paged) {
   size_t n = paged ? 3 : 2;  // the first slot after the values
   std::array<int32_t, 3> values{paged ? a.Int(2) : 0, a.Int(0), a.Int(1)};
-  o.ScreenQuake(values, a.Int(n), a.Text(n + 1), a.Byte(n + 2), a.Byte(n + 3), 0);
+  (void)o.ScreenQuake(values, a.Int(n), a.Text(n + 1), a.Byte(n + 2), a.Byte(n + 3), 0);
   return 0;
 }
 int32_t QuakeRow(Args& a, TgsOperations& o, bool paged) {
   size_t n = paged ? 3 : 2;
   std::array<int32_t, 3> values{paged ? a.Int(2) : 0, a.Int(0), a.Int(1)};
   std::array<uint8_t, 3> bytes{a.Byte(n + 2), a.Byte(n + 3), a.Byte(n + 4)};
-  o.Quake(values, a.Int(n), a.Text(n + 1), bytes, a.Byte(n + 5), 0);
+  (void)o.Quake(values, a.Int(n), a.Text(n + 1), bytes, a.Byte(n + 5), 0);
   return 0;
 }
 BW_ROW(Quake) {
@@ -735,69 +746,71 @@ BW_ROW(StopQuake) {
   return ReleaseRow(a, o, kQuakeWait);
 }
 BW_ROW(Flash) {
-  o.FlashColor(a.Int(0), a.Int(1));
+  (void)o.FlashColor(a.Int(0), a.Int(1));
   return 0;
 }
 BW_ROW(BgChangeThroughColor) {
-  o.ChangeBackgroundThroughColor(a.Text(0), a.Int(1), a.Int(2));
+  (void)o.ChangeBackgroundThroughColor(a.Text(0), a.Int(1), a.Int(2));
   return 0;
 }
 BW_ROW(MessageWindowFade) {
   return o.FadeMessageWindows(a.Flag(0), a.Int(1, 300), a.Flag(2)) < 0 ? -1 : 0;
 }
 BW_ROW(MessageWindowShow) {
-  o.ShowMessageWindows(a.Flag(0));
+  (void)o.ShowMessageWindows(a.Flag(0));
   return 0;
 }
 
 // Sound.
 BW_ROW(BgmPlay) {
-  o.PlayMusic(a.Int(0), a.Int(1), a.Flag(2));
+  (void)o.PlayMusic(a.Int(0), a.Int(1), a.Flag(2));
   return 0;
 }
 BW_ROW(WaitBgm) {
   return ChainedWait(
-      a, a.Flag(0), [&] { return o.WaitBgmFade(a.Flag(0)); }, [&] { o.StopMusicWhenNotCurrent(); });
+      a, a.Flag(0), [&] { return o.WaitBgmFade(a.Flag(0)); },
+      [&] { (void)o.StopMusicWhenNotCurrent(); });
 }
 BW_ROW(BgmStop) {
   return ChainedWait(
-      a, a.Flag(0), [&] { return o.FadeOutMusic(a.Flag(0)); }, [&] { o.PlayMusic(0, 0, true); });
+      a, a.Flag(0), [&] { return o.FadeOutMusic(a.Flag(0)); },
+      [&] { (void)o.PlayMusic(0, 0, true); });
 }
 BW_ROW(SePlay) {
-  o.PlayEffect(a.Text(0), a.Int(1), a.Int(2), a.Flag(3));
+  (void)o.PlayEffect(a.Text(0), a.Int(1), a.Int(2), a.Flag(3));
   return 0;
 }
 BW_ROW(SeFadeIn) {
-  o.FadeInEffect(a.Text(0), a.Int(1), a.Int(2), a.Int(3));
+  (void)o.FadeInEffect(a.Text(0), a.Int(1), a.Int(2), a.Int(3));
   return 0;
 }
 BW_ROW(SeFadeOut) {
-  o.FadeOutEffect(a.Int(0), a.Int(1));
+  (void)o.FadeOutEffect(a.Int(0), a.Int(1));
   return 0;
 }
 BW_ROW(SeStop) {
-  o.StopEffect(a.Int(0));
+  (void)o.StopEffect(a.Int(0));
   return 0;
 }
 BW_ROW(SeUnloadAll) {
-  o.UnloadAllEffects();
+  (void)o.UnloadAllEffects();
   return 0;
 }
 BW_ROW(WaitSeFade) {
   return ChainedWait(
       a, a.Flag(3), [&] { return o.WaitEffectFade(a.Int(0), a.Flag(3), a.Flag(1), a.Flag(2)); },
       [&] {
-        if (a.Flag(1)) o.StopEffectChannel(a.Int(0));
+        if (a.Flag(1)) (void)o.StopEffectChannel(a.Int(0));
       });
 }
 BW_ROW(WaitSeEnd) {
   return ChainedWait(
       a, a.Flag(2), [&] { return o.WaitEffectEnd(a.Int(0), a.Flag(2), a.Flag(1)); },
-      [&] { o.StopEffectChannel(a.Int(0)); });
+      [&] { (void)o.StopEffectChannel(a.Int(0)); });
 }
 BW_ROW(VoicePlay) {
-  o.EndVoice();
-  o.PlayVoice(a.Text(0), a.Flag(1));
+  (void)o.EndVoice();
+  (void)o.PlayVoice(a.Text(0), a.Flag(1));
   return 0;
 }
 

@@ -57,11 +57,13 @@ TgsNext TgsRunner::Control(uint32_t function, std::span<const TgsSlot> slots, ui
       return end;
     case TgsNumber(TgsFunction::kPreload):
       if (!Text(s0, text, given) || !given) return Malformed();
-      f_.Preload(text);
+      // A script that does not load is found missing when it is called.
+      (void)f_.Preload(text);
       return end;
     case TgsNumber(TgsFunction::kUnload):
       if (!Text(s0, text, given)) return Malformed();
-      f_.Unload(given ? text.c_str() : nullptr);
+      // A script in use or not loaded stays as it is.
+      (void)f_.Unload(given ? text.c_str() : nullptr);
       return end;
     default:
       break;

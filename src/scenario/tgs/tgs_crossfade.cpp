@@ -103,8 +103,9 @@ int32_t TgsCrossFade::FadeInFromBlack(int32_t time) {
 }
 
 int32_t TgsCrossFade::FlashColor(int32_t time, int32_t color) {
-  scene_.ClearBackgroundToColor(color, 1);
-  scene_.ClearSprites(1, -1);
+  // Clearing the back page cannot fail.
+  (void)scene_.ClearBackgroundToColor(color, 1);
+  (void)scene_.ClearSprites(1, -1);
   if (Skipping()) return 0;
   const int32_t t = (time < 6 ? kFlashDefaultMs : time) / 6;
   if (CrossFade(4 * t, 1, kFadeSkipAny) == kFadeQuit) return kFadeQuit;
@@ -113,10 +114,11 @@ int32_t TgsCrossFade::FlashColor(int32_t time, int32_t color) {
 }
 
 int32_t TgsCrossFade::ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color) {
-  scene_.ClearBackgroundToColor(color, 1);
-  scene_.ClearSprites(1, -1);
+  // Clearing a page cannot fail.
+  (void)scene_.ClearBackgroundToColor(color, 1);
+  (void)scene_.ClearSprites(1, -1);
   if (Skipping()) {
-    scene_.ClearSprites(0, -1);
+    (void)scene_.ClearSprites(0, -1);
     const bool loaded = scene_.LoadBackground(name, 1) == 0;
     scene_.Page(0).ExchangeWith(scene_.Page(1), 1);
     scene_.SwapPageRecords(1);
@@ -125,7 +127,8 @@ int32_t TgsCrossFade::ChangeBackgroundThroughColor(TgsText name, int32_t time, i
   const int32_t t = (time < 8 ? kThroughDefaultMs : time) / 8;
   if (CrossFade(5 * t, 1, kFadeSkipAny) == kFadeQuit) return kFadeQuit;
   const bool loaded = scene_.LoadBackground(name, 1) == 0;
-  scene_.ClearSprites(1, -1);
+  // Clearing the back page cannot fail.
+  (void)scene_.ClearSprites(1, -1);
   if (CrossFade(3 * t, 1, kFadeSkipAny) == kFadeQuit) return kFadeQuit;
   return loaded ? 0 : kFadeNoBackground;
 }

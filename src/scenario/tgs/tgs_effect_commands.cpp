@@ -149,16 +149,19 @@ int TgsScene::WaitEffect(DisplayEffect** handle, bool skippable) {
 }
 
 void TgsScene::StopLayerEffects(int page, bool alsoAnime) {
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   TgsBackgroundRecord& bg = Background(page);
   ReleaseEffect(&bg.effect);
   for (int i = 0; i < kTgsScreenSlots; ++i) {
     const int32_t kind = slots_[i].Kind();
     const bool onPage = (kind == kSlotPathAnime || (kind >= kSlotRaster && kind <= kSlotLoop)) &&
                         slots_[i].words[1] == page;
-    if (onPage || kind == kSlotCross) StopScreenEffect(i, 1, 0);
+    // An idle slot has nothing to stop.
+    if (onPage || kind == kSlotCross) (void)StopScreenEffect(i, 1, 0);
   }
-  if (alsoAnime && bg.animState == 1) ControlBackgroundAnime(uint8_t(page), 4);
+  // An anime that is gone has nothing to stop.
+  if (alsoAnime && bg.animState == 1) (void)ControlBackgroundAnime(uint8_t(page), 4);
 }
 
 int32_t TgsScene::StopScreenEffect(int32_t slot, int32_t release, int32_t /*extra*/) {
@@ -194,7 +197,8 @@ int32_t TgsScene::WaitScreenEffect(int32_t slot, bool skippable) {
 
 int32_t TgsScene::RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
                                 ArgWords args, int32_t failure, int page, EffectTarget target) {
-  StopScreenEffect(slot, 1, 0);
+  // An empty or idle slot has nothing to stop.
+  (void)StopScreenEffect(slot, 1, 0);
   TgsScreenSlot& s = slots_[slot];
   s.words = words.words;
   s.words[0] = kind;
@@ -344,7 +348,8 @@ int32_t TgsScene::RunBlur(int page, ArgWords args, const BlurEnd* readBack, bool
   TgsBackgroundRecord& bg = Background(page);
   if (CreateEffectByKeyword(&bg.effect, "bg_blur", LayerOf(page), args) != 0) return 1;
   if (readBack) RecordBlurEnd(page, *readBack);
-  if (wait) WaitEffect(&bg.effect, skippable);
+  // The blur runs to its end or is skipped: either way the command is done.
+  if (wait) (void)WaitEffect(&bg.effect, skippable);
   return 0;
 }
 
@@ -460,7 +465,8 @@ int32_t TgsScene::SpriteMovie(TgsText name, int32_t slot, uint8_t page, bool fla
     ReleaseEffect(&bg.effect);
     return CreateEffectByKeyword(&bg.effect, "sp_movie", Composition(p), args) == 0 ? 0 : 3;
   }
-  StopScreenEffect(slot, 1, 0);
+  // An empty or idle slot has nothing to stop.
+  (void)StopScreenEffect(slot, 1, 0);
   TgsScreenSlot& s = slots_[slot];
   s.words = {kSlotMovie, p, flag, a, b, c, 0};
   s.name = text;
@@ -623,7 +629,8 @@ int32_t TgsScene::RunTransition(const char* keyword, uint8_t a, bool b, ArgWords
 }
 
 int32_t TgsScene::TransCross(int32_t time) {
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   mode_ = 1;
   return RunTransition("cross", 1, true, {OrDefault(time)});
 }
@@ -641,7 +648,8 @@ bool TgsScene::ReadRule(int32_t number) {
 }
 
 int32_t TgsScene::TransRule(int32_t rule, int32_t time, int32_t vagueness) {
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   mode_ = 1;
   if (!ReadRule(rule)) {
     ExchangeNow(mode_);
@@ -653,7 +661,8 @@ int32_t TgsScene::TransRule(int32_t rule, int32_t time, int32_t vagueness) {
 }
 
 int32_t TgsScene::TransTrans(int32_t value, int32_t time, bool reverse) {
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   mode_ = 1;
   auto exchangeValues = [this] {
     const int32_t shown = pages_[0].GetValue();
@@ -680,7 +689,8 @@ int32_t TgsScene::TransTrans(int32_t value, int32_t time, bool reverse) {
 int32_t TgsScene::TransFilter(int32_t index, int32_t time, int32_t a, int32_t b, int32_t c) {
   static constexpr const char* kKeywords[] = {"zoomflip",  "wave",   "mosaic", "rotaxis",
                                               "rotcenter", "addsub", "hblur"};
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   mode_ = 1;
   if (Skipping()) {
     ExchangeNow(mode_);
@@ -691,14 +701,16 @@ int32_t TgsScene::TransFilter(int32_t index, int32_t time, int32_t a, int32_t b,
 }
 
 int32_t TgsScene::TransScroll(int32_t time, uint8_t a, uint8_t b, TgsText ease) {
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   mode_ = 1;
   std::string keep;
   return RunTransition("scroll", 1, true, {OrDefault(time), a, b, TextWord(ease, keep)});
 }
 
 int32_t TgsScene::TransRipple(std::span<const int32_t, 7> v, TgsText aspect, TgsText speed) {
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   mode_ = 1;
   std::string aspectText, speedText;
   return RunTransition("ripple", 1, true,
@@ -708,7 +720,8 @@ int32_t TgsScene::TransRipple(std::span<const int32_t, 7> v, TgsText aspect, Tgs
 
 int32_t TgsScene::ScreenQuake(std::span<const int32_t, 3> values, int32_t time, TgsText strength,
                               uint8_t a, uint8_t b, uint8_t c) {
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   mode_ = 1;
   ReleaseEffect(&Background(0).quakeEffect);
   ReleaseEffect(&Background(1).quakeEffect);
@@ -749,11 +762,12 @@ int32_t TgsScene::SetRuleFlipV(bool on) {
 }
 
 int32_t TgsScene::CopyShownPageToBack() {
-  EndPendingTransition();
+  // Ending the transition and clearing the back page cannot fail.
+  (void)EndPendingTransition();
   TgsBackgroundRecord& shown = Background(0);
   TgsBackgroundRecord& back = Background(1);
-  ClearBackgroundToColor(int32_t(shown.color), 1);
-  ClearSprites(1, -1);
+  (void)ClearBackgroundToColor(int32_t(shown.color), 1);
+  (void)ClearSprites(1, -1);
   // The scene fields only: the back page keeps its own handles and capture.
   ReleaseEffect(&back.effect);
   ReleaseEffect(&back.quakeEffect);

@@ -219,8 +219,9 @@ int TgsFrame::BeginRun(bool resume) {
 
 int TgsFrame::End() {
   if (!setUp_) return 0;
-  RestoreCursor();
-  scene_->EndPendingTransition();
+  // A cursor that was not hidden stays; ending the pending transition cannot fail.
+  (void)RestoreCursor();
+  (void)scene_->EndPendingTransition();
   EndWindowTasks();
   EndWindowAnimation();
   H().SetWindowVisible(false);

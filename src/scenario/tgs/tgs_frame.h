@@ -105,7 +105,7 @@ std::string PickFace(std::string_view list, std::string_view userFace,
 
 // What native 793 does after the run: the routing of its result.
 enum class TgsStepRoute { kReturn1, kRestoreCursor, kCaptionRenderEnd, kRenderEnd, kEnd };
-TgsStepRoute RouteStepResult(int result, bool endRequest);
+[[nodiscard]] TgsStepRoute RouteStepResult(int result, bool endRequest);
 
 class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
  public:
@@ -116,21 +116,21 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   [[nodiscard]] int Setup(std::string_view backgroundTable);
   [[nodiscard]] int BeginRun(bool resume);
   [[nodiscard]] int End();
-  bool RestoreCursor();
+  [[nodiscard]] bool RestoreCursor();
   void ApplyTextConfig(bool window, bool font, bool history, bool onlyWhenChanged, bool clear);
   [[nodiscard]] int GetMessageSummary(std::string& out) const;
   int GetMessageMode() const;
 
   [[nodiscard]] int ShowMessage(int waitMode, bool withVoice);
   [[nodiscard]] int SelectChoice();
-  int DispatchInput(int button);
-  int RequestWindow(int kind, const std::string& text);
+  [[nodiscard]] int DispatchInput(int button);
+  [[nodiscard]] int RequestWindow(int kind, const std::string& text);
   [[nodiscard]] int WaitTime(uint32_t ms);
   [[nodiscard]] int WaitTimeSkippable(uint32_t ms, bool click);
   uint32_t GetRevealTime();
   bool IsSkipping(int bits);
-  int CommitMessageText();
-  int SetButtonState(int button, int state);
+  [[nodiscard]] int CommitMessageText();
+  [[nodiscard]] int SetButtonState(int button, int state);
   void ShowSystemButtons(bool show);
   // Runs a built-in kept in message text; its result also goes to host variable 0.
   [[nodiscard]] int32_t CallBuiltinDirect(uint32_t number, std::span<const TgsSlot> slots);
@@ -175,34 +175,37 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // TgsOperations: the message road.
   bool RestoringGame() const override { return restoring_; }
   void BeginBuiltin(uint32_t number) override;
-  int32_t BeginMessage(int32_t number) override;
-  int32_t ShowChoices(std::span<const std::string_view> choices, int32_t firstBit) override;
-  int32_t MessageWait() override;
-  int32_t ChoiceWait() override;
-  int32_t SetSpeakerName(TgsText name) override;
-  int32_t DisableChoice(uint8_t index) override;
-  int32_t WaitTimeSkippable(int32_t ms, bool click) override;
-  int32_t WaitTimeFixed(int32_t ms) override;
-  int32_t SelectMessageWindow(int32_t window) override;
-  int32_t SetMessageWindowPlace(int32_t alignment, int32_t x, int32_t y, int32_t style,
-                                int32_t frame, int32_t window) override;
-  int32_t SetFaceWindowPlace(int32_t slot, int32_t dx, int32_t dy, int32_t group) override;
-  int32_t SetNameAndVoice(TgsText name, TgsText voice) override;
-  int32_t TextNewLine() override { return historyLayout_ ? 0 : host_->ViewNewLine(); }
-  int32_t BeginRuby() override { return historyLayout_ ? 0 : host_->ViewBeginRuby(); }
-  int32_t DrawRuby(TgsText ruby) override {
+  [[nodiscard]] int32_t BeginMessage(int32_t number) override;
+  [[nodiscard]] int32_t ShowChoices(std::span<const std::string_view> choices,
+                                    int32_t firstBit) override;
+  [[nodiscard]] int32_t MessageWait() override;
+  [[nodiscard]] int32_t ChoiceWait() override;
+  [[nodiscard]] int32_t SetSpeakerName(TgsText name) override;
+  [[nodiscard]] int32_t DisableChoice(uint8_t index) override;
+  [[nodiscard]] int32_t WaitTimeSkippable(int32_t ms, bool click) override;
+  [[nodiscard]] int32_t WaitTimeFixed(int32_t ms) override;
+  [[nodiscard]] int32_t SelectMessageWindow(int32_t window) override;
+  [[nodiscard]] int32_t SetMessageWindowPlace(int32_t alignment, int32_t x, int32_t y,
+                                              int32_t style, int32_t frame,
+                                              int32_t window) override;
+  [[nodiscard]] int32_t SetFaceWindowPlace(int32_t slot, int32_t dx, int32_t dy,
+                                           int32_t group) override;
+  [[nodiscard]] int32_t SetNameAndVoice(TgsText name, TgsText voice) override;
+  [[nodiscard]] int32_t TextNewLine() override { return historyLayout_ ? 0 : host_->ViewNewLine(); }
+  [[nodiscard]] int32_t BeginRuby() override { return historyLayout_ ? 0 : host_->ViewBeginRuby(); }
+  [[nodiscard]] int32_t DrawRuby(TgsText ruby) override {
     return historyLayout_ ? 0 : host_->ViewDrawRuby(ruby.value_or(""));
   }
-  int32_t SetTextFont(std::optional<int32_t> size, std::optional<int32_t> color,
-                      std::optional<int32_t> shadow, TgsText face) override;
-  int32_t ShowMessageWindow(bool show, int32_t window) override;
-  int32_t CloseMessageWindow(int32_t window) override;
-  int32_t FadeMessageWindows(bool show, int32_t time, bool buttons) override;
+  [[nodiscard]] int32_t SetTextFont(std::optional<int32_t> size, std::optional<int32_t> color,
+                                    std::optional<int32_t> shadow, TgsText face) override;
+  [[nodiscard]] int32_t ShowMessageWindow(bool show, int32_t window) override;
+  [[nodiscard]] int32_t CloseMessageWindow(int32_t window) override;
+  [[nodiscard]] int32_t FadeMessageWindows(bool show, int32_t time, bool buttons) override;
   // The window's face animation (tgs_window_animation.cpp).
-  int32_t MessageTalk(int32_t window, int32_t time, TgsText path, bool show) override;
-  int32_t TalkAnime(int32_t window, TgsText path) override;
-  int32_t WaitTalkAnime(int32_t window, bool skippable) override;
-  int32_t ReleaseTalkAnime(int32_t window) override;
+  [[nodiscard]] int32_t MessageTalk(int32_t window, int32_t time, TgsText path, bool show) override;
+  [[nodiscard]] int32_t TalkAnime(int32_t window, TgsText path) override;
+  [[nodiscard]] int32_t WaitTalkAnime(int32_t window, bool skippable) override;
+  [[nodiscard]] int32_t ReleaseTalkAnime(int32_t window) override;
   // Puts the message window where its recorded transform says (after a rebuild).
   void ApplyWindowTransform();
   // Ends the face animation; the window goes back to its placement with the next page.
@@ -211,28 +214,29 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   // either was running.
   bool EndWindowTasks();
   bool EndWindowFade();
-  int32_t ShowMessageWindows(bool show) override;
+  [[nodiscard]] int32_t ShowMessageWindows(bool show) override;
   // Cross-fades (tgs_crossfade.cpp): a "cross" of time ms on the shown page, as
   // TgsCrossFade::CrossFade.
-  int32_t CrossFade(int32_t time, int mode, int skipMode);
-  int32_t FlashColor(int32_t time, int32_t color) override;
-  int32_t ChangeBackgroundThroughColor(TgsText name, int32_t time, int32_t color) override;
+  [[nodiscard]] int32_t CrossFade(int32_t time, int mode, int skipMode);
+  [[nodiscard]] int32_t FlashColor(int32_t time, int32_t color) override;
+  [[nodiscard]] int32_t ChangeBackgroundThroughColor(TgsText name, int32_t time,
+                                                     int32_t color) override;
   // The system menu (tgs_system_menu.cpp): a command 8-18, kMenuClosed or kMenuQuit.
-  int32_t SystemMenu();
+  [[nodiscard]] int32_t SystemMenu();
 
   // The scene state of save data (tgs_scene_state.cpp): the script state, then the scene block.
   uint32_t GetSceneSaveSize(bool withHistory);
   // 0, or kSceneSaveBaseFailed / kSceneSaveHistoryFailed.
-  int SaveScene(std::vector<uint8_t>& out, bool withHistory);
+  [[nodiscard]] int SaveScene(std::vector<uint8_t>& out, bool withHistory);
   // 0 or a kSceneLoad* code; on failure the frame, its scripts and the cursor are as they were.
   // restoreHistory: a history range in the block goes into the log (else it is only read).
-  int LoadScene(ByteReader& in, bool restoreHistory = true);
+  [[nodiscard]] int LoadScene(ByteReader& in, bool restoreHistory = true);
   bool RebuildPending() const { return loadedScene_ != nullptr; }
   // Rebuilds the loaded scene: 0, or -1 when the application quits during the closing fade.
-  int RebuildScene();
+  [[nodiscard]] int RebuildScene();
   // Renders the shown page into the host's canvas so that the last picture stays: 0, or 1 when
   // there is nothing to render into.
-  int RenderSceneToHost();
+  [[nodiscard]] int RenderSceneToHost();
   // The scene's name that saves carry as their title: built-in 18's text.
   const std::string& SceneLabel() const { return speaker_; }
 
@@ -240,7 +244,7 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   TgsSound& Sound() { return sound_; }
   // clang-format off
 #define BW_TGS_SOUND_FORWARD(name, params, args) \
-  int32_t name params override { return sound_.name args; }
+  [[nodiscard]] int32_t name params override { return sound_.name args; }
   BW_TGS_SOUND_OPERATIONS(BW_TGS_SOUND_FORWARD)
 #undef BW_TGS_SOUND_FORWARD
   // clang-format on
@@ -290,15 +294,15 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   bool AcceptWindowArgument(int32_t window) const {
     return window <= 0;
   }
-  int Caption(const std::string& cp932, uint32_t ms = kCaptionShortMs);
+  [[nodiscard]] int Caption(const std::string& cp932, uint32_t ms = kCaptionShortMs);
   // The choice taken: its read bit, the others faded out, the index written, the buttons; 0, or
   // -1 when the application quits during the fade.
-  int ChooseChoice(int chosen, bool skipBefore, bool snapshot);
-  int DispatchCommand(int command, int slot);
-  int HideWindowCommand(bool fromMenu);
-  int QuickSaveCommand(int slot);
-  int QuickLoadCommand(int slot);
-  int AskYesNo(const std::string& text);
+  [[nodiscard]] int ChooseChoice(int chosen, bool skipBefore, bool snapshot);
+  [[nodiscard]] int DispatchCommand(int command, int slot);
+  [[nodiscard]] int HideWindowCommand(bool fromMenu);
+  [[nodiscard]] int QuickSaveCommand(int slot);
+  [[nodiscard]] int QuickLoadCommand(int slot);
+  [[nodiscard]] int AskYesNo(const std::string& text);
   void MarkCurrentRead();
   // While a loaded game resumes, the text collected again is the one the restore shows: it goes.
   void DropRestoredText();
@@ -306,8 +310,8 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
   bool TakeIndicator(size_t word);
   TgsCrossFade CrossFades();
   bool MenuButtonEnabled(int button);
-  int32_t QuitFromMenu(TgsMenuHost& menu);
-  int32_t TalkAnimation(int32_t window, int32_t time, TgsText path, bool immediate);
+  [[nodiscard]] int32_t QuitFromMenu(TgsMenuHost& menu);
+  [[nodiscard]] int32_t TalkAnimation(int32_t window, int32_t time, TgsText path, bool immediate);
 
   TgsFrameHost* host_;
   bool setUp_ = false;
@@ -368,7 +372,7 @@ class TgsFrame : public TgsFrameBase, public TgsSceneOperations {
 
   // Scene state kept as it stands for save data.
   friend class TgsFrameRebuild;
-  int CaptureScene(TgsSceneBlock& block, bool withHistory);
+  [[nodiscard]] int CaptureScene(TgsSceneBlock& block, bool withHistory);
   void ApplyScene(const TgsSceneBlock& block);
   std::unique_ptr<TgsSceneBlock> loadedScene_;  // the loaded block until the rebuild
   std::array<uint8_t, 4> sceneSwitches_{};

@@ -77,7 +77,8 @@ TgsFrameBase::TgsFrameBase(ScriptEngine* host, ScriptFileSource* files)
 }
 
 TgsFrameBase::~TgsFrameBase() {
-  if (!logName_.empty()) WriteLogFile(nullptr);
+  // A log that cannot be written keeps the one on disk: the marks of this run are lost only.
+  if (!logName_.empty()) (void)WriteLogFile(nullptr);
   UnloadAll();
   table_.clear();
   memory_.Free(valueStack_);
@@ -316,7 +317,8 @@ int TgsFrameBase::Start(const std::string& name) {
   if (!stack_.empty()) return kTgsStartBusy;
   int r = LoadTgsScript(name, true);
   if (r != 0) return r + 1;
-  MakeCurrent(-1);
+  // The script was pushed just above: the stack top is there.
+  (void)MakeCurrent(-1);
   position_ = 0;
   return 0;
 }
@@ -541,7 +543,8 @@ int TgsFrameBase::LoadState(ByteReader* in) {
   oldResident.clear();
   calls_ = record.calls;
   callCount_ = f;
-  MakeCurrent(index);
+  // The script at index was checked above: it is there.
+  (void)MakeCurrent(index);
   position_ = position;
   valueTop_ = 0;
   pendingText_ = 0;

@@ -94,32 +94,35 @@ class TgsFrameBase : public TgsInterpreterContext {
   TgsFrameBase(const TgsFrameBase&) = delete;
   TgsFrameBase& operator=(const TgsFrameBase&) = delete;
 
-  virtual int LoadInitTable(const std::string& name);
-  virtual int Start(const std::string& name);
-  virtual int Preload(const std::string& name);
-  virtual int Unload(const char* name);
+  [[nodiscard]] virtual int LoadInitTable(const std::string& name);
+  [[nodiscard]] virtual int Start(const std::string& name);
+  [[nodiscard]] virtual int Preload(const std::string& name);
+  [[nodiscard]] virtual int Unload(const char* name);
   // New positions (code offsets in the then current script); nullopt for none.
-  virtual std::optional<uint32_t> Call(const char* name, const char* label, int32_t offset);
-  virtual std::optional<uint32_t> Jump(const char* name, const char* label, int32_t offset);
-  virtual std::optional<uint32_t> Return(const char* name, const char* label, int32_t offset);
+  [[nodiscard]] virtual std::optional<uint32_t> Call(const char* name, const char* label,
+                                                     int32_t offset);
+  [[nodiscard]] virtual std::optional<uint32_t> Jump(const char* name, const char* label,
+                                                     int32_t offset);
+  [[nodiscard]] virtual std::optional<uint32_t> Return(const char* name, const char* label,
+                                                       int32_t offset);
   virtual uint32_t GetStateSize() const;
-  virtual int SaveState(std::vector<uint8_t>* out) const;
-  virtual int LoadState(ByteReader* in);
+  [[nodiscard]] virtual int SaveState(std::vector<uint8_t>* out) const;
+  [[nodiscard]] virtual int LoadState(ByteReader* in);
   // Reads a state record without acting on it: 0 or a kTgsState* code; r moves past it.
-  static int ReadStateRecord(ByteReader& r, TgsStateRecord& out);
+  [[nodiscard]] static int ReadStateRecord(ByteReader& r, TgsStateRecord& out);
   // The frame's current message becomes none (Call, Jump and Return to another place).
   virtual void ResetMessageIndex() {}
 
-  int LoadTgsScript(const std::string& name, bool ontoStack);
-  int SetScriptFolder(const char* path);
-  int SetLogFileName(const char* name);
+  [[nodiscard]] int LoadTgsScript(const std::string& name, bool ontoStack);
+  [[nodiscard]] int SetScriptFolder(const char* path);
+  [[nodiscard]] int SetLogFileName(const char* name);
   void SetLogFolder(std::string folder) { logFolder_ = std::move(folder); }
-  int WriteLogFile(const char* name);
-  int ReadLogFile(const char* name);
+  [[nodiscard]] int WriteLogFile(const char* name);
+  [[nodiscard]] int ReadLogFile(const char* name);
   void UnloadAll();
 
   bool IsMessageRead(uint32_t i) const;
-  int MarkMessageRead(uint32_t i);
+  [[nodiscard]] int MarkMessageRead(uint32_t i);
   uint32_t GetFlagCount(const char* name) const;
   uint32_t GetSetFlagCount(const char* name) const;
   bool IsAllFlagged(const char* name) const;
@@ -162,7 +165,7 @@ class TgsFrameBase : public TgsInterpreterContext {
   GuestMemory& Memory() override { return memory_; }
   int32_t& WaitChain() override { return waitChain_; }
   bool CollectingText() const override { return collecting_; }
-  bool AppendCallRecord(uint32_t number, std::span<const TgsSlot> slots) override;
+  [[nodiscard]] bool AppendCallRecord(uint32_t number, std::span<const TgsSlot> slots) override;
   void SetCollectingText(bool on) { collecting_ = on; }
 
  private:
@@ -179,17 +182,17 @@ class TgsFrameBase : public TgsInterpreterContext {
   // The index of the resident script named name (case-blind), -1 when none.
   int32_t FindResident(std::string_view name) const;
   // Makes the named script current, resident or newly loaded onto the stack; false on failure.
-  bool FindOrLoad(const std::string& name);
+  [[nodiscard]] bool FindOrLoad(const std::string& name);
   // Makes the script at index current (-1 the stack top); false when there is none.
-  bool MakeCurrent(int32_t index);
+  [[nodiscard]] bool MakeCurrent(int32_t index);
   void FollowRecord();
   // Releases and pops the stack top (the current script); false when the stack is empty.
-  bool PopCurrent();
+  [[nodiscard]] bool PopCurrent();
   // A position in the current script, or nullopt when it is cleared for a failed load.
-  std::optional<uint32_t> Target(const char* label, uint32_t offset);
+  [[nodiscard]] std::optional<uint32_t> Target(const char* label, uint32_t offset);
   void LoseScript();
   const TgsReadFlagRecord* NamedRecord(const char* name) const;
-  int ParseInitTable(ByteReader r, std::deque<TgsReadFlagRecord>& table) const;
+  [[nodiscard]] int ParseInitTable(ByteReader r, std::deque<TgsReadFlagRecord>& table) const;
   void ShowMessage(const std::string& cp932) const;
 
   std::unique_ptr<GuestMemory> ownMemory_;  // without a host

@@ -136,7 +136,7 @@ class TgsPresentation {
   // The control last clicked (a system button, or 20 + a choice index), -1 none; cleared.
   virtual int TakePointerEvent() { return -1; }
   // Prepare answers 0 or a failure code.
-  virtual int PrepareWindows() { return 0; }
+  [[nodiscard]] virtual int PrepareWindows() { return 0; }
   // Lets go of what PrepareWindows made, its parts and its hit area among them, when the frame
   // that asked for them goes: left listed, they would take the pointer from the next screen.
   virtual void ReleaseWindows() {}
@@ -163,9 +163,9 @@ class TgsPresentation {
   // The user's look on both message renderers: face, weight, style, gradation and grey levels.
   virtual void SetMessageLook(const TgsUserSettings& /*user*/) {}
   // The text look built-ins in direct mode (a line break, a ruby span and its text): 0 done.
-  virtual int ViewNewLine() { return kTgsViewNotBuilt; }
-  virtual int ViewBeginRuby() { return kTgsViewNotBuilt; }
-  virtual int ViewDrawRuby(std::string_view /*ruby*/) { return kTgsViewNotBuilt; }
+  [[nodiscard]] virtual int ViewNewLine() { return kTgsViewNotBuilt; }
+  [[nodiscard]] virtual int ViewBeginRuby() { return kTgsViewNotBuilt; }
+  [[nodiscard]] virtual int ViewDrawRuby(std::string_view /*ruby*/) { return kTgsViewNotBuilt; }
   // The message window's display object, which its face animation moves; null until it is made.
   virtual Sprite* WindowSprite() { return nullptr; }
   // The hit area over the whole screen, which keeps the pointer from what lies under the windows.
@@ -187,13 +187,17 @@ class TgsFrameHost : public TgsPresentation {
   // Clock and loop.
   virtual uint32_t Clock() = 0;
   // One turn of the application's frame loop; 0 when the application quits.
-  virtual int FrameTurn() = 0;
+  [[nodiscard]] virtual int FrameTurn() = 0;
 
   virtual TgsAppState& AppState() = 0;
   virtual const TgsUserSettings& Settings() = 0;
   // Reads and writes a guest word (the configuration words' addresses); false when refused.
-  virtual bool ReadGuestWord(uint32_t /*address*/, int32_t& /*value*/) { return false; }
-  virtual bool WriteGuestWord(uint32_t /*address*/, int32_t /*value*/) { return false; }
+  [[nodiscard]] virtual bool ReadGuestWord(uint32_t /*address*/, int32_t& /*value*/) {
+    return false;
+  }
+  [[nodiscard]] virtual bool WriteGuestWord(uint32_t /*address*/, int32_t /*value*/) {
+    return false;
+  }
 
   // Input, as of the last turn.
   virtual bool LeftClicked() { return false; }
@@ -206,7 +210,9 @@ class TgsFrameHost : public TgsPresentation {
   virtual bool PointerLow() { return false; }  // in the screen's lowest 23 lines
   // Moves the pointer to (x, y) of the screen over ms; false when it does not move (the
   // application's switch is off, or the pointer rests in the screen's corner).
-  virtual bool StartPointerMove(int32_t /*x*/, int32_t /*y*/, uint32_t /*ms*/) { return false; }
+  [[nodiscard]] virtual bool StartPointerMove(int32_t /*x*/, int32_t /*y*/, uint32_t /*ms*/) {
+    return false;
+  }
   virtual bool PointerMoving() { return false; }
   // Removes the timed tasks of that kind from the application's general timer service.
   virtual void RemoveTasks(uint32_t /*kind*/) {}
@@ -238,7 +244,7 @@ class TgsFrameHost : public TgsPresentation {
   [[nodiscard]] virtual bool PostWindowRequest(int /*kind*/, const std::string& /*text*/) {
     return false;
   }
-  virtual TgsRequestStart PollWindowRequest() { return TgsRequestStart::kDone; }
+  [[nodiscard]] virtual TgsRequestStart PollWindowRequest() { return TgsRequestStart::kDone; }
   virtual void CancelWindowRequest() {}
   virtual int32_t WindowRequestAnswer() { return 0; }
 
@@ -247,12 +253,12 @@ class TgsFrameHost : public TgsPresentation {
   virtual void SetCursorVisible(bool /*visible*/) {}
 
   // Save data: quick slots 1-5 (0 the default one), the automatic slot 10.
-  virtual bool QuickSave(int /*slot*/) { return false; }
-  virtual bool QuickLoad(int /*slot*/) { return false; }
-  virtual bool SlotText(int /*slot*/, std::string& /*text*/) { return false; }
-  virtual bool AutoSave() { return false; }
+  [[nodiscard]] virtual bool QuickSave(int /*slot*/) { return false; }
+  [[nodiscard]] virtual bool QuickLoad(int /*slot*/) { return false; }
+  [[nodiscard]] virtual bool SlotText(int /*slot*/, std::string& /*text*/) { return false; }
+  [[nodiscard]] virtual bool AutoSave() { return false; }
   // Keeps the game as it stands now to go back to (the previous choice); false when it cannot.
-  virtual bool TakeSnapshot() { return false; }
+  [[nodiscard]] virtual bool TakeSnapshot() { return false; }
   // Whether the save data keeps a snapshot to go back to the previous choice.
   virtual bool SnapshotKept() { return false; }
 

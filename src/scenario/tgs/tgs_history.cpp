@@ -71,7 +71,8 @@ void DrawBackground(const SceneSnapshot& snapshot, ImageSurface& surface, TgsSce
     return;
   }
   const uint8_t tone = ByteOf(w[1], 1);
-  if (tone <= kBackgroundToneCount) ApplyTone(picture, tone);  // tones past the table are ignored
+  if (tone <= kBackgroundToneCount)
+    (void)ApplyTone(picture, tone);  // tones past the table are ignored
   if (ByteOf(w[2], 0)) picture.LibFilterB(nullptr);
   if (ByteOf(w[2], 1)) picture.LibFilterA(nullptr);
   if (ByteOf(w[2], 2)) {
@@ -107,7 +108,7 @@ void DrawSprite(const SceneSprite& sprite, ImageSurface& surface, TgsSceneHost* 
   if (!LoadPicture(pictures, sprite.name, picture)) return;
   const auto& w = sprite.words;
   const uint8_t tone = ByteOf(w[0], 0);
-  if (tone != 0) ApplyTone(picture, tone);  // false past the table: ignored
+  if (tone != 0) (void)ApplyTone(picture, tone);  // false past the table: ignored
   if (ByteOf(w[1], 0)) picture.LibFilterB(nullptr);
   if (ByteOf(w[1], 1)) picture.LibFilterA(nullptr);
   // A scale turns the picture about its rotation anchor; one that cannot be used is ignored.
@@ -344,7 +345,8 @@ void TgsHistoryWindow::ClickBox(int box) {
     if (scene_) DrawHistoryPage(position_);
   }
   if (!scene_) return;
-  DrawSceneSnapshot(*scene, *scene_, host_.SceneHost());
+  // A snapshot that cannot be drawn leaves the scene layer empty.
+  (void)DrawSceneSnapshot(*scene, *scene_, host_.SceneHost());
   view_.SceneDrawn();
 }
 
@@ -406,13 +408,15 @@ int TgsHistoryWindow::Run() {
   host_.PlaySystemSound(kSoundOpen);
   // A quit ends the window at once, without its fade, but never leaves it on the screen.
   if (FadeObjects(kHistoryFadeMs, false) != 0) {
-    Restore(false);
+    // Quitting already: the answer is the quit.
+    (void)Restore(false);
     return kHistoryQuit;
   }
   bool hidden = false;
   for (;;) {
     if (host_.FrameTurn() == 0) {
-      Restore(false);
+      // Quitting already: the answer is the quit.
+      (void)Restore(false);
       return kHistoryQuit;
     }
     const bool cancel = host_.ActionPressed(kActionCancel) || host_.RightClicked();

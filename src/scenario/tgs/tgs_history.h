@@ -58,7 +58,7 @@ class TgsHistoryView {
 
   // Makes the dark box, the history layer, the scroll bar for total and the 16 voice boxes
   // (hidden), at opacity 0: 0, or a failure code with nothing left made.
-  virtual int Open(int32_t total, int32_t position) = 0;
+  [[nodiscard]] virtual int Open(int32_t total, int32_t position) = 0;
   // Page drawing: the layer is cleared, then names, texts and choices drawn at y.
   virtual void BeginPage() = 0;
   virtual void DrawName(std::string_view name, int32_t y, uint32_t rgb) = 0;
@@ -124,12 +124,13 @@ struct HistoryPage {
 HistoryPage LayoutHistoryPage(const TextHistoryLog& log, int32_t lineHeight, int32_t position);
 
 // Adds a snapshot of the shown page's background and standing pictures to the log: its answer.
-int32_t AddSceneSnapshot(TextHistoryLog& log, TgsScene& scene);
+[[nodiscard]] int32_t AddSceneSnapshot(TextHistoryLog& log, TgsScene& scene);
 
 // Renders a snapshot into an 800 x 600 32-bit surface: the background with its tone, filters,
 // bars, offset, zoom and angle, then each picture back to front. Pictures that cannot be loaded
 // leave their part empty. 0, or 1 when the surface cannot be made.
-int DrawSceneSnapshot(const SceneSnapshot& snapshot, ImageSurface& surface, TgsSceneHost* pictures);
+[[nodiscard]] int DrawSceneSnapshot(const SceneSnapshot& snapshot, ImageSurface& surface,
+                                    TgsSceneHost* pictures);
 
 // Answers of OpenTextHistory besides 0 (closed by the player).
 constexpr int kHistoryQuit = -1;
@@ -143,10 +144,10 @@ class TgsHistoryWindow {
 
   // 0 closed, kHistoryQuit when the application quit (everything restored all the same), or the
   // view's failure to open.
-  int Run();
+  [[nodiscard]] int Run();
   // Over durationMs by the clock: opacity t x 255 / d, the dark box t x 140 / d; reversed when
   // fading out. 0, or 1 when the application quit.
-  int FadeObjects(uint32_t durationMs, bool fadeOut);
+  [[nodiscard]] int FadeObjects(uint32_t durationMs, bool fadeOut);
   void DrawHistoryPage(int32_t position);
 
   int32_t Position() const { return position_; }
@@ -160,7 +161,7 @@ class TgsHistoryWindow {
   void ClickBox(int box);
   // Fades out when asked, then puts the screen and the menu back: true when the application quit
   // during the fade.
-  bool Restore(bool fade);
+  [[nodiscard]] bool Restore(bool fade);
 
   const TextHistoryLog& log_;
   TgsFrameHost& host_;

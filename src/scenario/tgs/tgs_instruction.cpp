@@ -203,7 +203,8 @@ void TgsInstruction::RecordSkippedArguments(uint32_t end) {
   const bool plain = ReadPlainArguments(end);
   record_ = record;
   at_ = from;
-  if (plain) ReadPlainArguments(end);
+  // The same arguments read plain just above.
+  if (plain) (void)ReadPlainArguments(end);
 }
 
 bool TgsInstruction::ReadPlainArguments(uint32_t end) {

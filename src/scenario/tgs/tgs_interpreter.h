@@ -34,9 +34,9 @@ constexpr int kTgsNestedFault = -3;
 [[nodiscard]] int TgsRunStep(TgsFrameBase& frame);
 // Runs the instruction whose fields start at position (behind "[ "); the next position, or
 // nullopt to stop the step.
-std::optional<uint32_t> TgsExecuteInstruction(TgsFrameBase& frame, uint32_t position);
+[[nodiscard]] std::optional<uint32_t> TgsExecuteInstruction(TgsFrameBase& frame, uint32_t position);
 // Runs the statement whose fields start at position (behind "[s"); the next position or nullopt.
-std::optional<uint32_t> TgsRunStatement(TgsFrameBase& frame, uint32_t position);
+[[nodiscard]] std::optional<uint32_t> TgsRunStatement(TgsFrameBase& frame, uint32_t position);
 // Finishes main-script code on the frame's runner that waited or asked for a Call, Jump or Exit;
 // alreadyRunning: the runner has run and its last result is current.
 [[nodiscard]] int TgsRunNested(TgsFrameBase& frame, bool jumpAllowed, bool alreadyRunning);

@@ -79,16 +79,16 @@ class TgsLoop {
   // Takes the steps of one turn from entry into the unit, at most limit of them; false when they
   // do not form a block. refusedAt: the number of the step the unit could not take, which leaves
   // the unit unusable (kMaxSteps where none).
-  bool Take(const TgsScript& script, const GuestMemory& memory, const TgsDecodedStep& entry,
-            uint32_t limit, uint32_t& refusedAt);
+  [[nodiscard]] bool Take(const TgsScript& script, const GuestMemory& memory,
+                          const TgsDecodedStep& entry, uint32_t limit, uint32_t& refusedAt);
   // Ends the turn as a run of n steps, leaving at end; false when too short to be worth a unit.
-  bool EndRun(uint32_t n, uint32_t end, bool jumped);
+  [[nodiscard]] bool EndRun(uint32_t n, uint32_t end, bool jumped);
   // Adds the jump that is step n of the turn, with jumped and next as it leaves them; back: it
   // goes back when taken. False when the unit cannot take it.
-  bool TakeJump(const GuestMemory& memory, const TgsDecodedStep& step, uint32_t n, bool& jumped,
-                uint32_t& next, bool& back);
+  [[nodiscard]] bool TakeJump(const GuestMemory& memory, const TgsDecodedStep& step, uint32_t n,
+                              bool& jumped, uint32_t& next, bool& back);
   // Seals the unit and checks that its stores stay off every byte the steps were read from.
-  bool Finish(const TgsScript& script);
+  [[nodiscard]] bool Finish(const TgsScript& script);
   bool FindClean(const TgsScript& script) const;
 
   uint32_t entry_ = 0;

@@ -76,9 +76,10 @@ int32_t TgsFrame::BeginMessage(int32_t number) {
   SetCollectingText(true);
   if (!messageRead_ && S().systemSkipReadOnly) {
     StopSkipping();
-    SetButtonState(5, 0);
+    // A fixed button number is never refused.
+    (void)SetButtonState(5, 0);
   } else if (buttons_[5] == 0 && !restoring_) {
-    SetButtonState(5, 1);
+    (void)SetButtonState(5, 1);
   }
   return 0;
 }
@@ -116,9 +117,11 @@ int TgsFrame::CommitMessageText() {
   if (TgsHistoryView* view = H().HistoryView(); view && historyOn_ && history_.Capacity() > 0) {
     const int32_t height = view->MeasureText(text);
     if (height >= 0) {
-      history_.AddMessage(reinterpret_cast<const uint8_t*>(text.data()),
-                          static_cast<uint32_t>(text.size()), static_cast<uint32_t>(height) + 4,
-                          shownName_.c_str(), voiceName_.c_str(), pageChanged_ ? pageCounter_ : 0);
+      // The text and the log's room were checked: a message always goes in.
+      (void)history_.AddMessage(reinterpret_cast<const uint8_t*>(text.data()),
+                                static_cast<uint32_t>(text.size()),
+                                static_cast<uint32_t>(height) + 4, shownName_.c_str(),
+                                voiceName_.c_str(), pageChanged_ ? pageCounter_ : 0);
     }
   }
   // The page has its message: what follows on it until the view's next page is no new page.
@@ -159,11 +162,13 @@ void TgsFrame::EndPage(bool changed) {
 }
 
 void TgsFrame::MarkCurrentRead() {
-  if (messageIndex_ >= 0) MarkMessageRead(static_cast<uint32_t>(messageIndex_));
+  // A message past the record's flags is not marked: the text still shows.
+  if (messageIndex_ >= 0) (void)MarkMessageRead(static_cast<uint32_t>(messageIndex_));
 }
 
 void TgsFrame::StopSkipping() {
-  if (systemSkip_ && buttons_[5] == 2) SetButtonState(5, 1);
+  // A fixed button number is never refused.
+  if (systemSkip_ && buttons_[5] == 2) (void)SetButtonState(5, 1);
   systemSkip_ = false;
   fastRead_ = false;
 }
@@ -195,10 +200,12 @@ int TgsFrame::ShowMessage(int waitMode, bool withVoice) {
     if (restoring_) {
       restoring_ = false;
     } else if (!voice.empty() && historyOn_ && history_.Capacity() > 0) {
-      AddSceneSnapshot(history_, *scene_);
+      // The log's room was checked: the snapshot always goes in.
+      (void)AddSceneSnapshot(history_, *scene_);
     }
   }
-  if (history_.Count() > 1 && buttons_[7] == 0) SetButtonState(7, 1);
+  // A fixed button number is never refused.
+  if (history_.Count() > 1 && buttons_[7] == 0) (void)SetButtonState(7, 1);
   if (!buttonsHidden_ && !S().hideButtonsUnlessLow) H().ShowButtons(true);
 
   auto finish = [&](int answer, bool skipped) {
@@ -310,7 +317,8 @@ int32_t TgsFrame::ShowChoices(std::span<const std::string_view> choices, int32_t
     DropRestoredText();
     if (int r = ShowMessage(0, true); r != 0) return r;
   } else if (!Text().empty()) {
-    CommitMessageText();
+    // The text is not empty: it always commits.
+    (void)CommitMessageText();
     if (int r = ShowMessage(0, true); r != 0) return r;
   } else {
     // The message ends without text: built-ins after it act again instead of being kept.
@@ -331,7 +339,8 @@ int32_t TgsFrame::ShowChoices(std::span<const std::string_view> choices, int32_t
   choiceSerial_.reset();
   if (historyOn_ && !choices_.empty() &&
       history_.BeginChoices(static_cast<int32_t>(choices_.size())) == 0) {
-    for (const Choice& c : choices_) history_.AddChoice(c.text.c_str(), c.enabled ? 1 : 0);
+    // The list was opened for these choices: each one goes in.
+    for (const Choice& c : choices_) (void)history_.AddChoice(c.text.c_str(), c.enabled ? 1 : 0);
     uint32_t serial = 0;
     if (history_.EndChoices(serial) == 0) choiceSerial_ = serial;
   }
@@ -348,9 +357,10 @@ int32_t TgsFrame::ChoiceWait() {
 int TgsFrame::SelectChoice() {
   const bool skipBefore = systemSkip_;
   systemSkip_ = false;
-  SetButtonState(5, 0);
-  SetButtonState(6, 0);
-  if (history_.Count() > 1) SetButtonState(7, 1);
+  // A fixed button number is never refused.
+  (void)SetButtonState(5, 0);
+  (void)SetButtonState(6, 0);
+  if (history_.Count() > 1) (void)SetButtonState(7, 1);
   H().ShowChoiceList(true);
   if (!buttonsHidden_ && !S().hideButtonsUnlessLow) H().ShowButtons(true);
   if (int32_t x = 0, y = 0; H().ChoicePoint(x, y) && H().StartPointerMove(x, y, kChoicePointerMs)) {
@@ -363,7 +373,7 @@ int TgsFrame::SelectChoice() {
     restoring_ = false;
   } else {
     // A failed save or snapshot leaves the choice as it is: the player still chooses.
-    if (buttons_[3] != 0 && S().saveBeforeChoice) H().AutoSave();
+    if (buttons_[3] != 0 && S().saveBeforeChoice) (void)H().AutoSave();
     if (S().keepBackToChoice) snapshot = H().TakeSnapshot();
   }
   // The list takes the pointer now, not the window's hit area.
@@ -397,18 +407,21 @@ int TgsFrame::ChooseChoice(int chosen, bool skipBefore, bool snapshot) {
     if (!Turn()) return -1;
   }
   H().RemoveTasks(kChoicePathTaskKind);
-  if (S().keepBackToChoice && snapshot) SetButtonState(2, 1);
-  if (config_[0] != 0) H().WriteGuestWord(static_cast<uint32_t>(config_[0]), chosen);
-  if (choiceSerial_) history_.SetChosenIndex(*choiceSerial_, chosen);
+  // A fixed button number is never refused; a refused guest word leaves the variable as it was; a
+  // list that left the log takes no mark.
+  if (S().keepBackToChoice && snapshot) (void)SetButtonState(2, 1);
+  if (config_[0] != 0) (void)H().WriteGuestWord(static_cast<uint32_t>(config_[0]), chosen);
+  if (choiceSerial_) (void)history_.SetChosenIndex(*choiceSerial_, chosen);
   choiceSerial_.reset();
   if (S().stopVoice) H().StopVoice();
   if (skipBefore && S().keepSkipAfterChoice) {
     systemSkip_ = true;
-    SetButtonState(5, 2);
+    // A fixed button number is never refused.
+    (void)SetButtonState(5, 2);
   } else {
-    SetButtonState(5, 1);
+    (void)SetButtonState(5, 1);
   }
-  SetButtonState(6, autoPlay_ ? 2 : 1);
+  (void)SetButtonState(6, autoPlay_ ? 2 : 1);
   H().ShowChoiceList(false);
   choices_.clear();
   choicesPending_ = false;
@@ -443,7 +456,8 @@ int TgsFrame::DispatchInput(int button) {
     if (autoPlay_ && S().rightClickEndsAuto && S().rightButtonMode != kRightButtonAutoPlay &&
         H().RightClicked()) {
       autoPlay_ = false;
-      SetButtonState(6, 1);
+      // A fixed button number is never refused.
+      (void)SetButtonState(6, 1);
       H().SetWaitMarkAuto(false);
     }
     const int action = H().FindPressedAction(kActionFirstCommand, kActionCommandCount);
@@ -517,14 +531,16 @@ int TgsFrame::DispatchCommand(int command, int slot) {
     case 3:
       H().PlaySystemSound(kTgsSoundOpen);
       App().menuOpen = 1;
-      RequestWindow(kTgsRequestSave, {});
+      // A dialog that does not open leaves the game as it was.
+      (void)RequestWindow(kTgsRequestSave, {});
       App().menuOpen = 0;
       return kDispatchRan;
     case 4:
       H().PlaySystemSound(kTgsSoundOpen);
       App().loadedGame = 0;
       App().menuOpen = 1;
-      RequestWindow(kTgsRequestLoad, {});
+      // A dialog that does not open loads nothing: the loaded-game flag tells.
+      (void)RequestWindow(kTgsRequestLoad, {});
       App().menuOpen = 0;
       if (App().loadedGame == 0) return kDispatchRan;
       H().PlaySystemSound(kTgsSoundAccept);
@@ -534,14 +550,16 @@ int TgsFrame::DispatchCommand(int command, int slot) {
     case 5:
       H().PlaySystemSound(kTgsSoundClick);
       systemSkip_ = !systemSkip_;
-      SetButtonState(5, systemSkip_ ? 2 : 1);
+      // A fixed button number is never refused.
+      (void)SetButtonState(5, systemSkip_ ? 2 : 1);
       if (!systemSkip_) fastRead_ = false;
       return systemSkip_ ? kDispatchSkipped : kDispatchSkipEnded;
     case 6:
       H().PlaySystemSound(kTgsSoundClick);
       autoPlay_ = !autoPlay_;
       H().SetWaitMarkAuto(autoPlay_);
-      SetButtonState(6, autoPlay_ ? 2 : 1);
+      // A fixed button number is never refused.
+      (void)SetButtonState(6, autoPlay_ ? 2 : 1);
       RestartAutoTimer();
       return kDispatchRan;
     case 7: {
@@ -577,7 +595,8 @@ int TgsFrame::DispatchCommand(int command, int slot) {
         H().RelayoutPage();
         if (choicesPending_ && !choices_.empty()) H().ShowChoiceList(true);
         if (readOnlySkip != S().systemSkipReadOnly) {
-          SetButtonState(5, !S().systemSkipReadOnly || messageRead_ ? 1 : 0);
+          // A fixed button number is never refused.
+          (void)SetButtonState(5, !S().systemSkipReadOnly || messageRead_ ? 1 : 0);
         }
       }
       return kDispatchRan;

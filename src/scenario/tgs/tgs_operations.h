@@ -235,7 +235,7 @@ class TgsOperations {
   // The built-in (12-131) whose operations follow; only notices and traces use it.
   virtual void BeginBuiltin(uint32_t /*number*/) {}
 
-#define BW_TGS_DECLARE(name, params, args) virtual int32_t name params = 0;
+#define BW_TGS_DECLARE(name, params, args) [[nodiscard]] virtual int32_t name params = 0;
   BW_TGS_OPERATIONS(BW_TGS_DECLARE)
 #undef BW_TGS_DECLARE
 };

@@ -20,11 +20,11 @@ constexpr uint32_t kTgsLastFunction = kTgsBuiltinCount - 1;
 constexpr size_t kTgsMaxSlotText = 4095;
 constexpr uint32_t kTgsControlJumpLast = TgsNumber(TgsFunction::kJumpIf3);
 
-enum class TgsOutcome { kOk, kMalformed, kFailed };
+enum class [[nodiscard]] TgsOutcome{kOk, kMalformed, kFailed};
 
 // A next position, or none to stop the step. One word wide, so it comes back in a register:
 // an optional comes back through the stack, in two stores a wider load then waits for.
-class TgsNext {
+class [[nodiscard]] TgsNext {
  public:
   TgsNext(uint32_t position) : v_(position) {}  // NOLINT(google-explicit-constructor)
   TgsNext(std::nullopt_t) : v_(kNone) {}        // NOLINT(google-explicit-constructor)
@@ -94,7 +94,7 @@ class TgsRunner {
   // Runs linked bytecode at code.
   [[gnu::always_inline]] TgsOutcome RunFragment(uint32_t code, bool expression, int32_t* value);
   [[gnu::noinline]] TgsOutcome RunBeside(uint32_t code, bool expression, int32_t* value);
-  bool Text(const TgsSlot& slot, std::string& out, bool& given);
+  [[nodiscard]] bool Text(const TgsSlot& slot, std::string& out, bool& given);
   TgsNext Control(uint32_t function, std::span<const TgsSlot> slots, uint32_t end);
   // Lays the first count slots of the frame's row on the value stack and runs the function.
   [[gnu::always_inline]] TgsNext Dispatch(uint32_t function, uint32_t count, uint32_t end,
@@ -182,7 +182,7 @@ class TgsInstruction : public TgsRunner {
   void RecordSkippedArguments(uint32_t end);
   // Reads count and arguments, into the record if there is one; false at embedded code or at
   // arguments that do not fit in front of end.
-  bool ReadPlainArguments(uint32_t end);
+  [[nodiscard]] bool ReadPlainArguments(uint32_t end);
   TgsNext Count(uint32_t function, uint32_t end);
   TgsNext Arguments(uint32_t function, uint32_t end, uint32_t count, uint32_t from);
 

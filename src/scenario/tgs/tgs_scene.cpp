@@ -205,7 +205,8 @@ TgsScene::TgsScene(TgsSceneLinks links) : links_(std::move(links)) {
 }
 
 TgsScene::~TgsScene() {
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   for (auto& slot : slots_) ReleaseEffect(&slot.effect);
   ReleaseEffect(&windowEffect_);
   for (int page = 0; page < 2; ++page) {
@@ -220,16 +221,17 @@ TgsScene::~TgsScene() {
 }
 
 void TgsScene::EndScene() {
-  EndPendingTransition();
-  for (int slot = 0; slot < kTgsScreenSlots; ++slot) StopScreenEffect(slot, 1, 0);
+  // Each of these ends or clears what there is, and cannot fail.
+  (void)EndPendingTransition();
+  for (int slot = 0; slot < kTgsScreenSlots; ++slot) (void)StopScreenEffect(slot, 1, 0);
   ReleaseEffect(&windowEffect_);
   for (int page = 0; page < 2; ++page) {
     const uint8_t p = static_cast<uint8_t>(page);
-    if (Background(page).captured) CaptureBackground(false, p, false);
-    LoadBackgroundAnime(std::nullopt, 0, 0, p);
-    ReleaseQuake(p);
-    ClearSprites(p, -1);
-    LoadBackground(std::nullopt, p);
+    if (Background(page).captured) (void)CaptureBackground(false, p, false);
+    (void)LoadBackgroundAnime(std::nullopt, 0, 0, p);
+    (void)ReleaseQuake(p);
+    (void)ClearSprites(p, -1);
+    (void)LoadBackground(std::nullopt, p);
   }
   rule_.Release();
   ruleNumber_ = -1;
@@ -387,7 +389,8 @@ int32_t TgsScene::ToneAndFilters(ImageSurface& picture, uint8_t& toneField, uint
       (void)picture.Invert(0, nullptr);
       toneField = 0;
     } else {
-      ApplyTone(picture, tone);
+      // The tone is one of the table's: checked by the caller.
+      (void)ApplyTone(picture, tone);
       toneField = tone;
     }
   }
@@ -402,12 +405,11 @@ int32_t TgsScene::ToneAndFilters(ImageSurface& picture, uint8_t& toneField, uint
   return 0;
 }
 
-int32_t TgsScene::FilterLevel(ImageSurface& picture, uint8_t& libOp, int32_t level) {
+void TgsScene::FilterLevel(ImageSurface& picture, uint8_t& libOp, int32_t level) {
   if (level == 0) level = 1;
   libOp = uint8_t(level);
   const uint32_t words[4] = {uint32_t(level), uint32_t(level), 0, 0};
   picture.LibOpFour(words);
-  return 0;
 }
 
 int32_t TgsScene::SetBackgroundTone(uint8_t tone, bool filterB, bool filterA, bool bars,
@@ -417,7 +419,8 @@ int32_t TgsScene::SetBackgroundTone(uint8_t tone, bool filterB, bool filterA, bo
   TgsBackgroundRecord& bg = Background(p);
   if (!bg.picture) return kSceneLoadFailed;
   if (tone > kBackgroundTones) return kSceneToneConflict;
-  MakeBackgroundPrivate(p);
+  // A picture that cannot be copied stays shared, and both pages take the tone.
+  (void)MakeBackgroundPrivate(p);
   int32_t r =
       ToneAndFilters(*bg.picture, bg.tone, tone, bg.libFilterB, filterB, bg.libFilterA, filterA);
   if (r != 0) return r;
@@ -439,7 +442,8 @@ int32_t TgsScene::SetBackgroundFilter(int32_t level, uint8_t page) {
   TgsBackgroundRecord& bg = Background(p);
   if (!bg.picture) return kSceneLoadFailed;
   if (bg.bars || bg.libOp) return kSceneToneConflict;
-  MakeBackgroundPrivate(p);
+  // A picture that cannot be copied stays shared, and both pages take the filter.
+  (void)MakeBackgroundPrivate(p);
   FilterLevel(*bg.picture, bg.libOp, level);
   Redraw(p);
   return 0;
@@ -588,7 +592,8 @@ int32_t TgsScene::LoadBackgroundMovie(TgsText name, uint8_t page, uint8_t flag) 
 
 int32_t TgsScene::ControlBackgroundAnime(uint8_t page, int32_t op) {
   const int p = P(page);
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   if (op < 0 || op > 6) return kSceneBadOperation;
   TgsBackgroundRecord& bg = Background(p);
   if (!bg.animEffect) return kSceneNoAnime;
@@ -689,13 +694,15 @@ int32_t TgsScene::LoadSprite(int32_t slot, TgsText name, uint8_t page, int32_t g
   TgsSpriteRecord& r = *record;
   if (!name) {
     if (r.charIndex < 0) return kSceneEmptySlot;
-    EndPendingTransition();
+    // Ending the pending transition cannot fail.
+    (void)EndPendingTransition();
     ClearSlot(p, index);
     return 0;
   }
   if (name->size() > kTgsNameMax) return kSceneSpriteLoadFailed;
   if (r.sprite && r.tone == 0 && EqualsNoCase(*name, r.name)) return 0;
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   ReleaseEffect(&r.effect);
   const int32_t keepX = r.x, keepY = r.y;
   r.ResetLook();
@@ -735,7 +742,8 @@ int32_t TgsScene::LoadSprite(int32_t slot, TgsText name, uint8_t page, int32_t g
   if (CompositionLayer* c = Composition(p)) (void)c->GetList().Add(r.sprite.get(), r.priority, 0);
   const uint32_t t = Background(p).timeOfDay;
   if (r.charIndex != 1 && tint_ && t != 0) {
-    SetSpriteTone(slot, uint8_t(4 + t), false, false, uint8_t(p), group);
+    // The sprite was loaded just above: the tint has its picture.
+    (void)SetSpriteTone(slot, uint8_t(4 + t), false, false, uint8_t(p), group);
   }
   return 0;
 }
@@ -786,7 +794,8 @@ int32_t TgsScene::SetSpriteFilter(int32_t slot, int32_t level, uint8_t page, int
 int32_t TgsScene::PlaceInternal(int page, int index, int32_t position, bool offScreen) {
   TgsSpriteRecord& r = SpriteAt(page, index);
   if (!r.picture) return kSceneNoPicture;
-  EndPendingTransition();
+  // Ending the pending transition cannot fail.
+  (void)EndPendingTransition();
   ReleaseEffect(&r.effect);
   r.persistKind = 0;
   int32_t x = 600, y = kTgsScreenHeight;

@@ -155,7 +155,7 @@ class TgsPageLayer {
   SurfaceLayer* Layer() const { return layer_; }
   CompositionLayer* GetCompositionLayer() const;
   // Attaches the transition (a: the exchange mode, b: apply on finish); 0 or the layer's code.
-  int StartTransition(FilterEffect* transition, uint8_t a, bool b, bool notify);
+  [[nodiscard]] int StartTransition(FilterEffect* transition, uint8_t a, bool b, bool notify);
   // How many transitions have started on the page: each new one counts, wherever it lies.
   uint32_t TransitionsStarted() const { return started_; }
   bool InTransition() const;
@@ -187,7 +187,7 @@ std::string_view LastPathPart(std::string_view name);
 // The time of day of a background name by the BG table: 0, 1 (letter A) or 2 (B, C).
 uint32_t TimeOfDay(std::string_view name, const std::vector<int32_t>& table);
 // Applies tone kind 1-6 to the whole picture; false for another kind.
-bool ApplyTone(ImageSurface& picture, uint8_t tone);
+[[nodiscard]] bool ApplyTone(ImageSurface& picture, uint8_t tone);
 
 class TgsScene {
  public:
@@ -196,7 +196,7 @@ class TgsScene {
   TgsScene(const TgsScene&) = delete;
   TgsScene& operator=(const TgsScene&) = delete;
 
-#define BW_TGS_SCENE_DECLARE(name, params, args) int32_t name params;
+#define BW_TGS_SCENE_DECLARE(name, params, args) [[nodiscard]] int32_t name params;
   BW_TGS_SCENE_OPERATIONS(BW_TGS_SCENE_DECLARE)
 #undef BW_TGS_SCENE_DECLARE
 
@@ -206,7 +206,7 @@ class TgsScene {
   void EndScene();
   // A copy of picture that the next EndScene leaves on the shown page; false when it cannot be
   // made.
-  bool KeepLastPicture(const ImageSurface& picture);
+  [[nodiscard]] bool KeepLastPicture(const ImageSurface& picture);
 
   TgsBackgroundRecord& Background(int page) {
     return *backgrounds_[page ? 1 : 0];
@@ -231,22 +231,23 @@ class TgsScene {
     return tint_;
   }
 
-  int32_t ApplyBackground(int page);
-  bool MakeBackgroundPrivate(int page);
+  [[nodiscard]] int32_t ApplyBackground(int page);
+  [[nodiscard]] bool MakeBackgroundPrivate(int page);
 
   // Effects (tgs_effect_commands.cpp).
-  int CreateEffectByKeyword(DisplayEffect** handle, const char* keyword, EffectTarget target,
-                            ArgWords args);
+  [[nodiscard]] int CreateEffectByKeyword(DisplayEffect** handle, const char* keyword,
+                                          EffectTarget target, ArgWords args);
   void ReleaseEffect(DisplayEffect** handle);
-  int WaitEffect(DisplayEffect** handle, bool skippable);
+  [[nodiscard]] int WaitEffect(DisplayEffect** handle, bool skippable);
   void StopLayerEffects(int page, bool alsoAnime);
-  int CreateTransition(TgsPageLayer& layer, const char* keyword, uint8_t a, bool b, ArgWords args);
+  [[nodiscard]] int CreateTransition(TgsPageLayer& layer, const char* keyword, uint8_t a, bool b,
+                                     ArgWords args);
   // The message window's face animation: "sp_panime" along path on the window's display object
   // (null: the window is not ready), its end state read into out. immediate: the end state at
   // once. 0 or a failure code.
-  int32_t AnimateWindow(Sprite* window, TgsText path, int32_t time, bool immediate,
-                        TgsWindowTransform& out);
-  int32_t WaitWindowAnimation(bool skippable) {
+  [[nodiscard]] int32_t AnimateWindow(Sprite* window, TgsText path, int32_t time, bool immediate,
+                                      TgsWindowTransform& out);
+  [[nodiscard]] int32_t WaitWindowAnimation(bool skippable) {
     return WaitEffect(&windowEffect_, skippable);
   }
   void ReleaseWindowAnimation() {
@@ -300,7 +301,7 @@ class TgsScene {
   }
   void Redraw(int page);
   void DropBackgroundPicture(int page);
-  int LoadInto(const std::string& name, ImageSurface& into, bool eightBit);
+  [[nodiscard]] int LoadInto(const std::string& name, ImageSurface& into, bool eightBit);
   // Gives the sprite a private picture when it shares one with its twin.
   void MakeSpritePrivate(int page, int index);
   void ClearSlot(int page, int index);
@@ -308,11 +309,12 @@ class TgsScene {
   // Shifts the group's other sprites between from and to (exclusive of the moving one) by step.
   void ShiftGroup(int page, const TgsSpriteGroup& g, int index, uint32_t low, uint32_t high,
                   int32_t step);
-  int32_t ToneAndFilters(ImageSurface& picture, uint8_t& toneField, uint8_t tone, uint8_t& filterB,
-                         bool b, uint8_t& filterA, bool a);
-  int32_t FilterLevel(ImageSurface& picture, uint8_t& libOp, int32_t level);
-  int32_t PlaceInternal(int page, int index, int32_t position, bool offScreen);
-  int32_t SpriteOrder(int32_t slot, uint8_t page, int32_t group, bool stop, bool front);
+  [[nodiscard]] int32_t ToneAndFilters(ImageSurface& picture, uint8_t& toneField, uint8_t tone,
+                                       uint8_t& filterB, bool b, uint8_t& filterA, bool a);
+  void FilterLevel(ImageSurface& picture, uint8_t& libOp, int32_t level);
+  [[nodiscard]] int32_t PlaceInternal(int page, int index, int32_t position, bool offScreen);
+  [[nodiscard]] int32_t SpriteOrder(int32_t slot, uint8_t page, int32_t group, bool stop,
+                                    bool front);
 
   // Effect commands' steps.
   struct OldSprite {
@@ -320,12 +322,13 @@ class TgsScene {
     std::shared_ptr<ImageSurface> picture;
   };
   // Loads name into the slot keeping the old display object aside; 0 or 4 when the load failed.
-  int32_t ReplaceSprite(int32_t slot, TgsText name, int32_t position, bool toBack, uint8_t page,
-                        int32_t group, OldSprite& old);
+  [[nodiscard]] int32_t ReplaceSprite(int32_t slot, TgsText name, int32_t position, bool toBack,
+                                      uint8_t page, int32_t group, OldSprite& old);
   // Hands the old sprite to the effect that replaces it: 0, or 5 when the effect failed.
   // target: what the effect is set up on (null: the page's layer).
-  int32_t StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword, uint8_t page,
-                             std::initializer_list<ArgWord> after, EffectTarget target = nullptr);
+  [[nodiscard]] int32_t StartReplaceEffect(TgsSpriteRecord& r, OldSprite& old, const char* keyword,
+                                           uint8_t page, std::initializer_list<ArgWord> after,
+                                           EffectTarget target = nullptr);
   // Reads a sprite path's end state (the effect's Query or the command's out words) into the
   // record and moves the sprite to the front (order 1) or back (2) of its group.
   struct SpritePathEnd {
@@ -344,13 +347,13 @@ class TgsScene {
   void PublishPathBand(int32_t group);
   void PublishPathBand(uint32_t front, uint32_t back);
   void ExchangeNow(int mode);
-  int32_t RunTransition(const char* keyword, uint8_t a, bool b, ArgWords args);
+  [[nodiscard]] int32_t RunTransition(const char* keyword, uint8_t a, bool b, ArgWords args);
   // Stops and records the slot; the effect (on target, or the page's layer) is made only while
   // effects are shown.
-  int32_t RunSlotEffect(int32_t slot, int kind, const char* keyword, TgsScreenSlot words,
-                        ArgWords args, int32_t failure, int page = 0,
-                        EffectTarget target = nullptr);
-  bool ReadRule(int32_t number);
+  [[nodiscard]] int32_t RunSlotEffect(int32_t slot, int kind, const char* keyword,
+                                      TgsScreenSlot words, ArgWords args, int32_t failure,
+                                      int page = 0, EffectTarget target = nullptr);
+  [[nodiscard]] bool ReadRule(int32_t number);
   struct BlurEnd {
     int32_t x = 0, y = 0;
     double zoom = 1, angle = 0;
@@ -358,11 +361,12 @@ class TgsScene {
   // The blur's end state into the record: turned (offset, angle, zoom) or as the view it shows.
   void RecordBlurEnd(int page, const BlurEnd& end);
   // The blur's end state at once through the command function.
-  int32_t BlurNow(int page, const BlurEnd& end);
+  [[nodiscard]] int32_t BlurNow(int page, const BlurEnd& end);
   // Creates the page's "bg_blur", recording readBack when given: 0, or 1 when it cannot be made.
-  int32_t RunBlur(int page, ArgWords args, const BlurEnd* readBack, bool wait, bool skippable);
+  [[nodiscard]] int32_t RunBlur(int page, ArgWords args, const BlurEnd* readBack, bool wait,
+                                bool skippable);
   // The background path's end state through the command function: 0, -2 or its failure + 4.
-  int32_t BackgroundPathNow(int page, const std::string& name);
+  [[nodiscard]] int32_t BackgroundPathNow(int page, const std::string& name);
   void ApplyZoomView(int page, int32_t x, int32_t y, int32_t w, int32_t h);
 
   TgsSceneLinks links_;
@@ -393,7 +397,7 @@ class TgsSceneOperations : public TgsOperations {
 
   // clang-format off
 #define BW_TGS_SCENE_FORWARD(name, params, args) \
-  int32_t name params override { return scene_->name args; }
+  [[nodiscard]] int32_t name params override { return scene_->name args; }
   BW_TGS_SCENE_OPERATIONS(BW_TGS_SCENE_FORWARD)
 #undef BW_TGS_SCENE_FORWARD
   // clang-format on

@@ -19,7 +19,8 @@ class TgsSceneHost {
   // The layer of page 0 (shown; its linked layer is page 1) or page 1; null when there is none.
   virtual SurfaceLayer* PageLayer(int page) = 0;
   // Loads a picture by name (8-bit for rule pictures); 0 or the loader's code.
-  virtual int LoadPicture(const std::string& name, ImageSurface& into, bool eightBit) {
+  [[nodiscard]] virtual int LoadPicture(const std::string& name, ImageSurface& into,
+                                        bool eightBit) {
     return eightBit ? into.Load8(name.c_str(), nullptr, 0, kImagePlain)
                     : into.Load(name.c_str(), nullptr, 0, kImagePlain);
   }

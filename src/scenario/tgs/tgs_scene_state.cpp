@@ -432,7 +432,8 @@ class TgsFrameRebuild : public TgsRebuildTarget {
 
   void RestoreSprite(const TgsStoredSprite& at, const TgsSpriteRecord& saved) override {
     const bool tint = scene_.SpriteTint();
-    scene_.SetSpriteTint(false);
+    // Turning the tint off and on cannot fail.
+    (void)scene_.SetSpriteTint(false);
     const uint8_t page = static_cast<uint8_t>(at.page);
     const int32_t slot = at.index - SpriteGroup(at.group).first;
     TgsSpriteRecord& r = scene_.SpriteAt(at.page, at.index);
@@ -440,9 +441,11 @@ class TgsFrameRebuild : public TgsRebuildTarget {
     r.charIndex = -1;  // loads afresh
     if (scene_.LoadSprite(slot, std::string_view(saved.name), page, at.group, false) == 0) {
       if (saved.tone || saved.libFilterB || saved.libFilterA) {
-        scene_.SetSpriteTone(slot, saved.tone, saved.libFilterB, saved.libFilterA, page, at.group);
+        // A look or effect that cannot be put back leaves the picture plain: the rest rebuilds.
+        (void)scene_.SetSpriteTone(slot, saved.tone, saved.libFilterB, saved.libFilterA, page,
+                                   at.group);
       }
-      if (saved.libOp) scene_.SetSpriteFilter(slot, saved.libOp, page, at.group);
+      if (saved.libOp) (void)scene_.SetSpriteFilter(slot, saved.libOp, page, at.group);
       r.charIndex = saved.charIndex;
       r.alpha = saved.alpha;
       if (r.sprite) {
@@ -458,14 +461,16 @@ class TgsFrameRebuild : public TgsRebuildTarget {
       r.rotAnchorX = saved.rotAnchorX;
       r.rotAnchorY = saved.rotAnchorY;
       if (saved.persistKind == 1) {
-        scene_.AnimateSpritePath(slot, std::string_view(saved.persistName),
-                                 static_cast<int32_t>(saved.persistArg), page, at.group, true);
+        (void)scene_.AnimateSpritePath(slot, std::string_view(saved.persistName),
+                                       static_cast<int32_t>(saved.persistArg), page, at.group,
+                                       true);
       } else if (saved.persistKind == 2) {
-        scene_.AnimateCharacterParts(slot, static_cast<int32_t>(saved.persistArg), page, at.group,
-                                     true);
+        (void)scene_.AnimateCharacterParts(slot, static_cast<int32_t>(saved.persistArg), page,
+                                           at.group, true);
       }
     }
-    scene_.SetSpriteTint(tint);
+    // Turning the tint off and on cannot fail.
+    (void)scene_.SetSpriteTint(tint);
   }
 
   void RestoreBackground(int p, const TgsBackgroundRecord& saved) override {
@@ -473,8 +478,9 @@ class TgsFrameRebuild : public TgsRebuildTarget {
     TgsBackgroundRecord& bg = scene_.Background(p);
     const bool animated = !saved.animName.empty();
     if (!animated && saved.name.empty()) {
-      scene_.ClearBackgroundToColor(static_cast<int32_t>(saved.color), page);
-      if (saved.captured) scene_.CaptureBackground(true, page, false);
+      // A background part that cannot be put back leaves the page plainer: the rest rebuilds.
+      (void)scene_.ClearBackgroundToColor(static_cast<int32_t>(saved.color), page);
+      if (saved.captured) (void)scene_.CaptureBackground(true, page, false);
       return;
     }
     // The record already names what comes back: it is loaded afresh, and its look comes below.
@@ -484,30 +490,32 @@ class TgsFrameRebuild : public TgsRebuildTarget {
     bg.timeOfDay = saved.timeOfDay;
     if (animated) {
       if (saved.animFrame < 0) {
-        scene_.LoadBackgroundMovie(std::string_view(saved.animName), page, 1);
+        (void)scene_.LoadBackgroundMovie(std::string_view(saved.animName), page, 1);
       } else {
-        scene_.LoadBackgroundAnime(std::string_view(saved.animName), saved.animFrame, saved.animArg,
-                                   page);
+        (void)scene_.LoadBackgroundAnime(std::string_view(saved.animName), saved.animFrame,
+                                         saved.animArg, page);
       }
     }
-    if (!saved.name.empty()) scene_.ApplyBackground(p);
+    if (!saved.name.empty()) (void)scene_.ApplyBackground(p);
     // An animation a control held comes back held, at the place it was saved at.
-    if (saved.animState) scene_.ControlBackgroundAnime(page, 1);
+    if (saved.animState) (void)scene_.ControlBackgroundAnime(page, 1);
     bg.animFrame = saved.animFrame;
     bg.animArg = saved.animArg;
-    if (saved.libOp) scene_.SetBackgroundFilter(saved.libOp, page);
+    if (saved.libOp) (void)scene_.SetBackgroundFilter(saved.libOp, page);
     if (saved.tone || saved.libFilterB || saved.libFilterA || saved.bars) {
-      scene_.SetBackgroundTone(saved.tone, saved.libFilterB, saved.libFilterA, saved.bars, page);
+      (void)scene_.SetBackgroundTone(saved.tone, saved.libFilterB, saved.libFilterA, saved.bars,
+                                     page);
     }
-    if (saved.captured) scene_.CaptureBackground(true, page, false);
+    if (saved.captured) (void)scene_.CaptureBackground(true, page, false);
     if (saved.view[0] != -1) {
-      scene_.SetBackgroundView(saved.view[0], saved.view[1], saved.view[2], saved.view[3], page);
+      (void)scene_.SetBackgroundView(saved.view[0], saved.view[1], saved.view[2], saved.view[3],
+                                     page);
     } else if (saved.zoom != 0) {
       const std::string zoom = DecimalText(saved.zoom);
-      scene_.RotateBackground(saved.angle, std::string_view(zoom), saved.offsetX, saved.offsetY,
-                              page);
+      (void)scene_.RotateBackground(saved.angle, std::string_view(zoom), saved.offsetX,
+                                    saved.offsetY, page);
     } else if (saved.offsetX != bg.offsetX || saved.offsetY != bg.offsetY) {
-      scene_.SetBackgroundOffset(saved.offsetX, saved.offsetY, page);
+      (void)scene_.SetBackgroundOffset(saved.offsetX, saved.offsetY, page);
     }
   }
 
@@ -519,37 +527,39 @@ class TgsFrameRebuild : public TgsRebuildTarget {
     const int32_t timeOrSlot = -slot;
     switch (saved.Kind()) {
       case kSlotNoise:
-        scene_.ScreenNoise(slot, u8(w[1]), b(w[2]), b(w[3]));
+        // A slot whose effect cannot be made again stays empty: the rest rebuilds.
+        (void)scene_.ScreenNoise(slot, u8(w[1]), b(w[2]), b(w[3]));
         break;
       case kSlotPathAnime:
-        scene_.AnimateBackgroundPath(u8(w[1]), name, w[2], b(w[3]), b(w[4]), false, slot);
+        (void)scene_.AnimateBackgroundPath(u8(w[1]), name, w[2], b(w[3]), b(w[4]), false, slot);
         break;
       case kSlotQuake: {
         const std::array<int32_t, 3> values{w[1], w[2], w[3]};
         const std::array<uint8_t, 3> bytes{u8(w[4]), u8(w[5]), u8(w[6])};
-        scene_.Quake(values, timeOrSlot, std::nullopt, bytes, 0, 0);
+        (void)scene_.Quake(values, timeOrSlot, std::nullopt, bytes, 0, 0);
         break;
       }
       case kSlotRaster:
       case kSlotHaze10:
       case kSlotHaze20:
-        scene_.WaveBackground(u8(w[1]), saved.Kind() - kSlotRaster, w[2], w[3], w[4], timeOrSlot, 0,
-                              w[5], b(w[6]));
+        (void)scene_.WaveBackground(u8(w[1]), saved.Kind() - kSlotRaster, w[2], w[3], w[4],
+                                    timeOrSlot, 0, w[5], b(w[6]));
         break;
       case kSlotLoop:
-        scene_.LoopScrollBackground(u8(w[1]), u8(w[2]), w[3], timeOrSlot);
+        (void)scene_.LoopScrollBackground(u8(w[1]), u8(w[2]), w[3], timeOrSlot);
         break;
       case kSlotMovie:
-        scene_.SpriteMovie(name, slot, u8(w[1]), b(w[2]), w[3], w[4], w[5]);
+        (void)scene_.SpriteMovie(name, slot, u8(w[1]), b(w[2]), w[3], w[4], w[5]);
         break;
       case kSlotParts:
-        scene_.SpriteParts(name, w[1], u8(w[4]), slot, b(w[2]), b(w[3]), b(w[5]));
+        (void)scene_.SpriteParts(name, w[1], u8(w[4]), slot, b(w[2]), b(w[3]), b(w[5]));
         break;
       case kSlotCross:
-        scene_.CrossFadeLayer(w[1], timeOrSlot, u8(w[2]), u8(w[3]));
+        (void)scene_.CrossFadeLayer(w[1], timeOrSlot, u8(w[2]), u8(w[3]));
         break;
       default:
-        scene_.ScreenWeather(slot, saved.Kind() - kSlotWeather, w[1], true, name, b(w[2]), b(w[3]));
+        (void)scene_.ScreenWeather(slot, saved.Kind() - kSlotWeather, w[1], true, name, b(w[2]),
+                                   b(w[3]));
         break;
     }
   }
@@ -557,13 +567,15 @@ class TgsFrameRebuild : public TgsRebuildTarget {
   void ReplayLoopingEffects() override { f_.sound_.ReplayLoopingEffects(); }
 
   void RestorePreviousChoice() override {
-    if (f_.H().SnapshotKept()) f_.SetButtonState(2, 1);
+    // A fixed button number is never refused.
+    if (f_.H().SnapshotKept()) (void)f_.SetButtonState(2, 1);
   }
 
   void RestoreScreenQuake(const std::array<int32_t, 6>& q) override {
     const std::array<int32_t, 3> values{q[1], q[2], q[3]};
-    scene_.ScreenQuake(values, 0, std::nullopt, static_cast<uint8_t>(q[4]),
-                       static_cast<uint8_t>(q[5]), 0);
+    // A quake that cannot be made again leaves the screen still.
+    (void)scene_.ScreenQuake(values, 0, std::nullopt, static_cast<uint8_t>(q[4]),
+                             static_cast<uint8_t>(q[5]), 0);
   }
 
   void RestoreTail(const TgsSceneBlock& saved) override {
@@ -607,9 +619,10 @@ class TgsFrameRebuild : public TgsRebuildTarget {
     (void)f_.H().PlayBgmNumber(number, fadeMs, true);
   }
 
-  void ShowMessageWindow() override { f_.ShowMessageWindow(true, 0); }
+  // Showing the window cannot fail.
+  void ShowMessageWindow() override { (void)f_.ShowMessageWindow(true, 0); }
 
-  int ClosingFade(uint32_t ms) override {
+  [[nodiscard]] int ClosingFade(uint32_t ms) override {
     return f_.CrossFades().FadeInFromBlack(static_cast<int32_t>(ms)) == kFadeQuit ? -1 : 0;
   }
 
@@ -679,7 +692,8 @@ int TgsFrame::CaptureScene(TgsSceneBlock& b, bool withHistory) {
 
 uint32_t TgsFrame::GetSceneSaveSize(bool withHistory) {
   auto block = std::make_unique<TgsSceneBlock>();
-  CaptureScene(*block, withHistory);
+  // A history that cannot be kept fails the save itself: the size then counts the rest.
+  (void)CaptureScene(*block, withHistory);
   return GetStateSize() + SceneBlockSize(*block);
 }
 
@@ -708,7 +722,8 @@ int TgsFrame::LoadScene(ByteReader& cursor, bool restoreHistory) {
     if (offset < 0) {
       if (keep) {
         ByteReader back(running);
-        LoadState(&back);
+        // The state written just above reads back.
+        (void)LoadState(&back);
       }
       return kSceneLoadNoMessage;
     }
@@ -731,9 +746,10 @@ void TgsFrame::ApplyScene(const TgsSceneBlock& b) {
   TgsScene& scene = Scene();
   messageIndex_ = b.messageIndex;
   sceneSwitches_ = b.switches;
-  scene.SetRuleFlipH(b.switches[0] != 0);
-  scene.SetRuleFlipV(b.switches[1] != 0);
-  scene.SetSpriteTint(b.switches[2] != 0);
+  // Setting the switches cannot fail.
+  (void)scene.SetRuleFlipH(b.switches[0] != 0);
+  (void)scene.SetRuleFlipV(b.switches[1] != 0);
+  (void)scene.SetSpriteTint(b.switches[2] != 0);
   scene.QuakeRecord() = b.quake;
   currentWindow_ = b.window;
   sound_.SetMusicNumber(b.music);
@@ -780,7 +796,8 @@ int TgsFrame::RenderSceneToHost() {
   H().ShowButtons(false);
   if (layer->RenderTo(own, kRenderTagDiffers, kNoSceneTag, true) != 0) return 1;
   // The end tears the scene down: the picture stays as the shown page's background.
-  scene_->KeepLastPicture(*own);
+  // Without the memory for a copy the end shows the cleared page: nothing more is lost.
+  (void)scene_->KeepLastPicture(*own);
   return 0;
 }
 
@@ -788,17 +805,18 @@ int TgsFrame::RebuildScene() {
   if (!loadedScene_) return 0;
   std::unique_ptr<TgsSceneBlock> saved = std::move(loadedScene_);
   TgsScene& scene = Scene();
-  // What the running scene showed goes first: the loaded records name what comes back.
-  for (int i = 0; i < kTgsScreenSlots; ++i) scene.StopScreenEffect(i, 1, 0);
-  sound_.UnloadAllEffects();
+  // What the running scene showed goes first: the loaded records name what comes back. Stopping
+  // and clearing take what there is and cannot fail.
+  for (int i = 0; i < kTgsScreenSlots; ++i) (void)scene.StopScreenEffect(i, 1, 0);
+  (void)sound_.UnloadAllEffects();
   for (int p = 0; p < 2; ++p) {
-    scene.ClearSprites(static_cast<uint8_t>(p), -1);
+    (void)scene.ClearSprites(static_cast<uint8_t>(p), -1);
     scene.StopLayerEffects(p, true);
     // A load inside a run finds the running animation and quake: the saved page names its own.
     TgsBackgroundRecord& bg = scene.Background(p);
     scene.ReleaseEffect(&bg.animEffect);
     bg.animData.reset();
-    scene.ReleaseQuake(static_cast<uint8_t>(p));
+    (void)scene.ReleaseQuake(static_cast<uint8_t>(p));
   }
   TgsFrameRebuild target(*this);
   rebuilding_ = true;

@@ -93,7 +93,7 @@ uint32_t SceneBlockSize(const TgsSceneBlock& block);
 void WriteSceneBlock(const TgsSceneBlock& block, std::vector<uint8_t>& out);
 // Reads and checks a block; the cursor moves only on success. 0, kSceneLoadHistoryFailed when the
 // history range does not read, or kSceneLoadBad for anything else out of place.
-int ReadSceneBlock(ByteReader& in, TgsSceneBlock& block);
+[[nodiscard]] int ReadSceneBlock(ByteReader& in, TgsSceneBlock& block);
 
 // What the rebuild of a loaded scene does, step by step: the frame does it on its scene, tests
 // record it.
@@ -114,7 +114,7 @@ class TgsRebuildTarget {
   virtual void PlayMusic(int32_t number, uint32_t fadeMs) = 0;
   virtual void ShowMessageWindow() = 0;
   // Renders the scene into the back page and cross-fades it in over ms: 0, or -1 on quit.
-  virtual int ClosingFade(uint32_t ms) = 0;
+  [[nodiscard]] virtual int ClosingFade(uint32_t ms) = 0;
 };
 
 constexpr uint32_t kRebuildFadeMs = 500;
@@ -124,8 +124,8 @@ constexpr uint32_t kRebuildMusicFadeMs = 1000;
 bool SlotAnimated(const TgsScreenSlot& slot);
 // The ten steps of the rebuild. fastEffects leaves out the closing fade; keepWindowHidden leaves
 // the message window as the tail left it. 0, or -1 when the application quits.
-int RebuildScene(const TgsSceneBlock& saved, TgsRebuildTarget& target, bool fastEffects,
-                 bool keepWindowHidden);
+[[nodiscard]] int RebuildScene(const TgsSceneBlock& saved, TgsRebuildTarget& target,
+                               bool fastEffects, bool keepWindowHidden);
 
 // The tail's choice text as stored: cut to its room on a character boundary.
 std::string_view StoredChoiceText(std::string_view text);

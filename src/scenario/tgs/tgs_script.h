@@ -161,7 +161,7 @@ class TgsScript {
   uint32_t GuardVersion() const { return guardVersion_; }
 
  private:
-  int Parse(uint32_t fileSize);
+  [[nodiscard]] int Parse(uint32_t fileSize);
   // Each label as it was at load, in file order; the name is left where it lies in the block,
   // so loading a script with many labels allocates twice.
   struct Label {

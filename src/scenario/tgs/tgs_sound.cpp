@@ -17,14 +17,16 @@ class HostSoundPort : public TgsSoundPort {
  public:
   explicit HostSoundPort(TgsFrameHost* host) : host_(host) {}
 
-  int32_t Load(int32_t channel, const std::string& file, bool stream) override {
+  [[nodiscard]] int32_t Load(int32_t channel, const std::string& file, bool stream) override {
     SoundChannelManager* m = M();
     return m ? m->LoadChannel(channel, file.c_str(), kLipSyncNone, stream) : kBadChannel;
   }
   int32_t Play(int32_t channel, bool loop) override {
     return M() ? M()->PlayChannel(channel, loop) : kBadChannel;
   }
-  int32_t Stop(int32_t channel) override { return M() ? M()->StopChannel(channel) : kBadChannel; }
+  [[nodiscard]] int32_t Stop(int32_t channel) override {
+    return M() ? M()->StopChannel(channel) : kBadChannel;
+  }
   void Unload(int32_t channel) override {
     if (M()) M()->UnloadChannel(channel);
   }
@@ -32,11 +34,12 @@ class HostSoundPort : public TgsSoundPort {
   uint8_t FadeState(int32_t channel) override {
     return M() ? M()->GetChannelFadeState(channel) : 0;
   }
-  int32_t FadeIn(int32_t channel, const std::string& file, uint32_t ms, bool stream) override {
+  [[nodiscard]] int32_t FadeIn(int32_t channel, const std::string& file, uint32_t ms,
+                               bool stream) override {
     auto task = std::make_unique<ChannelFadeInTask>(ms);
     return StartTask(std::move(task), file.c_str(), channel, true, stream);
   }
-  int32_t FadeOut(int32_t channel, uint32_t ms) override {
+  [[nodiscard]] int32_t FadeOut(int32_t channel, uint32_t ms) override {
     auto task = std::make_unique<ChannelFadeOutTask>(ms);
     return StartTask(std::move(task), channel);
   }
@@ -44,7 +47,7 @@ class HostSoundPort : public TgsSoundPort {
   void StopMusic() override {
     if (M()) M()->StopBgm();
   }
-  int32_t LoadVoice(const std::string& name) override {
+  [[nodiscard]] int32_t LoadVoice(const std::string& name) override {
     return M() ? M()->PlayVoiceByName(kTgsVoiceChannel, name.c_str(), 0, nullptr) : kVoiceNoTable;
   }
 
@@ -178,7 +181,8 @@ int32_t TgsSound::WaitEffectFade(int32_t slot, bool skippable, bool stopOnSkip, 
   const int32_t channel = NamedChannel(slot);
   while (port_->FadeState(channel) != 0) {
     if (skippable && SkipWait(quick)) {
-      if (stopOnSkip) StopChannel(channel);
+      // A channel already stopped stays so.
+      if (stopOnSkip) (void)StopChannel(channel);
       return 1;
     }
     if (!host_ || host_->FrameTurn() == 0) return -1;
@@ -189,12 +193,14 @@ int32_t TgsSound::WaitEffectFade(int32_t slot, bool skippable, bool stopOnSkip, 
 int32_t TgsSound::WaitEffectEnd(int32_t slot, bool skippable, bool quick) {
   const int32_t channel = NamedChannel(slot);
   if (Looping(channel)) {
-    StopChannel(channel);
+    // A channel already stopped stays so.
+    (void)StopChannel(channel);
     return kSoundLoopStopped;
   }
   while (port_->Playing(channel)) {
     if (skippable && SkipWait(quick)) {
-      StopChannel(channel);
+      // A channel already stopped stays so.
+      (void)StopChannel(channel);
       return 1;
     }
     if (!host_ || host_->FrameTurn() == 0) return -1;
@@ -215,7 +221,8 @@ int32_t TgsSound::StopMusicWhenNotCurrent() {
 int32_t TgsSound::WaitBgmFade(bool skippable) {
   while (port_->MusicFadeState() != 0) {
     if (skippable && SkipWait(false)) {
-      StopMusicWhenNotCurrent();
+      // The music stops or was stopped: the wait is skipped either way.
+      (void)StopMusicWhenNotCurrent();
       return 1;
     }
     if (!host_ || host_->FrameTurn() == 0) return -1;
@@ -230,7 +237,8 @@ int32_t TgsSound::FadeOutMusic(bool skippable) {
 }
 
 int32_t TgsSound::EndVoice() {
-  if (host_ && host_->Settings().stopVoice) port_->Stop(kTgsVoiceChannel);
+  // A voice already stopped stays so.
+  if (host_ && host_->Settings().stopVoice) (void)port_->Stop(kTgsVoiceChannel);
   return 0;
 }
 
@@ -247,7 +255,8 @@ int32_t TgsSound::PlayVoice(TgsText name, bool loop) {
 void TgsSound::ReplayLoopingEffects() {
   for (int32_t i = 0; i < kTgsEffectChannels; ++i) {
     const TgsReplayRecord r = replay_[i];
-    if (!r.name.empty()) PlayEffect(std::string_view(r.name), i, r.streamMode, true);
+    // An effect that cannot be played again stays silent after the load.
+    if (!r.name.empty()) (void)PlayEffect(std::string_view(r.name), i, r.streamMode, true);
   }
 }
 

@@ -37,19 +37,20 @@ constexpr int32_t kNoChannelPicked = -1;
 class TgsSoundPort {
  public:
   virtual ~TgsSoundPort() = default;
-  virtual int32_t Load(int32_t channel, const std::string& file, bool stream) = 0;
+  [[nodiscard]] virtual int32_t Load(int32_t channel, const std::string& file, bool stream) = 0;
   [[nodiscard]] virtual int32_t Play(int32_t channel, bool loop) = 0;
-  virtual int32_t Stop(int32_t channel) = 0;
+  [[nodiscard]] virtual int32_t Stop(int32_t channel) = 0;
   virtual void Unload(int32_t channel) = 0;
   virtual bool Playing(int32_t channel) = 0;
   virtual uint8_t FadeState(int32_t channel) = 0;
   // Loads the file, plays it looped and raises it from silence over ms.
-  virtual int32_t FadeIn(int32_t channel, const std::string& file, uint32_t ms, bool stream) = 0;
-  virtual int32_t FadeOut(int32_t channel, uint32_t ms) = 0;
+  [[nodiscard]] virtual int32_t FadeIn(int32_t channel, const std::string& file, uint32_t ms,
+                                       bool stream) = 0;
+  [[nodiscard]] virtual int32_t FadeOut(int32_t channel, uint32_t ms) = 0;
   virtual uint8_t MusicFadeState() = 0;
   virtual void StopMusic() = 0;
   // The voice player: loads the named voice into the voice channel; the manager's voice codes.
-  virtual int32_t LoadVoice(const std::string& name) = 0;
+  [[nodiscard]] virtual int32_t LoadVoice(const std::string& name) = 0;
 };
 
 // The port over the frame host's channel manager and the timer service its fades run on.
@@ -70,9 +71,9 @@ class TgsSound {
   TgsSoundPort& Port() { return *port_; }
 
   // The channel a slot names in the play commands; with a file, loaded into it.
-  int32_t PickEffectChannel(TgsText file, int32_t slot, int32_t streamMode);
+  [[nodiscard]] int32_t PickEffectChannel(TgsText file, int32_t slot, int32_t streamMode);
 
-#define BW_TGS_SOUND_DECLARE(name, params, args) int32_t name params;
+#define BW_TGS_SOUND_DECLARE(name, params, args) [[nodiscard]] int32_t name params;
   BW_TGS_SOUND_OPERATIONS(BW_TGS_SOUND_DECLARE)
 #undef BW_TGS_SOUND_DECLARE
 
@@ -106,7 +107,7 @@ class TgsSound {
     if (channel >= 0 && channel < kTgsLoopingChannels) looping_[channel] = on ? 1 : 0;
   }
   void Record(int32_t channel, std::string_view name, int32_t streamMode);
-  int32_t StopChannel(int32_t channel);
+  [[nodiscard]] int32_t StopChannel(int32_t channel);
   // The early end of a skippable wait.
   bool SkipWait(bool quick);
 

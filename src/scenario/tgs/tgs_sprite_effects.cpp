@@ -44,7 +44,9 @@ int32_t TgsScene::ReplaceSprite(int32_t slot, TgsText name, int32_t position, bo
   old.sprite = std::move(r.sprite);
   old.picture = std::move(r.picture);
   if (LoadSprite(slot, name, page, group, toBack) > 0) return 4;
-  if (name && position >= 0) PlaceInternal(p, SpriteGroup(group).first + slot, position, false);
+  // The picture was loaded just above: it has its place.
+  if (name && position >= 0)
+    (void)PlaceInternal(p, SpriteGroup(group).first + slot, position, false);
   return 0;
 }
 
@@ -123,7 +125,8 @@ void TgsScene::TakeSpritePathEnd(TgsSpriteRecord& r, int32_t slot, uint8_t page,
     r.rotAnchorY = end.originY;
   }
   // The paths' "F" is order 1, "B" order 2.
-  if (end.order == 1 || end.order == 2) SpriteOrder(slot, page, group, false, end.order == 1);
+  // The record and its picture were found above: the order is taken.
+  if (end.order == 1 || end.order == 2) (void)SpriteOrder(slot, page, group, false, end.order == 1);
 }
 
 int32_t TgsScene::AnimateSpritePath(int32_t slot, TgsText path, int32_t time, uint8_t page,

@@ -88,7 +88,8 @@ bool TgsFrame::MenuButtonEnabled(int button) {
 int32_t TgsFrame::SystemMenu() {
   TgsMenuHost* menu = H().MenuHost();
   if (!menu) return kMenuClosed;
-  RestoreCursor();
+  // A cursor that was not hidden stays as it is.
+  (void)RestoreCursor();
   int32_t px = -1, py = -1;
   int state = 0;
   menu->GetPointer(px, py, state);
@@ -105,13 +106,16 @@ int32_t TgsFrame::SystemMenu() {
   }
   H().PlaySystemSound(kTgsSoundOpen);
   const bool fade = !S().noMenuFade && menu->SetMenuFade(true, true);
-  if (!fade) menu->SetMenuFade(false, true);
+  // Without a fade task the parts show at once.
+  if (!fade) (void)menu->SetMenuFade(false, true);
   if (atCorner) {
     menu->FocusButton(row);
   } else if (place.moved) {
     // A pointer that cannot be placed stays where it is; the menu stays open all the same.
     int32_t bx = 0, by = 0;
-    if (menu->ButtonCorner(row, bx, by)) menu->MovePointer(bx + kButtonPointX, by + kButtonPointY);
+    // A pointer that cannot be placed stays where it is.
+    if (menu->ButtonCorner(row, bx, by))
+      (void)menu->MovePointer(bx + kButtonPointX, by + kButtonPointY);
   }
 
   int32_t result = kMenuClosed;
@@ -141,7 +145,8 @@ int32_t TgsFrame::SystemMenu() {
     }
   }
   if (fade) {
-    menu->SetMenuFade(true, false);
+    // The fade task was there when the menu opened.
+    (void)menu->SetMenuFade(true, false);
     while (menu->FadeRunning() && Turn()) {
     }
   }
@@ -157,15 +162,17 @@ int32_t TgsFrame::QuitFromMenu(TgsMenuHost& menu) {
     H().PlaySystemSound(kTgsSoundAccept);
     menu.FadeOutMusic(kQuitFadeMs);
     TgsScene& scene = Scene();
-    scene.EndPendingTransition();
+    // Ending the transition cannot fail.
+    (void)scene.EndPendingTransition();
     for (int i = 0; i < kTgsScreenSlots; ++i) scene.ReleaseEffect(&scene.ScreenSlot(i).effect);
     for (int page = 0; page < 2; ++page) {
       scene.ReleaseEffect(&scene.Background(page).effect);
       scene.ReleaseEffect(&scene.Background(page).quakeEffect);
     }
-    scene.ClearBackgroundToColor(0, 1);
-    scene.ClearSprites(1, -1);
-    CrossFade(static_cast<int32_t>(kQuitFadeMs), 0, 0);
+    // Clearing the back page cannot fail; a quit during the fade quits all the same.
+    (void)scene.ClearBackgroundToColor(0, 1);
+    (void)scene.ClearSprites(1, -1);
+    (void)CrossFade(static_cast<int32_t>(kQuitFadeMs), 0, 0);
   }
   return kMenuQuit;
 }

@@ -43,18 +43,18 @@ class TgsMenuHost {
   // Makes the twelve buttons of "SYS/SM_BG.GMP" in a part group of their own, moved by (x, y),
   // and "SYS/SM_BASE.WGX" at (x, y), all hidden; only the buttons answer the pointer while the
   // menu is open. 0, or the loader's code with nothing left made.
-  virtual int Open(int32_t x, int32_t y) = 0;
+  [[nodiscard]] virtual int Open(int32_t x, int32_t y) = 0;
   // Button i's state; checked only where the button has a check state, and a non-empty tooltip
   // replaces the file's.
   virtual void SetButton(int button, bool enabled, bool checked, const std::string& tooltip) = 0;
   // Its top-left on the screen; false when the menu has no such button.
-  virtual bool ButtonCorner(int button, int32_t& x, int32_t& y) = 0;
+  [[nodiscard]] virtual bool ButtonCorner(int button, int32_t& x, int32_t& y) = 0;
   virtual void FocusButton(int button) = 0;
   // False when the pointer cannot be placed.
-  virtual bool MovePointer(int32_t x, int32_t y) = 0;
+  [[nodiscard]] virtual bool MovePointer(int32_t x, int32_t y) = 0;
   // fade: every part fades in (show) or out over kTgsMenuFadeMs on the menu's "sp_fade" task;
   // false when there is no task. Without fade, the parts are shown or hidden at once.
-  virtual bool SetMenuFade(bool fade, bool show) = 0;
+  [[nodiscard]] virtual bool SetMenuFade(bool fade, bool show) = 0;
   virtual bool FadeRunning() = 0;
   // Updates the parts at now: the button clicked since the last take, or -1.
   virtual int TakeClickedButton(uint32_t now) = 0;

@@ -23,12 +23,13 @@ int32_t TgsFrame::MessageTalk(int32_t window, int32_t time, TgsText path, bool s
   if (!committed) {
     if (show) {
       if (pageChanged_ && !rebuilding_ && GetRevealTime() == 0) H().FinishTyping();
-      CommitMessageText();
+      // The text is committed when there is any.
+      (void)CommitMessageText();
     } else {
       MarkCurrentRead();
     }
     // A window that cannot move still shows its message.
-    TalkAnimation(window, time, path, false);
+    (void)TalkAnimation(window, time, path, false);
     if (!show) return 0;
   }
   if (!rebuilding_) {

@@ -18,7 +18,7 @@ class TgsWindowFade : public TimedTask {
   // fading in, 255 out) is put at once, so the first frame drawn after the start shows it.
   TgsWindowFade(TgsPresentation& windows, bool show, bool withButtons, uint32_t totalMs);
 
-  int32_t Update(uint32_t nowMs) override;
+  [[nodiscard]] int32_t Update(uint32_t nowMs) override;
   // The end state: fully shown, or hidden with the alpha put back to 255.
   void Stop() override;
 

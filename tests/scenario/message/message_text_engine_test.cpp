@@ -84,18 +84,18 @@ TEST(MessageTextEngineTest, MarkupTokens) {
   EXPECT_EQ(e.hooks, 1);
 
   // The '\' after '>' is consumed; an empty quoted tag is malformed.
-  e.SetMessage(Message(Of("<\"face\\a.bmp\">\\x<\"\">")));
+  ASSERT_EQ(e.SetMessage(Message(Of("<\"face\\a.bmp\">\\x<\"\">"))), 0);
   EXPECT_EQ(Tokens(e), "6:face\\a.bmp 0 -1");
   EXPECT_FALSE(e.GetTagText());
 
   e.hooks = 0;
-  e.SetMessage(Message(Of("x$y$&z$")));
+  ASSERT_EQ(e.SetMessage(Message(Of("x$y$&z$"))), 0);
   EXPECT_EQ(Tokens(e), "0 1 0 2 4 0 3 5");
   EXPECT_EQ(e.hooks, 4);  // "$&" runs it twice, the final "$" and the NUL once each
 
   // Malformed tags leave the cursor where it was.
   for (const char* bad : {"<\"open", "<\"x\"y", "<12", "<12 3>"}) {
-    e.SetMessage(Message(Of(bad)));
+    EXPECT_EQ(e.SetMessage(Message(Of(bad))), 0);
     EXPECT_EQ(e.NextToken(), -1) << bad;
     EXPECT_EQ(e.Cursor(), 0u) << bad;
   }
@@ -129,7 +129,7 @@ TEST(MessageTextEngineTest, BinaryBlocksAndSeeking) {
   EXPECT_EQ(e.hooks, 2);
 
   // A block longer than the body is malformed for every reader.
-  e.SetMessage(Message(Bytes{'[', 0, 1, 2, 3, 4, 0xFF, 0x7F, 'x'}));
+  ASSERT_EQ(e.SetMessage(Message(Bytes{'[', 0, 1, 2, 3, 4, 0xFF, 0x7F, 'x'})), 0);
   EXPECT_EQ(e.NextToken(), -1);
   EXPECT_EQ(e.SkipToNextTag(), -1);
   EXPECT_EQ(e.SeekTag(1), -1);
@@ -177,7 +177,9 @@ TEST(MessageTextEngineTest, HistoryRingSavesAndLoads) {
   e.SetHistoryEnabled(true);
   ASSERT_TRUE(e.SetHistoryCapacity(3));
   for (int i = 0; i < 5; ++i) {
-    e.SetMessage(Message(Of("#N" + std::to_string(i) + "$body" + std::to_string(i)), 1, 100 + i));
+    EXPECT_EQ(e.SetMessage(
+                  Message(Of("#N" + std::to_string(i) + "$body" + std::to_string(i)), 1, 100 + i)),
+              0);
   }
   ASSERT_EQ(e.HistoryCount(), 3);
   EXPECT_EQ(*e.HistoryEntry(0)->body, std::string("body2\0", 6));
@@ -204,13 +206,13 @@ TEST(MessageTextEngineTest, HistoryRingSavesAndLoads) {
     return out;
   };
   MessageTextEngine two;
-  two.SetHistoryCapacity(2);
+  ASSERT_TRUE(two.SetHistoryCapacity(2));
   ASSERT_EQ(load(two, saved), 0);
   ASSERT_EQ(two.HistoryCount(), 2);
   EXPECT_EQ(std::tuple(two.HistoryEntry(1)->keyNumber, two.ShownPosition()), std::tuple(104, 1));
 
   MessageTextEngine same;
-  same.SetHistoryCapacity(3);
+  ASSERT_TRUE(same.SetHistoryCapacity(3));
   ASSERT_EQ(load(same, saved), 0);
   EXPECT_EQ(resaved(same), saved);
 
@@ -235,8 +237,8 @@ TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
   const uint32_t town = memory.AllocateCopy(Of("town"), true);
   MessageTextEngine e(&memory);
   e.SetHistoryEnabled(true);
-  e.SetHistoryCapacity(4);
-  e.SetMessage(Message(Of("Where?")));
+  ASSERT_TRUE(e.SetHistoryCapacity(4));
+  ASSERT_EQ(e.SetMessage(Message(Of("Where?"))), 0);
 
   // A compiled list: count, then records (length, has-text byte, text with NUL).
   const Bytes list = Cat({Bytes{2}, CompiledChoice(Cat({Of("Go "), Reference(0, town)}), true),
@@ -249,7 +251,7 @@ TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
 
   // The next message stores them, own texts packed and compiled records copied.
   e.SetLastHistoryFlag(9);
-  e.SetMessage(Message(Of("Next")));
+  ASSERT_EQ(e.SetMessage(Message(Of("Next"))), 0);
   const MessageHistoryEntry* stored = e.HistoryEntry(0);
   EXPECT_EQ(std::tuple(stored->choiceCount, stored->choiceValue, stored->flag),
             std::tuple(2u, 0x1234, 9));
@@ -286,8 +288,8 @@ TEST(MessageTextEngineTest, ChoicesTheirHistoryAndTheirPacking) {
   const uint32_t address = memory.AllocateCopy(Of(longText), true);
   MessageTextEngine packing(&memory);
   packing.SetHistoryEnabled(true);
-  packing.SetHistoryCapacity(2);
-  packing.SetMessage(Message(Of("Q")));
+  ASSERT_TRUE(packing.SetHistoryCapacity(2));
+  ASSERT_EQ(packing.SetMessage(Message(Of("Q"))), 0);
   ASSERT_EQ(
       packing.SetChoices(Cat({Bytes{2, 0, 0, 1}, CompiledChoice(Reference(0, address), true)})), 0);
   ASSERT_EQ(packing.StoreChoicesInHistory(), 0);
@@ -333,14 +335,15 @@ class ScriptMessageTextTest : public text_test::TextFixture {
 TEST_F(ScriptMessageTextTest, PenMovesWithTheText) {
   ASSERT_EQ(text_->SetMessage(Message("<\"tag\">")), 0);
   EXPECT_EQ(text_->Advance(false), MessageTextEngine::kQuotedTag);
-  EXPECT_EQ(text_->Redraw(), 1);
+  text_->Redraw();
   EXPECT_EQ(std::pair(text_->GetPenX(), text_->GetPenY()), std::pair(10, 20)) << "a tag alone";
   EXPECT_TRUE(text_test::InkBox(surface_).IsEmpty());
 
   // Single bytes advance 8 and double bytes 16 with spacing 1; "@@" is one '@', a picture
   // without a texture has no width; two line breaks go down two lines of 16 + 2.
   ASSERT_EQ(text_->SetMessage(Message("AB\x82\xA0@@@12\\\\C")), 0);
-  text_->SeekTag(-1, true);
+  // The pen is what this checks.
+  (void)text_->SeekTag(-1, true);
   EXPECT_EQ(std::pair(text_->GetPenX(), text_->GetPenY()), std::pair(10 + 8 + 1, 20 + 2 * 18));
   ASSERT_EQ(text_->SetMessage(Message("AB\x82\xA0@@@12")), 0);
   TypeAll();
@@ -373,20 +376,20 @@ TEST_F(ScriptMessageTextTest, MarksMessagesReadAtTheirEndAndKeepsAReadingPositio
   EXPECT_TRUE(text_->EndHookSuppressed());  // read text is not marked again
 
   ASSERT_EQ(text_->SetMessage(Message("abc")), 0);
-  text_->NextToken();
+  EXPECT_EQ(text_->NextToken(), MessageTextEngine::kCharacter);
   EXPECT_EQ(text_->SaveReadingPosition(), 1);
-  text_->NextToken();
+  EXPECT_EQ(text_->NextToken(), MessageTextEngine::kCharacter);
   EXPECT_EQ(text_->RestoreReadingPosition(), 1);
   EXPECT_EQ(text_->Cursor(), 1u);
   ASSERT_EQ(text_->SetMessage(Message("abc")), 0);  // the same text, a new message
-  text_->NextToken();
+  EXPECT_EQ(text_->NextToken(), MessageTextEngine::kCharacter);
   EXPECT_EQ(text_->RestoreReadingPosition(), 0);
   EXPECT_EQ(text_->Cursor(), 1u);
 }
 
 // A log of capacity entries.
 struct Log : TextHistoryLog {
-  explicit Log(int32_t capacity) { EXPECT_EQ(SetCapacity(capacity), 0); }
+  explicit Log(int32_t capacity) { SetCapacity(capacity); }
 };
 
 int AddText(TextHistoryLog& log, const std::string& text, const char* speaker = nullptr,

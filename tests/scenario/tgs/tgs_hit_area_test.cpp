@@ -21,7 +21,7 @@ TEST(HitArea, IsOffWhileTheChoiceListTakesThePointer) {
   FakeFrameHost host;
   TgsFrame frame(nullptr, &files, &host);
   const std::vector<std::string_view> choices = {"a", "b"};
-  frame.BeginMessage(0);
+  EXPECT_EQ(frame.BeginMessage(0), 0);
   ASSERT_EQ(frame.ShowChoices(choices, 0), 0);
   host.hitArea.clear();
   host.pointerEvents[3] = 21;

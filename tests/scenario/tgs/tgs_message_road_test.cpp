@@ -31,7 +31,7 @@ class Road {
     LoadPlainEngine(files, engine);
     host.quitAtTurn = 10000;
     frame = std::make_unique<TgsFrame>(&engine, &files, &host);
-    frame->SetScriptFolder("SCRIPT");
+    EXPECT_EQ(frame->SetScriptFolder("SCRIPT"), 0);
   }
   int Run(const std::string& lines) {
     files.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines));

@@ -25,7 +25,7 @@ class SceneGuards : public ScriptedSceneWorld {
 TEST_F(SceneGuards, AFrameEndedInAChoiceGivesTheHitAreaBack) {
   auto frame = NewFrame();
   const std::vector<std::string_view> choices = {"a", "b"};
-  frame->BeginMessage(0);
+  EXPECT_EQ(frame->BeginMessage(0), 0);
   ASSERT_EQ(frame->ShowChoices(choices, 0), 0);
   host_.turns = 0;
   host_.quitAtTurn = 2;

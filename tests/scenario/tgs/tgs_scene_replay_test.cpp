@@ -83,7 +83,7 @@ TEST_F(SceneReplay, AHeldAnimationComesBackHeldWhereItWas) {
   first.reset();
 
   auto second = std::make_unique<TgsFrame>(&engine_, &files_, &host_);
-  second->SetScriptFolder("SCRIPT");
+  EXPECT_EQ(second->SetScriptFolder("SCRIPT"), 0);
   ASSERT_EQ(second->Setup("1\n"), 0);
   LoadInto(*second, saved);
   const TgsBackgroundRecord& after = second->Scene().Background(0);

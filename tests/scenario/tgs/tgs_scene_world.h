@@ -227,7 +227,7 @@ class ScriptedSceneWorld : public SceneWorld {
   }
   std::unique_ptr<TgsFrame> NewFrame() {
     auto frame = std::make_unique<TgsFrame>(&engine_, &files_, &host_);
-    frame->SetScriptFolder("SCRIPT");
+    EXPECT_EQ(frame->SetScriptFolder("SCRIPT"), 0);
     EXPECT_EQ(frame->Setup("1\n"), 0);
     return frame;
   }

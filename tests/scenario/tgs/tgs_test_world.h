@@ -106,7 +106,7 @@ class TgsWorld {
     host_.PublishTables();
     BuiltinMock::Current() = &mock_;
     frame_ = std::make_unique<TgsFrameBase>(&host_, &files_);
-    frame_->SetScriptFolder("SCRIPT");
+    EXPECT_EQ(frame_->SetScriptFolder("SCRIPT"), 0);
     RegisterRecorders(*frame_, std::make_integer_sequence<uint32_t, 120>{});
     frame_->SetOperations(&operations_);
     frame_->SetMessageSink([this](const std::string& m) { messages_.push_back(m); });

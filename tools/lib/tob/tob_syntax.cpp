@@ -147,6 +147,39 @@ std::string QuoteText(std::string_view cp932) {
   return out + "\"";
 }
 
+bool ReadCodeBlock(std::span<const uint8_t> block, bool oneByteCounts, Fragment& out,
+                   std::string& error) {
+  ByteReader f(block.data(), block.size());
+  uint32_t areaSize = 0, instructionBytes = 0, codeSize = 0;
+  auto area = f.skip(4) && f.u32le(areaSize) ? f.sub(areaSize) : std::nullopt;
+  auto code =
+      area && f.u32le(instructionBytes) && f.u32le(codeSize) ? f.bytes(codeSize) : std::nullopt;
+  if (!code) {
+    error = "main-script code: the code block is cut short";
+    return false;
+  }
+  out.code.assign(code->begin(), code->end());
+  out.area.clear();
+  for (int list = 0; list < 5; ++list) {
+    uint32_t count = 0;
+    auto pairs = area->u32le(count) ? area->bytes(uint64_t{count} * 8) : std::nullopt;
+    if (!pairs) {
+      error = "main-script code: the link lists are cut short";
+      return false;
+    }
+    if (oneByteCounts && count > 255) {
+      error = "an expression holds more than 255 links of a kind";
+      return false;
+    }
+    if (oneByteCounts)
+      out.area.push_back(static_cast<uint8_t>(count));
+    else
+      Put32(out.area, count);
+    out.area.insert(out.area.end(), pairs->begin(), pairs->end());
+  }
+  return true;
+}
+
 bool AssembleFragment(std::string_view body, bool oneByteCounts, Fragment& out,
                       std::string& error) {
   if (!body.empty() && body[0] == '!') {
@@ -158,41 +191,20 @@ bool AssembleFragment(std::string_view body, bool oneByteCounts, Fragment& out,
       return false;
     }
     out.linked = linked[0];
-    return true;
-  }
-  std::string source = ".sob0\n";
-  for (std::string_view line : Split(body, '|')) source += std::string(line) + "\n";
-  sob::AssembleResult r = sob::Assemble(source);
-  if (!r.ok) {
-    error = "main-script code: " + r.error;
-    return false;
-  }
-  ByteReader f(r.bytes.data(), r.bytes.size());
-  uint32_t areaSize = 0, instructionBytes = 0, codeSize = 0;
-  // The assembler's own output: the layout is whole.
-  (void)f.skip(4);
-  (void)f.u32le(areaSize);
-  auto area = f.sub(areaSize);
-  // The assembler's own output: the layout is whole.
-  (void)f.u32le(instructionBytes);
-  (void)f.u32le(codeSize);
-  auto code = f.bytes(codeSize);
-  out.code.assign(code->begin(), code->end());
-  out.area.clear();
-  for (int list = 0; list < 5; ++list) {
-    int32_t count = 0;
-    // The assembler's own output: the layout is whole.
-    (void)area->i32le(count);
-    if (oneByteCounts && count > 255) {
-      error = "an expression holds more than 255 links of a kind";
+  } else {
+    std::string source = ".sob0\n";
+    for (std::string_view line : Split(body, '|')) source += std::string(line) + "\n";
+    sob::AssembleResult r = sob::Assemble(source);
+    if (!r.ok) {
+      error = "main-script code: " + r.error;
       return false;
     }
-    if (oneByteCounts)
-      out.area.push_back(static_cast<uint8_t>(count));
-    else
-      Put32(out.area, static_cast<uint32_t>(count));
-    auto pairs = area->bytes(uint64_t(count) * 8);
-    out.area.insert(out.area.end(), pairs->begin(), pairs->end());
+    if (!ReadCodeBlock(r.bytes, oneByteCounts, out, error)) return false;
+  }
+  // An expression gives its code's and its lists' sizes in 16 bits.
+  if (oneByteCounts && (out.code.size() > 0xFFFF || out.area.size() + 2 > 0xFFFF)) {
+    error = "an expression's code or link lists pass 65535 bytes";
+    return false;
   }
   return true;
 }

@@ -29,6 +29,10 @@ struct Fragment {
   uint8_t linked = 0;
 };
 
+// A "SOB0" code block as a fragment's bytecode and link lists (counts of one byte or four);
+// false with the error when the block is cut short or a count does not fit.
+bool ReadCodeBlock(std::span<const uint8_t> block, bool oneByteCounts, Fragment& out,
+                   std::string& error);
 // CODE in the sobasm syntax (lines separated by |) or {!HEX!HEX!L}, as bytecode and link lists.
 bool AssembleFragment(std::string_view body, bool oneByteCounts, Fragment& out, std::string& error);
 void PutFragment(std::vector<uint8_t>& out, const Fragment& f, bool expression);
