@@ -186,7 +186,7 @@ bool HeadlessBackend::MoveWindow(HWND hwnd, int32_t left, int32_t top) {
 
 bool HeadlessBackend::SetFullScreen(HWND hwnd, bool fullScreen) {
   auto it = windows_.find(hwnd.id);
-  if (it == windows_.end()) return false;
+  if (it == windows_.end() || (fullScreen && refuseFullScreen_)) return false;
   it->second.fullScreen = fullScreen;
   return true;
 }

@@ -108,6 +108,8 @@ class HeadlessBackend final : public Backend {
   bool TextInputOn() const;
   // The joysticks tests plug in.
   ScriptedJoysticks& Joysticks() override { return joysticks_; }
+  // Full screen asked from now on is refused, as by a platform that keeps its windows.
+  void RefuseFullScreen(bool refuse) { refuseFullScreen_ = refuse; }
   // Audio outputs opened from now on fail with this reason (empty: they open).
   void FailAudioOutput(std::string reason);
   // Mixes this many frames from the output opened last, if it is open, onto the captured sound;
@@ -176,6 +178,7 @@ class HeadlessBackend final : public Backend {
   std::vector<std::unique_ptr<HeadlessSink>> retiredSinks_;
   DesktopInfo desktop_;
   bool screenSaverActive_ = true;
+  bool refuseFullScreen_ = false;
   std::map<std::string, std::string> fileSystems_;
   uint32_t closeAfterFrames_ = 0;
   FrameObserver frameObserver_;
