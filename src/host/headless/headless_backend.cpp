@@ -250,7 +250,8 @@ void HeadlessBackend::PumpEvents() {
   for (const Scripted& scripted : events) {
     switch (scripted.kind) {
       case Scripted::Kind::kEvent:
-        DeliverInputEvent(MainWindow(), scripted.event);
+        // A window that is gone or disabled takes no event, as on a platform.
+        (void)DeliverInputEvent(MainWindow(), scripted.event);
         break;
       case Scripted::Kind::kTypedText:
         DeliverTypedText(MainWindow(), scripted.utf8);

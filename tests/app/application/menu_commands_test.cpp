@@ -448,7 +448,7 @@ class MenuWindow : public test::StartedGame {
   uint8_t ScenarioMenuMode() { return app->TgsState()->fullScreenMenuMode; }
   // The key goes down or up as the backend delivers it, and the pump takes it (accelerators too).
   void Key(uint8_t virtualKey, bool down, bool altHeld) {
-    host::DeliverInputEvent(main(), KeyEvent(virtualKey, down, altHeld));
+    EXPECT_TRUE(host::DeliverInputEvent(main(), KeyEvent(virtualKey, down, altHeld)));
     EXPECT_EQ(app->PumpMessages(true), kPumpEmpty);
   }
 };
@@ -589,7 +589,7 @@ TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
   app->MainWindow().Bind(host::WM_COMMAND,
                          BindMember<EngineApp>(app.get(), &EngineApp::OnMenuCommand));
   Send(host::WM_SYSCOMMAND, host::SC_MAXIMIZE);
-  host::MinimizeWindow(main(), true);
+  EXPECT_TRUE(host::MinimizeWindow(main(), true));
   Send(host::WM_SYSCOMMAND, host::SC_RESTORE);  // restoring a minimised window is the system's
   EXPECT_EQ(Send(host::WM_SYSCOMMAND, host::SC_MAXIMIZE), kHandled);
   EXPECT_FALSE(host::IsIconic(main())) << "restored first";
