@@ -124,7 +124,7 @@ class Ours {
   // The pixels of the frame now due; the clock then moves on a frame.
   const uint32_t* NextFrame(VirtualClock& clock) {
     const int32_t shown = player_.PrepareFrame();
-    player_.DoneWithFrame();
+    (void)player_.DoneWithFrame();  // open since the start: it releases the frame
     clock.AdvanceMilliseconds(1000 / kFps);
     return (shown == 0 ? buffers_.a : buffers_.b).Pixels();
   }

@@ -64,12 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     clock.AdvanceMilliseconds(40);
     const int32_t shown = player.PrepareFrame();
     Check(shown == 0 || shown == 1);
-    player.DoneWithFrame();
+    Check(player.DoneWithFrame() == bw::host::kMovieOk);
     Check(player.ReadSound(pcm.data(), static_cast<uint32_t>(pcm.size())) <= pcm.size());
   }
-  player.Seek(0);
-  player.PrepareFrame();
-  player.DoneWithFrame();
+  (void)player.Seek(0);  // a movie that cannot seek goes on from where it is
+  const int32_t again = player.PrepareFrame();
+  Check(again == 0 || again == 1);
+  Check(player.DoneWithFrame() == bw::host::kMovieOk);
   int32_t event = 0;
   while (player.NextEvent(&event))
     Check(event == bw::host::kMovieEventComplete || event == bw::host::kMovieEventError);

@@ -69,7 +69,8 @@ void KeywordRecords<Record>::ReleaseModuleOf(const Record& record) {
     return;
   }
   StopPluginUsers((*it)->module);
-  host::FreeLibrary((*it)->module);
+  // A module the loader will not close stays mapped: nothing more can be done.
+  (void)host::FreeLibrary((*it)->module);
   modules_.erase(it);
 }
 
@@ -93,7 +94,8 @@ void KeywordRecords<Record>::RemoveAll() {
   records_.clear();
   for (const std::unique_ptr<PluginModuleRecord>& m : modules_) {
     StopPluginUsers(m->module);
-    host::FreeLibrary(m->module);
+    // A module the loader will not close stays mapped: nothing more can be done.
+    (void)host::FreeLibrary(m->module);
   }
   modules_.clear();
 }
@@ -109,7 +111,8 @@ int KeywordRecords<Record>::LoadLibraryRecords(std::string_view path, AddRecords
   for (size_t i = 0; i < 4; ++i) {
     found[i] = host::GetProcAddress(exports.module, kRequiredExports[i]);
     if (found[i] == nullptr) {
-      host::FreeLibrary(exports.module);
+      // The failure told is the missing export.
+      (void)host::FreeLibrary(exports.module);
       return kEffectPluginMissingExport;
     }
   }
@@ -132,7 +135,8 @@ int KeywordRecords<Record>::LoadLibraryRecords(std::string_view path, AddRecords
   } catch (...) {
     // Records already appended would point into the freed library.
     std::erase_if(records_, [&](const auto& r) { return r->module == exports.module; });
-    host::FreeLibrary(exports.module);
+    // The failure told is the plug-in's.
+    (void)host::FreeLibrary(exports.module);
     return kEffectPluginFailed;
   }
 }

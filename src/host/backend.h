@@ -97,24 +97,26 @@ class Backend {
   virtual ~Backend() = default;
 
   // Native windows; called on the event thread only.
-  virtual bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) = 0;
+  [[nodiscard]] virtual bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) = 0;
   virtual void CloseWindow(HWND hwnd) = 0;
-  virtual bool ShowWindow(HWND hwnd, bool show) = 0;
-  virtual bool SetClientSize(HWND hwnd, int32_t width, int32_t height) = 0;
-  virtual bool MoveWindow(HWND hwnd, int32_t left, int32_t top) = 0;
-  virtual bool SetFullScreen(HWND hwnd, bool fullScreen) = 0;
-  virtual bool SetTitle(HWND hwnd, std::string_view cp932) = 0;
-  virtual bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) = 0;
+  [[nodiscard]] virtual bool ShowWindow(HWND hwnd, bool show) = 0;
+  [[nodiscard]] virtual bool SetClientSize(HWND hwnd, int32_t width, int32_t height) = 0;
+  [[nodiscard]] virtual bool MoveWindow(HWND hwnd, int32_t left, int32_t top) = 0;
+  [[nodiscard]] virtual bool SetFullScreen(HWND hwnd, bool fullScreen) = 0;
+  [[nodiscard]] virtual bool SetTitle(HWND hwnd, std::string_view cp932) = 0;
+  [[nodiscard]] virtual bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) = 0;
   // Where the window's client area lies on the screen; false when the platform cannot tell.
-  virtual bool GetWindowPosition(HWND /*hwnd*/, int32_t* /*left*/, int32_t* /*top*/) {
+  [[nodiscard]] virtual bool GetWindowPosition(HWND /*hwnd*/, int32_t* /*left*/, int32_t* /*top*/) {
     return false;
   }
-  virtual bool MinimizeWindow(HWND /*hwnd*/, bool /*minimize*/) { return false; }
+  [[nodiscard]] virtual bool MinimizeWindow(HWND /*hwnd*/, bool /*minimize*/) { return false; }
   // Keeps the window above the other windows of the desktop, or lets it go back among them.
-  virtual bool SetWindowTopmost(HWND /*hwnd*/, bool /*topmost*/) { return false; }
+  [[nodiscard]] virtual bool SetWindowTopmost(HWND /*hwnd*/, bool /*topmost*/) { return false; }
   // Whether the window offers to be maximised. A maximise the player asks for there reaches the
   // window as its system command, and the window keeps its size.
-  virtual bool SetWindowMaximizable(HWND /*hwnd*/, bool /*maximizable*/) { return false; }
+  [[nodiscard]] virtual bool SetWindowMaximizable(HWND /*hwnd*/, bool /*maximizable*/) {
+    return false;
+  }
   // The window's sink, or null for a window the backend does not know.
   virtual PresentationSink* Sink(HWND hwnd) = 0;
 
@@ -129,11 +131,11 @@ class Backend {
   // The file-system type of the folder ("ext4", "iso9660", ...), empty when it cannot be told.
   virtual std::string FileSystemType(const std::string& folder) = 0;
   // Shows the box and answers the button chosen (IDOK ...).
-  virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
+  [[nodiscard]] virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
   // The desktop's screen saver: whether it may start, and switching that. False where the
   // backend can neither tell nor change it: the saver then counts as absent.
   virtual bool ScreenSaverActive() { return false; }
-  virtual bool SetScreenSaverActive(bool /*active*/) { return false; }
+  [[nodiscard]] virtual bool SetScreenSaverActive(bool /*active*/) { return false; }
 
   // Whether the key (a virtual key) is down on the keyboard now, as the platform knows it with
   // the events not yet taken; false where it cannot tell. Event thread only.

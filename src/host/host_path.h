@@ -24,7 +24,7 @@ constexpr char kRootDrive = 'Z';
 // becomes 0x8160, which decodes as U+FF5E) is remembered: engine paths at or below its form map
 // back to it byte for byte, not to a sibling spelled with the decoded points, until a later path
 // with the same form enters.
-int LinuxPathToEnginePath(std::string_view linuxPath, std::string& enginePath);
+[[nodiscard]] int LinuxPathToEnginePath(std::string_view linuxPath, std::string& enginePath);
 
 // CP932 engine path -> UTF-8 Linux path. An absolute path is in drive form ("Z:\...", drive
 // letter in either case) or starts with one '\' (the root of drive Z:); anything else is
@@ -35,9 +35,10 @@ int LinuxPathToEnginePath(std::string_view linuxPath, std::string& enginePath);
 // when present, else the first case-insensitive match in byte order. From the first component
 // that matches nothing the rest is kept as given, so new files can be created. A trailing
 // separator stays.
-int EnginePathToLinuxPath(std::string_view enginePath, std::string_view base,
-                          std::string& linuxPath);
-inline int EnginePathToLinuxPath(std::string_view enginePath, std::string& linuxPath) {
+[[nodiscard]] int EnginePathToLinuxPath(std::string_view enginePath, std::string_view base,
+                                        std::string& linuxPath);
+[[nodiscard]] inline int EnginePathToLinuxPath(std::string_view enginePath,
+                                               std::string& linuxPath) {
   return EnginePathToLinuxPath(enginePath, {}, linuxPath);
 }
 

@@ -52,7 +52,7 @@ struct InputEvent {
 
 // Posts (or for quit, on the calling thread, raises) the messages of one event to the window.
 // Answers false when the window is gone.
-bool DeliverInputEvent(HWND hwnd, const InputEvent& event);
+[[nodiscard]] bool DeliverInputEvent(HWND hwnd, const InputEvent& event);
 
 // The lParam of a key message.
 LPARAM KeyMessageLParam(const InputEvent& event, bool down);

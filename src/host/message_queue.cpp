@@ -339,7 +339,7 @@ HWND CreateWindow(const WindowDesc& desc) {
     return HWND{};
   }
   if (CallProc(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(desc.userData)) == -1) {
-    DestroyWindow(hwnd);
+    (void)DestroyWindow(hwnd);  // this thread made it just now: it goes
     return HWND{};
   }
   return hwnd;
@@ -489,7 +489,7 @@ int GetMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax) {
   }
 }
 
-bool WaitMessage() {
+void WaitMessage() {
   Registry& r = TheRegistry();
   std::unique_lock<std::mutex> lock(r.lock);
   ThreadQueue& q = OwnQueueLocked(r);
@@ -497,7 +497,7 @@ bool WaitMessage() {
     bool served = ServeSendsLocked(r, lock, q);
     PumpBackendLocked(r, lock);
     served = ServeSendsLocked(r, lock, q) || served;
-    if (served || HasAnythingLocked(r, q)) return true;
+    if (served || HasAnythingLocked(r, q)) return;
     BlockLocked(r, lock, q);
   }
 }
@@ -532,8 +532,10 @@ LRESULT DispatchMessage(const MSG& msg) {
 }
 
 LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM) {
-  if (message == WM_CLOSE) DestroyWindow(hwnd);
-  if (message == WM_HOST_SET_MAXIMIZABLE) SetWindowMaximizable(hwnd, wParam != 0);
+  // Called on the window's own thread: a window gone already, or a platform that cannot offer
+  // maximising, leaves nothing to do.
+  if (message == WM_CLOSE) (void)DestroyWindow(hwnd);
+  if (message == WM_HOST_SET_MAXIMIZABLE) (void)SetWindowMaximizable(hwnd, wParam != 0);
   return 0;
 }
 
@@ -629,7 +631,8 @@ bool SetWindowMaximizable(HWND hwnd, bool maximizable) {
 }
 
 bool MinimizeWindow(HWND hwnd, bool minimize) {
-  if (Backend* backend = NativeBackendFor(hwnd)) backend->MinimizeWindow(hwnd, minimize);
+  // The state is kept for IsIconic whatever the platform does.
+  if (Backend* backend = NativeBackendFor(hwnd)) (void)backend->MinimizeWindow(hwnd, minimize);
   return WithWindow(hwnd, [minimize](WindowEntry& window) { window.minimized = minimize; });
 }
 

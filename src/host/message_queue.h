@@ -25,15 +25,15 @@ struct WindowDesc {
 
 // Creates the window on the calling thread and sends it WM_CREATE; -1 from the procedure refuses
 // the creation. Answers a null handle on failure.
-HWND CreateWindow(const WindowDesc& desc);
+[[nodiscard]] HWND CreateWindow(const WindowDesc& desc);
 // Only the owning thread may destroy a window. WM_DESTROY is sent first; messages still posted to
 // the window are dropped and senders still waiting on it get 0.
-bool DestroyWindow(HWND hwnd);
+[[nodiscard]] bool DestroyWindow(HWND hwnd);
 bool IsWindow(HWND hwnd);
 // 0 for a handle that finds no window.
 uint32_t GetWindowThreadId(HWND hwnd);
 void* GetWindowUserData(HWND hwnd);
-bool SetWindowUserData(HWND hwnd, void* data);
+[[nodiscard]] bool SetWindowUserData(HWND hwnd, void* data);
 
 // The owner of an owned popup; null for any other window.
 HWND GetWindowOwner(HWND hwnd);
@@ -41,13 +41,13 @@ HWND GetWindowOwner(HWND hwnd);
 bool IsWindowVisible(HWND hwnd);
 // Outer rectangle in screen coordinates: an owned popup's as it was placed, a platform window's
 // as the backend reports it. False for a window that cannot tell.
-bool GetWindowRect(HWND hwnd, Rect* rect);
+[[nodiscard]] bool GetWindowRect(HWND hwnd, Rect* rect);
 // Minimises or restores; the state is kept for IsIconic whatever the platform does.
-bool MinimizeWindow(HWND hwnd, bool minimize);
+[[nodiscard]] bool MinimizeWindow(HWND hwnd, bool minimize);
 // False where the platform cannot keep a window above the others.
-bool SetWindowTopmost(HWND hwnd, bool topmost);
+[[nodiscard]] bool SetWindowTopmost(HWND hwnd, bool topmost);
 // From any thread: another thread's request is carried out on the window's thread.
-bool SetWindowMaximizable(HWND hwnd, bool maximizable);
+[[nodiscard]] bool SetWindowMaximizable(HWND hwnd, bool maximizable);
 bool IsIconic(HWND hwnd);
 
 // A small id of the calling thread, never 0.
@@ -62,21 +62,22 @@ uint32_t GetCurrentThreadId();
 LRESULT SendMessage(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
 // Filters: a null hwnd takes every message of the thread; min = max = 0 takes every number.
 // Order: posted messages first in, then a pending paint, then the quit message.
-bool PeekMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax, uint32_t removeFlags);
+[[nodiscard]] bool PeekMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax,
+                               uint32_t removeFlags);
 // 1 for a message, 0 for WM_QUIT, -1 for a handle that finds no window.
-int GetMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax);
+[[nodiscard]] int GetMessage(MSG* msg, HWND hwnd, uint32_t filterMin, uint32_t filterMax);
 // Returns when the queue holds something or a send was served.
-bool WaitMessage();
+void WaitMessage();
 void PostQuitMessage(int exitCode);
 // Calls the procedure of the message's window when it belongs to the calling thread; else 0.
 LRESULT DispatchMessage(const MSG& msg);
 // WM_CLOSE destroys the window; everything else answers 0.
 LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam);
 // A disabled window takes no keyboard or pointer input; false for a window that is not there.
-bool EnableWindow(HWND hwnd, bool enable);
+[[nodiscard]] bool EnableWindow(HWND hwnd, bool enable);
 bool IsWindowEnabled(HWND hwnd);
 // Marks the window for one WM_PAINT, delivered when no posted message is left.
-bool InvalidateWindow(HWND hwnd);
+[[nodiscard]] bool InvalidateWindow(HWND hwnd);
 
 // What the queues still hold: the calling thread's posted messages and quit, the windows and the
 // queues of other threads still running. A test checks that it leaves none of them behind.
@@ -90,12 +91,12 @@ QueueLeftovers LeftoverMessages();
 
 // Native-window operations, on the event thread only; false elsewhere or for other windows.
 // ShowWindow, SetClientSize and MoveWindow also place an owned popup, from its own thread.
-bool ShowWindow(HWND hwnd, bool show);
-bool SetClientSize(HWND hwnd, int32_t width, int32_t height);
-bool MoveWindow(HWND hwnd, int32_t left, int32_t top);
-bool SetFullScreen(HWND hwnd, bool fullScreen);
-bool SetWindowText(HWND hwnd, std::string_view cp932);
-bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height);
+[[nodiscard]] bool ShowWindow(HWND hwnd, bool show);
+[[nodiscard]] bool SetClientSize(HWND hwnd, int32_t width, int32_t height);
+[[nodiscard]] bool MoveWindow(HWND hwnd, int32_t left, int32_t top);
+[[nodiscard]] bool SetFullScreen(HWND hwnd, bool fullScreen);
+[[nodiscard]] bool SetWindowText(HWND hwnd, std::string_view cp932);
+[[nodiscard]] bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height);
 // The window's presentation sink, or null.
 PresentationSink* GetPresentationSink(HWND hwnd);
 

@@ -13,10 +13,10 @@ using FARPROC = void (*)();
 // Null when the file is missing, is a Windows DLL, or the loader refuses it; a native module is
 // loaded only when the player trusts the game (host/trust.h), and its refusal is told. Repeated
 // loads of one file count up and each needs its FreeLibrary.
-HMODULE LoadLibrary(const std::string& path);
+[[nodiscard]] HMODULE LoadLibrary(const std::string& path);
 // Null for a missing name or module.
 FARPROC GetProcAddress(HMODULE module, const char* name);
-bool FreeLibrary(HMODULE module);
+[[nodiscard]] bool FreeLibrary(HMODULE module);
 
 // What a file is to the loader: missing (or not a regular file), a native shared object, or
 // any other file (a Windows module among them).

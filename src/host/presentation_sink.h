@@ -58,17 +58,17 @@ class PresentationSink {
 
   // Window thread: shows the pixels now, without keeping them. pitch is the distance between
   // rows in bytes. False for a size or pitch that does not fit.
-  bool Present(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
-               ScaleFilter filter);
+  [[nodiscard]] bool Present(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                             ScaleFilter filter);
   // Any thread: keeps a copy of the frame under the lock for the window thread to show; a frame
   // not yet shown is replaced. False for a size or pitch that does not fit.
-  bool HandOver(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
-                ScaleFilter filter);
+  [[nodiscard]] bool HandOver(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                              ScaleFilter filter);
   // The same without a copy: the pixels are held, and whoever drew them writes the next frame
   // elsewhere while they are. changed bounds where the frame differs from the one handed over
   // before. False also when the block is too small for the frame.
-  bool HandOver(SharedPixels pixels, int32_t width, int32_t height, int32_t pitch,
-                ScaleFilter filter, const Rect& changed = kWholeFrame);
+  [[nodiscard]] bool HandOver(SharedPixels pixels, int32_t width, int32_t height, int32_t pitch,
+                              ScaleFilter filter, const Rect& changed = kWholeFrame);
   // Any thread: the frame on screen stays for another turn because nothing in it changed. A sink
   // that counts frames counts it at the next pump like a frame shown; a frame handed over and not
   // yet shown stands for it.

@@ -28,9 +28,9 @@ class StopWatchdog {
   static constexpr uint64_t kStallLimitMs = 5000;
 
   // A signal came at nowMs, when the progress stood at progress.
-  Action OnSignal(int signal, uint64_t nowMs, uint64_t progress);
+  [[nodiscard]] Action OnSignal(int signal, uint64_t nowMs, uint64_t progress);
   // A look at the progress between signals.
-  Action OnTick(uint64_t nowMs, uint64_t progress);
+  [[nodiscard]] Action OnTick(uint64_t nowMs, uint64_t progress);
   bool Signalled() const { return signal_ != 0; }
   // The status a forced end answers: 128 + the last signal's number.
   int ExitStatus() const { return 128 + signal_; }
@@ -61,7 +61,7 @@ class StopSignalWatcher {
 
   // Installs the handlers and starts the watcher; false (nothing installed) when the pipe or
   // the handlers cannot be had.
-  bool Start(Hooks hooks);
+  [[nodiscard]] bool Start(Hooks hooks);
 
  private:
   void Watch();

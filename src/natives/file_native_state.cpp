@@ -43,7 +43,8 @@ uint32_t ScriptFile::CloseWritten() {
   File::Close();
   uint32_t result = kFileOk;
   if (!temporary.empty() && (writeFailed_ || !host::ReplaceWithFile(temporary, targetLinux_))) {
-    host::RemoveFile(temporary);
+    // The file is told as not written: a copy left behind is only a stray temporary file.
+    (void)host::RemoveFile(temporary);
     result = kFileNotWritten;
   }
   target_.clear();
@@ -80,13 +81,15 @@ uint32_t ScriptFile::OpenTemporary(const char* path, bool create, bool overwrite
   std::string temporaryEngine;
   if (host::LinuxPathToEnginePath(temporary, temporaryEngine) != host::kPathOk ||
       (!create && !CopyFileKeepingTime(linuxPath, temporary, true))) {
-    host::RemoveFile(temporary);
+    // The open already failed: a copy left behind is only a stray temporary file.
+    (void)host::RemoveFile(temporary);
     return kFileNotOpen;
   }
   code = create ? File::Create(temporaryEngine.c_str(), true)
                 : File::OpenReadWrite(temporaryEngine.c_str());
   if (code != kFileOk) {
-    host::RemoveFile(temporary);
+    // The open already failed: a copy left behind is only a stray temporary file.
+    (void)host::RemoveFile(temporary);
     return code;
   }
   target_ = std::move(engine);

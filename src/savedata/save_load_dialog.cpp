@@ -93,7 +93,7 @@ class SaveLoadDialog {
         };
       }
     }
-    host::RunDialog(owner, dialog_);
+    (void)host::RunDialog(owner, dialog_);  // what the player did is in the dialog's state
     // Closing: the comment being edited and pending edits reach the file; the place is kept.
     CommitComment();
     WriteBack();

@@ -160,7 +160,8 @@ int32_t DirectSoundDevice::SetPrimaryFormat(host::HWND window, bool globalFocus,
   if (output_ == SoundOutput::kBackend) {
     host::Backend* backend = host::CurrentBackend();
     if (!audio_ && backend) audio_ = backend->MakeAudioOutput(*device_);
-    if (audio_) audio_->Open();  // the rate of the new format takes effect on reopening
+    // The rate of the new format takes effect on reopening; a failure is told by IsOpen.
+    if (audio_) (void)audio_->Open();
     if (!audio_ || !audio_->IsOpen()) return kPrimaryNoOutput;
   }
   return result;

@@ -198,7 +198,7 @@ void MovieControl::StopSound() {
 void MovieControl::StartSound() {
   if (!sound_) return;
   int64_t position = 0;
-  player_.GetPosition(&position);
+  (void)player_.GetPosition(&position);  // a closed player leaves the start
   (void)sound_->Stop();  // stopping a secondary buffer cannot fail
   // A sound that cannot seek there plays from wherever its decoder was left.
   (void)sound_->SeekMs(static_cast<uint32_t>(std::max<int64_t>(position, 0) / 10000));
@@ -220,7 +220,7 @@ int32_t MovieControl::Pause() {
 
 int32_t MovieControl::Resume() {
   int32_t state = host::kMovieStopped;
-  player_.GetState(&state);
+  (void)player_.GetState(&state);  // a closed player reads as stopped
   const int32_t r = player_.Resume();
   if (r == host::kMovieOk && state == host::kMoviePaused) StartSound();
   return r;
@@ -239,7 +239,7 @@ int32_t MovieControl::GetLength(int64_t* units) {
 int32_t MovieControl::Seek(int64_t units) {
   const int32_t r = player_.Seek(units);
   int32_t state = host::kMovieStopped;
-  player_.GetState(&state);
+  (void)player_.GetState(&state);  // a closed player reads as stopped
   if (state == host::kMoviePlaying) StartSound();
   return r;
 }

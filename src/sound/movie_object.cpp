@@ -184,12 +184,13 @@ bool MovieObject::Present() {
     if (canvas) {
       DrawFrame(*buffers_[index & 1], canvas);
       if (sink) {
-        sink->HandOver(canvases_[lastCanvas_].pixels, canvasWidth_, canvasHeight_,
-                       canvasWidth_ * kBytesPerPixel, host::ScaleFilter::kLinear);
+        // The canvas's own size and pitch: the sink takes them.
+        (void)sink->HandOver(canvases_[lastCanvas_].pixels, canvasWidth_, canvasHeight_,
+                             canvasWidth_ * kBytesPerPixel, host::ScaleFilter::kLinear);
       }
     }
   }
-  player.DoneWithFrame();
+  (void)player.DoneWithFrame();  // a closed player holds no frame
   // A window already gone has no queue: the message has nobody to reach.
   if (player.HasEvents()) (void)host::PostMessage(window_, host::WM_APP_MOVIE, 0, 0);
   return true;

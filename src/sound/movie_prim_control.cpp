@@ -132,7 +132,7 @@ int MoviePrimControl::Draw(host::MemorySurface* dest, const Rect* clip, Direct3D
     result = blit_.Draw(dest, clip, device);
     blit_.SetSource(nullptr);
   }
-  player.DoneWithFrame();
+  (void)player.DoneWithFrame();  // a closed player holds no frame
   return result;
 }
 

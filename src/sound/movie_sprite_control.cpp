@@ -55,7 +55,7 @@ void MovieSpriteControl::Reset() {
 bool MovieSpriteControl::IsChanged() const {
   if (changed_ || !visible_ || alpha_ == 0 || !control_ || videoWidth_ < 1) return changed_;
   host::MoviePlayer& player = control_->Player();
-  player.GetState(nullptr);  // brings the picture up to the clock
+  (void)player.GetState(nullptr);  // brings the picture up to the clock; a closed one has none
   return player.ShownFrameTime() != collectedTime_;
 }
 
@@ -163,7 +163,7 @@ int MovieSpriteControl::DrawFrame(ImageSurface* target) {
                                   y_, &source_);
     }
   }
-  player.DoneWithFrame();
+  (void)player.DoneWithFrame();  // a closed player holds no frame
   return result == ImageSurface::kOpDone ? kDrawDone : kDrawFailed;
 }
 

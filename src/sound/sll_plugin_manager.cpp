@@ -54,7 +54,8 @@ SllPluginManager::~SllPluginManager() {
 
 void SllPluginManager::Destroy(SllPluginRecord& record) {
   record.decodeObject.reset();  // the plug-in's code: before its library goes
-  if (record.module) host::FreeLibrary(record.module);
+  // A module the loader will not close stays mapped: nothing more can be done.
+  if (record.module) (void)host::FreeLibrary(record.module);
   record.module = nullptr;
 }
 

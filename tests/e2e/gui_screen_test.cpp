@@ -79,7 +79,9 @@ class GuiScreen : public testing::Test {
   }
   void TearDown() override {
     parts_.DeleteAll();
-    if (window_) host::DestroyWindow(window_);
+    if (window_) {
+      EXPECT_TRUE(host::DestroyWindow(window_));
+    }
     host::test::TakeMessages();
     useBackend_.reset();
     sdl_.reset();

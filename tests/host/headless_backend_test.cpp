@@ -38,7 +38,9 @@ class Headless : public testing::Test {
     g_messages.clear();
   }
   ~Headless() override {
-    if (IsWindow(window_)) DestroyWindow(window_);
+    if (IsWindow(window_)) {
+      EXPECT_TRUE(DestroyWindow(window_));
+    }
     Drain();
   }
 
@@ -162,13 +164,13 @@ TEST_F(HeadlessThread, AnotherThreadsFrameShowsAtTheNextPumpAndItsSendReachesGet
   std::vector<uint8_t> first = Pattern(4, 4, 16, 3);
   std::vector<uint8_t> second = Pattern(4, 4, 16, 9);
   std::thread frameThread([&] {
-    sink->HandOver(first.data(), 4, 4, 16, ScaleFilter::kNearest);
-    sink->HandOver(second.data(), 4, 4, 16, ScaleFilter::kNearest);
+    EXPECT_TRUE(sink->HandOver(first.data(), 4, 4, 16, ScaleFilter::kNearest));
+    EXPECT_TRUE(sink->HandOver(second.data(), 4, 4, 16, ScaleFilter::kNearest));
   });
   frameThread.join();
   EXPECT_EQ(sink->FramesShown(), 0u) << "nothing is shown off the window thread";
   MSG msg;
-  PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE);
+  (void)PeekMessage(&msg, HWND{}, 0, 0, PM_NOREMOVE);  // it pumps: what it finds does not matter
   EXPECT_EQ(sink->FramesShown(), 1u) << "a frame not yet shown is replaced";
   EXPECT_EQ(sink->LastFrame().bgra, second);
 
@@ -195,7 +197,7 @@ TEST_F(HeadlessThread, AnotherThreadsFrameShowsAtTheNextPumpAndItsSendReachesGet
 class HeadlessServices : public testing::Test {
  protected:
   ~HeadlessServices() override {
-    SetCursorShape(0);
+    EXPECT_TRUE(SetCursorShape(0));
     SetKeyboardGrab(false);
   }
   HeadlessBackend backend_;
@@ -207,7 +209,7 @@ TEST_F(HeadlessServices, CursorChangesReachTheBackendOnTheEventThread) {
   EXPECT_EQ(backend_.AppliedCursor().shape, 3) << "the event thread applies at once";
 
   std::thread other([] {
-    SetCursorShape(7);
+    EXPECT_TRUE(SetCursorShape(7));
     SetKeyboardGrab(true);
   });
   other.join();

@@ -47,7 +47,7 @@ TEST(LeftoverListener, FailsATestThatLeavesAMessageOrAQuitQueuedAndEmptiesTheQue
   EXPECT_FALSE(host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_NOREMOVE));
   AroundATest([&] {
     EXPECT_TRUE(host::PostMessage(host::HWND{}, kMessage, 0, 0));
-    host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE);
+    EXPECT_TRUE(host::PeekMessage(&msg, host::HWND{}, 0, 0, host::PM_REMOVE));
   });
 }
 

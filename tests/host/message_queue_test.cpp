@@ -37,7 +37,9 @@ class TestWindow {
   explicit TestWindow(WindowProc proc = RecordingProc, void* userData = nullptr)
       : hwnd_(CreateWindow({.proc = proc, .userData = userData})) {}
   ~TestWindow() {
-    if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+    if (IsWindow(hwnd_)) {
+      EXPECT_TRUE(DestroyWindow(hwnd_));
+    }
   }
   HWND hwnd() const { return hwnd_; }
 
@@ -63,10 +65,10 @@ class MessageQueue : public testing::Test {
 TEST_F(MessageQueue, PostedMessagesComeInOrderBeforeOneCoalescedPaintAndAQuit) {
   TestWindow window;
   ASSERT_TRUE(window.hwnd());
-  InvalidateWindow(window.hwnd());
+  EXPECT_TRUE(InvalidateWindow(window.hwnd()));
   EXPECT_TRUE(PostMessage(window.hwnd(), kPing, 1, 10));
   EXPECT_TRUE(PostMessage(window.hwnd(), kPong, 2, 20));
-  InvalidateWindow(window.hwnd());
+  EXPECT_TRUE(InvalidateWindow(window.hwnd()));
   EXPECT_TRUE(PostMessage(HWND{}, kOther, 3, 30));
 
   MSG msg;
@@ -143,7 +145,7 @@ TEST_F(MessageQueue, AnOwnedPopupEndsWithItsOwnerAndNeedsOne) {
   EXPECT_TRUE(IsWindowVisible(popup));
 
   t_seen.clear();
-  DestroyWindow(owner.hwnd());
+  EXPECT_TRUE(DestroyWindow(owner.hwnd()));
   EXPECT_FALSE(IsWindow(popup));
   EXPECT_EQ(t_seen, (std::vector<uint32_t>{WM_DESTROY, WM_DESTROY}))
       << "the popup first, then its owner";
@@ -163,7 +165,7 @@ class WindowThread {
       ready.set_value(own);
       MSG msg;
       while (GetMessage(&msg, HWND{}, 0, 0) > 0 && msg.message != kStop) DispatchMessage(msg);
-      DestroyWindow(own);
+      (void)DestroyWindow(own);  // a procedure may have destroyed it already
     });
     hwnd_ = hwnd.get();
   }
@@ -203,7 +205,7 @@ std::atomic<bool> g_handledAfterDestroy{false};
 
 LRESULT DestroyingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
   if (message == kPing) {
-    DestroyWindow(hwnd);
+    EXPECT_TRUE(DestroyWindow(hwnd));
     return 1;
   }
   if (message == WM_DESTROY) g_destroyed = true;

@@ -33,7 +33,9 @@ class SdlWindowFixture : public testing::Test {
     Drain();  // what the window's opening produced
   }
   void TearDown() override {
-    if (IsWindow(window_)) DestroyWindow(window_);
+    if (IsWindow(window_)) {
+      EXPECT_TRUE(DestroyWindow(window_));
+    }
     Drain();
     use_.reset();
     backend_.reset();

@@ -38,7 +38,9 @@ class HeadlessInputTest : public testing::Test {
     host::ResetTextInput();
   }
   void TearDown() override {
-    if (host::IsWindow(window_)) host::DestroyWindow(window_);
+    if (host::IsWindow(window_)) {
+      EXPECT_TRUE(host::DestroyWindow(window_));
+    }
     Drain();
     host::ResetKeyState();
   }

@@ -360,7 +360,7 @@ TEST(TextInputLock, AttachFromTheFrameThreadWhileTheWindowTypes) {
   frame.join();
   EXPECT_TRUE(input.IsImeEnabled());
   EXPECT_EQ(input.AttachedWindow(), window);
-  host::DestroyWindow(window);
+  EXPECT_TRUE(host::DestroyWindow(window));
   typingInput = nullptr;
 }
 

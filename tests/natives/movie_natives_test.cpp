@@ -21,7 +21,10 @@ namespace {
 // An application with a movie slot over a headless window.
 class MovieRigApp : public NativeRigApp {
  public:
-  ~MovieRigApp() override { movie.reset(), host::DestroyWindow(window); }
+  ~MovieRigApp() override {
+    movie.reset();
+    EXPECT_TRUE(host::DestroyWindow(window));
+  }
   bool UseMovieSlot(const std::function<void(std::unique_ptr<MovieObject>&)>& use) override {
     std::lock_guard hold(lock);
     use(movie);

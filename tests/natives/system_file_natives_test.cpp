@@ -289,7 +289,7 @@ TEST_F(FileNativesTest, DiskOperations) {
   std::string before = host::CurrentFolder();
   EXPECT_EQ(rig.Answer(Native::kSetCurrentDirectory, {rig.Text("NEW")}), 1);
   EXPECT_EQ(fs::path(host::CurrentFolder()), fs::canonical(game.dir().path() / "NEW"));
-  host::SetCurrentFolder(before);
+  EXPECT_TRUE(host::SetCurrentFolder(before));
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ TEST_F(MovieWrappers, OpenAnswersItsCodesAFailureLeavesNothingOpenAndSoundAloneH
 // The colour of the frame surface the primitive shows now, away from the moving bar.
 uint32_t ShownColour(MoviePrimControl& prim) {
   const int32_t shown = prim.Control()->Player().PrepareFrame();
-  prim.Control()->Player().DoneWithFrame();
+  EXPECT_EQ(prim.Control()->Player().DoneWithFrame(), host::kMovieOk);
   const MovieFrameSurface* frame = prim.FrameSurface(shown);
   EXPECT_EQ(frame->GetFormatCode(), kFormatX888);
   uint32_t pixel = 0;
@@ -283,7 +283,7 @@ TEST_F(MovieWrappers, WindowMovieShowsItsRectangleAndTellsTheWindowItsEnd) {
       EXPECT_EQ(movie.IsShowing(), loop);
     }
   }
-  host::DestroyWindow(window);
+  EXPECT_TRUE(host::DestroyWindow(window));
 }
 
 }  // namespace

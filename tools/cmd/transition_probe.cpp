@@ -238,8 +238,11 @@ int ShowInWindow(const std::filesystem::path& dir) {
   if (!sink) return kFailed;
   bool mapped = false;
   const bool ok = DrawAll([&](const char* name, int percent, const ImageSurface& target) {
-    sink->Present(target.GetPixels(), kWidth, kHeight, target.GetPitch(),
-                  host::ScaleFilter::kNearest);
+    if (!sink->Present(target.GetPixels(), kWidth, kHeight, target.GetPitch(),
+                       host::ScaleFilter::kNearest)) {
+      std::fprintf(stderr, "the window took no frame %s\n", FrameName(name, percent).c_str());
+      return false;
+    }
     const std::filesystem::path shot = dir / (FrameName(name, percent) + "_screen.png");
     // The window may not be mapped yet: show the first frame again and look once more, until
     // the screen holds more than the empty root's colours.

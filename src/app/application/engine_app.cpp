@@ -49,7 +49,8 @@ bool TurnScreenSaverOff() {
 void TurnScreenSaverOnAgain(bool& switchedOff) {
   if (!switchedOff) return;
   switchedOff = false;
-  if (host::Backend* backend = host::CurrentBackend()) backend->SetScreenSaverActive(true);
+  // A backend that cannot switch the saver has none that counts: nothing is lost.
+  if (host::Backend* backend = host::CurrentBackend()) (void)backend->SetScreenSaverActive(true);
 }
 
 }  // namespace
@@ -162,7 +163,7 @@ int EngineApp::AppStartup() {
     log_.WriteSound(GatherSoundFacts());
   }
   if (int code = EnterFirstScreenMode(); code != kStartupOk) return code;
-  host::InvalidateWindow(mainWindow_.GetHandle());
+  (void)host::InvalidateWindow(mainWindow_.GetHandle());  // the window stands: a screen mode is set
   PublishDisplay();
   if (log_.IsOpen()) {
     log_.WriteDisplay(GatherDisplayFacts(), config_.engine.direct3DReport != 0,

@@ -210,8 +210,9 @@ int EngineApp::WaitForFrameThread(host::HWND* window) {
   if (!Threaded()) return kWaitParked;
   if (OnFrameThread()) return kWaitOnFrameThread;
   pauseState_.store(kFramePauseRequested);
-  // The window takes no input while the frame thread that would answer it is held.
-  if (window != nullptr && *window) host::EnableWindow(*window, false);
+  // The window takes no input while the frame thread that would answer it is held; one that
+  // is gone takes none either.
+  if (window != nullptr && *window) (void)host::EnableWindow(*window, false);
   for (;;) {
     host::Sleep(10);
     if (PumpMessages(true) == kPumpQuit) {
@@ -219,8 +220,8 @@ int EngineApp::WaitForFrameThread(host::HWND* window) {
       return kWaitQuit;
     }
     if (!frameThread_.IsRunning()) {
-      // Nobody releases a wait for a thread that is gone.
-      if (window != nullptr && *window) host::EnableWindow(*window, true);
+      // Nobody releases a wait for a thread that is gone; a window that is gone needs none.
+      if (window != nullptr && *window) (void)host::EnableWindow(*window, true);
       return kWaitThreadGone;
     }
     if (pauseState_.load() == kFrameParked) return kWaitParked;
@@ -228,7 +229,8 @@ int EngineApp::WaitForFrameThread(host::HWND* window) {
 }
 
 void EngineApp::ReleaseFrameThreadWait(host::HWND* window) {
-  if (window != nullptr && *window) host::EnableWindow(*window, true);
+  // A window that went meanwhile has no input to take back.
+  if (window != nullptr && *window) (void)host::EnableWindow(*window, true);
   pauseState_.store(kFrameRunning);
 }
 

@@ -39,9 +39,11 @@ void EngineApp::CenterWindow(host::HWND dialog, host::HWND parent) {
                                     : desktop.monitors.front().workArea;
   }
   host::Point to = CenteredOrigin(area, width, height);
-  host::MoveWindow(dialog, to.x, to.y);
-  // Without a parent to stand over, the dialog stays above every other window.
-  if (!overParent) host::SetWindowTopmost(dialog, true);
+  // A dialog the platform cannot place opens where it was made.
+  (void)host::MoveWindow(dialog, to.x, to.y);
+  // Without a parent to stand over, the dialog stays above every other window where the
+  // platform can keep it there.
+  if (!overParent) (void)host::SetWindowTopmost(dialog, true);
 }
 
 uint32_t EngineApp::MainWindowStyle() const {
@@ -109,14 +111,22 @@ int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
     for (uint32_t command : {host::SC_MOVE, host::SC_SIZE, host::SC_MAXIMIZE})
       mainWindow_.DeleteSystemMenuItem(command);
     r = display_.SetMode(window, false, triple);
+    if (r == kDisplayDone) {
+      // The main window is this thread's: it shows.
+      (void)host::ShowWindow(window, true);
+      if (!host::SetFullScreen(window, true)) {
+        // The platform keeps it a window: the window's surfaces come back, and the switch
+        // fails as one the display refused.
+        (void)display_.SetMode(window, true, triple);  // told as the refused switch either way
+        r = kModeSwitchFailed;
+      }
+    }
     if (r != kDisplayDone) {
       // A window that stays a window keeps its frame and its menu.
       mainWindow_.SetStyle(previousStyle, previousExStyle);
       mainWindow_.ResetSystemMenu();
       if (menu) host::AttachMenu(window, menu);
     } else {
-      host::ShowWindow(window, true);
-      host::SetFullScreen(window, true);
       mainWindow_.SetStyle(mainWindow_.GetStyle(), topmostInFullScreen_ ? WS_EX_TOPMOST : 0);
       engineInput_.SetDisplayMode(kDisplayFullScreen);
       // Off, or the keys already pass: full screen goes on without the grab.
@@ -127,10 +137,11 @@ int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
     if (r == kDisplayDone) {
       engineInput_.SetDisplayMode(kDisplayWindow);
       if (force == kSwitchShowOnly) {
-        host::ShowWindow(window, true);
+        (void)host::ShowWindow(window, true);  // the main window is this thread's: it shows
       } else {
-        // Out of full screen first: the menu bar then takes its place above the picture.
-        host::SetFullScreen(window, false);
+        // Out of full screen first: the menu bar then takes its place above the picture. A
+        // platform that keeps the window over the screen shows the picture letterboxed in it.
+        (void)host::SetFullScreen(window, false);
         if (record_.menuId != 0) {
           fullScreenMenu_.Destroy();
           if (menu) host::AttachMenu(window, menu);
@@ -142,8 +153,9 @@ int EngineApp::SwitchScreenMode(int mode, int depth, int force) {
             record_.canvasWidth, record_.canvasHeight, mainWindow_.GetStyle(),
             mainWindow_.GetExStyle(), menu != nullptr, true, config_.display.windowLeft,
             config_.display.windowTop);
-        host::ShowWindow(window, true);
-        host::MoveWindow(window, outer.left, outer.top);
+        // This thread's window shows; one the platform cannot place stays where it is.
+        (void)host::ShowWindow(window, true);
+        (void)host::MoveWindow(window, outer.left, outer.top);
       }
       engineInput_.RemoveKeyboardHook();
     }
@@ -195,7 +207,7 @@ int EngineApp::OnAppActivate(WindowMessage& record) {
       ScopedLock hold(frameLock_);
       // Coming back is restoring: a minimised full screen is shown again.
       if (host::IsIconic(window)) {
-        host::MinimizeWindow(window, false);
+        (void)host::MinimizeWindow(window, false);  // the window stands: its state is restored
         engineInput_.SetMinimized(false);
         windowRestored_ = true;
       }
@@ -228,7 +240,7 @@ int EngineApp::OnAppActivate(WindowMessage& record) {
     // The screen stays as it is when the switch fails; the frame loop notices a lost one.
     (void)display_.RestoreMode(false);
     reapplyPending_ = display_.IsScaled() ? 2 : 1;
-    host::MinimizeWindow(window, true);
+    (void)host::MinimizeWindow(window, true);  // the window stands: its state is minimised
     engineInput_.SetMinimized(true);
   }
   CloseMovieObject();
@@ -248,7 +260,8 @@ int EngineApp::OnDisplayChange(WindowMessage& /*record*/) {
 
 int EngineApp::OnSetCursor(WindowMessage& record) {
   if (host::LoWord(static_cast<uintptr_t>(record.lParam)) != host::HTCLIENT) return kNotHandled;
-  if (Mouse* mouse = input_.GetMouse()) host::SetCursorShape(mouse->CursorShape());
+  // The mouse keeps a shape of the table: it is always taken.
+  if (Mouse* mouse = input_.GetMouse()) (void)host::SetCursorShape(mouse->CursorShape());
   return kHandled;
 }
 

@@ -47,8 +47,9 @@ void FullScreenMenu::BindToMainWindow() {
 
 int FullScreenMenu::Create() {
   if (window_.IsWindow()) {
-    host::ShowWindow(window_.GetHandle(), false);
-    host::ShowWindow(window_.GetHandle(), true);
+    // An owned popup of this thread: shown or hidden whatever the platform does.
+    (void)host::ShowWindow(window_.GetHandle(), false);
+    (void)host::ShowWindow(window_.GetHandle(), true);
     return kShownAgain;
   }
   // Without its owner it would be a window of its own.
@@ -85,7 +86,7 @@ int FullScreenMenu::Create() {
     window_.DeleteSystemMenuItem(host::SC_MOVE);
     window_.SetStyle(window_.GetStyle() | WS_MAXIMIZE, window_.GetExStyle());
   }
-  host::ShowWindow(handle, true);
+  (void)host::ShowWindow(handle, true);  // an owned popup: shown whatever the platform does
   // Attached once shown: the owner's window draws the bar of a visible popup.
   if (host::Menu* menu = app_.WindowMenu()) host::AttachMenu(handle, menu);
   return 0;
@@ -109,7 +110,8 @@ int FullScreenMenu::OnCreateRequest(WindowMessage& /*record*/) {
 }
 
 int FullScreenMenu::OnHideRequest(WindowMessage& /*record*/) {
-  if (window_.IsWindow()) host::ShowWindow(window_.GetHandle(), false);
+  // An owned popup: hidden whatever the platform does.
+  if (window_.IsWindow()) (void)host::ShowWindow(window_.GetHandle(), false);
   return kHandled;
 }
 

@@ -15,7 +15,8 @@ void GameMenu::Build(host::HWND window) {
     // Every item of the five has its menu ids: none is unknown.
     (void)EnableMenuPermission(menu.get(), item, ItemEnabled(item));
   }
-  if (WindowOnly()) menu->EnableItem(kCmdScreenMode, false);
+  // A menu without the item has nothing to grey.
+  if (WindowOnly()) (void)menu->EnableItem(kCmdScreenMode, false);
   mainMenu_ = std::make_unique<AttachedMenu>(std::move(menu));
   menu_ = mainMenu_->get();
 }

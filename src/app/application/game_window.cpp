@@ -27,7 +27,7 @@ int GameApp::OnCloseRequest(WindowMessage& record) {
       deferredClose_ = true;
       return kHandled;
     }
-    host::MinimizeWindow(handle, false);
+    (void)host::MinimizeWindow(handle, false);  // the window stands: its state is restored
   }
   // A stop signal already said what the player wants.
   if (record.wParam == kCloseUnasked) return EngineApp::OnClose(record);
@@ -88,7 +88,8 @@ int GameApp::OnSysCommand(WindowMessage& record) {
   const host::HWND handle = MainWindow().GetHandle();
   const uint32_t command = static_cast<uint32_t>(record.wParam) & host::kSysCommandMask;
   if (command == host::SC_MAXIMIZE) {
-    if (host::IsIconic(handle)) host::MinimizeWindow(handle, false);
+    // A minimised window is one that stands: it is restored.
+    if (host::IsIconic(handle)) (void)host::MinimizeWindow(handle, false);
     MainWindow().SendMessage(host::WM_COMMAND, kCmdScreenMode, 0);
     return kHandled;
   }
@@ -101,8 +102,8 @@ int GameApp::OnSysCommand(WindowMessage& record) {
 
 int GameApp::OnDestroy(WindowMessage& record) {
   ForwardTextInput(record);
-  CloseMovieObject();  // it hands its frames to this window
-  host::ShowWindow(MainWindow().GetHandle(), false);
+  CloseMovieObject();                                       // it hands its frames to this window
+  (void)host::ShowWindow(MainWindow().GetHandle(), false);  // going: a shown one closes next
   if (config_.display.screenMode == kSavedScreenWindow) SaveWindowPosition();
   host::PostQuitMessage(0);
   return kHandled;

@@ -67,7 +67,8 @@ int EnableMenuPermission(host::Menu* menu, int item, bool enabled) {
   std::span<const int> ids = MenuIdsOfPermission(item);
   if (ids.empty()) return -1;
   if (menu) {
-    for (int id : ids) menu->EnableItem(id, enabled);
+    // A menu without one of the ids has nothing to grey there.
+    for (int id : ids) (void)menu->EnableItem(id, enabled);
   }
   return 0;
 }

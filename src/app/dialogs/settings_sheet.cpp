@@ -310,7 +310,7 @@ class SettingsSheet {
     dialog_.shownPage =
         config_.lastSettingsPage < kSettingsPageCount ? config_.lastSettingsPage : 0;
     for (int page = 0; page < kSettingsPageCount; ++page) Fill(page, config_);
-    host::RunDialog(owner, dialog_);
+    (void)host::RunDialog(owner, dialog_);  // the buttons' handlers leave the answer in result_
     return result_;
   }
 

@@ -111,8 +111,10 @@ int Window::Create(const WindowCreateRecord& record, bool quitOnDestroy, bool re
   const host::HWND hwnd = host::CreateWindow(desc);
   if (!hwnd) return kCreateFailed;
   handle_ = hwnd;
-  if (desc.native || owner) host::MoveWindow(hwnd, placed.left, placed.top);
-  if (style_ & WS_MAXIMIZEBOX) host::SetWindowMaximizable(hwnd, true);
+  // A window the platform cannot place opens where it puts it; one that offers no maximise
+  // keeps its size either way.
+  if (desc.native || owner) (void)host::MoveWindow(hwnd, placed.left, placed.top);
+  if (style_ & WS_MAXIMIZEBOX) (void)host::SetWindowMaximizable(hwnd, true);
   return kCreated;
 }
 
@@ -120,7 +122,9 @@ void Window::SetStyle(uint32_t style, uint32_t exStyle) {
   const bool boxChanged = ((style ^ style_) & WS_MAXIMIZEBOX) != 0;
   style_ = style;
   exStyle_ = exStyle;
-  if (boxChanged && IsWindow()) host::SetWindowMaximizable(handle_, (style & WS_MAXIMIZEBOX) != 0);
+  // Where the platform cannot offer it the window keeps its size either way.
+  if (boxChanged && IsWindow())
+    (void)host::SetWindowMaximizable(handle_, (style & WS_MAXIMIZEBOX) != 0);
 }
 
 void Window::DeleteSystemMenuItem(uint32_t command) {
@@ -145,7 +149,7 @@ void Window::Bind(uint32_t message, std::unique_ptr<MessageHandler> handler) {
 }
 
 void Window::Destroy() {
-  if (IsWindow()) host::DestroyWindow(handle_);
+  if (IsWindow()) (void)host::DestroyWindow(handle_);  // found just now: it goes
   handle_ = host::HWND{};
   for (auto& [message, handler] : map_) Retire(std::move(handler));
   map_.clear();

@@ -340,8 +340,9 @@ int DisplayManager::Present() {
     hr = backBuffer_->Lock(&desc);
     if (hr == host::kDdOk) {
       if (sink && backBuffer_->BytesPerPixel() == 4) {
-        sink->HandOver(desc.surface, canvasWidth_, canvasHeight_, desc.pitch,
-                       host::ScaleFilter::kNearest);
+        // A frame the sink has no memory to copy is skipped: the next one shows.
+        (void)sink->HandOver(desc.surface, canvasWidth_, canvasHeight_, desc.pitch,
+                             host::ScaleFilter::kNearest);
       }
       (void)backBuffer_->Unlock();
     }
@@ -369,16 +370,20 @@ host::HResult DisplayManager::PaintRect(host::MemoryDc* dc, const Rect& paint) {
   ScopedLock hold(lock_);
   if (!backBuffer_) {
     if (!canvas_ || !canvas_->GetDc() || !dc) return host::kDdErrGeneric;
-    host::BitBlt(*dc, r.left, r.top, r.Width(), r.Height(), *canvas_->GetDc(), r.left, r.top);
-    return host::kDdOk;
+    // A context without pixels to paint on is a paint that failed.
+    return host::BitBlt(*dc, r.left, r.top, r.Width(), r.Height(), *canvas_->GetDc(), r.left, r.top)
+               ? host::kDdOk
+               : host::kDdErrGeneric;
   }
   if (caps_.caps & host::kDdCapsNoHardware) {
     host::MemoryDc* back = nullptr;
     if (!dc) return host::kDdErrGeneric;
     host::HResult hr = backBuffer_->GetDC(&back);
     if (hr != host::kDdOk) return hr;
-    host::BitBlt(*dc, r.left, r.top, r.Width(), r.Height(), *back, r.left, r.top);
-    return backBuffer_->ReleaseDC(back);
+    const bool painted =
+        host::BitBlt(*dc, r.left, r.top, r.Width(), r.Height(), *back, r.left, r.top);
+    const host::HResult released = backBuffer_->ReleaseDC(back);
+    return painted ? released : host::kDdErrGeneric;
   }
   if (!primary_) return host::kDdErrGeneric;
   if (!scaledPresentation_) {

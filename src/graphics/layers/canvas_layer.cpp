@@ -113,8 +113,9 @@ int CanvasLayer::PresentFiltered(host::HWND window, host::MemoryDc* dc,
           drewDirect = true;
         } else if (dc) {
           if (frameSurface.GetDc()) {
-            host::BitBlt(*dc, band.left, band.top, band.Width(), band.Height(),
-                         *frameSurface.GetDc(), band.left, band.top);
+            // A context without a section has nothing to show the band on; the frame goes on.
+            (void)host::BitBlt(*dc, band.left, band.top, band.Width(), band.Height(),
+                               *frameSurface.GetDc(), band.left, band.top);
           }
         } else if (!window) {
           ConvertRect(frameSurface, format, desc, band, GetPalette());
@@ -162,8 +163,9 @@ int CanvasLayer::PresentFrame(host::HWND window, host::MemoryDc* dc, host::Memor
       do {
         const Rect& r = node->rect;
         int first = 0, end = 0;
-        host::BitBltChanged(*dc, r.left, r.top, r.Width(), r.Height(), *GetDc(), r.left, r.top,
-                            &first, &end);
+        // Only the rows it wrote count: a copy that wrote none adds no rectangle.
+        (void)host::BitBltChanged(*dc, r.left, r.top, r.Width(), r.Height(), *GetDc(), r.left,
+                                  r.top, &first, &end);
         if (drawn && first < end) drawn->Add(Rect{r.left, first, r.right, end});
         node = node->next;
       } while (node != dirty->Head());

@@ -199,8 +199,9 @@ void SurfaceLayer::DrawFilterFrame(const BandSink& sink, ImageSurface* direct) {
 void SurfaceLayer::KeepFinalFrame(const ImageSurface& direct) {
   const ImageSurface* backing = backing_.get();
   if (!filter_ || !filter_->IsDone() || !backing || !backing->GetDc() || !direct.GetDc()) return;
-  host::BitBlt(*backing->GetDc(), 0, 0, backing->GetWidth(), backing->GetHeight(), *direct.GetDc(),
-               0, 0);
+  // Both contexts hold their surfaces' sections (checked above): the copy is made.
+  (void)host::BitBlt(*backing->GetDc(), 0, 0, backing->GetWidth(), backing->GetHeight(),
+                     *direct.GetDc(), 0, 0);
   backingBehind_ = false;
 }
 

@@ -605,8 +605,9 @@ void CopyToDc(void* context, const Rect& r) {
   auto* copy = static_cast<DcCopy*>(context);
   int first = 0, end = 0;
   const int32_t left = r.left + copy->dx, right = r.right + copy->dx;
-  host::BitBltChanged(*copy->to, left, r.top + copy->dy, r.Width(), r.Height(), *copy->from, r.left,
-                      r.top, &first, &end);
+  // Only the rows it wrote count: a copy that wrote none adds no run.
+  (void)host::BitBltChanged(*copy->to, left, r.top + copy->dy, r.Width(), r.Height(), *copy->from,
+                            r.left, r.top, &first, &end);
   if (first >= end) return;
   Rect& run = copy->run;
   if (run.top < run.bottom && run.left == left && run.right == right && run.bottom == first) {
@@ -655,8 +656,9 @@ int CompositionLayer::RedrawToDc(host::MemorySurface* surface, int32_t dx, int32
     if (!sink || target_->GetBitsPerPixel() != 32) return kComposeNoDc;
     const int result = RedrawDirty(nullptr, nullptr, 0, 0);
     if (result != kComposeDone) return result;
-    sink->HandOver(target_->GetPixels(), target_->GetWidth(), target_->GetHeight(),
-                   target_->GetPitch(), host::ScaleFilter::kNearest);
+    // A frame the sink has no memory to copy is skipped: the next one shows.
+    (void)sink->HandOver(target_->GetPixels(), target_->GetWidth(), target_->GetHeight(),
+                         target_->GetPitch(), host::ScaleFilter::kNearest);
     return kComposeDone;
   }
   if (!surface || !target_->GetDc()) return kComposeNoDc;

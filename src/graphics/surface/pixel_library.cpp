@@ -435,7 +435,8 @@ PixelLibrary::PixelLibrary(const std::string& folder, const CpuRecord* cpu) {
     table_ = nullptr;
   }
   if (!table_) {
-    host::FreeLibrary(module_);
+    // The failure told is the missing table.
+    (void)host::FreeLibrary(module_);
     module_ = nullptr;
   }
 }
@@ -443,7 +444,8 @@ PixelLibrary::PixelLibrary(const std::string& folder, const CpuRecord* cpu) {
 PixelLibrary::~PixelLibrary() {
   if (published.load() == this) published.store(nullptr);
   if (!builtIn_ && table_) delete table_;
-  if (module_) host::FreeLibrary(module_);
+  // A module the loader will not close stays mapped: nothing more can be done.
+  if (module_) (void)host::FreeLibrary(module_);
 }
 
 void* PixelLibrary::At(int position) const {

@@ -145,7 +145,8 @@ int GdiTextRenderer::MeasureText(const char* text, Size* size, int32_t* offsetX,
   int64_t width = 0, height = 0, glyphs = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
     host::TextSize extent;
-    font_->GetTextExtentPoint32A(lines[i].data(), int(lines[i].size()), &extent);
+    // A line and a size to fill: every line is measured.
+    (void)font_->GetTextExtentPoint32A(lines[i].data(), int(lines[i].size()), &extent);
     width = std::max<int64_t>(width, extent.cx);
     height += extent.cy + (i + 1 < lines.size() ? lineSpacing_ : 0);
     for (size_t pos = 0; pos < lines[i].size(); pos = sjis::Next(lines[i], pos)) ++glyphs;
@@ -180,7 +181,8 @@ int GdiTextRenderer::DrawTextToDc(host::MemoryDc* dc, int32_t x, int32_t y, cons
     const char* line = lines[i].data();
     const int count = int(lines[i].size());
     host::TextSize extent;
-    font_->GetTextExtentPoint32A(line, count, &extent);
+    // A line and a size to fill: every line is measured.
+    (void)font_->GetTextExtentPoint32A(line, count, &extent);
     width = std::max<int64_t>(width, extent.cx);
     height += extent.cy + (i + 1 < lines.size() ? lineSpacing_ : 0);
     if (opaque && !turned) {
@@ -421,10 +423,11 @@ Point GdiTextRenderer::EndPoint(const char* text, int32_t x, int32_t y) const {
   host::TextSize extent;
   int64_t down = 0;
   for (size_t i = 0; i + 1 < lines.size(); ++i) {
-    font_->GetTextExtentPoint32A(lines[i].data(), int(lines[i].size()), &extent);
+    // A line and a size to fill: every line is measured.
+    (void)font_->GetTextExtentPoint32A(lines[i].data(), int(lines[i].size()), &extent);
     down += extent.cy + lineSpacing_;
   }
-  font_->GetTextExtentPoint32A(lines.back().data(), int(lines.back().size()), &extent);
+  (void)font_->GetTextExtentPoint32A(lines.back().data(), int(lines.back().size()), &extent);
   Rect end;
   GetRotatedRect(&end, extent.cx, Clamp32(down), 0, 0);
   return {end.left + x, end.top + y};

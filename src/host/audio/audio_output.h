@@ -13,7 +13,7 @@ class AudioOutput {
 
   // kSoundOk, or kSoundNoDriver with the reason in Error(). Opening again reopens, so that a
   // changed primary rate takes effect.
-  virtual int Open() = 0;
+  [[nodiscard]] virtual int Open() = 0;
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
   // The rate the output plays at, taken from the device's primary format when it opened.

@@ -86,11 +86,12 @@ struct RasterState {
 
 // Reads count vertices of format fvf (position with rhw, optional diffuse colour, optional one
 // texture coordinate pair); false for any other format.
-bool ReadVertices(uint32_t fvf, const void* data, size_t count, std::vector<RasterVertex>* out);
+[[nodiscard]] bool ReadVertices(uint32_t fvf, const void* data, size_t count,
+                                std::vector<RasterVertex>* out);
 
 // Draws the primitives of type 1 to 6 into target (not locked); false for another type. Left-over
 // vertices that make no whole primitive are ignored.
-bool DrawPrimitives(MemorySurface* target, const RasterState& state, uint32_t type,
-                    const std::vector<RasterVertex>& vertices);
+[[nodiscard]] bool DrawPrimitives(MemorySurface* target, const RasterState& state, uint32_t type,
+                                  const std::vector<RasterVertex>& vertices);
 
 }  // namespace bw::host

@@ -85,14 +85,15 @@ HResult DirectDraw::SetDisplayMode(int32_t width, int32_t height, int32_t bits, 
   if (!listed) return kDdErrInvalidMode;
   // The window covers the desktop; the sink letterboxes the canvas into it. Headless there
   // may be no native window to grow.
-  if (window_) SetFullScreen(window_, true);
+  if (window_) (void)SetFullScreen(window_, true);
   mode_ = asked;
   modeSet_ = true;
   return kDdOk;
 }
 
 HResult DirectDraw::RestoreDisplayMode() {
-  if (modeSet_ && window_) SetFullScreen(window_, false);
+  // A window that could not cover the screen has nothing to give back.
+  if (modeSet_ && window_) (void)SetFullScreen(window_, false);
   modeSet_ = false;
   return kDdOk;
 }

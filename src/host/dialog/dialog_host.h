@@ -53,10 +53,11 @@ class DialogHost {
 
   // Answers the id of the button that ended the dialog, or the dialog's close answer. Check
   // boxes, the edit field and the report are written back into the dialog.
-  virtual int RunDialog(HWND owner, Dialog& dialog) = 0;
-  virtual FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) = 0;
-  virtual FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) = 0;
-  virtual bool SetClipboardText(std::string_view cp932) = 0;
+  [[nodiscard]] virtual int RunDialog(HWND owner, Dialog& dialog) = 0;
+  [[nodiscard]] virtual FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) = 0;
+  [[nodiscard]] virtual FolderChoice ChooseFolder(HWND owner,
+                                                  const FolderChooserRequest& request) = 0;
+  [[nodiscard]] virtual bool SetClipboardText(std::string_view cp932) = 0;
   // The menu shown with the owner's window; null takes it away. The host does not own it. A
   // menu of an owned popup (the full-screen menu bar) shows in the popup's owner while the popup
   // is visible. Opening and closing the menu post WM_ENTERMENULOOP and WM_EXITMENULOOP to the
@@ -66,7 +67,7 @@ class DialogHost {
   virtual void OpenMenu(HWND owner) = 0;
   // Draws the message box and stores the button chosen; false when this host cannot show it
   // (the backend's box is then the fall-back).
-  virtual bool ShowMessageBox(const MessageBoxRequest& /*request*/, int* /*answer*/) {
+  [[nodiscard]] virtual bool ShowMessageBox(const MessageBoxRequest& /*request*/, int* /*answer*/) {
     return false;
   }
   // From any thread, when the program is asked to stop: the dialogs open now end with their
@@ -81,10 +82,10 @@ inline DialogHost* CurrentDialogHost() {
 
 // Through the installed host; without one a dialog answers its close answer, a chooser "not
 // chosen" and the clipboard false.
-int RunDialog(HWND owner, Dialog& dialog);
-FileChoice ChooseFile(HWND owner, const FileChooserRequest& request);
-FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request);
-bool SetClipboardText(std::string_view cp932);
+[[nodiscard]] int RunDialog(HWND owner, Dialog& dialog);
+[[nodiscard]] FileChoice ChooseFile(HWND owner, const FileChooserRequest& request);
+[[nodiscard]] FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request);
+[[nodiscard]] bool SetClipboardText(std::string_view cp932);
 void AttachMenu(HWND owner, Menu* menu);
 void OpenMenu(HWND owner);
 

@@ -379,7 +379,7 @@ void ImGuiDialogHost::DrawMenuBar() {
     std::string text = Utf8(label.text);
     if (top.items.empty()) {
       if (ImGui::MenuItem(text.c_str(), nullptr, top.checked, top.enabled && !inDialog_))
-        menu_->Choose(top.id);
+        (void)menu_->Choose(top.id);
       NoteItem(text);
       continue;
     }
@@ -400,7 +400,8 @@ void ImGuiDialogHost::DrawMenuBar() {
         const std::string itemText = Utf8(itemLabel.text);
         if (ImGui::MenuItem(itemText.c_str(), shortcut.empty() ? nullptr : shortcut.c_str(),
                             item.checked, item.enabled)) {
-          menu_->Choose(item.id);
+          // A greyed item is not offered to be clicked; a gone owner takes no command.
+          (void)menu_->Choose(item.id);
         }
         NoteItem(itemText);
       }
@@ -465,7 +466,7 @@ void ImGuiDialogHost::EndDialog(int id) {
   endId_ = id;
 }
 
-bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
+void ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
   bool wasInDialog = inDialog_;
   inDialog_ = true;
   ++loopDepth_;
@@ -474,7 +475,8 @@ bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
   bool done = false;
   for (int frame = 0; !done && !endRequested_ && !closeRequested_; ++frame) {
     MSG msg;
-    PeekMessage(&msg, HWND{}, kNoMessage, kNoMessage, PM_NOREMOVE);
+    // It serves the sends and pumps the platform; what waits is read below.
+    (void)PeekMessage(&msg, HWND{}, kNoMessage, kNoMessage, PM_NOREMOVE);
     if (stopping_.load() || !IsWindow(window_) || backend_->SdlWindowOf(window_) != sdlWindow_) {
       closeRequested_ = true;
       break;
@@ -488,7 +490,6 @@ bool ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
   }
   --loopDepth_;
   inDialog_ = wasInDialog;
-  return true;
 }
 
 // The window shows the last frame's draw data over every frame the game presents: once the
@@ -549,7 +550,7 @@ bool ImGuiDialogHost::ShowMessageBox(const MessageBoxRequest& request, int* answ
   const bool bound = Bind(box);
   if (bound) *answer = RunDialog(box, dialog);
   boxWindow_ = HWND{};
-  DestroyWindow(box);
+  (void)DestroyWindow(box);  // this thread's box: it goes
   if (menu && IsWindow(menuWindow)) AttachMenu(menuWindow, menu);
   return bound;
 }
@@ -577,7 +578,7 @@ void ImGuiDialogHost::FitBoxWindow(float width, float height) {
   if (++boxStillFrames_ < kStillFrames) return;
   SDL_SetWindowSize(sdlWindow_, wantedWidth, wantedHeight);
   SDL_SetWindowPosition(sdlWindow_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
-  ShowWindow(boxWindow_, true);
+  (void)ShowWindow(boxWindow_, true);  // this thread's own box: it shows
   SDL_RaiseWindow(sdlWindow_);
   boxWindowShown_ = true;
 }

@@ -27,15 +27,15 @@ class ImGuiDialogHost final : public DialogHost {
   ImGuiDialogHost(const ImGuiDialogHost&) = delete;
   ImGuiDialogHost& operator=(const ImGuiDialogHost&) = delete;
 
-  int RunDialog(HWND owner, Dialog& dialog) override;
-  FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) override;
-  FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) override;
-  bool SetClipboardText(std::string_view cp932) override;
+  [[nodiscard]] int RunDialog(HWND owner, Dialog& dialog) override;
+  [[nodiscard]] FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) override;
+  [[nodiscard]] FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) override;
+  [[nodiscard]] bool SetClipboardText(std::string_view cp932) override;
   void AttachMenu(HWND owner, Menu* menu) override;
   void OpenMenu(HWND owner) override;
   // In the owner's window when it is shown, else in a small window of its own; false without a
   // display or off the window thread.
-  bool ShowMessageBox(const MessageBoxRequest& request, int* answer) override;
+  [[nodiscard]] bool ShowMessageBox(const MessageBoxRequest& request, int* answer) override;
   void CloseForStop() override;
 
   // Message boxes are drawn on SDL's invisible drivers too (tests on the dummy driver).
@@ -68,11 +68,11 @@ class ImGuiDialogHost final : public DialogHost {
   std::optional<std::array<float, 4>> ShownItem(std::string_view utf8Label) const;
 
  private:
-  bool Bind(HWND owner);  // false when the owner has no SDL window
+  [[nodiscard]] bool Bind(HWND owner);  // false when the owner has no SDL window
   void Unbind();
   bool Filter(const SDL_Event& event);
-  // Runs frames until draw answers true or the loop is ended; false when it cannot run.
-  bool RunLoop(const std::function<bool()>& draw);
+  // Runs frames until draw answers true or the loop is ended.
+  void RunLoop(const std::function<bool()>& draw);
   void Frame(const std::function<bool()>& draw, bool* done);
   // The pointer's state for the frame being started, from the window's events.
   void FeedPointer();

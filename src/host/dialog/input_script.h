@@ -30,7 +30,8 @@ struct InputStep {
 // "wait:N", "click:LABEL", "see:LABEL", "appear:LABEL", "key:[Shift+|Ctrl+|Alt+]NAME" (NAME as SDL
 // names keys: "D", "Return", "F10"), "screen:full", "screen:window" and "close", separated by
 // commas; false with the reason in error.
-bool ParseInputScript(std::string_view text, std::vector<InputStep>* steps, std::string* error);
+[[nodiscard]] bool ParseInputScript(std::string_view text, std::vector<InputStep>* steps,
+                                    std::string* error);
 
 // How a step reads in messages: "click:はい".
 std::string DescribeInputStep(const InputStep& step);

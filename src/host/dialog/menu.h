@@ -29,14 +29,14 @@ class Menu {
   // A copy for drawing.
   std::vector<MenuItem> Items() const;
   // Every item with the id; false when there is none.
-  bool EnableItem(int id, bool enabled);
-  bool CheckItem(int id, bool checked);
+  [[nodiscard]] bool EnableItem(int id, bool enabled);
+  [[nodiscard]] bool CheckItem(int id, bool checked);
   bool IsEnabled(int id) const;
   // Counts the changes of the items' states: a drawer that drew at one count draws again when
   // it moved.
   uint64_t Changes() const;
   // Posts WM_COMMAND (id) to the owner when the item exists and is enabled.
-  bool Choose(int id);
+  [[nodiscard]] bool Choose(int id);
 
  private:
   template <typename F>

@@ -54,7 +54,8 @@ struct DialogAnswer {
 // "text:ID:TEXT" (UTF-8), "commit:ID", "slider:ID:N", "item:ID:N", "check:ID:0|1", "radio:ID:N",
 // "key:ID:CODE", "joy:N", "ticks:N", "press:ID", "close"; a bare number is the button that ends
 // it (numbers decimal or 0x hex). False with the reason in error.
-bool ParseDialogAnswer(std::string_view text, DialogAnswer* answer, std::string* error);
+[[nodiscard]] bool ParseDialogAnswer(std::string_view text, DialogAnswer* answer,
+                                     std::string* error);
 
 // What a control held when the dialog ended.
 struct DialogControlRecord {
@@ -102,10 +103,10 @@ class ScriptedDialogHost final : public DialogHost {
   // Without a queued answer a dialog closes (or, when asked, takes its default button, as a run
   // with nobody to answer must); a chooser is cancelled.
   void AnswerDefaultWhenEmpty(bool on);
-  int RunDialog(HWND owner, Dialog& dialog) override;
-  FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) override;
-  FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) override;
-  bool SetClipboardText(std::string_view cp932) override;
+  [[nodiscard]] int RunDialog(HWND owner, Dialog& dialog) override;
+  [[nodiscard]] FileChoice ChooseFile(HWND owner, const FileChooserRequest& request) override;
+  [[nodiscard]] FolderChoice ChooseFolder(HWND owner, const FolderChooserRequest& request) override;
+  [[nodiscard]] bool SetClipboardText(std::string_view cp932) override;
   void AttachMenu(HWND owner, Menu* menu) override;
   void OpenMenu(HWND owner) override;
 

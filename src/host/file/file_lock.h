@@ -22,7 +22,7 @@ class FileLock {
 
   // Opens path (created, readable by this user only, when missing) and takes the lock without
   // waiting. Whatever this handle held before is released first.
-  Result TryLock(const std::filesystem::path& path);
+  [[nodiscard]] Result TryLock(const std::filesystem::path& path);
   void Release();
   bool Held() const { return fd_ >= 0; }
   // The system's words for the last kNoFile.

@@ -42,24 +42,26 @@ std::optional<std::vector<std::string>> ListFolder(const std::filesystem::path& 
 bool IsExecutableFile(const std::filesystem::path& path);
 
 // False when the path names no file or it cannot be removed.
-bool RemoveFile(const std::filesystem::path& path);
-bool SetFileTimes(const std::filesystem::path& path, const timespec& lastAccess,
-                  const timespec& lastWrite);
+[[nodiscard]] bool RemoveFile(const std::filesystem::path& path);
+[[nodiscard]] bool SetFileTimes(const std::filesystem::path& path, const timespec& lastAccess,
+                                const timespec& lastWrite);
 // Gives the owner the right to write (the engine's "normal" attributes); false on failure.
-bool MakeOwnerWritable(const std::filesystem::path& path);
+[[nodiscard]] bool MakeOwnerWritable(const std::filesystem::path& path);
 // Creates a new empty file from a template such as "/tmp/QZFXXXXXX.TMP": the six X before the
 // last suffixLength bytes become a name no other file has. The created path, or nothing.
-std::optional<std::string> CreateUniqueFile(std::string pathTemplate, int suffixLength);
+[[nodiscard]] std::optional<std::string> CreateUniqueFile(std::string pathTemplate,
+                                                          int suffixLength);
 
 // Folders and moves for the scripts. CreateFolder makes one folder whose parent exists; false
 // when anything is already there. MovePath renames a file or folder and never replaces what is
 // at to; a file moves to another file system by copy and removal. ReplaceWithFile flushes from
 // to disk and renames it over to, so to holds the old bytes or the new, never a mixture.
-bool CreateFolder(const std::filesystem::path& path);
-bool MovePath(const std::filesystem::path& from, const std::filesystem::path& to);
-bool ReplaceWithFile(const std::filesystem::path& from, const std::filesystem::path& to);
+[[nodiscard]] bool CreateFolder(const std::filesystem::path& path);
+[[nodiscard]] bool MovePath(const std::filesystem::path& from, const std::filesystem::path& to);
+[[nodiscard]] bool ReplaceWithFile(const std::filesystem::path& from,
+                                   const std::filesystem::path& to);
 // Changes the process's current folder.
-bool SetCurrentFolder(const std::filesystem::path& path);
+[[nodiscard]] bool SetCurrentFolder(const std::filesystem::path& path);
 
 struct DiskSpace {
   uint64_t freeBytes = 0;  // free to this user

@@ -30,18 +30,18 @@ class HostFile {
   HostFile& operator=(const HostFile&) = delete;
 
   // Opens path, closing whatever was open first; false (and closed) on failure.
-  bool Open(const std::filesystem::path& path, Access access);
+  [[nodiscard]] bool Open(const std::filesystem::path& path, Access access);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
   // The path the handle was opened from, so a second reader can open the same file.
   const std::filesystem::path& Path() const { return path_; }
 
   // Bytes moved; short at the end of the file, 0 with nothing open or on failure.
-  uint32_t Read(void* buffer, uint32_t count);
-  uint32_t Write(const void* buffer, uint32_t count);
+  [[nodiscard]] uint32_t Read(void* buffer, uint32_t count);
+  [[nodiscard]] uint32_t Write(const void* buffer, uint32_t count);
 
   // The new position, or nothing when the handle is closed or the target is before the start.
-  std::optional<uint64_t> Seek(int64_t distance, Origin origin);
+  [[nodiscard]] std::optional<uint64_t> Seek(int64_t distance, Origin origin);
   std::optional<uint64_t> Tell() { return Seek(0, Origin::kCurrent); }
   std::optional<uint64_t> Size64() const;
   // The engine's 32-bit size: nothing when the size cannot be read or exceeds 4 GiB - 1.
@@ -54,7 +54,7 @@ class HostFile {
 
 // Reads a whole regular file into out. False, with out emptied, for a file that cannot be opened
 // or read, a folder, or one larger than maxSize.
-bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out,
-                   uint64_t maxSize = HostFile::kMaxEngineSize);
+[[nodiscard]] bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out,
+                                 uint64_t maxSize = HostFile::kMaxEngineSize);
 
 }  // namespace bw::host

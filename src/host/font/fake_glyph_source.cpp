@@ -42,7 +42,8 @@ class FakeFont final : public GlyphFont {
   }
   TextLines Lines() const override { return lines_; }
 
-  bool GetTextExtentPoint32A(const char* text, int count, TextSize* size) const override {
+  [[nodiscard]] bool GetTextExtentPoint32A(const char* text, int count,
+                                           TextSize* size) const override {
     if (size == nullptr || count < 0 || (text == nullptr && count > 0)) return false;
     std::string_view s(text == nullptr ? "" : text, static_cast<size_t>(count));
     int64_t width = 0;

@@ -49,10 +49,12 @@ class Font : public GlyphFont {
   TextLines Lines() const override { return lines_; }
   // Grey bitmaps are FreeType's 256 levels scaled to the format's; a glyph the matrix makes
   // larger than kMaxBitmapBytes answers GDI_ERROR.
-  uint32_t GetGlyphOutlineA(uint32_t code, uint32_t format, GLYPHMETRICS* metrics,
-                            uint32_t bufferSize, void* buffer, const MAT2* matrix) const override;
+  [[nodiscard]] uint32_t GetGlyphOutlineA(uint32_t code, uint32_t format, GLYPHMETRICS* metrics,
+                                          uint32_t bufferSize, void* buffer,
+                                          const MAT2* matrix) const override;
   // A byte that is no character measures as the face's missing-glyph sign.
-  bool GetTextExtentPoint32A(const char* text, int count, TextSize* size) const override;
+  [[nodiscard]] bool GetTextExtentPoint32A(const char* text, int count,
+                                           TextSize* size) const override;
 
  private:
   friend std::unique_ptr<Font> CreateFontIndirectA(const LOGFONTA& logFont);
@@ -63,8 +65,8 @@ class Font : public GlyphFont {
   // The glyph that draws a CP932 code, and whether it stands upright in a vertical face.
   uint32_t GlyphLocked(uint32_t code, char32_t c, bool* upright) const;
   // Loads and draws a glyph into the face's slot, where the bitmap stays until the next load.
-  bool RenderLocked(uint32_t glyphIndex, bool upright, bool mono, const MAT2& matrix,
-                    GLYPHMETRICS* metrics, bool* blank) const;
+  [[nodiscard]] bool RenderLocked(uint32_t glyphIndex, bool upright, bool mono, const MAT2& matrix,
+                                  GLYPHMETRICS* metrics, bool* blank) const;
 
   LOGFONTA logFont_;
   const HostFace* hostFace_ = nullptr;

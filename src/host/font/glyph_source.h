@@ -63,21 +63,22 @@ class GlyphFont {
   // for a code that is no CP932 character, an unknown format, a missing metrics record or
   // matrix, a buffer too small, a grey format on a face without outlines, or a glyph that
   // cannot be drawn.
-  virtual uint32_t GetGlyphOutlineA(uint32_t code, uint32_t format, GLYPHMETRICS* metrics,
-                                    uint32_t bufferSize, void* buffer,
-                                    const MAT2* matrix) const = 0;
+  [[nodiscard]] virtual uint32_t GetGlyphOutlineA(uint32_t code, uint32_t format,
+                                                  GLYPHMETRICS* metrics, uint32_t bufferSize,
+                                                  void* buffer, const MAT2* matrix) const = 0;
 
   // The size of count bytes of CP932 text: the sum of the characters' advances by the cell
   // height, along the baseline whatever the escapement. False for a null text with a count, a
   // negative count or a null size.
-  virtual bool GetTextExtentPoint32A(const char* text, int count, TextSize* size) const = 0;
+  [[nodiscard]] virtual bool GetTextExtentPoint32A(const char* text, int count,
+                                                   TextSize* size) const = 0;
 
   // Draws count bytes of CP932 text, turned by the escapement, with underline and strike-out as
   // the font asks: in grey for ANTIALIASED_QUALITY and CLEARTYPE_QUALITY (hard-edged where the
   // face has no outlines), else in hard-edged 0 and 255. A character that cannot be drawn is
   // skipped. False for the arguments GetTextExtentPoint32A refuses and for a mask larger than
   // kMaxMaskBytes.
-  bool DrawTextMask(const char* text, int count, TextMask* mask) const;
+  [[nodiscard]] bool DrawTextMask(const char* text, int count, TextMask* mask) const;
 
   static constexpr uint64_t kMaxMaskBytes = 64ull << 20;
 };

@@ -50,7 +50,7 @@ class DibSection {
   // The red, green and blue masks of a 16-bit section (5-5-5 unless set). False, leaving them,
   // for masks of another depth or masks that are empty, overlap, or are not one run of bits
   // of at most 8.
-  bool SetMasks(uint32_t red, uint32_t green, uint32_t blue);
+  [[nodiscard]] bool SetMasks(uint32_t red, uint32_t green, uint32_t blue);
   const uint32_t* Masks() const { return masks_; }
 
   // A colour as this section stores it (the colour table's nearest entry at 8 bits).
@@ -116,7 +116,7 @@ class MemoryDc {
   // colour. Hard-edged text writes the text colour; grey text blends it over what is there.
   // False without a section or font, for a null text with a count or a negative count, or
   // when the run cannot be drawn.
-  bool TextOutA(int x, int y, const char* text, int count);
+  [[nodiscard]] bool TextOutA(int x, int y, const char* text, int count);
 
   // The picture the selected section's pixels stand for, when those may still lag behind it in
   // places (pixels of the same shape, not owned; null: the section itself). BitBltChanged
@@ -137,16 +137,17 @@ class MemoryDc {
 // converted through the colour (an 8-bit source through its colour table, an 8-bit destination
 // to its table's nearest entry; the fourth byte of 32-bit pixels comes out 0). A context
 // without a section answers false.
-bool BitBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy);
+[[nodiscard]] bool BitBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx,
+                          int sy);
 // The same copy, leaving the rows that already hold what it would write untouched: a frame drawn
 // again as it was costs reads alone. The rows it wrote in dst run from firstRow up to endRow
 // (equal when it wrote none). With a shown picture set on dst, the rows are compared with that
 // picture, and every row from firstRow up to endRow is written.
-bool BitBltChanged(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy,
-                   int* firstRow, int* endRow);
+[[nodiscard]] bool BitBltChanged(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src,
+                                 int sx, int sy, int* firstRow, int* endRow);
 // Nearest-neighbour scaling of the sw x sh source rectangle onto w x h, converting as BitBlt
 // does; pixels that would read outside the source are left alone.
-bool StretchBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src, int sx, int sy,
-                int sw, int sh);
+[[nodiscard]] bool StretchBlt(MemoryDc& dst, int x, int y, int w, int h, const MemoryDc& src,
+                              int sx, int sy, int sw, int sh);
 
 }  // namespace bw::host

@@ -31,7 +31,7 @@ class CapturedAudioOutput final : public AudioOutput {
   CapturedAudioOutput(const CapturedAudioOutput&) = delete;
   CapturedAudioOutput& operator=(const CapturedAudioOutput&) = delete;
 
-  int Open() override;
+  [[nodiscard]] int Open() override;
   void Close() override;
   bool IsOpen() const override { return open_; }
   uint32_t Rate() const override { return rate_; }

@@ -186,7 +186,7 @@ bool HeadlessBackend::MoveWindow(HWND hwnd, int32_t left, int32_t top) {
 
 bool HeadlessBackend::SetFullScreen(HWND hwnd, bool fullScreen) {
   auto it = windows_.find(hwnd.id);
-  if (it == windows_.end()) return false;
+  if (it == windows_.end() || (fullScreen && refuseFullScreen_)) return false;
   it->second.fullScreen = fullScreen;
   return true;
 }
@@ -250,7 +250,8 @@ void HeadlessBackend::PumpEvents() {
   for (const Scripted& scripted : events) {
     switch (scripted.kind) {
       case Scripted::Kind::kEvent:
-        DeliverInputEvent(MainWindow(), scripted.event);
+        // A window that is gone or disabled takes no event, as on a platform.
+        (void)DeliverInputEvent(MainWindow(), scripted.event);
         break;
       case Scripted::Kind::kTypedText:
         DeliverTypedText(MainWindow(), scripted.utf8);

@@ -108,38 +108,40 @@ class HeadlessBackend final : public Backend {
   bool TextInputOn() const;
   // The joysticks tests plug in.
   ScriptedJoysticks& Joysticks() override { return joysticks_; }
+  // Full screen asked from now on is refused, as by a platform that keeps its windows.
+  void RefuseFullScreen(bool refuse) { refuseFullScreen_ = refuse; }
   // Audio outputs opened from now on fail with this reason (empty: they open).
   void FailAudioOutput(std::string reason);
   // Mixes this many frames from the output opened last, if it is open, onto the captured sound;
   // false when no output is open.
-  bool PullSound(size_t frames);
+  [[nodiscard]] bool PullSound(size_t frames);
   // The sound pulled so far: 16-bit stereo at the open output's rate.
   std::vector<int16_t> CapturedSound();
   // The rate of the output opened last while it is open, else 0.
   uint32_t CapturedRate();
 
-  bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
+  [[nodiscard]] bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
   void CloseWindow(HWND hwnd) override;
-  bool ShowWindow(HWND hwnd, bool show) override;
-  bool SetClientSize(HWND hwnd, int32_t width, int32_t height) override;
-  bool MoveWindow(HWND hwnd, int32_t left, int32_t top) override;
-  bool SetFullScreen(HWND hwnd, bool fullScreen) override;
-  bool SetTitle(HWND hwnd, std::string_view cp932) override;
-  bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
-  bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
-  bool MinimizeWindow(HWND hwnd, bool minimize) override;
-  bool SetWindowTopmost(HWND hwnd, bool topmost) override;
-  bool SetWindowMaximizable(HWND hwnd, bool maximizable) override;
+  [[nodiscard]] bool ShowWindow(HWND hwnd, bool show) override;
+  [[nodiscard]] bool SetClientSize(HWND hwnd, int32_t width, int32_t height) override;
+  [[nodiscard]] bool MoveWindow(HWND hwnd, int32_t left, int32_t top) override;
+  [[nodiscard]] bool SetFullScreen(HWND hwnd, bool fullScreen) override;
+  [[nodiscard]] bool SetTitle(HWND hwnd, std::string_view cp932) override;
+  [[nodiscard]] bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
+  [[nodiscard]] bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
+  [[nodiscard]] bool MinimizeWindow(HWND hwnd, bool minimize) override;
+  [[nodiscard]] bool SetWindowTopmost(HWND hwnd, bool topmost) override;
+  [[nodiscard]] bool SetWindowMaximizable(HWND hwnd, bool maximizable) override;
   PresentationSink* Sink(HWND hwnd) override;
   void PumpEvents() override;
   void WaitEvents() override;
   void Wake() override;
   DesktopInfo Desktop() override;
   std::string FileSystemType(const std::string& folder) override;
-  int ShowMessageBox(const MessageBoxRequest& request) override;
+  [[nodiscard]] int ShowMessageBox(const MessageBoxRequest& request) override;
   // The screen saver starts out active; tests read what the engine made of it.
   bool ScreenSaverActive() override { return screenSaverActive_; }
-  bool SetScreenSaverActive(bool active) override {
+  [[nodiscard]] bool SetScreenSaverActive(bool active) override {
     screenSaverActive_ = active;
     return true;
   }
@@ -176,6 +178,7 @@ class HeadlessBackend final : public Backend {
   std::vector<std::unique_ptr<HeadlessSink>> retiredSinks_;
   DesktopInfo desktop_;
   bool screenSaverActive_ = true;
+  bool refuseFullScreen_ = false;
   std::map<std::string, std::string> fileSystems_;
   uint32_t closeAfterFrames_ = 0;
   FrameObserver frameObserver_;

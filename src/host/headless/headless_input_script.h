@@ -37,8 +37,8 @@ struct HeadlessInputStep {
 //                   an empty TEXT ends the composition
 // The steps come out ordered by frame, in the given order within a frame; false with the reason
 // in error for a malformed item.
-bool ParseHeadlessInput(std::string_view text, std::vector<HeadlessInputStep>* steps,
-                        std::string* error);
+[[nodiscard]] bool ParseHeadlessInput(std::string_view text, std::vector<HeadlessInputStep>* steps,
+                                      std::string* error);
 
 // Queues one step with the backend, to be delivered at its next pump.
 void QueueHeadlessInputStep(HeadlessBackend& backend, const HeadlessInputStep& step);

@@ -20,10 +20,10 @@ class ScriptedJoysticks final : public JoystickSource {
   void Detach(int32_t n);
 
   int32_t Count() override;
-  bool Caps(int32_t n, JoystickCaps* caps) override;
-  int32_t Open(int32_t n) override;
+  [[nodiscard]] bool Caps(int32_t n, JoystickCaps* caps) override;
+  [[nodiscard]] int32_t Open(int32_t n) override;
   void Close(int32_t handle) override;
-  bool Read(int32_t handle, JoystickReading* reading) override;
+  [[nodiscard]] bool Read(int32_t handle, JoystickReading* reading) override;
 
  private:
   struct Stick {

@@ -16,10 +16,10 @@ constexpr int32_t kCursorTableSize = 15;
 
 // Sets the window's cursor to a shape 0-12; false for another number. Off the event thread the
 // change waits for ApplyCursorState.
-bool SetCursorShape(int32_t shape);
+[[nodiscard]] bool SetCursorShape(int32_t shape);
 int32_t CursorShape();
 // Sets one of the program's cursor resources (120, 121); false for another id.
-bool SetProgramCursor(uint32_t resourceId);
+[[nodiscard]] bool SetProgramCursor(uint32_t resourceId);
 
 // ShowCursor's display count: the cursor shows while it is >= 0. Answers the new count.
 int32_t ShowCursor(bool show);

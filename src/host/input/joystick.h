@@ -35,19 +35,19 @@ class JoystickSource {
   // The number attached now.
   virtual int32_t Count() = 0;
   // Capabilities of joystick n (by index among those attached); false when there is none.
-  virtual bool Caps(int32_t n, JoystickCaps* caps) = 0;
+  [[nodiscard]] virtual bool Caps(int32_t n, JoystickCaps* caps) = 0;
   // Opens joystick n for reading; a handle > 0, or 0 when it cannot be opened.
-  virtual int32_t Open(int32_t n) = 0;
+  [[nodiscard]] virtual int32_t Open(int32_t n) = 0;
   virtual void Close(int32_t handle) = 0;
   // The latest state of an open joystick; false when it was unplugged.
-  virtual bool Read(int32_t handle, JoystickReading* reading) = 0;
+  [[nodiscard]] virtual bool Read(int32_t handle, JoystickReading* reading) = 0;
 };
 
 // Through the installed backend's source; without a backend no joystick is attached.
 int32_t JoystickCount();
-bool GetJoystickCaps(int32_t n, JoystickCaps* caps);
-int32_t OpenJoystick(int32_t n);
+[[nodiscard]] bool GetJoystickCaps(int32_t n, JoystickCaps* caps);
+[[nodiscard]] int32_t OpenJoystick(int32_t n);
 void CloseJoystick(int32_t handle);
-bool ReadJoystick(int32_t handle, JoystickReading* reading);
+[[nodiscard]] bool ReadJoystick(int32_t handle, JoystickReading* reading);
 
 }  // namespace bw::host

@@ -41,7 +41,7 @@ Point GetCursorPos();
 // Moves the kept pointer, and asks the event thread to move the platform's.
 void SetCursorPos(int32_t x, int32_t y);
 // The event thread's side: a move asked for since the last call, if any.
-bool TakeCursorWarp(Point* to);
+[[nodiscard]] bool TakeCursorWarp(Point* to);
 // What the backend sees of the pointer outside its events (it left the window).
 void RecordCursorPos(int32_t x, int32_t y);
 // The screen origin of a window's client area, as the backend reports its moves.

@@ -73,7 +73,8 @@ void DeliverTypedText(HWND hwnd, std::string_view utf8) {
   typed.kind = InputEventKind::kText;
   typed.text = Utf8ToCp932Lenient(utf8, Unmappable::kDrop);
   SetComposition({});
-  if (!typed.text.empty()) DeliverInputEvent(hwnd, typed);
+  // A window that is gone or disabled takes no text.
+  if (!typed.text.empty()) (void)DeliverInputEvent(hwnd, typed);
 }
 
 void SetCompositionUtf8(std::string_view utf8, int32_t cursor) {

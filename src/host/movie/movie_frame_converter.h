@@ -81,9 +81,10 @@ class MovieFrameScaler {
     MovieFrameMemory memory;
   };
   // The buffer's rows [*top, *bottom) that frame changes; false when all must be scaled.
-  bool ChangedRows(const AVFrame* frame, const Held& held, const MovieFrameMemory& memory,
-                   int32_t* top, int32_t* bottom);
-  bool ScaleRows(const AVFrame* frame, const MovieFrameMemory& memory, int32_t top, int32_t bottom);
+  [[nodiscard]] bool ChangedRows(const AVFrame* frame, const Held& held,
+                                 const MovieFrameMemory& memory, int32_t* top, int32_t* bottom);
+  [[nodiscard]] bool ScaleRows(const AVFrame* frame, const MovieFrameMemory& memory, int32_t top,
+                               int32_t bottom);
   void Hold(const AVFrame* frame, int32_t index, const MovieFrameMemory& memory);
 
   // What context_ was set up for: frame size and format, then buffer size and format.

@@ -18,9 +18,9 @@ class MovieSource {
  public:
   virtual ~MovieSource() = default;
   // Bytes read into buffer, 0 at the end.
-  virtual uint32_t Read(uint8_t* buffer, uint32_t size) = 0;
+  [[nodiscard]] virtual uint32_t Read(uint8_t* buffer, uint32_t size) = 0;
   // False when position lies outside the source.
-  virtual bool Seek(uint64_t position) = 0;
+  [[nodiscard]] virtual bool Seek(uint64_t position) = 0;
   virtual uint64_t Size() = 0;
 };
 
@@ -43,7 +43,7 @@ class MovieFrameBuffer {
  public:
   virtual ~MovieFrameBuffer() = default;
   // False when the buffer has no memory now (lost, not made); then no unlock follows.
-  virtual bool LockFrame(MovieFrameMemory* memory) = 0;
+  [[nodiscard]] virtual bool LockFrame(MovieFrameMemory* memory) = 0;
   virtual void UnlockFrame() = 0;
   // True when only the player writes the pixels and they outlive the locks (while the memory and
   // its generation stay the same): parts of a picture that did not change since the frame last
@@ -83,27 +83,28 @@ class MoviePlayer {
   // Opens the movie in source (the player keeps it); mediaType is the caller's hint and the
   // container is probed. soundRate is the rate of the PCM delivered. 0 or kMovieRefused, which
   // leaves nothing open.
-  int32_t Open(std::unique_ptr<MovieSource> source, int32_t mediaType, uint32_t soundRate);
+  [[nodiscard]] int32_t Open(std::unique_ptr<MovieSource> source, int32_t mediaType,
+                             uint32_t soundRate);
   // Releases everything, the source too.
   void Reset();
   bool IsOpen() const;
   int32_t MediaType() const { return mediaType_; }
 
   [[nodiscard]] int32_t Play();
-  int32_t Pause();
-  int32_t Resume();
-  int32_t Stop();
-  int32_t GetLength(int64_t* units);
+  [[nodiscard]] int32_t Pause();
+  [[nodiscard]] int32_t Resume();
+  [[nodiscard]] int32_t Stop();
+  [[nodiscard]] int32_t GetLength(int64_t* units);
   // A time below 0 seeks to 0.
-  int32_t Seek(int64_t units);
-  int32_t GetPosition(int64_t* units);
-  int32_t GetState(int32_t* state);
+  [[nodiscard]] int32_t Seek(int64_t units);
+  [[nodiscard]] int32_t GetPosition(int64_t* units);
+  [[nodiscard]] int32_t GetState(int32_t* state);
   // Sprite and primitive forms loop inside the player.
   void SetLoop(bool loop);
   // Whether the end stops the player (state 0) or only tells it by the event, leaving the owner
   // to stop or loop (the window form).
   void SetStopAtEnd(bool stop);
-  int32_t SetRate(double rate);
+  [[nodiscard]] int32_t SetRate(double rate);
   double Rate() const;
   int32_t VideoWidth() const;
   int32_t VideoHeight() const;
@@ -115,19 +116,19 @@ class MoviePlayer {
   void SetFrameBuffers(MovieFrameBuffer* first, MovieFrameBuffer* second);
   // Brings the picture up to the movie clock and answers the buffer that holds the frame to
   // show (0 or 1); that buffer is not written until DoneWithFrame.
-  int32_t PrepareFrame();
-  int32_t DoneWithFrame();
+  [[nodiscard]] int32_t PrepareFrame();
+  [[nodiscard]] int32_t DoneWithFrame();
   // Times shown frames, for tests: the presentation time of the frame in the shown buffer, -1
   // before the first.
   int64_t ShownFrameTime() const;
 
   // The next event; false when none is queued.
-  bool NextEvent(int32_t* code);
+  [[nodiscard]] bool NextEvent(int32_t* code);
   bool HasEvents();
 
   // The sound, pulled at the device's pace. Bytes written (a multiple of 4), 0 at the end.
-  uint32_t ReadSound(uint8_t* buffer, uint32_t size);
-  int32_t SeekSoundMs(uint32_t ms);
+  [[nodiscard]] uint32_t ReadSound(uint8_t* buffer, uint32_t size);
+  [[nodiscard]] int32_t SeekSoundMs(uint32_t ms);
   uint32_t SoundPositionMs() const;
   bool SoundAtEnd() const;
   uint32_t SoundRate() const;

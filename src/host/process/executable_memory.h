@@ -17,9 +17,9 @@ class ExecutableMemory {
 
   // Maps bytes (rounded up to whole pages) read-write, releasing any earlier mapping; false when
   // the system refuses.
-  bool Map(size_t bytes);
+  [[nodiscard]] bool Map(size_t bytes);
   // Makes the mapping read-execute; false (and the mapping released) when the system refuses.
-  bool Seal();
+  [[nodiscard]] bool Seal();
   void Release();
 
   uint8_t* Data() const { return base_; }

@@ -28,14 +28,14 @@ class Process {
   // Starts program (a Linux path) with the UTF-8 words argv (argv[0] included), inheriting the
   // current folder, the environment and the standard streams, and no other open file. False
   // when this handle already has a program, argv is empty, or the start (the exec) fails.
-  bool Spawn(const std::string& program, const std::vector<std::string>& argv);
+  [[nodiscard]] bool Spawn(const std::string& program, const std::vector<std::string>& argv);
   bool Started() const { return pid_ > 0; }
   // True once the program has ended and is reaped; block waits for the end.
-  bool Reap(bool block);
+  [[nodiscard]] bool Reap(bool block);
   // kWaitObject0 once the program has ended, kWaitTimeout when timeoutMs passed first
   // (kInfinite: never), kProcessWaitFailed without a program. A finite wait polls on the host
   // clock.
-  uint32_t Wait(uint32_t timeoutMs);
+  [[nodiscard]] uint32_t Wait(uint32_t timeoutMs);
   // The exit code, or kSignalExitBase + the signal; kStillActive until a reap has seen the end.
   uint32_t ExitStatus() const { return exitStatus_; }
   // The system's number of the process; 0 before a start.

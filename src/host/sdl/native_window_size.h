@@ -7,6 +7,6 @@ struct SDL_Window;
 namespace bw::host {
 
 // False where it cannot be asked (a platform other than X11, or no Xlib to ask with).
-bool NativeWindowSize(SDL_Window* window, int* width, int* height);
+[[nodiscard]] bool NativeWindowSize(SDL_Window* window, int* width, int* height);
 
 }  // namespace bw::host

@@ -21,7 +21,7 @@ class SdlAudioOutput final : public AudioOutput {
   SdlAudioOutput(const SdlAudioOutput&) = delete;
   SdlAudioOutput& operator=(const SdlAudioOutput&) = delete;
 
-  int Open() override;
+  [[nodiscard]] int Open() override;
   void Close() override;
   bool IsOpen() const override { return id_ != 0; }
   uint32_t Rate() const override { return rate_; }

@@ -429,7 +429,8 @@ void SdlBackend::DeliverDrop() {
   InputEvent drop;
   drop.kind = InputEventKind::kDropFiles;
   drop.files.swap(dropFiles_);
-  DeliverInputEvent(dropWindow_, drop);
+  // A window that is gone or disabled takes no event, as on a platform.
+  (void)DeliverInputEvent(dropWindow_, drop);
 }
 
 bool SdlBackend::TranslateWindowEvent(const SDL_Event& event, InputEvent& out) {
@@ -477,7 +478,7 @@ void SdlBackend::Translate(const SDL_Event& event) {
       out.extended = (codes.scanCode & 0x80) != 0;
       out.repeat = event.key.repeat != 0;
       out.altDown = (event.key.keysym.mod & KMOD_ALT) != 0;
-      DeliverInputEvent(WindowOf(event.key.windowID), out);
+      (void)DeliverInputEvent(WindowOf(event.key.windowID), out);
       return;
     }
     case SDL_TEXTINPUT:
@@ -499,7 +500,7 @@ void SdlBackend::Translate(const SDL_Event& event) {
       out.x = mouseX_;
       out.y = mouseY_;
       out.keyState = KeyState();
-      DeliverInputEvent(WindowOf(event.motion.windowID), out);
+      (void)DeliverInputEvent(WindowOf(event.motion.windowID), out);
       return;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
@@ -528,7 +529,7 @@ void SdlBackend::Translate(const SDL_Event& event) {
       out.x = mouseX_;
       out.y = mouseY_;
       out.keyState = KeyState();
-      DeliverInputEvent(WindowOf(event.button.windowID), out);
+      (void)DeliverInputEvent(WindowOf(event.button.windowID), out);
       return;
     }
     case SDL_MOUSEWHEEL: {
@@ -540,11 +541,12 @@ void SdlBackend::Translate(const SDL_Event& event) {
       out.x = mouseX_;
       out.y = mouseY_;
       out.keyState = KeyState();
-      DeliverInputEvent(WindowOf(event.wheel.windowID), out);
+      (void)DeliverInputEvent(WindowOf(event.wheel.windowID), out);
       return;
     }
     case SDL_WINDOWEVENT:
-      if (TranslateWindowEvent(event, out)) DeliverInputEvent(WindowOf(event.window.windowID), out);
+      if (TranslateWindowEvent(event, out))
+        (void)DeliverInputEvent(WindowOf(event.window.windowID), out);
       return;
     case SDL_DROPBEGIN:
       dropOpen_ = true;
@@ -563,7 +565,7 @@ void SdlBackend::Translate(const SDL_Event& event) {
       return;
     case SDL_QUIT:
       out.kind = InputEventKind::kQuit;
-      DeliverInputEvent(HWND{}, out);
+      (void)DeliverInputEvent(HWND{}, out);
       return;
     default:
       return;

@@ -86,27 +86,27 @@ class SdlBackend final : public Backend {
   // Runs at the start of every pump, before the pending events are read.
   void SetPumpHook(std::function<void()> hook) { pumpHook_ = std::move(hook); }
 
-  bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
+  [[nodiscard]] bool OpenWindow(HWND hwnd, const NativeWindowDesc& desc) override;
   void CloseWindow(HWND hwnd) override;
-  bool ShowWindow(HWND hwnd, bool show) override;
-  bool SetClientSize(HWND hwnd, int32_t width, int32_t height) override;
-  bool MoveWindow(HWND hwnd, int32_t left, int32_t top) override;
-  bool SetFullScreen(HWND hwnd, bool fullScreen) override;
-  bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
-  bool MinimizeWindow(HWND hwnd, bool minimize) override;
-  bool SetWindowTopmost(HWND hwnd, bool topmost) override;
-  bool SetWindowMaximizable(HWND hwnd, bool maximizable) override;
-  bool SetTitle(HWND hwnd, std::string_view cp932) override;
-  bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
+  [[nodiscard]] bool ShowWindow(HWND hwnd, bool show) override;
+  [[nodiscard]] bool SetClientSize(HWND hwnd, int32_t width, int32_t height) override;
+  [[nodiscard]] bool MoveWindow(HWND hwnd, int32_t left, int32_t top) override;
+  [[nodiscard]] bool SetFullScreen(HWND hwnd, bool fullScreen) override;
+  [[nodiscard]] bool GetWindowPosition(HWND hwnd, int32_t* left, int32_t* top) override;
+  [[nodiscard]] bool MinimizeWindow(HWND hwnd, bool minimize) override;
+  [[nodiscard]] bool SetWindowTopmost(HWND hwnd, bool topmost) override;
+  [[nodiscard]] bool SetWindowMaximizable(HWND hwnd, bool maximizable) override;
+  [[nodiscard]] bool SetTitle(HWND hwnd, std::string_view cp932) override;
+  [[nodiscard]] bool GetClientSize(HWND hwnd, int32_t* width, int32_t* height) override;
   PresentationSink* Sink(HWND hwnd) override;
   void PumpEvents() override;
   void WaitEvents() override;
   void Wake() override;
   DesktopInfo Desktop() override;
   std::string FileSystemType(const std::string& folder) override;
-  int ShowMessageBox(const MessageBoxRequest& request) override;
+  [[nodiscard]] int ShowMessageBox(const MessageBoxRequest& request) override;
   bool ScreenSaverActive() override;
-  bool SetScreenSaverActive(bool active) override;
+  [[nodiscard]] bool SetScreenSaverActive(bool active) override;
   bool KeyDownNow(int virtualKey) override;
   void ApplyCursor(const CursorState& state) override;
   void SetTextInput(bool on) override;
@@ -143,7 +143,7 @@ class SdlBackend final : public Backend {
   uint32_t KeyState() const;
   int32_t TopInsetOf(uint32_t sdlWindowId);
   // A window event: false when it is not one the engine hears of.
-  bool TranslateWindowEvent(const SDL_Event& event, InputEvent& out);
+  [[nodiscard]] bool TranslateWindowEvent(const SDL_Event& event, InputEvent& out);
 
   uint32_t wakeEvent_;
   std::function<bool(const SDL_Event&)> eventFilter_;

@@ -735,8 +735,11 @@ HResult MemorySurface::GetDC(MemoryDc** out, DcUse use) {
   if (!pixels) return kDdErrGeneric;
   auto section = DibSection::Over(pixels, width_, height_, int(format_.rgbBitCount));
   if (!section || section->Pitch() != pitch_) return kDdErrGeneric;
-  if (format_.rgbBitCount == 16)
-    section->SetMasks(format_.rBitMask, format_.gBitMask, format_.bBitMask);
+  // A context that cannot hold the surface's masks would paint in colours of another layout.
+  if (format_.rgbBitCount == 16 &&
+      !section->SetMasks(format_.rBitMask, format_.gBitMask, format_.bBitMask)) {
+    return kDdErrInvalidPixelFormat;
+  }
   dcSection_ = std::move(section);
   dc_ = std::make_unique<MemoryDc>();
   dcUse_ = use;
@@ -831,9 +834,10 @@ void MemorySurface::Present(const DdRect& damage) {
   const bool bgra = format_.rgbBitCount == 32 && format_.rBitMask == 0xFF0000 &&
                     format_.gBitMask == 0xFF00 && format_.bBitMask == 0xFF;
   if (bgra) {
-    // Shared, not copied: the next change is written elsewhere while the sink holds these.
-    sink_->HandOver(pixels_, width_, height_, int32_t(pitch_), filter,
-                    Rect{damage.left, damage.top, damage.right, damage.bottom});
+    // Shared, not copied: the next change is written elsewhere while the sink holds these. The
+    // surface's own size and pitch are ones the sink takes.
+    (void)sink_->HandOver(pixels_, width_, height_, int32_t(pitch_), filter,
+                          Rect{damage.left, damage.top, damage.right, damage.bottom});
     return;
   }
   // Other depths become BGRA here, so the window only ever sees one layout.
@@ -846,8 +850,9 @@ void MemorySurface::Present(const DdRect& damage) {
       for (int x = 0; x < width_; ++x) out[x] = codec.Unpack(LoadPixel<bytes()>(p + x * bytes()));
     }
   });
-  sink_->HandOver(reinterpret_cast<const uint8_t*>(converted.data()), width_, height_, width_ * 4,
-                  filter);
+  // A frame the sink has no memory to copy is skipped: the next one shows.
+  (void)sink_->HandOver(reinterpret_cast<const uint8_t*>(converted.data()), width_, height_,
+                        width_ * 4, filter);
 }
 
 }  // namespace bw::host

@@ -23,7 +23,8 @@ constexpr uint8_t kCtrlZ = 26;
 void DeleteEngineFile(const std::string& enginePath) {
   std::string linuxPath;
   if (host::EnginePathToLinuxPath(enginePath, linuxPath) == host::kPathOk) {
-    host::RemoveFile(linuxPath);
+    // A file that stays is found on its next use; closing goes on.
+    (void)host::RemoveFile(linuxPath);
   }
 }
 
@@ -229,7 +230,8 @@ uint32_t File::ExtractToTempFile(const char* name) {
   if (!error) created = host::CreateUniqueFile((folder / "QZFXXXXXX.TMP").string(), 4);
   std::string enginePath;
   if (!created || host::LinuxPathToEnginePath(*created, enginePath) != host::kPathOk) {
-    if (created) host::RemoveFile(*created);
+    // The open already failed: a file left behind is only a stray temporary one.
+    if (created) (void)host::RemoveFile(*created);
     Close();
     return kFileSizeOrTempName;
   }
@@ -240,7 +242,8 @@ uint32_t File::ExtractToTempFile(const char* name) {
   if (code == kFileOk) written = copy.Write(GetData(), size_);
   copy.Close();
   if (code != kFileOk || written != size_) {
-    host::RemoveFile(tempName);
+    // The open already failed: a file left behind is only a stray temporary one.
+    (void)host::RemoveFile(tempName);
     Close();
     return kFileNotOpen;
   }

@@ -206,7 +206,8 @@ int32_t CopyFileIfNewer(const char* destination, const char* source, int32_t mod
     if (IsFileNewer(source, destination, nullptr, nullptr) != kFirstIsNewer) return kCopyNotNewer;
   }
   // Attributes to normal: a read-only destination is replaced, and the copy is writable.
-  host::MakeOwnerWritable(destinationPath);
+  // A destination not there yet needs no change; one that stays read-only fails the copy.
+  (void)host::MakeOwnerWritable(destinationPath);
   return CopyFileKeepingTime(sourcePath, destinationPath, true) ? kCopyDone : kCopyFailed;
 }
 
@@ -215,7 +216,8 @@ uint32_t RunProcessAndWait(const char* commandLine, int32_t waitMode, int32_t /*
   if (!commandLine || std::string_view(commandLine).size() >= kMaxPath) return kRunFailed;
   host::Process process;
   if (!StartCommandLine(process, commandLine)) return kRunFailed;
-  if (waitMode == kWaitForExit) process.Wait(host::kInfinite);
+  // An endless wait ends when the program has; a failed one finds it gone already.
+  if (waitMode == kWaitForExit) (void)process.Wait(host::kInfinite);
   return kRunDone;
 }
 

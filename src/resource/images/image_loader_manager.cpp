@@ -67,7 +67,8 @@ ImageLoaderManager::~ImageLoaderManager() {
 void ImageLoaderManager::Destroy(ImageLoaderRecord& record) {
   // The loader's code lives in the module: it goes first.
   record.loader.reset();
-  if (record.module) host::FreeLibrary(record.module);
+  // A module the loader will not close stays mapped: nothing more can be done.
+  if (record.module) (void)host::FreeLibrary(record.module);
   record.module = nullptr;
 }
 
@@ -124,7 +125,8 @@ int ImageLoaderManager::LoadLoaderPlugin(std::string_view path) {
   auto getLoadObject = reinterpret_cast<ImageLoader* (*)()>(entry("GetGllLoadObject"));
   auto configDialog = reinterpret_cast<GllConfigDlg>(entry("GllConfigDlg"));
   if (!getType || !getTypeString || !getExtensions || !assist || !assist2 || !getLoadObject) {
-    host::FreeLibrary(module);
+    // The failure told is the missing entry.
+    (void)host::FreeLibrary(module);
     return kGllPluginEntryMissing;
   }
   uint32_t typeId = getType();
@@ -133,7 +135,8 @@ int ImageLoaderManager::LoadLoaderPlugin(std::string_view path) {
   // The library's exported routine hands over the loader it made.
   std::unique_ptr<ImageLoader> loader(getLoadObject());
   if (!loader) {
-    host::FreeLibrary(module);
+    // The failure told is the missing loader.
+    (void)host::FreeLibrary(module);
     return kGllPluginNoLoadObject;
   }
   return AddPluginLoader(std::move(loader), extensions, typeString, typeId, module, assist, assist2,

@@ -388,7 +388,8 @@ int LoadSusiePlugin(std::string_view path, FileSystemManager* archives,
   if (int rc = LoadPluginLibrary(path, &handle)) {
     return rc == kPluginLibraryBadPath ? kSusieBadPath : kSusieLoadFailed;
   }
-  SusieModule module(handle, [](void* m) { host::FreeLibrary(m); });
+  // A module the loader will not close stays mapped: nothing more can be done.
+  SusieModule module(handle, [](void* m) { (void)host::FreeLibrary(m); });
   auto entry = [&](const char* name) { return host::GetProcAddress(handle, name); };
   auto info = reinterpret_cast<SusieGetPluginInfo>(entry("GetPluginInfo"));
   if (!info) return kSusieNoPluginInfo;

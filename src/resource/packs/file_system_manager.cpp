@@ -557,7 +557,8 @@ void FileSystemManager::DestroyDecoder(PluginRecord& record) {
     }
   }
   record.decodeObject.reset();
-  if (record.module) host::FreeLibrary(record.module);
+  // A module the loader will not close stays mapped: nothing more can be done.
+  if (record.module) (void)host::FreeLibrary(record.module);
   record.module = nullptr;
 }
 
@@ -602,7 +603,8 @@ int FileSystemManager::LoadDecoderPlugin(std::string_view path) {
   auto getDecodeObject = reinterpret_cast<ArchiveLoader* (*)()>(entry("GetAdlDecodeObject"));
   auto configDialog = reinterpret_cast<AdlConfigDlg>(entry("AdlConfigDlg"));
   if (!getType || !getTypeString || !getExtensions || !assist || !assist2 || !getDecodeObject) {
-    host::FreeLibrary(module);
+    // The failure told is the missing entry.
+    (void)host::FreeLibrary(module);
     return kPluginEntryMissing;
   }
   PluginRecord record{0, nullptr, nullptr, nullptr, module, assist, assist2, configDialog};
@@ -612,11 +614,13 @@ int FileSystemManager::LoadDecoderPlugin(std::string_view path) {
     record.extensions = getExtensions();
     record.decodeObject.reset(getDecodeObject());
   } catch (...) {
-    host::FreeLibrary(module);
+    // The failure told is the plug-in's.
+    (void)host::FreeLibrary(module);
     return kPluginUnexpected;
   }
   if (!record.decodeObject) {
-    host::FreeLibrary(module);
+    // The failure told is the missing decoder.
+    (void)host::FreeLibrary(module);
     return kPluginNoDecodeObject;
   }
   decoders_.push_back(std::move(record));

@@ -204,6 +204,30 @@ TEST_F(MenuCommands, TheScreenModeTogglesUnderItsPermissionWhichShowsTheMaximise
   app.AppShutdown(0);
 }
 
+// A platform that keeps its window a window fails the switch: the game goes on in the window,
+// with its frame and menu, and the failure is told at the exit.
+TEST_F(MenuCommands, FullScreenThePlatformRefusesLeavesTheWindowAndIsAFailedSwitch) {
+  GameApp app;
+  ASSERT_TRUE(StartLooping(app));
+  const host::HWND main = app.MainWindow().GetHandle();
+  const uint32_t style = app.MainWindow().GetStyle();
+  DisplaySettings& saved = app.Config().display;
+  backend.RefuseFullScreen(true);
+  Command(app, kCmdScreenMode);
+  EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth), std::tuple(kSavedScreenWindow, 3));
+  EXPECT_EQ(app.DisplayFailure(), kDisplaySwitchFailed);
+  EXPECT_EQ(app.GetDisplayManager().ScreenState(), kScreenWindow);
+  EXPECT_EQ(app.MainWindow().GetStyle(), style);
+  EXPECT_NE(dialogs.scripted.AttachedMenu(main), nullptr) << "the window keeps its menu";
+  EXPECT_FALSE(backend.Window(main)->fullScreen);
+
+  backend.RefuseFullScreen(false);
+  Command(app, kCmdScreenMode);
+  EXPECT_EQ(saved.screenMode, kSavedScreenFull);
+  EXPECT_TRUE(backend.Window(main)->fullScreen);
+  app.AppShutdown(0);
+}
+
 // Native 3's kind 0 shows the box whatever the permission held: the way back to a window took the
 // box while the permission stayed on.
 TEST_F(MenuCommands, TheScriptsMaximiseBoxFollowsTheirValueWhateverThePermissionHeld) {
@@ -424,7 +448,7 @@ class MenuWindow : public test::StartedGame {
   uint8_t ScenarioMenuMode() { return app->TgsState()->fullScreenMenuMode; }
   // The key goes down or up as the backend delivers it, and the pump takes it (accelerators too).
   void Key(uint8_t virtualKey, bool down, bool altHeld) {
-    host::DeliverInputEvent(main(), KeyEvent(virtualKey, down, altHeld));
+    EXPECT_TRUE(host::DeliverInputEvent(main(), KeyEvent(virtualKey, down, altHeld)));
     EXPECT_EQ(app->PumpMessages(true), kPumpEmpty);
   }
 };
@@ -565,7 +589,7 @@ TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {
   app->MainWindow().Bind(host::WM_COMMAND,
                          BindMember<EngineApp>(app.get(), &EngineApp::OnMenuCommand));
   Send(host::WM_SYSCOMMAND, host::SC_MAXIMIZE);
-  host::MinimizeWindow(main(), true);
+  EXPECT_TRUE(host::MinimizeWindow(main(), true));
   Send(host::WM_SYSCOMMAND, host::SC_RESTORE);  // restoring a minimised window is the system's
   EXPECT_EQ(Send(host::WM_SYSCOMMAND, host::SC_MAXIMIZE), kHandled);
   EXPECT_FALSE(host::IsIconic(main())) << "restored first";

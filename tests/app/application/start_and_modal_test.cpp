@@ -59,7 +59,7 @@ TEST_F(StartAndModal, ASavedPlaceIsKeptAndAReturnOrADialogWithoutOneIsCentred) {
   ASSERT_TRUE(host::GetWindowRect(dialog, &placed));
   EXPECT_EQ(std::tuple(placed.left, placed.top), std::tuple((1024 - 200) / 2, (738 - 100) / 2));
   EXPECT_TRUE(backend.Window(dialog)->topmost);
-  host::DestroyWindow(dialog);
+  EXPECT_TRUE(host::DestroyWindow(dialog));
 }
 
 TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndOnlyTheOutermostBracketHidesItAgain) {
@@ -107,7 +107,7 @@ TEST_F(StartAndModal, TheScreenSaverIsOffOnlyWhenTheSettingSaysSoAndCtrlGivesAWi
   ShutDown();
   EXPECT_TRUE(backend.ScreenSaverActive()) << "given back at shut-down";
 
-  backend.SetScreenSaverActive(false);
+  EXPECT_TRUE(backend.SetScreenSaverActive(false));
   Start();
   ShutDown();
   EXPECT_FALSE(backend.ScreenSaverActive()) << "one that was off is not switched on";

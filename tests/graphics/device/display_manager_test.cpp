@@ -44,7 +44,7 @@ class DisplayManagerTest : public testing::Test {
   }
   ~DisplayManagerTest() override {
     manager_.reset();
-    host::DestroyWindow(window_);
+    EXPECT_TRUE(host::DestroyWindow(window_));
     host::SetDisplayModeSize(640, 480);
   }
 
@@ -249,6 +249,18 @@ TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {
             kLayerDone);
   manager_->DestroyAllLayers();
   EXPECT_EQ(deleted, 2);
+}
+
+// A paint of the canvas into a context with no pixels to take it fails.
+TEST_F(DisplayManagerTest, APaintIntoAContextWithoutPixelsFails) {
+  DisplayManager manager;
+  ASSERT_NE(ScreenThrough(manager, kBackendGdi, 8, 8), nullptr);
+  host::MemoryDc bare;
+  EXPECT_EQ(manager.PaintRect(&bare, {0, 0, 8, 8}), host::kDdErrGeneric);
+  auto section = host::DibSection::Create(8, 8, 32);
+  host::MemoryDc dc;
+  dc.Select(section.get());
+  EXPECT_EQ(manager.PaintRect(&dc, {0, 0, 8, 8}), host::kDdOk);
 }
 
 // A canvas screen that did not change shows nothing new, yet the headless run places its scripted

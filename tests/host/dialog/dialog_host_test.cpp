@@ -33,7 +33,7 @@ TEST(MenuTest, AnIdOnTheBarAndInAPopupIsGreyedInBoth) {
   EXPECT_FALSE(menu.Choose(11));
   EXPECT_FALSE(menu.EnableItem(0, false)) << "popups and separators have no command";
   EXPECT_TRUE(Commands().empty());
-  DestroyWindow(owner);
+  EXPECT_TRUE(DestroyWindow(owner));
 }
 
 }  // namespace

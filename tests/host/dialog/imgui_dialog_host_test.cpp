@@ -144,7 +144,9 @@ TEST_F(ImGuiDialogHostTest, RefusesWhatItCannotShowAndServesSendsWhileItRuns) {
   EXPECT_EQ(reply.load(), 1234) << "a send was not served while the dialog ran";
 
   host_->SetFrameHook([&](int frame) {
-    if (frame == 2) DestroyWindow(window_);
+    if (frame == 2) {
+      EXPECT_TRUE(DestroyWindow(window_));
+    }
     if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
   });
   EXPECT_EQ(host_->RunDialog(window_, dialog), 5) << "the window went";
@@ -170,7 +172,7 @@ TEST_F(ImGuiDialogHostTest, AFixedWidthBoxShowsEveryWrappedLine) {
       }
       host_->EndDialog(1);
     });
-    host_->RunDialog(window_, dialog);
+    EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
     return bottom - top;
   };
   const int one = shownHeight("一行");
@@ -193,11 +195,11 @@ TEST_F(ImGuiDialogHostTest, AnItemGreyedByTheGameShowsGreyAtTheNextPump) {
   Menu menu(window_, {MenuItem{40007, Utf8ToCp932Lenient("セーブ(&S)"), false, true, false, {}}});
   host_->AttachMenu(window_, &menu);
   const std::vector<uint32_t> enabled = Shown(*backend_, window_, kBarRows);
-  std::thread([&] { menu.EnableItem(40007, false); }).join();
+  std::thread([&] { EXPECT_TRUE(menu.EnableItem(40007, false)); }).join();
   backend_->PumpEvents();
   const std::vector<uint32_t> greyed = Shown(*backend_, window_, kBarRows);
   EXPECT_NE(greyed, enabled);
-  std::thread([&] { menu.EnableItem(40007, true); }).join();
+  std::thread([&] { EXPECT_TRUE(menu.EnableItem(40007, true)); }).join();
   backend_->PumpEvents();
   EXPECT_EQ(Shown(*backend_, window_, kBarRows), enabled);
   host_->AttachMenu(window_, nullptr);
@@ -219,7 +221,7 @@ TEST_F(ImGuiDialogHostTest, TheFaceDrawsEveryCharacterOfTheEnginesTexts) {
     if (frame == 1) host_->EndDialog(1);
   });
   Dialog dialog = TwoButtons();
-  host_->RunDialog(window_, dialog);
+  EXPECT_EQ(host_->RunDialog(window_, dialog), 1);
   EXPECT_TRUE(missing.empty()) << missing.size() << " bytes of characters without a glyph, from "
                                << missing.substr(0, 30);
   EXPECT_EQ(host_->MissingGlyphs(Utf8ToCp932Lenient("ホイール↓回転 ※次回")), "");
@@ -324,7 +326,7 @@ TEST_F(ImGuiMessageBoxTest, TakesPlayedKeysAndIsDrawnInItsOwnersWindowOrWithoutA
 
   Menu menu = OneEntryMenu(window_);
   host_->AttachMenu(window_, &menu);
-  ShowWindow(window_, false);
+  EXPECT_TRUE(ShowWindow(window_, false));
   EXPECT_EQ(Box(window_, MB_OKCANCEL | MB_ICONERROR, IDOK, &drawnIn), IDOK);
   EXPECT_TRUE(drawnIn && drawnIn != window_) << "a hidden owner cannot show it";
   EXPECT_FALSE(IsWindow(drawnIn)) << "the box's window goes with the box";

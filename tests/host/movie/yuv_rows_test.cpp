@@ -159,7 +159,7 @@ struct Played {
   }
   std::vector<uint8_t> Shown() {
     const int32_t index = player.PrepareFrame();
-    player.DoneWithFrame();
+    EXPECT_EQ(player.DoneWithFrame(), kMovieOk);
     return *(index == 0 ? a : b).pixels;
   }
   Buffer a, b;

@@ -318,6 +318,19 @@ TEST(MemorySurface, BlitsRefuseWhatDoesNotFit) {
   EXPECT_EQ(0, b->Unlock());
 }
 
+// A context paints in the surface's own layout; one whose masks a context cannot hold gets none.
+TEST(MemorySurface, ContextsPaintInTheSurfacesMasksOrAreRefused) {
+  auto c16 = MemorySurface::Create(2, 1, Rgb565());
+  MemoryDc* dc = nullptr;
+  ASSERT_EQ(c16->GetDC(&dc), kDdOk);
+  EXPECT_TRUE(dc->FillSolidRect({0, 0, 2, 1}, RGB(0, 255, 0)));
+  EXPECT_EQ(c16->ReleaseDC(dc), kDdOk);
+  EXPECT_EQ(Get(*c16, 1, 0), 0x07E0u);
+  auto split = MemorySurface::Create(2, 1, Format(16, 0xF00F, 0x00F0, 0x0F00, 0));
+  EXPECT_EQ(split->GetDC(&dc), kDdErrInvalidPixelFormat);
+  EXPECT_EQ(split->GetDC(&dc), kDdErrInvalidPixelFormat) << "no context was left held";
+}
+
 TEST(MemorySurface, BlitWithinOneSurfaceReadsTheOldPixels) {
   auto s = MemorySurface::Create(6, 1, Rgb32());
   for (int x = 0; x < 6; ++x) Put(*s, x, 0, uint32_t(x + 1));

@@ -48,7 +48,7 @@ class ProbeWindow {
     window_ = host::CreateWindow(desc);
   }
   ~ProbeWindow() {
-    if (window_) host::DestroyWindow(window_);
+    if (window_) (void)host::DestroyWindow(window_);  // this thread's window: it goes
   }
   ProbeWindow(const ProbeWindow&) = delete;
   ProbeWindow& operator=(const ProbeWindow&) = delete;
