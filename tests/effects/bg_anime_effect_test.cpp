@@ -86,10 +86,10 @@ TEST_F(BgAnime, PlaysBlocksMarksAndUnnamedCells) {
   EXPECT_EQ(effect->Query({4}), 1) << "the next loop mark";
   EXPECT_EQ(effect->Query({5}), -1);
 
-  effect->Update(1000);  // starts the timing
-  effect->Update(1100);
+  EXPECT_EQ(effect->Update(1000), kTaskStepContinue);  // starts the timing
+  EXPECT_EQ(effect->Update(1100), kTaskStepContinue);
   EXPECT_EQ(std::tuple(Shown(2, 1), Shown(0, 0)), std::tuple(0x002200u, 0u));
-  effect->Update(1200);  // back at the mark: the same cell again
+  EXPECT_EQ(effect->Update(1200), kTaskStepContinue);  // back at the mark: the same cell again
   EXPECT_EQ(effect->Query({3}), 2);
   EXPECT_EQ(effect->Query({1}), 1);
   EXPECT_EQ(effect->Command({5}), 0);

@@ -62,7 +62,7 @@ TEST_F(NamedTransitions, WaveRisesAndFallsBackToFlat) {
   EXPECT_EQ(wave->Frame().amplitude, 0);
   (void)filter->Advance(11);
   EXPECT_EQ(wave->Frame().amplitude, 20) << "the peak at half time";
-  filter->Advance(12);
+  (void)filter->Advance(12);
   EXPECT_EQ(std::tuple(wave->Frame().amplitude, filter->IsFinished()), std::tuple(0, 1));
   EXPECT_EQ(wave->Frame().gapColor, 0xFFFFFFFFu) << "colour B at level 255, colour A's alpha";
   EXPECT_EQ(WaveGapColor(0x80102030, 0x00FFFFFF, 0), 0x80102030u);

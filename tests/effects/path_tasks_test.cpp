@@ -205,7 +205,7 @@ TEST_F(PathTasks, SizeAndRotateZoomSteps) {
   At(1100);
   EXPECT_EQ(std::tuple(sprite.GetX(), sprite.GetY()), std::tuple(80, 80));
 
-  sprite.SetZoom(0, 0);
+  ASSERT_EQ(sprite.SetZoom(0, 0), kSpriteDone);
   Started(std::make_unique<RotateZoomPathTask>(100, 0, false, 0.0, true, false, false, 1),
           "(128,3.0,0)");
   At(2000);

@@ -219,7 +219,7 @@ TEST_F(SoundNatives, ChannelCountsOutOfRangeAreRefused) {
 }
 
 TEST_F(SoundNatives, EveryChannelNativeRefusesABadIndex) {
-  m->SetChannelCount(12);
+  ASSERT_EQ(m->SetChannelCount(12), kSoundOk);
   for (uint32_t bad : {12u, uint32_t(-1)}) {
     EXPECT_EQ(Call(Native::kChannelLoad, {bad, Text("SE\\A.PCMT")}), kBadChannel);
     for (uint32_t n : {Native::kChannelSetVolume, Native::kChannelSetPan, Native::kChannelSetKind,
