@@ -840,19 +840,21 @@ void MemorySurface::Present(const DdRect& damage) {
                           Rect{damage.left, damage.top, damage.right, damage.bottom});
     return;
   }
-  // Other depths become BGRA here, so the window only ever sees one layout.
-  std::vector<uint32_t> converted(size_t(width_) * size_t(height_));
+  // Other depths become BGRA here, so the window only ever sees one layout. Every pixel is
+  // written, so the block need not start zeroed, and the sink holds it instead of a copy.
+  SharedPixels converted = SharedPixels::Make(size_t(width_) * size_t(height_) * 4);
+  if (!converted) return;
   const PixelCodec codec(format_);
   ByPixelSize(BytesPerPixel(), [&](auto bytes) {
     for (int y = 0; y < height_; ++y) {
       const uint8_t* p = pixels_.Data() + ptrdiff_t{y} * pitch_;
-      uint32_t* out = converted.data() + size_t(y) * size_t(width_);
+      auto* out = reinterpret_cast<uint32_t*>(converted.Data()) + size_t(y) * size_t(width_);
       for (int x = 0; x < width_; ++x) out[x] = codec.Unpack(LoadPixel<bytes()>(p + x * bytes()));
     }
   });
-  // A frame the sink has no memory to copy is skipped: the next one shows.
-  (void)sink_->HandOver(reinterpret_cast<const uint8_t*>(converted.data()), width_, height_,
-                        width_ * 4, filter);
+  // A frame the sink cannot take is skipped: the next one shows.
+  (void)sink_->HandOver(std::move(converted), width_, height_, width_ * 4, filter,
+                        Rect{damage.left, damage.top, damage.right, damage.bottom});
 }
 
 }  // namespace bw::host

@@ -114,7 +114,9 @@ bool ValidRgbDepth(uint16_t bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-int Decode(std::span<const uint8_t> data, const Header& h, DibImage& dib) {
+// With inData, an uncompressed picture's rows are left where they lie in data and named there.
+int Decode(std::span<const uint8_t> data, const Header& h, DibImage& dib,
+           std::span<const uint8_t>* inData) {
   ByteReader in(data);
   dib.width = h.width;
   dib.height = h.height;
@@ -154,7 +156,11 @@ int Decode(std::span<const uint8_t> data, const Header& h, DibImage& dib) {
     return kBmpDone;
   }
   dib.pitch = static_cast<uint32_t>(srcPitch);
-  dib.pixels.assign(pixels.data(), pixels.data() + srcPitch * dib.Rows());
+  if (inData) {
+    *inData = {pixels.data(), size_t(srcPitch * dib.Rows())};
+  } else {
+    dib.pixels.assign(pixels.data(), pixels.data() + srcPitch * dib.Rows());
+  }
   return kBmpDone;
 }
 
@@ -164,11 +170,13 @@ bool BmpLoader::IsSupported(std::span<const uint8_t> data) {
   return data.data() && data.size() >= 2 && data[0] == 'B' && data[1] == 'M';
 }
 
-int BmpLoader::LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
-                             const BmpProgress& progress) {
+namespace {
+
+int Load(std::span<const uint8_t> data, DibImage& out, std::span<const uint8_t>* inData,
+         const BmpProgress& progress) {
   if (!data.data() || data.empty()) return kBmpNoData;
   Header h;
-  if (!IsSupported(data) || !ReadHeader(ByteReader(data), h)) return kBmpBadFormat;
+  if (!BmpLoader::IsSupported(data) || !ReadHeader(ByteReader(data), h)) return kBmpBadFormat;
   if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN) return kBmpBadFormat;
   bool known = (h.compression == kBiRgb && ValidRgbDepth(h.bits)) ||
                (h.compression == kBiRle8 && h.bits == 8) ||
@@ -179,13 +187,29 @@ int BmpLoader::LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
   int rows = h.height < 0 ? -h.height : h.height;
   if (progress && progress(0, rows)) return kBmpProgressRefused;
   try {
-    if (int rc = Decode(data, h, dib)) return rc;
+    if (int rc = Decode(data, h, dib, inData)) return rc;
   } catch (const std::bad_alloc&) {
     return kBmpNoMemory;
   }
   if (progress && progress(rows, rows)) return kBmpProgressRefused;
   out = std::move(dib);
+  if (inData && inData->empty()) *inData = out.pixels;
   return kBmpDone;
+}
+
+}  // namespace
+
+int BmpLoader::LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
+                             const BmpProgress& progress) {
+  return Load(data, out, nullptr, progress);
+}
+
+int BmpLoader::LoadRows(std::span<const uint8_t> data, DibImage& out,
+                        std::span<const uint8_t>& rows, const BmpProgress& progress) {
+  rows = {};
+  const int rc = Load(data, out, &rows, progress);
+  if (rc != kBmpDone) rows = {};
+  return rc;
 }
 
 namespace {

@@ -45,6 +45,11 @@ class BmpLoader {
   // pictures become 24-bit, both then uncompressed.
   [[nodiscard]] static int LoadToBuffers(std::span<const uint8_t> data, DibImage& out,
                                          const BmpProgress& progress = {});
+  // The same, except that an uncompressed picture's rows stay where they lie in data, which
+  // must outlive their use, and out.pixels stays empty; rows names the picture's rows either way.
+  [[nodiscard]] static int LoadRows(std::span<const uint8_t> data, DibImage& out,
+                                    std::span<const uint8_t>& rows,
+                                    const BmpProgress& progress = {});
 
   // Writes width x |height| pixels of the given depth (8, 24 or 32), sourcePitch bytes a row;
   // top-down for a positive height, bottom-up for a negative one. palette: 256 entries or null.

@@ -12,11 +12,13 @@ bool BmpImageLoader::IsSupported(std::span<const uint8_t> data, const char*) {
 int BmpImageLoader::Load(std::span<const uint8_t> data, const ImageDestinationFn& destination,
                          bool eightBit, const ImageProgress& progress) {
   if (!destination) return kGllNoBuffer;
+  // The rows are converted into the destination straight from the file's bytes.
   DibImage dib;
-  if (int rc = BmpLoader::LoadToBuffers(data, dib, progress)) return rc;
+  std::span<const uint8_t> rows;
+  if (int rc = BmpLoader::LoadRows(data, dib, rows, progress)) return rc;
   palette_.clear();
   picture_.offsetX = picture_.offsetY = 0;
-  return WriteDibToDestination(dib, destination, eightBit);
+  return WriteDibToDestination(dib, rows, destination, eightBit);
 }
 
 int BmpImageLoader::LoadToBuffers(std::span<const uint8_t> data, const ImageProgress& progress) {

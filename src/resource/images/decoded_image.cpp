@@ -8,20 +8,25 @@
 namespace bw {
 namespace {
 
-bool Convertible(const DibImage& dib) {
+bool Convertible(const DibImage& dib, std::span<const uint8_t> bytes) {
   bool depth = dib.bits == 1 || dib.bits == 4 || dib.bits == 8 || dib.bits == 16 ||
                dib.bits == 24 || dib.bits == 32;
   return depth && dib.compression == 0 && dib.width > 0 && dib.height != 0 &&
          dib.pitch >= DibPitch(static_cast<uint32_t>(dib.width), dib.bits) &&
-         dib.pixels.size() >= uint64_t{dib.pitch} * dib.Rows();
+         bytes.size() >= uint64_t{dib.pitch} * dib.Rows();
 }
 
 }  // namespace
 
 int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destination,
                           bool eightBit) {
+  return WriteDibToDestination(dib, dib.pixels, destination, eightBit);
+}
+
+int WriteDibToDestination(const DibImage& dib, std::span<const uint8_t> bytes,
+                          const ImageDestinationFn& destination, bool eightBit) {
   if (!destination) return kGllNoBuffer;
-  if (!Convertible(dib)) return kGllConvertFailed;
+  if (!Convertible(dib, bytes)) return kGllConvertFailed;
   const auto width = static_cast<uint32_t>(dib.width);
   const uint32_t rows = dib.Rows();
   // Every paletted depth (1, 4 and 8 bits) gives indices; a palette without entries leaves
@@ -44,7 +49,7 @@ int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destina
   info.header.clrUsed = static_cast<uint32_t>(entries);
   std::copy_n(dib.palette.begin(), entries, info.colors);
   if (withPalette) std::copy_n(info.colors, 256, dest.palette);
-  const DibSource source{&info, dib.pixels.data(), dib.pixels.size(), dib.pitch, 0, 0};
+  const DibSource source{&info, bytes.data(), bytes.size(), dib.pitch, 0, 0};
   // The converters read bottom-up rows; a top-down picture is written from the last row up.
   uint8_t* pixels = dest.pixels.data();
   auto pitch = static_cast<ptrdiff_t>(dest.pitch);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -49,5 +50,8 @@ using DecodedImageRef = Ref<DecodedImage>;
 // destination gives nothing that fits, kGllConvertFailed for a DIB that cannot be converted.
 [[nodiscard]] int WriteDibToDestination(const DibImage& dib, const ImageDestinationFn& destination,
                                         bool eightBit);
+// The same for a DIB whose rows lie in bytes instead of in its own pixels.
+[[nodiscard]] int WriteDibToDestination(const DibImage& dib, std::span<const uint8_t> bytes,
+                                        const ImageDestinationFn& destination, bool eightBit);
 
 }  // namespace bw

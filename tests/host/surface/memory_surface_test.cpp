@@ -117,13 +117,18 @@ TEST(MemorySurface, BlitsMatchTheReferenceInEveryFormat) {
 class FrameCatcher : public PresentationSink {
  public:
   Frame shown;
+  Rect changed;
 
  protected:
-  void Show(const FrameView& frame) override { CopyFrame(frame, &shown); }
+  void Show(const FrameView& frame) override {
+    CopyFrame(frame, &shown);
+    changed = frame.changed;
+  }
 };
 
 // Odd sizes up and down onto a primary that presents by nearest pixel or linearly: the window
-// must get the rows the copy wrote (their pixels are the blit tests'), converted unless 32-bit.
+// must get the rows the copy wrote (their pixels are the blit tests'), converted unless 32-bit,
+// and be told where they lie either way.
 TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
   std::mt19937 rng(21);
   for (const DdPixelFormat& f : {Rgb32(), Rgb565()}) {
@@ -142,6 +147,9 @@ TEST(MemorySurface, ScaledPresentMatchesTheSteppedCopy) {
       const Copy now = Snapshot(*dst);
       ASSERT_TRUE(sink.PresentPending());
       EXPECT_EQ(sink.shown.filter, linear ? ScaleFilter::kLinear : ScaleFilter::kNearest);
+      EXPECT_EQ(
+          std::tuple(sink.changed.left, sink.changed.top, sink.changed.right, sink.changed.bottom),
+          std::tuple(d.left, d.top, d.right, d.bottom));
       ASSERT_EQ(sink.shown.bgra.size(), now.pixels.size() * 4);
       for (size_t i = 0; i < now.pixels.size(); ++i) {
         uint32_t shown;

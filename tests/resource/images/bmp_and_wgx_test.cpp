@@ -101,6 +101,42 @@ TEST(BmpLoader, ConvertsBitfieldsTo24Bits) {
   EXPECT_EQ(Bytes(dib.pixels.begin(), dib.pixels.begin() + 6), (Bytes{0xF8, 0xFC, 0xF8, 8, 8, 8}));
 }
 
+// Rows left in the file give the picture LoadToBuffers copies out; unpacked ones are the DIB's own.
+TEST(BmpLoader, LeavesUncompressedRowsInTheFile) {
+  tools::BmpFields bitfields = Fields(2, 1, 16, kBiBitfields, {}, {0xFF, 0xFF, 0x41, 0x08});
+  bitfields.masks = std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F};
+  const std::pair<tools::BmpFields, bool> cases[] = {
+      {Fields(5, 3, 8, kBiRgb, Palette(256), tools::PackIndexRows(IndexRows(5, 3, 8, 3), 8)), true},
+      {Fields(3, -2, 24, kBiRgb, {}, Bytes(24, 7)), true},
+      {Fields(8, 3, 8, kBiRle8, Palette(256), tools::EncodeRle(IndexRows(8, 3, 8, 2), false)),
+       false},
+      {bitfields, false},
+  };
+  for (const auto& [fields, inFile] : cases) {
+    SCOPED_TRACE(testing::Message() << fields.bits << " bits, compression " << fields.compression);
+    const Bytes file = tools::BuildBmp(fields);
+    DibImage copied, left;
+    std::span<const uint8_t> rows;
+    ASSERT_EQ(Load(file, copied), kBmpDone);
+    ASSERT_EQ(BmpLoader::LoadRows(file, left, rows), kBmpDone);
+    EXPECT_EQ(Bytes(rows.begin(), rows.end()), copied.pixels);
+    EXPECT_EQ(std::tuple(left.width, left.height, left.bits, left.pitch, left.palette),
+              std::tuple(copied.width, copied.height, copied.bits, copied.pitch, copied.palette));
+    const bool inside = rows.data() >= file.data() && rows.data() < file.data() + file.size();
+    EXPECT_EQ(inside, inFile);
+    EXPECT_EQ(left.pixels.empty(), inFile);
+  }
+  // A refusal names no rows, even one that comes after the rows were found.
+  DibImage dib;
+  std::span<const uint8_t> rows;
+  EXPECT_EQ(BmpLoader::LoadRows(Bytes{'B', 'M'}, dib, rows), kBmpBadFormat);
+  EXPECT_TRUE(rows.empty());
+  const Bytes file = tools::BuildBmp(cases[1].first);
+  EXPECT_EQ(BmpLoader::LoadRows(file, dib, rows, [](int done, int total) { return done == total; }),
+            kBmpProgressRefused);
+  EXPECT_TRUE(rows.empty());
+}
+
 TEST(BmpLoader, RefusesHeadersAndSizesTheDataCannotBack) {
   const tools::BmpFields good = Fields(4, 2, 8, 0, Palette(256), Bytes(8, 1));
   struct Case {
