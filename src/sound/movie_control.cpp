@@ -199,7 +199,7 @@ void MovieControl::StartSound() {
   if (!sound_) return;
   int64_t position = 0;
   (void)player_.GetPosition(&position);  // a closed player leaves the start
-  (void)sound_->Stop();  // stopping a secondary buffer cannot fail
+  (void)sound_->Stop();                  // stopping a secondary buffer cannot fail
   // A sound that cannot seek there plays from wherever its decoder was left.
   (void)sound_->SeekMs(static_cast<uint32_t>(std::max<int64_t>(position, 0) / 10000));
   soundRunning_ = sound_->Play() == kSoundBufferOk;
