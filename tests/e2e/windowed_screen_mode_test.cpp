@@ -62,11 +62,19 @@ struct Shot {
   test::Screen screen;
 };
 
+// What the real pointer does once the last step has played, instead of the screen being read:
+// a click at (x, y) of the screen, after which the program must end by itself.
+struct ClickThenEnd {
+  int x = 0, y = 0;
+  int screenWidth = kScreenWidth, screenHeight = kScreenHeight;
+};
+
 // Runs the program on game with the input played, home as its data folder; once the last step
 // has played, the real pointer is moved off the picture's middle with xdotool and the screen is
-// read. The program is then stopped, or, with waitForEnd, left to end by itself.
+// read. The program is then stopped, or, with waitForEnd, left to end by itself, or given click.
 Shot RunAndShoot(const fs::path& game, const fs::path& home, const std::string& input,
-                 const std::string& lastStep, bool windowManager, bool waitForEnd = false) {
+                 const std::string& lastStep, bool windowManager, bool waitForEnd = false,
+                 const std::optional<ClickThenEnd>& click = std::nullopt) {
   const fs::path errors = home / "stderr.txt";
   const fs::path script = home / "run.sh";
   {
@@ -86,15 +94,25 @@ Shot RunAndShoot(const fs::path& game, const fs::path& home, const std::string& 
     } else {
       out << "i=0\nwhile ! grep -q " << test::ShellQuoted("input: played " + lastStep) << " "
           << test::ShellQuoted(errors.string()) << "; do\n  i=$((i+1)); [ $i -gt 600 ] && break\n"
-          << "  kill -0 $P 2>/dev/null || break\n  sleep 0.2\ndone\nsleep 1\n"
-          << "xdotool mousemove 10 10\nsleep 1\n"
-          << "xwd -root -silent > " << test::ShellQuoted((home / "shot.xwd").string()) << "\n"
-          << "kill $P\nwait $P\nexit 0\n";
+          << "  kill -0 $P 2>/dev/null || break\n  sleep 0.2\ndone\nsleep 1\n";
+      if (click) {
+        // A click that misses leaves the program running: it is stopped, with 124.
+        out << "xdotool mousemove " << click->x << " " << click->y << "\nsleep 1\n"
+            << "xdotool click 1\ni=0\nwhile kill -0 $P 2>/dev/null; do\n"
+            << "  i=$((i+1)); [ $i -gt 50 ] && { kill $P; wait $P; exit 124; }\n  sleep 0.2\n"
+            << "done\nwait $P\nexit $?\n";
+      } else {
+        out << "xdotool mousemove 10 10\nsleep 1\n"
+            << "xwd -root -silent > " << test::ShellQuoted((home / "shot.xwd").string()) << "\n"
+            << "kill $P\nwait $P\nexit 0\n";
+      }
     }
   }
+  const int width = click ? click->screenWidth : kScreenWidth;
+  const int height = click ? click->screenHeight : kScreenHeight;
   const std::string command = "timeout -k 5 180 xvfb-run -a -s " +
-                              test::ShellQuoted("-screen 0 " + std::to_string(kScreenWidth) + "x" +
-                                                std::to_string(kScreenHeight) + "x24") +
+                              test::ShellQuoted("-screen 0 " + std::to_string(width) + "x" +
+                                                std::to_string(height) + "x24") +
                               " sh " + test::ShellQuoted(script.string()) + " >/dev/null 2>&1";
   Shot shot;
   for (int attempt = 0; attempt < kServerAttempts; ++attempt) {
@@ -103,7 +121,7 @@ Shot RunAndShoot(const fs::path& game, const fs::path& home, const std::string& 
     shot.errors = test::ReadFile(errors);
     if (shot.errors.find("xvfb-run: error:") == std::string::npos) break;
   }
-  if (!waitForEnd) shot.screen = test::ReadXwd(home / "shot.xwd");
+  if (!waitForEnd && !click) shot.screen = test::ReadXwd(home / "shot.xwd");
   return shot;
 }
 
@@ -254,6 +272,24 @@ TEST_F(WindowedScreenMode, FullScreenShowsTheWholePictureLetterboxedHoweverItIsR
     EXPECT_EQ(Complaints(shot.errors), "");
     EXPECT_NE(shot.errors.find("input: played wait:60"), std::string::npos) << shot.errors;
     ExpectWholePictureLetterboxed(shot, title, c.input == kSheetOpen);
+  }
+}
+
+// On a screen of the picture's own shape full screen keeps the desktop's mode and enlarges the
+// picture to fill it: the pointer is read in the picture's pixels, so the title's quit button
+// (centred at 400, 532) takes the click where the player sees it, 1.28 times as far out.
+TEST_F(WindowedScreenMode, TheRealPointerClicksWhereThePlayerSeesTheEnlargedPicture) {
+  if (!HaveTools()) GTEST_SKIP() << "scripts/install-deps.sh installs the X tools";
+  for (bool windowManager : {false, true}) {
+    SCOPED_TRACE(windowManager ? "with a manager" : "without a manager");
+    test::TempDir game;
+    test::TempDir home;
+    test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+    const ClickThenEnd quit{512, 681, 1024, 768};
+    const Shot shot = RunAndShoot(game.path(), home.path(), std::string(kTitle) + kFromSheet,
+                                  "wait:60", windowManager, false, quit);
+    EXPECT_EQ(Complaints(shot.errors), "");
+    EXPECT_EQ(shot.status, 0) << "the quit button did not take the click: " << shot.errors;
   }
 }
 

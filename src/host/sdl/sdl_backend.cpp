@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -127,13 +128,56 @@ void SdlSink::Redraw() {
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   if (texture_) {
-    int32_t inset = topInset_ < outputHeight ? topInset_ : 0;
-    Rect box = LetterboxRect(textureWidth_, textureHeight_, outputWidth, outputHeight - inset);
-    SDL_Rect target{box.left, box.top + inset, box.Width(), box.Height()};
+    const Rect box = Target(outputWidth, outputHeight);
+    SDL_Rect target{box.left, box.top, box.Width(), box.Height()};
     SDL_RenderCopy(renderer_, texture_, nullptr, &target);
   }
   if (overlay_) overlay_();
   SDL_RenderPresent(renderer_);
+}
+
+Rect SdlSink::Target(int32_t outputWidth, int32_t outputHeight) const {
+  const int32_t inset = topInset_ < outputHeight ? topInset_ : 0;
+  Rect box = LetterboxRect(textureWidth_, textureHeight_, outputWidth, outputHeight - inset);
+  box.top += inset;
+  box.bottom += inset;
+  return box;
+}
+
+bool SdlSink::Place(Placement* placement) const {
+  int outputWidth = 0, outputHeight = 0, windowWidth = 0, windowHeight = 0;
+  if (!renderer_ || textureWidth_ < 1 || textureHeight_ < 1 ||
+      SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) != 0)
+    return false;
+  SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
+  placement->target = Target(outputWidth, outputHeight);
+  if (windowWidth < 1 || windowHeight < 1 || placement->target.Width() < 1 ||
+      placement->target.Height() < 1)
+    return false;
+  placement->pixelsPerPointX = double(outputWidth) / windowWidth;
+  placement->pixelsPerPointY = double(outputHeight) / windowHeight;
+  return true;
+}
+
+Point SdlSink::WindowToPicture(Point inWindow) const {
+  Placement at;
+  if (!Place(&at)) return {inWindow.x, inWindow.y - topInset_};
+  // The picture's pixel under the window pixel's centre.
+  const double x = ((inWindow.x + 0.5) * at.pixelsPerPointX - at.target.left) * textureWidth_ /
+                   at.target.Width();
+  const double y = ((inWindow.y + 0.5) * at.pixelsPerPointY - at.target.top) * textureHeight_ /
+                   at.target.Height();
+  return {static_cast<int32_t>(std::floor(x)), static_cast<int32_t>(std::floor(y))};
+}
+
+Point SdlSink::PictureToWindow(Point inPicture) const {
+  Placement at;
+  if (!Place(&at)) return {inPicture.x, inPicture.y + topInset_};
+  const double x = ((inPicture.x + 0.5) * at.target.Width() / textureWidth_ + at.target.left) /
+                   at.pixelsPerPointX;
+  const double y = ((inPicture.y + 0.5) * at.target.Height() / textureHeight_ + at.target.top) /
+                   at.pixelsPerPointY;
+  return {static_cast<int32_t>(std::floor(x)), static_cast<int32_t>(std::floor(y))};
 }
 
 std::unique_ptr<SdlBackend> SdlBackend::Create(std::string* error) {
@@ -419,9 +463,9 @@ uint32_t SdlBackend::KeyState() const {
   return state;
 }
 
-int32_t SdlBackend::TopInsetOf(uint32_t sdlWindowId) {
+Point SdlBackend::PointerInPicture(uint32_t sdlWindowId, int32_t x, int32_t y) {
   NativeWindow* native = Find(WindowOf(sdlWindowId));
-  return native ? native->sink->TopInset() : 0;
+  return native ? native->sink->WindowToPicture({x, y}) : Point{x, y};
 }
 
 void SdlBackend::DeliverDrop() {
@@ -493,15 +537,17 @@ void SdlBackend::Translate(const SDL_Event& event) {
         SDL_free(event.editExt.text);
       }
       return;
-    case SDL_MOUSEMOTION:
-      mouseX_ = event.motion.x;
-      mouseY_ = event.motion.y - TopInsetOf(event.motion.windowID);
+    case SDL_MOUSEMOTION: {
+      const Point at = PointerInPicture(event.motion.windowID, event.motion.x, event.motion.y);
+      mouseX_ = at.x;
+      mouseY_ = at.y;
       out.kind = InputEventKind::kMouseMove;
       out.x = mouseX_;
       out.y = mouseY_;
       out.keyState = KeyState();
       (void)DeliverInputEvent(WindowOf(event.motion.windowID), out);
       return;
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       uint32_t flag = 0;
@@ -523,8 +569,9 @@ void SdlBackend::Translate(const SDL_Event& event) {
       }
       bool down = event.type == SDL_MOUSEBUTTONDOWN;
       buttonsHeld_ = down ? (buttonsHeld_ | flag) : (buttonsHeld_ & ~flag);
-      mouseX_ = event.button.x;
-      mouseY_ = event.button.y - TopInsetOf(event.button.windowID);
+      const Point at = PointerInPicture(event.button.windowID, event.button.x, event.button.y);
+      mouseX_ = at.x;
+      mouseY_ = at.y;
       out.kind = down ? InputEventKind::kMouseButtonDown : InputEventKind::kMouseButtonUp;
       out.x = mouseX_;
       out.y = mouseY_;
@@ -591,10 +638,12 @@ void SdlBackend::TrackPointer() {
   if (windows_.empty()) return;
   HWND hwnd{windows_.begin()->first};
   SDL_Window* window = windows_.begin()->second.window;
+  const SdlSink& sink = *windows_.begin()->second.sink;
   Point origin = WindowOrigin(hwnd);
   Point to;
   if (TakeCursorWarp(&to)) {
-    SDL_WarpMouseInWindow(window, to.x - origin.x, to.y - origin.y);
+    const Point inWindow = sink.PictureToWindow({to.x - origin.x, to.y - origin.y});
+    SDL_WarpMouseInWindow(window, inWindow.x, inWindow.y);
   } else if (HasDisplay() && SDL_GetMouseFocus() == nullptr) {
     // Outside every window no motion comes: the pointer is read where it is.
     int globalX = 0;
@@ -603,7 +652,8 @@ void SdlBackend::TrackPointer() {
     int windowY = 0;
     SDL_GetGlobalMouseState(&globalX, &globalY);
     SDL_GetWindowPosition(window, &windowX, &windowY);
-    RecordCursorPos(origin.x + globalX - windowX, origin.y + globalY - windowY);
+    const Point inPicture = sink.WindowToPicture({globalX - windowX, globalY - windowY});
+    RecordCursorPos(origin.x + inPicture.x, origin.y + inPicture.y);
   }
 }
 

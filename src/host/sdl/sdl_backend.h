@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/backend.h"
+#include "host/input/key_state.h"
 #include "host/input_event.h"
 #include "host/presentation_sink.h"
 
@@ -39,12 +40,28 @@ class SdlSink final : public PresentationSink {
   // Rows at the top of the window kept for a menu bar; the picture goes below them.
   void SetTopInset(int32_t rows) { topInset_ = rows; }
   int32_t TopInset() const { return topInset_; }
+  // Where a point of the window (in SDL's window coordinates) falls in the picture as it is
+  // drawn, and back. Full screen keeps the desktop's mode and scales the picture into it, so a
+  // pointer must be scaled with it to land where the player sees it. Before the first frame only
+  // the inset is taken off.
+  Point WindowToPicture(Point inWindow) const;
+  Point PictureToWindow(Point inPicture) const;
 
  protected:
   void Show(const FrameView& frame) override;
   void NotifyPending() override { backend_->Wake(); }
 
  private:
+  // The picture's place in the window: in output pixels, with the output's pixels per window
+  // point across and down. False before the first frame.
+  struct Placement {
+    Rect target;
+    double pixelsPerPointX = 1;
+    double pixelsPerPointY = 1;
+  };
+  bool Place(Placement* placement) const;
+  Rect Target(int32_t outputWidth, int32_t outputHeight) const;
+
   SDL_Window* window_;
   SDL_Renderer* renderer_;
   Backend* backend_;
@@ -141,7 +158,8 @@ class SdlBackend final : public Backend {
   static void CoverDisplay(NativeWindow& native, const Rect& windowed, const Rect& display);
   static void UncoverDisplay(NativeWindow& native);
   uint32_t KeyState() const;
-  int32_t TopInsetOf(uint32_t sdlWindowId);
+  // A pointer at (x, y) in an SDL window, in the picture's pixels (see SdlSink).
+  Point PointerInPicture(uint32_t sdlWindowId, int32_t x, int32_t y);
   // A window event: false when it is not one the engine hears of.
   [[nodiscard]] bool TranslateWindowEvent(const SDL_Event& event, InputEvent& out);
 
