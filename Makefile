@@ -98,7 +98,8 @@ format:
 	bash scripts/format.sh
 
 # clang-tidy over every header of src/ (the checks in .clang-tidy), in one unit: seconds; then
-# clang over every source of src/, failing on a dropped [[nodiscard]] result: minutes.
+# clang over every source of src/, tests/, tools/, bench/ and fuzz/, failing on a dropped
+# [[nodiscard]] result: minutes.
 tidy: deps
 	bash scripts/tidy-headers.sh
 	JOBS=$(JOBS) bash scripts/check-dropped-results.sh

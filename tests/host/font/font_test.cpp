@@ -111,7 +111,7 @@ TEST(GlyphBitmapTest, FormatsHaveTheirLevelsAndPaddedRows) {
     ASSERT_EQ(g.answer, pitch * g.metrics.gmBlackBoxY) << "format " << format;
     ASSERT_EQ(g.bits.size(), g.answer);
     EXPECT_EQ(*std::max_element(g.bits.begin(), g.bits.end()), top) << "format " << format;
-    auto grey = [&](uint8_t v) { return v > 0 && v < top; };
+    auto grey = [level = top](uint8_t v) { return v > 0 && v < level; };
     EXPECT_TRUE(std::any_of(g.bits.begin(), g.bits.end(), grey))
         << "format " << format << " has no grey edge";
     for (uint32_t row = 0; row < g.metrics.gmBlackBoxY; ++row) {

@@ -496,7 +496,7 @@ TEST(SceneRebuild, ClosingFadeRunsOnlyOnAStillScene) {
       {{kSlotCross, 0, 0, 1}, true},
   };
   for (const auto& [words, still] : slots) {
-    EXPECT_EQ(fades([&](TgsSceneBlock& b) { b.slots[1].words = words; }), still) << words[0];
+    EXPECT_EQ(fades([&w = words](TgsSceneBlock& b) { b.slots[1].words = w; }), still) << words[0];
   }
 }
 
