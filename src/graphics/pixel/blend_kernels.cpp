@@ -142,6 +142,7 @@ __attribute__((target("avx2"))) void AlphaAwareRowAvx2(uint32_t* dst, const uint
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), op.Eight(d, s));
   }
+  _mm256_zeroupper();  // the 128-bit tail would wait on dirty upper halves
   BlendRowVector<false>(dst + x, src + x, width - x, op, 0);
 }
 

@@ -188,6 +188,10 @@ __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const
     auto* at = reinterpret_cast<__m256i*>(d + x);
     _mm256_storeu_si256(at, BlendColorEight(_mm256_loadu_si256(at), keepBy, added));
   }
+  // The tail is 128-bit code without the VEX form: with the upper halves left dirty each of its
+  // instructions waits on them (a row of 64 pixels took six times as long). The compiler does
+  // not clear them before a tail call.
+  _mm256_zeroupper();
   BlendColorRowSse2(d + x, w - x, op);
 }
 

@@ -378,6 +378,7 @@ __attribute__((target("avx2"))) void YuvRowPairToXrgbAvx2(const uint8_t* y0, con
   } else {
     x = Rows32<Store::kCached>(y0, y1, u, v, out0, out1, width);
   }
+  _mm256_zeroupper();  // the 128-bit tail would wait on dirty upper halves
   YuvRowToXrgbSse2(y0 + x, u + x / 2, v + x / 2, out0 + x, width - x, false);
   if (out1) YuvRowToXrgbSse2(y1 + x, u + x / 2, v + x / 2, out1 + x, width - x, false);
 }
