@@ -23,14 +23,14 @@ class MessageTextScene : public test::DemoGameTest {
  protected:
   void SetUp() override { test::PutDemoScene(game, "MSGTEXT", test::SceneCallingMain("MSGTEXT")); }
 
-  test::PlayedRun Run(int clickY) {
+  test::PlayedRun ClickingAt(int clickY) {
     return Play({"BRIMWOLD_HEADLESS_HASHES=30,50,100",
                  "BRIMWOLD_HEADLESS_INPUT=60:click:200:" + std::to_string(clickY)});
   }
 };
 
 TEST_F(MessageTextScene, ClickPicksTheChoiceAndOnlyWhatFollowsDiffers) {
-  const test::PlayedRun river = Run(390);
+  const test::PlayedRun river = ClickingAt(390);
   const std::vector<uint64_t> shown = river.Shown();
   EXPECT_EQ(river.status, 0);
   ASSERT_EQ(shown.size(), 3u) << "frames shown";
@@ -38,7 +38,7 @@ TEST_F(MessageTextScene, ClickPicksTheChoiceAndOnlyWhatFollowsDiffers) {
       << "the caption moves and the chosen line's caption follows";
   EXPECT_NE(river.errors.find("[MSGTEXT] 右の川へ"), std::string::npos) << river.errors;
 
-  const test::PlayedRun forest = Run(350);
+  const test::PlayedRun forest = ClickingAt(350);
   EXPECT_NE(forest.errors.find("[MSGTEXT] 左の森へ"), std::string::npos) << forest.errors;
   const std::vector<uint64_t> other = forest.Shown();
   ASSERT_EQ(other.size(), 3u);
