@@ -831,13 +831,13 @@ void MemorySurface::Present(const DdRect& damage) {
     return;
   }
   const ScaleFilter filter = linear_ ? ScaleFilter::kLinear : ScaleFilter::kNearest;
+  const Rect changed{damage.left, damage.top, damage.right, damage.bottom};
   const bool bgra = format_.rgbBitCount == 32 && format_.rBitMask == 0xFF0000 &&
                     format_.gBitMask == 0xFF00 && format_.bBitMask == 0xFF;
   if (bgra) {
     // Shared, not copied: the next change is written elsewhere while the sink holds these. The
     // surface's own size and pitch are ones the sink takes.
-    (void)sink_->HandOver(pixels_, width_, height_, int32_t(pitch_), filter,
-                          Rect{damage.left, damage.top, damage.right, damage.bottom});
+    (void)sink_->HandOver(pixels_, width_, height_, int32_t(pitch_), filter, changed);
     return;
   }
   // Other depths become BGRA here, so the window only ever sees one layout. Every pixel is
@@ -853,8 +853,7 @@ void MemorySurface::Present(const DdRect& damage) {
     }
   });
   // A frame the sink cannot take is skipped: the next one shows.
-  (void)sink_->HandOver(std::move(converted), width_, height_, width_ * 4, filter,
-                        Rect{damage.left, damage.top, damage.right, damage.bottom});
+  (void)sink_->HandOver(std::move(converted), width_, height_, width_ * 4, filter, changed);
 }
 
 }  // namespace bw::host
