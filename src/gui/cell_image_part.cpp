@@ -133,7 +133,7 @@ void CellImagePart::CellLeave(int32_t index) {
 
 void CellImagePart::RestartTooltip() {
   if (PointerManager* owner = GetOwner()) {
-    (void)owner->HideTooltip();  // the tooltip counts as hidden whatever its box answers
+    owner->HideTooltip();
     owner->RestartTooltipTimer();
   }
 }

@@ -308,7 +308,7 @@ void CheckPartBase::CompleteClick(bool fromPointer) {
   (void)SetState(wasChecked ? kCheckNormal : kCheckChecked);
   (void)Head()->Select(this);  // the part is a member of its own group
   // False only when nothing was hovered.
-  if (fromPointer && GetOwner()) (void)GetOwner()->ReleaseHover();
+  if (fromPointer && GetOwner()) GetOwner()->ReleaseHover();
   (void)FireAction();
 }
 

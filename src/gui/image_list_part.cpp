@@ -192,7 +192,7 @@ void ImageListPartBase::LeaveCurrent() {
   // Left once: a key move leaves before it moves, and the move itself leaves in some modes.
   cursor_ = -1;
   if (hadTooltip && GetOwner()) {
-    (void)GetOwner()->HideTooltip();  // the tooltip counts as hidden whatever its box answers
+    GetOwner()->HideTooltip();
     GetOwner()->RestartTooltipTimer();
   }
 }

@@ -60,7 +60,7 @@ void PointerManager::RemoveControl(UiControl* control) {
 void PointerManager::RemoveAll() {
   if (controls_.empty()) return;
   ChangeFocus(nullptr, true);
-  (void)ReleaseHover();  // false only when nothing was hovered
+  ReleaseHover();
   ForgetPointer();
   for (UiControl* control : controls_) control->owner_ = nullptr;
   controls_.clear();
@@ -86,7 +86,7 @@ void PointerManager::ChangeFocus(UiControl* control, bool forward) {
   }
   UiControl* old = focus_;
   focus_ = control;
-  (void)ReleaseHover();  // false only when nothing was hovered
+  ReleaseHover();
   if (old) old->OnFocusLost(control);
   if (!control) return;
   passing_.push_back(control);
@@ -126,24 +126,22 @@ int PointerManager::FocusPrevious() {
   return FocusWalk(controls_.rbegin(), controls_.rend(), at, false);
 }
 
-bool PointerManager::ReleaseHover() {
-  if (!hover_) return false;
+void PointerManager::ReleaseHover() {
+  if (!hover_) return;
   UiControl* old = hover_;
   hover_ = nullptr;
   old->OnPointerLeave();
-  (void)HideTooltip();  // the tooltip counts as hidden whatever its box answers
-  return true;
+  HideTooltip();
 }
 
 void PointerManager::LetGo(const UiControl* control, bool withFocus) {
   // Clearing fails only on an empty list, which holds no focus.
   if (withFocus && IsFocus(control)) (void)SetFocus(nullptr);
-  if (IsHover(control)) (void)ReleaseHover();  // it holds the hover, so the release takes
+  if (IsHover(control)) ReleaseHover();
 }
 
 void PointerManager::HideTooltipOf(const UiControl* control) {
-  // The tooltip counts as hidden whatever its box answers.
-  if (IsHover(control)) (void)HideTooltip();
+  if (IsHover(control)) HideTooltip();
 }
 
 void PointerManager::PassFocusOn(bool forward) {
@@ -152,19 +150,19 @@ void PointerManager::PassFocusOn(bool forward) {
   (void)SetFocus(nullptr);
 }
 
-int PointerManager::HideTooltip() {
-  if (!tooltipShown_) return 0;
-  int result = HideTooltipBox();
+void PointerManager::HideTooltip() {
+  if (!tooltipShown_) return;
+  // The tooltip counts as hidden whatever its box answers.
+  (void)HideTooltipBox();
   tooltipShown_ = false;
   hoverWaiting_ = false;
-  return result;
 }
 
 void PointerManager::SetTooltipOptions(bool enabled, uint32_t delay, uint32_t duration) {
   tooltipsEnabled_ = enabled;
   tooltipDelay_ = delay;
   tooltipDuration_ = duration;
-  if (!enabled) (void)HideTooltip();  // the tooltip counts as hidden whatever its box answers
+  if (!enabled) HideTooltip();
 }
 
 void PointerManager::SetCaptured(bool captured) {
@@ -174,7 +172,7 @@ void PointerManager::SetCaptured(bool captured) {
 
 void PointerManager::ResetState() {
   ChangeFocus(nullptr, true);
-  (void)ReleaseHover();  // false only when nothing was hovered
+  ReleaseHover();
   hoverWaiting_ = false;
   ForgetPointer();
 }
@@ -245,7 +243,7 @@ void PointerManager::ShowOrHideTooltip(uint32_t now, int32_t x, int32_t y) {
       tooltipShown_ = true;
     }
   } else if (tooltipShown_ && tooltipDuration_ != 0 && elapsed > tooltipDelay_ + tooltipDuration_) {
-    (void)HideTooltip();  // the tooltip counts as hidden whatever its box answers
+    HideTooltip();
   }
 }
 
@@ -280,7 +278,7 @@ int PointerManager::Update(uint32_t now) {
           // change; it is still the one under the pointer.
           if (!hover_ && focus_ == found) hover_ = found;
         }
-        (void)HideTooltip();  // the tooltip counts as hidden whatever its box answers
+        HideTooltip();
         StartHoverWait(now);
       }
     }
@@ -290,7 +288,7 @@ int PointerManager::Update(uint32_t now) {
   }
 
   if (hover_ && hover_->OnPointerInput(x - hover_->GetX(), y - hover_->GetY(), GetMouse())) {
-    (void)HideTooltip();
+    HideTooltip();
     return finish(kUpdatePointerTaken);
   }
 

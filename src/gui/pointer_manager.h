@@ -111,8 +111,9 @@ class PointerManager {
   [[nodiscard]] virtual bool PollTextInput(UiControl* /*focused*/) { return false; }
   [[nodiscard]] virtual bool MoveFocusByKey(UiControl* focused, int classification);
 
-  [[nodiscard]] bool ReleaseHover();
-  [[nodiscard]] int HideTooltip();
+  // The hovered control, if any, is left, and the tooltip goes with it.
+  void ReleaseHover();
+  void HideTooltip();
   // What a control that hides or stops taking input gives up: the hover when it holds it, and
   // with withFocus the focus when it holds that.
   void LetGo(const UiControl* control, bool withFocus);

@@ -480,7 +480,7 @@ void TextEditBase::HidePointerWhileTyping() {
   if (!owner || !owner->IsHover(this)) return;
   owner->SetCursorVisible(false);
   pointerHidden_ = true;
-  (void)owner->HideTooltip();  // the tooltip counts as hidden whatever its box answers
+  owner->HideTooltip();
 }
 
 void TextEditBase::ShowPointerAgain() {
