@@ -231,6 +231,7 @@ bool ImGuiDialogHost::Bind(HWND owner) {
   renderer_ = renderer;
   sink_ = sink;
   pointer_.Reset(PointerNow());
+  keys_.Reset();
   sink_->SetOverlay([this] {
     if (haveDrawData_ && context_) ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
   });
@@ -261,6 +262,7 @@ void ImGuiDialogHost::Unbind() {
   clickTarget_ = DrawnItem{};
   clickStillFrames_ = 0;
   pointer_.Reset({});
+  keys_.Reset();
 }
 
 PointerState ImGuiDialogHost::PointerNow() const {
@@ -286,6 +288,14 @@ void ImGuiDialogHost::FeedPointer() {
   for (size_t i = 0; i < state.down.size(); ++i) io.MouseDown[i] = state.down[i];
 }
 
+void ImGuiDialogHost::FeedKeys() {
+  keys_.NextFrame([](const SDL_Event& event) { ImGui_ImplSDL2_ProcessEvent(&event); });
+}
+
+void ImGuiDialogHost::SettleKeys() {
+  keys_.Settle([](const SDL_Event& event) { ImGui_ImplSDL2_ProcessEvent(&event); });
+}
+
 bool ImGuiDialogHost::Filter(const SDL_Event& event) {
   if (!context_ || !sdlWindow_) return false;
   // The pointer's events of the window drawn in reach the dialogs a frame at a time.
@@ -299,13 +309,13 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
     if (!IsInputEvent(event)) return false;
     if (keyTaker_ && event.type == SDL_KEYDOWN && event.key.repeat == 0)
       keyTaker_(event.key.keysym.scancode);
-    if (!pointerEvent) ImGui_ImplSDL2_ProcessEvent(&event);
+    if (!pointerEvent && !keys_.Take(event)) ImGui_ImplSDL2_ProcessEvent(&event);
     return true;  // modal: the game sees none of it
   }
   if (!menu_ || !IsInputEvent(event)) {
     // A key let go while no bar takes the keys (full screen takes the bar away) would stay held
     // for ImGui, and the next dialog would take it for a press of its own.
-    if (event.type == SDL_KEYUP) ImGui_ImplSDL2_ProcessEvent(&event);
+    if (event.type == SDL_KEYUP && keys_.Take(event)) SettleKeys();
     return false;
   }
   bool fullScreen = backend_->IsFullScreen(sdlWindow_);
@@ -331,16 +341,18 @@ bool ImGuiDialogHost::Filter(const SDL_Event& event) {
     if (fullScreen && !onBar && !popupOpen) menuShown_ = false;
     take = take || ((!fullScreen || menuShown_) && onBar);
   }
-  if (!pointerEvent) ImGui_ImplSDL2_ProcessEvent(&event);
+  if (!pointerEvent && !keys_.Take(event)) ImGui_ImplSDL2_ProcessEvent(&event);
   bool hot = take || menuShown_ || openFirstMenu_;
   if (hot || menuHot_) {
     // One more frame after leaving takes the highlight off; a press that waits for its own
     // frame gets it now.
     RefreshMenu();
-    for (int frame = 0; frame < kMaxPointerFrames && context_ && pointer_.Pending(); ++frame)
+    for (int frame = 0;
+         frame < kMaxPointerFrames && context_ && (pointer_.Pending() || keys_.Pending()); ++frame)
       RefreshMenu();
   } else {
     pointer_.Settle();
+    SettleKeys();
   }
   menuHot_ = hot;
   return take && event.type != SDL_MOUSEMOTION;
@@ -418,6 +430,7 @@ void ImGuiDialogHost::Frame(const std::function<bool()>& draw, bool* done) {
   ImGui_ImplSDLRenderer_NewFrame();
   ImGui_ImplSDL2_NewFrame();
   FeedPointer();
+  FeedKeys();
   ImGui::NewFrame();
   UpdateInset();
   DrawMenuBar();
@@ -485,8 +498,9 @@ void ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
     // The game's frames wait for the dialog: its own show the program alive.
     NoteProgress();
     if (frameHook_) frameHook_(frame);
-    // Pointer events waiting for their frame are input already come.
-    if (!done && !endRequested_ && !pointer_.Pending()) SDL_WaitEventTimeout(nullptr, waitMs_);
+    // Pointer and key events waiting for their frame are input already come.
+    if (!done && !endRequested_ && !pointer_.Pending() && !keys_.Pending())
+      SDL_WaitEventTimeout(nullptr, waitMs_);
   }
   --loopDepth_;
   inDialog_ = wasInDialog;
@@ -496,7 +510,26 @@ void ImGuiDialogHost::RunLoop(const std::function<bool()>& draw) {
 // outermost dialog ends, a frame without it replaces that data, or the dialog would stay drawn
 // until some input happened to bring a new frame.
 void ImGuiDialogHost::TakeDialogOffTheWindow() {
-  if (loopDepth_ == 0 && context_) RefreshMenu();
+  if (loopDepth_ > 0 || !context_) return;
+  RefreshMenu();
+  ShowThePointerToTheGame();
+}
+
+// While a dialog was drawn over the game, the game saw none of the pointer's moves: an item it
+// lit before would stay lit wherever the pointer went. The game learns where the pointer stands
+// now, as the platform tells a window that comes back under the pointer.
+void ImGuiDialogHost::ShowThePointerToTheGame() {
+  if (!sdlWindow_ || window_ == boxWindow_) return;
+  const PointerState& pointer = pointer_.Settle();
+  if (!pointer.inside) return;
+  SDL_Event event{};
+  event.motion.type = SDL_MOUSEMOTION;
+  event.motion.windowID = SDL_GetWindowID(sdlWindow_);
+  event.motion.state = SDL_GetMouseState(nullptr, nullptr);
+  event.motion.x = static_cast<int>(pointer.x);
+  event.motion.y = static_cast<int>(pointer.y);
+  // A full queue drops it: the pointer's next move tells the game all the same.
+  (void)SDL_PushEvent(&event);
 }
 
 bool ImGuiDialogHost::SetClipboardText(std::string_view cp932) {

@@ -12,6 +12,7 @@
 
 #include "host/dialog/dialog_host.h"
 #include "host/dialog/input_script.h"
+#include "host/dialog/key_trickle.h"
 #include "host/dialog/pointer_trickle.h"
 #include "host/sdl/sdl_backend.h"
 
@@ -76,9 +77,12 @@ class ImGuiDialogHost final : public DialogHost {
   void Frame(const std::function<bool()>& draw, bool* done);
   // The pointer's state for the frame being started, from the window's events.
   void FeedPointer();
+  void FeedKeys();
+  void SettleKeys();
   // The pointer's place and buttons as SDL knows them now, for a host just bound.
   PointerState PointerNow() const;
   void TakeDialogOffTheWindow();
+  void ShowThePointerToTheGame();
   void DrawMenuBar();
   // Tells the menu's window when one of its popups opened or closed.
   void PostMenuLoop();
@@ -155,6 +159,7 @@ class ImGuiDialogHost final : public DialogHost {
   int boxHeight_ = 0;
   int boxStillFrames_ = 0;
   PointerTrickle pointer_;
+  KeyTrickle keys_;
   // Input being played and what the last frames drew.
   std::vector<InputStep> input_;
   size_t inputNext_ = 0;

@@ -30,7 +30,6 @@ LRESULT PingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProc(hwnd, message, wParam, lParam);
 }
 
-// Down and up in separate frames: this ImGui reads a key's state once per frame.
 void PushKey(uint32_t type, SDL_Scancode scancode) {
   SDL_Event e{.key = {.type = type,
                       .state = uint8_t(type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED),
@@ -123,6 +122,54 @@ TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGameAndTheEndedD
 }
 
 // A dialog it cannot show, or whose window goes, ends with its close answer.
+// A real keyboard's quick tap sends its press and its release together, between two frames.
+TEST_F(ImGuiDialogHostTest, AKeyTappedBetweenTwoFramesIsStillAPress) {
+  const struct {
+    SDL_Scancode key;
+    int answer;
+    const char* what;
+  } kTaps[] = {{SDL_SCANCODE_ESCAPE, 9, "Escape closes"},
+               {SDL_SCANCODE_RETURN, 1, "Enter takes the default button"}};
+  for (const auto& tap : kTaps) {
+    Dialog dialog = TwoButtons();
+    dialog.closeAnswer = 9;
+    host_->SetFrameHook([&](int frame) {
+      if (frame == 3) {
+        PushKey(SDL_KEYDOWN, tap.key);
+        PushKey(SDL_KEYUP, tap.key);
+      }
+      if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+    });
+    EXPECT_EQ(host_->RunDialog(window_, dialog), tap.answer) << tap.what;
+  }
+}
+
+// The game saw none of the pointer's moves while a dialog was drawn over it: once the dialog
+// ends, it hears where the pointer stands, or what it lit before would stay lit.
+TEST_F(ImGuiDialogHostTest, TheGameHearsWhereThePointerStandsOnceADialogEnds) {
+  constexpr int kX = 40, kY = 30;
+  Dialog dialog = TwoButtons();
+  host_->SetFrameHook([&](int frame) {
+    if (frame == 1) {
+      SDL_Event e{.motion = {.type = SDL_MOUSEMOTION,
+                             .windowID = SDL_GetWindowID(backend_->SdlWindowOf(window_)),
+                             .x = kX,
+                             .y = kY}};
+      SDL_PushEvent(&e);
+    }
+    if (frame == 3) host_->EndDialog(1);
+  });
+  ASSERT_EQ(host_->RunDialog(window_, dialog), 1);
+  int moves = 0;
+  for (const MSG& m : Drain()) {
+    if (m.message != WM_MOUSEMOVE) continue;
+    ++moves;
+    EXPECT_EQ(GetXParam(m.lParam), kX);
+    EXPECT_EQ(GetYParam(m.lParam), kY);
+  }
+  EXPECT_EQ(moves, 1) << "the game hears the pointer once, after the dialog";
+}
+
 TEST_F(ImGuiDialogHostTest, RefusesWhatItCannotShowAndServesSendsWhileItRuns) {
   Dialog dialog = TwoButtons();
   dialog.closeAnswer = 5;
