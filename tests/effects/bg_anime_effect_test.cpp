@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "lib/bmp/bmp_builder.h"
 #include "lib/hva/hv_writer.h"
+#include "lib/wgx/wgx_writer.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "support/bg_effect_rig.h"
@@ -19,16 +19,7 @@ using test::PixelAt;
 
 // A 2 x 2 cell of one colour.
 std::vector<uint8_t> Cell(uint32_t rgb) {
-  tools::BmpFields bmp;
-  bmp.width = 2;
-  bmp.height = 2;
-  for (int row = 0; row < 2; ++row) {
-    for (int x = 0; x < 2; ++x) {
-      bmp.data.insert(bmp.data.end(), {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16)});
-    }
-    bmp.data.insert(bmp.data.end(), {0, 0});
-  }
-  return tools::BuildBmp(bmp);
+  return tools::WriteWgx({24, 2, 2, std::vector<uint32_t>(4, rgb), {}, 0, 0, {}});
 }
 
 uint32_t Place(int16_t x, int16_t y) {
@@ -41,9 +32,9 @@ class BgAnime : public test::LayerEffectRig {
     LayerEffectRig::SetUp();
     RegisterBuiltinLoaders(images);
     // Written before any worker starts.
-    game.dir().WriteFile("CG/c0.bmp", Cell(0x110000));
-    game.dir().WriteFile("CG/c1.bmp", Cell(0x002200));
-    game.dir().WriteFile("CG/c2.bmp", Cell(0x000033));
+    game.dir().WriteFile("CG/c0.wgx", Cell(0x110000));
+    game.dir().WriteFile("CG/c1.wgx", Cell(0x002200));
+    game.dir().WriteFile("CG/c2.wgx", Cell(0x000033));
   }
   // An 8 x 4 animation of the frame records, cut into blocks by their end records.
   void Load(std::vector<HvdFrame> frames, uint16_t blocks) {
@@ -52,7 +43,7 @@ class BgAnime : public test::LayerEffectRig {
     file.header[2] = 4;
     file.rangeCount = blocks;
     file.frames = std::move(frames);
-    file.entries = {{"c0.bmp", 0, 0}, {"c1.bmp", 0, 0}, {"c2.bmp", 0, 0}};
+    file.entries = {{"c0.wgx", 0, 0}, {"c1.wgx", 0, 0}, {"c2.wgx", 0, 0}};
     ASSERT_EQ(anim.Load(tools::WriteHvd(file)), kHvdLoaded);
   }
   uint32_t Shown(int32_t x, int32_t y) {

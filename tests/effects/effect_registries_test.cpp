@@ -1,13 +1,16 @@
-// The keyword registries: built-in records, look-ups, creation with set-up, and plug-in
-// libraries loaded as native shared objects.
-#include "effects/effect_registries.h"
-
+// The effect bases and the keyword registries: the priority hooks, low-spec disarming, the resume
+// that moves an effect's own clock; built-in records, look-ups, creation with set-up, and plug-in
+// libraries loaded as native shared objects. The unsupported slots' answer is every keyword's to
+// give through the natives.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
 
 #include "common/global.h"
+#include "effects/display_effect.h"
+#include "effects/effect_registries.h"
+#include "effects/sp_effect_rig.h"
 #include "graphics/device/display_manager.h"
 #include "graphics/layers/canvas_layer.h"
 #include "host/host_path.h"
@@ -18,6 +21,68 @@
 namespace bw {
 namespace {
 
+bool lowSpec = false;
+
+// An effect whose set-up answers its first word; counts its deletions and the spans its resumes
+// shift its clock by.
+class CountedEffect final : public DisplayEffect {
+ public:
+  explicit CountedEffect(int* deleted = nullptr) : deleted_(deleted) {}
+  ~CountedEffect() override {
+    if (deleted_) ++*deleted_;
+  }
+  int32_t Update(uint32_t) override { return 0; }
+  void Stop() override {}
+  const char* GetKeyword() const override { return "counted"; }
+  uint8_t GetType() const override { return kEffectTypeLayer; }
+  int Init(ArgWords args) override { return args.Int(0); }
+  int Setup(TimerService*, EffectTarget, ArgWords args) override { return args.Int(0); }
+  uint32_t shifted = 0;
+
+ protected:
+  void ShiftStartTimes(uint32_t spanMs) override { shifted += spanMs; }
+
+ private:
+  int* deleted_;
+};
+
+TEST(Hooks, StartedEffectsRestoreThePriorityOnceDisarmedOnesNeverAndOnlyTheLastResumeShifts) {
+  const RunningHooks hooks;
+  lowSpec = false;
+  SetLowSpecQuery([] { return lowSpec; });
+  auto* first = new CountedEffect;
+  auto* second = new CountedEffect;
+  first->NotifyStart();
+  first->NotifyStart();
+  second->NotifyStart();
+  EXPECT_EQ(hooks.lowered, 2) << "a second NotifyStart of one effect does nothing";
+  delete first;
+  EXPECT_EQ(hooks.restored, 1);
+  delete second;
+  EXPECT_EQ(hooks.restored, 2);
+
+  lowSpec = true;
+  {
+    CountedEffect effect;
+    effect.DisarmIfLowSpec();
+    effect.NotifyStart();
+  }
+  EXPECT_EQ(std::pair(hooks.lowered, hooks.restored), std::pair(2, 2))
+      << "a low-spec disarmed effect touched the priority";
+  SetLowSpecQuery(nullptr);
+
+  // Only the last resume shifts the clock.
+  CountedEffect effect;
+  effect.Pause(1000);
+  effect.Pause(1200);
+  EXPECT_EQ(effect.Resume(1500), 1u);
+  EXPECT_EQ(effect.shifted, 0u);
+  EXPECT_EQ(effect.Resume(1800), 800u);
+  EXPECT_EQ(effect.shifted, 800u) << "the whole span since the first pause";
+  EXPECT_EQ(effect.Resume(1900), 0u);
+  EXPECT_EQ(effect.shifted, 800u) << "an unpaired resume moves nothing";
+}
+
 const std::string kPluginDir = EFFECT_TEST_PLUGIN_DIR;
 
 std::string Plugin(const std::string& name) {
@@ -25,22 +90,6 @@ std::string Plugin(const std::string& name) {
   EXPECT_EQ(host::LinuxPathToEnginePath(kPluginDir + "/" + name, path), host::kPathOk);
   return path;
 }
-
-// An effect whose set-up answers its first word; counts its deletions.
-class CountedEffect final : public DisplayEffect {
- public:
-  explicit CountedEffect(int* deleted) : deleted_(deleted) {}
-  ~CountedEffect() override { ++*deleted_; }
-  int32_t Update(uint32_t) override { return 0; }
-  void Stop() override {}
-  const char* GetKeyword() const override { return "counted"; }
-  uint8_t GetType() const override { return kEffectTypeLayer; }
-  int Init(ArgWords args) override { return args.Int(0); }
-  int Setup(TimerService*, EffectTarget, ArgWords args) override { return args.Int(0); }
-
- private:
-  int* deleted_;
-};
 
 class CountedFilter final : public FilterEffect {
  public:

@@ -2,15 +2,98 @@
 // the commands and their states, the loop at the end, and the set-up's refusals. "sp_movie": shown
 // in the layer until it stops, the loop flag and its command, and the answers without movie
 // libraries.
+#include <string>
+#include <vector>
+
+#include "common/global.h"
 #include "effects/bg_movie_effect.h"
-#include "effects/effect_movie_script.h"
+#include "effects/effect_movie.h"
+#include "effects/sp_effect_rig.h"
 #include "effects/sp_movie_effect.h"
-#include "support/listed_task.h"
+#include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/image_surface.h"
 
 namespace bw {
 namespace {
 
-class BgMovie : public test::MovieEffectRig {
+// A scripted movie for the movie effects: the test sets its state, its frames and its end, and
+// reads back what the effect asked of it.
+struct MovieScript {
+  int openResult = kEffectMovieOpened;
+  int state = kEffectMovieStopped;
+  bool loop = false;
+  bool atEnd = false;
+  uint32_t seekMs = 0;
+  uint32_t newFrame = 0;  // a frame colour waiting to be taken; 0 none
+  std::vector<std::string> calls;
+  std::string name;
+};
+
+class ScriptedMovie final : public EffectMovie {
+ public:
+  explicit ScriptedMovie(MovieScript& script) : s_(script) {
+    (void)rect_.Create(8, 6, 0xFF0000FF, 0, 0);
+  }
+  int Open(const char* name, int32_t x, int32_t y) override {
+    s_.name = name;
+    rect_.SetPos(x, y);
+    return s_.openResult;
+  }
+  int Play() override { return Call("play", kEffectMoviePlaying); }
+  int Pause() override { return Call("pause", kEffectMoviePaused); }
+  int Resume() override { return Call("resume", kEffectMoviePlaying); }
+  int Stop() override { return Call("stop", kEffectMovieStopped); }
+  int Seek(uint32_t ms) override {
+    s_.seekMs = ms;
+    s_.atEnd = false;
+    s_.calls.push_back("seek");
+    return 0;
+  }
+  int SetVolume(int32_t) override { return 0; }
+  void SetLoop(bool loop) override { s_.loop = loop; }
+  int State() override { return s_.state; }
+  bool AtEnd() override { return s_.atEnd; }
+  int32_t Width() const override { return 8; }
+  int32_t Height() const override { return 6; }
+  bool TakeFrame(ImageSurface* into) override {
+    if (s_.newFrame == 0) return false;
+    (void)into->Fill(s_.newFrame, nullptr);
+    s_.newFrame = 0;
+    return true;
+  }
+  DisplayObject* Display() override { return &rect_; }
+  void Reset() override { s_.calls.push_back("reset"); }
+
+ private:
+  int Call(const char* what, int state) {
+    s_.calls.push_back(what);
+    s_.state = state;
+    return 0;
+  }
+  MovieScript& s_;
+  ColorRectObject rect_;
+};
+
+class ScriptedMovieSource final : public EffectMovieSource {
+ public:
+  explicit ScriptedMovieSource(MovieScript& script) : s_(script) {}
+  std::unique_ptr<EffectMovie> MakeMovie() override { return std::make_unique<ScriptedMovie>(s_); }
+
+ private:
+  MovieScript& s_;
+};
+
+// The sprite effect rig with the scripted movie published.
+class MovieEffectRig : public SpriteEffectRig {
+ protected:
+  // The effects go before the script their movies write to.
+  void TearDown() override { timers.Clear(); }
+  MovieScript script;
+  ScriptedMovieSource source{script};
+  ScopedGlobal<EffectMovieSource> published{&source};
+};
+
+class BgMovie : public MovieEffectRig {
  protected:
   void SetUp() override {
     MovieEffectRig::SetUp();
@@ -26,10 +109,8 @@ class BgMovie : public test::MovieEffectRig {
 };
 
 TEST_F(BgMovie, PlaysIntoTheLayerPictureLoopsAndTakesCommandsByState) {
-  auto* effect = new BgMovieEffect;
-  ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.mpg"), 1, 1}), kBgMovieSetUp)
-      << "the extension is compared without regard to case";
-  effect = test::HandOver(timers, std::unique_ptr<BgMovieEffect>(effect));
+  auto* effect = Started<BgMovieEffect>(&layer, {Word("OP.mpg"), 1, 1}, kBgMovieSetUp);
+  ASSERT_NE(effect, nullptr) << "the extension is compared without regard to case";
   EXPECT_EQ(effect->Query(ArgWords()), kEffectMoviePlaying);
   EXPECT_EQ(Picture(), effect->Frame());
   script.newFrame = 0xFF123456;
@@ -45,9 +126,8 @@ TEST_F(BgMovie, PlaysIntoTheLayerPictureLoopsAndTakesCommandsByState) {
   EXPECT_EQ(Picture(), &own) << "a stopped movie gives the layer its own picture back";
 
   // The commands follow the state.
-  effect = new BgMovieEffect;
-  ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.AVI"), 0, 0}), kBgMovieSetUp);
-  effect = test::HandOver(timers, std::unique_ptr<BgMovieEffect>(effect));
+  ASSERT_NE(effect = Started<BgMovieEffect>(&layer, {Word("OP.AVI"), 0, 0}, kBgMovieSetUp),
+            nullptr);
   EXPECT_EQ(effect->Command({2}), kBgMovieWrongState) << "pause while stopped";
   EXPECT_EQ(effect->Command({3}), kBgMovieWrongState);
   EXPECT_EQ(effect->Command({1}), kBgMovieDone);
@@ -60,12 +140,12 @@ TEST_F(BgMovie, PlaysIntoTheLayerPictureLoopsAndTakesCommandsByState) {
   EXPECT_EQ(Picture(), &own);
 }
 
-using SpMovie = test::MovieEffectRig;
+using SpMovie = MovieEffectRig;
 
 TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
-  auto* effect = new SpMovieEffect;
-  ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.MPG"), 1, 30, 40, 7, 0, 0}), kSpMovieSetUp);
-  effect = test::HandOver(timers, std::unique_ptr<SpMovieEffect>(effect));
+  auto* effect =
+      Started<SpMovieEffect>(&layer, {Word("OP.MPG"), 1, 30, 40, 7, 0, 0}, kSpMovieSetUp);
+  ASSERT_NE(effect, nullptr);
   EXPECT_EQ(std::tuple(script.name, script.state), std::tuple("OP.MPG", kEffectMoviePlaying));
   ASSERT_EQ(layer.GetList().Count(), 1u);
   EXPECT_EQ(layer.GetList().Nodes().front().priority, 7u);
@@ -78,9 +158,8 @@ TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
   EXPECT_EQ(std::tuple(layer.GetList().Count(), script.calls.back()), std::tuple(0u, "reset"));
 
   // The loop flag, and the command that lets a looping movie end.
-  effect = new SpMovieEffect;
-  ASSERT_EQ(effect->Start(&timers, &layer, {Word("OP.MPG"), 0, 0, 0, 0, 1}), kSpMovieSetUp);
-  effect = test::HandOver(timers, std::unique_ptr<SpMovieEffect>(effect));
+  effect = Started<SpMovieEffect>(&layer, {Word("OP.MPG"), 0, 0, 0, 0, 1}, kSpMovieSetUp);
+  ASSERT_NE(effect, nullptr);
   EXPECT_TRUE(script.loop);
   EXPECT_EQ(effect->Command({0}), 0);
   EXPECT_FALSE(script.loop);

@@ -48,14 +48,9 @@ class Overlays : public SpriteEffectRig {
     return rc == 0 ? test::HandOver(timers, std::move(effect)) : nullptr;
   }
   std::pair<int32_t, int32_t> OffsetOf(CompositionLayer* composition) {
-    ImageSurface* picture;
-    int32_t x, y;
-    int r, g, b;
-    composition->GetBackground(&picture, &x, &y, &r, &g, &b);
+    int32_t x = 0, y = 0;
+    composition->GetBackground(nullptr, &x, &y, nullptr, nullptr, nullptr);
     return {x, y};
-  }
-  void Write(const std::string& relative, const std::vector<uint8_t>& bytes) {
-    game.dir().WriteFile(relative, bytes);
   }
 
   ImageLoaderManager images;
@@ -124,7 +119,8 @@ TEST_F(Overlays, NoiseCopiesItsPictureAndSwitchesVisibility) {
   int code = 0;
   EXPECT_EQ(Start("noise", {128, 5, 1, 1}, &code), nullptr);
   EXPECT_EQ(code, kOverlayNoPicture) << "no noise picture";
-  Write("SYS/NOISE.WGX", Picture(5, 3, 8));  // an 8-bit picture is widened to 32 bits
+  game.dir().WriteFile("SYS/NOISE.WGX",
+                       Picture(5, 3, 8));  // an 8-bit picture is widened to 32 bits
   auto* noise = static_cast<NoiseOverlay*>(Start("noise", {128, 5, 0, 1}));
   ASSERT_NE(noise, nullptr);
   EXPECT_FALSE(noise->SpriteA().IsVisible());
@@ -152,9 +148,9 @@ TEST_F(Overlays, ParticlesStepEnterAndDrainAfterAStop) {
   int code = 0;
   EXPECT_EQ(Start("paper", {0}, &code), nullptr);
   EXPECT_EQ(code, kOverlayBadArguments) << "no particles";
-  for (int i = 0; i < 8; ++i) Write("SYS/PAPER_" + std::to_string(i) + ".WGX", Picture(48, 4));
-  const char slow[] = "0.1";
-  auto* paper = static_cast<ParticleOverlay*>(Start("paper", {6, 1, 2, 1, Word(slow), 1, 1}));
+  for (int i = 0; i < 8; ++i)
+    game.dir().WriteFile("SYS/PAPER_" + std::to_string(i) + ".WGX", Picture(48, 4));
+  auto* paper = static_cast<ParticleOverlay*>(Start("paper", {6, 1, 2, 1, Word("0.1"), 1, 1}));
   ASSERT_NE(paper, nullptr);
   EXPECT_EQ(A()->GetList().Count(), 6u);
   EXPECT_EQ(B()->GetList().Count(), 6u);

@@ -119,11 +119,10 @@ void ExpectReferenceFrames(int width, int height, const std::vector<std::vector<
 }
 
 TEST(RippleRows, FramesMatchTheTwoSampleBlendOnOddSizesAndTallFrames) {
-  const char flat[] = "0.6";
   ExpectReferenceFrames(61, 37,
                         {{1000, -1, -1, 16, 0, 0, 12},
                          {1000, 0, 0, 32, 0, 0, 127},
-                         {1000, 58, 3, 128, Word(flat), 0, 30},
+                         {1000, 58, 3, 128, Word("0.6"), 0, 30},
                          {1000, 4, 33, 64, 0, 0, 50}});
   // Far more rows than the blended rows kept at once: samples above and below their pixel's row
   // cross the ends of that store.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/global.h"
+#include "effects/display_effect.h"
 #include "graphics/pixel/blend_tables.h"
 #include "graphics/surface/composition_layer.h"
 #include "graphics/surface/image_surface.h"
@@ -24,8 +25,19 @@
 #include "resource/images/image_loader_manager.h"
 #include "support/bg_effect_rig.h"
 #include "support/game_folder.h"
+#include "support/listed_task.h"
 
 namespace bw {
+
+// Counts the calls of the effects' running hooks while it lives.
+struct RunningHooks {
+  RunningHooks() {
+    lowered = restored = 0;
+    SetEffectRunningHooks([] { ++lowered; }, [] { ++restored; });
+  }
+  ~RunningHooks() { SetEffectRunningHooks(nullptr, nullptr); }
+  static inline int lowered = 0, restored = 0;
+};
 
 class SpriteEffectRig : public ::testing::Test {
  protected:
@@ -61,6 +73,15 @@ class SpriteEffectRig : public ::testing::Test {
     (void)sprite->SetImage(picture, nullptr, x, y);
     (void)layer.GetList().Add(sprite, priority, 0);
     return sprite;
+  }
+  // An effect of class E started on target and handed to the service; null (and a failed test)
+  // when its start answers anything but setUp.
+  template <typename E>
+  E* Started(EffectTarget target, ArgList args, int setUp) {
+    auto effect = std::make_unique<E>();
+    const int rc = effect->Start(&timers, target, args);
+    EXPECT_EQ(rc, setUp);
+    return rc == setUp ? test::HandOver(timers, std::move(effect)) : nullptr;
   }
   // A sprite the test owns (an effect that takes one over is handed a released pointer).
   Sprite* NewSprite() { return sprites.emplace_back(std::make_unique<Sprite>()).get(); }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <utility>
 #include <vector>
@@ -344,21 +345,12 @@ TEST(TransitionFrame, DissolvesMarkEveryPixelTheirCellsChange) {
   ASSERT_EQ(source.Create(48, 40, 32, 0), 0);
   ASSERT_EQ(target.Create(64, 56, 32, kImageDirtyList), 0);
   Paint(source, 0);
-  for (const auto& [mode, kind] : {std::pair{5, kDrawCopy},
-                                   {6, kDrawCopy},
-                                   {8, kDrawCopy},
-                                   {10, kDrawCopy},
-                                   {64, kDrawCopy},
-                                   {65, kDrawCopy},
-                                   {30, kDrawCopy},
-                                   {33, kDrawCopy},
-                                   {5, kDrawAlpha},
-                                   {6, kDrawAlpha},
-                                   {37, kDrawAlpha},
-                                   {44, kDrawAlpha},
-                                   {64, kDrawAlpha}}) {
-    for (const auto& [x, y] : {std::pair{8, 8}, std::pair{-20, 30}}) {
-      for (const int32_t progress : {60, 180}) {
+  const std::pair<int, std::vector<int>> modesOfKind[] = {
+      {kDrawCopy, {5, 6, 8, 10, 64, 65, 30, 33}}, {kDrawAlpha, {5, 6, 37, 44, 64}}};
+  for (const auto& [kind, modes] : modesOfKind) {
+    for (const int mode : modes) {
+      for (const auto [x, y, progress] :
+           {std::array{8, 8, 60}, {8, 8, 180}, {-20, 30, 60}, {-20, 30, 180}}) {
         Paint(target, 0x00A5A5A5u);
         target.GetDirtyList()->Clear();
         ReseedTransitionRandom(mode);

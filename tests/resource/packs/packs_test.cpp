@@ -1,14 +1,21 @@
+// The packs: the LZSS codec of their members, VFA archives read and written, and the file-system
+// manager that mounts them and answers loose files first.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "common/sjis.h"
+#include "host/trust.h"
 #include "lib/vfa/vfa_writer.h"
 #include "platform/stream.h"
+#include "resource/packs/file_system_manager.h"
+#include "resource/packs/lzss_codec.h"
 #include "resource/packs/pack_member_stream.h"
 #include "resource/packs/vfa_archive.h"
 #include "resource/packs/vfa_decoder.h"
@@ -19,6 +26,120 @@
 
 namespace bw {
 namespace {
+
+std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> v(n);
+  for (auto& b : v) b = static_cast<uint8_t>(rng());
+  return v;
+}
+
+// Text-like data with repeats near and far (distances across the whole ring).
+std::vector<uint8_t> Compressible(size_t n, uint32_t seed) {
+  static const char* words[] = {
+      "the ",    "quick ", "brown ", "fox ", "jumps ",
+      "over ",   "lazy ",  "dog ",   "\r\n", "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA",
+      "\0\0\0\0"};
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> v;
+  while (v.size() < n) {
+    std::string w = words[rng() % std::size(words)];
+    if (w.empty()) w.assign(5, '\0');
+    v.insert(v.end(), w.begin(), w.end());
+    if (rng() % 7 == 0) v.push_back(static_cast<uint8_t>(rng()));
+  }
+  v.resize(n);
+  return v;
+}
+
+std::vector<uint8_t> Encode(const std::vector<uint8_t>& source, int expected = LzssCodec::kPacked) {
+  auto codec = std::make_unique<LzssCodec>();
+  std::vector<uint8_t> packed;
+  uint32_t size = 0;
+  EXPECT_EQ(codec->Encode(source, &packed, &size), expected);
+  if (expected == LzssCodec::kPacked) {
+    EXPECT_EQ(size, packed.size());
+  }
+  return packed;
+}
+
+// Eighteen equal bytes pack into one literal and one match; what would not save more than eight
+// bytes is refused.
+TEST(LzssEncode, PacksRunsAndRefusesWhatWouldNotSaveMoreThanEightBytes) {
+  EXPECT_EQ(Encode(std::vector<uint8_t>(18, 'A')), (std::vector<uint8_t>{0x01, 0x41, 0xEE, 0xFE}));
+  auto codec = std::make_unique<LzssCodec>();
+  std::vector<uint8_t> out{1, 2, 3};
+  uint32_t size = 99;
+  auto noise = RandomBytes(5000, 1);
+  EXPECT_EQ(codec->Encode(noise, &out, &size), LzssCodec::kNotPacked);
+  EXPECT_GE(size, noise.size() - 8) << "the size reached is reported";
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(LzssRoundTrip, RestoresEveryShapeOfInput) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> data;
+  };
+  std::vector<Case> cases = {
+      {"one long run", std::vector<uint8_t>(100000, 0x5A)},
+      {"zeros that match the empty ring", std::vector<uint8_t>(9000, 0)},
+      {"text past several ring turns", Compressible(70000, 11)},
+      {"every short period",
+       [] {
+         std::vector<uint8_t> v;
+         auto noise = RandomBytes(9 * 20, 4);
+         for (size_t period = 1; period <= 9; ++period) {
+           for (size_t i = 0; i < 300; ++i) v.push_back(static_cast<uint8_t>('a' + i % period));
+           v.insert(v.end(), noise.begin() + 20 * (period - 1), noise.begin() + 20 * period);
+         }
+         return v;
+       }()},
+  };
+  for (const auto& c : cases) {
+    auto packed = Encode(c.data);
+    std::vector<uint8_t> out;
+    ASSERT_EQ(LzssCodec::Decode(packed, out, static_cast<uint32_t>(c.data.size())),
+              LzssCodec::kDecoded)
+        << c.what;
+    EXPECT_EQ(out, c.data) << c.what;
+  }
+}
+
+TEST(LzssDecode, MatchesReadTheZeroRingStopAtTheUnpackedSizeAndShortSourcesAreRefused) {
+  // One group: a match at ring position 0, length 3, then a literal.
+  const std::vector<uint8_t> stream{0x02, 0x00, 0x00, 'x'};
+  std::vector<uint8_t> out;
+  ASSERT_EQ(LzssCodec::Decode(stream, out, 4), LzssCodec::kDecoded);
+  EXPECT_EQ(out, (std::vector<uint8_t>{0, 0, 0, 'x'}));
+
+  // Decoding stops at the unpacked size, inside a match.
+  auto data = Compressible(5000, 2);
+  auto packed = Encode(data);
+  for (uint32_t size : {17u, 4999u}) {
+    std::vector<uint8_t> part(size + 64, 0xCC);
+    ASSERT_EQ(LzssCodec::Decode(packed, part.data(), size), LzssCodec::kDecoded) << size;
+    EXPECT_TRUE(std::equal(part.begin(), part.begin() + size, data.begin())) << size;
+    EXPECT_EQ(part[size], 0xCC) << "nothing written past the size " << size;
+  }
+
+  // Missing arguments and short sources are refused.
+  EXPECT_EQ(LzssCodec::Decode(stream, out.data(), 0), LzssCodec::kZeroSize);
+  EXPECT_EQ(LzssCodec::Decode(stream, nullptr, 2), LzssCodec::kNoBuffer);
+  // Every cut of the stream must answer 3 without reading past the (exactly sized) copy.
+  for (size_t cut : {size_t{0}, size_t{1}, size_t{2}, packed.size() / 2, packed.size() - 1}) {
+    auto source = std::make_unique<uint8_t[]>(cut + 1);
+    std::copy(packed.begin(), packed.begin() + cut, source.get());
+    std::vector<uint8_t> result(data.size());
+    EXPECT_EQ(
+        LzssCodec::Decode({source.get(), cut}, result.data(), static_cast<uint32_t>(data.size())),
+        LzssCodec::kSourceEnded)
+        << "cut at " << cut;
+  }
+  // A match item whose second byte is missing.
+  EXPECT_EQ(LzssCodec::Decode(std::vector<uint8_t>{0x00, 0x10}, out.data(), 3),
+            LzssCodec::kSourceEnded);
+}
 
 using tools::VfaMemberSource;
 using tools::VfaPackOptions;
@@ -60,7 +181,7 @@ class VfaTest : public test::GameFolderTest {
 
   std::filesystem::path Write(const std::string& fileName,
                               const std::vector<VfaMemberSource>& members,
-                              const VfaPackOptions& options) {
+                              const VfaPackOptions& options = {}) {
     EXPECT_TRUE(game_.WritePack(fileName, members, options));
     return dir_.path() / fileName;
   }
@@ -415,6 +536,170 @@ TEST(VfaKnownAnswer, KeysComeFromTheNameAndTheKeyWordsAndTheReaderAndTheWriterAg
       << message;
   EXPECT_EQ(written, kPack);
 }
+
+void* AllocateString(uint32_t size, void* argument, void*) {
+  auto* s = static_cast<std::string*>(argument);
+  s->assign(size, '\0');
+  return s->data();
+}
+void ReleaseString(void* argument) {
+  static_cast<std::string*>(argument)->assign("released");
+}
+
+// A game folder in a temporary folder, made the application folder, with the VFA decoder.
+class FileSystemTest : public VfaTest {
+ protected:
+  static VfaMemberSource Member(const std::string& name, const std::string& data) {
+    return {name, ToBytes(data)};
+  }
+
+  // The content of name, or "error N".
+  std::string Load(const std::string& name, std::string* path = nullptr) {
+    std::string data;
+    int code = manager_.LoadFile(name, AllocateString, ReleaseString, &data, path);
+    return code == kFsOk ? data : "error " + std::to_string(code);
+  }
+
+  FileSystemManager& manager_ = files_;
+};
+
+TEST_F(FileSystemTest, LooseFilesWinThenPatchesFromTheHighestDown) {
+  // Each pack says which one answered; the overlaps show the order.
+  Write("PATCH.VFA", {Member("script\\b.sob", "patch1"), Member("script\\c.sob", "patch1")});
+  Write("PATCH2.VFA", {Member("script\\a.sob", "patch2"), Member("script\\b.sob", "patch2")});
+  Write("PATCH3.VFA", {Member("script\\a.sob", "patch3"), Member("script\\main.sob", "p3")});
+  Write("SCRIPT.VFA",
+        {Member("c.sob", "script"), Member("d.sob", "script"), Member("main.sob", "script")});
+  Write("PATCH5.VFA", {Member("script\\a.sob", "patch5")});  // after a gap: never mounted
+  ASSERT_EQ(MountStartupPacks(manager_), 4);
+  ASSERT_EQ(manager_.GetMountCount(), 4u);
+
+  EXPECT_EQ(Load("SCRIPT\\A.SOB"), "patch3");
+  EXPECT_EQ(Load("script/b.sob"), "patch2");
+  EXPECT_EQ(Load("Script\\C.Sob"), "patch1");
+  std::string path;
+  EXPECT_EQ(Load("SCRIPT\\D.SOB", &path), "script");
+  EXPECT_EQ(path, sjis::ToLower(folder_) + "script\\d.sob");
+  EXPECT_EQ(Load("SCRIPT\\E.SOB"), "error 3");
+  EXPECT_EQ(Load("SCRIPT\\MAIN.SOB"), "p3");
+
+  // A loose file of the same name beats every pack, found whatever its case on disk.
+  dir_.WriteFile("Script/main.SOB", "loose");
+  EXPECT_EQ(Load("SCRIPT\\MAIN.SOB", &path), "loose");
+  EXPECT_EQ(path, folder_ + "SCRIPT\\MAIN.SOB");
+  EXPECT_EQ(manager_.FindFile(&path, "../../../../../../../../../../x", nullptr), kFindBadPath);
+}
+
+TEST_F(FileSystemTest, NamesFoldAsciiLettersOnly) {
+  // With the tables, a member's size comes from its entry record, looked up by the same rule.
+  EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, 1, 0), 0);
+  // "ア" is 0x83 0x41: its trail byte is an 'A' that must not become 'a' (0x83 0x61 is "ャ").
+  Write("PATCH.VFA", {Member("\x83\x41.txt", "a-kana"), Member("\x83\x61.txt", "ya")});
+  ASSERT_EQ(MountStartupPacks(manager_), 1);
+  EXPECT_EQ(VfaDecoderAssist(kVfaAssistTables, 0, 0), 0);
+  EXPECT_EQ(Load("\x83\x41.TXT"), "a-kana");
+  EXPECT_EQ(Load("\x83\x61.Txt"), "ya");
+  FileFindData data;
+  ASSERT_EQ(manager_.FindFile(nullptr, "\x83\x61.TXT", &data), kFindInPack);
+  EXPECT_EQ(data.size, 2u);
+  // Full-width letters differ by case: no folding.
+  Write("SCRIPT.VFA", {Member("\x82\x81.txt", "full-width a")});
+  ASSERT_EQ(manager_.Mount("SCRIPT.VFA", kStartupMountId, true, true), 0);
+  EXPECT_EQ(Load("script\\\x82\x81.txt"), "full-width a");
+  EXPECT_EQ(Load("script\\\x82\x60.txt"), "error 3");
+}
+
+TEST_F(FileSystemTest, UnmountKeepsTheRestOfTheGroupReachable) {
+  Write("PATCH.VFA", {Member("a", "patch1"), Member("b", "patch1")});
+  Write("PATCH2.VFA", {Member("a", "patch2"), Member("b", "patch2")});
+  Write("PATCH3.VFA", {Member("a", "patch3")});
+  Write("SCRIPT.VFA", {Member("s", "script")});
+  ASSERT_EQ(MountStartupPacks(manager_), 4);
+
+  manager_.Unmount(nullptr, kStartupMountId, 0);  // the group's first record
+  EXPECT_EQ(manager_.GetMountCount(), 3u);
+  EXPECT_EQ(Load("A"), "patch2");
+  EXPECT_EQ(Load("SCRIPT\\S"), "script");
+  manager_.Unmount(nullptr, kStartupMountId, -1);  // the last
+  EXPECT_EQ(Load("SCRIPT\\S"), "error 3");
+  EXPECT_EQ(Load("B"), "patch2");
+  manager_.Unmount(nullptr, kStartupMountId, 0);
+  EXPECT_EQ(Load("B"), "patch1");
+  manager_.Unmount(nullptr, kStartupMountId, 5);  // beyond the count: nothing
+  EXPECT_EQ(manager_.GetMountCount(), 1u);
+  ASSERT_EQ(manager_.Mount("SCRIPT.VFA", 3, true, true), 0);
+  manager_.Unmount(folder_.c_str(), 0, 0);
+  EXPECT_EQ(manager_.GetMountCount(), 1u);
+  EXPECT_EQ(Load("SCRIPT\\S"), "script");
+  EXPECT_EQ(manager_.GetMountName(3, 0), sjis::ToLower(folder_) + "script\\");
+}
+
+TEST_F(FileSystemTest, MountRefusesWhatItCannotOpenAndAFailedReadReleasesItsAllocation) {
+  EXPECT_EQ(manager_.Mount("MISSING.VFA", 1, false, true), kMountNoFile);
+  dir_.WriteFile("BAD.VFA", "XXXX1234");
+  EXPECT_EQ(manager_.Mount("BAD.VFA", 1, false, true), kArchiveBadFormat);
+  dir_.WriteFile("DATA.BIN", "XXXX1234");
+  EXPECT_EQ(manager_.Mount("DATA.BIN", 1, false, true), kMountNoDecoder);
+  EXPECT_EQ(manager_.GetMountCount(), 0u);
+  // A decoder asked without its extension still opens what it knows.
+  Write("DATA.PAK", {Member("m", "member")});
+  EXPECT_EQ(manager_.Mount("DATA.PAK", 1, false, true), 0);
+  EXPECT_EQ(Load("M"), "member");
+
+  tools::VfaPackOptions options;
+  options.pack = true;
+  options.faults.cutPackedStreams = 20;
+  Write("DATA.VFA", {Member("n", std::string(3000, 'm'))}, options);
+  ASSERT_EQ(manager_.Mount("DATA.VFA", 1, false, true), 0);
+  std::string data;
+  EXPECT_NE(manager_.LoadFile("n", AllocateString, ReleaseString, &data, nullptr), kFsOk);
+  EXPECT_EQ(data, "released");
+}
+
+#ifdef BW_TEST_PACK_ADL
+TEST_F(FileSystemTest, PluginScanLoadsNativeDecodersAndCountsFailures) {
+  host::ScopedGameTrust trust(true);
+  std::filesystem::create_directories(dir_.path() / "plugin");
+  std::filesystem::copy_file(BW_TEST_PACK_ADL, dir_.path() / "plugin" / "LinePack.adl");
+  dir_.WriteFile("plugin/WINDOWS.ADL", std::string("MZ\x90\0\3\0\0\0", 8) + std::string(200, '\0'));
+  dir_.WriteFile("plugin/README.TXT", "not a plug-in");
+  EXPECT_EQ(manager_.ScanDecoderPlugins(kPluginFolder), 1);
+  ASSERT_EQ(manager_.GetDecoderCount(), 2u);
+
+  EXPECT_NE(manager_.FindDecoderByExtension("x.tpk"), nullptr);
+  EXPECT_EQ(manager_.FindDecoderByExtension("x.zip"), nullptr);
+  AdlAssistFunc2 assist = manager_.GetDecoderAssistFunc2(77);
+  ASSERT_NE(assist, nullptr);
+  AdlAssistArgs args{9, 0, 0};
+  EXPECT_EQ(assist(&args), 5);
+
+  dir_.WriteFile("LINES.TPK", "TPK1\nhello.txt=from the plug-in\n");
+  ASSERT_EQ(manager_.Mount("LINES.TPK", 6, false, true), 0);
+  EXPECT_EQ(Load("HELLO.TXT"), "from the plug-in");
+  int error = 0;
+  StreamRef stream(manager_.OpenStream("hello.txt", nullptr, &error));
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->GetSize(), 16u);
+  stream.reset();
+
+  // Removing the decoder takes its packs with it: their code goes with the module.
+  manager_.RemoveDecoder(77);
+  EXPECT_EQ(std::tuple(manager_.GetDecoderCount(), manager_.GetMountCount()), std::tuple(1u, 0u));
+  EXPECT_EQ(Load("HELLO.TXT"), "error 3");
+
+  EXPECT_EQ(manager_.LoadDecoderPlugin("plugin\\MISSING.ADL"), kPluginLoadFailed);
+  EXPECT_EQ(manager_.ScanDecoderPlugins("no such folder"), 0);
+
+  // The start-up registers the VFA decoder and scans the plug-in folder.
+  FileSystemManager manager;
+  std::filesystem::rename(dir_.path() / "plugin", dir_.path() / "PlugIn");
+  std::filesystem::remove(dir_.path() / "PlugIn" / "WINDOWS.ADL");
+  EXPECT_EQ(RegisterPackDecoders(manager), 0);
+  EXPECT_EQ(manager.GetDecoderCount(), 2u);
+  EXPECT_NE(manager.FindDecoderByExtension("SCRIPT.VFA"), nullptr);
+  EXPECT_NE(manager.GetDecoderAssistFunc2(kVfaDecoderTypeId), nullptr);
+}
+#endif
 
 }  // namespace
 }  // namespace bw

@@ -1,16 +1,28 @@
-// The BMP and WGX picture files, read and written.
+// The picture files: BMP and WGX read and written, the HVD and HVA animation files, first against
+// bytes laid out by hand from the formats' field tables, read by the loaders and written by the
+// animation writer, and the conversion of DIB rows into every destination format.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
+#include <functional>
+#include <random>
 #include <vector>
 
+#include "common/global.h"
+#include "graphics/surface/hva_data.h"
 #include "lib/bmp/bmp_builder.h"
+#include "lib/hva/hv_writer.h"
 #include "lib/wgx/sample_picture.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/bmp_loader.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/dib_convert.h"
+#include "resource/images/hvd_animation.h"
+#include "resource/images/image_loader_manager.h"
 #include "resource/images/wgx_loader.h"
 #include "resource/images/wgx_unpack.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -511,6 +523,340 @@ TEST(WgxLoader, DestinationFailures) {
                   file, [&](int, int, int, bool, bool) { return given; }, false),
               kWgxNoBuffer);
   }
+}
+
+// Two ranges: record 1 ends the first (a < 0, b < 1); record 2 (a < 0, b = 1) does not end one.
+// clang-format off
+const Bytes kHvd = {
+    'H', 'V', 'D', 0,                                            // magic
+    1, 2, 3, 4, 5, 6, 2, 0, 9, 10, 11, 12,                       // header, 2 ranges at 6
+    4, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD,                          // blob of 4 bytes
+    4, 0, 0, 0,                                                  // 4 records
+    5, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 2, 0, 0, 0,              // 5, 1, 0x100, blob + 2
+    0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // -1, 0: ends range 0
+    0xFE, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0,  // -2, 1
+    7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,              // 7, 0
+    2, 0, 0, 0,                                                  // 2 entries
+    3, 0, 'r', 'u', 'n', 0x02, 0x01, 0xFF, 0xFF,                 // "run", 0x0102, 0xFFFF
+    0, 0, 1, 0, 2, 0,                                            // "", 1, 2
+};
+// clang-format on
+
+TEST(HvKnownAnswer, HvdFieldsStandWhereTheTableSays) {
+  HvdAnimation anim;
+  ASSERT_EQ(anim.Load(kHvd), kHvdLoaded);
+  EXPECT_EQ(std::tuple(anim.GetHeader()[0], anim.GetHeader()[11]), std::tuple(1, 12));
+  ASSERT_EQ(anim.Frames().size(), 5u) << "four records and the sentinel";
+  EXPECT_EQ(std::tuple(anim.Frames()[0].c, anim.Frames()[2].a), std::tuple(0x100u, -2));
+  ASSERT_NE(anim.FrameData(0), nullptr);
+  EXPECT_EQ(*anim.FrameData(0), 0xCC);
+  EXPECT_EQ(anim.GetRangeEnd(0), 1) << "record 1 ends the first range";
+  ASSERT_EQ(anim.Entries().size(), 2u);
+  EXPECT_EQ(anim.Entries()[0].name, "run");
+  EXPECT_EQ(std::tuple(anim.Entries()[0].p, anim.Entries()[0].q, anim.Entries()[1].q),
+            std::tuple(0x0102, 0xFFFF, 2));
+
+  const tools::HvdFile file{{1, 2, 3, 4, 5, 6, 0, 0, 9, 10, 11, 12},
+                            2,
+                            {0xAA, 0xBB, 0xCC, 0xDD},
+                            {{5, 1, 0x100, 2}, {-1, 0, 0, 0}, {-2, 1, 0, 3}, {7, 0, 0, 0}},
+                            {{"run", 0x0102, 0xFFFF}, {"", 1, 2}}};
+  EXPECT_EQ(tools::WriteHvd(file), kHvd);
+}
+
+// A 1 x 1 24-bit bitmap of the colour 0x102030.
+// clang-format off
+const Bytes kBmp = {
+    'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header: 58 bytes, pixels at 54
+    40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // the info header's last four fields
+    0x30, 0x20, 0x10, 0,                             // blue, green, red, row padding
+};
+// clang-format on
+
+TEST(HvKnownAnswer, HvaFieldsStandWhereTheTableSays) {
+  // clang-format off
+  Bytes hva = {
+      'H', 'V', 'A', 0,                                        // magic
+      0x80, 0x02, 0xE0, 0x01, 0, 0, 1, 0, 0, 0, 0, 0,          // 640, 480, one range at 6
+      2, 0, 0, 0, 0x77, 0x77,                                  // a skipped block of 2
+      2, 0, 0, 0,                                              // 2 records
+      0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0,          // 0, 1, 2, 3
+      0xFD, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // -3: ends the range
+      1, 0, 0, 0,                                              // one picture
+      58, 0, 0, 0, 74, 0, 0, 0, 0, 0, 0, 0,                    // 58 bytes at 74, key (0, 0)
+  };
+  // clang-format on
+  ASSERT_EQ(hva.size(), 74u);
+  hva.insert(hva.end(), kBmp.begin(), kBmp.end());
+
+  ImageLoaderManager images;
+  RegisterBuiltinLoaders(images);
+  ScopedGlobal<ImageLoaderManager> published(&images);
+  HvaData data;
+  ASSERT_EQ(data.Load(hva), kHvaLoaded);
+  EXPECT_EQ(std::tuple(data.GetHeader()[0], data.GetHeader()[1], data.GetHeader()[2]),
+            std::tuple(640, 480, 1));
+  ASSERT_EQ(data.Frames().size(), 3u);
+  EXPECT_EQ(std::tuple(data.Frames()[0].d, data.Frames()[1].a), std::tuple(3u, -3));
+  EXPECT_EQ(data.Pictures().size(), 1u) << "its keys are the HVA data test's";
+
+  EXPECT_EQ(
+      tools::WriteHva({640, 480, 1, {0x77, 0x77}, {{0, 1, 2, 3}, {-3, 0, 0, 0}}, {{kBmp, 0, 0}}}),
+      hva);
+}
+
+// 12 records in 3 ranges: records 4 and 9 end ranges; a plain record has a >= 0.
+tools::HvdFile ThreeRanges() {
+  tools::HvdFile file{
+      {1, 2, 3, 4, 5, 6, 0, 0, 9, 10, 11, 12}, 3, {10, 11, 12, 13, 14, 15, 16, 17}, {}, {}};
+  for (int i = 0; i < 12; ++i) {
+    HvdFrame f{i, 5, static_cast<uint32_t>(100 + i), static_cast<uint32_t>(i % 10)};
+    if (i == 4 || i == 9) f.a = -3, f.b = 0;
+    file.frames.push_back(f);
+  }
+  file.entries = {{"walk", 1, 2}, {"", 3, 4}, {"\x83\x41", 0xFFFF, 0}};
+  return file;
+}
+
+TEST(HvdAnimation, CutsRecordsIntoRangesAndKeepsTheRest) {
+  auto file = ThreeRanges();
+  HvdAnimation anim;
+  ASSERT_EQ(anim.Load(tools::WriteHvd(file)), kHvdLoaded);
+  // Range -1 and 3 do not exist; the last range ends at the sentinel.
+  for (auto [range, start, end] :
+       {std::tuple(-1, -1, -1), {0, 0, 4}, {1, 5, 9}, {2, 10, 12}, {3, -1, -1}}) {
+    EXPECT_EQ(anim.GetRangeStart(range), start) << range;
+    EXPECT_EQ(anim.GetRangeEnd(range), end) << range;
+  }
+  for (auto [frame, range, offset] : {std::tuple(7, 1, 2), {12, 2, 2}, {0, 0, 0}, {13, -1, -1}}) {
+    int at = -1;
+    EXPECT_EQ(anim.FindRange(frame, &at), range) << frame;
+    EXPECT_EQ(at, offset) << frame;
+  }
+  EXPECT_EQ(anim.LongestRange(), 5u);
+  // Records point into the blob while their offset lies inside it.
+  ASSERT_NE(anim.FrameData(3), nullptr);
+  EXPECT_EQ(*anim.FrameData(3), 13);
+  EXPECT_EQ(anim.FrameData(8), nullptr) << "offset 8 is past a blob of 8 bytes";
+
+  file.blob.clear();
+  ASSERT_EQ(anim.Load(tools::WriteHvd(file)), kHvdLoaded) << "a file without a blob";
+  EXPECT_TRUE(anim.Blob().empty());
+  for (size_t i = 0; i < anim.Frames().size(); ++i) EXPECT_EQ(anim.FrameData(i), nullptr);
+}
+
+TEST(HvdAnimation, RefusesBadFilesAndUnreadableNames) {
+  auto good = ThreeRanges();
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    int code;
+  };
+  auto fewerEnds = good;
+  fewerEnds.frames[9].a = 1;  // only one end record: the sentinel ends range 1, range 2 is missing
+  auto noRanges = good;
+  noRanges.rangeCount = 0;
+  tools::HvdFaults wrongMagic, manyFrames, manyEntries;
+  wrongMagic.wrongMagic = true;
+  manyFrames.frameCount = 0x10000000;
+  manyEntries.entryCount = 0x40000000;
+  const Case cases[] = {
+      {"wrong magic", tools::WriteHvd(good, wrongMagic), kHvdWrongMagic},
+      {"range count 0", tools::WriteHvd(noRanges), kHvdNoRanges},
+      {"ranges past the sentinel", tools::WriteHvd(fewerEnds), kHvdBadFrames},
+      {"frame count beyond the bytes", tools::WriteHvd(good, manyFrames), kHvdBadFrames},
+      {"entry count beyond the bytes", tools::WriteHvd(good, manyEntries), kHvdBadEntryNameLength},
+  };
+  for (const auto& c : cases) {
+    HvdAnimation anim;
+    EXPECT_EQ(anim.Load(c.bytes), c.code) << c.what;
+    EXPECT_EQ(anim.GetRangeStart(0), -1) << c.what << ": a failed load answers no ranges";
+    EXPECT_EQ(anim.FindRange(0, nullptr), -1) << c.what;
+  }
+
+  // A load by name is the object natives' test; a name that cannot be read answers 1 and leaves
+  // nothing of the earlier load.
+  test::GameFolder game;
+  HvdAnimation anim;
+  ASSERT_EQ(anim.Load(tools::WriteHvd(ThreeRanges())), kHvdLoaded);
+  EXPECT_EQ(anim.Load("ANIM\\MISSING.HVD"), kHvdCannotOpen);
+  EXPECT_EQ(std::tuple(anim.GetRangeStart(0), anim.Entries().empty()), std::tuple(-1, true));
+  EXPECT_EQ(anim.Load(static_cast<const char*>(nullptr)), kHvdCannotOpen);
+}
+
+// A bottom-up test bitmap of random bytes and a random palette.
+struct Dib {
+  BitmapInfo info;
+  std::vector<uint8_t> bits;
+  ptrdiff_t pitch = 0;
+
+  Dib(std::mt19937& rng, int width, int height, int bitCount, uint32_t clrUsed = 0) {
+    info.header.width = width;
+    info.header.height = height;
+    info.header.bitCount = static_cast<uint16_t>(bitCount);
+    info.header.clrUsed = clrUsed;
+    pitch = ((width * bitCount + 31) / 32) * 4;
+    bits.resize(size_t(pitch) * height);
+    for (auto& b : bits) b = static_cast<uint8_t>(rng());
+    for (auto& c : info.colors) c = static_cast<uint32_t>(rng());
+  }
+  DibSource Source(int x, int y) const { return {&info, bits.data(), bits.size(), pitch, x, y}; }
+
+  // The raw value of picture pixel (x, y), counted from the top, by plain bit addressing.
+  uint32_t Raw(int x, int y) const {
+    const uint8_t* row = bits.data() + (info.header.height - 1 - y) * pitch;
+    int n = info.header.bitCount;
+    if (n < 8) {
+      int bit = x * n;
+      return (row[bit / 8] >> (8 - n - bit % 8)) & ((1 << n) - 1);
+    }
+    uint32_t v = 0;
+    for (int i = 0; i < n / 8; ++i) v |= uint32_t{row[x * n / 8 + i]} << (8 * i);
+    return v;
+  }
+};
+
+struct Channels {
+  uint32_t a, r, g, b;
+};
+Channels Split(uint32_t c) {
+  return {c >> 24, c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF};
+}
+
+// The source pixel as 8-bit channels and whether the picture has alpha at all.
+struct SourcePixel {
+  Channels c;
+  bool hasAlpha;
+  bool indexed;
+  uint32_t index;
+  bool pastPalette;
+};
+
+SourcePixel Decode(const Dib& d, int x, int y) {
+  uint32_t raw = d.Raw(x, y);
+  int n = d.info.header.bitCount;
+  if (n <= 8) {
+    uint32_t count =
+        d.info.header.clrUsed ? std::min<uint32_t>(d.info.header.clrUsed, 1u << n) : 1u << n;
+    return {Split(d.info.colors[raw]), false, true, raw, raw >= count};
+  }
+  if (n == 16) {
+    return {
+        {0, (raw >> 10 & 31) << 3, (raw >> 5 & 31) << 3, (raw & 31) << 3}, false, false, 0, false};
+  }
+  Channels c = Split(raw);
+  if (n == 24) c.a = 0;
+  return {c, n == 32, false, 0, false};
+}
+
+using Converter = bool (*)(uint8_t*, const Rect&, ptrdiff_t, const DibSource&);
+
+struct Case {
+  const char* name;
+  Converter convert;
+  int bytes;
+  std::function<uint32_t(const SourcePixel&, uint32_t raw)> expect;
+};
+
+uint32_t Pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+  return a << 24 | r << 16 | g << 8 | b;
+}
+
+const Case kCases[] = {
+    {"ConvertRowsTo32", ConvertRowsTo32, 4,
+     [](const SourcePixel& p, uint32_t raw) {
+       return p.hasAlpha ? raw : Pack(255, p.c.r, p.c.g, p.c.b);
+     }},
+    {"ConvertDibRowsTo32", ConvertDibRowsTo32, 4,
+     [](const SourcePixel& p, uint32_t) {
+       return Pack(p.indexed ? p.c.a : 0, p.c.r, p.c.g, p.c.b);
+     }},
+    {"ConvertDibRowsTo8", ConvertDibRowsTo8, 1,
+     [](const SourcePixel& p, uint32_t) {
+       return p.indexed ? p.index : (77 * p.c.r + 150 * p.c.g + 29 * p.c.b) >> 8;
+     }},
+    {"ConvertRowsTo555", ConvertRowsTo555, 2,
+     [](const SourcePixel& p, uint32_t) {
+       return (p.c.r >> 3) << 10 | (p.c.g >> 3) << 5 | p.c.b >> 3;
+     }},
+    {"ConvertRowsTo565", ConvertRowsTo565, 2,
+     [](const SourcePixel& p, uint32_t) {
+       return (p.c.r >> 3) << 11 | (p.c.g >> 2) << 5 | p.c.b >> 3;
+     }},
+    {"ConvertRowsTo1555", ConvertRowsTo1555, 2,
+     [](const SourcePixel& p, uint32_t) {
+       uint32_t alpha = p.hasAlpha ? p.c.a >> 7 : 1;
+       return alpha << 15 | (p.c.r >> 3) << 10 | (p.c.g >> 3) << 5 | p.c.b >> 3;
+     }},
+    {"ConvertRowsTo4444", ConvertRowsTo4444, 2,
+     [](const SourcePixel& p, uint32_t) {
+       uint32_t alpha = p.hasAlpha ? p.c.a >> 4 : 15;
+       return alpha << 12 | (p.c.r >> 4) << 8 | (p.c.g >> 4) << 4 | p.c.b >> 4;
+     }},
+    {"ConvertRowsTo24", ConvertRowsTo24, 3,
+     [](const SourcePixel& p, uint32_t) { return Pack(0, p.c.r, p.c.g, p.c.b); }},
+};
+
+// Random colour counts put indexes past the table, which convert to 0.
+TEST(DibConvert, EveryConverterMatchesItsTableOnRandomRectangles) {
+  std::mt19937 rng(5);
+  for (const Case& c : kCases) {
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+      for (int round = 0; round < 12; ++round) {
+        int sw = 1 + rng() % 40, sh = 1 + rng() % 12;
+        uint32_t clrUsed = round % 3 == 0 && bits <= 8 ? 1 + rng() % (1u << bits) : 0;
+        Dib dib(rng, sw, sh, bits, clrUsed);
+        int w = 1 + rng() % sw, h = 1 + rng() % sh;
+        int sx = rng() % (sw - w + 1), sy = rng() % (sh - h + 1);
+        int tw = w + 3, th = h + 2;
+        ptrdiff_t tpitch = tw * c.bytes + 4;
+        std::vector<uint8_t> target(tpitch * th, 0xCD);
+        std::vector<uint8_t> expect = target;
+        const Rect rect{1, th - h, 1 + w, th};
+        for (int y = 0; y < h; ++y) {
+          for (int x = 0; x < w; ++x) {
+            SourcePixel p = Decode(dib, sx + x, sy + y);
+            uint32_t v = p.pastPalette ? 0 : c.expect(p, dib.Raw(sx + x, sy + y));
+            uint8_t* out = expect.data() + (rect.top + y) * tpitch + (rect.left + x) * c.bytes;
+            for (int i = 0; i < c.bytes; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+          }
+        }
+        ASSERT_TRUE(c.convert(target.data(), rect, tpitch, dib.Source(sx, sy)))
+            << c.name << " " << bits << " bits";
+        ASSERT_EQ(target, expect) << c.name << " " << bits << " bits, round " << round << ", x "
+                                  << sx << " w " << w;
+      }
+    }
+  }
+}
+
+TEST(DibConvert, RefusesWhatItCannotReadSafely) {
+  std::mt19937 rng(2);
+  std::vector<uint8_t> target(64 * 64, 0xAA);
+  const std::vector<uint8_t> untouched = target;
+  const Rect rect{0, 0, 4, 4};
+  for (const Case& c : kCases) {
+    for (int bits : {0, 2, 3, 5, 12, 15, 33}) {
+      Dib bad(rng, 8, 8, 8);
+      bad.info.header.bitCount = static_cast<uint16_t>(bits);
+      EXPECT_FALSE(c.convert(target.data(), rect, 64, bad.Source(0, 0))) << c.name << " " << bits;
+    }
+    for (int bits : {4, 8}) {
+      Dib compressed(rng, 8, 8, bits);
+      compressed.info.header.compression = 1;
+      EXPECT_FALSE(c.convert(target.data(), rect, 64, compressed.Source(0, 0))) << c.name;
+    }
+    Dib dib(rng, 4, 8, 32);
+    DibSource shortData = dib.Source(0, 0);
+    shortData.size -= 1;  // the top row, last in memory, is cut short
+    EXPECT_FALSE(c.convert(target.data(), rect, 64, shortData)) << c.name;
+    EXPECT_FALSE(c.convert(target.data(), rect, 64, dib.Source(1, 0))) << c.name << " past the row";
+    EXPECT_FALSE(c.convert(target.data(), rect, 64, dib.Source(0, 5)))
+        << c.name << " past the rows";
+    EXPECT_FALSE(c.convert(target.data(), rect, 64, dib.Source(-1, 0))) << c.name;
+  }
+  EXPECT_EQ(target, untouched) << "a refused conversion writes nothing";
 }
 
 }  // namespace
