@@ -230,9 +230,9 @@ TEST_F(ServicesRun, TheApplicationPublishesMoviesAndWipesForItsLifetime) {
 }
 
 // The pixel library follows the game folder: a file of its name that cannot load as a shared
-// object has the built-in table stand in, a same-shaped shared object is loaded, and without the
-// file the game runs without one: sprites refuse their pictures, the library's own operations
-// answer "no library" and an alpha blit clears the target's alpha.
+// object has the built-in table stand in, and without the file the game runs without one: sprites
+// refuse their pictures, the library's own operations answer "no library" and an alpha blit clears
+// the target's alpha. A same-shaped shared object is GameTrust's.
 TEST_F(ServicesRun, TheGameFoldersPixelLibraryIsPublishedOnlyWhenTheFolderShipsOne) {
   WriteGame("l:\n wait\n jmp l\n");
   namespace fs = std::filesystem;
@@ -268,18 +268,6 @@ TEST_F(ServicesRun, TheGameFoldersPixelLibraryIsPublishedOnlyWhenTheFolderShipsO
     app.reset();
     EXPECT_EQ(GetPixelLibrary(), nullptr) << "given back with the application";
   }
-#ifdef BW_TEST_PIXEL_LIBRARY_DIR
-  fs::remove(dir.path() / "TVPGL.DLL");
-  fs::copy_file(fs::path(BW_TEST_PIXEL_LIBRARY_DIR) / "tvpgl.dll", dir.path() / "tvpgl.dll");
-  host::ScopedGameTrust trust(true);
-  auto app = std::make_unique<GameApp>();
-  ASSERT_TRUE(Start(*app));
-  ASSERT_NE(GetPixelLibrary(), nullptr);
-  EXPECT_NE(GetPixelLibrary()->GetModule(), nullptr) << "the folder's own shared object";
-  app->AppShutdown(0);
-  app.reset();
-  EXPECT_EQ(GetPixelLibrary(), nullptr);
-#endif
 }
 
 }  // namespace

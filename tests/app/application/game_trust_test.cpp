@@ -147,6 +147,7 @@ TEST_F(GameTrust, TheGamesNativePixelLibraryLoadsOnlyWhenTrusted) {
     EXPECT_EQ(GetPixelLibrary() == &BuiltInPixelLibrary(), !trusted);
     app->AppShutdown(0);
     app.reset();
+    EXPECT_EQ(GetPixelLibrary(), nullptr) << "given back with the application";
     const std::string log = test::ReadFile(dir.path() / "SYS_LOG.TXT");
     EXPECT_EQ(Count(log, "did not load the native module " + (dir.path() / "tvpgl.dll").string()),
               trusted ? 0u : 1u)

@@ -21,10 +21,6 @@ class StartAndModal : public test::StartedGame {
     EXPECT_TRUE(host::GetWindowRect(main(), &placed));
     return placed;
   }
-  void ShutDown() {
-    app->AppShutdown(0);
-    app.reset();
-  }
 };
 
 // The desktop's work area is 1024 x 738; the window is the canvas, 640 x 480. A saved place the
@@ -164,8 +160,7 @@ TEST_F(StartAndModal, StartUpListsTheJapaneseFacesAndMakesTheDefaultRenderer) {
   ASSERT_NE(renderer, nullptr);
   EXPECT_TRUE(renderer == app->GetDefaultTextRenderer() && renderer->HasFont());
   ASSERT_NE(Global<TextRendererFactory>::Get(), nullptr) << "the display manager's renderers";
-  app->AppShutdown(0);
-  app.reset();
+  ShutDown();
   EXPECT_EQ(TheDefaultTextRenderer::Get(), nullptr) << "the default goes with the application";
   EXPECT_EQ(Global<TextRendererFactory>::Get(), nullptr);
 }
@@ -344,21 +339,14 @@ TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {
   EXPECT_FALSE(fits);
 }
 
-TEST_F(ScreenMode, TheEndOfTheWindowKeepsItsPlaceAndTheSessionEndSavesTheSettings) {
+TEST_F(ScreenMode, TheSessionEndSavesTheSettingsAndTheScriptsState) {
   Start();
   ASSERT_EQ(app->InitScript(), kInitScriptOk);
   app->GetScriptHost()->SetSystemStateFileName("SYSTEM.DAT");
-  ASSERT_TRUE(host::MoveWindow(main(), 33, 44));
   EXPECT_EQ(Send(host::WM_QUERYENDSESSION), 1) << "the system may end";
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "APP_CFG.DAT"));
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "SYSTEM.DAT"))
       << "the scripts' state";
-  app->MainWindow().Destroy();
-  EXPECT_EQ(std::tuple(app->Config().display.windowLeft, app->Config().display.windowTop),
-            std::tuple(33, 44));
-  host::MSG quit;
-  EXPECT_TRUE(host::PeekMessage(&quit, host::HWND{}, host::WM_QUIT, host::WM_QUIT, host::PM_REMOVE))
-      << "the end of the window ends the message loop";
 }
 
 // The window's last place goes into the saved settings only when the player asked to keep it;
@@ -371,9 +359,9 @@ TEST_F(ScreenMode, TheSavedSettingsKeepTheWindowsPlaceOnlyWhenThePlayerAsks) {
     app->MainWindow().Destroy();
     host::MSG quit;
     EXPECT_TRUE(
-        host::PeekMessage(&quit, host::HWND{}, host::WM_QUIT, host::WM_QUIT, host::PM_REMOVE));
-    app->AppShutdown(0);
-    app.reset();
+        host::PeekMessage(&quit, host::HWND{}, host::WM_QUIT, host::WM_QUIT, host::PM_REMOVE))
+        << "the end of the window ends the message loop";
+    ShutDown();
     EngineConfig saved;
     const std::string bytes = test::ReadFile(dir.path() / "USER.CFG");
     ASSERT_EQ(

@@ -48,6 +48,11 @@ class StartedGame : public DialogGameRun {
     ASSERT_TRUE(StartLooping(*app));
   }
 
+  void ShutDown() {
+    app->AppShutdown(0);
+    app.reset();
+  }
+
   host::HWND main() const { return app->MainWindow().GetHandle(); }
   host::Menu* menu() const { return app->WindowMenu(); }
   host::LRESULT Send(uint32_t message, host::WPARAM wParam = 0, host::LPARAM lParam = 0) {

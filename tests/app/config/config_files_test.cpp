@@ -261,14 +261,6 @@ TEST(ConfigRead, SetupFileIsTakenWholeOrSkipped) {
   EXPECT_EQ(info, (SetupInfo{"open", 1}));
 }
 
-// What a save writes is read back by the runs of DemoRun; a save that cannot be made is reported
-// and leaves no half-written file behind.
-TEST(ConfigSave, AFailedSaveIsReportedAndLeavesNothingBehind) {
-  test::TempDir dir;
-  EXPECT_FALSE(SaveUserConfig(dir.path() / "missing" / "APP_CFG.DAT", UserConfig{}));
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-}
-
 // The five configuration files laid out by hand, byte by byte, from their layouts: the readers
 // take the fields from where the layouts put them, and the writers (which share the block
 // encoding with the engine) give back the same bytes.

@@ -14,11 +14,7 @@
 namespace bw {
 namespace {
 
-std::string ToCp932(std::string_view utf8) {
-  host::Cp932Conversion c = host::Utf8ToCp932(utf8);
-  EXPECT_TRUE(c.ok) << "test text has no CP932 form at " << c.errorOffset;
-  return c.text;
-}
+using host::Cp932Literal;
 
 // Every line of the text (UTF-8) ends in CR LF, and the lines that carry what was found come in
 // this order; the fixed texts between them are left out.
@@ -41,11 +37,11 @@ void ExpectLinesInOrder(const std::string& text, std::initializer_list<const cha
 constexpr uint64_t kMB = 1 << 20;
 
 TEST(SystemReportTest, LongFormWithEveryDevice) {
-  const ReportRecord record{.title = ToCp932("星の庭"),
+  const ReportRecord record{.title = Cp932Literal("星の庭"),
                             .versionMajor = 1,
                             .versionMinor = 2,
                             .versionRevision = 11,
-                            .extraLine1 = ToCp932("体験版"),
+                            .extraLine1 = Cp932Literal("体験版"),
                             .extraLine2 = {},
                             .longForm = true};
   SystemFacts system{.osName = "Linux",
@@ -94,7 +90,8 @@ TEST(SystemReportTest, LongFormWithEveryDevice) {
   f.drives = {{"/", DriveType::kFixed, true, 1234567 * kMB, 2000000 * kMB, "root"},
               {"/media/usb", DriveType::kRemovable, false, 0, 0, ""},
               {"/odd", DriveType::kFixed, false, 0, 0, ""}};
-  f.processes = std::vector<ProcessFacts>{{1, "init", "/sbin/init"}, {42, ToCp932("ゲーム"), ""}};
+  f.processes =
+      std::vector<ProcessFacts>{{1, "init", "/sbin/init"}, {42, Cp932Literal("ゲーム"), ""}};
 
   const std::string report =
       host::Cp932ToUtf8Lenient(BuildSystemReport(record, SystemInfo(system), &monitors, f));
@@ -143,7 +140,7 @@ TEST(ReportTextTest, EdgesOfTheSharedPieces) {
   trace.traceCacheK = 12;
   trace.l1Code = 16;  // a trace cache takes the code cache's place
   trace.l3 = 2048;
-  EXPECT_EQ(CacheText(trace), ToCp932("L1 T-Cache 12KμOPs / L3 Cache 2048KB"));
+  EXPECT_EQ(CacheText(trace), Cp932Literal("L1 T-Cache 12KμOPs / L3 Cache 2048KB"));
   EXPECT_EQ(DriveSpaceText(1000 * kMB, 6 * kMB - 1), "      1,000 /           5 MB")
       << "whole megabytes, rounded down";
 }
@@ -211,7 +208,7 @@ TEST_F(StartupLogTest, WritesEverySectionInStartUpOrder) {
   StartupLog log(Clock());
   ASSERT_EQ(log.Start(true, folder_), kStartupLogOk);
 
-  log.WriteVersion({host::Utf8ToCp932("星の庭").text, 1, 2, 11, "Trial", ""});
+  log.WriteVersion({Cp932Literal("星の庭"), 1, 2, 11, "Trial", ""});
 
   const SystemFacts system{.osName = "Linux",
                            .versionText = "6.1.0",
