@@ -1,24 +1,37 @@
-// A Direct3D device drawing onto a 16 x 16 32-bit target, published as the display device.
+// The devices the device, surface and layer tests draw with, published as the display device: a
+// DirectDraw device with an 8 x 8 target, and a Direct3D device drawing onto a 16 x 16 one.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 
 #include "common/global.h"
 #include "graphics/device/direct3d_device.h"
+#include "graphics/device/direct_draw_device.h"
 #include "graphics/device/render_list.h"
+#include "host/surface/surface_test_util.h"
 #include "platform/trig_tables.h"
 
 namespace bw::testing_devices {
 
 // The colour of pixel (x, y) of a 32-bit surface, alpha dropped.
 inline uint32_t Rgb(const host::MemorySurface& s, int x, int y) {
-  uint32_t v = 0;
-  std::memcpy(&v, s.Pixels() + y * s.Pitch() + x * 4, 4);
-  return v & 0xFFFFFF;
+  return host::test::Get(s, x, y) & 0xFFFFFF;
 }
+
+class DirectDrawTarget : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
+    dest = host::MemorySurface::Create(8, 8, host::DirectDraw::DisplayFormat(32));
+  }
+  void TearDown() override { SetExclusiveModeLatched(false); }
+  DirectDrawDevice device;
+  ScopedGlobal<DirectDrawDevice> display{&device};
+  std::unique_ptr<host::MemorySurface> dest;
+  const Rect clip{0, 0, 8, 8};
+};
 
 class Direct3DTarget : public testing::Test {
  protected:

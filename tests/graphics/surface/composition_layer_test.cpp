@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "graphics/surface/color_rect_object.h"
+#include "graphics/surface/dirty_rect_list.h"
+#include "graphics/surface/display_object.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/sprite.h"
 #include "graphics/surface/surface_fixture.h"
@@ -133,6 +136,141 @@ TEST_F(CompositionTest, ASpriteReportsWhatChangedInItsSourceWhereItShowsIt) {
       << "only the part inside the shown rectangle, moved to the sprite";
   EXPECT_FALSE(source.IsChanged());
   EXPECT_EQ(source.GetDirtyList()->Count(), 0);
+}
+
+std::vector<DisplayObject*> Order(const DisplayObjectList& list) {
+  std::vector<DisplayObject*> out;
+  for (const auto& node : list.Nodes()) out.push_back(node.object);
+  return out;
+}
+
+TEST(DisplayObjectList, KeepsAscendingPriorityAndRefusesAnObjectTwice) {
+  ColorRectObject p, q, r;
+  DisplayObjectList list;
+  ASSERT_EQ(list.Add(&p, 5, 0), kAddDone);
+  ASSERT_EQ(list.Add(&q, 5, 0), kAddDone);
+  ASSERT_EQ(list.Add(&r, 3, 0), kAddDone);
+  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&r, &q, &p}))
+      << "equal priorities go before the ones already there";
+
+  DisplayObjectList other;
+  EXPECT_EQ(other.Add(&p, 1, 0), kAddInList);
+  EXPECT_EQ(list.Add(nullptr, 1, 0), kAddNoObject);
+  EXPECT_TRUE(other.IsEmpty());
+
+  ColorRectObject s;
+  ASSERT_EQ(list.AddAfterEqual(&s, 5, 0), kAddDone);
+  EXPECT_EQ(Order(list).back(), &s);
+  ASSERT_TRUE(list.SetPriority(&s, 3, false));
+  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&s, &r, &q, &p}));
+  ASSERT_TRUE(list.SetPriorityAfterEqual(&s, 3, false));
+  EXPECT_EQ(Order(list), (std::vector<DisplayObject*>{&r, &s, &q, &p}));
+}
+
+TEST(SurfaceUsers, AFreedSourceOrBackgroundDetachesItsUsers) {
+  ScopedPixelLibrary library(&BuiltInPixelLibrary());
+  ImageSurface target;
+  ASSERT_EQ(target.Create(16, 16, 32, 0), kSurfaceDone);
+  CompositionLayer layer;
+  ASSERT_EQ(layer.SetTarget(&target, true), kComposeDone);
+  Sprite sprite;
+  (void)layer.GetList().Add(&sprite, 0, 0);
+  {
+    ImageSurface picture;
+    ASSERT_EQ(picture.Create(8, 8, 32, 0), kSurfaceDone);
+    (void)picture.Fill(0xFF00FF00u, nullptr);
+    ASSERT_EQ(sprite.SetImage(&picture, nullptr, 2, 2), kSpriteDone);
+    ASSERT_EQ(sprite.SetZoom(12, 12), kSpriteDone);
+    ASSERT_TRUE(layer.SetBackgroundImage(&picture, 0, 0, true));
+    ASSERT_EQ(layer.SetBackgroundStretch(0, 0, 0, 0, nullptr), 0);
+  }
+  EXPECT_EQ(std::tuple(sprite.GetSource(), sprite.GetWorkSurface()), std::tuple(nullptr, nullptr));
+  ImageSurface* background = &target;
+  layer.GetBackground(&background, nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(background, nullptr);
+  (void)layer.InvalidateAll();
+  EXPECT_EQ(layer.RedrawDirty(nullptr, nullptr, 0, 0), kComposeDone)
+      << "redrawing after the picture went must not touch it";
+
+  {
+    auto gone = std::make_unique<ImageSurface>();
+    ASSERT_EQ(gone->Create(4, 4, 32, 0), kSurfaceDone);
+    CompositionLayer other;
+    ASSERT_EQ(other.SetTarget(gone.get(), false), kComposeDone);
+    gone.reset();
+    EXPECT_EQ(other.GetTarget(), nullptr);
+    EXPECT_EQ(other.RedrawDirty(nullptr, nullptr, 0, 0), kComposeNoTarget);
+  }
+}
+
+constexpr int kGrid = 64;
+
+// Checks the list's invariants and that it covers exactly the cells marked in covered.
+testing::AssertionResult Holds(const DirtyRectList& list, const std::vector<bool>& covered) {
+  std::vector<Rect> nodes = Nodes(list);
+  std::vector<int> cover(kGrid * kGrid, 0);
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    const Rect& r = nodes[i];
+    if (r.IsEmpty()) return testing::AssertionFailure() << "empty node " << i;
+    if (i > 0) {
+      const Rect& p = nodes[i - 1];
+      if (p.top > r.top || (p.top == r.top && p.left > r.left))
+        return testing::AssertionFailure() << "node " << i << " out of row order";
+    }
+    const Rect& b = list.Bounds();
+    if (r.left < b.left || r.top < b.top || r.right > b.right || r.bottom > b.bottom)
+      return testing::AssertionFailure() << "node " << i << " outside the bounding box";
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) ++cover[y * kGrid + x];
+  }
+  for (int c = 0; c < kGrid * kGrid; ++c) {
+    if (cover[c] > 1) return testing::AssertionFailure() << "nodes overlap at cell " << c;
+    if ((cover[c] == 1) != covered[c])
+      return testing::AssertionFailure() << "cell " << c << " covered " << cover[c];
+  }
+  return testing::AssertionSuccess();
+}
+
+TEST(DirtyRectList, KeepsItsInvariantsUnderRandomUse) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 60; ++round) {
+    DirtyRectList list;
+    std::vector<bool> covered(kGrid * kGrid, false);
+    int adds = 1 + rng() % 40;
+    for (int k = 0; k < adds; ++k) {
+      int l = rng() % kGrid, t = rng() % kGrid;
+      Rect r{l, t, l + int(rng() % 20), t + int(rng() % 20)};
+      r.right = std::min(r.right, kGrid);
+      r.bottom = std::min(r.bottom, kGrid);
+      list.Add(r);
+      for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) covered[y * kGrid + x] = true;
+      ASSERT_TRUE(Holds(list, covered)) << "round " << round << " add " << k;
+    }
+    list.Coalesce();
+    ASSERT_TRUE(Holds(list, covered)) << "round " << round << " after Coalesce";
+  }
+  EXPECT_EQ(RectPool::Instance().TotalAllocated(), 0u) << "every node went back to the heap";
+}
+
+// Rectangles that only touch meet in nothing: no rectangle without height or width comes out.
+TEST(IntersectRects, RectanglesThatOnlyTouchMeetInNothing) {
+  const Rect a{10, 10, 20, 20};
+  const struct {
+    Rect b;
+    bool meet;
+    Rect expected;
+  } cases[] = {{{0, 20, 30, 30}, false, {}},
+               {{0, 0, 30, 10}, false, {}},
+               {{20, 0, 30, 30}, false, {}},
+               {{0, 0, 10, 30}, false, {}},
+               {{15, 19, 30, 30}, true, {15, 19, 20, 20}},
+               {{0, 0, 11, 30}, true, {10, 10, 11, 20}}};
+  for (const auto& c : cases) {
+    Rect out{-1, -1, -1, -1};
+    EXPECT_EQ(IntersectRects(&out, a, c.b), c.meet) << c.b.left << "," << c.b.top;
+    EXPECT_EQ(out, c.meet ? c.expected : (Rect{-1, -1, -1, -1})) << c.b.left << "," << c.b.top;
+  }
 }
 
 }  // namespace

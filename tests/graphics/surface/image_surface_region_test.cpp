@@ -321,13 +321,9 @@ TEST(ImageSurfaceRegion, InvertAndAlphaToneReachTheAlphaByTheirModes) {
   }
 }
 
-class RotateTest : public ::testing::Test {
- protected:
+TEST(ImageSurfaceRotate, HighZoomDoesNotWrap) {
   TrigTables trig;
   ScopedGlobal<TrigTables> publish{&trig};
-};
-
-TEST_F(RotateTest, HighZoomDoesNotWrap) {
   // A zoom that takes the corner products of a 200-pixel source far past 32 bits (the sanitizer
   // traps a wrapped product); the quarter turn at anchor 0 then lies wholly above the target.
   std::mt19937 rng(26);

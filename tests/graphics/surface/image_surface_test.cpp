@@ -18,6 +18,8 @@
 namespace bw {
 namespace {
 
+using namespace testing_surfaces;
+
 TEST(DibSurface, CreateAndResizeRefuseBadSizesAndPadRows) {
   DibSurface s;
   EXPECT_EQ(s.Create(0, 10, 32, false), kSurfaceBadArgument);
@@ -143,6 +145,13 @@ int DrawTwoWays(ImageSurface& t, const Surface* s, const Size* z, int32_t x, int
                 const Rect* r, bool, uint32_t) {
   return z ? (t.*stretched)(s, z, x, y, r) : (t.*straight)(s, x, y, r);
 }
+template <int (ImageSurface::*straight)(const Surface*, int, int32_t, int32_t, const Rect*),
+          int (ImageSurface::*stretched)(const Surface*, int, const Size*, int32_t, int32_t,
+                                         const Rect*)>
+int DrawAtOpacity(ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y,
+                  const Rect* r, bool, uint32_t o) {
+  return z ? (t.*stretched)(s, int(o), z, x, y, r) : (t.*straight)(s, int(o), x, y, r);
+}
 constexpr Draw kDrawCopy =
     DrawFourWays<&ImageSurface::Blit, &ImageSurface::StretchBlit, &ImageSurface::BlitMirrored,
                  &ImageSurface::StretchBlitMirrored>;
@@ -187,11 +196,7 @@ constexpr BlitKind kBlitKinds[] = {
     {32, 32, Blit::kAlpha, DrawTwoWays<&ImageSurface::BlitAlpha, &ImageSurface::StretchBlitAlpha>,
      false},
     {32, 32, Blit::kOpacity,
-     [](ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y, const Rect* r, bool,
-        uint32_t o) {
-       return z ? t.StretchOpacityBlit(s, int(o), z, x, y, r) : t.OpacityBlit(s, int(o), x, y, r);
-     },
-     false},
+     DrawAtOpacity<&ImageSurface::OpacityBlit, &ImageSurface::StretchOpacityBlit>, false},
     {32, 32, Blit::kWeighted,
      [](ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y, const Rect* r, bool,
         uint32_t w) {
@@ -215,11 +220,7 @@ constexpr BlitKind kBlitKinds[] = {
      },
      false},
     {32, 32, Blit::kOntoAlpha,
-     [](ImageSurface& t, const Surface* s, const Size* z, int32_t x, int32_t y, const Rect* r, bool,
-        uint32_t o) {
-       return z ? t.StretchAlphaBlitOntoAlpha(s, int(o), z, x, y, r)
-                : t.AlphaBlitOntoAlpha(s, int(o), x, y, r);
-     },
+     DrawAtOpacity<&ImageSurface::AlphaBlitOntoAlpha, &ImageSurface::StretchAlphaBlitOntoAlpha>,
      false},
     // Subtracting above the opacity.
     {32, 32, Blit::kAddOrSubtract,
@@ -360,6 +361,37 @@ TEST(ClipBlit, RefusalsAndFarPlacements) {
   EXPECT_EQ(dst.ClipBlit(nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr), kClipNoSource);
   EXPECT_EQ(dst.ClipBlit(&src, 2000000000, 0, nullptr, nullptr, nullptr, nullptr), kClipNothing)
       << "far placements clip instead of wrapping";
+}
+
+TEST(ImageSurfaceBlit, RefusesWrongDepthsEmptySourcesAndModesOutOfRange) {
+  std::mt19937 rng(2);
+  auto dst8 = Random(rng, 8, 8, 8);
+  auto src32 = Random(rng, 4, 4, 32);
+  ImageSurface empty;
+  EXPECT_EQ(dst8->Blit(src32.get(), 0, 0, nullptr, false), ImageSurface::kOpBadFormat);
+  EXPECT_EQ(dst8->Blit(&empty, 0, 0, nullptr, false), ImageSurface::kOpNoPixels);
+  auto dst = Random(rng, 8, 8, 32);
+  auto before = Copy(*dst);
+  ASSERT_EQ(dst->BlendBlit(3, src32.get(), 2, 2, nullptr), ImageSurface::kOpDone);
+  EXPECT_TRUE(SamePixels(*dst, *before)) << "a blend mode out of range draws nothing";
+  EXPECT_EQ(dst->GetDirtyList()->Bounds(), (Rect{2, 2, 6, 6})) << "but marks its place";
+  EXPECT_EQ(dst->BlitMirrored(3, src32.get(), 0, 0, nullptr), ImageSurface::kOpBadParameter);
+  EXPECT_EQ(dst->AlphaOpacityBlit(3, src32.get(), 10, 0, 0, nullptr),
+            ImageSurface::kOpBadParameter);
+  EXPECT_EQ(dst->MaskColorFill(0, src32.get(), 10, 1, 2, 3, 0, 0, nullptr),
+            ImageSurface::kOpBadFormat);
+}
+
+TEST(ImageSurfaceBlend, BlurRadiusIsRefusedBelowZeroAndCappedAbove) {
+  std::mt19937 rng(8);
+  auto src = Random(rng, 300, 3, 32);
+  auto a = Random(rng, 300, 3, 32);
+  auto b = Copy(*a);
+  EXPECT_EQ(a->BlurBlit(src.get(), -1, 255, 0, 0, nullptr), ImageSurface::kOpBadParameter);
+  ASSERT_EQ(a->BlurBlit(src.get(), 1000, 255, 0, 0, nullptr), 0);
+  ASSERT_EQ(b->BlurBlit(src.get(), 127, 255, 0, 0, nullptr), 0);
+  EXPECT_TRUE(SamePixels(*a, *b));
+  EXPECT_EQ(a->BlurAlphaBlit(src.get(), -5, 255, 0, 0, nullptr), ImageSurface::kOpBadParameter);
 }
 
 // A filtered stretch placed partly off the target shows exactly that part of the whole stretch:

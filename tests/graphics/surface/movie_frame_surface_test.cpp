@@ -7,25 +7,20 @@
 #include <cstring>
 #include <thread>
 
-#include "common/global.h"
-#include "graphics/device/direct_draw_device.h"
+#include "graphics/device/direct3d_fixture.h"
 #include "graphics/pixel/surface_rows.h"
 
 namespace bw {
 namespace {
 
-class MovieFrameTest : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(device.Create(false, false, nullptr, nullptr, 0, true, 640, 480), 0);
-  }
-  DirectDrawDevice device;
-  ScopedGlobal<DirectDrawDevice> display{nullptr};
-};
+using MovieFrameTest = testing_devices::DirectDrawTarget;
 
 TEST_F(MovieFrameTest, CreateRefusesBadSizesAndAMissingDevice) {
-  MovieFrameSurface none;
-  EXPECT_EQ(none.Create(4, 4), kFrameNoDevice) << "no device given or set";
+  {
+    ScopedGlobal<DirectDrawDevice> unset(nullptr);
+    MovieFrameSurface none;
+    EXPECT_EQ(none.Create(4, 4), kFrameNoDevice) << "no device given or set";
+  }
   MovieFrameSurface frame(&device);
   EXPECT_EQ(frame.Create(0, 10), kFrameNoDevice);
   EXPECT_EQ(frame.GetMemory(), nullptr);

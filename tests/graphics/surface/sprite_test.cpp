@@ -9,6 +9,7 @@
 #include "graphics/pixel/blend_reference.h"
 #include "graphics/surface/color_rect_object.h"
 #include "graphics/surface/pixel_library.h"
+#include "graphics/surface/rotated_bounds.h"
 #include "graphics/surface/surface_fixture.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
@@ -183,6 +184,71 @@ TEST(Sprite, DrawModesEndAtTheLast) {
   for (int mode : {0, kMaxDrawMode}) EXPECT_EQ(sprite.SetDrawMode(mode), 0) << mode;
   for (int mode : {-1, kMaxDrawMode + 1}) EXPECT_EQ(sprite.SetDrawMode(mode), 1) << mode;
   EXPECT_EQ(sprite.GetDrawMode(), kMaxDrawMode) << "a refused mode changes nothing";
+}
+
+class RotatedBoundsTest : public testing::Test {
+ protected:
+  // Calls with every box output asked for (the corners then stay relative to the box).
+  bool Boxed(int32_t x, int32_t y, int angle, double scale, int32_t w, int32_t h, double ax,
+             double ay) {
+    return ComputeRotatedBounds(&corners, x, y, angle, scale, w, h, ax, ay,
+                                RotatedBox{&width, &height, &left, &top});
+  }
+  TrigTables trig;
+  ScopedGlobal<TrigTables> scope{&trig};
+  RotatedCorners corners{};
+  int32_t width = -7, height = -7, left = -7, top = -7;
+};
+
+TEST_F(RotatedBoundsTest, AQuarterTurnAboutTheCentreSwapsTheSidesAndKeepsTheAnchor) {
+  ASSERT_TRUE(Boxed(10, 20, 128, 1.0, 100, 50, 50, 25));
+  // The top's -24.5 is truncated toward zero.
+  EXPECT_EQ(std::tuple(width, height, left, top), std::tuple(50, 100, 10 + 25, 20 - 24));
+  // Relative to the box: the turned corners lie on its edges, half a pixel in.
+  double minX = 1e9, maxX = -1e9;
+  for (const auto& p : corners.point) minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+  EXPECT_NEAR(minX, -0.5, 1e-9);
+  EXPECT_NEAR(maxX, 49.5, 1e-9);
+
+  // Without the box's place asked for, the corners are in target coordinates.
+  RotatedCorners placed{};
+  ASSERT_TRUE(ComputeRotatedBounds(&placed, 10, 20, 128, 1.0, 100, 50, 50, 25, RotatedBox{}));
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(placed.point[i].x, corners.point[i].x + left, 1e-9) << i;
+    EXPECT_NEAR(placed.point[i].y, corners.point[i].y + top, 1e-9) << i;
+  }
+}
+
+TEST_F(RotatedBoundsTest, RefusalsWriteNothing) {
+  EXPECT_FALSE(Boxed(0, 0, 0, 1.0, 10, 10, 5, 5)) << "nothing to do";
+  EXPECT_FALSE(Boxed(0, 0, 64, std::nan(""), 10, 10, 5, 5));
+  EXPECT_FALSE(Boxed(0, 0, 64, 1e9, 10000, 10000, 0, 0)) << "a box past 32 bits";
+  EXPECT_FALSE(Boxed(INT32_MAX, 0, 256, 1.0, 10, 10, 10, 10)) << "a place past 32 bits";
+  EXPECT_EQ(std::pair(width, left), std::pair(-7, -7));
+  EXPECT_FALSE(ComputeRotatedBounds(nullptr, 0, 0, 64, 1.0, 10, 10, 5, 5, RotatedBox{}));
+  ScopedGlobal<TrigTables> none(nullptr);
+  EXPECT_FALSE(Boxed(0, 0, 64, 1.0, 10, 10, 5, 5)) << "no tables";
+}
+
+// Turns about the top-left corner: a positive quarter turn lifts the picture above its anchor.
+// Only the low 9 bits of the angle count: 512 and the lowest angle are whole turns about the
+// centre, which leave the box where x puts it.
+TEST_F(RotatedBoundsTest, TurnsAboutTheCornerGoTheirWayAndWholeTurnsStay) {
+  const struct {
+    int32_t x;
+    int angle;
+    double anchorX, anchorY;
+    int32_t width, height, left, top;
+  } cases[] = {{0, 128, 0, 0, 50, 100, 0, -99},
+               {0, 256, 0, 0, 100, 50, -99, -49},
+               {0, 384, 0, 0, 50, 100, -49, 0},
+               {10, 512, 50, 25, 100, 50, 10, 0},
+               {1, INT32_MIN, 50, 25, 100, 50, 1, 0}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(Boxed(c.x, 0, c.angle, 1.0, 100, 50, c.anchorX, c.anchorY)) << c.angle;
+    EXPECT_EQ(std::tuple(width, height, left, top), std::tuple(c.width, c.height, c.left, c.top))
+        << c.angle;
+  }
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/blend_reference.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface.h"
 
@@ -81,10 +81,5 @@ inline std::vector<Rect> Nodes(const DirtyRectList& list) {
   }
   return out;
 }
-
-inline const bool kTablesBuilt = [] {
-  BuildBlendTables();
-  return true;
-}();
 
 }  // namespace bw::testing_surfaces

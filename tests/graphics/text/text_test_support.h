@@ -1,5 +1,5 @@
-// What the text renderer tests share: the tables the blends read, a 32- or 8-bit picture to
-// draw on and the box of what was inked.
+// What the text renderer tests share: the tables the blends read, the trigonometry tables, a
+// 32- or 8-bit picture to draw on and the box of what was inked.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "common/global.h"
-#include "graphics/pixel/blend_tables.h"
+#include "graphics/pixel/blend_reference.h"
 #include "graphics/surface/dib_surface.h"
 #include "platform/rect.h"
 #include "platform/trig_tables.h"
@@ -16,8 +16,6 @@ namespace bw::text_test {
 
 class TextFixture : public testing::Test {
  protected:
-  static void SetUpTestSuite() { BuildBlendTables(); }
-
   TrigTables trig_;
   ScopedGlobal<TrigTables> trigScope_{&trig_};
 };

@@ -1,16 +1,27 @@
-// What the program learns of the machine: the processor and the monitors.
+// The platform's services: what the program learns of the machine (the processor and the
+// monitors), the small values it keeps (random generators, bit sets), paths and file dialogs.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <deque>
 #include <map>
+#include <random>
+#include <sstream>
+#include <string>
 #include <tuple>
 
 #include "host/clock.h"
+#include "host/dialog/scripted_dialog_host.h"
 #include "host/headless/headless_backend.h"
+#include "platform/app_paths.h"
+#include "platform/bit_set.h"
 #include "platform/cpu_info.h"
+#include "platform/file_dialogs.h"
+#include "platform/mersenne_twister.h"
 #include "platform/mmx_flag.h"
 #include "platform/monitor_list.h"
+#include "platform/subtractive_random.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -193,6 +204,162 @@ TEST(MonitorNumberingTest, IdenticalMonitorsAreNumberedPastTen) {
   EXPECT_EQ(list.Records()[3].duplicateNumber, MonitorRecord::kNotNumbered);
   EXPECT_EQ(list.Records()[10].description, "Card[10]");
   EXPECT_EQ(list.Records()[12].duplicateNumber, 12);
+}
+
+// The same state loaded into the standard engine checks the recurrence and the tempering.
+std::mt19937 StandardEngineWithLcgSeed(uint32_t seed) {
+  std::ostringstream words;
+  uint32_t x = seed;
+  for (int i = 0; i < 624; ++i) {
+    uint32_t word = x & 0xffff0000u;
+    x = 69069 * x + 1;
+    word |= x >> 16;
+    x = 69069 * x + 1;
+    words << word << ' ';
+  }
+  words << 624;
+  std::mt19937 engine;
+  std::istringstream in(words.str());
+  in >> engine;
+  return engine;
+}
+
+// Across regenerations of the state; an unseeded twister draws as if seeded with 4357.
+TEST(MersenneTwister, MatchesTheRecurrence) {
+  MersenneTwister seeded;
+  seeded.Seed(20061206);
+  MersenneTwister unseeded;
+  std::mt19937 reference = StandardEngineWithLcgSeed(20061206);
+  std::mt19937 reference4357 = StandardEngineWithLcgSeed(4357);
+  for (int i = 0; i < 2000; ++i) {
+    ASSERT_EQ(seeded.Next(), reference()) << "draw " << i;
+    ASSERT_EQ(unseeded.Next(), reference4357()) << "unseeded draw " << i;
+  }
+}
+
+TEST(BitSet, AllSetLooksOnlyBelowTheBitCount) {
+  for (uint32_t size : {8u, 9u}) {
+    BitSet bits;
+    ASSERT_EQ(bits.Allocate(size), kBitSetDone);
+    for (uint32_t i = 0; i < size - 1; ++i) (void)bits.Set(i, true);
+    EXPECT_FALSE(bits.IsAllSet()) << size;
+    (void)bits.Set(size - 1, true);
+    EXPECT_TRUE(bits.IsAllSet()) << size;
+  }
+  EXPECT_FALSE(BitSet().IsAllSet());
+}
+
+// Values of the generator worked out apart from this code.
+TEST(SubtractiveRandom, GivesTheGeneratorsNumbers) {
+  struct Case {
+    int32_t seed;
+    uint32_t raw[3];
+    int32_t afterRemix[3];
+  } cases[] = {
+      {12345, {434623796, 402642582, 485091115}, {983, 359, 683}},
+      {INT32_MIN, {937200263, 752338786, 755307507}, {407, 914, 515}},  // wraps, never overflows
+  };
+  for (const Case& c : cases) {
+    SubtractiveRandom r;
+    r.Seed(c.seed);
+    // A range of 2^32 - 1 (a negative n) gives the numbers themselves.
+    for (uint32_t v : c.raw) EXPECT_EQ(r.Draw(0xFFFFFFFF), static_cast<int32_t>(v)) << c.seed;
+    EXPECT_EQ(r.Draw(0), 0) << "does not advance";
+    for (int i = 0; i < 57; ++i) r.Draw(1000);
+    for (int32_t v : c.afterRemix) EXPECT_EQ(r.Draw(1000), v) << c.seed;
+    // A raw draw is the number itself; a ranged one takes it modulo its range.
+    SubtractiveRandom raw, ranged;
+    raw.Seed(c.seed), ranged.Seed(c.seed);
+    EXPECT_EQ(raw.DrawRaw(), int32_t(c.raw[0]));
+    EXPECT_EQ(ranged.Draw(1000), int32_t(c.raw[0] % 1000));
+  }
+}
+
+// "表" is 0x95 0x5C: its trail byte looks like a backslash.
+const std::string kHyo = "\x95\x5C";
+
+TEST(BuildAbsolutePath, StepsJoinsAndRefuses) {
+  struct Case {
+    std::string path;
+    std::string base;
+    int result;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"../a.txt", "D:\\GAME\\", kPathJoined, "D:\\a.txt"},
+      {"../../a.txt", "D:\\GAME\\", kPathBuildFailed, ""},
+      {"..x/y", "D:\\GAME\\", kPathJoined, "D:\\GAME\\..x\\y"},
+      {"a", "", kPathBuildFailed, ""},
+      {"C:/abs/x", "D:\\GAME\\", kPathWasAbsolute, "C:/abs/x"},
+      {"../../x", "\\\\host\\share\\", kPathBuildFailed, ""},
+      // Trail bytes are never separators: not cut by "..", not turned from '/'.
+      {"../b", "D:\\" + kHyo + "\\", kPathJoined, "D:\\b"},
+      {kHyo + "/a", "D:\\", kPathJoined, "D:\\" + kHyo + "\\a"},
+      {"\x95/x", "D:\\", kPathJoined, "D:\\\x95/x"},
+  };
+  for (const Case& c : cases) {
+    std::string out = "unchanged";
+    EXPECT_EQ(BuildAbsolutePath(out, c.path, &c.base), c.result) << c.path << " on " << c.base;
+    if (c.result != kPathBuildFailed) {
+      EXPECT_EQ(out, c.expected) << c.path << " on " << c.base;
+    } else {
+      EXPECT_EQ(out, "unchanged") << c.path;
+    }
+  }
+  std::string out;
+  std::string base = "D:\\";
+  EXPECT_EQ(BuildAbsolutePath(out, std::string(kMaxPath, 'a'), &base), kPathBuildFailed);
+  EXPECT_EQ(BuildAbsolutePath(out, std::string(kMaxPath - 4, 'a'), &base), kPathJoined);
+}
+
+std::string Repeat(const std::string& text, size_t count) {
+  std::string out;
+  for (size_t i = 0; i < count; ++i) out += text;
+  return out;
+}
+
+host::FileChoice Chosen(std::string path, uint32_t filterIndex = 1) {
+  return {true, std::move(path), filterIndex};
+}
+
+// Through a scripted dialog host, with a temporary application folder.
+TEST(FileDialogsTest, CancelledOrUnfittingChoicesLeaveThePathAndFilterIndex) {
+  test::GameFolder game;
+  host::ScriptedDialogHost scripted;
+  ScopedGlobal<host::DialogHost> use{&scripted};
+  FileDialogs dialogs;
+  char path[kDialogPathSize] = "old.dat";
+  char title[kDialogFileTitleSize] = "old title";
+  scripted.QueueFileChoice(Chosen("Z:\\a.txt", 3));
+  ASSERT_TRUE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  std::strcpy(path, "old.dat");
+
+  // Nothing queued: the host cancels.
+  EXPECT_FALSE(dialogs.SaveFile({}, "Save", path, title, nullptr, nullptr, nullptr));
+  EXPECT_STREQ(path, "old.dat");
+  EXPECT_STREQ(title, "") << "the title is emptied whatever the answer";
+  EXPECT_EQ(dialogs.GetFilterIndex(), 3u);
+
+  // A cut path would name another file, so one too long for the buffer is refused, as is none.
+  scripted.QueueFileChoice(Chosen("Z:\\" + std::string(kDialogPathSize - 3, 'a'), 1));
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  EXPECT_STREQ(path, "old.dat");
+  scripted.QueueFileChoice(Chosen("", 1));
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  EXPECT_EQ(dialogs.GetFilterIndex(), 3u);
+
+  // A 256-byte name fits the path but not the title, which is cut before the split character.
+  const std::string leaf = Repeat(kHyo, 128);
+  scripted.QueueFileChoice(Chosen("Z:\\" + leaf, 1));
+  ASSERT_TRUE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  EXPECT_EQ(std::string(path), "Z:\\" + leaf);
+  EXPECT_EQ(std::string(title), Repeat(kHyo, 127));
+
+  std::strcpy(path, "old.dat");
+  ScopedGlobal<host::DialogHost> none(nullptr);
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
+  EXPECT_STREQ(path, "old.dat");
+  EXPECT_FALSE(dialogs.OpenFile({}, "Open", nullptr, title, nullptr, nullptr, false));
 }
 
 }  // namespace
