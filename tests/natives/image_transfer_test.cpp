@@ -43,9 +43,6 @@ class ImageTransfers : public testing::Test {
     ruleHandle = rig.Give(&rule);
     Seed(rule, 24, 24, 8, 99);
   }
-  NativeAnswer Run(uint32_t number, const std::vector<uint32_t>& words) {
-    return rig.CallAt(number, rig.Words(words));
-  }
   static constexpr uint32_t kTarget = kSeedCopy;
   std::vector<Case> Cases();
 
@@ -201,12 +198,7 @@ TEST_F(ImageTransfers, RefusalsDrawNothing) {
   ASSERT_EQ(sprite.SetImage(&source, nullptr, 0, 0), kSpriteDone);
   const uint32_t spriteHandle = rig.Give(&sprite);
   const uint32_t t = rig.Give(&target), s = rig.Give(&source);
-  const struct {
-    const char* what;
-    uint32_t number;
-    std::vector<uint32_t> words;
-    int32_t answer;
-  } refusals[] = {
+  rig.Expect({
       // clang-format off
       {"a sprite as the source", Native::kImageBlitFromObject, {t, spriteHandle, kOff}, kTransferNoImage},
       {"a sprite as the rule", Native::kImageRuleBlit, {t, s, spriteHandle, 255, 256, 64, kOff}, kTransferNoImage},
@@ -215,8 +207,7 @@ TEST_F(ImageTransfers, RefusalsDrawNothing) {
       {"no quad source", Native::kImageQuadBlit, {t, 0, 0, 0, 0, 0, 0, 0, 0, 0, kOff, 0, 0, 0, kOff}, kTransferNoImage},
       {"a rule value past 512", Native::kImageRuleBlit, {t, s, ruleHandle, 255, 513, 0, kOff}, ImageSurface::kOpBadParameter},
       // clang-format on
-  };
-  for (const auto& r : refusals) EXPECT_EQ(Run(r.number, r.words).result, r.answer) << r.what;
+  });
   EXPECT_EQ(Bytes(target), before);
 }
 
@@ -263,7 +254,7 @@ TEST_F(ImageTransfers, EachTransferPutsItsFormulaWhereTheSourceLands) {
     std::vector<uint32_t> words = {rig.Give(&target), rig.Give(&source)};
     words.insert(words.end(), row.after.begin(), row.after.end());
     words.insert(words.end(), {2, 1, kOff});
-    ASSERT_EQ(Run(row.number, words).result, 0);
+    ASSERT_EQ(rig.Answer(row.number, words), 0);
     for (int32_t y = 0; y < 6; ++y) {
       for (int32_t x = 0; x < 8; ++x) {
         const uint32_t d = seedTarget.GetPixel(x, y);

@@ -189,14 +189,11 @@ TEST_F(SizePulse, GrowsAndComesBackUnderEveryLocale) {
 }
 
 TEST_F(SizePulse, RefusalsAnswerZero) {
-  const struct {
-    uint32_t object, mode;
-    const char* factor;
-  } cases[] = {{0, 0, "1.5"}, {handle, 2, "1.5"}, {handle, 0, "1e400"}, {handle, 0, "-1"}};
-  for (const auto& c : cases)
-    EXPECT_EQ(Call(Native::kTimedObjectOperation, {c.object, c.mode, 1000, rig.Text(c.factor), 0}),
-              0)
-        << c.factor;
+  const uint32_t pulse = Native::kTimedObjectOperation, half = rig.Text("1.5");
+  rig.Expect({{"no object", pulse, {0, 0, 1000, half, 0}, 0},
+              {"no such mode", pulse, {handle, 2, 1000, half, 0}, 0},
+              {"a factor past a double", pulse, {handle, 0, 1000, rig.Text("1e400"), 0}, 0},
+              {"a negative factor", pulse, {handle, 0, 1000, rig.Text("-1"), 0}, 0}});
   EXPECT_EQ(timers.Count(), 0u);
 }
 

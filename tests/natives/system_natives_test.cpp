@@ -191,17 +191,11 @@ TEST(NumberNatives, FormatWritesDecimalsOfEveryLength) {
 
 TEST(NumberNatives, FloatOperationsKeepTheirOperandsInOrder) {
   NativeRig rig;
-  const struct {
-    uint32_t native;
-    float a, b, expected;
-  } cases[] = {{Native::kFloatAdd, 5.0f, -2.0f, 3.0f},
-               {Native::kFloatSub, 5.0f, 2.0f, 3.0f},
-               {Native::kFloatMul, 5.0f, -2.0f, -10.0f},
-               {Native::kFloatDiv, 5.0f, 2.0f, 2.5f}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(uint32_t(rig.Answer(c.native, {Bits(c.a), Bits(c.b)})), Bits(c.expected))
-        << "native " << c.native;
-  }
+  auto f = [](float v) { return int32_t(Bits(v)); };
+  rig.Expect({{"add", Native::kFloatAdd, {Bits(5.0f), Bits(-2.0f)}, f(3.0f)},
+              {"subtract", Native::kFloatSub, {Bits(5.0f), Bits(2.0f)}, f(3.0f)},
+              {"multiply", Native::kFloatMul, {Bits(5.0f), Bits(-2.0f)}, f(-10.0f)},
+              {"divide", Native::kFloatDiv, {Bits(5.0f), Bits(2.0f)}, f(2.5f)}});
 }
 
 class GuestFormat : public testing::Test {
