@@ -25,7 +25,7 @@
 namespace bw {
 namespace {
 
-constexpr uint32_t kOff = 65535;
+constexpr uint32_t kOff = 65535;  // a word group switched off, or not given
 
 uint32_t W(int32_t v) {
   return uint32_t(v);
@@ -77,7 +77,6 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTheirTasks) {
     EXPECT_NE(timers.HandOver(std::move(task)), nullptr);
   };
   const uint32_t path = rig.Text("(100,0,255)(0,100,255)");
-  const uint32_t noEasing = 65535;
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     const int32_t s1 = round ? Call(Native::kSpriteCreate, {imageHandle, 0, 0, 16, 16, 0, 0}) : a;
@@ -88,8 +87,7 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTheirTasks) {
     if (round == 0) {
       moveTask(s2);
     } else {
-      EXPECT_NE(rig.Answer(Native::kSpriteMovePath, {W(s2), 100, path, 0, 0, noEasing, 0, 0, 0, 0}),
-                0);
+      EXPECT_NE(rig.Answer(Native::kSpriteMovePath, {W(s2), 100, path, 0, 0, kOff, 0, 0, 0, 0}), 0);
     }
     timers.RunDue(1000);
     if (round == 0) {
@@ -252,8 +250,6 @@ TEST_F(ImageObjectsOnACanvas, TheSecondListShowsWhenAskedAndTheFlagDropsTheBackg
   EXPECT_EQ(shot->GetPixel(12, 22), picture);
 }
 
-constexpr uint32_t kNotGiven = 65535;
-
 // The script holds a task handle: running until the wipe ends, gone once the service deletes
 // it; the finish and cancel of a gone wipe touch nothing. Images without a surface, a source
 // kind without a source and a missing manager start nothing.
@@ -278,7 +274,7 @@ TEST(WipeNatives, AWipeIsATaskHandleThatGoesWithTheWipe) {
     return answer.result;
   };
   const uint32_t wipe =
-      Call(Native::kWipeStart, {10, 100, targetHandle, 0, kNotGiven, 0, 4, 0, 300, 200});
+      Call(Native::kWipeStart, {10, 100, targetHandle, 0, kOff, 0, 4, 0, 300, 200});
   ASSERT_NE(wipe, 0u);
   EXPECT_EQ(Call(Native::kWipeIsRunning, {wipe}), 1);
   EXPECT_EQ(Call(Native::kWipeFinish, {wipe}), kWipeDone);
@@ -292,11 +288,11 @@ TEST(WipeNatives, AWipeIsATaskHandleThatGoesWithTheWipe) {
 
   File file;
   const uint32_t notAnImage = rig.Handles().HandleOf(ScriptObjectType::kFile, &file);
-  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, 0, 0, kNotGiven}), 0);
-  EXPECT_EQ(Call(Native::kWipeStart, {2, 100, targetHandle, notAnImage, kNotGiven}), 0);
+  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, 0, 0, kOff}), 0);
+  EXPECT_EQ(Call(Native::kWipeStart, {2, 100, targetHandle, notAnImage, kOff}), 0);
   EXPECT_EQ(timers.Count(), 0u);
   ScopedGlobal<WipeTransitions> none{nullptr};
-  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, targetHandle, 0, kNotGiven}), 0);
+  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, targetHandle, 0, kOff}), 0);
   EXPECT_EQ(Call(Native::kWipeFinish, {1}), kWipeNoService);
 }
 
