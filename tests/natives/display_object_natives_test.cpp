@@ -34,15 +34,15 @@ class DisplayObjectNatives : public ::testing::Test {
     ASSERT_EQ(image.Create(40, 30, 32, kImagePlain), kSurfaceDone);
     ASSERT_EQ(sprite.SetImage(&image, nullptr, 0, 0), kSpriteDone);
     ASSERT_EQ(rect.Create(20, 10, 0x80FF0000, 100, 100), 0);
-    spriteHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
-    rectHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&rect));
-    imageHandle = rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&image));
+    spriteHandle = rig.Give(&sprite);
+    rectHandle = rig.Give(&rect);
+    imageHandle = rig.Give(&image);
     Sprite gone;
-    staleHandle = rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&gone));
+    staleHandle = rig.Give(&gone);
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   PathTask* Task(int32_t handle) {
-    return rig.host->Handles().Get<PathTask>(uint32_t(handle), ScriptObjectType::kTimedTask);
+    return rig.Handles().Get<PathTask>(uint32_t(handle), ScriptObjectType::kTimedTask);
   }
 
   host::VirtualClock clock{1000};
@@ -79,8 +79,7 @@ TEST_F(DisplayObjectNatives, ObjectsMoveTagTestAndDraw) {
 
   ImageSurface canvas;
   ASSERT_EQ(canvas.Create(200, 200, 32, kImagePlain), kSurfaceDone);
-  const uint32_t canvasHandle =
-      rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
+  const uint32_t canvasHandle = rig.Give(&canvas);
   rect.SetChanged(true);
   EXPECT_EQ(Call(Native::kDisplayObjectDrawTo, {canvasHandle, rectHandle}), kDrawDone);
   EXPECT_TRUE(rect.IsChanged()) << "drawing keeps the changed flag";

@@ -25,7 +25,7 @@
 namespace bw {
 namespace {
 
-constexpr uint32_t kOff = 65535;
+constexpr uint32_t kOff = 65535;  // a word group switched off, or not given
 
 uint32_t W(int32_t v) {
   return uint32_t(v);
@@ -37,12 +37,11 @@ class ImageObjects : public testing::Test {
   void SetUp() override {
     ASSERT_EQ(display.CreateImageSurface(&image, 32, 32, 32, 0), 0);
     (void)image->Fill(0xFF204060u, nullptr);
-    imageHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(image));
+    imageHandle = rig.Give(image);
   }
-  uint32_t Give(ScriptObjectType type, const void* object) { return rig.Give(type, object); }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   DisplayObject* Object(int32_t handle) {
-    return rig.host->Handles().Get<DisplayObject>(W(handle), ScriptObjectType::kDisplayObject);
+    return rig.Handles().Get<DisplayObject>(W(handle), ScriptObjectType::kDisplayObject);
   }
   uint32_t Var(int32_t value) { return rig.Var(W(value)); }
 
@@ -78,7 +77,6 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTheirTasks) {
     EXPECT_NE(timers.HandOver(std::move(task)), nullptr);
   };
   const uint32_t path = rig.Text("(100,0,255)(0,100,255)");
-  const uint32_t noEasing = 65535;
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     const int32_t s1 = round ? Call(Native::kSpriteCreate, {imageHandle, 0, 0, 16, 16, 0, 0}) : a;
@@ -89,8 +87,7 @@ TEST_F(ImageObjects, SpritesDieCleanlyUnderTheirTasks) {
     if (round == 0) {
       moveTask(s2);
     } else {
-      EXPECT_NE(rig.Answer(Native::kSpriteMovePath, {W(s2), 100, path, 0, 0, noEasing, 0, 0, 0, 0}),
-                0);
+      EXPECT_NE(rig.Answer(Native::kSpriteMovePath, {W(s2), 100, path, 0, 0, kOff, 0, 0, 0, 0}), 0);
     }
     timers.RunDue(1000);
     if (round == 0) {
@@ -123,8 +120,8 @@ class ImageContainers : public ImageObjects {
     OffscreenLayer* offscreen = nullptr;
     ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
     ASSERT_EQ(display.CreateOffscreenLayer(&offscreen, 64, 48, 32, true), 0);
-    canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
-    offscreenHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(offscreen));
+    canvasHandle = rig.Give(canvas);
+    offscreenHandle = rig.Give(offscreen);
     withSecond = canvas->GetCompositionLayer();
     ownOnly = offscreen->GetCompositionLayer();
     ASSERT_NE(withSecond->GetSecondList(), nullptr);
@@ -175,17 +172,6 @@ TEST_F(ImageContainers, ListCallsAndClearsEmptyTheList) {
   EXPECT_TRUE(ownOnly->GetList().IsEmpty());
 }
 
-TEST_F(ImageContainers, TheBackgroundPictureIsRenderedAndTheFlagsTakeAByte) {
-  EXPECT_EQ(Call(Native::kCompositionSetBackgroundImage, {canvasHandle, imageHandle, 2, 3, 1}), 1);
-  ImageSurface* shot = nullptr;
-  ASSERT_EQ(display.CreateImageSurface(&shot, 64, 48, 32, 0), 0);
-  const uint32_t shotHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(shot));
-  EXPECT_EQ(Call(Native::kCompositionRenderTo, {canvasHandle, shotHandle, 0, 0, 1}), kComposeDone);
-  EXPECT_EQ(shot->GetPixel(2, 3), image->GetPixel(0, 0)) << "the background picture at (2, 3)";
-  EXPECT_EQ(Call(Native::kContainerSetFlags, {canvasHandle, 1, 0x100}), 0);
-  EXPECT_FALSE(withSecond->SkipsSecond()) << "a byte";
-}
-
 // The background natives as a game uses them: 424 reads back what 418 and 419 set, 422 picks the
 // picture's point that 423 puts at the turn's centre, 431 leaves the background out and 429
 // renders the own list, and the second one when asked. Here on a canvas whose background is the
@@ -197,9 +183,9 @@ class ImageObjectsOnACanvas : public ImageObjects {
     BuildBlendTables();
     CanvasLayer* canvas = nullptr;
     ASSERT_EQ(display.CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposedWithUpperList), 0);
-    canvasHandle = Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(canvas));
+    canvasHandle = rig.Give(canvas);
     ASSERT_EQ(display.CreateImageSurface(&shot, 64, 48, 32, 0), 0);
-    shotHandle = Give(ScriptObjectType::kSurface, static_cast<Surface*>(shot));
+    shotHandle = rig.Give(shot);
     picture = image->GetPixel(0, 0);
     EXPECT_EQ(Call(Native::kCompositionSetBackgroundColor, {canvasHandle, 0x00102030u, 0}), 1);
     EXPECT_EQ(Call(Native::kCompositionSetBackgroundImage, {canvasHandle, imageHandle, 2, 3, 1}),
@@ -264,8 +250,6 @@ TEST_F(ImageObjectsOnACanvas, TheSecondListShowsWhenAskedAndTheFlagDropsTheBackg
   EXPECT_EQ(shot->GetPixel(12, 22), picture);
 }
 
-constexpr uint32_t kNotGiven = 65535;
-
 // The script holds a task handle: running until the wipe ends, gone once the service deletes
 // it; the finish and cancel of a gone wipe touch nothing. Images without a surface, a source
 // kind without a source and a missing manager start nothing.
@@ -280,8 +264,7 @@ TEST(WipeNatives, AWipeIsATaskHandleThatGoesWithTheWipe) {
   ImageSurface target;
   ASSERT_EQ(target.Create(16, 12, 32, 0), 0);
   (void)target.Fill(0xFFFFFFFFu, nullptr);
-  const uint32_t targetHandle =
-      rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&target));
+  const uint32_t targetHandle = rig.Give(&target);
   // Every call gets the twelve words a start reads.
   auto Call = [&](uint32_t number, std::initializer_list<uint32_t> words) {
     std::vector<uint32_t> all(words);
@@ -291,7 +274,7 @@ TEST(WipeNatives, AWipeIsATaskHandleThatGoesWithTheWipe) {
     return answer.result;
   };
   const uint32_t wipe =
-      Call(Native::kWipeStart, {10, 100, targetHandle, 0, kNotGiven, 0, 4, 0, 300, 200});
+      Call(Native::kWipeStart, {10, 100, targetHandle, 0, kOff, 0, 4, 0, 300, 200});
   ASSERT_NE(wipe, 0u);
   EXPECT_EQ(Call(Native::kWipeIsRunning, {wipe}), 1);
   EXPECT_EQ(Call(Native::kWipeFinish, {wipe}), kWipeDone);
@@ -300,16 +283,16 @@ TEST(WipeNatives, AWipeIsATaskHandleThatGoesWithTheWipe) {
   EXPECT_TRUE((corner & 0xFF) == ((corner >> 16) & 0xFF) && (corner & 0xFF) < 0xFF)
       << std::hex << corner << ": the whole target, without the colour words";
   timers.RunDue(host::TimeGetTime() + 200);
-  EXPECT_EQ(rig.host->Handles().Get(wipe, ScriptObjectType::kTimedTask), nullptr);
+  EXPECT_EQ(rig.Handles().Get(wipe, ScriptObjectType::kTimedTask), nullptr);
   EXPECT_EQ(Call(Native::kWipeFinish, {wipe}), kWipeDone);
 
   File file;
-  const uint32_t notAnImage = rig.host->Handles().HandleOf(ScriptObjectType::kFile, &file);
-  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, 0, 0, kNotGiven}), 0);
-  EXPECT_EQ(Call(Native::kWipeStart, {2, 100, targetHandle, notAnImage, kNotGiven}), 0);
+  const uint32_t notAnImage = rig.Handles().HandleOf(ScriptObjectType::kFile, &file);
+  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, 0, 0, kOff}), 0);
+  EXPECT_EQ(Call(Native::kWipeStart, {2, 100, targetHandle, notAnImage, kOff}), 0);
   EXPECT_EQ(timers.Count(), 0u);
   ScopedGlobal<WipeTransitions> none{nullptr};
-  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, targetHandle, 0, kNotGiven}), 0);
+  EXPECT_EQ(Call(Native::kWipeStart, {0, 100, targetHandle, 0, kOff}), 0);
   EXPECT_EQ(Call(Native::kWipeFinish, {1}), kWipeNoService);
 }
 
@@ -318,21 +301,20 @@ TEST(WipeNatives, AWipeIsATaskHandleThatGoesWithTheWipe) {
 // picture and a grey-palette 8-bit one behind handles.
 TEST(SingleImageNatives, DepthPixelsAndPalettes) {
   NativeRig rig;
-  auto Give = [&](Surface& s) { return rig.Give(ScriptObjectType::kSurface, &s); };
   auto Call = [&](uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); };
   ImageSurface wide, narrow, converted, empty;
   ASSERT_EQ(wide.Create(20, 16, 32, kImagePlain), 0);
   ASSERT_EQ(narrow.Create(20, 16, 8, kImagePlain), 0);
   (void)wide.Fill(0xFF808080u, nullptr);
   (void)narrow.SetPalette(nullptr, 256, 0);
-  const uint32_t wideHandle = Give(wide), narrowHandle = Give(narrow);
+  const uint32_t wideHandle = rig.Give(&wide), narrowHandle = rig.Give(&narrow);
   ASSERT_EQ(converted.CopyFrom(&wide, kCopyLikeSource), 0);
-  const uint32_t convertedHandle = Give(converted);
+  const uint32_t convertedHandle = rig.Give(&converted);
   EXPECT_EQ(Call(Native::kImageConvertDepth, {convertedHandle, 8}), 0);
   EXPECT_EQ(converted.GetBitsPerPixel(), 8);
   EXPECT_EQ(converted.GetPalette()[100], 0x646464u) << "a grey palette";
   EXPECT_EQ(Call(Native::kImageConvertDepth, {convertedHandle, 32}), 0);
-  EXPECT_EQ(Call(Native::kImageConvertDepth, {Give(empty), 32}), 1) << "no pixels";
+  EXPECT_EQ(Call(Native::kImageConvertDepth, {rig.Give(&empty), 32}), 1) << "no pixels";
 
   EXPECT_EQ(Call(Native::kImageSetPixel, {wideHandle, 20, 0, 5}), 1) << "outside";
   EXPECT_EQ(Call(Native::kImageSetPixel, {wideHandle, 19, 15, 0x12345678}), 0);

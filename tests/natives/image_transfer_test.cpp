@@ -40,27 +40,10 @@ class ImageTransfers : public testing::Test {
  protected:
   void SetUp() override {
     BuildBlendTables();
-    ruleHandle = Give(rule);
+    ruleHandle = rig.Give(&rule);
     Seed(rule, 24, 24, 8, 99);
   }
-  uint32_t Give(Surface& s) { return rig.host->Handles().HandleOf(ScriptObjectType::kSurface, &s); }
-  NativeAnswer Run(uint32_t number, const std::vector<uint32_t>& words) {
-    return rig.CallAt(number, rig.Words(words));
-  }
-  // Runs the native with words on one copy of seed (its handle where words hold kTarget) and
-  // direct on another: the same answer and the same bytes.
-  static constexpr uint32_t kTarget = 0xFFFFFFFE;
-  void ExpectSame(const ImageSurface& seed, uint32_t number, std::vector<uint32_t> words,
-                  const std::function<int(ImageSurface&)>& direct) {
-    ImageSurface byNative, byCall;
-    ASSERT_EQ(byNative.CopyFrom(&seed, kCopyLikeSource), 0);
-    ASSERT_EQ(byCall.CopyFrom(&seed, kCopyLikeSource), 0);
-    std::replace(words.begin(), words.end(), kTarget, Give(byNative));
-    const NativeAnswer answer = Run(number, words);
-    EXPECT_FALSE(answer.faulted);
-    EXPECT_EQ(answer.result, direct(byCall));
-    EXPECT_EQ(Bytes(byNative), Bytes(byCall));
-  }
+  static constexpr uint32_t kTarget = kSeedCopy;
   std::vector<Case> Cases();
 
   TrigTables trig;
@@ -131,7 +114,7 @@ TEST_F(ImageTransfers, EveryRowEqualsTheDirectCallUnderEachSwitch) {
       ImageSurface seedTarget, source;
       Seed(seedTarget, 30, 26, bits, 7);
       Seed(source, 18, 14, bits, 8);
-      const uint32_t sourceHandle = Give(source);
+      const uint32_t sourceHandle = rig.Give(&source);
       for (const Case& c : cases) {
         const bool stretched = FindTransferRow(c.number)->stretched;
         for (Switch sw : {kFull, kWholeSource, kNoPosition}) {
@@ -157,7 +140,7 @@ TEST_F(ImageTransfers, EveryRowEqualsTheDirectCallUnderEachSwitch) {
               words.insert(words.end(), {2, 1, 14, 10});
             }
           }
-          ExpectSame(seedTarget, c.number, words, [&](ImageSurface& t) {
+          ExpectSameAsDirect(rig, seedTarget, c.number, words, [&](ImageSurface& t) {
             return c.direct(D{t, d.s, d.x, d.y, d.z, d.r});
           });
         }
@@ -171,7 +154,7 @@ TEST_F(ImageTransfers, QuadAndRotateLayoutsEqualTheDirectCalls) {
   ImageSurface seedTarget, source;
   Seed(seedTarget, 40, 40, 32, 11);
   Seed(source, 16, 16, 32, 12);
-  const uint32_t sourceHandle = Give(source);
+  const uint32_t sourceHandle = rig.Give(&source);
   const Point quad[4] = {{4, 2}, {30, 6}, {2, 28}, {34, 36}};
   const Rect clip{0, 0, 30, 30};
   ScopedPixelLibrary scope{&BuiltInPixelLibrary()};
@@ -183,19 +166,21 @@ TEST_F(ImageTransfers, QuadAndRotateLayoutsEqualTheDirectCalls) {
     if (rects) rectWords = {2, 1, 14, 10, 0, 0, 30, 30};
     std::vector<uint32_t> words = {kTarget, sourceHandle, 4, 2, 30, 6, 2, 28, 34, 36};
     words.insert(words.end(), rectWords.begin(), rectWords.end());
-    ExpectSame(seedTarget, Native::kImageQuadBlit, words,
-               [&](ImageSurface& t) { return t.QuadBlit(&source, quad, r, c); });
-    ExpectSame(seedTarget, Native::kImageQuadAlphaBlit, words,
-               [&](ImageSurface& t) { return t.QuadOpacityBlit(&source, quad, 255, r, c); });
+    ExpectSameAsDirect(rig, seedTarget, Native::kImageQuadBlit, words,
+                       [&](ImageSurface& t) { return t.QuadBlit(&source, quad, r, c); });
+    ExpectSameAsDirect(rig, seedTarget, Native::kImageQuadAlphaBlit, words, [&](ImageSurface& t) {
+      return t.QuadOpacityBlit(&source, quad, 255, r, c);
+    });
     words = {kTarget, sourceHandle, 4, 20, 20, 64, 0x18000};
     words.insert(words.end(), rectWords.begin(), rectWords.end());
-    ExpectSame(seedTarget, Native::kImageRotateZoomBlit, words, [&](ImageSurface& t) {
+    ExpectSameAsDirect(rig, seedTarget, Native::kImageRotateZoomBlit, words, [&](ImageSurface& t) {
       return t.RotateZoomBlit(&source, 4, 20, 20, 64, 0x18000, r, c);
     });
     words.insert(words.begin() + 7, 160);
-    ExpectSame(seedTarget, Native::kImageRotateZoomOpacityBlit, words, [&](ImageSurface& t) {
-      return t.RotateZoomOpacityBlit(&source, 4, 20, 20, 64, 0x18000, 160, r, c);
-    });
+    ExpectSameAsDirect(rig, seedTarget, Native::kImageRotateZoomOpacityBlit, words,
+                       [&](ImageSurface& t) {
+                         return t.RotateZoomOpacityBlit(&source, 4, 20, 20, 64, 0x18000, 160, r, c);
+                       });
   }
 }
 
@@ -211,25 +196,18 @@ TEST_F(ImageTransfers, RefusalsDrawNothing) {
   const std::vector<uint8_t> before = Bytes(target);
   Sprite sprite;
   ASSERT_EQ(sprite.SetImage(&source, nullptr, 0, 0), kSpriteDone);
-  const uint32_t spriteHandle = rig.host->Handles().HandleOf(ScriptObjectType::kDisplayObject,
-                                                             static_cast<DisplayObject*>(&sprite));
-  const uint32_t t = Give(target), s = Give(source);
-  const struct {
-    const char* what;
-    uint32_t number;
-    std::vector<uint32_t> words;
-    int32_t answer;
-  } refusals[] = {
+  const uint32_t spriteHandle = rig.Give(&sprite);
+  const uint32_t t = rig.Give(&target), s = rig.Give(&source);
+  rig.Expect({
       // clang-format off
       {"a sprite as the source", Native::kImageBlitFromObject, {t, spriteHandle, kOff}, kTransferNoImage},
       {"a sprite as the rule", Native::kImageRuleBlit, {t, s, spriteHandle, 255, 256, 64, kOff}, kTransferNoImage},
-      {"a 32-bit rule", Native::kImageRuleAlphaBlit, {t, s, Give(wideRule), 255, 256, 64, kOff}, kTransferNoImage},
+      {"a 32-bit rule", Native::kImageRuleAlphaBlit, {t, s, rig.Give(&wideRule), 255, 256, 64, kOff}, kTransferNoImage},
       {"no target", Native::kImageBlit, {0, s, kOff}, kTransferNoImage},
       {"no quad source", Native::kImageQuadBlit, {t, 0, 0, 0, 0, 0, 0, 0, 0, 0, kOff, 0, 0, 0, kOff}, kTransferNoImage},
       {"a rule value past 512", Native::kImageRuleBlit, {t, s, ruleHandle, 255, 513, 0, kOff}, ImageSurface::kOpBadParameter},
       // clang-format on
-  };
-  for (const auto& r : refusals) EXPECT_EQ(Run(r.number, r.words).result, r.answer) << r.what;
+  });
   EXPECT_EQ(Bytes(target), before);
 }
 
@@ -273,10 +251,10 @@ TEST_F(ImageTransfers, EachTransferPutsItsFormulaWhereTheSourceLands) {
     SCOPED_TRACE(row.what);
     ImageSurface target;
     ASSERT_EQ(target.CopyFrom(&seedTarget, kCopyLikeSource), 0);
-    std::vector<uint32_t> words = {Give(target), Give(source)};
+    std::vector<uint32_t> words = {rig.Give(&target), rig.Give(&source)};
     words.insert(words.end(), row.after.begin(), row.after.end());
     words.insert(words.end(), {2, 1, kOff});
-    ASSERT_EQ(Run(row.number, words).result, 0);
+    ASSERT_EQ(rig.Answer(row.number, words), 0);
     for (int32_t y = 0; y < 6; ++y) {
       for (int32_t x = 0; x < 8; ++x) {
         const uint32_t d = seedTarget.GetPixel(x, y);

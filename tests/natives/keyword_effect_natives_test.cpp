@@ -23,7 +23,6 @@
 #include "host/gdi/memory_dc.h"
 #include "lib/hva/hv_writer.h"
 #include "lib/wgx/wgx_writer.h"
-#include "movie_game.h"
 #include "native_rig.h"
 #include "natives/effect_movie_wrappers.h"
 #include "natives/object_casts.h"
@@ -33,6 +32,7 @@
 #include "platform/trig_tables.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
+#include "sound/movie_game.h"
 
 namespace bw {
 namespace {
@@ -130,11 +130,11 @@ class Scene {
     }
   }
   CanvasLayer* Canvas(uint32_t handle) {
-    return dynamic_cast<CanvasLayer*>(GetObjectImageHolder(rig.host->Handles(), handle));
+    return dynamic_cast<CanvasLayer*>(GetObjectImageHolder(rig.Handles(), handle));
   }
   Sprite* SpriteOf(uint32_t handle) {
     return dynamic_cast<Sprite*>(
-        rig.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kDisplayObject));
+        rig.Handles().Get<DisplayObject>(handle, ScriptObjectType::kDisplayObject));
   }
 
   test::MovieGame movies;
@@ -253,7 +253,7 @@ std::function<void(Scene&, const Words&)> Written(size_t first, size_t count) {
 // A replacing effect takes the old sprite and its picture with it, through their owner.
 void TheNewSpriteStands(Scene& s) {
   EXPECT_EQ(s.SpriteOf(s.girl), nullptr) << "the old sprite goes with the effect";
-  EXPECT_EQ(GetObjectSurface(s.rig.host->Handles(), s.girlImage), nullptr) << "and its picture";
+  EXPECT_EQ(GetObjectSurface(s.rig.Handles(), s.girlImage), nullptr) << "and its picture";
   ASSERT_NE(s.SpriteOf(s.boy), nullptr);
   EXPECT_TRUE(s.SpriteOf(s.boy)->IsVisible());
 }
@@ -371,8 +371,7 @@ TEST_P(KeywordEffectNatives, StartsRunsTakesItsCommandsAndGoes) {
   }
   const uint32_t effect = scene.Call(Native::kEffectStart, start);
   ASSERT_NE(effect, 0u) << "started";
-  ExpectFamily(keyword,
-               *dynamic_cast<DisplayEffect*>(GetScriptTask(scene.rig.host->Handles(), effect)));
+  ExpectFamily(keyword, *dynamic_cast<DisplayEffect*>(GetScriptTask(scene.rig.Handles(), effect)));
   EXPECT_EQ(scene.Call(Native::kTaskIsAlive, {effect}), 1u);
   scene.Frames(3);
   for (const Command& command : row.commands) {
@@ -397,9 +396,7 @@ TEST_P(KeywordEffectNatives, StartsRunsTakesItsCommandsAndGoes) {
 
 std::string RowName(const testing::TestParamInfo<size_t>& info) {
   std::string name = Rows()[info.param].name;
-  for (char& c : name) {
-    if (c == ' ') c = '_';
-  }
+  std::replace(name.begin(), name.end(), ' ', '_');
   return name;
 }
 

@@ -55,11 +55,10 @@ class MessageNatives : public ::testing::Test, public testing_text::FakeFaceRend
 // stale and mistyped handles count as missing, and nothing is drawn before the checks pass.
 TEST_F(MessageNatives, OutputAndDrawsCheckTheirPictureAndRenderer) {
   Sprite sprite;
-  const uint32_t image = rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&picture));
+  const uint32_t image = rig.Give(&picture);
   const uint32_t outlineFont = rig.Give(ScriptObjectType::kTextRenderer, &outline);
   const uint32_t gdiFont = rig.Give(ScriptObjectType::kTextRenderer, &gdi);
-  const uint32_t notPicture =
-      rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(&sprite));
+  const uint32_t notPicture = rig.Give(&sprite);
   struct Case {
     uint32_t image, renderer;
     int32_t output, draw;
@@ -115,7 +114,7 @@ TEST_F(MessageNatives, ChoiceTextsReachTheScriptsBuffersAndTheirCountIsBounded) 
   EXPECT_EQ(Call(Native::kMessageCopyChoiceText, {1, buffer, 2}), 3);
   EXPECT_TRUE(rig.Call(Native::kMessageCopyChoiceText, {1, PastTheArena(Mem()), 8}).faulted)
       << "a buffer outside the arena";
-  EXPECT_EQ(rig.Read(static_cast<uint32_t>(Call(Native::kMessageGetChoiceText, {0}))), "a");
+  EXPECT_EQ(rig.Read(rig.Made(Native::kMessageGetChoiceText, {0})), "a");
   EXPECT_EQ(Call(Native::kMessageSetMaxChoices, {0x7FFFFFFF}), 1);
   EXPECT_EQ(Text().MaxChoices(), kMostChoices) << "bounded, not billions of slots";
 }

@@ -9,8 +9,8 @@
 #include "graphics/surface/image_surface.h"
 #include "host/clock.h"
 #include "host/message_queue.h"
-#include "movie_game.h"
 #include "native_rig.h"
+#include "sound/movie_game.h"
 #include "sound/movie_object.h"
 #include "sound/movie_sprite_control.h"
 #include "support/movie_samples.h"
@@ -48,7 +48,7 @@ class MovieNatives : public ::testing::Test {
   }
   MovieSpriteControl* Sprite(uint32_t handle) {
     return static_cast<MovieSpriteControl*>(
-        rig_.host->Handles().Get<DisplayObject>(handle, ScriptObjectType::kDisplayObject));
+        rig_.Handles().Get<DisplayObject>(handle, ScriptObjectType::kDisplayObject));
   }
 
   test::MovieGame movies_;
@@ -77,19 +77,12 @@ TEST_F(SpriteMovie, AnswersItsLengthAndSize) {
 
 // It plays on the virtual clock; seeks move the picture, a negative time to the start.
 TEST_F(SpriteMovie, PlaysAndSeeks) {
-  auto colour = [&] {
-    ImageSurface target;
-    EXPECT_EQ(target.Create(64, 48, 32, 0), 0);
-    Rect drawn;
-    EXPECT_EQ(kDrawDone, sprite->DrawInto(&target, &drawn));
-    return target.GetPixel(32, 16) & 0xFFFFFF;
-  };
   ASSERT_EQ(Call(Native::kMoviePlay), 0);
   clock_.AdvanceMilliseconds(1500);
   EXPECT_NEAR(Call(Native::kMovieGetPosition), 1500, 1);
-  EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(1)));
+  EXPECT_TRUE(test::ColourNear(test::SpriteColour(*sprite), tools::MovieColourOfSecond(1)));
   ASSERT_EQ(Call(Native::kMovieSeek, {200}), 0);
-  EXPECT_TRUE(test::ColourNear(colour(), tools::MovieColourOfSecond(0)));
+  EXPECT_TRUE(test::ColourNear(test::SpriteColour(*sprite), tools::MovieColourOfSecond(0)));
   ASSERT_EQ(Call(Native::kMovieSeek, {uint32_t(-300)}), 0);
   EXPECT_EQ(Call(Native::kMovieGetPosition), 0) << "a negative time seeks to the start";
 }

@@ -1,5 +1,6 @@
 #include "natives/native_families.h"
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -228,24 +229,22 @@ TEST_P(ObjectLives, ReleasedWhileSomethingWorksOnIt) {
   ExpectGone(w, f, handle);
 }
 
-std::string FamilyName(const ::testing::TestParamInfo<size_t>& info) {
-  std::string name;
-  for (char c : std::string(Family(info.param).name)) name += std::isalnum(uint8_t(c)) ? c : '_';
+// The family's name with its spaces as underscores.
+std::string FamilyName(size_t index) {
+  std::string name = Family(index).name;
+  std::replace(name.begin(), name.end(), ' ', '_');
   return name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, ObjectLives,
-                         ::testing::Range(size_t{0}, fuzz::ObjectFamilies().size()), FamilyName);
+                         ::testing::Range(size_t{0}, fuzz::ObjectFamilies().size()),
+                         [](const auto& row) { return FamilyName(row.param); });
 
 // The object fuzz target's seeds: each family played as the family tests play it.
 TEST(ObjectLivesFuzzSeeds, MatchTheCommittedCorpus) {
   test::FuzzSeeds seeds;
-  const auto& families = fuzz::ObjectFamilies();
-  for (size_t f = 0; f < families.size(); ++f) {
-    std::string name;
-    for (char c : std::string(families[f].name)) name += c == ' ' ? '_' : c;
-    seeds[name] = fuzz::FamilyPlay(f);
-  }
+  for (size_t f = 0; f < fuzz::ObjectFamilies().size(); ++f)
+    seeds[FamilyName(f)] = fuzz::FamilyPlay(f);
   test::CheckOrWriteFuzzSeeds("object_lives", seeds);
 }
 

@@ -23,6 +23,9 @@
 
 namespace bw {
 
+class DisplayObject;
+class Surface;
+
 struct NativeAnswer {
   int32_t result = 0;
   bool faulted = false;
@@ -174,6 +177,7 @@ class NativeRig {
     EXPECT_EQ(StartScriptHost(app, host), 0);
   }
   GuestMemory& Memory() { return host->GetMemory(); }
+  ScriptHandles& Handles() { return host->Handles(); }
 
   // Calls native number with the given argument words (and a zero word after them), as the
   // interpreter does.
@@ -221,6 +225,10 @@ class NativeRig {
   int32_t Answer(uint32_t number, std::initializer_list<uint32_t> words) {
     return Answer(number, std::span<const uint32_t>(words.begin(), words.size()));
   }
+  // The handle a native that makes an object answers.
+  uint32_t Made(uint32_t number, std::initializer_list<uint32_t> words) {
+    return uint32_t(Answer(number, words));
+  }
   // The calls in turn, each to give its answer.
   void Expect(std::initializer_list<NativeStep> steps) {
     for (const NativeStep& s : steps) EXPECT_EQ(Answer(s.number, s.words), s.answer) << s.what;
@@ -233,8 +241,11 @@ class NativeRig {
   }
   uint32_t Word(uint32_t at) { return GuestWord(Memory(), at); }
   uint32_t Give(ScriptObjectType type, const void* object) {
-    return host->Handles().HandleOf(type, object);
+    return Handles().HandleOf(type, object);
   }
+  // The handle of a picture (a layer's too) or of a display object.
+  uint32_t Give(Surface* surface) { return Give(ScriptObjectType::kSurface, surface); }
+  uint32_t Give(DisplayObject* object) { return Give(ScriptObjectType::kDisplayObject, object); }
   std::string Read(uint32_t address) {
     std::string s;
     EXPECT_TRUE(Memory().ReadCString(address, s, Memory().Top())) << address;

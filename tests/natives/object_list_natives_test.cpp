@@ -45,9 +45,9 @@ class ObjectListNatives : public ::testing::Test {
     game.dir().WriteFile("S.GMP", tools::WriteGmp(gmp));
 
     ASSERT_EQ(canvas.Create(40, 30, 32, kImagePlain), 0);
-    canvasHandle = rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(&canvas));
+    canvasHandle = rig.Give(&canvas);
     ASSERT_EQ(display.CreateCanvasLayer(&screen, 40, 30, 32, kLayerComposed), 0);
-    containerHandle = rig.Give(ScriptObjectType::kSurface, dynamic_cast<Surface*>(screen));
+    containerHandle = rig.Give(screen);
   }
   int32_t Call(uint32_t n, std::initializer_list<uint32_t> w) { return rig.Answer(n, w); }
   uint32_t Var(uint32_t value) { return rig.Var(value); }
@@ -87,7 +87,7 @@ TEST_F(ObjectListNatives, ThePartLoaderWithoutAManager) {
 }
 
 TEST_F(ObjectListNatives, BackgroundAnimationInfo) {
-  const uint32_t h = static_cast<uint32_t>(Call(Native::kHvdAnimationCreate, {rig.Text("A.HVD")}));
+  const uint32_t h = rig.Made(Native::kHvdAnimationCreate, {rig.Text("A.HVD")});
   HvdAnimation direct;
   ASSERT_EQ(direct.Load("A.HVD"), kHvdLoaded);
   EXPECT_EQ(Call(Native::kHvdAnimationGetInfo, {h, 0}), 2);
@@ -101,15 +101,12 @@ TEST_F(ObjectListNatives, BackgroundAnimationInfo) {
 // 514's refusals give 0; a started task plays, queues the next sequence, and goes with its
 // data, after which the script's handle reads as gone.
 TEST_F(ObjectListNatives, SpriteAnimationsStartQueueAndGoWithTheirData) {
-  const uint32_t data = static_cast<uint32_t>(Call(Native::kHvaDataCreate, {rig.Text("A.HVA"), 0}));
-  EXPECT_EQ(Call(Native::kSpriteAnimStart, {canvasHandle, data, 0, 1, 5, 0, 0, 0, 0, 0}), 0)
-      << "an image holds no list";
-  EXPECT_EQ(Call(Native::kSpriteAnimStart, {containerHandle, 0, 0, 1, 5, 0, 0, 0, 0, 0}), 0)
-      << "no data";
-  EXPECT_EQ(Call(Native::kSpriteAnimStart, {containerHandle, data, 2, 1, 5, 0, 0, 0, 0, 0}), 0)
-      << "no such sequence";
-  const uint32_t task = static_cast<uint32_t>(
-      Call(Native::kSpriteAnimStart, {containerHandle, data, 0, 0xFFFFFFFF, 5, 0, 0, 0, 0, 0}));
+  const uint32_t data = rig.Made(Native::kHvaDataCreate, {rig.Text("A.HVA"), 0});
+  const uint32_t start = Native::kSpriteAnimStart;
+  rig.Expect({{"an image holds no list", start, {canvasHandle, data, 0, 1, 5, 0, 0, 0, 0, 0}, 0},
+              {"no data", start, {containerHandle, 0, 0, 1, 5, 0, 0, 0, 0, 0}, 0},
+              {"no such sequence", start, {containerHandle, data, 2, 1, 5, 0, 0, 0, 0, 0}, 0}});
+  const uint32_t task = rig.Made(start, {containerHandle, data, 0, 0xFFFFFFFF, 5, 0, 0, 0, 0, 0});
   ASSERT_NE(task, 0u);
   timers.RunDue(1000);
   EXPECT_EQ(Call(Native::kSpriteAnimGetState, {task}), SpriteAnimTask::kRunning);
@@ -128,7 +125,7 @@ TEST_F(ObjectListNatives, LayerLoaderPartsReadBack) {
   ASSERT_EQ(Call(Native::kGmpLayerLoad, {containerHandle, rig.Text("S.GMP"), 5, 0, 1}), 0);
   const uint32_t outs = rig.Block(5 * 4);
   EXPECT_EQ(Call(Native::kGmpLayerGetPart, {1, outs, outs + 4, outs + 8, outs + 12, outs + 16}), 1);
-  EXPECT_NE(rig.host->Handles().Get(Word(outs + 4), ScriptObjectType::kDisplayObject), nullptr);
+  EXPECT_NE(rig.Handles().Get(Word(outs + 4), ScriptObjectType::kDisplayObject), nullptr);
   EXPECT_EQ(std::tuple(Word(outs + 8), Word(outs + 12), Word(outs + 16)),
             std::tuple(uint32_t(-15), 6u, 201u));
 
@@ -175,30 +172,29 @@ TEST_F(ObjectListNatives, CellImagesAndTheirTasks) {
       Call(Native::kCellImageCreate, {rig.Text("CELLS.BMP"), 3, 100, 0, 0, 1, 1, 0, 0, 0, 0, 0}), 1)
       << "no surface";
   // Three 4-pixel cells drawn on the canvas.
-  const uint32_t image = static_cast<uint32_t>(
-      Call(Native::kCellImageCreate,
-           {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0, 0, 65535, 0, 0xFFFFFFFF}));
+  const uint32_t image =
+      rig.Made(Native::kCellImageCreate,
+               {rig.Text("CELLS.BMP"), 3, 100, 0, canvasHandle, 1, 1, 0, 0, 65535, 0, 0xFFFFFFFF});
   ASSERT_GT(image, 1u);
-  CellImage* cells = rig.host->Handles().Get<CellImage>(image, ScriptObjectType::kCellImage);
+  CellImage* cells = rig.Handles().Get<CellImage>(image, ScriptObjectType::kCellImage);
   ASSERT_NE(cells, nullptr);
   EXPECT_EQ(cells->Backing(), nullptr) << "the switch turns the background off";
 
-  const uint32_t surface = static_cast<uint32_t>(Call(Native::kCellImageGetSurface, {image}));
-  EXPECT_EQ(GetObjectSurface(rig.host->Handles(), surface), cells->Source());
+  const uint32_t surface = rig.Made(Native::kCellImageGetSurface, {image});
+  EXPECT_EQ(GetObjectSurface(rig.Handles(), surface), cells->Source());
 
-  const uint32_t task = static_cast<uint32_t>(Call(Native::kFrameAnimStart, {image, 0, 100, 0, 0}));
+  const uint32_t task = rig.Made(Native::kFrameAnimStart, {image, 0, 100, 0, 0});
   ASSERT_NE(task, 0u);
   EXPECT_EQ(Call(Native::kCellImageLoad, {image, rig.Text("CELLS.BMP"), 2, 100, 0, canvasHandle, 0,
                                           0, 0, 0, 1, 0, 0xFFFFFFFF}),
             0);
-  EXPECT_EQ(GetScriptTask(rig.host->Handles(), task), nullptr) << "a reload removes the task";
+  EXPECT_EQ(GetScriptTask(rig.Handles(), task), nullptr) << "a reload removes the task";
 
-  const uint32_t again =
-      static_cast<uint32_t>(Call(Native::kFrameAnimStart, {image, 0, 100, 0, 0}));
+  const uint32_t again = rig.Made(Native::kFrameAnimStart, {image, 0, 100, 0, 0});
   ASSERT_NE(again, 0u);
   EXPECT_EQ(Call(Native::kCellImageRelease, {Var(image)}), 0);
-  EXPECT_EQ(GetScriptTask(rig.host->Handles(), again), nullptr);
-  EXPECT_EQ(rig.host->Handles().Get(surface, ScriptObjectType::kSurface), nullptr)
+  EXPECT_EQ(GetScriptTask(rig.Handles(), again), nullptr);
+  EXPECT_EQ(rig.Handles().Get(surface, ScriptObjectType::kSurface), nullptr)
       << "the picture went with the image";
   EXPECT_EQ(Call(Native::kCellImageRelease, {Var(image)}), 2);
 }
@@ -215,9 +211,9 @@ TEST_F(ObjectListNatives, ABackgroundWordAboveOneCopiesTheCell) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.word);
     (void)canvas.Fill(0xFF0000FF, nullptr);
-    const uint32_t image = static_cast<uint32_t>(
-        Call(Native::kCellImageCreate,
-             {rig.Text("HALF.WGX"), 2, 100, 0, canvasHandle, 1, 1, 0, 0, c.word, 1, 0xFFFFFFFF}));
+    const uint32_t image = rig.Made(
+        Native::kCellImageCreate,
+        {rig.Text("HALF.WGX"), 2, 100, 0, canvasHandle, 1, 1, 0, 0, c.word, 1, 0xFFFFFFFF});
     ASSERT_GT(image, 1u);
     ASSERT_NE(Call(Native::kFrameAnimStart, {image, 0, 100, 0, 0}), 0);
     timers.RunDue(1100);
@@ -238,16 +234,14 @@ TEST_F(ObjectListNatives, ACellImageForgetsADyingTarget) {
   ASSERT_EQ(target->Create(20, 8, 32, kImagePlain), 0);
   auto shown = std::make_unique<Sprite>();
   ASSERT_EQ(shown->SetImage(target.get(), nullptr, 0, 0), kSpriteDone);
-  const uint32_t targetHandle =
-      rig.Give(ScriptObjectType::kSurface, static_cast<Surface*>(target.get()));
-  const uint32_t shownHandle =
-      rig.Give(ScriptObjectType::kDisplayObject, static_cast<DisplayObject*>(shown.get()));
-  const uint32_t image = static_cast<uint32_t>(
-      Call(Native::kCellImageCreate,
-           {rig.Text("CELLS.BMP"), 3, 100, 0, targetHandle, 0, 0, 0, 0, 1, 0, 0xFFFFFFFF}));
+  const uint32_t targetHandle = rig.Give(target.get());
+  const uint32_t shownHandle = rig.Give(shown.get());
+  const uint32_t image =
+      rig.Made(Native::kCellImageCreate,
+               {rig.Text("CELLS.BMP"), 3, 100, 0, targetHandle, 0, 0, 0, 0, 1, 0, 0xFFFFFFFF});
   ASSERT_GT(image, 1u);
   EXPECT_EQ(Call(Native::kCellImageAttachTarget, {image, shownHandle}), 0);
-  CellImage* cells = rig.host->Handles().Get<CellImage>(image, ScriptObjectType::kCellImage);
+  CellImage* cells = rig.Handles().Get<CellImage>(image, ScriptObjectType::kCellImage);
   ASSERT_NE(cells, nullptr);
   ASSERT_NE(Call(Native::kFrameAnimStart, {image, 0, 100, 0, 0}), 0);
   timers.RunDue(1100);

@@ -37,9 +37,6 @@ class RenderRig : public NativeRig {
   DisplayManager display;
   ScopedGlobal<TimerService> publishTimers{&timers};
   ScopedGlobal<DisplayManager> publishDisplay{&display};
-
-  ScriptHandles& Handles() { return host->Handles(); }
-  uint32_t Give(Surface* s) { return Handles().HandleOf(ScriptObjectType::kSurface, s); }
 };
 
 // The same index in another generation: a forged handle.
@@ -104,8 +101,8 @@ class TouchingTask : public TimedTask {
 TEST(TaskHandles, ABoundTaskGoesBeforeItsTargetAndReadsAsGone) {
   RenderRig rig;
   EXPECT_EQ(rig.Answer(Native::kDisplaySetOwner, {5}), 0) << "the owner of what follows";
-  uint32_t item = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
-  uint32_t canvas = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
+  uint32_t item = rig.Made(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0});
+  uint32_t canvas = rig.Made(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed});
   ASSERT_TRUE(item && canvas);
   TouchingTask* itemTask = test::List(
       rig.timers,
@@ -140,11 +137,11 @@ class ImageHolderNatives : public ::testing::Test {
   void SetUp() override {
     RegisterApplicationKeywords(filters, effects);
     rig.Call(Native::kDisplaySetOwner, {7});
-    a = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
+    a = rig.Made(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed});
     rig.Call(Native::kDisplaySetOwner, {0});
-    b = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed}));
-    small = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {4, 4, 32, kLayerComposed}));
-    image = uint32_t(rig.Answer(Native::kCreateImage, {8, 8, 32, 0}));
+    b = rig.Made(Native::kCreateCanvasLayer, {8, 8, 32, kLayerComposed});
+    small = rig.Made(Native::kCreateCanvasLayer, {4, 4, 32, kLayerComposed});
+    image = rig.Made(Native::kCreateImage, {8, 8, 32, 0});
     ASSERT_TRUE(a && b && small && image);
   }
   SurfaceLayer* Holder(uint32_t handle) { return GetObjectImageHolder(rig.Handles(), handle); }
@@ -203,7 +200,7 @@ TEST(RenderNatives, FontNames) {
   EXPECT_EQ(rig.Answer(Native::kFontListGetName, {1, buffer}), 1);
   EXPECT_EQ(rig.Read(buffer), "0123456789ABCDEF0123456789ABCDEF")
       << "all 32 bytes of an unterminated face";
-  uint32_t name = uint32_t(rig.Answer(Native::kFontListGetNamePtr, {0}));
+  uint32_t name = rig.Made(Native::kFontListGetNamePtr, {0});
   EXPECT_EQ(rig.Read(name), "GOTHIC");
   EXPECT_TRUE(rig.Call(Native::kFontListGetName, {0, PastTheArena(rig.Memory())}).faulted);
 }
@@ -222,13 +219,13 @@ TEST(RenderNatives, ImageCacheBudget) {
 
 TEST(RenderNatives, OnlyACanvasLayerBecomesTheScreen) {
   RenderRig rig;
-  uint32_t image = uint32_t(rig.Answer(Native::kCreateImage, {8, 8, 32, 0}));
-  uint32_t canvas = uint32_t(rig.Answer(Native::kCreateCanvasLayer, {16, 12, 32, kLayerComposed}));
+  uint32_t image = rig.Made(Native::kCreateImage, {8, 8, 32, 0});
+  uint32_t canvas = rig.Made(Native::kCreateCanvasLayer, {16, 12, 32, kLayerComposed});
   ASSERT_NE(canvas, 0u);
   uint32_t rect[4] = {rig.Block(4), rig.Block(4), rig.Block(4), rig.Block(4)};
   EXPECT_EQ(rig.Answer(Native::kDisplaySetScreen, {image}), kRenderNativeNull);
   EXPECT_EQ(rig.Answer(Native::kDisplaySetScreen, {canvas}), 0);
-  EXPECT_EQ(uint32_t(rig.Answer(Native::kDisplayGetScreen, {})), canvas);
+  EXPECT_EQ(rig.Made(Native::kDisplayGetScreen, {}), canvas);
   EXPECT_EQ(rig.Answer(Native::kDisplayGetScreenRect, {rect[0], 0, rect[2], rect[3]}), 1);
   EXPECT_EQ(std::pair(rig.Word(rect[2]), rig.Word(rect[3])), std::pair(16u, 12u));
   (void)rig.display.SetScreenSurface(nullptr);
@@ -251,9 +248,9 @@ class RenderItemNatives : public testing_devices::Direct3DTarget {
  protected:
   void SetUp() override {
     testing_devices::Direct3DTarget::SetUp();
-    rect = uint32_t(rig.Answer(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0}));
-    image = uint32_t(rig.Answer(Native::kCreateDirectDrawImage, {8, 8}));
-    sprite = uint32_t(rig.Answer(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9}));
+    rect = rig.Made(Native::kCreateD3DRectPrimitive, {4, 4, 0xFF000000u, 0, 0});
+    image = rig.Made(Native::kCreateDirectDrawImage, {8, 8});
+    sprite = rig.Made(Native::kCreateSpritePrimitive, {image, 0, 0, 4, 4, 9, 9});
     ASSERT_TRUE(rect && image && sprite);
     rectItem = rig.Handles().Get<D3DRectPrimitive>(rect, ScriptObjectType::kRenderItem);
   }
@@ -307,13 +304,13 @@ TEST_F(RenderItemNatives, FarOffItemsStopAtTheEdge) {
 // container takes sprites, and new parts and the tooltips are placed on it.
 TEST_F(RenderItemNatives, ATextureLayerHoldsItsPictureAndContainer) {
   const uint32_t layer =
-      uint32_t(rig.Answer(Native::kCreateTextureLayer, {kFormatX888, 8, 8, 32, kLayerComposed}));
+      rig.Made(Native::kCreateTextureLayer, {kFormatX888, 8, 8, 32, kLayerComposed});
   auto* texture =
       dynamic_cast<TextureLayer*>(rig.Handles().Get<Surface>(layer, ScriptObjectType::kSurface));
   ASSERT_NE(texture, nullptr);
   EXPECT_EQ(rig.Answer(Native::kObjectFill, {layer, 0x10, 0x20, 0x30}), 1);
   EXPECT_EQ(texture->GetImage()->GetPixel(3, 3) & 0xFFFFFF, 0x102030u);
-  const uint32_t fill = uint32_t(rig.Answer(Native::kColorRectCreate, {2, 2, 0xFFFFFFFF, 0, 0}));
+  const uint32_t fill = rig.Made(Native::kColorRectCreate, {2, 2, 0xFFFFFFFF, 0, 0});
   EXPECT_EQ(rig.Answer(Native::kContainerAdd, {layer, fill, 1, 0, 0}), kAddDone);
   PartManager parts;
   rig.app.parts = &parts;
@@ -366,8 +363,8 @@ TEST_F(RenderItemNatives, PolygonPairsMustLieInGuestMemory) {
 class TextRendererNatives : public ::testing::Test, public testing_text::FakeFaceRenderers {
  protected:
   void SetUp() override {
-    gdi = uint32_t(rig.Answer(Native::kTextRendererCreateGdi, {rig.Text("FACE"), 16}));
-    outline = uint32_t(rig.Answer(Native::kTextRendererCreateOutline, {0, 16}));
+    gdi = rig.Made(Native::kTextRendererCreateGdi, {rig.Text("FACE"), 16});
+    outline = rig.Made(Native::kTextRendererCreateOutline, {0, 16});
     ASSERT_TRUE(gdi && outline);
   }
   RenderRig rig;
@@ -384,7 +381,7 @@ TEST_F(TextRendererNatives, SettersRefuseForgedHandlesNullNamesAndOtherKinds) {
 
 // 189 formats through the bounded guest formatter: a huge width stays inside its buffer.
 TEST_F(TextRendererNatives, AFormattedDrawStaysInsideItsBuffer) {
-  uint32_t image = uint32_t(rig.Answer(Native::kCreateImage, {32, 32, 32, 0}));
+  uint32_t image = rig.Made(Native::kCreateImage, {32, 32, 32, 0});
   EXPECT_EQ(rig.Answer(Native::kTextRendererSetDefault, {gdi}), 1);
   EXPECT_FALSE(
       rig.Call(Native::kImageDrawTextFormat, {image, 0, 0, rig.Text("%5000d"), 7}).faulted);

@@ -117,8 +117,8 @@ TEST_F(SaveNatives, PanelAndMultiPurposeSubCommands) {
   FakePanel panel;
   rig.app.panel = &panel;
   const int32_t renderer = Call(Native::kGetGlobalObject, {0, 1});
-  EXPECT_EQ(rig.host->Handles().Get<TextRenderer>(static_cast<uint32_t>(renderer),
-                                                  ScriptObjectType::kTextRenderer),
+  EXPECT_EQ(rig.Handles().Get<TextRenderer>(static_cast<uint32_t>(renderer),
+                                            ScriptObjectType::kTextRenderer),
             panel.renderers[1]);
   EXPECT_EQ(Call(Native::kSystemSoundCommand, {5, rig.Text("cap"), 300}), 0);
   EXPECT_EQ(panel.captions, std::vector<std::string>{"cap/300"});
@@ -139,8 +139,7 @@ class SizePulse : public SaveNatives {
     SaveNatives::SetUp();
     ASSERT_EQ(image.Create(40, 30, 32, kImagePlain), kSurfaceDone);
     ASSERT_EQ(sprite.SetImage(&image, nullptr, 0, 0), kSpriteDone);
-    handle = rig.host->Handles().HandleOf(ScriptObjectType::kDisplayObject,
-                                          static_cast<DisplayObject*>(&sprite));
+    handle = rig.Give(&sprite);
   }
   host::VirtualClock clock{1000};
   ScopedGlobal<host::ClockSource> publishedClock{&clock};
@@ -190,14 +189,11 @@ TEST_F(SizePulse, GrowsAndComesBackUnderEveryLocale) {
 }
 
 TEST_F(SizePulse, RefusalsAnswerZero) {
-  const struct {
-    uint32_t object, mode;
-    const char* factor;
-  } cases[] = {{0, 0, "1.5"}, {handle, 2, "1.5"}, {handle, 0, "1e400"}, {handle, 0, "-1"}};
-  for (const auto& c : cases)
-    EXPECT_EQ(Call(Native::kTimedObjectOperation, {c.object, c.mode, 1000, rig.Text(c.factor), 0}),
-              0)
-        << c.factor;
+  const uint32_t pulse = Native::kTimedObjectOperation, half = rig.Text("1.5");
+  rig.Expect({{"no object", pulse, {0, 0, 1000, half, 0}, 0},
+              {"no such mode", pulse, {handle, 2, 1000, half, 0}, 0},
+              {"a factor past a double", pulse, {handle, 0, 1000, rig.Text("1e400"), 0}, 0},
+              {"a negative factor", pulse, {handle, 0, 1000, rig.Text("-1"), 0}, 0}});
   EXPECT_EQ(timers.Count(), 0u);
 }
 

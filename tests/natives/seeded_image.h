@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <vector>
 
 #include "graphics/surface/image_surface.h"
+#include "native_rig.h"
 
 namespace bw {
 
@@ -39,6 +42,25 @@ inline std::vector<uint8_t> Bytes(const ImageSurface& image) {
     }
   }
   return out;
+}
+
+// Where a row's words hold this, the native gets the handle of its copy of the seed.
+constexpr uint32_t kSeedCopy = 0xFFFFFF01;
+
+// Runs native number with words on one copy of seed and direct on another: the same answer and
+// the same bytes. Answers the bytes direct left.
+inline std::vector<uint8_t> ExpectSameAsDirect(NativeRig& rig, const ImageSurface& seed,
+                                               uint32_t number, std::vector<uint32_t> words,
+                                               const std::function<int(ImageSurface&)>& direct) {
+  ImageSurface byNative, byCall;
+  EXPECT_EQ(byNative.CopyFrom(&seed, kCopyLikeSource), 0);
+  EXPECT_EQ(byCall.CopyFrom(&seed, kCopyLikeSource), 0);
+  std::replace(words.begin(), words.end(), kSeedCopy, rig.Give(&byNative));
+  const NativeAnswer answer = rig.CallAt(number, rig.Words(words));
+  EXPECT_FALSE(answer.faulted);
+  EXPECT_EQ(answer.result, direct(byCall));
+  EXPECT_EQ(Bytes(byNative), Bytes(byCall));
+  return Bytes(byCall);
 }
 
 }  // namespace bw

@@ -66,10 +66,7 @@ class SoundNatives : public ::testing::Test {
   std::vector<int16_t> tone;
 };
 
-std::vector<int16_t> Part(const std::vector<int16_t>& v, size_t from, size_t n) {
-  return std::vector<int16_t>(v.begin() + static_cast<std::ptrdiff_t>(from),
-                              v.begin() + static_cast<std::ptrdiff_t>(from + n));
-}
+using soundtest::Part;
 
 // Play, pause, resume, seek, loop and stop, heard on the pulled mix.
 TEST_F(SoundNatives, ABufferPlaysPausesAndResumesOnTheMix) {

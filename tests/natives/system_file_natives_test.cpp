@@ -25,7 +25,7 @@ class FileNativesTest : public ::testing::Test {
   NativeRig rig;
 
   uint32_t NewFile() {
-    auto h = uint32_t(rig.Answer(Native::kFileCreate, {}));
+    auto h = rig.Made(Native::kFileCreate, {});
     EXPECT_NE(h, 0u);
     return h;
   }
@@ -59,7 +59,7 @@ TEST_F(FileNativesTest, ALoadedFileIsAGuestCopyReadByLinesAndFreedWithTheClose) 
   game.dir().WriteFile("OUT.TXT", "line one\r\nn=007\r\n");
   uint32_t f = NewFile(), line = rig.Block(256);
   ASSERT_EQ(rig.Answer(Native::kFileLoad, {f, rig.Text("out.txt")}), 0);
-  auto data = uint32_t(rig.Answer(Native::kFileGetData, {f}));
+  auto data = rig.Made(Native::kFileGetData, {f});
   EXPECT_EQ(rig.Read(data), "line one\r\nn=007\r\n");
   EXPECT_EQ(rig.Answer(Native::kFileReadLine, {f, 0, 0}), 9) << "a null buffer asks for the size";
   EXPECT_EQ(rig.Answer(Native::kFileReadLine, {f, line, 0}), 10);
@@ -138,7 +138,7 @@ class PackNativesTest : public FileNativesTest {
 
 TEST_F(PackNativesTest, MembersAnswerTheirCountNameAndSize) {
   EXPECT_EQ(rig.Answer(Native::kFileSystemPackMemberCount, {7}), 2);
-  auto name = uint32_t(rig.Answer(Native::kFileSystemPackMemberName, {7, 0}));
+  auto name = rig.Made(Native::kFileSystemPackMemberName, {7, 0});
   ASSERT_NE(name, 0u);
   EXPECT_EQ(rig.Read(name), "note.txt");
   uint32_t outs = rig.Block(8);
@@ -180,7 +180,7 @@ TEST_F(FileNativesTest, SlotsLoadInTheBackgroundAndTheirCopiesCloseWithThem) {
             0);
   rig.Call(Native::kSlotPoolWaitIdle, {});  // the batch may have ended already
   EXPECT_EQ(rig.Answer(Native::kSlotPoolWaitIdle, {}), 0) << "nothing runs now";
-  auto data = uint32_t(rig.Answer(Native::kSlotGetData, {2}));
+  auto data = rig.Made(Native::kSlotGetData, {2});
   EXPECT_EQ(rig.Read(data), "beta");
   EXPECT_EQ(rig.Answer(Native::kSlotGetSize, {1}), 5);
   EXPECT_EQ(rig.Answer(Native::kSlotPoolStartLoading, {2, 2, 0, 0}), kSlotBadBatch)
@@ -197,7 +197,7 @@ TEST_F(FileNativesTest, ScansHandOutNamesFreedWithTheClear) {
   game.dir().WriteFile("S/TWO.BIN", "22");
   EXPECT_EQ(rig.Answer(Native::kScanFolder, {rig.Text("S"), rig.Text("*.TXT"), 0, 0}), 1);
   EXPECT_EQ(rig.Answer(Native::kScanFolder, {rig.Text("S"), 0, 0, 0}), 2);
-  auto first = uint32_t(rig.Answer(Native::kScanGetName, {0}));
+  auto first = rig.Made(Native::kScanGetName, {0});
   EXPECT_EQ(rig.Read(first), "ONE.TXT");
   EXPECT_EQ(rig.Answer(Native::kScanGetName, {2}), 0);
   EXPECT_EQ(rig.Answer(Native::kScanGetAttribute, {1}), kEntryArchive);
@@ -211,7 +211,7 @@ TEST_F(FileNativesTest, DropsAreTakenWhenOnAndTheirNamesFreedWithTheClear) {
   EXPECT_EQ(rig.app.drops.OnDropFiles(host::CreateDrop({dropped})), kDropRefused) << "off";
   EXPECT_EQ(rig.Answer(Native::kSetDropTarget, {1}), 0);
   EXPECT_EQ(rig.app.drops.OnDropFiles(host::CreateDrop({dropped})), kDropTaken);
-  auto name = uint32_t(rig.Answer(Native::kGetDroppedFile, {0}));
+  auto name = rig.Made(Native::kGetDroppedFile, {0});
   EXPECT_EQ(rig.Read(name), game.folder() + "S\\ONE.TXT");
   EXPECT_EQ(rig.Answer(Native::kClearDroppedFiles, {}), 0);
   EXPECT_EQ(rig.Memory().BlockSize(name), 0u);
@@ -221,7 +221,7 @@ TEST_F(FileNativesTest, DropsAreTakenWhenOnAndTheirNamesFreedWithTheClear) {
 TEST_F(FileNativesTest, FileDialogsTakeTextsAndHandBackTheChoice) {
   uint32_t path = rig.Block(260), title = rig.Block(256);
   rig.Memory().Write(path, "OLD.SAV", 8);
-  uint32_t folder = uint32_t(rig.Answer(Native::kGetTextBuffer, {}));
+  uint32_t folder = rig.Made(Native::kGetTextBuffer, {});
   rig.Memory().Write(folder, "Z:\\START", 9);
   EXPECT_EQ(rig.Answer(Native::kOpenFileDialog, {rig.Text("T"), 0, title, 0, 0}), 0)
       << "no path buffer";

@@ -79,7 +79,7 @@ TEST(StringNatives, DecimalTextsRefuseWhatIsNotAFiniteNumber) {
   EXPECT_EQ(rig.Answer(Native::kStrToInt, {rig.Text("  -42xyz")}), -42);
   EXPECT_EQ(rig.Answer(Native::kStrToInt, {rig.Text("99999999999")}), INT32_MAX);
   EXPECT_EQ(rig.Answer(Native::kStrToInt, {0}), 0);
-  EXPECT_EQ(uint32_t(rig.Answer(Native::kStrToFloat, {rig.Text("-.25")})), Bits(-0.25f));
+  EXPECT_EQ(rig.Made(Native::kStrToFloat, {rig.Text("-.25")}), Bits(-0.25f));
   for (const char* bad : {"inf", "nan", "0x10", "1e999"})
     EXPECT_EQ(rig.Answer(Native::kStrToFloat, {rig.Text(bad)}), 0) << bad;
 }
@@ -96,10 +96,9 @@ TEST(PathNatives, PartsOfAPathInPlaceAndOut) {
   EXPECT_EQ(rig.Read(path), "C:\\GAME\\");
   EXPECT_EQ(rig.Answer(Native::kCutLastPathPart, {rig.Text("NAME")}), 1);
 
-  uint32_t buffer = uint32_t(rig.Answer(Native::kGetTextBuffer, {}));
+  uint32_t buffer = rig.Made(Native::kGetTextBuffer, {});
   EXPECT_EQ(rig.Memory().BlockSize(buffer), 1024u);
-  EXPECT_EQ(uint32_t(rig.Answer(Native::kGetTextBuffer, {})), buffer)
-      << "one buffer for the script";
+  EXPECT_EQ(rig.Made(Native::kGetTextBuffer, {}), buffer) << "one buffer for the script";
 }
 
 // Names of 0 reach the engine as no name, which answers its own code; a missing file is refused.
@@ -116,7 +115,7 @@ TEST(VariableNatives, PassNamesAndFiltersToTheEngine) {
 TEST(MemoryNatives, BlocksFillAndCopy) {
   NativeRig rig;
   EXPECT_EQ(rig.Answer(Native::kAllocBlock, {uint32_t(-5)}), 0);
-  uint32_t b = uint32_t(rig.Answer(Native::kAllocZeroBlock, {16}));
+  uint32_t b = rig.Made(Native::kAllocZeroBlock, {16});
   ASSERT_NE(b, 0u);
   EXPECT_EQ(rig.Word(b + 12), 0u);
   EXPECT_EQ(rig.Answer(Native::kFillWords, {b, 0xA5A5A5A5, 4}), 1);
@@ -192,17 +191,11 @@ TEST(NumberNatives, FormatWritesDecimalsOfEveryLength) {
 
 TEST(NumberNatives, FloatOperationsKeepTheirOperandsInOrder) {
   NativeRig rig;
-  const struct {
-    uint32_t native;
-    float a, b, expected;
-  } cases[] = {{Native::kFloatAdd, 5.0f, -2.0f, 3.0f},
-               {Native::kFloatSub, 5.0f, 2.0f, 3.0f},
-               {Native::kFloatMul, 5.0f, -2.0f, -10.0f},
-               {Native::kFloatDiv, 5.0f, 2.0f, 2.5f}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(uint32_t(rig.Answer(c.native, {Bits(c.a), Bits(c.b)})), Bits(c.expected))
-        << "native " << c.native;
-  }
+  auto f = [](float v) { return int32_t(Bits(v)); };
+  rig.Expect({{"add", Native::kFloatAdd, {Bits(5.0f), Bits(-2.0f)}, f(3.0f)},
+              {"subtract", Native::kFloatSub, {Bits(5.0f), Bits(2.0f)}, f(3.0f)},
+              {"multiply", Native::kFloatMul, {Bits(5.0f), Bits(-2.0f)}, f(-10.0f)},
+              {"divide", Native::kFloatDiv, {Bits(5.0f), Bits(2.0f)}, f(2.5f)}});
 }
 
 class GuestFormat : public testing::Test {
@@ -278,10 +271,9 @@ TEST(AppNatives, AppTextsUserSettingTextsAndTheClipboard) {
   EXPECT_EQ(rig.Answer(Native::kSetUserSetting, {0, 7, 1}), 1)
       << "a setting the scripts may not set";
   EXPECT_EQ(rig.Answer(Native::kSetUserSetting, {2, 0, rig.Text("Face")}), 0);
-  uint32_t face = uint32_t(rig.Answer(Native::kGetUserSetting, {2, 0}));
+  uint32_t face = rig.Made(Native::kGetUserSetting, {2, 0});
   EXPECT_EQ(rig.Read(face), "Face");
-  EXPECT_EQ(uint32_t(rig.Answer(Native::kGetUserSetting, {2, 0})), face)
-      << "one copy while the text stays";
+  EXPECT_EQ(rig.Made(Native::kGetUserSetting, {2, 0}), face) << "one copy while the text stays";
 
   // The clipboard takes the text up to its terminator or size bytes, whichever comes first.
   uint32_t t = rig.Text("hello");
@@ -310,17 +302,15 @@ TEST(AppNatives, VoiceCharactersByIndexAndField) {
   EXPECT_EQ(rig.Answer(Native::kSetVoiceSetting, {1, 3, 0}), -1) << "a bad field";
   EXPECT_EQ(rig.Answer(Native::kGetVoiceInfo, {5, 0}), 2) << "out of range answers the count";
   EXPECT_EQ(rig.Answer(Native::kSetVoiceSetting, {1, 2, 1}), 0);
-  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {1, 5}))), "Ben");
+  EXPECT_EQ(rig.Read(rig.Made(Native::kGetVoiceInfo, {1, 5})), "Ben");
   rig.Call(Native::kSetVoiceSetting, {0, 2, 1});
-  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {0, 5}))),
-            "\x81\x48\x81\x48\x81\x48");
-  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {1, 6}))), "B1")
-      << "the first alias";
+  EXPECT_EQ(rig.Read(rig.Made(Native::kGetVoiceInfo, {0, 5})), "\x81\x48\x81\x48\x81\x48");
+  EXPECT_EQ(rig.Read(rig.Made(Native::kGetVoiceInfo, {1, 6})), "B1") << "the first alias";
 
   // A reloaded table replaces the copy the script was given.
-  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {0, 3}))), "AKI");
+  EXPECT_EQ(rig.Read(rig.Made(Native::kGetVoiceInfo, {0, 3})), "AKI");
   voices.characters[0].name = "CHI";
-  EXPECT_EQ(rig.Read(uint32_t(rig.Answer(Native::kGetVoiceInfo, {0, 3}))), "CHI");
+  EXPECT_EQ(rig.Read(rig.Made(Native::kGetVoiceInfo, {0, 3})), "CHI");
 }
 
 // Native 12 hands the script's message window, choice list and renderer to the text settings,
@@ -482,7 +472,7 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
   auto sprite = std::make_unique<Sprite>();
   Rect firstFrame{0, 0, 16, 16};
   ASSERT_EQ(sprite->SetImage(&picture, &firstFrame, 0, 0), kSpriteDone);
-  uint32_t handle = rig_.Give(ScriptObjectType::kDisplayObject, sprite.get());
+  uint32_t handle = rig_.Give(sprite.get());
 
   EXPECT_EQ(rig_.Answer(Native::kSetAnimatedCursor, {handle, 4, 100, 0, 3, 2}), 0);
   EXPECT_TRUE(mouse->HasAnimatedCursor());
@@ -501,7 +491,7 @@ TEST_F(InputNatives, AnimatedCursorFromADisplayObject) {
 
   // A sprite without a picture is refused and the first one stays the cursor.
   Sprite empty;
-  uint32_t emptyHandle = rig_.Give(ScriptObjectType::kDisplayObject, &empty);
+  uint32_t emptyHandle = rig_.Give(&empty);
   EXPECT_EQ(rig_.Answer(Native::kSetAnimatedCursor, {emptyHandle, 1, 0, 0, 0, 0}),
             int32_t(kAnimatedNoImage));
   at = {20, 20};

@@ -66,7 +66,7 @@ TEST(DirectSoundBuffer, LoadAnswersItsCodesPadsShortDataAndReadsEnvelopes) {
   std::vector<int16_t> loud(64);
   for (int i = 0; i < 32; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -1000 : 1000);
   for (int i = 32; i < 64; ++i) loud[i] = static_cast<int16_t>(i % 2 ? -4000 : 4000);
-  w.files.Put("V16.PCMT", MakePcmt(1, 8000, 16, soundtest::Bytes16(loud)));
+  w.PutPcm("V16.PCMT", loud, 8000);
   w.files.Put("V8.PCMT", MakePcmt(1, 8000, 8, std::vector<uint8_t>(40, 0x80 + 20)));
 
   DirectSoundBuffer envelope, env8;

@@ -12,12 +12,10 @@
 #include "graphics/surface/movie_frame_surface.h"
 #include "graphics/surface/pixel_library.h"
 #include "host/message_queue.h"
+#include "sound/movie_game.h"
 #include "sound/movie_object.h"
 #include "sound/movie_prim_control.h"
-#include "sound/movie_sprite_control.h"
 #include "sound/sound_world.h"
-#include "support/game_folder.h"
-#include "support/movie_samples.h"
 
 namespace bw {
 namespace {
@@ -30,27 +28,7 @@ constexpr int64_t kUnitsPerMs = 10000;
 
 class MovieWrappers : public ::testing::Test {
  protected:
-  void SetUp() override {
-    movie_ = test::MakeMovie({});
-    ASSERT_FALSE(movie_.empty());
-    Put("OP.MPG", movie_);
-    PublishMovieLibraries(&libraries_);
-  }
-  void TearDown() override {
-    PublishMovieLibraries(nullptr);
-    SetMovieVolumeSetting(256);
-  }
-  void Put(const std::string& name, const std::vector<uint8_t>& bytes) {
-    game_.dir().WriteFile(name, std::string(bytes.begin(), bytes.end()));
-  }
-  // The colour of the sprite's picture drawn at (0, 0), away from the moving bar.
-  uint32_t DrawnColour(MovieSpriteControl& sprite) {
-    ImageSurface target;
-    EXPECT_EQ(target.Create(64, 48, 32, 0), 0);
-    Rect drawn;
-    EXPECT_EQ(sprite.DrawInto(&target, &drawn), kDrawDone);
-    return target.GetPixel(32, 16) & 0xFFFFFF;
-  }
+  void TearDown() override { SetMovieVolumeSetting(256); }
   double PulledTone(uint32_t ms) {
     std::vector<int16_t> pcm = world_.device.Device()->Pull(kRate * ms / 1000);
     std::vector<uint8_t> bytes(pcm.size() * 2);
@@ -58,13 +36,10 @@ class MovieWrappers : public ::testing::Test {
     return test::ToneOfPcm(bytes, kRate);
   }
 
-  host::VirtualClock clock_{1000};
-  ScopedGlobal<host::ClockSource> clockScope_{&clock_};
-  test::GameFolder game_;
+  test::MovieGame movies_;
+  host::VirtualClock& clock_ = movies_.clock;
+  test::GameFolder& game_ = movies_.game;
   soundtest::SoundWorld world_{kRate};
-  ScopedPixelLibrary pixels_{&BuiltInPixelLibrary()};
-  MovieLibrarySet libraries_ = MakeMovieLibraries(true, true, &game_.manager());
-  std::vector<uint8_t> movie_;
 };
 
 TEST_F(MovieWrappers, SpriteShowsPictureAndSoundInStepWithTheClockAtItsVolume) {
@@ -103,7 +78,7 @@ TEST_F(MovieWrappers, SpriteShowsPictureAndSoundInStepWithTheClockAtItsVolume) {
   clock_.AdvanceMilliseconds(2300);
   ASSERT_EQ(0, sprite.GetState(&state));
   EXPECT_EQ(state, host::kMoviePlaying) << "the loop flag wraps";
-  EXPECT_TRUE(test::ColourNear(DrawnColour(sprite), MovieColourOfSecond(0)));
+  EXPECT_TRUE(test::ColourNear(test::SpriteColour(sprite), MovieColourOfSecond(0)));
 
   // The volume reaches the sound buffer by the formula.
   ASSERT_NE(sprite.Control()->Sound(), nullptr);
@@ -128,9 +103,10 @@ TEST_F(MovieWrappers, SpriteShowsPictureAndSoundInStepWithTheClockAtItsVolume) {
 }
 
 TEST_F(MovieWrappers, OpenAnswersItsCodesAFailureLeavesNothingOpenAndSoundAloneHasNoPicture) {
-  ASSERT_TRUE(game_.MountPack("MOVIE.VFA", {{"packed.mpg", movie_}, {"packed.ogm", movie_}}, 1));
-  Put("LOOSE.OGM", movie_);
-  Put("BAD.MPG", std::vector<uint8_t>(3000, 0x41));
+  ASSERT_TRUE(game_.MountPack("MOVIE.VFA",
+                              {{"packed.mpg", movies_.movie}, {"packed.ogm", movies_.movie}}, 1));
+  movies_.Put("LOOSE.OGM", movies_.movie);
+  movies_.Put("BAD.MPG", std::vector<uint8_t>(3000, 0x41));
   MovieSpriteControl sprite;
   EXPECT_EQ(sprite.Open("PACKED.MPG", 0, 0), kMovieOpened) << "a pack member through its stream";
   EXPECT_EQ(sprite.Control()->MediaType(), kMediaMpeg);
@@ -152,7 +128,7 @@ TEST_F(MovieWrappers, OpenAnswersItsCodesAFailureLeavesNothingOpenAndSoundAloneH
   // A movie of sound alone has no picture.
   tools::MovieWriterOptions options;
   options.picture = false;
-  Put("TONE.MPG", test::MakeMovie(options));
+  movies_.Put("TONE.MPG", test::MakeMovie(options));
   ASSERT_EQ(sprite.Open("TONE.MPG", 5, 5), kMovieOpened);
   EXPECT_EQ(std::pair(sprite.VideoWidth(), sprite.VideoHeight()), std::pair(0, 0));
   EXPECT_EQ(0, sprite.Play());

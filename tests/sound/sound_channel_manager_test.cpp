@@ -11,6 +11,7 @@ namespace bw {
 namespace {
 
 using soundtest::ChannelWorld;
+using soundtest::Part;
 
 using ChannelManager = ChannelWorld;
 
@@ -18,10 +19,10 @@ TEST_F(ChannelManager, MusicPlaysItsIntroOnceThenLoopsAndMusicAndChannelsRefuseB
   const auto intro = Ramp("BGM\\I.PCMT", 2000, 1);
   const auto main = Ramp("BGM\\M.PCMT", 3000, 10000);
   ASSERT_EQ(m.PlayBgm("BGM\\M.PCMT", "BGM\\I.PCMT", true), kSoundOk);
-  EXPECT_EQ(w.Pull(8000), Join({intro, main, Head(main, 3000)}));
+  EXPECT_EQ(w.Pull(8000), Join({intro, main, Part(main, 0, 3000)}));
 
   EXPECT_EQ(m.PlayBgm("bgm\\m.pcmt", nullptr, false), kBgmAlreadyPlaying);
-  EXPECT_EQ(w.Pull(2), Head(main, 2)) << "the music was not restarted";
+  EXPECT_EQ(w.Pull(2), Part(main, 0, 2)) << "the music was not restarted";
 
   // Another intro is other music.
   Ramp("BGM\\J.PCMT", 100, 20000);
@@ -40,7 +41,8 @@ TEST_F(ChannelManager, MusicPlaysItsIntroOnceThenLoopsAndMusicAndChannelsRefuseB
   EXPECT_EQ(m.PlayBgm("M.PCMT", nullptr, true), kBgmSwitchedOff);
   EXPECT_EQ(m.SetBgmEnabled(true, false), kSoundOk);
   EXPECT_TRUE(m.IsBgmPlaying());
-  EXPECT_EQ(w.Pull(2500), Join({looped, looped, Head(looped, 500)})) << "started looped, as stored";
+  EXPECT_EQ(w.Pull(2500), Join({looped, looped, Part(looped, 0, 500)}))
+      << "started looped, as stored";
 
   m.SetSoundEnabled(false, false);
   EXPECT_FALSE(m.IsBgmPlaying()) << "the master switch silences music too";

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "common/global.h"
 #include "host/clock.h"
 #include "lib/ogg/ogg_vorbis_writer.h"
@@ -26,6 +29,13 @@ inline std::vector<uint8_t> EncodeTone(double frequency, uint32_t ms, uint32_t r
                                    rate, &ogg),
             tools::kOggOk);
   return ogg;
+}
+
+// n samples of v from from on, fewer where v ends first.
+inline std::vector<int16_t> Part(const std::vector<int16_t>& v, size_t from, size_t n) {
+  from = std::min(from, v.size());
+  return {v.begin() + std::ptrdiff_t(from),
+          v.begin() + std::ptrdiff_t(std::min(v.size(), from + n))};
 }
 
 struct SoundWorld {
@@ -66,8 +76,12 @@ struct SoundWorld {
                                int16_t base = 1) {
     std::vector<int16_t> pcm(samples);
     for (uint32_t i = 0; i < samples; ++i) pcm[i] = static_cast<int16_t>(base + i);
-    files.Put(name, MakePcmt(1, rate, 16, Bytes16(pcm)));
+    PutPcm(name, pcm, rate);
     return pcm;
+  }
+  // Mono 16-bit samples as a PCMT file stored under name.
+  void PutPcm(const std::string& name, const std::vector<int16_t>& pcm, uint32_t rate) {
+    files.Put(name, MakePcmt(1, rate, 16, Bytes16(pcm)));
   }
 
   MemoryFiles files;
@@ -99,11 +113,6 @@ class ChannelWorld : public ::testing::Test {
     std::vector<int16_t> out;
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
-  }
-
-  static std::vector<int16_t> Head(const std::vector<int16_t>& v, size_t n) {
-    return std::vector<int16_t>(v.begin(),
-                                v.begin() + static_cast<std::ptrdiff_t>(std::min(n, v.size())));
   }
 
   int32_t BgmStreamFactor() { return m.CurrentBgmTrack()->stream.GetVolumeFactor(); }

@@ -35,10 +35,6 @@ class StreamFixture : public ::testing::Test {
   StreamFixture() { StreamingSoundBuffer::SetUseNotifications(true); }
   ~StreamFixture() override { StreamingSoundBuffer::SetUseNotifications(true); }
 
-  void Put(const std::string& name, const std::vector<int16_t>& pcm) {
-    w.files.Put(name, MakePcmt(1, kRate, 16, Bytes16(pcm)));
-  }
-
   // Pulls and then waits until the feeder has counted the new play cursor and refilled behind
   // it, or has ended. Each pull after the first short one passes one notification position.
   std::vector<int16_t> Feed(StreamingSoundBuffer& b, uint32_t frames) {
@@ -73,7 +69,7 @@ class StreamFixture : public ::testing::Test {
 };
 
 TEST_F(StreamFixture, OpenChecksBothStreamsAndStreamsThatDeliverNothingEnd) {
-  Put("A.PCMT", Pattern(100, 3, 1));
+  w.PutPcm("A.PCMT", Pattern(100, 3, 1), kRate);
   w.files.Put("STEREO8.PCMT", MakePcmt(2, kRate, 8, std::vector<uint8_t>(100, 0x80)));
   w.files.Put("NORATE.PCMT", MakePcmt(1, 0, 16, std::vector<uint8_t>(100, 0)));
   StreamingSoundBuffer b;
@@ -120,8 +116,8 @@ std::vector<int16_t> Expected(const std::vector<int16_t>& intro, const std::vect
 TEST_F(StreamFixture, StreamThreadPlaysTheIntroThenLoopsAcrossTheRingWrap) {
   const auto intro = Pattern(kRate * 3 / 2, 7, 1);
   const auto loop = Pattern(kRate * 2, 13, -1);
-  Put("BGM01A.PCMT", intro);
-  Put("BGM01B.PCMT", loop);
+  w.PutPcm("BGM01A.PCMT", intro, kRate);
+  w.PutPcm("BGM01B.PCMT", loop, kRate);
   for (const char* mode : {"notifications", "polling", "mix in step"}) {
     SCOPED_TRACE(mode);
     const bool polling = mode[0] == 'p', inStep = mode[0] == 'm';
@@ -199,7 +195,7 @@ TEST_F(StreamFixture, StreamThreadEndingLeavesTheFadeToTheFrameThread) {
   host::VirtualClock clock{100};
   ScopedGlobal<host::ClockSource> scope(&clock);
   TimerService timers;
-  Put("V.PCMT", Pattern(kRate * 3 / 2, 5, 1));
+  w.PutPcm("V.PCMT", Pattern(kRate * 3 / 2, 5, 1), kRate);
   StreamingSoundBuffer b;
   ASSERT_EQ(b.Open("V.PCMT", nullptr), kStreamOpened);
   ASSERT_EQ(kSoundBufferOk, b.SetVolume(200));

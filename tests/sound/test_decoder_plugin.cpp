@@ -1,44 +1,15 @@
-// A decoder plug-in as a game ships one: it takes *.PCM files of raw 8-bit mono 8000 Hz samples.
+// A decoder plug-in as a game ships one, for *.PCM and *.RAW files: the tests load it and find it
+// by its extensions; its decoder declines every file it is offered.
 
 #include "sound/sound_decoder.h"
 
 namespace {
 
-class RawStream final : public bw::SoundDecoderStream {
- public:
-  explicit RawStream(bw::Stream* file) : file_(file) {
-    file_->AddRef();
-    format_ = bw::host::WaveFormat{bw::host::kWaveFormatPcm, 1, 8000, 8000, 1, 8, 0};
-  }
-  ~RawStream() override { file_->Release(); }
-  uint32_t GetLengthMs() override { return file_->GetSize() / 8; }
-  uint32_t GetPcmBytes() override { return file_->GetSize(); }
-  int32_t SeekMs(uint32_t ms) override {
-    if (ms * 8 >= file_->GetSize()) return 1;
-    file_->Seek(ms * 8);
-    end_ = false;
-    return 0;
-  }
-  uint32_t GetPositionMs() override { return file_->Tell() / 8; }
-  bool IsEnd() override { return end_; }
-  uint32_t Read(void* buffer, uint32_t size) override {
-    uint32_t n = file_->Read(buffer, size);
-    if (n < size) end_ = true;
-    return n;
-  }
-  const bw::host::WaveFormat* GetFormat() override { return &format_; }
-
- private:
-  bw::Stream* file_;
-  bw::host::WaveFormat format_;
-  bool end_ = false;
-};
-
-class RawDecodeObject final : public bw::SllDecodeObject {
+class DecliningObject final : public bw::SllDecodeObject {
  public:
   bw::SoundDecoderStream* CreateDecoder(bw::Stream* file, int32_t* error) override {
-    if (error) *error = file ? bw::kSllOk : bw::kSllNoFile;
-    return file ? new RawStream(file) : nullptr;
+    if (error) *error = file ? bw::kSllNotAccepted : bw::kSllNoFile;
+    return nullptr;
   }
 };
 
@@ -66,7 +37,7 @@ __attribute__((visibility("default"))) bw::SllDecodeObject* GetSllDecodeObject()
 #ifdef SLL_NULL_DECODE_OBJECT
   return nullptr;
 #else
-  return new RawDecodeObject;
+  return new DecliningObject;
 #endif
 }
 }
