@@ -80,6 +80,11 @@ Prepare() {
     next if defined $old && $old eq Slurp($from);
     make_path(dirname($to)); copy($from, $to) or die "mutate: cannot copy $_: $!\n";
   '
+  # A file gone from the tree goes from the copy too: the test programs take their sources by glob.
+  (cd "$copy/tree" && find . -path ./build -prune -o -type f -print0) |
+    STAGE=$copy/stage TREE=$copy/tree perl -0 -ne '
+      chomp; unlink("$ENV{TREE}/$_") or die "mutate: cannot remove $_: $!\n" unless -e "$ENV{STAGE}/$_";
+    '
   rm -rf "$copy/stage"
   if [ ! -f "$copy/tree/build/test/build.ninja" ]; then
     cmake -S "$copy/tree" -B "$copy/tree/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
