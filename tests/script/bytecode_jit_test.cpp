@@ -16,8 +16,6 @@
 namespace bw {
 namespace {
 
-constexpr uint32_t kArena = 1 << 20;
-
 using sob::TwinVm;
 
 // Whether translation is to be had here (the tests also run where executable memory is refused).

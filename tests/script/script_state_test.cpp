@@ -10,8 +10,6 @@
 namespace bw {
 namespace {
 
-constexpr uint32_t kArena = 1 << 21;
-
 // 0 title: kind 1 text, 32 bytes; 1 head: kind 0, 8 bytes; 2 s1, 3 s2: class 1; 4 sys, 5 big:
 // class 2; 6 never: class 2 kind 2; 7 shortText: kind 1, 4 bytes.
 const char kVariables[] =

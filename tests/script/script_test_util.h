@@ -13,6 +13,9 @@
 
 namespace bw {
 
+// The guest arena the script tests run in.
+constexpr uint32_t kArena = 1 << 20;
+
 inline std::vector<uint8_t> Sob(const std::string& source, const sob::FaultSwitches& faults = {}) {
   sob::AssembleResult r = sob::Assemble(source, faults);
   EXPECT_TRUE(r.ok) << r.error << "\n" << source;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "lib/tob/tob_assembler.h"
 #include "script_test_util.h"
 
 namespace bw {
@@ -11,8 +14,6 @@ namespace {
 std::vector<uint8_t> Bytes(const BitSet& set) {
   return std::vector<uint8_t>(set.Bytes(), set.Bytes() + set.ByteCount());
 }
-
-constexpr uint32_t kArena = 1 << 20;
 
 // Variables: 0 class 0 kind 0; 1 class 1 kind 0; 2 class 1 kind 1 (text through a cell);
 // 3 class 2 kind 0; 4 class 2 kind 2 (never saved).
@@ -158,44 +159,21 @@ TEST(VariableByAddress, FindsMarksAndSavesOnlyThatVariable) {
   EXPECT_EQ(bare.vm->RestoreFromSnapshotB(0, 0), kSnapshotMissing);
 }
 
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-struct StoredRecord {
-  std::string name;
-  uint32_t bitsA, bitsB;
-  std::vector<uint8_t> a, b;
-};
-
-std::vector<uint8_t> TlogFile(const std::vector<StoredRecord>& records) {
-  std::vector<uint8_t> data;
-  for (const StoredRecord& r : records) {
-    data.push_back(static_cast<uint8_t>(r.name.size() + 1));
-    data.insert(data.end(), r.name.begin(), r.name.end());
-    data.push_back(0);
-    PutU32(data, r.bitsA);
-    PutU32(data, static_cast<uint32_t>(r.a.size()));
-    data.insert(data.end(), r.a.begin(), r.a.end());
-    PutU32(data, r.bitsB);
-    PutU32(data, static_cast<uint32_t>(r.b.size()));
-    data.insert(data.end(), r.b.begin(), r.b.end());
-  }
-  std::vector<uint8_t> file = {'T', 'L', 'O', 'G'};
-  PutU32(file, static_cast<uint32_t>(data.size()));
-  PutU32(file, 0);
-  PutU32(file, static_cast<uint32_t>(records.size()));
-  file.insert(file.end(), data.begin(), data.end());
-  return file;
+// A script table file of the given ".record" lines: the scenario log's layout under the table's
+// magic.
+std::vector<uint8_t> TlogFile(const std::string& records) {
+  tob::AssembleResult r = tob::Assemble(".log\n" + records);
+  EXPECT_TRUE(r.ok) << r.error;
+  std::copy_n("TLOG", 4, r.bytes.begin());
+  return r.bytes;
 }
 
 TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatchAndRefusalsLeaveTheFlagsAlone) {
   Vm v;
   // Table: MAIN (20, 9) then MAIN (3, 3). Stored: the first MAIN with a wrong A bit count, the
   // second MAIN with a matching bit count but a wrong byte count for B.
-  v.files.Put("S", TlogFile({{"MAIN", 21, 9, {0xFF, 0xFF, 0xFF}, {0x01, 0x01}},
-                             {"MAIN", 3, 3, {0x05}, {0x07, 0x00}},
-                             {"GONE", 1, 1, {1}, {1}}}));
+  v.files.Put("S", TlogFile(".record MAIN 21 9 FFFFFF 0101\n.record MAIN 3 3 05 0700\n"
+                            ".record GONE 1 1 01 01\n"));
   ASSERT_EQ(v.vm->LoadScriptTable("S"), 0);
   const auto& table = v.vm->ScriptTable();
   EXPECT_EQ(Bytes(table[0].readA), (std::vector<uint8_t>{0, 0, 0})) << "A count differs";
@@ -204,7 +182,7 @@ TEST(ScriptTableState, SetsAreCopiedOnlyWhenBothCountsMatchAndRefusalsLeaveTheFl
       << "second stored record, second table record";
   EXPECT_EQ(Bytes(table[1].readB), (std::vector<uint8_t>{0})) << "byte count differs";
 
-  std::vector<uint8_t> good = TlogFile({{"MAIN", 20, 9, {1, 1, 1}, {1, 1}}});
+  std::vector<uint8_t> good = TlogFile(".record MAIN 20 9 010101 0101\n");
   std::vector<uint8_t> badMagic = good;
   badMagic[0] = 'X';
   std::vector<uint8_t> packed = good;

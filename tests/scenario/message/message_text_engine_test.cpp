@@ -544,5 +544,28 @@ TEST(TextHistoryLogTest, CutsLongNamesOnCharacters) {
   EXPECT_EQ(Saved(loaded), saved);
 }
 
+// The edges of the history's stored records: a stored log of one list of two choices keeps only an
+// index naming one of them.
+TEST(HistoryRecordEdges, AChosenIndexIsKeptOnlyWhenItNamesAChoice) {
+  const struct { int32_t stored, loaded; } cases[] = {{-2, -1}, {-1, -1}, {0, 0}, {1, 1}, {2, -1}};
+  for (const auto& c : cases) {
+    Bytes block{1, 0, 0, 0, 1, 2, 0, 0, 0};
+    for (int k = 0; k < 4; ++k) block.push_back(uint8_t(uint32_t(c.stored) >> (8 * k)));
+    block.insert(block.end(), {3, 0, 'a', 0, 3, 1, 'b', 0});
+    Log log{2};
+    ByteReader reader(block);
+    ASSERT_EQ(log.Load(reader, true), 0) << c.stored;
+    EXPECT_EQ(std::get<ChoiceRecord>(log.GetEntry(0)->record).chosenIndex, c.loaded) << c.stored;
+  }
+}
+
+// A record of three bytes is a choice whose text is empty; the walk goes on past it.
+TEST(HistoryRecordEdges, AThreeBytePackedRecordIsAnEmptyChoice) {
+  MessageTextEngine e;
+  ASSERT_EQ(e.SetChoices(Bytes{0, 0, 0, 2, 3, 0, 0, 5, 0, 'a', 'b', 0}), 0);
+  EXPECT_EQ(e.ChoiceCount(), 2);
+  EXPECT_EQ(std::tuple(e.GetChoiceText(0), e.GetChoiceText(1)), std::tuple("", "ab"));
+}
+
 }  // namespace
 }  // namespace bw

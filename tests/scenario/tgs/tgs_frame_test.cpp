@@ -1,6 +1,9 @@
 // Label: optimised
+// The frame: its helpers, input dispatch, waits, choices, fonts and windows, its sound commands,
+// and the message road as a scenario drives it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -10,6 +13,8 @@
 #include <vector>
 
 #include "host/cp932.h"
+#include "input/key_codes.h"
+#include "scenario/message/text_history_log.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_sound.h"
 #include "scenario/tgs/tgs_test_world.h"
@@ -22,25 +27,21 @@ namespace {
 // where the settings sheet raises the text indicator.
 constexpr int32_t kChoiceWord = 0x4000, kFontIndicator = 0x100;
 
-class TgsFrameTest : public ::testing::Test {
- protected:
-  TgsFrameTest() : frame(nullptr, &files, &Configured(host)) {}
-  static FakeFrameHost& Configured(FakeFrameHost& h) {
-    h.state.config[0] = kChoiceWord;
-    h.state.config[4] = kFontIndicator;
-    return h;
+struct ConfiguredHost : FakeFrameHost {
+  ConfiguredHost() {
+    state.config[0] = kChoiceWord;
+    state.config[4] = kFontIndicator;
   }
+};
 
+class TgsFrameTest : public FrameTest<ConfiguredHost> {
+ protected:
   // Collects a message and shows it as built-in 16 does.
   int Message(const std::string& text, int32_t number = 0) {
     EXPECT_EQ(frame.BeginMessage(number), 0);
     frame.Text() = text;
     return frame.MessageWait();
   }
-
-  MemoryScriptFileSource files;
-  FakeFrameHost host;
-  TgsFrame frame;
 };
 
 TEST(BackgroundTable, CodesAndEntries) {
@@ -275,6 +276,21 @@ TEST_F(TgsFrameTest, ChoicesTakeBitsDisableFlagsAndWriteTheIndex) {
   EXPECT_TRUE(frame.ChoiceEnabled(0));
 }
 
+// The message window's hit area gives the pointer to a choice list while it is up and takes it
+// back once a choice is made.
+using HitArea = TgsFrameTest;
+
+TEST_F(HitArea, IsOffWhileTheChoiceListTakesThePointer) {
+  const std::vector<std::string_view> choices = {"a", "b"};
+  EXPECT_EQ(frame.BeginMessage(0), 0);
+  ASSERT_EQ(frame.ShowChoices(choices, 0), 0);
+  host.hitArea.clear();
+  host.pointerEvents[3] = 21;
+  ASSERT_EQ(frame.ChoiceWait(), 0);
+  EXPECT_EQ(host.hitArea, (std::vector<std::pair<int, bool>>{{0, false}, {3, true}}))
+      << "off from the list's start";
+}
+
 TEST_F(TgsFrameTest, TextFontSizesColoursAndReset) {
   auto font = [&] { return std::tuple(frame.Font().size, frame.Font().face, frame.Font().color); };
   host.settings.face = "UserFace";
@@ -380,74 +396,6 @@ TEST_F(TgsFrameTest, ButtonBoundsAndSettingsIndicators) {
   EXPECT_EQ(frame.DispatchInput(8), kDispatchRan);
   EXPECT_EQ(std::tuple(frame.Font().face, host.requests.back(), host.relayouts),
             std::tuple("Sheet", "0:", 1));
-}
-
-// Built-ins kept in message text run as the view reaches them, in direct mode and in the
-// history's layout.
-class TgsScenarioTest : public ::testing::Test {
- protected:
-  TgsScenarioTest() : engine(&files, 32u << 20) {
-    LoadPlainEngine(files, engine);
-    host.state.config[0] = 0x4000;
-    host.quitAtTurn = 10000;
-    frame = std::make_unique<TgsFrame>(&engine, &files, &host);
-    EXPECT_EQ(frame->SetScriptFolder("SCRIPT"), 0);
-  }
-  int Run(const std::string& lines) {
-    files.Put("SCRIPT\\TGS_INIT.DAT", Tob(".init\n.script RUN 8 16\n"));
-    EXPECT_EQ(frame->LoadInitTable("TGS_INIT.DAT"), 0);
-    files.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines));
-    EXPECT_EQ(frame->Start("RUN"), 0);
-    return TgsRunStep(*frame);
-  }
-
-  MemoryScriptFileSource files;
-  ScriptEngine engine;
-  FakeFrameHost host;
-  std::unique_ptr<TgsFrame> frame;
-};
-
-// The history keeps the colours of the font calls in its texts: -1 is the colour it draws the
-// text in; faces, sizes and the message's own font stay as they are.
-TEST_F(TgsScenarioTest, HistoryLayoutColoursItsRenderersThroughTextCalls) {
-  FakeHistoryView view{host};
-  host.historyView = &view;
-  host.clickTurns = {1};
-  ASSERT_EQ(Run("MessageBegin 0\n\"A\"\nTextFont -, -1, 4144959\n\"B\"\n"
-                "TextFont 30, 65280, -, \"user\"\n\"C\"\nMessageWait\n.end\n"),
-            kTgsStepEnded);
-  ASSERT_EQ(host.shown.size(), 1u);
-  const std::string text = host.shown[0].substr(1);  // behind "|"
-  std::string summary;
-  EXPECT_EQ(frame->GetMessageSummary(summary), 0);
-  EXPECT_EQ(summary, "ABC") << "the summary leaves the calls out";
-  std::vector<std::span<const uint8_t>> records;
-  for (size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at)) {
-    uint32_t size = 0;
-    std::memcpy(&size, text.data() + at + 2, sizeof size);
-    records.push_back({reinterpret_cast<const uint8_t*>(text.data() + at), 2 + size});
-    at += 2 + size;
-  }
-  ASSERT_EQ(records.size(), 2u);
-  const TgsFontState before = frame->Font();
-
-  EXPECT_EQ(frame->RunHistoryCall(records[0], 0xFFB74C), 0);
-  EXPECT_EQ(view.textColors, std::vector<uint32_t>{0xFFB74C}) << "-1: the history's own colour";
-  EXPECT_EQ(view.shadowColors, std::vector<uint32_t>{0x3F3F3F});
-  EXPECT_EQ(frame->RunHistoryCall(records[1], 0xFFFFFF), 0);
-  EXPECT_EQ(view.textColors.back(), 0x00FF00u);
-  EXPECT_EQ(view.shadowColors.size(), 1u) << "a shadow not given is left alone";
-  EXPECT_EQ(std::tuple(frame->Font().size, frame->Font().color, frame->Font().face,
-                       frame->Font().changed),
-            std::tuple(before.size, before.color, before.face, before.changed))
-      << "the message font is not the history's";
-
-  // Outside the history layout the same record sets the message font again.
-  EXPECT_EQ(frame->RunCallRecord(records[1]), 0);
-  EXPECT_EQ(std::tuple(frame->Font().size, frame->Font().color), std::tuple(30, 0x00FF00u));
-  EXPECT_EQ(frame->RunCallRecord(records[1].first(1)), kTgsBadCallRecord);
-  EXPECT_EQ(view.textColors.size(), 2u);
-  EXPECT_EQ(frame->RunHistoryCall(records[1].first(1), 0xFFFFFF), kTgsBadCallRecord);
 }
 
 // The scenario's sound commands over a recording sound port and the fake frame host.
@@ -593,6 +541,205 @@ TEST_F(TgsSoundTest, VoiceResults) {
     EXPECT_EQ(port.log.size(), c.result == 0 ? 1u : 0u) << "plays only a loaded voice";
   }
   EXPECT_FALSE(sound.Looping(kTgsVoiceChannel));
+}
+
+// The message road as a scenario drives it: a frame set up and run on a script engine, its waits
+// answered by scripted turns of the host: the captions of the quick commands and their times,
+// the auto-play clock across dialogs, the right click in auto play, the window hidden for the
+// full-screen menu, and the page numbers the history keeps.
+constexpr char kOneMessage[] = "MessageBegin 0\n\"A\"\nMessageWait\n.end\n";
+constexpr int kAutoButton = 6;
+
+// One frame, set up and started fresh, as native 793 runs a named scenario.
+struct Road : EngineFrames {
+  Road() { host.quitAtTurn = 10000; }
+  int Run(const std::string& lines) {
+    PutRun(lines);
+    frame = NewFrame("1\n");
+    EXPECT_EQ(frame->Start("RUN"), 0);
+    EXPECT_EQ(frame->BeginRun(false), 0);
+    return TgsRunStep(*frame);
+  }
+
+  std::unique_ptr<TgsFrame> frame;
+};
+
+TEST(MessageRoadCaptions, EachCommandShowsItsCaptionForItsTime) {
+  struct Case {
+    const char* what;
+    int button;  // -1: Ctrl+F1
+    bool works, confirm, userSkip;
+    const char* caption;  // UTF-8; "" takes the caption away
+    uint32_t ms;
+  };
+  const Case cases[] = {
+      {"quick save", 0, true, false, false, "クイックセーブを実行しました", 100},
+      {"quick save to slot 1", -1, true, false, false, "スロット１にセーブしました", 100},
+      {"failed quick save", 0, false, false, false, "クイックセーブに失敗しました", 100},
+      {"missing quick load", 1, false, true, false, "クイックセーブデータは存在しません", 100},
+      {"quick load without a question", 1, true, false, false, "クイックロードを実行しました", 850},
+      {"quick load while skipping", 1, true, false, true, "クイックロードを実行しました", 100},
+      {"confirmed quick load", 1, true, true, false, "", 100},
+  };
+  for (const Case& c : cases) {
+    Road road;
+    FakeFrameHost& h = road.host;
+    h.quickWorks = c.works;
+    h.settings.confirmQuickLoad = c.confirm;
+    h.settings.userSkip = c.userSkip;
+    if (c.button < 0) {
+      h.keysPressed = {kKeyF1};
+      h.keysDown = {kKeyLeftControl};
+    } else {
+      h.pointerEvents[2] = c.button;
+    }
+    h.clickTurns = {5};
+    road.Run(kOneMessage);
+    ASSERT_FALSE(h.captions.empty()) << c.what;
+    EXPECT_EQ(h.captions.front(), host::Cp932Literal(c.caption)) << c.what;
+    EXPECT_EQ(h.captionMs.front(), c.ms) << c.what;
+  }
+}
+
+// Auto play goes on at turn 1; at turn 5 a dialog stands open for 2000 ms. The page's auto-play
+// time (1000 ms) counts only the time outside it.
+TEST(MessageRoadMenuClock, DialogsDoNotUseUpTheAutoPlayTime) {
+  struct Case {
+    const char* what;
+    int button;
+  };
+  const Case cases[] = {{"save dialog", 3},
+                        {"load dialog", 4},
+                        {"settings", 8},
+                        {"quick load question", 1},
+                        {"the menu bar's dialog", -1}};
+  for (const Case& c : cases) {
+    Road road;
+    FakeFrameHost& h = road.host;
+    h.settings.autoCharMs = 0;
+    h.settings.autoBaseMs = 1000;
+    h.quickWorks = true;
+    h.answer = 0;  // the question is declined
+    h.requestStartsAfter = 200;
+    h.pointerEvents = {{1, kAutoButton}, {5, c.button}};
+    if (c.button < 0) h.modalTurns = {5, 205};
+    road.Run(kOneMessage);
+    const uint32_t autoStart = 1000 + 10;
+    EXPECT_EQ(h.requests.size(), c.button < 0 ? 0u : 1u) << c.what;
+    EXPECT_GE(h.clock - autoStart, 3000u) << c.what << ": the dialog's time counted";
+    EXPECT_LE(h.clock - autoStart, 3030u) << c.what;
+  }
+}
+
+// A right click ends auto play with its setting, unless the right button is bound to auto play.
+TEST(MessageRoadRightClick, EndsAutoPlayUnlessTheButtonIsAutoPlays) {
+  for (const uint8_t mode : {1, 3}) {
+    Road road;
+    FakeFrameHost& h = road.host;
+    h.settings.rightClickEndsAuto = true;
+    h.settings.rightButtonMode = mode;
+    h.pointerEvents = {{1, kAutoButton}};
+    h.rightClickTurns = {3};
+    h.clickTurns = {300};
+    road.Run(kOneMessage);
+    EXPECT_EQ(road.frame->AutoPlay(), mode == 3) << int(mode);
+    EXPECT_EQ(h.turns < 300, mode == 3) << int(mode) << ": the wait ended by auto play";
+  }
+}
+
+// With the setting, the full-screen menu hides the windows, quietly, until it closes; a click
+// meanwhile belongs to the menu.
+TEST(MessageRoadFullScreenMenu, HidesTheWindowUntilTheMenuCloses) {
+  Road road;
+  FakeFrameHost& h = road.host;
+  h.state.fullScreenMenuMode = 2;
+  h.settings.hideWindowForMenu = true;
+  h.fullScreenMenuClosesAt = 40;
+  h.clickTurns = {10, 100};
+  road.Run(kOneMessage);
+  auto hidden = std::find(h.windowShows.begin(), h.windowShows.end(), std::pair{1, false});
+  ASSERT_NE(hidden, h.windowShows.end());
+  auto shown = std::find_if(hidden, h.windowShows.end(), [](auto s) { return s.second; });
+  ASSERT_NE(shown, h.windowShows.end());
+  EXPECT_EQ(shown->first, 41) << "shown again before the menu closed";
+  EXPECT_EQ(std::count(h.sounds.begin(), h.sounds.end(), kTgsSoundClick), 0);
+}
+
+class MeasuringView : public FakeHistoryView {
+ public:
+  using FakeHistoryView::FakeHistoryView;
+  int32_t MeasureText(std::string_view) override { return 20; }
+};
+
+// Each message waited for takes a page of its own with the next number; the question before a
+// choice list leaves its page to the list, and the message after the choice goes on it unnumbered.
+TEST(MessageRoadPages, TheHistoryNumbersEachPageOnce) {
+  Road road;
+  FakeFrameHost& h = road.host;
+  MeasuringView view{h};
+  h.historyView = &view;
+  h.clickTurns = {2, 20, 30};
+  h.pointerEvents = {{5, 20}};
+  road.Run(
+      "MessageBegin 0\n\"A\"\nMessageWait\n"
+      "MessageBegin 1\n\"Q\"\nChoiceShow -, \"L\", \"R\", -, -, -, -, -, -, 0\nChoiceWait\n"
+      "MessageBegin 2\n\"B\"\nMessageWait\n"
+      "MessageBegin 3\n\"C\"\nMessageWait\n.end\n");
+  std::vector<int> marks;
+  const TextHistoryLog& log = road.frame->History();
+  for (int32_t i = 0; i < log.Count(); ++i) {
+    if (const auto* m = std::get_if<MessageRecord>(&log.GetEntry(i)->record)) {
+      marks.push_back(m->mark);
+    }
+  }
+  EXPECT_EQ(marks, (std::vector<int>{1, 2, 0, 2}));
+}
+
+// Built-ins kept in message text run as the view reaches them, in direct mode and in the
+// history's layout.
+// The history keeps the colours of the font calls in its texts: -1 is the colour it draws the
+// text in; faces, sizes and the message's own font stay as they are.
+TEST(MessageRoadHistory, HistoryLayoutColoursItsRenderersThroughTextCalls) {
+  Road road;
+  FakeHistoryView view{road.host};
+  road.host.historyView = &view;
+  road.host.clickTurns = {2};
+  ASSERT_EQ(road.Run("MessageBegin 0\n\"A\"\nTextFont -, -1, 4144959\n\"B\"\n"
+                     "TextFont 30, 65280, -, \"user\"\n\"C\"\nMessageWait\n.end\n"),
+            kTgsStepEnded);
+  TgsFrame& frame = *road.frame;
+  ASSERT_EQ(road.host.shown.size(), 1u);
+  const std::string text = road.host.shown[0].substr(1);  // behind "|"
+  std::string summary;
+  EXPECT_EQ(frame.GetMessageSummary(summary), 0);
+  EXPECT_EQ(summary, "ABC") << "the summary leaves the calls out";
+  std::vector<std::span<const uint8_t>> records;
+  for (size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at)) {
+    uint32_t size = 0;
+    std::memcpy(&size, text.data() + at + 2, sizeof size);
+    records.push_back({reinterpret_cast<const uint8_t*>(text.data() + at), 2 + size});
+    at += 2 + size;
+  }
+  ASSERT_EQ(records.size(), 2u);
+  const TgsFontState before = frame.Font();
+
+  EXPECT_EQ(frame.RunHistoryCall(records[0], 0xFFB74C), 0);
+  EXPECT_EQ(view.textColors, std::vector<uint32_t>{0xFFB74C}) << "-1: the history's own colour";
+  EXPECT_EQ(view.shadowColors, std::vector<uint32_t>{0x3F3F3F});
+  EXPECT_EQ(frame.RunHistoryCall(records[1], 0xFFFFFF), 0);
+  EXPECT_EQ(view.textColors.back(), 0x00FF00u);
+  EXPECT_EQ(view.shadowColors.size(), 1u) << "a shadow not given is left alone";
+  EXPECT_EQ(
+      std::tuple(frame.Font().size, frame.Font().color, frame.Font().face, frame.Font().changed),
+      std::tuple(before.size, before.color, before.face, before.changed))
+      << "the message font is not the history's";
+
+  // Outside the history layout the same record sets the message font again.
+  EXPECT_EQ(frame.RunCallRecord(records[1]), 0);
+  EXPECT_EQ(std::tuple(frame.Font().size, frame.Font().color), std::tuple(30, 0x00FF00u));
+  EXPECT_EQ(frame.RunCallRecord(records[1].first(1)), kTgsBadCallRecord);
+  EXPECT_EQ(view.textColors.size(), 2u);
+  EXPECT_EQ(frame.RunHistoryCall(records[1].first(1), 0xFFFFFF), kTgsBadCallRecord);
 }
 
 }  // namespace

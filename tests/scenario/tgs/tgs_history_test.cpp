@@ -250,9 +250,9 @@ struct MenuFrameHost : FakeFrameHost {
   std::set<int> rightTurns;
 };
 
-class SystemMenuTest : public ::testing::Test {
+class SystemMenuTest : public FrameTest<MenuFrameHost> {
  protected:
-  SystemMenuTest() : frame(nullptr, &files, &host) { host.settings.menuRow = 0; }
+  SystemMenuTest() { host.settings.menuRow = 0; }
   // A fresh menu whose button is clicked (or, for -1, which is right-clicked) after turns.
   FakeMenu& Menu(int button = -1, int turns = 1) {
     host.menu = FakeMenu{};
@@ -264,10 +264,6 @@ class SystemMenuTest : public ::testing::Test {
       host.rightTurns = {host.turns + turns};
     return host.menu;
   }
-
-  MemoryScriptFileSource files;
-  MenuFrameHost host;
-  TgsFrame frame;
 };
 
 TEST(SystemMenuPlace, BesideThePointerClampedToTheScreen) {

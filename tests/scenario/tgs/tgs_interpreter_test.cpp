@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/global.h"
 #include "host/cp932.h"
 #include "lib/wgx/wgx_writer.h"
 #include "resource/images/builtin_loaders.h"
@@ -18,7 +19,7 @@
 #include "scenario/tgs/tgs_operations.h"
 #include "scenario/tgs/tgs_test_world.h"
 #include "script/guest_memory.h"
-#include "support/image_test_rig.h"
+#include "support/game_folder.h"
 
 namespace bw {
 namespace {
@@ -661,28 +662,22 @@ TEST_F(TgsBuiltinsTest, AnswersAndFailuresOfOperations) {
   EXPECT_EQ(ops_.log, "DisableChoice(4)") << "only choices 0-4 can be disabled";
 }
 
-class TgsReleaseImageTest : public test::GameFolderTest {};
-
-TEST_F(TgsReleaseImageTest, ReleaseImageDropsTheCachedPicture) {
-  Write("BG/A.WGX", tools::WriteWgx({24, 2, 2, std::vector<uint32_t>(4, 0x102030), {}, 0, 0, {}}));
+TEST_F(TgsBuiltinsTest, ReleaseImageDropsTheCachedPicture) {
+  test::GameFolder game;
+  game.dir().WriteFile(
+      "BG/A.WGX", tools::WriteWgx({24, 2, 2, std::vector<uint32_t>(4, 0x102030), {}, 0, 0, {}}));
   ImageLoaderManager images;
   RegisterBuiltinLoaders(images);
   images.SetCacheBudget(16);
   images.LoadImage("BG\\A.WGX", true)->Release();
   ASSERT_EQ(images.GetCache().GetCount(), 1u);
 
-  FakeInterpreter interpreter;
-  RecordingOperations ops;
-  const std::string_view text = "bg\\a.wgx";
-  uint32_t name = interpreter.memory.AllocateCopy(
-      {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, true);
-  std::vector<TgsSlot> slots{{kTgsSlotText, int32_t(name)}};
-  TgsBuiltinCall call{interpreter, ops, slots};
-  EXPECT_EQ(TgsBuiltinTable()[92](call), 0) << "no manager published yet";
+  const std::vector<TgsSlot> slots{Text("bg\\a.wgx")};
+  EXPECT_EQ(Run(92, slots), 0) << "no manager published yet";
   EXPECT_EQ(images.GetCache().GetCount(), 1u);
   ScopedGlobal<ImageLoaderManager> published(&images);
-  EXPECT_EQ(TgsBuiltinTable()[92](call), 0);
-  EXPECT_EQ(std::tuple(images.GetCache().GetCount(), ops.log), std::tuple(0u, ""));
+  EXPECT_EQ(Run(92, slots), 0);
+  EXPECT_EQ(std::tuple(images.GetCache().GetCount(), ops_.log), std::tuple(0u, ""));
 }
 
 // Every built-in row with a distinct value in each slot it reads (a number 700 + slot, whose

@@ -1,6 +1,10 @@
 // Label: optimised
 // The scene pages: standing-picture groups and their priorities, the BG table's time of day, the
-// tones, copy-on-write between the pages, and names that would not fit their fields.
+// tones, copy-on-write between the pages, and names that would not fit their fields. The scene
+// saved and loaded: its block byte for byte, the rebuild, and what comes back on the frame: a
+// background animation a control held comes back held where it was, a load inside a running
+// scene ends the animation the saved page does not hold, a standing picture's persistent parts
+// animation returns, and a frame ended in a choice gives the window's hit area back.
 #include "scenario/tgs/tgs_scene.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "effects/bg_anime_effect.h"
+#include "lib/bmp/bmp_builder.h"
+#include "lib/hva/hv_writer.h"
+#include "resource/images/builtin_loaders.h"
+#include "resource/images/image_loader_manager.h"
 #include "scenario/message/text_history_log.h"
 #include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_scene_state.h"
@@ -20,6 +29,7 @@
 #include "scenario/tgs/tgs_test_world.h"
 #include "script/script_file_source.h"
 #include "support/fuzz_seeds.h"
+#include "support/game_folder.h"
 
 namespace bw::test {
 namespace {
@@ -310,16 +320,11 @@ TEST(SceneBlock, BadFieldsAreRefused) {
 
 // ---- On the frame ----
 
-class SceneStateFrame : public ::testing::Test {
+class SceneStateFrame : public ::testing::Test, protected EngineFrames {
  protected:
-  SceneStateFrame() : engine(&files, 32u << 20) {
-    LoadPlainEngine(files, engine);
-    files.Put("SCRIPT\\RUN.TOB",
-              Tob(".tob1\nMessageBegin 0\n\"A\"\nMessageBegin 1\n\"B\"\nMessageWait\n.end\n"));
-  }
-  std::unique_ptr<TgsFrame> NewFrame() {
-    auto frame = std::make_unique<TgsFrame>(&engine, &files, &host);
-    EXPECT_EQ(frame->SetScriptFolder("SCRIPT"), 0);
+  SceneStateFrame() { PutRun("MessageBegin 0\n\"A\"\nMessageBegin 1\n\"B\"\nMessageWait\n.end\n"); }
+  std::unique_ptr<TgsFrame> NewFrame(const char* setup = nullptr) {
+    auto frame = EngineFrames::NewFrame(setup);
     frame->History().SetCapacity(16);
     return frame;
   }
@@ -329,10 +334,6 @@ class SceneStateFrame : public ::testing::Test {
     EXPECT_EQ(out.size(), frame.GetSceneSaveSize(history));
     return out;
   }
-
-  MemoryScriptFileSource files;
-  ScriptEngine engine;
-  FakeFrameHost host;
 };
 
 // The blocks saved here seed the fuzz target of the block reader.
@@ -376,8 +377,7 @@ TEST_F(SceneStateFrame, ALoadResumesWithTheLoopsThatPlayedAndTheMessageShownOnce
                 "MessageBegin 1\n"
                 "\"B\"\nMessageWait\n.end\n"));
   host.settings.effectSoundOn = false;
-  auto first = NewFrame();
-  ASSERT_EQ(first->Setup("1\n"), 0);
+  auto first = NewFrame("1\n");
   ASSERT_EQ(first->Start("TWO"), 0);
   EXPECT_EQ(first->Sound().PlayEffect("SE\\KEPT.OGG", 0, 0, true), 0);
   EXPECT_EQ(first->Sound().PlayEffect("SE\\GONE.OGG", 1, 1, true), 0);
@@ -390,8 +390,7 @@ TEST_F(SceneStateFrame, ALoadResumesWithTheLoopsThatPlayedAndTheMessageShownOnce
 
   host.quitAtTurn = -1, host.turns = 0, host.clickTurns = {2, 4};
   host.shown.clear();
-  auto second = NewFrame();
-  ASSERT_EQ(second->Setup("1\n"), 0);
+  auto second = NewFrame("1\n");
   ByteReader in(saved);
   ASSERT_EQ(second->LoadScene(in), 0);
   EXPECT_EQ(second->ViewText(), "A") << "a save taken before the run goes on would lose it";
@@ -498,6 +497,114 @@ TEST(SceneRebuild, ClosingFadeRunsOnlyOnAStillScene) {
   for (const auto& [words, still] : slots) {
     EXPECT_EQ(fades([&w = words](TgsSceneBlock& b) { b.slots[1].words = w; }), still) << words[0];
   }
+}
+
+// ---- Replayed on load ----
+
+// The scenarios run on the frame with the real "bg_anime" over cells read from a game folder.
+// The picture, an animation of two cells started and held, and the message the save waits in.
+constexpr char kAnimated[] =
+    "BgLoad \"BG1\", 0\nBgAnime \"OPEN.HVD\", 0, 0\nBgAnimeStop 0\n"
+    "MessageBegin 0\n\"A\"\nMessageWait\n.end\n";
+constexpr char kStill[] = "BgLoad \"BG2\", 0\nMessageBegin 0\n\"A\"\nMessageWait\n.end\n";
+
+std::vector<uint8_t> Cell(uint8_t red) {
+  tools::BmpFields bmp;
+  bmp.width = 2;
+  bmp.height = 2;
+  for (int row = 0; row < 2; ++row) bmp.data.insert(bmp.data.end(), {0, 0, red, 0, 0, red, 0, 0});
+  return tools::BuildBmp(bmp);
+}
+
+class SceneReplay : public ScriptedSceneWorld {
+ protected:
+  SceneReplay() {
+    RegisterBuiltinLoaders(images_);
+    game_.dir().WriteFile("ANIME/c0.bmp", Cell(0x40));
+    game_.dir().WriteFile("ANIME/c1.bmp", Cell(0x80));
+    tools::HvdFile hvd;
+    hvd.header[0] = 8;
+    hvd.header[2] = 4;
+    hvd.rangeCount = 1;
+    hvd.frames = {{0, 100, 0, 0}, {1, 100, 0, 0}, {-1, 0, 0, 0}};
+    hvd.entries = {{"c0.bmp", 0, 0}, {"c1.bmp", 0, 0}};
+    game_.dir().WriteFile("OPEN.HVD", tools::WriteHvd(hvd));
+  }
+
+  static int AnimeState(const TgsBackgroundRecord& bg) {
+    return bg.animEffect ? bg.animEffect->Query({0}) : -1;
+  }
+
+  GameFolder game_;
+  ImageLoaderManager images_;
+  ScopedGlobal<ImageLoaderManager> publishedImages_{&images_};
+};
+
+TEST_F(SceneReplay, AHeldAnimationComesBackHeldWhereItWas) {
+  auto first = RunToTheWait(kAnimated);
+  const TgsBackgroundRecord& before = first->Scene().Background(0);
+  ASSERT_EQ(AnimeState(before), kBgAnimePlaying);
+  const std::vector<uint8_t> saved = Save(*first);
+  const uint32_t state = before.animState, frame = uint32_t(before.animFrame), arg = before.animArg;
+  first.reset();
+
+  auto second = NewFrame();
+  LoadInto(*second, saved);
+  const TgsBackgroundRecord& after = second->Scene().Background(0);
+  EXPECT_EQ(after.animName, "OPEN.HVD");
+  EXPECT_EQ(AnimeState(after), kBgAnimePlaying) << "the animation came back as it was not";
+  EXPECT_EQ(std::tuple(after.animState, uint32_t(after.animFrame), after.animArg),
+            std::tuple(state, frame, arg));
+  EXPECT_EQ(BackgroundOf(shown_), static_cast<BgAnimeEffect*>(after.animEffect)->Frame())
+      << "the page does not show the animation";
+}
+
+TEST_F(SceneReplay, ALoadInsideARunEndsTheAnimationTheSavedPageLacks) {
+  const std::vector<uint8_t> saved = Save(*RunToTheWait(kStill));
+  auto running = RunToTheWait(kAnimated);
+  ASSERT_NE(running->Scene().Background(0).animEffect, nullptr);
+  LoadInto(*running, saved);
+  const TgsBackgroundRecord& bg = running->Scene().Background(0);
+  EXPECT_EQ(bg.animEffect, nullptr);
+  EXPECT_EQ(timers_.FindById(kTaskKindBackgroundAnimation), nullptr)
+      << "the running animation plays over the loaded scene";
+  EXPECT_EQ(BackgroundOf(shown_), bg.picture.get());
+}
+
+class SceneGuards : public ScriptedSceneWorld {
+ protected:
+  SceneGuards() { PartsEffectSpy::Register(effects_); }
+};
+
+TEST_F(SceneGuards, AFrameEndedInAChoiceGivesTheHitAreaBack) {
+  auto frame = NewFrame();
+  const std::vector<std::string_view> choices = {"a", "b"};
+  EXPECT_EQ(frame->BeginMessage(0), 0);
+  ASSERT_EQ(frame->ShowChoices(choices, 0), 0);
+  host.turns = 0;
+  host.quitAtTurn = 2;
+  EXPECT_EQ(frame->ChoiceWait(), -1);
+  ASSERT_FALSE(host.hitArea.empty());
+  EXPECT_FALSE(host.hitArea.back().second) << "the list had the pointer when the game quit";
+  EXPECT_EQ(frame->End(), 0);
+  EXPECT_TRUE(host.hitArea.back().second);
+}
+
+TEST_F(SceneGuards, APersistentPartsAnimationComesBackWithTheLoadedGame) {
+  auto first = RunToTheWait(
+      "SpriteLoad 0, \"ANNS\", 0, 0, 0, 0\nSpriteCharacterParts 0, 5, 1, 0, 0\n"
+      "MessageBegin 0\n\"A\"\nMessageWait\n.end\n");
+  ASSERT_EQ(PartsEffectSpy::made, 1);
+  const std::vector<uint8_t> saved = Save(*first);
+  first.reset();
+
+  auto second = NewFrame();
+  LoadInto(*second, saved);
+  const TgsSpriteRecord* r = second->Scene().SpriteRecord(0, 0, 0);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(std::pair(r->persistKind, r->persistArg), std::pair(2u, 5u));
+  EXPECT_NE(r->effect, nullptr) << "the parts animation did not come back";
+  EXPECT_EQ(std::pair(PartsEffectSpy::made, PartsEffectSpy::hidden), std::pair(2, 1));
 }
 
 }  // namespace

@@ -218,34 +218,36 @@ class RealEffectsWorld : public SceneWorld {
 };
 
 // The scene run by frames of the plain engine over scripts held in memory.
-class ScriptedSceneWorld : public SceneWorld {
+class ScriptedSceneWorld : public SceneWorld, protected EngineFrames {
  protected:
-  ScriptedSceneWorld() : engine_(&files_, 32u << 20) {
-    LoadPlainEngine(files_, engine_);
-    host_.sceneHost = this;
-    host_.settings.fastEffects = true;  // no closing fade: the frame's turns run no transition
+  ScriptedSceneWorld() {
+    host.sceneHost = this;
+    host.settings.fastEffects = true;  // no closing fade: the frame's turns run no transition
   }
-  std::unique_ptr<TgsFrame> NewFrame() {
-    auto frame = std::make_unique<TgsFrame>(&engine_, &files_, &host_);
-    EXPECT_EQ(frame->SetScriptFolder("SCRIPT"), 0);
-    EXPECT_EQ(frame->Setup("1\n"), 0);
-    return frame;
-  }
+  std::unique_ptr<TgsFrame> NewFrame() { return EngineFrames::NewFrame("1\n"); }
   // A frame that ran lines until the message waits and the application quits.
   std::unique_ptr<TgsFrame> RunToTheWait(const std::string& lines) {
     auto frame = NewFrame();
-    files_.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines));
+    PutRun(lines);
     EXPECT_EQ(frame->Start("RUN"), 0);
-    host_.turns = 0;
-    host_.quitAtTurn = 3;
+    host.turns = 0;
+    host.quitAtTurn = 3;
     EXPECT_EQ(frame->BeginRun(false), 0);
     EXPECT_EQ(TgsRunStep(*frame), -1);
     return frame;
   }
-
-  MemoryScriptFileSource files_;
-  ScriptEngine engine_;
-  FakeFrameHost host_;
+  std::vector<uint8_t> Save(TgsFrame& frame) {
+    std::vector<uint8_t> out;
+    EXPECT_EQ(frame.SaveScene(out, false), 0);
+    return out;
+  }
+  // The saved game loaded into frame and rebuilt, as the step native resumes it.
+  void LoadInto(TgsFrame& frame, const std::vector<uint8_t>& saved) {
+    ByteReader in(saved);
+    ASSERT_EQ(frame.LoadScene(in), 0);
+    host.turns = 0;
+    ASSERT_EQ(frame.BeginRun(true), 0);
+  }
 };
 
 }  // namespace bw::test

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "lib/tob/failing_operations.h"
 #include "lib/tob/tob_assembler.h"
 #include "scenario/tgs/tgs_builtins.h"
+#include "scenario/tgs/tgs_frame.h"
 #include "scenario/tgs/tgs_frame_base.h"
 #include "scenario/tgs/tgs_frame_host.h"
 #include "scenario/tgs/tgs_history.h"
@@ -336,6 +338,35 @@ class FakeHistoryView : public TgsHistoryView {
     return it == m.end() ? none : it->second;
   }
   const FakeFrameHost& host_;
+};
+
+// Frames of the plain engine over scripts held in memory, on one fake host.
+struct EngineFrames {
+  EngineFrames() : engine(&files, 32u << 20) { LoadPlainEngine(files, engine); }
+  // A frame on the engine, set up with setup when one is given.
+  std::unique_ptr<TgsFrame> NewFrame(const char* setup = nullptr) {
+    auto frame = std::make_unique<TgsFrame>(&engine, &files, &host);
+    EXPECT_EQ(frame->SetScriptFolder("SCRIPT"), 0);
+    if (setup) {
+      EXPECT_EQ(frame->Setup(setup), 0);
+    }
+    return frame;
+  }
+  // The scenario RUN of the given lines.
+  void PutRun(const std::string& lines) { files.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines)); }
+
+  MemoryScriptFileSource files;
+  ScriptEngine engine;
+  FakeFrameHost host;
+};
+
+// A frame without a script engine on a fake host of type Host.
+template <typename Host = FakeFrameHost>
+class FrameTest : public ::testing::Test {
+ protected:
+  MemoryScriptFileSource files;
+  Host host;
+  TgsFrame frame{nullptr, &files, &host};
 };
 
 }  // namespace bw
