@@ -28,27 +28,30 @@ struct Scale {
   }
 };
 
-// Four pixels kept by k (T[k][c], keepBy holding k in each 16-bit lane) and the colour's products
-// added, without unpacking: blue and red in the 16-bit lanes of the even bytes, green (and alpha,
-// dropped after) in those of the odd ones. The word-wide add keeps the plain form's carries.
+// Four pixels kept by k (T[k][c]) and the colour's products added, each byte in a 16-bit lane:
+// keepBy holds k in the colour lanes and 255 in the alpha lanes (T[255][a] = a), added holds
+// T[k][o] per colour and 0 for alpha. A channel's sum never passes 255 (for any opacity, colour
+// and byte), so the lanes pack back without a carry to keep.
 inline __m128i BlendColorFour(__m128i d, __m128i keepBy, __m128i added) {
-  const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
-  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m128i rb = Product16(_mm_and_si128(d, lowBytes), keepBy);
-  const __m128i ga = Product16(_mm_and_si128(_mm_srli_epi32(d, 8), lowBytes), keepBy);
-  const __m128i colour = _mm_andnot_si128(alpha, _mm_or_si128(rb, _mm_slli_epi32(ga, 8)));
-  return _mm_add_epi32(_mm_or_si128(colour, _mm_and_si128(alpha, d)), added);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i lo = _mm_add_epi16(Product16(_mm_unpacklo_epi8(d, zero), keepBy), added);
+  const __m128i hi = _mm_add_epi16(Product16(_mm_unpackhi_epi8(d, zero), keepBy), added);
+  return _mm_packus_epi16(lo, hi);
 }
 
 // BlendColorFour eight pixels at a time.
 __attribute__((target("avx2"))) inline __m256i BlendColorEight(__m256i d, __m256i keepBy,
                                                                __m256i added) {
-  const __m256i lowBytes = _mm256_set1_epi32(0x00FF00FF);
-  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m256i rb = Product16(_mm256_and_si256(d, lowBytes), keepBy);
-  const __m256i ga = Product16(_mm256_and_si256(_mm256_srli_epi32(d, 8), lowBytes), keepBy);
-  const __m256i colour = _mm256_andnot_si256(alpha, _mm256_or_si256(rb, _mm256_slli_epi32(ga, 8)));
-  return _mm256_add_epi32(_mm256_or_si256(colour, _mm256_and_si256(alpha, d)), added);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i lo = _mm256_add_epi16(Product16(_mm256_unpacklo_epi8(d, zero), keepBy), added);
+  const __m256i hi = _mm256_add_epi16(Product16(_mm256_unpackhi_epi8(d, zero), keepBy), added);
+  return _mm256_packus_epi16(lo, hi);
+}
+
+// k in the colour lanes of two pixels, 255 in their alpha lanes.
+inline __m128i KeepLanes(int k) {
+  const short c = short(k);
+  return _mm_set_epi16(255, c, c, c, 255, c, c, c);
 }
 
 struct BlendColor {
@@ -58,14 +61,13 @@ struct BlendColor {
   BlendColor(int opacity, uint32_t add)
       : keep(ProductTable[255 - opacity]),
         added(add),
-        keepBy(_mm_set1_epi16(short(255 - opacity))),
-        addedLanes(_mm_set1_epi32(int(add))) {}
+        keepBy(KeepLanes(255 - opacity)),
+        addedLanes(_mm_unpacklo_epi8(_mm_set1_epi32(int(add)), _mm_setzero_si128())) {}
   uint32_t Pixel(uint32_t d, uint32_t) const {
     return ((d & 0xFF000000u) | uint32_t(keep[d >> 16 & 0xFF]) << 16 |
             uint32_t(keep[d >> 8 & 0xFF]) << 8 | keep[d & 0xFF]) +
            added;
   }
-  __m128i Four(__m128i d, __m128i) const { return BlendColorFour(d, keepBy, addedLanes); }
 };
 BlendColor MakeBlendColor(int opacity, int red, int green, int blue) {
   const uint8_t* byOpacity = ProductTable[opacity & 0xFF];
@@ -170,19 +172,25 @@ __attribute__((target("avx2"))) void SaturateRowAvx2(uint32_t* d, int w, uint32_
     BlendRowVector<false>(d + x, d + x, w - x, SubtractColor(color), 0);
   }
 }
-// BlendColor::Four along a row, its constants in registers: the walk would read them through the
+// BlendColorFour along a row, its constants in registers: the walk would read them through the
 // operation again after every store, since the row might hold them.
 void BlendColorRowSse2(uint32_t* d, int w, const BlendColor& op) {
   const __m128i keepBy = op.keepBy, added = op.addedLanes;
   int x = 0;
-  for (; x + 4 <= w; x += 4) Store4(d + x, BlendColorFour(Load4(d + x), keepBy, added));
+  for (; x + 8 <= w; x += 8) {
+    const __m128i a = BlendColorFour(Load4(d + x), keepBy, added);
+    const __m128i b = BlendColorFour(Load4(d + x + 4), keepBy, added);
+    Store4(d + x, a);
+    Store4(d + x + 4, b);
+  }
+  if (x + 4 <= w) Store4(d + x, BlendColorFour(Load4(d + x), keepBy, added)), x += 4;
   for (; x < w; ++x) d[x] = op.Pixel(d[x], 0);
 }
 
-// BlendColor::Four eight pixels at a time, the rest as the 128-bit row.
+// BlendColorEight along a row, the rest as the 128-bit row.
 __attribute__((target("avx2"))) void BlendColorRowAvx2(uint32_t* d, int w, const BlendColor& op) {
   const __m256i keepBy = _mm256_broadcastsi128_si256(op.keepBy);
-  const __m256i added = _mm256_set1_epi32(int(op.added));
+  const __m256i added = _mm256_broadcastsi128_si256(op.addedLanes);
   int x = 0;
   for (; x + 8 <= w; x += 8) {
     auto* at = reinterpret_cast<__m256i*>(d + x);
