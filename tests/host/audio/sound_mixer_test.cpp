@@ -1,15 +1,84 @@
 // Label: threads
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <thread>
 #include <tuple>
+#include <vector>
 
+#include "host/audio/sound_device.h"
 #include "host/audio/sound_mixer.h"
-#include "host/audio/sound_test_rig.h"
+#include "host/headless/headless_backend.h"
+#include "host/sdl/sdl_audio_output.h"
+#include "support/failing_allocation.h"
 #include "support/spin_until.h"
 
 namespace bw::host {
 namespace {
+
+constexpr uint32_t kAllControls =
+    kBufferCtrlVolume | kBufferCtrlPan | kBufferCtrlFrequency | kBufferCtrlPositionNotify;
+
+class CountingTarget : public NotifyTarget {
+ public:
+  void Notify() override { count.fetch_add(1, std::memory_order_relaxed); }
+  std::atomic<int> count{0};
+};
+
+// A sound device with a 16-bit stereo primary format and buffers filled from sample lists.
+struct SoundRig {
+  SoundRig() {
+    EXPECT_EQ(device.SetCooperativeLevel(kCooperativePriority), kSoundOk);
+    std::unique_ptr<SoundBuffer> primary;
+    EXPECT_EQ(device.CreateBuffer({kBufferPrimary, 0, nullptr}, &primary), kSoundOk);
+    EXPECT_EQ(primary->SetFormat(MakePcmFormat(2, 44100, 16)), kSoundOk);
+  }
+
+  std::unique_ptr<SoundBuffer> Make(const WaveFormat& format, const void* bytes, size_t size,
+                                    uint32_t flags = kAllControls) {
+    std::unique_ptr<SoundBuffer> buffer;
+    EXPECT_EQ(device.CreateBuffer({flags, static_cast<uint32_t>(size), &format}, &buffer),
+              kSoundOk);
+    LockedRegions r;
+    EXPECT_EQ(buffer->Lock(0, 0, &r, kLockEntireBuffer), kSoundOk);
+    std::memcpy(r.first, bytes, size);
+    EXPECT_EQ(buffer->Unlock(r), kSoundOk);
+    return buffer;
+  }
+  // Interleaved 16-bit stereo samples at 44.1 kHz.
+  std::unique_ptr<SoundBuffer> Make16(const std::vector<int16_t>& samples,
+                                      uint32_t flags = kAllControls) {
+    return Make(MakePcmFormat(2, 44100, 16), samples.data(), samples.size() * 2, flags);
+  }
+  // A stereo buffer of `frames` frames whose frame i holds (i, -i).
+  std::unique_ptr<SoundBuffer> Ramp(uint32_t frames, uint32_t flags = kAllControls) {
+    std::vector<int16_t> samples;
+    for (uint32_t i = 0; i < frames; ++i) {
+      samples.push_back(static_cast<int16_t>(i));
+      samples.push_back(static_cast<int16_t>(-static_cast<int>(i)));
+    }
+    return Make16(samples, flags);
+  }
+
+  SoundDevice device;
+};
+
+inline uint32_t PlayCursor(const SoundBuffer& buffer) {
+  uint32_t play = 0xDEADu;
+  EXPECT_EQ(buffer.GetCurrentPosition(&play, nullptr), kSoundOk);
+  return play;
+}
+
+inline bool IsPlaying(const SoundBuffer& buffer) {
+  uint32_t status = 0;
+  EXPECT_EQ(buffer.GetStatus(&status), kSoundOk);
+  return (status & kStatusPlaying) != 0;
+}
 
 TEST(SoundMixerMixing, AppliesVolumeAndPan) {
   SoundRig rig;
@@ -194,6 +263,110 @@ TEST(SoundMixerThreads, FrameThreadCallsAndReleasesWhileTheOutputPulls) {
   }
   running = false;
   output.join();
+}
+
+TEST(SoundDevice, PrimaryFormatNeedsThePriorityLevel) {
+  SoundDevice device;
+  std::unique_ptr<SoundBuffer> primary;
+  ASSERT_EQ(device.CreateBuffer({kBufferPrimary, 0, nullptr}, &primary), kSoundOk);
+  const WaveFormat cd = MakePcmFormat(2, 44100, 16);
+  EXPECT_EQ(primary->SetFormat(cd), kSoundPriorityLevelNeeded);
+
+  device.SetPriorityLevelRefused(true);
+  EXPECT_EQ(device.SetCooperativeLevel(kCooperativePriority), kSoundInvalidCall);
+  EXPECT_EQ(primary->SetFormat(cd), kSoundPriorityLevelNeeded) << "the refused level is not held";
+
+  device.SetPriorityLevelRefused(false);
+  ASSERT_EQ(device.SetCooperativeLevel(kCooperativePriority), kSoundOk);
+  WaveFormat bad = cd;
+  bad.blockAlign = 2;
+  EXPECT_EQ(primary->SetFormat(bad), kSoundBadFormat);
+  ASSERT_EQ(primary->SetFormat(cd), kSoundOk);
+  LockedRegions r;
+  EXPECT_EQ(primary->Lock(0, 4, &r), kSoundInvalidCall);
+  std::unique_ptr<SoundBuffer> copy;
+  EXPECT_EQ(device.DuplicateBuffer(*primary, &copy), kSoundInvalidCall);
+}
+
+TEST(SoundDevice, CreateRefusesBadDescriptions) {
+  SoundDevice device;
+  std::unique_ptr<SoundBuffer> buffer;
+  const WaveFormat ok = MakePcmFormat(1, 22050, 16);
+  WaveFormat wrongByteRate = ok;
+  wrongByteRate.avgBytesPerSec = 1;
+  const WaveFormat badFormats[] = {MakePcmFormat(3, 22050, 16), MakePcmFormat(2, 100001, 16),
+                                   wrongByteRate};
+  for (const WaveFormat& f : badFormats) {
+    EXPECT_EQ(device.CreateBuffer({0, 64, &f}, &buffer), kSoundBadFormat)
+        << f.channels << " channels " << f.bitsPerSample << " bits " << f.samplesPerSec << " Hz";
+  }
+  const BufferDesc badDescs[] = {
+      {0, 63, &ok}, {0, kBufferMaxBytes + 1, &ok}, {0, 64, nullptr}, {kBufferPrimary, 64, nullptr}};
+  for (const BufferDesc& d : badDescs) {
+    EXPECT_EQ(device.CreateBuffer(d, &buffer), kSoundInvalidParam) << d.flags << " " << d.bytes;
+  }
+  EXPECT_EQ(buffer, nullptr);
+
+  // A new buffer holds silence of its sample width.
+  const WaveFormat eight = MakePcmFormat(1, 8000, 8);
+  ASSERT_EQ(device.CreateBuffer({0, 800, &eight}, &buffer), kSoundOk);
+  LockedRegions r;
+  ASSERT_EQ(buffer->Lock(0, 0, &r, kLockEntireBuffer), kSoundOk);
+  EXPECT_EQ(r.first[799], 0x80);
+  std::unique_ptr<SoundBuffer> copy;
+  EXPECT_EQ(SoundDevice().DuplicateBuffer(*buffer, &copy), kSoundInvalidParam)
+      << "another device's buffer";
+}
+
+TEST(SoundDevice, ABufferThatCannotBeMadeAnswersOutOfMemory) {
+  SoundDevice device;
+  const WaveFormat format = MakePcmFormat(1, 8000, 8);
+  std::unique_ptr<SoundBuffer> source, buffer;
+  ASSERT_EQ(device.CreateBuffer({0, 8, &format}, &source), kSoundOk);
+  test::FailingAllocations failing;
+  EXPECT_EQ(device.CreateBuffer({kBufferPrimary, 0, nullptr}, &buffer), kSoundOutOfMemory);
+  EXPECT_EQ(device.CreateBuffer({0, 8, &format}, &buffer), kSoundOutOfMemory);
+  EXPECT_EQ(device.DuplicateBuffer(*source, &buffer), kSoundOutOfMemory);
+  EXPECT_EQ(buffer, nullptr);
+}
+
+// Restoring a lost buffer is the engine sound buffer's test, which plays it again.
+TEST(SoundDevice, ALostBufferStopsAndRefusesLocksPlaysAndCopies) {
+  SoundRig rig;
+  auto buffer = rig.Ramp(100);
+  CountingTarget onStop;
+  const NotifyPosition positions[] = {{kNotifyOnStop, &onStop}};
+  ASSERT_EQ(buffer->SetNotificationPositions(positions), kSoundOk);
+  EXPECT_EQ(0, buffer->Play(kPlayLooping));
+  buffer->MarkLost();
+  EXPECT_EQ(onStop.count, 1);
+  LockedRegions r;
+  EXPECT_EQ(buffer->Lock(0, 4, &r), kSoundBufferLost);
+  EXPECT_EQ(buffer->Play(0), kSoundBufferLost);
+  std::unique_ptr<SoundBuffer> copy;
+  EXPECT_EQ(rig.device.DuplicateBuffer(*buffer, &copy), kSoundBufferLost);
+}
+
+TEST(SdlAudioOutput, ReportsADriverThatCannotOpen) {
+  SoundDevice device;
+  SdlAudioOutput output(device);
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  EXPECT_EQ(output.Open(), kSoundNoDriver);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  EXPECT_FALSE(output.IsOpen());
+  EXPECT_FALSE(output.Error().empty());
+}
+
+TEST(CapturedAudio, AnOutputMayOutliveItsBackend) {
+  SoundRig rig;
+  std::unique_ptr<AudioOutput> output;
+  {
+    HeadlessBackend backend;
+    output = backend.MakeAudioOutput(rig.device);
+    ASSERT_EQ(output->Open(), kSoundOk);
+  }
+  output->Close();
+  EXPECT_FALSE(output->IsOpen());
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <random>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "common/global.h"
@@ -215,6 +217,105 @@ TEST(MovieKeptRows, KeptBuffersShowWhatWholeFramesShow) {
         before = shown;
       }
     }
+  }
+}
+
+using tools::MovieContainer;
+using tools::MovieWriterOptions;
+
+class MoviePlayerTest : public ::testing::Test {
+ protected:
+  int32_t Open(const MovieWriterOptions& options) {
+    std::vector<uint8_t> bytes = test::MakeMovie(options);
+    EXPECT_FALSE(bytes.empty()) << "the writer made no movie";
+    return OpenBytes(std::move(bytes));
+  }
+  int32_t OpenBytes(std::vector<uint8_t> bytes) {
+    const int32_t r =
+        player.Open(std::make_unique<tools::MemoryMovieSource>(std::move(bytes)), 0, 44100);
+    if (r == kMovieOk) player.SetFrameBuffers(&a, &b);
+    return r;
+  }
+  uint32_t ShownColour() {
+    const int32_t index = player.PrepareFrame();
+    EXPECT_EQ(player.DoneWithFrame(), kMovieOk);
+    // Away from the moving bar along the bottom.
+    uint32_t centre;
+    std::memcpy(&centre, (index == 0 ? a : b).pixels->data() + (48 / 3 * 64 + 64 / 2) * 4, 4);
+    return centre & 0xFFFFFF;
+  }
+  int32_t State() {
+    int32_t s = -1;
+    EXPECT_EQ(player.GetState(&s), kMovieOk);
+    return s;
+  }
+  double ToneAt(uint32_t ms) {
+    EXPECT_EQ(player.SeekSoundMs(ms), kMovieOk);
+    std::vector<uint8_t> pcm(44100 / 4 * 4);
+    pcm.resize(player.ReadSound(pcm.data(), static_cast<uint32_t>(pcm.size())));
+    return test::ToneOfPcm(pcm, 44100);
+  }
+
+  VirtualClock clock{1000};
+  ScopedGlobal<ClockSource> scope{&clock};
+  Buffer a{64, 48, false}, b{64, 48, false};
+  MoviePlayer player;
+};
+
+TEST_F(MoviePlayerTest, EveryContainerTheWriterMakesPlays) {
+  for (MovieContainer c :
+       {MovieContainer::kMpeg1, MovieContainer::kAvi, MovieContainer::kMp4, MovieContainer::kWmv}) {
+    SCOPED_TRACE(tools::MovieExtension(c));
+    ASSERT_EQ(Open({.container = c}), kMovieOk);
+    EXPECT_TRUE(player.HasSound());
+    EXPECT_EQ(0, player.Play());
+    clock.AdvanceMilliseconds(1500);
+    EXPECT_TRUE(test::ColourNear(ShownColour(), tools::MovieColourOfSecond(1)))
+        << std::hex << ShownColour();
+    EXPECT_NEAR(ToneAt(300), tools::MovieToneOfSecond(0), 30);
+  }
+}
+
+TEST_F(MoviePlayerTest, BadFilesAreRefusedAndLeaveNothingOpen) {
+  EXPECT_EQ(Open({.container = MovieContainer::kAvi, .hugeSize = true}), kMovieRefused);
+  EXPECT_FALSE(player.IsOpen());
+  // Playlists and concatenation would open other names: everything comes from the one source.
+  for (std::string text :
+       {"ffconcat version 1.0\nfile 'other.mpg'\n",
+        "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\nother.ts\n#EXT-X-ENDLIST\n"}) {
+    EXPECT_EQ(OpenBytes(std::vector<uint8_t>(text.begin(), text.end())), kMovieRefused) << text;
+    EXPECT_FALSE(player.IsOpen());
+  }
+}
+
+// Its size and tone are the sprite wrapper's test.
+TEST_F(MoviePlayerTest, SoundWithoutPictureEndsWithItsSound) {
+  ASSERT_EQ(Open({.picture = false}), kMovieOk);
+  EXPECT_EQ(0, player.Play());
+  clock.AdvanceMilliseconds(1000);
+  EXPECT_EQ(State(), kMoviePlaying);
+  clock.AdvanceMilliseconds(1500);
+  EXPECT_EQ(State(), kMovieStopped);
+}
+
+TEST_F(MoviePlayerTest, ShortAndBrokenFilesCompleteEarly) {
+  for (const MovieWriterOptions& options :
+       {MovieWriterOptions{.keepPercent = 25}, MovieWriterOptions{.corrupt = true}}) {
+    ASSERT_EQ(Open(options), kMovieOk);
+    EXPECT_EQ(0, player.Play());
+    for (int step = 0; step < 30 && State() == kMoviePlaying; ++step) {
+      clock.AdvanceMilliseconds(100);
+      (void)player.PrepareFrame();  // only brings the picture up to the clock
+      EXPECT_EQ(player.DoneWithFrame(), kMovieOk);
+    }
+    EXPECT_EQ(State(), kMovieStopped);
+    if (options.keepPercent) {
+      EXPECT_LT(player.ShownFrameTime(), 1800 * 10000) << "a cut file ends at its last frame";
+    }
+    std::vector<uint8_t> pcm(1 << 16);
+    while (player.ReadSound(pcm.data(), static_cast<uint32_t>(pcm.size())) > 0) {
+    }
+    EXPECT_TRUE(player.SoundAtEnd());
   }
 }
 
