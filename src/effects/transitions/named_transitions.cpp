@@ -6,6 +6,7 @@
 
 #include "common/global.h"
 #include "effects/transitions/transition_dispatch.h"
+#include "graphics/pixel/filter_kernels.h"
 #include "graphics/surface/image_surface.h"
 #include "graphics/surface/pixel_library.h"
 #include "graphics/surface/quad_mapper.h"
@@ -255,18 +256,8 @@ int DrawMosaicTransition(const TransitionDrawArea& request, int32_t step, int32_
   }
   if (firstW == 0) firstW = int32_t(bw);
   if (firstH == 0) firstH = int32_t(bh);
-  for (int32_t top = 0, rows = firstH; top < a.height; top += rows, rows = int32_t(bh)) {
-    rows = std::min(rows, a.height - top);
-    const uint32_t* from = Row(picture, px, py + top);
-    uint32_t* first = Row(a.target, a.targetX, a.targetY + top);
-    for (int32_t left = 0, cols = firstW; left < a.width; left += cols, cols = int32_t(bw)) {
-      cols = std::min(cols, a.width - left);
-      std::fill(first + left, first + left + cols, from[left]);
-    }
-    for (int32_t j = 1; j < rows; ++j) {
-      std::memcpy(Row(a.target, a.targetX, a.targetY + top + j), first, size_t(a.width) * 4);
-    }
-  }
+  MosaicBlocks(Row(a.target, a.targetX, a.targetY), a.target->GetPitch(), Row(picture, px, py),
+               picture->GetPitch(), a.width, a.height, {int32_t(bw), int32_t(bh), firstW, firstH});
   return Done(a);
 }
 

@@ -11,9 +11,12 @@
 #include "effects/transitions/transition_frame.h"
 #include "effects/transitions/transition_random.h"
 #include "effects/transitions/transition_strips.h"
+#include "graphics/pixel/color_rows.h"
+#include "graphics/pixel/filter_kernels.h"
 #include "graphics/pixel/pixel_format.h"
 #include "graphics/surface/directdraw_ops.h"
 #include "graphics/surface/image_surface.h"
+#include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 
 namespace bw {
@@ -437,13 +440,39 @@ int CrossFade(TransitionFrame& f, int32_t p) {
   return kTransitionStepDone;
 }
 
+// Where the engine's own sink would copy the whole picture inside both clip rectangles and the
+// filter then change every pixel it copied (the invert; a mosaic with blocks to make), the
+// picture goes through the filter on its way in: one pass, not a copy and a pass over it.
+// False, drawing nothing, elsewhere.
+bool FilterInPassing(TransitionFrame& f, int mode, int blockSize, int anchor) {
+  if (f.kind != kDrawCopy || !f.spansNow || f.destination->GetColorKey() != kNoColorKey)
+    return false;
+  const bool invert = mode == 70;
+  if (!invert && (f.width < 3 || f.height < 3 || blockSize < 2)) return false;
+  auto* to = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * f.y) + f.x;
+  const auto* from = reinterpret_cast<const uint32_t*>(f.fromPixels);
+  if (invert) {
+    const ptrdiff_t row = ptrdiff_t{f.width} * 4;
+    (MmxEnabled() ? InvertRowsFromMmx : InvertRowsFrom)(to, from, f.toPitch - row,
+                                                        f.fromPitch - row, f.width, f.height, 0);
+  } else {
+    MosaicBlocks(to, f.toPitch, from, f.fromPitch, f.width, f.height,
+                 MosaicGridOf(f.width, f.height, blockSize, anchor));
+  }
+  return true;
+}
+
 // Modes 68 to 70: the whole picture, then a filter over where it landed.
 int Filtered(TransitionFrame& f, int32_t p, int mode) {
+  const int blockSize = ((255 - p) >> 2) + 1, anchor = mode == 68 ? 0 : 1;
+  if (FilterInPassing(f, mode, blockSize, anchor)) {
+    TouchWhole(f);
+    return kTransitionStepDone;
+  }
   // A surface without pixels, or an area that misses it, is left as it is.
   (void)f.sink->DrawWhole(f);
   TouchWhole(f);
   const Rect drawn{f.x, f.y, Fit(int64_t{f.x} + f.width), Fit(int64_t{f.y} + f.height)};
-  const int blockSize = ((255 - p) >> 2) + 1, anchor = mode == 68 ? 0 : 1;
   if (f.kind != kDrawDirectDraw) {
     if (mode == 70) {
       // A surface without pixels, or an area that misses it, is left as it is.

@@ -257,7 +257,10 @@ struct CopyRects {
                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
     };
     if (width > kNarrowCopy) {
-      CopyRows32Mmx(to, from, (toPitch - width) * 4, (fromPitch - width) * 4, width, rows);
+      // The pictures differ, so no row overlaps its source: the library copy, whose wide forms
+      // keep up with the memory where a frame's rows outgrow the caches.
+      for (int32_t row = 0; row < rows; ++row, to += toPitch, from += fromPitch)
+        std::memcpy(to, from, size_t(width) * 4);
       return;
     }
     for (int32_t row = 0; row < rows; ++row, to += toPitch, from += fromPitch) {

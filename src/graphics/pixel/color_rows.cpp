@@ -148,12 +148,13 @@ struct Tone {
   }
 };
 
+// The source inverted: on the target alone, the source is the target.
 struct Invert {
   uint32_t mask;
   __m128i lanes;
   explicit Invert(int mode) : mask(InvertMask(mode)), lanes(_mm_set1_epi32(int(mask))) {}
-  uint32_t Pixel(uint32_t d, uint32_t) const { return d ^ mask; }
-  __m128i Four(__m128i d, __m128i) const { return _mm_xor_si128(d, lanes); }
+  uint32_t Pixel(uint32_t, uint32_t s) const { return s ^ mask; }
+  __m128i Four(__m128i, __m128i s) const { return _mm_xor_si128(s, lanes); }
 };
 
 // The saturating colour add or subtract eight pixels at a time, the rest as the 128-bit walk.
@@ -351,6 +352,14 @@ void InvertRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, int m
 }
 void InvertRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode) {
   OnTarget<true, false>(dst, skip, width, height, Invert(mode));
+}
+void InvertRowsFrom(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                    int width, int height, int mode) {
+  BlendRows<false, false>(dst, src, dstSkip, srcSkip, width, height, Invert(mode));
+}
+void InvertRowsFromMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                       int width, int height, int mode) {
+  BlendRows<true, false>(dst, src, dstSkip, srcSkip, width, height, Invert(mode));
 }
 
 }  // namespace bw

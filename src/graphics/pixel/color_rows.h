@@ -67,5 +67,10 @@ uint32_t InvertMask(int mode);
 void InvertRows(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode);
 void InvertRowsKeyed(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode, uint32_t key);
 void InvertRowsMmx(uint32_t* dst, ptrdiff_t skip, int width, int height, int mode);
+// A picture's rows inverted into the target: a copy and an invert in one pass.
+void InvertRowsFrom(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                    int width, int height, int mode);
+void InvertRowsFromMmx(uint32_t* dst, const uint32_t* src, ptrdiff_t dstSkip, ptrdiff_t srcSkip,
+                       int width, int height, int mode);
 
 }  // namespace bw

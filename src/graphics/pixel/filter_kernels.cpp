@@ -341,24 +341,38 @@ int MosaicFirstBlock(int length, int n, bool fromFarEdge, bool centred) {
   return first == 0 ? n : first;
 }
 
+void MosaicBlocks(uint32_t* to, ptrdiff_t toPitch, const uint32_t* from, ptrdiff_t fromPitch,
+                  int width, int height, const MosaicGrid& grid) {
+  // A band's first row is made once and copied down the band: filled block by block, a band
+  // would be written a column of blocks at a time, each block's rows on lines apart.
+  for (int top = 0, rows = grid.firstHeight; top < height; top += rows, rows = grid.blockHeight) {
+    rows = std::min(rows, height - top);
+    const uint32_t* sample = AddBytes(from, top * fromPitch);
+    uint32_t* first = AddBytes(to, top * toPitch);
+    // Each sample is read before its block is written, so `from` may be `to`.
+    for (int left = 0, cols = grid.firstWidth; left < width; left += cols, cols = grid.blockWidth) {
+      cols = std::min(cols, width - left);
+      std::fill_n(first + left, cols, sample[left]);
+    }
+    for (int j = 1; j < rows; ++j) {
+      std::memcpy(AddBytes(first, j * toPitch), first, size_t(width) * 4);
+    }
+  }
+}
+
 void MosaicRect(uint32_t* pixels, ptrdiff_t skip, ptrdiff_t pitch, int width, int height,
                 int blockSize, int anchor) {
   (void)skip;
   if (width < 3 || height < 3 || blockSize < 2) return;
+  MosaicBlocks(pixels, pitch, pixels, pitch, width, height,
+               MosaicGridOf(width, height, blockSize, anchor));
+}
+
+MosaicGrid MosaicGridOf(int width, int height, int blockSize, int anchor) {
   const bool centred = anchor < 1 || anchor > 4;
-  const int p = MosaicFirstBlock(width, blockSize, anchor == 2 || anchor == 4, centred);
-  const int q = MosaicFirstBlock(height, blockSize, anchor == 3 || anchor == 4, centred);
-  for (int top = 0, bh = q; top < height; top += bh, bh = blockSize) {
-    const int rows = std::min(bh, height - top);
-    for (int left = 0, bw = p; left < width; left += bw, bw = blockSize) {
-      const int cols = std::min(bw, width - left);
-      uint32_t* block = AddBytes(pixels, top * pitch) + left;
-      const uint32_t value = *block;
-      for (int j = 0; j < rows; ++j) {
-        std::fill_n(AddBytes(block, j * pitch), cols, value);
-      }
-    }
-  }
+  return {blockSize, blockSize,
+          MosaicFirstBlock(width, blockSize, anchor == 2 || anchor == 4, centred),
+          MosaicFirstBlock(height, blockSize, anchor == 3 || anchor == 4, centred)};
 }
 
 void ConvertRowsToTextureFormat(int formatFlag, const TextureRowsTarget& target, int width,

@@ -61,6 +61,17 @@ void MosaicRect(uint32_t* pixels, ptrdiff_t skip, ptrdiff_t pitch, int width, in
                 int blockSize, int anchor);
 // The width of the first block of a side of the given length, 0 meaning a whole block.
 int MosaicFirstBlock(int length, int blockSize, bool fromFarEdge, bool centred);
+// Blocks of blockWidth x blockHeight whose first column and first row are firstWidth and
+// firstHeight wide (each at least 1).
+struct MosaicGrid {
+  int blockWidth, blockHeight, firstWidth, firstHeight;
+};
+// MosaicRect's grid for a rectangle of width x height.
+MosaicGrid MosaicGridOf(int width, int height, int blockSize, int anchor);
+// Each block of `to` filled with the pixel of `from` at the block's top left (pitches in bytes);
+// `from` may be `to` itself, or a picture drawn into it mosaicked in one pass.
+void MosaicBlocks(uint32_t* to, ptrdiff_t toPitch, const uint32_t* from, ptrdiff_t fromPitch,
+                  int width, int height, const MosaicGrid& grid);
 
 // Format flags 64 (1555), 128 (4444) and 256 (8888, copied); others convert nothing.
 struct TextureRowsTarget {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface.h"
+#include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "support/bg_effect_rig.h"
 #include "support/fuzz_seeds.h"
@@ -296,6 +298,60 @@ TEST(NumberedModePixels, CrossFadeWeighsThePicturesAndFiltersEndOnThePicture) {
   EXPECT_EQ(target.GetPixel(2, 3) & 0xFFFFFF, ~source->GetPixel(2, 3) & 0xFFFFFF);
   ASSERT_EQ(TransitionTable()[68](&target, source.get(), 1, 0, 0, 0, nullptr), 0);
   EXPECT_EQ(target.GetPixel(0, 0), target.GetPixel(15, 15)) << "one 64-pixel block";
+}
+
+// The filters draw the picture through the filter in one pass where the copy would land whole
+// inside both clip rectangles; elsewhere (clipped, a keyed target) they copy, then filter. Either
+// way the target must read as the copy and then the surface's own filter over where it landed.
+TEST(NumberedModePixels, FiltersReadAsTheCopyThenTheFilterOnEveryPath) {
+  const auto picture = Picture(17, 13);
+  // A pixel of the keyed target's colour, which its invert leaves as it is.
+  const uint32_t keyColour = 0x00123456u;
+  std::memcpy(picture->GetRowPointer(5) + 5 * 4, &keyColour, 4);
+  struct Case {
+    const char* name;
+    int32_t x, y;
+    Rect clip;
+    bool keyed;
+  } cases[] = {{"inside", 3, 2, {0, 0, 24, 20}, false},
+               {"at the origin", 0, 0, {0, 0, 24, 20}, false},
+               {"clipped", 9, 10, {0, 0, 22, 18}, false},
+               {"keyed target", 3, 2, {0, 0, 24, 20}, true}};
+  for (bool mmx : {false, true}) {
+    ScopedMmxFlag pin(mmx);
+    for (const Case& c : cases) {
+      for (int mode : {68, 69, 70}) {
+        for (int32_t p : {1, 40, 128, 250, 255}) {
+          ImageSurface got, want;
+          for (ImageSurface* s : {&got, &want}) {
+            ASSERT_EQ(s->Create(24, 20, 32, 0), 0);
+            (void)s->Fill(0xFF204060u, nullptr);
+            ASSERT_TRUE(s->SetClipRect(&c.clip));
+            if (c.keyed) {
+              ASSERT_EQ(s->SetColorKeyRgb(0x12, 0x34, 0x56), kKeySet);
+            }
+          }
+          ASSERT_EQ(TransitionTable()[size_t(mode)](&got, picture.get(), p, c.x, c.y, 0, nullptr),
+                    0);
+          ASSERT_EQ(want.Blit(picture.get(), c.x, c.y, nullptr, false), 0);
+          const Rect drawn{c.x, c.y, c.x + 17, c.y + 13};
+          if (mode == 70) {
+            ASSERT_EQ(want.Invert(0, &drawn), 0);
+          } else {
+            ASSERT_EQ(want.Mosaic(((255 - p) >> 2) + 1, mode == 68 ? 0 : 1, &drawn), 0);
+          }
+          for (int32_t j = 0; j < 20; ++j) {
+            for (int32_t i = 0; i < 24; ++i) {
+              ASSERT_EQ(got.GetPixel(i, j), want.GetPixel(i, j))
+                  << c.name << ", mode " << mode << ", progress " << p << ", set " << mmx << " at "
+                  << i << "," << j;
+            }
+          }
+          EXPECT_TRUE(got.IsChanged()) << c.name << ", mode " << mode;
+        }
+      }
+    }
+  }
 }
 
 // The transition fuzz target's input: mode, width, height, x, y, progress (16 bits), kind and

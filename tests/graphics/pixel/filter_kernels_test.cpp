@@ -230,6 +230,13 @@ TEST(Mosaic, EveryFormTakesEachBlocksTopLeftPixelFromEachAnchor) {
       std::vector<uint8_t> px8(px32.size());
       for (int i = 0; i < w * h; ++i)
         px32[size_t(i)] = px16[size_t(i)] = px8[size_t(i)] = uint8_t(i);
+      // The same blocks drawn from the picture into another target, rows padded differently.
+      const int pad = 3;
+      std::vector<uint32_t> from(size_t((w + pad) * h)), into(size_t((w + 2 * pad) * h), 7u);
+      for (int y = 0; y < h; ++y)
+        std::copy_n(px32.begin() + y * w, w, from.begin() + y * (w + pad));
+      MosaicBlocks(into.data() + pad, 4 * (w + 2 * pad), from.data(), 4 * (w + pad), w, h,
+                   MosaicGridOf(w, h, b, anchor));
       MosaicRect(px32.data(), 0, 4 * w, w, h, b, anchor);
       MosaicRows8(px8.data(), w, w, h, b, anchor);
       const Rect all{0, 0, w, h};
@@ -241,11 +248,20 @@ TEST(Mosaic, EveryFormTakesEachBlocksTopLeftPixelFromEachAnchor) {
           const size_t at = size_t(y * w + x);
           const uint32_t want = uint32_t(Origin(y, oy, b) * w + Origin(x, ox, b));
           ASSERT_EQ(px32[at], want) << "32-bit, anchor " << anchor << " at " << x << "," << y;
+          ASSERT_EQ(into[size_t(y * (w + 2 * pad) + pad + x)], want)
+              << "from a picture, anchor " << anchor << " at " << x << "," << y;
           ASSERT_EQ(px8[at], want) << "8-bit, anchor " << anchor << " at " << x << "," << y;
           ASSERT_EQ(px16[at], want) << "memory, anchor " << anchor << " at " << x << "," << y;
         }
       }
     }
+  }
+  // Around the rectangle the target is left as it was.
+  std::vector<uint32_t> from(16, 5u), into(24, 7u);
+  MosaicBlocks(into.data() + 1, 24, from.data(), 16, 4, 4, {2, 2, 1, 1});
+  for (int y = 0; y < 4; ++y) {
+    EXPECT_EQ(into[size_t(y * 6)], 7u) << "left of row " << y;
+    EXPECT_EQ(into[size_t(y * 6 + 5)], 7u) << "right of row " << y;
   }
   // Too small a rectangle changes nothing.
   std::vector<uint32_t> small = {1, 2, 3, 4, 5, 6};
