@@ -40,15 +40,6 @@ class DemoRun : public test::DemoGameTest {
  protected:
   void SetUp() override { test::CopyDemoGame(kGame, game.path()); }
 
-  // The settings the run left in the game folder.
-  EngineConfig SavedSettings() {
-    std::vector<uint8_t> bytes;
-    EngineConfig config;
-    EXPECT_TRUE(tools::ReadFileBytes(game.path() / "USER.CFG", bytes));
-    EXPECT_EQ(ReadEngineConfig(bytes, config), kConfigOk);
-    return config;
-  }
-
   // SCRIPT.VFA packed again from the demo's members after change has had its way with them.
   void Repack(const std::function<void(std::vector<tools::VfaMemberSource>&)>& change) {
     std::vector<tools::VfaMemberSource> members;
@@ -72,9 +63,6 @@ class DemoRun : public test::DemoGameTest {
   }
 };
 
-// The title's quit button (the fourth, centred at 400, 532) clicked once the title stands.
-const std::string kQuit = "BRIMWOLD_HEADLESS_INPUT=60:move:400:532,62:click:400:532";
-
 // The run shows the title and ends normally by its quit button and saves; run again from the
 // shipped settings with the scripts translated to machine code, it shows the same frames and
 // counts alike.
@@ -82,18 +70,18 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   const fs::path userCfg = game.path() / "USER.CFG";
   const auto shippedTime = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365);
   fs::last_write_time(userCfg, shippedTime);
-  EngineConfig shipped = SavedSettings();
+  EngineConfig shipped = test::EngineSettings(game.path());
   ASSERT_EQ(shipped.pacing.jit, 0);
   const std::vector<uint8_t> black(800 * 600 * 4, 0);
   const uint64_t blackHash = host::Fnv1a64(black.data(), black.size());
-  test::PlayedRun plain = Play({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
+  test::PlayedRun plain = Play({"BRIMWOLD_HEADLESS_HASHES=2,50", test::kQuitFromTitle});
   EXPECT_EQ(plain.status, 0) << plain.errors;
   const std::map<uint32_t, uint64_t> hashes = plain.hashes;
   ASSERT_EQ(hashes.size(), 2u) << plain.errors;
   EXPECT_NE(hashes.at(50), blackHash) << "the title stands";
   EXPECT_NE(fs::last_write_time(userCfg), shippedTime) << "USER.CFG saved at the exit";
-  EXPECT_EQ(SavedSettings().display.screenMode, kSavedScreenWindow);
-  EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 1)
+  EXPECT_EQ(test::EngineSettings(game.path()).display.screenMode, kSavedScreenWindow);
+  EXPECT_EQ(test::EngineSettings(game.path()).pacing.scriptSetting9, 1)
       << "MAIN started once and kept its count there";
   EXPECT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "APP_CFG.DAT"))
       << "mode 1 keeps the saves beside the game";
@@ -101,24 +89,25 @@ TEST_F(DemoRun, EndsNormallySavesAndRunsTheSameWithScriptsTranslated) {
   shipped.pacing.jit = 1;
   const std::vector<uint8_t> bytes = EncodeEngineConfig(shipped);
   game.WriteFile("USER.CFG", std::string(bytes.begin(), bytes.end()));
-  test::PlayedRun translated = Play({"BRIMWOLD_HEADLESS_HASHES=2,50", kQuit});
+  test::PlayedRun translated = Play({"BRIMWOLD_HEADLESS_HASHES=2,50", test::kQuitFromTitle});
   EXPECT_EQ(translated.status, 0) << translated.errors;
   EXPECT_EQ(translated.hashes, hashes);
-  EXPECT_EQ(SavedSettings().pacing.jit, 1);
-  EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 1) << "the translated scripts kept count alike";
+  EXPECT_EQ(test::EngineSettings(game.path()).pacing.jit, 1);
+  EXPECT_EQ(test::EngineSettings(game.path()).pacing.scriptSetting9, 1)
+      << "the translated scripts kept count alike";
 }
 
 // Alt+Enter pressed on the title, as a player presses it: the game goes full screen, the title
 // still stands and its quit button still ends the game, and the settings keep the full screen.
 TEST_F(DemoRun, AltEnterGoesFullScreenWhichTheSettingsKeep) {
-  test::PlayedRun windowed = Play({"BRIMWOLD_HEADLESS_HASHES=50", kQuit});
+  test::PlayedRun windowed = Play({"BRIMWOLD_HEADLESS_HASHES=50", test::kQuitFromTitle});
   ASSERT_EQ(windowed.status, 0) << windowed.errors;
-  ASSERT_EQ(SavedSettings().display.screenMode, kSavedScreenWindow);
+  ASSERT_EQ(test::EngineSettings(game.path()).display.screenMode, kSavedScreenWindow);
   test::PlayedRun full = Play({"BRIMWOLD_HEADLESS_HASHES=50",
                                "BRIMWOLD_HEADLESS_INPUT=20:keydown:Left Alt,20:key:Return,"
                                "21:keyup:Left Alt,60:move:400:532,62:click:400:532"});
   EXPECT_EQ(full.status, 0) << full.errors;
-  EXPECT_EQ(SavedSettings().display.screenMode, kSavedScreenFull);
+  EXPECT_EQ(test::EngineSettings(game.path()).display.screenMode, kSavedScreenFull);
   EXPECT_EQ(full.hashes, windowed.hashes) << "the same title, full screen";
 }
 
@@ -132,7 +121,8 @@ TEST_F(DemoRun, ReturnsToTheTitleFromTheMenu) {
                             "BRIMWOLD_HEADLESS_HASHES=29,250",
                             "BRIMWOLD_HEADLESS_INPUT=120:move:400:532,122:click:400:532"});
   EXPECT_EQ(r.status, 0) << r.errors;
-  EXPECT_EQ(SavedSettings().pacing.scriptSetting9, 2) << "MAIN started again and counted it";
+  EXPECT_EQ(test::EngineSettings(game.path()).pacing.scriptSetting9, 2)
+      << "MAIN started again and counted it";
   EXPECT_TRUE(r.hashes.contains(29)) << r.errors;
   EXPECT_FALSE(r.hashes.contains(250)) << "the game ended by the second title's quit button";
 }

@@ -14,6 +14,7 @@
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/config/config_block.h"
@@ -78,16 +79,32 @@ inline void ChangePlayerSettings(const std::filesystem::path& game,
   ASSERT_TRUE(SaveUserConfig(file, user));
 }
 
-// The same for the engine's settings in the game's USER.CFG.
-inline void ChangeEngineSettings(const std::filesystem::path& game,
-                                 const std::function<void(EngineConfig&)>& change) {
-  const std::filesystem::path file = game / "USER.CFG";
+// The engine's settings in the game's USER.CFG.
+inline EngineConfig EngineSettings(const std::filesystem::path& game) {
   std::vector<uint8_t> bytes;
   EngineConfig config;
-  ASSERT_TRUE(tools::ReadFileBytes(file, bytes)) << file;
-  ASSERT_EQ(ReadEngineConfig(bytes, config), kConfigOk);
+  EXPECT_TRUE(tools::ReadFileBytes(game / "USER.CFG", bytes)) << game;
+  EXPECT_EQ(ReadEngineConfig(bytes, config), kConfigOk);
+  return config;
+}
+
+// The same changed and written back.
+inline void ChangeEngineSettings(const std::filesystem::path& game,
+                                 const std::function<void(EngineConfig&)>& change) {
+  EngineConfig config = EngineSettings(game);
   change(config);
-  ASSERT_TRUE(SaveEngineConfig(file, config));
+  ASSERT_TRUE(SaveEngineConfig(game / "USER.CFG", config));
+}
+
+// The title's quit button (the fourth, centred at 400, 532) clicked once the title stands.
+inline const std::string kQuitFromTitle =
+    "BRIMWOLD_HEADLESS_INPUT=60:move:400:532,62:click:400:532";
+
+// How many times part stands in text.
+inline size_t Count(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
 }
 
 // A headless run of the built program: its exit status (-1 when it hung and was killed), the hash
@@ -151,6 +168,14 @@ inline std::string FrameRange(uint32_t from, uint32_t to) {
 inline std::string HashesOf(const std::vector<uint32_t>& frames) {
   std::string list = "BRIMWOLD_HEADLESS_HASHES=";
   for (uint32_t f : frames) list += std::to_string(f) + ",";
+  list.pop_back();
+  return list;
+}
+
+// BRIMWOLD_HEADLESS_HASHES for the frames of the ranges (first, last).
+inline std::string HashRanges(const std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
+  std::string list = "BRIMWOLD_HEADLESS_HASHES=";
+  for (auto [first, last] : ranges) list += FrameRange(first, last) + ",";
   list.pop_back();
   return list;
 }

@@ -1,19 +1,29 @@
 // Label: optimised
-// The demo's scenes run headless beside a MAIN that calls them, each on a copy of the demo game.
+// The demo's scenes run beside a MAIN that calls them, each on a copy of the demo game, by the
+// program headless or by the application serving their natives; the title's name entry; and
+// scenarios of the test's own in the demo's scenario frame.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "e2e/demo_scene.h"
+#include "host/cp932.h"
+#include "host/headless/headless_backend.h"
 #include "host/presentation_sink.h"
 #include "lib/file_bytes.h"
+#include "platform/trig_tables.h"
+#include "support/game_run.h"
 
 namespace bw {
 namespace {
+
+namespace fs = std::filesystem;
 
 // The message text scene: a scripted click picks one of two choices, whose line the scene shows
 // in a message box (standard error). A run clicking the other choice shows the same frames until
@@ -52,8 +62,6 @@ TEST_F(MessageTextScene, ClickPicksTheChoiceAndOnlyWhatFollowsDiffers) {
 // commit, a wheel turn and a click in the font list, a hole of the picture map, its third tile and
 // its (then locked) first one. The frames at those moments differ; the scene's file keeps what
 // fired.
-namespace fs = std::filesystem;
-
 // The list takes the hover as the pointer enters it, so the wheel turns it at once.
 constexpr char kInput[] =
     "30:move:88:54,40:click:88:54,50:move:100:314,90:click:50:140,100:click:50:206,110:key:Tab,"
@@ -125,6 +133,193 @@ TEST_F(MovieDemo, ShowsEachSecondOfBothFormsTheSameWayEachRun) {
   EXPECT_EQ(std::set<uint64_t>(first.begin(), first.end()).size(), 4u)
       << "the picture changes with the second and the form";
   EXPECT_EQ(run().Shown(), first) << "the second run shows what the first showed";
+}
+
+// The system natives' requests as the game application serves them, and the demo's system scene
+// run by the application on a copy of the demo game beside a MAIN that calls it: the formatted
+// line, the name asked with its Japanese default, the two written to the save folder, and both
+// ways of the yes/no question.
+
+using DialogGameRunRequests = test::DialogGameRun;
+
+class SystemScene : public test::DialogGameRun {
+ protected:
+  void SetUp() override {
+    test::PutDemoScene(dir, "SYSTEM", test::SceneCallingMain("SYSTEM", " inc var:0\n"));
+  }
+
+  // Runs the scene with the yes/no question answered; the boxes' texts in order.
+  std::vector<std::string> RunAnswering(int yesOrNo) {
+    dialogs.scripted.QueueAnswer(test::Press(kIdOk));  // the name: the default stays
+    for (int answer : {host::IDOK, host::IDOK, yesOrNo, host::IDOK})
+      backend.QueueMessageBoxAnswer(answer);
+    GameApp app;
+    EXPECT_EQ(RunGame(app), kExitNormal);
+    return MessageTexts();
+  }
+};
+
+TEST_F(SystemScene, FormatsAsksAndTakesTheWayOfTheAnswer) {
+  std::vector<std::string> yes = RunAnswering(host::IDYES);
+  ASSERT_EQ(yes.size(), 4u);
+  for (const host::MessageBoxRequest& box : backend.MessageBoxes())
+    EXPECT_EQ(box.title, "System") << "the script's title, not the application's name";
+  EXPECT_EQ(yes[0], "run 1 at 2000-01-01 12:00") << "the run count and the headless wall clock";
+  EXPECT_EQ(yes[1], "name 名無し") << "the dialog's Japanese default came back";
+  EXPECT_EQ(yes[2], "Keep this name?");
+  EXPECT_EQ(yes[3], "kept");
+  // The line and the name in the save folder, the name as its CP932 bytes ("名無し").
+  std::vector<uint8_t> saved;
+  ASSERT_TRUE(tools::ReadFileBytes(dir.path() / "SAVEDATA" / "SYSTEM.TXT", saved));
+  EXPECT_EQ(std::string(saved.begin(), saved.end()),
+            "run 1 at 2000-01-01 12:00\r\n\x96\xbc\x96\xb3\x82\xb5\r\n");
+  std::vector<host::DialogRecord> shown = Dialogs();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].templateId, 116) << "the data-input dialog";
+
+  std::vector<std::string> no = RunAnswering(host::IDNO);
+  ASSERT_EQ(no.size(), 4u);
+  EXPECT_EQ(no[1], "name 名無し");
+  EXPECT_EQ(no[3], "dropped");
+}
+
+// Requests the application refuses, and settings it keeps by index.
+TEST_F(DialogGameRunRequests, PermissionsRefusalsAndSettings) {
+  WriteGame(test::kLoopForever);
+  GameApp app;
+  ASSERT_TRUE(Start(app));
+  EXPECT_NE(app.SetMenuItemEnabled(4, false), kMenuItemUnknown);
+  EXPECT_FALSE(app.PostAppCommand(4, false, 0)) << "the screen-mode switch is not allowed";
+  EXPECT_FALSE(app.PostAppCommand(7, true, 0)) << "a private request without a record";
+
+  EXPECT_EQ(app.SetUserSetting(0, 7, 0), 1) << "the sheet's own switch";
+  EXPECT_EQ(app.SetUserSetting(0, 9, 0), 0);
+  EXPECT_EQ(app.GetUserConfig().showEffects, 0) << "group 0 is the leading switches";
+  app.SetUserText(std::string(40, 'F'));
+  EXPECT_EQ(app.GetUserText(), std::string(31, 'F')) << "the face field keeps its terminator";
+  EXPECT_EQ(app.GetAppText(0).size(), 38u) << "the application's id";
+
+  backend.QueueMessageBoxAnswer(host::IDNO);
+  EXPECT_EQ(app.RequestScriptBox(1, "T", "sure?", 3), 0u);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"sure?"});
+  app.AppShutdown(0);
+}
+
+// The demo's drawing scene run by the application on a copy of the demo game beside a MAIN that
+// calls it: render items, then a canvas with a GMP screen whose sprite moves and turns. Chosen
+// frames are hashed on the headless clock.
+
+// Frames shown (an effect that asks for every turn shows one more each frame): the text on its
+// way, the text arrived, the sprite moving on the canvas, and turning.
+const std::set<uint32_t> kChosen = {40, 110, 160, 290};
+
+using RenderScene = test::GameRun;
+
+TEST_F(RenderScene, DrawsItsFrames) {
+  test::PutDemoScene(dir, "RENDER", test::SceneCallingMain("RENDER"));
+  std::map<uint32_t, uint64_t> shown;
+  backend.SetFrameObserver([&](host::HWND window, const host::HeadlessSink& sink) {
+    if (window != backend.MainWindow() || !kChosen.contains(sink.FramesShown())) return;
+    const host::Frame& frame = sink.LastFrame();
+    // A drawn frame has a few hundred distinct pixel values or more.
+    std::set<uint32_t> colours;
+    for (size_t i = 0; i + 4 <= frame.bgra.size(); i += 4) {
+      colours.insert(uint32_t(frame.bgra[i]) | frame.bgra[i + 1] << 8 | frame.bgra[i + 2] << 16);
+    }
+    EXPECT_GT(colours.size(), 100u) << "frame " << sink.FramesShown() << " shows pictures";
+    shown[sink.FramesShown()] = sink.FrameHash();
+  });
+  GameApp app;
+  EXPECT_NE(Global<TrigTables>::Get(), nullptr) << "turning sprites read the application's table";
+  EXPECT_EQ(RunGame(app), kExitNormal);
+  backend.SetFrameObserver(nullptr);
+  ASSERT_EQ(shown.size(), kChosen.size());
+  std::set<uint64_t> hashes;
+  for (const auto& [frame, hash] : shown) hashes.insert(hash);
+  EXPECT_EQ(hashes.size(), kChosen.size()) << "each chosen frame shows something else";
+}
+
+// The demo's name entry, played headless from the title: its button, a composition and a typed
+// name in the field, a line of the suggestions, the honorific's box and the decide button; the
+// frames change where each shows, and the title greets by the chosen name afterwards.
+
+// The pointer rests off every part at the title (frame 40) and again once the title is back
+// (frame 230). The name button at 60; the field clicked at 90, a composition at 100, committed at
+// 110; the list's third line at 130; the box at 150; decide at 170.
+constexpr char kNameEntryInput[] =
+    "BRIMWOLD_HEADLESS_INPUT=30:move:780:300,55:move:100:560,60:click:100:560,90:click:380:136,"
+    "100:compose:みな,110:text:みなと,120:move:300:250,130:click:300:244,140:move:262:360,"
+    "150:click:262:360,165:move:400:522,170:click:400:522,200:move:780:300";
+// Before and after each step; the entry with the first line shown; the title before and after.
+constexpr uint32_t kBeforeTyping = 95, kComposing = 105, kTyped = 115;
+constexpr uint32_t kBeforeLine = 125, kLine = 135, kBeforeBox = 145, kBox = 155;
+constexpr uint32_t kTitleBefore = 40, kEntry = 85, kTitleAfter = 230;
+
+using NameEntry = test::DemoGameTest;
+
+TEST_F(NameEntry, TypingTheListTheBoxAndDecidingShowAndTheTitleGreets) {
+  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+  const std::string hashes =
+      test::HashesOf({kTitleBefore, kEntry, kBeforeTyping, kComposing, kTyped, kBeforeLine, kLine,
+                      kBeforeBox, kBox, kTitleAfter});
+  const test::PlayedRun run = Play({hashes, kNameEntryInput, "BRIMWOLD_HEADLESS_FRAMES=235"});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(run.hashes.size(), 10u) << run.errors;
+  auto at = [&](uint32_t frame) { return run.hashes.at(frame); };
+
+  EXPECT_NE(at(kTitleBefore), at(kEntry)) << "the name entry replaces the title";
+  EXPECT_NE(at(kBeforeTyping), at(kComposing)) << "the composition shows in the field";
+  EXPECT_NE(at(kComposing), at(kTyped)) << "the committed name replaces the composition";
+  EXPECT_NE(at(kBeforeLine), at(kLine)) << "the chosen line is drawn into the preview";
+  EXPECT_NE(at(kBeforeBox), at(kBox)) << "the honorific is drawn into the preview";
+  EXPECT_NE(at(kTitleBefore), at(kTitleAfter)) << "the title greets by the chosen name";
+}
+
+// The demo's scenario frame scene playing a scenario of the test's own, beside a MAIN that hands
+// it texts in variables and checks what it left.
+
+// MAIN puts the addresses of a label and a script name into var:1 and var:2, runs the frame
+// scene (which plays TGS_DEMO to its end) and then runs tail.
+std::string MainRunningTheScene(const std::string& tail) {
+  return ".sob0\n set labelText, var:1\n set nameText, var:2\n"
+         " native native:0, callScene, status\n wait\n" +
+         tail +
+         "callScene: .word scene\nscene: .string \"TGS\"\nlabelText: .string \"first\"\n"
+         "nameText: .string \"TGS_DEMO\"\nstatus: .word 0\n";
+}
+
+// A MAIN that goes on past the scene reaches a fault, which fails the program.
+const std::string kFaultAfterTheScene = " jmp 0\n";
+
+class TgsReadings : public test::DemoGameTest {
+ protected:
+  test::PlayedRun PlayScenario(const std::string& main, const std::string& scenario) {
+    test::PutDemoScene(game, "TGS", main);
+    test::PutTob(game, "SCRIPT/TGS_DEMO.TOB", ".tob1\n" + scenario);
+    return Play({"BRIMWOLD_HEADLESS_FRAMES=600"});
+  }
+};
+
+// A scenario statement asks for Exit: the scenario stops there, and the program ends where the
+// main script next gives way (the frame scene's end), before MAIN goes on.
+TEST_F(TgsReadings, AnExitFromAScenarioStatementEndsTheProgram) {
+  const test::PlayedRun run = PlayScenario(MainRunningTheScene(kFaultAfterTheScene),
+                                           "  stmt{native native:2, 0, host:2 | ret}\n"
+                                           "  stmt{set 1, var:3 | ret}\n  .end\n");
+  EXPECT_EQ(run.status, 0) << run.errors;
+}
+
+// The scenario calls its own script by the name in var:2, at the label in var:1 and at one an
+// expression makes; each part adds to var:3, which MAIN checks once the scene is over.
+TEST_F(TgsReadings, ACallTakesItsNameAndLabelFromVariablesAndExpressions) {
+  const test::PlayedRun run = PlayScenario(
+      MainRunningTheScene(" mov var:3, c.1\nc: eq 0, 11, t.1\nt: jz 0, fail\n ret\nfail: jmp 0\n"),
+      "  Call var(1 0), var(2 0)\n"
+      "  Call {set l, host:0 | ret | l: .string \"second\"}, var(2 0)\n"
+      "  .end\n"
+      "first:\n  stmt{set 1, var:3 | ret}\n  Return\n"
+      "second:\n  stmt{mov var:3, a.1 | a: add 0, 10, var:3 | ret}\n  Return\n");
+  EXPECT_EQ(run.status, 0) << run.errors;
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
-// Saving and loading in the application and the program on copies of the demo game.
+// Saving and loading in the application and the program on copies of the demo game, and the
+// read-text log a stop signal leaves.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -15,6 +18,7 @@ namespace bw {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 // The demo's save scene run by the application on a copy of the demo game: it saves to the quick
 // ring and the automatic ring at set frames, and a second run finds the newest automatic save
@@ -65,10 +69,6 @@ TEST_F(SaveScene, ASecondRunLoadsTheNewestAutomaticSave) {
 // the menu bar's "セーブ" during the story comes back in a later run from the title's "つづきから"
 // and from the menu bar's "ロード" during the story; a quick save that fails says so.
 
-std::string Frames(uint32_t first, uint32_t last) {
-  return "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(first, last);
-}
-
 std::string Command(uint32_t frame, int id) {
   return "BRIMWOLD_HEADLESS_COMMANDS=" + std::to_string(frame) + ":" + std::to_string(id);
 }
@@ -96,7 +96,7 @@ TEST_F(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
   const test::PlayedRun saving =
       Play({test::StoryClicks(kSaveAt), Command(kSaveAt, kCmdSave),
             "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2",
-            Frames(kSavedFrom, kSavedUntil), "BRIMWOLD_HEADLESS_FRAMES=970"});
+            test::HashRanges({{kSavedFrom, kSavedUntil}}), "BRIMWOLD_HEADLESS_FRAMES=970"});
   ASSERT_EQ(saving.status, 0) << saving.errors;
   ASSERT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "DATA0200.SAV")) << saving.errors;
   std::set<uint64_t> saved;
@@ -105,8 +105,8 @@ TEST_F(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
   // "つづきから" at 60 is cancelled: the title stays. Again at 100, the first row is loaded.
   const test::PlayedRun title =
       Play({"BRIMWOLD_HEADLESS_INPUT=55:move:400:412,60:click:400:412,100:click:400:412",
-            "BRIMWOLD_HEADLESS_ANSWERS=2," + std::string(kLoadFirstRow), Frames(40, 250),
-            "BRIMWOLD_HEADLESS_FRAMES=260"});
+            "BRIMWOLD_HEADLESS_ANSWERS=2," + std::string(kLoadFirstRow),
+            test::HashRanges({{40, 250}}), "BRIMWOLD_HEADLESS_FRAMES=260"});
   ASSERT_EQ(title.status, 0) << title.errors;
   EXPECT_EQ(title.hashes.at(90), title.hashes.at(58)) << "a cancelled dialog leaves the title";
   EXPECT_TRUE(Showing(title, saved, 40) == Showing(title, saved, 101))
@@ -116,8 +116,8 @@ TEST_F(DemoSaves, TheTitleAndTheMenuBarBringBackTheSavedLine) {
   // During the story's first scene, the menu bar's load at 300.
   const test::PlayedRun story =
       Play({"BRIMWOLD_HEADLESS_INPUT=55:move:400:352,60:click:400:352", Command(300, kCmdLoad),
-            std::string("BRIMWOLD_HEADLESS_ANSWERS=") + kLoadFirstRow, Frames(280, 450),
-            "BRIMWOLD_HEADLESS_FRAMES=460"});
+            std::string("BRIMWOLD_HEADLESS_ANSWERS=") + kLoadFirstRow,
+            test::HashRanges({{280, 450}}), "BRIMWOLD_HEADLESS_FRAMES=460"});
   ASSERT_EQ(story.status, 0) << story.errors;
   EXPECT_TRUE(Showing(story, saved, 280) == Showing(story, saved, 301));
   EXPECT_FALSE(Showing(story, saved, 301).empty()) << "the menu bar's load shows the saved line";
@@ -135,6 +135,34 @@ TEST_F(DemoSaves, AQuickSaveThatCannotBeWrittenSaysSo) {
       << run.errors;
   EXPECT_NE(run.errors.find("DATA0105.SAV was not written: Is a directory"), std::string::npos)
       << "the system's reason: " << run.errors;
+}
+
+// The read-text log of the demo's scenario frame scene, written when a stop signal closes the
+// program while a message waits.
+
+class TextLog : public test::DemoGameTest {
+ protected:
+  void SetUp() override { test::PutDemoScene(game, "TGS", test::SceneCallingMain("TGS")); }
+};
+
+// The first two messages are clicked away (frames 70 and 160); at frame 200 the third is shown
+// and waits when the signal comes. The game closes as by its close button, and the log marks the
+// three messages shown as read.
+TEST_F(TextLog, AStopSignalWritesTheMessagesReadSoFar) {
+  const fs::path log = game.path() / "SAVEDATA" / "TEXT_LOG.DAT";
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
+    fs::remove(log);
+    test::ProgramProcess program(
+        BRIMWOLD_PROGRAM, {"/L", game.path().string()},
+        test::HeadlessEnvironment(home.path(), {"BRIMWOLD_HEADLESS_HASHES=200",
+                                                "BRIMWOLD_HEADLESS_INPUT=70:click:400:300,"
+                                                "160:click:400:300"}));
+    ASSERT_TRUE(program.WaitForOutput("frame 200 hash", 120s)) << program.Errors();
+    program.Signal(signal);
+    EXPECT_EQ(test::ExitCode(program.WaitForEnd(60s)), 0) << program.Errors();
+    EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 07 00");
+  }
 }
 
 }  // namespace

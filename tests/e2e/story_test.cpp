@@ -120,11 +120,10 @@ TEST_F(Story, TheMenuReturnsToTheTitleWhoseStartButtonStartsTheStoryAgain) {
 TEST_F(Story, RunsFromAFolderNamedWithSpacesAndJapanese) {
   const fs::path folder = home.path() / "はるかぜ の 丘 (デモ)";
   test::CopyDemoGame(BRIMWOLD_DEMO_GAME, folder);
-  const std::string quit = "BRIMWOLD_HEADLESS_INPUT=60:move:400:532,62:click:400:532";
-  const Played there =
-      test::PlayHeadless(folder, home.path(), {"BRIMWOLD_HEADLESS_HASHES=40", quit});
+  const Played there = test::PlayHeadless(folder, home.path(),
+                                          {"BRIMWOLD_HEADLESS_HASHES=40", test::kQuitFromTitle});
   EXPECT_EQ(there.status, 0) << there.errors;
-  const Played here = Play({"BRIMWOLD_HEADLESS_HASHES=40", quit});
+  const Played here = Play({"BRIMWOLD_HEADLESS_HASHES=40", test::kQuitFromTitle});
   EXPECT_EQ(here.status, 0) << here.errors;
   ASSERT_EQ(there.hashes.size(), 1u);
   EXPECT_EQ(there.hashes, here.hashes);
@@ -139,14 +138,6 @@ TEST_F(Story, RunsFromAFolderNamedWithSpacesAndJapanese) {
 // back.
 
 constexpr std::chrono::seconds kRoadsRunLimit{300};
-
-// The hash switch for the frames of the ranges (first, last).
-std::string ShownRanges(const std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
-  std::string list = "BRIMWOLD_HEADLESS_HASHES=";
-  for (auto [first, last] : ranges) list += test::FrameRange(first, last) + ",";
-  list.pop_back();
-  return list;
-}
 
 // The first play: start at 60, then a click every 120 frames from 200, each finding its line
 // typed out and waiting; Ctrl+F1 saves at 785 while the second scene's second line waits (its
@@ -197,10 +188,10 @@ TEST_F(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
       {kDefaultSpeedLine, kDefaultSpeedLine + 40},
       {kFirstEnd, kFirstEnd}};
   for (uint32_t f : kMoments) seaFrames.push_back({f, f});
-  const test::PlayedRun sea = Play(
-      {ShownRanges(seaFrames), input, "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kFirstEnd + 5),
-       "BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
-      kRoadsRunLimit);
+  const test::PlayedRun sea = Play({test::HashRanges(seaFrames), input,
+                                    "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kFirstEnd + 5),
+                                    "BRIMWOLD_HEADLESS_WAVE=" + wave.string()},
+                                   kRoadsRunLimit);
   ASSERT_EQ(sea.status, 0) << sea.errors;
   ASSERT_EQ(sea.hashes.size(), 3 + kSavedUntil - kSaved + 41 + kMoments.size()) << sea.errors;
   ASSERT_TRUE(fs::is_regular_file(game.path() / "SAVEDATA" / "DATA0105.SAV"));
@@ -229,7 +220,7 @@ TEST_F(StoryRoads, BothRoadsPlayToTheEndWithSkipSpeedAndAQuickLoad) {
   for (uint32_t f : {200u, 260u}) input += test::ClickOnLine(f, 318);
   for (uint32_t f = 440; f < kSecondEnd - 40; f += 60) input += test::ClickOnLine(f, 318);
   const test::PlayedRun forest =
-      Play({ShownRanges({{100, kLoadedUntil}, {kSecondEnd, kSecondEnd}}), input, kSheet,
+      Play({test::HashRanges({{100, kLoadedUntil}, {kSecondEnd, kSecondEnd}}), input, kSheet,
             "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(kSecondEnd + 5)},
            kRoadsRunLimit);
   ASSERT_EQ(forest.status, 0) << forest.errors;

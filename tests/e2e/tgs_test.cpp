@@ -85,7 +85,7 @@ TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
 // frames at every moment, the moments differ from one another, and with the show-effects switch
 // off (the figure's move at once, no quake) the run ends on the same picture.
 TEST_F(TgsDemo, SceneChangesShowTheSameFramesOnEveryRun) {
-  const std::string every = "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(400, 999);
+  const std::string every = test::HashRanges({{400, 999}});
   const std::string input =
       "BRIMWOLD_HEADLESS_INPUT=" + kClicks + "," + kRightRoad + "," + kEndClick;
   const fs::path log = game.path() / "SAVEDATA" / "TEXT_LOG.DAT";
@@ -149,8 +149,7 @@ TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
             "BRIMWOLD_HEADLESS_INPUT=" + MenuButton(101, 5) + ",260:click:400:300," +
                 MenuButton(301, 6) + ",600:click:400:300,660:click:400:300",
             "BRIMWOLD_HEADLESS_ANSWERS=row:0;check:1073:0;press:1204;2,row:0;activate;2",
-            "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(205, 259) + "," +
-                test::FrameRange(500, 559) + ",290"});
+            test::HashRanges({{205, 259}, {500, 559}, {290, 290}})});
   ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_TRUE(std::filesystem::exists(game.path() / "SAVEDATA" / "DATA0200.SAV")) << run.errors;
   std::set<uint64_t> saved, loaded;
@@ -396,8 +395,7 @@ TEST_F(TgsSave, TheQuickLoadCaptionIsShortWhileFramesAreSkipped) {
         {"BRIMWOLD_HEADLESS_FRAMES=562",
          "BRIMWOLD_HEADLESS_INPUT=74:keydown:Left Ctrl,80:keydown:F1,83:keyup:F1,"
          "90:keyup:Left Ctrl,100:click:400:300,150:key:F1",
-         "BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(200, 260) + "," +
-             test::FrameRange(460, 560)});
+         test::HashRanges({{200, 260}, {460, 560}})});
     ASSERT_EQ(run.status, 0) << run.errors;
     ASSERT_EQ(run.hashes.size(), 162u) << run.errors;
     std::set<uint64_t> later;
@@ -513,8 +511,8 @@ class TgsFrameEnd : public test::DemoGameTest {
   // The hashes of frames from to to of a run of MAIN.
   std::set<uint64_t> Frames(const std::string& main, uint32_t from, uint32_t to) {
     test::PutAssembled(game, "SCRIPT/MAIN.SOB", main);
-    const test::PlayedRun run = Play({"BRIMWOLD_HEADLESS_HASHES=" + test::FrameRange(from, to),
-                                      "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(to + 2)});
+    const test::PlayedRun run = Play(
+        {test::HashRanges({{from, to}}), "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(to + 2)});
     EXPECT_EQ(run.status, 0) << run.errors;
     std::set<uint64_t> hashes;
     for (auto [frame, hash] : run.hashes) hashes.insert(hash);
@@ -539,9 +537,8 @@ TEST_F(TgsFrameEnd, TheReadFlagsThatNative35SavedOutliveAKill) {
       FrameMain({"TGS_READ"}, "  native native:35, none, status\nloop:\n  wait\n  jmp loop\n"));
   test::ProgramProcess program(
       BRIMWOLD_PROGRAM, {"/L", game.path().string()},
-      {"XDG_RUNTIME_DIR=" + home.path().string(), "XDG_DATA_HOME=" + home.path().string(),
-       "BRIMWOLD_HEADLESS=1", "BRIMWOLD_HEADLESS_INPUT=60:click:400:300",
-       "BRIMWOLD_HEADLESS_HASHES=150"});
+      test::HeadlessEnvironment(home.path(), {"BRIMWOLD_HEADLESS_INPUT=60:click:400:300",
+                                              "BRIMWOLD_HEADLESS_HASHES=150"}));
   ASSERT_TRUE(program.WaitForOutput("frame 150 hash", kRunLimit)) << program.Errors();
   program.Signal(SIGKILL);
   program.WaitForEnd(kRunLimit);

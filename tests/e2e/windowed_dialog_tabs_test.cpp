@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/windowed_run.h"
 #include "program/program_process.h"
 #include "support/demo_copy.h"
 #include "support/temp_dir.h"
@@ -102,15 +103,9 @@ class WindowedProgram {
       if (server_->WaitForOutput("\n", seconds(20))) display_ = display;
     }
     if (display_.empty()) return;
-    // No session bus is started for the run; the software renderer keeps the GL driver out.
-    program_.emplace(
-        BRIMWOLD_PROGRAM, std::vector<std::string>{"/L", game.string()},
-        std::vector<std::string>{"BRIMWOLD_HEADLESS", "DISPLAY=" + display_, "SDL_VIDEODRIVER=x11",
-                                 "SDL_AUDIODRIVER=dummy", "SDL_RENDER_DRIVER=software",
-                                 "SDL_FRAMEBUFFER_ACCELERATION=0",
-                                 "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (home / "no-bus").string(),
-                                 "XDG_RUNTIME_DIR=" + home.string(),
-                                 "XDG_DATA_HOME=" + home.string(), "BRIMWOLD_SDL_INPUT=" + input});
+    std::vector<std::string> env = test::WindowedEnvironment(home, input);
+    env.push_back("DISPLAY=" + display_);
+    program_.emplace(BRIMWOLD_PROGRAM, std::vector<std::string>{"/L", game.string()}, env);
   }
 
   bool Started() const { return program_.has_value(); }

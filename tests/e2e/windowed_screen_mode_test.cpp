@@ -4,8 +4,6 @@
 // manager. The screen is read back and must hold the whole picture, centred between black bars:
 // the picture the headless backend draws of the same title, scaled, in the colours it drew.
 // Skipped only where xvfb-run is not installed.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +17,7 @@
 #include <vector>
 
 #include "app/dialogs/message_dialog.h"
+#include "e2e/windowed_run.h"
 #include "host/message_queue.h"
 #include "host/presentation_sink.h"
 #include "support/demo_copy.h"
@@ -38,7 +37,6 @@ constexpr int kScreenHeight = 1080;
 constexpr int kPictureLeft = 240;
 constexpr int kPictureRight = 1680;
 constexpr double kScale = 1.8;
-constexpr int kServerAttempts = 3;
 // The demo's title stands still from this frame on.
 constexpr uint32_t kTitleFrame = 240;
 // A sample of the picture is taken where it is flat: the scaler's filter gives the same colour
@@ -51,14 +49,10 @@ constexpr int kColourLevels = 12;
 constexpr int kBlackLevels = 8;
 
 bool HaveTools() {
-  return std::system(
-             "(command -v xvfb-run && command -v xdotool && command -v xwd && "
-             "command -v matchbox-window-manager) >/dev/null") == 0;
+  return test::HaveCommands({"xvfb-run", "xdotool", "xwd", "matchbox-window-manager"});
 }
 
-struct Shot {
-  int status = -1;
-  std::string errors;
+struct Shot : test::WindowedRun {
   test::Screen screen;
 };
 
@@ -81,14 +75,9 @@ Shot RunAndShoot(const fs::path& game, const fs::path& home, const std::string& 
     std::ofstream out(script);
     out << "#!/bin/sh\n";
     if (windowManager) out << "matchbox-window-manager -use_titlebar no & sleep 1\n";
-    out << "env -u BRIMWOLD_HEADLESS SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "
-           "SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0 DBUS_SESSION_BUS_ADDRESS="
-        << test::ShellQuoted("unix:path=" + (home / "no-bus").string())
-        << " XDG_RUNTIME_DIR=" << test::ShellQuoted(home.string())
-        << " XDG_DATA_HOME=" << test::ShellQuoted(home.string())
-        << " BRIMWOLD_SDL_INPUT=" << test::ShellQuoted(input) << " "
-        << test::ShellQuoted(BRIMWOLD_PROGRAM) << " /L " << test::ShellQuoted(game.string())
-        << " >/dev/null 2>" << test::ShellQuoted(errors.string()) << " &\nP=$!\n";
+    out << test::WindowedEnvCommand(home, input) << " " << test::ShellQuoted(BRIMWOLD_PROGRAM)
+        << " /L " << test::ShellQuoted(game.string()) << " >/dev/null 2>"
+        << test::ShellQuoted(errors.string()) << " &\nP=$!\n";
     if (waitForEnd) {
       out << "wait $P\nexit $?\n";
     } else {
@@ -115,12 +104,7 @@ Shot RunAndShoot(const fs::path& game, const fs::path& home, const std::string& 
                                                 std::to_string(height) + "x24") +
                               " sh " + test::ShellQuoted(script.string()) + " >/dev/null 2>&1";
   Shot shot;
-  for (int attempt = 0; attempt < kServerAttempts; ++attempt) {
-    const int status = std::system(command.c_str());
-    shot.status = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    shot.errors = test::ReadFile(errors);
-    if (shot.errors.find("xvfb-run: error:") == std::string::npos) break;
-  }
+  static_cast<test::WindowedRun&>(shot) = test::RunUnderXvfb(command, errors);
   if (!waitForEnd && !click) shot.screen = test::ReadXwd(home / "shot.xwd");
   return shot;
 }
@@ -199,18 +183,6 @@ void ExpectWholePictureLetterboxed(const Shot& shot, const host::Frame& title,
   }
 }
 
-std::string Complaints(const std::string& errors) {
-  for (const char* mark : {"Sanitizer: ", "runtime error:", "input: gave up"}) {
-    if (std::string(mark) == "Sanitizer: " &&
-        errors.find("LeakSanitizer: detected memory leaks") != std::string::npos &&
-        errors.find("ERROR: AddressSanitizer") == std::string::npos)
-      continue;
-    size_t at = errors.find(mark);
-    if (at != std::string::npos) return errors.substr(at > 200 ? at - 200 : 0, 2000);
-  }
-  return {};
-}
-
 // The title is on the screen after 300 turns; the sheet's radio switches at once.
 constexpr const char* kTitle = "wait:300,";
 constexpr const char* kFromSheet =
@@ -269,7 +241,7 @@ TEST_F(WindowedScreenMode, FullScreenShowsTheWholePictureLetterboxedHoweverItIsR
     const std::string input = std::string(kTitle) + c.input;
     const Shot shot = RunAndShoot(game.path(), home.path(), input,
                                   input.substr(input.rfind(',') + 1), c.windowManager);
-    EXPECT_EQ(Complaints(shot.errors), "");
+    EXPECT_EQ(test::Complaints(shot.errors, false), "");
     EXPECT_NE(shot.errors.find("input: played wait:60"), std::string::npos) << shot.errors;
     ExpectWholePictureLetterboxed(shot, title, c.input == kSheetOpen);
   }
@@ -288,7 +260,7 @@ TEST_F(WindowedScreenMode, TheRealPointerClicksWhereThePlayerSeesTheEnlargedPict
     const ClickThenEnd quit{512, 681, 1024, 768};
     const Shot shot = RunAndShoot(game.path(), home.path(), std::string(kTitle) + kFromSheet,
                                   "wait:60", windowManager, false, quit);
-    EXPECT_EQ(Complaints(shot.errors), "");
+    EXPECT_EQ(test::Complaints(shot.errors, false), "");
     EXPECT_EQ(shot.status, 0) << "the quit button did not take the click: " << shot.errors;
   }
 }
@@ -313,7 +285,7 @@ TEST_F(WindowedScreenMode, AFullScreenSavedByTheRunBeforeStartsWhole) {
         << "the close question was answered before the click: " << first.errors;
     const Shot second =
         RunAndShoot(game.path(), home.path(), "wait:200", "wait:200", windowManager);
-    EXPECT_EQ(Complaints(second.errors), "");
+    EXPECT_EQ(test::Complaints(second.errors, false), "");
     ExpectWholePictureLetterboxed(second, title);
   }
 }
