@@ -52,19 +52,25 @@ void WriteGame(const test::TempDir& game, const std::string& mainBody) {
   test::WriteGameFolder(game, AppRecord{}, AppInfo{}, EngineConfig{}, mainBody);
 }
 
+// Each test's lock and data folders, and a folder for its game.
+class Program : public testing::Test {
+ protected:
+  test::TempDir home;
+  test::TempDir game;
+};
+
 // A game whose MAIN ends, or whose window closes, ends with 0 in the demo's runs.
-TEST(Program, TakesItsFolderJoinedToTheSwitchHelpsAndEndsNonZeroOnABadCommandLine) {
-  test::TempDir home, loops;
+TEST_F(Program, TakesItsFolderJoinedToTheSwitchHelpsAndEndsNonZeroOnABadCommandLine) {
   const auto run = [&](const std::vector<std::string>& arguments) {
     ProgramProcess program(BW_PROGRAM, arguments,
                            HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_FRAMES=1"}));
     return Finish(program);
   };
-  WriteGame(loops, test::kLoopForever);
-  EXPECT_EQ(run({"/l" + loops.path().string()}), 0) << "the window closed";
-  EXPECT_EQ(run({"--trust-game", "/L", loops.path().string()}), 0) << "the player's switch";
+  WriteGame(game, test::kLoopForever);
+  EXPECT_EQ(run({"/l" + game.path().string()}), 0) << "the window closed";
+  EXPECT_EQ(run({"--trust-game", "/L", game.path().string()}), 0) << "the player's switch";
   EXPECT_NE(run({"/L"}), 0) << "no folder after /L";
-  EXPECT_NE(run({"/L", (loops.path() / "missing").string()}), 0) << "no such folder";
+  EXPECT_NE(run({"/L", (game.path() / "missing").string()}), 0) << "no such folder";
 
   // The help says what the program is for, and a run without /L where it looked.
   ProgramProcess help(BW_PROGRAM, {"-h"}, {});
@@ -85,9 +91,7 @@ TEST(Program, TakesItsFolderJoinedToTheSwitchHelpsAndEndsNonZeroOnABadCommandLin
 
 // A settings file that is a folder is reported as the engine reports an unreadable one, and the
 // folder keeps what it holds.
-TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
   WriteGame(game, " wait\n ret\n");
   std::filesystem::remove(game.path() / "USER.CFG");
   game.WriteFile("USER.CFG/inside", "keep");
@@ -99,9 +103,7 @@ TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
 }
 
 // A machine without the Japanese faces still runs the game, and says what will not show.
-TEST(Program, WithoutTheFacesTheGameRunsAndSaysItsTextWillNotShow) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, WithoutTheFacesTheGameRunsAndSaysItsTextWillNotShow) {
   WriteGame(game, test::kLoopForever);
   home.WriteFile("fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig><dir>" +
                                    (home.path() / "no-fonts").string() + "</dir><cachedir>" +
@@ -126,12 +128,10 @@ bool EnterTheEndlessLoop(ProgramProcess& program) {
 
 // A game whose script never waits is ended by the watchdog, or by a second stop signal. (A game
 // that waits closes on a stop as by its close button: the dialog's and the second copy's tests.)
-TEST(Program, StopSignalsCloseTheGameOrEndIt) {
-  test::TempDir home;
-  test::TempDir stuck;
-  WriteGame(stuck, kStuckAfterOneWait);
+TEST_F(Program, StopSignalsCloseTheGameOrEndIt) {
+  WriteGame(game, kStuckAfterOneWait);
   {
-    ProgramProcess program = Play(stuck.path(), home, {"BRIMWOLD_HEADLESS_HASHES=2"});
+    ProgramProcess program = Play(game.path(), home, {"BRIMWOLD_HEADLESS_HASHES=2"});
     ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
     program.Signal(SIGTERM);
     std::optional<int> status = program.WaitForEnd(6s);
@@ -141,7 +141,7 @@ TEST(Program, StopSignalsCloseTheGameOrEndIt) {
         << program.Errors();
   }
   {
-    ProgramProcess program = Play(stuck.path(), home, {"BRIMWOLD_HEADLESS_HASHES=2"});
+    ProgramProcess program = Play(game.path(), home, {"BRIMWOLD_HEADLESS_HASHES=2"});
     ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
     program.Signal(SIGINT);
     ASSERT_TRUE(program.WaitForOutput("closing the game", kEndLimit)) << program.Errors();
@@ -155,9 +155,7 @@ TEST(Program, StopSignalsCloseTheGameOrEndIt) {
 // A stop that comes while a dialog waits for its answer closes the dialog as the window's close
 // button does, then the game: the run ends at once, with its settings saved. The dialog is drawn
 // on SDL's own invisible driver, where it waits as it does on a screen.
-TEST(Program, AStopWhileADialogWaitsClosesItAndTheGame) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, AStopWhileADialogWaitsClosesItAndTheGame) {
   WriteGame(game,
             " native native:799, ask, status\n wait\n ret\n"
             "ask: .word 1, 0, question\nquestion: .string \"Stop here?\"\nstatus: .word 0\n");
@@ -177,9 +175,7 @@ TEST(Program, AStopWhileADialogWaitsClosesItAndTheGame) {
 
 // The lock lives in the user's runtime folder, else in the user's cache folder, and is the game's
 // own: a second copy of one game stops and says why, another game runs beside it.
-TEST(Program, ASecondCopyOfAGameStopsAndSaysWhy) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, ASecondCopyOfAGameStopsAndSaysWhy) {
   WriteGame(game, test::kLoopForever);
   ProgramProcess first = Play(game.path(), home, {"BRIMWOLD_HEADLESS_HASHES=1"});
   ASSERT_TRUE(first.WaitForOutput("frame 1 hash", kStartLimit)) << first.Errors();
@@ -220,12 +216,10 @@ std::filesystem::path FolderOfLength(const std::filesystem::path& base, size_t n
   return folder;
 }
 
-TEST(Program, AGameOrSaveFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
-  test::TempDir home;
-  test::TempDir base;
+TEST_F(Program, AGameOrSaveFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
   const size_t longest = kMaxAppFolder - 3;
-  const std::filesystem::path fits = FolderOfLength(base.path(), longest);
-  const std::filesystem::path over = FolderOfLength(base.path(), longest + 1);
+  const std::filesystem::path fits = FolderOfLength(game.path(), longest);
+  const std::filesystem::path over = FolderOfLength(game.path(), longest + 1);
   ASSERT_EQ(fits.string().size(), longest);
   ASSERT_EQ(over.string().size(), longest + 1);
   for (const auto& folder : {fits, over}) {
@@ -270,9 +264,7 @@ TEST(Program, AGameOrSaveFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
 }
 
 // A start removes what a killed save left beside the settings, and only that.
-TEST(Program, AStartRemovesStaleTemporaries) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, AStartRemovesStaleTemporaries) {
   WriteGame(game, " wait\n ret\n");
   game.WriteFile("SAVEDATA/APP_CFG.DAT.tmp.k1LLed", "half");
   game.WriteFile("USER.CFG.tmp.aB3dE6", "half");
@@ -287,7 +279,7 @@ TEST(Program, AStartRemovesStaleTemporaries) {
 
 // What `make run` builds before the window opens: the program, the tools and the demo game, and
 // none of the tests, which take many times longer to build. Read from the build tree's own rules.
-TEST(Program, TheRunTargetBuildsTheProgramToolsAndDemoAndNoTest) {
+TEST_F(Program, TheRunTargetBuildsTheProgramToolsAndDemoAndNoTest) {
   const std::filesystem::path tree = BW_BUILD_DIR;
   if (!std::filesystem::exists(tree / "build.ninja")) GTEST_SKIP() << "not a Ninja build tree";
   const std::string command = "ninja -C '" + tree.string() + "' -t commands player 2>&1";
@@ -332,8 +324,8 @@ std::string Snapshot(const fs::path& folder) {
   return all;
 }
 
-TEST(GameFolderPaths, ARunWritesItsOwnFolderNotTheSiblingWithTheSameCodePageName) {
-  test::TempDir root, home;
+TEST_F(Program, ARunWritesItsOwnFolderNotTheSiblingWithTheSameCodePageName) {
+  const test::TempDir& root = game;
   for (const std::string& played : {kWaveDash, kFullWidthTilde}) {
     SCOPED_TRACE(played);
     const std::string other = played == kWaveDash ? kFullWidthTilde : kWaveDash;
