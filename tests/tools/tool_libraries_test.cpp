@@ -13,6 +13,7 @@
 
 #include "common/byte_reader.h"
 #include "lib/bmp/bmp_plain.h"
+#include "lib/le_bytes.h"
 #include "lib/sob/sob_assembler.h"
 #include "lib/textshot/message_sheet.h"
 #include "lib/textshot/text_sheet.h"
@@ -32,27 +33,23 @@ using tob::syntax::ReadCodeBlock;
 // Bitmaps as image editors write them: the larger headers, BGRA bit fields with their alpha, and
 // 8-bit RLE whose rows carry a padding pixel.
 
-void Put(Bytes& b, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
 // A bottom-up bitmap: headers, the masks of a larger header, the table, then the pixel bytes.
 Bytes Bitmap(uint32_t infoSize, int32_t width, int32_t height, uint16_t bits, uint32_t compression,
              const std::vector<uint32_t>& masks, const std::vector<uint32_t>& table,
              const Bytes& pixels) {
   Bytes info;
-  for (uint32_t field : {infoSize, uint32_t(width), uint32_t(height)}) Put(info, field, 4);
-  Put(info, 1, 2);  // one plane
-  Put(info, bits, 2);
+  for (uint32_t field : {infoSize, uint32_t(width), uint32_t(height)}) PutLe(info, field, 4);
+  PutLe(info, 1, 2);  // one plane
+  PutLe(info, bits, 2);
   for (uint32_t field : {compression, uint32_t(pixels.size()), 2835u, 2835u,
                          bits <= 8 ? uint32_t(table.size()) : 0u, 0u})
-    Put(info, field, 4);
-  for (uint32_t mask : masks) Put(info, mask, 4);
+    PutLe(info, field, 4);
+  for (uint32_t mask : masks) PutLe(info, mask, 4);
   info.resize(infoSize, 0);
-  for (uint32_t entry : table) Put(info, entry, 4);
+  for (uint32_t entry : table) PutLe(info, entry, 4);
   Bytes file = {'B', 'M'};
   for (size_t field : {14 + info.size() + pixels.size(), size_t{0}, 14 + info.size()})
-    Put(file, static_cast<uint32_t>(field), 4);
+    PutLe(file, static_cast<uint32_t>(field), 4);
   file.insert(file.end(), info.begin(), info.end());
   file.insert(file.end(), pixels.begin(), pixels.end());
   return file;
