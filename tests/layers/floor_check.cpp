@@ -49,37 +49,27 @@ bool ReadSystemLine(std::istringstream& words, SystemHeaders* entry) {
 
 bool ReadTable(const fs::path& path, FloorTable* table) {
   std::ifstream in(path);
-  if (!in) return false;
   std::string line;
-  int lineNumber = 0;
-  while (std::getline(in, line)) {
-    ++lineNumber;
-    if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+  for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
+    const auto fail = [&](const char* expected) {
+      std::fprintf(stderr, "%s:%d: expected %s\n", path.c_str(), lineNumber, expected);
+      return false;
+    };
+    line.erase(std::min(line.find('#'), line.size()));
     std::istringstream words(line);
-    if (std::string keyword; (std::istringstream(line) >> keyword) && keyword == "system") {
+    std::string keyword;
+    if (!(std::istringstream(line) >> keyword)) continue;  // a blank line
+    if (keyword == "system") {
       words >> keyword;
       SystemHeaders entry;
-      if (!ReadSystemLine(words, &entry)) {
-        std::fprintf(stderr, "%s:%d: expected system <headers> : <places>\n", path.c_str(),
-                     lineNumber);
-        return false;
-      }
+      if (!ReadSystemLine(words, &entry)) return fail("system <headers> : <places>");
       table->system.push_back(std::move(entry));
       continue;
     }
     Unit unit;
     std::string name;
-    if (!(words >> unit.floor)) {
-      if (line.find_first_not_of(" \t\r") != std::string::npos) {
-        std::fprintf(stderr, "%s:%d: expected a floor number\n", path.c_str(), lineNumber);
-        return false;
-      }
-      continue;
-    }
-    if (!(words >> name)) {
-      std::fprintf(stderr, "%s:%d: expected a unit after the floor\n", path.c_str(), lineNumber);
-      return false;
-    }
+    if (!(words >> unit.floor)) return fail("a floor number");
+    if (!(words >> name)) return fail("a unit after the floor");
     for (std::string other; words >> other;) unit.alsoUses.insert(other);
     table->units[name] = std::move(unit);
   }

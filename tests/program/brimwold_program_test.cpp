@@ -36,9 +36,15 @@ std::vector<std::string> HeadlessEnvironment(const test::TempDir& home,
   return environment;
 }
 
-// Runs the program to its end; answers the wait status.
-std::optional<int> RunToEnd(ProgramProcess& program) {
-  return program.WaitForEnd(kEndLimit);
+// The program playing the game folder in a headless run.
+ProgramProcess Play(const std::filesystem::path& game, const test::TempDir& home,
+                    std::vector<std::string> more = {}) {
+  return ProgramProcess(BW_PROGRAM, {"/L", game.string()}, HeadlessEnvironment(home, more));
+}
+
+// Waits for the program's end; answers its exit code.
+int Finish(ProgramProcess& program) {
+  return ExitCode(program.WaitForEnd(kEndLimit));
 }
 
 // A game folder with the default configuration and the given MAIN.
@@ -46,66 +52,67 @@ void WriteGame(const test::TempDir& game, const std::string& mainBody) {
   test::WriteGameFolder(game, AppRecord{}, AppInfo{}, EngineConfig{}, mainBody);
 }
 
+// Each test's lock and data folders, and a folder for its game.
+class Program : public testing::Test {
+ protected:
+  test::TempDir home;
+  test::TempDir game;
+};
+
 // A game whose MAIN ends, or whose window closes, ends with 0 in the demo's runs.
-TEST(Program, TakesItsFolderJoinedToTheSwitchHelpsAndEndsNonZeroOnABadCommandLine) {
-  test::TempDir home, loops;
+TEST_F(Program, TakesItsFolderJoinedToTheSwitchHelpsAndEndsNonZeroOnABadCommandLine) {
   const auto run = [&](const std::vector<std::string>& arguments) {
     ProgramProcess program(BW_PROGRAM, arguments,
                            HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_FRAMES=1"}));
-    return ExitCode(RunToEnd(program));
+    return Finish(program);
   };
-  WriteGame(loops, test::kLoopForever);
-  EXPECT_EQ(run({"/l" + loops.path().string()}), 0) << "the window closed";
-  EXPECT_EQ(run({"--trust-game", "/L", loops.path().string()}), 0) << "the player's switch";
+  WriteGame(game, test::kLoopForever);
+  EXPECT_EQ(run({"/l" + game.path().string()}), 0) << "the window closed";
+  EXPECT_EQ(run({"--trust-game", "/L", game.path().string()}), 0) << "the player's switch";
   EXPECT_NE(run({"/L"}), 0) << "no folder after /L";
-  EXPECT_NE(run({"/L", (loops.path() / "missing").string()}), 0) << "no such folder";
+  EXPECT_NE(run({"/L", (game.path() / "missing").string()}), 0) << "no such folder";
 
   // The help says what the program is for, and a run without /L where it looked.
   ProgramProcess help(BW_PROGRAM, {"-h"}, {});
-  EXPECT_EQ(ExitCode(RunToEnd(help)), 0);
+  EXPECT_EQ(Finish(help), 0);
   EXPECT_NE(help.Output().find("usage: brimwold [--trust-game] [/L game-folder]"),
             std::string::npos);
   EXPECT_NE(help.Output().find("  --trust-game\n"), std::string::npos) << "the switch is listed";
   ProgramProcess wrong(BW_PROGRAM, {"--frobnicate"}, {});
-  EXPECT_EQ(ExitCode(RunToEnd(wrong)), 2);
+  EXPECT_EQ(Finish(wrong), 2);
   EXPECT_NE(wrong.Errors().find("usage: brimwold"), std::string::npos);
 
   // The program's own folder holds no game.
   ProgramProcess bare(BW_PROGRAM, {}, HeadlessEnvironment(home));
-  EXPECT_NE(ExitCode(RunToEnd(bare)), 0);
+  EXPECT_NE(Finish(bare), 0);
   const std::string folder = std::filesystem::path(BW_PROGRAM).parent_path().string();
   EXPECT_NE(bare.Errors().find("looked for in " + folder), std::string::npos) << bare.Errors();
 }
 
 // A settings file that is a folder is reported as the engine reports an unreadable one, and the
 // folder keeps what it holds.
-TEST(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, ASettingsFileThatIsAFolderIsReportedAndKept) {
   WriteGame(game, " wait\n ret\n");
   std::filesystem::remove(game.path() / "USER.CFG");
   game.WriteFile("USER.CFG/inside", "keep");
-  ProgramProcess settings(BW_PROGRAM, {"/L", game.path().string()}, HeadlessEnvironment(home));
-  EXPECT_EQ(ExitCode(RunToEnd(settings)), 1) << settings.Errors();
+  ProgramProcess settings = Play(game.path(), home);
+  EXPECT_EQ(Finish(settings), 1) << settings.Errors();
   EXPECT_NE(settings.Errors().find("環境設定ファイルの読み込みに失敗"), std::string::npos)
       << settings.Errors();
   EXPECT_EQ(test::ReadFile(game.path() / "USER.CFG" / "inside"), "keep");
 }
 
 // A machine without the Japanese faces still runs the game, and says what will not show.
-TEST(Program, WithoutTheFacesTheGameRunsAndSaysItsTextWillNotShow) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, WithoutTheFacesTheGameRunsAndSaysItsTextWillNotShow) {
   WriteGame(game, test::kLoopForever);
   home.WriteFile("fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig><dir>" +
                                    (home.path() / "no-fonts").string() + "</dir><cachedir>" +
                                    (home.path() / "font-cache").string() +
                                    "</cachedir></fontconfig>\n");
-  ProgramProcess bare(
-      BW_PROGRAM, {"/L", game.path().string()},
-      HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_FRAMES=2",
-                                 "FONTCONFIG_FILE=" + (home.path() / "fonts.conf").string()}));
-  EXPECT_EQ(ExitCode(RunToEnd(bare)), 0) << bare.Errors();
+  ProgramProcess bare = Play(
+      game.path(), home,
+      {"BRIMWOLD_HEADLESS_FRAMES=2", "FONTCONFIG_FILE=" + (home.path() / "fonts.conf").string()});
+  EXPECT_EQ(Finish(bare), 0) << bare.Errors();
   EXPECT_NE(bare.Errors().find("the default face did not load"), std::string::npos)
       << bare.Errors();
 }
@@ -114,9 +121,6 @@ TEST(Program, WithoutTheFacesTheGameRunsAndSaysItsTextWillNotShow) {
 // headless clock is virtual: the loop is entered at once after the frame, and the pause only
 // covers the scheduler of a busy machine.
 constexpr char kStuckAfterOneWait[] = " wait\ntop:\n jmp top\n";
-std::vector<std::string> StuckEnvironment(const test::TempDir& home) {
-  return HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_HASHES=2"});
-}
 bool EnterTheEndlessLoop(ProgramProcess& program) {
   if (!program.WaitForOutput("frame 2 hash", kStartLimit)) return false;
   return !program.WaitForEnd(300ms);
@@ -124,12 +128,10 @@ bool EnterTheEndlessLoop(ProgramProcess& program) {
 
 // A game whose script never waits is ended by the watchdog, or by a second stop signal. (A game
 // that waits closes on a stop as by its close button: the dialog's and the second copy's tests.)
-TEST(Program, StopSignalsCloseTheGameOrEndIt) {
-  test::TempDir home;
-  test::TempDir stuck;
-  WriteGame(stuck, kStuckAfterOneWait);
+TEST_F(Program, StopSignalsCloseTheGameOrEndIt) {
+  WriteGame(game, kStuckAfterOneWait);
   {
-    ProgramProcess program(BW_PROGRAM, {"/L", stuck.path().string()}, StuckEnvironment(home));
+    ProgramProcess program = Play(game.path(), home, {"BRIMWOLD_HEADLESS_HASHES=2"});
     ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
     program.Signal(SIGTERM);
     std::optional<int> status = program.WaitForEnd(6s);
@@ -139,12 +141,12 @@ TEST(Program, StopSignalsCloseTheGameOrEndIt) {
         << program.Errors();
   }
   {
-    ProgramProcess program(BW_PROGRAM, {"/L", stuck.path().string()}, StuckEnvironment(home));
+    ProgramProcess program = Play(game.path(), home, {"BRIMWOLD_HEADLESS_HASHES=2"});
     ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
     program.Signal(SIGINT);
     ASSERT_TRUE(program.WaitForOutput("closing the game", kEndLimit)) << program.Errors();
     program.Signal(SIGINT);
-    EXPECT_EQ(ExitCode(RunToEnd(program)), 128 + SIGINT);
+    EXPECT_EQ(Finish(program), 128 + SIGINT);
     EXPECT_NE(program.Errors().find("a second stop signal came"), std::string::npos)
         << program.Errors();
   }
@@ -153,9 +155,7 @@ TEST(Program, StopSignalsCloseTheGameOrEndIt) {
 // A stop that comes while a dialog waits for its answer closes the dialog as the window's close
 // button does, then the game: the run ends at once, with its settings saved. The dialog is drawn
 // on SDL's own invisible driver, where it waits as it does on a screen.
-TEST(Program, AStopWhileADialogWaitsClosesItAndTheGame) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, AStopWhileADialogWaitsClosesItAndTheGame) {
   WriteGame(game,
             " native native:799, ask, status\n wait\n ret\n"
             "ask: .word 1, 0, question\nquestion: .string \"Stop here?\"\nstatus: .word 0\n");
@@ -175,35 +175,32 @@ TEST(Program, AStopWhileADialogWaitsClosesItAndTheGame) {
 
 // The lock lives in the user's runtime folder, else in the user's cache folder, and is the game's
 // own: a second copy of one game stops and says why, another game runs beside it.
-TEST(Program, ASecondCopyOfAGameStopsAndSaysWhy) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, ASecondCopyOfAGameStopsAndSaysWhy) {
   WriteGame(game, test::kLoopForever);
-  ProgramProcess first(BW_PROGRAM, {"/L", game.path().string()},
-                       HeadlessEnvironment(home, {"BRIMWOLD_HEADLESS_HASHES=1"}));
+  ProgramProcess first = Play(game.path(), home, {"BRIMWOLD_HEADLESS_HASHES=1"});
   ASSERT_TRUE(first.WaitForOutput("frame 1 hash", kStartLimit)) << first.Errors();
   EXPECT_TRUE(std::filesystem::exists(home.path() / "Brimwold DXKVR DX Application.lock"));
 
-  ProgramProcess second(BW_PROGRAM, {"/L", game.path().string()}, HeadlessEnvironment(home));
-  EXPECT_EQ(ExitCode(RunToEnd(second)), 3);
+  ProgramProcess second = Play(game.path(), home);
+  EXPECT_EQ(Finish(second), 3);
   EXPECT_NE(second.Errors().find("already running"), std::string::npos) << second.Errors();
 
   test::TempDir other;
   AppInfo info;
   info.appName = "Other";
   test::WriteGameFolder(other, AppRecord{}, info, EngineConfig{}, " wait\n ret\n");
-  ProgramProcess beside(BW_PROGRAM, {"/L", other.path().string()}, HeadlessEnvironment(home));
-  EXPECT_EQ(ExitCode(RunToEnd(beside)), 0) << beside.Errors();
+  ProgramProcess beside = Play(other.path(), home);
+  EXPECT_EQ(Finish(beside), 0) << beside.Errors();
 
   first.Signal(SIGTERM);
-  EXPECT_EQ(ExitCode(RunToEnd(first)), 0);
+  EXPECT_EQ(Finish(first), 0);
 
   // Without a runtime folder: this user's cache folder, never a folder every user shares.
   ProgramProcess cached(BW_PROGRAM, {"/L", other.path().string()},
                         {"BRIMWOLD_HEADLESS=1", "XDG_RUNTIME_DIR",
                          "XDG_CACHE_HOME=" + home.path().string() + "/cache",
                          "XDG_DATA_HOME=" + home.path().string()});
-  EXPECT_EQ(ExitCode(RunToEnd(cached)), 0) << cached.Errors();
+  EXPECT_EQ(Finish(cached), 0) << cached.Errors();
   EXPECT_TRUE(
       std::filesystem::exists(home.path() / "cache" / "brimwold" / "Brimwold DXOther.lock"));
 }
@@ -219,12 +216,10 @@ std::filesystem::path FolderOfLength(const std::filesystem::path& base, size_t n
   return folder;
 }
 
-TEST(Program, AGameOrSaveFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
-  test::TempDir home;
-  test::TempDir base;
+TEST_F(Program, AGameOrSaveFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
   const size_t longest = kMaxAppFolder - 3;
-  const std::filesystem::path fits = FolderOfLength(base.path(), longest);
-  const std::filesystem::path over = FolderOfLength(base.path(), longest + 1);
+  const std::filesystem::path fits = FolderOfLength(game.path(), longest);
+  const std::filesystem::path over = FolderOfLength(game.path(), longest + 1);
   ASSERT_EQ(fits.string().size(), longest);
   ASSERT_EQ(over.string().size(), longest + 1);
   for (const auto& folder : {fits, over}) {
@@ -238,13 +233,13 @@ TEST(Program, AGameOrSaveFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
               "status: .word 0\n");
     std::filesystem::copy(dir.path(), folder, std::filesystem::copy_options::recursive);
   }
-  ProgramProcess runs(BW_PROGRAM, {"/L", fits.string()}, HeadlessEnvironment(home));
-  EXPECT_EQ(ExitCode(RunToEnd(runs)), 0) << runs.Errors();
+  ProgramProcess runs = Play(fits, home);
+  EXPECT_EQ(Finish(runs), 0) << runs.Errors();
   EXPECT_TRUE(std::filesystem::exists(fits / "SAVEDATA" / "DATA10-1.SAV"))
       << "the longest name the engine builds fits: " << runs.Errors();
 
-  ProgramProcess refused(BW_PROGRAM, {"/L", over.string()}, HeadlessEnvironment(home));
-  EXPECT_EQ(ExitCode(RunToEnd(refused)), 2);
+  ProgramProcess refused = Play(over, home);
+  EXPECT_EQ(Finish(refused), 2);
   EXPECT_NE(refused.Errors().find("too long for the engine"), std::string::npos)
       << refused.Errors();
   EXPECT_FALSE(std::filesystem::exists(over / "SAVEDATA"));
@@ -263,21 +258,19 @@ TEST(Program, AGameOrSaveFolderTooLongForTheEnginesBuffersIsRefusedSayingSo) {
   ProgramProcess saves(BW_PROGRAM, {"/L", own.path().string()},
                        {"BRIMWOLD_HEADLESS=1", "XDG_RUNTIME_DIR=" + home.path().string(),
                         "XDG_DATA_HOME=" + data.string()});
-  EXPECT_EQ(ExitCode(RunToEnd(saves)), kStartupInitInstance);
+  EXPECT_EQ(Finish(saves), kStartupInitInstance);
   EXPECT_NE(saves.Errors().find("The save folder's path is too long"), std::string::npos)
       << saves.Errors();
 }
 
 // A start removes what a killed save left beside the settings, and only that.
-TEST(Program, AStartRemovesStaleTemporaries) {
-  test::TempDir home;
-  test::TempDir game;
+TEST_F(Program, AStartRemovesStaleTemporaries) {
   WriteGame(game, " wait\n ret\n");
   game.WriteFile("SAVEDATA/APP_CFG.DAT.tmp.k1LLed", "half");
   game.WriteFile("USER.CFG.tmp.aB3dE6", "half");
   game.WriteFile("OPENING.OGG.tmp.aB3dE6", "the game's");
-  ProgramProcess program(BW_PROGRAM, {"/L", game.path().string()}, HeadlessEnvironment(home));
-  EXPECT_EQ(ExitCode(RunToEnd(program)), 0) << program.Errors();
+  ProgramProcess program = Play(game.path(), home);
+  EXPECT_EQ(Finish(program), 0) << program.Errors();
   EXPECT_FALSE(std::filesystem::exists(game.path() / "SAVEDATA" / "APP_CFG.DAT.tmp.k1LLed"));
   EXPECT_FALSE(std::filesystem::exists(game.path() / "USER.CFG.tmp.aB3dE6"));
   EXPECT_TRUE(std::filesystem::exists(game.path() / "OPENING.OGG.tmp.aB3dE6"))
@@ -286,7 +279,7 @@ TEST(Program, AStartRemovesStaleTemporaries) {
 
 // What `make run` builds before the window opens: the program, the tools and the demo game, and
 // none of the tests, which take many times longer to build. Read from the build tree's own rules.
-TEST(Program, TheRunTargetBuildsTheProgramToolsAndDemoAndNoTest) {
+TEST_F(Program, TheRunTargetBuildsTheProgramToolsAndDemoAndNoTest) {
   const std::filesystem::path tree = BW_BUILD_DIR;
   if (!std::filesystem::exists(tree / "build.ninja")) GTEST_SKIP() << "not a Ninja build tree";
   const std::string command = "ninja -C '" + tree.string() + "' -t commands player 2>&1";
@@ -331,8 +324,8 @@ std::string Snapshot(const fs::path& folder) {
   return all;
 }
 
-TEST(GameFolderPaths, ARunWritesItsOwnFolderNotTheSiblingWithTheSameCodePageName) {
-  test::TempDir root, home;
+TEST_F(Program, ARunWritesItsOwnFolderNotTheSiblingWithTheSameCodePageName) {
+  const test::TempDir& root = game;
   for (const std::string& played : {kWaveDash, kFullWidthTilde}) {
     SCOPED_TRACE(played);
     const std::string other = played == kWaveDash ? kFullWidthTilde : kWaveDash;
@@ -342,9 +335,8 @@ TEST(GameFolderPaths, ARunWritesItsOwnFolderNotTheSiblingWithTheSameCodePageName
     WriteNamedGame(root, other);
     const std::string untouched = Snapshot(root.path() / other);
 
-    ProgramProcess program(BW_PROGRAM, {"/L", (root.path() / played).string()},
-                           HeadlessEnvironment(home));
-    EXPECT_EQ(ExitCode(RunToEnd(program)), 0) << program.Errors();
+    ProgramProcess program = Play(root.path() / played, home);
+    EXPECT_EQ(Finish(program), 0) << program.Errors();
     EXPECT_TRUE(fs::exists(root.path() / played / "SAVEDATA" / "APP_CFG.DAT"))
         << "the settings went into the folder played";
     EXPECT_EQ(Snapshot(root.path() / other), untouched) << "the sibling was left alone";

@@ -106,12 +106,12 @@ bool ProgramProcess::Collect(int ms) {
 
 bool ProgramProcess::WaitForOutput(const std::string& text, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
-  while (out_.find(text) == std::string::npos && err_.find(text) == std::string::npos) {
-    if (std::chrono::steady_clock::now() >= end || !Collect(50)) {
-      return out_.find(text) != std::string::npos || err_.find(text) != std::string::npos;
-    }
+  const auto seen = [&] {
+    return out_.find(text) != std::string::npos || err_.find(text) != std::string::npos;
+  };
+  while (!seen() && std::chrono::steady_clock::now() < end && Collect(50)) {
   }
-  return true;
+  return seen();
 }
 
 void ProgramProcess::Signal(int signal) {

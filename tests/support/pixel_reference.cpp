@@ -42,7 +42,7 @@ Geometry RandomGeometry(std::mt19937& rng, Walk walk, int dstW, int dstH, int sr
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   Geometry g{};
   g.walk = walk;
-  bool stretched = walk == Walk::kStretched || walk == Walk::kStretchedMirrored;
+  const bool stretched = g.Stretched();
   g.w = pick(1, stretched ? dstW : std::min(dstW, srcW));
   g.h = pick(1, stretched ? dstH : std::min(dstH, srcH));
   g.sw = stretched ? pick(1, srcW) : g.w;
@@ -59,25 +59,10 @@ KernelArgs ArgsFor(Plane& dst, const Plane& src, const Geometry& g) {
   a.dst = dst.At(g.dx, g.dy);
   a.dstSkip = dst.pitch - ptrdiff_t{g.w} * dst.bytesPerPixel;
   a.stepper = g.Stepper();
-  int rowBytes = g.sw * src.bytesPerPixel;
-  switch (g.walk) {
-    case Walk::kStraight:
-      a.src = src.At(g.sx, g.sy);
-      a.srcSkip = src.pitch - rowBytes;
-      break;
-    case Walk::kMirrored:
-      a.src = src.At(g.sx, g.sy) + rowBytes;
-      a.srcSkip = src.pitch + rowBytes;
-      break;
-    case Walk::kStretched:
-      a.src = src.At(g.sx, g.sy);
-      a.srcSkip = src.pitch;
-      break;
-    case Walk::kStretchedMirrored:
-      a.src = src.At(g.sx, g.sy) + rowBytes;
-      a.srcSkip = src.pitch;
-      break;
-  }
+  // A mirrored walk starts past its row's end and steps back; a stretched one is handed the pitch.
+  const int rowBytes = g.sw * src.bytesPerPixel;
+  a.src = src.At(g.sx, g.sy) + (g.Mirrored() ? rowBytes : 0);
+  a.srcSkip = g.Stretched() ? src.pitch : src.pitch + (g.Mirrored() ? rowBytes : -rowBytes);
   return a;
 }
 

@@ -17,6 +17,15 @@
 
 namespace bw::reference {
 
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline void Store32(uint8_t* p, uint32_t v) {
+  std::memcpy(p, &v, 4);
+}
+
 // Blocks that start on a cache line in every build: a sanitizer's allocator places them
 // elsewhere, and the kernels choose their vector and cache-line paths by the address.
 template <typename T>
@@ -43,12 +52,8 @@ struct Plane {
 
   uint8_t* At(int x, int y) { return bytes.data() + y * pitch + x * bytesPerPixel; }
   const uint8_t* At(int x, int y) const { return bytes.data() + y * pitch + x * bytesPerPixel; }
-  uint32_t Get32(int x, int y) const {
-    uint32_t v;
-    std::memcpy(&v, At(x, y), 4);
-    return v;
-  }
-  void Set32(int x, int y, uint32_t v) { std::memcpy(At(x, y), &v, 4); }
+  uint32_t Get32(int x, int y) const { return Load32(At(x, y)); }
+  void Set32(int x, int y, uint32_t v) { Store32(At(x, y), v); }
   uint8_t Get8(int x, int y) const { return *At(x, y); }
   void Set8(int x, int y, uint8_t v) { *At(x, y) = v; }
   template <typename T>
@@ -137,15 +142,6 @@ testing::AssertionResult MatchesReference(int dstBytes, int srcBytes, Walk walk,
     }
   }
   return testing::AssertionSuccess();
-}
-
-inline uint32_t Load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-inline void Store32(uint8_t* p, uint32_t v) {
-  std::memcpy(p, &v, 4);
 }
 
 }  // namespace bw::reference

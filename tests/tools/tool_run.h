@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/shell_quote.h"
 #include "support/temp_dir.h"
 
 namespace bw::test {
@@ -15,18 +16,16 @@ class ToolRun {
   // Runs `command ARGUMENTS` (arguments as a shell would split them); standard output goes to
   // Output(), standard error to Errors(). Answers the exit status, -1 when it did not exit.
   int Run(const std::string& command, const std::string& arguments) {
-    const std::string outFile = (dir_.path() / "stdout.txt").string();
-    const std::string errFile = (dir_.path() / "stderr.txt").string();
-    const std::string line =
-        "'" + command + "' " + arguments + " >'" + outFile + "' 2>'" + errFile + "'";
+    const std::string line = ShellQuoted(command) + " " + arguments + " >" + Path("stdout.txt") +
+                             " 2>" + Path("stderr.txt");
     int status = std::system(line.c_str());
-    output_ = ReadFile(outFile);
-    errors_ = ReadFile(errFile);
+    output_ = ReadFile(dir_.path() / "stdout.txt");
+    errors_ = ReadFile(dir_.path() / "stderr.txt");
     return status == -1 || !WIFEXITED(status) ? -1 : WEXITSTATUS(status);
   }
   // A path below the folder, quoted for the shell.
   std::string Path(const std::string& relative) const {
-    return "'" + (dir_.path() / relative).string() + "'";
+    return ShellQuoted((dir_.path() / relative).string());
   }
   const TempDir& Dir() const { return dir_; }
   const std::string& Output() const { return output_; }
