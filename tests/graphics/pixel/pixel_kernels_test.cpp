@@ -115,6 +115,16 @@ TEST(BlendTables, OverWeightKeepsExactQuotients) {
   }
 }
 
+// The colour blend adds the kept channel and the colour's share in 16-bit lanes and packs them
+// back: the sum must stay within a byte for every opacity, byte and colour.
+TEST(BlendTables, ColourBlendSharesNeverPassAByte) {
+  for (int o = 0; o < 256; ++o) {
+    const int kept = *std::max_element(ProductTable[255 - o], ProductTable[255 - o] + 256);
+    const int added = *std::max_element(ProductTable[o], ProductTable[o] + 256);
+    ASSERT_LE(kept + added, 255) << "opacity " << o;
+  }
+}
+
 TEST(AddSubtractRowsMmx, BothVectorWidthsMatchOnPaddedAndWholeSurfaces) {
   std::mt19937 rng(77);
   for (bool wide : {false, true}) {
