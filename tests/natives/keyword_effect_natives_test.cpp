@@ -21,7 +21,6 @@
 #include "graphics/surface/sprite.h"
 #include "gui/part_fixture.h"
 #include "host/gdi/memory_dc.h"
-#include "lib/hva/hv_writer.h"
 #include "lib/wgx/wgx_writer.h"
 #include "native_rig.h"
 #include "natives/effect_movie_wrappers.h"
@@ -33,6 +32,7 @@
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "sound/movie_game.h"
+#include "support/cell_animation.h"
 
 namespace bw {
 namespace {
@@ -70,13 +70,7 @@ void WriteGameFiles(const test::TempDir& dir) {
   dir.WriteFile("SYS/CA001.TXT", "*ARM.WGX\n0,0\nt 400\n20,10\n");
   for (int i = 0; i < 2; ++i)
     dir.WriteFile("CG/c" + std::to_string(i) + ".bmp", test::Cells(4, 4, {0x112233u * (i + 1)}));
-  tools::HvdFile hvd;
-  hvd.header[0] = 8;
-  hvd.header[2] = 4;
-  hvd.rangeCount = 1;
-  hvd.frames = {{0, 100, 0, 0}, {1, 100, 0, 0}, {-1, 0, 0, 0}};
-  hvd.entries = {{"c0.bmp", 0, 0}, {"c1.bmp", 0, 0}};
-  dir.WriteFile("CG/OPEN.HVD", tools::WriteHvd(hvd));
+  dir.WriteFile("CG/OPEN.HVD", test::TwoCellAnimation());
 }
 
 // The game's scene, made through the natives: a composed layer showing a picture, linked to a

@@ -19,7 +19,6 @@
 
 #include "effects/bg_anime_effect.h"
 #include "lib/bmp/bmp_builder.h"
-#include "lib/hva/hv_writer.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "scenario/message/text_history_log.h"
@@ -28,6 +27,7 @@
 #include "scenario/tgs/tgs_scene_world.h"
 #include "scenario/tgs/tgs_test_world.h"
 #include "script/script_file_source.h"
+#include "support/cell_animation.h"
 #include "support/fuzz_seeds.h"
 #include "support/game_folder.h"
 
@@ -522,13 +522,7 @@ class SceneReplay : public ScriptedSceneWorld {
     RegisterBuiltinLoaders(images_);
     game_.dir().WriteFile("ANIME/c0.bmp", Cell(0x40));
     game_.dir().WriteFile("ANIME/c1.bmp", Cell(0x80));
-    tools::HvdFile hvd;
-    hvd.header[0] = 8;
-    hvd.header[2] = 4;
-    hvd.rangeCount = 1;
-    hvd.frames = {{0, 100, 0, 0}, {1, 100, 0, 0}, {-1, 0, 0, 0}};
-    hvd.entries = {{"c0.bmp", 0, 0}, {"c1.bmp", 0, 0}};
-    game_.dir().WriteFile("OPEN.HVD", tools::WriteHvd(hvd));
+    game_.dir().WriteFile("OPEN.HVD", test::TwoCellAnimation());
   }
 
   static int AnimeState(const TgsBackgroundRecord& bg) {
