@@ -448,7 +448,7 @@ bool FilterInPassing(TransitionFrame& f, int mode, int blockSize, int anchor) {
   if (f.kind != kDrawCopy || !f.spansNow || f.destination->GetColorKey() != kNoColorKey)
     return false;
   const bool invert = mode == 70;
-  if (!invert && (f.width < 3 || f.height < 3 || blockSize < 2)) return false;
+  if (!invert && !MosaicMakesBlocks(f.width, f.height, blockSize)) return false;
   auto* to = reinterpret_cast<uint32_t*>(f.toPixels + f.toPitch * f.y) + f.x;
   const auto* from = reinterpret_cast<const uint32_t*>(f.fromPixels);
   if (invert) {

@@ -363,7 +363,7 @@ void MosaicBlocks(uint32_t* to, ptrdiff_t toPitch, const uint32_t* from, ptrdiff
 void MosaicRect(uint32_t* pixels, ptrdiff_t skip, ptrdiff_t pitch, int width, int height,
                 int blockSize, int anchor) {
   (void)skip;
-  if (width < 3 || height < 3 || blockSize < 2) return;
+  if (!MosaicMakesBlocks(width, height, blockSize)) return;
   MosaicBlocks(pixels, pitch, pixels, pitch, width, height,
                MosaicGridOf(width, height, blockSize, anchor));
 }

@@ -66,6 +66,10 @@ int MosaicFirstBlock(int length, int blockSize, bool fromFarEdge, bool centred);
 struct MosaicGrid {
   int blockWidth, blockHeight, firstWidth, firstHeight;
 };
+// Whether MosaicRect changes anything: a rectangle under 3 x 3, or blocks of one pixel, it leaves.
+inline bool MosaicMakesBlocks(int width, int height, int blockSize) {
+  return width >= 3 && height >= 3 && blockSize >= 2;
+}
 // MosaicRect's grid for a rectangle of width x height.
 MosaicGrid MosaicGridOf(int width, int height, int blockSize, int anchor);
 // Each block of `to` filled with the pixel of `from` at the block's top left (pitches in bytes);

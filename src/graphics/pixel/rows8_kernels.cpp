@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "graphics/pixel/filter_kernels.h"
 #include "graphics/pixel/row_walk.h"
 
 namespace bw {
@@ -142,7 +143,7 @@ int BlurRows8(uint8_t* pixels, ptrdiff_t pitch, int width, int height) {
 
 void MosaicRows8(uint8_t* pixels, ptrdiff_t pitch, int width, int height, int blockSize,
                  int anchorMode) {
-  if (width < 3 || height < 3 || blockSize < 2) return;
+  if (!MosaicMakesBlocks(width, height, blockSize)) return;
   auto firstSpan = [blockSize](int length, bool fromFar, bool centred) {
     int first = blockSize;
     if (centred) {
