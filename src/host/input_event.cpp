@@ -8,8 +8,6 @@ namespace bw::host {
 
 namespace {
 
-constexpr uint32_t kKeyContextBit = 1u << 29;  // Alt held
-
 LPARAM PointParam(const InputEvent& event) {
   return static_cast<LPARAM>(MakeLong(event.x, event.y));
 }
@@ -52,7 +50,7 @@ bool TakesInput(InputEventKind kind) {
 LPARAM KeyMessageLParam(const InputEvent& event, bool down) {
   uint32_t value = 1u | (uint32_t{event.scanCode} << 16);
   if (event.extended) value |= kKeyExtendedBit;
-  if (event.altDown) value |= kKeyContextBit;
+  if (event.altDown) value |= kKeyAltHeldBit;
   if (!down) {
     value |= kKeyPreviousStateBit | kKeyTransitionBit;
   } else if (event.repeat) {

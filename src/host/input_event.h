@@ -29,6 +29,7 @@ enum class InputEventKind {
 enum class MouseButton { kLeft, kRight, kMiddle };
 
 constexpr uint8_t VK_MENU = 0x12;
+constexpr uint8_t VK_F4 = 0x73;
 constexpr uint8_t VK_F10 = 0x79;
 
 struct InputEvent {

@@ -12,6 +12,7 @@
 #include "common/never_destroyed.h"
 #include "host/clock.h"
 #include "host/input/key_state.h"
+#include "host/input_event.h"
 
 namespace bw::host {
 
@@ -531,11 +532,27 @@ LRESULT DispatchMessage(const MSG& msg) {
   return CallProc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
 }
 
-LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM) {
+LRESULT DefWindowProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
   // Called on the window's own thread: a window gone already, or a platform that cannot offer
   // maximising, leaves nothing to do.
-  if (message == WM_CLOSE) (void)DestroyWindow(hwnd);
-  if (message == WM_HOST_SET_MAXIMIZABLE) (void)SetWindowMaximizable(hwnd, wParam != 0);
+  switch (message) {
+    case WM_CLOSE:
+      (void)DestroyWindow(hwnd);
+      break;
+    case WM_SYSKEYDOWN:
+      // Alt+F4 is the system menu's close, also where no window manager takes the chord first.
+      if (wParam == VK_F4 && (lParam & kKeyAltHeldBit) != 0)
+        (void)SendMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+      break;
+    case WM_SYSCOMMAND:
+      if ((wParam & kSysCommandMask) == SC_CLOSE) (void)SendMessage(hwnd, WM_CLOSE, 0, 0);
+      break;
+    case WM_HOST_SET_MAXIMIZABLE:
+      (void)SetWindowMaximizable(hwnd, wParam != 0);
+      break;
+    default:
+      break;
+  }
   return 0;
 }
 

@@ -103,6 +103,9 @@ constexpr uint32_t SC_RESTORE = 0xF120;
 constexpr uint32_t SC_SCREENSAVE = 0xF140;
 constexpr uint32_t kSysCommandMask = 0xFFF0;
 
+// A key message's lParam bit: Alt was held.
+constexpr uint32_t kKeyAltHeldBit = 1u << 29;
+
 // WM_SETCURSOR's hit-test code (low word of lParam) for the client area.
 constexpr uint16_t HTCLIENT = 1;
 

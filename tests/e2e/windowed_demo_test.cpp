@@ -110,6 +110,18 @@ TEST(WindowedDemo, ARefusedStartShowsItsBoxInAWindowOfItsOwn) {
   EXPECT_NE(result.errors.find("input: played click:OK"), std::string::npos) << result.errors;
 }
 
+// With no window manager to take the chord, Alt+F4 reaches the game, which asks as its menu does.
+TEST(WindowedDemo, AltF4AsksTheCloseQuestion) {
+  if (!HaveXvfbRun()) GTEST_SKIP() << kNoXvfbRun;
+  test::TempDir game;
+  test::TempDir home;
+  test::CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path());
+  test::WindowedRun result = RunWindowed(game.path(), home.path(), "wait:30,key:Alt+F4,click:はい");
+  ASSERT_EQ(result.status, 0) << result.errors;
+  EXPECT_EQ(test::Complaints(result.errors), "");
+  EXPECT_NE(result.errors.find("input: played click:はい"), std::string::npos) << result.errors;
+}
+
 // The demo's scenario frame waits on its first message: the quick-save keys played into the window
 // hold Ctrl while the game reads F1, so Ctrl+F1 saves to the quick slot; F1 alone only loads.
 TEST(WindowedDemo, CtrlF1SavesToTheQuickSlotAndF1AloneDoesNot) {

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/input_event.h"
 #include "host/take_messages.h"
 #include "support/spin_until.h"
 
@@ -130,6 +131,37 @@ TEST_F(MessageQueue, DestroyDropsPendingMessagesAndStaleHandlesFindNothing) {
   EXPECT_EQ(SendMessage(stale, kPing, 1, 0), 0);
   MSG msg;
   EXPECT_EQ(GetMessage(&msg, stale, 0, 0), -1);
+}
+
+// The default procedure closes a window on Alt+F4 and on the system menu's close, and on
+// nothing that merely looks like them.
+TEST_F(MessageQueue, AltF4AndTheSystemCloseCloseAWindowThroughItsProcedure) {
+  struct Case {
+    const char* name;
+    uint32_t message;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::vector<uint32_t> seen;  // what the procedure is handed, the first message included
+  };
+  const std::vector<Case> cases = {
+      {"Alt+F4",
+       WM_SYSKEYDOWN,
+       VK_F4,
+       kKeyAltHeldBit,
+       {WM_SYSKEYDOWN, WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}},
+      {"system close", WM_SYSCOMMAND, SC_CLOSE | 2, 0, {WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}},
+      {"F4 with Alt not held", WM_SYSKEYDOWN, VK_F4, 0, {WM_SYSKEYDOWN}},
+      {"Alt+F10", WM_SYSKEYDOWN, VK_F10, kKeyAltHeldBit, {WM_SYSKEYDOWN}},
+      {"system minimise", WM_SYSCOMMAND, SC_MINIMIZE, 0, {WM_SYSCOMMAND}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestWindow window;
+    t_seen.clear();
+    (void)SendMessage(window.hwnd(), c.message, c.wParam, c.lParam);
+    EXPECT_EQ(t_seen, c.seen);
+    EXPECT_EQ(IsWindow(window.hwnd()), c.seen.back() != WM_DESTROY);
+  }
 }
 
 TEST_F(MessageQueue, AnOwnedPopupEndsWithItsOwnerAndNeedsOne) {

@@ -9,8 +9,6 @@ namespace bw {
 
 namespace {
 
-constexpr host::LPARAM kAltHeldBit = 1 << 29;
-
 // Commands the menu does not name; they reach the handler and do nothing there.
 constexpr uint16_t kCmdShiftL = 40009;
 constexpr uint16_t kCmdShiftU = 40010;
@@ -48,7 +46,7 @@ bool TranslateAccelerator(host::HWND window, std::span<const Accelerator> table,
   uint8_t held = 0;
   if (Held(kVkShift)) held |= kAccelShift;
   if (Held(host::VK_CONTROL)) held |= kAccelControl;
-  if ((msg.lParam & kAltHeldBit) != 0) held |= kAccelAlt;
+  if ((msg.lParam & host::kKeyAltHeldBit) != 0) held |= kAccelAlt;
   for (const Accelerator& entry : table) {
     if (entry.virtualKey != msg.wParam || entry.modifiers != held) continue;
     bool enabled = true;
