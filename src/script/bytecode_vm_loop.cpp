@@ -143,6 +143,23 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
 #undef BW_OTHER_LABEL
 #undef BW_SHAPE_LABEL
   };
+  // Their twins inside a checked loop, in the same order.
+  static void* const threadedFast[kThreadedHandlerCount] = {
+#define BW_OTHER_LABEL(name) &&f##name,
+#define BW_SHAPE_LABEL(shape, name, opcode) &&f##shape##name,
+      BW_THREADED_OTHERS(BW_OTHER_LABEL) BW_THREADED_SHAPES(BW_SHAPE_LABEL)
+#undef BW_OTHER_LABEL
+#undef BW_SHAPE_LABEL
+  };
+  // Whether every word the loop's handlers rely on reads as decoded.
+  auto intact = [base](const ThreadedRegion* region) {
+    for (const ThreadedRegion::Word& fixed : region->fixed) {
+      uint32_t x;
+      std::memcpy(&x, base + fixed.address, 4);
+      if (x != fixed.value) return false;
+    }
+    return true;
+  };
 
 // Runs record e, whose instruction ip is: its handler when the budget covers every instruction
 // it runs, else the plain loop runs the instruction.
@@ -165,25 +182,25 @@ int BytecodeVm::Execute(uint64_t budget, bool enter) {
     BW_GO();        \
   } while (0)
 // Where ip starts an instruction of a decoded block, its record runs.
-#define BW_LOOKUP()                                                          \
-  do {                                                                       \
-    uint32_t offset_ = static_cast<uint32_t>(ip) - codeStart;                \
-    if (__builtin_expect(offset_ >= codeBytes, 0)) {                         \
-      ThreadedCode* found_ = blocks.Find(static_cast<uint32_t>(ip));         \
-      if (!found_) break;                                                    \
-      if (!kCounted && found_->Linked() != threaded) found_->Link(threaded); \
-      codeStart = found_->Start();                                           \
-      codeBytes = found_->Bytes();                                           \
-      codeIndex = found_->Index();                                           \
-      codeOps = found_->Ops();                                               \
-      codeBehind = found_->Behind();                                         \
-      codeSnapshot = found_->Snapshot();                                     \
-      offset_ = static_cast<uint32_t>(ip) - codeStart;                       \
-    }                                                                        \
-    if ((offset_ & 3) == 0 && codeIndex[offset_ >> 2] != 0) {                \
-      e = codeOps + codeIndex[offset_ >> 2] - 1;                             \
-      BW_GO();                                                               \
-    }                                                                        \
+#define BW_LOOKUP()                                                                        \
+  do {                                                                                     \
+    uint32_t offset_ = static_cast<uint32_t>(ip) - codeStart;                              \
+    if (__builtin_expect(offset_ >= codeBytes, 0)) {                                       \
+      ThreadedCode* found_ = blocks.Find(static_cast<uint32_t>(ip));                       \
+      if (!found_) break;                                                                  \
+      if (!kCounted && found_->Linked() != threaded) found_->Link(threaded, threadedFast); \
+      codeStart = found_->Start();                                                         \
+      codeBytes = found_->Bytes();                                                         \
+      codeIndex = found_->Index();                                                         \
+      codeOps = found_->Ops();                                                             \
+      codeBehind = found_->Behind();                                                       \
+      codeSnapshot = found_->Snapshot();                                                   \
+      offset_ = static_cast<uint32_t>(ip) - codeStart;                                     \
+    }                                                                                      \
+    if ((offset_ & 3) == 0 && codeIndex[offset_ >> 2] != 0) {                              \
+      e = codeOps + codeIndex[offset_ >> 2] - 1;                                           \
+      BW_GO();                                                                             \
+    }                                                                                      \
   } while (0)
 // A handler finding a word it relies on changed gives back the budget it took; the plain loop
 // runs the instruction as it now stands.
@@ -562,85 +579,80 @@ opJumpIfZeroTest:
   // The decoded records. Every handler first compares the words it relies on with their decoded
   // form (opcode words, decoded addresses and the moves' destinations in the next instruction),
   // two neighbouring words at once where it can; the addresses themselves were checked when
-  // decoded.
-tRaw:
-  BW_DEOPT(1);
-tLookup:  // ip: where a jump out of the block leads
-  BW_NEXT();
-tMove:
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_DECODED4(8, w), 1);
-  put(w, word(s0 >> 32));
-  ip += 12;
-  ++e;
+  // decoded. Inside a checked loop (ThreadedRegion) the same handlers run without comparing:
+  // they take the decoded words as they stand.
+#define BW_H_Move                                        \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_DECODED4(8, w), 1); \
+  put(w, word(s0 >> 32));                                \
+  ip += 12;                                              \
+  ++e;                                                   \
   BW_GO();
-tSet:
-  BW_EXPECT(word(ip) == kOpSet && BW_DECODED4(8, w), 1);
-  put(w, word(ip + 4));
-  ip += 12;
-  ++e;
+#define BW_H_Set                                       \
+  BW_EXPECT(BW_IS(0, kOpSet) && BW_DECODED4(8, w), 1); \
+  put(w, word(ip + 4));                                \
+  ip += 12;                                            \
+  ++e;                                                 \
   BW_GO();
-tInc:
-  BW_EXPECT(BW_DECODED8(0, s0), 1);
-  put(static_cast<uint32_t>(s0 >> 32), word(s0 >> 32) + 1);
-  ip += 8;
-  ++e;
+#define BW_H_Inc                                            \
+  BW_EXPECT(BW_DECODED8(0, s0), 1);                         \
+  put(static_cast<uint32_t>(s0 >> 32), word(s0 >> 32) + 1); \
+  ip += 8;                                                  \
+  ++e;                                                      \
   BW_GO();
-tDec:
-  BW_EXPECT(BW_DECODED8(0, s0), 1);
-  put(static_cast<uint32_t>(s0 >> 32), word(s0 >> 32) - 1);
-  ip += 8;
-  ++e;
+#define BW_H_Dec                                            \
+  BW_EXPECT(BW_DECODED8(0, s0), 1);                         \
+  put(static_cast<uint32_t>(s0 >> 32), word(s0 >> 32) - 1); \
+  ip += 8;                                                  \
+  ++e;                                                      \
   BW_GO();
-tJz:
-  BW_EXPECT(word(ip) == kOpJumpIfZero && BW_DECODED4(8, w), 1);
-  if (word(ip + 4) == 0) BW_JUMP(w, e->target);
-  ip += 12;
-  ++e;
+#define BW_H_Jz                                               \
+  BW_EXPECT(BW_IS(0, kOpJumpIfZero) && BW_DECODED4(8, w), 1); \
+  if (word(ip + 4) == 0) BW_JUMP(w, e->target);               \
+  ip += 12;                                                   \
+  ++e;                                                        \
   BW_GO();
-tJump:
-  BW_EXPECT(BW_DECODED8(0, s0), 1);
-  BW_JUMP(s0 >> 32, e->target);
-tCall:
-  BW_EXPECT(BW_DECODED8(0, s0), 1);
-  ip += 8;
-  BW_PUSH(static_cast<uint32_t>(ip));
-  BW_JUMP(s0 >> 32, e->target);
-tStoreIndirect:
-  BW_EXPECT(word(ip) == kOpStoreIndirect && BW_DECODED4(8, w), 1);
-  a = word(ip + 4);
-  ip += 12;
-  BW_STORE(word(w), a);
-  ++e;
+#define BW_H_Jump                   \
+  BW_EXPECT(BW_DECODED8(0, s0), 1); \
+  BW_JUMP_BACK(s0 >> 32, e->target);
+#define BW_H_StoreIndirect                                       \
+  BW_EXPECT(BW_IS(0, kOpStoreIndirect) && BW_DECODED4(8, w), 1); \
+  a = word(ip + 4);                                              \
+  ip += 12;                                                      \
+  v = word(w);                                                   \
+  BW_STORE(v, a);                                                \
+  BW_STORED_THROUGH(v);                                          \
+  ++e;                                                           \
   BW_GO();
-tDeref:
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_DECODED4(8, w), 1);
-  ip += 12;
-  BW_LOAD(word(s0 >> 32), v);
-  put(w, v);
-  ++e;
+#define BW_H_Deref                                       \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_DECODED4(8, w), 1); \
+  ip += 12;                                              \
+  BW_LOAD(word(s0 >> 32), v);                            \
+  put(w, v);                                             \
+  ++e;                                                   \
   BW_GO();
-tMoveJz:
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(16), kOpJumpIfZero) && BW_DECODED4(20, w), 2);
-  v = word(s0 >> 32);
-  putAt(ip + 16, v);
-  if (v == 0) BW_JUMP(w, e->target);
-  ip += 24;
-  e += 2;
+#define BW_H_MoveJz                                                                             \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(16), kOpJumpIfZero) && BW_DECODED4(20, w), \
+            2);                                                                                 \
+  v = word(s0 >> 32);                                                                           \
+  putAt(ip + 16, v);                                                                            \
+  if (v == 0) BW_JUMP(w, e->target);                                                            \
+  ip += 24;                                                                                     \
+  e += 2;                                                                                       \
   BW_GO();
-tIncJump:
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_DECODED8(8, s1), 2);
-  put(static_cast<uint32_t>(s0 >> 32), word(s0 >> 32) + 1);
-  BW_JUMP(s1 >> 32, e->target);
+#define BW_H_IncJump                                        \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_DECODED8(8, s1), 2);   \
+  put(static_cast<uint32_t>(s0 >> 32), word(s0 >> 32) + 1); \
+  BW_JUMP_BACK(s1 >> 32, e->target);
 
 // The shapes around one binary instruction of the given opcode and result F. Their addresses
 // are the decoded words they compare.
-#define BW_SHAPE_Bin(opcode, F)                             \
-  BW_EXPECT(word(ip) == (opcode) && BW_DECODED4(12, w), 1); \
-  a = word(ip + 4);                                         \
-  b = word(ip + 8);                                         \
-  put(w, F(a, b));                                          \
-  ip += 16;                                                 \
-  ++e;                                                      \
+#define BW_SHAPE_Bin(opcode, F)                           \
+  BW_EXPECT(BW_IS(0, (opcode)) && BW_DECODED4(12, w), 1); \
+  a = word(ip + 4);                                       \
+  b = word(ip + 8);                                       \
+  put(w, F(a, b));                                        \
+  ip += 16;                                               \
+  ++e;                                                    \
   BW_GO();
 #define BW_SHAPE_MoveBin(opcode, F)                                                            \
   BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(16), (opcode)) && BW_DECODED4(24, w), 2); \
@@ -662,7 +674,7 @@ tIncJump:
   BW_GO();
 #define BW_SHAPE_MovesBin(opcode, F)                                                         \
   BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(28), kOpMove) && BW_DECODED8(16, s1) && \
-                word(ip + 24) == (opcode) && BW_DECODED4(36, w),                             \
+                BW_IS(24, (opcode)) && BW_DECODED4(36, w),                                   \
             3);                                                                              \
   a = word(s0 >> 32);                                                                        \
   putAt(ip + 28, a);                                                                         \
@@ -672,45 +684,139 @@ tIncJump:
   ip += 40;                                                                                  \
   e += 3;                                                                                    \
   BW_GO();
-#define BW_SHAPE_BinJz(opcode, F)                                      \
-  BW_EXPECT(word(ip) == (opcode) && BW_DECODED8(12, s0) &&             \
-                BW_PAIR(20, static_cast<uint32_t>(s0), BW_INTO(32)) && \
-                word(ip + 28) == kOpJumpIfZero && BW_DECODED4(36, w),  \
-            3);                                                        \
-  a = word(ip + 4);                                                    \
-  b = word(ip + 8);                                                    \
-  v = F(a, b);                                                         \
-  put(static_cast<uint32_t>(s0), v);                                   \
-  putAt(ip + 32, v);                                                   \
-  if (v == 0) BW_JUMP(w, e->target);                                   \
-  ip += 40;                                                            \
-  e += 3;                                                              \
+#define BW_SHAPE_BinJz(opcode, F)                                                                  \
+  BW_EXPECT(BW_IS(0, (opcode)) && BW_DECODED8(12, s0) &&                                           \
+                BW_PAIR(20, static_cast<uint32_t>(s0), BW_INTO(32)) && BW_IS(28, kOpJumpIfZero) && \
+                BW_DECODED4(36, w),                                                                \
+            3);                                                                                    \
+  a = word(ip + 4);                                                                                \
+  b = word(ip + 8);                                                                                \
+  v = F(a, b);                                                                                     \
+  put(static_cast<uint32_t>(s0), v);                                                               \
+  putAt(ip + 32, v);                                                                               \
+  if (v == 0) BW_JUMP(w, e->target);                                                               \
+  ip += 40;                                                                                        \
+  e += 3;                                                                                          \
   BW_GO();
-#define BW_SHAPE_MoveBinJz(opcode, F)                                                         \
-  BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(16), (opcode)) && BW_DECODED8(24, s1) && \
-                BW_PAIR(32, static_cast<uint32_t>(s1), BW_INTO(44)) &&                        \
-                word(ip + 40) == kOpJumpIfZero && BW_DECODED4(48, w),                         \
-            4);                                                                               \
-  a = word(s0 >> 32);                                                                         \
-  putAt(ip + 16, a);                                                                          \
-  b = word(ip + 20);                                                                          \
-  v = F(a, b);                                                                                \
-  put(static_cast<uint32_t>(s1), v);                                                          \
-  putAt(ip + 44, v);                                                                          \
-  if (v == 0) BW_JUMP(w, e->target);                                                          \
-  ip += 52;                                                                                   \
-  e += 4;                                                                                     \
+#define BW_SHAPE_MoveBinJz(opcode, F)                                                              \
+  BW_EXPECT(BW_DECODED8(0, s0) && BW_PAIR(8, BW_INTO(16), (opcode)) && BW_DECODED8(24, s1) &&      \
+                BW_PAIR(32, static_cast<uint32_t>(s1), BW_INTO(44)) && BW_IS(40, kOpJumpIfZero) && \
+                BW_DECODED4(48, w),                                                                \
+            4);                                                                                    \
+  a = word(s0 >> 32);                                                                              \
+  putAt(ip + 16, a);                                                                               \
+  b = word(ip + 20);                                                                               \
+  v = F(a, b);                                                                                     \
+  put(static_cast<uint32_t>(s1), v);                                                               \
+  putAt(ip + 44, v);                                                                               \
+  if (v == 0) BW_JUMP(w, e->target);                                                               \
+  ip += 52;                                                                                        \
+  e += 4;                                                                                          \
   BW_GO();
+fRaw:
+tRaw:
+  BW_DEOPT(1);
+fLookup:
+tLookup:  // ip: where a jump out of the block leads
+  BW_NEXT();
+fCall:
+tCall:
+  BW_EXPECT(BW_DECODED8(0, s0), 1);
+  ip += 8;
+  BW_PUSH(static_cast<uint32_t>(ip));
+  BW_JUMP(s0 >> 32, e->target);
+
+  // A backward jump into its own loop enters the loop's twins once every word it relies on
+  // reads as decoded.
+#define BW_JUMP_BACK(to, record)            \
+  do {                                      \
+    if constexpr (!kCounted) {              \
+      if (e->enters && intact(e->region)) { \
+        ip = (to);                          \
+        e = (record);                       \
+        __asm__("" ::"i"(__COUNTER__));     \
+        goto * e->fast;                     \
+      }                                     \
+    }                                       \
+    BW_JUMP(to, record);                    \
+  } while (0)
+#define BW_STORED_THROUGH(address) (void)0
+#define BW_IS(k, value) (word(ip + (k)) == (value))
+#define BW_NONE(name)
+#define BW_CHECKED(name) t##name : BW_H_##name
+  BW_THREADED_OTHERS_SPLIT(BW_NONE, BW_CHECKED)
+#undef BW_CHECKED
 #define BW_SHAPE_HANDLER(shape, name, opcode) \
   t##shape##name : BW_SHAPE_##shape(opcode, BW_BINARY_##name)
   BW_THREADED_SHAPES(BW_SHAPE_HANDLER)
 #undef BW_SHAPE_HANDLER
+
+  // The twins: every word they rely on reads as decoded while they run, as no store of the loop
+  // with a decoded destination lands on one, and one through a pointer that lands in the loop
+  // hands the rest to the comparing handlers. A jump goes on to its target's twin only inside
+  // the loop.
+#undef BW_EXPECT
+#undef BW_DECODED8
+#undef BW_DECODED4
+#undef BW_PAIR
+#undef BW_IS
+#undef BW_GO
+#undef BW_JUMP
+#undef BW_JUMP_BACK
+#undef BW_STORED_THROUGH
+#define BW_EXPECT(words, count) (void)(words)
+#define BW_DECODED8(k, var) ((var) = snap8(ip + (k), codeSnapshot), true)
+#define BW_DECODED4(k, var) ((var) = snap4(ip + (k), codeSnapshot), true)
+#define BW_PAIR(k, low, high) true
+#define BW_IS(k, value) true
+#define BW_GO()                     \
+  do {                              \
+    __asm__("" ::"i"(__COUNTER__)); \
+    goto * e->fast;                 \
+  } while (0)
+#define BW_JUMP(to, record)         \
+  do {                              \
+    const void* go_ = e->jumpGo;    \
+    ip = (to);                      \
+    e = (record);                   \
+    __asm__("" ::"i"(__COUNTER__)); \
+    goto* go_;                      \
+  } while (0)
+#define BW_JUMP_BACK(to, record) BW_JUMP(to, record)
+#define BW_STORED_THROUGH(address)                                                \
+  do {                                                                            \
+    if (uint64_t{address} + 4 > e->region->start && (address) < e->region->end) { \
+      ++e;                                                                        \
+      goto * e->go;                                                               \
+    }                                                                             \
+  } while (0)
+#define BW_FAST(name) f##name : BW_H_##name
+  BW_THREADED_OTHERS_SPLIT(BW_NONE, BW_FAST)
+#undef BW_FAST
+#undef BW_NONE
+#define BW_SHAPE_HANDLER(shape, name, opcode) \
+  f##shape##name : BW_SHAPE_##shape(opcode, BW_BINARY_##name)
+  BW_THREADED_SHAPES(BW_SHAPE_HANDLER)
+#undef BW_SHAPE_HANDLER
+#undef BW_H_Move
+#undef BW_H_Set
+#undef BW_H_Inc
+#undef BW_H_Dec
+#undef BW_H_Jz
+#undef BW_H_Jump
+#undef BW_H_StoreIndirect
+#undef BW_H_Deref
+#undef BW_H_MoveJz
+#undef BW_H_IncJump
 #undef BW_SHAPE_Bin
 #undef BW_SHAPE_MoveBin
 #undef BW_SHAPE_Move2Bin
 #undef BW_SHAPE_MovesBin
 #undef BW_SHAPE_BinJz
 #undef BW_SHAPE_MoveBinJz
+#undef BW_IS
+#undef BW_JUMP_BACK
+#undef BW_STORED_THROUGH
 
 plainAtRecord:  // the plain loop runs the instruction at e, then goes back to the next record
   ip = e->ip;

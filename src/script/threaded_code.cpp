@@ -1,5 +1,7 @@
 #include "script/threaded_code.h"
 
+#include <algorithm>
+
 namespace bw {
 
 namespace {
@@ -139,6 +141,33 @@ class Decoder {
   size_t i_ = 0;
 };
 
+// Which operand words of an instruction the handlers take as fixed (bit k - 1 for word k) and
+// which one names a destination they store into (0: none). An instruction no handler runs in a
+// checked loop keeps every word fixed.
+struct Roles {
+  uint8_t fixed;
+  uint8_t store;
+};
+Roles RolesOf(uint32_t opcode) {
+  switch (opcode) {
+    case kOpMove:
+    case kOpDeref:
+      return {0b11, 2};
+    case kOpSet:
+      return {0b10, 2};
+    case kOpStoreIndirect:  // its store goes through a pointer, checked as it happens
+    case kOpJumpIfZero:
+      return {0b10, 0};
+    case kOpIncrement:
+    case kOpDecrement:
+      return {0b01, 1};
+    case kOpJump:
+      return {0b01, 0};
+    default:
+      return BinaryIndex(opcode) >= 0 ? Roles{0b100, 3} : Roles{0xFF, 0};
+  }
+}
+
 }  // namespace
 
 bool ListInstructions(GuestMemory& memory, uint32_t start, uint32_t bytes,
@@ -187,11 +216,81 @@ ThreadedCode::ThreadedCode(GuestMemory& memory, uint32_t start, uint32_t bytes)
   ops_.back().count = 0;
   Decoder decoder(memory, list, *this);
   for (size_t i = 0; i < list.size(); ++i) decoder.Decode(i, ops_[i]);
+  FindRegions(list);
   memory_.ThreadedBlocks().Add(this, start_, bytes_);
 }
 
-void ThreadedCode::Link(void* const* table) {
-  for (ThreadedOp& op : ops_) op.go = table[op.handler];
+void ThreadedCode::FindRegions(const std::vector<ListedInstruction>& list) {
+  struct Loop {
+    size_t first, last;
+  };
+  std::vector<Loop> loops;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i].opcode != kOpJump) continue;
+    const ThreadedOp* head = At(snapshot_[(list[i].address + 4 - start_) / 4]);
+    if (head && head <= &ops_[i]) loops.push_back({static_cast<size_t>(head - ops_.data()), i});
+  }
+  std::stable_sort(loops.begin(), loops.end(), [](const Loop& x, const Loop& y) {
+    return x.last - x.first > y.last - y.first;
+  });
+  std::vector<Loop> kept;
+  regions_.reserve(loops.size());
+  for (const Loop& loop : loops) {
+    bool apart = true;
+    for (const Loop& k : kept) apart = apart && (loop.last < k.first || k.last < loop.first);
+    ThreadedRegion region;
+    if (!apart || !MakeRegion(list, loop.first, loop.last, region)) continue;
+    regions_.push_back(std::move(region));
+    kept.push_back(loop);
+  }
+  for (size_t r = 0; r < kept.size(); ++r) {
+    for (size_t i = kept[r].first; i <= kept[r].last; ++i) ops_[i].region = &regions_[r];
+  }
+  for (size_t i = 0; i < list.size(); ++i) {
+    ThreadedOp& op = ops_[i];
+    op.enters = op.region && op.target &&
+                (op.handler == kThreadedJump || op.handler == kThreadedIncJump) &&
+                op.target->region == op.region && op.target <= &op;
+  }
+}
+
+bool ThreadedCode::MakeRegion(const std::vector<ListedInstruction>& list, size_t first, size_t last,
+                              ThreadedRegion& region) const {
+  region.start = list[first].address;
+  region.end = list[last].next;
+  std::vector<bool> relied(region.end - region.start);
+  std::vector<uint32_t> stores;
+  auto word = [this](uint32_t address) { return snapshot_[(address - start_) / 4]; };
+  for (size_t i = first; i <= last; ++i) {
+    // Every record runs its instructions inside the loop.
+    if (i + ops_[i].count - 1 > last) return false;
+    const Roles roles = RolesOf(list[i].opcode);
+    for (uint32_t at = list[i].address; at < list[i].next; at += 4) {
+      const uint32_t k = (at - list[i].address) / 4;
+      if (k == 0 || k > 8 || (roles.fixed >> (k - 1) & 1)) {
+        for (uint32_t b = 0; b < 4; ++b) relied[at - region.start + b] = true;
+        region.fixed.push_back({at, word(at)});
+      }
+    }
+    if (roles.store) stores.push_back(word(list[i].address + 4 * roles.store));
+  }
+  for (uint32_t to : stores) {
+    for (uint64_t b = to; b < uint64_t{to} + 4; ++b) {
+      if (b >= region.start && b < region.end && relied[b - region.start]) return false;
+    }
+  }
+  return true;
+}
+
+void ThreadedCode::Link(void* const* table, void* const* fast) {
+  for (ThreadedOp& op : ops_) {
+    op.go = table[op.handler];
+    op.fast = fast[op.handler];
+  }
+  for (ThreadedOp& op : ops_) {
+    if (op.target)
+      op.jumpGo = op.region && op.target->region == op.region ? op.target->fast : op.target->go;
+  }
   linked_ = table;
 }
 

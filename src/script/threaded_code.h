@@ -44,21 +44,24 @@ namespace bw {
   BW_THREADED_BINARY(X, BinJz)      \
   BW_THREADED_BINARY(X, MoveBinJz)
 // The other handlers. Raw runs the instruction as the plain loop does; Lookup goes on wherever
-// a jump whose target the decoding did not find leads.
-#define BW_THREADED_OTHERS(X) \
-  X(Raw)                      \
-  X(Move)                     \
-  X(Set)                      \
-  X(Inc)                      \
-  X(Dec)                      \
-  X(Jz)                       \
-  X(Jump)                     \
-  X(Call)                     \
-  X(StoreIndirect)            \
-  X(Deref)                    \
-  X(MoveJz)                   \
-  X(IncJump)                  \
-  X(Lookup)
+// a jump whose target the decoding did not find leads. Inside a checked loop (ThreadedRegion)
+// those listed with T run as twins that compare nothing; those listed with L leave the loop's
+// twins.
+#define BW_THREADED_OTHERS_SPLIT(L, T) \
+  L(Raw)                               \
+  T(Move)                              \
+  T(Set)                               \
+  T(Inc)                               \
+  T(Dec)                               \
+  T(Jz)                                \
+  T(Jump)                              \
+  L(Call)                              \
+  T(StoreIndirect)                     \
+  T(Deref)                             \
+  T(MoveJz)                            \
+  T(IncJump)                           \
+  L(Lookup)
+#define BW_THREADED_OTHERS(X) BW_THREADED_OTHERS_SPLIT(X, X)
 // clang-format on
 
 enum ThreadedHandler : uint16_t {
@@ -70,15 +73,33 @@ enum ThreadedHandler : uint16_t {
       kThreadedHandlerCount
 };
 
+// A loop of a block run without the handlers' comparisons once every word its instructions'
+// handlers rely on (opcodes and address operands) reads as decoded. No store whose destination
+// decoding fixed lands on one of those words, so only a store through a pointer (checked as it
+// happens) or code outside the loop can change one: the loop is checked again at each entry.
+struct ThreadedRegion {
+  uint32_t start = 0;  // the bytes of its instructions
+  uint32_t end = 0;
+  struct Word {
+    uint32_t address;
+    uint32_t value;
+  };
+  std::vector<Word> fixed;  // the words relied on, as decoded
+};
+
 // One instruction as decoded; the addresses its handler uses are the decoded words it compares.
 struct ThreadedOp {
-  const void* go = nullptr;  // the handler's address in the interpreter, once linked
+  const void* go = nullptr;            // the handler's address in the interpreter, once linked
+  const void* fast = nullptr;          // its handler inside a checked loop, which compares nothing
+  const void* jumpGo = nullptr;        // inside a checked loop, where its jump's target runs
+  const ThreadedOp* target = nullptr;  // the record of a jump's decoded target
+  const ThreadedRegion* region = nullptr;  // the loop the instruction belongs to, or none
   uint32_t ip = 0;
   uint16_t handler = kThreadedRaw;  // runs this instruction and count - 1 behind it
   uint8_t count = 1;
-  const ThreadedOp* target = nullptr;  // the record of a jump's decoded target
+  bool enters = false;  // a jump back into its own loop, which checks the loop to enter it
 };
-static_assert(sizeof(ThreadedOp) == 24);
+static_assert(sizeof(ThreadedOp) == 48);
 
 // An instruction of a code block: where it starts, its opcode and where the next one starts.
 struct ListedInstruction {
@@ -110,8 +131,9 @@ class ThreadedCode {
     return &ops_[index_[offset >> 2] - 1];
   }
   const ThreadedOp* Ops() const { return ops_.data(); }
-  // Points each record at its handler's address in table (the interpreter's, by handler id).
-  void Link(void* const* table);
+  // Points each record at its handler's address in table and in fast, the handlers that run
+  // inside a checked loop (the interpreter's, by handler id).
+  void Link(void* const* table, void* const* fast);
   void* const* Linked() const { return linked_; }
   // The record behind the last instruction, which hands what follows to the plain loop.
   const ThreadedOp* Behind() const { return &ops_[ops_.size() - 2]; }
@@ -131,7 +153,14 @@ class ThreadedCode {
   GuestMemory& memory_;
   uint32_t start_;
   uint32_t bytes_ = 0;  // of the instructions decoded
+  // Finds the loops run without comparisons: the largest first, each apart from the others.
+  void FindRegions(const std::vector<ListedInstruction>& list);
+  // The loop of the instructions list[first..last], unless a fixed store lands on a word relied on.
+  [[nodiscard]] bool MakeRegion(const std::vector<ListedInstruction>& list, size_t first,
+                                size_t last, ThreadedRegion& region) const;
+
   std::vector<ThreadedOp> ops_;
+  std::vector<ThreadedRegion> regions_;
   std::vector<uint32_t> index_;  // per word: its instruction's record + 1, 0 where none starts
   std::vector<uint32_t> snapshot_;
   void* const* linked_ = nullptr;

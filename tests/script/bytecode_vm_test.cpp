@@ -131,6 +131,39 @@ TEST(Interpreter, DecodedBlocksRunAsThePlainLoop) {
   }
 }
 
+// A loop runs without its handlers' comparisons once its words were checked; whatever changes
+// one of them must bring the comparisons back. Each loop adds 5 to acc per turn while the word at
+// w reads as add and takes 5 away where it was made a subtraction.
+TEST(Interpreter, ALoopRunUncheckedSeesEveryChangeToItsOwnWords) {
+  const std::string kLoopTail =
+      " mov acc, w.1\nw: add 0, 5, acc\n jmp l\ne: mov acc, host:0\n ret\n"
+      "k: .word 0\np: .word 0\nf: .word 0\no: .word 0\nacc: .word 0\n";
+  // Five turns; the third makes w a subtraction and the next makes it an addition again.
+  const std::string kTurns =
+      " set 6, k\n set w, p\nl: mov k, x.1\nx: sub 0, 1, k\n mov k, z.1\nz: jz 0, e\n"
+      " mov k, c.1\nc: eq 0, 3, f\n mov f, y.1\ny: add 0, 13, o\n";
+  const struct {
+    std::string body;
+    int32_t answer;
+    const char* what;
+  } kCases[] = {
+      {kTurns + " mov o, s.1\ns: stind 0, p\n" + kLoopTail, 15,
+       "a store through a pointer into the running loop"},
+      {kTurns + " mov o, w\n" + kLoopTail, 15, "a store of the loop's own into its opcode"},
+      // The first loop rewrites the second, which it then jumps into.
+      {" set 4, k\na: mov k, x.1\nx: sub 0, 1, k\n mov k, z.1\nz: jz 0, b\n set 14, w\n jmp a\n"
+       "b: set 3, k\nl: mov acc, w.1\nw: add 0, 5, acc\n mov k, v.1\nv: sub 0, 1, k\n"
+       " mov k, u.1\nu: jz 0, e\n jmp l\ne: mov acc, host:0\n ret\nk: .word 0\nacc: .word 0\n",
+       -15, "another loop's store before the loop is entered"},
+  };
+  for (const auto& c : kCases) {
+    Runner r;
+    ASSERT_EQ(r.Run(c.body), kRunEnded) << c.what;
+    EXPECT_EQ(r.Answer(), c.answer) << c.what << " was missed";
+    RunDecodedAndPlain(c.body, 0);
+  }
+}
+
 // A call into a fragment starts on a straight path of its own for the common short shapes and
 // leaves the rest to the loop. Under an instruction limit only the loop runs, so each program
 // runs both ways and must end alike: result, pointers and every byte of the arena.
