@@ -236,11 +236,6 @@ class ScriptedSceneWorld : public SceneWorld, protected EngineFrames {
     EXPECT_EQ(TgsRunStep(*frame), -1);
     return frame;
   }
-  std::vector<uint8_t> Save(TgsFrame& frame) {
-    std::vector<uint8_t> out;
-    EXPECT_EQ(frame.SaveScene(out, false), 0);
-    return out;
-  }
   // The saved game loaded into frame and rebuilt, as the step native resumes it.
   void LoadInto(TgsFrame& frame, const std::vector<uint8_t>& saved) {
     ByteReader in(saved);
