@@ -15,6 +15,82 @@
 namespace bw {
 namespace {
 
+// 0 title: kind 1 text, 32 bytes; 1 head: kind 0, 8 bytes; 2 s1, 3 s2: class 1; 4 sys, 5 big:
+// class 2; 6 never: class 2 kind 2; 7 shortText: kind 1, 4 bytes.
+const char kVariables[] =
+    ".sob1\n"
+    "title: .string \"SAVE TITLE\"\n .space 21\n"
+    "head: .word 0, 0\n"
+    "s1: .word 1\n"
+    "s2: .word 2, 3\n"
+    "sys: .word 9\n"
+    "big: .space 4000\n"
+    "never: .word 5\n"
+    "shortText: .string \"AB\"\n .space 1\n"
+    ".var 1 0 title 32\n"
+    ".var 0 0 head 8\n"
+    ".var 0 1 s1 4\n"
+    ".var 0 1 s2 8\n"
+    ".var 0 2 sys 4\n"
+    ".var 0 2 big 4000\n"
+    ".var 2 2 never 4\n"
+    ".var 1 0 shortText 4\n";
+
+enum Var { kTitle, kHead, kS1, kS2, kSys, kBig, kNever, kShortText };
+
+std::vector<uint8_t> TwoVoices() {
+  return sob::WriteVoiceInfo("V_", 4,
+                             {{"HANA", "", false, {"H"}}, {"YUKI", "SECOND", false, {"Y", "YU"}}});
+}
+
+// Scripts, variables and voices held in memory and an engine over them, started by Start().
+struct Engine {
+  MemoryScriptFileSource files;
+  std::unique_ptr<ScriptEngine> engine;
+
+  explicit Engine(const std::string& variables = kVariables) {
+    files.Put("SCRIPT\\USER_VAR.SOB", Sob(variables));
+    files.Put("SCRIPT\\VOICEINF.DAT", TwoVoices());
+    files.Put("SCRIPT\\FUNC_LIB.SOB", Sob(".sob2\n ret\n"));
+    PutScript(files, "MAIN", " ret\n");
+    engine = std::make_unique<ScriptEngine>(&files, kArena);
+  }
+  void Script(const std::string& name, const std::string& body) { PutScript(files, name, body); }
+  int Start() { return engine->Start(); }
+  // The address scripts use for variable i: its cell for kind 1, its value otherwise.
+  uint32_t Storage(Var v) { return engine->Variables()[v].storage; }
+  uint32_t Value(Var v) { return engine->VariableValueAddress(v); }
+  uint32_t Word(Var v, uint32_t k = 0) { return GuestWord(engine->GetMemory(), Value(v) + 4 * k); }
+  void SetWord(Var v, uint32_t w, uint32_t k = 0) {
+    ASSERT_TRUE(engine->GetMemory().Write32(Value(v) + 4 * k, w));
+  }
+  std::string Text(Var v) {
+    std::string s;
+    EXPECT_TRUE(engine->GetMemory().ReadCString(Value(v), s, 64));
+    return s;
+  }
+  void SetText(Var v, const char* s) {
+    ASSERT_TRUE(engine->GetMemory().Write(Value(v), s, static_cast<uint32_t>(std::strlen(s) + 1)));
+  }
+  std::vector<uint32_t> Words() {
+    return {Word(kHead),  Word(kHead, 1), Word(kS1),      Word(kS2),
+            Word(kS2, 1), Word(kSys),     Word(kBig, 999)};
+  }
+  const std::vector<uint8_t>& File(const std::string& name) {
+    const std::vector<uint8_t>* f = files.Find(name);
+    EXPECT_NE(f, nullptr) << name;
+    static const std::vector<uint8_t> none;
+    return f ? *f : none;
+  }
+};
+
+// The engine, started.
+struct StateEngine : Engine {
+  explicit StateEngine(const std::string& variables = kVariables) : Engine(variables) {
+    EXPECT_EQ(Start(), 0);
+  }
+};
+
 // Scripts that ask for another script by name.
 std::string Call(const std::string& name) {
   return " native native:0, n_" + name + ", tmp\n wait\n";
@@ -28,18 +104,6 @@ std::string Names(std::initializer_list<std::string> names) {
     s += "n_" + n + ": .word s_" + n + "\ns_" + n + ": .string \"" + n + "\"\n";
   return s;
 }
-
-struct Engine {
-  MemoryScriptFileSource files;
-  std::unique_ptr<ScriptEngine> engine;
-
-  Engine() {
-    files.Put("SCRIPT\\FUNC_LIB.SOB", Sob(".sob2\n ret\n"));
-    engine = std::make_unique<ScriptEngine>(&files, kArena);
-  }
-  void Script(const std::string& name, const std::string& body) { PutScript(files, name, body); }
-  int Start() { return engine->Start(); }
-};
 
 constexpr uint32_t kAnyWord = ~0u;
 
@@ -239,72 +303,6 @@ TEST(ScriptHostInterrupt, PassesTheBootValueByTheRequestByteAndKeepsPendingChoic
   host->UnloadLastScript();
   EXPECT_EQ(app.choiceStores, stores + 1);
 }
-
-// 0 title: kind 1 text, 32 bytes; 1 head: kind 0, 8 bytes; 2 s1, 3 s2: class 1; 4 sys, 5 big:
-// class 2; 6 never: class 2 kind 2; 7 shortText: kind 1, 4 bytes.
-const char kVariables[] =
-    ".sob1\n"
-    "title: .string \"SAVE TITLE\"\n .space 21\n"
-    "head: .word 0, 0\n"
-    "s1: .word 1\n"
-    "s2: .word 2, 3\n"
-    "sys: .word 9\n"
-    "big: .space 4000\n"
-    "never: .word 5\n"
-    "shortText: .string \"AB\"\n .space 1\n"
-    ".var 1 0 title 32\n"
-    ".var 0 0 head 8\n"
-    ".var 0 1 s1 4\n"
-    ".var 0 1 s2 8\n"
-    ".var 0 2 sys 4\n"
-    ".var 0 2 big 4000\n"
-    ".var 2 2 never 4\n"
-    ".var 1 0 shortText 4\n";
-
-enum Var { kTitle, kHead, kS1, kS2, kSys, kBig, kNever, kShortText };
-
-std::vector<uint8_t> TwoVoices() {
-  return sob::WriteVoiceInfo("V_", 4,
-                             {{"HANA", "", false, {"H"}}, {"YUKI", "SECOND", false, {"Y", "YU"}}});
-}
-
-struct StateEngine {
-  MemoryScriptFileSource files;
-  std::unique_ptr<ScriptEngine> engine;
-
-  explicit StateEngine(const std::string& variables = kVariables) {
-    files.Put("SCRIPT\\USER_VAR.SOB", Sob(variables));
-    files.Put("SCRIPT\\VOICEINF.DAT", TwoVoices());
-    PutScript(files, "MAIN", " ret\n");
-    engine = std::make_unique<ScriptEngine>(&files, kArena);
-    EXPECT_EQ(engine->Start(), 0);
-  }
-  // The address scripts use for variable i: its cell for kind 1, its value otherwise.
-  uint32_t Storage(Var v) { return engine->Variables()[v].storage; }
-  uint32_t Value(Var v) { return engine->VariableValueAddress(v); }
-  uint32_t Word(Var v, uint32_t k = 0) { return GuestWord(engine->GetMemory(), Value(v) + 4 * k); }
-  void SetWord(Var v, uint32_t w, uint32_t k = 0) {
-    ASSERT_TRUE(engine->GetMemory().Write32(Value(v) + 4 * k, w));
-  }
-  std::string Text(Var v) {
-    std::string s;
-    EXPECT_TRUE(engine->GetMemory().ReadCString(Value(v), s, 64));
-    return s;
-  }
-  void SetText(Var v, const char* s) {
-    ASSERT_TRUE(engine->GetMemory().Write(Value(v), s, static_cast<uint32_t>(std::strlen(s) + 1)));
-  }
-  std::vector<uint32_t> Words() {
-    return {Word(kHead),  Word(kHead, 1), Word(kS1),      Word(kS2),
-            Word(kS2, 1), Word(kSys),     Word(kBig, 999)};
-  }
-  const std::vector<uint8_t>& File(const std::string& name) {
-    const std::vector<uint8_t>* f = files.Find(name);
-    EXPECT_NE(f, nullptr) << name;
-    static const std::vector<uint8_t> none;
-    return f ? *f : none;
-  }
-};
 
 // --- voice table ---
 
