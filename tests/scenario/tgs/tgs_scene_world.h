@@ -227,12 +227,9 @@ class ScriptedSceneWorld : public SceneWorld, protected EngineFrames {
   std::unique_ptr<TgsFrame> NewFrame() { return EngineFrames::NewFrame("1\n"); }
   // A frame that ran lines until the message waits and the application quits.
   std::unique_ptr<TgsFrame> RunToTheWait(const std::string& lines) {
-    auto frame = NewFrame();
-    PutRun(lines);
-    EXPECT_EQ(frame->Start("RUN"), 0);
     host.turns = 0;
     host.quitAtTurn = 3;
-    EXPECT_EQ(frame->BeginRun(false), 0);
+    auto frame = Begin(lines);
     EXPECT_EQ(TgsRunStep(*frame), -1);
     return frame;
   }

@@ -357,6 +357,14 @@ struct EngineFrames {
   }
   // The scenario RUN of the given lines.
   void PutRun(const std::string& lines) { files.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines)); }
+  // A frame set up with "1\n" that started the scenario RUN of lines and began its run.
+  std::unique_ptr<TgsFrame> Begin(const std::string& lines) {
+    PutRun(lines);
+    auto frame = NewFrame("1\n");
+    EXPECT_EQ(frame->Start("RUN"), 0);
+    EXPECT_EQ(frame->BeginRun(false), 0);
+    return frame;
+  }
   // The frame's scene saved, at the size it announced.
   std::vector<uint8_t> Save(TgsFrame& frame, bool history = false) {
     std::vector<uint8_t> out;
@@ -377,6 +385,13 @@ class FrameTest : public ::testing::Test {
   MemoryScriptFileSource files;
   Host host;
   TgsFrame frame{nullptr, &files, &host};
+
+  // Collects a message and shows it as built-in 16 does.
+  int Message(const std::string& text, int32_t number = 0) {
+    EXPECT_EQ(frame.BeginMessage(number), 0);
+    frame.Text() = text;
+    return frame.MessageWait();
+  }
 };
 
 }  // namespace bw
