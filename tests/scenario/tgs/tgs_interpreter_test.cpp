@@ -508,16 +508,14 @@ class TgsBuiltinsTest : public ::testing::Test {
     return slots;
   }
   // Runs built-in number and clears an unchanged wait chain, as the interpreter does.
-  int32_t Run(uint32_t number, const std::vector<TgsSlot>& slots, TgsOperations* ops = nullptr) {
+  int32_t Run(uint32_t number, const std::vector<TgsSlot>& slots) {
     int32_t before = interpreter_.chain;
-    TgsBuiltinCall call{interpreter_, ops ? *ops : ops_, slots};
+    TgsBuiltinCall call{interpreter_, ops_, slots};
     int32_t result = TgsBuiltinTable()[number](call);
     if (interpreter_.chain == before) interpreter_.chain = 0;
     return result;
   }
-  int32_t Run(TgsFunction f, const std::vector<TgsSlot>& slots, TgsOperations* ops = nullptr) {
-    return Run(TgsNumber(f), slots, ops);
-  }
+  int32_t Run(TgsFunction f, const std::vector<TgsSlot>& slots) { return Run(TgsNumber(f), slots); }
   std::string Log(TgsFunction f, std::string_view kinds) { return Log(TgsNumber(f), kinds); }
   std::string Log(uint32_t number, std::string_view kinds) {
     ops_.log.clear();
