@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -11,7 +12,9 @@
 #include "graphics/surface/image_surface.h"
 #include "graphics/text/outline_text_renderer.h"
 #include "graphics/text/text_test_support.h"
+#include "host/cp932.h"
 #include "host/font/fake_glyph_source.h"
+#include "scenario/font_list.h"
 #include "scenario/message/script_message_text.h"
 #include "scenario/message/text_history_log.h"
 #include "script/guest_memory.h"
@@ -515,14 +518,10 @@ TEST(TextHistoryLogTest, SavesRangesLoadsThemBackAndRefusesBadBlocks) {
   EXPECT_EQ(partial.Load(badReader, true), 2);
   EXPECT_EQ(partial.Count(), 4);
 
-  // A huge choice count fails before anything is made; a chosen index out of range loads as -1.
+  // A huge choice count fails before anything is made.
   const std::vector<uint8_t> huge{1, 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0};
   ByteReader hugeReader(huge);
   EXPECT_EQ(partial.Load(hugeReader, true), 3);
-  const std::vector<uint8_t> chosen{1, 0, 0, 0, 1, 1, 0, 0, 0, 9, 0, 0, 0, 3, 0, 'a', 0};
-  ByteReader chosenReader(chosen);
-  ASSERT_EQ(partial.Load(chosenReader, true), 0);
-  EXPECT_EQ(std::get<ChoiceRecord>(partial.GetEntry(0)->record).chosenIndex, -1);
 }
 
 TEST(TextHistoryLogTest, CutsLongNamesOnCharacters) {
@@ -565,6 +564,75 @@ TEST(HistoryRecordEdges, AThreeBytePackedRecordIsAnEmptyChoice) {
   ASSERT_EQ(e.SetChoices(Bytes{0, 0, 0, 2, 3, 0, 0, 5, 0, 'a', 'b', 0}), 0);
   EXPECT_EQ(e.ChoiceCount(), 2);
   EXPECT_EQ(std::tuple(e.GetChoiceText(0), e.GetChoiceText(1)), std::tuple("", "ab"));
+}
+
+// ---- The faces the font list offers ----
+
+using host::LOGFONTA;
+
+struct Reported {
+  const char* face;
+  uint8_t charSet;
+  uint8_t pitch;
+  uint32_t type;
+};
+
+// What a system with a mix of faces reports, in its order.
+const Reported kSystem[] = {
+    {"ＭＳ ゴシック", host::SHIFTJIS_CHARSET, host::FIXED_PITCH, host::TRUETYPE_FONTTYPE},
+    {"ＭＳ ゴシック", host::ANSI_CHARSET, host::FIXED_PITCH, host::TRUETYPE_FONTTYPE},
+    {"@ＭＳ ゴシック", host::SHIFTJIS_CHARSET, host::FIXED_PITCH, host::TRUETYPE_FONTTYPE},
+    {"ＭＳ Ｐ明朝", host::SHIFTJIS_CHARSET, host::VARIABLE_PITCH, host::TRUETYPE_FONTTYPE},
+    {"Terminal", host::SHIFTJIS_CHARSET, host::FIXED_PITCH, host::RASTER_FONTTYPE},
+    {"$Hidden", host::SHIFTJIS_CHARSET, host::FIXED_PITCH, host::TRUETYPE_FONTTYPE},
+    {"Courier", host::ANSI_CHARSET, host::FIXED_PITCH, host::RASTER_FONTTYPE},
+};
+
+int ReportSystem(const LOGFONTA& filter, host::FONTENUMPROCA proc, host::LPARAM param, uint32_t) {
+  EXPECT_EQ(filter.lfCharSet, host::DEFAULT_CHARSET) << "the list asks for every character set";
+  EXPECT_EQ(filter.lfFaceName[0], '\0') << "and every face";
+  int answer = 1;
+  for (const Reported& r : kSystem) {
+    host::ENUMLOGFONTEXA font;
+    std::string name = host::Utf8ToCp932(r.face).text;
+    std::memcpy(font.elfLogFont.lfFaceName, name.data(), name.size());
+    font.elfLogFont.lfCharSet = r.charSet;
+    font.elfLogFont.lfPitchAndFamily = r.pitch;
+    answer = proc(&font, r.type, param);
+    EXPECT_NE(answer, 0) << "the list always asks to go on";
+  }
+  return answer;
+}
+
+std::vector<std::string> Names(const FontList& list) {
+  std::vector<std::string> names;
+  for (int i = 0; i < list.Count(); ++i) {
+    const LOGFONTA* lf = list.Get(i);
+    names.push_back(host::Cp932ToUtf8(lf->lfFaceName).text + "/" + std::to_string(lf->lfCharSet));
+  }
+  return names;
+}
+
+TEST(FontListTest, FiltersSelectFaces) {
+  using V = std::vector<std::string>;
+  struct Case {
+    uint8_t filter;
+    uint8_t charSet;
+    V expected;
+  };
+  // No filter and the Japanese one are the start-up's and the font natives'.
+  const Case cases[] = {
+      {FontList::kTrueTypeOnly, 0,
+       V{"ＭＳ ゴシック/128", "ＭＳ ゴシック/0", "@ＭＳ ゴシック/128", "ＭＳ Ｐ明朝/128"}},
+      {FontList::kFixedPitchOnly | FontList::kNoVerticalFaces, 0,
+       V{"ＭＳ ゴシック/128", "ＭＳ ゴシック/0", "Terminal/128", "Courier/0"}},
+      {FontList::kCharSetOnly, host::ANSI_CHARSET, V{"ＭＳ ゴシック/0", "Courier/0"}},
+  };
+  for (const Case& c : cases) {
+    FontList list(ReportSystem);
+    EXPECT_EQ(list.Enumerate(c.filter, c.charSet), static_cast<int>(c.expected.size()));
+    EXPECT_EQ(Names(list), c.expected) << "filter " << int(c.filter) << ", set " << int(c.charSet);
+  }
 }
 
 }  // namespace

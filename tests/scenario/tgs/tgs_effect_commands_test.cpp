@@ -653,9 +653,7 @@ TEST_F(WindowFadeTest, QuitLeavesItRunningForCloseAndClickToEnd) {
   host.quitAtTurn = host.turns + 1;
   EXPECT_EQ(frame.FadeMessageWindows(true, 100000, false), -1);
   host.clickTurns = {host.turns + 2, host.turns + 4};
-  EXPECT_EQ(frame.BeginMessage(0), 0);
-  frame.Text() = "text";
-  ASSERT_EQ(frame.MessageWait(), 0);
+  ASSERT_EQ(Message("text"), 0);
   EXPECT_EQ(host.alphas.back(), 255);
   EXPECT_EQ(host.timers.FindById(kTaskKindNone), nullptr);
   EXPECT_EQ(host.turns, *host.clickTurns.rbegin()) << "the first click only ended the fade";
@@ -665,9 +663,7 @@ TEST_F(WindowFadeTest, QuitLeavesItRunningForCloseAndClickToEnd) {
   host.quitAtTurn = host.turns + 1;
   EXPECT_EQ(frame.FadeMessageWindows(true, 100000, false), -1);
   host.clickTurns = {host.turns + 2};
-  EXPECT_EQ(frame.BeginMessage(1), 0);
-  frame.Text() = "more";
-  ASSERT_EQ(frame.MessageWait(), 0);
+  ASSERT_EQ(Message("more", 1), 0);
   EXPECT_NE(host.timers.FindById(kTaskKindNone), nullptr);
   EXPECT_EQ(host.turns, *host.clickTurns.begin());
 }

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "scenario/tgs/tgs_interpreter.h"
+#include "scenario/tgs/tgs_script.h"
 #include "scenario/tgs/tgs_test_world.h"
+#include "script/opcodes.h"
 
 namespace bw {
 namespace {
@@ -282,6 +286,268 @@ TEST(TgsReadLog, MalformedTablesAndLogsAreRefused) {
     EXPECT_EQ(f.ReadLogFile("L.DAT"), kTgsLogBad);
   }
   EXPECT_EQ(f.GetSetFlagCount(nullptr), 0u);
+}
+
+// A step runs from what an earlier turn decoded: nothing of that may outlive its script, and a
+// fault inside embedded code on a later turn must end the step as the first turn's would. Loops
+// the one-unit cycle does not take run as blocks of decoded steps: runs longer than a unit, runs
+// that end at a call, a return or a jump back to another loop's head, and runs entered in their
+// middle. Each must do what the run that decodes nothing does, also where code rewrites what
+// another block was decoded from.
+
+// A loop whose named jump leaves once variable word 0 reaches turns: on a later turn than its
+// first, so the step that leaves runs decoded.
+std::string Looping(const char* text, int turns, const char* next) {
+  return std::string(".tob1\ntop:\n  \"") + text + "\"\n  stmt{inc var:0 | ret}\n" +
+         "  Jump if{mov var:0, c.1 | c: ge 0, " + std::to_string(turns) + ", host:0 | ret} @0, \"" +
+         next + "\"\n  JumpIf2 @top\n";
+}
+
+// Runs the scenario of lines (S2 beside it) with steps decoded or not, once within budget and
+// once on: both step results, variable word 0 after each, the built-ins called and the text.
+std::string Outcome(const std::string& lines, bool decoding, int budget) {
+  TgsWorld w;
+  w.PutTob("S2", ".tob1\n  stmt{inc var:0 | ret}\n  \"s\"\n  stmt{inc var:0 | ret}\n  Return\n");
+  w.Frame().SetStepDecoding(decoding);
+  EXPECT_EQ(w.StartScenario(lines), 0);
+  w.Frame().SetStepBudget(budget);
+  const int first = TgsRunStep(w.Frame());
+  const uint32_t counted = w.Variable(0);
+  w.Frame().SetStepBudget(1000000);
+  const int second = TgsRunStep(w.Frame());
+  return std::to_string(first) + " " + std::to_string(counted) + " " + std::to_string(second) +
+         " " + std::to_string(w.Variable(0)) + " " + std::to_string(w.Mock().calls.size()) + " " +
+         w.Frame().Text();
+}
+
+// A leaves from a step decoded on an earlier turn, and the load puts B into A's released block:
+// the same code offsets hold other bytes. B's steps are read from B, and nothing A decoded (nor
+// the step A ran last) is used after A went. The same holds for a script started where the
+// frame's own unload freed another.
+TEST(TgsDecodedSteps, AScriptLoadedWhereAnotherWentIsReadAfresh) {
+  TgsWorld w;
+  w.PutTob("B", Looping("b", 5, "C"));
+  w.PutTob("C", ".tob1\n\"c\"\n.end\n");
+  w.PutTob("RUN", Looping("a", 2, "B"));
+  TgsFrameBase& f = w.Frame();
+  ASSERT_EQ(f.Start("RUN"), 0);
+  const uint32_t block = f.CurrentScript()->CodeStart();
+  f.SetStepBudget(100);
+  EXPECT_EQ(TgsRunStep(f), kTgsStepEnded);
+  EXPECT_EQ(std::tuple(f.Text(), w.Variable(0)), std::tuple("aabbbc", 5u));
+
+  f.UnloadAll();
+  ASSERT_EQ(f.Start("B"), 0);
+  ASSERT_EQ(f.CurrentScript()->CodeStart(), block) << "B must take the block A left";
+  w.SetVariable(0, 0);
+  EXPECT_EQ(TgsRunStep(f), kTgsStepEnded);
+  EXPECT_EQ(f.Text(), "aabbbcbbbbbc");
+}
+
+// Embedded code that faults on the third turn, in a statement, in the condition or in the jump's
+// target: the step ends malformed with nothing left on the value stack, and once the fault's
+// cause is gone the frame runs on from the same step, from what it decoded before.
+TEST(TgsDecodedSteps, EmbeddedCodeThatFaultsOnALaterTurnEndsTheStep) {
+  const std::string faultAtThree = "mov var:0, e.2 | e: sub 3, 0, d.1 | d: jz 0, fault";
+  const std::string loop = "mov var:0, c.1 | c: lt 0, 5, host:0 | ret";
+  for (const std::string& line :
+       {"stmt{" + faultAtThree + " | ret | fault: jmp 0}\n  JumpIf if{" + loop + "} @top",
+        "JumpIf if{" + faultAtThree + " | " + loop + " | fault: jmp 0} @top",
+        "JumpIf if{" + loop + "} {" + faultAtThree + " | set 0, host:0 | ret | fault: jmp 0}"}) {
+    SCOPED_TRACE(line);
+    TgsWorld w;
+    EXPECT_EQ(w.Run("top:\n  \"t\"\n  stmt{inc var:0 | ret}\n  " + line + "\n  .end\n"),
+              kTgsStepMalformed);
+    EXPECT_EQ(w.Frame().Text(), "ttt");
+    EXPECT_EQ(w.Frame().ValueStackTop(), 0u);
+    w.SetVariable(0, 4);
+    w.Frame().SetStepBudget(100);
+    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepEnded);
+    EXPECT_EQ(std::tuple(w.Frame().Text(), w.Variable(0)), std::tuple("tttt", 5u));
+  }
+}
+
+// A loop of steps runs as one unit only while nothing it runs can change what they were read as.
+// From the third turn on, the statement adds 1 to the last opcode: into a compare's operand, or,
+// with rewrites, into the compare's opcode, which then faults. A budget that runs out inside the
+// loop stops it on the step it stops the plain run on.
+TEST(TgsDecodedSteps, ALoopRunsAsOneUnitOnlyWhileItsCodeCannotChangeIt) {
+  for (bool rewrites : {false, true}) {
+    SCOPED_TRACE(rewrites);
+    TgsWorld w;
+    ASSERT_EQ(w.StartScenario(std::string("\"x\"\ntop:\n  stmt{inc var:0 | mov var:0, c.1 | c: ge "
+                                          "0, 3, o.2 | o: add 46, 0, ") +
+                              (rewrites ? "i" : "i.2") +
+                              " | i: ne 0, 0, i.1 | ret}\n  JumpIf if{mov var:0, c.1 | c: lt 0, "
+                              "6, host:0 | ret} @top\n  \"y\"\n  .end\n"),
+              0);
+    w.Frame().SetStepBudget(8);
+    EXPECT_EQ(TgsRunStep(w.Frame()), kTgsStepMalformed);
+    EXPECT_EQ(w.Variable(0), rewrites ? 3u : 4u);
+    w.Frame().SetStepBudget(100);
+    EXPECT_EQ(TgsRunStep(w.Frame()), rewrites ? kTgsStepMalformed : kTgsStepEnded);
+    EXPECT_EQ(w.Frame().Text(), rewrites ? "x" : "xy");
+    EXPECT_EQ(w.Variable(0), rewrites ? 4u : 6u);
+  }
+}
+
+// A loop with its test in front leaves by a jump that is not taken until the last turn, and
+// instructions that their conditions skip on the first turns run on later ones: read while
+// skipped, they run with the values of the turn they run on. An argument that is embedded code
+// is read only when it runs. With a statement that rewrites its own compare, a budget stops the
+// loop where it stops the run that decodes nothing.
+TEST(TgsDecodedSteps, AWhileShapedLoopRunsAsTheRunThatDecodesNothing) {
+  const std::string skipped =
+      "  PrintNumber if{mov var:0, c.1 | c: ge 0, 3, host:0 | ret} var(0 0)\n"
+      "  PrintText if{mov var:0, c.1 | c: eq 0, 4, host:0 | ret} \"!\"\n"
+      "  PrintNumber if{mov var:0, c.1 | c: eq 0, 5, host:0 | ret} {mov var:0, host:0 | ret}\n";
+  const std::string rewriting =
+      "  stmt{mov var:0, c.1 | c: ge 0, 3, o.2 | o: add 46, 0, i | i: ne 0, 0, i.1 | ret}\n";
+  for (const std::string& body : {skipped, rewriting}) {
+    for (int budget : {9, 100}) {
+      SCOPED_TRACE(body + " budget " + std::to_string(budget));
+      const std::string lines =
+          "\"x\"\ntop:\n  JumpUnless if{mov var:0, c.1 | c: lt 0, 6, host:0 | ret} @done\n"
+          "  stmt{inc var:0 | ret}\n" +
+          body + "  JumpIf @top\ndone:\n  \"y\"\n  .end\n";
+      const std::string outcome[2] = {Outcome(lines, false, budget), Outcome(lines, true, budget)};
+      EXPECT_EQ(outcome[true], outcome[false]);
+      if (body == skipped && budget == 100) {
+        EXPECT_EQ(outcome[true], std::to_string(kTgsStepEnded) + " 6 " +
+                                     std::to_string(kTgsStepEnded) + " 6 0 x34!556y");
+      }
+    }
+  }
+}
+
+// Loops of 8, 17, 64 and 200 steps a turn run as the run that decodes nothing does: plain, with
+// text in the middle (which keeps them on the ordinary path), and with a statement that from the
+// third turn rewrites the compare of the one behind it (its operand, or its opcode, which then
+// faults). A budget stops each where the plain run stops.
+TEST(TgsDecodedSteps, LongLoopsRunAsTheRunThatDecodesNothing) {
+  for (int steps : {8, 17, 64, 200}) {
+    for (const std::string rewrite : {"", "text", "i.2", "i"}) {
+      const bool rewrites = rewrite.starts_with("i");
+      const int counts = rewrites ? steps - 2 : steps - 1;  // increments a turn
+      std::string body;
+      for (int i = 0; i < counts; ++i) {
+        body += "  stmt{inc var:0 | ret}\n";
+        if (rewrite == "text" && i == counts / 2) body += "  \"t\"\n";
+      }
+      if (rewrites) {
+        body += "  stmt{mov var:0, c.1 | c: ge 0, " + std::to_string(2 * counts + 1) +
+                ", o.2 | o: add 46, 0, " + rewrite + " | i: ne 0, 0, i.1 | ret}\n";
+      }
+      for (int budget : {steps * 2 + 5, steps * 3 + 1, 100000}) {
+        SCOPED_TRACE(std::to_string(steps) + " steps, rewrite " + rewrite + ", budget " +
+                     std::to_string(budget));
+        const std::string lines =
+            "\"x\"\ntop:\n" + body + "  JumpIf if{mov var:0, c.1 | c: lt 0, " +
+            std::to_string(30 * counts) + ", host:0 | ret} @top\n  \"y\"\n  .end\n";
+        EXPECT_EQ(Outcome(lines, true, budget), Outcome(lines, false, budget));
+      }
+    }
+  }
+}
+
+std::string Repeat(const std::string& line, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += line;
+  return out;
+}
+
+const std::string kInc = "  stmt{inc var:0 | ret}\n";
+const std::string kPass = "  stmt{ret}\n";
+
+// The jump back to top while word 0 is below end.
+std::string Back(int end) {
+  return "  JumpIf if{mov var:0, c.1 | c: lt 0, " + std::to_string(end) + ", host:0 | ret} @top\n";
+}
+
+// Plain and with a built-in in the middle; a call and a return of the same script (which keep
+// the stretch) and of another; a forward jump into the middle of a decoded run, taken from the
+// fifth turn on; a jump back to an inner loop's head. Budgets stop each inside its turns.
+TEST(TgsLoopPaths, LoopsBeyondOneUnitRunAsTheRunThatDecodesNothing) {
+  const struct {
+    const char* name;
+    std::string lines;
+    int steps;  // about a turn's
+  } cases[] = {
+      {"300 steps", "top:\n" + Repeat(kInc, 299) + Back(3000), 300},
+      {"built-in",
+       "top:\n" + Repeat(kInc, 150) + "  TextNewLine\n" + Repeat(kInc, 150) + Back(3000), 302},
+      {"call",
+       "top:\n" + Repeat(kInc, 20) + "  Call @sub\n" + Repeat(kInc, 20) + Back(400) +
+           "  \"e\"\n  .end\nsub:\n" + Repeat(kInc, 30) + "  \"c\"\n" + kInc + "  Return\n",
+       75},
+      {"named call",
+       "  Preload \"S2\"\ntop:\n" + Repeat(kInc, 20) + "  Call @0, \"S2\"\n" + Repeat(kInc, 20) +
+           Back(300),
+       47},
+      {"jump in",
+       "top:\n  JumpIf if{mov var:0, c.1 | c: ge 0, 1200, host:0 | ret} @mid\n" +
+           Repeat(kInc, 150) + "mid:\n" + Repeat(kInc, 150) + Back(4000),
+       302},
+      {"inner loop",
+       "top:\n" + Repeat(kInc, 10) + "inner:\n" + Repeat(kInc, 20) +
+           "  JumpIf if{mov var:0, c.1 | c: lt 0, 200, host:0 | ret} @inner\n" +
+           Repeat(kPass, 260) + Back(500),
+       290},
+  };
+  for (const auto& c : cases) {
+    for (int budget : {c.steps * 2 + 7, c.steps * 3 + 1, 1000000}) {
+      SCOPED_TRACE(std::string(c.name) + ", budget " + std::to_string(budget));
+      const std::string lines = "\"x\"\n" + c.lines + "  \"y\"\n  .end\n";
+      EXPECT_EQ(Outcome(lines, true, budget), Outcome(lines, false, budget));
+    }
+  }
+}
+
+// From word 0 = from on, a statement writes "inc" over the "dec" of another step's fragment (a
+// word that fragment was decoded from), which then counts 3 a turn instead of 1: the step right
+// behind the writer (one block), or 280 steps on (another block, entered after the writer's).
+// The writer is straight code (a block takes it) or ends in a jump (the ordinary path runs it).
+// address: the rewritten word's guest address, found by a first load.
+std::string Rewriting(uint32_t address, int apart, int from, bool jumps) {
+  const std::string write = "  stmt{mov var:0, c.1 | c: ge 0, " + std::to_string(from) +
+                            ", t.2 | t: sub " + std::to_string(kOpDecrement) + ", 0, " +
+                            std::to_string(address) +
+                            (jumps ? " | jmp e | e: ret}\n" : " | ret}\n");
+  return "\"x\"\ntop:\n" + kInc + write + Repeat(kPass, apart) +
+         "  stmt{dec var:0 | inc var:0 | inc var:0 | ret}\n" + Repeat(kPass, 20) + Back(301) +
+         "  \"y\"\n  .end\n";
+}
+
+TEST(TgsLoopPaths, CodeRewrittenFromAnotherBlockIsSeen) {
+  for (bool jumps : {false, true}) {
+    for (int apart : {0, 280}) {
+      SCOPED_TRACE(std::to_string(apart) + (jumps ? " apart, the writer jumps" : " apart"));
+      uint32_t address = 0;
+      {
+        TgsWorld w;
+        ASSERT_EQ(w.StartScenario(Rewriting(0, apart, 100, jumps)), 0);
+        const TgsScript& script = *w.Frame().CurrentScript();
+        const uint32_t words[] = {kOpDecrement, 0, kOpIncrement, 0, kOpIncrement};
+        for (uint32_t at = 0; at + sizeof words <= script.CodeSize() && !address; ++at) {
+          uint32_t seen[5];
+          std::memcpy(seen, script.Code() + at, sizeof seen);
+          if (seen[0] == words[0] && seen[2] == words[2] && seen[4] == words[4])
+            address = script.CodeStart() + at;
+        }
+      }
+      ASSERT_NE(address, 0u);
+      for (int from : {100, 100000}) {
+        const std::string lines = Rewriting(address, apart, from, jumps);
+        for (int budget : {700, 3000, 1000000}) {
+          SCOPED_TRACE(std::to_string(from) + ", budget " + std::to_string(budget));
+          EXPECT_EQ(Outcome(lines, true, budget), Outcome(lines, false, budget));
+        }
+      }
+      EXPECT_NE(Outcome(Rewriting(address, apart, 100, jumps), false, 1000000),
+                Outcome(Rewriting(address, apart, 100000, jumps), false, 1000000))
+          << "the rewrite changes the count";
+    }
+  }
 }
 
 }  // namespace

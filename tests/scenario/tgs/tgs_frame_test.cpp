@@ -34,15 +34,7 @@ struct ConfiguredHost : FakeFrameHost {
   }
 };
 
-class TgsFrameTest : public FrameTest<ConfiguredHost> {
- protected:
-  // Collects a message and shows it as built-in 16 does.
-  int Message(const std::string& text, int32_t number = 0) {
-    EXPECT_EQ(frame.BeginMessage(number), 0);
-    frame.Text() = text;
-    return frame.MessageWait();
-  }
-};
+using TgsFrameTest = FrameTest<ConfiguredHost>;
 
 TEST(BackgroundTable, CodesAndEntries) {
   struct Case {
@@ -554,10 +546,7 @@ constexpr int kAutoButton = 6;
 struct Road : EngineFrames {
   Road() { host.quitAtTurn = 10000; }
   int Run(const std::string& lines) {
-    PutRun(lines);
-    frame = NewFrame("1\n");
-    EXPECT_EQ(frame->Start("RUN"), 0);
-    EXPECT_EQ(frame->BeginRun(false), 0);
+    frame = Begin(lines);
     return TgsRunStep(*frame);
   }
 

@@ -23,15 +23,6 @@ namespace {
 
 constexpr int32_t kLine = FakeHistoryView::kLine;
 
-class HistoryHost : public FakeFrameHost {
- public:
-  std::map<int, int> keyTurns;  // turn -> key pressed
-  bool KeyPressed(int code) override {
-    auto it = keyTurns.find(turns);
-    return it != keyTurns.end() && it->second == code;
-  }
-};
-
 void Message(TextHistoryLog& log, const char* text, uint32_t height, const char* speaker = nullptr,
              const char* voice = nullptr, uint8_t mark = 0) {
   EXPECT_EQ(log.AddMessage(reinterpret_cast<const uint8_t*>(text), uint32_t(strlen(text)), height,
@@ -63,7 +54,7 @@ class HistoryWindowTest : public ::testing::Test {
   }
 
   TextHistoryLog log;
-  HistoryHost host;
+  FakeFrameHost host;
   FakeHistoryView view{host};
   int32_t position = 0;
 };
@@ -243,11 +234,9 @@ struct FakeMenu : TgsMenuHost {
 
 struct MenuFrameHost : FakeFrameHost {
   TgsMenuHost* MenuHost() override { return &menu; }
-  bool RightClicked() override { return rightTurns.count(turns) != 0; }
   // A menu that never closes fails its test instead of hanging it.
   int FrameTurn() override { return turns > 1000 ? 0 : FakeFrameHost::FrameTurn(); }
   FakeMenu menu;
-  std::set<int> rightTurns;
 };
 
 class SystemMenuTest : public FrameTest<MenuFrameHost> {
@@ -257,11 +246,11 @@ class SystemMenuTest : public FrameTest<MenuFrameHost> {
   FakeMenu& Menu(int button = -1, int turns = 1) {
     host.menu = FakeMenu{};
     host.menu.turn = &host.turns;
-    host.rightTurns = {};
+    host.rightClickTurns = {};
     if (button >= 0)
       host.menu.clickTurn = host.turns + turns, host.menu.clicked = button;
     else
-      host.rightTurns = {host.turns + turns};
+      host.rightClickTurns = {host.turns + turns};
     return host.menu;
   }
 };

@@ -328,12 +328,6 @@ class SceneStateFrame : public ::testing::Test, protected EngineFrames {
     frame->History().SetCapacity(16);
     return frame;
   }
-  std::vector<uint8_t> Save(TgsFrame& frame, bool history) {
-    std::vector<uint8_t> out;
-    EXPECT_EQ(frame.SaveScene(out, history), 0);
-    EXPECT_EQ(out.size(), frame.GetSceneSaveSize(history));
-    return out;
-  }
 };
 
 // The blocks saved here seed the fuzz target of the block reader.

@@ -227,19 +227,11 @@ class ScriptedSceneWorld : public SceneWorld, protected EngineFrames {
   std::unique_ptr<TgsFrame> NewFrame() { return EngineFrames::NewFrame("1\n"); }
   // A frame that ran lines until the message waits and the application quits.
   std::unique_ptr<TgsFrame> RunToTheWait(const std::string& lines) {
-    auto frame = NewFrame();
-    PutRun(lines);
-    EXPECT_EQ(frame->Start("RUN"), 0);
     host.turns = 0;
     host.quitAtTurn = 3;
-    EXPECT_EQ(frame->BeginRun(false), 0);
+    auto frame = Begin(lines);
     EXPECT_EQ(TgsRunStep(*frame), -1);
     return frame;
-  }
-  std::vector<uint8_t> Save(TgsFrame& frame) {
-    std::vector<uint8_t> out;
-    EXPECT_EQ(frame.SaveScene(out, false), 0);
-    return out;
   }
   // The saved game loaded into frame and rebuilt, as the step native resumes it.
   void LoadInto(TgsFrame& frame, const std::vector<uint8_t>& saved) {

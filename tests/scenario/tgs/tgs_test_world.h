@@ -215,7 +215,10 @@ class FakeFrameHost : public TgsFrameHost {
   int FindPressedAction(int first, int count) override {
     return Action() >= first && Action() < first + count ? Action() : -1;
   }
-  bool KeyPressed(int code) override { return keysPressed.count(code) != 0; }
+  std::map<int, int> keyTurns;  // turn -> a key pressed on that turn alone
+  bool KeyPressed(int code) override {
+    return keysPressed.count(code) != 0 || (keyTurns.count(turns) && keyTurns[turns] == code);
+  }
   bool KeyDown(int code) override { return keysDown.count(code) != 0; }
   bool SkipModifierDown() override { return skipHeld; }
   int TakePointerEvent() override {
@@ -354,6 +357,21 @@ struct EngineFrames {
   }
   // The scenario RUN of the given lines.
   void PutRun(const std::string& lines) { files.Put("SCRIPT\\RUN.TOB", Tob(".tob1\n" + lines)); }
+  // A frame set up with "1\n" that started the scenario RUN of lines and began its run.
+  std::unique_ptr<TgsFrame> Begin(const std::string& lines) {
+    PutRun(lines);
+    auto frame = NewFrame("1\n");
+    EXPECT_EQ(frame->Start("RUN"), 0);
+    EXPECT_EQ(frame->BeginRun(false), 0);
+    return frame;
+  }
+  // The frame's scene saved, at the size it announced.
+  std::vector<uint8_t> Save(TgsFrame& frame, bool history = false) {
+    std::vector<uint8_t> out;
+    EXPECT_EQ(frame.SaveScene(out, history), 0);
+    EXPECT_EQ(out.size(), frame.GetSceneSaveSize(history));
+    return out;
+  }
 
   MemoryScriptFileSource files;
   ScriptEngine engine;
@@ -367,6 +385,13 @@ class FrameTest : public ::testing::Test {
   MemoryScriptFileSource files;
   Host host;
   TgsFrame frame{nullptr, &files, &host};
+
+  // Collects a message and shows it as built-in 16 does.
+  int Message(const std::string& text, int32_t number = 0) {
+    EXPECT_EQ(frame.BeginMessage(number), 0);
+    frame.Text() = text;
+    return frame.MessageWait();
+  }
 };
 
 }  // namespace bw
