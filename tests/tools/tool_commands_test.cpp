@@ -3,7 +3,10 @@
 // call names the argument that was wrong.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -11,19 +14,33 @@
 #include "host/host_path.h"
 #include "lib/file_bytes.h"
 #include "resource/images/gmp_file.h"
-#include "tools/tool_run.h"
+#include "support/shell_quote.h"
+#include "support/temp_dir.h"
 
 namespace bw {
 namespace {
 
-std::string Tool(const std::string& name) {
-  return std::string(BW_TOOL_DIR) + "/" + name;
-}
-
+// Runs the built tools in a temporary folder, keeping what they said.
 class ToolCommands : public testing::Test {
  protected:
-  test::ToolRun run_;
-  const test::TempDir& dir_ = run_.Dir();
+  // Runs `tool ARGUMENTS` (arguments as a shell would split them); answers the exit status, -1
+  // when it did not exit.
+  int Run(const std::string& tool, const std::string& arguments) {
+    const std::string line = test::ShellQuoted(std::string(BW_TOOL_DIR) + "/" + tool) + " " +
+                             arguments + " >" + Path("stdout.txt") + " 2>" + Path("stderr.txt");
+    const int status = std::system(line.c_str());
+    output_ = test::ReadFile(dir_.path() / "stdout.txt");
+    errors_ = test::ReadFile(dir_.path() / "stderr.txt");
+    return status == -1 || !WIFEXITED(status) ? -1 : WEXITSTATUS(status);
+  }
+  // A path below the folder, quoted for the shell.
+  std::string Path(const std::string& relative) const {
+    return test::ShellQuoted((dir_.path() / relative).string());
+  }
+
+  test::TempDir dir_;
+  std::string output_;  // standard output of the last run
+  std::string errors_;  // its standard error
 };
 
 // A picture named in Japanese in the text form is found by the engine under that name, and a
@@ -33,10 +50,8 @@ TEST_F(ToolCommands, JapaneseNamesAndTitlesReachTheFiles) {
   dir_.WriteFile("screen/" + background, "picture");
   dir_.WriteFile("screen.gmpt",
                  "background " + background + "\npart 1 4 5 255 1 8 9 4 my button.bmp\n");
-  ASSERT_EQ(run_.Run(Tool("gmp"),
-                     "write " + run_.Path("screen.gmpt") + " " + run_.Path("screen/SCREEN.GMP")),
-            0)
-      << run_.Errors();
+  ASSERT_EQ(Run("gmp", "write " + Path("screen.gmpt") + " " + Path("screen/SCREEN.GMP")), 0)
+      << errors_;
 
   std::vector<uint8_t> bytes;
   ASSERT_TRUE(tools::ReadFileBytes(dir_.path() / "screen" / "SCREEN.GMP", bytes));
@@ -48,17 +63,15 @@ TEST_F(ToolCommands, JapaneseNamesAndTitlesReachTheFiles) {
   ASSERT_EQ(host::EnginePathToLinuxPath(folder + file.background, found), host::kPathOk);
   EXPECT_EQ(found, (dir_.path() / "screen" / background).string());
 
-  ASSERT_EQ(run_.Run(Tool("gmp"), "dump " + run_.Path("screen/SCREEN.GMP")), 0);
-  EXPECT_EQ(run_.Output(), "background " + background + "\npart 1 4 5 255 1 8 9 4 my button.bmp\n")
+  ASSERT_EQ(Run("gmp", "dump " + Path("screen/SCREEN.GMP")), 0);
+  EXPECT_EQ(output_, "background " + background + "\npart 1 4 5 255 1 8 9 4 my button.bmp\n")
       << "a name is the rest of its line";
 
   dir_.WriteFile("slot.txt", "title \xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0\nvariables 00000000\n");
-  ASSERT_EQ(run_.Run(Tool("savfile"), "make " + run_.Path("slot.txt") + " " + run_.Path("s.sav")),
-            0)
-      << run_.Errors();
-  ASSERT_EQ(run_.Run(Tool("savfile"), "dump " + run_.Path("s.sav")), 0);
-  EXPECT_NE(run_.Output().find("\ntitle \xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0\n"), std::string::npos)
-      << run_.Output();  // 第一章
+  ASSERT_EQ(Run("savfile", "make " + Path("slot.txt") + " " + Path("s.sav")), 0) << errors_;
+  ASSERT_EQ(Run("savfile", "dump " + Path("s.sav")), 0);
+  EXPECT_NE(output_.find("\ntitle \xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0\n"), std::string::npos)
+      << output_;  // 第一章
 }
 
 // What the engine refuses, the tools refuse: on standard error, naming the file, with status 1.
@@ -80,14 +93,14 @@ TEST_F(ToolCommands, RefusedFilesAndWrongCallsFailSayingWhy) {
     const char* words;
   };
   const Case cases[] = {
-      {"appcfg", "dump " + run_.Path("USER.CFG"), 1, "the engine refuses"},
-      {"gmp", "dump " + run_.Path("noise.bin"), 1, "noise.bin: not a GMP file"},
-      {"tobasm", "-d " + run_.Path("noise.bin"), 1, "noise.bin: neither a scenario script"},
-      {"tobasm", run_.Path("open.tobs") + " " + run_.Path("open.tob"), 1,
+      {"appcfg", "dump " + Path("USER.CFG"), 1, "the engine refuses"},
+      {"gmp", "dump " + Path("noise.bin"), 1, "noise.bin: not a GMP file"},
+      {"tobasm", "-d " + Path("noise.bin"), 1, "noise.bin: neither a scenario script"},
+      {"tobasm", Path("open.tobs") + " " + Path("open.tob"), 1,
        "line 5: the scenario ends without .end"},
-      {"tobasm", run_.Path("long.tobs") + " " + run_.Path("long.tob"), 1,
+      {"tobasm", Path("long.tobs") + " " + Path("long.tob"), 1,
        "line 2: an expression's code or link lists pass 65535 bytes"},
-      {"wgx", "encode " + run_.Path("os2.bmp") + " " + run_.Path("os2.wgx"), 1,
+      {"wgx", "encode " + Path("os2.bmp") + " " + Path("os2.wgx"), 1,
        "os2.bmp: BMP header of 64 bytes is not read"},
       {"oggtone", "x.ogg --freq abc --ms 10", 2, "oggtone: --freq needs a number, not \"abc\""},
       {"oggtone", "x.ogg --freq 440 --ms 10 --loud", 2, "oggtone: unknown option --loud"},
@@ -99,11 +112,11 @@ TEST_F(ToolCommands, RefusedFilesAndWrongCallsFailSayingWhy) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
-    EXPECT_EQ(run_.Run(Tool(c.tool), c.arguments), c.status);
-    EXPECT_EQ(run_.Output(), "") << "nothing goes to standard output";
-    const size_t at = run_.Errors().find(c.words);
-    EXPECT_TRUE(c.status == 1 ? at != std::string::npos : at == 0) << run_.Errors();
-    EXPECT_EQ(run_.Errors().find("usage: ") != std::string::npos, c.status == 2) << run_.Errors();
+    EXPECT_EQ(Run(c.tool, c.arguments), c.status);
+    EXPECT_EQ(output_, "") << "nothing goes to standard output";
+    const size_t at = errors_.find(c.words);
+    EXPECT_TRUE(c.status == 1 ? at != std::string::npos : at == 0) << errors_;
+    EXPECT_EQ(errors_.find("usage: ") != std::string::npos, c.status == 2) << errors_;
   }
 }
 
@@ -117,14 +130,8 @@ class VfaCommand : public ToolCommands {
     dir_.WriteFile("in/Story.txt", text_);
     dir_.WriteFile("in/sub/Pic.bin", binary_);
   }
-  int Run(const std::string& arguments) { return run_.Run(Tool("vfa"), arguments); }
-  std::string Path(const std::string& relative) const { return run_.Path(relative); }
-  std::string Out(const std::string& relative) const {
-    return test::ReadFile(dir_.path() / relative);
-  }
+  int Vfa(const std::string& arguments) { return Run("vfa", arguments); }
 
-  const std::string& output_ = run_.Output();
-  const std::string& errors_ = run_.Errors();
   std::string text_;
   std::string binary_;
 };
@@ -138,11 +145,11 @@ TEST_F(VfaCommand, PacksListsAndExtractsByTheEngineName) {
   const std::string file = "\xE8\xA1\xA8\xE3\x80\x9C.txt";  // 表〜.txt, the wave dash
   dir_.WriteFile("in/" + folder + "/" + file, "kanji");
   const std::string keys = "--key1 1 --key2 2";
-  ASSERT_EQ(Run("pack --sector --wide --scramble --prefix --nibble --pack " + keys + " " +
+  ASSERT_EQ(Vfa("pack --sector --wide --scramble --prefix --nibble --pack " + keys + " " +
                 Path("in") + " " + Path("out.vfa")),
             0)
       << errors_;
-  ASSERT_EQ(Run("list " + keys + " " + Path("out.vfa")), 0);
+  ASSERT_EQ(Vfa("list " + keys + " " + Path("out.vfa")), 0);
   std::string listed = output_;
   for (char& c : listed) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   EXPECT_NE(listed.find("story.txt"), std::string::npos) << output_;
@@ -157,31 +164,31 @@ TEST_F(VfaCommand, PacksListsAndExtractsByTheEngineName) {
                                                          {folder + "/" + file, "kanji"}};
   for (const auto& [member, bytes] : members) {
     std::filesystem::remove(dir_.path() / "x.out");
-    ASSERT_EQ(Run("extract " + keys + " " + Path("out.vfa") + " '" + member + "' " + Path("x.out")),
+    ASSERT_EQ(Vfa("extract " + keys + " " + Path("out.vfa") + " '" + member + "' " + Path("x.out")),
               0)
         << member << ": " << errors_;
-    EXPECT_EQ(Out("x.out"), bytes) << member;
+    EXPECT_EQ(test::ReadFile(dir_.path() / "x.out"), bytes) << member;
   }
 
   const std::string emoji = "face\xF0\x9F\x98\x80.txt";
   dir_.WriteFile("in/" + emoji, "x");
-  EXPECT_NE(Run("pack " + Path("in") + " " + Path("bad.vfa")), 0);
+  EXPECT_NE(Vfa("pack " + Path("in") + " " + Path("bad.vfa")), 0);
   EXPECT_NE(errors_.find(emoji), std::string::npos) << errors_;
   EXPECT_NE(errors_.find("CP932"), std::string::npos) << errors_;
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "bad.vfa"));
 }
 
 TEST_F(VfaCommand, RefusesBadArgumentsMissingNamesAndWrongKeysSayingWhy) {
-  EXPECT_NE(Run("pack --key1 0x100000000 " + Path("in") + " " + Path("out.vfa")), 0)
+  EXPECT_NE(Vfa("pack --key1 0x100000000 " + Path("in") + " " + Path("out.vfa")), 0)
       << "over 32 bits";
-  ASSERT_EQ(Run("pack --key1 5 --key2 9 " + Path("in") + " " + Path("out.vfa")), 0);
-  EXPECT_NE(Run("extract --key1 5 --key2 9 " + Path("out.vfa") + " none.txt " + Path("x.out")), 0);
+  ASSERT_EQ(Vfa("pack --key1 5 --key2 9 " + Path("in") + " " + Path("out.vfa")), 0);
+  EXPECT_NE(Vfa("extract --key1 5 --key2 9 " + Path("out.vfa") + " none.txt " + Path("x.out")), 0);
   EXPECT_NE(errors_.find("no such member"), std::string::npos) << errors_;
-  EXPECT_NE(Run("extract " + Path("out.vfa") + " story.txt " + Path("x.out")), 0);
+  EXPECT_NE(Vfa("extract " + Path("out.vfa") + " story.txt " + Path("x.out")), 0);
   EXPECT_NE(errors_.find("cannot open " + dir_.path().string() + "/out.vfa: "), std::string::npos)
       << "the wrong key: " << errors_;
 
-  EXPECT_NE(Run("list " + Path("missing.vfa")), 0);
+  EXPECT_NE(Vfa("list " + Path("missing.vfa")), 0);
   EXPECT_NE(errors_.find("no such file"), std::string::npos) << errors_;
   EXPECT_EQ(errors_.find("error 1"), std::string::npos) << errors_;
 }

@@ -60,28 +60,21 @@ TEST(PlainBmp, TheLoaderReadsWhatImageEditorsWrite) {
   const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
   struct Case {
     const char* name;
-    Bytes file;
     int bits;           // of the loaded picture
     Bytes firstPixels;  // the loaded bottom row's first bytes
+    Bytes file;
   };
+  // clang-format off
   const Case cases[] = {
-      {"a 124-byte header with BGRA fields keeps its alpha",
-       Bitmap(124, 2, 1, 32, 3, bgra, {}, {1, 2, 3, 0x80, 4, 5, 6, 0xFF}),
-       32,
-       {1, 2, 3, 0x80, 4, 5, 6, 0xFF}},
-      {"a 108-byte header, 24 bits",
-       Bitmap(108, 1, 1, 24, 0, bgra, {}, {7, 8, 9, 0}),
-       24,
-       {7, 8, 9}},
-      {"8-bit RLE of width 3 with a padding pixel after each row",
-       Bitmap(40, 3, 2, 8, 1, {}, palette, {3, 1, 1, 0, 0, 0, 0, 3, 2, 3, 1, 0, 0, 1}),
-       8,
-       {1, 1, 1}},
-      {"the same under a 124-byte header",
-       Bitmap(124, 3, 1, 8, 1, bgra, palette, {2, 2, 2, 0, 0, 1}),
-       8,
-       {2, 2, 0}},
+      {"a 124-byte header with BGRA fields keeps its alpha", 32, {1, 2, 3, 0x80, 4, 5, 6, 0xFF},
+       Bitmap(124, 2, 1, 32, 3, bgra, {}, {1, 2, 3, 0x80, 4, 5, 6, 0xFF})},
+      {"108-byte header, 24 bits", 24, {7, 8, 9}, Bitmap(108, 1, 1, 24, 0, bgra, {}, {7, 8, 9, 0})},
+      {"8-bit RLE of width 3 with a padding pixel after each row", 8, {1, 1, 1},
+       Bitmap(40, 3, 2, 8, 1, {}, palette, {3, 1, 1, 0, 0, 0, 0, 3, 2, 3, 1, 0, 0, 1})},
+      {"the same under a 124-byte header", 8, {2, 2, 0},
+       Bitmap(124, 3, 1, 8, 1, bgra, palette, {2, 2, 2, 0, 0, 1})},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Bytes plain;
@@ -96,24 +89,17 @@ TEST(PlainBmp, TheLoaderReadsWhatImageEditorsWrite) {
 }
 
 TEST(PlainBmp, WhatIsNotReadIsNamed) {
-  struct Case {
-    const char* name;
-    Bytes file;
-    const char* reason;
+  // A 64-byte header, RLE cut inside a literal run, no headers.
+  const std::pair<Bytes, const char*> cases[] = {
+      {Bitmap(64, 1, 1, 24, 0, {}, {}, {1, 2, 3, 0}), "BMP header of 64 bytes is not read"},
+      {Bitmap(40, 4, 1, 8, 1, {}, {0, 1}, {0, 4, 1}), "8-bit RLE pixels are damaged"},
+      {Bytes{'B', 'M', 0}, "not a BMP file"},
   };
-  const Case cases[] = {
-      {"a 64-byte header", Bitmap(64, 1, 1, 24, 0, {}, {}, {1, 2, 3, 0}),
-       "BMP header of 64 bytes is not read"},
-      {"RLE cut inside a literal run", Bitmap(40, 4, 1, 8, 1, {}, {0, 1}, {0, 4, 1}),
-       "8-bit RLE pixels are damaged"},
-      {"no headers", Bytes{'B', 'M', 0}, "not a BMP file"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [file, why] : cases) {
     Bytes plain;
     std::string reason;
-    EXPECT_FALSE(MakePlainBmp(c.file, &plain, &reason));
-    EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+    EXPECT_FALSE(MakePlainBmp(file, &plain, &reason)) << why;
+    EXPECT_NE(reason.find(why), std::string::npos) << reason;
   }
 }
 
@@ -134,23 +120,16 @@ TEST(TobCodeBlock, CutOrOverlongBlocksAreRefused) {
     EXPECT_FALSE(ReadCodeBlock(std::span(whole.bytes.data(), n), false, f, error)) << n;
     EXPECT_EQ(error, "main-script code: the code block is cut short") << n;
   }
-  const struct {
-    const char* name;
-    sob::FaultSwitches faults;
-    const char* error;
-  } cases[] = {
-      {"a count past the lists",
-       {.oversizeCount = 1000},
-       "main-script code: the link lists are cut short"},
-      {"lists past the block",
-       {.oversizeSize = 1000},
-       "main-script code: the code block is cut short"},
+  // A count past the lists, and lists past the block.
+  const std::pair<sob::FaultSwitches, const char*> cases[] = {
+      {{.oversizeCount = 1000}, "main-script code: the link lists are cut short"},
+      {{.oversizeSize = 1000}, "main-script code: the code block is cut short"},
   };
-  for (const auto& c : cases) {
-    const sob::AssembleResult spoilt = sob::Assemble(source, c.faults);
-    ASSERT_TRUE(spoilt.ok) << c.name;
-    EXPECT_FALSE(ReadCodeBlock(spoilt.bytes, false, f, error)) << c.name;
-    EXPECT_EQ(error, c.error) << c.name;
+  for (const auto& [faults, reason] : cases) {
+    const sob::AssembleResult spoilt = sob::Assemble(source, faults);
+    ASSERT_TRUE(spoilt.ok) << reason;
+    EXPECT_FALSE(ReadCodeBlock(spoilt.bytes, false, f, error)) << reason;
+    EXPECT_EQ(error, reason);
   }
 }
 
