@@ -130,25 +130,19 @@ bool EnterTheEndlessLoop(ProgramProcess& program) {
 // that waits closes on a stop as by its close button: the dialog's and the second copy's tests.)
 TEST_F(Program, StopSignalsCloseTheGameOrEndIt) {
   WriteGame(game, kStuckAfterOneWait);
-  {
+  for (auto [signal, said] : {std::pair{SIGTERM, "did not close within five seconds"},
+                              {SIGINT, "a second stop signal came"}}) {
     ProgramProcess program = Play(game.path(), home, {"BRIMWOLD_HEADLESS_HASHES=2"});
     ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
-    program.Signal(SIGTERM);
-    std::optional<int> status = program.WaitForEnd(6s);
-    ASSERT_TRUE(status) << "still running 6 s after SIGTERM";
-    EXPECT_EQ(ExitCode(status), 128 + SIGTERM) << program.Errors();
-    EXPECT_NE(program.Errors().find("did not close within five seconds"), std::string::npos)
-        << program.Errors();
-  }
-  {
-    ProgramProcess program = Play(game.path(), home, {"BRIMWOLD_HEADLESS_HASHES=2"});
-    ASSERT_TRUE(EnterTheEndlessLoop(program)) << program.Errors();
-    program.Signal(SIGINT);
-    ASSERT_TRUE(program.WaitForOutput("closing the game", kEndLimit)) << program.Errors();
-    program.Signal(SIGINT);
-    EXPECT_EQ(Finish(program), 128 + SIGINT);
-    EXPECT_NE(program.Errors().find("a second stop signal came"), std::string::npos)
-        << program.Errors();
+    program.Signal(signal);
+    if (signal == SIGINT) {
+      ASSERT_TRUE(program.WaitForOutput("closing the game", kEndLimit)) << program.Errors();
+      program.Signal(SIGINT);
+    }
+    std::optional<int> status = program.WaitForEnd(signal == SIGTERM ? 6s : kEndLimit);
+    ASSERT_TRUE(status) << "still running after signal " << signal;
+    EXPECT_EQ(ExitCode(status), 128 + signal) << program.Errors();
+    EXPECT_NE(program.Errors().find(said), std::string::npos) << program.Errors();
   }
 }
 
