@@ -19,7 +19,7 @@
 namespace bw {
 namespace {
 
-// Keys as the virtual key and set-1 scan code the backends give them (0x80: an extended key).
+// Keys as the virtual key and set-1 scan code the backends give them.
 struct TestKey {
   uint8_t virtualKey;
   uint8_t scanCode;
@@ -58,8 +58,7 @@ class HeadlessInputTest : public testing::Test {
     backend_.QueueEvent(
         {.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp,
          .virtualKey = key.virtualKey,
-         .scanCode = uint8_t(key.scanCode & 0x7F),
-         .extended = (key.scanCode & 0x80) != 0});
+         .scanCode = key.scanCode});
   }
   void Button(host::MouseButton button, bool down, int32_t x = 10, int32_t y = 10) {
     backend_.QueueEvent({.kind = down ? host::InputEventKind::kMouseButtonDown
@@ -183,12 +182,12 @@ class MessageDevices : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(manager_.CreateDevices(host::HWND{}, kDeviceTypeMessage, kDeviceTypeMessage), 0u);
+    manager_.Activate();
   }
   InputManager manager_;
 };
 
 TEST_F(MessageDevices, ShortPressesCountOnceInTheNextFrameNeverAsDownAndHeldKeysRepeat) {
-  manager_.Activate();
   KeyboardDevice* keyboard = manager_.Keyboard();
   EXPECT_TRUE(manager_.OnKeyDown('Z', 0));
   manager_.OnKeyUp('Z', 0);
@@ -233,7 +232,6 @@ TEST_F(MessageDevices, ShortPressesCountOnceInTheNextFrameNeverAsDownAndHeldKeys
 // A click between two polls is a press in exactly one of the frames after it, whichever half of
 // the double buffer it lands in.
 TEST_F(MessageDevices, AShortClickIsPressedInOneFrameOnly) {
-  manager_.Activate();
   Mouse* mouse = manager_.GetMouse();
   for (int framesBefore : {0, 1, 2, 3}) {
     for (int i = 0; i < framesBefore; ++i) manager_.Poll();
@@ -265,7 +263,6 @@ TEST_F(PolledDevices, DirectInputModeRunsPolledSoClicksAreSeen) {
 
 // The window thread feeds keys while the frame thread polls; run under the thread sanitizer.
 TEST_F(MessageDevices, FeedAndPollFromTwoThreads) {
-  manager_.Activate();
   constexpr int kPresses = 2000;
   std::thread window([&] {
     for (int i = 0; i < kPresses; ++i) {
@@ -309,8 +306,6 @@ class TypedText : public HeadlessInputTest {
         input_.OnTextInputMessage(msg.hwnd, msg.message, msg.wParam, msg.lParam);
     }
   }
-  void Text(const char* utf8) { backend_.QueueTypedText(utf8); }
-  void Editing(const char* utf8) { backend_.QueueComposition(utf8); }
   EngineInput input_;
   RecordingField field_;
 };
@@ -366,14 +361,15 @@ TEST_F(TypedText, JapaneseArrivesAsCp932WithItsCompositionAndTheRestIsDropped) {
   // A composition longer than a 32-byte event text.
   std::string longReading;
   for (int i = 0; i < 20; ++i) longReading += "にほんご";
-  Editing(longReading.c_str());
+  backend_.QueueComposition(longReading.c_str());
   Deliver();
   const char* composition = input_.Ime().GetCompositionString();
   ASSERT_NE(composition, nullptr);
   EXPECT_EQ(std::string(composition, 8), "\x82\xC9\x82\xD9\x82\xF1\x82\xB2");
   EXPECT_TRUE(input_.Ime().IsOpen());
 
-  Text("日\xF0\x9F\x98\x80本");  // an emoji, without a CP932 form, is dropped whole
+  backend_.QueueTypedText(
+      "日\xF0\x9F\x98\x80本");  // an emoji, without a CP932 form, is dropped whole
   Deliver();
   EXPECT_EQ(input_.Ime().GetCompositionString(), nullptr) << "committing ends the composition";
   input_.PollTextInput(&field_);
@@ -383,7 +379,7 @@ TEST_F(TypedText, JapaneseArrivesAsCp932WithItsCompositionAndTheRestIsDropped) {
 TEST_F(TypedText, AttachingClearsAndDestroyingDetaches) {
   input_.AttachTextInput(window_);
   Drain();
-  Text("q");
+  backend_.QueueTypedText("q");
   Deliver();
   input_.OnTextInputMessage(window_, host::WM_KEYDOWN, 39, 0);
   input_.AttachTextInput(window_);
