@@ -172,8 +172,7 @@ TEST_F(TimerServiceTest, AddRefusesNullAndDoublesWithoutDeletingTheListedTask) {
   started->Ask(10, 30);
   FakeTask* listed = service_.HandOver(std::move(started));
   ASSERT_NE(listed, nullptr);
-  EXPECT_EQ(listed->DueTime(), 1010u);
-  EXPECT_EQ(listed->Interval(), 30u);
+  EXPECT_EQ(std::pair(listed->DueTime(), listed->Interval()), std::pair(1010u, 30u));
   service_.Clear();
   EXPECT_EQ(deaths_, 2) << "both die once, with the service's clear";
 }
@@ -327,7 +326,6 @@ TEST_F(TimerServiceTest, ChangesFromInsideUpdate) {
   };
   self->onUpdate = [&](uint32_t) {
     EXPECT_TRUE(service_.RemoveByHandle(self->Handle()));
-
     return 0;
   };
   service_.RunDue(0);

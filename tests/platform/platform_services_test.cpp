@@ -76,11 +76,7 @@ TEST(CpuIdentifier, IntelCachesAndName) {
   // Descriptor byte 0 is a count and is skipped; 0x08 code 16, 0x0C data 16, 0x41 L2 128.
   probe.leaves[2] = {0x0C080001u, 0, 0, 0x00000041u};
   const char brand[48] = "   Test Processor";
-  for (uint32_t i = 0; i < 3; ++i) {
-    CpuidRegisters r;
-    std::memcpy(&r, brand + 16 * i, 16);
-    probe.leaves[0x80000002u + i] = r;
-  }
+  for (uint32_t i = 0; i < 3; ++i) std::memcpy(&probe.leaves[0x80000002u + i], brand + 16 * i, 16);
   CpuIdentifier cpu(probe);
   ASSERT_EQ(cpu.Identify(), kCpuIdentified);
   const CpuRecord& r = cpu.Record();
@@ -187,16 +183,13 @@ TEST(MonitorPlacementTest, PlacesOnTheNearestMonitorThatHoldsTheWindow) {
   EXPECT_EQ(empty.FindMonitorFitting(1, 1), kNoMonitor);
 }
 
-MonitorFacts Named(std::string description) {
-  MonitorFacts f;
-  f.bounds = {0, 0, 640, 480};
-  f.description = std::move(description);
-  return f;
-}
-
 TEST(MonitorNumberingTest, IdenticalMonitorsAreNumberedPastTen) {
-  std::vector<MonitorFacts> facts(12, Named("Card"));
-  facts.insert(facts.begin() + 3, Named("Other"));
+  MonitorFacts card;
+  card.bounds = {0, 0, 640, 480};
+  card.description = "Card";
+  std::vector<MonitorFacts> facts(12, card);
+  card.description = "Other";
+  facts.insert(facts.begin() + 3, card);
   MonitorList list(facts);
   ASSERT_EQ(list.GetCount(), 13u);
   EXPECT_EQ(list.Records()[0].description, "Card[1]");
@@ -300,22 +293,13 @@ TEST(BuildAbsolutePath, StepsJoinsAndRefuses) {
   for (const Case& c : cases) {
     std::string out = "unchanged";
     EXPECT_EQ(BuildAbsolutePath(out, c.path, &c.base), c.result) << c.path << " on " << c.base;
-    if (c.result != kPathBuildFailed) {
-      EXPECT_EQ(out, c.expected) << c.path << " on " << c.base;
-    } else {
-      EXPECT_EQ(out, "unchanged") << c.path;
-    }
+    // A failure leaves the output alone.
+    EXPECT_EQ(out, c.result == kPathBuildFailed ? "unchanged" : c.expected) << c.path;
   }
   std::string out;
   std::string base = "D:\\";
   EXPECT_EQ(BuildAbsolutePath(out, std::string(kMaxPath, 'a'), &base), kPathBuildFailed);
   EXPECT_EQ(BuildAbsolutePath(out, std::string(kMaxPath - 4, 'a'), &base), kPathJoined);
-}
-
-std::string Repeat(const std::string& text, size_t count) {
-  std::string out;
-  for (size_t i = 0; i < count; ++i) out += text;
-  return out;
 }
 
 host::FileChoice Chosen(std::string path, uint32_t filterIndex = 1) {
@@ -349,11 +333,12 @@ TEST(FileDialogsTest, CancelledOrUnfittingChoicesLeaveThePathAndFilterIndex) {
   EXPECT_EQ(dialogs.GetFilterIndex(), 3u);
 
   // A 256-byte name fits the path but not the title, which is cut before the split character.
-  const std::string leaf = Repeat(kHyo, 128);
+  std::string leaf;
+  while (leaf.size() < 256) leaf += kHyo;
   scripted.QueueFileChoice(Chosen("Z:\\" + leaf, 1));
   ASSERT_TRUE(dialogs.OpenFile({}, "Open", path, title, nullptr, nullptr, false));
   EXPECT_EQ(std::string(path), "Z:\\" + leaf);
-  EXPECT_EQ(std::string(title), Repeat(kHyo, 127));
+  EXPECT_EQ(std::string(title), leaf.substr(0, 254));
 
   std::strcpy(path, "old.dat");
   ScopedGlobal<host::DialogHost> none(nullptr);

@@ -121,8 +121,7 @@ TEST(WorkerThread, StartsStopsAndRestartsButNotFromItsOwnBody) {
       keptRunning = KeepRunning();
       startResult = Start();
     }
-    uint32_t stopResult = 99;
-    uint32_t startResult = 99;
+    uint32_t stopResult = 99, startResult = 99;
     bool keptRunning = true;
   };
   SelfStopping self;
