@@ -35,8 +35,7 @@ LRESULT RecordingProc(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam)
 // A window that only takes messages, destroyed at the end of the scope.
 class TestWindow {
  public:
-  explicit TestWindow(WindowProc proc = RecordingProc, void* userData = nullptr)
-      : hwnd_(CreateWindow({.proc = proc, .userData = userData})) {}
+  TestWindow() : hwnd_(CreateWindow({.proc = RecordingProc})) {}
   ~TestWindow() {
     if (IsWindow(hwnd_)) {
       EXPECT_TRUE(DestroyWindow(hwnd_));
@@ -143,15 +142,12 @@ TEST_F(MessageQueue, AltF4AndTheSystemCloseCloseAWindowThroughItsProcedure) {
     LPARAM lParam;
     std::vector<uint32_t> seen;  // what the procedure is handed, the first message included
   };
+  constexpr LPARAM kAlt = kKeyAltHeldBit;
   const std::vector<Case> cases = {
-      {"Alt+F4",
-       WM_SYSKEYDOWN,
-       VK_F4,
-       kKeyAltHeldBit,
-       {WM_SYSKEYDOWN, WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}},
+      {"Alt+F4", WM_SYSKEYDOWN, VK_F4, kAlt, {WM_SYSKEYDOWN, WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}},
       {"system close", WM_SYSCOMMAND, SC_CLOSE | 2, 0, {WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}},
       {"F4 with Alt not held", WM_SYSKEYDOWN, VK_F4, 0, {WM_SYSKEYDOWN}},
-      {"Alt+F10", WM_SYSKEYDOWN, VK_F10, kKeyAltHeldBit, {WM_SYSKEYDOWN}},
+      {"Alt+F10", WM_SYSKEYDOWN, VK_F10, kAlt, {WM_SYSKEYDOWN}},
       {"system minimise", WM_SYSCOMMAND, SC_MINIMIZE, 0, {WM_SYSCOMMAND}},
   };
   for (const Case& c : cases) {

@@ -68,18 +68,6 @@ struct SoundRig {
   SoundDevice device;
 };
 
-inline uint32_t PlayCursor(const SoundBuffer& buffer) {
-  uint32_t play = 0xDEADu;
-  EXPECT_EQ(buffer.GetCurrentPosition(&play, nullptr), kSoundOk);
-  return play;
-}
-
-inline bool IsPlaying(const SoundBuffer& buffer) {
-  uint32_t status = 0;
-  EXPECT_EQ(buffer.GetStatus(&status), kSoundOk);
-  return (status & kStatusPlaying) != 0;
-}
-
 TEST(SoundMixerMixing, AppliesVolumeAndPan) {
   SoundRig rig;
   auto c = rig.Make16({10000, 10000});
@@ -302,9 +290,8 @@ TEST(SoundDevice, CreateRefusesBadDescriptions) {
   }
   const BufferDesc badDescs[] = {
       {0, 63, &ok}, {0, kBufferMaxBytes + 1, &ok}, {0, 64, nullptr}, {kBufferPrimary, 64, nullptr}};
-  for (const BufferDesc& d : badDescs) {
+  for (const BufferDesc& d : badDescs)
     EXPECT_EQ(device.CreateBuffer(d, &buffer), kSoundInvalidParam) << d.flags << " " << d.bytes;
-  }
   EXPECT_EQ(buffer, nullptr);
 
   // A new buffer holds silence of its sample width.

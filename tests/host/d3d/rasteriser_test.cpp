@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 
 #include "host/d3d/direct3d.h"
@@ -13,18 +12,12 @@
 namespace bw::host {
 namespace {
 
-using test::Argb32, test::Fill, test::Get, test::Rgb565;
+using test::Argb32, test::Fill, test::Get, test::Put;
 
 std::unique_ptr<MemorySurface> RandomTexture(int w, int h, std::mt19937& rng) {
   auto t = MemorySurface::Create(w, h, Argb32());
-  DdSurfaceDesc d;
-  EXPECT_EQ(0, t->Lock(&d));
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const uint32_t v = rng();
-      std::memcpy(d.surface + y * d.pitch + x * 4, &v, 4);
-    }
-  EXPECT_EQ(0, t->Unlock());
+    for (int x = 0; x < w; ++x) Put(*t, x, y, uint32_t(rng()));
   return t;
 }
 
@@ -125,8 +118,8 @@ TEST_F(QuadTest, KeyedTexelsLeaveTheTargetWhenKeyingIsOn) {
   for (bool linear : {false, true}) {
     SCOPED_TRACE(linear ? "linear" : "point");
     auto texture = MemorySurface::Create(2, 1, Argb32());
-    test::Put(*texture, 0, 0, 0xFF00FF00u);
-    test::Put(*texture, 1, 0, 0xFFFF0000u);
+    Put(*texture, 0, 0, 0xFF00FF00u);
+    Put(*texture, 1, 0, 0xFFFF0000u);
     const DdColorKey key{0xFF00FF00u, 0xFF00FF00u};
     EXPECT_EQ(0, texture->SetColorKey(kDdCKeySrcBlt, &key));
     auto target = MemorySurface::Create(2, 1, Argb32());

@@ -52,21 +52,17 @@ struct Sheet {
     auto note = [this](Dialog&, DialogControl& c) {
       log.push_back("change" + std::to_string(c.id) + "=" + std::to_string(c.value) + c.text);
     };
-    DialogControl edit{.id = 10, .kind = DialogControlKind::kEdit, .page = 0, .maxBytes = 4};
-    edit.onChange = note;
-    DialogControl slider{
-        .id = 11, .kind = DialogControlKind::kSlider, .page = 1, .minimum = 0, .maximum = 30};
-    slider.onChange = note;
-    DialogControl combo{.id = 12, .kind = DialogControlKind::kCombo, .items = {"a", "b"}};
-    combo.onChange = note;
-    DialogControl off{.id = 13, .kind = DialogControlKind::kAction, .enabled = false};
-    off.onChange = note;
-    DialogControl key{.id = 14, .kind = DialogControlKind::kKeyField, .page = 1};
-    key.onKey = [this](Dialog& d, DialogControl& c, int code) {
+    using enum DialogControlKind;
+    dialog.controls = {
+        {.id = 10, .kind = kEdit, .page = 0, .maxBytes = 4, .onChange = note},
+        {.id = 11, .kind = kSlider, .page = 1, .minimum = 0, .maximum = 30, .onChange = note},
+        {.id = 12, .kind = kCombo, .items = {"a", "b"}, .onChange = note},
+        {.id = 13, .kind = kAction, .enabled = false, .onChange = note},
+        {.id = 14, .kind = kKeyField, .page = 1}};
+    dialog.controls[4].onKey = [this](Dialog& d, DialogControl& c, int code) {
       log.push_back("key" + std::to_string(code) + " focus" + std::to_string(d.focusedId));
       c.text = "K";
     };
-    dialog.controls = {edit, slider, combo, off, key};
     dialog.tabs = DialogTabs{{"Auto", "Quick"}, 0, [this](Dialog& d) {
                                log.push_back("tab" + std::to_string(d.tabs->selected));
                              }};

@@ -77,7 +77,6 @@ class ImGuiDialogHostTest : public SdlWindowFixture {
     dialog.textWidth = 200;
     dialog.textHeight = 30;
     dialog.growToText = true;
-    dialog.closeAnswer = 0;
     return dialog;
   }
 
@@ -331,36 +330,12 @@ TEST_F(ImGuiDialogHostTest, ChoosersOpenWhenTheWorkingFolderWasRemoved) {
   EXPECT_EQ(file.path, kept + "\\save.dat");
 }
 
-class ImGuiMessageBoxTest : public ImGuiDialogHostTest {
- protected:
-  void SetUp() override {
-    ImGuiDialogHostTest::SetUp();
-    host_->DrawBoxesWithoutDisplay(true);
-    use_ = std::make_unique<ScopedGlobal<DialogHost>>(host_.get());
-  }
-  void TearDown() override {
-    use_.reset();
-    ImGuiDialogHostTest::TearDown();
-  }
-  // Shows a box and ends it with `end` at frame 3; drawnIn tells where it was drawn.
-  int Box(HWND owner, uint32_t style, int end, HWND* drawnIn) {
-    host_->SetFrameHook([&, end](int frame) {
-      *drawnIn = host_->DrawnIn();
-      if (frame == 3) host_->EndDialog(end);
-      if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
-    });
-    int answer =
-        MessageBox(owner, Utf8ToCp932Lenient("続けますか？"), Utf8ToCp932Lenient("確認"), style);
-    host_->SetFrameHook({});
-    return answer;
-  }
-  std::unique_ptr<ScopedGlobal<DialogHost>> use_;
-};
-
 // A box before the game's window exists is the windowed demo's refused start.
 // Clicks need a pointer the dummy driver cannot give ImGui; the windowed end-to-end test plays
 // them under an X server.
-TEST_F(ImGuiMessageBoxTest, TakesPlayedKeysAndIsDrawnInItsOwnersWindowOrWithoutAShownOneInItsOwn) {
+TEST_F(ImGuiDialogHostTest, BoxesTakePlayedKeysAndShowInTheOwnersWindowOrIfHiddenTheirOwn) {
+  host_->DrawBoxesWithoutDisplay(true);
+  ScopedGlobal<DialogHost> use(host_.get());
   std::vector<InputStep> steps;
   ASSERT_TRUE(ParseInputScript("wait:3,key:Return", &steps, nullptr));
   host_->PlayInput(std::move(steps));
@@ -370,19 +345,30 @@ TEST_F(ImGuiMessageBoxTest, TakesPlayedKeysAndIsDrawnInItsOwnersWindowOrWithoutA
   EXPECT_EQ(MessageBox(window_, "?", "?", MB_YESNOCANCEL | MB_DEFBUTTON2), IDNO);
   EXPECT_TRUE(host_->InputDone());
 
+  // Shows a box and ends it with `end` at frame 3; drawnIn tells where it was drawn.
   HWND drawnIn;
-  EXPECT_EQ(Box(window_, MB_YESNO | MB_ICONQUESTION, IDNO, &drawnIn), IDNO);
+  auto box = [&](uint32_t style, int end) {
+    host_->SetFrameHook([&, end](int frame) {
+      drawnIn = host_->DrawnIn();
+      if (frame == 3) host_->EndDialog(end);
+      if (frame == kGiveUpFrame) host_->EndDialog(kGaveUp);
+    });
+    return MessageBox(window_, Utf8ToCp932Lenient("続けますか？"), Utf8ToCp932Lenient("確認"),
+                      style);
+  };
+  EXPECT_EQ(box(MB_YESNO | MB_ICONQUESTION, IDNO), IDNO);
   EXPECT_EQ(drawnIn, window_);
 
   Menu menu = OneEntryMenu(window_);
   host_->AttachMenu(window_, &menu);
   EXPECT_TRUE(ShowWindow(window_, false));
-  EXPECT_EQ(Box(window_, MB_OKCANCEL | MB_ICONERROR, IDOK, &drawnIn), IDOK);
+  EXPECT_EQ(box(MB_OKCANCEL | MB_ICONERROR, IDOK), IDOK);
   EXPECT_TRUE(drawnIn && drawnIn != window_) << "a hidden owner cannot show it";
   EXPECT_FALSE(IsWindow(drawnIn)) << "the box's window goes with the box";
   host_->OpenMenu(window_);
   EXPECT_TRUE(host_->IsMenuOpen()) << "the owner's menu came back";
   host_->AttachMenu(window_, nullptr);
+  host_->SetFrameHook({});
 }
 
 // Sliders, combos, radios, list boxes and actions beside the buttons are drawn by the settings
@@ -427,12 +413,11 @@ class SdlEvents : public SdlWindowFixture {
   void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
 
   SDL_Event KeyEvent(uint32_t type, SDL_Scancode scancode, bool repeat, uint16_t mod = 0) {
-    SDL_Event e{.key = {.type = type,
-                        .windowID = backend_->SdlWindowId(window_),
-                        .state = uint8_t(type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED),
-                        .repeat = uint8_t(repeat),
-                        .keysym = {.scancode = scancode, .mod = mod}}};
-    return e;
+    return {.key = {.type = type,
+                    .windowID = backend_->SdlWindowId(window_),
+                    .state = uint8_t(type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED),
+                    .repeat = uint8_t(repeat),
+                    .keysym = {.scancode = scancode, .mod = mod}}};
   }
 };
 

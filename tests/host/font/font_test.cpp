@@ -63,9 +63,8 @@ int32_t Advance(const Font& font, const std::string& cp932) {
 // A negative height, the character's, is what every text renderer asks for and measures; a
 // positive one is the cell's.
 TEST(FontMetricsTest, HeightSignChoosesCharacterOrCellHeightAndRangesAreChecked) {
-  for (int32_t h : {12, 33}) {
+  for (int32_t h : {12, 33})
     EXPECT_EQ(Metrics(Describe("ＭＳ ゴシック", h)).tmHeight, h) << "cell height " << h;
-  }
   TEXTMETRICA unset = Metrics(Describe("ＭＳ ゴシック", 0));
   TEXTMETRICA byDefault = Metrics(Describe("ＭＳ ゴシック", -Font::kDefaultCharHeight));
   EXPECT_EQ(std::memcmp(&unset, &byDefault, sizeof unset), 0) << "height 0 is the default";
@@ -150,12 +149,6 @@ TEST(TextExtentTest, MeasuresCharactersAndRefusesBadArguments) {
   EXPECT_GT(Advance(*font, std::string("A\x82", 2)), Advance(*font, "A"));
 }
 
-TextMask Draw(const LOGFONTA& lf, const std::string& text) {
-  TextMask mask;
-  EXPECT_TRUE(Make(lf)->DrawTextMask(text.data(), static_cast<int>(text.size()), &mask));
-  return mask;
-}
-
 TEST(TextMaskTest, RunSitsInItsCellsAndEndsAtItsExtent) {
   LOGFONTA lf = Describe("ＭＳ Ｐゴシック", -24);
   TEXTMETRICA tm = Metrics(lf);
@@ -163,7 +156,8 @@ TEST(TextMaskTest, RunSitsInItsCellsAndEndsAtItsExtent) {
   int32_t extent = Advance(*Make(lf), text);
   for (uint8_t quality : {ANTIALIASED_QUALITY, NONANTIALIASED_QUALITY}) {
     lf.lfQuality = quality;
-    TextMask mask = Draw(lf, text);
+    TextMask mask;
+    ASSERT_TRUE(Make(lf)->DrawTextMask(text.data(), int(text.size()), &mask));
     EXPECT_EQ(std::tuple(mask.endX, mask.endY), std::tuple(extent, 0));
     EXPECT_GE(mask.left, -2) << "at most a grey edge left of the first cell";
     EXPECT_LE(mask.left + mask.width, extent + 2);

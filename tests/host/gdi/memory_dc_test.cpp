@@ -120,13 +120,13 @@ TEST(BitBlt, ConvertsBetweenDepthsThroughTheColour) {
   EXPECT_EQ(std::tuple(d8->Pixels()[0], d8->Pixels()[3]), std::tuple(1, 2)) << "nearest entries";
 }
 
-LOGFONTA Describe(int32_t height, int32_t escapement = 0,
-                  uint8_t quality = NONANTIALIASED_QUALITY) {
-  return {.lfHeight = height,
-          .lfEscapement = escapement,
-          .lfOrientation = escapement,
-          .lfCharSet = SHIFTJIS_CHARSET,
-          .lfQuality = quality};
+// The fake face hard-edged at 16 pixels (ascent 14, 'A' advances 8), turned by escapement.
+std::unique_ptr<GlyphFont> FakeFont(int32_t escapement = 0) {
+  return FakeGlyphSource().CreateFont({.lfHeight = -16,
+                                       .lfEscapement = escapement,
+                                       .lfOrientation = escapement,
+                                       .lfCharSet = SHIFTJIS_CHARSET,
+                                       .lfQuality = NONANTIALIASED_QUALITY});
 }
 
 // A 32-bit section whose every byte is 0xFF, so painted pixels show by their fourth byte.
@@ -137,7 +137,7 @@ std::unique_ptr<DibSection> Marked(int w, int h) {
 }
 
 TEST(MemoryDcText, TextOutPaintsHardEdgedInTheCellAndClearsTheFourthByte) {
-  auto font = FakeGlyphSource().CreateFont(Describe(-16));  // ascent 14, 'A' advances 8
+  auto font = FakeFont();
   auto section = Marked(24, 24);
   MemoryDc dc;
   dc.Select(section.get());
@@ -167,7 +167,7 @@ TEST(MemoryDcText, TextOutPaintsHardEdgedInTheCellAndClearsTheFourthByte) {
 }
 
 TEST(MemoryDcText, TurnedTextAndOpaqueCellsFollowTheEscapement) {
-  auto font = FakeGlyphSource().CreateFont(Describe(-16, 2700));
+  auto font = FakeFont(2700);
   auto section = Marked(40, 40);
   MemoryDc dc;
   dc.Select(section.get());
@@ -188,7 +188,7 @@ TEST(MemoryDcText, TurnedTextAndOpaqueCellsFollowTheEscapement) {
 }
 
 TEST(MemoryDcText, SixteenAndEightBitSectionsTakeTheirOwnFormat) {
-  auto font = FakeGlyphSource().CreateFont(Describe(-16));
+  auto font = FakeFont();
   auto s16 = DibSection::Create(16, 16, 16);
   MemoryDc dc;
   dc.Select(s16.get());

@@ -171,28 +171,21 @@ struct Played {
 // The still movie keeps most rows; the textured one changes every row of every frame, which the
 // test checks at the movie's own size so that it cannot pass by showing a frame twice.
 TEST(MovieKeptRows, KeptBuffersShowWhatWholeFramesShow) {
-  struct Size {
-    int32_t width, height;
-  };
   for (bool textured : {false, true}) {
-    tools::MovieWriterOptions options;
-    options.width = kMovieWidth;
-    options.height = kMovieHeight;
-    options.sound = false;
-    options.textured = textured;
-    const std::vector<uint8_t> movie = test::MakeMovie(options);
+    const std::vector<uint8_t> movie = test::MakeMovie(
+        {.width = kMovieWidth, .height = kMovieHeight, .sound = false, .textured = textured});
     ASSERT_FALSE(movie.empty());
     // Converted at its size; grown by 2.5 as a 320 x 240 movie fills an 800 x 600 window; shrunk;
     // only narrowed.
-    for (Size size :
-         {Size{kMovieWidth, kMovieHeight}, Size{240, 125}, Size{40, 21}, Size{50, kMovieHeight}}) {
+    for (auto [width, height] :
+         {std::pair{kMovieWidth, kMovieHeight}, {240, 125}, {40, 21}, {50, kMovieHeight}}) {
       SCOPED_TRACE(testing::Message()
-                   << (textured ? "textured " : "still ") << size.width << "x" << size.height);
-      const bool ownSize = size.width == kMovieWidth && size.height == kMovieHeight;
+                   << (textured ? "textured " : "still ") << width << "x" << height);
+      const bool ownSize = width == kMovieWidth && height == kMovieHeight;
       VirtualClock clock{1000};
       ScopedGlobal<ClockSource> scope{&clock};
-      Played kept(size.width, size.height, true, movie);
-      Played whole(size.width, size.height, false, movie);
+      Played kept(width, height, true, movie);
+      Played whole(width, height, false, movie);
       std::vector<uint8_t> before;
       for (int step = 0; step < 60; ++step) {
         if (step == 20) {

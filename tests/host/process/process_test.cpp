@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -72,18 +73,10 @@ TEST(HostProcess, KeepsTheEnginesOpenFilesToItself) {
 
 using namespace std::chrono_literals;
 
-// What shows the program alive in each second after the stop: the frame loop turning, a modal
-// dialog pumping its messages (or a step of closing), or nothing at all.
-enum class Sign { kNone, kFrameTurn, kNote };
-
-struct StopCase {
-  const char* name;
-  std::vector<Sign> seconds;
-  bool killed;
-};
-
-// Runs in a child process: a real SIGTERM, the real watcher thread, the wall's time faked.
-void LiveThroughAStop(const std::vector<Sign>& seconds) {
+// Runs in a child process: a real SIGTERM, the real watcher thread, the wall's time faked. A
+// character a second after the stop says what shows the program alive in it: 'f' the frame loop
+// turning, 'n' a modal dialog pumping its messages (or a step of closing), '.' nothing at all.
+void LiveThroughAStop(std::string_view seconds) {
   VirtualClock clock(1000);
   std::atomic<uint64_t> turns{0};
   std::atomic<bool> closeAsked{false};
@@ -94,10 +87,10 @@ void LiveThroughAStop(const std::vector<Sign>& seconds) {
   }
   std::raise(SIGTERM);
   while (!closeAsked.load()) std::this_thread::sleep_for(5ms);
-  for (Sign sign : seconds) {
+  for (char sign : seconds) {
     clock.AdvanceMilliseconds(1000);
-    if (sign == Sign::kFrameTurn) turns.fetch_add(1);
-    if (sign == Sign::kNote) NoteProgress();
+    if (sign == 'f') turns.fetch_add(1);
+    if (sign == 'n') NoteProgress();
     std::this_thread::sleep_for(120ms);  // the watcher looks every tenth of a second
   }
   std::this_thread::sleep_for(300ms);
@@ -106,28 +99,20 @@ void LiveThroughAStop(const std::vector<Sign>& seconds) {
 
 TEST(StopWatchdogDeathTest, EndsAGameThatShowsNoProgressAndSparesOneThatDoes) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  using S = Sign;
-  const StopCase kCases[] = {
-      {"modal dialog pumping",
-       {S::kNote, S::kNote, S::kNote, S::kNote, S::kNote, S::kNote, S::kNote},
-       false},
-      {"dialog, then closing's steps",
-       {S::kNote, S::kNone, S::kNone, S::kNone, S::kFrameTurn, S::kNone, S::kNone, S::kNone,
-        S::kNote},
-       false},
-      {"nothing", {S::kNone, S::kNone, S::kNone, S::kNone, S::kNone, S::kNone, S::kNone}, true},
-      {"dialog, then stuck",
-       {S::kNote, S::kNote, S::kNone, S::kNone, S::kNone, S::kNone, S::kNone, S::kNone},
-       true},
+  const struct {
+    const char* name;
+    const char* seconds;
+    bool killed;
+  } kCases[] = {
+      {"modal dialog pumping", "nnnnnnn", false},
+      {"dialog, then closing's steps", "n...f...n", false},
+      {"nothing", ".......", true},
+      {"dialog, then stuck", "nn......", true},
   };
-  for (const StopCase& c : kCases) {
+  for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
-    if (c.killed) {
-      EXPECT_EXIT(LiveThroughAStop(c.seconds), testing::ExitedWithCode(128 + SIGTERM),
-                  "did not close within five seconds");
-    } else {
-      EXPECT_EXIT(LiveThroughAStop(c.seconds), testing::ExitedWithCode(0), "closing the game");
-    }
+    EXPECT_EXIT(LiveThroughAStop(c.seconds), testing::ExitedWithCode(c.killed ? 128 + SIGTERM : 0),
+                c.killed ? "did not close within five seconds" : "closing the game");
   }
 }
 
