@@ -123,7 +123,6 @@ TEST_F(ImGuiDialogHostTest, KeysAndTypedTextReachTheDialogNotTheGameAndTheEndedD
       << "an ended dialog is still drawn over the game";
 }
 
-// A dialog it cannot show, or whose window goes, ends with its close answer.
 // A real keyboard's quick tap sends its press and its release together, between two frames.
 TEST_F(ImGuiDialogHostTest, AKeyTappedBetweenTwoFramesIsStillAPress) {
   const struct {
@@ -172,6 +171,7 @@ TEST_F(ImGuiDialogHostTest, TheGameHearsWhereThePointerStandsOnceADialogEnds) {
   EXPECT_EQ(moves, 1) << "the game hears the pointer once, after the dialog";
 }
 
+// A dialog it cannot show, or whose window goes, ends with its close answer.
 TEST_F(ImGuiDialogHostTest, RefusesWhatItCannotShowAndServesSendsWhileItRuns) {
   Dialog dialog = TwoButtons();
   dialog.closeAnswer = 5;

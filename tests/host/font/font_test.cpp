@@ -257,13 +257,6 @@ GLYPHMETRICS Box(const Font& font, const char* utf8) {
   return gm;
 }
 
-bool Wide(const GLYPHMETRICS& gm) {
-  return gm.gmBlackBoxX > 2 * gm.gmBlackBoxY;
-}
-bool Tall(const GLYPHMETRICS& gm) {
-  return gm.gmBlackBoxY > 2 * gm.gmBlackBoxX;
-}
-
 // Where upright characters stand in their cells, 一 upright in the @ face and the pen running
 // down the column, is the outline renderer's test on the installed faces.
 TEST(VerticalFaceTest, AtFaceTakesVerticalFormsAndTurnsWhatHasNone) {
@@ -271,12 +264,14 @@ TEST(VerticalFaceTest, AtFaceTakesVerticalFormsAndTurnsWhatHasNone) {
   auto down = Make("@ＭＳ 明朝", 2700);
   auto turned = Make("ＭＳ 明朝", 2700);
   ASSERT_TRUE(across && down && turned);
+  auto wide = [](const GLYPHMETRICS& gm) { return gm.gmBlackBoxX > 2 * gm.gmBlackBoxY; };
+  auto tall = [](const GLYPHMETRICS& gm) { return gm.gmBlackBoxY > 2 * gm.gmBlackBoxX; };
   EXPECT_TRUE(down->Vertical());
-  EXPECT_TRUE(Tall(Box(*turned, "一"))) << "turned with the line in the plain face";
+  EXPECT_TRUE(tall(Box(*turned, "一"))) << "turned with the line in the plain face";
   // ー takes its vertical form, a tall stroke, and stands upright.
-  EXPECT_TRUE(Wide(Box(*across, "ー")));
-  EXPECT_TRUE(Tall(Box(*down, "ー"))) << "the face's vertical form";
-  EXPECT_TRUE(Tall(Box(*down, "-"))) << "single bytes turn with the line";
+  EXPECT_TRUE(wide(Box(*across, "ー")));
+  EXPECT_TRUE(tall(Box(*down, "ー"))) << "the face's vertical form";
+  EXPECT_TRUE(tall(Box(*down, "-"))) << "single bytes turn with the line";
 }
 
 }  // namespace

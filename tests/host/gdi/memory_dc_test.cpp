@@ -10,6 +10,11 @@
 namespace bw::host {
 namespace {
 
+// A context with the section selected.
+struct Dc : MemoryDc {
+  explicit Dc(DibSection* section) { Select(section); }
+};
+
 TEST(DibSection, RefusesWhatItCannotHold) {
   EXPECT_EQ(DibSection::Create(0, 4, 32), nullptr);
   EXPECT_EQ(DibSection::Create(4, 4, 4), nullptr);
@@ -30,18 +35,16 @@ TEST(BitBlt, CopiesClippedAndConvertsThroughTheColourTable) {
   src8->SetColorTable(0, 2, colors);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 4; ++x) src8->Pixels()[y * src8->Pitch() + x] = uint8_t((x + y) & 1);
-  MemoryDc from, to;
-  EXPECT_FALSE(BitBlt(to, 0, 0, 4, 3, from, 0, 0)) << "no sections selected";
-  from.Select(src8.get());
-  to.Select(dst32.get());
+  MemoryDc none;
+  EXPECT_FALSE(BitBlt(none, 0, 0, 4, 3, none, 0, 0)) << "no sections selected";
+  Dc from(src8.get()), to(dst32.get());
   ASSERT_TRUE(BitBlt(to, 3, -1, 4, 3, from, 0, 0));
   // Source rows 1 and 2 land on rows 0 and 1; nothing left of the rectangle or below the source.
   EXPECT_EQ(std::tuple(dst32->Read(3, 0), dst32->Read(4, 0), dst32->Read(2, 0), dst32->Read(3, 2)),
             std::tuple(0x00445566u, 0x00112233u, 0u, 0u));
 
   auto big = DibSection::Create(4, 4, 32);
-  MemoryDc stretched;
-  stretched.Select(big.get());
+  Dc stretched(big.get());
   ASSERT_TRUE(StretchBlt(stretched, 0, 0, 4, 4, to, 3, 0, 2, 2));
   EXPECT_EQ(std::tuple(big->Read(0, 0), big->Read(1, 1), big->Read(2, 0), big->Read(3, 3)),
             std::tuple(0x00445566u, 0x00445566u, 0x00112233u, dst32->Read(4, 1)));
@@ -56,10 +59,7 @@ TEST(BitBlt, TheChangedRowsCopyMatchesBitBltAndNamesTheRowsItWrote) {
   ASSERT_TRUE(src && expected && actual);
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 6; ++x) src->Write(x, y, uint32_t(0x00010203 * (y + 1) + x));
-  MemoryDc from, reference, changed;
-  from.Select(src.get());
-  reference.Select(expected.get());
-  changed.Select(actual.get());
+  Dc from(src.get()), reference(expected.get()), changed(actual.get());
   ASSERT_TRUE(BitBlt(reference, 2, -1, 6, 8, from, 0, 0));
   std::memcpy(actual->Pixels(), expected->Pixels(), size_t(actual->Pitch()) * 9);
   int first = -1, end = -1;
@@ -91,10 +91,7 @@ TEST(BitBlt, ConvertsBetweenDepthsThroughTheColour) {
   auto d565 = DibSection::Create(4, 1, 16);
   auto d555 = DibSection::Create(4, 1, 16);
   ASSERT_TRUE(d565->SetMasks(0xF800, 0x07E0, 0x001F));
-  MemoryDc from, to565, to555;
-  from.Select(src32.get());
-  to565.Select(d565.get());
-  to555.Select(d555.get());
+  Dc from(src32.get()), to565(d565.get()), to555(d555.get());
   ASSERT_TRUE(BitBlt(to565, 0, 0, 4, 1, from, 0, 0));
   ASSERT_TRUE(StretchBlt(to555, 0, 0, 4, 1, from, 0, 0, 4, 1));
   EXPECT_EQ(std::tuple(d565->Read(0, 0), d565->Read(1, 0), d565->Read(2, 0), d565->Read(3, 0)),
@@ -104,8 +101,7 @@ TEST(BitBlt, ConvertsBetweenDepthsThroughTheColour) {
 
   auto back32 = DibSection::Create(4, 1, 32);
   std::memset(back32->Pixels(), 0xFF, 16);
-  MemoryDc back;
-  back.Select(back32.get());
+  Dc back(back32.get());
   ASSERT_TRUE(BitBlt(back, 0, 0, 4, 1, to565, 0, 0));
   EXPECT_EQ(std::tuple(back32->Read(0, 0), back32->Read(2, 0), back32->Read(3, 0)),
             std::tuple(0x00FF0000u, 0x000000FFu, 0x00848284u))
@@ -114,8 +110,7 @@ TEST(BitBlt, ConvertsBetweenDepthsThroughTheColour) {
   auto d8 = DibSection::Create(4, 1, 8);
   uint32_t table[256] = {0x00000000, 0x00F00000, 0x00707070};  // the rest black
   d8->SetColorTable(0, 256, table);
-  MemoryDc to8;
-  to8.Select(d8.get());
+  Dc to8(d8.get());
   ASSERT_TRUE(BitBlt(to8, 0, 0, 4, 1, from, 0, 0));
   EXPECT_EQ(std::tuple(d8->Pixels()[0], d8->Pixels()[3]), std::tuple(1, 2)) << "nearest entries";
 }
@@ -139,8 +134,7 @@ std::unique_ptr<DibSection> Marked(int w, int h) {
 TEST(MemoryDcText, TextOutPaintsHardEdgedInTheCellAndClearsTheFourthByte) {
   auto font = FakeFont();
   auto section = Marked(24, 24);
-  MemoryDc dc;
-  dc.Select(section.get());
+  Dc dc(section.get());
   EXPECT_FALSE(dc.TextOutA(0, 0, "A", 1)) << "no font";
   dc.SelectFont(font.get());
   EXPECT_EQ(dc.SetBkMode(7), 0);
@@ -169,8 +163,7 @@ TEST(MemoryDcText, TextOutPaintsHardEdgedInTheCellAndClearsTheFourthByte) {
 TEST(MemoryDcText, TurnedTextAndOpaqueCellsFollowTheEscapement) {
   auto font = FakeFont(2700);
   auto section = Marked(40, 40);
-  MemoryDc dc;
-  dc.Select(section.get());
+  Dc dc(section.get());
   dc.SelectFont(font.get());
   dc.SetBkColor(RGB(1, 2, 3));
   ASSERT_TRUE(dc.TextOutA(30, 5, "AA", 2));
@@ -190,8 +183,7 @@ TEST(MemoryDcText, TurnedTextAndOpaqueCellsFollowTheEscapement) {
 TEST(MemoryDcText, SixteenAndEightBitSectionsTakeTheirOwnFormat) {
   auto font = FakeFont();
   auto s16 = DibSection::Create(16, 16, 16);
-  MemoryDc dc;
-  dc.Select(s16.get());
+  Dc dc(s16.get());
   dc.SelectFont(font.get());
   dc.SetTextColor(RGB(255, 0, 0));
   dc.SetBkMode(TRANSPARENT);
