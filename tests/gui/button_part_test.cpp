@@ -203,8 +203,7 @@ class ColorBox : public PartTest {
   }
 
   ColorBoxPart box;
-  uint32_t clicked = NewWord();
-  uint32_t hovered = NewWord();
+  uint32_t clicked = NewWord(), hovered = NewWord();
 };
 
 TEST_F(ColorBox, FiresOnReleaseOnlyWhileThePointerStayed) {

@@ -106,8 +106,7 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRigh
   host::SetComposition(kBuri, 0);
   (void)field.OnKeyInput(nullptr);
   const ImageSurface& lit = *field.CompositionSurface();
-  const uint32_t text = 0xFF0000FF;
-  const uint32_t back = 0xFFFFFFFF;
+  const uint32_t text = 0xFF0000FF, back = 0xFFFFFFFF;
   int textPixels = 0;
   for (int32_t y = 0; y < 16; ++y) {
     for (int32_t x = 0; x < 48; ++x) {

@@ -161,8 +161,7 @@ using Hover = GuiTest;
 TEST_F(Hover, TooltipsWaitTheirDelayLastTheirDurationAndGoForTheirControl) {
   FakeControl a("a", 0, 0), b("b", 20, 0);
   a.SetTooltipText("tip");
-  EXPECT_EQ(tip.AddControl(&a, -1), kAddControlDone);
-  EXPECT_EQ(tip.AddControl(&b, -1), kAddControlDone);
+  for (UiControl* control : {&a, &b}) EXPECT_EQ(tip.AddControl(control, -1), kAddControlDone);
   tip.SetTooltipOptions(true, 500, 0);
   // The hover starts at clock 0, where the virtual clock starts and every wrap passes.
   services.now = 0;

@@ -54,8 +54,7 @@ class TextPanelTest : public GuiTest {
     (void)const_cast<Sprite&>(panel.CaptionSprite()).Draw(&screen, Rect{0, 0, 200, height});
     return InkIn(screen, Rect{0, 0, 200, height}, 0xFF000000);
   }
-  static constexpr uint32_t kStart = 5000;
-  static constexpr uint32_t kStep = 100;
+  static constexpr uint32_t kStart = 5000, kStep = 100;
   host::VirtualClock clock{kStart};
   ScopedGlobal<host::ClockSource> publishedClock{&clock};
   FakePanelHost host;

@@ -14,9 +14,7 @@
 namespace bw::test {
 namespace {
 
-constexpr uint32_t kCallBeginRuby = 1;
-constexpr uint32_t kCallDrawRuby = 2;
-constexpr uint32_t kCallNewLine = 3;
+constexpr uint32_t kCallBeginRuby = 1, kCallDrawRuby = 2, kCallNewLine = 3;
 
 std::string Word(uint32_t v) {
   std::string s(4, '\0');

@@ -131,14 +131,8 @@ TEST_F(GameRun, EachRefusedStartAndScriptFailureShowsItsMessageAndEndsNonZero) {
       testing::internal::CaptureStderr();
       const int status = RunGame(app);
       const std::string errors = testing::internal::GetCapturedStderr();
-      if (c.code) {
-        EXPECT_EQ(status, c.code);
-      } else {
-        EXPECT_NE(status, kExitNormal);
-      }
-      if (c.detail) {
-        EXPECT_NE(errors.find(c.detail), std::string::npos) << errors;
-      }
+      EXPECT_TRUE(c.code ? status == c.code : status != kExitNormal) << status;
+      EXPECT_TRUE(!c.detail || errors.find(c.detail) != std::string::npos) << errors;
     }
     std::vector<std::string> texts = MessageTexts();
     ASSERT_EQ(texts.size(), 1u);

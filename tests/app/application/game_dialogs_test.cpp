@@ -89,8 +89,7 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRunsAndTakes
   ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
   app.DropTarget().SetEnabled(app.MainWindow().GetHandle(), true);
   host::InputEvent drop;
-  drop.kind = host::InputEventKind::kDropFiles;
-  drop.files = {dropped};
+  drop.kind = host::InputEventKind::kDropFiles, drop.files = {dropped};
   backend.QueueEvent(drop);
   EXPECT_EQ(app.PumpMessages(true), kPumpEmpty);
   ASSERT_EQ(app.DropTarget().GetCount(), 1u);

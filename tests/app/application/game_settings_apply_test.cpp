@@ -137,8 +137,7 @@ class DisplayOptions : public test::StartedGame {
   struct Presented {
     int backend = -1;
     int32_t textureWidth = 0;
-    bool linear = false;
-    bool topmost = false;
+    bool linear = false, topmost = false;
   };
   Presented InFullScreen() {
     Presented shown;

@@ -16,9 +16,9 @@ namespace {
 class StartAndModal : public test::StartedGame {
  protected:
   Mouse& mouse() { return *app->GetInputManager().GetMouse(); }
-  host::Rect Placed() {
+  static host::Rect Placed(host::HWND window) {
     host::Rect placed;
-    EXPECT_TRUE(host::GetWindowRect(main(), &placed));
+    EXPECT_TRUE(host::GetWindowRect(window, &placed));
     return placed;
   }
 };
@@ -28,12 +28,13 @@ class StartAndModal : public test::StartedGame {
 TEST_F(StartAndModal, ASavedPlaceIsKeptAndAReturnOrADialogWithoutOneIsCentred) {
   config.display.windowLeft = 40, config.display.windowTop = 50;
   Start();
-  EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple(40, 50));
+  EXPECT_EQ(std::tuple(Placed(main()).left, Placed(main()).top), std::tuple(40, 50));
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
   app->Config().display.windowLeft = app->Config().display.windowTop = -1;
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 32, kSwitchUnforced), kSwitchDone);
-  EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple((1024 - 640) / 2, (738 - 480) / 2))
+  EXPECT_EQ(std::tuple(Placed(main()).left, Placed(main()).top),
+            std::tuple((1024 - 640) / 2, (738 - 480) / 2))
       << "back without a saved place";
 
   // A dialog window without a parent is centred in the work area and kept above every other
@@ -48,9 +49,7 @@ TEST_F(StartAndModal, ASavedPlaceIsKeptAndAReturnOrADialogWithoutOneIsCentred) {
   EXPECT_FALSE(backend.Window(dialog)->topmost) << "over a parent it keeps its place in the order";
 
   app->CenterWindow(dialog, host::HWND{});
-  host::Rect placed;
-  ASSERT_TRUE(host::GetWindowRect(dialog, &placed));
-  EXPECT_EQ(std::tuple(placed.left, placed.top, backend.Window(dialog)->topmost),
+  EXPECT_EQ(std::tuple(Placed(dialog).left, Placed(dialog).top, backend.Window(dialog)->topmost),
             std::tuple((1024 - 200) / 2, (738 - 100) / 2, true));
   EXPECT_TRUE(host::DestroyWindow(dialog));
 }

@@ -19,8 +19,7 @@ class FakeHost : public SaveFolderHost {
   std::string browseAnswer;
   std::vector<std::string> questions, created;
   std::vector<std::pair<std::string, Icon>> told;
-  std::vector<std::pair<std::string, std::string>> copies;
-  std::vector<std::pair<std::string, std::string>> browsed;  // title, start folder
+  std::vector<std::pair<std::string, std::string>> copies, browsed;  // browsed: title, start folder
 
   bool FolderExists(const std::string& path) override { return folders.count(path) > 0; }
   bool FileExists(const std::string& path) override { return files.count(path) > 0; }

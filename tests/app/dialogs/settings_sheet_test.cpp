@@ -23,8 +23,7 @@ namespace bw {
 namespace {
 
 struct FakeSheetHost : SettingsSheetHost {
-  std::vector<UserConfig> sounds;
-  std::vector<UserConfig> displays;
+  std::vector<UserConfig> sounds, displays;
   int keys = 0, joysticks = 0;
   bool pointerMoves = false;
   void ApplySound(const UserConfig& config) override { sounds.push_back(config); }
