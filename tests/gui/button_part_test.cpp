@@ -51,10 +51,10 @@ TEST_F(Buttons, BoxHitWithoutAColourKeyPixelHitWithOneAndNoHitOnceTheSurfaceGoes
   ASSERT_EQ(keyed.CreateFromFile(&list_, "cg\\two.bmp",
                                  {.order = 1, .x = 5, .y = 5, .colorKeyA = 0, .colorKeyB = 0}, 0),
             kCreateDone);
-  EXPECT_TRUE(box.HitTest(5, 5));
-  EXPECT_FALSE(keyed.HitTest(5, 5)) << "the keyed pixel is not on the button";
-  EXPECT_TRUE(keyed.HitTest(6, 5));
-  EXPECT_FALSE(box.HitTest(25, 5)) << "one cell wide";
+  EXPECT_EQ(
+      std::tuple(box.HitTest(5, 5), keyed.HitTest(5, 5), keyed.HitTest(6, 5), box.HitTest(25, 5)),
+      std::tuple(true, false, true, false))
+      << "the keyed pixel is not on the button; one cell wide";
 
   // A surface button hits nothing once its surface goes.
   auto surface = std::make_unique<ImageSurface>();
@@ -80,9 +80,8 @@ TEST_F(Buttons, WithoutAPressedCellTheDecideKeyFiresAtOnce) {
   (void)tip_.SetFocus(&button);
   services_.Key(kReturn, true);
   EXPECT_EQ(tip_.Update(services_.now), kUpdateKeyTaken);
-  EXPECT_EQ(tip_.TakeFiredId(), 3);
-  EXPECT_EQ(button.GetState(), kStateHover);
-  EXPECT_TRUE(tip_.IsOverButton(6, 6));
+  EXPECT_EQ(std::tuple(tip_.TakeFiredId(), button.GetState(), tip_.IsOverButton(6, 6)),
+            std::tuple(3, kStateHover, true));
   (void)button.SetEnabled(false);
   EXPECT_EQ(button.GetState(), kStateDisabled);
   EXPECT_TRUE(tip_.IsOverButton(6, 6)) << "enabled and visible play no part";
@@ -178,9 +177,9 @@ TEST_F(Buttons, DrawnCellsMatchTheSlowReferenceAndTakeTheFaceAlpha) {
     int wrong = 0;
     for (int32_t y = 0; y < c.h; ++y) {
       for (int32_t x = 0; x < cells.GetWidth(); ++x) {
-        if (PagePixel(cells, x, y) != want.At(x, y) && ++wrong <= 3)
+        if (cells.GetPixel(x, y) != want.At(x, y) && ++wrong <= 3)
           ADD_FAILURE() << c.w << "x" << c.h << " at " << x << "," << y << ": " << std::hex
-                        << PagePixel(cells, x, y) << " for " << want.At(x, y);
+                        << cells.GetPixel(x, y) << " for " << want.At(x, y);
       }
     }
     EXPECT_EQ(wrong, 0) << c.w << "x" << c.h;
@@ -204,32 +203,30 @@ class ColorBox : public PartTest {
   }
 
   ColorBoxPart box;
-  uint32_t clicked = NewWord();
-  uint32_t hovered = NewWord();
+  uint32_t clicked = NewWord(), hovered = NewWord();
 };
 
 TEST_F(ColorBox, FiresOnReleaseOnlyWhileThePointerStayed) {
   MoveTo(15, 15);
-  EXPECT_EQ(box.GetState(), kStateHover);
-  EXPECT_EQ(Word(hovered), 1u);
-  EXPECT_EQ(box.Rect().GetRgb(), 0x0080FFu) << "the hover colour";
+  EXPECT_EQ(std::tuple(box.GetState(), Word(hovered), box.Rect().GetRgb()),
+            std::tuple(kStateHover, 1u, 0x0080FFu))
+      << "the hover colour";
   EXPECT_EQ(Button(true), kUpdatePointerTaken);
   EXPECT_EQ(box.GetState(), kStatePressed);
   EXPECT_EQ(Button(false), kUpdatePointerTaken);
-  EXPECT_EQ(tip_.TakeFiredId(), 7);
-  EXPECT_EQ(Word(clicked), 1u);
-  EXPECT_EQ(tip_.sounds, (std::vector<int32_t>{kDefaultEnterSound, 9}));
+  EXPECT_EQ(std::tuple(tip_.TakeFiredId(), Word(clicked), tip_.sounds),
+            std::tuple(7, 1u, std::vector<int32_t>{kDefaultEnterSound, 9}));
 
   services_.memory.Write32(clicked, 0);
   Button(true);
   MoveTo(100, 100);
-  EXPECT_EQ(box.GetState(), kStateNormal) << "leaving drops to normal";
-  EXPECT_EQ(Word(hovered), 0u);
+  EXPECT_EQ(std::tuple(box.GetState(), Word(hovered)), std::tuple(kStateNormal, 0u))
+      << "leaving drops to normal";
   services_.Button(false);
   MoveTo(15, 15);
   Step();
-  EXPECT_EQ(Word(clicked), 0u) << "no firing after the pointer left";
-  EXPECT_EQ(tip_.GetFiredId(), -1);
+  EXPECT_EQ(std::tuple(Word(clicked), tip_.GetFiredId()), std::tuple(0u, -1))
+      << "no firing after the pointer left";
 }
 
 TEST_F(ColorBox, TheDecideKeyShowsPressedAHundredMillisecondsThenFires) {
@@ -247,9 +244,8 @@ TEST_F(ColorBox, TheDecideKeyShowsPressedAHundredMillisecondsThenFires) {
   EXPECT_EQ(box.GetState(), kStatePressed) << "still pressed at +100";
   services_.now = 0xFFFFFFC0u + 101;
   Step();
-  EXPECT_EQ(box.GetState(), kStateHover);
-  EXPECT_EQ(Word(clicked), 1u);
-  EXPECT_EQ(tip_.sounds.back(), 9);
+  EXPECT_EQ(std::tuple(box.GetState(), Word(clicked), tip_.sounds.back()),
+            std::tuple(kStateHover, 1u, 9));
 }
 
 TEST_F(ColorBox, CreateLiteralStateColoursSoundsAndBadScriptAddresses) {
@@ -257,19 +253,17 @@ TEST_F(ColorBox, CreateLiteralStateColoursSoundsAndBadScriptAddresses) {
   EXPECT_EQ(other.Create(&list_, 0, 0, 0, 0, 1, 0, 0, 0, 0), kCreateBadArguments);
   ASSERT_EQ(other.Create(&list_, 0, 0, 0, 4, 4, kKeepColor, kKeepColor, kKeepColor, 0),
             kCreateDone);
-  EXPECT_EQ(other.Rect().GetRgb(), 0u);
-  EXPECT_EQ(other.Rect().GetAlpha(), 0)
+  EXPECT_EQ(std::tuple(other.Rect().GetRgb(), other.Rect().GetAlpha()), std::tuple(0u, 0))
       << "a kept normal colour on a new part is transparent black";
   (void)other.SetState(0x80123456);
-  EXPECT_EQ(other.Rect().GetRgb(), 0x123456u);
-  EXPECT_EQ(other.GetState(), 0x56);
+  EXPECT_EQ(std::tuple(other.Rect().GetRgb(), other.GetState()), std::tuple(0x123456u, 0x56));
 
   EXPECT_EQ(tip_.PlaySound(nullptr, kDefaultEnterSound, 0, 0), kSoundNotPlayed)
       << "no sound player";
   box.SetAction(
       {.clickedVar = 8, .clickSoundFile = "se.ogg", .enterSoundFile = "in.ogg", .enterSound = 7});
-  EXPECT_EQ(box.GetAction()->enterSound, 0) << "a sound file makes its number 0";
-  EXPECT_EQ(box.GetAction()->clickSound, 0);
+  EXPECT_EQ(std::tuple(box.GetAction()->enterSound, box.GetAction()->clickSound), std::tuple(0, 0))
+      << "a sound file makes its number 0";
   ClickAt(15, 15);
   EXPECT_EQ(tip_.TakeFiredId(), 7) << "a bad script address is skipped, the part still fires";
   EXPECT_FALSE(services_.memory.Faulted());
@@ -287,7 +281,7 @@ TEST_F(Tooltip, TheBoxFramesTheTextWithAShadowAndGoesAboveAtTheBottom) {
   const ImageSurface& box = tip_.TooltipSurface();
   int32_t w = size.width + 10, h = size.height + 10;
   ASSERT_EQ(std::pair(box.GetWidth(), box.GetHeight()), std::pair(w, h));
-  auto pixel = [&](int32_t x, int32_t y) { return PagePixel(box, x, y); };
+  auto pixel = [&](int32_t x, int32_t y) { return box.GetPixel(x, y); };
   for (int32_t y = 0; y < h; ++y) {
     for (int32_t x = 0; x < w; ++x) {
       uint32_t want;

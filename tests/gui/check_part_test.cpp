@@ -65,12 +65,10 @@ TEST_F(CheckParts, EachLayoutShowsItsCellForEveryStateAndACheckBoxTogglesItsWord
   box.SetId(4);
   EXPECT_EQ(tip_.AddControl(&box, -1), kAddControlDone);
   ClickAt(3, 3);
-  EXPECT_EQ(box.GetState(), kCheckCheckedHover);
-  EXPECT_EQ(Word(var), 1u);
-  EXPECT_EQ(tip_.TakeFiredId(), 4);
+  EXPECT_EQ(std::tuple(box.GetState(), Word(var), tip_.TakeFiredId()),
+            std::tuple(kCheckCheckedHover, 1u, 4));
   Click();
-  EXPECT_EQ(box.GetState(), kCheckHover);
-  EXPECT_EQ(Word(var), 0u);
+  EXPECT_EQ(std::tuple(box.GetState(), Word(var)), std::tuple(kCheckHover, 0u));
   (void)box.SetEnabled(false);
   EXPECT_EQ(Word(var), 2u) << "disabled";
   EXPECT_TRUE(box.SetChecked(true));
@@ -83,17 +81,15 @@ TEST_F(CheckParts, ARadioGroupSelectsOneAndTheSelectedOneDoesNotHit) {
   auto leader = Radio(0, nullptr, words[0]);
   auto first = Radio(20, leader.get(), words[1]);
   auto second = Radio(40, leader.get(), words[2]);
-  EXPECT_EQ(leader->GetState(), kCheckChecked);
-  EXPECT_EQ(leader->GetSelectedIndex(), 0);
-  EXPECT_EQ(Word(words[0]), 1u);
+  EXPECT_EQ(std::tuple(leader->GetState(), leader->GetSelectedIndex(), Word(words[0])),
+            std::tuple(kCheckChecked, 0, 1u));
 
   second->SetId(12);
   ClickAt(45, 5);
   EXPECT_EQ(tip_.TakeFiredId(), 12);
-  EXPECT_EQ(std::pair(leader->GetState(), second->GetState()),
-            std::pair(kCheckNormal, kCheckChecked));
-  EXPECT_EQ(leader->GetSelectedIndex(), 2);
-  EXPECT_EQ(std::pair(Word(words[0]), Word(words[2])), std::pair(0u, 1u));
+  EXPECT_EQ(std::tuple(leader->GetState(), second->GetState(), leader->GetSelectedIndex(),
+                       Word(words[0]), Word(words[2])),
+            std::tuple(kCheckNormal, kCheckChecked, 2, 0u, 1u));
   MoveTo(46, 5);
   EXPECT_EQ(tip_.GetHover(), nullptr) << "the selected radio takes no hover";
   Click();
@@ -117,8 +113,8 @@ TEST_F(CheckParts, ARadioGroupSelectsOneAndTheSelectedOneDoesNotHit) {
   EXPECT_EQ(tip_.GetHover(), nullptr) << "a locked group ignores the pointer";
 
   first.reset();
-  EXPECT_EQ(leader->GetSelectedIndex(), 0) << "the selected member went: the leader takes it";
-  EXPECT_EQ(leader->Members().size(), 1u);
+  EXPECT_EQ(std::tuple(leader->GetSelectedIndex(), leader->Members().size()), std::tuple(0, 1u))
+      << "the selected member went: the leader takes it";
   leader.reset();
   EXPECT_EQ(second->GetLeader(), nullptr) << "a deleted leader frees its members";
 }
@@ -132,11 +128,9 @@ TEST_F(CheckParts, FocusPassesOverLockedGroupsAndSelectedRadios) {
   EXPECT_EQ(tip_.AddControl(&after, -1), kAddControlDone);
 
   ASSERT_EQ(tip_.SetFocus(&before), kFocusDone);
-  services_.Key(kTab, true);
-  Step();
-  services_.Key(kTab, false);
-  EXPECT_EQ(tip_.GetFocus(), member.get()) << "the selected leader passes the focus on";
-  EXPECT_EQ(member->GetState(), kCheckHover);
+  Press(kTab);
+  EXPECT_EQ(std::tuple(tip_.GetFocus(), member->GetState()), std::tuple(member.get(), kCheckHover))
+      << "the selected leader passes the focus on";
 
   leader->SetLocked(true);
   EXPECT_EQ(tip_.GetFocus(), nullptr) << "locking drops the focus";

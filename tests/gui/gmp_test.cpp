@@ -39,8 +39,11 @@ class Gmp : public ScreenPartTest {
   }
   int LoadParts(const std::vector<uint8_t>& bytes) {
     Write("CG/SCREEN.GMP", bytes);
-    return partLoader_.Load(&layer_, &display_, &parts_, &tip_, "cg\\screen.gmp", 100, 0, false,
-                            true);
+    return LoadFile("cg\\screen.gmp");
+  }
+  int LoadFile(const char* name, bool backgroundAllowed = true) {
+    return partLoader_.Load(&layer_, &display_, &parts_, &tip_, name, 100, 0, false,
+                            backgroundAllowed);
   }
   int LoadLayer(const std::vector<uint8_t>& bytes) {
     Write("CG/SCREEN.GMP", bytes);
@@ -68,11 +71,11 @@ class Gmp : public ScreenPartTest {
 TEST_F(Gmp, EveryKindLoadsThroughBothLoaders) {
   ASSERT_EQ(LoadParts(tools::WriteGmp(EveryKind(false))), kGmpLoaded);
   ASSERT_EQ(std::pair(partLoader_.Count(), tip_.Controls().size()), std::pair(11ul, 11ul));
-  EXPECT_EQ(partLoader_.GetPart(10)->GetId(), 110);
-  EXPECT_EQ(partLoader_.GetPart(0)->GetWidth(), 10) << "four cells of 40";
-  EXPECT_EQ(partLoader_.GetPart(2)->GetWidth(), 40 / 3) << "kind 3 has no pressed cell";
-  EXPECT_FALSE(partLoader_.GetPart(1)->IsVisible());
-  EXPECT_EQ(partLoader_.GetRecord(3).stateCode, 8);
+  EXPECT_EQ(std::tuple(partLoader_.GetPart(10)->GetId(), partLoader_.GetPart(0)->GetWidth(),
+                       partLoader_.GetPart(2)->GetWidth(), partLoader_.GetPart(1)->IsVisible(),
+                       partLoader_.GetRecord(3).stateCode),
+            std::tuple(110, 10, 40 / 3, false, 8))
+      << "four cells of 40; kind 3 has no pressed cell";
   auto leader = [&](size_t i) {
     return dynamic_cast<CheckPart&>(*partLoader_.GetPart(i)).GetLeader();
   };
@@ -92,9 +95,10 @@ TEST_F(Gmp, EveryKindLoadsThroughBothLoaders) {
 
   ASSERT_EQ(LoadLayer(tools::WriteGmp(EveryKind(true))), kGmpLoaded);
   ASSERT_EQ(layerLoader_.Count(), 12u);
-  EXPECT_EQ(layerLoader_.GetRecord(11).width, 40) << "kind 0 keeps the picture's own size";
-  EXPECT_EQ(layerLoader_.GetSprite(0)->GetAlpha(), 200);
-  EXPECT_FALSE(layerLoader_.GetSprite(1)->IsVisible());
+  EXPECT_EQ(std::tuple(layerLoader_.GetRecord(11).width, layerLoader_.GetSprite(0)->GetAlpha(),
+                       layerLoader_.GetSprite(1)->IsVisible()),
+            std::tuple(40, 200, false))
+      << "kind 0 keeps the picture's own size";
   EXPECT_NE(layer_.GetList().Find(layerLoader_.GetSprite(11)), nullptr);
 }
 
@@ -122,15 +126,10 @@ TEST_F(Gmp, MalformedFilesAnswerTheirCodeAndLeaveNothing) {
     EXPECT_EQ(LoadParts(c.bytes), c.code) << c.what;
     ExpectNothingLeft(c.what);
   }
-  EXPECT_EQ(
-      partLoader_.Load(&layer_, &display_, &parts_, &tip_, "cg\\absent.gmp", 0, 0, false, true),
-      kGmpCannotRead);
-  EXPECT_EQ(partLoader_.Load(&layer_, &display_, &parts_, &tip_, nullptr, 0, 0, false, true),
-            kGmpBadArguments);
+  EXPECT_EQ(LoadFile("cg\\absent.gmp"), kGmpCannotRead);
+  EXPECT_EQ(LoadFile(nullptr), kGmpBadArguments);
   Write("CG/SCREEN.GMP", tools::WriteGmp(good));
-  EXPECT_EQ(
-      partLoader_.Load(&layer_, &display_, &parts_, &tip_, "cg\\screen.gmp", 0, 0, false, false),
-      kGmpBackgroundRefused);
+  EXPECT_EQ(LoadFile("cg\\screen.gmp", false), kGmpBackgroundRefused);
   ExpectNothingLeft("background refused");
 
   // A check part failing after buttons were made takes them back; codes by kind.

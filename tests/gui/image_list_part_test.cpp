@@ -36,7 +36,7 @@ class Menu : public PartTest, public testing_text::FakeFaceRenderers {
     uint32_t best = 0;
     for (int32_t y = 0; y < 20; ++y) {
       for (int32_t x = 60 * look; x < 60 * (look + 1); ++x) {
-        const uint32_t v = PagePixel(*s, x, y);
+        const uint32_t v = s->GetPixel(x, y);
         if ((v & mask) > (best & mask)) best = v;
       }
     }
@@ -51,16 +51,13 @@ class Menu : public PartTest, public testing_text::FakeFaceRenderers {
 
 TEST_F(Menu, ChoosingByPointerMarksReadWritesTheKeyAndLocks) {
   MoveTo(20, 15);
-  EXPECT_EQ(menu.Cursor(), 0);
-  EXPECT_EQ(Look(0), kLookHover);
+  EXPECT_EQ(std::tuple(menu.Cursor(), Look(0)), std::tuple(0, kLookHover));
   Button(true);
   EXPECT_EQ(Look(0), kLookHover) << "no pressed look: the press shows the hover look";
   Button(false);
-  EXPECT_EQ(Word(result), 5u);
-  EXPECT_EQ(Word(clicked), 1u);
-  EXPECT_TRUE(flags.Test(8 + 5));
-  EXPECT_EQ(tip_.TakeFiredId(), 40);
-  EXPECT_EQ(tip_.sounds.back(), kDefaultClickSound);
+  EXPECT_EQ(std::tuple(Word(result), Word(clicked), flags.Test(8 + 5), tip_.TakeFiredId(),
+                       tip_.sounds.back()),
+            std::tuple(5u, 1u, true, 40, kDefaultClickSound));
 
   MoveTo(20, 55);
   Button(true);
@@ -79,8 +76,7 @@ TEST_F(Menu, APressIsCancelledByMovingToAnotherItemOrLeaving) {
   MoveTo(20, 15);
   Button(true);
   MoveTo(20, 55);
-  EXPECT_EQ(Look(0), kLookNormal);
-  EXPECT_EQ(menu.Cursor(), 2);
+  EXPECT_EQ(std::tuple(Look(0), menu.Cursor()), std::tuple(kLookNormal, 2));
   Button(false);
   EXPECT_EQ(tip_.GetFiredId(), -1) << "press then move: no choice";
   Button(true);
@@ -172,9 +168,8 @@ TEST_F(Menu, ReadItemsTakeTheReadColourAndTheGradationPairsColourTheLooks) {
   const uint32_t hover = Strongest(ramped.GetCellSurface(0), kLookHover, 0xFFFFFF);
   EXPECT_TRUE((normal & 0x00FFFF) == 0 && normal > 0x800000u) << std::hex << normal;
   EXPECT_TRUE((hover & 0xFFFF00) == 0 && hover > 0x80u) << std::hex << hover;
-  EXPECT_TRUE(outline.GradationOn());
-  EXPECT_EQ(outline.GradationTop(), 0x102030u);
-  EXPECT_EQ(outline.GradationBottom(), 0x405060u);
+  EXPECT_EQ(std::tuple(outline.GradationOn(), outline.GradationTop(), outline.GradationBottom()),
+            std::tuple(true, 0x102030u, 0x405060u));
 
   // The default pairs run from yellow to red for the items (full red, little blue), and from
   // yellow to pink under the pointer.
@@ -252,11 +247,12 @@ TEST_F(Menu, PicturesFromFilesMakeTheTemplateHeadAndTailAndAnEmptyMenuKeepsItsPl
   EXPECT_EQ(part.CreateFromImages(2, true, false, files), 1) << "a pressed look needs three";
   ASSERT_EQ(part.CreateFromImages(2, false, false, files), 0);
   ASSERT_EQ(part.AddCell("A", nullptr, false, -1, nullptr, -1, nullptr, 0, 0, 0), 0);
-  EXPECT_EQ(part.GetCellSurface(0)->GetWidth(), 120);
-  EXPECT_EQ(part.GetCellSprite(0)->GetSourceRect().right, 60) << "a look is half the template";
+  EXPECT_EQ(
+      std::tuple(part.GetCellSurface(0)->GetWidth(), part.GetCellSprite(0)->GetSourceRect().right),
+      std::tuple(120, 60))
+      << "a look is half the template";
   ASSERT_NE(part.GetCellSurface(-1), nullptr);
-  EXPECT_EQ(part.GetCellSurface(-1)->GetHeight(), 6);
-  EXPECT_EQ(part.GetHeight(), 26);
+  EXPECT_EQ(std::tuple(part.GetCellSurface(-1)->GetHeight(), part.GetHeight()), std::tuple(6, 26));
 
   // A menu without cells keeps its place but answers that nothing moved.
   ImageListPart empty;

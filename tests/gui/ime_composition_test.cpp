@@ -106,15 +106,14 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRigh
   host::SetComposition(kBuri, 0);
   (void)field.OnKeyInput(nullptr);
   const ImageSurface& lit = *field.CompositionSurface();
-  const uint32_t text = 0xFF0000FF;
-  const uint32_t back = 0xFFFFFFFF;
+  const uint32_t text = 0xFF0000FF, back = 0xFFFFFFFF;
   int textPixels = 0;
   for (int32_t y = 0; y < 16; ++y) {
     for (int32_t x = 0; x < 48; ++x) {
-      const uint32_t was = PagePixel(plain, x, y);
+      const uint32_t was = plain.GetPixel(x, y);
       ASSERT_TRUE(was == text || was == back) << x << "," << y;
       textPixels += was == text;
-      ASSERT_EQ(PagePixel(lit, x, y), was == text ? back : text) << x << "," << y;
+      ASSERT_EQ(lit.GetPixel(x, y), was == text ? back : text) << x << "," << y;
     }
   }
   EXPECT_GT(textPixels, 0);
@@ -123,8 +122,8 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRigh
   host::SetComposition("");
   Type(field, kBuri);
   (void)field.OnKeyInput(nullptr);
-  EXPECT_FALSE(box.IsVisible());
-  EXPECT_EQ(field.Text(), std::string("ab") + kBuri);
+  EXPECT_EQ(std::tuple(box.IsVisible(), field.Text()),
+            std::tuple(false, std::string("ab") + kBuri));
 
   // Vertical text: the candidates open right of the box.
   TextInputPart column;
@@ -132,10 +131,9 @@ TEST_F(ImeTest, TheCompositionBoxStandsAtTheCaretAndTheCandidatesOpenBelowOrRigh
   host::SetComposition(kBuri);
   (void)column.OnKeyInput(nullptr);
   const Sprite& columnBox = *column.CompositionSprite();
-  EXPECT_EQ(columnBox.GetX(), 11);
-  EXPECT_EQ(ime.CaretX(), 11 + 16);
-  EXPECT_EQ(ime.CaretY(), 21);
-  EXPECT_EQ(columnBox.GetSourceRect().bottom, 48);
+  EXPECT_EQ(
+      std::tuple(columnBox.GetX(), ime.CaretX(), ime.CaretY(), columnBox.GetSourceRect().bottom),
+      std::tuple(11, 11 + 16, 21, 48));
   EXPECT_EQ(requestTip.AddControl(&column, -1), kAddControlDone);
   (void)requestTip.SetFocus(&column);
   (void)requestTip.SetFocus(nullptr);

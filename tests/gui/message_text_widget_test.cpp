@@ -105,9 +105,8 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndTheMapTellsTheLastOf255FromNon
   widget.CloseItem();
   const TextLinkItem* item = widget.GetItem(0);
   ASSERT_EQ(item->area.size(), 2u) << "the break ended the first area and began another";
-  EXPECT_EQ(item->area[0].x, 558);
-  EXPECT_EQ(item->area[0].width, 24 + 2 + 2 + 24);
-  EXPECT_EQ(item->area[1].y, 8 + widget.GetLinePitch() - 2);
+  EXPECT_EQ(std::tuple(item->area[0].x, item->area[0].width, item->area[1].y),
+            std::tuple(558, 24 + 2 + 2 + 24, 8 + widget.GetLinePitch() - 2));
 
   widget.OnPointerOver(item->area[0].x + 1, item->area[0].y + 1);
   EXPECT_EQ(widget.GetHoveredItem(), -1) << "right after closing, the pointer is re-checked";
@@ -121,10 +120,12 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndTheMapTellsTheLastOf255FromNon
     EXPECT_TRUE(widget.Highlight(i)->IsVisible()) << i;
   }
   EXPECT_EQ(list.Count(), 3u) << "the page and two highlights";
-  uint32_t hovered = 0, notHovered = 9, chosen = 0;
-  services.memory.Read32(words + 4, hovered);
-  services.memory.Read32(words + 8, notHovered);
-  EXPECT_EQ(std::pair(hovered, notHovered), std::pair(1u, 0u));
+  auto word = [&](uint32_t address) {
+    uint32_t value = 9;
+    services.memory.Read32(address, value);
+    return value;
+  };
+  EXPECT_EQ(std::tuple(word(words + 4), word(words + 8)), std::tuple(1u, 0u));
   EXPECT_STREQ(widget.GetTooltipText(), "tip");
   widget.OnPointerOver(item->area[0].x + 1, item->area[0].y + 1);
   EXPECT_EQ(widget.highlights, (std::vector<int>{0})) << "moving within the item keeps it";
@@ -133,16 +134,12 @@ TEST_F(LinkItems, AnItemOverTwoLinesHasTwoAreasAndTheMapTellsTheLastOf255FromNon
 
   widget.SetId(40);
   EXPECT_TRUE(widget.SelectItem(0));
-  services.memory.Read32(words, chosen);
-  EXPECT_EQ(chosen, 1u);
-  EXPECT_EQ(tip.GetFiredId(), 40);
-  EXPECT_TRUE(widget.IsDecided());
-  EXPECT_EQ(tip.sounds.back(), kDefaultClickSound);
+  EXPECT_EQ(std::tuple(word(words), tip.GetFiredId(), widget.IsDecided(), tip.sounds.back()),
+            std::tuple(1u, 40, true, kDefaultClickSound));
   EXPECT_FALSE(widget.SelectItem(1)) << "no such item";
   tip.RemoveControl(&widget);
   widget.ClearPage();
-  EXPECT_EQ(widget.GetItemCount(), 0u);
-  EXPECT_EQ(widget.ItemAt(570, 20), -1);
+  EXPECT_EQ(std::tuple(widget.GetItemCount(), widget.ItemAt(570, 20)), std::tuple(0u, -1));
 
   // The item map tells the last of 255 items from none, and refuses more.
   MessageTextWidget big;
@@ -173,9 +170,9 @@ TEST_F(PlacedStrings, AlignmentsPlaceInTheAreaPastTheLastAsLeftAndJustifiedTextE
   EXPECT_EQ(widget.drawn[0].x, w >> 1);
   EXPECT_GE(widget.drawn[0].y, 0) << "centred both ways";
   EXPECT_EQ(widget.drawn[1].y, -1) << "keeps the line";
-  EXPECT_EQ(widget.drawn[2].x, 0);
-  EXPECT_EQ(widget.drawn[3].x, w);
-  EXPECT_EQ(widget.drawn[4].x, 0) << "past the last: left";
+  EXPECT_EQ(std::tuple(widget.drawn[2].x, widget.drawn[3].x, widget.drawn[4].x),
+            std::tuple(0, w, 0))
+      << "past the last: left";
 
   const std::string kana = Cp932Literal("あいう");  // 72 wide
   widget.DrawStringJustified(kana.c_str(), Rect{100, 20, 100 + 172 - 4, 44});
@@ -197,9 +194,9 @@ TEST(TypedGlyphs, AtSignsDigitsAndTwoByteCharactersAreReadAsTheRendererDrawsThem
   };
   for (const Case& c : cases) {
     const TypedGlyph g = MessageTextWidget::ReadGlyph(c.text);
-    EXPECT_STREQ(g.text, c.drawn) << c.text;
-    EXPECT_EQ(g.consumed, c.consumed) << c.text;
-    EXPECT_EQ(g.kinsokuChar, c.kinsoku) << c.text;
+    EXPECT_EQ(std::tuple(std::string(g.text), g.consumed, g.kinsokuChar),
+              std::tuple(std::string(c.drawn), c.consumed, c.kinsoku))
+        << c.text;
   }
 }
 
@@ -250,12 +247,10 @@ TEST_F(MessageWidget, RubyIsCentredOverItsCharacterAndThenDropped) {
 TEST_F(MessageWidget, NewLineOnTheLastLineAnswersFullAndKeepsThePen) {
   // Pitch 40 on a page of 120 with margins of 8: two lines.
   EXPECT_FALSE(widget.NewLine());
-  EXPECT_EQ(widget.GetPenY(), 48);
-  EXPECT_TRUE(widget.IsPageFull());
+  EXPECT_EQ(std::tuple(widget.GetPenY(), widget.IsPageFull()), std::tuple(48, true));
   widget.SetPen(100, 48);
   EXPECT_TRUE(widget.NewLine());
-  EXPECT_EQ(widget.GetPenX(), 100);
-  EXPECT_EQ(widget.GetPenY(), 48);
+  EXPECT_EQ(std::tuple(widget.GetPenX(), widget.GetPenY()), std::tuple(100, 48));
   const std::string text = Cp932Literal("あ");
   const char* cursor = text.c_str();
   widget.SetPen(600, 48);
@@ -266,8 +261,9 @@ TEST_F(MessageWidget, NewLineOnTheLastLineAnswersFullAndKeepsThePen) {
 TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesOrFailsWithTheRenderersCode) {
   const std::string face = Cp932Literal("ＭＳ ゴシック");
   ASSERT_EQ(widget.SetVertical(true, true), kWidgetDone);
-  EXPECT_EQ(std::string(main.GetLogFont().lfFaceName), "@" + face);
-  EXPECT_EQ(std::string(ruby.GetLogFont().lfFaceName), "@" + face);
+  EXPECT_EQ(std::tuple(std::string(main.GetLogFont().lfFaceName),
+                       std::string(ruby.GetLogFont().lfFaceName)),
+            std::tuple("@" + face, "@" + face));
   EXPECT_EQ(widget.GetPenX(), 640 - 8 + 1);
   EXPECT_EQ(widget.GetLineHeight(), 24) << "no ruby room across a column";
 
@@ -283,8 +279,8 @@ TEST_F(MessageWidget, VerticalLayoutTurnsTheFacesOrFailsWithTheRenderersCode) {
   EXPECT_EQ((633 - widget.GetPenX()) % widget.GetLinePitch(), 0) << "whole columns to the left";
 
   ASSERT_EQ(widget.SetVertical(false, true), kWidgetDone);
-  EXPECT_EQ(std::string(main.GetLogFont().lfFaceName), face);
-  EXPECT_EQ(main.GetLogFont().lfEscapement, kHorizontalTenths);
+  EXPECT_EQ(std::tuple(std::string(main.GetLogFont().lfFaceName), main.GetLogFont().lfEscapement),
+            std::tuple(face, kHorizontalTenths));
   EXPECT_EQ(widget.PutUpright("12"), kUprightNotVertical);
 
   // A face with no room for the vertical mark fails with its renderer's code.
@@ -326,7 +322,7 @@ TEST_F(MessageWidget, AFramedWindowRoundsItsSizeToWholeTilesAndLaysOutNineParts)
   } probes[] = {{0, 0, 0xFF0000},    {111, 63, 0xFF0000}, {50, 2, 0x00FF00},
                 {109, 30, 0x00FF00}, {50, 30, 0x0000FF},  {103, 55, 0x0000FF}};
   for (const Probe& p : probes) {
-    EXPECT_EQ(PagePixel(page, p.x, p.y) & 0xFFFFFF, p.rgb) << p.x << ", " << p.y;
+    EXPECT_EQ(page.GetPixel(p.x, p.y) & 0xFFFFFF, p.rgb) << p.x << ", " << p.y;
   }
   EXPECT_FALSE(widget.SetFrameSlices(8, 8, 16, 16)) << "fixed once a background exists";
 }
@@ -337,8 +333,8 @@ TEST_F(MessageWidget, AFramePictureSmallerThanItsSlicesIsCopiedWithoutTiles) {
   ASSERT_EQ(widget.SetBackgroundImages(frame.get(), nullptr, nullptr, false), kWidgetDone);
   ASSERT_EQ(widget.Resize(50, 40, false), kWidgetDone);
   EXPECT_EQ(widget.GetWidth(), 50) << "no rounding by negative parts";
-  EXPECT_EQ(PagePixel(widget.Page(), 0, 0) & 0xFFFFFF, 0xFF0000u);
-  EXPECT_EQ(PagePixel(widget.Page(), 6, 6) & 0xFFFFFF, 0x0000FFu);
+  EXPECT_EQ(widget.Page().GetPixel(0, 0) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(widget.Page().GetPixel(6, 6) & 0xFFFFFF, 0x0000FFu);
 }
 
 class MessageWidgetImages : public PartTest {
@@ -358,12 +354,12 @@ class MessageWidgetImages : public PartTest {
 TEST_F(MessageWidgetImages, AnImageSitsOnTheLineBottomKeyedByItsOwnPixelWhenThatExists) {
   // The line is 24 high from y 8: the image's top is at 8 + 24 - 4.
   ASSERT_EQ(widget_.DrawImage("cg\\mark.bmp", 0, 0), kWidgetDone);
-  EXPECT_EQ(PagePixel(widget_.Page(), 8, 28), kPageBackground) << "keyed corner";
-  EXPECT_EQ(PagePixel(widget_.Page(), 9, 28) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(widget_.Page().GetPixel(8, 28), kPageBackground) << "keyed corner";
+  EXPECT_EQ(widget_.Page().GetPixel(9, 28) & 0xFFFFFF, 0xFFFFFFu);
   EXPECT_EQ(widget_.GetPenX(), 12);
   // A key pixel outside the picture: no key, the black corner is drawn.
   ASSERT_EQ(widget_.DrawImage("cg\\mark.bmp", 40, 40), kWidgetDone);
-  EXPECT_EQ(PagePixel(widget_.Page(), 12, 28) & 0xFFFFFF, 0u);
+  EXPECT_EQ(widget_.Page().GetPixel(12, 28) & 0xFFFFFF, 0u);
   EXPECT_EQ(widget_.DrawImage("cg\\none.bmp", -1, -1), kImageLoadFailed);
 }
 

@@ -6,7 +6,7 @@
 #include "gui/image_list_part.h"
 #include "gui/part_manager.h"
 #include "gui/pointer_manager.h"
-#include "gui_fixture.h"
+#include "part_fixture.h"
 #include "support/text_renderers.h"
 
 namespace bw::test {
@@ -29,10 +29,10 @@ TEST_F(Focus, TabShiftTabAndNeighboursWalkTheListSkippingDisabledAndHiddenAndWra
   (void)b.SetEnabled(false);
   c.SetVisible(false);
 
-  EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
-  EXPECT_EQ(tip.GetFocus(), &a);
-  EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
-  EXPECT_EQ(tip.GetFocus(), &d) << "b disabled and c hidden are skipped";
+  for (FakeControl* next : {&a, &d}) {
+    EXPECT_EQ(Press(kTab), kUpdateFocusMoved);
+    EXPECT_EQ(tip.GetFocus(), next) << "b disabled and c hidden are skipped";
+  }
   Press(kTab);
   EXPECT_EQ(tip.GetFocus(), &a) << "the search wraps to the head";
 
@@ -40,8 +40,8 @@ TEST_F(Focus, TabShiftTabAndNeighboursWalkTheListSkippingDisabledAndHiddenAndWra
   services.Key(kTab, true);
   EXPECT_EQ(tip.ClassifyNavigationKey(services.bindings), kNavigateBack);
   (void)tip.Update(services.now);
-  EXPECT_EQ(tip.GetFocus(), &d) << "Shift+Tab goes back, wrapping from the tail";
-  EXPECT_EQ(d.log.back(), "d got back");
+  EXPECT_EQ(std::tuple(tip.GetFocus(), d.log.back()), std::tuple(&d, "d got back"))
+      << "Shift+Tab goes back, wrapping from the tail";
   services.Key(kTab, false);
   services.Key(kShift, false);
 
@@ -99,9 +99,8 @@ TEST_F(Focus, PushAndPopRestoreTheExactListAndGoneControlsLeaveNoHoverOrFocus) {
   EXPECT_EQ(saved.GetOwner(), nullptr) << "a saved control can be removed";
   EXPECT_EQ(tip.AddControl(&modal, -1), kAddControlDone);
   ASSERT_EQ(tip.PopControls(), kStackDone);
-  EXPECT_EQ(modal.GetOwner(), nullptr);
-  EXPECT_EQ(tip.Controls(), (std::list<UiControl*>{a.get(), &b}));
-  EXPECT_TRUE(tip.GetFocus() == nullptr && tip.GetHover() == nullptr);
+  EXPECT_EQ(std::tuple(modal.GetOwner(), tip.Controls(), tip.GetFocus(), tip.GetHover()),
+            std::tuple(nullptr, std::list<UiControl*>{a.get(), &b}, nullptr, nullptr));
 
   (void)tip.SetFocus(&b);
   services.x = 6;
@@ -110,8 +109,8 @@ TEST_F(Focus, PushAndPopRestoreTheExactListAndGoneControlsLeaveNoHoverOrFocus) {
   a.reset();
   EXPECT_EQ(tip.GetHover(), nullptr) << "a destroyed control leaves no hover";
   tip.RemoveControl(&b);
-  EXPECT_EQ(tip.GetFocus(), nullptr) << "a removed control leaves no focus";
-  EXPECT_EQ(b.log.back(), "b lost");
+  EXPECT_EQ(std::tuple(tip.GetFocus(), b.log.back()), std::tuple(nullptr, "b lost"))
+      << "a removed control leaves no focus";
 }
 
 TEST_F(Focus, AControlThatLetsGoOrPassesTheFocusOnLeavesOthersTheirs) {
@@ -162,8 +161,7 @@ using Hover = GuiTest;
 TEST_F(Hover, TooltipsWaitTheirDelayLastTheirDurationAndGoForTheirControl) {
   FakeControl a("a", 0, 0), b("b", 20, 0);
   a.SetTooltipText("tip");
-  EXPECT_EQ(tip.AddControl(&a, -1), kAddControlDone);
-  EXPECT_EQ(tip.AddControl(&b, -1), kAddControlDone);
+  for (UiControl* control : {&a, &b}) EXPECT_EQ(tip.AddControl(control, -1), kAddControlDone);
   tip.SetTooltipOptions(true, 500, 0);
   // The hover starts at clock 0, where the virtual clock starts and every wrap passes.
   services.now = 0;
@@ -193,47 +191,37 @@ TEST_F(Hover, TooltipsWaitTheirDelayLastTheirDurationAndGoForTheirControl) {
   EXPECT_FALSE(tip.IsTooltipShown()) << "a hidden tooltip waits for the hover to change";
 }
 
-class Parts : public GuiTest, public testing_text::FakeFaceRenderers {
- protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    ASSERT_EQ(screen.Create(100, 60, 32, kImageDibSection), 0);
-    (void)layer.SetTarget(&screen, true);
-  }
-  ImageSurface screen;
-  CompositionLayer layer;
-  PartManager parts;
-};
+class Parts : public ScreenPartTest, public testing_text::FakeFaceRenderers {};
 
 TEST_F(Parts, FactoriesListNothingWithoutATargetAndPartsAreDeletedOnce) {
+  parts_.SetTarget(nullptr);
   ColorBoxPart sentinel;
   ColorBoxPart* box = &sentinel;  // the factory clears it
-  EXPECT_EQ(parts.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), kCreateBadArguments);
+  EXPECT_EQ(parts_.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), kCreateBadArguments);
   EXPECT_EQ(box, nullptr);
   UiControl* check = &sentinel;
-  EXPECT_EQ(parts.CreateFileCheckButton(&check, 0, nullptr, 1, "cg\\c.bmp", false, 0, 0, 0, 255),
+  EXPECT_EQ(parts_.CreateFileCheckButton(&check, 0, nullptr, 1, "cg\\c.bmp", false, 0, 0, 0, 255),
             kCreateBadArguments);
   EXPECT_EQ(check, nullptr);
-  EXPECT_EQ(parts.PartCount(), 0u);
+  EXPECT_EQ(parts_.PartCount(), 0u);
   // The menu keeps no target of its own until it is given one: it is made and listed.
   ImageListPart* menu = nullptr;
-  EXPECT_EQ(parts.CreateImageList(&menu, 1, 0, 0, 60, 20, 0, nullptr), 1) << "no renderer";
+  EXPECT_EQ(parts_.CreateImageList(&menu, 1, 0, 0, 60, 20, 0, nullptr), 1) << "no renderer";
   EXPECT_EQ(menu, nullptr);
-  ASSERT_EQ(parts.CreateImageList(&menu, 1, 0, 0, 60, 20, 0, &gdi), 0);
-  ASSERT_EQ(parts.DeletePart(menu), kDeleteDone);
+  ASSERT_EQ(parts_.CreateImageList(&menu, 1, 0, 0, 60, 20, 0, &gdi), 0);
+  ASSERT_EQ(parts_.DeletePart(menu), kDeleteDone);
 
   // With a target, parts are made in the default group and deleted once.
-  parts.SetTarget(&layer);
-  parts.SetDefaultGroup(7);
-  ASSERT_EQ(parts.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), 0);
-  EXPECT_EQ(tip.AddControl(box, -1), kAddControlDone);
-  EXPECT_EQ(box->GetGroup(), 7);
-  EXPECT_FALSE(layer.GetList().IsEmpty());
-  EXPECT_EQ(parts.DeletePart(nullptr), kDeleteNull);
-  EXPECT_EQ(parts.DeletePart(box), kDeleteDone);
-  EXPECT_EQ(parts.DeletePart(box), kDeleteNotListed) << "deleted once";
-  EXPECT_TRUE(layer.GetList().IsEmpty()) << "a deleted part leaves the screen";
-  EXPECT_TRUE(tip.Controls().empty()) << "and the pointer tip";
+  parts_.SetTarget(&layer_);
+  parts_.SetDefaultGroup(7);
+  ASSERT_EQ(parts_.CreateColorBox(&box, 1, 0, 0, 10, 10, 1, 2, 3), 0);
+  EXPECT_EQ(tip_.AddControl(box, -1), kAddControlDone);
+  EXPECT_EQ(std::tuple(box->GetGroup(), layer_.GetList().IsEmpty()), std::tuple(7, false));
+  EXPECT_EQ(parts_.DeletePart(nullptr), kDeleteNull);
+  EXPECT_EQ(parts_.DeletePart(box), kDeleteDone);
+  EXPECT_EQ(parts_.DeletePart(box), kDeleteNotListed) << "deleted once";
+  EXPECT_TRUE(layer_.GetList().IsEmpty() && tip_.Controls().empty())
+      << "a deleted part leaves the screen and the pointer tip";
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ TEST_F(TextFieldTest, CapacityAndTypedRunsTakeWholeCharactersOnly) {
     TextInputPart field;
     MakeLine(field, font);
     Type(field, Repeat(unit, 300));
-    EXPECT_EQ(field.Text().size(), wantBytes) << unit;
-    EXPECT_EQ(field.Caret(), wantBytes) << unit;
+    EXPECT_EQ(std::tuple(field.Text().size(), field.Caret()), std::tuple(wantBytes, wantBytes))
+        << unit;
     EXPECT_TRUE(sjis::IsCharStart(field.Text(), field.ColumnOffset())) << unit;
   }
 
@@ -68,28 +68,26 @@ TEST_F(TextFieldTest, AClickLandsByACharactersHalvesAndALongLineScrollsToKeepThe
 TEST_F(TextFieldTest, MultiLineNewlinesAreLimitedByTheLinesAndVerticalKeysFollowTheWrap) {
   TextInputPart field;
   MakeBlock(field, font, 3, 64);  // 4 wide characters: 8 columns a line
-  EXPECT_EQ(field.LineColumns(), 8);
-  EXPECT_EQ(field.MaxLength(), 27);
+  EXPECT_EQ(std::tuple(field.LineColumns(), field.MaxLength()), std::tuple(8, 27));
   Type(field, "ab\n\n\n");
-  EXPECT_EQ(field.Text(), "ab\n\n") << "two newlines fit three lines, the third does not";
-  EXPECT_EQ(field.CaretLine(), 2);
+  EXPECT_EQ(std::tuple(field.Text(), field.CaretLine()), std::tuple("ab\n\n", 2))
+      << "two newlines fit three lines, the third does not";
   Type(field, Repeat("x", 20));
-  EXPECT_EQ(field.Text(), "ab\n\n" + Repeat("x", 8)) << "cut where a fourth line would start";
-  EXPECT_EQ(field.Caret(), field.Text().size());
+  EXPECT_EQ(std::tuple(field.Text(), field.Caret()),
+            std::tuple("ab\n\n" + Repeat("x", 8), size_t{12}))
+      << "cut where a fourth line would start";
 
   // Without newlines the capacity is maxLength - lines bytes.
   TextInputPart full;
   MakeBlock(full, font, 3, 64);
   Type(full, Repeat("x", 40));
-  EXPECT_EQ(full.Text().size(), 24u);
-  EXPECT_EQ(full.LineCount(), 3);
+  EXPECT_EQ(std::tuple(full.Text().size(), full.LineCount()), std::tuple(24u, 3));
 
   TextInputPart column;
   MakeBlock(column, vertical, 3, 64);
   ASSERT_TRUE(column.IsVertical());
   Type(column, Repeat("a", 20));  // 8 + 8 + 4
-  EXPECT_EQ(column.LineCount(), 3);
-  EXPECT_EQ(column.CaretLine(), 2);
+  EXPECT_EQ(std::tuple(column.LineCount(), column.CaretLine()), std::tuple(3, 2));
   (void)column.OnTextKey(0x24);  // Home
   (void)column.OnTextKey(kVkLeft);
   EXPECT_EQ(std::pair(column.CaretLine(), column.Caret()), std::pair(1, size_t{8}))
@@ -122,8 +120,7 @@ TEST_F(TextFieldTest, BadCreatesAnswerOneAndTheCallersBufferIsReadBoundedAndWrit
   Type(field, "x");
   EXPECT_EQ(field.Finish(), kTextInputDone);
   ASSERT_TRUE(memory.ReadCString(address, stored, 63));
-  EXPECT_EQ(stored, "abcx");
-  EXPECT_TRUE(field.IsLocked());
+  EXPECT_EQ(std::tuple(stored, field.IsLocked()), std::tuple("abcx", true));
 
   // A text that runs to the end of script memory is read up to there.
   const uint32_t tail = memory.Top() - 2;
@@ -132,8 +129,7 @@ TEST_F(TextFieldTest, BadCreatesAnswerOneAndTheCallersBufferIsReadBoundedAndWrit
   ASSERT_EQ(edge.Create(&list, nullptr, nullptr, {.order = 1, .font = &font, .width = 100},
                         {&memory, tail}, 0),
             kTextInputDone);
-  EXPECT_EQ(edge.Text(), "zz");
-  EXPECT_FALSE(memory.Faulted());
+  EXPECT_EQ(std::tuple(edge.Text(), memory.Faulted()), std::tuple("zz", false));
 
   TextInputPart unowned;
   MakeLine(unowned, font);
@@ -170,9 +166,8 @@ TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndEnterInTheLastFieldDropsIt) {
   services.x = 30;
   services.y = 25;
   (void)tip.Update(services.now);
-  EXPECT_TRUE(tip.IsFocus(&field));
+  EXPECT_TRUE(tip.IsFocus(&field) && field.CaretRect().IsVisible() && field.IsBlinking());
   EXPECT_EQ(tip.GetCursorState(), kCursorIBeam);
-  EXPECT_TRUE(field.CaretRect().IsVisible() && field.IsBlinking());
   Type(field, "hi");
   EXPECT_TRUE(field.IsPointerHidden());
   services.x = 31;
@@ -196,8 +191,8 @@ TEST_F(TextFieldTest, AFieldTakesTheFocusOnHoverAndEnterInTheLastFieldDropsIt) {
   EXPECT_EQ(tip.AddControl(&last, -1), kAddControlDone);
   (void)tip.SetFocus(&first);
   Type(first, "a\rb");
-  EXPECT_EQ(first.Text(), "a") << "the rest of the run is dropped";
-  EXPECT_TRUE(tip.IsFocus(&last));
+  EXPECT_EQ(std::tuple(first.Text(), tip.IsFocus(&last)), std::tuple("a", true))
+      << "the rest of the run is dropped";
   tip.RemoveControl(&first);
   Type(last, "\r");
   EXPECT_EQ(tip.GetFocus(), nullptr);

@@ -39,8 +39,8 @@ class TextLists : public PartTest, public testing_text::FakeFaceRenderers {
 TEST_F(TextLists, CreateSizesTheViewRefusesAPitchBelowOneAndTheFirstLineDecidesTheColumns) {
   TextListPart part;
   ASSERT_EQ(Make(&part, -5, 4, 0), kCreateDone);
-  EXPECT_EQ(part.GetHeight(), 96) << "five lines of 20 less one gap";
-  EXPECT_EQ(part.GetWidth(), 108) << "with the check box column";
+  EXPECT_EQ(std::tuple(part.GetHeight(), part.GetWidth()), std::tuple(96, 108))
+      << "five lines of 20 less one gap, with the check box column";
   EXPECT_EQ(Make(&part, -5, -16, 0), kCreateBadArguments) << "a pitch of 0";
   EXPECT_EQ(Make(&part, 50, 0, 0, "cg\\none.bmp"), kCreateNoPicture);
   EXPECT_EQ(part.AddLine("x", nullptr, true), kListNotCreated) << "left released";
@@ -81,19 +81,19 @@ TEST_F(TextLists, KeysMoveTheHoverLineSelectAndToggle) {
   };
   for (const auto& m : moves) {
     for (int i = 0; i < m.times; ++i) Press(m.key);
-    EXPECT_EQ(part.GetHoverLine(), m.hover) << "after " << m.times << " x " << m.key.code;
-    EXPECT_EQ(part.GetScrollList().GetScrollPos(), m.scrollPos);
+    EXPECT_EQ(std::tuple(part.GetHoverLine(), part.GetScrollList().GetScrollPos()),
+              std::tuple(m.hover, m.scrollPos))
+        << "after " << m.times << " x " << m.key.code;
   }
   Press(kDown);
   Press(kReturn);
-  EXPECT_EQ(part.GetSelectedLine(), 1);
-  EXPECT_EQ(tip_.TakeFiredId(), 40);
+  EXPECT_EQ(std::tuple(part.GetSelectedLine(), tip_.TakeFiredId()), std::tuple(1, 40));
   Press(kReturn);
-  EXPECT_EQ(tip_.TakeFiredId(), -1) << "the selection did not change";
-  EXPECT_EQ(part.GetLineFlag(1), 1);
+  EXPECT_EQ(std::tuple(tip_.TakeFiredId(), part.GetLineFlag(1)), std::tuple(-1, 1))
+      << "the selection did not change";
   Press(kSpace);
-  EXPECT_EQ(part.GetLineFlag(1), 0) << "space toggles the hover line's box";
-  EXPECT_EQ(tip_.TakeFiredId(), 40);
+  EXPECT_EQ(std::tuple(part.GetLineFlag(1), tip_.TakeFiredId()), std::tuple(0, 40))
+      << "space toggles the hover line's box";
 }
 
 TEST_F(TextLists, ThePointerChoosesLinesAndBoxesAndTheBarNeverKeepsTheFocus) {
@@ -106,14 +106,12 @@ TEST_F(TextLists, ThePointerChoosesLinesAndBoxesAndTheBarNeverKeepsTheFocus) {
 
   MoveTo(12, 55);
   MoveTo(13, 55);
-  EXPECT_TRUE(tip_.IsFocus(&part)) << "the pointer brings the focus";
-  EXPECT_EQ(part.GetHoverLine(), 2 + 10) << "the check box of line 2";
+  EXPECT_EQ(std::tuple(tip_.IsFocus(&part), part.GetHoverLine()), std::tuple(true, 2 + 10))
+      << "the pointer brings the focus, on the check box of line 2";
   Click();
-  EXPECT_EQ(part.GetLineFlag(2), 0);
-  EXPECT_EQ(tip_.TakeFiredId(), 7);
+  EXPECT_EQ(std::tuple(part.GetLineFlag(2), tip_.TakeFiredId()), std::tuple(0, 7));
   ClickAt(60, 55);
-  EXPECT_EQ(part.GetSelectedLine(), 2);
-  EXPECT_EQ(tip_.TakeFiredId(), 7);
+  EXPECT_EQ(std::tuple(part.GetSelectedLine(), tip_.TakeFiredId()), std::tuple(2, 7));
 
   services_.input.OnMouseWheel(static_cast<host::WPARAM>(uint16_t(-120)) << 16);
   services_.input.Poll();
@@ -124,11 +122,11 @@ TEST_F(TextLists, ThePointerChoosesLinesAndBoxesAndTheBarNeverKeepsTheFocus) {
   EXPECT_EQ(part.GetHoverLine(), 3);
 
   Press(kTab);
-  EXPECT_EQ(tip_.GetFocus(), &after) << "the list's bar passes the focus on";
-  EXPECT_EQ(part.GetHoverLine(), -1);
+  EXPECT_EQ(std::tuple(tip_.GetFocus(), part.GetHoverLine()), std::tuple(&after, -1))
+      << "the list's bar passes the focus on";
   Press(kTab);
-  EXPECT_EQ(tip_.GetFocus(), &part);
-  EXPECT_EQ(part.GetHoverLine(), 3) << "the hover line comes back with the focus";
+  EXPECT_EQ(std::tuple(tip_.GetFocus(), part.GetHoverLine()), std::tuple(&part, 3))
+      << "the hover line comes back with the focus";
   Press(kTab);
   EXPECT_EQ(tip_.GetFocus(), &after);
 }

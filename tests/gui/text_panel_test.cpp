@@ -54,8 +54,7 @@ class TextPanelTest : public GuiTest {
     (void)const_cast<Sprite&>(panel.CaptionSprite()).Draw(&screen, Rect{0, 0, 200, height});
     return InkIn(screen, Rect{0, 0, 200, height}, 0xFF000000);
   }
-  static constexpr uint32_t kStart = 5000;
-  static constexpr uint32_t kStep = 100;
+  static constexpr uint32_t kStart = 5000, kStep = 100;
   host::VirtualClock clock{kStart};
   ScopedGlobal<host::ClockSource> publishedClock{&clock};
   FakePanelHost host;
@@ -139,9 +138,9 @@ TEST_F(TextPanelTest, PointerParkedOnTheLastPixelStaysAndThePartTakesTheFocus) {
     UiControl* out = nullptr;
     EXPECT_EQ(panel.MovePointerToPart(&part, &out, false),
               c.moves ? kPointerMoveStarted : kPointerFocusedInstead);
-    EXPECT_EQ(host.moves.size(), c.moves ? 1u : 0u);
-    EXPECT_EQ(out, c.moves ? &part : nullptr);
-    EXPECT_EQ(tip.GetFocus(), c.moves ? nullptr : &part);
+    using Moved = std::tuple<size_t, UiControl*, UiControl*>;
+    EXPECT_EQ(Moved(host.moves.size(), out, tip.GetFocus()),
+              c.moves ? Moved(1, &part, nullptr) : Moved(0, nullptr, &part));
   }
   EXPECT_EQ(host.moves[0], std::make_pair(120, 60)) << "the part's centre";
   EXPECT_EQ(panel.MovePointerToPart(nullptr, nullptr, false), kPointerNoPart);

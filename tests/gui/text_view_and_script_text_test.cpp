@@ -14,9 +14,7 @@
 namespace bw::test {
 namespace {
 
-constexpr uint32_t kCallBeginRuby = 1;
-constexpr uint32_t kCallDrawRuby = 2;
-constexpr uint32_t kCallNewLine = 3;
+constexpr uint32_t kCallBeginRuby = 1, kCallDrawRuby = 2, kCallNewLine = 3;
 
 std::string Word(uint32_t v) {
   std::string s(4, '\0');
@@ -69,7 +67,7 @@ class TextViewTest : public TextWidgetRig {
     return view.ShowMessage(true);
   }
   // The frame is one colour: its corner is the background.
-  int InkOnPage(const Rect& r) { return InkIn(view.Page(), r, PagePixel(view.Page(), 1, 1)); }
+  int InkOnPage(const Rect& r) { return InkIn(view.Page(), r, view.Page().GetPixel(1, 1)); }
   FakeFrame fake;
   TextView view;
 };
@@ -153,7 +151,7 @@ TEST_F(TextViewTest, AnEdgedRevealEndsAsTheTextShownAtOnce) {
           return x >= l.box.left && x < l.box.right && y >= l.box.top && y < l.box.bottom;
         };
         outside +=
-            (PagePixel(hidden, x, y) >> 24) != 0 && std::none_of(lines.begin(), lines.end(), in);
+            (hidden.GetPixel(x, y) >> 24) != 0 && std::none_of(lines.begin(), lines.end(), in);
       }
     EXPECT_EQ(outside, 0);
     ImageSurface atOnce;
@@ -167,7 +165,7 @@ TEST_F(TextViewTest, AnEdgedRevealEndsAsTheTextShownAtOnce) {
       int differ = 0;
       for (int32_t y = 0; y < atOnce.GetHeight(); ++y)
         for (int32_t x = 0; x < atOnce.GetWidth(); ++x)
-          differ += PagePixel(view.Page(), x, y) != PagePixel(atOnce, x, y);
+          differ += view.Page().GetPixel(x, y) != atOnce.GetPixel(x, y);
       EXPECT_EQ(differ, 0) << "ticks of " << step << " ms";
     }
   }
@@ -286,7 +284,7 @@ TEST_F(ScriptTextTest, CharactersComeAtTheReadersSpeed) {
   EXPECT_EQ(At(160), 8 + 72);
 }
 
-TEST_F(ScriptTextTest, AWaitHoldsTheTypingUntilAnAdvanceAndTheEndFinishes) {
+TEST_F(ScriptTextTest, AWaitHoldsTheTypingUntilAnAdvanceOrAStepPassesIt) {
   Message("ab$cd");
   env.speeds.unreadNoWait = 1;
   ASSERT_EQ(text.StartDisplay(0), kWidgetDone);
@@ -298,10 +296,9 @@ TEST_F(ScriptTextTest, AWaitHoldsTheTypingUntilAnAdvanceAndTheEndFinishes) {
   At(200);  // a click seen by the typing
   services.Button(false);
   EXPECT_EQ(text.GetPenX(), 8 + 48);
-  EXPECT_EQ(Task().GetState(), kTypingFinished);
-}
+  EXPECT_EQ(Task().GetState(), kTypingFinished) << "the end finishes";
 
-TEST_F(ScriptTextTest, StepDisplayPassesAMiddleWaitAndStopsAtTheEnd) {
+  // A step passes a middle wait and stops at the end.
   Message("ab$cd$");
   ASSERT_EQ(text.StartDisplay(0), kWidgetDone);
   EXPECT_EQ(text.StepDisplay(1), kWidgetDone);

@@ -2,7 +2,7 @@
 // ones 24), in a display list, for the text widgets' tests.
 #pragma once
 
-#include <cstring>
+#include <algorithm>
 
 #include "graphics/surface/display_object.h"
 #include "gui_fixture.h"
@@ -13,18 +13,12 @@ namespace bw::test {
 
 using host::Cp932Literal;
 
-inline uint32_t PagePixel(const ImageSurface& s, int32_t x, int32_t y) {
-  uint32_t v = 0;
-  std::memcpy(&v, s.GetRowPointer(y) + 4 * x, 4);
-  return v;
-}
-
 // Pixels of rect whose colour differs from the background word.
 inline int InkIn(const ImageSurface& s, const Rect& rect, uint32_t background) {
   int ink = 0;
   for (int32_t y = std::max(0, rect.top); y < std::min(rect.bottom, s.GetHeight()); ++y)
     for (int32_t x = std::max(0, rect.left); x < std::min(rect.right, s.GetWidth()); ++x)
-      ink += PagePixel(s, x, y) != background;
+      ink += s.GetPixel(x, y) != background;
   return ink;
 }
 

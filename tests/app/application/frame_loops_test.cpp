@@ -67,6 +67,9 @@ class FrameLoopTest : public test::GameRun {
     clock().AdvanceMilliseconds(idleMs);
   }
 
+  // The frame thread's step on a frame that came due on time.
+  int StepOnTime(GameApp& app) { return FrameDueAfter(app, kFrameMs), app.FrameThreadStep(); }
+
   // Runs fn and answers how long it slept on the virtual clock.
   uint32_t SleptDuring(const std::function<void()>& fn) {
     uint32_t before = Now();
@@ -149,8 +152,7 @@ TEST_F(FrameLoopTest, TheFrameThreadStepsOnceMoreThanTheFramesBehind) {
     FrameDueAfter(*app, c.idleMs);
     EXPECT_EQ(app->FrameThreadStep(), c.first) << c.name;
     if (c.first == 0) {
-      FrameDueAfter(*app, kFrameMs);
-      EXPECT_EQ(app->FrameThreadStep(), c.second) << c.name;
+      EXPECT_EQ(StepOnTime(*app), c.second) << c.name;
     }
     app->AppShutdown(1);
   }
@@ -160,15 +162,11 @@ TEST_F(FrameLoopTest, TheFrameThreadServesTheInterruptFoundAfterAStep) {
   // 1 restarts "MAIN" from its top; 3 is only cleared.
   for (uint8_t request : {kInterruptRestart, uint8_t{3}}) {
     auto app = Start(" wait\n wait\n ret\n", kLoops[2]);
-    FrameDueAfter(*app, kFrameMs);
-    ASSERT_EQ(app->FrameThreadStep(), 0);
+    ASSERT_EQ(StepOnTime(*app), 0);
     app->RequestInterrupt(request);
-    FrameDueAfter(*app, kFrameMs);
-    EXPECT_EQ(app->FrameThreadStep(), 0);
+    EXPECT_EQ(StepOnTime(*app), 0);
     EXPECT_EQ(app->InterruptRequest(), kInterruptNone);
-    FrameDueAfter(*app, kFrameMs);
-    EXPECT_EQ(app->FrameThreadStep(), request == kInterruptRestart ? 0 : kFrameStepEnded)
-        << int{request};
+    EXPECT_EQ(StepOnTime(*app), request == kInterruptRestart ? 0 : kFrameStepEnded) << int{request};
     app->AppShutdown(1);
   }
 }
@@ -279,16 +277,14 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
       << "no frame while paused";
 
   app->RequestEffectsPause(kEffectsResumeRequested);
-  FrameDueAfter(*app, kFrameMs);
-  EXPECT_EQ(app->FrameThreadStep(), 0);
+  EXPECT_EQ(StepOnTime(*app), 0);
   EXPECT_EQ(std::tuple(app->EffectsPauseState(), effect->PauseCount(), heldElsewhere->PauseCount()),
             std::tuple(kEffectsRunning, 0u, heldCount));
   EXPECT_GT(effect->updates, updates);
 
   // A resume without a pause resumes nothing.
   app->RequestEffectsPause(kEffectsResumeRequested);
-  FrameDueAfter(*app, kFrameMs);
-  EXPECT_EQ(app->FrameThreadStep(), 0);
+  EXPECT_EQ(StepOnTime(*app), 0);
   EXPECT_EQ(std::tuple(app->EffectsPauseState(), heldElsewhere->PauseCount()),
             std::tuple(kEffectsRunning, heldCount));
 
@@ -296,8 +292,7 @@ TEST_F(FrameLoopTest, TheEffectsPauseHoldsTheFrameThreadAndStaysBalanced) {
   app->RequestEffectsPause(kEffectsPauseRequested);
   EXPECT_EQ(app->FrameThreadStep(), 0);
   app->RequestEffectsPause(kEffectsRunning);
-  FrameDueAfter(*app, kFrameMs);
-  EXPECT_EQ(app->FrameThreadStep(), 0);
+  EXPECT_EQ(StepOnTime(*app), 0);
   EXPECT_EQ(effect->PauseCount(), 0u);
 
   // The threaded loop honours it as the step does.

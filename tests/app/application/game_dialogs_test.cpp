@@ -35,8 +35,8 @@ TEST_F(GameDialogs, MessageDialogsTakeTheApplicationsTitleOrComeAsMessageBoxes) 
   dialogs.scripted.QueueAnswer(Tick(kIdNo));
   uint8_t checked = 9;
   EXPECT_EQ(app.ShowMessageDialog("text", kMessageYesNoCheck, nullptr, &checked, 0), 0u);
-  EXPECT_EQ(checked, 1);
-  EXPECT_EQ(Dialogs().back().title, "KVR DX Application") << "no title: the application's";
+  EXPECT_EQ(std::tuple(checked, Dialogs().back().title), std::tuple(1, "KVR DX Application"))
+      << "no title: the application's";
 
   // The start-up's form: the box's state comes back as a flag.
   dialogs.scripted.QueueAnswer(Tick(kIdOk));
@@ -54,8 +54,8 @@ TEST_F(GameDialogs, MessageDialogsTakeTheApplicationsTitleOrComeAsMessageBoxes) 
   backend.QueueMessageBoxAnswer(host::IDYES);
   EXPECT_EQ(app.ShowMessageDialog("question", kMessageYesNo, nullptr, nullptr, 0), 1u);
   EXPECT_EQ(app.ShowMessageDialog("told", kMessageOk, nullptr, nullptr, 0), 0u);
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"question", "question", "told"}));
-  EXPECT_EQ(Dialogs().size(), shown);
+  EXPECT_EQ(std::tuple(MessageTexts(), Dialogs().size()),
+            std::tuple(std::vector<std::string>{"question", "question", "told"}, shown));
   app.AppShutdown(0);
 }
 
@@ -64,22 +64,18 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRunsAndTakes
   ASSERT_TRUE(StartLooping(app));
   uint8_t checked = 0;
   MessageDialogRequest request;
-  request.kind = kMessageYesNoCheck;
-  request.text = "request";
-  request.title = "Title";
+  request.kind = kMessageYesNoCheck, request.text = "request", request.title = "Title";
   request.checkState = &checked;
   uint8_t during = 0;
   dialogs.WhileNextDialog([&](const host::Dialog&) { during = app.ModalState(); });
   dialogs.scripted.QueueAnswer(Tick(kIdYes));
   app.MainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&request));
-  EXPECT_EQ(std::tuple(request.answer, checked, during, app.ModalState()),
-            std::tuple(1, 1, kModalMessageDialog, kModalNone));
-  EXPECT_EQ(Dialogs().back().title, "Title");
+  EXPECT_EQ(std::tuple(request.answer, checked, during, app.ModalState(), Dialogs().back().title),
+            std::tuple(1, 1, kModalMessageDialog, kModalNone, "Title"));
 
   // A request that arrives while the version dialog is up is not shown, and reads as "no".
   MessageDialogRequest refused;
-  refused.kind = kMessageYesNo;
-  refused.text = "later";
+  refused.kind = kMessageYesNo, refused.text = "later";
   dialogs.WhileNextDialog([&](const host::Dialog&) {
     app.MainWindow().SendMessage(kMsgMessageDialog, 0, reinterpret_cast<host::LPARAM>(&refused));
   });
@@ -93,8 +89,7 @@ TEST_F(GameDialogs, TheWindowServesDialogRequestsUnlessAnotherDialogRunsAndTakes
   ASSERT_EQ(host::LinuxPathToEnginePath(dropped, expected), host::kPathOk);
   app.DropTarget().SetEnabled(app.MainWindow().GetHandle(), true);
   host::InputEvent drop;
-  drop.kind = host::InputEventKind::kDropFiles;
-  drop.files = {dropped};
+  drop.kind = host::InputEventKind::kDropFiles, drop.files = {dropped};
   backend.QueueEvent(drop);
   EXPECT_EQ(app.PumpMessages(true), kPumpEmpty);
   ASSERT_EQ(app.DropTarget().GetCount(), 1u);
@@ -109,8 +104,7 @@ TEST_F(GameDialogs, TheFrameThreadWaitsWhileTheWindowThreadShowsItsDialogs) {
   WriteGame(kLoopForever);
   GameApp app;
   const uint32_t windowThread = host::GetCurrentThreadId();
-  uint32_t frameThread = 0;
-  uint32_t answer = 0;
+  uint32_t frameThread = 0, answer = 0;
   int waitFromFrameThread = 0, switched = -1;
   bool asked = false;
   uint8_t modeAfter = 0;

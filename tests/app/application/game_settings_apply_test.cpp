@@ -47,8 +47,7 @@ TEST_F(SettingsApply, JoystickButtonsAndMouseChoicesBecomeBindings) {
   UserConfig& user = app.GetUserConfig();
   user.actionButtons[0] = 5;  // decide: button 2
   user.actionButtons[1] = 2;  // a stick direction is never a button
-  user.wheelButtonAction = 1;
-  user.wheelAdvancesText = 0;
+  user.wheelButtonAction = 1, user.wheelAdvancesText = 0;
   for (int round = 0; round < 2; ++round) {
     EXPECT_EQ(app.ApplyJoystickAssignments(), kAssignmentsApplied);
   }
@@ -138,8 +137,7 @@ class DisplayOptions : public test::StartedGame {
   struct Presented {
     int backend = -1;
     int32_t textureWidth = 0;
-    bool linear = false;
-    bool topmost = false;
+    bool linear = false, topmost = false;
   };
   Presented InFullScreen() {
     Presented shown;

@@ -49,8 +49,7 @@ int32_t CallNative(GameApp& app, uint32_t number, std::initializer_list<uint32_t
 host::InputEvent KeyEvent(uint8_t virtualKey, bool down, bool alt) {
   host::InputEvent event;
   event.kind = down ? host::InputEventKind::kKeyDown : host::InputEventKind::kKeyUp;
-  event.virtualKey = virtualKey;
-  event.altDown = alt;
+  event.virtualKey = virtualKey, event.altDown = alt;
   return event;
 }
 
@@ -102,18 +101,20 @@ class MenuCommands : public test::DialogGameRun {
     record.defaultScreenMode = kScreenBoth;
   }
   ~MenuCommands() override { host::ResetKeyState(); }
+  void TearDown() override { app.AppShutdown(0); }
 
-  void Command(GameApp& app, int id, void* request = nullptr) {
+  void Command(int id, void* request = nullptr) {
     app.MainWindow().SendMessage(host::WM_COMMAND, static_cast<host::WPARAM>(id),
                                  reinterpret_cast<host::LPARAM>(request));
   }
   void Key(uint8_t virtualKey, bool down, bool alt = false) {
     backend.QueueEvent(KeyEvent(virtualKey, down, alt));
   }
+
+  GameApp app;
 };
 
 TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
-  GameApp app;
   ASSERT_TRUE(StartLooping(app));
   auto press = [&](uint8_t key, bool down, bool alt = false) {
     Key(key, down, alt);
@@ -142,7 +143,6 @@ TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
   EXPECT_NE(app.SetMenuItemEnabled(4, false), kMenuItemUnknown);
   press(kVkReturn, true, true);
   EXPECT_EQ(app.Config().display.screenMode, kSavedScreenFull);
-  app.AppShutdown(0);
 }
 
 // The screen-mode permission shows the maximise box, on the platform's window too, from any
@@ -150,7 +150,6 @@ TEST_F(MenuCommands, AcceleratorKeysBecomeCommandsUnlessTheirItemIsGreyed) {
 // scripts keep it.
 TEST_F(MenuCommands, TheScreenModeTogglesUnderItsPermissionWhichShowsTheMaximiseBox) {
   config.pacing.vsyncMode = kVSyncAlways;
-  GameApp app;
   ASSERT_TRUE(StartLooping(app));
   const host::HWND main = app.MainWindow().GetHandle();
   auto boxShown = [&] {
@@ -162,25 +161,25 @@ TEST_F(MenuCommands, TheScreenModeTogglesUnderItsPermissionWhichShowsTheMaximise
   DisplaySettings& saved = app.Config().display;
   ASSERT_EQ(saved.screenMode, kSavedScreenWindow);
 
-  Command(app, kCmdScreenMode);
-  EXPECT_EQ(saved.screenMode, kSavedScreenFull);
-  EXPECT_EQ(saved.fullScreenDepth, app.GetDisplayManager().ChosenDepth());
+  Command(kCmdScreenMode);
+  EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth),
+            std::tuple(kSavedScreenFull, app.GetDisplayManager().ChosenDepth()));
   EXPECT_NE(app.GetDisplayManager().VerticalBlankWait(), 0u) << "the pacing follows the new mode";
-  Command(app, kCmdScreenMode);
+  Command(kCmdScreenMode);
   EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth), std::tuple(kSavedScreenWindow, 3));
   EXPECT_FALSE(boxShown()) << "taken away on the way back";
 
   // A monitor that is not there: the player is told and the window stays.
   app.GetUserConfig().monitorNumber = 9;
   MessageTexts();
-  Command(app, kCmdScreenMode);
+  Command(kCmdScreenMode);
   EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth), std::tuple(kSavedScreenWindow, 3));
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"画面モード変更に失敗"});
   EXPECT_EQ(app.DisplayFailure(), kDisplayOk);
 
   app.GetUserConfig().monitorNumber = 0;
   EXPECT_NE(app.SetMenuItemEnabled(4, false), kMenuItemUnknown);
-  Command(app, kCmdScreenMode);
+  Command(kCmdScreenMode);
   EXPECT_EQ(saved.screenMode, kSavedScreenWindow) << "the permission is off";
   EXPECT_FALSE(boxShown());
   std::atomic<bool> set = false;
@@ -197,60 +196,52 @@ TEST_F(MenuCommands, TheScreenModeTogglesUnderItsPermissionWhichShowsTheMaximise
   other.join();
   EXPECT_TRUE(boxShown()) << "set on the window's thread";
   app.SetWindowFeature(0, 1);
-  Command(app, kCmdScreenMode);
-  Command(app, kCmdScreenMode);
+  Command(kCmdScreenMode);
+  Command(kCmdScreenMode);
   ASSERT_EQ(saved.screenMode, kSavedScreenWindow);
   EXPECT_TRUE(boxShown()) << "kept by the scripts' choice";
-  app.AppShutdown(0);
 }
 
 // A platform that keeps its window a window fails the switch: the game goes on in the window,
 // with its frame and menu, and the failure is told at the exit.
 TEST_F(MenuCommands, FullScreenThePlatformRefusesLeavesTheWindowAndIsAFailedSwitch) {
-  GameApp app;
   ASSERT_TRUE(StartLooping(app));
   const host::HWND main = app.MainWindow().GetHandle();
   const uint32_t style = app.MainWindow().GetStyle();
   DisplaySettings& saved = app.Config().display;
   backend.RefuseFullScreen(true);
-  Command(app, kCmdScreenMode);
+  Command(kCmdScreenMode);
   EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth), std::tuple(kSavedScreenWindow, 3));
-  EXPECT_EQ(app.DisplayFailure(), kDisplaySwitchFailed);
-  EXPECT_EQ(app.GetDisplayManager().ScreenState(), kScreenWindow);
-  EXPECT_EQ(app.MainWindow().GetStyle(), style);
+  EXPECT_EQ(std::tuple(app.DisplayFailure(), app.GetDisplayManager().ScreenState(),
+                       app.MainWindow().GetStyle(), backend.Window(main)->fullScreen),
+            std::tuple(kDisplaySwitchFailed, kScreenWindow, style, false));
   EXPECT_NE(dialogs.scripted.AttachedMenu(main), nullptr) << "the window keeps its menu";
-  EXPECT_FALSE(backend.Window(main)->fullScreen);
 
   backend.RefuseFullScreen(false);
-  Command(app, kCmdScreenMode);
-  EXPECT_EQ(saved.screenMode, kSavedScreenFull);
-  EXPECT_TRUE(backend.Window(main)->fullScreen);
-  app.AppShutdown(0);
+  Command(kCmdScreenMode);
+  EXPECT_EQ(std::tuple(saved.screenMode, backend.Window(main)->fullScreen),
+            std::tuple(kSavedScreenFull, true));
 }
 
 // Native 3's kind 0 shows the box whatever the permission held: the way back to a window took the
 // box while the permission stayed on.
 TEST_F(MenuCommands, TheScriptsMaximiseBoxFollowsTheirValueWhateverThePermissionHeld) {
-  GameApp app;
   ASSERT_TRUE(StartLooping(app));
   ASSERT_EQ(app.InitScript(), kInitScriptOk);
   auto boxShown = [&] { return (app.MainWindow().GetStyle() & WS_MAXIMIZEBOX) != 0; };
-  Command(app, kCmdScreenMode);
-  Command(app, kCmdScreenMode);
+  Command(kCmdScreenMode);
+  Command(kCmdScreenMode);
   ASSERT_EQ(app.Config().display.screenMode, kSavedScreenWindow);
   ASSERT_FALSE(boxShown());
   ASSERT_TRUE(app.MenuItemEnabled(4));
   CallNative(app, Native::kSetWindowFeature, {0, 1});
   EXPECT_TRUE(boxShown());
   CallNative(app, Native::kSetWindowFeature, {0, 0});
-  EXPECT_FALSE(boxShown());
-  EXPECT_FALSE(app.MenuItemEnabled(4));
-  app.AppShutdown(0);
+  EXPECT_FALSE(boxShown() || app.MenuItemEnabled(4));
 }
 
 // The box natives' icon kinds: the four kinds and none for any other.
 TEST_F(MenuCommands, AScriptBoxShowsTheIconOfItsKindAndNoneForAnyOther) {
-  GameApp app;
   ASSERT_TRUE(StartLooping(app));
   ASSERT_EQ(app.InitScript(), kInitScriptOk);
   const struct {
@@ -270,7 +261,6 @@ TEST_F(MenuCommands, AScriptBoxShowsTheIconOfItsKindAndNoneForAnyOther) {
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().style & host::MB_ICONMASK, c.icon) << "kind " << c.kind;
   }
-  app.AppShutdown(0);
 }
 
 // In the threaded mode the frame thread's natives 3 and 4 ask the window thread for the box while
@@ -281,7 +271,6 @@ TEST_F(MenuCommands, TheFrameThreadAsksTheWindowThreadForTheMaximiseBox) {
       "l:\n native native:3, on, host:0\n native native:4, off, host:0\n"
       " native native:4, on4, host:0\n wait\n jmp l\n"
       "on: .word 0, 1\noff: .word 11, 0\non4: .word 11, 1\n");
-  GameApp app;
   // Listed before the frame thread runs the service.
   auto* turns = test::List(app.FirstTimers(), std::make_unique<test::CountingTask>());
   ASSERT_TRUE(Start(app));
@@ -301,18 +290,16 @@ TEST_F(MenuCommands, TheFrameThreadAsksTheWindowThreadForTheMaximiseBox) {
   host::MSG msg;
   while (host::GetMessage(&msg, host::HWND{}, 0, 0) > 0) host::DispatchMessage(msg);
   EXPECT_TRUE(app.MenuItemEnabled(4));
-  app.AppShutdown(0);
 }
 
 TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
-  GameApp app;
   ASSERT_TRUE(StartLooping(app));
-  Command(app, kCmdReturnToTitle);
+  Command(kCmdReturnToTitle);
   EXPECT_TRUE(Dialogs().empty()) << "the permission starts off";
 
   EXPECT_NE(app.SetMenuItemEnabled(3, true), kMenuItemUnknown);
   dialogs.scripted.QueueAnswer(Press(kIdNo));
-  Command(app, kCmdReturnToTitle);
+  Command(kCmdReturnToTitle);
   ASSERT_EQ(Dialogs().size(), 1u);
   EXPECT_EQ(std::tuple(Dialogs()[0].templateId, Dialogs()[0].texts, app.InterruptRequest()),
             std::tuple(114, Texts("タイトルに戻ります。\nよろしいですか？"), kInterruptNone));
@@ -321,10 +308,10 @@ TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
   uint8_t during = 0;
   dialogs.WhileNextDialog([&](const host::Dialog&) {
     during = app.ModalState();
-    Command(app, kCmdReturnToTitle);
+    Command(kCmdReturnToTitle);
   });
   dialogs.scripted.QueueAnswer(Press(kIdYes));
-  Command(app, kCmdReturnToTitle);
+  Command(kCmdReturnToTitle);
   EXPECT_EQ(std::tuple(during, Dialogs().size(), app.InterruptRequest(), app.ModalState()),
             std::tuple(kModalReturnQuestion, 2u, kInterruptRestart, kModalNone));
   app.RequestInterrupt(kInterruptNone);
@@ -333,13 +320,12 @@ TEST_F(MenuCommands, ReturnToTitleAsksAndOnlyAYesWithThePermissionInterrupts) {
   dialogs.WhileNextDialog(
       [&](const host::Dialog&) { EXPECT_NE(app.SetMenuItemEnabled(3, false), kMenuItemUnknown); });
   dialogs.scripted.QueueAnswer(Press(kIdYes));
-  Command(app, kCmdReturnToTitle);
+  Command(kCmdReturnToTitle);
   ASSERT_EQ(Dialogs().size(), 4u);
   EXPECT_EQ(Dialogs()[3].templateId, 112);
   EXPECT_EQ(Dialogs()[3].texts, Texts("現在の状態でタイトルに戻ることは出来ません。\r\n"
                                       "行える状態になってから再度、実行して下さい。"));
   EXPECT_EQ(app.InterruptRequest(), kInterruptNone);
-  app.AppShutdown(0);
 }
 
 class PacingTest : public test::GameRun {
@@ -490,8 +476,8 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenuAndItsSystemCommandsC
   EXPECT_TRUE(app->MenuOpen() && app->MenuModal());
   EXPECT_EQ(ScenarioMenuMode(), 2);
   const host::HWND menuWindow = app->GetMenuWindow().GetHandle();
-  EXPECT_EQ(host::GetWindowOwner(menuWindow), main());
-  EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), menu());
+  EXPECT_EQ(std::tuple(host::GetWindowOwner(menuWindow), dialogs.scripted.AttachedMenu(menuWindow)),
+            std::tuple(main(), menu()));
   EXPECT_EQ(dialogs.scripted.MenuOpenings(menuWindow), 1) << "the menu key opens the menu";
   host::Rect placed;
   ASSERT_TRUE(host::GetWindowRect(menuWindow, &placed));
@@ -513,8 +499,7 @@ TEST_F(MenuWindow, AltOpensItOverThePictureWithTheGamesMenuAndItsSystemCommandsC
   EXPECT_EQ(window.SendMessage(host::WM_SYSCOMMAND, host::SC_SCREENSAVE, 0), 0);
   EXPECT_TRUE(TakePosted().empty()) << "the screen saver is swallowed";
   EXPECT_EQ(window.SendMessage(host::WM_SYSCOMMAND, host::SC_MINIMIZE, 0), 0);
-  EXPECT_FALSE(app->MenuOpen());
-  EXPECT_EQ(ScenarioMenuMode(), 0);
+  EXPECT_EQ(std::tuple(app->MenuOpen(), ScenarioMenuMode()), std::tuple(false, 0));
   std::vector<host::MSG> posted = TakePosted();
   ASSERT_EQ(posted.size(), 1u);
   EXPECT_EQ(std::tuple(posted[0].message, posted[0].wParam),
@@ -574,14 +559,14 @@ TEST_F(MenuWindow, ThePointerOnTheTopEdgeOpensItAndLeavingTheBarHidesIt) {
   clock.AdvanceMilliseconds(1);
   EXPECT_FALSE(app->UpdatePointer());
   ASSERT_TRUE(MenuShown());
-  EXPECT_TRUE(app->GetInputManager().GetMouse()->IsSystemCursorShown());
-  EXPECT_EQ(ScenarioMenuMode(), 2);
+  EXPECT_EQ(
+      std::tuple(app->GetInputManager().GetMouse()->IsSystemCursorShown(), ScenarioMenuMode()),
+      std::tuple(true, 2));
 
   host::SetCursorPos(10, 300);
   EXPECT_FALSE(app->UpdatePointer());
-  EXPECT_TRUE(app->GetMenuWindow().IsWindow());
-  EXPECT_FALSE(MenuShown());
-  EXPECT_EQ(ScenarioMenuMode(), 0);
+  EXPECT_EQ(std::tuple(app->GetMenuWindow().IsWindow(), MenuShown(), ScenarioMenuMode()),
+            std::tuple(true, false, 0));
 }
 
 TEST_F(MenuWindow, MaximisingOrRestoringTheGameTogglesTheScreenMode) {

@@ -16,9 +16,9 @@ namespace {
 class StartAndModal : public test::StartedGame {
  protected:
   Mouse& mouse() { return *app->GetInputManager().GetMouse(); }
-  host::Rect Placed() {
+  static host::Rect Placed(host::HWND window) {
     host::Rect placed;
-    EXPECT_TRUE(host::GetWindowRect(main(), &placed));
+    EXPECT_TRUE(host::GetWindowRect(window, &placed));
     return placed;
   }
 };
@@ -26,23 +26,21 @@ class StartAndModal : public test::StartedGame {
 // The desktop's work area is 1024 x 738; the window is the canvas, 640 x 480. A saved place the
 // window fits is kept; a return to the window without one is centred.
 TEST_F(StartAndModal, ASavedPlaceIsKeptAndAReturnOrADialogWithoutOneIsCentred) {
-  config.display.windowLeft = 40;
-  config.display.windowTop = 50;
+  config.display.windowLeft = 40, config.display.windowTop = 50;
   Start();
-  EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple(40, 50));
+  EXPECT_EQ(std::tuple(Placed(main()).left, Placed(main()).top), std::tuple(40, 50));
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
-  app->Config().display.windowLeft = -1;
-  app->Config().display.windowTop = -1;
+  app->Config().display.windowLeft = app->Config().display.windowTop = -1;
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 32, kSwitchUnforced), kSwitchDone);
-  EXPECT_EQ(std::tuple(Placed().left, Placed().top), std::tuple((1024 - 640) / 2, (738 - 480) / 2))
+  EXPECT_EQ(std::tuple(Placed(main()).left, Placed(main()).top),
+            std::tuple((1024 - 640) / 2, (738 - 480) / 2))
       << "back without a saved place";
 
   // A dialog window without a parent is centred in the work area and kept above every other
   // window; over a parent it is not lifted.
   host::WindowDesc desc;
-  desc.proc = host::DefWindowProc;
-  desc.native = true;
+  desc.proc = host::DefWindowProc, desc.native = true;
   desc.nativeDesc = host::NativeWindowDesc{"dialog", 200, 100, false};
   host::HWND dialog = host::CreateWindow(desc);
   ASSERT_TRUE(dialog);
@@ -51,10 +49,8 @@ TEST_F(StartAndModal, ASavedPlaceIsKeptAndAReturnOrADialogWithoutOneIsCentred) {
   EXPECT_FALSE(backend.Window(dialog)->topmost) << "over a parent it keeps its place in the order";
 
   app->CenterWindow(dialog, host::HWND{});
-  host::Rect placed;
-  ASSERT_TRUE(host::GetWindowRect(dialog, &placed));
-  EXPECT_EQ(std::tuple(placed.left, placed.top), std::tuple((1024 - 200) / 2, (738 - 100) / 2));
-  EXPECT_TRUE(backend.Window(dialog)->topmost);
+  EXPECT_EQ(std::tuple(Placed(dialog).left, Placed(dialog).top, backend.Window(dialog)->topmost),
+            std::tuple((1024 - 200) / 2, (738 - 100) / 2, true));
   EXPECT_TRUE(host::DestroyWindow(dialog));
 }
 
@@ -71,8 +67,7 @@ TEST_F(StartAndModal, ADialogShowsTheHiddenCursorAndOnlyTheOutermostBracketHides
     loopStood = !app->FrameLoopRunning() && app->IsModal();
   });
   (void)app->ShowMessageDialog("text", kMessageOk, nullptr, nullptr, 0);  // it tells, asks nothing
-  EXPECT_TRUE(shownDuring) << "the player needs the pointer for the dialog";
-  EXPECT_TRUE(loopStood);
+  EXPECT_TRUE(shownDuring && loopStood) << "the player needs the pointer for the dialog";
   EXPECT_FALSE(mouse().IsSystemCursorShown()) << "hidden again after it";
   EXPECT_TRUE(app->FrameLoopRunning() && !app->IsModal());
 
@@ -126,15 +121,13 @@ TEST_F(StartAndModal, TheDisplayOptionsReachTheDisplayManagerAndTwoFailuresClear
   ShutDown();
 
   UserConfig user;
-  user.displayOption1 = 1;
-  user.displayOption2 = 3;
+  user.displayOption1 = 1, user.displayOption2 = 3;
   dir.WriteFile("SAVEDATA/APP_CFG.DAT", tools::WriteAppCfg(user));
   Start();
   EXPECT_EQ(app->GetDisplayManager().TextureRequest(), 3);
   // Failures 9 and 12 clear the display words; others keep them.
   for (int code : {9, 12, 13}) {
-    app->Config().engine.displayWord43 = 5;
-    app->Config().engine.displayWord63 = 6;
+    app->Config().engine.displayWord43 = 5, app->Config().engine.displayWord63 = 6;
     app->OnAppExit(code);
     const bool cleared =
         app->Config().engine.displayWord43 == 0 && app->Config().engine.displayWord63 == 0;
@@ -145,7 +138,6 @@ TEST_F(StartAndModal, TheDisplayOptionsReachTheDisplayManagerAndTwoFailuresClear
 // Start-up sets up text: the font list, the renderer factory and the default text renderer.
 TEST_F(StartAndModal, StartUpListsTheJapaneseFacesAndMakesTheDefaultRenderer) {
   Start();
-  EXPECT_EQ(app->GetFontList().Filter(), FontList::kJapaneseFilter);
   std::vector<std::string> listed;
   for (int i = 0; i < app->GetFontList().Count(); ++i)
     listed.push_back(app->GetFontList().Get(i)->lfFaceName);
@@ -161,8 +153,9 @@ TEST_F(StartAndModal, StartUpListsTheJapaneseFacesAndMakesTheDefaultRenderer) {
   EXPECT_TRUE(renderer == app->GetDefaultTextRenderer() && renderer->HasFont());
   ASSERT_NE(Global<TextRendererFactory>::Get(), nullptr) << "the display manager's renderers";
   ShutDown();
-  EXPECT_EQ(TheDefaultTextRenderer::Get(), nullptr) << "the default goes with the application";
-  EXPECT_EQ(Global<TextRendererFactory>::Get(), nullptr);
+  EXPECT_EQ(std::tuple(TheDefaultTextRenderer::Get(), Global<TextRendererFactory>::Get()),
+            std::tuple(nullptr, nullptr))
+      << "the default goes with the application";
 }
 
 // Switching between the window and full screen: the window's styles and menu, the saved mode,
@@ -185,11 +178,11 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
             std::tuple(windowStyle, 40));
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
-  EXPECT_EQ(std::tuple(window.GetStyle(), window.GetExStyle()),
-            std::tuple(kFullScreenStyle, WS_EX_TOPMOST));
-  EXPECT_FALSE(window.HasSystemMenuItem(host::SC_MOVE) || window.HasSystemMenuItem(host::SC_SIZE));
-  EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), nullptr)
+  EXPECT_EQ(
+      std::tuple(window.GetStyle(), window.GetExStyle(), dialogs.scripted.AttachedMenu(main())),
+      std::tuple(kFullScreenStyle, WS_EX_TOPMOST, nullptr))
       << "full screen has no menu bar of its own";
+  EXPECT_FALSE(window.HasSystemMenuItem(host::SC_MOVE) || window.HasSystemMenuItem(host::SC_SIZE));
   // The window's place is kept for the way back.
   EXPECT_EQ(std::tuple(saved.screenMode, saved.fullScreenDepth, saved.windowLeft, saved.windowTop),
             std::tuple(kSavedScreenFull, 32, 40, 50));
@@ -200,8 +193,8 @@ TEST_F(ScreenMode, FullScreenAndBackMoveTheMenuAndTheStylesAndKeepThePlace) {
   EXPECT_EQ(dialogs.scripted.AttachedMenu(menuWindow), menu());
 
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
-  EXPECT_FALSE(app->GetMenuWindow().IsWindow());
-  EXPECT_EQ(dialogs.scripted.AttachedMenu(main()), menu());
+  EXPECT_EQ(std::tuple(app->GetMenuWindow().IsWindow(), dialogs.scripted.AttachedMenu(main())),
+            std::tuple(false, menu()));
   EXPECT_EQ(std::tuple(window.GetStyle(), window.GetExStyle()),
             std::tuple(windowStyle & ~WS_MAXIMIZEBOX, 0u))
       << "the maximise box stays only when the scripts keep it";
@@ -229,8 +222,7 @@ TEST_F(ScreenMode, AFailedDisplaySwitchLeavesTheModeTheWindowAndItsMenu) {
 // (another game's, the desktop's default), a game of its own size finds its mode there.
 TEST_F(ScreenMode, AGameNotOfTheDefaultSizeGoesFullScreenInItsOwnMode) {
   host::SetDisplayModeSize(1024, 768);
-  record.canvasWidth = 800;
-  record.canvasHeight = 600;
+  record.canvasWidth = 800, record.canvasHeight = 600;
   Start();
   const DisplayDeviceRecord& device = *app->GetDisplayManager().Devices()[0];
   EXPECT_EQ(std::tuple(device.modeWidth, device.modeHeight, device.exactSize),
@@ -243,8 +235,7 @@ TEST_F(ScreenMode, AGameNotOfTheDefaultSizeGoesFullScreenInItsOwnMode) {
 
 TEST_F(ScreenMode, ThePointerComesBackWhereItWasOrToTheMiddle) {
   Start();
-  int32_t width = 0;
-  int32_t height = 0;
+  int32_t width = 0, height = 0;
   ASSERT_TRUE(host::GetClientSize(main(), &width, &height));
   host::SetCursorPos(100, 80);
   ASSERT_TRUE(app->UpdatePointer());
@@ -326,8 +317,7 @@ TEST_F(ScreenMode, ASavedPlaceAtTheEndsOfTheRangeFindsTheNearestMonitor) {
 
 TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {
   Start();
-  bool depthOk = false;
-  bool fits = false;
+  bool depthOk = false, fits = false;
   ASSERT_TRUE(app->CheckWindowFits(&depthOk, &fits));
   backend.SetDesktop({320, 240, 32, {{{0, 0, 320, 240}, {0, 0, 320, 240}}}});
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenFull, 32, kSwitchUnforced), kSwitchDone);
@@ -335,8 +325,7 @@ TEST_F(ScreenMode, ADisplayChangeListsTheMonitorsAgainOnlyInAWindow) {
   EXPECT_TRUE(app->CheckWindowFits(&depthOk, &fits)) << "full screen sets its own modes";
   ASSERT_EQ(app->SwitchScreenMode(kSavedScreenWindow, 0, kSwitchUnforced), kSwitchDone);
   Send(host::WM_DISPLAYCHANGE, 32, host::MakeLong(320, 240));
-  EXPECT_FALSE(app->CheckWindowFits(&depthOk, &fits));
-  EXPECT_FALSE(fits);
+  EXPECT_FALSE(app->CheckWindowFits(&depthOk, &fits) || fits);
 }
 
 TEST_F(ScreenMode, TheSessionEndSavesTheSettingsAndTheScriptsState) {
@@ -344,9 +333,8 @@ TEST_F(ScreenMode, TheSessionEndSavesTheSettingsAndTheScriptsState) {
   ASSERT_EQ(app->InitScript(), kInitScriptOk);
   app->GetScriptHost()->SetSystemStateFileName("SYSTEM.DAT");
   EXPECT_EQ(Send(host::WM_QUERYENDSESSION), 1) << "the system may end";
-  EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "APP_CFG.DAT"));
-  EXPECT_TRUE(std::filesystem::exists(dir.path() / "SAVEDATA" / "SYSTEM.DAT"))
-      << "the scripts' state";
+  EXPECT_TRUE(Exists("SAVEDATA/APP_CFG.DAT") && Exists("SAVEDATA/SYSTEM.DAT"))
+      << "the settings and the scripts' state";
 }
 
 // The window's last place goes into the saved settings only when the player asked to keep it;

@@ -98,10 +98,8 @@ TEST(ConfigRoundTrip, TheBlockFilesReadBackWhatWasWritten) {
 
 TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
   EngineConfig config;
-  config.engine.logFile = 1;
-  config.engine.inputMode = kInputDirectInput;
-  config.display.windowLeft = 100;
-  config.pacing.vsyncMode = kVSyncAlways;
+  config.engine.logFile = 1, config.engine.inputMode = kInputDirectInput;
+  config.display.windowLeft = 100, config.pacing.vsyncMode = kVSyncAlways;
   auto records = tools::UserCfgRecords(config);
   records[0].body.resize(15);  // reaches the log switch, not the input mode
   records[1].body.resize(4);   // half of the window's left edge
@@ -116,8 +114,7 @@ TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
   EXPECT_FALSE(readCfg.chosenSaveFolder) << "a fourth record of length 0 chooses no folder";
 
   AppRecord record;
-  record.canvasWidth = 1024;
-  record.canvasHeight = 768;
+  record.canvasWidth = 1024, record.canvasHeight = 768;
   auto body = tools::AppRecordBody(record);
   body.body.resize(2);
   AppRecord readRecord;
@@ -130,8 +127,7 @@ TEST(ConfigRead, ShortRecordsKeepTheDefaultsTheyDoNotReach) {
 // title and the boxes' title come from the application name), and the words say where it broke.
 TEST(ConfigRead, FilesThatBreakTheirRecordsAreRefusedAndChangeNothing) {
   EngineConfig config;
-  config.display.screenMode = kSavedScreenWindow;
-  config.chosenSaveFolder = "Z:\\saves";
+  config.display.screenMode = kSavedScreenWindow, config.chosenSaveFolder = "Z:\\saves";
   auto longEngine = tools::UserCfgRecords(config);
   longEngine[0].body.resize(300, 0xEE);
   Bytes cut = tools::WriteUserCfg(config);
@@ -155,8 +151,7 @@ TEST(ConfigRead, FilesThatBreakTheirRecordsAreRefusedAndChangeNothing) {
     SCOPED_TRACE(c.name);
     EngineConfig read;
     std::string why;
-    int status = ReadEngineConfig(c.file, read, &why);
-    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(ReadEngineConfig(c.file, read, &why), c.status);
     EXPECT_NE(why.find(c.where), std::string::npos) << why;
     EXPECT_EQ(read, EngineConfig{});
   }
@@ -305,13 +300,10 @@ TEST(ConfigKnownAnswer, TheFiveFilesByHand) {
   engine[63] = 1, engine[64] = 2, engine[65] = 3, engine[66] = 4;  // the word at 63
   Bytes display = {1, 32, 0x10, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0, 0xF4, 0x01, 1};
   Bytes pacing = {1, 2, 0, 3, 0, 1, 0, 0, 1, 0, 5, 0x00, 0x04, 0, 1, 1, 0};
-  Bytes userCfg = {72, 0};
-  userCfg.insert(userCfg.end(), engine.begin(), engine.end());
-  userCfg.insert(userCfg.end(), {14, 0});
-  userCfg.insert(userCfg.end(), display.begin(), display.end());
-  userCfg.insert(userCfg.end(), {17, 0});
-  userCfg.insert(userCfg.end(), pacing.begin(), pacing.end());
-  userCfg.insert(userCfg.end(), {8, 0, 'C', ':', '\\', 'S', 'A', 'V', 'E', 0});
+  Bytes userCfg;  // each record after its u16 length
+  for (const Bytes& part : {Bytes{72, 0}, engine, Bytes{14, 0}, display, Bytes{17, 0}, pacing,
+                            Bytes{8, 0, 'C', ':', '\\', 'S', 'A', 'V', 'E', 0}})
+    userCfg.insert(userCfg.end(), part.begin(), part.end());
   EngineConfig config;
   ASSERT_EQ(ReadEngineConfig(userCfg, config), kConfigOk);
   EXPECT_EQ(std::tuple(Encoded(config.engine), Encoded(config.display), Encoded(config.pacing)),
@@ -347,52 +339,43 @@ TEST(ConfigKnownAnswer, TheFiveFilesByHand) {
   EXPECT_EQ(tools::WriteSetupIfg(setup), setupIfg);
 }
 
-// Start-up with settings files and packs that are not what they claim: the start stops with a
-// message that names the file and where it broke, and nothing of the file leaks out.
-class ConfigStart : public test::GameRun {
- protected:
-  ConfigStart() { WriteGame(" wait\n ret\n"); }
-  // Runs the game; answers the one box it showed.
-  host::MessageBoxRequest RunRefused() {
-    GameApp app;
-    EXPECT_NE(RunGame(app), 0);
-    std::vector<host::MessageBoxRequest> boxes = backend.MessageBoxes();
-    EXPECT_EQ(boxes.size(), boxesSeen + 1);
-    boxesSeen = boxes.size();
-    return boxes.empty() ? host::MessageBoxRequest{} : boxes.back();
-  }
-};
+// Start-up with settings files and packs that are not what they claim: the start stops with the
+// one message that names the file and where it broke, nothing of the file leaks out (the title of
+// a broken information file is the default name) and the file is not saved over. The sizes that
+// break the files in other places are ConfigRead's.
+using ConfigStart = test::GameRun;
 
-TEST_F(ConfigStart, ANoisySettingsFileStopsTheStartNamingTheFile) {
-  const Bytes noise = RandomBytes(1 << 20, 11);
-  const std::string before(noise.begin(), noise.end());
-  dir.WriteFile("USER.CFG", before);
-  host::MessageBoxRequest box = RunRefused();
-  EXPECT_NE(box.text.find("環境設定ファイルの読み込みに失敗"), std::string::npos);
-  EXPECT_NE(box.text.find((dir.path() / "USER.CFG").string() + ": "), std::string::npos)
-      << box.text;
-  EXPECT_TRUE(test::ReadFile(dir.path() / "USER.CFG") == before) << "and it is not saved over";
-}
-
-// The sizes that break the file in other places are ConfigRead's.
-TEST_F(ConfigStart, ANoisyInformationFileGivesNoTitleAndIsNamed) {
-  dir.WriteFile("SCRIPT/QZ_APP.INF", RandomBytes(5000, 5000));
-  host::MessageBoxRequest box = RunRefused();
-  EXPECT_NE(box.text.find("アプリケーション情報ファイルの読み込みに失敗\nSCRIPT\\QZ_APP.INF: "),
-            std::string::npos)
-      << box.text;
-  EXPECT_EQ(box.title, "KVR DX Application") << "the default name, not the file's bytes";
-}
-
-TEST_F(ConfigStart, ABrokenPatchPackStopsTheStartNamingIt) {
+TEST_F(ConfigStart, ABrokenFileStopsTheStartNamingTheFileAndWhereItBroke) {
   Bytes pack = RandomBytes(200, 3);
   pack.insert(pack.begin(), {'V', 'F', 'A', '1'});
-  dir.WriteFile("PATCH.VFA", pack);
-  host::MessageBoxRequest box = RunRefused();
-  EXPECT_EQ(box.text.find("A pack of the game cannot be used:\n" +
-                          (dir.path() / "PATCH.VFA").string() + ": "),
-            0u)
-      << box.text;
+  const struct {
+    const char* file;
+    Bytes bytes;
+    std::string first;  // the message's start, up to where it broke
+    const char* title;
+  } cases[] = {
+      {"USER.CFG", RandomBytes(1 << 20, 11),
+       "環境設定ファイルの読み込みに失敗\n" + (dir.path() / "USER.CFG").string(), nullptr},
+      {"SCRIPT/QZ_APP.INF", RandomBytes(5000, 5000),
+       "アプリケーション情報ファイルの読み込みに失敗\nSCRIPT\\QZ_APP.INF", "KVR DX Application"},
+      {"PATCH.VFA", pack,
+       "A pack of the game cannot be used:\n" + (dir.path() / "PATCH.VFA").string(), nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    WriteGame(" wait\n ret\n");
+    dir.WriteFile(c.file, c.bytes);
+    GameApp app;
+    EXPECT_NE(RunGame(app), 0);
+    const std::vector<std::string> texts = MessageTexts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].find(c.first + ": "), 0u) << texts[0];
+    if (c.title) {
+      EXPECT_EQ(backend.MessageBoxes().back().title, c.title);
+    }
+    EXPECT_TRUE(test::ReadFile(dir.path() / c.file) == std::string(c.bytes.begin(), c.bytes.end()))
+        << "saved over";
+  }
 }
 
 }  // namespace

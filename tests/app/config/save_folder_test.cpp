@@ -19,8 +19,7 @@ class FakeHost : public SaveFolderHost {
   std::string browseAnswer;
   std::vector<std::string> questions, created;
   std::vector<std::pair<std::string, Icon>> told;
-  std::vector<std::pair<std::string, std::string>> copies;
-  std::vector<std::pair<std::string, std::string>> browsed;  // title, start folder
+  std::vector<std::pair<std::string, std::string>> copies, browsed;  // browsed: title, start folder
 
   bool FolderExists(const std::string& path) override { return folders.count(path) > 0; }
   bool FileExists(const std::string& path) override { return files.count(path) > 0; }
@@ -59,11 +58,8 @@ class FakeHost : public SaveFolderHost {
 
 SaveFolderInputs Inputs(uint8_t mode) {
   SaveFolderInputs in;
-  in.mode = mode;
-  in.appFolder = "Z:\\games\\demo\\";
-  in.appName = "Demo";
-  in.documentsFolder = "Z:\\home\\p\\Documents";
-  in.appDataFolder = "Z:\\home\\p\\.local\\share";
+  in.mode = mode, in.appFolder = "Z:\\games\\demo\\", in.appName = "Demo";
+  in.documentsFolder = "Z:\\home\\p\\Documents", in.appDataFolder = "Z:\\home\\p\\.local\\share";
   return in;
 }
 
@@ -108,9 +104,8 @@ TEST(PrepareUserCfg, AFirstStartCreatesTheFolderAndCopiesTheShippedSettings) {
   FakeHost host;
   host.files.insert("Z:\\games\\demo\\USER.CFG");
   EXPECT_EQ(PrepareUserCfg(plan, in, host), kSaveFolderOk);
-  EXPECT_EQ(host.created, std::vector<std::string>{plan.userCfgFolder});
-  EXPECT_TRUE(host.files.count(plan.userCfgPath));
-  EXPECT_TRUE(host.questions.empty());
+  EXPECT_EQ(std::tuple(host.created, host.files.count(plan.userCfgPath), host.questions.size()),
+            std::tuple(std::vector<std::string>{plan.userCfgFolder}, 1u, 0u));
 
   // The next start finds both and touches nothing.
   host.copies.clear();
@@ -141,8 +136,8 @@ TEST(PrepareUserCfg, AFolderWithoutSettingsNeedsThePlayersYes) {
                  : "\nに、「Demo」のセーブデータを作成します。\n作成するセーブファイルと同名のファ"
                    "イルが存在する場合、\n上書きされる可能性があります。\nよろしいですか？"));
     ASSERT_EQ(host.told.size(), 1u);
-    EXPECT_EQ(host.told[0].second, SaveFolderHost::Icon::kWarning);
-    EXPECT_TRUE(host.copies.empty());
+    EXPECT_EQ(std::tuple(host.told[0].second, host.copies.size()),
+              std::tuple(SaveFolderHost::Icon::kWarning, 0u));
 
     host.answers = {true};
     EXPECT_EQ(PrepareUserCfg(plan, in, host), kSaveFolderOk);
@@ -170,13 +165,11 @@ TEST(FindSaveFolder, WithoutAChoiceOrWithABadOneThePlayerIsAskedAndTheStartCanEn
   FakeHost host;  // its dialog answers nothing, as a host without one does
   std::optional<std::string> chosen;
   auto choice = FindSaveFolder(plan, in, chosen, host);
-  EXPECT_EQ(choice.result, kSaveFolderNone);
-  ASSERT_EQ(host.browsed.size(), 1u);
-  EXPECT_EQ(host.browsed[0].first, "「Demo」\nセーブデータ作成フォルダの選択");
-  EXPECT_EQ(host.browsed[0].second, in.documentsFolder);
+  EXPECT_EQ(std::tuple(choice.result, chosen), std::tuple(kSaveFolderNone, std::nullopt));
+  EXPECT_EQ(host.browsed, (std::vector<std::pair<std::string, std::string>>{
+                              {"「Demo」\nセーブデータ作成フォルダの選択", in.documentsFolder}}));
   ASSERT_EQ(host.told.size(), 1u);
   EXPECT_EQ(host.told[0].first, kCannotStart);
-  EXPECT_FALSE(chosen);
 
   // A held folder that went missing: asked first; no ends the start without a dialog.
   FakeHost host2;
@@ -188,33 +181,26 @@ TEST(FindSaveFolder, WithoutAChoiceOrWithABadOneThePlayerIsAskedAndTheStartCanEn
             "Z:"
             "\\gone\nセーブデータ作成フォルダが見つかりません。\n新しくセーブデータ作成フォルダを設"
             "定しますか？");
-  EXPECT_TRUE(host2.browsed.empty());
-  EXPECT_EQ(chosen, "Z:\\gone") << "kept for the next start";
+  EXPECT_EQ(std::tuple(host2.browsed.size(), chosen), std::tuple(0u, "Z:\\gone"))
+      << "kept for the next start";
 
   // A chosen folder that exists, or cannot be made, can still end the start.
   const std::string folder = "Z:\\data\\Demo SaveData";
-  {
-    FakeHost browsing;
-    browsing.browseAnswer = "Z:\\data\\";
-    browsing.folders.insert(folder);
+  FakeHost existing, unmakeable;
+  existing.browseAnswer = "Z:\\data\\", unmakeable.browseAnswer = "Z:\\data";
+  existing.folders.insert(folder), unmakeable.unmakeable.insert(folder);
+  for (FakeHost* browsing : {&existing, &unmakeable}) {
     std::optional<std::string> picked;
-    EXPECT_EQ(FindSaveFolder(plan, in, picked, browsing).result, kSaveFolderNone);
-    ASSERT_EQ(browsing.questions.size(), 1u);
-    EXPECT_EQ(browsing.questions[0].substr(0, folder.size() + 1), folder + "\n");
-    ASSERT_EQ(browsing.told.size(), 1u);
-    EXPECT_EQ(browsing.told[0].first.substr(0, folder.size() + 10), folder + "\nを移動");
+    EXPECT_EQ(FindSaveFolder(plan, in, picked, *browsing).result, kSaveFolderNone);
     EXPECT_FALSE(picked);
   }
-  {
-    FakeHost browsing;
-    browsing.browseAnswer = "Z:\\data";
-    browsing.unmakeable.insert(folder);
-    std::optional<std::string> picked;
-    EXPECT_EQ(FindSaveFolder(plan, in, picked, browsing).result, kSaveFolderNone);
-    ASSERT_EQ(browsing.told.size(), 2u);
-    EXPECT_EQ(browsing.told[0].second, SaveFolderHost::Icon::kError);
-    EXPECT_EQ(browsing.told[1].first, kCannotStart);
-  }
+  ASSERT_EQ(existing.questions.size(), 1u);
+  EXPECT_EQ(existing.questions[0].substr(0, folder.size() + 1), folder + "\n");
+  ASSERT_EQ(existing.told.size(), 1u);
+  EXPECT_EQ(existing.told[0].first.substr(0, folder.size() + 10), folder + "\nを移動");
+  ASSERT_EQ(unmakeable.told.size(), 2u);
+  EXPECT_EQ(std::tuple(unmakeable.told[0].second, unmakeable.told[1].first),
+            std::tuple(SaveFolderHost::Icon::kError, kCannotStart));
 }
 
 }  // namespace

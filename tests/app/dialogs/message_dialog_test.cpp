@@ -77,9 +77,7 @@ TEST_F(MessageDialogTest, TheDataInputFieldNeverHoldsMoreThanItsSize) {
 class VersionDialogTest : public MessageDialogTest {
  protected:
   void SetUp() override {
-    inputs_.major = 1;
-    inputs_.minor = 5;
-    inputs_.gameTitle = "Game";
+    inputs_.major = 1, inputs_.minor = 5, inputs_.gameTitle = "Game";
     inputs_.buildReport = [](bool longForm) {
       return std::string(longForm ? "long\r\nform\r\n" : "short\r\n");
     };
@@ -106,7 +104,7 @@ class VersionDialogTest : public MessageDialogTest {
   test::TempDir dir_;
 };
 
-TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLf) {
+TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLfAndFailuresAreTold) {
   // A long line stays one line; a lone LF and a last line without an end get CR LF too.
   std::string longLine(300, 'x');
   inputs_.buildReport = [&](bool) { return "a\r\n" + longLine + "\nlast"; };
@@ -120,21 +118,18 @@ TEST_F(VersionDialogTest, SavingWritesEveryLineWithCrLf) {
   EXPECT_EQ(std::tuple(asked.save, asked.title, asked.fileName, asked.defaultExtension),
             std::tuple(true, host::Cp932Literal("ログを保存"),
                        host::Cp932Literal("「Game」システム情報.txt"), "txt"));
-}
 
-TEST_F(VersionDialogTest, CancelledOrFailedSavesAndAFailedCopy) {
-  Show({kIdSaveReport});  // no file chosen
-  EXPECT_TRUE(Boxes().empty());
+  // A cancelled save tells nothing; a failed copy and a failed save are told.
+  Show({kIdSaveReport});
   dialogs_.FailClipboard(true);
   Show({kIdCopyReport}, true);
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"メモリの確保に失敗しました。"});
-
-  std::filesystem::path target = dir_.path() / "missing" / "report.txt";
-  dialogs_.QueueFileChoice({true, EnginePath(target), 1});
+  const std::filesystem::path missing = dir_.path() / "missing" / "report.txt";
+  dialogs_.QueueFileChoice({true, EnginePath(missing), 1});
   Show({kIdSaveReport});
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{"メモリの確保に失敗しました。",
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{"システム情報をファイルに保存しました。",
+                                               "メモリの確保に失敗しました。",
                                                "システム情報ファイルの作成に失敗しました。"}));
-  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 // The banner opens the game's page, after a yes when the setting asks first; a page that could

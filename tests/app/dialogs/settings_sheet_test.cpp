@@ -23,8 +23,7 @@ namespace bw {
 namespace {
 
 struct FakeSheetHost : SettingsSheetHost {
-  std::vector<UserConfig> sounds;
-  std::vector<UserConfig> displays;
+  std::vector<UserConfig> sounds, displays;
   int keys = 0, joysticks = 0;
   bool pointerMoves = false;
   void ApplySound(const UserConfig& config) override { sounds.push_back(config); }
@@ -62,8 +61,8 @@ TEST(SettingsSheet, KeyFieldsTakeNamedKeysOnceAndJoystickFieldsTakeButtons) {
   EXPECT_EQ(
       std::tuple(rig.config.actionKeys[0], rig.config.actionKeys[1], rig.config.actionKeys[2]),
       std::tuple(0, 0x2C, 0x1E));
-  EXPECT_EQ(rig.config.actionButtons[0], 7) << "a button code, stick directions ignored";
-  EXPECT_EQ(rig.config.actionButtons[1], 0);
+  EXPECT_EQ(std::tuple(rig.config.actionButtons[0], rig.config.actionButtons[1]), std::tuple(7, 0))
+      << "a button code, stick directions ignored";
   EXPECT_EQ(rig.dialogs.Dialogs().back().controls.at(1056).text, host::Cp932Literal("ボタン4"));
   EXPECT_EQ(std::tuple(rig.app.keys, rig.app.joysticks), std::tuple(1, 1));
   EXPECT_EQ(KeyName(0x1C), "") << "Enter cannot be assigned";
@@ -73,9 +72,9 @@ TEST(SettingsSheet, TextPageGivesItsNoticesAndSoundIsPutBackOnCancel) {
   SheetRig rig;
   SettingsSheetResult result = rig.Run("page:2;item:1121:1;slider:1051:255;1");
   EXPECT_TRUE(result.fontNotice && result.frameNotice && result.textChanged);
-  EXPECT_EQ(rig.config.FontFaceName(), "Sans");
-  EXPECT_EQ(rig.config.frameColor, 0xFF6EA8u);
-  EXPECT_EQ(rig.dialogs.Dialogs().back().controls.at(1121).value, 1);
+  EXPECT_EQ(std::tuple(rig.config.FontFaceName(), rig.config.frameColor,
+                       rig.dialogs.Dialogs().back().controls.at(1121).value),
+            std::tuple("Sans", 0xFF6EA8u, 1));
 
   UserConfig stored = rig.config;
   stored.lastSettingsPage = 3;
@@ -127,8 +126,7 @@ TEST(SettingsSheet, WindowOptionsTooltipDelayThePointerAndWhatCancelAndOkStore) 
   EXPECT_TRUE(rig.Shown("2").cursorToCentre);
 
   // Cancel and the defaults store nothing; OK stores the pages.
-  rig.config.unreadCharMs = 77;
-  rig.config.lastSettingsPage = 9;
+  rig.config.unreadCharMs = 77, rig.config.lastSettingsPage = 9;
   const UserConfig before = rig.config;
   SettingsSheetResult result = rig.Run("page:1;slider:1051:99;press:1301;check:1101:1;2");
   EXPECT_FALSE(result.applied);
@@ -143,8 +141,7 @@ TEST(SettingsSheet, WindowOptionsTooltipDelayThePointerAndWhatCancelAndOkStore) 
   // and the sound page stores its inverted mute.
   rig.config.soundOn = 0;
   result = rig.Run("page:0;slider:1051:30;page:3;check:1070:0;1");
-  EXPECT_TRUE(result.applied);
-  EXPECT_TRUE(result.tooltipChanged && result.textChanged);
+  EXPECT_TRUE(result.applied && result.tooltipChanged && result.textChanged);
   EXPECT_EQ(std::tuple(rig.config.tooltipDelayMs, rig.config.soundOn), std::tuple(300u, 1));
   EXPECT_EQ(rig.config.unreadCharMs, 77) << "text 1 page untouched";
 }
@@ -156,9 +153,7 @@ TEST_F(SettingsTestSound, EachTestPlaysItsFileAtItsKindsVolumeOnTheLastChannel) 
   w.PutTone("VOICE\\VO_TEST.OGG", 50, soundtest::kChannelRate);
   EXPECT_EQ(PlaySettingsTestSound(m, 0), kBadChannel) << "no channel to borrow";
   ASSERT_EQ(m.SetChannelCount(4), kSoundOk);
-  m.SetDefaultFactor(0, 100);
-  m.SetDefaultFactor(1, 120);
-  m.SetDefaultFactor(2, 140);
+  for (int kind = 0; kind < 3; ++kind) m.SetDefaultFactor(kind, 100 + 20 * kind);
   w.PutTone("VOICE\\MINA_TEST.OGG", 50, soundtest::kChannelRate);
   VoiceCharacter mina;
   mina.name = "MINA", mina.setting = 90;
@@ -174,11 +169,10 @@ TEST_F(SettingsTestSound, EachTestPlaysItsFileAtItsKindsVolumeOnTheLastChannel) 
   for (const Case& c : cases) {
     ASSERT_EQ(PlaySettingsTestSound(m, c.which, c.character), kSoundOk) << c.file;
     const SoundChannel& channel = *m.GetChannel(3);
-    EXPECT_EQ(channel.fileName, c.file);
-    EXPECT_EQ(channel.factor, c.factor) << c.which;
-    EXPECT_TRUE(m.IsChannelPlaying(3)) << c.which;
-    EXPECT_EQ(channel.kind, kSoundEffect) << "the channel's own kind comes back";
-    EXPECT_FALSE(m.IsChannelPlaying(0));
+    EXPECT_EQ(std::tuple(channel.fileName, channel.factor, m.IsChannelPlaying(3),
+                         m.IsChannelPlaying(0), channel.kind),
+              std::tuple(c.file, c.factor, true, false, kSoundEffect))
+        << c.which << ": the channel's own kind comes back";
   }
   m.SetKindSwitch(kSystemSoundEffect, false);
   (void)PlaySettingsTestSound(m, 1);  // what counts is the silence, checked next
@@ -220,9 +214,7 @@ int32_t BarEnd(const host::DialogImage& image) {
 
 TEST(SettingsSheetPreviews, SpeedBarsMoveWithTheTicksOnlyWhileTheirPageIsShown) {
   SheetRig rig;
-  rig.config.unreadCharMs = 40;
-  rig.config.readNoWait = 1;
-  rig.config.lastSettingsPage = 1;
+  rig.config.unreadCharMs = 40, rig.config.readNoWait = 1, rig.config.lastSettingsPage = 1;
   auto still = rig.Shown("2").controls;
   EXPECT_EQ(BarEnd(still.at(1085).image), 0);
   EXPECT_EQ(BarEnd(still.at(1086).image), 240) << "no wait: full at once";
@@ -260,8 +252,8 @@ TEST(SettingsSheetPreviews, FontSampleShowsTheFrameOverACheckerboardAndTheText) 
   EXPECT_GT(white, 0) << "the text in white";
 
   auto bare = rig.Shown("check:1070:0;2").controls;
-  EXPECT_EQ(Rgb(bare.at(1084).image, 0, 0), 0xCCCCCCu);
-  EXPECT_EQ(Rgb(bare.at(1084).image, 8, 0), 0xFFFFFFu);
+  EXPECT_EQ(std::tuple(Rgb(bare.at(1084).image, 0, 0), Rgb(bare.at(1084).image, 8, 0)),
+            std::tuple(0xCCCCCCu, 0xFFFFFFu));
   EXPECT_EQ(bare.at(1084).image.changes, framed.at(1084).image.changes + 1);
 
   // Fully covered text is white, or with the gradation a grey per row down to black.
@@ -313,8 +305,7 @@ TEST_F(DrawnSheet, EveryPageKeepsTheButtonsInOnePlaceInsideTheWindow) {
     RunSettingsSheet(config, app, window_);
     ASSERT_TRUE(ok.has_value()) << "page " << page;
     okPlaces.push_back(*ok);
-    EXPECT_LE((*ok)[3], float(kWindowHeight)) << "page " << page;
-    EXPECT_LE((*ok)[2], float(kWindowWidth)) << "page " << page;
+    EXPECT_TRUE((*ok)[2] <= float(kWindowWidth) && (*ok)[3] <= float(kWindowHeight)) << page;
   }
   for (size_t page = 1; page < okPlaces.size(); ++page)
     EXPECT_EQ(okPlaces[page], okPlaces[0]) << "page " << page;

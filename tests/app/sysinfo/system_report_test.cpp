@@ -37,21 +37,15 @@ void ExpectLinesInOrder(const std::string& text, std::initializer_list<const cha
 constexpr uint64_t kMB = 1 << 20;
 
 TEST(SystemReportTest, LongFormWithEveryDevice) {
-  const ReportRecord record{.title = Cp932Literal("星の庭"),
-                            .versionMajor = 1,
-                            .versionMinor = 2,
-                            .versionRevision = 11,
-                            .extraLine1 = Cp932Literal("体験版"),
-                            .extraLine2 = {},
-                            .longForm = true};
-  SystemFacts system{.osName = "Linux",
-                     .versionText = "6.1.0",
-                     .language = "ja_JP.UTF-8",
-                     .memory = {8192 * kMB, 3000 * kMB, 2048 * kMB, 512 * kMB},
-                     .screenWidth = 800,
-                     .screenHeight = 600,
-                     .bitsPerPixel = 24,
-                     .processorCount = 8};
+  ReportRecord record;
+  record.title = Cp932Literal("星の庭"), record.extraLine1 = Cp932Literal("体験版");
+  record.versionMajor = 1, record.versionMinor = 2, record.versionRevision = 11;
+  record.longForm = true;
+  SystemFacts system;
+  system.osName = "Linux", system.versionText = "6.1.0", system.language = "ja_JP.UTF-8";
+  system.memory = {8192 * kMB, 3000 * kMB, 2048 * kMB, 512 * kMB};
+  system.screenWidth = 800, system.screenHeight = 600, system.bitsPerPixel = 24;
+  system.processorCount = 8;
   system.directXVersion[0] = 4 << 16 | 9;
   system.directXVersion[1] = 0 << 16 | 904;
   const MonitorFacts first{{0, 0, 1920, 1080}, {}, 32, 60, {}, "Card", true};
@@ -63,22 +57,19 @@ TEST(SystemReportTest, LongFormWithEveryDevice) {
                           .model = 8,
                           .stepping = 3,
                           .modelName = "Intel Celeron(Coppermine-128K)",
-                          .brand = "Brand X",
-                          .l1Code = 16,
-                          .l1Data = 16,
-                          .l2 = 128,
-                          .clockMhz = 933.4f};
-  f.processor.mmx = f.processor.sse = true;
+                          .brand = "Brand X"};
+  CpuRecord& cpu = f.processor;
+  cpu.l1Code = cpu.l1Data = 16, cpu.l2 = 128, cpu.clockMhz = 933.4f;
+  cpu.mmx = cpu.sse = true;
   f.display.initialised = true;
   f.display.path = PresentPath::kDirectDraw;
-  f.display.directDraw = DirectDrawFacts{.driverName = "Soft Card",
-                                         .driverFile = "soft.drv",
-                                         .driverVersion = {6, 14, 10, 2},
-                                         .videoTotalBytes = 64 * kMB,
-                                         .videoFreeBytes = 16 * kMB,
-                                         .primary = SurfaceFacts{false, 0x10000200},
-                                         .backBuffer = SurfaceFacts{true, 0x800},
-                                         .pixel = {16, 8, 5, 6, 5, 0xF800, 0x7E0, 0x1F}};
+  DirectDrawFacts& dd = f.display.directDraw.emplace();
+  dd.driverName = "Soft Card", dd.driverFile = "soft.drv";
+  dd.driverVersion[0] = 6, dd.driverVersion[1] = 14, dd.driverVersion[2] = 10;
+  dd.driverVersion[3] = 2;
+  dd.videoTotalBytes = 64 * kMB, dd.videoFreeBytes = 16 * kMB;
+  dd.primary = SurfaceFacts{false, 0x10000200}, dd.backBuffer = SurfaceFacts{true, 0x800};
+  dd.pixel = {16, 8, 5, 6, 5, 0xF800, 0x7E0, 0x1F};
   f.display.direct3D = Direct3DFacts{.deviceType = 2,
                                      .textureFormats = kTexture555 | kTexture565 | kTexture8888,
                                      .textureCaps = 0x122};
@@ -210,10 +201,9 @@ TEST_F(StartupLogTest, WritesEverySectionInStartUpOrder) {
 
   log.WriteVersion({Cp932Literal("星の庭"), 1, 2, 11, "Trial", ""});
 
-  const SystemFacts system{.osName = "Linux",
-                           .versionText = "6.1.0",
-                           .language = "C",
-                           .memory = {4096 * kMB, 1024 * kMB, 2048 * kMB, 2000 * kMB}};
+  SystemFacts system;
+  system.osName = "Linux", system.versionText = "6.1.0", system.language = "C";
+  system.memory = {4096 * kMB, 1024 * kMB, 2048 * kMB, 2000 * kMB};
   const MonitorFacts a{{0, 0, 1920, 1080}, {}, 32, 60, {}, {}, true};
   MonitorFacts b = a;
   b.bounds = {1920, 0, 3200, 1024};
@@ -221,35 +211,22 @@ TEST_F(StartupLogTest, WritesEverySectionInStartUpOrder) {
   log.WriteSystem(system, MonitorList({a, b}), "/opt/game/run", "Z:\\opt\\game\\");
 
   // No model name: the brand alone.
-  CpuRecord cpu{.vendor = "AuthenticAMD",
-                .family = 15,
-                .modelName = {},
-                .brand = "Some Brand",
-                .l1Data = 64,
-                .l2 = 512,
-                .clockMhz = 2400};
+  CpuRecord cpu{.vendor = "AuthenticAMD", .family = 15, .modelName = {}, .brand = "Some Brand"};
+  cpu.l1Data = 64, cpu.l2 = 512, cpu.clockMhz = 2400;
   cpu.fpu = cpu.sse2 = true;
   log.WriteProcessor(cpu, true, 2);
   log.WriteInput({.keyCount = 256, .mouseAxes = 3, .mouseButtons = 8, .joystick = {}});
   log.WriteSound({.devices = {{"Default", "", false}, {"Speakers", "snd.so"}}});
 
-  const DisplayFacts display{
-      .fullScreen = true,
-      .deviceDescription = {},
-      .width = 640,
-      .height = 480,
-      .bitsPerPixel = 16,
-      .directDraw = DirectDrawFacts{.driverName = "Soft",
-                                    .driverFile = {},
-                                    .driverVersion = {1},
-                                    .videoFreeBytes = {},
-                                    .primary = SurfaceFacts{false, 0x200},
-                                    .backBuffer = SurfaceFacts{true, 0x800},
-                                    .pixel = {32, 0x20, 8, 8, 8, 0xFF0000, 0xFF00, 0xFF}},
-      .direct3D = Direct3DFacts{.deviceType = 1,
-                                .textureFormats = kTexture4444 | kTextureX888,
-                                .textureCaps = kTextureCapsPow2 | kTextureCapsSquareOnly},
-      .texture = {}};
+  DisplayFacts display;
+  display.fullScreen = true, display.width = 640, display.height = 480, display.bitsPerPixel = 16;
+  DirectDrawFacts& dd = display.directDraw.emplace();
+  dd.driverName = "Soft", dd.driverVersion[0] = 1;
+  dd.primary = SurfaceFacts{false, 0x200}, dd.backBuffer = SurfaceFacts{true, 0x800};
+  dd.pixel = {32, 0x20, 8, 8, 8, 0xFF0000, 0xFF00, 0xFF};
+  display.direct3D = Direct3DFacts{.deviceType = 1,
+                                   .textureFormats = kTexture4444 | kTextureX888,
+                                   .textureCaps = kTextureCapsPow2 | kTextureCapsSquareOnly};
   log.WriteDisplay(display, true, true);
 
   const std::vector<DriveFacts> drives{

@@ -55,10 +55,7 @@ class SelfRemovingHandler : public MessageHandler {
 
 WindowCreateRecord Record() {
   WindowCreateRecord r;
-  r.clientWidth = 640;
-  r.clientHeight = 480;
-  r.className = "Test window";
-  r.title = "Test window";
+  r.clientWidth = 640, r.clientHeight = 480, r.className = r.title = "Test window";
   return r;
 }
 
@@ -70,8 +67,7 @@ TEST(Window, DispatchGoesHandlerThenOnMessageThenDefault) {
   EXPECT_EQ(w.trace, "H");
 
   w.trace.clear();
-  w.answer = kNotHandled;
-  w.onMessageAnswer = kHandled;
+  w.answer = kNotHandled, w.onMessageAnswer = kHandled;
   EXPECT_EQ(w.SendMessage(host::WM_USER, 0, 0), 7);
   EXPECT_EQ(w.trace, "HO") << "a handler answering 1 lets OnMessage run";
 
