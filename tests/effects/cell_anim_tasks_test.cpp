@@ -197,18 +197,15 @@ TEST_F(CellTest, PausesHoldThePlaceInTheCycle) {
   ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100)), kCellDone);
   FrameAnimTask* task = Animate(0, 0);
   task->RequestPause();
-  At(1000);
-  At(1500);
+  At(1000, 1500);
   EXPECT_EQ(task->CurrentCell(), -1) << "a pause before the first update holds the start";
   task->RequestResume();
   At(1600);
   EXPECT_EQ(task->CurrentCell(), 0) << "the animation starts from its beginning";
   task->RequestPause();
-  At(1660);
-  At(3000);
+  At(1660, 3000);
   task->RequestResume();
-  At(5000);
-  At(5040);
+  At(5000, 5040);
   EXPECT_EQ(task->CurrentCell(), 1) << "60 ms before the pause and 40 after";
 }
 

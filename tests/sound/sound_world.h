@@ -103,10 +103,12 @@ class ChannelWorld : public ::testing::Test {
     return w.PutRamp(name, samples, kChannelRate, base);
   }
 
-  // Sets the clock to ms and steps the tasks.
-  void At(uint32_t ms) {
+  // Sets the clock to each time in turn and steps the tasks.
+  template <typename... Later>
+  void At(uint32_t ms, Later... later) {
     clock.SetMilliseconds(ms);
     timers.RunDue(ms);
+    if constexpr (sizeof...(later) > 0) At(static_cast<uint32_t>(later)...);
   }
 
   static std::vector<int16_t> Join(std::initializer_list<std::vector<int16_t>> parts) {
