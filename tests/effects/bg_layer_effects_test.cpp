@@ -1,7 +1,5 @@
-// The layer effects at fixed clock steps on coordinate-coded pictures: the view a zoom shows,
-// eased time, the end state of a zero duration, the path walker and the blur's pixels; which
-// source pixel each redrawn work pixel shows, the fade envelope's states, counted periods and the
-// partner cross-fade.
+// The layer effects at fixed clock steps on coordinate-coded pictures: which source pixel each
+// redrawn work pixel shows.
 #include <gtest/gtest.h>
 
 #include <algorithm>

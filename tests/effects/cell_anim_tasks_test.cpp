@@ -1,6 +1,5 @@
-// Cell images and the tasks that step them on a virtual clock, a mouth that follows a voice, and
-// HVA sequences on a sprite: once, held, for ever, chained, caught up, delayed and paused; frame
-// offsets as the signed halves of the third word.
+// Cell images and their tasks, a mouth that follows a voice, and HVA sequences on a sprite, on a
+// virtual clock.
 #include <gtest/gtest.h>
 
 #include <functional>

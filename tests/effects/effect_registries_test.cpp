@@ -1,7 +1,5 @@
-// The effect bases and the keyword registries: the priority hooks, low-spec disarming, the resume
-// that moves an effect's own clock; built-in records, look-ups, creation with set-up, and plug-in
-// libraries loaded as native shared objects. The unsupported slots' answer is every keyword's to
-// give through the natives.
+// The effect bases and the keyword registries, built-in and loaded from native plug-ins. The
+// unsupported slots' answer is every keyword's to give through the natives.
 #include <gtest/gtest.h>
 
 #include <filesystem>

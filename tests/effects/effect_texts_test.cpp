@@ -1,6 +1,5 @@
-// The argument and path texts: the argument readers and the point lists, table-driven; motion
-// paths on a layer and on a sprite, the swings, the end state, and the natural spline against a
-// dense reference; the seed corpora of the fuzz targets that read texts.
+// The argument and path texts, their readers and the fuzz targets' seeds; the natural spline
+// against a dense reference.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,7 +1,4 @@
-// The movie effects on the scripted movie. "bg_movie": the frame surface as the layer's picture,
-// the commands and their states, the loop at the end, and the set-up's refusals. "sp_movie": shown
-// in the layer until it stops, the loop flag and its command, and the answers without movie
-// libraries.
+// The movie effects "bg_movie" and "sp_movie" on a scripted movie.
 #include <string>
 #include <vector>
 

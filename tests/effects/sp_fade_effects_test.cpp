@@ -1,7 +1,5 @@
-// The sprite fades on a virtual clock from 0. "sp_fade": fades, delays, moves, finishing, pausing,
-// the hooks. "sp_cfade": the overlapping blend against a per-pixel reference, the opacity fades of
-// pictures apart, a missing or off-layer picture, the refusals. "sp_gfade": the hard edge, the
-// soft edge from below (direction 7), the end states.
+// The sprite fades "sp_fade", "sp_cfade" (its blend against a per-pixel reference) and "sp_gfade"
+// on a virtual clock from 0.
 #include <cmath>
 
 #include "effects/sp_cfade_effect.h"

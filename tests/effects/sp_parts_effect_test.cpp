@@ -1,8 +1,5 @@
-// "sp_parts" and "sp_loop" on files in a game folder. The parts: static, path and looping parts,
-// the priorities and the band of the "f" and "b" steps as the drawn layer shows them,
-// intermediate layers, both lists, Stop, every failure of the reader and of the set-up; the
-// reader's guard against steps the counting pass did not see. The loop: the two views, both
-// directions, the counts, the stop request and the failures.
+// "sp_parts" and "sp_loop" on files in a game folder, as the drawn layer shows them; the parts'
+// reader and every failure of it and of the set-ups.
 #include "effects/sp_parts_effect.h"
 #include "effects/sp_effect_rig.h"
 #include "effects/sp_loop_effect.h"

@@ -1,11 +1,5 @@
-// The path-driven sprite effects and tasks on real sprites. "sp_panime": the path at fixed clock
-// steps, the eases, duration 0, loops of very short segments, the command and the query.
-// "sp_change", checked on the drawn layer: style 0 aligned by the anchors and standing where a
-// turned old picture stood; style 1 zooming the old picture to the new one's size; a zooming path
-// that sets the zoom flag of the odd styles; pictures with placement offsets changed between sizes
-// on their feet; style 2 at ratio 2 through the combined picture; the clamp after the path time;
-// the refusals. The path tasks, on a clock from 1000: the point text, straight and spline paths,
-// easing, delay, pause, loop, the frame-priority hooks, and the render-item target.
+// The path-driven sprite effects ("sp_panime", and "sp_change" as the drawn layer shows it) and
+// the path tasks, on real sprites at fixed clock steps.
 #include <cmath>
 #include <memory>
 #include <tuple>

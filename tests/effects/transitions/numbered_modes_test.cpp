@@ -20,6 +20,7 @@
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/surface_fixture.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "support/bg_effect_rig.h"
@@ -340,13 +341,8 @@ TEST(NumberedModePixels, FiltersReadAsTheCopyThenTheFilterOnEveryPath) {
           } else {
             ASSERT_EQ(want.Mosaic(((255 - p) >> 2) + 1, mode == 68 ? 0 : 1, &drawn), 0);
           }
-          for (int32_t j = 0; j < 20; ++j) {
-            for (int32_t i = 0; i < 24; ++i) {
-              ASSERT_EQ(got.GetPixel(i, j), want.GetPixel(i, j))
-                  << c.name << ", mode " << mode << ", progress " << p << ", set " << mmx << " at "
-                  << i << "," << j;
-            }
-          }
+          ASSERT_TRUE(testing_surfaces::SamePixels(got, want))
+              << c.name << ", mode " << mode << ", progress " << p << ", set " << mmx;
           EXPECT_TRUE(got.IsChanged()) << c.name << ", mode " << mode;
         }
       }
@@ -372,8 +368,6 @@ TEST(TransitionFuzzSeeds, CoverEveryFamily) {
   }
   test::CheckOrWriteFuzzSeeds("transition", seeds);
 }
-
-using Drawn = DrawnPiece;
 
 // A layer: an image surface answering a layer's kind.
 class LayerSurface : public ImageSurface {
@@ -442,7 +436,7 @@ TEST_F(TransitionDispatchTest, SurfaceKindsModeAndProgressDecideWhatIsDrawn) {
 
 std::vector<Rect> Sources(const RecordingSink& sink) {
   std::vector<Rect> out;
-  for (const Drawn& d : sink.drawn) out.push_back(d.piece.source);
+  for (const DrawnPiece& d : sink.drawn) out.push_back(d.piece.source);
   return out;
 }
 
