@@ -83,7 +83,7 @@ TEST(ArgCursor, WordsKeepTwoByteCharactersWhole) {
   EXPECT_EQ(separators.SkipSeparators(), 'z');
 }
 
-TEST(PathNumbers, SignedReadersNeedADigitAndSaturate) {
+TEST(PathNumbers, SignedReadersSaturateAndPointTriplesNeedBothCoordinates) {
   const char* text = "+42,";
   int32_t value = 0;
   ASSERT_TRUE(ParseSignedInt(&text, &value));
@@ -94,9 +94,7 @@ TEST(PathNumbers, SignedReadersNeedADigitAndSaturate) {
   const char* huge = "99999999999";
   ASSERT_TRUE(ParseSignedInt(&huge, &value));
   EXPECT_EQ(value, INT32_MAX);
-}
 
-TEST(ParsePointTriples, ReadsTriplesAndRefusesIncompletePoints) {
   std::vector<double> points;
   EXPECT_EQ(ParsePointTriples("(1,2,0.5) (3, 4)(0x10,-5,2)", points), 3);
   EXPECT_EQ(points, (std::vector<double>{1, 2, 0.5, 3, 4, 1.0, 16, -5, 2, 0, 0, 0}));

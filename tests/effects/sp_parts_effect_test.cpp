@@ -202,7 +202,7 @@ class SpLoop : public SpriteEffectRig {
   }
 };
 
-TEST_F(SpLoop, ScrollsThroughTheViewEitherWayCountsPeriodsAndStopsAtABoundary) {
+TEST_F(SpLoop, ScrollsEitherWayCountsPeriodsStopsAtABoundaryAndRefusesBadSetUps) {
   SpLoopEffect* effect = Make(60, kLoopLeftward, 2);
   EXPECT_EQ(layer.GetList().Count(), 2u);
   At(0);
@@ -236,15 +236,13 @@ TEST_F(SpLoop, ScrollsThroughTheViewEitherWayCountsPeriodsAndStopsAtABoundary) {
   EXPECT_EQ(timers.Count(), 1u);
   At(6000);
   EXPECT_EQ(timers.Count(), 0u);
-}
 
-TEST_F(SpLoop, SetupFailures) {
-  SpLoopEffect effect;
-  EXPECT_EQ(effect.Start(&timers, nullptr, {Word("STRIP.WGX")}), kSpLoopBadArguments);
-  EXPECT_EQ(effect.Start(&timers, &layer, {Word("NONE.WGX")}), kSpLoopNoPicture);
-  EXPECT_EQ(effect.Start(&timers, &layer, {Word("STRIP.WGX"), 0, 0, 101}), kSpLoopViewTooLarge);
-  EXPECT_EQ(effect.Update(0), kSpLoopNothingShown);
-  EXPECT_EQ(effect.Command({1, 0}), 1);
+  SpLoopEffect refused;
+  EXPECT_EQ(refused.Start(&timers, nullptr, {Word("STRIP.WGX")}), kSpLoopBadArguments);
+  EXPECT_EQ(refused.Start(&timers, &layer, {Word("NONE.WGX")}), kSpLoopNoPicture);
+  EXPECT_EQ(refused.Start(&timers, &layer, {Word("STRIP.WGX"), 0, 0, 101}), kSpLoopViewTooLarge);
+  EXPECT_EQ(refused.Update(0), kSpLoopNothingShown);
+  EXPECT_EQ(refused.Command({1, 0}), 1);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
-// A headless sound world for the sound tests: sounds in memory, the decoder manager with the
-// Ogg Vorbis and test decoders, and a device whose mixer the test pulls at the primary rate;
-// and a channel manager in it, with the timer service its tasks run on and the virtual clock
-// that steps them.
+// A headless sound world: sounds in memory, the decoders, and a device whose mixer the test pulls;
+// and a channel manager in it, with its timer service and the virtual clock that steps them.
 #pragma once
 
 #include <gtest/gtest.h>
