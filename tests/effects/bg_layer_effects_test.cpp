@@ -48,13 +48,6 @@ TEST(BgEase, HalfwayAtSeventyOneAndTwentyNinePercent) {
   EXPECT_DOUBLE_EQ(EasedProgress(999, 1000, 0.0), 1.0) << "near the end counts as the end";
 }
 
-// A view pushed back inside from the far edge shows in the zoom command's test.
-TEST(BgZoomView, StaysInsideThePicture) {
-  EXPECT_EQ(ZoomView(128, 64, 10, 10, 0.5), (Rect{0, 0, 128, 64})) << "wider than the picture";
-  EXPECT_EQ(ZoomView(128, 64, 300, 200, 0.5), (Rect{0, 0, 128, 64}))
-      << "wider, centred beyond the far edge";
-}
-
 TEST_F(BgTransform, ZoomMovesTheViewFromClockZero) {
   DisplayEffect* zoom = Make("bg_zoom", {0, 32, Word("2.0"), 0, 1000});
   ASSERT_NE(zoom, nullptr);
@@ -75,7 +68,11 @@ TEST_F(BgTransform, ZoomMovesTheViewFromClockZero) {
   EXPECT_EQ(View(), (Rect{0, 16, 64, 48}));
 }
 
-TEST_F(BgTransform, ZoomRefusalsAndZeroDuration) {
+// A view pushed back inside from the far edge shows in the zoom command's test.
+TEST_F(BgTransform, ZoomRefusalsZeroDurationAndViewsInsideThePicture) {
+  EXPECT_EQ(ZoomView(128, 64, 10, 10, 0.5), (Rect{0, 0, 128, 64})) << "wider than the picture";
+  EXPECT_EQ(ZoomView(128, 64, 300, 200, 0.5), (Rect{0, 0, 128, 64}))
+      << "wider, centred beyond the far edge";
   EXPECT_EQ(Refused("bg_zoom", {0, 0, Word("2"), 0, 0}), kBgEndStateApplied);
   EXPECT_EQ(View(), (Rect{0, 0, 64, 32}));
   for (const char* bad : {"0", "-2"}) {
@@ -293,8 +290,8 @@ TEST_F(BgWave, RastRefusals) {
   }
 }
 
-TEST(BgHazeTable, OneTripleIsThatSineWave) {
-  TrigTables trig;
+TEST_F(BgWave, HazeTablesDisplaceRowsAndBadWavesAreRefused) {
+  // One triple is that sine wave.
   const std::vector<int32_t> table = BgHazeEffect::BuildTable(trig, {{1, 0, 65536}}, 512);
   ASSERT_EQ(table.size(), 512u);
   EXPECT_EQ(std::tuple(table[0], table[128], table[384]), std::tuple(0, 65536, -65536));
@@ -303,9 +300,6 @@ TEST(BgHazeTable, OneTripleIsThatSineWave) {
   EXPECT_EQ(std::tuple(waves[1].k, waves[1].amplitude), std::tuple(4, 0));
   EXPECT_EQ(ParseWaveText("1,2,3", waves), 0u);
   EXPECT_EQ(ParseWaveText("\x81(1,2,3", waves), 0u) << "a trail byte is no bracket";
-}
-
-TEST_F(BgWave, HazeDisplacesRowsAndRefusesBadWaves) {
   // Phase 128 of k 0 is a constant wave: every row takes the row 16 below, 16 to the right.
   for (int fill : {0, 1}) {
     DisplayEffect* haze = Make("bg_haze", {Word("(0,128,16)"), 64, 1000, 0, 0, 0, fill, 0});

@@ -139,7 +139,7 @@ TEST_F(BgMovie, PlaysIntoTheLayerPictureLoopsAndTakesCommandsByState) {
 
 using SpMovie = MovieEffectRig;
 
-TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
+TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEndAndBothEffectsRefuse) {
   auto* effect =
       Started<SpMovieEffect>(&layer, {Word("OP.MPG"), 1, 30, 40, 7, 0, 0}, kSpMovieSetUp);
   ASSERT_NE(effect, nullptr);
@@ -163,9 +163,7 @@ TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
   script.state = -1;
   At(300);
   EXPECT_EQ(timers.Count(), 0u) << "an error ends the effect";
-}
 
-TEST_F(SpMovie, BothEffectsRefuseWhatTheyCannotPlay) {
   BgMovieEffect bg;
   SpMovieEffect sp;
   EXPECT_EQ(bg.Start(&timers, &layer, {Word("OP.TXT")}), kBgMovieBadExtension);

@@ -100,7 +100,7 @@ TEST_F(SpFade, FinishPutsEveryPendingSpriteAtItsEnd) {
   EXPECT_EQ(effect->Query(ArgWords()), 0);
 }
 
-TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndANewSetUpDropsNothing) {
+TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndSetUpsFinishPendingSlotsOrRefuse) {
   SpFadeEffect* effect = Make(1, 1);
   SpFadeEffect* watch = effect;
   effect->SetOwnerSlot(&watch);
@@ -120,6 +120,11 @@ TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndANewSetUpDropsNothing) {
   EXPECT_TRUE(timers.Contains(again->Handle())) << "a set-up again keeps the listing";
   EXPECT_TRUE(pending.IsVisible()) << "a new set-up finishes the pending slot first";
   EXPECT_EQ(std::tuple(pending.GetAlpha(), again->SlotCount()), std::tuple(255, 4u));
+
+  SpFadeEffect refused;
+  EXPECT_EQ(refused.Setup(nullptr, nullptr, {3}), kSpFadeBadArguments);
+  EXPECT_EQ(refused.Setup(&timers, nullptr, {0}), kSpFadeBadArguments);
+  EXPECT_EQ(refused.Command({1, 0, 0, 0, 0}), kSpFadeBadTarget) << "no slots yet";
 }
 
 TEST_F(SpFade, APauseMidFadeGoesOnWhereItStopped) {
@@ -133,13 +138,6 @@ TEST_F(SpFade, APauseMidFadeGoesOnWhereItStopped) {
   timers.ResumeAll(kTaskKindSpriteEffect);
   At(3100);
   EXPECT_EQ(sprite.GetAlpha(), 153) << "600 ms of fading, not the whole span";
-}
-
-TEST_F(SpFade, SetUpRefusals) {
-  SpFadeEffect effect;
-  EXPECT_EQ(effect.Setup(nullptr, nullptr, {3}), kSpFadeBadArguments);
-  EXPECT_EQ(effect.Setup(&timers, nullptr, {0}), kSpFadeBadArguments);
-  EXPECT_EQ(effect.Command({1, 0, 0, 0, 0}), kSpFadeBadTarget) << "no slots yet";
 }
 
 uint32_t OldPixel(int32_t i, int32_t j) {

@@ -137,7 +137,7 @@ TEST_F(NumberedModesTest, CircleBandAndBlockModesMatchTheirWorkedCases) {
             std::tuple(Rect{24, 0, 32, 4}, Rect{32, 0, 40, 4}, kX + 56));
 }
 
-TEST_F(NumberedModesTest, FlyingBlocksArriveAndTheTurningGridTurns) {
+TEST_F(NumberedModesTest, FlyingBlocksArriveTheTurningGridTurnsAndFlightsStopAtTheRangesEnd) {
   auto turned = Record(60, 40, 30, 128);
   EXPECT_EQ(std::pair(turned[0].x, turned[0].y), std::pair(kX + 40, kY + 30));
   // Far from the centre the offsets need 64-bit products: blocks stay within the picture's
@@ -153,11 +153,9 @@ TEST_F(NumberedModesTest, FlyingBlocksArriveAndTheTurningGridTurns) {
     EXPECT_LE(std::abs(piece.x - kX - piece.source.left), 8);
     EXPECT_LE(std::abs(piece.y - kY - piece.source.top), 8);
   }
-}
 
-// Drawn near the end of the 32-bit range, blocks that would land past it stop at its end rather
-// than wrapping round to the far side of the target.
-TEST_F(NumberedModesTest, FlightsNearTheEndOfTheRangeStopAtIt) {
+  // Drawn near the end of the 32-bit range, blocks that would land past it stop at its end rather
+  // than wrapping round to the far side of the target.
   auto source = Picture(40, 30);
   constexpr int32_t kFar = INT32_MAX - 20;
   for (int mode = 54; mode <= 67; ++mode) {
