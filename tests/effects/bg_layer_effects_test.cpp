@@ -18,6 +18,7 @@
 namespace bw {
 namespace {
 
+using test::Coded;
 using test::CodedX;
 using test::CodedY;
 using test::PixelAt;
@@ -214,13 +215,12 @@ TEST_F(BgTransform, BlurTurnsAndReadsPointLists) {
   EXPECT_EQ(Refused("bg_blur", {Word("(1,1,1)"), 0, 1000, 255}), kBgBlurFewPoints);
 }
 
-using test::Coded;
-
 constexpr uint32_t kFill = 0xFF0000FE;
 
 using BgWave = BgTransform;
 
-TEST(BgFadeEnvelope, FadesFromTheLevelReachedAndZeroFadesAreInstant) {
+TEST_F(BgWave, TheFadeEnvelopeFadesFromTheLevelReachedAndRastShiftsRows) {
+  // The envelope fades from the level reached; zero fades are instant.
   FadeEnvelope e;
   bool done = false;
   e.Set(1000, 0, 1000, 1000);
@@ -242,9 +242,7 @@ TEST(BgFadeEnvelope, FadesFromTheLevelReachedAndZeroFadesAreInstant) {
   // Amplitude times time passes 32 bits.
   e.Set(40000, 0, 100000, 1);
   EXPECT_EQ(e.Step(60000, &done), 24000);
-}
 
-TEST_F(BgWave, RastShiftsRowsAndKeepsOrFillsTheRest) {
   for (int fill : {0, 1}) {
     // Amplitude 8, a wave every 32 rows: row 0 moves left by 8, row 8 stays, row 16 moves
     // right by 8.

@@ -16,21 +16,19 @@
 namespace bw {
 namespace {
 
-struct IntCase {
-  const char* text;
-  int code;
-  int32_t value;
-  char next;  // where the cursor stands after reading
-};
-
 TEST(ArgCursor, ReadIntTakesHexBinaryAndDecimalModulo32Bits) {
-  const IntCase cases[] = {
+  struct Case {
+    const char* text;
+    int code;
+    int32_t value;
+    char next;  // where the cursor stands after reading
+  } const cases[] = {
       {"0x1F", kArgRead, 31, 0},      {"0b101", kArgRead, 5, 0},   {" (-12),3", kArgRead, -12, ')'},
       {"x", kArgNotNumber, 7, 'x'},   {"0x", kArgRead, 0, 0},      {"-0xff", kArgRead, -255, 0},
       {"4294967297", kArgRead, 1, 0}, {"12ab", kArgRead, 12, 'a'}, {"0b102", kArgRead, 2, '2'},
       {"", kArgNotNumber, 7, 0},
   };
-  for (const IntCase& c : cases) {
+  for (const Case& c : cases) {
     ArgCursor cursor(c.text);
     int32_t value = 7;
     EXPECT_EQ(cursor.ReadInt(&value), c.code) << c.text;

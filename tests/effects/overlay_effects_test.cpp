@@ -15,10 +15,7 @@ namespace bw::test {
 namespace {
 
 std::vector<uint8_t> Picture(uint32_t w, uint32_t h, int depth = 24) {
-  tools::WgxPicture p;
-  p.depth = depth;
-  p.width = w;
-  p.height = h;
+  tools::WgxPicture p{depth, w, h, {}, {}, 0, 0, {}};
   for (uint32_t i = 0; i < w * h; ++i) p.pixels.push_back(depth == 8 ? i % 4 : 0x010203 * i);
   if (depth == 8) p.palette = {0x112233, 0x445566, 0x778899, 0xAABBCC};
   return tools::WriteWgx(p);

@@ -100,12 +100,8 @@ class SpriteEffectRig : public ::testing::Test {
       RegisterBuiltinLoaders(*loaders);
       publishedLoaders = std::make_unique<ScopedGlobal<ImageLoaderManager>>(loaders.get());
     }
-    tools::WgxPicture picture;
-    picture.depth = 32;
-    picture.width = static_cast<uint32_t>(w);
-    picture.height = static_cast<uint32_t>(h);
-    picture.pixels = std::move(pixels);
-    const std::vector<uint8_t> bytes = tools::WriteWgx(picture);
+    const std::vector<uint8_t> bytes =
+        tools::WriteWgx({32, uint32_t(w), uint32_t(h), std::move(pixels), {}, 0, 0, {}});
     game.dir().WriteFile(relative, std::string(bytes.begin(), bytes.end()));
   }
   // The colour (no alpha) the layer shows at (x, y) once it has redrawn what changed.

@@ -213,7 +213,7 @@ TEST_F(SpCfade, OverlappingPicturesBlendInTheWorkSurface) {
   EXPECT_EQ(std::tuple(fresh->GetAlpha(), timers.Count()), std::tuple(255, 0u));
 }
 
-TEST_F(SpCfade, PicturesApartFadeByOpacity) {
+TEST_F(SpCfade, PicturesApartFadeByOpacityAndAMissingOrOffLayerOneLeavesTheOtherFading) {
   Sprite* fresh = AddSprite(20, 20, 0xFFFFFFFF, 300, 300);
   Sprite* old = HandedSprite(20, 20, OldPixel, 0, 0);
   SpCfadeEffect* effect = Make(fresh, old);
@@ -224,24 +224,21 @@ TEST_F(SpCfade, PicturesApartFadeByOpacity) {
   EXPECT_EQ(std::tuple(fresh->GetAlpha(), old->GetAlpha()), std::tuple(127, 128));
   At(1000);
   EXPECT_EQ(fresh->GetAlpha(), 255);
-}
 
-TEST_F(SpCfade, AMissingOrOffLayerPictureLeavesTheOtherFading) {
   Sprite* alone = AddSprite(20, 20, 0xFFFFFFFF, 10, 10);
   Make(alone, nullptr);
-  At(0, 250);
+  At(1000, 1250);
   EXPECT_EQ(alone->GetAlpha(), 63) << "without an old sprite the new one fades in";
   timers.Clear();
 
   Sprite* outside = AddSprite(20, 20, 0xFFFFFFFF, 900, 10);
   outside->SetAlpha(77);
-  Sprite* old = HandedSprite(20, 20, OldPixel, 890, 0);
-  old->SetPos(630, 0);
-  SpCfadeEffect* effect = Make(outside, old);
-  EXPECT_FALSE(effect->Overlapping());
+  Sprite* away = HandedSprite(20, 20, OldPixel, 890, 0);
+  away->SetPos(630, 0);
+  EXPECT_FALSE(Make(outside, away)->Overlapping());
   At(2000, 2500);
   EXPECT_EQ(outside->GetAlpha(), 77) << "a new sprite off the layer keeps its opacity";
-  EXPECT_EQ(old->GetAlpha(), 128);
+  EXPECT_EQ(away->GetAlpha(), 128);
 }
 
 TEST_F(SpCfade, Refusals) {
@@ -256,12 +253,11 @@ TEST_F(SpCfade, Refusals) {
   EXPECT_EQ(effect.Start(&timers, &bare, {Word(sprite), Word(other)}), kSpCfadeNoSurface);
 }
 
-class SpGfade : public SpriteEffectRig {
- protected:
-  uint8_t AlphaOf(Sprite* sprite, int32_t x, int32_t y) {
-    return static_cast<uint8_t>(test::PixelAt(*sprite->GetSource(), x, y) >> 24);
-  }
-};
+uint8_t AlphaOf(Sprite* sprite, int32_t x, int32_t y) {
+  return static_cast<uint8_t>(test::PixelAt(*sprite->GetSource(), x, y) >> 24);
+}
+
+using SpGfade = SpriteEffectRig;
 
 TEST_F(SpGfade, HardAndSoftEdgesAndDurationZeroAtOnce) {
   Sprite* sprite = AddSprite(40, 20, 0xFF336699, 0, 0);
