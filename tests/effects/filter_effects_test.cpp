@@ -89,16 +89,14 @@ TEST_F(ImageFilters, AddsubFadesThroughWhiteOrBlack) {
   EXPECT_EQ(At(0, 0), kNew) << "the end shows the new picture";
 }
 
-TEST_F(ImageFilters, ZoomflipPushesAStripAndZoomsThroughTheCentre) {
+TEST_F(ImageFilters, ZoomflipPushesOrZoomsAndRotcenterGrowsTheNewPicture) {
   DrawnAt("zoomflip", {1000, 2}, 250);  // 16 px from the right edge
   EXPECT_EQ(std::tuple(At(47, 3), At(48, 3)), std::tuple(kOld, kNew));
   auto zoom = DrawnAt("zoomflip", {1000, 4}, 999);
   EXPECT_EQ(At(0, 0), kNew);
   DrawAt(*zoom, 100);  // before the start: still the old picture
   EXPECT_EQ(At(32, 16), kOld);
-}
 
-TEST_F(ImageFilters, RotcenterGrowsTheNewPictureToFullSize) {
   auto turn = DrawnAt("rotcenter", {1000, 0}, 0);
   EXPECT_EQ(At(32, 16), kOld) << "nothing has grown yet";
   DrawAt(*turn, 500);  // half size, half a turn
