@@ -115,9 +115,8 @@ TEST_F(BgAnime, ControlsAndATableThatWouldSpin) {
   EXPECT_EQ(effect->Command({2}), 0);
   EXPECT_EQ(effect->Query({0}), kBgAnimePaused);
 
-  int code = 0;
-  EXPECT_EQ(Make("bg_anime", {Word(&anim), 0, 0, 0, 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgAnimeBadArguments);
+  EXPECT_EQ(effects.Create("bg_anime")->Setup(&timers, Item(), {Word(&anim), 0, 0, 0, 0, 0}),
+            kBgAnimeBadArguments);
 }
 
 }  // namespace

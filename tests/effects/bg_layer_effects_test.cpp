@@ -1,7 +1,5 @@
-// The layer effects at fixed clock steps on coordinate-coded pictures: the view a zoom shows,
-// eased time, the end state of a zero duration, the path walker and the blur's pixels; which
-// source pixel each redrawn work pixel shows, the fade envelope's states, counted periods and the
-// partner cross-fade.
+// The layer effects at fixed clock steps on coordinate-coded pictures: which source pixel each
+// redrawn work pixel shows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,11 +18,20 @@
 namespace bw {
 namespace {
 
+using test::Coded;
 using test::CodedX;
 using test::CodedY;
 using test::PixelAt;
 
-class BgTransform : public test::LayerEffectRig {};
+class BgTransform : public test::LayerEffectRig {
+ protected:
+  // The code of a set-up that must be refused.
+  int Refused(const char* keyword, ArgWords words) {
+    int code = 0;
+    EXPECT_EQ(Make(keyword, words, &code), nullptr) << keyword;
+    return code;
+  }
+};
 
 // Scroll position of the layer's picture.
 std::pair<int32_t, int32_t> Scroll(CompositionLayer& layer) {
@@ -40,13 +47,6 @@ TEST(BgEase, HalfwayAtSeventyOneAndTwentyNinePercent) {
   EXPECT_GE(EasedProgress(300, 1000, -2.0), 0.5);
   EXPECT_DOUBLE_EQ(EasedProgress(250, 1000, 0.0), 0.25);
   EXPECT_DOUBLE_EQ(EasedProgress(999, 1000, 0.0), 1.0) << "near the end counts as the end";
-}
-
-// A view pushed back inside from the far edge shows in the zoom command's test.
-TEST(BgZoomView, StaysInsideThePicture) {
-  EXPECT_EQ(ZoomView(128, 64, 10, 10, 0.5), (Rect{0, 0, 128, 64})) << "wider than the picture";
-  EXPECT_EQ(ZoomView(128, 64, 300, 200, 0.5), (Rect{0, 0, 128, 64}))
-      << "wider, centred beyond the far edge";
 }
 
 TEST_F(BgTransform, ZoomMovesTheViewFromClockZero) {
@@ -69,14 +69,15 @@ TEST_F(BgTransform, ZoomMovesTheViewFromClockZero) {
   EXPECT_EQ(View(), (Rect{0, 16, 64, 48}));
 }
 
-TEST_F(BgTransform, ZoomRefusalsAndZeroDuration) {
-  int code = 0;
-  EXPECT_EQ(Make("bg_zoom", {0, 0, Word("2"), 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgEndStateApplied);
+// A view pushed back inside from the far edge shows in the zoom command's test.
+TEST_F(BgTransform, ZoomRefusalsZeroDurationAndViewsInsideThePicture) {
+  EXPECT_EQ(ZoomView(128, 64, 10, 10, 0.5), (Rect{0, 0, 128, 64})) << "wider than the picture";
+  EXPECT_EQ(ZoomView(128, 64, 300, 200, 0.5), (Rect{0, 0, 128, 64}))
+      << "wider, centred beyond the far edge";
+  EXPECT_EQ(Refused("bg_zoom", {0, 0, Word("2"), 0, 0}), kBgEndStateApplied);
   EXPECT_EQ(View(), (Rect{0, 0, 64, 32}));
   for (const char* bad : {"0", "-2"}) {
-    EXPECT_EQ(Make("bg_zoom", {0, 0, Word(bad), 0, 100}, &code), nullptr);
-    EXPECT_EQ(code, kBgZoomBadArguments) << bad;
+    EXPECT_EQ(Refused("bg_zoom", {0, 0, Word(bad), 0, 100}), kBgZoomBadArguments) << bad;
   }
   OffscreenLayer plain;
   ASSERT_EQ(plain.Create(8, 8, 32, false), kLayerDone);
@@ -119,9 +120,7 @@ TEST_F(BgTransform, RotTurnsFromTheLayersState) {
   rot->Stop();
   ASSERT_TRUE(Composition().GetRotation(&x, &y, &angle, &scale));
   EXPECT_EQ(angle, 128);
-  int code = 0;
-  EXPECT_EQ(Make("bg_rot", {0, 0, 0, Word("0.5"), 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgEndStateApplied);
+  EXPECT_EQ(Refused("bg_rot", {0, 0, 0, Word("0.5"), 0, 0}), kBgEndStateApplied);
 }
 
 TEST_F(BgTransform, PanimeWalksRecordsAndLoops) {
@@ -158,12 +157,9 @@ TEST_F(BgTransform, PanimeShortRecordsDoOnePassPerUpdate) {
   EXPECT_EQ(pan->Update(5000), kTaskStepContinue);
   EXPECT_EQ(Scroll(Composition()).first % 10, 0);
   timers.Clear();
-  int code = 0;
-  EXPECT_EQ(Make("bg_panime", {Word("P3,4"), 0, 65535, 0, 0, 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgEndStateApplied);
+  EXPECT_EQ(Refused("bg_panime", {Word("P3,4"), 0, 65535, 0, 0, 0, 0}), kBgEndStateApplied);
   EXPECT_EQ(Scroll(Composition()), std::make_pair(3, 4));
-  EXPECT_EQ(Make("bg_panime", {Word("P3,4 #"), 100, 65535, 0, 0, 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgPanimeRefused);
+  EXPECT_EQ(Refused("bg_panime", {Word("P3,4 #"), 100, 65535, 0, 0, 0, 0}), kBgPanimeRefused);
 }
 
 TEST_F(BgTransform, BlurZoomPixelsAndTrail) {
@@ -216,18 +212,15 @@ TEST_F(BgTransform, BlurTurnsAndReadsPointLists) {
   (void)blur->Update(250);  // halfway along the first of two segments: zoom 2 about (10, 0)
   EXPECT_EQ(PixelAt(Work(), 0, 0), test::Coded(5, 0));
   timers.Clear();
-  int code = 0;
-  EXPECT_EQ(Make("bg_blur", {Word("(1,1,1)"), 0, 1000, 255}, &code), nullptr);
-  EXPECT_EQ(code, kBgBlurFewPoints);
+  EXPECT_EQ(Refused("bg_blur", {Word("(1,1,1)"), 0, 1000, 255}), kBgBlurFewPoints);
 }
-
-using test::Coded;
 
 constexpr uint32_t kFill = 0xFF0000FE;
 
-class BgWave : public test::LayerEffectRig {};
+using BgWave = BgTransform;
 
-TEST(BgFadeEnvelope, FadesFromTheLevelReachedAndZeroFadesAreInstant) {
+TEST_F(BgWave, TheFadeEnvelopeFadesFromTheLevelReachedAndRastShiftsRows) {
+  // The envelope fades from the level reached; zero fades are instant.
   FadeEnvelope e;
   bool done = false;
   e.Set(1000, 0, 1000, 1000);
@@ -249,9 +242,7 @@ TEST(BgFadeEnvelope, FadesFromTheLevelReachedAndZeroFadesAreInstant) {
   // Amplitude times time passes 32 bits.
   e.Set(40000, 0, 100000, 1);
   EXPECT_EQ(e.Step(60000, &done), 24000);
-}
 
-TEST_F(BgWave, RastShiftsRowsAndKeepsOrFillsTheRest) {
   for (int fill : {0, 1}) {
     // Amplitude 8, a wave every 32 rows: row 0 moves left by 8, row 8 stays, row 16 moves
     // right by 8.
@@ -272,19 +263,16 @@ TEST_F(BgWave, RastShiftsRowsAndKeepsOrFillsTheRest) {
 }
 
 TEST_F(BgWave, RastRefusals) {
-  int code = 0;
   // Rows and period of 0 are taken as 1.
   DisplayEffect* rast = Make("bg_rast", {4, 0, 0, 0, 0, 0, 0, 0});
   ASSERT_NE(rast, nullptr);
   EXPECT_EQ(rast->Update(3), kTaskStepContinue);
-  EXPECT_EQ(Make("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgWaveHasWorkSurface);
+  EXPECT_EQ(Refused("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}), kBgWaveHasWorkSurface);
   timers.Clear();
   ImageSurface small;
   test::FillCoded(small, 32, 16);
   (void)Composition().SetBackgroundImage(&small, 0, 0, true);
-  EXPECT_EQ(Make("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgWavePictureSmaller);
+  EXPECT_EQ(Refused("bg_rast", {4, 8, 100, 0, 0, 0, 0, 0}), kBgWavePictureSmaller);
   EXPECT_EQ(Composition().GetWorkSurface(), nullptr) << "a refused set-up leaves no work surface";
 
   // A picture that goes while the effects run ends them; they read it no more.
@@ -300,8 +288,8 @@ TEST_F(BgWave, RastRefusals) {
   }
 }
 
-TEST(BgHazeTable, OneTripleIsThatSineWave) {
-  TrigTables trig;
+TEST_F(BgWave, HazeTablesDisplaceRowsAndBadWavesAreRefused) {
+  // One triple is that sine wave.
   const std::vector<int32_t> table = BgHazeEffect::BuildTable(trig, {{1, 0, 65536}}, 512);
   ASSERT_EQ(table.size(), 512u);
   EXPECT_EQ(std::tuple(table[0], table[128], table[384]), std::tuple(0, 65536, -65536));
@@ -310,9 +298,6 @@ TEST(BgHazeTable, OneTripleIsThatSineWave) {
   EXPECT_EQ(std::tuple(waves[1].k, waves[1].amplitude), std::tuple(4, 0));
   EXPECT_EQ(ParseWaveText("1,2,3", waves), 0u);
   EXPECT_EQ(ParseWaveText("\x81(1,2,3", waves), 0u) << "a trail byte is no bracket";
-}
-
-TEST_F(BgWave, HazeDisplacesRowsAndRefusesBadWaves) {
   // Phase 128 of k 0 is a constant wave: every row takes the row 16 below, 16 to the right.
   for (int fill : {0, 1}) {
     DisplayEffect* haze = Make("bg_haze", {Word("(0,128,16)"), 64, 1000, 0, 0, 0, fill, 0});
@@ -329,13 +314,11 @@ TEST_F(BgWave, HazeDisplacesRowsAndRefusesBadWaves) {
   EXPECT_EQ(PixelAt(Work(), 40, 10), kFill);
   timers.Clear();
 
-  int code = 0;
   for (auto [text, n] : {std::pair{"(0,128,16)", 0}, {"(0,128,16)", -4}, {"1,2,3", 64}}) {
-    EXPECT_EQ(Make("bg_haze", {Word(text), n, 1000, 0, 0, 0, 0, 0}, &code), nullptr);
-    EXPECT_EQ(code, kBgHazeBadWave) << text << " n " << n;
+    EXPECT_EQ(Refused("bg_haze", {Word(text), n, 1000, 0, 0, 0, 0, 0}), kBgHazeBadWave)
+        << text << " n " << n;
   }
-  EXPECT_EQ(Make("bg_haze", {0, 64, 1000, 0, 0, 0, 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgHazeBadWave);
+  EXPECT_EQ(Refused("bg_haze", {0, 64, 1000, 0, 0, 0, 0, 0}), kBgHazeBadWave);
 }
 
 TEST_F(BgWave, LoopScrollsWrapsAndCountsPeriods) {
@@ -361,21 +344,17 @@ TEST_F(BgWave, LoopScrollsWrapsAndCountsPeriods) {
   EXPECT_EQ(loop->Update(6000), kBgLoopCountDone);
   timers.Clear();
 
-  int code = 0;
   ImageSurface narrow;
   test::FillCoded(narrow, 32, 64);
   (void)Composition().SetBackgroundImage(&narrow, 0, 0, true);
-  EXPECT_EQ(Make("bg_loop", {0, 1000, 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgLoopPictureNarrower);
+  EXPECT_EQ(Refused("bg_loop", {0, 1000, 0, 0}), kBgLoopPictureNarrower);
 }
 
 TEST_F(BgWave, CrossBlendsWithThePartnerOncePerPeriod) {
   // The pixels below show the rise to the partner; the fall back is read off the level.
   EXPECT_EQ(BgCrossEffect::Level(750, 1000), 128);
 
-  int code = 0;
-  EXPECT_EQ(Make("bg_cross", {1000, 1, 0, 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgCrossNoPartner);
+  EXPECT_EQ(Refused("bg_cross", {1000, 1, 0, 0, 0}), kBgCrossNoPartner);
   OffscreenLayer partner;
   ASSERT_EQ(partner.Create(kWidth, kHeight, 32, true), kLayerDone);
   ASSERT_EQ(layer.SetLinkedLayer(&partner), kLayerDone);
@@ -399,8 +378,7 @@ TEST_F(BgWave, CrossBlendsWithThePartnerOncePerPeriod) {
   ImageSurface small;
   test::FillCoded(small, 32, 16);
   (void)partner.GetCompositionLayer()->SetBackgroundImage(&small, 0, 0, true);
-  EXPECT_EQ(Make("bg_cross", {1000, 1, 0, 0, 0}, &code), nullptr);
-  EXPECT_EQ(code, kBgCrossSizesDiffer);
+  EXPECT_EQ(Refused("bg_cross", {1000, 1, 0, 0, 0}), kBgCrossSizesDiffer);
   timers.Clear();
   (void)layer.SetLinkedLayer(nullptr);
 }

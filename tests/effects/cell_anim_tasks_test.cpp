@@ -1,6 +1,5 @@
-// Cell images and the tasks that step them on a virtual clock, a mouth that follows a voice, and
-// HVA sequences on a sprite: once, held, for ever, chained, caught up, delayed and paused; frame
-// offsets as the signed halves of the third word.
+// Cell images and their tasks, a mouth that follows a voice, and HVA sequences on a sprite, on a
+// virtual clock.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -94,25 +93,8 @@ class CellTest : public SpriteEffectRig {
   CellImage image;
 };
 
-TEST_F(CellTest, SetupCutsTheStripAndChecksItsArguments) {
-  auto wide = std::make_unique<ImageSurface>();
-  (void)wide->Create(100, 4, 32, kImagePlain);
-  EXPECT_EQ(image.SetImage(wide.get(), Layout(3, 50)), kCellDone);
-  EXPECT_EQ(image.CellWidth(), 33) << "the remainder column is never shown";
-
-  EXPECT_EQ(image.Setup(Layout(0, 50)), kCellBadArgument) << "no cells would divide by zero";
-  EXPECT_EQ(image.Setup(Layout(3, 0)), kCellBadArgument) << "nor may the interval be 0";
-  EXPECT_EQ(image.CellWidth(), 33) << "a refused set-up keeps the strip as it was";
-  (void)wide->SetColorKeyRgb(1, 2, 3);
-  CellLayout keyed = Layout(4, 50);
-  keyed.background = kCellBackgroundBlend;
-  ASSERT_EQ(image.SetImage(wide.get(), keyed), kCellDone);
-  EXPECT_EQ(image.BackgroundMode(), kCellBackgroundCopy) << "a key copies whatever the flag";
-  EXPECT_NE(image.Backing(), nullptr);
-}
-
-// Each refusal answers its own code, and a switch takes only a picture of the strip's shape.
-TEST_F(CellTest, RefusalsAnswerTheirOwnCodesAndASwitchKeepsTheShape) {
+TEST_F(CellTest, RefusalsAnswerTheirOwnCodesASwitchKeepsTheShapeAndSetUpCutsTheStrip) {
+  // Each refusal answers its own code, and a switch takes only a picture of the strip's shape.
   auto strip = Strip(3), same = Strip(3), narrower = Strip(2);
   ImageSurface shallow;
   ASSERT_EQ(shallow.Create(3 * kCellW, 4, 8, kImagePlain), kSurfaceDone);
@@ -144,6 +126,21 @@ TEST_F(CellTest, RefusalsAnswerTheirOwnCodesAndASwitchKeepsTheShape) {
   Paint(*same, kCellW, 0, kCellW, 4, CellColour(3));
   image.DrawCell(1, nullptr, nullptr);
   EXPECT_EQ(Shown(), 3) << "cells come from the picture switched to";
+
+  auto wide = std::make_unique<ImageSurface>();
+  (void)wide->Create(100, 4, 32, kImagePlain);
+  EXPECT_EQ(image.SetImage(wide.get(), Layout(3, 50)), kCellDone);
+  EXPECT_EQ(image.CellWidth(), 33) << "the remainder column is never shown";
+
+  EXPECT_EQ(image.Setup(Layout(0, 50)), kCellBadArgument) << "no cells would divide by zero";
+  EXPECT_EQ(image.Setup(Layout(3, 0)), kCellBadArgument) << "nor may the interval be 0";
+  EXPECT_EQ(image.CellWidth(), 33) << "a refused set-up keeps the strip as it was";
+  (void)wide->SetColorKeyRgb(1, 2, 3);
+  CellLayout keyed = Layout(4, 50);
+  keyed.background = kCellBackgroundBlend;
+  ASSERT_EQ(image.SetImage(wide.get(), keyed), kCellDone);
+  EXPECT_EQ(image.BackgroundMode(), kCellBackgroundCopy) << "a key copies whatever the flag";
+  EXPECT_NE(image.Backing(), nullptr);
 }
 
 TEST_F(CellTest, CellsReplaceEachOtherOverTheKeptBackground) {
@@ -197,18 +194,15 @@ TEST_F(CellTest, PausesHoldThePlaceInTheCycle) {
   ASSERT_EQ(image.SetImage(strip.get(), Layout(4, 100)), kCellDone);
   FrameAnimTask* task = Animate(0, 0);
   task->RequestPause();
-  At(1000);
-  At(1500);
+  At(1000, 1500);
   EXPECT_EQ(task->CurrentCell(), -1) << "a pause before the first update holds the start";
   task->RequestResume();
   At(1600);
   EXPECT_EQ(task->CurrentCell(), 0) << "the animation starts from its beginning";
   task->RequestPause();
-  At(1660);
-  At(3000);
+  At(1660, 3000);
   task->RequestResume();
-  At(5000);
-  At(5040);
+  At(5000, 5040);
   EXPECT_EQ(task->CurrentCell(), 1) << "60 ms before the pause and 40 after";
 }
 

@@ -1,7 +1,5 @@
-// The effect bases and the keyword registries: the priority hooks, low-spec disarming, the resume
-// that moves an effect's own clock; built-in records, look-ups, creation with set-up, and plug-in
-// libraries loaded as native shared objects. The unsupported slots' answer is every keyword's to
-// give through the natives.
+// The effect bases and the keyword registries, built-in and loaded from native plug-ins. The
+// unsupported slots' answer is every keyword's to give through the natives.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -109,24 +107,15 @@ class CountedFilter final : public FilterEffect {
   int* deleted_;
 };
 
-int effectsDeleted = 0;
-int filtersDeleted = 0;
-int initialised = 0;
-int finalised = 0;
+int effectsDeleted = 0, filtersDeleted = 0, initialised = 0, finalised = 0;
 std::unique_ptr<DisplayEffect> MakeEffect(uint32_t) {
   return std::make_unique<CountedEffect>(&effectsDeleted);
-}
-std::unique_ptr<DisplayEffect> MakeOtherEffect(uint32_t) {
-  return nullptr;
 }
 std::unique_ptr<FilterEffect> MakeFilter(uint32_t) {
   return std::make_unique<CountedFilter>(&filtersDeleted);
 }
 int ZoomCommand(ArgWords args) {
   return args.Int(0) * 100 + args.Int(1) * 10 + args.Int(2);
-}
-int ZoomAdapter(ArgList args) {
-  return ZoomCommand(args);
 }
 
 class EffectRegistries : public ::testing::Test {
@@ -137,8 +126,12 @@ class EffectRegistries : public ::testing::Test {
 
 TEST_F(EffectRegistries, LookUpsTakeTheFirstRecordAndFailedSetUpsReleaseTheObject) {
   DcpPluginManager effects;
-  EXPECT_EQ(effects.Register(MakeEffect, "bg_zoom", 0, ZoomAdapter, ZoomCommand, 0), kRegistered);
-  EXPECT_EQ(effects.Register(MakeOtherEffect, "bg_zoom", 0, nullptr, nullptr, 7), kRegistered)
+  EXPECT_EQ(effects.Register(
+                MakeEffect, "bg_zoom", 0, [](ArgList a) { return ZoomCommand(a); }, ZoomCommand, 0),
+            kRegistered);
+  EXPECT_EQ(effects.Register([](uint32_t) -> std::unique_ptr<DisplayEffect> { return nullptr; },
+                             "bg_zoom", 0, nullptr, nullptr, 7),
+            kRegistered)
       << "duplicates are not refused";
   EXPECT_EQ(effects.Register(nullptr, "bg_rot", 0, nullptr, nullptr, 0), kRegisterIncomplete);
   EXPECT_EQ(effects.Register(MakeEffect, nullptr, 0, nullptr, nullptr, 0), kRegisterIncomplete);

@@ -1,8 +1,8 @@
-// The argument and path texts: the argument readers and the point lists, table-driven; motion
-// paths on a layer and on a sprite, the swings, the end state, and the natural spline against a
-// dense reference; the seed corpora of the fuzz targets that read such texts.
+// The argument and path texts, their readers and the fuzz targets' seeds; the natural spline
+// against a dense reference.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "effects/arg_cursor.h"
@@ -16,21 +16,19 @@
 namespace bw {
 namespace {
 
-struct IntCase {
-  const char* text;
-  int code;
-  int32_t value;
-  char next;  // where the cursor stands after reading
-};
-
 TEST(ArgCursor, ReadIntTakesHexBinaryAndDecimalModulo32Bits) {
-  const IntCase cases[] = {
+  struct Case {
+    const char* text;
+    int code;
+    int32_t value;
+    char next;  // where the cursor stands after reading
+  } const cases[] = {
       {"0x1F", kArgRead, 31, 0},      {"0b101", kArgRead, 5, 0},   {" (-12),3", kArgRead, -12, ')'},
       {"x", kArgNotNumber, 7, 'x'},   {"0x", kArgRead, 0, 0},      {"-0xff", kArgRead, -255, 0},
       {"4294967297", kArgRead, 1, 0}, {"12ab", kArgRead, 12, 'a'}, {"0b102", kArgRead, 2, '2'},
       {"", kArgNotNumber, 7, 0},
   };
-  for (const IntCase& c : cases) {
+  for (const Case& c : cases) {
     ArgCursor cursor(c.text);
     int32_t value = 7;
     EXPECT_EQ(cursor.ReadInt(&value), c.code) << c.text;
@@ -83,7 +81,7 @@ TEST(ArgCursor, WordsKeepTwoByteCharactersWhole) {
   EXPECT_EQ(separators.SkipSeparators(), 'z');
 }
 
-TEST(PathNumbers, SignedReadersNeedADigitAndSaturate) {
+TEST(PathNumbers, SignedReadersSaturateAndPointTriplesNeedBothCoordinates) {
   const char* text = "+42,";
   int32_t value = 0;
   ASSERT_TRUE(ParseSignedInt(&text, &value));
@@ -94,9 +92,7 @@ TEST(PathNumbers, SignedReadersNeedADigitAndSaturate) {
   const char* huge = "99999999999";
   ASSERT_TRUE(ParseSignedInt(&huge, &value));
   EXPECT_EQ(value, INT32_MAX);
-}
 
-TEST(ParsePointTriples, ReadsTriplesAndRefusesIncompletePoints) {
   std::vector<double> points;
   EXPECT_EQ(ParsePointTriples("(1,2,0.5) (3, 4)(0x10,-5,2)", points), 3);
   EXPECT_EQ(points, (std::vector<double>{1, 2, 0.5, 3, 4, 1.0, 16, -5, 2, 0, 0, 0}));
@@ -108,34 +104,40 @@ TEST(ParsePointTriples, ReadsTriplesAndRefusesIncompletePoints) {
       << "a kana's trail byte is no point";
 }
 
-// The seed corpora of the argument-text and path-text fuzz targets: texts as game scripts write
-// them.
-std::vector<uint8_t> Text(const std::string& text) {
-  return {text.begin(), text.end()};
-}
-
-TEST(EffectArgsFuzzSeeds, MatchTheCommittedCorpus) {
-  test::FuzzSeeds seeds;
-  seeds["points"] = Text("(0,0,1.0)(320,240,1.5) (0x40,-8)");
-  seeds["haze"] = Text("(1,0,10)");
-  seeds["path_layer"] = Text("c 500 l 2000 r A2.0 S i !u");
-  seeds["path_sprite"] = Text("O0 300 O255p0,-20 t100,400 M10 >3]2 L20 $3 %1 F z o5,5");
-  seeds["path_numbers"] = Text("P-100,+50 Z0.5 R0.25 -2 +3 <1 >1 [2 ^1 _1 B N");
-  seeds["path_random_backwards"] = Text("t400,100 c");
-  seeds["decimals"] = Text("-2.5 2. 0x1F 0b101 -12 x 0x");
-  seeds["kana"] = Text("\x83\x41(1,2)\x83(3,4)");
-  test::CheckOrWriteFuzzSeeds("effect_args", seeds);
-}
-
-TEST(PathTextFuzzSeeds, MatchTheCommittedCorpus) {
-  test::FuzzSeeds seeds;
-  seeds["move"] = Text("(100,20,255)(300,-40,128)(0x40,0b101,0)");
-  seeds["one_point"] = Text("(10,20,255)");
-  seeds["zoom"] = Text("(128,1.5,255)(-256,0.25,64)");
-  seeds["short_groups"] = Text("(5)(6,7)()(,,)");
-  seeds["trail_byte"] = Text("(1,2,3)\x83\x28(4,5,6)\x83");
-  seeds["long_word"] = Text("(1,123456789012345678901234567890123.5,9)(-2147483648,2147483647,-1)");
-  test::CheckOrWriteFuzzSeeds("path_text", seeds);
+// The seed corpora of the fuzz targets that read texts as game scripts write them: argument
+// texts, path texts and the parts' files.
+TEST(TextFuzzSeeds, MatchTheCommittedCorpora) {
+  const std::map<std::string, std::map<std::string, std::string>> corpora = {
+      {"effect_args",
+       {{"points", "(0,0,1.0)(320,240,1.5) (0x40,-8)"},
+        {"haze", "(1,0,10)"},
+        {"path_layer", "c 500 l 2000 r A2.0 S i !u"},
+        {"path_sprite", "O0 300 O255p0,-20 t100,400 M10 >3]2 L20 $3 %1 F z o5,5"},
+        {"path_numbers", "P-100,+50 Z0.5 R0.25 -2 +3 <1 >1 [2 ^1 _1 B N"},
+        {"path_random_backwards", "t400,100 c"},
+        {"decimals", "-2.5 2. 0x1F 0b101 -12 x 0x"},
+        {"kana", "\x83\x41(1,2)\x83(3,4)"}}},
+      {"path_text",
+       {{"move", "(100,20,255)(300,-40,128)(0x40,0b101,0)"},
+        {"one_point", "(10,20,255)"},
+        {"zoom", "(128,1.5,255)(-256,0.25,64)"},
+        {"short_groups", "(5)(6,7)()(,,)"},
+        {"trail_byte", "(1,2,3)\x83\x28(4,5,6)\x83"},
+        {"long_word", "(1,123456789012345678901234567890123.5,9)(-2147483648,2147483647,-1)"}}},
+      {"sp_parts",
+       {{"static", "// arm\r\n*ARM.WGX\r\n  100,50\r\n"},
+        {"path",
+         "*ARM.WGX\n0,0,255,1.0,0\nt 200\nl 1,2,3,4\na 2.5\nf\ns\nc 4,4\n"
+         "100,,128,2.0,0.25\nb\ns 0\n,,,0\n"},
+        {"loop", "$SKY.WGX, 1, 2, 20, 200, 1, 400\nignored\n#n\n5,5\n*ARM.WGX\n,3\n"},
+        {"hidden", "#s\n*ARM.WGX\n0,0\n#e\n*ARM.WGX\n#n\n1,1\n"},
+        {"faults", "*ARM.WGX\nt\nf\n0,0\nt 0\n99999999999999999999,-1e400\n"}}},
+  };
+  for (const auto& [target, texts] : corpora) {
+    test::FuzzSeeds seeds;
+    for (const auto& [name, text] : texts) seeds[name] = {text.begin(), text.end()};
+    test::CheckOrWriteFuzzSeeds(target, seeds);
+  }
 }
 
 // A 640 x 480 layer showing a 1280 x 720 picture, and a sprite at (100, 50) in it.

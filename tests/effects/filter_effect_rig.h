@@ -27,15 +27,12 @@ class FilterEffectRig : public ::testing::Test {
     RegisterApplicationKeywords(transitions, effects);
     RegisterScriptHostKeywords(transitions, effects, &random);
   }
-  // A filter of the registry set up on target with words; null when refused (code in *code).
-  std::unique_ptr<FilterEffect> Make(const char* keyword, ArgWords words, int* code = nullptr,
-                                     SurfaceLayer* target = nullptr) {
+  // A filter of the registry set up on the layer with words; null when refused.
+  std::unique_ptr<FilterEffect> Make(const char* keyword, ArgWords words) {
     std::unique_ptr<FilterEffect> filter(transitions.Create(keyword));
     EXPECT_NE(filter, nullptr) << keyword;
     if (!filter) return nullptr;
-    const int rc = filter->SetUp(target ? target : &layer, words);
-    if (code) *code = rc;
-    return rc == kFilterSetUpDone ? std::move(filter) : nullptr;
+    return filter->SetUp(&layer, words) == kFilterSetUpDone ? std::move(filter) : nullptr;
   }
 
   struct SetUpCase {

@@ -1,7 +1,4 @@
-// The movie effects on the scripted movie. "bg_movie": the frame surface as the layer's picture,
-// the commands and their states, the loop at the end, and the set-up's refusals. "sp_movie": shown
-// in the layer until it stops, the loop flag and its command, and the answers without movie
-// libraries.
+// The movie effects "bg_movie" and "sp_movie" on a scripted movie.
 #include <string>
 #include <vector>
 
@@ -142,7 +139,7 @@ TEST_F(BgMovie, PlaysIntoTheLayerPictureLoopsAndTakesCommandsByState) {
 
 using SpMovie = MovieEffectRig;
 
-TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
+TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEndAndBothEffectsRefuse) {
   auto* effect =
       Started<SpMovieEffect>(&layer, {Word("OP.MPG"), 1, 30, 40, 7, 0, 0}, kSpMovieSetUp);
   ASSERT_NE(effect, nullptr);
@@ -166,9 +163,7 @@ TEST_F(SpMovie, PlaysInTheLayerUntilTheMovieStopsOrLetsALoopEnd) {
   script.state = -1;
   At(300);
   EXPECT_EQ(timers.Count(), 0u) << "an error ends the effect";
-}
 
-TEST_F(SpMovie, BothEffectsRefuseWhatTheyCannotPlay) {
   BgMovieEffect bg;
   SpMovieEffect sp;
   EXPECT_EQ(bg.Start(&timers, &layer, {Word("OP.TXT")}), kBgMovieBadExtension);

@@ -15,10 +15,7 @@ namespace bw::test {
 namespace {
 
 std::vector<uint8_t> Picture(uint32_t w, uint32_t h, int depth = 24) {
-  tools::WgxPicture p;
-  p.depth = depth;
-  p.width = w;
-  p.height = h;
+  tools::WgxPicture p{depth, w, h, {}, {}, 0, 0, {}};
   for (uint32_t i = 0; i < w * h; ++i) p.pixels.push_back(depth == 8 ? i % 4 : 0x010203 * i);
   if (depth == 8) p.palette = {0x112233, 0x445566, 0x778899, 0xAABBCC};
   return tools::WriteWgx(p);
@@ -40,12 +37,15 @@ class Overlays : public SpriteEffectRig {
   void TearDown() override { timers.Clear(); }
   CompositionLayer* A() { return below.GetCompositionLayer(); }
   CompositionLayer* B() { return above.GetCompositionLayer(); }
-  // Sets the keyword's effect up on the lower layer; null when refused (code in *code).
-  DisplayEffect* Start(const char* keyword, ArgList words, int* code = nullptr) {
+  // Sets the keyword's effect up on the lower layer; null when refused.
+  DisplayEffect* Start(const char* keyword, ArgList words) {
     std::unique_ptr<DisplayEffect> effect(effects.Create(keyword));
     const int rc = effect->Setup(&timers, static_cast<SurfaceLayer*>(&below), words);
-    if (code) *code = rc;
     return rc == 0 ? test::HandOver(timers, std::move(effect)) : nullptr;
+  }
+  // The code of a set-up on the lower layer that must be refused.
+  int Refused(const char* keyword, ArgList words) {
+    return effects.Create(keyword)->Setup(&timers, static_cast<SurfaceLayer*>(&below), words);
   }
   std::pair<int32_t, int32_t> OffsetOf(CompositionLayer* composition) {
     int32_t x = 0, y = 0;
@@ -75,7 +75,6 @@ TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
   EXPECT_EQ(A()->GetWorkSurface(), nullptr);
   EXPECT_EQ(B()->GetWorkSurface(), nullptr);
 
-  int code = 0;
   OffscreenLayer lonely;
   ASSERT_EQ(lonely.Create(8, 8, 32, true), kLayerDone);
   std::unique_ptr<DisplayEffect> refused = effects.Create("quake");
@@ -83,8 +82,7 @@ TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
             kOverlayBadArguments)
       << "no link";
   ScreenOverlay::SetRandom(nullptr);
-  EXPECT_EQ(Start("quake", {0, 10, 10, 0, 0, 0, 1, 1}, &code), nullptr);
-  EXPECT_EQ(code, kOverlayRefused) << "no random source";
+  EXPECT_EQ(Refused("quake", {0, 10, 10, 0, 0, 0, 1, 1}), kOverlayRefused) << "no random source";
   ScreenOverlay::SetRandom(&random);
 
   // Random shaking over 1000 ms, weakening to nothing.
@@ -102,23 +100,19 @@ TEST_F(Overlays, QuakeShakesWithinItsAmplitudeAndRestores) {
   // A sine shake through the work surface until a stop at the end of a period.
   DisplayEffect* sine = Start("quake", {-400, 6, 0, 0, 0, 1, 1, 1});
   ASSERT_NE(sine, nullptr);
-  At(1100);
-  At(1200);
+  At(1100, 1200);
   EXPECT_TRUE(A()->IsTransformed()) << "the shifted picture is drawn into the work surface";
   EXPECT_EQ(sine->Command({0}), 0);
   At(1400);
   EXPECT_NE(timers.FindById(kTaskKindScreenOverlay), nullptr) << "the period runs out first";
-  At(1500);
-  At(1501);
+  At(1500, 1501);
   EXPECT_EQ(timers.FindById(kTaskKindScreenOverlay), nullptr);
   EXPECT_FALSE(A()->IsTransformed());
   EXPECT_EQ(OffsetOf(A()), std::pair(3, 4));
 }
 
 TEST_F(Overlays, NoiseCopiesItsPictureAndSwitchesVisibility) {
-  int code = 0;
-  EXPECT_EQ(Start("noise", {128, 5, 1, 1}, &code), nullptr);
-  EXPECT_EQ(code, kOverlayNoPicture) << "no noise picture";
+  EXPECT_EQ(Refused("noise", {128, 5, 1, 1}), kOverlayNoPicture) << "no noise picture";
   game.dir().WriteFile("SYS/NOISE.WGX",
                        Picture(5, 3, 8));  // an 8-bit picture is widened to 32 bits
   auto* noise = static_cast<NoiseOverlay*>(Start("noise", {128, 5, 0, 1}));
@@ -145,9 +139,7 @@ TEST_F(Overlays, NoiseCopiesItsPictureAndSwitchesVisibility) {
 }
 
 TEST_F(Overlays, ParticlesStepEnterAndDrainAfterAStop) {
-  int code = 0;
-  EXPECT_EQ(Start("paper", {0}, &code), nullptr);
-  EXPECT_EQ(code, kOverlayBadArguments) << "no particles";
+  EXPECT_EQ(Refused("paper", {0}), kOverlayBadArguments) << "no particles";
   for (int i = 0; i < 8; ++i)
     game.dir().WriteFile("SYS/PAPER_" + std::to_string(i) + ".WGX", Picture(48, 4));
   auto* paper = static_cast<ParticleOverlay*>(Start("paper", {6, 1, 2, 1, Word("0.1"), 1, 1}));

@@ -1,9 +1,6 @@
 // Label: optimised
-// The ripple's frames against a pixel-by-pixel reference that blends the two samples of every
-// pixel where they lie, reflected and clamped into the pictures: odd sizes, centres in the middle,
-// in a corner and near an edge, amplitudes that throw samples past every edge, pictures of other
-// pitches placed apart, partial areas, frames far taller than the rows the ripple keeps blended,
-// and every kernel set (plain, eight-wide, four-wide).
+// The ripple's frames against a pixel-by-pixel reference, for odd sizes, centres, amplitudes,
+// pitches, partial areas and tall frames, under every kernel set.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -85,10 +85,12 @@ class SpriteEffectRig : public ::testing::Test {
   }
   // A sprite the test owns (an effect that takes one over is handed a released pointer).
   Sprite* NewSprite() { return sprites.emplace_back(std::make_unique<Sprite>()).get(); }
-  // Runs the service at the clock time ms.
-  void At(uint32_t ms) {
+  // Runs the service at each clock time in turn.
+  template <typename... Later>
+  void At(uint32_t ms, Later... later) {
     clock.SetMilliseconds(ms);
     timers.RunDue(0);
+    if constexpr (sizeof...(later) > 0) At(static_cast<uint32_t>(later)...);
   }
   // Writes a 32-bit WGX picture into the game folder; the pixels are top-down 0xAARRGGBB.
   void WritePicture(const std::string& relative, int32_t w, int32_t h,
@@ -98,12 +100,8 @@ class SpriteEffectRig : public ::testing::Test {
       RegisterBuiltinLoaders(*loaders);
       publishedLoaders = std::make_unique<ScopedGlobal<ImageLoaderManager>>(loaders.get());
     }
-    tools::WgxPicture picture;
-    picture.depth = 32;
-    picture.width = static_cast<uint32_t>(w);
-    picture.height = static_cast<uint32_t>(h);
-    picture.pixels = std::move(pixels);
-    const std::vector<uint8_t> bytes = tools::WriteWgx(picture);
+    const std::vector<uint8_t> bytes =
+        tools::WriteWgx({32, uint32_t(w), uint32_t(h), std::move(pixels), {}, 0, 0, {}});
     game.dir().WriteFile(relative, std::string(bytes.begin(), bytes.end()));
   }
   // The colour (no alpha) the layer shows at (x, y) once it has redrawn what changed.

@@ -1,7 +1,5 @@
-// The sprite fades on a virtual clock from 0. "sp_fade": fades, delays, moves, finishing, pausing,
-// the hooks. "sp_cfade": the overlapping blend against a per-pixel reference, the opacity fades of
-// pictures apart, a missing or off-layer picture, the refusals. "sp_gfade": the hard edge, the
-// soft edge from below (direction 7), the end states.
+// The sprite fades "sp_fade", "sp_cfade" (its blend against a per-pixel reference) and "sp_gfade"
+// on a virtual clock from 0.
 #include <cmath>
 
 #include "effects/sp_cfade_effect.h"
@@ -19,13 +17,18 @@ class SpFade : public SpriteEffectRig {
   SpFadeEffect* Make(int32_t slots, int32_t remove = 0, int32_t notify = 0) {
     return Started<SpFadeEffect>(nullptr, {slots, remove, notify}, kSpFadeSetUp);
   }
+  // A hidden sprite the test owns.
+  Sprite& Hidden() {
+    Sprite& sprite = *NewSprite();
+    sprite.SetVisible(false);
+    return sprite;
+  }
   RunningHooks hooks;
 };
 
 TEST_F(SpFade, FadesInFromTheClockStartAndEnds) {
   SpFadeEffect* effect = Make(2);
-  Sprite& sprite = *NewSprite();
-  sprite.SetVisible(false);
+  Sprite& sprite = Hidden();
   ASSERT_EQ(effect->Command({1, 0, Word(&sprite), 1000, 0}), kSpFadeTargetSet);
   At(0);
   EXPECT_TRUE(sprite.IsVisible()) << "no delay: shown on the first update";
@@ -44,11 +47,8 @@ TEST_F(SpFade, FadesInFromTheClockStartAndEnds) {
 
 TEST_F(SpFade, DurationsScaleWithTheDistanceAndZeroEndsAtOnce) {
   SpFadeEffect* effect = Make(3);
-  Sprite& half = *NewSprite();
-  Sprite& hidden = *NewSprite();
-  Sprite& opaque = *NewSprite();
+  Sprite &half = *NewSprite(), &hidden = Hidden(), &opaque = *NewSprite();
   half.SetAlpha(128);
-  hidden.SetVisible(false);
   ASSERT_EQ(effect->Command({2, 0, Word(&half), 1000, 0}), 0);
   ASSERT_EQ(effect->Command({2, 1, Word(&hidden), 1000, 0}), 0);
   ASSERT_EQ(effect->Command({1, 2, Word(&opaque), 0, 0}), 0) << "duration 0 counts as 1";
@@ -64,30 +64,31 @@ TEST_F(SpFade, DurationsScaleWithTheDistanceAndZeroEndsAtOnce) {
   EXPECT_EQ(std::pair(half.IsVisible(), half.GetAlpha()), std::pair(false, 255));
 }
 
-TEST_F(SpFade, DelaysAndEasedMoves) {
-  SpFadeEffect* effect = Make(2);
-  Sprite& slow = *NewSprite();
-  Sprite& fast = *NewSprite();
-  slow.SetVisible(false);
-  fast.SetVisible(false);
+TEST_F(SpFade, DelaysAndEasedMovesAlongBothAxes) {
+  SpFadeEffect* effect = Make(3);
+  Sprite &slow = Hidden(), &fast = Hidden(), &both = Hidden();
+  ASSERT_TRUE(both.SetPos(10, 200));
   ASSERT_EQ(effect->Command({1, 0, Word(&slow), 1000, 200, 1, 100, 0, 2}), 0);
   ASSERT_EQ(effect->Command({1, 1, Word(&fast), 1000, 0, 1, 100, 0, -2}), 0);
+  ASSERT_EQ(effect->Command({1, 2, Word(&both), 1000, 0, 1, 110, 0, 0}), 0);
   At(0);
   EXPECT_FALSE(slow.IsVisible()) << "shown only once its delay has run out";
   At(200);
   EXPECT_FALSE(slow.IsVisible());
+  At(500);
+  EXPECT_EQ(std::pair(both.GetX(), both.GetY()), std::pair(60, 100));
   At(700);
   EXPECT_TRUE(slow.IsVisible());
   EXPECT_EQ(slow.GetX(), 25) << "exponent 2: t squared";
   EXPECT_EQ(fast.GetX(), 90) << "exponent -2 at 0.7: 1 - 0.3 squared, truncated";
   EXPECT_EQ(slow.GetAlpha(), 127);
+  At(1000);
+  EXPECT_EQ(std::pair(both.GetX(), both.GetY()), std::pair(110, 0));
 }
 
 TEST_F(SpFade, FinishPutsEveryPendingSpriteAtItsEnd) {
   SpFadeEffect* effect = Make(2, 0, 1);
-  Sprite& in = *NewSprite();
-  Sprite& out = *NewSprite();
-  in.SetVisible(false);
+  Sprite &in = Hidden(), &out = *NewSprite();
   ASSERT_EQ(effect->Command({1, 0, Word(&in), 1000, 5000, 1, 40, 50, 0}), 0);
   ASSERT_EQ(effect->Command({2, 1, Word(&out), 1000, 0}), 0);
   EXPECT_EQ(hooks.lowered, 1) << "once per running period";
@@ -99,64 +100,44 @@ TEST_F(SpFade, FinishPutsEveryPendingSpriteAtItsEnd) {
   EXPECT_EQ(effect->Query(ArgWords()), 0);
 }
 
-TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndANewSetUpDropsNothing) {
+TEST_F(SpFade, TheRemoveFlagWaitsForEverySlotAndSetUpsFinishPendingSlotsOrRefuse) {
   SpFadeEffect* effect = Make(1, 1);
   SpFadeEffect* watch = effect;
   effect->SetOwnerSlot(&watch);
   Sprite& sprite = *NewSprite();
   ASSERT_EQ(effect->Command({2, 0, Word(&sprite), 100, 0}), 0);
-  At(0);
-  At(16);
+  At(0, 16);
   EXPECT_NE(watch, nullptr) << "not removed while a slot is in use";
   EXPECT_LT(sprite.GetAlpha(), 255);
-  At(100);
-  At(116);
+  At(100, 116);
   EXPECT_EQ(watch, nullptr) << "removed once every slot has finished";
   EXPECT_EQ(std::pair(sprite.IsVisible(), sprite.GetAlpha()), std::pair(false, 255));
 
   SpFadeEffect* again = Make(1);
-  Sprite& pending = *NewSprite();
-  pending.SetVisible(false);
+  Sprite& pending = Hidden();
   ASSERT_EQ(again->Command({1, 0, Word(&pending), 1000, 500}), 0);
   EXPECT_EQ(again->Start(&timers, nullptr, {4, 0, 0}), kSpFadeSetUp);
   EXPECT_TRUE(timers.Contains(again->Handle())) << "a set-up again keeps the listing";
   EXPECT_TRUE(pending.IsVisible()) << "a new set-up finishes the pending slot first";
   EXPECT_EQ(std::tuple(pending.GetAlpha(), again->SlotCount()), std::tuple(255, 4u));
+
+  SpFadeEffect refused;
+  EXPECT_EQ(refused.Setup(nullptr, nullptr, {3}), kSpFadeBadArguments);
+  EXPECT_EQ(refused.Setup(&timers, nullptr, {0}), kSpFadeBadArguments);
+  EXPECT_EQ(refused.Command({1, 0, 0, 0, 0}), kSpFadeBadTarget) << "no slots yet";
 }
 
 TEST_F(SpFade, APauseMidFadeGoesOnWhereItStopped) {
   SpFadeEffect* effect = Make(1);
-  Sprite& sprite = *NewSprite();
-  sprite.SetVisible(false);
+  Sprite& sprite = Hidden();
   ASSERT_EQ(effect->Command({1, 0, Word(&sprite), 1000, 0}), 0);
-  At(0);
-  At(500);
+  At(0, 500);
   EXPECT_EQ(sprite.GetAlpha(), 127);
   timers.PauseAll(kTaskKindSpriteEffect);
   At(3000);
   timers.ResumeAll(kTaskKindSpriteEffect);
   At(3100);
   EXPECT_EQ(sprite.GetAlpha(), 153) << "600 ms of fading, not the whole span";
-}
-
-TEST_F(SpFade, SetUpRefusals) {
-  SpFadeEffect effect;
-  EXPECT_EQ(effect.Setup(nullptr, nullptr, {3}), kSpFadeBadArguments);
-  EXPECT_EQ(effect.Setup(&timers, nullptr, {0}), kSpFadeBadArguments);
-  EXPECT_EQ(effect.Command({1, 0, 0, 0, 0}), kSpFadeBadTarget) << "no slots yet";
-}
-
-TEST_F(SpFade, AMoveGoesAlongBothAxes) {
-  SpFadeEffect* effect = Make(1);
-  Sprite& s = *NewSprite();
-  s.SetVisible(false);
-  ASSERT_TRUE(s.SetPos(10, 200));
-  ASSERT_EQ(effect->Command({1, 0, Word(&s), 1000, 0, 1, 110, 0, 0}), 0);
-  At(0);
-  At(500);
-  EXPECT_EQ(std::pair(s.GetX(), s.GetY()), std::pair(60, 100));
-  At(1000);
-  EXPECT_EQ(std::pair(s.GetX(), s.GetY()), std::pair(110, 0));
 }
 
 uint32_t OldPixel(int32_t i, int32_t j) {
@@ -232,7 +213,7 @@ TEST_F(SpCfade, OverlappingPicturesBlendInTheWorkSurface) {
   EXPECT_EQ(std::tuple(fresh->GetAlpha(), timers.Count()), std::tuple(255, 0u));
 }
 
-TEST_F(SpCfade, PicturesApartFadeByOpacity) {
+TEST_F(SpCfade, PicturesApartFadeByOpacityAndAMissingOrOffLayerOneLeavesTheOtherFading) {
   Sprite* fresh = AddSprite(20, 20, 0xFFFFFFFF, 300, 300);
   Sprite* old = HandedSprite(20, 20, OldPixel, 0, 0);
   SpCfadeEffect* effect = Make(fresh, old);
@@ -243,26 +224,21 @@ TEST_F(SpCfade, PicturesApartFadeByOpacity) {
   EXPECT_EQ(std::tuple(fresh->GetAlpha(), old->GetAlpha()), std::tuple(127, 128));
   At(1000);
   EXPECT_EQ(fresh->GetAlpha(), 255);
-}
 
-TEST_F(SpCfade, AMissingOrOffLayerPictureLeavesTheOtherFading) {
   Sprite* alone = AddSprite(20, 20, 0xFFFFFFFF, 10, 10);
   Make(alone, nullptr);
-  At(0);
-  At(250);
+  At(1000, 1250);
   EXPECT_EQ(alone->GetAlpha(), 63) << "without an old sprite the new one fades in";
   timers.Clear();
 
   Sprite* outside = AddSprite(20, 20, 0xFFFFFFFF, 900, 10);
   outside->SetAlpha(77);
-  Sprite* old = HandedSprite(20, 20, OldPixel, 890, 0);
-  old->SetPos(630, 0);
-  SpCfadeEffect* effect = Make(outside, old);
-  EXPECT_FALSE(effect->Overlapping());
-  At(2000);
-  At(2500);
+  Sprite* away = HandedSprite(20, 20, OldPixel, 890, 0);
+  away->SetPos(630, 0);
+  EXPECT_FALSE(Make(outside, away)->Overlapping());
+  At(2000, 2500);
   EXPECT_EQ(outside->GetAlpha(), 77) << "a new sprite off the layer keeps its opacity";
-  EXPECT_EQ(old->GetAlpha(), 128);
+  EXPECT_EQ(away->GetAlpha(), 128);
 }
 
 TEST_F(SpCfade, Refusals) {
@@ -277,12 +253,11 @@ TEST_F(SpCfade, Refusals) {
   EXPECT_EQ(effect.Start(&timers, &bare, {Word(sprite), Word(other)}), kSpCfadeNoSurface);
 }
 
-class SpGfade : public SpriteEffectRig {
- protected:
-  uint8_t AlphaOf(Sprite* sprite, int32_t x, int32_t y) {
-    return static_cast<uint8_t>(test::PixelAt(*sprite->GetSource(), x, y) >> 24);
-  }
-};
+uint8_t AlphaOf(Sprite* sprite, int32_t x, int32_t y) {
+  return static_cast<uint8_t>(test::PixelAt(*sprite->GetSource(), x, y) >> 24);
+}
+
+using SpGfade = SpriteEffectRig;
 
 TEST_F(SpGfade, HardAndSoftEdgesAndDurationZeroAtOnce) {
   Sprite* sprite = AddSprite(40, 20, 0xFF336699, 0, 0);
@@ -311,8 +286,7 @@ TEST_F(SpGfade, HardAndSoftEdgesAndDurationZeroAtOnce) {
   Sprite* soft = AddSprite(8, 40, 0xC0FFFFFF, 0, 0);
   auto* effect = Started<SpGfadeEffect>(nullptr, {Word(soft), 1000, 7, 10}, kSpGfadeSetUp);
   ASSERT_NE(effect, nullptr);
-  At(1000);
-  At(1500);  // 25 of the 50 pixels of travel: rows 39..25 passed, 24..15 under the edge
+  At(1000, 1500);  // 25 of the 50 pixels of travel: rows 39..25 passed, 24..15 under the edge
   EXPECT_EQ(AlphaOf(soft, 3, 39), 0xC0);
   EXPECT_EQ(AlphaOf(soft, 3, 25), 0xC0);
   EXPECT_EQ(AlphaOf(soft, 3, 14), 0);

@@ -1,13 +1,9 @@
-// "sp_parts" and "sp_loop" on files in a game folder. The parts: static, path and looping parts,
-// the priorities and the band of the "f" and "b" steps as the drawn layer shows them,
-// intermediate layers, both lists, Stop, every failure of the reader and of the set-up; the
-// reader's guard against steps the counting pass did not see; the fuzz seeds. The loop: the two
-// views, both directions, the counts, the stop request and the failures.
+// "sp_parts" and "sp_loop" on files in a game folder, as the drawn layer shows them; the parts'
+// reader and every failure of it and of the set-ups.
 #include "effects/sp_parts_effect.h"
 #include "effects/sp_effect_rig.h"
 #include "effects/sp_loop_effect.h"
 #include "effects/sp_panime_effect.h"
-#include "support/fuzz_seeds.h"
 #include "support/listed_task.h"
 
 namespace bw {
@@ -51,8 +47,7 @@ TEST_F(SpParts, OneKeyFrameStandsStillUntilStop) {
   EXPECT_EQ(std::tuple(std::pair(arm->GetX(), arm->GetY()), arm->GetAlpha()),
             std::tuple(std::pair(100, 50), 255))
       << "x and y alone keep full opacity";
-  At(0);
-  At(60000);
+  At(0, 60000);
   EXPECT_EQ(timers.Count(), 1u) << "a part that stands still keeps the effect running";
   EXPECT_EQ(layer.GetList().Count(), 1u);
   timers.Clear();
@@ -78,8 +73,7 @@ TEST_F(SpParts, PathsLoopsAndPriorities) {
   const SpLoopEffect* loop = effect->PartLoop(1);
   ASSERT_NE(loop, nullptr);
   EXPECT_EQ(std::pair(loop->First().GetX(), loop->First().GetAlpha()), std::pair(6, 200));
-  At(0);
-  At(100);
+  At(0, 100);
   EXPECT_EQ(std::pair(arm->GetX(), arm->GetY()), std::pair(50 + 40, 6))
       << "halfway the \"l\" line's swing is at its widest";
   EXPECT_EQ(arm->GetAlpha(), 192);
@@ -109,8 +103,7 @@ TEST_F(SpParts, StepsFAndBTakeTheBandOfTheParts) {
             kSpPartsSetUp);
   EXPECT_EQ(Shown(9, 5), kBlue) << "before the steps the file's order holds";
   (void)SpPanimeEffect::PathCommand({0, 5, 6});
-  At(0);
-  At(50);
+  At(0, 50);
   ExpectShown({{9, 5, kRed}, {12, 5, kGreen}, {15, 5, kBlue}});
 }
 
@@ -149,8 +142,7 @@ TEST_F(SpParts, BothListsShowTheParts) {
   ASSERT_EQ(Make("*ARM.WGX\n10,10\n30,10\n", &effect, 1), kSpPartsSetUp);
   EXPECT_TRUE(effect->PartSprite(0)->IsVisible());
   EXPECT_FALSE(effect->PartSprite(0, true)->IsVisible()) << "the second list starts hidden";
-  At(0);
-  At(500);
+  At(0, 500);
   EXPECT_EQ(effect->PartSprite(0, true)->GetX(), 20) << "the second sprite follows the first";
   EXPECT_EQ(effect->Command({1, 1, 1}), 0);
   At(600);
@@ -195,22 +187,6 @@ TEST(PartsReader, TheFillPassNeverWritesPastTheCount) {
   EXPECT_TRUE(parts[0].steps.empty());
 }
 
-std::vector<uint8_t> Text(const std::string& text) {
-  return {text.begin(), text.end()};
-}
-
-TEST(SpPartsFuzzSeeds, MatchTheCommittedCorpus) {
-  test::FuzzSeeds seeds;
-  seeds["static"] = Text("// arm\r\n*ARM.WGX\r\n  100,50\r\n");
-  seeds["path"] = Text(
-      "*ARM.WGX\n0,0,255,1.0,0\nt 200\nl 1,2,3,4\na 2.5\nf\ns\nc 4,4\n"
-      "100,,128,2.0,0.25\nb\ns 0\n,,,0\n");
-  seeds["loop"] = Text("$SKY.WGX, 1, 2, 20, 200, 1, 400\nignored\n#n\n5,5\n*ARM.WGX\n,3\n");
-  seeds["hidden"] = Text("#s\n*ARM.WGX\n0,0\n#e\n*ARM.WGX\n#n\n1,1\n");
-  seeds["faults"] = Text("*ARM.WGX\nt\nf\n0,0\nt 0\n99999999999999999999,-1e400\n");
-  test::CheckOrWriteFuzzSeeds("sp_parts", seeds);
-}
-
 class SpLoop : public SpriteEffectRig {
  protected:
   void SetUp() override {
@@ -226,7 +202,7 @@ class SpLoop : public SpriteEffectRig {
   }
 };
 
-TEST_F(SpLoop, ScrollsThroughTheViewEitherWayCountsPeriodsAndStopsAtABoundary) {
+TEST_F(SpLoop, ScrollsEitherWayCountsPeriodsStopsAtABoundaryAndRefusesBadSetUps) {
   SpLoopEffect* effect = Make(60, kLoopLeftward, 2);
   EXPECT_EQ(layer.GetList().Count(), 2u);
   At(0);
@@ -244,8 +220,7 @@ TEST_F(SpLoop, ScrollsThroughTheViewEitherWayCountsPeriodsAndStopsAtABoundary) {
 
   // Rightward, the whole picture runs from the other end.
   effect = Make(0, kLoopRightward, 0);
-  At(3000);
-  At(3250);
+  At(3000, 3250);
   EXPECT_EQ(Span(effect->First()), std::pair(75, 100));
   EXPECT_EQ(Span(effect->Second()), std::pair(0, 75));
 
@@ -261,15 +236,13 @@ TEST_F(SpLoop, ScrollsThroughTheViewEitherWayCountsPeriodsAndStopsAtABoundary) {
   EXPECT_EQ(timers.Count(), 1u);
   At(6000);
   EXPECT_EQ(timers.Count(), 0u);
-}
 
-TEST_F(SpLoop, SetupFailures) {
-  SpLoopEffect effect;
-  EXPECT_EQ(effect.Start(&timers, nullptr, {Word("STRIP.WGX")}), kSpLoopBadArguments);
-  EXPECT_EQ(effect.Start(&timers, &layer, {Word("NONE.WGX")}), kSpLoopNoPicture);
-  EXPECT_EQ(effect.Start(&timers, &layer, {Word("STRIP.WGX"), 0, 0, 101}), kSpLoopViewTooLarge);
-  EXPECT_EQ(effect.Update(0), kSpLoopNothingShown);
-  EXPECT_EQ(effect.Command({1, 0}), 1);
+  SpLoopEffect refused;
+  EXPECT_EQ(refused.Start(&timers, nullptr, {Word("STRIP.WGX")}), kSpLoopBadArguments);
+  EXPECT_EQ(refused.Start(&timers, &layer, {Word("NONE.WGX")}), kSpLoopNoPicture);
+  EXPECT_EQ(refused.Start(&timers, &layer, {Word("STRIP.WGX"), 0, 0, 101}), kSpLoopViewTooLarge);
+  EXPECT_EQ(refused.Update(0), kSpLoopNothingShown);
+  EXPECT_EQ(refused.Command({1, 0}), 1);
 }
 
 }  // namespace

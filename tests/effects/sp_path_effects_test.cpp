@@ -1,11 +1,5 @@
-// The path-driven sprite effects and tasks on real sprites. "sp_panime": the path at fixed clock
-// steps, the eases, duration 0, loops of very short segments, the command and the query.
-// "sp_change", checked on the drawn layer: style 0 aligned by the anchors and standing where a
-// turned old picture stood; style 1 zooming the old picture to the new one's size; a zooming path
-// that sets the zoom flag of the odd styles; pictures with placement offsets changed between sizes
-// on their feet; style 2 at ratio 2 through the combined picture; the clamp after the path time;
-// the refusals. The path tasks, on a clock from 1000: the point text, straight and spline paths,
-// easing, delay, pause, loop, the frame-priority hooks, and the render-item target.
+// The path-driven sprite effects ("sp_panime", and "sp_change" as the drawn layer shows it) and
+// the path tasks, on real sprites at fixed clock steps.
 #include <cmath>
 #include <memory>
 #include <tuple>
@@ -35,8 +29,7 @@ TEST_F(SpPanime, MovesAndFadesAlongThePathThenEnds) {
   int32_t opacity = 0;
   (void)effect->Query({0, 0, Word(&opacity)});
   EXPECT_EQ(opacity, -1) << "no record reached yet";
-  At(0);
-  At(500);
+  At(0, 500);
   EXPECT_EQ(std::tuple(sprite->GetX(), sprite->GetAlpha()), std::tuple(150, 128));
   At(1150);
   EXPECT_EQ(sprite->GetY(), 200) << "the 150 ms left over carry into the 300 ms segment";
@@ -63,8 +56,7 @@ TEST_F(SpPanime, EasesShapeTheProgress) {
     Sprite* sprite = AddSprite(10, 10, 0xFFFFFFFF, 100, 0);
     clock.SetMilliseconds(0);
     Make(sprite, c.path, 1000);
-    At(0);
-    At(c.at);
+    At(0, c.at);
     EXPECT_EQ(sprite->GetX(), c.x) << c.path << " at " << c.at;
     timers.Clear();
   }
@@ -85,8 +77,7 @@ TEST_F(SpPanime, DurationZeroPutsTheEndStateAtOnce) {
 TEST_F(SpPanime, ALoopOfTinySegmentsGoesRoundOncePerUpdate) {
   Sprite* sprite = AddSprite(10, 10, 0xFFFFFFFF, 0, 0);
   Make(sprite, "1 P5,0 1 P9,0", 1000, 1);
-  At(0);
-  At(100000);  // would spin for ever without the bound
+  At(0, 100000);  // would spin for ever without the bound
   EXPECT_EQ(timers.Count(), 1u) << "a looping path keeps running";
   At(100003);
   EXPECT_EQ(timers.Count(), 1u);
@@ -95,8 +86,7 @@ TEST_F(SpPanime, ALoopOfTinySegmentsGoesRoundOncePerUpdate) {
 TEST_F(SpPanime, PausedPathsGoOnWhereTheyStopped) {
   Sprite* sprite = AddSprite(10, 10, 0xFFFFFFFF, 0, 0);
   SpPanimeEffect* effect = Make(sprite, "P100,0", 1000);
-  At(0);
-  At(200);
+  At(0, 200);
   effect->Pause(200);
   effect->Resume(700);
   At(800);
@@ -192,8 +182,7 @@ TEST_F(SpChange, StyleOneZoomsTheOldPictureToTheNewOne) {
   int32_t modes = 0;
   (void)effect->Query({0, 0, 0, Word(&modes)});
   EXPECT_NE(modes & kZoomUsed, 0) << "the zoom between the pictures is the path's too";
-  At(0);
-  At(500);
+  At(0, 500);
   // Zoom 1.5: 60 x 60 from (90, 80).
   ExpectShown({{91, 81, kRed},
                {149, 139, kRed},
@@ -212,8 +201,7 @@ TEST_F(SpChange, AZoomingPathSetsTheZoomFlagOfTheOddStyles) {
   Sprite* fresh = AddSprite(80, 40, 0xFF00FF00, 80, 100);
   SpChangeEffect* effect = Make({kChangeMoveOld, 0, 0}, fresh, old, "Z2c");
   EXPECT_TRUE(effect->Zooms());
-  At(0);
-  At(1000);
+  At(0, 1000);
   ExpectShown({{41, 61, kGreen, "the new picture at its place, zoomed as the path ends"},
                {199, 139, kGreen},
                {120, 141, kNone}});
@@ -275,7 +263,7 @@ TEST_F(SpChange, PicturesChangedBetweenSizesKeepStandingOnTheirFeet) {
   }
 }
 
-TEST_F(SpChange, StyleTwoAtRatioTwoBlendsThroughTheCombinedPicture) {
+TEST_F(SpChange, StyleTwoBlendsThroughTheCombinedPictureAndStaysAtItsEnd) {
   Sprite* old = HandedSprite(80, 80, Opaque, 100, 100);
   Sprite* fresh = AddSprite(40, 40, 0xFF00FF00, 120, 140);
   SpChangeEffect* effect = Make({kChangeBlend, 30, 1}, fresh, old);
@@ -297,16 +285,13 @@ TEST_F(SpChange, StyleTwoAtRatioTwoBlendsThroughTheCombinedPicture) {
   EXPECT_TRUE(fresh->IsVisible());
   EXPECT_EQ(std::pair(fresh->GetX(), fresh->GetY()), std::pair(120, 140))
       << "the path ends with the new picture at its own place";
-}
 
-TEST_F(SpChange, AfterThePathTimeTheBlendStaysAtItsEnd) {
-  Sprite* old = HandedSprite(40, 40, Opaque, 100, 100);
-  Sprite* fresh = AddSprite(40, 40, 0xFF00FF00, 100, 100);
-  // The path takes longer than the path time: the blend value must not wrap past 255.
-  SpChangeEffect* effect = Make({kChangeBlend, 30, 0}, fresh, old, "3000 c");
-  At(0);
-  At(2000);
-  EXPECT_EQ(test::PixelAt(*effect->Combined()->GetSource(), 20, 20), 0xFF00FF00u);
+  // A path longer than the path time: the blend value must not wrap past 255.
+  Sprite* now = AddSprite(40, 40, 0xFF00FF00, 100, 100);
+  SpChangeEffect* slow =
+      Make({kChangeBlend, 30, 0}, now, HandedSprite(40, 40, Opaque, 100, 100), "3000 c");
+  At(2000, 4000);
+  EXPECT_EQ(test::PixelAt(*slow->Combined()->GetSource(), 20, 20), 0xFF00FF00u);
 }
 
 TEST_F(SpChange, Refusals) {
@@ -389,8 +374,7 @@ TEST_F(PathTasks, PointTextCountsParenthesesAndZeroFillsMissingNumbers) {
 TEST_F(PathTasks, StraightSegmentsFollowTheEasedTime) {
   sprite.SetPos(10, 0);
   Move("(110,0,255)", 1000);
-  At(1000);
-  At(1500);
+  At(1000, 1500);
   EXPECT_EQ(sprite.GetX(), 60);
   At(2000);
   EXPECT_EQ(std::pair(sprite.GetX(), timers.Count()), std::pair(110, size_t{0}))
@@ -403,26 +387,22 @@ TEST_F(PathTasks, StraightSegmentsFollowTheEasedTime) {
     clock.SetMilliseconds(now);
     MovePathTask* task = Move("(100,0,255)(200,0,255)", 500, easing);
     EXPECT_EQ(task->Easing(), std::isnan(easing) ? 0.0 : easing) << "a non-finite easing is 0";
-    At(now);
-    At(now += 500);
+    At(now, now + 500);
+    now += 500;
     EXPECT_EQ(sprite.GetX(), expected) << easing;
     timers.Clear();
   }
-}
-
-// An ease-out steep enough to reach the end early stays on the last point, opacity too.
-TEST_F(PathTasks, ASteepEaseOutEndsOnTheLastPoint) {
+  // An ease-out steep enough to reach the end early stays on the last point, opacity too.
   sprite.SetAlpha(0);
+  clock.SetMilliseconds(now);
   Move("(100,50,100)(300,70,200)", 500, -1000.0);
-  At(1000);
-  At(1500);
+  At(now, now + 500);
   EXPECT_EQ(std::tuple(sprite.GetX(), sprite.GetY(), sprite.GetAlpha()), std::tuple(300, 70, 200));
 }
 
 TEST_F(PathTasks, APauseOf500msContinuesFromTheSamePlace) {
   MovePathTask* task = Move("(1000,0,255)", 1000);
-  At(1000);
-  At(1250);
+  At(1000, 1250);
   EXPECT_EQ(sprite.GetX(), 250);
   ASSERT_TRUE(timers.PauseTask(task->Handle()));
   At(1750);
@@ -441,8 +421,7 @@ TEST_F(PathTasks, DelayLoopAndThePriorityHooks) {
   Started(std::make_unique<MovePathTask>(100, 300, true, 0.0, kPathMoveTarget, false, false, 2),
           "(100,0,255)");
   EXPECT_EQ(hooks.lowered, 1) << "a state given as held is only armed";
-  At(1000);
-  At(1200);
+  At(1000, 1200);
   EXPECT_EQ(std::tuple(sprite.IsVisible(), sprite.GetX()), std::tuple(false, 0));
   At(1300);
   EXPECT_TRUE(sprite.IsVisible());
@@ -455,8 +434,7 @@ TEST_F(PathTasks, DelayLoopAndThePriorityHooks) {
   sprite.SetPos(0, 0);
   Move("(100,0,255)", 100, 0.0, true);
   EXPECT_EQ(hooks.lowered, 1) << "a loop never lowers the priority";
-  At(2000);
-  At(2150);
+  At(2000, 2150);
   EXPECT_EQ(sprite.GetX(), 0) << "the loop starts again from point 0";
   At(2200);
   EXPECT_EQ(std::tuple(sprite.GetX(), timers.Count()), std::tuple(50, 1u));
@@ -502,8 +480,7 @@ TEST_F(PathTasks, SizeAndRotateZoomSteps) {
   Started(std::make_unique<SizePathTask>(100, 0, false, 0.0, kPathAnchorCentre, kPathAnchorEnd,
                                          false, true, false, 1),
           "(80,50,255)");
-  At(1000);
-  At(1050);
+  At(1000, 1050);
   // The centre and the bottom edge keep their places; the shifts do not add up.
   EXPECT_EQ(std::tuple(sprite.GetWidth(), sprite.GetX(), sprite.GetY()), std::tuple(60, 90, 90));
   At(1100);
@@ -512,8 +489,7 @@ TEST_F(PathTasks, SizeAndRotateZoomSteps) {
   ASSERT_EQ(sprite.SetZoom(0, 0), kSpriteDone);
   Started(std::make_unique<RotateZoomPathTask>(100, 0, false, 0.0, true, false, false, 1),
           "(128,3.0,0)");
-  At(2000);
-  At(2050);
+  At(2000, 2050);
   // Without opacity the alpha stays.
   EXPECT_EQ(std::tuple(sprite.GetAngle(), sprite.GetScale(), sprite.GetAlpha()),
             std::tuple(64, 2.0, 255));
@@ -526,8 +502,7 @@ TEST_F(PathTasks, RenderItemsMoveAndFadeByTheirKind) {
   ASSERT_EQ(move->SetPathText("(100,20,0xC0)"), kPathTaskDone);
   ASSERT_EQ(move->StartOnItem(&timers, &rect), kPathTaskDone);
   test::HandOver(timers, std::move(move));
-  At(1000);
-  At(1050);
+  At(1000, 1050);
   EXPECT_EQ(std::tuple(rect.GetX(), rect.Vertices()[0].diffuse >> 24), std::tuple(50, 0x80u));
 
   D3DRenderStatePrimitive state;

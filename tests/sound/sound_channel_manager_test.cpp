@@ -151,11 +151,9 @@ TEST_F(ChannelManager, DuckLowersTheMusicUnderAVoiceAndBringsItBack) {
   EXPECT_EQ(m.BgmFactor(), 128) << "held while the voice plays";
   w.Pull(8100);
   ASSERT_FALSE(m.IsChannelPlaying(0)) << "the voice played to its end";
-  At(5100);
-  At(6100);
+  At(5100, 6100);
   EXPECT_EQ(m.BgmFactor(), 128) << "a further second of hold";
-  At(6101);
-  At(7101);
+  At(6101, 7101);
   EXPECT_EQ(BgmStreamFactor(), 256) << "the music is back at full";
   EXPECT_EQ(timers.Count(), 0u) << "the duck ended";
 
@@ -308,16 +306,14 @@ TEST_F(BgmTasks, FadeInStartsTheMusicSilentFadeOutStopsItAndRefusedStartsLeaveNo
   ASSERT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "OLD.PCMT", nullptr, true),
             kSoundOk);
   EXPECT_EQ(std::tuple(m.IsBgmPlaying(), BgmStreamFactor()), std::tuple(true, 0));
-  At(100);
-  At(600);
+  At(100, 600);
   EXPECT_EQ(m.CurrentBgmTrack()->volume, 40);
   EXPECT_EQ(Start(new BgmFadeInTask(1000), m.CurrentBgmTrack(), "old.pcmt", nullptr, true),
             kTaskAlreadyPlaying);
   EXPECT_EQ(m.CurrentBgmTrack()->volume, 80) << "the refused start removed the running fade";
 
   ASSERT_EQ(Start(new BgmFadeOutTask(400), m.CurrentBgmTrack()), kSoundOk);
-  At(700);
-  At(1100);
+  At(700, 1100);
   // The next music starts at the old volume.
   EXPECT_EQ(std::tuple(m.IsBgmPlaying(), m.CurrentBgmTrack()->volume, m.BgmFadeState()),
             std::tuple(false, 80, kNoFade));
@@ -352,8 +348,7 @@ TEST_F(BgmTasks, CrossFadeStartsTheNewMusicAfterTheDelayAndEndsOnIt) {
   BgmTrack* newTrack = m.OtherBgmTrack();
   ASSERT_EQ(Start(new BgmCrossFadeTask(2000, 500), "NEW.PCMT", nullptr, true, 50), kSoundOk);
   EXPECT_EQ(m.CurrentBgmTrack(), oldTrack) << "the old music stays current while it fades";
-  At(100);
-  At(1599);
+  At(100, 1599);
   EXPECT_FALSE(newTrack->IsPlaying());
   At(1600);
   EXPECT_TRUE(newTrack->IsPlaying()) << "starts at 1500 ms";

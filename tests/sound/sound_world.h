@@ -1,7 +1,5 @@
-// A headless sound world for the sound tests: sounds in memory, the decoder manager with the
-// Ogg Vorbis and test decoders, and a device whose mixer the test pulls at the primary rate;
-// and a channel manager in it, with the timer service its tasks run on and the virtual clock
-// that steps them.
+// A headless sound world: sounds in memory, the decoders, and a device whose mixer the test pulls;
+// and a channel manager in it, with its timer service and the virtual clock that steps them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -103,10 +101,12 @@ class ChannelWorld : public ::testing::Test {
     return w.PutRamp(name, samples, kChannelRate, base);
   }
 
-  // Sets the clock to ms and steps the tasks.
-  void At(uint32_t ms) {
+  // Sets the clock to each time in turn and steps the tasks.
+  template <typename... Later>
+  void At(uint32_t ms, Later... later) {
     clock.SetMilliseconds(ms);
     timers.RunDue(ms);
+    if constexpr (sizeof...(later) > 0) At(static_cast<uint32_t>(later)...);
   }
 
   static std::vector<int16_t> Join(std::initializer_list<std::vector<int16_t>> parts) {

@@ -1,8 +1,5 @@
-// The named transitions: each draw against the source pixels it must take and the rule and tone
-// frames against their formulas; and a canvas whose transition writes every pixel of a band draws
-// it straight into the context it is shown through, otherwise into its own picture, copying the
-// band. The two must show the same frames, and what the direct frames leave behind must be what
-// the copies did, whether the transition ends by itself or is stopped.
+// The named transitions' draws against the source pixels and formulas they must follow, and a
+// canvas that draws them straight into the context it is shown through against one that copies.
 #include <algorithm>
 #include <cstring>
 #include <functional>

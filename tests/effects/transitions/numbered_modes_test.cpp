@@ -20,6 +20,7 @@
 #include "graphics/surface/directdraw_image_surface.h"
 #include "graphics/surface/dirty_rect_list.h"
 #include "graphics/surface/image_surface.h"
+#include "graphics/surface/surface_fixture.h"
 #include "platform/mmx_flag.h"
 #include "platform/trig_tables.h"
 #include "support/bg_effect_rig.h"
@@ -136,7 +137,7 @@ TEST_F(NumberedModesTest, CircleBandAndBlockModesMatchTheirWorkedCases) {
             std::tuple(Rect{24, 0, 32, 4}, Rect{32, 0, 40, 4}, kX + 56));
 }
 
-TEST_F(NumberedModesTest, FlyingBlocksArriveAndTheTurningGridTurns) {
+TEST_F(NumberedModesTest, FlyingBlocksArriveTheTurningGridTurnsAndFlightsStopAtTheRangesEnd) {
   auto turned = Record(60, 40, 30, 128);
   EXPECT_EQ(std::pair(turned[0].x, turned[0].y), std::pair(kX + 40, kY + 30));
   // Far from the centre the offsets need 64-bit products: blocks stay within the picture's
@@ -152,11 +153,9 @@ TEST_F(NumberedModesTest, FlyingBlocksArriveAndTheTurningGridTurns) {
     EXPECT_LE(std::abs(piece.x - kX - piece.source.left), 8);
     EXPECT_LE(std::abs(piece.y - kY - piece.source.top), 8);
   }
-}
 
-// Drawn near the end of the 32-bit range, blocks that would land past it stop at its end rather
-// than wrapping round to the far side of the target.
-TEST_F(NumberedModesTest, FlightsNearTheEndOfTheRangeStopAtIt) {
+  // Drawn near the end of the 32-bit range, blocks that would land past it stop at its end rather
+  // than wrapping round to the far side of the target.
   auto source = Picture(40, 30);
   constexpr int32_t kFar = INT32_MAX - 20;
   for (int mode = 54; mode <= 67; ++mode) {
@@ -340,13 +339,8 @@ TEST(NumberedModePixels, FiltersReadAsTheCopyThenTheFilterOnEveryPath) {
           } else {
             ASSERT_EQ(want.Mosaic(((255 - p) >> 2) + 1, mode == 68 ? 0 : 1, &drawn), 0);
           }
-          for (int32_t j = 0; j < 20; ++j) {
-            for (int32_t i = 0; i < 24; ++i) {
-              ASSERT_EQ(got.GetPixel(i, j), want.GetPixel(i, j))
-                  << c.name << ", mode " << mode << ", progress " << p << ", set " << mmx << " at "
-                  << i << "," << j;
-            }
-          }
+          ASSERT_TRUE(testing_surfaces::SamePixels(got, want))
+              << c.name << ", mode " << mode << ", progress " << p << ", set " << mmx;
           EXPECT_TRUE(got.IsChanged()) << c.name << ", mode " << mode;
         }
       }
@@ -372,8 +366,6 @@ TEST(TransitionFuzzSeeds, CoverEveryFamily) {
   }
   test::CheckOrWriteFuzzSeeds("transition", seeds);
 }
-
-using Drawn = DrawnPiece;
 
 // A layer: an image surface answering a layer's kind.
 class LayerSurface : public ImageSurface {
@@ -442,7 +434,7 @@ TEST_F(TransitionDispatchTest, SurfaceKindsModeAndProgressDecideWhatIsDrawn) {
 
 std::vector<Rect> Sources(const RecordingSink& sink) {
   std::vector<Rect> out;
-  for (const Drawn& d : sink.drawn) out.push_back(d.piece.source);
+  for (const DrawnPiece& d : sink.drawn) out.push_back(d.piece.source);
   return out;
 }
 

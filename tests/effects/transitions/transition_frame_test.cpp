@@ -1,8 +1,5 @@
-// The engine's sink draws a frame's pieces by bands of rows, joining those that continue one
-// another, copying or blending them itself: whatever the pieces, the picture must be the one the
-// blits give drawing each piece alone in turn, with and without the engine's own pixel library
-// (whose alpha blend keeps the target's alpha), under either kernel set, where pieces straddle the
-// pictures' edges and the clip rectangles, overlap, or come in more than the sink holds at once.
+// However the engine's sink batches, joins, copies or blends a frame's pieces, the picture must be
+// the one the blits give drawing each piece alone in turn.
 #include "effects/transitions/transition_frame.h"
 
 #include <gtest/gtest.h>
@@ -113,30 +110,16 @@ std::vector<TransitionPiece> Strips(uint32_t seed) {
       TransitionPiece p;
       p.source = rows ? Rect{from, lo, to, hi} : Rect{lo, from, hi, to};
       p.x = p.source.left + dx, p.y = p.source.top + dy;
-      switch (random() % 8) {
-        case 0:
-          p.x += 1;
-          break;
-        case 1:
-          (rows ? p.source.left : p.source.top) += 1;
-          break;
-        case 2:
-          (rows ? p.source.top : p.source.left) -= backwards ? -2 : 2;
-          break;
-        case 3:
-          (rows ? p.source.right : p.source.bottom) -= 1;
-          break;
-        case 4:
-          // Inside out, with the end that meets the run in its place: nothing to draw.
-          if (backwards) {
-            (rows ? p.source.top : p.source.left) = hi + 1;
-          } else {
-            (rows ? p.source.bottom : p.source.right) = lo - 1;
-          }
-          p.x = p.source.left + dx, p.y = p.source.top + dy;
-          break;
-        default:
-          break;
+      const uint32_t odd = random() % 8;
+      if (odd == 0) p.x += 1;
+      if (odd == 1) (rows ? p.source.left : p.source.top) += 1;
+      if (odd == 2) (rows ? p.source.top : p.source.left) -= backwards ? -2 : 2;
+      if (odd == 3) (rows ? p.source.right : p.source.bottom) -= 1;
+      if (odd == 4) {
+        // Inside out, with the end that meets the run in its place: nothing to draw.
+        (backwards ? (rows ? p.source.top : p.source.left)
+                   : (rows ? p.source.bottom : p.source.right)) = backwards ? hi + 1 : lo - 1;
+        p.x = p.source.left + dx, p.y = p.source.top + dy;
       }
       pieces.push_back(p);
     }
