@@ -79,12 +79,6 @@ class DisplayManagerTest : public testing::Test {
     }
     return testing::AssertionSuccess();
   }
-  CanvasLayer* MakeCanvas(int32_t w, int32_t h) {
-    CanvasLayer* canvas = nullptr;
-    EXPECT_EQ(manager_->CreateCanvasLayer(&canvas, w, h, 32, kLayerComposed), kDisplayDone);
-    if (canvas) (void)manager_->SetScreenSurface(canvas);
-    return canvas;
-  }
 
   host::HeadlessBackend backend_;
   ScopedGlobal<host::Backend> use_{&backend_};
@@ -95,8 +89,9 @@ class DisplayManagerTest : public testing::Test {
 };
 
 TEST_F(DisplayManagerTest, TheTexturePathScalesSmoothlyAndSurvivesLostSurfaces) {
-  CanvasLayer* canvas = MakeCanvas(64, 48);
-  ASSERT_NE(canvas, nullptr);
+  CanvasLayer* canvas = nullptr;
+  ASSERT_EQ(manager_->CreateCanvasLayer(&canvas, 64, 48, 32, kLayerComposed), kDisplayDone);
+  (void)manager_->SetScreenSurface(canvas);
   manager_->SetTextureRequest(kTextureAlways, true);
   ASSERT_EQ(manager_->SetMode(window_, true, false), kDisplayDone);
   ASSERT_EQ(manager_->GetBackend(), kBackendDirect3D);
@@ -223,17 +218,20 @@ TEST_F(DisplayManagerTest, DestroyingByOwnerTakesItemsAndWithFlagOneLayers) {
 TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {
   CanvasLayer* survivor = nullptr;
   CanvasLayer* partner = nullptr;
-  ASSERT_EQ(manager_->CreateCanvasLayer(&survivor, 8, 8, 32, kLayerComposed), kDisplayDone);
-  ASSERT_EQ(manager_->CreateCanvasLayer(&partner, 8, 8, 32, kLayerComposed), kDisplayDone);
-  ASSERT_EQ(survivor->SetLinkedLayer(partner), kLayerDone);
-  ASSERT_EQ(partner->SetLinkedLayer(survivor), kLayerDone);
   int deleted = 0;
-  // Applying this filter on detach would swap the survivor's objects into the dying layer.
-  ASSERT_EQ(survivor->AttachSource(new testing_layers::FakeFilter(0, &deleted),
-                                   kAttachExchangeObjects, true, false),
-            kLayerDone);
+  // Linked both ways, one of them holding a filter that would exchange their objects when applied.
+  auto pair = [&](CanvasLayer* filtered) {
+    ASSERT_EQ(manager_->CreateCanvasLayer(&partner, 8, 8, 32, kLayerComposed), kDisplayDone);
+    ASSERT_EQ(survivor->SetLinkedLayer(partner), kLayerDone);
+    ASSERT_EQ(partner->SetLinkedLayer(survivor), kLayerDone);
+    ASSERT_EQ((filtered ? filtered : partner)
+                  ->AttachSource(new testing_layers::FakeFilter(0, &deleted),
+                                 kAttachExchangeObjects, true, false),
+              kLayerDone);
+  };
+  ASSERT_EQ(manager_->CreateCanvasLayer(&survivor, 8, 8, 32, kLayerComposed), kDisplayDone);
+  pair(survivor);
   CompositionLayer* own = survivor->GetCompositionLayer();
-
   ASSERT_EQ(manager_->DestroyLayer(partner), 0);
   EXPECT_EQ(survivor->GetLinkedLayer(), nullptr);
   EXPECT_FALSE(survivor->HasSource());
@@ -241,12 +239,7 @@ TEST_F(DisplayManagerTest, ADestroyedLayerLeavesNoLinkOrTwoLayerFilterBehind) {
       << "detached without applying";
 
   // All at once: the links between dying layers are dropped before either goes.
-  ASSERT_EQ(manager_->CreateCanvasLayer(&partner, 8, 8, 32, kLayerComposed), kDisplayDone);
-  ASSERT_EQ(survivor->SetLinkedLayer(partner), kLayerDone);
-  ASSERT_EQ(partner->SetLinkedLayer(survivor), kLayerDone);
-  ASSERT_EQ(partner->AttachSource(new testing_layers::FakeFilter(0, &deleted),
-                                  kAttachExchangeObjects, true, false),
-            kLayerDone);
+  pair(nullptr);
   manager_->DestroyAllLayers();
   EXPECT_EQ(deleted, 2);
 }

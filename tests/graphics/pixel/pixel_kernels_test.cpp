@@ -180,17 +180,16 @@ struct Rows {
 
 // Source rows mix runs of eight clear, eight opaque and random pixels, so that the vector
 // forms' skips and copies are taken as well as the blend.
+std::vector<uint32_t> RandomPixels(std::mt19937& rng, size_t count) {
+  std::vector<uint32_t> pixels(count);
+  for (uint32_t& p : pixels) p = rng();
+  return pixels;
+}
+
 Rows RandomRows(std::mt19937& rng, int width) {
-  Rows r{std::vector<uint32_t>(size_t(width + 2 * kPad)),
-         {},
-         {},
-         int(rng() % 8),
-         int(rng() % 8),
-         int(rng() % 8)};
-  r.src = r.dst = r.from;
-  for (auto* row : {&r.from, &r.src, &r.dst}) {
-    for (uint32_t& p : *row) p = uint32_t(rng());
-  }
+  Rows r;
+  for (auto* row : {&r.from, &r.src, &r.dst}) *row = RandomPixels(rng, size_t(width + 2 * kPad));
+  r.fromAt = int(rng() % 8), r.srcAt = int(rng() % 8), r.dstAt = int(rng() % 8);
   for (size_t x = 0; x < r.src.size(); x += 8) {
     const uint32_t run = rng() % 3;
     for (size_t i = x; run != 2 && i < std::min(x + 8, r.src.size()); ++i)
@@ -263,12 +262,6 @@ TEST(LerpRows, RuleRowMatchesThePlainLerp) {
 
 // The vector set's stretched rows where source and target overlap; the surface clipping test
 // meets them at every ratio, mirrored and clipped.
-std::vector<uint32_t> RandomPixels(std::mt19937& rng, size_t count) {
-  std::vector<uint32_t> pixels(count);
-  for (uint32_t& p : pixels) p = rng();
-  return pixels;
-}
-
 TEST(StretchCopyVector, OverlappingRowsKeepTheWalksOrder) {
   std::mt19937 rng(12);
   const StretchStepper st = MakeStretchStepper(30, 4, 30, 4);
@@ -364,34 +357,30 @@ TEST(RuleRows, BothSetsMatchTheTableWeight) {
   uint8_t table[256];
   std::mt19937 rng(7);
   for (auto& v : table) v = uint8_t(rng());
-  for (bool withRule : {false, true}) {
-    for (bool alphaToo : {false, true}) {
-      for (bool mmx : {false, true}) {
-        // A rule plane with a skip of 3 bytes per row, its bytes a fixed pattern.
-        auto kernel =
-            alphaToo ? (mmx ? RuleAlphaRowsMmx : RuleAlphaRows) : (mmx ? RuleRowsMmx : RuleRows);
-        std::vector<uint8_t> rule;
-        std::mt19937 check(99);
-        for (int round = 0; round < 30; ++round) {
-          int w = int(check() % 23) + 1, h = int(check() % 7) + 1;
-          Plane dst = RandomPlane(check, w, h, 4, 8), src = RandomPlane(check, w, h, 4, 4);
-          Plane expect = dst;
-          rule.assign(size_t(w + 3) * h, 0);
-          for (size_t i = 0; i < rule.size(); ++i) rule[i] = uint8_t(i * 37 + w);
-          for (int j = 0; j < h; ++j) {
-            for (int i = 0; i < w; ++i) {
-              uint32_t s = src.Get32(i, j), d = expect.Get32(i, j);
-              int sa = Channel(s, 3);
-              int r = withRule ? rule[size_t(j) * (w + 3) + i] : sa;
-              int k = alphaToo ? ProductTable[table[r]][sa] : table[r];
-              expect.Set32(i, j, LerpRef(d, s, W(k)));
-            }
-          }
-          kernel(dst.Ptr<uint32_t>(0, 0), src.Ptr<uint32_t>(0, 0), withRule ? rule.data() : nullptr,
-                 8, 4, 3, w, h, table);
-          ASSERT_EQ(dst.bytes, expect.bytes) << withRule << alphaToo << mmx << " round " << round;
+  for (int form = 0; form < 8; ++form) {
+    const bool withRule = form & 1, alphaToo = form & 2, mmx = form & 4;
+    auto kernel =
+        alphaToo ? (mmx ? RuleAlphaRowsMmx : RuleAlphaRows) : (mmx ? RuleRowsMmx : RuleRows);
+    std::mt19937 check(99);
+    for (int round = 0; round < 30; ++round) {
+      int w = int(check() % 23) + 1, h = int(check() % 7) + 1;
+      Plane dst = RandomPlane(check, w, h, 4, 8), src = RandomPlane(check, w, h, 4, 4);
+      Plane expect = dst;
+      // A rule plane with a skip of 3 bytes per row, its bytes a fixed pattern.
+      std::vector<uint8_t> rule(size_t(w + 3) * h);
+      for (size_t i = 0; i < rule.size(); ++i) rule[i] = uint8_t(i * 37 + w);
+      for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+          uint32_t s = src.Get32(i, j), d = expect.Get32(i, j);
+          int sa = Channel(s, 3);
+          int r = withRule ? rule[size_t(j) * (w + 3) + i] : sa;
+          int k = alphaToo ? ProductTable[table[r]][sa] : table[r];
+          expect.Set32(i, j, LerpRef(d, s, W(k)));
         }
       }
+      kernel(dst.Ptr<uint32_t>(0, 0), src.Ptr<uint32_t>(0, 0), withRule ? rule.data() : nullptr, 8,
+             4, 3, w, h, table);
+      ASSERT_EQ(dst.bytes, expect.bytes) << "form " << form << " round " << round;
     }
   }
 }

@@ -451,32 +451,21 @@ TEST_F(GdiRendererTest, MeasuresLinesAsWholesAndRefusesBadFacesAndHeights) {
   EXPECT_EQ(renderer_.GetLogFont().lfHeight, -16) << "the font is kept";
 }
 
-GlyphRef Glyph() {
-  return std::make_shared<GlyphBitmap>();
-}
-
-struct Request {
-  uint32_t code;
-  bool edge = false;
-  uint32_t Key() const { return GlyphCache::Key(code, 16, edge, false, false); }
-  uint8_t Hash() const { return GlyphCache::Hash(code, 16, edge, false, false); }
-};
-
-bool Find(GlyphCache& cache, Request r) {
-  return cache.Lookup(r.Key(), r.Hash()) != nullptr;
-}
-
 TEST(GlyphCache, EvictsExactlyTheLeastRecentAndHitsRefresh) {
   GlyphCache cache(512);
+  auto key = [](uint32_t code) { return GlyphCache::Key(code, 16, false, false, false); };
+  auto hash = [](uint32_t code) { return GlyphCache::Hash(code, 16, false, false, false); };
+  auto find = [&](uint32_t code) { return cache.Lookup(key(code), hash(code)) != nullptr; };
   // Codes that share buckets, so the chains are walked too.
-  for (uint32_t code = 0; code < 512; ++code)
-    cache.Insert(Request{code}.Key(), Request{code}.Hash(), Glyph());
-  ASSERT_EQ(cache.Count(), 512u);
-  ASSERT_TRUE(Find(cache, Request{0}));  // 0 becomes the most recent, 1 the least
-  cache.Insert(Request{512}.Key(), Request{512}.Hash(), Glyph());
+  for (uint32_t code = 0; code <= 512; ++code) {
+    cache.Insert(key(code), hash(code), std::make_shared<GlyphBitmap>());
+    if (code == 511) {
+      ASSERT_TRUE(find(0));  // 0 becomes the most recent, 1 the least
+    }
+  }
   EXPECT_EQ(cache.Count(), 512u);
-  EXPECT_FALSE(Find(cache, Request{1})) << "the least recent goes";
-  for (uint32_t code : {0u, 2u, 511u, 512u}) EXPECT_TRUE(Find(cache, Request{code})) << code;
+  EXPECT_FALSE(find(1)) << "the least recent goes";
+  for (uint32_t code : {0u, 2u, 511u, 512u}) EXPECT_TRUE(find(code)) << code;
 }
 
 // Cells are 8 x 4 with the cell's number in each byte; a 32-wide picture holds four a row.
