@@ -113,30 +113,31 @@ bool EdgeMatches(Set set, const Plane& glyph, int radius, int32_t strength, std:
   return target.bytes == expect.bytes;
 }
 
-// A glyph as fonts give them: runs of clear and of full coverage with soft steps between.
-Plane GlyphLike(std::mt19937& rng, int width, int height) {
-  Plane p = RandomPlane(rng, width, height, 1, int(rng() % 4));
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const uint32_t pick = rng() % 4;
-      if (pick == 0) p.Set8(x, y, 0);
-      if (pick == 1) p.Set8(x, y, 255);
+// Masks as glyphs give them: long runs of 0 and 255, soft values between.
+void GlyphRuns(std::mt19937& rng, Plane* mask) {
+  for (size_t i = 0; i < mask->bytes.size();) {
+    const size_t run = std::min<size_t>(1 + rng() % 40, mask->bytes.size() - i);
+    const uint32_t pick = rng() % 5;
+    for (size_t j = 0; j < run; ++j, ++i) {
+      mask->bytes[i] = pick < 2 ? 0 : pick < 4 ? 255 : uint8_t(rng());
     }
   }
+}
+Plane GlyphLike(std::mt19937& rng, int width, int height) {
+  Plane p = RandomPlane(rng, width, height, 1, int(rng() % 4));
+  GlyphRuns(rng, &p);
   return p;
 }
 
-TEST(EdgeKernelShape, NormaliserDistanceAndRadiusLimit) {
+// The kernel's shape, then every set against the reference. A fully covered glyph takes every
+// weight at its centre: sums must saturate, not wrap.
+TEST(BuildEdgeMask, EverySetMatchesTheReferenceAtAndBeyondTheLimits) {
   EXPECT_EQ(EdgeNormaliser(-2), 1872) << "a negative radius counts as its absolute value";
   EXPECT_EQ(EdgeNormaliser(64), 0) << "the weights of a radius this wide sum past 65536";
   EXPECT_EQ(EdgeRadius(INT_MIN), 64) << "INT_MIN must not be negated";
   // The diagonal of 2 is still 2, of 3 is 4.
   EXPECT_EQ(EdgeDistance(-2, 2), 2);
   EXPECT_EQ(EdgeDistance(3, 3), 4);
-}
-
-// A fully covered glyph takes every weight at its centre: sums must saturate, not wrap.
-TEST(BuildEdgeMask, EverySetMatchesTheReferenceAtAndBeyondTheLimits) {
   std::mt19937 rng(2302);
   const Plane glyph = GlyphLike(rng, 37, 9);  // odd widths take the vector forms' tails
   const Plane dot = GlyphLike(rng, 2, 1);
@@ -152,6 +153,13 @@ TEST(BuildEdgeMask, EverySetMatchesTheReferenceAtAndBeyondTheLimits) {
             << Name(set) << " " << radius << " " << strength;
       }
     }
+    // A glyph without pixels still gets its cleared border, and nothing past it.
+    const uint8_t none[1] = {255};
+    std::vector<uint8_t> border(5 * 4, 9), want(5 * 4, 0);
+    for (int y = 0; y < 4; ++y) want[size_t(y * 5 + 4)] = 9;
+    Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx)(border.data(), 5, none, 3, 0, 0, 2,
+                                                           1024);
+    EXPECT_EQ(border, want) << Name(set);
     // The widest radius with weights left, and radii past the limit on a small glyph.
     for (int radius : {20, 64, 65, -65, INT_MIN, INT_MAX}) {
       for (int32_t strength : {1024, INT_MAX}) {
@@ -159,18 +167,6 @@ TEST(BuildEdgeMask, EverySetMatchesTheReferenceAtAndBeyondTheLimits) {
             EdgeMatches(set, radius == 20 ? dot : Plane{1, 1, 1, 1, {200}}, radius, strength, rng));
       }
     }
-  }
-}
-
-// A glyph without pixels still gets its cleared border, and nothing past it.
-TEST(BuildEdgeMask, EmptyGlyphsKeepTheirBorder) {
-  const uint8_t glyph[1] = {255};
-  for (Set set : kSets) {
-    std::vector<uint8_t> border(5 * 4, 9), want(5 * 4, 0);
-    for (int y = 0; y < 4; ++y) want[size_t(y * 5 + 4)] = 9;
-    Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx)(border.data(), 5, glyph, 3, 0, 0, 2,
-                                                           1024);
-    EXPECT_EQ(border, want) << Name(set);
   }
 }
 
@@ -184,16 +180,6 @@ struct RowCase {
   ptrdiff_t Skip() const { return target.pitch - ptrdiff_t{w} * target.bytesPerPixel; }
   ptrdiff_t MaskSkip() const { return mask.pitch - w; }
 };
-// Masks as glyphs give them: long runs of 0 and 255, soft values between.
-void GlyphRuns(std::mt19937& rng, Plane* mask) {
-  for (size_t i = 0; i < mask->bytes.size();) {
-    const size_t run = std::min<size_t>(1 + rng() % 40, mask->bytes.size() - i);
-    const uint32_t pick = rng() % 5;
-    for (size_t j = 0; j < run; ++j, ++i) {
-      mask->bytes[i] = pick < 2 ? 0 : pick < 4 ? 255 : uint8_t(rng());
-    }
-  }
-}
 RowCase RandomRowCase(std::mt19937& rng, int bytesPerPixel, bool runs) {
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   RowCase c;

@@ -352,18 +352,7 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
   }
 }
 
-TEST(ClipBlit, RefusalsAndFarPlacements) {
-  ImageSurface src, dst;
-  ASSERT_EQ(src.Create(20, 10, 32, 0), kSurfaceDone);
-  ASSERT_EQ(dst.Create(40, 10, 32, 0), kSurfaceDone);
-  Size some{5, 5};
-  EXPECT_EQ(dst.ClipBlit(&src, 0, 0, nullptr, &some, nullptr, nullptr), kClipNoStepRecord);
-  EXPECT_EQ(dst.ClipBlit(nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr), kClipNoSource);
-  EXPECT_EQ(dst.ClipBlit(&src, 2000000000, 0, nullptr, nullptr, nullptr, nullptr), kClipNothing)
-      << "far placements clip instead of wrapping";
-}
-
-TEST(ImageSurfaceBlit, RefusesWrongDepthsEmptySourcesAndModesOutOfRange) {
+TEST(ImageSurfaceBlit, RefusesWrongDepthsEmptySourcesAndArgumentsOutOfRange) {
   std::mt19937 rng(2);
   auto dst8 = Random(rng, 8, 8, 8);
   auto src32 = Random(rng, 4, 4, 32);
@@ -380,12 +369,15 @@ TEST(ImageSurfaceBlit, RefusesWrongDepthsEmptySourcesAndModesOutOfRange) {
             ImageSurface::kOpBadParameter);
   EXPECT_EQ(dst->MaskColorFill(0, src32.get(), 10, 1, 2, 3, 0, 0, nullptr),
             ImageSurface::kOpBadFormat);
-}
+  Size some{5, 5};
+  EXPECT_EQ(dst->ClipBlit(src32.get(), 0, 0, nullptr, &some, nullptr, nullptr), kClipNoStepRecord);
+  EXPECT_EQ(dst->ClipBlit(nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr), kClipNoSource);
+  EXPECT_EQ(dst->ClipBlit(src32.get(), 2000000000, 0, nullptr, nullptr, nullptr, nullptr),
+            kClipNothing)
+      << "far placements clip instead of wrapping";
 
-TEST(ImageSurfaceBlend, BlurRadiusIsRefusedBelowZeroAndCappedAbove) {
-  std::mt19937 rng(8);
-  auto src = Random(rng, 300, 3, 32);
-  auto a = Random(rng, 300, 3, 32);
+  // A blur radius is refused below zero and capped above.
+  auto src = Random(rng, 300, 3, 32), a = Random(rng, 300, 3, 32);
   auto b = Copy(*a);
   EXPECT_EQ(a->BlurBlit(src.get(), -1, 255, 0, 0, nullptr), ImageSurface::kOpBadParameter);
   ASSERT_EQ(a->BlurBlit(src.get(), 1000, 255, 0, 0, nullptr), 0);
