@@ -347,19 +347,6 @@ TEST_F(WgxLayerTest, APictureLargerThanTheDeviceTakesIsScaledIntoIt) {
   EXPECT_EQ(Texel(layer, 255, 0) & 0xFF, 1u) << "a column from 256 on";
 }
 
-TEST(SurfaceLayer, LinksOnlyALayerOfTheSameShape) {
-  OffscreenLayer a, b, deeper;
-  ASSERT_EQ(a.Create(16, 8, 32, false), kLayerDone);
-  ASSERT_EQ(b.Create(16, 8, 32, true), kLayerDone);
-  ASSERT_EQ(deeper.Create(16, 8, 8, false), kLayerDone);
-  ASSERT_EQ(a.SetLinkedLayer(&b), kLayerDone);
-  EXPECT_EQ(a.SetLinkedLayer(&deeper), kLinkRefused);
-  EXPECT_EQ(a.GetLinkedLayer(), &b) << "a refused link keeps the previous one";
-  OffscreenLayer bad;
-  EXPECT_EQ(bad.Create(16, 8, 24, true), kLayerNoPicture);
-  EXPECT_EQ(bad.GetCompositionLayer(), nullptr);
-}
-
 using testing_layers::FakeFilter;
 
 int g_attached = 0;
@@ -425,7 +412,7 @@ TEST_F(FilterTest,
   EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);
 }
 
-TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingAndTakesNoFilter) {
+TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingLinksItsShapeAndTakesNoFilter) {
   OffscreenLayer layer;
   ASSERT_EQ(layer.Create(8, 8, 32, true), kLayerDone);
   CompositionLayer* composition = layer.GetCompositionLayer();
@@ -451,6 +438,17 @@ TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingAndTakesNoFilt
   FakeFilter filter(0, &deleted);
   EXPECT_EQ(layer.AttachSource(&filter, kAttachPlain, false, false), kOffscreenNoFilter);
   EXPECT_EQ(deleted, 0) << "a refused filter stays its owner's";
+  // Only a layer of the same shape links.
+  OffscreenLayer a, b, deeper;
+  ASSERT_EQ(a.Create(16, 8, 32, false), kLayerDone);
+  ASSERT_EQ(b.Create(16, 8, 32, true), kLayerDone);
+  ASSERT_EQ(deeper.Create(16, 8, 8, false), kLayerDone);
+  ASSERT_EQ(a.SetLinkedLayer(&b), kLayerDone);
+  EXPECT_EQ(a.SetLinkedLayer(&deeper), kLinkRefused);
+  EXPECT_EQ(a.GetLinkedLayer(), &b) << "a refused link keeps the previous one";
+  OffscreenLayer bad;
+  EXPECT_EQ(bad.Create(16, 8, 24, true), kLayerNoPicture);
+  EXPECT_EQ(bad.GetCompositionLayer(), nullptr);
 }
 
 // A composed canvas linked to a partner of its size, presented into a device context.

@@ -53,7 +53,7 @@ TEST(KeyedCopyRows, SkipOnlyTheWholeKeyWord) {
   }
 }
 
-TEST(FillRows, SetValueOrColourOnlyWithinTheRectangle) {
+TEST(FillRows, SetValueOrColourOnlyWithinTheRectangleAtAnySize) {
   // The 128-bit and 256-bit forms of the vector set give the same bytes.
   for (bool wide : {false, true}) {
     ScopedWideVectors pin(wide);
@@ -81,11 +81,8 @@ TEST(FillRows, SetValueOrColourOnlyWithinTheRectangle) {
       ASSERT_EQ(rgbMmx.bytes, expectRgb.bytes) << "round " << round;
     }
   }
-}
-
-// Fills larger than the caches take another way through memory; rows of odd width on padded
-// rows must still come out whole and leave the padding alone.
-TEST(FillRows, LargeFillsGiveTheSameRows) {
+  // Fills larger than the caches take another way through memory; rows of odd width on padded
+  // rows must still come out whole and leave the padding alone.
   constexpr int kWidth = 2049, kHeight = 2100, kPitch = 2052;
   for (bool wide : {false, true}) {
     ScopedWideVectors pin(wide);
@@ -104,7 +101,7 @@ TEST(FillRows, LargeFillsGiveTheSameRows) {
 
 // Against the real quotient, with a guard against doubles landing just under an integer:
 // floating-point truncation used to lose exact quotients such as [51][153] = 225 by one.
-TEST(BlendTables, OverWeightKeepsExactQuotients) {
+TEST(BlendTables, OverWeightKeepsExactQuotientsAndColourSharesFitAByte) {
   for (int c = 0; c < 256; ++c) EXPECT_EQ(OverWeightTable[0][c], 255) << "row 0, column " << c;
   for (int b = 1; b < 256; ++b) {
     for (int c = 0; c < 256; ++c) {
@@ -113,11 +110,8 @@ TEST(BlendTables, OverWeightKeepsExactQuotients) {
       ASSERT_EQ(OverWeightTable[b][c], expected) << "[" << b << "][" << c << "]";
     }
   }
-}
-
-// The colour blend adds the kept channel and the colour's share in 16-bit lanes and packs them
-// back: the sum must stay within a byte for every opacity, byte and colour.
-TEST(BlendTables, ColourBlendSharesNeverPassAByte) {
+  // The colour blend adds the kept channel and the colour's share in 16-bit lanes and packs them
+  // back: the sum must stay within a byte for every opacity, byte and colour.
   for (int o = 0; o < 256; ++o) {
     const int kept = *std::max_element(ProductTable[255 - o], ProductTable[255 - o] + 256);
     const int added = *std::max_element(ProductTable[o], ProductTable[o] + 256);
