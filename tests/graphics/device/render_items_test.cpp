@@ -188,7 +188,7 @@ TEST_F(SpriteItemTest, BlitsClippedScaledAndKeyed) {
   EXPECT_EQ(sprite.SourceRect(), (Rect{1, 1, 4, 4}));
 }
 
-TEST_F(SpriteItemTest, HitTestsAreSignedAndReadTheKey) {
+TEST_F(SpriteItemTest, HitTestsAreSignedAndReadTheKeyAndADestroyedSourceDrawsNothing) {
   auto picture = Picture(4, 4, 0x0000FF);
   SpritePrimitive sprite;
   ASSERT_EQ(sprite.Init(picture.get(), nullptr, -10, -10), 0);
@@ -200,12 +200,8 @@ TEST_F(SpriteItemTest, HitTestsAreSignedAndReadTheKey) {
   SpritePrimitive other;
   ASSERT_EQ(other.Init(picture.get(), nullptr, -7, -7), 0);
   EXPECT_TRUE(sprite.Overlaps(other));
-}
 
-TEST_F(SpriteItemTest, ADestroyedSourceLeavesTheItemDrawingNothing) {
-  auto picture = Picture(4, 4, 0xFF0000);
-  SpritePrimitive sprite;
-  ASSERT_EQ(sprite.Init(picture.get(), nullptr, 0, 0), 0);
+  // A destroyed source leaves the item drawing nothing.
   picture.reset();
   EXPECT_EQ(sprite.GetSource(), nullptr);
   EXPECT_EQ(sprite.Draw(dest.get(), &clip, nullptr), kRenderMissing);

@@ -119,7 +119,7 @@ class TextureLayerTest : public testing_devices::Direct3DTarget {
   }
 };
 
-TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
+TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALossAndTooLargeAPictureIsRefused) {
   TextureLayer layer;
   ASSERT_EQ(layer.Create(kFormatX888, 4, 3, 32, kLayerPlain, true), 0);
   EXPECT_EQ(layer.UpdateTexture(true), kUpdateNothing);
@@ -147,14 +147,12 @@ TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
   ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
   EXPECT_EQ(Shown(5, 7), Colour(3, 2) & 0xFFFFFF) << "the texture was refilled from the picture";
   list.Remove(&sprite);
-}
 
-// Sides follow the same rule as the picture layers' textures; only the refusal is this layer's.
-TEST_F(TextureLayerTest, APictureLargerThanTheDeviceTakesIsRefusedNotScaled) {
+  // Sides follow the same rule as the picture layers' textures; only the refusal is this layer's.
   UseTextureLimits(0, 512);
-  TextureLayer layer;
-  EXPECT_EQ(layer.Create(kFormatX888, 640, 480, 32, kLayerPlain, true), kTextureLayerNoTexture);
-  EXPECT_EQ(layer.GetDirectDrawSurface(), nullptr);
+  TextureLayer large;
+  EXPECT_EQ(large.Create(kFormatX888, 640, 480, 32, kLayerPlain, true), kTextureLayerNoTexture);
+  EXPECT_EQ(large.GetDirectDrawSurface(), nullptr);
 }
 
 // At four times the size, block (1, 1) lies wholly inside the first glyph and row 15 below the

@@ -256,7 +256,7 @@ TEST(LerpRows, RuleRowMatchesThePlainLerp) {
 
 // The vector set's stretched rows where source and target overlap; the surface clipping test
 // meets them at every ratio, mirrored and clipped.
-TEST(StretchCopyVector, OverlappingRowsKeepTheWalksOrder) {
+TEST(StretchRowsVector, OverlappingRowsKeepTheWalksOrderAndStraightOnesTheGatheredBytes) {
   std::mt19937 rng(12);
   const StretchStepper st = MakeStretchStepper(30, 4, 30, 4);
   std::vector<uint32_t> plain = RandomPixels(rng, 40 * 5), vector = plain;
@@ -265,23 +265,19 @@ TEST(StretchCopyVector, OverlappingRowsKeepTheWalksOrder) {
   StretchCopyRows32Mmx(vector.data() + 2, vector.data(), 40 * 4 - 30 * 4, 40 * 4, 30, 4, st);
   EXPECT_EQ(plain, vector);
   EXPECT_FALSE(StretchCopyRowsVector(vector.data() + 2, vector.data(), 40, 160, 30, 4, st, false));
-}
-
-// At 1:1 across, the stretched blends read the source row in place; a row overlapping its
-// target is still read from a copy first.
-TEST(StretchBlendRows, StraightRowsGiveTheGatheredBytes) {
-  std::mt19937 rng(13);
-  const StretchStepper st = MakeStretchStepper(37, 3, 37, 3);
+  // At 1:1 across, the stretched blends read the source row in place; a row overlapping its
+  // target is still read from a copy first.
+  const StretchStepper straightStep = MakeStretchStepper(37, 3, 37, 3);
   const std::vector<uint32_t> src = RandomPixels(rng, 37 * 3);
   std::vector<uint32_t> straight = RandomPixels(rng, 37 * 3), stretched = straight;
   OpacityRowsMmx(straight.data(), src.data(), 0, 0, 37, 3, 77);
-  StretchOpacityRowsMmx(stretched.data(), src.data(), 0, 37 * 4, 37, 3, st, 77);
+  StretchOpacityRowsMmx(stretched.data(), src.data(), 0, 37 * 4, 37, 3, straightStep, 77);
   EXPECT_EQ(straight, stretched);
 
   std::vector<uint32_t> row = RandomPixels(rng, 40), expected = row;
   const std::vector<uint32_t> copy(expected.begin(), expected.begin() + 37);
   OpacityRowsMmx(expected.data() + 3, copy.data(), 0, 0, 37, 1, 140);
-  StretchOpacityRowsMmx(row.data() + 3, row.data(), 0, 160, 37, 1, st, 140);
+  StretchOpacityRowsMmx(row.data() + 3, row.data(), 0, 160, 37, 1, straightStep, 140);
   EXPECT_EQ(row, expected);
 }
 

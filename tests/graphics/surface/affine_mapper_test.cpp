@@ -241,7 +241,7 @@ class QuadMapper : public testing::Test {
   const Rect all{0, 0, kW, kH};
 };
 
-TEST_F(QuadMapper, ClipsToTheTargetAndKeepsTheSampling) {
+TEST_F(QuadMapper, ClipsToTheTargetAndKeepsTheSamplingAndFarPointsTheirFractions) {
   Rect part{3, 2, 9, 6};
   ASSERT_EQ(QuadTextureMap(&target, &source, corners, corners, part, true), kQuadDone);
   EXPECT_EQ(target.GetPixel(2, 2), kBackground);
@@ -249,9 +249,6 @@ TEST_F(QuadMapper, ClipsToTheTargetAndKeepsTheSampling) {
   EXPECT_EQ(target.GetPixel(9, 5), kBackground);
   Rect beyond{-50, -50, 500, 500};
   EXPECT_EQ(QuadTextureMap(&target, &source, corners, corners, beyond, true), kQuadDone);
-}
-
-TEST_F(QuadMapper, FarPointsKeepTheirFractions) {
   // 8000 target pixels wide: positions past 2047 pixels need more than 32 bits.
   const Point wide[4] = {{-4000, 0}, {4000, 0}, {-4000, kH}, {4000, kH}};
   ASSERT_EQ(QuadTextureMap(&target, &source, wide, corners, all, true), kQuadDone);
