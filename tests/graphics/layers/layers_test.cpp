@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "graphics/device/direct3d_fixture.h"
-#include "graphics/device/display_manager.h"
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/device/render_item_texture.h"
 #include "graphics/layers/canvas_layer.h"

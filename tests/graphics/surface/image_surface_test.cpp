@@ -163,15 +163,16 @@ constexpr Draw kDrawAlphaPlane =
 constexpr uint32_t SourceWeights(uint32_t targetWeights) {
   return targetWeights * 2654435761u;
 }
+// The keyed kinds first: the blits weighed by the source alpha ignore keys.
 enum class Blit {
   kCopy,
-  kAlphaOver,
-  kAlphaPlane,
   kColour,
-  kAlpha,
   kOpacity,
   kWeighted,
   kBlend,
+  kAlphaOver,
+  kAlphaPlane,
+  kAlpha,
   kAlphaOpacity,
   kOntoAlpha,
   kAddOrSubtract
@@ -257,14 +258,11 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     Rect srcClip{pick(0, 4), pick(0, 4), src->GetWidth() - pick(0, 4),
                  src->GetHeight() - pick(0, 4)};
     src->SetClipRect(&srcClip);
-    // Half the rounds keyed by a pixel of the source; the blits weighed by its alpha ignore keys.
+    // Half the rounds keyed by a pixel of the source.
     if (round / 56 % 2) {
       (void)src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
     }
-    const bool keyed = kind.blit == Blit::kCopy || kind.blit == Blit::kColour ||
-                       kind.blit == Blit::kOpacity || kind.blit == Blit::kWeighted ||
-                       kind.blit == Blit::kBlend;
-    const uint32_t key = keyed ? src->GetColorKey() : kNoColorKey;
+    const uint32_t key = kind.blit <= Blit::kBlend ? src->GetColorKey() : kNoColorKey;
     Rect dstClip{pick(0, 4), pick(0, 4), dst->GetWidth() - pick(0, 4),
                  dst->GetHeight() - pick(0, 4)};
     dst->SetClipRect(&dstClip);
