@@ -188,7 +188,7 @@ TEST_F(SpriteItemTest, BlitsClippedScaledAndKeyed) {
   EXPECT_EQ(sprite.SourceRect(), (Rect{1, 1, 4, 4}));
 }
 
-TEST_F(SpriteItemTest, HitTestsAreSignedAndReadTheKey) {
+TEST_F(SpriteItemTest, HitTestsAreSignedAndReadTheKeyAndADestroyedSourceDrawsNothing) {
   auto picture = Picture(4, 4, 0x0000FF);
   SpritePrimitive sprite;
   ASSERT_EQ(sprite.Init(picture.get(), nullptr, -10, -10), 0);
@@ -200,12 +200,8 @@ TEST_F(SpriteItemTest, HitTestsAreSignedAndReadTheKey) {
   SpritePrimitive other;
   ASSERT_EQ(other.Init(picture.get(), nullptr, -7, -7), 0);
   EXPECT_TRUE(sprite.Overlaps(other));
-}
 
-TEST_F(SpriteItemTest, ADestroyedSourceLeavesTheItemDrawingNothing) {
-  auto picture = Picture(4, 4, 0xFF0000);
-  SpritePrimitive sprite;
-  ASSERT_EQ(sprite.Init(picture.get(), nullptr, 0, 0), 0);
+  // A destroyed source leaves the item drawing nothing.
   picture.reset();
   EXPECT_EQ(sprite.GetSource(), nullptr);
   EXPECT_EQ(sprite.Draw(dest.get(), &clip, nullptr), kRenderMissing);
@@ -267,6 +263,15 @@ TEST_F(RenderListTest, DrawsByDescendingPriorityEqualsInTheirChosenOrder) {
   EXPECT_TRUE(list.SetPriorityBeforeEqual(&b, 5, false));
   EXPECT_EQ(Drawn(), (Names{"b", "c", "a"}));
   EXPECT_FALSE(list.SetPriority(nullptr, 1, false));
+
+  // Drawing and restoring stop at the first failure.
+  c.result = 4;
+  log.clear();
+  EXPECT_EQ(list.DrawAll(nullptr, nullptr, nullptr), 4);
+  EXPECT_EQ(log, (Names{"b", "c"}));
+  log.clear();
+  EXPECT_EQ(list.Restore(), 4);
+  EXPECT_EQ(log, (Names{"restore b", "restore c"}));
 }
 
 TEST_F(RenderListTest, FiltersRemovalAndItemsLeavingOnTheirOwn) {
@@ -294,19 +299,6 @@ TEST_F(RenderListTest, FiltersRemovalAndItemsLeavingOnTheirOwn) {
   list.Clear();
   EXPECT_EQ(b.List(), nullptr);
   EXPECT_EQ(list.Insert(&b, 1, 0), 0) << "a cleared item can be listed again";
-}
-
-TEST_F(RenderListTest, DrawingAndRestoreStopAtTheFirstFailure) {
-  (void)list.Insert(&a, 3, 0);
-  (void)list.Insert(&b, 2, 0);
-  (void)list.Insert(&c, 1, 0);
-  b.result = 4;
-  log.clear();
-  EXPECT_EQ(list.DrawAll(nullptr, nullptr, nullptr), 4);
-  EXPECT_EQ(log, (Names{"a", "b"}));
-  log.clear();
-  EXPECT_EQ(list.Restore(), 4);
-  EXPECT_EQ(log, (Names{"restore a", "restore b"}));
 }
 
 // The coloured items drawn by a Direct3D device onto a 16 x 16 target.

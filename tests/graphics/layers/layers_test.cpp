@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "graphics/device/direct3d_fixture.h"
-#include "graphics/device/display_manager.h"
 #include "graphics/device/render_item_sprite.h"
 #include "graphics/device/render_item_texture.h"
 #include "graphics/layers/canvas_layer.h"
@@ -119,7 +118,7 @@ class TextureLayerTest : public testing_devices::Direct3DTarget {
   }
 };
 
-TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
+TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALossAndTooLargeAPictureIsRefused) {
   TextureLayer layer;
   ASSERT_EQ(layer.Create(kFormatX888, 4, 3, 32, kLayerPlain, true), 0);
   EXPECT_EQ(layer.UpdateTexture(true), kUpdateNothing);
@@ -147,14 +146,12 @@ TEST_F(TextureLayerTest, LayerSpriteShowsThePictureAndSurvivesALoss) {
   ASSERT_EQ(list.DrawAll(target.get(), nullptr, &device), kRenderDone);
   EXPECT_EQ(Shown(5, 7), Colour(3, 2) & 0xFFFFFF) << "the texture was refilled from the picture";
   list.Remove(&sprite);
-}
 
-// Sides follow the same rule as the picture layers' textures; only the refusal is this layer's.
-TEST_F(TextureLayerTest, APictureLargerThanTheDeviceTakesIsRefusedNotScaled) {
+  // Sides follow the same rule as the picture layers' textures; only the refusal is this layer's.
   UseTextureLimits(0, 512);
-  TextureLayer layer;
-  EXPECT_EQ(layer.Create(kFormatX888, 640, 480, 32, kLayerPlain, true), kTextureLayerNoTexture);
-  EXPECT_EQ(layer.GetDirectDrawSurface(), nullptr);
+  TextureLayer large;
+  EXPECT_EQ(large.Create(kFormatX888, 640, 480, 32, kLayerPlain, true), kTextureLayerNoTexture);
+  EXPECT_EQ(large.GetDirectDrawSurface(), nullptr);
 }
 
 // At four times the size, block (1, 1) lies wholly inside the first glyph and row 15 below the
@@ -347,23 +344,6 @@ TEST_F(WgxLayerTest, APictureLargerThanTheDeviceTakesIsScaledIntoIt) {
   EXPECT_EQ(Texel(layer, 255, 0) & 0xFF, 1u) << "a column from 256 on";
 }
 
-uint32_t DcPixel(const host::DibSection& section, int x, int y) {
-  return testing_surfaces::PixelAt(section.Pixels(), section.Pitch(), x, y);
-}
-
-TEST(SurfaceLayer, LinksOnlyALayerOfTheSameShape) {
-  OffscreenLayer a, b, deeper;
-  ASSERT_EQ(a.Create(16, 8, 32, false), kLayerDone);
-  ASSERT_EQ(b.Create(16, 8, 32, true), kLayerDone);
-  ASSERT_EQ(deeper.Create(16, 8, 8, false), kLayerDone);
-  ASSERT_EQ(a.SetLinkedLayer(&b), kLayerDone);
-  EXPECT_EQ(a.SetLinkedLayer(&deeper), kLinkRefused);
-  EXPECT_EQ(a.GetLinkedLayer(), &b) << "a refused link keeps the previous one";
-  OffscreenLayer bad;
-  EXPECT_EQ(bad.Create(16, 8, 24, true), kLayerNoPicture);
-  EXPECT_EQ(bad.GetCompositionLayer(), nullptr);
-}
-
 using testing_layers::FakeFilter;
 
 int g_attached = 0;
@@ -429,7 +409,7 @@ TEST_F(FilterTest,
   EXPECT_EQ(a_.AttachSource(&local, kAttachExchangeBackgrounds, false, false), kAttachNoBackground);
 }
 
-TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingAndTakesNoFilter) {
+TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingLinksItsShapeAndTakesNoFilter) {
   OffscreenLayer layer;
   ASSERT_EQ(layer.Create(8, 8, 32, true), kLayerDone);
   CompositionLayer* composition = layer.GetCompositionLayer();
@@ -455,64 +435,80 @@ TEST(OffscreenLayer, RecordsComposingInvalidatesOnlyWhileComposingAndTakesNoFilt
   FakeFilter filter(0, &deleted);
   EXPECT_EQ(layer.AttachSource(&filter, kAttachPlain, false, false), kOffscreenNoFilter);
   EXPECT_EQ(deleted, 0) << "a refused filter stays its owner's";
+  // Only a layer of the same shape links.
+  OffscreenLayer a, b, deeper;
+  ASSERT_EQ(a.Create(16, 8, 32, false), kLayerDone);
+  ASSERT_EQ(b.Create(16, 8, 32, true), kLayerDone);
+  ASSERT_EQ(deeper.Create(16, 8, 8, false), kLayerDone);
+  ASSERT_EQ(a.SetLinkedLayer(&b), kLayerDone);
+  EXPECT_EQ(a.SetLinkedLayer(&deeper), kLinkRefused);
+  EXPECT_EQ(a.GetLinkedLayer(), &b) << "a refused link keeps the previous one";
+  OffscreenLayer bad;
+  EXPECT_EQ(bad.Create(16, 8, 24, true), kLayerNoPicture);
+  EXPECT_EQ(bad.GetCompositionLayer(), nullptr);
 }
 
-TEST(CanvasLayer, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {
+// A composed canvas linked to a partner of its size, presented into a device context.
+class CanvasLayerTest : public testing::Test {
+ protected:
+  void Make(int32_t w, int32_t h) {
+    ASSERT_EQ(canvas.Create(w, h, 32, kLayerComposed), kLayerDone);
+    ASSERT_EQ(partner.Create(w, h, 32, kLayerComposed), kLayerDone);
+    ASSERT_EQ(canvas.SetLinkedLayer(&partner), kLayerDone);
+    section = host::DibSection::Create(w, h, 32);
+    dc.Select(section.get());
+  }
+  int Present() { return canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true); }
+  uint32_t Shown(int x, int y) const {
+    return testing_surfaces::PixelAt(section->Pixels(), section->Pitch(), x, y);
+  }
   host::VirtualClock clock;
-  ScopedGlobal<host::ClockSource> useClock(&clock);
+  ScopedGlobal<host::ClockSource> useClock{&clock};
   CanvasLayer canvas, partner;
-  ASSERT_EQ(canvas.Create(100, 40, 32, kLayerComposed), kLayerDone);
-  ASSERT_EQ(partner.Create(100, 40, 32, kLayerComposed), kLayerDone);
-  ASSERT_EQ(canvas.SetLinkedLayer(&partner), kLayerDone);
+  std::unique_ptr<host::DibSection> section;
+  host::MemoryDc dc;
+};
+
+TEST_F(CanvasLayerTest, AFilteredCanvasIsDrawnBandByBandUntilTheFilterEnds) {
+  Make(100, 40);
   auto* filter = new FakeFilter(2);
   filter->framesToFinish = 2;
   ASSERT_EQ(canvas.AttachSource(filter, kAttachPlain, false, false), kLayerDone);
-  auto section = host::DibSection::Create(100, 40, 32);
-  host::MemoryDc dc;
-  dc.Select(section.get());
-  ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentDone);
-  EXPECT_EQ(DcPixel(*section, 99, 31), 0xFF000000u) << "a canvas 100 wide goes in bands of 32";
-  EXPECT_EQ(DcPixel(*section, 99, 32), 0xFF000020u);
-  EXPECT_EQ(DcPixel(*section, 0, 39), 0xFF000020u) << "the last band is shorter";
+  ASSERT_EQ(Present(), kPresentDone);
+  EXPECT_EQ(Shown(99, 31), 0xFF000000u) << "a canvas 100 wide goes in bands of 32";
+  EXPECT_EQ(Shown(99, 32), 0xFF000020u);
+  EXPECT_EQ(Shown(0, 39), 0xFF000020u) << "the last band is shorter";
   EXPECT_TRUE(canvas.HasSource());
-  EXPECT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), 1) << "the filter ended";
+  EXPECT_EQ(Present(), 1) << "the filter ended";
   EXPECT_FALSE(canvas.HasSource());
 }
 
 // A change that reads the page it brings in shows that page as it is now, whether the page is
 // redrawn whole before the change's bands or, being too large for the cache, band by band just
 // before each.
-TEST(CanvasLayer, TheIncomingPageIsUpToDateInEveryBandOfAChange) {
-  host::VirtualClock clock;
-  ScopedGlobal<host::ClockSource> useClock(&clock);
+TEST_F(CanvasLayerTest, TheIncomingPageIsUpToDateInEveryBandOfAChange) {
   ScopedPixelLibrary library{&BuiltInPixelLibrary()};
   constexpr int32_t kW = 640, kH = 480;
+  Make(kW, kH);
+  CompositionLayer& page = *partner.GetCompositionLayer();
+  page.SetBackgroundColor(0x203040, true);
+  ColorRectObject box;
+  (void)box.Create(300, 250, 0xC0E08020u, 0, 0);
+  (void)page.GetList().Add(&box, 1, 0);
+  ImageSurface expected;
+  ASSERT_EQ(expected.Create(kW, kH, 32, 0), kSurfaceDone);
   for (const bool byRows : {false, true}) {
     SCOPED_TRACE(byRows);
-    CanvasLayer canvas, page;
-    ASSERT_EQ(canvas.Create(kW, kH, 32, kLayerComposed), kLayerDone);
-    ASSERT_EQ(page.Create(kW, kH, 32, kLayerComposed), kLayerDone);
-    ASSERT_EQ(canvas.SetLinkedLayer(&page), kLayerDone);
-    CompositionLayer& pageComposition = *page.GetCompositionLayer();
-    pageComposition.SetBackgroundColor(0x203040, true);
-    ColorRectObject box;
-    (void)box.Create(300, 250, 0xC0E08020u, 0, 0);
-    (void)pageComposition.GetList().Add(&box, 1, 0);
     auto* filter = new FakeFilter(0);
     filter->copiesSecond = true;
     filter->readsOnlyItsRows = byRows;
     ASSERT_EQ(canvas.AttachSource(filter, kAttachExchangeObjects, false, false), kLayerDone);
-    auto section = host::DibSection::Create(kW, kH, 32);
-    host::MemoryDc dc;
-    dc.Select(section.get());
-    ImageSurface expected;
-    ASSERT_EQ(expected.Create(kW, kH, 32, 0), kSurfaceDone);
     for (int frame = 0; frame < 4; ++frame) {
       box.SetPos(frame * 101, frame * 53);
       // The whole page at times: too much for the cache, so drawn by rows.
-      if (frame % 2 == 1) (void)pageComposition.InvalidateAll();
-      ASSERT_EQ(canvas.PresentFrame(host::HWND{}, &dc, nullptr, 0, true), kPresentDone);
-      ASSERT_EQ(pageComposition.RenderTo(&expected, kRenderAll, 0, false), kComposeDone);
+      if (frame % 2 == 1) (void)page.InvalidateAll();
+      ASSERT_EQ(Present(), kPresentDone);
+      ASSERT_EQ(page.RenderTo(&expected, kRenderAll, 0, false), kComposeDone);
       for (int y = 0; y < kH; ++y) {
         ASSERT_EQ(std::memcmp(section->Pixels() + y * section->Pitch(), expected.GetRowPointer(y),
                               size_t(kW) * 4),

@@ -95,23 +95,13 @@ inline uint32_t* D(const KernelArgs& a) {
 inline const uint32_t* S(const KernelArgs& a) {
   return reinterpret_cast<const uint32_t*>(a.src);
 }
-// Calls a row kernel of either shape, straight or taking the walk's stepper after the size, with
-// the walk's planes as the kernel's pixel types and the given arguments after.
+// Calls a row kernel with the walk's planes as its pixel types and the given arguments after.
 template <typename Dst, typename Src, typename... Extra>
 auto CallRows(void (*k)(Dst*, const Src*, ptrdiff_t, ptrdiff_t, int, int, Extra...),
               std::type_identity_t<Extra>... extra) {
   return [=](const KernelArgs& a, const Geometry& g) {
     k(reinterpret_cast<Dst*>(a.dst), reinterpret_cast<const Src*>(a.src), a.dstSkip, a.srcSkip, g.w,
       g.h, extra...);
-  };
-}
-template <typename Dst, typename Src, typename... Extra>
-auto CallRows(void (*k)(Dst*, const Src*, ptrdiff_t, ptrdiff_t, int, int, const StretchStepper&,
-                        Extra...),
-              std::type_identity_t<Extra>... extra) {
-  return [=](const KernelArgs& a, const Geometry& g) {
-    k(reinterpret_cast<Dst*>(a.dst), reinterpret_cast<const Src*>(a.src), a.dstSkip, a.srcSkip, g.w,
-      g.h, a.stepper, extra...);
   };
 }
 

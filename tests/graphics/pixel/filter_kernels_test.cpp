@@ -142,7 +142,7 @@ uint32_t SmoothRef(const Plane& p, int x, int y, int mode) {
   return out;
 }
 
-TEST(SmoothRect, MatchesTheNeighbourWeightsInEveryMode) {
+TEST(SmoothRect, MatchesTheNeighbourWeightsInEveryModeAndRefusesSmallRects) {
   std::mt19937 rng(3);
   for (int mode : {0, 1, 2, 9}) {
     for (int round = 0; round < 20; ++round) {
@@ -159,9 +159,7 @@ TEST(SmoothRect, MatchesTheNeighbourWeightsInEveryMode) {
       ASSERT_EQ(p.bytes, expect.bytes) << mode << " round " << round;
     }
   }
-}
-
-TEST(SmoothRect, RefusesSmallOrMisalignedRectangles) {
+  // Small or misaligned rectangles are refused.
   std::vector<uint32_t> px(64, 0x12345678);
   EXPECT_EQ(SmoothRect(px.data(), 0, 12, 3, 5, 2), kSmoothRefused);
   EXPECT_EQ(SmoothRect(px.data(), 2, 18, 4, 4, 2), kSmoothRefused);

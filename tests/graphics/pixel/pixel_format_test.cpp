@@ -97,7 +97,7 @@ TEST(AlphaRampTable, RampsAndRefusals) {
   }
 }
 
-TEST(SurfaceRows, EveryFormatPacksItsFields) {
+TEST(SurfaceRows, EveryFormatPacksItsFieldsAndPlacesTheBlock) {
   const uint32_t white = 0x00FFFFFF;
   uint32_t palette[256] = {};
   palette[1] = white;
@@ -144,26 +144,23 @@ TEST(SurfaceRows, EveryFormatPacksItsFields) {
   ASSERT_TRUE(
       Rows32ToSurface(kFormat4444, reinterpret_cast<uint8_t*>(out16), 0, 0, 4, src, 8, 2, 1));
   EXPECT_EQ(std::tuple(out16[0], out16[1]), std::tuple(0x7FFF, 0x8135));
-}
-
-// A block of a wider picture lands at its place in a 32-bit target, row by row through both
-// pitches, and nothing around it is touched: the alpha kept or dropped as the format says.
-TEST(SurfaceRows, ThirtyTwoBitTargetsTakeTheBlockAtItsPlace) {
+  // A block of a wider picture lands at its place in a 32-bit target, row by row through both
+  // pitches, and nothing around it is touched: the alpha kept or dropped as the format says.
   constexpr int kSrcW = 5, kDstW = 6, kDstH = 4;
-  std::vector<uint32_t> src(kSrcW * 3);
-  for (size_t i = 0; i < src.size(); ++i) src[i] = 0x80000000u | uint32_t(i + 1) * 0x010203u;
+  std::vector<uint32_t> block(kSrcW * 3);
+  for (size_t i = 0; i < block.size(); ++i) block[i] = 0x80000000u | uint32_t(i + 1) * 0x010203u;
   for (int format : {kFormat8888, kFormatX888}) {
-    std::vector<uint32_t> dst(kDstW * kDstH, 0xEEEEEEEEu);
-    ASSERT_TRUE(Rows32ToSurface(format, reinterpret_cast<uint8_t*>(dst.data()), 2, 1, kDstW * 4,
-                                src.data(), kSrcW * 4, 3, 2));
+    std::vector<uint32_t> target(kDstW * kDstH, 0xEEEEEEEEu);
+    ASSERT_TRUE(Rows32ToSurface(format, reinterpret_cast<uint8_t*>(target.data()), 2, 1, kDstW * 4,
+                                block.data(), kSrcW * 4, 3, 2));
     for (int y = 0; y < kDstH; ++y) {
       for (int x = 0; x < kDstW; ++x) {
         uint32_t want = 0xEEEEEEEEu;
         if (x >= 2 && x < 5 && y >= 1 && y < 3) {
-          want = src[size_t((y - 1) * kSrcW + x - 2)];
+          want = block[size_t((y - 1) * kSrcW + x - 2)];
           if (format == kFormatX888) want &= 0x00FFFFFFu;
         }
-        EXPECT_EQ(dst[size_t(y * kDstW + x)], want) << format << " at " << x << "," << y;
+        EXPECT_EQ(target[size_t(y * kDstW + x)], want) << format << " at " << x << "," << y;
       }
     }
   }

@@ -53,7 +53,7 @@ TEST(KeyedCopyRows, SkipOnlyTheWholeKeyWord) {
   }
 }
 
-TEST(FillRows, SetValueOrColourOnlyWithinTheRectangle) {
+TEST(FillRows, SetValueOrColourOnlyWithinTheRectangleAtAnySize) {
   // The 128-bit and 256-bit forms of the vector set give the same bytes.
   for (bool wide : {false, true}) {
     ScopedWideVectors pin(wide);
@@ -81,11 +81,8 @@ TEST(FillRows, SetValueOrColourOnlyWithinTheRectangle) {
       ASSERT_EQ(rgbMmx.bytes, expectRgb.bytes) << "round " << round;
     }
   }
-}
-
-// Fills larger than the caches take another way through memory; rows of odd width on padded
-// rows must still come out whole and leave the padding alone.
-TEST(FillRows, LargeFillsGiveTheSameRows) {
+  // Fills larger than the caches take another way through memory; rows of odd width on padded
+  // rows must still come out whole and leave the padding alone.
   constexpr int kWidth = 2049, kHeight = 2100, kPitch = 2052;
   for (bool wide : {false, true}) {
     ScopedWideVectors pin(wide);
@@ -104,7 +101,7 @@ TEST(FillRows, LargeFillsGiveTheSameRows) {
 
 // Against the real quotient, with a guard against doubles landing just under an integer:
 // floating-point truncation used to lose exact quotients such as [51][153] = 225 by one.
-TEST(BlendTables, OverWeightKeepsExactQuotients) {
+TEST(BlendTables, OverWeightKeepsExactQuotientsAndColourSharesFitAByte) {
   for (int c = 0; c < 256; ++c) EXPECT_EQ(OverWeightTable[0][c], 255) << "row 0, column " << c;
   for (int b = 1; b < 256; ++b) {
     for (int c = 0; c < 256; ++c) {
@@ -113,11 +110,8 @@ TEST(BlendTables, OverWeightKeepsExactQuotients) {
       ASSERT_EQ(OverWeightTable[b][c], expected) << "[" << b << "][" << c << "]";
     }
   }
-}
-
-// The colour blend adds the kept channel and the colour's share in 16-bit lanes and packs them
-// back: the sum must stay within a byte for every opacity, byte and colour.
-TEST(BlendTables, ColourBlendSharesNeverPassAByte) {
+  // The colour blend adds the kept channel and the colour's share in 16-bit lanes and packs them
+  // back: the sum must stay within a byte for every opacity, byte and colour.
   for (int o = 0; o < 256; ++o) {
     const int kept = *std::max_element(ProductTable[255 - o], ProductTable[255 - o] + 256);
     const int added = *std::max_element(ProductTable[o], ProductTable[o] + 256);
@@ -180,17 +174,16 @@ struct Rows {
 
 // Source rows mix runs of eight clear, eight opaque and random pixels, so that the vector
 // forms' skips and copies are taken as well as the blend.
+std::vector<uint32_t> RandomPixels(std::mt19937& rng, size_t count) {
+  std::vector<uint32_t> pixels(count);
+  for (uint32_t& p : pixels) p = rng();
+  return pixels;
+}
+
 Rows RandomRows(std::mt19937& rng, int width) {
-  Rows r{std::vector<uint32_t>(size_t(width + 2 * kPad)),
-         {},
-         {},
-         int(rng() % 8),
-         int(rng() % 8),
-         int(rng() % 8)};
-  r.src = r.dst = r.from;
-  for (auto* row : {&r.from, &r.src, &r.dst}) {
-    for (uint32_t& p : *row) p = uint32_t(rng());
-  }
+  Rows r;
+  for (auto* row : {&r.from, &r.src, &r.dst}) *row = RandomPixels(rng, size_t(width + 2 * kPad));
+  r.fromAt = int(rng() % 8), r.srcAt = int(rng() % 8), r.dstAt = int(rng() % 8);
   for (size_t x = 0; x < r.src.size(); x += 8) {
     const uint32_t run = rng() % 3;
     for (size_t i = x; run != 2 && i < std::min(x + 8, r.src.size()); ++i)
@@ -263,13 +256,7 @@ TEST(LerpRows, RuleRowMatchesThePlainLerp) {
 
 // The vector set's stretched rows where source and target overlap; the surface clipping test
 // meets them at every ratio, mirrored and clipped.
-std::vector<uint32_t> RandomPixels(std::mt19937& rng, size_t count) {
-  std::vector<uint32_t> pixels(count);
-  for (uint32_t& p : pixels) p = rng();
-  return pixels;
-}
-
-TEST(StretchCopyVector, OverlappingRowsKeepTheWalksOrder) {
+TEST(StretchRowsVector, OverlappingRowsKeepTheWalksOrderAndStraightOnesTheGatheredBytes) {
   std::mt19937 rng(12);
   const StretchStepper st = MakeStretchStepper(30, 4, 30, 4);
   std::vector<uint32_t> plain = RandomPixels(rng, 40 * 5), vector = plain;
@@ -278,23 +265,19 @@ TEST(StretchCopyVector, OverlappingRowsKeepTheWalksOrder) {
   StretchCopyRows32Mmx(vector.data() + 2, vector.data(), 40 * 4 - 30 * 4, 40 * 4, 30, 4, st);
   EXPECT_EQ(plain, vector);
   EXPECT_FALSE(StretchCopyRowsVector(vector.data() + 2, vector.data(), 40, 160, 30, 4, st, false));
-}
-
-// At 1:1 across, the stretched blends read the source row in place; a row overlapping its
-// target is still read from a copy first.
-TEST(StretchBlendRows, StraightRowsGiveTheGatheredBytes) {
-  std::mt19937 rng(13);
-  const StretchStepper st = MakeStretchStepper(37, 3, 37, 3);
+  // At 1:1 across, the stretched blends read the source row in place; a row overlapping its
+  // target is still read from a copy first.
+  const StretchStepper straightStep = MakeStretchStepper(37, 3, 37, 3);
   const std::vector<uint32_t> src = RandomPixels(rng, 37 * 3);
   std::vector<uint32_t> straight = RandomPixels(rng, 37 * 3), stretched = straight;
   OpacityRowsMmx(straight.data(), src.data(), 0, 0, 37, 3, 77);
-  StretchOpacityRowsMmx(stretched.data(), src.data(), 0, 37 * 4, 37, 3, st, 77);
+  StretchOpacityRowsMmx(stretched.data(), src.data(), 0, 37 * 4, 37, 3, straightStep, 77);
   EXPECT_EQ(straight, stretched);
 
   std::vector<uint32_t> row = RandomPixels(rng, 40), expected = row;
   const std::vector<uint32_t> copy(expected.begin(), expected.begin() + 37);
   OpacityRowsMmx(expected.data() + 3, copy.data(), 0, 0, 37, 1, 140);
-  StretchOpacityRowsMmx(row.data() + 3, row.data(), 0, 160, 37, 1, st, 140);
+  StretchOpacityRowsMmx(row.data() + 3, row.data(), 0, 160, 37, 1, straightStep, 140);
   EXPECT_EQ(row, expected);
 }
 
@@ -364,34 +347,30 @@ TEST(RuleRows, BothSetsMatchTheTableWeight) {
   uint8_t table[256];
   std::mt19937 rng(7);
   for (auto& v : table) v = uint8_t(rng());
-  for (bool withRule : {false, true}) {
-    for (bool alphaToo : {false, true}) {
-      for (bool mmx : {false, true}) {
-        // A rule plane with a skip of 3 bytes per row, its bytes a fixed pattern.
-        auto kernel =
-            alphaToo ? (mmx ? RuleAlphaRowsMmx : RuleAlphaRows) : (mmx ? RuleRowsMmx : RuleRows);
-        std::vector<uint8_t> rule;
-        std::mt19937 check(99);
-        for (int round = 0; round < 30; ++round) {
-          int w = int(check() % 23) + 1, h = int(check() % 7) + 1;
-          Plane dst = RandomPlane(check, w, h, 4, 8), src = RandomPlane(check, w, h, 4, 4);
-          Plane expect = dst;
-          rule.assign(size_t(w + 3) * h, 0);
-          for (size_t i = 0; i < rule.size(); ++i) rule[i] = uint8_t(i * 37 + w);
-          for (int j = 0; j < h; ++j) {
-            for (int i = 0; i < w; ++i) {
-              uint32_t s = src.Get32(i, j), d = expect.Get32(i, j);
-              int sa = Channel(s, 3);
-              int r = withRule ? rule[size_t(j) * (w + 3) + i] : sa;
-              int k = alphaToo ? ProductTable[table[r]][sa] : table[r];
-              expect.Set32(i, j, LerpRef(d, s, W(k)));
-            }
-          }
-          kernel(dst.Ptr<uint32_t>(0, 0), src.Ptr<uint32_t>(0, 0), withRule ? rule.data() : nullptr,
-                 8, 4, 3, w, h, table);
-          ASSERT_EQ(dst.bytes, expect.bytes) << withRule << alphaToo << mmx << " round " << round;
+  for (int form = 0; form < 8; ++form) {
+    const bool withRule = form & 1, alphaToo = form & 2, mmx = form & 4;
+    auto kernel =
+        alphaToo ? (mmx ? RuleAlphaRowsMmx : RuleAlphaRows) : (mmx ? RuleRowsMmx : RuleRows);
+    std::mt19937 check(99);
+    for (int round = 0; round < 30; ++round) {
+      int w = int(check() % 23) + 1, h = int(check() % 7) + 1;
+      Plane dst = RandomPlane(check, w, h, 4, 8), src = RandomPlane(check, w, h, 4, 4);
+      Plane expect = dst;
+      // A rule plane with a skip of 3 bytes per row, its bytes a fixed pattern.
+      std::vector<uint8_t> rule(size_t(w + 3) * h);
+      for (size_t i = 0; i < rule.size(); ++i) rule[i] = uint8_t(i * 37 + w);
+      for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+          uint32_t s = src.Get32(i, j), d = expect.Get32(i, j);
+          int sa = Channel(s, 3);
+          int r = withRule ? rule[size_t(j) * (w + 3) + i] : sa;
+          int k = alphaToo ? ProductTable[table[r]][sa] : table[r];
+          expect.Set32(i, j, LerpRef(d, s, W(k)));
         }
       }
+      kernel(dst.Ptr<uint32_t>(0, 0), src.Ptr<uint32_t>(0, 0), withRule ? rule.data() : nullptr, 8,
+             4, 3, w, h, table);
+      ASSERT_EQ(dst.bytes, expect.bytes) << "form " << form << " round " << round;
     }
   }
 }

@@ -3,19 +3,86 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <functional>
 #include <random>
 #include <vector>
 
 #include "blend_reference.h"
 #include "platform/mmx_flag.h"
-#include "support/text_reference.h"
 
 namespace bw {
 namespace {
 
 using namespace reference;
+
+// Slow per-pixel references, written from the kernels' formulas one output pixel at a time.
+int Distance(int dx, int dy) {
+  int hi = std::max(std::abs(dx), std::abs(dy));
+  int lo = std::min(std::abs(dx), std::abs(dy));
+  int m = lo + lo / 2;
+  return m / 4 + hi + m / 64 - hi / 128 - hi / 32;
+}
+
+// The soft edge of an 8-bit glyph plane, gathered per target pixel: (w + 2r) x (h + 2r) bytes,
+// rows packed, r = min(|radius|, 64).
+std::vector<uint8_t> EdgeMaskReference(const Plane& glyph, int radius, int32_t strength) {
+  const int r = int(std::min<int64_t>(std::abs(int64_t{radius}), 64));
+  const int w = glyph.width + 2 * r, h = glyph.height + 2 * r;
+  std::vector<uint8_t> out(size_t(w) * size_t(h));
+  if (r == 0) {
+    const int s = std::clamp(strength, 0, 255);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) out[size_t(y * w + x)] = ProductTable[s][glyph.Get8(x, y)];
+    }
+    return out;
+  }
+  int64_t sum = 0;
+  for (int dy = -r; dy <= r; ++dy) {
+    for (int dx = -r; dx <= r; ++dx) {
+      if (Distance(dx, dy) <= r) sum += r - Distance(dx, dy) + 1;
+    }
+  }
+  const int64_t normaliser = sum == 0 ? 65536 : 65536 / sum;
+  struct Tap {
+    int dx, dy;
+    __int128 weight;
+  };
+  std::vector<Tap> taps;
+  for (int dy = -r; dy <= r; ++dy) {
+    for (int dx = -r; dx <= r; ++dx) {
+      const int d = Distance(dx, dy);
+      const __int128 weight = (__int128{r - d + 1} * strength * normaliser) >> 8;
+      if (d <= r && weight != 0) taps.push_back({dx, dy, weight});
+    }
+  }
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      // Target (x, y) sees glyph pixel (x - r - dx, y - r - dy) for each offset.
+      __int128 total = 0;
+      for (const Tap& t : taps) {
+        const int gx = x - r - t.dx, gy = y - r - t.dy;
+        if (gx < 0 || gy < 0 || gx >= glyph.width || gy >= glyph.height) continue;
+        total += t.weight * glyph.Get8(gx, gy);
+      }
+      const __int128 value = (total + 0x8000) >> 16;  // rounded
+      out[size_t(y * w + x)] = uint8_t(value < 0 ? 0 : value > 255 ? 255 : int(value));
+    }
+  }
+  return out;
+}
+
+// T[v][255 - m] + T[k][m].
+uint8_t CrossfadeReference(int v, int k, int m) {
+  return uint8_t(ProductTable[v][255 - m] + ProductTable[k][m]);
+}
+
+// The crossfade per colour channel of a 32-bit pixel, alpha kept.
+uint32_t ColorCrossfadeReference(uint32_t d, uint32_t k, int m) {
+  return PerChannel(d, [&](int v, int c) { return CrossfadeReference(v, Channel(k, c), m); });
+}
 
 // Each kernel runs as the plain set, the 128-bit vector set and the 256-bit one.
 enum class Set { kPlain, kVector128, kVector256 };
@@ -46,30 +113,31 @@ bool EdgeMatches(Set set, const Plane& glyph, int radius, int32_t strength, std:
   return target.bytes == expect.bytes;
 }
 
-// A glyph as fonts give them: runs of clear and of full coverage with soft steps between.
-Plane GlyphLike(std::mt19937& rng, int width, int height) {
-  Plane p = RandomPlane(rng, width, height, 1, int(rng() % 4));
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const uint32_t pick = rng() % 4;
-      if (pick == 0) p.Set8(x, y, 0);
-      if (pick == 1) p.Set8(x, y, 255);
+// Masks as glyphs give them: long runs of 0 and 255, soft values between.
+void GlyphRuns(std::mt19937& rng, Plane* mask) {
+  for (size_t i = 0; i < mask->bytes.size();) {
+    const size_t run = std::min<size_t>(1 + rng() % 40, mask->bytes.size() - i);
+    const uint32_t pick = rng() % 5;
+    for (size_t j = 0; j < run; ++j, ++i) {
+      mask->bytes[i] = pick < 2 ? 0 : pick < 4 ? 255 : uint8_t(rng());
     }
   }
+}
+Plane GlyphLike(std::mt19937& rng, int width, int height) {
+  Plane p = RandomPlane(rng, width, height, 1, int(rng() % 4));
+  GlyphRuns(rng, &p);
   return p;
 }
 
-TEST(EdgeKernelShape, NormaliserDistanceAndRadiusLimit) {
+// The kernel's shape, then every set against the reference. A fully covered glyph takes every
+// weight at its centre: sums must saturate, not wrap.
+TEST(BuildEdgeMask, EverySetMatchesTheReferenceAtAndBeyondTheLimits) {
   EXPECT_EQ(EdgeNormaliser(-2), 1872) << "a negative radius counts as its absolute value";
   EXPECT_EQ(EdgeNormaliser(64), 0) << "the weights of a radius this wide sum past 65536";
   EXPECT_EQ(EdgeRadius(INT_MIN), 64) << "INT_MIN must not be negated";
   // The diagonal of 2 is still 2, of 3 is 4.
   EXPECT_EQ(EdgeDistance(-2, 2), 2);
   EXPECT_EQ(EdgeDistance(3, 3), 4);
-}
-
-// A fully covered glyph takes every weight at its centre: sums must saturate, not wrap.
-TEST(BuildEdgeMask, EverySetMatchesTheReferenceAtAndBeyondTheLimits) {
   std::mt19937 rng(2302);
   const Plane glyph = GlyphLike(rng, 37, 9);  // odd widths take the vector forms' tails
   const Plane dot = GlyphLike(rng, 2, 1);
@@ -85,6 +153,13 @@ TEST(BuildEdgeMask, EverySetMatchesTheReferenceAtAndBeyondTheLimits) {
             << Name(set) << " " << radius << " " << strength;
       }
     }
+    // A glyph without pixels still gets its cleared border, and nothing past it.
+    const uint8_t none[1] = {255};
+    std::vector<uint8_t> border(5 * 4, 9), want(5 * 4, 0);
+    for (int y = 0; y < 4; ++y) want[size_t(y * 5 + 4)] = 9;
+    Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx)(border.data(), 5, none, 3, 0, 0, 2,
+                                                           1024);
+    EXPECT_EQ(border, want) << Name(set);
     // The widest radius with weights left, and radii past the limit on a small glyph.
     for (int radius : {20, 64, 65, -65, INT_MIN, INT_MAX}) {
       for (int32_t strength : {1024, INT_MAX}) {
@@ -92,18 +167,6 @@ TEST(BuildEdgeMask, EverySetMatchesTheReferenceAtAndBeyondTheLimits) {
             EdgeMatches(set, radius == 20 ? dot : Plane{1, 1, 1, 1, {200}}, radius, strength, rng));
       }
     }
-  }
-}
-
-// A glyph without pixels still gets its cleared border, and nothing past it.
-TEST(BuildEdgeMask, EmptyGlyphsKeepTheirBorder) {
-  const uint8_t glyph[1] = {255};
-  for (Set set : kSets) {
-    std::vector<uint8_t> border(5 * 4, 9), want(5 * 4, 0);
-    for (int y = 0; y < 4; ++y) want[size_t(y * 5 + 4)] = 9;
-    Pick<EdgeKernel>(set, BuildEdgeMask, BuildEdgeMaskMmx)(border.data(), 5, glyph, 3, 0, 0, 2,
-                                                           1024);
-    EXPECT_EQ(border, want) << Name(set);
   }
 }
 
@@ -117,16 +180,6 @@ struct RowCase {
   ptrdiff_t Skip() const { return target.pitch - ptrdiff_t{w} * target.bytesPerPixel; }
   ptrdiff_t MaskSkip() const { return mask.pitch - w; }
 };
-// Masks as glyphs give them: long runs of 0 and 255, soft values between.
-void GlyphRuns(std::mt19937& rng, Plane* mask) {
-  for (size_t i = 0; i < mask->bytes.size();) {
-    const size_t run = std::min<size_t>(1 + rng() % 40, mask->bytes.size() - i);
-    const uint32_t pick = rng() % 5;
-    for (size_t j = 0; j < run; ++j, ++i) {
-      mask->bytes[i] = pick < 2 ? 0 : pick < 4 ? 255 : uint8_t(rng());
-    }
-  }
-}
 RowCase RandomRowCase(std::mt19937& rng, int bytesPerPixel, bool runs) {
   auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   RowCase c;

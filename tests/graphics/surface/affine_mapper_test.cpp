@@ -170,32 +170,25 @@ TEST(AffineMapperRuns, EveryRowRunMatchesThePixelByPixelMapper) {
       return copy;
     };
     const uint32_t key = source->GetColorKey();
-    for (bool mmx : {false, true}) {
+    // The copy and the opacity blend, by either kernel set.
+    for (int form = 0; form < 4; ++form) {
+      const bool mmx = form % 2, blend = form >= 2;
       ScopedMmxFlag set(mmx);
       auto got = fresh(), want = fresh();
       Rect touched;
-      ASSERT_EQ(AffineTextureMap(got.get(), source.get(), corners, from, mirror, &touched),
+      ASSERT_EQ(blend ? (mmx ? AffineTextureMapOpacityMmx : AffineTextureMapOpacity)(
+                            got.get(), source.get(), corners, from, mirror, opacityRow, &touched)
+                      : AffineTextureMap(got.get(), source.get(), corners, from, mirror, &touched),
                 kAffineDone);
-      const Rect box = MapPixelByPixel(*want, *source, corners, from, mirror,
-                                       [key](uint32_t* out, uint32_t sample) {
-                                         if (key != kNoColorKey && sample == key) return false;
-                                         *out = sample;
-                                         return true;
-                                       });
-      ASSERT_TRUE(SamePixels(*got, *want)) << "copy, round " << round << ", mmx " << mmx;
-      ASSERT_EQ(touched, box) << "copy, round " << round;
-
-      got = fresh(), want = fresh();
-      ASSERT_EQ((mmx ? AffineTextureMapOpacityMmx : AffineTextureMapOpacity)(
-                    got.get(), source.get(), corners, from, mirror, opacityRow, &touched),
-                kAffineDone);
-      const Rect blended = MapPixelByPixel(
-          *want, *source, corners, from, mirror, [opacityRow](uint32_t* out, uint32_t sample) {
-            *out = reference::LerpRef(*out, sample, reference::W(opacityRow[sample >> 24]));
+      const Rect box = MapPixelByPixel(
+          *want, *source, corners, from, mirror, [&](uint32_t* out, uint32_t sample) {
+            if (!blend && key != kNoColorKey && sample == key) return false;
+            *out = blend ? reference::LerpRef(*out, sample, reference::W(opacityRow[sample >> 24]))
+                         : sample;
             return true;
           });
-      ASSERT_TRUE(SamePixels(*got, *want)) << "opacity, round " << round << ", mmx " << mmx;
-      ASSERT_EQ(touched, blended) << "opacity, round " << round;
+      ASSERT_TRUE(SamePixels(*got, *want)) << "round " << round << ", form " << form;
+      ASSERT_EQ(touched, box) << "round " << round << ", form " << form;
     }
   }
 }
@@ -248,7 +241,7 @@ class QuadMapper : public testing::Test {
   const Rect all{0, 0, kW, kH};
 };
 
-TEST_F(QuadMapper, ClipsToTheTargetAndKeepsTheSampling) {
+TEST_F(QuadMapper, ClipsToTheTargetAndKeepsTheSamplingAndFarPointsTheirFractions) {
   Rect part{3, 2, 9, 6};
   ASSERT_EQ(QuadTextureMap(&target, &source, corners, corners, part, true), kQuadDone);
   EXPECT_EQ(target.GetPixel(2, 2), kBackground);
@@ -256,9 +249,6 @@ TEST_F(QuadMapper, ClipsToTheTargetAndKeepsTheSampling) {
   EXPECT_EQ(target.GetPixel(9, 5), kBackground);
   Rect beyond{-50, -50, 500, 500};
   EXPECT_EQ(QuadTextureMap(&target, &source, corners, corners, beyond, true), kQuadDone);
-}
-
-TEST_F(QuadMapper, FarPointsKeepTheirFractions) {
   // 8000 target pixels wide: positions past 2047 pixels need more than 32 bits.
   const Point wide[4] = {{-4000, 0}, {4000, 0}, {-4000, kH}, {4000, kH}};
   ASSERT_EQ(QuadTextureMap(&target, &source, wide, corners, all, true), kQuadDone);

@@ -10,25 +10,10 @@
 #include "graphics/surface/directdraw_ops.h"
 #include "host/ddraw/direct_draw.h"
 #include "host/surface/surface_test_util.h"
-#include "resource/images/bmp_loader.h"
+#include "lib/bmp/bmp_builder.h"
 
 namespace bw {
 namespace {
-
-std::vector<uint8_t> Bmp32(const std::vector<uint32_t>& pixels, int width, int height) {
-  std::vector<uint8_t> out;
-  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(pixels.data()), pixels.size() * 4);
-  EXPECT_EQ(BmpLoader::Save(
-                kBmpSave32, bytes, width, height, 32, size_t(width) * 4,
-                [&](const void* p, size_t n) {
-                  out.insert(out.end(), static_cast<const uint8_t*>(p),
-                             static_cast<const uint8_t*>(p) + n);
-                  return true;
-                },
-                nullptr),
-            kBmpDone);
-  return out;
-}
 
 std::vector<uint8_t> savedBytes;
 int ReadSaved(const std::string& name, std::vector<uint8_t>* bytes) {
@@ -65,18 +50,6 @@ TEST_F(DirectDrawSurfaceTest, CreateRefusesAndClassifies) {
   EXPECT_EQ(s.GetFormatCode(), kFormat8888);
 }
 
-// At 8 bits the key is the palette index given as red, for the picture and for its surface.
-TEST_F(DirectDrawSurfaceTest, AnEightBitKeyIsTheIndexGivenAsRed) {
-  const host::DdPixelFormat indexed = host::DirectDraw::DisplayFormat(8);
-  DirectDrawImageSurface s;
-  ASSERT_EQ(s.Create(4, 4, true, false, &indexed), 0);
-  ASSERT_EQ(s.SetColorKeyRgb(9, 100, 200), 0);
-  EXPECT_EQ(s.GetColorKey(), 9u);
-  host::DdColorKey key;
-  ASSERT_EQ(s.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key), host::kDdOk);
-  EXPECT_EQ(key.low, 9u);
-}
-
 TEST_F(DirectDrawSurfaceTest, KeysAndRestoreComeBack) {
   DirectDrawImageSurface s;
   ASSERT_EQ(s.Create(4, 4, false, false, nullptr), 0);
@@ -96,7 +69,11 @@ TEST_F(DirectDrawSurfaceTest, KeysAndRestoreComeBack) {
   EXPECT_EQ(s.Restore(1), 0) << "nothing lost: left alone";
 
   // A pixel key is read again from its position after the picture comes back.
-  savedBytes = Bmp32({0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}, 2, 2);
+  // Red and green over blue and white, rows bottom first.
+  const uint8_t bgra[16] = {255, 0, 0, 255, 255, 255, 255, 255, 0, 0, 255, 255, 0, 255, 0, 255};
+  tools::BmpFields bmp;
+  bmp.width = 2, bmp.height = 2, bmp.bits = 32, bmp.data.assign(bgra, bgra + 16);
+  savedBytes = tools::BuildBmp(bmp);
   PictureReader previous = SetPictureReader(&ReadSaved);
   DirectDrawImageSurface picture;
   EXPECT_EQ(picture.Load("MISSING.BMP", {}, 0), kDdsNoPicture);
@@ -111,6 +88,14 @@ TEST_F(DirectDrawSurfaceTest, KeysAndRestoreComeBack) {
   ASSERT_EQ(picture.ClearColorKey(), 0);
   EXPECT_EQ(picture.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key),
             host::kDdErrNoColorKey);
+
+  // At 8 bits the key is the palette index given as red, for the picture and for its surface.
+  const host::DdPixelFormat indexed = host::DirectDraw::DisplayFormat(8);
+  ASSERT_EQ(s.Create(4, 4, true, false, &indexed), 0);
+  ASSERT_EQ(s.SetColorKeyRgb(9, 100, 200), 0);
+  EXPECT_EQ(s.GetColorKey(), 9u);
+  ASSERT_EQ(s.GetDirectDrawSurface()->GetColorKey(host::kDdCKeySrcBlt, &key), host::kDdOk);
+  EXPECT_EQ(key.low, 9u);
 }
 
 std::unique_ptr<host::MemorySurface> Numbered(int w, int h, uint32_t base) {

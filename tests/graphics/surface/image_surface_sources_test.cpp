@@ -181,7 +181,7 @@ tools::HvaFile File(std::vector<tools::HvaPictureEntry> pictures) {
 
 using HvaDataTest = SurfaceLoadTest;
 
-TEST_F(HvaDataTest, DecodesPicturesWithTheirKeysAndFlags) {
+TEST_F(HvaDataTest, DecodesPicturesWithTheirKeysAndFlagsAndRefusesBadFiles) {
   const tools::WgxPicture colour = Wgx(24), indexed = Wgx(8);
   const Bytes hva = tools::WriteHva(File({{tools::WriteWgx(colour), 1, 1},  // key from pixel (1, 1)
                                           {tools::WriteWgx(colour), -2, 0},  // flagged, no key
@@ -204,17 +204,13 @@ TEST_F(HvaDataTest, DecodesPicturesWithTheirKeysAndFlags) {
   ASSERT_EQ(data.Pictures().size(), 4u);
   EXPECT_EQ(data.Pictures()[3].surface->GetBitsPerPixel(), 8);
   EXPECT_EQ(data.Pictures()[3].surface->GetColorKey(), indexed.pixels[2]);
-}
-
-// One bad header, frame table and picture place each; the fuzz target replays the rest.
-TEST_F(HvaDataTest, RefusesBadFiles) {
+  // One bad header, frame table and picture place each; the fuzz target replays the rest.
   const auto good = File({{tools::WriteWgx(Wgx(24)), 0, 0}});
   const size_t size = tools::WriteHva(good).size();
   tools::HvaFaults wrongMagic, manyFrames, farOffset;
   wrongMagic.wrongMagic = true;
   manyFrames.frameCount = 0x7FFFFFFF;
   farOffset.firstPictureOffset = static_cast<uint32_t>(size + 1);
-  HvaData data;
   EXPECT_EQ(data.Load(tools::WriteHva(good, wrongMagic)), kHvaBadHeader);
   EXPECT_EQ(data.Load(tools::WriteHva(good, manyFrames)), kHvaBadFrames);
   EXPECT_EQ(data.Load(tools::WriteHva(good, farOffset)), kHvaBadSeek);

@@ -163,15 +163,16 @@ constexpr Draw kDrawAlphaPlane =
 constexpr uint32_t SourceWeights(uint32_t targetWeights) {
   return targetWeights * 2654435761u;
 }
+// The keyed kinds first: the blits weighed by the source alpha ignore keys.
 enum class Blit {
   kCopy,
-  kAlphaOver,
-  kAlphaPlane,
   kColour,
-  kAlpha,
   kOpacity,
   kWeighted,
   kBlend,
+  kAlphaOver,
+  kAlphaPlane,
+  kAlpha,
   kAlphaOpacity,
   kOntoAlpha,
   kAddOrSubtract
@@ -257,14 +258,11 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
     Rect srcClip{pick(0, 4), pick(0, 4), src->GetWidth() - pick(0, 4),
                  src->GetHeight() - pick(0, 4)};
     src->SetClipRect(&srcClip);
-    // Half the rounds keyed by a pixel of the source; the blits weighed by its alpha ignore keys.
+    // Half the rounds keyed by a pixel of the source.
     if (round / 56 % 2) {
       (void)src->SetColorKeyFromPixel(pick(0, src->GetWidth() - 1), pick(0, src->GetHeight() - 1));
     }
-    const bool keyed = kind.blit == Blit::kCopy || kind.blit == Blit::kColour ||
-                       kind.blit == Blit::kOpacity || kind.blit == Blit::kWeighted ||
-                       kind.blit == Blit::kBlend;
-    const uint32_t key = keyed ? src->GetColorKey() : kNoColorKey;
+    const uint32_t key = kind.blit <= Blit::kBlend ? src->GetColorKey() : kNoColorKey;
     Rect dstClip{pick(0, 4), pick(0, 4), dst->GetWidth() - pick(0, 4),
                  dst->GetHeight() - pick(0, 4)};
     dst->SetClipRect(&dstClip);
@@ -352,18 +350,7 @@ TEST(ClipBlit, DrawsExactlyTheVisiblePartOfTheUnclippedBlit) {
   }
 }
 
-TEST(ClipBlit, RefusalsAndFarPlacements) {
-  ImageSurface src, dst;
-  ASSERT_EQ(src.Create(20, 10, 32, 0), kSurfaceDone);
-  ASSERT_EQ(dst.Create(40, 10, 32, 0), kSurfaceDone);
-  Size some{5, 5};
-  EXPECT_EQ(dst.ClipBlit(&src, 0, 0, nullptr, &some, nullptr, nullptr), kClipNoStepRecord);
-  EXPECT_EQ(dst.ClipBlit(nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr), kClipNoSource);
-  EXPECT_EQ(dst.ClipBlit(&src, 2000000000, 0, nullptr, nullptr, nullptr, nullptr), kClipNothing)
-      << "far placements clip instead of wrapping";
-}
-
-TEST(ImageSurfaceBlit, RefusesWrongDepthsEmptySourcesAndModesOutOfRange) {
+TEST(ImageSurfaceBlit, RefusesWrongDepthsEmptySourcesAndArgumentsOutOfRange) {
   std::mt19937 rng(2);
   auto dst8 = Random(rng, 8, 8, 8);
   auto src32 = Random(rng, 4, 4, 32);
@@ -380,12 +367,15 @@ TEST(ImageSurfaceBlit, RefusesWrongDepthsEmptySourcesAndModesOutOfRange) {
             ImageSurface::kOpBadParameter);
   EXPECT_EQ(dst->MaskColorFill(0, src32.get(), 10, 1, 2, 3, 0, 0, nullptr),
             ImageSurface::kOpBadFormat);
-}
+  Size some{5, 5};
+  EXPECT_EQ(dst->ClipBlit(src32.get(), 0, 0, nullptr, &some, nullptr, nullptr), kClipNoStepRecord);
+  EXPECT_EQ(dst->ClipBlit(nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr), kClipNoSource);
+  EXPECT_EQ(dst->ClipBlit(src32.get(), 2000000000, 0, nullptr, nullptr, nullptr, nullptr),
+            kClipNothing)
+      << "far placements clip instead of wrapping";
 
-TEST(ImageSurfaceBlend, BlurRadiusIsRefusedBelowZeroAndCappedAbove) {
-  std::mt19937 rng(8);
-  auto src = Random(rng, 300, 3, 32);
-  auto a = Random(rng, 300, 3, 32);
+  // A blur radius is refused below zero and capped above.
+  auto src = Random(rng, 300, 3, 32), a = Random(rng, 300, 3, 32);
   auto b = Copy(*a);
   EXPECT_EQ(a->BlurBlit(src.get(), -1, 255, 0, 0, nullptr), ImageSurface::kOpBadParameter);
   ASSERT_EQ(a->BlurBlit(src.get(), 1000, 255, 0, 0, nullptr), 0);

@@ -84,7 +84,7 @@ TEST_P(SpriteDraw, EachModeMatchesThePixelReferenceInsideTheClip) {
 
 INSTANTIATE_TEST_SUITE_P(BothKernelSets, SpriteDraw, testing::Bool());
 
-TEST(Sprite, RefusesARectOutsideTheSurfaceAndKeepsTheSourceRectInside) {
+TEST(Sprite, RefusesRectsOutsideTheSurfaceAndModesPastTheLast) {
   ImageSurface source;
   ASSERT_EQ(source.Create(10, 10, 32, 0), kSurfaceDone);
   Sprite sprite;
@@ -96,6 +96,10 @@ TEST(Sprite, RefusesARectOutsideTheSurfaceAndKeepsTheSourceRectInside) {
   EXPECT_EQ(sprite.GetSourceRect(), (Rect{5, 5, 10, 10}));
   EXPECT_EQ(*sprite.GetRectPtr(), (Rect{3, 4, 8, 9}));
   EXPECT_EQ(sprite.SetSourceRect(&outside), kSpriteRectRefused);
+  // Draw modes end at the last.
+  for (int mode : {0, kMaxDrawMode}) EXPECT_EQ(sprite.SetDrawMode(mode), 0) << mode;
+  for (int mode : {-1, kMaxDrawMode + 1}) EXPECT_EQ(sprite.SetDrawMode(mode), 1) << mode;
+  EXPECT_EQ(sprite.GetDrawMode(), kMaxDrawMode) << "a refused mode changes nothing";
 }
 
 TEST(Sprite, AQuarterTurnSwapsThePlacedSizeAndAWholeTurnDropsIt) {
@@ -177,13 +181,6 @@ TEST(Sprite, TheMirrorByteFlipsAZoomed8BitPictureAndBlendsA32BitOne) {
   ASSERT_EQ(flat.SetZoom(4, 1), kSpriteDone);
   EXPECT_EQ(flat.GetWorkSurface()->GetRowPointer(0)[0], 9) << "left-right";
   EXPECT_EQ(flat.GetWorkSurface()->GetRowPointer(0)[3], 7);
-}
-
-TEST(Sprite, DrawModesEndAtTheLast) {
-  Sprite sprite;
-  for (int mode : {0, kMaxDrawMode}) EXPECT_EQ(sprite.SetDrawMode(mode), 0) << mode;
-  for (int mode : {-1, kMaxDrawMode + 1}) EXPECT_EQ(sprite.SetDrawMode(mode), 1) << mode;
-  EXPECT_EQ(sprite.GetDrawMode(), kMaxDrawMode) << "a refused mode changes nothing";
 }
 
 class RotatedBoundsTest : public testing::Test {

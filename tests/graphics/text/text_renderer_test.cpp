@@ -221,7 +221,7 @@ TEST_F(OutlineRendererTest, RefusedFacesAndHeightsKeepTheFontAndNothingDrawsWith
 }
 
 // Style 2 holds the edge glyph while it fetches the plain one, which evicts it at capacity 1.
-TEST_F(OutlineRendererTest, HeldGlyphsSurviveEvictionAndCapacityZeroStillDraws) {
+TEST_F(OutlineRendererTest, HeldGlyphsSurviveEvictionAndSizesPastTheKeyAreDrawnUncached) {
   OutlineTextRenderer one(source_, 1), none(source_, 0);
   std::vector<std::vector<uint8_t>> drawn;
   for (OutlineTextRenderer* r : {&renderer_, &one, &none}) {
@@ -237,16 +237,15 @@ TEST_F(OutlineRendererTest, HeldGlyphsSurviveEvictionAndCapacityZeroStillDraws) 
   EXPECT_EQ(drawn[2], drawn[0]) << "capacity 0";
   EXPECT_EQ(one.Cache().Count(), 1u);
   EXPECT_EQ(none.Cache().Count(), 0u);
-}
-
-TEST_F(OutlineRendererTest, SizesPastTheKeyAreDrawnUncached) {
+  // Sizes past the key are drawn uncached: 1040 & 0x3FF is 16, so a cached entry would hand back
+  // the 16-pixel glyph, which the drawing above cached.
+  const size_t cached = renderer_.Cache().Count();
   GlyphRef small = renderer_.GetGlyph('A', 16, false, false, false, false);
-  ASSERT_EQ(renderer_.Cache().Count(), 1u);
-  // 1040 & 0x3FF is 16: a cached entry would hand back the 16-pixel glyph.
+  ASSERT_EQ(renderer_.Cache().Count(), cached);
   GlyphRef large = renderer_.GetGlyph('A', 1040, false, false, false, false);
   ASSERT_TRUE(large);
   EXPECT_NE(large, small);
-  EXPECT_EQ(renderer_.Cache().Count(), 1u);
+  EXPECT_EQ(renderer_.Cache().Count(), cached);
 }
 
 TEST_F(OutlineRendererTest, PictureGlyphsDrawTheirCells) {
@@ -451,32 +450,21 @@ TEST_F(GdiRendererTest, MeasuresLinesAsWholesAndRefusesBadFacesAndHeights) {
   EXPECT_EQ(renderer_.GetLogFont().lfHeight, -16) << "the font is kept";
 }
 
-GlyphRef Glyph() {
-  return std::make_shared<GlyphBitmap>();
-}
-
-struct Request {
-  uint32_t code;
-  bool edge = false;
-  uint32_t Key() const { return GlyphCache::Key(code, 16, edge, false, false); }
-  uint8_t Hash() const { return GlyphCache::Hash(code, 16, edge, false, false); }
-};
-
-bool Find(GlyphCache& cache, Request r) {
-  return cache.Lookup(r.Key(), r.Hash()) != nullptr;
-}
-
 TEST(GlyphCache, EvictsExactlyTheLeastRecentAndHitsRefresh) {
   GlyphCache cache(512);
+  auto key = [](uint32_t code) { return GlyphCache::Key(code, 16, false, false, false); };
+  auto hash = [](uint32_t code) { return GlyphCache::Hash(code, 16, false, false, false); };
+  auto find = [&](uint32_t code) { return cache.Lookup(key(code), hash(code)) != nullptr; };
   // Codes that share buckets, so the chains are walked too.
-  for (uint32_t code = 0; code < 512; ++code)
-    cache.Insert(Request{code}.Key(), Request{code}.Hash(), Glyph());
-  ASSERT_EQ(cache.Count(), 512u);
-  ASSERT_TRUE(Find(cache, Request{0}));  // 0 becomes the most recent, 1 the least
-  cache.Insert(Request{512}.Key(), Request{512}.Hash(), Glyph());
+  for (uint32_t code = 0; code <= 512; ++code) {
+    cache.Insert(key(code), hash(code), std::make_shared<GlyphBitmap>());
+    if (code == 511) {
+      ASSERT_TRUE(find(0));  // 0 becomes the most recent, 1 the least
+    }
+  }
   EXPECT_EQ(cache.Count(), 512u);
-  EXPECT_FALSE(Find(cache, Request{1})) << "the least recent goes";
-  for (uint32_t code : {0u, 2u, 511u, 512u}) EXPECT_TRUE(Find(cache, Request{code})) << code;
+  EXPECT_FALSE(find(1)) << "the least recent goes";
+  for (uint32_t code : {0u, 2u, 511u, 512u}) EXPECT_TRUE(find(code)) << code;
 }
 
 // Cells are 8 x 4 with the cell's number in each byte; a 32-wide picture holds four a row.
