@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <numbers>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -107,6 +108,11 @@ inline size_t Count(const std::string& text, const std::string& part) {
   return count;
 }
 
+// Whether the two sets of pictures share one.
+inline bool Meet(const std::set<uint64_t>& a, const std::set<uint64_t>& b) {
+  return std::any_of(a.begin(), a.end(), [&](uint64_t h) { return b.contains(h); });
+}
+
 // A headless run of the built program: its exit status (-1 when it hung and was killed), the hash
 // of each frame it printed, and its standard error.
 struct PlayedRun {
@@ -117,6 +123,13 @@ struct PlayedRun {
   std::vector<uint64_t> Shown() const {
     std::vector<uint64_t> shown;
     for (const auto& [frame, hash] : hashes) shown.push_back(hash);
+    return shown;
+  }
+  // The pictures of the frames from from to to that it printed.
+  std::set<uint64_t> ShownIn(uint32_t from, uint32_t to = UINT32_MAX) const {
+    std::set<uint64_t> shown;
+    for (auto it = hashes.lower_bound(from); it != hashes.end() && it->first <= to; ++it)
+      shown.insert(it->second);
     return shown;
   }
 };
@@ -152,6 +165,23 @@ inline PlayedRun PlayHeadless(const std::filesystem::path& game, const std::file
     unsigned long long hash = 0;
     if (std::sscanf(line.c_str(), "frame %u hash 0x%llx", &frame, &hash) == 2)
       run.hashes[frame] = hash;
+  }
+  run.errors = program.Errors();
+  return run;
+}
+
+// The same sent signal once it printed the hash of frame, which switches must ask for.
+inline PlayedRun SignalledAt(const std::filesystem::path& game, const std::filesystem::path& home,
+                             const std::vector<std::string>& switches, uint32_t frame, int signal) {
+  ProgramProcess program(BRIMWOLD_PROGRAM, {"/L", game.string()},
+                         HeadlessEnvironment(home, switches));
+  PlayedRun run;
+  if (program.WaitForOutput("frame " + std::to_string(frame) + " hash",
+                            std::chrono::seconds{120})) {
+    program.Signal(signal);
+    run.status = ExitCode(program.WaitForEnd(std::chrono::seconds{60}));
+  } else {
+    ADD_FAILURE() << "no frame " << frame << ": " << program.Errors();
   }
   run.errors = program.Errors();
   return run;
@@ -213,6 +243,10 @@ class DemoGameTest : public testing::Test {
   PlayedRun Play(const std::vector<std::string>& switches,
                  std::chrono::seconds limit = std::chrono::seconds{120}) const {
     return PlayHeadless(game.path(), home.path(), switches, limit);
+  }
+  PlayedRun SignalledAt(const std::vector<std::string>& switches, uint32_t frame,
+                        int signal) const {
+    return test::SignalledAt(game.path(), home.path(), switches, frame, signal);
   }
 
   TempDir game;

@@ -1,11 +1,8 @@
 // Label: optimised
 // The scenario frame run by the program headless on copies of the demo game.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <set>
@@ -15,7 +12,6 @@
 #include "app/config/engine_config.h"
 #include "app/config/user_config.h"
 #include "e2e/demo_scene.h"
-#include "program/program_process.h"
 #include "support/demo_copy.h"
 
 namespace bw {
@@ -78,6 +74,19 @@ TEST_F(TgsDemo, ClicksPlayTheScenarioAndEachRoadShowsItsOwnMessage) {
   EXPECT_NE(left.hashes.at(kBranch), right.hashes.at(kBranch)) << "the roads show the same";
   EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 17 02")
       << "messages 0-2 and 4, the second road";
+}
+
+// A stop signal while the third message waits (the first two clicked away) closes the game as its
+// close button does, and the log marks the three messages shown as read.
+TEST_F(TgsDemo, AStopSignalWritesTheMessagesReadSoFar) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
+    fs::remove(game.path() / "SAVEDATA" / "TEXT_LOG.DAT");
+    const Played run = SignalledAt(
+        {"BRIMWOLD_HEADLESS_HASHES=200", "BRIMWOLD_HEADLESS_INPUT=" + kClicks}, 200, signal);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(test::LogRecord(game.path(), "TGS_DEMO"), ".record TGS_DEMO 5 2 07 00");
+  }
 }
 
 // After the last message the scene changes: a background through "cross", a standing figure faded
@@ -152,12 +161,10 @@ TEST_F(TgsMenu, TheSaveButtonSavesAndTheLoadButtonBringsTheSaveBack) {
             test::HashRanges({{205, 259}, {500, 559}, {290, 290}})});
   ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_TRUE(std::filesystem::exists(game.path() / "SAVEDATA" / "DATA0200.SAV")) << run.errors;
-  std::set<uint64_t> saved, loaded;
-  for (const auto& [frame, hash] : run.hashes) (frame < 260 ? saved : loaded).insert(hash);
+  const std::set<uint64_t> saved = run.ShownIn(0, 259);
   ASSERT_TRUE(run.hashes.contains(290));
   EXPECT_FALSE(saved.contains(run.hashes.at(290))) << "the second message shows";
-  loaded.erase(run.hashes.at(290));
-  EXPECT_EQ(loaded, saved) << "the load dialog's save came back";
+  EXPECT_EQ(run.ShownIn(500), saved) << "the load dialog's save came back";
 }
 
 // The scenario frame's text history window, run by the program headless on a scenario of its own:
@@ -372,12 +379,9 @@ TEST_F(TgsSave, F1LoadsTheQuickSaveInsideTheRunAndCtrlF1DoesNotSkip) {
            test::FrameRange(kSaveShown, 79) + "," + test::FrameRange(140, 149) + "," +
                test::FrameRange(kFadedIn + 150, kFadedIn + 198));
   ASSERT_EQ(run.size(), 69u);
-  const std::vector<uint64_t> saved(run.begin(), run.begin() + 10);
-  auto among = [&](uint64_t hash) {
-    return std::find(saved.begin(), saved.end(), hash) != saved.end();
-  };
-  EXPECT_FALSE(among(run[10])) << "the second message shows before the load";
-  EXPECT_TRUE(std::any_of(run.begin() + 20, run.end(), among))
+  const std::set<uint64_t> saved(run.begin(), run.begin() + 10);
+  EXPECT_FALSE(saved.contains(run[10])) << "the second message shows before the load";
+  EXPECT_TRUE(test::Meet({run.begin() + 20, run.end()}, saved))
       << "the loaded scene differs from the saved one";
 }
 
@@ -398,9 +402,7 @@ TEST_F(TgsSave, TheQuickLoadCaptionIsShortWhileFramesAreSkipped) {
          test::HashRanges({{200, 260}, {460, 560}})});
     ASSERT_EQ(run.status, 0) << run.errors;
     ASSERT_EQ(run.hashes.size(), 162u) << run.errors;
-    std::set<uint64_t> later;
-    for (const auto& [frame, hash] : run.hashes)
-      if (frame >= 460) later.insert(hash);
+    const std::set<uint64_t> later = run.ShownIn(460);
     int captioned = 0;
     for (uint32_t frame = 200; frame <= 260; ++frame)
       captioned += !later.contains(run.hashes.at(frame));
@@ -448,12 +450,8 @@ constexpr char kChoiceScenario[] = R"(.tob1
 
 TEST_F(TgsSave, ALoadAfterAChoiceShowsTheMessageAndTheChosenLineInTheHistory) {
   test::PutTob(game, "SCRIPT/TGS_SAVE.TOB", kChoiceScenario);
-  auto shared = [](auto from, auto to, auto among, auto amongEnd) {
-    return std::any_of(from, to,
-                       [&](uint64_t h) { return std::find(among, amongEnd, h) != amongEnd; });
-  };
   // Each road's history, as a loaded game shows it.
-  std::vector<uint64_t> histories[2];
+  std::set<uint64_t> histories[2];
   for (const int road : {0, 1}) {
     const std::string at = road ? "400:325" : "400:275";
     test::PutAssembled(game, "SCRIPT/MAIN.SOB", SavingMain(false));
@@ -466,23 +464,20 @@ TEST_F(TgsSave, ALoadAfterAChoiceShowsTheMessageAndTheChosenLineInTheHistory) {
         Play({"BRIMWOLD_HEADLESS_INPUT=600:key:Insert"}, 700,
              test::FrameRange(kFadedIn, 599) + "," + test::FrameRange(640, 689));
     ASSERT_EQ(loaded.size(), 90u);
-    EXPECT_TRUE(shared(loaded.begin(), loaded.begin() + 40, saving.begin(), saving.end()))
+    const std::set<uint64_t> message(loaded.begin(), loaded.begin() + 40);
+    histories[road] = {loaded.begin() + 40, loaded.end()};
+    EXPECT_TRUE(test::Meet(message, {saving.begin(), saving.end()}))
         << "the loaded message differs from the saved one on road " << road;
-    histories[road].assign(loaded.begin() + 40, loaded.end());
-    EXPECT_FALSE(
-        shared(loaded.begin(), loaded.begin() + 40, histories[road].begin(), histories[road].end()))
+    EXPECT_FALSE(test::Meet(message, histories[road]))
         << "the history did not open on road " << road;
   }
-  EXPECT_FALSE(
-      shared(histories[0].begin(), histories[0].end(), histories[1].begin(), histories[1].end()))
+  EXPECT_FALSE(test::Meet(histories[0], histories[1]))
       << "the loaded history does not show which line was picked";
 }
 
 // The scenario frame's end as the program runs it headless: a scenario that leaves snow, a quake,
 // a picture and a background behind when it ends leaves nothing of them to the next scenario's
 // frames; and the read flags that native 35 saves outlive a kill of the program.
-
-constexpr std::chrono::seconds kRunLimit{120};
 
 // Snow in a screen slot, a quake on the shown page, a background and a picture; the scenario
 // ends while they all run.
@@ -514,10 +509,8 @@ class TgsFrameEnd : public test::DemoGameTest {
     const test::PlayedRun run = Play(
         {test::HashRanges({{from, to}}), "BRIMWOLD_HEADLESS_FRAMES=" + std::to_string(to + 2)});
     EXPECT_EQ(run.status, 0) << run.errors;
-    std::set<uint64_t> hashes;
-    for (auto [frame, hash] : run.hashes) hashes.insert(hash);
     EXPECT_EQ(run.hashes.size(), to - from + 1) << run.errors;
-    return hashes;
+    return run.ShownIn(from, to);
   }
 };
 
@@ -535,13 +528,8 @@ TEST_F(TgsFrameEnd, TheReadFlagsThatNative35SavedOutliveAKill) {
   test::PutAssembled(
       game, "SCRIPT/MAIN.SOB",
       FrameMain({"TGS_READ"}, "  native native:35, none, status\nloop:\n  wait\n  jmp loop\n"));
-  test::ProgramProcess program(
-      BRIMWOLD_PROGRAM, {"/L", game.path().string()},
-      test::HeadlessEnvironment(home.path(), {"BRIMWOLD_HEADLESS_INPUT=60:click:400:300",
-                                              "BRIMWOLD_HEADLESS_HASHES=150"}));
-  ASSERT_TRUE(program.WaitForOutput("frame 150 hash", kRunLimit)) << program.Errors();
-  program.Signal(SIGKILL);
-  program.WaitForEnd(kRunLimit);
+  (void)SignalledAt({"BRIMWOLD_HEADLESS_INPUT=60:click:400:300", "BRIMWOLD_HEADLESS_HASHES=150"},
+                    150, SIGKILL);
   EXPECT_EQ(test::LogRecord(game.path(), "TGS_READ"), ".record TGS_READ 1 0 01 -")
       << "message 0 read";
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/demo_copy.h"
 #include "support/shell_quote.h"
 #include "support/temp_dir.h"
 
@@ -19,6 +20,13 @@ inline bool HaveCommands(const std::vector<std::string>& commands) {
   for (const std::string& command : commands) check += " && command -v " + command;
   return std::system(("(" + check + ") >/dev/null 2>&1").c_str()) == 0;
 }
+
+// A copy of the demo game, which runs write their settings into, and a home for the runs.
+struct DemoCopy {
+  DemoCopy() { CopyDemoGame(BRIMWOLD_DEMO_GAME, game.path()); }
+  TempDir game;
+  TempDir home;
+};
 
 // The program's environment in the window: home as its lock and data folder, the input played.
 // The session bus is pointed at nothing, so none is started for the run; the software renderer
