@@ -18,6 +18,7 @@
 #include "natives/native_helpers.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
+#include "published.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "support/image_test_rig.h"
@@ -47,14 +48,12 @@ class DisplayObjectNatives : public ::testing::Test {
 
   host::VirtualClock clock{1000};
   ScopedGlobal<host::ClockSource> publishedClock{&clock};
-  TrigTables trig;
-  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  Published<TrigTables> trig;
   ScopedPixelLibrary library{&BuiltInPixelLibrary()};
   ImageSurface image;
   Sprite sprite;
   ColorRectObject rect;
-  TimerService timers;
-  ScopedGlobal<TimerService> publishedTimers{&timers};
+  Published<TimerService> timers;
   NativeRig rig;
   uint32_t spriteHandle = 0, rectHandle = 0, imageHandle = 0, staleHandle = 0;
 };
@@ -181,20 +180,16 @@ class RecordingWindow : public test::StillControl<MessageTextWidgetBase> {
   void ShowItemHighlight(int, bool) override {}
 };
 
+// CR LF counts once and a kana is one entry; the terminator right behind a lead byte ends the
+// feed (the byte is no character), and so does a full window.
 TEST(TextWindowFeed, LineEndsCharactersAndWhereItStops) {
-  RecordingWindow w;
-  FeedTextWindow(w, "ab\r\ncd\ref\ng\x82\xa0");
-  EXPECT_EQ(w.fed, "ab|cd|ef|g\x82\xa0") << "CR LF counts once, a kana is one entry";
-
-  // The terminator right behind a lead byte ends the feed: the byte is no character.
-  RecordingWindow cut;
-  std::string text = "xy\x82";
-  FeedTextWindow(cut, text.c_str());
-  EXPECT_EQ(cut.fed, "xy");
-
-  RecordingWindow full;
-  FeedTextWindow(full, "ab!cd");
-  EXPECT_EQ(full.fed, "ab!") << "a full window stops the feed";
+  for (auto [text, fed] : {std::pair{"ab\r\ncd\ref\ng\x82\xa0", "ab|cd|ef|g\x82\xa0"},
+                           {"xy\x82", "xy"},
+                           {"ab!cd", "ab!"}}) {
+    RecordingWindow w;
+    FeedTextWindow(w, text);
+    EXPECT_EQ(w.fed, fed) << text;
+  }
 }
 
 TEST(SpriteSetup, PlacesDressesListsAndShows) {
@@ -238,8 +233,7 @@ class SpriteImageLoad : public test::GameFolderTest {
     RegisterBuiltinLoaders(loaders_);
     Write("TWO.BMP", test::Cells(1, 1, {0x112233, 0x445566}));
   }
-  ImageLoaderManager loaders_;
-  ScopedGlobal<ImageLoaderManager> publish_{&loaders_};
+  Published<ImageLoaderManager> loaders_;
   ScopedPixelLibrary library_{&BuiltInPixelLibrary()};
   CompositionLayer layer_;
   ImageSurface picture_;

@@ -12,6 +12,7 @@
 #include "graphics/surface/sprite.h"
 #include "native_rig.h"
 #include "platform/trig_tables.h"
+#include "published.h"
 #include "seeded_image.h"
 
 namespace bw {
@@ -46,8 +47,7 @@ class ImageTransfers : public testing::Test {
   static constexpr uint32_t kTarget = kSeedCopy;
   std::vector<Case> Cases();
 
-  TrigTables trig;
-  ScopedGlobal<TrigTables> publishedTrig{&trig};
+  Published<TrigTables> trig;
   NativeRig rig;
   ImageSurface rule;
   uint32_t ruleHandle = 0;

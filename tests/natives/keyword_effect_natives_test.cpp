@@ -4,10 +4,13 @@
 // three command natives, removed, and its handle used again once it has gone.
 
 #include <algorithm>
-#include <cstring>
+#include <array>
+#include <bit>
 #include <functional>
+#include <iomanip>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,7 @@
 #include "platform/subtractive_random.h"
 #include "platform/timer_service.h"
 #include "platform/trig_tables.h"
+#include "published.h"
 #include "resource/images/builtin_loaders.h"
 #include "resource/images/image_loader_manager.h"
 #include "sound/movie_game.h"
@@ -133,19 +137,15 @@ class Scene {
 
   test::MovieGame movies;
   uint32_t now = 1000;
-  TrigTables trig;
-  ScopedGlobal<TrigTables> publishedTrig{&trig};
-  ImageLoaderManager loaders;
-  ScopedGlobal<ImageLoaderManager> publishedLoaders{&loaders};
+  Published<TrigTables> trig;
+  Published<ImageLoaderManager> loaders;
   SubtractiveRandom random;
   TcpPluginManager filters;
   DcpPluginManager effects;
   ScopedGlobal<TcpPluginManager> publishedFilters{&filters};
   ScopedGlobal<DcpPluginManager> publishedEffects{&effects};
-  DisplayManager display;
-  ScopedGlobal<DisplayManager> publishedDisplay{&display};
-  TimerService timers;
-  ScopedGlobal<TimerService> publishedTimers{&timers};
+  Published<DisplayManager> display;
+  Published<TimerService> timers;
   NativeRig rig;
   std::unique_ptr<host::DibSection> section = host::DibSection::Create(kWidth, kHeight, 32);
   host::MemoryDc dc;
@@ -169,27 +169,16 @@ class Scene {
 
 Words Scene::Parse(const std::string& notation) {
   Words words;
-  for (size_t at = 0; at < notation.size();) {
-    if (notation[at] == ' ') {
-      ++at;
-      continue;
-    }
-    if (notation[at] == '\'') {
-      const size_t end = notation.find('\'', at + 1);
-      words.push_back(Text(notation.substr(at + 1, end - at - 1)));
-      at = end + 1;
-      continue;
-    }
-    const size_t end = std::min(notation.find(' ', at), notation.size());
-    const std::string token = notation.substr(at, end - at);
-    at = end;
-    if (token == "@") {
+  std::istringstream in(notation);
+  for (std::string token; !(in >> std::ws).eof();) {
+    if (in.peek() == '\'') {
+      in >> std::quoted(token, '\'', '\0');  // backslashes are the texts' own
+      words.push_back(Text(token));
+    } else if (in >> token; token == "@") {
       words.push_back(rig.Var(kUnwritten));
     } else if (token[0] == 'd') {
-      const double value = std::stod(token.substr(1));
-      uint32_t halves[2];
-      std::memcpy(halves, &value, sizeof value);
-      words.insert(words.end(), {halves[0], halves[1]});
+      const auto halves = std::bit_cast<std::array<uint32_t, 2>>(std::stod(token.substr(1)));
+      words.insert(words.end(), halves.begin(), halves.end());
     } else if (token[0] == '$') {
       words.push_back(Named(token.substr(1)));
     } else {
@@ -435,8 +424,7 @@ TEST(KeywordEffectSprites, CarryMirrorMode1AndTurnAsTheyAre) {
     scene.movies.game.dir().WriteFile("SYS/HALF.WGX", tools::WriteWgx(half));
     scene.movies.game.dir().WriteFile("SYS/CA002.TXT",
                                       "*HALF.WGX\n40,25,255,1,0.25\nt 100\n40,25,255,1,0.25\n");
-    Words start{scene.layer, scene.Text(keyword)};
-    for (uint32_t w : scene.Parse(setup)) start.push_back(w);
+    const Words start = scene.Parse(std::string("$layer '") + keyword + "' " + setup);
     ASSERT_NE(scene.Call(Native::kEffectStart, start), 0u) << "started";
     scene.Frames(3);
     const std::vector<const Sprite*> own = EffectSprites(scene);
@@ -461,8 +449,7 @@ TEST(KeywordEffectSprites, CarryMirrorMode1AndTurnAsTheyAre) {
 TEST(KeywordEffectPaths, APartsLineSwingsThePartOutAndBack) {
   Scene scene;
   scene.movies.game.dir().WriteFile("SYS/CA003.TXT", "*ARM.WGX\n0,0\nt 400\nl 40,0,0,0\n20,10\n");
-  Words start{scene.layer, scene.Text("sp_parts")};
-  for (uint32_t w : scene.Parse("'SYS\\CA003.TXT' 0 0 40 0 0 0 0 0 0 1 0")) start.push_back(w);
+  const Words start = scene.Parse("$layer 'sp_parts' 'SYS\\CA003.TXT' 0 0 40 0 0 0 0 0 0 1 0");
   ASSERT_NE(scene.Call(Native::kEffectStart, start), 0u) << "started";
   int32_t widest = 0;
   for (int frame = 0; frame < 30; ++frame) {
@@ -490,9 +477,8 @@ TEST(KeywordEffectPaths, TheNewSpriteStandsWhenTheOldOneIsDestroyedFirst) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.setup) + " after " + std::to_string(c.frames));
     Scene scene;
-    Words start{scene.layer, scene.Text("sp_change")};
-    for (uint32_t w : scene.Parse(c.setup)) start.push_back(w);
-    const uint32_t effect = scene.Call(Native::kEffectStart, start);
+    const uint32_t effect =
+        scene.Call(Native::kEffectStart, scene.Parse(std::string("$layer 'sp_change' ") + c.setup));
     ASSERT_NE(effect, 0u) << "started";
     scene.Frames(c.frames);
     EXPECT_EQ(scene.Call(Native::kSpriteDestroy, {scene.rig.Var(scene.girl)}), 0u);
