@@ -251,18 +251,21 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
 #undef BW_STRAIGHT_FIRST
 #undef BW_STRAIGHT_SECOND
   static_assert(std::size(handlers) == StraightCode::kTurn + 1);
+  // Each op's handler, looked up once: a dispatch then waits on one load, not on two in a row.
+  if (!unit.threaded_) {
+    for (const StraightCode::Op& o : unit.ops_) o.go = handlers[o.kind];
+    unit.threaded_ = true;
+  }
   const StraightCode::Op* const first = unit.ops_.data();
   const StraightCode::Op* op = first;
   uint64_t done = 0;  // a local: stores through the arena's bytes may alias anything else
-  uint32_t a = op->a, b = op->b, c = op->c, x = 0, y = 0;
+  // Each handler loads the operands it uses: an increment, the most common op, needs one of three.
+  uint32_t a = 0, b = 0, c = 0, x = 0, y = 0;
 #define BW_STRAIGHT_NEXT()          \
   do {                              \
     ++op;                           \
-    a = op->a;                      \
-    b = op->b;                      \
-    c = op->c;                      \
     __asm__("" ::"i"(__COUNTER__)); \
-    goto* handlers[op->kind];       \
+    goto * op->go;                  \
   } while (0)
 // A binary whose result the exit test behind it reads tests it at once.
 #define BW_STRAIGHT_RESULT(expr) \
@@ -276,10 +279,15 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
 // clang-format off
 #define BW_STRAIGHT_HANDLERS(name, expr) \
   name:                                  \
+    a = op->a;                           \
+    b = op->b;                           \
+    c = op->c;                           \
     x = word(a);                         \
     y = word(b);                         \
     BW_STRAIGHT_RESULT(expr);            \
   name##First:                           \
+    a = op->a;                           \
+    b = op->b;                           \
     x = word(a);                         \
     put(b, x);                           \
     ++op;                                \
@@ -287,6 +295,8 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
     c = op->c;                           \
     BW_STRAIGHT_RESULT(expr);            \
   name##Second:                          \
+    a = op->a;                           \
+    b = op->b;                           \
     y = word(a);                         \
     put(b, y);                           \
     ++op;                                \
@@ -295,25 +305,29 @@ int BytecodeVm::RunStraight(const StraightCode& unit, uint64_t turns, uint64_t& 
     BW_STRAIGHT_RESULT(expr);
   // clang-format on
   if (turns == 0) return kStraightSpent;
-  goto* handlers[op->kind];
+  goto * op->go;
 inc:
+  a = op->a;
   put(a, word(a) + 1);
   BW_STRAIGHT_NEXT();
 dec:
+  a = op->a;
   put(a, word(a) - 1);
   BW_STRAIGHT_NEXT();
 move:
 set:
+  a = op->a;
+  b = op->b;
   put(b, word(a));
   BW_STRAIGHT_NEXT();
 store:
-  put(b, c);
+  put(op->b, op->c);
   BW_STRAIGHT_NEXT();
   BW_STRAIGHT_BINARIES(BW_STRAIGHT_HANDLERS)
 #undef BW_STRAIGHT_HANDLERS
 #undef BW_STRAIGHT_BINARIES
 test:
-  a = word(a);
+  a = word(op->a);
 testValue:
   if (__builtin_expect((a != 0) != op->invert, 1)) BW_STRAIGHT_NEXT();
   turnsDone = done;

@@ -78,6 +78,7 @@ class StraightCode {
     uint32_t b;   // move, set, store: the destination; binary: the second value word; exit: the
                   // address of the last return in front of it in the unit, 0 none
     uint32_t c;   // binary: the destination; store: the value; exit: its number
+    mutable const void* go = nullptr;  // its handler in RunStraight, set on the first run
   };
   // Appends op in front of the closing kTurn.
   void Append(const Op& op);
@@ -93,6 +94,7 @@ class StraightCode {
   void Fix(const GuestMemory& memory, uint64_t address);
 
   std::vector<Op> ops_{{kTurn, false, false, 0, 0, 0}};
+  mutable bool threaded_ = false;  // whether every op's go is set; a unit runs only once sealed
   struct FixedWord {
     uint32_t address;
     uint32_t value;

@@ -550,5 +550,29 @@ TEST(TgsLoopPaths, CodeRewrittenFromAnotherBlockIsSeen) {
   }
 }
 
+// Every op a unit runs stands behind one on other words, so one that took its words from the op
+// in front would count the wrong word: increments, a decrement, a move, a set, plain and
+// moved-into binaries, the store of the result word and the exit test. Budgets stop it mid-turn.
+TEST(TgsLoopPaths, EachOpOfAUnitRunsOnItsOwnWords) {
+  auto run = [](bool decoding, int budget) {
+    TgsWorld w;
+    const uint32_t v = w.Host().VariableValueAddress(0);
+    auto word = [v](uint32_t k) { return std::to_string(v + 4 * k); };
+    const std::string lines = "\"x\"\ntop:\n" + kInc + "  stmt{inc " + word(1) + " | dec " +
+                              word(2) + " | ret}\n  stmt{mov " + word(2) +
+                              ", q.1 | set 5, p.1 | p: add 0, 2, q.2 | q: sub 0, 0, " + word(3) +
+                              " | ret}\n" + Back(40) + "  \"y\"\n  .end\n";
+    w.Frame().SetStepDecoding(decoding);
+    EXPECT_EQ(w.StartScenario(lines), 0);
+    w.Frame().SetStepBudget(budget);
+    std::string out = std::to_string(TgsRunStep(w.Frame()));
+    for (uint32_t k = 0; k < 4; ++k)
+      out += " " + std::to_string(static_cast<int32_t>(w.Variable(k)));
+    return out;
+  };
+  for (int budget : {9, 22, 1000}) EXPECT_EQ(run(true, budget), run(false, budget)) << budget;
+  EXPECT_EQ(run(true, 1000), "0 40 40 -40 -47");
+}
+
 }  // namespace
 }  // namespace bw
