@@ -21,6 +21,7 @@ void StraightCode::Fix(const GuestMemory& memory, uint64_t address) {
 
 void StraightCode::Append(const Op& op) {
   ops_.insert(ops_.end() - 1, op);
+  threaded_ = false;  // the new op has no handler yet
 }
 
 bool StraightCode::AddFragment(const GuestMemory& memory, uint32_t address) {

@@ -94,7 +94,7 @@ class StraightCode {
   void Fix(const GuestMemory& memory, uint64_t address);
 
   std::vector<Op> ops_{{kTurn, false, false, 0, 0, 0}};
-  mutable bool threaded_ = false;  // whether every op's go is set; a unit runs only once sealed
+  mutable bool threaded_ = false;  // whether every op's go is set
   struct FixedWord {
     uint32_t address;
     uint32_t value;
