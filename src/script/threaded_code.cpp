@@ -236,10 +236,11 @@ void ThreadedCode::FindRegions(const std::vector<ListedInstruction>& list) {
   std::vector<Loop> kept;
   regions_.reserve(loops.size());
   for (const Loop& loop : loops) {
-    bool apart = true;
-    for (const Loop& k : kept) apart = apart && (loop.last < k.first || k.last < loop.first);
+    const bool overlaps = std::any_of(kept.begin(), kept.end(), [&](const Loop& k) {
+      return loop.first <= k.last && k.first <= loop.last;
+    });
     ThreadedRegion region;
-    if (!apart || !MakeRegion(list, loop.first, loop.last, region)) continue;
+    if (overlaps || !MakeRegion(list, loop.first, loop.last, region)) continue;
     regions_.push_back(std::move(region));
     kept.push_back(loop);
   }
